@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine (packages, configure, build) and runs the main job.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs=$(nproc)
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build/release -j "$jobs"
+bash scripts/main-job.sh build/release
