@@ -62,7 +62,12 @@ using HMODULE = HINSTANCE;
 struct HWND__;
 using HWND = HWND__*;
 
-inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+inline void* const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
+
+// LONG is 32 bits as on the device; the host's LONG_MIN / LONG_MAX describe its 64-bit long.
+constexpr LONG MAXLONG = 0x7FFFFFFF;
+constexpr LONG MINLONG = -MAXLONG - 1;
+constexpr DWORD MAXDWORD = 0xFFFFFFFFu;
 
 constexpr DWORD INFINITE = 0xFFFFFFFFu;
 constexpr DWORD MAX_PATH = 260;

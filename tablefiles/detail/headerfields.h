@@ -1,0 +1,45 @@
+#pragma once
+// Reading and checking the header fields shared by the table file formats.
+
+#include "tablefiles/columntype.h"
+
+#include <cstdint>
+
+namespace tablefiles::detail {
+
+inline std::uint32_t ReadU16(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0] | (bytes[1] << 8));
+}
+
+inline std::uint32_t ReadU32(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[2]) << 16) |
+           (static_cast<std::uint32_t>(bytes[3]) << 24);
+}
+
+// Builds the column list from `count` u16 type codes; false for an unknown type code.
+[[nodiscard]] inline bool BuildColumns(const std::uint8_t* typeCodes, std::uint32_t count,
+                                       std::uint32_t listValue, ColumnList& columns) {
+    columns.columns.clear();
+    columns.columns.reserve(count);
+    columns.listValue = listValue;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!columns.Append(ReadU16(typeCodes + std::size_t{2} * i))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A key must end on a column boundary (or behind the last column), so that every key column is
+// compared whole.
+inline bool KeyEndsOnColumnBoundary(const ColumnList& columns, std::uint32_t keySize) {
+    for (const ColumnInfo& column : columns.columns) {
+        if (keySize > column.offset && keySize < column.offset + column.size) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace tablefiles::detail

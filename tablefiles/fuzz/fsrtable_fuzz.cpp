@@ -1,0 +1,89 @@
+// Table files from arbitrary bytes: either the input as the whole file, or a valid table with the
+// input's patches applied. Every lookup must stay inside the file.
+
+#include "tablefiles/fsrtable.h"
+#include "testdata/tablefilewriter.h"
+#include "testdata/tempdir.h"
+#include "utilities/usefulcode/memoryarena.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+std::vector<std::uint8_t> BaseTable() {
+    testdata::TableFileWriter writer({ColumnType::UInt32, ColumnType::Text16, ColumnType::Int16});
+    writer.SetScrambled(true);
+    for (std::int64_t i = 0; i < 200; ++i) {
+        writer.AddRow({i / 3, std::string(1, static_cast<char>('A' + i % 26)), -i});
+    }
+    return writer.Build();
+}
+
+// Input: a mode byte, then (u16 offset, u8 value) patches, the last u16 a length to cut to.
+std::vector<std::uint8_t> MakeFile(const std::uint8_t* data, std::size_t size) {
+    if ((data[0] & 1) != 0) {
+        return {data + 1, data + size};
+    }
+    static const std::vector<std::uint8_t> base = BaseTable();
+    std::vector<std::uint8_t> file = base;
+    std::size_t at = 1;
+    for (; at + 3 <= size; at += 3) {
+        const std::size_t offset = (data[at] | (data[at + 1] << 8)) % file.size();
+        file[offset] = data[at + 2];
+    }
+    if (at + 2 <= size) {
+        file.resize((data[at] | (data[at + 1] << 8)) % (file.size() + 1));
+    }
+    return file;
+}
+
+void Exercise(FsrTable& table, const std::uint8_t* data, std::size_t size) {
+    std::uint32_t walked = 0;
+    for (FsrRecord record = table.GetRecord(0); record.IsValid() && walked < 2000; record.Next()) {
+        ++walked;
+    }
+    std::vector<std::uint8_t> key(data, data + (size < 24 ? size : 24));
+    for (const bool secondary : {false, true}) {
+        for (FsrKeyRange range = table.Find(key, secondary); range.IsValid(); range.Next()) {
+        }
+        (void)table.FindRecord(key, secondary).IsValid();
+    }
+    const auto columns = table.GetColumnList();
+    if (columns && !columns->columns.empty()) {
+        std::array<std::uint8_t, 256> column{};
+        std::copy(key.begin(), key.end(), column.begin());
+        const FieldValue value(columns->columns[0].typeCode, column.data());
+        FsrRowRange rows = table.FindRows(value, false);
+        for (std::uint32_t i = 0; i <= columns->columns.size() && rows.IsValid(); ++i) {
+            (void)rows.GetValue(i).AsInteger();
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static testdata::TempDeviceRoot* root = new testdata::TempDeviceRoot(); // kept for the run
+    static const bool isReserved = MemoryArena::Shared().Reserve(8 << 20);
+    static BlockCachePtr cache = BlockCache::Create(32);
+    if (size == 0 || !isReserved) {
+        return 0;
+    }
+    if (!root->WriteFile(u"\\fuzz.fsr", MakeFile(data, size))) {
+        return 0;
+    }
+    FsrTable mapped(cache);
+    if (mapped.OpenMapped(u"\\fuzz.fsr")) {
+        Exercise(mapped, data, size);
+    }
+    mapped.Close();
+    FsrTable plain(cache);
+    if (plain.OpenPlain(u"\\fuzz.fsr")) {
+        Exercise(plain, data, size);
+    }
+    return 0;
+}

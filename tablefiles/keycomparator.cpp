@@ -1,0 +1,185 @@
+#include "tablefiles/keycomparator.h"
+
+#include "tablefiles/collation.h"
+
+#include <bit>
+#include <cstdint>
+#include <type_traits>
+
+namespace {
+
+template <typename T> T ReadLittleEndian(const std::uint8_t* bytes) {
+    using Bits = std::conditional_t<
+        sizeof(T) == 1, std::uint8_t,
+        std::conditional_t<sizeof(T) == 2, std::uint16_t,
+                           std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>>;
+    Bits bits = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i) {
+        bits = static_cast<Bits>(bits | (static_cast<Bits>(bytes[i]) << (8 * i)));
+    }
+    return std::bit_cast<T>(bits);
+}
+
+template <typename T> class NumberComparator final : public KeyComparator {
+public:
+    constexpr NumberComparator() = default;
+
+    int Compare(ByteSpan key, ByteSpan record) const override {
+        if (key.length < sizeof(T) || record.length < sizeof(T)) {
+            return 0;
+        }
+        const T keyValue = ReadLittleEndian<T>(key.data);
+        const T recordValue = ReadLittleEndian<T>(record.data);
+        if (keyValue < recordValue) {
+            return -1;
+        }
+        if (recordValue < keyValue) {
+            return 1;
+        }
+        return 0; // equal, or unordered floats
+    }
+};
+
+// Whole texts: equal weights up to a common terminating zero (or the column end) are equal.
+class TextKeyComparator final : public KeyComparator {
+public:
+    constexpr explicit TextKeyComparator(const CollationTable* weights)
+        : m_weights(weights) {}
+
+    int Compare(ByteSpan key, ByteSpan record) const override {
+        const std::uint32_t length = key.length < record.length ? key.length : record.length;
+        for (std::uint32_t i = 0; i < length; ++i) {
+            const auto keyWeight = static_cast<std::int32_t>((*m_weights)[key.data[i]]);
+            const auto recordWeight = static_cast<std::int32_t>((*m_weights)[record.data[i]]);
+            if (keyWeight < recordWeight) {
+                return -1;
+            }
+            if (keyWeight > recordWeight) {
+                return 1;
+            }
+            if (key.data[i] == 0) {
+                return 0;
+            }
+        }
+        return 0;
+    }
+
+private:
+    const CollationTable* m_weights;
+};
+
+// Prefixes: a key text that ends matches every record text that continues it.
+class TextPrefixComparator final : public KeyComparator {
+public:
+    constexpr explicit TextPrefixComparator(const CollationTable* weights)
+        : m_weights(weights) {}
+
+    int Compare(ByteSpan key, ByteSpan record) const override {
+        const std::uint32_t length = key.length < record.length ? key.length : record.length;
+        for (std::uint32_t i = 0; i < length && key.data[i] != 0; ++i) {
+            const auto keyWeight = static_cast<std::int32_t>((*m_weights)[key.data[i]]);
+            const auto recordWeight = static_cast<std::int32_t>((*m_weights)[record.data[i]]);
+            if (keyWeight < recordWeight) {
+                return -1;
+            }
+            if (keyWeight > recordWeight) {
+                return 1;
+            }
+        }
+        return 0;
+    }
+
+private:
+    const CollationTable* m_weights;
+};
+
+constinit const NumberComparator<std::int8_t> kInt8Comparator;
+constinit const NumberComparator<std::uint8_t> kUInt8Comparator;
+constinit const NumberComparator<std::int16_t> kInt16Comparator;
+constinit const NumberComparator<std::uint16_t> kUInt16Comparator;
+constinit const NumberComparator<std::int32_t> kInt32Comparator;
+constinit const NumberComparator<std::uint32_t> kUInt32Comparator;
+constinit const NumberComparator<float> kFloat32Comparator;
+constinit const NumberComparator<double> kFloat64Comparator;
+constinit const NumberComparator<std::int64_t> kInt64Comparator;
+constinit const NumberComparator<std::uint64_t> kUInt64Comparator;
+
+constinit const TextKeyComparator kTextKeyComparators[kCollationVariantCount] = {
+    TextKeyComparator(&CodeOrder), TextKeyComparator(&CaseFoldOrder),
+    TextKeyComparator(&GermanOrder), TextKeyComparator(&GermanCaseFoldOrder)};
+constinit const TextPrefixComparator kTextPrefixComparators[kCollationVariantCount] = {
+    TextPrefixComparator(&CodeOrder), TextPrefixComparator(&CaseFoldOrder),
+    TextPrefixComparator(&GermanOrder), TextPrefixComparator(&GermanCaseFoldOrder)};
+
+const KeyComparator* NumberComparatorOf(std::uint32_t typeCode) {
+    switch (static_cast<ColumnType>(typeCode)) {
+    case ColumnType::Int8:
+        return &kInt8Comparator;
+    case ColumnType::UInt8:
+        return &kUInt8Comparator;
+    case ColumnType::Int16:
+        return &kInt16Comparator;
+    case ColumnType::UInt16:
+        return &kUInt16Comparator;
+    case ColumnType::Int32:
+        return &kInt32Comparator;
+    case ColumnType::UInt32:
+        return &kUInt32Comparator;
+    case ColumnType::Float32:
+        return &kFloat32Comparator;
+    case ColumnType::Float64:
+        return &kFloat64Comparator;
+    case ColumnType::Int64:
+        return &kInt64Comparator;
+    case ColumnType::UInt64:
+        return &kUInt64Comparator;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+const KeyComparator* GetKeyComparator(std::uint32_t typeCode, std::uint32_t variant,
+                                      bool secondary) {
+    if (typeCode >= kColumnTypeCount || variant >= kCollationVariantCount) {
+        return nullptr;
+    }
+    if (IsTextColumnType(typeCode)) {
+        return secondary ? static_cast<const KeyComparator*>(&kTextPrefixComparators[variant])
+                         : &kTextKeyComparators[variant];
+    }
+    return NumberComparatorOf(typeCode);
+}
+
+KeyComparatorList::KeyComparatorList(CollationVariant variant, const ColumnList& columns,
+                                     bool secondary) {
+    m_entries.reserve(columns.columns.size());
+    for (const ColumnInfo& column : columns.columns) {
+        const KeyComparator* comparator =
+            GetKeyComparator(column.typeCode, static_cast<std::uint32_t>(variant), secondary);
+        if (comparator == nullptr) {
+            break;
+        }
+        m_entries.push_back({comparator, column.offset, column.size});
+    }
+}
+
+int KeyComparatorList::Compare(ByteSpan key, ByteSpan record) const {
+    for (const Entry& entry : m_entries) {
+        if (entry.offset >= key.length || entry.offset >= record.length) {
+            return 0;
+        }
+        // A column that starts inside but runs past the key or the record is not compared:
+        // reading it would leave the buffer.
+        if (entry.size > key.length - entry.offset || entry.size > record.length - entry.offset) {
+            return 0;
+        }
+        const int result = entry.comparator->Compare({key.data + entry.offset, entry.size},
+                                                     {record.data + entry.offset, entry.size});
+        if (result != 0) {
+            return result;
+        }
+    }
+    return 0;
+}

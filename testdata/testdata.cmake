@@ -1,0 +1,13 @@
+# The shared test-data library: one writer (header and source pair) per file format, plus the
+# temporary device root. A new format adds its pair and lists its source below.
+nav_component(testdata STEP 0
+  SOURCES
+    archivewriter.cpp
+    tempdir.cpp
+  DEPENDS platform_files platform_sfs)
+
+nav_test(testdata_test
+  SOURCES
+    tests/archivewriter_test.cpp
+    tests/tempdir_test.cpp
+  DEPENDS testdata)

@@ -1,0 +1,105 @@
+#include "utilities/usefulcode/cache/mappedfile.h"
+
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/format.h"
+#include "platform/mapping.h"
+#include "platform/memory.h"
+#include "platform/messagebox.h"
+
+namespace {
+
+constexpr std::size_t kErrorTextCapacity = 512;
+
+// The system's text of an error code in a box without caption.
+void ShowSystemError(DWORD errorCode) {
+    WCHAR text[kErrorTextCapacity] = {};
+    (void)FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                         errorCode, 0, text, kErrorTextCapacity, nullptr);
+    MessageBoxW(nullptr, text, nullptr, MB_OK);
+}
+
+} // namespace
+
+MappedFile::MappedFile(std::weak_ptr<CacheLruList> list, const std::u16string& name,
+                       FileShare share, DWORD unitSize)
+    : CachedFile(std::move(list), name, 0, unitSize) {
+    const auto arguments =
+        TranslateOpenArguments(FileAccess::Read, share, FileCreation::OpenExisting,
+                               FileHint::RandomAccess, OpenTable::ArchiveMember);
+    if (!arguments) {
+        return;
+    }
+    HANDLE file = CreateFileForMappingW(name.c_str(), arguments->access, arguments->share, nullptr,
+                                        OPEN_EXISTING, arguments->flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    DWORD size = GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE) {
+        size = 0;
+    }
+    m_wholeUnits = unitSize != 0 ? size / unitSize : 0;
+    // An empty file cannot be mapped; it gets the same box as any other refused mapping.
+    m_mapping =
+        size != 0 ? CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr) : nullptr;
+    if (m_mapping == nullptr) {
+        const DWORD errorCode = size != 0 ? GetLastError() : ERROR_FILE_INVALID;
+        WCHAR text[kErrorTextCapacity] = {};
+        (void)swprintf(text, kErrorTextCapacity,
+                       u"Error code %ld File name: %s, file size: %d bytes",
+                       static_cast<long>(errorCode), name.c_str(), static_cast<int>(size));
+        MessageBoxW(nullptr, text, nullptr, MB_OK);
+        CloseHandle(file);
+        return;
+    }
+    SetBlockSize(size);
+    m_roundedUpUnits =
+        unitSize != 0 ? static_cast<DWORD>((std::uint64_t{size} + unitSize - 1) / unitSize) : 0;
+    // Views outlive the file handle, so only the mapping is kept.
+    CloseHandle(file);
+}
+
+MappedFile::~MappedFile() {
+    Close();
+}
+
+bool MappedFile::IsOpen() const {
+    return m_mapping != nullptr;
+}
+
+void MappedFile::Close() {
+    if (m_mapping != nullptr) {
+        CloseHandle(m_mapping);
+        m_mapping = nullptr;
+    }
+}
+
+BYTE* MappedFile::LoadBlock(DWORD blockIndex) {
+    SetLastLoadLackedMemory(false);
+    if (!IsOpen()) {
+        return nullptr;
+    }
+    auto* view = static_cast<BYTE*>(MapViewOfFile(m_mapping, FILE_MAP_READ, 0, 0, 0));
+    if (view == nullptr) {
+        ShowSystemError(GetLastError());
+        return nullptr;
+    }
+    GetFilter().OnLoad(view, *this, blockIndex);
+    return view;
+}
+
+void MappedFile::ReleaseBlock(BYTE* data, DWORD blockIndex) {
+    GetFilter().OnRelease(data, *this, blockIndex);
+    if (data != nullptr) {
+        (void)UnmapViewOfFile(data);
+    }
+}
+
+CachedBlockPtr MappedFile::GetBlock(DWORD blockIndex) {
+    (void)blockIndex;
+    if (!IsOpen()) {
+        return CachedBlockPtr();
+    }
+    return GetListedBlock(0);
+}

@@ -1,0 +1,91 @@
+// The archive library stays loaded once loaded, so this program checks the modes without it:
+// its tests run in order and none but the last may load the library.
+#include "testdata/archivewriter.h"
+#include "testdata/tempdir.h"
+#include "utilities/usefulcode/cache/blockcache.h"
+#include "utilities/usefulcode/cache/sfsfile.h"
+#include "utilities/usefulcode/cache/sfslibrary.h"
+#include "utilities/usefulcode/cache/sfsmountset.h"
+#include "utilities/usefulcode/memoryarena.h"
+
+#include "platform/modules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class SfsLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(SfsLibrary::Get(), nullptr);
+        if (!MemoryArena::Shared().HoldsMemory()) {
+            ASSERT_TRUE(MemoryArena::Shared().Reserve(1 << 20));
+        }
+        testdata::ArchiveWriter writer;
+        ASSERT_TRUE(writer.AddMember("packed.fsr", std::string(32, 'p')));
+        ASSERT_TRUE(m_root.WriteFile(u"\\Db\\data.sfs", writer.Build()));
+        ASSERT_TRUE(m_root.WriteFile(u"\\Db\\loose.fsr", std::string(32, 'l')));
+    }
+    void TearDown() override { platform::ResetHiddenEntryPoints(); }
+
+    testdata::TempDeviceRoot m_root;
+};
+
+TEST_F(SfsLibraryTest, WithoutTheLibraryReadersUseLooseFilesOnly) {
+    const std::size_t modulesBefore = platform::LoadedModuleCount();
+    EXPECT_FALSE(SfsLibrary::EnsureLoaded());
+    SfsMountSet mounts;
+    EXPECT_FALSE(mounts.Mount(u"\\Db\\data.sfs"));
+    EXPECT_FALSE(mounts.IsMounted(u"\\Db\\data.sfs"));
+    EXPECT_FALSE(mounts.IsMounted(u""));
+    EXPECT_FALSE(mounts.UnmountAll());
+    SfsFile member;
+    EXPECT_FALSE(member.Open(u"\\Db\\packed.fsr", FileAccess::Read, FileShare::Read,
+                             FileCreation::OpenExisting, FileHint::None));
+
+    BlockCachePtr cache = BlockCache::Create(4);
+    EXPECT_FALSE(cache->GetArchiveFile(u"\\Db\\packed.fsr", FileCreation::OpenExisting,
+                                       FileAccess::Read, FileShare::Read, 32));
+    const CachedFilePtr loose = cache->GetPlainFile(u"\\Db\\loose.fsr", FileCreation::OpenExisting,
+                                                    FileAccess::Read, FileShare::Read, 32);
+    ASSERT_TRUE(loose);
+    EXPECT_EQ(loose->GetBlock(0)->GetData()[31], 'l');
+    EXPECT_EQ(SfsLibrary::Get(), nullptr);
+    EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore);
+}
+
+TEST_F(SfsLibraryTest, AMissingEntryPointCountsAsNoLibrary) {
+    ASSERT_TRUE(m_root.InstallModule(u"ziVur.dll"));
+    const std::size_t modulesBefore = platform::LoadedModuleCount();
+    for (const char16_t* entry : {u"SFS_CreateFile", u"SFS_UnMount", u"SFS_GetLastError"}) {
+        platform::ResetHiddenEntryPoints();
+        platform::HideEntryPoint(u"ziVur.dll", entry);
+        EXPECT_FALSE(SfsLibrary::EnsureLoaded());
+        SfsMountSet mounts;
+        EXPECT_FALSE(mounts.Mount(u"\\Db\\data.sfs"));
+        EXPECT_EQ(SfsLibrary::Get(), nullptr);
+        EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore); // freed again
+    }
+}
+
+// Loads the library for good, so it comes last.
+TEST_F(SfsLibraryTest, LoadsOnceTheLibraryIsComplete) {
+    ASSERT_TRUE(m_root.InstallModule(u"ziVur.dll"));
+    platform::HideEntryPoint(u"ziVur.dll", u"SFS_Mount");
+    EXPECT_FALSE(SfsLibrary::EnsureLoaded());
+    platform::ResetHiddenEntryPoints();
+    EXPECT_TRUE(SfsLibrary::EnsureLoaded());
+    SfsLibrary* library = SfsLibrary::Get();
+    ASSERT_NE(library, nullptr);
+    EXPECT_TRUE(SfsLibrary::EnsureLoaded());
+    EXPECT_EQ(SfsLibrary::Get(), library);
+    SfsMountSet mounts;
+    EXPECT_TRUE(mounts.Mount(u"\\Db\\data.sfs"));
+    SfsFile member(u"\\Db\\packed.fsr", FileAccess::Read, FileShare::Read,
+                   FileCreation::OpenExisting, FileHint::None);
+    EXPECT_EQ(member.GetSize(), 32u);
+}
+
+} // namespace

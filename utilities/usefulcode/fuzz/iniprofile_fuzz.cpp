@@ -1,0 +1,24 @@
+// Feeds arbitrary bytes as a settings file to the scanning reads and to a rewrite; a rewrite
+// must leave a file in which the written value reads back.
+#include "testdata/tempdir.h"
+#include "utilities/usefulcode/iniprofile.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static auto* root = new testdata::TempDeviceRoot; // one device for the whole run
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    if (!root->WriteFile(u"\\fuzz.ini", bytes)) {
+        return 0;
+    }
+    (void)IniProfile::GetString(u"A", u"k", u"\\fuzz.ini", u"");
+    (void)IniProfile::GetInt(u"a", u"K", u"\\fuzz.ini", 0);
+    (void)IniProfile::GetDouble(u"A", u"d", u"\\fuzz.ini", 0.0);
+    (void)IniProfile::WriteString(u"A", u"k", u"written", u"\\fuzz.ini");
+    if (IniProfile::GetString(u"A", u"k", u"\\fuzz.ini", u"") != u"written") {
+        std::abort();
+    }
+    return 0;
+}

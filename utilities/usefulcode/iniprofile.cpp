@@ -1,0 +1,437 @@
+#include "utilities/usefulcode/iniprofile.h"
+
+#include "utilities/usefulcode/apppaths.h"
+
+#include "platform/debug.h"
+#include "platform/files.h"
+#include "platform/format.h"
+#include "platform/paths.h"
+#include "platform/stdio.h"
+#include "platform/text.h"
+#include "platform/time.h"
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
+#include <string_view>
+#include <system_error>
+
+namespace {
+
+enum class LineKind { Other, Comment, Header, Key };
+
+struct ParsedLine {
+    LineKind kind = LineKind::Other;
+    std::u16string name; // section name of a header, key of a key line; trimmed
+    std::u16string value;
+};
+
+std::u16string_view TrimBlanks(std::u16string_view text) {
+    while (!text.empty() && text.front() == u' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == u' ') {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Classifies one line as read (its '\n' included or not).
+ParsedLine ParseLine(std::u16string_view line) {
+    ParsedLine parsed;
+    if (line.empty()) {
+        return parsed;
+    }
+    if (line.front() == u';') {
+        parsed.kind = LineKind::Comment;
+        return parsed;
+    }
+    if (line.front() == u'[') {
+        const std::size_t close = line.find(u']');
+        if (close != std::u16string_view::npos) {
+            parsed.kind = LineKind::Header;
+            parsed.name = TrimBlanks(line.substr(1, close - 1));
+            return parsed;
+        }
+    }
+    const std::size_t equals = line.find(u'=');
+    if (equals == std::u16string_view::npos) {
+        return parsed;
+    }
+    std::u16string_view value = line.substr(equals + 1);
+    if (!value.empty() && value.back() == u'\n') {
+        value.remove_suffix(1);
+    }
+    if (!value.empty() && value.back() == u'\r') {
+        value.remove_suffix(1);
+    }
+    parsed.kind = LineKind::Key;
+    parsed.name = TrimBlanks(line.substr(0, equals));
+    parsed.value = TrimBlanks(value);
+    return parsed;
+}
+
+bool NamesEqual(std::u16string_view name, LPCWSTR wanted) {
+    return _wcsicmp(std::u16string(name).c_str(), wanted) == 0;
+}
+
+struct CaseLess {
+    bool operator()(const std::u16string& a, const std::u16string& b) const {
+        return _wcsicmp(a.c_str(), b.c_str()) < 0;
+    }
+};
+
+using KeyMap = std::map<std::u16string, std::u16string, CaseLess>;
+using SectionMap = std::map<std::u16string, KeyMap, CaseLess>;
+
+// The process-wide cache of preloaded files. Never destroyed, so that reads during static
+// destruction stay safe.
+struct SettingsCache {
+    std::shared_mutex mutex;
+    std::map<std::u16string, SectionMap, CaseLess> files;
+};
+
+SettingsCache& Cache() {
+    static auto* cache = new SettingsCache;
+    return *cache;
+}
+
+// Serialises rewrites, so that two threads writing one file cannot lose each other's change.
+std::mutex& WriteMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+
+// Tries so many temporary names before a write gives up.
+constexpr unsigned kTemporaryNameTries = 64;
+
+// A text-mode stream that reads whole lines (however long) and notes whether writing failed.
+class TextStream {
+public:
+    TextStream() = default;
+    TextStream(const TextStream&) = delete;
+    TextStream& operator=(const TextStream&) = delete;
+    ~TextStream() { (void)Close(); }
+
+    [[nodiscard]] bool Open(const std::u16string& path, const WCHAR* mode) {
+        m_stream = _wfopen(path.c_str(), mode);
+        return m_stream != nullptr;
+    }
+
+    // One line with its '\n' (the last line of a file may lack it); false at the end.
+    [[nodiscard]] bool ReadLine(std::u16string& line) {
+        if (m_pending) {
+            line = std::move(*m_pending);
+            m_pending.reset();
+            return true;
+        }
+        line.clear();
+        WCHAR piece[1024];
+        while (fgetws(piece, static_cast<int>(std::size(piece)), m_stream) != nullptr) {
+            line += piece;
+            if (!line.empty() && line.back() == u'\n') {
+                return true;
+            }
+        }
+        return !line.empty();
+    }
+
+    // Makes the next ReadLine return line again.
+    void Unread(std::u16string line) { m_pending = std::move(line); }
+
+    void Write(std::u16string_view text) {
+        if (text.empty()) {
+            return;
+        }
+        const std::u16string terminated(text);
+        if (fputws(terminated.c_str(), m_stream) != 0) {
+            m_hasFailed = true;
+        }
+        m_isAtLineStart = text.back() == u'\n';
+    }
+
+    // Ends a last line that came without its line feed, so that nothing is appended to it.
+    void EndLine() {
+        if (!m_isAtLineStart) {
+            Write(u"\n");
+        }
+    }
+
+    // False when a write or the final flush failed.
+    [[nodiscard]] bool Close() {
+        if (m_stream != nullptr && fclose(m_stream) != 0) {
+            m_hasFailed = true;
+        }
+        m_stream = nullptr;
+        return !m_hasFailed;
+    }
+
+private:
+    NavFile* m_stream = nullptr;
+    std::optional<std::u16string> m_pending;
+    bool m_isAtLineStart = true;
+    bool m_hasFailed = false;
+};
+
+void Report(const std::u16string& path, std::u16string_view what) {
+    const std::u16string line = u"IniProfile: " + path + u": " + std::u16string(what) + u"\n";
+    OutputDebugStringW(line.c_str());
+}
+
+bool IsEmpty(LPCWSTR text) {
+    return text == nullptr || *text == u'\0';
+}
+
+// Opens a settings file for reading; a missing file is created empty.
+bool OpenForReading(TextStream& stream, const std::u16string& path) {
+    return stream.Open(path, u"rt") || stream.Open(path, u"w+t");
+}
+
+// Finds the first header of section; the stream is then just past it.
+bool SeekSection(TextStream& stream, LPCWSTR section) {
+    std::u16string line;
+    while (stream.ReadLine(line)) {
+        const auto parsed = ParseLine(line);
+        if (parsed.kind == LineKind::Header && NamesEqual(parsed.name, section)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::u16string> ScanFile(const std::u16string& path, LPCWSTR section, LPCWSTR key) {
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    TextStream stream;
+    if (!OpenForReading(stream, path) || IsEmpty(section) || key == nullptr) {
+        return std::nullopt;
+    }
+    if (!SeekSection(stream, section)) {
+        return std::nullopt;
+    }
+    std::u16string line;
+    while (stream.ReadLine(line)) {
+        if (line.starts_with(u'[')) {
+            return std::nullopt;
+        }
+        const auto parsed = ParseLine(line);
+        if (parsed.kind == LineKind::Key && NamesEqual(parsed.name, key)) {
+            return parsed.value;
+        }
+    }
+    return std::nullopt;
+}
+
+// The value from the cache (when the file is preloaded) or from the file.
+std::optional<std::u16string> LookUp(LPCWSTR section, LPCWSTR key, LPCWSTR file) {
+    const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
+    {
+        SettingsCache& cache = Cache();
+        std::shared_lock lock(cache.mutex);
+        const auto cached = cache.files.find(path);
+        if (cached != cache.files.end()) {
+            if (section == nullptr || key == nullptr) {
+                return std::nullopt;
+            }
+            const auto foundSection = cached->second.find(section);
+            if (foundSection == cached->second.end()) {
+                return std::nullopt;
+            }
+            const auto foundKey = foundSection->second.find(key);
+            if (foundKey == foundSection->second.end()) {
+                return std::nullopt;
+            }
+            return foundKey->second;
+        }
+    }
+    return ScanFile(path, section, key);
+}
+
+// Seconds since 1970-01-01 of the local time, cut to 20 bits, for temporary file names.
+DWORD LocalSecondsStamp() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    FILETIME fileTime{};
+    if (!SystemTimeToFileTime(&now, &fileTime)) {
+        return 0;
+    }
+    const std::uint64_t value = platform::FileTimeValue(fileTime);
+    const std::uint64_t seconds =
+        value >= platform::kFileTimeOf1970 ? (value - platform::kFileTimeOf1970) / 10000000 : 0;
+    return static_cast<DWORD>(seconds & 0xFFFFF);
+}
+
+// Creates a new, empty temporary file beside the settings file and returns its path; empty
+// when none can be made.
+std::u16string ReserveTemporaryFile(const std::u16string& path) {
+    const std::size_t slash = path.find_last_of(u"\\/");
+    const std::u16string folder = slash == std::u16string::npos ? u"" : path.substr(0, slash);
+    const DWORD stamp = LocalSecondsStamp();
+    for (unsigned attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        std::u16string name = platform::FormatW(u"%s\\%s%5X.tmp", folder.c_str(), u"pro",
+                                                (stamp + attempt) & 0xFFFFF);
+        HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return name;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    return {};
+}
+
+// Moves the temporary file over the settings file in one step.
+bool ReplaceFile(const std::u16string& temporary, const std::u16string& target) {
+    const platform::ResolvedPath from = platform::ResolveDevicePath(temporary);
+    const platform::ResolvedPath to = platform::ResolveDevicePath(target);
+    if (from.status != platform::PathStatus::Exists ||
+        (to.status != platform::PathStatus::Exists &&
+         to.status != platform::PathStatus::MissingLeaf)) {
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(from.host, to.host, error);
+    return !error;
+}
+
+// Copies the settings file to out with key set in section (see WriteString).
+void CopyWithKey(TextStream& in, TextStream& out, LPCWSTR section, LPCWSTR key, LPCWSTR value) {
+    std::u16string line;
+    bool isSectionFound = false;
+    while (!isSectionFound && in.ReadLine(line)) {
+        const auto parsed = ParseLine(line);
+        if (parsed.kind != LineKind::Header) {
+            out.Write(line);
+        } else if (NamesEqual(parsed.name, section)) {
+            isSectionFound = true;
+        } else {
+            out.Write(u"[" + parsed.name + u"]\n");
+        }
+    }
+    out.EndLine();
+    out.Write(std::u16string(u"[") + section + u"]\n");
+    if (isSectionFound) {
+        while (in.ReadLine(line)) {
+            if (line.starts_with(u'[')) {
+                in.Unread(std::move(line));
+                break;
+            }
+            const auto parsed = ParseLine(line);
+            if (parsed.kind != LineKind::Key) {
+                out.Write(line);
+            } else if (NamesEqual(parsed.name, key)) {
+                break; // replaced where it stood
+            } else {
+                out.Write(parsed.name + u"=" + parsed.value + u"\n");
+            }
+        }
+        out.EndLine();
+    }
+    out.Write(std::u16string(key) + u"=" + value + u"\n");
+    while (in.ReadLine(line)) {
+        out.Write(line);
+    }
+}
+
+} // namespace
+
+std::u16string IniProfile::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR file,
+                                     LPCWSTR defaultValue) {
+    if (auto value = LookUp(section, key, file)) {
+        return std::move(*value);
+    }
+    return defaultValue != nullptr ? std::u16string(defaultValue) : std::u16string();
+}
+
+INT IniProfile::GetInt(LPCWSTR section, LPCWSTR key, LPCWSTR file, INT defaultValue) {
+    const auto value = LookUp(section, key, file);
+    return value ? static_cast<INT>(_wtol(value->c_str())) : defaultValue;
+}
+
+double IniProfile::GetDouble(LPCWSTR section, LPCWSTR key, LPCWSTR file, double defaultValue) {
+    const auto value = LookUp(section, key, file);
+    if (!value || value->empty()) {
+        return defaultValue;
+    }
+    double result = 0;
+    if (swscanf(value->c_str(), u"%lf", &result) != 1) {
+        return defaultValue;
+    }
+    return result;
+}
+
+int IniProfile::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file) {
+    if (IsEmpty(key) || IsEmpty(section)) {
+        return 1;
+    }
+    const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
+    std::lock_guard writing(WriteMutex());
+    TextStream in;
+    if (path.empty() || !OpenForReading(in, path)) {
+        Report(path, u"cannot be opened; the setting was not written");
+        return 1;
+    }
+    const std::u16string temporary = ReserveTemporaryFile(path);
+    TextStream out;
+    if (temporary.empty() || !out.Open(temporary, u"wt")) {
+        Report(path, u"no temporary file can be made beside it; the setting was not written");
+        if (!temporary.empty()) {
+            (void)DeleteFileW(temporary.c_str());
+        }
+        return 1;
+    }
+    CopyWithKey(in, out, section, key, value != nullptr ? value : u"");
+    (void)in.Close();
+    if (!out.Close()) {
+        Report(path, u"writing the temporary file failed; the file was left as it was");
+        (void)DeleteFileW(temporary.c_str());
+        return 1;
+    }
+    if (!ReplaceFile(temporary, path)) {
+        Report(path, u"cannot be replaced by the rewritten file; it was left as it was");
+        (void)DeleteFileW(temporary.c_str());
+    }
+    return 1;
+}
+
+int IniProfile::WriteInt(LPCWSTR section, LPCWSTR key, INT value, LPCWSTR file) {
+    const std::u16string text = platform::FormatW(u"%d", value);
+    return WriteString(section, key, text.c_str(), file);
+}
+
+bool IniProfile::Preload(LPCWSTR path) {
+    if (path == nullptr) {
+        return false;
+    }
+    TextStream stream;
+    if (!stream.Open(path, u"rt")) {
+        return false;
+    }
+    SectionMap loaded;
+    std::u16string section;
+    std::u16string line;
+    while (stream.ReadLine(line)) {
+        auto parsed = ParseLine(line);
+        if (parsed.kind == LineKind::Header) {
+            section = std::move(parsed.name);
+        } else if (parsed.kind == LineKind::Key && !section.empty()) {
+            loaded[section][std::move(parsed.name)] = std::move(parsed.value);
+        }
+    }
+    SettingsCache& cache = Cache();
+    std::unique_lock lock(cache.mutex);
+    SectionMap& target = cache.files[path];
+    for (auto& [name, keys] : loaded) {
+        KeyMap& targetKeys = target[name];
+        for (auto& [keyName, keyValue] : keys) {
+            targetKeys[keyName] = std::move(keyValue);
+        }
+    }
+    return true;
+}

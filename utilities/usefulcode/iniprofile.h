@@ -1,0 +1,38 @@
+#pragma once
+// INI settings files: read a string, integer or double by section and key with a default, write
+// a string or integer. Reads scan the file on every call, except for files preloaded into the
+// process-wide cache; writes rewrite the whole file through a temporary file beside it and
+// replace it in one step, so the settings file is never lost. Section and key names match
+// without letter case. A bare file name means a file next to the executable
+// (AppPaths::MakeFullPath). Safe from any thread; writes are serialised within the process.
+
+#include "platform/types.h"
+
+#include <string>
+
+class IniProfile {
+public:
+    // The value, or the default when the section or key is missing (an empty text for a null
+    // default). A missing file is created empty.
+    [[nodiscard]] static std::u16string GetString(LPCWSTR section, LPCWSTR key, LPCWSTR file,
+                                                  LPCWSTR defaultValue);
+    // The value's leading sign and digits (0 when it does not begin with a number); the default
+    // when the section or key is missing.
+    [[nodiscard]] static INT GetInt(LPCWSTR section, LPCWSTR key, LPCWSTR file, INT defaultValue);
+    // The value read as "%lf"; the default when it is missing, empty or not a number.
+    [[nodiscard]] static double GetDouble(LPCWSTR section, LPCWSTR key, LPCWSTR file,
+                                          double defaultValue);
+
+    // Sets key in section to value: an existing key is replaced where it stands, a new key goes
+    // after the last line of its section, a missing section is appended with the key. Nothing
+    // happens for a null or empty key or section. Returns 1 in every case; a write that fails
+    // leaves the file as it was and writes a debug line naming the file.
+    static int WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file);
+    // The value formatted with "%d", then as WriteString.
+    static int WriteInt(LPCWSTR section, LPCWSTR key, INT value, LPCWSTR file);
+
+    // Reads the whole file into the cache under path as given (callers pass a full path).
+    // Later reads of that file answer from the cache, also after writes to the file; a second
+    // preload merges into what the cache holds. False only when the file cannot be opened.
+    [[nodiscard]] static bool Preload(LPCWSTR path);
+};

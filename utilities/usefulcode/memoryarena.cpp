@@ -1,0 +1,126 @@
+#include "utilities/usefulcode/memoryarena.h"
+
+#include "platform/memory.h"
+#include "platform/messagebox.h"
+
+namespace {
+
+constexpr std::uintptr_t kAlignment = 4;
+constexpr UINT kBoxFlags = 0x40010; // error icon, brought to the foreground
+constexpr const WCHAR* kBoxCaption = u"Cache";
+constexpr const WCHAR* kReserveFailedText = u"ERROR: No memory reserved";
+constexpr const WCHAR* kCommitFailedText = u"ERROR: No memory";
+
+std::mutex& InstanceMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Made under InstanceMutex. Never destroyed: caches that are themselves static may release
+// blocks into the arena while the program exits.
+CountedPtr<MemoryArena>& InstanceHolder() {
+    static auto* holder = new CountedPtr<MemoryArena>(new MemoryArena());
+    return *holder;
+}
+
+} // namespace
+
+MemoryArena::MemoryArena() = default;
+
+MemoryArena::~MemoryArena() {
+    Release();
+}
+
+CountedPtr<MemoryArena> MemoryArena::Instance() {
+    std::lock_guard lock(InstanceMutex());
+    return InstanceHolder();
+}
+
+MemoryArena& MemoryArena::Shared() {
+    std::lock_guard lock(InstanceMutex());
+    return *InstanceHolder();
+}
+
+bool MemoryArena::Reserve(std::uint32_t sizeBytes) {
+    std::lock_guard lock(m_mutex);
+    ReleaseLocked();
+    m_limit = sizeBytes;
+    void* reserved = VirtualAlloc(nullptr, sizeBytes, MEM_RESERVE, PAGE_NOACCESS);
+    if (reserved == nullptr) {
+        MessageBoxW(nullptr, kReserveFailedText, kBoxCaption, kBoxFlags);
+        return false;
+    }
+    if (VirtualAlloc(reserved, sizeBytes, MEM_COMMIT, PAGE_READWRITE) == nullptr) {
+        MessageBoxW(nullptr, kCommitFailedText, kBoxCaption, kBoxFlags);
+        (void)VirtualFree(reserved, 0, MEM_RELEASE);
+        return false;
+    }
+    m_base = static_cast<std::byte*>(reserved);
+    m_next = m_base;
+    return true;
+}
+
+void* MemoryArena::Alloc(std::uint32_t sizeBytes) {
+    if (sizeBytes == 0) {
+        return nullptr;
+    }
+    const auto size = static_cast<std::int32_t>(sizeBytes);
+    if (size < 0) {
+        return nullptr; // the size keys are signed 32-bit; nothing that large fits anyway
+    }
+    std::lock_guard lock(m_mutex);
+    if (const auto reusable = m_freeBlocks.find(size); reusable != m_freeBlocks.end()) {
+        std::byte* address = reusable->second;
+        m_freeBlocks.erase(reusable);
+        m_allocatedBlocks.emplace(address, size);
+        return address;
+    }
+    if (m_base == nullptr) {
+        return nullptr;
+    }
+    const auto offset = static_cast<std::uintptr_t>(m_next - m_base);
+    const std::uintptr_t alignedOffset = (offset + kAlignment - 1) & ~(kAlignment - 1);
+    if (alignedOffset > m_limit || m_limit - alignedOffset < sizeBytes) {
+        return nullptr;
+    }
+    std::byte* address = m_base + alignedOffset;
+    m_allocatedBlocks.emplace(address, size);
+    m_next = address + sizeBytes;
+    return address;
+}
+
+void MemoryArena::Free(void* address) {
+    std::lock_guard lock(m_mutex);
+    const auto allocated = m_allocatedBlocks.find(static_cast<std::byte*>(address));
+    if (allocated == m_allocatedBlocks.end()) {
+        return;
+    }
+    // Inserted after the blocks of the same size, so the earliest freed one is reused first.
+    m_freeBlocks.emplace(allocated->second, allocated->first);
+    m_allocatedBlocks.erase(allocated);
+}
+
+void MemoryArena::Release() {
+    std::lock_guard lock(m_mutex);
+    ReleaseLocked();
+}
+
+void MemoryArena::ReleaseLocked() {
+    if (m_base != nullptr) {
+        (void)VirtualFree(m_base, 0, MEM_RELEASE);
+    }
+    m_base = nullptr;
+    m_next = nullptr;
+    m_freeBlocks.clear();
+    m_allocatedBlocks.clear();
+}
+
+std::uint32_t MemoryArena::GetLimit() const {
+    std::lock_guard lock(m_mutex);
+    return m_limit;
+}
+
+bool MemoryArena::HoldsMemory() const {
+    std::lock_guard lock(m_mutex);
+    return m_base != nullptr;
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The process-wide memory arena of the block buffers: one region reserved and committed at
+// start-up, handed out by bumping a pointer; a freed block is kept for the next request of
+// exactly the same size, and no memory goes back to the system while the program runs.
+// Alloc, Free, Reserve and Release are safe from any thread (blocks are freed wherever their
+// last reference goes).
+
+#include "six/countedptr.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+
+class MemoryArena {
+public:
+    // Size limit of an arena that has not been reserved yet (it holds no memory until then).
+    static constexpr std::uint32_t kDefaultLimit = 0x500000;
+
+    MemoryArena();
+    ~MemoryArena();
+    MemoryArena(const MemoryArena&) = delete;
+    MemoryArena& operator=(const MemoryArena&) = delete;
+
+    // The process-wide arena, created on the first call with the default limit and no memory;
+    // it lasts until the process ends.
+    [[nodiscard]] static CountedPtr<MemoryArena> Instance();
+
+    // The same arena without a counted reference, for any thread (counted pointers of the arena
+    // belong to the thread that made them).
+    [[nodiscard]] static MemoryArena& Shared();
+
+    // Reserves and commits sizeBytes at once and makes it the size limit; memory held before is
+    // released first. On failure the box "ERROR: No memory reserved" or "ERROR: No memory"
+    // (caption "Cache") is shown, the arena holds no memory and false comes back.
+    [[nodiscard]] bool Reserve(std::uint32_t sizeBytes);
+
+    // A block of sizeBytes (4-byte aligned when new), or null when the arena holds no memory,
+    // the request does not fit, or sizeBytes is 0. The earliest freed block of exactly this size
+    // is reused first.
+    [[nodiscard]] void* Alloc(std::uint32_t sizeBytes);
+
+    // Keeps a block handed out by Alloc for reuse; other addresses (null included) are ignored.
+    void Free(void* address);
+
+    // Gives the region back to the system and forgets every block.
+    void Release();
+
+    [[nodiscard]] std::uint32_t GetLimit() const;
+    [[nodiscard]] bool HoldsMemory() const;
+
+private:
+    void ReleaseLocked();
+
+    mutable std::mutex m_mutex;
+    std::byte* m_base = nullptr;
+    std::byte* m_next = nullptr;
+    std::multimap<std::int32_t, std::byte*> m_freeBlocks; // by size, in the order freed
+    std::map<std::byte*, std::int32_t> m_allocatedBlocks; // address to size
+    std::uint32_t m_limit = kDefaultLimit;
+};

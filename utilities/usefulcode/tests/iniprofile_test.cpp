@@ -1,0 +1,225 @@
+#include "testdata/tempdir.h"
+#include "utilities/usefulcode/iniprofile.h"
+
+#include "platform/debug.h"
+#include "platform/modulepath.h"
+#include "platform/time.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+constexpr char16_t kFolder[] = u"\\Program Files\\Nav";
+
+class IniProfileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetExecutablePath(u"\\Program Files\\Nav\\Navigator.exe");
+        ASSERT_TRUE(m_root.MakeFolder(kFolder));
+    }
+    void TearDown() override { platform::SetExecutablePath(u""); }
+
+    static std::u16string PathOf(std::u16string_view name) {
+        return std::u16string(kFolder) + u"\\" + std::u16string(name);
+    }
+    void Put(std::u16string_view name, std::string_view bytes) {
+        ASSERT_TRUE(m_root.WriteFile(PathOf(name), bytes));
+    }
+    std::string Bytes(std::u16string_view name) {
+        return m_root.ReadFile(PathOf(name)).value_or("<missing>");
+    }
+    std::vector<std::string> FolderEntries() {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_root.HostPathOf(kFolder))) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    testdata::TempDeviceRoot m_root;
+};
+
+TEST_F(IniProfileTest, ScanningReadsFollowTheLineRules) {
+    Put(u"read.ini", "; comment=not a key\n"
+                     "top=before any section\n"
+                     "[General]\n"
+                     "Count=12 ; remark\n"
+                     "  Name  =  Some Value = with equals ;x  \n"
+                     "Empty=\n"
+                     "Pi=3.25\n"
+                     "Word=abc\n"
+                     "no equals sign here\n"
+                     "Dup=first\n"
+                     "dup=second\n"
+                     "[Second] text after the bracket\n"
+                     "X=1\n"
+                     "[ General ]\n"
+                     "Late=in the second General\n");
+    const struct {
+        const char16_t* section;
+        const char16_t* key;
+        const char16_t* defaultValue;
+        std::u16string expected;
+    } cases[] = {
+        {u"General", u"Count", u"-", u"12 ; remark"},
+        {u"general", u"COUNT", u"-", u"12 ; remark"},
+        {u"General", u"Name", u"-", u"Some Value = with equals ;x"},
+        {u"General", u"Empty", u"-", u""},
+        {u"General", u"Dup", u"-", u"first"},
+        {u"General", u"Late", u"-", u"-"},
+        {u"General", u"Missing", u"-", u"-"},
+        {u"General", u"Missing", nullptr, u""},
+        {u"General", u"; comment", u"-", u"-"},
+        {u"Second", u"X", u"-", u"1"},
+        {u"Missing", u"X", u"-", u"-"},
+        {u"", u"top", u"-", u"-"},
+    };
+    const std::u16string file = u"read.ini"; // a bare name lies next to the executable
+    for (const auto& c : cases) {
+        SCOPED_TRACE(
+            std::string(c.section, c.section + std::char_traits<char16_t>::length(c.section)));
+        EXPECT_EQ(IniProfile::GetString(c.section, c.key, file.c_str(), c.defaultValue),
+                  c.expected);
+    }
+    EXPECT_EQ(IniProfile::GetInt(u"General", u"Count", file.c_str(), -1), 12);
+    EXPECT_EQ(IniProfile::GetInt(u"General", u"Word", file.c_str(), -1), 0);
+    EXPECT_EQ(IniProfile::GetInt(u"General", u"Missing", file.c_str(), -1), -1);
+    EXPECT_EQ(IniProfile::GetDouble(u"General", u"Pi", file.c_str(), -1.0), 3.25);
+    EXPECT_EQ(IniProfile::GetDouble(u"General", u"Empty", file.c_str(), -1.0), -1.0);
+    EXPECT_EQ(IniProfile::GetDouble(u"General", u"Word", file.c_str(), -1.0), -1.0);
+    EXPECT_EQ(IniProfile::GetDouble(u"General", u"Count", file.c_str(), -1.0), 12.0);
+}
+
+TEST_F(IniProfileTest, ValuesLoseTheirCarriageReturnAndLineFeed) {
+    Put(u"crlf.ini", "[A]\r\nKey=value\r\nOther = 7 \r\n");
+    const std::u16string path = PathOf(u"crlf.ini");
+    EXPECT_EQ(IniProfile::GetString(u"A", u"Key", path.c_str(), u""), u"value");
+    EXPECT_EQ(IniProfile::GetInt(u"A", u"Other", path.c_str(), 0), 7);
+}
+
+TEST_F(IniProfileTest, ReadingAMissingFileCreatesItEmpty) {
+    EXPECT_EQ(IniProfile::GetString(u"A", u"B", u"fresh.ini", u"default"), u"default");
+    EXPECT_EQ(Bytes(u"fresh.ini"), "");
+    EXPECT_EQ(IniProfile::GetInt(u"A", u"B", u"\\No Such Folder\\x.ini", 5), 5);
+    EXPECT_FALSE(m_root.Exists(u"\\No Such Folder\\x.ini"));
+}
+
+TEST_F(IniProfileTest, WritesRewriteTheFileAsTheRulesSay) {
+    const struct {
+        const char* name;
+        std::string before;
+        const char16_t* section;
+        const char16_t* key;
+        std::string after;
+    } cases[] = {
+        {"replaces a key in place, in the caller's spelling",
+         "; head\n[GENERAL] trailing text\nkey=old\nOther = 1 \n", u"General", u"Key",
+         "; head\r\n[General]\r\nKey=new\r\nOther = 1 \r\n"},
+        {"adds a new key after the section's last line, rewriting the keys before it",
+         "[A]\n x = 1 \n; note\n\n[B]\nz=3\n", u"A", u"y",
+         "[A]\r\nx=1\r\n; note\r\n\r\ny=new\r\n[B]\r\nz=3\r\n"},
+        {"appends a missing section, rewriting the headers passed", "[Z]  junk\nq=1\n", u"B", u"y",
+         "[Z]\r\nq=1\r\n[B]\r\ny=new\r\n"},
+        {"starts a new line after a last line without one", "[A]\nx=1", u"B", u"y",
+         "[A]\r\nx=1\r\n[B]\r\ny=new\r\n"},
+        {"adds to a last section whose last line has no line feed", "[A]\n;c", u"A", u"y",
+         "[A]\r\n;c\r\ny=new\r\n"},
+        {"uses the first of two equal sections and keeps later duplicates",
+         "[A]\nk=1\nk=2\n[A]\nk=3\n", u"A", u"K", "[A]\r\nK=new\r\nk=2\r\n[A]\r\nk=3\r\n"},
+        {"ends a section at a line that begins with '['", "[A]\n[broken\nk=1\n", u"A", u"k",
+         "[A]\r\nk=new\r\n[broken\r\nk=1\r\n"},
+        {"fills an empty file", "", u"A", u"k", "[A]\r\nk=new\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(u"write.ini", c.before);
+        EXPECT_EQ(IniProfile::WriteString(c.section, c.key, u"new", u"write.ini"), 1);
+        EXPECT_EQ(Bytes(u"write.ini"), c.after);
+    }
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"write.ini"}) << "no temporary file left";
+}
+
+TEST_F(IniProfileTest, LongLinesSurviveAReadAndARewrite) {
+    const std::string longValue(3000, 'v');
+    Put(u"long.ini", "[A]\nlong=" + longValue + "\nshort=1\n");
+    EXPECT_EQ(IniProfile::GetString(u"A", u"long", u"long.ini", u"").size(), 3000u);
+    EXPECT_EQ(IniProfile::WriteInt(u"A", u"short", -42, u"long.ini"), 1);
+    EXPECT_EQ(Bytes(u"long.ini"), "[A]\r\nlong=" + longValue + "\r\nshort=-42\r\n");
+}
+
+TEST_F(IniProfileTest, WritesWithoutKeyOrSectionChangeNothing) {
+    Put(u"keep.ini", "[A]\nk=1\n");
+    EXPECT_EQ(IniProfile::WriteString(u"A", nullptr, u"x", u"keep.ini"), 1);
+    EXPECT_EQ(IniProfile::WriteString(u"A", u"", u"x", u"keep.ini"), 1);
+    EXPECT_EQ(IniProfile::WriteString(u"", u"k", u"x", u"keep.ini"), 1);
+    platform::DebugOutputCapture debug;
+    EXPECT_EQ(IniProfile::WriteString(u"A", u"k", u"x", u"\\Missing Folder\\keep.ini"), 1);
+    EXPECT_TRUE(debug.Contains(u"\\Missing Folder\\keep.ini: cannot be opened")) << "logged";
+    EXPECT_EQ(Bytes(u"keep.ini"), "[A]\nk=1\n");
+    EXPECT_FALSE(m_root.Exists(u"\\Missing Folder"));
+    EXPECT_EQ(IniProfile::WriteString(u"A", u"", u"x", u"never.ini"), 1);
+    EXPECT_FALSE(m_root.Exists(PathOf(u"never.ini")));
+}
+
+TEST_F(IniProfileTest, BusyTemporaryNameIsNotOverwritten) {
+    platform::VirtualClock clock; // 2000-01-01 00:00:00: 946684800 s, 0xD4380 in 20 bits
+    platform::ScopedClock installed(clock);
+    Put(u"proD4380.tmp", "someone else's");
+    Put(u"busy.ini", "[A]\nk=1\n");
+    EXPECT_EQ(IniProfile::WriteString(u"A", u"k", u"2", u"busy.ini"), 1);
+    EXPECT_EQ(Bytes(u"busy.ini"), "[A]\r\nk=2\r\n");
+    EXPECT_EQ(Bytes(u"proD4380.tmp"), "someone else's");
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"busy.ini", "proD4380.tmp"}));
+}
+
+TEST_F(IniProfileTest, PreloadedFileAnswersFromTheCacheAsItWasLoaded) {
+    Put(u"preload.ini", "[A]\nk=1\nk=2\n[ ]\nlost=1\n[B]\nb=1\n[a]\nmerged=yes\n[broken\nc=3\n");
+    const std::u16string path = PathOf(u"preload.ini");
+    ASSERT_TRUE(IniProfile::Preload(path.c_str()));
+    EXPECT_EQ(IniProfile::GetString(u"A", u"k", path.c_str(), u"-"), u"2") << "the last wins";
+    EXPECT_EQ(IniProfile::GetString(u"A", u"merged", path.c_str(), u"-"), u"yes");
+    EXPECT_EQ(IniProfile::GetString(u"a", u"C", path.c_str(), u"-"), u"3");
+    EXPECT_EQ(IniProfile::GetString(u"", u"lost", path.c_str(), u"-"), u"-");
+    EXPECT_EQ(IniProfile::GetString(u"B", u"missing", path.c_str(), u"-"), u"-");
+
+    EXPECT_EQ(IniProfile::WriteString(u"A", u"k", u"9", path.c_str()), 1);
+    EXPECT_EQ(IniProfile::GetString(u"A", u"k", path.c_str(), u"-"), u"2") << "cache unchanged";
+    EXPECT_NE(Bytes(u"preload.ini").find("k=9"), std::string::npos) << "file changed";
+
+    ASSERT_TRUE(m_root.WriteFile(path, std::string_view("[Z]\nz=1\n")));
+    ASSERT_TRUE(IniProfile::Preload(path.c_str()));
+    EXPECT_EQ(IniProfile::GetString(u"Z", u"z", path.c_str(), u"-"), u"1");
+    EXPECT_EQ(IniProfile::GetString(u"A", u"k", path.c_str(), u"-"), u"2") << "merged";
+    EXPECT_FALSE(IniProfile::Preload(PathOf(u"absent.ini").c_str()));
+    EXPECT_FALSE(m_root.Exists(PathOf(u"absent.ini")));
+}
+
+TEST_F(IniProfileTest, ConcurrentWritersLoseNothing) {
+    Put(u"shared.ini", "");
+    std::vector<std::thread> writers;
+    writers.reserve(4);
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([t] {
+            for (int i = 0; i < 10; ++i) {
+                const std::u16string key = u"k" + std::u16string(1, char16_t(u'a' + t)) +
+                                           std::u16string(1, char16_t(u'0' + i));
+                (void)IniProfile::WriteInt(u"S", key.c_str(), i, u"shared.ini");
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    for (int t = 0; t < 4; ++t) {
+        for (int i = 0; i < 10; ++i) {
+            const std::u16string key = u"k" + std::u16string(1, char16_t(u'a' + t)) +
+                                       std::u16string(1, char16_t(u'0' + i));
+            EXPECT_EQ(IniProfile::GetInt(u"S", key.c_str(), u"shared.ini", -1), i);
+        }
+    }
+}
+
+} // namespace

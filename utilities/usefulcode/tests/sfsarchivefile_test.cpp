@@ -1,0 +1,135 @@
+#include "testdata/archivewriter.h"
+#include "testdata/tempdir.h"
+#include "utilities/usefulcode/cache/sfsmountset.h"
+#include "utilities/usefulcode/sfsarchivefile.h"
+
+#include "platform/errors.h"
+#include "platform/messagebox.h"
+#include "platform/modules.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr const char16_t* kMember = u"\\Kwa\\net.rd";
+
+class SfsArchiveFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::ClearRecordedMessageBoxes();
+        testdata::ArchiveWriter writer;
+        ASSERT_TRUE(writer.AddMember("net.rd", "0123456789"));
+        ASSERT_TRUE(m_root.WriteFile(u"\\Kwa\\net.sfs", writer.Build()));
+    }
+    void TearDown() override { platform::ResetHiddenEntryPoints(); }
+
+    // Installs the library and mounts the archive.
+    void MountArchive() {
+        ASSERT_TRUE(m_root.InstallModule(u"ziVur.dll"));
+        ASSERT_TRUE(m_mounts.Mount(u"\\Kwa\\net.sfs"));
+    }
+
+    testdata::TempDeviceRoot m_root;
+    SfsMountSet m_mounts;
+};
+
+TEST_F(SfsArchiveFileTest, ReadsAMemberButNeitherTellsNorWrites) {
+    MountArchive();
+    SfsArchiveFile file;
+    file.Open(kMember, RawFileMode::Read);
+    ASSERT_TRUE(file.IsOpen());
+    char bytes[16] = {};
+    EXPECT_TRUE(file.Read(bytes, 4));
+    EXPECT_EQ(std::string(bytes, 4), "0123");
+    EXPECT_EQ(file.Tell(), -1);
+    EXPECT_EQ(file.Seek(2, kRawSeekCurrent), 6);
+    EXPECT_EQ(file.Seek(-1, kRawSeekEnd), 9);
+    EXPECT_EQ(file.Seek(-3, 8), 7); // any other origin counts from the end
+    EXPECT_EQ(file.Seek(1, kRawSeekBegin), 1);
+    EXPECT_TRUE(file.ReadData(bytes, 2));
+    EXPECT_EQ(std::string(bytes, 2), "12");
+    EXPECT_FALSE(file.Read(bytes, 9)); // only 7 remain
+    EXPECT_FALSE(file.Write("ab", 2));
+    EXPECT_FALSE(file.WriteData("ab", 2));
+    EXPECT_EQ(file.Close(), 1);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_TRUE(platform::RecordedMessageBoxes().empty());
+}
+
+TEST_F(SfsArchiveFileTest, OpensOnlyForReadingAndOnlyMembers) {
+    MountArchive();
+    for (int mode : {1, 2, 3, 4, 5, 6}) {
+        SfsArchiveFile file;
+        file.Open(kMember, static_cast<RawFileMode>(mode));
+        EXPECT_FALSE(file.IsOpen()) << mode;
+    }
+    SfsArchiveFile file;
+    file.Open(u"\\Kwa\\missing.rd", RawFileMode::Read);
+    EXPECT_FALSE(file.IsOpen());
+    const std::unique_ptr<RawFile> created = CreateRawFile(kMember, RawFileMode::Read, true);
+    ASSERT_NE(created, nullptr);
+    EXPECT_TRUE(created->IsOpen());
+    EXPECT_NE(dynamic_cast<SfsArchiveFile*>(created.get()), nullptr);
+}
+
+TEST_F(SfsArchiveFileTest, AMissingLibraryIsShownOnceWhileInstancesLive) {
+    const std::size_t modulesBefore = platform::LoadedModuleCount();
+    {
+        SfsArchiveFile first;
+        SfsArchiveFile second;
+        first.Open(kMember, RawFileMode::Read);
+        EXPECT_FALSE(first.IsOpen());
+        EXPECT_FALSE(SfsArchiveFile::IsLibraryLoaded());
+        const auto boxes = platform::RecordedMessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        const std::u16string systemText(platform::SystemErrorText(ERROR_MOD_NOT_FOUND));
+        EXPECT_EQ(boxes[0].text, u"Cannot load ZIVUR.DLL\r\n" + systemText + u"\r\n");
+        EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONHAND));
+        EXPECT_EQ(boxes[0].owner, nullptr);
+    }
+    EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore); // nothing to free
+    // With every instance gone, the next one tries again.
+    SfsArchiveFile later;
+    EXPECT_EQ(platform::RecordedMessageBoxes().size(), 2u);
+}
+
+TEST_F(SfsArchiveFileTest, AMissingEntryPointCountsAsNoLibrary) {
+    ASSERT_TRUE(m_root.InstallModule(u"ziVur.dll"));
+    ASSERT_TRUE(m_mounts.Mount(u"\\Kwa\\net.sfs"));
+    const std::size_t modulesBefore = platform::LoadedModuleCount();
+    platform::HideEntryPoint(u"ziVur.dll", u"SFS_SetFilePointer");
+    {
+        SfsArchiveFile file;
+        EXPECT_FALSE(SfsArchiveFile::IsLibraryLoaded());
+        EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore);
+        file.Open(kMember, RawFileMode::Read);
+        EXPECT_FALSE(file.IsOpen());
+        char byte = 0;
+        EXPECT_FALSE(file.Read(&byte, 1));
+        EXPECT_EQ(file.Seek(0, kRawSeekBegin), -1);
+        const auto boxes = platform::RecordedMessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, u"Cannot find function SFS_SetFilePointer in ziVur.dll!");
+        EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONHAND));
+    }
+    EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore);
+}
+
+TEST_F(SfsArchiveFileTest, TheLastInstanceFreesTheLibrary) {
+    MountArchive();
+    const std::size_t modulesBefore = platform::LoadedModuleCount();
+    auto first = std::make_unique<SfsArchiveFile>();
+    EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore + 1);
+    auto second = std::make_unique<SfsArchiveFile>();
+    EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore + 1);
+    first.reset();
+    second->Open(kMember, RawFileMode::Read);
+    EXPECT_TRUE(second->IsOpen());
+    second.reset();
+    EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore);
+}
+
+} // namespace

@@ -1,0 +1,84 @@
+#include "testdata/tempdir.h"
+#include "utilities/usefulcode/stdiofile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr const char16_t* kPath = u"\\Kwa\\pages.sep";
+
+class StdioFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_root.MakeFolder(u"\\Kwa")); }
+
+    testdata::TempDeviceRoot m_root;
+};
+
+TEST_F(StdioFileTest, OpensByModeWithReadWriteFallingBackToCreation) {
+    const struct {
+        int mode;
+        bool exists;
+        bool opens;
+        const char* contentsAfter; // null: no file
+    } cases[] = {
+        {0, true, true, "old"},     {0, false, false, nullptr}, {1, true, true, ""},
+        {1, false, true, ""},       {2, true, true, "old"},     {2, false, true, ""},
+        {3, true, true, ""},        {3, false, true, ""},       {4, true, true, "old"},
+        {4, false, true, ""},       {5, true, true, ""},        {6, true, false, "old"},
+        {6, false, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " exists " << c.exists);
+        if (c.exists) {
+            ASSERT_TRUE(m_root.WriteFile(kPath, "old"));
+        }
+        {
+            StdioFile file;
+            file.Open(kPath, static_cast<RawFileMode>(c.mode));
+            EXPECT_EQ(file.IsOpen(), c.opens);
+        }
+        const auto contents = m_root.ReadFile(kPath);
+        EXPECT_EQ(contents.has_value(), c.contentsAfter != nullptr);
+        if (contents && c.contentsAfter != nullptr) {
+            EXPECT_EQ(*contents, c.contentsAfter);
+        }
+        std::error_code ignored;
+        std::filesystem::remove(m_root.HostPathOf(kPath), ignored);
+    }
+}
+
+TEST_F(StdioFileTest, ReadsWritesAndSeeksToPositions) {
+    StdioFile file;
+    file.Open(kPath, RawFileMode::ReadWriteTruncate);
+    ASSERT_TRUE(file.IsOpen());
+    EXPECT_TRUE(file.Write("0123456789", 10));
+    EXPECT_EQ(file.Seek(3, kRawSeekBegin), 3);
+    char bytes[3] = {};
+    EXPECT_TRUE(file.Read(bytes, 2));
+    EXPECT_EQ(std::string(bytes, 2), "34");
+    EXPECT_EQ(file.Tell(), 5);
+    EXPECT_EQ(file.Seek(2, kRawSeekCurrent), 7);
+    EXPECT_EQ(file.Seek(-1, kRawSeekEnd), 9);
+    EXPECT_EQ(file.Seek(0, 5), 10); // any other origin counts from the end
+    EXPECT_EQ(file.Seek(-20, kRawSeekBegin), -1);
+    EXPECT_FALSE(file.Read(bytes, 1)); // at the end
+    EXPECT_EQ(file.Close(), 1);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.Close(), 1);
+    EXPECT_FALSE(file.Read(bytes, 1));
+    EXPECT_EQ(file.Tell(), -1);
+    EXPECT_EQ(m_root.ReadFile(kPath).value_or(""), "0123456789");
+}
+
+TEST_F(StdioFileTest, AReadOnlyStreamRefusesWrites) {
+    ASSERT_TRUE(m_root.WriteFile(kPath, "abc"));
+    StdioFile file;
+    file.Open(kPath, RawFileMode::Read);
+    EXPECT_FALSE(file.WriteData("x", 1));
+    file.Close();
+    EXPECT_EQ(m_root.ReadFile(kPath).value_or(""), "abc");
+}
+
+} // namespace
