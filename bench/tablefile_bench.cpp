@@ -95,7 +95,7 @@ void AgainstLowerBound(benchmark::State& state, const std::vector<std::uint32_t>
     state.SetLabel("x" + std::to_string(ratio) + " of std::lower_bound in memory");
 }
 
-void BM_EqualLookup(benchmark::State& state) {
+void EqualLookup(benchmark::State& state) {
     Fixture& fixture = Shared();
     AgainstLowerBound(
         state, fixture.equalProbes,
@@ -109,7 +109,7 @@ void BM_EqualLookup(benchmark::State& state) {
         });
 }
 
-void BM_FloorLookup(benchmark::State& state) {
+void FloorLookup(benchmark::State& state) {
     Fixture& fixture = Shared();
     AgainstLowerBound(
         state, fixture.floorProbes,
@@ -125,7 +125,7 @@ void BM_FloorLookup(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_EqualLookup);
-BENCHMARK(BM_FloorLookup);
+BENCHMARK(EqualLookup);
+BENCHMARK(FloorLookup);
 
 BENCHMARK_MAIN();

@@ -61,30 +61,28 @@ bool IsDeviceName(std::u16string_view name) {
     return !name.empty() && name.back() == u':' && name.find_first_of(u"\\/") == name.npos;
 }
 
-DWORD SeekFrom(int descriptor, std::int64_t distance, DWORD moveMethod, std::uint64_t& position) {
-    off_t base = 0;
+// The new position for a move from the tracked position; only a move from the end asks the host.
+DWORD SeekFrom(int descriptor, std::uint64_t current, std::int64_t distance, DWORD moveMethod,
+               std::uint64_t& position) {
+    std::int64_t base = 0;
     if (moveMethod == FILE_CURRENT) {
-        base = ::lseek(descriptor, 0, SEEK_CUR);
+        base = static_cast<std::int64_t>(current);
     } else if (moveMethod == FILE_END) {
         struct stat info {};
-        base = ::fstat(descriptor, &info) == 0 ? info.st_size : -1;
+        if (::fstat(descriptor, &info) != 0) {
+            return detail::ErrorFromErrno(errno);
+        }
+        base = info.st_size;
     } else if (moveMethod != FILE_BEGIN) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (base < 0) {
-        return detail::ErrorFromErrno(errno);
-    }
-    if ((distance < 0 && base + distance < 0)) {
+    if (distance < 0 && base + distance < 0) {
         return ERROR_NEGATIVE_SEEK;
     }
     if (distance > 0 && base > INT64_MAX - distance) {
         return ERROR_INVALID_PARAMETER;
     }
-    const off_t target = base + distance;
-    if (::lseek(descriptor, target, SEEK_SET) < 0) {
-        return detail::ErrorFromErrno(errno);
-    }
-    position = static_cast<std::uint64_t>(target);
+    position = static_cast<std::uint64_t>(base + distance);
     return ERROR_SUCCESS;
 }
 
@@ -162,6 +160,7 @@ OpenedFile HostFileOpener::Open(std::u16string_view path, DWORD desiredAccess, D
 
     auto file = std::shared_ptr<HostFile>(new HostFile);
     file->m_access = access;
+    file->m_isAppend = append;
     {
         std::lock_guard lock(Shares().mutex);
         int hostFlags = HostOpenFlags(access, creation, append);
@@ -227,11 +226,13 @@ DWORD HostFile::Read(void* buffer, DWORD count, DWORD& transferred) {
     }
     auto* bytes = static_cast<std::uint8_t*>(buffer);
     while (transferred < count) {
-        const ssize_t got = ::read(m_descriptor, bytes + transferred, count - transferred);
+        const ssize_t got = ::pread(m_descriptor, bytes + transferred, count - transferred,
+                                    static_cast<off_t>(m_position + transferred));
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
+            m_position += transferred;
             return ERROR_READ_FAULT;
         }
         if (got == 0) {
@@ -239,6 +240,7 @@ DWORD HostFile::Read(void* buffer, DWORD count, DWORD& transferred) {
         }
         transferred += static_cast<DWORD>(got);
     }
+    m_position += transferred;
     return ERROR_SUCCESS;
 }
 
@@ -249,20 +251,36 @@ DWORD HostFile::Write(const void* buffer, DWORD count, DWORD& transferred) {
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     while (transferred < count) {
-        const ssize_t put = ::write(m_descriptor, bytes + transferred, count - transferred);
+        // Appending writes go to the end whatever the position; others to the position.
+        const ssize_t put =
+            m_isAppend ? ::write(m_descriptor, bytes + transferred, count - transferred)
+                       : ::pwrite(m_descriptor, bytes + transferred, count - transferred,
+                                  static_cast<off_t>(m_position + transferred));
         if (put < 0 && errno == EINTR) {
             continue;
         }
         if (put <= 0) {
-            return put < 0 && errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+            const DWORD error = put < 0 && errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+            m_position += m_isAppend ? 0 : transferred;
+            return error;
         }
         transferred += static_cast<DWORD>(put);
+    }
+    if (m_isAppend) {
+        const off_t end = ::lseek(m_descriptor, 0, SEEK_END);
+        m_position = end < 0 ? m_position : static_cast<std::uint64_t>(end);
+    } else {
+        m_position += transferred;
     }
     return ERROR_SUCCESS;
 }
 
 DWORD HostFile::Seek(std::int64_t distance, DWORD moveMethod, std::uint64_t& position) {
-    return SeekFrom(m_descriptor, distance, moveMethod, position);
+    const DWORD error = SeekFrom(m_descriptor, m_position, distance, moveMethod, position);
+    if (error == ERROR_SUCCESS) {
+        m_position = position;
+    }
+    return error;
 }
 
 DWORD HostFile::Size(std::uint64_t& size) {
@@ -278,8 +296,7 @@ DWORD HostFile::SetEnd() {
     if ((m_access & GENERIC_WRITE) == 0) {
         return ERROR_ACCESS_DENIED;
     }
-    const off_t position = ::lseek(m_descriptor, 0, SEEK_CUR);
-    if (position < 0 || ::ftruncate(m_descriptor, position) != 0) {
+    if (::ftruncate(m_descriptor, static_cast<off_t>(m_position)) != 0) {
         return detail::ErrorFromErrno(errno);
     }
     return ERROR_SUCCESS;

@@ -154,6 +154,10 @@ private:
     DWORD m_access = 0;
     std::uint64_t m_shareKey[2] = {0, 0}; // device and inode
     bool m_isShared = false;              // entered in the share table
+    bool m_isAppend = false;              // every write goes to the end
+    // The file position of this open, kept here so that a seek costs no system call and reads
+    // and writes are positional (a descriptor shared through dup keeps its own offset).
+    std::uint64_t m_position = 0;
 };
 
 struct OpenedFile {

@@ -1,5 +1,7 @@
 #include "tablefiles/collation.h"
 
+#include "platform/codepage.h"
+
 namespace {
 
 constexpr CollationTable MakeCodeOrder() {
@@ -127,4 +129,31 @@ const CollationTable& CollationTableOf(CollationVariant variant) {
         break;
     }
     return CodeOrder;
+}
+
+namespace {
+
+std::int32_t LatinCaseFoldWeight(WCHAR character) {
+    unsigned char byte = 0;
+    if (platform::WideCharToAnsi(character, byte)) {
+        return static_cast<std::int32_t>(LatinCaseFoldOrder[byte]);
+    }
+    return 32 * static_cast<std::int32_t>(character);
+}
+
+} // namespace
+
+int CompareByCollation(const WCHAR* a, const WCHAR* b) {
+    const WCHAR* left = a != nullptr ? a : u"";
+    const WCHAR* right = b != nullptr ? b : u"";
+    for (; *left != 0 && *right != 0; ++left, ++right) {
+        const std::int32_t difference = LatinCaseFoldWeight(*left) - LatinCaseFoldWeight(*right);
+        if (difference != 0) {
+            return difference;
+        }
+    }
+    if (*left == 0 && *right == 0) {
+        return 0;
+    }
+    return *left == 0 ? -1 : 1;
 }

@@ -5,6 +5,8 @@
 
 #include "tablefiles/columntype.h"
 
+#include "platform/types.h"
+
 #include <array>
 #include <cstdint>
 
@@ -25,3 +27,9 @@ extern const CollationTable LatinCaseFoldOrder;
 
 // The table of a table file's collation variant (0 to 3); CodeOrder for any other value.
 const CollationTable& CollationTableOf(CollationVariant variant);
+
+// Compares two zero-terminated wide texts by LatinCaseFoldOrder: the first difference of weights
+// (negative: a first), else negative when only a ended, positive when only b ended, 0 when both
+// did. A character of code page 1252 weighs as its byte; any other weighs 32 x its code, after
+// every byte. Null counts as empty.
+int CompareByCollation(const WCHAR* a, const WCHAR* b);

@@ -17,9 +17,9 @@ using tablefiles::detail::ReadU32;
 
 namespace {
 
-// One debug line with the reason (plain ASCII) a header was refused.
-void ReportRefusal(const std::string& reason) {
-    std::u16string line = u"table file refused: ";
+// One debug line naming the file (when known) and the reason (plain ASCII) it was refused.
+void ReportRefusal(const std::u16string& name, const std::string& reason) {
+    std::u16string line = name.empty() ? u"table file refused: " : name + u": ";
     line.append(reason.begin(), reason.end());
     line += u"\n";
     OutputDebugStringW(line.c_str());
@@ -116,7 +116,7 @@ bool FsrTable::ReadHeader(IFile& file) {
     Reset();
     std::array<std::uint8_t, kHeaderSize> bytes{};
     if (file.Read(bytes.data(), kHeaderSize) != kHeaderSize) {
-        ReportRefusal("header shorter than 550 bytes");
+        ReportRefusal(m_openingName, "header shorter than 550 bytes");
         return false;
     }
     TableHeader header;
@@ -139,7 +139,7 @@ bool FsrTable::ReadHeader(IFile& file) {
         }
     }
     if (!problem.empty()) {
-        ReportRefusal(problem);
+        ReportRefusal(m_openingName, problem);
         Reset();
         return false;
     }
@@ -183,8 +183,13 @@ bool FsrTable::Open(const std::u16string& name, FileKind kind) {
         SfsFile archiveFile;
         IFile& file = kind == FileKind::Archived ? static_cast<IFile&>(archiveFile) : looseFile;
         if (!file.Open(name, FileAccess::Read, FileShare::Read, FileCreation::OpenExisting,
-                       FileHint::None) ||
-            !ReadHeader(file)) {
+                       FileHint::None)) {
+            return false;
+        }
+        m_openingName = name;
+        const bool isRead = ReadHeader(file);
+        m_openingName.clear();
+        if (!isRead) {
             return false;
         }
     }

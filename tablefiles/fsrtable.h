@@ -85,6 +85,7 @@ private:
 
     BlockCachePtr m_cache;
     CachedFilePtr m_file;
+    std::u16string m_openingName; // names the file in refusal messages while it is opened
     std::uint32_t m_recordSize = 0;
     std::uint32_t m_blockSize = 0;
     std::uint32_t m_recordCount = 0;

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::uint32_t offset : offsets) {
         std::u16string text;
         std::u16string main;
-        std::int16_t code = static_cast<std::int8_t>(data[8]);
+        auto code = static_cast<std::int16_t>(data[8] - 128);
         std::vector<std::int16_t> codes;
         (void)names.GetName(offset, text);
         (void)names.GetRawName(offset, text);

@@ -134,6 +134,35 @@ TEST(Collation, LatinOrderPutsYDiaeresisAfterYAcute) {
     EXPECT_LT(CompareTexts(LatinOrder, "Z", "a"), 0); // case significant
 }
 
+TEST(Collation, WideTextsCompareByLatinCaseFoldedWeights) {
+    const struct {
+        const char16_t* a;
+        const char16_t* b;
+        int sign;
+    } rows[] = {{u"Marktplatz", u"Marktplatz", 0},
+                {u"marktplatz", u"MARKTPLATZ", 0},
+                {u"Markt", u"Marktplatz", -1},
+                {u"Marktplatz", u"Markt", 1},
+                {u"", u"a", -1},
+                {u"", u"", 0},
+                {u"Ecole", u"\u00e9cole", -1},
+                {u"\u00e9cole", u"\u00c9COLE", 0},
+                {u"\u00e9cole", u"Fcole", -1},
+                {u"y", u"\u00ff", -1},
+                {u"\u00ff", u"z", -1},
+                {u"\u20ac", u"\u0081", -1},
+                {u"z", u"\u0100", -1},
+                {u"\u0100", u"\u0101", -1}};
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(i);
+        const int result = CompareByCollation(rows[i].a, rows[i].b);
+        EXPECT_EQ((result > 0) - (result < 0), rows[i].sign);
+    }
+    // The result is the weight difference of the first unequal characters.
+    EXPECT_EQ(CompareByCollation(u"A", u"\u00c1"), -2); // Á = A + 2
+    EXPECT_EQ(CompareByCollation(nullptr, u""), 0);
+}
+
 TEST(Collation, VariantsSelectTheirTables) {
     EXPECT_EQ(&CollationTableOf(CollationVariant::CodeOrder), &CodeOrder);
     EXPECT_EQ(&CollationTableOf(CollationVariant::CaseFolded), &CaseFoldOrder);

@@ -5,6 +5,8 @@
 #include "utilities/usefulcode/cache/sfsmountset.h"
 #include "utilities/usefulcode/memoryarena.h"
 
+#include "platform/debug.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -223,27 +225,25 @@ TEST_F(TableFile, SecondaryOrderFindsTextsByPrefix) {
 
 TEST_F(TableFile, EachCollationVariantOrdersAndFindsItsWay) {
     const struct {
-        CollationVariant variant;
         const char* search;
-        const char* first;
+        const char* last; // the last record in the variant's order
+        CollationVariant variant;
         bool isFound;
-    } rows[] = {{CollationVariant::CodeOrder, "M\xdcNCHEN", "Aalen", false},
-                {CollationVariant::CaseFolded, "M\xdcNCHEN", "Aalen", true},
-                {CollationVariant::German, "m\xfcnchen", "Aalen", true},
-                {CollationVariant::GermanCaseFolded, "M\xdcNCHEN", "Aalen", true}};
+    } rows[] = {{"M\334NCHEN", "\334berlingen", CollationVariant::CodeOrder, false},
+                {"M\334NCHEN", "\334berlingen", CollationVariant::CaseFolded, true},
+                {"m\374nchen", "ulm", CollationVariant::German, true},
+                {"M\334NCHEN", "Zwickau", CollationVariant::GermanCaseFolded, true}};
     for (const auto& row : rows) {
         SCOPED_TRACE(static_cast<int>(row.variant));
         TableFileWriter writer({ColumnType::Text32}, row.variant);
-        for (const char* name : {"m\xfcnchen", "Zwickau", "Aalen",
-                                 "\xdc"
-                                 "berlingen",
-                                 "ulm"}) {
+        for (const char* name : {"m\374nchen", "Zwickau", "Aalen", "\334berlingen", "ulm"}) {
             writer.AddRow({std::string(name)});
         }
         Put(u"\\c.fsr", writer);
         FsrTable table(m_cache);
         ASSERT_TRUE(table.OpenMapped(u"\\c.fsr"));
-        EXPECT_STREQ(reinterpret_cast<const char*>(table.GetRecord(0).GetRecord()), row.first);
+        EXPECT_STREQ(reinterpret_cast<const char*>(table.GetRecord(0).GetRecord()), "Aalen");
+        EXPECT_STREQ(reinterpret_cast<const char*>(table.GetRecord(4).GetRecord()), row.last);
         FieldValue key(static_cast<std::uint32_t>(ColumnType::Text32), nullptr);
         key.SetText(row.search);
         EXPECT_EQ(table.FindRows(key, false).IsValid(), row.isFound);
@@ -269,10 +269,8 @@ TEST_F(TableFile, ReadsEveryColumnType) {
     writer.AddRow({std::int64_t{-5}, std::int64_t{250}, std::int64_t{-30000}, std::int64_t{65000},
                    std::int64_t{-2000000000}, std::int64_t{4000000000}, 1.5, -2.25,
                    std::string("ABCDEFGH"), std::string("sixteen"), std::string("thirty-two"),
-                   std::string(64, 'x'),
-                   std::string("Stra\xdf"
-                               "e"),
-                   std::string(300, 'y'), std::int64_t{-9000000000000}, std::int64_t{-1}});
+                   std::string(64, 'x'), std::string("Stra\337e"), std::string(300, 'y'),
+                   std::int64_t{-9000000000000}, std::int64_t{-1}});
     writer.AddRow({std::int64_t{7}});
     Put(u"\\all.fsr", writer);
     FsrTable table(m_cache);
@@ -294,8 +292,7 @@ TEST_F(TableFile, ReadsEveryColumnType) {
     EXPECT_EQ(rows.GetValue(9).AsText(), "sixteen");
     EXPECT_EQ(rows.GetValue(10).AsText(), "thirty-two");
     EXPECT_EQ(rows.GetValue(11).AsText(), std::string(64, 'x'));
-    EXPECT_EQ(rows.GetValue(12).AsText(), "Stra\xdf"
-                                          "e");
+    EXPECT_EQ(rows.GetValue(12).AsText(), "Stra\337e");
     EXPECT_EQ(rows.GetValue(13).AsText(), std::string(256, 'y'));
     EXPECT_EQ(rows.GetValue(13).AsKey().length, 256u);
     EXPECT_EQ(rows.GetValue(14).AsInteger(), -9000000000000);
@@ -403,35 +400,39 @@ TEST_F(TableFile, KeysShorterThanTheirColumnsAreNotReadPast) {
 TEST_F(TableFile, RefusesUnsafeHeadersAndStaysClean) {
     const std::size_t goodSize = Numbers(300).Build().size();
     const struct {
-        const char* name;
+        const char16_t* reason; // part of the debug line that names the refused file
         TableFileFaults faults;
     } rows[] = {
-        {"magic", {.magic = 0x012BB328}},
-        {"block size 0", {.blockSize = 0}},
-        {"record size 0", {.recordSize = 0}},
-        {"record above block", {.recordSize = 1025}},
-        {"columns wider than the record", {.recordSize = 6}},
-        {"key larger than the record", {.keySize = 12}},
-        {"key splits a column", {.keySize = 6}},
-        {"record count beyond the file", {.recordCount = 301 + 128 * 2}},
-        {"huge record count", {.recordCount = 0xFFFFFFFF}},
-        {"column count above 128", {.columnCount = 129}},
-        {"unknown column type", {.firstTypeCode = 16}},
-        {"collation variant", {.collationVariant = 4}},
-        {"key index cut", {.fileSize = goodSize - 1}},
-        {"short header", {.fileSize = 549}},
-        {"empty file", {.fileSize = 0}},
+        {u"unknown magic", {.magic = 0x012BB328}},
+        {u"block size 0", {.blockSize = 0}},
+        {u"record size 0", {.recordSize = 0}},
+        {u"record size 1025 exceeds block size 1024", {.recordSize = 1025}},
+        {u"columns of 8 bytes exceed the record size 6", {.recordSize = 6}},
+        {u"key size 12 does not fit", {.keySize = 12}},
+        {u"key size 6 does not fit", {.keySize = 6}},
+        {u"557 records need", {.recordCount = 301 + 128 * 2}},
+        {u"4294967295 records need", {.recordCount = 0xFFFFFFFF}},
+        {u"column count 129", {.columnCount = 129}},
+        {u"column type is unknown", {.firstTypeCode = 16}},
+        {u"collation variant 4", {.collationVariant = 4}},
+        {u"300 records need", {.fileSize = goodSize - 1}},
+        {u"header shorter than 550 bytes", {.fileSize = 549}},
+        {u"header shorter than 550 bytes", {.fileSize = 0}},
     };
     Put(u"\\good.fsr", Numbers(300));
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(
+            std::string(row.reason, row.reason + std::char_traits<char16_t>::length(row.reason)));
         TableFileWriter writer = Numbers(300);
         writer.SetFaults(row.faults);
         ASSERT_TRUE(m_root.WriteFile(u"\\bad.fsr", writer.Build()));
         FsrTable table(m_cache);
         ASSERT_TRUE(table.OpenMapped(u"\\good.fsr"));
         for (const bool isPlain : {false, true}) {
+            platform::DebugOutputCapture capture;
             EXPECT_FALSE(isPlain ? table.OpenPlain(u"\\bad.fsr") : table.OpenMapped(u"\\bad.fsr"));
+            EXPECT_TRUE(capture.Contains(u"\\bad.fsr: "));
+            EXPECT_TRUE(capture.Contains(row.reason));
             EXPECT_FALSE(table.IsOpen());
             EXPECT_EQ(table.GetRecordCount(), 0u);
             EXPECT_EQ(table.GetColumnList(), nullptr);
@@ -446,7 +447,9 @@ TEST_F(TableFile, RefusesUnsafeHeadersAndStaysClean) {
     TableFileWriter oldVersion = Numbers(3);
     oldVersion.SetVersion(9021995);
     Put(u"\\old.fsr", oldVersion);
+    platform::DebugOutputCapture capture;
     EXPECT_FALSE(FsrTable(m_cache).OpenMapped(u"\\old.fsr"));
+    EXPECT_TRUE(capture.Contains(u"\\old.fsr: version 9021995 is below 9021996"));
 }
 
 TEST_F(TableFile, CursorsOutliveAClosedTablesSharedFile) {

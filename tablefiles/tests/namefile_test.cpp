@@ -32,9 +32,7 @@ protected:
 
 TEST_F(NameFileTest, ReadsMainTextAndItsForms) {
     NameFileWriter writer;
-    const std::uint32_t plain = writer.Add("Hauptstra\xdf"
-                                           "e",
-                                           1);
+    const std::uint32_t plain = writer.Add("Hauptstra\337e", 1);
     const std::uint32_t forms = writer.Add("Am Markt/Marktplatz/Alter Markt", 2);
     const std::uint32_t noPrimary = writer.Add("/Ring", 3);
     const std::uint32_t empty = writer.Add("", 4);
@@ -112,6 +110,7 @@ TEST_F(NameFileTest, FindsTheTextForACode) {
 TEST_F(NameFileTest, ReadsNamesInLaterBlocksAndFromArchives) {
     NameFileWriter writer;
     std::vector<std::uint32_t> offsets;
+    offsets.reserve(200);
     for (int i = 0; i < 200; ++i) {
         offsets.push_back(writer.Add(std::to_string(i) + std::string(100, '.'), 1));
     }

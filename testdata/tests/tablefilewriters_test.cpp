@@ -69,7 +69,7 @@ TEST(TableFileWriter, ScramblesTheKeyIndexOnlyFromTheScramblingVersion) {
     const auto plain = build(9021997, false);
     const auto scrambled = build(9021997, true);
     const auto flaggedOld = build(9021996, true);
-    const std::size_t keys = 1024 * 3; // 2 data blocks of 8 records
+    const std::size_t keys = std::size_t{1024} * 3; // 2 data blocks of 8 records
     ASSERT_EQ(plain.size(), keys + 8);
     EXPECT_EQ(U16At(scrambled, 548), 1u);
     EXPECT_EQ(U16At(flaggedOld, 548), 1u);

@@ -70,7 +70,7 @@ LONG StdioFile::Tell() {
 
 int StdioFile::Close() {
     if (m_stream != nullptr) {
-        fclose(m_stream);
+        (void)fclose(m_stream); // the stream is gone either way
         m_stream = nullptr;
     }
     return 1;

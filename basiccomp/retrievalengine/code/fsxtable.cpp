@@ -16,9 +16,9 @@ using tablefiles::detail::ReadU32;
 
 namespace {
 
-// One debug line with the reason (plain ASCII) a header was refused.
-void ReportRefusal(const std::string& reason) {
-    std::u16string line = u"field table file refused: ";
+// One debug line naming the file (when known) and the reason (plain ASCII) it was refused.
+void ReportRefusal(const std::u16string& name, const std::string& reason) {
+    std::u16string line = name.empty() ? u"field table file refused: " : name + u": ";
     line.append(reason.begin(), reason.end());
     line += u"\n";
     OutputDebugStringW(line.c_str());
@@ -148,7 +148,7 @@ bool FsxTable::ReadHeader(IFile& file) {
     Reset();
     std::array<std::uint8_t, kHeaderSize> bytes{};
     if (file.Read(bytes.data(), kHeaderSize) != kHeaderSize) {
-        ReportRefusal("header shorter than 152 bytes");
+        ReportRefusal(m_openingName, "header shorter than 152 bytes");
         return false;
     }
     FieldTableHeader header;
@@ -166,7 +166,7 @@ bool FsxTable::ReadHeader(IFile& file) {
         }
     }
     if (!problem.empty()) {
-        ReportRefusal(problem);
+        ReportRefusal(m_openingName, problem);
         Reset();
         return false;
     }
@@ -204,8 +204,13 @@ bool FsxTable::Open(const std::u16string& name, bool isArchived) {
         SfsFile archiveFile;
         IFile& file = isArchived ? static_cast<IFile&>(archiveFile) : looseFile;
         if (!file.Open(name, FileAccess::Read, FileShare::Read, FileCreation::OpenExisting,
-                       FileHint::None) ||
-            !ReadHeader(file)) {
+                       FileHint::None)) {
+            return false;
+        }
+        m_openingName = name;
+        const bool isRead = ReadHeader(file);
+        m_openingName.clear();
+        if (!isRead) {
             return false;
         }
     }

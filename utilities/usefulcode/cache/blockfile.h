@@ -16,7 +16,8 @@ class BlockFile : public CachedFile {
 public:
     ~BlockFile() override;
 
-    // Block size + 1 bytes from the arena; the last byte marks the block modified (0 here).
+    // A buffer of block size + 1 bytes (rounded up to 64, starting on a 64-byte line) from the
+    // arena; the byte after the data marks the block modified (0 here).
     [[nodiscard]] BYTE* LoadBlock(DWORD blockIndex) override;
     // Writes a block marked modified back, then returns its buffer to the arena.
     void ReleaseBlock(BYTE* data, DWORD blockIndex) override;

@@ -2,6 +2,8 @@
 #include "testdata/fieldtablefilewriter.h"
 #include "testdata/tempdir.h"
 
+#include "platform/debug.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -189,7 +191,9 @@ TEST_F(FieldTableFile, RefusesUnsafeHeaders) {
         writer.SetVersion(row.version).SetFaults(row.faults);
         ASSERT_TRUE(m_root.WriteFile(u"\\bad.fsx", writer.Build()));
         FsxTable table(m_cache);
+        platform::DebugOutputCapture capture;
         EXPECT_FALSE(table.OpenMapped(u"\\bad.fsx"));
+        EXPECT_TRUE(capture.Contains(u"\\bad.fsx: "));
         EXPECT_FALSE(table.IsOpen());
         EXPECT_EQ(table.GetColumnList(), nullptr);
         EXPECT_FALSE(table.Find(Key(20), false).IsValid());

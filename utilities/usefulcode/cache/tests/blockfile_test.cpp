@@ -70,6 +70,19 @@ TEST_F(BlockFileTest, ReadsBlocksAndCountsTheWholeOnes) {
     EXPECT_EQ(file->GetBlockCount(), 4u);
 }
 
+TEST_F(BlockFileTest, BuffersStartOnCacheLines) {
+    ASSERT_TRUE(m_root.WriteFile(kPlainPath, Blocks(4, 100)));
+    const CachedFilePtr file = OpenPlain(FileAccess::Read, 100);
+    std::vector<CachedBlockPtr> held;
+    for (DWORD block = 0; block < 4; ++block) {
+        held.push_back(file->GetBlock(block));
+        ASSERT_TRUE(held.back());
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(held.back()->GetData()) % 64, 0u);
+        EXPECT_EQ(held.back()->GetData()[99], 'a' + block);
+        EXPECT_EQ(held.back()->GetData()[100], 0); // the modified mark
+    }
+}
+
 TEST_F(BlockFileTest, AReadOnlyFileNeverGrows) {
     ASSERT_TRUE(m_root.WriteFile(kPlainPath, Blocks(2)));
     const CachedFilePtr file = OpenPlain(FileAccess::Read);
