@@ -3,6 +3,8 @@
 #include "platform/files.h"
 
 #include <cstdint>
+#include <memory>
+#include <typeinfo>
 
 namespace platform {
 
@@ -16,12 +18,30 @@ DWORD StreamObject::SetEnd() {
     return ERROR_INVALID_FUNCTION;
 }
 
+namespace {
+
+// The stream behind a handle, null when it is none. Host files, by far the most common, are
+// recognised by their exact type, which spares the general cast on every read and seek.
+std::shared_ptr<StreamObject> LookupStream(HANDLE handle) {
+    std::shared_ptr<KernelObject> object = LookupHandle(handle);
+    if (!object) {
+        return nullptr;
+    }
+    const KernelObject& kernelObject = *object;
+    if (typeid(kernelObject) == typeid(HostFile)) {
+        auto* stream = static_cast<HostFile*>(object.get());
+        return std::shared_ptr<StreamObject>(std::move(object), stream);
+    }
+    return std::dynamic_pointer_cast<StreamObject>(object);
+}
+
+} // namespace
 } // namespace platform
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPVOID overlapped) {
     DWORD transferred = 0;
     DWORD error = ERROR_SUCCESS;
-    const auto stream = platform::LookupHandleAs<platform::StreamObject>(file);
+    const auto stream = platform::LookupStream(file);
     if (!stream) {
         error = ERROR_INVALID_HANDLE;
     } else if (overlapped != nullptr || (buffer == nullptr && bytesToRead != 0)) {
@@ -40,7 +60,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
                LPVOID overlapped) {
     DWORD transferred = 0;
     DWORD error = ERROR_SUCCESS;
-    const auto stream = platform::LookupHandleAs<platform::StreamObject>(file);
+    const auto stream = platform::LookupStream(file);
     if (!stream) {
         error = ERROR_INVALID_HANDLE;
     } else if (overlapped != nullptr || (buffer == nullptr && bytesToWrite != 0)) {
@@ -56,7 +76,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWri
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distanceToMove, LPLONG distanceHigh, DWORD moveMethod) {
-    const auto stream = platform::LookupHandleAs<platform::StreamObject>(file);
+    const auto stream = platform::LookupStream(file);
     if (!stream) {
         SetLastError(ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
@@ -67,15 +87,17 @@ DWORD SetFilePointer(HANDLE file, LONG distanceToMove, LPLONG distanceHigh, DWOR
             (static_cast<std::uint64_t>(static_cast<std::uint32_t>(*distanceHigh)) << 32) |
             static_cast<std::uint32_t>(distanceToMove));
     }
-    // Without a high word a position of 4 GiB - 1 or more cannot be reported: refuse it before
-    // moving.
+    // Without a high word a position of 4 GiB - 1 or more cannot be reported: such a move is
+    // undone. A 32-bit distance from the beginning cannot get there, so only the other moves
+    // need the position they started from.
+    const bool mayPassReportable = distanceHigh == nullptr && moveMethod != FILE_BEGIN;
+    std::uint64_t before = 0;
+    DWORD error = mayPassReportable ? stream->Seek(0, FILE_CURRENT, before) : ERROR_SUCCESS;
     std::uint64_t position = 0;
-    DWORD error = stream->Seek(0, FILE_CURRENT, position);
-    const std::uint64_t before = position;
     if (error == ERROR_SUCCESS) {
         error = stream->Seek(distance, moveMethod, position);
     }
-    if (error == ERROR_SUCCESS && distanceHigh == nullptr && position >= 0xFFFFFFFFull) {
+    if (error == ERROR_SUCCESS && mayPassReportable && position >= 0xFFFFFFFFull) {
         std::uint64_t restored = 0;
         (void)stream->Seek(static_cast<std::int64_t>(before), FILE_BEGIN, restored);
         error = ERROR_INVALID_PARAMETER;
@@ -92,7 +114,7 @@ DWORD SetFilePointer(HANDLE file, LONG distanceToMove, LPLONG distanceHigh, DWOR
 }
 
 DWORD GetFileSize(HANDLE file, LPDWORD fileSizeHigh) {
-    const auto stream = platform::LookupHandleAs<platform::StreamObject>(file);
+    const auto stream = platform::LookupStream(file);
     std::uint64_t size = 0;
     const DWORD error = stream ? stream->Size(size) : ERROR_INVALID_HANDLE;
     SetLastError(error);
@@ -106,7 +128,7 @@ DWORD GetFileSize(HANDLE file, LPDWORD fileSizeHigh) {
 }
 
 BOOL SetEndOfFile(HANDLE file) {
-    const auto stream = platform::LookupHandleAs<platform::StreamObject>(file);
+    const auto stream = platform::LookupStream(file);
     const DWORD error = stream ? stream->SetEnd() : ERROR_INVALID_HANDLE;
     SetLastError(error);
     return error == ERROR_SUCCESS ? TRUE : FALSE;

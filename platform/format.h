@@ -16,8 +16,10 @@
 // Writes at most count characters. Returns the length when it is below count (a terminating
 // zero follows), count when it is exactly count (no zero), -1 when the text was cut (no zero)
 // or the format is refused.
+// NOLINTBEGIN(bugprone-reserved-identifier): the device runtime's own names
 int _snwprintf(WCHAR* buffer, std::size_t count, const WCHAR* format, ...);
 int _vsnwprintf(WCHAR* buffer, std::size_t count, const WCHAR* format, va_list args);
+// NOLINTEND(bugprone-reserved-identifier)
 
 // C99 order and rules: the text, cut to count - 1 characters, is always terminated (count > 0).
 // Returns the length, or -1 when it did not fit or the format is refused.

@@ -1,6 +1,9 @@
 #include "platform/handles.h"
 
+#include <atomic>
+#include <cstdint>
 #include <mutex>
+#include <shared_mutex>
 #include <unordered_map>
 
 namespace platform {
@@ -8,15 +11,39 @@ namespace {
 
 // Handle values are multiples of 4 starting at 4, as on the device; they are reused only after
 // the counter wraps, so a stale handle is very unlikely to name a new object.
+// Lookups, made on every file call, share the lock (and mostly skip it, see LastLookup); only
+// registering and closing take it alone.
 struct HandleTable {
-    std::mutex mutex;
+    std::shared_mutex mutex;
     std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>> objects;
     std::uintptr_t next = 4;
+    // Counts the handles closed, so that a thread's last lookup can be trusted while it stays
+    // the same: registering never changes what an open handle names.
+    std::atomic<std::uint64_t> closings{0};
 };
 
 HandleTable& Table() {
     static HandleTable* table = new HandleTable; // never destroyed: used by exit-time code
     return *table;
+}
+
+// Each thread's last lookup. A thread mostly works one handle at a time (a block read is a seek
+// and a read), and repeating a lookup this way takes no lock. The object is held weakly, so that
+// closing a handle still destroys it at once.
+struct LastLookup {
+    std::uintptr_t value = 0;
+    std::uint64_t closings = 0;
+    std::weak_ptr<KernelObject> object;
+
+    ~LastLookup();
+};
+
+// Set once the thread's LastLookup is destroyed, for lookups made by exit-time code after it.
+thread_local bool t_isLastLookupGone = false;
+thread_local LastLookup t_lastLookup;
+
+LastLookup::~LastLookup() {
+    t_isLastLookupGone = true;
 }
 
 constexpr std::uintptr_t kHandleLimit = 0x3FFFFFFC; // keeps values positive 32-bit integers
@@ -43,10 +70,27 @@ std::shared_ptr<KernelObject> LookupHandle(HANDLE handle) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
         return nullptr;
     }
+    const auto value = reinterpret_cast<std::uintptr_t>(handle);
     HandleTable& table = Table();
-    std::lock_guard lock(table.mutex);
-    const auto it = table.objects.find(reinterpret_cast<std::uintptr_t>(handle));
-    return it == table.objects.end() ? nullptr : it->second;
+    // No handle closed since the last lookup: the handle still names the object found then,
+    // unless that object is gone, which only a closing can cause.
+    if (!t_isLastLookupGone && t_lastLookup.value == value &&
+        t_lastLookup.closings == table.closings.load(std::memory_order_acquire)) {
+        if (std::shared_ptr<KernelObject> object = t_lastLookup.object.lock()) {
+            return object;
+        }
+    }
+    std::shared_lock lock(table.mutex);
+    const auto it = table.objects.find(value);
+    if (it == table.objects.end()) {
+        return nullptr;
+    }
+    if (!t_isLastLookupGone) {
+        t_lastLookup.value = value;
+        t_lastLookup.closings = table.closings.load(std::memory_order_relaxed);
+        t_lastLookup.object = it->second;
+    }
+    return it->second;
 }
 
 bool UnregisterHandle(HANDLE handle) {
@@ -57,6 +101,7 @@ bool UnregisterHandle(HANDLE handle) {
     if (it == table.objects.end()) {
         return false;
     }
+    table.closings.fetch_add(1, std::memory_order_release);
     released = std::move(it->second);
     table.objects.erase(it);
     return true;
@@ -64,7 +109,7 @@ bool UnregisterHandle(HANDLE handle) {
 
 std::size_t OpenHandleCount() {
     HandleTable& table = Table();
-    std::lock_guard lock(table.mutex);
+    std::shared_lock lock(table.mutex);
     return table.objects.size();
 }
 
@@ -82,6 +127,10 @@ BOOL CloseHandle(HANDLE handle) {
     return TRUE;
 }
 
-DWORD GetLastError() { return t_lastError; }
+DWORD GetLastError() {
+    return t_lastError;
+}
 
-void SetLastError(DWORD errorCode) { t_lastError = errorCode; }
+void SetLastError(DWORD errorCode) {
+    t_lastError = errorCode;
+}

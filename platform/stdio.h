@@ -17,6 +17,7 @@ struct NavFile;
 
 // Null with errno (ENOENT, EACCES, EINVAL) and the last error set when the file cannot be opened
 // or the mode is not understood.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the device runtime's own name
 [[nodiscard]] NavFile* _wfopen(const WCHAR* fileName, const WCHAR* mode);
 // 0, or EOF when buffered data could not be written; the stream is gone either way.
 int fclose(NavFile* stream);

@@ -19,8 +19,10 @@
 [[nodiscard]] int WcsNCmp(const WCHAR* a, const WCHAR* b, std::size_t count);
 // Case-insensitive: both sides are folded to lower case and then compared by code unit, so '_'
 // sorts before letters ("JOHN_HENRY" < "JOHNSTON"), as on the device.
+// NOLINTBEGIN(bugprone-reserved-identifier): the device runtime's own names
 [[nodiscard]] int _wcsicmp(const WCHAR* a, const WCHAR* b);
 [[nodiscard]] int _wcsnicmp(const WCHAR* a, const WCHAR* b, std::size_t count);
+// NOLINTEND(bugprone-reserved-identifier)
 
 // ---- Case mapping ----
 
@@ -29,8 +31,10 @@
 [[nodiscard]] WCHAR TowUpper(WCHAR c);
 [[nodiscard]] WCHAR TowLower(WCHAR c);
 // In place; return text. Null gives null.
+// NOLINTBEGIN(bugprone-reserved-identifier): the device runtime's own names
 WCHAR* _wcsupr(WCHAR* text);
 WCHAR* _wcslwr(WCHAR* text);
+// NOLINTEND(bugprone-reserved-identifier)
 // A pointer whose bits above the low 16 are zero carries one character, and the converted
 // character comes back the same way; otherwise the zero-terminated string is converted in place
 // and the pointer returned.
@@ -46,8 +50,10 @@ namespace platform {
 
 // Leading blanks, an optional sign and decimal digits; 0 when there is no number. Values beyond
 // the 32-bit range saturate at MINLONG / MAXLONG.
+// NOLINTBEGIN(bugprone-reserved-identifier): the device runtime's own names
 [[nodiscard]] LONG _wtol(const WCHAR* text);
 [[nodiscard]] int _wtoi(const WCHAR* text);
+// NOLINTEND(bugprone-reserved-identifier)
 // strtol rules for base 0 (prefix decides) or 2..36; LONG is 32 bits, as on the device.
 // Saturates and sets errno to ERANGE on overflow. *end (when end is not null) points past the
 // number, or at text when there is none.
@@ -60,6 +66,7 @@ namespace platform {
 // Writes value in radix 2..36 (lower-case digits) and a terminating zero; a minus sign only for
 // radix 10, other radixes show the 32-bit pattern. The buffer needs 34 characters. Returns
 // buffer; an invalid radix gives an empty string.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the device runtime's own name
 WCHAR* _itow(int value, WCHAR* buffer, int radix);
 
 // ---- The C-runtime names, for char16_t arguments ----

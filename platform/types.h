@@ -54,12 +54,12 @@ using HANDLE = void*;
 using LPHANDLE = HANDLE*;
 
 // Loaded modules (built-in stand-ins of the device's libraries).
-struct HINSTANCE__;
+struct HINSTANCE__; // NOLINT(bugprone-reserved-identifier): the device's own name
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
 
 // Windows and GDI objects have tables of their own.
-struct HWND__;
+struct HWND__; // NOLINT(bugprone-reserved-identifier): the device's own name
 using HWND = HWND__*;
 
 inline void* const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});

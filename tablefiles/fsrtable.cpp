@@ -126,7 +126,8 @@ bool FsrTable::ReadHeader(IFile& file) {
         problem.empty() && header.recordSize != 0 ? header.blockSize / header.recordSize : 1, 1);
     const auto blocks =
         static_cast<std::uint32_t>((std::uint64_t{header.recordCount} + perBlock - 1) / perBlock);
-    const std::uint64_t keyIndexAt = std::uint64_t{header.blockSize} * (blocks + 1);
+    // In 64 bits: with one record per block, blocks + 1 overflows 32 bits for the largest counts.
+    const std::uint64_t keyIndexAt = std::uint64_t{header.blockSize} * (std::uint64_t{blocks} + 1);
     if (problem.empty() && header.recordCount > 0) {
         const std::uint64_t needed = keyIndexAt + std::uint64_t{blocks} * header.keySize;
         const DWORD fileSize = file.GetSize();

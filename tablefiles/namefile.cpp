@@ -1,6 +1,7 @@
 #include "tablefiles/namefile.h"
 
 #include "tablefiles/fsrblockpointer.h"
+#include "utilities/usefulcode/cache/blockfile.h"
 #include "utilities/usefulcode/cache/mappedfile.h"
 
 #include "platform/text.h"
@@ -78,6 +79,11 @@ bool NameFile::Open(const std::u16string& basePath) {
     } else if (m_mountSet && m_mountSet->IsMounted(u"")) {
         m_file = m_cache->GetArchiveFile(path, FileCreation::OpenExisting, FileAccess::Read,
                                          FileShare::Read, kBlockSize);
+        // The same for a member read block by block: its short last block reads zero-filled.
+        if (auto* blocks = dynamic_cast<BlockFile*>(m_file.Get())) {
+            const std::uint64_t size = blocks->GetLogicalSize();
+            blocks->SetBlockCount(static_cast<DWORD>((size + kBlockSize - 1) / kBlockSize));
+        }
     }
     if (!m_file) {
         Close();

@@ -74,6 +74,22 @@ TEST_F(LanguageLibraryTest, MissingLibraryIsNotFoundAndGivesNoStrings) {
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 }
 
+// The bundle is read on the first LoadStringW: when its file has gone by then, the library has no
+// strings, and the debug line names the file.
+TEST_F(LanguageLibraryTest, BundleGoneBeforeTheFirstStringGivesNoStrings) {
+    Install(u"LangSpaCE.dll", {{1, u"Navegador"}});
+    HMODULE spanish = LoadLibraryW(u"LangSpaCE.dll");
+    ASSERT_NE(spanish, nullptr);
+    ASSERT_TRUE(std::filesystem::remove(m_root.HostPathOf(u"\\Windows\\LangSpaCE.dll")));
+    platform::DebugOutputCapture debug;
+    int length = -1;
+    EXPECT_EQ(Load(spanish, 1, 16, &length).front(), u'\0');
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
+    EXPECT_TRUE(debug.Contains(u"LangSpaCE.dll: the resource bundle cannot be found"));
+    EXPECT_TRUE(FreeLibrary(spanish));
+}
+
 TEST_F(LanguageLibraryTest, CopiesFollowWin32TruncationRules) {
     Install(u"LangItaCE.dll", {{1, u"Navigatore"}, {7, u""}});
     HMODULE italian = LoadLibraryW(u"LangItaCE.dll");

@@ -254,6 +254,7 @@ TEST_F(ArchiveLibrary, RootFolderAndManyReadersAtOnce) {
     ASSERT_TRUE(WriteArchive(u"\\kwa.sfs", {{"network.rd", pages}}));
     ASSERT_EQ(Mount(u"\\kwa.sfs", u"\\", 0x80000000, 1, 0), 1);
     std::vector<std::thread> readers;
+    readers.reserve(4);
     std::vector<int> mismatches(4, 0);
     for (int t = 0; t < 4; ++t) {
         readers.emplace_back([&, t] {

@@ -412,6 +412,8 @@ TEST_F(TableFile, RefusesUnsafeHeadersAndStaysClean) {
         {u"key size 6 does not fit", {.keySize = 6}},
         {u"557 records need", {.recordCount = 301 + 128 * 2}},
         {u"4294967295 records need", {.recordCount = 0xFFFFFFFF}},
+        // One record per block and no key bytes: the block count plus one needs 33 bits.
+        {u"4294967295 records need", {.blockSize = 8, .keySize = 0, .recordCount = 0xFFFFFFFF}},
         {u"column count 129", {.columnCount = 129}},
         {u"column type is unknown", {.firstTypeCode = 16}},
         {u"collation variant 4", {.collationVariant = 4}},

@@ -87,11 +87,11 @@ TEST_F(NameFileTest, FindsTheTextForACode) {
     Put(writer);
     const struct {
         std::int16_t code;
-        const char16_t* text;
         std::int16_t codeAfter;
-    } rows[] = {{3, u"Nieuwstraat", 3},  {9, u"Neue Strasse", 9}, {7, u"Rue Neuve", 107},
-                {4, u"Rue Neuve", 107},  {0, u"Rue Neuve", 107},  {-20, u"Rue Neuve", 107},
-                {236, u"Rue Neuve", 107}};
+        const char16_t* text;
+    } rows[] = {{3, 3, u"Nieuwstraat"},  {9, 9, u"Neue Strasse"}, {7, 107, u"Rue Neuve"},
+                {4, 107, u"Rue Neuve"},  {0, 107, u"Rue Neuve"},  {-20, 107, u"Rue Neuve"},
+                {236, 107, u"Rue Neuve"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.code);
         std::u16string text;
@@ -133,6 +133,34 @@ TEST_F(NameFileTest, ReadsNamesInLaterBlocksAndFromArchives) {
     fromArchive.Close();
     EXPECT_FALSE(fromArchive.IsOpen());
     EXPECT_FALSE(fromArchive.GetName(offsets[0], text));
+}
+
+TEST_F(NameFileTest, ALastBlockCutShortStillHoldsNames) {
+    NameFileWriter writer;
+    writer.SetPadLastBlock(false);
+    std::vector<std::uint32_t> offsets;
+    offsets.reserve(100);
+    for (int i = 0; i < 100; ++i) {
+        offsets.push_back(writer.Add(std::to_string(i) + std::string(100, '-'), 1));
+    }
+    ASSERT_GT(offsets.back(), NameFile::kBlockSize);
+    ASSERT_NE(writer.GetSize() % NameFile::kBlockSize, 0u);
+    ASSERT_TRUE(m_root.WriteFile(u"\\maps\\loose.nam", writer.Build()));
+    testdata::ArchiveWriter archive;
+    ASSERT_TRUE(archive.AddMember("short.nam", writer.Build()));
+    ASSERT_TRUE(archive.WriteTo(m_root.HostPathOf(u"\\maps\\short.sfs")));
+    ASSERT_TRUE(m_root.InstallModule(u"ziVur.dll"));
+    ASSERT_TRUE(m_mounts->Mount(u"\\maps\\short.sfs"));
+
+    NameFile fromArchive(m_cache, m_mounts);
+    ASSERT_TRUE(fromArchive.Open(u"\\maps\\short"));
+    NameFile loose(m_cache, m_mounts);
+    ASSERT_TRUE(loose.Open(u"\\maps\\loose"));
+    for (NameFile* names : {&fromArchive, &loose}) {
+        std::u16string text;
+        ASSERT_TRUE(names->GetName(offsets.back(), text));
+        EXPECT_EQ(text.substr(0, 3), u"99-");
+    }
 }
 
 TEST_F(NameFileTest, ReadsStayInsideTheBlockAndTheFile) {

@@ -10,7 +10,9 @@
 #include "platform/text.h"
 #include "platform/time.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -106,6 +108,8 @@ std::mutex& WriteMutex() {
 
 // Tries so many temporary names before a write gives up.
 constexpr unsigned kTemporaryNameTries = 64;
+// The byte-order mark of a UTF-8 text file.
+constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
 
 // A text-mode stream that reads whole lines (however long) and notes whether writing failed.
 class TextStream {
@@ -264,9 +268,24 @@ DWORD LocalSecondsStamp() {
     return static_cast<DWORD>(seconds & 0xFFFFF);
 }
 
-// Creates a new, empty temporary file beside the settings file and returns its path; empty
-// when none can be made.
-std::u16string ReserveTemporaryFile(const std::u16string& path) {
+// True when the file starts with the UTF-8 byte-order mark, which makes its text streams read
+// and write UTF-8 instead of code page 1252.
+bool StartsWithUtf8Mark(const std::u16string& path) {
+    NavFile* file = _wfopen(path.c_str(), u"rb");
+    if (file == nullptr) {
+        return false;
+    }
+    unsigned char start[std::size(kUtf8Mark)] = {};
+    const bool hasMark = fread(start, 1, std::size(start), file) == std::size(start) &&
+                         std::equal(std::begin(start), std::end(start), std::begin(kUtf8Mark));
+    (void)fclose(file);
+    return hasMark;
+}
+
+// Creates a new temporary file beside the settings file and returns its path; empty when none
+// can be made. With hasUtf8Mark the file starts with the mark, so that text written after it
+// goes out as UTF-8 like the settings file's own.
+std::u16string ReserveTemporaryFile(const std::u16string& path, bool hasUtf8Mark) {
     const std::size_t slash = path.find_last_of(u"\\/");
     const std::u16string folder = slash == std::u16string::npos ? u"" : path.substr(0, slash);
     const DWORD stamp = LocalSecondsStamp();
@@ -276,8 +295,16 @@ std::u16string ReserveTemporaryFile(const std::u16string& path) {
         HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            const bool isReady = !hasUtf8Mark || (WriteFile(file, kUtf8Mark, std::size(kUtf8Mark),
+                                                            &written, nullptr) &&
+                                                  written == std::size(kUtf8Mark));
             CloseHandle(file);
-            return name;
+            if (isReady) {
+                return name;
+            }
+            (void)DeleteFileW(name.c_str());
+            break;
         }
         if (GetLastError() != ERROR_FILE_EXISTS) {
             break;
@@ -377,9 +404,12 @@ int IniProfile::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR
         Report(path, u"cannot be opened; the setting was not written");
         return 1;
     }
-    const std::u16string temporary = ReserveTemporaryFile(path);
+    // A UTF-8 file stays UTF-8: rewritten in code page 1252, every character beyond it would be
+    // lost. The temporary file then already holds the mark, which "r+t" keeps.
+    const bool isUtf8 = StartsWithUtf8Mark(path);
+    const std::u16string temporary = ReserveTemporaryFile(path, isUtf8);
     TextStream out;
-    if (temporary.empty() || !out.Open(temporary, u"wt")) {
+    if (temporary.empty() || !out.Open(temporary, isUtf8 ? u"r+t" : u"wt")) {
         Report(path, u"no temporary file can be made beside it; the setting was not written");
         if (!temporary.empty()) {
             (void)DeleteFileW(temporary.c_str());

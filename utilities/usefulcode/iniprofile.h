@@ -4,7 +4,9 @@
 // process-wide cache; writes rewrite the whole file through a temporary file beside it and
 // replace it in one step, so the settings file is never lost. Section and key names match
 // without letter case. A bare file name means a file next to the executable
-// (AppPaths::MakeFullPath). Safe from any thread; writes are serialised within the process.
+// (AppPaths::MakeFullPath). Files are code page 1252 text, or UTF-8 when they start with its
+// byte-order mark; a rewrite keeps the encoding. Safe from any thread; writes are serialised
+// within the process.
 
 #include "platform/types.h"
 

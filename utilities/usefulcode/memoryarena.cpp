@@ -3,6 +3,8 @@
 #include "platform/memory.h"
 #include "platform/messagebox.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uintptr_t kAlignment = 4;
@@ -66,14 +68,19 @@ void* MemoryArena::Alloc(std::uint32_t sizeBytes) {
     }
     const auto size = static_cast<std::int32_t>(sizeBytes);
     if (size < 0) {
-        return nullptr; // the size keys are signed 32-bit; nothing that large fits anyway
+        return nullptr; // the sizes are kept as signed 32-bit; nothing that large fits anyway
     }
     std::lock_guard lock(m_mutex);
-    if (const auto reusable = m_freeBlocks.find(size); reusable != m_freeBlocks.end()) {
-        std::byte* address = reusable->second;
-        m_freeBlocks.erase(reusable);
-        m_allocatedBlocks.emplace(address, size);
-        return address;
+    if (const auto reusable = m_freeBlocks.find(size);
+        reusable != m_freeBlocks.end() && reusable->second.first != kNoBlock) {
+        FreeQueue& queue = reusable->second;
+        Block& block = m_blocks[queue.first];
+        queue.first = block.nextFree;
+        if (queue.first == kNoBlock) {
+            queue.last = kNoBlock;
+        }
+        block.isFree = false;
+        return block.address;
     }
     if (m_base == nullptr) {
         return nullptr;
@@ -84,20 +91,31 @@ void* MemoryArena::Alloc(std::uint32_t sizeBytes) {
         return nullptr;
     }
     std::byte* address = m_base + alignedOffset;
-    m_allocatedBlocks.emplace(address, size);
+    m_blocks.push_back(Block{address, size, kNoBlock, false});
     m_next = address + sizeBytes;
     return address;
 }
 
 void MemoryArena::Free(void* address) {
+    auto* const bytes = static_cast<std::byte*>(address);
     std::lock_guard lock(m_mutex);
-    const auto allocated = m_allocatedBlocks.find(static_cast<std::byte*>(address));
-    if (allocated == m_allocatedBlocks.end()) {
+    const auto found = std::lower_bound(
+        m_blocks.begin(), m_blocks.end(), bytes,
+        [](const Block& block, const std::byte* wanted) { return block.address < wanted; });
+    if (found == m_blocks.end() || found->address != bytes || found->isFree) {
         return;
     }
-    // Inserted after the blocks of the same size, so the earliest freed one is reused first.
-    m_freeBlocks.emplace(allocated->second, allocated->first);
-    m_allocatedBlocks.erase(allocated);
+    // Queued after the blocks of the same size, so the earliest freed one is reused first.
+    const auto index = static_cast<std::uint32_t>(found - m_blocks.begin());
+    found->isFree = true;
+    found->nextFree = kNoBlock;
+    FreeQueue& queue = m_freeBlocks[found->sizeBytes];
+    if (queue.last == kNoBlock) {
+        queue.first = index;
+    } else {
+        m_blocks[queue.last].nextFree = index;
+    }
+    queue.last = index;
 }
 
 void MemoryArena::Release() {
@@ -111,8 +129,8 @@ void MemoryArena::ReleaseLocked() {
     }
     m_base = nullptr;
     m_next = nullptr;
+    m_blocks.clear();
     m_freeBlocks.clear();
-    m_allocatedBlocks.clear();
 }
 
 std::uint32_t MemoryArena::GetLimit() const {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <vector>
 
 class MemoryArena {
 public:
@@ -49,12 +50,28 @@ public:
     [[nodiscard]] bool HoldsMemory() const;
 
 private:
+    static constexpr std::uint32_t kNoBlock = 0xFFFFFFFF;
+
+    // A block carved from the region. Blocks are never merged or split, so the list of them
+    // stays in address order and a freed one is found by binary search.
+    struct Block {
+        std::byte* address;
+        std::int32_t sizeBytes;
+        std::uint32_t nextFree; // the block freed after this one of the same size, or kNoBlock
+        bool isFree;
+    };
+    // The freed blocks of one size, earliest freed first, linked through Block::nextFree.
+    struct FreeQueue {
+        std::uint32_t first = kNoBlock;
+        std::uint32_t last = kNoBlock;
+    };
+
     void ReleaseLocked();
 
     mutable std::mutex m_mutex;
     std::byte* m_base = nullptr;
     std::byte* m_next = nullptr;
-    std::multimap<std::int32_t, std::byte*> m_freeBlocks; // by size, in the order freed
-    std::map<std::byte*, std::int32_t> m_allocatedBlocks; // address to size
+    std::vector<Block> m_blocks;                    // every block carved, by address
+    std::map<std::int32_t, FreeQueue> m_freeBlocks; // by size
     std::uint32_t m_limit = kDefaultLimit;
 };

@@ -9,6 +9,8 @@
 #include "platform/sfs.h"
 
 #include <mutex>
+#include <set>
+#include <string>
 
 namespace {
 
@@ -21,6 +23,7 @@ constexpr const WCHAR* kMissingFunctionFormat = u"Cannot find function %s in %s!
 struct SharedLibrary {
     std::mutex mutex;
     int instanceCount = 0;
+    std::set<std::u16string> shownFailures; // each failure text is shown once per process
     HMODULE module = nullptr;
     platform::SfsCreateFileFunction createFile = nullptr;
     platform::SfsReadFileFunction readFile = nullptr;
@@ -35,11 +38,13 @@ SharedLibrary& Library() {
     return *library;
 }
 
-void ShowError(const WCHAR* text) {
-    MessageBoxW(nullptr, text, nullptr, MB_ICONHAND);
+void ShowError(SharedLibrary& library, const WCHAR* text) {
+    if (library.shownFailures.insert(text).second) {
+        MessageBoxW(nullptr, text, nullptr, MB_ICONHAND);
+    }
 }
 
-void ShowLoadFailure(DWORD errorCode) {
+void ShowLoadFailure(SharedLibrary& library, DWORD errorCode) {
     WCHAR* systemText = nullptr;
     (void)FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
                          errorCode, 0, reinterpret_cast<LPWSTR>(&systemText), 0, nullptr);
@@ -47,17 +52,18 @@ void ShowLoadFailure(DWORD errorCode) {
     (void)swprintf(text, kBoxTextCapacity, u"%s\r\n%s", kCannotLoadText,
                    systemText != nullptr ? systemText : u"");
     LocalFree(systemText);
-    ShowError(text);
+    ShowError(library, text);
 }
 
-template <class Function> bool Resolve(HMODULE module, const WCHAR* name, Function& function) {
+template <class Function>
+bool Resolve(SharedLibrary& library, HMODULE module, const WCHAR* name, Function& function) {
     function = reinterpret_cast<Function>(GetProcAddressW(module, name));
     if (function != nullptr) {
         return true;
     }
     WCHAR text[kBoxTextCapacity] = {};
     (void)swprintf(text, kBoxTextCapacity, kMissingFunctionFormat, name, platform::kSfsModuleName);
-    ShowError(text);
+    ShowError(library, text);
     return false;
 }
 
@@ -65,14 +71,14 @@ template <class Function> bool Resolve(HMODULE module, const WCHAR* name, Functi
 void LoadLocked(SharedLibrary& library) {
     HMODULE module = LoadLibraryW(platform::kSfsModuleName);
     if (module == nullptr) {
-        ShowLoadFailure(GetLastError());
+        ShowLoadFailure(library, GetLastError());
         return;
     }
-    if (!Resolve(module, u"SFS_CreateFile", library.createFile) ||
-        !Resolve(module, u"SFS_ReadFile", library.readFile) ||
-        !Resolve(module, u"SFS_WriteFile", library.writeFile) ||
-        !Resolve(module, u"SFS_SetFilePointer", library.setFilePointer) ||
-        !Resolve(module, u"SFS_CloseHandle", library.closeHandle)) {
+    if (!Resolve(library, module, u"SFS_CreateFile", library.createFile) ||
+        !Resolve(library, module, u"SFS_ReadFile", library.readFile) ||
+        !Resolve(library, module, u"SFS_WriteFile", library.writeFile) ||
+        !Resolve(library, module, u"SFS_SetFilePointer", library.setFilePointer) ||
+        !Resolve(library, module, u"SFS_CloseHandle", library.closeHandle)) {
         // Without every entry point the library counts as not loaded, so nothing calls a gap.
         FreeLibrary(module);
         library.createFile = nullptr;
@@ -126,22 +132,24 @@ void SfsArchiveFile::Open(const std::u16string& path, RawFileMode mode) {
 }
 
 LONG SfsArchiveFile::Seek(LONG offset, int origin) {
-    if (!IsOpen()) {
+    const SharedLibrary& library = Library();
+    if (!IsOpen() || library.setFilePointer == nullptr) {
         return -1;
     }
     const DWORD moveMethod = origin == kRawSeekBegin
                                  ? FILE_BEGIN
                                  : (origin == kRawSeekCurrent ? FILE_CURRENT : FILE_END);
-    const DWORD position = Library().setFilePointer(m_handle, offset, nullptr, moveMethod);
+    const DWORD position = library.setFilePointer(m_handle, offset, nullptr, moveMethod);
     return position == kClosed ? -1 : static_cast<LONG>(position);
 }
 
 bool SfsArchiveFile::Read(void* buffer, DWORD count) {
-    if (!IsOpen()) {
+    const SharedLibrary& library = Library();
+    if (!IsOpen() || library.readFile == nullptr) {
         return false;
     }
     DWORD transferred = 0;
-    return Library().readFile(m_handle, buffer, count, &transferred, nullptr) != FALSE &&
+    return library.readFile(m_handle, buffer, count, &transferred, nullptr) != FALSE &&
            transferred == count;
 }
 
@@ -162,9 +170,11 @@ LONG SfsArchiveFile::Tell() {
 }
 
 int SfsArchiveFile::Close() {
-    if (IsOpen()) {
-        (void)Library().closeHandle(m_handle);
-        m_handle = kClosed;
+    // An open handle means the library is loaded, and this instance keeps it loaded.
+    const SharedLibrary& library = Library();
+    if (IsOpen() && library.closeHandle != nullptr) {
+        (void)library.closeHandle(m_handle);
     }
+    m_handle = kClosed;
     return 1;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // A read-only RawFile over a member of a mounted archive. The instances share one load of the
 // archive library ("ziVur.dll", five entry points), made by the first instance and freed by the
-// last; a failed load is shown once in a message box and counts for every instance alive
-// meanwhile. Instances may live on different threads; one object has one user at a time.
+// last; a failed load counts for every instance alive meanwhile and is shown in a message box
+// once per process (a later instance retries silently). Instances may live on different threads;
+// one object has one user at a time.
 
 #include "utilities/usefulcode/rawfile.h"
 

@@ -26,9 +26,11 @@ struct TimerQueueState;
 
 class TimerQueue {
 public:
-    // Delays are capped at this many milliseconds (about 24.8 days), so that due ticks compare
-    // correctly by their signed difference across the wrap of the tick counter.
-    static constexpr DWORD kMaxDelayMs = 0x7FFFFFFFu;
+    // Delays are capped at this many milliseconds (about 12.4 days). Due ticks are ordered by
+    // their signed difference, which stays right across the wrap of the tick counter as long as
+    // two entries are less than 2^31 ms apart: the cap leaves room for an entry that is overdue
+    // by as much again (while a slow callback holds the waiter) beside one just added.
+    static constexpr DWORD kMaxDelayMs = 0x3FFFFFFFu;
 
     TimerQueue();
     // Releases the pending timers without firing them. When a callback is running on another

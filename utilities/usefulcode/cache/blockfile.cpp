@@ -142,7 +142,9 @@ BYTE* BlockFile::LoadBlock(DWORD blockIndex) {
         filled += read;
     }
     lock.unlock();
-    std::memset(data + filled, 0, blockSize - filled);
+    if (filled < blockSize) {
+        std::memset(data + filled, 0, blockSize - filled);
+    }
     data[blockSize] = 0;
     GetFilter().OnLoad(data, *this, blockIndex);
     return data;

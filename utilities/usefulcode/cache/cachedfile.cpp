@@ -2,6 +2,29 @@
 
 #include "utilities/usefulcode/cache/cachelrulist.h"
 
+namespace {
+
+struct CountedBlock : TFactory<CachedBlock, six::MTModel>::Rep {
+    CachedBlock block;
+};
+
+} // namespace
+
+TFactory<CachedBlock, six::MTModel>::Rep*
+TFactory<CachedBlock, six::MTModel>::MakeBlock(CachedFile& file, BYTE* data,
+                                               DWORD blockIndex) noexcept {
+    auto* counted = new (std::nothrow) CountedBlock{{1, nullptr}, {file, data, blockIndex}};
+    if (counted == nullptr) {
+        return nullptr;
+    }
+    counted->object = &counted->block;
+    return counted;
+}
+
+void TFactory<CachedBlock, six::MTModel>::DeallocRep(Rep* rep) noexcept {
+    delete static_cast<CountedBlock*>(rep);
+}
+
 void WriteBackFilter::OnRelease(BYTE* data, CachedFile&, DWORD) {
     if (data != nullptr) {
         data[m_blockSize] = 1;

@@ -17,6 +17,8 @@ class CachedFile;
 class CachedBlock;
 class CacheLruList;
 
+template <> struct TFactory<CachedBlock, six::MTModel>;
+
 using CachedFilePtr = six::RefCntPtr<CachedFile, six::MTModel>;
 using CachedBlockPtr = six::RefCntPtr<CachedBlock, six::MTModel>;
 
@@ -69,6 +71,18 @@ private:
     CachedFilePtr m_fileReference; // empty for a file that is not counted
     BYTE* m_data;
     DWORD m_blockIndex;
+};
+
+// A block and its count share one allocation, so that loading a block allocates once. Blocks are
+// counted only as MakeBlock makes them: wrapping a block made otherwise does not compile.
+template <> struct TFactory<CachedBlock, six::MTModel> {
+    using Rep = six::RefCntRep<CachedBlock, six::MTModel>;
+
+    // A new block of data with a count of 1, or null when it cannot be allocated (the data then
+    // stays the caller's).
+    [[nodiscard]] static Rep* MakeBlock(CachedFile& file, BYTE* data, DWORD blockIndex) noexcept;
+    // Destroys the block (which hands its data back to its file) and frees the allocation.
+    static void DeallocRep(Rep* rep) noexcept;
 };
 
 class CachedFile {

@@ -80,13 +80,38 @@ bool CacheLruList::EvictLocked() {
 
 DWORD CacheLruList::RemoveEntry(EntryList::iterator entry) {
     const DWORD size = entry->sizeBytes;
-    m_index.erase(entry->key);
+    EntryIndex::node_type indexNode = m_index.extract(entry->key);
+    if (!indexNode.empty() && m_spareIndexNodeCount < kMaxSpareNodes) {
+        m_spareIndexNodes[m_spareIndexNodeCount++] = std::move(indexNode);
+    }
     // Moved out first, so that the block (and perhaps its file) is released after the list
     // is consistent again.
     CachedBlockPtr block = std::move(entry->block);
-    m_entries.erase(entry);
+    if (m_spareEntries.size() < kMaxSpareNodes) {
+        m_spareEntries.splice(m_spareEntries.end(), m_entries, entry);
+    } else {
+        m_entries.erase(entry);
+    }
     block.Release();
     return size;
+}
+
+void CacheLruList::AddEntry(const Key& key, CachedBlockPtr block, DWORD sizeBytes) {
+    if (m_spareEntries.empty()) {
+        m_entries.push_back(Entry{key, std::move(block), sizeBytes});
+    } else {
+        m_entries.splice(m_entries.end(), m_spareEntries, m_spareEntries.begin());
+        m_entries.back() = Entry{key, std::move(block), sizeBytes};
+    }
+    const auto listed = std::prev(m_entries.end());
+    if (m_spareIndexNodeCount == 0) {
+        m_index.emplace(key, listed);
+        return;
+    }
+    EntryIndex::node_type& indexNode = m_spareIndexNodes[--m_spareIndexNodeCount];
+    indexNode.key() = key;
+    indexNode.mapped() = listed;
+    m_index.insert(std::move(indexNode));
 }
 
 void CacheLruList::RemoveFileEntries(const CachedFile& file) {
@@ -119,8 +144,7 @@ CachedBlockPtr CacheLruList::GetBlock(CachedFile& file, DWORD blockIndex) {
     if (m_usedBytes > m_capacityBytes) {
         (void)EvictLocked(); // the new block is not listed yet, so it stays
     }
-    m_entries.push_back(Entry{key, block, size});
-    m_index.emplace(key, std::prev(m_entries.end()));
+    AddEntry(key, block, size);
     return block;
 }
 
@@ -130,12 +154,10 @@ CachedBlockPtr CacheLruList::LoadLocked(CachedFile& file, DWORD blockIndex) {
         if (data == nullptr) {
             return CachedBlockPtr();
         }
-        auto* made = new (std::nothrow) CachedBlock(file, data, blockIndex);
+        auto* made = TFactory<CachedBlock, six::MTModel>::MakeBlock(file, data, blockIndex);
         if (made == nullptr) {
             file.ReleaseBlock(data, blockIndex);
-            return CachedBlockPtr();
         }
-        // Should its rep not be made, the pointer deletes the block, which hands the data back.
         return CachedBlockPtr(made);
     };
     CachedBlockPtr block = makeBlock();

@@ -6,6 +6,7 @@
 #include "utilities/usefulcode/cache/cachedfile.h"
 #include "utilities/usefulcode/critsect.h"
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <unordered_map>
@@ -62,16 +63,26 @@ private:
         DWORD sizeBytes;
     };
     using EntryList = std::list<Entry>;
+    using EntryIndex = std::unordered_map<Key, EntryList::iterator, KeyHash>;
+
+    // Nodes of removed entries kept for the next ones, so that a load that evicts allocates no
+    // list or index node.
+    static constexpr std::size_t kMaxSpareNodes = 16;
 
     [[nodiscard]] bool EvictLocked();
     // Unlinks an entry and returns its size; releases the list's reference to the block.
     DWORD RemoveEntry(EntryList::iterator entry);
+    // Lists a block as the most recently used one.
+    void AddEntry(const Key& key, CachedBlockPtr block, DWORD sizeBytes);
     [[nodiscard]] CachedBlockPtr LoadLocked(CachedFile& file, DWORD blockIndex);
     [[nodiscard]] static bool IsHeldElsewhere(const Entry& entry);
 
     mutable CritSect m_lock;
     EntryList m_entries; // least recently used first
-    std::unordered_map<Key, EntryList::iterator, KeyHash> m_index;
+    EntryIndex m_index;
+    EntryList m_spareEntries;
+    std::array<EntryIndex::node_type, kMaxSpareNodes> m_spareIndexNodes;
+    std::size_t m_spareIndexNodeCount = 0;
     DWORD m_capacityBytes;
     DWORD m_usedBytes = 0;
 };

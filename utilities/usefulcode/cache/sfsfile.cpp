@@ -6,29 +6,31 @@ bool SfsHandle::Close() {
     if (!IsOpen()) {
         return true;
     }
-    // An open handle came from the library, so it is loaded (and stays loaded).
-    const BOOL closed = SfsLibrary::Get()->Functions().closeHandle(m_word);
+    // A bare word may be set while the library was never loaded: nothing can close it then.
+    const SfsLibrary* library = SfsLibrary::Get();
+    const BOOL closed = library != nullptr ? library->Functions().closeHandle(m_word) : FALSE;
     m_word = kClosed;
     return closed != FALSE;
 }
 
 DWORD SfsHandle::Read(void* buffer, DWORD count) const {
-    if (!IsOpen()) {
+    const SfsLibrary* library = SfsLibrary::Get();
+    if (!IsOpen() || library == nullptr) {
         return 0;
     }
     DWORD transferred = 0;
-    if (SfsLibrary::Get()->Functions().readFile(m_word, buffer, count, &transferred, nullptr) ==
-        FALSE) {
+    if (library->Functions().readFile(m_word, buffer, count, &transferred, nullptr) == FALSE) {
         return 0;
     }
     return transferred;
 }
 
 DWORD SfsHandle::GetSize() const {
-    if (!IsOpen()) {
+    const SfsLibrary* library = SfsLibrary::Get();
+    if (!IsOpen() || library == nullptr) {
         return kInvalidFilePosition;
     }
-    const auto setFilePointer = SfsLibrary::Get()->Functions().setFilePointer;
+    const auto setFilePointer = library->Functions().setFilePointer;
     const DWORD position = setFilePointer(m_word, 0, nullptr, 1);
     if (position == kInvalidFilePosition) {
         return kInvalidFilePosition;

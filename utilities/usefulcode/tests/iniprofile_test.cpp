@@ -150,6 +150,33 @@ TEST_F(IniProfileTest, LongLinesSurviveAReadAndARewrite) {
     EXPECT_EQ(Bytes(u"long.ini"), "[A]\r\nlong=" + longValue + "\r\nshort=-42\r\n");
 }
 
+// A file with the UTF-8 mark is read and rewritten as UTF-8 ("Łódź", "Wisła"); any other file
+// is code page 1252 and keeps its bytes ("München").
+TEST_F(IniProfileTest, RewriteKeepsTheEncodingOfTheFile) {
+    const struct {
+        const char* name;
+        std::string before;
+        std::u16string kept;
+        std::u16string written;
+        std::string after;
+    } cases[] = {
+        {"UTF-8", "\xEF\xBB\xBF[Orte]\nStadt=\xC5\x81\xC3\xB3\x64\xC5\xBA\n", u"Łódź", u"Wisła",
+         "\xEF\xBB\xBF[Orte]\r\nStadt=\xC5\x81\xC3\xB3\x64\xC5\xBA\r\nFluss=Wis\xC5\x82\x61\r\n"},
+        {"code page", "[Orte]\nStadt=M\xFCnchen\n", u"München", u"Isar",
+         "[Orte]\r\nStadt=M\xFCnchen\r\nFluss=Isar\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(u"places.ini", c.before);
+        EXPECT_EQ(IniProfile::GetString(u"Orte", u"Stadt", u"places.ini", u""), c.kept);
+        EXPECT_EQ(IniProfile::WriteString(u"Orte", u"Fluss", c.written.c_str(), u"places.ini"), 1);
+        EXPECT_EQ(Bytes(u"places.ini"), c.after);
+        EXPECT_EQ(IniProfile::GetString(u"Orte", u"Stadt", u"places.ini", u""), c.kept);
+        EXPECT_EQ(IniProfile::GetString(u"Orte", u"Fluss", u"places.ini", u""), c.written);
+    }
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"places.ini"}) << "no temporary file left";
+}
+
 TEST_F(IniProfileTest, WritesWithoutKeyOrSectionChangeNothing) {
     Put(u"keep.ini", "[A]\nk=1\n");
     EXPECT_EQ(IniProfile::WriteString(u"A", nullptr, u"x", u"keep.ini"), 1);

@@ -359,6 +359,37 @@ TEST_F(TimerQueueTest, HugeDelaysAreCappedInsteadOfFiringAtOnce) {
     EXPECT_EQ(m_log.Labels(), (Labels{2, 1}));
 }
 
+// Holds the waiter thread inside its callback until the test lets it go.
+struct Blocker {
+    std::promise<void> entered;
+    std::shared_future<void> go;
+    FireLog* log = nullptr;
+    void OnTimer(std::uintptr_t label) {
+        entered.set_value();
+        go.wait();
+        log->Record(label);
+    }
+};
+
+// While a slow callback runs, an entry becomes overdue and another one is added with the longest
+// delay. The overdue one must still come first: were the two due ticks 2^31 ms or more apart,
+// their signed difference would turn over and the new entry would hide the overdue one for weeks.
+TEST_F(TimerQueueTest, OverdueEntryStaysAheadOfOneAddedWithTheLongestDelay) {
+    std::promise<void> go;
+    Blocker blocker;
+    blocker.go = go.get_future().share();
+    blocker.log = &m_log;
+    TimerQueue queue;
+    ASSERT_NE(queue.AddTimer(&blocker, 0, &Blocker::OnTimer, 1), 0u);
+    blocker.entered.get_future().wait();
+    Add(queue, 10, 2);
+    m_clock.Advance(12); // entry 2 is 2 ms overdue while the waiter is busy
+    Add(queue, INFINITE, 3);
+    go.set_value();
+    ASSERT_TRUE(m_log.WaitForCount(2));
+    EXPECT_EQ(m_log.Labels(), (Labels{1, 2}));
+}
+
 TEST_F(TimerQueueTest, ConcurrentCallersFireEveryUncancelledEntryOnce) {
     TimerQueue queue;
     constexpr std::uintptr_t kThreads = 4;

@@ -44,6 +44,13 @@ TEST_F(SfsLibraryTest, WithoutTheLibraryReadersUseLooseFilesOnly) {
     SfsFile member;
     EXPECT_FALSE(member.Open(u"\\Db\\packed.fsr", FileAccess::Read, FileShare::Read,
                              FileCreation::OpenExisting, FileHint::None));
+    // A bare handle word that no library gave out reads nothing and closes as failed.
+    SfsHandle bare(5);
+    char byte = 0;
+    EXPECT_EQ(bare.Read(&byte, 1), 0u);
+    EXPECT_EQ(bare.GetSize(), kInvalidFilePosition);
+    EXPECT_FALSE(bare.Close());
+    EXPECT_FALSE(bare.IsOpen());
 
     BlockCachePtr cache = BlockCache::Create(4);
     EXPECT_FALSE(cache->GetArchiveFile(u"\\Db\\packed.fsr", FileCreation::OpenExisting,

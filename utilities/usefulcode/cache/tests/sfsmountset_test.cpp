@@ -173,6 +173,7 @@ TEST_F(SfsMountSetTest, OwnersOnSeveralThreadsMountAndUnmountTheirOwnFolders) {
     }
     std::vector<int> results(kThreads, 0);
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t, &results] {
             const std::u16string folder =
