@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 struct Probe : platform::KernelObject {
@@ -46,6 +48,22 @@ TEST(HandleTable, HandlesAreDistinctSmallIntegers) {
     EXPECT_TRUE(CloseHandle(a));
     EXPECT_TRUE(CloseHandle(b));
     EXPECT_EQ(deaths, 2);
+}
+
+TEST(HandleTable, AHandleClosedOnAnotherThreadNoLongerResolvesHere) {
+    int deaths = 0;
+    auto object = std::make_shared<Probe>(&deaths);
+    HANDLE handle = platform::RegisterHandle(object);
+    ASSERT_EQ(platform::LookupHandle(handle), object); // this thread now remembers the lookup
+    ASSERT_EQ(platform::LookupHandle(handle), object);
+
+    std::thread closer([handle] { EXPECT_TRUE(CloseHandle(handle)); });
+    closer.join();
+
+    EXPECT_EQ(platform::LookupHandle(handle), nullptr) << "the object is still alive, held here";
+    EXPECT_EQ(deaths, 0);
+    object.reset();
+    EXPECT_EQ(deaths, 1);
 }
 
 } // namespace
