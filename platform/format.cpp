@@ -321,21 +321,19 @@ namespace {
 
 class VaArgs final : public platform::detail::FormatArgs {
 public:
-    explicit VaArgs(va_list args) { va_copy(m_args, args); }
-    ~VaArgs() override { va_end(m_args); }
-    VaArgs(const VaArgs&) = delete;
-    VaArgs& operator=(const VaArgs&) = delete;
+    explicit VaArgs(va_list args)
+        : m_args(args) {}
 
     std::uint64_t NextInteger(int bytes) override {
-        return bytes == 8 ? va_arg(m_args, unsigned long long) : va_arg(m_args, unsigned int);
+        return bytes == 8 ? m_args.Next<unsigned long long>() : m_args.Next<unsigned int>();
     }
-    double NextDouble() override { return va_arg(m_args, double); }
-    const WCHAR* NextWideString() override { return va_arg(m_args, const WCHAR*); }
-    const char* NextNarrowString() override { return va_arg(m_args, const char*); }
-    const void* NextPointer() override { return va_arg(m_args, const void*); }
+    double NextDouble() override { return m_args.Next<double>(); }
+    const WCHAR* NextWideString() override { return m_args.Next<const WCHAR*>(); }
+    const char* NextNarrowString() override { return m_args.Next<const char*>(); }
+    const void* NextPointer() override { return m_args.Next<const void*>(); }
 
 private:
-    va_list m_args;
+    platform::detail::VaListCopy m_args;
 };
 
 // Formats into text; false when the format is refused.

@@ -294,13 +294,11 @@ namespace {
 
 class VaTargets final : public platform::detail::ScanTargets {
 public:
-    explicit VaTargets(va_list args) { va_copy(m_args, args); }
-    ~VaTargets() override { va_end(m_args); }
-    VaTargets(const VaTargets&) = delete;
-    VaTargets& operator=(const VaTargets&) = delete;
+    explicit VaTargets(va_list args)
+        : m_args(args) {}
 
     void StoreInteger(int bytes, std::uint64_t value) override {
-        void* target = va_arg(m_args, void*);
+        auto* target = m_args.Next<void*>();
         if (target == nullptr) {
             return;
         }
@@ -310,17 +308,17 @@ public:
     }
     void StoreReal(bool isDouble, double value) override {
         if (isDouble) {
-            if (auto* target = va_arg(m_args, double*)) {
+            if (auto* target = m_args.Next<double*>()) {
                 *target = value;
             }
-        } else if (auto* target = va_arg(m_args, float*)) {
+        } else if (auto* target = m_args.Next<float*>()) {
             *target = static_cast<float>(value);
         }
     }
     bool StoreText(bool isNarrow, std::u16string_view text, bool isTerminated,
                    bool hasSizes) override {
-        void* target = va_arg(m_args, void*);
-        const std::size_t size = hasSizes ? va_arg(m_args, unsigned) : SIZE_MAX;
+        auto* target = m_args.Next<void*>();
+        const std::size_t size = hasSizes ? m_args.Next<unsigned>() : SIZE_MAX;
         const std::size_t needed = text.size() + (isTerminated ? 1 : 0);
         if (target == nullptr) {
             return false;
@@ -349,19 +347,20 @@ public:
     }
 
 private:
-    va_list m_args;
+    platform::detail::VaListCopy m_args;
 };
+
+int ScanVa(const WCHAR* text, const WCHAR* format, va_list args, bool hasSizes) {
+    VaTargets targets(args);
+    return platform::detail::ScanFrom(text, format, targets, hasSizes);
+}
 
 } // namespace
 
 int swscanf(const WCHAR* text, const WCHAR* format, ...) {
     va_list args;
     va_start(args, format);
-    int result = 0;
-    {
-        VaTargets targets(args);
-        result = platform::detail::ScanFrom(text, format, targets, false);
-    }
+    const int result = ScanVa(text, format, args, false);
     va_end(args);
     return result;
 }
@@ -369,11 +368,7 @@ int swscanf(const WCHAR* text, const WCHAR* format, ...) {
 int swscanf_s(const WCHAR* text, const WCHAR* format, ...) {
     va_list args;
     va_start(args, format);
-    int result = 0;
-    {
-        VaTargets targets(args);
-        result = platform::detail::ScanFrom(text, format, targets, true);
-    }
+    const int result = ScanVa(text, format, args, true);
     va_end(args);
     return result;
 }

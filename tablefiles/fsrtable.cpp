@@ -1,11 +1,7 @@
 #include "tablefiles/fsrtable.h"
 
 #include "tablefiles/detail/headerfields.h"
-#include "utilities/usefulcode/cache/sfsfile.h"
-#include "utilities/usefulcode/handlefile.h"
 #include "utilities/usefulcode/ifile.h"
-
-#include "platform/debug.h"
 
 #include <algorithm>
 #include <array>
@@ -14,16 +10,11 @@
 
 using tablefiles::detail::ReadU16;
 using tablefiles::detail::ReadU32;
+using tablefiles::detail::TableFileKind;
 
 namespace {
 
-// One debug line naming the file (when known) and the reason (plain ASCII) it was refused.
-void ReportRefusal(const std::u16string& name, const std::string& reason) {
-    std::u16string line = name.empty() ? u"table file refused: " : name + u": ";
-    line.append(reason.begin(), reason.end());
-    line += u"\n";
-    OutputDebugStringW(line.c_str());
-}
+constexpr std::u16string_view kKindName = u"table file";
 
 struct TableHeader {
     std::uint32_t blockSize = 0;
@@ -67,14 +58,8 @@ std::string CheckHeader(const std::uint8_t* bytes, TableHeader& header) {
         return "columns of " + std::to_string(header.columns.GetWidth()) +
                " bytes exceed the record size " + std::to_string(header.recordSize);
     }
-    if (header.variant >= kCollationVariantCount) {
-        return "collation variant " + std::to_string(header.variant);
-    }
-    if (header.keySize > header.recordSize ||
-        !tablefiles::detail::KeyEndsOnColumnBoundary(header.columns, header.keySize)) {
-        return "key size " + std::to_string(header.keySize) + " does not fit the columns";
-    }
-    return {};
+    return tablefiles::detail::CheckCollationAndKey(header.columns, header.variant, header.keySize,
+                                                    header.recordSize, "columns");
 }
 
 } // namespace
@@ -96,28 +81,21 @@ void FsrTable::Reset() {
     m_blockCount = 0;
     m_recordsPerBlock = 0;
     m_isScrambled = false;
-    m_columns.reset();
-    m_primary.reset();
-    m_secondary.reset();
-    m_keyIndex.Clear();
+    m_keys.Clear();
 }
 
 void FsrTable::Close() {
-    if (m_file) {
-        if (m_cache) {
-            m_cache->RemoveFile(m_file);
-        }
-        m_file.Release();
-    }
+    tablefiles::detail::DetachFromCache(m_cache, m_file);
     Reset();
 }
 
-bool FsrTable::ReadHeader(IFile& file) {
+std::optional<tablefiles::detail::TableBlocks> FsrTable::ReadHeaderOf(IFile& file,
+                                                                      const std::u16string& name) {
     Reset();
     std::array<std::uint8_t, kHeaderSize> bytes{};
     if (file.Read(bytes.data(), kHeaderSize) != kHeaderSize) {
-        ReportRefusal(m_openingName, "header shorter than 550 bytes");
-        return false;
+        tablefiles::detail::ReportRefusal(kKindName, name, "header shorter than 550 bytes");
+        return std::nullopt;
     }
     TableHeader header;
     std::string problem = CheckHeader(bytes.data(), header);
@@ -126,23 +104,15 @@ bool FsrTable::ReadHeader(IFile& file) {
         problem.empty() && header.recordSize != 0 ? header.blockSize / header.recordSize : 1, 1);
     const auto blocks =
         static_cast<std::uint32_t>((std::uint64_t{header.recordCount} + perBlock - 1) / perBlock);
-    // In 64 bits: with one record per block, blocks + 1 overflows 32 bits for the largest counts.
-    const std::uint64_t keyIndexAt = std::uint64_t{header.blockSize} * (std::uint64_t{blocks} + 1);
     if (problem.empty() && header.recordCount > 0) {
-        const std::uint64_t needed = keyIndexAt + std::uint64_t{blocks} * header.keySize;
-        const DWORD fileSize = file.GetSize();
-        if (fileSize == kInvalidFilePosition || needed > fileSize) {
-            problem = std::to_string(header.recordCount) + " records need " +
-                      std::to_string(needed) + " bytes, file has " + std::to_string(fileSize);
-        } else if (!m_keyIndex.Load(file, static_cast<std::uint32_t>(keyIndexAt), blocks,
-                                    header.keySize, header.isScrambled)) {
-            problem = "key index unreadable";
-        }
+        problem =
+            m_keys.LoadKeyIndex(file, header.blockSize, blocks, header.keySize, header.isScrambled,
+                                std::to_string(header.recordCount) + " records");
     }
     if (!problem.empty()) {
-        ReportRefusal(m_openingName, problem);
+        tablefiles::detail::ReportRefusal(kKindName, name, problem);
         Reset();
-        return false;
+        return std::nullopt;
     }
     m_blockSize = header.blockSize;
     m_recordSize = header.recordSize;
@@ -150,72 +120,32 @@ bool FsrTable::ReadHeader(IFile& file) {
     m_recordsPerBlock = perBlock;
     m_blockCount = header.recordCount == 0 ? 0 : blocks;
     m_isScrambled = header.isScrambled;
-    const auto variant = static_cast<CollationVariant>(header.variant);
-    auto columns = std::make_shared<const ColumnList>(std::move(header.columns));
-    m_primary = std::make_shared<const KeyComparatorList>(variant, *columns, false);
-    m_secondary = std::make_shared<const KeyComparatorList>(variant, *columns, true);
-    m_columns = std::move(columns);
+    m_keys.SetColumns(static_cast<CollationVariant>(header.variant), std::move(header.columns));
     // A table with blocks of 1024 bytes or more always fits one block in its cache.
-    if (m_cache && m_blockSize / 1024 > m_cache->GetLruList().GetCapacity() / 1024) {
-        m_cache->SetCapacityKB(m_blockSize / 1024);
-    }
-    return true;
+    tablefiles::detail::FitBlockInCache(m_cache, m_blockSize);
+    return tablefiles::detail::TableBlocks{m_blockSize, m_blockCount};
 }
 
 bool FsrTable::OpenMapped(const std::u16string& name) {
-    return Open(name, FileKind::Mapped);
+    return Open(name, TableFileKind::Mapped);
 }
 
 bool FsrTable::OpenArchived(const std::u16string& name) {
-    return Open(name, FileKind::Archived);
+    return Open(name, TableFileKind::Archived);
 }
 
 bool FsrTable::OpenPlain(const std::u16string& name) {
-    return Open(name, FileKind::Plain);
+    return Open(name, TableFileKind::Plain);
 }
 
-bool FsrTable::Open(const std::u16string& name, FileKind kind) {
+bool FsrTable::Open(const std::u16string& name, TableFileKind kind) {
     Close();
-    if (name.empty() || !m_cache) {
-        return false;
+    m_file = tablefiles::detail::OpenTableFile(
+        m_cache, name, kind, [&](IFile& file) { return ReadHeaderOf(file, name); });
+    if (!m_file) {
+        Reset(); // the header may have been read before the cache refused the file
     }
-    {
-        HandleFile looseFile;
-        SfsFile archiveFile;
-        IFile& file = kind == FileKind::Archived ? static_cast<IFile&>(archiveFile) : looseFile;
-        if (!file.Open(name, FileAccess::Read, FileShare::Read, FileCreation::OpenExisting,
-                       FileHint::None)) {
-            return false;
-        }
-        m_openingName = name;
-        const bool isRead = ReadHeader(file);
-        m_openingName.clear();
-        if (!isRead) {
-            return false;
-        }
-    }
-    CachedFilePtr cached;
-    switch (kind) {
-    case FileKind::Mapped:
-        cached = m_cache->GetMappedFile(name, FileCreation::OpenExisting, FileAccess::Read,
-                                        FileShare::Read, m_blockSize);
-        break;
-    case FileKind::Archived:
-        cached = m_cache->GetArchiveFile(name, FileCreation::OpenExisting, FileAccess::Read,
-                                         FileShare::Read, m_blockSize);
-        break;
-    case FileKind::Plain:
-        cached = m_cache->GetPlainFile(name, FileCreation::OpenExisting, FileAccess::Read,
-                                       FileShare::Read, m_blockSize);
-        break;
-    }
-    if (!cached) {
-        Reset();
-        return false;
-    }
-    cached->SetBlockCount(m_blockCount + 1);
-    m_file = std::move(cached);
-    return true;
+    return IsOpen();
 }
 
 std::uint32_t FsrTable::GetRecordsInBlock(std::uint32_t dataBlock) const {
@@ -240,7 +170,7 @@ FsrRecord FsrTable::GetRecord(std::uint32_t number) const {
         return {};
     }
     return FsrRecord(PointerOnDataBlock(number / m_recordsPerBlock), GetLayout(), number,
-                     m_primary);
+                     m_keys.GetOrder(false));
 }
 
 std::uint32_t FsrTable::FindInBlock(const FsrBlockPointer& block, std::uint32_t dataBlock,
@@ -261,16 +191,19 @@ std::uint32_t FsrTable::FindInBlock(const FsrBlockPointer& block, std::uint32_t 
     return low;
 }
 
-FsrKeyRange FsrTable::Find(ByteSpan key, bool secondary) const {
+FsrKeyIndex::BlockRange FsrTable::FindBlocks(ByteSpan key, bool secondary) const {
     if (!IsOpen() || m_recordCount == 0) {
         return {};
     }
-    const std::shared_ptr<const KeyComparatorList>& comparators =
-        secondary ? m_secondary : m_primary;
-    const FsrKeyIndex::BlockRange blocks = m_keyIndex.FindBlocks(key, *comparators);
+    return m_keys.FindBlocks(key, secondary);
+}
+
+FsrKeyRange FsrTable::Find(ByteSpan key, bool secondary) const {
+    const FsrKeyIndex::BlockRange blocks = FindBlocks(key, secondary);
     if (!blocks.isFound) {
         return {};
     }
+    const std::shared_ptr<const KeyComparatorList>& comparators = m_keys.GetOrder(secondary);
     for (std::uint32_t dataBlock = blocks.first; dataBlock < m_blockCount; ++dataBlock) {
         FsrBlockPointer pointer = PointerOnDataBlock(dataBlock);
         if (!pointer.IsValid() || pointer.GetLength() < m_recordSize) {
@@ -292,15 +225,11 @@ FsrKeyRange FsrTable::Find(ByteSpan key, bool secondary) const {
 }
 
 FsrRecord FsrTable::FindRecord(ByteSpan key, bool secondary) const {
-    if (!IsOpen() || m_recordCount == 0) {
-        return {};
-    }
-    const std::shared_ptr<const KeyComparatorList>& comparators =
-        secondary ? m_secondary : m_primary;
-    const FsrKeyIndex::BlockRange blocks = m_keyIndex.FindBlocks(key, *comparators);
+    const FsrKeyIndex::BlockRange blocks = FindBlocks(key, secondary);
     if (!blocks.isFound) {
         return {};
     }
+    const std::shared_ptr<const KeyComparatorList>& comparators = m_keys.GetOrder(secondary);
     const FsrBlockPointer pointer = PointerOnDataBlock(blocks.last);
     if (!pointer.IsValid() || pointer.GetLength() < m_recordSize) {
         return {};
@@ -322,11 +251,12 @@ FsrRecord FsrTable::FindRecord(ByteSpan key, bool secondary) const {
 }
 
 bool FsrTable::HasColumnTypes(const ColumnType* types, std::uint32_t count) const {
-    if (!m_columns || m_columns->columns.size() != count) {
+    const std::shared_ptr<const ColumnList>& columns = m_keys.GetColumns();
+    if (!columns || columns->columns.size() != count) {
         return false;
     }
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (m_columns->columns[i].typeCode != static_cast<std::uint32_t>(types[i])) {
+        if (columns->columns[i].typeCode != static_cast<std::uint32_t>(types[i])) {
             return false;
         }
     }
@@ -338,5 +268,5 @@ FsrRowRange FsrTable::FindRows(const FieldValue& key, bool secondary) const {
     if (keyBytes.IsEmpty()) {
         return {};
     }
-    return FsrRowRange(Find(keyBytes, secondary), m_columns);
+    return FsrRowRange(Find(keyBytes, secondary), m_keys.GetColumns());
 }

@@ -6,6 +6,8 @@
 
 #include "tablefiles/bytespan.h"
 #include "tablefiles/columntype.h"
+#include "tablefiles/detail/tablefileopen.h"
+#include "tablefiles/detail/tablekeys.h"
 #include "tablefiles/fieldvalue.h"
 #include "tablefiles/fsrkeyindex.h"
 #include "tablefiles/fsrrecord.h"
@@ -14,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class IFile;
@@ -44,7 +47,7 @@ public:
     // Reads and checks the header at the file's current position and loads the key index. A
     // refused header (unknown magic, old version, sizes the records or the file cannot hold)
     // leaves the table clean and closed; a debug line names the reason.
-    [[nodiscard]] bool ReadHeader(IFile& file);
+    [[nodiscard]] bool ReadHeader(IFile& file) { return ReadHeaderOf(file, {}).has_value(); }
 
     bool IsOpen() const { return static_cast<bool>(m_file); }
     void Close();
@@ -55,7 +58,7 @@ public:
     std::uint32_t GetBlockSize() const { return m_blockSize; }
     bool IsKeyIndexScrambled() const { return m_isScrambled; }
     // The columns; null while no header is loaded.
-    std::shared_ptr<const ColumnList> GetColumnList() const { return m_columns; }
+    std::shared_ptr<const ColumnList> GetColumnList() const { return m_keys.GetColumns(); }
 
     // Cursor on record n; ended when the table is closed or n is not below the record count.
     FsrRecord GetRecord(std::uint32_t number) const;
@@ -72,10 +75,15 @@ public:
     FsrRowRange FindRows(const FieldValue& key, bool secondary) const;
 
 private:
-    enum class FileKind { Mapped, Archived, Plain };
-    [[nodiscard]] bool Open(const std::u16string& name, FileKind kind);
+    [[nodiscard]] bool Open(const std::u16string& name, tablefiles::detail::TableFileKind kind);
+    // ReadHeader, giving the blocks the file is attached in; refusal messages name the file when
+    // a name is given.
+    [[nodiscard]] std::optional<tablefiles::detail::TableBlocks>
+    ReadHeaderOf(IFile& file, const std::u16string& name);
     // Forgets the header, the columns and the key index.
     void Reset();
+    // The data blocks where the key's run may start; not found when the table is closed or empty.
+    FsrKeyIndex::BlockRange FindBlocks(ByteSpan key, bool secondary) const;
     std::uint32_t GetRecordsInBlock(std::uint32_t dataBlock) const;
     FsrRecordLayout GetLayout() const;
     FsrBlockPointer PointerOnDataBlock(std::uint32_t dataBlock) const;
@@ -85,15 +93,11 @@ private:
 
     BlockCachePtr m_cache;
     CachedFilePtr m_file;
-    std::u16string m_openingName; // names the file in refusal messages while it is opened
     std::uint32_t m_recordSize = 0;
     std::uint32_t m_blockSize = 0;
     std::uint32_t m_recordCount = 0;
     std::uint32_t m_blockCount = 0;
     std::uint32_t m_recordsPerBlock = 0;
     bool m_isScrambled = false;
-    std::shared_ptr<const ColumnList> m_columns;
-    std::shared_ptr<const KeyComparatorList> m_primary;
-    std::shared_ptr<const KeyComparatorList> m_secondary;
-    FsrKeyIndex m_keyIndex;
+    tablefiles::detail::TableKeys m_keys;
 };

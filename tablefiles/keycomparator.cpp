@@ -40,15 +40,20 @@ public:
     }
 };
 
-// Whole texts: equal weights up to a common terminating zero (or the column end) are equal.
-class TextKeyComparator final : public KeyComparator {
+// Texts by collation weight. Whole texts (primary order): equal weights up to a common
+// terminating zero (or the column end) are equal. Prefixes (secondary order): a key text that
+// ends matches every record text that continues it.
+template <bool kIsPrefix> class TextComparator final : public KeyComparator {
 public:
-    constexpr explicit TextKeyComparator(const CollationTable* weights)
+    constexpr explicit TextComparator(const CollationTable* weights)
         : m_weights(weights) {}
 
     int Compare(ByteSpan key, ByteSpan record) const override {
         const std::uint32_t length = key.length < record.length ? key.length : record.length;
         for (std::uint32_t i = 0; i < length; ++i) {
+            if (kIsPrefix && key.data[i] == 0) {
+                return 0;
+            }
             const auto keyWeight = static_cast<std::int32_t>((*m_weights)[key.data[i]]);
             const auto recordWeight = static_cast<std::int32_t>((*m_weights)[record.data[i]]);
             if (keyWeight < recordWeight) {
@@ -68,75 +73,33 @@ private:
     const CollationTable* m_weights;
 };
 
-// Prefixes: a key text that ends matches every record text that continues it.
-class TextPrefixComparator final : public KeyComparator {
-public:
-    constexpr explicit TextPrefixComparator(const CollationTable* weights)
-        : m_weights(weights) {}
+template <typename T> constinit const NumberComparator<T> kNumberComparator;
 
-    int Compare(ByteSpan key, ByteSpan record) const override {
-        const std::uint32_t length = key.length < record.length ? key.length : record.length;
-        for (std::uint32_t i = 0; i < length && key.data[i] != 0; ++i) {
-            const auto keyWeight = static_cast<std::int32_t>((*m_weights)[key.data[i]]);
-            const auto recordWeight = static_cast<std::int32_t>((*m_weights)[record.data[i]]);
-            if (keyWeight < recordWeight) {
-                return -1;
-            }
-            if (keyWeight > recordWeight) {
-                return 1;
-            }
-        }
-        return 0;
-    }
+// By collation variant.
+template <bool kIsPrefix>
+constinit const TextComparator<kIsPrefix> kTextComparators[kCollationVariantCount] = {
+    TextComparator<kIsPrefix>(&CodeOrder), TextComparator<kIsPrefix>(&CaseFoldOrder),
+    TextComparator<kIsPrefix>(&GermanOrder), TextComparator<kIsPrefix>(&GermanCaseFoldOrder)};
 
-private:
-    const CollationTable* m_weights;
+// By type code; null for the text types.
+constinit const KeyComparator* const kNumberComparators[kColumnTypeCount] = {
+    &kNumberComparator<std::int8_t>,
+    &kNumberComparator<std::uint8_t>,
+    &kNumberComparator<std::int16_t>,
+    &kNumberComparator<std::uint16_t>,
+    &kNumberComparator<std::int32_t>,
+    &kNumberComparator<std::uint32_t>,
+    &kNumberComparator<float>,
+    &kNumberComparator<double>,
+    nullptr, // Text8 to Text256
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    &kNumberComparator<std::int64_t>,
+    &kNumberComparator<std::uint64_t>,
 };
-
-constinit const NumberComparator<std::int8_t> kInt8Comparator;
-constinit const NumberComparator<std::uint8_t> kUInt8Comparator;
-constinit const NumberComparator<std::int16_t> kInt16Comparator;
-constinit const NumberComparator<std::uint16_t> kUInt16Comparator;
-constinit const NumberComparator<std::int32_t> kInt32Comparator;
-constinit const NumberComparator<std::uint32_t> kUInt32Comparator;
-constinit const NumberComparator<float> kFloat32Comparator;
-constinit const NumberComparator<double> kFloat64Comparator;
-constinit const NumberComparator<std::int64_t> kInt64Comparator;
-constinit const NumberComparator<std::uint64_t> kUInt64Comparator;
-
-constinit const TextKeyComparator kTextKeyComparators[kCollationVariantCount] = {
-    TextKeyComparator(&CodeOrder), TextKeyComparator(&CaseFoldOrder),
-    TextKeyComparator(&GermanOrder), TextKeyComparator(&GermanCaseFoldOrder)};
-constinit const TextPrefixComparator kTextPrefixComparators[kCollationVariantCount] = {
-    TextPrefixComparator(&CodeOrder), TextPrefixComparator(&CaseFoldOrder),
-    TextPrefixComparator(&GermanOrder), TextPrefixComparator(&GermanCaseFoldOrder)};
-
-const KeyComparator* NumberComparatorOf(std::uint32_t typeCode) {
-    switch (static_cast<ColumnType>(typeCode)) {
-    case ColumnType::Int8:
-        return &kInt8Comparator;
-    case ColumnType::UInt8:
-        return &kUInt8Comparator;
-    case ColumnType::Int16:
-        return &kInt16Comparator;
-    case ColumnType::UInt16:
-        return &kUInt16Comparator;
-    case ColumnType::Int32:
-        return &kInt32Comparator;
-    case ColumnType::UInt32:
-        return &kUInt32Comparator;
-    case ColumnType::Float32:
-        return &kFloat32Comparator;
-    case ColumnType::Float64:
-        return &kFloat64Comparator;
-    case ColumnType::Int64:
-        return &kInt64Comparator;
-    case ColumnType::UInt64:
-        return &kUInt64Comparator;
-    default:
-        return nullptr;
-    }
-}
 
 } // namespace
 
@@ -146,10 +109,10 @@ const KeyComparator* GetKeyComparator(std::uint32_t typeCode, std::uint32_t vari
         return nullptr;
     }
     if (IsTextColumnType(typeCode)) {
-        return secondary ? static_cast<const KeyComparator*>(&kTextPrefixComparators[variant])
-                         : &kTextKeyComparators[variant];
+        return secondary ? static_cast<const KeyComparator*>(&kTextComparators<true>[variant])
+                         : &kTextComparators<false>[variant];
     }
-    return NumberComparatorOf(typeCode);
+    return kNumberComparators[typeCode];
 }
 
 KeyComparatorList::KeyComparatorList(CollationVariant variant, const ColumnList& columns,

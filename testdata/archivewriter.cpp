@@ -1,5 +1,7 @@
 #include "testdata/archivewriter.h"
 
+#include "testdata/detail/fileimage.h"
+
 #include "platform/codepage.h"
 #include "platform/sfsformat.h"
 
@@ -8,18 +10,10 @@
 namespace testdata {
 namespace {
 
+using detail::PutU16;
+using detail::PutU32;
+
 constexpr std::uint64_t kLargestArchive = 0xFFFFFFFFull;
-
-void PutU16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<std::uint8_t>(value);
-    out[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
 
 std::string UpperAscii(std::string name) {
     for (char& c : name) {

@@ -1,30 +1,14 @@
 #include "testdata/fieldtablefilewriter.h"
 
-#include "tablefiles/keycomparator.h"
+#include "testdata/detail/fileimage.h"
 
 #include <algorithm>
 
 namespace testdata {
-namespace {
 
-void PutU16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<std::uint8_t>(value);
-    out[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-std::vector<std::uint8_t> KeyOf(const std::vector<std::uint8_t>& record, std::uint32_t keySize) {
-    std::vector<std::uint8_t> key(keySize, 0);
-    std::copy_n(record.begin(), std::min<std::size_t>(record.size(), keySize), key.begin());
-    return key;
-}
-
-} // namespace
+using detail::PrefixOf;
+using detail::PutU16;
+using detail::PutU32;
 
 FieldTableFileWriter::FieldTableFileWriter(std::vector<ColumnType> fields,
                                            CollationVariant collation)
@@ -79,19 +63,8 @@ std::uint32_t FieldTableFileWriter::GetKeySize() const {
 }
 
 std::vector<std::vector<std::uint8_t>> FieldTableFileWriter::GetSortedRecords() const {
-    ColumnList layout;
-    for (const ColumnType type : m_fields) {
-        (void)layout.Append(static_cast<std::uint32_t>(type));
-    }
-    const KeyComparatorList order(m_collation, layout, false);
-    const std::uint32_t keySize = GetKeySize();
     std::vector<std::vector<std::uint8_t>> records = m_records;
-    std::stable_sort(records.begin(), records.end(),
-                     [&order, keySize](const auto& a, const auto& b) {
-                         const std::vector<std::uint8_t> keyA = KeyOf(a, keySize);
-                         const std::vector<std::uint8_t> keyB = KeyOf(b, keySize);
-                         return order.Compare(ByteSpan(keyA), ByteSpan(keyB)) < 0;
-                     });
+    SortByKeyOrder(records, m_fields, m_collation, GetKeySize());
     return records;
 }
 
@@ -162,7 +135,7 @@ std::vector<std::uint8_t> FieldTableFileWriter::Build() const {
         PutU16(file, at, static_cast<std::uint32_t>(records[n].size()));
         std::copy(records[n].begin(), records[n].end(), file.begin() + static_cast<long>(at + 2));
         // A block's key is its first record's; an empty block takes the key of the record after.
-        const std::vector<std::uint8_t> key = KeyOf(records[n], keySize);
+        const std::vector<std::uint8_t> key = PrefixOf(records[n], keySize);
         for (std::uint32_t b = blocks[n] + 1; b-- > 0 && !isKeyed[b];) {
             std::copy(key.begin(), key.end(),
                       file.begin() + static_cast<long>(keyIndexAt + std::size_t{b} * keySize));

@@ -2,31 +2,29 @@
 
 #include "tablefiles/fsrkeyindex.h"
 #include "tablefiles/keycomparator.h"
+#include "testdata/detail/fileimage.h"
 
 #include <algorithm>
 #include <bit>
 #include <fstream>
+#include <numeric>
 
 namespace testdata {
 namespace {
 
 constexpr std::size_t kHeaderSize = 550;
 
-void PutU16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<std::uint8_t>(value);
-    out[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
+using detail::PrefixOf;
+using detail::PutU16;
+using detail::PutU32;
+using detail::PutUnsigned;
 
-void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+ColumnList LayoutOf(const std::vector<ColumnType>& columns) {
+    ColumnList layout;
+    for (const ColumnType type : columns) {
+        (void)layout.Append(static_cast<std::uint32_t>(type));
     }
-}
-
-void PutUnsigned(std::uint8_t* out, std::uint64_t value, std::uint32_t width) {
-    for (std::uint32_t i = 0; i < width; ++i) {
-        out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
+    return layout;
 }
 
 void EncodeColumn(ColumnType type, const TableValue& value, std::uint8_t* out) {
@@ -61,15 +59,34 @@ void EncodeColumn(ColumnType type, const TableValue& value, std::uint8_t* out) {
 
 std::vector<std::uint8_t> EncodeRow(const std::vector<ColumnType>& columns,
                                     const std::vector<TableValue>& values) {
-    ColumnList layout;
-    for (const ColumnType type : columns) {
-        (void)layout.Append(static_cast<std::uint32_t>(type));
-    }
+    const ColumnList layout = LayoutOf(columns);
     std::vector<std::uint8_t> row(layout.GetWidth(), 0);
     for (std::size_t i = 0; i < values.size() && i < layout.columns.size(); ++i) {
         EncodeColumn(columns[i], values[i], row.data() + layout.columns[i].offset);
     }
     return row;
+}
+
+void SortByKeyOrder(std::vector<std::vector<std::uint8_t>>& records,
+                    const std::vector<ColumnType>& columns, CollationVariant collation,
+                    std::uint32_t compareBytes) {
+    const KeyComparatorList order(collation, LayoutOf(columns), false);
+    std::vector<std::vector<std::uint8_t>> keys;
+    keys.reserve(records.size());
+    for (const auto& record : records) {
+        keys.push_back(PrefixOf(record, compareBytes));
+    }
+    std::vector<std::size_t> positions(records.size());
+    std::iota(positions.begin(), positions.end(), std::size_t{0});
+    std::stable_sort(positions.begin(), positions.end(), [&](std::size_t a, std::size_t b) {
+        return order.Compare(ByteSpan(keys[a]), ByteSpan(keys[b])) < 0;
+    });
+    std::vector<std::vector<std::uint8_t>> sorted;
+    sorted.reserve(records.size());
+    for (const std::size_t position : positions) {
+        sorted.push_back(std::move(records[position]));
+    }
+    records = std::move(sorted);
 }
 
 void ScrambleKeyIndex(std::vector<std::uint8_t>& keys, std::size_t from, std::size_t count) {
@@ -169,14 +186,7 @@ std::vector<std::vector<std::uint8_t>> TableFileWriter::GetSortedRecords() const
     for (auto& record : records) {
         record.resize(recordSize, 0);
     }
-    ColumnList layout;
-    for (const ColumnType type : m_columns) {
-        (void)layout.Append(static_cast<std::uint32_t>(type));
-    }
-    const KeyComparatorList order(m_collation, layout, false);
-    std::stable_sort(records.begin(), records.end(), [&order](const auto& a, const auto& b) {
-        return order.Compare(ByteSpan(a), ByteSpan(b)) < 0;
-    });
+    SortByKeyOrder(records, m_columns, m_collation, recordSize);
     return records;
 }
 

@@ -22,6 +22,12 @@ using TableValue = std::variant<std::int64_t, double, std::string>;
 std::vector<std::uint8_t> EncodeRow(const std::vector<ColumnType>& columns,
                                     const std::vector<TableValue>& values);
 
+// Sorts records stably into the readers' key order of the columns, comparing each record's first
+// `compareBytes` bytes (zero-padded when it is shorter).
+void SortByKeyOrder(std::vector<std::vector<std::uint8_t>>& records,
+                    const std::vector<ColumnType>& columns, CollationVariant collation,
+                    std::uint32_t compareBytes);
+
 // Header values written as given, while the data keep the writer's real layout. Each breaks one
 // rule a reader must check.
 struct TableFileFaults {

@@ -4,11 +4,27 @@
 
 #include "platform/types.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace platform::detail {
+
+// A copy of a va_list, ended with its owner; its arguments are taken one by one.
+class VaListCopy {
+public:
+    explicit VaListCopy(va_list args) { va_copy(m_args, args); }
+    ~VaListCopy() { va_end(m_args); }
+    VaListCopy(const VaListCopy&) = delete;
+    VaListCopy& operator=(const VaListCopy&) = delete;
+
+    // The next argument, read as a T (after the default argument promotions).
+    template <typename T> T Next() { return va_arg(m_args, T); }
+
+private:
+    va_list m_args;
+};
 
 // Supplies the arguments of a format, one per call, in order.
 class FormatArgs {

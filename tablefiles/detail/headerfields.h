@@ -4,6 +4,7 @@
 #include "tablefiles/columntype.h"
 
 #include <cstdint>
+#include <string>
 
 namespace tablefiles::detail {
 
@@ -40,6 +41,21 @@ inline bool KeyEndsOnColumnBoundary(const ColumnList& columns, std::uint32_t key
         }
     }
     return true;
+}
+
+// The checks every table header ends with: a known collation variant, and a key of at most
+// `keyLimit` bytes that ends on a column boundary. An empty text, or the reason, which calls the
+// columns `columnNoun` ("columns", "fields").
+inline std::string CheckCollationAndKey(const ColumnList& columns, std::uint32_t variant,
+                                        std::uint32_t keySize, std::uint32_t keyLimit,
+                                        const char* columnNoun) {
+    if (variant >= kCollationVariantCount) {
+        return "collation variant " + std::to_string(variant);
+    }
+    if (keySize > keyLimit || !KeyEndsOnColumnBoundary(columns, keySize)) {
+        return "key size " + std::to_string(keySize) + " does not fit the " + columnNoun;
+    }
+    return {};
 }
 
 } // namespace tablefiles::detail

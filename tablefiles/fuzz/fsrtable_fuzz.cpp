@@ -2,6 +2,7 @@
 // input's patches applied. Every lookup must stay inside the file.
 
 #include "tablefiles/fsrtable.h"
+#include "testdata/fuzzinput.h"
 #include "testdata/tablefilewriter.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/memoryarena.h"
@@ -21,24 +22,6 @@ std::vector<std::uint8_t> BaseTable() {
         writer.AddRow({i / 3, std::string(1, static_cast<char>('A' + i % 26)), -i});
     }
     return writer.Build();
-}
-
-// Input: a mode byte, then (u16 offset, u8 value) patches, the last u16 a length to cut to.
-std::vector<std::uint8_t> MakeFile(const std::uint8_t* data, std::size_t size) {
-    if ((data[0] & 1) != 0) {
-        return {data + 1, data + size};
-    }
-    static const std::vector<std::uint8_t> base = BaseTable();
-    std::vector<std::uint8_t> file = base;
-    std::size_t at = 1;
-    for (; at + 3 <= size; at += 3) {
-        const std::size_t offset = (data[at] | (data[at + 1] << 8)) % file.size();
-        file[offset] = data[at + 2];
-    }
-    if (at + 2 <= size) {
-        file.resize((data[at] | (data[at + 1] << 8)) % (file.size() + 1));
-    }
-    return file;
 }
 
 void Exercise(FsrTable& table, const std::uint8_t* data, std::size_t size) {
@@ -70,10 +53,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static testdata::TempDeviceRoot* root = new testdata::TempDeviceRoot(); // kept for the run
     static const bool isReserved = MemoryArena::Shared().Reserve(8 << 20);
     static BlockCachePtr cache = BlockCache::Create(32);
+    static const std::vector<std::uint8_t> base = BaseTable();
     if (size == 0 || !isReserved) {
         return 0;
     }
-    if (!root->WriteFile(u"\\fuzz.fsr", MakeFile(data, size))) {
+    if (!root->WriteFile(u"\\fuzz.fsr", testdata::FileFromFuzzInput(base, data, size))) {
         return 0;
     }
     FsrTable mapped(cache);

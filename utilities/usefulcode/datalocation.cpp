@@ -20,18 +20,8 @@ bool AcceptAnything(const std::u16string&) {
     return true;
 }
 
-bool Exists(const std::u16string& path) {
-    WIN32_FIND_DATAW data{};
-    HANDLE search = FindFirstFileW(path.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    FindClose(search);
-    return true;
-}
-
 bool HasDataSubfolders(const std::u16string& folder) {
-    return Exists(folder + u"/kwa") && Exists(folder + u"/maps");
+    return PathExists(folder + u"/kwa") && PathExists(folder + u"/maps");
 }
 
 // sub-folder + '\' + the name of its first entry matching pattern; empty when none matches.

@@ -38,16 +38,6 @@ std::optional<std::filesystem::path> FolderIdentity(const std::u16string& device
     return identity;
 }
 
-bool Exists(const std::u16string& path) {
-    WIN32_FIND_DATAW data{};
-    HANDLE search = FindFirstFileW(path.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    FindClose(search);
-    return true;
-}
-
 } // namespace
 
 DirectoryWalker::DirectoryWalker(const std::u16string& startPath, const std::u16string& pattern,
@@ -174,9 +164,19 @@ bool DirectoryWalker::IsNewFolder(const std::u16string& path) {
     return true;
 }
 
+bool PathExists(const std::u16string& path) {
+    WIN32_FIND_DATAW data{};
+    HANDLE search = FindFirstFileW(path.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FindClose(search);
+    return true;
+}
+
 bool IsDatasetFolder(const std::u16string& folder) {
     const std::u16string base = DropTrailingSeparator(folder);
-    return Exists(base + u"/kwa") && Exists(base + u"/db") && Exists(base + u"/maps");
+    return PathExists(base + u"/kwa") && PathExists(base + u"/db") && PathExists(base + u"/maps");
 }
 
 void EnumDatasetFolders(const std::u16string& startFolder, std::vector<std::u16string>& folders) {

@@ -52,6 +52,9 @@ private:
     WIN32_FIND_DATAW m_folderData{};
 };
 
+// True when FindFirstFileW finds path: an existing file or folder, or a pattern with a match.
+[[nodiscard]] bool PathExists(const std::u16string& path);
+
 // True when folder (one trailing '\' or '/' ignored) has "/kwa", "/db" and "/maps".
 [[nodiscard]] bool IsDatasetFolder(const std::u16string& folder);
 

@@ -1,11 +1,7 @@
 #include "basiccomp/retrievalengine/code/fsxtable.h"
 
 #include "tablefiles/detail/headerfields.h"
-#include "utilities/usefulcode/cache/sfsfile.h"
-#include "utilities/usefulcode/handlefile.h"
 #include "utilities/usefulcode/ifile.h"
-
-#include "platform/debug.h"
 
 #include <array>
 #include <string>
@@ -13,16 +9,11 @@
 
 using tablefiles::detail::ReadU16;
 using tablefiles::detail::ReadU32;
+using tablefiles::detail::TableFileKind;
 
 namespace {
 
-// One debug line naming the file (when known) and the reason (plain ASCII) it was refused.
-void ReportRefusal(const std::u16string& name, const std::string& reason) {
-    std::u16string line = name.empty() ? u"field table file refused: " : name + u": ";
-    line.append(reason.begin(), reason.end());
-    line += u"\n";
-    OutputDebugStringW(line.c_str());
-}
+constexpr std::u16string_view kKindName = u"field table file";
 
 struct FieldTableHeader {
     std::uint32_t blockSize = 0;
@@ -54,14 +45,8 @@ std::string CheckHeader(const std::uint8_t* bytes, FieldTableHeader& header) {
         !tablefiles::detail::BuildColumns(bytes + 22, fieldCount, fieldCount, header.columns)) {
         return "field count " + std::to_string(fieldCount) + " or a field type is unknown";
     }
-    if (header.variant >= kCollationVariantCount) {
-        return "collation variant " + std::to_string(header.variant);
-    }
-    if (header.keySize > header.blockSize ||
-        !tablefiles::detail::KeyEndsOnColumnBoundary(header.columns, header.keySize)) {
-        return "key size " + std::to_string(header.keySize) + " does not fit the fields";
-    }
-    return {};
+    return tablefiles::detail::CheckCollationAndKey(header.columns, header.variant, header.keySize,
+                                                    header.blockSize, "fields");
 }
 
 } // namespace
@@ -128,116 +113,71 @@ void FsxTable::Reset() {
     m_blockCount = 0;
     m_recordCount = 0;
     m_keySize = 0;
-    m_columns.reset();
-    m_primary.reset();
-    m_secondary.reset();
-    m_keyIndex.Clear();
+    m_keys.Clear();
 }
 
 void FsxTable::Close() {
-    if (m_file) {
-        if (m_cache) {
-            m_cache->RemoveFile(m_file);
-        }
-        m_file.Release();
-    }
+    tablefiles::detail::DetachFromCache(m_cache, m_file);
     Reset();
 }
 
-bool FsxTable::ReadHeader(IFile& file) {
+std::optional<tablefiles::detail::TableBlocks> FsxTable::ReadHeaderOf(IFile& file,
+                                                                      const std::u16string& name) {
     Reset();
     std::array<std::uint8_t, kHeaderSize> bytes{};
     if (file.Read(bytes.data(), kHeaderSize) != kHeaderSize) {
-        ReportRefusal(m_openingName, "header shorter than 152 bytes");
-        return false;
+        tablefiles::detail::ReportRefusal(kKindName, name, "header shorter than 152 bytes");
+        return std::nullopt;
     }
     FieldTableHeader header;
     std::string problem = CheckHeader(bytes.data(), header);
-    const std::uint64_t keyIndexAt = std::uint64_t{header.blockSize} * (header.blockCount + 1ull);
     if (problem.empty() && header.recordCount > 0) {
-        const std::uint64_t needed = keyIndexAt + std::uint64_t{header.blockCount} * header.keySize;
-        const DWORD fileSize = file.GetSize();
-        if (fileSize == kInvalidFilePosition || needed > fileSize) {
-            problem = std::to_string(header.blockCount) + " blocks need " + std::to_string(needed) +
-                      " bytes, file has " + std::to_string(fileSize);
-        } else if (!m_keyIndex.Load(file, static_cast<std::uint32_t>(keyIndexAt), header.blockCount,
-                                    header.keySize, false)) {
-            problem = "key index unreadable";
-        }
+        problem = m_keys.LoadKeyIndex(file, header.blockSize, header.blockCount, header.keySize,
+                                      false, std::to_string(header.blockCount) + " blocks");
     }
     if (!problem.empty()) {
-        ReportRefusal(m_openingName, problem);
+        tablefiles::detail::ReportRefusal(kKindName, name, problem);
         Reset();
-        return false;
+        return std::nullopt;
     }
     m_blockSize = header.blockSize;
     m_blockCount = header.blockCount;
     m_recordCount = header.recordCount;
     m_keySize = header.keySize;
-    const auto variant = static_cast<CollationVariant>(header.variant);
-    auto columns = std::make_shared<const ColumnList>(std::move(header.columns));
-    m_primary = std::make_shared<const KeyComparatorList>(variant, *columns, false);
-    m_secondary = std::make_shared<const KeyComparatorList>(variant, *columns, true);
-    m_columns = std::move(columns);
-    if (m_recordCount > 0 && m_cache &&
-        m_blockSize / 1024 > m_cache->GetLruList().GetCapacity() / 1024) {
-        m_cache->SetCapacityKB(m_blockSize / 1024);
+    m_keys.SetColumns(static_cast<CollationVariant>(header.variant), std::move(header.columns));
+    if (m_recordCount > 0) {
+        tablefiles::detail::FitBlockInCache(m_cache, m_blockSize);
     }
-    return true;
+    return tablefiles::detail::TableBlocks{m_blockSize, m_blockCount};
 }
 
 bool FsxTable::OpenMapped(const std::u16string& name) {
-    return Open(name, false);
+    return Open(name, TableFileKind::Mapped);
 }
 
 bool FsxTable::OpenArchived(const std::u16string& name) {
-    return Open(name, true);
+    return Open(name, TableFileKind::Archived);
 }
 
-bool FsxTable::Open(const std::u16string& name, bool isArchived) {
+bool FsxTable::Open(const std::u16string& name, TableFileKind kind) {
     Close();
-    if (name.empty() || !m_cache) {
-        return false;
+    m_file = tablefiles::detail::OpenTableFile(
+        m_cache, name, kind, [&](IFile& file) { return ReadHeaderOf(file, name); });
+    if (!m_file) {
+        Reset(); // the header may have been read before the cache refused the file
     }
-    {
-        HandleFile looseFile;
-        SfsFile archiveFile;
-        IFile& file = isArchived ? static_cast<IFile&>(archiveFile) : looseFile;
-        if (!file.Open(name, FileAccess::Read, FileShare::Read, FileCreation::OpenExisting,
-                       FileHint::None)) {
-            return false;
-        }
-        m_openingName = name;
-        const bool isRead = ReadHeader(file);
-        m_openingName.clear();
-        if (!isRead) {
-            return false;
-        }
-    }
-    CachedFilePtr cached =
-        isArchived ? m_cache->GetArchiveFile(name, FileCreation::OpenExisting, FileAccess::Read,
-                                             FileShare::Read, m_blockSize)
-                   : m_cache->GetMappedFile(name, FileCreation::OpenExisting, FileAccess::Read,
-                                            FileShare::Read, m_blockSize);
-    if (!cached) {
-        Reset();
-        return false;
-    }
-    cached->SetBlockCount(m_blockCount + 1);
-    m_file = std::move(cached);
-    return true;
+    return IsOpen();
 }
 
 FsxRecord FsxTable::Find(ByteSpan key, bool secondary) const {
     if (!IsOpen() || m_recordCount == 0) {
         return {};
     }
-    const std::shared_ptr<const KeyComparatorList>& comparators =
-        secondary ? m_secondary : m_primary;
-    const FsrKeyIndex::BlockRange blocks = m_keyIndex.FindBlocks(key, *comparators);
+    const FsrKeyIndex::BlockRange blocks = m_keys.FindBlocks(key, secondary);
     if (!blocks.isFound) {
         return {};
     }
+    const std::shared_ptr<const KeyComparatorList>& comparators = m_keys.GetOrder(secondary);
     auto keyCopy = std::make_shared<const std::vector<std::uint8_t>>(key.Duplicate());
     for (std::uint32_t dataBlock = blocks.first; dataBlock < m_blockCount; ++dataBlock) {
         FsrBlockPointer pointer(m_file, m_blockSize);

@@ -6,6 +6,8 @@
 
 #include "tablefiles/bytespan.h"
 #include "tablefiles/columntype.h"
+#include "tablefiles/detail/tablefileopen.h"
+#include "tablefiles/detail/tablekeys.h"
 #include "tablefiles/fsrblockpointer.h"
 #include "tablefiles/fsrkeyindex.h"
 #include "tablefiles/keycomparator.h"
@@ -13,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,32 +71,32 @@ public:
 
     // Reads and checks the header at the file's current position and loads the key index. A
     // refused header leaves the table clean and closed; a debug line names the reason.
-    [[nodiscard]] bool ReadHeader(IFile& file);
+    [[nodiscard]] bool ReadHeader(IFile& file) { return ReadHeaderOf(file, {}).has_value(); }
 
     bool IsOpen() const { return static_cast<bool>(m_file); }
     void Close();
 
     std::uint32_t GetBlockCount() const { return m_blockCount; }
     std::uint32_t GetRecordCount() const { return m_recordCount; }
-    std::shared_ptr<const ColumnList> GetColumnList() const { return m_columns; }
+    std::shared_ptr<const ColumnList> GetColumnList() const { return m_keys.GetColumns(); }
 
     // The first record equal to the key (secondary: texts by prefix); ended when the table is
     // closed or empty or nothing matches.
     FsxRecord Find(ByteSpan key, bool secondary) const;
 
 private:
-    [[nodiscard]] bool Open(const std::u16string& name, bool isArchived);
+    [[nodiscard]] bool Open(const std::u16string& name, tablefiles::detail::TableFileKind kind);
+    // ReadHeader, giving the blocks the file is attached in; refusal messages name the file when
+    // a name is given.
+    [[nodiscard]] std::optional<tablefiles::detail::TableBlocks>
+    ReadHeaderOf(IFile& file, const std::u16string& name);
     void Reset();
 
     BlockCachePtr m_cache;
     CachedFilePtr m_file;
-    std::u16string m_openingName; // names the file in refusal messages while it is opened
     std::uint32_t m_blockSize = 0;
     std::uint32_t m_blockCount = 0;
     std::uint32_t m_recordCount = 0;
     std::uint32_t m_keySize = 0;
-    std::shared_ptr<const ColumnList> m_columns;
-    std::shared_ptr<const KeyComparatorList> m_primary;
-    std::shared_ptr<const KeyComparatorList> m_secondary;
-    FsrKeyIndex m_keyIndex;
+    tablefiles::detail::TableKeys m_keys;
 };

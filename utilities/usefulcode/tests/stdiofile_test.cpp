@@ -1,5 +1,6 @@
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/stdiofile.h"
+#include "utilities/usefulcode/tests/rawfilemodes.h"
 
 #include <gtest/gtest.h>
 
@@ -17,36 +18,14 @@ protected:
 };
 
 TEST_F(StdioFileTest, OpensByModeWithReadWriteFallingBackToCreation) {
-    const struct {
-        int mode;
-        bool exists;
-        bool opens;
-        const char* contentsAfter; // null: no file
-    } cases[] = {
+    const RawFileModeCase cases[] = {
         {0, true, true, "old"},     {0, false, false, nullptr}, {1, true, true, ""},
         {1, false, true, ""},       {2, true, true, "old"},     {2, false, true, ""},
         {3, true, true, ""},        {3, false, true, ""},       {4, true, true, "old"},
         {4, false, true, ""},       {5, true, true, ""},        {6, true, false, "old"},
         {6, false, false, nullptr},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " exists " << c.exists);
-        if (c.exists) {
-            ASSERT_TRUE(m_root.WriteFile(kPath, "old"));
-        }
-        {
-            StdioFile file;
-            file.Open(kPath, static_cast<RawFileMode>(c.mode));
-            EXPECT_EQ(file.IsOpen(), c.opens);
-        }
-        const auto contents = m_root.ReadFile(kPath);
-        EXPECT_EQ(contents.has_value(), c.contentsAfter != nullptr);
-        if (contents && c.contentsAfter != nullptr) {
-            EXPECT_EQ(*contents, c.contentsAfter);
-        }
-        std::error_code ignored;
-        std::filesystem::remove(m_root.HostPathOf(kPath), ignored);
-    }
+    ExpectOpensByMode<StdioFile>(m_root, kPath, cases);
 }
 
 TEST_F(StdioFileTest, ReadsWritesAndSeeksToPositions) {

@@ -1,4 +1,5 @@
 #include "testdata/tempdir.h"
+#include "utilities/usefulcode/tests/rawfilemodes.h"
 #include "utilities/usefulcode/win32file.h"
 
 #include "platform/handles.h"
@@ -19,36 +20,14 @@ protected:
 };
 
 TEST_F(Win32FileTest, OpensByModeTable) {
-    const struct {
-        int mode;
-        bool exists;
-        bool opens;
-        const char* contentsAfter; // null: the file is gone
-    } cases[] = {
+    const RawFileModeCase cases[] = {
         {0, true, true, "old"},    {0, false, false, nullptr}, {1, false, true, ""},
         {1, true, true, "old"},    {2, false, true, ""},       {2, true, true, "old"},
         {3, true, true, ""},       {3, false, false, nullptr}, {4, true, true, nullptr},
         {4, false, true, nullptr}, {5, true, true, nullptr},   {5, false, false, nullptr},
         {6, true, false, "old"},   {-1, true, false, "old"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " exists " << c.exists);
-        if (c.exists) {
-            ASSERT_TRUE(m_root.WriteFile(kPath, "old"));
-        }
-        {
-            Win32File file;
-            file.Open(kPath, static_cast<RawFileMode>(c.mode));
-            EXPECT_EQ(file.IsOpen(), c.opens);
-        }
-        const auto contents = m_root.ReadFile(kPath);
-        EXPECT_EQ(contents.has_value(), c.contentsAfter != nullptr);
-        if (contents && c.contentsAfter != nullptr) {
-            EXPECT_EQ(*contents, c.contentsAfter);
-        }
-        std::error_code ignored;
-        std::filesystem::remove(m_root.HostPathOf(kPath), ignored);
-    }
+    ExpectOpensByMode<Win32File>(m_root, kPath, cases);
 }
 
 TEST_F(Win32FileTest, UnknownModesLeaveAnOpenFileOpen) {

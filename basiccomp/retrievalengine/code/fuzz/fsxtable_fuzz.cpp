@@ -3,6 +3,7 @@
 
 #include "basiccomp/retrievalengine/code/fsxtable.h"
 #include "testdata/fieldtablefilewriter.h"
+#include "testdata/fuzzinput.h"
 #include "testdata/tempdir.h"
 
 #include <cstddef>
@@ -20,30 +21,14 @@ std::vector<std::uint8_t> BaseFile() {
     return writer.Build();
 }
 
-// Input: a mode byte, then (u16 offset, u8 value) patches, the last u16 a length to cut to.
-std::vector<std::uint8_t> MakeFile(const std::uint8_t* data, std::size_t size) {
-    if ((data[0] & 1) != 0) {
-        return {data + 1, data + size};
-    }
-    static const std::vector<std::uint8_t> base = BaseFile();
-    std::vector<std::uint8_t> file = base;
-    std::size_t at = 1;
-    for (; at + 3 <= size; at += 3) {
-        const std::size_t offset = (data[at] | (data[at + 1] << 8)) % file.size();
-        file[offset] = data[at + 2];
-    }
-    if (at + 2 <= size) {
-        file.resize((data[at] | (data[at + 1] << 8)) % (file.size() + 1));
-    }
-    return file;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static testdata::TempDeviceRoot* root = new testdata::TempDeviceRoot(); // kept for the run
     static BlockCachePtr cache = BlockCache::Create(32);
-    if (size == 0 || !root->WriteFile(u"\\fuzz.fsx", MakeFile(data, size))) {
+    static const std::vector<std::uint8_t> base = BaseFile();
+    if (size == 0 ||
+        !root->WriteFile(u"\\fuzz.fsx", testdata::FileFromFuzzInput(base, data, size))) {
         return 0;
     }
     FsxTable table(cache);
