@@ -225,6 +225,7 @@ DWORD HostFile::Read(void* buffer, DWORD count, DWORD& transferred) {
         return ERROR_ACCESS_DENIED;
     }
     auto* bytes = static_cast<std::uint8_t*>(buffer);
+    std::lock_guard lock(m_positionMutex);
     while (transferred < count) {
         const ssize_t got = ::pread(m_descriptor, bytes + transferred, count - transferred,
                                     static_cast<off_t>(m_position + transferred));
@@ -250,32 +251,36 @@ DWORD HostFile::Write(const void* buffer, DWORD count, DWORD& transferred) {
         return ERROR_ACCESS_DENIED;
     }
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    std::lock_guard lock(m_positionMutex);
+    DWORD error = ERROR_SUCCESS;
     while (transferred < count) {
         // Appending writes go to the end whatever the position; others to the position.
-        const ssize_t put =
-            m_isAppend ? ::write(m_descriptor, bytes + transferred, count - transferred)
-                       : ::pwrite(m_descriptor, bytes + transferred, count - transferred,
-                                  static_cast<off_t>(m_position + transferred));
+        const ssize_t put = m_isAppend
+                                ? ::write(m_descriptor, bytes + transferred, count - transferred)
+                                : ::pwrite(m_descriptor, bytes + transferred, count - transferred,
+                                           static_cast<off_t>(m_position + transferred));
         if (put < 0 && errno == EINTR) {
             continue;
         }
         if (put <= 0) {
-            const DWORD error = put < 0 && errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
-            m_position += m_isAppend ? 0 : transferred;
-            return error;
+            error = put < 0 && errno == ENOSPC ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
+            break;
         }
         transferred += static_cast<DWORD>(put);
     }
-    if (m_isAppend) {
-        const off_t end = ::lseek(m_descriptor, 0, SEEK_END);
-        m_position = end < 0 ? m_position : static_cast<std::uint64_t>(end);
-    } else {
+    // The position passes the bytes written, also when a write fails part-way. An appending
+    // write leaves this descriptor's host offset just past its bytes.
+    if (!m_isAppend) {
         m_position += transferred;
+    } else if (transferred > 0) {
+        const off_t end = ::lseek(m_descriptor, 0, SEEK_CUR);
+        m_position = end < 0 ? m_position : static_cast<std::uint64_t>(end);
     }
-    return ERROR_SUCCESS;
+    return error;
 }
 
 DWORD HostFile::Seek(std::int64_t distance, DWORD moveMethod, std::uint64_t& position) {
+    std::lock_guard lock(m_positionMutex);
     const DWORD error = SeekFrom(m_descriptor, m_position, distance, moveMethod, position);
     if (error == ERROR_SUCCESS) {
         m_position = position;
@@ -296,6 +301,7 @@ DWORD HostFile::SetEnd() {
     if ((m_access & GENERIC_WRITE) == 0) {
         return ERROR_ACCESS_DENIED;
     }
+    std::lock_guard lock(m_positionMutex);
     if (::ftruncate(m_descriptor, static_cast<off_t>(m_position)) != 0) {
         return detail::ErrorFromErrno(errno);
     }

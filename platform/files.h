@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string_view>
 
 constexpr DWORD GENERIC_READ = 0x80000000;
@@ -156,7 +157,9 @@ private:
     bool m_isShared = false;              // entered in the share table
     bool m_isAppend = false;              // every write goes to the end
     // The file position of this open, kept here so that a seek costs no system call and reads
-    // and writes are positional (a descriptor shared through dup keeps its own offset).
+    // and writes are positional (a descriptor shared through dup keeps its own offset). Threads
+    // sharing the handle take turns: each read, write, seek or cut holds the lock throughout.
+    std::mutex m_positionMutex;
     std::uint64_t m_position = 0;
 };
 

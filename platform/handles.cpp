@@ -59,7 +59,8 @@ HANDLE RegisterHandle(std::shared_ptr<KernelObject> object) {
     for (std::uintptr_t tries = 0; tries < kHandleLimit / 4; ++tries) {
         const std::uintptr_t value = table.next;
         table.next = value >= kHandleLimit ? 4 : value + 4;
-        if (table.objects.emplace(value, object).second) {
+        if (!table.objects.contains(value)) {
+            table.objects.emplace(value, std::move(object));
             return reinterpret_cast<HANDLE>(value);
         }
     }

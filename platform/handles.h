@@ -3,9 +3,9 @@
 // under small integer handles. CloseHandle drops the table's reference; an object stays alive
 // while a call that looked it up still uses it. Safe from any thread.
 
-#include <memory>
-
 #include "platform/types.h"
+
+#include <memory>
 
 namespace platform {
 

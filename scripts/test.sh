@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every test: formatting-independent build gates, the suite in a normal build (g++), the
+# Runs every test: the formatting check, the suite in a normal build (g++), the
 # suite again under AddressSanitizer + UndefinedBehaviorSanitizer (clang), and each fuzz target
 # for a few seconds (NAV_FUZZ_SECONDS, default 5).
 set -euo pipefail
@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=$(nproc)
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+
+echo "== formatting =="
+git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format --dry-run -Werror
 
 echo "== normal build (g++) =="
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -166,6 +172,121 @@ TEST(FileData, SetEndOfFileCutsAndExtendsWithZeros) {
     EXPECT_EQ(GetFileSize(file, nullptr), 8u);
     EXPECT_TRUE(CloseHandle(file));
     EXPECT_EQ(root.ReadFile(u"\\t.bin"), std::string("abc\0\0\0\0\0", 8));
+}
+
+// Threads reading or writing through one handle take turns on its one file position: every
+// record is read exactly once, and no write lands on another's bytes.
+TEST(FileData, ThreadsSharingAHandleShareItsPosition) {
+    constexpr int kThreads = 4;
+    constexpr std::uint32_t kRecords = 4000;
+    testdata::TempDeviceRoot root;
+    HANDLE file = Open(u"\\shared.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([file, t] {
+            for (std::uint32_t i = 0; i < kRecords / kThreads; ++i) {
+                const std::uint32_t record = i * kThreads + static_cast<std::uint32_t>(t);
+                DWORD put = 0;
+                EXPECT_TRUE(WriteFile(file, &record, sizeof record, &put, nullptr));
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(GetFileSize(file, nullptr), kRecords * sizeof(std::uint32_t));
+
+    ASSERT_EQ(SetFilePointer(file, 0, nullptr, FILE_BEGIN), 0u);
+    std::vector<std::vector<std::uint32_t>> seen(kThreads);
+    threads.clear();
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([file, &mine = seen[static_cast<std::size_t>(t)]] {
+            std::uint32_t record = 0;
+            DWORD got = 0;
+            while (ReadFile(file, &record, sizeof record, &got, nullptr) && got == sizeof record) {
+                mine.push_back(record);
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    std::vector<int> counts(kRecords, 0);
+    for (const auto& mine : seen) {
+        for (const std::uint32_t record : mine) {
+            ASSERT_LT(record, kRecords);
+            ++counts[record];
+        }
+    }
+    EXPECT_EQ(std::count(counts.begin(), counts.end(), 1), static_cast<std::ptrdiff_t>(kRecords))
+        << "each record read once";
+    EXPECT_TRUE(CloseHandle(file));
+}
+
+TEST(FileData, WritesPastTheEndFillTheGapAndAppendsGoToTheEnd) {
+    using namespace std::string_view_literals;
+    testdata::TempDeviceRoot root;
+    const struct {
+        bool append;
+        LONG seekTo;
+        std::string_view content;
+        std::uint64_t positionAfter;
+    } cases[] = {
+        {false, 6, "abc\0\0\0xy"sv, 8}, // past the end: the gap reads as zeros
+        {false, 1, "axy"sv, 3},
+        {true, 0, "abcxy"sv, 5}, // appending ignores the position and ends up at the end
+        {true, 6, "abcxy"sv, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "append " << c.append << " at " << c.seekTo);
+        ASSERT_TRUE(root.WriteFile(u"\\w.bin", "abc"));
+        const platform::OpenedFile opened = platform::OpenDeviceFile(
+            u"\\w.bin", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, 0, c.append);
+        ASSERT_TRUE(opened.file);
+        std::uint64_t position = 0;
+        ASSERT_EQ(opened.file->Seek(c.seekTo, FILE_BEGIN, position), ERROR_SUCCESS);
+        DWORD put = 0;
+        EXPECT_EQ(opened.file->Write("xy", 2, put), ERROR_SUCCESS);
+        EXPECT_EQ(put, 2u);
+        EXPECT_EQ(opened.file->Seek(0, FILE_CURRENT, position), ERROR_SUCCESS);
+        EXPECT_EQ(position, c.positionAfter);
+        EXPECT_EQ(root.ReadFile(u"\\w.bin"), c.content);
+    }
+}
+
+// The host refuses to grow a file past its size limit: a write crossing it stops part-way.
+TEST(FileData, AWriteFailingPartWayReportsAndPassesTheBytesItWrote) {
+    testdata::TempDeviceRoot root;
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < 10) {
+        GTEST_SKIP() << "the file size limit cannot be set";
+    }
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    for (const bool append : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "append " << append);
+        ASSERT_TRUE(root.WriteFile(u"\\limit.bin", "abcd"));
+        const platform::OpenedFile opened = platform::OpenDeviceFile(
+            u"\\limit.bin", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING, 0, append);
+        ASSERT_TRUE(opened.file);
+        std::uint64_t position = 0;
+        ASSERT_EQ(opened.file->Seek(4, FILE_BEGIN, position), ERROR_SUCCESS);
+
+        struct rlimit limited = saved;
+        limited.rlim_cur = 10;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        DWORD put = 99;
+        const DWORD error = opened.file->Write("0123456789", 10, put);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
+
+        EXPECT_EQ(error, ERROR_WRITE_FAULT);
+        EXPECT_EQ(put, 6u);
+        EXPECT_EQ(opened.file->Seek(0, FILE_CURRENT, position), ERROR_SUCCESS);
+        EXPECT_EQ(position, 10u) << "past the bytes that were written";
+        EXPECT_EQ(root.ReadFile(u"\\limit.bin"), "abcd012345");
+    }
+    std::signal(SIGXFSZ, previousHandler);
 }
 
 TEST(FileData, AccessRightsAreEnforced) {

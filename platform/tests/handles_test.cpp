@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
+#include <vector>
 
 namespace {
 
 struct Probe : platform::KernelObject {
-    explicit Probe(int* deaths) : deaths(deaths) {}
+    explicit Probe(int* deaths)
+        : deaths(deaths) {}
     ~Probe() override { ++*deaths; }
     int* deaths;
 };
@@ -64,6 +67,55 @@ TEST(HandleTable, AHandleClosedOnAnotherThreadNoLongerResolvesHere) {
     EXPECT_EQ(deaths, 0);
     object.reset();
     EXPECT_EQ(deaths, 1);
+}
+
+// Readers keep looking a handle up while other threads open and close handles of their own; once
+// the handle's closing is seen, no reader finds it again, although its object lives on here.
+TEST(HandleTable, ReadersStopFindingAHandleOnceItsClosingIsSeen) {
+    constexpr int kReaders = 3;
+    constexpr int kRounds = 200;
+    struct CountedProbe : platform::KernelObject {
+        explicit CountedProbe(std::atomic<int>* lives)
+            : lives(lives) {
+            ++*lives;
+        }
+        ~CountedProbe() override { --*lives; }
+        std::atomic<int>* lives;
+    };
+    std::atomic<int> lives{0};
+    for (int round = 0; round < kRounds; ++round) {
+        auto object = std::make_shared<CountedProbe>(&lives);
+        HANDLE shared = platform::RegisterHandle(object);
+        ASSERT_NE(shared, nullptr);
+        std::atomic<bool> isClosed{false};
+        std::atomic<int> foundAfterClosing{0};
+        std::vector<std::thread> threads;
+        for (int r = 0; r < kReaders; ++r) {
+            threads.emplace_back([&] {
+                for (bool wasClosed = false; !wasClosed;) {
+                    wasClosed = isClosed.load(std::memory_order_acquire);
+                    if (platform::LookupHandle(shared) != nullptr && wasClosed) {
+                        ++foundAfterClosing;
+                    }
+                }
+            });
+        }
+        threads.emplace_back([&] {
+            while (!isClosed.load(std::memory_order_acquire)) {
+                HANDLE own = platform::RegisterHandle(std::make_shared<CountedProbe>(&lives));
+                EXPECT_NE(platform::LookupHandle(own), nullptr);
+                EXPECT_TRUE(CloseHandle(own));
+                EXPECT_EQ(platform::LookupHandle(own), nullptr);
+            }
+        });
+        EXPECT_TRUE(CloseHandle(shared));
+        isClosed.store(true, std::memory_order_release);
+        for (auto& thread : threads) {
+            thread.join();
+        }
+        ASSERT_EQ(foundAfterClosing.load(), 0) << "round " << round;
+        EXPECT_EQ(lives.load(), 1) << "only the object held here is alive";
+    }
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 #include "utilities/usefulcode/handlefile.h"
 #include "utilities/usefulcode/memoryarena.h"
 
+#include "platform/debug.h"
+#include "platform/format.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -137,9 +140,22 @@ BYTE* BlockFile::LoadBlock(DWORD blockIndex) {
     while (filled < blockSize) {
         const DWORD read = m_file->Read(data + filled, blockSize - filled);
         if (read == 0) {
-            break; // the end of the file: the rest of the block reads as zeros
+            break; // the end of the file, or a failed read
         }
         filled += read;
+    }
+    // A read that stops short of the file's end failed: the block fails instead of reading as
+    // zeros. Past the end (a short last block, a grown file) the rest reads as zeros.
+    if (filled < blockSize) {
+        const DWORD fileSize = m_file->GetSize();
+        if (fileSize == kInvalidFilePosition || offset + filled < fileSize) {
+            lock.unlock();
+            m_arena->Free(data);
+            OutputDebugStringW(
+                platform::FormatW(u"%s: reading block %u failed\n", GetName().c_str(), blockIndex)
+                    .c_str());
+            return nullptr;
+        }
     }
     lock.unlock();
     if (filled < blockSize) {

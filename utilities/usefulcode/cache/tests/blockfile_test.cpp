@@ -3,10 +3,14 @@
 #include "utilities/usefulcode/cache/blockcache.h"
 #include "utilities/usefulcode/cache/blockfile.h"
 #include "utilities/usefulcode/cache/sfsmountset.h"
+#include "utilities/usefulcode/handlefile.h"
 #include "utilities/usefulcode/memoryarena.h"
+
+#include "platform/debug.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -68,6 +72,26 @@ TEST_F(BlockFileTest, ReadsBlocksAndCountsTheWholeOnes) {
     // The partial last block reads as its bytes followed by zeros.
     EXPECT_EQ(BlockText(file->GetBlock(3)), "xyz" + std::string(kBlockSize - 3, '\0'));
     EXPECT_EQ(file->GetBlockCount(), 4u);
+}
+
+// Buffers are reused from the arena without being cleared, so the zeros after a short last
+// block must be written over whatever an earlier block left there.
+TEST_F(BlockFileTest, AShortLastBlockReadsAsZerosAlsoInAReusedBuffer) {
+    constexpr DWORD kOddBlockSize = 1000; // a buffer size no other test asks the arena for
+    ASSERT_TRUE(m_root.WriteFile(kPlainPath, Blocks(2, kOddBlockSize) + "tail"));
+    const CachedFilePtr file = OpenPlain(FileAccess::Read, kOddBlockSize);
+    ASSERT_TRUE(file);
+    for (DWORD round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        for (DWORD full = 0; full < 2; ++full) {
+            ASSERT_TRUE(file->GetBlock(full));
+            m_cache->Flush(); // its buffer goes back to the arena, full of 'a' + full
+        }
+        const CachedBlockPtr last = file->GetBlock(2);
+        ASSERT_TRUE(last);
+        EXPECT_EQ(BlockText(last, kOddBlockSize), "tail" + std::string(kOddBlockSize - 4, '\0'));
+        EXPECT_EQ(last->GetData()[kOddBlockSize], 0); // the modified mark
+    }
 }
 
 TEST_F(BlockFileTest, BuffersStartOnCacheLines) {
@@ -251,6 +275,63 @@ TEST_F(ArchiveBlockFileTest, AnOpenMemberKeepsWorkingAfterItsArchiveIsUnmounted)
     ASSERT_TRUE(file);
     EXPECT_TRUE(m_mounts.UnmountAll());
     EXPECT_EQ(BlockText(file->GetBlock(0)), Blocks(1));
+}
+
+} // namespace
+
+namespace {
+
+// A loose file whose reads fail once a number of bytes has been read, as a failing disk would.
+class FailingReadFile final : public IFile {
+public:
+    explicit FailingReadFile(DWORD bytesBeforeFailure)
+        : m_budget(bytesBeforeFailure) {}
+
+    bool Open(const std::u16string& path, FileAccess access, FileShare share, FileCreation creation,
+              FileHint hint) override {
+        return m_file.Open(path, access, share, creation, hint);
+    }
+    [[nodiscard]] bool IsOpen() const override { return m_file.IsOpen(); }
+    bool Close() override { return m_file.Close(); }
+    DWORD Seek(LONG offset, SeekOrigin origin) override { return m_file.Seek(offset, origin); }
+    DWORD Read(void* buffer, DWORD count) override {
+        const DWORD allowed = std::min(count, m_budget);
+        const DWORD read = allowed == 0 ? 0 : m_file.Read(buffer, allowed);
+        m_budget -= read;
+        return read;
+    }
+    DWORD Write(const void* buffer, DWORD count) override { return m_file.Write(buffer, count); }
+    DWORD GetSize() override { return m_file.GetSize(); }
+    bool Truncate(LONG sizeBytes) override { return m_file.Truncate(sizeBytes); }
+
+private:
+    HandleFile m_file;
+    DWORD m_budget;
+};
+
+class FailingBlockFile final : public BlockFile {
+public:
+    FailingBlockFile(std::weak_ptr<CacheLruList> list, DWORD bytesBeforeFailure)
+        : BlockFile(std::move(list), kPlainPath,
+                    std::make_unique<FailingReadFile>(bytesBeforeFailure), false,
+                    FileCreation::OpenExisting, FileAccess::Read, FileShare::Read, kBlockSize) {}
+};
+
+TEST_F(BlockFileTest, AReadFailingInsideTheFileFailsTheBlockInsteadOfReadingZeros) {
+    ASSERT_TRUE(m_root.WriteFile(kPlainPath, Blocks(3)));
+    auto list = std::make_shared<CacheLruList>(1024);
+    // The first block reads whole; the second fails half-way through.
+    const CachedFilePtr file =
+        MakeCachedFile<FailingBlockFile>(std::weak_ptr<CacheLruList>(list), kBlockSize * 3 / 2);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->IsOpen());
+    const CachedBlockPtr first = file->GetBlock(0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(BlockText(first), std::string(kBlockSize, 'a'));
+
+    platform::DebugOutputCapture debug;
+    EXPECT_FALSE(file->GetBlock(1)) << "a failed read is not a block of zeros";
+    EXPECT_TRUE(debug.Contains(u"reading block 1 failed"));
 }
 
 } // namespace
