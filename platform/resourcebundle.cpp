@@ -1,6 +1,7 @@
 #include "platform/resourcebundle.h"
 
 #include "platform/codepage.h"
+#include "platform/detail/littleendian.h"
 
 #include <array>
 #include <charconv>
@@ -9,6 +10,9 @@
 namespace platform {
 
 namespace {
+
+using detail::ReadU16;
+using detail::ReadU32;
 
 constexpr std::array<std::uint8_t, 4> kMagic = {'N', 'R', 'S', 'B'};
 constexpr WORD kVersion = 1;
@@ -30,16 +34,6 @@ constexpr std::u16string_view kErrorTexts[] = {
 };
 static_assert(std::size(kErrorTexts) ==
               static_cast<std::size_t>(BundleError::DuplicateSection) + 1);
-
-std::uint16_t ReadU16(std::span<const std::uint8_t> data, std::size_t at) {
-    return static_cast<std::uint16_t>(data[at] | (data[at + 1] << 8));
-}
-
-std::uint32_t ReadU32(std::span<const std::uint8_t> data, std::size_t at) {
-    return static_cast<std::uint32_t>(data[at]) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(data[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(data[at + 3]) << 24);
-}
 
 void PutU16(std::vector<std::uint8_t>& out, std::uint16_t value) {
     out.push_back(static_cast<std::uint8_t>(value));

@@ -1,5 +1,6 @@
 #include "platform/sfsformat.h"
 
+#include "platform/detail/littleendian.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -7,6 +8,9 @@
 
 namespace platform {
 namespace {
+
+using detail::ReadU16;
+using detail::ReadU32;
 
 constexpr std::string_view kErrorTexts[] = {
     "no error",
@@ -27,15 +31,6 @@ static_assert(std::size(kErrorTexts) == static_cast<std::size_t>(SfsFormatError:
               "one text per error");
 
 constexpr std::size_t kSmallestEntry = kSfsEntryFixedSize + 1;
-
-std::uint16_t ReadU16(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-
-std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return std::uint32_t{bytes[at]} | (std::uint32_t{bytes[at + 1]} << 8) |
-           (std::uint32_t{bytes[at + 2]} << 16) | (std::uint32_t{bytes[at + 3]} << 24);
-}
 
 bool IsForbidden(char16_t c) {
     return c < 0x20 || c == 0x7F ||

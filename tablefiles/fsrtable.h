@@ -6,8 +6,8 @@
 
 #include "tablefiles/bytespan.h"
 #include "tablefiles/columntype.h"
-#include "tablefiles/detail/tablefileopen.h"
-#include "tablefiles/detail/tablekeys.h"
+#include "tablefiles/tablefileopen.h"
+#include "tablefiles/tablekeys.h"
 #include "tablefiles/fieldvalue.h"
 #include "tablefiles/fsrkeyindex.h"
 #include "tablefiles/fsrrecord.h"

@@ -75,11 +75,15 @@ private:
 
 template <typename T> constinit const NumberComparator<T> kNumberComparator;
 
+// Whole texts (the primary order) and prefixes (the secondary order).
+using TextKeyComparator = TextComparator<false>;
+using TextPrefixComparator = TextComparator<true>;
+
 // By collation variant.
-template <bool kIsPrefix>
-constinit const TextComparator<kIsPrefix> kTextComparators[kCollationVariantCount] = {
-    TextComparator<kIsPrefix>(&CodeOrder), TextComparator<kIsPrefix>(&CaseFoldOrder),
-    TextComparator<kIsPrefix>(&GermanOrder), TextComparator<kIsPrefix>(&GermanCaseFoldOrder)};
+template <class Comparator>
+constinit const Comparator kTextComparators[kCollationVariantCount] = {
+    Comparator(&CodeOrder), Comparator(&CaseFoldOrder), Comparator(&GermanOrder),
+    Comparator(&GermanCaseFoldOrder)};
 
 // By type code; null for the text types.
 constinit const KeyComparator* const kNumberComparators[kColumnTypeCount] = {
@@ -109,8 +113,9 @@ const KeyComparator* GetKeyComparator(std::uint32_t typeCode, std::uint32_t vari
         return nullptr;
     }
     if (IsTextColumnType(typeCode)) {
-        return secondary ? static_cast<const KeyComparator*>(&kTextComparators<true>[variant])
-                         : &kTextComparators<false>[variant];
+        return secondary ? static_cast<const KeyComparator*>(
+                               &kTextComparators<TextPrefixComparator>[variant])
+                         : &kTextComparators<TextKeyComparator>[variant];
     }
     return kNumberComparators[typeCode];
 }

@@ -31,12 +31,6 @@ const KeyComparator* GetKeyComparator(std::uint32_t typeCode, std::uint32_t vari
 
 class KeyComparatorList {
 public:
-    struct Entry {
-        const KeyComparator* comparator = nullptr;
-        std::uint32_t offset = 0;
-        std::uint32_t size = 0;
-    };
-
     KeyComparatorList() = default;
     // One entry per column in record order. Columns without a comparator (an unknown type code
     // or variant) end the list there.
@@ -47,8 +41,12 @@ public:
     // k columns is a prefix key and a record that ends early compares equal on the missing ones.
     int Compare(ByteSpan key, ByteSpan record) const;
 
-    const std::vector<Entry>& GetEntries() const { return m_entries; }
-
 private:
+    struct Entry {
+        const KeyComparator* comparator = nullptr;
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
+    };
+
     std::vector<Entry> m_entries;
 };

@@ -137,11 +137,6 @@ TableFileWriter& TableFileWriter::SetScrambled(bool isScrambled) {
     return *this;
 }
 
-TableFileWriter& TableFileWriter::SetColumnListValue(std::uint16_t value) {
-    m_columnListValue = value;
-    return *this;
-}
-
 TableFileWriter& TableFileWriter::SetFaults(const TableFileFaults& faults) {
     m_faults = faults;
     return *this;
@@ -217,7 +212,7 @@ std::vector<std::uint8_t> TableFileWriter::Build() const {
     PutU16(file, 14, m_faults.keySize.value_or(static_cast<std::uint16_t>(keySize)));
     PutU32(file, 16, m_faults.recordCount.value_or(static_cast<std::uint32_t>(m_records.size())));
     PutU16(file, 26, m_faults.columnCount.value_or(static_cast<std::uint16_t>(m_columns.size())));
-    PutU16(file, 28, m_columnListValue);
+    PutU16(file, 28, 0); // the column-list value, kept by readers but not used
     for (std::size_t i = 0; i < m_columns.size() && i < 128; ++i) {
         PutU16(file, 30 + 2 * i, static_cast<std::uint32_t>(m_columns[i]));
     }

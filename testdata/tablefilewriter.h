@@ -59,7 +59,6 @@ public:
     TableFileWriter& SetVersion(std::uint32_t version);
     // Sets the scrambling flag; the key index is scrambled only from version 9021997 on.
     TableFileWriter& SetScrambled(bool isScrambled);
-    TableFileWriter& SetColumnListValue(std::uint16_t value);
     TableFileWriter& SetFaults(const TableFileFaults& faults);
 
     TableFileWriter& AddRow(const std::vector<TableValue>& values);
@@ -88,7 +87,6 @@ private:
     std::optional<std::uint16_t> m_keySize;
     std::uint32_t m_version = kScramblingVersion;
     bool m_isScrambled = false;
-    std::uint16_t m_columnListValue = 0;
     TableFileFaults m_faults;
     std::vector<std::vector<std::uint8_t>> m_records;
 };

@@ -21,8 +21,6 @@ public:
     [[nodiscard]] DWORD GetSize() override;
     [[nodiscard]] bool Truncate(LONG sizeBytes) override;
 
-    [[nodiscard]] HANDLE GetHandle() const { return m_handle; }
-
 private:
     HANDLE m_handle = INVALID_HANDLE_VALUE;
 };

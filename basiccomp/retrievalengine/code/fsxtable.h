@@ -6,8 +6,8 @@
 
 #include "tablefiles/bytespan.h"
 #include "tablefiles/columntype.h"
-#include "tablefiles/detail/tablefileopen.h"
-#include "tablefiles/detail/tablekeys.h"
+#include "tablefiles/tablefileopen.h"
+#include "tablefiles/tablekeys.h"
 #include "tablefiles/fsrblockpointer.h"
 #include "tablefiles/fsrkeyindex.h"
 #include "tablefiles/keycomparator.h"
@@ -20,6 +20,9 @@
 #include <vector>
 
 class IFile;
+
+// A field table file's key index has the table file's layout: first keys of the data blocks.
+using FsxKeyIndex = FsrKeyIndex;
 
 // The records equal to a search key, from the first one on. Copies share the block view, the key
 // and the comparator list; not used after the table was closed.

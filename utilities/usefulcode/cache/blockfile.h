@@ -29,7 +29,6 @@ public:
     [[nodiscard]] DWORD GetEntrySize() const override { return GetBlockSize(); }
 
     [[nodiscard]] DWORD GetLogicalSize() const;
-    [[nodiscard]] bool IsWritable() const { return m_isWritable; }
 
 protected:
     // Opens the file with random access; closed when it cannot be opened or sized, or when the

@@ -1,4 +1,4 @@
-#include "tablefiles/detail/tablekeys.h"
+#include "tablefiles/tablekeys.h"
 
 #include "utilities/usefulcode/ifile.h"
 

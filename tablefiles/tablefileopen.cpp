@@ -1,4 +1,4 @@
-#include "tablefiles/detail/tablefileopen.h"
+#include "tablefiles/tablefileopen.h"
 
 #include "utilities/usefulcode/cache/sfsfile.h"
 #include "utilities/usefulcode/handlefile.h"
