@@ -91,3 +91,10 @@ function(nav_bench name)
   target_compile_options(${name} PRIVATE ${NAV_WARNINGS})
   target_link_libraries(${name} PRIVATE ${B_DEPENDS} benchmark::benchmark Threads::Threads)
 endfunction()
+
+# nav_builtin_module(target anchor): keeps the source file that registers a built-in module
+# (platform/files/modules.h) linked into every program that links target; anchor is an extern "C"
+# function defined in that file.
+function(nav_builtin_module target anchor)
+  target_link_options(${target} INTERFACE "LINKER:--undefined=${anchor}")
+endfunction()

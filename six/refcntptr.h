@@ -3,7 +3,7 @@
 // factory. Copies of a six::MTModel pointer may be made and released on any thread (the object
 // itself is not protected); six::STModel pointers belong to one thread.
 
-#include "platform/sync.h"
+#include "platform/kernel/sync.h"
 
 #include <cstddef>
 #include <new>

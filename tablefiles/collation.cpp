@@ -1,6 +1,6 @@
 #include "tablefiles/collation.h"
 
-#include "platform/codepage.h"
+#include "platform/kernel/codepage.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "tablefiles/fieldvalue.h"
 
-#include "platform/text.h"
+#include "platform/kernel/text.h"
 
 #include <bit>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "tablefiles/housenumber.h"
 
-#include "platform/text.h"
+#include "platform/kernel/text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "utilities/usefulcode/cache/blockfile.h"
 #include "utilities/usefulcode/cache/mappedfile.h"
 
-#include "platform/text.h"
+#include "platform/kernel/text.h"
 
 #include <array>
 #include <optional>

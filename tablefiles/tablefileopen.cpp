@@ -4,7 +4,7 @@
 #include "utilities/usefulcode/handlefile.h"
 #include "utilities/usefulcode/ifile.h"
 
-#include "platform/debug.h"
+#include "platform/kernel/debug.h"
 
 namespace tablefiles::detail {
 

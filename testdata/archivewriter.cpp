@@ -2,8 +2,8 @@
 
 #include "testdata/detail/fileimage.h"
 
-#include "platform/codepage.h"
-#include "platform/sfsformat.h"
+#include "platform/kernel/codepage.h"
+#include "platform/sfs/sfsformat.h"
 
 #include <fstream>
 

@@ -1,7 +1,7 @@
 #include "testdata/tempdir.h"
 
-#include "platform/codepage.h"
-#include "platform/paths.h"
+#include "platform/files/paths.h"
+#include "platform/kernel/codepage.h"
 
 #include <fstream>
 #include <stdlib.h>

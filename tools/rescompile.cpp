@@ -1,7 +1,7 @@
 // rescompile SOURCE OUTPUT: compiles the text source of a language library (docs/resources.md)
 // into the resource bundle that stands for that library on the device.
 
-#include "platform/resourcebundle.h"
+#include "platform/shell/resourcebundle.h"
 
 #include <cstdio>
 #include <fstream>

@@ -7,8 +7,8 @@
 
 #include "testdata/archivewriter.h"
 
-#include "platform/codepage.h"
-#include "platform/sfsformat.h"
+#include "platform/kernel/codepage.h"
+#include "platform/sfs/sfsformat.h"
 
 #include <algorithm>
 #include <cstdio>

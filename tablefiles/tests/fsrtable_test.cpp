@@ -5,7 +5,7 @@
 #include "utilities/usefulcode/cache/sfsmountset.h"
 #include "utilities/usefulcode/memoryarena.h"
 
-#include "platform/debug.h"
+#include "platform/kernel/debug.h"
 
 #include <gtest/gtest.h>
 

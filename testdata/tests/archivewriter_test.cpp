@@ -1,7 +1,7 @@
 #include "testdata/archivewriter.h"
 #include "testdata/tempdir.h"
 
-#include "platform/sfsformat.h"
+#include "platform/sfs/sfsformat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "testdata/tempdir.h"
 
-#include "platform/paths.h"
+#include "platform/files/paths.h"
 
 #include <gtest/gtest.h>
 

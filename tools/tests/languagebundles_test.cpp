@@ -2,8 +2,8 @@
 // application title.
 #include "testdata/tempdir.h"
 
-#include "platform/modules.h"
-#include "platform/resources.h"
+#include "platform/files/modules.h"
+#include "platform/shell/resources.h"
 
 #include <gtest/gtest.h>
 

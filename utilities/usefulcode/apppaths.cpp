@@ -2,12 +2,12 @@
 
 #include "utilities/usefulcode/iniprofile.h"
 
-#include "platform/format.h"
-#include "platform/modulepath.h"
-#include "platform/process.h"
-#include "platform/resources.h"
-#include "platform/text.h"
-#include "platform/time.h"
+#include "platform/kernel/format.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/time.h"
+#include "platform/shell/modulepath.h"
+#include "platform/shell/process.h"
+#include "platform/shell/resources.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The lock embedded in most shared objects: a recursive critical section with a count of its
 // owner's nested entries; its scoped guard; and the lock interface a firing signal works under.
 
-#include "platform/sync.h"
+#include "platform/kernel/sync.h"
 
 #include <cstdint>
 

@@ -4,7 +4,7 @@
 #include "utilities/usefulcode/fileopendialog.h"
 #include "utilities/usefulcode/iniprofile.h"
 
-#include "platform/files.h"
+#include "platform/files/files.h"
 
 #include <mutex>
 #include <new>

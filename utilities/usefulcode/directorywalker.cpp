@@ -1,6 +1,6 @@
 #include "utilities/usefulcode/directorywalker.h"
 
-#include "platform/paths.h"
+#include "platform/files/paths.h"
 
 #include <algorithm>
 #include <optional>

@@ -4,7 +4,7 @@
 // with '.' are not entered; a folder reached a second time (through a link) is not entered
 // again, and the walk goes at most kMaxDepth folders deep. One walker belongs to one thread.
 
-#include "platform/files.h"
+#include "platform/files/files.h"
 
 #include <filesystem>
 #include <string>

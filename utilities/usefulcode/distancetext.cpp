@@ -1,6 +1,6 @@
 #include "utilities/usefulcode/distancetext.h"
 
-#include "platform/format.h"
+#include "platform/kernel/format.h"
 
 #include <algorithm>
 #include <limits>

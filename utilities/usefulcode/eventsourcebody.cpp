@@ -2,7 +2,7 @@
 
 #include "utilities/usefulcode/eventhandler.h"
 
-#include "platform/sync.h"
+#include "platform/kernel/sync.h"
 
 #include <algorithm>
 #include <new>

@@ -3,7 +3,7 @@
 // owner, no title. The prompt and the validator are kept with the dialog but the system dialog
 // shows neither and applies no validator; callers check the chosen path themselves.
 
-#include "platform/dialogs.h"
+#include "platform/shell/dialogs.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "utilities/usefulcode/handlefile.h"
 
-#include "platform/files.h"
+#include "platform/files/files.h"
 
 HandleFile::HandleFile(const std::u16string& path, FileAccess access, FileShare share,
                        FileCreation creation, FileHint hint) {

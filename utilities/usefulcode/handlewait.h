@@ -1,7 +1,7 @@
 #pragma once
 // Waits on kernel handles (events, threads) as the worker threads use them. Any thread.
 
-#include "platform/sync.h"
+#include "platform/kernel/sync.h"
 #include "platform/types.h"
 
 // WaitForSingleObject of the handle: WAIT_OBJECT_0, WAIT_TIMEOUT (258) or WAIT_FAILED.

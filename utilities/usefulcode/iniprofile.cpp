@@ -2,13 +2,13 @@
 
 #include "utilities/usefulcode/apppaths.h"
 
-#include "platform/debug.h"
-#include "platform/files.h"
-#include "platform/format.h"
-#include "platform/paths.h"
-#include "platform/stdio.h"
-#include "platform/text.h"
-#include "platform/time.h"
+#include "platform/files/files.h"
+#include "platform/files/paths.h"
+#include "platform/files/stdio.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/format.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/time.h"
 
 #include <algorithm>
 #include <filesystem>

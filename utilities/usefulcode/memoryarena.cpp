@@ -1,7 +1,7 @@
 #include "utilities/usefulcode/memoryarena.h"
 
-#include "platform/memory.h"
-#include "platform/messagebox.h"
+#include "platform/files/memory.h"
+#include "platform/kernel/messagebox.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/iniprofile.h"
 
-#include "platform/text.h"
+#include "platform/kernel/text.h"
 
 #include <vector>
 

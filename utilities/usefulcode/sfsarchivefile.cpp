@@ -1,12 +1,12 @@
 #include "utilities/usefulcode/sfsarchivefile.h"
 
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/format.h"
-#include "platform/memory.h"
-#include "platform/messagebox.h"
-#include "platform/modules.h"
-#include "platform/sfs.h"
+#include "platform/files/errors.h"
+#include "platform/files/files.h"
+#include "platform/files/memory.h"
+#include "platform/files/modules.h"
+#include "platform/kernel/format.h"
+#include "platform/kernel/messagebox.h"
+#include "platform/sfs/sfs.h"
 
 #include <mutex>
 #include <set>

@@ -1,6 +1,6 @@
 #include "utilities/usefulcode/stdiofile.h"
 
-#include "platform/stdio.h"
+#include "platform/files/stdio.h"
 
 StdioFile::~StdioFile() {
     Close();

@@ -1,9 +1,9 @@
 #include "utilities/usefulcode/timerqueue.h"
 
-#include "platform/debug.h"
-#include "platform/handles.h"
-#include "platform/sync.h"
-#include "platform/time.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/sync.h"
+#include "platform/kernel/time.h"
 
 #include <algorithm>
 #include <deque>

@@ -2,7 +2,7 @@
 // Time stamps in seconds since 1970 from the local clock, and two small 32/64-bit helpers.
 // Safe from any thread.
 
-#include "platform/time.h"
+#include "platform/kernel/time.h"
 
 #include <cstdint>
 

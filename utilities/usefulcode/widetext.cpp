@@ -1,6 +1,6 @@
 #include "utilities/usefulcode/widetext.h"
 
-#include "platform/text.h"
+#include "platform/kernel/text.h"
 
 #include <cstdint>
 #include <string_view>

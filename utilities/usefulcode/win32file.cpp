@@ -1,6 +1,6 @@
 #include "utilities/usefulcode/win32file.h"
 
-#include "platform/files.h"
+#include "platform/files/files.h"
 
 #include <array>
 

@@ -4,8 +4,8 @@
 #include "utilities/usefulcode/handlefile.h"
 #include "utilities/usefulcode/memoryarena.h"
 
-#include "platform/debug.h"
-#include "platform/format.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/format.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "utilities/usefulcode/cache/cachelrulist.h"
 
-#include "platform/debug.h"
-#include "platform/time.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/time.h"
 
 #include <functional>
 

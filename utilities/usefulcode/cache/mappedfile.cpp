@@ -1,11 +1,11 @@
 #include "utilities/usefulcode/cache/mappedfile.h"
 
-#include "platform/errors.h"
-#include "platform/files.h"
-#include "platform/format.h"
-#include "platform/mapping.h"
-#include "platform/memory.h"
-#include "platform/messagebox.h"
+#include "platform/files/errors.h"
+#include "platform/files/files.h"
+#include "platform/files/mapping.h"
+#include "platform/files/memory.h"
+#include "platform/kernel/format.h"
+#include "platform/kernel/messagebox.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "utilities/usefulcode/cache/sfslibrary.h"
 
-#include "platform/modules.h"
+#include "platform/files/modules.h"
 
 #include <atomic>
 #include <vector>

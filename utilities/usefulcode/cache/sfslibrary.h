@@ -3,7 +3,7 @@
 // paths mounted through it. Loaded on the first successful EnsureLoaded and kept loaded until
 // the process ends. Safe from any thread: creation and the mounted set are guarded.
 
-#include "platform/sfs.h"
+#include "platform/sfs/sfs.h"
 #include "platform/types.h"
 
 #include <mutex>

@@ -1,14 +1,14 @@
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/apppaths.h"
 
-#include "platform/handles.h"
-#include "platform/modulepath.h"
-#include "platform/modules.h"
-#include "platform/paths.h"
-#include "platform/process.h"
-#include "platform/resourcebundle.h"
-#include "platform/resources.h"
-#include "platform/time.h"
+#include "platform/files/modules.h"
+#include "platform/files/paths.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/time.h"
+#include "platform/shell/modulepath.h"
+#include "platform/shell/process.h"
+#include "platform/shell/resourcebundle.h"
+#include "platform/shell/resources.h"
 
 #include <gtest/gtest.h>
 

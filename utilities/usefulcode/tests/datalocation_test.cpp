@@ -2,7 +2,7 @@
 #include "utilities/usefulcode/datalocation.h"
 #include "utilities/usefulcode/iniprofile.h"
 
-#include "platform/dialogs.h"
+#include "platform/shell/dialogs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/handlefile.h"
 
-#include "platform/files.h"
-#include "platform/handles.h"
+#include "platform/files/files.h"
+#include "platform/kernel/handles.h"
 
 #include <gtest/gtest.h>
 

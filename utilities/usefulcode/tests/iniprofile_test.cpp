@@ -1,9 +1,9 @@
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
 
-#include "platform/debug.h"
-#include "platform/modulepath.h"
-#include "platform/time.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/time.h"
+#include "platform/shell/modulepath.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "utilities/usefulcode/memoryarena.h"
 
-#include "platform/messagebox.h"
+#include "platform/kernel/messagebox.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/screendesc.h"
 
-#include "platform/modulepath.h"
+#include "platform/shell/modulepath.h"
 
 #include <gtest/gtest.h>
 

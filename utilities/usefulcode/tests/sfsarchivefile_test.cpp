@@ -3,9 +3,9 @@
 #include "utilities/usefulcode/cache/sfsmountset.h"
 #include "utilities/usefulcode/sfsarchivefile.h"
 
-#include "platform/errors.h"
-#include "platform/messagebox.h"
-#include "platform/modules.h"
+#include "platform/files/errors.h"
+#include "platform/files/modules.h"
+#include "platform/kernel/messagebox.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "utilities/usefulcode/timerqueue.h"
 
-#include "platform/sync.h"
-#include "platform/time.h"
+#include "platform/kernel/sync.h"
+#include "platform/kernel/time.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 #include "utilities/usefulcode/tests/rawfilemodes.h"
 #include "utilities/usefulcode/win32file.h"
 
-#include "platform/handles.h"
+#include "platform/kernel/handles.h"
 
 #include <gtest/gtest.h>
 

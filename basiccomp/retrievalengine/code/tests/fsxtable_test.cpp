@@ -2,7 +2,7 @@
 #include "testdata/fieldtablefilewriter.h"
 #include "testdata/tempdir.h"
 
-#include "platform/debug.h"
+#include "platform/kernel/debug.h"
 
 #include <gtest/gtest.h>
 

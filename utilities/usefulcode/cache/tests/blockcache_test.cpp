@@ -4,7 +4,7 @@
 #include "utilities/usefulcode/cache/sfsmountset.h"
 #include "utilities/usefulcode/memoryarena.h"
 
-#include "platform/handles.h"
+#include "platform/kernel/handles.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "utilities/usefulcode/handlefile.h"
 #include "utilities/usefulcode/memoryarena.h"
 
-#include "platform/debug.h"
+#include "platform/kernel/debug.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "utilities/usefulcode/cache/cachelrulist.h"
 
-#include "platform/time.h"
+#include "platform/kernel/time.h"
 
 #include <gtest/gtest.h>
 

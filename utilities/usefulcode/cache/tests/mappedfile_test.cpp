@@ -2,8 +2,8 @@
 #include "utilities/usefulcode/cache/blockcache.h"
 #include "utilities/usefulcode/cache/mappedfile.h"
 
-#include "platform/handles.h"
-#include "platform/messagebox.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/messagebox.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "utilities/usefulcode/cache/sfsmountset.h"
 #include "utilities/usefulcode/memoryarena.h"
 
-#include "platform/modules.h"
+#include "platform/files/modules.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "utilities/usefulcode/cache/sfslibrary.h"
 #include "utilities/usefulcode/cache/sfsmountset.h"
 
-#include "platform/sfs.h"
+#include "platform/sfs/sfs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,112 @@
+#include "platform/kernel/detail/waitcore.h"
+
+#include "platform/kernel/time.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <vector>
+
+namespace platform::detail {
+namespace {
+
+struct Core {
+    std::mutex mutex;
+    std::condition_variable condition;
+    std::atomic<Clock*> clock{nullptr}; // null = host clock
+    std::vector<WaitTimer*> timers;     // the timed waits in progress
+};
+
+// Never destroyed: threads still running at process exit may wait or signal.
+Core& TheCore() {
+    static Core* core = new Core;
+    return *core;
+}
+
+} // namespace
+
+std::mutex& KernelMutex() {
+    return TheCore().mutex;
+}
+
+std::condition_variable& KernelCondition() {
+    return TheCore().condition;
+}
+
+Clock& InstalledClock() {
+    Clock* clock = TheCore().clock.load(std::memory_order_acquire);
+    return clock != nullptr ? *clock : HostClock();
+}
+
+void InstallClockLocked(Clock* clock) {
+    for (WaitTimer* timer : TheCore().timers) {
+        timer->RebaseLocked(*clock);
+    }
+    TheCore().clock.store(clock, std::memory_order_release);
+    TheCore().condition.notify_all();
+}
+
+WaitTimer::WaitTimer(DWORD timeoutMs)
+    : m_clock(&InstalledClock())
+    , m_isInfinite(timeoutMs == INFINITE) {
+    if (!m_isInfinite) {
+        m_deadline = m_clock->TickMs() + timeoutMs;
+        TheCore().timers.push_back(this);
+    }
+}
+
+WaitTimer::~WaitTimer() {
+    auto& timers = TheCore().timers;
+    timers.erase(std::remove(timers.begin(), timers.end(), this), timers.end());
+}
+
+void WaitTimer::RebaseLocked(Clock& clock) {
+    const std::uint64_t now = m_clock->TickMs();
+    const std::uint64_t remaining = m_deadline > now ? m_deadline - now : 0;
+    m_clock = &clock;
+    m_deadline = clock.TickMs() + remaining;
+}
+
+bool WaitTimer::Step(std::unique_lock<std::mutex>& lock) {
+    std::condition_variable& condition = TheCore().condition;
+    if (m_isInfinite) {
+        condition.wait(lock);
+        return true;
+    }
+    const std::uint64_t now = m_clock->TickMs();
+    if (now >= m_deadline) {
+        return false;
+    }
+    if (m_clock->FollowsHostTime()) {
+        condition.wait_for(lock, std::chrono::milliseconds(m_deadline - now));
+    } else {
+        condition.wait(lock);
+    }
+    return true;
+}
+
+} // namespace platform::detail
+
+namespace platform {
+
+Clock& CurrentClock() {
+    return detail::InstalledClock();
+}
+
+void NotifyClockAdvanced() {
+    std::lock_guard lock(detail::KernelMutex());
+    detail::KernelCondition().notify_all();
+}
+
+ScopedClock::ScopedClock(Clock& clock) {
+    std::lock_guard lock(detail::KernelMutex());
+    m_previous = &detail::InstalledClock();
+    detail::InstallClockLocked(&clock);
+}
+
+ScopedClock::~ScopedClock() {
+    std::lock_guard lock(detail::KernelMutex());
+    detail::InstallClockLocked(m_previous);
+}
+
+} // namespace platform

@@ -1,0 +1,119 @@
+#include "platform/shell/resourcebundle.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::BundleError;
+using platform::BundleFault;
+using platform::ResourceBundle;
+
+ResourceBundle Sample() {
+    ResourceBundle bundle;
+    bundle.strings = {{0, u"zero"},
+                      {1, u"Navigator"},
+                      {594, u""},
+                      {1101, u"Stra\u00DFe \u00E9t\u00E9 \U0001F697"},
+                      {65535, u"last"}};
+    return bundle;
+}
+
+TEST(ResourceBundleFormat, WrittenBundleReadsBackUnchanged) {
+    const ResourceBundle original = Sample();
+    BundleError error = BundleError::BadMagic;
+    const auto read = platform::ReadResourceBundle(platform::WriteResourceBundle(original), &error);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(error, BundleError::None);
+    EXPECT_EQ(read->strings, original.strings);
+
+    const auto empty = platform::ReadResourceBundle(platform::WriteResourceBundle({}));
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->strings.empty());
+}
+
+TEST(ResourceBundleFormat, RefusesEveryBrokenLayoutWithItsReason) {
+    const struct {
+        BundleFault fault;
+        BundleError error;
+    } cases[] = {
+        {BundleFault::DirectoryPastEnd, BundleError::TooShort},
+        {BundleFault::BadMagic, BundleError::BadMagic},
+        {BundleFault::FutureVersion, BundleError::BadVersion},
+        {BundleFault::WrongFileSize, BundleError::SizeMismatch},
+        {BundleFault::SectionPastEnd, BundleError::SectionOutOfRange},
+        {BundleFault::TextPastSection, BundleError::EntryOutOfRange},
+        {BundleFault::HugeEntryCount, BundleError::EntryOutOfRange},
+        {BundleFault::UnorderedIds, BundleError::UnorderedIds},
+        {BundleFault::DuplicateSection, BundleError::DuplicateSection},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.fault));
+        BundleError error = BundleError::None;
+        const auto bytes = platform::WriteResourceBundle(Sample(), c.fault);
+        EXPECT_FALSE(platform::ReadResourceBundle(bytes, &error).has_value());
+        EXPECT_EQ(error, c.error);
+        EXPECT_FALSE(platform::BundleErrorText(error).empty());
+    }
+}
+
+TEST(ResourceBundleFormat, RefusesEveryTruncationOfAValidBundle) {
+    const auto bytes = platform::WriteResourceBundle(Sample());
+    for (std::size_t length = 0; length < bytes.size(); ++length) {
+        SCOPED_TRACE(length);
+        BundleError error = BundleError::None;
+        EXPECT_FALSE(platform::ReadResourceBundle(
+                         std::span<const std::uint8_t>(bytes.data(), length), &error)
+                         .has_value());
+        EXPECT_NE(error, BundleError::None);
+    }
+}
+
+TEST(ResourceSource, CompilesStringsWithCommentsEscapesAndLineEnds) {
+    const std::string source = "\xEF\xBB\xBF; a comment\r\n"
+                               "# another comment\n"
+                               "\n"
+                               "[strings]\r\n"
+                               "1\tNavigator\r\n"
+                               "2    Blanks after the id\n"
+                               "3\tTab\\there, line\\nbreak, backslash \\\\\n"
+                               "4\t\xC3\x9C"
+                               "berholverbot\n"
+                               "5\t  leading blanks are separators\n"
+                               "6";
+    std::string message;
+    const auto bundle = platform::CompileResourceSource(source, &message);
+    ASSERT_TRUE(bundle.has_value()) << message;
+    const std::map<UINT, std::u16string> expected = {{1, u"Navigator"},
+                                                     {2, u"Blanks after the id"},
+                                                     {3, u"Tab\there, line\nbreak, backslash \\"},
+                                                     {4, u"\u00DCberholverbot"},
+                                                     {5, u"leading blanks are separators"},
+                                                     {6, u""}};
+    EXPECT_EQ(bundle->strings, expected);
+}
+
+TEST(ResourceSource, RefusesBadLinesNamingTheLine) {
+    const struct {
+        const char* source;
+        const char* message;
+    } cases[] = {
+        {"1\tbefore any section\n", "line 1: text before the first section header"},
+        {"[strings]\nx\ttext\n", "line 2: expected a string id from 0 to 65535"},
+        {"[strings]\n65536\ttext\n", "line 2: expected a string id from 0 to 65535"},
+        {"[strings]\n12x\ttext\n", "line 2: expected a tab or blank after the string id"},
+        {"[strings]\n1\tone\n1\tagain\n", "line 3: string id 1 is defined twice"},
+        {"[strings]\n1\tbad \\q escape\n", "line 2: unknown escape (use \\\\, \\t or \\n)"},
+        {"[strings]\n1\ttrailing backslash\\\n", "line 2: unknown escape (use \\\\, \\t or \\n)"},
+        {"[strings]\n1\t\xC3(\n", "line 2: the text is not valid UTF-8"},
+        {"[strings\n", "line 1: a section header must end with ']'"},
+        {"[bitmaps]\n", "line 1: unknown section [bitmaps] (this version knows only [strings])"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        std::string message;
+        EXPECT_FALSE(platform::CompileResourceSource(c.source, &message).has_value());
+        EXPECT_EQ(message, c.message);
+    }
+}
+
+} // namespace
