@@ -1,0 +1,64 @@
+#pragma once
+// PlaySoundW for RIFF/WAVE PCM images held in memory, played synchronously. Headless (the only
+// back end so far) a played image is recorded and its duration passes on the installed clock
+// (platform/kernel/time.h), so tests see what was played and when. Safe from any thread; images
+// play one at a time.
+
+#include "platform/types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+constexpr DWORD SND_SYNC = 0x0000;
+constexpr DWORD SND_ASYNC = 0x0001;
+constexpr DWORD SND_NODEFAULT = 0x0002;
+constexpr DWORD SND_MEMORY = 0x0004;
+
+// With SND_MEMORY, sound points to a whole RIFF/WAVE image whose length is given by its RIFF
+// header; the call returns when the image has played. FALSE for a malformed image, a null image,
+// SND_ASYNC, or a sound that is not in memory (file names and aliases are not supported).
+BOOL PlaySoundW(LPCVOID sound, HMODULE module, DWORD flags);
+
+namespace platform {
+
+struct WaveFormat {
+    WORD channels = 0;
+    DWORD samplesPerSecond = 0;
+    WORD bitsPerSample = 0;
+    WORD blockAlign = 0; // bytes of one sample frame, all channels
+};
+
+// The parts of a well-formed image; data points into the parsed bytes.
+struct WaveImage {
+    WaveFormat format;
+    std::span<const BYTE> data; // whole sample frames
+};
+
+// Parses a RIFF/WAVE image of integer PCM ("fmt " format 1, 1 to 8 channels, 8, 16, 24 or
+// 32 bits, a consistent block size and byte rate) from the bytes given. The RIFF size must fit
+// in them (trailing bytes are ignored); "fmt " must come before "data", every chunk must lie
+// inside the RIFF size, and the data must hold whole frames. Nothing for anything else.
+[[nodiscard]] std::optional<WaveImage> ParseWaveImage(std::span<const BYTE> bytes);
+
+// Milliseconds the image's samples take, rounded up.
+[[nodiscard]] std::uint64_t WaveDurationMs(const WaveImage& image);
+
+// One image played by the headless sink: its format, a copy of its sample data and the
+// installed clock's tick when it started and, once finished, when it ended. An image is
+// recorded when it starts playing.
+struct PlayedSound {
+    WaveFormat format;
+    std::vector<BYTE> data;
+    std::uint64_t startTickMs = 0;
+    std::uint64_t endTickMs = 0;
+    bool isFinished = false;
+};
+
+// Images played so far, oldest first.
+[[nodiscard]] std::vector<PlayedSound> RecordedSounds();
+void ClearRecordedSounds();
+
+} // namespace platform
