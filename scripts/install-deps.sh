@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when any is missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev ccache libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev ccache libgtest-dev libgmock-dev espeak-ng
           libbenchmark-dev)
 missing=()
 for p in "${packages[@]}"; do

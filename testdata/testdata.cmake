@@ -2,6 +2,7 @@
 # temporary device root. A new format adds its pair and lists its source below.
 nav_component(testdata STEP 0
   SOURCES
+    advisorwriter.cpp
     archivewriter.cpp
     wavewriter.cpp
     fuzzinput.cpp

@@ -1,0 +1,24 @@
+#pragma once
+// The encoding table of "encode.properties": lines of name=code, read once through the platform's
+// wide text streams (code page 1252, or UTF-8 after a byte-order mark). One user at a time.
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+class EncodeProperties {
+public:
+    // Reads the file unless the table is loaded already. False (table unloaded) when the file
+    // cannot be opened. Lines are taken in pieces of at most 511 characters; a piece that is
+    // empty, holds "#" anywhere or holds no "=" is skipped. The name is the text before the first
+    // "=" as it stands, the code that after it read as a decimal integer (0 without digits); a
+    // name keeps its first code.
+    [[nodiscard]] bool Load(const std::u16string& path);
+
+    [[nodiscard]] bool IsLoaded() const { return m_isLoaded; }
+    [[nodiscard]] const std::map<std::u16string, std::int32_t>& GetCodes() const { return m_codes; }
+
+private:
+    std::map<std::u16string, std::int32_t> m_codes;
+    bool m_isLoaded = false;
+};
