@@ -21,19 +21,22 @@ bool EncodeProperties::Load(const std::u16string& path) {
     }
     std::array<WCHAR, kLineBufferCharacters> buffer{};
     while (fgetws(buffer.data(), kLineBufferCharacters, stream) != nullptr) {
-        std::u16string line(buffer.data());
-        const std::size_t lineEnd = line.find(u'\n');
-        if (lineEnd != std::u16string::npos) {
-            line.erase(lineEnd);
-        }
-        const std::size_t equals = line.find(u'=');
-        if (line.empty() || line.find(u'#') != std::u16string::npos ||
-            equals == std::u16string::npos) {
-            continue;
-        }
-        m_codes.emplace(line.substr(0, equals), _wtol(line.c_str() + equals + 1));
+        AddPiece(buffer.data());
     }
     fclose(stream);
     m_isLoaded = true;
     return true;
+}
+
+void EncodeProperties::AddPiece(std::u16string piece) {
+    const std::size_t lineEnd = piece.find(u'\n');
+    if (lineEnd != std::u16string::npos) {
+        piece.erase(lineEnd);
+    }
+    const std::size_t equals = piece.find(u'=');
+    if (piece.empty() || piece.find(u'#') != std::u16string::npos ||
+        equals == std::u16string::npos) {
+        return;
+    }
+    m_codes.emplace(piece.substr(0, equals), _wtol(piece.c_str() + equals + 1));
 }

@@ -15,6 +15,9 @@ public:
     // name keeps its first code.
     [[nodiscard]] bool Load(const std::u16string& path);
 
+    // Takes one piece of a line as Load reads it (up to and with its "\n").
+    void AddPiece(std::u16string piece);
+
     [[nodiscard]] bool IsLoaded() const { return m_isLoaded; }
     [[nodiscard]] const std::map<std::u16string, std::int32_t>& GetCodes() const { return m_codes; }
 

@@ -5,6 +5,7 @@
 #include "advisor/advisorconfiguration.h"
 #include "advisor/tests/memoryifile.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <sys/resource.h>
 #include <thread>
 
 namespace {
@@ -138,6 +140,50 @@ TEST(VoiceOutput, ReportsFalseWithoutAPlayer) {
     EXPECT_TRUE(voice->Shutdown());
     EXPECT_TRUE(voice->Init(u"\\Lang\\sound/", u"german")); // again after a shutdown
     EXPECT_TRUE(platform::RecordedSounds().empty());
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kHasSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kHasSanitizer = true;
+#else
+constexpr bool kHasSanitizer = false;
+#endif
+#else
+constexpr bool kHasSanitizer = false;
+#endif
+
+// Bytes of address space the process holds now.
+std::uint64_t AddressSpaceBytes() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmSize:", 0) == 0) {
+            return std::stoull(line.substr(7)) * 1024;
+        }
+    }
+    return 0;
+}
+
+TEST(VoiceOutput, KeepsNoPlayerWithoutASampleBuffer) {
+    if (kHasSanitizer) {
+        GTEST_SKIP() << "sanitizers reserve address space of their own";
+    }
+    VoiceDevice device({{"A", Tone(440)}});
+    const six::RefCntPtr<IVoiceOutput> voice = CreateVoiceOutput();
+    ASSERT_TRUE(voice->Init(u"\\Lang\\sound", u"german")); // mounts the archive for good
+    ASSERT_TRUE(voice->Shutdown());
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &previous), 0);
+    rlimit tight = previous;
+    tight.rlim_cur = AddressSpaceBytes() + 1024 * 1024; // less than the 3 MB reservation
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &tight), 0);
+    const bool isStarted = voice->Init(u"\\Lang\\sound", u"german");
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &previous), 0);
+    EXPECT_FALSE(isStarted);
+    EXPECT_FALSE(voice->Say(u"[A]"));
+    EXPECT_STREQ(voice->GetStatusText(), "OK");
+    EXPECT_TRUE(voice->Init(u"\\Lang\\sound", u"german"));
 }
 
 TEST(VoiceOutput, StopLetsTheCurrentSampleFinishAndDropsTheRest) {
