@@ -16,7 +16,7 @@ struct Layout {
 
 struct TableKind {
     const char16_t* fileName;
-    std::vector<Layout> layouts; // in the order they are tried; the failure code is their count
+    std::vector<Layout> layouts; // in the order they are tried
 };
 
 const std::array<TableKind, kDatasetTableCount>& TableKinds() {
@@ -118,10 +118,6 @@ std::optional<std::int32_t> MatchDatasetLayout(DatasetTableId id, const FsrTable
     return std::nullopt;
 }
 
-std::int32_t DatasetLayoutFailureCode(DatasetTableId id) {
-    return static_cast<std::int32_t>(KindOf(id).layouts.size());
-}
-
 bool DatabaseInfo::Load(const std::u16string& folder, const std::u16string& language) {
     static constexpr std::u16string_view kFileName = u"DATABASE.TXT";
     ScopedLock lock(&m_lock);
@@ -132,7 +128,6 @@ bool DatabaseInfo::Load(const std::u16string& folder, const std::u16string& lang
         m_path.clear();
         return false;
     }
-    m_folderPart = m_path.substr(0, m_path.size() - kFileName.size());
     m_unknownNameText =
         IniProfile::GetString(u"Database", u"Unknown Name Representation", m_path.c_str(), u"?");
     return true;
@@ -214,11 +209,6 @@ void DatasetTable::Close() {
     ScopedLock lock(&m_lock);
     m_isAttempted = false;
     m_table.reset();
-}
-
-std::int32_t DatasetTable::GetLayoutCode() {
-    ScopedLock lock(&m_lock);
-    return m_table ? m_table->layout : DatasetLayoutFailureCode(m_id);
 }
 
 DatasetRows::DatasetRows(OpenedTablePtr table, FsrKeyRange range)

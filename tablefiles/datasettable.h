@@ -42,8 +42,6 @@ const char16_t* DatasetTableFileName(DatasetTableId id);
 // The code of the first accepted layout whose column types the table has exactly; nothing when
 // none matches.
 std::optional<std::int32_t> MatchDatasetLayout(DatasetTableId id, const FsrTable& table);
-// The layout code a table keeps while it has no accepted layout.
-std::int32_t DatasetLayoutFailureCode(DatasetTableId id);
 
 // Where a dataset folder's description lies and what it says: the path of its "DATABASE.TXT"
 // (empty while closed), the folder, the language section and the unknown-name text.
@@ -63,7 +61,6 @@ private:
     CritSect m_lock;
     std::u16string m_path;
     std::u16string m_folder;
-    std::u16string m_folderPart; // the path's folder with its trailing separator
     std::u16string m_language;
     std::u16string m_unknownNameText = u"?";
 };
@@ -102,9 +99,6 @@ public:
     OpenedTablePtr EnsureOpen();
     // Lets go of the table; the next EnsureOpen tries again.
     void Close();
-    // The layout code, or the failure code while no table is open.
-    std::int32_t GetLayoutCode();
-    DatasetTableId GetId() const { return m_id; }
 
 private:
     OpenedTablePtr TryOpen();

@@ -44,9 +44,9 @@ inline std::vector<std::string> Cities(AddressCursorPtr cursor) {
     return out;
 }
 
-// The folder most tests use: areas (with kinds and rectangles), four cities, streets at three
-// levels of area 7, elements with points and house numbers (in id order, as U2S stores them),
-// types and postal codes.
+// The folder most tests use, with tables of mixed layouts: areas (with kinds and rectangles),
+// four cities, streets at three levels of area 7, elements with points and house numbers (in id
+// order, as U2S stores them), types and postal codes.
 inline testdata::DatasetFolderWriter StandardFolder() {
     testdata::DatasetFolderWriter writer;
     writer.AddArea({1, "BAYERN", 5, {10, 47, 13, 50}})
@@ -73,6 +73,11 @@ inline testdata::DatasetFolderWriter StandardFolder() {
         .AddPostalCode({"80331", 1, {11.1f, 48.1f, 11.2f, 48.2f}})
         .AddPostalCode({"80802", 1, {11.3f, 48.3f, 11.4f, 48.4f}})
         .AddPostalCode({"10115", 2, {13, 52, 14, 53}})
+        .SetTable(testdata::DatasetFile::XoAn, {2, false, false, false, ""})
+        .SetTable(testdata::DatasetFile::XoI, {1, false, false, false, ""})
+        .SetTable(testdata::DatasetFile::XoPn, {1, false, false, false, ""})
+        .SetTable(testdata::DatasetFile::XoAt, {1, false, false, false, ""})
+        .SetTable(testdata::DatasetFile::Plz, {1, false, false, false, ""})
         .SetTable(testdata::DatasetFile::EArea, {1, false, false, false, ""});
     return writer;
 }

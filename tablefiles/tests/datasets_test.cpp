@@ -290,3 +290,105 @@ TEST_F(DatasetFolder, PostalCodesAndTypesComeFromTheirTables) {
 
 } // namespace
 } // namespace datasettest
+
+namespace datasettest {
+namespace {
+
+TEST_F(DatasetFolder, TextsAreReadAndKeyedWithinTheirColumns) {
+    const std::string city64(64, 'Q');
+    testdata::DatasetFolderWriter writer = StandardFolder();
+    // A street name that fills its 16-byte column and a city name that fills its 64 bytes.
+    writer.AddStreet({510, "ABCDEFGHIJKLMNOP", 1005, "80331", {8, 8, -1}, {}})
+        .AddStreet({511, "ABC", 1005, "80331", {-1, -1, 8}, {}})
+        .AddCity({city64, 30, 8, 49, 1, {}});
+    DatasetsImpl& datasets = OpenFolder(writer);
+    const std::string cityName = "Q" + std::string(63, 'q');
+    const struct {
+        const char* name;
+        std::function<std::vector<std::string>()> run;
+        std::vector<std::string> found;
+    } rows[] = {
+        {"full street name",
+         [&] { return Streets(datasets.FindInArea(8, u"")); },
+         {"511 Abc", "510 Abcdefghijklmnop"}},
+        {"name longer than the column",
+         [&] { return Streets(datasets.FindInArea(8, u"ABCDEFGHIJKLMNOPQRS")); },
+         {"510 Abcdefghijklmnop"}},
+        {"merged by bytes within the column",
+         [&] {
+             datasets.GetLevelInfoRef()->fromLevel = 1;
+             datasets.GetLevelInfoRef()->toLevel = 3;
+             return Streets(datasets.FindInArea(8, u"ABC"));
+         },
+         {"511 Abc", "510 Abcdefghijklmnop", "510 Abcdefghijklmnop"}},
+        {"city key cut at 64 bytes",
+         [&] { return Cities(datasets.FindCities(std::u16string(70, u'Q'), 49)); },
+         {"30 " + cityName}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.run(), row.found);
+    }
+}
+
+TEST_F(DatasetFolder, CursorsAndResultsOutliveCloseAndTheDatasets) {
+    const struct {
+        const char* name;
+        bool releasesDatasets;
+    } rows[] = {{"closed", false}, {"datasets released", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DatasetsImpl& datasets = OpenFolder(StandardFolder());
+        GeoMoleculeCursorPtr streets = datasets.FindInArea(7, u"");
+        AddressCursorPtr cities = datasets.FindCities(u"MUEN", 49);
+        GeoMoleculePtr street = datasets.CreateGeoMolecule(500, 0);
+        if (row.releasesDatasets) {
+            m_datasets.Release();
+        } else {
+            datasets.Close();
+        }
+        EXPECT_EQ(streets->IsValid(), true);
+        EXPECT_EQ(cities->GetCurrent()->GetId(), 20u);
+        ASSERT_TRUE(cities->Next());
+        EXPECT_EQ(cities->GetCurrent()->GetId(), 21u);
+        // Lookups through closed datasets find nothing; released ones still answer.
+        EXPECT_EQ(Narrow(street->GetName()),
+                  row.releasesDatasets ? "Bergstr" : "Name Id Not Found.");
+        std::size_t count = 0;
+        for (; streets->IsValid(); streets->Next()) {
+            ++count;
+        }
+        EXPECT_EQ(count, 3u);
+    }
+}
+
+TEST_F(DatasetFolder, TypeCursorWalksEveryTypeRecordOrNone) {
+    const struct {
+        std::vector<std::int16_t> types;
+        std::vector<std::int32_t> walked;
+    } rows[] = {
+        {{1007, -2, 1005}, {-2, 1005, 1007}},
+        {{}, {}},
+    };
+    for (const auto& row : rows) {
+        testdata::TempDeviceRoot root;
+        testdata::DatasetFolderWriter writer;
+        for (const std::int16_t type : row.types) {
+            writer.AddType({type, "T"});
+        }
+        ASSERT_TRUE(writer.WriteTo(root, u"\\db"));
+        DatasetsPtr datasets = DatasetsImpl::Create(m_cache, nullptr);
+        ASSERT_TRUE(datasets->Open(u"\\db", u""));
+        TypeCursorPtr cursor = datasets->GetETypeCursor();
+        ASSERT_TRUE(cursor);
+        std::vector<std::int32_t> walked;
+        for (; cursor->IsValid(); cursor->Next()) {
+            walked.push_back(cursor->GetCurrent());
+        }
+        EXPECT_EQ(walked, row.walked);
+        EXPECT_EQ(cursor->GetCurrent(), -1);
+    }
+}
+
+} // namespace
+} // namespace datasettest
