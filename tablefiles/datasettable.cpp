@@ -135,6 +135,10 @@ bool DatabaseInfo::Load(const std::u16string& folder, const std::u16string& lang
 
 std::u16string DatabaseInfo::ResolvePath(const std::u16string& logicalName) {
     ScopedLock lock(&m_lock);
+    if (m_path.empty()) {
+        // Closed meanwhile: the settings store would create a file of the empty name.
+        return m_folder + u"\\" + logicalName;
+    }
     const std::u16string section = m_language.empty() ? u"Default" : m_language;
     const std::u16string value = IniProfile::GetString(section.c_str(), logicalName.c_str(),
                                                        m_path.c_str(), logicalName.c_str());
