@@ -1,13 +1,30 @@
 // Registration of the system classes.
 #include "platform/window/detail/state.h"
+#include "platform/window/message.h"
+#include "platform/window/paint.h"
+#include "platform/window/window.h"
 
 #include <mutex>
 
 namespace platform::window_detail {
 
+LRESULT PaintAskingParent(HWND control, UINT colourMessage) {
+    PAINTSTRUCT paint{};
+    BeginPaint(control, &paint);
+    // The parent's answer decides the background; NULL_BRUSH leaves it untouched.
+    SendMessageW(GetParent(control), colourMessage, reinterpret_cast<WPARAM>(paint.hdc),
+                 reinterpret_cast<LPARAM>(control));
+    EndPaint(control, &paint);
+    return 0;
+}
+
 void RegisterSystemClasses() {
     static std::once_flag once;
-    std::call_once(once, [] {});
+    std::call_once(once, [] {
+        RegisterStaticClass();
+        RegisterEditClass();
+        RegisterDialogClass();
+    });
 }
 
 } // namespace platform::window_detail

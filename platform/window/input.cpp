@@ -188,9 +188,10 @@ void ClickActivate(HWND window) {
 } // namespace platform::window_detail
 
 SHORT GetKeyState(int key) {
+    auto queue = CurrentQueue();
     State& state = GetState();
     std::lock_guard lock(state.mutex);
-    return static_cast<SHORT>(IsKeyHeld(state, static_cast<UINT>(key)) ? 0x8000 : 0);
+    return static_cast<SHORT>(queue->keyState[static_cast<UINT>(key) & 0xFF] != 0 ? 0x8000 : 0);
 }
 
 SHORT GetAsyncKeyState(int key) {
@@ -348,9 +349,9 @@ int TranslateAcceleratorW(HWND window, HACCEL table, const MSG* msg) {
         if (w == nullptr || it == Accelerators().tables.end() || (w->style & WS_DISABLED) != 0) {
             return 0;
         }
-        const BYTE held = (IsKeyHeld(state, VK_SHIFT) ? FSHIFT : 0) |
-                          (IsKeyHeld(state, VK_CONTROL) ? FCONTROL : 0) |
-                          (IsKeyHeld(state, VK_MENU) ? FALT : 0);
+        const unsigned char* keys = w->queue->keyState;
+        const BYTE held = (keys[VK_SHIFT] != 0 ? FSHIFT : 0) |
+                          (keys[VK_CONTROL] != 0 ? FCONTROL : 0) | (keys[VK_MENU] != 0 ? FALT : 0);
         for (const ACCEL& entry : it->second) {
             if (entry.key == msg->wParam && (entry.fVirt & (FSHIFT | FCONTROL | FALT)) == held) {
                 command = entry.cmd;

@@ -32,12 +32,15 @@ constexpr UINT VK_ADD = 0x6B;
 constexpr UINT VK_SUBTRACT = 0x6D;
 constexpr UINT VK_DECIMAL = 0x6E;
 constexpr UINT VK_F1 = 0x70;
+constexpr UINT VK_F3 = 0x72;
+constexpr UINT VK_F5 = 0x74;
 constexpr UINT VK_F12 = 0x7B;
 constexpr UINT VK_OEM_PLUS = 0xBB;
 constexpr UINT VK_OEM_MINUS = 0xBD;
 
-// Sign bit: held now. GetAsyncKeyState's low bit: pressed since the previous call (cleared
-// by the call).
+// Sign bit: held. GetKeyState follows the input messages the calling thread has taken;
+// GetAsyncKeyState tells the state now, and in its low bit whether the key was pressed since
+// the previous call (cleared by the call).
 [[nodiscard]] SHORT GetKeyState(int key);
 SHORT GetAsyncKeyState(int key);
 

@@ -33,6 +33,20 @@ bool IsStylusDown(UINT message) {
     return message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDOWN;
 }
 
+// The thread's key states follow the input messages it takes.
+void TrackKeyState(ThreadQueue& queue, const MSG& msg) {
+    switch (msg.message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP: queue.keyState[msg.wParam & 0xFF] = msg.message == WM_KEYDOWN ? 1 : 0; break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP: queue.keyState[VK_LBUTTON] = msg.message != WM_LBUTTONUP ? 1 : 0; break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP: queue.keyState[VK_RBUTTON] = msg.message == WM_RBUTTONDOWN ? 1 : 0; break;
+    default: break;
+    }
+}
+
 bool TakePosted(State& state, ThreadQueue& queue, MSG* msg, HWND window, UINT first, UINT last,
                 bool remove, bool* isClick) {
     for (auto it = queue.posted.begin(); it != queue.posted.end();) {
@@ -47,6 +61,8 @@ bool TakePosted(State& state, ThreadQueue& queue, MSG* msg, HWND window, UINT fi
         }
         *msg = it->msg;
         *isClick = it->isInput && IsStylusDown(msg->message);
+        if (remove && it->isInput)
+            TrackKeyState(queue, *msg);
         if (remove)
             queue.posted.erase(it);
         return true;

@@ -31,10 +31,19 @@ bool ScreenDriver::RunUntilIdle(int maxMessages) {
             m_hasSeenQuit = true;
             continue;
         }
+        if (m_accelerators != nullptr &&
+            TranslateAcceleratorW(m_acceleratorWindow, m_accelerators, &msg) != 0) {
+            continue;
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
     return false;
+}
+
+void ScreenDriver::SetAccelerators(HWND window, HACCEL table) {
+    m_acceleratorWindow = window;
+    m_accelerators = table;
 }
 
 bool ScreenDriver::StepClock(std::uint64_t ms) {

@@ -31,10 +31,15 @@ public:
     // Each character as WM_CHAR to the focus window.
     void Text(std::u16string_view text);
 
+    // Offers every message to TranslateAcceleratorW(window, table) first, as a main loop does.
+    void SetAccelerators(HWND window, HACCEL table);
+
     [[nodiscard]] bool HasSeenQuit() const { return m_hasSeenQuit; }
 
 private:
     VirtualClock* m_clock;
+    HWND m_acceleratorWindow = nullptr;
+    HACCEL m_accelerators = nullptr;
     bool m_hasSeenQuit = false;
 };
 

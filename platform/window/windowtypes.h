@@ -20,6 +20,7 @@ using ATOM = WORD;
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using DLGPROC = BOOL (*)(HWND, UINT, WPARAM, LPARAM);
 using UINT_PTR = std::uintptr_t;
+using INT_PTR = std::intptr_t;
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
 struct POINT {

@@ -71,7 +71,7 @@ struct ThreadQueue {
     int quitCode = 0;
     std::vector<Timer> timers;
     UINT_PTR nextTimerId = 0x7FFF0000;
-    int modalDepth = 0;
+    unsigned char keyState[256]{}; // keys as of the input messages this thread has taken
     ~ThreadQueue();
 };
 
@@ -184,6 +184,11 @@ void SetFocusCore(HWND window);
 void ClickActivate(HWND window);
 // Registers "Static", "Edit" and the dialog class once.
 void RegisterSystemClasses();
+void RegisterStaticClass();
+// A system control's paint: validates and asks the parent for colours with colourMessage.
+LRESULT PaintAskingParent(HWND control, UINT colourMessage);
+void RegisterEditClass();
+void RegisterDialogClass();
 // SPI_GETSIPINFO / SPI_SETSIPINFO on a SIPINFO.
 BOOL SipParameters(bool isSet, void* sipInfo);
 // Removes the next message for the calling thread (GetMessageW's work); wait false polls.

@@ -56,6 +56,8 @@ TEST(WindowClasses, RegistrationFailuresLeaveNoHalfClass) {
     EXPECT_EQ(found.lpfnWndProc, &windowtesting::RecordingProcedure); // the first one holds
     EXPECT_FALSE(GetClassInfoW(nullptr, u"NoProc", &found));
     EXPECT_TRUE(capture.Contains(u"\"TWICE\" already exists"));
+    EXPECT_TRUE(GetClassInfoW(nullptr, u"Static", &found));
+    EXPECT_TRUE(GetClassInfoW(nullptr, u"edit", &found));
 }
 
 LPVOID g_paramSeenInCreate = nullptr;
