@@ -37,13 +37,20 @@ bool IsStylusDown(UINT message) {
 void TrackKeyState(ThreadQueue& queue, const MSG& msg) {
     switch (msg.message) {
     case WM_KEYDOWN:
-    case WM_KEYUP: queue.keyState[msg.wParam & 0xFF] = msg.message == WM_KEYDOWN ? 1 : 0; break;
+    case WM_KEYUP:
+        queue.keyState[msg.wParam & 0xFF] = msg.message == WM_KEYDOWN ? 1 : 0;
+        break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-    case WM_LBUTTONUP: queue.keyState[VK_LBUTTON] = msg.message != WM_LBUTTONUP ? 1 : 0; break;
+    case WM_LBUTTONUP:
+        queue.keyState[VK_LBUTTON] = msg.message != WM_LBUTTONUP ? 1 : 0;
+        break;
     case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP: queue.keyState[VK_RBUTTON] = msg.message == WM_RBUTTONDOWN ? 1 : 0; break;
-    default: break;
+    case WM_RBUTTONUP:
+        queue.keyState[VK_RBUTTON] = msg.message == WM_RBUTTONDOWN ? 1 : 0;
+        break;
+    default:
+        break;
     }
 }
 
