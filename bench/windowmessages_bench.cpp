@@ -46,17 +46,20 @@ double WindowSystemSeconds(benchmark::IterationCount batches) {
         windowClass.lpfnWndProc = CountingProcedure;
         windowClass.lpszClassName = u"Counting";
         (void)RegisterClassW(&windowClass);
-        window = CreateWindowExW(0, u"Counting", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr,
-                                 nullptr);
+        window =
+            CreateWindowExW(0, u"Counting", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
         MSG msg{};
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageW(&msg);
         DestroyWindow(window);
     });
-    while (window.load() == nullptr) std::this_thread::yield();
+    while (window.load() == nullptr)
+        std::this_thread::yield();
     g_dispatched = 0;
     const auto start = std::chrono::steady_clock::now();
     for (benchmark::IterationCount b = 0; b < batches; ++b) {
-        for (int i = 0; i < kBatch; ++i) PostMessageW(window, WM_USER, 0, i);
+        for (int i = 0; i < kBatch; ++i)
+            PostMessageW(window, WM_USER, 0, i);
         WaitForCount(static_cast<long>((b + 1) * kBatch));
     }
     const double seconds = Seconds(start);
@@ -77,7 +80,8 @@ double DequeSeconds(benchmark::IterationCount batches) {
             const MSG msg = queue.front();
             queue.pop_front();
             lock.unlock();
-            if (msg.message == WM_QUIT) return;
+            if (msg.message == WM_QUIT)
+                return;
             CountingProcedure(msg.hwnd, msg.message, msg.wParam, msg.lParam);
         }
     });
@@ -105,7 +109,8 @@ double DequeSeconds(benchmark::IterationCount batches) {
 
 void BM_PostedAcrossThreadsAgainstLockedDeque(benchmark::State& state) {
     benchmark::IterationCount batches = 0;
-    for (auto _ : state) ++batches; // the batches are timed below, as one run each
+    for (auto _ : state)
+        ++batches; // the batches are timed below, as one run each
     const double seconds = WindowSystemSeconds(batches);
     const double baselineSeconds = DequeSeconds(batches);
     const double messages = static_cast<double>(batches) * kBatch;

@@ -53,6 +53,30 @@ TEST(MessageQueue, PostedMessagesFromEightThreadsArriveComplete) {
     DestroyWindow(window);
 }
 
+TEST(MessageQueue, ThreadMessagesReachOnlyThreadsWithAQueue) {
+    MSG msg{};
+    (void)PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // makes this thread's queue
+    const DWORD self = GetCurrentThreadId();
+    DWORD other = 0;
+    std::thread([&] { other = GetCurrentThreadId(); }).join();
+    const struct {
+        DWORD threadId;
+        BOOL result;
+    } cases[] = {{self, TRUE}, {other, FALSE}};
+    for (const auto& c : cases) {
+        std::thread([&] {
+            EXPECT_EQ(PostThreadMessageW(c.threadId, WM_USER, 1, 2), c.result);
+        }).join();
+    }
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, nullptr);
+    EXPECT_EQ(msg.message, WM_USER);
+    EXPECT_EQ(msg.lParam, 2);
+    SetLastError(0);
+    EXPECT_FALSE(PostThreadMessageW(other, WM_USER, 0, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_THREAD_ID);
+}
+
 TEST(MessageQueue, PaintAndTimerComeAfterPostedMessagesAndQuitEndsTheLoop) {
     platform::VirtualClock clock;
     platform::ScopedClock installed(clock);

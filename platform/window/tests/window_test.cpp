@@ -275,3 +275,32 @@ TEST(WindowPosition, ShowMoveAndSizeSendTheirMessages) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DefaultProcedure, KeepsTextErasesAndClosesByDefault) {
+    RegisterRecordingClass(u"Rec");
+    HWND window = MakeTop(u"Rec", 0);
+    WCHAR buffer[8] = u"";
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        LRESULT result;
+    } cases[] = {
+        {WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"Navi"), TRUE},
+        {WM_GETTEXTLENGTH, 0, 0, 4},
+        {WM_GETTEXT, 3, reinterpret_cast<LPARAM>(buffer), 2},
+        {WM_ERASEBKGND, 0, 0, 1},
+        {WM_CTLCOLORSTATIC, 0, 0, reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH))},
+        {WM_CLOSE, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(SendMessageW(window, c.message, c.wParam, c.lParam), c.result);
+    }
+    EXPECT_EQ(std::u16string(buffer), u"Na");
+    EXPECT_FALSE(IsWindow(window)); // WM_CLOSE destroyed it
+}
+
+} // namespace
