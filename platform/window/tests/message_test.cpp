@@ -297,6 +297,27 @@ TEST(Painting, UpdateNowPaintsAtOnceAndClippingStylesShapeTheDc) {
     ClearLog();
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_EQ(Numbers(window), (std::vector<UINT>{WM_PAINT}));
+    // Children are repainted with their parent only where the parent paints over them.
+    const struct {
+        DWORD parentStyle;
+        UINT flags;
+        size_t childPaints;
+    } invalidations[] = {
+        {WS_CLIPCHILDREN, RDW_INVALIDATE, 0},
+        {WS_CLIPCHILDREN, RDW_INVALIDATE | RDW_ALLCHILDREN, 1},
+        {0, RDW_INVALIDATE, 1},
+        {0, RDW_INVALIDATE | RDW_NOCHILDREN, 0},
+    };
+    for (const auto& c : invalidations) {
+        SetWindowLongW(window, GWL_STYLE, WS_VISIBLE | c.parentStyle);
+        ClearLog();
+        RECT aroundChild{0, 0, 25, 25};
+        RedrawWindow(window, &aroundChild, nullptr, c.flags);
+        driver.RunUntilIdle();
+        EXPECT_EQ(Numbers(child, {WM_PAINT}).size(), c.childPaints);
+        EXPECT_TRUE(Numbers(overlap, {WM_PAINT}).empty()); // outside the area
+    }
+    SetWindowLongW(window, GWL_STYLE, WS_VISIBLE | WS_CLIPCHILDREN);
     HDC parentDc = GetDC(window);
     HDC siblingDc = GetDC(sibling);
     const struct {
@@ -320,8 +341,6 @@ TEST(Painting, UpdateNowPaintsAtOnceAndClippingStylesShapeTheDc) {
     ReleaseDC(window, parentDc);
     ReleaseDC(sibling, siblingDc);
     EXPECT_EQ(GetClipBox(parentDc, &box), ERROR_REGION);
-    (void)child;
-    (void)overlap;
     DestroyWindow(window);
 }
 
