@@ -30,6 +30,7 @@ TEST(MessageQueue, PostedMessagesFromEightThreadsArriveComplete) {
     constexpr int kThreads = 8;
     constexpr int kEach = 2000;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([=] {
             for (int i = 0; i < kEach; ++i) {

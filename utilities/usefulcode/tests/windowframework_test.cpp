@@ -105,7 +105,7 @@ struct Hooker {
     void On(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {
         calls->push_back(id);
         if (handles) {
-            *result = id * 10;
+            *result = static_cast<LRESULT>(id) * 10;
             *handled = true;
         }
     }
