@@ -1,0 +1,37 @@
+// Registration of the system classes.
+#include "platform/window/detail/state.h"
+#include "platform/window/message.h"
+#include "platform/window/paint.h"
+#include "platform/window/window.h"
+
+#include <mutex>
+
+namespace platform::window_detail {
+
+LRESULT PaintAskingParent(HWND control, UINT colourMessage) {
+    PAINTSTRUCT paint{};
+    BeginPaint(control, &paint);
+    // The parent's answer decides the background; NULL_BRUSH leaves it untouched.
+    SendMessageW(GetParent(control), colourMessage, reinterpret_cast<WPARAM>(paint.hdc),
+                 reinterpret_cast<LPARAM>(control));
+    EndPaint(control, &paint);
+    return 0;
+}
+
+void RegisterSystemClasses() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        RegisterStaticClass();
+        RegisterEditClass();
+        RegisterDialogClass();
+        State& state = GetState();
+        std::lock_guard lock(state.mutex);
+        for (const char16_t* name : {u"STATIC", u"EDIT", u"DIALOG"}) {
+            if (auto it = state.classes.find(name); it != state.classes.end()) {
+                it->second->isSystem = true;
+            }
+        }
+    });
+}
+
+} // namespace platform::window_detail

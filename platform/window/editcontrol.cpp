@@ -1,0 +1,257 @@
+// The "Edit" class: a single-line edit field with caret, selection, text limit and change
+// notifications to its parent.
+#include "platform/kernel/text.h"
+#include "platform/window/controls.h"
+#include "platform/window/detail/state.h"
+#include "platform/window/dialog.h"
+#include "platform/window/input.h"
+#include "platform/window/message.h"
+#include "platform/window/paint.h"
+#include "platform/window/window.h"
+
+#include <algorithm>
+
+using namespace platform::window_detail;
+
+namespace {
+
+constexpr std::size_t kMaximumLimit = 0x7FFFFFFE;
+
+struct EditState {
+    std::size_t anchor = 0; // selection end that stays
+    std::size_t caret = 0;  // selection end that moves
+    std::size_t limit = kMaximumLimit;
+    HFONT font = nullptr;
+};
+
+std::shared_ptr<EditState> StateOf(Window& window) {
+    if (!window.control)
+        window.control = std::make_shared<EditState>();
+    return std::static_pointer_cast<EditState>(window.control);
+}
+
+void Notify(HWND window, WORD code) {
+    SendMessageW(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), code),
+                 reinterpret_cast<LPARAM>(window));
+}
+
+// Keeps only what the style allows.
+std::u16string Filter(DWORD style, std::u16string_view text) {
+    std::u16string kept;
+    for (char16_t c : text) {
+        if (c < 0x20 || ((style & ES_NUMBER) != 0 && (c < u'0' || c > u'9')))
+            continue;
+        if ((style & ES_UPPERCASE) != 0)
+            c = TowUpper(c);
+        if ((style & ES_LOWERCASE) != 0)
+            c = TowLower(c);
+        kept.push_back(c);
+    }
+    return kept;
+}
+
+// Replaces the selection by text, cut to the limit; sends EN_CHANGE when the text changed and
+// EN_MAXTEXT when something was cut.
+void ReplaceSelection(HWND window, std::u16string_view text) {
+    bool hasChanged = false;
+    bool wasCut = false;
+    {
+        WindowLock w(window);
+        if (!w)
+            return;
+        auto state = StateOf(*w);
+        std::u16string inserted = Filter(w->style, text);
+        const std::size_t from = std::min(state->anchor, state->caret);
+        const std::size_t to = std::max(state->anchor, state->caret);
+        const std::size_t kept = w->text.size() - (to - from);
+        const std::size_t room = state->limit > kept ? state->limit - kept : 0;
+        if (inserted.size() > room) {
+            inserted.resize(room);
+            wasCut = true;
+        }
+        hasChanged = to > from || !inserted.empty();
+        w->text.replace(from, to - from, inserted);
+        state->caret = state->anchor = from + inserted.size();
+    }
+    if (wasCut)
+        Notify(window, EN_MAXTEXT);
+    if (hasChanged) {
+        InvalidateRect(window, nullptr, TRUE);
+        Notify(window, EN_CHANGE);
+    }
+}
+
+// Selects from start to end (clamped); -1 as start removes the selection, -1 as end is the end.
+void Select(HWND window, LPARAM start, LPARAM end, bool extends) {
+    WindowLock w(window);
+    if (!w)
+        return;
+    auto state = StateOf(*w);
+    const auto length = static_cast<LPARAM>(w->text.size());
+    if (start == -1 && !extends) {
+        state->anchor = state->caret;
+        return;
+    }
+    auto clamp = [&](LPARAM value) {
+        return static_cast<std::size_t>(value < 0 || value > length ? length : value);
+    };
+    if (!extends)
+        state->anchor = clamp(start);
+    state->caret = clamp(end);
+}
+
+LRESULT OnKeyDown(HWND window, WPARAM key) {
+    std::size_t caret = 0;
+    std::size_t length = 0;
+    std::size_t anchor = 0;
+    {
+        WindowLock w(window);
+        if (!w)
+            return 0;
+        auto state = StateOf(*w);
+        caret = state->caret;
+        anchor = state->anchor;
+        length = w->text.size();
+    }
+    const bool extends = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    switch (key) {
+    case VK_LEFT:
+        Select(window, 0, caret > 0 ? caret - 1 : 0, extends);
+        break;
+    case VK_RIGHT:
+        Select(window, 0, std::min(caret + 1, length), extends);
+        break;
+    case VK_HOME:
+        Select(window, 0, 0, extends);
+        break;
+    case VK_END:
+        Select(window, 0, static_cast<LPARAM>(length), extends);
+        break;
+    case VK_DELETE:
+        if (anchor == caret && caret < length)
+            Select(window, caret, caret + 1, false);
+        ReplaceSelection(window, u"");
+        break;
+    default:
+        break;
+    }
+    if (!extends && (key == VK_LEFT || key == VK_RIGHT || key == VK_HOME || key == VK_END)) {
+        Select(window, -1, 0, false);
+    }
+    return 0;
+}
+
+LRESULT OnChar(HWND window, WCHAR character) {
+    if (character == VK_BACK) {
+        {
+            WindowLock w(window);
+            if (!w)
+                return 0;
+            auto state = StateOf(*w);
+            if (state->anchor == state->caret && state->caret > 0)
+                state->anchor -= 1;
+        }
+        ReplaceSelection(window, u"");
+        return 0;
+    }
+    if (character >= 0x20)
+        ReplaceSelection(window, std::u16string_view(&character, 1));
+    return 0; // Tab, Return and Escape are swallowed
+}
+
+LRESULT OnSelection(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    WindowLock w(window);
+    if (!w)
+        return 0;
+    auto state = StateOf(*w);
+    switch (message) {
+    case EM_GETSEL: {
+        const auto from = static_cast<DWORD>(std::min(state->anchor, state->caret));
+        const auto to = static_cast<DWORD>(std::max(state->anchor, state->caret));
+        if (wParam != 0)
+            *reinterpret_cast<DWORD*>(wParam) = from;
+        if (lParam != 0)
+            *reinterpret_cast<DWORD*>(lParam) = to;
+        return MAKELPARAM(static_cast<int>(from), static_cast<int>(to));
+    }
+    case EM_LIMITTEXT:
+        state->limit = wParam == 0 ? kMaximumLimit : wParam;
+        return 0;
+    case EM_GETLIMITTEXT:
+        return static_cast<LRESULT>(state->limit);
+    case WM_SETFONT:
+        state->font = reinterpret_cast<HFONT>(wParam);
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(state->font);
+    default:
+        return 0;
+    }
+}
+
+LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CHAR:
+        return OnChar(window, static_cast<WCHAR>(wParam));
+    case WM_KEYDOWN:
+        return OnKeyDown(window, wParam);
+    case EM_SETSEL:
+        Select(window, static_cast<int>(wParam), static_cast<int>(lParam), false);
+        return 0;
+    case EM_REPLACESEL:
+        ReplaceSelection(window, lParam != 0 ? reinterpret_cast<LPCWSTR>(lParam) : u"");
+        return 0;
+    case EM_GETSEL:
+    case EM_LIMITTEXT:
+    case EM_GETLIMITTEXT:
+    case WM_GETFONT:
+        return OnSelection(window, message, wParam, lParam);
+    case WM_SETFONT:
+        OnSelection(window, message, wParam, lParam);
+        if (lParam != 0)
+            InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    case WM_SETTEXT: {
+        const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+        Select(window, 0, 0, false);
+        InvalidateRect(window, nullptr, TRUE);
+        Notify(window, EN_CHANGE);
+        return result;
+    }
+    case WM_LBUTTONDOWN:
+        SetFocus(window);
+        Select(window, -1, -1, false);
+        return 0;
+    case WM_SETFOCUS:
+        Notify(window, EN_SETFOCUS);
+        return 0;
+    case WM_KILLFOCUS:
+        Notify(window, EN_KILLFOCUS);
+        return 0;
+    case WM_GETDLGCODE:
+        return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+    case WM_ENABLE:
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // the background is painted with the parent's brush
+    case WM_PAINT:
+        return PaintAskingParent(window, WM_CTLCOLOREDIT);
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+} // namespace
+
+namespace platform::window_detail {
+
+void RegisterEditClass() {
+    WNDCLASSW windowClass{};
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = EditProcedure;
+    windowClass.lpszClassName = u"Edit";
+    (void)RegisterClassW(&windowClass);
+}
+
+} // namespace platform::window_detail

@@ -1,0 +1,340 @@
+// Update regions, painting and device contexts.
+#include "platform/window/paint.h"
+
+#include "platform/kernel/handles.h"
+#include "platform/window/detail/state.h"
+#include "platform/window/message.h"
+#include "platform/window/window.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+using namespace platform::window_detail;
+
+namespace {
+
+constexpr std::uintptr_t kStockBase = 0xF000;
+constexpr int kStockCount = 18;
+
+struct DcTable {
+    std::unordered_map<std::uintptr_t, platform::DcTarget> dcs;
+    std::uintptr_t next = 0x100;
+};
+
+// Guarded by the window system's mutex.
+DcTable& Dcs() {
+    static DcTable* table = new DcTable;
+    return *table;
+}
+
+RECT Intersect(const RECT& a, const RECT& b) {
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+           std::min(a.bottom, b.bottom)};
+    if (r.left >= r.right || r.top >= r.bottom)
+        return RECT{};
+    return r;
+}
+
+RECT ToClient(const RECT& screen, POINT origin) {
+    return RECT{screen.left - origin.x, screen.top - origin.y, screen.right - origin.x,
+                screen.bottom - origin.y};
+}
+
+void AddHigherSiblings(State& state, const Window& window, POINT origin,
+                       std::vector<RECT>& excluded) {
+    const std::vector<HWND>* list = &state.topLevel;
+    if (Window* parent = Find(state, window.parent))
+        list = &parent->children;
+    for (HWND sibling : *list) {
+        if (sibling == window.handle)
+            break;
+        const Window* s = Find(state, sibling);
+        if (s != nullptr && (s->style & WS_VISIBLE) != 0) {
+            excluded.push_back(ToClient(ScreenRectOf(state, *s), origin));
+        }
+    }
+}
+
+HDC MakeDc(State& state, Window* window, const RECT* paintBox) {
+    platform::DcTarget target;
+    if (window == nullptr) {
+        target.clip = RECT{0, 0, state.screenWidth, state.screenHeight};
+    } else {
+        target.window = window->handle;
+        target.origin = ClientOriginOnScreen(state, *window);
+        RECT clip = ClientRectOf(*window);
+        for (Window* up = Find(state, window->parent); up != nullptr;
+             up = Find(state, up->parent)) {
+            const POINT upOrigin = ClientOriginOnScreen(state, *up);
+            RECT upClient = ClientRectOf(*up);
+            OffsetRect(&upClient, upOrigin.x - target.origin.x, upOrigin.y - target.origin.y);
+            clip = Intersect(clip, upClient);
+        }
+        clip = Intersect(
+            clip, ToClient(RECT{0, 0, state.screenWidth, state.screenHeight}, target.origin));
+        if (paintBox != nullptr)
+            clip = Intersect(clip, *paintBox);
+        target.clip = clip;
+        if ((window->style & WS_CLIPCHILDREN) != 0) {
+            for (HWND child : window->children) {
+                const Window* c = Find(state, child);
+                if (c != nullptr && (c->style & WS_VISIBLE) != 0)
+                    target.excluded.push_back(c->rect);
+            }
+        }
+        if ((window->style & WS_CLIPSIBLINGS) != 0 || window->parent == nullptr) {
+            AddHigherSiblings(state, *window, target.origin, target.excluded);
+        }
+    }
+    DcTable& table = Dcs();
+    const std::uintptr_t handle = table.next++;
+    table.dcs.emplace(handle, std::move(target));
+    return reinterpret_cast<HDC>(handle);
+}
+
+bool FreeDc(State& state, HDC dc) {
+    (void)state;
+    return Dcs().dcs.erase(reinterpret_cast<std::uintptr_t>(dc)) != 0;
+}
+
+void ForEachChild(HWND window, void (*call)(HWND, const void*), const void* data) {
+    std::vector<HWND> children;
+    {
+        State& state = GetState();
+        std::lock_guard lock(state.mutex);
+        if (Window* w = Find(state, window))
+            children = w->children;
+    }
+    for (HWND child : children)
+        call(child, data);
+}
+
+} // namespace
+
+HGDIOBJ GetStockObject(int index) {
+    if (index < 0 || index >= kStockCount)
+        return nullptr;
+    return reinterpret_cast<HGDIOBJ>(kStockBase + static_cast<std::uintptr_t>(index));
+}
+
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    if (window == nullptr) {
+        for (auto& [handle, w] : state.windows) {
+            if (IsVisibleChain(state, *w))
+                InvalidateLocked(state, *w, rect, erase != FALSE); // every window anyway
+        }
+        return TRUE;
+    }
+    Window* w = Find(state, window);
+    if (w == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    InvalidateArea(state, *w, rect, erase != FALSE, ChildRule::ByStyle);
+    return TRUE;
+}
+
+BOOL ValidateRect(HWND window, const RECT* rect) {
+    WindowLock w(window);
+    if (!w)
+        return FALSE;
+    if (!w->hasUpdate)
+        return TRUE;
+    RECT& box = w->update;
+    if (rect == nullptr || (rect->left <= box.left && rect->top <= box.top &&
+                            rect->right >= box.right && rect->bottom >= box.bottom)) {
+        w->hasUpdate = false;
+        w->isUpdateErase = false;
+        return TRUE;
+    }
+    // The box shrinks only where the validated rectangle spans it completely.
+    if (rect->left <= box.left && rect->right >= box.right) {
+        if (rect->top <= box.top && rect->bottom > box.top)
+            box.top = rect->bottom;
+        if (rect->bottom >= box.bottom && rect->top < box.bottom)
+            box.bottom = rect->top;
+    } else if (rect->top <= box.top && rect->bottom >= box.bottom) {
+        if (rect->left <= box.left && rect->right > box.left)
+            box.left = rect->right;
+        if (rect->right >= box.right && rect->left < box.right)
+            box.right = rect->left;
+    }
+    return TRUE;
+}
+
+BOOL GetUpdateRect(HWND window, RECT* rect, BOOL) {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    Window* w = Find(state, window);
+    if (w == nullptr || !w->hasUpdate) {
+        if (rect != nullptr)
+            *rect = RECT{};
+        return FALSE;
+    }
+    if (rect != nullptr)
+        *rect = w->update;
+    return TRUE;
+}
+
+BOOL UpdateWindow(HWND window) {
+    bool needsPaint = false;
+    {
+        WindowLock w(window);
+        if (!w)
+            return FALSE;
+        State& state = w.state;
+        needsPaint = w->hasUpdate && IsVisibleChain(state, *w);
+    }
+    if (needsPaint)
+        SendMessageW(window, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+BOOL RedrawWindow(HWND window, const RECT* rect, void* region, UINT flags) {
+    if (region != nullptr || (window != nullptr && !IsWindow(window))) {
+        SetLastError(region != nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    if (window == nullptr) {
+        std::vector<HWND> tops;
+        {
+            State& state = GetState();
+            std::lock_guard lock(state.mutex);
+            tops = state.topLevel;
+        }
+        for (HWND top : tops)
+            RedrawWindow(top, nullptr, nullptr, flags | RDW_ALLCHILDREN);
+        return TRUE;
+    }
+    const ChildRule rule = (flags & RDW_ALLCHILDREN) != 0  ? ChildRule::All
+                           : (flags & RDW_NOCHILDREN) != 0 ? ChildRule::None
+                                                           : ChildRule::ByStyle;
+    bool reachesChildren = rule == ChildRule::All;
+    {
+        WindowLock w(window);
+        if (!w)
+            return FALSE;
+        if (rule == ChildRule::ByStyle)
+            reachesChildren = (w->style & WS_CLIPCHILDREN) == 0;
+        if ((flags & RDW_INVALIDATE) != 0)
+            InvalidateArea(w.state, *w, rect, (flags & RDW_ERASE) != 0, rule);
+    }
+    if ((flags & RDW_VALIDATE) != 0)
+        ValidateRect(window, rect);
+    if ((flags & (RDW_UPDATENOW | RDW_ERASENOW)) != 0)
+        UpdateWindow(window);
+    if (reachesChildren && (flags & (RDW_VALIDATE | RDW_UPDATENOW | RDW_ERASENOW)) != 0) {
+        // The children's own parts were invalidated above; these flags act on them too.
+        const UINT childFlags = flags & ~RDW_INVALIDATE;
+        ForEachChild(
+            window,
+            [](HWND child, const void* data) {
+                RedrawWindow(child, nullptr, nullptr, *static_cast<const UINT*>(data));
+            },
+            &childFlags);
+    }
+    return TRUE;
+}
+
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
+    if (paint == nullptr)
+        return nullptr;
+    HDC dc = nullptr;
+    bool erase = false;
+    RECT box{};
+    {
+        WindowLock w(window);
+        if (!w)
+            return nullptr;
+        State& state = w.state;
+        if (w->hasUpdate)
+            box = w->update;
+        erase = w->hasUpdate && w->isUpdateErase;
+        w->hasUpdate = false;
+        w->isUpdateErase = false;
+        dc = MakeDc(state, &*w, &box);
+    }
+    *paint = PAINTSTRUCT{};
+    paint->hdc = dc;
+    paint->rcPaint = box;
+    paint->fErase = erase ? TRUE : FALSE;
+    if (erase && SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) != 0) {
+        paint->fErase = FALSE;
+    }
+    return dc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
+    if (paint == nullptr)
+        return FALSE;
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    return FreeDc(state, paint->hdc) ? TRUE : FALSE;
+}
+
+HDC GetDC(HWND window) {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    Window* w = Find(state, window);
+    if (window != nullptr && w == nullptr) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    return MakeDc(state, w, nullptr);
+}
+
+int ReleaseDC(HWND, HDC dc) {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    return FreeDc(state, dc) ? 1 : 0;
+}
+
+int GetClipBox(HDC dc, RECT* rect) {
+    platform::DcTarget target;
+    if (rect == nullptr || !platform::GetDcTarget(dc, &target))
+        return ERROR_REGION;
+    *rect = target.clip;
+    if (IsRectEmpty(&target.clip))
+        return NULLREGION;
+    RECT overlap{};
+    for (const RECT& cut : target.excluded) {
+        if (IntersectRect(&overlap, &cut, &target.clip))
+            return COMPLEXREGION;
+    }
+    return SIMPLEREGION;
+}
+
+BOOL PtVisible(HDC dc, int x, int y) {
+    platform::DcTarget target;
+    if (!platform::GetDcTarget(dc, &target))
+        return FALSE;
+    const POINT point{x, y};
+    if (!PtInRect(&target.clip, point))
+        return FALSE;
+    for (const RECT& cut : target.excluded) {
+        if (PtInRect(&cut, point))
+            return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WindowFromDC(HDC dc) {
+    platform::DcTarget target;
+    return platform::GetDcTarget(dc, &target) ? target.window : nullptr;
+}
+
+namespace platform {
+
+bool GetDcTarget(HDC dc, DcTarget* target) {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    auto it = Dcs().dcs.find(reinterpret_cast<std::uintptr_t>(dc));
+    if (it == Dcs().dcs.end() || target == nullptr)
+        return false;
+    *target = it->second;
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,269 @@
+#include "platform/window/detail/state.h"
+
+#include "platform/kernel/handles.h"
+#include "platform/kernel/sync.h"
+#include "platform/window/window.h"
+
+#include <algorithm>
+
+namespace platform::window_detail {
+
+namespace {
+
+// Taskbar and menu bar height at 240 pixels of screen width; scaled with the width.
+constexpr int kBarHeight = 26;
+
+// Ends the calling thread's queue when the thread ends: its windows go without messages and
+// the senders waiting for it get 0.
+struct QueueHolder {
+    std::shared_ptr<ThreadQueue> queue;
+    ~QueueHolder();
+};
+
+thread_local QueueHolder t_queue;
+
+QueueHolder::~QueueHolder() {
+    if (!queue) {
+        return;
+    }
+    State& state = GetState();
+    std::vector<std::shared_ptr<SentMessage>> pending;
+    {
+        std::lock_guard lock(state.mutex);
+        queue->isAlive = false;
+        pending.assign(queue->sent.begin(), queue->sent.end());
+        queue->sent.clear();
+        queue->deferred.clear();
+        for (auto it = state.windows.begin(); it != state.windows.end();) {
+            Window& window = *it->second;
+            if (window.queue != queue) {
+                ++it;
+                continue;
+            }
+            window.windowClass->windowCount -= 1;
+            if (state.focus == window.handle)
+                state.focus = nullptr;
+            if (state.active == window.handle)
+                state.active = nullptr;
+            if (state.capture == window.handle)
+                state.capture = nullptr;
+            std::erase(state.topLevel, window.handle);
+            std::erase(state.creationOrder, window.handle);
+            if (Window* parent = Find(state, window.parent)) {
+                std::erase(parent->children, window.handle);
+            }
+            it = state.windows.erase(it);
+        }
+        std::erase_if(state.hotKeys, [&](const HotKey& key) { return !Find(state, key.window); });
+        state.queues.erase(queue->threadId);
+        for (auto& message : pending) {
+            message->isDone = true;
+            if (message->sender)
+                WakeQueue(*message->sender);
+        }
+    }
+    queue.reset();
+}
+
+} // namespace
+
+ThreadQueue::~ThreadQueue() {
+    if (wake != nullptr) {
+        CloseHandle(wake);
+    }
+}
+
+State& GetState() {
+    static State* state = new State; // never destroyed: threads may end after static teardown
+    return *state;
+}
+
+std::shared_ptr<ThreadQueue> CurrentQueue() {
+    if (t_queue.queue) {
+        return t_queue.queue;
+    }
+    auto queue = std::make_shared<ThreadQueue>();
+    queue->threadId = GetCurrentThreadId();
+    queue->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    State& state = GetState();
+    {
+        std::lock_guard lock(state.mutex);
+        state.queues[queue->threadId] = queue;
+    }
+    t_queue.queue = queue;
+    return queue;
+}
+
+WindowLock::WindowLock(HWND window)
+    : state(GetState())
+    , m_lock(state.mutex)
+    , m_window(Find(state, window)) {
+    if (m_window == nullptr)
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+}
+
+bool IsOwnerThread(const Window& window) {
+    return window.queue == t_queue.queue;
+}
+
+Window* Find(State& state, HWND window) {
+    if (window == nullptr) {
+        return nullptr;
+    }
+    auto it = state.windows.find(reinterpret_cast<std::uintptr_t>(window));
+    return it == state.windows.end() ? nullptr : it->second.get();
+}
+
+int BorderOf(const Window& window) {
+    return (window.style & WS_BORDER) != 0 ? 1 : 0;
+}
+
+RECT ClientRectOf(const Window& window) {
+    const int border = BorderOf(window);
+    const LONG width = std::max<LONG>(0, window.rect.right - window.rect.left - 2 * border);
+    const LONG height = std::max<LONG>(0, window.rect.bottom - window.rect.top - 2 * border);
+    return RECT{0, 0, width, height};
+}
+
+POINT ClientOriginOnScreen(State& state, const Window& window) {
+    POINT origin{window.rect.left + BorderOf(window), window.rect.top + BorderOf(window)};
+    for (Window* parent = Find(state, window.parent); parent != nullptr;
+         parent = Find(state, parent->parent)) {
+        origin.x += parent->rect.left + BorderOf(*parent);
+        origin.y += parent->rect.top + BorderOf(*parent);
+    }
+    return origin;
+}
+
+RECT ScreenRectOf(State& state, const Window& window) {
+    const POINT origin = ClientOriginOnScreen(state, window);
+    const int border = BorderOf(window);
+    return RECT{origin.x - border, origin.y - border,
+                origin.x - border + (window.rect.right - window.rect.left),
+                origin.y - border + (window.rect.bottom - window.rect.top)};
+}
+
+bool IsVisibleChain(State& state, const Window& window) {
+    for (const Window* w = &window; w != nullptr; w = Find(state, w->parent)) {
+        if ((w->style & WS_VISIBLE) == 0)
+            return false;
+    }
+    return true;
+}
+
+bool IsEnabledChain(State& state, const Window& window) {
+    for (const Window* w = &window; w != nullptr; w = Find(state, w->parent)) {
+        if ((w->style & WS_DISABLED) != 0)
+            return false;
+    }
+    return true;
+}
+
+HWND TopLevelOf(State& state, HWND window) {
+    Window* w = Find(state, window);
+    while (w != nullptr && w->parent != nullptr) {
+        w = Find(state, w->parent);
+    }
+    return w != nullptr ? w->handle : nullptr;
+}
+
+RECT WorkArea(const State& state) {
+    const int bar = kBarHeight * state.screenWidth / 240;
+    RECT area{0, 0, state.screenWidth, state.screenHeight};
+    if (state.isTaskBarShown)
+        area.top += bar;
+    if (state.menuBar != nullptr)
+        area.bottom -= bar;
+    return area;
+}
+
+void WakeQueue(ThreadQueue& queue) {
+    if (queue.isWaiting) {
+        SetEvent(queue.wake);
+    }
+}
+
+void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase) {
+    RECT area = ClientRectOf(window);
+    if (rect != nullptr) {
+        area.left = std::max(area.left, rect->left);
+        area.top = std::max(area.top, rect->top);
+        area.right = std::min(area.right, rect->right);
+        area.bottom = std::min(area.bottom, rect->bottom);
+    }
+    if (area.left >= area.right || area.top >= area.bottom) {
+        return;
+    }
+    if (window.hasUpdate) {
+        window.update.left = std::min(window.update.left, area.left);
+        window.update.top = std::min(window.update.top, area.top);
+        window.update.right = std::max(window.update.right, area.right);
+        window.update.bottom = std::max(window.update.bottom, area.bottom);
+    } else {
+        window.update = area;
+        window.hasUpdate = true;
+    }
+    window.isUpdateErase = window.isUpdateErase || erase;
+    (void)state;
+    WakeQueue(*window.queue);
+}
+
+void InvalidateArea(State& state, Window& window, const RECT* rect, bool erase,
+                    ChildRule children) {
+    InvalidateLocked(state, window, rect, erase);
+    const bool includesChildren =
+        children == ChildRule::All ||
+        (children == ChildRule::ByStyle && (window.style & WS_CLIPCHILDREN) == 0);
+    if (!includesChildren) {
+        return;
+    }
+    const RECT area = rect != nullptr ? *rect : ClientRectOf(window);
+    for (HWND child : window.children) {
+        Window* c = Find(state, child);
+        if (c == nullptr || (c->style & WS_VISIBLE) == 0) {
+            continue;
+        }
+        const int border = BorderOf(*c);
+        RECT local{std::max(area.left, c->rect.left), std::max(area.top, c->rect.top),
+                   std::min(area.right, c->rect.right), std::min(area.bottom, c->rect.bottom)};
+        if (local.left >= local.right || local.top >= local.bottom) {
+            continue;
+        }
+        local = RECT{local.left - c->rect.left - border, local.top - c->rect.top - border,
+                     local.right - c->rect.left - border, local.bottom - c->rect.top - border};
+        InvalidateArea(state, *c, &local, erase, children);
+    }
+}
+
+void InvalidateTree(State& state, Window& window) {
+    InvalidateLocked(state, window, nullptr, true);
+    for (HWND child : window.children) {
+        if (Window* w = Find(state, child); w != nullptr && (w->style & WS_VISIBLE) != 0) {
+            InvalidateTree(state, *w);
+        }
+    }
+}
+
+void InvalidateBeneath(State& state, const Window& window, const RECT& screenRect) {
+    auto invalidateIn = [&](Window& target) {
+        const POINT origin = ClientOriginOnScreen(state, target);
+        RECT local = screenRect;
+        local.left -= origin.x;
+        local.right -= origin.x;
+        local.top -= origin.y;
+        local.bottom -= origin.y;
+        InvalidateArea(state, target, &local, true, ChildRule::ByStyle);
+    };
+    if (Window* parent = Find(state, window.parent)) {
+        invalidateIn(*parent);
+        return;
+    }
+    for (HWND top : state.topLevel) {
+        Window* other = Find(state, top);
+        if (other != nullptr && other != &window && IsVisibleChain(state, *other)) {
+            invalidateIn(*other);
+        }
+    }
+}
+
+} // namespace platform::window_detail

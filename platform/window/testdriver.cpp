@@ -1,0 +1,136 @@
+#include "platform/window/testdriver.h"
+
+#include "platform/window/message.h"
+#include "platform/window/window.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+std::mutex g_spyMutex;
+std::map<HWND, MessageSpy*>& Spies() {
+    static std::map<HWND, MessageSpy*> spies;
+    return spies;
+}
+
+} // namespace
+
+ScreenDriver::ScreenDriver(VirtualClock* clock)
+    : m_clock(clock) {}
+
+bool ScreenDriver::RunUntilIdle(int maxMessages) {
+    MSG msg{};
+    for (int count = 0; count < maxMessages; ++count) {
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) == FALSE)
+            return true;
+        if (msg.message == WM_QUIT) {
+            m_hasSeenQuit = true;
+            continue;
+        }
+        if (m_accelerators != nullptr &&
+            TranslateAcceleratorW(m_acceleratorWindow, m_accelerators, &msg) != 0) {
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return false;
+}
+
+void ScreenDriver::SetAccelerators(HWND window, HACCEL table) {
+    m_acceleratorWindow = window;
+    m_accelerators = table;
+}
+
+bool ScreenDriver::StepClock(std::uint64_t ms) {
+    if (m_clock != nullptr)
+        m_clock->Advance(ms);
+    return RunUntilIdle();
+}
+
+void ScreenDriver::Tap(POINT screenPoint) {
+    InjectStylus(StylusAction::Down, screenPoint);
+    InjectStylus(StylusAction::Up, screenPoint);
+    RunUntilIdle();
+}
+
+void ScreenDriver::Drag(POINT from, POINT to, int steps) {
+    InjectStylus(StylusAction::Down, from);
+    steps = std::max(1, steps);
+    for (int i = 1; i <= steps; ++i) {
+        InjectStylus(StylusAction::Move, POINT{from.x + (to.x - from.x) * i / steps,
+                                               from.y + (to.y - from.y) * i / steps});
+    }
+    InjectStylus(StylusAction::Up, to);
+    RunUntilIdle();
+}
+
+void ScreenDriver::Key(UINT key) {
+    InjectKey(key, true);
+    InjectKey(key, false);
+    RunUntilIdle();
+}
+
+void ScreenDriver::KeyWith(UINT modifierKey, UINT key) {
+    InjectKey(modifierKey, true);
+    InjectKey(key, true);
+    InjectKey(key, false);
+    InjectKey(modifierKey, false);
+    RunUntilIdle();
+}
+
+void ScreenDriver::Text(std::u16string_view text) {
+    for (char16_t c : text)
+        InjectChar(c);
+    RunUntilIdle();
+}
+
+MessageSpy::MessageSpy(HWND window, std::vector<UINT> keep)
+    : m_window(window)
+    , m_keep(std::move(keep)) {
+    {
+        std::lock_guard lock(g_spyMutex);
+        Spies()[window] = this;
+    }
+    m_previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongW(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&SpyProcedure)));
+}
+
+MessageSpy::~MessageSpy() {
+    if (IsWindow(m_window) &&
+        GetWindowLongW(m_window, GWL_WNDPROC) == reinterpret_cast<LONG_PTR>(&SpyProcedure)) {
+        SetWindowLongW(m_window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(m_previous));
+    }
+    std::lock_guard lock(g_spyMutex);
+    Spies().erase(m_window);
+}
+
+std::vector<UINT> MessageSpy::Numbers() const {
+    std::vector<UINT> numbers;
+    for (const SpiedMessage& m : m_messages)
+        numbers.push_back(m.message);
+    return numbers;
+}
+
+LRESULT MessageSpy::SpyProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    MessageSpy* spy = nullptr;
+    {
+        std::lock_guard lock(g_spyMutex);
+        auto it = Spies().find(window);
+        if (it != Spies().end())
+            spy = it->second;
+    }
+    if (spy == nullptr)
+        return DefWindowProcW(window, message, wParam, lParam);
+    if (spy->m_keep.empty() ||
+        std::find(spy->m_keep.begin(), spy->m_keep.end(), message) != spy->m_keep.end()) {
+        spy->m_messages.push_back(SpiedMessage{message, wParam, lParam});
+    }
+    return CallWindowProcW(spy->m_previous, window, message, wParam, lParam);
+}
+
+} // namespace platform

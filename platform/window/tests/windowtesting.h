@@ -1,0 +1,64 @@
+#pragma once
+// Shared helpers of the window-system tests: a class whose procedure records every message.
+
+#include "platform/window/window.h"
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace windowtesting {
+
+struct Logged {
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+inline std::mutex& LogMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+inline std::vector<Logged>& Log() {
+    static std::vector<Logged> log;
+    return log;
+}
+// Messages of window (null: all windows), optionally only the numbers given.
+inline std::vector<UINT> Numbers(HWND window, const std::vector<UINT>& keep = {}) {
+    std::lock_guard lock(LogMutex());
+    std::vector<UINT> numbers;
+    for (const Logged& entry : Log()) {
+        const bool isKept =
+            keep.empty() || std::find(keep.begin(), keep.end(), entry.message) != keep.end();
+        if ((window == nullptr || entry.window == window) && isKept)
+            numbers.push_back(entry.message);
+    }
+    return numbers;
+}
+inline void ClearLog() {
+    std::lock_guard lock(LogMutex());
+    Log().clear();
+}
+
+inline void Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::lock_guard lock(LogMutex());
+    Log().push_back(Logged{window, message, wParam, lParam});
+}
+
+inline LRESULT RecordingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Record(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+inline void RegisterRecordingClass(LPCWSTR name, UINT style = 0, int extra = 0,
+                                   WNDPROC procedure = RecordingProcedure) {
+    WNDCLASSW windowClass{};
+    windowClass.style = style;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.cbWndExtra = extra;
+    windowClass.lpszClassName = name;
+    (void)RegisterClassW(&windowClass);
+}
+
+} // namespace windowtesting
