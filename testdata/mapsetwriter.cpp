@@ -1,0 +1,438 @@
+#include "testdata/mapsetwriter.h"
+
+#include "testdata/detail/fileimage.h"
+#include "testdata/namefilewriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <numeric>
+
+namespace testdata {
+namespace {
+
+using detail::PutU16;
+using detail::PutU32;
+
+constexpr std::uint32_t kBlockSize = 8192;
+constexpr std::uint32_t kMaxLeaf = 255;
+constexpr std::uint32_t kMaxInner = 409;
+constexpr std::uint32_t kFirstDataOffset = 8; // offset 0 means "no data"
+
+bool HasData(char letter) {
+    return letter == 'p' || letter == 'y' || letter == 'r' || letter == 'z';
+}
+bool IsOffsetList(char letter) {
+    return letter == 'r' || letter == 'z';
+}
+bool IsKnownLetter(char letter) {
+    return HasData(letter) || letter == 't' || (letter >= 'l' && letter <= 'o');
+}
+
+std::size_t DataSize(const MapElementSpec& element) {
+    return IsOffsetList(element.typeLetter) ? 2 + 4 * element.points.size()
+                                            : 4 + 8 * element.points.size();
+}
+
+MapRect BoxOf(const std::vector<MapPoint>& points) {
+    MapRect box{points[0].x, points[0].y, points[0].x, points[0].y};
+    for (const MapPoint& p : points) {
+        box.Extend(p);
+    }
+    return box;
+}
+
+MapRect UnionOf(const MapRect& a, const MapRect& b) {
+    return {std::min(a.x1, b.x1), std::min(a.y1, b.y1), std::max(a.x2, b.x2), std::max(a.y2, b.y2)};
+}
+
+void PutI32(std::vector<std::uint8_t>& out, std::size_t at, std::int32_t value) {
+    PutU32(out, at, static_cast<std::uint32_t>(value));
+}
+
+void PutRect(std::vector<std::uint8_t>& out, std::size_t at, const MapRect& rect) {
+    PutI32(out, at, rect.x1);
+    PutI32(out, at + 4, rect.y1);
+    PutI32(out, at + 8, rect.x2);
+    PutI32(out, at + 12, rect.y2);
+}
+
+struct Node {
+    MapRect rect;
+    bool isLeaf = true;
+    std::vector<std::size_t> children; // element indexes (leaf) or node indexes (inner)
+    std::uint32_t block = 0;
+};
+
+// Sort-tile-recursive packing of items (by their rectangles' centres) into groups of `capacity`.
+std::vector<std::vector<std::size_t>> Pack(const std::vector<MapRect>& rects,
+                                           std::vector<std::size_t> items, std::uint32_t capacity) {
+    const auto centreX = [&](std::size_t i) { return std::int64_t{rects[i].x1} + rects[i].x2; };
+    const auto centreY = [&](std::size_t i) { return std::int64_t{rects[i].y1} + rects[i].y2; };
+    const std::size_t groups = (items.size() + capacity - 1) / capacity;
+    const auto slices = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(groups))));
+    const std::size_t sliceSize = std::max<std::size_t>(1, slices) * capacity;
+    std::stable_sort(items.begin(), items.end(),
+                     [&](std::size_t a, std::size_t b) { return centreX(a) < centreX(b); });
+    std::vector<std::vector<std::size_t>> result;
+    for (std::size_t start = 0; start < items.size(); start += sliceSize) {
+        const auto sliceEnd =
+            items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), start + sliceSize));
+        const auto sliceBegin = items.begin() + static_cast<std::ptrdiff_t>(start);
+        std::stable_sort(sliceBegin, sliceEnd,
+                         [&](std::size_t a, std::size_t b) { return centreY(a) < centreY(b); });
+        for (auto group = sliceBegin; group < sliceEnd;) {
+            const auto groupEnd =
+                group + std::min<std::ptrdiff_t>(capacity, std::distance(group, sliceEnd));
+            result.emplace_back(group, groupEnd);
+            group = groupEnd;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+MapRect MapSetWriter::RecordBounds(const MapElementSpec& element) {
+    return HasData(element.typeLetter) && !IsOffsetList(element.typeLetter) &&
+                   !element.points.empty()
+               ? BoxOf(element.points)
+               : element.bounds;
+}
+
+std::optional<std::size_t> MapSetWriter::Add(const MapElementSpec& element) {
+    if (!IsKnownLetter(element.typeLetter)) {
+        return std::nullopt;
+    }
+    if (HasData(element.typeLetter)) {
+        if (element.points.empty() || element.points.size() > 0xFFFF ||
+            DataSize(element) > kBlockSize - kFirstDataOffset) {
+            return std::nullopt;
+        }
+    }
+    if (IsOffsetList(element.typeLetter)) {
+        for (const MapPoint& p : element.points) {
+            if (p.x < std::numeric_limits<std::int16_t>::min() ||
+                p.x > std::numeric_limits<std::int16_t>::max() ||
+                p.y < std::numeric_limits<std::int16_t>::min() ||
+                p.y > std::numeric_limits<std::int16_t>::max()) {
+                return std::nullopt;
+            }
+        }
+    }
+    m_elements.push_back(element);
+    return m_elements.size() - 1;
+}
+
+std::optional<MapPoint> MapSetWriter::NodePosition(const GridSketch& sketch, char node) {
+    if (node == '.' || node == ' ') {
+        return std::nullopt;
+    }
+    for (std::size_t row = 0; row < sketch.rows.size(); ++row) {
+        const std::size_t column = sketch.rows[row].find(node);
+        if (column != std::string::npos) {
+            const auto up = static_cast<std::int32_t>(sketch.rows.size() - 1 - row);
+            return MapPoint{sketch.origin.x + static_cast<std::int32_t>(column) * sketch.spacing,
+                            sketch.origin.y + up * sketch.spacing};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::size_t>> MapSetWriter::AddSketch(const GridSketch& sketch) {
+    std::vector<MapElementSpec> segments;
+    for (const GridSketch::Road& road : sketch.roads) {
+        for (std::size_t i = 1; i < road.nodes.size(); ++i) {
+            const auto from = NodePosition(sketch, road.nodes[i - 1]);
+            const auto to = NodePosition(sketch, road.nodes[i]);
+            if (!from || !to) {
+                return std::nullopt;
+            }
+            MapElementSpec segment;
+            segment.bounds = {from->x, from->y, to->x, to->y};
+            segment.bounds.Normalize();
+            const MapRect& b = segment.bounds;
+            // The letter whose diagonal runs from `from` to `to`.
+            const MapPoint ends[4][2] = {{{b.x1, b.y1}, {b.x2, b.y2}},
+                                         {{b.x2, b.y1}, {b.x1, b.y2}},
+                                         {{b.x2, b.y2}, {b.x1, b.y1}},
+                                         {{b.x1, b.y2}, {b.x2, b.y1}}};
+            for (int letter = 0; letter < 4; ++letter) {
+                if (ends[letter][0] == *from && ends[letter][1] == *to) {
+                    segment.typeLetter = static_cast<char>('l' + letter);
+                    break;
+                }
+            }
+            segment.typeCode = road.typeCode;
+            segment.attributes = road.attributes;
+            segment.name = road.name;
+            segments.push_back(segment);
+        }
+    }
+    std::vector<std::size_t> indexes;
+    for (const MapElementSpec& segment : segments) {
+        m_elements.push_back(segment);
+        indexes.push_back(m_elements.size() - 1);
+    }
+    return indexes;
+}
+
+MapSetWriter& MapSetWriter::SetVersion(std::uint32_t version) {
+    m_version = version;
+    return *this;
+}
+MapSetWriter& MapSetWriter::SetDepth(std::uint32_t depth) {
+    m_depth = std::max<std::uint32_t>(1, depth);
+    return *this;
+}
+MapSetWriter& MapSetWriter::SetEmptyLeaves(std::uint32_t count) {
+    m_emptyLeaves = count;
+    return *this;
+}
+MapSetWriter& MapSetWriter::SetHeader(const RidHeaderFields& fields) {
+    m_header = fields;
+    return *this;
+}
+MapSetWriter& MapSetWriter::SetFault(MapSetFault fault) {
+    m_fault = fault;
+    return *this;
+}
+
+namespace {
+
+// Lays out the tree: STR-packed leaves, then inner levels, until one root remains and the tree
+// has at least `depth` levels. Returns the nodes and sets the root's index.
+std::vector<Node> LayOutTree(const std::vector<MapRect>& bounds, std::uint32_t depth,
+                             std::uint32_t emptyLeaves, std::uint32_t& levels,
+                             std::size_t& rootIndex) {
+    std::vector<Node> nodes;
+    const std::size_t count = bounds.size();
+    const auto fanOut = static_cast<std::uint32_t>(std::max(
+        2.0, std::ceil(std::pow(static_cast<double>(count), 1.0 / static_cast<double>(depth)))));
+    std::vector<std::size_t> items(count);
+    std::iota(items.begin(), items.end(), std::size_t{0});
+    std::vector<std::size_t> level;
+    for (auto& group : Pack(bounds, items, std::min(fanOut, kMaxLeaf))) {
+        Node leaf;
+        leaf.rect = bounds[group.front()];
+        for (std::size_t i : group) {
+            leaf.rect = UnionOf(leaf.rect, bounds[i]);
+        }
+        leaf.children = std::move(group);
+        nodes.push_back(std::move(leaf));
+        level.push_back(nodes.size() - 1);
+    }
+    levels = 1;
+    while (level.size() > 1 || levels < depth || (emptyLeaves != 0 && levels < 2)) {
+        std::vector<MapRect> rects;
+        for (const Node& node : nodes) {
+            rects.push_back(node.rect);
+        }
+        std::vector<std::size_t> next;
+        for (auto& group : Pack(rects, level, std::min(fanOut, kMaxInner))) {
+            Node inner;
+            inner.isLeaf = false;
+            inner.rect = nodes[group.front()].rect;
+            for (std::size_t i : group) {
+                inner.rect = UnionOf(inner.rect, nodes[i].rect);
+            }
+            inner.children = std::move(group);
+            nodes.push_back(std::move(inner));
+            next.push_back(nodes.size() - 1);
+        }
+        level = std::move(next);
+        ++levels;
+    }
+    // Empty leaves first under the root, covering the whole map, so that walks meet them.
+    rootIndex = level.front();
+    const MapRect extent = nodes[rootIndex].rect;
+    std::vector<std::size_t> empties;
+    for (std::uint32_t i = 0; i < emptyLeaves; ++i) {
+        Node empty;
+        empty.rect = extent;
+        nodes.push_back(std::move(empty));
+        empties.push_back(nodes.size() - 1);
+    }
+    auto& rootChildren = nodes[rootIndex].children;
+    rootChildren.insert(rootChildren.begin(), empties.begin(), empties.end());
+    return nodes;
+}
+
+// Block numbers in depth-first pre-order from block 1; fills the leaves' element order.
+void Number(std::vector<Node>& nodes, std::size_t index, std::uint32_t& nextBlock,
+            std::vector<std::size_t>& treeOrder) {
+    Node& node = nodes[index];
+    node.block = nextBlock++;
+    if (node.isLeaf) {
+        treeOrder.insert(treeOrder.end(), node.children.begin(), node.children.end());
+        return;
+    }
+    for (std::size_t child : node.children) {
+        Number(nodes, child, nextBlock, treeOrder);
+    }
+}
+
+} // namespace
+
+MapSetFiles MapSetWriter::Build() {
+    MapSetFiles files;
+    // Geometry data and names, in element order.
+    std::vector<std::uint32_t> dataOffsets(m_elements.size(), 0);
+    std::vector<std::uint32_t> nameOffsets(m_elements.size(), NameFileWriter::kNoName);
+    std::vector<std::uint8_t>& dat = files.dat;
+    dat.assign(kFirstDataOffset, 0);
+    NameFileWriter names;
+    std::vector<MapRect> bounds;
+    bool isFirstList = true;
+    for (std::size_t i = 0; i < m_elements.size(); ++i) {
+        const MapElementSpec& element = m_elements[i];
+        bounds.push_back(RecordBounds(element));
+        if (!element.name.empty()) {
+            nameOffsets[i] = names.Add(element.name);
+        }
+        if (!HasData(element.typeLetter)) {
+            continue;
+        }
+        const std::size_t size = DataSize(element);
+        const std::size_t used = dat.size() % kBlockSize;
+        if (used + size > kBlockSize) {
+            dat.resize(dat.size() + kBlockSize - used, 0);
+        }
+        dataOffsets[i] = static_cast<std::uint32_t>(dat.size());
+        const std::size_t at = dat.size();
+        dat.resize(at + ((size + 3) & ~std::size_t{3}), 0);
+        std::uint32_t count = static_cast<std::uint32_t>(element.points.size());
+        if (m_fault == MapSetFault::PointsPastPageEnd && isFirstList) {
+            count = 0xFFFF;
+        }
+        PutU16(dat, at, count);
+        for (std::size_t p = 0; p < element.points.size(); ++p) {
+            const MapPoint& point = element.points[p];
+            if (IsOffsetList(element.typeLetter)) {
+                PutU16(dat, at + 2 + 4 * p, static_cast<std::uint16_t>(point.x));
+                PutU16(dat, at + 4 + 4 * p, static_cast<std::uint16_t>(point.y));
+            } else {
+                PutI32(dat, at + 4 + 8 * p, point.x);
+                PutI32(dat, at + 8 + 8 * p, point.y);
+            }
+        }
+        if (m_fault == MapSetFault::DataPastStreamEnd && isFirstList) {
+            dataOffsets[i] = 0x7FFF0000;
+        }
+        isFirstList = false;
+    }
+    dat.resize((dat.size() + kBlockSize - 1) / kBlockSize * kBlockSize, 0);
+    files.nam = names.Build();
+
+    // The tree.
+    m_ids.assign(m_elements.size(), 0);
+    m_treeOrder.clear();
+    std::vector<Node> nodes;
+    m_root = 0;
+    m_levels = 0;
+    std::uint32_t nextBlock = 1;
+    std::size_t rootIndex = 0;
+    if (!m_elements.empty()) {
+        nodes = LayOutTree(bounds, m_depth, m_emptyLeaves, m_levels, rootIndex);
+        Number(nodes, rootIndex, nextBlock, m_treeOrder);
+        m_root = nodes[rootIndex].block;
+    }
+    m_blockCount = nextBlock;
+    std::vector<std::uint8_t>& rid = files.rid;
+    rid.assign(std::size_t{kBlockSize} * m_blockCount, 0);
+    for (const Node& node : nodes) {
+        const std::size_t at = std::size_t{kBlockSize} * node.block;
+        rid[at] = node.isLeaf ? 'E' : 'I';
+        PutU16(rid, at + 4, static_cast<std::uint32_t>(node.children.size()));
+        for (std::size_t slot = 0; slot < node.children.size(); ++slot) {
+            const std::size_t child = node.children[slot];
+            if (!node.isLeaf) {
+                PutRect(rid, at + 8 + 20 * slot, nodes[child].rect);
+                PutU32(rid, at + 24 + 20 * slot, nodes[child].block);
+                continue;
+            }
+            const MapElementSpec& element = m_elements[child];
+            const std::size_t record = at + 8 + 32 * slot;
+            PutRect(rid, record, bounds[child]);
+            PutU32(rid, record + 16, element.attributes);
+            PutU32(rid, record + 20, dataOffsets[child]);
+            PutU16(rid, record + 24, element.typeCode);
+            rid[record + 26] = element.subtype;
+            rid[record + 27] = static_cast<std::uint8_t>(element.typeLetter);
+            PutU32(rid, record + 28, nameOffsets[child]);
+            m_ids[child] = m_version >= 3 ? node.block * 256 + static_cast<std::uint32_t>(slot)
+                                          : node.block * 2048 + static_cast<std::uint32_t>(slot);
+        }
+    }
+    if (!nodes.empty()) {
+        const Node& root = nodes[rootIndex];
+        const std::size_t at = std::size_t{kBlockSize} * root.block;
+        const auto entries = static_cast<std::uint32_t>(root.children.size());
+        switch (m_fault) {
+        case MapSetFault::LeafCountAbove255:
+            for (const Node& node : nodes) {
+                if (node.isLeaf && !node.children.empty()) {
+                    PutU16(rid, std::size_t{kBlockSize} * node.block + 4, 300);
+                    break;
+                }
+            }
+            break;
+        case MapSetFault::InnerCountAbove409:
+            PutU16(rid, at + 4, 500);
+            break;
+        case MapSetFault::ChildZero:
+            PutU32(rid, at + 24, 0);
+            break;
+        case MapSetFault::ChildBeyondCount:
+            PutU32(rid, at + 24, m_blockCount + 5);
+            break;
+        case MapSetFault::ChildIsAncestor:
+            PutU32(rid, at + 24 + 20 * (entries - 1), root.block);
+            break;
+        case MapSetFault::SharedChildren:
+            for (std::uint32_t i = 1; i < entries && !root.isLeaf; ++i) {
+                PutU32(rid, at + 24 + 20 * i, nodes[root.children[0]].block);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    // The header.
+    const std::uint32_t root = m_header.root.value_or(m_root);
+    const std::uint32_t blockCount = m_header.blockCount.value_or(m_blockCount);
+    PutU32(rid, 0, m_header.magic.value_or(0x4C444952)); // "RIDL"
+    PutU32(rid, 4, m_header.version.value_or(m_version));
+    PutU32(rid, 8, m_header.blockSize.value_or(kBlockSize));
+    PutU16(rid, 12, root & 0xFFFF);
+    PutU16(rid, 14, blockCount & 0xFFFF);
+    PutU32(rid, 16, m_header.formatWord.value_or(0));
+    PutU32(rid, 20, m_header.mapKind);
+    PutU32(rid, 28, m_header.mapDataValue);
+    PutU16(rid, 512, root >> 16);
+    PutU16(rid, 514, blockCount >> 16);
+    if (m_fault == MapSetFault::RidShorterThanHeader) {
+        rid.resize(rid.size() - kBlockSize);
+    }
+    return files;
+}
+
+bool MapSetWriter::WriteTo(const std::filesystem::path& hostBasePath) {
+    const MapSetFiles files = Build();
+    const std::pair<const char*, const std::vector<std::uint8_t>*> parts[] = {
+        {".rid", &files.rid}, {".dat", &files.dat}, {".nam", &files.nam}};
+    for (const auto& [extension, bytes] : parts) {
+        std::filesystem::path path = hostBasePath;
+        path += extension;
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes->data()),
+                  static_cast<std::streamsize>(bytes->size()));
+        if (!out) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace testdata
