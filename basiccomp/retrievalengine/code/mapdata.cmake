@@ -12,7 +12,7 @@ nav_test(retrievalengine_mapdata_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/ridfile_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/elementwalks_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/geometryelement_test.cpp
-  DEPENDS retrievalengine_mapdata testdata_mapset testdata)
+  DEPENDS retrievalengine_mapdata tablefiles_names testdata_mapset testdata)
 
 nav_fuzz(retrievalengine_mapdata_fuzz
   SOURCES

@@ -1,6 +1,10 @@
 #include "basiccomp/retrievalengine/code/ridfile.h"
 #include "mapsetfixture.h"
+#include "tablefiles/namefile.h"
+#include "testdata/archivewriter.h"
 #include "testdata/tempdir.h"
+#include "utilities/usefulcode/cache/sfsmountset.h"
+#include "utilities/usefulcode/memoryarena.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +106,82 @@ TEST(RidFileOpen, RefusesBrokenHeadersAndWritesNothing) {
     }
     RidFile missing(cache);
     EXPECT_FALSE(missing.Open(u"\\maps\\Asia"));
+}
+
+TEST(RidFileOpen, OpensMappedAndFromAnArchiveAlike) {
+    testdata::TempDeviceRoot root;
+    MapSetWriter writer;
+    AddGrid(writer, 20);
+    const auto files = writer.Build();
+    testdata::ArchiveWriter archive;
+    ASSERT_TRUE(archive.AddMember("Asia.rid", files.rid));
+    ASSERT_TRUE(root.MakeFolder(u"\\maps"));
+    ASSERT_TRUE(archive.WriteTo(root.HostPathOf(u"\\maps\\maps.sfs")));
+    ASSERT_TRUE(root.WriteFile(u"\\maps\\Europe.rid", files.rid));
+    ASSERT_TRUE(root.WriteFile(u"\\maps\\Europe.dat", files.dat));
+    ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
+    SfsMountSet mounts;
+    ASSERT_TRUE(mounts.Mount(u"\\maps\\maps.sfs"));
+    // Buffers of the archive's blocks, released after the cache below is gone.
+    struct Arena {
+        Arena() { isReserved = MemoryArena::Shared().Reserve(1 << 20); }
+        ~Arena() { MemoryArena::Shared().Release(); }
+        bool isReserved = false;
+    } arena;
+    ASSERT_TRUE(arena.isReserved);
+    BlockCachePtr cache = BlockCache::Create(256);
+    CachedFilePtr dat =
+        cache->GetMappedFile(u"\\maps\\Europe.dat", FileCreation::OpenExisting, FileAccess::Read,
+                             FileShare::Read, maprecord::kBlockSize);
+    RidFile mapped(cache);
+    RidFile archived(cache);
+    ASSERT_TRUE(mapped.Open(u"\\maps\\Europe"));
+    ASSERT_TRUE(archived.OpenArchived(u"\\maps\\Asia"));
+    EXPECT_FALSE(RidFile(cache).OpenArchived(u"\\maps\\Africa"));
+    std::vector<std::vector<std::uint32_t>> walks;
+    for (const RidFile* rid : {&mapped, &archived}) {
+        EXPECT_EQ(rid->GetBlockFile()->GetBlockCount(), writer.GetBlockCount());
+        std::vector<std::uint32_t> ids;
+        for (AreaElementIterator walk(rid->GetBlockFile(), rid->GetRoot(), {0, 0, 900, 900},
+                                      rid->GetVersion(), dat);
+             walk.IsValid(); walk.Next()) {
+            ids.push_back(walk.GetElementId());
+        }
+        walks.push_back(ids);
+    }
+    EXPECT_EQ(walks[0].size(), 100u);
+    EXPECT_EQ(walks[0], walks[1]);
+    cache->RemoveFile(dat);
+}
+
+TEST(RidFile, RecordsReferToTheirNamesInTheNameFile) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(root.MakeFolder(u"\\maps"));
+    MapSetWriter writer;
+    const std::string names[] = {"Hauptstrasse/B 27", "", "Ring", "A 8/E 52/Salzburger Autobahn"};
+    for (std::int32_t i = 0; i < 40; ++i) {
+        MapElementSpec element = Point(i * 10, 0);
+        element.name = names[i % 4];
+        ASSERT_TRUE(writer.Add(element));
+    }
+    ASSERT_TRUE(writer.WriteTo(root.HostPathOf(u"\\maps\\Europe")));
+    BlockCachePtr cache = BlockCache::Create(256);
+    RidFile rid(cache);
+    NameFile nameFile(cache, nullptr);
+    ASSERT_TRUE(rid.Open(u"\\maps\\Europe"));
+    ASSERT_TRUE(nameFile.Open(u"\\maps\\Europe"));
+    for (std::size_t i = 0; i < writer.GetElementIds().size(); ++i) {
+        SCOPED_TRACE(i);
+        ElementIterator found;
+        ASSERT_TRUE(rid.GetElementStore().Find(found, writer.GetElementIds()[i]));
+        std::u16string text = u"unchanged";
+        const bool hasName = !names[i % 4].empty();
+        EXPECT_EQ(nameFile.GetRawName(maprecord::RecordNameReference(found.GetRecord()), text),
+                  hasName);
+        EXPECT_EQ(text, hasName ? std::u16string(names[i % 4].begin(), names[i % 4].end())
+                                : u"unchanged");
+    }
+    nameFile.Close();
 }
 
 TEST(RidFile, ReadsTheExtentAsTheUnionOfTheRootEntries) {
