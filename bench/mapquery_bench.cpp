@@ -60,7 +60,7 @@ BenchMap& Map() {
         const testdata::MapSetFiles files = writer.Build();
         for (const std::uint32_t id : writer.GetElementIds()) {
             const std::size_t at =
-                std::size_t{id >> 8} * maprecord::kBlockSize + 8 + 32 * (id & 0xFF);
+                std::size_t{id >> 8} * maprecord::kBlockSize + 8 + std::size_t{32} * (id & 0xFF);
             made->records.insert(made->records.end(), files.rid.begin() + static_cast<long>(at),
                                  files.rid.begin() + static_cast<long>(at + 32));
         }
@@ -87,7 +87,7 @@ double Seconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void BM_AreaQueryAgainstScan(benchmark::State& state) {
+void AreaQueryAgainstScan(benchmark::State& state) {
     BenchMap& map = Map();
     const std::vector<MapRect> queries = Queries(static_cast<double>(state.range(0)) / 1000.0);
     std::size_t next = 0;
@@ -128,5 +128,5 @@ void BM_AreaQueryAgainstScan(benchmark::State& state) {
 } // namespace
 
 // The argument is the query's share of the extent in thousandths.
-BENCHMARK(BM_AreaQueryAgainstScan)->Arg(1)->Arg(10);
+BENCHMARK(AreaQueryAgainstScan)->Arg(1)->Arg(10);
 BENCHMARK_MAIN();

@@ -4,6 +4,7 @@
 
 #include "mapdisplay/mapgeometry.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace maprecord {
@@ -38,10 +39,10 @@ inline std::uint32_t BlockEntryCount(const std::uint8_t* block) {
     return ReadU16(block + 4);
 }
 inline const std::uint8_t* InnerEntry(const std::uint8_t* block, std::uint32_t index) {
-    return block + kBlockHeaderSize + kEntrySize * index;
+    return block + kBlockHeaderSize + std::size_t{kEntrySize} * index;
 }
 inline const std::uint8_t* LeafRecord(const std::uint8_t* block, std::uint32_t index) {
-    return block + kBlockHeaderSize + kRecordSize * index;
+    return block + kBlockHeaderSize + std::size_t{kRecordSize} * index;
 }
 inline std::uint32_t EntryChild(const std::uint8_t* entry) {
     return ReadU32(entry + 16);

@@ -118,7 +118,8 @@ private:
 
 template <class T, class... Arguments> GeometryRef GeometryPool::Make(Arguments&&... arguments) {
     static_assert(std::is_base_of_v<GeometryElement, T>);
-    static_assert(sizeof(T) <= kObjectBytes && alignof(T) <= alignof(std::max_align_t));
+    static_assert(sizeof(T) <= kObjectBytes, "a geometry element outgrows its slot");
+    static_assert(alignof(T) <= alignof(std::max_align_t));
     static_assert(std::is_trivially_destructible_v<T>, "pool objects are never destroyed");
     Slot* slot = Take();
     if (slot == nullptr) {

@@ -226,6 +226,7 @@ std::vector<Node> LayOutTree(const std::vector<MapRect>& bounds, std::uint32_t d
     levels = 1;
     while (level.size() > 1 || levels < depth || (emptyLeaves != 0 && levels < 2)) {
         std::vector<MapRect> rects;
+        rects.reserve(nodes.size());
         for (const Node& node : nodes) {
             rects.push_back(node.rect);
         }
@@ -273,59 +274,137 @@ void Number(std::vector<Node>& nodes, std::size_t index, std::uint32_t& nextBloc
     }
 }
 
+// Appends an element's point list to the stream, inside one page; returns its offset.
+std::uint32_t AppendPointList(std::vector<std::uint8_t>& dat, const MapElementSpec& element,
+                              bool claimsTooManyPoints) {
+    const std::size_t size = DataSize(element);
+    const std::size_t used = dat.size() % kBlockSize;
+    if (used + size > kBlockSize) {
+        dat.resize(dat.size() + kBlockSize - used, 0);
+    }
+    const std::size_t at = dat.size();
+    dat.resize(at + ((size + 3) & ~std::size_t{3}), 0);
+    PutU16(dat, at,
+           claimsTooManyPoints ? 0xFFFF : static_cast<std::uint32_t>(element.points.size()));
+    for (std::size_t p = 0; p < element.points.size(); ++p) {
+        const MapPoint& point = element.points[p];
+        if (IsOffsetList(element.typeLetter)) {
+            PutU16(dat, at + 2 + 4 * p, static_cast<std::uint16_t>(point.x));
+            PutU16(dat, at + 4 + 4 * p, static_cast<std::uint16_t>(point.y));
+        } else {
+            PutI32(dat, at + 4 + 8 * p, point.x);
+            PutI32(dat, at + 8 + 8 * p, point.y);
+        }
+    }
+    return static_cast<std::uint32_t>(at);
+}
+
+std::size_t BlockStart(std::uint32_t block) {
+    return std::size_t{kBlockSize} * block;
+}
+
+void PutRecord(std::vector<std::uint8_t>& rid, std::size_t at, const MapElementSpec& element,
+               const MapRect& bounds, std::uint32_t dataOffset, std::uint32_t nameOffset) {
+    PutRect(rid, at, bounds);
+    PutU32(rid, at + 16, element.attributes);
+    PutU32(rid, at + 20, dataOffset);
+    PutU16(rid, at + 24, element.typeCode);
+    rid[at + 26] = element.subtype;
+    rid[at + 27] = static_cast<std::uint8_t>(element.typeLetter);
+    PutU32(rid, at + 28, nameOffset);
+}
+
+// Breaks the written tree as the fault asks.
+void BreakTree(std::vector<std::uint8_t>& rid, const std::vector<Node>& nodes, const Node& root,
+               std::uint32_t blockCount, MapSetFault fault) {
+    const std::size_t at = BlockStart(root.block);
+    const auto entries = static_cast<std::uint32_t>(root.children.size());
+    const auto childAt = [at](std::uint32_t entry) { return at + 24 + std::size_t{20} * entry; };
+    switch (fault) {
+    case MapSetFault::LeafCountAbove255:
+        for (const Node& node : nodes) {
+            if (node.isLeaf && !node.children.empty()) {
+                PutU16(rid, BlockStart(node.block) + 4, 300);
+                break;
+            }
+        }
+        break;
+    case MapSetFault::InnerCountAbove409:
+        PutU16(rid, at + 4, 500);
+        break;
+    case MapSetFault::ChildZero:
+        PutU32(rid, childAt(0), 0);
+        break;
+    case MapSetFault::ChildBeyondCount:
+        PutU32(rid, childAt(0), blockCount + 5);
+        break;
+    case MapSetFault::ChildIsAncestor:
+        PutU32(rid, childAt(entries - 1), root.block);
+        break;
+    case MapSetFault::SharedChildren:
+        for (std::uint32_t i = 1; i < entries && !root.isLeaf; ++i) {
+            PutU32(rid, childAt(i), nodes[root.children[0]].block);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
-MapSetFiles MapSetWriter::Build() {
-    MapSetFiles files;
-    // Geometry data and names, in element order.
-    std::vector<std::uint32_t> dataOffsets(m_elements.size(), 0);
-    std::vector<std::uint32_t> nameOffsets(m_elements.size(), NameFileWriter::kNoName);
-    std::vector<std::uint8_t>& dat = files.dat;
-    dat.assign(kFirstDataOffset, 0);
+void MapSetWriter::WriteDataAndNames(MapSetFiles& files, std::vector<std::uint32_t>& dataOffsets,
+                                     std::vector<std::uint32_t>& nameOffsets) const {
+    dataOffsets.assign(m_elements.size(), 0);
+    nameOffsets.assign(m_elements.size(), NameFileWriter::kNoName);
+    files.dat.assign(kFirstDataOffset, 0);
     NameFileWriter names;
-    std::vector<MapRect> bounds;
     bool isFirstList = true;
     for (std::size_t i = 0; i < m_elements.size(); ++i) {
         const MapElementSpec& element = m_elements[i];
-        bounds.push_back(RecordBounds(element));
         if (!element.name.empty()) {
             nameOffsets[i] = names.Add(element.name);
         }
         if (!HasData(element.typeLetter)) {
             continue;
         }
-        const std::size_t size = DataSize(element);
-        const std::size_t used = dat.size() % kBlockSize;
-        if (used + size > kBlockSize) {
-            dat.resize(dat.size() + kBlockSize - used, 0);
-        }
-        dataOffsets[i] = static_cast<std::uint32_t>(dat.size());
-        const std::size_t at = dat.size();
-        dat.resize(at + ((size + 3) & ~std::size_t{3}), 0);
-        std::uint32_t count = static_cast<std::uint32_t>(element.points.size());
-        if (m_fault == MapSetFault::PointsPastPageEnd && isFirstList) {
-            count = 0xFFFF;
-        }
-        PutU16(dat, at, count);
-        for (std::size_t p = 0; p < element.points.size(); ++p) {
-            const MapPoint& point = element.points[p];
-            if (IsOffsetList(element.typeLetter)) {
-                PutU16(dat, at + 2 + 4 * p, static_cast<std::uint16_t>(point.x));
-                PutU16(dat, at + 4 + 4 * p, static_cast<std::uint16_t>(point.y));
-            } else {
-                PutI32(dat, at + 4 + 8 * p, point.x);
-                PutI32(dat, at + 8 + 8 * p, point.y);
-            }
-        }
-        if (m_fault == MapSetFault::DataPastStreamEnd && isFirstList) {
+        dataOffsets[i] = AppendPointList(files.dat, element,
+                                         isFirstList && m_fault == MapSetFault::PointsPastPageEnd);
+        if (isFirstList && m_fault == MapSetFault::DataPastStreamEnd) {
             dataOffsets[i] = 0x7FFF0000;
         }
         isFirstList = false;
     }
-    dat.resize((dat.size() + kBlockSize - 1) / kBlockSize * kBlockSize, 0);
+    files.dat.resize((files.dat.size() + kBlockSize - 1) / kBlockSize * kBlockSize, 0);
     files.nam = names.Build();
+}
 
-    // The tree.
+void MapSetWriter::WriteHeader(std::vector<std::uint8_t>& rid) const {
+    const std::uint32_t root = m_header.root.value_or(m_root);
+    const std::uint32_t blockCount = m_header.blockCount.value_or(m_blockCount);
+    PutU32(rid, 0, m_header.magic.value_or(0x4C444952)); // "RIDL"
+    PutU32(rid, 4, m_header.version.value_or(m_version));
+    PutU32(rid, 8, m_header.blockSize.value_or(kBlockSize));
+    PutU16(rid, 12, root & 0xFFFF);
+    PutU16(rid, 14, blockCount & 0xFFFF);
+    PutU32(rid, 16, m_header.formatWord.value_or(0));
+    PutU32(rid, 20, m_header.mapKind);
+    PutU32(rid, 28, m_header.mapDataValue);
+    PutU16(rid, 512, root >> 16);
+    PutU16(rid, 514, blockCount >> 16);
+}
+
+MapSetFiles MapSetWriter::Build() {
+    MapSetFiles files;
+    std::vector<std::uint32_t> dataOffsets;
+    std::vector<std::uint32_t> nameOffsets;
+    WriteDataAndNames(files, dataOffsets, nameOffsets);
+    std::vector<MapRect> bounds;
+    bounds.reserve(m_elements.size());
+    for (const MapElementSpec& element : m_elements) {
+        bounds.push_back(RecordBounds(element));
+    }
+
     m_ids.assign(m_elements.size(), 0);
     m_treeOrder.clear();
     std::vector<Node> nodes;
@@ -340,9 +419,9 @@ MapSetFiles MapSetWriter::Build() {
     }
     m_blockCount = nextBlock;
     std::vector<std::uint8_t>& rid = files.rid;
-    rid.assign(std::size_t{kBlockSize} * m_blockCount, 0);
+    rid.assign(BlockStart(m_blockCount), 0);
     for (const Node& node : nodes) {
-        const std::size_t at = std::size_t{kBlockSize} * node.block;
+        const std::size_t at = BlockStart(node.block);
         rid[at] = node.isLeaf ? 'E' : 'I';
         PutU16(rid, at + 4, static_cast<std::uint32_t>(node.children.size()));
         for (std::size_t slot = 0; slot < node.children.size(); ++slot) {
@@ -352,66 +431,16 @@ MapSetFiles MapSetWriter::Build() {
                 PutU32(rid, at + 24 + 20 * slot, nodes[child].block);
                 continue;
             }
-            const MapElementSpec& element = m_elements[child];
-            const std::size_t record = at + 8 + 32 * slot;
-            PutRect(rid, record, bounds[child]);
-            PutU32(rid, record + 16, element.attributes);
-            PutU32(rid, record + 20, dataOffsets[child]);
-            PutU16(rid, record + 24, element.typeCode);
-            rid[record + 26] = element.subtype;
-            rid[record + 27] = static_cast<std::uint8_t>(element.typeLetter);
-            PutU32(rid, record + 28, nameOffsets[child]);
-            m_ids[child] = m_version >= 3 ? node.block * 256 + static_cast<std::uint32_t>(slot)
-                                          : node.block * 2048 + static_cast<std::uint32_t>(slot);
+            PutRecord(rid, at + 8 + 32 * slot, m_elements[child], bounds[child], dataOffsets[child],
+                      nameOffsets[child]);
+            m_ids[child] =
+                node.block * (m_version >= 3 ? 256 : 2048) + static_cast<std::uint32_t>(slot);
         }
     }
     if (!nodes.empty()) {
-        const Node& root = nodes[rootIndex];
-        const std::size_t at = std::size_t{kBlockSize} * root.block;
-        const auto entries = static_cast<std::uint32_t>(root.children.size());
-        switch (m_fault) {
-        case MapSetFault::LeafCountAbove255:
-            for (const Node& node : nodes) {
-                if (node.isLeaf && !node.children.empty()) {
-                    PutU16(rid, std::size_t{kBlockSize} * node.block + 4, 300);
-                    break;
-                }
-            }
-            break;
-        case MapSetFault::InnerCountAbove409:
-            PutU16(rid, at + 4, 500);
-            break;
-        case MapSetFault::ChildZero:
-            PutU32(rid, at + 24, 0);
-            break;
-        case MapSetFault::ChildBeyondCount:
-            PutU32(rid, at + 24, m_blockCount + 5);
-            break;
-        case MapSetFault::ChildIsAncestor:
-            PutU32(rid, at + 24 + 20 * (entries - 1), root.block);
-            break;
-        case MapSetFault::SharedChildren:
-            for (std::uint32_t i = 1; i < entries && !root.isLeaf; ++i) {
-                PutU32(rid, at + 24 + 20 * i, nodes[root.children[0]].block);
-            }
-            break;
-        default:
-            break;
-        }
+        BreakTree(rid, nodes, nodes[rootIndex], m_blockCount, m_fault);
     }
-    // The header.
-    const std::uint32_t root = m_header.root.value_or(m_root);
-    const std::uint32_t blockCount = m_header.blockCount.value_or(m_blockCount);
-    PutU32(rid, 0, m_header.magic.value_or(0x4C444952)); // "RIDL"
-    PutU32(rid, 4, m_header.version.value_or(m_version));
-    PutU32(rid, 8, m_header.blockSize.value_or(kBlockSize));
-    PutU16(rid, 12, root & 0xFFFF);
-    PutU16(rid, 14, blockCount & 0xFFFF);
-    PutU32(rid, 16, m_header.formatWord.value_or(0));
-    PutU32(rid, 20, m_header.mapKind);
-    PutU32(rid, 28, m_header.mapDataValue);
-    PutU16(rid, 512, root >> 16);
-    PutU16(rid, 514, blockCount >> 16);
+    WriteHeader(rid);
     if (m_fault == MapSetFault::RidShorterThanHeader) {
         rid.resize(rid.size() - kBlockSize);
     }

@@ -109,6 +109,10 @@ public:
     [[nodiscard]] static MapRect RecordBounds(const MapElementSpec& element);
 
 private:
+    void WriteDataAndNames(MapSetFiles& files, std::vector<std::uint32_t>& dataOffsets,
+                           std::vector<std::uint32_t>& nameOffsets) const;
+    void WriteHeader(std::vector<std::uint8_t>& rid) const;
+
     std::vector<MapElementSpec> m_elements;
     std::uint32_t m_version = 3;
     std::uint32_t m_depth = 3;

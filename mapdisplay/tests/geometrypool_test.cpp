@@ -9,6 +9,7 @@
 
 namespace {
 
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor): pool objects are never destroyed
 class TaggedGeometry final : public GeometryElement {
 public:
     explicit TaggedGeometry(int tag)

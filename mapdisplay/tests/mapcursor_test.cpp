@@ -17,7 +17,7 @@ constexpr std::uint8_t kBlocks = 5;
 
 // Five 8192-byte records, each filled with its own number plus 1.
 std::vector<std::uint8_t> FiveBlocks() {
-    std::vector<std::uint8_t> bytes(kRecord * kBlocks);
+    std::vector<std::uint8_t> bytes(std::size_t{kRecord} * kBlocks);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<std::uint8_t>(i / kRecord + 1);
     }

@@ -13,6 +13,9 @@ int Orientation(const MapPoint& a, const MapPoint& b, const MapPoint& c) {
     return value > 0 ? 1 : (value < 0 ? -1 : 0);
 }
 
+// The classes below live in pool slots and are never destroyed, so they keep the trivial
+// destructor that the pool requires instead of a virtual one.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class RecordGeometry : public GeometryElement {
 public:
     explicit RecordGeometry(const std::uint8_t* record)
@@ -26,6 +29,7 @@ protected:
     const std::uint8_t* m_record;
 };
 
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class PointGeometry final : public RecordGeometry {
 public:
     using RecordGeometry::RecordGeometry;
@@ -44,6 +48,7 @@ public:
 };
 
 // The diagonal of the bounds that the letter's two low bits select, in its direction.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class SegmentGeometry final : public RecordGeometry {
 public:
     using RecordGeometry::RecordGeometry;
@@ -71,6 +76,7 @@ public:
 
 // Point lists at the data: u16 count, then absolute points (i32 x, y from offset 4) or offsets
 // (i16 dx, dy from offset 2) from the bounds' first corner.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 template <bool isOffsetList, bool isPolygon> class PointListGeometry final : public RecordGeometry {
 public:
     PointListGeometry(const std::uint8_t* record, const std::uint8_t* data)
