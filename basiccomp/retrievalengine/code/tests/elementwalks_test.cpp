@@ -148,6 +148,24 @@ TEST(ElementWalks, EndOnAnEmptyTree) {
     EXPECT_EQ(walk.GetElementId(), kNoElementId);
 }
 
+TEST(ElementWalks, EndBelowSixtyFourLevels) {
+    const struct {
+        std::uint32_t depth;
+        std::size_t found;
+    } cases[] = {{64, 20}, {65, 0}, {80, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.depth);
+        MemoryMapSet map;
+        AddElements(map.writer, 20);
+        map.writer.SetDepth(c.depth);
+        ASSERT_TRUE(map.Open());
+        ASSERT_EQ(map.writer.GetLevels(), c.depth);
+        platform::DebugOutputCapture debug;
+        EXPECT_EQ(map.AreaIds({0, 0, 200000, 200000}).size(), c.found);
+        EXPECT_EQ(debug.Contains(u"deeper than 64 levels"), c.found == 0);
+    }
+}
+
 TEST(ElementWalks, SurviveBrokenTreesWithoutChangingTheFiles) {
     const struct {
         MapSetFault fault;
