@@ -38,7 +38,7 @@ BenchMap& Map() {
         std::uniform_int_distribution<std::int32_t> size(0, 2000);
         const char letters[] = {'t', 'l', 'm', 'n', 'o'};
         for (int i = 0; i < kElements; ++i) {
-            testdata::MapElementSpec element;
+            testdata::ElementDescription element;
             element.typeLetter = letters[i % 5];
             const std::int32_t x = position(random);
             const std::int32_t y = position(random);

@@ -30,7 +30,7 @@ bool IsKnownLetter(char letter) {
     return HasData(letter) || letter == 't' || (letter >= 'l' && letter <= 'o');
 }
 
-std::size_t DataSize(const MapElementSpec& element) {
+std::size_t DataSize(const ElementDescription& element) {
     return IsOffsetList(element.typeLetter) ? 2 + 4 * element.points.size()
                                             : 4 + 8 * element.points.size();
 }
@@ -94,14 +94,14 @@ std::vector<std::vector<std::size_t>> Pack(const std::vector<MapRect>& rects,
 
 } // namespace
 
-MapRect MapSetWriter::RecordBounds(const MapElementSpec& element) {
+MapRect MapSetWriter::RecordBounds(const ElementDescription& element) {
     return HasData(element.typeLetter) && !IsOffsetList(element.typeLetter) &&
                    !element.points.empty()
                ? BoxOf(element.points)
                : element.bounds;
 }
 
-std::optional<std::size_t> MapSetWriter::Add(const MapElementSpec& element) {
+std::optional<std::size_t> MapSetWriter::Add(const ElementDescription& element) {
     if (!IsKnownLetter(element.typeLetter)) {
         return std::nullopt;
     }
@@ -141,7 +141,7 @@ std::optional<MapPoint> MapSetWriter::NodePosition(const GridSketch& sketch, cha
 }
 
 std::optional<std::vector<std::size_t>> MapSetWriter::AddSketch(const GridSketch& sketch) {
-    std::vector<MapElementSpec> segments;
+    std::vector<ElementDescription> segments;
     for (const GridSketch::Road& road : sketch.roads) {
         for (std::size_t i = 1; i < road.nodes.size(); ++i) {
             const auto from = NodePosition(sketch, road.nodes[i - 1]);
@@ -149,7 +149,7 @@ std::optional<std::vector<std::size_t>> MapSetWriter::AddSketch(const GridSketch
             if (!from || !to) {
                 return std::nullopt;
             }
-            MapElementSpec segment;
+            ElementDescription segment;
             segment.bounds = {from->x, from->y, to->x, to->y};
             segment.bounds.Normalize();
             const MapRect& b = segment.bounds;
@@ -171,7 +171,7 @@ std::optional<std::vector<std::size_t>> MapSetWriter::AddSketch(const GridSketch
         }
     }
     std::vector<std::size_t> indexes;
-    for (const MapElementSpec& segment : segments) {
+    for (const ElementDescription& segment : segments) {
         m_elements.push_back(segment);
         indexes.push_back(m_elements.size() - 1);
     }
@@ -275,7 +275,7 @@ void Number(std::vector<Node>& nodes, std::size_t index, std::uint32_t& nextBloc
 }
 
 // Appends an element's point list to the stream, inside one page; returns its offset.
-std::uint32_t AppendPointList(std::vector<std::uint8_t>& dat, const MapElementSpec& element,
+std::uint32_t AppendPointList(std::vector<std::uint8_t>& dat, const ElementDescription& element,
                               bool claimsTooManyPoints) {
     const std::size_t size = DataSize(element);
     const std::size_t used = dat.size() % kBlockSize;
@@ -303,7 +303,7 @@ std::size_t BlockStart(std::uint32_t block) {
     return std::size_t{kBlockSize} * block;
 }
 
-void PutRecord(std::vector<std::uint8_t>& rid, std::size_t at, const MapElementSpec& element,
+void PutRecord(std::vector<std::uint8_t>& rid, std::size_t at, const ElementDescription& element,
                const MapRect& bounds, std::uint32_t dataOffset, std::uint32_t nameOffset) {
     PutRect(rid, at, bounds);
     PutU32(rid, at + 16, element.attributes);
@@ -361,7 +361,7 @@ void MapSetWriter::WriteDataAndNames(MapSetFiles& files, std::vector<std::uint32
     NameFileWriter names;
     bool isFirstList = true;
     for (std::size_t i = 0; i < m_elements.size(); ++i) {
-        const MapElementSpec& element = m_elements[i];
+        const ElementDescription& element = m_elements[i];
         if (!element.name.empty()) {
             nameOffsets[i] = names.Add(element.name);
         }
@@ -401,7 +401,7 @@ MapSetFiles MapSetWriter::Build() {
     WriteDataAndNames(files, dataOffsets, nameOffsets);
     std::vector<MapRect> bounds;
     bounds.reserve(m_elements.size());
-    for (const MapElementSpec& element : m_elements) {
+    for (const ElementDescription& element : m_elements) {
         bounds.push_back(RecordBounds(element));
     }
 

@@ -14,7 +14,7 @@
 
 namespace testdata {
 
-struct MapElementSpec {
+struct ElementDescription {
     char typeLetter = 'l'; // 't', 'l'..'o', 'p', 'r', 'y', 'z'
     // The record's bounds: the point's box ('t') or the segment's box ('l'..'o'); point lists
     // take the box of their points.
@@ -78,7 +78,7 @@ class MapSetWriter {
 public:
     // Adds an element; returns its index, or nullopt when its data cannot be written (a point
     // list of no points or too long for one page, offsets beyond 16 bits, an unknown letter).
-    std::optional<std::size_t> Add(const MapElementSpec& element);
+    std::optional<std::size_t> Add(const ElementDescription& element);
     // Adds the sketch's roads; returns their element indexes in road and node order, or nullopt
     // (nothing added) when a road names a node that is not on the grid.
     std::optional<std::vector<std::size_t>> AddSketch(const GridSketch& sketch);
@@ -98,7 +98,7 @@ public:
     // Writes base + ".rid", ".dat" and ".nam"; false on failure.
     [[nodiscard]] bool WriteTo(const std::filesystem::path& hostBasePath);
 
-    [[nodiscard]] const std::vector<MapElementSpec>& GetElements() const { return m_elements; }
+    [[nodiscard]] const std::vector<ElementDescription>& GetElements() const { return m_elements; }
     // After Build: the id of each element (by index), and the element indexes in tree order.
     [[nodiscard]] const std::vector<std::uint32_t>& GetElementIds() const { return m_ids; }
     [[nodiscard]] const std::vector<std::size_t>& GetTreeOrder() const { return m_treeOrder; }
@@ -106,14 +106,14 @@ public:
     [[nodiscard]] std::uint32_t GetBlockCount() const { return m_blockCount; }
     [[nodiscard]] std::uint32_t GetLevels() const { return m_levels; }
     // The bounds a record of the element carries.
-    [[nodiscard]] static MapRect RecordBounds(const MapElementSpec& element);
+    [[nodiscard]] static MapRect RecordBounds(const ElementDescription& element);
 
 private:
     void WriteDataAndNames(MapSetFiles& files, std::vector<std::uint32_t>& dataOffsets,
                            std::vector<std::uint32_t>& nameOffsets) const;
     void WriteHeader(std::vector<std::uint8_t>& rid) const;
 
-    std::vector<MapElementSpec> m_elements;
+    std::vector<ElementDescription> m_elements;
     std::uint32_t m_version = 3;
     std::uint32_t m_depth = 3;
     std::uint32_t m_emptyLeaves = 0;

@@ -7,12 +7,12 @@
 
 namespace {
 
+using testdata::ElementDescription;
 using testdata::GridSketch;
-using testdata::MapElementSpec;
 using testdata::MapSetWriter;
 
-MapElementSpec Element(char letter, const MapRect& bounds = {}) {
-    MapElementSpec element;
+ElementDescription Element(char letter, const MapRect& bounds = {}) {
+    ElementDescription element;
     element.typeLetter = letter;
     element.bounds = bounds;
     return element;
@@ -72,7 +72,7 @@ TEST(MapSetWriter, OrientsSketchSegmentsFromFirstToSecondNode) {
 
 TEST(MapSetWriter, KeepsEachPointListInsideOnePage) {
     MapSetWriter writer;
-    MapElementSpec line = Element('p');
+    ElementDescription line = Element('p');
     for (std::int32_t i = 0; i < 300; ++i) {
         line.points.push_back({i, i});
     }

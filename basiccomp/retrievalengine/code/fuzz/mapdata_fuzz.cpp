@@ -19,7 +19,7 @@ testdata::MapSetFiles BaseMapSet() {
     testdata::MapSetWriter writer;
     const char letters[] = {'t', 'l', 'm', 'n', 'o', 'p', 'r', 'y', 'z'};
     for (std::int32_t i = 0; i < 60; ++i) {
-        testdata::MapElementSpec element;
+        testdata::ElementDescription element;
         element.typeLetter = letters[i % 9];
         element.bounds = {i * 50, (i * 37) % 3000, i * 50 + 400, (i * 37) % 3000 + 300};
         element.points = {{i * 50, 10}, {i * 50 + 40, 300}, {i * 50 + 7, 90}};

@@ -13,7 +13,7 @@
 
 namespace {
 
-using testdata::MapElementSpec;
+using testdata::ElementDescription;
 using testdata::MapSetFault;
 using testdata::MapSetWriter;
 
@@ -28,7 +28,7 @@ void AddElements(MapSetWriter& writer, int count) {
         return static_cast<std::int32_t>((seed >> 8) % static_cast<std::uint32_t>(range));
     };
     for (int i = 0; i < count; ++i) {
-        MapElementSpec element;
+        ElementDescription element;
         element.typeLetter = kLetters[i % 9];
         const std::int32_t x = next(100000);
         const std::int32_t y = next(100000);
@@ -46,11 +46,11 @@ void AddElements(MapSetWriter& writer, int count) {
 
 // The ids of the writer's records in tree order that the predicate keeps.
 std::vector<std::uint32_t> BruteForce(const MapSetWriter& writer, MapRect query,
-                                      const std::function<bool(const MapElementSpec&)>& keep) {
+                                      const std::function<bool(const ElementDescription&)>& keep) {
     query.Normalize();
     std::vector<std::uint32_t> ids;
     for (const std::size_t index : writer.GetTreeOrder()) {
-        const MapElementSpec& element = writer.GetElements()[index];
+        const ElementDescription& element = writer.GetElements()[index];
         if (MapRect::Intersects(query, MapSetWriter::RecordBounds(element)) && keep(element)) {
             ids.push_back(writer.GetElementIds()[index]);
         }
@@ -107,7 +107,7 @@ TEST(ElementWalks, YieldExactlyTheRecordsOfABruteForceScanInTreeOrder) {
             const auto level =
                 Collect(LevelElementIterator(rid, root, query, version, map.dat, 1005, 1015),
                         hasAllGeometry);
-            EXPECT_EQ(level, BruteForce(map.writer, query, [](const MapElementSpec& e) {
+            EXPECT_EQ(level, BruteForce(map.writer, query, [](const ElementDescription& e) {
                           return e.typeCode >= 1005 && e.typeCode < 1015;
                       }));
             SearchQuery search;
@@ -117,7 +117,7 @@ TEST(ElementWalks, YieldExactlyTheRecordsOfABruteForceScanInTreeOrder) {
             search.defaults.upperTypeCode = 5000;
             const auto inSet =
                 Collect(QueryElementIterator(rid, root, search, version, map.dat), hasAllGeometry);
-            EXPECT_EQ(inSet, BruteForce(map.writer, query, [](const MapElementSpec& e) {
+            EXPECT_EQ(inSet, BruteForce(map.writer, query, [](const ElementDescription& e) {
                           return e.typeCode == 1003 || e.typeCode == 0xFFFE;
                       }));
             search.defaults.typeCodes.clear();
@@ -129,7 +129,7 @@ TEST(ElementWalks, YieldExactlyTheRecordsOfABruteForceScanInTreeOrder) {
             search.defaults.upperTypeCode = 1002;
             EXPECT_EQ(
                 Collect(QueryElementIterator(rid, root, search, version, map.dat), hasAllGeometry),
-                BruteForce(map.writer, query, [](const MapElementSpec& e) {
+                BruteForce(map.writer, query, [](const ElementDescription& e) {
                     return e.typeCode == 0xFFFE || e.typeCode == 1000 || e.typeCode == 1001;
                 }));
             EXPECT_TRUE(hasAllGeometry);

@@ -9,12 +9,12 @@
 
 namespace {
 
-using testdata::MapElementSpec;
+using testdata::ElementDescription;
 using testdata::MapSetFault;
 
 // One element in a map set of its own, with its geometry made as the walks make it.
 struct OneElement {
-    explicit OneElement(const MapElementSpec& element, MapSetFault fault = MapSetFault::None) {
+    explicit OneElement(const ElementDescription& element, MapSetFault fault = MapSetFault::None) {
         isAdded = map.writer.Add(element).has_value();
         map.writer.SetFault(fault);
         if (isAdded && map.Open() &&
@@ -38,8 +38,8 @@ struct OneElement {
     GeometryRef geometry;
 };
 
-MapElementSpec Spec(char letter, const MapRect& bounds, std::vector<MapPoint> points = {}) {
-    MapElementSpec element;
+ElementDescription Describe(char letter, const MapRect& bounds, std::vector<MapPoint> points = {}) {
+    ElementDescription element;
     element.typeLetter = letter;
     element.bounds = bounds;
     element.points = std::move(points);
@@ -50,19 +50,19 @@ MapElementSpec Spec(char letter, const MapRect& bounds, std::vector<MapPoint> po
 
 TEST(GeometryElement, GivesThePointsOfEveryTypeLetter) {
     const struct {
-        MapElementSpec element;
+        ElementDescription element;
         std::vector<MapPoint> points;
     } cases[] = {
-        {Spec('l', {10, 20, 30, 40}), {{10, 20}, {30, 40}}},
-        {Spec('m', {10, 20, 30, 40}), {{30, 20}, {10, 40}}},
-        {Spec('n', {10, 20, 30, 40}), {{30, 40}, {10, 20}}},
-        {Spec('o', {10, 20, 30, 40}), {{10, 40}, {30, 20}}},
-        {Spec('t', {0, 0, 0, 0}), {{0, 0}}},
-        {Spec('t', {-5, 10, 2, 13}), {{-1, 11}}},
-        {Spec('r', {1000, 2000, 1007, 2000}, {{5, -3}, {7, 0}}), {{1005, 1997}, {1007, 2000}}},
-        {Spec('z', {0, 0, 5, 5}, {{0, 0}, {5, 0}, {5, 5}}), {{0, 0}, {5, 0}, {5, 5}}},
-        {Spec('p', {}, {{1, 2}, {-3, 4}, {5, -6}}), {{1, 2}, {-3, 4}, {5, -6}}},
-        {Spec('y', {}, {{0, 0}, {9, 0}, {9, 9}}), {{0, 0}, {9, 0}, {9, 9}}},
+        {Describe('l', {10, 20, 30, 40}), {{10, 20}, {30, 40}}},
+        {Describe('m', {10, 20, 30, 40}), {{30, 20}, {10, 40}}},
+        {Describe('n', {10, 20, 30, 40}), {{30, 40}, {10, 20}}},
+        {Describe('o', {10, 20, 30, 40}), {{10, 40}, {30, 20}}},
+        {Describe('t', {0, 0, 0, 0}), {{0, 0}}},
+        {Describe('t', {-5, 10, 2, 13}), {{-1, 11}}},
+        {Describe('r', {1000, 2000, 1007, 2000}, {{5, -3}, {7, 0}}), {{1005, 1997}, {1007, 2000}}},
+        {Describe('z', {0, 0, 5, 5}, {{0, 0}, {5, 0}, {5, 5}}), {{0, 0}, {5, 0}, {5, 5}}},
+        {Describe('p', {}, {{1, 2}, {-3, 4}, {5, -6}}), {{1, 2}, {-3, 4}, {5, -6}}},
+        {Describe('y', {}, {{0, 0}, {9, 0}, {9, 9}}), {{0, 0}, {9, 0}, {9, 9}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(1, c.element.typeLetter));
@@ -80,21 +80,22 @@ TEST(GeometryElement, MeetsARectangleByItsClassRule) {
     const MapRect box{0, 0, 10, 10};
     const struct {
         const char* what;
-        MapElementSpec element;
+        ElementDescription element;
         MapRect rect;
         bool meets;
     } cases[] = {
-        {"point inside", Spec('t', {0, 0, 0, 0}), box, true},
-        {"point on the upper edges", Spec('t', {0, 0, 0, 0}), {-10, -10, 0, 0}, false},
-        {"point on the lower edges", Spec('t', {10, 10, 10, 10}), {10, 10, 20, 20}, true},
-        {"segment crossing", Spec('l', {-5, 5, 5, 6}), box, true},
-        {"segment inside", Spec('n', {2, 2, 8, 8}), box, false},
-        {"segment outside", Spec('m', {20, 20, 30, 30}), box, false},
-        {"polyline inside", Spec('p', {}, {{2, 2}, {4, 4}, {6, 2}}), box, false},
-        {"polyline crossing the left edge", Spec('p', {}, {{2, 2}, {-4, 4}}), box, true},
-        {"offset polyline crossing", Spec('r', {5, 5, 25, 5}, {{0, 0}, {20, 0}}), box, true},
-        {"polygon around", Spec('y', {}, {{-5, -5}, {20, -5}, {20, 20}}), box, false},
-        {"offset polygon", Spec('z', {-5, -5, 20, 20}, {{0, 0}, {25, 0}, {25, 25}}), box, false},
+        {"point inside", Describe('t', {0, 0, 0, 0}), box, true},
+        {"point on the upper edges", Describe('t', {0, 0, 0, 0}), {-10, -10, 0, 0}, false},
+        {"point on the lower edges", Describe('t', {10, 10, 10, 10}), {10, 10, 20, 20}, true},
+        {"segment crossing", Describe('l', {-5, 5, 5, 6}), box, true},
+        {"segment inside", Describe('n', {2, 2, 8, 8}), box, false},
+        {"segment outside", Describe('m', {20, 20, 30, 30}), box, false},
+        {"polyline inside", Describe('p', {}, {{2, 2}, {4, 4}, {6, 2}}), box, false},
+        {"polyline crossing the left edge", Describe('p', {}, {{2, 2}, {-4, 4}}), box, true},
+        {"offset polyline crossing", Describe('r', {5, 5, 25, 5}, {{0, 0}, {20, 0}}), box, true},
+        {"polygon around", Describe('y', {}, {{-5, -5}, {20, -5}, {20, 20}}), box, false},
+        {"offset polygon", Describe('z', {-5, -5, 20, 20}, {{0, 0}, {25, 0}, {25, 25}}), box,
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -107,14 +108,15 @@ TEST(GeometryElement, MeetsARectangleByItsClassRule) {
 TEST(GeometryElement, IsEmptyForUnknownLettersAndDataOutsideItsPage) {
     const struct {
         const char* what;
-        MapElementSpec element;
+        ElementDescription element;
         MapSetFault fault;
     } cases[] = {
-        {"points past the page end", Spec('p', {}, {{1, 1}, {2, 2}}),
+        {"points past the page end", Describe('p', {}, {{1, 1}, {2, 2}}),
          MapSetFault::PointsPastPageEnd},
-        {"offsets past the page end", Spec('r', {0, 0, 1, 1}, {{1, 1}}),
+        {"offsets past the page end", Describe('r', {0, 0, 1, 1}, {{1, 1}}),
          MapSetFault::PointsPastPageEnd},
-        {"page beyond the stream", Spec('y', {}, {{1, 1}, {2, 2}}), MapSetFault::DataPastStreamEnd},
+        {"page beyond the stream", Describe('y', {}, {{1, 1}, {2, 2}}),
+         MapSetFault::DataPastStreamEnd},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -122,7 +124,7 @@ TEST(GeometryElement, IsEmptyForUnknownLettersAndDataOutsideItsPage) {
         ASSERT_TRUE(one.found.IsValid());
         EXPECT_FALSE(one.geometry);
     }
-    const OneElement sound(Spec('p', {}, {{1, 1}, {2, 2}}));
+    const OneElement sound(Describe('p', {}, {{1, 1}, {2, 2}}));
     ASSERT_TRUE(sound.found.IsValid());
     EXPECT_FALSE(CreateGeometryElement(sound.found.GetRecord(), nullptr, 0)); // no data
     EXPECT_TRUE(

@@ -13,13 +13,13 @@
 
 namespace {
 
-using testdata::MapElementSpec;
+using testdata::ElementDescription;
 using testdata::MapSetFault;
 using testdata::MapSetWriter;
 using testdata::RidHeaderFields;
 
-MapElementSpec Point(std::int32_t x, std::int32_t y, std::uint16_t typeCode = 1) {
-    MapElementSpec element;
+ElementDescription Point(std::int32_t x, std::int32_t y, std::uint16_t typeCode = 1) {
+    ElementDescription element;
     element.typeLetter = 't';
     element.bounds = {x, y, x + 2, y + 2};
     element.typeCode = typeCode;
@@ -160,7 +160,7 @@ TEST(RidFile, RecordsReferToTheirNamesInTheNameFile) {
     MapSetWriter writer;
     const std::string names[] = {"Hauptstrasse/B 27", "", "Ring", "A 8/E 52/Salzburger Autobahn"};
     for (std::int32_t i = 0; i < 40; ++i) {
-        MapElementSpec element = Point(i * 10, 0);
+        ElementDescription element = Point(i * 10, 0);
         element.name = names[i % 4];
         ASSERT_TRUE(writer.Add(element));
     }
