@@ -1,0 +1,129 @@
+#pragma once
+// Writer of map sets for tests and tools: from map elements, or from a sketch of named nodes on a
+// grid with roads as node lists, it writes the map data file (".rid": a packed block tree of a
+// chosen depth, version 2 or 3), the geometry stream (".dat": each element's data inside one
+// 8192-byte page, offset 0 unused) and the name file (".nam"), and tells each element's id.
+
+#include "mapdisplay/mapgeometry.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testdata {
+
+struct ElementDescription {
+    char typeLetter = 'l'; // 't', 'l'..'o', 'p', 'r', 'y', 'z'
+    // The record's bounds: the point's box ('t') or the segment's box ('l'..'o'); point lists
+    // take the box of their points.
+    MapRect bounds;
+    std::vector<MapPoint> points; // 'p', 'y' (absolute), 'r', 'z' (offsets from the box corner)
+    std::uint16_t typeCode = 0;
+    std::uint8_t subtype = 0;
+    std::uint32_t attributes = 0;
+    std::string name; // alternatives separated by '/'; empty: no name
+};
+
+// Named nodes on a grid (one character each, '.' or ' ' for none; row 0 at the top) and roads
+// through them. Each road becomes one segment element per pair of consecutive nodes, oriented
+// from the first node to the second.
+struct GridSketch {
+    struct Road {
+        std::string name;
+        std::string nodes; // node characters in order
+        std::uint16_t typeCode = 1010;
+        std::uint32_t attributes = 0;
+    };
+    std::vector<std::string> rows;
+    std::vector<Road> roads;
+    MapPoint origin;             // the bottom-left grid point
+    std::int32_t spacing = 1000; // map units between grid points
+};
+
+// Header fields written instead of the sound ones.
+struct RidHeaderFields {
+    std::optional<std::uint32_t> magic;
+    std::optional<std::uint32_t> version; // the id scheme still follows SetVersion
+    std::optional<std::uint32_t> blockSize;
+    std::optional<std::uint32_t> root;
+    std::optional<std::uint32_t> blockCount;
+    std::optional<std::uint32_t> formatWord;
+    std::uint32_t mapKind = 0;
+    std::uint32_t mapDataValue = 0;
+};
+
+// Broken trees and geometry for the readers' checks.
+enum class MapSetFault {
+    None,
+    LeafCountAbove255,    // the first leaf claims 300 records
+    InnerCountAbove409,   // the root claims 500 entries
+    ChildZero,            // the root's first entry points at block 0
+    ChildBeyondCount,     // the root's first entry points past the last block
+    ChildIsAncestor,      // the root's last entry points back at the root
+    SharedChildren,       // every root entry points at the same child
+    PointsPastPageEnd,    // the first point list claims more points than its page holds
+    DataPastStreamEnd,    // the first point list's data offset lies past the ".dat" stream
+    RidShorterThanHeader, // the ".rid" file loses its last block
+};
+
+struct MapSetFiles {
+    std::vector<std::uint8_t> rid;
+    std::vector<std::uint8_t> dat;
+    std::vector<std::uint8_t> nam;
+};
+
+class MapSetWriter {
+public:
+    // Adds an element; returns its index, or nullopt when its data cannot be written (a point
+    // list of no points or too long for one page, offsets beyond 16 bits, an unknown letter).
+    std::optional<std::size_t> Add(const ElementDescription& element);
+    // Adds the sketch's roads; returns their element indexes in road and node order, or nullopt
+    // (nothing added) when a road names a node that is not on the grid.
+    std::optional<std::vector<std::size_t>> AddSketch(const GridSketch& sketch);
+    // The grid point of a sketch node.
+    static std::optional<MapPoint> NodePosition(const GridSketch& sketch, char node);
+
+    MapSetWriter& SetVersion(std::uint32_t version); // 2 or 3 (default)
+    // Levels of the tree including the leaves (default 3); deeper when the counts need it.
+    MapSetWriter& SetDepth(std::uint32_t depth);
+    // Leaves with no records, each under a root entry that covers the whole map.
+    MapSetWriter& SetEmptyLeaves(std::uint32_t count);
+    MapSetWriter& SetHeader(const RidHeaderFields& fields);
+    MapSetWriter& SetFault(MapSetFault fault);
+
+    // Builds the three files; every call lays the tree out afresh.
+    MapSetFiles Build();
+    // Writes base + ".rid", ".dat" and ".nam"; false on failure.
+    [[nodiscard]] bool WriteTo(const std::filesystem::path& hostBasePath);
+
+    [[nodiscard]] const std::vector<ElementDescription>& GetElements() const { return m_elements; }
+    // After Build: the id of each element (by index), and the element indexes in tree order.
+    [[nodiscard]] const std::vector<std::uint32_t>& GetElementIds() const { return m_ids; }
+    [[nodiscard]] const std::vector<std::size_t>& GetTreeOrder() const { return m_treeOrder; }
+    [[nodiscard]] std::uint32_t GetRoot() const { return m_root; }
+    [[nodiscard]] std::uint32_t GetBlockCount() const { return m_blockCount; }
+    [[nodiscard]] std::uint32_t GetLevels() const { return m_levels; }
+    // The bounds a record of the element carries.
+    [[nodiscard]] static MapRect RecordBounds(const ElementDescription& element);
+
+private:
+    void WriteDataAndNames(MapSetFiles& files, std::vector<std::uint32_t>& dataOffsets,
+                           std::vector<std::uint32_t>& nameOffsets) const;
+    void WriteHeader(std::vector<std::uint8_t>& rid) const;
+
+    std::vector<ElementDescription> m_elements;
+    std::uint32_t m_version = 3;
+    std::uint32_t m_depth = 3;
+    std::uint32_t m_emptyLeaves = 0;
+    RidHeaderFields m_header;
+    MapSetFault m_fault = MapSetFault::None;
+    std::vector<std::uint32_t> m_ids;
+    std::vector<std::size_t> m_treeOrder;
+    std::uint32_t m_root = 0;
+    std::uint32_t m_blockCount = 0;
+    std::uint32_t m_levels = 0;
+};
+
+} // namespace testdata
