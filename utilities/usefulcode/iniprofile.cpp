@@ -124,7 +124,9 @@ public:
         return m_stream != nullptr;
     }
 
-    // One line with its '\n' (the last line of a file may lack it); false at the end.
+    // One line with its '\n' (the last line of a file may lack it); false at the end. A NUL
+    // (zero-filled sectors after a power loss) ends the text of its line: the rest of the line
+    // is dropped, its line feed kept.
     [[nodiscard]] bool ReadLine(std::u16string& line) {
         if (m_pending) {
             line = std::move(*m_pending);
@@ -133,10 +135,23 @@ public:
         }
         line.clear();
         WCHAR piece[1024];
-        while (fgetws(piece, static_cast<int>(std::size(piece)), m_stream) != nullptr) {
-            line += piece;
+        for (;;) {
+            // fgetws terminates what it read, which may hold NULs of its own: in a buffer filled
+            // with blanks beforehand, the terminator is the last NUL.
+            std::fill(std::begin(piece), std::end(piece), u' ');
+            if (fgetws(piece, static_cast<int>(std::size(piece)), m_stream) == nullptr) {
+                break;
+            }
+            line.append(piece, std::u16string_view(piece, std::size(piece)).rfind(u'\0'));
             if (!line.empty() && line.back() == u'\n') {
-                return true;
+                break;
+            }
+        }
+        if (const std::size_t nul = line.find(u'\0'); nul != std::u16string::npos) {
+            const bool hasLineFeed = line.back() == u'\n';
+            line.erase(nul);
+            if (hasLineFeed) {
+                line += u'\n';
             }
         }
         return !line.empty();
