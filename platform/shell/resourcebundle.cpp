@@ -1,7 +1,7 @@
 #include "platform/shell/resourcebundle.h"
 
-#include "platform/detail/littleendian.h"
 #include "platform/kernel/codepage.h"
+#include "platform/littleendian.h"
 
 #include <array>
 #include <charconv>
@@ -10,9 +10,6 @@
 namespace platform {
 
 namespace {
-
-using detail::ReadU16;
-using detail::ReadU32;
 
 constexpr std::array<std::uint8_t, 4> kMagic = {'N', 'R', 'S', 'B'};
 constexpr WORD kVersion = 1;

@@ -76,23 +76,17 @@ ParsedLine ParseLine(std::u16string_view line) {
 }
 
 bool NamesEqual(std::u16string_view name, LPCWSTR wanted) {
-    return _wcsicmp(std::u16string(name).c_str(), wanted) == 0;
+    return platform::CompareNoCase(name, wanted) == 0;
 }
 
-struct CaseLess {
-    bool operator()(const std::u16string& a, const std::u16string& b) const {
-        return _wcsicmp(a.c_str(), b.c_str()) < 0;
-    }
-};
-
-using KeyMap = std::map<std::u16string, std::u16string, CaseLess>;
-using SectionMap = std::map<std::u16string, KeyMap, CaseLess>;
+using KeyMap = std::map<std::u16string, std::u16string, platform::LessNoCase>;
+using SectionMap = std::map<std::u16string, KeyMap, platform::LessNoCase>;
 
 // The process-wide cache of preloaded files. Never destroyed, so that reads during static
 // destruction stay safe.
 struct SettingsCache {
     std::shared_mutex mutex;
-    std::map<std::u16string, SectionMap, CaseLess> files;
+    std::map<std::u16string, SectionMap, platform::LessNoCase> files;
 };
 
 SettingsCache& Cache() {
@@ -255,11 +249,11 @@ std::optional<std::u16string> LookUp(LPCWSTR section, LPCWSTR key, LPCWSTR file)
             if (section == nullptr || key == nullptr) {
                 return std::nullopt;
             }
-            const auto foundSection = cached->second.find(section);
+            const auto foundSection = cached->second.find(std::u16string_view(section));
             if (foundSection == cached->second.end()) {
                 return std::nullopt;
             }
-            const auto foundKey = foundSection->second.find(key);
+            const auto foundKey = foundSection->second.find(std::u16string_view(key));
             if (foundKey == foundSection->second.end()) {
                 return std::nullopt;
             }

@@ -7,8 +7,8 @@
 #include <string>
 #include <utility>
 
-using tablefiles::detail::ReadU16;
-using tablefiles::detail::ReadU32;
+using platform::ReadU16;
+using platform::ReadU32;
 using tablefiles::detail::TableFileKind;
 
 namespace {
