@@ -1,6 +1,6 @@
 #include "tablefiles/fsrtable.h"
 
-#include "tablefiles/headerfields.h"
+#include "tablefiles/detail/headerfields.h"
 #include "utilities/usefulcode/ifile.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "basiccomp/retrievalengine/code/fsxtable.h"
 
-#include "tablefiles/headerfields.h"
+#include "tablefiles/detail/headerfields.h"
 #include "utilities/usefulcode/ifile.h"
 
 #include <array>
