@@ -1,6 +1,6 @@
 # Runs one fuzz target as a test: each input of its committed corpus once, then fuzzing for
 # SECONDS (none when 0) from a copy of the corpus, so that nothing is written into the sources.
-#   cmake -DFUZZER=<program> -DCORPUS=<folder> -DWORK=<scratch folder> -DSECONDS=<n> -P RunFuzzer.cmake
+#   cmake -DFUZZER=<program> -DCORPUS=<folder> -DWORK=<scratch> -DSECONDS=<n> -P RunFuzzer.cmake
 # A fault leaves its input in WORK; once fixed, the input joins the corpus.
 file(GLOB inputs LIST_DIRECTORIES false ${CORPUS}/*)
 if(NOT inputs)
