@@ -91,9 +91,7 @@ protected:
         }
         ASSERT_TRUE(m_root.InstallModule(u"ziVur.dll"));
     }
-    void TearDown() override {
-        m_datasets.Release();
-    }
+    void TearDown() override { m_datasets.Release(); }
 
     // Writes the folder "\db" and opens datasets on it (with the recording engine).
     DatasetsImpl& OpenFolder(const testdata::DatasetFolderWriter& writer,
