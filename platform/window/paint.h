@@ -74,4 +74,14 @@ struct DcTarget {
 // False for an unknown DC.
 [[nodiscard]] bool GetDcTarget(HDC dc, DcTarget* target);
 
+// Calls GDI makes into the window system's DCs: released runs when a DC is released (with
+// the window system's lock held); clipBox, when set, answers GetClipBox for every DC.
+struct DcHooks {
+    void (*released)(HDC dc) = nullptr;
+    int (*clipBox)(HDC dc, RECT* rect) = nullptr;
+};
+void SetDcHooks(const DcHooks& hooks);
+// The clip box of a window DC as the window system sees it (without GDI's clip region).
+int GetWindowDcClipBox(HDC dc, RECT* rect);
+
 } // namespace platform

@@ -1,0 +1,65 @@
+#include "platform/gdi/tests/gditesting.h"
+#include "platform/window/window.h"
+
+#include <gtest/gtest.h>
+
+using namespace gditesting;
+
+namespace {
+
+LRESULT Plain(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+// Window DCs draw into the screen at the window's place, clipped to the client area, to the
+// update region in BeginPaint, and without the children under WS_CLIPCHILDREN.
+TEST(WindowDc, ClipsToVisibleRegion) {
+    platform::SetScreenSize(40, 30);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = Plain;
+    windowClass.lpszClassName = u"GdiPlain";
+    RegisterClassW(&windowClass);
+    HWND parent = CreateWindowExW(0, u"GdiPlain", u"", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 10,
+                                  5, 20, 15, nullptr, nullptr, nullptr, nullptr);
+    HWND child = CreateWindowExW(0, u"GdiPlain", u"", WS_CHILD | WS_VISIBLE, 2, 2, 4, 3, parent,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+
+    HDC screen = GetDC(nullptr);
+    const RECT all{0, 0, 40, 30};
+    FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+
+    HDC dc = GetDC(parent);
+    const RECT huge{-100, -100, 100, 100};
+    EXPECT_TRUE(FillRect(dc, &huge, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))));
+    RECT box{};
+    EXPECT_EQ(GetClipBox(dc, &box), COMPLEXREGION);
+    EXPECT_EQ((std::vector<LONG>{box.left, box.top, box.right, box.bottom}),
+              (std::vector<LONG>{0, 0, 20, 15}));
+    ReleaseDC(parent, dc);
+
+    struct Probe {
+        int x, y;
+        COLORREF colour;
+    };
+    const Probe probes[] = {{10, 5, kBlack},  {29, 19, kBlack}, {9, 5, kWhite},  {30, 19, kWhite},
+                            {10, 20, kWhite}, {12, 7, kWhite},  {15, 9, kWhite}, {16, 9, kBlack}};
+    for (const Probe& p : probes)
+        EXPECT_EQ(GetPixel(screen, p.x, p.y), p.colour) << p.x << "," << p.y;
+
+    InvalidateRect(parent, nullptr, FALSE);
+    ValidateRect(parent, nullptr);
+    const RECT part{0, 0, 3, 2};
+    InvalidateRect(parent, &part, FALSE);
+    PAINTSTRUCT paint{};
+    HDC paintDc = BeginPaint(parent, &paint);
+    FillRect(paintDc, &huge, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+    EndPaint(parent, &paint);
+    EXPECT_EQ(GetPixel(screen, 12, 6), RGB(192, 192, 192));
+    EXPECT_EQ(GetPixel(screen, 13, 6), kBlack);
+    EXPECT_EQ(GetPixel(screen, 12, 7), kWhite);
+    ReleaseDC(nullptr, screen);
+    DestroyWindow(parent);
+}
