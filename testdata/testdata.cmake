@@ -3,6 +3,7 @@
 nav_component(testdata STEP 0
   SOURCES
     archivewriter.cpp
+    bitmapwriter.cpp
     fuzzinput.cpp
     tempdir.cpp
   DEPENDS platform_files platform_sfs)

@@ -199,12 +199,7 @@ HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, cons
                 p &= 0xFFFFFF;
         }
     }
-    auto object = std::make_shared<Object>();
-    object->type = OBJ_BITMAP;
-    object->bitmap = std::move(surface);
-    GdiState& state = State();
-    std::lock_guard lock(state.mutex);
-    return AddObject(state, std::move(object));
+    return AddBitmap(std::move(surface));
 }
 
 HBITMAP CreateCompatibleBitmap(HDC handle, int width, int height) {

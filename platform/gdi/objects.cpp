@@ -180,6 +180,15 @@ HGDIOBJ AddObject(GdiState& state, ObjectPtr object) {
     return reinterpret_cast<HGDIOBJ>(handle);
 }
 
+HGDIOBJ AddBitmap(SurfacePtr surface) {
+    auto object = std::make_shared<Object>();
+    object->type = OBJ_BITMAP;
+    object->bitmap = std::move(surface);
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    return AddObject(state, std::move(object));
+}
+
 void FetchTarget(HDC handle) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);

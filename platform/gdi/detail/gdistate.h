@@ -119,6 +119,8 @@ GdiState& State();
 
 ObjectPtr FindObject(GdiState& state, HGDIOBJ handle);
 HGDIOBJ AddObject(GdiState& state, ObjectPtr object);
+// Takes the lock.
+HGDIOBJ AddBitmap(SurfacePtr surface);
 // The DC, made on first use for a window DC. Call FetchTarget outside the lock first.
 Dc* FindDc(GdiState& state, HDC dc);
 // Reads a window DC's description before the GDI lock is taken (the window system's lock comes
