@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev ccache libgtest-dev libgmock-dev
-          libbenchmark-dev)
+          libbenchmark-dev libfreetype-dev libpng-dev fonts-dejavu-core fonts-liberation)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

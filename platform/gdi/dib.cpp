@@ -1,9 +1,9 @@
 // DIB sections, packed DIBs and bitmap files.
 #include "platform/gdi/dib.h"
 
-#include "platform/detail/littleendian.h"
 #include "platform/files/files.h"
 #include "platform/gdi/detail/gdistate.h"
+#include "platform/shell/resources.h"
 
 #include <cstring>
 #include <memory>
@@ -228,4 +228,12 @@ HBITMAP SHLoadDIBitmap(LPCWSTR path) {
     if (read != size || data.empty())
         return nullptr;
     return platform::CreateDibFromFile(data);
+}
+
+HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name) {
+    const auto id = static_cast<UINT>(reinterpret_cast<std::uintptr_t>(name) & 0xFFFF);
+    std::vector<std::uint8_t> bytes;
+    if (!platform::LoadResourceBitmap(instance, id, &bytes))
+        return nullptr;
+    return platform::CreateDibFromFile(bytes);
 }

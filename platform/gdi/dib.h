@@ -69,3 +69,7 @@ struct PackedDib {
 [[nodiscard]] HBITMAP CreateDibFromFile(std::span<const std::uint8_t> data);
 
 } // namespace platform
+
+// Bitmap id (the name's low 16 bits, as MAKEINTRESOURCE passes it) of a language resource
+// library; null when the module, its bundle or the bitmap is missing or the bitmap is invalid.
+[[nodiscard]] HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name);

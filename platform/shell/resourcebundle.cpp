@@ -20,6 +20,8 @@ constexpr std::size_t kHeaderSize = 16;
 constexpr std::size_t kSectionRecordSize = 16;
 constexpr std::size_t kStringEntrySize = 12;
 constexpr UINT kMaxStringId = 0xFFFF;
+constexpr std::size_t kBitmapEntrySize = 12;
+constexpr std::size_t kBitmapFileHeaderSize = 54; // file header and bitmap info header
 
 constexpr std::u16string_view kErrorTexts[] = {
     u"no error",
@@ -28,8 +30,8 @@ constexpr std::u16string_view kErrorTexts[] = {
     u"unknown layout version",
     u"file size differs from the size in the header",
     u"a section reaches past the end of the file",
-    u"a string entry reaches past its section",
-    u"string ids are not strictly ascending",
+    u"a string or bitmap entry reaches past its section",
+    u"ids are not strictly ascending",
     u"a section kind occurs twice",
 };
 static_assert(std::size(kErrorTexts) ==
@@ -81,6 +83,31 @@ BundleError ReadStrings(std::span<const std::uint8_t> section, std::uint32_t ent
     return BundleError::None;
 }
 
+BundleError ReadBitmaps(std::span<const std::uint8_t> section, std::uint32_t entryCount,
+                        ResourceBundle& bundle) {
+    const std::uint64_t tableSize = std::uint64_t{entryCount} * kBitmapEntrySize;
+    if (tableSize > section.size()) {
+        return BundleError::EntryOutOfRange;
+    }
+    std::uint64_t previousId = 0;
+    for (std::uint32_t i = 0; i < entryCount; ++i) {
+        const std::size_t at = i * kBitmapEntrySize;
+        const std::uint32_t id = ReadU32(section, at);
+        const std::uint32_t offset = ReadU32(section, at + 4);
+        const std::uint32_t length = ReadU32(section, at + 8);
+        if (i > 0 && id <= previousId) {
+            return BundleError::UnorderedIds;
+        }
+        previousId = id;
+        if (offset < tableSize || std::uint64_t{offset} + length > section.size()) {
+            return BundleError::EntryOutOfRange;
+        }
+        bundle.bitmaps.emplace(id, std::vector<std::uint8_t>(section.begin() + offset,
+                                                             section.begin() + offset + length));
+    }
+    return BundleError::None;
+}
+
 BundleError ReadBundle(std::span<const std::uint8_t> data, ResourceBundle& bundle) {
     if (data.size() < kHeaderSize) {
         return BundleError::TooShort;
@@ -112,11 +139,14 @@ BundleError ReadBundle(std::span<const std::uint8_t> data, ResourceBundle& bundl
         if (!kinds.insert(kind).second) {
             return BundleError::DuplicateSection;
         }
+        BundleError error = BundleError::None;
         if (kind == static_cast<WORD>(ResourceKind::Strings)) {
-            const BundleError error = ReadStrings(data.subspan(offset, size), entryCount, bundle);
-            if (error != BundleError::None) {
-                return error;
-            }
+            error = ReadStrings(data.subspan(offset, size), entryCount, bundle);
+        } else if (kind == static_cast<WORD>(ResourceKind::Bitmaps)) {
+            error = ReadBitmaps(data.subspan(offset, size), entryCount, bundle);
+        }
+        if (error != BundleError::None) {
+            return error;
         }
     }
     return BundleError::None;
@@ -188,6 +218,44 @@ bool CompileStringLine(std::string_view line, ResourceBundle& bundle, std::strin
     return true;
 }
 
+// One "id<TAB>file" line of the [bitmaps] section.
+bool CompileBitmapLine(std::string_view line, const BitmapFileLoader& loadBitmap,
+                       ResourceBundle& bundle, std::string& problem) {
+    UINT id = 0;
+    const auto [idEnd, status] = std::from_chars(line.data(), line.data() + line.size(), id);
+    if (status != std::errc() || id > kMaxStringId) {
+        problem = "expected a bitmap id from 0 to 65535";
+        return false;
+    }
+    std::string_view name = line.substr(static_cast<std::size_t>(idEnd - line.data()));
+    while (!name.empty() && (name.front() == '\t' || name.front() == ' ')) {
+        name.remove_prefix(1);
+    }
+    if (name.empty() ||
+        name.size() == line.size() - static_cast<std::size_t>(idEnd - line.data())) {
+        problem = "expected a tab or blank and a file name after the bitmap id";
+        return false;
+    }
+    if (!loadBitmap) {
+        problem = "bitmaps need a folder to load their files from";
+        return false;
+    }
+    auto bytes = loadBitmap(name);
+    if (!bytes) {
+        problem = "cannot read " + std::string(name);
+        return false;
+    }
+    if (bytes->size() < kBitmapFileHeaderSize || (*bytes)[0] != 'B' || (*bytes)[1] != 'M') {
+        problem = std::string(name) + " is not a bitmap file";
+        return false;
+    }
+    if (!bundle.bitmaps.emplace(id, std::move(*bytes)).second) {
+        problem = "bitmap id " + std::to_string(id) + " is defined twice";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::u16string_view BundleErrorText(BundleError error) {
@@ -209,7 +277,9 @@ std::optional<ResourceBundle> ReadResourceBundle(std::span<const std::uint8_t> d
 }
 
 std::vector<std::uint8_t> WriteResourceBundle(const ResourceBundle& bundle, BundleFault fault) {
-    const WORD sectionCount = fault == BundleFault::DuplicateSection ? 2 : 1;
+    const WORD stringSections = fault == BundleFault::DuplicateSection ? 2 : 1;
+    const bool hasBitmaps = !bundle.bitmaps.empty();
+    const WORD sectionCount = stringSections + (hasBitmaps ? 1 : 0);
     std::vector<std::uint8_t> out(kMagic.begin(), kMagic.end());
     PutU16(out, fault == BundleFault::FutureVersion ? kVersion + 1 : kVersion);
     PutU16(out, fault == BundleFault::DirectoryPastEnd ? 0xFFFF : sectionCount);
@@ -218,7 +288,7 @@ std::vector<std::uint8_t> WriteResourceBundle(const ResourceBundle& bundle, Bund
 
     const std::size_t sectionStart = kHeaderSize + sectionCount * kSectionRecordSize;
     const std::size_t tableSize = bundle.strings.size() * kStringEntrySize;
-    for (WORD s = 0; s < sectionCount; ++s) {
+    for (WORD s = 0; s < stringSections; ++s) {
         PutU16(out, static_cast<WORD>(ResourceKind::Strings));
         PutU16(out, 0);
         PutU32(out, fault == BundleFault::HugeEntryCount
@@ -226,6 +296,13 @@ std::vector<std::uint8_t> WriteResourceBundle(const ResourceBundle& bundle, Bund
                         : static_cast<std::uint32_t>(bundle.strings.size()));
         PutU32(out, static_cast<std::uint32_t>(sectionStart));
         PutU32(out, 0); // section size, patched below
+    }
+    if (hasBitmaps) {
+        PutU16(out, static_cast<WORD>(ResourceKind::Bitmaps));
+        PutU16(out, 0);
+        PutU32(out, static_cast<std::uint32_t>(bundle.bitmaps.size()));
+        PutU32(out, 0); // offset and size, patched below
+        PutU32(out, 0);
     }
 
     std::size_t textOffset = tableSize;
@@ -252,9 +329,27 @@ std::vector<std::uint8_t> WriteResourceBundle(const ResourceBundle& bundle, Bund
     if (fault == BundleFault::BadMagic) {
         out[0] = 'X';
     }
-    const std::size_t sectionSize =
-        out.size() - sectionStart + (fault == BundleFault::SectionPastEnd ? 1 : 0);
-    for (WORD s = 0; s < sectionCount; ++s) {
+    std::size_t sectionSize = out.size() - sectionStart;
+    if (hasBitmaps) {
+        const std::size_t bitmapStart = out.size();
+        std::size_t dataOffset = bundle.bitmaps.size() * kBitmapEntrySize;
+        for (const auto& [id, bytes] : bundle.bitmaps) {
+            PutU32(out, id);
+            PutU32(out, static_cast<std::uint32_t>(dataOffset));
+            PutU32(out, static_cast<std::uint32_t>(bytes.size()));
+            dataOffset += bytes.size();
+        }
+        for (const auto& entry : bundle.bitmaps) {
+            out.insert(out.end(), entry.second.begin(), entry.second.end());
+        }
+        const std::size_t record = kHeaderSize + stringSections * kSectionRecordSize;
+        PatchU32(out, record + 8, static_cast<std::uint32_t>(bitmapStart));
+        PatchU32(out, record + 12, static_cast<std::uint32_t>(out.size() - bitmapStart));
+    }
+    if (fault == BundleFault::SectionPastEnd) {
+        sectionSize = out.size() - sectionStart + 1;
+    }
+    for (WORD s = 0; s < stringSections; ++s) {
         PatchU32(out, kHeaderSize + s * kSectionRecordSize + 12,
                  static_cast<std::uint32_t>(sectionSize));
     }
@@ -264,7 +359,8 @@ std::vector<std::uint8_t> WriteResourceBundle(const ResourceBundle& bundle, Bund
     return out;
 }
 
-std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std::string* message) {
+std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std::string* message,
+                                                    const BitmapFileLoader& loadBitmap) {
     ResourceBundle bundle;
     std::string_view section;
     std::size_t lineNumber = 0;
@@ -293,9 +389,9 @@ std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std
                 return fail("a section header must end with ']'");
             }
             section = line.substr(1, line.size() - 2);
-            if (section != "strings") {
+            if (section != "strings" && section != "bitmaps") {
                 return fail("unknown section [" + std::string(section) +
-                            "] (this version knows only [strings])");
+                            "] (this version knows [strings] and [bitmaps])");
             }
             continue;
         }
@@ -303,7 +399,10 @@ std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std
             return fail("text before the first section header");
         }
         std::string problem;
-        if (!CompileStringLine(line, bundle, problem)) {
+        const bool isCompiled = section == "strings"
+                                    ? CompileStringLine(line, bundle, problem)
+                                    : CompileBitmapLine(line, loadBitmap, bundle, problem);
+        if (!isCompiled) {
             return fail(problem);
         }
     }

@@ -1,8 +1,10 @@
 #include "testdata/bitmapwriter.h"
 #include "testdata/tempdir.h"
 
+#include "platform/files/modules.h"
 #include "platform/gdi/dib.h"
 #include "platform/gdi/tests/gditesting.h"
+#include "platform/shell/resourcebundle.h"
 
 #include <gtest/gtest.h>
 
@@ -178,4 +180,30 @@ TEST(Dib, LoadsBitmapFilesByPath) {
             DeleteObject(bitmap);
         }
     }
+}
+
+// LoadBitmapW reads bitmaps of the language library by id masked to 16 bits.
+TEST(Dib, LoadsBitmapsOfTheLanguageLibrary) {
+    testdata::TempDeviceRoot root;
+    platform::ResourceBundle bundle;
+    bundle.bitmaps[390] = testdata::WriteBitmapFile(Spec(8));
+    bundle.bitmaps[391] = {'B', 'M', 0, 0};
+    ASSERT_TRUE(root.WriteFile(u"\\Windows\\LangEngCE.dll", platform::WriteResourceBundle(bundle)));
+    HMODULE module = LoadLibraryW(u"LangEngCE.dll");
+    ASSERT_NE(module, nullptr);
+    struct Case {
+        std::uintptr_t name;
+        bool isFound;
+    };
+    for (const Case& c :
+         {Case{390, true}, Case{0x10000 + 390, true}, Case{391, false}, Case{392, false}}) {
+        HBITMAP bitmap = LoadBitmapW(module, reinterpret_cast<LPCWSTR>(c.name));
+        EXPECT_EQ(bitmap != nullptr, c.isFound) << c.name;
+        if (bitmap != nullptr) {
+            EXPECT_EQ(Show(bitmap), (std::vector<std::string>{"rgb", "b#."}));
+            DeleteObject(bitmap);
+        }
+    }
+    FreeLibrary(module);
+    EXPECT_EQ(LoadBitmapW(nullptr, reinterpret_cast<LPCWSTR>(390)), nullptr);
 }
