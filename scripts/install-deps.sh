@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev ccache libgtest-dev libgmock-dev
-          libbenchmark-dev libfreetype-dev libpng-dev fonts-dejavu-core fonts-liberation)
+          libbenchmark-dev libfreetype-dev libpng-dev fonts-dejavu-core fonts-liberation libsdl2-dev xvfb xauth
+          libcairo2-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
