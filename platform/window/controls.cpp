@@ -24,6 +24,13 @@ void RegisterSystemClasses() {
         RegisterStaticClass();
         RegisterEditClass();
         RegisterDialogClass();
+        State& state = GetState();
+        std::lock_guard lock(state.mutex);
+        for (const char16_t* name : {u"STATIC", u"EDIT", u"DIALOG"}) {
+            if (auto it = state.classes.find(name); it != state.classes.end()) {
+                it->second->isSystem = true;
+            }
+        }
     });
 }
 

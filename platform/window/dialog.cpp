@@ -1,14 +1,13 @@
 // Dialogs: the dialog class, item-less templates, the modal loop and dialog keys.
 #include "platform/window/dialog.h"
 
+#include "platform/kernel/debug.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/messagebox.h"
 #include "platform/window/detail/state.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
 #include "platform/window/window.h"
-
-#include "platform/kernel/debug.h"
-#include "platform/kernel/handles.h"
-#include "platform/kernel/messagebox.h"
 
 #include <cstring>
 
@@ -27,7 +26,8 @@ struct DialogState {
 
 std::shared_ptr<DialogState> DialogStateOf(HWND dialog) {
     WindowLock w(dialog);
-    if (!w) return nullptr;
+    if (!w)
+        return nullptr;
     return std::static_pointer_cast<DialogState>(w->control);
 }
 
@@ -68,7 +68,8 @@ struct TemplateFields {
 };
 
 bool ReadTemplate(LPCDLGTEMPLATEW dialogTemplate, TemplateFields* fields) {
-    if (dialogTemplate == nullptr) return false;
+    if (dialogTemplate == nullptr)
+        return false;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(dialogTemplate);
     std::memcpy(&fields->style, bytes, 4);
     std::memcpy(&fields->exStyle, bytes + 4, 4);
@@ -97,12 +98,14 @@ HWND CreateDialogCore(HINSTANCE instance, LPCDLGTEMPLATEW dialogTemplate, HWND p
     const int unitX = LOWORD(static_cast<DWORD>(base));
     const int unitY = HIWORD(static_cast<DWORD>(base));
     POINT origin{fields.x * unitX / 4, fields.y * unitY / 8};
-    if (parent != nullptr) ClientToScreen(parent, &origin);
+    if (parent != nullptr)
+        ClientToScreen(parent, &origin);
     const DWORD style = (fields.style & ~(WS_VISIBLE | WS_CHILD)) | WS_POPUP;
     HWND dialog = CreateWindowExW(fields.exStyle, kDialogClass, u"", style, origin.x, origin.y,
                                   fields.cx * unitX / 4, fields.cy * unitY / 8, parent, nullptr,
                                   instance, nullptr);
-    if (dialog == nullptr) return nullptr;
+    if (dialog == nullptr)
+        return nullptr;
     {
         WindowLock w(dialog);
         auto state = std::make_shared<DialogState>();
@@ -111,7 +114,8 @@ HWND CreateDialogCore(HINSTANCE instance, LPCDLGTEMPLATEW dialogTemplate, HWND p
     }
     SetWindowLongW(dialog, DWL_DLGPROC, reinterpret_cast<LONG_PTR>(procedure));
     SendMessageW(dialog, WM_INITDIALOG, 0, initParam);
-    if ((fields.style & WS_VISIBLE) != 0 && IsWindow(dialog)) ShowWindow(dialog, SW_SHOW);
+    if ((fields.style & WS_VISIBLE) != 0 && IsWindow(dialog))
+        ShowWindow(dialog, SW_SHOW);
     return IsWindow(dialog) ? dialog : nullptr;
 }
 
@@ -138,12 +142,15 @@ LONG GetDialogBaseUnits() {
 INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTemplate, HWND parent,
                                 DLGPROC procedure, LPARAM initParam) {
     HWND dialog = CreateDialogCore(instance, dialogTemplate, parent, procedure, initParam, true);
-    if (dialog == nullptr) return -1;
+    if (dialog == nullptr)
+        return -1;
     HWND owner = GetParent(dialog);
     const bool disablesOwner = owner != nullptr && IsWindowEnabled(owner);
-    if (disablesOwner) EnableWindow(owner, FALSE);
+    if (disablesOwner)
+        EnableWindow(owner, FALSE);
     auto state = DialogStateOf(dialog);
-    if (!state->isEnded) ShowWindow(dialog, SW_SHOW);
+    if (!state->isEnded)
+        ShowWindow(dialog, SW_SHOW);
     MSG msg{};
     while (!state->isEnded && IsWindow(dialog)) {
         if (GetMessageW(&msg, nullptr, 0, 0) == FALSE) {
@@ -156,8 +163,10 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTempla
             DispatchMessageW(&msg);
         }
     }
-    if (disablesOwner && IsWindow(owner)) EnableWindow(owner, TRUE);
-    if (IsWindow(dialog)) DestroyWindow(dialog);
+    if (disablesOwner && IsWindow(owner))
+        EnableWindow(owner, TRUE);
+    if (IsWindow(dialog))
+        DestroyWindow(dialog);
     return state->result;
 }
 
@@ -183,17 +192,21 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 }
 
 BOOL IsDialogMessageW(HWND dialog, MSG* msg) {
-    if (msg == nullptr || msg->hwnd == nullptr || !IsWindow(dialog)) return FALSE;
+    if (msg == nullptr || msg->hwnd == nullptr || !IsWindow(dialog))
+        return FALSE;
     bool isInside = false;
     for (HWND w = msg->hwnd; w != nullptr && !isInside; w = GetParent(w)) {
         isInside = w == dialog;
-        if ((GetWindowLongW(w, GWL_STYLE) & WS_CHILD) == 0 && w != dialog) break;
+        if ((GetWindowLongW(w, GWL_STYLE) & WS_CHILD) == 0 && w != dialog)
+            break;
     }
-    if (!isInside) return FALSE;
+    if (!isInside)
+        return FALSE;
     if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) {
         const LRESULT code =
             SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
-        if ((code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) == 0) return TRUE;
+        if ((code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) == 0)
+            return TRUE;
     }
     TranslateMessage(msg);
     DispatchMessageW(msg);

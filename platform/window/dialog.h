@@ -53,9 +53,8 @@ BOOL IsDialogMessageW(HWND dialog, MSG* msg);
 namespace platform {
 
 // Builds an item-less template in memory: the fixed part and three zero words.
-[[nodiscard]] std::vector<std::uint8_t> MakeDialogTemplate(DWORD style, short x, short y,
-                                                           short cx, short cy,
-                                                           WORD itemCount = 0);
+[[nodiscard]] std::vector<std::uint8_t> MakeDialogTemplate(DWORD style, short x, short y, short cx,
+                                                           short cy, WORD itemCount = 0);
 [[nodiscard]] inline LPCDLGTEMPLATEW AsTemplate(const std::vector<std::uint8_t>& bytes) {
     return reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data());
 }

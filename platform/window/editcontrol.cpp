@@ -1,5 +1,6 @@
 // The "Edit" class: a single-line edit field with caret, selection, text limit and change
 // notifications to its parent.
+#include "platform/kernel/text.h"
 #include "platform/window/controls.h"
 #include "platform/window/detail/state.h"
 #include "platform/window/dialog.h"
@@ -7,8 +8,6 @@
 #include "platform/window/message.h"
 #include "platform/window/paint.h"
 #include "platform/window/window.h"
-
-#include "platform/kernel/text.h"
 
 #include <algorithm>
 
@@ -26,7 +25,8 @@ struct EditState {
 };
 
 std::shared_ptr<EditState> StateOf(Window& window) {
-    if (!window.control) window.control = std::make_shared<EditState>();
+    if (!window.control)
+        window.control = std::make_shared<EditState>();
     return std::static_pointer_cast<EditState>(window.control);
 }
 
@@ -39,9 +39,12 @@ void Notify(HWND window, WORD code) {
 std::u16string Filter(DWORD style, std::u16string_view text) {
     std::u16string kept;
     for (char16_t c : text) {
-        if (c < 0x20 || ((style & ES_NUMBER) != 0 && (c < u'0' || c > u'9'))) continue;
-        if ((style & ES_UPPERCASE) != 0) c = TowUpper(c);
-        if ((style & ES_LOWERCASE) != 0) c = TowLower(c);
+        if (c < 0x20 || ((style & ES_NUMBER) != 0 && (c < u'0' || c > u'9')))
+            continue;
+        if ((style & ES_UPPERCASE) != 0)
+            c = TowUpper(c);
+        if ((style & ES_LOWERCASE) != 0)
+            c = TowLower(c);
         kept.push_back(c);
     }
     return kept;
@@ -54,7 +57,8 @@ void ReplaceSelection(HWND window, std::u16string_view text) {
     bool wasCut = false;
     {
         WindowLock w(window);
-        if (!w) return;
+        if (!w)
+            return;
         auto state = StateOf(*w);
         std::u16string inserted = Filter(w->style, text);
         const std::size_t from = std::min(state->anchor, state->caret);
@@ -69,7 +73,8 @@ void ReplaceSelection(HWND window, std::u16string_view text) {
         w->text.replace(from, to - from, inserted);
         state->caret = state->anchor = from + inserted.size();
     }
-    if (wasCut) Notify(window, EN_MAXTEXT);
+    if (wasCut)
+        Notify(window, EN_MAXTEXT);
     if (hasChanged) {
         InvalidateRect(window, nullptr, TRUE);
         Notify(window, EN_CHANGE);
@@ -79,7 +84,8 @@ void ReplaceSelection(HWND window, std::u16string_view text) {
 // Selects from start to end (clamped); -1 as start removes the selection, -1 as end is the end.
 void Select(HWND window, LPARAM start, LPARAM end, bool extends) {
     WindowLock w(window);
-    if (!w) return;
+    if (!w)
+        return;
     auto state = StateOf(*w);
     const auto length = static_cast<LPARAM>(w->text.size());
     if (start == -1 && !extends) {
@@ -89,7 +95,8 @@ void Select(HWND window, LPARAM start, LPARAM end, bool extends) {
     auto clamp = [&](LPARAM value) {
         return static_cast<std::size_t>(value < 0 || value > length ? length : value);
     };
-    if (!extends) state->anchor = clamp(start);
+    if (!extends)
+        state->anchor = clamp(start);
     state->caret = clamp(end);
 }
 
@@ -99,7 +106,8 @@ LRESULT OnKeyDown(HWND window, WPARAM key) {
     std::size_t anchor = 0;
     {
         WindowLock w(window);
-        if (!w) return 0;
+        if (!w)
+            return 0;
         auto state = StateOf(*w);
         caret = state->caret;
         anchor = state->anchor;
@@ -107,15 +115,25 @@ LRESULT OnKeyDown(HWND window, WPARAM key) {
     }
     const bool extends = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
     switch (key) {
-    case VK_LEFT: Select(window, 0, caret > 0 ? caret - 1 : 0, extends); break;
-    case VK_RIGHT: Select(window, 0, std::min(caret + 1, length), extends); break;
-    case VK_HOME: Select(window, 0, 0, extends); break;
-    case VK_END: Select(window, 0, static_cast<LPARAM>(length), extends); break;
+    case VK_LEFT:
+        Select(window, 0, caret > 0 ? caret - 1 : 0, extends);
+        break;
+    case VK_RIGHT:
+        Select(window, 0, std::min(caret + 1, length), extends);
+        break;
+    case VK_HOME:
+        Select(window, 0, 0, extends);
+        break;
+    case VK_END:
+        Select(window, 0, static_cast<LPARAM>(length), extends);
+        break;
     case VK_DELETE:
-        if (anchor == caret && caret < length) Select(window, caret, caret + 1, false);
+        if (anchor == caret && caret < length)
+            Select(window, caret, caret + 1, false);
         ReplaceSelection(window, u"");
         break;
-    default: break;
+    default:
+        break;
     }
     if (!extends && (key == VK_LEFT || key == VK_RIGHT || key == VK_HOME || key == VK_END)) {
         Select(window, -1, 0, false);
@@ -127,41 +145,56 @@ LRESULT OnChar(HWND window, WCHAR character) {
     if (character == VK_BACK) {
         {
             WindowLock w(window);
-            if (!w) return 0;
+            if (!w)
+                return 0;
             auto state = StateOf(*w);
-            if (state->anchor == state->caret && state->caret > 0) state->anchor -= 1;
+            if (state->anchor == state->caret && state->caret > 0)
+                state->anchor -= 1;
         }
         ReplaceSelection(window, u"");
         return 0;
     }
-    if (character >= 0x20) ReplaceSelection(window, std::u16string_view(&character, 1));
+    if (character >= 0x20)
+        ReplaceSelection(window, std::u16string_view(&character, 1));
     return 0; // Tab, Return and Escape are swallowed
 }
 
 LRESULT OnSelection(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowLock w(window);
-    if (!w) return 0;
+    if (!w)
+        return 0;
     auto state = StateOf(*w);
     switch (message) {
     case EM_GETSEL: {
         const auto from = static_cast<DWORD>(std::min(state->anchor, state->caret));
         const auto to = static_cast<DWORD>(std::max(state->anchor, state->caret));
-        if (wParam != 0) *reinterpret_cast<DWORD*>(wParam) = from;
-        if (lParam != 0) *reinterpret_cast<DWORD*>(lParam) = to;
+        if (wParam != 0)
+            *reinterpret_cast<DWORD*>(wParam) = from;
+        if (lParam != 0)
+            *reinterpret_cast<DWORD*>(lParam) = to;
         return MAKELPARAM(static_cast<int>(from), static_cast<int>(to));
     }
-    case EM_LIMITTEXT: state->limit = wParam == 0 ? kMaximumLimit : wParam; return 0;
-    case EM_GETLIMITTEXT: return static_cast<LRESULT>(state->limit);
-    case WM_SETFONT: state->font = reinterpret_cast<HFONT>(wParam); return 0;
-    case WM_GETFONT: return reinterpret_cast<LRESULT>(state->font);
-    default: return 0;
+    case EM_LIMITTEXT:
+        state->limit = wParam == 0 ? kMaximumLimit : wParam;
+        return 0;
+    case EM_GETLIMITTEXT:
+        return static_cast<LRESULT>(state->limit);
+    case WM_SETFONT:
+        state->font = reinterpret_cast<HFONT>(wParam);
+        return 0;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(state->font);
+    default:
+        return 0;
     }
 }
 
 LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CHAR: return OnChar(window, static_cast<WCHAR>(wParam));
-    case WM_KEYDOWN: return OnKeyDown(window, wParam);
+    case WM_CHAR:
+        return OnChar(window, static_cast<WCHAR>(wParam));
+    case WM_KEYDOWN:
+        return OnKeyDown(window, wParam);
     case EM_SETSEL:
         Select(window, static_cast<int>(wParam), static_cast<int>(lParam), false);
         return 0;
@@ -171,10 +204,12 @@ LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case EM_GETSEL:
     case EM_LIMITTEXT:
     case EM_GETLIMITTEXT:
-    case WM_GETFONT: return OnSelection(window, message, wParam, lParam);
+    case WM_GETFONT:
+        return OnSelection(window, message, wParam, lParam);
     case WM_SETFONT:
         OnSelection(window, message, wParam, lParam);
-        if (lParam != 0) InvalidateRect(window, nullptr, TRUE);
+        if (lParam != 0)
+            InvalidateRect(window, nullptr, TRUE);
         return 0;
     case WM_SETTEXT: {
         const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
@@ -187,13 +222,23 @@ LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         SetFocus(window);
         Select(window, -1, -1, false);
         return 0;
-    case WM_SETFOCUS: Notify(window, EN_SETFOCUS); return 0;
-    case WM_KILLFOCUS: Notify(window, EN_KILLFOCUS); return 0;
-    case WM_GETDLGCODE: return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
-    case WM_ENABLE: InvalidateRect(window, nullptr, TRUE); return 0;
-    case WM_ERASEBKGND: return 1; // the background is painted with the parent's brush
-    case WM_PAINT: return PaintAskingParent(window, WM_CTLCOLOREDIT);
-    default: return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SETFOCUS:
+        Notify(window, EN_SETFOCUS);
+        return 0;
+    case WM_KILLFOCUS:
+        Notify(window, EN_KILLFOCUS);
+        return 0;
+    case WM_GETDLGCODE:
+        return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS;
+    case WM_ENABLE:
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // the background is painted with the parent's brush
+    case WM_PAINT:
+        return PaintAskingParent(window, WM_CTLCOLOREDIT);
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 

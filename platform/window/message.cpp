@@ -37,13 +37,20 @@ bool IsStylusDown(UINT message) {
 void TrackKeyState(ThreadQueue& queue, const MSG& msg) {
     switch (msg.message) {
     case WM_KEYDOWN:
-    case WM_KEYUP: queue.keyState[msg.wParam & 0xFF] = msg.message == WM_KEYDOWN ? 1 : 0; break;
+    case WM_KEYUP:
+        queue.keyState[msg.wParam & 0xFF] = msg.message == WM_KEYDOWN ? 1 : 0;
+        break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-    case WM_LBUTTONUP: queue.keyState[VK_LBUTTON] = msg.message != WM_LBUTTONUP ? 1 : 0; break;
+    case WM_LBUTTONUP:
+        queue.keyState[VK_LBUTTON] = msg.message != WM_LBUTTONUP ? 1 : 0;
+        break;
     case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP: queue.keyState[VK_RBUTTON] = msg.message == WM_RBUTTONDOWN ? 1 : 0; break;
-    default: break;
+    case WM_RBUTTONUP:
+        queue.keyState[VK_RBUTTON] = msg.message == WM_RBUTTONDOWN ? 1 : 0;
+        break;
+    default:
+        break;
     }
 }
 
@@ -95,9 +102,38 @@ Timer* DueTimer(State& state, ThreadQueue& queue, HWND window, std::uint64_t now
     return due;
 }
 
-DWORD WaitTime(const ThreadQueue& queue, std::uint64_t now) {
+// WM_QUIT, WM_PAINT and WM_TIMER, in this order, once nothing was posted.
+bool TakeGenerated(State& state, ThreadQueue& queue, MSG* msg, HWND window, UINT first, UINT last,
+                   bool remove, std::uint64_t now) {
+    if (queue.isQuitPosted) {
+        *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, GetTickCount(), {}};
+        if (remove)
+            queue.isQuitPosted = false;
+        return true;
+    }
+    if (TakePaint(state, queue, msg, window, first, last))
+        return true;
+    if (!IsInRange(WM_TIMER, first, last))
+        return false;
+    Timer* timer = DueTimer(state, queue, window, now);
+    if (timer == nullptr)
+        return false;
+    *msg = MSG{timer->window,  WM_TIMER, timer->id, reinterpret_cast<LPARAM>(timer->procedure),
+               GetTickCount(), {}};
+    if (remove)
+        timer->dueMs = now + timer->elapseMs;
+    return true;
+}
+
+// Until the next timer the get could return; timers it filters out do not wake it.
+DWORD WaitTime(State& state, const ThreadQueue& queue, HWND window, UINT first, UINT last,
+               std::uint64_t now) {
     std::uint64_t wait = INFINITE;
+    if (!IsInRange(WM_TIMER, first, last))
+        return INFINITE;
     for (const Timer& timer : queue.timers) {
+        if (!PassesWindowFilter(state, window, timer.window))
+            continue;
         wait = std::min<std::uint64_t>(wait, timer.dueMs > now ? timer.dueMs - now : 0);
     }
     return static_cast<DWORD>(std::min<std::uint64_t>(wait, INFINITE));
@@ -170,29 +206,12 @@ bool TakeMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove, bool
                 ClickActivate(msg->hwnd);
             return true;
         }
-        if (queue->isQuitPosted) {
-            *msg =
-                MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue->quitCode), 0, GetTickCount(), {}};
-            if (remove)
-                queue->isQuitPosted = false;
-            return true;
-        }
-        if (TakePaint(state, *queue, msg, window, first, last))
-            return true;
         const std::uint64_t now = platform::CurrentClock().TickMs();
-        if (IsInRange(WM_TIMER, first, last)) {
-            if (Timer* timer = DueTimer(state, *queue, window, now)) {
-                *msg = MSG{timer->window,  WM_TIMER,
-                           timer->id,      reinterpret_cast<LPARAM>(timer->procedure),
-                           GetTickCount(), {}};
-                if (remove)
-                    timer->dueMs = now + timer->elapseMs;
-                return true;
-            }
-        }
+        if (TakeGenerated(state, *queue, msg, window, first, last, remove, now))
+            return true;
         if (!wait)
             return false;
-        const DWORD waitMs = WaitTime(*queue, now);
+        const DWORD waitMs = WaitTime(state, *queue, window, first, last, now);
         queue->isWaiting = true;
         lock.unlock();
         (void)WaitForSingleObject(queue->wake, waitMs);

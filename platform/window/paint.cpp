@@ -132,7 +132,7 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
     if (window == nullptr) {
         for (auto& [handle, w] : state.windows) {
             if (IsVisibleChain(state, *w))
-                InvalidateLocked(state, *w, rect, erase != FALSE);
+                InvalidateLocked(state, *w, rect, erase != FALSE); // every window anyway
         }
         return TRUE;
     }
@@ -141,7 +141,7 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    InvalidateLocked(state, *w, rect, erase != FALSE);
+    InvalidateArea(state, *w, rect, erase != FALSE, ChildRule::ByStyle);
     return TRUE;
 }
 
@@ -217,15 +217,26 @@ BOOL RedrawWindow(HWND window, const RECT* rect, void* region, UINT flags) {
             RedrawWindow(top, nullptr, nullptr, flags | RDW_ALLCHILDREN);
         return TRUE;
     }
-    if ((flags & RDW_INVALIDATE) != 0) {
-        InvalidateRect(window, rect, (flags & RDW_ERASE) != 0 ? TRUE : FALSE);
+    const ChildRule rule = (flags & RDW_ALLCHILDREN) != 0  ? ChildRule::All
+                           : (flags & RDW_NOCHILDREN) != 0 ? ChildRule::None
+                                                           : ChildRule::ByStyle;
+    bool reachesChildren = rule == ChildRule::All;
+    {
+        WindowLock w(window);
+        if (!w)
+            return FALSE;
+        if (rule == ChildRule::ByStyle)
+            reachesChildren = (w->style & WS_CLIPCHILDREN) == 0;
+        if ((flags & RDW_INVALIDATE) != 0)
+            InvalidateArea(w.state, *w, rect, (flags & RDW_ERASE) != 0, rule);
     }
     if ((flags & RDW_VALIDATE) != 0)
         ValidateRect(window, rect);
     if ((flags & (RDW_UPDATENOW | RDW_ERASENOW)) != 0)
         UpdateWindow(window);
-    if ((flags & RDW_ALLCHILDREN) != 0) {
-        const UINT childFlags = flags;
+    if (reachesChildren && (flags & (RDW_VALIDATE | RDW_UPDATENOW | RDW_ERASENOW)) != 0) {
+        // The children's own parts were invalidated above; these flags act on them too.
+        const UINT childFlags = flags & ~RDW_INVALIDATE;
         ForEachChild(
             window,
             [](HWND child, const void* data) {

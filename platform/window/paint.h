@@ -38,15 +38,17 @@ constexpr int NULL_PEN = 8;
 constexpr int SYSTEM_FONT = 13;
 [[nodiscard]] HGDIOBJ GetStockObject(int index); // null for an unknown index
 
-// Adds rect (client coordinates; null: the whole client area) to the update region. Any
-// thread; never blocks. A null window invalidates every window.
+// Adds rect (client coordinates; null: the whole client area) to the update region, and to
+// the children's where they lie in it unless the window has WS_CLIPCHILDREN. Any thread; never
+// blocks. A null window invalidates every window.
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 BOOL ValidateRect(HWND window, const RECT* rect);
 // The update region's box; FALSE when there is none.
 BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase);
 // Sends WM_PAINT at once when the window has an update region.
 BOOL UpdateWindow(HWND window);
-// The region argument is not supported and must be null.
+// RDW_ALLCHILDREN and RDW_NOCHILDREN choose the children as InvalidateRect does when neither
+// is given. The region argument is not supported and must be null.
 BOOL RedrawWindow(HWND window, const RECT* rect, void* region, UINT flags);
 
 // Sends WM_ERASEBKGND (wParam = the DC) when the update was asked with erase; fErase stays TRUE

@@ -208,6 +208,33 @@ void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase
     WakeQueue(*window.queue);
 }
 
+void InvalidateArea(State& state, Window& window, const RECT* rect, bool erase,
+                    ChildRule children) {
+    InvalidateLocked(state, window, rect, erase);
+    const bool includesChildren =
+        children == ChildRule::All ||
+        (children == ChildRule::ByStyle && (window.style & WS_CLIPCHILDREN) == 0);
+    if (!includesChildren) {
+        return;
+    }
+    const RECT area = rect != nullptr ? *rect : ClientRectOf(window);
+    for (HWND child : window.children) {
+        Window* c = Find(state, child);
+        if (c == nullptr || (c->style & WS_VISIBLE) == 0) {
+            continue;
+        }
+        const int border = BorderOf(*c);
+        RECT local{std::max(area.left, c->rect.left), std::max(area.top, c->rect.top),
+                   std::min(area.right, c->rect.right), std::min(area.bottom, c->rect.bottom)};
+        if (local.left >= local.right || local.top >= local.bottom) {
+            continue;
+        }
+        local = RECT{local.left - c->rect.left - border, local.top - c->rect.top - border,
+                     local.right - c->rect.left - border, local.bottom - c->rect.top - border};
+        InvalidateArea(state, *c, &local, erase, children);
+    }
+}
+
 void InvalidateTree(State& state, Window& window) {
     InvalidateLocked(state, window, nullptr, true);
     for (HWND child : window.children) {
@@ -225,7 +252,7 @@ void InvalidateBeneath(State& state, const Window& window, const RECT& screenRec
         local.right -= origin.x;
         local.top -= origin.y;
         local.bottom -= origin.y;
-        InvalidateLocked(state, target, &local, true);
+        InvalidateArea(state, target, &local, true, ChildRule::ByStyle);
     };
     if (Window* parent = Find(state, window.parent)) {
         invalidateIn(*parent);

@@ -15,8 +15,10 @@ struct StaticState {
 
 std::shared_ptr<StaticState> StateOf(HWND window) {
     WindowLock w(window);
-    if (!w) return nullptr;
-    if (!w->control) w->control = std::make_shared<StaticState>();
+    if (!w)
+        return nullptr;
+    if (!w->control)
+        w->control = std::make_shared<StaticState>();
     return std::static_pointer_cast<StaticState>(w->control);
 }
 
@@ -28,16 +30,21 @@ LRESULT StaticProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return result;
     }
     case WM_SETFONT:
-        if (auto state = StateOf(window)) state->font = reinterpret_cast<HFONT>(wParam);
-        if (lParam != 0) InvalidateRect(window, nullptr, TRUE);
+        if (auto state = StateOf(window))
+            state->font = reinterpret_cast<HFONT>(wParam);
+        if (lParam != 0)
+            InvalidateRect(window, nullptr, TRUE);
         return 0;
     case WM_GETFONT: {
         auto state = StateOf(window);
         return state ? reinterpret_cast<LRESULT>(state->font) : 0;
     }
-    case WM_ERASEBKGND: return 1; // the background is painted with the parent's brush
-    case WM_PAINT: return PaintAskingParent(window, WM_CTLCOLORSTATIC);
-    default: return DefWindowProcW(window, message, wParam, lParam);
+    case WM_ERASEBKGND:
+        return 1; // the background is painted with the parent's brush
+    case WM_PAINT:
+        return PaintAskingParent(window, WM_CTLCOLORSTATIC);
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 

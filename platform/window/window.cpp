@@ -44,11 +44,10 @@ RECT InitialRect(const State& state, bool isChild, int x, int y, int width, int 
         return RECT{left, top, left + w, top + h};
     }
     const RECT work = WorkArea(state);
+    if (width == CW_USEDEFAULT)
+        return work;
     const int left = x == CW_USEDEFAULT ? work.left : x;
     const int top = x == CW_USEDEFAULT ? work.top : y;
-    if (width == CW_USEDEFAULT) {
-        return RECT{left, top, work.right, work.bottom};
-    }
     return RECT{left, top, left + width, top + height};
 }
 
@@ -646,6 +645,54 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId) {
     if (processId != nullptr)
         *processId = w != nullptr ? 1 : 0;
     return w != nullptr ? w->queue->threadId : 0;
+}
+
+int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL) {
+    if (info == nullptr || info->cbSize != sizeof(SCROLLINFO) ||
+        (bar != SB_HORZ && bar != SB_VERT)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    WindowLock w(window);
+    if (!w)
+        return 0;
+    SCROLLINFO& kept = w->scroll[bar];
+    kept.cbSize = sizeof(SCROLLINFO);
+    if ((info->fMask & SIF_RANGE) != 0) {
+        kept.nMin = info->nMin;
+        kept.nMax = std::max(info->nMin, info->nMax);
+    }
+    if ((info->fMask & SIF_PAGE) != 0)
+        kept.nPage = info->nPage;
+    if ((info->fMask & SIF_POS) != 0)
+        kept.nPos = info->nPos;
+    const auto span = static_cast<std::int64_t>(kept.nMax) - kept.nMin + 1;
+    kept.nPage = static_cast<UINT>(std::min<std::int64_t>(kept.nPage, span));
+    const std::int64_t highest =
+        kept.nMax - std::max<std::int64_t>(static_cast<std::int64_t>(kept.nPage) - 1, 0);
+    kept.nPos = static_cast<int>(std::clamp<std::int64_t>(kept.nPos, kept.nMin, highest));
+    return kept.nPos;
+}
+
+BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO* info) {
+    if (info == nullptr || (bar != SB_HORZ && bar != SB_VERT)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    WindowLock w(window);
+    if (!w)
+        return FALSE;
+    const UINT mask = info->fMask;
+    const SCROLLINFO& kept = w->scroll[bar];
+    if ((mask & SIF_RANGE) != 0) {
+        info->nMin = kept.nMin;
+        info->nMax = kept.nMax;
+    }
+    if ((mask & SIF_PAGE) != 0)
+        info->nPage = kept.nPage;
+    if ((mask & SIF_POS) != 0)
+        info->nPos = kept.nPos;
+    return TRUE;
 }
 
 namespace platform {

@@ -20,10 +20,10 @@ int GetClassNameW(HWND window, LPWSTR buffer, int bufferMax);
 
 // Creates a window of a registered class (also the system classes "Static" and "Edit").
 // Messages before WM_CREATE go to the class procedure; WM_CREATE gets the CREATESTRUCTW with
-// lpCreateParams = param before this returns. A top-level window with CW_USEDEFAULT fills the
-// work area. A child's menu argument is its control id. Null with ERROR_CANNOT_FIND_WND_CLASS
-// for an unknown class, ERROR_INVALID_WINDOW_HANDLE for a bad parent; when WM_CREATE returns -1
-// the window is destroyed and null is returned.
+// lpCreateParams = param before this returns. A top-level window with CW_USEDEFAULT as width
+// fills the work area. A child's menu argument is its control id. Null with
+// ERROR_CANNOT_FIND_WND_CLASS for an unknown class, ERROR_INVALID_WINDOW_HANDLE for a bad parent;
+// when WM_CREATE returns -1 the window is destroyed and null is returned.
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param);
@@ -80,6 +80,12 @@ BOOL IntersectRect(RECT* result, const RECT* a, const RECT* b);
 BOOL UnionRect(RECT* result, const RECT* a, const RECT* b);
 BOOL OffsetRect(RECT* rect, int dx, int dy);
 [[nodiscard]] BOOL PtInRect(const RECT* rect, POINT point);
+
+// Scroll bars of a window: the values are kept (SB_HORZ, SB_VERT); nothing is drawn. nPage is
+// cut to the range and nPos to min..max - (page - 1). Returns the position; 0 with
+// ERROR_INVALID_PARAMETER for a bad bar or cbSize other than sizeof(SCROLLINFO) (28).
+int SetScrollInfo(HWND window, int bar, const SCROLLINFO* info, BOOL redraw);
+BOOL GetScrollInfo(HWND window, int bar, SCROLLINFO* info);
 
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;

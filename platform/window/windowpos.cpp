@@ -73,6 +73,23 @@ HWND HitTestChildren(State& state, const Window& window, POINT clientPoint) {
     return nullptr;
 }
 
+// Sets or clears WS_VISIBLE and makes what appears or what it uncovers dirty.
+void SetVisibleFlag(HWND window, bool show) {
+    WindowLock w(window);
+    if (!w)
+        return;
+    State& state = w.state;
+    if (show) {
+        w->style |= WS_VISIBLE;
+        if (IsVisibleChain(state, *w))
+            InvalidateTree(state, *w);
+        return;
+    }
+    if (IsVisibleChain(state, *w))
+        InvalidateBeneath(state, *w, ScreenRectOf(state, *w));
+    w->style &= ~WS_VISIBLE;
+}
+
 } // namespace
 
 BOOL ShowWindow(HWND window, int command) {
@@ -93,19 +110,7 @@ BOOL ShowWindow(HWND window, int command) {
     }
     if (show != wasVisible) {
         SendMessageW(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-        State& state = GetState();
-        std::lock_guard lock(state.mutex);
-        if (Window* w = Find(state, window)) {
-            if (show) {
-                w->style |= WS_VISIBLE;
-                if (IsVisibleChain(state, *w))
-                    InvalidateTree(state, *w);
-            } else {
-                if (IsVisibleChain(state, *w))
-                    InvalidateBeneath(state, *w, ScreenRectOf(state, *w));
-                w->style &= ~WS_VISIBLE;
-            }
-        }
+        SetVisibleFlag(window, show);
     }
     if (!show) {
         State& state = GetState();

@@ -122,10 +122,10 @@ constexpr DWORD WS_EX_TOPMOST = 0x00000008;
 
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 
-inline HWND const HWND_TOP = nullptr;
-inline HWND const HWND_BOTTOM = reinterpret_cast<HWND>(1);
-inline HWND const HWND_TOPMOST = reinterpret_cast<HWND>(-1);
-inline HWND const HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
+inline HWND__* const HWND_TOP = nullptr;
+inline HWND__* const HWND_BOTTOM = reinterpret_cast<HWND>(1);
+inline HWND__* const HWND_TOPMOST = reinterpret_cast<HWND>(-1);
+inline HWND__* const HWND_NOTOPMOST = reinterpret_cast<HWND>(-2);
 
 // ---- Window words ----
 constexpr int GWL_WNDPROC = -4;

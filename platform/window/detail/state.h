@@ -162,6 +162,10 @@ private:
 [[nodiscard]] RECT WorkArea(const State& state);
 void WakeQueue(ThreadQueue& queue);
 void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase);
+// Which children an invalidation reaches where they lie in the area: all, none, or all unless
+// the window has WS_CLIPCHILDREN (a parent that paints over its children repaints them).
+enum class ChildRule { ByStyle, All, None };
+void InvalidateArea(State& state, Window& window, const RECT* rect, bool erase, ChildRule children);
 void InvalidateTree(State& state, Window& window);
 // Makes the area of a window (screen coordinates) dirty in whatever lies beneath it.
 void InvalidateBeneath(State& state, const Window& window, const RECT& screenRect);

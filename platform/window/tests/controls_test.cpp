@@ -1,5 +1,4 @@
 #include "platform/window/controls.h"
-
 #include "platform/window/input.h"
 #include "platform/window/message.h"
 #include "platform/window/paint.h"
@@ -31,11 +30,9 @@ struct Fixture {
 Fixture Make(LPCWSTR className, DWORD style) {
     RegisterRecordingClass(u"Parent", 0, 0, ParentProcedure);
     HWND parent = CreateWindowExW(0, u"Parent", u"", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr,
-                                  nullptr);
-    HWND control = CreateWindowExW(0, className, u"", WS_CHILD | WS_VISIBLE | style, 10, 10,
-                                   100, 20, parent, reinterpret_cast<HMENU>(2000), nullptr,
-                                   nullptr);
+                                  CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+    HWND control = CreateWindowExW(0, className, u"", WS_CHILD | WS_VISIBLE | style, 10, 10, 100,
+                                   20, parent, reinterpret_cast<HMENU>(2000), nullptr, nullptr);
     return Fixture{parent, control};
 }
 
@@ -43,7 +40,8 @@ std::vector<windowtesting::Logged> ParentEntries(HWND parent, UINT message) {
     std::lock_guard lock(windowtesting::LogMutex());
     std::vector<windowtesting::Logged> entries;
     for (const auto& e : windowtesting::Log()) {
-        if (e.window == parent && e.message == message) entries.push_back(e);
+        if (e.window == parent && e.message == message)
+            entries.push_back(e);
     }
     return entries;
 }
@@ -96,8 +94,11 @@ TEST(EditControl, EditsSelectsLimitsAndReportsChanges) {
         {[&] { driver.Key(VK_DELETE); }, u"erli", MAKELPARAM(0, 0), 1},
         {[&] { SendMessageW(f.control, EM_SETSEL, 0, -1); }, u"erli", MAKELPARAM(0, 4), 0},
         {[&] { driver.Text(u"K"); }, u"K", MAKELPARAM(1, 1), 1},
-        {[&] { SendMessageW(f.control, EM_LIMITTEXT, 3, 0); driver.Text(u"iel"); }, u"Kie",
-         MAKELPARAM(3, 3), 2},
+        {[&] {
+             SendMessageW(f.control, EM_LIMITTEXT, 3, 0);
+             driver.Text(u"iel");
+         },
+         u"Kie", MAKELPARAM(3, 3), 2},
         {[&] { driver.KeyWith(VK_SHIFT, VK_LEFT); }, u"Kie", MAKELPARAM(2, 3), 0},
         {[&] { SetWindowTextW(f.control, u"Ulm"); }, u"Ulm", MAKELPARAM(0, 0), 1},
     };

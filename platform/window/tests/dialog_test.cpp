@@ -1,12 +1,10 @@
+#include "platform/kernel/messagebox.h"
 #include "platform/window/dialog.h"
-
 #include "platform/window/input.h"
 #include "platform/window/message.h"
 #include "platform/window/testdriver.h"
 #include "platform/window/tests/windowtesting.h"
 #include "platform/window/window.h"
-
-#include "platform/kernel/messagebox.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +13,8 @@ using windowtesting::RegisterRecordingClass;
 
 namespace {
 
-const std::vector<std::uint8_t> kTemplate = platform::MakeDialogTemplate(
-    WS_POPUP | WS_CLIPCHILDREN | DS_SETFOREGROUND, 0, 0, 100, 50);
+const std::vector<std::uint8_t> kTemplate =
+    platform::MakeDialogTemplate(WS_POPUP | WS_CLIPCHILDREN | DS_SETFOREGROUND, 0, 0, 100, 50);
 
 struct Seen {
     LPARAM initParam = 0;
@@ -38,10 +36,14 @@ BOOL RecordingDialogProcedure(HWND dialog, UINT message, WPARAM, LPARAM lParam) 
         return TRUE;
     case WM_USER:
         g_seen.isOwnerEnabled = IsWindowEnabled(GetParent(dialog));
-        if (g_ending == WM_COMMAND) EndDialog(dialog, 77);
-        if (g_ending == WM_CLOSE) PostMessageW(dialog, WM_CLOSE, 0, 0);
-        if (g_ending == WM_QUIT) PostQuitMessage(4);
-        if (g_ending == WM_KEYDOWN) platform::InjectKey(VK_TAB, true);
+        if (g_ending == WM_COMMAND)
+            EndDialog(dialog, 77);
+        if (g_ending == WM_CLOSE)
+            PostMessageW(dialog, WM_CLOSE, 0, 0);
+        if (g_ending == WM_QUIT)
+            PostQuitMessage(4);
+        if (g_ending == WM_KEYDOWN)
+            platform::InjectKey(VK_TAB, true);
         return TRUE;
     case WM_GETDLGCODE: {
         const auto* key = reinterpret_cast<const MSG*>(lParam);
@@ -51,8 +53,11 @@ BOOL RecordingDialogProcedure(HWND dialog, UINT message, WPARAM, LPARAM lParam) 
         }
         return FALSE;
     }
-    case WM_KEYDOWN: EndDialog(dialog, 5); return TRUE;
-    default: return FALSE;
+    case WM_KEYDOWN:
+        EndDialog(dialog, 5);
+        return TRUE;
+    default:
+        return FALSE;
     }
 }
 
@@ -133,7 +138,8 @@ TEST(ModalDialog, TabIsOfferedThroughGetDlgCodeAndRefusedTemplatesFail) {
         SetFocus(dialog);
         MSG msg{};
         for (int i = 0; i < 20 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
-            if (!IsDialogMessageW(dialog, &msg)) DispatchMessageW(&msg);
+            if (!IsDialogMessageW(dialog, &msg))
+                DispatchMessageW(&msg);
         }
         platform::InjectKey(VK_TAB, false);
         const auto& seen = g_seen.messages;

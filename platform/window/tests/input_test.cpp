@@ -1,11 +1,9 @@
+#include "platform/kernel/time.h"
 #include "platform/window/input.h"
-
 #include "platform/window/message.h"
 #include "platform/window/testdriver.h"
 #include "platform/window/tests/windowtesting.h"
 #include "platform/window/window.h"
-
-#include "platform/kernel/time.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +28,8 @@ std::vector<windowtesting::Logged> Entries(UINT message) {
     std::lock_guard lock(windowtesting::LogMutex());
     std::vector<windowtesting::Logged> entries;
     for (const auto& e : windowtesting::Log()) {
-        if (e.message == message) entries.push_back(e);
+        if (e.message == message)
+            entries.push_back(e);
     }
     return entries;
 }
@@ -48,9 +47,15 @@ TEST(Activation, ReportsEachChangeOfTheActiveTopLevelWindow) {
         HWND active;
         WORD how;
     } cases[] = {
-        {[&] { driver.Tap(POINT{10, 10}); }, right, left, WA_CLICKACTIVE},
+        {[&] {
+             driver.Tap(POINT{10, 10});
+         },
+         right, left, WA_CLICKACTIVE},
         {[&] { SetForegroundWindow(right); }, left, right, WA_ACTIVE},
-        {[&] { driver.Tap(POINT{130, 10}); }, nullptr, nullptr, 0}, // already active
+        {[&] {
+             driver.Tap(POINT{130, 10});
+         },
+         nullptr, nullptr, 0}, // already active
         {[&] { ShowWindow(right, SW_HIDE); }, right, left, WA_ACTIVE},
     };
     int step = 0;
@@ -157,8 +162,10 @@ TEST(StylusInput, DoubleClicksOnlyForClassesThatAskForThem) {
         int dx;
         UINT second;
     } cases[] = {
-        {u"Double", 100, 0, WM_LBUTTONDBLCLK}, {u"Double", 501, 0, WM_LBUTTONDOWN},
-        {u"Double", 100, 5, WM_LBUTTONDOWN},   {u"Rec", 100, 0, WM_LBUTTONDOWN},
+        {u"Double", 100, 0, WM_LBUTTONDBLCLK},
+        {u"Double", 501, 0, WM_LBUTTONDOWN},
+        {u"Double", 100, 5, WM_LBUTTONDOWN},
+        {u"Rec", 100, 0, WM_LBUTTONDOWN},
     };
     platform::ScreenDriver driver(&clock);
     for (const auto& c : cases) {
@@ -186,7 +193,7 @@ TEST(KeyInput, CarriesScanCodesAndTranslatesToCharacters) {
         WORD scanCode;
         WPARAM character; // 0: none
     } cases[] = {
-        {VK_TAB, false, 15, u'\t'}, {'A', false, 0x1E, u'a'},  {'A', true, 0x1E, u'A'},
+        {VK_TAB, false, 15, u'\t'}, {'A', false, 0x1E, u'a'},        {'A', true, 0x1E, u'A'},
         {VK_UP, false, 0x148, 0},   {VK_RETURN, false, 0x1C, u'\r'}, {VK_F1, false, 0x3B, 0},
     };
     for (const auto& c : cases) {
@@ -199,7 +206,8 @@ TEST(KeyInput, CarriesScanCodesAndTranslatesToCharacters) {
         }
         std::vector<windowtesting::Logged> downs;
         for (const auto& e : Entries(WM_KEYDOWN)) {
-            if (e.wParam == c.key) downs.push_back(e);
+            if (e.wParam == c.key)
+                downs.push_back(e);
         }
         ASSERT_EQ(downs.size(), 1u);
         EXPECT_EQ(HIWORD(downs[0].lParam), c.scanCode);
@@ -218,7 +226,9 @@ TEST(KeyInput, CarriesScanCodesAndTranslatesToCharacters) {
         int key;
         SHORT async;
         SHORT state;
-    } states[] = {{VK_ESCAPE, 1, 0}, {VK_ESCAPE, 0, 0}, {VK_CONTROL, SHORT(0x8001), SHORT(0x8000)},
+    } states[] = {{VK_ESCAPE, 1, 0},
+                  {VK_ESCAPE, 0, 0},
+                  {VK_CONTROL, SHORT(0x8001), SHORT(0x8000)},
                   {VK_CONTROL, SHORT(0x8000), SHORT(0x8000)}};
     for (const auto& s : states) {
         EXPECT_EQ(GetKeyState(s.key), s.state);

@@ -30,6 +30,7 @@ TEST(MessageQueue, PostedMessagesFromEightThreadsArriveComplete) {
     constexpr int kThreads = 8;
     constexpr int kEach = 2000;
     std::vector<std::thread> threads;
+    threads.reserve(kThreads);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([=] {
             for (int i = 0; i < kEach; ++i) {
@@ -51,6 +52,30 @@ TEST(MessageQueue, PostedMessagesFromEightThreadsArriveComplete) {
     EXPECT_EQ(received, kThreads * kEach);
     EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
     DestroyWindow(window);
+}
+
+TEST(MessageQueue, ThreadMessagesReachOnlyThreadsWithAQueue) {
+    MSG msg{};
+    (void)PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // makes this thread's queue
+    const DWORD self = GetCurrentThreadId();
+    DWORD other = 0;
+    std::thread([&] { other = GetCurrentThreadId(); }).join();
+    const struct {
+        DWORD threadId;
+        BOOL result;
+    } cases[] = {{self, TRUE}, {other, FALSE}};
+    for (const auto& c : cases) {
+        std::thread([&] {
+            EXPECT_EQ(PostThreadMessageW(c.threadId, WM_USER, 1, 2), c.result);
+        }).join();
+    }
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.hwnd, nullptr);
+    EXPECT_EQ(msg.message, WM_USER);
+    EXPECT_EQ(msg.lParam, 2);
+    SetLastError(0);
+    EXPECT_FALSE(PostThreadMessageW(other, WM_USER, 0, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_THREAD_ID);
 }
 
 TEST(MessageQueue, PaintAndTimerComeAfterPostedMessagesAndQuitEndsTheLoop) {
@@ -273,6 +298,27 @@ TEST(Painting, UpdateNowPaintsAtOnceAndClippingStylesShapeTheDc) {
     ClearLog();
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_EQ(Numbers(window), (std::vector<UINT>{WM_PAINT}));
+    // Children are repainted with their parent only where the parent paints over them.
+    const struct {
+        DWORD parentStyle;
+        UINT flags;
+        size_t childPaints;
+    } invalidations[] = {
+        {WS_CLIPCHILDREN, RDW_INVALIDATE, 0},
+        {WS_CLIPCHILDREN, RDW_INVALIDATE | RDW_ALLCHILDREN, 1},
+        {0, RDW_INVALIDATE, 1},
+        {0, RDW_INVALIDATE | RDW_NOCHILDREN, 0},
+    };
+    for (const auto& c : invalidations) {
+        SetWindowLongW(window, GWL_STYLE, WS_VISIBLE | c.parentStyle);
+        ClearLog();
+        RECT aroundChild{0, 0, 25, 25};
+        RedrawWindow(window, &aroundChild, nullptr, c.flags);
+        driver.RunUntilIdle();
+        EXPECT_EQ(Numbers(child, {WM_PAINT}).size(), c.childPaints);
+        EXPECT_TRUE(Numbers(overlap, {WM_PAINT}).empty()); // outside the area
+    }
+    SetWindowLongW(window, GWL_STYLE, WS_VISIBLE | WS_CLIPCHILDREN);
     HDC parentDc = GetDC(window);
     HDC siblingDc = GetDC(sibling);
     const struct {
@@ -296,8 +342,6 @@ TEST(Painting, UpdateNowPaintsAtOnceAndClippingStylesShapeTheDc) {
     ReleaseDC(window, parentDc);
     ReleaseDC(sibling, siblingDc);
     EXPECT_EQ(GetClipBox(parentDc, &box), ERROR_REGION);
-    (void)child;
-    (void)overlap;
     DestroyWindow(window);
 }
 

@@ -58,6 +58,9 @@ TEST(WindowClasses, RegistrationFailuresLeaveNoHalfClass) {
     EXPECT_TRUE(capture.Contains(u"\"TWICE\" already exists"));
     EXPECT_TRUE(GetClassInfoW(nullptr, u"Static", &found));
     EXPECT_TRUE(GetClassInfoW(nullptr, u"edit", &found));
+    EXPECT_FALSE(UnregisterClassW(u"Edit", nullptr)); // system classes stay
+    EXPECT_TRUE(UnregisterClassW(u"Twice", nullptr));
+    EXPECT_FALSE(GetClassInfoW(nullptr, u"Twice", &found));
 }
 
 LPVOID g_paramSeenInCreate = nullptr;
@@ -272,6 +275,71 @@ TEST(WindowPosition, ShowMoveAndSizeSendTheirMessages) {
     EXPECT_EQ(GetWindowTextW(child, buffer, 4), 3);
     EXPECT_EQ(std::u16string(buffer), u"lab");
     DestroyWindow(top);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DefaultProcedure, KeepsTextErasesAndClosesByDefault) {
+    RegisterRecordingClass(u"Rec");
+    HWND window = MakeTop(u"Rec", 0);
+    WCHAR buffer[8] = u"";
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        LRESULT result;
+    } cases[] = {
+        {WM_SETTEXT, 0, reinterpret_cast<LPARAM>(u"Navi"), TRUE},
+        {WM_GETTEXTLENGTH, 0, 0, 4},
+        {WM_GETTEXT, 3, reinterpret_cast<LPARAM>(buffer), 2},
+        {WM_ERASEBKGND, 0, 0, 1},
+        {WM_CTLCOLORSTATIC, 0, 0, reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH))},
+        {WM_CLOSE, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(SendMessageW(window, c.message, c.wParam, c.lParam), c.result);
+    }
+    EXPECT_EQ(std::u16string(buffer), u"Na");
+    EXPECT_FALSE(IsWindow(window)); // WM_CLOSE destroyed it
+}
+
+} // namespace
+
+namespace {
+
+TEST(ZOrder, TopmostWindowsStayAboveAndInsertAfterPlacesWindows) {
+    RegisterRecordingClass(u"Rec");
+    auto popup = [](DWORD exStyle) {
+        return CreateWindowExW(exStyle, u"Rec", u"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                               nullptr, nullptr, nullptr);
+    };
+    HWND topmost = popup(WS_EX_TOPMOST);
+    HWND first = popup(0);
+    HWND second = popup(0);
+    constexpr UINT kKeep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    const struct {
+        std::function<void()> change;
+        HWND onTop;
+    } cases[] = {
+        {[] {}, topmost},
+        {[&] { SetWindowPos(first, HWND_TOP, 0, 0, 0, 0, kKeep); }, topmost},
+        {[&] { SetWindowPos(topmost, HWND_NOTOPMOST, 0, 0, 0, 0, kKeep); }, topmost},
+        {[&] { SetWindowPos(topmost, HWND_BOTTOM, 0, 0, 0, 0, kKeep); }, first},
+        {[&] { SetWindowPos(first, second, 0, 0, 0, 0, kKeep); }, second},
+        {[&] { ShowWindow(second, SW_HIDE); }, first},
+        {[&] { SetForegroundWindow(topmost); }, topmost},
+    };
+    int step = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(step++);
+        c.change();
+        EXPECT_EQ(WindowFromPoint(POINT{50, 50}), c.onTop);
+    }
+    for (HWND window : {topmost, first, second})
+        DestroyWindow(window);
 }
 
 } // namespace
