@@ -156,6 +156,19 @@ int ClipBoxHook(HDC handle, RECT* rect) {
 
 namespace platform::gdi_detail {
 
+GdiState& State();
+
+} // namespace platform::gdi_detail
+
+namespace {
+
+// The window system paints its controls through GDI from the start of the program.
+[[maybe_unused]] const bool kHooksInstalled = (platform::gdi_detail::State(), true);
+
+} // namespace
+
+namespace platform::gdi_detail {
+
 GdiState& State() {
     static GdiState* state = [] {
         auto* made = new GdiState;
@@ -163,6 +176,7 @@ GdiState& State() {
         DcHooks hooks;
         hooks.released = ReleasedHook;
         hooks.clipBox = ClipBoxHook;
+        hooks.paintControl = PaintControl;
         SetDcHooks(hooks);
         return made;
     }();

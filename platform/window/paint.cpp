@@ -318,6 +318,12 @@ void SetDcHooks(const DcHooks& hooks) {
     Hooks() = hooks;
 }
 
+DcHooks GetDcHooks() {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    return Hooks();
+}
+
 int GetWindowDcClipBox(HDC dc, RECT* rect) {
     platform::DcTarget target;
     if (rect == nullptr || !platform::GetDcTarget(dc, &target))

@@ -114,6 +114,9 @@ struct GdiState {
     std::uintptr_t nextMemoryDc = 0x40000000;
     SurfacePtr screen;
 };
+// Draws a "Static" or "Edit" control (the window system's paintControl hook).
+void PaintControl(HWND control, HDC dc, UINT colourMessage, HBRUSH brush);
+
 // The state, locked; installs the window system's DC hooks on first use.
 GdiState& State();
 
