@@ -10,11 +10,6 @@ using namespace platform::gdi_detail;
 
 namespace {
 
-struct PointD {
-    double x;
-    double y;
-};
-
 bool IsWide(const Dc& dc) {
     return dc.penObject && dc.penObject->pen.width > 1;
 }
@@ -65,7 +60,10 @@ void ThinLine(const Target& target, long long x0, long long y0, long long x1, lo
     }
 }
 
-// Adds the convex polygon's pixels (centres inside) to spans, rows within the clip box.
+} // namespace
+
+namespace platform::gdi_detail {
+
 void AddConvex(SpanSet& spans, const Target& target, const PointD* points, int count) {
     double top = points[0].y, bottom = points[0].y;
     for (int i = 1; i < count; ++i) {
@@ -90,6 +88,10 @@ void AddConvex(SpanSet& spans, const Target& target, const PointD* points, int c
             spans.Add(y, PixelFrom(left), PixelFrom(right));
     }
 }
+
+} // namespace platform::gdi_detail
+
+namespace {
 
 void AddDisc(SpanSet& spans, const Target& target, PointD centre, double radius) {
     const int y0 = std::max(PixelFrom(centre.y - radius), static_cast<int>(target.box.top));
@@ -372,7 +374,8 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
 }
 
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height) {
-    return DrawBox(dc, left, top, right, bottom, std::abs(width) / 2.0, std::abs(height) / 2.0);
+    return DrawBox(dc, left, top, right, bottom, std::abs(static_cast<double>(width)) / 2,
+                   std::abs(static_cast<double>(height)) / 2);
 }
 
 int FillRect(HDC handle, const RECT* rect, HBRUSH brushHandle) {

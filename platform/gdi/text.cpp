@@ -298,34 +298,6 @@ void Blend(std::uint32_t& pixel, std::uint32_t colour, int coverage) {
     pixel = channel(16) | channel(8) | channel(0);
 }
 
-// A convex quadrilateral filled in surface coordinates (the rotated text cell).
-void FillQuad(const Target& target, const double (&x)[4], const double (&y)[4],
-              const Paint& paint) {
-    SpanSet spans;
-    const double top = std::min({y[0], y[1], y[2], y[3]});
-    const double bottom = std::max({y[0], y[1], y[2], y[3]});
-    const int y0 =
-        std::max(static_cast<int>(std::ceil(top - 0.5)), static_cast<int>(target.box.top));
-    const int y1 =
-        std::min(static_cast<int>(std::ceil(bottom - 0.5)), static_cast<int>(target.box.bottom));
-    for (int row = y0; row < y1; ++row) {
-        const double cy = row + 0.5;
-        double left = 1e18, right = -1e18;
-        for (int i = 0; i < 4; ++i) {
-            const int j = (i + 1) % 4;
-            if ((y[i] <= cy && cy < y[j]) || (y[j] <= cy && cy < y[i])) {
-                const double cx = x[i] + (cy - y[i]) * (x[j] - x[i]) / (y[j] - y[i]);
-                left = std::min(left, cx);
-                right = std::max(right, cx);
-            }
-        }
-        if (left < right)
-            spans.Add(row, static_cast<int>(std::ceil(left - 0.5)),
-                      static_cast<int>(std::ceil(right - 0.5)));
-    }
-    spans.Paint(target, paint, R2_COPYPEN);
-}
-
 struct Run {
     std::u16string_view text;
     std::vector<int> advances;
@@ -339,18 +311,21 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
     const double radians = font.Angle() * kDegreesPerTenth * std::numbers::pi / 180;
     const double dirX = std::cos(radians), dirY = -std::sin(radians);
     const double downX = std::sin(radians), downY = std::cos(radians);
-    int width = 0;
+    double width = 0;
     for (int advance : run.advances)
         width += advance;
     if (isOpaque && width > 0) {
         Paint background;
         background.colour = ToPixel(dc.bkColour);
         const double h = font.Height();
-        const double x[4] = {originX, originX + dirX * width, originX + dirX * width + downX * h,
-                             originX + downX * h};
-        const double y[4] = {originY, originY + dirY * width, originY + dirY * width + downY * h,
-                             originY + downY * h};
-        FillQuad(target, x, y, background);
+        const PointD cell[4] = {
+            {originX, originY},
+            {originX + dirX * width, originY + dirY * width},
+            {originX + dirX * width + downX * h, originY + dirY * width + downY * h},
+            {originX + downX * h, originY + downY * h}};
+        SpanSet spans;
+        AddConvex(spans, target, cell, 4);
+        spans.Paint(target, background, R2_COPYPEN);
     }
     const std::uint32_t colour = ToPixel(dc.textColour);
     const bool isMonoSurface = target.surface->isMono;
@@ -358,6 +333,11 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
     double penY = originY + downY * font.Ascent();
     for (std::size_t i = 0; i < run.text.size(); ++i) {
         const Glyph& glyph = font.Get(run.text[i]);
+        if (std::abs(penX) > kCoordinateLimit || std::abs(penY) > kCoordinateLimit) {
+            penX += dirX * run.advances[i];
+            penY += dirY * run.advances[i];
+            continue; // far outside every surface
+        }
         const int baseX = static_cast<int>(std::lround(penX));
         const int baseY = static_cast<int>(std::lround(penY));
         for (int gy = 0; gy < glyph.rows; ++gy) {
@@ -463,7 +443,7 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWS
         run.text = std::u16string_view(text == nullptr ? u"" : text, count);
         run.advances =
             widths != nullptr ? std::vector<int>(widths, widths + count) : Advances(font, run.text);
-        int width = 0;
+        double width = 0;
         for (int advance : run.advances)
             width += advance;
         const double radians = font.Angle() * kDegreesPerTenth * std::numbers::pi / 180;
@@ -471,7 +451,7 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWS
         const double downX = std::sin(radians), downY = std::cos(radians);
         double along = 0;
         if ((dc.textAlign & TA_CENTER) == TA_CENTER)
-            along = -width / 2.0;
+            along = -width / 2;
         else if ((dc.textAlign & TA_RIGHT) != 0)
             along = -width;
         double down = 0;
@@ -604,17 +584,24 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, RECT* rect, UINT format) {
         return 0;
     int result = 0;
     WithFont(handle, [&](Dc& dc, Target& target, FontInstance& font) {
+        // Rectangles of any size: positions are worked out in 64 bits.
+        const long long rectLeft = rect->left, rectTop = rect->top;
+        const long long rectWidth = static_cast<long long>(rect->right) - rect->left;
+        const long long rectHeight = static_cast<long long>(rect->bottom) - rect->top;
         const std::vector<Line> lines =
-            Layout(font, TextView(text, count), format, rect->right - rect->left);
+            Layout(font, TextView(text, count), format,
+                   static_cast<int>(
+                       std::clamp<long long>(rectWidth, -kCoordinateLimit, kCoordinateLimit)));
         const int lineHeight =
             font.Height() + ((format & DT_EXTERNALLEADING) != 0 ? font.ExternalLeading() : 0);
-        const int height = lineHeight * static_cast<int>(lines.size());
+        const int height =
+            lineHeight * static_cast<int>(std::min<std::size_t>(lines.size(), 1u << 20));
         if ((format & DT_CALCRECT) != 0) {
             int width = 0;
             for (const Line& line : lines)
                 width = std::max(width, line.width);
-            rect->right = rect->left + width;
-            rect->bottom = rect->top + height;
+            rect->right = static_cast<LONG>(std::min<long long>(rectLeft + width, MAXLONG));
+            rect->bottom = static_cast<LONG>(std::min<long long>(rectTop + height, MAXLONG));
             result = height;
             return TRUE;
         }
@@ -628,19 +615,19 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, RECT* rect, UINT format) {
                                                   static_cast<LONG>(Clamp(rect->bottom + shiftY))});
             target.box = RegionBox(target.clip);
         }
-        int top = rect->top;
+        long long top = rectTop;
         if ((format & DT_SINGLELINE) != 0) {
             if ((format & DT_VCENTER) != 0)
-                top = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+                top = rectTop + (rectHeight - lineHeight) / 2;
             else if ((format & DT_BOTTOM) != 0)
-                top = rect->bottom - lineHeight;
+                top = rectTop + rectHeight - lineHeight;
         }
         for (const Line& line : lines) {
-            int left = rect->left;
+            long long left = rectLeft;
             if ((format & DT_CENTER) != 0)
-                left = rect->left + (rect->right - rect->left - line.width) / 2;
+                left = rectLeft + (rectWidth - line.width) / 2;
             else if ((format & DT_RIGHT) != 0)
-                left = rect->right - line.width;
+                left = rectLeft + rectWidth - line.width;
             Run run;
             run.text = line.text;
             run.advances = Advances(font, line.text);

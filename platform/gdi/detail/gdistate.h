@@ -161,6 +161,11 @@ void FillSpan(const Target& target, int y, int x0, int x1, const Paint& paint, i
 void SetPixelClipped(const Target& target, int x, int y, const Paint& paint, int rop2);
 bool IsVisible(const Target& target, int x, int y);
 
+struct PointD {
+    double x;
+    double y;
+};
+
 // Rows of x-ranges, for shapes that are built from several parts before they are painted.
 class SpanSet {
 public:
@@ -170,6 +175,10 @@ public:
 private:
     std::vector<std::array<int, 3>> spans_;
 };
+
+// Adds the convex polygon's pixels (centres inside; surface coordinates) to spans, rows within
+// the clip box.
+void AddConvex(SpanSet& spans, const Target& target, const PointD* points, int count);
 
 // Runs call(dc) under the lock; fallback for an unknown DC.
 template <typename Result, typename Call> Result WithDc(HDC handle, Result fallback, Call call) {

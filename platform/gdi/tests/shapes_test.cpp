@@ -1,4 +1,5 @@
 #include "platform/gdi/tests/gditesting.h"
+#include "platform/gdi/text.h"
 
 #include <gtest/gtest.h>
 
@@ -273,6 +274,27 @@ TEST(Shapes, ClipKeepsSentinelFrame) {
              DeleteObject(pen);
          }},
         {"blit", [](HDC dc) { PatBlt(dc, -10, -10, 100, 100, BLACKNESS); }},
+        {"huge round rectangle",
+         [](HDC dc) { RoundRect(dc, INT_MIN, -3, INT_MAX, 30, INT_MIN, INT_MAX); }},
+        {"huge stretch",
+         [](HDC dc) {
+             HDC source = CreateCompatibleDC(dc);
+             HBITMAP bitmap = CreateBitmap(2, 2, 1, 32, nullptr);
+             HGDIOBJ old = SelectObject(source, bitmap);
+             StretchBlt(dc, INT_MIN, INT_MIN, INT_MAX, INT_MAX, source, 0, 0, INT_MIN, 2, SRCCOPY);
+             SelectObject(source, old);
+             DeleteObject(bitmap);
+             DeleteDC(source);
+         }},
+        {"huge text",
+         [](HDC dc) {
+             RECT rect{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+             SetBkColor(dc, RGB(0, 0, 0));
+             DrawTextW(dc, u"Ziel\nZiel", -1, &rect, DT_CENTER | DT_NOCLIP);
+             ExtTextOutW(dc, INT_MAX, INT_MIN, ETO_OPAQUE, &rect, u"Ziel", 4, nullptr);
+             const int widths[] = {INT_MAX, INT_MAX};
+             ExtTextOutW(dc, 0, 0, 0, nullptr, u"ab", 2, widths);
+         }},
         {"fill",
          [](HDC dc) {
              const RECT all{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
