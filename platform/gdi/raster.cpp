@@ -105,14 +105,39 @@ bool BrushPaint(const Dc& dc, const Brush& brush, const Target& target, Paint* p
     return true;
 }
 
+SpanSet::SpanSet(const Target& target, const gdi_detail::Paint& paint, int rop2)
+    : target_(target)
+    , paint_(paint)
+    , rop2_(rop2) {
+    switch (rop2) {
+    case R2_BLACK:
+    case R2_WHITE:
+    case R2_NOP:
+    case R2_COPYPEN:
+    case R2_NOTCOPYPEN:
+    case R2_MASKPEN:
+    case R2_MERGEPEN:
+    case R2_MASKNOTPEN:
+    case R2_MERGENOTPEN:
+        isDirect_ = true;
+        break;
+    default:
+        isDirect_ = false;
+        break;
+    }
+}
+
 void SpanSet::Add(int y, int x0, int x1) {
-    if (x0 < x1)
+    if (x0 >= x1)
+        return;
+    if (isDirect_)
+        FillSpan(target_, y, x0, x1, paint_, rop2_);
+    else
         spans_.push_back({y, x0, x1});
 }
 
-void SpanSet::Paint(const Target& target, const gdi_detail::Paint& paint, int rop2) {
+void SpanSet::Paint() {
     std::sort(spans_.begin(), spans_.end());
-    // Overlapping parts are painted once, so that XOR-like operations see each pixel once.
     std::size_t i = 0;
     while (i < spans_.size()) {
         const int y = spans_[i][0];
@@ -123,7 +148,7 @@ void SpanSet::Paint(const Target& target, const gdi_detail::Paint& paint, int ro
             x1 = std::max(x1, spans_[i][2]);
             ++i;
         }
-        FillSpan(target, y, x0, x1, paint, rop2);
+        FillSpan(target_, y, x0, x1, paint_, rop2_);
     }
     spans_.clear();
 }

@@ -64,7 +64,8 @@ void ThinLine(const Target& target, long long x0, long long y0, long long x1, lo
 
 namespace platform::gdi_detail {
 
-void AddConvex(SpanSet& spans, const Target& target, const PointD* points, int count) {
+void AddConvex(SpanSet& spans, const PointD* points, int count) {
+    const Target& target = spans.target();
     double top = points[0].y, bottom = points[0].y;
     for (int i = 1; i < count; ++i) {
         top = std::min(top, points[i].y);
@@ -93,7 +94,8 @@ void AddConvex(SpanSet& spans, const Target& target, const PointD* points, int c
 
 namespace {
 
-void AddDisc(SpanSet& spans, const Target& target, PointD centre, double radius) {
+void AddDisc(SpanSet& spans, PointD centre, double radius) {
+    const Target& target = spans.target();
     const int y0 = std::max(PixelFrom(centre.y - radius), static_cast<int>(target.box.top));
     const int y1 = std::min(PixelFrom(centre.y + radius), static_cast<int>(target.box.bottom));
     for (int y = y0; y < y1; ++y) {
@@ -107,10 +109,10 @@ void AddDisc(SpanSet& spans, const Target& target, PointD centre, double radius)
 // caps.
 void WidePath(const Target& target, const std::vector<PointD>& points, double width,
               const Paint& paint, int rop2) {
-    SpanSet spans;
+    SpanSet spans(target, paint, rop2);
     const double half = width / 2;
     for (std::size_t i = 0; i < points.size(); ++i) {
-        AddDisc(spans, target, points[i], half);
+        AddDisc(spans, points[i], half);
         if (i + 1 == points.size())
             break;
         const PointD a = points[i];
@@ -122,9 +124,9 @@ void WidePath(const Target& target, const std::vector<PointD>& points, double wi
         const double ny = (b.x - a.x) / length * half;
         const PointD quad[4] = {
             {a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-        AddConvex(spans, target, quad, 4);
+        AddConvex(spans, quad, 4);
     }
-    spans.Paint(target, paint, rop2);
+    spans.Paint();
 }
 
 // The pen along logical points; closed adds the segment back to the first point.

@@ -323,9 +323,9 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
             {originX + dirX * width, originY + dirY * width},
             {originX + dirX * width + downX * h, originY + dirY * width + downY * h},
             {originX + downX * h, originY + downY * h}};
-        SpanSet spans;
-        AddConvex(spans, target, cell, 4);
-        spans.Paint(target, background, R2_COPYPEN);
+        SpanSet spans(target, background, R2_COPYPEN);
+        AddConvex(spans, cell, 4);
+        spans.Paint();
     }
     const std::uint32_t colour = ToPixel(dc.textColour);
     const bool isMonoSurface = target.surface->isMono;

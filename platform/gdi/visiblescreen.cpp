@@ -151,6 +151,8 @@ private:
     }
 
     void Run() {
+        // The window's own surface, scaled by a plain blit: no graphics driver is involved.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             Signal(false);
             return;
@@ -161,17 +163,14 @@ private:
         SDL_Window* window =
             SDL_CreateWindow("Navigator", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                              width * m_scale, height * m_scale, 0);
-        SDL_Renderer* renderer =
-            window != nullptr ? SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE) : nullptr;
-        if (renderer == nullptr) {
+        if (window == nullptr || SDL_GetWindowSurface(window) == nullptr) {
             if (window != nullptr)
                 SDL_DestroyWindow(window);
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             Signal(false);
             return;
         }
-        SDL_Texture* texture = nullptr;
-        int textureWidth = 0, textureHeight = 0;
+        int shownWidth = width, shownHeight = height;
         Signal(true);
         while (!m_isStopping) {
             SDL_Event event;
@@ -182,41 +181,39 @@ private:
             }
             if (!platform::ReadScreenPixels(nullptr, &pixels, &width, &height))
                 continue;
-            if (texture == nullptr || textureWidth != width || textureHeight != height) {
-                if (texture != nullptr)
-                    SDL_DestroyTexture(texture);
-                texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                                            SDL_TEXTUREACCESS_STREAMING, width, height);
-                textureWidth = width;
-                textureHeight = height;
+            if (width != shownWidth || height != shownHeight) {
                 SDL_SetWindowSize(window, width * m_scale, height * m_scale);
-                if (texture == nullptr)
-                    continue;
-                SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
+                shownWidth = width;
+                shownHeight = height;
             }
-            for (std::uint32_t& p : pixels)
-                p |= 0xFF000000u;
-            SDL_UpdateTexture(texture, nullptr, pixels.data(), width * 4);
-            SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-            CaptureIfWanted(renderer, width * m_scale, height * m_scale);
-            SDL_RenderPresent(renderer);
+            SDL_Surface* target = SDL_GetWindowSurface(window);
+            SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
+                pixels.data(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
+            if (target == nullptr || frame == nullptr) {
+                SDL_FreeSurface(frame);
+                continue;
+            }
+            SDL_Rect whole{0, 0, width * m_scale, height * m_scale};
+            SDL_BlitScaled(frame, nullptr, target, &whole);
+            SDL_FreeSurface(frame);
+            CaptureIfWanted(target);
+            SDL_UpdateWindowSurface(window);
         }
-        if (texture != nullptr)
-            SDL_DestroyTexture(texture);
-        SDL_DestroyRenderer(renderer);
         SDL_DestroyWindow(window);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
-    void CaptureIfWanted(SDL_Renderer* renderer, int width, int height) {
+    void CaptureIfWanted(SDL_Surface* surface) {
         {
             std::lock_guard lock(m_mutex);
             if (!m_isCaptureWanted)
                 return;
         }
-        std::vector<std::uint32_t> captured(static_cast<std::size_t>(width) * height);
-        const bool isRead = SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888,
-                                                 captured.data(), width * 4) == 0;
+        std::vector<std::uint32_t> captured(static_cast<std::size_t>(surface->w) * surface->h);
+        const bool isRead =
+            SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels,
+                              surface->pitch, SDL_PIXELFORMAT_RGB888, captured.data(),
+                              surface->w * 4) == 0;
         std::lock_guard lock(m_mutex);
         m_isCaptureWanted = false;
         if (!isRead)
@@ -224,8 +221,8 @@ private:
         for (std::uint32_t& p : captured)
             p &= 0xFFFFFF;
         m_captured = std::move(captured);
-        m_capturedWidth = width;
-        m_capturedHeight = height;
+        m_capturedWidth = surface->w;
+        m_capturedHeight = surface->h;
         m_isCaptured = true;
         m_changed.notify_all();
     }

@@ -166,19 +166,27 @@ struct PointD {
     double y;
 };
 
-// Rows of x-ranges, for shapes that are built from several parts before they are painted.
+// The pixels of a shape built from overlapping parts, painted once each: spans go straight to
+// the target when painting a pixel twice gives what painting it once gives, else they are
+// collected and merged before they are painted.
 class SpanSet {
 public:
+    SpanSet(const Target& target, const Paint& paint, int rop2);
     void Add(int y, int x0, int x1);
-    void Paint(const Target& target, const gdi_detail::Paint& paint, int rop2);
+    void Paint();
+    const Target& target() const { return target_; }
 
 private:
+    const Target& target_;
+    gdi_detail::Paint paint_;
+    int rop2_;
+    bool isDirect_;
     std::vector<std::array<int, 3>> spans_;
 };
 
 // Adds the convex polygon's pixels (centres inside; surface coordinates) to spans, rows within
 // the clip box.
-void AddConvex(SpanSet& spans, const Target& target, const PointD* points, int count);
+void AddConvex(SpanSet& spans, const PointD* points, int count);
 
 // Runs call(dc) under the lock; fallback for an unknown DC.
 template <typename Result, typename Call> Result WithDc(HDC handle, Result fallback, Call call) {

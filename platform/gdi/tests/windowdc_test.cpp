@@ -63,3 +63,33 @@ TEST(WindowDc, ClipsToVisibleRegion) {
     ReleaseDC(nullptr, screen);
     DestroyWindow(parent);
 }
+
+// WS_CLIPSIBLINGS keeps a child's drawing off the siblings above it; without it the child draws
+// over them.
+TEST(WindowDc, ClipSiblings) {
+    platform::SetScreenSize(40, 30);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = Plain;
+    windowClass.lpszClassName = u"GdiSibling";
+    RegisterClassW(&windowClass);
+    for (DWORD clip : {DWORD{WS_CLIPSIBLINGS}, DWORD{0}}) {
+        HWND parent = CreateWindowExW(0, u"GdiSibling", u"", WS_POPUP | WS_VISIBLE, 0, 0, 40, 30,
+                                      nullptr, nullptr, nullptr, nullptr);
+        HWND lower = CreateWindowExW(0, u"GdiSibling", u"", WS_CHILD | WS_VISIBLE | clip, 0, 0, 20,
+                                     20, parent, nullptr, nullptr, nullptr);
+        HWND upper = CreateWindowExW(0, u"GdiSibling", u"", WS_CHILD | WS_VISIBLE, 10, 10, 20, 20,
+                                     parent, nullptr, nullptr, nullptr);
+        HDC upperDc = GetDC(upper);
+        const RECT all{0, 0, 20, 20};
+        FillRect(upperDc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        ReleaseDC(upper, upperDc);
+        HDC lowerDc = GetDC(lower);
+        FillRect(lowerDc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(lower, lowerDc);
+        HDC screen = GetDC(nullptr);
+        EXPECT_EQ(GetPixel(screen, 5, 5), kBlack) << clip;
+        EXPECT_EQ(GetPixel(screen, 15, 15), clip != 0 ? kWhite : kBlack) << clip;
+        ReleaseDC(nullptr, screen);
+        DestroyWindow(parent);
+    }
+}
