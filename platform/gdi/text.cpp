@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <string>
 
@@ -125,11 +127,16 @@ struct Glyph {
     std::vector<std::uint8_t> coverage;
 };
 
+using FontData = std::shared_ptr<const std::vector<FT_Byte>>;
+
 class FontInstance {
 public:
-    FontInstance(FT_Library library, const Resolved& resolved, const LOGFONTW& font)
-        : m_resolved(resolved) {
-        if (FT_New_Face(library, resolved.file.c_str(), 0, &m_face) != 0) {
+    FontInstance(FT_Library library, const Resolved& resolved, FontData data, const LOGFONTW& font)
+        : m_resolved(resolved)
+        , m_data(std::move(data)) {
+        if (!m_data || m_data->empty() ||
+            FT_New_Memory_Face(library, m_data->data(), static_cast<FT_Long>(m_data->size()), 0,
+                               &m_face) != 0) {
             m_face = nullptr;
             return;
         }
@@ -236,6 +243,7 @@ public:
 
 private:
     Resolved m_resolved;
+    FontData m_data; // FreeType reads the face from it for the face's whole life
     FT_Face m_face = nullptr;
     bool m_isMono = true;
     int m_angle = 0;
@@ -254,6 +262,8 @@ public:
             m_library = nullptr;
     }
 
+    // The instance for a description; the one used longest ago goes when there are too many,
+    // so a pointer is good until the next call.
     FontInstance* Instance(const LOGFONTW& font) {
         if (m_library == nullptr)
             return nullptr;
@@ -261,15 +271,54 @@ public:
         key += OverrideFile().string();
         auto it = m_instances.find(key);
         if (it == m_instances.end()) {
-            auto instance = std::make_unique<FontInstance>(m_library, Resolve(font), font);
-            it = m_instances.emplace(key, std::move(instance)).first;
+            if (m_instances.size() >= kMaxInstances) {
+                auto oldest = std::min_element(m_instances.begin(), m_instances.end(),
+                                               [](const auto& a, const auto& b) {
+                                                   return a.second.lastUse < b.second.lastUse;
+                                               });
+                m_instances.erase(oldest);
+            }
+            const Resolved resolved = Resolve(font);
+            Cached cached{
+                std::make_unique<FontInstance>(m_library, resolved, Data(resolved.file), font), 0};
+            it = m_instances.emplace(key, std::move(cached)).first;
         }
-        return it->second->IsValid() ? it->second.get() : nullptr;
+        it->second.lastUse = ++m_uses;
+        return it->second.instance->IsValid() ? it->second.instance.get() : nullptr;
     }
 
 private:
+    static constexpr std::size_t kMaxInstances = 64;
+    static constexpr std::uintmax_t kMaxFontFileBytes = 64u << 20;
+
+    struct Cached {
+        std::unique_ptr<FontInstance> instance;
+        std::uint64_t lastUse;
+    };
+
+    // A font file's bytes, read once and shared by every instance of that file.
+    FontData Data(const std::filesystem::path& file) {
+        auto it = m_files.find(file);
+        if (it != m_files.end())
+            return it->second;
+        auto bytes = std::make_shared<std::vector<FT_Byte>>();
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(file, error);
+        if (!error && size <= kMaxFontFileBytes) {
+            std::ifstream in(file, std::ios::binary);
+            bytes->resize(static_cast<std::size_t>(size));
+            in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size));
+            if (!in)
+                bytes->clear();
+        }
+        m_files.emplace(file, bytes);
+        return bytes;
+    }
+
     FT_Library m_library = nullptr;
-    std::map<std::string, std::unique_ptr<FontInstance>> m_instances;
+    std::map<std::string, Cached> m_instances;
+    std::map<std::filesystem::path, FontData> m_files;
+    std::uint64_t m_uses = 0;
 };
 
 FontEngine& Engine() {

@@ -382,3 +382,23 @@ TEST(Text, AntialiasingByQuality) {
         EXPECT_EQ(black + white < 60 * 30, c.hasBlends) << static_cast<int>(c.quality);
     }
 }
+
+// More fonts than the instance cache holds: dropped instances come back with the same metrics.
+TEST(Text, ManyFontsKeepTheirMetrics) {
+    TestFont testFont;
+    Canvas canvas(4, 4);
+    std::vector<SIZE> first;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (LONG height = 6; height < 106; ++height) {
+            SelectedFont selected(canvas.dc(), Font(-height, u"Arial", (height % 4) * 900));
+            const SIZE size = Extent(canvas.dc(), u"Weg");
+            if (pass == 0) {
+                first.push_back(size);
+            } else {
+                EXPECT_EQ(size.cx, first[static_cast<std::size_t>(height - 6)].cx) << height;
+                EXPECT_EQ(size.cy, first[static_cast<std::size_t>(height - 6)].cy) << height;
+            }
+        }
+    }
+    EXPECT_GT(first.back().cy, first.front().cy * 10);
+}
