@@ -177,6 +177,7 @@ GdiState& State() {
         hooks.released = ReleasedHook;
         hooks.clipBox = ClipBoxHook;
         hooks.paintControl = PaintControl;
+        hooks.fillRect = FillRect;
         SetDcHooks(hooks);
         return made;
     }();

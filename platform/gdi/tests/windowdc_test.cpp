@@ -93,3 +93,37 @@ TEST(WindowDc, ClipSiblings) {
         DestroyWindow(parent);
     }
 }
+
+// The default WM_ERASEBKGND fills the client area with the class brush; a class without one
+// leaves the screen as it was.
+TEST(WindowDc, EraseWithClassBrush) {
+    platform::SetScreenSize(40, 30);
+    HBRUSH blue = CreateSolidBrush(kBlue);
+    struct Case {
+        const char16_t* name;
+        HBRUSH brush;
+        COLORREF inside;
+    };
+    for (const Case& c : {Case{u"GdiBlue", blue, kBlue}, Case{u"GdiBare", nullptr, kRed}}) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = Plain;
+        windowClass.lpszClassName = c.name;
+        windowClass.hbrBackground = c.brush;
+        RegisterClassW(&windowClass);
+        HDC screen = GetDC(nullptr);
+        const RECT all{0, 0, 40, 30};
+        HBRUSH red = CreateSolidBrush(kRed);
+        FillRect(screen, &all, red);
+        DeleteObject(red);
+        HWND window = CreateWindowExW(0, c.name, u"", WS_POPUP | WS_VISIBLE, 5, 5, 10, 10, nullptr,
+                                      nullptr, nullptr, nullptr);
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+        EXPECT_EQ(GetPixel(screen, 5, 5), c.inside);
+        EXPECT_EQ(GetPixel(screen, 14, 14), c.inside);
+        EXPECT_EQ(GetPixel(screen, 15, 15), kRed);
+        ReleaseDC(nullptr, screen);
+        DestroyWindow(window);
+    }
+    DeleteObject(blue);
+}
