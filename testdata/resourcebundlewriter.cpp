@@ -13,7 +13,9 @@ using detail::PutU32;
 
 std::vector<std::uint8_t> WriteResourceBundle(const platform::ResourceBundle& bundle,
                                               BundleFault fault) {
-    const std::size_t sectionCount = fault == BundleFault::DuplicateSection ? 2 : 1;
+    const std::size_t stringSections = fault == BundleFault::DuplicateSection ? 2 : 1;
+    const bool hasBitmaps = !bundle.bitmaps.empty();
+    const std::size_t sectionCount = stringSections + (hasBitmaps ? 1 : 0);
     const std::size_t sectionStart =
         platform::kBundleHeaderSize + sectionCount * platform::kBundleSectionRecordSize;
     const std::size_t tableSize = bundle.strings.size() * platform::kBundleStringEntrySize;
@@ -26,8 +28,15 @@ std::vector<std::uint8_t> WriteResourceBundle(const platform::ResourceBundle& bu
     if (fault == BundleFault::UnorderedIds && ids.size() >= 2) {
         std::swap(ids[0], ids[1]);
     }
+    const std::size_t bitmapStart = sectionStart + tableSize + textSize;
+    const std::size_t bitmapTableSize = bundle.bitmaps.size() * platform::kBundleBitmapEntrySize;
+    std::size_t bitmapDataSize = 0;
+    for (const auto& entry : bundle.bitmaps) {
+        bitmapDataSize += entry.second.size();
+    }
 
-    std::vector<std::uint8_t> out(sectionStart + tableSize + textSize, 0);
+    std::vector<std::uint8_t> out(bitmapStart + (hasBitmaps ? bitmapTableSize + bitmapDataSize : 0),
+                                  0);
     std::copy(std::begin(platform::kBundleMagic), std::end(platform::kBundleMagic), out.begin());
     PutU16(out, 4, platform::kBundleVersion + (fault == BundleFault::FutureVersion ? 1 : 0));
     PutU16(out, 6,
@@ -35,9 +44,10 @@ std::vector<std::uint8_t> WriteResourceBundle(const platform::ResourceBundle& bu
                                                   : static_cast<std::uint32_t>(sectionCount));
     PutU32(out, 8,
            static_cast<std::uint32_t>(out.size() + (fault == BundleFault::WrongFileSize ? 1 : 0)));
-    const std::size_t sectionSize =
-        out.size() - sectionStart + (fault == BundleFault::SectionPastEnd ? 1 : 0);
-    for (std::size_t s = 0; s < sectionCount; ++s) {
+    const std::size_t sectionSize = fault == BundleFault::SectionPastEnd
+                                        ? out.size() - sectionStart + 1
+                                        : bitmapStart - sectionStart;
+    for (std::size_t s = 0; s < stringSections; ++s) {
         const std::size_t at = platform::kBundleHeaderSize + s * platform::kBundleSectionRecordSize;
         PutU16(out, at, static_cast<std::uint32_t>(platform::ResourceKind::Strings));
         PutU32(out, at + 4,
@@ -62,6 +72,26 @@ std::vector<std::uint8_t> WriteResourceBundle(const platform::ResourceBundle& bu
             textOffset += 2;
         }
         entry += platform::kBundleStringEntrySize;
+    }
+
+    if (hasBitmaps) {
+        const std::size_t at =
+            platform::kBundleHeaderSize + stringSections * platform::kBundleSectionRecordSize;
+        PutU16(out, at, static_cast<std::uint32_t>(platform::ResourceKind::Bitmaps));
+        PutU32(out, at + 4, static_cast<std::uint32_t>(bundle.bitmaps.size()));
+        PutU32(out, at + 8, static_cast<std::uint32_t>(bitmapStart));
+        PutU32(out, at + 12, static_cast<std::uint32_t>(bitmapTableSize + bitmapDataSize));
+        std::size_t bitmapEntry = bitmapStart;
+        std::size_t dataOffset = bitmapTableSize; // from the start of the section
+        for (const auto& [id, bytes] : bundle.bitmaps) {
+            PutU32(out, bitmapEntry, id);
+            PutU32(out, bitmapEntry + 4, static_cast<std::uint32_t>(dataOffset));
+            PutU32(out, bitmapEntry + 8, static_cast<std::uint32_t>(bytes.size()));
+            std::copy(bytes.begin(), bytes.end(),
+                      out.begin() + static_cast<std::ptrdiff_t>(bitmapStart + dataOffset));
+            dataOffset += bytes.size();
+            bitmapEntry += platform::kBundleBitmapEntrySize;
+        }
     }
     if (fault == BundleFault::BadMagic) {
         out[0] = 'X';

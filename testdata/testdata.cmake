@@ -5,6 +5,7 @@ nav_component(testdata STEP 0
     advisorwriter.cpp
     archivewriter.cpp
     wavewriter.cpp
+    bitmapwriter.cpp
     fuzzinput.cpp
     resourcebundlewriter.cpp
     tempdir.cpp

@@ -8,6 +8,7 @@
 
 #include "testdata/advisorwriter.h"
 #include "testdata/archivewriter.h"
+#include "testdata/bitmapwriter.h"
 #include "testdata/datasetfolderwriter.h"
 #include "testdata/fieldtablefilewriter.h"
 #include "testdata/mapsetwriter.h"
@@ -180,6 +181,28 @@ std::vector<Seed> DialogSeeds() {
     };
 }
 
+std::vector<Seed> BitmapSeeds() {
+    const char* corpus = "platform/gdi/fuzz/corpus/dib_fuzz";
+    testdata::BitmapSpec spec;
+    spec.width = 3;
+    spec.height = 2;
+    spec.bitCount = 8;
+    spec.palette = {0x000000, 0xFF0000, 0x00FF00};
+    spec.pixels = {0, 1, 2, 2, 1, 0};
+    testdata::BitmapSpec twoBits = spec;
+    twoBits.bitCount = 2;
+    testdata::BitmapSpec trueColour = spec;
+    trueColour.bitCount = 24;
+    trueColour.palette.clear();
+    trueColour.pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0x000000, 0xFFFFFF, 0x808080};
+    return {
+        {corpus, "seed-file-8", Whole(testdata::WriteBitmapFile(spec))},
+        {corpus, "seed-file-2", Whole(testdata::WriteBitmapFile(twoBits))},
+        {corpus, "seed-packed-24", Whole(testdata::WritePackedDib(trueColour))},
+        {corpus, "seed-patches", {0, 28, 0, 8, 46, 0, 200}}, // bit count 8, a long colour table
+    };
+}
+
 std::vector<Seed> AdvisorSeeds() {
     const char* config = "advisor/fuzz/corpus/advisor_config_fuzz";
     const char* encode = "advisor/fuzz/corpus/encode_properties_fuzz";
@@ -242,9 +265,9 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root = argv[1];
     int status = 0;
-    for (const auto& group :
-         {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(), TableSeeds(), NameSeeds(),
-          WaveSeeds(), DialogSeeds(), AdvisorSeeds(), DatasetSeeds(), MapDataSeeds()}) {
+    for (const auto& group : {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(),
+                              TableSeeds(), NameSeeds(), WaveSeeds(), DialogSeeds(), BitmapSeeds(),
+                              AdvisorSeeds(), DatasetSeeds(), MapDataSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -13,6 +13,7 @@ namespace platform {
 namespace {
 
 constexpr UINT kMaxStringId = 0xFFFF;
+constexpr std::size_t kBitmapFileHeaderSize = 54; // file header and bitmap info header
 
 constexpr std::u16string_view kErrorTexts[] = {
     u"no error",
@@ -21,8 +22,8 @@ constexpr std::u16string_view kErrorTexts[] = {
     u"unknown layout version",
     u"file size differs from the size in the header",
     u"a section reaches past the end of the file",
-    u"a string entry reaches past its section",
-    u"string ids are not strictly ascending",
+    u"a string or bitmap entry reaches past its section",
+    u"ids are not strictly ascending",
     u"a section kind occurs twice",
 };
 static_assert(std::size(kErrorTexts) ==
@@ -53,6 +54,31 @@ BundleError ReadStrings(std::span<const std::uint8_t> section, std::uint32_t ent
             text[c] = static_cast<char16_t>(ReadU16(section, textOffset + 2 * std::size_t{c}));
         }
         bundle.strings.emplace(id, std::move(text));
+    }
+    return BundleError::None;
+}
+
+BundleError ReadBitmaps(std::span<const std::uint8_t> section, std::uint32_t entryCount,
+                        ResourceBundle& bundle) {
+    const std::uint64_t tableSize = std::uint64_t{entryCount} * kBundleBitmapEntrySize;
+    if (tableSize > section.size()) {
+        return BundleError::EntryOutOfRange;
+    }
+    std::uint64_t previousId = 0;
+    for (std::uint32_t i = 0; i < entryCount; ++i) {
+        const std::size_t at = i * kBundleBitmapEntrySize;
+        const std::uint32_t id = ReadU32(section, at);
+        const std::uint32_t offset = ReadU32(section, at + 4);
+        const std::uint32_t length = ReadU32(section, at + 8);
+        if (i > 0 && id <= previousId) {
+            return BundleError::UnorderedIds;
+        }
+        previousId = id;
+        if (offset < tableSize || std::uint64_t{offset} + length > section.size()) {
+            return BundleError::EntryOutOfRange;
+        }
+        bundle.bitmaps.emplace(id, std::vector<std::uint8_t>(section.begin() + offset,
+                                                             section.begin() + offset + length));
     }
     return BundleError::None;
 }
@@ -89,11 +115,14 @@ BundleError ReadBundle(std::span<const std::uint8_t> data, ResourceBundle& bundl
         if (!kinds.insert(kind).second) {
             return BundleError::DuplicateSection;
         }
+        BundleError error = BundleError::None;
         if (kind == static_cast<WORD>(ResourceKind::Strings)) {
-            const BundleError error = ReadStrings(data.subspan(offset, size), entryCount, bundle);
-            if (error != BundleError::None) {
-                return error;
-            }
+            error = ReadStrings(data.subspan(offset, size), entryCount, bundle);
+        } else if (kind == static_cast<WORD>(ResourceKind::Bitmaps)) {
+            error = ReadBitmaps(data.subspan(offset, size), entryCount, bundle);
+        }
+        if (error != BundleError::None) {
+            return error;
         }
     }
     return BundleError::None;
@@ -165,6 +194,44 @@ bool CompileStringLine(std::string_view line, ResourceBundle& bundle, std::strin
     return true;
 }
 
+// One "id<TAB>file" line of the [bitmaps] section.
+bool CompileBitmapLine(std::string_view line, const BitmapFileLoader& loadBitmap,
+                       ResourceBundle& bundle, std::string& problem) {
+    UINT id = 0;
+    const auto [idEnd, status] = std::from_chars(line.data(), line.data() + line.size(), id);
+    if (status != std::errc() || id > kMaxStringId) {
+        problem = "expected a bitmap id from 0 to 65535";
+        return false;
+    }
+    std::string_view name = line.substr(static_cast<std::size_t>(idEnd - line.data()));
+    while (!name.empty() && (name.front() == '\t' || name.front() == ' ')) {
+        name.remove_prefix(1);
+    }
+    if (name.empty() ||
+        name.size() == line.size() - static_cast<std::size_t>(idEnd - line.data())) {
+        problem = "expected a tab or blank and a file name after the bitmap id";
+        return false;
+    }
+    if (!loadBitmap) {
+        problem = "bitmaps need a folder to load their files from";
+        return false;
+    }
+    auto bytes = loadBitmap(name);
+    if (!bytes) {
+        problem = "cannot read " + std::string(name);
+        return false;
+    }
+    if (bytes->size() < kBitmapFileHeaderSize || (*bytes)[0] != 'B' || (*bytes)[1] != 'M') {
+        problem = std::string(name) + " is not a bitmap file";
+        return false;
+    }
+    if (!bundle.bitmaps.emplace(id, std::move(*bytes)).second) {
+        problem = "bitmap id " + std::to_string(id) + " is defined twice";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::u16string_view BundleErrorText(BundleError error) {
@@ -185,7 +252,8 @@ std::optional<ResourceBundle> ReadResourceBundle(std::span<const std::uint8_t> d
     return bundle;
 }
 
-std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std::string* message) {
+std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std::string* message,
+                                                    const BitmapFileLoader& loadBitmap) {
     ResourceBundle bundle;
     std::string_view section;
     std::size_t lineNumber = 0;
@@ -214,9 +282,9 @@ std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std
                 return fail("a section header must end with ']'");
             }
             section = line.substr(1, line.size() - 2);
-            if (section != "strings") {
+            if (section != "strings" && section != "bitmaps") {
                 return fail("unknown section [" + std::string(section) +
-                            "] (this version knows only [strings])");
+                            "] (this version knows [strings] and [bitmaps])");
             }
             continue;
         }
@@ -224,7 +292,10 @@ std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std
             return fail("text before the first section header");
         }
         std::string problem;
-        if (!CompileStringLine(line, bundle, problem)) {
+        const bool isCompiled = section == "strings"
+                                    ? CompileStringLine(line, bundle, problem)
+                                    : CompileBitmapLine(line, loadBitmap, bundle, problem);
+        if (!isCompiled) {
             return fail(problem);
         }
     }

@@ -141,7 +141,7 @@ TEST_F(LanguageLibraryTest, CorruptBundleGivesNoStrings) {
     EXPECT_EQ(Load(dutch, 1, 16, &length).front(), u'\0');
     EXPECT_EQ(length, 0);
     EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
-    EXPECT_TRUE(debug.Contains(u"LangDutCE.dll: string ids are not strictly ascending"));
+    EXPECT_TRUE(debug.Contains(u"LangDutCE.dll: ids are not strictly ascending"));
     EXPECT_TRUE(FreeLibrary(dutch));
 }
 
