@@ -1,7 +1,8 @@
 #pragma once
 // The resource bundle: the file that stands for a language resource library ("LangEngCE.dll"
-// ...). It holds typed sections; this version reads the string table and the bitmaps (testdata/ writes them).
-// The byte layout is described in docs/resources.md. Reading checks every count, offset and length.
+// ...). It holds typed sections; this version reads the string table and the bitmaps (testdata/
+// writes them). The byte layout is described in docs/resources.md. Reading checks every count,
+// offset and length.
 
 #include "platform/types.h"
 
