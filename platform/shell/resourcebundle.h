@@ -1,13 +1,15 @@
 #pragma once
 // The resource bundle: the file that stands for a language resource library ("LangEngCE.dll"
-// ...). It holds typed sections; this version reads the string table (testdata/ writes it). The
-// byte layout is described in docs/resources.md. Reading checks every count, offset and length.
+// ...). It holds typed sections; this version reads the string table, the accelerator tables and
+// the menu bars (testdata/ writes them). The byte layout is described in docs/resources.md.
+// Reading checks every count, offset and length.
 
 #include "platform/types.h"
 
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,14 +24,16 @@ constexpr WORD kBundleVersion = 1;
 constexpr std::size_t kBundleHeaderSize = 16;
 constexpr std::size_t kBundleSectionRecordSize = 16;
 constexpr std::size_t kBundleStringEntrySize = 12;
+constexpr std::size_t kBundleAcceleratorEntrySize = 8;
+constexpr std::size_t kBundleMenuBarEntrySize = 4;
 
 // Section kinds of a bundle. Readers skip kinds they do not know.
 enum class ResourceKind : WORD {
     Strings = 1,
-    Bitmaps = 2,      // reserved
-    Accelerators = 3, // reserved
-    Icons = 4,        // reserved
-    Menus = 5,        // reserved
+    Bitmaps = 2, // reserved
+    Accelerators = 3,
+    Icons = 4, // reserved
+    Menus = 5,
 };
 
 // Why a bundle was refused. Append only.
@@ -43,11 +47,29 @@ enum class BundleError : int {
     EntryOutOfRange = 6,   // a string table entry reaches past its section
     UnorderedIds = 7,      // string ids not strictly ascending (duplicate or out of order)
     DuplicateSection = 8,  // the same kind twice
+    BadAccelerator = 9,    // an accelerator with unknown flag bits, no virtual key or key 0/255
 };
 [[nodiscard]] std::u16string_view BundleErrorText(BundleError error);
 
+// Flags of an accelerator: the key is a virtual key (always set), and the modifiers that must be
+// held. The values are those of the window system's ACCEL.fVirt.
+constexpr BYTE kAcceleratorVirtualKey = 0x01;
+constexpr BYTE kAcceleratorShift = 0x04;
+constexpr BYTE kAcceleratorControl = 0x08;
+constexpr BYTE kAcceleratorAlt = 0x10;
+
+struct BundleAccelerator {
+    BYTE flags = kAcceleratorVirtualKey;
+    WORD key = 0; // virtual key, 1 to 254
+    WORD command = 0;
+    bool operator==(const BundleAccelerator&) const = default;
+};
+
 struct ResourceBundle {
     std::map<UINT, std::u16string> strings; // id -> text
+    // table id -> entries in the order they are tried; a table has at least one entry.
+    std::map<UINT, std::vector<BundleAccelerator>> accelerators;
+    std::set<UINT> menuBars; // ids of the menu bars; a bar holds no buttons
 };
 
 // Reads a bundle; nullopt with error set when the data is refused.
