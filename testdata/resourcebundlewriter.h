@@ -16,15 +16,24 @@ enum class BundleFault {
     BadMagic,
     FutureVersion,
     WrongFileSize,    // the header's file size is one too large
-    SectionPastEnd,   // the string section's size reaches one byte past the end
+    SectionPastEnd,   // the last section's size reaches one byte past the end
     TextPastSection,  // the last text is one character longer than its data
     HugeEntryCount,   // the string section claims 0x20000000 entries
     UnorderedIds,     // the first two entries swap their ids (needs two strings)
     DuplicateSection, // the string section is listed twice
+    // Accelerators (need at least one table; unordered tables need two).
+    HugeAcceleratorCount,       // the section claims 0x20000000 entries
+    UnorderedAcceleratorTables, // the last table is written first
+    BadAcceleratorFlags,        // the first entry lacks the virtual-key flag
+    // Menu bars (need at least one bar; unordered bars need two).
+    HugeMenuBarCount,  // the section claims 0x40000000 bars
+    UnorderedMenuBars, // the first two bars swap their ids
 };
 
-// Serialises a bundle, optionally with one fault. Ids above 0xFFFF are kept (the format stores
-// 32 bits).
+// Serialises a bundle, optionally with one fault: the string section always, the bitmap,
+// accelerator and menu-bar sections when the bundle has bitmaps, tables or bars. String and
+// menu-bar ids above 0xFFFF are kept (the format stores 32 bits); accelerator table ids keep their
+// low 16 bits.
 [[nodiscard]] std::vector<std::uint8_t> WriteResourceBundle(const platform::ResourceBundle& bundle,
                                                             BundleFault fault = BundleFault::None);
 

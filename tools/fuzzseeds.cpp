@@ -104,10 +104,20 @@ std::vector<Seed> BundleSeeds() {
     platform::ResourceBundle bundle;
     bundle.strings[1] = u"Navigator";
     bundle.strings[2] = u"Stra\u00DFe\tline\nbreak";
+    bundle.accelerators[225] = {
+        {platform::kAcceleratorVirtualKey | platform::kAcceleratorControl, 'D', 585},
+        {platform::kAcceleratorVirtualKey, 0x71, 450}};
+    bundle.accelerators[226] = {
+        {platform::kAcceleratorVirtualKey | platform::kAcceleratorShift | platform::kAcceleratorAlt,
+         '7', 1}};
+    bundle.menuBars = {101, 102};
     return {
         {corpus, "seed-bundle", testdata::WriteResourceBundle(bundle)},
         {corpus, "seed-source",
          Text("; texts\n[strings]\n1\tNavigator\n2  tab\\there\\nand \\\\\n3\n")},
+        {corpus, "seed-keys",
+         Text("[accelerators]\n225\t585\tCtrl+D\n225  450  F2\n226\t1\tAlt+Shift+7\n"
+              "[menus]\n101\n")},
     };
 }
 

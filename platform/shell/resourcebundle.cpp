@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <functional>
 #include <iterator>
 #include <set>
 
@@ -25,9 +26,55 @@ constexpr std::u16string_view kErrorTexts[] = {
     u"a string or bitmap entry reaches past its section",
     u"ids are not strictly ascending",
     u"a section kind occurs twice",
+    u"an accelerator has unknown flags or no valid virtual key",
 };
-static_assert(std::size(kErrorTexts) ==
-              static_cast<std::size_t>(BundleError::DuplicateSection) + 1);
+static_assert(std::size(kErrorTexts) == static_cast<std::size_t>(BundleError::BadAccelerator) + 1);
+
+constexpr BYTE kKnownAcceleratorFlags =
+    kAcceleratorVirtualKey | kAcceleratorShift | kAcceleratorControl | kAcceleratorAlt;
+
+// Entries of 8 bytes: table id (2), flags (1), reserved (1), key (2), command (2); the entries of
+// one table together, tables in ascending order.
+BundleError ReadAccelerators(std::span<const std::uint8_t> section, std::uint32_t entryCount,
+                             ResourceBundle& bundle) {
+    if (std::uint64_t{entryCount} * kBundleAcceleratorEntrySize > section.size()) {
+        return BundleError::EntryOutOfRange;
+    }
+    for (std::uint32_t i = 0; i < entryCount; ++i) {
+        const std::size_t at = i * kBundleAcceleratorEntrySize;
+        const UINT table = ReadU16(section, at);
+        BundleAccelerator entry;
+        entry.flags = section[at + 2];
+        entry.key = ReadU16(section, at + 4);
+        entry.command = ReadU16(section, at + 6);
+        if (!bundle.accelerators.empty() && table < bundle.accelerators.rbegin()->first) {
+            return BundleError::UnorderedIds;
+        }
+        if ((entry.flags & kAcceleratorVirtualKey) == 0 ||
+            (entry.flags & ~kKnownAcceleratorFlags) != 0 || section[at + 3] != 0 ||
+            entry.key == 0 || entry.key > 254) {
+            return BundleError::BadAccelerator;
+        }
+        bundle.accelerators[table].push_back(entry);
+    }
+    return BundleError::None;
+}
+
+// Entries of 4 bytes: the bar ids, strictly ascending.
+BundleError ReadMenuBars(std::span<const std::uint8_t> section, std::uint32_t entryCount,
+                         ResourceBundle& bundle) {
+    if (std::uint64_t{entryCount} * kBundleMenuBarEntrySize > section.size()) {
+        return BundleError::EntryOutOfRange;
+    }
+    for (std::uint32_t i = 0; i < entryCount; ++i) {
+        const std::uint32_t id = ReadU32(section, i * kBundleMenuBarEntrySize);
+        if (!bundle.menuBars.empty() && id <= *bundle.menuBars.rbegin()) {
+            return BundleError::UnorderedIds;
+        }
+        bundle.menuBars.insert(id);
+    }
+    return BundleError::None;
+}
 
 BundleError ReadStrings(std::span<const std::uint8_t> section, std::uint32_t entryCount,
                         ResourceBundle& bundle) {
@@ -115,11 +162,23 @@ BundleError ReadBundle(std::span<const std::uint8_t> data, ResourceBundle& bundl
         if (!kinds.insert(kind).second) {
             return BundleError::DuplicateSection;
         }
+        const auto section = data.subspan(offset, size);
         BundleError error = BundleError::None;
-        if (kind == static_cast<WORD>(ResourceKind::Strings)) {
-            error = ReadStrings(data.subspan(offset, size), entryCount, bundle);
-        } else if (kind == static_cast<WORD>(ResourceKind::Bitmaps)) {
-            error = ReadBitmaps(data.subspan(offset, size), entryCount, bundle);
+        switch (static_cast<ResourceKind>(kind)) {
+        case ResourceKind::Strings:
+            error = ReadStrings(section, entryCount, bundle);
+            break;
+        case ResourceKind::Bitmaps:
+            error = ReadBitmaps(section, entryCount, bundle);
+            break;
+        case ResourceKind::Accelerators:
+            error = ReadAccelerators(section, entryCount, bundle);
+            break;
+        case ResourceKind::Menus:
+            error = ReadMenuBars(section, entryCount, bundle);
+            break;
+        default:
+            break;
         }
         if (error != BundleError::None) {
             return error;
@@ -232,6 +291,127 @@ bool CompileBitmapLine(std::string_view line, const BitmapFileLoader& loadBitmap
     return true;
 }
 
+// The blank- or tab-separated fields of a line.
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    while (!line.empty()) {
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start == std::string_view::npos) {
+            break;
+        }
+        line.remove_prefix(start);
+        const std::size_t end = std::min(line.find_first_of(" \t"), line.size());
+        fields.push_back(line.substr(0, end));
+        line.remove_prefix(end);
+    }
+    return fields;
+}
+
+// A whole field that is a decimal number from 0 to 65535.
+bool ParseId(std::string_view field, UINT& id) {
+    const auto [end, status] = std::from_chars(field.data(), field.data() + field.size(), id);
+    return status == std::errc() && end == field.data() + field.size() && id <= kMaxStringId;
+}
+
+// "[Ctrl+][Shift+][Alt+]KEY" with KEY a letter A to Z, a digit or F1 to F24.
+bool ParseKey(std::string_view text, BundleAccelerator& entry) {
+    entry.flags = kAcceleratorVirtualKey;
+    const struct {
+        std::string_view name;
+        BYTE flag;
+    } modifiers[] = {
+        {"Ctrl+", kAcceleratorControl}, {"Shift+", kAcceleratorShift}, {"Alt+", kAcceleratorAlt}};
+    for (bool isModifier = true; isModifier;) {
+        isModifier = false;
+        for (const auto& modifier : modifiers) {
+            if (text.starts_with(modifier.name) && (entry.flags & modifier.flag) == 0) {
+                entry.flags |= modifier.flag;
+                text.remove_prefix(modifier.name.size());
+                isModifier = true;
+            }
+        }
+    }
+    if (text.size() == 1 &&
+        ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= '0' && text[0] <= '9'))) {
+        entry.key = static_cast<WORD>(text[0]);
+        return true;
+    }
+    UINT number = 0;
+    if (text.size() >= 2 && text[0] == 'F' && ParseId(text.substr(1), number) && number >= 1 &&
+        number <= 24 && text[1] != '0') {
+        entry.key = static_cast<WORD>(0x70 + number - 1); // VK_F1 onwards
+        return true;
+    }
+    return false;
+}
+
+// One "table<TAB>command<TAB>key" line of the [accelerators] section.
+bool CompileAcceleratorLine(std::string_view line, ResourceBundle& bundle, std::string& problem) {
+    const std::vector<std::string_view> fields = Fields(line);
+    UINT table = 0;
+    UINT command = 0;
+    BundleAccelerator entry;
+    if (fields.empty() || !ParseId(fields[0], table)) {
+        problem = "expected an accelerator table id from 0 to 65535";
+        return false;
+    }
+    if (fields.size() < 2 || !ParseId(fields[1], command)) {
+        problem = "expected a command id from 0 to 65535";
+        return false;
+    }
+    if (fields.size() != 3 || !ParseKey(fields[2], entry)) {
+        problem = "expected one key such as Ctrl+D or F2 after the command";
+        return false;
+    }
+    entry.command = static_cast<WORD>(command);
+    std::vector<BundleAccelerator>& entries = bundle.accelerators[table];
+    for (const BundleAccelerator& other : entries) {
+        if (other.key == entry.key && other.flags == entry.flags) {
+            problem = "the key " + std::string(fields[2]) + " is bound twice in table " +
+                      std::to_string(table);
+            return false;
+        }
+    }
+    entries.push_back(entry);
+    return true;
+}
+
+// One "id" line of the [menus] section: an empty menu bar.
+bool CompileMenuBarLine(std::string_view line, ResourceBundle& bundle, std::string& problem) {
+    const std::vector<std::string_view> fields = Fields(line);
+    UINT id = 0;
+    if (fields.size() != 1 || !ParseId(fields[0], id)) {
+        problem = "expected a menu bar id from 0 to 65535 alone on its line";
+        return false;
+    }
+    if (!bundle.menuBars.insert(id).second) {
+        problem = "menu bar " + std::to_string(id) + " is defined twice";
+        return false;
+    }
+    return true;
+}
+
+using LineCompiler = std::function<bool(std::string_view, ResourceBundle&, std::string&)>;
+
+// The compiler of the lines of a section; empty for a section this version does not know.
+LineCompiler SectionCompiler(std::string_view section, const BitmapFileLoader& loadBitmap) {
+    if (section == "strings") {
+        return CompileStringLine;
+    }
+    if (section == "bitmaps") {
+        return [&loadBitmap](std::string_view line, ResourceBundle& bundle, std::string& problem) {
+            return CompileBitmapLine(line, loadBitmap, bundle, problem);
+        };
+    }
+    if (section == "accelerators") {
+        return CompileAcceleratorLine;
+    }
+    if (section == "menus") {
+        return CompileMenuBarLine;
+    }
+    return {};
+}
+
 } // namespace
 
 std::u16string_view BundleErrorText(BundleError error) {
@@ -255,7 +435,7 @@ std::optional<ResourceBundle> ReadResourceBundle(std::span<const std::uint8_t> d
 std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std::string* message,
                                                     const BitmapFileLoader& loadBitmap) {
     ResourceBundle bundle;
-    std::string_view section;
+    LineCompiler compileLine = nullptr;
     std::size_t lineNumber = 0;
     auto fail = [&](std::string_view what) {
         if (message != nullptr) {
@@ -281,21 +461,20 @@ std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std
             if (line.back() != ']') {
                 return fail("a section header must end with ']'");
             }
-            section = line.substr(1, line.size() - 2);
-            if (section != "strings" && section != "bitmaps") {
-                return fail("unknown section [" + std::string(section) +
-                            "] (this version knows [strings] and [bitmaps])");
+            const std::string_view section = line.substr(1, line.size() - 2);
+            compileLine = SectionCompiler(section, loadBitmap);
+            if (!compileLine) {
+                return fail(
+                    "unknown section [" + std::string(section) +
+                    "] (this version knows [strings], [bitmaps], [accelerators] and [menus])");
             }
             continue;
         }
-        if (section.empty()) {
+        if (compileLine == nullptr) {
             return fail("text before the first section header");
         }
         std::string problem;
-        const bool isCompiled = section == "strings"
-                                    ? CompileStringLine(line, bundle, problem)
-                                    : CompileBitmapLine(line, loadBitmap, bundle, problem);
-        if (!isCompiled) {
+        if (!compileLine(line, bundle, problem)) {
             return fail(problem);
         }
     }

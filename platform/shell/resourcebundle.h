@@ -1,8 +1,8 @@
 #pragma once
 // The resource bundle: the file that stands for a language resource library ("LangEngCE.dll"
-// ...). It holds typed sections; this version reads the string table and the bitmaps (testdata/
-// writes them). The byte layout is described in docs/resources.md. Reading checks every count,
-// offset and length.
+// ...). It holds typed sections; this version reads the string table, the bitmaps, the
+// accelerator tables and the menu bars (testdata/ writes them). The byte layout is described in
+// docs/resources.md. Reading checks every count, offset and length.
 
 #include "platform/types.h"
 
@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,14 +26,16 @@ constexpr std::size_t kBundleHeaderSize = 16;
 constexpr std::size_t kBundleSectionRecordSize = 16;
 constexpr std::size_t kBundleStringEntrySize = 12;
 constexpr std::size_t kBundleBitmapEntrySize = 12; // id, data offset in the section, size
+constexpr std::size_t kBundleAcceleratorEntrySize = 8;
+constexpr std::size_t kBundleMenuBarEntrySize = 4;
 
 // Section kinds of a bundle. Readers skip kinds they do not know.
 enum class ResourceKind : WORD {
     Strings = 1,
     Bitmaps = 2,
-    Accelerators = 3, // reserved
-    Icons = 4,        // reserved
-    Menus = 5,        // reserved
+    Accelerators = 3,
+    Icons = 4, // reserved
+    Menus = 5,
 };
 
 // Why a bundle was refused. Append only.
@@ -46,12 +49,30 @@ enum class BundleError : int {
     EntryOutOfRange = 6,   // a string or bitmap entry reaches past its section
     UnorderedIds = 7,      // ids not strictly ascending (duplicate or out of order)
     DuplicateSection = 8,  // the same kind twice
+    BadAccelerator = 9,    // an accelerator with unknown flag bits, no virtual key or key 0/255
 };
 [[nodiscard]] std::u16string_view BundleErrorText(BundleError error);
+
+// Flags of an accelerator: the key is a virtual key (always set), and the modifiers that must be
+// held. The values are those of the window system's ACCEL.fVirt.
+constexpr BYTE kAcceleratorVirtualKey = 0x01;
+constexpr BYTE kAcceleratorShift = 0x04;
+constexpr BYTE kAcceleratorControl = 0x08;
+constexpr BYTE kAcceleratorAlt = 0x10;
+
+struct BundleAccelerator {
+    BYTE flags = kAcceleratorVirtualKey;
+    WORD key = 0; // virtual key, 1 to 254
+    WORD command = 0;
+    bool operator==(const BundleAccelerator&) const = default;
+};
 
 struct ResourceBundle {
     std::map<UINT, std::u16string> strings;            // id -> text
     std::map<UINT, std::vector<std::uint8_t>> bitmaps; // id -> bitmap file (".bmp" layout)
+    // table id -> entries in the order they are tried; a table has at least one entry.
+    std::map<UINT, std::vector<BundleAccelerator>> accelerators;
+    std::set<UINT> menuBars; // ids of the menu bars; a bar holds no buttons
 };
 
 // Reads a bundle; nullopt with error set when the data is refused.

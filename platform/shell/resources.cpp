@@ -131,6 +131,13 @@ Bundle BundleOfLocked(ResourceState& state, HINSTANCE instance) {
     return result;
 }
 
+// The current bundle of a loaded module, as BundleOfLocked.
+Bundle BundleOf(HINSTANCE instance) {
+    ResourceState& state = State();
+    std::lock_guard lock(state.mutex);
+    return BundleOfLocked(state, instance);
+}
+
 } // namespace
 
 // Referenced by the linker option that nav_builtin_module adds, so that the registrations above
@@ -179,6 +186,31 @@ HINSTANCE ResourceInstance() {
     ResourceState& state = State();
     std::lock_guard lock(state.mutex);
     return state.resourceInstance;
+}
+
+std::vector<BundleAccelerator> LoadAcceleratorEntries(HINSTANCE instance, UINT id) {
+    const Bundle bundle = BundleOf(instance);
+    if (!bundle) {
+        return {};
+    }
+    const auto found = bundle->accelerators.find(id);
+    if (found == bundle->accelerators.end()) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return {};
+    }
+    return found->second;
+}
+
+bool HasMenuBar(HINSTANCE instance, UINT id) {
+    const Bundle bundle = BundleOf(instance);
+    if (!bundle) {
+        return false;
+    }
+    if (!bundle->menuBars.contains(id)) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return false;
+    }
+    return true;
 }
 
 } // namespace platform

@@ -5,6 +5,7 @@
 // (platform/resourcebundle.h), read when a resource is first asked for and again whenever the
 // file changes. Safe from any thread.
 
+#include "platform/shell/resourcebundle.h"
 #include "platform/types.h"
 
 #include <cstdint>
@@ -33,5 +34,12 @@ namespace platform {
 // the application sets it.
 void SetResourceInstance(HINSTANCE instance);
 [[nodiscard]] HINSTANCE ResourceInstance();
+
+// The entries of accelerator table id of the module, in the order they are tried; empty with the
+// last error set as by LoadStringW when the table, the module or its bundle is missing.
+[[nodiscard]] std::vector<BundleAccelerator> LoadAcceleratorEntries(HINSTANCE instance, UINT id);
+// Whether the module's bundle holds menu bar id; false with the last error set as by
+// LoadStringW otherwise.
+[[nodiscard]] bool HasMenuBar(HINSTANCE instance, UINT id);
 
 } // namespace platform

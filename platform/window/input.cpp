@@ -3,6 +3,7 @@
 
 #include "platform/kernel/handles.h"
 #include "platform/kernel/time.h"
+#include "platform/shell/resources.h"
 #include "platform/window/detail/state.h"
 #include "platform/window/message.h"
 #include "platform/window/window.h"
@@ -327,6 +328,24 @@ HACCEL CreateAcceleratorTableW(const ACCEL* entries, int count) {
     const std::uintptr_t handle = tables.next++;
     tables.tables.emplace(handle, std::vector<ACCEL>(entries, entries + count));
     return reinterpret_cast<HACCEL>(handle);
+}
+
+HACCEL LoadAcceleratorsW(HINSTANCE instance, LPCWSTR name) {
+    const auto id = reinterpret_cast<UINT_PTR>(name);
+    if (id > 0xFFFF) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    const std::vector<platform::BundleAccelerator> loaded =
+        platform::LoadAcceleratorEntries(instance, static_cast<UINT>(id));
+    if (loaded.empty()) {
+        return nullptr;
+    }
+    std::vector<ACCEL> entries;
+    for (const platform::BundleAccelerator& entry : loaded) {
+        entries.push_back(ACCEL{entry.flags, entry.key, entry.command});
+    }
+    return CreateAcceleratorTableW(entries.data(), static_cast<int>(entries.size()));
 }
 
 BOOL DestroyAcceleratorTable(HACCEL table) {

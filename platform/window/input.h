@@ -78,6 +78,10 @@ struct ACCEL {
 };
 HACCEL CreateAcceleratorTableW(const ACCEL* entries, int count);
 BOOL DestroyAcceleratorTable(HACCEL table);
+// Makes a table from accelerator table MAKEINTRESOURCE(id) of a language library's bundle; null
+// with the last error set (ERROR_RESOURCE_NAME_NOT_FOUND for a missing table or a name that is
+// not an id, else as LoadStringW) when there is none.
+HACCEL LoadAcceleratorsW(HINSTANCE instance, LPCWSTR name);
 // For a WM_KEYDOWN or WM_SYSKEYDOWN whose key and modifiers match an entry, and only while
 // window is enabled: sends WM_COMMAND (low word the command, high word 1, lParam 0) to window
 // and returns TRUE (the message is consumed).

@@ -2,6 +2,7 @@
 #include "platform/window/shell.h"
 
 #include "platform/kernel/handles.h"
+#include "platform/shell/resources.h"
 #include "platform/window/detail/state.h"
 #include "platform/window/window.h"
 
@@ -92,6 +93,9 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* info) {
     if (info == nullptr || info->cbSize != 36 || (info->dwFlags & SHCMBF_EMPTYBAR) == 0 ||
         !IsWindow(info->hwndParent)) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!platform::HasMenuBar(info->hInstRes, info->nToolBarId)) {
         return FALSE;
     }
     RegisterMenuBarClass();

@@ -37,8 +37,10 @@ struct SHMENUBARINFO {
     HWND hwndMB; // out: the bar window
     COLORREF clrBk;
 };
-// Makes the menu bar: a window along the bottom of the screen, under the work area, which
-// shrinks by its height. Only SHCMBF_EMPTYBAR bars are supported (no buttons).
+// Makes the menu bar nToolBarId of the language library hInstRes: a window along the bottom of
+// the screen, under the work area, which shrinks by its height. Bars hold no buttons, so only
+// SHCMBF_EMPTYBAR is accepted. FALSE with ERROR_INVALID_PARAMETER for a bad info, else with the
+// last error of a missing bar (ERROR_RESOURCE_NAME_NOT_FOUND) or library (as LoadStringW).
 BOOL SHCreateMenuBar(SHMENUBARINFO* info);
 
 // Cursors: the system keeps the state (there is no visible pointer on a stylus screen).

@@ -20,6 +20,11 @@ using ATOM = WORD;
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using DLGPROC = BOOL (*)(HWND, UINT, WPARAM, LPARAM);
 using UINT_PTR = std::uintptr_t;
+
+// A resource named by a number (ids up to 0xFFFF) instead of a text.
+inline LPCWSTR MAKEINTRESOURCEW(UINT_PTR id) {
+    return reinterpret_cast<LPCWSTR>(id);
+}
 using INT_PTR = std::intptr_t;
 using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 

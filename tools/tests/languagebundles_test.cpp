@@ -1,8 +1,9 @@
 // The six language bundles built from resources/lang/ load as their libraries and carry the
-// application title.
+// application title, the main menu's keys and its menu bar.
 #include "testdata/tempdir.h"
 
 #include "platform/files/modules.h"
+#include "platform/shell/resourcebundle.h"
 #include "platform/shell/resources.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 namespace {
 
@@ -41,6 +43,34 @@ TEST(LanguageBundles, EveryLanguageLoadsWithItsTitle) {
         const int length = LoadStringW(module, 1, title, 65);
         EXPECT_EQ(std::u16string(title, static_cast<std::size_t>(length)), language.title);
         EXPECT_TRUE(FreeLibrary(module));
+    }
+}
+
+TEST(LanguageBundles, EveryLanguageBindsEachMainMenuCommandToACtrlKeyLeavingTheTestKeys) {
+    const std::set<WORD> commands = {585, 420, 430, 1102, 440, 450, 460};
+    const std::set<WORD> testKeys = {'L', 'P', 'R', 'S', 'T', 'V'};
+    for (const char* file : {"LangGerCE.dll", "LangEngCE.dll", "LangFreCE.dll", "LangSpaCE.dll",
+                             "LangItaCE.dll", "LangDutCE.dll"}) {
+        SCOPED_TRACE(file);
+        const std::string bytes =
+            ReadHostFile(std::filesystem::path(NAV_LANGUAGE_BUNDLE_DIR) / file);
+        const auto bundle = platform::ReadResourceBundle(std::span<const std::uint8_t>(
+            reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        ASSERT_TRUE(bundle.has_value());
+        EXPECT_EQ(bundle->menuBars, std::set<UINT>{101});
+        ASSERT_EQ(bundle->accelerators.size(), 1u);
+        const auto& table = bundle->accelerators.at(225);
+        std::set<WORD> bound;
+        std::set<WORD> keys;
+        for (const platform::BundleAccelerator& entry : table) {
+            bound.insert(entry.command);
+            keys.insert(entry.key);
+            EXPECT_EQ(entry.flags,
+                      platform::kAcceleratorVirtualKey | platform::kAcceleratorControl);
+            EXPECT_FALSE(testKeys.contains(entry.key)) << char(entry.key);
+        }
+        EXPECT_EQ(bound, commands);
+        EXPECT_EQ(keys.size(), table.size());
     }
 }
 

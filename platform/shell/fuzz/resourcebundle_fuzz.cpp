@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the resource bundle reader and to the source compiler; a bundle that
-// reads back must write and read again to the same strings.
+// reads back must write and read again to the same strings, accelerators and menu bars, and a
+// compiled source must write a bundle that reads.
 #include "testdata/resourcebundlewriter.h"
 
 #include "platform/shell/resourcebundle.h"
@@ -12,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data, size);
     if (const auto bundle = platform::ReadResourceBundle(bytes)) {
         const auto again = platform::ReadResourceBundle(testdata::WriteResourceBundle(*bundle));
-        if (!again || again->strings != bundle->strings) {
+        if (!again || again->strings != bundle->strings ||
+            again->accelerators != bundle->accelerators || again->menuBars != bundle->menuBars) {
             std::abort();
         }
     }

@@ -6,9 +6,13 @@
 
 namespace {
 
+using platform::BundleAccelerator;
 using platform::BundleError;
 using platform::ResourceBundle;
 using testdata::BundleFault;
+
+constexpr BYTE kVirtual = platform::kAcceleratorVirtualKey;
+constexpr BYTE kCtrl = platform::kAcceleratorControl;
 
 ResourceBundle Sample() {
     ResourceBundle bundle;
@@ -18,6 +22,13 @@ ResourceBundle Sample() {
                       {1101, u"Stra\u00DFe \u00E9t\u00E9 \U0001F697"},
                       {65535, u"last"}};
     bundle.bitmaps = {{390, {'B', 'M', 1, 2, 3}}, {941, {'B', 'M'}}};
+    bundle.accelerators = {
+        {7, {{kVirtual, 0x72, 9}}},
+        {225,
+         {{kVirtual | kCtrl, 'D', 585},
+          {kVirtual | platform::kAcceleratorShift | platform::kAcceleratorAlt, 'D', 420},
+          {kVirtual, 0xFE, 0xFFFF}}}};
+    bundle.menuBars = {101, 70000};
     return bundle;
 }
 
@@ -29,10 +40,14 @@ TEST(ResourceBundleFormat, WrittenBundleReadsBackUnchanged) {
     EXPECT_EQ(error, BundleError::None);
     EXPECT_EQ(read->strings, original.strings);
     EXPECT_EQ(read->bitmaps, original.bitmaps);
+    EXPECT_EQ(read->accelerators, original.accelerators);
+    EXPECT_EQ(read->menuBars, original.menuBars);
 
     const auto empty = platform::ReadResourceBundle(testdata::WriteResourceBundle({}));
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->strings.empty());
+    EXPECT_TRUE(empty->accelerators.empty());
+    EXPECT_TRUE(empty->menuBars.empty());
 }
 
 TEST(ResourceBundleFormat, RefusesEveryBrokenLayoutWithItsReason) {
@@ -49,6 +64,11 @@ TEST(ResourceBundleFormat, RefusesEveryBrokenLayoutWithItsReason) {
         {BundleFault::HugeEntryCount, BundleError::EntryOutOfRange},
         {BundleFault::UnorderedIds, BundleError::UnorderedIds},
         {BundleFault::DuplicateSection, BundleError::DuplicateSection},
+        {BundleFault::HugeAcceleratorCount, BundleError::EntryOutOfRange},
+        {BundleFault::UnorderedAcceleratorTables, BundleError::UnorderedIds},
+        {BundleFault::BadAcceleratorFlags, BundleError::BadAccelerator},
+        {BundleFault::HugeMenuBarCount, BundleError::EntryOutOfRange},
+        {BundleFault::UnorderedMenuBars, BundleError::UnorderedIds},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.fault));
@@ -72,6 +92,30 @@ TEST(ResourceBundleFormat, RefusesEveryTruncationOfAValidBundle) {
     }
 }
 
+TEST(ResourceBundleFormat, RefusesAcceleratorsTheWindowSystemCannotMatch) {
+    const struct {
+        BYTE flags;
+        WORD key;
+        BundleError error;
+    } cases[] = {
+        {kVirtual | kCtrl, 'A', BundleError::None},
+        {kCtrl, 'A', BundleError::BadAccelerator},           // not a virtual key
+        {kVirtual | 0x02, 'A', BundleError::BadAccelerator}, // unknown flag
+        {kVirtual | 0x80, 'A', BundleError::BadAccelerator},
+        {kVirtual, 0, BundleError::BadAccelerator},
+        {kVirtual, 0xFF, BundleError::BadAccelerator},
+        {kVirtual, 0x100, BundleError::BadAccelerator},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.flags) << " " << c.key);
+        ResourceBundle bundle;
+        bundle.accelerators[225] = {{c.flags, c.key, 1}};
+        BundleError error = BundleError::BadMagic;
+        (void)platform::ReadResourceBundle(testdata::WriteResourceBundle(bundle), &error);
+        EXPECT_EQ(error, c.error);
+    }
+}
+
 TEST(ResourceSource, CompilesStringsWithCommentsEscapesAndLineEnds) {
     const std::string source = "\xEF\xBB\xBF; a comment\r\n"
                                "# another comment\n"
@@ -83,7 +127,16 @@ TEST(ResourceSource, CompilesStringsWithCommentsEscapesAndLineEnds) {
                                "4\t\xC3\x9C"
                                "berholverbot\n"
                                "5\t  leading blanks are separators\n"
-                               "6";
+                               "6\n"
+                               "[accelerators]\n"
+                               "225\t585\tCtrl+D\n"
+                               "225  420  Shift+Alt+Ctrl+N\r\n"
+                               "225\t1102\tF12\n"
+                               "7\t65535\t9\n"
+                               "[menus]\n"
+                               "101\n"
+                               "[strings]\n"
+                               "7\tsections may come back";
     std::string message;
     const auto bundle = platform::CompileResourceSource(source, &message);
     ASSERT_TRUE(bundle.has_value()) << message;
@@ -92,8 +145,17 @@ TEST(ResourceSource, CompilesStringsWithCommentsEscapesAndLineEnds) {
                                                      {3, u"Tab\there, line\nbreak, backslash \\"},
                                                      {4, u"\u00DCberholverbot"},
                                                      {5, u"leading blanks are separators"},
-                                                     {6, u""}};
+                                                     {6, u""},
+                                                     {7, u"sections may come back"}};
     EXPECT_EQ(bundle->strings, expected);
+    const std::map<UINT, std::vector<BundleAccelerator>> accelerators = {
+        {7, {{kVirtual, '9', 65535}}},
+        {225,
+         {{kVirtual | kCtrl, 'D', 585},
+          {kVirtual | kCtrl | platform::kAcceleratorShift | platform::kAcceleratorAlt, 'N', 420},
+          {kVirtual, 0x7B, 1102}}}};
+    EXPECT_EQ(bundle->accelerators, accelerators);
+    EXPECT_EQ(bundle->menuBars, std::set<UINT>{101});
 }
 
 TEST(ResourceSource, RefusesBadLinesNamingTheLine) {
@@ -110,9 +172,31 @@ TEST(ResourceSource, RefusesBadLinesNamingTheLine) {
         {"[strings]\n1\ttrailing backslash\\\n", "line 2: unknown escape (use \\\\, \\t or \\n)"},
         {"[strings]\n1\t\xC3(\n", "line 2: the text is not valid UTF-8"},
         {"[strings\n", "line 1: a section header must end with ']'"},
-        {"[menus]\n",
-         "line 1: unknown section [menus] (this version knows [strings] and [bitmaps])"},
+        {"[icons]\n",
+         "line 1: unknown section [icons] (this version knows [strings], [bitmaps], [accelerators] "
+         "and [menus])"},
         {"[bitmaps]\n5\tlogo.bmp\n", "line 2: bitmaps need a folder to load their files from"},
+        {"[accelerators]\nx\t1\tF1\n", "line 2: expected an accelerator table id from 0 to 65535"},
+        {"[accelerators]\n225\n", "line 2: expected a command id from 0 to 65535"},
+        {"[accelerators]\n225\t70000\tF1\n", "line 2: expected a command id from 0 to 65535"},
+        {"[accelerators]\n225\t1\n",
+         "line 2: expected one key such as Ctrl+D or F2 after the command"},
+        {"[accelerators]\n225\t1\tCtrl+d\n",
+         "line 2: expected one key such as Ctrl+D or F2 after the command"},
+        {"[accelerators]\n225\t1\tCtrl+Ctrl+D\n",
+         "line 2: expected one key such as Ctrl+D or F2 after the command"},
+        {"[accelerators]\n225\t1\tF25\n",
+         "line 2: expected one key such as Ctrl+D or F2 after the command"},
+        {"[accelerators]\n225\t1\tF01\n",
+         "line 2: expected one key such as Ctrl+D or F2 after the command"},
+        {"[accelerators]\n225\t1\tF1 F2\n",
+         "line 2: expected one key such as Ctrl+D or F2 after the command"},
+        {"[accelerators]\n225\t1\tShift+Ctrl+D\n225\t2\tCtrl+Shift+D\n",
+         "line 3: the key Ctrl+Shift+D is bound twice in table 225"},
+        {"[menus]\n101 button\n",
+         "line 2: expected a menu bar id from 0 to 65535 alone on its line"},
+        {"[menus]\n65536\n", "line 2: expected a menu bar id from 0 to 65535 alone on its line"},
+        {"[menus]\n101\n101\n", "line 3: menu bar 101 is defined twice"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);

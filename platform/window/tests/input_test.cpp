@@ -1,4 +1,5 @@
 #include "platform/kernel/time.h"
+#include "platform/shell/resources.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
 #include "platform/window/testdriver.h"
@@ -248,8 +249,12 @@ TEST(KeyInput, HotKeysTakeTheKeyAndAcceleratorsWorkOnlyWhileEnabled) {
     SetFocus(child);
     ASSERT_TRUE(RegisterHotKey(main, 1, 0, VK_UP));
     EXPECT_FALSE(RegisterHotKey(child, 2, 0, VK_UP));
-    const ACCEL entries[] = {{FVIRTKEY, VK_F3, 300}, {FVIRTKEY | FCONTROL, 'S', 301}};
-    HACCEL table = CreateAcceleratorTableW(entries, 2);
+    testdata::TempDeviceRoot root;
+    platform::ResourceBundle bundle;
+    bundle.accelerators[225] = {{FVIRTKEY, VK_F3, 300}, {FVIRTKEY | FCONTROL, 'S', 301}};
+    HMODULE language = windowtesting::LoadLanguage(root, bundle);
+    HACCEL table = LoadAcceleratorsW(language, MAKEINTRESOURCEW(225));
+    ASSERT_NE(table, nullptr);
     driver.SetAccelerators(main, table);
     // While the main window is disabled (a modeless dialog runs), keys reach the dialog and the
     // main window's accelerators stay off.
@@ -265,6 +270,7 @@ TEST(KeyInput, HotKeysTakeTheKeyAndAcceleratorsWorkOnlyWhileEnabled) {
         {[&] { driver.Key(VK_F3); }, child, true, {WM_COMMAND}, MAKEWPARAM(300, 1)},
         {[&] { driver.KeyWith(VK_CONTROL, 'S'); }, child, true, {WM_COMMAND}, MAKEWPARAM(301, 1)},
         {[&] { driver.Key('S'); }, child, true, {}, 0},
+        {[&] { platform::InjectChar(u's'); }, child, true, {}, 0},
         {[&] { driver.Key(VK_F3); }, dialog, false, {}, 0},
     };
     int step = 0;
@@ -290,6 +296,34 @@ TEST(KeyInput, HotKeysTakeTheKeyAndAcceleratorsWorkOnlyWhileEnabled) {
     EXPECT_EQ(Numbers(child, {WM_KEYDOWN}).size(), 1u);
     DestroyAcceleratorTable(table);
     DestroyWindow(main);
+    EXPECT_TRUE(FreeLibrary(language));
+}
+
+TEST(KeyInput, AcceleratorTablesLoadOnlyFromALoadedLibraryThatHasThem) {
+    testdata::TempDeviceRoot root;
+    platform::ResourceBundle bundle;
+    bundle.accelerators[225] = {{FVIRTKEY, VK_F3, 300}};
+    HMODULE language = windowtesting::LoadLanguage(root, bundle);
+    ASSERT_NE(language, nullptr);
+    const struct {
+        HINSTANCE instance;
+        LPCWSTR name;
+        DWORD error; // 0: the table loads
+    } cases[] = {
+        {language, MAKEINTRESOURCEW(225), 0},
+        {language, MAKEINTRESOURCEW(226), ERROR_RESOURCE_NAME_NOT_FOUND},
+        {language, u"Accelerators", ERROR_RESOURCE_NAME_NOT_FOUND},
+        {nullptr, MAKEINTRESOURCEW(225), ERROR_MOD_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        SetLastError(0);
+        HACCEL table = LoadAcceleratorsW(c.instance, c.name);
+        EXPECT_EQ(table != nullptr, c.error == 0);
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(DestroyAcceleratorTable(table), table != nullptr ? TRUE : FALSE);
+    }
+    EXPECT_TRUE(FreeLibrary(language));
 }
 
 } // namespace

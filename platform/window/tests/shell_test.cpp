@@ -1,4 +1,5 @@
 #include "platform/kernel/handles.h"
+#include "platform/shell/resources.h"
 #include "platform/window/message.h"
 #include "platform/window/shell.h"
 #include "platform/window/testdriver.h"
@@ -19,7 +20,11 @@ TEST(ShellScreen, WorkAreaFollowsTaskBarMenuBarAndScreenSize) {
     windowtesting::RegisterRecordingClass(u"Rec");
     HWND main = CreateWindowExW(0, u"Rec", u"", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
-    SHMENUBARINFO bar{36, main, SHCMBF_EMPTYBAR, 101, nullptr, 0, 0, nullptr, 0};
+    testdata::TempDeviceRoot root;
+    platform::ResourceBundle bundle;
+    bundle.menuBars = {101};
+    HMODULE language = windowtesting::LoadLanguage(root, bundle);
+    SHMENUBARINFO bar{36, main, SHCMBF_EMPTYBAR, 101, language, 0, 0, nullptr, 0};
     const struct {
         std::function<void()> change;
         RECT work;
@@ -47,12 +52,45 @@ TEST(ShellScreen, WorkAreaFollowsTaskBarMenuBarAndScreenSize) {
     GetWindowRect(bar.hwndMB, &barRect);
     EXPECT_EQ(barRect.bottom - barRect.top, 26); // made at 240 x 320
     EXPECT_FALSE(SHFullScreen(nullptr, SHFS_HIDETASKBAR));
-    SHMENUBARINFO wrongSize{30, main, SHCMBF_EMPTYBAR, 101, nullptr, 0, 0, nullptr, 0};
-    EXPECT_FALSE(SHCreateMenuBar(&wrongSize));
     DestroyWindow(main);
     EXPECT_FALSE(IsWindow(bar.hwndMB)); // owned by the main window
     platform::SetScreenSize(240, 320);
     EXPECT_EQ(WorkArea().bottom, 320); // the bar went with its window
+    EXPECT_TRUE(FreeLibrary(language));
+}
+
+TEST(ShellScreen, MenuBarComesOnlyFromALanguageLibraryThatHasIt) {
+    windowtesting::RegisterRecordingClass(u"Rec");
+    HWND main = CreateWindowExW(0, u"Rec", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                                nullptr, nullptr);
+    testdata::TempDeviceRoot root;
+    platform::ResourceBundle bundle;
+    bundle.menuBars = {101};
+    HMODULE language = windowtesting::LoadLanguage(root, bundle);
+    ASSERT_NE(language, nullptr);
+    const struct {
+        SHMENUBARINFO info;
+        DWORD error; // 0: the bar is made
+    } cases[] = {
+        {{36, main, SHCMBF_EMPTYBAR, 101, language, 0, 0, nullptr, 0}, 0},
+        {{30, main, SHCMBF_EMPTYBAR, 101, language, 0, 0, nullptr, 0}, ERROR_INVALID_PARAMETER},
+        {{36, main, 0, 101, language, 0, 0, nullptr, 0}, ERROR_INVALID_PARAMETER},
+        {{36, nullptr, SHCMBF_EMPTYBAR, 101, language, 0, 0, nullptr, 0}, ERROR_INVALID_PARAMETER},
+        {{36, main, SHCMBF_EMPTYBAR, 102, language, 0, 0, nullptr, 0},
+         ERROR_RESOURCE_NAME_NOT_FOUND},
+        {{36, main, SHCMBF_EMPTYBAR, 101, nullptr, 0, 0, nullptr, 0}, ERROR_MOD_NOT_FOUND},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.error);
+        SetLastError(0);
+        EXPECT_EQ(SHCreateMenuBar(&c.info), c.error == 0 ? TRUE : FALSE);
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(IsWindow(c.info.hwndMB), c.error == 0 ? TRUE : FALSE);
+        EXPECT_EQ(WorkArea().bottom, c.error == 0 ? 294 : 320);
+        DestroyWindow(c.info.hwndMB);
+    }
+    DestroyWindow(main);
+    EXPECT_TRUE(FreeLibrary(language));
 }
 
 TEST(ShellScreen, SipSwitchesAndReportsTheVisibleDesktop) {

@@ -1,6 +1,11 @@
 #pragma once
-// Shared helpers of the window-system tests: a class whose procedure records every message.
+// Shared helpers of the window-system tests: a class whose procedure records every message, and
+// a language library on a temporary device.
 
+#include "testdata/resourcebundlewriter.h"
+#include "testdata/tempdir.h"
+
+#include "platform/files/modules.h"
 #include "platform/window/window.h"
 
 #include <algorithm>
@@ -59,6 +64,15 @@ inline void RegisterRecordingClass(LPCWSTR name, UINT style = 0, int extra = 0,
     windowClass.cbWndExtra = extra;
     windowClass.lpszClassName = name;
     (void)RegisterClassW(&windowClass);
+}
+
+// Puts the bundle on the root's device as "LangEngCE.dll" and loads that library.
+inline HMODULE LoadLanguage(const testdata::TempDeviceRoot& root,
+                            const platform::ResourceBundle& bundle) {
+    if (!root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle))) {
+        return nullptr;
+    }
+    return LoadLibraryW(u"LangEngCE.dll");
 }
 
 } // namespace windowtesting
