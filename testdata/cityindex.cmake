@@ -1,0 +1,6 @@
+# Writer of the city index files (".idx"). It folds names as the search does, so it builds at
+# the retrieval engine's step.
+nav_component(testdata_cityindex STEP 3
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/cityindexwriter.cpp
+  DEPENDS testdata retrievalengine_searchfold usefulcode_files)
