@@ -45,6 +45,8 @@ public:
     // The area tree's node nodeId; nullopt when there is none.
     virtual std::optional<CityAreaNode> FindAreaNode(std::uint32_t nodeId) = 0;
     virtual CityElementDetails ReadCityElement(std::uint32_t elementId) = 0;
+    // The rectangle of an area of the area table (all zero when unknown).
+    virtual GeoRect GetAreaRect(std::int32_t areaId) = 0;
     // A new result holding the fields; null when it cannot be made.
     virtual AddressResultPtr MakeCityResult(const CityResultFields& fields) = 0;
 };

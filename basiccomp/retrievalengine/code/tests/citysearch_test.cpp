@@ -242,6 +242,7 @@ public:
         const std::u16string id(1, static_cast<char16_t>(u'0' + elementId / 10));
         return {u"City" + id, u"Area" + id, u"D-" + id, GeoRect(corner, 0, corner, 1)};
     }
+    GeoRect GetAreaRect(std::int32_t) override { return {}; } // the table path's, not used here
     AddressResultPtr MakeCityResult(const CityResultFields& fields) override {
         made.push_back(fields);
         return AddressResultPtr(nullptr);
