@@ -121,7 +121,7 @@ std::uint32_t NameSearchCursor::GetRangeStart() {
     const std::uint32_t bound = GetBound();
     std::uint32_t position = 0;
     m_rangeStart = bound;
-    while (true) {
+    while (position < bound) {
         const std::uint8_t* bar = std::find(data + position, data + bound, kSectionMark);
         if (bar == data + bound) {
             break;
@@ -161,11 +161,16 @@ bool NameSearchCursor::NextPrefixMatch() {
     std::uint32_t match = end;
     if (!m_hasPrefixMatches) {
         // A name begins behind a number byte (or at the start of the file).
-        for (std::uint32_t from = m_current; from < end; from = match + 1) {
-            match = FindText(data, from, end, m_text);
-            if (match == end || match == 0 || IsNumberByte(data[match - 1])) {
+        for (std::uint32_t from = m_current;;) {
+            const std::uint32_t found = FindText(data, from, end, m_text);
+            if (found == end) {
                 break;
             }
+            if (found == 0 || IsNumberByte(data[found - 1])) {
+                match = found;
+                break;
+            }
+            from = found + 1;
         }
     } else if (m_current + 1 < end && length <= end - (m_current + 1) &&
                std::memcmp(data + m_current + 1, m_text.data(), length) == 0) {

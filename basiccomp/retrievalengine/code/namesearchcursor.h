@@ -32,7 +32,6 @@ public:
     [[nodiscard]] std::uint32_t GetRecordNumber() const { return m_recordNumber; }
     // The last 16-bit value read (a record without one keeps the one before; 0 at first).
     [[nodiscard]] std::uint16_t GetRecordValue() const { return m_recordValue; }
-    [[nodiscard]] const std::string& GetFoldedText() const { return m_text; }
 
 private:
     enum class Phase : std::uint8_t { None, Prefix, Infix };
