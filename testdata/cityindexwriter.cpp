@@ -46,23 +46,21 @@ CityIndexWriter& CityIndexWriter::Add(CityIndexEntry entry) {
     return *this;
 }
 
-CityIndexWriter& CityIndexWriter::SetFaults(const CityIndexFaults& faults) {
-    m_faults = faults;
-    return *this;
-}
-
 std::uint32_t CityIndexWriter::RecordNumberOf(const CityIndexEntry& entry) {
     return (entry.id << 1) | (entry.isElement ? 1u : 0u);
 }
 
-void CityIndexWriter::AppendRecords(std::vector<std::uint8_t>& bytes,
-                                    const std::vector<const CityIndexEntry*>& entries) const {
+namespace {
+
+void AppendRecords(std::vector<std::uint8_t>& bytes,
+                   const std::vector<const CityIndexEntry*>& entries, CityIndexFault fault) {
     bool isFirst = true;
     for (const CityIndexEntry* entry : SortedByFoldedName(entries)) {
         const std::string folded = FoldSearchText(entry->name.c_str());
         bytes.insert(bytes.end(), folded.begin(), folded.end());
-        std::vector<std::uint8_t> number = EncodeCityIndexNumber(RecordNumberOf(*entry));
-        if (m_faults.sixGroupNumber && isFirst) {
+        std::vector<std::uint8_t> number =
+            EncodeCityIndexNumber(CityIndexWriter::RecordNumberOf(*entry));
+        if (fault == CityIndexFault::SixGroupNumber && isFirst) {
             number.resize(6, 0x80);
         }
         isFirst = false;
@@ -74,9 +72,9 @@ void CityIndexWriter::AppendRecords(std::vector<std::uint8_t>& bytes,
     }
 }
 
-void CityIndexWriter::Finish(std::vector<std::uint8_t>& bytes) const {
-    const std::size_t tail = m_faults.omitFinalZero ? 0 : 1;
-    if (m_faults.fillToFourMegabytes && bytes.size() + 2 + tail <= kFourMegabytes) {
+void Finish(std::vector<std::uint8_t>& bytes, CityIndexFault fault) {
+    const std::size_t tail = fault == CityIndexFault::NoFinalZero ? 0 : 1;
+    if (fault == CityIndexFault::FourMegabytes && bytes.size() + 2 + tail <= kFourMegabytes) {
         // A record of 'Z's whose one-byte number ends the file at 4 MB.
         bytes.resize(kFourMegabytes - tail - 1, 'Z');
         bytes.push_back(0x81);
@@ -86,18 +84,20 @@ void CityIndexWriter::Finish(std::vector<std::uint8_t>& bytes) const {
     }
 }
 
-std::vector<std::uint8_t> CityIndexWriter::BuildByName() const {
+} // namespace
+
+std::vector<std::uint8_t> CityIndexWriter::BuildByName(CityIndexFault fault) const {
     std::vector<const CityIndexEntry*> all;
     for (const CityIndexEntry& entry : m_entries) {
         all.push_back(&entry);
     }
     std::vector<std::uint8_t> bytes;
-    AppendRecords(bytes, all);
-    Finish(bytes);
+    AppendRecords(bytes, all, fault);
+    Finish(bytes, fault);
     return bytes;
 }
 
-std::vector<std::uint8_t> CityIndexWriter::BuildByCountry() const {
+std::vector<std::uint8_t> CityIndexWriter::BuildByCountry(CityIndexFault fault) const {
     std::map<std::uint16_t, std::vector<const CityIndexEntry*>> sections;
     for (const CityIndexEntry& entry : m_entries) {
         sections[entry.country].push_back(&entry);
@@ -106,16 +106,17 @@ std::vector<std::uint8_t> CityIndexWriter::BuildByCountry() const {
     for (const auto& [country, entries] : sections) {
         bytes.push_back('|');
         Append(bytes, EncodeCityIndexNumber(country));
-        AppendRecords(bytes, entries);
+        AppendRecords(bytes, entries, fault);
     }
-    Finish(bytes);
+    Finish(bytes, fault);
     return bytes;
 }
 
-bool CityIndexWriter::WriteTo(const TempDeviceRoot& root, std::u16string_view folder) const {
+bool CityIndexWriter::WriteTo(const TempDeviceRoot& root, std::u16string_view folder,
+                              CityIndexFault fault) const {
     const std::u16string base(folder);
-    return root.WriteFile(base + u"\\AllCitiesByName.idx", BuildByName()) &&
-           root.WriteFile(base + u"\\AllCitiesByCountry.idx", BuildByCountry());
+    return root.WriteFile(base + u"\\AllCitiesByName.idx", BuildByName(fault)) &&
+           root.WriteFile(base + u"\\AllCitiesByCountry.idx", BuildByCountry(fault));
 }
 
 } // namespace testdata

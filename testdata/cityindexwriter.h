@@ -21,32 +21,30 @@ struct CityIndexEntry {
     std::uint16_t country = 0;
 };
 
-struct CityIndexFaults {
-    bool sixGroupNumber = false;      // the first record number (of each section) in six groups
-    bool omitFinalZero = false;       // no 0 byte after the last record
-    bool fillToFourMegabytes = false; // a last, long record makes each file 4 MB exactly
+enum class CityIndexFault {
+    None,
+    SixGroupNumber, // the first record number of the file (of each section) in six groups
+    NoFinalZero,    // no 0 byte after the last record
+    FourMegabytes,  // a last, long record makes the file 4 MB exactly
 };
 
 class CityIndexWriter {
 public:
     CityIndexWriter& Add(CityIndexEntry entry);
-    CityIndexWriter& SetFaults(const CityIndexFaults& faults);
 
-    [[nodiscard]] std::vector<std::uint8_t> BuildByName() const;
-    [[nodiscard]] std::vector<std::uint8_t> BuildByCountry() const;
+    [[nodiscard]] std::vector<std::uint8_t>
+    BuildByName(CityIndexFault fault = CityIndexFault::None) const;
+    [[nodiscard]] std::vector<std::uint8_t>
+    BuildByCountry(CityIndexFault fault = CityIndexFault::None) const;
     // Both files into a folder of the device ("\maps\Europe"); false when one cannot be written.
-    [[nodiscard]] bool WriteTo(const TempDeviceRoot& root, std::u16string_view folder) const;
+    [[nodiscard]] bool WriteTo(const TempDeviceRoot& root, std::u16string_view folder,
+                               CityIndexFault fault = CityIndexFault::None) const;
 
     // The record number of an entry: id << 1, with bit 0 set for an element.
     [[nodiscard]] static std::uint32_t RecordNumberOf(const CityIndexEntry& entry);
 
 private:
-    void AppendRecords(std::vector<std::uint8_t>& bytes,
-                       const std::vector<const CityIndexEntry*>& entries) const;
-    void Finish(std::vector<std::uint8_t>& bytes) const;
-
     std::vector<CityIndexEntry> m_entries;
-    CityIndexFaults m_faults;
 };
 
 // The number as the city index files store it: 7-bit groups, lowest first, bit 7 set in each.

@@ -20,7 +20,7 @@ nav_test(retrievalengine_searchfold_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/searchfold_test.cpp
   DEPENDS retrievalengine_searchfold)
 
-nav_test(retrievalengine_cities_test
+nav_test(retrievalengine_cities_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/reservedregion_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/citysearch_test.cpp

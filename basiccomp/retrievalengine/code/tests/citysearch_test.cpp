@@ -59,9 +59,10 @@ std::vector<std::uint32_t> Search(const CityIndexFiles& files, std::u16string_vi
     return Nodes(Matches(files.FindCities(text, country)));
 }
 
-CityIndexFiles LoadFiles(const testdata::CityIndexWriter& writer) {
-    testdata::MemoryByteFile byName(writer.BuildByName());
-    testdata::MemoryByteFile byCountry(writer.BuildByCountry());
+CityIndexFiles LoadFiles(const testdata::CityIndexWriter& writer,
+                         testdata::CityIndexFault fault = testdata::CityIndexFault::None) {
+    testdata::MemoryByteFile byName(writer.BuildByName(fault));
+    testdata::MemoryByteFile byCountry(writer.BuildByCountry(fault));
     CityIndexFiles files;
     EXPECT_TRUE(files.Load(byName, byCountry));
     return files;
@@ -152,33 +153,32 @@ TEST(NameSearchCursor, RecordWithoutValueKeepsTheLastValueRead) {
 }
 
 TEST(CityIndexFile, BrokenFilesEndTheSearchWithinTheirBytes) {
+    using testdata::CityIndexFault;
     const struct {
         const char* name;
-        testdata::CityIndexFaults faults;
+        CityIndexFault fault;
         std::u16string text;
         std::uint16_t country;
         std::vector<std::uint32_t> nodes;
         bool showsBox;
     } cases[] = {
-        {"six groups", {true, false, false}, u"BAD", 0, {}, false},
-        {"six groups later", {true, false, false}, u"WIEN", 0, {7, 6}, false},
-        {"six groups in a section", {true, false, false}, u"WIEN", 43, {7}, false},
+        {"six groups", CityIndexFault::SixGroupNumber, u"BAD", 0, {}, false},
+        {"six groups later", CityIndexFault::SixGroupNumber, u"WIEN", 0, {7, 6}, false},
+        {"six groups in a section", CityIndexFault::SixGroupNumber, u"WIEN", 43, {7}, false},
         {"no final 0: the last byte is outside",
-         {false, true, false},
+         CityIndexFault::NoFinalZero,
          u"BAD",
          0,
          {1, 2, 6, 3},
          false},
-        {"no final 0 in a section", {false, true, false}, u"WIEN", 43, {7, 6}, false},
-        {"4 MB", {false, false, true}, u"BAD", 0, {}, true},
-        {"4 MB by country", {false, false, true}, u"WIEN", 43, {}, true},
+        {"no final 0 in a section", CityIndexFault::NoFinalZero, u"WIEN", 43, {7, 6}, false},
+        {"4 MB", CityIndexFault::FourMegabytes, u"BAD", 0, {}, true},
+        {"4 MB by country", CityIndexFault::FourMegabytes, u"WIEN", 43, {}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         platform::ClearRecordedMessageBoxes();
-        testdata::CityIndexWriter writer = SampleWriter();
-        writer.SetFaults(c.faults);
-        const CityIndexFiles files = LoadFiles(writer);
+        const CityIndexFiles files = LoadFiles(SampleWriter(), c.fault);
         EXPECT_EQ(Search(files, c.text, c.country), c.nodes);
         const auto boxes = platform::RecordedMessageBoxes();
         if (c.showsBox) {
