@@ -9,6 +9,7 @@
 #include "testdata/advisorwriter.h"
 #include "testdata/archivewriter.h"
 #include "testdata/bitmapwriter.h"
+#include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
 #include "testdata/fieldtablefilewriter.h"
 #include "testdata/mapsetwriter.h"
@@ -268,6 +269,22 @@ std::vector<Seed> MapDataSeeds() {
 
 } // namespace
 
+// The city index reader: whole files (mode byte 1) of both kinds, and patches over its own.
+std::vector<Seed> CityIndexSeeds() {
+    const char* corpus = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_cities_fuzz";
+    testdata::CityIndexWriter writer;
+    writer.Add({"Bad Homburg", 1, false, 10, 49})
+        .Add({"Wiesbaden", 4, true, std::nullopt, 49})
+        .Add({"Baden bei Wien", 6, false, 60, 43});
+    return {
+        {corpus, "seed-by-name", Whole(writer.BuildByName())},
+        {corpus, "seed-by-country", Whole(writer.BuildByCountry())},
+        {corpus, "seed-six-groups",
+         Whole(writer.BuildByCountry(testdata::CityIndexFault::SixGroupNumber))},
+        {corpus, "seed-patches", {0, 1, 0, '|', 6, 0, 0x40}},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -277,7 +294,7 @@ int main(int argc, char** argv) {
     int status = 0;
     for (const auto& group : {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(),
                               TableSeeds(), NameSeeds(), WaveSeeds(), DialogSeeds(), BitmapSeeds(),
-                              AdvisorSeeds(), DatasetSeeds(), MapDataSeeds()}) {
+                              AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(), CityIndexSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -3,7 +3,7 @@
 // have one part per condition.
 
 #include "advisor/advisorconfiguration.h"
-#include "advisor/tests/memoryifile.h"
+#include "testdata/memorybytefile.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,11 +11,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     {
-        MemoryIFile file(bytes);
+        testdata::MemoryByteFile file(bytes);
         AdvisorConfiguration::Table table;
         AdvisorConfiguration::LoadKeyValueTable(&file, table, size == 0 ? 0 : data[0] % 4);
     }
-    MemoryIFile file(bytes);
+    testdata::MemoryByteFile file(bytes);
     DecisionTableStore store;
     AdvisorConfiguration::ParseDecisionTables(&file, store);
     for (const DecisionModule& module : store.GetModules()) {

@@ -1,6 +1,6 @@
 #include "advisor/advisorconfiguration.h"
-#include "advisor/tests/memoryifile.h"
 #include "testdata/advisorwriter.h"
+#include "testdata/memorybytefile.h"
 #include "testdata/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@ using testdata::ConfigTextFault;
 using testdata::ConfigTextWriter;
 
 std::vector<std::string> ContentLines(const std::string& bytes) {
-    MemoryIFile file(bytes);
+    testdata::MemoryByteFile file(bytes);
     std::vector<std::string> lines;
     for (std::string line = AdvisorConfiguration::ReadContentLine(&file);;
          line = AdvisorConfiguration::ReadContentLine(&file)) {
@@ -82,7 +82,7 @@ TEST(AdvisorConfigurationLines, KeyValueRowsTakeTheirColumnAndKeepTheFirstValue)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.column);
-        MemoryIFile file(bytes);
+        testdata::MemoryByteFile file(bytes);
         AdvisorConfiguration::Table table;
         EXPECT_TRUE(AdvisorConfiguration::LoadKeyValueTable(&file, table, c.column));
         EXPECT_EQ(table, c.table);

@@ -1,7 +1,7 @@
 #include "advisor/advisorconfiguration.h"
 #include "advisor/decisiontables.h"
-#include "advisor/tests/memoryifile.h"
 #include "testdata/advisorwriter.h"
+#include "testdata/memorybytefile.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ struct Table {
 };
 
 std::vector<Table> Parse(const std::string& bytes) {
-    MemoryIFile file(bytes);
+    testdata::MemoryByteFile file(bytes);
     DecisionTableStore store;
     AdvisorConfiguration::ParseDecisionTables(&file, store);
     std::vector<Table> tables;
