@@ -6,7 +6,7 @@
 
 #include "tablefiles/datasets.h"
 #include "tablefiles/datasettable.h"
-#include "tablefiles/iretrievalengine.h"
+#include "basiccomp/retrievalengine/code/iretrievalengine.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 #include "utilities/usefulcode/critsect.h"
 
