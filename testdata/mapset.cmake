@@ -4,7 +4,7 @@ nav_component(testdata_mapset STEP 2
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/mapsetwriter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/memoryblockfile.cpp
-  DEPENDS testdata_tablefiles mapdisplay_geometry usefulcode_cache)
+  DEPENDS testdata testdata_tablefiles mapdisplay_geometry usefulcode_cache)
 
 nav_test(testdata_mapset_test
   SOURCES

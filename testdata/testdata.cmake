@@ -6,6 +6,7 @@ nav_component(testdata STEP 0
     archivewriter.cpp
     wavewriter.cpp
     fuzzinput.cpp
+    levelfilewriter.cpp
     tempdir.cpp
   DEPENDS platform_files platform_sfs)
 
