@@ -12,7 +12,9 @@ void AddressIndex::Open(const std::u16string& basePath, bool isFull,
     m_mountSet = std::move(mountSet);
 }
 
-void AddressIndex::Close() {}
+void AddressIndex::Close() {
+    m_isFull = false;
+}
 
 std::uint32_t AddressIndex::LookupS2C(std::uint32_t id) const {
     return m_isFull ? id : 0;

@@ -18,7 +18,8 @@ public:
     // Sets the full-index flag and takes the archives of the map set. The engine opens with the
     // flag set.
     void Open(const std::u16string& basePath, bool isFull, std::shared_ptr<SfsMountSet> mountSet);
-    // Closes the tables; the full-index flag stays as it is.
+    // Closes the tables and clears the full-index flag, so that a map set opened next without
+    // an address index maps no ids.
     void Close();
 
     // With the full-index flag set the id itself; otherwise 0 (no id mapping table is open).

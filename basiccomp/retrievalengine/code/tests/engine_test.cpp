@@ -253,7 +253,7 @@ TEST(RetrievalEngine, AFourCharacterPathIsNoLevelFile) {
 
 TEST(RetrievalEngine, ASecondMapSetClosesAndUnmountsTheFirst) {
     EngineDevice device;
-    MapSetWriter first = SampleWriter(0);
+    MapSetWriter first = SampleWriter(RidFile::kMapKindWithAddressIndex);
     MapSetWriter second = SampleWriter(0);
     second.Add(PointElement(9000, 9000, 7, "Extra"));
     ASSERT_TRUE(device.WriteMapSet(first, u"\\a", "First", Packing::Archived));
@@ -262,14 +262,16 @@ TEST(RetrievalEngine, ASecondMapSetClosesAndUnmountsTheFirst) {
     const std::shared_ptr<SfsMountSet> mounts = GetSharedSfsMountSet();
     ASSERT_TRUE(engine->Open(u"\\a\\First.rid"));
     EXPECT_TRUE(mounts->IsMounted(u"\\a\\maps.sfs"));
-    const MapElementPtr kept = engine->GetElement(first.GetElementIds()[2]);
+    const six::IntfPtr<MapElement> kept = engine->GetMappedElement(first.GetElementIds()[2]);
     ASSERT_TRUE(engine->Open(u"\\b\\Second.rid"));
+    // The second map set has no address index: no ids are mapped.
+    EXPECT_FALSE(engine->GetMappedElement(second.GetElementIds()[2]).Get());
     EXPECT_FALSE(mounts->IsMounted(u"\\a\\maps.sfs"));
     EXPECT_FALSE(mounts->IsMounted(u""));
     const GeoRect everywhere(-1.0f, -1.0f, 1.0f, 1.0f);
     EXPECT_EQ(CursorIds(engine->QueryArea(everywhere, 7, 8)), IdsOf(second, {5}));
     // The element of the first map set still reads its record, but no more names.
-    ASSERT_TRUE(kept);
+    ASSERT_TRUE(kept.Get() != nullptr);
     EXPECT_EQ(kept->GetTypeCode(), 4);
     EXPECT_EQ(std::u16string(kept->GetName()), u"");
     engine->Close();
