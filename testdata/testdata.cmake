@@ -7,8 +7,9 @@ nav_component(testdata STEP 0
     wavewriter.cpp
     fuzzinput.cpp
     levelfilewriter.cpp
+    resourcebundlewriter.cpp
     tempdir.cpp
-  DEPENDS platform_files platform_sfs)
+  DEPENDS platform_files platform_sfs platform_shell)
 
 nav_test(testdata_test
   SOURCES

@@ -1,6 +1,8 @@
 // rescompile SOURCE OUTPUT: compiles the text source of a language library (docs/resources.md)
 // into the resource bundle that stands for that library on the device.
 
+#include "testdata/resourcebundlewriter.h"
+
 #include "platform/shell/resourcebundle.h"
 
 #include <cstdio>
@@ -38,7 +40,7 @@ int main(int argc, char** argv) {
     if (!bundle) {
         return Fail(sourcePath + ": " + message);
     }
-    const std::vector<std::uint8_t> bytes = platform::WriteResourceBundle(*bundle);
+    const std::vector<std::uint8_t> bytes = testdata::WriteResourceBundle(*bundle);
     const std::string temporaryPath = outputPath + ".tmp";
     {
         std::ofstream out(temporaryPath, std::ios::binary | std::ios::trunc);

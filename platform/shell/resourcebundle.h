@@ -1,7 +1,7 @@
 #pragma once
 // The resource bundle: the file that stands for a language resource library ("LangEngCE.dll"
-// ...). It holds typed sections; this version reads and writes the string table. The byte
-// layout is described in docs/resources.md. Reading checks every count, offset and length.
+// ...). It holds typed sections; this version reads the string table (testdata/ writes it). The
+// byte layout is described in docs/resources.md. Reading checks every count, offset and length.
 
 #include "platform/types.h"
 
@@ -14,6 +14,14 @@
 #include <vector>
 
 namespace platform {
+
+// The layout: a header, a directory of section records, the sections; a string section is a
+// table of entries (id, text offset in the section, length in characters), then the texts.
+inline constexpr std::uint8_t kBundleMagic[4] = {'N', 'R', 'S', 'B'};
+constexpr WORD kBundleVersion = 1;
+constexpr std::size_t kBundleHeaderSize = 16;
+constexpr std::size_t kBundleSectionRecordSize = 16;
+constexpr std::size_t kBundleStringEntrySize = 12;
 
 // Section kinds of a bundle. Readers skip kinds they do not know.
 enum class ResourceKind : WORD {
@@ -45,25 +53,6 @@ struct ResourceBundle {
 // Reads a bundle; nullopt with error set when the data is refused.
 [[nodiscard]] std::optional<ResourceBundle> ReadResourceBundle(std::span<const std::uint8_t> data,
                                                                BundleError* error = nullptr);
-// Faults the writer can build into a bundle, so that tests of readers need no byte poking.
-enum class BundleFault {
-    None,
-    DirectoryPastEnd, // the section count reaches past the end of the file
-    BadMagic,
-    FutureVersion,
-    WrongFileSize,    // the header's file size is one too large
-    SectionPastEnd,   // the string section's size reaches one byte past the end
-    TextPastSection,  // the last text is one character longer than its data
-    HugeEntryCount,   // the string section claims 0x20000000 entries
-    UnorderedIds,     // the first two entries swap their ids (needs two strings)
-    DuplicateSection, // the string section is listed twice
-};
-
-// Serialises a bundle, optionally with one fault. Ids above 0xFFFF are kept (the format stores
-// 32 bits).
-[[nodiscard]] std::vector<std::uint8_t> WriteResourceBundle(const ResourceBundle& bundle,
-                                                            BundleFault fault = BundleFault::None);
-
 // Compiles the human-editable source of a bundle (UTF-8 text, format in docs/resources.md).
 // Returns nullopt and fills message (with the line number) when the source is refused.
 [[nodiscard]] std::optional<ResourceBundle> CompileResourceSource(std::string_view source,

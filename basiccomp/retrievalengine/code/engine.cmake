@@ -10,7 +10,7 @@ nav_component(retrievalengine_engine STEP 3
           tablefiles_housenumber usefulcode_cache
   PRIVATE_DEPENDS usefulcode_locations platform_files)
 
-nav_test(retrievalengine_engine_test
+nav_test(retrievalengine_engine_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/engine_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapelement_test.cpp

@@ -1,3 +1,5 @@
+#include "testdata/resourcebundlewriter.h"
+
 #include "platform/shell/resourcebundle.h"
 
 #include <gtest/gtest.h>
@@ -5,8 +7,8 @@
 namespace {
 
 using platform::BundleError;
-using platform::BundleFault;
 using platform::ResourceBundle;
+using testdata::BundleFault;
 
 ResourceBundle Sample() {
     ResourceBundle bundle;
@@ -21,12 +23,12 @@ ResourceBundle Sample() {
 TEST(ResourceBundleFormat, WrittenBundleReadsBackUnchanged) {
     const ResourceBundle original = Sample();
     BundleError error = BundleError::BadMagic;
-    const auto read = platform::ReadResourceBundle(platform::WriteResourceBundle(original), &error);
+    const auto read = platform::ReadResourceBundle(testdata::WriteResourceBundle(original), &error);
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(error, BundleError::None);
     EXPECT_EQ(read->strings, original.strings);
 
-    const auto empty = platform::ReadResourceBundle(platform::WriteResourceBundle({}));
+    const auto empty = platform::ReadResourceBundle(testdata::WriteResourceBundle({}));
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->strings.empty());
 }
@@ -49,7 +51,7 @@ TEST(ResourceBundleFormat, RefusesEveryBrokenLayoutWithItsReason) {
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.fault));
         BundleError error = BundleError::None;
-        const auto bytes = platform::WriteResourceBundle(Sample(), c.fault);
+        const auto bytes = testdata::WriteResourceBundle(Sample(), c.fault);
         EXPECT_FALSE(platform::ReadResourceBundle(bytes, &error).has_value());
         EXPECT_EQ(error, c.error);
         EXPECT_FALSE(platform::BundleErrorText(error).empty());
@@ -57,7 +59,7 @@ TEST(ResourceBundleFormat, RefusesEveryBrokenLayoutWithItsReason) {
 }
 
 TEST(ResourceBundleFormat, RefusesEveryTruncationOfAValidBundle) {
-    const auto bytes = platform::WriteResourceBundle(Sample());
+    const auto bytes = testdata::WriteResourceBundle(Sample());
     for (std::size_t length = 0; length < bytes.size(); ++length) {
         SCOPED_TRACE(length);
         BundleError error = BundleError::None;
