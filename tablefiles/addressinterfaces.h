@@ -13,15 +13,18 @@
 #include <string>
 #include <vector>
 
-// The query settings of the searches: a level (or type code) range, a set of type codes and
-// three flag bytes. The address datasets read only the two levels.
+// The query settings of the searches: a level (type code) range, a set of type codes and three
+// flag bytes. The engine copies them into every search query; the address datasets keep their
+// own and read only the two levels.
 struct LevelInfo {
-    std::int32_t fromLevel = -1;
+    std::int32_t fromLevel = -1; // -1: no range
     std::int32_t toLevel = -1;
-    std::set<std::uint16_t> typeCodes;
-    std::uint8_t isSecondList = 1;
-    std::uint8_t hasDistance = 0;
+    std::set<std::uint16_t> typeCodes; // not empty: exactly these codes
+    std::uint8_t isSecondList = 1;     // take the hits of the second match predicate too
+    std::uint8_t hasDistance = 0;      // 0: compute distances for point hits
     std::uint8_t thirdFlag = 1;
+
+    friend bool operator==(const LevelInfo&, const LevelInfo&) = default;
 };
 using QueryDefaults = LevelInfo;
 

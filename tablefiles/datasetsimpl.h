@@ -4,9 +4,9 @@
 // the streets, cursors and results use. Made only through Create; streets, cursors and results
 // hold it by counted reference.
 
+#include "basiccomp/retrievalengine/code/iretrievalengine.h"
 #include "tablefiles/datasets.h"
 #include "tablefiles/datasettable.h"
-#include "tablefiles/iretrievalengine.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 #include "utilities/usefulcode/critsect.h"
 

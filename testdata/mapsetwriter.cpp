@@ -465,3 +465,34 @@ bool MapSetWriter::WriteTo(const std::filesystem::path& hostBasePath) {
 }
 
 } // namespace testdata
+
+namespace testdata {
+
+bool AddMapSetToArchive(const MapSetFiles& files, std::string_view baseName,
+                        ArchiveWriter& archive) {
+    const std::string base(baseName);
+    return archive.AddMember(base + ".rid", files.rid) &&
+           archive.AddMember(base + ".dat", files.dat) &&
+           archive.AddMember(base + ".nam", files.nam);
+}
+
+std::uint32_t LinkAttributeBits(LinkNibble kind, std::uint8_t flags) {
+    // Raw bit of b0 for each nibble.
+    constexpr std::uint32_t kFirstBits[] = {15, 26, 21};
+    return std::uint32_t{flags & 0xFu} << kFirstBits[static_cast<int>(kind)];
+}
+
+GridSketch JunctionSketch(LinkNibble kind, const std::vector<JunctionArm>& arms) {
+    GridSketch sketch;
+    sketch.rows = {".N.", "WJE", ".S."};
+    for (const JunctionArm& arm : arms) {
+        GridSketch::Road road;
+        road.name = std::string("Arm ") + arm.node;
+        road.nodes = arm.isOutgoing ? std::string{'J', arm.node} : std::string{arm.node, 'J'};
+        road.attributes = LinkAttributeBits(kind, arm.flags);
+        sketch.roads.push_back(road);
+    }
+    return sketch;
+}
+
+} // namespace testdata

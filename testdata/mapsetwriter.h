@@ -5,11 +5,13 @@
 // 8192-byte page, offset 0 unused) and the name file (".nam"), and tells each element's id.
 
 #include "mapdisplay/mapgeometry.h"
+#include "testdata/archivewriter.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testdata {
@@ -125,5 +127,26 @@ private:
     std::uint32_t m_blockCount = 0;
     std::uint32_t m_levels = 0;
 };
+
+// Adds the map set's files to an archive as base name + ".rid", ".dat" and ".nam"; false when
+// a name is refused.
+[[nodiscard]] bool AddMapSetToArchive(const MapSetFiles& files, std::string_view baseName,
+                                      ArchiveWriter& archive);
+
+// The three link nibbles of an element's raw attribute word; each holds flags b3 b2 b1 b0.
+enum class LinkNibble { A, B, C };
+// The raw attribute bits that put `flags` (b0 in bit 0 .. b3 in bit 3) into the kind's nibble.
+std::uint32_t LinkAttributeBits(LinkNibble kind, std::uint8_t flags);
+
+// One road at a junction: it runs between the junction node 'J' and `node` ('N', 'E', 'S' or
+// 'W', one grid step away), starting at the junction when `isOutgoing`, with `flags` in the link
+// nibble of the sketch's kind.
+struct JunctionArm {
+    char node = 'N';
+    bool isOutgoing = true;
+    std::uint8_t flags = 0;
+};
+// A sketch of the arms meeting at 'J'; each arm is one segment named "Arm " + its node.
+GridSketch JunctionSketch(LinkNibble kind, const std::vector<JunctionArm>& arms);
 
 } // namespace testdata

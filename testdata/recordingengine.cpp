@@ -182,6 +182,11 @@ bool RecordingEngine::Open(const std::u16string& levelFile) {
     return script.flag;
 }
 
+bool RecordingEngine::IsMapSetOpen() {
+    Record("IsMapSetOpen()");
+    return script.flag;
+}
+
 void RecordingEngine::Close() {
     Record("Close()");
 }

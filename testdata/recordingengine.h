@@ -3,7 +3,7 @@
 // arguments as one text line ("FindInArea(7, \"Berg\")") and answers with scripted results.
 // Calls may come from any thread; set the script before they start.
 
-#include "tablefiles/iretrievalengine.h"
+#include "basiccomp/retrievalengine/code/iretrievalengine.h"
 
 #include <cstdint>
 #include <mutex>
@@ -67,6 +67,7 @@ public:
     bool HasNameFile() override;
     bool IsHouseNumbersOpen() override;
     bool Open(const std::u16string& levelFile) override;
+    bool IsMapSetOpen() override;
     void Close() override;
     GeoRect GetExtent() override;
     six::IntfPtr<MapElement> GetMappedElement(std::uint32_t id) override;

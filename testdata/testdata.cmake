@@ -7,6 +7,7 @@ nav_component(testdata STEP 0
     wavewriter.cpp
     bitmapwriter.cpp
     fuzzinput.cpp
+    levelfilewriter.cpp
     resourcebundlewriter.cpp
     tempdir.cpp
   DEPENDS platform_files platform_sfs platform_shell)

@@ -12,6 +12,7 @@
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
 #include "testdata/fieldtablefilewriter.h"
+#include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/namefilewriter.h"
 #include "testdata/resourcebundlewriter.h"
@@ -267,6 +268,24 @@ std::vector<Seed> MapDataSeeds() {
     };
 }
 
+// The level-file target reads the whole input as the file.
+std::vector<Seed> LevelFileSeeds() {
+    const char* corpus =
+        "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_leveltextfile_fuzz";
+    const testdata::LevelFileWriter usable = testdata::LevelFileWriter()
+                                                 .SetCrLf(true)
+                                                 .AddIsoLine("Other.rid")
+                                                 .AddBlankLine()
+                                                 .AddMapLine("Europe.rid", "Europe", 3, "x");
+    return {
+        {corpus, "seed-usable", Text(usable.Build())},
+        {corpus, "seed-long-line",
+         Text(testdata::LevelFileWriter().AddLine(std::string(300, 'a')).Build())},
+        {corpus, "seed-no-usable-line",
+         Text(testdata::LevelFileWriter().AddBlankLine().AddIsoLine("Europe.rid").Build())},
+    };
+}
+
 } // namespace
 
 // The city index reader: whole files (mode byte 1) of both kinds, and patches over its own.
@@ -292,9 +311,10 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root = argv[1];
     int status = 0;
-    for (const auto& group : {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(),
-                              TableSeeds(), NameSeeds(), WaveSeeds(), DialogSeeds(), BitmapSeeds(),
-                              AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(), CityIndexSeeds()}) {
+    for (const auto& group :
+         {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(), TableSeeds(), NameSeeds(),
+          WaveSeeds(), DialogSeeds(), BitmapSeeds(), AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(),
+          CityIndexSeeds(), LevelFileSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

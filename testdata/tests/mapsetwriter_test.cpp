@@ -1,3 +1,4 @@
+#include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,49 @@ TEST(MapSetWriter, KeepsEachPointListInsideOnePage) {
             files.rid[record + 20] | (files.rid[record + 21] << 8) | (files.rid[record + 22] << 16);
         EXPECT_NE(offset, 0u);
         EXPECT_LE(offset % 8192 + 4 + 8 * 300, 8192u);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(JunctionSketch, PutsEachArmsFlagsIntoTheRawBitsOfItsNibble) {
+    const struct {
+        testdata::LinkNibble kind;
+        std::uint8_t flags;
+        std::uint32_t raw;
+    } cases[] = {
+        {testdata::LinkNibble::A, 0b0001, 1u << 15}, {testdata::LinkNibble::A, 0b1111, 0xFu << 15},
+        {testdata::LinkNibble::B, 0b1000, 1u << 29}, {testdata::LinkNibble::C, 0b0110, 0x6u << 21},
+        {testdata::LinkNibble::C, 0xF0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(testdata::LinkAttributeBits(c.kind, c.flags), c.raw);
+    }
+    const testdata::GridSketch sketch =
+        testdata::JunctionSketch(testdata::LinkNibble::B, {{'N', true, 1}, {'W', false, 8}});
+    ASSERT_EQ(sketch.roads.size(), 2u);
+    EXPECT_EQ(sketch.roads[0].nodes, "JN");
+    EXPECT_EQ(sketch.roads[1].nodes, "WJ");
+    EXPECT_EQ(sketch.roads[1].attributes, 1u << 29);
+    EXPECT_EQ(testdata::MapSetWriter::NodePosition(sketch, 'J'), (MapPoint{1000, 1000}));
+}
+
+TEST(LevelFileWriter, WritesLinesWithTheirEndings) {
+    const struct {
+        testdata::LevelFileWriter writer;
+        std::string text;
+    } cases[] = {
+        {testdata::LevelFileWriter().AddMapLine("Europe.rid", "Europe", 3, "x"),
+         "Europe.rid Europe 3 x\n"},
+        {testdata::LevelFileWriter().SetCrLf(true).AddBlankLine().AddIsoLine("A.rid"),
+         "\r\nA.rid Map.iso 0 x\r\n"},
+        {testdata::LevelFileWriter().AddLine("as written"), "as written\n"},
+        {testdata::LevelFileWriter(), ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.writer.Build(), c.text);
     }
 }
 

@@ -8,12 +8,12 @@ using namespace maprecord;
 bool QueryTypeFilter(const QueryDefaults& defaults, std::uint16_t typeCode) {
     const auto code = static_cast<std::int16_t>(typeCode);
     if (!defaults.typeCodes.empty()) {
-        return defaults.typeCodes.contains(code);
+        return defaults.typeCodes.contains(typeCode);
     }
-    if (defaults.lowerTypeCode == -1) {
+    if (defaults.fromLevel == -1) {
         return true;
     }
-    return defaults.lowerTypeCode <= code && code < defaults.upperTypeCode;
+    return defaults.fromLevel <= code && code < defaults.toLevel;
 }
 
 GeometryRef MakeRecordGeometry(const std::uint8_t* record, MapCursor& dataCursor) {

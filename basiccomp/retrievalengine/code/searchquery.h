@@ -1,25 +1,13 @@
 #pragma once
-// The engine's query settings and search query record, and the record type filter they define.
-// Plain values; any thread.
+// The engine's search query record and the record type filter its query settings (QueryDefaults)
+// define. Plain values; any thread.
 
 #include "mapdisplay/mapgeometry.h"
+#include "tablefiles/addressinterfaces.h"
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <vector>
-
-// The query settings the engine copies into every search query.
-struct QueryDefaults {
-    std::int32_t lowerTypeCode = -1; // -1: no range
-    std::int32_t upperTypeCode = -1;
-    std::set<std::int16_t> typeCodes; // not empty: exactly these codes
-    std::uint8_t secondListFlag = 1;  // take the hits of the second match predicate too
-    std::uint8_t distanceFlag = 0;    // 0: compute distances for point hits
-    std::uint8_t thirdFlag = 1;
-
-    friend bool operator==(const QueryDefaults&, const QueryDefaults&) = default;
-};
 
 struct SearchQuery {
     MapRect rect;                       // map units

@@ -112,21 +112,21 @@ TEST(ElementWalks, YieldExactlyTheRecordsOfABruteForceScanInTreeOrder) {
                       }));
             SearchQuery search;
             search.rect = query;
-            search.defaults.typeCodes = {1003, -2};
-            search.defaults.lowerTypeCode = 0;
-            search.defaults.upperTypeCode = 5000;
+            search.defaults.typeCodes = {1003, 0xFFFE};
+            search.defaults.fromLevel = 0;
+            search.defaults.toLevel = 5000;
             const auto inSet =
                 Collect(QueryElementIterator(rid, root, search, version, map.dat), hasAllGeometry);
             EXPECT_EQ(inSet, BruteForce(map.writer, query, [](const ElementDescription& e) {
                           return e.typeCode == 1003 || e.typeCode == 0xFFFE;
                       }));
             search.defaults.typeCodes.clear();
-            search.defaults.lowerTypeCode = -1;
+            search.defaults.fromLevel = -1;
             EXPECT_EQ(
                 Collect(QueryElementIterator(rid, root, search, version, map.dat), hasAllGeometry),
                 area);
-            search.defaults.lowerTypeCode = -3;
-            search.defaults.upperTypeCode = 1002;
+            search.defaults.fromLevel = -3;
+            search.defaults.toLevel = 1002;
             EXPECT_EQ(
                 Collect(QueryElementIterator(rid, root, search, version, map.dat), hasAllGeometry),
                 BruteForce(map.writer, query, [](const ElementDescription& e) {

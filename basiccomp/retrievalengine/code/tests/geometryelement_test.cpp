@@ -164,12 +164,12 @@ TEST(SegmentsCross, NeedsBothPairsOfEndsOnOppositeSides) {
 TEST(QueryTypeFilter, TakesTheSetThenTheWildcardThenTheSignedRange) {
     QueryDefaults setAndRange;
     setAndRange.typeCodes = {1010};
-    setAndRange.lowerTypeCode = 0;
-    setAndRange.upperTypeCode = 5000;
+    setAndRange.fromLevel = 0;
+    setAndRange.toLevel = 5000;
     QueryDefaults everything; // lower -1
     QueryDefaults signedRange;
-    signedRange.lowerTypeCode = -5;
-    signedRange.upperTypeCode = 1015;
+    signedRange.fromLevel = -5;
+    signedRange.toLevel = 1015;
     const struct {
         const QueryDefaults* defaults;
         std::uint16_t code;

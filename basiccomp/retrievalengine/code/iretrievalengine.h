@@ -1,9 +1,13 @@
 #pragma once
-// The retrieval engine's interface over one map set, declared at the table files' step so that
-// the address datasets can hand on every question they do not answer themselves. Any thread may
-// call it; the engine serialises Open and Close against its queries.
+// The retrieval engine's interfaces over one map set, declared at the table files' step so that
+// the address datasets can hand on every question they do not answer themselves: the engine
+// with its opened and closed signals, and the area query. Any thread may call them; the engine
+// serialises Open and Close against its queries. Connect to the signals before other threads use
+// the engine.
 
+#include "basiccomp/retrievalengine/code/ielementcursor.h"
 #include "mapdisplay/mapgeometry.h"
+#include "mapdisplay/retrievalengineevents.h"
 #include "six/intfptr.h"
 #include "tablefiles/addressinterfaces.h"
 #include "utilities/usefulcode/cache/blockcache.h"
@@ -16,7 +20,9 @@ class MapElement;
 
 namespace RetrievalEngine {
 
-class IRetrievalEngine {
+// The operations in this order; every one answers empty (null, false, all-zero, -1) while no map
+// set is open.
+class IRetrievalEngine : public RetrievalEngineEvents {
 public:
     virtual ~IRetrievalEngine() = default;
 
@@ -60,16 +66,31 @@ public:
     virtual bool HasNameFile() = 0;
     virtual bool IsHouseNumbersOpen() = 0;
 
-    // Opens the map set named by a level file; false leaves the engine closed.
-    virtual bool Open(const std::u16string& levelFile) = 0;
+    // Opens the map set named by a level file (".lvl") or by one of its files, closing the one
+    // open; fires the opened signal on success. False when the map set's ".dat" stream cannot be
+    // opened (or its ".rid" file is missing or refused).
+    virtual bool Open(const std::u16string& path) = 0;
+    // A second entry answering as IsOpen.
+    virtual bool IsMapSetOpen() = 0;
+    // Closes the map set (when one is open) and fires the closed signal.
     virtual void Close() = 0;
     // The map set's extent in degrees; all zero while closed.
     virtual GeoRect GetExtent() = 0;
+    // The element of the id mapped through the address index; null without one.
     virtual six::IntfPtr<MapElement> GetMappedElement(std::uint32_t id) = 0;
     // The block cache every file of the engine reads through.
     virtual BlockCachePtr GetBlockCache() = 0;
 };
 
 using RetrievalEnginePtr = six::IntfPtr<IRetrievalEngine>;
+
+// The area query: the elements whose bounds meet a rectangle in degrees, with a type code in
+// [from, to) when from < to. Null while no map set is open.
+class IAreaQuery {
+public:
+    virtual ~IAreaQuery() = default;
+    virtual ElementCursorPtr QueryArea(const GeoRect& rect, std::uint32_t from,
+                                       std::uint32_t to) = 0;
+};
 
 } // namespace RetrievalEngine

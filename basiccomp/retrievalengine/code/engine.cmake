@@ -1,0 +1,24 @@
+# The retrieval engine over one map set: map sets opened and closed, elements, element cursors.
+nav_component(retrievalengine_engine STEP 3
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/addressindex.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/elementcursor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/leveltextfile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mapelement.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/retrievalengineimpl.cpp
+  DEPENDS retrievalengine_interfaces retrievalengine_mapdata tablefiles_names
+          tablefiles_housenumber usefulcode_cache
+  PRIVATE_DEPENDS usefulcode_locations platform_files)
+
+nav_test(retrievalengine_engine_test THREADED
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/engine_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/mapelement_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/leveltextfile_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/engine_threads_test.cpp
+  DEPENDS retrievalengine_engine testdata_mapset testdata usefulcode_arena usefulcode_signals)
+
+nav_fuzz(retrievalengine_leveltextfile_fuzz
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/fuzz/leveltextfile_fuzz.cpp
+  DEPENDS retrievalengine_engine)

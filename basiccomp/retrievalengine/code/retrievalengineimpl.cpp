@@ -1,0 +1,510 @@
+#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+
+#include "basiccomp/retrievalengine/code/elementcursor.h"
+#include "basiccomp/retrievalengine/code/elementwalks.h"
+#include "basiccomp/retrievalengine/code/leveltextfile.h"
+#include "basiccomp/retrievalengine/code/mapelement.h"
+#include "mapdisplay/elementrecord.h"
+#include "utilities/usefulcode/directorywalker.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+using namespace maprecord;
+
+namespace {
+
+constexpr std::u16string_view kLevelExtension = u".lvl";
+
+bool IsValidId(std::uint32_t id) {
+    return id != 0 && id != RetrievalEngineImpl::kNoId;
+}
+
+bool IsLevelFilePath(const std::u16string& path) {
+    if (path.size() <= kLevelExtension.size()) {
+        return false;
+    }
+    const std::u16string_view tail =
+        std::u16string_view(path).substr(path.size() - kLevelExtension.size());
+    return std::equal(tail.begin(), tail.end(), kLevelExtension.begin(),
+                      [](char16_t a, char16_t b) {
+                          return (a >= u'A' && a <= u'Z' ? a + (u'a' - u'A') : a) == b;
+                      });
+}
+
+std::size_t LastSeparator(const std::u16string& path) {
+    return path.find_last_of(u"/\\");
+}
+
+// The process-wide archive set; its holder lives until the exit handlers.
+std::shared_ptr<SfsMountSet>& SharedMountSet() {
+    static std::shared_ptr<SfsMountSet> mountSet;
+    return mountSet;
+}
+
+std::mutex& SharedMountSetMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
+std::shared_ptr<SfsMountSet> GetSharedSfsMountSet() {
+    std::lock_guard lock(SharedMountSetMutex());
+    std::shared_ptr<SfsMountSet>& mountSet = SharedMountSet();
+    if (!mountSet) {
+        mountSet = std::make_shared<SfsMountSet>();
+    }
+    return mountSet;
+}
+
+void SplitPrimaryName(const std::u16string& text, std::vector<std::u16string>& names) {
+    if (!text.empty() && text[0] != u'/') {
+        names.push_back(text.substr(0, text.find(u'/')));
+    }
+}
+
+void SplitAlternativeNames(const std::u16string& text, std::vector<std::u16string>& names) {
+    std::size_t slash = text.find(u'/');
+    while (slash != std::u16string::npos) {
+        const std::size_t next = text.find(u'/', slash + 1);
+        const std::u16string part =
+            text.substr(slash + 1, next == std::u16string::npos ? next : next - slash - 1);
+        if (next != std::u16string::npos || !part.empty()) {
+            names.push_back(part);
+        }
+        slash = next;
+    }
+}
+
+RetrievalEngine::RetrievalEnginePtr RetrievalEngineImpl::Create(BlockCachePtr cache) {
+    return RetrievalEngine::RetrievalEnginePtr(CreateEngine(std::move(cache)));
+}
+
+six::RefCntPtr<RetrievalEngineImpl> RetrievalEngineImpl::CreateEngine(BlockCachePtr cache) {
+    return six::RefCntPtr<RetrievalEngineImpl>(new (std::nothrow)
+                                                   RetrievalEngineImpl(std::move(cache)));
+}
+
+RetrievalEngineImpl::RetrievalEngineImpl(BlockCachePtr cache)
+    : m_link(std::make_shared<EngineLink>())
+    , m_cache(cache)
+    , m_ridFile(cache)
+    , m_nameFile(std::make_unique<NameFile>(cache, GetSharedSfsMountSet()))
+    , m_addressIndex(cache) {
+    m_link->m_engine = this;
+}
+
+RetrievalEngineImpl::~RetrievalEngineImpl() {
+    ReaderLockGuard guard(m_link->writers, m_link->readers);
+    std::lock_guard openClose(m_openCloseMutex);
+    CloseLocked();
+    m_link->m_engine = nullptr;
+}
+
+bool RetrievalEngineImpl::IsCookie2CountryOpen() {
+    auto guard = ReadLock();
+    return m_addressIndex.IsCookie2CountryOpen();
+}
+
+bool RetrievalEngineImpl::IsOpen() {
+    auto guard = ReadLock();
+    return IsMapSetOpenUnlocked();
+}
+
+GeoMoleculePtr RetrievalEngineImpl::CreateGeoMolecule(std::uint32_t /*id*/,
+                                                      std::uint16_t /*code*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+GeoMoleculePtr RetrievalEngineImpl::CreateMappedGeoMolecule(std::uint32_t /*id*/,
+                                                            const std::u16string& /*name*/,
+                                                            std::uint16_t /*code*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+QueryDefaults RetrievalEngineImpl::GetQueryDefaults() {
+    auto guard = ReadLock();
+    return m_queryDefaults;
+}
+
+QueryDefaults* RetrievalEngineImpl::GetQueryDefaultsRef() {
+    auto guard = ReadLock();
+    return &m_queryDefaults;
+}
+
+GeoMoleculeCursorPtr
+RetrievalEngineImpl::FindAlong(const std::vector<std::vector<GeoPoint>>& /*geometry*/,
+                               float /*distance*/, const std::u16string& /*name*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+GeoMoleculeCursorPtr RetrievalEngineImpl::FindInPostalCode(const std::u16string& /*postalCode*/,
+                                                           std::uint32_t /*value*/,
+                                                           const std::u16string& /*name*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+GeoMoleculeCursorPtr RetrievalEngineImpl::FindInArea(std::uint32_t /*areaId*/,
+                                                     const std::u16string& /*name*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+GeoMoleculeCursorPtr RetrievalEngineImpl::FindAround(const GeoPoint& /*position*/, float /*radius*/,
+                                                     const std::u16string& /*name*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+GeoMoleculeCursorPtr RetrievalEngineImpl::FindInRect(const GeoRect& /*rect*/,
+                                                     const std::u16string& /*name*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+std::u16string RetrievalEngineImpl::LookupArea(std::uint32_t /*areaId*/) {
+    auto guard = ReadLock();
+    return {};
+}
+
+std::u16string RetrievalEngineImpl::GetETypeName(std::uint16_t /*typeId*/) {
+    auto guard = ReadLock();
+    return {};
+}
+
+std::vector<CountryPtr> RetrievalEngineImpl::GetCountries(std::uint16_t /*language*/) {
+    auto guard = ReadLock();
+    return {};
+}
+
+AddressCursorPtr RetrievalEngineImpl::FindCities(const std::u16string& /*name*/,
+                                                 std::uint16_t /*country*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+PostalCodeCursorPtr RetrievalEngineImpl::FindPostalCodes(const std::u16string& /*postalCode*/,
+                                                         std::uint16_t /*value*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+TypeCursorPtr RetrievalEngineImpl::GetETypeCursor() {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+CountryPtr RetrievalEngineImpl::GetCountry(std::uint16_t /*number*/, std::uint16_t /*language*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+AddressResultPtr RetrievalEngineImpl::GetAddressOfElement(std::uint32_t /*elementId*/,
+                                                          std::uint16_t /*value*/) {
+    auto guard = ReadLock();
+    return nullptr;
+}
+
+std::int32_t RetrievalEngineImpl::WalkAreaHierarchy(std::uint32_t /*areaId*/,
+                                                    std::uint32_t /*value*/) {
+    auto guard = ReadLock();
+    return -1;
+}
+
+bool RetrievalEngineImpl::HasAddressIndex() {
+    auto guard = ReadLock();
+    return m_hasAddressIndex;
+}
+
+bool RetrievalEngineImpl::HasNameFile() {
+    auto guard = ReadLock();
+    std::lock_guard names(m_nameMutex);
+    return m_nameFile && m_nameFile->IsOpen();
+}
+
+bool RetrievalEngineImpl::IsHouseNumbersOpen() {
+    auto guard = ReadLock();
+    return m_addressIndex.IsHouseNumbersOpen();
+}
+
+bool RetrievalEngineImpl::Open(const std::u16string& path) {
+    return Open(path, true);
+}
+
+bool RetrievalEngineImpl::Open(const std::u16string& path, bool areArchivesAllowed) {
+    bool isOpen = false;
+    {
+        ReaderLockGuard guard(m_link->writers, m_link->readers);
+        std::lock_guard openClose(m_openCloseMutex);
+        isOpen = OpenLocked(path, areArchivesAllowed);
+    }
+    if (isOpen) {
+        NotifyOpened();
+    }
+    return isOpen;
+}
+
+bool RetrievalEngineImpl::IsMapSetOpen() {
+    return IsOpen();
+}
+
+void RetrievalEngineImpl::Close() {
+    {
+        ReaderLockGuard guard(m_link->writers, m_link->readers);
+        std::lock_guard openClose(m_openCloseMutex);
+        CloseLocked();
+    }
+    NotifyClosed();
+}
+
+GeoRect RetrievalEngineImpl::GetExtent() {
+    auto guard = ReadLock();
+    return IsMapSetOpenUnlocked() ? MapUnitsToDegrees(m_extent) : GeoRect();
+}
+
+six::IntfPtr<MapElement> RetrievalEngineImpl::GetMappedElement(std::uint32_t id) {
+    auto guard = ReadLock();
+    if (!IsValidId(id)) {
+        return nullptr;
+    }
+    return six::IntfPtr<MapElement>(GetElement(m_addressIndex.LookupS2C(id)));
+}
+
+BlockCachePtr RetrievalEngineImpl::GetBlockCache() {
+    auto guard = ReadLock();
+    return m_cache;
+}
+
+ElementCursorPtr RetrievalEngineImpl::QueryArea(const GeoRect& rect, std::uint32_t from,
+                                                std::uint32_t to) {
+    auto guard = ReadLock();
+    if (!IsMapSetOpenUnlocked()) {
+        return nullptr;
+    }
+    const MapRect query = DegreesToMapUnits(rect);
+    if (from < to) {
+        return ElementCursorPtr(new (std::nothrow) LevelElementCursor(
+            m_ridFile.GetBlockFile(), m_ridFile.GetRoot(), query, m_ridFile.GetVersion(),
+            m_dataStream, from, to));
+    }
+    return QueryMapArea(query);
+}
+
+ElementCursorPtr RetrievalEngineImpl::QueryMapArea(const MapRect& rect) {
+    if (!IsMapSetOpenUnlocked()) {
+        return nullptr;
+    }
+    return ElementCursorPtr(new (std::nothrow) ElementCursor(
+        m_ridFile.GetBlockFile(), m_ridFile.GetRoot(), rect, m_ridFile.GetVersion(), m_dataStream));
+}
+
+bool RetrievalEngineImpl::MountArchives(SfsMountSet& mountSet, const std::u16string& path) {
+    const std::size_t separator = LastSeparator(path);
+    const std::u16string folder =
+        separator == std::u16string::npos ? std::u16string() : path.substr(0, separator);
+    if (!folder.empty()) {
+        DirectoryWalker walker(folder, u"*.sfs", false);
+        for (bool hasMatch = walker.HasMatch(); hasMatch; hasMatch = walker.Next()) {
+            const WIN32_FIND_DATAW& match = walker.Match();
+            if ((match.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                continue;
+            }
+            const std::u16string archive = folder + u'\\' + match.cFileName;
+            if (!mountSet.IsMounted(archive)) {
+                (void)mountSet.Mount(archive);
+            }
+        }
+    }
+    return mountSet.IsMounted(u"");
+}
+
+bool RetrievalEngineImpl::OpenLocked(const std::u16string& path, bool areArchivesAllowed) {
+    CloseLocked();
+    ++m_link->m_generation;
+    m_mountSet = GetSharedSfsMountSet();
+    (void)MountArchives(*m_mountSet, path);
+
+    std::u16string mapPath = path;
+    if (IsLevelFilePath(path)) {
+        LevelTextFile levelFile;
+        if (!levelFile.Open(path)) {
+            return false;
+        }
+        const std::size_t separator = LastSeparator(path);
+        const std::u16string prefix =
+            separator == std::u16string::npos ? std::u16string() : path.substr(0, separator + 1);
+        const std::optional<std::u16string> mapFile = levelFile.ReadMapFileName();
+        levelFile.Close();
+        if (!mapFile) {
+            return false;
+        }
+        mapPath = prefix + *mapFile;
+    }
+    m_basePath = mapPath.substr(0, mapPath.rfind(u'.'));
+    if (!m_cache) {
+        return false;
+    }
+
+    const std::u16string dataPath = m_basePath + u".dat";
+    m_dataStream = m_cache->GetMappedFile(dataPath, FileCreation::OpenExisting, FileAccess::Read,
+                                          FileShare::Read, kBlockSize);
+    if (!m_dataStream && m_mountSet->IsMounted(u"")) {
+        m_dataStream = m_cache->GetArchiveFile(dataPath, FileCreation::OpenExisting,
+                                               FileAccess::Read, FileShare::Read, kBlockSize);
+    }
+    if (!m_dataStream) {
+        return false;
+    }
+    if (!m_ridFile.Open(m_basePath) && areArchivesAllowed && m_mountSet->IsMounted(u"")) {
+        (void)m_ridFile.OpenArchived(m_basePath);
+    }
+    if (!m_ridFile.IsOpen()) {
+        m_cache->RemoveFile(m_dataStream);
+        m_dataStream = CachedFilePtr();
+        return false;
+    }
+    m_extent = MapRect();
+    (void)m_ridFile.ReadExtent(m_extent);
+    {
+        std::lock_guard names(m_nameMutex);
+        (void)m_nameFile->Open(m_basePath);
+    }
+    m_hasAddressIndex = m_ridFile.GetMapKind() == RidFile::kMapKindWithAddressIndex;
+    if (m_hasAddressIndex) {
+        m_addressIndex.Open(m_basePath, true, m_mountSet);
+    }
+    m_mapDataValue = m_ridFile.GetMapDataValue();
+    m_link->m_isOpen = true;
+    return true;
+}
+
+void RetrievalEngineImpl::CloseLocked() {
+    if (!m_ridFile.IsOpen()) {
+        return;
+    }
+    ++m_link->m_generation;
+    m_link->m_isOpen = false;
+    {
+        std::lock_guard names(m_nameMutex);
+        m_nameFile->Close();
+    }
+    m_addressIndex.Close();
+    m_ridFile.Close();
+    m_cache->RemoveFile(m_dataStream);
+    m_dataStream = CachedFilePtr();
+    if (m_mountSet) {
+        m_mountSet->UnmountAll();
+    }
+}
+
+MapElementPtr RetrievalEngineImpl::GetElement(std::uint32_t id) {
+    if (!IsValidId(id) || !IsMapSetOpenUnlocked()) {
+        return nullptr;
+    }
+    ElementData data = GetElementGeometry(id);
+    if (!data.record.IsValid()) {
+        return nullptr;
+    }
+    return MapElementPtr(new (std::nothrow)
+                             MapElement(m_link, m_link->GetGeneration(), std::move(data), id));
+}
+
+bool RetrievalEngineImpl::GetElementHandle(ElementIterator& handle, std::uint32_t id) {
+    if (!IsMapSetOpenUnlocked()) {
+        handle = ElementIterator();
+        return false;
+    }
+    return m_ridFile.GetElementStore().Find(handle, id);
+}
+
+ElementData RetrievalEngineImpl::GetElementGeometry(std::uint32_t id) {
+    ElementData data;
+    if (IsValidId(id) && GetElementHandle(data.record, id)) {
+        data.data = MapCursor(m_dataStream);
+        data.geometry = MakeRecordGeometry(data.record.GetRecord(), data.data);
+    }
+    return data;
+}
+
+bool RetrievalEngineImpl::GetElementPoints(std::uint32_t id, std::vector<GeoPoint>& points) {
+    if (!IsValidId(id)) {
+        return false;
+    }
+    const ElementData data = GetElementGeometry(m_addressIndex.LookupS2C(id));
+    if (!data.record.IsValid()) {
+        return false;
+    }
+    points.clear();
+    const std::uint32_t count = data.geometry ? data.geometry->GetPointCount() : 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        MapPoint point;
+        if (data.geometry->GetPoint(i, point)) {
+            points.push_back(MapPointToDegrees(point));
+        }
+    }
+    return true;
+}
+
+std::u16string RetrievalEngineImpl::ReadRawName(std::uint32_t id) {
+    ElementIterator handle;
+    std::u16string text;
+    if (IsValidId(id) && GetElementHandle(handle, id) &&
+        !ReadName(RecordNameReference(handle.GetRecord()), text, false, true)) {
+        text.clear();
+    }
+    return text;
+}
+
+bool RetrievalEngineImpl::GetPrimaryNames(std::uint32_t id, std::vector<std::u16string>& names) {
+    SplitPrimaryName(ReadRawName(id), names);
+    return !names.empty();
+}
+
+bool RetrievalEngineImpl::GetAlternativeNames(std::uint32_t id,
+                                              std::vector<std::u16string>& names) {
+    SplitAlternativeNames(ReadRawName(id), names);
+    return !names.empty();
+}
+
+bool RetrievalEngineImpl::ReadName(std::uint32_t offset, std::u16string& text, bool alternatives,
+                                   bool raw) {
+    std::lock_guard names(m_nameMutex);
+    return m_nameFile && m_nameFile->IsOpen() &&
+           m_nameFile->ReadName(offset, text, alternatives, raw);
+}
+
+bool RetrievalEngineImpl::FillHouseNumberInfo(std::uint32_t /*id*/, HouseNumberInfo& /*info*/) {
+    return false;
+}
+
+std::uint32_t RetrievalEngineImpl::GetPostalCodeText(std::uint32_t /*id*/, char16_t* /*buffer*/) {
+    return 0;
+}
+
+std::int16_t RetrievalEngineImpl::GetCountryOfElement(std::uint32_t /*id*/) {
+    return 0;
+}
+
+std::int32_t RetrievalEngineImpl::GetAreaOfElement(std::uint32_t /*id*/) {
+    return -1;
+}
+
+void RetrievalEngineImpl::GetSignInfo(std::uint32_t /*id*/, SignInfoPtr& info) {
+    info = SignInfoPtr();
+}
+
+bool RetrievalEngineImpl::GetSignposts(std::uint32_t /*id*/, std::vector<Signpost>& signposts) {
+    signposts.clear();
+    return false;
+}
+
+bool RetrievalEngineImpl::GetEntryPoints(std::uint32_t /*id*/, std::vector<GeoPoint>& points) {
+    points.clear();
+    return false;
+}
