@@ -5,4 +5,10 @@ nav_component(testdata_roadnetwork STEP 2
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/roadworld.cpp
     ${CMAKE_CURRENT_LIST_DIR}/roadnetworkwriter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/worlddescription.cpp
   DEPENDS testdata_mapset testdata_tablefiles testdata mapdisplay_geometry)
+
+nav_test(testdata_roadnetwork_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/worlddescription_test.cpp
+  DEPENDS testdata_roadnetwork)

@@ -1,9 +1,12 @@
 #include "routing/roadnetwork.h"
 #include "routing/tests/networkfixture.h"
+#include "testdata/worlddescription.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -146,6 +149,26 @@ TEST(RoadNetworkLoad, EveryStoreReadsTheWorldAsWritten) {
         ExpectNetworkEqualsWorld(*net);
     }
     platform::OverrideMemoryStatus(std::nullopt);
+}
+
+TEST(RoadNetworkLoad, ReadsTheDemoWorld) {
+    std::ifstream file(NAV_DEMO_WORLD, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    const auto parsed = testdata::ParseWorldDescription(text.str());
+    ASSERT_TRUE(std::holds_alternative<testdata::WorldDescription>(parsed));
+    const auto& description = std::get<testdata::WorldDescription>(parsed);
+    testdata::MapSetWriter mapSet;
+    const auto world = testdata::RoadWorld::FromSketch(description.sketch, mapSet);
+    ASSERT_TRUE(world);
+    for (const bool isArchived : {false, true}) {
+        testdata::RoadNetworkOptions options = description.options;
+        options.stem = "Net";
+        options.isArchived = isArchived;
+        const auto net = WriteAndLoad(*world, options);
+        ASSERT_TRUE(net->isLoaded);
+        ExpectNetworkEqualsWorld(*net);
+    }
 }
 
 TEST(RoadNetworkLoad, RefusesBrokenDescriptionsAndFiles) {
