@@ -68,7 +68,6 @@ std::vector<testdata::WrittenAddress> RandomAddresses(const BenchNetwork& networ
 
 std::unique_ptr<SeparatedPageStore> OpenStore(int kind, const PageStoreParameters& parameters) {
     std::unique_ptr<SeparatedPageStore> store;
-    PageStoreParameters p = parameters;
     if (kind == 0) {
         store = std::make_unique<MappedPageStore>(nullptr);
     } else if (kind == 1) {
@@ -76,7 +75,7 @@ std::unique_ptr<SeparatedPageStore> OpenStore(int kind, const PageStoreParameter
     } else {
         store = std::make_unique<SeparatedPageStore>(nullptr);
     }
-    if (!store->Open(p)) {
+    if (!store->Open(parameters)) {
         return nullptr;
     }
     store->SetCacheBudget(1536);

@@ -61,7 +61,7 @@ LinkListReader::LinkListReader(const std::uint8_t* list, std::uint32_t words)
     , m_slots(words * 2) {}
 
 std::uint16_t LinkListReader::Slot() const {
-    return ReadU16At(m_list + 2 * m_index);
+    return ReadU16At(m_list + std::size_t{2} * m_index);
 }
 
 bool LinkListReader::HasMore() const {
@@ -107,7 +107,7 @@ void AttributeAccessor::ListSpan(int list, const std::uint8_t*& start, std::uint
     for (int earlier = 1; earlier < list; ++earlier) {
         before += ListWords(earlier);
     }
-    start = m_block + 4 + 4 * std::min(before, m_words);
+    start = m_block + 4 + std::size_t{4} * std::min(before, m_words);
     words = before >= m_words ? 0 : std::min(ListWords(list), m_words - before);
 }
 

@@ -320,14 +320,14 @@ void MappedPageStore::Unmap() {
 }
 
 std::optional<MappedPageStore::View> MappedPageStore::MapWhole(const std::u16string& name) {
-    const HANDLE file = CreateFileForMappingW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
+    HANDLE file = CreateFileForMappingW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
     View view;
     view.size = GetFileSize(file, nullptr);
-    const HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     (void)CloseHandle(file);
     if (mapping == nullptr) {
         return View{};

@@ -79,7 +79,8 @@ RoadNetwork::~RoadNetwork() {
     m_archives.UnmountAll();
 }
 
-bool RoadNetwork::Load(const std::u16string& path, RetrievalEngine::RetrievalEnginePtr engine) {
+bool RoadNetwork::Load(const std::u16string& path,
+                       const RetrievalEngine::RetrievalEnginePtr& engine) {
     for (auto& store : m_stores) {
         store.reset();
     }

@@ -72,7 +72,8 @@ public:
     // Reads the ".rd" file (never creating it) and opens every map. False (debug line) when the
     // file is missing, "Format" is not 0, "Maps" is outside 1..3, an id table cannot be opened or
     // has other columns, or a map's store refuses its files. Call once on a fresh network.
-    [[nodiscard]] bool Load(const std::u16string& path, RetrievalEngine::RetrievalEnginePtr engine);
+    [[nodiscard]] bool Load(const std::u16string& path,
+                            const RetrievalEngine::RetrievalEnginePtr& engine);
 
     NetworkCrossingPtr CreateCrossing(const CrossingAddress& address) override;
     NetworkCrossingPtr GetUpperCrossing(const NetworkCrossing& crossing) override;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 namespace testdata {
 
@@ -65,6 +66,120 @@ std::vector<std::uint32_t> EncodeEntries(const std::vector<LinkEntryDescription>
     return words;
 }
 
+using LinksByNode = std::map<std::uint32_t, std::vector<std::pair<std::uint32_t, bool>>>;
+
+// The links at each node of a level: world link index, and whether the node is its `from`.
+LinksByNode CollectLinks(const RoadWorld& world, std::uint32_t level) {
+    LinksByNode linksAt;
+    for (std::uint32_t i = 0; i < world.links.size(); ++i) {
+        const WorldLink& link = world.links[i];
+        if (link.level >= level) {
+            linksAt[link.from].push_back({i, true});
+            linksAt[link.to].push_back({i, false});
+        }
+    }
+    return linksAt;
+}
+
+// The page tree: cells halved (x at even depth, y at odd) until their records fit a page,
+// written in pre-order; leaves get their pages once the records are packed.
+struct CellSplitter {
+    struct Leaf {
+        std::vector<std::uint32_t> nodes;
+        std::size_t indexSlot;
+    };
+
+    const RoadWorld& world;
+    std::function<std::uint32_t(std::uint32_t)> sizeOf;
+    std::uint32_t pageSize;
+    std::vector<std::uint16_t>& index;
+    std::vector<Leaf> leaves;
+
+    void Split(const GeoRect& cell, std::uint32_t depth, std::vector<std::uint32_t> nodes) {
+        std::uint64_t bytes = 0;
+        for (const std::uint32_t node : nodes) {
+            bytes += sizeOf(node);
+        }
+        if (depth > 0 && (bytes <= pageSize || nodes.size() <= 1 || depth >= 40)) {
+            leaves.push_back({std::move(nodes), index.size()});
+            index.push_back(0);
+            return;
+        }
+        index.push_back(0xFFFF);
+        const bool isX = depth % 2 == 0;
+        const float middle = isX ? (cell.minX + cell.maxX) / 2 : (cell.minY + cell.maxY) / 2;
+        std::vector<std::uint32_t> lower;
+        std::vector<std::uint32_t> upper;
+        for (const std::uint32_t node : nodes) {
+            const GeoPoint p = world.Position(node);
+            ((isX ? p.x : p.y) < middle ? lower : upper).push_back(node);
+        }
+        GeoRect lowerCell = cell;
+        GeoRect upperCell = cell;
+        (isX ? lowerCell.maxX : lowerCell.maxY) = middle;
+        (isX ? upperCell.minX : upperCell.minY) = middle;
+        Split(lowerCell, depth + 1, std::move(lower));
+        Split(upperCell, depth + 1, std::move(upper));
+    }
+
+    // An empty leaf (page -1) takes the page of the next leaf with crossings.
+    void SetLeafPages(std::vector<std::uint32_t> pages, std::uint32_t lastPage) {
+        std::uint32_t next = lastPage;
+        for (std::size_t i = leaves.size(); i-- > 0;) {
+            pages[i] = pages[i] == 0xFFFFFFFF ? next : pages[i];
+            next = pages[i];
+            index[leaves[i].indexSlot] = static_cast<std::uint16_t>(pages[i]);
+        }
+    }
+};
+
+void AppendTurnTable(std::vector<std::uint8_t>& out,
+                     const std::vector<std::pair<std::uint8_t, std::uint8_t>>& turns) {
+    const auto count = static_cast<int>(turns.size());
+    const std::size_t start = out.size();
+    out.resize(start + 4 * static_cast<std::size_t>((count - 1) / 3 + 1), 0);
+    out[start] = static_cast<std::uint8_t>(count);
+    for (std::size_t j = 0; j < turns.size(); ++j) {
+        out[start + 4 * (j / 3) + 1 + j % 3] =
+            static_cast<std::uint8_t>((turns[j].first & 15u) | (turns[j].second & 15u) << 4);
+    }
+}
+
+// Position entries in pages of whole entries, by crossing id.
+std::vector<std::uint8_t> PositionFile(const RoadWorld& world, const RoadNetworkLevelLayout& layout,
+                                       std::uint32_t pageSize) {
+    const std::uint32_t perPage = pageSize / 12;
+    const auto count = static_cast<std::uint32_t>(layout.nodeOfCrossing.size());
+    std::vector<std::uint8_t> sep(std::size_t{pageSize} * (count / perPage) +
+                                  std::size_t{count % perPage} * 12);
+    for (std::uint32_t id = 0; id < count; ++id) {
+        const std::size_t at =
+            std::size_t{id / perPage} * pageSize + std::size_t{id % perPage} * 12;
+        const GeoPoint p = world.Position(layout.nodeOfCrossing[id]);
+        PutU32(sep, at, FloatBits(p.x));
+        PutU32(sep, at + 4, FloatBits(p.y));
+        PutU32(sep, at + 8, layout.nodeOfCrossing[id]);
+    }
+    return sep;
+}
+
+// An id table of one row per link: its element id in the integer columns, 0 in the others.
+std::vector<std::uint8_t> IdTable(const RoadWorld& world, const std::vector<ColumnType>& columns) {
+    TableFileWriter writer(columns);
+    for (const WorldLink& link : world.links) {
+        std::vector<TableValue> row;
+        for (const ColumnType column : columns) {
+            if (column == ColumnType::Float32 || column == ColumnType::Float64) {
+                row.emplace_back(0.0);
+            } else {
+                row.emplace_back(std::int64_t{link.elementId});
+            }
+        }
+        writer.AddRow(row);
+    }
+    return writer.Build();
+}
+
 std::string Text(const std::vector<std::uint8_t>& bytes) {
     return {bytes.begin(), bytes.end()};
 }
@@ -122,90 +237,43 @@ std::uint32_t RoadNetworkWriter::RecordSize(std::uint32_t level, std::uint32_t n
 
 bool RoadNetworkWriter::LayOut(std::uint32_t level) {
     RoadNetworkLevelLayout& layout = m_layout[level];
-    std::map<std::uint32_t, std::vector<std::pair<std::uint32_t, bool>>> linksAt;
-    for (std::uint32_t i = 0; i < m_world.links.size(); ++i) {
-        const WorldLink& link = m_world.links[i];
-        if (link.level >= level) {
-            linksAt[link.from].push_back({i, true});
-            linksAt[link.to].push_back({i, false});
-        }
-    }
+    LinksByNode linksAt = CollectLinks(m_world, level);
     std::vector<std::uint32_t> nodes;
     MapRect box{};
     for (const auto& [node, links] : linksAt) {
         if (links.size() > 15) {
             return false;
         }
-        if (nodes.empty()) {
-            box = {m_world.nodes[node].x, m_world.nodes[node].y, m_world.nodes[node].x,
-                   m_world.nodes[node].y};
-        }
-        box.Extend(m_world.nodes[node]);
+        const MapPoint& at = m_world.nodes[node];
+        box = nodes.empty() ? MapRect{at.x, at.y, at.x, at.y} : box;
+        box.Extend(at);
         nodes.push_back(node);
     }
     layout.rect = MapUnitsToDegrees(box);
-
-    // The page tree: halve cells (x at even depth, y at odd) until a cell's records fit a page.
-    struct Leaf {
-        std::vector<std::uint32_t> nodes;
-        std::size_t indexSlot;
+    const auto sizeOf = [&](std::uint32_t node) {
+        return RecordSize(level, node, static_cast<std::uint32_t>(linksAt[node].size()));
     };
-    std::vector<Leaf> leaves;
-    std::vector<std::uint16_t>& index = m_indexes[level];
-    index.clear();
-    const auto split = [&](auto&& self, const GeoRect& cell, std::uint32_t depth,
-                           std::vector<std::uint32_t> cellNodes) -> void {
-        std::uint64_t bytes = 0;
-        for (const std::uint32_t node : cellNodes) {
-            bytes += RecordSize(level, node, static_cast<std::uint32_t>(linksAt[node].size()));
-        }
-        if (depth > 0 && (bytes <= m_options.pageSize || cellNodes.size() <= 1 || depth >= 40)) {
-            leaves.push_back({std::move(cellNodes), index.size()});
-            index.push_back(0);
-            return;
-        }
-        index.push_back(0xFFFF);
-        const bool isX = depth % 2 == 0;
-        const float middle = isX ? (cell.minX + cell.maxX) / 2 : (cell.minY + cell.maxY) / 2;
-        std::vector<std::uint32_t> lower;
-        std::vector<std::uint32_t> upper;
-        for (const std::uint32_t node : cellNodes) {
-            const GeoPoint p = m_world.Position(node);
-            ((isX ? p.x : p.y) < middle ? lower : upper).push_back(node);
-        }
-        GeoRect lowerCell = cell;
-        GeoRect upperCell = cell;
-        (isX ? lowerCell.maxX : lowerCell.maxY) = middle;
-        (isX ? upperCell.minX : upperCell.minY) = middle;
-        self(self, lowerCell, depth + 1, std::move(lower));
-        self(self, upperCell, depth + 1, std::move(upper));
-    };
-    split(split, layout.rect, 0, nodes);
+    CellSplitter splitter{m_world, sizeOf, m_options.pageSize, m_indexes[level], {}};
+    m_indexes[level].clear();
+    splitter.Split(layout.rect, 0, nodes);
 
     // Pack the leaves in order; a record never spans pages.
     std::uint32_t page = 0;
     std::uint32_t offset = 0;
     std::vector<std::uint32_t> leafPages;
-    for (const Leaf& leaf : leaves) {
+    for (const CellSplitter::Leaf& leaf : splitter.leaves) {
         leafPages.push_back(0xFFFFFFFF);
         for (const std::uint32_t node : leaf.nodes) {
-            const auto links = static_cast<std::uint32_t>(linksAt[node].size());
-            const std::uint32_t size = RecordSize(level, node, links);
-            if (size > m_options.pageSize) {
-                return false;
-            }
+            const std::uint32_t size = sizeOf(node);
             if (offset + size > m_options.pageSize) {
                 ++page;
                 offset = 0;
             }
-            if (page > 0xFFFE) {
+            if (size > m_options.pageSize || page > 0xFFFE) {
                 return false;
             }
-            if (leafPages.back() == 0xFFFFFFFF) {
-                leafPages.back() = page;
-            }
-            const auto id = static_cast<std::uint32_t>(layout.nodeOfCrossing.size());
-            layout.crossingOfNode[node] = id;
+            leafPages.back() = std::min(leafPages.back(), page);
+            layout.crossingOfNode[node] = static_cast<std::uint32_t>(layout.nodeOfCrossing.size());
             layout.nodeOfCrossing.push_back(node);
             layout.addresses.push_back(
                 {static_cast<std::uint16_t>(page), static_cast<std::uint16_t>(offset)});
@@ -215,16 +283,38 @@ bool RoadNetworkWriter::LayOut(std::uint32_t level) {
     }
     layout.lastPage = static_cast<std::uint16_t>(page);
     layout.lastOffset = static_cast<std::uint16_t>(offset);
-    // An empty leaf takes the page of the next leaf that has crossings.
-    std::uint32_t next = page;
-    for (std::size_t i = leaves.size(); i-- > 0;) {
-        if (leafPages[i] == 0xFFFFFFFF) {
-            leafPages[i] = next;
-        }
-        next = leafPages[i];
-        index[leaves[i].indexSlot] = static_cast<std::uint16_t>(leafPages[i]);
-    }
+    splitter.SetLeafPages(leafPages, page);
     return true;
+}
+
+void RoadNetworkWriter::AppendLink(std::vector<std::uint8_t>& out, std::uint32_t level,
+                                   std::uint32_t crossing, std::uint32_t i,
+                                   const CrossingExtras& extras) const {
+    const RoadNetworkLevelLayout& layout = m_layout[level];
+    const auto [linkIndex, isFrom] = layout.linksOf[crossing][i];
+    const WorldLink& link = m_world.links[linkIndex];
+    const std::uint32_t other = layout.crossingOfNode.at(isFrom ? link.to : link.from);
+    std::uint32_t reverse = 0;
+    const auto& otherLinks = layout.linksOf[other];
+    for (std::uint32_t r = 0; r < otherLinks.size(); ++r) {
+        if (otherLinks[r] == std::pair{linkIndex, !isFrom}) {
+            reverse = r;
+        }
+    }
+    std::uint32_t direction = link.isOneWay ? (isFrom ? 1u : 3u) : 2u;
+    if (const auto o = extras.directionOverrides.find(static_cast<std::uint8_t>(i));
+        o != extras.directionOverrides.end()) {
+        direction = o->second & 3u;
+    }
+    bool isPending = false;
+    for (const std::uint8_t pending : extras.pendingPathLinks) {
+        isPending = isPending || pending == i;
+    }
+    const std::uint32_t flags = direction | (isPending ? 4u : 0u) | reverse << 3 |
+                                (link.roadClass & 31u) << 7 | (link.extendedBit ? 0x1000u : 0u) |
+                                (link.extendedCode & 7u) << 13;
+    AppendU32(out, layout.addresses[other].page | layout.addresses[other].offset << 16);
+    AppendU32(out, (link.lengthUnits & 0x7FFFu) | flags << 16);
 }
 
 std::vector<std::uint8_t> RoadNetworkWriter::EncodeRecord(std::uint32_t level,
@@ -245,41 +335,10 @@ std::vector<std::uint8_t> RoadNetworkWriter::EncodeRecord(std::uint32_t level,
                        (hasTurnTable ? 1u << 29 : 0u) | (hasUpper ? 1u << 30 : 0u) |
                        (block.empty() ? 0u : 1u << 31));
     for (std::uint32_t i = 0; i < links.size(); ++i) {
-        const auto [linkIndex, isFrom] = links[i];
-        const WorldLink& link = m_world.links[linkIndex];
-        const std::uint32_t other = layout.crossingOfNode.at(isFrom ? link.to : link.from);
-        std::uint32_t reverse = 0;
-        const auto& otherLinks = layout.linksOf[other];
-        for (std::uint32_t r = 0; r < otherLinks.size(); ++r) {
-            if (otherLinks[r] == std::pair{linkIndex, !isFrom}) {
-                reverse = r;
-            }
-        }
-        std::uint32_t direction = link.isOneWay ? (isFrom ? 1u : 3u) : 2u;
-        if (const auto o = extras.directionOverrides.find(static_cast<std::uint8_t>(i));
-            o != extras.directionOverrides.end()) {
-            direction = o->second & 3u;
-        }
-        bool isPending = false;
-        for (const std::uint8_t pending : extras.pendingPathLinks) {
-            isPending = isPending || pending == i;
-        }
-        const std::uint32_t flags =
-            direction | (isPending ? 4u : 0u) | reverse << 3 | (link.roadClass & 31u) << 7 |
-            (link.extendedBit ? 0x1000u : 0u) | (link.extendedCode & 7u) << 13;
-        AppendU32(out, layout.addresses[other].page | layout.addresses[other].offset << 16);
-        AppendU32(out, (link.lengthUnits & 0x7FFFu) | flags << 16);
+        AppendLink(out, level, crossing, i, extras);
     }
     if (hasTurnTable) {
-        const auto count = static_cast<int>(extras.prohibitedTurns.size());
-        const std::size_t start = out.size();
-        out.resize(start + 4 * static_cast<std::size_t>((count - 1) / 3 + 1), 0);
-        out[start] = static_cast<std::uint8_t>(count);
-        for (int j = 0; j < count; ++j) {
-            const auto [from, to] = extras.prohibitedTurns[static_cast<std::size_t>(j)];
-            out[start + 4 * static_cast<std::size_t>(j / 3) + 1 + static_cast<std::size_t>(j % 3)] =
-                static_cast<std::uint8_t>((from & 15u) | (to & 15u) << 4);
-        }
+        AppendTurnTable(out, extras.prohibitedTurns);
     }
     for (const std::uint32_t word : block) {
         AppendU32(out, word);
@@ -325,9 +384,10 @@ std::string RoadNetworkWriter::Description() const {
         const RoadNetworkLevelLayout& layout = m_layout[level];
         const std::string name = o.stem + std::to_string(level);
         char rect[160];
-        std::snprintf(rect, sizeof rect, "x1=%.9g\r\ny1=%.9g\r\nx2=%.9g\r\ny2=%.9g\r\n",
-                      static_cast<double>(layout.rect.minX), static_cast<double>(layout.rect.minY),
-                      static_cast<double>(layout.rect.maxX), static_cast<double>(layout.rect.maxY));
+        (void)std::snprintf(
+            rect, sizeof rect, "x1=%.9g\r\ny1=%.9g\r\nx2=%.9g\r\ny2=%.9g\r\n",
+            static_cast<double>(layout.rect.minX), static_cast<double>(layout.rect.minY),
+            static_cast<double>(layout.rect.maxX), static_cast<double>(layout.rect.maxY));
         text += "[Map " + std::to_string(level) + "]\r\n";
         text += "Name=" + name + ".pag\r\nIndex=" + name + ".idx\r\n";
         text += "Page Size=" + std::to_string(f.rdPageSize.value_or(o.pageSize)) + "\r\n";
@@ -343,6 +403,39 @@ std::string RoadNetworkWriter::Description() const {
         text += "Optimization start=-1\r\n";
     }
     return text;
+}
+
+void RoadNetworkWriter::AddLevelFiles(
+    std::uint32_t level, std::map<std::string, std::vector<std::uint8_t>>& files) const {
+    const RoadNetworkOptions& o = m_options;
+    const RoadNetworkLevelLayout& layout = m_layout[level];
+    const std::string name = o.stem + std::to_string(level);
+    std::vector<std::uint8_t> pages(std::size_t{layout.lastPage + 1u} * o.pageSize, 0);
+    std::size_t lastOnFirstPage = 0;
+    for (std::uint32_t id = 0; id < layout.addresses.size(); ++id) {
+        const std::vector<std::uint8_t> record = EncodeRecord(level, id);
+        const std::size_t at =
+            std::size_t{layout.addresses[id].page} * o.pageSize + layout.addresses[id].offset;
+        std::copy(record.begin(), record.end(), pages.begin() + static_cast<long>(at));
+        if (layout.addresses[id].page == 0) {
+            lastOnFirstPage = at;
+        }
+    }
+    if (o.faults.countPastPage && !layout.addresses.empty()) {
+        pages[lastOnFirstPage + 3] = static_cast<std::uint8_t>(pages[lastOnFirstPage + 3] | 0x0F);
+    }
+    files[name + ".pag"] = std::move(pages);
+    std::vector<std::uint8_t> index(m_indexes[level].size() * 2);
+    for (std::size_t i = 0; i < m_indexes[level].size(); ++i) {
+        PutU16(index, 2 * i, m_indexes[level][i]);
+    }
+    if (o.faults.shortIndex) {
+        index.resize(2);
+    }
+    files[name + ".idx"] = std::move(index);
+    if (o.separated[level] && !o.faults.withoutPositionFile) {
+        files[name + ".sep"] = PositionFile(m_world, layout, o.pageSize);
+    }
 }
 
 std::optional<std::map<std::string, std::vector<std::uint8_t>>> RoadNetworkWriter::Build() {
@@ -365,68 +458,13 @@ std::optional<std::map<std::string, std::vector<std::uint8_t>>> RoadNetworkWrite
     }
     std::map<std::string, std::vector<std::uint8_t>> files;
     for (std::uint32_t level = 0; level < o.maps; ++level) {
-        const RoadNetworkLevelLayout& layout = m_layout[level];
-        const std::string name = o.stem + std::to_string(level);
-        std::vector<std::uint8_t> pages(std::size_t{layout.lastPage + 1u} * o.pageSize, 0);
-        std::size_t lastOnFirstPage = 0;
-        for (std::uint32_t id = 0; id < layout.addresses.size(); ++id) {
-            const std::vector<std::uint8_t> record = EncodeRecord(level, id);
-            const std::size_t at =
-                std::size_t{layout.addresses[id].page} * o.pageSize + layout.addresses[id].offset;
-            std::copy(record.begin(), record.end(), pages.begin() + static_cast<long>(at));
-            if (layout.addresses[id].page == 0) {
-                lastOnFirstPage = at;
-            }
-        }
-        if (o.faults.countPastPage && !layout.addresses.empty()) {
-            pages[lastOnFirstPage + 3] =
-                static_cast<std::uint8_t>(pages[lastOnFirstPage + 3] | 0x0F);
-        }
-        files[name + ".pag"] = std::move(pages);
-        std::vector<std::uint8_t> index(m_indexes[level].size() * 2);
-        for (std::size_t i = 0; i < m_indexes[level].size(); ++i) {
-            PutU16(index, 2 * i, m_indexes[level][i]);
-        }
-        if (o.faults.shortIndex) {
-            index.resize(2);
-        }
-        files[name + ".idx"] = std::move(index);
-        if (o.separated[level] && !o.faults.withoutPositionFile) {
-            const std::uint32_t perPage = o.pageSize / 12;
-            const auto count = static_cast<std::uint32_t>(layout.nodeOfCrossing.size());
-            std::vector<std::uint8_t> sep(std::size_t{o.pageSize} * (count / perPage) +
-                                          std::size_t{count % perPage} * 12);
-            for (std::uint32_t id = 0; id < count; ++id) {
-                const std::size_t at =
-                    std::size_t{id / perPage} * o.pageSize + std::size_t{id % perPage} * 12;
-                const GeoPoint p = m_world.Position(layout.nodeOfCrossing[id]);
-                PutU32(sep, at, FloatBits(p.x));
-                PutU32(sep, at + 4, FloatBits(p.y));
-                PutU32(sep, at + 8, layout.nodeOfCrossing[id]);
-            }
-            files[name + ".sep"] = std::move(sep);
-        }
+        AddLevelFiles(level, files);
     }
-    const auto table = [&](const std::vector<ColumnType>& columns) {
-        TableFileWriter writer(columns);
-        for (const WorldLink& link : m_world.links) {
-            std::vector<TableValue> row;
-            for (const ColumnType column : columns) {
-                if (column == ColumnType::Float32 || column == ColumnType::Float64) {
-                    row.emplace_back(0.0);
-                } else {
-                    row.emplace_back(std::int64_t{link.elementId});
-                }
-            }
-            writer.AddRow(row);
-        }
-        return writer.Build();
-    };
     if (!o.o2sColumns.empty()) {
-        files[o.stem + "O2S.fsr"] = table(o.o2sColumns);
+        files[o.stem + "O2S.fsr"] = IdTable(m_world, o.o2sColumns);
     }
     if (!o.s2oColumns.empty()) {
-        files[o.stem + "S2O.fsr"] = table(o.s2oColumns);
+        files[o.stem + "S2O.fsr"] = IdTable(m_world, o.s2oColumns);
     }
     if (o.isArchived) {
         ArchiveWriter archive;

@@ -113,6 +113,10 @@ private:
     [[nodiscard]] bool LayOut(std::uint32_t level);
     [[nodiscard]] std::vector<std::uint8_t> EncodeRecord(std::uint32_t level,
                                                          std::uint32_t crossing) const;
+    void AddLevelFiles(std::uint32_t level,
+                       std::map<std::string, std::vector<std::uint8_t>>& files) const;
+    void AppendLink(std::vector<std::uint8_t>& out, std::uint32_t level, std::uint32_t crossing,
+                    std::uint32_t i, const CrossingExtras& extras) const;
     [[nodiscard]] std::uint32_t RecordSize(std::uint32_t level, std::uint32_t node,
                                            std::uint32_t links) const;
     [[nodiscard]] std::string Description() const;

@@ -9,7 +9,9 @@
 #include <iostream>
 #include <sstream>
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
     if (argc != 3) {
         std::cerr << "usage: roadworld WORLD OUTFOLDER\n";
         return 2;
@@ -46,4 +48,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (...) {
+        std::cerr << "roadworld: out of memory\n";
+        return 1;
+    }
 }

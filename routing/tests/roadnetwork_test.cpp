@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <bit>
 #include <fstream>
 #include <sstream>
 
@@ -15,7 +15,7 @@ using routingtest::WriteAndLoad;
 using routingtest::WrittenNetwork;
 
 bool SameBits(float a, float b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
 }
 
 // A 3-level grid with one-way links and links of the extended class 293.
@@ -40,6 +40,30 @@ std::uint32_t ExpectedClass(const testdata::WorldLink& link) {
                                                             : code;
 }
 
+// The links of crossing id on a level against the world and the layout.
+void ExpectLinksEqualWorld(const WrittenNetwork& net, std::uint32_t level, std::uint32_t id,
+                           const NetworkCrossing& crossing) {
+    const testdata::RoadWorld& world = net.writer->GetWorld();
+    const auto& layout = net.Layout(level);
+    ASSERT_EQ(crossing.GetLinkCount(), layout.linksOf[id].size());
+    LinkCursorPtr cursor = net.network->CreateCursor(crossing, 0, 0);
+    for (const auto& [linkIndex, isFrom] : layout.linksOf[id]) {
+        ASSERT_TRUE(cursor->IsValid());
+        const testdata::WorldLink& link = world.links[linkIndex];
+        const std::uint32_t other = isFrom ? link.to : link.from;
+        EXPECT_EQ(cursor->GetTarget(), net.AddressOfNode(level, other));
+        EXPECT_EQ(cursor->GetTargetId(), layout.crossingOfNode.at(other));
+        EXPECT_EQ(cursor->GetLength(), link.lengthUnits * 5);
+        EXPECT_EQ(cursor->GetRoadClass(), ExpectedClass(link));
+        EXPECT_EQ(cursor->GetElementId(), link.elementId);
+        EXPECT_EQ(cursor->GetDirectionCode(), link.isOneWay ? (isFrom ? 1u : 3u) : 2u);
+        const auto& back = layout.linksOf[layout.crossingOfNode.at(other)];
+        EXPECT_EQ(back[cursor->GetReverseIndex()], std::pair(linkIndex, !isFrom));
+        cursor->Next();
+    }
+    EXPECT_FALSE(cursor->IsValid());
+}
+
 // Every crossing and link of every level against the world and the layout.
 void ExpectNetworkEqualsWorld(const WrittenNetwork& net) {
     const testdata::RoadWorld& world = net.writer->GetWorld();
@@ -49,8 +73,9 @@ void ExpectNetworkEqualsWorld(const WrittenNetwork& net) {
         SCOPED_TRACE(level);
         const auto& layout = net.Layout(level);
         const auto count = static_cast<std::uint32_t>(layout.nodeOfCrossing.size());
-        ASSERT_EQ(net.network->GetCrossingCount(static_cast<std::uint16_t>(level)), count);
-        EXPECT_EQ(net.network->GetMapRect(static_cast<std::uint16_t>(level)), layout.rect);
+        const auto level16 = static_cast<std::uint16_t>(level);
+        ASSERT_EQ(net.network->GetCrossingCount(level16), count);
+        EXPECT_EQ(net.network->GetMapRect(level16), layout.rect);
         // Page order visits every crossing once, by ascending id.
         NetworkCrossingPtr walk =
             net.network->CreateCrossing(net.AddressOfNode(level, layout.nodeOfCrossing[0]));
@@ -63,30 +88,14 @@ void ExpectNetworkEqualsWorld(const WrittenNetwork& net) {
                         SameBits(p.y, world.Position(node).y))
                 << id;
             EXPECT_EQ(walk->GetCrossingValue(), node);
-            ASSERT_EQ(walk->GetLinkCount(), layout.linksOf[id].size());
-            LinkCursorPtr cursor = net.network->CreateCursor(*walk, 0, 0);
-            for (const auto& [linkIndex, isFrom] : layout.linksOf[id]) {
-                ASSERT_TRUE(cursor->IsValid());
-                const testdata::WorldLink& link = world.links[linkIndex];
-                const std::uint32_t other = isFrom ? link.to : link.from;
-                EXPECT_EQ(cursor->GetTarget(), net.AddressOfNode(level, other));
-                EXPECT_EQ(cursor->GetTargetId(), layout.crossingOfNode.at(other));
-                EXPECT_EQ(cursor->GetLength(), link.lengthUnits * 5);
-                EXPECT_EQ(cursor->GetRoadClass(), ExpectedClass(link));
-                EXPECT_EQ(cursor->GetElementId(), link.elementId);
-                EXPECT_EQ(cursor->GetDirectionCode(), link.isOneWay ? (isFrom ? 1u : 3u) : 2u);
-                const auto& back = layout.linksOf[layout.crossingOfNode.at(other)];
-                EXPECT_EQ(back[cursor->GetReverseIndex()], std::pair(linkIndex, !isFrom));
-                cursor->Next();
-            }
-            EXPECT_FALSE(cursor->IsValid());
+            ExpectLinksEqualWorld(net, level, id, *walk);
             const NetworkCrossingPtr upper = net.network->GetUpperCrossing(*walk);
-            if (level + 1 < maps && net.Layout(level + 1).crossingOfNode.contains(node)) {
-                ASSERT_TRUE(upper);
+            const bool hasUpper =
+                level + 1 < maps && net.Layout(level + 1).crossingOfNode.contains(node);
+            ASSERT_EQ(upper != nullptr, hasUpper);
+            if (upper) {
                 EXPECT_EQ(upper->GetId(), net.Layout(level + 1).crossingOfNode.at(node));
                 EXPECT_EQ(upper->GetLevel(), level + 1);
-            } else {
-                EXPECT_FALSE(upper);
             }
         }
         EXPECT_FALSE(walk->IsValid());

@@ -71,7 +71,7 @@ std::uint32_t MountSfsArchivesInFolder(SfsMountSet& set, std::u16string_view fol
         prefix += u'\\';
     }
     WIN32_FIND_DATAW entry{};
-    const HANDLE find = FindFirstFileW((prefix + u"*.sfs").c_str(), &entry);
+    HANDLE find = FindFirstFileW((prefix + u"*.sfs").c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) {
         return 0;
     }
