@@ -245,6 +245,7 @@ TEST(RoadNetworkLoad, RefusesBrokenDescriptionsAndFiles) {
          },
          false},
         {"short index", [](testdata::RoadNetworkOptions& o) { o.faults.shortIndex = true; }, true},
+        {"Sfs 1 with loose files", [](testdata::RoadNetworkOptions& o) { o.sfs = 1; }, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
