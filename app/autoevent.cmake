@@ -5,7 +5,7 @@ nav_component(app_autoevent STEP 1
     ${CMAKE_CURRENT_LIST_DIR}/autoevent.cpp
   DEPENDS platform_kernel)
 
-nav_test(app_autoevent_test
+nav_test(app_autoevent_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/autoevent_test.cpp
   DEPENDS app_autoevent)

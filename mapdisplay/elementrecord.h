@@ -4,6 +4,8 @@
 
 #include "mapdisplay/mapgeometry.h"
 
+#include "platform/littleendian.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -17,15 +19,10 @@ inline constexpr std::uint32_t kMaxInnerEntries = 409; // what fits into one blo
 inline constexpr std::uint32_t kMaxLeafRecords = 255;
 inline constexpr std::uint8_t kLeafKind = 'E';
 
-inline std::uint16_t ReadU16(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-inline std::uint32_t ReadU32(const std::uint8_t* bytes) {
-    return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
-           (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
-}
+using platform::ReadU16;
+using platform::ReadU32;
 inline std::int32_t ReadI32(const std::uint8_t* bytes) {
-    return static_cast<std::int32_t>(ReadU32(bytes));
+    return platform::ReadLittleEndian<std::int32_t>(bytes);
 }
 inline MapRect ReadRect(const std::uint8_t* bytes) {
     return {ReadI32(bytes), ReadI32(bytes + 4), ReadI32(bytes + 8), ReadI32(bytes + 12)};

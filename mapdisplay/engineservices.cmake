@@ -9,9 +9,9 @@ nav_component(mapdisplay_engineservices STEP 1
   DEPENDS mapdisplay_geometry usefulcode_cache usefulcode_signals
   PRIVATE_DEPENDS platform_kernel)
 
-nav_test(mapdisplay_engineservices_test
+nav_test(mapdisplay_engineservices_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapcursor_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/geometrypool_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/readerlock_test.cpp
-  DEPENDS mapdisplay_engineservices testdata_mapset)
+  DEPENDS mapdisplay_engineservices testdata_memoryfile testdata)

@@ -1,4 +1,4 @@
-nav_test(routing_network_test
+nav_test(routing_network_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/crossingrecord_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/linkcursor_test.cpp

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, when any is missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev ccache libgtest-dev libgmock-dev espeak-ng
-          libbenchmark-dev)
+packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev ccache libgtest-dev libgmock-dev
+          libbenchmark-dev espeak-ng libfreetype-dev libpng-dev fonts-dejavu-core fonts-liberation
+          libsdl2-dev xvfb xauth libcairo2-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

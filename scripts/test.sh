@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Runs every test: the formatting check, the suite in a normal build (g++), the
-# suite again under AddressSanitizer + UndefinedBehaviorSanitizer (clang), and each fuzz target
-# for a few seconds (NAV_FUZZ_SECONDS, default 5).
+# Runs every test: the formatting check; the suite in a normal build (g++), with the build-step
+# configure test; the suite again under AddressSanitizer + UndefinedBehaviorSanitizer (clang);
+# each fuzz target over its committed corpus and then fuzzing for NAV_FUZZ_SECONDS (default 30),
+# as many at once as there are cores; and the threaded tests (label "threaded") under
+# ThreadSanitizer (clang), which builds only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -24,4 +26,13 @@ cmake --build build/sanitize -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build/sanitize -j "$jobs" --output-on-failure --no-tests=error -LE fuzz
-ctest --test-dir build/sanitize -j "$jobs" --output-on-failure -L fuzz
+
+echo "== fuzzing: committed corpora, then ${NAV_FUZZ_SECONDS:-30} s per target =="
+ctest --test-dir build/sanitize -j "$jobs" --output-on-failure --no-tests=error -L fuzz
+
+echo "== ThreadSanitizer build (clang, threaded tests only) =="
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DNAV_TSAN=ON >/dev/null
+cmake --build build/tsan -j "$jobs" --target threaded_tests
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+ctest --test-dir build/tsan -j "$jobs" --output-on-failure --no-tests=error -L threaded

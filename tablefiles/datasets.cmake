@@ -15,7 +15,7 @@ nav_component(tablefiles_datasets STEP 2
   DEPENDS tablefiles_interfaces tablefiles_fsr usefulcode_signals
   PRIVATE_DEPENDS usefulcode_settings usefulcode_locations usefulcode_text)
 
-nav_test(tablefiles_datasets_test
+nav_test(tablefiles_datasets_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/datasets_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/datasetstreet_test.cpp

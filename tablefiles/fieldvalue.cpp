@@ -1,20 +1,11 @@
 #include "tablefiles/fieldvalue.h"
 
 #include "platform/kernel/text.h"
+#include "platform/littleendian.h"
 
-#include <bit>
 #include <cstring>
 
 namespace {
-
-// Little-endian number of 1 to 8 bytes.
-std::uint64_t ReadUnsigned(const std::uint8_t* bytes, std::uint32_t width) {
-    std::uint64_t value = 0;
-    for (std::uint32_t i = 0; i < width && i < 8; ++i) {
-        value |= static_cast<std::uint64_t>(bytes[i]) << (8 * i);
-    }
-    return value;
-}
 
 std::int64_t SignExtend(std::uint64_t value, std::uint32_t width) {
     if (width == 0 || width >= 8) {
@@ -94,7 +85,7 @@ std::int64_t FieldValue::AsInteger() const {
         return 0;
     }
     const std::uint32_t width = ColumnTypeSize(static_cast<std::uint32_t>(m_type));
-    const std::uint64_t bits = ReadUnsigned(m_value.data(), width);
+    const std::uint64_t bits = platform::ReadLittleEndian(m_value.data(), width);
     switch (GetType()) {
     case ColumnType::Int8:
     case ColumnType::Int16:
@@ -120,11 +111,11 @@ std::int64_t FieldValue::AsInteger() const {
 double FieldValue::AsDouble() const {
     switch (GetType()) {
     case ColumnType::Float32:
-        return std::bit_cast<float>(static_cast<std::uint32_t>(ReadUnsigned(m_value.data(), 4)));
+        return platform::ReadLittleEndian<float>(m_value.data());
     case ColumnType::Float64:
-        return std::bit_cast<double>(ReadUnsigned(m_value.data(), 8));
+        return platform::ReadLittleEndian<double>(m_value.data());
     case ColumnType::UInt64:
-        return static_cast<double>(ReadUnsigned(m_value.data(), 8));
+        return static_cast<double>(platform::ReadLittleEndian(m_value.data(), 8));
     default:
         return static_cast<double>(AsInteger());
     }

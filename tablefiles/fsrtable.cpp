@@ -1,6 +1,6 @@
 #include "tablefiles/fsrtable.h"
 
-#include "tablefiles/headerfields.h"
+#include "tablefiles/detail/headerfields.h"
 #include "utilities/usefulcode/ifile.h"
 
 #include <algorithm>
@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
-using tablefiles::detail::ReadU16;
-using tablefiles::detail::ReadU32;
+using platform::ReadU16;
+using platform::ReadU32;
 using tablefiles::detail::TableFileKind;
 
 namespace {

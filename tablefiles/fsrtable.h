@@ -6,12 +6,12 @@
 
 #include "tablefiles/bytespan.h"
 #include "tablefiles/columntype.h"
+#include "tablefiles/detail/tablefileopen.h"
+#include "tablefiles/detail/tablekeys.h"
 #include "tablefiles/fieldvalue.h"
 #include "tablefiles/fsrkeyindex.h"
 #include "tablefiles/fsrrecord.h"
 #include "tablefiles/keycomparator.h"
-#include "tablefiles/tablefileopen.h"
-#include "tablefiles/tablekeys.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "tablefiles/housenumber.h"
 
 #include "platform/kernel/text.h"
+#include "platform/littleendian.h"
 
 namespace {
 
@@ -136,7 +137,7 @@ HouseNumber& HouseNumber::operator=(const HouseNumber& other) {
 }
 
 unsigned short HouseNumber::Load(int at) const {
-    return static_cast<unsigned short>(m_bytes[at] | (m_bytes[at + 1] << 8));
+    return platform::ReadU16(m_bytes + at);
 }
 
 void HouseNumber::Store(int at, unsigned short value) {

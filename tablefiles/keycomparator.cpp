@@ -2,23 +2,12 @@
 
 #include "tablefiles/collation.h"
 
-#include <bit>
+#include "platform/littleendian.h"
+
 #include <cstdint>
 #include <type_traits>
 
 namespace {
-
-template <typename T> T ReadLittleEndian(const std::uint8_t* bytes) {
-    using Bits = std::conditional_t<
-        sizeof(T) == 1, std::uint8_t,
-        std::conditional_t<sizeof(T) == 2, std::uint16_t,
-                           std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>>;
-    Bits bits = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-        bits = static_cast<Bits>(bits | (static_cast<Bits>(bytes[i]) << (8 * i)));
-    }
-    return std::bit_cast<T>(bits);
-}
 
 template <typename T> class NumberComparator final : public KeyComparator {
 public:
@@ -28,8 +17,8 @@ public:
         if (key.length < sizeof(T) || record.length < sizeof(T)) {
             return 0;
         }
-        const T keyValue = ReadLittleEndian<T>(key.data);
-        const T recordValue = ReadLittleEndian<T>(record.data);
+        const T keyValue = platform::ReadLittleEndian<T>(key.data);
+        const T recordValue = platform::ReadLittleEndian<T>(record.data);
         if (keyValue < recordValue) {
             return -1;
         }

@@ -2,6 +2,7 @@
 
 #include "testdata/detail/fileimage.h"
 
+#include "platform/files/paths.h"
 #include "platform/kernel/codepage.h"
 #include "platform/sfs/sfsformat.h"
 
@@ -38,7 +39,7 @@ bool ArchiveWriter::AddMember(std::string_view name, const std::vector<std::uint
     std::uint64_t total =
         platform::kSfsHeaderSize + platform::kSfsEntryFixedSize + name.size() + data.size();
     for (const Member& member : m_members) {
-        if (platform::SfsNamesEqual(platform::Utf8ToUtf16(member.name), wideName)) {
+        if (platform::DeviceNamesEqual(platform::Utf8ToUtf16(member.name), wideName)) {
             return false;
         }
         total += platform::kSfsEntryFixedSize + member.name.size() + member.data.size();

@@ -1,5 +1,7 @@
 #include "testdata/fuzzinput.h"
 
+#include "platform/littleendian.h"
+
 namespace testdata {
 
 std::vector<std::uint8_t> FileFromFuzzInput(const std::vector<std::uint8_t>& base,
@@ -16,11 +18,11 @@ std::vector<std::uint8_t> FileFromFuzzInput(const std::vector<std::uint8_t>& bas
     std::vector<std::uint8_t> file = base;
     std::size_t at = 1;
     for (; at + 3 <= size; at += 3) {
-        const std::size_t offset = (data[at] | (data[at + 1] << 8)) % file.size();
+        const std::size_t offset = platform::ReadU16(data + at) % file.size();
         file[offset] = data[at + 2];
     }
     if (at + 2 <= size) {
-        file.resize((data[at] | (data[at + 1] << 8)) % (file.size() + 1));
+        file.resize(platform::ReadU16(data + at) % (file.size() + 1));
     }
     return file;
 }

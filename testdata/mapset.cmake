@@ -1,10 +1,15 @@
-# Writer of map sets (".rid", ".dat", ".nam") and a cached file over bytes in memory. The map
-# set includes a name file, so it builds at the table files' step.
+# A cached file over bytes in memory (step 1: it needs only the block cache).
+nav_component(testdata_memoryfile STEP 1
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/memoryblockfile.cpp
+  DEPENDS usefulcode_cache)
+
+# Writer of map sets (".rid", ".dat", ".nam"). The map set includes a name file, so it builds at
+# the table files' step.
 nav_component(testdata_mapset STEP 2
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/mapsetwriter.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/memoryblockfile.cpp
-  DEPENDS testdata_tablefiles mapdisplay_geometry usefulcode_cache)
+  DEPENDS testdata_tablefiles testdata_memoryfile mapdisplay_geometry usefulcode_cache)
 
 nav_test(testdata_mapset_test
   SOURCES

@@ -5,9 +5,11 @@ nav_component(testdata STEP 0
     advisorwriter.cpp
     archivewriter.cpp
     wavewriter.cpp
+    bitmapwriter.cpp
     fuzzinput.cpp
+    resourcebundlewriter.cpp
     tempdir.cpp
-  DEPENDS platform_files platform_sfs)
+  DEPENDS platform_files platform_sfs platform_shell)
 
 nav_test(testdata_test
   SOURCES

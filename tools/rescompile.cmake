@@ -4,7 +4,7 @@
 if(TARGET platform_shell)
   add_executable(rescompile ${CMAKE_CURRENT_LIST_DIR}/rescompile.cpp)
   target_compile_options(rescompile PRIVATE ${NAV_WARNINGS})
-  target_link_libraries(rescompile PRIVATE platform_shell)
+  target_link_libraries(rescompile PRIVATE platform_shell testdata)
 
   set(NAV_LANGUAGE_BUNDLE_DIR ${CMAKE_BINARY_DIR}/languages)
   set(language_bundles "")

@@ -1,9 +1,13 @@
 // rescompile SOURCE OUTPUT: compiles the text source of a language library (docs/resources.md)
-// into the resource bundle that stands for that library on the device.
+// into the resource bundle that stands for that library on the device. Bitmap files named in
+// the source are read relative to the source's folder.
+
+#include "testdata/resourcebundlewriter.h"
 
 #include "platform/shell/resourcebundle.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -34,11 +38,25 @@ int main(int argc, char** argv) {
         return Fail(sourcePath + ": cannot read");
     }
     std::string message;
-    const auto bundle = platform::CompileResourceSource(source, &message);
+    const std::filesystem::path folder = std::filesystem::path(sourcePath).parent_path();
+    const auto loadBitmap =
+        [&folder](std::string_view name) -> std::optional<std::vector<std::uint8_t>> {
+        std::ifstream file(folder / std::string(name), std::ios::binary);
+        if (!file) {
+            return std::nullopt;
+        }
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                                        std::istreambuf_iterator<char>());
+        if (file.bad()) {
+            return std::nullopt;
+        }
+        return bytes;
+    };
+    const auto bundle = platform::CompileResourceSource(source, &message, loadBitmap);
     if (!bundle) {
         return Fail(sourcePath + ": " + message);
     }
-    const std::vector<std::uint8_t> bytes = platform::WriteResourceBundle(*bundle);
+    const std::vector<std::uint8_t> bytes = testdata::WriteResourceBundle(*bundle);
     const std::string temporaryPath = outputPath + ".tmp";
     {
         std::ofstream out(temporaryPath, std::ios::binary | std::ios::trunc);

@@ -224,16 +224,22 @@ DWORD HostFile::Read(void* buffer, DWORD count, DWORD& transferred) {
     if ((m_access & GENERIC_READ) == 0) {
         return ERROR_ACCESS_DENIED;
     }
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
     std::lock_guard lock(m_positionMutex);
+    const DWORD error = ReadAt(m_position, buffer, count, transferred);
+    m_position += transferred;
+    return error;
+}
+
+DWORD HostFile::ReadAt(std::uint64_t offset, void* buffer, DWORD count, DWORD& transferred) const {
+    transferred = 0;
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
     while (transferred < count) {
         const ssize_t got = ::pread(m_descriptor, bytes + transferred, count - transferred,
-                                    static_cast<off_t>(m_position + transferred));
+                                    static_cast<off_t>(offset + transferred));
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
-            m_position += transferred;
             return ERROR_READ_FAULT;
         }
         if (got == 0) {
@@ -241,7 +247,6 @@ DWORD HostFile::Read(void* buffer, DWORD count, DWORD& transferred) {
         }
         transferred += static_cast<DWORD>(got);
     }
-    m_position += transferred;
     return ERROR_SUCCESS;
 }
 

@@ -145,6 +145,11 @@ public:
     DWORD Size(std::uint64_t& size) override;
     DWORD SetEnd() override;
 
+    // Reads up to count bytes at offset, leaving the position alone: fewer only at the end of the
+    // file. ERROR_READ_FAULT when the host read fails, with transferred the bytes read before.
+    [[nodiscard]] DWORD ReadAt(std::uint64_t offset, void* buffer, DWORD count,
+                               DWORD& transferred) const;
+
     [[nodiscard]] int Descriptor() const { return m_descriptor; }
     [[nodiscard]] DWORD Access() const { return m_access; }
 

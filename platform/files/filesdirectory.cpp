@@ -122,11 +122,7 @@ struct FindObject : platform::KernelObject {
 };
 
 bool NameLess(const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b) {
-    const std::u16string_view x(a.cFileName);
-    const std::u16string_view y(b.cFileName);
-    return std::lexicographical_compare(
-        x.begin(), x.end(), y.begin(), y.end(),
-        [](char16_t l, char16_t r) { return TowLower(l) < TowLower(r); });
+    return platform::CompareNoCase(a.cFileName, b.cFileName) < 0;
 }
 
 // Entries of an existing folder matching a wildcard pattern.

@@ -31,8 +31,9 @@ ModuleTable& Modules() {
     return *table;
 }
 
-// Handles are small multiples of 4 above 0x1000, far from the kernel handles' range start.
-constexpr std::uintptr_t kHandleBase = 0x1000;
+// Handles are multiples of 4 from the end of the kernel handles' range on, so that a module
+// handle never names a kernel object (nor a kernel handle a module).
+constexpr std::uintptr_t kHandleBase = kKernelHandleEnd;
 
 HMODULE HandleOf(std::size_t index) {
     return reinterpret_cast<HMODULE>(kHandleBase + 4 * index);

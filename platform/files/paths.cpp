@@ -113,9 +113,7 @@ std::u16string NormalizeDevicePath(std::u16string_view devicePath) {
 }
 
 bool DeviceNamesEqual(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char16_t x, char16_t y) { return TowLower(x) == TowLower(y); });
+    return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }
 
 bool IsValidDeviceName(std::u16string_view name) {

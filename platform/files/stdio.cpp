@@ -194,7 +194,9 @@ void SkipMarkAtStart(NavFile& stream) {
 
 bool StartsWithUtf8Mark(const platform::HostFile& file) {
     unsigned char start[sizeof kUtf8Mark] = {};
-    return ::pread(file.Descriptor(), start, sizeof start, 0) == sizeof start &&
+    DWORD transferred = 0;
+    return file.ReadAt(0, start, sizeof start, transferred) == ERROR_SUCCESS &&
+           transferred == sizeof start &&
            std::equal(std::begin(start), std::end(start), std::begin(kUtf8Mark));
 }
 

@@ -46,7 +46,7 @@ LastLookup::~LastLookup() {
     t_isLastLookupGone = true;
 }
 
-constexpr std::uintptr_t kHandleLimit = 0x3FFFFFFC; // keeps values positive 32-bit integers
+constexpr std::uintptr_t kHandleLimit = kKernelHandleEnd - 4; // the last kernel handle value
 
 } // namespace
 

@@ -5,9 +5,14 @@
 
 #include "platform/types.h"
 
+#include <cstdint>
 #include <memory>
 
 namespace platform {
+
+// Every kernel handle value lies below this one; other kinds of handle (module handles) start
+// here, so that no value names two things.
+constexpr std::uintptr_t kKernelHandleEnd = 0x40000000;
 
 class KernelObject {
 public:

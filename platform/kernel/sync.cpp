@@ -161,12 +161,12 @@ bool TryAcquireAll(const std::vector<std::shared_ptr<Waitable>>& objects, WaitBl
 }
 
 DWORD WaitForObjects(const std::vector<std::shared_ptr<Waitable>>& objects, bool waitAll,
-                     DWORD timeoutMs) {
+                     platform::detail::WaitDeadline deadline) {
     std::unique_lock lock(KernelMutex());
     WaitBlock block;
     WaitRegistration registration(objects, &block);
     DWORD result = WAIT_TIMEOUT;
-    const bool isReleased = platform::detail::WaitLocked(lock, timeoutMs, [&] {
+    const bool isReleased = platform::detail::WaitLocked(lock, deadline, [&] {
         if (waitAll) {
             result = WAIT_OBJECT_0;
             return TryAcquireAll(objects, block);
@@ -174,6 +174,29 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<Waitable>>& objects, bool
         return TryAcquireAny(objects, block, result);
     });
     return isReleased ? result : WAIT_TIMEOUT;
+}
+
+DWORD WaitForHandles(DWORD count, const HANDLE* handles, BOOL waitAll,
+                     platform::detail::WaitDeadline deadline) {
+    if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || handles == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    std::vector<std::shared_ptr<Waitable>> objects;
+    objects.reserve(count);
+    for (DWORD i = 0; i < count; ++i) {
+        auto object = platform::LookupHandleAs<Waitable>(handles[i]);
+        if (!object) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+        if (waitAll && std::find(objects.begin(), objects.end(), object) != objects.end()) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return WAIT_FAILED;
+        }
+        objects.push_back(std::move(object));
+    }
+    return WaitForObjects(objects, waitAll != FALSE, deadline);
 }
 
 } // namespace
@@ -268,26 +291,13 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD timeoutMs) {
     return WaitForMultipleObjects(1, &handle, FALSE, timeoutMs);
 }
 
+DWORD platform::WaitForSingleObjectUntilTick(HANDLE handle, DWORD dueTick) {
+    return WaitForHandles(1, &handle, FALSE, platform::detail::WaitDeadline::AtTick(dueTick));
+}
+
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, DWORD timeoutMs) {
-    if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || handles == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return WAIT_FAILED;
-    }
-    std::vector<std::shared_ptr<Waitable>> objects;
-    objects.reserve(count);
-    for (DWORD i = 0; i < count; ++i) {
-        auto object = platform::LookupHandleAs<Waitable>(handles[i]);
-        if (!object) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return WAIT_FAILED;
-        }
-        if (waitAll && std::find(objects.begin(), objects.end(), object) != objects.end()) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return WAIT_FAILED;
-        }
-        objects.push_back(std::move(object));
-    }
-    return WaitForObjects(objects, waitAll != FALSE, timeoutMs);
+    return WaitForHandles(count, handles, waitAll,
+                          platform::detail::WaitDeadline::After(timeoutMs));
 }
 
 // ---- Threads ----

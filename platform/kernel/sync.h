@@ -114,6 +114,11 @@ constexpr DWORD STACK_SIZE_PARAM_IS_A_RESERVATION = 0x10000;
 [[nodiscard]] BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 
 namespace platform {
+// WaitForSingleObject that times out once GetTickCount reaches dueTick. Ticks compare by their
+// signed difference, so a tick up to 2^31 ms back has been reached (the handle is then polled).
+// The deadline is a fixed tick: a clock move between reading the tick and this call does not
+// push it back.
+[[nodiscard]] DWORD WaitForSingleObjectUntilTick(HANDLE handle, DWORD dueTick);
 // Number of waits now blocked on an event or thread handle (0 for other handles). For tests that
 // must know a thread has started waiting before they signal or advance the clock.
 [[nodiscard]] std::size_t WaitsInProgress(HANDLE handle);

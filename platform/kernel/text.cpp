@@ -240,6 +240,18 @@ LPWSTR CharLowerW(LPWSTR textOrChar) {
     return ConvertCharOrString(textOrChar, TowLower);
 }
 
+int platform::CompareNoCase(std::u16string_view a, std::u16string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const int ca = Lower(a[i]);
+        const int cb = Lower(b[i]);
+        if (ca != cb) {
+            return ca - cb;
+        }
+    }
+    return (a.size() > b.size()) - (a.size() < b.size());
+}
+
 std::u16string platform::ToUpper(std::u16string_view text) {
     std::u16string out(text);
     for (WCHAR& c : out) {

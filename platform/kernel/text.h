@@ -44,6 +44,17 @@ LPWSTR CharLowerW(LPWSTR textOrChar);
 namespace platform {
 [[nodiscard]] std::u16string ToUpper(std::u16string_view text);
 [[nodiscard]] std::u16string ToLower(std::u16string_view text);
+
+// <0, 0, >0 in the order of _wcsicmp (a text before its continuations), without copying either.
+[[nodiscard]] int CompareNoCase(std::u16string_view a, std::u16string_view b);
+
+// Orders texts as CompareNoCase does; maps and sets ordered by it are also searched with views.
+struct LessNoCase {
+    using is_transparent = void;
+    [[nodiscard]] bool operator()(std::u16string_view a, std::u16string_view b) const {
+        return CompareNoCase(a, b) < 0;
+    }
+};
 } // namespace platform
 
 // ---- Numbers ----

@@ -205,5 +205,6 @@ void Sleep(DWORD ms) {
         return;
     }
     std::unique_lock lock(platform::detail::KernelMutex());
-    platform::detail::WaitLocked(lock, ms, [] { return false; });
+    platform::detail::WaitLocked(lock, platform::detail::WaitDeadline::After(ms),
+                                 [] { return false; });
 }

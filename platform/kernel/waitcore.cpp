@@ -46,13 +46,20 @@ void InstallClockLocked(Clock* clock) {
     TheCore().condition.notify_all();
 }
 
-WaitTimer::WaitTimer(DWORD timeoutMs)
+WaitTimer::WaitTimer(WaitDeadline deadline)
     : m_clock(&InstalledClock())
-    , m_isInfinite(timeoutMs == INFINITE) {
-    if (!m_isInfinite) {
-        m_deadline = m_clock->TickMs() + timeoutMs;
-        TheCore().timers.push_back(this);
+    , m_isInfinite(!deadline.isTick && deadline.value == INFINITE) {
+    if (m_isInfinite) {
+        return;
     }
+    const std::uint64_t now = m_clock->TickMs();
+    if (deadline.isTick) {
+        const auto ahead = static_cast<std::int32_t>(deadline.value - static_cast<DWORD>(now));
+        m_deadline = now + static_cast<std::uint64_t>(std::max(ahead, std::int32_t{0}));
+    } else {
+        m_deadline = now + deadline.value;
+    }
+    TheCore().timers.push_back(this);
 }
 
 WaitTimer::~WaitTimer() {

@@ -12,7 +12,7 @@
 #include "platform/sfs/sfsformat.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -83,21 +83,13 @@ std::u16string FolderKey(std::u16string_view devicePath) {
     return platform::ToLower(platform::NormalizeDevicePath(devicePath));
 }
 
+// True when all count bytes at offset were read.
 bool ReadAt(const platform::HostFile& file, std::uint8_t* buffer, std::size_t count,
             std::uint64_t offset) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(file.Descriptor(), buffer + done, count - done,
-                                    static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
+    DWORD transferred = 0;
+    return count <= std::numeric_limits<DWORD>::max() &&
+           file.ReadAt(offset, buffer, static_cast<DWORD>(count), transferred) == ERROR_SUCCESS &&
+           transferred == count;
 }
 
 SfsFormatError ReadDirectory(Archive& archive) {
@@ -211,7 +203,7 @@ std::shared_ptr<OpenMember> FindMember(std::u16string_view path) {
             continue;
         }
         for (const platform::SfsMember& member : archive->members) {
-            if (platform::SfsNamesEqual(member.name, name)) {
+            if (platform::DeviceNamesEqual(member.name, name)) {
                 auto open = std::make_shared<OpenMember>();
                 open->archive = archive;
                 open->member = &member;

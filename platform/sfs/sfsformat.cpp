@@ -1,16 +1,13 @@
 #include "platform/sfs/sfsformat.h"
 
-#include "platform/detail/littleendian.h"
 #include "platform/kernel/text.h"
+#include "platform/littleendian.h"
 
 #include <algorithm>
 #include <optional>
 
 namespace platform {
 namespace {
-
-using detail::ReadU16;
-using detail::ReadU32;
 
 constexpr std::string_view kErrorTexts[] = {
     "no error",
@@ -168,12 +165,6 @@ SfsFormatError ParseSfsArchive(std::span<const std::uint8_t> archive,
 bool IsValidSfsMemberName(std::string_view utf8Name) {
     std::u16string name;
     return DecodeName(utf8Name, name);
-}
-
-bool SfsNamesEqual(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char16_t x, char16_t y) { return TowLower(x) == TowLower(y); });
 }
 
 } // namespace platform

@@ -64,7 +64,4 @@ struct SfsMember {
 // True for a UTF-8 name that the format allows (see docs/sfs-format.md).
 [[nodiscard]] bool IsValidSfsMemberName(std::string_view utf8Name);
 
-// Member names compared without letter case (Latin-1 folding), as the archive library does.
-[[nodiscard]] bool SfsNamesEqual(std::u16string_view a, std::u16string_view b);
-
 } // namespace platform

@@ -182,3 +182,27 @@ HINSTANCE ResourceInstance() {
 }
 
 } // namespace platform
+
+namespace platform {
+
+bool LoadResourceBitmap(HINSTANCE instance, UINT id, std::vector<std::uint8_t>* bytes) {
+    if (bytes == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    ResourceState& state = State();
+    std::lock_guard lock(state.mutex);
+    const Bundle bundle = BundleOfLocked(state, instance);
+    if (!bundle) {
+        return false;
+    }
+    const auto found = bundle->bitmaps.find(id);
+    if (found == bundle->bitmaps.end()) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return false;
+    }
+    *bytes = found->second;
+    return true;
+}
+
+} // namespace platform

@@ -7,6 +7,9 @@
 
 #include "platform/types.h"
 
+#include <cstdint>
+#include <vector>
+
 constexpr DWORD ERROR_RESOURCE_DATA_NOT_FOUND = 1812;
 constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 
@@ -20,6 +23,11 @@ constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax);
 
 namespace platform {
+
+// Copies bitmap id (a bitmap file, ".bmp" layout) of the module into bytes; false with the last
+// error set as LoadStringW sets it when the module, bundle or bitmap is missing.
+[[nodiscard]] bool LoadResourceBitmap(HINSTANCE instance, UINT id,
+                                      std::vector<std::uint8_t>* bytes);
 
 // The module that holds the application's resources (the loaded language library); null until
 // the application sets it.

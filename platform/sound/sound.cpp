@@ -1,7 +1,7 @@
 #include "platform/sound/sound.h"
 
-#include "platform/detail/littleendian.h"
 #include "platform/kernel/time.h"
+#include "platform/littleendian.h"
 
 #include <algorithm>
 #include <mutex>
@@ -25,15 +25,15 @@ bool HasTag(std::span<const BYTE> bytes, std::size_t offset, const char (&tag)[5
 }
 
 std::optional<WaveFormat> ParseFormat(std::span<const BYTE> chunk) {
-    if (chunk.size() < kPcmFormatBytes || detail::ReadU16(chunk, 0) != kFormatPcm) {
+    if (chunk.size() < kPcmFormatBytes || ReadU16(chunk, 0) != kFormatPcm) {
         return std::nullopt;
     }
     WaveFormat format;
-    format.channels = detail::ReadU16(chunk, 2);
-    format.samplesPerSecond = detail::ReadU32(chunk, 4);
-    const DWORD bytesPerSecond = detail::ReadU32(chunk, 8);
-    format.blockAlign = detail::ReadU16(chunk, 12);
-    format.bitsPerSample = detail::ReadU16(chunk, 14);
+    format.channels = ReadU16(chunk, 2);
+    format.samplesPerSecond = ReadU32(chunk, 4);
+    const DWORD bytesPerSecond = ReadU32(chunk, 8);
+    format.blockAlign = ReadU16(chunk, 12);
+    format.bitsPerSample = ReadU16(chunk, 14);
     const bool isKnownDepth = format.bitsPerSample == 8 || format.bitsPerSample == 16 ||
                               format.bitsPerSample == 24 || format.bitsPerSample == 32;
     if (format.channels == 0 || format.channels > kMaxChannels || !isKnownDepth ||
@@ -66,14 +66,14 @@ std::optional<WaveImage> ParseWaveImage(std::span<const BYTE> bytes) {
     if (bytes.size() < kRiffHeaderBytes || !HasTag(bytes, 0, "RIFF") || !HasTag(bytes, 8, "WAVE")) {
         return std::nullopt;
     }
-    const std::uint64_t riffEnd = std::uint64_t{detail::ReadU32(bytes, 4)} + kChunkHeaderBytes;
+    const std::uint64_t riffEnd = std::uint64_t{ReadU32(bytes, 4)} + kChunkHeaderBytes;
     if (riffEnd > bytes.size() || riffEnd < kRiffHeaderBytes) {
         return std::nullopt;
     }
     std::optional<WaveFormat> format;
     std::size_t offset = kRiffHeaderBytes;
     while (offset + kChunkHeaderBytes <= riffEnd) {
-        const std::uint64_t chunkSize = detail::ReadU32(bytes, offset + 4);
+        const std::uint64_t chunkSize = ReadU32(bytes, offset + 4);
         const std::size_t body = offset + kChunkHeaderBytes;
         if (body + chunkSize > riffEnd) {
             return std::nullopt;
@@ -123,7 +123,7 @@ BOOL PlaySoundW(LPCVOID sound, HMODULE module, DWORD flags) {
         return FALSE;
     }
     const std::uint64_t length =
-        std::uint64_t{platform::detail::ReadU32(std::span<const BYTE>(header, 8), 4)} + 8;
+        std::uint64_t{platform::ReadU32(std::span<const BYTE>(header, 8), 4)} + 8;
     const auto image =
         platform::ParseWaveImage(std::span<const BYTE>(header, static_cast<std::size_t>(length)));
     if (!image) {

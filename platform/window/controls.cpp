@@ -12,8 +12,11 @@ LRESULT PaintAskingParent(HWND control, UINT colourMessage) {
     PAINTSTRUCT paint{};
     BeginPaint(control, &paint);
     // The parent's answer decides the background; NULL_BRUSH leaves it untouched.
-    SendMessageW(GetParent(control), colourMessage, reinterpret_cast<WPARAM>(paint.hdc),
-                 reinterpret_cast<LPARAM>(control));
+    const LRESULT brush =
+        SendMessageW(GetParent(control), colourMessage, reinterpret_cast<WPARAM>(paint.hdc),
+                     reinterpret_cast<LPARAM>(control));
+    if (const platform::DcHooks hooks = platform::GetDcHooks(); hooks.paintControl != nullptr)
+        hooks.paintControl(control, paint.hdc, colourMessage, reinterpret_cast<HBRUSH>(brush));
     EndPaint(control, &paint);
     return 0;
 }

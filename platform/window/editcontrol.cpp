@@ -194,9 +194,12 @@ LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CHAR:
         return OnChar(window, static_cast<WCHAR>(wParam));
     case WM_KEYDOWN:
-        return OnKeyDown(window, wParam);
+        OnKeyDown(window, wParam);
+        InvalidateRect(window, nullptr, TRUE); // the caret or selection may have moved
+        return 0;
     case EM_SETSEL:
         Select(window, static_cast<int>(wParam), static_cast<int>(lParam), false);
+        InvalidateRect(window, nullptr, TRUE);
         return 0;
     case EM_REPLACESEL:
         ReplaceSelection(window, lParam != 0 ? reinterpret_cast<LPCWSTR>(lParam) : u"");
@@ -221,11 +224,14 @@ LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
         SetFocus(window);
         Select(window, -1, -1, false);
+        InvalidateRect(window, nullptr, TRUE);
         return 0;
     case WM_SETFOCUS:
+        InvalidateRect(window, nullptr, TRUE); // the caret shows only with the focus
         Notify(window, EN_SETFOCUS);
         return 0;
     case WM_KILLFOCUS:
+        InvalidateRect(window, nullptr, TRUE);
         Notify(window, EN_KILLFOCUS);
         return 0;
     case WM_GETDLGCODE:

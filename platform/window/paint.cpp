@@ -92,9 +92,18 @@ HDC MakeDc(State& state, Window* window, const RECT* paintBox) {
     return reinterpret_cast<HDC>(handle);
 }
 
+platform::DcHooks& Hooks() {
+    static platform::DcHooks hooks;
+    return hooks;
+}
+
 bool FreeDc(State& state, HDC dc) {
     (void)state;
-    return Dcs().dcs.erase(reinterpret_cast<std::uintptr_t>(dc)) != 0;
+    if (Dcs().dcs.erase(reinterpret_cast<std::uintptr_t>(dc)) == 0)
+        return false;
+    if (Hooks().released != nullptr)
+        Hooks().released(dc);
+    return true;
 }
 
 void ForEachChild(HWND window, void (*call)(HWND, const void*), const void* data) {
@@ -292,6 +301,30 @@ int ReleaseDC(HWND, HDC dc) {
 }
 
 int GetClipBox(HDC dc, RECT* rect) {
+    int (*hook)(HDC, RECT*) = nullptr;
+    {
+        State& state = GetState();
+        std::lock_guard lock(state.mutex);
+        hook = Hooks().clipBox;
+    }
+    return hook != nullptr ? hook(dc, rect) : platform::GetWindowDcClipBox(dc, rect);
+}
+
+namespace platform {
+
+void SetDcHooks(const DcHooks& hooks) {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    Hooks() = hooks;
+}
+
+DcHooks GetDcHooks() {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    return Hooks();
+}
+
+int GetWindowDcClipBox(HDC dc, RECT* rect) {
     platform::DcTarget target;
     if (rect == nullptr || !platform::GetDcTarget(dc, &target))
         return ERROR_REGION;
@@ -305,6 +338,8 @@ int GetClipBox(HDC dc, RECT* rect) {
     }
     return SIMPLEREGION;
 }
+
+} // namespace platform
 
 BOOL PtVisible(HDC dc, int x, int y) {
     platform::DcTarget target;

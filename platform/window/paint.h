@@ -76,4 +76,19 @@ struct DcTarget {
 // False for an unknown DC.
 [[nodiscard]] bool GetDcTarget(HDC dc, DcTarget* target);
 
+// Calls GDI makes into the window system's DCs: released runs when a DC is released (with
+// the window system's lock held); clipBox, when set, answers GetClipBox for every DC;
+// paintControl draws a "Static" or "Edit" control into its paint DC after the parent answered
+// the colour message with brush; fillRect fills with a brush (the class background).
+struct DcHooks {
+    void (*released)(HDC dc) = nullptr;
+    int (*clipBox)(HDC dc, RECT* rect) = nullptr;
+    void (*paintControl)(HWND control, HDC dc, UINT colourMessage, HBRUSH brush) = nullptr;
+    int (*fillRect)(HDC dc, const RECT* rect, HBRUSH brush) = nullptr;
+};
+void SetDcHooks(const DcHooks& hooks);
+[[nodiscard]] DcHooks GetDcHooks();
+// The clip box of a window DC as the window system sees it (without GDI's clip region).
+int GetWindowDcClipBox(HDC dc, RECT* rect);
+
 } // namespace platform

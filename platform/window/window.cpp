@@ -438,8 +438,20 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
-    case WM_ERASEBKGND:
+    case WM_ERASEBKGND: {
+        HBRUSH brush = nullptr;
+        RECT client{};
+        {
+            std::lock_guard lock(state.mutex);
+            Window* w = Find(state, window);
+            if (w != nullptr && w->windowClass)
+                brush = w->windowClass->background;
+        }
+        const platform::DcHooks hooks = platform::GetDcHooks();
+        if (brush != nullptr && hooks.fillRect != nullptr && GetClientRect(window, &client))
+            hooks.fillRect(reinterpret_cast<HDC>(wParam), &client, brush);
         return 1;
+    }
     case WM_PAINT: {
         PAINTSTRUCT paint{};
         BeginPaint(window, &paint);

@@ -5,6 +5,8 @@
 #include "testdata/namefilewriter.h"
 #include "testdata/tempdir.h"
 
+#include "platform/littleendian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -21,11 +23,6 @@ std::vector<std::uint8_t> BaseNames() {
     return writer.Build();
 }
 
-std::uint32_t U32At(const std::uint8_t* data) {
-    return static_cast<std::uint32_t>(data[0] | (data[1] << 8) | (data[2] << 16)) |
-           (static_cast<std::uint32_t>(data[3]) << 24);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -36,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     std::vector<std::uint8_t> file = base;
-    const std::size_t overlayAt = U32At(data + 4) % file.size();
+    const std::size_t overlayAt = platform::ReadU32(data + 4) % file.size();
     for (std::size_t i = 9; i < size && overlayAt + i - 9 < file.size(); ++i) {
         file[overlayAt + i - 9] = data[i];
     }
@@ -50,8 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!names.Open(u"\\fuzz")) {
         return 0;
     }
-    const std::uint32_t offsets[] = {U32At(data),
-                                     U32At(data) % (static_cast<std::uint32_t>(file.size()) + 16),
+    const std::uint32_t offsets[] = {platform::ReadU32(data),
+                                     platform::ReadU32(data) %
+                                         (static_cast<std::uint32_t>(file.size()) + 16),
                                      static_cast<std::uint32_t>(overlayAt)};
     for (const std::uint32_t offset : offsets) {
         std::u16string text;

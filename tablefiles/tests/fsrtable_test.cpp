@@ -32,8 +32,12 @@ std::uint32_t U32(const std::uint8_t* bytes) {
 
 class TableFile : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(MemoryArena::Shared().Reserve(4 << 20)); }
-    void TearDown() override { MemoryArena::Shared().Release(); }
+    // The arena stays for the whole program: a test's blocks live until its fixture is gone.
+    void SetUp() override {
+        if (!MemoryArena::Shared().HoldsMemory()) {
+            ASSERT_TRUE(MemoryArena::Shared().Reserve(4 << 20));
+        }
+    }
 
     void Put(const std::u16string& name, const TableFileWriter& writer) {
         const std::vector<std::uint8_t> bytes = writer.Build();

@@ -16,8 +16,12 @@ using testdata::NameFileWriter;
 
 class NameFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(MemoryArena::Shared().Reserve(1 << 20)); }
-    void TearDown() override { MemoryArena::Shared().Release(); }
+    // The arena stays for the whole program: a test's blocks live until its fixture is gone.
+    void SetUp() override {
+        if (!MemoryArena::Shared().HoldsMemory()) {
+            ASSERT_TRUE(MemoryArena::Shared().Reserve(1 << 20));
+        }
+    }
 
     void Put(const NameFileWriter& writer, const std::u16string& base = u"\\maps\\set") {
         ASSERT_TRUE(m_root.WriteFile(base + u".nam", writer.Build()));

@@ -8,7 +8,7 @@ nav_component(usefulcode_cache STEP 1
     ${CMAKE_CURRENT_LIST_DIR}/cache/mappedfile.cpp
   DEPENDS usefulcode_files usefulcode_arena usefulcode_signals six platform_files platform_kernel)
 
-nav_test(usefulcode_cache_test
+nav_test(usefulcode_cache_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/cache/tests/blockcache_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cache/tests/blockfile_test.cpp

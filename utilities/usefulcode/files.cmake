@@ -7,7 +7,7 @@ nav_component(usefulcode_files STEP 1
     ${CMAKE_CURRENT_LIST_DIR}/cache/sfsmountset.cpp
   DEPENDS platform_files platform_sfs)
 
-nav_test(usefulcode_files_test
+nav_test(usefulcode_files_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/handlefile_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cache/tests/sfsfile_test.cpp

@@ -76,23 +76,17 @@ ParsedLine ParseLine(std::u16string_view line) {
 }
 
 bool NamesEqual(std::u16string_view name, LPCWSTR wanted) {
-    return _wcsicmp(std::u16string(name).c_str(), wanted) == 0;
+    return platform::CompareNoCase(name, wanted) == 0;
 }
 
-struct CaseLess {
-    bool operator()(const std::u16string& a, const std::u16string& b) const {
-        return _wcsicmp(a.c_str(), b.c_str()) < 0;
-    }
-};
-
-using KeyMap = std::map<std::u16string, std::u16string, CaseLess>;
-using SectionMap = std::map<std::u16string, KeyMap, CaseLess>;
+using KeyMap = std::map<std::u16string, std::u16string, platform::LessNoCase>;
+using SectionMap = std::map<std::u16string, KeyMap, platform::LessNoCase>;
 
 // The process-wide cache of preloaded files. Never destroyed, so that reads during static
 // destruction stay safe.
 struct SettingsCache {
     std::shared_mutex mutex;
-    std::map<std::u16string, SectionMap, CaseLess> files;
+    std::map<std::u16string, SectionMap, platform::LessNoCase> files;
 };
 
 SettingsCache& Cache() {
@@ -124,7 +118,9 @@ public:
         return m_stream != nullptr;
     }
 
-    // One line with its '\n' (the last line of a file may lack it); false at the end.
+    // One line with its '\n' (the last line of a file may lack it); false at the end. A NUL
+    // (zero-filled sectors after a power loss) ends the text of its line: the rest of the line
+    // is dropped, its line feed kept.
     [[nodiscard]] bool ReadLine(std::u16string& line) {
         if (m_pending) {
             line = std::move(*m_pending);
@@ -133,10 +129,23 @@ public:
         }
         line.clear();
         WCHAR piece[1024];
-        while (fgetws(piece, static_cast<int>(std::size(piece)), m_stream) != nullptr) {
-            line += piece;
+        for (;;) {
+            // fgetws terminates what it read, which may hold NULs of its own: in a buffer filled
+            // with blanks beforehand, the terminator is the last NUL.
+            std::fill(std::begin(piece), std::end(piece), u' ');
+            if (fgetws(piece, static_cast<int>(std::size(piece)), m_stream) == nullptr) {
+                break;
+            }
+            line.append(piece, std::u16string_view(piece, std::size(piece)).rfind(u'\0'));
             if (!line.empty() && line.back() == u'\n') {
-                return true;
+                break;
+            }
+        }
+        if (const std::size_t nul = line.find(u'\0'); nul != std::u16string::npos) {
+            const bool hasLineFeed = line.back() == u'\n';
+            line.erase(nul);
+            if (hasLineFeed) {
+                line += u'\n';
             }
         }
         return !line.empty();
@@ -240,11 +249,11 @@ std::optional<std::u16string> LookUp(LPCWSTR section, LPCWSTR key, LPCWSTR file)
             if (section == nullptr || key == nullptr) {
                 return std::nullopt;
             }
-            const auto foundSection = cached->second.find(section);
+            const auto foundSection = cached->second.find(std::u16string_view(section));
             if (foundSection == cached->second.end()) {
                 return std::nullopt;
             }
-            const auto foundKey = foundSection->second.find(key);
+            const auto foundKey = foundSection->second.find(std::u16string_view(key));
             if (foundKey == foundSection->second.end()) {
                 return std::nullopt;
             }

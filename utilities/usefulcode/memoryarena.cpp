@@ -1,6 +1,8 @@
 #include "utilities/usefulcode/memoryarena.h"
 
 #include "platform/files/memory.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/format.h"
 #include "platform/kernel/messagebox.h"
 
 #include <algorithm>
@@ -30,7 +32,8 @@ CountedPtr<MemoryArena>& InstanceHolder() {
 MemoryArena::MemoryArena() = default;
 
 MemoryArena::~MemoryArena() {
-    Release();
+    std::lock_guard lock(m_mutex);
+    ReleaseLocked();
 }
 
 CountedPtr<MemoryArena> MemoryArena::Instance() {
@@ -45,6 +48,9 @@ MemoryArena& MemoryArena::Shared() {
 
 bool MemoryArena::Reserve(std::uint32_t sizeBytes) {
     std::lock_guard lock(m_mutex);
+    if (!MayReleaseLocked(u"Reserve")) {
+        return false;
+    }
     ReleaseLocked();
     m_limit = sizeBytes;
     void* reserved = VirtualAlloc(nullptr, sizeBytes, MEM_RESERVE, PAGE_NOACCESS);
@@ -80,6 +86,7 @@ void* MemoryArena::Alloc(std::uint32_t sizeBytes) {
             queue.last = kNoBlock;
         }
         block.isFree = false;
+        ++m_outstanding;
         return block.address;
     }
     if (m_base == nullptr) {
@@ -93,6 +100,7 @@ void* MemoryArena::Alloc(std::uint32_t sizeBytes) {
     std::byte* address = m_base + alignedOffset;
     m_blocks.push_back(Block{address, size, kNoBlock, false});
     m_next = address + sizeBytes;
+    ++m_outstanding;
     return address;
 }
 
@@ -109,6 +117,7 @@ void MemoryArena::Free(void* address) {
     const auto index = static_cast<std::uint32_t>(found - m_blocks.begin());
     found->isFree = true;
     found->nextFree = kNoBlock;
+    --m_outstanding;
     FreeQueue& queue = m_freeBlocks[found->sizeBytes];
     if (queue.last == kNoBlock) {
         queue.first = index;
@@ -118,9 +127,24 @@ void MemoryArena::Free(void* address) {
     queue.last = index;
 }
 
-void MemoryArena::Release() {
+bool MemoryArena::Release() {
     std::lock_guard lock(m_mutex);
+    if (!MayReleaseLocked(u"Release")) {
+        return false;
+    }
     ReleaseLocked();
+    return true;
+}
+
+bool MemoryArena::MayReleaseLocked(const char16_t* caller) const {
+    if (m_outstanding == 0) {
+        return true;
+    }
+    // Blocks still point into the region: freeing it would hand their memory out again.
+    const std::u16string line = platform::FormatW(
+        u"MemoryArena: %s refused, %u blocks are still in use\n", caller, m_outstanding);
+    OutputDebugStringW(line.c_str());
+    return false;
 }
 
 void MemoryArena::ReleaseLocked() {
@@ -131,6 +155,7 @@ void MemoryArena::ReleaseLocked() {
     m_next = nullptr;
     m_blocks.clear();
     m_freeBlocks.clear();
+    m_outstanding = 0;
 }
 
 std::uint32_t MemoryArena::GetLimit() const {

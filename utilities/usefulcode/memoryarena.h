@@ -3,7 +3,7 @@
 // start-up, handed out by bumping a pointer; a freed block is kept for the next request of
 // exactly the same size, and no memory goes back to the system while the program runs.
 // Alloc, Free, Reserve and Release are safe from any thread (blocks are freed wherever their
-// last reference goes).
+// last reference goes). The region is given back only while no block is handed out.
 
 #include "six/countedptr.h"
 
@@ -31,7 +31,8 @@ public:
     [[nodiscard]] static MemoryArena& Shared();
 
     // Reserves and commits sizeBytes at once and makes it the size limit; memory held before is
-    // released first. On failure the box "ERROR: No memory reserved" or "ERROR: No memory"
+    // released first. False with a debug line, the arena unchanged, while blocks are handed out
+    // and not freed. On other failures the box "ERROR: No memory reserved" or "ERROR: No memory"
     // (caption "Cache") is shown, the arena holds no memory and false comes back.
     [[nodiscard]] bool Reserve(std::uint32_t sizeBytes);
 
@@ -43,8 +44,9 @@ public:
     // Keeps a block handed out by Alloc for reuse; other addresses (null included) are ignored.
     void Free(void* address);
 
-    // Gives the region back to the system and forgets every block.
-    void Release();
+    // Gives the region back to the system and forgets every block. False with a debug line,
+    // the arena unchanged, while blocks are handed out and not freed.
+    [[nodiscard]] bool Release();
 
     [[nodiscard]] std::uint32_t GetLimit() const;
     [[nodiscard]] bool HoldsMemory() const;
@@ -66,6 +68,8 @@ private:
         std::uint32_t last = kNoBlock;
     };
 
+    // False with a debug line naming the caller when blocks are outstanding.
+    [[nodiscard]] bool MayReleaseLocked(const char16_t* caller) const;
     void ReleaseLocked();
 
     mutable std::mutex m_mutex;
@@ -74,4 +78,5 @@ private:
     std::vector<Block> m_blocks;                    // every block carved, by address
     std::map<std::int32_t, FreeQueue> m_freeBlocks; // by size
     std::uint32_t m_limit = kDefaultLimit;
+    std::uint32_t m_outstanding = 0; // blocks handed out and not freed
 };

@@ -6,7 +6,7 @@ nav_component(usefulcode_settings STEP 1
     ${CMAKE_CURRENT_LIST_DIR}/iniprofile.cpp
   DEPENDS platform_files platform_shell platform_kernel)
 
-nav_test(usefulcode_settings_test
+nav_test(usefulcode_settings_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/apppaths_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/iniprofile_test.cpp

@@ -8,7 +8,7 @@ nav_component(usefulcode_signals STEP 1
     ${CMAKE_CURRENT_LIST_DIR}/ownerhandlerlist.cpp
   DEPENDS six platform_kernel)
 
-nav_test(usefulcode_signals_test
+nav_test(usefulcode_signals_test THREADED
   SOURCES
     ${PROJECT_SOURCE_DIR}/six/tests/allocationprobe.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/critsect_test.cpp

@@ -105,10 +105,12 @@ DWORD WaiterMain(LPVOID parameter) {
     }
     std::unique_lock lock(state->mutex);
     while (!state->isStopping && !state->heap.empty()) {
-        const std::int32_t untilDue = TicksUntil(state->heap.front().dueTick, GetTickCount());
-        if (untilDue > 0) {
+        const DWORD dueTick = state->heap.front().dueTick;
+        if (TicksUntil(dueTick, GetTickCount()) > 0) {
             lock.unlock();
-            (void)WaitForSingleObject(state->wakeEvent, static_cast<DWORD>(untilDue));
+            // Waits for the tick itself, so that a clock move after the reading above cannot
+            // push the deadline back.
+            (void)platform::WaitForSingleObjectUntilTick(state->wakeEvent, dueTick);
             lock.lock();
             continue;
         }

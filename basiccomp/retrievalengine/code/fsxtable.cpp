@@ -1,14 +1,14 @@
 #include "basiccomp/retrievalengine/code/fsxtable.h"
 
-#include "tablefiles/headerfields.h"
+#include "tablefiles/detail/headerfields.h"
 #include "utilities/usefulcode/ifile.h"
 
 #include <array>
 #include <string>
 #include <utility>
 
-using tablefiles::detail::ReadU16;
-using tablefiles::detail::ReadU32;
+using platform::ReadU16;
+using platform::ReadU32;
 using tablefiles::detail::TableFileKind;
 
 namespace {

@@ -6,11 +6,11 @@
 
 #include "tablefiles/bytespan.h"
 #include "tablefiles/columntype.h"
+#include "tablefiles/detail/tablefileopen.h"
+#include "tablefiles/detail/tablekeys.h"
 #include "tablefiles/fsrblockpointer.h"
 #include "tablefiles/fsrkeyindex.h"
 #include "tablefiles/keycomparator.h"
-#include "tablefiles/tablefileopen.h"
-#include "tablefiles/tablekeys.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
 #include <cstdint>

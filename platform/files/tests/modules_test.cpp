@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 int Answer() {
@@ -17,6 +19,7 @@ int Twice(int value) {
 
 const platform::ModuleRegistration kProbe(u"Probe.dll", {platform::Export(u"Answer", &Answer),
                                                          platform::Export(u"Twice", &Twice)});
+const platform::ModuleRegistration kEmpty(u"Empty.dll", {});
 
 int CallAnswer(HMODULE module) {
     FARPROC entry = GetProcAddressW(module, u"Answer");
@@ -112,9 +115,14 @@ TEST(Modules, HiddenAndUnknownEntryPointsGiveNull) {
 }
 
 TEST(Modules, RegistrationAndFilesWithoutAModule) {
+    // Registrations last as long as the process, so every run registers a name of its own.
+    static int runs = 0;
+    const std::string number = std::to_string(++runs);
+    const std::u16string fresh = u"Fresh" + std::u16string(number.begin(), number.end()) + u".dll";
+    EXPECT_TRUE(platform::RegisterModule(fresh, {}));
+    EXPECT_FALSE(platform::RegisterModule(fresh, {}));
     EXPECT_FALSE(platform::RegisterModule(u"probe.DLL", {}))
         << "names are taken without letter case";
-    EXPECT_TRUE(platform::RegisterModule(u"Empty.dll", {}));
 
     testdata::TempDeviceRoot root;
     ASSERT_TRUE(root.InstallModule(u"unknown.dll"));

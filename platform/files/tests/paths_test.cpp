@@ -87,6 +87,7 @@ TEST(DevicePaths, ExactSpellingWinsWhenTheHostHoldsSeveralCases) {
 TEST(DevicePaths, NamesCompareWithoutCase) {
     EXPECT_TRUE(platform::DeviceNamesEqual(u"ziVur.dll", u"ZIVUR.DLL"));
     EXPECT_TRUE(platform::DeviceNamesEqual(u"\u00e4\u00f6\u00fc", u"\u00c4\u00d6\u00dc"));
+    EXPECT_TRUE(platform::DeviceNamesEqual(u"Gr\u00f6\u00dfe.WAV", u"GR\u00d6\u00dfE.wav"));
     EXPECT_FALSE(platform::DeviceNamesEqual(u"a.sfs", u"a.sf"));
     EXPECT_FALSE(platform::DeviceNamesEqual(u"a.sfs", u"b.sfs"));
     EXPECT_FALSE(platform::IsValidDeviceName(u""));

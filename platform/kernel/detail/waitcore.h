@@ -22,13 +22,23 @@ std::condition_variable& KernelCondition();
 Clock& InstalledClock();
 void InstallClockLocked(Clock* clock);
 
-// The time-out of one wait, measured on the installed clock. While it exists it is registered
+// When a wait gives up: timeoutMs after it starts (INFINITE never), or once the installed clock's
+// GetTickCount reaches a tick. A tick is compared by its signed difference to the clock, so one up
+// to 2^31 ms back has been reached; a wait for it cannot be pushed back by a clock move before it
+// starts.
+struct WaitDeadline {
+    [[nodiscard]] static WaitDeadline After(DWORD timeoutMs) { return {timeoutMs, false}; }
+    [[nodiscard]] static WaitDeadline AtTick(DWORD tick) { return {tick, true}; }
+    DWORD value;
+    bool isTick;
+};
+
+// The deadline of one wait, measured on the installed clock. While it exists it is registered
 // with the core: when the clock is replaced, the time still remaining on the old clock carries
 // over to the new one. Create, use and destroy only with KernelMutex held.
 class WaitTimer {
 public:
-    // timeoutMs INFINITE never expires.
-    explicit WaitTimer(DWORD timeoutMs);
+    explicit WaitTimer(WaitDeadline deadline);
     ~WaitTimer();
     WaitTimer(const WaitTimer&) = delete;
     WaitTimer& operator=(const WaitTimer&) = delete;
@@ -45,18 +55,18 @@ private:
     bool m_isInfinite;
 };
 
-// Waits until ready() is true, called with KernelMutex held by lock, or until timeoutMs have
-// passed. 0 polls once. Returns true when ready() became true; a signal that arrives together
+// Waits until ready() is true, called with KernelMutex held by lock, or until the deadline. A
+// time-out of 0 polls once. Returns true when ready() became true; a signal that arrives together
 // with the deadline still counts.
 template <class Ready>
-bool WaitLocked(std::unique_lock<std::mutex>& lock, DWORD timeoutMs, Ready&& ready) {
+bool WaitLocked(std::unique_lock<std::mutex>& lock, WaitDeadline deadline, Ready&& ready) {
     if (ready()) {
         return true;
     }
-    if (timeoutMs == 0) {
+    if (!deadline.isTick && deadline.value == 0) {
         return false;
     }
-    WaitTimer timer(timeoutMs);
+    WaitTimer timer(deadline);
     for (;;) {
         const bool isBeforeDeadline = timer.Step(lock);
         if (ready()) {

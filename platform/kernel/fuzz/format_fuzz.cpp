@@ -3,6 +3,7 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/detail/formatengine.h"
+#include "platform/littleendian.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -67,7 +68,7 @@ private:
 std::u16string WideFrom(const std::uint8_t* data, std::size_t size) {
     std::u16string text;
     for (std::size_t i = 0; i + 1 < size; i += 2) {
-        text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+        text.push_back(static_cast<char16_t>(platform::ReadU16(data + i)));
     }
     return text;
 }

@@ -211,6 +211,45 @@ TEST_F(Sync, TimedWaitAcrossTheTickWrap) {
     EXPECT_TRUE(CloseHandle(event));
 }
 
+// A wait for a tick ends at that tick however late it starts: a clock move between reading the
+// tick and waiting must not push the deadline back.
+TEST_F(Sync, WaitForATickEndsAtThatTick) {
+    const struct {
+        const char* name;
+        DWORD startTick;
+        std::int32_t dueFromStart;
+        std::uint64_t movedBeforeWaiting;
+        std::uint64_t stillToGo; // advanced while waiting until the wait ends
+    } cases[] = {
+        {"the clock moved to the tick before the wait", 1000, 100, 100, 0},
+        {"the clock moved part of the way", 1000, 100, 60, 40},
+        {"the tick had passed", 1000, -5, 0, 0},
+        {"the tick lies across the wrap", 0xFFFFFFF0u, 0x20, 0x10, 0x10},
+    };
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clock.SetTick(c.startTick);
+        const DWORD dueTick = GetTickCount() + static_cast<DWORD>(c.dueFromStart);
+        clock.Advance(c.movedBeforeWaiting);
+        HANDLE thread = StartThread(
+            [event, dueTick] { return platform::WaitForSingleObjectUntilTick(event, dueTick); });
+        if (c.stillToGo != 0) {
+            AwaitWaiters(event, 1);
+            clock.Advance(c.stillToGo - 1);
+            EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_TIMEOUT);
+            clock.Advance(1);
+        }
+        ASSERT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+        EXPECT_EQ(ExitCodeOf(thread), WAIT_TIMEOUT);
+        JoinAndClose({thread});
+    }
+    ASSERT_TRUE(SetEvent(event));
+    EXPECT_EQ(platform::WaitForSingleObjectUntilTick(event, GetTickCount()), WAIT_OBJECT_0);
+    EXPECT_EQ(platform::WaitForSingleObjectUntilTick(nullptr, 0), WAIT_FAILED);
+    EXPECT_TRUE(CloseHandle(event));
+}
+
 TEST_F(Sync, ZeroTimeoutPollsWithoutTheClockMoving) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
@@ -367,8 +406,12 @@ TEST(Threads, CreateThreadRefusesWhatItCannotDo) {
     EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
 }
 
+// The sections of these tests live on the heap: ThreadSanitizer never sees the host mutex inside
+// destroyed, so a mutex of a later test at the same stack address would count as the same one,
+// and the order in which it is taken with the kernel's lock as a potential deadlock.
 TEST(CriticalSection, IsRecursiveForTheOwnerAndExcludesOthers) {
-    CRITICAL_SECTION section;
+    const auto owned = std::make_unique<CRITICAL_SECTION>();
+    CRITICAL_SECTION& section = *owned;
     InitializeCriticalSection(&section);
     EnterCriticalSection(&section);
     ASSERT_TRUE(TryEnterCriticalSection(&section));
@@ -407,7 +450,9 @@ TEST(CriticalSection, SerialisesUpdatesUnderContention) {
     struct Shared {
         CRITICAL_SECTION section;
         long long total = 0;
-    } shared;
+    };
+    const auto owned = std::make_unique<Shared>();
+    Shared& shared = *owned;
     InitializeCriticalSection(&shared.section);
     std::vector<HANDLE> threads;
     threads.reserve(4);

@@ -66,6 +66,10 @@ TEST(Compare, CaseInsensitiveFoldsToLowerCase) {
         SCOPED_TRACE(testing::Message() << c.sign);
         EXPECT_EQ(Sign(_wcsicmp(c.a, c.b)), c.sign);
         EXPECT_EQ(Sign(_wcsicmp(c.b, c.a)), -c.sign);
+        if (c.a != nullptr) {
+            EXPECT_EQ(Sign(platform::CompareNoCase(c.a, c.b)), c.sign);
+            EXPECT_EQ(platform::LessNoCase()(c.b, c.a), c.sign > 0);
+        }
     }
     EXPECT_EQ(_wcsnicmp(u"Hauptstraße 1", u"HAUPTSTRASSE", 5), 0);
     EXPECT_GT(_wcsnicmp(u"Hauptstraße 1", u"HAUPTSTRASSE", 10), 0); // ß after s

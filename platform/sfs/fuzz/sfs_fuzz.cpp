@@ -5,6 +5,7 @@
 
 #include "testdata/archivewriter.h"
 
+#include "platform/littleendian.h"
 #include "platform/sfs/sfsformat.h"
 
 #include <cstddef>
@@ -34,7 +35,7 @@ std::vector<std::uint8_t> PatchedArchive(const std::uint8_t* data, std::size_t s
     std::vector<std::uint8_t> archive = writer.Build();
     for (std::size_t p = 0; p < patches; ++p) {
         const std::uint8_t* patch = data + 1 + p * kPatchBytes;
-        archive[(patch[0] | (patch[1] << 8)) % archive.size()] = patch[2];
+        archive[platform::ReadU16(patch) % archive.size()] = patch[2];
     }
     return archive;
 }

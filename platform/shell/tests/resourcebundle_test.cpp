@@ -1,3 +1,5 @@
+#include "testdata/resourcebundlewriter.h"
+
 #include "platform/shell/resourcebundle.h"
 
 #include <gtest/gtest.h>
@@ -5,8 +7,8 @@
 namespace {
 
 using platform::BundleError;
-using platform::BundleFault;
 using platform::ResourceBundle;
+using testdata::BundleFault;
 
 ResourceBundle Sample() {
     ResourceBundle bundle;
@@ -15,18 +17,20 @@ ResourceBundle Sample() {
                       {594, u""},
                       {1101, u"Stra\u00DFe \u00E9t\u00E9 \U0001F697"},
                       {65535, u"last"}};
+    bundle.bitmaps = {{390, {'B', 'M', 1, 2, 3}}, {941, {'B', 'M'}}};
     return bundle;
 }
 
 TEST(ResourceBundleFormat, WrittenBundleReadsBackUnchanged) {
     const ResourceBundle original = Sample();
     BundleError error = BundleError::BadMagic;
-    const auto read = platform::ReadResourceBundle(platform::WriteResourceBundle(original), &error);
+    const auto read = platform::ReadResourceBundle(testdata::WriteResourceBundle(original), &error);
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(error, BundleError::None);
     EXPECT_EQ(read->strings, original.strings);
+    EXPECT_EQ(read->bitmaps, original.bitmaps);
 
-    const auto empty = platform::ReadResourceBundle(platform::WriteResourceBundle({}));
+    const auto empty = platform::ReadResourceBundle(testdata::WriteResourceBundle({}));
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->strings.empty());
 }
@@ -49,7 +53,7 @@ TEST(ResourceBundleFormat, RefusesEveryBrokenLayoutWithItsReason) {
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.fault));
         BundleError error = BundleError::None;
-        const auto bytes = platform::WriteResourceBundle(Sample(), c.fault);
+        const auto bytes = testdata::WriteResourceBundle(Sample(), c.fault);
         EXPECT_FALSE(platform::ReadResourceBundle(bytes, &error).has_value());
         EXPECT_EQ(error, c.error);
         EXPECT_FALSE(platform::BundleErrorText(error).empty());
@@ -57,7 +61,7 @@ TEST(ResourceBundleFormat, RefusesEveryBrokenLayoutWithItsReason) {
 }
 
 TEST(ResourceBundleFormat, RefusesEveryTruncationOfAValidBundle) {
-    const auto bytes = platform::WriteResourceBundle(Sample());
+    const auto bytes = testdata::WriteResourceBundle(Sample());
     for (std::size_t length = 0; length < bytes.size(); ++length) {
         SCOPED_TRACE(length);
         BundleError error = BundleError::None;
@@ -106,12 +110,50 @@ TEST(ResourceSource, RefusesBadLinesNamingTheLine) {
         {"[strings]\n1\ttrailing backslash\\\n", "line 2: unknown escape (use \\\\, \\t or \\n)"},
         {"[strings]\n1\t\xC3(\n", "line 2: the text is not valid UTF-8"},
         {"[strings\n", "line 1: a section header must end with ']'"},
-        {"[bitmaps]\n", "line 1: unknown section [bitmaps] (this version knows only [strings])"},
+        {"[menus]\n",
+         "line 1: unknown section [menus] (this version knows [strings] and [bitmaps])"},
+        {"[bitmaps]\n5\tlogo.bmp\n", "line 2: bitmaps need a folder to load their files from"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         std::string message;
         EXPECT_FALSE(platform::CompileResourceSource(c.source, &message).has_value());
+        EXPECT_EQ(message, c.message);
+    }
+}
+
+// Bitmap lines name files that the loader reads; each must be a bitmap file.
+TEST(ResourceSource, CompilesBitmapsThroughTheLoader) {
+    std::vector<std::uint8_t> logo(54, 0);
+    logo[0] = 'B';
+    logo[1] = 'M';
+    const platform::BitmapFileLoader load =
+        [&logo](std::string_view name) -> std::optional<std::vector<std::uint8_t>> {
+        if (name == "logo.bmp")
+            return logo;
+        if (name == "text.txt")
+            return std::vector<std::uint8_t>{'h', 'i'};
+        return std::nullopt;
+    };
+    std::string message;
+    const auto bundle = platform::CompileResourceSource(
+        "[bitmaps]\n1184\tlogo.bmp\n[strings]\n1\tNavigator\n", &message, load);
+    ASSERT_TRUE(bundle.has_value()) << message;
+    EXPECT_EQ(bundle->bitmaps.at(1184), logo);
+    EXPECT_EQ(bundle->strings.at(1), u"Navigator");
+    const struct {
+        const char* source;
+        const char* message;
+    } cases[] = {
+        {"[bitmaps]\n1\tmissing.bmp\n", "line 2: cannot read missing.bmp"},
+        {"[bitmaps]\n1\ttext.txt\n", "line 2: text.txt is not a bitmap file"},
+        {"[bitmaps]\n1\tlogo.bmp\n1 logo.bmp\n", "line 3: bitmap id 1 is defined twice"},
+        {"[bitmaps]\n70000\tlogo.bmp\n", "line 2: expected a bitmap id from 0 to 65535"},
+        {"[bitmaps]\n7\n", "line 2: expected a tab or blank and a file name after the bitmap id"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        EXPECT_FALSE(platform::CompileResourceSource(c.source, &message, load).has_value());
         EXPECT_EQ(message, c.message);
     }
 }

@@ -1,3 +1,4 @@
+#include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 
 #include "platform/files/modules.h"
@@ -18,11 +19,11 @@ protected:
 
     // Puts a bundle with these strings on the device as the library fileName.
     void Install(std::u16string_view fileName, std::map<UINT, std::u16string> strings,
-                 platform::BundleFault fault = platform::BundleFault::None) {
+                 testdata::BundleFault fault = testdata::BundleFault::None) {
         platform::ResourceBundle bundle;
         bundle.strings = std::move(strings);
         ASSERT_TRUE(m_root.WriteFile(u"\\Windows\\" + std::u16string(fileName),
-                                     platform::WriteResourceBundle(bundle, fault)));
+                                     testdata::WriteResourceBundle(bundle, fault)));
     }
 
     // String id of module through a buffer of bufferMax characters, filled with 'x' first.
@@ -132,7 +133,7 @@ TEST_F(LanguageLibraryTest, CopiesFollowWin32TruncationRules) {
 
 TEST_F(LanguageLibraryTest, CorruptBundleGivesNoStrings) {
     Install(u"LangDutCE.dll", {{1, u"Navigator"}, {2, u"Kaart"}},
-            platform::BundleFault::UnorderedIds);
+            testdata::BundleFault::UnorderedIds);
     HMODULE dutch = LoadLibraryW(u"LangDutCE.dll");
     ASSERT_NE(dutch, nullptr);
     platform::DebugOutputCapture debug;
@@ -140,7 +141,7 @@ TEST_F(LanguageLibraryTest, CorruptBundleGivesNoStrings) {
     EXPECT_EQ(Load(dutch, 1, 16, &length).front(), u'\0');
     EXPECT_EQ(length, 0);
     EXPECT_EQ(GetLastError(), ERROR_RESOURCE_DATA_NOT_FOUND);
-    EXPECT_TRUE(debug.Contains(u"LangDutCE.dll: string ids are not strictly ascending"));
+    EXPECT_TRUE(debug.Contains(u"LangDutCE.dll: ids are not strictly ascending"));
     EXPECT_TRUE(FreeLibrary(dutch));
 }
 

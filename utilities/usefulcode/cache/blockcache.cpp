@@ -17,10 +17,6 @@ DWORD KilobytesToBytes(DWORD kilobytes) {
 
 } // namespace
 
-bool FileNameLessNoCase::operator()(std::u16string_view a, std::u16string_view b) const {
-    return _wcsicmp(std::u16string(a).c_str(), std::u16string(b).c_str()) < 0;
-}
-
 BlockCache::BlockCache(DWORD capacityBytes)
     : m_list(std::make_shared<CacheLruList>(capacityBytes)) {}
 

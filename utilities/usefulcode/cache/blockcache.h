@@ -8,6 +8,8 @@
 #include "utilities/usefulcode/critsect.h"
 #include "utilities/usefulcode/ifile.h"
 
+#include "platform/kernel/text.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -15,12 +17,6 @@
 
 class BlockCache;
 using BlockCachePtr = six::RefCntPtr<BlockCache, six::MTModel>;
-
-// Orders file names as _wcsicmp does.
-struct FileNameLessNoCase {
-    using is_transparent = void;
-    bool operator()(std::u16string_view a, std::u16string_view b) const;
-};
 
 class BlockCache {
 public:
@@ -71,7 +67,7 @@ private:
                                         DWORD blockSize);
 
     mutable CritSect m_fileSetLock;
-    std::map<std::u16string, FileEntry, FileNameLessNoCase> m_files;
+    std::map<std::u16string, FileEntry, platform::LessNoCase> m_files;
     // Files see the list weakly: one that outlives the cache keeps its loaded blocks but loads
     // no more.
     std::shared_ptr<CacheLruList> m_list;

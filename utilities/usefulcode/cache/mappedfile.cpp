@@ -65,10 +65,12 @@ MappedFile::~MappedFile() {
 }
 
 bool MappedFile::IsOpen() const {
+    std::lock_guard lock(m_mutex);
     return m_mapping != nullptr;
 }
 
 void MappedFile::Close() {
+    std::lock_guard lock(m_mutex);
     if (m_mapping != nullptr) {
         CloseHandle(m_mapping);
         m_mapping = nullptr;
@@ -77,10 +79,16 @@ void MappedFile::Close() {
 
 BYTE* MappedFile::LoadBlock(DWORD blockIndex) {
     SetLastLoadLackedMemory(false);
-    if (!IsOpen()) {
-        return nullptr;
+    BYTE* view = nullptr;
+    {
+        // Held while mapping, so that a Close on another thread cannot close the mapping under
+        // the call.
+        std::lock_guard lock(m_mutex);
+        if (m_mapping == nullptr) {
+            return nullptr;
+        }
+        view = static_cast<BYTE*>(MapViewOfFile(m_mapping, FILE_MAP_READ, 0, 0, 0));
     }
-    auto* view = static_cast<BYTE*>(MapViewOfFile(m_mapping, FILE_MAP_READ, 0, 0, 0));
     if (view == nullptr) {
         ShowSystemError(GetLastError());
         return nullptr;

@@ -1,11 +1,15 @@
 #pragma once
 // A table file mapped read-only as a whole: its one block is the whole file, and a loaded view
-// counts only kEntrySize bytes against the cache's capacity.
+// counts only kEntrySize bytes against the cache's capacity. Safe from any thread, like the
+// block files.
 
 #include "utilities/usefulcode/cache/cachedfile.h"
 #include "utilities/usefulcode/ifile.h"
 
 #include "platform/types.h"
+
+#include <atomic>
+#include <mutex>
 
 class MappedFile final : public CachedFile {
 public:
@@ -35,7 +39,8 @@ public:
     [[nodiscard]] DWORD GetRoundedUpUnits() const { return m_roundedUpUnits; }
 
 private:
+    mutable std::mutex m_mutex; // the mapping
     HANDLE m_mapping = nullptr;
-    DWORD m_wholeUnits = 0;
+    std::atomic<DWORD> m_wholeUnits{0};
     DWORD m_roundedUpUnits = 0;
 };

@@ -1,10 +1,12 @@
 // Feeds arbitrary bytes as a settings file to the scanning reads and to a rewrite; a rewrite
-// must leave a file in which the written value reads back.
+// must leave a file in which the written value reads back and a key of another section reads as
+// before.
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,8 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)IniProfile::GetString(u"A", u"k", u"\\fuzz.ini", u"");
     (void)IniProfile::GetInt(u"a", u"K", u"\\fuzz.ini", 0);
     (void)IniProfile::GetDouble(u"A", u"d", u"\\fuzz.ini", 0.0);
+    const std::u16string other = IniProfile::GetString(u"B", u"k", u"\\fuzz.ini", u"");
     (void)IniProfile::WriteString(u"A", u"k", u"written", u"\\fuzz.ini");
-    if (IniProfile::GetString(u"A", u"k", u"\\fuzz.ini", u"") != u"written") {
+    if (IniProfile::GetString(u"A", u"k", u"\\fuzz.ini", u"") != u"written" ||
+        IniProfile::GetString(u"B", u"k", u"\\fuzz.ini", u"") != other) {
         std::abort();
     }
     return 0;

@@ -1,3 +1,4 @@
+#include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/apppaths.h"
 
@@ -36,7 +37,7 @@ protected:
         platform::ResourceBundle bundle;
         bundle.strings = std::move(strings);
         ASSERT_TRUE(m_root.WriteFile(u"\\Program Files\\Nav\\Lang\\LangEngCE.dll",
-                                     platform::WriteResourceBundle(bundle)));
+                                     testdata::WriteResourceBundle(bundle)));
         m_library = LoadLibraryW(u"LangEngCE.dll");
         ASSERT_NE(m_library, nullptr);
         platform::SetResourceInstance(m_library);

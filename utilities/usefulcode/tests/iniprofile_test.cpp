@@ -150,6 +150,31 @@ TEST_F(IniProfileTest, LongLinesSurviveAReadAndARewrite) {
     EXPECT_EQ(Bytes(u"long.ini"), "[A]\r\nlong=" + longValue + "\r\nshort=-42\r\n");
 }
 
+// Zero-filled sectors after a power loss leave NULs in a settings file: a NUL ends the text of its
+// own line, and the lines and sections after it stay as they were.
+TEST_F(IniProfileTest, ANulEndsOnlyTheTextOfItsLine) {
+    using namespace std::string_literals;
+    const std::string withNul = "[A]\nx=1\0junk\n[B]\nk=old\n"s;
+    Put(u"nul.ini", withNul);
+    Put(u"nulcached.ini", withNul);
+    const std::u16string cached = PathOf(u"nulcached.ini");
+    ASSERT_TRUE(IniProfile::Preload(cached.c_str()));
+    const struct {
+        const char16_t* section;
+        const char16_t* key;
+        std::u16string expected;
+    } cases[] = {{u"A", u"x", u"1"}, {u"A", u"k", u"-"}, {u"B", u"k", u"old"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << static_cast<char>(c.section[0]) << '/' << static_cast<char>(c.key[0]));
+        for (const std::u16string& file : {PathOf(u"nul.ini"), cached}) {
+            EXPECT_EQ(IniProfile::GetString(c.section, c.key, file.c_str(), u"-"), c.expected);
+        }
+    }
+    EXPECT_EQ(IniProfile::WriteString(u"A", u"k", u"new", u"nul.ini"), 1);
+    EXPECT_EQ(Bytes(u"nul.ini"), "[A]\r\nx=1\r\nk=new\r\n[B]\r\nk=old\r\n");
+}
+
 // A file with the UTF-8 mark is read and rewritten as UTF-8 ("Łódź", "Wisła"); any other file
 // is code page 1252 and keeps its bytes ("München").
 TEST_F(IniProfileTest, RewriteKeepsTheEncodingOfTheFile) {

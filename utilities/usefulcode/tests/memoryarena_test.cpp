@@ -1,5 +1,6 @@
 #include "utilities/usefulcode/memoryarena.h"
 
+#include "platform/kernel/debug.h"
 #include "platform/kernel/messagebox.h"
 
 #include <gtest/gtest.h>
@@ -121,13 +122,48 @@ TEST_F(MemoryArenaTest, RefusesRequestsBeyondTheLimitAndZeroSizes) {
 TEST_F(MemoryArenaTest, ReleaseForgetsEveryBlock) {
     void* block = m_arena.Alloc(16);
     ASSERT_NE(block, nullptr);
-    m_arena.Release();
+    m_arena.Free(block);
+    ASSERT_TRUE(m_arena.Release());
     EXPECT_FALSE(m_arena.HoldsMemory());
     EXPECT_EQ(m_arena.Alloc(16), nullptr);
     m_arena.Free(block); // unknown after the release
     ASSERT_TRUE(m_arena.Reserve(4096));
     EXPECT_EQ(m_arena.GetLimit(), 4096u);
     EXPECT_NE(m_arena.Alloc(4096), nullptr);
+}
+
+// A block still handed out points into the region: freeing the region would give its memory to
+// the next request, so the arena refuses to let go of it until every block is back.
+TEST_F(MemoryArenaTest, KeepsItsRegionWhileBlocksAreHandedOut) {
+    const struct {
+        const char* name;
+        bool (*letGo)(MemoryArena&);
+    } cases[] = {
+        {"Release", [](MemoryArena& arena) { return arena.Release(); }},
+        {"Reserve", [](MemoryArena& arena) { return arena.Reserve(kRegionSize); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(m_arena.HoldsMemory() || m_arena.Reserve(kRegionSize));
+        void* held = m_arena.Alloc(16);
+        void* reused = m_arena.Alloc(32);
+        m_arena.Free(reused);
+        reused = m_arena.Alloc(32); // a reused block counts as handed out again
+        ASSERT_NE(held, nullptr);
+        ASSERT_NE(reused, nullptr);
+        platform::DebugOutputCapture debug;
+        EXPECT_FALSE(c.letGo(m_arena));
+        EXPECT_TRUE(debug.Contains(u"2 blocks are still in use"));
+        EXPECT_TRUE(m_arena.HoldsMemory());
+        void* next = m_arena.Alloc(16);
+        EXPECT_NE(next, held);
+        m_arena.Free(held);
+        m_arena.Free(held); // a second free of one block counts once
+        m_arena.Free(next);
+        EXPECT_FALSE(c.letGo(m_arena)) << "one block is still handed out";
+        m_arena.Free(reused);
+        EXPECT_TRUE(c.letGo(m_arena));
+    }
 }
 
 // Blocks are freed on the threads that drop them while others allocate: every block handed out

@@ -1,4 +1,5 @@
 #include "testdata/archivewriter.h"
+#include "testdata/freshprocess.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/cache/sfsmountset.h"
 #include "utilities/usefulcode/sfsarchivefile.h"
@@ -16,28 +17,34 @@ namespace {
 
 constexpr const char16_t* kMember = u"\\Kwa\\net.rd";
 
-class SfsArchiveFileTest : public ::testing::Test {
-protected:
-    void SetUp() override {
+// A device with an archive holding one member.
+struct ArchiveDevice {
+    ArchiveDevice() {
         platform::ClearRecordedMessageBoxes();
         testdata::ArchiveWriter writer;
-        ASSERT_TRUE(writer.AddMember("net.rd", "0123456789"));
-        ASSERT_TRUE(m_root.WriteFile(u"\\Kwa\\net.sfs", writer.Build()));
+        EXPECT_TRUE(writer.AddMember("net.rd", "0123456789"));
+        EXPECT_TRUE(root.WriteFile(u"\\Kwa\\net.sfs", writer.Build()));
     }
-    void TearDown() override { platform::ResetHiddenEntryPoints(); }
 
     // Installs the library and mounts the archive.
     void MountArchive() {
-        ASSERT_TRUE(m_root.InstallModule(u"ziVur.dll"));
-        ASSERT_TRUE(m_mounts.Mount(u"\\Kwa\\net.sfs"));
+        ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
+        ASSERT_TRUE(mounts.Mount(u"\\Kwa\\net.sfs"));
     }
 
-    testdata::TempDeviceRoot m_root;
-    SfsMountSet m_mounts;
+    testdata::TempDeviceRoot root;
+    SfsMountSet mounts;
+};
+
+class SfsArchiveFileTest : public ::testing::Test {
+protected:
+    void TearDown() override { platform::ResetHiddenEntryPoints(); }
+
+    ArchiveDevice m_device;
 };
 
 TEST_F(SfsArchiveFileTest, ReadsAMemberButNeitherTellsNorWrites) {
-    MountArchive();
+    m_device.MountArchive();
     SfsArchiveFile file;
     file.Open(kMember, RawFileMode::Read);
     ASSERT_TRUE(file.IsOpen());
@@ -60,7 +67,7 @@ TEST_F(SfsArchiveFileTest, ReadsAMemberButNeitherTellsNorWrites) {
 }
 
 TEST_F(SfsArchiveFileTest, OpensOnlyForReadingAndOnlyMembers) {
-    MountArchive();
+    m_device.MountArchive();
     for (int mode : {1, 2, 3, 4, 5, 6}) {
         SfsArchiveFile file;
         file.Open(kMember, static_cast<RawFileMode>(mode));
@@ -75,61 +82,67 @@ TEST_F(SfsArchiveFileTest, OpensOnlyForReadingAndOnlyMembers) {
     EXPECT_NE(dynamic_cast<SfsArchiveFile*>(created.get()), nullptr);
 }
 
-// Each failure text is shown once per process, so each test below fails in a way of its own.
-TEST_F(SfsArchiveFileTest, AMissingLibraryIsShownOncePerProcess) {
-    const std::size_t modulesBefore = platform::LoadedModuleCount();
-    {
-        SfsArchiveFile first;
-        SfsArchiveFile second;
-        first.Open(kMember, RawFileMode::Read);
-        EXPECT_FALSE(first.IsOpen());
-        EXPECT_FALSE(SfsArchiveFile::IsLibraryLoaded());
-        const auto boxes = platform::RecordedMessageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        const std::u16string systemText(platform::SystemErrorText(ERROR_MOD_NOT_FOUND));
-        EXPECT_EQ(boxes[0].text, u"Cannot load ZIVUR.DLL\r\n" + systemText + u"\r\n");
-        EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONHAND));
-        EXPECT_EQ(boxes[0].owner, nullptr);
-    }
-    EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore); // nothing to free
-    // With every instance gone, the next one tries again, silently, and finds the library once
-    // it is there.
-    {
-        SfsArchiveFile later;
-        EXPECT_FALSE(SfsArchiveFile::IsLibraryLoaded());
-    }
-    EXPECT_EQ(platform::RecordedMessageBoxes().size(), 1u);
-    MountArchive();
-    SfsArchiveFile installed;
-    installed.Open(kMember, RawFileMode::Read);
-    EXPECT_TRUE(installed.IsOpen());
-    EXPECT_EQ(platform::RecordedMessageBoxes().size(), 1u);
+// Each failure text is shown once per process, so each of these tests runs in a fresh one.
+TEST(SfsArchiveFileFailures, AMissingLibraryIsShownOncePerProcess) {
+    testdata::RunInFreshProcess([] {
+        ArchiveDevice device;
+        const std::size_t modulesBefore = platform::LoadedModuleCount();
+        {
+            SfsArchiveFile first;
+            SfsArchiveFile second;
+            first.Open(kMember, RawFileMode::Read);
+            EXPECT_FALSE(first.IsOpen());
+            EXPECT_FALSE(SfsArchiveFile::IsLibraryLoaded());
+            const auto boxes = platform::RecordedMessageBoxes();
+            ASSERT_EQ(boxes.size(), 1u);
+            const std::u16string systemText(platform::SystemErrorText(ERROR_MOD_NOT_FOUND));
+            EXPECT_EQ(boxes[0].text, u"Cannot load ZIVUR.DLL\r\n" + systemText + u"\r\n");
+            EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONHAND));
+            EXPECT_EQ(boxes[0].owner, nullptr);
+        }
+        EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore); // nothing to free
+        // With every instance gone, the next one tries again, silently, and finds the library once
+        // it is there.
+        {
+            SfsArchiveFile later;
+            EXPECT_FALSE(SfsArchiveFile::IsLibraryLoaded());
+        }
+        EXPECT_EQ(platform::RecordedMessageBoxes().size(), 1u);
+        device.MountArchive();
+        SfsArchiveFile installed;
+        installed.Open(kMember, RawFileMode::Read);
+        EXPECT_TRUE(installed.IsOpen());
+        EXPECT_EQ(platform::RecordedMessageBoxes().size(), 1u);
+    });
 }
 
-TEST_F(SfsArchiveFileTest, AMissingEntryPointCountsAsNoLibrary) {
-    ASSERT_TRUE(m_root.InstallModule(u"ziVur.dll"));
-    ASSERT_TRUE(m_mounts.Mount(u"\\Kwa\\net.sfs"));
-    const std::size_t modulesBefore = platform::LoadedModuleCount();
-    platform::HideEntryPoint(u"ziVur.dll", u"SFS_SetFilePointer");
-    {
-        SfsArchiveFile file;
-        EXPECT_FALSE(SfsArchiveFile::IsLibraryLoaded());
+TEST(SfsArchiveFileFailures, AMissingEntryPointCountsAsNoLibrary) {
+    testdata::RunInFreshProcess([] {
+        ArchiveDevice device;
+        ASSERT_TRUE(device.root.InstallModule(u"ziVur.dll"));
+        ASSERT_TRUE(device.mounts.Mount(u"\\Kwa\\net.sfs"));
+        const std::size_t modulesBefore = platform::LoadedModuleCount();
+        platform::HideEntryPoint(u"ziVur.dll", u"SFS_SetFilePointer");
+        {
+            SfsArchiveFile file;
+            EXPECT_FALSE(SfsArchiveFile::IsLibraryLoaded());
+            EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore);
+            file.Open(kMember, RawFileMode::Read);
+            EXPECT_FALSE(file.IsOpen());
+            char byte = 0;
+            EXPECT_FALSE(file.Read(&byte, 1));
+            EXPECT_EQ(file.Seek(0, kRawSeekBegin), -1);
+            const auto boxes = platform::RecordedMessageBoxes();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].text, u"Cannot find function SFS_SetFilePointer in ziVur.dll!");
+            EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONHAND));
+        }
         EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore);
-        file.Open(kMember, RawFileMode::Read);
-        EXPECT_FALSE(file.IsOpen());
-        char byte = 0;
-        EXPECT_FALSE(file.Read(&byte, 1));
-        EXPECT_EQ(file.Seek(0, kRawSeekBegin), -1);
-        const auto boxes = platform::RecordedMessageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, u"Cannot find function SFS_SetFilePointer in ziVur.dll!");
-        EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_ICONHAND));
-    }
-    EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore);
+    });
 }
 
 TEST_F(SfsArchiveFileTest, TheLastInstanceFreesTheLibrary) {
-    MountArchive();
+    m_device.MountArchive();
     const std::size_t modulesBefore = platform::LoadedModuleCount();
     auto first = std::make_unique<SfsArchiveFile>();
     EXPECT_EQ(platform::LoadedModuleCount(), modulesBefore + 1);

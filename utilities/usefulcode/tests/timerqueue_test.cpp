@@ -9,8 +9,10 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -56,14 +58,6 @@ protected:
     platform::ScopedClock m_installed{m_clock};
     FireLog m_log;
 
-    // Moves the virtual clock. A waiter that read the clock just before the move may start its
-    // timed wait just after it and so measure its time-out from the new time; Cancel of the
-    // unused id 0 makes it read the clock again.
-    void Advance(TimerQueue& queue, std::uint64_t ms) {
-        m_clock.Advance(ms);
-        queue.Cancel(0);
-    }
-
     DWORD Add(TimerQueue& queue, DWORD delayMs, std::uintptr_t label) {
         const DWORD id = queue.AddTimer(&m_log, delayMs, &FireLog::Fire, label);
         EXPECT_NE(id, 0u);
@@ -91,7 +85,7 @@ TEST_F(TimerQueueTest, FiresInDueOrderAsTheClockReachesEachEntry) {
         Labels fired;
     } steps[] = {{99, {}}, {1, {100}}, {100, {100, 200}}, {100, {100, 200, 300}}};
     for (const auto& step : steps) {
-        Advance(queue, step.advanceMs);
+        m_clock.Advance(step.advanceMs);
         if (!step.fired.empty()) {
             ASSERT_TRUE(m_log.WaitForCount(step.fired.size()));
         }
@@ -99,12 +93,64 @@ TEST_F(TimerQueueTest, FiresInDueOrderAsTheClockReachesEachEntry) {
     }
 }
 
+// A clock that, once armed, moves to a tick right after its next reading: so a move lands between
+// the waiter's reading of the clock and the start of its wait. It counts its readings, so that a
+// test can see the waiter settle into its wait.
+class ClockMovingAfterARead final : public platform::Clock {
+public:
+    [[nodiscard]] std::uint64_t TickMs() const override {
+        std::lock_guard lock(m_mutex);
+        ++m_readings;
+        const std::uint64_t tick = m_tickMs;
+        if (m_movesTo) {
+            m_tickMs = *std::exchange(m_movesTo, std::nullopt);
+        }
+        return tick;
+    }
+    [[nodiscard]] std::uint64_t UtcFileTime() const override { return 0; }
+    [[nodiscard]] int LocalOffsetMinutes(std::uint64_t) const override { return 0; }
+    [[nodiscard]] bool FollowsHostTime() const override { return false; }
+
+    void MoveToAfterNextReading(std::uint64_t tick) {
+        std::lock_guard lock(m_mutex);
+        m_movesTo = tick;
+    }
+    // Returns once nobody has read the clock for a while.
+    void AwaitQuiet() const {
+        for (std::uint64_t seen = ~0ull;;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            std::lock_guard lock(m_mutex);
+            if (std::exchange(seen, m_readings) == m_readings) {
+                return;
+            }
+        }
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::uint64_t m_tickMs = 0;
+    mutable std::optional<std::uint64_t> m_movesTo;
+    mutable std::uint64_t m_readings = 0;
+};
+
+TEST_F(TimerQueueTest, AClockMoveJustBeforeTheWaiterWaitsDoesNotDelayAnEntry) {
+    ClockMovingAfterARead clock;
+    platform::ScopedClock installed(clock);
+    TimerQueue queue;
+    Add(queue, 100, 1);
+    clock.AwaitQuiet(); // the waiter waits for the entry's tick
+    clock.MoveToAfterNextReading(100);
+    queue.Cancel(0); // the waiter wakes, reads the clock, which then moves, and waits again
+    ASSERT_TRUE(m_log.WaitForCount(1));
+    EXPECT_EQ(m_log.Labels(), Labels{1});
+}
+
 TEST_F(TimerQueueTest, EntriesWithTheSameDueTickFireInOnePassInAddOrder) {
     TimerQueue queue;
     Add(queue, 100, 1);
     Add(queue, 100, 2);
     Add(queue, 100, 3);
-    Advance(queue, 100);
+    m_clock.Advance(100);
     ASSERT_TRUE(m_log.WaitForCount(3));
     EXPECT_EQ(m_log.Labels(), (Labels{1, 2, 3}));
 }
@@ -116,7 +162,7 @@ TEST_F(TimerQueueTest, CancelledEntryNeverFires) {
     Add(queue, 200, 3);
     queue.Cancel(cancelled);
     queue.Cancel(9999); // unknown ids change nothing
-    Advance(queue, 200);
+    m_clock.Advance(200);
     ASSERT_TRUE(m_log.WaitForCount(2));
     EXPECT_EQ(m_log.Labels(), (Labels{1, 3}));
 }
@@ -125,7 +171,7 @@ TEST_F(TimerQueueTest, CancellingTheOnlyEntryLeavesTheQueueUsable) {
     TimerQueue queue;
     const DWORD only = Add(queue, 100, 1);
     queue.Cancel(only);
-    Advance(queue, 1000);
+    m_clock.Advance(1000);
     EXPECT_EQ(Add(queue, 0, 2), only + 1);
     ASSERT_TRUE(m_log.WaitForCount(1));
     EXPECT_EQ(m_log.Labels(), Labels{2});
@@ -140,13 +186,13 @@ TEST_F(TimerQueueTest, RescheduleMovesTheDueTimeAndReportsUnknownIds) {
     EXPECT_TRUE(queue.Reschedule(earlier, 50));
     EXPECT_FALSE(queue.Reschedule(9999, 1));
 
-    Advance(queue, 50);
+    m_clock.Advance(50);
     ASSERT_TRUE(m_log.WaitForCount(1));
     EXPECT_EQ(m_log.Labels(), Labels{2});
-    Advance(queue, 50);
+    m_clock.Advance(50);
     ASSERT_TRUE(m_log.WaitForCount(2));
     EXPECT_EQ(m_log.Labels(), (Labels{2, 3})) << "the old due time of a moved entry passes";
-    Advance(queue, 400);
+    m_clock.Advance(400);
     ASSERT_TRUE(m_log.WaitForCount(3));
     EXPECT_EQ(m_log.Labels(), (Labels{2, 3, 1}));
     EXPECT_FALSE(queue.Reschedule(later, 10)) << "a fired entry is gone";
@@ -157,10 +203,10 @@ TEST_F(TimerQueueTest, FailedRescheduleLeavesOtherEntriesAlone) {
     Add(queue, 100, 1);
     Add(queue, 99, 2);
     EXPECT_FALSE(queue.Reschedule(12345, 0));
-    Advance(queue, 99);
+    m_clock.Advance(99);
     ASSERT_TRUE(m_log.WaitForCount(1));
     EXPECT_EQ(m_log.Labels(), Labels{2});
-    Advance(queue, 1);
+    m_clock.Advance(1);
     ASSERT_TRUE(m_log.WaitForCount(2));
     EXPECT_EQ(m_log.Labels(), (Labels{2, 1}));
 }
@@ -186,10 +232,10 @@ TEST_F(TimerQueueTest, CallbackCanReArmItselfFromTheWaiterThread) {
     Repeater repeater{&queue, &m_log};
     repeater.ownId = queue.AddTimer(&repeater, 100, &Repeater::OnTimer, 1);
     for (std::size_t round = 1; round <= 3; ++round) {
-        Advance(queue, 100);
+        m_clock.Advance(100);
         ASSERT_TRUE(m_log.WaitForCount(round));
     }
-    Advance(queue, 1000);
+    m_clock.Advance(1000);
     Add(queue, 0, 99); // everything before this has been handled once it fires
     ASSERT_TRUE(m_log.WaitForCount(4));
     EXPECT_EQ(m_log.Labels(), (Labels{1, 2, 3, 99}));
@@ -221,11 +267,11 @@ TEST_F(TimerQueueTest, CallbackCanCancelOrMoveAnEntryDueInTheSamePass) {
         ASSERT_NE(queue.AddTimer(&meddler, 100, &Meddler::OnTimer, 1), 0u);
         meddler.victim = queue.AddTimer(&log, 100, &FireLog::Fire, 2);
         ASSERT_NE(queue.AddTimer(&log, 200, &FireLog::Fire, 3), 0u);
-        Advance(queue, 100); // entry 1 fires at tick 100 and moves entry 2 to 400
+        m_clock.Advance(100); // entry 1 fires at tick 100 and moves entry 2 to 400
         ASSERT_TRUE(log.WaitForCount(1));
-        Advance(queue, 100);
+        m_clock.Advance(100);
         ASSERT_TRUE(log.WaitForCount(2));
-        Advance(queue, 200);
+        m_clock.Advance(200);
         ASSERT_TRUE(log.WaitForCount(doesCancel ? 2 : 3));
         ASSERT_NE(queue.AddTimer(&log, 0, &FireLog::Fire, 4), 0u);
         ASSERT_TRUE(log.WaitForCount(doesCancel ? 3 : 4));
@@ -271,11 +317,11 @@ TEST_F(TimerQueueTest, ChangesUnderALockThatTheRunningCallbackWaitsForDoNotHang)
     EXPECT_TRUE(queue.Reschedule(added, 10));
     storeLock.unlock();
 
-    Advance(queue, 10);
+    m_clock.Advance(10);
     std::unique_lock state(store.stateMutex);
     EXPECT_TRUE(store.changed.wait_for(state, kGuard, [&] { return store.expired == 2; }));
     state.unlock();
-    Advance(queue, 1000);
+    m_clock.Advance(1000);
     Add(queue, 0, 1);
     ASSERT_TRUE(m_log.WaitForCount(1));
     state.lock();
@@ -334,14 +380,14 @@ TEST_F(TimerQueueTest, DueTicksOrderCorrectlyAcrossTheSignedAndUnsignedWrap) {
         TimerQueue queue;
         ASSERT_NE(queue.AddTimer(&log, 100, &FireLog::Fire, 2), 0u); // due after the wrap
         ASSERT_NE(queue.AddTimer(&log, 30, &FireLog::Fire, 1), 0u);  // due before it
-        Advance(queue, 30);
+        m_clock.Advance(30);
         ASSERT_TRUE(log.WaitForCount(1));
         EXPECT_EQ(log.Labels(), Labels{1});
-        Advance(queue, 69);
+        m_clock.Advance(69);
         ASSERT_NE(queue.AddTimer(&log, 0, &FireLog::Fire, 3), 0u);
         ASSERT_TRUE(log.WaitForCount(2));
         EXPECT_EQ(log.Labels(), (Labels{1, 3})) << "entry 2 is not due before its time";
-        Advance(queue, 1);
+        m_clock.Advance(1);
         ASSERT_TRUE(log.WaitForCount(3));
         EXPECT_EQ(log.Labels(), (Labels{1, 3, 2}));
     }
@@ -351,10 +397,10 @@ TEST_F(TimerQueueTest, HugeDelaysAreCappedInsteadOfFiringAtOnce) {
     TimerQueue queue;
     Add(queue, INFINITE, 1);
     Add(queue, 10, 2);
-    Advance(queue, 10);
+    m_clock.Advance(10);
     ASSERT_TRUE(m_log.WaitForCount(1));
     EXPECT_EQ(m_log.Labels(), Labels{2});
-    Advance(queue, TimerQueue::kMaxDelayMs - 10);
+    m_clock.Advance(TimerQueue::kMaxDelayMs - 10);
     ASSERT_TRUE(m_log.WaitForCount(2));
     EXPECT_EQ(m_log.Labels(), (Labels{2, 1}));
 }
@@ -415,7 +461,7 @@ TEST_F(TimerQueueTest, ConcurrentCallersFireEveryUncancelledEntryOnce) {
         caller.join();
     }
     const std::size_t expected = kThreads * kPerThread - cancelled.size();
-    Advance(queue, 100);
+    m_clock.Advance(100);
     ASSERT_TRUE(m_log.WaitForCount(expected));
     const Labels fired = m_log.Labels();
     const std::set<std::uintptr_t> distinct(fired.begin(), fired.end());

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -75,6 +77,40 @@ TEST_F(MappedFileTest, EveryIndexGivesTheOneView) {
     EXPECT_EQ(m_cache->GetLruList().GetUsedSize(), 12u);
     file->SetBlockCount(7);
     EXPECT_EQ(file->GetBlockCount(), 7u);
+}
+
+// Tables on two threads sharing one cache set and read the unit count while views are mapped;
+// a close on one of them makes later loads fail cleanly, never read a closed mapping.
+TEST_F(MappedFileTest, ThreadsShareOneMappedFile) {
+    ASSERT_TRUE(m_root.WriteFile(u"\\Maps\\a.nam", std::string(64, 'm')));
+    m_cache->SetCapacityKB(0); // every dropped view is unmapped, so every request maps anew
+    const CachedFilePtr file = Map(u"\\Maps\\a.nam", 8);
+    ASSERT_TRUE(file);
+    std::atomic<bool> isClosing{false};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (DWORD t = 0; t < 3; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 500; ++round) {
+                file->SetBlockCount(8 + t);
+                const DWORD count = file->GetBlockCount();
+                const CachedBlockPtr view = file->GetBlock(0);
+                if (count < 8 || count > 10 || (view ? view->GetData()[63] != 'm' : !isClosing)) {
+                    ++wrong;
+                }
+                if (t == 0 && round == 250) {
+                    isClosing = true;
+                    file->Close();
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_FALSE(file->IsOpen());
+    EXPECT_FALSE(file->GetBlock(0));
 }
 
 TEST_F(MappedFileTest, AnEmptyFileShowsItsSizeAndDoesNotOpen) {

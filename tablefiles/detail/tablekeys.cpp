@@ -1,4 +1,4 @@
-#include "tablefiles/tablekeys.h"
+#include "tablefiles/detail/tablekeys.h"
 
 #include "utilities/usefulcode/ifile.h"
 

@@ -1,4 +1,4 @@
-#include "tablefiles/tablefileopen.h"
+#include "tablefiles/detail/tablefileopen.h"
 
 #include "utilities/usefulcode/cache/sfsfile.h"
 #include "utilities/usefulcode/handlefile.h"

@@ -3,20 +3,12 @@
 
 #include "tablefiles/columntype.h"
 
+#include "platform/littleendian.h"
+
 #include <cstdint>
 #include <string>
 
 namespace tablefiles::detail {
-
-inline std::uint32_t ReadU16(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0] | (bytes[1] << 8));
-}
-
-inline std::uint32_t ReadU32(const std::uint8_t* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[2]) << 16) |
-           (static_cast<std::uint32_t>(bytes[3]) << 24);
-}
 
 // Builds the column list from `count` u16 type codes; false for an unknown type code.
 [[nodiscard]] inline bool BuildColumns(const std::uint8_t* typeCodes, std::uint32_t count,
@@ -25,7 +17,7 @@ inline std::uint32_t ReadU32(const std::uint8_t* bytes) {
     columns.columns.reserve(count);
     columns.listValue = listValue;
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (!columns.Append(ReadU16(typeCodes + std::size_t{2} * i))) {
+        if (!columns.Append(platform::ReadU16(typeCodes + std::size_t{2} * i))) {
             return false;
         }
     }

@@ -37,8 +37,8 @@ using TableHeaderReader = std::function<std::optional<TableBlocks>(IFile& file)>
 // Gives the file back to the cache (when there is one) and releases it.
 void DetachFromCache(const BlockCachePtr& cache, CachedFilePtr& file);
 
-// Raises the cache's capacity, counted in whole KB, so that one block of `blockSize` bytes fits
-// (blocks below 1 KB always do).
+// Raises the cache's capacity to blockSize / 1024 KB (rounded down) when it has less. A block of
+// whole kilobytes then fits; one with a part kilobyte may still exceed the capacity by that part.
 void FitBlockInCache(const BlockCachePtr& cache, std::uint32_t blockSize);
 
 // One debug line naming the file, or `kindName` ("table file") when the name is unknown, and the

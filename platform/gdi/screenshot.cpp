@@ -1,0 +1,119 @@
+// PNG screenshots through libpng.
+#include "platform/gdi/screenshot.h"
+
+#include "platform/gdi/detail/gdistate.h"
+#include "platform/window/window.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <fstream>
+#include <png.h>
+
+using namespace platform::gdi_detail;
+
+namespace {
+
+void Append(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void Flush(png_structp) {}
+
+// libpng reports errors by a jump back into this function; nothing with a destructor lives
+// across the jump.
+bool Encode(const std::uint32_t* pixels, int width, int height, std::uint8_t* rowBuffer,
+            std::vector<std::uint8_t>* out) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (png == nullptr)
+        return false;
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, out, Append, Flush);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* row = pixels + static_cast<std::size_t>(y) * width;
+        for (int x = 0; x < width; ++x) {
+            rowBuffer[x * 3] = static_cast<std::uint8_t>(row[x] >> 16);
+            rowBuffer[x * 3 + 1] = static_cast<std::uint8_t>(row[x] >> 8);
+            rowBuffer[x * 3 + 2] = static_cast<std::uint8_t>(row[x]);
+        }
+        png_write_row(png, rowBuffer);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+} // namespace
+
+namespace platform {
+
+bool ReadScreenPixels(const RECT* rect, std::vector<std::uint32_t>* pixels, int* width,
+                      int* height) {
+    if (pixels == nullptr || width == nullptr || height == nullptr)
+        return false;
+    FetchTarget(nullptr);
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    const Surface& screen = *Screen(state);
+    RECT area{0, 0, screen.width, screen.height};
+    if (rect != nullptr) {
+        area.left = std::max(area.left, rect->left);
+        area.top = std::max(area.top, rect->top);
+        area.right = std::min(area.right, rect->right);
+        area.bottom = std::min(area.bottom, rect->bottom);
+    }
+    if (area.left >= area.right || area.top >= area.bottom)
+        return false;
+    *width = area.right - area.left;
+    *height = area.bottom - area.top;
+    pixels->clear();
+    pixels->reserve(static_cast<std::size_t>(*width) * *height);
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        const std::uint32_t* row =
+            screen.pixels.data() + static_cast<std::size_t>(y) * screen.width;
+        pixels->insert(pixels->end(), row + area.left, row + area.right);
+    }
+    return true;
+}
+
+std::vector<std::uint8_t> EncodePng(const std::vector<std::uint32_t>& pixels, int width,
+                                    int height) {
+    std::vector<std::uint8_t> out;
+    if (width <= 0 || height <= 0 ||
+        pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+        return out;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
+    if (!Encode(pixels.data(), width, height, row.data(), &out))
+        out.clear();
+    return out;
+}
+
+std::vector<std::uint8_t> ScreenshotPng(HWND window) {
+    RECT rect{};
+    if (window != nullptr && GetWindowRect(window, &rect) == FALSE)
+        return {};
+    std::vector<std::uint32_t> pixels;
+    int width = 0, height = 0;
+    if (!ReadScreenPixels(window != nullptr ? &rect : nullptr, &pixels, &width, &height))
+        return {};
+    return EncodePng(pixels, width, height);
+}
+
+bool SaveScreenshot(HWND window, const std::filesystem::path& hostFile) {
+    const std::vector<std::uint8_t> png = ScreenshotPng(window);
+    if (png.empty())
+        return false;
+    std::ofstream out(hostFile, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    return static_cast<bool>(out);
+}
+
+} // namespace platform

@@ -1,0 +1,114 @@
+#include "platform/gdi/tests/gditesting.h"
+#include "platform/gdi/visiblescreen.h"
+#include "platform/window/message.h"
+#include "platform/window/window.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+using namespace gditesting;
+
+// The back end comes from "--screen=" or, without it, from NAV_SCREEN.
+TEST(VisibleScreen, RequestFromCommandLineOrEnvironment) {
+    struct Case {
+        std::vector<const char*> arguments;
+        const char* environment; // null: unset
+        int scale;               // 0: headless
+    };
+    const std::vector<Case> cases = {
+        {{"nav"}, nullptr, 0},
+        {{"nav", "--screen=visible"}, nullptr, 2},
+        {{"nav", "--screen=visible:3"}, nullptr, 3},
+        {{"nav", "--screen=visible:99"}, nullptr, 8},
+        {{"nav", "--screen=headless"}, "visible", 0},
+        {{"nav"}, "visible:1", 1},
+        {{"nav"}, "something", 0},
+    };
+    for (const Case& c : cases) {
+        if (c.environment != nullptr)
+            setenv("NAV_SCREEN", c.environment, 1);
+        else
+            unsetenv("NAV_SCREEN");
+        const auto request = platform::VisibleScreenRequest(static_cast<int>(c.arguments.size()),
+                                                            c.arguments.data());
+        EXPECT_EQ(request ? request->scale : 0, c.scale) << c.arguments.back();
+    }
+    unsetenv("NAV_SCREEN");
+}
+
+namespace {
+
+LRESULT Plain(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+// Under a display (the test runs under Xvfb), the window shows the framebuffer scaled, and a
+// click reaches the window under it as the stylus.
+TEST(VisibleScreen, ShowsTheFramebufferAndTakesTheStylus) {
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no display";
+    platform::SetScreenSize(60, 40);
+    HDC screen = GetDC(nullptr);
+    const RECT all{0, 0, 60, 40};
+    FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HPEN pen = CreatePen(PS_SOLID, 3, kRed);
+    HGDIOBJ old = SelectObject(screen, pen);
+    Ellipse(screen, 5, 5, 50, 35);
+    SelectObject(screen, old);
+    DeleteObject(pen);
+
+    ASSERT_TRUE(platform::StartVisibleScreen(platform::VisibleScreenOptions{3}));
+    EXPECT_FALSE(platform::StartVisibleScreen(platform::VisibleScreenOptions{}));
+    std::vector<std::uint32_t> pixels;
+    int width = 0, height = 0;
+    ASSERT_TRUE(platform::CaptureVisibleScreen(&pixels, &width, &height));
+    ASSERT_EQ(width, 180);
+    ASSERT_EQ(height, 120);
+    int differences = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF expected = GetPixel(screen, x / 3, y / 3);
+            const std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];
+            differences += RGB(p >> 16, p >> 8, p) != expected ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(differences, 0);
+    ReleaseDC(nullptr, screen);
+
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = Plain;
+    windowClass.lpszClassName = u"GdiTarget";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, u"GdiTarget", u"", WS_POPUP | WS_VISIBLE, 10, 10, 20, 20,
+                                  nullptr, nullptr, nullptr, nullptr);
+    SDL_Event click{};
+    click.type = SDL_MOUSEBUTTONDOWN;
+    click.button.button = SDL_BUTTON_LEFT;
+    click.button.x = 45; // screen (15, 16)
+    click.button.y = 48;
+    ASSERT_EQ(SDL_PushEvent(&click), 1);
+    MSG msg{};
+    bool isClicked = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (!isClicked && std::chrono::steady_clock::now() < deadline) {
+        while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE) != 0) {
+            if (msg.message == WM_LBUTTONDOWN) {
+                isClicked = true;
+                EXPECT_EQ(GET_X_LPARAM(msg.lParam), 5);
+                EXPECT_EQ(GET_Y_LPARAM(msg.lParam), 6);
+            }
+            DispatchMessageW(&msg);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(isClicked);
+    platform::StopVisibleScreen();
+    EXPECT_FALSE(platform::CaptureVisibleScreen(&pixels, &width, &height));
+    DestroyWindow(window);
+}

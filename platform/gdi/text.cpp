@@ -1,0 +1,710 @@
+// Fonts and text over FreeType. A font instance is one face file at one pixel size and angle,
+// with its glyphs cached; instances live as long as the process.
+#include "platform/gdi/text.h"
+
+#include "platform/gdi/detail/gdistate.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/text.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <numbers>
+#include <string>
+
+using namespace platform::gdi_detail;
+
+namespace {
+
+constexpr double kDegreesPerTenth = 0.1;
+
+struct FaceFiles {
+    const char* regular;
+    const char* bold;
+    const char* italic;
+    const char* boldItalic;
+};
+
+constexpr FaceFiles kDejaVuSans = {"dejavu/DejaVuSans.ttf", "dejavu/DejaVuSans-Bold.ttf",
+                                   "dejavu/DejaVuSans-Oblique.ttf",
+                                   "dejavu/DejaVuSans-BoldOblique.ttf"};
+constexpr FaceFiles kLiberationSans = {
+    "liberation/LiberationSans-Regular.ttf", "liberation/LiberationSans-Bold.ttf",
+    "liberation/LiberationSans-Italic.ttf", "liberation/LiberationSans-BoldItalic.ttf"};
+constexpr FaceFiles kLiberationSerif = {
+    "liberation/LiberationSerif-Regular.ttf", "liberation/LiberationSerif-Bold.ttf",
+    "liberation/LiberationSerif-Italic.ttf", "liberation/LiberationSerif-BoldItalic.ttf"};
+constexpr FaceFiles kLiberationMono = {
+    "liberation/LiberationMono-Regular.ttf", "liberation/LiberationMono-Bold.ttf",
+    "liberation/LiberationMono-Italic.ttf", "liberation/LiberationMono-BoldItalic.ttf"};
+
+struct FaceName {
+    const char16_t* name;
+    const FaceFiles* files;
+};
+// The default face is the first; an empty name with FF_SWISS is "Arial".
+constexpr FaceName kFaces[] = {
+    {u"DejaVu Sans", &kDejaVuSans},
+    {u"Arial", &kLiberationSans},
+    {u"Microsoft Sans Serif", &kLiberationSans},
+    {u"MS Sans Serif", &kLiberationSans},
+    {u"Tahoma", &kLiberationSans},
+    {u"Times New Roman", &kLiberationSerif},
+    {u"Courier New", &kLiberationMono},
+};
+
+const std::filesystem::path kFontFolder = "/usr/share/fonts/truetype";
+
+std::filesystem::path& OverrideFile() {
+    static std::filesystem::path file;
+    return file;
+}
+
+std::filesystem::path Pick(const FaceFiles& files, bool isBold, bool isItalic) {
+    const char* name = isBold ? (isItalic ? files.boldItalic : files.bold)
+                              : (isItalic ? files.italic : files.regular);
+    return kFontFolder / name;
+}
+
+std::u16string FaceOf(const LOGFONTW& font) {
+    std::u16string face;
+    for (int i = 0; i < LF_FACESIZE && font.lfFaceName[i] != 0; ++i)
+        face += font.lfFaceName[i];
+    return face;
+}
+
+// What a font description resolves to: the file and the styles the file lacks.
+struct Resolved {
+    std::filesystem::path file;
+    bool isSyntheticBold = false;
+    bool isSyntheticItalic = false;
+};
+
+Resolved Resolve(const LOGFONTW& font) {
+    const bool isBold = font.lfWeight >= 600;
+    const bool isItalic = font.lfItalic != 0;
+    if (!OverrideFile().empty())
+        return Resolved{OverrideFile(), isBold, isItalic};
+    const std::u16string face = FaceOf(font);
+    const FaceFiles* files = nullptr;
+    if (face.empty() && (font.lfPitchAndFamily & 0xF0) == FF_SWISS)
+        files = &kLiberationSans;
+    for (const FaceName& entry : kFaces) {
+        if (!face.empty() && _wcsicmp(face.c_str(), entry.name) == 0)
+            files = entry.files;
+    }
+    if (files != nullptr) {
+        std::filesystem::path file = Pick(*files, isBold, isItalic);
+        std::error_code error;
+        if (std::filesystem::exists(file, error))
+            return Resolved{file, false, false};
+    }
+    if (!face.empty() || files != nullptr) {
+        const std::u16string line = u"Font \"" + face + u"\" not found; the default face is used";
+        OutputDebugStringW(line.c_str());
+    }
+    std::filesystem::path file = Pick(kDejaVuSans, isBold, isItalic);
+    std::error_code error;
+    if (std::filesystem::exists(file, error))
+        return Resolved{file, false, false};
+    return Resolved{kFontFolder / kDejaVuSans.regular, isBold, isItalic};
+}
+
+struct Glyph {
+    int left = 0; // bitmap offset from the pen position, x right
+    int top = 0;  // bitmap offset from the pen position, y up
+    int width = 0;
+    int rows = 0;
+    int advance = 0; // whole pixels along the baseline
+    std::vector<std::uint8_t> coverage;
+};
+
+using FontData = std::shared_ptr<const std::vector<FT_Byte>>;
+
+class FontInstance {
+public:
+    FontInstance(FT_Library library, const Resolved& resolved, FontData data, const LOGFONTW& font)
+        : m_resolved(resolved)
+        , m_data(std::move(data)) {
+        if (!m_data || m_data->empty() ||
+            FT_New_Memory_Face(library, m_data->data(), static_cast<FT_Long>(m_data->size()), 0,
+                               &m_face) != 0) {
+            m_face = nullptr;
+            return;
+        }
+        m_isMono = font.lfQuality != ANTIALIASED_QUALITY;
+        m_angle = font.lfEscapement % 3600;
+        const double unitsPerEm = m_face->units_per_EM;
+        double winAscent = m_face->ascender;
+        double winDescent = -m_face->descender;
+        if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(m_face, FT_SFNT_OS2));
+            os2 != nullptr && os2->usWinAscent + os2->usWinDescent > 0) {
+            winAscent = os2->usWinAscent;
+            winDescent = os2->usWinDescent;
+        }
+        double em = 12;
+        if (font.lfHeight < 0)
+            em = -static_cast<double>(font.lfHeight);
+        else if (font.lfHeight > 0)
+            em = font.lfHeight * unitsPerEm / (winAscent + winDescent);
+        em = std::clamp(em, 1.0, 2000.0);
+        FT_Set_Char_Size(m_face, 0, static_cast<FT_F26Dot6>(std::lround(em * 64)), 72, 72);
+        m_ascent = static_cast<int>(std::lround(winAscent * em / unitsPerEm));
+        m_descent = static_cast<int>(std::lround(winDescent * em / unitsPerEm));
+        const double lineGap = m_face->height - (m_face->ascender - m_face->descender);
+        m_externalLeading = std::max(0, static_cast<int>(std::lround(lineGap * em / unitsPerEm)));
+        m_internalLeading = std::max(0, m_ascent + m_descent - static_cast<int>(std::lround(em)));
+        if (m_angle != 0) {
+            const double radians = m_angle * kDegreesPerTenth * std::numbers::pi / 180;
+            FT_Matrix matrix;
+            matrix.xx = static_cast<FT_Fixed>(std::lround(std::cos(radians) * 65536));
+            matrix.xy = static_cast<FT_Fixed>(std::lround(-std::sin(radians) * 65536));
+            matrix.yx = static_cast<FT_Fixed>(std::lround(std::sin(radians) * 65536));
+            matrix.yy = matrix.xx;
+            FT_Set_Transform(m_face, &matrix, nullptr);
+        }
+    }
+    ~FontInstance() {
+        if (m_face != nullptr)
+            FT_Done_Face(m_face);
+    }
+    FontInstance(const FontInstance&) = delete;
+    FontInstance& operator=(const FontInstance&) = delete;
+
+    bool IsValid() const { return m_face != nullptr; }
+    int Ascent() const { return m_ascent; }
+    int Descent() const { return m_descent; }
+    int Height() const { return m_ascent + m_descent; }
+    int ExternalLeading() const { return m_externalLeading; }
+    int InternalLeading() const { return m_internalLeading; }
+    int Angle() const { return m_angle; }
+
+    // The glyph of a character, rendered at this instance's angle; its advance is measured
+    // without rotation so that extents do not depend on the angle.
+    const Glyph& Get(char32_t code) {
+        auto it = m_glyphs.find(code);
+        if (it != m_glyphs.end())
+            return it->second;
+        Glyph& glyph = m_glyphs[code];
+        const FT_UInt index = FT_Get_Char_Index(m_face, code);
+        const FT_Int32 flags =
+            m_isMono ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) : FT_LOAD_TARGET_NORMAL;
+        if (m_angle == 0) {
+            if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | flags) != 0)
+                return glyph;
+            glyph.advance = static_cast<int>((m_face->glyph->advance.x + 32) >> 6);
+        } else {
+            FT_Set_Transform(m_face, nullptr, nullptr);
+            if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | flags) == 0)
+                glyph.advance = static_cast<int>((m_face->glyph->advance.x + 32) >> 6);
+            const double radians = m_angle * kDegreesPerTenth * std::numbers::pi / 180;
+            FT_Matrix matrix;
+            matrix.xx = static_cast<FT_Fixed>(std::lround(std::cos(radians) * 65536));
+            matrix.xy = static_cast<FT_Fixed>(std::lround(-std::sin(radians) * 65536));
+            matrix.yx = static_cast<FT_Fixed>(std::lround(std::sin(radians) * 65536));
+            matrix.yy = matrix.xx;
+            FT_Set_Transform(m_face, &matrix, nullptr);
+            if (FT_Load_Glyph(m_face, index, FT_LOAD_NO_HINTING | flags) != 0)
+                return glyph;
+        }
+        FT_GlyphSlot slot = m_face->glyph;
+        if (m_resolved.isSyntheticBold)
+            FT_GlyphSlot_Embolden(slot);
+        if (m_resolved.isSyntheticItalic)
+            FT_GlyphSlot_Oblique(slot);
+        if (FT_Render_Glyph(slot, m_isMono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0)
+            return glyph;
+        const FT_Bitmap& bitmap = slot->bitmap;
+        glyph.left = slot->bitmap_left;
+        glyph.top = slot->bitmap_top;
+        glyph.width = static_cast<int>(bitmap.width);
+        glyph.rows = static_cast<int>(bitmap.rows);
+        glyph.coverage.assign(static_cast<std::size_t>(glyph.width) * glyph.rows, 0);
+        for (int y = 0; y < glyph.rows; ++y) {
+            const unsigned char* row =
+                bitmap.buffer + static_cast<std::ptrdiff_t>(y) * bitmap.pitch;
+            for (int x = 0; x < glyph.width; ++x) {
+                const bool isMonoBitmap = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
+                const std::uint8_t value =
+                    isMonoBitmap ? ((row[x / 8] & (0x80 >> (x % 8))) != 0 ? 255 : 0) : row[x];
+                glyph.coverage[static_cast<std::size_t>(y) * glyph.width + x] = value;
+            }
+        }
+        return glyph;
+    }
+
+private:
+    Resolved m_resolved;
+    FontData m_data; // FreeType reads the face from it for the face's whole life
+    FT_Face m_face = nullptr;
+    bool m_isMono = true;
+    int m_angle = 0;
+    int m_ascent = 0;
+    int m_descent = 0;
+    int m_externalLeading = 0;
+    int m_internalLeading = 0;
+    std::map<char32_t, Glyph> m_glyphs;
+};
+
+// Guarded by the GDI lock.
+class FontEngine {
+public:
+    FontEngine() {
+        if (FT_Init_FreeType(&m_library) != 0)
+            m_library = nullptr;
+    }
+
+    // The instance for a description; the one used longest ago goes when there are too many,
+    // so a pointer is good until the next call.
+    FontInstance* Instance(const LOGFONTW& font) {
+        if (m_library == nullptr)
+            return nullptr;
+        std::string key(reinterpret_cast<const char*>(&font), sizeof(font));
+        key += OverrideFile().string();
+        auto it = m_instances.find(key);
+        if (it == m_instances.end()) {
+            if (m_instances.size() >= kMaxInstances) {
+                auto oldest = std::min_element(m_instances.begin(), m_instances.end(),
+                                               [](const auto& a, const auto& b) {
+                                                   return a.second.lastUse < b.second.lastUse;
+                                               });
+                m_instances.erase(oldest);
+            }
+            const Resolved resolved = Resolve(font);
+            Cached cached{
+                std::make_unique<FontInstance>(m_library, resolved, Data(resolved.file), font), 0};
+            it = m_instances.emplace(key, std::move(cached)).first;
+        }
+        it->second.lastUse = ++m_uses;
+        return it->second.instance->IsValid() ? it->second.instance.get() : nullptr;
+    }
+
+private:
+    static constexpr std::size_t kMaxInstances = 64;
+    static constexpr std::uintmax_t kMaxFontFileBytes = 64u << 20;
+
+    struct Cached {
+        std::unique_ptr<FontInstance> instance;
+        std::uint64_t lastUse;
+    };
+
+    // A font file's bytes, read once and shared by every instance of that file.
+    FontData Data(const std::filesystem::path& file) {
+        auto it = m_files.find(file);
+        if (it != m_files.end())
+            return it->second;
+        auto bytes = std::make_shared<std::vector<FT_Byte>>();
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(file, error);
+        if (!error && size <= kMaxFontFileBytes) {
+            std::ifstream in(file, std::ios::binary);
+            bytes->resize(static_cast<std::size_t>(size));
+            in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size));
+            if (!in)
+                bytes->clear();
+        }
+        m_files.emplace(file, bytes);
+        return bytes;
+    }
+
+    FT_Library m_library = nullptr;
+    std::map<std::string, Cached> m_instances;
+    std::map<std::filesystem::path, FontData> m_files;
+    std::uint64_t m_uses = 0;
+};
+
+FontEngine& Engine() {
+    static auto* engine = new FontEngine;
+    return *engine;
+}
+
+LOGFONTW FontOf(const Dc& dc) {
+    return dc.fontObject ? dc.fontObject->font : LOGFONTW{};
+}
+
+std::vector<int> Advances(FontInstance& font, std::u16string_view text) {
+    std::vector<int> advances;
+    advances.reserve(text.size());
+    for (char16_t c : text)
+        advances.push_back(font.Get(c).advance);
+    return advances;
+}
+
+void Blend(std::uint32_t& pixel, std::uint32_t colour, int coverage) {
+    auto channel = [&](int shift) {
+        const int d = static_cast<int>((pixel >> shift) & 0xFF);
+        const int s = static_cast<int>((colour >> shift) & 0xFF);
+        return static_cast<std::uint32_t>(d + (s - d) * coverage / 255) << shift;
+    };
+    pixel = channel(16) | channel(8) | channel(0);
+}
+
+struct Run {
+    std::u16string_view text;
+    std::vector<int> advances;
+    int underline = -1; // index of a character to underline, or -1
+};
+
+// Draws a run with its cell's top-left corner (before rotation) at the surface point origin,
+// turning about pivot.
+void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& run, double originX,
+             double originY, bool isOpaque) {
+    const double radians = font.Angle() * kDegreesPerTenth * std::numbers::pi / 180;
+    const double dirX = std::cos(radians), dirY = -std::sin(radians);
+    const double downX = std::sin(radians), downY = std::cos(radians);
+    double width = 0;
+    for (int advance : run.advances)
+        width += advance;
+    if (isOpaque && width > 0) {
+        Paint background;
+        background.colour = ToPixel(dc.bkColour);
+        const double h = font.Height();
+        const PointD cell[4] = {
+            {originX, originY},
+            {originX + dirX * width, originY + dirY * width},
+            {originX + dirX * width + downX * h, originY + dirY * width + downY * h},
+            {originX + downX * h, originY + downY * h}};
+        SpanSet spans(target, background, R2_COPYPEN);
+        AddConvex(spans, cell, 4);
+        spans.Paint();
+    }
+    const std::uint32_t colour = ToPixel(dc.textColour);
+    const bool isMonoSurface = target.surface->isMono;
+    double penX = originX + downX * font.Ascent();
+    double penY = originY + downY * font.Ascent();
+    for (std::size_t i = 0; i < run.text.size(); ++i) {
+        const Glyph& glyph = font.Get(run.text[i]);
+        if (std::abs(penX) > kCoordinateLimit || std::abs(penY) > kCoordinateLimit) {
+            penX += dirX * run.advances[i];
+            penY += dirY * run.advances[i];
+            continue; // far outside every surface
+        }
+        const int baseX = static_cast<int>(std::lround(penX));
+        const int baseY = static_cast<int>(std::lround(penY));
+        for (int gy = 0; gy < glyph.rows; ++gy) {
+            const long long sy = static_cast<long long>(baseY) - glyph.top + gy;
+            if (sy < target.box.top || sy >= target.box.bottom)
+                continue;
+            for (int gx = 0; gx < glyph.width; ++gx) {
+                const int coverage =
+                    glyph.coverage[static_cast<std::size_t>(gy) * glyph.width + gx];
+                const long long sx = static_cast<long long>(baseX) + glyph.left + gx;
+                if (coverage == 0 || !IsVisible(target, static_cast<int>(sx), static_cast<int>(sy)))
+                    continue;
+                std::uint32_t& pixel = target.surface->Row(static_cast<int>(sy))[sx];
+                if (isMonoSurface)
+                    pixel = coverage >= 128 ? ToMono(colour) : pixel;
+                else
+                    Blend(pixel, colour, coverage);
+            }
+        }
+        if (static_cast<int>(i) == run.underline && font.Angle() == 0) {
+            Paint line;
+            line.colour = colour;
+            FillSpan(target, baseY + 1, baseX, baseX + run.advances[i], line, R2_COPYPEN);
+        }
+        penX += dirX * run.advances[i];
+        penY += dirY * run.advances[i];
+    }
+}
+
+// Runs call(dc, target, font) for text calls; FALSE when the DC or a font is missing.
+template <typename Call> BOOL WithFont(HDC handle, Call call) {
+    return Draw(handle, [&](Dc& dc, Target& target) {
+        FontInstance* font = Engine().Instance(FontOf(dc));
+        return font == nullptr ? FALSE : call(dc, target, *font);
+    });
+}
+
+std::u16string_view TextView(LPCWSTR text, int count) {
+    if (text == nullptr)
+        return {};
+    if (count < 0)
+        return std::u16string_view(text);
+    return std::u16string_view(text, static_cast<std::size_t>(count));
+}
+
+} // namespace
+
+HFONT CreateFontIndirectW(const LOGFONTW* font) {
+    if (font == nullptr)
+        return nullptr;
+    auto object = std::make_shared<Object>();
+    object->type = OBJ_FONT;
+    object->font = *font;
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    return AddObject(state, std::move(object));
+}
+
+BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics) {
+    if (metrics == nullptr)
+        return FALSE;
+    return WithFont(dc, [&](Dc& d, Target&, FontInstance& font) {
+        *metrics = TEXTMETRICW{};
+        metrics->tmHeight = font.Height();
+        metrics->tmAscent = font.Ascent();
+        metrics->tmDescent = font.Descent();
+        metrics->tmInternalLeading = font.InternalLeading();
+        metrics->tmExternalLeading = font.ExternalLeading();
+        metrics->tmAveCharWidth = font.Get(u'x').advance;
+        metrics->tmMaxCharWidth = font.Get(u'W').advance;
+        metrics->tmWeight = FontOf(d).lfWeight;
+        return TRUE;
+    });
+}
+
+BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWSTR text, UINT count,
+                 const int* widths) {
+    if (text == nullptr && count != 0)
+        return FALSE;
+    return WithFont(handle, [&](Dc& dc, Target& target, FontInstance& font) {
+        const long long shiftX = SurfaceX(dc, target, 0);
+        const long long shiftY = SurfaceY(dc, target, 0);
+        if (rect != nullptr && (options & (ETO_OPAQUE | ETO_CLIPPED)) != 0) {
+            const RECT surfaceRect{static_cast<LONG>(Clamp(rect->left + shiftX)),
+                                   static_cast<LONG>(Clamp(rect->top + shiftY)),
+                                   static_cast<LONG>(Clamp(rect->right + shiftX)),
+                                   static_cast<LONG>(Clamp(rect->bottom + shiftY))};
+            if ((options & ETO_OPAQUE) != 0) {
+                Paint background;
+                background.colour = ToPixel(dc.bkColour);
+                const int top = std::max<int>(surfaceRect.top, target.box.top);
+                const int bottom = std::min<int>(surfaceRect.bottom, target.box.bottom);
+                for (int row = top; row < bottom; ++row)
+                    FillSpan(target, row, surfaceRect.left, surfaceRect.right, background,
+                             R2_COPYPEN);
+            }
+            if ((options & ETO_CLIPPED) != 0) {
+                target.clip = IntersectRegion(target.clip, surfaceRect);
+                target.box = RegionBox(target.clip);
+            }
+        }
+        Run run;
+        run.text = std::u16string_view(text == nullptr ? u"" : text, count);
+        run.advances =
+            widths != nullptr ? std::vector<int>(widths, widths + count) : Advances(font, run.text);
+        double width = 0;
+        for (int advance : run.advances)
+            width += advance;
+        const double radians = font.Angle() * kDegreesPerTenth * std::numbers::pi / 180;
+        const double dirX = std::cos(radians), dirY = -std::sin(radians);
+        const double downX = std::sin(radians), downY = std::cos(radians);
+        double along = 0;
+        if ((dc.textAlign & TA_CENTER) == TA_CENTER)
+            along = -width / 2;
+        else if ((dc.textAlign & TA_RIGHT) != 0)
+            along = -width;
+        double down = 0;
+        if ((dc.textAlign & TA_BASELINE) == TA_BASELINE)
+            down = -font.Ascent();
+        else if ((dc.textAlign & TA_BOTTOM) != 0)
+            down = -font.Height();
+        const double originX = static_cast<double>(Clamp(x + shiftX)) + dirX * along + downX * down;
+        const double originY = static_cast<double>(Clamp(y + shiftY)) + dirY * along + downY * down;
+        DrawRun(dc, target, font, run, originX, originY, dc.bkMode == OPAQUE);
+        return TRUE;
+    });
+}
+
+BOOL TextOutW(HDC dc, int x, int y, LPCWSTR text, int count) {
+    return count < 0 ? FALSE
+                     : ExtTextOutW(dc, x, y, 0, nullptr, text, static_cast<UINT>(count), nullptr);
+}
+
+BOOL GetTextExtentExPointW(HDC dc, LPCWSTR text, int count, int maxExtent, int* fit, int* extents,
+                           SIZE* size) {
+    if (count < 0 || (text == nullptr && count > 0))
+        return FALSE;
+    return WithFont(dc, [&](Dc&, Target&, FontInstance& font) {
+        const std::vector<int> advances = Advances(font, TextView(text, count));
+        int total = 0;
+        int fitting = 0;
+        for (int i = 0; i < count; ++i) {
+            total += advances[static_cast<std::size_t>(i)];
+            if (extents != nullptr)
+                extents[i] = total;
+            if (total <= maxExtent && fitting == i)
+                fitting = i + 1;
+        }
+        if (fit != nullptr)
+            *fit = fitting;
+        if (size != nullptr)
+            *size = SIZE{total, font.Height()};
+        return TRUE;
+    });
+}
+
+BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, SIZE* size) {
+    return GetTextExtentExPointW(dc, text, count, 0, nullptr, nullptr, size);
+}
+
+namespace {
+
+struct Line {
+    std::u16string text;
+    int underline = -1;
+    int width = 0;
+};
+
+int Width(FontInstance& font, std::u16string_view text) {
+    int width = 0;
+    for (char16_t c : text)
+        width += font.Get(c).advance;
+    return width;
+}
+
+// Splits text into lines: line breaks (unless single-line), '&' prefixes (unless none), and
+// word breaks at the given width.
+std::vector<Line> Layout(FontInstance& font, std::u16string_view text, UINT format, int maxWidth) {
+    std::vector<Line> lines(1);
+    const bool isSingle = (format & DT_SINGLELINE) != 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            if (!isSingle) {
+                if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                    ++i;
+                lines.emplace_back();
+            }
+            continue;
+        }
+        if (c == u'&' && (format & DT_NOPREFIX) == 0 && i + 1 < text.size()) {
+            ++i;
+            if (text[i] != u'&')
+                lines.back().underline = static_cast<int>(lines.back().text.size());
+        }
+        lines.back().text += text[i];
+    }
+    if ((format & DT_WORDBREAK) == 0 || isSingle) {
+        for (Line& line : lines)
+            line.width = Width(font, line.text);
+        return lines;
+    }
+    std::vector<Line> broken;
+    for (Line& line : lines) {
+        std::size_t start = 0;
+        do {
+            // The longest run of whole words from start that fits; at least one word.
+            std::size_t end = start;
+            std::size_t fitEnd = std::u16string::npos;
+            while (end < line.text.size()) {
+                std::size_t wordEnd = line.text.find(u' ', end);
+                if (wordEnd == std::u16string::npos)
+                    wordEnd = line.text.size();
+                const int width =
+                    Width(font, std::u16string_view(line.text).substr(start, wordEnd - start));
+                if (width > maxWidth && fitEnd != std::u16string::npos)
+                    break;
+                fitEnd = wordEnd;
+                end = wordEnd;
+                while (end < line.text.size() && line.text[end] == u' ')
+                    ++end;
+                if (width > maxWidth)
+                    break;
+            }
+            if (fitEnd == std::u16string::npos)
+                fitEnd = line.text.size();
+            Line part;
+            part.text = line.text.substr(start, fitEnd - start);
+            if (line.underline >= static_cast<int>(start) &&
+                line.underline < static_cast<int>(fitEnd))
+                part.underline = line.underline - static_cast<int>(start);
+            part.width = Width(font, part.text);
+            broken.push_back(std::move(part));
+            start = end;
+        } while (start < line.text.size());
+    }
+    return broken;
+}
+
+} // namespace
+
+int DrawTextW(HDC handle, LPCWSTR text, int count, RECT* rect, UINT format) {
+    if (rect == nullptr || (text == nullptr && count != 0))
+        return 0;
+    int result = 0;
+    WithFont(handle, [&](Dc& dc, Target& target, FontInstance& font) {
+        // Rectangles of any size: positions are worked out in 64 bits.
+        const long long rectLeft = rect->left, rectTop = rect->top;
+        const long long rectWidth = static_cast<long long>(rect->right) - rect->left;
+        const long long rectHeight = static_cast<long long>(rect->bottom) - rect->top;
+        const std::vector<Line> lines =
+            Layout(font, TextView(text, count), format,
+                   static_cast<int>(
+                       std::clamp<long long>(rectWidth, -kCoordinateLimit, kCoordinateLimit)));
+        const int lineHeight =
+            font.Height() + ((format & DT_EXTERNALLEADING) != 0 ? font.ExternalLeading() : 0);
+        const int height =
+            lineHeight * static_cast<int>(std::min<std::size_t>(lines.size(), 1u << 20));
+        if ((format & DT_CALCRECT) != 0) {
+            int width = 0;
+            for (const Line& line : lines)
+                width = std::max(width, line.width);
+            rect->right = static_cast<LONG>(std::min<long long>(rectLeft + width, MAXLONG));
+            rect->bottom = static_cast<LONG>(std::min<long long>(rectTop + height, MAXLONG));
+            result = height;
+            return TRUE;
+        }
+        const long long shiftX = SurfaceX(dc, target, 0);
+        const long long shiftY = SurfaceY(dc, target, 0);
+        if ((format & DT_NOCLIP) == 0) {
+            target.clip =
+                IntersectRegion(target.clip, RECT{static_cast<LONG>(Clamp(rect->left + shiftX)),
+                                                  static_cast<LONG>(Clamp(rect->top + shiftY)),
+                                                  static_cast<LONG>(Clamp(rect->right + shiftX)),
+                                                  static_cast<LONG>(Clamp(rect->bottom + shiftY))});
+            target.box = RegionBox(target.clip);
+        }
+        long long top = rectTop;
+        if ((format & DT_SINGLELINE) != 0) {
+            if ((format & DT_VCENTER) != 0)
+                top = rectTop + (rectHeight - lineHeight) / 2;
+            else if ((format & DT_BOTTOM) != 0)
+                top = rectTop + rectHeight - lineHeight;
+        }
+        for (const Line& line : lines) {
+            long long left = rectLeft;
+            if ((format & DT_CENTER) != 0)
+                left = rectLeft + (rectWidth - line.width) / 2;
+            else if ((format & DT_RIGHT) != 0)
+                left = rectLeft + rectWidth - line.width;
+            Run run;
+            run.text = line.text;
+            run.advances = Advances(font, line.text);
+            run.underline = line.underline;
+            DrawRun(dc, target, font, run, static_cast<double>(Clamp(left + shiftX)),
+                    static_cast<double>(Clamp(top + shiftY)), dc.bkMode == OPAQUE);
+            top += lineHeight;
+        }
+        result = height;
+        return TRUE;
+    });
+    return result;
+}
+
+namespace platform {
+
+void SetFontFile(const std::filesystem::path& file) {
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    OverrideFile() = file;
+}
+
+std::filesystem::path FontFileFor(const LOGFONTW& font) {
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    Resolved resolved = Resolve(font);
+    std::error_code error;
+    return std::filesystem::exists(resolved.file, error) ? resolved.file : std::filesystem::path{};
+}
+
+} // namespace platform

@@ -1,0 +1,294 @@
+// The SDL2 window of the visible back end.
+#include "platform/gdi/visiblescreen.h"
+
+#include "platform/gdi/screenshot.h"
+#include "platform/window/input.h"
+
+#include <SDL.h>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+constexpr int kFrameMilliseconds = 15;
+
+std::optional<platform::VisibleScreenOptions> Parse(std::string_view value) {
+    if (!value.starts_with("visible"))
+        return std::nullopt;
+    platform::VisibleScreenOptions options;
+    value.remove_prefix(7);
+    if (value.starts_with(":") && value.size() >= 2) {
+        const int scale = std::atoi(std::string(value.substr(1)).c_str());
+        options.scale = std::clamp(scale, 1, 8);
+    }
+    return options;
+}
+
+// The device key for a PC key; 0 for keys the device does not have.
+UINT KeyOf(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z)
+        return static_cast<UINT>('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return static_cast<UINT>('0' + (key - SDLK_0));
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return VK_F1 + static_cast<UINT>(key - SDLK_F1);
+    switch (key) {
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_DOWN:
+        return VK_DOWN;
+    case SDLK_RETURN:
+        return VK_RETURN;
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_TAB:
+        return VK_TAB;
+    case SDLK_BACKSPACE:
+        return VK_BACK;
+    case SDLK_SPACE:
+        return VK_SPACE;
+    case SDLK_DELETE:
+        return VK_DELETE;
+    case SDLK_HOME:
+        return VK_HOME;
+    case SDLK_END:
+        return VK_END;
+    case SDLK_PAGEUP:
+        return VK_PRIOR;
+    case SDLK_PAGEDOWN:
+        return VK_NEXT;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return VK_CONTROL;
+    default:
+        return 0;
+    }
+}
+
+class VisibleScreen {
+public:
+    bool Start(const platform::VisibleScreenOptions& options) {
+        m_scale = std::clamp(options.scale, 1, 8);
+        m_thread = std::thread([this] { Run(); });
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_isStarted; });
+        if (!m_isOpen) {
+            lock.unlock();
+            m_thread.join();
+        }
+        return m_isOpen;
+    }
+
+    void Stop() {
+        m_isStopping = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    bool Capture(std::vector<std::uint32_t>* pixels, int* width, int* height) {
+        std::unique_lock lock(m_mutex);
+        m_isCaptureWanted = true;
+        m_isCaptured = false;
+        if (!m_changed.wait_for(lock, std::chrono::seconds(1), [this] { return m_isCaptured; }))
+            return false;
+        *pixels = m_captured;
+        *width = m_capturedWidth;
+        *height = m_capturedHeight;
+        return true;
+    }
+
+private:
+    void Signal(bool isOpen) {
+        std::lock_guard lock(m_mutex);
+        m_isStarted = true;
+        m_isOpen = isOpen;
+        m_changed.notify_all();
+    }
+
+    void Handle(const SDL_Event& event) {
+        switch (event.type) {
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            const POINT point{event.button.x / m_scale, event.button.y / m_scale};
+            const bool isDown = event.type == SDL_MOUSEBUTTONDOWN;
+            if (event.button.button == SDL_BUTTON_LEFT) {
+                platform::InjectStylus(
+                    isDown ? platform::StylusAction::Down : platform::StylusAction::Up, point);
+            } else if (event.button.button == SDL_BUTTON_RIGHT) {
+                platform::InjectStylus(isDown ? platform::StylusAction::RightDown
+                                              : platform::StylusAction::RightUp,
+                                       point);
+            }
+            break;
+        }
+        case SDL_MOUSEMOTION:
+            if ((event.motion.state & SDL_BUTTON_LMASK) != 0) {
+                platform::InjectStylus(platform::StylusAction::Move,
+                                       POINT{event.motion.x / m_scale, event.motion.y / m_scale});
+            }
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (const UINT key = KeyOf(event.key.keysym.sym); key != 0)
+                platform::InjectKey(key, event.type == SDL_KEYDOWN);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void Run() {
+        // The window's own surface, scaled by a plain blit: no graphics driver is involved.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            Signal(false);
+            return;
+        }
+        std::vector<std::uint32_t> pixels;
+        int width = 0, height = 0;
+        (void)platform::ReadScreenPixels(nullptr, &pixels, &width, &height);
+        SDL_Window* window =
+            SDL_CreateWindow("Navigator", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                             width * m_scale, height * m_scale, 0);
+        if (window == nullptr || SDL_GetWindowSurface(window) == nullptr) {
+            if (window != nullptr)
+                SDL_DestroyWindow(window);
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            Signal(false);
+            return;
+        }
+        int shownWidth = width, shownHeight = height;
+        Signal(true);
+        while (!m_isStopping) {
+            SDL_Event event;
+            if (SDL_WaitEventTimeout(&event, kFrameMilliseconds) != 0) {
+                Handle(event);
+                while (SDL_PollEvent(&event) != 0)
+                    Handle(event);
+            }
+            if (!platform::ReadScreenPixels(nullptr, &pixels, &width, &height))
+                continue;
+            if (width != shownWidth || height != shownHeight) {
+                SDL_SetWindowSize(window, width * m_scale, height * m_scale);
+                shownWidth = width;
+                shownHeight = height;
+            }
+            SDL_Surface* target = SDL_GetWindowSurface(window);
+            SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
+                pixels.data(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
+            if (target == nullptr || frame == nullptr) {
+                SDL_FreeSurface(frame);
+                continue;
+            }
+            SDL_Rect whole{0, 0, width * m_scale, height * m_scale};
+            SDL_BlitScaled(frame, nullptr, target, &whole);
+            SDL_FreeSurface(frame);
+            CaptureIfWanted(target);
+            SDL_UpdateWindowSurface(window);
+        }
+        SDL_DestroyWindow(window);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    void CaptureIfWanted(SDL_Surface* surface) {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_isCaptureWanted)
+                return;
+        }
+        std::vector<std::uint32_t> captured(static_cast<std::size_t>(surface->w) * surface->h);
+        const bool isRead =
+            SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels,
+                              surface->pitch, SDL_PIXELFORMAT_RGB888, captured.data(),
+                              surface->w * 4) == 0;
+        std::lock_guard lock(m_mutex);
+        m_isCaptureWanted = false;
+        if (!isRead)
+            return;
+        for (std::uint32_t& p : captured)
+            p &= 0xFFFFFF;
+        m_captured = std::move(captured);
+        m_capturedWidth = surface->w;
+        m_capturedHeight = surface->h;
+        m_isCaptured = true;
+        m_changed.notify_all();
+    }
+
+    int m_scale = 2;
+    std::thread m_thread;
+    std::atomic<bool> m_isStopping{false};
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_isStarted = false;
+    bool m_isOpen = false;
+    bool m_isCaptureWanted = false;
+    bool m_isCaptured = false;
+    std::vector<std::uint32_t> m_captured;
+    int m_capturedWidth = 0;
+    int m_capturedHeight = 0;
+};
+
+std::mutex& ScreenMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::unique_ptr<VisibleScreen>& Current() {
+    static std::unique_ptr<VisibleScreen> screen;
+    return screen;
+}
+
+} // namespace
+
+namespace platform {
+
+std::optional<VisibleScreenOptions> VisibleScreenRequest(int argc, const char* const* argv) {
+    for (int i = 1; i < argc && argv != nullptr; ++i) {
+        const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
+        if (argument.starts_with("--screen="))
+            return Parse(argument.substr(9));
+    }
+    const char* variable = std::getenv("NAV_SCREEN");
+    return variable != nullptr ? Parse(variable) : std::nullopt;
+}
+
+bool StartVisibleScreen(const VisibleScreenOptions& options) {
+    std::lock_guard lock(ScreenMutex());
+    if (Current())
+        return false;
+    auto screen = std::make_unique<VisibleScreen>();
+    if (!screen->Start(options))
+        return false;
+    Current() = std::move(screen);
+    return true;
+}
+
+void StopVisibleScreen() {
+    std::lock_guard lock(ScreenMutex());
+    if (Current()) {
+        Current()->Stop();
+        Current().reset();
+    }
+}
+
+bool CaptureVisibleScreen(std::vector<std::uint32_t>* pixels, int* width, int* height) {
+    std::lock_guard lock(ScreenMutex());
+    if (!Current() || pixels == nullptr || width == nullptr || height == nullptr)
+        return false;
+    return Current()->Capture(pixels, width, height);
+}
+
+} // namespace platform

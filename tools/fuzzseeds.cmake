@@ -1,0 +1,6 @@
+# fuzzseeds: writes the seed inputs of the fuzz targets' committed corpora with the test-data
+# writers (docs/testdata.md, "Fuzz corpora").
+add_executable(fuzzseeds ${CMAKE_CURRENT_LIST_DIR}/fuzzseeds.cpp)
+target_compile_options(fuzzseeds PRIVATE ${NAV_WARNINGS})
+target_link_libraries(fuzzseeds PRIVATE testdata_tablefiles testdata_datasets testdata_mapset
+                                        testdata_roadnetwork testdata platform_shell platform_window)

@@ -1,0 +1,316 @@
+// fuzzseeds: writes the seed inputs of every fuzz target's corpus, built with the test-data
+// writers and laid out as each target reads its input.
+//
+//   fuzzseeds SOURCE_ROOT      (re)writes SOURCE_ROOT/<folder>/fuzz/corpus/<target>/seed-*
+//
+// Inputs that once found a fault sit next to the seeds and are left alone.
+// Exit status: 0 done, 1 a file could not be written, 2 wrong usage.
+
+#include "testdata/advisorwriter.h"
+#include "testdata/archivewriter.h"
+#include "testdata/bitmapwriter.h"
+#include "testdata/datasetfolderwriter.h"
+#include "testdata/fieldtablefilewriter.h"
+#include "testdata/mapsetwriter.h"
+#include "testdata/namefilewriter.h"
+#include "testdata/resourcebundlewriter.h"
+#include "testdata/roadnetworkwriter.h"
+#include "testdata/tablefilewriter.h"
+#include "testdata/wavewriter.h"
+
+#include "platform/shell/resourcebundle.h"
+#include "platform/window/dialog.h"
+#include "platform/window/windowtypes.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct Seed {
+    const char* corpus; // folder under the source root
+    const char* name;
+    Bytes bytes;
+};
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+Bytes Text(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+Bytes Utf16(std::u16string_view text) {
+    Bytes out;
+    for (const char16_t c : text) {
+        out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return out;
+}
+
+Bytes U32(std::uint32_t value) {
+    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
+// The formatting target: a count of format characters, the format, then arguments (or the text
+// to scan); an empty format leaves the bytes to the text decoders.
+std::vector<Seed> FormatSeeds() {
+    const char* corpus = "platform/kernel/fuzz/corpus/platform_format_fuzz";
+    const std::u16string print = u"%d|%5.2f|%s|%ls|%08X|%c|%%";
+    const std::u16string scan = u"%d %s %f %c";
+    return {
+        {corpus, "seed-format",
+         Concat(
+             {{static_cast<std::uint8_t>(print.size())},
+              Utf16(print),
+              {0, 0, 0, 42, 0x40, 0x0A, 0, 0, 0, 0, 0, 0, 1, 1, 0xDE, 0xAD, 0xBE, 0xEF, 0, 'x'}})},
+        {corpus, "seed-scan",
+         Concat({{static_cast<std::uint8_t>(scan.size())}, Utf16(scan), Utf16(u"42 word 2.5 x")})},
+        {corpus, "seed-text",
+         Concat({{0},
+                 Text("Stra\xC3\x9F"
+                      "e \xE2\x82\xAC \xC3( \xA4")})},
+    };
+}
+
+// The archive reader: archives as they are, or (first byte with the top bit set) patches and
+// member data for an archive the target builds itself.
+std::vector<Seed> ArchiveSeeds() {
+    const char* corpus = "platform/sfs/fuzz/corpus/sfs_fuzz";
+    testdata::ArchiveWriter writer;
+    (void)writer.AddMember("General.properties", "key=value\n");
+    (void)writer.AddMember("b.bin", "0123");
+    return {
+        {corpus, "seed-archive", writer.Build()},
+        {corpus, "seed-member-past-end", writer.Build(testdata::ArchiveFault::MemberPastEnd)},
+        {corpus, "seed-patched", {0x82, 8, 0, 2, 12, 0, 1, 'a', 'b', 'c', 'd', 'e', 'f'}},
+    };
+}
+
+std::vector<Seed> BundleSeeds() {
+    const char* corpus = "platform/shell/fuzz/corpus/resourcebundle_fuzz";
+    platform::ResourceBundle bundle;
+    bundle.strings[1] = u"Navigator";
+    bundle.strings[2] = u"Stra\u00DFe\tline\nbreak";
+    return {
+        {corpus, "seed-bundle", testdata::WriteResourceBundle(bundle)},
+        {corpus, "seed-source",
+         Text("; texts\n[strings]\n1\tNavigator\n2  tab\\there\\nand \\\\\n3\n")},
+    };
+}
+
+std::vector<Seed> SettingsSeeds() {
+    const char* corpus = "utilities/usefulcode/fuzz/corpus/iniprofile_fuzz";
+    return {
+        {corpus, "seed-settings", Text("[A]\r\nk=old\r\nd=2.5\r\n\r\n[B]\r\nk=other\r\n")},
+        {corpus, "seed-loose", Text("; comment\nx=before\n[a]\nK = 12\nline\n[ A ]\nk=\n")},
+    };
+}
+
+// The table readers: an odd first byte and a whole file, or an even one and patches to the
+// target's own valid file (offset low, offset high, value; two last bytes cut the file).
+std::vector<Seed> TableSeeds() {
+    testdata::TableFileWriter table({ColumnType::UInt32, ColumnType::Text16, ColumnType::Int16});
+    table.SetScrambled(true);
+    for (std::int64_t i = 0; i < 12; ++i) {
+        table.AddRow({i / 3, std::string(1, static_cast<char>('A' + i)), -i});
+    }
+    testdata::FieldTableFileWriter fields({ColumnType::UInt32, ColumnType::UInt32});
+    fields.SetBlockSize(256);
+    for (std::int64_t i = 0; i < 12; ++i) {
+        fields.AddRow({i / 4, i}, std::string(static_cast<std::size_t>(i * 3), 't'));
+    }
+    const Bytes patches = {0, 0x00, 0x05, 0x41, 0x40, 0x06, 0x00}; // inside the data
+    const char* fsr = "tablefiles/fuzz/corpus/tablefiles_fsr_fuzz";
+    const char* fsx = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_fsx_fuzz";
+    return {
+        {fsr, "seed-table", Concat({{1}, table.Build()})},
+        {fsr, "seed-patches", patches},
+        {fsx, "seed-table", Concat({{1}, fields.Build()})},
+        {fsx, "seed-patches", patches},
+    };
+}
+
+// The name file reader: a name offset to read, where to lay the rest over the target's own name
+// file, a flag byte (odd: cut the file there), then the bytes to lay over it.
+std::vector<Seed> NameSeeds() {
+    const char* corpus = "tablefiles/fuzz/corpus/tablefiles_names_fuzz";
+    testdata::NameFileWriter names;
+    names.SetPadLastBlock(false);
+    (void)names.Add("Berlin", 1, {{"Alt", 3}});
+    const std::uint32_t second = names.Add("Hamburg", -2, {{"HH", 4}, {"Other", -4}});
+    return {
+        {corpus, "seed-names", Concat({U32(0), U32(0), {0}, names.Build()})},
+        {corpus, "seed-cut", Concat({U32(second), U32(second + 3), {1}, Text("Ha")})},
+    };
+}
+
+// Patch-style targets read a mode byte first: odd gives the rest as the whole file.
+Bytes Whole(const Bytes& file) {
+    return Concat({{1}, file});
+}
+
+std::vector<Seed> WaveSeeds() {
+    const char* corpus = "platform/sound/fuzz/corpus/wave_fuzz";
+    testdata::WaveWriter writer;
+    writer.SetTone(440, 5);
+    return {
+        {corpus, "seed-tone", Whole(writer.Build())},
+        {corpus, "seed-no-data", Whole(writer.Build(testdata::WaveFault::NoDataChunk))},
+        {corpus, "seed-patches", {0, 22, 0, 2, 34, 0, 8}}, // two channels, 8 bits
+    };
+}
+
+std::vector<Seed> DialogSeeds() {
+    const char* corpus = "platform/window/fuzz/corpus/dialogtemplate_fuzz";
+    return {
+        {corpus, "seed-popup", platform::MakeDialogTemplate(WS_POPUP | WS_VISIBLE, 0, 0, 100, 50)},
+        {corpus, "seed-child", platform::MakeDialogTemplate(WS_CHILD, 8, 8, 40, 20)},
+    };
+}
+
+std::vector<Seed> BitmapSeeds() {
+    const char* corpus = "platform/gdi/fuzz/corpus/dib_fuzz";
+    testdata::BitmapSpec spec;
+    spec.width = 3;
+    spec.height = 2;
+    spec.bitCount = 8;
+    spec.palette = {0x000000, 0xFF0000, 0x00FF00};
+    spec.pixels = {0, 1, 2, 2, 1, 0};
+    testdata::BitmapSpec twoBits = spec;
+    twoBits.bitCount = 2;
+    testdata::BitmapSpec trueColour = spec;
+    trueColour.bitCount = 24;
+    trueColour.palette.clear();
+    trueColour.pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0x000000, 0xFFFFFF, 0x808080};
+    return {
+        {corpus, "seed-file-8", Whole(testdata::WriteBitmapFile(spec))},
+        {corpus, "seed-file-2", Whole(testdata::WriteBitmapFile(twoBits))},
+        {corpus, "seed-packed-24", Whole(testdata::WritePackedDib(trueColour))},
+        {corpus, "seed-patches", {0, 28, 0, 8, 46, 0, 200}}, // bit count 8, a long colour table
+    };
+}
+
+std::vector<Seed> AdvisorSeeds() {
+    const char* config = "advisor/fuzz/corpus/advisor_config_fuzz";
+    const char* encode = "advisor/fuzz/corpus/encode_properties_fuzz";
+    testdata::ConfigTextWriter tables;
+    tables.Comment(" decision tables")
+        .Module("T_Street", {"Relative_Direction_Of_TS"})
+        .Value({"Left"}, "TurnLeft")
+        .Value({"Right"}, "TurnRight")
+        .Blank()
+        .Module("Bifurcation", {"Side", "Class"})
+        .Value({"Left", "*"}, "KeepLeft")
+        .EndMark();
+    testdata::ConfigTextWriter properties;
+    properties.Line("Speed=3").Line("Name = value with blanks").Comment(" note").Line("Empty=");
+    return {
+        {config, "seed-decision-tables", Text(tables.Build())},
+        {config, "seed-properties", Text(properties.Build())},
+        {encode, "seed-encode", Text("# codes\n\xC4nderung=12\nStreet=3 # trailing\nBad line\n")},
+    };
+}
+
+std::vector<Seed> DatasetSeeds() {
+    const char* corpus = "tablefiles/fuzz/corpus/tablefiles_datasets_fuzz";
+    testdata::DatasetFolderWriter writer;
+    writer.AddArea({7, "SCHWABING", 10, {1, 2, 3, 4}})
+        .AddCity({"MUENCHEN", 20, 7, 49, 3, 500})
+        .AddStreet({500, "BERGSTR", 1005, "80331", {7, 7, 7}, {9001}})
+        .AddElement({9001, {{1, 1}, {2, 2}}, testdata::DatasetHouseNumbers{2, "2-20", "1-9"}})
+        .AddPostalCode({"80331", 1, {1, 2, 3, 4}});
+    return {
+        {corpus, "seed-streets", Whole(writer.BuildTable(testdata::DatasetFile::XoI))},
+        {corpus, "seed-cities", Whole(writer.BuildTable(testdata::DatasetFile::AllCitiesByName))},
+        // An even mode byte patches the table the last byte chooses.
+        {corpus, "seed-patches", {0, 0x00, 0x05, 0x41, 0x40, 0x06, 0x00, 3}},
+    };
+}
+
+std::vector<Seed> MapDataSeeds() {
+    const char* corpus = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_mapdata_fuzz";
+    testdata::MapSetWriter writer;
+    testdata::GridSketch sketch;
+    sketch.rows = {"a..b", "c..d"};
+    sketch.roads = {{"Ringstrasse", "abdc"}, {"Querweg", "ad"}};
+    (void)writer.AddSketch(sketch);
+    const testdata::MapSetFiles files = writer.SetDepth(2).SetVersion(2).Build();
+    // First byte: the top bit picks ".dat", else ".rid"; then the patch-style input.
+    return {
+        {corpus, "seed-rid", Concat({{0x00, 1}, files.rid})},
+        {corpus, "seed-dat", Concat({{0x80, 1}, files.dat})},
+        {corpus, "seed-patches", {0x00, 0, 0x10, 0x00, 0xFF, 0x20, 0x00, 0x07}},
+    };
+}
+
+// Road networks: crossing record pages (page size byte (size - 12) / 4, flags byte with bit 0
+// for separated maps, then the pages), a page index, and a description after four bytes of
+// page-file and position-file sizes.
+std::vector<Seed> RoadNetworkSeeds() {
+    const char* records = "routing/fuzz/corpus/routing_crossingrecord_fuzz";
+    const char* index = "routing/fuzz/corpus/routing_pagetree_fuzz";
+    const char* description = "routing/fuzz/corpus/routing_networkdescription_fuzz";
+    testdata::RoadNetworkOptions options;
+    options.maps = 2;
+    options.pageSize = 256;
+    options.separated = {false, true, false};
+    options.hasAdditionalAttributes = true;
+    testdata::CrossingExtras& extras = options.extras[0][5];
+    extras.prohibitedTurns = {{0, 1}, {1, 2}, {2, 3}, {3, 0}};
+    extras.list1 = {{0, 2, {1}}};
+    extras.list2 = {{15, 1, {0, 3, -7, 2, 1, 0}}};
+    extras.list3 = {{1, 1, 0, 2, true}};
+    extras.list4 = {{2, 3, 4, 2, true}, {0, 1, 0, 0, false}};
+    testdata::RoadNetworkWriter writer(testdata::RoadWorld::Grid(12, 12, 400, {0, 0}, 2), options);
+    auto files = writer.Build();
+    if (!files) {
+        return {};
+    }
+    return {
+        {records, "seed-pages", Concat({{61, 0}, files->at("Net0.pag")})},
+        {records, "seed-separated-pages", Concat({{61, 1}, files->at("Net1.pag")})},
+        {index, "seed-index", files->at("Net0.idx")},
+        {description, "seed-description", Concat({{0x01, 0, 0x01, 0}, files->at("Net.rd")})},
+    };
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
+        return 2;
+    }
+    const std::filesystem::path root = argv[1];
+    int status = 0;
+    for (const auto& group : {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(),
+                              TableSeeds(), NameSeeds(), WaveSeeds(), DialogSeeds(), BitmapSeeds(),
+                              AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(), RoadNetworkSeeds()}) {
+        for (const Seed& seed : group) {
+            const std::filesystem::path folder = root / seed.corpus;
+            std::error_code error;
+            std::filesystem::create_directories(folder, error);
+            if (error || seed.bytes.empty() ||
+                !testdata::WriteHostFile(folder / seed.name, seed.bytes)) {
+                (void)std::fprintf(stderr, "fuzzseeds: cannot write %s/%s\n", folder.c_str(),
+                                   seed.name);
+                status = 1;
+            }
+        }
+    }
+    return status;
+}
