@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 
 namespace testdata {
@@ -505,9 +504,7 @@ bool RoadNetworkWriter::WriteToHost(const std::filesystem::path& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     for (const auto& [name, bytes] : *files) {
-        std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-        if (!out) {
+        if (!WriteHostFile(folder / name, bytes)) {
             return false;
         }
     }
