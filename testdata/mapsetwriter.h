@@ -32,11 +32,20 @@ struct ElementDescription {
 // through them. Each road becomes one segment element per pair of consecutive nodes, oriented
 // from the first node to the second.
 struct GridSketch {
+    // How a road may be driven: both ways, or only from its first node towards its last.
+    enum class Direction { TwoWay, OneWay };
     struct Road {
         std::string name;
         std::string nodes; // node characters in order
         std::uint16_t typeCode = 1010;
         std::uint32_t attributes = 0;
+        // The road network's view of the road (the map set ignores it): class 0-31 with its
+        // extended bit and code (0-5), direction, and the highest network level it reaches.
+        std::uint8_t roadClass = 4;
+        bool extendedBit = false;
+        std::uint8_t extendedCode = 0;
+        Direction direction = Direction::TwoWay;
+        std::uint8_t level = 0;
     };
     std::vector<std::string> rows;
     std::vector<Road> roads;

@@ -16,6 +16,7 @@
 #include "testdata/mapsetwriter.h"
 #include "testdata/namefilewriter.h"
 #include "testdata/resourcebundlewriter.h"
+#include "testdata/roadnetworkwriter.h"
 #include "testdata/tablefilewriter.h"
 #include "testdata/wavewriter.h"
 
@@ -286,6 +287,37 @@ std::vector<Seed> LevelFileSeeds() {
     };
 }
 
+// Road networks: crossing record pages (page size byte (size - 12) / 4, flags byte with bit 0
+// for separated maps, then the pages), a page index, and a description after four bytes of
+// page-file and position-file sizes.
+std::vector<Seed> RoadNetworkSeeds() {
+    const char* records = "routing/fuzz/corpus/routing_crossingrecord_fuzz";
+    const char* index = "routing/fuzz/corpus/routing_pagetree_fuzz";
+    const char* description = "routing/fuzz/corpus/routing_networkdescription_fuzz";
+    testdata::RoadNetworkOptions options;
+    options.maps = 2;
+    options.pageSize = 256;
+    options.separated = {false, true, false};
+    options.hasAdditionalAttributes = true;
+    testdata::CrossingExtras& extras = options.extras[0][5];
+    extras.prohibitedTurns = {{0, 1}, {1, 2}, {2, 3}, {3, 0}};
+    extras.list1 = {{0, 2, {1}}};
+    extras.list2 = {{15, 1, {0, 3, -7, 2, 1, 0}}};
+    extras.list3 = {{1, 1, 0, 2, true}};
+    extras.list4 = {{2, 3, 4, 2, true}, {0, 1, 0, 0, false}};
+    testdata::RoadNetworkWriter writer(testdata::RoadWorld::Grid(12, 12, 400, {0, 0}, 2), options);
+    auto files = writer.Build();
+    if (!files) {
+        return {};
+    }
+    return {
+        {records, "seed-pages", Concat({{61, 0}, files->at("Net0.pag")})},
+        {records, "seed-separated-pages", Concat({{61, 1}, files->at("Net1.pag")})},
+        {index, "seed-index", files->at("Net0.idx")},
+        {description, "seed-description", Concat({{0x01, 0, 0x01, 0}, files->at("Net.rd")})},
+    };
+}
+
 } // namespace
 
 // The city index reader: whole files (mode byte 1) of both kinds, and patches over its own.
@@ -314,7 +346,7 @@ int main(int argc, char** argv) {
     for (const auto& group :
          {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(), TableSeeds(), NameSeeds(),
           WaveSeeds(), DialogSeeds(), BitmapSeeds(), AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(),
-          CityIndexSeeds(), LevelFileSeeds()}) {
+          CityIndexSeeds(), LevelFileSeeds(), RoadNetworkSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

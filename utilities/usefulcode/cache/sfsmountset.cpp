@@ -2,6 +2,8 @@
 
 #include "utilities/usefulcode/cache/sfslibrary.h"
 
+#include "platform/files/files.h"
+
 namespace {
 
 constexpr DWORD kMountFlags = 0x80000000u;
@@ -61,4 +63,25 @@ bool SfsMountSet::IsMounted(std::u16string_view archivePath) const {
 std::set<std::u16string> SfsMountSet::GetFolders() const {
     std::lock_guard lock(m_mutex);
     return m_folders;
+}
+
+std::uint32_t MountSfsArchivesInFolder(SfsMountSet& set, std::u16string_view folder) {
+    std::u16string prefix(folder);
+    if (!prefix.empty() && prefix.back() != u'\\' && prefix.back() != u'/') {
+        prefix += u'\\';
+    }
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = FindFirstFileW((prefix + u"*.sfs").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    std::uint32_t mounted = 0;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            set.Mount(prefix + entry.cFileName)) {
+            ++mounted;
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return mounted;
 }

@@ -3,6 +3,7 @@
 // members open as that folder, a backslash and the member's name. Destruction unmounts them.
 // Safe from any thread.
 
+#include <cstdint>
 #include <mutex>
 #include <set>
 #include <string>
@@ -35,3 +36,7 @@ private:
     mutable std::mutex m_mutex;
     std::set<std::u16string> m_folders;
 };
+
+// Mounts every "*.sfs" file of the folder (folders skipped) through set.Mount; the number of
+// archives this call mounted.
+std::uint32_t MountSfsArchivesInFolder(SfsMountSet& set, std::u16string_view folder);

@@ -198,3 +198,18 @@ TEST_F(SfsMountSetTest, OwnersOnSeveralThreadsMountAndUnmountTheirOwnFolders) {
 }
 
 } // namespace
+
+TEST_F(SfsMountSetTest, MountsEveryArchiveOfAFolderButNotFoldersOrOtherFiles) {
+    WriteArchive(u"\\Net\\a.sfs", "a");
+    WriteArchive(u"\\Net\\b.SFS", "b");
+    WriteArchive(u"\\Net\\inner\\c.sfs", "c");
+    ASSERT_TRUE(m_root.MakeFolder(u"\\Net\\d.sfs"));
+    ASSERT_TRUE(m_root.WriteFile(u"\\Net\\e.txt", "e"));
+    SfsMountSet owner;
+    EXPECT_EQ(MountSfsArchivesInFolder(owner, u"\\Net"), 2u);
+    EXPECT_TRUE(CanOpen(u"\\Net\\a.txt"));
+    EXPECT_TRUE(CanOpen(u"\\Net\\b.txt"));
+    EXPECT_FALSE(CanOpen(u"\\Net\\c.txt"));
+    EXPECT_EQ(MountSfsArchivesInFolder(owner, u"\\Net\\"), 0u); // mounted already
+    EXPECT_EQ(MountSfsArchivesInFolder(owner, u"\\Missing"), 0u);
+}

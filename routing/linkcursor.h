@@ -1,0 +1,79 @@
+#pragma once
+// Link cursors: iterate the links of a crossing for a travel mode. A plain cursor visits every
+// link from its start index upwards; a restricted cursor goes forward (upwards from link 0) or
+// backward (downwards from the last link) and skips links that are prohibited after the
+// from-link or not passable. The cursor keeps its record alive; one user at a time.
+
+#include "routing/crossingrecord.h"
+#include "routing/networkcrossing.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+using TravelMode = std::uint32_t;
+
+// A path of link values stored at a crossing by a backward cursor.
+struct PendingPath {
+    CrossingAddress at;
+    std::vector<std::uint16_t> values;
+};
+
+// The router's record of the manoeuvres that led to the current crossing.
+class ManoeuvreHistory {
+public:
+    virtual ~ManoeuvreHistory() = default;
+    virtual void Reset() = 0;
+    [[nodiscard]] virtual bool HasMore() const = 0;
+    [[nodiscard]] virtual std::uint16_t Current() const = 0;
+    virtual void Advance() = 0;
+    [[nodiscard]] virtual std::vector<PendingPath>& GetPendingPaths() = 0;
+};
+
+// Bits of a link's flags F for the router: bit 0 = F bit 10, bit 1 = class 16-23, bits 29-31 =
+// F bits 7-9; with additional attributes and X != 0: bit 2 = E12, bits 4, 6, 7, 8 = X 2..5.
+using LinkAttributeWord = std::uint32_t;
+
+class LinkCursor {
+public:
+    // A plain cursor at start index `first`.
+    LinkCursor(const NetworkCrossing& crossing, std::uint32_t first, TravelMode mode);
+    // A restricted cursor: isForward starts at link 0, else at the last link.
+    LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
+               TravelMode mode, ManoeuvreHistory* history);
+
+    [[nodiscard]] std::uint32_t GetLength() const; // metres
+    // The 5-bit class, with additional attributes extended to 11 bits by E12 (+32) and X.
+    [[nodiscard]] std::uint32_t GetRoadClass() const;
+    [[nodiscard]] std::uint32_t GetElementId() const;
+    [[nodiscard]] std::uint32_t GetDirectionCode() const;
+    [[nodiscard]] LinkAttributeWord GetAttributeWord() const;
+    void Next();
+    [[nodiscard]] CrossingAddress GetTarget() const;
+    [[nodiscard]] bool IsValid() const;
+    [[nodiscard]] std::uint32_t GetReverseIndex() const { return Link().ReverseIndex(); }
+    // -1 when the target has no record.
+    [[nodiscard]] std::uint32_t GetTargetId() const;
+    [[nodiscard]] std::uint32_t GetList3Code() const;
+    [[nodiscard]] bool HasPendingPathFlag() const { return Link().HasPendingPath(); }
+    [[nodiscard]] std::uint32_t GetIndex() const { return static_cast<std::uint32_t>(m_index); }
+
+private:
+    [[nodiscard]] LinkEntry Link() const;
+    [[nodiscard]] const CrossingRecord* Record() const { return m_crossing.GetRecord(); }
+    [[nodiscard]] bool HasAdditionalAttributes() const;
+    [[nodiscard]] bool IsProhibited(std::uint32_t from, std::uint32_t to);
+    [[nodiscard]] bool IsPassable();
+    [[nodiscard]] bool IsForbiddenByList1() const;
+    [[nodiscard]] bool StorePendingPath(ManoeuvreListReader& item, std::uint32_t to);
+    [[nodiscard]] bool MatchesPendingPath();
+
+    NetworkCrossing m_crossing;
+    int m_index = 0;
+    std::uint8_t m_fromLink = 31;
+    bool m_isPlain = true;
+    bool m_isForward = true;
+    TravelMode m_mode;
+    ManoeuvreHistory* m_history = nullptr;
+};
+using LinkCursorPtr = std::shared_ptr<LinkCursor>;

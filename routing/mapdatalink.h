@@ -1,0 +1,37 @@
+#pragma once
+// The road network's link to the map data: element ids of network links, whether map data is
+// present, and element polylines (for crossings without stored positions). Shared by the
+// network and its page stores; safe from any thread once set up.
+
+#include "mapdisplay/mapgeometry.h"
+#include "basiccomp/retrievalengine/code/iretrievalengine.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class MapDataLink {
+public:
+    // Fills the points of an element's polyline; false when the element or its geometry is
+    // missing.
+    using PolylineReader = std::function<bool(std::uint32_t elementId, std::vector<GeoPoint>&)>;
+
+    explicit MapDataLink(RetrievalEngine::RetrievalEnginePtr engine);
+
+    // The map element id a network link id stands for. Plain link ids are element ids.
+    [[nodiscard]] std::uint32_t ElementOfLink(std::uint32_t linkId) const;
+    // Whether the engine has map data (its address index).
+    [[nodiscard]] bool HasMapData() const;
+    // False when no polyline reader is set, the id is 0 or -1, or the reader fails.
+    [[nodiscard]] bool GetElementPolyline(std::uint32_t elementId,
+                                          std::vector<GeoPoint>& points) const;
+
+    // Where polylines come from: set once, before the network is used.
+    void SetPolylineReader(PolylineReader reader) { m_reader = std::move(reader); }
+
+private:
+    RetrievalEngine::RetrievalEnginePtr m_engine;
+    PolylineReader m_reader;
+};
+using MapDataLinkPtr = std::shared_ptr<MapDataLink>;

@@ -1,0 +1,112 @@
+#pragma once
+// The routable road network: up to three maps (levels) described by a ".rd" file, each with its
+// page store, plus the two id tables and the link to the map data. Loaded once on the caller's
+// thread, then read by any number of threads; crossings and cursors must not outlive it.
+
+#include "routing/linkcursor.h"
+#include "routing/mapdatalink.h"
+#include "routing/networkcrossing.h"
+#include "routing/pagestore.h"
+#include "tablefiles/fsrtable.h"
+#include "utilities/usefulcode/cache/sfsmountset.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct NetworkDescription;
+
+class IRoadNetwork {
+public:
+    // Empty when the level is not below the map count.
+    [[nodiscard]] virtual NetworkCrossingPtr CreateCrossing(const CrossingAddress& address) = 0;
+    virtual ~IRoadNetwork() = default;
+    // The same crossing one level up; empty without an upper reference or upper level.
+    [[nodiscard]] virtual NetworkCrossingPtr GetUpperCrossing(const NetworkCrossing& crossing) = 0;
+    // All zero for a level that does not exist.
+    [[nodiscard]] virtual GeoRect GetMapRect(std::uint16_t level) const = 0;
+    [[nodiscard]] virtual std::uint16_t GetMapCount() const = 0;
+    // 0 for a level that does not exist.
+    [[nodiscard]] virtual std::uint32_t GetCrossingCount(std::uint16_t level) const = 0;
+    [[nodiscard]] virtual bool HasAdditionalAttributes() const = 0;
+    // Empty when the network was loaded without an engine.
+    [[nodiscard]] virtual MapDataLinkPtr GetMapDataLink() const = 0;
+};
+
+class ILinkCursorFactory {
+public:
+    virtual ~ILinkCursorFactory() = default;
+    // isForward: upwards from link 0, else downwards from the last link. The history may be
+    // null and must outlive the cursor.
+    [[nodiscard]] virtual LinkCursorPtr
+    CreateRestrictedCursor(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
+                           TravelMode mode, ManoeuvreHistory* history) = 0;
+    [[nodiscard]] virtual LinkCursorPtr CreateCursor(const NetworkCrossing& crossing,
+                                                     std::uint32_t first, TravelMode mode) = 0;
+};
+
+// The process-wide cache budget in KB, 0 until the first network computes it from the memory
+// status: min(available physical, available virtual) / 1024 x "CacheMaxPercent" / 100, clamped
+// to 1536..4096.
+[[nodiscard]] std::uint32_t GetCacheBudget();
+// Forgets the budget so that the next load computes it again.
+void ResetCacheBudget();
+
+// The store a map gets: mapped unless "Sfs" is 1; then whole when the map's share of the budget
+// (a quarter for maps 0 and 1, half for map 2) holds its pages, else cached pages.
+[[nodiscard]] SeparatedPageStore::Kind ChooseStoreKind(int sfs, std::uint16_t level,
+                                                       std::uint32_t budgetKb,
+                                                       std::uint16_t lastPage,
+                                                       std::uint32_t pageSize);
+// The map's share of the budget in KB.
+[[nodiscard]] std::uint32_t MapShare(std::uint16_t level, std::uint32_t budgetKb);
+
+class RoadNetwork final : public IRoadNetwork, public ILinkCursorFactory, public PageStoreSource {
+public:
+    static constexpr std::uint16_t kMaxMaps = 3;
+
+    RoadNetwork() = default;
+    ~RoadNetwork() override;
+
+    // Reads the ".rd" file (never creating it) and opens every map. False (debug line) when the
+    // file is missing, "Format" is not 0, "Maps" is outside 1..3, an id table cannot be opened or
+    // has other columns, or a map's store refuses its files. Call once on a fresh network.
+    [[nodiscard]] bool Load(const std::u16string& path,
+                            const RetrievalEngine::RetrievalEnginePtr& engine);
+
+    NetworkCrossingPtr CreateCrossing(const CrossingAddress& address) override;
+    NetworkCrossingPtr GetUpperCrossing(const NetworkCrossing& crossing) override;
+    GeoRect GetMapRect(std::uint16_t level) const override;
+    std::uint16_t GetMapCount() const override { return m_mapCount; }
+    std::uint32_t GetCrossingCount(std::uint16_t level) const override;
+    bool HasAdditionalAttributes() const override { return m_hasAdditionalAttributes; }
+    MapDataLinkPtr GetMapDataLink() const override { return m_mapDataLink; }
+
+    LinkCursorPtr CreateRestrictedCursor(const NetworkCrossing& crossing, bool isForward,
+                                         std::uint32_t fromLink, TravelMode mode,
+                                         ManoeuvreHistory* history) override;
+    LinkCursorPtr CreateCursor(const NetworkCrossing& crossing, std::uint32_t first,
+                               TravelMode mode) override;
+
+    SeparatedPageStore* GetStore(std::uint16_t level) const override;
+    // Pages of each map ("Last page" + 1), 0 for a level that does not exist.
+    [[nodiscard]] std::uint32_t GetPageCount(std::uint16_t level) const;
+    // The O2S kind: 0, 1 or 2 by its columns, 3 without a table.
+    [[nodiscard]] std::uint32_t GetO2SKind() const { return m_o2sKind; }
+    [[nodiscard]] const SfsMountSet& GetArchives() const { return m_archives; }
+
+private:
+    [[nodiscard]] bool OpenIdTables(const NetworkDescription& description);
+    [[nodiscard]] bool LoadMap(std::uint16_t level, const NetworkDescription& description);
+
+    FsrTable m_s2o;
+    std::uint32_t m_o2sKind = 3;
+    FsrTable m_o2s;
+    std::array<std::uint32_t, kMaxMaps> m_pageCounts{};
+    std::uint16_t m_mapCount = 0;
+    std::array<std::unique_ptr<SeparatedPageStore>, 8> m_stores;
+    bool m_hasAdditionalAttributes = false;
+    MapDataLinkPtr m_mapDataLink;
+    SfsMountSet m_archives;
+};

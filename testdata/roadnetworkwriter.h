@@ -1,0 +1,133 @@
+#pragma once
+// Writer of road networks for tests and tools: from a RoadWorld it writes the ".rd" description,
+// per level a page file of crossing records (padded to whole pages, ids and pages in page-tree
+// leaf order), its page index, a ".sep" position file for separated levels, the optional O2S and
+// S2O id tables and, for archived networks, one ".sfs" archive with every file but the ".rd".
+// Crossing positions are the world's float degrees, so they equal the map set's vertices.
+
+#include "tablefiles/columntype.h"
+#include "testdata/roadworld.h"
+#include "testdata/tempdir.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testdata {
+
+// A manoeuvre item of list 1 or 2: value 0 and the signed values 1..V-1 (V = 1 + values).
+struct ManoeuvreItemDescription {
+    std::uint8_t modeKind = 0;
+    std::uint8_t value0 = 0;
+    std::vector<std::int8_t> values;
+};
+
+// A 16-bit entry of list 3 or 4.
+struct LinkEntryDescription {
+    std::uint8_t link = 0;
+    std::uint8_t code = 0;
+    std::uint8_t modeA = 0;
+    std::uint8_t modeB = 0;
+    bool isInUse = true;
+};
+
+// The optional parts of one crossing record. Link indexes count the crossing's links in the
+// order of the world's links (RoadNetworkLayout::linksOf tells them).
+struct CrossingExtras {
+    bool hasTurnTable = false; // also without turns: a table with K = 0
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> prohibitedTurns; // (from, to)
+    std::vector<ManoeuvreItemDescription> list1;
+    std::vector<ManoeuvreItemDescription> list2;
+    std::vector<LinkEntryDescription> list3;
+    std::vector<LinkEntryDescription> list4;
+    std::map<std::uint8_t, std::uint8_t> directionOverrides; // link index -> D
+    std::vector<std::uint8_t> pendingPathLinks;
+};
+
+// Values written instead of the sound ones, each breaking one rule a reader checks.
+struct RoadNetworkFaults {
+    std::optional<std::uint32_t> rdPageSize;
+    std::optional<std::uint16_t> rdLastPage;
+    std::optional<std::uint16_t> rdLastOffset;
+    std::optional<std::uint32_t> rdCrossings;
+    std::optional<int> rdMaps;
+    std::optional<int> rdFormat; // -1: no "Format" key
+    bool shortIndex = false;     // index files of 2 bytes
+    bool countPastPage = false;  // the last record of page 0 claims 15 links
+    bool withoutPositionFile = false;
+};
+
+struct RoadNetworkOptions {
+    std::string stem = "Net"; // files "<stem>.rd", "<stem><level>.pag", ".idx", ".sep"
+    std::uint32_t maps = 1;
+    std::uint32_t pageSize = 1024;
+    std::vector<bool> separated{false, false, false}; // per level
+    bool isArchived = false;                          // "Sfs" = 1, files in "<stem>.sfs"
+    int sfs = -1;                                     // written as given when not -1
+    bool hasAdditionalAttributes = false;
+    std::optional<int> cacheMaxPercent;
+    // Id tables: columns (empty: none) and rows.
+    std::vector<ColumnType> o2sColumns;
+    std::vector<ColumnType> s2oColumns;
+    std::map<std::uint32_t, CrossingExtras> extras[3]; // per level, by world node
+    RoadNetworkFaults faults;
+};
+
+struct WrittenAddress {
+    std::uint16_t page = 0;
+    std::uint16_t offset = 0;
+};
+
+// Where everything went, per level.
+struct RoadNetworkLevelLayout {
+    std::vector<std::uint32_t> nodeOfCrossing; // by crossing id
+    std::map<std::uint32_t, std::uint32_t> crossingOfNode;
+    std::vector<WrittenAddress> addresses; // by crossing id
+    // The crossing's links: world link index, and whether the crossing is its `from` end.
+    std::vector<std::vector<std::pair<std::uint32_t, bool>>> linksOf; // by crossing id
+    std::uint16_t lastPage = 0;
+    std::uint16_t lastOffset = 0;
+    GeoRect rect;
+};
+
+class RoadNetworkWriter {
+public:
+    RoadNetworkWriter(RoadWorld world, RoadNetworkOptions options);
+
+    // The files by name; nullopt when the world cannot be written (a crossing with more than 15
+    // links, a record larger than a page, a length beyond 32767 units, more than 65535 pages).
+    [[nodiscard]] std::optional<std::map<std::string, std::vector<std::uint8_t>>> Build();
+    // Build, then the files into the device folder; false on failure.
+    [[nodiscard]] bool WriteTo(const TempDeviceRoot& root, std::u16string_view folder);
+    // Build, then the files into a host folder; false on failure.
+    [[nodiscard]] bool WriteToHost(const std::filesystem::path& folder);
+
+    // After Build.
+    [[nodiscard]] const std::vector<RoadNetworkLevelLayout>& GetLayout() const { return m_layout; }
+    [[nodiscard]] const RoadWorld& GetWorld() const { return m_world; }
+    [[nodiscard]] const RoadNetworkOptions& GetOptions() const { return m_options; }
+
+private:
+    [[nodiscard]] bool LayOut(std::uint32_t level);
+    [[nodiscard]] std::vector<std::uint8_t> EncodeRecord(std::uint32_t level,
+                                                         std::uint32_t crossing) const;
+    void AddLevelFiles(std::uint32_t level,
+                       std::map<std::string, std::vector<std::uint8_t>>& files) const;
+    void AppendLink(std::vector<std::uint8_t>& out, std::uint32_t level, std::uint32_t crossing,
+                    std::uint32_t i, const CrossingExtras& extras) const;
+    [[nodiscard]] std::uint32_t RecordSize(std::uint32_t level, std::uint32_t node,
+                                           std::uint32_t links) const;
+    [[nodiscard]] std::string Description() const;
+
+    RoadWorld m_world;
+    RoadNetworkOptions m_options;
+    std::vector<RoadNetworkLevelLayout> m_layout;
+    std::vector<std::vector<std::uint16_t>> m_indexes; // page tree per level
+};
+
+// The attribute block (H and its words) of a crossing's extras; empty without lists.
+[[nodiscard]] std::vector<std::uint32_t> EncodeAttributeBlock(const CrossingExtras& extras);
+
+} // namespace testdata
