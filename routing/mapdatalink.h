@@ -3,8 +3,8 @@
 // present, and element polylines (for crossings without stored positions). Shared by the
 // network and its page stores; safe from any thread once set up.
 
-#include "mapdisplay/mapgeometry.h"
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
+#include "mapdisplay/mapgeometry.h"
 
 #include <cstdint>
 #include <functional>
