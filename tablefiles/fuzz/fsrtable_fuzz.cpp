@@ -65,18 +65,19 @@ bool AttachInMemory(FsrTable& table, std::vector<std::uint8_t> bytes, DWORD page
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool isReserved = MemoryArena::Shared().Reserve(8 << 20);
     static const std::vector<std::uint8_t> base = BaseTable();
+    static BlockCachePtr cache = BlockCache::Create(32);
     if (size == 0 || !isReserved) {
         return 0;
     }
     std::vector<std::uint8_t> file = testdata::FileFromFuzzInput(base, data, size);
-    FsrTable mapped;
+    FsrTable mapped(cache);
     if (!AttachInMemory(mapped, file, testdata::MemoryBlockFile::kWholeFile)) {
         return 0;
     }
     Exercise(mapped, data, size);
     const std::uint32_t blockSize = mapped.GetBlockSize();
     mapped.Close();
-    FsrTable paged;
+    FsrTable paged(cache);
     if (AttachInMemory(paged, std::move(file), blockSize)) {
         Exercise(paged, data, size);
     }
