@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <type_traits>
 
@@ -29,6 +30,11 @@ requires(std::is_arithmetic_v<T> && !std::is_same_v<T, bool> &&
         sizeof(T) == 1, std::uint8_t,
         std::conditional_t<sizeof(T) == 2, std::uint16_t,
                            std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>>;
+    if (!std::is_constant_evaluated() && std::endian::native == std::endian::little) {
+        Bits bits; // one load where the host's order is the file's
+        std::memcpy(&bits, bytes, sizeof(T));
+        return std::bit_cast<T>(bits);
+    }
     return std::bit_cast<T>(static_cast<Bits>(ReadLittleEndian(bytes, sizeof(T))));
 }
 

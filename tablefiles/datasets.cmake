@@ -26,4 +26,4 @@ nav_test(tablefiles_datasets_test THREADED
 nav_fuzz(tablefiles_datasets_fuzz
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/fuzz/datasettables_fuzz.cpp
-  DEPENDS tablefiles_datasets testdata_datasets usefulcode_arena)
+  DEPENDS tablefiles_datasets testdata_datasets testdata_memoryfile usefulcode_arena)

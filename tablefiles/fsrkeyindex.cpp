@@ -66,16 +66,8 @@ FsrKeyIndex::BlockRange FsrKeyIndex::FindBlocks(ByteSpan key,
     if (comparators.Compare(key, GetKey(0)) < 0) {
         return {};
     }
-    std::uint32_t first = 0;
-    std::uint32_t last = m_count - 1;
-    while (first < last) {
-        const std::uint32_t middle = first + (last - first) / 2;
-        if (comparators.Compare(key, GetKey(middle)) <= 0) {
-            last = middle;
-        } else {
-            first = middle + 1;
-        }
-    }
+    const std::uint32_t first =
+        comparators.FindLowerBound(key, m_keys.data(), m_count, m_keySize, m_keySize);
     // first: the lowest block whose first key is not below the key, or the last block.
     if (first == 0) {
         return {true, 0, 0};
@@ -83,6 +75,6 @@ FsrKeyIndex::BlockRange FsrKeyIndex::FindBlocks(ByteSpan key,
     if (first == m_count - 1 && comparators.Compare(key, GetKey(first)) > 0) {
         return {true, first, first};
     }
-    last = comparators.Compare(key, GetKey(first)) == 0 ? first : first - 1;
+    const std::uint32_t last = comparators.Compare(key, GetKey(first)) == 0 ? first : first - 1;
     return {true, first - 1, last};
 }

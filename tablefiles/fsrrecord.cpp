@@ -1,5 +1,6 @@
 #include "tablefiles/fsrrecord.h"
 
+#include <algorithm>
 #include <utility>
 
 FsrRecord::FsrRecord(FsrBlockPointer block, const FsrRecordLayout& layout, std::uint32_t number,
@@ -53,14 +54,27 @@ void FsrRecord::Next() {
     }
 }
 
-FsrKeyRange::FsrKeyRange(FsrRecord first, std::shared_ptr<const std::vector<std::uint8_t>> key)
+SearchKey::SearchKey(ByteSpan key)
+    : m_length(key.data == nullptr ? 0 : key.length) {
+    if (m_length <= kInPlaceSize) {
+        std::copy_n(key.data, m_length, m_inPlace.begin());
+    } else {
+        m_onHeap = key.Duplicate();
+    }
+}
+
+ByteSpan SearchKey::GetBytes() const {
+    return {m_length <= kInPlaceSize ? m_inPlace.data() : m_onHeap.data(), m_length};
+}
+
+FsrKeyRange::FsrKeyRange(FsrRecord first, ByteSpan key)
     : FsrRecord(std::move(first))
-    , m_key(std::move(key)) {}
+    , m_key(key) {}
 
 void FsrKeyRange::Next() {
     FsrRecord::Next();
-    if (IsValid() && (!m_key || !GetComparators() ||
-                      GetComparators()->Compare(ByteSpan(*m_key), GetRecordBytes()) != 0)) {
+    if (IsValid() &&
+        (!GetComparators() || GetComparators()->Compare(m_key.GetBytes(), GetRecordBytes()) != 0)) {
         End();
     }
 }

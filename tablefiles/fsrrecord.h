@@ -1,6 +1,6 @@
 #pragma once
 // Record cursors of a table file. Cursors point into cached blocks (records are never copied);
-// copies share the block view, the comparator list and the search key. A cursor is used by one
+// copies share the block view and the comparator list. A cursor is used by one
 // thread at a time and not after its table was closed.
 
 #include "tablefiles/bytespan.h"
@@ -9,6 +9,7 @@
 #include "tablefiles/fsrblockpointer.h"
 #include "tablefiles/keycomparator.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -53,17 +54,34 @@ private:
     std::shared_ptr<const KeyComparatorList> m_comparators;
 };
 
+// A cursor's own copy of its search key: short keys are held in place, so that a lookup does not
+// allocate; longer ones on the heap.
+class SearchKey {
+public:
+    static constexpr std::uint32_t kInPlaceSize = 32;
+
+    SearchKey() = default;
+    explicit SearchKey(ByteSpan key);
+
+    ByteSpan GetBytes() const;
+
+private:
+    std::array<std::uint8_t, kInPlaceSize> m_inPlace{};
+    std::vector<std::uint8_t> m_onHeap;
+    std::uint32_t m_length = 0;
+};
+
 // The run of records equal to a search key, from its first record on.
 class FsrKeyRange : public FsrRecord {
 public:
     FsrKeyRange() = default;
-    FsrKeyRange(FsrRecord first, std::shared_ptr<const std::vector<std::uint8_t>> key);
+    FsrKeyRange(FsrRecord first, ByteSpan key);
 
     // Steps to the following record and ends at the first one that is not equal to the key.
     void Next();
 
 private:
-    std::shared_ptr<const std::vector<std::uint8_t>> m_key;
+    SearchKey m_key;
 };
 
 // A key range whose fields can be read by column.

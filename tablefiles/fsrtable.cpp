@@ -148,6 +148,20 @@ bool FsrTable::Open(const std::u16string& name, TableFileKind kind) {
     return IsOpen();
 }
 
+bool FsrTable::Attach(IFile& headerFile, CachedFilePtr file) {
+    Close();
+    if (!file) {
+        return false;
+    }
+    const std::optional<tablefiles::detail::TableBlocks> blocks = ReadHeaderOf(headerFile, {});
+    if (!blocks) {
+        return false;
+    }
+    file->SetBlockCount(blocks->dataBlockCount + 1);
+    m_file = std::move(file);
+    return true;
+}
+
 std::uint32_t FsrTable::GetRecordsInBlock(std::uint32_t dataBlock) const {
     if (dataBlock + 1 < m_blockCount) {
         return m_recordsPerBlock;
@@ -177,18 +191,7 @@ std::uint32_t FsrTable::FindInBlock(const FsrBlockPointer& block, std::uint32_t 
                                     ByteSpan key, const KeyComparatorList& comparators) const {
     const std::uint32_t whole = block.GetLength() / m_recordSize;
     const std::uint32_t count = std::min(GetRecordsInBlock(dataBlock), whole);
-    std::uint32_t low = 0;
-    std::uint32_t high = count == 0 ? 0 : count - 1;
-    while (low < high) {
-        const std::uint32_t middle = low + (high - low) / 2;
-        const ByteSpan record(block.GetData() + std::size_t{middle} * m_recordSize, m_recordSize);
-        if (comparators.Compare(key, record) >= 1) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    return low;
+    return comparators.FindLowerBound(key, block.GetData(), count, m_recordSize, m_recordSize);
 }
 
 FsrKeyIndex::BlockRange FsrTable::FindBlocks(ByteSpan key, bool secondary) const {
@@ -214,8 +217,7 @@ FsrKeyRange FsrTable::Find(ByteSpan key, bool secondary) const {
         if (comparators->Compare(key, record) == 0) {
             FsrRecord first(std::move(pointer), GetLayout(), dataBlock * m_recordsPerBlock + low,
                             comparators);
-            return FsrKeyRange(std::move(first),
-                               std::make_shared<const std::vector<std::uint8_t>>(key.Duplicate()));
+            return FsrKeyRange(std::move(first), key);
         }
         if (dataBlock >= blocks.last) {
             break;

@@ -43,6 +43,10 @@ public:
     [[nodiscard]] bool OpenMapped(const std::u16string& name);
     [[nodiscard]] bool OpenArchived(const std::u16string& name);
     [[nodiscard]] bool OpenPlain(const std::u16string& name);
+    // Close, read the header from headerFile at its current position, then read the blocks from
+    // `file`: a cached file over the same bytes (one held in memory, say) that no cache lists.
+    // False (table closed) when there is no file or the header is refused.
+    [[nodiscard]] bool Attach(IFile& headerFile, CachedFilePtr file);
 
     // Reads and checks the header at the file's current position and loads the key index. A
     // refused header (unknown magic, old version, sizes the records or the file cannot hold)

@@ -92,6 +92,12 @@ bool NameFile::Open(const std::u16string& basePath) {
     return true;
 }
 
+bool NameFile::Attach(CachedFilePtr file) {
+    Close();
+    m_file = std::move(file);
+    return IsOpen();
+}
+
 bool NameFile::IsOpen() const {
     return static_cast<bool>(m_file);
 }

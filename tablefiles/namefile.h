@@ -25,6 +25,10 @@ public:
     // Closes, then opens base path + ".nam" memory-mapped, or from the mounted archives when that
     // fails and any are mounted. False (closed) when neither works.
     [[nodiscard]] virtual bool Open(const std::u16string& basePath);
+    // Closes, then reads names from `file`: a cached file over a name file's bytes (one held in
+    // memory, say) that no cache lists, in blocks of kBlockSize, as many as it counts. False
+    // (closed) when there is no file.
+    [[nodiscard]] bool Attach(CachedFilePtr file);
     virtual bool IsOpen() const;
     virtual void Close();
 

@@ -1,7 +1,8 @@
-# A cached file over bytes in memory (step 1: it needs only the block cache).
+# A cached file and an IFile over bytes in memory (step 1: they need only the block cache).
 nav_component(testdata_memoryfile STEP 1
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/memoryblockfile.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/bytesfile.cpp
   DEPENDS usefulcode_cache)
 
 # Writer of map sets (".rid", ".dat", ".nam"). The map set includes a name file, so it builds at

@@ -3,16 +3,16 @@
 // (chosen by the input's last byte) with the input's patches applied.
 
 #include "tablefiles/datasettable.h"
+#include "testdata/bytesfile.h"
 #include "testdata/datasetfolderwriter.h"
 #include "testdata/fuzzinput.h"
-#include "testdata/tempdir.h"
+#include "testdata/memoryblockfile.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -40,13 +40,6 @@ std::array<std::vector<std::uint8_t>, testdata::kDatasetFileCount> BaseTables() 
         tables[i] = writer.BuildTable(file);
     }
     return tables;
-}
-
-// The device folder goes to the host's memory file system when it has one.
-bool PlaceDeviceInMemory() {
-    std::error_code error;
-    return std::filesystem::is_directory("/dev/shm", error) &&
-           ::setenv("TMPDIR", "/dev/shm", 0) == 0;
 }
 
 template <class Record> void Walk(RecordView<Record> view) {
@@ -92,9 +85,6 @@ void Query(DatasetTableId id, const OpenedTablePtr& table) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool isInMemory = PlaceDeviceInMemory();
-    (void)isInMemory;
-    static testdata::TempDeviceRoot* root = new testdata::TempDeviceRoot(); // kept for the run
     static const bool isReserved = MemoryArena::Shared().Reserve(8 << 20);
     static BlockCachePtr cache = BlockCache::Create(32);
     static const auto bases = BaseTables();
@@ -102,11 +92,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const auto& base = bases[data[size - 1] % bases.size()];
-    if (!root->WriteFile(u"\\fuzz.fsr", testdata::FileFromFuzzInput(base, data, size))) {
+    CachedFilePtr file = testdata::MakeMemoryBlockFile(
+        testdata::FileFromFuzzInput(base, data, size), 1, testdata::MemoryBlockFile::kWholeFile);
+    if (!file) {
         return 0;
     }
+    testdata::BytesFile header(static_cast<const testdata::MemoryBlockFile&>(*file).GetBytes());
     auto opened = std::make_shared<OpenedDatasetTable>(cache);
-    if (!opened->table.OpenMapped(u"\\fuzz.fsr")) {
+    if (!opened->table.Attach(header, std::move(file))) {
         return 0;
     }
     for (std::size_t i = 0; i < kDatasetTableCount; ++i) {

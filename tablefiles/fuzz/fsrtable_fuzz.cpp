@@ -1,16 +1,19 @@
 // Table files from arbitrary bytes: either the input as the whole file, or a valid table with the
-// input's patches applied. Every lookup must stay inside the file.
+// input's patches applied. Every lookup must stay inside the file. The file stays in memory, read
+// as one mapped page and as pages of one block each.
 
 #include "tablefiles/fsrtable.h"
+#include "testdata/bytesfile.h"
 #include "testdata/fuzzinput.h"
+#include "testdata/memoryblockfile.h"
 #include "testdata/tablefilewriter.h"
-#include "testdata/tempdir.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,27 +50,36 @@ void Exercise(FsrTable& table, const std::uint8_t* data, std::size_t size) {
     }
 }
 
+// The table over a memory file of the bytes in pages of pageSize bytes, its header read from them.
+bool AttachInMemory(FsrTable& table, std::vector<std::uint8_t> bytes, DWORD pageSize) {
+    CachedFilePtr file = testdata::MakeMemoryBlockFile(std::move(bytes), 1, pageSize);
+    if (!file) {
+        return false;
+    }
+    testdata::BytesFile header(static_cast<const testdata::MemoryBlockFile&>(*file).GetBytes());
+    return table.Attach(header, std::move(file));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static testdata::TempDeviceRoot* root = new testdata::TempDeviceRoot(); // kept for the run
     static const bool isReserved = MemoryArena::Shared().Reserve(8 << 20);
-    static BlockCachePtr cache = BlockCache::Create(32);
     static const std::vector<std::uint8_t> base = BaseTable();
+    static BlockCachePtr cache = BlockCache::Create(32);
     if (size == 0 || !isReserved) {
         return 0;
     }
-    if (!root->WriteFile(u"\\fuzz.fsr", testdata::FileFromFuzzInput(base, data, size))) {
+    std::vector<std::uint8_t> file = testdata::FileFromFuzzInput(base, data, size);
+    FsrTable mapped(cache);
+    if (!AttachInMemory(mapped, file, testdata::MemoryBlockFile::kWholeFile)) {
         return 0;
     }
-    FsrTable mapped(cache);
-    if (mapped.OpenMapped(u"\\fuzz.fsr")) {
-        Exercise(mapped, data, size);
-    }
+    Exercise(mapped, data, size);
+    const std::uint32_t blockSize = mapped.GetBlockSize();
     mapped.Close();
-    FsrTable plain(cache);
-    if (plain.OpenPlain(u"\\fuzz.fsr")) {
-        Exercise(plain, data, size);
+    FsrTable paged(cache);
+    if (AttachInMemory(paged, std::move(file), blockSize)) {
+        Exercise(paged, data, size);
     }
     return 0;
 }

@@ -1,14 +1,16 @@
 // Name files from arbitrary bytes: the input's first bytes give offsets to read, the rest is laid
-// over a valid name file. Every read must stay inside its block and the file.
+// over a valid name file. Every read must stay inside its block and the file. The file stays in
+// memory, read as one mapped page with a short last block counted.
 
 #include "tablefiles/namefile.h"
+#include "testdata/memoryblockfile.h"
 #include "testdata/namefilewriter.h"
-#include "testdata/tempdir.h"
 
 #include "platform/littleendian.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,8 +28,6 @@ std::vector<std::uint8_t> BaseNames() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static testdata::TempDeviceRoot* root = new testdata::TempDeviceRoot(); // kept for the run
-    static BlockCachePtr cache = BlockCache::Create(32);
     static const std::vector<std::uint8_t> base = BaseNames();
     if (size < 9) {
         return 0;
@@ -40,16 +40,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((data[8] & 1) != 0) {
         file.resize(overlayAt);
     }
-    if (!root->WriteFile(u"\\fuzz.nam", file)) {
+    if (file.empty()) {
+        return 0; // an empty file is not mapped
+    }
+    const auto fileSize = static_cast<std::uint32_t>(file.size());
+    CachedFilePtr memory = testdata::MakeMemoryBlockFile(std::move(file), NameFile::kBlockSize);
+    if (!memory) {
         return 0;
     }
-    NameFile names(cache, nullptr);
-    if (!names.Open(u"\\fuzz")) {
+    memory->SetBlockCount((fileSize + NameFile::kBlockSize - 1) / NameFile::kBlockSize);
+    NameFile names(nullptr, nullptr);
+    if (!names.Attach(std::move(memory))) {
         return 0;
     }
     const std::uint32_t offsets[] = {platform::ReadU32(data),
-                                     platform::ReadU32(data) %
-                                         (static_cast<std::uint32_t>(file.size()) + 16),
+                                     platform::ReadU32(data) % (fileSize + 16),
                                      static_cast<std::uint32_t>(overlayAt)};
     for (const std::uint32_t offset : offsets) {
         std::u16string text;
