@@ -7,9 +7,9 @@ nav_component(retrievalengine_fsx STEP 3
 nav_test(retrievalengine_fsx_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/fsxtable_test.cpp
-  DEPENDS retrievalengine_fsx testdata_tablefiles)
+  DEPENDS retrievalengine_fsx testdata_tablefiles testdata_memoryfile)
 
 nav_fuzz(retrievalengine_fsx_fuzz
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/fuzz/fsxtable_fuzz.cpp
-  DEPENDS retrievalengine_fsx testdata_tablefiles)
+  DEPENDS retrievalengine_fsx testdata_tablefiles testdata_memoryfile)

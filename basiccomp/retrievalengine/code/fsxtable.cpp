@@ -169,6 +169,20 @@ bool FsxTable::Open(const std::u16string& name, TableFileKind kind) {
     return IsOpen();
 }
 
+bool FsxTable::Attach(IFile& headerFile, CachedFilePtr file) {
+    Close();
+    if (!file) {
+        return false;
+    }
+    const std::optional<tablefiles::detail::TableBlocks> blocks = ReadHeaderOf(headerFile, {});
+    if (!blocks) {
+        return false;
+    }
+    file->SetBlockCount(blocks->dataBlockCount + 1);
+    m_file = std::move(file);
+    return true;
+}
+
 FsxRecord FsxTable::Find(ByteSpan key, bool secondary) const {
     if (!IsOpen() || m_recordCount == 0) {
         return {};

@@ -72,6 +72,10 @@ public:
     [[nodiscard]] bool OpenMapped(const std::u16string& name);
     [[nodiscard]] bool OpenArchived(const std::u16string& name);
 
+    // Close, read the header from headerFile and read the records from file (already open, for
+    // instance over bytes in memory). False (table closed) when the header is refused.
+    [[nodiscard]] bool Attach(IFile& headerFile, CachedFilePtr file);
+
     // Reads and checks the header at the file's current position and loads the key index. A
     // refused header leaves the table clean and closed; a debug line names the reason.
     [[nodiscard]] bool ReadHeader(IFile& file) { return ReadHeaderOf(file, {}).has_value(); }
@@ -79,6 +83,7 @@ public:
     bool IsOpen() const { return static_cast<bool>(m_file); }
     void Close();
 
+    std::uint32_t GetBlockSize() const { return m_blockSize; }
     std::uint32_t GetBlockCount() const { return m_blockCount; }
     std::uint32_t GetRecordCount() const { return m_recordCount; }
     std::shared_ptr<const ColumnList> GetColumnList() const { return m_keys.GetColumns(); }

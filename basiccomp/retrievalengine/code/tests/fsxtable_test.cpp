@@ -1,5 +1,7 @@
 #include "basiccomp/retrievalengine/code/fsxtable.h"
+#include "testdata/bytesfile.h"
 #include "testdata/fieldtablefilewriter.h"
+#include "testdata/memoryblockfile.h"
 #include "testdata/tempdir.h"
 
 #include "platform/kernel/debug.h"
@@ -91,6 +93,27 @@ TEST_F(FieldTableFile, KeyRunContinuesIntoTheNextBlock) {
     }
     EXPECT_TRUE(Walk(table, 0).empty());
     EXPECT_TRUE(Walk(table, 41).empty());
+}
+
+TEST_F(FieldTableFile, AttachedInMemoryFindsWhatTheOpenedFileFinds) {
+    const std::vector<std::uint8_t> bytes = Signposts().Build();
+    Put(u"\\SignpostInfo.fsx", Signposts());
+    FsxTable opened(m_cache);
+    ASSERT_TRUE(opened.OpenMapped(u"\\SignpostInfo.fsx"));
+    for (const DWORD pageSize : {testdata::MemoryBlockFile::kWholeFile, opened.GetBlockSize()}) {
+        FsxTable attached(m_cache);
+        testdata::BytesFile header(bytes);
+        ASSERT_TRUE(attached.Attach(header, testdata::MakeMemoryBlockFile(bytes, 1, pageSize)));
+        for (std::uint32_t id = 0; id <= 41; ++id) {
+            EXPECT_EQ(Walk(attached, id), Walk(opened, id)) << pageSize << " " << id;
+        }
+    }
+    FsxTable refused(m_cache);
+    std::vector<std::uint8_t> broken = bytes;
+    broken[0] ^= 0xFF; // magic
+    testdata::BytesFile header(broken);
+    EXPECT_FALSE(refused.Attach(header, testdata::MakeMemoryBlockFile(broken, 1, 0)));
+    EXPECT_FALSE(refused.IsOpen());
 }
 
 TEST_F(FieldTableFile, SearchStartsInTheBlockBeforeAnEqualBlockKey) {
