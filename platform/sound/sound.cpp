@@ -4,6 +4,7 @@
 #include "platform/littleendian.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 namespace platform {
@@ -54,6 +55,24 @@ std::vector<PlayedSound>& Records() {
     static std::vector<PlayedSound> records;
     return records;
 }
+std::atomic<DWORD>& DeviceVolume() {
+    static std::atomic<DWORD> volume{0xFFFFFFFF};
+    return volume;
+}
+std::atomic<SoundOutput*>& InstalledOutput() {
+    static std::atomic<SoundOutput*> output{nullptr};
+    return output;
+}
+
+// Lets the image's duration pass on the installed clock.
+void WaitForDuration(const WaveImage& image) {
+    for (std::uint64_t left = WaveDurationMs(image); left > 0;) {
+        const DWORD step = static_cast<DWORD>(std::min<std::uint64_t>(left, INFINITE - 1));
+        Sleep(step);
+        left -= step;
+    }
+}
+
 // Held for the whole of one playback, so that images play one at a time.
 std::mutex& DeviceMutex() {
     static std::mutex mutex;
@@ -100,6 +119,38 @@ std::uint64_t WaveDurationMs(const WaveImage& image) {
     return (frames * 1000 + rate - 1) / rate;
 }
 
+void SetSoundOutput(SoundOutput* output) {
+    std::lock_guard device(DeviceMutex()); // never while an image plays
+    InstalledOutput().store(output);
+}
+
+std::vector<BYTE> ScaleSamples(const WaveImage& image, DWORD volume) {
+    std::vector<BYTE> out(image.data.begin(), image.data.end());
+    const std::size_t bytes = image.format.bitsPerSample / 8;
+    const std::int64_t left = volume & 0xFFFF;
+    const std::int64_t right = volume >> 16;
+    for (std::size_t at = 0; at + bytes <= out.size(); at += bytes) {
+        const std::size_t channel = (at / bytes) % image.format.channels;
+        const std::int64_t scale = channel == 1 ? right : left;
+        if (bytes == 1) {
+            const std::int64_t centred = std::int64_t{out[at]} - 128;
+            out[at] = static_cast<BYTE>(centred * scale / 0xFFFF + 128);
+            continue;
+        }
+        std::uint64_t raw = 0;
+        for (std::size_t b = 0; b < bytes; ++b) {
+            raw |= std::uint64_t{out[at + b]} << (8 * b);
+        }
+        const unsigned shift = static_cast<unsigned>(64 - 8 * bytes);
+        const std::int64_t value = static_cast<std::int64_t>(raw << shift) >> shift; // sign
+        const std::uint64_t scaled = static_cast<std::uint64_t>(value * scale / 0xFFFF);
+        for (std::size_t b = 0; b < bytes; ++b) {
+            out[at + b] = static_cast<BYTE>(scaled >> (8 * b));
+        }
+    }
+    return out;
+}
+
 std::vector<PlayedSound> RecordedSounds() {
     std::lock_guard lock(SinkMutex());
     return Records();
@@ -133,6 +184,7 @@ BOOL PlaySoundW(LPCVOID sound, HMODULE module, DWORD flags) {
     platform::PlayedSound played;
     played.format = image->format;
     played.data.assign(image->data.begin(), image->data.end());
+    played.volume = platform::DeviceVolume().load();
     played.startTickMs = platform::CurrentClock().TickMs();
     std::size_t index = 0;
     {
@@ -140,11 +192,10 @@ BOOL PlaySoundW(LPCVOID sound, HMODULE module, DWORD flags) {
         index = platform::Records().size();
         platform::Records().push_back(std::move(played));
     }
-    const std::uint64_t durationMs = platform::WaveDurationMs(*image);
-    for (std::uint64_t left = durationMs; left > 0;) {
-        const DWORD step = static_cast<DWORD>(std::min<std::uint64_t>(left, INFINITE - 1));
-        Sleep(step);
-        left -= step;
+    if (platform::SoundOutput* output = platform::InstalledOutput().load()) {
+        output->Play(*image, platform::DeviceVolume().load());
+    } else {
+        platform::WaitForDuration(*image);
     }
     const std::uint64_t endTickMs = platform::CurrentClock().TickMs();
     std::lock_guard lock(platform::SinkMutex());
@@ -153,4 +204,23 @@ BOOL PlaySoundW(LPCVOID sound, HMODULE module, DWORD flags) {
         platform::Records()[index].isFinished = true;
     }
     return TRUE;
+}
+
+MMRESULT waveOutGetVolume(HWAVEOUT device, LPDWORD volume) {
+    if (device != nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (volume == nullptr) {
+        return MMSYSERR_INVALPARAM;
+    }
+    *volume = platform::DeviceVolume().load();
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
+    if (device != nullptr) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    platform::DeviceVolume().store(volume);
+    return MMSYSERR_NOERROR;
 }

@@ -119,4 +119,60 @@ TEST(PlaySound, PlaysMemoryImagesSynchronouslyOnTheClock) {
     EXPECT_TRUE(platform::RecordedSounds().empty());
 }
 
+TEST(WaveOutVolume, DeviceZeroKeepsItsVolumeAndPlaysAtIt) {
+    platform::VirtualClock clock;
+    clock.SetSleepAdvancesClock(true);
+    platform::ScopedClock installed(clock);
+    platform::ClearRecordedSounds();
+    DWORD volume = 0;
+    ASSERT_EQ(waveOutGetVolume(nullptr, &volume), MMSYSERR_NOERROR);
+    EXPECT_EQ(volume, 0xFFFFFFFFu); // full at start
+
+    WaveWriter writer;
+    writer.SetTone(440, 10);
+    const std::vector<std::uint8_t> image = writer.Build();
+    for (const DWORD set : {0x80008000u, 0u, 0x0000FFFFu, 0xFFFFFFFFu}) {
+        ASSERT_EQ(waveOutSetVolume(nullptr, set), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveOutGetVolume(nullptr, &volume), MMSYSERR_NOERROR);
+        EXPECT_EQ(volume, set);
+        EXPECT_TRUE(PlaySoundW(image.data(), nullptr, SND_MEMORY));
+        EXPECT_EQ(platform::RecordedSounds().back().volume, set);
+    }
+    int other = 0;
+    EXPECT_EQ(waveOutSetVolume(&other, 0), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(waveOutGetVolume(&other, &volume), MMSYSERR_INVALHANDLE);
+    EXPECT_EQ(waveOutGetVolume(nullptr, nullptr), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(volume, 0xFFFFFFFFu); // unchanged by the refused calls
+    platform::ClearRecordedSounds();
+}
+
+TEST(WaveOutVolume, ScalesSamplesPerChannel) {
+    const struct {
+        WORD channels;
+        WORD bits;
+        std::vector<BYTE> data;
+        DWORD volume;
+        std::vector<BYTE> scaled;
+    } cases[] = {
+        // 8 bits are unsigned around 128.
+        {1, 8, {228, 28, 128}, 0x00008000, {178, 78, 128}},
+        {1, 8, {228, 28}, 0, {128, 128}},
+        // 16 bits signed: left 0x4000 at full volume, right -0x4000 at 0x7FFF: -0x1FFF.
+        {2, 16, {0x00, 0x40, 0x00, 0xC0}, 0x7FFFFFFF, {0x00, 0x40, 0x01, 0xE0}},
+        // 24 bits: -2 at half volume is -1.
+        {1, 24, {0xFE, 0xFF, 0xFF}, 0x00008000, {0xFF, 0xFF, 0xFF}},
+        // 32 bits at full volume are unchanged.
+        {1, 32, {1, 2, 3, 0x84}, 0x0000FFFF, {1, 2, 3, 0x84}},
+    };
+    for (const auto& c : cases) {
+        platform::WaveImage image;
+        image.format.channels = c.channels;
+        image.format.bitsPerSample = c.bits;
+        image.format.samplesPerSecond = 8000;
+        image.format.blockAlign = static_cast<WORD>(c.channels * c.bits / 8);
+        image.data = c.data;
+        EXPECT_EQ(platform::ScaleSamples(image, c.volume), c.scaled) << c.bits;
+    }
+}
+
 } // namespace
