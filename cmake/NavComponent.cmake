@@ -63,6 +63,13 @@ if(NAV_PCH)
   target_compile_options(nav_pch_test PRIVATE ${NAV_WARNINGS})
   target_link_libraries(nav_pch_test PRIVATE GTest::gtest GTest::gtest_main Threads::Threads)
   target_precompile_headers(nav_pch_test PRIVATE ${NAV_PCH_TEST_HEADERS})
+  # Without the headers' times in them, the precompiled headers of two fresh build folders are
+  # the same file, so that ccache finds the sources compiled with them.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    foreach(host nav_pch_library nav_pch_test)
+      target_compile_options(${host} PRIVATE "SHELL:-Xclang -fno-pch-timestamp")
+    endforeach()
+  endif()
 endif()
 
 # _nav_reuse_pch(target host): target reuses the precompiled headers of host, if there is one.
