@@ -8,6 +8,7 @@
 
 #include "testdata/advisorwriter.h"
 #include "testdata/archivewriter.h"
+#include "testdata/areatreewriter.h"
 #include "testdata/bitmapwriter.h"
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
@@ -304,6 +305,28 @@ std::vector<Seed> CityIndexSeeds() {
     };
 }
 
+// The area tree and list-file readers: whole files (mode byte 1), broken ones, and patches over
+// their own.
+std::vector<Seed> AreaSeeds() {
+    const char* tree = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_areatree_fuzz";
+    const char* list = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_arealist_fuzz";
+    testdata::AreaTreeWriter writer;
+    const std::int32_t country = writer.Add({"7", 10, -1, 70, {-1.0f, 40.0f, 2.0f, 50.0f}});
+    writer.Add({"Nord", 8, country, 80, {0.0f, 45.0f, 2.0f, 50.0f}});
+    writer.Add({"Bonn", 4, 1, 41, {}});
+    const std::vector<testdata::AreaListEntry> entries{{1, {2, 3}}, {2, {1}}, {3, {}}};
+    return {
+        {tree, "seed-tree", Whole(writer.Build())},
+        {tree, "seed-cycle", Whole(writer.Build(testdata::AreaTreeFault::ParentCycle))},
+        {tree, "seed-crossing", Whole(writer.Build(testdata::AreaTreeFault::NodeCrossesBlock))},
+        {tree, "seed-patches", {0, 31, 0, 0xFF, 32, 0, 0x7F}},
+        {list, "seed-list", Whole(testdata::WriteAreaList(entries))},
+        {list, "seed-count-past-end",
+         Whole(testdata::WriteAreaList(entries, testdata::AreaListFault::CountPastEnd))},
+        {list, "seed-patches", {0, 4, 0, 0xFF}},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -314,7 +337,7 @@ int main(int argc, char** argv) {
     for (const auto& group :
          {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(), TableSeeds(), NameSeeds(),
           WaveSeeds(), DialogSeeds(), BitmapSeeds(), AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(),
-          CityIndexSeeds(), LevelFileSeeds()}) {
+          CityIndexSeeds(), LevelFileSeeds(), AreaSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;
