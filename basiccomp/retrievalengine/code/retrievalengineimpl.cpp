@@ -168,19 +168,19 @@ GeoMoleculeCursorPtr RetrievalEngineImpl::FindInRect(const GeoRect& /*rect*/,
     return nullptr;
 }
 
-std::u16string RetrievalEngineImpl::LookupArea(std::uint32_t /*areaId*/) {
+std::u16string RetrievalEngineImpl::LookupArea(std::uint32_t areaId) {
     auto guard = ReadLock();
-    return {};
+    return m_addressIndex.LookupArea(areaId, CountryRects());
 }
 
-std::u16string RetrievalEngineImpl::GetETypeName(std::uint16_t /*typeId*/) {
+std::u16string RetrievalEngineImpl::GetETypeName(std::uint16_t typeId) {
     auto guard = ReadLock();
-    return {};
+    return m_addressIndex.GetETypeName(static_cast<std::int16_t>(typeId));
 }
 
-std::vector<CountryPtr> RetrievalEngineImpl::GetCountries(std::uint16_t /*language*/) {
+std::vector<CountryPtr> RetrievalEngineImpl::GetCountries(std::uint16_t language) {
     auto guard = ReadLock();
-    return {};
+    return m_addressIndex.GetCountries(language, CountryRects());
 }
 
 AddressCursorPtr RetrievalEngineImpl::FindCities(const std::u16string& /*name*/,
@@ -189,20 +189,29 @@ AddressCursorPtr RetrievalEngineImpl::FindCities(const std::u16string& /*name*/,
     return nullptr;
 }
 
-PostalCodeCursorPtr RetrievalEngineImpl::FindPostalCodes(const std::u16string& /*postalCode*/,
-                                                         std::uint16_t /*value*/) {
+PostalCodeCursorPtr RetrievalEngineImpl::FindPostalCodes(const std::u16string& postalCode,
+                                                         std::uint16_t value) {
     auto guard = ReadLock();
-    return nullptr;
+    return m_addressIndex.FindPostalCodes(postalCode, value);
 }
 
 TypeCursorPtr RetrievalEngineImpl::GetETypeCursor() {
     auto guard = ReadLock();
-    return nullptr;
+    return m_addressIndex.GetETypeCursor();
 }
 
-CountryPtr RetrievalEngineImpl::GetCountry(std::uint16_t /*number*/, std::uint16_t /*language*/) {
+CountryPtr RetrievalEngineImpl::GetCountry(std::uint16_t number, std::uint16_t language) {
     auto guard = ReadLock();
-    return nullptr;
+    return m_addressIndex.GetCountry(number, language, CountryRects());
+}
+
+CountryRectSource RetrievalEngineImpl::CountryRects() {
+    // A country asks for its rectangle later, through the link: empty once this map set closed.
+    return [link = m_link, generation = m_link->GetGeneration()](std::uint16_t number) {
+        return link->ReadEngine(generation, GeoRect{}, [number](RetrievalEngineImpl& engine) {
+            return engine.m_addressIndex.GetCountryRect(number);
+        });
+    };
 }
 
 AddressResultPtr RetrievalEngineImpl::GetAddressOfElement(std::uint32_t /*elementId*/,
@@ -211,10 +220,9 @@ AddressResultPtr RetrievalEngineImpl::GetAddressOfElement(std::uint32_t /*elemen
     return nullptr;
 }
 
-std::int32_t RetrievalEngineImpl::WalkAreaHierarchy(std::uint32_t /*areaId*/,
-                                                    std::uint32_t /*value*/) {
+std::int32_t RetrievalEngineImpl::WalkAreaHierarchy(std::uint32_t areaId, std::uint32_t value) {
     auto guard = ReadLock();
-    return -1;
+    return m_hasAddressIndex ? m_addressIndex.WalkAreaHierarchy(areaId, value) : -1;
 }
 
 bool RetrievalEngineImpl::HasAddressIndex() {
@@ -479,16 +487,16 @@ bool RetrievalEngineImpl::ReadName(std::uint32_t offset, std::u16string& text, b
            m_nameFile->ReadName(offset, text, alternatives, raw);
 }
 
-bool RetrievalEngineImpl::FillHouseNumberInfo(std::uint32_t /*id*/, HouseNumberInfo& /*info*/) {
-    return false;
+bool RetrievalEngineImpl::FillHouseNumberInfo(std::uint32_t id, HouseNumberInfo& info) {
+    return m_addressIndex.FillHouseNumberInfo(id, info);
 }
 
 std::uint32_t RetrievalEngineImpl::GetPostalCodeText(std::uint32_t /*id*/, char16_t* /*buffer*/) {
     return 0;
 }
 
-std::int16_t RetrievalEngineImpl::GetCountryOfElement(std::uint32_t /*id*/) {
-    return 0;
+std::int16_t RetrievalEngineImpl::GetCountryOfElement(std::uint32_t id) {
+    return m_addressIndex.GetCountryCode(id);
 }
 
 std::int32_t RetrievalEngineImpl::GetAreaOfElement(std::uint32_t /*id*/) {
@@ -504,7 +512,6 @@ bool RetrievalEngineImpl::GetSignposts(std::uint32_t /*id*/, std::vector<Signpos
     return false;
 }
 
-bool RetrievalEngineImpl::GetEntryPoints(std::uint32_t /*id*/, std::vector<GeoPoint>& points) {
-    points.clear();
-    return false;
+bool RetrievalEngineImpl::GetEntryPoints(std::uint32_t id, std::vector<GeoPoint>& points) {
+    return m_addressIndex.GetEntryPoints(id, points);
 }

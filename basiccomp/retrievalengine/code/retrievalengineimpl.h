@@ -140,6 +140,8 @@ private:
     [[nodiscard]] std::u16string ReadRawName(std::uint32_t id);
     // Guards of the two lock groups.
     [[nodiscard]] ReaderLockGuard ReadLock() { return {m_link->readers, m_link->writers}; }
+    // The country rectangles of the open map set, for the countries handed out.
+    [[nodiscard]] CountryRectSource CountryRects();
 
     std::shared_ptr<EngineLink> m_link;
     std::mutex m_openCloseMutex; // Open and Close one at a time within the writer group

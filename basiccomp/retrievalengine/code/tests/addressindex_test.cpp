@@ -1,0 +1,298 @@
+#include "basiccomp/retrievalengine/code/addressindex.h"
+#include "testdata/addressindexwriter.h"
+#include "testdata/areatreewriter.h"
+#include "testdata/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testdata::AddressIndexWriter;
+
+const char16_t kFolder[] = u"\\maps\\a";
+const char16_t kBase[] = u"\\maps\\a\\Europe";
+
+struct OpenedIndex {
+    explicit OpenedIndex(const AddressIndexWriter& writer, bool isFull = true) {
+        EXPECT_TRUE(writer.WriteTo(root, kFolder, kBase));
+        index.Open(kBase, isFull, nullptr);
+    }
+    testdata::TempDeviceRoot root;
+    AddressIndex index{BlockCache::Create(256)};
+};
+
+CountryRectSource Rects(AddressIndex& index) {
+    return [&index](std::uint16_t number) { return index.GetCountryRect(number); };
+}
+
+TEST(AddressIndex, CookieLookupsAnswerOnlyInsideTheTable) {
+    AddressIndexWriter writer;
+    writer.AddCookieAreas(10, {0, 77, 78}).AddCookieAreas(20, {90}).SetCookieEnd(30);
+    writer.AddCookiePostalCodes(10, {"53113", "ABCDEFGHIJKLMNOP"}).AddCookiePostalCodes(20, {"1"});
+    OpenedIndex opened(writer);
+    AddressIndex& index = opened.index;
+    EXPECT_EQ(index.GetMaxCookie(), 29);
+    const struct {
+        std::int32_t cookie;
+        std::uint32_t slot;
+        std::int32_t areaId;
+        const char16_t* postalCode; // null: none
+    } cases[] = {
+        {10, 0, -1, u"53113"}, // slot value 0
+        {15, 1, 77, u"ABCDEFGHIJKLMNOP"},
+        {12, 2, 78, nullptr}, // past the postal-code record
+        {29, 0, 90, u"1"},
+        {20, 5, -1, nullptr}, // slot beyond the record
+        {9, 0, -1, nullptr},  // below the first key
+        {30, 0, -1, nullptr}, // at the end marker
+        {-5, 0, -1, nullptr},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(row++);
+        EXPECT_EQ(index.GetCookieAreaId(c.cookie, c.slot << 2), c.areaId);
+        char16_t buffer[AddressIndex::kPostalCodeLength + 1] = {u'x'};
+        EXPECT_EQ(index.GetCookiePostalCode(c.cookie, c.slot << 8, buffer),
+                  c.postalCode != nullptr);
+        EXPECT_EQ(std::u16string(buffer), c.postalCode != nullptr ? c.postalCode : u"");
+    }
+    AddressIndex closed(BlockCache::Create(16));
+    char16_t buffer[AddressIndex::kPostalCodeLength + 1] = {u'x'};
+    EXPECT_EQ(closed.GetCookieAreaId(15, 4), -1);
+    EXPECT_FALSE(closed.GetCookiePostalCode(15, 0, buffer));
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(closed.GetMaxCookie(), 0);
+}
+
+TEST(AddressIndex, MapsIdsOnlyInTheModeItWasOpenedIn) {
+    const struct {
+        std::uint32_t firstMapped;
+        bool isFull;
+        std::uint32_t expected7; // the id 7 mapped
+        std::uint32_t expected8;
+    } cases[] = {
+        {0x0800, false, 0x0800, 0}, // kept: 0xF800 has a bit set
+        {0x0400, false, 0, 0},      // closed again
+        {0x0400, true, 7, 8},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(row++);
+        AddressIndexWriter writer;
+        writer.AddS2C(7, c.firstMapped).AddS2C(9, 0x1234);
+        OpenedIndex opened(writer, c.isFull);
+        EXPECT_EQ(opened.index.LookupS2C(7), c.expected7);
+        EXPECT_EQ(opened.index.LookupS2C(8), c.expected8);
+    }
+    AddressIndex fresh(BlockCache::Create(16));
+    EXPECT_EQ(fresh.LookupS2C(7), 0u);
+}
+
+TEST(AddressIndex, HouseNumbersCollectAllRecordsAndKeepTheLastSchemes) {
+    AddressIndexWriter writer;
+    writer
+        .AddHouseNumbers({5, 3, 4, 2, 0, 0, 0})   // schemes below 10: the invalid 0 dropped
+        .AddHouseNumbers({5, 12, 3, 8, 0, -1, 0}) // a range: all kept
+        .AddHouseNumbers({6, 1, 1, 4, 5, 0, 0});
+    OpenedIndex opened(writer);
+    const struct {
+        std::uint32_t elementId;
+        bool found;
+        std::uint32_t firstScheme, secondScheme, rangeFlag;
+        std::vector<unsigned short> firstNumbers, secondNumbers;
+    } cases[] = {
+        {5, true, 12, 3, 1, {2, 8}, {0}},
+        {6, true, 1, 1, 0, {4}, {5}},
+        {7, false, 0, 0, 1, {}, {}},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(row++);
+        HouseNumberInfo info;
+        EXPECT_EQ(opened.index.FillHouseNumberInfo(c.elementId, info), c.found);
+        EXPECT_EQ(info.firstSideScheme, c.firstScheme);
+        EXPECT_EQ(info.secondSideScheme, c.secondScheme);
+        EXPECT_EQ(info.rangeFlag, c.rangeFlag);
+        std::vector<unsigned short> first;
+        std::vector<unsigned short> second;
+        for (const HouseNumber& n : info.firstSide.GetNumbers()) {
+            first.push_back(n.GetNumber());
+        }
+        for (const HouseNumber& n : info.secondSide.GetNumbers()) {
+            second.push_back(n.GetNumber());
+        }
+        EXPECT_EQ(first, c.firstNumbers);
+        EXPECT_EQ(second, c.secondNumbers);
+    }
+}
+
+TEST(AddressIndex, CountriesTakeTheAskedLanguageElseTheNativeName) {
+    AddressIndexWriter writer;
+    writer.AddCountry(4, 1, "P").AddCountry(4, 102, "Q").AddCountry(7, 103, "SVERIGE");
+    writer.AddCountry(50, 0, "FIFTY").AddCountry(51, 0, "FIFTY-ONE");
+    writer.AddCookieCountry(100, 1).AddCookieCountry(200, 2);
+    OpenedIndex opened(writer);
+    AddressIndex& index = opened.index;
+    const struct {
+        std::uint16_t number, language;
+        const char16_t* name; // null: no country
+        const char16_t* nativeName;
+        std::uint16_t expectedLanguage;
+    } cases[] = {
+        {4, 1, u"P", u"Q", 1},
+        {4, 5, u"Q", u"Q", 2},
+        {7, 0, u"Sverige", u"Sverige", 3},
+        {8, 0, nullptr, nullptr, 0},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(row++);
+        const CountryPtr country = index.GetCountry(c.number, c.language, Rects(index));
+        ASSERT_EQ(static_cast<bool>(country), c.name != nullptr);
+        if (country) {
+            EXPECT_EQ(country->GetName(), c.name);
+            EXPECT_EQ(country->GetNativeName(), c.nativeName);
+            EXPECT_EQ(country->GetLanguage(), c.expectedLanguage);
+            EXPECT_EQ(country->GetNumber(), c.number);
+        }
+    }
+    std::vector<std::uint16_t> numbers;
+    for (const CountryPtr& country : index.GetCountries(0, Rects(index))) {
+        numbers.push_back(country->GetNumber());
+    }
+    EXPECT_EQ(numbers, (std::vector<std::uint16_t>{4, 7, 50}));
+
+    const std::pair<std::uint32_t, std::int16_t> elements[] = {
+        {50, 0}, {100, 1}, {101, 2}, {200, 2}, {201, 0}};
+    for (const auto& [id, code] : elements) {
+        EXPECT_EQ(index.GetCountryCode(id), code) << id;
+    }
+}
+
+TEST(AddressIndex, TablesOfTypesEntryPointsAndPostalCodes) {
+    AddressIndexWriter writer;
+    writer.AddType(3, "HAUPTSTRASSE").AddType(-2, "weg");
+    writer.AddEntryPoint(9, 1.5f, 2.5f).AddEntryPoint(9, 3.0f, 4.0f).AddEntryPoint(10, 0, 0);
+    writer.AddPostalCode(1, "53113", {7, 50, 7.1f, 50.1f})
+        .AddPostalCode(1, "53119", {7, 51, 7.2f, 51.1f})
+        .AddPostalCode(2, "53113", {8, 50, 8.1f, 50.1f});
+    OpenedIndex opened(writer);
+    AddressIndex& index = opened.index;
+    EXPECT_EQ(index.GetETypeName(3), u"Hauptstrasse");
+    EXPECT_EQ(index.GetETypeName(4), u"");
+    std::vector<std::int32_t> types;
+    for (TypeCursorPtr cursor = index.GetETypeCursor(); cursor && cursor->IsValid();
+         cursor->Next()) {
+        types.push_back(cursor->GetCurrent());
+    }
+    EXPECT_EQ(types.size(), 2u);
+    EXPECT_NE(std::find(types.begin(), types.end(), -2), types.end());
+
+    std::vector<GeoPoint> points{{9, 9}}; // appended to
+    EXPECT_TRUE(index.GetEntryPoints(9, points));
+    ASSERT_EQ(points.size(), 3u);
+    EXPECT_EQ(points[2].y, 4.0f);
+    std::vector<GeoPoint> none;
+    EXPECT_FALSE(index.GetEntryPoints(11, none));
+
+    EXPECT_EQ(index.GetPostalCodeRect(u"53113", 2).minX, 8.0f);
+    EXPECT_EQ(index.GetPostalCodeRect(u"5311", 1).minX, 0.0f); // exact only
+    std::vector<std::u16string> found;
+    for (PostalCodeCursorPtr cursor = index.FindPostalCodes(u"5311", 1); cursor->IsValid();
+         cursor->Next()) {
+        found.push_back(cursor->GetCurrent()->GetText());
+    }
+    EXPECT_EQ(found, (std::vector<std::u16string>{u"53113", u"53119"}));
+}
+
+// Country 7 with a region holding a city, a second city in the country; one description, once as
+// the tree file, once as area table and list file.
+struct AreaForms {
+    testdata::AreaTreeWriter tree;
+    AddressIndexWriter table;
+    AreaForms() {
+        tree.Add({"7", 10, -1, 70, {-9, 40, -5, 50}});
+        tree.Add({"NORD", 8, 0, 80, {-8, 45, -5, 50}});
+        tree.Add({"BONN", 4, 1, 40, {-7, 46, -6, 47}});
+        tree.Add({"KOELN", 4, 0, 41, {-8, 41, -7, 42}});
+        for (std::int32_t i = 0; i < 4; ++i) {
+            const testdata::AreaSpec& area = tree.GetAreas()[static_cast<std::size_t>(i)];
+            table.AddArea({static_cast<std::int32_t>(tree.GetId(i)),
+                           static_cast<std::int32_t>(tree.GetId(area.parent)), area.name,
+                           static_cast<std::int32_t>(area.level), area.rect});
+        }
+        table.AddCountry(7, 0, "LAND SIEBEN");
+    }
+};
+
+TEST(AddressIndex, AreaTreeAndAreaTableGiveTheSameAnswers) {
+    AreaForms forms;
+    const std::uint32_t country = forms.tree.GetId(0);
+    const std::uint32_t region = forms.tree.GetId(1);
+    const std::uint32_t city = forms.tree.GetId(2);
+    const std::uint32_t second = forms.tree.GetId(3);
+    const struct {
+        bool isTree;
+        std::vector<std::uint32_t> countryChildren;
+    } cases[] = {
+        {true, {region, second}},
+        // All descendants, depth first; the cycle back to the country ends after one round.
+        {false, {region, second, city, country}},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(row++);
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(forms.table.WriteTo(root, kFolder));
+        if (c.isTree) {
+            ASSERT_TRUE(root.WriteFile(u"\\maps\\a\\EAreaI.tre", forms.tree.Build()));
+        } else {
+            ASSERT_TRUE(root.WriteFile(
+                u"\\maps\\a\\EAreaP.fsr",
+                testdata::WriteAreaList(
+                    {{country, {region, second}}, {region, {city}}, {city, {country}}}))); // cycle
+        }
+        ASSERT_TRUE(root.WriteFile(u"\\maps\\a\\AllCitiesByName.fsr", std::string("x")));
+        AddressIndex index(BlockCache::Create(256));
+        index.Open(kBase, true, nullptr);
+        EXPECT_EQ(index.IsAreaTreeOpen(), c.isTree);
+        EXPECT_EQ(index.IsAreaTableOpen(), !c.isTree);
+        EXPECT_EQ(index.WalkAreaHierarchy(city, 10), static_cast<std::int32_t>(country));
+        EXPECT_EQ(index.WalkAreaHierarchy(city, 8), static_cast<std::int32_t>(region));
+        EXPECT_EQ(index.WalkAreaHierarchy(country, 11), -1);
+        EXPECT_EQ(index.WalkAreaHierarchy(region, 4), -1);
+        EXPECT_EQ(index.LookupArea(city, Rects(index)), u"Bonn");
+        EXPECT_EQ(index.LookupArea(country, Rects(index)), u"Land Sieben");
+        EXPECT_EQ(index.LookupArea(0xFFFFFFFF, Rects(index)), u"");
+        EXPECT_EQ(index.GetAreaRect(city).minX, -7.0f);
+        EXPECT_EQ(index.GetAreaRect(12345).minX, 0.0f);
+        EXPECT_EQ(index.GetCountryRect(7).minX, -9.0f);
+        EXPECT_EQ(index.GetCountryRect(8).maxX, 0.0f);
+        std::vector<std::uint32_t> children;
+        EXPECT_TRUE(index.GetChildAreas(country, children));
+        EXPECT_EQ(children, c.countryChildren);
+        std::vector<std::uint32_t> none;
+        EXPECT_FALSE(index.GetChildAreas(second, none));
+        EXPECT_EQ(index.GetCountry(7, 0, Rects(index))->GetRect().maxY, 50.0f);
+    }
+}
+
+TEST(AddressIndex, CountryRectOfTheAreaTableJoinsEveryCountryRecord) {
+    AddressIndexWriter writer;
+    writer.AddArea({1, -1, "7", 10, {-20, 40, -10, 45}})
+        .AddArea({2, -1, "7", 10, {-12, 30, -2, 44}})
+        .AddArea({3, -1, "8", 10, {5, 5, 6, 6}})
+        .AddArea({4, 1, "7", 9, {-50, -50, 50, 50}});
+    OpenedIndex opened(writer);
+    const GeoRect rect = opened.index.GetCountryRect(7);
+    EXPECT_EQ(rect.minX, -20.0f);
+    EXPECT_EQ(rect.minY, 30.0f);
+    EXPECT_EQ(rect.maxX, -2.0f);
+    EXPECT_EQ(rect.maxY, 45.0f);
+}
+
+} // namespace
