@@ -1,5 +1,7 @@
 #include "testdata/addressindexwriter.h"
 
+#include "testdata/detail/fileimage.h"
+#include "testdata/fieldtablefilewriter.h"
 #include "testdata/tablefilewriter.h"
 
 #include <algorithm>
@@ -66,7 +68,85 @@ Row WithRect(Row row, const std::array<float, 4>& rect) {
     return row;
 }
 
+std::vector<std::uint8_t> FieldTable(const std::vector<std::vector<std::uint8_t>>& records) {
+    if (records.empty()) {
+        return {};
+    }
+    FieldTableFileWriter writer({T::Int32});
+    for (const auto& record : records) {
+        writer.AddRecord(record);
+    }
+    return writer.Build();
+}
+
+void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    out.resize(out.size() + 4);
+    detail::PutU32(out, out.size() - 4, value);
+}
+
 } // namespace
+
+std::vector<std::uint8_t> EncodeAdasRecord(std::int32_t elementId, const AdasRecord& record) {
+    std::vector<std::uint8_t> entries;
+    for (const AdasTextEntry& entry : record.entries) {
+        AppendU32(entries, entry.head);
+        const std::size_t length = entry.text.size() + (entry.hasTerminator ? 1 : 0);
+        AppendU32(entries, static_cast<std::uint16_t>(
+                               entry.length.value_or(static_cast<std::int16_t>(length))));
+        entries.insert(entries.end(), entry.text.begin(), entry.text.end());
+        if (entry.hasTerminator) {
+            entries.push_back(0);
+        }
+    }
+    std::vector<std::uint8_t> bytes;
+    AppendU32(bytes, static_cast<std::uint32_t>(elementId));
+    AppendU32(bytes, record.presence);
+    AppendU32(bytes, record.value);
+    bytes.resize(bytes.size() + 2);
+    detail::PutU16(bytes, 12, static_cast<std::uint32_t>(entries.size()));
+    bytes.insert(bytes.end(), entries.begin(), entries.end());
+    if (record.cutTo && *record.cutTo < bytes.size()) {
+        bytes.resize(*record.cutTo);
+    }
+    return bytes;
+}
+
+std::string SignTableText(const std::vector<std::pair<std::string, std::string>>& lines,
+                          bool isCrLf, bool lastLineBroken) {
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i].first + "\t" + lines[i].second;
+        if (i + 1 < lines.size() || lastLineBroken) {
+            text += isCrLf ? "\r\n" : "\n";
+        }
+    }
+    return text;
+}
+
+AddressIndexWriter& AddressIndexWriter::AddAdas(std::int32_t elementId, AdasRecord record) {
+    m_adas.push_back(EncodeAdasRecord(elementId, record));
+    return *this;
+}
+
+AddressIndexWriter& AddressIndexWriter::AddSignpost(std::int32_t elementId, std::uint32_t value,
+                                                    std::string code, std::string text) {
+    std::vector<std::uint8_t> bytes;
+    AppendU32(bytes, static_cast<std::uint32_t>(elementId));
+    AppendU32(bytes, value);
+    code.resize(6, '\0');
+    bytes.insert(bytes.end(), code.begin(), code.end());
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back(0);
+    m_signposts.push_back(std::move(bytes));
+    return *this;
+}
+
+AddressIndexWriter& AddressIndexWriter::SetSignTables(std::string cookie2Sign,
+                                                      std::string sign2Enum,
+                                                      std::string enum2Info) {
+    m_signTables = {std::move(cookie2Sign), std::move(sign2Enum), std::move(enum2Info)};
+    return *this;
+}
 
 AddressIndexWriter& AddressIndexWriter::AddCookieAreas(std::int32_t firstCookie,
                                                        std::vector<std::uint32_t> slots) {
@@ -193,6 +273,12 @@ std::vector<std::uint8_t> AddressIndexWriter::BuildTable(std::string_view name) 
                                      T::Float32, T::Float32, T::Float32},
                                     rows, 4);
     }
+    if (name == "ADAS.fsx") {
+        return FieldTable(m_adas);
+    }
+    if (name == "SignpostInfo.fsx") {
+        return FieldTable(m_signposts);
+    }
     if (name == "_s2c.fsr") {
         for (const auto& [id, mapped] : m_s2c) {
             rows.push_back({I(id), I(mapped)});
@@ -206,13 +292,22 @@ bool AddressIndexWriter::WriteTo(const TempDeviceRoot& root, std::u16string_view
                                  std::u16string_view basePath) const {
     static const char* const kTables[] = {"Cookie2AreaId.fsr",  "Cookie2Plz.fsr",   "ETypeI.fsr",
                                           "EntryPoints.fsr",    "HouseNumbers.fsr", "Countries.fsr",
-                                          "Cookie2Country.fsr", "PLZes.fsr",        "EAreaI.fsr"};
+                                          "Cookie2Country.fsr", "PLZes.fsr",        "EAreaI.fsr",
+                                          "ADAS.fsx",           "SignpostInfo.fsx"};
     for (const char* name : kTables) {
         const std::vector<std::uint8_t> bytes = BuildTable(name);
         const std::string_view text(name);
         if (!bytes.empty() &&
             !root.WriteFile(
                 std::u16string(folder) + u"\\" + std::u16string(text.begin(), text.end()), bytes)) {
+            return false;
+        }
+    }
+    static const char16_t* const kSignTables[] = {
+        u"\\adas\\Cookie2Sign.txt", u"\\adas\\Sign2Enum.txt", u"\\adas\\Enum2Info.txt"};
+    for (std::size_t i = 0; i < m_signTables.size(); ++i) {
+        if (!m_signTables[i].empty() &&
+            !root.WriteFile(std::u16string(folder) + kSignTables[i], m_signTables[i])) {
             return false;
         }
     }

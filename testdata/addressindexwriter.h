@@ -36,6 +36,32 @@ struct IndexArea {
     std::array<float, 4> rect{};
 };
 
+// One text entry of an ADAS record: head word, then the text and its terminator. `length`
+// replaces the written length word (negative or past the area: a broken entry); the bytes
+// written stay the text and terminator.
+struct AdasTextEntry {
+    std::uint32_t head = 0; // bits 0-1 kind, 2-11 value, 12-14 class
+    std::string text;
+    bool hasTerminator = true; // false with an empty text: a length of 0 and no bytes
+    std::optional<std::int16_t> length;
+};
+
+// An ADAS record: presence flags (bit 0 value word, bit 1 text entries), value word, entries.
+struct AdasRecord {
+    std::uint32_t presence = 3;
+    std::uint32_t value = 0;
+    std::vector<AdasTextEntry> entries;
+    std::optional<std::size_t> cutTo; // the record cut to this many bytes
+};
+
+// The bytes of an ADAS record of the element (its id first).
+std::vector<std::uint8_t> EncodeAdasRecord(std::int32_t elementId, const AdasRecord& record);
+
+// A sign table file: "key<TAB>value" lines, LF or CR LF; the last line without its break when
+// asked.
+std::string SignTableText(const std::vector<std::pair<std::string, std::string>>& lines,
+                          bool isCrLf = false, bool lastLineBroken = true);
+
 class AddressIndexWriter {
 public:
     // Cookie2AreaId / Cookie2Plz: a record of slots from its first cookie. The end marker's key
@@ -53,8 +79,15 @@ public:
     AddressIndexWriter& AddCookieCountry(std::int32_t key, std::uint16_t country);
     AddressIndexWriter& AddArea(IndexArea area);
     AddressIndexWriter& AddS2C(std::int32_t id, std::uint32_t mappedId);
+    // "ADAS.fsx" and "SignpostInfo.fsx" records of an element.
+    AddressIndexWriter& AddAdas(std::int32_t elementId, AdasRecord record);
+    AddressIndexWriter& AddSignpost(std::int32_t elementId, std::uint32_t value, std::string code,
+                                    std::string text);
+    // The sign tables of the "adas" folder, as file texts (empty: the file is not written).
+    AddressIndexWriter& SetSignTables(std::string cookie2Sign, std::string sign2Enum,
+                                      std::string enum2Info);
 
-    // The file of a table ("Cookie2AreaId.fsr" ...); empty for an unknown name.
+    // The file of a table ("Cookie2AreaId.fsr", "ADAS.fsx" ...); empty for an unknown name.
     [[nodiscard]] std::vector<std::uint8_t> BuildTable(std::string_view name) const;
     // Every table that has records into the folder (device path); "_s2c.fsr" goes to basePath +
     // "_s2c.fsr" when basePath is given. False when a file cannot be written.
@@ -83,6 +116,9 @@ private:
     std::vector<std::pair<std::int32_t, std::uint16_t>> m_cookieCountries;
     std::vector<IndexArea> m_areas;
     std::vector<std::pair<std::int32_t, std::uint32_t>> m_s2c;
+    std::vector<std::vector<std::uint8_t>> m_adas;
+    std::vector<std::vector<std::uint8_t>> m_signposts;
+    std::array<std::string, 3> m_signTables;
 };
 
 } // namespace testdata

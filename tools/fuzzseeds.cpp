@@ -6,6 +6,7 @@
 // Inputs that once found a fault sit next to the seeds and are left alone.
 // Exit status: 0 done, 1 a file could not be written, 2 wrong usage.
 
+#include "testdata/addressindexwriter.h"
 #include "testdata/advisorwriter.h"
 #include "testdata/archivewriter.h"
 #include "testdata/areatreewriter.h"
@@ -327,6 +328,27 @@ std::vector<Seed> AreaSeeds() {
     };
 }
 
+// The sign-table reader reads the input as its three files; sign information reads it as an ADAS
+// record (mode byte 1: whole record; else patches over its own).
+std::vector<Seed> SignSeeds() {
+    const char* tables =
+        "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_signtables_fuzz";
+    const char* info = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_signinfo_fuzz";
+    const testdata::AdasRecord record{3,
+                                      (2u << 28) | (1u << 31) | (1u << 19),
+                                      {{0x1234, "A1", true, {}}, {5, "", false, {}}},
+                                      {}};
+    testdata::AdasRecord broken = record;
+    broken.entries.push_back({9, "x", true, std::int16_t{-2}});
+    return {
+        {tables, "seed-lines", Text(testdata::SignTableText({{"12", "7"}, {"7", "Stop"}}, true))},
+        {tables, "seed-no-tab", Text("12 7\n\t\n3\tend")},
+        {info, "seed-record", Whole(testdata::EncodeAdasRecord(5, record))},
+        {info, "seed-negative-length", Whole(testdata::EncodeAdasRecord(5, broken))},
+        {info, "seed-patches", {0, 12, 0, 0xFF, 13, 0, 0x7F}},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -337,7 +359,7 @@ int main(int argc, char** argv) {
     for (const auto& group :
          {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(), TableSeeds(), NameSeeds(),
           WaveSeeds(), DialogSeeds(), BitmapSeeds(), AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(),
-          CityIndexSeeds(), LevelFileSeeds(), AreaSeeds()}) {
+          CityIndexSeeds(), LevelFileSeeds(), AreaSeeds(), SignSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -1,5 +1,6 @@
 #include "basiccomp/retrievalengine/code/addressindex.h"
 
+#include "basiccomp/retrievalengine/code/signinfo.h"
 #include "tablefiles/datasetcursors.h"
 #include "utilities/usefulcode/widetext.h"
 
@@ -141,7 +142,9 @@ struct AddressIndex::TableSpec {
 
 AddressIndex::AddressIndex(BlockCachePtr cache)
     : m_cache(cache)
-    , m_tree(std::move(cache)) {}
+    , m_signposts(cache)
+    , m_tree(cache)
+    , m_adas(std::move(cache)) {}
 
 AddressIndex::~AddressIndex() {
     Close();
@@ -220,6 +223,13 @@ void AddressIndex::Open(const std::u16string& basePath, bool isFull,
     if (!AreaListFile::LoadPlain(types, m_typeLists) && hasArchives) {
         (void)AreaListFile::LoadArchived(types, m_typeLists);
     }
+    for (const auto& [table, name] :
+         {std::pair{&m_signposts, u"\\SignpostInfo.fsx"}, std::pair{&m_adas, u"\\ADAS.fsx"}}) {
+        if (!table->OpenMapped(folder + name) && hasArchives) {
+            (void)table->OpenArchived(folder + name);
+        }
+    }
+    m_areSignTablesLoaded = m_signTables.Load(folder + u"\\adas");
 }
 
 void AddressIndex::Close() {
@@ -230,7 +240,9 @@ void AddressIndex::Close() {
           &m_cookie2Country}) {
         table->reset();
     }
+    m_signposts.Close();
     m_tree.Close();
+    m_adas.Close();
     // A map set opened next without an address index maps no ids.
     m_isFull = false;
 }
@@ -410,6 +422,26 @@ std::int16_t AddressIndex::GetCountryCode(std::uint32_t elementId) {
     }
     floor.Next();
     return countryOf(floor.GetRecordBytes());
+}
+
+SignInfoPtr AddressIndex::GetSignInfo(std::uint32_t elementId) {
+    ScopedLock lock(&m_lock);
+    const std::vector<std::uint8_t> key = Int32Key(elementId);
+    const FsxRecord record = m_adas.Find(key, false);
+    if (!record.IsValid()) {
+        return {};
+    }
+    std::u16string text;
+    if (m_areSignTablesLoaded) {
+        text = m_signTables.GetSignText(elementId);
+    }
+    return SignInfoPtr(new (std::nothrow)
+                           SignInfo(record.GetRecordBytes().Duplicate(), std::move(text)));
+}
+
+FsxRecord AddressIndex::FindSignposts(std::uint32_t elementId) {
+    ScopedLock lock(&m_lock);
+    return m_signposts.Find(Int32Key(elementId), false);
 }
 
 std::int32_t AddressIndex::WalkAreaHierarchy(std::uint32_t areaId, std::uint32_t level) {

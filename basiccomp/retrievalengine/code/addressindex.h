@@ -9,6 +9,9 @@
 
 #include "basiccomp/retrievalengine/code/arealistfile.h"
 #include "basiccomp/retrievalengine/code/areatree.h"
+#include "basiccomp/retrievalengine/code/fsxtable.h"
+#include "basiccomp/retrievalengine/code/isigninfo.h"
+#include "basiccomp/retrievalengine/code/signtables.h"
 #include "mapdisplay/mapgeometry.h"
 #include "tablefiles/addressinterfaces.h"
 #include "tablefiles/datasettable.h"
@@ -68,6 +71,13 @@ public:
     // floor record; 0 when none.
     [[nodiscard]] std::int16_t GetCountryCode(std::uint32_t elementId);
 
+    // The sign information of the element's "ADAS.fsx" record, with the text of its sign; null
+    // when it has none.
+    [[nodiscard]] SignInfoPtr GetSignInfo(std::uint32_t elementId);
+    // The element's records in "SignpostInfo.fsx" (ended when it has none).
+    [[nodiscard]] FsxRecord FindSignposts(std::uint32_t elementId);
+    [[nodiscard]] bool AreSignTablesLoaded() const { return m_areSignTablesLoaded; }
+
     // Areas: the ancestor at a level (-1 for none), the display name, the rectangle, the child
     // areas (tree: direct children; list file: all descendants, depth first).
     [[nodiscard]] std::int32_t WalkAreaHierarchy(std::uint32_t areaId, std::uint32_t level);
@@ -121,7 +131,11 @@ private:
     OpenedTablePtr m_citiesByName;
     OpenedTablePtr m_citiesByCountry;
     OpenedTablePtr m_postalCodes;
+    FsxTable m_signposts;
     AreaTreeIndex m_tree;
+    FsxTable m_adas;
+    SignTables m_signTables;
+    bool m_areSignTablesLoaded = false;
     OpenedTablePtr m_cookie2Country;
     mutable CritSect m_lock;
 };

@@ -6,7 +6,8 @@ nav_component(retrievalengine_engine STEP 3
     ${CMAKE_CURRENT_LIST_DIR}/leveltextfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapelement.cpp
     ${CMAKE_CURRENT_LIST_DIR}/retrievalengineimpl.cpp
-  DEPENDS retrievalengine_interfaces retrievalengine_mapdata retrievalengine_areas tablefiles_names
+  DEPENDS retrievalengine_interfaces retrievalengine_mapdata retrievalengine_areas retrievalengine_signs
+          retrievalengine_fsx tablefiles_names
           tablefiles_datasets
           tablefiles_housenumber usefulcode_cache
   PRIVATE_DEPENDS usefulcode_locations usefulcode_text platform_files)

@@ -6,6 +6,9 @@
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/elementrecord.h"
 #include "utilities/usefulcode/directorywalker.h"
+#include "utilities/usefulcode/widetext.h"
+
+#include "platform/littleendian.h"
 
 #include <algorithm>
 #include <new>
@@ -503,13 +506,30 @@ std::int32_t RetrievalEngineImpl::GetAreaOfElement(std::uint32_t /*id*/) {
     return -1;
 }
 
-void RetrievalEngineImpl::GetSignInfo(std::uint32_t /*id*/, SignInfoPtr& info) {
-    info = SignInfoPtr();
+void RetrievalEngineImpl::GetSignInfo(std::uint32_t id, SignInfoPtr& info) {
+    info = m_addressIndex.GetSignInfo(id);
 }
 
-bool RetrievalEngineImpl::GetSignposts(std::uint32_t /*id*/, std::vector<Signpost>& signposts) {
+bool RetrievalEngineImpl::GetSignposts(std::uint32_t id, std::vector<Signpost>& signposts) {
     signposts.clear();
-    return false;
+    for (FsxRecord record = m_addressIndex.FindSignposts(id); record.IsValid(); record.Next()) {
+        const ByteSpan bytes = record.GetRecordBytes();
+        // Fields beyond a short record read as absent.
+        Signpost signpost;
+        signpost.value = bytes.length >= 8 ? platform::ReadU32(bytes.data + 4) : 0;
+        const ByteSpan code = bytes.Sub(8, 6);
+        for (std::uint32_t i = 0; i < code.length && code.data[i] != 0; ++i) {
+            signpost.code.push_back(static_cast<char>(code.data[i]));
+        }
+        const ByteSpan text = bytes.Sub(14, bytes.length);
+        std::string narrow;
+        for (std::uint32_t i = 0; i < text.length && text.data[i] != 0; ++i) {
+            narrow.push_back(static_cast<char>(text.data[i]));
+        }
+        signpost.text = AnsiToWide(narrow.c_str());
+        signposts.push_back(std::move(signpost));
+    }
+    return !signposts.empty();
 }
 
 bool RetrievalEngineImpl::GetEntryPoints(std::uint32_t id, std::vector<GeoPoint>& points) {

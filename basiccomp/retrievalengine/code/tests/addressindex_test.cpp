@@ -296,3 +296,50 @@ TEST(AddressIndex, CountryRectOfTheAreaTableJoinsEveryCountryRecord) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(AddressIndex, SignInformationAndSignpostsOfElements) {
+    AddressIndexWriter writer;
+    writer.AddAdas(12, {1, (1u << 28) | (1u << 31), {}, {}}).AddAdas(13, {1, 1u << 28, {}, {}});
+    writer.AddSignpost(12, 4, "A3", "Koeln").AddSignpost(12, 5, "", "Bonn");
+    const struct {
+        bool hasTables;
+        std::uint32_t elementId;
+        bool hasInfo;
+        const char16_t* noteText;
+        std::size_t signposts;
+    } cases[] = {
+        {true, 12, true, u"Stop", 2},
+        {false, 12, true, u"", 2}, // no sign tables: no text
+        {true, 13, true, u"", 0},  // the note does not carry the text
+        {true, 14, false, u"", 0},
+    };
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(row++);
+        AddressIndexWriter signs = writer;
+        if (c.hasTables) {
+            signs.SetSignTables(testdata::SignTableText({{"12", "7"}, {"13", "7"}}),
+                                testdata::SignTableText({{"7", "3"}}),
+                                testdata::SignTableText({{"3", "Stop"}}));
+        }
+        OpenedIndex opened(signs);
+        EXPECT_EQ(opened.index.AreSignTablesLoaded(), c.hasTables);
+        const SignInfoPtr info = opened.index.GetSignInfo(c.elementId);
+        ASSERT_EQ(static_cast<bool>(info), c.hasInfo);
+        if (info) {
+            std::vector<SignNote> notes;
+            ASSERT_EQ(info->GetNotes(notes).size(), 1u);
+            EXPECT_EQ(notes[0].text, c.noteText);
+        }
+        std::size_t count = 0;
+        for (FsxRecord record = opened.index.FindSignposts(c.elementId); record.IsValid();
+             record.Next()) {
+            ++count;
+        }
+        EXPECT_EQ(count, c.signposts);
+    }
+}
+
+} // namespace
