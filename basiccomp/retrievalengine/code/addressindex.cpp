@@ -133,7 +133,48 @@ private:
     std::uint16_t m_language;
 };
 
+class AddressResult final : public IAddressResult {
+public:
+    AddressResult(const std::u16string& name, const std::u16string& secondName, std::uint16_t value,
+                  std::uint32_t elementId, std::uint32_t areaId, const std::u16string& postalCode,
+                  const GeoRect& rect)
+        : m_name(TitleCaseCopy(name.c_str()))
+        , m_secondName(TitleCaseCopy(secondName.c_str()))
+        , m_value(value)
+        , m_elementId(elementId)
+        , m_areaId(areaId)
+        , m_postalCode(postalCode.substr(0, AddressIndex::kPostalCodeLength))
+        , m_rect(rect) {}
+
+    std::u16string GetName() override { return m_name; }
+    std::u16string GetSecondName() override { return m_secondName; }
+    std::uint16_t GetValue() override { return m_value; }
+    std::uint32_t GetId() override { return m_elementId; }
+    std::int32_t GetAreaId() override { return static_cast<std::int32_t>(m_areaId); }
+    std::u16string GetPostalCode() override { return m_postalCode; }
+    std::uint32_t GetElementId() override { return m_elementId; }
+    GeoRect GetRect() override { return m_rect; }
+    bool HasArea() override { return m_areaId < 0xFFFFFFFFu; }
+
+private:
+    std::u16string m_name;
+    std::u16string m_secondName;
+    std::uint16_t m_value;
+    std::uint32_t m_elementId;
+    std::uint32_t m_areaId;
+    std::u16string m_postalCode;
+    GeoRect m_rect;
+};
+
 } // namespace
+
+AddressResultPtr MakeAddressResult(const std::u16string& name, const std::u16string& secondName,
+                                   std::uint16_t value, std::uint32_t elementId,
+                                   std::uint32_t areaId, const std::u16string& postalCode,
+                                   const GeoRect& rect) {
+    return AddressResultPtr(new (std::nothrow) AddressResult(name, secondName, value, elementId,
+                                                             areaId, postalCode, rect));
+}
 
 struct AddressIndex::TableSpec {
     std::vector<ColumnType> types;             // empty: any layout

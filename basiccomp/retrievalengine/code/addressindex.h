@@ -26,6 +26,13 @@
 #include <string>
 #include <vector>
 
+// A place of the address index: title-cased names, value, element and area ids, postal code (at
+// most 16 characters) and rectangle.
+[[nodiscard]] AddressResultPtr
+MakeAddressResult(const std::u16string& name, const std::u16string& secondName, std::uint16_t value,
+                  std::uint32_t elementId, std::uint32_t areaId, const std::u16string& postalCode,
+                  const GeoRect& rect);
+
 // Gives the rectangle of a country number (the owner's country rectangle).
 using CountryRectSource = std::function<GeoRect(std::uint16_t)>;
 

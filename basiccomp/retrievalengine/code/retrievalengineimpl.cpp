@@ -217,10 +217,35 @@ CountryRectSource RetrievalEngineImpl::CountryRects() {
     };
 }
 
-AddressResultPtr RetrievalEngineImpl::GetAddressOfElement(std::uint32_t /*elementId*/,
-                                                          std::uint16_t /*value*/) {
+AddressResultPtr RetrievalEngineImpl::GetAddressOfElement(std::uint32_t elementId,
+                                                          std::uint16_t value) {
     auto guard = ReadLock();
-    return nullptr;
+    ElementIterator handle;
+    if (!m_hasAddressIndex || !IsValidId(elementId) || !GetElementHandle(handle, elementId) ||
+        ElementGeometryClass(handle.GetRecord()) != 0) {
+        return nullptr;
+    }
+    // The element's cookie is its id.
+    const std::uint32_t attributes = maprecord::RecordAttributeWord(handle.GetRecord());
+    std::int32_t areaId = -1;
+    GeoRect rect;
+    if ((attributes & 1u) != 0) {
+        areaId = m_addressIndex.GetCookieAreaId(static_cast<std::int32_t>(elementId), attributes);
+        if (areaId < 0) {
+            return nullptr;
+        }
+        rect = m_addressIndex.GetAreaRect(static_cast<std::uint32_t>(areaId));
+    } else {
+        rect = MapUnitsToDegrees(maprecord::RecordBounds(handle.GetRecord()));
+    }
+    std::vector<std::u16string> names;
+    if (!GetPrimaryNames(elementId, names)) {
+        return nullptr;
+    }
+    char16_t postalCode[AddressIndex::kPostalCodeLength + 1] = {};
+    (void)GetPostalCodeText(elementId, postalCode);
+    return MakeAddressResult(names[0], names.size() > 1 ? names[1] : u"", value, elementId,
+                             static_cast<std::uint32_t>(areaId), postalCode, rect);
 }
 
 std::int32_t RetrievalEngineImpl::WalkAreaHierarchy(std::uint32_t areaId, std::uint32_t value) {
@@ -494,16 +519,29 @@ bool RetrievalEngineImpl::FillHouseNumberInfo(std::uint32_t id, HouseNumberInfo&
     return m_addressIndex.FillHouseNumberInfo(id, info);
 }
 
-std::uint32_t RetrievalEngineImpl::GetPostalCodeText(std::uint32_t /*id*/, char16_t* /*buffer*/) {
-    return 0;
+std::uint32_t RetrievalEngineImpl::GetPostalCodeText(std::uint32_t id, char16_t* buffer) {
+    buffer[0] = 0;
+    ElementIterator handle;
+    if (!m_hasAddressIndex || !IsValidId(id) || !GetElementHandle(handle, id) ||
+        !m_addressIndex.GetCookiePostalCode(static_cast<std::int32_t>(id),
+                                            maprecord::RecordAttributeWord(handle.GetRecord()),
+                                            buffer)) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(std::char_traits<char16_t>::length(buffer));
 }
 
 std::int16_t RetrievalEngineImpl::GetCountryOfElement(std::uint32_t id) {
     return m_addressIndex.GetCountryCode(id);
 }
 
-std::int32_t RetrievalEngineImpl::GetAreaOfElement(std::uint32_t /*id*/) {
-    return -1;
+std::int32_t RetrievalEngineImpl::GetAreaOfElement(std::uint32_t id) {
+    ElementIterator handle;
+    if (!m_hasAddressIndex || !IsValidId(id) || !GetElementHandle(handle, id)) {
+        return -1;
+    }
+    return m_addressIndex.GetCookieAreaId(static_cast<std::int32_t>(id),
+                                          maprecord::RecordAttributeWord(handle.GetRecord()));
 }
 
 void RetrievalEngineImpl::GetSignInfo(std::uint32_t id, SignInfoPtr& info) {

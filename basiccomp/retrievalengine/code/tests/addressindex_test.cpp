@@ -1,4 +1,5 @@
 #include "basiccomp/retrievalengine/code/addressindex.h"
+#include "enginefixture.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/areatreewriter.h"
 #include "testdata/tempdir.h"
@@ -261,6 +262,7 @@ TEST(AddressIndex, AreaTreeAndAreaTableGiveTheSameAnswers) {
         index.Open(kBase, true, nullptr);
         EXPECT_EQ(index.IsAreaTreeOpen(), c.isTree);
         EXPECT_EQ(index.IsAreaTableOpen(), !c.isTree);
+        EXPECT_FALSE(index.AreCityTablesOpen());
         EXPECT_EQ(index.WalkAreaHierarchy(city, 10), static_cast<std::int32_t>(country));
         EXPECT_EQ(index.WalkAreaHierarchy(city, 8), static_cast<std::int32_t>(region));
         EXPECT_EQ(index.WalkAreaHierarchy(country, 11), -1);
@@ -339,6 +341,124 @@ TEST(AddressIndex, SignInformationAndSignpostsOfElements) {
             ++count;
         }
         EXPECT_EQ(count, c.signposts);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A map set with its address index, once with the area tree and once with the area table and
+// list file: elements with area, postal-code, sign and signpost bits answer through the engine.
+TEST(AddressIndex, EngineAnswersAddressQuestionsOfAMapSet) {
+    constexpr std::uint32_t kArea = 1u;
+    constexpr std::uint32_t kSigns = (1u << 25) | (1u << 31);
+    for (const bool isTree : {true, false}) {
+        SCOPED_TRACE(isTree ? "tree" : "table");
+        EngineDevice device;
+        testdata::MapSetWriter map;
+        map.Add(PointElement(1000, 1000, 3, "BONN MITTE", kArea | (1u << 2) | (1u << 8) | kSigns));
+        map.Add(PointElement(2000, 1000, 3, "Koeln Dom", kArea | (2u << 2)));
+        testdata::ElementDescription line;
+        line.typeLetter = 'p';
+        line.points = {{500, 500}, {1500, 2500}};
+        line.typeCode = 6;
+        line.name = "Rheinufer";
+        map.Add(line);
+        map.Add(PointElement(3000, 1000, 3, "Feld"));
+        testdata::RidHeaderFields header;
+        header.mapKind = RidFile::kMapKindWithAddressIndex;
+        map.SetHeader(header);
+        ASSERT_TRUE(device.WriteMapSet(map, u"\\maps\\a", "Europe", Packing::Loose));
+        const std::vector<std::uint32_t>& ids = map.GetElementIds();
+        const std::uint32_t first = *std::min_element(ids.begin(), ids.end());
+        const std::uint32_t last = *std::max_element(ids.begin(), ids.end());
+
+        AreaForms forms;
+        const std::uint32_t country = forms.tree.GetId(0);
+        const std::uint32_t bonn = forms.tree.GetId(2);
+        AddressIndexWriter& index = forms.table;
+        index.AddCookieAreas(static_cast<std::int32_t>(first), {0, bonn, forms.tree.GetId(3)})
+            .AddCookiePostalCodes(static_cast<std::int32_t>(first), {"50667", "53113"})
+            .SetCookieEnd(static_cast<std::int32_t>(last + 1));
+        index.AddType(3, "ORT").AddPostalCode(1, "53113", {7, 50, 7.1f, 50.1f});
+        index.AddCookieCountry(static_cast<std::int32_t>(ids[0]), 7);
+        index.AddEntryPoint(static_cast<std::int32_t>(ids[0]), 7.5f, 50.5f);
+        index.AddHouseNumbers({static_cast<std::int32_t>(ids[0]), 12, 3, 1, 2, 0, 0});
+        index.AddAdas(static_cast<std::int32_t>(ids[0]), {1, (1u << 28) | (1u << 31), {}, {}});
+        index.AddSignpost(static_cast<std::int32_t>(ids[0]), 4, "A565", "Bonn-Nord");
+        index.SetSignTables(testdata::SignTableText({{std::to_string(ids[0]), "7"}}),
+                            testdata::SignTableText({{"7", "3"}}),
+                            testdata::SignTableText({{"3", "Stop"}}));
+        ASSERT_TRUE(index.WriteTo(device.root, u"\\maps\\a"));
+        if (isTree) {
+            ASSERT_TRUE(device.root.WriteFile(u"\\maps\\a\\EAreaI.tre", forms.tree.Build()));
+        } else {
+            ASSERT_TRUE(device.root.WriteFile(
+                u"\\maps\\a\\EAreaP.fsr",
+                testdata::WriteAreaList({{country, {forms.tree.GetId(1), forms.tree.GetId(3)}},
+                                         {forms.tree.GetId(1), {bonn}}})));
+        }
+        ASSERT_TRUE(testdata::LevelFileWriter()
+                        .AddMapLine("Europe.rid", "Europe", 3, "x")
+                        .WriteTo(device.root.HostPathOf(u"\\maps\\a\\EUROPE.LVL")));
+        const auto engine = RetrievalEngineImpl::CreateEngine(device.cache);
+        ASSERT_TRUE(engine->Open(u"\\maps\\a\\EUROPE.LVL"));
+        ASSERT_TRUE(engine->HasAddressIndex());
+        EXPECT_TRUE(engine->IsCookie2CountryOpen());
+        EXPECT_TRUE(engine->IsHouseNumbersOpen());
+
+        EXPECT_EQ(engine->LookupArea(bonn), u"Bonn");
+        EXPECT_EQ(engine->LookupArea(country), u"Land Sieben");
+        EXPECT_EQ(engine->WalkAreaHierarchy(bonn, 10), static_cast<std::int32_t>(country));
+        EXPECT_EQ(engine->GetETypeName(3), u"Ort");
+        const TypeCursorPtr types = engine->GetETypeCursor();
+        ASSERT_TRUE(types && types->IsValid());
+        EXPECT_EQ(types->GetCurrent(), 3);
+        const std::vector<CountryPtr> countries = engine->GetCountries(0);
+        ASSERT_EQ(countries.size(), 1u);
+        EXPECT_EQ(countries[0]->GetName(), u"Land Sieben");
+        EXPECT_EQ(engine->GetCountry(7, 0)->GetRect().minX, -9.0f);
+        const PostalCodeCursorPtr codes = engine->FindPostalCodes(u"531", 1);
+        ASSERT_TRUE(codes && codes->IsValid());
+        EXPECT_EQ(codes->GetCurrent()->GetText(), u"53113");
+
+        const AddressResultPtr address = engine->GetAddressOfElement(ids[0], 9);
+        ASSERT_TRUE(address);
+        EXPECT_EQ(address->GetName(), u"Bonn Mitte");
+        EXPECT_EQ(address->GetAreaId(), static_cast<std::int32_t>(bonn));
+        EXPECT_EQ(address->GetPostalCode(), u"53113");
+        EXPECT_EQ(address->GetValue(), 9);
+        EXPECT_EQ(address->GetRect().minX, -7.0f);
+        EXPECT_FALSE(engine->GetAddressOfElement(ids[2], 9)); // not a point element
+        const AddressResultPtr plain = engine->GetAddressOfElement(ids[3], 0);
+        ASSERT_TRUE(plain);
+        EXPECT_FALSE(plain->HasArea());
+        EXPECT_EQ(plain->GetRect(), MapUnitsToDegrees(MapRect{3000, 1000, 3010, 1010}));
+
+        const MapElementPtr element = engine->GetElement(ids[0]);
+        ASSERT_TRUE(element);
+        EXPECT_EQ(element->WalkAreas(10), static_cast<std::int32_t>(country));
+        EXPECT_EQ(std::u16string(element->GetPostalCode()), u"53113");
+        EXPECT_EQ(engine->GetElement(ids[1])->WalkAreas(4),
+                  static_cast<std::int32_t>(forms.tree.GetId(3)));
+        EXPECT_EQ(element->GetCountry(), 7);
+        std::vector<GeoPoint> points;
+        EXPECT_TRUE(element->GetEntryPoints(points));
+        HouseNumberInfo info;
+        EXPECT_TRUE(element->GetHouseNumberInfo(info));
+        EXPECT_EQ(info.firstSide.GetSize(), 1u);
+        SignInfoPtr sign;
+        element->GetSignInfo(sign);
+        ASSERT_TRUE(sign);
+        std::vector<SignNote> notes;
+        ASSERT_EQ(sign->GetNotes(notes).size(), 1u);
+        EXPECT_EQ(notes[0].text, u"Stop");
+        std::vector<Signpost> signposts;
+        EXPECT_TRUE(element->GetSignposts(signposts));
+        ASSERT_EQ(signposts.size(), 1u);
+        EXPECT_EQ(signposts[0].code, "A565");
+        EXPECT_EQ(signposts[0].text, u"Bonn-Nord");
     }
 }
 
