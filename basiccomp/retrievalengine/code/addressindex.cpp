@@ -1,5 +1,6 @@
 #include "basiccomp/retrievalengine/code/addressindex.h"
 
+#include "basiccomp/retrievalengine/code/indexcitycursor.h"
 #include "basiccomp/retrievalengine/code/signinfo.h"
 #include "tablefiles/datasetcursors.h"
 #include "utilities/usefulcode/widetext.h"
@@ -463,6 +464,36 @@ std::int16_t AddressIndex::GetCountryCode(std::uint32_t elementId) {
     }
     floor.Next();
     return countryOf(floor.GetRecordBytes());
+}
+
+AddressCursorPtr AddressIndex::FindCities(const std::u16string& text, std::uint16_t country,
+                                          CityLookupPtr lookup) {
+    ScopedLock lock(&m_lock);
+    if (m_tree.IsLoaded()) {
+        NameSearchCursor cursor = m_tree.FindCities(text, country);
+        lock.Unlock();
+        return AddressCursorPtr(new (std::nothrow)
+                                    CitySearchIterator(std::move(lookup), std::move(cursor)));
+    }
+    if (country != 0) {
+        DatasetRows rows = FindCityRecordsOfCountry(m_citiesByCountry, country, text);
+        lock.Unlock();
+        return AddressCursorPtr(new (std::nothrow)
+                                    IndexCityByCountryCursor(std::move(lookup), std::move(rows)));
+    }
+    DatasetRows rows = FindCityRecords(m_citiesByName, text);
+    lock.Unlock();
+    return AddressCursorPtr(new (std::nothrow)
+                                IndexCityByNameCursor(std::move(lookup), std::move(rows)));
+}
+
+std::optional<CityAreaNode> AddressIndex::FindAreaNode(std::uint32_t nodeId) {
+    ScopedLock lock(&m_lock);
+    const AreaTreeCursor node = m_tree.GetNode(nodeId);
+    if (!node.IsValid()) {
+        return std::nullopt;
+    }
+    return CityAreaNode{node.GetElementId(), node.GetRect()};
 }
 
 SignInfoPtr AddressIndex::GetSignInfo(std::uint32_t elementId) {

@@ -9,6 +9,7 @@
 
 #include "basiccomp/retrievalengine/code/arealistfile.h"
 #include "basiccomp/retrievalengine/code/areatree.h"
+#include "basiccomp/retrievalengine/code/citysearchiterator.h"
 #include "basiccomp/retrievalengine/code/fsxtable.h"
 #include "basiccomp/retrievalengine/code/isigninfo.h"
 #include "basiccomp/retrievalengine/code/signtables.h"
@@ -23,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +80,12 @@ public:
     // floor record; 0 when none.
     [[nodiscard]] std::int16_t GetCountryCode(std::uint32_t elementId);
 
+    // The cities whose name matches the text, in one country or (0) in all: over the city index
+    // files when both loaded, else the name-prefix ranges of the city tables. The lookup
+    // completes each city from its element.
+    [[nodiscard]] AddressCursorPtr FindCities(const std::u16string& text, std::uint16_t country,
+                                              CityLookupPtr lookup);
+
     // The sign information of the element's "ADAS.fsx" record, with the text of its sign; null
     // when it has none.
     [[nodiscard]] SignInfoPtr GetSignInfo(std::uint32_t elementId);
@@ -106,6 +114,9 @@ public:
     [[nodiscard]] bool IsCookie2AreaIdOpen() const { return m_cookie2AreaId != nullptr; }
     [[nodiscard]] bool IsCookie2PlzOpen() const { return m_cookie2Plz != nullptr; }
     [[nodiscard]] bool IsAreaTreeOpen() const { return m_tree.IsOpen(); }
+    [[nodiscard]] bool AreCityIndexesLoaded() const { return m_tree.IsLoaded(); }
+    // The area tree's node (element id and rectangle); nullopt when there is none.
+    [[nodiscard]] std::optional<CityAreaNode> FindAreaNode(std::uint32_t nodeId);
     [[nodiscard]] bool IsAreaTableOpen() const { return m_areaTable != nullptr; }
     [[nodiscard]] bool AreCityTablesOpen() const { return m_citiesByName || m_citiesByCountry; }
 

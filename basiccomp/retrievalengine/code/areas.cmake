@@ -3,7 +3,8 @@ nav_component(retrievalengine_areas STEP 3
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/areatree.cpp
     ${CMAKE_CURRENT_LIST_DIR}/arealistfile.cpp
-  DEPENDS tablefiles_fsr usefulcode_cache usefulcode_files mapdisplay_geometry
+  DEPENDS retrievalengine_cities tablefiles_fsr usefulcode_cache usefulcode_files
+          mapdisplay_geometry
   PRIVATE_DEPENDS platform_kernel)
 
 nav_test(retrievalengine_areas_test

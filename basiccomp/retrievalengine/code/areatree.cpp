@@ -1,5 +1,8 @@
 #include "basiccomp/retrievalengine/code/areatree.h"
 
+#include "utilities/usefulcode/cache/sfsfile.h"
+#include "utilities/usefulcode/handlefile.h"
+
 #include "platform/littleendian.h"
 
 #include <cstring>
@@ -119,8 +122,30 @@ AreaTreeIndex::~AreaTreeIndex() {
     Close();
 }
 
+bool AreaTreeIndex::LoadCityIndexes(const std::u16string& folder, bool isArchived) {
+    Reset();
+    const std::u16string byNamePath = folder + u"\\AllCitiesByName.idx";
+    const std::u16string byCountryPath = folder + u"\\AllCitiesByCountry.idx";
+    const auto load = [&](IFile& byName, IFile& byCountry) {
+        return byName.Open(byNamePath, FileAccess::Read, FileShare::Read,
+                           FileCreation::OpenExisting, FileHint::None) &&
+               byCountry.Open(byCountryPath, FileAccess::Read, FileShare::Read,
+                              FileCreation::OpenExisting, FileHint::None) &&
+               m_cityFiles.Load(byName, byCountry);
+    };
+    if (isArchived) {
+        SfsFile byName;
+        SfsFile byCountry;
+        return load(byName, byCountry);
+    }
+    HandleFile byName;
+    HandleFile byCountry;
+    return load(byName, byCountry);
+}
+
 bool AreaTreeIndex::Open(const std::u16string& folder) {
     Close();
+    (void)LoadCityIndexes(folder, false);
     return m_cache && OpenFile(m_cache->GetMappedFile(folder + kTreeFileName,
                                                       FileCreation::OpenExisting, FileAccess::Read,
                                                       FileShare::Read, AreaTreeCursor::kBlockSize));
@@ -128,6 +153,7 @@ bool AreaTreeIndex::Open(const std::u16string& folder) {
 
 bool AreaTreeIndex::OpenArchived(const std::u16string& folder) {
     Close();
+    (void)LoadCityIndexes(folder, true);
     return m_cache && OpenFile(m_cache->GetArchiveFile(
                           folder + kTreeFileName, FileCreation::OpenExisting, FileAccess::Read,
                           FileShare::Read, AreaTreeCursor::kBlockSize));
@@ -143,6 +169,7 @@ void AreaTreeIndex::Close() {
         m_cache->RemoveFile(m_file);
         m_file = nullptr;
     }
+    Reset();
 }
 
 AreaTreeCursor AreaTreeIndex::GetNode(std::uint32_t id) const {

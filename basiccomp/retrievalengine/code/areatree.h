@@ -5,6 +5,8 @@
 // its own (id 0 reads back as -1). Cursors read through the block cache and may run on any
 // thread; the index itself is opened and closed under its owner's lock.
 
+#include "basiccomp/retrievalengine/code/cityindexfile.h"
+#include "basiccomp/retrievalengine/code/namesearchcursor.h"
 #include "mapdisplay/mapgeometry.h"
 #include "tablefiles/fsrblockpointer.h"
 #include "utilities/usefulcode/cache/blockcache.h"
@@ -68,12 +70,26 @@ public:
     AreaTreeIndex(const AreaTreeIndex&) = delete;
     AreaTreeIndex& operator=(const AreaTreeIndex&) = delete;
 
-    // Opens folder + "\EAreaI.tre" as a plain file (Open) or from the mounted archives
-    // (OpenArchived); true when the tree file is held. A tree already held is closed first.
+    // Loads the city index files of the folder, then opens folder + "\EAreaI.tre"; as plain
+    // files (Open) or from the mounted archives (OpenArchived). True when the tree file is held
+    // (whether the city index files loaded or not). A tree already held is closed first.
     [[nodiscard]] bool Open(const std::u16string& folder);
     [[nodiscard]] bool OpenArchived(const std::u16string& folder);
     [[nodiscard]] bool IsOpen() const { return static_cast<bool>(m_file); }
+    // Releases the tree file and the city index files.
     void Close();
+
+    // Reads "AllCitiesByName.idx" and "AllCitiesByCountry.idx" of the folder; true when both
+    // were read. Files of an earlier load are dropped first.
+    bool LoadCityIndexes(const std::u16string& folder, bool isArchived);
+    [[nodiscard]] bool IsLoaded() const { return m_cityFiles.IsLoaded(); }
+    void Reset() { m_cityFiles.Reset(); }
+    // The cities whose folded name holds the text (country 0: all, else that country's); no
+    // results without both city index files.
+    [[nodiscard]] NameSearchCursor FindCities(std::u16string_view text,
+                                              std::uint16_t country) const {
+        return m_cityFiles.FindCities(text, country);
+    }
 
     // A cursor on the node (not valid when the tree is not held or no node stands there).
     [[nodiscard]] AreaTreeCursor GetNode(std::uint32_t id) const;
@@ -88,4 +104,5 @@ private:
 
     BlockCachePtr m_cache;
     CachedFilePtr m_file;
+    CityIndexFiles m_cityFiles;
 };

@@ -19,7 +19,8 @@ nav_test(retrievalengine_engine_test THREADED
     ${CMAKE_CURRENT_LIST_DIR}/tests/leveltextfile_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/engine_threads_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/addressindex_test.cpp
-  DEPENDS retrievalengine_engine testdata_mapset testdata testdata_addressindex usefulcode_arena
+  DEPENDS retrievalengine_engine testdata_mapset testdata testdata_addressindex
+          testdata_cityindex testdata_datasets usefulcode_arena
           usefulcode_signals)
 
 nav_fuzz(retrievalengine_leveltextfile_fuzz

@@ -186,10 +186,74 @@ std::vector<CountryPtr> RetrievalEngineImpl::GetCountries(std::uint16_t language
     return m_addressIndex.GetCountries(language, CountryRects());
 }
 
-AddressCursorPtr RetrievalEngineImpl::FindCities(const std::u16string& /*name*/,
-                                                 std::uint16_t /*country*/) {
+namespace {
+
+// Completes the cities of a search from the engine's map set while it stays open; empty answers
+// once it closed.
+class EngineCityLookup final : public ICityLookup {
+public:
+    EngineCityLookup(std::shared_ptr<EngineLink> link, std::uint32_t generation)
+        : m_link(std::move(link))
+        , m_generation(generation) {}
+
+    std::optional<CityAreaNode> FindAreaNode(std::uint32_t nodeId) override {
+        return m_link->ReadEngine(m_generation, std::optional<CityAreaNode>(),
+                                  [nodeId](RetrievalEngineImpl& engine) {
+                                      return engine.GetAddressIndex().FindAreaNode(nodeId);
+                                  });
+    }
+    CityElementDetails ReadCityElement(std::uint32_t elementId) override {
+        return m_link->ReadEngine(
+            m_generation, CityElementDetails(),
+            [elementId](RetrievalEngineImpl& engine) { return engine.ReadCityElement(elementId); });
+    }
+    GeoRect GetAreaRect(std::int32_t areaId) override {
+        return m_link->ReadEngine(m_generation, GeoRect(), [areaId](RetrievalEngineImpl& engine) {
+            return engine.GetAddressIndex().GetAreaRect(static_cast<std::uint32_t>(areaId));
+        });
+    }
+    AddressResultPtr MakeCityResult(const CityResultFields& fields) override {
+        return MakeAddressResult(fields.name, fields.secondName, fields.value, fields.elementId,
+                                 static_cast<std::uint32_t>(fields.areaId), fields.postalCode,
+                                 fields.rect);
+    }
+
+private:
+    std::shared_ptr<EngineLink> m_link;
+    std::uint32_t m_generation;
+};
+
+} // namespace
+
+AddressCursorPtr RetrievalEngineImpl::FindCities(const std::u16string& name,
+                                                 std::uint16_t country) {
     auto guard = ReadLock();
-    return nullptr;
+    if (!m_hasAddressIndex) {
+        return nullptr;
+    }
+    CityLookupPtr lookup(new (std::nothrow) EngineCityLookup(m_link, m_link->GetGeneration()));
+    if (!lookup) {
+        return nullptr;
+    }
+    return m_addressIndex.FindCities(name, country, std::move(lookup));
+}
+
+CityElementDetails RetrievalEngineImpl::ReadCityElement(std::uint32_t elementId) {
+    CityElementDetails details;
+    ElementIterator handle;
+    if (!IsValidId(elementId) || !GetElementHandle(handle, elementId)) {
+        return details;
+    }
+    details.rect = MapUnitsToDegrees(maprecord::RecordBounds(handle.GetRecord()));
+    std::vector<std::u16string> names;
+    if (GetPrimaryNames(elementId, names)) {
+        details.name = names[0];
+        details.secondName = names.size() > 1 ? names[1] : u"";
+    }
+    char16_t postalCode[AddressIndex::kPostalCodeLength + 1] = {};
+    (void)GetPostalCodeText(elementId, postalCode);
+    details.postalCode = postalCode;
+    return details;
 }
 
 PostalCodeCursorPtr RetrievalEngineImpl::FindPostalCodes(const std::u16string& postalCode,

@@ -132,6 +132,10 @@ public:
     // The elements whose bounds meet the rectangle in map units.
     [[nodiscard]] ElementCursorPtr QueryMapArea(const MapRect& rect);
     [[nodiscard]] bool IsMapSetOpenUnlocked() const { return m_ridFile.IsOpen(); }
+    // The address index of the open map set (its operations lock themselves).
+    [[nodiscard]] AddressIndex& GetAddressIndex() { return m_addressIndex; }
+    // A city's element: names, postal code and rectangle in degrees; empty when there is none.
+    [[nodiscard]] CityElementDetails ReadCityElement(std::uint32_t elementId);
 
 private:
     bool OpenLocked(const std::u16string& path, bool areArchivesAllowed);

@@ -2,11 +2,14 @@
 #include "enginefixture.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/areatreewriter.h"
+#include "testdata/cityindexwriter.h"
+#include "testdata/datasetfolderwriter.h"
 #include "testdata/tempdir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -348,6 +351,17 @@ TEST(AddressIndex, SignInformationAndSignpostsOfElements) {
 
 namespace {
 
+// Writes the map set, marked as one with an address index, and its level file into \maps\a.
+bool WriteAddressMapSet(const EngineDevice& device, testdata::MapSetWriter& map) {
+    testdata::RidHeaderFields header;
+    header.mapKind = RidFile::kMapKindWithAddressIndex;
+    map.SetHeader(header);
+    return device.WriteMapSet(map, u"\\maps\\a", "Europe", Packing::Loose) &&
+           testdata::LevelFileWriter()
+               .AddMapLine("Europe.rid", "Europe", 3, "x")
+               .WriteTo(device.root.HostPathOf(u"\\maps\\a\\EUROPE.LVL"));
+}
+
 // A map set with its address index, once with the area tree and once with the area table and
 // list file: elements with area, postal-code, sign and signpost bits answer through the engine.
 TEST(AddressIndex, EngineAnswersAddressQuestionsOfAMapSet) {
@@ -366,10 +380,7 @@ TEST(AddressIndex, EngineAnswersAddressQuestionsOfAMapSet) {
         line.name = "Rheinufer";
         map.Add(line);
         map.Add(PointElement(3000, 1000, 3, "Feld"));
-        testdata::RidHeaderFields header;
-        header.mapKind = RidFile::kMapKindWithAddressIndex;
-        map.SetHeader(header);
-        ASSERT_TRUE(device.WriteMapSet(map, u"\\maps\\a", "Europe", Packing::Loose));
+        ASSERT_TRUE(WriteAddressMapSet(device, map));
         const std::vector<std::uint32_t>& ids = map.GetElementIds();
         const std::uint32_t first = *std::min_element(ids.begin(), ids.end());
         const std::uint32_t last = *std::max_element(ids.begin(), ids.end());
@@ -399,9 +410,6 @@ TEST(AddressIndex, EngineAnswersAddressQuestionsOfAMapSet) {
                 testdata::WriteAreaList({{country, {forms.tree.GetId(1), forms.tree.GetId(3)}},
                                          {forms.tree.GetId(1), {bonn}}})));
         }
-        ASSERT_TRUE(testdata::LevelFileWriter()
-                        .AddMapLine("Europe.rid", "Europe", 3, "x")
-                        .WriteTo(device.root.HostPathOf(u"\\maps\\a\\EUROPE.LVL")));
         const auto engine = RetrievalEngineImpl::CreateEngine(device.cache);
         ASSERT_TRUE(engine->Open(u"\\maps\\a\\EUROPE.LVL"));
         ASSERT_TRUE(engine->HasAddressIndex());
@@ -459,6 +467,107 @@ TEST(AddressIndex, EngineAnswersAddressQuestionsOfAMapSet) {
         ASSERT_EQ(signposts.size(), 1u);
         EXPECT_EQ(signposts[0].code, "A565");
         EXPECT_EQ(signposts[0].text, u"Bonn-Nord");
+    }
+}
+
+} // namespace
+
+namespace {
+
+struct FoundCity {
+    std::u16string name;
+    std::int32_t areaId;
+    std::uint16_t value;
+    float minX;
+
+    friend bool operator==(const FoundCity&, const FoundCity&) = default;
+};
+
+std::vector<FoundCity> Cities(const AddressCursorPtr& cursor) {
+    std::vector<FoundCity> found;
+    for (; cursor && cursor->IsValid(); cursor->Next()) {
+        const AddressResultPtr city = cursor->GetCurrent();
+        found.push_back(
+            {city->GetName(), city->GetAreaId(), city->GetValue(), city->GetRect().minX});
+    }
+    return found;
+}
+
+enum class CityForm { Tree, TreeWithoutIndex, Tables };
+
+// The city search of a map set: over the city index files with the tree, over the city tables
+// without it.
+TEST(AddressIndex, EngineFindsCitiesOfAMapSet) {
+    for (const CityForm form : {CityForm::Tree, CityForm::TreeWithoutIndex, CityForm::Tables}) {
+        SCOPED_TRACE(static_cast<int>(form));
+        EngineDevice device;
+        testdata::MapSetWriter map;
+        map.Add(PointElement(1000, 1000, 3, "BAD HOMBURG"));
+        map.Add(PointElement(2000, 1000, 3, "BADEN"));
+        map.Add(PointElement(3000, 1000, 3, "HEILBAD"));
+        map.Add(PointElement(4000, 1000, 3, "WIESBADEN"));
+        ASSERT_TRUE(WriteAddressMapSet(device, map));
+        const std::vector<std::uint32_t>& ids = map.GetElementIds();
+        const float elementX = MapUnitsToDegrees(MapRect{2000, 1000, 2010, 1010}).minX;
+        const float element4X = MapUnitsToDegrees(MapRect{4000, 1000, 4010, 1010}).minX;
+
+        testdata::AreaTreeWriter tree;
+        tree.Add({"49", 10, -1, 0, {-20, 40, 20, 60}});
+        tree.Add({"BAD HOMBURG", 4, 0, ids[0], {-3, 50, -2, 51}});
+        tree.Add({"HEILBAD", 4, 0, ids[2], {-5, 48, -4, 49}});
+        const auto homburg = static_cast<std::int32_t>(tree.GetId(1));
+        const auto heilbad = static_cast<std::int32_t>(tree.GetId(2));
+        AddressIndexWriter index;
+        index.AddArea({homburg, -1, "BAD HOMBURG", 4, {-3, 50, -2, 51}});
+        ASSERT_TRUE(index.WriteTo(device.root, u"\\maps\\a"));
+        if (form == CityForm::Tables) {
+            testdata::DatasetFolderWriter cities;
+            cities.AddCity({"BAD HOMBURG", static_cast<std::int32_t>(ids[0]), homburg, 49, 10, {}});
+            cities.AddCity({"BADEN",
+                            static_cast<std::int32_t>(ids[1]),
+                            static_cast<std::int32_t>(ids[1]),
+                            49,
+                            20,
+                            {}});
+            cities.AddCity({"HEILBAD", static_cast<std::int32_t>(ids[2]), heilbad, 49, 30, {}});
+            ASSERT_TRUE(
+                device.root.WriteFile(u"\\maps\\a\\AllCitiesByName.fsr",
+                                      cities.BuildTable(testdata::DatasetFile::AllCitiesByName)));
+            ASSERT_TRUE(device.root.WriteFile(
+                u"\\maps\\a\\AllCitiesByCountry.fsr",
+                cities.BuildTable(testdata::DatasetFile::AllCitiesByCountry)));
+        } else {
+            ASSERT_TRUE(device.root.WriteFile(u"\\maps\\a\\EAreaI.tre", tree.Build()));
+            testdata::CityIndexWriter idx;
+            idx.Add({"Bad Homburg", static_cast<std::uint32_t>(homburg), false, 10, 49})
+                .Add({"Baden", ids[1], true, std::nullopt, 49})
+                .Add({"Heilbad", static_cast<std::uint32_t>(heilbad), false, 30, 49})
+                .Add({"Wiesbaden", ids[3], true, 40, 49});
+            ASSERT_TRUE(idx.WriteTo(device.root, u"\\maps\\a"));
+            if (form == CityForm::TreeWithoutIndex) {
+                std::filesystem::remove(
+                    device.root.HostPathOf(u"\\maps\\a\\AllCitiesByCountry.idx"));
+            }
+        }
+        const auto engine = RetrievalEngineImpl::CreateEngine(device.cache);
+        ASSERT_TRUE(engine->Open(u"\\maps\\a\\EUROPE.LVL"));
+
+        std::vector<FoundCity> all;
+        std::vector<FoundCity> none;
+        if (form == CityForm::Tree) {
+            // Prefix matches first, then matches inside; a record without 0x40 keeps the value
+            // before it; element records have no area and the element's rectangle.
+            all = {{u"Bad Homburg", homburg, 10, -3},
+                   {u"Baden", -1, 10, elementX},
+                   {u"Heilbad", heilbad, 30, -5},
+                   {u"Wiesbaden", -1, 40, element4X}};
+        } else if (form == CityForm::Tables) {
+            // Prefix matches only; a city whose area is its element has none.
+            all = {{u"Bad Homburg", homburg, 10, -3}, {u"Baden", -1, 20, elementX}};
+        }
+        EXPECT_EQ(Cities(engine->FindCities(u"BAD", 0)), all);
+        EXPECT_EQ(Cities(engine->FindCities(u"BAD", 49)), all);
+        EXPECT_EQ(Cities(engine->FindCities(u"BAD", 43)), none);
     }
 }
 
