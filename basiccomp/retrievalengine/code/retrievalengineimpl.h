@@ -127,7 +127,7 @@ public:
     void GetSignInfo(std::uint32_t id, SignInfoPtr& info);
     // Clears the list, then appends the element's signpost entries; true when there are any.
     bool GetSignposts(std::uint32_t id, std::vector<Signpost>& signposts);
-    // Clears the list, then appends the element's entry points; true when there are any.
+    // Appends the element's entry points to the list; true when the list is not empty after.
     bool GetEntryPoints(std::uint32_t id, std::vector<GeoPoint>& points);
     // The elements whose bounds meet the rectangle in map units.
     [[nodiscard]] ElementCursorPtr QueryMapArea(const MapRect& rect);
