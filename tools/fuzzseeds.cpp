@@ -6,8 +6,10 @@
 // Inputs that once found a fault sit next to the seeds and are left alone.
 // Exit status: 0 done, 1 a file could not be written, 2 wrong usage.
 
+#include "testdata/addressindexwriter.h"
 #include "testdata/advisorwriter.h"
 #include "testdata/archivewriter.h"
+#include "testdata/areatreewriter.h"
 #include "testdata/bitmapwriter.h"
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
@@ -336,6 +338,49 @@ std::vector<Seed> CityIndexSeeds() {
     };
 }
 
+// The area tree and list-file readers: whole files (mode byte 1), broken ones, and patches over
+// their own.
+std::vector<Seed> AreaSeeds() {
+    const char* tree = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_areatree_fuzz";
+    const char* list = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_arealist_fuzz";
+    testdata::AreaTreeWriter writer;
+    const std::int32_t country = writer.Add({"7", 10, -1, 70, {-1.0f, 40.0f, 2.0f, 50.0f}});
+    writer.Add({"Nord", 8, country, 80, {0.0f, 45.0f, 2.0f, 50.0f}});
+    writer.Add({"Bonn", 4, 1, 41, {}});
+    const std::vector<testdata::AreaListEntry> entries{{1, {2, 3}}, {2, {1}}, {3, {}}};
+    return {
+        {tree, "seed-tree", Whole(writer.Build())},
+        {tree, "seed-cycle", Whole(writer.Build(testdata::AreaTreeFault::ParentCycle))},
+        {tree, "seed-crossing", Whole(writer.Build(testdata::AreaTreeFault::NodeCrossesBlock))},
+        {tree, "seed-patches", {0, 31, 0, 0xFF, 32, 0, 0x7F}},
+        {list, "seed-list", Whole(testdata::WriteAreaList(entries))},
+        {list, "seed-count-past-end",
+         Whole(testdata::WriteAreaList(entries, testdata::AreaListFault::CountPastEnd))},
+        {list, "seed-patches", {0, 4, 0, 0xFF}},
+    };
+}
+
+// The sign-table reader reads the input as its three files; sign information reads it as an ADAS
+// record (mode byte 1: whole record; else patches over its own).
+std::vector<Seed> SignSeeds() {
+    const char* tables =
+        "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_signtables_fuzz";
+    const char* info = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_signinfo_fuzz";
+    const testdata::AdasRecord record{3,
+                                      (2u << 28) | (1u << 31) | (1u << 19),
+                                      {{0x1234, "A1", true, {}}, {5, "", false, {}}},
+                                      {}};
+    testdata::AdasRecord broken = record;
+    broken.entries.push_back({9, "x", true, std::int16_t{-2}});
+    return {
+        {tables, "seed-lines", Text(testdata::SignTableText({{"12", "7"}, {"7", "Stop"}}, true))},
+        {tables, "seed-no-tab", Text("12 7\n\t\n3\tend")},
+        {info, "seed-record", Whole(testdata::EncodeAdasRecord(5, record))},
+        {info, "seed-negative-length", Whole(testdata::EncodeAdasRecord(5, broken))},
+        {info, "seed-patches", {0, 12, 0, 0xFF, 13, 0, 0x7F}},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -346,7 +391,7 @@ int main(int argc, char** argv) {
     for (const auto& group :
          {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(), TableSeeds(), NameSeeds(),
           WaveSeeds(), DialogSeeds(), BitmapSeeds(), AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(),
-          CityIndexSeeds(), LevelFileSeeds(), RoadNetworkSeeds()}) {
+          CityIndexSeeds(), LevelFileSeeds(), RoadNetworkSeeds(), AreaSeeds(), SignSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -6,9 +6,11 @@ nav_component(retrievalengine_engine STEP 3
     ${CMAKE_CURRENT_LIST_DIR}/leveltextfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapelement.cpp
     ${CMAKE_CURRENT_LIST_DIR}/retrievalengineimpl.cpp
-  DEPENDS retrievalengine_interfaces retrievalengine_mapdata tablefiles_names
+  DEPENDS retrievalengine_interfaces retrievalengine_mapdata retrievalengine_areas retrievalengine_signs
+          retrievalengine_fsx tablefiles_names
+          tablefiles_datasets
           tablefiles_housenumber usefulcode_cache
-  PRIVATE_DEPENDS usefulcode_locations platform_files)
+  PRIVATE_DEPENDS usefulcode_locations usefulcode_text platform_files)
 
 nav_test(retrievalengine_engine_test THREADED
   SOURCES
@@ -16,7 +18,10 @@ nav_test(retrievalengine_engine_test THREADED
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapelement_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/leveltextfile_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/engine_threads_test.cpp
-  DEPENDS retrievalengine_engine testdata_mapset testdata usefulcode_arena usefulcode_signals)
+    ${CMAKE_CURRENT_LIST_DIR}/tests/addressindex_test.cpp
+  DEPENDS retrievalengine_engine testdata_mapset testdata testdata_addressindex
+          testdata_cityindex testdata_datasets usefulcode_arena
+          usefulcode_signals)
 
 nav_fuzz(retrievalengine_leveltextfile_fuzz
   SOURCES

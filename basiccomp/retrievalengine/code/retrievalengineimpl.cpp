@@ -6,6 +6,9 @@
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/elementrecord.h"
 #include "utilities/usefulcode/directorywalker.h"
+#include "utilities/usefulcode/widetext.h"
+
+#include "platform/littleendian.h"
 
 #include <algorithm>
 #include <new>
@@ -168,53 +171,150 @@ GeoMoleculeCursorPtr RetrievalEngineImpl::FindInRect(const GeoRect& /*rect*/,
     return nullptr;
 }
 
-std::u16string RetrievalEngineImpl::LookupArea(std::uint32_t /*areaId*/) {
+std::u16string RetrievalEngineImpl::LookupArea(std::uint32_t areaId) {
     auto guard = ReadLock();
-    return {};
+    return m_addressIndex.LookupArea(areaId, CountryRects());
 }
 
-std::u16string RetrievalEngineImpl::GetETypeName(std::uint16_t /*typeId*/) {
+std::u16string RetrievalEngineImpl::GetETypeName(std::uint16_t typeId) {
     auto guard = ReadLock();
-    return {};
+    return m_addressIndex.GetETypeName(static_cast<std::int16_t>(typeId));
 }
 
-std::vector<CountryPtr> RetrievalEngineImpl::GetCountries(std::uint16_t /*language*/) {
+std::vector<CountryPtr> RetrievalEngineImpl::GetCountries(std::uint16_t language) {
     auto guard = ReadLock();
-    return {};
+    return m_addressIndex.GetCountries(language, CountryRects());
 }
 
-AddressCursorPtr RetrievalEngineImpl::FindCities(const std::u16string& /*name*/,
-                                                 std::uint16_t /*country*/) {
+namespace {
+
+// Completes the cities of a search from the engine's map set while it stays open; empty answers
+// once it closed.
+class EngineCityLookup final : public ICityLookup {
+public:
+    EngineCityLookup(std::shared_ptr<EngineLink> link, std::uint32_t generation)
+        : m_link(std::move(link))
+        , m_generation(generation) {}
+
+    std::optional<CityAreaNode> FindAreaNode(std::uint32_t nodeId) override {
+        return m_link->ReadEngine(m_generation, std::optional<CityAreaNode>(),
+                                  [nodeId](RetrievalEngineImpl& engine) {
+                                      return engine.GetAddressIndex().FindAreaNode(nodeId);
+                                  });
+    }
+    CityElementDetails ReadCityElement(std::uint32_t elementId) override {
+        return m_link->ReadEngine(
+            m_generation, CityElementDetails(),
+            [elementId](RetrievalEngineImpl& engine) { return engine.ReadCityElement(elementId); });
+    }
+    GeoRect GetAreaRect(std::int32_t areaId) override {
+        return m_link->ReadEngine(m_generation, GeoRect(), [areaId](RetrievalEngineImpl& engine) {
+            return engine.GetAddressIndex().GetAreaRect(static_cast<std::uint32_t>(areaId));
+        });
+    }
+    AddressResultPtr MakeCityResult(const CityResultFields& fields) override {
+        return MakeAddressResult(fields.name, fields.secondName, fields.value, fields.elementId,
+                                 static_cast<std::uint32_t>(fields.areaId), fields.postalCode,
+                                 fields.rect);
+    }
+
+private:
+    std::shared_ptr<EngineLink> m_link;
+    std::uint32_t m_generation;
+};
+
+} // namespace
+
+AddressCursorPtr RetrievalEngineImpl::FindCities(const std::u16string& name,
+                                                 std::uint16_t country) {
     auto guard = ReadLock();
-    return nullptr;
+    if (!m_hasAddressIndex) {
+        return nullptr;
+    }
+    CityLookupPtr lookup(new (std::nothrow) EngineCityLookup(m_link, m_link->GetGeneration()));
+    if (!lookup) {
+        return nullptr;
+    }
+    return m_addressIndex.FindCities(name, country, std::move(lookup));
 }
 
-PostalCodeCursorPtr RetrievalEngineImpl::FindPostalCodes(const std::u16string& /*postalCode*/,
-                                                         std::uint16_t /*value*/) {
+CityElementDetails RetrievalEngineImpl::ReadCityElement(std::uint32_t elementId) {
+    CityElementDetails details;
+    ElementIterator handle;
+    if (!IsValidId(elementId) || !GetElementHandle(handle, elementId)) {
+        return details;
+    }
+    details.rect = MapUnitsToDegrees(maprecord::RecordBounds(handle.GetRecord()));
+    std::vector<std::u16string> names;
+    if (GetPrimaryNames(elementId, names)) {
+        details.name = names[0];
+        details.secondName = names.size() > 1 ? names[1] : u"";
+    }
+    char16_t postalCode[AddressIndex::kPostalCodeLength + 1] = {};
+    (void)GetPostalCodeText(elementId, postalCode);
+    details.postalCode = postalCode;
+    return details;
+}
+
+PostalCodeCursorPtr RetrievalEngineImpl::FindPostalCodes(const std::u16string& postalCode,
+                                                         std::uint16_t value) {
     auto guard = ReadLock();
-    return nullptr;
+    return m_addressIndex.FindPostalCodes(postalCode, value);
 }
 
 TypeCursorPtr RetrievalEngineImpl::GetETypeCursor() {
     auto guard = ReadLock();
-    return nullptr;
+    return m_addressIndex.GetETypeCursor();
 }
 
-CountryPtr RetrievalEngineImpl::GetCountry(std::uint16_t /*number*/, std::uint16_t /*language*/) {
+CountryPtr RetrievalEngineImpl::GetCountry(std::uint16_t number, std::uint16_t language) {
     auto guard = ReadLock();
-    return nullptr;
+    return m_addressIndex.GetCountry(number, language, CountryRects());
 }
 
-AddressResultPtr RetrievalEngineImpl::GetAddressOfElement(std::uint32_t /*elementId*/,
-                                                          std::uint16_t /*value*/) {
-    auto guard = ReadLock();
-    return nullptr;
+CountryRectSource RetrievalEngineImpl::CountryRects() {
+    // A country asks for its rectangle later, through the link: empty once this map set closed.
+    return [link = m_link, generation = m_link->GetGeneration()](std::uint16_t number) {
+        return link->ReadEngine(generation, GeoRect{}, [number](RetrievalEngineImpl& engine) {
+            return engine.m_addressIndex.GetCountryRect(number);
+        });
+    };
 }
 
-std::int32_t RetrievalEngineImpl::WalkAreaHierarchy(std::uint32_t /*areaId*/,
-                                                    std::uint32_t /*value*/) {
+AddressResultPtr RetrievalEngineImpl::GetAddressOfElement(std::uint32_t elementId,
+                                                          std::uint16_t value) {
     auto guard = ReadLock();
-    return -1;
+    ElementIterator handle;
+    if (!m_hasAddressIndex || !IsValidId(elementId) || !GetElementHandle(handle, elementId) ||
+        ElementGeometryClass(handle.GetRecord()) != 0) {
+        return nullptr;
+    }
+    // The element's cookie is its id.
+    const std::uint32_t attributes = maprecord::RecordAttributeWord(handle.GetRecord());
+    std::int32_t areaId = -1;
+    GeoRect rect;
+    if ((attributes & 1u) != 0) {
+        areaId = m_addressIndex.GetCookieAreaId(static_cast<std::int32_t>(elementId), attributes);
+        if (areaId < 0) {
+            return nullptr;
+        }
+        rect = m_addressIndex.GetAreaRect(static_cast<std::uint32_t>(areaId));
+    } else {
+        rect = MapUnitsToDegrees(maprecord::RecordBounds(handle.GetRecord()));
+    }
+    std::vector<std::u16string> names;
+    if (!GetPrimaryNames(elementId, names)) {
+        return nullptr;
+    }
+    char16_t postalCode[AddressIndex::kPostalCodeLength + 1] = {};
+    (void)GetPostalCodeText(elementId, postalCode);
+    return MakeAddressResult(names[0], names.size() > 1 ? names[1] : u"", value, elementId,
+                             static_cast<std::uint32_t>(areaId), postalCode, rect);
+}
+
+std::int32_t RetrievalEngineImpl::WalkAreaHierarchy(std::uint32_t areaId, std::uint32_t value) {
+    auto guard = ReadLock();
+    return m_hasAddressIndex ? m_addressIndex.WalkAreaHierarchy(areaId, value) : -1;
 }
 
 bool RetrievalEngineImpl::HasAddressIndex() {
@@ -479,32 +579,61 @@ bool RetrievalEngineImpl::ReadName(std::uint32_t offset, std::u16string& text, b
            m_nameFile->ReadName(offset, text, alternatives, raw);
 }
 
-bool RetrievalEngineImpl::FillHouseNumberInfo(std::uint32_t /*id*/, HouseNumberInfo& /*info*/) {
-    return false;
+bool RetrievalEngineImpl::FillHouseNumberInfo(std::uint32_t id, HouseNumberInfo& info) {
+    return m_addressIndex.FillHouseNumberInfo(id, info);
 }
 
-std::uint32_t RetrievalEngineImpl::GetPostalCodeText(std::uint32_t /*id*/, char16_t* /*buffer*/) {
-    return 0;
+std::uint32_t RetrievalEngineImpl::GetPostalCodeText(std::uint32_t id, char16_t* buffer) {
+    buffer[0] = 0;
+    ElementIterator handle;
+    if (!m_hasAddressIndex || !IsValidId(id) || !GetElementHandle(handle, id) ||
+        !m_addressIndex.GetCookiePostalCode(static_cast<std::int32_t>(id),
+                                            maprecord::RecordAttributeWord(handle.GetRecord()),
+                                            buffer)) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(std::char_traits<char16_t>::length(buffer));
 }
 
-std::int16_t RetrievalEngineImpl::GetCountryOfElement(std::uint32_t /*id*/) {
-    return 0;
+std::int16_t RetrievalEngineImpl::GetCountryOfElement(std::uint32_t id) {
+    return m_addressIndex.GetCountryCode(id);
 }
 
-std::int32_t RetrievalEngineImpl::GetAreaOfElement(std::uint32_t /*id*/) {
-    return -1;
+std::int32_t RetrievalEngineImpl::GetAreaOfElement(std::uint32_t id) {
+    ElementIterator handle;
+    if (!m_hasAddressIndex || !IsValidId(id) || !GetElementHandle(handle, id)) {
+        return -1;
+    }
+    return m_addressIndex.GetCookieAreaId(static_cast<std::int32_t>(id),
+                                          maprecord::RecordAttributeWord(handle.GetRecord()));
 }
 
-void RetrievalEngineImpl::GetSignInfo(std::uint32_t /*id*/, SignInfoPtr& info) {
-    info = SignInfoPtr();
+void RetrievalEngineImpl::GetSignInfo(std::uint32_t id, SignInfoPtr& info) {
+    info = m_addressIndex.GetSignInfo(id);
 }
 
-bool RetrievalEngineImpl::GetSignposts(std::uint32_t /*id*/, std::vector<Signpost>& signposts) {
+bool RetrievalEngineImpl::GetSignposts(std::uint32_t id, std::vector<Signpost>& signposts) {
     signposts.clear();
-    return false;
+    for (FsxRecord record = m_addressIndex.FindSignposts(id); record.IsValid(); record.Next()) {
+        const ByteSpan bytes = record.GetRecordBytes();
+        // Fields beyond a short record read as absent.
+        Signpost signpost;
+        signpost.value = bytes.length >= 8 ? platform::ReadU32(bytes.data + 4) : 0;
+        const ByteSpan code = bytes.Sub(8, 6);
+        for (std::uint32_t i = 0; i < code.length && code.data[i] != 0; ++i) {
+            signpost.code.push_back(static_cast<char>(code.data[i]));
+        }
+        const ByteSpan text = bytes.Sub(14, bytes.length);
+        std::string narrow;
+        for (std::uint32_t i = 0; i < text.length && text.data[i] != 0; ++i) {
+            narrow.push_back(static_cast<char>(text.data[i]));
+        }
+        signpost.text = AnsiToWide(narrow.c_str());
+        signposts.push_back(std::move(signpost));
+    }
+    return !signposts.empty();
 }
 
-bool RetrievalEngineImpl::GetEntryPoints(std::uint32_t /*id*/, std::vector<GeoPoint>& points) {
-    points.clear();
-    return false;
+bool RetrievalEngineImpl::GetEntryPoints(std::uint32_t id, std::vector<GeoPoint>& points) {
+    return m_addressIndex.GetEntryPoints(id, points);
 }

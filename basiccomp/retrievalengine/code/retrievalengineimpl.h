@@ -127,11 +127,15 @@ public:
     void GetSignInfo(std::uint32_t id, SignInfoPtr& info);
     // Clears the list, then appends the element's signpost entries; true when there are any.
     bool GetSignposts(std::uint32_t id, std::vector<Signpost>& signposts);
-    // Clears the list, then appends the element's entry points; true when there are any.
+    // Appends the element's entry points to the list; true when the list is not empty after.
     bool GetEntryPoints(std::uint32_t id, std::vector<GeoPoint>& points);
     // The elements whose bounds meet the rectangle in map units.
     [[nodiscard]] ElementCursorPtr QueryMapArea(const MapRect& rect);
     [[nodiscard]] bool IsMapSetOpenUnlocked() const { return m_ridFile.IsOpen(); }
+    // The address index of the open map set (its operations lock themselves).
+    [[nodiscard]] AddressIndex& GetAddressIndex() { return m_addressIndex; }
+    // A city's element: names, postal code and rectangle in degrees; empty when there is none.
+    [[nodiscard]] CityElementDetails ReadCityElement(std::uint32_t elementId);
 
 private:
     bool OpenLocked(const std::u16string& path, bool areArchivesAllowed);
@@ -140,6 +144,8 @@ private:
     [[nodiscard]] std::u16string ReadRawName(std::uint32_t id);
     // Guards of the two lock groups.
     [[nodiscard]] ReaderLockGuard ReadLock() { return {m_link->readers, m_link->writers}; }
+    // The country rectangles of the open map set, for the countries handed out.
+    [[nodiscard]] CountryRectSource CountryRects();
 
     std::shared_ptr<EngineLink> m_link;
     std::mutex m_openCloseMutex; // Open and Close one at a time within the writer group
