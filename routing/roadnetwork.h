@@ -3,6 +3,7 @@
 // page store, plus the two id tables and the link to the map data. Loaded once on the caller's
 // thread, then read by any number of threads; crossings and cursors must not outlive it.
 
+#include "routing/crossingsearch.h"
 #include "routing/linkcursor.h"
 #include "routing/mapdatalink.h"
 #include "routing/networkcrossing.h"
@@ -22,6 +23,13 @@ public:
     // Empty when the level is not below the map count.
     [[nodiscard]] virtual NetworkCrossingPtr CreateCrossing(const CrossingAddress& address) = 0;
     virtual ~IRoadNetwork() = default;
+    // The crossing nearest to the input position, below the radius, with a link of the element
+    // (any crossing for -1): searched with 500 m, then 1000 m more each time up to the radius.
+    // The element id is kept in the output address's reserved word.
+    [[nodiscard]] virtual bool FindCrossingNear(CrossingQuery& query) = 0;
+    // Empty for a level without a store.
+    [[nodiscard]] virtual NetworkCrossingPtr CreateCrossingIterator(const GeoRect& rect,
+                                                                    std::uint16_t level) = 0;
     // The same crossing one level up; empty without an upper reference or upper level.
     [[nodiscard]] virtual NetworkCrossingPtr GetUpperCrossing(const NetworkCrossing& crossing) = 0;
     // All zero for a level that does not exist.
@@ -29,6 +37,10 @@ public:
     [[nodiscard]] virtual std::uint16_t GetMapCount() const = 0;
     // 0 for a level that does not exist.
     [[nodiscard]] virtual std::uint32_t GetCrossingCount(std::uint16_t level) const = 0;
+    // The crossing where the arriving element's link meets the leaving one; the other links go
+    // to the allowed list when a restricted cursor from the arriving link visits their element,
+    // else to the forbidden one. False when the crossing or the arriving link is not found.
+    [[nodiscard]] virtual bool LocateElementLink(ElementLinkRequest& request, TravelMode mode) = 0;
     [[nodiscard]] virtual bool HasAdditionalAttributes() const = 0;
     // Empty when the network was loaded without an engine.
     [[nodiscard]] virtual MapDataLinkPtr GetMapDataLink() const = 0;
@@ -76,10 +88,13 @@ public:
                             const RetrievalEngine::RetrievalEnginePtr& engine);
 
     NetworkCrossingPtr CreateCrossing(const CrossingAddress& address) override;
+    bool FindCrossingNear(CrossingQuery& query) override;
+    NetworkCrossingPtr CreateCrossingIterator(const GeoRect& rect, std::uint16_t level) override;
     NetworkCrossingPtr GetUpperCrossing(const NetworkCrossing& crossing) override;
     GeoRect GetMapRect(std::uint16_t level) const override;
     std::uint16_t GetMapCount() const override { return m_mapCount; }
     std::uint32_t GetCrossingCount(std::uint16_t level) const override;
+    bool LocateElementLink(ElementLinkRequest& request, TravelMode mode) override;
     bool HasAdditionalAttributes() const override { return m_hasAdditionalAttributes; }
     MapDataLinkPtr GetMapDataLink() const override { return m_mapDataLink; }
 
@@ -95,6 +110,12 @@ public:
     // The O2S kind: 0, 1 or 2 by its columns, 3 without a table.
     [[nodiscard]] std::uint32_t GetO2SKind() const { return m_o2sKind; }
     [[nodiscard]] const SfsMountSet& GetArchives() const { return m_archives; }
+
+    // The crossing of the level nearest to the position, within the radius (truncated metres),
+    // with a link of the element (-1: any); one exactly at the position wins at once. Its
+    // position replaces the given one; page 0xFFFF when none.
+    [[nodiscard]] CrossingAddress SearchStore(std::uint16_t level, GeoPoint& position,
+                                              std::uint32_t radius, std::uint32_t elementId);
 
 private:
     [[nodiscard]] bool OpenIdTables(const NetworkDescription& description);
