@@ -9,6 +9,7 @@ nav_component(routing_network STEP 4
     ${CMAKE_CURRENT_LIST_DIR}/mapdatalink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/networkcrossing.cpp
     ${CMAKE_CURRENT_LIST_DIR}/networkdescription.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/optimisedlinks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pagecache.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pagestore.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pagetree.cpp
