@@ -78,7 +78,8 @@ SearchNodeHeap::~SearchNodeHeap() {
 }
 
 void SearchNodeHeap::SiftUp(SearchLabel* label, std::uint32_t slot) {
-    while (slot > 1 && label->cost < m_slots[slot / 2]->cost) {
+    const float cost = label->cost;
+    while (slot > 1 && cost < m_slots[slot / 2]->cost) {
         Place(m_slots[slot / 2], slot);
         slot /= 2;
     }
@@ -137,18 +138,22 @@ PoppedLabel SearchNodeHeap::PopMin() {
     SearchLabel* last = m_slots[m_count];
     std::uint32_t hole = 1;
     if (m_count > 2) {
+        const float lastCost = last->cost;
         std::uint32_t child = 2;
         bool isFilled = false;
         do {
-            if (m_slots[child]->cost > m_slots[child + 1]->cost) {
+            SearchLabel* picked = m_slots[child];
+            SearchLabel* right = m_slots[child + 1];
+            if (picked->cost > right->cost) {
+                picked = right;
                 ++child;
             }
-            if (last->cost <= m_slots[child]->cost) {
+            if (lastCost <= picked->cost) {
                 Place(last, hole);
                 isFilled = true;
                 break;
             }
-            Place(m_slots[child], hole);
+            Place(picked, hole);
             hole = child;
             child = 2 * hole;
         } while (child < m_count);
