@@ -8,7 +8,7 @@ nav_component(routing_search STEP 4
   DEPENDS routing_network
   PRIVATE_DEPENDS platform_files platform_kernel)
 
-nav_test(routing_search_test
+nav_test(routing_search_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/searchheap_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/searchmemory_test.cpp

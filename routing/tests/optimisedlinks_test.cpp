@@ -25,7 +25,8 @@ const std::vector<ColumnType> kO2SColumns[3] = {
 // Nodes 0..6 west to east, 500 m apart, and node 7 north of node 3. Links i-(i+1) carry
 // element 100 + i; 3-7 carries 106. Links 0-1-2-3 reach level 2, 3-4-5-6 level 1: level 2
 // merges 0..3 into 2000000, level 1 merges 3..6 into 1000000.
-std::unique_ptr<WrittenNetwork> ChainNetwork(std::uint32_t o2sKind, bool bothDirections) {
+std::unique_ptr<WrittenNetwork> ChainNetwork(std::uint32_t o2sKind, bool bothDirections,
+                                             bool withMapData = false) {
     const GeoPoint origin{10.0f, 50.0f};
     testdata::RoadWorld world;
     for (int i = 0; i < 7; ++i) {
@@ -53,7 +54,7 @@ std::unique_ptr<WrittenNetwork> ChainNetwork(std::uint32_t o2sKind, bool bothDir
     options.o2sColumns = kO2SColumns[o2sKind];
     options.s2oColumns = {UInt32, UInt32};
     options.s2oListsBothDirections = bothDirections;
-    return WriteAndLoad(std::move(world), options);
+    return WriteAndLoad(std::move(world), options, withMapData);
 }
 
 struct ExpectedRecord {
@@ -64,11 +65,13 @@ struct ExpectedRecord {
 TEST(OptimisedLinks, IdsLevelsAndChains) {
     for (std::uint32_t kind : {0u, 1u, 2u}) {
         SCOPED_TRACE(kind);
-        auto net = ChainNetwork(kind, true);
+        auto net = ChainNetwork(kind, true, true);
         ASSERT_TRUE(net->isLoaded);
         RoadNetwork& n = *net->network;
         const auto& world = net->writer->GetWorld();
         ASSERT_EQ(n.GetO2SKind(), kind);
+        const MapDataLinkPtr link = n.GetMapDataLink();
+        ASSERT_NE(link, nullptr);
         struct IdCase {
             std::uint32_t id;
             int level;
@@ -82,6 +85,7 @@ TEST(OptimisedLinks, IdsLevelsAndChains) {
             EXPECT_EQ(n.LevelOfOptimisedId(c.id), c.level) << c.id;
             EXPECT_EQ(n.IsOptimisedId(c.id), c.level >= 0) << c.id;
             EXPECT_EQ(n.ElementOfLink(c.id), c.element) << c.id;
+            EXPECT_EQ(link->ElementOfLink(c.id), c.element) << c.id;
         }
         // The chain (e1, p1), (e2, p2), (0, p3) read forward and backward.
         struct ChainCase {
@@ -107,7 +111,6 @@ TEST(OptimisedLinks, IdsLevelsAndChains) {
                           static_cast<float>(world.links[c.records[i].id - 100].lengthUnits * 5));
             }
         }
-        EXPECT_EQ(n.GetMapDataLink(), nullptr);
     }
 }
 

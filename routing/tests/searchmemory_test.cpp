@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -122,6 +124,32 @@ TEST(NodeTable, RefusedCommits) {
     ASSERT_EQ(failed.size(), 2u);
     EXPECT_EQ(failed[0].text, u"ERROR: No memory reserved");
     platform::ClearRecordedMessageBoxes();
+}
+
+TEST(SearchMemoryReserve, TablesOnSeveralThreadsGetPagesOfTheirOwn) {
+    SearchMemoryReserve reserve(64 * 4096);
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (std::uint32_t t = 0; t < 4; ++t) {
+        threads.emplace_back([&reserve, &failures, t] {
+            NodeTable table(reserve);
+            for (int round = 0; round < 200; ++round) {
+                table.Init(400, 5000);
+                for (std::uint32_t node = 0; node < 5000; node += 700) {
+                    NodeRecord* record = table.GetRecord(node);
+                    failures[t] += record == ExhaustedRecord() || record->value != 0 ? 1 : 0;
+                    record->value = t + 1;
+                }
+                for (std::uint32_t node = 0; node < 5000; node += 700) {
+                    failures[t] += table.GetRecord(node)->value != t + 1 ? 1 : 0;
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures, std::vector<int>(4, 0));
 }
 
 TEST(SearchSpace, WalksBackAlongArrivalIndexes) {
