@@ -4,7 +4,7 @@ MapDataLink::MapDataLink(RetrievalEngine::RetrievalEnginePtr engine)
     : m_engine(std::move(engine)) {}
 
 std::uint32_t MapDataLink::ElementOfLink(std::uint32_t linkId) const {
-    return linkId;
+    return m_resolver ? m_resolver(linkId) : linkId;
 }
 
 bool MapDataLink::HasMapData() const {

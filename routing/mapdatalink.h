@@ -19,7 +19,7 @@ public:
 
     explicit MapDataLink(RetrievalEngine::RetrievalEnginePtr engine);
 
-    // The map element id a network link id stands for. Plain link ids are element ids.
+    // The map element id a network link id stands for; without a resolver, the id itself.
     [[nodiscard]] std::uint32_t ElementOfLink(std::uint32_t linkId) const;
     // Whether the engine has map data (its address index).
     [[nodiscard]] bool HasMapData() const;
@@ -29,9 +29,14 @@ public:
 
     // Where polylines come from: set once, before the network is used.
     void SetPolylineReader(PolylineReader reader) { m_reader = std::move(reader); }
+    // The network's translation of link ids: set once by the network that owns the link.
+    void SetLinkResolver(std::function<std::uint32_t(std::uint32_t)> resolver) {
+        m_resolver = std::move(resolver);
+    }
 
 private:
     RetrievalEngine::RetrievalEnginePtr m_engine;
     PolylineReader m_reader;
+    std::function<std::uint32_t(std::uint32_t)> m_resolver;
 };
 using MapDataLinkPtr = std::shared_ptr<MapDataLink>;

@@ -50,6 +50,9 @@ private:
 class NetworkCrossing {
 public:
     NetworkCrossing(const PageStoreSource& network, const CrossingAddress& address);
+    virtual ~NetworkCrossing() = default;
+    NetworkCrossing(const NetworkCrossing&) = default;
+    NetworkCrossing& operator=(const NetworkCrossing&) = default;
 
     [[nodiscard]] bool HasTurnTable() const;
     // The third word of the position entry, -1 without one.
@@ -61,8 +64,8 @@ public:
     [[nodiscard]] CrossingAddress GetAddress() const;
     // Header bits 0-23, -1 without a record.
     [[nodiscard]] std::uint32_t GetId() const;
-    // The next crossing in page order.
-    void Next() { m_position.Next(); }
+    // The next crossing in page order (in the query's order for a rectangle iterator).
+    virtual void Next() { m_position.Next(); }
     [[nodiscard]] bool IsValid() const { return m_position.GetRecord() != nullptr; }
     // True for from = to; else false without a turn table or for an index of 15 or more; else
     // whether the table prohibits the turn from `from` into `to`.

@@ -104,6 +104,7 @@ bool RoadNetwork::Load(const std::u16string& path,
     }
     if (engine) {
         m_mapDataLink = std::make_shared<MapDataLink>(engine);
+        m_mapDataLink->SetLinkResolver([this](std::uint32_t id) { return ElementOfLink(id); });
     }
     if (!OpenIdTables(description)) {
         return false;
@@ -187,6 +188,7 @@ bool RoadNetwork::LoadMap(std::uint16_t level, const NetworkDescription& descrip
     m_stores[level]->SetCacheBudget(share);
     m_stores[level]->SetOptimisationStart(description.optimisationStarts[level]);
     m_pageCounts[level] = std::uint32_t{p.endPage} + 1;
+    m_annotations.Resize(level, m_pageCounts[level]);
     return true;
 }
 

@@ -68,11 +68,12 @@ std::vector<std::uint32_t> EncodeEntries(const std::vector<LinkEntryDescription>
 using LinksByNode = std::map<std::uint32_t, std::vector<std::pair<std::uint32_t, bool>>>;
 
 // The links at each node of a level: world link index, and whether the node is its `from`.
-LinksByNode CollectLinks(const RoadWorld& world, std::uint32_t level) {
+template <typename IsOnLevel>
+LinksByNode CollectLinks(const RoadWorld& world, IsOnLevel isOnLevel) {
     LinksByNode linksAt;
     for (std::uint32_t i = 0; i < world.links.size(); ++i) {
         const WorldLink& link = world.links[i];
-        if (link.level >= level) {
+        if (isOnLevel(i)) {
             linksAt[link.from].push_back({i, true});
             linksAt[link.to].push_back({i, false});
         }
@@ -179,6 +180,24 @@ std::vector<std::uint8_t> IdTable(const RoadWorld& world, const std::vector<Colu
     return writer.Build();
 }
 
+} // namespace
+
+std::vector<TableValue> O2SRow(std::size_t columns, std::uint32_t id, std::uint32_t element,
+                               const GeoPoint& p, std::uint32_t metres) {
+    const auto i = [](std::uint32_t v) { return TableValue{std::int64_t{v}}; };
+    const auto f = [](float v) { return TableValue{static_cast<double>(v)}; };
+    switch (columns) {
+    case 7:
+        return {i(id), i(element), f(p.x), f(p.y), i(0), f(static_cast<float>(metres)), i(0)};
+    case 5:
+        return {i(id), i(element), f(p.x), f(p.y), i(metres)};
+    default:
+        return {i(id), i(element), i(metres)};
+    }
+}
+
+namespace {
+
 std::string Text(const std::vector<std::uint8_t>& bytes) {
     return {bytes.begin(), bytes.end()};
 }
@@ -234,9 +253,79 @@ std::uint32_t RoadNetworkWriter::RecordSize(std::uint32_t level, std::uint32_t n
     return size;
 }
 
+bool RoadNetworkWriter::IsOnLevel(std::uint32_t link, std::uint32_t level) const {
+    if (m_onlyOnLevel[link] >= 0) {
+        return static_cast<std::uint32_t>(m_onlyOnLevel[link]) == level;
+    }
+    return m_world.links[link].level >= level && !m_mergedAway[level].contains(link);
+}
+
+void RoadNetworkWriter::MergeChains(std::uint32_t level) {
+    const auto& starts = m_options.optimisationStarts;
+    if (level >= starts.size() || starts[level] < 0) {
+        return;
+    }
+    const std::size_t original = m_onlyOnLevel.size();
+    const auto onLevel = [&](std::uint32_t link) {
+        return link < original && m_onlyOnLevel[link] < 0 && m_world.links[link].level >= level;
+    };
+    LinksByNode linksAt = CollectLinks(m_world, onLevel);
+    LinksByNode above = CollectLinks(m_world, [&](std::uint32_t link) {
+        return onLevel(link) && m_world.links[link].level > level;
+    });
+    const auto isInterior = [&](std::uint32_t node) {
+        const auto& links = linksAt[node];
+        return links.size() == 2 && links[0].first != links[1].first &&
+               !m_world.links[links[0].first].isOneWay && !m_world.links[links[1].first].isOneWay &&
+               (level + 1 >= m_options.maps || !above.contains(node));
+    };
+    std::set<std::uint32_t> used;
+    std::uint32_t next = static_cast<std::uint32_t>(starts[level]);
+    for (const auto& [start, links] : linksAt) {
+        if (isInterior(start)) {
+            continue;
+        }
+        for (const auto& [first, isFrom] : links) {
+            if (used.contains(first) || m_world.links[first].isOneWay) {
+                continue;
+            }
+            OptimisedChain chain{0, {first}, {start}};
+            std::uint32_t at = isFrom ? m_world.links[first].to : m_world.links[first].from;
+            std::uint32_t units = m_world.links[first].lengthUnits;
+            while (isInterior(at) && at != start) {
+                chain.nodes.push_back(at);
+                const auto& pair = linksAt[at];
+                const auto& [link, isFromHere] =
+                    pair[0].first == chain.links.back() ? pair[1] : pair[0];
+                chain.links.push_back(link);
+                units += m_world.links[link].lengthUnits;
+                at = isFromHere ? m_world.links[link].to : m_world.links[link].from;
+            }
+            chain.nodes.push_back(at);
+            if (chain.links.size() < 2 || at == start || units > 32767) {
+                continue;
+            }
+            used.insert(chain.links.begin(), chain.links.end());
+            chain.id = next;
+            next += 2;
+            WorldLink merged = m_world.links[first];
+            merged.from = start;
+            merged.to = at;
+            merged.elementId = chain.id;
+            merged.lengthUnits = units;
+            merged.level = static_cast<std::uint8_t>(level);
+            m_mergedAway[level].insert(chain.links.begin(), chain.links.end());
+            m_world.links.push_back(merged);
+            m_onlyOnLevel.push_back(static_cast<std::int32_t>(level));
+            m_layout[level].chains.push_back(std::move(chain));
+        }
+    }
+}
+
 bool RoadNetworkWriter::LayOut(std::uint32_t level) {
     RoadNetworkLevelLayout& layout = m_layout[level];
-    LinksByNode linksAt = CollectLinks(m_world, level);
+    LinksByNode linksAt =
+        CollectLinks(m_world, [&](std::uint32_t link) { return IsOnLevel(link, level); });
     std::vector<std::uint32_t> nodes;
     MapRect box{};
     for (const auto& [node, links] : linksAt) {
@@ -399,7 +488,9 @@ std::string RoadNetworkWriter::Description() const {
         text +=
             "Last offset=" + std::to_string(f.rdLastOffset.value_or(layout.lastOffset)) + "\r\n";
         text += rect;
-        text += "Optimization start=-1\r\n";
+        const std::int64_t start =
+            level < o.optimisationStarts.size() ? o.optimisationStarts[level] : -1;
+        text += "Optimization start=" + std::to_string(start) + "\r\n";
     }
     return text;
 }
@@ -437,6 +528,52 @@ void RoadNetworkWriter::AddLevelFiles(
     }
 }
 
+std::vector<std::uint8_t> RoadNetworkWriter::O2STable() const {
+    bool hasChains = false;
+    for (const RoadNetworkLevelLayout& layout : m_layout) {
+        hasChains = hasChains || !layout.chains.empty();
+    }
+    if (!hasChains) {
+        return IdTable(m_world, m_options.o2sColumns);
+    }
+    TableFileWriter writer(m_options.o2sColumns);
+    writer.SetOrderByKeyOnly(true);
+    const std::size_t columns = m_options.o2sColumns.size();
+    for (const RoadNetworkLevelLayout& layout : m_layout) {
+        for (const OptimisedChain& chain : layout.chains) {
+            for (std::size_t k = 0; k < chain.links.size(); ++k) {
+                const WorldLink& link = m_world.links[chain.links[k]];
+                writer.AddRow(O2SRow(columns, chain.id, link.elementId,
+                                     m_world.Position(chain.nodes[k]), link.lengthUnits * 5));
+            }
+            writer.AddRow(O2SRow(columns, chain.id, 0, m_world.Position(chain.nodes.back()), 0));
+        }
+    }
+    return writer.Build();
+}
+
+std::vector<std::uint8_t> RoadNetworkWriter::S2OTable() const {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> rows;
+    for (const RoadNetworkLevelLayout& layout : m_layout) {
+        for (const OptimisedChain& chain : layout.chains) {
+            for (const std::uint32_t link : chain.links) {
+                rows.emplace_back(m_world.links[link].elementId, chain.id);
+                if (m_options.s2oListsBothDirections) {
+                    rows.emplace_back(m_world.links[link].elementId, chain.id | 1u);
+                }
+            }
+        }
+    }
+    if (rows.empty()) {
+        return IdTable(m_world, m_options.s2oColumns);
+    }
+    TableFileWriter writer(m_options.s2oColumns);
+    for (const auto& [element, id] : rows) {
+        writer.AddRow({std::int64_t{element}, std::int64_t{id}});
+    }
+    return writer.Build();
+}
+
 std::optional<std::map<std::string, std::vector<std::uint8_t>>> RoadNetworkWriter::Build() {
     const RoadNetworkOptions& o = m_options;
     if (o.maps < 1 || o.maps > 3 || o.pageSize < 16 || o.pageSize > 65535 ||
@@ -450,6 +587,15 @@ std::optional<std::map<std::string, std::vector<std::uint8_t>>> RoadNetworkWrite
     }
     m_layout.assign(o.maps, {});
     m_indexes.assign(o.maps, {});
+    if (!m_worldLinks) {
+        m_worldLinks = m_world.links.size();
+    }
+    m_world.links.resize(*m_worldLinks);
+    m_onlyOnLevel.assign(m_world.links.size(), -1);
+    m_mergedAway.assign(o.maps, {});
+    for (std::uint32_t level = 1; level < o.maps; ++level) {
+        MergeChains(level);
+    }
     for (std::uint32_t level = o.maps; level-- > 0;) {
         if (!LayOut(level)) {
             return std::nullopt;
@@ -460,10 +606,10 @@ std::optional<std::map<std::string, std::vector<std::uint8_t>>> RoadNetworkWrite
         AddLevelFiles(level, files);
     }
     if (!o.o2sColumns.empty()) {
-        files[o.stem + "O2S.fsr"] = IdTable(m_world, o.o2sColumns);
+        files[o.stem + "O2S.fsr"] = O2STable();
     }
     if (!o.s2oColumns.empty()) {
-        files[o.stem + "S2O.fsr"] = IdTable(m_world, o.s2oColumns);
+        files[o.stem + "S2O.fsr"] = S2OTable();
     }
     if (o.isArchived) {
         ArchiveWriter archive;

@@ -7,11 +7,13 @@
 
 #include "tablefiles/columntype.h"
 #include "testdata/roadworld.h"
+#include "testdata/tablefilewriter.h"
 #include "testdata/tempdir.h"
 
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,12 @@ struct RoadNetworkOptions {
     std::vector<ColumnType> o2sColumns;
     std::vector<ColumnType> s2oColumns;
     std::map<std::uint32_t, CrossingExtras> extras[3]; // per level, by world node
+    // "Optimization start" per level (-1 or missing: none). A level above 0 with a start merges
+    // each chain of two-way links through crossings that have exactly two links there and none
+    // on the level above into one link with the optimised id start + 2k; the id tables then list
+    // the chains (O2S kind by its 7, 5 or 3 columns) and the elements in them.
+    std::vector<std::int64_t> optimisationStarts;
+    bool s2oListsBothDirections = true; // else only the even (stored direction) id
     RoadNetworkFaults faults;
 };
 
@@ -81,6 +89,13 @@ struct WrittenAddress {
 };
 
 // Where everything went, per level.
+// A chain of world links merged into one optimised link, in its stored direction.
+struct OptimisedChain {
+    std::uint32_t id = 0;
+    std::vector<std::uint32_t> links; // world link indexes
+    std::vector<std::uint32_t> nodes; // links + 1 nodes
+};
+
 struct RoadNetworkLevelLayout {
     std::vector<std::uint32_t> nodeOfCrossing; // by crossing id
     std::map<std::uint32_t, std::uint32_t> crossingOfNode;
@@ -90,6 +105,7 @@ struct RoadNetworkLevelLayout {
     std::uint16_t lastPage = 0;
     std::uint16_t lastOffset = 0;
     GeoRect rect;
+    std::vector<OptimisedChain> chains;
 };
 
 class RoadNetworkWriter {
@@ -106,11 +122,16 @@ public:
 
     // After Build.
     [[nodiscard]] const std::vector<RoadNetworkLevelLayout>& GetLayout() const { return m_layout; }
+    // With the merged links of upper levels appended after Build.
     [[nodiscard]] const RoadWorld& GetWorld() const { return m_world; }
     [[nodiscard]] const RoadNetworkOptions& GetOptions() const { return m_options; }
 
 private:
     [[nodiscard]] bool LayOut(std::uint32_t level);
+    void MergeChains(std::uint32_t level);
+    [[nodiscard]] bool IsOnLevel(std::uint32_t link, std::uint32_t level) const;
+    [[nodiscard]] std::vector<std::uint8_t> O2STable() const;
+    [[nodiscard]] std::vector<std::uint8_t> S2OTable() const;
     [[nodiscard]] std::vector<std::uint8_t> EncodeRecord(std::uint32_t level,
                                                          std::uint32_t crossing) const;
     void AddLevelFiles(std::uint32_t level,
@@ -125,7 +146,16 @@ private:
     RoadNetworkOptions m_options;
     std::vector<RoadNetworkLevelLayout> m_layout;
     std::vector<std::vector<std::uint16_t>> m_indexes; // page tree per level
+    std::optional<std::size_t> m_worldLinks;           // before merging
+    std::vector<std::int32_t> m_onlyOnLevel;           // per link: -1, or a merged link's level
+    std::vector<std::set<std::uint32_t>> m_mergedAway; // per level: links inside chains
 };
+
+// One O2S row by the table's column count: (id, element, x, y, 0, length, 0) for 7,
+// (id, element, x, y, length) for 5, else (id, element, length).
+[[nodiscard]] std::vector<TableValue> O2SRow(std::size_t columns, std::uint32_t id,
+                                             std::uint32_t element, const GeoPoint& p,
+                                             std::uint32_t metres);
 
 // The attribute block (H and its words) of a crossing's extras; empty without lists.
 [[nodiscard]] std::vector<std::uint32_t> EncodeAttributeBlock(const CrossingExtras& extras);

@@ -181,8 +181,22 @@ std::vector<std::vector<std::uint8_t>> TableFileWriter::GetSortedRecords() const
     for (auto& record : records) {
         record.resize(recordSize, 0);
     }
-    SortByKeyOrder(records, m_columns, m_collation, recordSize);
+    SortByKeyOrder(records, m_columns, m_collation,
+                   m_isOrderedByKeyOnly ? GetKeySize() : recordSize);
     return records;
+}
+
+std::uint32_t TableFileWriter::GetKeySize() const {
+    return std::min<std::uint32_t>(
+        m_keySize.value_or(m_columns.empty() ? 0
+                                             : static_cast<std::uint16_t>(ColumnTypeSize(
+                                                   static_cast<std::uint32_t>(m_columns[0])))),
+        GetRecordSize());
+}
+
+TableFileWriter& TableFileWriter::SetOrderByKeyOnly(bool isByKeyOnly) {
+    m_isOrderedByKeyOnly = isByKeyOnly;
+    return *this;
 }
 
 std::vector<std::uint8_t> TableFileWriter::Build() const {
@@ -195,11 +209,7 @@ std::vector<std::uint8_t> TableFileWriter::Build() const {
     if (perBlock == 0 || isHeaderCovered) {
         return {};
     }
-    const std::uint32_t keySize = std::min<std::uint32_t>(
-        m_keySize.value_or(m_columns.empty() ? 0
-                                             : static_cast<std::uint16_t>(ColumnTypeSize(
-                                                   static_cast<std::uint32_t>(m_columns[0])))),
-        recordSize);
+    const std::uint32_t keySize = GetKeySize();
     const std::uint32_t blocks = GetBlockCount();
     const std::size_t keyIndexAt = std::size_t{m_blockSize} * (blocks + 1);
     std::vector<std::uint8_t> file(

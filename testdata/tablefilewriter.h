@@ -60,12 +60,17 @@ public:
     // Sets the scrambling flag; the key index is scrambled only from version 9021997 on.
     TableFileWriter& SetScrambled(bool isScrambled);
     TableFileWriter& SetFaults(const TableFileFaults& faults);
+    // Orders records by their key bytes only, so that records of one key keep the order in which
+    // they were added (default: by the whole record).
+    TableFileWriter& SetOrderByKeyOnly(bool isByKeyOnly);
 
     TableFileWriter& AddRow(const std::vector<TableValue>& values);
     // A raw record, cut or zero-padded to the record size.
     TableFileWriter& AddRecord(std::vector<std::uint8_t> bytes);
 
     std::uint32_t GetRecordSize() const;
+    // The key's width: the key size or the first column's, at most the record size.
+    std::uint32_t GetKeySize() const;
     std::uint32_t GetRecordsPerBlock() const;
     std::uint32_t GetBlockCount() const;
     // The records in file order (sorted by the table's key order, equal records in the order
@@ -85,6 +90,7 @@ private:
     std::uint16_t m_blockSize = 1024;
     std::optional<std::uint16_t> m_recordSize;
     std::optional<std::uint16_t> m_keySize;
+    bool m_isOrderedByKeyOnly = false;
     std::uint32_t m_version = kScramblingVersion;
     bool m_isScrambled = false;
     TableFileFaults m_faults;

@@ -320,6 +320,39 @@ std::vector<Seed> RoadNetworkSeeds() {
     };
 }
 
+// Optimised link chains: an id, then the chain's O2S rows (seven words each) as the writer
+// lays them out for a level that merges chains.
+std::vector<Seed> OptimisedChainSeeds() {
+    const char* corpus = "routing/fuzz/corpus/routing_o2schain_fuzz";
+    testdata::RoadNetworkOptions options;
+    options.maps = 2;
+    options.optimisationStarts = {-1, 1000000};
+    testdata::RoadNetworkWriter writer(testdata::RoadWorld::Grid(15, 15, 400, {0, 0}, 2), options);
+    if (!writer.Build() || writer.GetLayout()[1].chains.empty()) {
+        return {};
+    }
+    const std::vector<ColumnType> columns = {
+        ColumnType::UInt32, ColumnType::UInt32,  ColumnType::Float32, ColumnType::Float32,
+        ColumnType::UInt32, ColumnType::Float32, ColumnType::UInt32};
+    const testdata::RoadWorld& world = writer.GetWorld();
+    std::vector<Seed> seeds;
+    for (std::size_t c = 0; c < 2 && c < writer.GetLayout()[1].chains.size(); ++c) {
+        const testdata::OptimisedChain& chain = writer.GetLayout()[1].chains[c];
+        Bytes input = U32(chain.id + static_cast<std::uint32_t>(c));
+        for (std::size_t k = 0; k <= chain.links.size(); ++k) {
+            const bool isEnd = k == chain.links.size();
+            const testdata::WorldLink& link = world.links[chain.links[isEnd ? k - 1 : k]];
+            const Bytes row = testdata::EncodeRow(
+                columns,
+                testdata::O2SRow(columns.size(), chain.id, isEnd ? 0 : link.elementId,
+                                 world.Position(chain.nodes[k]), isEnd ? 0 : link.lengthUnits * 5));
+            input.insert(input.end(), row.begin(), row.end());
+        }
+        seeds.push_back({corpus, c == 0 ? "seed-chain" : "seed-reverse-chain", input});
+    }
+    return seeds;
+}
+
 } // namespace
 
 // The city index reader: whole files (mode byte 1) of both kinds, and patches over its own.
@@ -391,7 +424,8 @@ int main(int argc, char** argv) {
     for (const auto& group :
          {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(), TableSeeds(), NameSeeds(),
           WaveSeeds(), DialogSeeds(), BitmapSeeds(), AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(),
-          CityIndexSeeds(), LevelFileSeeds(), RoadNetworkSeeds(), AreaSeeds(), SignSeeds()}) {
+          CityIndexSeeds(), LevelFileSeeds(), RoadNetworkSeeds(), AreaSeeds(), SignSeeds(),
+          OptimisedChainSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -1,0 +1,105 @@
+#pragma once
+// Search memory: a reserve of address space from which 4096-byte pages are committed on demand,
+// and per network level a paged table of 8-byte node records (512 per page) held to a page
+// budget. The reserve is shared and locked; a node table belongs to one router at a time.
+
+#include <bit>
+#include <cstdint>
+#include <mutex>
+#include <set>
+
+// The node marks of one network node.
+struct NodeRecord {
+    static constexpr std::uint8_t kStartSettled = 1;
+    static constexpr std::uint8_t kDestinationSettled = 2;
+    static constexpr std::uint8_t kSeeded = 4;
+
+    // Bits 0-2 the flags above, bits 3-7 the arrival index (31: none).
+    std::uint8_t flags = 0xF8;
+    std::uint8_t unused[3] = {0, 0, 0};
+    // While the node is open the handle of its search label, once settled its cost.
+    std::uint32_t value = 0;
+
+    [[nodiscard]] std::uint32_t ArrivalIndex() const { return flags >> 3; }
+    void SetArrivalIndex(std::uint32_t index) {
+        flags = static_cast<std::uint8_t>((flags & 7u) | ((index & 31u) << 3));
+    }
+    [[nodiscard]] float Cost() const { return std::bit_cast<float>(value); }
+    void SetCost(float cost) { value = std::bit_cast<std::uint32_t>(cost); }
+};
+static_assert(sizeof(NodeRecord) == 8);
+
+// What GetRecord returns for a node beyond the table or past the page budget; never written.
+[[nodiscard]] const NodeRecord* ExhaustedRecord();
+
+class SearchMemoryReserve {
+public:
+    static constexpr std::uint32_t kReserveBytes = 0x1400000;
+
+    // Reserves the address space; on failure shows "ERROR: No memory reserved" and every commit
+    // fails.
+    explicit SearchMemoryReserve(std::uint32_t bytes = kReserveBytes);
+    ~SearchMemoryReserve();
+    SearchMemoryReserve(const SearchMemoryReserve&) = delete;
+    SearchMemoryReserve& operator=(const SearchMemoryReserve&) = delete;
+
+    // The process-wide reserve, made on first use.
+    [[nodiscard]] static SearchMemoryReserve& Shared();
+
+    // A zero-filled read-write block: the lowest decommitted page, else fresh address space.
+    // Null (with "ERROR: No memory") when it cannot be committed.
+    [[nodiscard]] void* CommitPage(std::uint32_t size);
+    // Gives a committed block back; ignored for null or before any commit.
+    void DecommitPage(void* address);
+
+    [[nodiscard]] bool IsReserved() const { return m_base != nullptr; }
+
+private:
+    std::mutex m_mutex;
+    std::set<std::uint8_t*> m_freePages;
+    std::uint8_t* m_base = nullptr;
+    std::uint8_t* m_nextFree = nullptr;
+    std::uint32_t m_size = 0;
+    std::int64_t m_pageSize = -1;
+    std::uint32_t m_busy = 0;
+};
+
+class NodeTable {
+public:
+    static constexpr std::uint32_t kPageBytes = 4096;
+    static constexpr std::uint32_t kNodesPerPage = 512;
+
+    explicit NodeTable(SearchMemoryReserve& reserve = SearchMemoryReserve::Shared())
+        : m_reserve(&reserve) {}
+    ~NodeTable() { Release(); }
+    NodeTable(const NodeTable&) = delete;
+    NodeTable& operator=(const NodeTable&) = delete;
+
+    // Gives back every page and sizes the table: budget pages = max(1, budget / 4) (a budget
+    // above 0xFFFF counts as 0xFFFF), (nodeCount >> 9) + 1 pages.
+    void Init(std::uint32_t budget, std::uint32_t nodeCount);
+    // The node's record, committing its page on first use; ExhaustedRecord() beyond the table,
+    // past the budget or when the page cannot be committed.
+    [[nodiscard]] NodeRecord* GetRecord(std::uint32_t nodeId);
+    // Gives back every page; the table is empty afterwards.
+    void Release();
+    // Hands everything to the target (released first); this table is empty afterwards.
+    void MoveTo(NodeTable& target);
+
+    [[nodiscard]] std::uint32_t GetPageCount() const { return m_pageCount; }
+    [[nodiscard]] std::uint32_t GetNodeCount() const { return m_nodeCount; }
+    [[nodiscard]] std::uint16_t GetPageBudget() const { return m_pageBudget; }
+    [[nodiscard]] std::uint16_t GetPagesInUse() const { return m_pagesInUse; }
+
+private:
+    void FreeArrays();
+
+    SearchMemoryReserve* m_reserve;
+    NodeRecord** m_pages = nullptr;
+    NodeRecord** m_spare = nullptr;
+    std::uint32_t m_spareLength = 0;
+    std::uint32_t m_pageCount = 0;
+    std::uint32_t m_nodeCount = 0;
+    std::uint16_t m_pageBudget = 0;
+    std::uint16_t m_pagesInUse = 0;
+};
