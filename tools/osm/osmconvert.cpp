@@ -18,8 +18,13 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <osmium/area/assembler.hpp>
+#include <osmium/area/multipolygon_manager.hpp>
+#include <osmium/handler/node_locations_for_ways.hpp>
+#include <osmium/index/map/flex_mem.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/osm/box.hpp>
+#include <osmium/relations/relations_manager.hpp>
 #include <osmium/visitor.hpp>
 #include <set>
 
@@ -40,6 +45,8 @@ struct Extract {
         std::vector<std::int64_t> wayMembers;
     };
     std::map<std::int64_t, Relation> relations;
+    // Administrative areas as assembled: outer and inner rings by relation id.
+    std::map<std::int64_t, std::vector<std::vector<MapPoint>>> boundaries;
     GeoRect bounds;
     bool hasBounds = false;
 };
@@ -52,9 +59,70 @@ Tags TagsOf(const osmium::OSMObject& object) {
     return tags;
 }
 
+// Collects the extract and the administrative areas libosmium assembles from it.
+class ExtractHandler : public osmium::handler::Handler {
+public:
+    explicit ExtractHandler(Extract& extract)
+        : m_extract(extract) {}
+
+    void node(const osmium::Node& node) {
+        if (!node.location().valid()) {
+            return;
+        }
+        m_extract.nodes[node.id()] = DegreesToMapPoint(GeoPoint{
+            static_cast<float>(node.location().lon()), static_cast<float>(node.location().lat())});
+        if (!node.tags().empty()) {
+            m_extract.taggedNodes[node.id()] = TagsOf(node);
+        }
+    }
+    void way(const osmium::Way& way) {
+        auto& stored = m_extract.ways[way.id()];
+        stored.tags = TagsOf(way);
+        for (const auto& ref : way.nodes()) {
+            stored.refs.push_back(ref.ref());
+        }
+    }
+    void relation(const osmium::Relation& relation) {
+        auto& stored = m_extract.relations[relation.id()];
+        stored.tags = TagsOf(relation);
+        for (const auto& member : relation.members()) {
+            if (member.type() == osmium::item_type::way) {
+                stored.wayMembers.push_back(member.ref());
+            }
+        }
+    }
+    void area(const osmium::Area& area) {
+        if (area.from_way() || AdminLevelOf(TagsOf(area)) == 0) {
+            return;
+        }
+        auto& rings = m_extract.boundaries[area.orig_id()];
+        const auto ringOf = [](const auto& ring) {
+            std::vector<MapPoint> points;
+            for (const auto& location : ring) {
+                points.push_back(DegreesToMapPoint(GeoPoint{static_cast<float>(location.lon()),
+                                                            static_cast<float>(location.lat())}));
+            }
+            return points;
+        };
+        for (const auto& outer : area.outer_rings()) {
+            rings.push_back(ringOf(outer));
+            for (const auto& inner : area.inner_rings(outer)) {
+                rings.push_back(ringOf(inner));
+            }
+        }
+    }
+
+private:
+    Extract& m_extract;
+};
+
 std::string Read(const std::filesystem::path& path, Extract& extract) {
     try {
-        osmium::io::Reader reader(path.string());
+        const osmium::io::File file(path.string());
+        osmium::area::Assembler::config_type config;
+        osmium::area::MultipolygonManager<osmium::area::Assembler> areas(config);
+        osmium::relations::read_relations(file, areas);
+        osmium::io::Reader reader(file);
         const osmium::Box box = reader.header().box();
         if (box.valid()) {
             extract.bounds = {static_cast<float>(box.bottom_left().lon()),
@@ -63,38 +131,16 @@ std::string Read(const std::filesystem::path& path, Extract& extract) {
                               static_cast<float>(box.top_right().lat())};
             extract.hasBounds = true;
         }
-        while (osmium::memory::Buffer buffer = reader.read()) {
-            for (const auto& object : buffer.select<osmium::OSMObject>()) {
-                if (object.type() == osmium::item_type::node) {
-                    const auto* node = static_cast<const osmium::Node*>(&object);
-                    if (!node->location().valid()) {
-                        continue;
-                    }
-                    extract.nodes[node->id()] =
-                        DegreesToMapPoint(GeoPoint{static_cast<float>(node->location().lon()),
-                                                   static_cast<float>(node->location().lat())});
-                    if (!node->tags().empty()) {
-                        extract.taggedNodes[node->id()] = TagsOf(*node);
-                    }
-                } else if (object.type() == osmium::item_type::way) {
-                    const auto* way = static_cast<const osmium::Way*>(&object);
-                    auto& stored = extract.ways[way->id()];
-                    stored.tags = TagsOf(*way);
-                    for (const auto& ref : way->nodes()) {
-                        stored.refs.push_back(ref.ref());
-                    }
-                } else if (object.type() == osmium::item_type::relation) {
-                    const auto* relation = static_cast<const osmium::Relation*>(&object);
-                    auto& stored = extract.relations[relation->id()];
-                    stored.tags = TagsOf(*relation);
-                    for (const auto& member : relation->members()) {
-                        if (member.type() == osmium::item_type::way) {
-                            stored.wayMembers.push_back(member.ref());
-                        }
-                    }
-                }
-            }
-        }
+        using Index =
+            osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
+        Index index;
+        osmium::handler::NodeLocationsForWays<Index> locations(index);
+        locations.ignore_errors();
+        ExtractHandler handler(extract);
+        osmium::apply(reader, locations, handler,
+                      areas.handler([&handler](osmium::memory::Buffer&& buffer) {
+                          osmium::apply(buffer, handler);
+                      }));
         reader.close();
     } catch (const std::exception& error) {
         return path.string() + ": cannot be read (" + error.what() + ")";
@@ -121,6 +167,7 @@ double Distance2(const MapPoint& a, const MapPoint& b) {
 struct Warnings {
     std::uint32_t missingNodes = 0;
     std::uint32_t missingMembers = 0;
+    std::uint32_t unassembledBoundaries = 0;
     std::uint32_t duplicateNumbers = 0;
     std::uint32_t crowdedCrossings = 0;
     std::uint32_t unplacedNumbers = 0;
@@ -148,6 +195,8 @@ struct Area {
     testdata::DatasetArea area;
     int level = 0;
     std::uint16_t country = 0;
+    const std::vector<std::vector<MapPoint>>* rings = nullptr;
+    MapRect bounds; // of the rings
 };
 
 // Everything the writers are fed, made from the extract in one place.
@@ -230,27 +279,6 @@ private:
         }
     }
 
-    GeoRect RectOf(const std::vector<std::int64_t>& wayIds, bool& isComplete) const {
-        MapRect rect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
-        isComplete = true;
-        for (const auto wayId : wayIds) {
-            const auto way = m_extract.ways.find(wayId);
-            if (way == m_extract.ways.end()) {
-                isComplete = false;
-                continue;
-            }
-            for (const auto ref : way->second.refs) {
-                if (const auto node = m_extract.nodes.find(ref); node != m_extract.nodes.end()) {
-                    rect.x1 = std::min(rect.x1, node->second.x);
-                    rect.y1 = std::min(rect.y1, node->second.y);
-                    rect.x2 = std::max(rect.x2, node->second.x);
-                    rect.y2 = std::max(rect.y2, node->second.y);
-                }
-            }
-        }
-        return rect.x1 > rect.x2 ? GeoRect{} : MapUnitsToDegrees(rect);
-    }
-
     void BuildAreas() {
         std::uint16_t country = 0;
         for (const auto& [id, relation] : m_extract.relations) {
@@ -259,18 +287,31 @@ private:
             if (level == 0 || name.empty()) {
                 continue;
             }
-            bool isComplete = true;
-            const GeoRect rect = RectOf(relation.wayMembers, isComplete);
-            if (!isComplete) {
+            if (std::any_of(relation.wayMembers.begin(), relation.wayMembers.end(),
+                            [&](std::int64_t way) { return m_extract.ways.count(way) == 0; })) {
                 ++warnings.missingMembers;
             }
-            if (rect == GeoRect{}) {
+            // Missing members and self-intersecting rings leave a boundary unassembled.
+            const auto rings = m_extract.boundaries.find(id);
+            if (rings == m_extract.boundaries.end()) {
+                ++warnings.unassembledBoundaries;
                 continue;
+            }
+            MapRect rect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+            for (const auto& ring : rings->second) {
+                for (const auto& point : ring) {
+                    rect.x1 = std::min(rect.x1, point.x);
+                    rect.y1 = std::min(rect.y1, point.y);
+                    rect.x2 = std::max(rect.x2, point.x);
+                    rect.y2 = std::max(rect.y2, point.y);
+                }
             }
             Area area;
             area.level = level;
+            area.rings = &rings->second;
+            area.bounds = rect;
             area.area.id = static_cast<std::int32_t>(areas.size() + 1);
-            area.area.rect = rect;
+            area.area.rect = MapUnitsToDegrees(rect);
             area.country = level == 2 ? CountryCodeOf(relation.tags) : 0;
             area.area.kind = level == 2 ? 10 : level;
             area.area.name = level == 2 ? std::to_string(area.country) : name;
@@ -282,14 +323,31 @@ private:
         }
     }
 
-    // The area of the highest level whose rectangle holds the point.
+    // Even-odd rule over all rings of the area.
+    static bool Holds(const Area& area, const MapPoint& p) {
+        const MapRect& r = area.bounds;
+        if (p.x < r.x1 || p.x > r.x2 || p.y < r.y1 || p.y > r.y2) {
+            return false;
+        }
+        bool isInside = false;
+        for (const auto& ring : *area.rings) {
+            for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+                const MapPoint& a = ring[i];
+                const MapPoint& b = ring[j];
+                if ((a.y > p.y) != (b.y > p.y) &&
+                    p.x < static_cast<double>(b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) {
+                    isInside = !isInside;
+                }
+            }
+        }
+        return isInside;
+    }
+
+    // The area of the highest level that holds the point.
     const Area* AreaAt(const MapPoint& point) const {
-        const GeoPoint p = MapPointToDegrees(point);
         const Area* best = nullptr;
         for (const auto& area : areas) {
-            const GeoRect& r = area.area.rect;
-            const bool holds = p.x >= r.minX && p.x <= r.maxX && p.y >= r.minY && p.y <= r.maxY;
-            if (holds && (best == nullptr || area.level > best->level)) {
+            if ((best == nullptr || area.level > best->level) && Holds(area, point)) {
                 best = &area;
             }
         }
@@ -379,17 +437,6 @@ private:
         }
     }
 
-    const City* NearestMunicipality(const MapPoint& point) const {
-        const City* best = nullptr;
-        for (const auto& city : cities) {
-            if (city.isMunicipality &&
-                (best == nullptr || Distance2(city.point, point) < Distance2(best->point, point))) {
-                best = &city;
-            }
-        }
-        return best;
-    }
-
     // House numbers: odd ones on the first side, even ones on the second, of the street's
     // element nearest to the address.
     struct Numbers {
@@ -410,14 +457,15 @@ private:
                 {city.name, static_cast<std::uint32_t>(cityId), false, std::nullopt, city.country});
         }
         datasets.AddType({1, "Street"});
-        // Streets: named pieces grouped by name and nearest municipality, in that order.
+        // Streets: named pieces grouped by name and the area that holds their first point.
         std::map<std::pair<std::string, std::int32_t>, std::vector<const Piece*>> streets;
         for (const auto& piece : pieces) {
             if (piece.street.empty() || piece.road.isFerry) {
                 continue;
             }
-            const City* city = NearestMunicipality(m_extract.nodes.at(piece.nodes.front()));
-            streets[{ToCodePage1252(piece.street, 16), city ? cityIds[city] : 0}].push_back(&piece);
+            const Area* area = AreaAt(m_extract.nodes.at(piece.nodes.front()));
+            streets[{ToCodePage1252(piece.street, 16), area ? area->area.id : -1}].push_back(
+                &piece);
         }
         std::map<std::string, std::vector<std::pair<MapPoint, Address>>> addresses;
         CollectAddresses(addresses);
@@ -466,16 +514,12 @@ private:
                 }
                 if (const auto found = numbers.find(i); found != numbers.end()) {
                     element.houseNumbers = testdata::DatasetHouseNumbers{
-                        0, RangeText(found->second.sides[0]), RangeText(found->second.sides[1])};
+                        kHouseNumberScheme, RangeText(found->second.sides[0]),
+                        RangeText(found->second.sides[1])};
                 }
                 datasets.AddElement(element);
             }
-            if (const auto it =
-                    std::find_if(cities.begin(), cities.end(),
-                                 [&](const City& c) { return cityIds[&c] == key.second; });
-                it != cities.end() && it->areaId != 0) {
-                street.areas = {it->areaId, -1, -1};
-            }
+            street.areas = {key.second, -1, -1};
             datasets.AddStreet(street);
         }
         streetCount = static_cast<std::uint32_t>(streetId);
@@ -642,6 +686,7 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << " links\n"
         << "warnings: " << model.warnings.missingNodes << " ways with missing nodes, "
         << model.warnings.missingMembers << " relations with missing members, "
+        << model.warnings.unassembledBoundaries << " boundaries not assembled, "
         << model.warnings.duplicateNumbers << " duplicate house numbers, "
         << model.warnings.unplacedNumbers << " house numbers without a number, "
         << model.warnings.crowdedCrossings << " links beyond 15 at a crossing\n"

@@ -191,7 +191,7 @@ std::string ToCodePage1252(std::string_view utf8, std::size_t limit) {
     for (std::size_t i = 0; i < utf8.size() && out.size() < limit;) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        std::uint32_t code = length == 1 ? lead : lead & (0x3Fu >> length);
+        std::uint32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
         for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
             code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
         }

@@ -68,6 +68,9 @@ struct Address {
     std::string postcode;
 };
 [[nodiscard]] std::optional<Address> AddressOf(const Tags& tags);
+// House numbers of a street element: odd numbers on the first side, even ones on the second,
+// each side a range of one parity (the datasets' both-sides scheme 3).
+inline constexpr std::uint32_t kHouseNumberScheme = 3;
 
 // UTF-8 into code page 1252 ('?' for characters it lacks), cut at `limit` bytes.
 [[nodiscard]] std::string ToCodePage1252(std::string_view utf8, std::size_t limit = 64);

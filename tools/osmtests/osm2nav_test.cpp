@@ -3,6 +3,7 @@
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "routing/roadnetwork.h"
 #include "tablefiles/datasetsimpl.h"
+#include "tablefiles/housenumber.h"
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"
 #include "tools/osm/osmmapping.h"
@@ -10,11 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <map>
 #include <osmium/builder/attr.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/io/writer.hpp>
 #include <osmium/io/xml_output.hpp>
+#include <queue>
 #include <sstream>
 
 namespace {
@@ -28,18 +32,24 @@ std::string Slurp(const std::filesystem::path& path) {
     return text.str();
 }
 
-// A way of `nodes` (ids 1..) tagged as given; nodes lie 0.001 degrees apart along a line.
+// A way of `nodes` (ids 1..6) tagged as given; nodes 1-4 lie 0.001 degrees apart along a
+// line, nodes 5 and 6 below and above it (1, 5, 6 enclose 2-4).
 struct HandWay {
     std::vector<std::int64_t> nodes;
     std::vector<std::pair<std::string, std::string>> tags;
 };
 
+enum class Boundary { None, Whole, MissingMember };
+
 void WriteExtract(const std::filesystem::path& path, const std::vector<HandWay>& ways,
-                  const osm2nav::Tags& addressNodeTags = {}) {
+                  const osm2nav::Tags& addressNodeTags, Boundary boundary) {
     osmium::memory::Buffer buffer(1 << 16, osmium::memory::Buffer::auto_grow::yes);
     for (std::int64_t id = 1; id <= 6; ++id) {
         osmium::builder::add_node(buffer, _id(id),
-                                  _location(9.5 + 0.001 * static_cast<double>(id), 47.1));
+                                  _location(9.5 + 0.001 * static_cast<double>(id), id == 6 ? 47.102
+                                                                                   : id == 5
+                                                                                       ? 47.098
+                                                                                       : 47.1));
     }
     if (!addressNodeTags.empty()) {
         for (std::int64_t id = 7; id <= 8; ++id) {
@@ -50,6 +60,20 @@ void WriteExtract(const std::filesystem::path& path, const std::vector<HandWay>&
     std::int64_t wayId = 100;
     for (const auto& way : ways) {
         osmium::builder::add_way(buffer, _id(wayId++), _nodes(way.nodes), _tags(way.tags));
+    }
+    // A municipality whose ring is the first way, with a member missing from the extract when
+    // asked.
+    const osm2nav::Tags municipality{{"type", "boundary"},
+                                     {"boundary", "administrative"},
+                                     {"admin_level", "8"},
+                                     {"name", "Feldkirch"}};
+    if (boundary == Boundary::Whole) {
+        osmium::builder::add_relation(
+            buffer, _id(500), _member(osmium::item_type::way, 100, "outer"), _tags(municipality));
+    } else if (boundary == Boundary::MissingMember) {
+        osmium::builder::add_relation(
+            buffer, _id(500), _member(osmium::item_type::way, 100, "outer"),
+            _member(osmium::item_type::way, 999, "outer"), _tags(municipality));
     }
     osmium::io::Writer writer(path.string(), osmium::io::overwrite::allow);
     writer(std::move(buffer));
@@ -157,6 +181,8 @@ std::string Line(const std::string& summary, const std::string& head) {
 
 TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
     const HandWay street{{1, 2, 3}, {{"highway", "residential"}, {"name", "Feld"}}};
+    const HandWay ring{{1, 5, 6, 1}, {{"boundary", "administrative"}}};
+    const HandWay inside{{2, 3, 4}, {{"highway", "residential"}, {"name", "Feld"}}};
     const struct {
         std::string label;
         std::vector<HandWay> ways;
@@ -165,7 +191,24 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         bool isOutputUsed;
         std::string error; // part of the message; empty: converts
         std::string line;  // summary line expected
+        Boundary boundary = Boundary::None;
     } rows[] = {
+        {"municipality",
+         {ring, inside},
+         {},
+         "",
+         false,
+         "",
+         "datasets: 1 streets, 0 cities, 1 areas",
+         Boundary::Whole},
+        {"boundary with a missing member",
+         {ring, inside},
+         {},
+         "",
+         false,
+         "",
+         "warnings: 0 ways with missing nodes, 1 relations with missing members, 1 boundaries",
+         Boundary::MissingMember},
         {"two roads",
          {street, {{3, 4}, {{"highway", "primary"}}}},
          {},
@@ -193,7 +236,8 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
          "",
          false,
          "",
-         "warnings: 0 ways with missing nodes, 0 relations with missing members, 1 duplicate"},
+         "warnings: 0 ways with missing nodes, 0 relations with missing members, 0 boundaries "
+         "not assembled, 1 duplicate"},
         {"no roads", {{{1, 2}, {{"highway", "footway"}}}}, {}, "", false, "holds no roads", ""},
         {"broken file", {}, {}, "<osm><node id=", false, "cannot be read", ""},
         {"output in use", {street}, {}, "", true, "not an empty folder", ""},
@@ -206,7 +250,7 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         if (!row.garbage.empty()) {
             std::ofstream(extract) << row.garbage;
         } else if (!row.ways.empty()) {
-            WriteExtract(extract, row.ways, row.addressTags);
+            WriteExtract(extract, row.ways, row.addressTags, row.boundary);
         }
         osm2nav::ConvertOptions options{extract, root.HostPath() / "out"};
         if (row.isOutputUsed) {
@@ -234,6 +278,31 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
             EXPECT_FALSE(std::filesystem::exists(options.output));
         }
     }
+}
+
+// The numbered address nodes of a street in the shared extract.
+std::vector<std::pair<unsigned short, GeoPoint>> HouseNodes(const std::string& street) {
+    std::vector<std::pair<unsigned short, GeoPoint>> nodes;
+    osmium::io::Reader reader(NAV_OSM_EXTRACT, osmium::osm_entity_bits::node);
+    while (osmium::memory::Buffer buffer = reader.read()) {
+        for (const auto& node : buffer.select<osmium::Node>()) {
+            const char* name = node.tags()["addr:street"];
+            const char* number = node.tags()["addr:housenumber"];
+            if (name != nullptr && number != nullptr && street == name && std::atoi(number) > 0) {
+                nodes.emplace_back(static_cast<unsigned short>(std::atoi(number)),
+                                   GeoPoint{static_cast<float>(node.location().lon()),
+                                            static_cast<float>(node.location().lat())});
+            }
+        }
+    }
+    reader.close();
+    return nodes;
+}
+
+double MetresBetween(const GeoPoint& a, const GeoPoint& b) {
+    const double dx = (a.x - b.x) * std::cos(b.y * 3.14159265358979 / 180.0) * 111320.0;
+    const double dy = (a.y - b.y) * 111320.0;
+    return std::sqrt(dx * dx + dy * dy);
 }
 
 // The shared extract converted once, packed and loose.
@@ -285,6 +354,23 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
             EXPECT_NE(std::find(names.begin(), names.end(), city.name), names.end())
                 << std::string(city.prefix.begin(), city.prefix.end());
         }
+        // A street of Vaduz by name within its city, with the numbers of its OSM address nodes.
+        auto vaduz = datasets->FindCities(u"Vaduz", 0);
+        ASSERT_TRUE(vaduz && vaduz->IsValid());
+        auto streets = datasets->FindInArea(vaduz->GetCurrent()->GetAreaId(), u"Heiligkr");
+        ASSERT_TRUE(streets && streets->IsValid());
+        auto street = streets->GetCurrent();
+        EXPECT_EQ(street->GetName(), u"Heiligkreuz");
+        ASSERT_TRUE(street->HasHouseNumbers());
+        const auto houses = HouseNodes("Heiligkreuz");
+        ASSERT_FALSE(houses.empty());
+        for (const auto& [number, where] : houses) {
+            EXPECT_TRUE(street->HasHouseNumber(HouseNumber(number, 0))) << number;
+            // The element that holds the number lies near the house (its middle point stands
+            // for the number).
+            const ElementPosition position = street->GetHouseNumberPosition(HouseNumber(number, 0));
+            EXPECT_LT(MetresBetween(position.point, where), 150.0) << number;
+        }
         datasets->Close();
         RoadNetwork network;
         ASSERT_TRUE(network.Load(folder + u"\\Net\\Net.rd", engine));
@@ -299,6 +385,100 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
         }
         engine->Close();
     }
+}
+
+// Level 0 as a directed graph read through the network's own cursors: a link may be driven away
+// from a crossing unless its direction code there is 3 (one-way towards it).
+struct Arc {
+    std::size_t to;
+    std::uint32_t length;
+    std::uint32_t element;
+    std::uint32_t code;
+};
+
+std::vector<std::vector<Arc>> ReadGraph(RoadNetwork& network) {
+    std::map<std::pair<std::uint16_t, std::uint16_t>, std::size_t> index;
+    std::vector<CrossingAddress> addresses;
+    for (auto crossing = network.CreateCrossing({0, 0, 0xFFFFFFFF, 0});
+         crossing && crossing->IsValid(); crossing->Next()) {
+        const CrossingAddress a = crossing->GetAddress();
+        index[{a.page, a.offset}] = addresses.size();
+        addresses.push_back(a);
+    }
+    std::vector<std::vector<Arc>> graph(addresses.size());
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        const auto crossing = network.CreateCrossing(addresses[i]);
+        for (auto cursor = network.CreateCursor(*crossing, 0, 0); cursor->IsValid();
+             cursor->Next()) {
+            const CrossingAddress target = cursor->GetTarget();
+            graph[i].push_back({index.at({target.page, target.offset}), cursor->GetLength(),
+                                cursor->GetElementId(), cursor->GetDirectionCode()});
+        }
+    }
+    return graph;
+}
+
+// Exact shortest search; the elements on the path found from `from` to `to` (empty when
+// unreachable).
+std::optional<std::vector<std::uint32_t>> Route(const std::vector<std::vector<Arc>>& graph,
+                                                std::size_t from, std::size_t to) {
+    std::vector<std::uint64_t> distance(graph.size(), UINT64_MAX);
+    std::vector<const Arc*> via(graph.size(), nullptr);
+    std::vector<std::size_t> previous(graph.size(), 0);
+    using Entry = std::pair<std::uint64_t, std::size_t>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
+    distance[from] = 0;
+    open.push({0, from});
+    while (!open.empty()) {
+        const auto [d, at] = open.top();
+        open.pop();
+        if (d != distance[at]) {
+            continue;
+        }
+        for (const Arc& arc : graph[at]) {
+            if (arc.code != 3 && d + arc.length < distance[arc.to]) {
+                distance[arc.to] = d + arc.length;
+                via[arc.to] = &arc;
+                previous[arc.to] = at;
+                open.push({distance[arc.to], arc.to});
+            }
+        }
+    }
+    if (distance[to] == UINT64_MAX) {
+        return std::nullopt;
+    }
+    std::vector<std::uint32_t> elements;
+    for (std::size_t at = to; at != from; at = previous[at]) {
+        elements.push_back(via[at]->element);
+    }
+    return elements;
+}
+
+TEST_F(SharedExtract, OneWayLinksAreNotDrivenAgainstTheirDirection) {
+    RoadNetwork network;
+    ASSERT_TRUE(network.Load(u"\\loose\\Net\\Net.rd", {}));
+    const auto graph = ReadGraph(network);
+    ASSERT_EQ(graph.size(), network.GetCrossingCount(0));
+    std::size_t oneWays = 0;
+    std::size_t detours = 0;
+    for (std::size_t a = 0; a < graph.size(); ++a) {
+        for (const Arc& arc : graph[a]) {
+            if (arc.code != 1 || arc.to == a) {
+                continue;
+            }
+            ++oneWays;
+            const auto forward = Route(graph, a, arc.to);
+            ASSERT_TRUE(forward.has_value());
+            const auto back = Route(graph, arc.to, a);
+            if (back) {
+                ++detours;
+                EXPECT_EQ(std::count(back->begin(), back->end(), arc.element), 0)
+                    << "element " << arc.element;
+            }
+        }
+    }
+    EXPECT_GT(oneWays, 50u);
+    EXPECT_GT(detours, oneWays / 2);
 }
 
 } // namespace
