@@ -368,6 +368,17 @@ private:
             }
             cities.push_back(city);
         }
+        // A municipality without a place node of its name is a city at the middle of its bounds.
+        for (const auto& area : areas) {
+            const bool isNamed = std::any_of(cities.begin(), cities.end(), [&](const City& c) {
+                return c.name == area.area.name;
+            });
+            if (area.level == 8 && !isNamed) {
+                City city{area.area.name, area.bounds.GetCenter(), area.area.id, area.country};
+                city.isMunicipality = true;
+                cities.push_back(city);
+            }
+        }
     }
 
     void BuildMapSets() {

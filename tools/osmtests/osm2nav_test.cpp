@@ -199,7 +199,7 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
          "",
          false,
          "",
-         "datasets: 1 streets, 0 cities, 1 areas",
+         "datasets: 1 streets, 1 cities, 1 areas",
          Boundary::Whole},
         {"boundary with a missing member",
          {ring, inside},
@@ -341,10 +341,21 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
         ASSERT_TRUE(engine->Open(folder + u"\\Maps\\MAP.LVL"));
         auto datasets = DatasetsImpl::Create(cache, engine);
         ASSERT_TRUE(datasets->Open(folder + u"\\Database", u""));
+        // The eleven municipalities, three of them by the first letters of their names.
         const struct {
             std::u16string prefix;
             std::u16string name;
-        } cities[] = {{u"Vad", u"Vaduz"}, {u"Scha", u"Schaan"}, {u"Triesenb", u"Triesenberg"}};
+        } cities[] = {{u"Vad", u"Vaduz"},
+                      {u"Scha", u"Schaan"},
+                      {u"Triesenb", u"Triesenberg"},
+                      {u"Balzers", u"Balzers"},
+                      {u"Eschen", u"Eschen"},
+                      {u"Gamprin", u"Gamprin"},
+                      {u"Mauren", u"Mauren"},
+                      {u"Planken", u"Planken"},
+                      {u"Ruggell", u"Ruggell"},
+                      {u"Schellenberg", u"Schellenberg"},
+                      {u"Triesen", u"Triesen"}};
         for (const auto& city : cities) {
             auto cursor = datasets->FindCities(city.prefix, 0);
             std::vector<std::u16string> names;
