@@ -168,6 +168,7 @@ struct Warnings {
     std::uint32_t missingNodes = 0;
     std::uint32_t missingMembers = 0;
     std::uint32_t unassembledBoundaries = 0;
+    std::uint32_t unwritableElements = 0;
     std::uint32_t duplicateNumbers = 0;
     std::uint32_t crowdedCrossings = 0;
     std::uint32_t unplacedNumbers = 0;
@@ -180,8 +181,8 @@ struct Piece {
     std::string name;
     std::string street;
     std::size_t element = 0;
-    std::size_t overviewElement = SIZE_MAX;
 };
+inline constexpr std::size_t kNoElement = SIZE_MAX;
 
 struct City {
     std::string name;
@@ -391,9 +392,12 @@ private:
             element.typeCode = piece.road.typeCode;
             element.attributes = RoadAttributes(piece.road);
             element.name = piece.name;
-            piece.element = *detailed.Add(element);
-            if (piece.road.roadClass <= 3) {
-                piece.overviewElement = *overview.Add(element);
+            // An element the map set cannot hold is left out of every output.
+            const auto index = detailed.Add(element);
+            piece.element = index.value_or(kNoElement);
+            warnings.unwritableElements += index ? 0 : 1;
+            if (index && piece.road.roadClass <= 3) {
+                (void)overview.Add(element);
             }
         }
         for (const auto& city : cities) {
@@ -423,7 +427,7 @@ private:
         };
         std::map<std::uint32_t, std::uint32_t> linkCount;
         for (const auto& piece : pieces) {
-            if (piece.road.isClosed) {
+            if (piece.road.isClosed || piece.element == kNoElement) {
                 continue;
             }
             testdata::WorldLink link;
@@ -471,7 +475,7 @@ private:
         // Streets: named pieces grouped by name and the area that holds their first point.
         std::map<std::pair<std::string, std::int32_t>, std::vector<const Piece*>> streets;
         for (const auto& piece : pieces) {
-            if (piece.street.empty() || piece.road.isFerry) {
+            if (piece.street.empty() || piece.road.isFerry || piece.element == kNoElement) {
                 continue;
             }
             const Area* area = AreaAt(m_extract.nodes.at(piece.nodes.front()));
@@ -700,7 +704,8 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.warnings.unassembledBoundaries << " boundaries not assembled, "
         << model.warnings.duplicateNumbers << " duplicate house numbers, "
         << model.warnings.unplacedNumbers << " house numbers without a number, "
-        << model.warnings.crowdedCrossings << " links beyond 15 at a crossing\n"
+        << model.warnings.crowdedCrossings << " links beyond 15 at a crossing, "
+        << model.warnings.unwritableElements << " elements the map set cannot hold\n"
         << "not written: address index, area tree, road network levels above 0 ("
         << options.levels - 1 << " asked for) and optimised links"
         << ", advisor data, voices (" << options.language
