@@ -33,7 +33,7 @@ std::string Slurp(const std::filesystem::path& path) {
 }
 
 // A way of `nodes` (ids 1..6) tagged as given; nodes 1-4 lie 0.001 degrees apart along a
-// line, nodes 5 and 6 below and above it (1, 5, 6 enclose 2-4).
+// line, nodes 5 and 6 below and above it (1, 5, 6 enclose 2-4); nodes 10-25 lie apart.
 struct HandWay {
     std::vector<std::int64_t> nodes;
     std::vector<std::pair<std::string, std::string>> tags;
@@ -50,6 +50,10 @@ void WriteExtract(const std::filesystem::path& path, const std::vector<HandWay>&
                                                                                    : id == 5
                                                                                        ? 47.098
                                                                                        : 47.1));
+    }
+    for (std::int64_t id = 10; id < 26; ++id) {
+        osmium::builder::add_node(buffer, _id(id),
+                                  _location(9.5 + 0.0001 * static_cast<double>(id), 47.105));
     }
     if (!addressNodeTags.empty()) {
         for (std::int64_t id = 7; id <= 8; ++id) {
@@ -182,6 +186,10 @@ std::string Line(const std::string& summary, const std::string& head) {
 TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
     const HandWay street{{1, 2, 3}, {{"highway", "residential"}, {"name", "Feld"}}};
     const HandWay ring{{1, 5, 6, 1}, {{"boundary", "administrative"}}};
+    std::vector<HandWay> star;
+    for (std::int64_t end = 10; end < 26; ++end) {
+        star.push_back({{3, end}, {{"highway", "tertiary"}}});
+    }
     const HandWay inside{{2, 3, 4}, {{"highway", "residential"}, {"name", "Feld"}}};
     const struct {
         std::string label;
@@ -193,6 +201,15 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         std::string line;  // summary line expected
         Boundary boundary = Boundary::None;
     } rows[] = {
+        {"sixteen roads at a crossing",
+         star,
+         {},
+         "",
+         false,
+         "",
+         "warnings: 0 ways with missing nodes, 0 relations with missing members, 0 boundaries "
+         "not assembled, 0 duplicate house numbers, 0 house numbers without a number, 1 links "
+         "beyond 15"},
         {"municipality",
          {ring, inside},
          {},
