@@ -1,0 +1,777 @@
+#include "tools/osm/osmconvert.h"
+
+#include "basiccomp/retrievalengine/code/cityindexfile.h"
+#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "routing/roadnetwork.h"
+#include "tablefiles/datasetsimpl.h"
+#include "testdata/archivewriter.h"
+#include "testdata/cityindexwriter.h"
+#include "testdata/datasetfolderwriter.h"
+#include "testdata/levelfilewriter.h"
+#include "testdata/mapsetwriter.h"
+#include "testdata/memorybytefile.h"
+#include "testdata/roadnetworkwriter.h"
+#include "testdata/tempdir.h"
+#include "tools/osm/osmmapping.h"
+#include "utilities/usefulcode/memoryarena.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <osmium/area/assembler.hpp>
+#include <osmium/area/multipolygon_manager.hpp>
+#include <osmium/handler/node_locations_for_ways.hpp>
+#include <osmium/index/map/flex_mem.hpp>
+#include <osmium/io/any_input.hpp>
+#include <osmium/osm/box.hpp>
+#include <osmium/relations/relations_manager.hpp>
+#include <osmium/visitor.hpp>
+#include <set>
+
+namespace osm2nav {
+namespace {
+
+// The extract as read: everything kept by id, so that every later step runs in id order.
+struct Extract {
+    std::map<std::int64_t, MapPoint> nodes;
+    struct Way {
+        Tags tags;
+        std::vector<std::int64_t> refs;
+    };
+    std::map<std::int64_t, Way> ways;
+    std::map<std::int64_t, Tags> taggedNodes;
+    struct Relation {
+        Tags tags;
+        std::vector<std::int64_t> wayMembers;
+    };
+    std::map<std::int64_t, Relation> relations;
+    // Administrative areas as assembled: outer and inner rings by relation id.
+    std::map<std::int64_t, std::vector<std::vector<MapPoint>>> boundaries;
+    GeoRect bounds;
+    bool hasBounds = false;
+};
+
+Tags TagsOf(const osmium::OSMObject& object) {
+    Tags tags;
+    for (const auto& tag : object.tags()) {
+        tags.emplace_back(tag.key(), tag.value());
+    }
+    return tags;
+}
+
+// Collects the extract and the administrative areas libosmium assembles from it.
+class ExtractHandler : public osmium::handler::Handler {
+public:
+    explicit ExtractHandler(Extract& extract)
+        : m_extract(extract) {}
+
+    void node(const osmium::Node& node) {
+        if (!node.location().valid()) {
+            return;
+        }
+        m_extract.nodes[node.id()] = DegreesToMapPoint(GeoPoint{
+            static_cast<float>(node.location().lon()), static_cast<float>(node.location().lat())});
+        if (!node.tags().empty()) {
+            m_extract.taggedNodes[node.id()] = TagsOf(node);
+        }
+    }
+    void way(const osmium::Way& way) {
+        auto& stored = m_extract.ways[way.id()];
+        stored.tags = TagsOf(way);
+        for (const auto& ref : way.nodes()) {
+            stored.refs.push_back(ref.ref());
+        }
+    }
+    void relation(const osmium::Relation& relation) {
+        auto& stored = m_extract.relations[relation.id()];
+        stored.tags = TagsOf(relation);
+        for (const auto& member : relation.members()) {
+            if (member.type() == osmium::item_type::way) {
+                stored.wayMembers.push_back(member.ref());
+            }
+        }
+    }
+    void area(const osmium::Area& area) {
+        if (area.from_way() || AdminLevelOf(TagsOf(area)) == 0) {
+            return;
+        }
+        auto& rings = m_extract.boundaries[area.orig_id()];
+        const auto ringOf = [](const auto& ring) {
+            std::vector<MapPoint> points;
+            for (const auto& location : ring) {
+                points.push_back(DegreesToMapPoint(GeoPoint{static_cast<float>(location.lon()),
+                                                            static_cast<float>(location.lat())}));
+            }
+            return points;
+        };
+        for (const auto& outer : area.outer_rings()) {
+            rings.push_back(ringOf(outer));
+            for (const auto& inner : area.inner_rings(outer)) {
+                rings.push_back(ringOf(inner));
+            }
+        }
+    }
+
+private:
+    Extract& m_extract;
+};
+
+std::string Read(const std::filesystem::path& path, Extract& extract) {
+    try {
+        const osmium::io::File file(path.string());
+        osmium::area::Assembler::config_type config;
+        osmium::area::MultipolygonManager<osmium::area::Assembler> areas(config);
+        osmium::relations::read_relations(file, areas);
+        osmium::io::Reader reader(file);
+        const osmium::Box box = reader.header().box();
+        if (box.valid()) {
+            extract.bounds = {static_cast<float>(box.bottom_left().lon()),
+                              static_cast<float>(box.bottom_left().lat()),
+                              static_cast<float>(box.top_right().lon()),
+                              static_cast<float>(box.top_right().lat())};
+            extract.hasBounds = true;
+        }
+        using Index =
+            osmium::index::map::FlexMem<osmium::unsigned_object_id_type, osmium::Location>;
+        Index index;
+        osmium::handler::NodeLocationsForWays<Index> locations(index);
+        locations.ignore_errors();
+        ExtractHandler handler(extract);
+        osmium::apply(reader, locations, handler,
+                      areas.handler([&handler](osmium::memory::Buffer&& buffer) {
+                          osmium::apply(buffer, handler);
+                      }));
+        reader.close();
+    } catch (const std::exception& error) {
+        return path.string() + ": cannot be read (" + error.what() + ")";
+    }
+    return {};
+}
+
+std::uint32_t LengthUnits(const std::vector<MapPoint>& points) {
+    double metres = 0;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const double dx = points[i].x - points[i - 1].x;
+        const double dy = points[i].y - points[i - 1].y;
+        metres += std::sqrt(dx * dx + dy * dy) * kMetresPerMapUnit;
+    }
+    return static_cast<std::uint32_t>(std::clamp(std::lround(metres / 5.0), 1L, 32767L));
+}
+
+double Distance2(const MapPoint& a, const MapPoint& b) {
+    const double dx = a.x - b.x;
+    const double dy = a.y - b.y;
+    return dx * dx + dy * dy;
+}
+
+struct Warnings {
+    std::uint32_t missingNodes = 0;
+    std::uint32_t missingMembers = 0;
+    std::uint32_t unassembledBoundaries = 0;
+    std::uint32_t unwritableElements = 0;
+    std::uint32_t duplicateNumbers = 0;
+    std::uint32_t crowdedCrossings = 0;
+    std::uint32_t unplacedNumbers = 0;
+};
+
+// One road piece between crossings: a map element and, when drivable, a network link.
+struct Piece {
+    std::vector<std::int64_t> nodes;
+    RoadMapping road;
+    std::string name;
+    std::string street;
+    std::size_t element = 0;
+};
+inline constexpr std::size_t kNoElement = SIZE_MAX;
+
+struct City {
+    std::string name;
+    MapPoint point;
+    std::int32_t areaId = 0;
+    std::uint16_t country = 0;
+    bool isMunicipality = false; // city, town or village (suburbs belong to one)
+};
+
+struct Area {
+    testdata::DatasetArea area;
+    int level = 0;
+    std::uint16_t country = 0;
+    const std::vector<std::vector<MapPoint>>* rings = nullptr;
+    MapRect bounds; // of the rings
+};
+
+// Everything the writers are fed, made from the extract in one place.
+class Model {
+public:
+    Model(const Extract& extract, const ConvertOptions& options)
+        : m_extract(extract)
+        , m_options(options) {}
+
+    void Build() {
+        BuildPieces();
+        BuildAreas();
+        BuildCities();
+        BuildMapSets();
+        BuildWorld();
+        BuildDatasets();
+    }
+
+    const Extract& m_extract;
+    const ConvertOptions& m_options;
+    Warnings warnings;
+    std::vector<Piece> pieces;
+    std::vector<Area> areas;
+    std::vector<City> cities;
+    testdata::MapSetWriter detailed;
+    testdata::MapSetWriter overview;
+    testdata::RoadWorld world;
+    testdata::DatasetFolderWriter datasets;
+    testdata::CityIndexWriter cityIndex;
+    std::uint32_t streetCount = 0;
+    std::uint32_t houseNumberCount = 0;
+    std::uint32_t postalCodeCount = 0;
+
+private:
+    void BuildPieces() {
+        std::map<std::int64_t, std::uint32_t> uses;
+        std::vector<std::pair<const Extract::Way*, RoadMapping>> roads;
+        for (const auto& [id, way] : m_extract.ways) {
+            const auto road = MapRoad(way.tags, m_options.withServiceRoads);
+            if (!road) {
+                continue;
+            }
+            roads.emplace_back(&way, *road);
+            for (std::size_t i = 0; i < way.refs.size(); ++i) {
+                uses[way.refs[i]] += (i == 0 || i + 1 == way.refs.size()) ? 2 : 1;
+            }
+        }
+        for (const auto& [way, road] : roads) {
+            std::vector<std::int64_t> refs;
+            for (const auto ref : way->refs) {
+                if (m_extract.nodes.count(ref) == 0) {
+                    continue;
+                }
+                if (refs.empty() || m_extract.nodes.at(refs.back()) != m_extract.nodes.at(ref)) {
+                    refs.push_back(ref);
+                }
+            }
+            if (refs.size() != way->refs.size()) {
+                ++warnings.missingNodes;
+            }
+            if (refs.size() < 2) {
+                continue;
+            }
+            if (road.isReversed) {
+                std::reverse(refs.begin(), refs.end());
+            }
+            Piece piece{{refs.front()}, road, NameOf(way->tags), StreetNameOf(way->tags)};
+            for (std::size_t i = 1; i < refs.size(); ++i) {
+                piece.nodes.push_back(refs[i]);
+                const bool isLast = i + 1 == refs.size();
+                // A piece ends at a crossing, before it would close on itself, and before its
+                // points outgrow a page of the geometry stream.
+                const bool closesNext = !isLast && refs[i + 1] == piece.nodes.front();
+                if (isLast || uses[refs[i]] > 1 || closesNext || piece.nodes.size() >= 400) {
+                    uses[refs[i]] = std::max<std::uint32_t>(uses[refs[i]], 2);
+                    pieces.push_back(piece);
+                    piece.nodes = {refs[i]};
+                }
+            }
+        }
+    }
+
+    void BuildAreas() {
+        std::uint16_t country = 0;
+        for (const auto& [id, relation] : m_extract.relations) {
+            const int level = AdminLevelOf(relation.tags);
+            const std::string name = ToCodePage1252(TagValue(relation.tags, "name"));
+            if (level == 0 || name.empty()) {
+                continue;
+            }
+            if (std::any_of(relation.wayMembers.begin(), relation.wayMembers.end(),
+                            [&](std::int64_t way) { return m_extract.ways.count(way) == 0; })) {
+                ++warnings.missingMembers;
+            }
+            // Missing members and self-intersecting rings leave a boundary unassembled.
+            const auto rings = m_extract.boundaries.find(id);
+            if (rings == m_extract.boundaries.end()) {
+                ++warnings.unassembledBoundaries;
+                continue;
+            }
+            MapRect rect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+            for (const auto& ring : rings->second) {
+                for (const auto& point : ring) {
+                    rect.x1 = std::min(rect.x1, point.x);
+                    rect.y1 = std::min(rect.y1, point.y);
+                    rect.x2 = std::max(rect.x2, point.x);
+                    rect.y2 = std::max(rect.y2, point.y);
+                }
+            }
+            Area area;
+            area.level = level;
+            area.rings = &rings->second;
+            area.bounds = rect;
+            area.area.id = static_cast<std::int32_t>(areas.size() + 1);
+            area.area.rect = MapUnitsToDegrees(rect);
+            area.country = level == 2 ? CountryCodeOf(relation.tags) : 0;
+            area.area.kind = level == 2 ? 10 : level;
+            area.area.name = level == 2 ? std::to_string(area.country) : name;
+            country = country == 0 ? area.country : country;
+            areas.push_back(area);
+        }
+        for (auto& area : areas) {
+            area.country = area.country == 0 ? country : area.country;
+        }
+    }
+
+    // Even-odd rule over all rings of the area.
+    static bool Holds(const Area& area, const MapPoint& p) {
+        const MapRect& r = area.bounds;
+        if (p.x < r.x1 || p.x > r.x2 || p.y < r.y1 || p.y > r.y2) {
+            return false;
+        }
+        bool isInside = false;
+        for (const auto& ring : *area.rings) {
+            for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+                const MapPoint& a = ring[i];
+                const MapPoint& b = ring[j];
+                if ((a.y > p.y) != (b.y > p.y) &&
+                    p.x < static_cast<double>(b.x - a.x) * (p.y - a.y) / (b.y - a.y) + a.x) {
+                    isInside = !isInside;
+                }
+            }
+        }
+        return isInside;
+    }
+
+    // The area of the highest level that holds the point.
+    const Area* AreaAt(const MapPoint& point) const {
+        const Area* best = nullptr;
+        for (const auto& area : areas) {
+            if ((best == nullptr || area.level > best->level) && Holds(area, point)) {
+                best = &area;
+            }
+        }
+        return best;
+    }
+
+    void BuildCities() {
+        for (const auto& [id, tags] : m_extract.taggedNodes) {
+            const std::string name = CityNameOf(tags);
+            if (name.empty()) {
+                continue;
+            }
+            City city{name, m_extract.nodes.at(id)};
+            city.isMunicipality = TagValue(tags, "place") != "suburb";
+            if (const Area* area = AreaAt(city.point)) {
+                city.areaId = area->area.id;
+                city.country = area->country;
+            }
+            cities.push_back(city);
+        }
+        // A municipality without a place node of its name is a city at the middle of its bounds.
+        for (const auto& area : areas) {
+            const bool isNamed = std::any_of(cities.begin(), cities.end(), [&](const City& c) {
+                return c.name == area.area.name;
+            });
+            if (area.level == 8 && !isNamed) {
+                City city{area.area.name, area.bounds.GetCenter(), area.area.id, area.country};
+                city.isMunicipality = true;
+                cities.push_back(city);
+            }
+        }
+    }
+
+    void BuildMapSets() {
+        for (auto& piece : pieces) {
+            testdata::ElementDescription element;
+            element.typeLetter = 'p';
+            for (const auto ref : piece.nodes) {
+                element.points.push_back(m_extract.nodes.at(ref));
+            }
+            element.typeCode = piece.road.typeCode;
+            element.attributes = RoadAttributes(piece.road);
+            element.name = piece.name;
+            // An element the map set cannot hold is left out of every output.
+            const auto index = detailed.Add(element);
+            piece.element = index.value_or(kNoElement);
+            warnings.unwritableElements += index ? 0 : 1;
+            if (index && piece.road.roadClass <= 3) {
+                (void)overview.Add(element);
+            }
+        }
+        for (const auto& city : cities) {
+            testdata::ElementDescription element;
+            element.typeLetter = 't';
+            element.bounds = {city.point.x, city.point.y, city.point.x + 1, city.point.y + 1};
+            element.typeCode = kCityTypeCode;
+            element.name = city.name;
+            (void)detailed.Add(element);
+            if (city.isMunicipality) {
+                (void)overview.Add(element);
+            }
+        }
+        (void)detailed.Build();
+        (void)overview.Build();
+    }
+
+    void BuildWorld() {
+        std::map<std::int64_t, std::uint32_t> nodeIndex;
+        const auto indexOf = [&](std::int64_t ref) {
+            const auto [it, isNew] =
+                nodeIndex.emplace(ref, static_cast<std::uint32_t>(world.nodes.size()));
+            if (isNew) {
+                world.nodes.push_back(m_extract.nodes.at(ref));
+            }
+            return it->second;
+        };
+        std::map<std::uint32_t, std::uint32_t> linkCount;
+        for (const auto& piece : pieces) {
+            if (piece.road.isClosed || piece.element == kNoElement) {
+                continue;
+            }
+            testdata::WorldLink link;
+            link.from = indexOf(piece.nodes.front());
+            link.to = indexOf(piece.nodes.back());
+            // A crossing holds at most 15 links; further ones are left out.
+            if (linkCount[link.from] >= 15 || linkCount[link.to] >= 15) {
+                ++warnings.crowdedCrossings;
+                continue;
+            }
+            ++linkCount[link.from];
+            ++linkCount[link.to];
+            link.elementId = detailed.GetElementIds()[piece.element];
+            std::vector<MapPoint> points;
+            for (const auto ref : piece.nodes) {
+                points.push_back(m_extract.nodes.at(ref));
+            }
+            link.lengthUnits = LengthUnits(points);
+            link.roadClass = piece.road.roadClass;
+            link.isOneWay = piece.road.isOneWay;
+            world.links.push_back(link);
+        }
+    }
+
+    // House numbers: odd ones on the first side, even ones on the second, of the street's
+    // element nearest to the address.
+    struct Numbers {
+        std::set<std::string> seen;
+        std::vector<long> sides[2];
+    };
+
+    void BuildDatasets() {
+        for (const auto& area : areas) {
+            datasets.AddArea(area.area);
+        }
+        std::map<const City*, std::int32_t> cityIds;
+        for (const auto& city : cities) {
+            const auto cityId = static_cast<std::int32_t>(cityIds.size() + 1);
+            cityIds[&city] = cityId;
+            datasets.AddCity({city.name, cityId, city.areaId, city.country, 0, std::nullopt});
+            cityIndex.Add(
+                {city.name, static_cast<std::uint32_t>(cityId), false, std::nullopt, city.country});
+        }
+        datasets.AddType({1, "Street"});
+        // Streets: named pieces grouped by name and the area that holds their first point.
+        std::map<std::pair<std::string, std::int32_t>, std::vector<const Piece*>> streets;
+        for (const auto& piece : pieces) {
+            if (piece.street.empty() || piece.road.isFerry || piece.element == kNoElement) {
+                continue;
+            }
+            const Area* area = AreaAt(m_extract.nodes.at(piece.nodes.front()));
+            streets[{ToCodePage1252(piece.street, 16), area ? area->area.id : -1}].push_back(
+                &piece);
+        }
+        std::map<std::string, std::vector<std::pair<MapPoint, Address>>> addresses;
+        CollectAddresses(addresses);
+        std::map<std::string, MapRect> postalCodes;
+        std::int32_t streetId = 0;
+        for (const auto& [key, streetPieces] : streets) {
+            std::map<std::size_t, Numbers> numbers;
+            std::string postalCode;
+            for (const auto& [point, address] : addresses[key.first]) {
+                const auto nearest = NearestPiece(streetPieces, point);
+                if (!nearest) {
+                    continue;
+                }
+                auto& entry = numbers[*nearest];
+                if (!entry.seen.insert(address.number).second) {
+                    ++warnings.duplicateNumbers;
+                    continue;
+                }
+                const long value = std::atol(address.number.c_str());
+                if (value <= 0) {
+                    ++warnings.unplacedNumbers;
+                    continue;
+                }
+                entry.sides[value % 2 == 0 ? 1 : 0].push_back(value);
+                ++houseNumberCount;
+                if (!address.postcode.empty()) {
+                    postalCode = postalCode.empty() ? address.postcode : postalCode;
+                    auto [rect, isNew] = postalCodes.emplace(
+                        address.postcode, MapRect{point.x, point.y, point.x, point.y});
+                    rect->second.Extend(point);
+                }
+            }
+            testdata::DatasetStreetEntry street;
+            street.id = ++streetId;
+            street.name = key.first;
+            street.typeId = 1;
+            street.postalCode = postalCode;
+            for (std::size_t i = 0; i < streetPieces.size(); ++i) {
+                const Piece& piece = *streetPieces[i];
+                const std::uint32_t elementId = detailed.GetElementIds()[piece.element];
+                street.elements.push_back(elementId);
+                testdata::DatasetElement element;
+                element.id = elementId;
+                for (const auto ref : piece.nodes) {
+                    element.points.push_back(MapPointToDegrees(m_extract.nodes.at(ref)));
+                }
+                if (const auto found = numbers.find(i); found != numbers.end()) {
+                    element.houseNumbers = testdata::DatasetHouseNumbers{
+                        kHouseNumberScheme, RangeText(found->second.sides[0]),
+                        RangeText(found->second.sides[1])};
+                }
+                datasets.AddElement(element);
+            }
+            street.areas = {key.second, -1, -1};
+            datasets.AddStreet(street);
+        }
+        streetCount = static_cast<std::uint32_t>(streetId);
+        for (const auto& [code, rect] : postalCodes) {
+            datasets.AddPostalCode({code, 0, MapUnitsToDegrees(rect)});
+        }
+        postalCodeCount = static_cast<std::uint32_t>(postalCodes.size());
+    }
+
+    static std::string RangeText(std::vector<long> values) {
+        if (values.empty()) {
+            return {};
+        }
+        std::sort(values.begin(), values.end());
+        return values.front() == values.back()
+                   ? std::to_string(values.front())
+                   : std::to_string(values.front()) + "-" + std::to_string(values.back());
+    }
+
+    std::optional<std::size_t> NearestPiece(const std::vector<const Piece*>& streetPieces,
+                                            const MapPoint& point) const {
+        std::optional<std::size_t> best;
+        double bestDistance = 0;
+        for (std::size_t i = 0; i < streetPieces.size(); ++i) {
+            for (const auto ref : streetPieces[i]->nodes) {
+                const double d = Distance2(m_extract.nodes.at(ref), point);
+                if (!best || d < bestDistance) {
+                    best = i;
+                    bestDistance = d;
+                }
+            }
+        }
+        // Farther than about 300 m from the street: not this street.
+        return best && bestDistance < 2000.0 * 2000.0 ? best : std::nullopt;
+    }
+
+    void CollectAddresses(
+        std::map<std::string, std::vector<std::pair<MapPoint, Address>>>& addresses) const {
+        for (const auto& [id, tags] : m_extract.taggedNodes) {
+            if (const auto address = AddressOf(tags)) {
+                addresses[address->street].emplace_back(m_extract.nodes.at(id), *address);
+            }
+        }
+        for (const auto& [id, way] : m_extract.ways) {
+            const auto address = AddressOf(way.tags);
+            if (!address) {
+                continue;
+            }
+            double x = 0;
+            double y = 0;
+            std::size_t count = 0;
+            for (const auto ref : way.refs) {
+                if (const auto node = m_extract.nodes.find(ref); node != m_extract.nodes.end()) {
+                    x += node->second.x;
+                    y += node->second.y;
+                    ++count;
+                }
+            }
+            if (count != 0) {
+                const MapPoint centre{static_cast<std::int32_t>(std::lround(x / count)),
+                                      static_cast<std::int32_t>(std::lround(y / count))};
+                addresses[address->street].emplace_back(centre, *address);
+            }
+        }
+    }
+};
+
+std::u16string Wide(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
+std::string WriteAll(Model& model, const ConvertOptions& options,
+                     const testdata::TempDeviceRoot& root, testdata::RoadNetworkWriter& network) {
+    if (!root.MakeFolder(kMapFolder)) {
+        return "the map folder cannot be made";
+    }
+    const auto mapBase = [&](const char16_t* name) {
+        return root.HostPathOf(std::u16string(kMapFolder) + u"\\" + name);
+    };
+    if (options.isPacked) {
+        testdata::ArchiveWriter archive;
+        if (!testdata::AddMapSetToArchive(model.detailed.Build(), "Map", archive) ||
+            !testdata::AddMapSetToArchive(model.overview.Build(), "Overview", archive) ||
+            !archive.WriteTo(mapBase(u"maps.sfs"))) {
+            return "the map archive cannot be written";
+        }
+    } else if (!model.detailed.WriteTo(mapBase(u"Map")) ||
+               !model.overview.WriteTo(mapBase(u"Overview"))) {
+        return "the map set cannot be written";
+    }
+    if (!testdata::LevelFileWriter()
+             .AddMapLine("Map.rid", "Map", 0, "x")
+             .AddMapLine("Overview.rid", "Overview", 1, "x")
+             .WriteTo(root.HostPathOf(kLevelFile))) {
+        return "the level file cannot be written";
+    }
+    if (!model.cityIndex.WriteTo(root, kMapFolder)) {
+        return "the city index cannot be written";
+    }
+    for (std::size_t i = 0; i < testdata::kDatasetFileCount && options.isPacked; ++i) {
+        model.datasets.SetTable(static_cast<testdata::DatasetFile>(i), {0, false, true, false, ""});
+    }
+    if (!model.datasets.WriteTo(root, kDatabaseFolder)) {
+        return "the address datasets cannot be written";
+    }
+    if (!network.WriteTo(root, u"\\Net")) {
+        return "the road network cannot be written (a crossing or record beyond its limits)";
+    }
+    return {};
+}
+
+// Reads every written file back through the system's readers.
+std::string ReadBack(const Model& model, const testdata::TempDeviceRoot& root,
+                     const testdata::RoadNetworkWriter& network) {
+    if (!root.InstallModule(u"ziVur.dll")) {
+        return "the read-back device cannot be prepared";
+    }
+    if (!MemoryArena::Shared().HoldsMemory() && !MemoryArena::Shared().Reserve(4 << 20)) {
+        return "no memory for reading back";
+    }
+    BlockCachePtr cache = BlockCache::Create(1024);
+    const auto engine = RetrievalEngineImpl::Create(cache);
+    if (!engine->Open(kLevelFile)) {
+        return "the written map set does not open";
+    }
+    auto datasets = DatasetsImpl::Create(cache, engine);
+    if (!datasets || !datasets->Open(kDatabaseFolder, u"")) {
+        return "the written address datasets do not open";
+    }
+    for (const auto& city : model.cities) {
+        const auto cursor = datasets->FindCities(Wide(city.name), 0);
+        if (!cursor || !cursor->IsValid()) {
+            return "a written city is not found: " + city.name;
+        }
+    }
+    datasets->Close();
+    testdata::MemoryByteFile byName(model.cityIndex.BuildByName());
+    testdata::MemoryByteFile byCountry(model.cityIndex.BuildByCountry());
+    CityIndexFiles cityIndex;
+    if (!cityIndex.Load(byName, byCountry)) {
+        return "the written city index does not load";
+    }
+    RoadNetwork loaded;
+    if (!loaded.Load(kNetworkFile, engine) ||
+        loaded.GetCrossingCount(0) != network.GetLayout()[0].nodeOfCrossing.size()) {
+        return "the written road network does not load";
+    }
+    engine->Close();
+    return {};
+}
+
+void PrintSummary(const Extract& extract, const Model& model, const ConvertOptions& options,
+                  std::ostream& out) {
+    const std::size_t networkLinks = model.world.links.size();
+    out << "extract: " << extract.nodes.size() << " nodes, " << extract.ways.size() << " ways, "
+        << extract.relations.size() << " relations\n"
+        << "map set: " << model.detailed.GetElements().size() << " elements in the detailed level, "
+        << model.overview.GetElements().size() << " in the overview level\n"
+        << "elements: " << model.pieces.size() << " roads, " << model.cities.size() << " cities\n"
+        << "datasets: " << model.streetCount << " streets, " << model.cities.size() << " cities, "
+        << model.areas.size() << " areas, " << model.postalCodeCount << " postal codes, "
+        << model.houseNumberCount << " house numbers\n"
+        << "road network level 0: " << model.world.nodes.size() << " crossings, " << networkLinks
+        << " links\n"
+        << "warnings: " << model.warnings.missingNodes << " ways with missing nodes, "
+        << model.warnings.missingMembers << " relations with missing members, "
+        << model.warnings.unassembledBoundaries << " boundaries not assembled, "
+        << model.warnings.duplicateNumbers << " duplicate house numbers, "
+        << model.warnings.unplacedNumbers << " house numbers without a number, "
+        << model.warnings.crowdedCrossings << " links beyond 15 at a crossing, "
+        << model.warnings.unwritableElements << " elements the map set cannot hold\n"
+        << "not written: address index, area tree, road network levels above 0 ("
+        << options.levels - 1 << " asked for) and optimised links"
+        << ", advisor data, voices (" << options.language
+        << "), TMC location codes (not in the extract)\n"
+        << "written " << (options.isPacked ? "packed" : "loose") << " into "
+        << options.output.string() << "\n";
+}
+
+std::string CopyTree(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::error_code error;
+    std::filesystem::create_directories(to, error);
+    for (const auto& entry : std::filesystem::directory_iterator(from, error)) {
+        if (entry.path().filename() == "Windows") {
+            continue;
+        }
+        std::filesystem::copy(entry.path(), to / entry.path().filename(),
+                              std::filesystem::copy_options::recursive, error);
+        if (error) {
+            return to.string() + ": cannot be written (" + error.message() + ")";
+        }
+    }
+    return error ? to.string() + ": cannot be written" : std::string();
+}
+
+} // namespace
+
+std::string Convert(const ConvertOptions& options, std::ostream& summary) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(options.extract, error)) {
+        return options.extract.string() + ": no such file";
+    }
+    if (std::filesystem::exists(options.output, error) &&
+        (!std::filesystem::is_directory(options.output, error) ||
+         !std::filesystem::is_empty(options.output, error))) {
+        return options.output.string() + ": not an empty folder (nothing is overwritten)";
+    }
+    if (options.levels < 1 || options.levels > 3) {
+        return "--levels takes 1, 2 or 3";
+    }
+    Extract extract;
+    if (std::string message = Read(options.extract, extract); !message.empty()) {
+        return message;
+    }
+    auto model = std::make_unique<Model>(extract, options);
+    model->Build();
+    if (model->world.links.empty()) {
+        return options.extract.string() + ": the extract holds no roads";
+    }
+    testdata::RoadNetworkOptions networkOptions;
+    networkOptions.isArchived = options.isPacked;
+    testdata::RoadNetworkWriter network(model->world, networkOptions);
+    std::string message;
+    {
+        testdata::TempDeviceRoot root;
+        message = WriteAll(*model, options, root, network);
+        if (message.empty()) {
+            message = ReadBack(*model, root, network);
+        }
+        if (message.empty()) {
+            message = CopyTree(root.HostPath(), options.output);
+        }
+    }
+    if (message.empty()) {
+        PrintSummary(extract, *model, options, summary);
+    }
+    return message;
+}
+
+} // namespace osm2nav

@@ -1,0 +1,32 @@
+#pragma once
+// Converts an OpenStreetMap extract into a device data folder through the test-data writers:
+// the map set with a detailed and an overview level, the address datasets, the city index files
+// and road network level 0, each read back by the system's own readers before it counts.
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string>
+
+namespace osm2nav {
+
+struct ConvertOptions {
+    std::filesystem::path extract; // ".osm.pbf" or ".osm"
+    std::filesystem::path output;  // missing or empty folder
+    std::uint32_t levels = 1;      // road network levels asked for (1..3)
+    std::string language = "ger";  // voices and texts
+    bool isPacked = false;         // files in ".sfs" archives
+    bool withServiceRoads = false;
+};
+
+// Folders inside the output.
+inline constexpr char16_t kMapFolder[] = u"\\Maps";
+inline constexpr char16_t kLevelFile[] = u"\\Maps\\MAP.LVL";
+inline constexpr char16_t kDatabaseFolder[] = u"\\Database";
+inline constexpr char16_t kNetworkFile[] = u"\\Net\\Net.rd";
+
+// Writes the folder and the summary; on failure writes nothing into the output and returns a
+// message naming the cause (empty on success).
+[[nodiscard]] std::string Convert(const ConvertOptions& options, std::ostream& summary);
+
+} // namespace osm2nav

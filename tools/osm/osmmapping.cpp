@@ -1,0 +1,205 @@
+#include "tools/osm/osmmapping.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+namespace osm2nav {
+namespace {
+
+struct HighwayRule {
+    std::string_view highway;
+    std::uint16_t typeCode;
+    std::uint8_t roadClass;
+    std::uint32_t speedKmh;
+};
+
+// The highway values that become roads; links take their road's class one step lower.
+constexpr std::array<HighwayRule, 16> kHighways{{
+    {"motorway", 1001, 0, 120},
+    {"motorway_link", 1002, 1, 60},
+    {"trunk", 1003, 1, 100},
+    {"trunk_link", 1002, 2, 60},
+    {"primary", 1004, 2, 80},
+    {"primary_link", 1002, 3, 50},
+    {"secondary", 1005, 3, 70},
+    {"secondary_link", 1002, 4, 50},
+    {"tertiary", 1006, 4, 60},
+    {"tertiary_link", 1002, 5, 40},
+    {"unclassified", 1007, 5, 50},
+    {"road", 1007, 5, 50},
+    {"residential", 1008, 6, 30},
+    {"living_street", 1009, 7, 10},
+    {"service", 1010, 8, 20},
+    {"services", 1010, 8, 20},
+}};
+constexpr HighwayRule kFerry{"ferry", 1011, 9, 10};
+
+bool IsYes(std::string_view value) {
+    return value == "yes" || value == "true" || value == "1";
+}
+
+std::uint32_t SpeedOf(std::string_view value, std::uint32_t fallback) {
+    if (value.empty() || value.front() < '0' || value.front() > '9') {
+        return fallback;
+    }
+    const std::uint32_t number = static_cast<std::uint32_t>(std::atoi(std::string(value).c_str()));
+    const bool isMph = value.find("mph") != std::string_view::npos;
+    const std::uint32_t kmh = isMph ? number * 1609 / 1000 : number;
+    return kmh == 0 || kmh > 300 ? fallback : kmh;
+}
+
+void AppendAlternative(std::string& joined, std::string_view utf8) {
+    // '/' separates alternatives, so a part's own '/' would split it.
+    std::string part = ToCodePage1252(utf8, 64);
+    std::replace(part.begin(), part.end(), '/', '-');
+    if (part.empty()) {
+        return;
+    }
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        const std::size_t end = std::min(joined.find('/', start), joined.size());
+        if (joined.compare(start, end - start, part) == 0 && !joined.empty()) {
+            return;
+        }
+        start = end + 1;
+    }
+    joined += (joined.empty() ? "" : "/") + part;
+}
+
+} // namespace
+
+std::string_view TagValue(const Tags& tags, std::string_view key) {
+    for (const auto& [k, v] : tags) {
+        if (k == key) {
+            return v;
+        }
+    }
+    return {};
+}
+
+std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService) {
+    const HighwayRule* rule = nullptr;
+    const std::string_view highway = TagValue(tags, "highway");
+    for (const auto& candidate : kHighways) {
+        if (candidate.highway == highway) {
+            rule = &candidate;
+        }
+    }
+    const bool isFerry = TagValue(tags, "route") == "ferry";
+    if (isFerry) {
+        rule = &kFerry;
+    }
+    if (rule == nullptr || (rule->roadClass == 8 && !withService)) {
+        return std::nullopt;
+    }
+    RoadMapping road;
+    road.typeCode = rule->typeCode;
+    road.roadClass = rule->roadClass;
+    road.speedKmh = SpeedOf(TagValue(tags, "maxspeed"), rule->speedKmh);
+    road.isFerry = isFerry;
+    road.isRoundabout = TagValue(tags, "junction") == "roundabout";
+    const std::string_view oneway = TagValue(tags, "oneway");
+    road.isReversed = oneway == "-1" || oneway == "reverse";
+    road.isOneWay = IsYes(oneway) || road.isReversed ||
+                    (oneway != "no" && (road.isRoundabout || highway == "motorway"));
+    const std::string_view access = TagValue(tags, "access");
+    const std::string_view vehicle = TagValue(tags, "motor_vehicle");
+    road.isClosed =
+        access == "no" || access == "private" || vehicle == "no" || vehicle == "private";
+    road.hasToll = IsYes(TagValue(tags, "toll"));
+    road.isBridge = !TagValue(tags, "bridge").empty() && TagValue(tags, "bridge") != "no";
+    road.isTunnel = !TagValue(tags, "tunnel").empty() && TagValue(tags, "tunnel") != "no";
+    return road;
+}
+
+std::uint32_t RoadAttributes(const RoadMapping& road) {
+    return (road.isOneWay ? kAttributeOneWay : 0) | (road.hasToll ? kAttributeToll : 0) |
+           (road.isFerry ? kAttributeFerry : 0) | (road.isRoundabout ? kAttributeRoundabout : 0) |
+           (road.isBridge ? kAttributeBridge : 0) | (road.isTunnel ? kAttributeTunnel : 0) |
+           (road.isClosed ? kAttributeClosed : 0);
+}
+
+std::string NameOf(const Tags& tags) {
+    std::string joined;
+    for (const std::string_view key : {"name", "ref", "int_name"}) {
+        AppendAlternative(joined, TagValue(tags, key));
+    }
+    return joined;
+}
+
+std::string StreetNameOf(const Tags& tags) {
+    const std::string joined = NameOf(tags);
+    return joined.substr(0, joined.find('/'));
+}
+
+std::string CityNameOf(const Tags& tags) {
+    const std::string_view place = TagValue(tags, "place");
+    if (place != "city" && place != "town" && place != "village" && place != "suburb") {
+        return {};
+    }
+    return ToCodePage1252(TagValue(tags, "name"));
+}
+
+int AdminLevelOf(const Tags& tags) {
+    if (TagValue(tags, "boundary") != "administrative") {
+        return 0;
+    }
+    const std::string_view level = TagValue(tags, "admin_level");
+    for (const std::string_view known : {"2", "4", "6", "8"}) {
+        if (level == known) {
+            return level.front() - '0';
+        }
+    }
+    return 0;
+}
+
+std::uint16_t CountryCodeOf(const Tags& tags) {
+    struct Country {
+        std::string_view alpha2;
+        std::uint16_t numeric;
+    };
+    static constexpr std::array<Country, 8> kCountries{{{"AT", 40},
+                                                        {"CH", 756},
+                                                        {"DE", 276},
+                                                        {"FR", 250},
+                                                        {"IT", 380},
+                                                        {"LI", 438},
+                                                        {"LU", 442},
+                                                        {"NL", 528}}};
+    const std::string_view code = TagValue(tags, "ISO3166-1");
+    for (const auto& country : kCountries) {
+        if (country.alpha2 == code) {
+            return country.numeric;
+        }
+    }
+    return 0;
+}
+
+std::optional<Address> AddressOf(const Tags& tags) {
+    Address address{ToCodePage1252(TagValue(tags, "addr:street"), 16),
+                    ToCodePage1252(TagValue(tags, "addr:housenumber"), 16),
+                    ToCodePage1252(TagValue(tags, "addr:postcode"), 16)};
+    if (address.street.empty() || address.number.empty()) {
+        return std::nullopt;
+    }
+    return address;
+}
+
+std::string ToCodePage1252(std::string_view utf8, std::size_t limit) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size() && out.size() < limit;) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        std::uint32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
+        for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+        }
+        i += length;
+        const bool isPlain = (code >= 0x20 && code < 0x7F) || (code >= 0xA0 && code <= 0xFF);
+        out += isPlain ? static_cast<char>(code) : '?';
+    }
+    return out;
+}
+
+} // namespace osm2nav

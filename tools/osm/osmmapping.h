@@ -1,0 +1,78 @@
+#pragma once
+// How OpenStreetMap tags become the map model: road classes and element types of highways and
+// ferries, direction, access, toll, speeds, names with alternatives, places, administrative
+// areas and addresses. Everything the converter decides about tags is decided here.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace osm2nav {
+
+// A way's or node's tags as key/value pairs.
+using Tags = std::vector<std::pair<std::string, std::string>>;
+
+[[nodiscard]] std::string_view TagValue(const Tags& tags, std::string_view key);
+
+// What a way becomes on the road network and in the map set.
+struct RoadMapping {
+    std::uint16_t typeCode = 0; // element type code of the map set
+    std::uint8_t roadClass = 0; // network class, 0 the fastest
+    std::uint32_t speedKmh = 0; // maxspeed, or the class default
+    bool isOneWay = false;      // drivable only in one direction
+    bool isReversed = false;    // one-way against the way's node order ("-1")
+    bool isClosed = false;      // access no/private: in the map set, not in the network
+    bool hasToll = false;
+    bool isFerry = false;
+    bool isRoundabout = false;
+    bool isBridge = false;
+    bool isTunnel = false;
+};
+
+// Road or ferry mapping of a way; nullopt for ways that are not roads (paths, railways,
+// buildings, service roads unless withService).
+[[nodiscard]] std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService);
+
+// Attribute bits of a road element in the map set.
+inline constexpr std::uint32_t kAttributeOneWay = 1u << 0;
+inline constexpr std::uint32_t kAttributeToll = 1u << 1;
+inline constexpr std::uint32_t kAttributeFerry = 1u << 2;
+inline constexpr std::uint32_t kAttributeRoundabout = 1u << 3;
+inline constexpr std::uint32_t kAttributeBridge = 1u << 4;
+inline constexpr std::uint32_t kAttributeTunnel = 1u << 5;
+inline constexpr std::uint32_t kAttributeClosed = 1u << 6;
+[[nodiscard]] std::uint32_t RoadAttributes(const RoadMapping& road);
+
+// Element type of a city point in the map set.
+inline constexpr std::uint16_t kCityTypeCode = 4000;
+
+// "name/ref/int_name" without empty or repeated parts, code page 1252.
+[[nodiscard]] std::string NameOf(const Tags& tags);
+// The street name: the first alternative of NameOf.
+[[nodiscard]] std::string StreetNameOf(const Tags& tags);
+
+// place=city, town, village or suburb; the name in code page 1252, empty when not a city.
+[[nodiscard]] std::string CityNameOf(const Tags& tags);
+
+// boundary=administrative with admin_level 2, 4, 6 or 8: that level, else 0.
+[[nodiscard]] int AdminLevelOf(const Tags& tags);
+// The ISO 3166-1 numeric code of a country boundary's "ISO3166-1" alpha-2 tag; 0 if unknown.
+[[nodiscard]] std::uint16_t CountryCodeOf(const Tags& tags);
+
+// addr:street + addr:housenumber, or nullopt.
+struct Address {
+    std::string street;
+    std::string number;
+    std::string postcode;
+};
+[[nodiscard]] std::optional<Address> AddressOf(const Tags& tags);
+// House numbers of a street element: odd numbers on the first side, even ones on the second,
+// each side a range of one parity (the datasets' both-sides scheme 3).
+inline constexpr std::uint32_t kHouseNumberScheme = 3;
+
+// UTF-8 into code page 1252 ('?' for characters it lacks), cut at `limit` bytes.
+[[nodiscard]] std::string ToCodePage1252(std::string_view utf8, std::size_t limit = 64);
+
+} // namespace osm2nav

@@ -1,0 +1,34 @@
+# osm2nav: converts an OpenStreetMap extract (read with libosmium) into a device data folder
+# through the test-data writers, reading every file back with the system's readers.
+find_package(ZLIB REQUIRED)
+find_package(BZip2 REQUIRED)
+find_package(EXPAT REQUIRED)
+find_package(Threads REQUIRED)
+
+nav_component(osm2nav_convert STEP 4
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmmapping.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmconvert.cpp
+  DEPENDS routing_network retrievalengine_engine retrievalengine_cities tablefiles_datasets
+          testdata_roadnetwork testdata_mapset testdata_datasets testdata_cityindex testdata
+          usefulcode_arena
+          ZLIB::ZLIB BZip2::BZip2 EXPAT::EXPAT Threads::Threads)
+
+# libosmium's inlined builders trip GCC's string overread analysis.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(osm2nav_convert PRIVATE -Wno-stringop-overread)
+endif()
+
+add_executable(osm2nav ${CMAKE_CURRENT_LIST_DIR}/osm2nav.cpp)
+target_compile_options(osm2nav PRIVATE ${NAV_WARNINGS})
+target_link_libraries(osm2nav PRIVATE osm2nav_convert)
+
+set(NAV_OSM_EXTRACT /work/shared/data/osm/liechtenstein-2013-08-03.osm.pbf
+    CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")
+nav_test(osm2nav_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/osmtests/osm2nav_test.cpp
+  DEPENDS osm2nav_convert routing_network)
+if(TARGET osm2nav_test)
+  target_compile_definitions(osm2nav_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+endif()
