@@ -23,7 +23,7 @@ add_executable(osm2nav ${CMAKE_CURRENT_LIST_DIR}/osm2nav.cpp)
 target_compile_options(osm2nav PRIVATE ${NAV_WARNINGS})
 target_link_libraries(osm2nav PRIVATE osm2nav_convert)
 
-set(NAV_OSM_EXTRACT /work/shared/data/osm/liechtenstein-2013-08-03.osm.pbf
+set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.osm.pbf
     CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")
 nav_test(osm2nav_test
   SOURCES
