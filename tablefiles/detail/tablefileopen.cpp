@@ -60,6 +60,19 @@ CachedFilePtr OpenTableFile(const BlockCachePtr& cache, const std::u16string& na
     return AttachFromCache(*cache, name, kind, *blocks);
 }
 
+CachedFilePtr AttachTableFile(IFile& headerFile, CachedFilePtr file,
+                              const TableHeaderReader& readHeader) {
+    if (!file) {
+        return {};
+    }
+    const std::optional<TableBlocks> blocks = readHeader(headerFile);
+    if (!blocks) {
+        return {};
+    }
+    file->SetBlockCount(blocks->dataBlockCount + 1);
+    return file;
+}
+
 void DetachFromCache(const BlockCachePtr& cache, CachedFilePtr& file) {
     if (!file) {
         return;

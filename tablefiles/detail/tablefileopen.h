@@ -34,6 +34,11 @@ using TableHeaderReader = std::function<std::optional<TableBlocks>(IFile& file)>
 [[nodiscard]] CachedFilePtr OpenTableFile(const BlockCachePtr& cache, const std::u16string& name,
                                           TableFileKind kind, const TableHeaderReader& readHeader);
 
+// Reads the header with readHeader from headerFile and gives file (already open, for instance
+// over bytes in memory) with the header's block count set; empty when the header is refused.
+[[nodiscard]] CachedFilePtr AttachTableFile(IFile& headerFile, CachedFilePtr file,
+                                            const TableHeaderReader& readHeader);
+
 // Gives the file back to the cache (when there is one) and releases it.
 void DetachFromCache(const BlockCachePtr& cache, CachedFilePtr& file);
 

@@ -171,16 +171,12 @@ bool FsxTable::Open(const std::u16string& name, TableFileKind kind) {
 
 bool FsxTable::Attach(IFile& headerFile, CachedFilePtr file) {
     Close();
-    if (!file) {
-        return false;
+    m_file = tablefiles::detail::AttachTableFile(
+        headerFile, std::move(file), [&](IFile& header) { return ReadHeaderOf(header, {}); });
+    if (!m_file) {
+        Reset(); // the header may have been read before it was refused
     }
-    const std::optional<tablefiles::detail::TableBlocks> blocks = ReadHeaderOf(headerFile, {});
-    if (!blocks) {
-        return false;
-    }
-    file->SetBlockCount(blocks->dataBlockCount + 1);
-    m_file = std::move(file);
-    return true;
+    return IsOpen();
 }
 
 FsxRecord FsxTable::Find(ByteSpan key, bool secondary) const {
