@@ -37,6 +37,19 @@ bool QueryTypeCodes::operator()(const std::uint8_t* record) const {
     return QueryTypeFilter(defaults, RecordTypeCode(record));
 }
 
+bool RecordSubtypeIs::operator()(const std::uint8_t* record) const {
+    return RecordSubtype(record) == subtype;
+}
+
+CrawlAreaIterator::CrawlAreaIterator(CachedFilePtr blockFile, std::uint32_t root,
+                                     const CrawlAreaFilter& filter, std::uint32_t version,
+                                     CachedFilePtr dataFile)
+    : FilteredElementWalk(std::move(blockFile), version, std::move(dataFile), {filter.subtype}) {
+    MapRect rect = filter.rect;
+    rect.Normalize();
+    Begin(root, rect);
+}
+
 AreaElementIterator::AreaElementIterator(CachedFilePtr blockFile, std::uint32_t root,
                                          const MapRect& query, std::uint32_t version,
                                          CachedFilePtr dataFile)

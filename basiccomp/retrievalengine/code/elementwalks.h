@@ -75,6 +75,25 @@ struct QueryTypeCodes {
     bool operator()(const std::uint8_t* record) const;
 };
 
+// The neighbourhood a crawl looks at: a rectangle (normalised when the walk starts) and the
+// subtype its records must have.
+struct CrawlAreaFilter {
+    MapRect rect;
+    std::uint8_t subtype = 0;
+};
+
+struct RecordSubtypeIs {
+    std::uint8_t subtype = 0;
+    bool operator()(const std::uint8_t* record) const;
+};
+
+// Records whose bounds meet the filter's rectangle and whose subtype is the filter's.
+class CrawlAreaIterator : public FilteredElementWalk<RecordSubtypeIs> {
+public:
+    CrawlAreaIterator(CachedFilePtr blockFile, std::uint32_t root, const CrawlAreaFilter& filter,
+                      std::uint32_t version, CachedFilePtr dataFile);
+};
+
 // Every record whose bounds meet the rectangle.
 class AreaElementIterator : public FilteredElementWalk<AcceptEveryRecord> {
 public:

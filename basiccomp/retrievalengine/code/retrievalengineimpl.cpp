@@ -404,6 +404,22 @@ ElementCursorPtr RetrievalEngineImpl::QueryMapArea(const MapRect& rect) {
         m_ridFile.GetBlockFile(), m_ridFile.GetRoot(), rect, m_ridFile.GetVersion(), m_dataStream));
 }
 
+std::unique_ptr<AreaElementIterator> RetrievalEngineImpl::WalkMapArea(const MapRect& rect) {
+    if (!IsMapSetOpenUnlocked()) {
+        return nullptr;
+    }
+    return std::make_unique<AreaElementIterator>(m_ridFile.GetBlockFile(), m_ridFile.GetRoot(),
+                                                 rect, m_ridFile.GetVersion(), m_dataStream);
+}
+
+std::unique_ptr<CrawlAreaIterator> RetrievalEngineImpl::CrawlArea(const CrawlAreaFilter& filter) {
+    if (!IsMapSetOpenUnlocked()) {
+        return nullptr;
+    }
+    return std::make_unique<CrawlAreaIterator>(m_ridFile.GetBlockFile(), m_ridFile.GetRoot(),
+                                               filter, m_ridFile.GetVersion(), m_dataStream);
+}
+
 bool RetrievalEngineImpl::MountArchives(SfsMountSet& mountSet, const std::u16string& path) {
     const std::size_t separator = LastSeparator(path);
     const std::u16string folder =

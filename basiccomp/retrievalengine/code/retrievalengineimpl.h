@@ -8,6 +8,7 @@
 // Close and after the engine's end.
 
 #include "basiccomp/retrievalengine/code/addressindex.h"
+#include "basiccomp/retrievalengine/code/elementwalks.h"
 #include "basiccomp/retrievalengine/code/enginelink.h"
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
 #include "basiccomp/retrievalengine/code/isigninfo.h"
@@ -131,6 +132,10 @@ public:
     bool GetEntryPoints(std::uint32_t id, std::vector<GeoPoint>& points);
     // The elements whose bounds meet the rectangle in map units.
     [[nodiscard]] ElementCursorPtr QueryMapArea(const MapRect& rect);
+    // The walk over the records whose bounds meet the rectangle; null while closed.
+    [[nodiscard]] std::unique_ptr<AreaElementIterator> WalkMapArea(const MapRect& rect);
+    // The walk over the records of the filter's neighbourhood; null while closed.
+    [[nodiscard]] std::unique_ptr<CrawlAreaIterator> CrawlArea(const CrawlAreaFilter& filter);
     [[nodiscard]] bool IsMapSetOpenUnlocked() const { return m_ridFile.IsOpen(); }
     // The address index of the open map set (its operations lock themselves).
     [[nodiscard]] AddressIndex& GetAddressIndex() { return m_addressIndex; }

@@ -58,3 +58,21 @@ inline testdata::ElementDescription PointElement(std::int32_t x, std::int32_t y,
     element.attributes = attributes;
     return element;
 }
+
+// The elements written loose as \maps\<base> and opened by an engine.
+struct OpenedMapSet {
+    OpenedMapSet(const std::vector<testdata::ElementDescription>& elements,
+                 const std::string& base) {
+        for (const auto& element : elements) {
+            EXPECT_TRUE(writer.Add(element));
+        }
+        EXPECT_TRUE(device.WriteMapSet(writer, u"\\maps", base, Packing::Loose));
+        EXPECT_TRUE(engine->Open(u"\\maps\\" + EngineDevice::Wide(base) + u".rid"));
+    }
+    // The id of the element added at `index`.
+    std::uint32_t Id(std::size_t index) const { return writer.GetElementIds().at(index); }
+
+    EngineDevice device;
+    testdata::MapSetWriter writer;
+    six::RefCntPtr<RetrievalEngineImpl> engine = RetrievalEngineImpl::CreateEngine(device.cache);
+};

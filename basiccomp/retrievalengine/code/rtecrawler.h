@@ -1,0 +1,61 @@
+#pragma once
+// The crawler: from one element and one name, every element of the same named feature. A street
+// is stored as many segment elements carrying its name, often among '/'-separated alternatives;
+// the crawler spreads from the start element through the neighbourhood of each element it finds
+// and keeps those of the same subtype that have the name as one whole alternative.
+
+#include "mapdisplay/mapgeometry.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+class RetrievalEngineImpl;
+
+// Element id -> index of the name alternative that matched; inserting a present id keeps its
+// index. Iterates in ascending id order.
+using ElementAlternativeMap = std::map<std::uint32_t, std::uint32_t>;
+
+struct CrawlRecord {
+    std::uint32_t id = 0;
+    std::int32_t alternative = 0;
+    MapRect bounds;
+};
+
+// How far around an element the crawl looks: 0.001 degrees in map units.
+inline constexpr std::int32_t kCrawlSearchMargin =
+    static_cast<std::int32_t>(0.001 / 1.341104507446289e-6);
+// The largest alternative index a produced set takes without complaint.
+inline constexpr std::uint32_t kLargestCrawlAlternative = 15;
+
+// The bounds widened by the search margin on every side.
+MapRect MakeCrawlSearchRect(const MapRect& bounds);
+// Inserts the pair into the produced set; an index above 15 first shows an assertion box.
+void CrawlAssertAlternative(ElementAlternativeMap& produced, std::uint32_t id,
+                            std::uint32_t alternative);
+
+class Crawler {
+public:
+    // `produced` (may be null) receives every element the crawler records; not owned.
+    Crawler(RetrievalEngineImpl& engine, ElementAlternativeMap* produced);
+
+    // Replaces `ids` with the ids of the feature of the element that has `text` as a name
+    // alternative, in ascending order. False when the text is empty (ids untouched), when the
+    // element has no geometry or the text is not one of its alternatives (ids cleared).
+    bool CollectElementIds(std::uint32_t id, const std::u16string& text,
+                           std::vector<std::uint32_t>& ids);
+    // The index of the alternative of the record's name that equals `text`; -1 when none does,
+    // -2 when the name cannot be read. `record` is a 32-byte element record.
+    std::int32_t FindNameAlternative(const std::uint8_t* record, const std::u16string& text);
+    // Records the stack's elements and spreads from each until the stack is empty.
+    void Expand(std::deque<CrawlRecord>& stack, std::uint8_t subtype);
+
+private:
+    RetrievalEngineImpl& m_engine;
+    ElementAlternativeMap* m_produced;
+    ElementAlternativeMap m_result;
+    std::uint8_t m_subtype = 0;
+    std::u16string m_name;
+};
