@@ -363,6 +363,10 @@ void CopyWithKey(TextStream& in, TextStream& out, LPCWSTR section, LPCWSTR key, 
                 out.Write(line);
             } else if (NamesEqual(parsed.name, key)) {
                 break; // replaced where it stood
+            } else if (parsed.name.starts_with(u'[') || parsed.name.starts_with(u';')) {
+                // Trimmed, " [x=1" would end the section and " ;x=1" become a comment when
+                // read again: such a line keeps its leading blanks.
+                out.Write(line);
             } else {
                 out.Write(parsed.name + u"=" + parsed.value + u"\n");
             }

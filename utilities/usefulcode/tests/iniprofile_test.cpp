@@ -175,6 +175,26 @@ TEST_F(IniProfileTest, ANulEndsOnlyTheTextOfItsLine) {
     EXPECT_EQ(Bytes(u"nul.ini"), "[A]\r\nx=1\r\nk=new\r\n[B]\r\nk=old\r\n");
 }
 
+// A key line whose key begins with '[' or ';' after its leading blanks keeps them in a rewrite:
+// trimmed, it would end the section or become a comment, and the keys after it would be lost.
+TEST_F(IniProfileTest, RewriteKeepsLinesThatTrimmingWouldTurnIntoHeadersOrComments) {
+    const struct {
+        const char* before;
+        const char* after;
+    } cases[] = {
+        {"[A]\n [=\nx=1\n", "[A]\r\n [=\r\nx=1\r\nk=new\r\n"},
+        {"[A]\n ;y=2\nx=1\n", "[A]\r\n ;y=2\r\nx=1\r\nk=new\r\n"},
+        {"[A]\n  y = 2 \n", "[A]\r\ny=2\r\nk=new\r\n"}, // other keys are trimmed
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        Put(u"blanks.ini", c.before);
+        EXPECT_EQ(IniProfile::WriteString(u"A", u"k", u"new", u"blanks.ini"), 1);
+        EXPECT_EQ(Bytes(u"blanks.ini"), c.after);
+        EXPECT_EQ(IniProfile::GetString(u"A", u"k", u"blanks.ini", u"-"), u"new");
+    }
+}
+
 // A file with the UTF-8 mark is read and rewritten as UTF-8 ("Łódź", "Wisła"); any other file
 // is code page 1252 and keeps its bytes ("München").
 TEST_F(IniProfileTest, RewriteKeepsTheEncodingOfTheFile) {
