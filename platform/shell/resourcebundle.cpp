@@ -76,8 +76,13 @@ BundleError ReadMenuBars(std::span<const std::uint8_t> section, std::uint32_t en
     return BundleError::None;
 }
 
-BundleError ReadStrings(std::span<const std::uint8_t> section, std::uint32_t entryCount,
-                        ResourceBundle& bundle) {
+// Walks a table of 12-byte entries (id, offset in the section, count of units of unitSize bytes)
+// whose ids ascend strictly, each pointing behind the table and inside the section, and hands
+// each id with its bytes to take.
+template <class Take>
+BundleError ReadEntryTable(std::span<const std::uint8_t> section, std::uint32_t entryCount,
+                           std::size_t unitSize, Take take) {
+    static_assert(kBundleStringEntrySize == kBundleBitmapEntrySize);
     const std::uint64_t tableSize = std::uint64_t{entryCount} * kBundleStringEntrySize;
     if (tableSize > section.size()) {
         return BundleError::EntryOutOfRange;
@@ -86,48 +91,39 @@ BundleError ReadStrings(std::span<const std::uint8_t> section, std::uint32_t ent
     for (std::uint32_t i = 0; i < entryCount; ++i) {
         const std::size_t at = i * kBundleStringEntrySize;
         const std::uint32_t id = ReadU32(section, at);
-        const std::uint32_t textOffset = ReadU32(section, at + 4);
-        const std::uint32_t textLength = ReadU32(section, at + 8);
+        const std::uint32_t offset = ReadU32(section, at + 4);
+        const std::uint32_t count = ReadU32(section, at + 8);
         if (i > 0 && id <= previousId) {
             return BundleError::UnorderedIds;
         }
         previousId = id;
-        const std::uint64_t textEnd = std::uint64_t{textOffset} + std::uint64_t{textLength} * 2;
-        if (textOffset < tableSize || textEnd > section.size()) {
+        const std::uint64_t end = std::uint64_t{offset} + std::uint64_t{count} * unitSize;
+        if (offset < tableSize || end > section.size()) {
             return BundleError::EntryOutOfRange;
         }
-        std::u16string text(textLength, u'\0');
-        for (std::uint32_t c = 0; c < textLength; ++c) {
-            text[c] = static_cast<char16_t>(ReadU16(section, textOffset + 2 * std::size_t{c}));
-        }
-        bundle.strings.emplace(id, std::move(text));
+        take(id, section.subspan(offset, static_cast<std::size_t>(count * unitSize)));
     }
     return BundleError::None;
 }
 
+BundleError ReadStrings(std::span<const std::uint8_t> section, std::uint32_t entryCount,
+                        ResourceBundle& bundle) {
+    return ReadEntryTable(section, entryCount, 2,
+                          [&](std::uint32_t id, std::span<const std::uint8_t> bytes) {
+                              std::u16string text(bytes.size() / 2, u'\0');
+                              for (std::size_t c = 0; c < text.size(); ++c) {
+                                  text[c] = static_cast<char16_t>(ReadU16(bytes, 2 * c));
+                              }
+                              bundle.strings.emplace(id, std::move(text));
+                          });
+}
+
 BundleError ReadBitmaps(std::span<const std::uint8_t> section, std::uint32_t entryCount,
                         ResourceBundle& bundle) {
-    const std::uint64_t tableSize = std::uint64_t{entryCount} * kBundleBitmapEntrySize;
-    if (tableSize > section.size()) {
-        return BundleError::EntryOutOfRange;
-    }
-    std::uint64_t previousId = 0;
-    for (std::uint32_t i = 0; i < entryCount; ++i) {
-        const std::size_t at = i * kBundleBitmapEntrySize;
-        const std::uint32_t id = ReadU32(section, at);
-        const std::uint32_t offset = ReadU32(section, at + 4);
-        const std::uint32_t length = ReadU32(section, at + 8);
-        if (i > 0 && id <= previousId) {
-            return BundleError::UnorderedIds;
-        }
-        previousId = id;
-        if (offset < tableSize || std::uint64_t{offset} + length > section.size()) {
-            return BundleError::EntryOutOfRange;
-        }
-        bundle.bitmaps.emplace(id, std::vector<std::uint8_t>(section.begin() + offset,
-                                                             section.begin() + offset + length));
-    }
-    return BundleError::None;
+    return ReadEntryTable(
+        section, entryCount, 1, [&](std::uint32_t id, std::span<const std::uint8_t> bytes) {
+            bundle.bitmaps.emplace(id, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        });
 }
 
 BundleError ReadBundle(std::span<const std::uint8_t> data, ResourceBundle& bundle) {

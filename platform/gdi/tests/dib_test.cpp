@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::uint32_t kRedPixel = 0xFF0000, kGreenPixel = 0x00FF00, kBluePixel = 0x0000FF;
 
-// A 3 x 2 picture: red green blue / blue black white, in the spec's own encoding.
+// A 3 x 2 picture: red green blue / blue black white, in the writer's own encoding.
 testdata::BitmapSpec Spec(int bitCount, bool isTopDown = false) {
     testdata::BitmapSpec spec;
     spec.width = 3;
