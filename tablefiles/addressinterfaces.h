@@ -21,7 +21,7 @@ struct LevelInfo {
     std::int32_t toLevel = -1;
     std::set<std::uint16_t> typeCodes; // not empty: exactly these codes
     std::uint8_t isSecondList = 1;     // take the hits of the second match predicate too
-    std::uint8_t hasDistance = 0;      // 0: compute distances for point hits
+    std::uint8_t hasDistance = 0;      // 1: ranked searches order point hits by distance
     std::uint8_t thirdFlag = 1;
 
     friend bool operator==(const LevelInfo&, const LevelInfo&) = default;

@@ -16,3 +16,9 @@ nav_test(testdata_mapset_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapsetwriter_test.cpp
   DEPENDS testdata_mapset)
+
+# The town: a map set with its address index for the tests of streets, searches and routing.
+nav_component(testdata_town STEP 2
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/townsketch.cpp
+  DEPENDS testdata_mapset testdata_addressindex testdata mapdisplay_geometry)

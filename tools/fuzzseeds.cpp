@@ -20,6 +20,7 @@
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/roadnetworkwriter.h"
 #include "testdata/tablefilewriter.h"
+#include "testdata/townsketch.h"
 #include "testdata/wavewriter.h"
 
 #include "platform/shell/resourcebundle.h"
@@ -271,6 +272,27 @@ std::vector<Seed> MapDataSeeds() {
     };
 }
 
+std::vector<Seed> SearchSeeds() {
+    const char* corpus = "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_search_fuzz";
+    testdata::MapSetWriter writer;
+    for (const testdata::ElementDescription& element : testdata::town::TownElements()) {
+        (void)writer.Add(element);
+    }
+    testdata::RidHeaderFields header;
+    header.mapDataValue = 15;
+    const testdata::MapSetFiles files = writer.SetHeader(header).Build();
+    // First byte: bits 0-1 pick ".rid", ".dat" or ".nam", bit 2 the map data value 15 (else
+    // 14); then the patch-style input.
+    return {
+        {corpus, "seed-rid", Concat({{0x04, 1}, files.rid})},
+        {corpus, "seed-dat", Concat({{0x01, 1}, files.dat})},
+        {corpus, "seed-nam", Concat({{0x02, 1}, files.nam})},
+        {corpus, "seed-town-14", {0x00, 0}},
+        {corpus, "seed-town-15", {0x04, 0}},
+        {corpus, "seed-patches", {0x04, 0, 0x30, 0x00, 0xFF, 0x44, 0x00, 0x01}},
+    };
+}
+
 // The level-file target reads the whole input as the file.
 std::vector<Seed> LevelFileSeeds() {
     const char* corpus =
@@ -424,8 +446,8 @@ int main(int argc, char** argv) {
     for (const auto& group :
          {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(), TableSeeds(), NameSeeds(),
           WaveSeeds(), DialogSeeds(), BitmapSeeds(), AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(),
-          CityIndexSeeds(), LevelFileSeeds(), RoadNetworkSeeds(), AreaSeeds(), SignSeeds(),
-          OptimisedChainSeeds()}) {
+          SearchSeeds(), CityIndexSeeds(), LevelFileSeeds(), RoadNetworkSeeds(), AreaSeeds(),
+          SignSeeds(), OptimisedChainSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

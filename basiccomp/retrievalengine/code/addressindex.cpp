@@ -289,6 +289,11 @@ void AddressIndex::Close() {
     m_isFull = false;
 }
 
+void AddressIndex::OpenWithoutTables() {
+    ScopedLock lock(&m_lock);
+    m_isFull = true;
+}
+
 std::uint32_t AddressIndex::LookupS2C(std::uint32_t id) {
     if (m_isFull) {
         return id;

@@ -54,6 +54,9 @@ public:
     void Open(const std::u16string& basePath, bool isFull, std::shared_ptr<SfsMountSet> mountSet);
     // Closes every table and the tree and clears the full-index flag; the list maps stay.
     void Close();
+    // The full index of a map set whose address tables are not at hand: ids map to themselves
+    // and every lookup answers empty.
+    void OpenWithoutTables();
 
     // Full index: the id itself. Reduced: the mapped id of the id's _s2c record, 0 without one.
     [[nodiscard]] std::uint32_t LookupS2C(std::uint32_t id);

@@ -1,14 +1,19 @@
-# The crawler: the elements of one named feature, spread from one element.
-nav_component(retrievalengine_crawler STEP 3
-  SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/rtecrawler.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/crawlerhits.cpp
-  DEPENDS retrievalengine_engine
-  PRIVATE_DEPENDS platform_kernel app_geohelpers retrievalengine_searchfold tablefiles_collation
-                  usefulcode_text)
-
+# The crawler, geo-molecules and search cursors are part of retrievalengine_engine (engine.cmake):
+# the engine makes molecules and cursors, and they read through the engine.
 nav_test(retrievalengine_crawler_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/rtecrawler_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/crawlerhits_test.cpp
-  DEPENDS retrievalengine_crawler testdata_mapset testdata usefulcode_arena)
+  DEPENDS retrievalengine_engine testdata_mapset testdata usefulcode_arena)
+
+nav_test(retrievalengine_search_test THREADED
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/geomolecule_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/search_test.cpp
+  DEPENDS retrievalengine_engine testdata_town testdata_mapset testdata usefulcode_arena
+          app_geohelpers)
+
+nav_fuzz(retrievalengine_search_fuzz
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/fuzz/search_fuzz.cpp
+  DEPENDS retrievalengine_engine testdata_town testdata_memoryfile testdata)

@@ -1,13 +1,13 @@
 #include "basiccomp/retrievalengine/code/crawlerhits.h"
 
 #include "app/greatcircledistance.h"
+#include "basiccomp/retrievalengine/code/geomolecule.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/rtecrawler.h"
 #include "basiccomp/retrievalengine/code/searchfold.h"
 #include "mapdisplay/elementrecord.h"
 #include "tablefiles/collation.h"
-#include "utilities/usefulcode/segmentgeometry.h"
 
 #include "platform/kernel/text.h"
 
@@ -28,16 +28,6 @@ bool SearchablePosition(const AreaElementIterator& walk, GeoPoint& position) {
     }
     position = MapPointToDegrees(walk.GetGeometry()->GetBounds().GetCenter());
     return true;
-}
-
-// Metres from p to the nearest point of the polyline (its first point when it has one point).
-double DistanceToChunk(const GeoPoint& p, const GeoPoint* points, std::size_t count) {
-    double best = GreatCircleDistance(p.x, p.y, points[0].x, points[0].y);
-    for (std::size_t i = 1; i < count; ++i) {
-        const GeoPoint c = ClosestPointOnSegment(p, points[i], points[i - 1]);
-        best = std::min(best, GreatCircleDistance(p.x, p.y, c.x, c.y));
-    }
-    return best;
 }
 
 bool PassesTypeFilter(const SearchQuery& query, std::int16_t typeCode) {
@@ -111,7 +101,7 @@ void CollectCorridor(RetrievalEngineImpl& engine, CrawlerHitList& list, const Se
                 continue;
             }
             const std::uint32_t id = walk->GetElementId();
-            if (DistanceToChunk(position, &points[i], count) > r) {
+            if (DistanceToPolyline(position, std::span(points).subspan(i, count)) > r) {
                 continue;
             }
             if (taken.emplace(id, 0).second) {
@@ -156,6 +146,11 @@ void CollectCrawlerHits(RetrievalEngineImpl& engine, CrawlerHitList& list,
     }
     list.rect = query.rect;
     list.radiusFlag = query.radiusFlag;
+}
+
+bool CollectsAlike(const SearchQuery& a, const SearchQuery& b) {
+    return a.rect == b.rect && a.radiusFlag == b.radiusFlag && a.radiusMetres == b.radiusMetres &&
+           a.areaIds == b.areaIds && a.postalCode == b.postalCode && a.points == b.points;
 }
 
 void AddCrawlerHits(RetrievalEngineImpl& engine, CrawlerHitList& list, const std::uint8_t* record,

@@ -40,6 +40,9 @@ std::uint32_t CorridorChunkLength(std::int32_t radiusMetres);
 // Refills the list with the hits of the query's area (no points) or corridor.
 void CollectCrawlerHits(RetrievalEngineImpl& engine, CrawlerHitList& list,
                         const SearchQuery& query);
+// Whether the two queries collect the same hits (rectangle, radius flag and radius, area ids,
+// postal code, points); their names and type filters may differ.
+bool CollectsAlike(const SearchQuery& a, const SearchQuery& b);
 // Adds one hit per non-empty alternative of the element's name.
 void AddCrawlerHits(RetrievalEngineImpl& engine, CrawlerHitList& list, const std::uint8_t* record,
                     std::uint32_t id, const GeoPoint& position);

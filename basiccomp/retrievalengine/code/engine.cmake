@@ -1,8 +1,13 @@
-# The retrieval engine over one map set: map sets opened and closed, elements, element cursors.
+# The retrieval engine over one map set: map sets opened and closed, elements, element cursors,
+# the crawler, geo-molecules and the search cursors.
 nav_component(retrievalengine_engine STEP 3
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/addressindex.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/crawlerhits.cpp
     ${CMAKE_CURRENT_LIST_DIR}/elementcursor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/geomolecule.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/geomoleculecursor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/rtecrawler.cpp
     ${CMAKE_CURRENT_LIST_DIR}/leveltextfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapelement.cpp
     ${CMAKE_CURRENT_LIST_DIR}/retrievalengineimpl.cpp
@@ -10,7 +15,8 @@ nav_component(retrievalengine_engine STEP 3
           retrievalengine_fsx tablefiles_names
           tablefiles_datasets
           tablefiles_housenumber usefulcode_cache
-  PRIVATE_DEPENDS usefulcode_locations usefulcode_text platform_files)
+  PRIVATE_DEPENDS usefulcode_locations usefulcode_text platform_files platform_kernel app_geohelpers
+                  retrievalengine_searchfold retrievalengine_polyline tablefiles_collation)
 
 nav_test(retrievalengine_engine_test THREADED
   SOURCES

@@ -2,6 +2,8 @@
 
 #include "basiccomp/retrievalengine/code/elementcursor.h"
 #include "basiccomp/retrievalengine/code/elementwalks.h"
+#include "basiccomp/retrievalengine/code/geomolecule.h"
+#include "basiccomp/retrievalengine/code/geomoleculecursor.h"
 #include "basiccomp/retrievalengine/code/leveltextfile.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/elementrecord.h"
@@ -22,6 +24,18 @@ constexpr std::u16string_view kLevelExtension = u".lvl";
 
 bool IsValidId(std::uint32_t id) {
     return id != 0 && id != RetrievalEngineImpl::kNoId;
+}
+
+// From this map data value on, searches rank the hits of a collection.
+constexpr std::uint32_t kRankedMapDataValue = 15;
+
+bool IsAllZero(const GeoRect& rect) {
+    return rect.minX == 0.0f && rect.minY == 0.0f && rect.maxX == 0.0f && rect.maxY == 0.0f;
+}
+
+// Whole metres of a distance, within the i32 range.
+std::int32_t ClampedMetres(float metres) {
+    return static_cast<std::int32_t>(std::min(metres, 2.0e9f));
 }
 
 bool IsLevelFilePath(const std::u16string& path) {
@@ -116,17 +130,24 @@ bool RetrievalEngineImpl::IsOpen() {
     return IsMapSetOpenUnlocked();
 }
 
-GeoMoleculePtr RetrievalEngineImpl::CreateGeoMolecule(std::uint32_t /*id*/,
-                                                      std::uint16_t /*code*/) {
+GeoMoleculePtr RetrievalEngineImpl::CreateGeoMolecule(std::uint32_t id, std::uint16_t code) {
     auto guard = ReadLock();
-    return nullptr;
+    if (!IsValidId(id) || !IsMapSetOpenUnlocked()) {
+        return nullptr;
+    }
+    return GeoMoleculePtr(new (std::nothrow)
+                              GeoMolecule(m_link, m_link->GetGeneration(), id, code));
 }
 
-GeoMoleculePtr RetrievalEngineImpl::CreateMappedGeoMolecule(std::uint32_t /*id*/,
-                                                            const std::u16string& /*name*/,
-                                                            std::uint16_t /*code*/) {
+GeoMoleculePtr RetrievalEngineImpl::CreateMappedGeoMolecule(std::uint32_t id,
+                                                            const std::u16string& name,
+                                                            std::uint16_t code) {
     auto guard = ReadLock();
-    return nullptr;
+    if (!IsValidId(id) || !IsMapSetOpenUnlocked()) {
+        return nullptr;
+    }
+    return GeoMoleculePtr(new (std::nothrow) GeoMolecule(m_link, m_link->GetGeneration(),
+                                                         m_addressIndex.LookupS2C(id), name, code));
 }
 
 QueryDefaults RetrievalEngineImpl::GetQueryDefaults() {
@@ -140,35 +161,118 @@ QueryDefaults* RetrievalEngineImpl::GetQueryDefaultsRef() {
 }
 
 GeoMoleculeCursorPtr
-RetrievalEngineImpl::FindAlong(const std::vector<std::vector<GeoPoint>>& /*geometry*/,
-                               float /*distance*/, const std::u16string& /*name*/) {
+RetrievalEngineImpl::FindAlong(const std::vector<std::vector<GeoPoint>>& geometry, float distance,
+                               const std::u16string& name) {
     auto guard = ReadLock();
-    return nullptr;
+    SearchQuery query;
+    for (const std::vector<GeoPoint>& part : geometry) {
+        query.points.insert(query.points.end(), part.begin(), part.end());
+    }
+    if (!(distance >= 1.0f) || query.points.empty()) {
+        return nullptr;
+    }
+    GeoRect box(query.points[0].x, query.points[0].y, query.points[0].x, query.points[0].y);
+    for (const GeoPoint& point : query.points) {
+        box.Extend(point);
+    }
+    query.radiusMetres = ClampedMetres(distance);
+    OffsetPositionByMetres(box.minX, box.minY, -query.radiusMetres, -query.radiusMetres, box.minX,
+                           box.minY);
+    OffsetPositionByMetres(box.maxX, box.maxY, query.radiusMetres, query.radiusMetres, box.maxX,
+                           box.maxY);
+    query.rect = DegreesToMapUnits(box);
+    query.name = name;
+    return MakeSearchCursor(query);
 }
 
-GeoMoleculeCursorPtr RetrievalEngineImpl::FindInPostalCode(const std::u16string& /*postalCode*/,
-                                                           std::uint32_t /*value*/,
-                                                           const std::u16string& /*name*/) {
+GeoMoleculeCursorPtr RetrievalEngineImpl::FindInPostalCode(const std::u16string& postalCode,
+                                                           std::uint32_t value,
+                                                           const std::u16string& name) {
     auto guard = ReadLock();
-    return nullptr;
+    const GeoRect rect =
+        m_addressIndex.GetPostalCodeRect(postalCode, static_cast<std::uint16_t>(value));
+    if (IsAllZero(rect) || postalCode.empty()) {
+        return nullptr;
+    }
+    SearchQuery query;
+    query.rect = DegreesToMapUnits(rect);
+    query.postalCode = postalCode;
+    query.name = name;
+    return MakeSearchCursor(query);
 }
 
-GeoMoleculeCursorPtr RetrievalEngineImpl::FindInArea(std::uint32_t /*areaId*/,
-                                                     const std::u16string& /*name*/) {
+GeoMoleculeCursorPtr RetrievalEngineImpl::FindInArea(std::uint32_t areaId,
+                                                     const std::u16string& name) {
     auto guard = ReadLock();
-    return nullptr;
+    const GeoRect rect = m_addressIndex.GetAreaRect(areaId);
+    if (IsAllZero(rect)) {
+        return nullptr;
+    }
+    SearchQuery query;
+    query.rect = DegreesToMapUnits(rect);
+    query.areaIds = {areaId};
+    query.name = name;
+    return MakeSearchCursor(query);
 }
 
-GeoMoleculeCursorPtr RetrievalEngineImpl::FindAround(const GeoPoint& /*position*/, float /*radius*/,
-                                                     const std::u16string& /*name*/) {
+GeoMoleculeCursorPtr RetrievalEngineImpl::FindAround(const GeoPoint& position, float radius,
+                                                     const std::u16string& name) {
     auto guard = ReadLock();
-    return nullptr;
+    if (!(radius >= 1.0f)) {
+        return nullptr;
+    }
+    SearchQuery query;
+    query.radiusFlag = 1;
+    query.radiusMetres = ClampedMetres(radius);
+    GeoRect box;
+    OffsetPositionByMetres(position.x, position.y, -query.radiusMetres, -query.radiusMetres,
+                           box.minX, box.minY);
+    OffsetPositionByMetres(position.x, position.y, query.radiusMetres, query.radiusMetres, box.maxX,
+                           box.maxY);
+    query.rect = DegreesToMapUnits(box);
+    query.name = name;
+    return MakeSearchCursor(query);
 }
 
-GeoMoleculeCursorPtr RetrievalEngineImpl::FindInRect(const GeoRect& /*rect*/,
-                                                     const std::u16string& /*name*/) {
+GeoMoleculeCursorPtr RetrievalEngineImpl::FindInRect(const GeoRect& rect,
+                                                     const std::u16string& name) {
     auto guard = ReadLock();
-    return nullptr;
+    SearchQuery query;
+    query.rect = DegreesToMapUnits(rect);
+    query.name = name;
+    return MakeSearchCursor(query);
+}
+
+GeoMoleculeCursorPtr RetrievalEngineImpl::MakeSearchCursor(SearchQuery& query) {
+    if (!IsMapSetOpenUnlocked()) {
+        return nullptr;
+    }
+    query.defaults = m_queryDefaults;
+    const std::uint32_t generation = m_link->GetGeneration();
+    if (m_mapDataValue < kRankedMapDataValue) {
+        auto walk =
+            std::make_unique<QueryElementIterator>(m_ridFile.GetBlockFile(), m_ridFile.GetRoot(),
+                                                   query, m_ridFile.GetVersion(), m_dataStream);
+        return GeoMoleculeCursorPtr(
+            new (std::nothrow) GeoMoleculeAreaCursor(m_link, generation, *this, std::move(walk)));
+    }
+    return GeoMoleculeCursorPtr(new (std::nothrow) GeoMoleculeRankedCursor(
+        m_link, generation, *this, query, SearchHits(query)));
+}
+
+std::shared_ptr<const CrawlerHitList> RetrievalEngineImpl::SearchHits(const SearchQuery& query) {
+    {
+        std::lock_guard hits(m_hitsMutex);
+        if (m_lastHits && CollectsAlike(m_lastHitsQuery, query)) {
+            return m_lastHits;
+        }
+    }
+    auto collected = std::make_shared<CrawlerHitList>();
+    CollectCrawlerHits(*this, *collected, query);
+    std::lock_guard hits(m_hitsMutex);
+    m_lastHits = collected;
+    m_lastHitsQuery = query;
+    return collected;
 }
 
 std::u16string RetrievalEngineImpl::LookupArea(std::uint32_t areaId) {
@@ -350,6 +454,36 @@ bool RetrievalEngineImpl::Open(const std::u16string& path, bool areArchivesAllow
     return isOpen;
 }
 
+bool RetrievalEngineImpl::Attach(CachedFilePtr mapData, CachedFilePtr dataStream,
+                                 CachedFilePtr names) {
+    bool isOpen = false;
+    {
+        ReaderLockGuard guard(m_link->writers, m_link->readers);
+        std::lock_guard openClose(m_openCloseMutex);
+        CloseLocked();
+        ++m_link->m_generation;
+        if (dataStream && m_ridFile.Attach(std::move(mapData))) {
+            m_dataStream = std::move(dataStream);
+            m_basePath.clear();
+            m_extent = MapRect();
+            (void)m_ridFile.ReadExtent(m_extent);
+            {
+                std::lock_guard lock(m_nameMutex);
+                (void)m_nameFile->Attach(std::move(names));
+            }
+            m_hasAddressIndex = false;
+            m_addressIndex.OpenWithoutTables();
+            m_mapDataValue = m_ridFile.GetMapDataValue();
+            m_link->m_isOpen = true;
+            isOpen = true;
+        }
+    }
+    if (isOpen) {
+        NotifyOpened();
+    }
+    return isOpen;
+}
+
 bool RetrievalEngineImpl::IsMapSetOpen() {
     return IsOpen();
 }
@@ -507,6 +641,10 @@ void RetrievalEngineImpl::CloseLocked() {
     ++m_link->m_generation;
     m_link->m_isOpen = false;
     {
+        std::lock_guard hits(m_hitsMutex);
+        m_lastHits.reset();
+    }
+    {
         std::lock_guard names(m_nameMutex);
         m_nameFile->Close();
     }
@@ -593,6 +731,13 @@ bool RetrievalEngineImpl::ReadName(std::uint32_t offset, std::u16string& text, b
     std::lock_guard names(m_nameMutex);
     return m_nameFile && m_nameFile->IsOpen() &&
            m_nameFile->ReadName(offset, text, alternatives, raw);
+}
+
+bool RetrievalEngineImpl::ReadNameForCode(std::uint32_t offset, std::u16string& text,
+                                          std::u16string& mainText, std::int16_t& code) {
+    std::lock_guard names(m_nameMutex);
+    return m_nameFile && m_nameFile->IsOpen() &&
+           m_nameFile->ReadNameForCode(offset, text, mainText, code);
 }
 
 bool RetrievalEngineImpl::FillHouseNumberInfo(std::uint32_t id, HouseNumberInfo& info) {

@@ -8,6 +8,7 @@
 // Close and after the engine's end.
 
 #include "basiccomp/retrievalengine/code/addressindex.h"
+#include "basiccomp/retrievalengine/code/crawlerhits.h"
 #include "basiccomp/retrievalengine/code/elementwalks.h"
 #include "basiccomp/retrievalengine/code/enginelink.h"
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
@@ -98,6 +99,12 @@ public:
     // Open with the choice whether the map data file may come from the archives.
     bool Open(const std::u16string& path, bool areArchivesAllowed);
 
+    // Opens a map set from cached files opened elsewhere (held in memory, say): the map data
+    // file, the ".dat" stream and the name file (null: none), closing the open one first. The
+    // map set has no address index; element ids map to themselves. Fires the opened signal on
+    // success; false (closed) when the map data file is refused or there is no stream.
+    bool Attach(CachedFilePtr mapData, CachedFilePtr dataStream, CachedFilePtr names);
+
     // Mounts the ".sfs" archives in the folder of `path` that are not mounted yet; true when the
     // set then holds any archive.
     static bool MountArchives(SfsMountSet& mountSet, const std::u16string& path);
@@ -119,6 +126,9 @@ public:
     bool GetAlternativeNames(std::uint32_t id, std::vector<std::u16string>& names);
     // The name file's read; false when no name file is open.
     bool ReadName(std::uint32_t offset, std::u16string& text, bool alternatives, bool raw);
+    // The name file's read of the text for a name variant code (see NameFile::ReadNameForCode).
+    bool ReadNameForCode(std::uint32_t offset, std::u16string& text, std::u16string& mainText,
+                         std::int16_t& code);
     bool FillHouseNumberInfo(std::uint32_t id, HouseNumberInfo& info);
     // Characters written to the 16-character buffer; 0 without an address index.
     std::uint32_t GetPostalCodeText(std::uint32_t id, char16_t* buffer);
@@ -141,12 +151,18 @@ public:
     [[nodiscard]] AddressIndex& GetAddressIndex() { return m_addressIndex; }
     // A city's element: names, postal code and rectangle in degrees; empty when there is none.
     [[nodiscard]] CityElementDetails ReadCityElement(std::uint32_t elementId);
+    // The hits of the query: the last collected list when it was collected alike (same
+    // rectangle, radius, area ids, postal code and points), else a new list that becomes the
+    // last one. Lists never change once made.
+    [[nodiscard]] std::shared_ptr<const CrawlerHitList> SearchHits(const SearchQuery& query);
 
 private:
     bool OpenLocked(const std::u16string& path, bool areArchivesAllowed);
     void CloseLocked();
     // The name as stored; empty when it cannot be read.
     [[nodiscard]] std::u16string ReadRawName(std::uint32_t id);
+    // The result cursor of a search (under the reader lock); null while closed.
+    [[nodiscard]] GeoMoleculeCursorPtr MakeSearchCursor(SearchQuery& query);
     // Guards of the two lock groups.
     [[nodiscard]] ReaderLockGuard ReadLock() { return {m_link->readers, m_link->writers}; }
     // The country rectangles of the open map set, for the countries handed out.
@@ -162,6 +178,9 @@ private:
     std::mutex m_nameMutex;
     AddressIndex m_addressIndex;
     QueryDefaults m_queryDefaults;
+    std::shared_ptr<const CrawlerHitList> m_lastHits; // the last search's hits
+    SearchQuery m_lastHitsQuery;                      // the query they were collected for
+    std::mutex m_hitsMutex;                           // m_lastHits, for searches side by side
     std::u16string m_basePath;
     MapRect m_extent;
     bool m_hasAddressIndex = false;
