@@ -154,6 +154,19 @@ int AdminLevelOf(const Tags& tags) {
     return 0;
 }
 
+std::uint32_t AreaLevelOf(int adminLevel) {
+    switch (adminLevel) {
+    case 2:
+        return 10;
+    case 4:
+        return 3;
+    case 6:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
 std::uint16_t CountryCodeOf(const Tags& tags) {
     struct Country {
         std::string_view alpha2;

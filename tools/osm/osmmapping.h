@@ -58,6 +58,9 @@ inline constexpr std::uint16_t kCityTypeCode = 4000;
 
 // boundary=administrative with admin_level 2, 4, 6 or 8: that level, else 0.
 [[nodiscard]] int AdminLevelOf(const Tags& tags);
+// The area level of the address data for an admin_level: 10 a country (2), then 3 (4), 2 (6)
+// and 1 (8, a municipality), so that an area's level is above those of the areas inside it.
+[[nodiscard]] std::uint32_t AreaLevelOf(int adminLevel);
 // The ISO 3166-1 numeric code of a country boundary's "ISO3166-1" alpha-2 tag; 0 if unknown.
 [[nodiscard]] std::uint16_t CountryCodeOf(const Tags& tags);
 
