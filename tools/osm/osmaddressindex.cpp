@@ -1,6 +1,7 @@
 #include "tools/osm/osmaddressindex.h"
 
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
+#include "tools/osm/osmmapping.h"
 
 #include <algorithm>
 #include <numeric>
@@ -15,14 +16,6 @@ bool Encloses(const MapRect& outer, const MapRect& inner) {
 
 double Size(const MapRect& r) {
     return static_cast<double>(r.x2 - r.x1) * static_cast<double>(r.y2 - r.y1);
-}
-
-std::u16string Wide(std::string_view text) {
-    std::u16string wide;
-    for (const char c : text) {
-        wide += static_cast<char16_t>(static_cast<unsigned char>(c));
-    }
-    return wide;
 }
 
 } // namespace
@@ -148,7 +141,7 @@ std::vector<std::pair<std::string, std::vector<std::uint8_t>>> AddressIndexBuild
 bool AddressIndexBuilder::WriteTo(const testdata::TempDeviceRoot& root,
                                   std::u16string_view folder) const {
     for (const auto& [name, bytes] : Files()) {
-        if (!root.WriteFile(std::u16string(folder) + u"\\" + Wide(name), bytes)) {
+        if (!root.WriteFile(std::u16string(folder) + u"\\" + WideOf(name), bytes)) {
             return false;
         }
     }
@@ -170,7 +163,7 @@ std::string AddressIndexBuilder::ReadBack(RetrievalEngine::IRetrievalEngine& eng
     }
     for (const auto& city : m_cities) {
         bool isFound = false;
-        for (auto cursor = engine.FindCities(Wide(city.name), 0);
+        for (auto cursor = engine.FindCities(WideOf(city.name), 0);
              cursor && cursor->IsValid() && !isFound; cursor->Next()) {
             isFound = cursor->GetCurrent()->GetElementId() == city.elementId;
         }

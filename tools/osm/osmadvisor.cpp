@@ -1,6 +1,7 @@
 #include "tools/osm/osmadvisor.h"
 
 #include "advisor/advisorconfiguration.h"
+#include "tools/osm/osmmapping.h"
 
 #include "platform/sfs/sfsformat.h"
 #include "platform/sound/sound.h"
@@ -23,12 +24,8 @@ std::optional<std::vector<std::uint8_t>> ReadHostFile(const std::filesystem::pat
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
-std::u16string Wide(std::string_view text) {
-    return {text.begin(), text.end()};
-}
-
 std::u16string VoiceArchive(const std::string& language) {
-    return std::u16string(kVoiceFolder) + u"\\" + Wide(language) + u"_waves.sfs";
+    return std::u16string(kVoiceFolder) + u"\\" + WideOf(language) + u"_waves.sfs";
 }
 
 } // namespace

@@ -230,6 +230,7 @@ public:
     std::uint32_t streetCount = 0;
     std::uint32_t houseNumberCount = 0;
     std::uint32_t postalCodeCount = 0;
+    std::uint32_t poiCount = 0;
 
 private:
     void BuildPieces() {
@@ -426,11 +427,43 @@ private:
                 (void)overview.Add(element);
             }
         }
+        AddPointsOfInterest();
         testdata::RidHeaderFields header;
         header.mapKind = RidFile::kMapKindWithAddressIndex;
         detailed.SetHeader(header);
         (void)detailed.Build();
         (void)overview.Build();
+    }
+
+    // Points of interest: tagged nodes, and ways at the centre of their nodes.
+    void AddPointsOfInterest() {
+        const auto add = [&](const Tags& tags, const MapPoint& point) {
+            testdata::ElementDescription element;
+            element.typeLetter = 't';
+            element.bounds = {point.x, point.y, point.x + 1, point.y + 1};
+            element.typeCode = PoiTypeOf(tags);
+            element.name = NameOf(tags);
+            if (element.typeCode != 0 && detailed.Add(element)) {
+                ++poiCount;
+            }
+        };
+        for (const auto& [id, tags] : m_extract.taggedNodes) {
+            add(tags, m_extract.nodes.at(id));
+        }
+        for (const auto& [id, way] : m_extract.ways) {
+            if (PoiTypeOf(way.tags) == 0) {
+                continue;
+            }
+            MapRect bounds{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+            for (const auto ref : way.refs) {
+                if (const auto node = m_extract.nodes.find(ref); node != m_extract.nodes.end()) {
+                    bounds.Extend(node->second);
+                }
+            }
+            if (bounds.x1 <= bounds.x2) {
+                add(way.tags, bounds.GetCenter());
+            }
+        }
     }
 
     // The area tree gives the areas their ids, in the address index and the datasets alike.
@@ -624,10 +657,6 @@ private:
     }
 };
 
-std::u16string Wide(std::string_view text) {
-    return {text.begin(), text.end()};
-}
-
 std::string WriteAll(Model& model, const ConvertOptions& options,
                      const testdata::TempDeviceRoot& root, testdata::RoadNetworkWriter& network) {
     if (!root.MakeFolder(kMapFolder)) {
@@ -685,7 +714,7 @@ std::string ReadBack(const Model& model, const testdata::TempDeviceRoot& root,
         return "the written address datasets do not open";
     }
     for (const auto& city : model.cities) {
-        const auto cursor = datasets->FindCities(Wide(city.name), 0);
+        const auto cursor = datasets->FindCities(WideOf(city.name), 0);
         if (!cursor || !cursor->IsValid()) {
             return "a written city is not found: " + city.name;
         }
@@ -710,7 +739,8 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << extract.relations.size() << " relations\n"
         << "map set: " << model.detailed.GetElements().size() << " elements in the detailed level, "
         << model.overview.GetElements().size() << " in the overview level\n"
-        << "elements: " << model.pieces.size() << " roads, " << model.cities.size() << " cities\n"
+        << "elements: " << model.pieces.size() << " roads, " << model.cities.size() << " cities, "
+        << model.poiCount << " points of interest\n"
         << "datasets: " << model.streetCount << " streets, " << model.cities.size() << " cities, "
         << model.areas.size() << " areas, " << model.postalCodeCount << " postal codes, "
         << model.houseNumberCount << " house numbers\n"
@@ -733,7 +763,7 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.warnings.farNumbers << " house numbers far from their street\n"
         << "not written: road network levels above 0 (" << options.levels - 1
         << " asked for) and optimised links"
-        << ", points of interest, entry points, signposts, TMC location codes (not in the "
+        << ", entry points, signposts, TMC location codes (not in the "
            "extract)\n"
         << "written " << (options.isPacked ? "packed" : "loose") << " into "
         << options.output.string() << "\n";

@@ -202,6 +202,21 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
         {{{"boundary", "administrative"}, {"admin_level", "6"}}, "", "", 6, 0, 2},
         {{{"boundary", "administrative"}, {"admin_level", "7"}}, "", "", 0, 0},
     };
+    // Points of interest of each kind, and none for other tags.
+    const struct {
+        Tags tags;
+        std::uint16_t typeCode;
+    } pois[] = {
+        {{{"amenity", "fuel"}, {"name", "Tankstelle"}}, 5001},
+        {{{"amenity", "parking"}}, 5002},
+        {{{"amenity", "hospital"}}, 5003},
+        {{{"railway", "station"}, {"name", "Schaan-Vaduz"}}, 5004},
+        {{{"amenity", "bench"}}, 0},
+        {{{"railway", "halt"}}, 0},
+    };
+    for (const auto& row : pois) {
+        EXPECT_EQ(osm2nav::PoiTypeOf(row.tags), row.typeCode) << row.tags.front().second;
+    }
     for (const auto& row : named) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(osm2nav::NameOf(row.tags), row.name);
@@ -620,6 +635,22 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
         EXPECT_GT(count, 20u);
         EXPECT_GE(nearHouses * 5, count * 4) << nearHouses << " of " << count;
         datasets->Close();
+        // Points of interest of every kind, found by the engine's area query over their type range.
+        std::map<std::uint16_t, std::size_t> pois;
+        for (auto cursor = engine->QueryArea({static_cast<float>(bounds.bottom_left().lon()),
+                                              static_cast<float>(bounds.bottom_left().lat()),
+                                              static_cast<float>(bounds.top_right().lon()),
+                                              static_cast<float>(bounds.top_right().lat())},
+                                             osm2nav::kFirstPoiTypeCode, osm2nav::kPoiTypeCodeEnd);
+             cursor && cursor->IsValid(); cursor->Next()) {
+            EXPECT_EQ(cursor->GetGeometryClass(), 0u);
+            ++pois[cursor->GetTypeCode()];
+        }
+        for (std::uint16_t type = osm2nav::kFirstPoiTypeCode; type < osm2nav::kPoiTypeCodeEnd;
+             ++type) {
+            EXPECT_GT(pois[type], 0u) << type;
+        }
+        EXPECT_EQ(pois.size(), 4u);
         RoadNetwork network;
         ASSERT_TRUE(
             network.Load(folder + u"\\Net\\Net.rd", RetrievalEngine::RetrievalEnginePtr(engine)));
