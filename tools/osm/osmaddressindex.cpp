@@ -82,10 +82,12 @@ void AddressIndexBuilder::Layout() {
         }
     }
     m_cityIndex = {};
+    m_cityRecords.clear();
     for (const auto& city : m_cities) {
         const bool isArea = city.area && m_cityElements[*city.area] == city.elementId;
-        m_cityIndex.Add({city.name, isArea ? AreaId(*city.area) : city.elementId, !isArea,
-                         std::nullopt, city.country});
+        m_cityRecords.push_back({city.name, isArea ? AreaId(*city.area) : city.elementId, !isArea,
+                                 std::nullopt, city.country});
+        m_cityIndex.Add(m_cityRecords.back());
     }
 }
 

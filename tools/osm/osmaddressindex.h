@@ -56,6 +56,10 @@ public:
     void AddPostalCode(const std::string& code, const GeoRect& rect);
 
     [[nodiscard]] const testdata::CityIndexWriter& GetCityIndex() const { return m_cityIndex; }
+    // After Layout: the city index records, in the order the cities were added.
+    [[nodiscard]] const std::vector<testdata::CityIndexEntry>& GetCityRecords() const {
+        return m_cityRecords;
+    }
     [[nodiscard]] std::size_t GetHouseNumberElementCount() const { return m_numberElements; }
 
     // Loose into the folder (device path), or as members of the map archive.
@@ -79,6 +83,7 @@ private:
     testdata::AreaTreeWriter m_tree;
     testdata::AddressIndexWriter m_tables;
     testdata::CityIndexWriter m_cityIndex;
+    std::vector<testdata::CityIndexEntry> m_cityRecords;
     std::size_t m_numberElements = 0;
 };
 

@@ -763,8 +763,8 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.warnings.farNumbers << " house numbers far from their street\n"
         << "not written: road network levels above 0 (" << options.levels - 1
         << " asked for) and optimised links"
-        << ", entry points, signposts, TMC location codes (not in the "
-           "extract)\n"
+        << ", entry points, signposts, element area and postal-code tables, TMC location codes "
+           "(not in the extract)\n"
         << "written " << (options.isPacked ? "packed" : "loose") << " into "
         << options.output.string() << "\n";
 }

@@ -8,6 +8,7 @@
 #include "testdata/advisorwriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/wavewriter.h"
+#include "tools/osm/osmaddressindex.h"
 #include "tools/osm/osmconvert.h"
 #include "tools/osm/osmhousenumbers.h"
 #include "tools/osm/osmmapping.h"
@@ -18,11 +19,13 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <osmium/builder/attr.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/io/writer.hpp>
 #include <osmium/io/xml_output.hpp>
 #include <queue>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -312,6 +315,50 @@ TEST(OsmHouseNumbers, TheNumbersPointBecomesTheMiddleOfTheSameLine) {
             EXPECT_TRUE(points[i].y == 0 || points[i].x == 4) << i;
             EXPECT_LE(points[i - 1].x + points[i - 1].y, points[i].x + points[i].y) << i;
         }
+    }
+}
+
+TEST(OsmAddressIndex, AreasLieUnderTheNearestEnclosingAreaAndCitiesNameTheirOwnArea) {
+    osm2nav::AddressIndexBuilder index;
+    const auto add = [&](std::string name, std::uint32_t level, MapRect bounds) {
+        return index.AddArea({std::move(name), level, bounds, 438, ""});
+    };
+    // Added children first: the tree still lists parents before their children.
+    const std::size_t vaduz = add("Vaduz", 1, {20, 20, 30, 30});
+    const std::size_t oberland = add("Oberland", 3, {10, 10, 50, 50});
+    const std::size_t country = add("438", 10, {0, 0, 100, 100});
+    const std::size_t schaan = add("Schaan", 1, {60, 60, 70, 70});
+    const std::size_t outside = add("Feldkirch", 1, {200, 200, 210, 210});
+    index.AddCity({"Vaduz", vaduz, 7001, 438});
+    index.AddCity({"Ebenholz", vaduz, 7002, 438});
+    index.AddCity({"Schaan", schaan, 7003, 438});
+    index.Layout();
+    const struct {
+        std::size_t area;
+        std::optional<std::size_t> parent;
+    } areas[] = {{vaduz, oberland},
+                 {oberland, country},
+                 {country, std::nullopt},
+                 {schaan, country},
+                 {outside, std::nullopt}};
+    std::set<std::uint32_t> ids;
+    for (const auto& row : areas) {
+        EXPECT_EQ(index.ParentOf(row.area), row.parent) << row.area;
+        ids.insert(index.AreaId(row.area));
+    }
+    EXPECT_EQ(ids.size(), 5u);
+    EXPECT_EQ(ids.count(0), 0u);
+    EXPECT_LT(index.AreaId(country), index.AreaId(oberland));
+    EXPECT_LT(index.AreaId(oberland), index.AreaId(vaduz));
+    // A city named like its area names the area's node; a suburb names its own element.
+    const struct {
+        std::uint32_t id;
+        bool isElement;
+    } cities[] = {{index.AreaId(vaduz), false}, {7002, true}, {index.AreaId(schaan), false}};
+    ASSERT_EQ(index.GetCityRecords().size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(index.GetCityRecords()[i].id, cities[i].id) << i;
+        EXPECT_EQ(index.GetCityRecords()[i].isElement, cities[i].isElement) << i;
     }
 }
 
