@@ -17,6 +17,7 @@ struct TableImage {
     std::vector<ColumnType> columns;
     std::uint16_t keySize = 4;
     std::vector<Row> rows;
+    bool isOrderedByKeyOnly = false; // records of one key stay in the order they were added
 };
 
 constexpr std::int32_t kFirstTextId = 100;
@@ -274,6 +275,8 @@ std::vector<std::uint8_t> DatasetFolderWriter::BuildTable(DatasetFile file) cons
         break;
     case DatasetFile::SCoords:
         image.columns = {T::Int32, T::Float32, T::Float32};
+        // An element's points are a line: they keep their order.
+        image.isOrderedByKeyOnly = true;
         for (const auto& element : m_elements) {
             for (const GeoPoint& point : element.points) {
                 image.rows.push_back({I(element.id), double{point.x}, double{point.y}});
@@ -304,6 +307,7 @@ std::vector<std::uint8_t> DatasetFolderWriter::BuildTable(DatasetFile file) cons
     }
     TableFileWriter writer(image.columns, m_collation);
     writer.SetKeySize(image.keySize);
+    writer.SetOrderByKeyOnly(image.isOrderedByKeyOnly);
     for (const Row& row : image.rows) {
         writer.AddRow(row);
     }

@@ -5,13 +5,16 @@ find_package(BZip2 REQUIRED)
 find_package(EXPAT REQUIRED)
 find_package(Threads REQUIRED)
 
-nav_component(osm2nav_convert STEP 4
+nav_component(osm2nav_convert STEP 5
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmmapping.cpp
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmconvert.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmaddressindex.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmhousenumbers.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmadvisor.cpp
   DEPENDS routing_network retrievalengine_engine retrievalengine_cities tablefiles_datasets
-          testdata_roadnetwork testdata_mapset testdata_datasets testdata_cityindex testdata
-          usefulcode_arena
+          testdata_roadnetwork testdata_mapset testdata_datasets testdata_cityindex testdata_addressindex testdata
+          usefulcode_arena advisor_configuration platform_sfs platform_sound
           ZLIB::ZLIB BZip2::BZip2 EXPAT::EXPAT Threads::Threads)
 
 # libosmium's inlined builders trip GCC's string overread analysis.
@@ -22,6 +25,7 @@ endif()
 add_executable(osm2nav ${CMAKE_CURRENT_LIST_DIR}/osm2nav.cpp)
 target_compile_options(osm2nav PRIVATE ${NAV_WARNINGS})
 target_link_libraries(osm2nav PRIVATE osm2nav_convert)
+target_compile_definitions(osm2nav PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
 
 set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.osm.pbf
     CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")

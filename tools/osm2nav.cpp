@@ -1,5 +1,6 @@
-// osm2nav EXTRACT OUTPUT-FOLDER [--levels N] [--language LANG] [--pack] [--service-roads]:
-// converts an OpenStreetMap extract into a device data folder and prints what it wrote.
+// osm2nav EXTRACT OUTPUT-FOLDER [--levels N] [--language LANG] [--pack] [--service-roads]
+// [--advisor FOLDER]: converts an OpenStreetMap extract into a device data folder and prints what
+// it wrote. The advisor data come from FOLDER, by default the build's demo data.
 #include "tools/osm/osmconvert.h"
 
 #include <chrono>
@@ -41,6 +42,7 @@ Clock::duration PlainPass(const std::filesystem::path& extract) {
 
 int Run(int argc, char** argv) {
     osm2nav::ConvertOptions options;
+    options.advisorData = NAV_DEMO_DATA;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
@@ -51,6 +53,8 @@ int Run(int argc, char** argv) {
             options.language = argv[++i];
         } else if (argument == "--pack") {
             options.isPacked = true;
+        } else if (argument == "--advisor" && hasValue) {
+            options.advisorData = argv[++i];
         } else if (argument == "--service-roads") {
             options.withServiceRoads = true;
         } else if (!argument.starts_with("--") && positional < 2) {
@@ -62,7 +66,7 @@ int Run(int argc, char** argv) {
     }
     if (positional != 2) {
         std::cerr << "usage: osm2nav EXTRACT.osm.pbf OUTPUT-FOLDER [--levels N] [--language ger]"
-                     " [--pack] [--service-roads]\n";
+                     " [--pack] [--service-roads] [--advisor FOLDER]\n";
         return 2;
     }
     std::cerr << "osm2nav: converting " << options.extract.string() << "\n";

@@ -66,6 +66,11 @@ TEST_F(DatasetFolder, StreetTextsAreasAndVariantsComeFromTheStreetRecord) {
 TEST_F(DatasetFolder, HouseNumbersAnswerByElementAndPositionIsAStoredMiddlePoint) {
     testdata::DatasetFolderWriter writer = StandardFolder();
     writer.AddStreet({505, "KURZ", 1005, "", {-1, -1, -1}, {9200}});
+    // A line that turns back: its points are stored in its order, not in the order of their
+    // bytes.
+    writer.AddStreet({506, "KEHRE", 1005, "", {-1, -1, -1}, {9201}});
+    writer.AddElement(
+        {9201, {{3, 3}, {1, 1}, {2, 2}}, testdata::DatasetHouseNumbers{2, "2-8", ""}});
     DatasetsImpl& datasets = OpenFolder(writer);
     const struct {
         const char* name;
@@ -80,13 +85,14 @@ TEST_F(DatasetFolder, HouseNumbersAnswerByElementAndPositionIsAStoredMiddlePoint
         {"number 0 is not valid", 500, 0, false, {9002, {3, 3}}},
         {"element without points", 505, 5, false, {9200, {0, 0}}},
         {"street without elements", 502, 5, false, {}},
+        {"a line's middle point in its own order", 506, 4, true, {9201, {1, 1}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         GeoMoleculePtr street = datasets.CreateGeoMolecule(row.street, 0);
         ASSERT_TRUE(street);
         const HouseNumber number(row.number, 0);
-        EXPECT_EQ(street->HasHouseNumbers(), row.street == 500);
+        EXPECT_EQ(street->HasHouseNumbers(), row.street == 500 || row.street == 506);
         EXPECT_EQ(street->HasHouseNumber(number), row.hasNumber);
         EXPECT_EQ(street->GetHouseNumberPosition(number), row.position);
     }

@@ -1,17 +1,18 @@
 #include "tools/osm/osmconvert.h"
 
-#include "basiccomp/retrievalengine/code/cityindexfile.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "basiccomp/retrievalengine/code/ridfile.h"
 #include "routing/roadnetwork.h"
 #include "tablefiles/datasetsimpl.h"
 #include "testdata/archivewriter.h"
-#include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
 #include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
-#include "testdata/memorybytefile.h"
 #include "testdata/roadnetworkwriter.h"
 #include "testdata/tempdir.h"
+#include "tools/osm/osmaddressindex.h"
+#include "tools/osm/osmadvisor.h"
+#include "tools/osm/osmhousenumbers.h"
 #include "tools/osm/osmmapping.h"
 #include "utilities/usefulcode/memoryarena.h"
 
@@ -158,12 +159,6 @@ std::uint32_t LengthUnits(const std::vector<MapPoint>& points) {
     return static_cast<std::uint32_t>(std::clamp(std::lround(metres / 5.0), 1L, 32767L));
 }
 
-double Distance2(const MapPoint& a, const MapPoint& b) {
-    const double dx = a.x - b.x;
-    const double dy = a.y - b.y;
-    return dx * dx + dy * dy;
-}
-
 struct Warnings {
     std::uint32_t missingNodes = 0;
     std::uint32_t missingMembers = 0;
@@ -172,6 +167,7 @@ struct Warnings {
     std::uint32_t duplicateNumbers = 0;
     std::uint32_t crowdedCrossings = 0;
     std::uint32_t unplacedNumbers = 0;
+    std::uint32_t farNumbers = 0;
 };
 
 // One road piece between crossings: a map element and, when drivable, a network link.
@@ -190,6 +186,7 @@ struct City {
     std::int32_t areaId = 0;
     std::uint16_t country = 0;
     bool isMunicipality = false; // city, town or village (suburbs belong to one)
+    std::size_t element = kNoElement;
 };
 
 struct Area {
@@ -198,6 +195,7 @@ struct Area {
     std::uint16_t country = 0;
     const std::vector<std::vector<MapPoint>>* rings = nullptr;
     MapRect bounds; // of the rings
+    std::string ownName;
 };
 
 // Everything the writers are fed, made from the extract in one place.
@@ -212,6 +210,7 @@ public:
         BuildAreas();
         BuildCities();
         BuildMapSets();
+        BuildAreaTree();
         BuildWorld();
         BuildDatasets();
     }
@@ -226,15 +225,23 @@ public:
     testdata::MapSetWriter overview;
     testdata::RoadWorld world;
     testdata::DatasetFolderWriter datasets;
-    testdata::CityIndexWriter cityIndex;
+    AddressIndexBuilder addressIndex;
+    AdvisorFiles advisor;
     std::uint32_t streetCount = 0;
     std::uint32_t houseNumberCount = 0;
     std::uint32_t postalCodeCount = 0;
+    std::uint32_t poiCount = 0;
 
 private:
     void BuildPieces() {
         std::map<std::int64_t, std::uint32_t> uses;
         std::vector<std::pair<const Extract::Way*, RoadMapping>> roads;
+        std::map<std::string, std::vector<HouseAddress>> addresses;
+        CollectAddresses(addresses);
+        std::set<std::string> numbered;
+        for (const auto& [name, list] : addresses) {
+            numbered.insert(name);
+        }
         for (const auto& [id, way] : m_extract.ways) {
             const auto road = MapRoad(way.tags, m_options.withServiceRoads);
             if (!road) {
@@ -265,16 +272,24 @@ private:
                 std::reverse(refs.begin(), refs.end());
             }
             Piece piece{{refs.front()}, road, NameOf(way->tags), StreetNameOf(way->tags)};
+            const bool isNumbered = numbered.count(ToCodePage1252(piece.street, 16)) != 0;
+            double metres = 0;
             for (std::size_t i = 1; i < refs.size(); ++i) {
                 piece.nodes.push_back(refs[i]);
+                metres +=
+                    MetresBetween(m_extract.nodes.at(refs[i - 1]), m_extract.nodes.at(refs[i]));
                 const bool isLast = i + 1 == refs.size();
-                // A piece ends at a crossing, before it would close on itself, and before its
-                // points outgrow a page of the geometry stream.
+                // A piece ends at a crossing, before it would close on itself, before its
+                // points outgrow a page of the geometry stream, and on a street with house
+                // numbers where its middle would lie too far from its houses.
                 const bool closesNext = !isLast && refs[i + 1] == piece.nodes.front();
-                if (isLast || uses[refs[i]] > 1 || closesNext || piece.nodes.size() >= 400) {
+                const bool isLong = isNumbered && metres >= kNumberedPieceMetres;
+                if (isLast || uses[refs[i]] > 1 || closesNext || piece.nodes.size() >= 400 ||
+                    isLong) {
                     uses[refs[i]] = std::max<std::uint32_t>(uses[refs[i]], 2);
                     pieces.push_back(piece);
                     piece.nodes = {refs[i]};
+                    metres = 0;
                 }
             }
         }
@@ -314,7 +329,8 @@ private:
             area.area.id = static_cast<std::int32_t>(areas.size() + 1);
             area.area.rect = MapUnitsToDegrees(rect);
             area.country = level == 2 ? CountryCodeOf(relation.tags) : 0;
-            area.area.kind = level == 2 ? 10 : level;
+            area.area.kind = static_cast<std::int32_t>(AreaLevelOf(level));
+            area.ownName = name;
             area.area.name = level == 2 ? std::to_string(area.country) : name;
             country = country == 0 ? area.country : country;
             areas.push_back(area);
@@ -400,19 +416,81 @@ private:
                 (void)overview.Add(element);
             }
         }
-        for (const auto& city : cities) {
+        for (auto& city : cities) {
             testdata::ElementDescription element;
             element.typeLetter = 't';
             element.bounds = {city.point.x, city.point.y, city.point.x + 1, city.point.y + 1};
             element.typeCode = kCityTypeCode;
             element.name = city.name;
-            (void)detailed.Add(element);
+            city.element = detailed.Add(element).value_or(kNoElement);
             if (city.isMunicipality) {
                 (void)overview.Add(element);
             }
         }
+        AddPointsOfInterest();
+        testdata::RidHeaderFields header;
+        header.mapKind = RidFile::kMapKindWithAddressIndex;
+        detailed.SetHeader(header);
         (void)detailed.Build();
         (void)overview.Build();
+    }
+
+    // Points of interest: tagged nodes, and ways at the centre of their nodes.
+    void AddPointsOfInterest() {
+        const auto add = [&](const Tags& tags, const MapPoint& point) {
+            testdata::ElementDescription element;
+            element.typeLetter = 't';
+            element.bounds = {point.x, point.y, point.x + 1, point.y + 1};
+            element.typeCode = PoiTypeOf(tags);
+            element.name = NameOf(tags);
+            if (element.typeCode != 0 && detailed.Add(element)) {
+                ++poiCount;
+            }
+        };
+        for (const auto& [id, tags] : m_extract.taggedNodes) {
+            add(tags, m_extract.nodes.at(id));
+        }
+        for (const auto& [id, way] : m_extract.ways) {
+            if (PoiTypeOf(way.tags) == 0) {
+                continue;
+            }
+            MapRect bounds{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+            for (const auto ref : way.refs) {
+                if (const auto node = m_extract.nodes.find(ref); node != m_extract.nodes.end()) {
+                    bounds.Extend(node->second);
+                }
+            }
+            if (bounds.x1 <= bounds.x2) {
+                add(way.tags, bounds.GetCenter());
+            }
+        }
+    }
+
+    // The area tree gives the areas their ids, in the address index and the datasets alike.
+    void BuildAreaTree() {
+        std::map<std::int32_t, std::size_t> indexOf;
+        for (const auto& area : areas) {
+            indexOf[area.area.id] = addressIndex.AddArea(
+                {area.area.name, AreaLevelOf(area.level), area.bounds, area.country, area.ownName});
+        }
+        for (const auto& city : cities) {
+            if (city.element != kNoElement) {
+                const auto area = indexOf.find(city.areaId);
+                addressIndex.AddCity(
+                    {city.name, area == indexOf.end() ? std::nullopt : std::optional(area->second),
+                     detailed.GetElementIds()[city.element], city.country});
+            }
+        }
+        addressIndex.Layout();
+        for (auto& city : cities) {
+            city.areaId =
+                city.areaId == 0
+                    ? 0
+                    : static_cast<std::int32_t>(addressIndex.AreaId(indexOf.at(city.areaId)));
+        }
+        for (std::size_t i = 0; i < areas.size(); ++i) {
+            areas[i].area.id = static_cast<std::int32_t>(addressIndex.AreaId(i));
+        }
     }
 
     void BuildWorld() {
@@ -452,13 +530,6 @@ private:
         }
     }
 
-    // House numbers: odd ones on the first side, even ones on the second, of the street's
-    // element nearest to the address.
-    struct Numbers {
-        std::set<std::string> seen;
-        std::vector<long> sides[2];
-    };
-
     void BuildDatasets() {
         for (const auto& area : areas) {
             datasets.AddArea(area.area);
@@ -468,10 +539,9 @@ private:
             const auto cityId = static_cast<std::int32_t>(cityIds.size() + 1);
             cityIds[&city] = cityId;
             datasets.AddCity({city.name, cityId, city.areaId, city.country, 0, std::nullopt});
-            cityIndex.Add(
-                {city.name, static_cast<std::uint32_t>(cityId), false, std::nullopt, city.country});
         }
         datasets.AddType({1, "Street"});
+        addressIndex.AddType(1, "Street");
         // Streets: named pieces grouped by name and the area that holds their first point.
         std::map<std::pair<std::string, std::int32_t>, std::vector<const Piece*>> streets;
         for (const auto& piece : pieces) {
@@ -482,34 +552,35 @@ private:
             streets[{ToCodePage1252(piece.street, 16), area ? area->area.id : -1}].push_back(
                 &piece);
         }
-        std::map<std::string, std::vector<std::pair<MapPoint, Address>>> addresses;
+        std::map<std::string, std::vector<HouseAddress>> addresses;
         CollectAddresses(addresses);
         std::map<std::string, MapRect> postalCodes;
+        std::map<std::string, std::uint32_t> streetsNamed;
+        std::map<const HouseAddress*, std::uint32_t> farFrom;
         std::int32_t streetId = 0;
         for (const auto& [key, streetPieces] : streets) {
-            std::map<std::size_t, Numbers> numbers;
+            std::vector<std::vector<MapPoint>> lines;
+            for (const Piece* piece : streetPieces) {
+                lines.emplace_back();
+                for (const auto ref : piece->nodes) {
+                    lines.back().push_back(m_extract.nodes.at(ref));
+                }
+            }
+            const HouseNumberPlacement placement = PlaceHouseNumbers(lines, addresses[key.first]);
+            ++streetsNamed[key.first];
+            for (const HouseAddress* address : placement.far) {
+                ++farFrom[address];
+            }
+            warnings.duplicateNumbers += placement.duplicates;
+            warnings.unplacedNumbers += placement.withoutNumber;
             std::string postalCode;
-            for (const auto& [point, address] : addresses[key.first]) {
-                const auto nearest = NearestPiece(streetPieces, point);
-                if (!nearest) {
-                    continue;
-                }
-                auto& entry = numbers[*nearest];
-                if (!entry.seen.insert(address.number).second) {
-                    ++warnings.duplicateNumbers;
-                    continue;
-                }
-                const long value = std::atol(address.number.c_str());
-                if (value <= 0) {
-                    ++warnings.unplacedNumbers;
-                    continue;
-                }
-                entry.sides[value % 2 == 0 ? 1 : 0].push_back(value);
+            for (const HouseAddress* address : placement.placed) {
                 ++houseNumberCount;
-                if (!address.postcode.empty()) {
-                    postalCode = postalCode.empty() ? address.postcode : postalCode;
+                if (!address->postcode.empty()) {
+                    postalCode = postalCode.empty() ? address->postcode : postalCode;
+                    const MapPoint& point = address->point;
                     auto [rect, isNew] = postalCodes.emplace(
-                        address.postcode, MapRect{point.x, point.y, point.x, point.y});
+                        address->postcode, MapRect{point.x, point.y, point.x, point.y});
                     rect->second.Extend(point);
                 }
             }
@@ -519,63 +590,47 @@ private:
             street.typeId = 1;
             street.postalCode = postalCode;
             for (std::size_t i = 0; i < streetPieces.size(); ++i) {
-                const Piece& piece = *streetPieces[i];
-                const std::uint32_t elementId = detailed.GetElementIds()[piece.element];
+                const std::uint32_t elementId = detailed.GetElementIds()[streetPieces[i]->element];
                 street.elements.push_back(elementId);
                 testdata::DatasetElement element;
                 element.id = elementId;
-                for (const auto ref : piece.nodes) {
-                    element.points.push_back(MapPointToDegrees(m_extract.nodes.at(ref)));
+                for (const auto& point : lines[i]) {
+                    element.points.push_back(MapPointToDegrees(point));
                 }
-                if (const auto found = numbers.find(i); found != numbers.end()) {
+                if (const auto found = placement.elements.find(i);
+                    found != placement.elements.end()) {
+                    const PlacedNumbers& numbers = found->second;
                     element.houseNumbers = testdata::DatasetHouseNumbers{
-                        kHouseNumberScheme, RangeText(found->second.sides[0]),
-                        RangeText(found->second.sides[1])};
+                        kHouseNumberScheme, RangeText(numbers.odd), RangeText(numbers.even)};
+                    element.points = PointsWithMiddleAt(element.points, numbers.at);
+                    addressIndex.AddHouseNumbers(elementId, numbers);
                 }
                 datasets.AddElement(element);
             }
             street.areas = {key.second, -1, -1};
             datasets.AddStreet(street);
         }
+        // Addresses that no street of their street's name lies near.
+        for (const auto& [name, list] : addresses) {
+            for (const auto& address : list) {
+                const auto far = farFrom.find(&address);
+                const std::uint32_t count = far == farFrom.end() ? 0 : far->second;
+                warnings.farNumbers += count == streetsNamed[name] ? 1 : 0;
+            }
+        }
         streetCount = static_cast<std::uint32_t>(streetId);
         for (const auto& [code, rect] : postalCodes) {
             datasets.AddPostalCode({code, 0, MapUnitsToDegrees(rect)});
+            addressIndex.AddPostalCode(code, MapUnitsToDegrees(rect));
         }
         postalCodeCount = static_cast<std::uint32_t>(postalCodes.size());
     }
 
-    static std::string RangeText(std::vector<long> values) {
-        if (values.empty()) {
-            return {};
-        }
-        std::sort(values.begin(), values.end());
-        return values.front() == values.back()
-                   ? std::to_string(values.front())
-                   : std::to_string(values.front()) + "-" + std::to_string(values.back());
-    }
-
-    std::optional<std::size_t> NearestPiece(const std::vector<const Piece*>& streetPieces,
-                                            const MapPoint& point) const {
-        std::optional<std::size_t> best;
-        double bestDistance = 0;
-        for (std::size_t i = 0; i < streetPieces.size(); ++i) {
-            for (const auto ref : streetPieces[i]->nodes) {
-                const double d = Distance2(m_extract.nodes.at(ref), point);
-                if (!best || d < bestDistance) {
-                    best = i;
-                    bestDistance = d;
-                }
-            }
-        }
-        // Farther than about 300 m from the street: not this street.
-        return best && bestDistance < 2000.0 * 2000.0 ? best : std::nullopt;
-    }
-
-    void CollectAddresses(
-        std::map<std::string, std::vector<std::pair<MapPoint, Address>>>& addresses) const {
+    void CollectAddresses(std::map<std::string, std::vector<HouseAddress>>& addresses) const {
         for (const auto& [id, tags] : m_extract.taggedNodes) {
             if (const auto address = AddressOf(tags)) {
-                addresses[address->street].emplace_back(m_extract.nodes.at(id), *address);
+                addresses[address->street].push_back(
+                    {m_extract.nodes.at(id), address->number, address->postcode});
             }
         }
         for (const auto& [id, way] : m_extract.ways) {
@@ -596,15 +651,11 @@ private:
             if (count != 0) {
                 const MapPoint centre{static_cast<std::int32_t>(std::lround(x / count)),
                                       static_cast<std::int32_t>(std::lround(y / count))};
-                addresses[address->street].emplace_back(centre, *address);
+                addresses[address->street].push_back({centre, address->number, address->postcode});
             }
         }
     }
 };
-
-std::u16string Wide(std::string_view text) {
-    return {text.begin(), text.end()};
-}
 
 std::string WriteAll(Model& model, const ConvertOptions& options,
                      const testdata::TempDeviceRoot& root, testdata::RoadNetworkWriter& network) {
@@ -618,11 +669,12 @@ std::string WriteAll(Model& model, const ConvertOptions& options,
         testdata::ArchiveWriter archive;
         if (!testdata::AddMapSetToArchive(model.detailed.Build(), "Map", archive) ||
             !testdata::AddMapSetToArchive(model.overview.Build(), "Overview", archive) ||
-            !archive.WriteTo(mapBase(u"maps.sfs"))) {
+            !model.addressIndex.AddToArchive(archive) || !archive.WriteTo(mapBase(u"maps.sfs"))) {
             return "the map archive cannot be written";
         }
     } else if (!model.detailed.WriteTo(mapBase(u"Map")) ||
-               !model.overview.WriteTo(mapBase(u"Overview"))) {
+               !model.overview.WriteTo(mapBase(u"Overview")) ||
+               !model.addressIndex.WriteTo(root, kMapFolder)) {
         return "the map set cannot be written";
     }
     if (!testdata::LevelFileWriter()
@@ -630,9 +682,6 @@ std::string WriteAll(Model& model, const ConvertOptions& options,
              .AddMapLine("Overview.rid", "Overview", 1, "x")
              .WriteTo(root.HostPathOf(kLevelFile))) {
         return "the level file cannot be written";
-    }
-    if (!model.cityIndex.WriteTo(root, kMapFolder)) {
-        return "the city index cannot be written";
     }
     for (std::size_t i = 0; i < testdata::kDatasetFileCount && options.isPacked; ++i) {
         model.datasets.SetTable(static_cast<testdata::DatasetFile>(i), {0, false, true, false, ""});
@@ -665,17 +714,14 @@ std::string ReadBack(const Model& model, const testdata::TempDeviceRoot& root,
         return "the written address datasets do not open";
     }
     for (const auto& city : model.cities) {
-        const auto cursor = datasets->FindCities(Wide(city.name), 0);
+        const auto cursor = datasets->FindCities(WideOf(city.name), 0);
         if (!cursor || !cursor->IsValid()) {
             return "a written city is not found: " + city.name;
         }
     }
     datasets->Close();
-    testdata::MemoryByteFile byName(model.cityIndex.BuildByName());
-    testdata::MemoryByteFile byCountry(model.cityIndex.BuildByCountry());
-    CityIndexFiles cityIndex;
-    if (!cityIndex.Load(byName, byCountry)) {
-        return "the written city index does not load";
+    if (std::string message = model.addressIndex.ReadBack(*engine.Get()); !message.empty()) {
+        return message;
     }
     RoadNetwork loaded;
     if (!loaded.Load(kNetworkFile, engine) ||
@@ -693,10 +739,18 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << extract.relations.size() << " relations\n"
         << "map set: " << model.detailed.GetElements().size() << " elements in the detailed level, "
         << model.overview.GetElements().size() << " in the overview level\n"
-        << "elements: " << model.pieces.size() << " roads, " << model.cities.size() << " cities\n"
+        << "elements: " << model.pieces.size() << " roads, " << model.cities.size() << " cities, "
+        << model.poiCount << " points of interest\n"
         << "datasets: " << model.streetCount << " streets, " << model.cities.size() << " cities, "
         << model.areas.size() << " areas, " << model.postalCodeCount << " postal codes, "
         << model.houseNumberCount << " house numbers\n"
+        << "address index: " << model.areas.size() << " areas in the tree, " << model.cities.size()
+        << " cities, " << model.addressIndex.GetHouseNumberElementCount()
+        << " elements with house numbers\n"
+        << "advisor: " << model.advisor.configFiles << " configuration files, "
+        << model.advisor.voiceSamples << " voice samples ("
+        << (options.advisorData.empty() ? "none asked for" : VoiceLanguageOf(options.language))
+        << ")\n"
         << "road network level 0: " << model.world.nodes.size() << " crossings, " << networkLinks
         << " links\n"
         << "warnings: " << model.warnings.missingNodes << " ways with missing nodes, "
@@ -705,11 +759,12 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.warnings.duplicateNumbers << " duplicate house numbers, "
         << model.warnings.unplacedNumbers << " house numbers without a number, "
         << model.warnings.crowdedCrossings << " links beyond 15 at a crossing, "
-        << model.warnings.unwritableElements << " elements the map set cannot hold\n"
-        << "not written: address index, area tree, road network levels above 0 ("
-        << options.levels - 1 << " asked for) and optimised links"
-        << ", advisor data, voices (" << options.language
-        << "), TMC location codes (not in the extract)\n"
+        << model.warnings.unwritableElements << " elements the map set cannot hold, "
+        << model.warnings.farNumbers << " house numbers far from their street\n"
+        << "not written: road network levels above 0 (" << options.levels - 1
+        << " asked for) and optimised links"
+        << ", entry points, signposts, element area and postal-code tables, TMC location codes "
+           "(not in the extract)\n"
         << "written " << (options.isPacked ? "packed" : "loose") << " into "
         << options.output.string() << "\n";
 }
@@ -745,6 +800,9 @@ std::string Convert(const ConvertOptions& options, std::ostream& summary) {
     if (options.levels < 1 || options.levels > 3) {
         return "--levels takes 1, 2 or 3";
     }
+    if (VoiceLanguageOf(options.language).empty()) {
+        return "--language takes ger, eng, fre, spa, ita or dut";
+    }
     Extract extract;
     if (std::string message = Read(options.extract, extract); !message.empty()) {
         return message;
@@ -763,6 +821,12 @@ std::string Convert(const ConvertOptions& options, std::ostream& summary) {
         message = WriteAll(*model, options, root, network);
         if (message.empty()) {
             message = ReadBack(*model, root, network);
+        }
+        if (message.empty() && !options.advisorData.empty()) {
+            message = WriteAdvisorData(options.advisorData, VoiceLanguageOf(options.language),
+                                       options.isPacked, root, model->advisor);
+            message = message.empty() ? ReadBackAdvisorData(root, VoiceLanguageOf(options.language))
+                                      : message;
         }
         if (message.empty()) {
             message = CopyTree(root.HostPath(), options.output);

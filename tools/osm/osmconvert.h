@@ -1,7 +1,8 @@
 #pragma once
 // Converts an OpenStreetMap extract into a device data folder through the test-data writers:
 // the map set with a detailed and an overview level, the address datasets, the city index files
-// and road network level 0, each read back by the system's own readers before it counts.
+// with its address index, road network level 0 and the advisor data and voices, each read back
+// by the system's own readers before it counts.
 
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +18,9 @@ struct ConvertOptions {
     std::string language = "ger";  // voices and texts
     bool isPacked = false;         // files in ".sfs" archives
     bool withServiceRoads = false;
+    // Our advisor data as the build makes them ("ConfigFiles/Advisor.sfs" and
+    // "sound/<language>_waves.sfs"); empty: none written.
+    std::filesystem::path advisorData;
 };
 
 // Folders inside the output.

@@ -120,6 +120,24 @@ std::uint32_t RoadAttributes(const RoadMapping& road) {
            (road.isClosed ? kAttributeClosed : 0);
 }
 
+std::uint16_t PoiTypeOf(const Tags& tags) {
+    struct Kind {
+        std::string_view key;
+        std::string_view value;
+    };
+    static constexpr std::array<Kind, kPoiTypeCodeEnd - kFirstPoiTypeCode> kKinds{
+        {{"amenity", "fuel"},
+         {"amenity", "parking"},
+         {"amenity", "hospital"},
+         {"railway", "station"}}};
+    for (std::size_t i = 0; i < kKinds.size(); ++i) {
+        if (TagValue(tags, kKinds[i].key) == kKinds[i].value) {
+            return static_cast<std::uint16_t>(kFirstPoiTypeCode + i);
+        }
+    }
+    return 0;
+}
+
 std::string NameOf(const Tags& tags) {
     std::string joined;
     for (const std::string_view key : {"name", "ref", "int_name"}) {
@@ -154,6 +172,19 @@ int AdminLevelOf(const Tags& tags) {
     return 0;
 }
 
+std::uint32_t AreaLevelOf(int adminLevel) {
+    switch (adminLevel) {
+    case 2:
+        return 10;
+    case 4:
+        return 3;
+    case 6:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
 std::uint16_t CountryCodeOf(const Tags& tags) {
     struct Country {
         std::string_view alpha2;
@@ -184,6 +215,14 @@ std::optional<Address> AddressOf(const Tags& tags) {
         return std::nullopt;
     }
     return address;
+}
+
+std::u16string WideOf(std::string_view codePage1252) {
+    std::u16string wide;
+    for (const char c : codePage1252) {
+        wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+    }
+    return wide;
 }
 
 std::string ToCodePage1252(std::string_view utf8, std::size_t limit) {

@@ -48,6 +48,13 @@ inline constexpr std::uint32_t kAttributeClosed = 1u << 6;
 // Element type of a city point in the map set.
 inline constexpr std::uint16_t kCityTypeCode = 4000;
 
+// Points of interest are point elements of the detailed level, one type code per kind:
+// amenity=fuel 5001, amenity=parking 5002, amenity=hospital 5003, railway=station 5004.
+inline constexpr std::uint16_t kFirstPoiTypeCode = 5001;
+inline constexpr std::uint16_t kPoiTypeCodeEnd = 5005; // one past the last
+// The type code of a node's or way's point of interest; 0 when it is none.
+[[nodiscard]] std::uint16_t PoiTypeOf(const Tags& tags);
+
 // "name/ref/int_name" without empty or repeated parts, code page 1252.
 [[nodiscard]] std::string NameOf(const Tags& tags);
 // The street name: the first alternative of NameOf.
@@ -58,6 +65,9 @@ inline constexpr std::uint16_t kCityTypeCode = 4000;
 
 // boundary=administrative with admin_level 2, 4, 6 or 8: that level, else 0.
 [[nodiscard]] int AdminLevelOf(const Tags& tags);
+// The area level of the address data for an admin_level: 10 a country (2), then 3 (4), 2 (6)
+// and 1 (8, a municipality), so that an area's level is above those of the areas inside it.
+[[nodiscard]] std::uint32_t AreaLevelOf(int adminLevel);
 // The ISO 3166-1 numeric code of a country boundary's "ISO3166-1" alpha-2 tag; 0 if unknown.
 [[nodiscard]] std::uint16_t CountryCodeOf(const Tags& tags);
 
@@ -71,6 +81,9 @@ struct Address {
 // House numbers of a street element: odd numbers on the first side, even ones on the second,
 // each side a range of one parity (the datasets' both-sides scheme 3).
 inline constexpr std::uint32_t kHouseNumberScheme = 3;
+
+// Code page 1252 text as wide text (its letters above 0x9F are those of Latin-1).
+[[nodiscard]] std::u16string WideOf(std::string_view codePage1252);
 
 // UTF-8 into code page 1252 ('?' for characters it lacks), cut at `limit` bytes.
 [[nodiscard]] std::string ToCodePage1252(std::string_view utf8, std::size_t limit = 64);

@@ -1,11 +1,16 @@
 // The data tool on hand-written extracts (XML written through libosmium) and on the shared
 // Liechtenstein extract, converted once per test program.
+#include "advisor/advisorconfiguration.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "routing/roadnetwork.h"
 #include "tablefiles/datasetsimpl.h"
 #include "tablefiles/housenumber.h"
+#include "testdata/advisorwriter.h"
 #include "testdata/tempdir.h"
+#include "testdata/wavewriter.h"
+#include "tools/osm/osmaddressindex.h"
 #include "tools/osm/osmconvert.h"
+#include "tools/osm/osmhousenumbers.h"
 #include "tools/osm/osmmapping.h"
 #include "utilities/usefulcode/memoryarena.h"
 
@@ -14,11 +19,13 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <osmium/builder/attr.hpp>
 #include <osmium/io/any_input.hpp>
 #include <osmium/io/writer.hpp>
 #include <osmium/io/xml_output.hpp>
 #include <queue>
+#include <set>
 #include <sstream>
 
 namespace {
@@ -40,6 +47,32 @@ struct HandWay {
 };
 
 enum class Boundary { None, Whole, MissingMember };
+
+// A folder laid out like the build's demo advisor data, the voice archive left out when asked.
+enum class Advisor { None, Whole, NoVoices };
+
+void WriteAdvisorData(const std::filesystem::path& folder, Advisor advisor) {
+    std::filesystem::create_directories(folder / "ConfigFiles");
+    std::filesystem::create_directories(folder / "sound");
+    const std::string general = testdata::ConfigTextWriter().Row({"minAngleGS1", "-30"}).Build();
+    const std::string tables = testdata::ConfigTextWriter()
+                                   .Module("T_Street", {"Relative_Direction_Of_TS"})
+                                   .Value({"Left"}, "TurnLeft")
+                                   .EndMark()
+                                   .Build();
+    const auto config = testdata::BuildConfigArchive(
+        {{"General.properties", general}, {"DecisionTables.csv", tables}});
+    std::ofstream(folder / "ConfigFiles" / "Advisor.sfs", std::ios::binary)
+        .write(reinterpret_cast<const char*>(config.data()),
+               static_cast<std::streamsize>(config.size()));
+    if (advisor == Advisor::Whole) {
+        const auto voices =
+            testdata::BuildVoiceArchive({{"Attention", testdata::WaveWriter().Build()}});
+        std::ofstream(folder / "sound" / "german_waves.sfs", std::ios::binary)
+            .write(reinterpret_cast<const char*>(voices.data()),
+                   static_cast<std::streamsize>(voices.size()));
+    }
+}
 
 void WriteExtract(const std::filesystem::path& path, const std::vector<HandWay>& ways,
                   const osm2nav::Tags& addressNodeTags, Boundary boundary) {
@@ -144,6 +177,7 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
         std::string city;
         int adminLevel;
         std::uint16_t country;
+        std::uint32_t areaLevel = 1;
     } named[] = {
         {{{"name", "Landstrasse"}, {"ref", "28"}, {"int_name", "Landstrasse"}},
          "Landstrasse/28",
@@ -165,15 +199,166 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
          "",
          "",
          2,
-         438},
+         438,
+         10},
+        {{{"boundary", "administrative"}, {"admin_level", "4"}}, "", "", 4, 0, 3},
+        {{{"boundary", "administrative"}, {"admin_level", "6"}}, "", "", 6, 0, 2},
         {{{"boundary", "administrative"}, {"admin_level", "7"}}, "", "", 0, 0},
     };
+    // Points of interest of each kind, and none for other tags.
+    const struct {
+        Tags tags;
+        std::uint16_t typeCode;
+    } pois[] = {
+        {{{"amenity", "fuel"}, {"name", "Tankstelle"}}, 5001},
+        {{{"amenity", "parking"}}, 5002},
+        {{{"amenity", "hospital"}}, 5003},
+        {{{"railway", "station"}, {"name", "Schaan-Vaduz"}}, 5004},
+        {{{"amenity", "bench"}}, 0},
+        {{{"railway", "halt"}}, 0},
+    };
+    for (const auto& row : pois) {
+        EXPECT_EQ(osm2nav::PoiTypeOf(row.tags), row.typeCode) << row.tags.front().second;
+    }
     for (const auto& row : named) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(osm2nav::NameOf(row.tags), row.name);
         EXPECT_EQ(osm2nav::CityNameOf(row.tags), row.city);
         EXPECT_EQ(osm2nav::AdminLevelOf(row.tags), row.adminLevel);
         EXPECT_EQ(osm2nav::CountryCodeOf(row.tags), row.country);
+        if (row.adminLevel != 0) {
+            EXPECT_EQ(osm2nav::AreaLevelOf(row.adminLevel), row.areaLevel);
+        }
+    }
+}
+
+// Map units of a point `metres` east and north of 9.5 E, 47.1 N.
+MapPoint Near(double east, double north) {
+    return DegreesToMapPoint(
+        GeoPoint{static_cast<float>(9.5 + east / (111320.0 * std::cos(47.1 * 3.14159265 / 180))),
+                 static_cast<float>(47.1 + north / 111320.0)});
+}
+
+TEST(OsmHouseNumbers, EachNumberGoesToTheNearestElementAndItsMedianBecomesTheMiddle) {
+    // Two elements along the x axis: 0-200 m and 200-400 m.
+    const std::vector<std::vector<MapPoint>> street{{Near(0, 0), Near(100, 0), Near(200, 0)},
+                                                    {Near(200, 0), Near(400, 0)}};
+    const struct {
+        std::string label;
+        std::vector<osm2nav::HouseAddress> addresses;
+        std::map<std::size_t, std::pair<std::string, std::string>> ranges; // odd, even
+        double atEast;                                                     // of the first element
+        std::uint32_t duplicates, withoutNumber, far;
+    } rows[] = {
+        {"both sides of one element",
+         {{Near(20, 10), "1", ""}, {Near(60, -10), "4", ""}, {Near(90, 10), "3", ""}},
+         {{0, {"1-3", "4"}}},
+         60,
+         0,
+         0,
+         0},
+        {"the nearer element takes the number",
+         {{Near(150, 15), "7", ""}, {Near(330, 15), "9", ""}, {Near(210, -20), "12", ""}},
+         {{0, {"7", ""}}, {1, {"9", "12"}}},
+         150,
+         0,
+         0,
+         0},
+        {"repeats, letters and far houses",
+         {{Near(10, 10), "5", ""},
+          {Near(12, 10), "5", ""},
+          {Near(30, 10), "5a", ""},
+          {Near(30, 10), "a", ""},
+          {Near(50, 400), "11", ""}},
+         {{0, {"5", ""}}},
+         30,
+         1,
+         1,
+         1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto placement = osm2nav::PlaceHouseNumbers(street, row.addresses);
+        std::map<std::size_t, std::pair<std::string, std::string>> ranges;
+        for (const auto& [element, numbers] : placement.elements) {
+            ranges[element] = {osm2nav::RangeText(numbers.odd), osm2nav::RangeText(numbers.even)};
+        }
+        EXPECT_EQ(ranges, row.ranges);
+        EXPECT_EQ(placement.duplicates, row.duplicates);
+        EXPECT_EQ(placement.withoutNumber, row.withoutNumber);
+        EXPECT_EQ(placement.far.size(), row.far);
+        ASSERT_TRUE(placement.elements.count(0));
+        const GeoPoint at = placement.elements.at(0).at;
+        EXPECT_NEAR(at.y, MapPointToDegrees(Near(0, 0)).y, 1e-6);
+        EXPECT_NEAR(at.x, MapPointToDegrees(Near(row.atEast, 0)).x, 1e-5);
+    }
+}
+
+TEST(OsmHouseNumbers, TheNumbersPointBecomesTheMiddleOfTheSameLine) {
+    const std::vector<GeoPoint> line{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {4, 1}};
+    const struct {
+        GeoPoint at;
+        std::size_t size;
+    } rows[] = {
+        {{0.5f, 0}, 11}, // one point before, five after: four more before
+        {{4, 0.5f}, 10}, // five before, one after: three more after
+        {{2.5f, 0}, 7},  // three and three: only the point itself
+        {{0, 0}, 11},    // on the first point
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.at.x + row.at.y);
+        const auto points = osm2nav::PointsWithMiddleAt(line, row.at);
+        ASSERT_EQ(points.size(), row.size);
+        EXPECT_EQ(points[points.size() / 2], row.at);
+        // Every point lies on the line, in order along it.
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            EXPECT_TRUE(points[i].y == 0 || points[i].x == 4) << i;
+            EXPECT_LE(points[i - 1].x + points[i - 1].y, points[i].x + points[i].y) << i;
+        }
+    }
+}
+
+TEST(OsmAddressIndex, AreasLieUnderTheNearestEnclosingAreaAndCitiesNameTheirOwnArea) {
+    osm2nav::AddressIndexBuilder index;
+    const auto add = [&](std::string name, std::uint32_t level, MapRect bounds) {
+        return index.AddArea({std::move(name), level, bounds, 438, ""});
+    };
+    // Added children first: the tree still lists parents before their children.
+    const std::size_t vaduz = add("Vaduz", 1, {20, 20, 30, 30});
+    const std::size_t oberland = add("Oberland", 3, {10, 10, 50, 50});
+    const std::size_t country = add("438", 10, {0, 0, 100, 100});
+    const std::size_t schaan = add("Schaan", 1, {60, 60, 70, 70});
+    const std::size_t outside = add("Feldkirch", 1, {200, 200, 210, 210});
+    index.AddCity({"Vaduz", vaduz, 7001, 438});
+    index.AddCity({"Ebenholz", vaduz, 7002, 438});
+    index.AddCity({"Schaan", schaan, 7003, 438});
+    index.Layout();
+    const struct {
+        std::size_t area;
+        std::optional<std::size_t> parent;
+    } areas[] = {{vaduz, oberland},
+                 {oberland, country},
+                 {country, std::nullopt},
+                 {schaan, country},
+                 {outside, std::nullopt}};
+    std::set<std::uint32_t> ids;
+    for (const auto& row : areas) {
+        EXPECT_EQ(index.ParentOf(row.area), row.parent) << row.area;
+        ids.insert(index.AreaId(row.area));
+    }
+    EXPECT_EQ(ids.size(), 5u);
+    EXPECT_EQ(ids.count(0), 0u);
+    EXPECT_LT(index.AreaId(country), index.AreaId(oberland));
+    EXPECT_LT(index.AreaId(oberland), index.AreaId(vaduz));
+    // A city named like its area names the area's node; a suburb names its own element.
+    const struct {
+        std::uint32_t id;
+        bool isElement;
+    } cities[] = {{index.AreaId(vaduz), false}, {7002, true}, {index.AreaId(schaan), false}};
+    ASSERT_EQ(index.GetCityRecords().size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(index.GetCityRecords()[i].id, cities[i].id) << i;
+        EXPECT_EQ(index.GetCityRecords()[i].isElement, cities[i].isElement) << i;
     }
 }
 
@@ -200,6 +385,8 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         std::string error; // part of the message; empty: converts
         std::string line;  // summary line expected
         Boundary boundary = Boundary::None;
+        Advisor advisor = Advisor::None;
+        std::string language = "ger";
     } rows[] = {
         {"sixteen roads at a crossing",
          star,
@@ -258,6 +445,52 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         {"no roads", {{{1, 2}, {{"highway", "footway"}}}}, {}, "", false, "holds no roads", ""},
         {"broken file", {}, {}, "<osm><node id=", false, "cannot be read", ""},
         {"output in use", {street}, {}, "", true, "not an empty folder", ""},
+        {"municipality in the address index",
+         {ring, inside},
+         {{"addr:street", "Feld"}, {"addr:housenumber", "4"}},
+         "",
+         false,
+         "",
+         "address index: 1 areas in the tree, 1 cities, 1 elements with house numbers",
+         Boundary::Whole},
+        {"house numbers of a street elsewhere",
+         {street},
+         {{"addr:street", "Wald"}, {"addr:housenumber", "4"}},
+         "",
+         false,
+         "",
+         "warnings: 0 ways with missing nodes, 0 relations with missing members, 0 boundaries "
+         "not assembled, 0 duplicate house numbers, 0 house numbers without a number, 0 links "
+         "beyond 15 at a crossing, 0 elements the map set cannot hold, 2 house numbers far from "
+         "their street"},
+        {"advisor data and voices",
+         {street},
+         {},
+         "",
+         false,
+         "",
+         "advisor: 2 configuration files, 1 voice samples (german)",
+         Boundary::None,
+         Advisor::Whole},
+        {"advisor data without voices",
+         {street},
+         {},
+         "",
+         false,
+         "german_waves.sfs: no such file",
+         "",
+         Boundary::None,
+         Advisor::NoVoices},
+        {"unknown language",
+         {street},
+         {},
+         "",
+         false,
+         "--language takes",
+         "",
+         Boundary::None,
+         Advisor::None,
+         "xyz"},
         {"missing file", {}, {}, "", false, "no such file", ""},
     };
     for (const auto& row : rows) {
@@ -269,7 +502,14 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         } else if (!row.ways.empty()) {
             WriteExtract(extract, row.ways, row.addressTags, row.boundary);
         }
-        osm2nav::ConvertOptions options{extract, root.HostPath() / "out"};
+        osm2nav::ConvertOptions options;
+        options.extract = extract;
+        options.output = root.HostPath() / "out";
+        options.language = row.language;
+        if (row.advisor != Advisor::None) {
+            options.advisorData = root.HostPath() / "demo";
+            WriteAdvisorData(options.advisorData, row.advisor);
+        }
         if (row.isOutputUsed) {
             std::filesystem::create_directories(options.output / "old");
         }
@@ -297,18 +537,18 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
     }
 }
 
-// The numbered address nodes of a street in the shared extract.
-std::vector<std::pair<unsigned short, GeoPoint>> HouseNodes(const std::string& street) {
-    std::vector<std::pair<unsigned short, GeoPoint>> nodes;
+// The numbered address nodes of the shared extract by street.
+std::map<std::string, std::vector<std::pair<unsigned short, GeoPoint>>> HouseNodes() {
+    std::map<std::string, std::vector<std::pair<unsigned short, GeoPoint>>> nodes;
     osmium::io::Reader reader(NAV_OSM_EXTRACT, osmium::osm_entity_bits::node);
     while (osmium::memory::Buffer buffer = reader.read()) {
         for (const auto& node : buffer.select<osmium::Node>()) {
             const char* name = node.tags()["addr:street"];
             const char* number = node.tags()["addr:housenumber"];
-            if (name != nullptr && number != nullptr && street == name && std::atoi(number) > 0) {
-                nodes.emplace_back(static_cast<unsigned short>(std::atoi(number)),
-                                   GeoPoint{static_cast<float>(node.location().lon()),
-                                            static_cast<float>(node.location().lat())});
+            if (name != nullptr && number != nullptr && std::atoi(number) > 0) {
+                nodes[name].emplace_back(static_cast<unsigned short>(std::atoi(number)),
+                                         GeoPoint{static_cast<float>(node.location().lon()),
+                                                  static_cast<float>(node.location().lat())});
             }
         }
     }
@@ -329,9 +569,12 @@ protected:
         s_root = new testdata::TempDeviceRoot;
         ASSERT_TRUE(s_root->InstallModule(u"ziVur.dll"));
         for (const bool isPacked : {false, true}) {
-            osm2nav::ConvertOptions options{NAV_OSM_EXTRACT,
-                                            s_root->HostPath() / (isPacked ? "packed" : "loose")};
+            osm2nav::ConvertOptions options;
+            options.extract = NAV_OSM_EXTRACT;
+            options.output = s_root->HostPath() / (isPacked ? "packed" : "loose");
             options.isPacked = isPacked;
+            options.advisorData = s_root->HostPath() / "demo";
+            WriteAdvisorData(options.advisorData, Advisor::Whole);
             std::ostringstream summary;
             ASSERT_EQ(osm2nav::Convert(options, summary), "");
         }
@@ -354,9 +597,9 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
     for (const std::u16string folder : {u"\\loose", u"\\packed"}) {
         SCOPED_TRACE(std::string(folder.begin(), folder.end()));
         BlockCachePtr cache = BlockCache::Create(1024);
-        const auto engine = RetrievalEngineImpl::Create(cache);
+        const auto engine = RetrievalEngineImpl::CreateEngine(cache);
         ASSERT_TRUE(engine->Open(folder + u"\\Maps\\MAP.LVL"));
-        auto datasets = DatasetsImpl::Create(cache, engine);
+        auto datasets = DatasetsImpl::Create(cache, RetrievalEngine::RetrievalEnginePtr(engine));
         ASSERT_TRUE(datasets->Open(folder + u"\\Database", u""));
         // The eleven municipalities, three of them by the first letters of their names.
         const struct {
@@ -382,26 +625,82 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
             EXPECT_NE(std::find(names.begin(), names.end(), city.name), names.end())
                 << std::string(city.prefix.begin(), city.prefix.end());
         }
-        // A street of Vaduz by name within its city, with the numbers of its OSM address nodes.
-        auto vaduz = datasets->FindCities(u"Vaduz", 0);
+        // Vaduz through the address index: a municipality of the country, with the area id under
+        // which the datasets find its streets.
+        auto vaduz = engine->FindCities(u"Vaduz", 0);
         ASSERT_TRUE(vaduz && vaduz->IsValid());
-        auto streets = datasets->FindInArea(vaduz->GetCurrent()->GetAreaId(), u"Heiligkr");
+        const std::int32_t area = vaduz->GetCurrent()->GetAreaId();
+        EXPECT_EQ(engine->LookupArea(static_cast<std::uint32_t>(area)), u"Vaduz");
+        const std::int32_t country =
+            engine->WalkAreaHierarchy(static_cast<std::uint32_t>(area), 10);
+        EXPECT_EQ(engine->LookupArea(static_cast<std::uint32_t>(country)), u"Liechtenstein");
+        // A street of Vaduz by name within its city.
+        auto streets = datasets->FindInArea(static_cast<std::uint32_t>(area), u"Heiligkr");
         ASSERT_TRUE(streets && streets->IsValid());
-        auto street = streets->GetCurrent();
-        EXPECT_EQ(street->GetName(), u"Heiligkreuz");
-        ASSERT_TRUE(street->HasHouseNumbers());
-        const auto houses = HouseNodes("Heiligkreuz");
-        ASSERT_FALSE(houses.empty());
-        for (const auto& [number, where] : houses) {
-            EXPECT_TRUE(street->HasHouseNumber(HouseNumber(number, 0))) << number;
-            // The element that holds the number lies near the house (its middle point stands
-            // for the number).
-            const ElementPosition position = street->GetHouseNumberPosition(HouseNumber(number, 0));
-            EXPECT_LT(MetresBetween(position.point, where), 150.0) << number;
+        EXPECT_EQ(streets->GetCurrent()->GetName(), u"Heiligkreuz");
+        // The house numbers of streets of Vaduz and Schaan lie near their OSM address nodes: the
+        // middle point of the element that holds a number stands for it. A street name may be a
+        // street of several municipalities; each address is on one of them.
+        const auto houses = HouseNodes();
+        std::size_t count = 0;
+        std::size_t nearHouses = 0;
+        for (const std::string name :
+             {"Heiligkreuz", "Landstrasse", "Im Pardiel", "Gapetschstrasse"}) {
+            SCOPED_TRACE(name);
+            std::vector<GeoMoleculePtr> named;
+            for (const auto& city : cities) {
+                auto found = engine->FindCities(city.name, 0);
+                ASSERT_TRUE(found && found->IsValid());
+                for (auto cursor = datasets->FindInArea(
+                         static_cast<std::uint32_t>(found->GetCurrent()->GetAreaId()),
+                         std::u16string(name.begin(), name.end()));
+                     cursor && cursor->IsValid(); cursor->Next()) {
+                    named.push_back(cursor->GetCurrent());
+                }
+            }
+            for (const auto& [number, where] : houses.at(name)) {
+                ++count;
+                double nearest = INFINITY;
+                for (const auto& street : named) {
+                    const ElementPosition position =
+                        street->GetHouseNumberPosition(HouseNumber(number, 0));
+                    if (!street->HasHouseNumber(HouseNumber(number, 0))) {
+                        continue;
+                    }
+                    nearest = std::min(nearest, MetresBetween(position.point, where));
+                    // The address index knows the number on the same element.
+                    HouseNumberInfo info;
+                    HouseNumberPosition along;
+                    EXPECT_TRUE(engine->FillHouseNumberInfo(position.elementId, info) &&
+                                info.Match(HouseNumber(number, 0), along))
+                        << number;
+                }
+                EXPECT_LT(nearest, 300.0) << number;
+                nearHouses += nearest <= 50.0 ? 1 : 0;
+            }
         }
+        EXPECT_GT(count, 20u);
+        EXPECT_GE(nearHouses * 5, count * 4) << nearHouses << " of " << count;
         datasets->Close();
+        // Points of interest of every kind, found by the engine's area query over their type range.
+        std::map<std::uint16_t, std::size_t> pois;
+        for (auto cursor = engine->QueryArea({static_cast<float>(bounds.bottom_left().lon()),
+                                              static_cast<float>(bounds.bottom_left().lat()),
+                                              static_cast<float>(bounds.top_right().lon()),
+                                              static_cast<float>(bounds.top_right().lat())},
+                                             osm2nav::kFirstPoiTypeCode, osm2nav::kPoiTypeCodeEnd);
+             cursor && cursor->IsValid(); cursor->Next()) {
+            EXPECT_EQ(cursor->GetGeometryClass(), 0u);
+            ++pois[cursor->GetTypeCode()];
+        }
+        for (std::uint16_t type = osm2nav::kFirstPoiTypeCode; type < osm2nav::kPoiTypeCodeEnd;
+             ++type) {
+            EXPECT_GT(pois[type], 0u) << type;
+        }
+        EXPECT_EQ(pois.size(), 4u);
         RoadNetwork network;
-        ASSERT_TRUE(network.Load(folder + u"\\Net\\Net.rd", engine));
+        ASSERT_TRUE(
+            network.Load(folder + u"\\Net\\Net.rd", RetrievalEngine::RetrievalEnginePtr(engine)));
         EXPECT_GT(network.GetCrossingCount(0), 1000u);
         const GeoRect rect = network.GetMapRect(0);
         const double edges[][2] = {{rect.minX, bounds.bottom_left().lon()},
