@@ -186,22 +186,13 @@ std::uint32_t AreaLevelOf(int adminLevel) {
 }
 
 std::uint16_t CountryCodeOf(const Tags& tags) {
-    struct Country {
-        std::string_view alpha2;
-        std::uint16_t numeric;
-    };
-    static constexpr std::array<Country, 8> kCountries{{{"AT", 40},
-                                                        {"CH", 756},
-                                                        {"DE", 276},
-                                                        {"FR", 250},
-                                                        {"IT", 380},
-                                                        {"LI", 438},
-                                                        {"LU", 442},
-                                                        {"NL", 528}}};
+    // Our own country numbers: the engine lists the numbers 0 to 50, and 0 means every country.
+    static constexpr std::array<std::string_view, 8> kCountries{"AT", "CH", "DE", "FR",
+                                                                "IT", "LI", "LU", "NL"};
     const std::string_view code = TagValue(tags, "ISO3166-1");
-    for (const auto& country : kCountries) {
-        if (country.alpha2 == code) {
-            return country.numeric;
+    for (std::size_t index = 0; index < kCountries.size(); ++index) {
+        if (kCountries[index] == code) {
+            return static_cast<std::uint16_t>(index + 1);
         }
     }
     return 0;

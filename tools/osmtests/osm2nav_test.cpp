@@ -199,7 +199,7 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
          "",
          "",
          2,
-         438,
+         6,
          10},
         {{{"boundary", "administrative"}, {"admin_level", "4"}}, "", "", 4, 0, 3},
         {{{"boundary", "administrative"}, {"admin_level", "6"}}, "", "", 6, 0, 2},
@@ -634,6 +634,9 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
         const std::int32_t country =
             engine->WalkAreaHierarchy(static_cast<std::uint32_t>(area), 10);
         EXPECT_EQ(engine->LookupArea(static_cast<std::uint32_t>(country)), u"Liechtenstein");
+        const auto countries = engine->GetCountries(0);
+        ASSERT_EQ(countries.size(), 1u);
+        EXPECT_EQ(countries[0]->GetName(), u"Liechtenstein");
         // A street of Vaduz by name within its city.
         auto streets = datasets->FindInArea(static_cast<std::uint32_t>(area), u"Heiligkr");
         ASSERT_TRUE(streets && streets->IsValid());
