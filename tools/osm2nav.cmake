@@ -9,6 +9,8 @@ nav_component(osm2nav_convert STEP 4
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmmapping.cpp
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmconvert.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmnetwork.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmbaseline.cpp
   DEPENDS routing_network retrievalengine_engine retrievalengine_cities tablefiles_datasets
           testdata_roadnetwork testdata_mapset testdata_datasets testdata_cityindex testdata
           usefulcode_arena
@@ -31,4 +33,12 @@ nav_test(osm2nav_test
   DEPENDS osm2nav_convert routing_network)
 if(TARGET osm2nav_test)
   target_compile_definitions(osm2nav_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+endif()
+
+nav_test(osmnetwork_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmnetwork_test.cpp
+  DEPENDS osm2nav_convert routing_network)
+if(TARGET osmnetwork_test)
+  target_compile_definitions(osmnetwork_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
 endif()
