@@ -27,18 +27,13 @@ target_link_libraries(osm2nav PRIVATE osm2nav_convert)
 
 set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.osm.pbf
     CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")
-nav_test(osm2nav_test
-  SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/osmtests/osm2nav_test.cpp
-  DEPENDS osm2nav_convert routing_network)
-if(TARGET osm2nav_test)
-  target_compile_definitions(osm2nav_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
-
-nav_test(osmnetwork_test
-  SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmnetwork_test.cpp
-  DEPENDS osm2nav_convert routing_network)
-if(TARGET osmnetwork_test)
-  target_compile_definitions(osmnetwork_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
+# The extract tests convert the shared extract once per program.
+foreach(test osm2nav_test osmnetwork_test)
+  nav_test(${test}
+    SOURCES
+      ${CMAKE_CURRENT_LIST_DIR}/osmtests/${test}.cpp
+    DEPENDS osm2nav_convert routing_network)
+  if(TARGET ${test})
+    target_compile_definitions(${test} PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+  endif()
+endforeach()

@@ -7,6 +7,7 @@
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"
 #include "tools/osm/osmmapping.h"
+#include "tools/osmtests/convertedextract.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <gtest/gtest.h>
@@ -323,29 +324,14 @@ double MetresBetween(const GeoPoint& a, const GeoPoint& b) {
 }
 
 // The shared extract converted once, packed and loose.
-class SharedExtract : public ::testing::Test {
+class SharedExtract : public ConvertedExtract {
 protected:
     static void SetUpTestSuite() {
-        s_root = new testdata::TempDeviceRoot;
-        ASSERT_TRUE(s_root->InstallModule(u"ziVur.dll"));
-        for (const bool isPacked : {false, true}) {
-            osm2nav::ConvertOptions options{NAV_OSM_EXTRACT,
-                                            s_root->HostPath() / (isPacked ? "packed" : "loose")};
-            options.isPacked = isPacked;
-            std::ostringstream summary;
-            ASSERT_EQ(osm2nav::Convert(options, summary), "");
-        }
-        if (!MemoryArena::Shared().HoldsMemory()) {
-            ASSERT_TRUE(MemoryArena::Shared().Reserve(4 << 20));
-        }
+        osm2nav::ConvertOptions packed;
+        packed.isPacked = true;
+        ConvertOnce({{"loose", {}}, {"packed", packed}});
     }
-    static void TearDownTestSuite() {
-        delete s_root;
-        s_root = nullptr;
-    }
-    static testdata::TempDeviceRoot* s_root;
 };
-testdata::TempDeviceRoot* SharedExtract::s_root = nullptr;
 
 TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
     osmium::io::Reader reader(NAV_OSM_EXTRACT, osmium::osm_entity_bits::nothing);

@@ -6,7 +6,7 @@
 #include "routing/roadnetwork.h"
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"
-#include "utilities/usefulcode/memoryarena.h"
+#include "tools/osmtests/convertedextract.h"
 
 #include <gtest/gtest.h>
 
@@ -110,22 +110,12 @@ TEST(OsmNetwork, UpperLevelsHoldTheMainRoadsWithTwoWayChainsMerged) {
 }
 
 // The shared extract converted once with three levels.
-class SharedNetwork : public ::testing::Test {
+class SharedNetwork : public ConvertedExtract {
 protected:
     static void SetUpTestSuite() {
-        s_root = new testdata::TempDeviceRoot;
-        ASSERT_TRUE(s_root->InstallModule(u"ziVur.dll"));
-        osm2nav::ConvertOptions options{NAV_OSM_EXTRACT, s_root->HostPath() / "out"};
+        osm2nav::ConvertOptions options;
         options.levels = 3;
-        std::ostringstream summary;
-        ASSERT_EQ(osm2nav::Convert(options, summary), "");
-        if (!MemoryArena::Shared().HoldsMemory()) {
-            ASSERT_TRUE(MemoryArena::Shared().Reserve(4 << 20));
-        }
-    }
-    static void TearDownTestSuite() {
-        delete s_root;
-        s_root = nullptr;
+        ConvertOnce({{"out", options}});
     }
 
     void SetUp() override {
@@ -148,12 +138,10 @@ protected:
         return addresses;
     }
 
-    static testdata::TempDeviceRoot* s_root;
     BlockCachePtr m_cache;
     six::RefCntPtr<RetrievalEngineImpl> m_engine;
     RoadNetwork m_network;
 };
-testdata::TempDeviceRoot* SharedNetwork::s_root = nullptr;
 
 // Crossings reached from `from` along the arcs.
 std::vector<bool> Reached(const std::vector<std::vector<std::size_t>>& arcs, std::size_t from) {
