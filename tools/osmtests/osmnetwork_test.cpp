@@ -6,6 +6,7 @@
 #include "routing/roadnetwork.h"
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"
+#include "tools/osm/osmnetwork.h"
 #include "tools/osmtests/convertedextract.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,46 @@ TEST(OsmNetwork, UpperLevelsHoldTheMainRoadsWithTwoWayChainsMerged) {
         for (std::size_t level = 0; level < row.lines.size(); ++level) {
             EXPECT_EQ(LevelLine(summary.str(), static_cast<int>(level)), row.lines[level]) << level;
         }
+    }
+}
+
+// The read-back compares the network as loaded with the layout the tool meant to write.
+TEST(OsmNetwork, ReadBackReportsWhatDiffersFromTheLayout) {
+    // Level 1 holds columns 0, 7 and 14 and rows 0 and 7: chains between the T crossings.
+    const auto world = testdata::RoadWorld::Grid(15, 8, 2000, {1000000, 6000000}, 2);
+    const auto options = osm2nav::NetworkOptions(2, false, 1000, world.links.size());
+    auto moved = world;
+    moved.nodes[20].x += 1;
+    auto linked = world;
+    linked.links.push_back({0, 16, 999});
+    auto unoptimised = options;
+    unoptimised.optimisationStarts = {-1, -1};
+    const struct {
+        std::string label;
+        testdata::RoadWorld world;
+        testdata::RoadNetworkOptions options;
+        std::string error; // part of the message; empty: the same
+    } rows[] = {
+        {"as laid out", world, options, ""},
+        {"one level", world, osm2nav::NetworkOptions(1, false, 1000, world.links.size()),
+         "another number of levels"},
+        {"a crossing moved by one map unit", moved, options, "level 0: crossing 20 moved"},
+        {"a link more", linked, options, "level 0: crossing 0 reads back otherwise"},
+        {"chains not merged: more upper crossings", world, unoptimised, "reads back otherwise"},
+    };
+    testdata::RoadNetworkWriter reference(world, options);
+    ASSERT_TRUE(reference.Build());
+    ASSERT_FALSE(reference.GetLayout()[1].chains.empty());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        testdata::TempDeviceRoot root;
+        testdata::RoadNetworkWriter written(row.world, row.options);
+        ASSERT_TRUE(written.WriteTo(root, u"\\Net"));
+        RoadNetwork loaded;
+        ASSERT_TRUE(loaded.Load(u"\\Net\\Net.rd", {}));
+        const std::string error = osm2nav::CheckNetwork(loaded, reference);
+        EXPECT_NE(error.find(row.error), std::string::npos) << error;
+        EXPECT_EQ(error.empty(), row.error.empty()) << error;
     }
 }
 
