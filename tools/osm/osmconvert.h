@@ -1,7 +1,8 @@
 #pragma once
 // Converts an OpenStreetMap extract into a device data folder through the test-data writers:
 // the map set with a detailed and an overview level, the address datasets, the city index files
-// and road network level 0, each read back by the system's own readers before it counts.
+// and the road network with its levels, each read back by the system's own readers before it
+// counts.
 
 #include <cstdint>
 #include <filesystem>
