@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <numeric>
 #include <osmium/builder/attr.hpp>
@@ -150,13 +152,13 @@ TEST(OsmNetwork, ReadBackReportsWhatDiffersFromTheLayout) {
     }
 }
 
-// The shared extract converted once with three levels.
+// The shared extract converted with three levels, twice.
 class SharedNetwork : public ConvertedExtract {
 protected:
     static void SetUpTestSuite() {
         osm2nav::ConvertOptions options;
         options.levels = 3;
-        ConvertOnce({{"out", options}});
+        ConvertOnce({{"out", options}, {"again", options}});
     }
 
     void SetUp() override {
@@ -325,6 +327,24 @@ TEST_F(SharedNetwork, CrossingsAreTheEnginesElementEnds) {
         EXPECT_GT(links, level == 0 ? 4000u : 100u);
         EXPECT_EQ(optimised > 0, level > 0);
     }
+}
+
+// The same extract gives the same network files, byte for byte.
+TEST_F(SharedNetwork, ASecondRunWritesTheSameNetwork) {
+    const auto bytes = [](const std::filesystem::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    const auto folder = s_root->HostPath() / "out" / "Net";
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string first = bytes(entry.path());
+        EXPECT_FALSE(first.empty()) << entry.path();
+        EXPECT_EQ(first, bytes(s_root->HostPath() / "again" / "Net" / entry.path().filename()))
+            << entry.path();
+        ++files;
+    }
+    EXPECT_EQ(files, 9u); // ".rd", three levels of ".pag" and ".idx", O2S, S2O
 }
 
 } // namespace
