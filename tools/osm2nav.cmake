@@ -12,6 +12,8 @@ nav_component(osm2nav_convert STEP 5
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmaddressindex.cpp
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmhousenumbers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmadvisor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmnetwork.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmbaseline.cpp
   DEPENDS routing_network retrievalengine_engine retrievalengine_cities tablefiles_datasets
           testdata_roadnetwork testdata_mapset testdata_datasets testdata_cityindex testdata_addressindex testdata
           usefulcode_arena advisor_configuration platform_sfs platform_sound
@@ -29,10 +31,13 @@ target_compile_definitions(osm2nav PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/de
 
 set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.osm.pbf
     CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")
-nav_test(osm2nav_test
-  SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/osmtests/osm2nav_test.cpp
-  DEPENDS osm2nav_convert routing_network)
-if(TARGET osm2nav_test)
-  target_compile_definitions(osm2nav_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
+# The extract tests convert the shared extract once per program.
+foreach(test osm2nav_test osmnetwork_test)
+  nav_test(${test}
+    SOURCES
+      ${CMAKE_CURRENT_LIST_DIR}/osmtests/${test}.cpp
+    DEPENDS osm2nav_convert routing_network)
+  if(TARGET ${test})
+    target_compile_definitions(${test} PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+  endif()
+endforeach()

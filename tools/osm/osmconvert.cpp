@@ -14,6 +14,8 @@
 #include "tools/osm/osmadvisor.h"
 #include "tools/osm/osmhousenumbers.h"
 #include "tools/osm/osmmapping.h"
+#include "tools/osm/osmnetwork.h"
+#include "tools/osm/osmnodes.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <algorithm>
@@ -26,6 +28,7 @@
 #include <osmium/io/any_input.hpp>
 #include <osmium/osm/box.hpp>
 #include <osmium/relations/relations_manager.hpp>
+#include <osmium/tags/tags_filter.hpp>
 #include <osmium/visitor.hpp>
 #include <set>
 
@@ -34,7 +37,7 @@ namespace {
 
 // The extract as read: everything kept by id, so that every later step runs in id order.
 struct Extract {
-    std::map<std::int64_t, MapPoint> nodes;
+    NodeTable nodes;
     struct Way {
         Tags tags;
         std::vector<std::int64_t> refs;
@@ -121,7 +124,11 @@ std::string Read(const std::filesystem::path& path, Extract& extract) {
     try {
         const osmium::io::File file(path.string());
         osmium::area::Assembler::config_type config;
-        osmium::area::MultipolygonManager<osmium::area::Assembler> areas(config);
+        // Only administrative boundaries become areas: closed ways and other multipolygons
+        // (buildings, land use) are not assembled at all.
+        osmium::TagsFilter areaTags{false};
+        areaTags.add_rule(true, osmium::TagMatcher{"boundary", "administrative"});
+        osmium::area::MultipolygonManager<osmium::area::Assembler> areas(config, areaTags);
         osmium::relations::read_relations(file, areas);
         osmium::io::Reader reader(file);
         const osmium::Box box = reader.header().box();
@@ -526,6 +533,7 @@ private:
             link.lengthUnits = LengthUnits(points);
             link.roadClass = piece.road.roadClass;
             link.isOneWay = piece.road.isOneWay;
+            link.level = piece.road.networkLevel;
             world.links.push_back(link);
         }
     }
@@ -724,17 +732,18 @@ std::string ReadBack(const Model& model, const testdata::TempDeviceRoot& root,
         return message;
     }
     RoadNetwork loaded;
-    if (!loaded.Load(kNetworkFile, engine) ||
-        loaded.GetCrossingCount(0) != network.GetLayout()[0].nodeOfCrossing.size()) {
+    if (!loaded.Load(kNetworkFile, engine)) {
         return "the written road network does not load";
+    }
+    if (std::string message = CheckNetwork(loaded, network); !message.empty()) {
+        return message;
     }
     engine->Close();
     return {};
 }
 
 void PrintSummary(const Extract& extract, const Model& model, const ConvertOptions& options,
-                  std::ostream& out) {
-    const std::size_t networkLinks = model.world.links.size();
+                  const testdata::RoadNetworkWriter& network, std::ostream& out) {
     out << "extract: " << extract.nodes.size() << " nodes, " << extract.ways.size() << " ways, "
         << extract.relations.size() << " relations\n"
         << "map set: " << model.detailed.GetElements().size() << " elements in the detailed level, "
@@ -750,10 +759,9 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << "advisor: " << model.advisor.configFiles << " configuration files, "
         << model.advisor.voiceSamples << " voice samples ("
         << (options.advisorData.empty() ? "none asked for" : VoiceLanguageOf(options.language))
-        << ")\n"
-        << "road network level 0: " << model.world.nodes.size() << " crossings, " << networkLinks
-        << " links\n"
-        << "warnings: " << model.warnings.missingNodes << " ways with missing nodes, "
+        << ")\n";
+    PrintNetwork(network, out);
+    out << "warnings: " << model.warnings.missingNodes << " ways with missing nodes, "
         << model.warnings.missingMembers << " relations with missing members, "
         << model.warnings.unassembledBoundaries << " boundaries not assembled, "
         << model.warnings.duplicateNumbers << " duplicate house numbers, "
@@ -761,23 +769,28 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.warnings.crowdedCrossings << " links beyond 15 at a crossing, "
         << model.warnings.unwritableElements << " elements the map set cannot hold, "
         << model.warnings.farNumbers << " house numbers far from their street\n"
-        << "not written: road network levels above 0 (" << options.levels - 1
-        << " asked for) and optimised links"
-        << ", entry points, signposts, element area and postal-code tables, TMC location codes "
-           "(not in the extract)\n"
+        << "not written: entry points, signposts, element area and postal-code tables, TMC "
+           "location codes (not in the extract)\n"
         << "written " << (options.isPacked ? "packed" : "loose") << " into "
         << options.output.string() << "\n";
 }
 
-std::string CopyTree(const std::filesystem::path& from, const std::filesystem::path& to) {
+// Moves the written folders into the output (copies them where a move cannot cross file
+// systems).
+std::string MoveTree(const std::filesystem::path& from, const std::filesystem::path& to) {
     std::error_code error;
     std::filesystem::create_directories(to, error);
     for (const auto& entry : std::filesystem::directory_iterator(from, error)) {
         if (entry.path().filename() == "Windows") {
             continue;
         }
-        std::filesystem::copy(entry.path(), to / entry.path().filename(),
-                              std::filesystem::copy_options::recursive, error);
+        const auto target = to / entry.path().filename();
+        std::filesystem::rename(entry.path(), target, error);
+        if (error) {
+            error.clear();
+            std::filesystem::copy(entry.path(), target, std::filesystem::copy_options::recursive,
+                                  error);
+        }
         if (error) {
             return to.string() + ": cannot be written (" + error.message() + ")";
         }
@@ -812,9 +825,11 @@ std::string Convert(const ConvertOptions& options, std::ostream& summary) {
     if (model->world.links.empty()) {
         return options.extract.string() + ": the extract holds no roads";
     }
-    testdata::RoadNetworkOptions networkOptions;
-    networkOptions.isArchived = options.isPacked;
-    testdata::RoadNetworkWriter network(model->world, networkOptions);
+    const auto& elementIds = model->detailed.GetElementIds();
+    testdata::RoadNetworkWriter network(
+        model->world, NetworkOptions(options.levels, options.isPacked,
+                                     *std::max_element(elementIds.begin(), elementIds.end()),
+                                     model->world.links.size()));
     std::string message;
     {
         testdata::TempDeviceRoot root;
@@ -829,11 +844,11 @@ std::string Convert(const ConvertOptions& options, std::ostream& summary) {
                                       : message;
         }
         if (message.empty()) {
-            message = CopyTree(root.HostPath(), options.output);
+            message = MoveTree(root.HostPath(), options.output);
         }
     }
     if (message.empty()) {
-        PrintSummary(extract, *model, options, summary);
+        PrintSummary(extract, *model, options, network, summary);
     }
     return message;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Converts an OpenStreetMap extract into a device data folder through the test-data writers:
 // the map set with a detailed and an overview level, the address datasets, the city index files
-// with its address index, road network level 0 and the advisor data and voices, each read back
-// by the system's own readers before it counts.
+// with its address index, the road network with its levels and the advisor data and voices, each
+// read back by the system's own readers before it counts.
 
 #include <cstdint>
 #include <filesystem>

@@ -35,6 +35,15 @@ constexpr std::array<HighwayRule, 16> kHighways{{
 }};
 constexpr HighwayRule kFerry{"ferry", 1011, 9, 10};
 
+// Motorways, trunk and primary roads reach network level 2, secondary and tertiary roads level 1,
+// their links with them; every other road stays on level 0.
+std::uint8_t NetworkLevelOf(std::string_view highway) {
+    const std::string_view road = highway.substr(0, highway.find("_link"));
+    return road == "motorway" || road == "trunk" || road == "primary" ? 2
+           : road == "secondary" || road == "tertiary"                ? 1
+                                                                      : 0;
+}
+
 bool IsYes(std::string_view value) {
     return value == "yes" || value == "true" || value == "1";
 }
@@ -98,6 +107,7 @@ std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService) {
     road.roadClass = rule->roadClass;
     road.speedKmh = SpeedOf(TagValue(tags, "maxspeed"), rule->speedKmh);
     road.isFerry = isFerry;
+    road.networkLevel = isFerry ? 0 : NetworkLevelOf(highway);
     road.isRoundabout = TagValue(tags, "junction") == "roundabout";
     const std::string_view oneway = TagValue(tags, "oneway");
     road.isReversed = oneway == "-1" || oneway == "reverse";

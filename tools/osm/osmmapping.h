@@ -29,6 +29,7 @@ struct RoadMapping {
     bool isRoundabout = false;
     bool isBridge = false;
     bool isTunnel = false;
+    std::uint8_t networkLevel = 0; // highest road network level the road reaches (0..2)
 };
 
 // Road or ferry mapping of a way; nullopt for ways that are not roads (paths, railways,

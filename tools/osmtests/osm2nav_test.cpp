@@ -12,6 +12,7 @@
 #include "tools/osm/osmconvert.h"
 #include "tools/osm/osmhousenumbers.h"
 #include "tools/osm/osmmapping.h"
+#include "tools/osmtests/convertedextract.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <gtest/gtest.h>
@@ -563,32 +564,18 @@ double MetresBetween(const GeoPoint& a, const GeoPoint& b) {
 }
 
 // The shared extract converted once, packed and loose.
-class SharedExtract : public ::testing::Test {
+class SharedExtract : public ConvertedExtract {
 protected:
     static void SetUpTestSuite() {
-        s_root = new testdata::TempDeviceRoot;
-        ASSERT_TRUE(s_root->InstallModule(u"ziVur.dll"));
-        for (const bool isPacked : {false, true}) {
-            osm2nav::ConvertOptions options;
-            options.extract = NAV_OSM_EXTRACT;
-            options.output = s_root->HostPath() / (isPacked ? "packed" : "loose");
-            options.isPacked = isPacked;
-            options.advisorData = s_root->HostPath() / "demo";
-            WriteAdvisorData(options.advisorData, Advisor::Whole);
-            std::ostringstream summary;
-            ASSERT_EQ(osm2nav::Convert(options, summary), "");
-        }
-        if (!MemoryArena::Shared().HoldsMemory()) {
-            ASSERT_TRUE(MemoryArena::Shared().Reserve(4 << 20));
-        }
+        CreateRoot();
+        osm2nav::ConvertOptions loose;
+        loose.advisorData = s_root->HostPath() / "demo";
+        WriteAdvisorData(loose.advisorData, Advisor::Whole);
+        osm2nav::ConvertOptions packed = loose;
+        packed.isPacked = true;
+        ConvertOnce({{"loose", loose}, {"packed", packed}});
     }
-    static void TearDownTestSuite() {
-        delete s_root;
-        s_root = nullptr;
-    }
-    static testdata::TempDeviceRoot* s_root;
 };
-testdata::TempDeviceRoot* SharedExtract::s_root = nullptr;
 
 TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
     osmium::io::Reader reader(NAV_OSM_EXTRACT, osmium::osm_entity_bits::nothing);

@@ -1,0 +1,352 @@
+// The data tool's road network levels: hand-written extracts (written through libosmium) for the
+// level and merging rules, and the shared extract converted once with three levels for the
+// connectivity of level 0 and the crossing positions.
+#include "basiccomp/retrievalengine/code/mapelement.h"
+#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "routing/roadnetwork.h"
+#include "testdata/tempdir.h"
+#include "tools/osm/osmconvert.h"
+#include "tools/osm/osmnetwork.h"
+#include "tools/osmtests/convertedextract.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <numeric>
+#include <osmium/builder/attr.hpp>
+#include <osmium/io/writer.hpp>
+#include <osmium/io/xml_output.hpp>
+#include <sstream>
+
+namespace {
+
+using namespace osmium::builder::attr; // NOLINT: the builder's attribute names
+
+// A main road through nodes 1-2-3-4 (0.002 degrees apart) tagged as given, and residential side
+// roads from 2 and 3 to nodes 12 and 13 north of them. The nodes are listed out of id order
+// (1, 11, 2, 12, ...), as an extract may list them.
+void WriteMainRoad(const std::filesystem::path& path,
+                   const std::vector<std::pair<std::string, std::string>>& mainTags) {
+    osmium::memory::Buffer buffer(1 << 14, osmium::memory::Buffer::auto_grow::yes);
+    for (std::int64_t id = 1; id <= 4; ++id) {
+        const double x = 9.52 + 0.002 * static_cast<double>(id);
+        osmium::builder::add_node(buffer, _id(id), _location(x, 47.14));
+        osmium::builder::add_node(buffer, _id(id + 10), _location(x, 47.142));
+    }
+    osmium::builder::add_way(buffer, _id(100), _nodes({1, 2, 3, 4}), _tags(mainTags));
+    osmium::builder::add_way(buffer, _id(101), _nodes({2, 12}), _tag("highway", "residential"));
+    osmium::builder::add_way(buffer, _id(102), _nodes({3, 13}), _tag("highway", "residential"));
+    osmium::io::Writer writer(path.string(), osmium::io::overwrite::allow);
+    writer(std::move(buffer));
+    writer.close();
+}
+
+// The summary's line for a network level.
+std::string LevelLine(const std::string& summary, int level) {
+    const std::string head = "road network level " + std::to_string(level) + ": ";
+    const auto at = summary.find(head);
+    return at == std::string::npos
+               ? ""
+               : summary.substr(at + head.size(), summary.find('\n', at) - at - head.size());
+}
+
+TEST(OsmNetwork, UpperLevelsHoldTheMainRoadsWithTwoWayChainsMerged) {
+    const struct {
+        std::string label;
+        std::vector<std::pair<std::string, std::string>> tags;
+        std::uint32_t levels;
+        std::vector<std::string> lines; // levels 0, 1, ...; empty: the level is not written
+        std::string error = {};         // part of the message; empty: converts
+    } rows[] = {
+        {"one level", {{"highway", "secondary"}}, 1, {"6 crossings, 5 links, 0 optimised", ""}},
+        {"secondary: its chain through the side roads' crossings is one link on level 1",
+         {{"highway", "secondary"}},
+         2,
+         {"6 crossings, 5 links, 0 optimised", "2 crossings, 1 links, 1 optimised"}},
+        {"tertiary link: level 1",
+         {{"highway", "tertiary_link"}},
+         2,
+         {"6 crossings, 5 links, 0 optimised", "2 crossings, 1 links, 1 optimised"}},
+        {"one-way: no chain",
+         {{"highway", "secondary"}, {"oneway", "yes"}},
+         2,
+         {"6 crossings, 5 links, 0 optimised", "4 crossings, 3 links, 0 optimised"}},
+        {"primary: on level 2, so not merged on level 1",
+         {{"highway", "primary"}},
+         3,
+         {"6 crossings, 5 links, 0 optimised", "4 crossings, 3 links, 0 optimised",
+          "2 crossings, 1 links, 1 optimised"}},
+        {"motorway link on two levels",
+         {{"highway", "motorway_link"}, {"oneway", "no"}},
+         2,
+         {"6 crossings, 5 links, 0 optimised", "2 crossings, 1 links, 1 optimised", ""}},
+        {"residential: level 1 would be empty",
+         {{"highway", "residential"}},
+         2,
+         {"", ""},
+         "road network level 1 holds no roads"},
+        {"tertiary: level 2 would be empty",
+         {{"highway", "tertiary"}},
+         3,
+         {"", "", ""},
+         "road network level 2 holds no roads"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        testdata::TempDeviceRoot root;
+        const auto extract = root.HostPath() / "in.osm";
+        WriteMainRoad(extract, row.tags);
+        osm2nav::ConvertOptions options;
+        options.extract = extract;
+        options.output = root.HostPath() / "out";
+        options.levels = row.levels;
+        std::ostringstream summary;
+        const std::string error = osm2nav::Convert(options, summary);
+        EXPECT_NE(error.find(row.error), std::string::npos) << error;
+        EXPECT_EQ(error.empty(), row.error.empty()) << error;
+        for (std::size_t level = 0; level < row.lines.size(); ++level) {
+            EXPECT_EQ(LevelLine(summary.str(), static_cast<int>(level)), row.lines[level]) << level;
+        }
+    }
+}
+
+// The read-back compares the network as loaded with the layout the tool meant to write.
+TEST(OsmNetwork, ReadBackReportsWhatDiffersFromTheLayout) {
+    // Level 1 holds columns 0, 7 and 14 and rows 0 and 7: chains between the T crossings.
+    const auto world = testdata::RoadWorld::Grid(15, 8, 2000, {1000000, 6000000}, 2);
+    const auto options = osm2nav::NetworkOptions(2, false, 1000, world.links.size());
+    auto moved = world;
+    moved.nodes[20].x += 1;
+    auto linked = world;
+    linked.links.push_back({0, 16, 999});
+    auto unoptimised = options;
+    unoptimised.optimisationStarts = {-1, -1};
+    const struct {
+        std::string label;
+        testdata::RoadWorld world;
+        testdata::RoadNetworkOptions options;
+        std::string error; // part of the message; empty: the same
+    } rows[] = {
+        {"as laid out", world, options, ""},
+        {"one level", world, osm2nav::NetworkOptions(1, false, 1000, world.links.size()),
+         "another number of levels"},
+        {"a crossing moved by one map unit", moved, options, "level 0: crossing 20 moved"},
+        {"a link more", linked, options, "level 0: crossing 0 reads back otherwise"},
+        {"chains not merged: more upper crossings", world, unoptimised, "reads back otherwise"},
+    };
+    testdata::RoadNetworkWriter reference(world, options);
+    ASSERT_TRUE(reference.Build());
+    ASSERT_FALSE(reference.GetLayout()[1].chains.empty());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        testdata::TempDeviceRoot root;
+        testdata::RoadNetworkWriter written(row.world, row.options);
+        ASSERT_TRUE(written.WriteTo(root, u"\\Net"));
+        RoadNetwork loaded;
+        ASSERT_TRUE(loaded.Load(u"\\Net\\Net.rd", {}));
+        const std::string error = osm2nav::CheckNetwork(loaded, reference);
+        EXPECT_NE(error.find(row.error), std::string::npos) << error;
+        EXPECT_EQ(error.empty(), row.error.empty()) << error;
+    }
+}
+
+// The shared extract converted with three levels, twice.
+class SharedNetwork : public ConvertedExtract {
+protected:
+    static void SetUpTestSuite() {
+        osm2nav::ConvertOptions options;
+        options.levels = 3;
+        ConvertOnce({{"out", options}, {"again", options}});
+    }
+
+    void SetUp() override {
+        m_cache = BlockCache::Create(1024);
+        m_engine = RetrievalEngineImpl::CreateEngine(m_cache);
+        ASSERT_TRUE(m_engine->Open(u"\\out\\Maps\\MAP.LVL"));
+        ASSERT_TRUE(
+            m_network.Load(u"\\out\\Net\\Net.rd", RetrievalEngine::RetrievalEnginePtr(m_engine)));
+        ASSERT_EQ(m_network.GetMapCount(), 3);
+    }
+    void TearDown() override { m_engine->Close(); }
+
+    // The crossings of a level in page order, and the index of each address.
+    std::vector<CrossingAddress> Crossings(std::uint16_t level) {
+        std::vector<CrossingAddress> addresses;
+        for (auto crossing = m_network.CreateCrossing({0, 0, 0xFFFFFFFF, level});
+             crossing && crossing->IsValid(); crossing->Next()) {
+            addresses.push_back(crossing->GetAddress());
+        }
+        return addresses;
+    }
+
+    BlockCachePtr m_cache;
+    six::RefCntPtr<RetrievalEngineImpl> m_engine;
+    RoadNetwork m_network;
+};
+
+// Crossings reached from `from` along the arcs.
+std::vector<bool> Reached(const std::vector<std::vector<std::size_t>>& arcs, std::size_t from) {
+    std::vector<bool> isReached(arcs.size(), false);
+    std::vector<std::size_t> open{from};
+    isReached[from] = true;
+    while (!open.empty()) {
+        const std::size_t at = open.back();
+        open.pop_back();
+        for (const std::size_t to : arcs[at]) {
+            if (!isReached[to]) {
+                isReached[to] = true;
+                open.push_back(to);
+            }
+        }
+    }
+    return isReached;
+}
+
+// A level as a car drives it: an arc from a crossing along each link whose direction code there
+// is not 3 (one-way towards the crossing). The crossings that a search forwards and a search
+// backwards from one crossing both reach are strongly connected: each reaches every other through
+// that crossing. Taken from the busiest crossing of the largest connected set (links in either
+// direction), they are that whole set, so no one-way road leads into a dead end or out of one.
+// The set holds all but a few crossings (roads joined to the rest only by roads the network
+// leaves out, such as closed and service roads, or beyond the extract's edge), on level 0 and on
+// the upper levels of main roads alike.
+TEST_F(SharedNetwork, CarsReachEveryCrossingOfTheLargestSetFromEveryOther) {
+    for (std::uint16_t level = 0; level < 3; ++level) {
+        SCOPED_TRACE(level);
+        const std::vector<CrossingAddress> addresses = Crossings(level);
+        ASSERT_EQ(addresses.size(), m_network.GetCrossingCount(level));
+        std::map<std::pair<std::uint16_t, std::uint16_t>, std::size_t> index;
+        for (std::size_t i = 0; i < addresses.size(); ++i) {
+            index[{addresses[i].page, addresses[i].offset}] = i;
+        }
+        std::vector<std::vector<std::size_t>> forward(addresses.size());
+        std::vector<std::vector<std::size_t>> backward(addresses.size());
+        std::vector<std::vector<std::size_t>> either(addresses.size());
+        for (std::size_t i = 0; i < addresses.size(); ++i) {
+            const auto crossing = m_network.CreateCrossing(addresses[i]);
+            ASSERT_TRUE(crossing && crossing->IsValid());
+            for (auto cursor = m_network.CreateCursor(*crossing, 0, 0); cursor->IsValid();
+                 cursor->Next()) {
+                const std::size_t to =
+                    index.at({cursor->GetTarget().page, cursor->GetTarget().offset});
+                either[i].push_back(to);
+                if (cursor->GetDirectionCode() != 3) {
+                    forward[i].push_back(to);
+                    backward[to].push_back(i);
+                }
+            }
+        }
+        // The largest connected set, grown from each crossing not yet in a set.
+        std::vector<bool> largest;
+        std::vector<bool> isSeen(addresses.size(), false);
+        std::size_t largestSize = 0;
+        for (std::size_t i = 0; i < addresses.size(); ++i) {
+            if (isSeen[i]) {
+                continue;
+            }
+            std::vector<bool> set = Reached(either, i);
+            const auto size = static_cast<std::size_t>(std::count(set.begin(), set.end(), true));
+            for (std::size_t k = 0; k < set.size(); ++k) {
+                isSeen[k] = isSeen[k] || set[k];
+            }
+            if (size > largestSize) {
+                largestSize = size;
+                largest = std::move(set);
+            }
+        }
+        auto busiest = static_cast<std::size_t>(std::find(largest.begin(), largest.end(), true) -
+                                                largest.begin());
+        for (std::size_t i = 0; i < addresses.size(); ++i) {
+            if (largest[i] && forward[i].size() + backward[i].size() >
+                                  forward[busiest].size() + backward[busiest].size()) {
+                busiest = i;
+            }
+        }
+        const std::vector<bool> ahead = Reached(forward, busiest);
+        const std::vector<bool> behind = Reached(backward, busiest);
+        std::size_t strong = 0;
+        std::size_t outsideLargest = 0;
+        for (std::size_t i = 0; i < addresses.size(); ++i) {
+            strong += ahead[i] && behind[i] ? 1 : 0;
+            outsideLargest += (ahead[i] || behind[i]) && !largest[i] ? 1 : 0;
+        }
+        EXPECT_EQ(outsideLargest, 0u);
+        EXPECT_GT(largestSize, addresses.size() * 98 / 100)
+            << largestSize << " of " << addresses.size();
+        EXPECT_EQ(strong, largestSize);
+    }
+}
+
+// Every link's crossing lies, bit for bit, on the first or last vertex the engine yields for the
+// link's element, on every level; an optimised link's crossing on an end of the first or the last
+// element of its chain.
+TEST_F(SharedNetwork, CrossingsAreTheEnginesElementEnds) {
+    const auto ends = [this](std::uint32_t element) {
+        const MapElementPtr mapElement = m_engine->GetElement(element);
+        std::vector<GeoPoint> points;
+        if (!mapElement || !mapElement->GetPoints(points) || points.empty()) {
+            ADD_FAILURE() << "no points for element " << element;
+            return std::vector<GeoPoint>{};
+        }
+        return std::vector<GeoPoint>{points.front(), points.back()};
+    };
+    for (std::uint16_t level = 0; level < 3; ++level) {
+        SCOPED_TRACE(level);
+        std::size_t links = 0;
+        std::size_t optimised = 0;
+        for (const CrossingAddress& address : Crossings(level)) {
+            const auto crossing = m_network.CreateCrossing(address);
+            const GeoPoint at = crossing->Position();
+            for (auto cursor = m_network.CreateCursor(*crossing, 0, 0); cursor->IsValid();
+                 cursor->Next()) {
+                std::vector<GeoPoint> candidates;
+                const std::uint32_t id = cursor->GetElementId();
+                if (m_network.IsOptimisedId(id)) {
+                    const auto chain = m_network.LookupO2S(id);
+                    ASSERT_FALSE(chain.empty()) << id;
+                    candidates = ends(chain.front().elementId);
+                    const auto last = ends(chain.back().elementId);
+                    candidates.insert(candidates.end(), last.begin(), last.end());
+                    ++optimised;
+                } else {
+                    candidates = ends(id);
+                }
+                const bool isAnEnd =
+                    std::any_of(candidates.begin(), candidates.end(), [&at](const GeoPoint& p) {
+                        return std::bit_cast<std::uint32_t>(p.x) ==
+                                   std::bit_cast<std::uint32_t>(at.x) &&
+                               std::bit_cast<std::uint32_t>(p.y) ==
+                                   std::bit_cast<std::uint32_t>(at.y);
+                    });
+                EXPECT_TRUE(isAnEnd) << "link " << id;
+                ++links;
+            }
+        }
+        EXPECT_GT(links, level == 0 ? 4000u : 100u);
+        EXPECT_EQ(optimised > 0, level > 0);
+    }
+}
+
+// The same extract gives the same network files, byte for byte.
+TEST_F(SharedNetwork, ASecondRunWritesTheSameNetwork) {
+    const auto bytes = [](const std::filesystem::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    const auto folder = s_root->HostPath() / "out" / "Net";
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string first = bytes(entry.path());
+        EXPECT_FALSE(first.empty()) << entry.path();
+        EXPECT_EQ(first, bytes(s_root->HostPath() / "again" / "Net" / entry.path().filename()))
+            << entry.path();
+        ++files;
+    }
+    EXPECT_EQ(files, 9u); // ".rd", three levels of ".pag" and ".idx", O2S, S2O
+}
+
+} // namespace
