@@ -124,10 +124,8 @@ std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService) {
 }
 
 std::uint32_t RoadAttributes(const RoadMapping& road) {
-    return (road.isOneWay ? kAttributeOneWay : 0) | (road.hasToll ? kAttributeToll : 0) |
-           (road.isFerry ? kAttributeFerry : 0) | (road.isRoundabout ? kAttributeRoundabout : 0) |
-           (road.isBridge ? kAttributeBridge : 0) | (road.isTunnel ? kAttributeTunnel : 0) |
-           (road.isClosed ? kAttributeClosed : 0);
+    // One-way roads run along their point order: reversed ways were turned round when read.
+    return (road.isOneWay ? kAttributeOneWay : 0) | (road.isRoundabout ? kAttributeRoundabout : 0);
 }
 
 std::uint16_t PoiTypeOf(const Tags& tags) {

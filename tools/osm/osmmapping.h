@@ -36,14 +36,11 @@ struct RoadMapping {
 // buildings, service roads unless withService).
 [[nodiscard]] std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService);
 
-// Attribute bits of a road element in the map set.
+// The raw attribute word of a road element in the map set: bits 0-1 the direction code (0 both
+// ways, 1 along the point order only), bit 30 the roundabout flag. The word has no place for toll,
+// ferry, bridge, tunnel or closed roads; bits 2-13 select the element's area and postal-code slots.
 inline constexpr std::uint32_t kAttributeOneWay = 1u << 0;
-inline constexpr std::uint32_t kAttributeToll = 1u << 1;
-inline constexpr std::uint32_t kAttributeFerry = 1u << 2;
-inline constexpr std::uint32_t kAttributeRoundabout = 1u << 3;
-inline constexpr std::uint32_t kAttributeBridge = 1u << 4;
-inline constexpr std::uint32_t kAttributeTunnel = 1u << 5;
-inline constexpr std::uint32_t kAttributeClosed = 1u << 6;
+inline constexpr std::uint32_t kAttributeRoundabout = 1u << 30;
 [[nodiscard]] std::uint32_t RoadAttributes(const RoadMapping& road);
 
 // Element type of a city point in the map set.

@@ -127,6 +127,7 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
         std::uint32_t speed;
         std::uint32_t attributes;
         bool isReversed;
+        std::string flags = {};
     } rows[] = {
         {{{"highway", "motorway"}}, true, 0, 120, osm2nav::kAttributeOneWay, false},
         {{{"highway", "residential"}, {"maxspeed", "40"}}, true, 6, 40, 0, false},
@@ -151,15 +152,18 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
          true,
          0,
          120,
-         osm2nav::kAttributeToll,
-         false},
+         0,
+         false,
+         "toll"},
         {{{"highway", "unclassified"}, {"access", "private"}, {"bridge", "yes"}},
          true,
          5,
          50,
-         osm2nav::kAttributeClosed | osm2nav::kAttributeBridge,
-         false},
-        {{{"route", "ferry"}, {"tunnel", "no"}}, true, 9, 10, osm2nav::kAttributeFerry, false},
+         0,
+         false,
+         "closed bridge"},
+        {{{"route", "ferry"}, {"tunnel", "no"}}, true, 9, 10, 0, false, "ferry"},
+        {{{"highway", "trunk"}, {"tunnel", "yes"}}, true, 1, 100, 0, false, "tunnel"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.tags.front().first + "=" + row.tags.front().second);
@@ -170,6 +174,15 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
             EXPECT_EQ(road->speedKmh, row.speed);
             EXPECT_EQ(osm2nav::RoadAttributes(*road), row.attributes);
             EXPECT_EQ(road->isReversed, row.isReversed);
+            std::string flags;
+            for (const auto& [isSet, name] : {std::pair{road->hasToll, "toll"},
+                                              {road->isClosed, "closed"},
+                                              {road->isBridge, "bridge"},
+                                              {road->isTunnel, "tunnel"},
+                                              {road->isFerry, "ferry"}}) {
+                flags += isSet ? (flags.empty() ? "" : " ") + std::string(name) : "";
+            }
+            EXPECT_EQ(flags, row.flags);
         }
     }
     const struct {
