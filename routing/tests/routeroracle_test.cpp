@@ -1,0 +1,100 @@
+#include "routing/tests/routerfixture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using routingtest::OraclePlace;
+using routingtest::RouteOracle;
+
+// Where the search is exact (one level, no turn rules, cars, shortest or quickest routes), the
+// cost of the router's records equals the oracle's optimum on random worlds and pairs.
+TEST(RouterOracle, ExactOnRandomWorlds) {
+    struct Case {
+        const char* name;
+        std::uint32_t columns;
+        std::uint32_t rows;
+        std::uint32_t seed;
+        bool onLinks;
+        std::uint32_t routeType;
+        int pairs;
+    };
+    const Case cases[] = {
+        {"crossings, 100, quickest", 10, 10, 1, false, 1, 12},
+        {"crossings, 100, shortest", 10, 10, 2, false, 0, 12},
+        {"crossings, 900, quickest", 30, 30, 3, false, 1, 8},
+        {"crossings, 3600, quickest", 60, 60, 4, false, 1, 4},
+        {"crossings, 3600, shortest", 60, 60, 5, false, 0, 4},
+        {"links, 100, quickest", 10, 10, 6, true, 1, 100},
+        {"links, 100, shortest", 10, 10, 7, true, 0, 100},
+        {"links, 64, quickest", 8, 8, 8, true, 1, 100},
+        {"links, 100, quickest, other seed", 10, 10, 9, true, 1, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::RandomWorldOptions worldOptions;
+        worldOptions.seed = c.seed;
+        worldOptions.columns = c.columns;
+        worldOptions.rows = c.rows;
+        RouteOptions options;
+        options.routeType = c.routeType;
+        auto routed =
+            routingtest::MakeRouterWorld(testdata::MakeRandomWorld(worldOptions).world, options);
+        ASSERT_TRUE(routed->IsReady());
+        const RouteOracle oracle(routed->world, routed->options);
+        routingtest::PlaceDraw draw(routed->world, c.seed * 7919u);
+        int found = 0;
+        for (int pair = 0; pair < c.pairs; ++pair) {
+            const OraclePlace start = c.onLinks ? draw.OnLink() : draw.Node();
+            const OraclePlace destination = c.onLinks ? draw.OnLink() : draw.Node();
+            if (start.link && start.link == destination.link) {
+                continue;
+            }
+            if (!start.link && start.node == destination.node) {
+                continue;
+            }
+            SCOPED_TRACE(pair);
+            const double optimum = oracle.Cost(start, destination);
+            const std::int32_t result = routed->router->Calculate(
+                oracle.Entry(start), oracle.Entry(destination), CalculationFlags{});
+            if (optimum == RouteOracle::kUnreachable) {
+                EXPECT_EQ(result, 20);
+                EXPECT_EQ(routed->router->GetLength(), -1.0f);
+                continue;
+            }
+            ASSERT_EQ(result, 6);
+            ++found;
+            std::string problem;
+            const auto cost = oracle.PriceRecords(routed->router->BuildRecords(-1, false), start,
+                                                  destination, problem);
+            ASSERT_TRUE(cost.has_value()) << problem;
+            EXPECT_NEAR(*cost, optimum, optimum * 1e-4);
+            if (std::abs(*cost - optimum) > optimum * 1e-4) {
+                const auto& w = routed->world;
+                auto pr = [&](const char* n, const OraclePlace& p) {
+                    printf("%s node %u link %d (%u-%u oneway %d class %u len %u) off %f\n", n,
+                           p.node, p.link ? (int)*p.link : -1, p.link ? w.links[*p.link].from : 0,
+                           p.link ? w.links[*p.link].to : 0,
+                           p.link ? (int)w.links[*p.link].isOneWay : 0,
+                           p.link ? w.links[*p.link].roadClass : 0,
+                           p.link ? w.links[*p.link].lengthUnits : 0, p.offset);
+                };
+                pr("start", start);
+                pr("dest", destination);
+                for (const auto& r : routed->router->BuildRecords(-1, false)) {
+                    int node = -1;
+                    for (std::uint32_t n = 0; n < w.nodes.size(); ++n) {
+                        if (w.Position(n).x == r.x && w.Position(n).y == r.y)
+                            node = (int)n;
+                    }
+                    printf("  rec link %u (%u-%u) len %d at node %d\n", r.linkId,
+                           r.linkId ? w.links[r.linkId - 1].from : 0,
+                           r.linkId ? w.links[r.linkId - 1].to : 0, r.length, node);
+                }
+            }
+        }
+        EXPECT_GT(found, 0);
+    }
+}
+
+} // namespace
