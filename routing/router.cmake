@@ -14,5 +14,6 @@ target_compile_options(routing_router PRIVATE -Wfloat-conversion)
 nav_test(routing_router_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/progress_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/routercore_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/routeroracle_test.cpp
   DEPENDS routing_router platform_kernel testdata_roadnetwork testdata_datasets)

@@ -154,6 +154,8 @@ public:
                                      bool isSaved, bool isForward);
     [[nodiscard]] RouteRecord MakeEndpointRecord(const GeoPoint& reference);
 
+    // The node table of a level: the current search's, or the saved destination search's.
+    [[nodiscard]] NodeTable& TableOf(bool isSaved, std::uint16_t level);
     // Read-outs for tests and the route service.
     [[nodiscard]] int GetChosenLevel() const { return m_chosenLevel; }
     [[nodiscard]] bool IsRouteValid() const { return m_isRouteValid; }
@@ -180,7 +182,6 @@ private:
                                             CrossingAddress& address);
     [[nodiscard]] TravelMode SearchTravelMode() const;
     [[nodiscard]] bool IsMotorMode() const;
-    [[nodiscard]] NodeTable& TableOf(bool isSaved, std::uint16_t level);
     [[nodiscard]] SearchLabel* LabelOf(const NodeRecord& record) const;
     [[nodiscard]] bool PushLabel(int level, const CrossingAddress& address, std::uint32_t nodeId,
                                  float cost, NodeRecord& record);

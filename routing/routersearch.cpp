@@ -197,7 +197,9 @@ int RouterCore::SearchLevel0(int side) {
     m_isMet = false;
     m_meetingLinkId = 0xFFFFFFFF;
     m_startSettled = 0;
-    m_destinationSettled = 0;
+    if (side == kDestinationSide) {
+        m_destinationSettled = 0;
+    }
     for (;;) {
         if (SettleNext(side, 0) == searchcode::kExhausted) {
             return searchcode::kExhausted;

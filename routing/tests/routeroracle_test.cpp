@@ -65,8 +65,12 @@ TEST(RouterOracle, ExactOnRandomWorlds) {
             ASSERT_EQ(result, 6);
             ++found;
             std::string problem;
-            const auto cost = oracle.PriceRecords(routed->router->BuildRecords(-1, false), start,
-                                                  destination, problem);
+            const std::vector<RouteRecord>& records = routed->router->BuildRecords(-1, false);
+            const auto cost = oracle.PriceRecords(records, start, destination, problem);
+            // Every speed is at least 10 km/h, the end pieces' too.
+            for (const RouteRecord& record : records) {
+                EXPECT_LE(record.time, record.length * 36 / 100 + 1);
+            }
             ASSERT_TRUE(cost.has_value()) << problem;
             EXPECT_NEAR(*cost, optimum, optimum * 1e-4);
             if (std::abs(*cost - optimum) > optimum * 1e-4) {
