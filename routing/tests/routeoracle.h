@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <map>
 #include <optional>
 #include <queue>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -81,70 +83,104 @@ public:
         return l.from == node ? l.to : l.from;
     }
 
-    // The least cost from start to destination; kUnreachable when there is no route.
+    // Turns that may not be made at a node: (arrival link index, leaving link index) there, the
+    // node's links counted in world order. Turning back over the arrival link is never allowed.
+    using Prohibitions = std::map<std::uint32_t, std::set<std::pair<std::uint8_t, std::uint8_t>>>;
+    void SetProhibitions(Prohibitions prohibitions) { m_prohibitions = std::move(prohibitions); }
+
+    [[nodiscard]] std::uint8_t IndexAt(std::uint32_t node, std::uint32_t link) const {
+        std::uint8_t index = 0;
+        for (std::uint32_t i = 0; i < link; ++i) {
+            index += m_world->links[i].from == node || m_world->links[i].to == node ? 1 : 0;
+        }
+        return index;
+    }
+    [[nodiscard]] bool MayTurn(std::uint32_t node, std::uint32_t in, std::uint32_t out) const {
+        if (in == out) {
+            return false;
+        }
+        const auto found = m_prohibitions.find(node);
+        return found == m_prohibitions.end() ||
+               !found->second.contains({IndexAt(node, in), IndexAt(node, out)});
+    }
+
+    // The least cost from start to destination; kUnreachable when there is no route. Labels
+    // are per arrival link, so turn prohibitions are honoured exactly.
     [[nodiscard]] double Cost(const OraclePlace& start, const OraclePlace& destination) const {
-        const std::size_t nodes = m_world->nodes.size();
-        const std::size_t target = nodes; // the destination as a node of its own
-        std::vector<double> best(nodes + 1, kUnreachable);
+        const auto links = static_cast<std::uint32_t>(m_world->links.size());
+        const std::size_t target = 2u * links + m_world->nodes.size();
+        // State: arrival over link k at its `to` end (2k + 1) or `from` end (2k); 2 x links +
+        // node for a start on the node itself; `target` for the destination.
+        std::vector<double> best(target + 1, kUnreachable);
+        const auto nodeOf = [&](std::size_t state) -> std::uint32_t {
+            if (state >= 2u * links) {
+                return static_cast<std::uint32_t>(state - 2u * links);
+            }
+            const testdata::WorldLink& l = m_world->links[state / 2];
+            return state % 2 == 1 ? l.to : l.from;
+        };
+        const auto arrivalState = [&](std::uint32_t link, std::uint32_t at) -> std::size_t {
+            return 2u * link + (m_world->links[link].to == at ? 1u : 0u);
+        };
         using Entry = std::pair<double, std::size_t>;
         std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
-        const auto reach = [&](std::size_t node, double cost) {
-            if (cost < best[node]) {
-                best[node] = cost;
-                open.emplace(cost, node);
+        const auto reach = [&](std::size_t state, double cost) {
+            if (cost < best[state]) {
+                best[state] = cost;
+                open.emplace(cost, state);
             }
         };
         if (start.link) {
             const std::uint32_t k = *start.link;
             const std::uint32_t far = OtherEnd(k, start.node);
             if (CanDrive(k, start.node)) {
-                reach(far, PartCost(k, Metres(k) - start.offset));
+                reach(arrivalState(k, far), PartCost(k, Metres(k) - start.offset));
             }
             if (CanDrive(k, far)) {
-                reach(start.node, PartCost(k, start.offset));
+                reach(arrivalState(k, start.node), PartCost(k, start.offset));
             }
         } else {
-            reach(start.node, 0.0);
+            reach(2u * links + start.node, 0.0);
         }
-        // Arrivals at the destination from the ends of its link (or at its node).
-        std::vector<std::pair<std::uint32_t, double>> arrivals;
-        if (destination.link) {
-            const std::uint32_t k = *destination.link;
-            const std::uint32_t far = OtherEnd(k, destination.node);
-            if (CanDrive(k, far)) {
-                arrivals.emplace_back(far, PartCost(k, Metres(k) - destination.offset));
-            }
-            if (CanDrive(k, destination.node)) {
-                arrivals.emplace_back(destination.node, PartCost(k, destination.offset));
-            }
-        }
-        std::vector<std::vector<std::uint32_t>> linksOf(nodes);
-        for (std::uint32_t i = 0; i < m_world->links.size(); ++i) {
+        std::vector<std::vector<std::uint32_t>> linksOf(m_world->nodes.size());
+        for (std::uint32_t i = 0; i < links; ++i) {
             linksOf[m_world->links[i].from].push_back(i);
             linksOf[m_world->links[i].to].push_back(i);
         }
         while (!open.empty()) {
-            const auto [cost, node] = open.top();
+            const auto [cost, state] = open.top();
             open.pop();
-            if (cost > best[node] || node == target) {
+            if (cost > best[state] || state == target) {
                 continue;
             }
+            const std::uint32_t node = nodeOf(state);
+            // The arrival link; none for a start on the node itself.
+            const std::uint32_t in =
+                state < 2u * links ? static_cast<std::uint32_t>(state / 2) : 0xFFFFFFFFu;
+            const auto mayLeave = [&](std::uint32_t out) {
+                return in == 0xFFFFFFFFu || MayTurn(node, in, out);
+            };
             if (!destination.link && node == destination.node) {
                 reach(target, cost);
                 continue;
             }
-            for (const auto& [end, part] : arrivals) {
-                if (end == node) {
-                    reach(target, cost + part);
+            if (destination.link) {
+                const std::uint32_t k = *destination.link;
+                const std::uint32_t far = OtherEnd(k, destination.node);
+                if (node == far && CanDrive(k, far) && mayLeave(k)) {
+                    reach(target, cost + PartCost(k, Metres(k) - destination.offset));
+                }
+                if (node == destination.node && CanDrive(k, node) && mayLeave(k)) {
+                    reach(target, cost + PartCost(k, destination.offset));
                 }
             }
             for (const std::uint32_t link : linksOf[node]) {
                 // A position's own link is only driven in part: whole, it would turn back.
-                if (link == start.link || link == destination.link ||
-                    !CanDrive(link, static_cast<std::uint32_t>(node))) {
+                if (link == start.link || link == destination.link || !CanDrive(link, node) ||
+                    !mayLeave(link)) {
                     continue;
                 }
-                reach(OtherEnd(link, static_cast<std::uint32_t>(node)), cost + WholeLinkCost(link));
+                reach(arrivalState(link, OtherEnd(link, node)), cost + WholeLinkCost(link));
             }
         }
         return best[target];
@@ -171,6 +207,7 @@ public:
         };
         double cost = 0.0;
         std::optional<std::uint32_t> node; // where the next record must be entered
+        std::optional<std::uint32_t> previous;
         for (std::size_t i = 0; i < records.size(); ++i) {
             const RouteRecord& r = records[i];
             const auto link = linkOf(r);
@@ -211,6 +248,7 @@ public:
                 }
                 cost += PartCost(*link, viaFar ? Metres(*link) - start.offset : start.offset);
                 node = viaFar ? far : start.node;
+                previous = link;
                 continue;
             }
             std::uint32_t entered = m_world->links[*link].from;
@@ -225,6 +263,11 @@ public:
                 problem = "record " + std::to_string(i) + " does not join the one before";
                 return std::nullopt;
             }
+            if (previous && !MayTurn(entered, *previous, *link)) {
+                problem = "record " + std::to_string(i) + " follows a prohibited turn";
+                return std::nullopt;
+            }
+            previous = link;
             if (!node && !start.link && entered != start.node) {
                 problem = "route does not begin at the start";
                 return std::nullopt;
@@ -274,6 +317,7 @@ public:
 private:
     const testdata::RoadWorld* m_world;
     const RouteOptions* m_options;
+    Prohibitions m_prohibitions;
 };
 
 } // namespace routingtest

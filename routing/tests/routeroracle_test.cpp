@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 
 using routingtest::OraclePlace;
@@ -99,6 +103,100 @@ TEST(RouterOracle, ExactOnRandomWorlds) {
         }
         EXPECT_GT(found, 0);
     }
+}
+
+} // namespace
+
+namespace {
+
+// Where stop rules or node labels make the search inexact: mixed routes (the destination side
+// prices a link with the class of the link after it), turn tables (one arrival per crossing),
+// positions on links in larger worlds and worlds beyond the 5000-crossing stop. Every route
+// obeys the prohibitions and costs at least the optimum, at most 1.05 times it on 95 % of the
+// pairs, and at most 1.25 times it on every pair without turn tables.
+TEST(RouterOracle, BoundedWhereTheSearchIsInexact) {
+    struct Case {
+        const char* name;
+        std::uint32_t columns;
+        std::uint32_t rows;
+        std::uint32_t seed;
+        bool onLinks;
+        std::uint32_t routeType;
+        std::uint32_t turnTablePercent;
+        int pairs;
+    };
+    const Case cases[] = {
+        {"mixed, crossings, 900", 30, 30, 11, false, 2, 0, 40},
+        {"mixed, links, 100", 10, 10, 12, true, 2, 0, 60},
+        {"turn tables, crossings, 900", 30, 30, 13, false, 1, 40, 40},
+        {"turn tables, links, 100", 10, 10, 14, true, 1, 40, 60},
+        {"links, 900", 30, 30, 15, true, 1, 0, 40},
+        {"links, 3600", 60, 60, 16, true, 0, 0, 20},
+        {"crossings, 6400", 80, 80, 17, false, 1, 0, 12},
+    };
+    std::vector<double> ratios;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::RandomWorldOptions worldOptions;
+        worldOptions.seed = c.seed;
+        worldOptions.columns = c.columns;
+        worldOptions.rows = c.rows;
+        worldOptions.turnTablePercent = c.turnTablePercent;
+        const testdata::RandomWorld random = testdata::MakeRandomWorld(worldOptions);
+        testdata::RoadNetworkOptions network;
+        RouteOracle::Prohibitions prohibitions;
+        for (const auto& [node, extras] : random.extras) {
+            network.extras[0][node] = extras;
+            prohibitions[node].insert(extras.prohibitedTurns.begin(), extras.prohibitedTurns.end());
+        }
+        RouteOptions options;
+        options.routeType = c.routeType;
+        auto routed = routingtest::MakeRouterWorld(random.world, options, network);
+        ASSERT_TRUE(routed->IsReady());
+        RouteOracle oracle(routed->world, routed->options);
+        oracle.SetProhibitions(prohibitions);
+        routingtest::PlaceDraw draw(routed->world, c.seed * 104729u);
+        for (int pair = 0; pair < c.pairs; ++pair) {
+            const OraclePlace start = c.onLinks ? draw.OnLink() : draw.Node();
+            const OraclePlace destination = c.onLinks ? draw.OnLink() : draw.Node();
+            if ((start.link && start.link == destination.link) ||
+                (!start.link && start.node == destination.node)) {
+                continue;
+            }
+            SCOPED_TRACE(pair);
+            const double optimum = oracle.Cost(start, destination);
+            const std::int32_t result = routed->router->Calculate(
+                oracle.Entry(start), oracle.Entry(destination), CalculationFlags{});
+            if (optimum == RouteOracle::kUnreachable) {
+                EXPECT_NE(result, 6);
+                continue;
+            }
+            ASSERT_EQ(result, 6);
+            std::string problem;
+            const auto cost = oracle.PriceRecords(routed->router->BuildRecords(-1, false), start,
+                                                  destination, problem);
+            ASSERT_TRUE(cost.has_value()) << problem;
+            EXPECT_GE(*cost, optimum * (1.0 - 1e-4));
+            ratios.push_back(*cost / optimum);
+            if (c.turnTablePercent == 0) {
+                EXPECT_LE(*cost / optimum, 1.25);
+            }
+        }
+    }
+    ASSERT_FALSE(ratios.empty());
+    std::sort(ratios.begin(), ratios.end());
+    const double median = ratios[ratios.size() / 2];
+    const double p95 = ratios[ratios.size() * 95 / 100];
+    const double worst = ratios.back();
+    RecordProperty("pairs", static_cast<int>(ratios.size()));
+    RecordProperty("median", std::to_string(median));
+    RecordProperty("p95", std::to_string(p95));
+    RecordProperty("max", std::to_string(worst));
+    // With turn tables a crossing keeps one arrival, so a prohibited turn after the cheapest
+    // arrival can force a detour that a costlier arrival would have spared: there the bound is
+    // not held on every pair (a few per cent of them go beyond 1.25).
+    EXPECT_LE(worst, 1.5);
+    EXPECT_LE(p95, 1.05);
 }
 
 } // namespace
