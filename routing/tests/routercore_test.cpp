@@ -511,7 +511,8 @@ TEST(RouterCore, SearchMemoryRefused) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SearchMemoryReserve reserve(c.pages * NodeTable::kPageBytes);
-        auto routed = routingtest::MakeRouterWorld(world, {}, {}, reserve);
+        testdata::RoadNetworkOptions network;
+        auto routed = routingtest::MakeRouterWorld(world, {}, network, reserve);
         ASSERT_TRUE(routed->IsReady());
         EXPECT_EQ(routed->router->Calculate(oracle.Entry(from), oracle.Entry(to), {}), c.code);
         routed->router.reset();

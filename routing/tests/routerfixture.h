@@ -23,7 +23,7 @@ struct RouterWorld {
 // Writes and loads the world and sets up a router over it with the options.
 inline std::unique_ptr<RouterWorld>
 MakeRouterWorld(testdata::RoadWorld world, const RouteOptions& options,
-                testdata::RoadNetworkOptions networkOptions = {},
+                testdata::RoadNetworkOptions networkOptions,
                 SearchMemoryReserve& reserve = SearchMemoryReserve::Shared()) {
     auto out = std::make_unique<RouterWorld>();
     out->world = world;
@@ -37,6 +37,12 @@ MakeRouterWorld(testdata::RoadWorld world, const RouteOptions& options,
     out->router->SetNetwork(RoadNetworkPtr(out->written->network.get(), [](RoadNetwork*) {}));
     out->router->SetOptions(options);
     return out;
+}
+
+inline std::unique_ptr<RouterWorld> MakeRouterWorld(testdata::RoadWorld world,
+                                                    const RouteOptions& options) {
+    testdata::RoadNetworkOptions networkOptions;
+    return MakeRouterWorld(std::move(world), options, std::move(networkOptions));
 }
 
 // Random places on nodes or on links open to cars (offsets whole tenths of a metre).
