@@ -84,27 +84,57 @@ RandomWorld MakeRandomWorld(const RandomWorldOptions& options) {
             }
         }
     }
-    if (options.turnTablePercent == 0) {
-        return out;
-    }
     // A node's links in world order, as the network writer numbers them.
-    std::vector<std::uint8_t> linkCount(world.nodes.size(), 0);
-    for (const WorldLink& link : world.links) {
-        ++linkCount[link.from];
-        ++linkCount[link.to];
+    std::vector<std::vector<std::uint32_t>> linksOf(world.nodes.size());
+    for (std::uint32_t i = 0; i < world.links.size(); ++i) {
+        linksOf[world.links[i].from].push_back(i);
+        linksOf[world.links[i].to].push_back(i);
     }
+    const auto indexAt = [&](std::uint32_t node, std::uint32_t link) {
+        const auto& links = linksOf[node];
+        return static_cast<std::uint8_t>(std::find(links.begin(), links.end(), link) -
+                                         links.begin());
+    };
     for (std::uint32_t node = 0; node < world.nodes.size(); ++node) {
-        if (linkCount[node] < 3 || !draw.Percent(options.turnTablePercent)) {
+        const auto count = static_cast<std::uint32_t>(linksOf[node].size());
+        // Draws only for the parts asked for, so that a world stays what it was without them.
+        if (count >= 3 && options.turnTablePercent != 0 && draw.Percent(options.turnTablePercent)) {
+            CrossingExtras& extras = out.extras[node];
+            extras.hasTurnTable = true;
+            const auto from = static_cast<std::uint8_t>(draw.Below(count));
+            auto to = static_cast<std::uint8_t>(draw.Below(count));
+            if (to == from) {
+                to = static_cast<std::uint8_t>((to + 1) % count);
+            }
+            extras.prohibitedTurns.emplace_back(from, to);
+        }
+        if (count >= 2 && options.listItemPercent != 0 && draw.Percent(options.listItemPercent)) {
+            const std::uint32_t in = linksOf[node][draw.Below(count)];
+            const WorldLink& link = world.links[in];
+            const std::uint32_t before = link.from == node ? link.to : link.from;
+            const auto beforeCount = static_cast<std::uint32_t>(linksOf[before].size());
+            const std::uint8_t from = indexAt(node, in);
+            const auto to = static_cast<std::uint8_t>((from + 1 + draw.Below(count - 1)) % count);
+            const std::uint8_t inAtBefore = indexAt(before, in);
+            if (beforeCount < 2) {
+                continue;
+            }
+            const auto earlier = static_cast<std::uint8_t>(
+                (inAtBefore + 1 + draw.Below(beforeCount - 1)) % beforeCount);
+            out.extras[node].list2.push_back(
+                {0, to, {static_cast<std::int8_t>(from), static_cast<std::int8_t>(earlier)}});
+            out.extras[node].pendingPathLinks.push_back(from);
+            out.extras[before].pendingPathLinks.push_back(inAtBefore);
+        }
+    }
+    for (std::uint32_t i = 0; i < world.links.size(); ++i) {
+        if (world.links[i].isOneWay || options.list4Percent == 0 ||
+            !draw.Percent(options.list4Percent)) {
             continue;
         }
-        CrossingExtras& extras = out.extras[node];
-        extras.hasTurnTable = true;
-        const auto from = static_cast<std::uint8_t>(draw.Below(linkCount[node]));
-        auto to = static_cast<std::uint8_t>(draw.Below(linkCount[node]));
-        if (to == from) {
-            to = static_cast<std::uint8_t>((to + 1) % linkCount[node]);
-        }
-        extras.prohibitedTurns.emplace_back(from, to);
+        const WorldLink& link = world.links[i];
+        out.extras[link.from].list4.push_back({indexAt(link.from, i), 1, 2, 0, true});
+        out.extras[link.to].list4.push_back({indexAt(link.to, i), 3, 2, 0, true});
     }
     return out;
 }

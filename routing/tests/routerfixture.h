@@ -7,7 +7,9 @@
 #include "testdata/randomworld.h"
 
 #include <memory>
+#include <optional>
 #include <random>
+#include <utility>
 
 namespace routingtest {
 
@@ -69,9 +71,29 @@ public:
         }
     }
 
+    // Two places on nodes or on links; nullopt when they fall on the same node or link.
+    [[nodiscard]] std::optional<std::pair<OraclePlace, OraclePlace>> Pair(bool onLinks) {
+        const OraclePlace start = onLinks ? OnLink() : Node();
+        const OraclePlace destination = onLinks ? OnLink() : Node();
+        if ((start.link && start.link == destination.link) ||
+            (!start.link && start.node == destination.node)) {
+            return std::nullopt;
+        }
+        return std::make_pair(start, destination);
+    }
+
 private:
     const testdata::RoadWorld* m_world;
     std::mt19937 m_engine;
 };
+
+// The network options that write a random world's extras on level 0.
+inline testdata::RoadNetworkOptions NetworkOptionsOf(const testdata::RandomWorld& random) {
+    testdata::RoadNetworkOptions network;
+    for (const auto& [node, extras] : random.extras) {
+        network.extras[0][node] = extras;
+    }
+    return network;
+}
 
 } // namespace routingtest
