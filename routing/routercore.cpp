@@ -70,6 +70,9 @@ void RouterCore::SetNetwork(RoadNetworkPtr network) {
         }
         m_current.reset();
         m_network = std::move(network);
+        // The search's records name crossings of the old network: its route is gone.
+        m_isRouteValid = false;
+        m_records.clear();
     }
     m_saved.mustSearchAnew = true;
 }

@@ -46,7 +46,8 @@ public:
     // Not owned; null for none.
     virtual void SetProgressObserver(ProgressObserver* observer) = 0;
     [[nodiscard]] virtual ProgressObserver* GetProgressObserver() const = 0;
-    // The saved destination search becomes invalid in every case.
+    // The saved destination search becomes invalid in every case; another network also ends
+    // the last route.
     virtual void SetNetwork(RoadNetworkPtr network) = 0;
     [[nodiscard]] virtual RoadNetworkPtr GetNetwork() const = 0;
 };

@@ -353,6 +353,20 @@ TEST(RouterCore, NoStaleRouteAfterAFailure) {
     }
 }
 
+// A route is not built over a network other than the one it was calculated on.
+TEST(RouterCore, AnotherNetworkEndsTheRoute) {
+    Scene scene;
+    const Calculated done = CalculateScene(scene);
+    ASSERT_EQ(done.result, 6);
+    RouterCore& router = *done.routed->router;
+    const RoadNetworkPtr network = router.GetNetwork();
+    router.SetNetwork(network);
+    EXPECT_GT(router.GetLength(), 0.0f);
+    router.SetNetwork(nullptr);
+    EXPECT_EQ(router.GetLength(), -1.0f);
+    EXPECT_TRUE(router.BuildRecords(-1, true).empty());
+}
+
 // Two routes from one start crossing meet where they start; each keeps its own records.
 TEST(RouterCore, RoutesFromOneStartAreTheirOwn) {
     Scene scene;
