@@ -1,12 +1,19 @@
-# The route calculation on one level: progress and cancellation (step 4).
+# The route calculation on one level: progress and cancellation, the router core with its
+# seeding, search and route result (step 4).
 nav_component(routing_router STEP 4
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/progress.cpp
-  DEPENDS routing_costs
-  PRIVATE_DEPENDS platform_kernel)
+    ${CMAKE_CURRENT_LIST_DIR}/routercore.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/routeresult.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/routersearch.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/routerseed.cpp
+  DEPENDS routing_costs routing_search
+  PRIVATE_DEPENDS platform_kernel positioning_geodesy)
 target_compile_options(routing_router PRIVATE -Wfloat-conversion)
 
 nav_test(routing_router_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/progress_test.cpp
-  DEPENDS routing_router platform_kernel)
+    ${CMAKE_CURRENT_LIST_DIR}/tests/routercore_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/routeroracle_test.cpp
+  DEPENDS routing_router platform_kernel testdata_roadnetwork testdata_datasets)

@@ -3,6 +3,7 @@
 # share the map-set writer's sketch, so they build at its step.
 nav_component(testdata_roadnetwork STEP 2
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/randomworld.cpp
     ${CMAKE_CURRENT_LIST_DIR}/roadworld.cpp
     ${CMAKE_CURRENT_LIST_DIR}/roadnetworkwriter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/worlddescription.cpp

@@ -1,0 +1,274 @@
+#pragma once
+// The router core: calculates one route at a time over a road network with a two-sided
+// label-setting search (destination side first, its marks kept, then the start side until it
+// joins them) and turns the finished search into route records with total length and time.
+// Calculate holds the core's lock for the whole calculation on the caller's thread; the other
+// operations take no lock. The network must outlive every calculation that uses it.
+
+#include "routing/linkcosts.h"
+#include "routing/progress.h"
+#include "routing/roadnetwork.h"
+#include "routing/routeoptions.h"
+#include "routing/routeposition.h"
+#include "routing/routerecord.h"
+#include "routing/searchheap.h"
+#include "routing/searchmemory.h"
+#include "routing/searchspace.h"
+#include "routing/seedends.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
+
+using RoadNetworkPtr = std::shared_ptr<RoadNetwork>;
+
+class IRouter {
+public:
+    virtual ~IRouter() = default;
+    // 6 when a route was found; 0 cancelled; else a failure code 10 or 17..35.
+    [[nodiscard]] virtual std::int32_t Calculate(const RoutePositionEntry& start,
+                                                 const RoutePositionEntry& destination,
+                                                 const CalculationFlags& flags) = 0;
+    // The records of the last successful calculation in driving order (built on first use);
+    // empty after a failed one. `unused` has no effect (callers pass -1).
+    virtual const std::vector<RouteRecord>& BuildRecords(std::int32_t unused, bool keepPoints) = 0;
+    // Hours; -1.0 without a valid route.
+    [[nodiscard]] virtual float GetTravelTime() = 0;
+    // Metres; -1.0 without a valid route.
+    [[nodiscard]] virtual float GetLength() = 0;
+    virtual void SetOptions(const RouteOptions& options) = 0;
+    [[nodiscard]] virtual const RouteOptions& GetOptions() const = 0;
+    // Not owned; null for none.
+    virtual void SetProgressObserver(ProgressObserver* observer) = 0;
+    [[nodiscard]] virtual ProgressObserver* GetProgressObserver() const = 0;
+    // The saved destination search becomes invalid in every case; another network also ends
+    // the last route.
+    virtual void SetNetwork(RoadNetworkPtr network) = 0;
+    [[nodiscard]] virtual RoadNetworkPtr GetNetwork() const = 0;
+};
+
+// Search codes between the search steps.
+namespace searchcode {
+inline constexpr int kCancelled = 0;
+inline constexpr int kHeapEmpty = 1;
+inline constexpr int kFinished = 6;
+inline constexpr int kGoOn = 7;
+inline constexpr int kTouchedBelow = 9;
+inline constexpr int kExhausted = 10;
+inline constexpr int kLevelDone = 15;
+} // namespace searchcode
+
+// Search sides.
+inline constexpr int kDestinationSide = 0;
+inline constexpr int kStartSide = 1;
+
+// One usable end of the start link: the end crossing and the start link's index there.
+struct StartLinkEnd {
+    std::uint16_t page = 0;
+    std::uint16_t offset = 0;
+    std::uint16_t arrivalIndex = 31;
+};
+
+// Orders crossing addresses by level, page and offset.
+struct CrossingAddressLess {
+    [[nodiscard]] bool operator()(const CrossingAddress& a, const CrossingAddress& b) const;
+};
+using CrossingSet = std::set<CrossingAddress, CrossingAddressLess>;
+
+// A route end as the route result keeps it.
+struct RouteEndpoint {
+    GeoPoint position{3.4028235e38f, 3.4028235e38f};
+    GeoPoint reference{3.4028235e38f, 3.4028235e38f};
+    std::uint32_t linkId = 0xFFFFFFFF;
+    float offset = 0.0f;
+    float linkLength = 0.0f;
+    std::uint32_t attributeCode = 0; // the link's 11-bit code
+};
+
+class RouterCore final : public IRouter {
+public:
+    // Search memory comes from the reserve, which must outlive the core.
+    explicit RouterCore(SearchMemoryReserve& reserve = SearchMemoryReserve::Shared());
+    ~RouterCore() override;
+    RouterCore(const RouterCore&) = delete;
+    RouterCore& operator=(const RouterCore&) = delete;
+
+    std::int32_t Calculate(const RoutePositionEntry& start, const RoutePositionEntry& destination,
+                           const CalculationFlags& flags) override;
+    const std::vector<RouteRecord>& BuildRecords(std::int32_t unused, bool keepPoints) override;
+    float GetTravelTime() override;
+    float GetLength() override;
+    void SetOptions(const RouteOptions& options) override { m_options = options; }
+    const RouteOptions& GetOptions() const override { return m_options; }
+    void SetProgressObserver(ProgressObserver* observer) override {
+        m_progress.SetObserver(observer);
+    }
+    ProgressObserver* GetProgressObserver() const override { return m_progress.GetObserver(); }
+    void SetNetwork(RoadNetworkPtr network) override;
+    RoadNetworkPtr GetNetwork() const override { return m_network; }
+
+    // The calculation without the lock.
+    [[nodiscard]] std::int32_t CalculateBody(const RoutePositionEntry& start,
+                                             const RoutePositionEntry& destination,
+                                             const CalculationFlags& flags);
+    // False (reuse) only when the saved destination search fits this calculation.
+    [[nodiscard]] bool MustSearchAnew(int level, float distance,
+                                      const RoutePositionEntry& destination) const;
+
+    // Search steps; each returns a search code.
+    void PrepareSearch();
+    [[nodiscard]] int SettleNext(int side, int level);
+    [[nodiscard]] int ExpandNode(int side, int level, bool meetingChecks);
+    [[nodiscard]] int SearchLevel0(int side);
+
+    // Seeding; 6 or a result code.
+    [[nodiscard]] int SeedDestinationSide(const RoutePositionEntry& start,
+                                          const RoutePositionEntry& destination,
+                                          const CalculationFlags& flags);
+    [[nodiscard]] int SeedStartSide(const RoutePositionEntry& start,
+                                    const RoutePositionEntry& destination,
+                                    const CalculationFlags& flags);
+    // Whether the direction code of the link (the first link without an id) differs between
+    // travel modes 1 and 2.
+    [[nodiscard]] bool IsRestricted(const NetworkCrossing& crossing, std::uint32_t linkId);
+    // The restricted crossings around a position's crossing, at most 100 restricted links.
+    [[nodiscard]] CrossingSet BuildRestrictedZone(const NetworkCrossing& crossing);
+    // 2 inside a restricted zone at level 0, else the options' travel mode.
+    [[nodiscard]] TravelMode ZoneTravelMode(int side, int level) const;
+
+    // Costs of a link under the cursor, as the search prices it.
+    [[nodiscard]] float LinkCost(const LinkCursor& link, int side);
+    [[nodiscard]] float LinkSpeed(const LinkCursor& link, int side) const;
+    // The network's annotation for the direction (1 or 2) when annotations are on, else null.
+    [[nodiscard]] AnnotationValuePtr LinkAnnotationFor(const LinkCursor& link,
+                                                       std::uint32_t direction) const;
+
+    // Route assembly.
+    [[nodiscard]] bool AssembleRouteRecords(std::vector<RouteRecord>& list);
+    // Walks from the crossing back along the arrival links to a seed: 1 done, 0 broken chain.
+    [[nodiscard]] int TraceLabelPath(std::vector<RouteRecord>& list, CrossingAddress& address,
+                                     bool isSaved, bool isForward);
+    [[nodiscard]] RouteRecord MakeEndpointRecord(const GeoPoint& reference);
+
+    // The node table of a level: the current search's, or the saved destination search's.
+    [[nodiscard]] NodeTable& TableOf(bool isSaved, std::uint16_t level);
+    // Read-outs for tests and the route service.
+    [[nodiscard]] int GetChosenLevel() const { return m_chosenLevel; }
+    [[nodiscard]] bool IsRouteValid() const { return m_isRouteValid; }
+    [[nodiscard]] bool IsSameLink() const { return m_isSameLink; }
+    [[nodiscard]] const CrossingSet& GetStartZone() const { return m_startZone; }
+    [[nodiscard]] const CrossingSet& GetDestinationZone() const { return m_destinationZone; }
+    [[nodiscard]] int GetDestinationSettled() const { return m_destinationSettled; }
+
+private:
+    struct SavedSearch {
+        explicit SavedSearch(SearchMemoryReserve& reserve)
+            : tables{NodeTable(reserve), NodeTable(reserve)} {}
+
+        bool mustSearchAnew = true;
+        std::array<NodeTable, 2> tables;
+        RouteOptions options;
+        int level = 0;
+        RoutePositionEntry destination;
+        float distance = 0.0f;
+        std::int32_t progress = 0;
+    };
+
+    [[nodiscard]] bool FindPositionCrossing(const RoutePositionEntry& position,
+                                            CrossingAddress& address);
+    [[nodiscard]] TravelMode SearchTravelMode() const;
+    [[nodiscard]] bool IsMotorMode() const;
+    [[nodiscard]] SearchLabel* LabelOf(const NodeRecord& record) const;
+    [[nodiscard]] bool PushLabel(int level, const CrossingAddress& address, std::uint32_t nodeId,
+                                 float cost, NodeRecord& record);
+    void ClearHeaps();
+    void ResetSavedSearch(float distance);
+    [[nodiscard]] int RunDestinationSearch();
+    // The start link's facts for its usable ends; keeps its class and length.
+    [[nodiscard]] SeedLinkFacts StartLinkFacts(const LinkCursor& link,
+                                               const CalculationFlags& flags);
+    [[nodiscard]] bool IsLinkBlocked(const LinkCursor& link, std::uint32_t direction) const;
+    // The node form of the meeting test; true when the search stops at once.
+    [[nodiscard]] bool MeetAtNode();
+    void MeetOverLink(const LinkCursor& link);
+    [[nodiscard]] bool IsManoeuvrePossible(const NetworkCrossing& crossing, std::uint32_t from,
+                                           std::uint32_t to, TravelMode mode);
+    [[nodiscard]] bool IsProhibitedAhead(std::uint32_t savedArrival, TravelMode mode);
+    [[nodiscard]] const StartLinkEnd* FindStartLinkEnd(const CrossingAddress& address) const;
+    [[nodiscard]] RouteRecord LinkRecord(const LinkCursor& link, const GeoPoint& position,
+                                         std::uint32_t linkId) const;
+    // Builds the records when needed; false without a valid route.
+    [[nodiscard]] bool HasBuiltRoute();
+    void StartFixUp(std::vector<RouteRecord>& list);
+    void EndFixUp(std::vector<RouteRecord>& list);
+
+    mutable std::recursive_mutex m_lock;
+    RoadNetworkPtr m_network;
+    ProgressMeter m_progress;
+    RouteOptions m_options;
+
+    // Search state.
+    SearchLabelPool m_pool;
+    std::array<NodeTable, 3> m_tables;
+    std::array<std::unique_ptr<SearchNodeHeap>, 3> m_heaps;
+    std::array<std::unique_ptr<SearchSpace>, 3> m_spaces;
+    std::array<std::uint16_t, 3> m_budgets{};
+    std::array<std::vector<PendingPath>, 3> m_pendingPaths;
+    std::optional<std::uint32_t> m_turnClass; // class of the arrival link (mixed routes)
+    NetworkCrossingPtr m_current;
+    NodeRecord* m_currentRecord = nullptr;
+    float m_currentCost = 0.0f;
+    float m_bestMeeting = kImpassableCost;
+    int m_meetingCount = 0;
+    bool m_isMet = false;
+    std::uint32_t m_meetingLinkId = 0xFFFFFFFF;
+    CrossingAddress m_meetingAddress;
+    CrossingAddress m_meetingLinkAddress;
+    RouteRecord m_meetingLinkRecord;
+    int m_startSettled = 0;
+    int m_destinationSettled = 0;
+    bool m_isSameLink = false;
+    std::uint32_t m_metTick = 0;
+    bool m_isTimingArmed = false;
+    float m_referenceCost = -1.0f;
+    bool m_isReferencePending = true;
+    bool m_hasAnchor = false; // no anchor counts as far away
+    std::uint16_t m_anchorPage = 0xFFFF;
+    GeoPoint m_anchorPosition{3.4028235e38f, 3.4028235e38f};
+    std::array<float, 2> m_costThreshold{120.0f, 600.0f};
+    std::array<float, 2> m_settledThreshold{300.0f, 300.0f};
+    std::vector<StartLinkEnd> m_startLinkEnds;
+    std::vector<CrossingAddress> m_openStartSeeds; // start seeds not settled yet
+    CrossingSet m_startZone;
+    CrossingSet m_destinationZone;
+    std::uint32_t m_startLinkClass = 0;
+    float m_startLinkLength = 0.0f;
+    std::uint32_t m_destinationLinkClass = 0;
+    float m_destinationLinkLength = 0.0f;
+
+    // Calculation state.
+    bool m_isRouteValid = false;
+    bool m_wasRouteValid = false; // of the calculation before this one
+    SavedSearch m_saved;
+    RoutePositionEntry m_startCopy;
+    CrossingAddress m_startAddress;
+    CrossingAddress m_destinationAddress;
+    int m_chosenLevel = 0;
+    int m_forcedLevel = -1;
+    bool m_useAnnotations = true;
+
+    // Route result.
+    std::vector<RouteRecord> m_records;
+    GeoPoint m_destinationPosition{0.0f, 0.0f};
+    float m_totalLength = 0.0f;
+    float m_totalTime = 0.0f;
+    RouteEndpoint m_startEnd;
+    RouteEndpoint m_destinationEnd;
+    std::vector<RouteRecord> m_previousRecords;
+    CrossingAddress m_previousMeeting;
+};

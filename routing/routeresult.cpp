@@ -1,0 +1,263 @@
+// The route result of the router core: route records traced back from the meeting of the two
+// searches, the fix-ups of the partial links at both ends, and the route's totals.
+
+#include "positioning/geodistance.h"
+#include "routing/routercore.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr std::uint32_t kNoLink = 0xFFFFFFFF;
+
+RouteRecord PlaceholderRecord(const GeoPoint& position, float length) {
+    RouteRecord record;
+    record.x = position.x;
+    record.y = position.y;
+    record.linkId = kNoLink;
+    record.length = static_cast<std::int32_t>(length);
+    record.attributes = RecordAttributes{0xFFFF};
+    record.time = RecordTime(length, 1.0f);
+    return record;
+}
+
+bool IsExhausted(const NodeRecord* record) {
+    return record == ExhaustedRecord();
+}
+
+// (int) of the part, at least 1 m.
+std::int32_t PartLength(float metres) {
+    const auto length = static_cast<std::int32_t>(metres);
+    return std::max(length, 1);
+}
+
+} // namespace
+
+const std::vector<RouteRecord>& RouterCore::BuildRecords(std::int32_t /*unused*/, bool keepPoints) {
+    if (!m_isRouteValid) {
+        m_records.clear();
+        return m_records;
+    }
+    if (!m_records.empty()) {
+        return m_records;
+    }
+    m_destinationPosition = m_destinationEnd.position;
+    if (m_isSameLink) {
+        const RouteRecord record = MakeEndpointRecord(m_startEnd.reference);
+        m_records.push_back(record);
+        m_totalLength = static_cast<float>(record.length);
+        m_totalTime = static_cast<float>(record.time) / 3600.0f;
+        return m_records;
+    }
+    m_totalLength = 0.0f;
+    m_totalTime = 0.0f;
+    (void)AssembleRouteRecords(m_records);
+    StartFixUp(m_records);
+    EndFixUp(m_records);
+    // False leaves the records as they were, which is the best there is.
+    (void)m_network->ExpandOptimisedLinks(m_records, keepPoints);
+    float length = 0.0f;
+    float time = 0.0f;
+    for (const RouteRecord& record : m_records) {
+        length += static_cast<float>(record.length);
+        time += static_cast<float>(record.time);
+    }
+    m_totalLength = length;
+    m_totalTime = time * 0.00027777778f;
+    return m_records;
+}
+
+bool RouterCore::HasBuiltRoute() {
+    if (!m_isRouteValid) {
+        return false;
+    }
+    if (m_records.empty()) {
+        (void)BuildRecords(-1, true);
+    }
+    return true;
+}
+
+float RouterCore::GetTravelTime() {
+    return HasBuiltRoute() ? m_totalTime : -1.0f;
+}
+
+float RouterCore::GetLength() {
+    return HasBuiltRoute() ? m_totalLength : -1.0f;
+}
+
+void RouterCore::StartFixUp(std::vector<RouteRecord>& list) {
+    const std::uint32_t linkId = m_startEnd.linkId;
+    if (linkId == kNoLink || list.empty() || list.front().linkId != kNoLink) {
+        return;
+    }
+    list.front().linkId = linkId;
+    if (list.size() > 1 && list[1].linkId == linkId) {
+        list.erase(list.begin());
+    }
+    const RouteRecord endpoint = MakeEndpointRecord(m_startEnd.reference);
+    RouteRecord& first = list.front();
+    first.attributes = endpoint.attributes;
+    const bool isAtReference =
+        first.x == m_startEnd.reference.x && first.y == m_startEnd.reference.y;
+    first.length =
+        PartLength(isAtReference ? m_startEnd.offset : m_startEnd.linkLength - m_startEnd.offset);
+    first.time = RecordTime(static_cast<float>(first.length),
+                            ClassSpeed(m_options, m_startEnd.attributeCode));
+    first.x = m_startEnd.position.x;
+    first.y = m_startEnd.position.y;
+}
+
+void RouterCore::EndFixUp(std::vector<RouteRecord>& list) {
+    const std::uint32_t linkId = m_destinationEnd.linkId;
+    if (linkId == kNoLink || list.empty() || list.back().linkId != kNoLink) {
+        return;
+    }
+    if (linkId == m_startEnd.linkId && list.size() < 3) {
+        list.pop_back();
+        return;
+    }
+    RouteRecord& last = list.back();
+    last.linkId = linkId;
+    last.attributes = RecordAttributes::Make(m_destinationEnd.attributeCode, 0);
+    const bool isAtReference =
+        last.x == m_destinationEnd.reference.x && last.y == m_destinationEnd.reference.y;
+    last.length = PartLength(isAtReference ? m_destinationEnd.offset
+                                           : m_destinationEnd.linkLength - m_destinationEnd.offset);
+    last.time = RecordTime(static_cast<float>(last.length),
+                           ClassSpeed(m_options, m_destinationEnd.attributeCode));
+}
+
+bool RouterCore::AssembleRouteRecords(std::vector<RouteRecord>& list) {
+    // The join with a previous route serves the upper levels; on level 0 the whole route is
+    // traced, so a route meeting where the last one met is not taken for it.
+    std::vector<RouteRecord> working;
+    std::vector<RouteRecord> scratch;
+    CrossingAddress address = m_meetingAddress;
+    (void)TraceLabelPath(scratch, address, false, true);
+    working.assign(scratch.rbegin(), scratch.rend());
+    scratch.clear();
+    if (m_meetingLinkId != kNoLink) {
+        working.push_back(m_meetingLinkRecord);
+        address = m_meetingLinkAddress;
+    } else {
+        address = m_meetingAddress;
+    }
+    (void)TraceLabelPath(scratch, address, true, false);
+    working.insert(working.end(), scratch.begin(), scratch.end());
+    m_previousRecords = working;
+    m_previousMeeting = m_meetingAddress;
+    list.insert(list.end(), working.begin(), working.end());
+    return !list.empty();
+}
+
+int RouterCore::TraceLabelPath(std::vector<RouteRecord>& list, CrossingAddress& address,
+                               bool isSaved, bool isForward) {
+    NetworkCrossingPtr at = m_network->CreateCrossing(address);
+    if (!at || !at->IsValid()) {
+        return 0;
+    }
+    NodeTable& table = TableOf(isSaved, address.level);
+    const NodeRecord* record = table.GetRecord(at->GetId());
+    if (IsExhausted(record)) {
+        return 0;
+    }
+    if ((record->flags & NodeRecord::kSeeded) != 0) {
+        if (isForward || m_chosenLevel == 0) {
+            list.push_back(PlaceholderRecord(at->Position(), 1.0f));
+        }
+        return 1;
+    }
+    // Each step settles one node, so a chain longer than the level's nodes is broken.
+    for (std::uint32_t steps = 0;; ++steps) {
+        const std::uint32_t arrival = record->ArrivalIndex();
+        if (arrival == 31 || steps >= table.GetNodeCount()) {
+            return 0;
+        }
+        const LinkCursorPtr link = m_network->CreateCursor(*at, arrival, 0);
+        if (!link || !link->IsValid()) {
+            return 0;
+        }
+        NetworkCrossingPtr previous = m_network->CreateCrossing(link->GetTarget());
+        if (!previous || !previous->IsValid()) {
+            return 0;
+        }
+        if (isForward) {
+            const LinkCursorPtr back =
+                m_network->CreateCursor(*previous, link->GetReverseIndex(), 0);
+            if (!back || !back->IsValid()) {
+                return 0;
+            }
+            list.push_back(LinkRecord(*back, previous->Position(), back->GetElementId()));
+        } else {
+            list.push_back(LinkRecord(*link, at->Position(), link->GetElementId()));
+        }
+        at = previous;
+        record = table.GetRecord(at->GetId());
+        if (IsExhausted(record)) {
+            return 0;
+        }
+        if ((record->flags & NodeRecord::kSeeded) != 0) {
+            break;
+        }
+    }
+    address = at->GetAddress();
+    if (address.level == 0 && record->Cost() > 0.001f) {
+        list.push_back(PlaceholderRecord(at->Position(), record->Cost()));
+    }
+    return 1;
+}
+
+RouteRecord RouterCore::MakeEndpointRecord(const GeoPoint& reference) {
+    RouteRecord fallback;
+    fallback.x = reference.x;
+    fallback.y = reference.y;
+    fallback.linkId = m_startEnd.linkId;
+    fallback.length = static_cast<std::int32_t>(m_startEnd.offset);
+    fallback.time = RecordTime(m_startEnd.offset, 1.0f);
+
+    CrossingQuery query;
+    query.input = reference;
+    query.radius = 5000.0f;
+    query.elementId = m_startEnd.linkId;
+    query.level = 0;
+    if (!m_network->FindCrossingNear(query)) {
+        return fallback;
+    }
+    const NetworkCrossingPtr crossing = m_network->CreateCrossing(query.address);
+    if (!crossing || !crossing->IsValid()) {
+        return fallback;
+    }
+    LinkCursorPtr link;
+    for (std::uint32_t i = 0; i < crossing->GetLinkCount() && !link; ++i) {
+        LinkCursorPtr candidate = m_network->CreateCursor(*crossing, i, 0);
+        if (candidate && candidate->IsValid() && candidate->GetElementId() == m_startEnd.linkId) {
+            link = candidate;
+        }
+    }
+    if (!link) {
+        return fallback;
+    }
+    float speed = LinkSpeed(*link, kDestinationSide);
+    if (speed == 0.0f) {
+        speed = LinkSpeed(*link, kStartSide);
+    }
+    float length = 5000.0f;
+    if (m_isSameLink) {
+        const float startOffset = m_startEnd.offset;
+        const float destinationOffset = m_destinationEnd.offset;
+        length = GeoDistance(m_startEnd.reference, m_destinationEnd.reference) < 5.0
+                     ? std::fabs(destinationOffset - startOffset)
+                     : std::fabs(static_cast<float>(link->GetLength()) - startOffset -
+                                 destinationOffset);
+    }
+    length = std::max(length, 1.0f);
+    RouteRecord record;
+    record.x = m_startEnd.position.x;
+    record.y = m_startEnd.position.y;
+    record.linkId = m_startEnd.linkId;
+    record.length = static_cast<std::int32_t>(length);
+    record.attributes = RecordAttributes::FromCursor(*link);
+    record.time = RecordTime(length, speed);
+    return record;
+}

@@ -1,0 +1,433 @@
+// The label-setting search of the router core on level 0: settling, expanding, the meeting of
+// the start side with the saved destination search, and the link costs the search uses.
+
+#include "routing/routercore.h"
+
+namespace {
+
+constexpr std::uint8_t kSideBit[2] = {NodeRecord::kDestinationSettled, NodeRecord::kStartSettled};
+
+// The search's path history as the link cursor walks it.
+class SearchHistory final : public ManoeuvreHistory {
+public:
+    SearchHistory(SearchSpace& space, std::vector<PendingPath>& paths)
+        : m_space(&space)
+        , m_paths(&paths) {}
+
+    void Reset() override { m_space->Rewind(); }
+    [[nodiscard]] bool HasMore() const override { return m_space->IsUsable(); }
+    [[nodiscard]] std::uint16_t Current() const override {
+        return static_cast<std::uint16_t>(m_space->ArrivalIndex());
+    }
+    void Advance() override { m_space->Refresh(); }
+    [[nodiscard]] std::vector<PendingPath>& GetPendingPaths() override { return *m_paths; }
+
+private:
+    SearchSpace* m_space;
+    std::vector<PendingPath>* m_paths;
+};
+
+bool IsExhausted(const NodeRecord* record) {
+    return record == ExhaustedRecord();
+}
+
+} // namespace
+
+void RouterCore::PrepareSearch() {
+    ClearHeaps();
+    const std::uint16_t maps = m_network->GetMapCount();
+    if (maps == 0) {
+        return;
+    }
+    const auto own = [this](std::uint16_t level) {
+        return static_cast<std::uint32_t>(
+            (std::uint64_t{m_network->GetCrossingCount(level)} * 8u) >> 9);
+    };
+    std::array<std::uint32_t, 3> budgets{};
+    if (maps == 1) {
+        budgets = {own(0), 0, 0};
+    } else if (maps == 2) {
+        budgets = {384, own(1), 0};
+    } else {
+        budgets = {384, 512, own(2)};
+    }
+    for (std::uint16_t level = 0; level < 3; ++level) {
+        m_budgets[level] = static_cast<std::uint16_t>(std::min(budgets[level], 0xFFFFu));
+        m_tables[level].Init(budgets[level], m_network->GetCrossingCount(level));
+        if (!m_spaces[level]) {
+            m_spaces[level] = std::make_unique<SearchSpace>(m_network, m_tables[level]);
+        }
+        m_spaces[level]->GetList().clear();
+        m_pendingPaths[level].clear();
+    }
+}
+
+SearchLabel* RouterCore::LabelOf(const NodeRecord& record) const {
+    return m_pool.FromHandle(record.value);
+}
+
+bool RouterCore::PushLabel(int level, const CrossingAddress& address, std::uint32_t nodeId,
+                           float cost, NodeRecord& record) {
+    if (SearchLabel* existing = LabelOf(record); existing != nullptr && record.value != 0) {
+        if (cost < existing->cost) {
+            existing->cost = cost;
+            m_heaps[level]->DecreaseKey(existing->heapIndex);
+        }
+        return true;
+    }
+    SearchLabel* label = m_pool.Allocate();
+    if (label == nullptr) {
+        return false;
+    }
+    *label = {address, nodeId, cost, 0};
+    if (!m_heaps[level]->Push(label)) {
+        m_pool.Release(label);
+        return false;
+    }
+    record.value = m_pool.HandleOf(label);
+    return true;
+}
+
+int RouterCore::SettleNext(int side, int level) {
+    PoppedLabel label = m_heaps[level]->PopMin();
+    m_currentCost = label->cost;
+    m_current->MoveTo(label->crossing);
+    NodeRecord* record = m_tables[level].GetRecord(label->nodeId);
+    if (IsExhausted(record)) {
+        return searchcode::kExhausted;
+    }
+    record->flags = static_cast<std::uint8_t>(record->flags | kSideBit[side]);
+    record->SetCost(m_currentCost);
+    m_currentRecord = record;
+    if ((record->flags & kSideBit[1 - side]) != 0) {
+        m_meetingAddress = m_current->GetAddress();
+        m_metTick = ProgressMeter::Now();
+        m_isTimingArmed = true;
+    }
+    return searchcode::kGoOn;
+}
+
+const StartLinkEnd* RouterCore::FindStartLinkEnd(const CrossingAddress& address) const {
+    for (const StartLinkEnd& end : m_startLinkEnds) {
+        if (end.page == address.page && end.offset == address.offset && address.level == 0) {
+            return &end;
+        }
+    }
+    return nullptr;
+}
+
+int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
+    SearchSpace& space = *m_spaces[level];
+    space.SetPosition(m_current->GetAddress());
+    const std::uint32_t arrival = m_currentRecord->ArrivalIndex();
+    m_turnClass.reset();
+    if (m_options.routeType == 2 && arrival < 31) {
+        const LinkCursorPtr turn = m_network->CreateCursor(*m_current, arrival, 0);
+        if (turn && turn->IsValid()) {
+            m_turnClass = turn->GetRoadClass();
+        }
+    }
+    SearchHistory history(space, m_pendingPaths[level]);
+    const LinkCursorPtr link = m_network->CreateRestrictedCursor(
+        *m_current, side == kStartSide, arrival, SearchTravelMode(), &history);
+    if (!link) {
+        return searchcode::kGoOn;
+    }
+    NodeTable& table = m_tables[level];
+    for (; link->IsValid(); link->Next()) {
+        const float cost = LinkCost(*link, side);
+        if (cost == kImpassableCost || link->GetList3Code() == 2) {
+            continue;
+        }
+        const std::uint32_t targetId = link->GetTargetId();
+        NodeRecord* target = table.GetRecord(targetId);
+        if (IsExhausted(target)) {
+            return searchcode::kExhausted;
+        }
+        if ((target->flags & kSideBit[side]) != 0) {
+            if (meetingChecks) {
+                MeetOverLink(*link);
+            }
+            continue;
+        }
+        if (m_chosenLevel != 0 && (target->flags & kSideBit[1 - side]) != 0) {
+            return searchcode::kTouchedBelow;
+        }
+        const std::uint32_t reverse = link->GetReverseIndex();
+        const float reached = m_currentCost + cost;
+        const CrossingAddress targetAddress = link->GetTarget();
+        if (side == kDestinationSide && m_chosenLevel == 0 &&
+            (target->flags & NodeRecord::kStartSettled) != 0 &&
+            m_startCopy.elementId != 0xFFFFFFFF) {
+            if (const StartLinkEnd* end = FindStartLinkEnd(targetAddress)) {
+                const NetworkCrossingPtr at = m_network->CreateCrossing(targetAddress);
+                if (at && at->IsTurnProhibited(end->arrivalIndex, reverse)) {
+                    continue;
+                }
+                // The start link's part is counted once, by the start side's seed.
+            }
+        }
+        if (target->value != 0) {
+            SearchLabel* label = LabelOf(*target);
+            if (label != nullptr && label->cost > reached) {
+                label->cost = reached;
+                target->SetArrivalIndex(reverse);
+                // Reached better than from its position: no longer a seed of the route.
+                target->flags = static_cast<std::uint8_t>(target->flags & ~NodeRecord::kSeeded);
+                m_heaps[level]->DecreaseKey(label->heapIndex);
+            }
+            continue;
+        }
+        if (!PushLabel(level, targetAddress, targetId, reached, *target)) {
+            return searchcode::kExhausted;
+        }
+        target->SetArrivalIndex(reverse);
+    }
+    return searchcode::kGoOn;
+}
+
+int RouterCore::SearchLevel0(int side) {
+    std::uint32_t tick = ProgressMeter::Now();
+    SearchNodeHeap& heap = *m_heaps[0];
+    if (heap.IsEmpty()) {
+        return searchcode::kHeapEmpty;
+    }
+    m_meetingCount = 0;
+    m_bestMeeting = kImpassableCost;
+    m_isMet = false;
+    m_meetingLinkId = 0xFFFFFFFF;
+    m_startSettled = 0;
+    if (side == kDestinationSide) {
+        m_destinationSettled = 0;
+    }
+    for (;;) {
+        if (SettleNext(side, 0) == searchcode::kExhausted) {
+            return searchcode::kExhausted;
+        }
+        if (side == kDestinationSide) {
+            ++m_meetingCount;
+            ++m_destinationSettled;
+            if ((m_currentRecord->flags & NodeRecord::kStartSettled) != 0) {
+                m_isMet = true;
+            }
+            if ((m_isMet && m_meetingCount > 100) || m_meetingCount > 5000) {
+                return searchcode::kFinished;
+            }
+        } else {
+            ++m_startSettled;
+            if (m_startSettled == 1 && m_isSameLink) {
+                m_meetingAddress = m_current->GetAddress();
+                m_meetingLinkId = 0xFFFFFFFF;
+                ++m_meetingCount;
+                return searchcode::kFinished;
+            }
+            if (MeetAtNode()) {
+                return searchcode::kFinished;
+            }
+            std::erase(m_openStartSeeds, m_current->GetAddress());
+            // Every route leaves through a start seed, so the search goes on until each has
+            // been met: else a far end of the start link that leads straight to the
+            // destination would lose to the first meeting found around the near end.
+            if ((m_isMet || m_startSettled > 25) && m_meetingCount > 0 &&
+                m_openStartSeeds.empty()) {
+                return searchcode::kFinished;
+            }
+        }
+        if (ExpandNode(side, 0, side == kStartSide) == searchcode::kExhausted) {
+            return searchcode::kExhausted;
+        }
+        if (side == kDestinationSide && m_progress.Check(tick, m_currentCost) == 0) {
+            return searchcode::kCancelled;
+        }
+        if (heap.IsEmpty()) {
+            return m_isMet ? searchcode::kFinished : searchcode::kHeapEmpty;
+        }
+    }
+}
+
+bool RouterCore::IsManoeuvrePossible(const NetworkCrossing& crossing, std::uint32_t from,
+                                     std::uint32_t to, TravelMode mode) {
+    if (from == 31 || to == 31) {
+        return true;
+    }
+    const LinkCursorPtr into = m_network->CreateCursor(crossing, to, mode);
+    if (!into || !into->IsValid()) {
+        return false;
+    }
+    const std::uint32_t element = into->GetElementId();
+    // In mode 1 a restricted enumeration ends at the first link that cannot be left (a one-way
+    // link arriving here), hiding the links behind it; the search's own car mode does not.
+    const TravelMode enumerated = mode == 1 ? SearchTravelMode() : mode;
+    const LinkCursorPtr link =
+        m_network->CreateRestrictedCursor(crossing, true, from, enumerated, nullptr);
+    for (; link && link->IsValid(); link->Next()) {
+        if (link->GetElementId() == element) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RouterCore::IsProhibitedAhead(std::uint32_t savedArrival, TravelMode mode) {
+    NetworkCrossing at = *m_current;
+    std::uint32_t index = savedArrival;
+    NodeTable& saved = m_saved.tables[0];
+    // Bounded by the level's crossings so that inconsistent records cannot loop.
+    for (std::uint32_t steps = 0; steps <= saved.GetNodeCount(); ++steps) {
+        const LinkCursorPtr link = m_network->CreateCursor(at, index, 0);
+        if (!link || !link->IsValid() || !link->HasPendingPathFlag()) {
+            return false;
+        }
+        at.MoveTo(link->GetTarget());
+        if (!at.IsValid()) {
+            return false;
+        }
+        const NodeRecord* record = saved.GetRecord(at.GetId());
+        if (IsExhausted(record) || (record->flags & NodeRecord::kSeeded) != 0 ||
+            record->ArrivalIndex() == 31) {
+            return false;
+        }
+        index = record->ArrivalIndex();
+        const AttributeAccessorPtr attributes = at.GetAttributes();
+        if (!attributes || attributes->ListWords(2) == 0) {
+            continue;
+        }
+        const auto item = attributes->CreateList2Reader();
+        for (; item->HasMore(); item->Next()) {
+            const std::uint32_t kind = item->ModeKind();
+            if ((kind == 0 || kind == mode) && item->Value(0) == static_cast<int>(index)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool RouterCore::MeetAtNode() {
+    const NodeRecord* saved = m_saved.tables[0].GetRecord(m_current->GetId());
+    const std::uint32_t arrival = m_currentRecord->ArrivalIndex();
+    if (IsExhausted(saved) || (saved->flags & NodeRecord::kDestinationSettled) == 0 ||
+        saved->ArrivalIndex() == arrival) {
+        return false;
+    }
+    if ((saved->flags & NodeRecord::kSeeded) != 0) {
+        m_isMet = true;
+        if (m_startSettled == 1) {
+            m_meetingAddress = m_current->GetAddress();
+            m_meetingLinkId = 0xFFFFFFFF;
+            ++m_meetingCount;
+            return true;
+        }
+    }
+    const float candidate = m_currentCost + saved->Cost();
+    if (candidate > m_bestMeeting) {
+        return false;
+    }
+    const TravelMode mode = ZoneTravelMode(kStartSide, 0);
+    const std::uint32_t savedArrival = saved->ArrivalIndex();
+    if (!IsManoeuvrePossible(*m_current, arrival, savedArrival, mode)) {
+        return false;
+    }
+    if (arrival < 31 && savedArrival < 31) {
+        const LinkCursorPtr in = m_network->CreateCursor(*m_current, arrival, 0);
+        if (in && in->IsValid() && in->HasPendingPathFlag() &&
+            IsProhibitedAhead(savedArrival, mode)) {
+            return false;
+        }
+    }
+    m_bestMeeting = candidate;
+    m_meetingAddress = m_current->GetAddress();
+    m_meetingLinkId = 0xFFFFFFFF;
+    ++m_meetingCount;
+    return false;
+}
+
+void RouterCore::MeetOverLink(const LinkCursor& link) {
+    const CrossingAddress targetAddress = link.GetTarget();
+    const NetworkCrossingPtr target = m_network->CreateCrossing(targetAddress);
+    if (!target || !target->IsValid()) {
+        return;
+    }
+    const NodeRecord* saved = m_saved.tables[0].GetRecord(target->GetId());
+    const std::uint32_t reverse = link.GetReverseIndex();
+    if (IsExhausted(saved) || (saved->flags & NodeRecord::kDestinationSettled) == 0 ||
+        saved->ArrivalIndex() == reverse) {
+        return;
+    }
+    if ((saved->flags & NodeRecord::kSeeded) != 0) {
+        m_isMet = true;
+    }
+    const float candidate = m_currentRecord->Cost() + saved->Cost() + LinkCost(link, kStartSide);
+    if (candidate > m_bestMeeting) {
+        return;
+    }
+    const std::uint32_t savedArrival = saved->ArrivalIndex();
+    if (savedArrival < 31) {
+        const LinkCursorPtr here = m_network->CreateCursor(*target, reverse, 0);
+        const LinkCursorPtr there = m_network->CreateCursor(*target, savedArrival, 0);
+        if (here && here->IsValid() && here->HasPendingPathFlag() && there && there->IsValid() &&
+            there->HasPendingPathFlag()) {
+            return;
+        }
+    }
+    if (!IsManoeuvrePossible(*target, reverse, savedArrival, ZoneTravelMode(kStartSide, 0))) {
+        return;
+    }
+    m_bestMeeting = candidate;
+    m_meetingAddress = m_current->GetAddress();
+    m_meetingLinkId = link.GetElementId();
+    ++m_meetingCount;
+    m_meetingLinkAddress = targetAddress;
+    m_meetingLinkRecord = LinkRecord(link, m_current->Position(), link.GetElementId());
+}
+
+AnnotationValuePtr RouterCore::LinkAnnotationFor(const LinkCursor& link,
+                                                 std::uint32_t direction) const {
+    if (!m_useAnnotations || !m_network) {
+        return nullptr;
+    }
+    return m_network->GetLinkAnnotation(link, direction);
+}
+
+float RouterCore::LinkSpeed(const LinkCursor& link, int side) const {
+    const AnnotationValuePtr annotation = LinkAnnotationFor(link, side == kStartSide ? 1 : 2);
+    return ::LinkSpeed(m_options, link.GetRoadClass(),
+                       annotation ? std::optional<std::uint8_t>(*annotation) : std::nullopt);
+}
+
+float RouterCore::LinkCost(const LinkCursor& link, int side) {
+    LinkCostInput input;
+    input.roadClass = link.GetRoadClass();
+    input.costClass = input.roadClass;
+    if (side == kDestinationSide && m_options.routeType == 2 && m_turnClass) {
+        input.costClass = *m_turnClass;
+    }
+    input.lengthMetres = static_cast<float>(link.GetLength());
+    const std::uint32_t mode = m_options.travelMode;
+    const bool usesZones = !(mode == 2 || mode == 3 || mode == 4 || mode == 9 || mode == 12);
+    if (usesZones) {
+        // Only list-4 data make the modes differ, so crossings without them are skipped.
+        const NetworkCrossingPtr target = m_network->CreateCrossing(link.GetTarget());
+        const AttributeAccessorPtr attributes = target ? target->GetAttributes() : nullptr;
+        if (attributes && attributes->ListWords(4) != 0) {
+            input.isRestricted = IsRestricted(*target, link.GetElementId());
+        }
+    }
+    const AnnotationValuePtr annotation = LinkAnnotationFor(link, side == kStartSide ? 1 : 2);
+    if (annotation) {
+        input.annotation = *annotation;
+    }
+    return ::LinkCost(m_options, input);
+}
+
+RouteRecord RouterCore::LinkRecord(const LinkCursor& link, const GeoPoint& position,
+                                   std::uint32_t linkId) const {
+    RouteRecord record;
+    record.x = position.x;
+    record.y = position.y;
+    record.linkId = linkId;
+    record.length = static_cast<std::int32_t>(link.GetLength());
+    record.attributes = RecordAttributes::FromCursor(link);
+    record.time = RecordTime(static_cast<float>(record.length), LinkSpeed(link, kDestinationSide));
+    return record;
+}

@@ -1,0 +1,323 @@
+#pragma once
+// An exact reference for the router: Dijkstra over the world model (not the network files) with
+// link costs written from the cost formula, passability by class and direction for cars, and
+// positions on links as virtual nodes joined to the usable ends of their link. Also prices a
+// route's records over the same world and checks that they join up.
+
+#include "routing/routeoptions.h"
+#include "routing/routeposition.h"
+#include "routing/routerecord.h"
+#include "testdata/roadworld.h"
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <map>
+#include <optional>
+#include <queue>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace routingtest {
+
+// A route end: a world node, or a place on a world link measured from one of its nodes.
+struct OraclePlace {
+    std::uint32_t node = 0;            // the node, or the link end the offset runs from
+    std::optional<std::uint32_t> link; // world link index
+    double offset = 0.0;               // metres from `node`
+};
+
+class RouteOracle {
+public:
+    static constexpr double kUnreachable = std::numeric_limits<double>::infinity();
+
+    RouteOracle(const testdata::RoadWorld& world, const RouteOptions& options)
+        : m_world(&world)
+        , m_options(&options) {}
+
+    [[nodiscard]] double Weight() const {
+        switch (m_options->routeType) {
+        case 0:
+            return 1.0;
+        case 2:
+            return m_options->mixWeight;
+        default:
+            return 0.0;
+        }
+    }
+    // km/h of a class for cars: the table speed, at least 10, times its preference factor.
+    [[nodiscard]] double Speed(std::uint32_t roadClass) const {
+        double base = m_options->speedTable[roadClass];
+        base = std::max(base, 10.0);
+        const std::uint32_t preference = (roadClass & 16u) != 0
+                                             ? m_options->specialLinkPreference
+                                             : m_options->preference[roadClass & 15u];
+        return base * m_options->factor[preference];
+    }
+    [[nodiscard]] static bool IsOpenToCars(std::uint32_t roadClass) {
+        return roadClass != 24 && roadClass != 25 && roadClass != 26 && roadClass != 28;
+    }
+    [[nodiscard]] double Metres(std::uint32_t link) const {
+        return m_world->links[link].lengthUnits * 5.0;
+    }
+    [[nodiscard]] double WholeLinkCost(std::uint32_t link) const {
+        const std::uint32_t c = m_world->links[link].roadClass;
+        const double bonus = c < 16 ? static_cast<double>(30 / (c + 1)) : 0.0;
+        const double w = Weight();
+        return Metres(link) * ((1.0 - w) / (Speed(c) + bonus) + w / 30.0);
+    }
+    [[nodiscard]] double PartCost(std::uint32_t link, double metres) const {
+        const double w = Weight();
+        return std::max(metres, 1.0) *
+               ((1.0 - w) / Speed(m_world->links[link].roadClass) + w / 30.0);
+    }
+    // Whether the link may be driven from node `from` to its other end.
+    [[nodiscard]] bool CanDrive(std::uint32_t link, std::uint32_t from) const {
+        const testdata::WorldLink& l = m_world->links[link];
+        return IsOpenToCars(l.roadClass) && (!l.isOneWay || l.from == from);
+    }
+    [[nodiscard]] std::uint32_t OtherEnd(std::uint32_t link, std::uint32_t node) const {
+        const testdata::WorldLink& l = m_world->links[link];
+        return l.from == node ? l.to : l.from;
+    }
+
+    // Turns that may not be made at a node: (arrival link index, leaving link index) there, the
+    // node's links counted in world order. Turning back over the arrival link is never allowed.
+    using Prohibitions = std::map<std::uint32_t, std::set<std::pair<std::uint8_t, std::uint8_t>>>;
+    void SetProhibitions(Prohibitions prohibitions) { m_prohibitions = std::move(prohibitions); }
+
+    [[nodiscard]] std::uint8_t IndexAt(std::uint32_t node, std::uint32_t link) const {
+        std::uint8_t index = 0;
+        for (std::uint32_t i = 0; i < link; ++i) {
+            index += m_world->links[i].from == node || m_world->links[i].to == node ? 1 : 0;
+        }
+        return index;
+    }
+    [[nodiscard]] bool MayTurn(std::uint32_t node, std::uint32_t in, std::uint32_t out) const {
+        if (in == out) {
+            return false;
+        }
+        const auto found = m_prohibitions.find(node);
+        return found == m_prohibitions.end() ||
+               !found->second.contains({IndexAt(node, in), IndexAt(node, out)});
+    }
+
+    // The least cost from start to destination; kUnreachable when there is no route. Labels
+    // are per arrival link, so turn prohibitions are honoured exactly.
+    [[nodiscard]] double Cost(const OraclePlace& start, const OraclePlace& destination) const {
+        const auto links = static_cast<std::uint32_t>(m_world->links.size());
+        const std::size_t target = 2u * links + m_world->nodes.size();
+        // State: arrival over link k at its `to` end (2k + 1) or `from` end (2k); 2 x links +
+        // node for a start on the node itself; `target` for the destination.
+        std::vector<double> best(target + 1, kUnreachable);
+        const auto nodeOf = [&](std::size_t state) -> std::uint32_t {
+            if (state >= 2u * links) {
+                return static_cast<std::uint32_t>(state - 2u * links);
+            }
+            const testdata::WorldLink& l = m_world->links[state / 2];
+            return state % 2 == 1 ? l.to : l.from;
+        };
+        const auto arrivalState = [&](std::uint32_t link, std::uint32_t at) -> std::size_t {
+            return 2u * link + (m_world->links[link].to == at ? 1u : 0u);
+        };
+        using Entry = std::pair<double, std::size_t>;
+        std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
+        const auto reach = [&](std::size_t state, double cost) {
+            if (cost < best[state]) {
+                best[state] = cost;
+                open.emplace(cost, state);
+            }
+        };
+        if (start.link) {
+            const std::uint32_t k = *start.link;
+            const std::uint32_t far = OtherEnd(k, start.node);
+            if (CanDrive(k, start.node)) {
+                reach(arrivalState(k, far), PartCost(k, Metres(k) - start.offset));
+            }
+            if (CanDrive(k, far)) {
+                reach(arrivalState(k, start.node), PartCost(k, start.offset));
+            }
+        } else {
+            reach(2u * links + start.node, 0.0);
+        }
+        std::vector<std::vector<std::uint32_t>> linksOf(m_world->nodes.size());
+        for (std::uint32_t i = 0; i < links; ++i) {
+            linksOf[m_world->links[i].from].push_back(i);
+            linksOf[m_world->links[i].to].push_back(i);
+        }
+        while (!open.empty()) {
+            const auto [cost, state] = open.top();
+            open.pop();
+            if (cost > best[state] || state == target) {
+                continue;
+            }
+            const std::uint32_t node = nodeOf(state);
+            // The arrival link; none for a start on the node itself.
+            const std::uint32_t in =
+                state < 2u * links ? static_cast<std::uint32_t>(state / 2) : 0xFFFFFFFFu;
+            const auto mayLeave = [&](std::uint32_t out) {
+                return in == 0xFFFFFFFFu || MayTurn(node, in, out);
+            };
+            if (!destination.link && node == destination.node) {
+                reach(target, cost);
+                continue;
+            }
+            if (destination.link) {
+                const std::uint32_t k = *destination.link;
+                const std::uint32_t far = OtherEnd(k, destination.node);
+                if (node == far && CanDrive(k, far) && mayLeave(k)) {
+                    reach(target, cost + PartCost(k, Metres(k) - destination.offset));
+                }
+                if (node == destination.node && CanDrive(k, node) && mayLeave(k)) {
+                    reach(target, cost + PartCost(k, destination.offset));
+                }
+            }
+            for (const std::uint32_t link : linksOf[node]) {
+                // A position's own link is only driven in part: whole, it would turn back.
+                if (link == start.link || link == destination.link || !CanDrive(link, node) ||
+                    !mayLeave(link)) {
+                    continue;
+                }
+                reach(arrivalState(link, OtherEnd(link, node)), cost + WholeLinkCost(link));
+            }
+        }
+        return best[target];
+    }
+
+    // The records' cost, or a message when they do not make a drivable route between the places.
+    [[nodiscard]] std::optional<double> PriceRecords(const std::vector<RouteRecord>& records,
+                                                     const OraclePlace& start,
+                                                     const OraclePlace& destination,
+                                                     std::string& problem) const {
+        if (records.empty()) {
+            problem = "no records";
+            return std::nullopt;
+        }
+        const auto at = [&](const RouteRecord& r, std::uint32_t node) {
+            const GeoPoint p = m_world->Position(node);
+            return r.x == p.x && r.y == p.y;
+        };
+        const auto linkOf = [&](const RouteRecord& r) -> std::optional<std::uint32_t> {
+            if (r.linkId == 0 || r.linkId > m_world->links.size()) {
+                return std::nullopt;
+            }
+            return r.linkId - 1;
+        };
+        double cost = 0.0;
+        std::optional<std::uint32_t> node; // where the next record must be entered
+        std::optional<std::uint32_t> previous;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const RouteRecord& r = records[i];
+            const auto link = linkOf(r);
+            if (!link) {
+                problem = "record " + std::to_string(i) + " has no world link";
+                return std::nullopt;
+            }
+            if (r.length < 1) {
+                problem = "record " + std::to_string(i) + " shorter than 1 m";
+                return std::nullopt;
+            }
+            const bool isFirstPart = i == 0 && start.link.has_value();
+            const bool isLastPart = i + 1 == records.size() && destination.link.has_value();
+            if (isFirstPart && link != start.link) {
+                problem = "first record is not the start link";
+                return std::nullopt;
+            }
+            if (isLastPart && link != destination.link) {
+                problem = "last record is not the destination link";
+                return std::nullopt;
+            }
+            if (isFirstPart) {
+                // Leaves by the end that the next record is entered at.
+                if (records.size() == 1) {
+                    problem = "a one-record route between different links";
+                    return std::nullopt;
+                }
+                const std::uint32_t far = OtherEnd(*link, start.node);
+                const bool viaFar = at(records[1], far);
+                if (!viaFar && !at(records[1], start.node)) {
+                    problem = "route does not leave the start link at an end";
+                    return std::nullopt;
+                }
+                const std::uint32_t from = viaFar ? start.node : far;
+                if (!CanDrive(*link, from)) {
+                    problem = "start link driven against its direction";
+                    return std::nullopt;
+                }
+                cost += PartCost(*link, viaFar ? Metres(*link) - start.offset : start.offset);
+                node = viaFar ? far : start.node;
+                previous = link;
+                continue;
+            }
+            std::uint32_t entered = m_world->links[*link].from;
+            if (!at(r, entered)) {
+                entered = m_world->links[*link].to;
+                if (!at(r, entered)) {
+                    problem = "record " + std::to_string(i) + " not entered at a link end";
+                    return std::nullopt;
+                }
+            }
+            if (node && *node != entered) {
+                problem = "record " + std::to_string(i) + " does not join the one before";
+                return std::nullopt;
+            }
+            if (previous && !MayTurn(entered, *previous, *link)) {
+                problem = "record " + std::to_string(i) + " follows a prohibited turn";
+                return std::nullopt;
+            }
+            previous = link;
+            if (!node && !start.link && entered != start.node) {
+                problem = "route does not begin at the start";
+                return std::nullopt;
+            }
+            if (isLastPart) {
+                const bool fromNode = entered == destination.node;
+                if (!CanDrive(*link, entered)) {
+                    problem = "destination link driven against its direction";
+                    return std::nullopt;
+                }
+                cost += PartCost(*link, fromNode ? destination.offset
+                                                 : Metres(*link) - destination.offset);
+                node.reset();
+                break;
+            }
+            if (!CanDrive(*link, entered)) {
+                problem = "record " + std::to_string(i) + " driven against its direction";
+                return std::nullopt;
+            }
+            cost += WholeLinkCost(*link);
+            node = OtherEnd(*link, entered);
+        }
+        if (!destination.link && node != destination.node) {
+            problem = "route does not end at the destination";
+            return std::nullopt;
+        }
+        return cost;
+    }
+
+    // The router's entry for a place.
+    [[nodiscard]] RoutePositionEntry Entry(const OraclePlace& place) const {
+        RoutePositionEntry entry;
+        const GeoPoint a = m_world->Position(place.node);
+        entry.nodePoint = a;
+        entry.point = a;
+        if (place.link) {
+            const GeoPoint b = m_world->Position(OtherEnd(*place.link, place.node));
+            const double share = place.offset / Metres(*place.link);
+            entry.point = {static_cast<float>(a.x + (b.x - a.x) * share),
+                           static_cast<float>(a.y + (b.y - a.y) * share)};
+            entry.elementId = m_world->links[*place.link].elementId;
+            entry.offset = static_cast<float>(place.offset);
+        }
+        return entry;
+    }
+
+private:
+    const testdata::RoadWorld* m_world;
+    const RouteOptions* m_options;
+    Prohibitions m_prohibitions;
+};
+
+} // namespace routingtest
