@@ -40,7 +40,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 struct Seed {
     const char* corpus; // folder under the source root
-    const char* name;
+    std::string name;
     Bytes bytes;
 };
 
@@ -282,15 +282,22 @@ std::vector<Seed> SearchSeeds() {
     header.mapDataValue = 15;
     const testdata::MapSetFiles files = writer.SetHeader(header).Build();
     // First byte: bits 0-1 pick ".rid", ".dat" or ".nam", bit 2 the map data value 15 (else
-    // 14); then the patch-style input.
-    return {
-        {corpus, "seed-rid", Concat({{0x04, 1}, files.rid})},
-        {corpus, "seed-dat", Concat({{0x01, 1}, files.dat})},
-        {corpus, "seed-nam", Concat({{0x02, 1}, files.nam})},
-        {corpus, "seed-town-14", {0x00, 0}},
-        {corpus, "seed-town-15", {0x04, 0}},
-        {corpus, "seed-patches", {0x04, 0, 0x30, 0x00, 0xFF, 0x44, 0x00, 0x01}},
+    // 14); second byte: the search (0-6); then the patch-style input.
+    std::vector<Seed> seeds = {
+        {corpus, "seed-rid", Concat({{0x04, 6, 1}, files.rid})},
+        {corpus, "seed-dat", Concat({{0x01, 3, 1}, files.dat})},
+        {corpus, "seed-nam", Concat({{0x02, 1, 1}, files.nam})},
+        {corpus, "seed-patches", {0x04, 6, 0, 0x30, 0x00, 0xFF, 0x44, 0x00, 0x01}},
     };
+    for (std::uint8_t search = 0; search < 7; ++search) {
+        for (const std::uint8_t value : {0x00, 0x04}) {
+            seeds.push_back({corpus,
+                             "seed-town-" + std::to_string(value == 0 ? 14 : 15) + "-search-" +
+                                 std::to_string(search),
+                             {value, search, 0}});
+        }
+    }
+    return seeds;
 }
 
 // The level-file target reads the whole input as the file.
@@ -455,7 +462,7 @@ int main(int argc, char** argv) {
             if (error || seed.bytes.empty() ||
                 !testdata::WriteHostFile(folder / seed.name, seed.bytes)) {
                 (void)std::fprintf(stderr, "fuzzseeds: cannot write %s/%s\n", folder.c_str(),
-                                   seed.name);
+                                   seed.name.c_str());
                 status = 1;
             }
         }
