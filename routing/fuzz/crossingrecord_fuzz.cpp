@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryStore store({data + 2, data + size}, pageSize, (data[1] & 1) != 0);
     const Source source(store);
     NetworkCrossing crossing(source, {0, 0, 0xFFFFFFFF, 0});
-    for (int step = 0; step < 256 && crossing.IsValid(); ++step, crossing.Next()) {
+    for (int step = 0; step < 32 && crossing.IsValid(); ++step, crossing.Next()) {
         ReadCrossing(crossing, source);
     }
     return 0;
