@@ -128,7 +128,7 @@ public:
             return true;
         }
         line.clear();
-        WCHAR piece[1024];
+        WCHAR piece[128]; // most settings lines fit; longer ones take several reads
         for (;;) {
             // fgetws terminates what it read, which may hold NULs of its own: in a buffer filled
             // with blanks beforehand, the terminator is the last NUL.
