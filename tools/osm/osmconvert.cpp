@@ -831,8 +831,8 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.warnings.crowdedCrossings << " links beyond 15 at a crossing, "
         << model.warnings.unwritableElements << " elements the map set cannot hold, "
         << model.warnings.farNumbers << " house numbers far from their street\n"
-        << "not written: entry points, signposts, element countries, TMC location codes (not in "
-           "the extract)\n"
+        << "not written: entry points, signposts, element country table, TMC location codes "
+           "(not in the extract)\n"
         << "written " << (options.isPacked ? "packed" : "loose") << " into "
         << options.output.string() << "\n";
 }
