@@ -19,18 +19,21 @@ std::int64_t I(std::int64_t value) {
 }
 
 std::vector<std::uint8_t> Table(std::vector<ColumnType> columns, const std::vector<Row>& rows,
-                                std::optional<std::uint16_t> keySize = std::nullopt) {
+                                std::optional<std::uint16_t> keySize = std::nullopt,
+                                std::uint16_t blockSize = 1024) {
     TableFileWriter writer(std::move(columns));
     if (keySize) {
         writer.SetKeySize(*keySize);
     }
+    writer.SetBlockSize(blockSize);
     for (const Row& row : rows) {
         writer.AddRow(row);
     }
     return writer.Build();
 }
 
-// Cookie tables: the first cookie, then as many slots as the longest record, zero-filled.
+// Cookie tables: the first cookie, then as many slots as the longest record, zero-filled; the
+// blocks grow to hold one record at least (64 postal codes take 1028 bytes).
 template <class Slot>
 std::vector<std::uint8_t>
 CookieTable(const std::vector<std::pair<std::int32_t, std::vector<Slot>>>& records,
@@ -46,6 +49,11 @@ CookieTable(const std::vector<std::pair<std::int32_t, std::vector<Slot>>>& recor
     }
     std::vector<ColumnType> columns{T::Int32};
     columns.insert(columns.end(), slots, slotType);
+    const std::size_t recordSize = 4 + slots * (slotType == T::Text16 ? 16 : 4);
+    std::uint16_t blockSize = 1024;
+    while (blockSize < recordSize && blockSize < 32768) {
+        blockSize = static_cast<std::uint16_t>(blockSize * 2);
+    }
     std::vector<Row> rows;
     for (const auto& [first, values] : records) {
         Row row(values.size() + 1);
@@ -60,7 +68,7 @@ CookieTable(const std::vector<std::pair<std::int32_t, std::vector<Slot>>>& recor
         rows.push_back(std::move(row));
     }
     rows.push_back({I(end.value_or(highest + 1))});
-    return Table(std::move(columns), rows);
+    return Table(std::move(columns), rows, std::nullopt, blockSize);
 }
 
 Row WithRect(Row row, const std::array<float, 4>& rect) {

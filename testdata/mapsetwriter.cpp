@@ -101,6 +101,14 @@ MapRect MapSetWriter::RecordBounds(const ElementDescription& element) {
                : element.bounds;
 }
 
+bool MapSetWriter::SetAttributes(std::size_t index, std::uint32_t attributes) {
+    if (index >= m_elements.size()) {
+        return false;
+    }
+    m_elements[index].attributes = attributes;
+    return true;
+}
+
 std::optional<std::size_t> MapSetWriter::Add(const ElementDescription& element) {
     if (!IsKnownLetter(element.typeLetter)) {
         return std::nullopt;

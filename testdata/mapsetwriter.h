@@ -95,6 +95,9 @@ public:
     std::optional<std::vector<std::size_t>> AddSketch(const GridSketch& sketch);
     // The grid point of a sketch node.
     static std::optional<MapPoint> NodePosition(const GridSketch& sketch, char node);
+    // Replaces an added element's raw attribute word; the ids of a later Build stay the same.
+    // False for an unknown index.
+    bool SetAttributes(std::size_t index, std::uint32_t attributes);
 
     MapSetWriter& SetVersion(std::uint32_t version); // 2 or 3 (default)
     // Levels of the tree including the leaves (default 3); deeper when the counts need it.

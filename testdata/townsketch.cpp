@@ -100,6 +100,7 @@ std::vector<ElementDescription> TownElements() {
     constexpr auto kMiddle = static_cast<std::int32_t>(kRoadPoints / 2) * kRoadStep;
     elements[Tankstelle] = Point(kMiddle, kRoadY - 600, "Tankstelle");
     elements[Kiosk] = Point(kMiddle + 3 * kRoadStep, kRoadY - 2000, "Kiosk");
+    elements[Kiosk].attributes = (1u << 2) | (3u << 8); // Altstadt, postal-code slot 3
     elements[Landstrasse].typeLetter = 'p';
     for (std::size_t i = 0; i < kRoadPoints; ++i) {
         elements[Landstrasse].points.push_back(
@@ -119,12 +120,14 @@ AddressIndexWriter TownAddressIndex(const std::vector<std::uint32_t>& ids) {
     const GeoRect whole = TownRect(-1000, -3000, 31000, 23000);
     const std::array<float, 4> rect{whole.minX, whole.minY, whole.maxX, whole.maxY};
     writer.AddCookieAreas(first, {0, kAltstadt, kNeustadt})
-        .AddCookiePostalCodes(first, {"", std::string(kAltstadtCode), std::string(kNeustadtCode)})
+        .AddCookiePostalCodes(first, {"", std::string(kAltstadtCode), std::string(kNeustadtCode),
+                                      std::string(kKioskCode)})
         .SetCookieEnd(last + 1)
         .AddArea({static_cast<std::int32_t>(kAltstadt), -1, "Altstadt", 1, rect})
         .AddArea({static_cast<std::int32_t>(kNeustadt), -1, "Neustadt", 1, rect})
         .AddPostalCode(kPostalValue, std::string(kAltstadtCode), rect)
         .AddPostalCode(kPostalValue, std::string(kNeustadtCode), rect)
+        .AddPostalCode(kPostalValue, std::string(kKioskCode), rect)
         .AddType(static_cast<std::int16_t>(kStreetType), "STRASSE")
         .AddType(static_cast<std::int16_t>(kPointType), "POST");
     const auto id = [&](Element element) { return static_cast<std::int32_t>(ids.at(element)); };

@@ -57,6 +57,8 @@ inline constexpr std::uint32_t kAltstadt = 1; // area id of everything but Haupt
 inline constexpr std::uint32_t kNeustadt = 2; // area id of Haupt3
 inline constexpr std::string_view kAltstadtCode = "10115";
 inline constexpr std::string_view kNeustadtCode = "20095";
+// The postal code of the Kiosk alone: the longest text a postal-code slot holds.
+inline constexpr std::string_view kKioskCode = "KIOSK-0123456789";
 inline constexpr std::uint16_t kPostalValue = 1;
 inline constexpr std::uint16_t kStreetType = 1010;
 inline constexpr std::int32_t kRoadY = 20000;  // the road's y offset

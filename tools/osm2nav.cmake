@@ -10,6 +10,7 @@ nav_component(osm2nav_convert STEP 5
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmmapping.cpp
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmconvert.cpp
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmaddressindex.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/osm/osmcookies.cpp
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmhousenumbers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmadvisor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/osm/osmnetwork.cpp

@@ -127,9 +127,14 @@ void AddressIndexBuilder::AddPostalCode(const std::string& code, const GeoRect& 
     m_tables.AddPostalCode(0, code, {rect.minX, rect.minY, rect.maxX, rect.maxY});
 }
 
+void AddressIndexBuilder::AddCookies(const CookieTables& cookies) {
+    cookies.AddTo(m_tables);
+}
+
 std::vector<std::pair<std::string, std::vector<std::uint8_t>>> AddressIndexBuilder::Files() const {
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
-    for (const char* name : {"ETypeI.fsr", "HouseNumbers.fsr", "Countries.fsr", "PLZes.fsr"}) {
+    for (const char* name : {"Cookie2AreaId.fsr", "Cookie2Plz.fsr", "ETypeI.fsr",
+                             "HouseNumbers.fsr", "Countries.fsr", "PLZes.fsr"}) {
         if (auto bytes = m_tables.BuildTable(name); !bytes.empty()) {
             files.emplace_back(name, std::move(bytes));
         }

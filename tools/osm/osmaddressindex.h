@@ -2,15 +2,16 @@
 // The address index of the detailed map set: the area tree "EAreaI.tre" (countries, the
 // administrative areas below them, each under the nearest larger area that encloses it), the
 // city index files whose records name the area of a municipality (or the element of a place
-// without an area of its own), "Countries.fsr", "ETypeI.fsr", "HouseNumbers.fsr" and
-// "PLZes.fsr"; written loose into the map folder or into its archive, and read back through the
-// engine.
+// without an area of its own), "Countries.fsr", "ETypeI.fsr", "HouseNumbers.fsr", "PLZes.fsr"
+// and the element area and postal-code tables; written loose into the map folder or into its
+// archive, and read back through the engine.
 
 #include "mapdisplay/mapgeometry.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/archivewriter.h"
 #include "testdata/areatreewriter.h"
 #include "testdata/cityindexwriter.h"
+#include "tools/osm/osmcookies.h"
 #include "tools/osm/osmhousenumbers.h"
 
 #include <cstdint>
@@ -54,6 +55,8 @@ public:
     void AddType(std::int16_t id, const std::string& name);
     void AddHouseNumbers(std::uint32_t elementId, const PlacedNumbers& numbers);
     void AddPostalCode(const std::string& code, const GeoRect& rect);
+    // "Cookie2AreaId.fsr" and "Cookie2Plz.fsr".
+    void AddCookies(const CookieTables& cookies);
 
     [[nodiscard]] const testdata::CityIndexWriter& GetCityIndex() const { return m_cityIndex; }
     // After Layout: the city index records, in the order the cities were added.

@@ -12,6 +12,7 @@
 #include "testdata/tempdir.h"
 #include "tools/osm/osmaddressindex.h"
 #include "tools/osm/osmadvisor.h"
+#include "tools/osm/osmcookies.h"
 #include "tools/osm/osmhousenumbers.h"
 #include "tools/osm/osmmapping.h"
 #include "tools/osm/osmnetwork.h"
@@ -184,6 +185,8 @@ struct Piece {
     std::string name;
     std::string street;
     std::size_t element = 0;
+    std::int32_t areaId = 0; // the innermost area that holds its first point; 0: none
+    std::string postalCode;  // empty: none
 };
 inline constexpr std::size_t kNoElement = SIZE_MAX;
 
@@ -220,6 +223,7 @@ public:
         BuildAreaTree();
         BuildWorld();
         BuildDatasets();
+        BuildCookies();
     }
 
     const Extract& m_extract;
@@ -233,6 +237,7 @@ public:
     testdata::RoadWorld world;
     testdata::DatasetFolderWriter datasets;
     AddressIndexBuilder addressIndex;
+    CookieTables cookies;
     AdvisorFiles advisor;
     std::uint32_t streetCount = 0;
     std::uint32_t houseNumberCount = 0;
@@ -278,7 +283,7 @@ private:
             if (road.isReversed) {
                 std::reverse(refs.begin(), refs.end());
             }
-            Piece piece{{refs.front()}, road, NameOf(way->tags), StreetNameOf(way->tags)};
+            Piece piece{{refs.front()}, road, NameOf(way->tags), StreetNameOf(way->tags), 0, 0, {}};
             const bool isNumbered = numbered.count(ToCodePage1252(piece.street, 16)) != 0;
             double metres = 0;
             for (std::size_t i = 1; i < refs.size(); ++i) {
@@ -413,7 +418,9 @@ private:
                 element.points.push_back(m_extract.nodes.at(ref));
             }
             element.typeCode = piece.road.typeCode;
-            element.attributes = RoadAttributes(piece.road);
+            // Named roads are found by the engine's searches.
+            element.attributes =
+                RoadAttributes(piece.road) | (piece.name.empty() ? 0 : kAttributeSearchable);
             element.name = piece.name;
             // An element the map set cannot hold is left out of every output.
             const auto index = detailed.Add(element);
@@ -437,6 +444,9 @@ private:
         AddPointsOfInterest();
         testdata::RidHeaderFields header;
         header.mapKind = RidFile::kMapKindWithAddressIndex;
+        // From 15 on the engine's searches rank their hits and keep to the elements' areas and
+        // postal codes.
+        header.mapDataValue = 15;
         detailed.SetHeader(header);
         (void)detailed.Build();
         (void)overview.Build();
@@ -551,41 +561,56 @@ private:
         datasets.AddType({1, "Street"});
         addressIndex.AddType(1, "Street");
         // Streets: named pieces grouped by name and the area that holds their first point.
-        std::map<std::pair<std::string, std::int32_t>, std::vector<const Piece*>> streets;
-        for (const auto& piece : pieces) {
-            if (piece.street.empty() || piece.road.isFerry || piece.element == kNoElement) {
+        std::map<std::pair<std::string, std::int32_t>, std::vector<Piece*>> streets;
+        for (auto& piece : pieces) {
+            if (piece.element == kNoElement) {
                 continue;
             }
             const Area* area = AreaAt(m_extract.nodes.at(piece.nodes.front()));
-            streets[{ToCodePage1252(piece.street, 16), area ? area->area.id : -1}].push_back(
-                &piece);
+            piece.areaId = area ? area->area.id : 0;
+            if (!piece.street.empty() && !piece.road.isFerry) {
+                streets[{ToCodePage1252(piece.street, 16), area ? area->area.id : -1}].push_back(
+                    &piece);
+            }
         }
         std::map<std::string, std::vector<HouseAddress>> addresses;
         CollectAddresses(addresses);
-        std::map<std::string, MapRect> postalCodes;
-        std::map<std::string, std::uint32_t> streetsNamed;
-        std::map<const HouseAddress*, std::uint32_t> farFrom;
-        std::int32_t streetId = 0;
+        // The house numbers of every street first: the postal codes of an area's addresses
+        // stand in for those of its streets without any.
+        std::vector<std::vector<std::vector<MapPoint>>> streetLines;
+        std::vector<HouseNumberPlacement> placements;
+        std::map<std::int32_t, std::vector<std::string>> areaCodes;
         for (const auto& [key, streetPieces] : streets) {
-            std::vector<std::vector<MapPoint>> lines;
+            auto& lines = streetLines.emplace_back();
             for (const Piece* piece : streetPieces) {
                 lines.emplace_back();
                 for (const auto ref : piece->nodes) {
                     lines.back().push_back(m_extract.nodes.at(ref));
                 }
             }
-            const HouseNumberPlacement placement = PlaceHouseNumbers(lines, addresses[key.first]);
+            placements.push_back(PlaceHouseNumbers(lines, addresses[key.first]));
+            for (const HouseAddress* address : placements.back().placed) {
+                areaCodes[key.second].push_back(address->postcode);
+            }
+        }
+        std::map<std::string, MapRect> postalCodes;
+        std::map<std::string, std::uint32_t> streetsNamed;
+        std::map<const HouseAddress*, std::uint32_t> farFrom;
+        std::int32_t streetId = 0;
+        for (const auto& [key, streetPieces] : streets) {
+            const auto& lines = streetLines[static_cast<std::size_t>(streetId)];
+            const HouseNumberPlacement& placement = placements[static_cast<std::size_t>(streetId)];
             ++streetsNamed[key.first];
             for (const HouseAddress* address : placement.far) {
                 ++farFrom[address];
             }
             warnings.duplicateNumbers += placement.duplicates;
             warnings.unplacedNumbers += placement.withoutNumber;
-            std::string postalCode;
+            std::vector<std::string> streetCodes;
             for (const HouseAddress* address : placement.placed) {
                 ++houseNumberCount;
                 if (!address->postcode.empty()) {
-                    postalCode = postalCode.empty() ? address->postcode : postalCode;
+                    streetCodes.push_back(address->postcode);
                     const MapPoint& point = address->point;
                     auto [rect, isNew] = postalCodes.emplace(
                         address->postcode, MapRect{point.x, point.y, point.x, point.y});
@@ -596,8 +621,10 @@ private:
             street.id = ++streetId;
             street.name = key.first;
             street.typeId = 1;
-            street.postalCode = postalCode;
+            street.postalCode = ChoosePostalCode(
+                streetCodes, key.second > 0 ? areaCodes[key.second] : std::vector<std::string>());
             for (std::size_t i = 0; i < streetPieces.size(); ++i) {
+                streetPieces[i]->postalCode = street.postalCode;
                 const std::uint32_t elementId = detailed.GetElementIds()[streetPieces[i]->element];
                 street.elements.push_back(elementId);
                 testdata::DatasetElement element;
@@ -627,11 +654,42 @@ private:
             }
         }
         streetCount = static_cast<std::uint32_t>(streetId);
+        // Pieces of no street take the postal code of their area.
+        for (auto& piece : pieces) {
+            if (piece.postalCode.empty() && piece.areaId > 0) {
+                piece.postalCode = ChoosePostalCode({}, areaCodes[piece.areaId]);
+            }
+        }
         for (const auto& [code, rect] : postalCodes) {
             datasets.AddPostalCode({code, 0, MapUnitsToDegrees(rect)});
             addressIndex.AddPostalCode(code, MapUnitsToDegrees(rect));
         }
         postalCodeCount = static_cast<std::uint32_t>(postalCodes.size());
+    }
+
+    // Every road element names its area and postal code through the cookie tables.
+    void BuildCookies() {
+        std::vector<ElementAddress> elements;
+        std::vector<std::size_t> indexes;
+        const auto& ids = detailed.GetElementIds();
+        if (ids.empty()) {
+            return;
+        }
+        for (const auto& piece : pieces) {
+            if (piece.element != kNoElement) {
+                elements.push_back({ids[piece.element],
+                                    static_cast<std::uint32_t>(std::max(piece.areaId, 0)),
+                                    piece.postalCode});
+                indexes.push_back(piece.element);
+            }
+        }
+        const auto bits =
+            cookies.Assign(std::move(elements), *std::max_element(ids.begin(), ids.end()) + 1);
+        for (std::size_t i = 0; i < indexes.size(); ++i) {
+            (void)detailed.SetAttributes(indexes[i],
+                                         detailed.GetElements()[indexes[i]].attributes | bits[i]);
+        }
+        addressIndex.AddCookies(cookies);
     }
 
     void CollectAddresses(std::map<std::string, std::vector<HouseAddress>>& addresses) const {
@@ -713,11 +771,11 @@ std::string ReadBack(const Model& model, const testdata::TempDeviceRoot& root,
         return "no memory for reading back";
     }
     BlockCachePtr cache = BlockCache::Create(1024);
-    const auto engine = RetrievalEngineImpl::Create(cache);
+    const auto engine = RetrievalEngineImpl::CreateEngine(cache);
     if (!engine->Open(kLevelFile)) {
         return "the written map set does not open";
     }
-    auto datasets = DatasetsImpl::Create(cache, engine);
+    auto datasets = DatasetsImpl::Create(cache, RetrievalEngine::RetrievalEnginePtr(engine));
     if (!datasets || !datasets->Open(kDatabaseFolder, u"")) {
         return "the written address datasets do not open";
     }
@@ -728,11 +786,14 @@ std::string ReadBack(const Model& model, const testdata::TempDeviceRoot& root,
         }
     }
     datasets->Close();
-    if (std::string message = model.addressIndex.ReadBack(*engine.Get()); !message.empty()) {
+    if (std::string message = model.addressIndex.ReadBack(*engine); !message.empty()) {
+        return message;
+    }
+    if (std::string message = model.cookies.ReadBack(*engine); !message.empty()) {
         return message;
     }
     RoadNetwork loaded;
-    if (!loaded.Load(kNetworkFile, engine)) {
+    if (!loaded.Load(kNetworkFile, RetrievalEngine::RetrievalEnginePtr(engine))) {
         return "the written road network does not load";
     }
     if (std::string message = CheckNetwork(loaded, network); !message.empty()) {
@@ -755,7 +816,8 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.houseNumberCount << " house numbers\n"
         << "address index: " << model.areas.size() << " areas in the tree, " << model.cities.size()
         << " cities, " << model.addressIndex.GetHouseNumberElementCount()
-        << " elements with house numbers\n"
+        << " elements with house numbers, " << model.cookies.GetElementCount()
+        << " elements with an area or postal code\n"
         << "advisor: " << model.advisor.configFiles << " configuration files, "
         << model.advisor.voiceSamples << " voice samples ("
         << (options.advisorData.empty() ? "none asked for" : VoiceLanguageOf(options.language))
@@ -769,8 +831,8 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.warnings.crowdedCrossings << " links beyond 15 at a crossing, "
         << model.warnings.unwritableElements << " elements the map set cannot hold, "
         << model.warnings.farNumbers << " house numbers far from their street\n"
-        << "not written: entry points, signposts, element area and postal-code tables, TMC "
-           "location codes (not in the extract)\n"
+        << "not written: entry points, signposts, element country table, TMC location codes "
+           "(not in the extract)\n"
         << "written " << (options.isPacked ? "packed" : "loose") << " into "
         << options.output.string() << "\n";
 }

@@ -37,10 +37,12 @@ struct RoadMapping {
 [[nodiscard]] std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService);
 
 // The raw attribute word of a road element in the map set: bits 0-1 the direction code (0 both
-// ways, 1 along the point order only), bit 30 the roundabout flag. The word has no place for toll,
-// ferry, bridge, tunnel or closed roads; bits 2-13 select the element's area and postal-code slots.
+// ways, 1 along the point order only), bit 30 the roundabout flag, bit 14 (set for named roads)
+// makes it searchable. The word has no place for toll, ferry, bridge, tunnel or closed roads;
+// bits 2-13 select the element's area and postal-code slots.
 inline constexpr std::uint32_t kAttributeOneWay = 1u << 0;
 inline constexpr std::uint32_t kAttributeRoundabout = 1u << 30;
+inline constexpr std::uint32_t kAttributeSearchable = 1u << 14;
 [[nodiscard]] std::uint32_t RoadAttributes(const RoadMapping& road);
 
 // Element type of a city point in the map set.

@@ -1,6 +1,7 @@
 // The data tool on hand-written extracts (XML written through libosmium) and on the shared
 // Liechtenstein extract, converted once per test program.
 #include "advisor/advisorconfiguration.h"
+#include "basiccomp/retrievalengine/code/addressindex.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "routing/roadnetwork.h"
 #include "tablefiles/datasetsimpl.h"
@@ -10,6 +11,7 @@
 #include "testdata/wavewriter.h"
 #include "tools/osm/osmaddressindex.h"
 #include "tools/osm/osmconvert.h"
+#include "tools/osm/osmcookies.h"
 #include "tools/osm/osmhousenumbers.h"
 #include "tools/osm/osmmapping.h"
 #include "tools/osmtests/convertedextract.h"
@@ -332,6 +334,73 @@ TEST(OsmHouseNumbers, TheNumbersPointBecomesTheMiddleOfTheSameLine) {
     }
 }
 
+TEST(OsmCookies, StreetsTakeTheirMostFrequentPostalCodeElseTheirAreas) {
+    const struct {
+        std::string label;
+        std::vector<std::string> street;
+        std::vector<std::string> area;
+        std::string code;
+    } cases[] = {
+        {"most frequent of the street", {"9494", "9490", "9490"}, {"9494", "9494", "9494"}, "9490"},
+        {"a tie goes to the lowest", {"9495", "9490", "9495", "9490"}, {}, "9490"},
+        {"empty codes do not count", {"", "", "9496"}, {"9490"}, "9496"},
+        {"no code on the street: the area's", {"", ""}, {"9497", "9490", "9497"}, "9497"},
+        {"no code anywhere", {}, {""}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(osm2nav::ChoosePostalCode(c.street, c.area), c.code) << c.label;
+    }
+}
+
+TEST(OsmCookies, ElementsReadTheirAreaAndPostalCodeThroughTheirSlots) {
+    using Elements = std::vector<osm2nav::ElementAddress>;
+    Elements manyAreas;
+    Elements manyCodes;
+    for (std::uint32_t i = 0; i < 70; ++i) {
+        manyAreas.push_back({79 - i, 100 + i, "9490"});
+        manyCodes.push_back({10 + i, 7, std::to_string(1000 + i)});
+    }
+    const struct {
+        std::string label;
+        Elements elements;
+        std::size_t records;
+    } cases[] = {
+        {"shared values share a slot; none is slot 0",
+         {{9, 7, "9490"}, {5, 7, "9490"}, {3, 0, ""}, {4, 8, ""}},
+         1},
+        // Slot 0 of each record is none: 63 areas or codes fit one record.
+        {"70 areas in two records, given in falling id order", manyAreas, 2},
+        {"70 postal codes in two records", manyCodes, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        osm2nav::CookieTables tables;
+        const std::vector<std::uint32_t> bits = tables.Assign(c.elements, 200);
+        EXPECT_EQ(tables.GetRecordCount(), c.records);
+        testdata::AddressIndexWriter writer;
+        tables.AddTo(writer);
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(writer.WriteTo(root, u"\\maps"));
+        AddressIndex index(BlockCache::Create(64));
+        index.Open(u"\\maps\\Map", true, nullptr);
+        EXPECT_EQ(index.GetMaxCookie(), 199);
+        ASSERT_EQ(bits.size(), c.elements.size());
+        for (std::size_t i = 0; i < bits.size(); ++i) {
+            const auto& element = c.elements[i];
+            const auto cookie = static_cast<std::int32_t>(element.elementId);
+            EXPECT_EQ(bits[i] & ~0x3FFCu, 0u);
+            EXPECT_EQ(index.GetCookieAreaId(cookie, bits[i]),
+                      element.areaId == 0 ? -1 : static_cast<std::int32_t>(element.areaId))
+                << cookie;
+            char16_t code[AddressIndex::kPostalCodeLength + 1] = {};
+            EXPECT_TRUE(index.GetCookiePostalCode(cookie, bits[i], code));
+            EXPECT_EQ(std::u16string(code), osm2nav::WideOf(element.postalCode)) << cookie;
+        }
+        // An element the tables do not list (no slot bits) has neither.
+        EXPECT_EQ(index.GetCookieAreaId(1, 0), -1);
+    }
+}
+
 TEST(OsmAddressIndex, AreasLieUnderTheNearestEnclosingAreaAndCitiesNameTheirOwnArea) {
     osm2nav::AddressIndexBuilder index;
     const auto add = [&](std::string name, std::uint32_t level, MapRect bounds) {
@@ -465,7 +534,8 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
          "",
          false,
          "",
-         "address index: 1 areas in the tree, 1 cities, 1 elements with house numbers",
+         "address index: 1 areas in the tree, 1 cities, 1 elements with house numbers, 1 elements "
+         "with an area or postal code",
          Boundary::Whole},
         {"house numbers of a street elsewhere",
          {street},
@@ -641,6 +711,23 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
         auto streets = datasets->FindInArea(static_cast<std::uint32_t>(area), u"Heiligkr");
         ASSERT_TRUE(streets && streets->IsValid());
         EXPECT_EQ(streets->GetCurrent()->GetName(), u"Heiligkreuz");
+        // The same through the engine, by the area and by the postal code of its road elements;
+        // the area keeps out the roads of the neighbours inside its rectangle.
+        const auto names = [](GeoMoleculeCursorPtr cursor) {
+            std::vector<std::u16string> found;
+            for (; cursor && cursor->IsValid(); cursor->Next()) {
+                found.push_back(cursor->GetCurrent()->GetName());
+            }
+            return found;
+        };
+        for (const auto& found :
+             {names(engine->FindInArea(static_cast<std::uint32_t>(area), u"Heiligkr")),
+              names(engine->FindInPostalCode(u"9490", 0, u"Heiligkr"))}) {
+            EXPECT_NE(std::find(found.begin(), found.end(), u"Heiligkreuz"), found.end());
+        }
+        const GeoRect vaduzRect = vaduz->GetCurrent()->GetRect();
+        EXPECT_LT(names(engine->FindInArea(static_cast<std::uint32_t>(area), u"")).size() * 3,
+                  names(engine->FindInRect(vaduzRect, u"")).size() * 2);
         // The house numbers of streets of Vaduz and Schaan lie near their OSM address nodes: the
         // middle point of the element that holds a number stands for it. A street name may be a
         // street of several municipalities; each address is on one of them.

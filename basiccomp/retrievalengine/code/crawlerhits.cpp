@@ -36,7 +36,7 @@ bool PassesTypeFilter(const SearchQuery& query, std::int16_t typeCode) {
 
 bool PassesPostalCode(RetrievalEngineImpl& engine, std::uint32_t id, std::u16string wanted) {
     (void)_wcsupr(wanted.data());
-    char16_t postalCode[16] = {};
+    char16_t postalCode[17] = {};
     return engine.GetPostalCodeText(id, postalCode) != 0 && wanted == postalCode;
 }
 

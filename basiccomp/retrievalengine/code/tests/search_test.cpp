@@ -129,6 +129,11 @@ std::vector<SearchCase> SearchCases() {
          [](auto& e) { return e.FindInPostalCode(u"10115", kPostalValue, u"post"); },
          std::nullopt,
          {"Postamt", "Hauptpost"}},
+        // A code of all 16 characters a slot holds.
+        {"postal code of the Kiosk",
+         [](auto& e) { return e.FindInPostalCode(u"KIOSK-0123456789", kPostalValue, u""); },
+         std::nullopt,
+         {"Kiosk"}},
         {"unknown postal code",
          [](auto& e) { return e.FindInPostalCode(u"99999", kPostalValue, u""); },
          std::vector<std::string>{},
