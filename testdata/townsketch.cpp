@@ -1,5 +1,7 @@
 #include "testdata/townsketch.h"
 
+#include "testdata/areatreewriter.h"
+
 #include <algorithm>
 
 namespace testdata::town {
@@ -123,8 +125,11 @@ AddressIndexWriter TownAddressIndex(const std::vector<std::uint32_t>& ids) {
         .AddCookiePostalCodes(first, {"", std::string(kAltstadtCode), std::string(kNeustadtCode),
                                       std::string(kKioskCode)})
         .SetCookieEnd(last + 1)
-        .AddArea({static_cast<std::int32_t>(kAltstadt), -1, "Altstadt", 1, rect})
-        .AddArea({static_cast<std::int32_t>(kNeustadt), -1, "Neustadt", 1, rect})
+        .AddArea({static_cast<std::int32_t>(kStadt), -1, "Stadt", 2, rect})
+        .AddArea({static_cast<std::int32_t>(kAltstadt), static_cast<std::int32_t>(kStadt),
+                  "Altstadt", 1, rect})
+        .AddArea({static_cast<std::int32_t>(kNeustadt), static_cast<std::int32_t>(kStadt),
+                  "Neustadt", 1, rect})
         .AddPostalCode(kPostalValue, std::string(kAltstadtCode), rect)
         .AddPostalCode(kPostalValue, std::string(kNeustadtCode), rect)
         .AddPostalCode(kPostalValue, std::string(kKioskCode), rect)
@@ -153,8 +158,11 @@ bool WriteTown(const TempDeviceRoot& root, std::u16string_view folder, const std
     writer.SetHeader(header);
     const std::u16string folderPath(folder);
     const std::u16string basePath = folderPath + u"\\" + std::u16string(base.begin(), base.end());
+    // The area list: Stadt holds Altstadt and Neustadt.
+    const std::vector<std::uint8_t> lists = WriteAreaList({{kStadt, {kAltstadt, kNeustadt}}});
     return root.MakeFolder(folderPath) && writer.WriteTo(root.HostPathOf(basePath)) &&
-           TownAddressIndex(writer.GetElementIds()).WriteTo(root, folderPath);
+           TownAddressIndex(writer.GetElementIds()).WriteTo(root, folderPath) &&
+           root.WriteFile(folderPath + u"\\EAreaP.fsr", lists);
 }
 
 } // namespace testdata::town

@@ -2,8 +2,8 @@
 // The "town": a small map set west of Greenwich for the tests of named streets, searches and
 // routing. Streets of several segments (gaps of 745 and 746 map units, another subtype), crossings
 // with other names and types, '/' alternatives, searchable elements (attribute bit 14), points
-// and a park, a road of 60 points with elements beside it, and its address index: two areas, two
-// postal codes, type names and house-number ranges.
+// and a park, a road of 60 points with elements beside it, and its address index: two areas in a
+// third, postal codes, type names and house-number ranges.
 
 #include "mapdisplay/mapgeometry.h"
 #include "testdata/addressindexwriter.h"
@@ -55,6 +55,7 @@ enum Element : std::size_t {
 inline constexpr MapPoint kOrigin{-745000, 38000000};
 inline constexpr std::uint32_t kAltstadt = 1; // area id of everything but Haupt3
 inline constexpr std::uint32_t kNeustadt = 2; // area id of Haupt3
+inline constexpr std::uint32_t kStadt = 3;    // the area holding Altstadt and Neustadt
 inline constexpr std::string_view kAltstadtCode = "10115";
 inline constexpr std::string_view kNeustadtCode = "20095";
 // The postal code of the Kiosk alone: the longest text a postal-code slot holds.

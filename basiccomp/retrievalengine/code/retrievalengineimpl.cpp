@@ -210,7 +210,12 @@ GeoMoleculeCursorPtr RetrievalEngineImpl::FindInArea(std::uint32_t areaId,
     }
     SearchQuery query;
     query.rect = DegreesToMapUnits(rect);
+    // The area's streets and those of the areas it holds (a city's districts, say).
     query.areaIds = {areaId};
+    (void)m_addressIndex.GetChildAreas(areaId, query.areaIds);
+    std::sort(query.areaIds.begin(), query.areaIds.end());
+    query.areaIds.erase(std::unique(query.areaIds.begin(), query.areaIds.end()),
+                        query.areaIds.end());
     query.name = name;
     return MakeSearchCursor(query);
 }
