@@ -3,6 +3,8 @@
 
 #include "routing/routercore.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint8_t kSideBit[2] = {NodeRecord::kDestinationSettled, NodeRecord::kStartSettled};
@@ -240,7 +242,10 @@ int RouterCore::SearchLevel0(int side) {
             return searchcode::kCancelled;
         }
         if (heap.IsEmpty()) {
-            return m_isMet ? searchcode::kFinished : searchcode::kHeapEmpty;
+            // The start side's met flag only tells a destination seed apart: any meeting it
+            // accepted is a route, even when its search runs dry before the stop rule holds.
+            const bool hasRoute = m_isMet || (side == kStartSide && m_meetingCount > 0);
+            return hasRoute ? searchcode::kFinished : searchcode::kHeapEmpty;
         }
     }
 }
@@ -310,9 +315,20 @@ bool RouterCore::MeetAtNode() {
         saved->ArrivalIndex() == arrival) {
         return false;
     }
+    const TravelMode mode = ZoneTravelMode(kStartSide, 0);
+    const std::uint32_t savedArrival = saved->ArrivalIndex();
+    // A start on a link arrives at its first crossing by that link, so even a destination
+    // seed there is only met when the turn onto the seed's link is allowed.
+    if (!IsManoeuvrePossible(*m_current, arrival, savedArrival, mode)) {
+        return false;
+    }
     if ((saved->flags & NodeRecord::kSeeded) != 0) {
         m_isMet = true;
-        if (m_startSettled == 1) {
+        // Another end of the start link may still lead to the destination more cheaply.
+        const CrossingAddress here = m_current->GetAddress();
+        const bool isOnlySeed = std::ranges::all_of(
+            m_openStartSeeds, [&](const CrossingAddress& seed) { return seed == here; });
+        if (m_startSettled == 1 && isOnlySeed) {
             m_meetingAddress = m_current->GetAddress();
             m_meetingLinkId = 0xFFFFFFFF;
             ++m_meetingCount;
@@ -321,11 +337,6 @@ bool RouterCore::MeetAtNode() {
     }
     const float candidate = m_currentCost + saved->Cost();
     if (candidate > m_bestMeeting) {
-        return false;
-    }
-    const TravelMode mode = ZoneTravelMode(kStartSide, 0);
-    const std::uint32_t savedArrival = saved->ArrivalIndex();
-    if (!IsManoeuvrePossible(*m_current, arrival, savedArrival, mode)) {
         return false;
     }
     if (arrival < 31 && savedArrival < 31) {

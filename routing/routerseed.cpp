@@ -87,24 +87,31 @@ int RouterCore::SeedDestinationSide(const RoutePositionEntry& start,
         if (flags.keepStartHeading != 0 && far->GetLinkCount() == 1) {
             return 23;
         }
-        const SeedEnds ends = UsableSeedEnds(SeedUse::StartMarks, StartLinkFacts(*link, flags));
+        const SeedLinkFacts facts = StartLinkFacts(*link, flags);
+        const SeedEnds ends = UsableSeedEnds(SeedUse::StartMarks, facts);
         if (!ends.far && !ends.near) {
             return ends.code;
         }
-        const auto mark = [&](const NetworkCrossing& crossing, std::uint32_t arrival) {
+        // A marked end that the start side does not seed is never left from the start link, so
+        // the turn off that link is not asked there: it would cut the end off needlessly.
+        const SeedEnds seeds = UsableSeedEnds(SeedUse::StartSeeds, facts);
+        const auto mark = [&](const NetworkCrossing& crossing, std::uint32_t arrival, bool isSeed) {
             NodeRecord* record = table.GetRecord(crossing.GetId());
             if (IsExhausted(record)) {
                 return false;
             }
             record->flags = static_cast<std::uint8_t>(record->flags | NodeRecord::kStartSettled);
-            const CrossingAddress at = crossing.GetAddress();
-            m_startLinkEnds.push_back({at.page, at.offset, static_cast<std::uint16_t>(arrival)});
+            if (isSeed) {
+                const CrossingAddress at = crossing.GetAddress();
+                m_startLinkEnds.push_back(
+                    {at.page, at.offset, static_cast<std::uint16_t>(arrival)});
+            }
             return true;
         };
-        if (ends.far && !mark(*far, link->GetReverseIndex())) {
+        if (ends.far && !mark(*far, link->GetReverseIndex(), seeds.far)) {
             return 10;
         }
-        if (ends.near && !mark(*startCrossing, link->GetIndex())) {
+        if (ends.near && !mark(*startCrossing, link->GetIndex(), seeds.near)) {
             return 10;
         }
     } else {

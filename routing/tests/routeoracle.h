@@ -35,7 +35,16 @@ public:
 
     RouteOracle(const testdata::RoadWorld& world, const RouteOptions& options)
         : m_world(&world)
-        , m_options(&options) {}
+        , m_options(&options)
+        , m_indexAtFrom(world.links.size())
+        , m_indexAtTo(world.links.size()) {
+        std::vector<std::uint8_t> counts(world.nodes.size(), 0);
+        for (std::size_t i = 0; i < world.links.size(); ++i) {
+            const testdata::WorldLink& l = world.links[i];
+            m_indexAtFrom[i] = counts[l.from]++;
+            m_indexAtTo[i] = l.to == l.from ? m_indexAtFrom[i] : counts[l.to]++;
+        }
+    }
 
     [[nodiscard]] double Weight() const {
         switch (m_options->routeType) {
@@ -89,11 +98,7 @@ public:
     void SetProhibitions(Prohibitions prohibitions) { m_prohibitions = std::move(prohibitions); }
 
     [[nodiscard]] std::uint8_t IndexAt(std::uint32_t node, std::uint32_t link) const {
-        std::uint8_t index = 0;
-        for (std::uint32_t i = 0; i < link; ++i) {
-            index += m_world->links[i].from == node || m_world->links[i].to == node ? 1 : 0;
-        }
-        return index;
+        return m_world->links[link].from == node ? m_indexAtFrom[link] : m_indexAtTo[link];
     }
     [[nodiscard]] bool MayTurn(std::uint32_t node, std::uint32_t in, std::uint32_t out) const {
         if (in == out) {
@@ -318,6 +323,9 @@ private:
     const testdata::RoadWorld* m_world;
     const RouteOptions* m_options;
     Prohibitions m_prohibitions;
+    // Each link's index among its node's links, counted in world order.
+    std::vector<std::uint8_t> m_indexAtFrom;
+    std::vector<std::uint8_t> m_indexAtTo;
 };
 
 } // namespace routingtest
