@@ -5,11 +5,18 @@
 
 namespace testdata {
 
-std::uint32_t LengthUnitsBetween(const MapPoint& a, const MapPoint& b) {
-    const double dx = static_cast<double>(a.x) - b.x;
-    const double dy = static_cast<double>(a.y) - b.y;
-    const double metres = std::sqrt(dx * dx + dy * dy) * kMetresPerMapUnit;
+std::uint32_t LengthUnitsAlong(const std::vector<MapPoint>& points) {
+    double metres = 0;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const double dx = static_cast<double>(points[i].x) - points[i - 1].x;
+        const double dy = static_cast<double>(points[i].y) - points[i - 1].y;
+        metres += std::sqrt(dx * dx + dy * dy) * kMetresPerMapUnit;
+    }
     return static_cast<std::uint32_t>(std::clamp(std::lround(metres / 5.0), 1l, 32767l));
+}
+
+std::uint32_t LengthUnitsBetween(const MapPoint& a, const MapPoint& b) {
+    return LengthUnitsAlong({a, b});
 }
 
 std::optional<std::uint32_t> RoadWorld::NodeNamed(char name) const {

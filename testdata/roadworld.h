@@ -56,5 +56,7 @@ struct RoadWorld {
 
 // round(map-unit distance in metres / 5), at least 1 and at most 32767.
 [[nodiscard]] std::uint32_t LengthUnitsBetween(const MapPoint& a, const MapPoint& b);
+// The same for the length of a polyline.
+[[nodiscard]] std::uint32_t LengthUnitsAlong(const std::vector<MapPoint>& points);
 
 } // namespace testdata

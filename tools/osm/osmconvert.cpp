@@ -157,16 +157,6 @@ std::string Read(const std::filesystem::path& path, Extract& extract) {
     return {};
 }
 
-std::uint32_t LengthUnits(const std::vector<MapPoint>& points) {
-    double metres = 0;
-    for (std::size_t i = 1; i < points.size(); ++i) {
-        const double dx = points[i].x - points[i - 1].x;
-        const double dy = points[i].y - points[i - 1].y;
-        metres += std::sqrt(dx * dx + dy * dy) * kMetresPerMapUnit;
-    }
-    return static_cast<std::uint32_t>(std::clamp(std::lround(metres / 5.0), 1L, 32767L));
-}
-
 struct Warnings {
     std::uint32_t missingNodes = 0;
     std::uint32_t missingMembers = 0;
@@ -540,7 +530,7 @@ private:
             for (const auto ref : piece.nodes) {
                 points.push_back(m_extract.nodes.at(ref));
             }
-            link.lengthUnits = LengthUnits(points);
+            link.lengthUnits = testdata::LengthUnitsAlong(points);
             link.roadClass = piece.road.roadClass;
             link.isOneWay = piece.road.isOneWay;
             link.level = piece.road.networkLevel;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 #include <set>
+#include <utility>
 
 namespace osm2nav {
 namespace {
@@ -29,16 +30,17 @@ struct Foot {
     double share = 0;
 };
 
-Foot FootOn(const Plane& plane, const std::vector<MapPoint>& line, const MapPoint& p) {
+// The foot of p on the line, both given in a plane by project (a point -> {x, y}); a line of
+// one point has that point as its foot.
+template <typename Point, typename Project>
+Foot FootOnLine(const std::vector<Point>& line, const Point& p, Project project) {
     Foot best{INFINITY, 0, 0};
-    const double px = plane.X(p);
-    const double py = plane.Y(p);
+    const auto [px, py] = project(p);
     for (std::size_t i = 0; i + 1 < std::max<std::size_t>(line.size(), 2); ++i) {
-        const double ax = plane.X(line[i]);
-        const double ay = plane.Y(line[i]);
-        const MapPoint& b = line[std::min(i + 1, line.size() - 1)];
-        const double dx = plane.X(b) - ax;
-        const double dy = plane.Y(b) - ay;
+        const auto [ax, ay] = project(line[i]);
+        const auto [bx, by] = project(line[std::min(i + 1, line.size() - 1)]);
+        const double dx = bx - ax;
+        const double dy = by - ay;
         const double length2 = dx * dx + dy * dy;
         const double share =
             length2 > 0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / length2, 0.0, 1.0) : 0.0;
@@ -49,6 +51,12 @@ Foot FootOn(const Plane& plane, const std::vector<MapPoint>& line, const MapPoin
         }
     }
     return best;
+}
+
+Foot FootOn(const Plane& plane, const std::vector<MapPoint>& line, const MapPoint& p) {
+    return FootOnLine(line, p, [&plane](const MapPoint& q) {
+        return std::pair{plane.X(q), plane.Y(q)};
+    });
 }
 
 // An address placed on an element.
@@ -205,24 +213,9 @@ std::vector<GeoPoint> PointsWithMiddleAt(const std::vector<GeoPoint>& points, co
     }
     // The segment that passes nearest to the point, in a plane of equal-length degrees.
     const double xScale = std::cos(at.y * 3.14159265358979 / 180.0);
-    std::size_t segment = 0;
-    double best = INFINITY;
-    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
-        const double ax = points[i].x * xScale;
-        const double ay = points[i].y;
-        const double dx = points[i + 1].x * xScale - ax;
-        const double dy = points[i + 1].y - ay;
-        const double length2 = dx * dx + dy * dy;
-        const double px = at.x * xScale - ax;
-        const double py = at.y - ay;
-        const double share = length2 > 0 ? std::clamp((px * dx + py * dy) / length2, 0.0, 1.0) : 0;
-        const double distance2 =
-            (px - share * dx) * (px - share * dx) + (py - share * dy) * (py - share * dy);
-        if (distance2 < best) {
-            best = distance2;
-            segment = i;
-        }
-    }
+    const std::size_t segment = FootOnLine(points, at, [xScale](const GeoPoint& q) {
+                                    return std::pair{q.x * xScale, static_cast<double>(q.y)};
+                                }).segment;
     const std::size_t before = segment + 1;
     const std::size_t after = points.size() - before;
     std::vector<GeoPoint> result(points.begin(), points.begin() + static_cast<long>(before));
