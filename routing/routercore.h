@@ -158,11 +158,9 @@ public:
     // The node table of a level: the current search's, or the saved destination search's.
     [[nodiscard]] NodeTable& TableOf(bool isSaved, std::uint16_t level);
     // Read-outs for tests and the route service.
-    [[nodiscard]] int GetChosenLevel() const { return m_chosenLevel; }
     [[nodiscard]] bool IsRouteValid() const { return m_isRouteValid; }
     [[nodiscard]] bool IsSameLink() const { return m_isSameLink; }
     [[nodiscard]] const CrossingSet& GetStartZone() const { return m_startZone; }
-    [[nodiscard]] const CrossingSet& GetDestinationZone() const { return m_destinationZone; }
     [[nodiscard]] int GetDestinationSettled() const { return m_destinationSettled; }
 
 private:

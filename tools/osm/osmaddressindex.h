@@ -58,7 +58,6 @@ public:
     // "Cookie2AreaId.fsr" and "Cookie2Plz.fsr".
     void AddCookies(const CookieTables& cookies);
 
-    [[nodiscard]] const testdata::CityIndexWriter& GetCityIndex() const { return m_cityIndex; }
     // After Layout: the city index records, in the order the cities were added.
     [[nodiscard]] const std::vector<testdata::CityIndexEntry>& GetCityRecords() const {
         return m_cityRecords;
