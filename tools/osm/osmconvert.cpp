@@ -530,7 +530,7 @@ private:
             for (const auto ref : piece.nodes) {
                 points.push_back(m_extract.nodes.at(ref));
             }
-            link.lengthUnits = testdata::LengthUnitsAlong(points);
+            link.lengthUnits = LinkLengthUnits(points);
             link.roadClass = piece.road.roadClass;
             link.isOneWay = piece.road.isOneWay;
             link.level = piece.road.networkLevel;
