@@ -19,7 +19,7 @@ nav_component(osm2nav_convert STEP 5
           testdata_roadnetwork testdata_mapset testdata_datasets testdata_cityindex testdata_addressindex testdata
           usefulcode_arena advisor_configuration platform_sfs platform_sound
           ZLIB::ZLIB BZip2::BZip2 EXPAT::EXPAT Threads::Threads
-  PRIVATE_DEPENDS app_geohelpers)
+  PRIVATE_DEPENDS app_geohelpers retrievalengine_searchfold)
 
 # libosmium's inlined builders trip GCC's string overread analysis.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
