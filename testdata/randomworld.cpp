@@ -64,7 +64,7 @@ RandomWorld MakeRandomWorld(const RandomWorldOptions& options) {
         link.from = isReversed ? b : a;
         link.to = isReversed ? a : b;
         link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
-        std::uint32_t units = LengthUnitsBetween(world.nodes[a], world.nodes[b]);
+        std::uint32_t units = FlatWorldLengthUnits(world.nodes[a], world.nodes[b]);
         if (draw.Percent(options.detourPercent)) {
             units += units * (1 + draw.Below(4)) / 4;
         }

@@ -5,18 +5,11 @@
 
 namespace testdata {
 
-std::uint32_t LengthUnitsAlong(const std::vector<MapPoint>& points) {
-    double metres = 0;
-    for (std::size_t i = 1; i < points.size(); ++i) {
-        const double dx = static_cast<double>(points[i].x) - points[i - 1].x;
-        const double dy = static_cast<double>(points[i].y) - points[i - 1].y;
-        metres += std::sqrt(dx * dx + dy * dy) * kMetresPerMapUnit;
-    }
+std::uint32_t FlatWorldLengthUnits(const MapPoint& a, const MapPoint& b) {
+    const double dx = static_cast<double>(b.x) - a.x;
+    const double dy = static_cast<double>(b.y) - a.y;
+    const double metres = std::sqrt(dx * dx + dy * dy) * kMetresPerMapUnit;
     return static_cast<std::uint32_t>(std::clamp(std::lround(metres / 5.0), 1l, 32767l));
-}
-
-std::uint32_t LengthUnitsBetween(const MapPoint& a, const MapPoint& b) {
-    return LengthUnitsAlong({a, b});
 }
 
 std::optional<std::uint32_t> RoadWorld::NodeNamed(char name) const {
@@ -76,7 +69,7 @@ std::optional<RoadWorld> RoadWorld::FromSketch(const GridSketch& sketch, MapSetW
                 return std::nullopt;
             }
             link.elementId = ids[(*indexes)[segment]];
-            link.lengthUnits = LengthUnitsBetween(world.nodes[link.from], world.nodes[link.to]);
+            link.lengthUnits = FlatWorldLengthUnits(world.nodes[link.from], world.nodes[link.to]);
             link.roadClass = road.roadClass;
             link.extendedBit = road.extendedBit;
             link.extendedCode = road.extendedCode;
@@ -104,7 +97,7 @@ RoadWorld RoadWorld::Grid(std::uint32_t columns, std::uint32_t rows, std::int32_
         }
         return levels > 1 && line % 7 == 0 ? 1 : 0;
     };
-    const std::uint32_t length = LengthUnitsBetween({0, 0}, {spacing, 0});
+    const std::uint32_t length = FlatWorldLengthUnits({0, 0}, {spacing, 0});
     for (std::uint32_t row = 0; row < rows; ++row) {
         for (std::uint32_t column = 0; column < columns; ++column) {
             const std::uint32_t node = row * columns + column;

@@ -42,7 +42,7 @@ struct RoadWorld {
     [[nodiscard]] GeoRect Bounds() const;
 
     // Adds the sketch to the writer, builds it for the element ids and returns the world of its
-    // roads: one link per segment, lengths from the map units rounded to 5 m. Nullopt when the
+    // roads: one link per segment, lengths by FlatWorldLengthUnits. Nullopt when the
     // sketch does not add or a segment joins a node to itself.
     [[nodiscard]] static std::optional<RoadWorld> FromSketch(const GridSketch& sketch,
                                                              MapSetWriter& writer);
@@ -54,9 +54,9 @@ struct RoadWorld {
                                         std::uint32_t levels = 1);
 };
 
-// round(map-unit distance in metres / 5), at least 1 and at most 32767.
-[[nodiscard]] std::uint32_t LengthUnitsBetween(const MapPoint& a, const MapPoint& b);
-// The same for the length of a polyline.
-[[nodiscard]] std::uint32_t LengthUnitsAlong(const std::vector<MapPoint>& points);
+// The length of a straight link of the synthetic worlds, which lie on a flat plane of
+// kMetresPerMapUnit on both axes (not the earth: east-west lengths at real latitudes come out too
+// long): round(metres / 5), at least 1 and at most 32767.
+[[nodiscard]] std::uint32_t FlatWorldLengthUnits(const MapPoint& a, const MapPoint& b);
 
 } // namespace testdata

@@ -18,7 +18,8 @@ nav_component(osm2nav_convert STEP 5
   DEPENDS routing_network retrievalengine_engine retrievalengine_cities tablefiles_datasets
           testdata_roadnetwork testdata_mapset testdata_datasets testdata_cityindex testdata_addressindex testdata
           usefulcode_arena advisor_configuration platform_sfs platform_sound
-          ZLIB::ZLIB BZip2::BZip2 EXPAT::EXPAT Threads::Threads)
+          ZLIB::ZLIB BZip2::BZip2 EXPAT::EXPAT Threads::Threads
+  PRIVATE_DEPENDS app_geohelpers retrievalengine_searchfold)
 
 # libosmium's inlined builders trip GCC's string overread analysis.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")

@@ -7,8 +7,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <string_view>
 
 namespace {
@@ -74,8 +76,12 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         return Run(argc, argv);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         std::cerr << "osm2nav: out of memory\n";
-        return 1;
+    } catch (const std::exception& error) {
+        std::cerr << "osm2nav: " << error.what() << "\n";
+    } catch (...) {
+        std::cerr << "osm2nav: stopped by an unknown failure\n";
     }
+    return 1;
 }

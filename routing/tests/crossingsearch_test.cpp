@@ -110,7 +110,7 @@ LineWorld MakeLine(const std::vector<double>& eastMetres) {
         link.from = i;
         link.to = i + 1;
         link.elementId = 100 + i;
-        link.lengthUnits = testdata::LengthUnitsBetween(world.nodes[i], world.nodes[i + 1]);
+        link.lengthUnits = testdata::FlatWorldLengthUnits(world.nodes[i], world.nodes[i + 1]);
         world.links.push_back(link);
     }
     LineWorld line;

@@ -41,7 +41,7 @@ std::unique_ptr<WrittenNetwork> ChainNetwork(std::uint32_t o2sKind, bool bothDir
         link.to = to;
         link.elementId = element;
         link.level = level;
-        link.lengthUnits = testdata::LengthUnitsBetween(world.nodes[from], world.nodes[to]);
+        link.lengthUnits = testdata::FlatWorldLengthUnits(world.nodes[from], world.nodes[to]);
         world.links.push_back(link);
     };
     for (std::uint32_t i = 0; i < 6; ++i) {

@@ -30,7 +30,7 @@ testdata::RoadWorld SmallWorld() {
         link.from = a;
         link.to = b;
         link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
-        link.lengthUnits = testdata::LengthUnitsBetween(world.nodes[a], world.nodes[b]);
+        link.lengthUnits = testdata::FlatWorldLengthUnits(world.nodes[a], world.nodes[b]);
         link.roadClass = 5;
         world.links.push_back(link);
     };

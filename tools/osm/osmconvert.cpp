@@ -2,6 +2,7 @@
 
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/ridfile.h"
+#include "basiccomp/retrievalengine/code/searchfold.h"
 #include "routing/roadnetwork.h"
 #include "tablefiles/datasetsimpl.h"
 #include "testdata/archivewriter.h"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <new>
 #include <osmium/area/assembler.hpp>
 #include <osmium/area/multipolygon_manager.hpp>
 #include <osmium/handler/node_locations_for_ways.hpp>
@@ -32,6 +34,7 @@
 #include <osmium/tags/tags_filter.hpp>
 #include <osmium/visitor.hpp>
 #include <set>
+#include <stdexcept>
 
 namespace osm2nav {
 namespace {
@@ -166,6 +169,7 @@ struct Warnings {
     std::uint32_t crowdedCrossings = 0;
     std::uint32_t unplacedNumbers = 0;
     std::uint32_t farNumbers = 0;
+    std::uint32_t unsearchableCities = 0;
 };
 
 // One road piece between crossings: a map element and, when drivable, a network link.
@@ -187,7 +191,15 @@ struct City {
     std::uint16_t country = 0;
     bool isMunicipality = false; // city, town or village (suburbs belong to one)
     std::size_t element = kNoElement;
+    // In the datasets and the city index. A name that folds to nothing (blank, or only
+    // characters code page 1252 lacks) can be neither typed nor found there, so such a city is
+    // only a point of the map set.
+    bool isListed = true;
 };
+
+bool IsSearchable(const std::string& name) {
+    return !FoldSearchText(name.c_str()).empty();
+}
 
 struct Area {
     testdata::DatasetArea area;
@@ -233,6 +245,7 @@ public:
     std::uint32_t houseNumberCount = 0;
     std::uint32_t postalCodeCount = 0;
     std::uint32_t poiCount = 0;
+    std::uint32_t listedCityCount = 0;
 
 private:
     void BuildPieces() {
@@ -381,6 +394,7 @@ private:
             }
             City city{name, m_extract.nodes.at(id)};
             city.isMunicipality = TagValue(tags, "place") != "suburb";
+            city.isListed = IsSearchable(name);
             if (const Area* area = AreaAt(city.point)) {
                 city.areaId = area->area.id;
                 city.country = area->country;
@@ -395,8 +409,13 @@ private:
             if (area.level == 8 && !isNamed) {
                 City city{area.area.name, area.bounds.GetCenter(), area.area.id, area.country};
                 city.isMunicipality = true;
+                city.isListed = IsSearchable(city.name);
                 cities.push_back(city);
             }
+        }
+        for (const auto& city : cities) {
+            warnings.unsearchableCities += city.isListed ? 0 : 1;
+            listedCityCount += city.isListed ? 1 : 0;
         }
     }
 
@@ -481,7 +500,7 @@ private:
                 {area.area.name, AreaLevelOf(area.level), area.bounds, area.country, area.ownName});
         }
         for (const auto& city : cities) {
-            if (city.element != kNoElement) {
+            if (city.element != kNoElement && city.isListed) {
                 const auto area = indexOf.find(city.areaId);
                 addressIndex.AddCity(
                     {city.name, area == indexOf.end() ? std::nullopt : std::optional(area->second),
@@ -530,7 +549,7 @@ private:
             for (const auto ref : piece.nodes) {
                 points.push_back(m_extract.nodes.at(ref));
             }
-            link.lengthUnits = testdata::LengthUnitsAlong(points);
+            link.lengthUnits = LinkLengthUnits(points);
             link.roadClass = piece.road.roadClass;
             link.isOneWay = piece.road.isOneWay;
             link.level = piece.road.networkLevel;
@@ -544,6 +563,9 @@ private:
         }
         std::map<const City*, std::int32_t> cityIds;
         for (const auto& city : cities) {
+            if (!city.isListed) {
+                continue;
+            }
             const auto cityId = static_cast<std::int32_t>(cityIds.size() + 1);
             cityIds[&city] = cityId;
             datasets.AddCity({city.name, cityId, city.areaId, city.country, 0, std::nullopt});
@@ -770,6 +792,9 @@ std::string ReadBack(const Model& model, const testdata::TempDeviceRoot& root,
         return "the written address datasets do not open";
     }
     for (const auto& city : model.cities) {
+        if (!city.isListed) {
+            continue;
+        }
         const auto cursor = datasets->FindCities(WideOf(city.name), 0);
         if (!cursor || !cursor->IsValid()) {
             return "a written city is not found: " + city.name;
@@ -801,11 +826,11 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.overview.GetElements().size() << " in the overview level\n"
         << "elements: " << model.pieces.size() << " roads, " << model.cities.size() << " cities, "
         << model.poiCount << " points of interest\n"
-        << "datasets: " << model.streetCount << " streets, " << model.cities.size() << " cities, "
+        << "datasets: " << model.streetCount << " streets, " << model.listedCityCount << " cities, "
         << model.areas.size() << " areas, " << model.postalCodeCount << " postal codes, "
         << model.houseNumberCount << " house numbers\n"
-        << "address index: " << model.areas.size() << " areas in the tree, " << model.cities.size()
-        << " cities, " << model.addressIndex.GetHouseNumberElementCount()
+        << "address index: " << model.areas.size() << " areas in the tree, "
+        << model.listedCityCount << " cities, " << model.addressIndex.GetHouseNumberElementCount()
         << " elements with house numbers, " << model.cookies.GetElementCount()
         << " elements with an area or postal code\n"
         << "advisor: " << model.advisor.configFiles << " configuration files, "
@@ -820,7 +845,8 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << model.warnings.unplacedNumbers << " house numbers without a number, "
         << model.warnings.crowdedCrossings << " links beyond 15 at a crossing, "
         << model.warnings.unwritableElements << " elements the map set cannot hold, "
-        << model.warnings.farNumbers << " house numbers far from their street\n"
+        << model.warnings.farNumbers << " house numbers far from their street, "
+        << model.warnings.unsearchableCities << " place names with nothing to search by\n"
         << "not written: entry points, signposts, element country table, TMC location codes "
            "(not in the extract)\n"
         << "written " << (options.isPacked ? "packed" : "loose") << " into "
@@ -850,9 +876,7 @@ std::string MoveTree(const std::filesystem::path& from, const std::filesystem::p
     return error ? to.string() + ": cannot be written" : std::string();
 }
 
-} // namespace
-
-std::string Convert(const ConvertOptions& options, std::ostream& summary) {
+std::string ConvertOrThrow(const ConvertOptions& options, std::ostream& summary) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(options.extract, error)) {
         return options.extract.string() + ": no such file";
@@ -903,6 +927,19 @@ std::string Convert(const ConvertOptions& options, std::ostream& summary) {
         PrintSummary(extract, *model, options, network, summary);
     }
     return message;
+}
+
+} // namespace
+
+std::string Convert(const ConvertOptions& options, std::ostream& summary) {
+    // The temporary device is removed while an exception unwinds.
+    try {
+        return ConvertOrThrow(options, summary);
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& error) {
+        return error.what();
+    }
 }
 
 } // namespace osm2nav

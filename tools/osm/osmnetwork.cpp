@@ -1,8 +1,11 @@
 #include "tools/osm/osmnetwork.h"
 
+#include "app/greatcircledistance.h"
+#include "mapdisplay/mapgeometry.h"
 #include "routing/roadnetwork.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace osm2nav {
 namespace {
@@ -79,6 +82,16 @@ std::string CheckChains(RoadNetwork& loaded, const testdata::RoadNetworkWriter& 
 }
 
 } // namespace
+
+std::uint32_t LinkLengthUnits(const std::vector<MapPoint>& points) {
+    double metres = 0;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const GeoPoint a = MapPointToDegrees(points[i - 1]);
+        const GeoPoint b = MapPointToDegrees(points[i]);
+        metres += GreatCircleDistance(a.x, a.y, b.x, b.y);
+    }
+    return static_cast<std::uint32_t>(std::clamp(std::lround(metres / 5.0), 1l, 32767l));
+}
 
 testdata::RoadNetworkOptions NetworkOptions(std::uint32_t levels, bool isPacked,
                                             std::uint32_t largestElementId, std::size_t linkCount) {

@@ -3,16 +3,23 @@
 // and their id tables above level 0), the read-back of what was written through the system's
 // network reader, and the summary lines per level.
 
+#include "mapdisplay/mapgeometry.h"
 #include "testdata/roadnetworkwriter.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 class RoadNetwork;
 
 namespace osm2nav {
+
+// A link's length: metres along its element's points (map units, measured as the float degrees
+// the engine yields) on the system's earth sphere (GreatCircleDistance), the metres the route
+// service measures along elements too, in 5 m units rounded, at least 1 and at most 32767.
+[[nodiscard]] std::uint32_t LinkLengthUnits(const std::vector<MapPoint>& points);
 
 // Options for `levels` network levels over map elements whose ids are at most `largestElementId`;
 // the optimised ids of each upper level start above every element id and every id of the level

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -34,11 +35,12 @@ public:
     }
     [[nodiscard]] const_iterator end() const { return m_entries.end(); }
     [[nodiscard]] std::size_t count(std::int64_t id) const { return find(id) != end() ? 1 : 0; }
-    // Throws std::out_of_range for an id without position, as a map would.
+    // Throws std::out_of_range naming the id when it has no position, as a map would.
     [[nodiscard]] const MapPoint& at(std::int64_t id) const {
         const auto found = find(id);
         if (found == end()) {
-            throw std::out_of_range("no such node");
+            throw std::out_of_range("node " + std::to_string(id) +
+                                    " has no position in the extract");
         }
         return found->second;
     }

@@ -14,6 +14,7 @@
 #include "tools/osm/osmcookies.h"
 #include "tools/osm/osmhousenumbers.h"
 #include "tools/osm/osmmapping.h"
+#include "tools/osm/osmnodes.h"
 #include "tools/osmtests/convertedextract.h"
 #include "utilities/usefulcode/memoryarena.h"
 
@@ -43,7 +44,8 @@ std::string Slurp(const std::filesystem::path& path) {
 }
 
 // A way of `nodes` (ids 1..6) tagged as given; nodes 1-4 lie 0.001 degrees apart along a
-// line, nodes 5 and 6 below and above it (1, 5, 6 enclose 2-4); nodes 10-25 lie apart.
+// line, nodes 5 and 6 below and above it (1, 5, 6 enclose 2-4); nodes 10-25 lie apart. Nodes 7
+// and 8 carry the address node tags.
 struct HandWay {
     std::vector<std::int64_t> nodes;
     std::vector<std::pair<std::string, std::string>> tags;
@@ -78,7 +80,8 @@ void WriteAdvisorData(const std::filesystem::path& folder, Advisor advisor) {
 }
 
 void WriteExtract(const std::filesystem::path& path, const std::vector<HandWay>& ways,
-                  const osm2nav::Tags& addressNodeTags, Boundary boundary) {
+                  const osm2nav::Tags& addressNodeTags, Boundary boundary,
+                  const std::string& boundaryName) {
     osmium::memory::Buffer buffer(1 << 16, osmium::memory::Buffer::auto_grow::yes);
     for (std::int64_t id = 1; id <= 6; ++id) {
         osmium::builder::add_node(buffer, _id(id),
@@ -106,7 +109,7 @@ void WriteExtract(const std::filesystem::path& path, const std::vector<HandWay>&
     const osm2nav::Tags municipality{{"type", "boundary"},
                                      {"boundary", "administrative"},
                                      {"admin_level", "8"},
-                                     {"name", "Feldkirch"}};
+                                     {"name", boundaryName}};
     if (boundary == Boundary::Whole) {
         osmium::builder::add_relation(
             buffer, _id(500), _member(osmium::item_type::way, 100, "outer"), _tags(municipality));
@@ -244,6 +247,34 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
         EXPECT_EQ(osm2nav::CountryCodeOf(row.tags), row.country);
         if (row.adminLevel != 0) {
             EXPECT_EQ(osm2nav::AreaLevelOf(row.adminLevel), row.areaLevel);
+        }
+    }
+}
+
+// Ids added out of order are found by halving; an id without position throws, naming it.
+TEST(OsmNodeTable, FindsIdsAddedInAnyOrderAndNamesAMissingOne) {
+    osm2nav::NodeTable nodes;
+    for (const std::int64_t id : {50, 20, 90, 20, 70}) {
+        nodes[id] = MapPoint{static_cast<std::int32_t>(id), 1};
+    }
+    EXPECT_EQ(nodes.size(), 4u);
+    const struct {
+        std::int64_t id;
+        bool isKnown;
+    } rows[] = {{20, true}, {50, true}, {70, true}, {90, true}, {10, false}, {60, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.id);
+        EXPECT_EQ(nodes.count(row.id), row.isKnown ? 1u : 0u);
+        if (row.isKnown) {
+            EXPECT_EQ(nodes.at(row.id), (MapPoint{static_cast<std::int32_t>(row.id), 1}));
+            continue;
+        }
+        try {
+            (void)nodes.at(row.id);
+            ADD_FAILURE() << "no exception";
+        } catch (const std::out_of_range& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      "node " + std::to_string(row.id) + " has no position in the extract");
         }
     }
 }
@@ -470,6 +501,7 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         Boundary boundary = Boundary::None;
         Advisor advisor = Advisor::None;
         std::string language = "ger";
+        std::string boundaryName = "Feldkirch";
     } rows[] = {
         {"sixteen roads at a crossing",
          star,
@@ -576,6 +608,41 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
          Advisor::None,
          "xyz"},
         {"missing file", {}, {}, "", false, "no such file", ""},
+        {"place names without a letter of code page 1252: no city, two warnings",
+         {street},
+         {{"place", "village"}, {"name", "\xe4\xb8\xad\xe6\x96\x87"}},
+         "",
+         false,
+         "",
+         "warnings: 0 ways with missing nodes, 0 relations with missing members, 0 boundaries "
+         "not assembled, 0 duplicate house numbers, 0 house numbers without a number, 0 links "
+         "beyond 15 at a crossing, 0 elements the map set cannot hold, 0 house numbers far from "
+         "their street, 2 place names with nothing to search by"},
+        {"blank place names: no city, two points of the map set",
+         {street},
+         {{"place", "town"}, {"name", " "}},
+         "",
+         false,
+         "",
+         "map set: 3 elements in the detailed level, 2 in the overview level"},
+        {"place names with some letters: cities",
+         {street},
+         {{"place", "village"}, {"name", "\xe4\xb8\xad\xe6\x96\x87 Dorf"}},
+         "",
+         false,
+         "",
+         "datasets: 1 streets, 2 cities"},
+        {"municipality without a letter of code page 1252: an area, no city",
+         {ring, inside},
+         {},
+         "",
+         false,
+         "",
+         "datasets: 1 streets, 0 cities, 1 areas",
+         Boundary::Whole,
+         Advisor::None,
+         "ger",
+         "\xe4\xb8\xad\xe6\x96\x87"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
@@ -584,7 +651,7 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         if (!row.garbage.empty()) {
             std::ofstream(extract) << row.garbage;
         } else if (!row.ways.empty()) {
-            WriteExtract(extract, row.ways, row.addressTags, row.boundary);
+            WriteExtract(extract, row.ways, row.addressTags, row.boundary, row.boundaryName);
         }
         osm2nav::ConvertOptions options;
         options.extract = extract;

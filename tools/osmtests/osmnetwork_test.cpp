@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -40,6 +41,45 @@ void WriteMainRoad(const std::filesystem::path& path,
     osmium::builder::add_way(buffer, _id(100), _nodes({1, 2, 3, 4}), _tags(mainTags));
     osmium::builder::add_way(buffer, _id(101), _nodes({2, 12}), _tag("highway", "residential"));
     osmium::builder::add_way(buffer, _id(102), _nodes({3, 13}), _tag("highway", "residential"));
+    osmium::io::Writer writer(path.string(), osmium::io::overwrite::allow);
+    writer(std::move(buffer));
+    writer.close();
+}
+
+constexpr double kEarthRadiusMetres = 6367444.0;
+constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+
+// Metres along the points on the system's earth sphere, by the haversine formula.
+double HaversineMetres(const std::vector<GeoPoint>& points) {
+    double metres = 0;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        const double latitude1 = points[i - 1].y * kRadiansPerDegree;
+        const double latitude2 = points[i].y * kRadiansPerDegree;
+        const double northward = std::sin((latitude2 - latitude1) / 2);
+        const double eastward =
+            std::sin((static_cast<double>(points[i].x) - points[i - 1].x) * kRadiansPerDegree / 2);
+        const double h =
+            northward * northward + std::cos(latitude1) * std::cos(latitude2) * eastward * eastward;
+        metres += 2 * kEarthRadiusMetres * std::asin(std::sqrt(h));
+    }
+    return metres;
+}
+
+// A residential way at 47 degrees north of `segments` equal segments, `metres` long on the
+// earth, running east or north.
+void WriteStraightRoad(const std::filesystem::path& path, double metres, int segments,
+                       bool isEastward) {
+    osmium::memory::Buffer buffer(1 << 14, osmium::memory::Buffer::auto_grow::yes);
+    const double latitude = 47.0;
+    const double step = metres / segments / kEarthRadiusMetres / kRadiansPerDegree;
+    std::vector<std::int64_t> ids;
+    for (int k = 0; k <= segments; ++k) {
+        const double x = 9.5 + (isEastward ? k * step / std::cos(latitude * kRadiansPerDegree) : 0);
+        const double y = latitude + (isEastward ? 0 : k * step);
+        ids.push_back(k + 1);
+        osmium::builder::add_node(buffer, _id(k + 1), _location(x, y));
+    }
+    osmium::builder::add_way(buffer, _id(100), _nodes(ids), _tag("highway", "residential"));
     osmium::io::Writer writer(path.string(), osmium::io::overwrite::allow);
     writer(std::move(buffer));
     writer.close();
@@ -111,6 +151,40 @@ TEST(OsmNetwork, UpperLevelsHoldTheMainRoadsWithTwoWayChainsMerged) {
         for (std::size_t level = 0; level < row.lines.size(); ++level) {
             EXPECT_EQ(LevelLine(summary.str(), static_cast<int>(level)), row.lines[level]) << level;
         }
+    }
+}
+
+// A link is as long as its road on the earth: an eastward road at 47 degrees north and a
+// northward one of the same length on the ground store the same length, in 5 m units.
+TEST(OsmNetwork, LinksAreAsLongEastwardAsNorthward) {
+    const struct {
+        std::string label;
+        double metres;
+        int segments;
+        bool isEastward;
+    } rows[] = {
+        {"1 km eastward", 1000, 1, true},          {"1 km northward", 1000, 1, false},
+        {"2.5 km eastward in 10", 2500, 10, true}, {"2.5 km northward in 10", 2500, 10, false},
+        {"20 km eastward in 7", 20000, 7, true},   {"20 km northward in 7", 20000, 7, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        testdata::TempDeviceRoot root;
+        const auto extract = root.HostPath() / "in.osm";
+        WriteStraightRoad(extract, row.metres, row.segments, row.isEastward);
+        osm2nav::ConvertOptions options;
+        options.extract = extract;
+        options.output = root.HostPath() / "out";
+        std::ostringstream summary;
+        ASSERT_EQ(osm2nav::Convert(options, summary), "");
+        ASSERT_EQ(LevelLine(summary.str(), 0), "2 crossings, 1 links, 0 optimised");
+        RoadNetwork network;
+        ASSERT_TRUE(network.Load(u"\\out\\Net\\Net.rd", {}));
+        const auto crossing = network.CreateCrossing({0, 0, 0xFFFFFFFF, 0});
+        ASSERT_TRUE(crossing && crossing->IsValid());
+        const auto cursor = network.CreateCursor(*crossing, 0, 0);
+        ASSERT_TRUE(cursor->IsValid());
+        EXPECT_EQ(cursor->GetLength(), static_cast<std::uint32_t>(row.metres));
     }
 }
 
@@ -328,6 +402,56 @@ TEST_F(SharedNetwork, CrossingsAreTheEnginesElementEnds) {
         }
         EXPECT_GT(links, level == 0 ? 4000u : 100u);
         EXPECT_EQ(optimised > 0, level > 0);
+    }
+}
+
+// Every level-0 link is as long as its element's points on the earth, within one 5 m unit plus
+// 0.5 %, and all of them together within 0.5 %. Upper levels keep those lengths: a link copied
+// up has its element's, an optimised link the sum of its chain, whose O2S rows give each
+// element's.
+TEST_F(SharedNetwork, LinksAreAsLongAsTheirElementsOnTheEarth) {
+    std::map<std::uint32_t, std::uint32_t> baseMetres; // by element
+    for (const CrossingAddress& address : Crossings(0)) {
+        const auto crossing = m_network.CreateCrossing(address);
+        for (auto cursor = m_network.CreateCursor(*crossing, 0, 0); cursor->IsValid();
+             cursor->Next()) {
+            baseMetres[cursor->GetElementId()] = cursor->GetLength();
+        }
+    }
+    ASSERT_GT(baseMetres.size(), 2000u);
+    double stored = 0;
+    double along = 0;
+    for (const auto& [element, metres] : baseMetres) {
+        const MapElementPtr mapElement = m_engine->GetElement(element);
+        std::vector<GeoPoint> points;
+        ASSERT_TRUE(mapElement && mapElement->GetPoints(points)) << element;
+        const double geometry = HaversineMetres(points);
+        EXPECT_LE(std::abs(metres - geometry), 5.0 + 0.005 * geometry)
+            << "element " << element << ": " << metres << " m stored";
+        stored += metres;
+        along += geometry;
+    }
+    EXPECT_NEAR(stored / along, 1.0, 0.005) << stored << " m stored, " << along << " m along";
+    for (std::uint16_t level = 1; level < 3; ++level) {
+        SCOPED_TRACE(level);
+        for (const CrossingAddress& address : Crossings(level)) {
+            const auto crossing = m_network.CreateCrossing(address);
+            for (auto cursor = m_network.CreateCursor(*crossing, 0, 0); cursor->IsValid();
+                 cursor->Next()) {
+                const std::uint32_t id = cursor->GetElementId();
+                if (!m_network.IsOptimisedId(id)) {
+                    EXPECT_EQ(cursor->GetLength(), baseMetres.at(id)) << id;
+                    continue;
+                }
+                std::uint32_t sum = 0;
+                for (const O2SRecord& row : m_network.LookupO2S(id)) {
+                    EXPECT_EQ(row.length, static_cast<float>(baseMetres.at(row.elementId)))
+                        << id << " " << row.elementId;
+                    sum += baseMetres.at(row.elementId);
+                }
+                EXPECT_EQ(cursor->GetLength(), sum) << id;
+            }
+        }
     }
 }
 
