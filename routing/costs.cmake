@@ -3,6 +3,7 @@
 nav_component(routing_costs STEP 4
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/linkcosts.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/routeposition.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seedends.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startlinkcost.cpp
   DEPENDS routing_options routing_network)
@@ -10,7 +11,9 @@ target_compile_options(routing_costs PRIVATE -Wfloat-conversion)
 
 nav_test(routing_costs_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/elementattributes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/linkcosts_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/seedends_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/startlinkcost_test.cpp
-  DEPENDS routing_costs testdata_roadnetwork testdata_datasets)
+  DEPENDS routing_costs testdata_roadnetwork testdata_datasets retrievalengine_engine
+          testdata_mapset testdata_addressindex)

@@ -2,6 +2,7 @@
 // The two ends of a route calculation and its switches: a position on a road element (or on a
 // crossing when it has no element) and the calculation flags. Fixed layouts; plain values.
 
+#include "basiccomp/retrievalengine/code/ielementcursor.h"
 #include "mapdisplay/mapgeometry.h"
 
 #include <array>
@@ -26,3 +27,9 @@ struct CalculationFlags {
 };
 static_assert(sizeof(CalculationFlags) == 12);
 static_assert(offsetof(CalculationFlags, useAnnotations) == 8);
+
+// Whether a position may be attached to an element of the road query (types 1001 to 1099) as
+// its nearest road: a pedestrian zone always; any other kind but maprecord::kUnattachedType
+// only with an id and a driving direction in its unpacked attribute word (0x200 or 0x400).
+[[nodiscard]] bool IsNearestRoadCandidate(std::uint16_t typeCode, std::uint32_t elementId,
+                                          const ElementAttributes& attributes);

@@ -10,7 +10,8 @@ nav_component(testdata_memoryfile STEP 1
 nav_component(testdata_mapset STEP 2
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/mapsetwriter.cpp
-  DEPENDS testdata testdata_tablefiles testdata_memoryfile mapdisplay_geometry usefulcode_cache)
+  DEPENDS testdata testdata_tablefiles testdata_memoryfile mapdisplay_geometry
+          mapdisplay_engineservices usefulcode_cache)
 
 nav_test(testdata_mapset_test
   SOURCES

@@ -173,7 +173,10 @@ std::optional<std::vector<std::size_t>> MapSetWriter::AddSketch(const GridSketch
                 }
             }
             segment.typeCode = road.typeCode;
-            segment.attributes = road.attributes;
+            segment.attributes =
+                (road.attributes & ~maprecord::kRawDirectionMask) |
+                (road.direction == GridSketch::Direction::OneWay ? maprecord::kRawOneWayAlong
+                                                                 : maprecord::kRawBothWays);
             segment.name = road.name;
             segments.push_back(segment);
         }
@@ -486,7 +489,8 @@ bool AddMapSetToArchive(const MapSetFiles& files, std::string_view baseName,
 
 std::uint32_t LinkAttributeBits(LinkNibble kind, std::uint8_t flags) {
     // Raw bit of b0 for each nibble.
-    constexpr std::uint32_t kFirstBits[] = {15, 26, 21};
+    constexpr std::uint32_t kFirstBits[] = {maprecord::kRawLinkAShift, maprecord::kRawLinkBShift,
+                                            maprecord::kRawLinkCShift};
     return std::uint32_t{flags & 0xFu} << kFirstBits[static_cast<int>(kind)];
 }
 

@@ -4,6 +4,7 @@
 // chosen depth, version 2 or 3), the geometry stream (".dat": each element's data inside one
 // 8192-byte page, offset 0 unused) and the name file (".nam"), and tells each element's id.
 
+#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
 #include "testdata/archivewriter.h"
 
@@ -30,15 +31,16 @@ struct ElementDescription {
 
 // Named nodes on a grid (one character each, '.' or ' ' for none; row 0 at the top) and roads
 // through them. Each road becomes one segment element per pair of consecutive nodes, oriented
-// from the first node to the second.
+// from the first node to the second; a one-way road's elements carry the raw direction code of
+// one-way along their points.
 struct GridSketch {
     // How a road may be driven: both ways, or only from its first node towards its last.
     enum class Direction { TwoWay, OneWay };
     struct Road {
         std::string name;
         std::string nodes; // node characters in order
-        std::uint16_t typeCode = 1010;
-        std::uint32_t attributes = 0;
+        std::uint16_t typeCode = maprecord::kResidentialType;
+        std::uint32_t attributes = 0; // raw word; the direction code comes from `direction`
         // The road network's view of the road (the map set ignores it): class 0-31 with its
         // extended bit and code (0-5), direction, and the highest network level it reaches.
         std::uint8_t roadClass = 4;

@@ -8,9 +8,9 @@ namespace testdata::town {
 
 namespace {
 
-constexpr std::uint32_t kSearchable = 0x4000;
-constexpr std::uint32_t kInAltstadt = (1u << 2) | (1u << 8); // area and postal-code slot 1
-constexpr std::uint32_t kInNeustadt = (2u << 2) | (2u << 8); // slot 2
+constexpr std::uint32_t kSearchable = maprecord::kRawSearchable;
+constexpr std::uint32_t kInAltstadt = maprecord::RawSlotBits(1, 1); // area and postal-code slot 1
+constexpr std::uint32_t kInNeustadt = maprecord::RawSlotBits(2, 2); // slot 2
 constexpr std::uint16_t kPointType = 300;
 
 MapPoint At(std::int32_t dx, std::int32_t dy) {
@@ -71,19 +71,20 @@ std::vector<ElementDescription> TownElements() {
     elements[Haupt3] = Street(4246, 0, 5000, 0, "Hauptstrasse");
     elements[Haupt3].attributes = kSearchable | kInNeustadt;
     elements[HauptSubtype] = Street(2000, 0, 2500, 200, "Hauptstrasse", kStreetType, 1);
-    elements[Zollweg] = Street(0, 0, 0, 1000, "Zollweg/Alte Strasse", 1020);
-    elements[AmBahnhof] = Street(1000, -1000, 1000, 0, "am Bahnhof", 1020);
-    elements[Kirchweg] = Street(2000, 0, 2000, 1000, "Kirchweg", 1030);
+    elements[Zollweg] = Street(0, 0, 0, 1000, "Zollweg/Alte Strasse", maprecord::kMinorRoadType);
+    elements[AmBahnhof] = Street(1000, -1000, 1000, 0, "am Bahnhof", maprecord::kMinorRoadType);
+    elements[Kirchweg] = Street(2000, 0, 2000, 1000, "Kirchweg", maprecord::kLivingStreetType);
     elements[Fluss] = Street(1000, 0, 1000, 1000, "Fluss", 500);
     elements[Fluss].attributes = kInAltstadt;
-    elements[Schulgasse] = Street(500, -800, 500, 0, "Schulgasse", 1020);
-    elements[LangeStrasse] = Street(3500, 0, 3500, 800, std::string(59, 'L') + " Strasse 70", 1040);
+    elements[Schulgasse] = Street(500, -800, 500, 0, "Schulgasse", maprecord::kMinorRoadType);
+    elements[LangeStrasse] =
+        Street(3500, 0, 3500, 800, std::string(59, 'L') + " Strasse 70", maprecord::kTertiaryType);
     elements[AltAB] = Street(0, 5000, 1000, 5000, "A/B");
     elements[AltB] = Street(1000, 5000, 2000, 5000, "B");
     elements[AltBCA] = Street(2000, 5000, 3000, 5000, "BC/A");
     elements[NordOstWest] = Street(0, 8000, 1000, 8000, "Nord/Ost/West");
     elements[Marktplatz] = Street(0, 10000, 1000, 10000, "Hauptstr./Marktplatz");
-    elements[Bypass] = Street(0, 12000, 1000, 12000, "/Bypass", 1050);
+    elements[Bypass] = Street(0, 12000, 1000, 12000, "/Bypass", maprecord::kSecondaryType);
     elements[RingRing] = Street(0, 14000, 1000, 14000, "Ring/Ring");
     elements[LowerRing] = Street(3000, 14000, 4000, 14000, "ring");
     elements[Postamt] = Point(1500, 300, "Postamt");
@@ -102,13 +103,13 @@ std::vector<ElementDescription> TownElements() {
     constexpr auto kMiddle = static_cast<std::int32_t>(kRoadPoints / 2) * kRoadStep;
     elements[Tankstelle] = Point(kMiddle, kRoadY - 600, "Tankstelle");
     elements[Kiosk] = Point(kMiddle + 3 * kRoadStep, kRoadY - 2000, "Kiosk");
-    elements[Kiosk].attributes = (1u << 2) | (3u << 8); // Altstadt, postal-code slot 3
+    elements[Kiosk].attributes = maprecord::RawSlotBits(1, 3); // Altstadt, postal-code slot 3
     elements[Landstrasse].typeLetter = 'p';
     for (std::size_t i = 0; i < kRoadPoints; ++i) {
         elements[Landstrasse].points.push_back(
             At(static_cast<std::int32_t>(i) * kRoadStep, kRoadY));
     }
-    elements[Landstrasse].typeCode = 1060;
+    elements[Landstrasse].typeCode = maprecord::kPrimaryType;
     elements[Landstrasse].attributes = kSearchable | kInAltstadt;
     elements[Landstrasse].name = "Landstrasse";
     elements[Seventeen] = Street(0, 16000, 1000, 16000, "a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p/q");

@@ -5,6 +5,7 @@
 // and a park, a road of 60 points with elements beside it, and its address index: two areas in a
 // third, postal codes, type names and house-number ranges.
 
+#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/mapsetwriter.h"
@@ -61,7 +62,7 @@ inline constexpr std::string_view kNeustadtCode = "20095";
 // The postal code of the Kiosk alone: the longest text a postal-code slot holds.
 inline constexpr std::string_view kKioskCode = "KIOSK-0123456789";
 inline constexpr std::uint16_t kPostalValue = 1;
-inline constexpr std::uint16_t kStreetType = 1010;
+inline constexpr std::uint16_t kStreetType = maprecord::kResidentialType;
 inline constexpr std::int32_t kRoadY = 20000;  // the road's y offset
 inline constexpr std::int32_t kRoadStep = 500; // between its points
 inline constexpr std::size_t kRoadPoints = 60;

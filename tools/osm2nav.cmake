@@ -38,7 +38,7 @@ foreach(test osm2nav_test osmnetwork_test)
   nav_test(${test}
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/osmtests/${test}.cpp
-    DEPENDS osm2nav_convert routing_network)
+    DEPENDS osm2nav_convert routing_network routing_costs)
   if(TARGET ${test})
     target_compile_definitions(${test} PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
   endif()

@@ -1,4 +1,4 @@
-// osm2nav EXTRACT OUTPUT-FOLDER [--levels N] [--language LANG] [--pack] [--service-roads]
+// osm2nav EXTRACT OUTPUT-FOLDER [--levels N] [--language LANG] [--pack] [--no-service-roads]
 // [--advisor FOLDER]: converts an OpenStreetMap extract into a device data folder and prints what
 // it wrote. The advisor data come from FOLDER, by default the build's demo data.
 #include "tools/osm/osmbaseline.h"
@@ -43,8 +43,8 @@ int Run(int argc, char** argv) {
             options.isPacked = true;
         } else if (argument == "--advisor" && hasValue) {
             options.advisorData = argv[++i];
-        } else if (argument == "--service-roads") {
-            options.withServiceRoads = true;
+        } else if (argument == "--no-service-roads") {
+            options.withServiceRoads = false;
         } else if (!argument.starts_with("--") && positional < 2) {
             (positional++ == 0 ? options.extract : options.output) = argument;
         } else {
@@ -54,7 +54,7 @@ int Run(int argc, char** argv) {
     }
     if (positional != 2) {
         std::cerr << "usage: osm2nav EXTRACT.osm.pbf OUTPUT-FOLDER [--levels N] [--language ger]"
-                     " [--pack] [--service-roads] [--advisor FOLDER]\n";
+                     " [--pack] [--no-service-roads] [--advisor FOLDER]\n";
         return 2;
     }
     std::cerr << "osm2nav: converting " << options.extract.string() << "\n";

@@ -50,19 +50,27 @@ TEST(MapSetWriter, OrientsSketchSegmentsFromFirstToSecondNode) {
     GridSketch sketch;
     sketch.rows = {"a.b", "...", "c.d"};
     sketch.spacing = 10;
+    // One-way roads run along their segments: the raw direction code of one-way along.
     const struct {
         const char* nodes;
         char letter;
+        GridSketch::Direction direction = GridSketch::Direction::TwoWay;
     } cases[] = {{"cb", 'l'}, {"dc", 'm'}, {"da", 'm'}, {"ad", 'o'},
-                 {"bc", 'n'}, {"ac", 'n'}, {"ca", 'l'}};
+                 {"bc", 'n'}, {"ac", 'n'}, {"ca", 'l'}, {"ca", 'l', GridSketch::Direction::OneWay}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.nodes);
         MapSetWriter writer;
         sketch.roads = {{"Road", c.nodes}};
+        sketch.roads[0].direction = c.direction;
+        sketch.roads[0].attributes = maprecord::kRawNotDriven | maprecord::kRawRing;
         const auto indexes = writer.AddSketch(sketch);
         ASSERT_TRUE(indexes.has_value());
         ASSERT_EQ(indexes->size(), 1u);
         EXPECT_EQ(writer.GetElements()[0].typeLetter, c.letter);
+        EXPECT_EQ(writer.GetElements()[0].attributes,
+                  maprecord::kRawRing |
+                      (c.direction == GridSketch::Direction::OneWay ? maprecord::kRawOneWayAlong
+                                                                    : maprecord::kRawBothWays));
     }
     sketch.roads = {{"Road", "ax"}};
     MapSetWriter writer;

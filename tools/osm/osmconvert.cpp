@@ -429,7 +429,7 @@ private:
             element.typeCode = piece.road.typeCode;
             // Named roads are found by the engine's searches.
             element.attributes =
-                RoadAttributes(piece.road) | (piece.name.empty() ? 0 : kAttributeSearchable);
+                RoadAttributes(piece.road) | (piece.name.empty() ? 0 : maprecord::kRawSearchable);
             element.name = piece.name;
             // An element the map set cannot hold is left out of every output.
             const auto index = detailed.Add(element);
@@ -443,7 +443,7 @@ private:
             testdata::ElementDescription element;
             element.typeLetter = 't';
             element.bounds = {city.point.x, city.point.y, city.point.x + 1, city.point.y + 1};
-            element.typeCode = kCityTypeCode;
+            element.typeCode = maprecord::kCityType;
             element.name = city.name;
             city.element = detailed.Add(element).value_or(kNoElement);
             if (city.isMunicipality) {
@@ -580,7 +580,8 @@ private:
             }
             const Area* area = AreaAt(m_extract.nodes.at(piece.nodes.front()));
             piece.areaId = area ? area->area.id : 0;
-            if (!piece.street.empty() && !piece.road.isFerry) {
+            // Ramps and ferries are no streets to the engine's searches.
+            if (!piece.street.empty() && maprecord::IsStreetType(piece.road.typeCode)) {
                 streets[{ToCodePage1252(piece.street, 16), area ? area->area.id : -1}].push_back(
                     &piece);
             }

@@ -17,7 +17,7 @@ struct ConvertOptions {
     std::uint32_t levels = 1;      // road network levels asked for (1..3)
     std::string language = "ger";  // voices and texts
     bool isPacked = false;         // files in ".sfs" archives
-    bool withServiceRoads = false;
+    bool withServiceRoads = true;  // service roads as the lowest road class
     // Our advisor data as the build makes them ("ConfigFiles/Advisor.sfs" and
     // "sound/<language>_waves.sfs"); empty: none written.
     std::filesystem::path advisorData;

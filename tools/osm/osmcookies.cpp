@@ -9,7 +9,7 @@
 namespace osm2nav {
 namespace {
 
-constexpr std::size_t kSlots = 64;
+constexpr std::size_t kSlots = maprecord::kRawSlotMask + 1;
 
 std::string MostFrequent(const std::vector<std::string>& codes) {
     std::map<std::string, std::size_t> counts;
@@ -74,8 +74,8 @@ std::vector<std::uint32_t> CookieTables::Assign(std::vector<ElementAddress> elem
             newRecord(element.elementId);
         }
         Record& record = m_records.back();
-        bits[i] = SlotOf(record.areas, element.areaId) << 2 |
-                  SlotOf(record.postalCodes, element.postalCode) << 8;
+        bits[i] = maprecord::RawSlotBits(SlotOf(record.areas, element.areaId),
+                                         SlotOf(record.postalCodes, element.postalCode));
     }
     m_elements = std::move(elements);
     m_endCookie = endCookie;

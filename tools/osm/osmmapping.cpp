@@ -7,6 +7,8 @@
 namespace osm2nav {
 namespace {
 
+using namespace maprecord;
+
 struct HighwayRule {
     std::string_view highway;
     std::uint16_t typeCode;
@@ -16,24 +18,24 @@ struct HighwayRule {
 
 // The highway values that become roads; links take their road's class one step lower.
 constexpr std::array<HighwayRule, 16> kHighways{{
-    {"motorway", 1001, 0, 120},
-    {"motorway_link", 1002, 1, 60},
-    {"trunk", 1003, 1, 100},
-    {"trunk_link", 1002, 2, 60},
-    {"primary", 1004, 2, 80},
-    {"primary_link", 1002, 3, 50},
-    {"secondary", 1005, 3, 70},
-    {"secondary_link", 1002, 4, 50},
-    {"tertiary", 1006, 4, 60},
-    {"tertiary_link", 1002, 5, 40},
-    {"unclassified", 1007, 5, 50},
-    {"road", 1007, 5, 50},
-    {"residential", 1008, 6, 30},
-    {"living_street", 1009, 7, 10},
-    {"service", 1010, 8, 20},
-    {"services", 1010, 8, 20},
+    {"motorway", kMotorwayType, 0, 120},
+    {"motorway_link", kRampType, 1, 60},
+    {"trunk", kTrunkType, 1, 100},
+    {"trunk_link", kRampType, 2, 60},
+    {"primary", kPrimaryType, 2, 80},
+    {"primary_link", kRampType, 3, 50},
+    {"secondary", kSecondaryType, 3, 70},
+    {"secondary_link", kRampType, 4, 50},
+    {"tertiary", kTertiaryType, 4, 60},
+    {"tertiary_link", kRampType, 5, 40},
+    {"unclassified", kMinorRoadType, 5, 50},
+    {"road", kMinorRoadType, 5, 50},
+    {"residential", kResidentialType, 6, 30},
+    {"living_street", kLivingStreetType, 7, 10},
+    {"service", kServiceRoadType, kServiceRoadClass, 20},
+    {"services", kServiceRoadType, kServiceRoadClass, 20},
 }};
-constexpr HighwayRule kFerry{"ferry", 1011, 9, 10};
+constexpr HighwayRule kFerry{"ferry", kFerryType, 9, 10};
 
 // Motorways, trunk and primary roads reach network level 2, secondary and tertiary roads level 1,
 // their links with them; every other road stays on level 0.
@@ -99,7 +101,7 @@ std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService) {
     if (isFerry) {
         rule = &kFerry;
     }
-    if (rule == nullptr || (rule->roadClass == 8 && !withService)) {
+    if (rule == nullptr || (rule->typeCode == kServiceRoadType && !withService)) {
         return std::nullopt;
     }
     RoadMapping road;
@@ -125,7 +127,8 @@ std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService) {
 
 std::uint32_t RoadAttributes(const RoadMapping& road) {
     // One-way roads run along their point order: reversed ways were turned round when read.
-    return (road.isOneWay ? kAttributeOneWay : 0) | (road.isRoundabout ? kAttributeRoundabout : 0);
+    return (road.isOneWay ? maprecord::kRawOneWayAlong : maprecord::kRawBothWays) |
+           (road.isRoundabout ? maprecord::kRawRing : 0);
 }
 
 std::uint16_t PoiTypeOf(const Tags& tags) {
@@ -133,14 +136,14 @@ std::uint16_t PoiTypeOf(const Tags& tags) {
         std::string_view key;
         std::string_view value;
     };
-    static constexpr std::array<Kind, kPoiTypeCodeEnd - kFirstPoiTypeCode> kKinds{
+    static constexpr std::array<Kind, maprecord::kPoiTypeEnd - maprecord::kFirstPoiType> kKinds{
         {{"amenity", "fuel"},
          {"amenity", "parking"},
          {"amenity", "hospital"},
          {"railway", "station"}}};
     for (std::size_t i = 0; i < kKinds.size(); ++i) {
         if (TagValue(tags, kKinds[i].key) == kKinds[i].value) {
-            return static_cast<std::uint16_t>(kFirstPoiTypeCode + i);
+            return static_cast<std::uint16_t>(maprecord::kFirstPoiType + i);
         }
     }
     return 0;

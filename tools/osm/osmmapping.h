@@ -3,6 +3,8 @@
 // ferries, direction, access, toll, speeds, names with alternatives, places, administrative
 // areas and addresses. Everything the converter decides about tags is decided here.
 
+#include "mapdisplay/elementcodes.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,7 +20,7 @@ using Tags = std::vector<std::pair<std::string, std::string>>;
 
 // What a way becomes on the road network and in the map set.
 struct RoadMapping {
-    std::uint16_t typeCode = 0; // element type code of the map set
+    std::uint16_t typeCode = 0; // element type code (mapdisplay/elementcodes.h)
     std::uint8_t roadClass = 0; // network class, 0 the fastest
     std::uint32_t speedKmh = 0; // maxspeed, or the class default
     bool isOneWay = false;      // drivable only in one direction
@@ -32,27 +34,23 @@ struct RoadMapping {
     std::uint8_t networkLevel = 0; // highest road network level the road reaches (0..2)
 };
 
+// The network class of service roads: the slowest of our classes in the router's speed table.
+inline constexpr std::uint8_t kServiceRoadClass = 13;
+
 // Road or ferry mapping of a way; nullopt for ways that are not roads (paths, railways,
 // buildings, service roads unless withService).
 [[nodiscard]] std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService);
 
-// The raw attribute word of a road element in the map set: bits 0-1 the direction code (0 both
-// ways, 1 along the point order only), bit 30 the roundabout flag, bit 14 (set for named roads)
-// makes it searchable. The word has no place for toll, ferry, bridge, tunnel or closed roads;
-// bits 2-13 select the element's area and postal-code slots.
-inline constexpr std::uint32_t kAttributeOneWay = 1u << 0;
-inline constexpr std::uint32_t kAttributeRoundabout = 1u << 30;
-inline constexpr std::uint32_t kAttributeSearchable = 1u << 14;
+// The raw attribute word of a road element (mapdisplay/elementcodes.h): the raw direction code
+// (both ways, or one-way along the point order), the ring flag for roundabouts. The word has no
+// place for toll, ferry, bridge, tunnel or closed roads; the converter adds the searchable bit
+// for named roads and the area and postal-code slots.
 [[nodiscard]] std::uint32_t RoadAttributes(const RoadMapping& road);
 
-// Element type of a city point in the map set.
-inline constexpr std::uint16_t kCityTypeCode = 4000;
-
 // Points of interest are point elements of the detailed level, one type code per kind:
-// amenity=fuel 5001, amenity=parking 5002, amenity=hospital 5003, railway=station 5004.
-inline constexpr std::uint16_t kFirstPoiTypeCode = 5001;
-inline constexpr std::uint16_t kPoiTypeCodeEnd = 5005; // one past the last
-// The type code of a node's or way's point of interest; 0 when it is none.
+// amenity=fuel, amenity=parking, amenity=hospital, railway=station from
+// maprecord::kFirstPoiType on. The type code of a node's or way's point of interest; 0 when it
+// is none.
 [[nodiscard]] std::uint16_t PoiTypeOf(const Tags& tags);
 
 // "name/ref/int_name" without empty or repeated parts, code page 1252.

@@ -3,7 +3,10 @@
 #include "advisor/advisorconfiguration.h"
 #include "basiccomp/retrievalengine/code/addressindex.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "mapdisplay/elementcodes.h"
 #include "routing/roadnetwork.h"
+#include "routing/routeoptions.h"
+#include "routing/routeposition.h"
 #include "tablefiles/datasetsimpl.h"
 #include "tablefiles/housenumber.h"
 #include "testdata/advisorwriter.h"
@@ -20,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -125,36 +129,51 @@ void WriteExtract(const std::filesystem::path& path, const std::vector<HandWay>&
 
 TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
     using osm2nav::Tags;
+    using namespace maprecord;
+    constexpr std::uint32_t kOneWay = kRawOneWayAlong;
     const struct {
         Tags tags;
         bool isRoad;
+        std::uint16_t typeCode;
         std::uint8_t roadClass;
         std::uint32_t speed;
         std::uint32_t attributes;
         bool isReversed;
         std::string flags = {};
     } rows[] = {
-        {{{"highway", "motorway"}}, true, 0, 120, osm2nav::kAttributeOneWay, false},
-        {{{"highway", "residential"}, {"maxspeed", "40"}}, true, 6, 40, 0, false},
-        {{{"highway", "primary"}, {"maxspeed", "30 mph"}}, true, 2, 48, 0, false},
-        {{{"highway", "living_street"}, {"maxspeed", "walk"}}, true, 7, 10, 0, false},
-        {{{"highway", "service"}}, false, 0, 0, 0, false},
-        {{{"highway", "footway"}}, false, 0, 0, 0, false},
-        {{{"highway", "tertiary"}, {"oneway", "yes"}},
+        {{{"highway", "motorway"}}, true, kMotorwayType, 0, 120, kOneWay, false},
+        {{{"highway", "motorway_link"}}, true, kRampType, 1, 60, kRawBothWays, false},
+        {{{"highway", "trunk_link"}, {"oneway", "yes"}}, true, kRampType, 2, 60, kOneWay, false},
+        {{{"highway", "residential"}, {"maxspeed", "40"}}, true, kResidentialType, 6, 40, 0, false},
+        {{{"highway", "primary"}, {"maxspeed", "30 mph"}}, true, kPrimaryType, 2, 48, 0, false},
+        {{{"highway", "living_street"}, {"maxspeed", "walk"}},
          true,
-         4,
-         60,
-         osm2nav::kAttributeOneWay,
+         kLivingStreetType,
+         7,
+         10,
+         0,
          false},
-        {{{"highway", "tertiary"}, {"oneway", "-1"}}, true, 4, 60, osm2nav::kAttributeOneWay, true},
+        {{{"highway", "service"}},
+         true,
+         kServiceRoadType,
+         osm2nav::kServiceRoadClass,
+         20,
+         0,
+         false},
+        {{{"highway", "road"}}, true, kMinorRoadType, 5, 50, 0, false},
+        {{{"highway", "footway"}}, false, 0, 0, 0, 0, false},
+        {{{"highway", "tertiary"}, {"oneway", "yes"}}, true, kTertiaryType, 4, 60, kOneWay, false},
+        {{{"highway", "tertiary"}, {"oneway", "-1"}}, true, kTertiaryType, 4, 60, kOneWay, true},
         {{{"highway", "secondary"}, {"junction", "roundabout"}},
          true,
+         kSecondaryType,
          3,
          70,
-         osm2nav::kAttributeOneWay | osm2nav::kAttributeRoundabout,
+         kOneWay | kRawRing,
          false},
         {{{"highway", "motorway"}, {"oneway", "no"}, {"toll", "yes"}},
          true,
+         kMotorwayType,
          0,
          120,
          0,
@@ -162,23 +181,30 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
          "toll"},
         {{{"highway", "unclassified"}, {"access", "private"}, {"bridge", "yes"}},
          true,
+         kMinorRoadType,
          5,
          50,
          0,
          false,
          "closed bridge"},
-        {{{"route", "ferry"}, {"tunnel", "no"}}, true, 9, 10, 0, false, "ferry"},
-        {{{"highway", "trunk"}, {"tunnel", "yes"}}, true, 1, 100, 0, false, "tunnel"},
+        {{{"route", "ferry"}, {"tunnel", "no"}}, true, kFerryType, 9, 10, 0, false, "ferry"},
+        {{{"highway", "trunk"}, {"tunnel", "yes"}}, true, kTrunkType, 1, 100, 0, false, "tunnel"},
     };
+    const RouteOptions router;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.tags.front().first + "=" + row.tags.front().second);
-        const auto road = osm2nav::MapRoad(row.tags, false);
+        const auto road = osm2nav::MapRoad(row.tags, true);
         ASSERT_EQ(road.has_value(), row.isRoad);
         if (road) {
+            EXPECT_EQ(road->typeCode, row.typeCode);
             EXPECT_EQ(road->roadClass, row.roadClass);
             EXPECT_EQ(road->speedKmh, row.speed);
             EXPECT_EQ(osm2nav::RoadAttributes(*road), row.attributes);
             EXPECT_EQ(road->isReversed, row.isReversed);
+            // Only service roads are left out on request; the router drives them slowest.
+            EXPECT_EQ(osm2nav::MapRoad(row.tags, false).has_value(),
+                      row.typeCode != kServiceRoadType);
+            EXPECT_LE(router.speed[osm2nav::kServiceRoadClass], router.speed[road->roadClass]);
             std::string flags;
             for (const auto& [isSet, name] : {std::pair{road->hasToll, "toll"},
                                               {road->isClosed, "closed"},
@@ -229,10 +255,10 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
         Tags tags;
         std::uint16_t typeCode;
     } pois[] = {
-        {{{"amenity", "fuel"}, {"name", "Tankstelle"}}, 5001},
-        {{{"amenity", "parking"}}, 5002},
-        {{{"amenity", "hospital"}}, 5003},
-        {{{"railway", "station"}, {"name", "Schaan-Vaduz"}}, 5004},
+        {{{"amenity", "fuel"}, {"name", "Tankstelle"}}, maprecord::kFirstPoiType},
+        {{{"amenity", "parking"}}, maprecord::kFirstPoiType + 1},
+        {{{"amenity", "hospital"}}, maprecord::kFirstPoiType + 2},
+        {{{"railway", "station"}, {"name", "Schaan-Vaduz"}}, maprecord::kFirstPoiType + 3},
         {{{"amenity", "bench"}}, 0},
         {{{"railway", "halt"}}, 0},
     };
@@ -501,6 +527,7 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         Boundary boundary = Boundary::None;
         Advisor advisor = Advisor::None;
         std::string language = "ger";
+        bool withServiceRoads = true;
         std::string boundaryName = "Feldkirch";
     } rows[] = {
         {"sixteen roads at a crossing",
@@ -542,6 +569,24 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
          false,
          "",
          "warnings: 1 ways with missing nodes"},
+        {"service road",
+         {street, {{3, 4}, {{"highway", "service"}}}},
+         {},
+         "",
+         false,
+         "",
+         "road network level 0: 3 crossings, 2 links"},
+        {"service road left out",
+         {street, {{3, 4}, {{"highway", "service"}}}},
+         {},
+         "",
+         false,
+         "",
+         "road network level 0: 2 crossings, 1 links",
+         Boundary::None,
+         Advisor::None,
+         "ger",
+         false},
         {"closed road",
          {street, {{3, 4}, {{"highway", "primary"}, {"access", "no"}}}},
          {},
@@ -642,6 +687,7 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
          Boundary::Whole,
          Advisor::None,
          "ger",
+         true,
          "\xe4\xb8\xad\xe6\x96\x87"},
     };
     for (const auto& row : rows) {
@@ -657,6 +703,7 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
         options.extract = extract;
         options.output = root.HostPath() / "out";
         options.language = row.language;
+        options.withServiceRoads = row.withServiceRoads;
         if (row.advisor != Advisor::None) {
             options.advisorData = root.HostPath() / "demo";
             WriteAdvisorData(options.advisorData, row.advisor);
@@ -845,13 +892,12 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
                                               static_cast<float>(bounds.bottom_left().lat()),
                                               static_cast<float>(bounds.top_right().lon()),
                                               static_cast<float>(bounds.top_right().lat())},
-                                             osm2nav::kFirstPoiTypeCode, osm2nav::kPoiTypeCodeEnd);
+                                             maprecord::kFirstPoiType, maprecord::kPoiTypeEnd);
              cursor && cursor->IsValid(); cursor->Next()) {
             EXPECT_EQ(cursor->GetGeometryClass(), 0u);
             ++pois[cursor->GetTypeCode()];
         }
-        for (std::uint16_t type = osm2nav::kFirstPoiTypeCode; type < osm2nav::kPoiTypeCodeEnd;
-             ++type) {
+        for (std::uint16_t type = maprecord::kFirstPoiType; type < maprecord::kPoiTypeEnd; ++type) {
             EXPECT_GT(pois[type], 0u) << type;
         }
         EXPECT_EQ(pois.size(), 4u);
@@ -868,6 +914,116 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
             EXPECT_NEAR(edge[0], edge[1], 0.02);
         }
         engine->Close();
+    }
+}
+
+// A road element of the road query, its points in degrees.
+struct RoadElement {
+    std::uint32_t id;
+    std::uint16_t typeCode;
+    std::vector<GeoPoint> points;
+};
+
+// Metres from p to the segment a-b, on a plane at p's latitude.
+double MetresToSegment(const GeoPoint& p, const GeoPoint& a, const GeoPoint& b) {
+    const double scale = std::cos(p.y * 3.14159265358979 / 180.0);
+    const double ax = (a.x - p.x) * scale * 111320.0;
+    const double ay = (a.y - p.y) * 111320.0;
+    const double bx = (b.x - p.x) * scale * 111320.0;
+    const double by = (b.y - p.y) * 111320.0;
+    const double lengthSquared = (bx - ax) * (bx - ax) + (by - ay) * (by - ay);
+    const double t = lengthSquared == 0.0
+                         ? 0.0
+                         : std::clamp(-(ax * (bx - ax) + ay * (by - ay)) / lengthSquared, 0.0, 1.0);
+    return std::hypot(ax + t * (bx - ax), ay + t * (by - ay));
+}
+
+double MetresToLine(const GeoPoint& p, const std::vector<GeoPoint>& line) {
+    double nearest = MetresBetween(p, line.front());
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        nearest = std::min(nearest, MetresToSegment(p, line[i - 1], line[i]));
+    }
+    return nearest;
+}
+
+// A point 5 m beside the middle of the longest segment of a road, with no other road within
+// 15 m of it, finds that road among the elements of the road query in the square of +-0.0002
+// degrees around it that a position may be attached to, the nearest first; for every road kind
+// of the extract.
+TEST_F(SharedExtract, APointBesideARoadFindsThatRoad) {
+    BlockCachePtr cache = BlockCache::Create(1024);
+    const auto engine = RetrievalEngineImpl::CreateEngine(cache);
+    ASSERT_TRUE(engine->Open(u"\\loose\\Maps\\MAP.LVL"));
+    const GeoRect extent = engine->GetExtent();
+    std::vector<RoadElement> roads;
+    for (auto cursor =
+             engine->QueryArea(extent, maprecord::kFirstRoadType, maprecord::kRoadTypeEnd);
+         cursor && cursor->IsValid(); cursor->Next()) {
+        RoadElement road{cursor->GetElementId(), cursor->GetTypeCode(), {}};
+        for (std::uint32_t i = 0; i < cursor->GetPointCount(); ++i) {
+            cursor->GetPoint(road.points.emplace_back(), i);
+        }
+        roads.push_back(std::move(road));
+    }
+    std::map<std::uint16_t, std::size_t> found;
+    for (const RoadElement& road : roads) {
+        if (found[road.typeCode] >= 10 || road.points.size() < 2) {
+            continue;
+        }
+        std::size_t longest = 1;
+        for (std::size_t i = 2; i < road.points.size(); ++i) {
+            if (MetresBetween(road.points[i], road.points[i - 1]) >
+                MetresBetween(road.points[longest], road.points[longest - 1])) {
+                longest = i;
+            }
+        }
+        const GeoPoint a = road.points[longest - 1];
+        const GeoPoint b = road.points[longest];
+        const double length = MetresBetween(a, b);
+        if (length < 20.0) {
+            continue;
+        }
+        // 5 m to the left of a-b, converted back to degrees.
+        const double scale = std::cos(a.y * 3.14159265358979 / 180.0) * 111320.0;
+        const double east = (b.x - a.x) * scale / length;
+        const double north = (b.y - a.y) * 111320.0 / length;
+        const GeoPoint p{static_cast<float>((a.x + b.x) / 2 - 5.0 * north / scale),
+                         static_cast<float>((a.y + b.y) / 2 + 5.0 * east / 111320.0)};
+        if (std::any_of(roads.begin(), roads.end(), [&](const RoadElement& other) {
+                return other.id != road.id && MetresToLine(p, other.points) < 15.0;
+            })) {
+            continue;
+        }
+        std::uint32_t nearest = 0xFFFFFFFF;
+        double best = INFINITY;
+        for (auto cursor =
+                 engine->QueryArea({p.x - 0.0002f, p.y - 0.0002f, p.x + 0.0002f, p.y + 0.0002f},
+                                   maprecord::kFirstRoadType, maprecord::kRoadTypeEnd);
+             cursor && cursor->IsValid(); cursor->Next()) {
+            ElementAttributes attributes;
+            cursor->GetAttributes(attributes);
+            const auto it = std::find_if(roads.begin(), roads.end(), [&](const RoadElement& r) {
+                return r.id == cursor->GetElementId();
+            });
+            ASSERT_NE(it, roads.end());
+            const double distance = MetresToLine(p, it->points);
+            if (distance < best &&
+                IsNearestRoadCandidate(cursor->GetTypeCode(), it->id, attributes)) {
+                best = distance;
+                nearest = it->id;
+            }
+        }
+        EXPECT_EQ(nearest, road.id) << "type " << road.typeCode;
+        EXPECT_NEAR(best, 5.0, 0.5) << road.id;
+        ++found[road.typeCode];
+    }
+    // Ten such roads of every kind the extract holds more than a few of (it has no motorways,
+    // trunk roads or ferries, and two ramps).
+    for (const std::uint16_t type :
+         {maprecord::kPrimaryType, maprecord::kSecondaryType, maprecord::kTertiaryType,
+          maprecord::kMinorRoadType, maprecord::kResidentialType, maprecord::kLivingStreetType,
+          maprecord::kServiceRoadType}) {
+        EXPECT_EQ(found[type], 10u) << type;
     }
 }
 

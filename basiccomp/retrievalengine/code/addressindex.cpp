@@ -2,6 +2,7 @@
 
 #include "basiccomp/retrievalengine/code/indexcitycursor.h"
 #include "basiccomp/retrievalengine/code/signinfo.h"
+#include "mapdisplay/elementcodes.h"
 #include "tablefiles/datasetcursors.h"
 #include "utilities/usefulcode/widetext.h"
 
@@ -333,8 +334,9 @@ const std::uint8_t* AddressIndex::CookieSlot(const OpenedTablePtr& table, std::i
 std::int32_t AddressIndex::GetCookieAreaId(std::int32_t cookie, std::uint32_t attributeWord) {
     ScopedLock lock(&m_lock);
     FsrRecord holder;
-    const std::uint8_t* slot =
-        CookieSlot(m_cookie2AreaId, cookie, (attributeWord >> 2) & 63u, 4, holder);
+    const std::uint8_t* slot = CookieSlot(
+        m_cookie2AreaId, cookie,
+        (attributeWord >> maprecord::kRawAreaSlotShift) & maprecord::kRawSlotMask, 4, holder);
     const std::uint32_t areaId = slot != nullptr ? platform::ReadU32(slot) : 0;
     return areaId == 0 ? -1 : static_cast<std::int32_t>(areaId);
 }
@@ -345,7 +347,9 @@ bool AddressIndex::GetCookiePostalCode(std::int32_t cookie, std::uint32_t attrib
     ScopedLock lock(&m_lock);
     FsrRecord holder;
     const std::uint8_t* slot =
-        CookieSlot(m_cookie2Plz, cookie, (attributeWord >> 8) & 63u, kPostalCodeLength, holder);
+        CookieSlot(m_cookie2Plz, cookie,
+                   (attributeWord >> maprecord::kRawPostalSlotShift) & maprecord::kRawSlotMask,
+                   kPostalCodeLength, holder);
     if (slot == nullptr) {
         return false;
     }

@@ -6,6 +6,7 @@
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/rtecrawler.h"
 #include "basiccomp/retrievalengine/code/searchfold.h"
+#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/elementrecord.h"
 #include "tablefiles/collation.h"
 
@@ -17,8 +18,6 @@
 using namespace maprecord;
 
 namespace {
-
-constexpr std::uint32_t kSearchableBit = 0x4000;
 
 // The position (centre of the bounds) of the searchable element the walk stands on; false for
 // elements that give no hits and for elements without geometry.
@@ -115,7 +114,7 @@ void CollectCorridor(RetrievalEngineImpl& engine, CrawlerHitList& list, const Se
 
 bool IsSearchableElement(const std::uint8_t* record) {
     const bool named =
-        (RecordAttributeWord(record) & kSearchableBit) != 0 ||
+        (RecordAttributeWord(record) & kRawSearchable) != 0 ||
         (RecordTypeLetter(record) == 't' && RecordNameReference(record) != 0xFFFFFFFFu);
     return named && ElementGeometryClass(record) != 2;
 }

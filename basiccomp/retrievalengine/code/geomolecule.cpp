@@ -4,6 +4,7 @@
 #include "basiccomp/retrievalengine/code/enginepolyline.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/rtecrawler.h"
+#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/elementrecord.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 
@@ -17,13 +18,7 @@ using namespace maprecord;
 
 namespace {
 
-constexpr std::uint16_t kFirstStreetType = 1005;
-constexpr std::uint16_t kLastStreetType = 1090;
 const ElementPosition kNoPosition{};
-
-bool IsStreetType(std::uint16_t typeCode) {
-    return typeCode >= kFirstStreetType && typeCode <= kLastStreetType;
-}
 
 bool IsNoPoint(const GeoPoint& point) {
     return point.x == 0.0f && point.y == 0.0f;

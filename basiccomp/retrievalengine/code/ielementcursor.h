@@ -3,23 +3,26 @@
 // bounds meet a rectangle, and the unpacked attribute word of an element. A cursor belongs to one
 // thread; it keeps the blocks it reads alive, so it stays readable after the map set closes.
 
+#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
 #include "six/refcntptr.h"
 
 #include <cstdint>
 
 // The attribute word of an element as callers read it, unpacked from the record's raw word by
-// UnpackElementAttributes. Each link nibble holds four flags b3 b2 b1 b0.
+// UnpackElementAttributes (bits in mapdisplay/elementcodes.h). Each link nibble holds four
+// flags b3 b2 b1 b0.
 struct ElementAttributes {
-    static constexpr std::uint32_t kDirectionShift = 9;
-    static constexpr std::uint32_t kLinkAShift = 12;
-    static constexpr std::uint32_t kLinkBShift = 16;
-    static constexpr std::uint32_t kLinkCShift = 20;
-    static constexpr std::uint32_t kSignpostBit = 1u << 24;
-    static constexpr std::uint32_t kSignBit = 1u << 25;
+    static constexpr std::uint32_t kDirectionShift = maprecord::kDirectionShift;
+    static constexpr std::uint32_t kLinkAShift = maprecord::kLinkAShift;
+    static constexpr std::uint32_t kLinkBShift = maprecord::kLinkBShift;
+    static constexpr std::uint32_t kLinkCShift = maprecord::kLinkCShift;
+    static constexpr std::uint32_t kSignpostBit = maprecord::kSignpost;
+    static constexpr std::uint32_t kSignBit = maprecord::kSign;
 
     std::uint32_t word = 0;
 
+    // 1 one-way along the point order, 2 both ways, 3 one-way against it, 0 not driven.
     [[nodiscard]] std::uint32_t DirectionCode() const { return (word >> kDirectionShift) & 3u; }
     [[nodiscard]] std::uint8_t LinkFlagsA() const { return Nibble(kLinkAShift); }
     [[nodiscard]] std::uint8_t LinkFlagsB() const { return Nibble(kLinkBShift); }

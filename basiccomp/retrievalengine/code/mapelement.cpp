@@ -1,8 +1,10 @@
 #include "basiccomp/retrievalengine/code/mapelement.h"
 
 #include "basiccomp/retrievalengine/code/elementwalks.h"
+#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/elementrecord.h"
 
+#include <bit>
 #include <cmath>
 #include <utility>
 
@@ -25,10 +27,16 @@ struct Bit {
     std::uint32_t to;   // unpacked bit
     std::uint32_t width;
 };
-constexpr Bit kMovedBits[] = {{30, 4, 1},  {19, 11, 1}, {15, 12, 4}, {26, 16, 4},
-                              {21, 20, 4}, {25, 24, 1}, {31, 25, 1}, {20, 26, 1}};
-// Direction codes by raw bits 0-1.
-constexpr std::uint32_t kDirectionCodes[] = {2, 1, 3, 0};
+constexpr std::uint32_t BitOf(std::uint32_t flag) {
+    return static_cast<std::uint32_t>(std::countr_zero(flag));
+}
+constexpr Bit kMovedBits[] = {
+    {BitOf(kRawRing), BitOf(kRing), 1}, {BitOf(kRawLookedPast), BitOf(kLookedPast), 1},
+    {kRawLinkAShift, kLinkAShift, 4},   {kRawLinkBShift, kLinkBShift, 4},
+    {kRawLinkCShift, kLinkCShift, 4},   {BitOf(kRawSignpost), BitOf(kSignpost), 1},
+    {BitOf(kRawSign), BitOf(kSign), 1}, {BitOf(kRawFlag20), BitOf(kFlag26), 1}};
+// Direction codes by raw direction code.
+constexpr std::uint32_t kDirectionCodes[] = {kBothWays, kOneWayAlong, kOneWayAgainst, kNotDriven};
 
 bool GeometryPoint(const GeometryRef& geometry, std::uint32_t index, MapPoint& point) {
     return geometry && geometry->GetPoint(index, point);
@@ -43,7 +51,7 @@ bool FirstAndLast(const GeometryRef& geometry, MapPoint& first, MapPoint& last) 
 } // namespace
 
 ElementAttributes UnpackElementAttributes(std::uint32_t raw) {
-    std::uint32_t word = kDirectionCodes[raw & 3u] << ElementAttributes::kDirectionShift;
+    std::uint32_t word = kDirectionCodes[raw & kRawDirectionMask] << kDirectionShift;
     for (const Bit& bit : kMovedBits) {
         const std::uint32_t mask = (1u << bit.width) - 1u;
         word |= ((raw >> bit.from) & mask) << bit.to;
@@ -163,7 +171,7 @@ void MapElement::GetAttributes(ElementAttributes& attributes) {
 }
 
 bool MapElement::GetSignposts(std::vector<Signpost>& signposts) {
-    if ((RecordAttributeWord(Record()) & (1u << 25)) == 0) {
+    if ((RecordAttributeWord(Record()) & kRawSignpost) == 0) {
         return false;
     }
     return m_link->ReadEngine(m_generation, false, [&](RetrievalEngineImpl& engine) {
@@ -271,7 +279,7 @@ bool MapElement::GetHouseNumberInfo(HouseNumberInfo& info) {
 
 void MapElement::GetSignInfo(SignInfoPtr& info) {
     info = SignInfoPtr();
-    if ((RecordAttributeWord(Record()) & (1u << 31)) == 0) {
+    if ((RecordAttributeWord(Record()) & kRawSign) == 0) {
         return;
     }
     m_link->ReadEngine(m_generation, 0, [&](RetrievalEngineImpl& engine) {

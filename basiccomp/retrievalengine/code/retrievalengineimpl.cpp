@@ -6,6 +6,7 @@
 #include "basiccomp/retrievalengine/code/geomoleculecursor.h"
 #include "basiccomp/retrievalengine/code/leveltextfile.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
+#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/elementrecord.h"
 #include "utilities/usefulcode/directorywalker.h"
 #include "utilities/usefulcode/widetext.h"
@@ -402,7 +403,7 @@ AddressResultPtr RetrievalEngineImpl::GetAddressOfElement(std::uint32_t elementI
     const std::uint32_t attributes = maprecord::RecordAttributeWord(handle.GetRecord());
     std::int32_t areaId = -1;
     GeoRect rect;
-    if ((attributes & 1u) != 0) {
+    if ((attributes & maprecord::kRawAreaFromCookie) != 0) {
         areaId = m_addressIndex.GetCookieAreaId(static_cast<std::int32_t>(elementId), attributes);
         if (areaId < 0) {
             return nullptr;

@@ -182,8 +182,8 @@ TEST(GeoMolecule, AddressTextsFromTheAddressIndex) {
         std::u16string postalCode, typeName;
         std::int32_t type, areaId;
     } cases[] = {
-        {Haupt0, u"10115", u"Strasse", 1010, 1},
-        {Haupt3, u"20095", u"Strasse", 1010, 2},
+        {Haupt0, u"10115", u"Strasse", testdata::town::kStreetType, 1},
+        {Haupt3, u"20095", u"Strasse", testdata::town::kStreetType, 2},
         {Postamt, u"10115", u"Post", 300, 1},
         {Fluss, u"10115", u"", 500, 1},
     };
