@@ -148,6 +148,8 @@ BOOL SetViewportOrgEx(HDC dc, int x, int y, POINT* previous);
 BOOL GetViewportOrgEx(HDC dc, POINT* origin);
 
 // ---- Lines and shapes (logical coordinates) ----
+// Any int coordinates: what shows is the part of the exact line or shape on the surface, however
+// far outside it the points lie.
 BOOL MoveToEx(HDC dc, int x, int y, POINT* previous);
 // Draws from the current position up to, not including, (x, y), which becomes current.
 BOOL LineTo(HDC dc, int x, int y);

@@ -1,66 +1,13 @@
-// Lines, polygons and the rectangle-based shapes. Thin (cosmetic) lines step from pixel to
-// pixel and leave out their last pixel; wide pens and fills sample pixel centres, so a shape
-// covers a pixel when the pixel's centre lies inside it.
+// Polygons and the rectangle-based shapes. Wide pens and fills sample pixel centres, so a shape
+// covers a pixel when the pixel's centre lies inside it. Coordinates may span the whole range of
+// int: a shape far larger than the surface shows its own outline, computed in doubles from the
+// exact coordinates.
 #include "platform/gdi/detail/gdistate.h"
 
 #include <algorithm>
 #include <cmath>
 
 using namespace platform::gdi_detail;
-
-namespace {
-
-bool IsWide(const Dc& dc) {
-    return dc.penObject && dc.penObject->pen.width > 1;
-}
-
-bool HasPen(const Dc& dc) {
-    return dc.penObject && dc.penObject->pen.style != PS_NULL;
-}
-
-int FloorDiv(long long a, long long b) {
-    long long q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0)))
-        --q;
-    return static_cast<int>(q);
-}
-
-// First pixel whose centre is at or right of x.
-int PixelFrom(double x) {
-    return static_cast<int>(
-        std::clamp(std::ceil(x - 0.5), -kCoordinateLimit * 1.0, kCoordinateLimit * 1.0));
-}
-
-// A thin line from a to b in surface coordinates, without b.
-void ThinLine(const Target& target, long long x0, long long y0, long long x1, long long y1,
-              const Paint& paint, int rop2) {
-    const long long dx = x1 - x0;
-    const long long dy = y1 - y0;
-    const bool isXMajor = std::llabs(dx) >= std::llabs(dy);
-    const long long steps = isXMajor ? std::llabs(dx) : std::llabs(dy);
-    if (steps == 0)
-        return;
-    // Only the steps whose major coordinate lies inside the clip box are walked.
-    const long long start = isXMajor ? x0 : y0;
-    const int sign = (isXMajor ? dx : dy) > 0 ? 1 : -1;
-    const long long lo = isXMajor ? target.box.left : target.box.top;
-    const long long hi = (isXMajor ? target.box.right : target.box.bottom) - 1;
-    long long first = sign > 0 ? lo - start : start - hi;
-    long long last = sign > 0 ? hi - start : start - lo;
-    first = std::max(first, 0LL);
-    last = std::min(last, steps - 1);
-    const long long minor = isXMajor ? dy : dx;
-    const long long minorStart = isXMajor ? y0 : x0;
-    for (long long i = first; i <= last; ++i) {
-        const long long major = start + sign * i;
-        const long long m = minorStart + FloorDiv(2 * i * minor + steps, 2 * steps);
-        const int x = static_cast<int>(isXMajor ? major : m);
-        const int y = static_cast<int>(isXMajor ? m : major);
-        SetPixelClipped(target, x, y, paint, rop2);
-    }
-}
-
-} // namespace
 
 namespace platform::gdi_detail {
 
@@ -93,67 +40,6 @@ void AddConvex(SpanSet& spans, const PointD* points, int count) {
 } // namespace platform::gdi_detail
 
 namespace {
-
-void AddDisc(SpanSet& spans, PointD centre, double radius) {
-    const Target& target = spans.target();
-    const int y0 = std::max(PixelFrom(centre.y - radius), static_cast<int>(target.box.top));
-    const int y1 = std::min(PixelFrom(centre.y + radius), static_cast<int>(target.box.bottom));
-    for (int y = y0; y < y1; ++y) {
-        const double d = y + 0.5 - centre.y;
-        const double half = std::sqrt(std::max(0.0, radius * radius - d * d));
-        spans.Add(y, PixelFrom(centre.x - half), PixelFrom(centre.x + half));
-    }
-}
-
-// A wide pen along the points (surface coordinates of pixel centres), with round joins and
-// caps.
-void WidePath(const Target& target, const std::vector<PointD>& points, double width,
-              const Paint& paint, int rop2) {
-    SpanSet spans(target, paint, rop2);
-    const double half = width / 2;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        AddDisc(spans, points[i], half);
-        if (i + 1 == points.size())
-            break;
-        const PointD a = points[i];
-        const PointD b = points[i + 1];
-        const double length = std::hypot(b.x - a.x, b.y - a.y);
-        if (length == 0)
-            continue;
-        const double nx = -(b.y - a.y) / length * half;
-        const double ny = (b.x - a.x) / length * half;
-        const PointD quad[4] = {
-            {a.x + nx, a.y + ny}, {b.x + nx, b.y + ny}, {b.x - nx, b.y - ny}, {a.x - nx, a.y - ny}};
-        AddConvex(spans, quad, 4);
-    }
-    spans.Paint();
-}
-
-// The pen along logical points; closed adds the segment back to the first point.
-void Stroke(Dc& dc, const Target& target, const POINT* points, int count, bool closed) {
-    if (!HasPen(dc) || count < 1)
-        return;
-    const Paint paint = PenPaint(dc);
-    if (IsWide(dc)) {
-        std::vector<PointD> path;
-        path.reserve(static_cast<std::size_t>(count) + 1);
-        for (int i = 0; i < count; ++i) {
-            path.push_back(PointD{SurfaceX(dc, target, points[i].x) + 0.5,
-                                  SurfaceY(dc, target, points[i].y) + 0.5});
-        }
-        if (closed)
-            path.push_back(path.front());
-        WidePath(target, path, dc.penObject->pen.width, paint, dc.rop2);
-        return;
-    }
-    const int segments = closed ? count : count - 1;
-    for (int i = 0; i < segments; ++i) {
-        const POINT& a = points[i];
-        const POINT& b = points[(i + 1) % count];
-        ThinLine(target, SurfaceX(dc, target, a.x), SurfaceY(dc, target, a.y),
-                 SurfaceX(dc, target, b.x), SurfaceY(dc, target, b.y), paint, dc.rop2);
-    }
-}
 
 // Fills the polygon (surface coordinates of pixel corners) by the fill mode.
 void FillPolygon(const Target& target, const std::vector<PointD>& points, int fillMode,
@@ -215,19 +101,36 @@ struct RoundShape {
         const double cy = y + 0.5;
         if (cy < top || cy >= bottom || left >= right)
             return false;
-        double inset = 0;
-        if (rx > 0 && ry > 0) {
-            double d = 0;
-            if (cy < top + ry)
-                d = (top + ry - cy) / ry;
-            else if (cy > bottom - ry)
-                d = (cy - (bottom - ry)) / ry;
-            inset = rx * (1 - std::sqrt(std::max(0.0, 1 - d * d)));
-        }
+        const double inset = Inset(cy);
         *x0 = PixelFrom(left + inset);
         *x1 = PixelFrom(right - inset);
         return *x0 < *x1;
     }
+    // How far the row through cy starts right of left and ends left of right.
+    double Inset(double cy) const {
+        if (rx <= 0 || ry <= 0)
+            return 0;
+        double u = 0; // how far into a corner's band the row lies
+        double d = 0; // 1 - u / ry
+        if (cy < top + ry) {
+            u = cy - top;
+            d = (top + ry - cy) / ry;
+        } else if (cy > bottom - ry) {
+            u = bottom - cy;
+            d = (cy - (bottom - ry)) / ry;
+        } else {
+            return 0;
+        }
+        // 1 - d^2 loses its precision where d comes close to 1 in a large corner (a row near
+        // the top of an ellipse far larger than the surface); u (2 ry - u) / ry^2 keeps it.
+        // Small corners keep 1 - d^2, precise to far below a pixel: its rounding decides the
+        // pixels whose centres lie exactly on the outline.
+        const bool isSmall = rx <= kSmallRadius && ry <= kSmallRadius;
+        const double rest = isSmall ? 1 - d * d : u * (2 * ry - u) / (ry * ry);
+        return rx * (1 - std::sqrt(std::max(0.0, rest)));
+    }
+    static constexpr double kSmallRadius = 1 << 16;
+
     RoundShape Inflate(double d) const {
         return RoundShape{left - d,
                           top - d,
@@ -301,10 +204,10 @@ void DrawRoundShape(Dc& dc, const Target& target, const RoundShape& base) {
 
 BOOL DrawBox(HDC handle, int left, int top, int right, int bottom, double rx, double ry) {
     return Draw(handle, [&](Dc& dc, const Target& target) {
-        const double l = static_cast<double>(SurfaceX(dc, target, std::min(left, right)));
-        const double r = static_cast<double>(SurfaceX(dc, target, std::max(left, right)));
-        const double t = static_cast<double>(SurfaceY(dc, target, std::min(top, bottom)));
-        const double b = static_cast<double>(SurfaceY(dc, target, std::max(top, bottom)));
+        const double l = static_cast<double>(ExactX(dc, target, std::min(left, right)));
+        const double r = static_cast<double>(ExactX(dc, target, std::max(left, right)));
+        const double t = static_cast<double>(ExactY(dc, target, std::min(top, bottom)));
+        const double b = static_cast<double>(ExactY(dc, target, std::max(top, bottom)));
         rx = std::min(rx, (r - l) / 2);
         ry = std::min(ry, (b - t) / 2);
         DrawRoundShape(dc, target, RoundShape{l, t, r, b, rx, ry});
@@ -313,33 +216,6 @@ BOOL DrawBox(HDC handle, int left, int top, int right, int bottom, double rx, do
 }
 
 } // namespace
-
-BOOL MoveToEx(HDC handle, int x, int y, POINT* previous) {
-    return WithDc(handle, FALSE, [&](Dc& dc) {
-        if (previous != nullptr)
-            *previous = dc.current;
-        dc.current = POINT{x, y};
-        return TRUE;
-    });
-}
-
-BOOL LineTo(HDC handle, int x, int y) {
-    return Draw(handle, [&](Dc& dc, const Target& target) {
-        const POINT points[2] = {dc.current, POINT{x, y}};
-        Stroke(dc, target, points, 2, false);
-        dc.current = points[1];
-        return TRUE;
-    });
-}
-
-BOOL Polyline(HDC handle, const POINT* points, int count) {
-    if (points == nullptr || count < 2)
-        return FALSE;
-    return Draw(handle, [&](Dc& dc, const Target& target) {
-        Stroke(dc, target, points, count, false);
-        return TRUE;
-    });
-}
 
 BOOL Polygon(HDC handle, const POINT* points, int count) {
     if (points == nullptr || count < 2)
@@ -355,8 +231,8 @@ BOOL Polygon(HDC handle, const POINT* points, int count) {
             std::vector<PointD> corners;
             corners.reserve(clamped.size());
             for (const POINT& p : clamped) {
-                corners.push_back(PointD{static_cast<double>(SurfaceX(dc, target, p.x)),
-                                         static_cast<double>(SurfaceY(dc, target, p.y))});
+                corners.push_back(PointD{static_cast<double>(ExactX(dc, target, p.x)),
+                                         static_cast<double>(ExactY(dc, target, p.y))});
             }
             FillPolygon(target, corners, dc.fillMode, brush, dc.rop2);
         }

@@ -5,7 +5,9 @@
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -153,6 +155,13 @@ struct Paint {
 // The paint's colour at a surface pixel.
 std::uint32_t PaintAt(const Paint& paint, int x, int y);
 Paint PenPaint(const Dc& dc);
+inline bool HasPen(const Dc& dc) {
+    return dc.penObject && dc.penObject->pen.style != PS_NULL;
+}
+// Wider than a pixel: drawn as a shape around the path rather than stepped.
+inline bool IsWide(const Dc& dc) {
+    return dc.penObject && dc.penObject->pen.width > 1;
+}
 // False for a null brush.
 bool BrushPaint(const Dc& dc, const Brush& brush, const Target& target, Paint* paint);
 
@@ -164,6 +173,11 @@ bool IsVisible(const Target& target, int x, int y);
 struct PointD {
     double x;
     double y;
+};
+// A point in surface coordinates before clipping (see ExactX).
+struct PointL {
+    long long x;
+    long long y;
 };
 
 // The pixels of a shape built from overlapping parts, painted once each: spans go straight to
@@ -187,6 +201,9 @@ private:
 // Adds the convex polygon's pixels (centres inside; surface coordinates) to spans, rows within
 // the clip box.
 void AddConvex(SpanSet& spans, const PointD* points, int count);
+
+// The pen along logical points; closed adds the segment back to the first point.
+void Stroke(Dc& dc, const Target& target, const POINT* points, int count, bool closed);
 
 // Runs call(dc) under the lock; fallback for an unknown DC.
 template <typename Result, typename Call> Result WithDc(HDC handle, Result fallback, Call call) {
@@ -215,7 +232,8 @@ template <typename Call> BOOL Draw(HDC handle, Call call) {
     return result;
 }
 
-// Logical to surface coordinates, kept far inside the range of int whatever the input.
+// Logical to surface coordinates, kept far inside the range of int whatever the input: for
+// boxes, pixels and text, where clamping each coordinate on its own keeps what shows.
 constexpr long long kCoordinateLimit = 1LL << 28;
 inline long long Clamp(long long v) {
     return v < -kCoordinateLimit ? -kCoordinateLimit
@@ -226,6 +244,20 @@ inline long long SurfaceX(const Dc& dc, const Target& target, long long x) {
 }
 inline long long SurfaceY(const Dc& dc, const Target& target, long long y) {
     return Clamp(y + dc.viewport.y + target.offset.y);
+}
+// Logical to surface coordinates without a limit (|result| < 2^33), for the lines and shapes,
+// which clip exactly: clamping each coordinate on its own would turn a line or bend a curve.
+inline long long ExactX(const Dc& dc, const Target& target, long long x) {
+    return x + dc.viewport.x + target.offset.x;
+}
+inline long long ExactY(const Dc& dc, const Target& target, long long y) {
+    return y + dc.viewport.y + target.offset.y;
+}
+
+// First pixel whose centre is at or right of x, kept far inside the range of int.
+inline int PixelFrom(double x) {
+    constexpr auto kLimit = static_cast<double>(kCoordinateLimit);
+    return static_cast<int>(std::clamp(std::ceil(x - 0.5), -kLimit, kLimit));
 }
 
 } // namespace platform::gdi_detail

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <functional>
 
 using namespace gditesting;
@@ -342,5 +343,112 @@ TEST(Shapes, LongPolyline) {
         EXPECT_TRUE(Polyline(canvas.dc(), points.data(), count));
         EXPECT_EQ(GetPixel(canvas.dc(), count / 2 - 2, 1), kBlack) << count;
         EXPECT_EQ(GetPixel(canvas.dc(), count / 2 - 2, 2), kBlack) << count;
+    }
+}
+
+namespace {
+
+enum class Side { Outside, Inside, Unsure };
+
+// An ellipse in surface coordinates, by its centre and radii.
+struct EllipseShape {
+    long double cx, cy, rx, ry;
+
+    // Where the centre of pixel (x, y) lies against the ellipse grown by grow: Unsure within
+    // 1e-6 pixels of the outline along its row, where either answer is right.
+    Side SideOf(long double grow, int x, int y) const {
+        const long double a = rx + grow;
+        const long double b = ry + grow;
+        if (a <= 0 || b <= 0)
+            return Side::Outside;
+        const long double dx = x + 0.5L - cx;
+        const long double dy = y + 0.5L - cy;
+        // dy^2 / b^2 - 1 as a product keeps its precision near the top and bottom.
+        const long double f = dx * dx / (a * a) + (dy - b) * (dy + b) / (b * b);
+        if (std::fabs(f) < 1e-6L * std::fabs(2 * dx / (a * a)))
+            return Side::Unsure;
+        return f < 0 ? Side::Inside : Side::Outside;
+    }
+
+    // The pixel as Ellipse draws it, '*' where either answer is right. A thin pen takes the
+    // pixels inside with a neighbour outside, a wide one those between the ellipse grown and
+    // shrunk by half its width.
+    char Letter(double penWidth, int x, int y) const {
+        if (penWidth > 1) {
+            const Side outer = SideOf(penWidth / 2, x, y);
+            const Side inner = SideOf(-penWidth / 2, x, y);
+            if (outer == Side::Unsure || inner == Side::Unsure)
+                return '*';
+            return inner == Side::Inside ? 'r' : (outer == Side::Inside ? '#' : '.');
+        }
+        const Side self = SideOf(0, x, y);
+        bool isUnsure = self == Side::Unsure;
+        bool isEdge = false;
+        for (const auto& [nx, ny] : {std::pair{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}}) {
+            const Side next = SideOf(0, nx, ny);
+            isUnsure = isUnsure || next == Side::Unsure;
+            isEdge = isEdge || next == Side::Outside;
+        }
+        if (self != Side::Inside)
+            return self == Side::Unsure ? '*' : '.';
+        return isUnsure ? '*' : (isEdge ? '#' : 'r');
+    }
+};
+
+} // namespace
+
+// An ellipse far larger than the surface shows its own outline: pixels whose centres lie inside
+// it, the thin pen on those with a neighbour outside, a wide pen between the ellipses grown
+// and shrunk by half its width, the brush within.
+TEST(Shapes, HugeEllipseShowsItsOwnArc) {
+    struct Case {
+        const char* name;
+        int left, top, right, bottom;
+        int penWidth;
+        POINT viewport;
+    };
+    const Case cases[] = {
+        {"circle, upper left", -314491689, -314491693, 1832991959, 1832991955, 1, {0, 0}},
+        {"circle, upper left, wide", -314491689, -314491693, 1832991959, 1832991955, 5, {0, 0}},
+        {"circle, steep, wide", -1440983146, -64754549, 706500502, 2082729099, 6, {0, 0}},
+        {"flat, lower right", -2003629507, -603979774, 143854141, 201326594, 1, {-3, 4}},
+        {"tall ellipse, right side", -1990, -1073741818, 10, 1073741830, 4, {0, 0}},
+        {"tall ellipse, right side, thin", -1990, -1073741818, 10, 1073741830, 1, {0, 0}},
+        {"ellipse, left side", -5097662, -1260195121, 665990978, 887288513, 1, {0, 0}},
+        // Rows near the top of a huge circle, whose outline passes 0.0018 and 0.0008 pixels
+        // from a pixel's centre.
+        {"circle, top row", -1073545097, 2, 1073610647, 2147155746, 1, {0, 0}},
+        {"circle, third row", -1073493448, 2, 1073639998, 2147133448, 1, {0, 0}},
+        {"whole range", INT_MIN, INT_MIN, INT_MAX, INT_MAX, 3, {0, 0}},
+    };
+    constexpr int kWidth = 20, kHeight = 12;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Canvas canvas(kWidth, kHeight);
+        SetViewportOrgEx(canvas.dc(), c.viewport.x, c.viewport.y, nullptr);
+        {
+            Tools tools(canvas.dc(), CreatePen(PS_SOLID, c.penWidth, kBlack),
+                        CreateSolidBrush(kRed));
+            Ellipse(canvas.dc(), c.left, c.top, c.right, c.bottom);
+        }
+        std::vector<std::string> picture = canvas.Picture();
+
+        const EllipseShape shape{(static_cast<long double>(c.left) + c.right) / 2 + c.viewport.x,
+                                 (static_cast<long double>(c.top) + c.bottom) / 2 + c.viewport.y,
+                                 (static_cast<long double>(c.right) - c.left) / 2,
+                                 (static_cast<long double>(c.bottom) - c.top) / 2};
+        std::vector<std::string> expected(kHeight, std::string(kWidth, '.'));
+        int unsure = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                expected[y][x] = shape.Letter(c.penWidth, x, y);
+                if (expected[y][x] == '*') {
+                    picture[y][x] = '*';
+                    ++unsure;
+                }
+            }
+        }
+        EXPECT_LE(unsure, 2);
+        EXPECT_EQ(picture, expected);
     }
 }
