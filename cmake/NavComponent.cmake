@@ -190,12 +190,14 @@ function(nav_component name)
   _nav_reuse_pch(${name} nav_pch_library)
 endfunction()
 
-# nav_test(name [THREADED] SOURCES ... DEPENDS ...): one GoogleTest executable, registered with
-# CTest. It is built at the step of its first dependency, the component it tests. THREADED marks
-# a test that runs threads: its tests get the label "threaded" and the target threaded_tests
-# builds it, which is all the ThreadSanitizer build (NAV_TSAN) builds and runs.
+# nav_test(name [THREADED] SOURCES ... DEPENDS ... [ONE_PROCESS suite...]): one GoogleTest
+# executable, registered with CTest, each test in a process of its own. It is built at the step of
+# its first dependency, the component it tests. THREADED marks a test that runs threads: its tests
+# get the label "threaded" and the target threaded_tests builds it, which is all the
+# ThreadSanitizer build (NAV_TSAN) builds and runs. Each suite named in ONE_PROCESS runs as one
+# CTest test, all its tests in one process, so that a costly SetUpTestSuite runs once.
 function(nav_test name)
-  cmake_parse_arguments(T "THREADED" "" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(T "THREADED" "" "SOURCES;DEPENDS;ONE_PROCESS" ${ARGN})
   if((NAV_FUZZ AND NOT NAV_SANITIZE) OR (NAV_TSAN AND NOT T_THREADED))
     return()
   endif()
@@ -217,7 +219,19 @@ function(nav_test name)
     endif()
     add_dependencies(threaded_tests ${name})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  set(filter "")
+  foreach(suite IN LISTS T_ONE_PROCESS)
+    add_test(NAME ${suite} COMMAND ${name} --gtest_filter=${suite}.*)
+    set_tests_properties(${suite} PROPERTIES ${properties})
+    string(APPEND filter ":${suite}.*")
+  endforeach()
+  if(filter)
+    string(SUBSTRING "${filter}" 1 -1 filter)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "-${filter}"
+                         PROPERTIES ${properties})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
+  endif()
 endfunction()
 
 # nav_fuzz(name SOURCES ... DEPENDS ...): a libFuzzer target, built only with NAV_FUZZ, at the

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs every test: the formatting check; the suite in a normal build (g++), with the build-step
 # configure test; the suite again under AddressSanitizer + UndefinedBehaviorSanitizer (clang);
-# each fuzz target over its committed corpus and then fuzzing for NAV_FUZZ_SECONDS (default 30),
-# as many at once as there are cores; and the threaded tests (label "threaded") under
-# ThreadSanitizer (clang), which builds only those.
+# each fuzz target over its committed corpus and then fuzzing for NAV_FUZZ_SECONDS (default 10;
+# run a reader's target longer by hand after changing the reader), as many at once as there are
+# cores; and the threaded tests (label "threaded") under ThreadSanitizer (clang), which builds
+# only those.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -23,6 +24,7 @@ cmake --build build/release -j "$jobs"
 ctest --test-dir build/release -j "$jobs" --output-on-failure --no-tests=error
 
 echo "== sanitizer build (clang, ASan + UBSan, fuzz targets) =="
+export NAV_FUZZ_SECONDS="${NAV_FUZZ_SECONDS:-10}"
 cmake -S . -B build/sanitize -G Ninja "${debug_flags[@]}" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DNAV_SANITIZE=ON -DNAV_FUZZ=ON >/dev/null
@@ -31,7 +33,7 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build/sanitize -j "$jobs" --output-on-failure --no-tests=error -LE fuzz
 
-echo "== fuzzing: committed corpora, then ${NAV_FUZZ_SECONDS:-30} s per target =="
+echo "== fuzzing: committed corpora, then ${NAV_FUZZ_SECONDS} s per target =="
 ctest --test-dir build/sanitize -j "$jobs" --output-on-failure --no-tests=error -L fuzz
 
 echo "== ThreadSanitizer build (clang, threaded tests only) =="

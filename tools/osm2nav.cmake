@@ -33,12 +33,18 @@ target_compile_definitions(osm2nav PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/de
 
 set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.osm.pbf
     CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")
-# The extract tests convert the shared extract once per program.
+# The suites on the shared extract convert it once, in one process each.
 foreach(test osm2nav_test osmnetwork_test)
+  if(test STREQUAL "osm2nav_test")
+    set(shared SharedExtract)
+  else()
+    set(shared SharedNetwork)
+  endif()
   nav_test(${test}
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/osmtests/${test}.cpp
-    DEPENDS osm2nav_convert routing_network routing_costs)
+    DEPENDS osm2nav_convert routing_network routing_costs
+    ONE_PROCESS ${shared})
   if(TARGET ${test})
     target_compile_definitions(${test} PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
   endif()

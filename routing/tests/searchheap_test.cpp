@@ -15,14 +15,17 @@ SearchLabel* Label(SearchLabelPool& pool, float cost, std::uint32_t node = 0) {
     return label;
 }
 
-// Every label knows its slot and no parent costs more than its child.
-void ExpectHeapShape(const SearchNodeHeap& heap) {
+// The first slot whose label does not know its slot or costs less than its parent; 0 when every
+// label is in place. Plain comparisons, no assertion per slot: the check runs after each of
+// thousands of operations on a heap of thousands of labels.
+std::uint32_t FirstMisplacedSlot(const SearchNodeHeap& heap) {
     for (std::uint32_t slot = 1; slot <= heap.GetCount(); ++slot) {
-        ASSERT_EQ(heap.At(slot)->heapIndex, slot);
-        if (slot > 1) {
-            ASSERT_LE(heap.At(slot / 2)->cost, heap.At(slot)->cost) << slot;
+        const SearchLabel* label = heap.At(slot);
+        if (label->heapIndex != slot || (slot > 1 && heap.At(slot / 2)->cost > label->cost)) {
+            return slot;
         }
     }
+    return 0;
 }
 
 TEST(SearchNodeHeap, AgreesWithAReferenceQueue) {
@@ -35,7 +38,7 @@ TEST(SearchNodeHeap, AgreesWithAReferenceQueue) {
     const Case cases[] = {
         {"many ties", 1, 3000, 4},
         {"spread costs", 2, 3000, 100000},
-        {"past 4000 labels", 3, 20000, 1000},
+        {"past 4000 labels", 3, 8000, 1000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -68,7 +71,7 @@ TEST(SearchNodeHeap, AgreesWithAReferenceQueue) {
                 reference.erase(reference.begin());
             }
             ASSERT_EQ(heap.GetCount(), reference.size());
-            ExpectHeapShape(heap);
+            ASSERT_EQ(FirstMisplacedSlot(heap), 0u);
         }
         if (c.seed == 3) {
             EXPECT_GT(heap.GetCapacity(), SearchNodeHeap::kInitialLabels);
@@ -111,7 +114,7 @@ TEST(SearchNodeHeap, TieRules) {
     ASSERT_TRUE(heap.Push(e));
     EXPECT_EQ(heap.PopMin().Get(), d);
     EXPECT_EQ(heap.At(1), c);
-    ExpectHeapShape(heap);
+    EXPECT_EQ(FirstMisplacedSlot(heap), 0u);
     // A lowered label rises; its popped handle keeps it until released.
     e->cost = 1.0f;
     heap.DecreaseKey(e->heapIndex);
