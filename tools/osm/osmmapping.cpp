@@ -114,7 +114,8 @@ std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService) {
     const std::string_view oneway = TagValue(tags, "oneway");
     road.isReversed = oneway == "-1" || oneway == "reverse";
     road.isOneWay = IsYes(oneway) || road.isReversed ||
-                    (oneway != "no" && (road.isRoundabout || highway == "motorway"));
+                    (oneway != "no" &&
+                     (road.isRoundabout || highway == "motorway" || highway == "motorway_link"));
     const std::string_view access = TagValue(tags, "access");
     const std::string_view vehicle = TagValue(tags, "motor_vehicle");
     road.isClosed =

@@ -142,7 +142,8 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
         std::string flags = {};
     } rows[] = {
         {{{"highway", "motorway"}}, true, kMotorwayType, 0, 120, kOneWay, false},
-        {{{"highway", "motorway_link"}}, true, kRampType, 1, 60, kRawBothWays, false},
+        {{{"highway", "motorway_link"}}, true, kRampType, 1, 60, kOneWay, false},
+        {{{"highway", "motorway_link"}, {"oneway", "no"}}, true, kRampType, 1, 60, 0, false},
         {{{"highway", "trunk_link"}, {"oneway", "yes"}}, true, kRampType, 2, 60, kOneWay, false},
         {{{"highway", "residential"}, {"maxspeed", "40"}}, true, kResidentialType, 6, 40, 0, false},
         {{{"highway", "primary"}, {"maxspeed", "30 mph"}}, true, kPrimaryType, 2, 48, 0, false},
