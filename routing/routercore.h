@@ -183,6 +183,9 @@ public:
     }
     // Whether the last calculation used the saved destination search instead of its own.
     [[nodiscard]] bool WasSearchReused() const { return m_wasReused; }
+    // Whether the last built route took its tail from the route before it.
+    [[nodiscard]] bool HasJoinedPreviousRoute() const { return m_hasJoinedPrevious; }
+    [[nodiscard]] const CrossingAddress& GetMeetingAddress() const { return m_meetingAddress; }
 
 private:
     struct SavedSearch {
@@ -322,6 +325,7 @@ private:
     std::vector<RouteRecord> m_previousRecords;
     CrossingAddress m_previousMeeting;
     bool m_hasPreviousRoute = false;
+    bool m_hasJoinedPrevious = false;
     RoutePositionEntry m_previousDestination;
     RouteOptions m_previousOptions;
     RoutePositionEntry m_destinationCopy;

@@ -145,6 +145,7 @@ bool RouterCore::AssembleRouteRecords(std::vector<RouteRecord>& list) {
     std::vector<RouteRecord> working;
     std::vector<RouteRecord> scratch;
     CrossingAddress address = m_meetingAddress;
+    m_hasJoinedPrevious = false;
     if (m_chosenLevel == 0) {
         // On level 0 the whole route is traced, so a route meeting where the last one met is
         // not taken for it.
@@ -179,6 +180,7 @@ bool RouterCore::AssembleRouteRecords(std::vector<RouteRecord>& list) {
     const bool isJoinable = IsPreviousRouteJoinable();
     if (isJoinable && m_meetingAddress == m_previousMeeting) {
         list.insert(list.end(), m_previousRecords.begin(), m_previousRecords.end());
+        m_hasJoinedPrevious = true;
         return !list.empty();
     }
     std::set<std::uint32_t> previousLinks;
@@ -201,6 +203,7 @@ bool RouterCore::AssembleRouteRecords(std::vector<RouteRecord>& list) {
         address = lower->second;
         traced = TraceLabelPath(working, address, true, false, joinable);
     }
+    m_hasJoinedPrevious = traced == 2;
     m_previousRecords = working;
     m_previousMeeting = m_meetingAddress;
     m_previousDestination = m_destinationCopy;

@@ -229,4 +229,157 @@ TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
     }
 }
 
+class FirstReport final : public ProgressObserver {
+public:
+    bool IsCancelled() override { return false; }
+    void ReportProgress(std::int32_t percent) override {
+        if (!first) {
+            first = percent;
+        }
+    }
+    std::optional<std::int32_t> first;
+};
+
+// The records as link ids and lengths, for comparing two routes.
+std::vector<std::pair<std::uint32_t, std::int32_t>> Shape(const std::vector<RouteRecord>& list) {
+    std::vector<std::pair<std::uint32_t, std::int32_t>> shape;
+    for (const RouteRecord& record : list) {
+        shape.emplace_back(record.linkId, record.length);
+    }
+    return shape;
+}
+
+// A second calculation to the destination of the first uses the first one's destination search
+// when it may (same level, options and destination, a start at most 1.2 times as far, reuse
+// allowed): it reports at most 80 first and gives the route a fresh router gives. A failure
+// after reuse leaves no route.
+TEST(RouterLevels, ReuseOfTheDestinationSearch) {
+    constexpr std::uint32_t kWidth = 100;
+    struct Case {
+        const char* name;
+        std::uint32_t startColumn; // row 3; the first start is column 30, the destination 80
+        std::uint32_t destinationColumn;
+        std::uint32_t routeType;
+        std::uint8_t allowReuse;
+        bool onDeadEnd; // keeping the heading into a dead end: fails after the reuse
+        bool isReused;
+    };
+    const Case cases[] = {
+        {"1.1 times as far", 25, 80, 1, 1, false, true},
+        {"1.3 times as far", 15, 80, 1, 1, false, false},
+        {"other options", 25, 80, 0, 1, false, false},
+        {"another destination", 25, 81, 1, 1, false, false},
+        {"reuse not allowed", 25, 80, 1, 0, false, false},
+        {"failure after reuse", 25, 80, 1, 1, true, true},
+    };
+    testdata::RoadWorld world = LevelledGrid(kWidth, 12, 2);
+    const std::uint32_t spur = AddLocalChain(world, {kOrigin.x + 25 * 1000, kOrigin.y - 700}, 1);
+    testdata::WorldLink link;
+    link.from = 3 * kWidth + 25;
+    link.to = spur;
+    link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+    link.lengthUnits = testdata::FlatWorldLengthUnits(world.nodes[link.from], world.nodes[spur]);
+    link.roadClass = 6;
+    const std::uint32_t spurLink = static_cast<std::uint32_t>(world.links.size());
+    world.links.push_back(link);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto routed = routingtest::MakeRouterWorld(world, {}, Maps(2));
+        ASSERT_TRUE(routed->IsReady());
+        RouterCore& router = *routed->router;
+        const RouteOracle first(routed->world, routed->options);
+        CalculationFlags flags;
+        flags.allowReuse = 1;
+        const OraclePlace destination{3 * kWidth + 80, std::nullopt, 0.0};
+        ASSERT_EQ(router.Calculate(first.Entry({3 * kWidth + 30, std::nullopt, 0.0}),
+                                   first.Entry(destination), flags),
+                  6);
+        ASSERT_EQ(router.GetChosenLevel(), 1);
+        EXPECT_FALSE(router.WasSearchReused());
+
+        RouteOptions options;
+        options.routeType = c.routeType;
+        router.SetOptions(options);
+        const RouteOracle oracle(routed->world, options);
+        const OraclePlace start = c.onDeadEnd
+                                      ? OraclePlace{link.from, spurLink, 10.0}
+                                      : OraclePlace{3 * kWidth + c.startColumn, std::nullopt, 0.0};
+        const OraclePlace to{3 * kWidth + c.destinationColumn, std::nullopt, 0.0};
+        flags.allowReuse = c.allowReuse;
+        flags.keepStartHeading = c.onDeadEnd ? 1 : 0;
+        FirstReport observer;
+        router.SetProgressObserver(&observer);
+        const std::int32_t code = router.Calculate(oracle.Entry(start), oracle.Entry(to), flags);
+        router.SetProgressObserver(nullptr);
+        EXPECT_EQ(router.WasSearchReused(), c.isReused);
+        if (c.onDeadEnd) {
+            EXPECT_EQ(code, 23);
+            EXPECT_EQ(router.GetLength(), -1.0f);
+            EXPECT_TRUE(router.BuildRecords(-1, true).empty());
+            continue;
+        }
+        ASSERT_EQ(code, 6);
+        ASSERT_TRUE(observer.first.has_value());
+        if (c.isReused) {
+            EXPECT_LE(*observer.first, 80);
+        }
+        ASSERT_TRUE(CheckRoute(router, oracle, start, to).has_value());
+        auto fresh = routingtest::MakeRouterWorld(world, options, Maps(2));
+        ASSERT_TRUE(fresh->IsReady());
+        ASSERT_EQ(fresh->router->Calculate(oracle.Entry(start), oracle.Entry(to), flags), 6);
+        EXPECT_EQ(Shape(router.BuildRecords(-1, true)),
+                  Shape(fresh->router->BuildRecords(-1, true)));
+    }
+}
+
+// A route that meets where the last one met, or drives one of its links, takes the last one's
+// tail only when it leads to the same destination with the same options; towards another
+// destination it gets its own, although the two share most of their links.
+TEST(RouterLevels, PreviousRouteJoinedOnlyTowardsItsDestination) {
+    constexpr std::uint32_t kWidth = 100;
+    struct Case {
+        const char* name;
+        std::uint32_t firstStart; // columns of row 3; the first destination is column 80
+        std::uint32_t secondStart;
+        std::uint32_t secondDestination;
+        bool isJoined;
+    };
+    const Case cases[] = {
+        {"same destination", 30, 31, 80, true},
+        {"another destination", 30, 30, 79, false},
+    };
+    const testdata::RoadWorld world = LevelledGrid(kWidth, 12, 2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto routed = routingtest::MakeRouterWorld(world, {}, Maps(2));
+        ASSERT_TRUE(routed->IsReady());
+        RouterCore& router = *routed->router;
+        const RouteOracle oracle(routed->world, routed->options);
+        CalculationFlags flags;
+        flags.allowReuse = 1;
+        const OraclePlace first{3 * kWidth + c.firstStart, std::nullopt, 0.0};
+        ASSERT_EQ(router.Calculate(oracle.Entry(first),
+                                   oracle.Entry({3 * kWidth + 80, std::nullopt, 0.0}), flags),
+                  6);
+        ASSERT_FALSE(router.BuildRecords(-1, true).empty());
+        const CrossingAddress meeting = router.GetMeetingAddress();
+        EXPECT_FALSE(router.HasJoinedPreviousRoute());
+
+        const OraclePlace start{3 * kWidth + c.secondStart, std::nullopt, 0.0};
+        const OraclePlace to{3 * kWidth + c.secondDestination, std::nullopt, 0.0};
+        ASSERT_EQ(router.Calculate(oracle.Entry(start), oracle.Entry(to), flags), 6);
+        ASSERT_EQ(router.GetChosenLevel(), 1);
+        if (c.isJoined) {
+            EXPECT_EQ(router.GetMeetingAddress(), meeting);
+        }
+        ASSERT_TRUE(CheckRoute(router, oracle, start, to).has_value());
+        EXPECT_EQ(router.HasJoinedPreviousRoute(), c.isJoined);
+        auto fresh = routingtest::MakeRouterWorld(world, {}, Maps(2));
+        ASSERT_TRUE(fresh->IsReady());
+        ASSERT_EQ(fresh->router->Calculate(oracle.Entry(start), oracle.Entry(to), flags), 6);
+        EXPECT_EQ(Shape(router.BuildRecords(-1, true)),
+                  Shape(fresh->router->BuildRecords(-1, true)));
+    }
+}
+
 } // namespace
