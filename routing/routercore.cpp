@@ -73,6 +73,7 @@ void RouterCore::SetNetwork(RoadNetworkPtr network) {
         // The search's records name crossings of the old network: its route is gone.
         m_isRouteValid = false;
         m_records.clear();
+        m_hasPreviousRoute = false;
     }
     m_saved.mustSearchAnew = true;
 }
@@ -151,9 +152,29 @@ bool RouterCore::MustSearchAnew(int level, float distance,
 }
 
 int RouterCore::RunDestinationSearch() {
-    // Only level 0 is searched; the climb to upper levels is not built.
-    const int result = SearchLevel0(kDestinationSide);
-    m_heaps[0]->Clear();
+    for (int side = 0; side < 2; ++side) {
+        ClearTransitionMaps(side);
+    }
+    // The stop rule of the chosen level belongs to this search, not to one of a failed level.
+    m_referenceCost = -1.0f;
+    m_isReferencePending = true;
+    m_isTimingArmed = false;
+    int result = searchcode::kHeapEmpty;
+    if (m_chosenLevel == 0) {
+        result = SearchLevel0(kDestinationSide);
+        m_heaps[0]->Clear();
+    } else {
+        result = ClimbLevels(kDestinationSide, 0, 1, false);
+        if (result == searchcode::kLevelDone) {
+            result = SearchTopLevel(kDestinationSide, m_chosenLevel);
+            if (result == searchcode::kHeapEmpty) {
+                result = 35;
+            }
+        }
+        // The start side joins the chosen level's records, settled or still open.
+        CloseOpenLabels(m_chosenLevel);
+        ClearHeaps();
+    }
     if (result == searchcode::kFinished) {
         m_saved.mustSearchAnew = false;
         m_saved.options = m_options;
@@ -166,14 +187,27 @@ int RouterCore::RunDestinationSearch() {
     return result;
 }
 
+int RouterCore::RunStartSearch() {
+    if (m_chosenLevel == 0) {
+        return SearchLevel0(kStartSide);
+    }
+    const int climbed = ClimbLevels(kStartSide, 0, 1, true);
+    if (climbed != searchcode::kLevelDone) {
+        return climbed;
+    }
+    return JoinAtTopLevel(true, m_chosenLevel);
+}
+
 std::int32_t RouterCore::CalculateBody(const RoutePositionEntry& start,
                                        const RoutePositionEntry& destination,
                                        const CalculationFlags& flags) {
     // Whatever happens below, no earlier route answers for this calculation.
     m_wasRouteValid = m_isRouteValid;
     m_isRouteValid = false;
+    m_wasReused = false;
     m_records.clear();
     m_startLinkEnds.clear();
+    m_settledCounts = {};
     if (IsSamePosition(start, destination)) {
         return 30;
     }
@@ -214,10 +248,11 @@ std::int32_t RouterCore::CalculateBody(const RoutePositionEntry& start,
     m_referenceCost = -1.0f;
     m_isReferencePending = true;
     m_startCopy = start;
+    m_destinationCopy = destination;
     m_forcedLevel = -1;
     m_isSameLink = false;
     m_isTimingArmed = false;
-    m_chosenLevel = 0;
+    m_chosenLevel = LevelForDistance(distance, m_network->GetMapCount());
     m_meetingLinkId = 0xFFFFFFFF;
     for (auto& space : m_spaces) {
         if (space) {
@@ -225,46 +260,29 @@ std::int32_t RouterCore::CalculateBody(const RoutePositionEntry& start,
         }
     }
 
-    if ((flags.allowReuse == 0 || MustSearchAnew(m_chosenLevel, distance, destination))) {
-        ResetSavedSearch(distance);
-        const LevelParameters parameters = ParametersOf(m_options.searchProfile);
-        m_costThreshold = {parameters.costLevel0, parameters.costLevel1};
-        m_settledThreshold = {parameters.settled, parameters.settled};
-        const int seeded = SeedDestinationSide(start, destination, flags);
+    int searched = searchcode::kHeapEmpty;
+    for (;;) {
+        const int found = SearchDestinationSide(start, destination, flags, distance);
+        if (found != searchcode::kFinished) {
+            return found;
+        }
+        const int seeded = SeedStartSide(start, destination, flags);
         if (seeded != searchcode::kFinished) {
             return seeded;
         }
-    }
-    m_saved.destination = destination;
-    if (!m_saved.mustSearchAnew) {
-        if (m_progress.GetObserver() != nullptr) {
-            m_progress.SetLastReported(std::min(m_saved.progress, 80));
-            m_progress.GetObserver()->ReportProgress(m_progress.GetLastReported());
-        }
-    } else {
-        const int searched = RunDestinationSearch();
-        m_saved.progress = m_progress.GetLastReported();
-        switch (searched) {
-        case searchcode::kHeapEmpty:
-            return 20;
-        case searchcode::kCancelled:
-            return 0;
-        case searchcode::kExhausted:
-            return 10;
-        default:
+        m_startEnd = {start.point,  start.nodePoint,   start.elementId,
+                      start.offset, m_startLinkLength, m_startLinkClass};
+        m_destinationEnd = {destination.point,  destination.nodePoint,   destination.elementId,
+                            destination.offset, m_destinationLinkLength, m_destinationLinkClass};
+        searched = RunStartSearch();
+        // Above level 0 the start's roads may reach no crossing the destination search went
+        // through, while a search on a lower level finds the route.
+        if (searched != searchcode::kHeapEmpty || m_chosenLevel == 0) {
             break;
         }
+        ResetSavedSearch(distance);
+        m_forcedLevel = m_chosenLevel - 1;
     }
-
-    const int seeded = SeedStartSide(start, destination, flags);
-    if (seeded != searchcode::kFinished) {
-        return seeded;
-    }
-    m_startEnd = {start.point,  start.nodePoint,   start.elementId,
-                  start.offset, m_startLinkLength, m_startLinkClass};
-    m_destinationEnd = {destination.point,  destination.nodePoint,   destination.elementId,
-                        destination.offset, m_destinationLinkLength, m_destinationLinkClass};
-    const int searched = SearchLevel0(kStartSide);
     if (searched == searchcode::kHeapEmpty) {
         return 20;
     }
@@ -277,4 +295,55 @@ std::int32_t RouterCore::CalculateBody(const RoutePositionEntry& start,
     m_progress.Finish();
     m_isRouteValid = true;
     return 6;
+}
+
+int RouterCore::SearchDestinationSide(const RoutePositionEntry& start,
+                                      const RoutePositionEntry& destination,
+                                      const CalculationFlags& flags, float distance) {
+    for (;;) {
+        if (flags.allowReuse == 0 || MustSearchAnew(m_chosenLevel, distance, destination)) {
+            ResetSavedSearch(distance);
+            const LevelParameters parameters = ParametersOf(m_options.searchProfile);
+            m_costThreshold = {parameters.costLevel0, parameters.costLevel1};
+            m_settledThreshold = {parameters.settled, parameters.settled};
+            m_startLinkEnds.clear();
+            const int seeded = SeedDestinationSide(start, destination, flags);
+            if (seeded != searchcode::kFinished) {
+                return seeded;
+            }
+        }
+        m_saved.destination = destination;
+        ClearTransitionMaps(kStartSide);
+        if (!m_saved.mustSearchAnew) {
+            m_wasReused = true;
+            if (m_progress.GetObserver() != nullptr) {
+                m_progress.SetLastReported(std::min(m_saved.progress, 80));
+                m_progress.GetObserver()->ReportProgress(m_progress.GetLastReported());
+            }
+            return searchcode::kFinished;
+        }
+        const int searched = RunDestinationSearch();
+        // Above level 0 a search that runs dry was given places whose roads reach no usable
+        // crossing of the chosen level: a lower level may still find the route.
+        const bool isRetried = searched == searchcode::kTouchedBelow || searched == 35 ||
+                               (searched == searchcode::kHeapEmpty && m_chosenLevel > 0);
+        if (!isRetried) {
+            m_saved.progress = m_progress.GetLastReported();
+            switch (searched) {
+            case searchcode::kHeapEmpty:
+                return 20;
+            case searchcode::kCancelled:
+                return 0;
+            case searchcode::kExhausted:
+                return 10;
+            default:
+                return searchcode::kFinished;
+            }
+        }
+        PrepareSearch();
+        m_forcedLevel = m_chosenLevel - 1;
+        if (m_forcedLevel < 0) {
+            return 35;
+        }
+    }
 }

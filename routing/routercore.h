@@ -125,6 +125,17 @@ public:
     [[nodiscard]] int SettleNext(int side, int level);
     [[nodiscard]] int ExpandNode(int side, int level, bool meetingChecks);
     [[nodiscard]] int SearchLevel0(int side);
+    // Searches from `level` upwards, climbing through crossings that exist on the next level,
+    // until the chosen level is seeded (15). On the start side's last step (lastStepJoins) only
+    // the destination search's crossings of the chosen level are seeded.
+    [[nodiscard]] int ClimbLevels(int side, int level, int next, bool lastStepJoins);
+    // The destination side's search on the chosen level until its stop rule holds.
+    [[nodiscard]] int SearchTopLevel(int side, int level);
+    // Takes the cheapest of the level's labels whose crossing the side of `isDestinationBit`
+    // settled as the meeting crossing: 6, 1 without one, 10 on exhausted search memory.
+    [[nodiscard]] int JoinAtTopLevel(bool isDestinationBit, int level);
+    // The stop rule of a climbing level (isClimbing) or of the chosen level.
+    [[nodiscard]] bool ShouldStopSearch(int level, bool isClimbing);
 
     // Seeding; 6 or a result code.
     [[nodiscard]] int SeedDestinationSide(const RoutePositionEntry& start,
@@ -151,8 +162,11 @@ public:
     // Route assembly.
     [[nodiscard]] bool AssembleRouteRecords(std::vector<RouteRecord>& list);
     // Walks from the crossing back along the arrival links to a seed: 1 done, 0 broken chain.
+    // With `previousLinks` above level 0, a link of the previous route ends the walk with its
+    // records from there on (2).
     [[nodiscard]] int TraceLabelPath(std::vector<RouteRecord>& list, CrossingAddress& address,
-                                     bool isSaved, bool isForward);
+                                     bool isSaved, bool isForward,
+                                     const std::set<std::uint32_t>* previousLinks = nullptr);
     [[nodiscard]] RouteRecord MakeEndpointRecord(const GeoPoint& reference);
 
     // The node table of a level: the current search's, or the saved destination search's.
@@ -162,6 +176,16 @@ public:
     [[nodiscard]] bool IsSameLink() const { return m_isSameLink; }
     [[nodiscard]] const CrossingSet& GetStartZone() const { return m_startZone; }
     [[nodiscard]] int GetDestinationSettled() const { return m_destinationSettled; }
+    [[nodiscard]] int GetChosenLevel() const { return m_chosenLevel; }
+    // Crossings settled in the last calculation by side and level.
+    [[nodiscard]] const std::array<std::array<std::uint32_t, 3>, 2>& GetSettledCounts() const {
+        return m_settledCounts;
+    }
+    // Whether the last calculation used the saved destination search instead of its own.
+    [[nodiscard]] bool WasSearchReused() const { return m_wasReused; }
+    // Whether the last built route took its tail from the route before it.
+    [[nodiscard]] bool HasJoinedPreviousRoute() const { return m_hasJoinedPrevious; }
+    [[nodiscard]] const CrossingAddress& GetMeetingAddress() const { return m_meetingAddress; }
 
 private:
     struct SavedSearch {
@@ -187,6 +211,26 @@ private:
     void ClearHeaps();
     void ResetSavedSearch(float distance);
     [[nodiscard]] int RunDestinationSearch();
+    // Seeds and runs the destination search, or reuses the saved one, retrying lower levels:
+    // 6 or the calculation's result code.
+    [[nodiscard]] int SearchDestinationSide(const RoutePositionEntry& start,
+                                            const RoutePositionEntry& destination,
+                                            const CalculationFlags& flags, float distance);
+    // The start side's search; 6 with a meeting, else the calculation's code or a search code.
+    [[nodiscard]] int RunStartSearch();
+    // Writes the open labels' costs into their records (they stay reached by the labels' links)
+    // and gives the labels back.
+    void CloseOpenLabels(int level);
+    // Whether the settled crossing may be left for the next level.
+    [[nodiscard]] bool IsTransitionPoint();
+    // The index at the upper crossing of the link by which the current crossing was reached.
+    [[nodiscard]] std::uint32_t UpperArrivalIndex(const NetworkCrossing& upper);
+    // One climb step at the settled crossing: 7 go on (expand), 15 level done, 10 exhausted.
+    [[nodiscard]] int ClimbStep(int side, int level, int next);
+    void ClearTransitionMaps(int side);
+    // Whether the previous route may be joined: it was built towards this destination with
+    // these options.
+    [[nodiscard]] bool IsPreviousRouteJoinable() const;
     // The start link's facts for its usable ends; keeps its class and length.
     [[nodiscard]] SeedLinkFacts StartLinkFacts(const LinkCursor& link,
                                                const CalculationFlags& flags);
@@ -236,10 +280,19 @@ private:
     float m_referenceCost = -1.0f;
     bool m_isReferencePending = true;
     bool m_hasAnchor = false; // no anchor counts as far away
+    std::uint16_t m_anchorLevel = 0;
     std::uint16_t m_anchorPage = 0xFFFF;
     GeoPoint m_anchorPosition{3.4028235e38f, 3.4028235e38f};
     std::array<float, 2> m_costThreshold{120.0f, 600.0f};
     std::array<float, 2> m_settledThreshold{300.0f, 300.0f};
+    std::uint32_t m_climbSettled = 0; // at the climbing level
+    int m_transitions = 0;            // to the next level
+    bool m_isLastClimbStep = false;
+    std::array<std::array<std::uint32_t, 3>, 2> m_settledCounts{};
+    // Per side: lower-level crossing to the upper crossing it climbed to, and back.
+    using TransitionMap = std::map<CrossingAddress, CrossingAddress, CrossingAddressLess>;
+    std::array<TransitionMap, 2> m_lowerToUpper;
+    std::array<TransitionMap, 2> m_upperToLower;
     std::vector<StartLinkEnd> m_startLinkEnds;
     std::vector<CrossingAddress> m_openStartSeeds; // start seeds not settled yet
     CrossingSet m_startZone;
@@ -259,6 +312,7 @@ private:
     int m_chosenLevel = 0;
     int m_forcedLevel = -1;
     bool m_useAnnotations = true;
+    bool m_wasReused = false;
 
     // Route result.
     std::vector<RouteRecord> m_records;
@@ -267,6 +321,12 @@ private:
     float m_totalTime = 0.0f;
     RouteEndpoint m_startEnd;
     RouteEndpoint m_destinationEnd;
+    // The destination part of the last route above level 0, with what it was built for.
     std::vector<RouteRecord> m_previousRecords;
     CrossingAddress m_previousMeeting;
+    bool m_hasPreviousRoute = false;
+    bool m_hasJoinedPrevious = false;
+    RoutePositionEntry m_previousDestination;
+    RouteOptions m_previousOptions;
+    RoutePositionEntry m_destinationCopy;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -128,31 +129,93 @@ void RouterCore::EndFixUp(std::vector<RouteRecord>& list) {
                            ClassSpeed(m_options, m_destinationEnd.attributeCode));
 }
 
+bool RouterCore::IsPreviousRouteJoinable() const {
+    // The old tail leads to the old destination as the old options priced it.
+    return m_hasPreviousRoute && m_chosenLevel > 0 &&
+           m_previousDestination.point.x == m_destinationCopy.point.x &&
+           m_previousDestination.point.y == m_destinationCopy.point.y &&
+           m_previousDestination.nodePoint.x == m_destinationCopy.nodePoint.x &&
+           m_previousDestination.nodePoint.y == m_destinationCopy.nodePoint.y &&
+           m_previousDestination.elementId == m_destinationCopy.elementId &&
+           m_previousDestination.offset == m_destinationCopy.offset &&
+           std::memcmp(&m_previousOptions, &m_options, sizeof(RouteOptions)) == 0;
+}
+
 bool RouterCore::AssembleRouteRecords(std::vector<RouteRecord>& list) {
-    // The join with a previous route serves the upper levels; on level 0 the whole route is
-    // traced, so a route meeting where the last one met is not taken for it.
     std::vector<RouteRecord> working;
     std::vector<RouteRecord> scratch;
     CrossingAddress address = m_meetingAddress;
-    (void)TraceLabelPath(scratch, address, false, true);
-    working.assign(scratch.rbegin(), scratch.rend());
-    scratch.clear();
-    if (m_meetingLinkId != kNoLink) {
-        working.push_back(m_meetingLinkRecord);
-        address = m_meetingLinkAddress;
-    } else {
-        address = m_meetingAddress;
+    m_hasJoinedPrevious = false;
+    if (m_chosenLevel == 0) {
+        // On level 0 the whole route is traced, so a route meeting where the last one met is
+        // not taken for it.
+        (void)TraceLabelPath(scratch, address, false, true);
+        working.assign(scratch.rbegin(), scratch.rend());
+        scratch.clear();
+        if (m_meetingLinkId != kNoLink) {
+            working.push_back(m_meetingLinkRecord);
+            address = m_meetingLinkAddress;
+        } else {
+            address = m_meetingAddress;
+        }
+        (void)TraceLabelPath(scratch, address, true, false);
+        working.insert(working.end(), scratch.begin(), scratch.end());
+        m_hasPreviousRoute = false;
+        list.insert(list.end(), working.begin(), working.end());
+        return !list.empty();
     }
-    (void)TraceLabelPath(scratch, address, true, false);
-    working.insert(working.end(), scratch.begin(), scratch.end());
+    // The start part: from the meeting crossing down the start side's climbs, each level's
+    // piece traced back to where the start search entered that level.
+    std::vector<RouteRecord> front;
+    for (auto lower = m_upperToLower[kStartSide].find(address);
+         lower != m_upperToLower[kStartSide].end();
+         lower = m_upperToLower[kStartSide].find(address)) {
+        address = lower->second;
+        scratch.clear();
+        (void)TraceLabelPath(scratch, address, false, true);
+        front.insert(front.begin(), scratch.rbegin(), scratch.rend());
+    }
+    list.insert(list.end(), front.begin(), front.end());
+
+    const bool isJoinable = IsPreviousRouteJoinable();
+    if (isJoinable && m_meetingAddress == m_previousMeeting) {
+        list.insert(list.end(), m_previousRecords.begin(), m_previousRecords.end());
+        m_hasJoinedPrevious = true;
+        return !list.empty();
+    }
+    std::set<std::uint32_t> previousLinks;
+    if (isJoinable) {
+        for (const RouteRecord& record : m_previousRecords) {
+            if (record.linkId != kNoLink) {
+                previousLinks.insert(record.linkId);
+            }
+        }
+    }
+    const std::set<std::uint32_t>* joinable = isJoinable ? &previousLinks : nullptr;
+    // The destination part: down the destination side's climbs over the saved tables.
+    address = m_meetingAddress;
+    int traced = TraceLabelPath(working, address, false, false, joinable);
+    while (traced != 2) {
+        const auto lower = m_upperToLower[kDestinationSide].find(address);
+        if (lower == m_upperToLower[kDestinationSide].end()) {
+            break;
+        }
+        address = lower->second;
+        traced = TraceLabelPath(working, address, true, false, joinable);
+    }
+    m_hasJoinedPrevious = traced == 2;
     m_previousRecords = working;
     m_previousMeeting = m_meetingAddress;
+    m_previousDestination = m_destinationCopy;
+    m_previousOptions = m_options;
+    m_hasPreviousRoute = true;
     list.insert(list.end(), working.begin(), working.end());
     return !list.empty();
 }
 
 int RouterCore::TraceLabelPath(std::vector<RouteRecord>& list, CrossingAddress& address,
-                               bool isSaved, bool isForward) {
+                               bool isSaved, bool isForward,
+                               const std::set<std::uint32_t>* previousLinks) {
     NetworkCrossingPtr at = m_network->CreateCrossing(address);
     if (!at || !at->IsValid()) {
         return 0;
@@ -163,7 +226,10 @@ int RouterCore::TraceLabelPath(std::vector<RouteRecord>& list, CrossingAddress& 
         return 0;
     }
     if ((record->flags & NodeRecord::kSeeded) != 0) {
-        if (isForward || m_chosenLevel == 0) {
+        // Above level 0, seeds of upper levels are where a search climbed, not a route's end;
+        // a level-0 seed owes its link's piece as after a walk.
+        const bool isEnd = m_chosenLevel == 0 || (address.level == 0 && record->Cost() > 0.001f);
+        if (isEnd) {
             list.push_back(PlaceholderRecord(at->Position(), 1.0f));
         }
         return 1;
@@ -190,7 +256,19 @@ int RouterCore::TraceLabelPath(std::vector<RouteRecord>& list, CrossingAddress& 
             }
             list.push_back(LinkRecord(*back, previous->Position(), back->GetElementId()));
         } else {
-            list.push_back(LinkRecord(*link, at->Position(), link->GetElementId()));
+            const GeoPoint here = at->Position();
+            const std::uint32_t linkId = link->GetElementId();
+            if (previousLinks != nullptr && previousLinks->contains(linkId)) {
+                // The previous route drove this link from here on: its tail is this one's.
+                const auto joined = std::ranges::find_if(m_previousRecords, [&](const auto& r) {
+                    return r.linkId == linkId && r.x == here.x && r.y == here.y;
+                });
+                if (joined != m_previousRecords.end()) {
+                    list.insert(list.end(), joined, m_previousRecords.end());
+                    return 2;
+                }
+            }
+            list.push_back(LinkRecord(*link, here, linkId));
         }
         at = previous;
         record = table.GetRecord(at->GetId());

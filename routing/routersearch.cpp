@@ -101,6 +101,7 @@ int RouterCore::SettleNext(int side, int level) {
     record->flags = static_cast<std::uint8_t>(record->flags | kSideBit[side]);
     record->SetCost(m_currentCost);
     m_currentRecord = record;
+    ++m_settledCounts[side][level];
     if ((record->flags & kSideBit[1 - side]) != 0) {
         m_meetingAddress = m_current->GetAddress();
         m_metTick = ProgressMeter::Now();
@@ -243,8 +244,9 @@ int RouterCore::SearchLevel0(int side) {
         }
         if (heap.IsEmpty()) {
             // The start side's met flag only tells a destination seed apart: any meeting it
-            // accepted is a route, even when its search runs dry before the stop rule holds.
-            const bool hasRoute = m_isMet || (side == kStartSide && m_meetingCount > 0);
+            // accepted is a route, even when its search runs dry before the stop rule holds,
+            // and without one there is no route, whatever seed it saw.
+            const bool hasRoute = side == kStartSide ? m_meetingCount > 0 : m_isMet;
             return hasRoute ? searchcode::kFinished : searchcode::kHeapEmpty;
         }
     }

@@ -187,13 +187,15 @@ int RouterCore::SeedDestinationSide(const RoutePositionEntry& start,
 
     const auto distance =
         static_cast<float>(GeoDistance(startCrossing->Position(), destinationCrossing->Position()));
-    m_chosenLevel = m_forcedLevel != -1 ? m_forcedLevel : LevelForDistance(distance, 1);
+    m_chosenLevel =
+        m_forcedLevel != -1 ? m_forcedLevel : LevelForDistance(distance, m_network->GetMapCount());
     CrossingQuery anchor;
     anchor.input = startCrossing->Position();
     anchor.radius = 100000.0f;
     anchor.level = static_cast<std::uint16_t>(m_chosenLevel);
     if (m_network->FindCrossingNear(anchor)) {
         m_hasAnchor = true;
+        m_anchorLevel = anchor.level;
         m_anchorPage = anchor.address.page;
         m_anchorPosition = startCrossing->Position();
     }

@@ -443,7 +443,9 @@ std::vector<std::uint8_t> RoadNetworkWriter::EncodeRecord(std::uint32_t level,
         AppendU32(out, node);
     }
     for (const auto& [linkIndex, isFrom] : links) {
-        AppendU32(out, m_world.links[linkIndex].elementId);
+        // A merged link's id names its direction: bit 0 set when driven against the chain.
+        const bool isMerged = linkIndex < m_onlyOnLevel.size() && m_onlyOnLevel[linkIndex] >= 0;
+        AppendU32(out, m_world.links[linkIndex].elementId + (isMerged && !isFrom ? 1u : 0u));
     }
     return out;
 }

@@ -76,7 +76,8 @@ struct RoadNetworkOptions {
     std::map<std::uint32_t, CrossingExtras> extras[3]; // per level, by world node
     // "Optimization start" per level (-1 or missing: none). A level above 0 with a start merges
     // each chain of two-way links through crossings that have exactly two links there and none
-    // on the level above into one link with the optimised id start + 2k; the id tables then list
+    // on the level above into one link with the optimised id start + 2k (start + 2k + 1 as seen
+    // from the chain's end, driven against it); the id tables then list
     // the chains (O2S kind by its 7, 5 or 3 columns) and the elements in them.
     std::vector<std::int64_t> optimisationStarts;
     bool s2oListsBothDirections = true; // else only the even (stored direction) id

@@ -343,13 +343,14 @@ TEST(LinkAnnotations, AddQueryAndRemoveOnAllLevels) {
                                {0, 3, 103, 0, -1},
                                {0, 1, 101, 0, 0},
                                {0, 2, 101, 0, 0},
-                               // Level 1: the chain 3..6 holding 104 and 105, both ends.
+                               // Level 1: the chain 3..6 holding 104 and 105, both ends
+                               // (its id seen from its end names the reverse direction).
                                {1, 3, kStart1, 0, 0},
-                               {1, 6, kStart1, 0, 0},
+                               {1, 6, kStart1 + 1, 0, 0},
                                {1, 3, 102, 0, -1},
                                // Level 2: the chain 0..3 holding 101.
                                {2, 0, kStart2, 0, 0},
-                               {2, 3, kStart2, 0, 0},
+                               {2, 3, kStart2 + 1, 0, 0},
                            });
         ASSERT_TRUE(n.RemoveFlaggedElements(List({{104, at(5)}}, slower, 0)));
         ASSERT_TRUE(n.RemoveFlaggedElements(List({{101, at(1)}, {105, at(6)}}, closed, 0)));
@@ -365,7 +366,7 @@ TEST(LinkAnnotations, AddQueryAndRemoveOnAllLevels) {
                            });
         // Removal without a value takes any.
         ASSERT_TRUE(n.RemoveFlaggedElements(List({{104, at(4)}}, nullptr, 0)));
-        ExpectSpeeds(*net, {{0, 4, 104, 0, -1}, {1, 6, kStart1, 0, -1}});
+        ExpectSpeeds(*net, {{0, 4, 104, 0, -1}, {1, 6, kStart1 + 1, 0, -1}});
     }
 }
 

@@ -1,0 +1,385 @@
+#include "positioning/geodistance.h"
+#include "routing/tests/routerfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using routingtest::OraclePlace;
+using routingtest::RouteOracle;
+
+constexpr std::uint32_t kColumns = 320; // about 47 km
+constexpr std::uint32_t kRows = 12;
+constexpr MapPoint kOrigin{1000000, 6000000};
+
+// A grid of about 150 m cells whose every 7th line reaches level 1 and every 28th level 2, the
+// upper roads faster than the local ones.
+testdata::RoadWorld LevelledGrid(std::uint32_t columns, std::uint32_t rows, std::uint32_t levels,
+                                 MapPoint origin = kOrigin) {
+    testdata::RoadWorld world = testdata::RoadWorld::Grid(columns, rows, 1000, origin, levels);
+    for (testdata::WorldLink& link : world.links) {
+        link.roadClass = link.level == 2 ? 0 : link.level == 1 ? 3 : 6;
+    }
+    return world;
+}
+
+// Appends a chain of local roads `nodes` long, eastwards from `origin`, joined to nothing.
+std::uint32_t AddLocalChain(testdata::RoadWorld& world, MapPoint origin, std::uint32_t nodes) {
+    const auto first = static_cast<std::uint32_t>(world.nodes.size());
+    for (std::uint32_t i = 0; i < nodes; ++i) {
+        world.nodes.push_back({origin.x + static_cast<std::int32_t>(i) * 1000, origin.y});
+        if (i > 0) {
+            testdata::WorldLink link;
+            link.from = first + i - 1;
+            link.to = first + i;
+            link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+            link.lengthUnits =
+                testdata::FlatWorldLengthUnits(world.nodes[link.from], world.nodes[link.to]);
+            link.roadClass = 6;
+            world.links.push_back(link);
+        }
+    }
+    return first;
+}
+
+testdata::RoadNetworkOptions Maps(std::uint32_t maps, bool isOptimised = false) {
+    testdata::RoadNetworkOptions network;
+    network.maps = maps;
+    if (isOptimised) {
+        network.optimisationStarts = {-1, 5000000, 6000000};
+        // The kind with the elements' points, so that expanded records join up.
+        network.o2sColumns = {ColumnType::UInt32,  ColumnType::UInt32, ColumnType::Float32,
+                              ColumnType::Float32, ColumnType::UInt32, ColumnType::Float32,
+                              ColumnType::UInt32};
+        network.s2oColumns = {ColumnType::UInt32, ColumnType::UInt32};
+    }
+    return network;
+}
+
+double AirDistance(const testdata::RoadWorld& world, std::uint32_t a, std::uint32_t b) {
+    return GeoDistance(world.Position(a), world.Position(b));
+}
+
+// A place on the node, or on one of its links.
+OraclePlace PlaceAt(const testdata::RoadWorld& world, std::uint32_t node, bool onLink,
+                    std::mt19937& engine) {
+    if (!onLink) {
+        return {node, std::nullopt, 0.0};
+    }
+    std::vector<std::uint32_t> links;
+    for (std::uint32_t i = 0; i < world.links.size(); ++i) {
+        if (world.links[i].from == node || world.links[i].to == node) {
+            links.push_back(i);
+        }
+    }
+    const std::uint32_t link = links[engine() % links.size()];
+    const double metres = world.links[link].lengthUnits * 5.0;
+    return {node, link,
+            static_cast<double>(static_cast<float>(metres * (engine() % 90 + 5) / 100))};
+}
+
+// Checks a found route: records of world links (optimised links expanded, with their points)
+// that join up from start to destination, totals equal to their sums; returns its cost.
+std::optional<double> CheckRoute(RouterCore& router, const RouteOracle& oracle,
+                                 const OraclePlace& start, const OraclePlace& destination) {
+    const std::vector<RouteRecord>& records = router.BuildRecords(-1, true);
+    std::string problem;
+    const auto cost = oracle.PriceRecords(records, start, destination, problem);
+    EXPECT_TRUE(cost.has_value()) << problem;
+    if (!cost) {
+        for (const RouteRecord& r : records) {
+            fprintf(stderr, "rec id %u len %d at %f %f\n", r.linkId, r.length, r.x, r.y);
+        }
+        fprintf(stderr, "start %u dest %u\n", start.node, destination.node);
+    }
+    float length = 0.0f;
+    float time = 0.0f;
+    for (const RouteRecord& record : records) {
+        length += static_cast<float>(record.length);
+        time += static_cast<float>(record.time);
+    }
+    EXPECT_EQ(router.GetLength(), length);
+    EXPECT_FLOAT_EQ(router.GetTravelTime(), time * 0.00027777778f);
+    return cost;
+}
+
+// On grids of one to three levels, random pairs in the three distance bands, on crossings and
+// on links: the level follows the air distance and the map count, every route is found, joins
+// up over base elements only, and costs at most 1.25 times the optimum, 1.05 times on 95 %.
+TEST(RouterLevels, RoutesOverTheLevels) {
+    struct Case {
+        const char* name;
+        std::uint32_t maps;
+        bool isOptimised;
+        std::uint32_t routeType;
+        bool onLinks;
+        std::uint32_t seed;
+    };
+    const Case cases[] = {
+        {"one map", 1, false, 1, false, 1},
+        {"two maps, quickest", 2, false, 1, false, 2},
+        {"two maps, shortest, links", 2, false, 0, true, 3},
+        {"three maps, quickest, links", 3, false, 1, true, 4},
+        {"three maps, shortest", 3, false, 0, false, 5},
+        {"three maps, optimised upper links", 3, true, 1, true, 6},
+    };
+    // Bands of air distance by column offset: under 5 km, 5 to 40 km, over 40 km.
+    const std::uint32_t bands[3][2] = {{5, 30}, {40, 260}, {285, 315}};
+    std::vector<double> ratios;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RouteOptions options;
+        options.routeType = c.routeType;
+        auto routed = routingtest::MakeRouterWorld(LevelledGrid(kColumns, kRows, c.maps), options,
+                                                   Maps(c.maps, c.isOptimised));
+        ASSERT_TRUE(routed->IsReady());
+        const testdata::RoadWorld& world = routed->world;
+        const RouteOracle oracle(world, routed->options);
+        std::mt19937 engine(c.seed);
+        for (int pair = 0; pair < 18; ++pair) {
+            const auto* band = bands[pair % 3];
+            const std::uint32_t offset = band[0] + engine() % (band[1] - band[0]);
+            const std::uint32_t column = engine() % (kColumns - offset);
+            const bool isEastward = (engine() & 1u) != 0;
+            const std::uint32_t a = (engine() % kRows) * kColumns + column;
+            const std::uint32_t b = (engine() % kRows) * kColumns + column + offset;
+            const OraclePlace start = PlaceAt(world, isEastward ? a : b, c.onLinks, engine);
+            const OraclePlace destination = PlaceAt(world, isEastward ? b : a, c.onLinks, engine);
+            SCOPED_TRACE(pair);
+            ASSERT_EQ(routed->router->Calculate(oracle.Entry(start), oracle.Entry(destination), {}),
+                      6);
+            const auto distance =
+                static_cast<float>(AirDistance(world, start.node, destination.node));
+            EXPECT_EQ(routed->router->GetChosenLevel(),
+                      LevelForDistance(distance, static_cast<std::uint16_t>(c.maps)));
+            const auto cost = CheckRoute(*routed->router, oracle, start, destination);
+            ASSERT_TRUE(cost.has_value());
+            const double optimum = oracle.Cost(start, destination);
+            EXPECT_GE(*cost, optimum * (1.0 - 1e-4));
+            EXPECT_LE(*cost, optimum * 1.25);
+            ratios.push_back(*cost / optimum);
+        }
+    }
+    std::sort(ratios.begin(), ratios.end());
+    RecordProperty("median", std::to_string(ratios[ratios.size() / 2]));
+    RecordProperty("p95", std::to_string(ratios[ratios.size() * 95 / 100]));
+    RecordProperty("max", std::to_string(ratios.back()));
+    EXPECT_LE(ratios[ratios.size() * 95 / 100], 1.05);
+}
+
+// Where the upper levels give no route the calculation goes down a level at a time: places on
+// local roads that reach no upper crossing (the destination search touches the start's marks,
+// 9, or runs dry on its level) get their route from level 0; a destination that cannot be
+// reached ends in 20 there.
+TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
+    struct Case {
+        const char* name;
+        std::uint32_t maps;
+        std::uint32_t chainNodes;
+        bool isChainJoined; // to the grid's corner by a local road
+        bool fromGrid;      // start on the grid, destination at the chain's end
+        std::int32_t code;
+        int level;
+    };
+    const Case cases[] = {
+        {"island of local roads 6 km long", 2, 45, false, false, 6, 0},
+        {"local roads 45 km long, three maps", 3, 310, false, false, 6, 0},
+        {"island joined to the grid by local roads", 2, 45, true, true, 6, -1},
+        {"unreachable destination, two maps", 2, 45, false, true, 20, 0},
+        {"unreachable destination, three maps", 3, 310, false, true, 20, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::RoadWorld world = LevelledGrid(60, 12, c.maps);
+        const MapPoint chainOrigin{kOrigin.x, kOrigin.y - 40000};
+        const std::uint32_t chain = AddLocalChain(world, chainOrigin, c.chainNodes);
+        if (c.isChainJoined) {
+            testdata::WorldLink link;
+            link.from = 0;
+            link.to = chain;
+            link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+            link.lengthUnits = testdata::FlatWorldLengthUnits(world.nodes[0], world.nodes[chain]);
+            link.roadClass = 6;
+            world.links.push_back(link);
+        }
+        auto routed = routingtest::MakeRouterWorld(world, {}, Maps(c.maps));
+        ASSERT_TRUE(routed->IsReady());
+        const RouteOracle oracle(routed->world, routed->options);
+        const std::uint32_t chainEnd = chain + c.chainNodes - 1;
+        const OraclePlace start{c.fromGrid ? 59u : chain, std::nullopt, 0.0};
+        const OraclePlace destination{chainEnd, std::nullopt, 0.0};
+        ASSERT_GE(AirDistance(routed->world, start.node, destination.node), 5000.0);
+        RouterCore& router = *routed->router;
+        ASSERT_EQ(router.Calculate(oracle.Entry(start), oracle.Entry(destination), {}), c.code);
+        if (c.level >= 0) {
+            EXPECT_EQ(router.GetChosenLevel(), c.level);
+        }
+        if (c.code != 6) {
+            EXPECT_EQ(router.GetLength(), -1.0f);
+            continue;
+        }
+        const auto cost = CheckRoute(router, oracle, start, destination);
+        ASSERT_TRUE(cost.has_value());
+        EXPECT_NEAR(*cost, oracle.Cost(start, destination), 1e-3);
+    }
+}
+
+class FirstReport final : public ProgressObserver {
+public:
+    bool IsCancelled() override { return false; }
+    void ReportProgress(std::int32_t percent) override {
+        if (!first) {
+            first = percent;
+        }
+    }
+    std::optional<std::int32_t> first;
+};
+
+// The records as link ids and lengths, for comparing two routes.
+std::vector<std::pair<std::uint32_t, std::int32_t>> Shape(const std::vector<RouteRecord>& list) {
+    std::vector<std::pair<std::uint32_t, std::int32_t>> shape;
+    for (const RouteRecord& record : list) {
+        shape.emplace_back(record.linkId, record.length);
+    }
+    return shape;
+}
+
+// A second calculation to the destination of the first uses the first one's destination search
+// when it may (same level, options and destination, a start at most 1.2 times as far, reuse
+// allowed): it reports at most 80 first and gives the route a fresh router gives. A failure
+// after reuse leaves no route.
+TEST(RouterLevels, ReuseOfTheDestinationSearch) {
+    constexpr std::uint32_t kWidth = 100;
+    struct Case {
+        const char* name;
+        std::uint32_t startColumn; // row 3; the first start is column 30, the destination 80
+        std::uint32_t destinationColumn;
+        std::uint32_t routeType;
+        std::uint8_t allowReuse;
+        bool onDeadEnd; // keeping the heading into a dead end: fails after the reuse
+        bool isReused;
+    };
+    const Case cases[] = {
+        {"1.1 times as far", 25, 80, 1, 1, false, true},
+        {"1.3 times as far", 15, 80, 1, 1, false, false},
+        {"other options", 25, 80, 0, 1, false, false},
+        {"another destination", 25, 81, 1, 1, false, false},
+        {"reuse not allowed", 25, 80, 1, 0, false, false},
+        {"failure after reuse", 25, 80, 1, 1, true, true},
+    };
+    testdata::RoadWorld world = LevelledGrid(kWidth, 12, 2);
+    const std::uint32_t spur = AddLocalChain(world, {kOrigin.x + 25 * 1000, kOrigin.y - 700}, 1);
+    testdata::WorldLink link;
+    link.from = 3 * kWidth + 25;
+    link.to = spur;
+    link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+    link.lengthUnits = testdata::FlatWorldLengthUnits(world.nodes[link.from], world.nodes[spur]);
+    link.roadClass = 6;
+    const std::uint32_t spurLink = static_cast<std::uint32_t>(world.links.size());
+    world.links.push_back(link);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto routed = routingtest::MakeRouterWorld(world, {}, Maps(2));
+        ASSERT_TRUE(routed->IsReady());
+        RouterCore& router = *routed->router;
+        const RouteOracle first(routed->world, routed->options);
+        CalculationFlags flags;
+        flags.allowReuse = 1;
+        const OraclePlace destination{3 * kWidth + 80, std::nullopt, 0.0};
+        ASSERT_EQ(router.Calculate(first.Entry({3 * kWidth + 30, std::nullopt, 0.0}),
+                                   first.Entry(destination), flags),
+                  6);
+        ASSERT_EQ(router.GetChosenLevel(), 1);
+        EXPECT_FALSE(router.WasSearchReused());
+
+        RouteOptions options;
+        options.routeType = c.routeType;
+        router.SetOptions(options);
+        const RouteOracle oracle(routed->world, options);
+        const OraclePlace start = c.onDeadEnd
+                                      ? OraclePlace{link.from, spurLink, 10.0}
+                                      : OraclePlace{3 * kWidth + c.startColumn, std::nullopt, 0.0};
+        const OraclePlace to{3 * kWidth + c.destinationColumn, std::nullopt, 0.0};
+        flags.allowReuse = c.allowReuse;
+        flags.keepStartHeading = c.onDeadEnd ? 1 : 0;
+        FirstReport observer;
+        router.SetProgressObserver(&observer);
+        const std::int32_t code = router.Calculate(oracle.Entry(start), oracle.Entry(to), flags);
+        router.SetProgressObserver(nullptr);
+        EXPECT_EQ(router.WasSearchReused(), c.isReused);
+        if (c.onDeadEnd) {
+            EXPECT_EQ(code, 23);
+            EXPECT_EQ(router.GetLength(), -1.0f);
+            EXPECT_TRUE(router.BuildRecords(-1, true).empty());
+            continue;
+        }
+        ASSERT_EQ(code, 6);
+        ASSERT_TRUE(observer.first.has_value());
+        if (c.isReused) {
+            EXPECT_LE(*observer.first, 80);
+        }
+        ASSERT_TRUE(CheckRoute(router, oracle, start, to).has_value());
+        auto fresh = routingtest::MakeRouterWorld(world, options, Maps(2));
+        ASSERT_TRUE(fresh->IsReady());
+        ASSERT_EQ(fresh->router->Calculate(oracle.Entry(start), oracle.Entry(to), flags), 6);
+        EXPECT_EQ(Shape(router.BuildRecords(-1, true)),
+                  Shape(fresh->router->BuildRecords(-1, true)));
+    }
+}
+
+// A route that meets where the last one met, or drives one of its links, takes the last one's
+// tail only when it leads to the same destination with the same options; towards another
+// destination it gets its own, although the two share most of their links.
+TEST(RouterLevels, PreviousRouteJoinedOnlyTowardsItsDestination) {
+    constexpr std::uint32_t kWidth = 100;
+    struct Case {
+        const char* name;
+        std::uint32_t firstStart; // columns of row 3; the first destination is column 80
+        std::uint32_t secondStart;
+        std::uint32_t secondDestination;
+        bool isJoined;
+    };
+    const Case cases[] = {
+        {"same destination", 30, 31, 80, true},
+        {"another destination", 30, 30, 79, false},
+    };
+    const testdata::RoadWorld world = LevelledGrid(kWidth, 12, 2);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto routed = routingtest::MakeRouterWorld(world, {}, Maps(2));
+        ASSERT_TRUE(routed->IsReady());
+        RouterCore& router = *routed->router;
+        const RouteOracle oracle(routed->world, routed->options);
+        CalculationFlags flags;
+        flags.allowReuse = 1;
+        const OraclePlace first{3 * kWidth + c.firstStart, std::nullopt, 0.0};
+        ASSERT_EQ(router.Calculate(oracle.Entry(first),
+                                   oracle.Entry({3 * kWidth + 80, std::nullopt, 0.0}), flags),
+                  6);
+        ASSERT_FALSE(router.BuildRecords(-1, true).empty());
+        const CrossingAddress meeting = router.GetMeetingAddress();
+        EXPECT_FALSE(router.HasJoinedPreviousRoute());
+
+        const OraclePlace start{3 * kWidth + c.secondStart, std::nullopt, 0.0};
+        const OraclePlace to{3 * kWidth + c.secondDestination, std::nullopt, 0.0};
+        ASSERT_EQ(router.Calculate(oracle.Entry(start), oracle.Entry(to), flags), 6);
+        ASSERT_EQ(router.GetChosenLevel(), 1);
+        if (c.isJoined) {
+            EXPECT_EQ(router.GetMeetingAddress(), meeting);
+        }
+        ASSERT_TRUE(CheckRoute(router, oracle, start, to).has_value());
+        EXPECT_EQ(router.HasJoinedPreviousRoute(), c.isJoined);
+        auto fresh = routingtest::MakeRouterWorld(world, {}, Maps(2));
+        ASSERT_TRUE(fresh->IsReady());
+        ASSERT_EQ(fresh->router->Calculate(oracle.Entry(start), oracle.Entry(to), flags), 6);
+        EXPECT_EQ(Shape(router.BuildRecords(-1, true)),
+                  Shape(fresh->router->BuildRecords(-1, true)));
+    }
+}
+
+} // namespace
