@@ -338,9 +338,12 @@ bool RoadNetworkWriter::LayOut(std::uint32_t level) {
         nodes.push_back(node);
     }
     layout.rect = MapUnitsToDegrees(box);
-    const auto sizeOf = [&](std::uint32_t node) {
-        return RecordSize(level, node, static_cast<std::uint32_t>(linksAt[node].size()));
-    };
+    // Sizes once per node: the page tree asks for them at every depth.
+    std::vector<std::uint32_t> sizes(m_world.nodes.size(), 0);
+    for (const auto& [node, links] : linksAt) {
+        sizes[node] = RecordSize(level, node, static_cast<std::uint32_t>(links.size()));
+    }
+    const auto sizeOf = [&sizes](std::uint32_t node) { return sizes[node]; };
     CellSplitter splitter{m_world, sizeOf, m_options.pageSize, m_indexes[level], {}};
     m_indexes[level].clear();
     splitter.Split(layout.rect, 0, nodes);
