@@ -122,10 +122,24 @@ public:
     [[nodiscard]] std::uint32_t Driven(std::uint32_t link, std::uint32_t fromNode) const {
         return 2u * link + (m_world->links[link].from == fromNode ? 1u : 0u);
     }
+    // The node a `Driven` link leads to.
+    [[nodiscard]] std::uint32_t Reached(std::uint32_t driven) const {
+        const testdata::WorldLink& l = m_world->links[driven / 2];
+        return driven % 2 == 1 ? l.to : l.from;
+    }
     // Links driven one after the other (`Driven` values), in driving order.
     using Manoeuvre = std::vector<std::uint32_t>;
     // A manoeuvre that may not be driven; its last link is the one turned into.
-    void AddManoeuvre(Manoeuvre manoeuvre) { m_manoeuvres.push_back(std::move(manoeuvre)); }
+    void AddManoeuvre(const Manoeuvre& manoeuvre) {
+        if (manoeuvre.empty()) {
+            return;
+        }
+        for (std::size_t length = 1; length < manoeuvre.size(); ++length) {
+            m_manoeuvreStarts.emplace(manoeuvre.begin(),
+                                      manoeuvre.begin() + static_cast<std::ptrdiff_t>(length));
+        }
+        m_manoeuvresInto[manoeuvre.back()].push_back(manoeuvre);
+    }
     // The manoeuvre a list-2 item of the node names: value 0 the link the node is left by, value
     // 1 the link it is reached by, value k the link by which the crossing reached over value
     // k - 1 was reached. nullopt when a value names no link there.
@@ -151,9 +165,13 @@ public:
     }
     // Whether driving `next` after the links `driven` completes a prohibited manoeuvre.
     [[nodiscard]] bool CompletesManoeuvre(const Manoeuvre& driven, std::uint32_t next) const {
-        return std::any_of(m_manoeuvres.begin(), m_manoeuvres.end(), [&](const Manoeuvre& m) {
+        const auto into = m_manoeuvresInto.find(next);
+        if (into == m_manoeuvresInto.end()) {
+            return false;
+        }
+        return std::any_of(into->second.begin(), into->second.end(), [&](const Manoeuvre& m) {
             const std::size_t before = m.size() - 1;
-            return m.back() == next && before <= driven.size() &&
+            return before <= driven.size() &&
                    std::equal(m.begin(), m.end() - 1,
                               driven.end() - static_cast<std::ptrdiff_t>(before));
         });
@@ -163,38 +181,40 @@ public:
     // are per arrival link and the part of a prohibited manoeuvre driven up to it, so turn
     // prohibitions and manoeuvres are honoured exactly.
     [[nodiscard]] double Cost(const OraclePlace& start, const OraclePlace& destination) const {
-        // A state: the node reached and the links driven that still matter there, which are
-        // the arrival link (none for a start on the node itself) and, before it, the longest
-        // run of links that begins a prohibited manoeuvre.
-        using State = std::pair<std::uint32_t, Manoeuvre>;
-        std::map<State, std::size_t> ids;
-        std::vector<State> states;
+        // A state: the links driven that still matter, which are the arrival link and, before
+        // it, the longest run of links that begins a prohibited manoeuvre; none for a start on
+        // a node. Runs of one link, by far the most, are found by that link.
+        constexpr std::size_t kNew = std::numeric_limits<std::size_t>::max();
+        std::vector<std::size_t> byArrival(2u * m_world->links.size(), kNew);
+        std::map<Manoeuvre, std::size_t> byRun;
+        std::vector<Manoeuvre> states;
         std::vector<double> best;
         using Entry = std::pair<double, std::size_t>;
         std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
-        const auto reach = [&](std::uint32_t node, Manoeuvre driven, double cost) {
-            State state{node, std::move(driven)};
-            const auto [found, isNew] = ids.emplace(state, states.size());
-            if (isNew) {
-                states.push_back(std::move(state));
+        const auto reach = [&](Manoeuvre run, double cost) {
+            std::size_t& id =
+                run.size() == 1 ? byArrival[run[0]] : byRun.try_emplace(run, kNew).first->second;
+            if (id == kNew) {
+                id = states.size();
+                states.push_back(std::move(run));
                 best.push_back(kUnreachable);
             }
-            if (cost < best[found->second]) {
-                best[found->second] = cost;
-                open.emplace(cost, found->second);
+            if (cost < best[id]) {
+                best[id] = cost;
+                open.emplace(cost, id);
             }
         };
         if (start.link) {
             const std::uint32_t k = *start.link;
             const std::uint32_t far = OtherEnd(k, start.node);
             if (CanDrive(k, start.node)) {
-                reach(far, After({}, start.node, k), PartCost(k, Metres(k) - start.offset));
+                reach(After({}, start.node, k), PartCost(k, Metres(k) - start.offset));
             }
             if (CanDrive(k, far)) {
-                reach(start.node, After({}, far, k), PartCost(k, start.offset));
+                reach(After({}, far, k), PartCost(k, start.offset));
             }
         } else {
-            reach(start.node, {}, 0.0);
+            reach({}, 0.0);
         }
         double toDestination = kUnreachable;
         while (!open.empty()) {
@@ -206,9 +226,9 @@ public:
             if (cost > best[id]) {
                 continue;
             }
-            // Copies: `reach` grows the states.
-            const std::uint32_t node = states[id].first;
-            const Manoeuvre driven = states[id].second;
+            // A copy: `reach` grows the states.
+            const Manoeuvre driven = states[id];
+            const std::uint32_t node = driven.empty() ? start.node : Reached(driven.back());
             const auto mayLeave = [&](std::uint32_t out) {
                 return (driven.empty() || MayTurn(node, driven.back() / 2, out)) &&
                        !CompletesManoeuvre(driven, Driven(out, node));
@@ -234,7 +254,7 @@ public:
                     !mayLeave(link)) {
                     continue;
                 }
-                reach(OtherEnd(link, node), After(driven, node, link), cost + WholeLinkCost(link));
+                reach(After(driven, node, link), cost + WholeLinkCost(link));
             }
         }
         return toDestination;
@@ -383,15 +403,9 @@ private:
         Manoeuvre next = driven;
         next.push_back(Driven(link, node));
         for (std::size_t skip = 0; skip + 1 < next.size(); ++skip) {
-            const std::size_t length = next.size() - skip;
-            const bool begins =
-                std::any_of(m_manoeuvres.begin(), m_manoeuvres.end(), [&](const Manoeuvre& m) {
-                    return m.size() > length &&
-                           std::equal(next.begin() + static_cast<std::ptrdiff_t>(skip), next.end(),
-                                      m.begin());
-                });
-            if (begins) {
-                return Manoeuvre(next.begin() + static_cast<std::ptrdiff_t>(skip), next.end());
+            Manoeuvre run(next.begin() + static_cast<std::ptrdiff_t>(skip), next.end());
+            if (m_manoeuvreStarts.contains(run)) {
+                return run;
             }
         }
         return {next.back()};
@@ -400,7 +414,9 @@ private:
     const testdata::RoadWorld* m_world;
     const RouteOptions* m_options;
     Prohibitions m_prohibitions;
-    std::vector<Manoeuvre> m_manoeuvres;
+    // The prohibited manoeuvres by the link they end with, and the runs that begin one.
+    std::map<std::uint32_t, std::vector<Manoeuvre>> m_manoeuvresInto;
+    std::set<Manoeuvre> m_manoeuvreStarts;
     // Each link's index among its node's links, counted in world order, and a node's links.
     std::vector<std::uint8_t> m_indexAtFrom;
     std::vector<std::uint8_t> m_indexAtTo;
