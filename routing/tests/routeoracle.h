@@ -142,9 +142,13 @@ public:
     }
     // The manoeuvre a list-2 item of the node names: value 0 the link the node is left by, value
     // 1 the link it is reached by, value k the link by which the crossing reached over value
-    // k - 1 was reached. nullopt when a value names no link there.
+    // k - 1 was reached. nullopt when a value names no link there or the item names no link
+    // the node is reached by.
     [[nodiscard]] std::optional<Manoeuvre>
     ManoeuvreOf(std::uint32_t node, const testdata::ManoeuvreItemDescription& item) const {
+        if (item.values.empty()) {
+            return std::nullopt;
+        }
         Manoeuvre backwards;
         std::uint32_t at = node;
         for (const std::int8_t value : item.values) {
