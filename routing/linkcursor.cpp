@@ -1,5 +1,6 @@
 #include "routing/linkcursor.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -263,6 +264,10 @@ bool LinkCursor::StorePendingPath(ManoeuvreListReader& item, std::uint32_t to) {
             static_cast<std::uint16_t>(k + 1 < values ? link.ReverseIndex() : index));
         at.MoveTo({link.targetPage, link.targetOffset, 0xFFFFFFFF, at.GetLevel()});
     }
+    // The search meets the path from its far end: at the crossing before the one it is stored
+    // under, about to take the path's last link, with the arrival indexes back to this crossing
+    // in its history. Stored in that order, the check reads it from the front.
+    std::reverse(path.values.begin(), path.values.end());
     path.at = at.GetAddress();
     m_history->GetPendingPaths().push_back(std::move(path));
     return true;
@@ -299,14 +304,12 @@ bool LinkCursor::IsForbiddenByList1() const {
 
 bool LinkCursor::MatchesPendingPath() {
     const CrossingAddress target = GetTarget();
-    // Copies: checking may not see paths stored meanwhile.
-    const std::vector<PendingPath> paths = m_history->GetPendingPaths();
+    const std::vector<PendingPath>& paths = m_history->GetPendingPaths();
+    // Several paths may end at the target, each over a link of its own.
     for (const PendingPath& path : paths) {
-        if (!(path.at == target)) {
+        if (!(path.at == target) || path.values.empty() ||
+            path.values.front() != static_cast<std::uint16_t>(m_index)) {
             continue;
-        }
-        if (path.values.empty() || path.values.front() != static_cast<std::uint16_t>(m_index)) {
-            return false;
         }
         m_history->Reset();
         bool isAllEqual = true;
@@ -344,9 +347,10 @@ bool LinkCursor::IsPassable() {
     if (list3 == 1 || list3 == 3) {
         return false;
     }
-    if (const std::optional<bool> isOpen = IsClassOpen(roadClass, m_mode)) {
-        return *isOpen;
+    if (const std::optional<bool> isOpen = IsClassOpen(roadClass, m_mode); isOpen && !*isOpen) {
+        return false;
     }
+    // Every open link, whatever its class, may begin a manoeuvre over several links.
     if (!m_isForward && m_history != nullptr && Link().HasPendingPath()) {
         return !MatchesPendingPath();
     }

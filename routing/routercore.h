@@ -238,8 +238,10 @@ private:
     // The node form of the meeting test; true when the search stops at once.
     [[nodiscard]] bool MeetAtNode();
     void MeetOverLink(const LinkCursor& link);
+    // With a history (the path that arrives by `from`), manoeuvres over several links count too.
     [[nodiscard]] bool IsManoeuvrePossible(const NetworkCrossing& crossing, std::uint32_t from,
-                                           std::uint32_t to, TravelMode mode);
+                                           std::uint32_t to, TravelMode mode,
+                                           ManoeuvreHistory* history = nullptr);
     [[nodiscard]] bool IsProhibitedAhead(std::uint32_t savedArrival, TravelMode mode);
     [[nodiscard]] const StartLinkEnd* FindStartLinkEnd(const CrossingAddress& address) const;
     [[nodiscard]] RouteRecord LinkRecord(const LinkCursor& link, const GeoPoint& position,

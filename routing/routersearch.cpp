@@ -4,29 +4,45 @@
 #include "routing/routercore.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
 constexpr std::uint8_t kSideBit[2] = {NodeRecord::kDestinationSettled, NodeRecord::kStartSettled};
 
-// The search's path history as the link cursor walks it.
+// The search's path history as the link cursor walks it. With a first link, the path arrives
+// by that link from the space's crossing (a link the search has not taken into its table).
 class SearchHistory final : public ManoeuvreHistory {
 public:
-    SearchHistory(SearchSpace& space, std::vector<PendingPath>& paths)
+    SearchHistory(SearchSpace& space, std::vector<PendingPath>& paths,
+                  std::optional<std::uint16_t> firstLink = std::nullopt)
         : m_space(&space)
-        , m_paths(&paths) {}
+        , m_paths(&paths)
+        , m_firstLink(firstLink)
+        , m_isAtFirst(firstLink.has_value()) {}
 
-    void Reset() override { m_space->Rewind(); }
-    [[nodiscard]] bool HasMore() const override { return m_space->IsUsable(); }
-    [[nodiscard]] std::uint16_t Current() const override {
-        return static_cast<std::uint16_t>(m_space->ArrivalIndex());
+    void Reset() override {
+        m_space->Rewind();
+        m_isAtFirst = m_firstLink.has_value();
     }
-    void Advance() override { m_space->Refresh(); }
+    [[nodiscard]] bool HasMore() const override { return m_isAtFirst || m_space->IsUsable(); }
+    [[nodiscard]] std::uint16_t Current() const override {
+        return m_isAtFirst ? *m_firstLink : static_cast<std::uint16_t>(m_space->ArrivalIndex());
+    }
+    void Advance() override {
+        if (m_isAtFirst) {
+            m_isAtFirst = false;
+        } else {
+            m_space->Refresh();
+        }
+    }
     [[nodiscard]] std::vector<PendingPath>& GetPendingPaths() override { return *m_paths; }
 
 private:
     SearchSpace* m_space;
     std::vector<PendingPath>* m_paths;
+    std::optional<std::uint16_t> m_firstLink;
+    bool m_isAtFirst;
 };
 
 bool IsExhausted(const NodeRecord* record) {
@@ -253,7 +269,7 @@ int RouterCore::SearchLevel0(int side) {
 }
 
 bool RouterCore::IsManoeuvrePossible(const NetworkCrossing& crossing, std::uint32_t from,
-                                     std::uint32_t to, TravelMode mode) {
+                                     std::uint32_t to, TravelMode mode, ManoeuvreHistory* history) {
     if (from == 31 || to == 31) {
         return true;
     }
@@ -266,7 +282,7 @@ bool RouterCore::IsManoeuvrePossible(const NetworkCrossing& crossing, std::uint3
     // link arriving here), hiding the links behind it; the search's own car mode does not.
     const TravelMode enumerated = mode == 1 ? SearchTravelMode() : mode;
     const LinkCursorPtr link =
-        m_network->CreateRestrictedCursor(crossing, true, from, enumerated, nullptr);
+        m_network->CreateRestrictedCursor(crossing, true, from, enumerated, history);
     for (; link && link->IsValid(); link->Next()) {
         if (link->GetElementId() == element) {
             return true;
@@ -290,21 +306,24 @@ bool RouterCore::IsProhibitedAhead(std::uint32_t savedArrival, TravelMode mode) 
             return false;
         }
         const NodeRecord* record = saved.GetRecord(at.GetId());
-        if (IsExhausted(record) || (record->flags & NodeRecord::kSeeded) != 0 ||
-            record->ArrivalIndex() == 31) {
+        if (IsExhausted(record) || record->ArrivalIndex() == 31) {
             return false;
         }
         index = record->ArrivalIndex();
         const AttributeAccessorPtr attributes = at.GetAttributes();
-        if (!attributes || attributes->ListWords(2) == 0) {
-            continue;
-        }
-        const auto item = attributes->CreateList2Reader();
-        for (; item->HasMore(); item->Next()) {
-            const std::uint32_t kind = item->ModeKind();
-            if ((kind == 0 || kind == mode) && item->Value(0) == static_cast<int>(index)) {
-                return true;
+        if (attributes && attributes->ListWords(2) != 0) {
+            const auto item = attributes->CreateList2Reader();
+            for (; item->HasMore(); item->Next()) {
+                const std::uint32_t kind = item->ModeKind();
+                if ((kind == 0 || kind == mode) && item->Value(0) == static_cast<int>(index)) {
+                    return true;
+                }
             }
+        }
+        // A destination seed is left by the destination link, which may end a manoeuvre too;
+        // the walk ends there.
+        if ((record->flags & NodeRecord::kSeeded) != 0) {
+            return false;
         }
     }
     return false;
@@ -320,8 +339,12 @@ bool RouterCore::MeetAtNode() {
     const TravelMode mode = ZoneTravelMode(kStartSide, 0);
     const std::uint32_t savedArrival = saved->ArrivalIndex();
     // A start on a link arrives at its first crossing by that link, so even a destination
-    // seed there is only met when the turn onto the seed's link is allowed.
-    if (!IsManoeuvrePossible(*m_current, arrival, savedArrival, mode)) {
+    // seed there is only met when the turn onto the seed's link is allowed. The start side's
+    // path here decides manoeuvres over several links that end with that turn.
+    SearchSpace& space = *m_spaces[0];
+    space.SetPosition(m_current->GetAddress());
+    SearchHistory history(space, m_pendingPaths[0]);
+    if (!IsManoeuvrePossible(*m_current, arrival, savedArrival, mode, &history)) {
         return false;
     }
     if ((saved->flags & NodeRecord::kSeeded) != 0) {
@@ -383,7 +406,10 @@ void RouterCore::MeetOverLink(const LinkCursor& link) {
             return;
         }
     }
-    if (!IsManoeuvrePossible(*target, reverse, savedArrival, ZoneTravelMode(kStartSide, 0))) {
+    // The start side's path, then the link, decides manoeuvres that end with the turn there.
+    SearchHistory history(*m_spaces[0], m_pendingPaths[0], static_cast<std::uint16_t>(reverse));
+    if (!IsManoeuvrePossible(*target, reverse, savedArrival, ZoneTravelMode(kStartSide, 0),
+                             &history)) {
         return;
     }
     m_bestMeeting = candidate;

@@ -219,10 +219,33 @@ void AddExtras(RandomWorld& out, Draw& draw, const RandomWorldOptions& options) 
             }
             const auto earlier = static_cast<std::uint8_t>(
                 (inAtBefore + 1 + draw.Below(beforeCount - 1)) % beforeCount);
-            out.extras[node].list2.push_back(
-                {0, to, {static_cast<std::int8_t>(from), static_cast<std::int8_t>(earlier)}});
+            ManoeuvreItemDescription item{
+                0, to, {static_cast<std::int8_t>(from), static_cast<std::int8_t>(earlier)}};
             out.extras[node].pendingPathLinks.push_back(from);
             out.extras[before].pendingPathLinks.push_back(inAtBefore);
+            // Further links back, each leaving the crossing reached by another link than the
+            // one it was reached by; the path ends early at a dead end.
+            const std::uint32_t longest = std::min<std::uint32_t>(options.listItemLinks, 14);
+            const std::uint32_t links = longest > 2 ? 2 + draw.Below(longest - 1) : 2;
+            std::uint32_t at = before;
+            std::uint8_t leaving = earlier;
+            for (std::uint32_t k = 2;; ++k) {
+                const std::uint32_t next = linksOf[at][leaving];
+                const WorldLink& step = world.links[next];
+                const std::uint32_t beyond = step.from == at ? step.to : step.from;
+                const std::uint8_t arriving = indexAt(beyond, next);
+                out.extras[at].pendingPathLinks.push_back(leaving);
+                out.extras[beyond].pendingPathLinks.push_back(arriving);
+                const auto beyondCount = static_cast<std::uint32_t>(linksOf[beyond].size());
+                if (k >= links || beyondCount < 2) {
+                    break;
+                }
+                at = beyond;
+                leaving = static_cast<std::uint8_t>((arriving + 1 + draw.Below(beyondCount - 1)) %
+                                                    beyondCount);
+                item.values.push_back(static_cast<std::int8_t>(leaving));
+            }
+            out.extras[node].list2.push_back(std::move(item));
         }
     }
     for (std::uint32_t i = 0; i < world.links.size(); ++i) {

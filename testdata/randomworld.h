@@ -28,6 +28,7 @@ struct RandomWorldOptions {
     std::uint32_t detourPercent = 20;   // links longer than the straight line
     std::uint32_t turnTablePercent = 0; // crossings with a turn table
     std::uint32_t listItemPercent = 0;  // crossings with a list-2 item over two links
+    std::uint32_t listItemLinks = 2;    // longest path of such an item, in links (2 to 14)
     std::uint32_t list4Percent = 0;     // two-way links one-way for cars in mode 2
     // Network levels, 1 to 3. From 2 on, every arterialEvery-th grid row and column is a two-way
     // arterial without gaps or detours (classes 2..5 by line) on level 1, and the other grid links
@@ -45,8 +46,8 @@ struct RandomWorldOptions {
 
 struct RandomWorld {
     RoadWorld world;
-    // By node: prohibited turns; list-2 items {to, from, arrival at the crossing before}
-    // with pending-path flags on both links; list-4 entries.
+    // By node: prohibited turns; list-2 items {to, from, arrival at the crossing before, ...}
+    // with the pending-path flag on every link of their path, at both ends; list-4 entries.
     std::map<std::uint32_t, CrossingExtras> extras;
     std::uint32_t levels = 1;
 };

@@ -437,50 +437,83 @@ TEST(LinkCursorRules, VisitsTheLinksATravelModeMayTake) {
     }
 }
 
-TEST(LinkCursorRules, BackwardCursorsStoreAndCheckPendingPaths) {
-    using Item = testdata::ManoeuvreItemDescription;
-    // From the neighbour a (its only link 0) through x's link 0 into x's link 1.
-    const WrittenJunction junction = WriteJunction([](GridSketch&, CrossingExtras& e) {
-        e.list2 = {Item{0, 1, {0, 0}}};
-        e.pendingPathLinks = {2};
-    });
-    ASSERT_TRUE(junction.net && junction.net->isLoaded);
-    const NetworkCrossingPtr x = junction.net->CrossingOf(0, junction.x);
-    ListHistory history({});
-    const LinkCursorPtr stored =
-        junction.net->network->CreateRestrictedCursor(*x, false, 1, 2, &history);
-    std::vector<std::uint32_t> visited;
-    for (; stored->IsValid(); stored->Next()) {
-        visited.push_back(stored->GetIndex());
-    }
-    EXPECT_EQ(visited, std::vector<std::uint32_t>({3, 2, 0}));
-    ASSERT_EQ(history.paths.size(), 1u);
-    EXPECT_EQ(history.paths[0].at, x->GetAddress());
-    EXPECT_EQ(history.paths[0].values, (std::vector<std::uint16_t>{1, 0, 0}));
+// A line b - x - y - z (links 0: x-b, 1: x-y, 2: y-z; x's links 0 to b and 1 to y, y's links 0
+// to x and 1 to z) whose item at y prohibits driving b -> x -> y -> z, with the pending-path flag
+// on the item's links; x-b has the road class given.
+std::unique_ptr<routingtest::WrittenNetwork> WriteLine(std::uint8_t roadClass) {
+    testdata::RoadWorld world;
+    world.nodes = {{2000000, 5001000}, {2000000, 5000000}, {2001000, 5000000}, {2002000, 5000000}};
+    const auto add = [&](std::uint32_t from, std::uint32_t to) {
+        testdata::WorldLink link;
+        link.from = from;
+        link.to = to;
+        link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+        link.lengthUnits = 30;
+        world.links.push_back(link);
+    };
+    add(1, 0);
+    add(1, 2);
+    add(2, 3);
+    world.links[0].roadClass = roadClass;
+    testdata::RoadNetworkOptions options;
+    options.extras[0][2].list2 = {testdata::ManoeuvreItemDescription{0, 1, {0, 0}}};
+    options.extras[0][2].pendingPathLinks = {0};
+    options.extras[0][1].pendingPathLinks = {0, 1};
+    options.extras[0][0].pendingPathLinks = {0};
+    return routingtest::WriteAndLoad(std::move(world), std::move(options));
+}
 
-    const CrossingAddress b =
-        junction.net->AddressOfNode(0, *junction.net->writer->GetWorld().NodeNamed('b'));
+void CheckPendingPathsOnLine(std::uint8_t roadClass) {
+    const auto line = WriteLine(roadClass);
+    ASSERT_TRUE(line && line->isLoaded);
+    const NetworkCrossingPtr y = line->CrossingOf(0, 2);
+    ListHistory stored({});
+    const LinkCursorPtr storing = line->network->CreateRestrictedCursor(*y, false, 1, 2, &stored);
+    ASSERT_TRUE(storing->IsValid());
+    EXPECT_EQ(storing->GetIndex(), 0u); // the item only begins at b
+    ASSERT_EQ(stored.paths.size(), 1u);
+    EXPECT_EQ(stored.paths[0].at, line->AddressOfNode(0, 0));
+    // x's link to b, then the search's arrival indexes at x (from y) and at y (from z).
+    EXPECT_EQ(stored.paths[0].values, (std::vector<std::uint16_t>{0, 1, 1}));
+
+    const std::vector<std::uint16_t> otherLinkFirst{1, 1, 1};
     const struct {
         const char* name;
-        std::vector<std::uint16_t> pathValues;
+        std::vector<std::vector<std::uint16_t>> paths;
         std::vector<std::uint16_t> history;
         bool isPassable;
-    } cases[] = {{"path matches the history", {2, 4, 5}, {4, 5, 6}, false},
-                 {"path differs", {2, 4, 5}, {4, 6}, true},
-                 {"path of another link first", {1, 4}, {4}, true},
-                 {"history too short", {2, 4, 5}, {4}, true}};
+    } cases[] = {
+        {"the stored path, history along it", {stored.paths[0].values}, {1, 1}, false},
+        {"the stored path, history longer", {stored.paths[0].values}, {1, 1, 4}, false},
+        {"the stored path, y left by another link", {stored.paths[0].values}, {1, 0}, true},
+        {"history too short", {stored.paths[0].values}, {1}, true},
+        {"a path of another link first", {otherLinkFirst, stored.paths[0].values}, {1, 1}, false},
+        {"only a path of another link", {otherLinkFirst}, {1, 1}, true},
+    };
+    const NetworkCrossingPtr x = line->CrossingOf(0, 1);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ListHistory check(c.history);
-        check.paths = {PendingPath{b, c.pathValues}};
-        const LinkCursorPtr cursor =
-            junction.net->network->CreateRestrictedCursor(*x, false, kNone, 2, &check);
+        for (const auto& values : c.paths) {
+            check.paths.push_back({line->AddressOfNode(0, 0), values});
+        }
+        const LinkCursorPtr cursor = line->network->CreateRestrictedCursor(*x, false, 1, 2, &check);
         std::vector<std::uint32_t> visited;
         for (; cursor->IsValid(); cursor->Next()) {
             visited.push_back(cursor->GetIndex());
         }
-        EXPECT_EQ(visited, c.isPassable ? std::vector<std::uint32_t>({3, 2, 1, 0})
-                                        : std::vector<std::uint32_t>({3, 1, 0}));
+        EXPECT_EQ(visited,
+                  c.isPassable ? std::vector<std::uint32_t>{0} : std::vector<std::uint32_t>{});
+    }
+}
+
+// A backward cursor stores the path of an item over several links under the crossing where it
+// begins, and a backward cursor at the crossing before refuses the path's first link when the
+// search's history there runs along the rest of it, whatever the class of that link.
+TEST(LinkCursorRules, BackwardCursorsStoreAndRecognisePendingPaths) {
+    for (const std::uint8_t roadClass : {4, 0, 8}) {
+        SCOPED_TRACE(static_cast<int>(roadClass));
+        CheckPendingPathsOnLine(roadClass);
     }
 }
 

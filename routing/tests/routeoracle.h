@@ -1,15 +1,19 @@
 #pragma once
 // An exact reference for the router: Dijkstra over the world model (not the network files) with
-// link costs written from the cost formula, passability by class and direction for cars, and
-// positions on links as virtual nodes joined to the usable ends of their link. Also prices a
-// route's records over the same world and checks that they join up.
+// link costs written from the cost formula, passability by class and direction for cars, turn
+// prohibitions and prohibited manoeuvres over several links, and positions on links as virtual
+// nodes joined to the usable ends of their link. Also prices a route's records over the same
+// world and checks that they join up and make no prohibited turn or manoeuvre.
 
 #include "routing/routeoptions.h"
 #include "routing/routeposition.h"
 #include "routing/routerecord.h"
+#include "testdata/roadnetworkwriter.h"
 #include "testdata/roadworld.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -37,12 +41,17 @@ public:
         : m_world(&world)
         , m_options(&options)
         , m_indexAtFrom(world.links.size())
-        , m_indexAtTo(world.links.size()) {
-        std::vector<std::uint8_t> counts(world.nodes.size(), 0);
-        for (std::size_t i = 0; i < world.links.size(); ++i) {
+        , m_indexAtTo(world.links.size())
+        , m_linksOf(world.nodes.size()) {
+        for (std::uint32_t i = 0; i < world.links.size(); ++i) {
             const testdata::WorldLink& l = world.links[i];
-            m_indexAtFrom[i] = counts[l.from]++;
-            m_indexAtTo[i] = l.to == l.from ? m_indexAtFrom[i] : counts[l.to]++;
+            m_indexAtFrom[i] = static_cast<std::uint8_t>(m_linksOf[l.from].size());
+            m_linksOf[l.from].push_back(i);
+            m_indexAtTo[i] = m_indexAtFrom[i];
+            if (l.to != l.from) {
+                m_indexAtTo[i] = static_cast<std::uint8_t>(m_linksOf[l.to].size());
+                m_linksOf[l.to].push_back(i);
+            }
         }
     }
 
@@ -109,86 +118,150 @@ public:
                !found->second.contains({IndexAt(node, in), IndexAt(node, out)});
     }
 
-    // The least cost from start to destination; kUnreachable when there is no route. Labels
-    // are per arrival link, so turn prohibitions are honoured exactly.
-    [[nodiscard]] double Cost(const OraclePlace& start, const OraclePlace& destination) const {
-        const auto links = static_cast<std::uint32_t>(m_world->links.size());
-        const std::size_t target = 2u * links + m_world->nodes.size();
-        // State: arrival over link k at its `to` end (2k + 1) or `from` end (2k); 2 x links +
-        // node for a start on the node itself; `target` for the destination.
-        std::vector<double> best(target + 1, kUnreachable);
-        const auto nodeOf = [&](std::size_t state) -> std::uint32_t {
-            if (state >= 2u * links) {
-                return static_cast<std::uint32_t>(state - 2u * links);
+    // A link driven from one of its ends: 2 x link, + 1 when driven from `from` to `to`.
+    [[nodiscard]] std::uint32_t Driven(std::uint32_t link, std::uint32_t fromNode) const {
+        return 2u * link + (m_world->links[link].from == fromNode ? 1u : 0u);
+    }
+    // The node a `Driven` link leads to.
+    [[nodiscard]] std::uint32_t Reached(std::uint32_t driven) const {
+        const testdata::WorldLink& l = m_world->links[driven / 2];
+        return driven % 2 == 1 ? l.to : l.from;
+    }
+    // Links driven one after the other (`Driven` values), in driving order.
+    using Manoeuvre = std::vector<std::uint32_t>;
+    // A manoeuvre that may not be driven; its last link is the one turned into.
+    void AddManoeuvre(const Manoeuvre& manoeuvre) {
+        if (manoeuvre.empty()) {
+            return;
+        }
+        for (std::size_t length = 1; length < manoeuvre.size(); ++length) {
+            m_manoeuvreStarts.emplace(manoeuvre.begin(),
+                                      manoeuvre.begin() + static_cast<std::ptrdiff_t>(length));
+        }
+        m_manoeuvresInto[manoeuvre.back()].push_back(manoeuvre);
+    }
+    // The manoeuvre a list-2 item of the node names: value 0 the link the node is left by, value
+    // 1 the link it is reached by, value k the link by which the crossing reached over value
+    // k - 1 was reached. nullopt when a value names no link there or the item names no link
+    // the node is reached by.
+    [[nodiscard]] std::optional<Manoeuvre>
+    ManoeuvreOf(std::uint32_t node, const testdata::ManoeuvreItemDescription& item) const {
+        if (item.values.empty()) {
+            return std::nullopt;
+        }
+        Manoeuvre backwards;
+        std::uint32_t at = node;
+        for (const std::int8_t value : item.values) {
+            if (value < 0 || static_cast<std::size_t>(value) >= m_linksOf[at].size()) {
+                return std::nullopt;
             }
-            const testdata::WorldLink& l = m_world->links[state / 2];
-            return state % 2 == 1 ? l.to : l.from;
-        };
-        const auto arrivalState = [&](std::uint32_t link, std::uint32_t at) -> std::size_t {
-            return 2u * link + (m_world->links[link].to == at ? 1u : 0u);
-        };
+            const std::uint32_t link = m_linksOf[at][static_cast<std::size_t>(value)];
+            const std::uint32_t before = OtherEnd(link, at);
+            backwards.push_back(Driven(link, before));
+            at = before;
+        }
+        if (item.value0 >= m_linksOf[node].size()) {
+            return std::nullopt;
+        }
+        Manoeuvre manoeuvre(backwards.rbegin(), backwards.rend());
+        manoeuvre.push_back(Driven(m_linksOf[node][item.value0], node));
+        return manoeuvre;
+    }
+    // Whether driving `next` after the links `driven` completes a prohibited manoeuvre.
+    [[nodiscard]] bool CompletesManoeuvre(const Manoeuvre& driven, std::uint32_t next) const {
+        const auto into = m_manoeuvresInto.find(next);
+        if (into == m_manoeuvresInto.end()) {
+            return false;
+        }
+        return std::any_of(into->second.begin(), into->second.end(), [&](const Manoeuvre& m) {
+            const std::size_t before = m.size() - 1;
+            return before <= driven.size() &&
+                   std::equal(m.begin(), m.end() - 1,
+                              driven.end() - static_cast<std::ptrdiff_t>(before));
+        });
+    }
+
+    // The least cost from start to destination; kUnreachable when there is no route. Labels
+    // are per arrival link and the part of a prohibited manoeuvre driven up to it, so turn
+    // prohibitions and manoeuvres are honoured exactly.
+    [[nodiscard]] double Cost(const OraclePlace& start, const OraclePlace& destination) const {
+        // A state: the links driven that still matter, which are the arrival link and, before
+        // it, the longest run of links that begins a prohibited manoeuvre; none for a start on
+        // a node. Runs of one link, by far the most, are found by that link.
+        constexpr std::size_t kNew = std::numeric_limits<std::size_t>::max();
+        std::vector<std::size_t> byArrival(2u * m_world->links.size(), kNew);
+        std::map<Manoeuvre, std::size_t> byRun;
+        std::vector<Manoeuvre> states;
+        std::vector<double> best;
         using Entry = std::pair<double, std::size_t>;
         std::priority_queue<Entry, std::vector<Entry>, std::greater<>> open;
-        const auto reach = [&](std::size_t state, double cost) {
-            if (cost < best[state]) {
-                best[state] = cost;
-                open.emplace(cost, state);
+        const auto reach = [&](Manoeuvre run, double cost) {
+            std::size_t& id =
+                run.size() == 1 ? byArrival[run[0]] : byRun.try_emplace(run, kNew).first->second;
+            if (id == kNew) {
+                id = states.size();
+                states.push_back(std::move(run));
+                best.push_back(kUnreachable);
+            }
+            if (cost < best[id]) {
+                best[id] = cost;
+                open.emplace(cost, id);
             }
         };
         if (start.link) {
             const std::uint32_t k = *start.link;
             const std::uint32_t far = OtherEnd(k, start.node);
             if (CanDrive(k, start.node)) {
-                reach(arrivalState(k, far), PartCost(k, Metres(k) - start.offset));
+                reach(After({}, start.node, k), PartCost(k, Metres(k) - start.offset));
             }
             if (CanDrive(k, far)) {
-                reach(arrivalState(k, start.node), PartCost(k, start.offset));
+                reach(After({}, far, k), PartCost(k, start.offset));
             }
         } else {
-            reach(2u * links + start.node, 0.0);
+            reach({}, 0.0);
         }
-        std::vector<std::vector<std::uint32_t>> linksOf(m_world->nodes.size());
-        for (std::uint32_t i = 0; i < links; ++i) {
-            linksOf[m_world->links[i].from].push_back(i);
-            linksOf[m_world->links[i].to].push_back(i);
-        }
+        double toDestination = kUnreachable;
         while (!open.empty()) {
-            const auto [cost, state] = open.top();
+            const auto [cost, id] = open.top();
             open.pop();
-            if (cost > best[state] || state == target) {
+            if (cost >= toDestination) {
+                break;
+            }
+            if (cost > best[id]) {
                 continue;
             }
-            const std::uint32_t node = nodeOf(state);
-            // The arrival link; none for a start on the node itself.
-            const std::uint32_t in =
-                state < 2u * links ? static_cast<std::uint32_t>(state / 2) : 0xFFFFFFFFu;
+            // A copy: `reach` grows the states.
+            const Manoeuvre driven = states[id];
+            const std::uint32_t node = driven.empty() ? start.node : Reached(driven.back());
             const auto mayLeave = [&](std::uint32_t out) {
-                return in == 0xFFFFFFFFu || MayTurn(node, in, out);
+                return (driven.empty() || MayTurn(node, driven.back() / 2, out)) &&
+                       !CompletesManoeuvre(driven, Driven(out, node));
             };
             if (!destination.link && node == destination.node) {
-                reach(target, cost);
+                toDestination = cost;
                 continue;
             }
             if (destination.link) {
                 const std::uint32_t k = *destination.link;
                 const std::uint32_t far = OtherEnd(k, destination.node);
                 if (node == far && CanDrive(k, far) && mayLeave(k)) {
-                    reach(target, cost + PartCost(k, Metres(k) - destination.offset));
+                    toDestination =
+                        std::min(toDestination, cost + PartCost(k, Metres(k) - destination.offset));
                 }
                 if (node == destination.node && CanDrive(k, node) && mayLeave(k)) {
-                    reach(target, cost + PartCost(k, destination.offset));
+                    toDestination = std::min(toDestination, cost + PartCost(k, destination.offset));
                 }
             }
-            for (const std::uint32_t link : linksOf[node]) {
+            for (const std::uint32_t link : m_linksOf[node]) {
                 // A position's own link is only driven in part: whole, it would turn back.
                 if (link == start.link || link == destination.link || !CanDrive(link, node) ||
                     !mayLeave(link)) {
                     continue;
                 }
-                reach(arrivalState(link, OtherEnd(link, node)), cost + WholeLinkCost(link));
+                reach(After(driven, node, link), cost + WholeLinkCost(link));
             }
         }
-        return best[target];
+        return toDestination;
     }
 
     // The records' cost, or a message when they do not make a drivable route between the places.
@@ -213,6 +286,7 @@ public:
         double cost = 0.0;
         std::optional<std::uint32_t> node; // where the next record must be entered
         std::optional<std::uint32_t> previous;
+        Manoeuvre driven;
         for (std::size_t i = 0; i < records.size(); ++i) {
             const RouteRecord& r = records[i];
             const auto link = linkOf(r);
@@ -254,6 +328,7 @@ public:
                 cost += PartCost(*link, viaFar ? Metres(*link) - start.offset : start.offset);
                 node = viaFar ? far : start.node;
                 previous = link;
+                driven.push_back(Driven(*link, from));
                 continue;
             }
             std::uint32_t entered = m_world->links[*link].from;
@@ -272,7 +347,12 @@ public:
                 problem = "record " + std::to_string(i) + " follows a prohibited turn";
                 return std::nullopt;
             }
+            if (CompletesManoeuvre(driven, Driven(*link, entered))) {
+                problem = "record " + std::to_string(i) + " completes a prohibited manoeuvre";
+                return std::nullopt;
+            }
             previous = link;
+            driven.push_back(Driven(*link, entered));
             if (!node && !start.link && entered != start.node) {
                 problem = "route does not begin at the start";
                 return std::nullopt;
@@ -320,12 +400,31 @@ public:
     }
 
 private:
+    // The links that still matter after `driven` and then `link` from `node`: the longest run
+    // at their end that begins a prohibited manoeuvre, at least the last link.
+    [[nodiscard]] Manoeuvre After(const Manoeuvre& driven, std::uint32_t node,
+                                  std::uint32_t link) const {
+        Manoeuvre next = driven;
+        next.push_back(Driven(link, node));
+        for (std::size_t skip = 0; skip + 1 < next.size(); ++skip) {
+            Manoeuvre run(next.begin() + static_cast<std::ptrdiff_t>(skip), next.end());
+            if (m_manoeuvreStarts.contains(run)) {
+                return run;
+            }
+        }
+        return {next.back()};
+    }
+
     const testdata::RoadWorld* m_world;
     const RouteOptions* m_options;
     Prohibitions m_prohibitions;
-    // Each link's index among its node's links, counted in world order.
+    // The prohibited manoeuvres by the link they end with, and the runs that begin one.
+    std::map<std::uint32_t, std::vector<Manoeuvre>> m_manoeuvresInto;
+    std::set<Manoeuvre> m_manoeuvreStarts;
+    // Each link's index among its node's links, counted in world order, and a node's links.
     std::vector<std::uint8_t> m_indexAtFrom;
     std::vector<std::uint8_t> m_indexAtTo;
+    std::vector<std::vector<std::uint32_t>> m_linksOf;
 };
 
 } // namespace routingtest

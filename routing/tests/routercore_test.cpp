@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 
@@ -308,6 +309,102 @@ TEST(RouterCore, SameLinkRoutes) {
                 << problem;
             EXPECT_GT(records.size(), 3u);
         }
+    }
+}
+
+// A line Z - A - B - C - D - E - F (nodes 0-6, links about 150 m) with a detour A - X - B over
+// node 7, which makes the way from A to B about 110 m longer.
+testdata::RoadWorld LineWithDetour() {
+    testdata::RoadWorld world;
+    for (std::int32_t i = 0; i < 7; ++i) {
+        world.nodes.push_back({1000000 + 1000 * i, 6000000});
+    }
+    world.nodes.push_back({1001500, 6000700});
+    const auto add = [&](std::uint32_t a, std::uint32_t b) {
+        testdata::WorldLink link;
+        link.from = a;
+        link.to = b;
+        link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+        link.lengthUnits = testdata::FlatWorldLengthUnits(world.nodes[a], world.nodes[b]);
+        link.roadClass = 5;
+        world.links.push_back(link);
+    };
+    for (std::uint32_t i = 0; i + 1 < 7; ++i) {
+        add(i, i + 1);
+    }
+    add(1, 7);
+    add(7, 2);
+    return world;
+}
+
+// A list-2 item that prohibits driving along the nodes in order (the turn is made at the
+// last but one), with the pending-path flag on the links before the turn at both ends.
+void ProhibitAlong(Scene& scene, const std::vector<std::uint32_t>& nodes) {
+    const testdata::RoadWorld& world = scene.world;
+    const std::size_t turn = nodes.size() - 2;
+    const auto indexOf = [&](std::uint32_t at, std::uint32_t other) {
+        return IndexAtNode(world, at, LinkBetween(world, at, other));
+    };
+    testdata::ManoeuvreItemDescription item;
+    item.value0 = indexOf(nodes[turn], nodes[turn + 1]);
+    for (std::size_t k = turn; k > 0; --k) {
+        item.values.push_back(static_cast<std::int8_t>(indexOf(nodes[k], nodes[k - 1])));
+        scene.network.extras[0][nodes[k]].pendingPathLinks.push_back(
+            indexOf(nodes[k], nodes[k - 1]));
+        scene.network.extras[0][nodes[k - 1]].pendingPathLinks.push_back(
+            indexOf(nodes[k - 1], nodes[k]));
+    }
+    scene.network.extras[0][nodes[turn]].list2.push_back(item);
+}
+
+// The short way from A along the line drives a manoeuvre over several links that an item
+// prohibits; the destination search takes it first, so the route must come over the detour.
+// Without the item it runs straight along the line.
+TEST(RouterCore, AvoidsManoeuvresOverSeveralLinks) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint32_t> prohibited; // nodes in driving order; empty: no item
+        bool onLinks;                          // start on Z-A, destination on D-E or E-F
+        bool isDetour;
+    };
+    const Case cases[] = {
+        {"no item", {}, false, false},
+        {"two links, then the turn", {1, 2, 3, 4}, false, true},
+        {"three links, then the turn", {1, 2, 3, 4, 5}, false, true},
+        {"three links, then the turn into the destination link", {1, 2, 3, 4, 5}, true, true},
+        {"two links from the start link, then the turn", {0, 1, 2, 3}, true, true},
+        {"no item, places on links", {}, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene;
+        scene.world = LineWithDetour();
+        scene.start = {1, std::nullopt, 0.0};
+        scene.destination = {5, std::nullopt, 0.0};
+        if (c.onLinks) {
+            scene.start = scene.On(0, 1, 60.0);
+            scene.destination = scene.On(4, 5, 60.0);
+        }
+        if (!c.prohibited.empty()) {
+            ProhibitAlong(scene, c.prohibited);
+        }
+        const Calculated done = CalculateScene(scene);
+        ASSERT_EQ(done.result, 6);
+        RouteOracle oracle(done.routed->world, done.routed->options);
+        for (const auto& [node, extras] : scene.network.extras[0]) {
+            for (const testdata::ManoeuvreItemDescription& item : extras.list2) {
+                oracle.AddManoeuvre(oracle.ManoeuvreOf(node, item).value());
+            }
+        }
+        const std::vector<RouteRecord>& records = done.routed->router->BuildRecords(-1, false);
+        std::string problem;
+        const auto cost = oracle.PriceRecords(records, scene.start, scene.destination, problem);
+        ASSERT_TRUE(cost) << problem;
+        EXPECT_NEAR(*cost, oracle.Cost(scene.start, scene.destination), 1e-4);
+        const std::uint32_t detour = scene.world.links[LinkBetween(scene.world, 1, 7)].elementId;
+        EXPECT_EQ(
+            std::ranges::any_of(records, [&](const RouteRecord& r) { return r.linkId == detour; }),
+            c.isDetour);
     }
 }
 
