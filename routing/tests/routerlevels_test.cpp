@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -246,8 +247,8 @@ TEST(RouterLevels, LevelByAirDistanceAndMapCount) {
 
 // Where the upper levels give no route the calculation goes down a level at a time: places on
 // local roads that reach no upper crossing (the destination search touches the start's marks,
-// 9, or runs dry on its level) get their route from level 0; a destination that cannot be
-// reached ends in 20 there.
+// 9, or runs dry on its level) get their route from level 0, as does a start with no upper
+// crossing within 100 km (no anchor); a destination that cannot be reached ends in 20 there.
 TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
     struct Case {
         const char* name;
@@ -255,15 +256,18 @@ TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
         std::uint32_t chainNodes;
         bool isChainJoined; // to the grid's corner by a local road
         bool fromGrid;      // start on the grid, destination at the chain's end
+        bool isReversed;    // start and destination swapped
         std::int32_t code;
         int level;
     };
     const Case cases[] = {
-        {"island of local roads 6 km long", 2, 45, false, false, 6, 0},
-        {"local roads 45 km long, three maps", 3, 310, false, false, 6, 0},
-        {"island joined to the grid by local roads", 2, 45, true, true, 6, -1},
-        {"unreachable destination, two maps", 2, 45, false, true, 20, 0},
-        {"unreachable destination, three maps", 3, 310, false, true, 20, 0},
+        {"island of local roads 6 km long", 2, 45, false, false, false, 6, 0},
+        {"local roads 45 km long, three maps", 3, 310, false, false, false, 6, 0},
+        {"island joined to the grid by local roads", 2, 45, true, true, false, 6, -1},
+        {"unreachable destination, two maps", 2, 45, false, true, false, 20, 0},
+        {"unreachable destination, three maps", 3, 310, false, true, false, 20, 0},
+        // Without an anchor the search of level 1 never gets its reference cost.
+        {"start 105 km from any upper crossing", 2, 760, true, true, true, 6, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -283,8 +287,11 @@ TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
         ASSERT_TRUE(routed->IsReady());
         const RouteOracle oracle(routed->world, routed->options);
         const std::uint32_t chainEnd = chain + c.chainNodes - 1;
-        const OraclePlace start{c.fromGrid ? 59u : chain, std::nullopt, 0.0};
-        const OraclePlace destination{chainEnd, std::nullopt, 0.0};
+        OraclePlace start{c.fromGrid ? 59u : chain, std::nullopt, 0.0};
+        OraclePlace destination{chainEnd, std::nullopt, 0.0};
+        if (c.isReversed) {
+            std::swap(start, destination);
+        }
         ASSERT_GE(AirDistance(routed->world, start.node, destination.node), 5000.0);
         RouterCore& router = *routed->router;
         ASSERT_EQ(router.Calculate(oracle.Entry(start), oracle.Entry(destination), {}), c.code);
@@ -298,6 +305,87 @@ TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
         const auto cost = CheckRoute(router, oracle, start, destination);
         ASSERT_TRUE(cost.has_value());
         EXPECT_NEAR(*cost, oracle.Cost(start, destination), 1e-3);
+    }
+}
+
+// A square of local roads (about 33 km a side) joined by one local road at its north-east corner
+// to a square as large whose roads all reach level 1: more crossings in each than 96 pages of
+// search memory hold.
+struct BudgetWorld {
+    static constexpr std::uint32_t kSide = 224;
+    testdata::RoadWorld world;
+    std::uint32_t upper = 0; // the upper square's first node
+
+    BudgetWorld() {
+        world = testdata::RoadWorld::Grid(kSide, kSide, 1000, kOrigin);
+        for (testdata::WorldLink& link : world.links) {
+            link.roadClass = 6;
+        }
+        testdata::RoadWorld east = testdata::RoadWorld::Grid(
+            kSide, kSide, 1000, {kOrigin.x + static_cast<std::int32_t>(kSide) * 1000, kOrigin.y});
+        upper = static_cast<std::uint32_t>(world.nodes.size());
+        world.nodes.insert(world.nodes.end(), east.nodes.begin(), east.nodes.end());
+        for (testdata::WorldLink link : east.links) {
+            link.from += upper;
+            link.to += upper;
+            link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+            link.roadClass = 3;
+            link.level = 1;
+            world.links.push_back(link);
+        }
+        testdata::WorldLink join;
+        join.from = (kSide - 1) * kSide + kSide - 1;
+        join.to = upper + (kSide - 1) * kSide;
+        join.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+        join.lengthUnits =
+            testdata::FlatWorldLengthUnits(world.nodes[join.from], world.nodes[join.to]);
+        join.roadClass = 6;
+        world.links.push_back(join);
+    }
+    [[nodiscard]] std::uint32_t Local(std::uint32_t row, std::uint32_t column) const {
+        return row * kSide + column;
+    }
+    [[nodiscard]] std::uint32_t Upper(std::uint32_t row, std::uint32_t column) const {
+        return upper + row * kSide + column;
+    }
+};
+
+// Level 0 around each end has 96 pages of search memory: a destination whose roads reach no
+// upper crossing within them ends in 10, a start in 19. The top level has room for all its
+// crossings, however far its search goes.
+TEST(RouterLevels, SearchMemoryBudgetsPerLevel) {
+    const BudgetWorld big;
+    struct Case {
+        const char* name;
+        std::uint32_t start;
+        std::uint32_t destination;
+        std::int32_t code;
+    };
+    const std::uint32_t farCorner = big.Local(0, 0);
+    const Case cases[] = {
+        {"destination far from upper crossings", big.Upper(100, 40), farCorner, 10},
+        {"start far from upper crossings", farCorner, big.Upper(200, 40), 19},
+        {"across the upper square", big.Upper(0, 0), big.Upper(BudgetWorld::kSide - 1, 200), 6},
+    };
+    auto routed = routingtest::MakeRouterWorld(big.world, {}, Maps(2));
+    ASSERT_TRUE(routed->IsReady());
+    ASSERT_GT(routed->written->network->GetCrossingCount(1), 96u * 512u);
+    const RouteOracle oracle(routed->world, routed->options);
+    RouterCore& router = *routed->router;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const OraclePlace from{c.start, std::nullopt, 0.0};
+        const OraclePlace to{c.destination, std::nullopt, 0.0};
+        ASSERT_EQ(router.Calculate(oracle.Entry(from), oracle.Entry(to), {}), c.code);
+        EXPECT_EQ(router.GetChosenLevel(), 1);
+        if (c.code != 6) {
+            EXPECT_EQ(router.TableOf(false, 0).GetPagesInUse(), 97u);
+            continue;
+        }
+        EXPECT_GT(router.TableOf(false, 1).GetPagesInUse(), 96u);
+        const auto cost = CheckRoute(router, oracle, from, to);
+        ASSERT_TRUE(cost.has_value());
+        EXPECT_LE(*cost, oracle.Cost(from, to) * 1.25);
     }
 }
 
