@@ -171,9 +171,9 @@ TEST(RouterLevels, RoutesOverTheLevels) {
     EXPECT_LE(ratios[ratios.size() * 95 / 100], 1.05);
 }
 
-// Appends a node `dy` map units off the grid node `near` at the first x east of it whose air
-// distance from `from` is at least `metres` (or the last one below it), joined to `near` by a
-// local road; returns the node.
+// Appends a node 400 map units north of the row of the grid node `near`, at the first x whose
+// air distance from `from` is at least `metres` (or the last one below it), joined to `near` by
+// a local road; returns the node.
 std::uint32_t AddNodeAtDistance(testdata::RoadWorld& world, std::uint32_t from, std::uint32_t near,
                                 double metres, bool isBelow) {
     const auto distanceAt = [&](std::int32_t x) {
