@@ -116,6 +116,48 @@ Calculated CalculateScene(const Scene& scene) {
     return out;
 }
 
+// A one-way destination link Y-Z entered at Y only from a large grid (whose search stops after
+// 5000 crossings without meeting the start); the start X reaches Y directly and over W, and
+// both turns from there into the destination link are prohibited. The start search settles Y
+// (the turn is refused), then comes back to it from W (the link form of the meeting sees the
+// seed, refuses the turn) and runs dry.
+void DeniedSeedScene(Scene& s) {
+    constexpr std::uint32_t kSide = 72;
+    s.world = testdata::RoadWorld::Grid(kSide, kSide, 1000, {1000000, 6000000});
+    testdata::RoadWorld& w = s.world;
+    const MapPoint corner = w.nodes[kSide * kSide - 1];
+    const auto node = [&](std::int32_t dx, std::int32_t dy) {
+        w.nodes.push_back({corner.x + dx, corner.y + dy});
+        return static_cast<std::uint32_t>(w.nodes.size() - 1);
+    };
+    const std::uint32_t y = node(2000, 2000);
+    const std::uint32_t z = node(3000, 2000);
+    const std::uint32_t x = node(1000, 2000);
+    const std::uint32_t v = node(2000, 3000); // W
+    const auto add = [&](std::uint32_t a, std::uint32_t b, bool isOneWay) {
+        testdata::WorldLink link;
+        link.from = a;
+        link.to = b;
+        link.elementId = static_cast<std::uint32_t>(w.links.size() + 1);
+        link.lengthUnits = testdata::FlatWorldLengthUnits(w.nodes[a], w.nodes[b]);
+        link.roadClass = 5;
+        link.isOneWay = isOneWay;
+        w.links.push_back(link);
+    };
+    add(kSide * kSide - 1, y, true);
+    add(x, y, false);
+    add(v, y, false);
+    add(x, v, false);
+    add(y, z, true);
+    testdata::CrossingExtras& extras = s.network.extras[0][y];
+    extras.hasTurnTable = true;
+    const std::uint8_t into = IndexAtNode(w, y, LinkBetween(w, y, z));
+    extras.prohibitedTurns = {{IndexAtNode(w, y, LinkBetween(w, x, y)), into},
+                              {IndexAtNode(w, y, LinkBetween(w, v, y)), into}};
+    s.start = {x, std::nullopt, 0.0};
+    s.destination = s.On(y, z, 40.0);
+}
+
 TEST(RouterCore, ResultCodes) {
     struct Case {
         const char* name;
@@ -244,6 +286,7 @@ TEST(RouterCore, ResultCodes) {
              s.destination = s.On(18, 19, 30.0);
          },
          34},
+        {"start meets only a destination seed it may not turn into", DeniedSeedScene, 20},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

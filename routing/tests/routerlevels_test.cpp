@@ -1,11 +1,16 @@
 #include "positioning/geodistance.h"
 #include "routing/tests/routerfixture.h"
 
+#include "platform/kernel/time.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -91,12 +96,6 @@ std::optional<double> CheckRoute(RouterCore& router, const RouteOracle& oracle,
     std::string problem;
     const auto cost = oracle.PriceRecords(records, start, destination, problem);
     EXPECT_TRUE(cost.has_value()) << problem;
-    if (!cost) {
-        for (const RouteRecord& r : records) {
-            fprintf(stderr, "rec id %u len %d at %f %f\n", r.linkId, r.length, r.x, r.y);
-        }
-        fprintf(stderr, "start %u dest %u\n", start.node, destination.node);
-    }
     float length = 0.0f;
     float time = 0.0f;
     for (const RouteRecord& record : records) {
@@ -172,10 +171,84 @@ TEST(RouterLevels, RoutesOverTheLevels) {
     EXPECT_LE(ratios[ratios.size() * 95 / 100], 1.05);
 }
 
+// Appends a node 400 map units north of the row of the grid node `near`, at the first x whose
+// air distance from `from` is at least `metres` (or the last one below it), joined to `near` by
+// a local road; returns the node.
+std::uint32_t AddNodeAtDistance(testdata::RoadWorld& world, std::uint32_t from, std::uint32_t near,
+                                double metres, bool isBelow) {
+    const auto distanceAt = [&](std::int32_t x) {
+        const GeoPoint point = MapPointToDegrees({x, world.nodes[near].y + 400});
+        return static_cast<float>(GeoDistance(world.Position(from), point));
+    };
+    std::int32_t low = world.nodes[from].x;
+    std::int32_t high = low + 400000;
+    while (high - low > 1) {
+        const std::int32_t middle = low + (high - low) / 2;
+        (distanceAt(middle) >= static_cast<float>(metres) ? high : low) = middle;
+    }
+    world.nodes.push_back({isBelow ? low : high, world.nodes[near].y + 400});
+    const auto node = static_cast<std::uint32_t>(world.nodes.size() - 1);
+    testdata::WorldLink link;
+    link.from = near;
+    link.to = node;
+    link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+    link.lengthUnits = testdata::FlatWorldLengthUnits(world.nodes[near], world.nodes[node]);
+    link.roadClass = 6;
+    world.links.push_back(link);
+    return node;
+}
+
+// The level follows the air distance between the two crossings and the network's map count, at
+// the bounds of 5 km and 40 km: below 5 km level 0, from 5 km level 1 with two maps or more, from
+// 40 km level 2 with three; one map keeps every route on level 0.
+TEST(RouterLevels, LevelByAirDistanceAndMapCount) {
+    struct Case {
+        const char* name;
+        std::uint32_t maps;
+        double metres;
+        bool isBelow; // just below the distance, else just at or above it
+        int level;
+    };
+    const Case cases[] = {
+        {"one map, 5 km", 1, 5000.0, false, 0},
+        {"one map, 40 km", 1, 40000.0, false, 0},
+        {"two maps, under 5 km", 2, 5000.0, true, 0},
+        {"two maps, 5 km", 2, 5000.0, false, 1},
+        {"two maps, 40 km", 2, 40000.0, false, 1},
+        {"three maps, under 5 km", 3, 5000.0, true, 0},
+        {"three maps, 5 km", 3, 5000.0, false, 1},
+        {"three maps, under 40 km", 3, 40000.0, true, 1},
+        {"three maps, 40 km", 3, 40000.0, false, 2},
+    };
+    constexpr std::uint32_t kStart = 3 * kColumns + 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::RoadWorld world = LevelledGrid(kColumns, kRows, c.maps);
+        // The grid node west of the destination, on row 3.
+        const auto column = static_cast<std::uint32_t>(c.metres / (1000.0 * kMetresPerMapUnit)) - 1;
+        const std::uint32_t destination =
+            AddNodeAtDistance(world, kStart, 3 * kColumns + 2 + column, c.metres, c.isBelow);
+        auto routed = routingtest::MakeRouterWorld(world, {}, Maps(c.maps));
+        ASSERT_TRUE(routed->IsReady());
+        // The router measures between the crossings as the network stores them.
+        const auto distance = static_cast<float>(
+            GeoDistance(routed->written->CrossingOf(0, kStart)->Position(),
+                        routed->written->CrossingOf(0, destination)->Position()));
+        ASSERT_EQ(distance < static_cast<float>(c.metres), c.isBelow) << distance;
+        ASSERT_LT(std::fabs(distance - c.metres), 1.0);
+        const RouteOracle oracle(routed->world, routed->options);
+        const OraclePlace from{kStart, std::nullopt, 0.0};
+        const OraclePlace to{destination, std::nullopt, 0.0};
+        ASSERT_EQ(routed->router->Calculate(oracle.Entry(from), oracle.Entry(to), {}), 6);
+        EXPECT_EQ(routed->router->GetChosenLevel(), c.level);
+        EXPECT_TRUE(CheckRoute(*routed->router, oracle, from, to).has_value());
+    }
+}
+
 // Where the upper levels give no route the calculation goes down a level at a time: places on
 // local roads that reach no upper crossing (the destination search touches the start's marks,
-// 9, or runs dry on its level) get their route from level 0; a destination that cannot be
-// reached ends in 20 there.
+// 9, or runs dry on its level) get their route from level 0, as does a start with no upper
+// crossing within 100 km (no anchor); a destination that cannot be reached ends in 20 there.
 TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
     struct Case {
         const char* name;
@@ -183,15 +256,18 @@ TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
         std::uint32_t chainNodes;
         bool isChainJoined; // to the grid's corner by a local road
         bool fromGrid;      // start on the grid, destination at the chain's end
+        bool isReversed;    // start and destination swapped
         std::int32_t code;
         int level;
     };
     const Case cases[] = {
-        {"island of local roads 6 km long", 2, 45, false, false, 6, 0},
-        {"local roads 45 km long, three maps", 3, 310, false, false, 6, 0},
-        {"island joined to the grid by local roads", 2, 45, true, true, 6, -1},
-        {"unreachable destination, two maps", 2, 45, false, true, 20, 0},
-        {"unreachable destination, three maps", 3, 310, false, true, 20, 0},
+        {"island of local roads 6 km long", 2, 45, false, false, false, 6, 0},
+        {"local roads 45 km long, three maps", 3, 310, false, false, false, 6, 0},
+        {"island joined to the grid by local roads", 2, 45, true, true, false, 6, -1},
+        {"unreachable destination, two maps", 2, 45, false, true, false, 20, 0},
+        {"unreachable destination, three maps", 3, 310, false, true, false, 20, 0},
+        // Without an anchor the search of level 1 never gets its reference cost.
+        {"start 105 km from any upper crossing", 2, 760, true, true, true, 6, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -211,8 +287,11 @@ TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
         ASSERT_TRUE(routed->IsReady());
         const RouteOracle oracle(routed->world, routed->options);
         const std::uint32_t chainEnd = chain + c.chainNodes - 1;
-        const OraclePlace start{c.fromGrid ? 59u : chain, std::nullopt, 0.0};
-        const OraclePlace destination{chainEnd, std::nullopt, 0.0};
+        OraclePlace start{c.fromGrid ? 59u : chain, std::nullopt, 0.0};
+        OraclePlace destination{chainEnd, std::nullopt, 0.0};
+        if (c.isReversed) {
+            std::swap(start, destination);
+        }
         ASSERT_GE(AirDistance(routed->world, start.node, destination.node), 5000.0);
         RouterCore& router = *routed->router;
         ASSERT_EQ(router.Calculate(oracle.Entry(start), oracle.Entry(destination), {}), c.code);
@@ -226,6 +305,180 @@ TEST(RouterLevels, LowerLevelsWhereUpperOnesGiveNoRoute) {
         const auto cost = CheckRoute(router, oracle, start, destination);
         ASSERT_TRUE(cost.has_value());
         EXPECT_NEAR(*cost, oracle.Cost(start, destination), 1e-3);
+    }
+}
+
+// A square of local roads (about 33 km a side) joined by one local road at its north-east corner
+// to a square as large whose roads all reach level 1: more crossings in each than 96 pages of
+// search memory hold.
+struct BudgetWorld {
+    static constexpr std::uint32_t kSide = 224;
+    testdata::RoadWorld world;
+    std::uint32_t upper = 0; // the upper square's first node
+
+    BudgetWorld() {
+        world = testdata::RoadWorld::Grid(kSide, kSide, 1000, kOrigin);
+        for (testdata::WorldLink& link : world.links) {
+            link.roadClass = 6;
+        }
+        testdata::RoadWorld east = testdata::RoadWorld::Grid(
+            kSide, kSide, 1000, {kOrigin.x + static_cast<std::int32_t>(kSide) * 1000, kOrigin.y});
+        upper = static_cast<std::uint32_t>(world.nodes.size());
+        world.nodes.insert(world.nodes.end(), east.nodes.begin(), east.nodes.end());
+        for (testdata::WorldLink link : east.links) {
+            link.from += upper;
+            link.to += upper;
+            link.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+            link.roadClass = 3;
+            link.level = 1;
+            world.links.push_back(link);
+        }
+        testdata::WorldLink join;
+        join.from = (kSide - 1) * kSide + kSide - 1;
+        join.to = upper + (kSide - 1) * kSide;
+        join.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+        join.lengthUnits =
+            testdata::FlatWorldLengthUnits(world.nodes[join.from], world.nodes[join.to]);
+        join.roadClass = 6;
+        world.links.push_back(join);
+    }
+    [[nodiscard]] std::uint32_t Local(std::uint32_t row, std::uint32_t column) const {
+        return row * kSide + column;
+    }
+    [[nodiscard]] std::uint32_t Upper(std::uint32_t row, std::uint32_t column) const {
+        return upper + row * kSide + column;
+    }
+};
+
+// Level 0 around each end has 96 pages of search memory: a destination whose roads reach no
+// upper crossing within them ends in 10, a start in 19. The top level has room for all its
+// crossings, however far its search goes.
+TEST(RouterLevels, SearchMemoryBudgetsPerLevel) {
+    const BudgetWorld big;
+    struct Case {
+        const char* name;
+        std::uint32_t start;
+        std::uint32_t destination;
+        std::int32_t code;
+    };
+    const std::uint32_t farCorner = big.Local(0, 0);
+    const Case cases[] = {
+        {"destination far from upper crossings", big.Upper(100, 40), farCorner, 10},
+        {"start far from upper crossings", farCorner, big.Upper(200, 40), 19},
+        {"across the upper square", big.Upper(0, 0), big.Upper(BudgetWorld::kSide - 1, 200), 6},
+    };
+    auto routed = routingtest::MakeRouterWorld(big.world, {}, Maps(2));
+    ASSERT_TRUE(routed->IsReady());
+    ASSERT_GT(routed->written->network->GetCrossingCount(1), 96u * 512u);
+    const RouteOracle oracle(routed->world, routed->options);
+    RouterCore& router = *routed->router;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const OraclePlace from{c.start, std::nullopt, 0.0};
+        const OraclePlace to{c.destination, std::nullopt, 0.0};
+        ASSERT_EQ(router.Calculate(oracle.Entry(from), oracle.Entry(to), {}), c.code);
+        EXPECT_EQ(router.GetChosenLevel(), 1);
+        if (c.code != 6) {
+            EXPECT_EQ(router.TableOf(false, 0).GetPagesInUse(), 97u);
+            continue;
+        }
+        EXPECT_GT(router.TableOf(false, 1).GetPagesInUse(), 96u);
+        const auto cost = CheckRoute(router, oracle, from, to);
+        ASSERT_TRUE(cost.has_value());
+        EXPECT_LE(*cost, oracle.Cost(from, to) * 1.25);
+    }
+}
+
+// The virtual clock's time, with a hook that runs whenever the time is read.
+class HookedClock final : public platform::Clock {
+public:
+    HookedClock(platform::VirtualClock& time, std::function<void()> onRead)
+        : m_time(time)
+        , m_onRead(std::move(onRead)) {}
+    [[nodiscard]] std::uint64_t TickMs() const override {
+        m_onRead();
+        return m_time.TickMs();
+    }
+    [[nodiscard]] std::uint64_t UtcFileTime() const override { return m_time.UtcFileTime(); }
+    [[nodiscard]] int LocalOffsetMinutes(std::uint64_t utc) const override {
+        return m_time.LocalOffsetMinutes(utc);
+    }
+    [[nodiscard]] bool FollowsHostTime() const override { return false; }
+
+private:
+    platform::VirtualClock& m_time;
+    std::function<void()> m_onRead;
+};
+
+// Once the destination search has met the start's marks, its search of the chosen level ends
+// when more than 100 ms have passed since the meeting, across the wrap of the tick count too;
+// without a meeting the time does not matter. The clock jumps when the first crossing of the
+// chosen level is settled.
+TEST(RouterLevels, TopLevelSearchEndsSoonAfterMeeting) {
+    struct Case {
+        const char* name;
+        bool isMet; // the destination is the far end of the start link
+        std::uint64_t startTick;
+        std::uint64_t jumpMs;
+        bool isCut;
+    };
+    constexpr std::uint64_t kWrap = std::uint64_t{1} << 32;
+    const Case cases[] = {
+        {"met, 100 ms", true, 5000, 100, false},
+        {"met, 101 ms", true, 5000, 101, true},
+        {"met, 100 ms across the wrap", true, kWrap - 30, 100, false},
+        {"met, 101 ms across the wrap", true, kWrap - 30, 101, true},
+        {"met, 101 ms ending on the wrap", true, kWrap - 101, 101, true},
+        {"not met, 10 s", false, 5000, 10000, false},
+    };
+    // A grid with a local road 6 km long from a crossing of the upper roads to a node of its
+    // own; a start on it that keeps its heading marks only the crossing, where the destination's
+    // link begins.
+    testdata::RoadWorld world = LevelledGrid(60, 12, 2);
+    constexpr std::uint32_t kDestination = 7 * 60 + 7;
+    const std::uint32_t lonely = AddLocalChain(world, {kOrigin.x + 7000, kOrigin.y - 40000}, 1);
+    testdata::WorldLink road;
+    road.from = lonely;
+    road.to = kDestination;
+    road.elementId = static_cast<std::uint32_t>(world.links.size() + 1);
+    road.lengthUnits = testdata::FlatWorldLengthUnits(world.nodes[lonely], world.nodes[road.to]);
+    road.roadClass = 6;
+    const auto roadLink = static_cast<std::uint32_t>(world.links.size());
+    world.links.push_back(road);
+    auto routed = routingtest::MakeRouterWorld(world, {}, Maps(2));
+    ASSERT_TRUE(routed->IsReady());
+    RouterCore& router = *routed->router;
+    const RouteOracle oracle(routed->world, routed->options);
+    const OraclePlace destination{kDestination, 7 * 119 + 2 * 7, 20.0}; // towards column 8
+    ASSERT_EQ(routed->world.links[*destination.link].to, kDestination + 1);
+    CalculationFlags flags;
+    flags.keepStartHeading = 1;
+    const auto settledAbove = [&] { return router.GetSettledCounts()[kDestinationSide][1]; };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const OraclePlace start =
+            c.isMet ? OraclePlace{lonely, roadLink, 100.0} : OraclePlace{3 * 60 + 55, {}, 0.0};
+        platform::VirtualClock time;
+        time.SetTick(c.startTick);
+        bool hasJumped = false;
+        HookedClock clock(time, [&] {
+            if (c.jumpMs > 0 && !hasJumped && settledAbove() > 0) {
+                hasJumped = true;
+                time.Advance(c.jumpMs);
+            }
+        });
+        const platform::ScopedClock installed(clock);
+        ASSERT_EQ(router.Calculate(oracle.Entry(start), oracle.Entry(destination), flags), 6);
+        ASSERT_EQ(router.GetChosenLevel(), 1);
+        ASSERT_TRUE(hasJumped);
+        const std::uint32_t settled = settledAbove();
+        // The same search on a clock that stands still.
+        hasJumped = true;
+        ASSERT_EQ(router.Calculate(oracle.Entry(start), oracle.Entry(destination), flags), 6);
+        const std::uint32_t untimed = settledAbove();
+        EXPECT_GT(untimed, 10u);
+        EXPECT_EQ(settled, c.isCut ? 1u : untimed);
+        EXPECT_TRUE(CheckRoute(router, oracle, start, destination).has_value());
     }
 }
 
