@@ -16,14 +16,14 @@ namespace {
 using routingtest::OraclePlace;
 using routingtest::RouteOracle;
 
-// 120 x 120 grid lines 450 m apart: about 54 km across, highways 18 km apart.
+// 100 x 100 grid lines 540 m apart: about 54 km across, highways 22 km apart.
 testdata::RandomWorld GeneratedWorld(std::uint32_t seed) {
     testdata::RandomWorldOptions options;
     options.seed = seed;
-    options.columns = 120;
-    options.rows = 120;
-    options.spacing = 3000;
-    options.jitter = 900;
+    options.columns = 100;
+    options.rows = 100;
+    options.spacing = 3600;
+    options.jitter = 1080;
     options.levels = 3;
     return testdata::MakeRandomWorld(options);
 }
@@ -76,7 +76,7 @@ TEST(GeneratedWorldRoutes, BoundedByTheOptimumInEveryBand) {
         {"plain upper links, shortest, on links", false, 0, true, false, 44},
         {"archived, cached stores, quickest, on links", true, 1, true, true, 45},
     };
-    constexpr std::size_t kPerBand = 8;
+    constexpr std::size_t kPerBand = 5;
     if (!MemoryArena::Shared().HoldsMemory()) {
         ASSERT_TRUE(MemoryArena::Shared().Reserve(4u << 20));
     }
