@@ -15,6 +15,7 @@ target_compile_options(routing_router PRIVATE -Wfloat-conversion)
 nav_test(routing_router_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/bidirectionaldijkstra_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/generatedworldroutes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/progress_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/routercore_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/routerlevels_test.cpp

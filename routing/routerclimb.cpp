@@ -86,7 +86,19 @@ std::uint32_t RouterCore::UpperArrivalIndex(const NetworkCrossing& upper) {
             hasMatched = true;
         }
     }
-    return index;
+    if (hasMatched) {
+        return index;
+    }
+    // A merged upper link that leaves over the arrival element is the road the route came by:
+    // without its index the upper search would turn back along it.
+    for (LinkCursorPtr link = m_network->CreateCursor(upper, 0, SearchTravelMode());
+         link && link->IsValid(); link->Next()) {
+        const std::uint32_t id = link->GetElementId();
+        if (m_network->IsOptimisedId(id) && m_network->ElementOfLink(id) == lower->GetElementId()) {
+            return link->GetIndex();
+        }
+    }
+    return 31;
 }
 
 int RouterCore::ClimbStep(int side, int level, int next) {

@@ -33,8 +33,10 @@ SearchMemoryReserve::~SearchMemoryReserve() {
 }
 
 SearchMemoryReserve& SearchMemoryReserve::Shared() {
-    static SearchMemoryReserve reserve;
-    return reserve;
+    // Never destroyed: a router in static storage gives its pages back during exit, possibly
+    // after this function's statics are gone. The system takes the address space at exit.
+    static SearchMemoryReserve* const reserve = new SearchMemoryReserve;
+    return *reserve;
 }
 
 void* SearchMemoryReserve::CommitPage(std::uint32_t size) {

@@ -43,7 +43,8 @@ public:
     SearchMemoryReserve(const SearchMemoryReserve&) = delete;
     SearchMemoryReserve& operator=(const SearchMemoryReserve&) = delete;
 
-    // The process-wide reserve, made on first use.
+    // The process-wide reserve, made on first use and kept until the process ends, so that
+    // routers may be destroyed at any point of the exit.
     [[nodiscard]] static SearchMemoryReserve& Shared();
 
     // A zero-filled read-write block: the lowest decommitted page, else fresh address space.

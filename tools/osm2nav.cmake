@@ -49,3 +49,11 @@ foreach(test osm2nav_test osmnetwork_test)
     target_compile_definitions(${test} PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
   endif()
 endforeach()
+# Routes on the shared extract with three levels against one level, converted once.
+nav_test(osmroutes_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmroutes_test.cpp
+  DEPENDS osm2nav_convert routing_router positioning_geodesy
+  ONE_PROCESS ExtractRoutes)
+if(TARGET osmroutes_test)
+  target_compile_definitions(osmroutes_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+endif()
