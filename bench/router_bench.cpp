@@ -4,16 +4,12 @@
 // in three distance bands and for each route type, Calculate and BuildRecords of the router core
 // run against a bidirectional Dijkstra over the same level-0 graph in the same run (the Dijkstra
 // once per pair and route type, for both stores).
-// Counters: "time_ratio" is router time over Dijkstra time on the pairs the router routes;
-// "router_ms" and "dijkstra_ms" are mean times per pair, "dijkstra_settled" the Dijkstra's mean
-// settled nodes; "cost_median", "cost_p95" and "cost_max" the route's cost over the optimum (1.0
-// is optimal) on the "routes" priced; "unreachable" counts pairs without any route, "failed"
-// those the router finds none for (of them "code10_19" out of search memory), "broken" routes
-// whose records do not make a drivable route; "load_s" is the network's load time and "write_s"
-// the time to generate and write the world.
+// Counters: those of bench::RouteTally; "load_s" is the network's load time and "write_s" the
+// time to generate and write the world.
 // The whole run takes about a minute and 800 MB, two thirds of it for the largest world;
 // --benchmark_filter='Route/(10k|100k)/' leaves that out.
 #include "bench/bidirectionaldijkstra.h"
+#include "bench/routetally.h"
 #include "positioning/geodistance.h"
 #include "routing/routercore.h"
 #include "routing/tests/networkfixture.h"
@@ -37,8 +33,10 @@
 
 namespace {
 
+using bench::Clock;
+using bench::Optimum;
+using bench::SecondsSince;
 using routingtest::OraclePlace;
-using Clock = std::chrono::steady_clock;
 
 struct WorldSpec {
     const char* name;
@@ -55,13 +53,6 @@ constexpr std::size_t kPairsPerBand = 32;
 constexpr std::int32_t kSpacing = 1000; // map units, about 150 m
 
 using Pair = std::pair<OraclePlace, OraclePlace>;
-
-// The Dijkstra's answer for one pair and route type.
-struct Optimum {
-    double cost = 0.0;
-    double seconds = 0.0;
-    std::uint32_t settled = 0;
-};
 
 // A generated world with its baseline, reference pricing and pairs by band, and the Dijkstra's
 // answers once measured (the same for both stores).
@@ -86,10 +77,6 @@ struct LoadedNetwork {
     double loadSeconds = 0.0;
     std::string error;
 };
-
-double SecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 // Random pairs of places on links until every band has its share (or the draws run out: a small
 // world has no far pairs).
@@ -190,10 +177,6 @@ std::pair<GeneratedWorld*, LoadedNetwork*> WorldFor(std::size_t world, int store
     return {generated.get(), loaded.get()};
 }
 
-double Quantile(const std::vector<double>& sorted, double q) {
-    return sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(q * sorted.size()))];
-}
-
 // The Dijkstra's answer for a pair, measured the first time it is asked for.
 const Optimum& OptimumOf(GeneratedWorld& generated, std::size_t band, std::uint32_t routeType,
                          std::size_t index) {
@@ -213,42 +196,6 @@ const Optimum& OptimumOf(GeneratedWorld& generated, std::size_t band, std::uint3
     return generated.optima[key] = optimum;
 }
 
-struct Tally {
-    double routerSeconds = 0.0;
-    double baselineSeconds = 0.0;
-    double routedSeconds = 0.0; // of the pairs the router found a route for
-    double routedBaselineSeconds = 0.0;
-    double settled = 0.0;
-    std::vector<double> ratios;
-    int unreachable = 0;
-    int failed = 0;
-    int exhausted = 0;
-    int broken = 0;
-
-    void Report(benchmark::State& state, const LoadedNetwork& loaded, double generateSeconds) {
-        const auto iterations = static_cast<double>(state.iterations());
-        if (routedBaselineSeconds > 0.0) {
-            state.counters["time_ratio"] = routedSeconds / routedBaselineSeconds;
-        }
-        state.counters["router_ms"] = routerSeconds * 1e3 / iterations;
-        state.counters["dijkstra_ms"] = baselineSeconds * 1e3 / iterations;
-        state.counters["dijkstra_settled"] = settled / iterations;
-        if (!ratios.empty()) {
-            std::sort(ratios.begin(), ratios.end());
-            state.counters["cost_median"] = Quantile(ratios, 0.5);
-            state.counters["cost_p95"] = Quantile(ratios, 0.95);
-            state.counters["cost_max"] = ratios.back();
-        }
-        state.counters["routes"] = static_cast<double>(ratios.size());
-        state.counters["unreachable"] = unreachable;
-        state.counters["failed"] = failed;
-        state.counters["code10_19"] = exhausted;
-        state.counters["broken"] = broken;
-        state.counters["load_s"] = loaded.loadSeconds;
-        state.counters["write_s"] = generateSeconds + loaded.writeSeconds;
-    }
-};
-
 void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int store,
                               std::size_t band, std::uint32_t routeType) {
     const auto [generated, loaded] = WorldFor(world, store);
@@ -264,7 +211,7 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int st
     RouterCore& router = *loaded->router;
     router.SetOptions(generated->options[routeType]);
     const routingtest::RouteOracle& oracle = *generated->oracles[routeType];
-    Tally tally;
+    bench::RouteTally tally;
     std::size_t next = 0;
     for (auto _ : state) {
         const std::size_t index = next++ % pairs.size();
@@ -277,28 +224,14 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int st
         const std::vector<RouteRecord>& records = router.BuildRecords(-1, true);
         const double seconds = SecondsSince(begin);
         const Optimum& optimum = OptimumOf(*generated, band, routeType, index);
-        tally.routerSeconds += seconds;
-        tally.baselineSeconds += optimum.seconds;
-        tally.settled += optimum.settled;
-        if (optimum.cost == bench::BidirectionalDijkstra::kUnreachable) {
-            ++tally.unreachable;
-            continue;
-        }
-        if (result != 6) {
-            ++tally.failed;
-            tally.exhausted += result == 10 || result == 19 ? 1 : 0;
-            continue;
-        }
-        tally.routedSeconds += seconds;
-        tally.routedBaselineSeconds += optimum.seconds;
-        std::string problem;
-        if (const auto cost = oracle.PriceRecords(records, start, destination, problem)) {
-            tally.ratios.push_back(*cost / optimum.cost);
-        } else {
-            ++tally.broken;
+        if (tally.Add(result, seconds, optimum)) {
+            std::string problem;
+            tally.AddPrice(oracle.PriceRecords(records, start, destination, problem), optimum);
         }
     }
-    tally.Report(state, *loaded, generated->generateSeconds);
+    tally.Report(state);
+    state.counters["load_s"] = loaded->loadSeconds;
+    state.counters["write_s"] = generated->generateSeconds + loaded->writeSeconds;
 }
 
 } // namespace

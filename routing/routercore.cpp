@@ -69,6 +69,7 @@ void RouterCore::SetNetwork(RoadNetworkPtr network) {
             space.reset();
         }
         m_current.reset();
+        m_linkTarget.reset();
         m_network = std::move(network);
         // The search's records name crossings of the old network: its route is gone.
         m_isRouteValid = false;

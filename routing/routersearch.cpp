@@ -445,11 +445,18 @@ float RouterCore::LinkCost(const LinkCursor& link, int side) {
     const std::uint32_t mode = m_options.travelMode;
     const bool usesZones = !(mode == 2 || mode == 3 || mode == 4 || mode == 9 || mode == 12);
     if (usesZones) {
-        // Only list-4 data make the modes differ, so crossings without them are skipped.
-        const NetworkCrossingPtr target = m_network->CreateCrossing(link.GetTarget());
-        const AttributeAccessorPtr attributes = target ? target->GetAttributes() : nullptr;
-        if (attributes && attributes->ListWords(4) != 0) {
-            input.isRestricted = IsRestricted(*target, link.GetElementId());
+        // Only list-4 data make the modes differ, so crossings without them are skipped. One
+        // handle, moved from target to target, spares two allocations per link priced.
+        if (m_linkTarget) {
+            m_linkTarget->MoveTo(link.GetTarget());
+        } else {
+            m_linkTarget = m_network->CreateCrossing(link.GetTarget());
+        }
+        const CrossingRecord* record = m_linkTarget ? m_linkTarget->GetRecord() : nullptr;
+        if (record != nullptr && record->AttributeBlock() != nullptr &&
+            AttributeAccessor(record->AttributeBlock(), record->AttributeWords()).ListWords(4) !=
+                0) {
+            input.isRestricted = IsRestricted(*m_linkTarget, link.GetElementId());
         }
     }
     const AnnotationValuePtr annotation = LinkAnnotationFor(link, side == kStartSide ? 1 : 2);

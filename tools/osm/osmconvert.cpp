@@ -877,7 +877,8 @@ std::string MoveTree(const std::filesystem::path& from, const std::filesystem::p
     return error ? to.string() + ": cannot be written" : std::string();
 }
 
-std::string ConvertOrThrow(const ConvertOptions& options, std::ostream& summary) {
+std::string ConvertOrThrow(const ConvertOptions& options, std::ostream& summary,
+                           testdata::RoadWorld* world) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(options.extract, error)) {
         return options.extract.string() + ": no such file";
@@ -926,16 +927,20 @@ std::string ConvertOrThrow(const ConvertOptions& options, std::ostream& summary)
     }
     if (message.empty()) {
         PrintSummary(extract, *model, options, network, summary);
+        if (world != nullptr) {
+            *world = std::move(model->world);
+        }
     }
     return message;
 }
 
 } // namespace
 
-std::string Convert(const ConvertOptions& options, std::ostream& summary) {
+std::string Convert(const ConvertOptions& options, std::ostream& summary,
+                    testdata::RoadWorld* world) {
     // The temporary device is removed while an exception unwinds.
     try {
-        return ConvertOrThrow(options, summary);
+        return ConvertOrThrow(options, summary, world);
     } catch (const std::bad_alloc&) {
         return "out of memory";
     } catch (const std::exception& error) {

@@ -4,6 +4,8 @@
 // with its address index, the road network with its levels and the advisor data and voices, each
 // read back by the system's own readers before it counts.
 
+#include "testdata/roadworld.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
@@ -30,7 +32,10 @@ inline constexpr char16_t kDatabaseFolder[] = u"\\Database";
 inline constexpr char16_t kNetworkFile[] = u"\\Net\\Net.rd";
 
 // Writes the folder and the summary; on failure writes nothing into the output and returns a
-// message naming the cause (empty on success).
-[[nodiscard]] std::string Convert(const ConvertOptions& options, std::ostream& summary);
+// message naming the cause (empty on success). With `world`, a successful conversion also hands
+// back the road world the network's level 0 was written from (its links name the map elements),
+// for a router baseline over the same graph; untouched on failure.
+[[nodiscard]] std::string Convert(const ConvertOptions& options, std::ostream& summary,
+                                  testdata::RoadWorld* world = nullptr);
 
 } // namespace osm2nav

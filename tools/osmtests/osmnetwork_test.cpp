@@ -486,4 +486,38 @@ TEST_F(SharedNetwork, ASecondRunWritesTheSameNetwork) {
     EXPECT_EQ(files, 9u); // ".rd", three levels of ".pag" and ".idx", O2S, S2O
 }
 
+// The road world a conversion hands back is the one level 0 was written from: each link of each
+// level-0 crossing is a world link (by its element) with the crossing at one of its ends, and
+// each world link is met at both its ends.
+TEST_F(SharedNetwork, HandsBackTheWorldLevel0WasWrittenFrom) {
+    osm2nav::ConvertOptions options;
+    options.extract = NAV_OSM_EXTRACT;
+    options.output = s_root->HostPath() / "world";
+    testdata::RoadWorld world;
+    std::ostringstream summary;
+    ASSERT_EQ(osm2nav::Convert(options, summary, &world), "");
+    std::map<std::uint32_t, std::size_t> linkOfElement;
+    for (std::size_t i = 0; i < world.links.size(); ++i) {
+        linkOfElement[world.links[i].elementId] = i;
+    }
+    ASSERT_EQ(linkOfElement.size(), world.links.size());
+    ASSERT_GT(world.links.size(), 2000u);
+    std::vector<int> endsMet(world.links.size(), 0);
+    for (const CrossingAddress& address : Crossings(0)) {
+        const auto crossing = m_network.CreateCrossing(address);
+        const GeoPoint at = crossing->Position();
+        for (auto cursor = m_network.CreateCursor(*crossing, 0, 0); cursor->IsValid();
+             cursor->Next()) {
+            const auto found = linkOfElement.find(cursor->GetElementId());
+            ASSERT_NE(found, linkOfElement.end()) << cursor->GetElementId();
+            const testdata::WorldLink& link = world.links[found->second];
+            EXPECT_TRUE(world.Position(link.from) == at || world.Position(link.to) == at)
+                << link.elementId;
+            ++endsMet[found->second];
+        }
+    }
+    EXPECT_EQ(static_cast<std::size_t>(std::count(endsMet.begin(), endsMet.end(), 2)),
+              world.links.size());
+}
+
 } // namespace
