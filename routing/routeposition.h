@@ -1,6 +1,7 @@
 #pragma once
 // The two ends of a route calculation and its switches: a position on a road element (or on a
-// crossing when it has no element) and the calculation flags. Fixed layouts; plain values.
+// crossing when it has no element), the calculation flags, and the route position, a small set
+// of such entries. The entries and flags are fixed layouts and plain values.
 
 #include "basiccomp/retrievalengine/code/ielementcursor.h"
 #include "mapdisplay/mapgeometry.h"
@@ -16,6 +17,31 @@ struct RoutePositionEntry {
     float offset = 0.0f;                  // metres from nodePoint to point
 };
 static_assert(sizeof(RoutePositionEntry) == 24);
+
+// Where a route starts or ends: the candidates a calculation may use, and how they were made.
+// Made by RoutePositionImpl (routing/routepositionimpl.h); read-only once made, so any thread
+// may read it.
+class RoutePosition {
+public:
+    // How a position was made (GetKind).
+    static constexpr std::uint32_t kNoCandidate = 0;
+    static constexpr std::uint32_t kOnElement = 1;    // a point projected onto the given element
+    static constexpr std::uint32_t kNearestRoad = 2;  // a point attached to the nearest road
+    static constexpr std::uint32_t kCurrent = 3;      // the current matched position
+    static constexpr std::uint32_t kPointElement = 4; // a point element, at its nearest road
+    static constexpr std::uint32_t kAddress = 5;      // a located address without house number
+    static constexpr std::uint32_t kAddressWithNumber = 6;
+
+    virtual ~RoutePosition() = default;
+    [[nodiscard]] virtual std::uint32_t GetKind() const = 0;
+    // The element id of the only candidate; 0xFFFFFFFF unless there is exactly one.
+    [[nodiscard]] virtual std::uint32_t GetSingleElementId() const = 0;
+    // The point of the only candidate; (0, 0) unless there is exactly one.
+    [[nodiscard]] virtual GeoPoint GetSinglePoint() const = 0;
+    [[nodiscard]] virtual const RoutePositionEntry* Begin() const = 0;
+    [[nodiscard]] virtual const RoutePositionEntry* End() const = 0;
+    [[nodiscard]] virtual std::uint32_t Count() const = 0;
+};
 
 struct CalculationFlags {
     std::uint8_t keepStartHeading = 0; // leave the start link only through its far crossing

@@ -57,3 +57,11 @@ nav_test(osmroutes_test
 if(TARGET osmroutes_test)
   target_compile_definitions(osmroutes_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
 endif()
+# Route positions on the shared extract, converted once.
+nav_test(osmpositions_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmpositions_test.cpp
+  DEPENDS osm2nav_convert routing_position retrievalengine_engine app_geohelpers
+  ONE_PROCESS ExtractPositions)
+if(TARGET osmpositions_test)
+  target_compile_definitions(osmpositions_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+endif()

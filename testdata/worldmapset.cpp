@@ -1,0 +1,79 @@
+#include "testdata/worldmapset.h"
+
+#include "testdata/addressindexwriter.h"
+#include "testdata/mapsetwriter.h"
+
+namespace testdata {
+
+std::uint32_t DefaultLinkAttributes(const WorldLink& link) {
+    return link.isOneWay ? maprecord::kRawOneWayAlong : maprecord::kRawBothWays;
+}
+
+std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetOptions& options,
+                                            const TempDeviceRoot& root,
+                                            std::u16string_view folder) {
+    MapSetWriter writer;
+    std::vector<std::size_t> lineIndexes;
+    for (std::uint32_t i = 0; i < world.links.size(); ++i) {
+        const WorldLink& link = world.links[i];
+        ElementDescription element;
+        element.typeLetter = 'p';
+        element.points.push_back(world.nodes[link.from]);
+        if (const auto bend = options.bends.find(i); bend != options.bends.end()) {
+            element.points.insert(element.points.end(), bend->second.begin(), bend->second.end());
+        }
+        element.points.push_back(world.nodes[link.to]);
+        const auto type = options.typeCodes.find(i);
+        element.typeCode =
+            type != options.typeCodes.end() ? type->second : maprecord::kResidentialType;
+        const auto word = options.attributes.find(i);
+        element.attributes =
+            word != options.attributes.end() ? word->second : DefaultLinkAttributes(link);
+        const auto index = writer.Add(element);
+        if (!index) {
+            return std::nullopt;
+        }
+        lineIndexes.push_back(*index);
+    }
+    std::vector<std::size_t> pointIndexes;
+    for (const WorldPointElement& point : options.points) {
+        ElementDescription element;
+        element.typeLetter = 't';
+        element.bounds = {point.position.x, point.position.y, point.position.x, point.position.y};
+        element.typeCode = point.typeCode;
+        element.name = point.name;
+        const auto index = writer.Add(element);
+        if (!index) {
+            return std::nullopt;
+        }
+        pointIndexes.push_back(*index);
+    }
+    RidHeaderFields header;
+    header.mapKind = 2; // with an address index: the engine maps element ids to themselves
+    writer.SetHeader(header);
+    const std::u16string base = std::u16string(folder) + u"\\" +
+                                std::u16string(options.baseName.begin(), options.baseName.end());
+    if (!root.MakeFolder(folder) || !writer.WriteTo(root.HostPathOf(base))) {
+        return std::nullopt;
+    }
+    const std::vector<std::uint32_t>& ids = writer.GetElementIds();
+    WorldMapSet out;
+    out.ridPath = base + u".rid";
+    AddressIndexWriter index;
+    for (std::size_t i = 0; i < pointIndexes.size(); ++i) {
+        const std::uint32_t id = ids[pointIndexes[i]];
+        out.pointIds.push_back(id);
+        if (const auto& entry = options.points[i].entryPoint) {
+            index.AddEntryPoint(static_cast<std::int32_t>(id), entry->x, entry->y);
+        }
+    }
+    if (!index.WriteTo(root, folder)) {
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < lineIndexes.size(); ++i) {
+        world.links[i].elementId = ids[lineIndexes[i]];
+    }
+    return out;
+}
+
+} // namespace testdata

@@ -1,0 +1,58 @@
+#pragma once
+// The map set of a road world: one line element per link, from its first node to its second
+// (straight, or bent through given points), with a type code and raw attribute word per link,
+// point elements with entry points, and the address index that makes the engine map element
+// ids. The world's element ids become the map set's, so a road network written from the world
+// afterwards names the map set's elements.
+
+#include "mapdisplay/elementcodes.h"
+#include "mapdisplay/mapgeometry.h"
+#include "testdata/roadworld.h"
+#include "testdata/tempdir.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testdata {
+
+// A point element (type letter 't') and, when given, the entry point a car reaches it by.
+struct WorldPointElement {
+    MapPoint position;
+    std::uint16_t typeCode = maprecord::kFirstPoiType;
+    std::optional<GeoPoint> entryPoint; // degrees
+    std::string name;
+};
+
+struct WorldMapSetOptions {
+    std::string baseName = "World";
+    // Per link index: the inner points (map units) between its two nodes.
+    std::map<std::uint32_t, std::vector<MapPoint>> bends;
+    // Per link index: the type code (default maprecord::kResidentialType).
+    std::map<std::uint32_t, std::uint16_t> typeCodes;
+    // Per link index: the raw attribute word written as it stands. By default the raw direction
+    // code follows the link: one-way along its points for a one-way link, else both ways.
+    std::map<std::uint32_t, std::uint32_t> attributes;
+    std::vector<WorldPointElement> points;
+};
+
+struct WorldMapSet {
+    std::vector<std::uint32_t> pointIds; // the element id of each point element, in order
+    std::u16string ridPath;              // device path of the ".rid" file, for the engine's Open
+};
+
+// The raw word a link gets by default.
+[[nodiscard]] std::uint32_t DefaultLinkAttributes(const WorldLink& link);
+
+// Writes folder + "\" + baseName + ".rid", ".dat", ".nam" (map kind 2) and the address index
+// tables into the device folder (made when missing), and gives each link of the world its
+// element id. Nullopt (the world unchanged) when an element or a file cannot be written.
+[[nodiscard]] std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world,
+                                                          const WorldMapSetOptions& options,
+                                                          const TempDeviceRoot& root,
+                                                          std::u16string_view folder);
+
+} // namespace testdata
