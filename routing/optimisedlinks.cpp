@@ -200,11 +200,20 @@ bool RoadNetwork::ExpandOptimisedLinks(std::vector<RouteRecord>& records, bool w
                         ? 3.6f * static_cast<float>(quotient)
                         : 3.6f * static_cast<float>(r.length) / static_cast<float>(r.time);
         }
+        const std::vector<O2SRecord> chain = LookupO2S(r.linkId);
+        if (chain.empty()) {
+            // No rows (an unknown id, or a table that cannot be read): the record stays as it
+            // is, so the route keeps its length and time and has no gap.
+            out.push_back(r);
+            previous = r.linkId;
+            result = false;
+            continue;
+        }
         GeoPoint current = withPositions ? GeoPoint{r.x, r.y} : kUnknown;
         NetworkCrossingPtr crossing;
         bool isFirstUnknown = true;
         std::size_t produced = 0;
-        for (const O2SRecord& o : LookupO2S(r.linkId)) {
+        for (const O2SRecord& o : chain) {
             if (o.elementId == previous) {
                 continue;
             }

@@ -41,8 +41,9 @@ public:
     [[nodiscard]] virtual std::uint32_t GetCrossingCount(std::uint16_t level) const = 0;
     // Replaces every record of an optimised link by records of its elements (with their start
     // positions when asked); drops records without a link and repeats. False when an optimised
-    // link yields no element, or its first element cannot be placed before anything was output
-    // (the records then stay as they were).
+    // link yields no element (a link whose chain has no rows, unknown or unreadable, then stays
+    // as it is), or its first element cannot be placed before anything was output (the records
+    // then stay as they were).
     [[nodiscard]] virtual bool ExpandOptimisedLinks(std::vector<RouteRecord>& records,
                                                     bool withPositions) = 0;
     // Annotates, on every level, both directions of the links that hold the listed elements.

@@ -56,7 +56,7 @@ const std::vector<RouteRecord>& RouterCore::BuildRecords(std::int32_t /*unused*/
     (void)AssembleRouteRecords(m_records);
     StartFixUp(m_records);
     EndFixUp(m_records);
-    // False leaves the records as they were, which is the best there is.
+    // False keeps the records that could not be expanded as they were: the route stays whole.
     (void)m_network->ExpandOptimisedLinks(m_records, keepPoints);
     float length = 0.0f;
     float time = 0.0f;

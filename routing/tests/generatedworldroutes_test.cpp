@@ -128,8 +128,12 @@ TEST(GeneratedWorldRoutes, BoundedByTheOptimumInEveryBand) {
             ratios[c.routeType].push_back(*cost / optimum);
         }
     }
-    // Shortest routes stay within the bound on every pair but lose up to 8 % on level 1 and 2:
-    // the 95 % bound is held by quickest routes.
+    // Shortest routes are not held to the 95 % bound: on these pairs median 1.02, 95 % 1.07, max
+    // 1.16, all beyond 1.05 on levels 1 and 2. Their costs do not favour the upper roads, so the
+    // best route often keeps to local roads for longer than the level-0 and level-1 searches
+    // around the ends reach (they stop at the same costs as for quickest routes, which for
+    // shortest cover less than half the distance), while the two sides meet only on the chosen
+    // level: the route detours over arterials or through highway ramps.
     for (const std::uint32_t type : {0u, 1u}) {
         std::vector<double>& sorted = ratios[type];
         ASSERT_GE(sorted.size(), 2 * 3 * kPerBand * 9 / 10);

@@ -1,6 +1,7 @@
 #include "routing/georectaround.h"
 #include "routing/roadnetwork.h"
 #include "routing/tests/networkfixture.h"
+#include "utilities/usefulcode/memoryarena.h"
 
 #include "platform/kernel/messagebox.h"
 
@@ -26,7 +27,7 @@ const std::vector<ColumnType> kO2SColumns[3] = {
 // element 100 + i; 3-7 carries 106. Links 0-1-2-3 reach level 2, 3-4-5-6 level 1: level 2
 // merges 0..3 into 2000000, level 1 merges 3..6 into 1000000.
 std::unique_ptr<WrittenNetwork> ChainNetwork(std::uint32_t o2sKind, bool bothDirections,
-                                             bool withMapData = false) {
+                                             bool withMapData = false, bool isArchived = false) {
     const GeoPoint origin{10.0f, 50.0f};
     testdata::RoadWorld world;
     for (int i = 0; i < 7; ++i) {
@@ -54,6 +55,7 @@ std::unique_ptr<WrittenNetwork> ChainNetwork(std::uint32_t o2sKind, bool bothDir
     options.o2sColumns = kO2SColumns[o2sKind];
     options.s2oColumns = {UInt32, UInt32};
     options.s2oListsBothDirections = bothDirections;
+    options.isArchived = isArchived;
     return WriteAndLoad(std::move(world), options, withMapData);
 }
 
@@ -187,13 +189,13 @@ TEST(OptimisedLinks, ExpandIntoElements) {
              {{103, 3}, {104, 4}, {105, 5}},
              97.2f,
              1},
-            {"unknown optimised id yields nothing",
+            {"unknown optimised id kept as it is",
              {Record(103, at(3), 500, 18), Record(kStart1 + 10, at(3), 1000, 36)},
              true,
              false,
-             {{103, 3}},
+             {{103, 3}, {kStart1 + 10, 3}},
              0.0f,
-             1},
+             2},
         };
         for (const Case& c : cases) {
             SCOPED_TRACE(std::to_string(kind) + " " + c.name);
@@ -437,6 +439,53 @@ TEST(FindNearestCrossing, SkipsClosedCrossings) {
         if (c.node >= 0) {
             EXPECT_EQ(request.position, at(static_cast<std::uint32_t>(c.node)));
             EXPECT_EQ(request.secondPosition, at(static_cast<std::uint32_t>(c.node)));
+        }
+    }
+}
+
+// An archived network reads its id tables through the shared arena; without it the chains
+// cannot be read, and the route keeps its optimised record instead of losing it.
+TEST(OptimisedLinks, ExpandKeepsWhatTheTablesCannotGive) {
+    MemoryArena& arena = MemoryArena::Shared();
+    struct Case {
+        const char* name;
+        bool withArena;
+        bool expected;
+        std::vector<std::uint32_t> ids;
+    };
+    const Case cases[] = {
+        {"tables readable", true, true, {103, 104, 105, 106}},
+        {"tables unreadable", false, false, {103, kStart1, 106}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (arena.HoldsMemory()) {
+            ASSERT_TRUE(arena.Release());
+        }
+        if (c.withArena) {
+            ASSERT_TRUE(arena.Reserve(1u << 20));
+        }
+        {
+            auto net = ChainNetwork(1, true, false, true);
+            ASSERT_TRUE(net->isLoaded);
+            const auto& world = net->writer->GetWorld();
+            const auto at = [&](std::uint32_t node) { return world.Position(node); };
+            std::vector<RouteRecord> records = {Record(103, at(3), 500, 18),
+                                                Record(kStart1, at(3), 1000, 36),
+                                                Record(106, at(6), 500, 18)};
+            ASSERT_EQ(net->network->ExpandOptimisedLinks(records, true), c.expected);
+            std::vector<std::uint32_t> ids;
+            for (const RouteRecord& r : records) {
+                ids.push_back(r.linkId);
+            }
+            EXPECT_EQ(ids, c.ids);
+            if (!c.expected) {
+                EXPECT_EQ(records[1].length, 1000); // the route's length and time stay whole
+                EXPECT_EQ(records[1].time, 36);
+            }
+        }
+        if (arena.HoldsMemory()) {
+            ASSERT_TRUE(arena.Release());
         }
     }
 }
