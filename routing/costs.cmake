@@ -11,7 +11,6 @@ target_compile_options(routing_costs PRIVATE -Wfloat-conversion)
 
 nav_test(routing_costs_test
   SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/tests/elementattributes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/linkcosts_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/seedends_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/startlinkcost_test.cpp

@@ -186,6 +186,8 @@ public:
     // Whether the last built route took its tail from the route before it.
     [[nodiscard]] bool HasJoinedPreviousRoute() const { return m_hasJoinedPrevious; }
     [[nodiscard]] const CrossingAddress& GetMeetingAddress() const { return m_meetingAddress; }
+    // Where the last built route ends (set by BuildRecords).
+    [[nodiscard]] const GeoPoint& GetDestinationPosition() const { return m_destinationPosition; }
 
 private:
     struct SavedSearch {
