@@ -10,23 +10,36 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr MapPoint kOrigin{1'260'000, 5'300'000};
 
-// A grid written as a map set and a road network ("\Net\Net.rd") in one device root, and a
-// service with that network open.
+// The device root of every world of this file (there is one device root at a time).
+testdata::TempDeviceRoot& Root() {
+    static testdata::TempDeviceRoot root;
+    return root;
+}
+
+// A grid written as a map set and a road network (folder + "\Net\Net.rd") into the device root,
+// and a service with that network open.
 struct ServiceWorld {
-    testdata::TempDeviceRoot root;
+    std::u16string folder;
     testdata::RoadWorld world;
     RetrievalEngine::RetrievalEnginePtr engine;
     RouteServicePtr service;
 
+    // A device path inside the world's folder.
+    [[nodiscard]] std::u16string Path(std::u16string_view path) const {
+        return folder + std::u16string(path);
+    }
+    [[nodiscard]] std::u16string Net() const { return Path(u"\\Net\\Net.rd"); }
     [[nodiscard]] GeoPoint Node(std::uint32_t node) const {
         return MapPointToDegrees(world.nodes[node]);
     }
@@ -60,23 +73,24 @@ struct ServiceWorld {
     }
 };
 
-std::unique_ptr<ServiceWorld> MakeWorld(std::uint32_t columns, std::uint32_t rows,
-                                        std::int32_t spacing) {
+std::unique_ptr<ServiceWorld> MakeWorld(std::u16string folder, std::uint32_t columns,
+                                        std::uint32_t rows, std::int32_t spacing) {
     auto out = std::make_unique<ServiceWorld>();
+    out->folder = std::move(folder);
     out->world = testdata::RoadWorld::Grid(columns, rows, spacing, kOrigin);
-    if (!testdata::WriteWorldMapSet(out->world, {}, out->root, u"\\maps")) {
+    if (!testdata::WriteWorldMapSet(out->world, {}, Root(), out->Path(u"\\maps"))) {
         return nullptr;
     }
     testdata::RoadNetworkWriter writer(out->world, {});
-    if (!writer.WriteTo(out->root, u"\\Net") || !out->root.InstallModule(u"ziVur.dll")) {
+    if (!writer.WriteTo(Root(), out->Path(u"\\Net")) || !Root().InstallModule(u"ziVur.dll")) {
         return nullptr;
     }
     out->engine = RetrievalEngineImpl::Create(BlockCache::Create(256));
-    if (!out->engine->Open(u"\\maps\\World.rid")) {
+    if (!out->engine->Open(out->Path(u"\\maps\\World.rid"))) {
         return nullptr;
     }
     out->service = CreateRouteService(out->engine);
-    if (!out->service || !out->service->OpenNetwork(u"\\Net\\Net.rd")) {
+    if (!out->service || !out->service->OpenNetwork(out->Net())) {
         return nullptr;
     }
     return out;
@@ -84,13 +98,13 @@ std::unique_ptr<ServiceWorld> MakeWorld(std::uint32_t columns, std::uint32_t row
 
 // 4 x 3 nodes about 150 m apart.
 ServiceWorld& SmallWorld() {
-    static const std::unique_ptr<ServiceWorld> world = MakeWorld(4, 3, 1000);
+    static const std::unique_ptr<ServiceWorld> world = MakeWorld(u"\\small", 4, 3, 1000);
     return *world;
 }
 
 // 2 x 4 nodes about 6 km apart, for routes longer than the retry rule's thresholds.
 ServiceWorld& LongWorld() {
-    static const std::unique_ptr<ServiceWorld> world = MakeWorld(2, 4, 40000);
+    static const std::unique_ptr<ServiceWorld> world = MakeWorld(u"\\long", 2, 4, 40000);
     return *world;
 }
 
@@ -164,7 +178,7 @@ TEST(RouteServiceNetwork, LoadsOnlyRdFilesByTheirExtension) {
     ASSERT_TRUE(w.service);
     // The same file under each name, so that only the name decides.
     for (const char16_t* name : {u"\\Net\\Net.RD", u"\\Net\\Net.Rd", u"\\Net\\NetNoExt"}) {
-        std::filesystem::copy_file(w.root.HostPathOf(u"\\Net\\Net.rd"), w.root.HostPathOf(name),
+        std::filesystem::copy_file(Root().HostPathOf(w.Net()), Root().HostPathOf(w.Path(name)),
                                    std::filesystem::copy_options::overwrite_existing);
     }
     struct Case {
@@ -177,9 +191,9 @@ TEST(RouteServiceNetwork, LoadsOnlyRdFilesByTheirExtension) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.path, c.path + std::char_traits<char16_t>::length(c.path)));
-        EXPECT_EQ(LoadNetworkFile(c.path, w.engine) != nullptr, c.opens);
+        EXPECT_EQ(LoadNetworkFile(w.Path(c.path), w.engine) != nullptr, c.opens);
         // A failed open leaves no network, not the previous one.
-        EXPECT_EQ(w.service->OpenNetwork(c.path), c.opens);
+        EXPECT_EQ(w.service->OpenNetwork(w.Path(c.path)), c.opens);
         EXPECT_EQ(w.service->GetNetwork() != nullptr, c.opens);
     }
 }
@@ -187,7 +201,7 @@ TEST(RouteServiceNetwork, LoadsOnlyRdFilesByTheirExtension) {
 TEST(RouteServiceRequest, BuildsRoutesCutAtBothEndsWithTheirTotals) {
     ServiceWorld& w = SmallWorld();
     ASSERT_TRUE(w.service);
-    ASSERT_TRUE(w.service->OpenNetwork(u"\\Net\\Net.rd"));
+    ASSERT_TRUE(w.service->OpenNetwork(w.Net()));
     struct Case {
         const char* name;
         std::uint32_t startFrom, startTo;
@@ -199,6 +213,7 @@ TEST(RouteServiceRequest, BuildsRoutesCutAtBothEndsWithTheirTotals) {
         {"across the grid", 0, 1, 0.3, 10, 11, 0.6},
         {"up the grid", 4, 8, 0.5, 2, 3, 0.5},
         {"along one link backward", 1, 2, 0.7, 1, 2, 0.2},
+        {"back round the corner", 1, 2, 0.5, 0, 4, 0.5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -217,9 +232,11 @@ TEST(RouteServiceRequest, BuildsRoutesCutAtBothEndsWithTheirTotals) {
         EXPECT_LT(GeoDistance(records.back().polyline.back(), destination->GetSinglePoint()), 1.0);
         std::int64_t length = 0;
         std::int64_t time = 0;
-        for (const RouteRecord& record : records) {
-            length += record.length;
-            time += record.time;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            length += records[i].length;
+            time += records[i].time;
+            // Only a start from the current position turns back on its element.
+            EXPECT_TRUE(i == 0 || records[i].linkId != records[i - 1].linkId) << i;
         }
         EXPECT_GT(result.length, 0);
         EXPECT_NEAR(static_cast<double>(length), result.length,
@@ -232,7 +249,7 @@ TEST(RouteServiceRequest, BuildsRoutesCutAtBothEndsWithTheirTotals) {
 TEST(RouteServiceRequest, FailuresAndTheEmptyRouteGiveTheirStatuses) {
     ServiceWorld& w = SmallWorld();
     ASSERT_TRUE(w.service);
-    ASSERT_TRUE(w.service->OpenNetwork(u"\\Net\\Net.rd"));
+    ASSERT_TRUE(w.service->OpenNetwork(w.Net()));
     const RouteServicePtr closed = CreateRouteService(w.engine);
     ASSERT_TRUE(closed);
     const std::uint32_t noElement = 0x7FFFFFF0;
@@ -275,7 +292,7 @@ TEST(RouteServiceRequest, FailuresAndTheEmptyRouteGiveTheirStatuses) {
 TEST(RouteServiceRequest, SeveralDestinationCandidatesTakeTheShortestRoute) {
     ServiceWorld& w = SmallWorld();
     ASSERT_TRUE(w.service);
-    ASSERT_TRUE(w.service->OpenNetwork(u"\\Net\\Net.rd"));
+    ASSERT_TRUE(w.service->OpenNetwork(w.Net()));
     const RoutePositionPtr start = w.Position(0, 1, 0.5);
     const RoutePositionEntry far = *w.Position(10, 11, 0.5)->Begin();
     const RoutePositionEntry near = *w.Position(1, 5, 0.5)->Begin();
@@ -300,7 +317,7 @@ TEST(RouteServiceRequest, SeveralDestinationCandidatesTakeTheShortestRoute) {
 TEST(RouteServiceTours, OneResultPerConsecutivePair) {
     ServiceWorld& w = SmallWorld();
     ASSERT_TRUE(w.service);
-    ASSERT_TRUE(w.service->OpenNetwork(u"\\Net\\Net.rd"));
+    ASSERT_TRUE(w.service->OpenNetwork(w.Net()));
     const std::vector<RoutePositionPtr> stops = {w.Position(0, 1, 0.5), w.Position(5, 6, 0.5),
                                                  w.Position(10, 11, 0.5)};
     for (std::size_t count = 0; count <= stops.size(); ++count) {
@@ -342,7 +359,7 @@ TEST(RouteServiceCurrentPosition, RecalculatesFailedAndDetouringRoutes) {
         SCOPED_TRACE(c.name);
         ServiceWorld& w = c.isLong ? LongWorld() : SmallWorld();
         ASSERT_TRUE(w.service);
-        ASSERT_TRUE(w.service->OpenNetwork(u"\\Net\\Net.rd"));
+        ASSERT_TRUE(w.service->OpenNetwork(w.Net()));
         const RoutePositionPtr destination =
             w.Position(c.destinationFrom, c.destinationTo, c.destinationAt);
         CountingObserver observer;
@@ -362,10 +379,106 @@ TEST(RouteServiceCurrentPosition, RecalculatesFailedAndDetouringRoutes) {
     }
 }
 
+TEST(RouteServiceCurrentPosition, TurningBackRunsToTheElementEndAndCountsIt) {
+    ServiceWorld& w = SmallWorld();
+    ASSERT_TRUE(w.service);
+    ASSERT_TRUE(w.service->OpenNetwork(w.Net()));
+    struct Case {
+        const char* name;
+        std::uint32_t destinationFrom, destinationTo;
+        double destinationAt;
+        bool isCorrected;
+    };
+    // Driving from node 1 towards node 2, half way along.
+    const Case cases[] = {
+        {"ahead", 2, 6, 0.5, false},
+        {"behind, round the corner", 0, 4, 0.5, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RoutePositionPtr destination =
+            w.Position(c.destinationFrom, c.destinationTo, c.destinationAt);
+        const RouteRequestResult result = w.service->RequestRouteFromCurrentPosition(
+            w.Driving(1, 2, 0.5), destination, false, nullptr, -1);
+        ASSERT_EQ(result.status, routestatus::kFound);
+        const std::vector<RouteRecord> records = Walk(result);
+        ASSERT_GE(records.size(), 2u);
+        ASSERT_FALSE(records.front().polyline.empty());
+        // The car first drives on to the end it heads for, turning back there when corrected.
+        EXPECT_LT(GeoDistance(records.front().polyline.back(), w.Node(2)), 1.0);
+        EXPECT_EQ(records[0].linkId == records[1].linkId, c.isCorrected);
+        std::int64_t length = 0;
+        std::int64_t time = 0;
+        for (const RouteRecord& record : records) {
+            length += record.length;
+            time += record.time;
+        }
+        EXPECT_NEAR(static_cast<double>(length), result.length,
+                    static_cast<double>(records.size()));
+        EXPECT_NEAR(static_cast<double>(time), result.travelTime,
+                    static_cast<double>(records.size()) + 1.0);
+    }
+}
+
+// Earlier results keep their records while the persistent router calculates new routes and
+// other threads walk and clone the earlier route.
+TEST(RouteServiceCurrentPosition, EarlierResultsKeepTheirRecordsAcrossRecalculations) {
+    ServiceWorld& w = SmallWorld();
+    ASSERT_TRUE(w.service);
+    ASSERT_TRUE(w.service->OpenNetwork(w.Net()));
+    const RouteRequestResult first = w.service->RequestRouteFromCurrentPosition(
+        w.Driving(1, 2, 0.5), w.Position(10, 11, 0.5), true, nullptr, -1);
+    ASSERT_EQ(first.status, routestatus::kFound);
+    const std::vector<RouteRecord> expected = Walk(first);
+    ASSERT_FALSE(expected.empty());
+
+    const auto same = [&](const std::vector<RouteRecord>& records) {
+        if (records.size() != expected.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (records[i].linkId != expected[i].linkId ||
+                records[i].length != expected[i].length ||
+                records[i].polyline.size() != expected[i].polyline.size()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::atomic<int> mismatches{0};
+    std::atomic<bool> done{false};
+    const auto walker = [&] {
+        while (!done) {
+            const RouteIteratorPtr it = GetRouteIterator(first);
+            const RouteIteratorPtr clone = it ? it->Clone() : nullptr;
+            std::vector<RouteRecord> records;
+            for (; clone && clone->IsValid(); clone->Next()) {
+                records.push_back(clone->Current());
+            }
+            mismatches += same(records) ? 0 : 1;
+        }
+    };
+    std::thread a(walker);
+    std::thread b(walker);
+    const std::uint32_t stops[][2] = {{4, 8}, {2, 3}, {5, 9}, {0, 4}, {7, 11}, {8, 9}};
+    for (int round = 0; round < 5; ++round) {
+        for (const auto& stop : stops) {
+            const RouteRequestResult next = w.service->RequestRouteFromCurrentPosition(
+                w.Driving(5, 6, 0.3), w.Position(stop[0], stop[1], 0.5), true, nullptr, -1);
+            EXPECT_EQ(next.status, routestatus::kFound);
+        }
+    }
+    done = true;
+    a.join();
+    b.join();
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_TRUE(same(Walk(first)));
+}
+
 TEST(RouteServiceCurrentPosition, MissingPiecesGiveTheirStatuses) {
     ServiceWorld& w = SmallWorld();
     ASSERT_TRUE(w.service);
-    ASSERT_TRUE(w.service->OpenNetwork(u"\\Net\\Net.rd"));
+    ASSERT_TRUE(w.service->OpenNetwork(w.Net()));
     const RouteServicePtr closed = CreateRouteService(w.engine);
     ASSERT_TRUE(closed);
     const MatchedPosition here = w.Driving(1, 2, 0.5);
