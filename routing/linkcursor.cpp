@@ -41,7 +41,22 @@ LinkCursor::LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uin
     , m_isForward(isForward)
     , m_mode(mode)
     , m_history(history) {
-    m_index = isForward ? 0 : static_cast<int>(m_crossing.GetLinkCount()) - 1;
+    StartRestricted();
+}
+
+void LinkCursor::Restart(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
+                         TravelMode mode, ManoeuvreHistory* history) {
+    m_crossing = crossing;
+    m_fromLink = static_cast<std::uint8_t>(fromLink);
+    m_isPlain = false;
+    m_isForward = isForward;
+    m_mode = mode;
+    m_history = history;
+    StartRestricted();
+}
+
+void LinkCursor::StartRestricted() {
+    m_index = m_isForward ? 0 : static_cast<int>(m_crossing.GetLinkCount()) - 1;
     if (!IsValid()) {
         return;
     }

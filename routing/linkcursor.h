@@ -41,6 +41,10 @@ public:
     // A restricted cursor: isForward starts at link 0, else at the last link.
     LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
                TravelMode mode, ManoeuvreHistory* history);
+    // Starts this restricted cursor anew on another crossing, as the constructor does; spares a
+    // search an allocation per crossing it expands.
+    void Restart(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
+                 TravelMode mode, ManoeuvreHistory* history);
 
     [[nodiscard]] std::uint32_t GetLength() const; // metres
     // The 5-bit class, with additional attributes extended to 11 bits by E12 (+32) and X.
@@ -59,6 +63,7 @@ public:
     [[nodiscard]] std::uint32_t GetIndex() const { return static_cast<std::uint32_t>(m_index); }
 
 private:
+    void StartRestricted();
     [[nodiscard]] LinkEntry Link() const;
     [[nodiscard]] const CrossingRecord* Record() const { return m_crossing.GetRecord(); }
     [[nodiscard]] bool HasAdditionalAttributes() const;

@@ -267,7 +267,8 @@ private:
     std::array<std::vector<PendingPath>, 3> m_pendingPaths;
     std::optional<std::uint32_t> m_turnClass; // class of the arrival link (mixed routes)
     NetworkCrossingPtr m_current;
-    NetworkCrossingPtr m_linkTarget; // LinkCost's look at the target crossing
+    NetworkCrossingPtr m_linkTarget;          // LinkCost's look at the target crossing
+    std::optional<LinkCursor> m_expandCursor; // ExpandNode's, restarted per crossing
     NodeRecord* m_currentRecord = nullptr;
     float m_currentCost = 0.0f;
     float m_bestMeeting = kImpassableCost;

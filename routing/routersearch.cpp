@@ -137,7 +137,7 @@ const StartLinkEnd* RouterCore::FindStartLinkEnd(const CrossingAddress& address)
 
 int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
     SearchSpace& space = *m_spaces[level];
-    space.SetPosition(m_current->GetAddress());
+    space.SetPosition(*m_current);
     const std::uint32_t arrival = m_currentRecord->ArrivalIndex();
     m_turnClass.reset();
     if (m_options.routeType == 2 && arrival < 31) {
@@ -147,11 +147,14 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
         }
     }
     SearchHistory history(space, m_pendingPaths[level]);
-    const LinkCursorPtr link = m_network->CreateRestrictedCursor(
-        *m_current, side == kStartSide, arrival, SearchTravelMode(), &history);
-    if (!link) {
-        return searchcode::kGoOn;
+    if (m_expandCursor) {
+        m_expandCursor->Restart(*m_current, side == kStartSide, arrival, SearchTravelMode(),
+                                &history);
+    } else {
+        m_expandCursor.emplace(*m_current, side == kStartSide, arrival, SearchTravelMode(),
+                               &history);
     }
+    LinkCursor* const link = &*m_expandCursor;
     NodeTable& table = m_tables[level];
     for (; link->IsValid(); link->Next()) {
         const float cost = LinkCost(*link, side);
@@ -342,7 +345,7 @@ bool RouterCore::MeetAtNode() {
     // seed there is only met when the turn onto the seed's link is allowed. The start side's
     // path here decides manoeuvres over several links that end with that turn.
     SearchSpace& space = *m_spaces[0];
-    space.SetPosition(m_current->GetAddress());
+    space.SetPosition(*m_current);
     SearchHistory history(space, m_pendingPaths[0]);
     if (!IsManoeuvrePossible(*m_current, arrival, savedArrival, mode, &history)) {
         return false;
