@@ -154,6 +154,9 @@ public:
 
     // Costs of a link under the cursor, as the search prices it.
     [[nodiscard]] float LinkCost(const LinkCursor& link, int side);
+    // The link's target crossing in m_linkTarget, read only when it moved: pricing a link and
+    // looking up its target's node record read one record; null without a store.
+    [[nodiscard]] const NetworkCrossing* PlaceLinkTarget(const LinkCursor& link);
     [[nodiscard]] float LinkSpeed(const LinkCursor& link, int side) const;
     // The network's annotation for the direction (1 or 2) when annotations are on, else null.
     [[nodiscard]] AnnotationValuePtr LinkAnnotationFor(const LinkCursor& link,

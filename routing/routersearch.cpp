@@ -161,7 +161,9 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
         if (cost == kImpassableCost || link->GetList3Code() == 2) {
             continue;
         }
-        const std::uint32_t targetId = link->GetTargetId();
+        const NetworkCrossing* targetCrossing = PlaceLinkTarget(*link);
+        const std::uint32_t targetId =
+            targetCrossing != nullptr ? targetCrossing->GetId() : 0xFFFFFFFFu;
         NodeRecord* target = table.GetRecord(targetId);
         if (IsExhausted(target)) {
             return searchcode::kExhausted;
@@ -437,6 +439,16 @@ float RouterCore::LinkSpeed(const LinkCursor& link, int side) const {
                        annotation ? std::optional<std::uint8_t>(*annotation) : std::nullopt);
 }
 
+const NetworkCrossing* RouterCore::PlaceLinkTarget(const LinkCursor& link) {
+    const CrossingAddress address = link.GetTarget();
+    if (!m_linkTarget) {
+        m_linkTarget = m_network->CreateCrossing(address);
+    } else if (!(m_linkTarget->GetAddress() == address)) {
+        m_linkTarget->MoveTo(address);
+    }
+    return m_linkTarget.get();
+}
+
 float RouterCore::LinkCost(const LinkCursor& link, int side) {
     LinkCostInput input;
     input.roadClass = link.GetRoadClass();
@@ -450,12 +462,8 @@ float RouterCore::LinkCost(const LinkCursor& link, int side) {
     if (usesZones) {
         // Only list-4 data make the modes differ, so crossings without them are skipped. One
         // handle, moved from target to target, spares two allocations per link priced.
-        if (m_linkTarget) {
-            m_linkTarget->MoveTo(link.GetTarget());
-        } else {
-            m_linkTarget = m_network->CreateCrossing(link.GetTarget());
-        }
-        const CrossingRecord* record = m_linkTarget ? m_linkTarget->GetRecord() : nullptr;
+        const NetworkCrossing* target = PlaceLinkTarget(link);
+        const CrossingRecord* record = target != nullptr ? target->GetRecord() : nullptr;
         if (record != nullptr && record->AttributeBlock() != nullptr &&
             AttributeAccessor(record->AttributeBlock(), record->AttributeWords()).ListWords(4) !=
                 0) {
