@@ -30,8 +30,9 @@ std::optional<bool> IsClassOpen(std::uint32_t roadClass, TravelMode mode) {
 
 LinkCursor::LinkCursor(const NetworkCrossing& crossing, std::uint32_t first, TravelMode mode)
     : m_crossing(crossing)
-    , m_index(static_cast<int>(first))
-    , m_mode(mode) {}
+    , m_mode(mode) {
+    SetIndex(static_cast<int>(first));
+}
 
 LinkCursor::LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
                        TravelMode mode, ManoeuvreHistory* history)
@@ -56,7 +57,7 @@ void LinkCursor::Restart(const NetworkCrossing& crossing, bool isForward, std::u
 }
 
 void LinkCursor::StartRestricted() {
-    m_index = m_isForward ? 0 : static_cast<int>(m_crossing.GetLinkCount()) - 1;
+    SetIndex(m_isForward ? 0 : static_cast<int>(m_crossing.GetLinkCount()) - 1);
     if (!IsValid()) {
         return;
     }
@@ -68,11 +69,12 @@ void LinkCursor::StartRestricted() {
     }
 }
 
-LinkEntry LinkCursor::Link() const {
-    return Record() != nullptr && m_index >= 0 &&
-                   static_cast<std::uint32_t>(m_index) < Record()->LinkCount()
-               ? Record()->Link(static_cast<std::uint32_t>(m_index))
-               : LinkEntry{};
+void LinkCursor::SetIndex(int index) {
+    m_index = index;
+    m_link = Record() != nullptr && m_index >= 0 &&
+                     static_cast<std::uint32_t>(m_index) < Record()->LinkCount()
+                 ? Record()->Link(static_cast<std::uint32_t>(m_index))
+                 : LinkEntry{};
 }
 
 bool LinkCursor::HasAdditionalAttributes() const {
@@ -175,12 +177,12 @@ bool LinkCursor::IsValid() const {
 void LinkCursor::Next() {
     if (m_isPlain) {
         if (IsValid()) {
-            ++m_index;
+            SetIndex(m_index + 1);
         }
         return;
     }
     while (IsValid()) {
-        m_index += m_isForward ? 1 : -1;
+        SetIndex(m_index + (m_isForward ? 1 : -1));
         if (!IsValid()) {
             return;
         }

@@ -64,7 +64,9 @@ public:
 
 private:
     void StartRestricted();
-    [[nodiscard]] LinkEntry Link() const;
+    // Moves to link `index` and decodes its entry once for the getters.
+    void SetIndex(int index);
+    [[nodiscard]] const LinkEntry& Link() const { return m_link; }
     [[nodiscard]] const CrossingRecord* Record() const { return m_crossing.GetRecord(); }
     [[nodiscard]] bool HasAdditionalAttributes() const;
     [[nodiscard]] bool IsProhibited(std::uint32_t from, std::uint32_t to);
@@ -75,6 +77,7 @@ private:
 
     NetworkCrossing m_crossing;
     int m_index = 0;
+    LinkEntry m_link; // of m_index; empty outside the record's links
     std::uint8_t m_fromLink = 31;
     bool m_isPlain = true;
     bool m_isForward = true;
