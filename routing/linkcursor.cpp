@@ -30,8 +30,9 @@ std::optional<bool> IsClassOpen(std::uint32_t roadClass, TravelMode mode) {
 
 LinkCursor::LinkCursor(const NetworkCrossing& crossing, std::uint32_t first, TravelMode mode)
     : m_crossing(crossing)
-    , m_index(static_cast<int>(first))
-    , m_mode(mode) {}
+    , m_mode(mode) {
+    SetIndex(static_cast<int>(first));
+}
 
 LinkCursor::LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
                        TravelMode mode, ManoeuvreHistory* history)
@@ -41,7 +42,22 @@ LinkCursor::LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uin
     , m_isForward(isForward)
     , m_mode(mode)
     , m_history(history) {
-    m_index = isForward ? 0 : static_cast<int>(m_crossing.GetLinkCount()) - 1;
+    StartRestricted();
+}
+
+void LinkCursor::Restart(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
+                         TravelMode mode, ManoeuvreHistory* history) {
+    m_crossing = crossing;
+    m_fromLink = static_cast<std::uint8_t>(fromLink);
+    m_isPlain = false;
+    m_isForward = isForward;
+    m_mode = mode;
+    m_history = history;
+    StartRestricted();
+}
+
+void LinkCursor::StartRestricted() {
+    SetIndex(m_isForward ? 0 : static_cast<int>(m_crossing.GetLinkCount()) - 1);
     if (!IsValid()) {
         return;
     }
@@ -53,11 +69,12 @@ LinkCursor::LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uin
     }
 }
 
-LinkEntry LinkCursor::Link() const {
-    return Record() != nullptr && m_index >= 0 &&
-                   static_cast<std::uint32_t>(m_index) < Record()->LinkCount()
-               ? Record()->Link(static_cast<std::uint32_t>(m_index))
-               : LinkEntry{};
+void LinkCursor::SetIndex(int index) {
+    m_index = index;
+    m_link = Record() != nullptr && m_index >= 0 &&
+                     static_cast<std::uint32_t>(m_index) < Record()->LinkCount()
+                 ? Record()->Link(static_cast<std::uint32_t>(m_index))
+                 : LinkEntry{};
 }
 
 bool LinkCursor::HasAdditionalAttributes() const {
@@ -160,12 +177,12 @@ bool LinkCursor::IsValid() const {
 void LinkCursor::Next() {
     if (m_isPlain) {
         if (IsValid()) {
-            ++m_index;
+            SetIndex(m_index + 1);
         }
         return;
     }
     while (IsValid()) {
-        m_index += m_isForward ? 1 : -1;
+        SetIndex(m_index + (m_isForward ? 1 : -1));
         if (!IsValid()) {
             return;
         }

@@ -41,6 +41,10 @@ public:
     // A restricted cursor: isForward starts at link 0, else at the last link.
     LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
                TravelMode mode, ManoeuvreHistory* history);
+    // Starts this restricted cursor anew on another crossing, as the constructor does; spares a
+    // search an allocation per crossing it expands.
+    void Restart(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
+                 TravelMode mode, ManoeuvreHistory* history);
 
     [[nodiscard]] std::uint32_t GetLength() const; // metres
     // The 5-bit class, with additional attributes extended to 11 bits by E12 (+32) and X.
@@ -59,7 +63,10 @@ public:
     [[nodiscard]] std::uint32_t GetIndex() const { return static_cast<std::uint32_t>(m_index); }
 
 private:
-    [[nodiscard]] LinkEntry Link() const;
+    void StartRestricted();
+    // Moves to link `index` and decodes its entry once for the getters.
+    void SetIndex(int index);
+    [[nodiscard]] const LinkEntry& Link() const { return m_link; }
     [[nodiscard]] const CrossingRecord* Record() const { return m_crossing.GetRecord(); }
     [[nodiscard]] bool HasAdditionalAttributes() const;
     [[nodiscard]] bool IsProhibited(std::uint32_t from, std::uint32_t to);
@@ -70,6 +77,7 @@ private:
 
     NetworkCrossing m_crossing;
     int m_index = 0;
+    LinkEntry m_link; // of m_index; empty outside the record's links
     std::uint8_t m_fromLink = 31;
     bool m_isPlain = true;
     bool m_isForward = true;

@@ -70,6 +70,7 @@ void RouterCore::SetNetwork(RoadNetworkPtr network) {
         }
         m_current.reset();
         m_linkTarget.reset();
+        m_expandCursor.reset();
         m_network = std::move(network);
         // The search's records name crossings of the old network: its route is gone.
         m_isRouteValid = false;

@@ -154,6 +154,9 @@ public:
 
     // Costs of a link under the cursor, as the search prices it.
     [[nodiscard]] float LinkCost(const LinkCursor& link, int side);
+    // The link's target crossing in m_linkTarget, read only when it moved: pricing a link and
+    // looking up its target's node record read one record; null without a store.
+    [[nodiscard]] const NetworkCrossing* PlaceLinkTarget(const LinkCursor& link);
     [[nodiscard]] float LinkSpeed(const LinkCursor& link, int side) const;
     // The network's annotation for the direction (1 or 2) when annotations are on, else null.
     [[nodiscard]] AnnotationValuePtr LinkAnnotationFor(const LinkCursor& link,
@@ -267,7 +270,8 @@ private:
     std::array<std::vector<PendingPath>, 3> m_pendingPaths;
     std::optional<std::uint32_t> m_turnClass; // class of the arrival link (mixed routes)
     NetworkCrossingPtr m_current;
-    NetworkCrossingPtr m_linkTarget; // LinkCost's look at the target crossing
+    NetworkCrossingPtr m_linkTarget;          // LinkCost's look at the target crossing
+    std::optional<LinkCursor> m_expandCursor; // ExpandNode's, restarted per crossing
     NodeRecord* m_currentRecord = nullptr;
     float m_currentCost = 0.0f;
     float m_bestMeeting = kImpassableCost;

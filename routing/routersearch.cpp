@@ -137,7 +137,7 @@ const StartLinkEnd* RouterCore::FindStartLinkEnd(const CrossingAddress& address)
 
 int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
     SearchSpace& space = *m_spaces[level];
-    space.SetPosition(m_current->GetAddress());
+    space.SetPosition(*m_current);
     const std::uint32_t arrival = m_currentRecord->ArrivalIndex();
     m_turnClass.reset();
     if (m_options.routeType == 2 && arrival < 31) {
@@ -147,18 +147,23 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
         }
     }
     SearchHistory history(space, m_pendingPaths[level]);
-    const LinkCursorPtr link = m_network->CreateRestrictedCursor(
-        *m_current, side == kStartSide, arrival, SearchTravelMode(), &history);
-    if (!link) {
-        return searchcode::kGoOn;
+    if (m_expandCursor) {
+        m_expandCursor->Restart(*m_current, side == kStartSide, arrival, SearchTravelMode(),
+                                &history);
+    } else {
+        m_expandCursor.emplace(*m_current, side == kStartSide, arrival, SearchTravelMode(),
+                               &history);
     }
+    LinkCursor* const link = &*m_expandCursor;
     NodeTable& table = m_tables[level];
     for (; link->IsValid(); link->Next()) {
         const float cost = LinkCost(*link, side);
         if (cost == kImpassableCost || link->GetList3Code() == 2) {
             continue;
         }
-        const std::uint32_t targetId = link->GetTargetId();
+        const NetworkCrossing* targetCrossing = PlaceLinkTarget(*link);
+        const std::uint32_t targetId =
+            targetCrossing != nullptr ? targetCrossing->GetId() : 0xFFFFFFFFu;
         NodeRecord* target = table.GetRecord(targetId);
         if (IsExhausted(target)) {
             return searchcode::kExhausted;
@@ -342,7 +347,7 @@ bool RouterCore::MeetAtNode() {
     // seed there is only met when the turn onto the seed's link is allowed. The start side's
     // path here decides manoeuvres over several links that end with that turn.
     SearchSpace& space = *m_spaces[0];
-    space.SetPosition(m_current->GetAddress());
+    space.SetPosition(*m_current);
     SearchHistory history(space, m_pendingPaths[0]);
     if (!IsManoeuvrePossible(*m_current, arrival, savedArrival, mode, &history)) {
         return false;
@@ -434,6 +439,16 @@ float RouterCore::LinkSpeed(const LinkCursor& link, int side) const {
                        annotation ? std::optional<std::uint8_t>(*annotation) : std::nullopt);
 }
 
+const NetworkCrossing* RouterCore::PlaceLinkTarget(const LinkCursor& link) {
+    const CrossingAddress address = link.GetTarget();
+    if (!m_linkTarget) {
+        m_linkTarget = m_network->CreateCrossing(address);
+    } else if (!(m_linkTarget->GetAddress() == address)) {
+        m_linkTarget->MoveTo(address);
+    }
+    return m_linkTarget.get();
+}
+
 float RouterCore::LinkCost(const LinkCursor& link, int side) {
     LinkCostInput input;
     input.roadClass = link.GetRoadClass();
@@ -447,12 +462,8 @@ float RouterCore::LinkCost(const LinkCursor& link, int side) {
     if (usesZones) {
         // Only list-4 data make the modes differ, so crossings without them are skipped. One
         // handle, moved from target to target, spares two allocations per link priced.
-        if (m_linkTarget) {
-            m_linkTarget->MoveTo(link.GetTarget());
-        } else {
-            m_linkTarget = m_network->CreateCrossing(link.GetTarget());
-        }
-        const CrossingRecord* record = m_linkTarget ? m_linkTarget->GetRecord() : nullptr;
+        const NetworkCrossing* target = PlaceLinkTarget(link);
+        const CrossingRecord* record = target != nullptr ? target->GetRecord() : nullptr;
         if (record != nullptr && record->AttributeBlock() != nullptr &&
             AttributeAccessor(record->AttributeBlock(), record->AttributeWords()).ListWords(4) !=
                 0) {

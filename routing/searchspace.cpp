@@ -15,6 +15,16 @@ void SearchSpace::SetPosition(const CrossingAddress& address) {
     CopyRecord();
 }
 
+void SearchSpace::SetPosition(const NetworkCrossing& crossing) {
+    m_address = crossing.GetAddress();
+    if (!m_crossing) {
+        m_crossing = std::make_shared<NetworkCrossing>(crossing);
+    } else {
+        *m_crossing = crossing;
+    }
+    CopyRecord();
+}
+
 void SearchSpace::Refresh() {
     if (!m_crossing) {
         return;

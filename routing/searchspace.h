@@ -31,6 +31,8 @@ public:
 
     // Stores the crossing about to be expanded and takes its record.
     void SetPosition(const CrossingAddress& address);
+    // The same for a crossing already read: takes over its record instead of reading it again.
+    void SetPosition(const NetworkCrossing& crossing);
     [[nodiscard]] const NetworkCrossingPtr& GetCrossing() const { return m_crossing; }
     [[nodiscard]] const NodeRecord& GetRecordCopy() const { return m_record; }
 
