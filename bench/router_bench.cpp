@@ -46,7 +46,6 @@ struct WorldSpec {
 };
 constexpr WorldSpec kWorlds[] = {{"10k", 100, 2, 31}, {"100k", 316, 3, 32}, {"1M", 1000, 3, 33}};
 constexpr const char* kStoreNames[] = {"mapped", "separated"};
-constexpr double kBandMetres[] = {0.0, 5000.0, 40000.0, 1e12};
 constexpr const char* kBandNames[] = {"under5km", "5to40km", "over40km"};
 constexpr const char* kRouteTypeNames[] = {"shortest", "quickest", "mixed"};
 constexpr std::size_t kPairsPerBand = 32;
@@ -90,9 +89,7 @@ void DrawPairs(GeneratedWorld& generated) {
         }
         const double metres =
             GeoDistance(oracle.Entry(places->first).point, oracle.Entry(places->second).point);
-        const auto band = static_cast<std::size_t>(
-            std::upper_bound(std::begin(kBandMetres), std::end(kBandMetres), metres) -
-            std::begin(kBandMetres) - 1);
+        const std::size_t band = routingtest::DistanceBand(metres);
         if (band < 3 && generated.pairs[band].size() < kPairsPerBand) {
             generated.pairs[band].push_back(*places);
         }
@@ -248,7 +245,7 @@ int main(int argc, char** argv) {
         const double diagonalMetres = 1.42 * spec.side * kSpacing * kMetresPerMapUnit;
         for (int store = 0; store < 2; ++store) {
             for (std::size_t band = 0; band < 3; ++band) {
-                if (kBandMetres[band] >= diagonalMetres) {
+                if (routingtest::kBandMetres[band] >= diagonalMetres) {
                     continue;
                 }
                 for (std::uint32_t type = 0; type < 3; ++type) {

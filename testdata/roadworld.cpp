@@ -20,6 +20,22 @@ std::optional<std::uint32_t> RoadWorld::NodeNamed(char name) const {
     return static_cast<std::uint32_t>(found - nodeNames.begin());
 }
 
+GeoPoint RoadWorld::PointAlong(std::uint32_t from, std::uint32_t to, double t) const {
+    const MapPoint a = nodes[from];
+    const MapPoint b = nodes[to];
+    return MapPointToDegrees({a.x + static_cast<std::int32_t>((b.x - a.x) * t),
+                              a.y + static_cast<std::int32_t>((b.y - a.y) * t)});
+}
+
+std::uint32_t RoadWorld::ElementBetween(std::uint32_t a, std::uint32_t b) const {
+    for (const auto& link : links) {
+        if ((link.from == a && link.to == b) || (link.from == b && link.to == a)) {
+            return link.elementId;
+        }
+    }
+    return 0xFFFFFFFF;
+}
+
 std::optional<std::uint32_t> RoadWorld::LinkBetween(char a, char b) const {
     const auto from = NodeNamed(a);
     const auto to = NodeNamed(b);

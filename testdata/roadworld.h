@@ -40,6 +40,10 @@ struct RoadWorld {
     [[nodiscard]] std::optional<std::uint32_t> LinkBetween(char a, char b) const;
     // The bounds of all nodes in degrees.
     [[nodiscard]] GeoRect Bounds() const;
+    // Degrees at the fraction t (0..1) of the straight way from node `from` to node `to`.
+    [[nodiscard]] GeoPoint PointAlong(std::uint32_t from, std::uint32_t to, double t) const;
+    // The element id of the link between two nodes (either direction); 0xFFFFFFFF when none.
+    [[nodiscard]] std::uint32_t ElementBetween(std::uint32_t a, std::uint32_t b) const;
 
     // Adds the sketch to the writer, builds it for the element ids and returns the world of its
     // roads: one link per segment, lengths by FlatWorldLengthUnits. Nullopt when the

@@ -28,8 +28,6 @@ testdata::RandomWorld GeneratedWorld(std::uint32_t seed) {
     return testdata::MakeRandomWorld(options);
 }
 
-constexpr double kBandMetres[] = {0.0, 5000.0, 40000.0, 1e12};
-
 // Draws pairs until each of the three bands holds `perBand`.
 std::vector<std::pair<OraclePlace, OraclePlace>> PairsByBand(const RouteOracle& oracle,
                                                              routingtest::PlaceDraw& draw,
@@ -42,9 +40,7 @@ std::vector<std::pair<OraclePlace, OraclePlace>> PairsByBand(const RouteOracle& 
         }
         const double metres =
             GeoDistance(oracle.Entry(places->first).point, oracle.Entry(places->second).point);
-        const auto band = static_cast<std::size_t>(
-            std::upper_bound(std::begin(kBandMetres), std::end(kBandMetres), metres) -
-            std::begin(kBandMetres) - 1);
+        const std::size_t band = routingtest::DistanceBand(metres);
         if (bands[band].size() < perBand) {
             bands[band].push_back(*places);
         }

@@ -36,18 +36,10 @@ struct RoutedWorld {
 
     // Degrees at a fraction of the way along the link between two grid nodes.
     [[nodiscard]] GeoPoint Along(std::uint32_t from, std::uint32_t to, double t) const {
-        const MapPoint a = world.nodes[from];
-        const MapPoint b = world.nodes[to];
-        return MapPointToDegrees({a.x + static_cast<std::int32_t>((b.x - a.x) * t),
-                                  a.y + static_cast<std::int32_t>((b.y - a.y) * t)});
+        return world.PointAlong(from, to, t);
     }
     [[nodiscard]] std::uint32_t ElementBetween(std::uint32_t a, std::uint32_t b) const {
-        for (const auto& link : world.links) {
-            if ((link.from == a && link.to == b) || (link.from == b && link.to == a)) {
-                return link.elementId;
-            }
-        }
-        return 0xFFFFFFFF;
+        return world.ElementBetween(a, b);
     }
     [[nodiscard]] std::vector<GeoPoint> Points(std::uint32_t elementId) const {
         std::vector<GeoPoint> points;

@@ -6,6 +6,9 @@
 #include "routing/tests/routeoracle.h"
 #include "testdata/randomworld.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <random>
@@ -45,6 +48,16 @@ inline std::unique_ptr<RouterWorld> MakeRouterWorld(testdata::RoadWorld world,
                                                     const RouteOptions& options) {
     testdata::RoadNetworkOptions networkOptions;
     return MakeRouterWorld(std::move(world), options, std::move(networkOptions));
+}
+
+// The distance bands routes are judged in: under 5 km, 5 to 40 km, over 40 km.
+inline constexpr double kBandMetres[] = {0.0, 5000.0, 40000.0, 1e12};
+
+// The band (0, 1 or 2) of an air distance in metres.
+inline std::size_t DistanceBand(double metres) {
+    return static_cast<std::size_t>(
+        std::upper_bound(std::begin(kBandMetres), std::end(kBandMetres), metres) -
+        std::begin(kBandMetres) - 1);
 }
 
 // Random places on nodes or on links open to cars (offsets whole tenths of a metre).

@@ -44,18 +44,10 @@ struct ServiceWorld {
         return MapPointToDegrees(world.nodes[node]);
     }
     [[nodiscard]] GeoPoint Along(std::uint32_t from, std::uint32_t to, double t) const {
-        const MapPoint a = world.nodes[from];
-        const MapPoint b = world.nodes[to];
-        return MapPointToDegrees({a.x + static_cast<std::int32_t>((b.x - a.x) * t),
-                                  a.y + static_cast<std::int32_t>((b.y - a.y) * t)});
+        return world.PointAlong(from, to, t);
     }
     [[nodiscard]] std::uint32_t ElementBetween(std::uint32_t a, std::uint32_t b) const {
-        for (const auto& link : world.links) {
-            if ((link.from == a && link.to == b) || (link.from == b && link.to == a)) {
-                return link.elementId;
-            }
-        }
-        return 0xFFFFFFFF;
+        return world.ElementBetween(a, b);
     }
     [[nodiscard]] RoutePositionPtr Position(std::uint32_t from, std::uint32_t to, double t) const {
         const std::uint32_t id = ElementBetween(from, to);
