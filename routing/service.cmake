@@ -13,5 +13,6 @@ nav_test(routing_service_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/flaggedelements_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/routeservice_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/routeservicesearch_test.cpp
   DEPENDS routing_service retrievalengine_engine positioning_geodesy testdata_worldmapset
           testdata_roadnetwork testdata_mapset testdata)
