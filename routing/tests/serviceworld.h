@@ -62,7 +62,7 @@ struct ServiceWorld {
 
 // The world written as a map set and a network with the options, and a service with it open.
 inline std::unique_ptr<ServiceWorld> MakeWorld(std::u16string folder, testdata::RoadWorld world,
-                                               const testdata::RoadNetworkOptions& options = {}) {
+                                               const testdata::RoadNetworkOptions& options) {
     auto out = std::make_unique<ServiceWorld>();
     out->folder = std::move(folder);
     out->world = std::move(world);
@@ -86,7 +86,8 @@ inline std::unique_ptr<ServiceWorld> MakeWorld(std::u16string folder, testdata::
 
 inline std::unique_ptr<ServiceWorld> MakeWorld(std::u16string folder, std::uint32_t columns,
                                                std::uint32_t rows, std::int32_t spacing) {
-    return MakeWorld(std::move(folder), testdata::RoadWorld::Grid(columns, rows, spacing, kOrigin));
+    return MakeWorld(std::move(folder), testdata::RoadWorld::Grid(columns, rows, spacing, kOrigin),
+                     testdata::RoadNetworkOptions{});
 }
 
 // 4 x 3 nodes about 150 m apart.
