@@ -22,9 +22,6 @@ FlaggedPoints BuildFlaggedPoints(RetrievalEngine::IRetrievalEngine& engine,
             out.directionKey = 1;
         }
     }
-    if (out.points.empty()) {
-        out.directionKey = 0;
-    }
     return out;
 }
 

@@ -46,10 +46,9 @@ std::uint32_t RouteStatusOf(std::int32_t routerCode) {
         return 14;
     case 23:
         return 15;
-    case 24:
+    case 24: // the start link's kinds give 16..18, the destination link's 19..21
     case 25:
     case 26:
-        return static_cast<std::uint32_t>(routerCode) - 8;
     case 27:
     case 28:
     case 29:

@@ -75,7 +75,8 @@ public:
     RouteService(const RouteService&) = delete;
     RouteService& operator=(const RouteService&) = delete;
 
-    // Drops the persistent router and the previous network; true when the new one loaded.
+    // Drops the persistent router and the previous network; true when the new one loaded. The
+    // flagged elements kept are placed on the new network.
     bool OpenNetwork(const std::u16string& path);
     // A route from the current position (kind 3), keeping its heading first; calculated again
     // without keeping it when that route failed or looks like a detour. previousLength is the

@@ -61,51 +61,51 @@ TEST(FlaggedElements, OneEntryPerStretchHoldsTheHalvedValue) {
     ASSERT_TRUE(service);
     const std::uint32_t a = w.ElementBetween(1, 2);
     const std::uint32_t b = w.ElementBetween(5, 6);
-    enum class Op { Speed, Percent, Remove };
+    enum class Op : std::uint8_t { Speed, Percent, Remove };
     struct Step {
         const char* name;
-        Op op;
         std::vector<std::uint32_t> keys;
+        Op op;
         std::uint8_t value;
         bool result;
         int valueOnA; // at node 1
         int valueOnB; // at node 6
     };
     const Step steps[] = {
-        {"speed 40", Op::Speed, {a}, 40, true, 0x80 | 20, -1},
-        {"speed 20 on the same stretch", Op::Speed, {a}, 20, true, 0x80 | 10, -1},
-        {"percent after speed", Op::Percent, {a}, 60, true, 30, -1},
-        {"removing the one entry", Op::Remove, {a}, 0, false, -1, -1},
-        {"removing what is not there", Op::Remove, {a}, 0, false, -1, -1},
-        {"255 halves to 127", Op::Speed, {a}, 255, true, 0xFF, -1},
-        {"1 closes", Op::Speed, {a}, 1, true, 0x80, -1},
-        {"0 closes", Op::Percent, {a}, 0, true, 0, -1},
-        {"removed", Op::Remove, {a}, 0, false, -1, -1},
+        {"speed 40", {a}, Op::Speed, 40, true, 0x80 | 20, -1},
+        {"speed 20 on the same stretch", {a}, Op::Speed, 20, true, 0x80 | 10, -1},
+        {"percent after speed", {a}, Op::Percent, 60, true, 30, -1},
+        {"removing the one entry", {a}, Op::Remove, 0, false, -1, -1},
+        {"removing what is not there", {a}, Op::Remove, 0, false, -1, -1},
+        {"255 halves to 127", {a}, Op::Speed, 255, true, 0xFF, -1},
+        {"1 closes", {a}, Op::Speed, 1, true, 0x80, -1},
+        {"0 closes", {a}, Op::Percent, 0, true, 0, -1},
+        {"removed", {a}, Op::Remove, 0, false, -1, -1},
         // The first vertex with and without a direction are two stretches.
-        {"first vertex", Op::Speed, {a | kFirstVertex}, 40, true, 0x80 | 20, -1},
+        {"first vertex", {a | kFirstVertex}, Op::Speed, 40, true, 0x80 | 20, -1},
         {"first vertex, direction",
-         Op::Speed,
          {a | kFirstVertexWithDirection},
+         Op::Speed,
          20,
          true,
          0x80 | 10,
          -1},
         {"the second removed",
-         Op::Remove,
          {a | kFirstVertexWithDirection},
+         Op::Remove,
          0,
          false,
          0x80 | 20,
          -1},
-        {"the first removed", Op::Remove, {a | kFirstVertex}, 0, false, -1, -1},
+        {"the first removed", {a | kFirstVertex}, Op::Remove, 0, false, -1, -1},
         // Several keys make one stretch; a part of it is another.
-        {"two elements", Op::Speed, {a, b}, 30, true, 0x80 | 15, 0x80 | 15},
-        {"a part is no entry", Op::Remove, {a}, 0, false, 0x80 | 15, 0x80 | 15},
-        {"the whole stretch", Op::Remove, {a, b}, 0, false, -1, -1},
+        {"two elements", {a, b}, Op::Speed, 30, true, 0x80 | 15, 0x80 | 15},
+        {"a part is no entry", {a}, Op::Remove, 0, false, 0x80 | 15, 0x80 | 15},
+        {"the whole stretch", {a, b}, Op::Remove, 0, false, -1, -1},
         // Keys whose element is missing are skipped.
-        {"unknown element", Op::Speed, {kUnknownElement}, 30, false, -1, -1},
-        {"unknown and known", Op::Percent, {kUnknownElement, b}, 80, true, -1, 40},
-        {"the known one alone is that stretch", Op::Remove, {b}, 0, false, -1, -1},
+        {"unknown element", {kUnknownElement}, Op::Speed, 30, false, -1, -1},
+        {"unknown and known", {kUnknownElement, b}, Op::Percent, 80, true, -1, 40},
+        {"the known one alone is that stretch", {b}, Op::Remove, 0, false, -1, -1},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.name);
