@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -243,3 +245,44 @@ TEST(FlaggedElements, EntriesTakeEffectOnANetworkOpenedAgain) {
 }
 
 } // namespace
+
+// Traffic updates from another thread wait for a running calculation: every route is the one of
+// the open or of the closed road, never a mixture.
+TEST(FlaggedElements, UpdatesDuringCalculationsTakeTurns) {
+    ServiceWorld& w = SmallWorld();
+    ASSERT_TRUE(w.service);
+    const RouteServicePtr service = FreshService(w);
+    ASSERT_TRUE(service);
+    const std::uint32_t middle = w.ElementBetween(1, 2);
+    const std::vector<std::uint32_t> keys = {middle | kFirstVertex};
+    const std::uint32_t from = w.ElementBetween(0, 1);
+    const std::uint32_t to = w.ElementBetween(2, 3);
+    const GeoPoint fromPoint = w.Along(0, 1, 0.5);
+    const GeoPoint toPoint = w.Along(2, 3, 0.5);
+    const RoutePositionPtr start = service->CreatePosition(&from, &fromPoint);
+    const RoutePositionPtr destination = service->CreatePosition(&to, &toPoint);
+    const RouteRequestResult open = service->RequestRoute(start, destination, nullptr);
+    ASSERT_TRUE(service->AddFlaggedElementSpeed(keys, 0));
+    const RouteRequestResult closed = service->RequestRoute(start, destination, nullptr);
+    ASSERT_EQ(open.status, routestatus::kFound);
+    ASSERT_EQ(closed.status, routestatus::kFound);
+    ASSERT_NE(open.length, closed.length);
+
+    std::atomic<bool> done{false};
+    std::thread traffic([&] {
+        for (int i = 0; !done; ++i) {
+            (void)(i % 2 == 0 ? service->AddFlaggedElementPercent(keys, 100)
+                              : service->AddFlaggedElementSpeed(keys, 0));
+        }
+    });
+    int mixed = 0;
+    for (int i = 0; i < 200; ++i) {
+        const RouteRequestResult r = service->RequestRoute(start, destination, nullptr);
+        const bool isOpen = r.status == routestatus::kFound && Uses(r, middle);
+        const std::int32_t expected = isOpen ? open.length : closed.length;
+        mixed += r.status == routestatus::kFound && r.length == expected ? 0 : 1;
+    }
+    done = true;
+    traffic.join();
+    EXPECT_EQ(mixed, 0);
+}
