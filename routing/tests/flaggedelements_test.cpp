@@ -140,13 +140,11 @@ TEST(FlaggedElements, OneEntryPerStretchHoldsTheHalvedValue) {
 TEST(FlaggedElements, RoutesAvoidClosedAndSlowCappedRoads) {
     ServiceWorld& w = SmallWorld();
     ASSERT_TRUE(w.service);
-    // Along the bottom row from link 0-1 to link 2-3, through link 1-2.
+    // Along the bottom row from link 0-1 to link 2-3, through link 1-2, every road at 50 km/h.
     const std::uint32_t middle = w.ElementBetween(1, 2);
     const std::uint32_t first = w.ElementBetween(0, 1);
-    const RouteRequestResult plain =
-        w.service->RequestRoute(w.Position(0, 1, 0.5), w.Position(2, 3, 0.5), nullptr);
-    ASSERT_EQ(plain.status, routestatus::kFound);
-    ASSERT_TRUE(Uses(plain, middle));
+    ExternalRouteOptions options(1, 1);
+    options.speed.fill(50);
     struct Case {
         const char* name;
         std::uint32_t element;
@@ -154,14 +152,16 @@ TEST(FlaggedElements, RoutesAvoidClosedAndSlowCappedRoads) {
         std::uint8_t value;
         std::uint32_t status;
         bool usesMiddle;
-        int travelTime; // compared with the plain route's: -1 shorter, 0 equal, 1 longer
+        int travelTime; // compared with the unflagged route's: -1 shorter, 0 equal, 1 longer
         int length;
     };
     const Case cases[] = {
         {"closed on the route", middle, true, 0, routestatus::kFound, false, 1, 1},
-        {"capped above its speed", middle, true, 80, routestatus::kFound, true, 0, 0},
-        {"capped below its speed", middle, true, 20, routestatus::kFound, true, 1, 0},
-        {"at a quarter of its speed", middle, false, 25, routestatus::kFound, true, 1, 0},
+        {"capped at 80", middle, true, 80, routestatus::kFound, true, 0, 0},
+        {"capped at 20", middle, true, 20, routestatus::kFound, true, 1, 0},
+        {"at half its speed", middle, false, 50, routestatus::kFound, true, 1, 0},
+        {"at a tenth of its speed: round the block", middle, false, 10, routestatus::kFound, false,
+         1, 1},
         {"closed start link", first, true, 0, 9, false, 0, 0},
     };
     const auto compare = [](std::int32_t a, std::int32_t b) { return (a > b) - (a < b); };
@@ -169,17 +169,21 @@ TEST(FlaggedElements, RoutesAvoidClosedAndSlowCappedRoads) {
         SCOPED_TRACE(c.name);
         const RouteServicePtr service = FreshService(w);
         ASSERT_TRUE(service);
-        // Keys without a direction flag both directions.
-        const std::vector<std::uint32_t> keys = {c.element | kFirstVertex};
-        ASSERT_TRUE(c.isSpeed ? service->AddFlaggedElementSpeed(keys, c.value)
-                              : service->AddFlaggedElementPercent(keys, c.value));
+        service->SetOptions(&options);
         const std::uint32_t from = w.ElementBetween(0, 1);
         const std::uint32_t to = w.ElementBetween(2, 3);
         const GeoPoint fromPoint = w.Along(0, 1, 0.5);
         const GeoPoint toPoint = w.Along(2, 3, 0.5);
-        const RouteRequestResult result =
-            service->RequestRoute(service->CreatePosition(&from, &fromPoint),
-                                  service->CreatePosition(&to, &toPoint), nullptr);
+        const RoutePositionPtr start = service->CreatePosition(&from, &fromPoint);
+        const RoutePositionPtr destination = service->CreatePosition(&to, &toPoint);
+        const RouteRequestResult plain = service->RequestRoute(start, destination, nullptr);
+        ASSERT_EQ(plain.status, routestatus::kFound);
+        ASSERT_TRUE(Uses(plain, middle));
+        // Keys without a direction flag both directions.
+        const std::vector<std::uint32_t> keys = {c.element | kFirstVertex};
+        ASSERT_TRUE(c.isSpeed ? service->AddFlaggedElementSpeed(keys, c.value)
+                              : service->AddFlaggedElementPercent(keys, c.value));
+        const RouteRequestResult result = service->RequestRoute(start, destination, nullptr);
         ASSERT_EQ(result.status, c.status);
         if (c.status != routestatus::kFound) {
             EXPECT_FALSE(result.route);
