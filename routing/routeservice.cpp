@@ -3,6 +3,7 @@
 #include "positioning/geodistance.h"
 #include "routing/routesnapshot.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <utility>
@@ -45,10 +46,9 @@ std::uint32_t RouteStatusOf(std::int32_t routerCode) {
         return 14;
     case 23:
         return 15;
-    case 24:
+    case 24: // the start link's kinds give 16..18, the destination link's 19..21
     case 25:
     case 26:
-        return static_cast<std::uint32_t>(routerCode) - 8;
     case 27:
     case 28:
     case 29:
@@ -123,12 +123,82 @@ bool RouteService::OpenNetwork(const std::u16string& path) {
     const std::lock_guard lock(m_lock);
     m_persistentRouter.reset();
     m_network = std::move(network);
+    if (m_network) {
+        // Entries kept from the previous network take effect on this one too; one that it
+        // cannot place stays listed, as after a failed registration.
+        for (const FlaggedElementEntry& entry : m_flagged) {
+            (void)m_network->AddFlaggedElements(entry.ToList());
+        }
+    }
     return m_network != nullptr;
 }
 
 RoadNetworkPtr RouteService::GetNetwork() const {
     const std::lock_guard lock(m_lock);
     return m_network;
+}
+
+bool RouteService::AddFlaggedElementSpeed(std::span<const std::uint32_t> keys, std::uint8_t value) {
+    return AddFlaggedElement(keys, value, true);
+}
+
+bool RouteService::AddFlaggedElementPercent(std::span<const std::uint32_t> keys,
+                                            std::uint8_t value) {
+    return AddFlaggedElement(keys, value, false);
+}
+
+std::list<FlaggedElementEntry>::iterator RouteService::FindStretch(const FlaggedPoints& points) {
+    return std::find_if(m_flagged.begin(), m_flagged.end(), [&](const FlaggedElementEntry& entry) {
+        return entry.IsSameStretch(points);
+    });
+}
+
+bool RouteService::AddFlaggedElement(std::span<const std::uint32_t> keys, std::uint8_t value,
+                                     bool isAbsolute) {
+    if (!GetNetwork() || !m_engine) {
+        return false;
+    }
+    FlaggedPoints points = BuildFlaggedPoints(*m_engine, keys);
+    if (points.points.empty()) {
+        return false;
+    }
+    const std::lock_guard lock(m_lock);
+    if (!m_network) {
+        return false;
+    }
+    const std::uint8_t byte = FlaggedValueByte(value, isAbsolute);
+    if (const auto found = FindStretch(points); found != m_flagged.end()) {
+        // The network reads the shared byte; it need not be told again.
+        *found->speedByte = byte;
+        return true;
+    }
+    try {
+        FlaggedElementEntry entry{std::move(points.points), std::make_shared<std::uint8_t>(byte),
+                                  points.directionKey};
+        m_flagged.push_back(std::move(entry));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return m_network->AddFlaggedElements(m_flagged.back().ToList());
+}
+
+bool RouteService::RemoveFlaggedElement(std::span<const std::uint32_t> keys) {
+    if (!GetNetwork() || !m_engine) {
+        return false;
+    }
+    const FlaggedPoints points = BuildFlaggedPoints(*m_engine, keys);
+    if (points.points.empty()) {
+        return false;
+    }
+    const std::lock_guard lock(m_lock);
+    if (const auto found = FindStretch(points); found != m_flagged.end()) {
+        // The network lets go of the byte before the entry that owns it goes.
+        if (m_network) {
+            (void)m_network->RemoveFlaggedElements(found->ToList());
+        }
+        m_flagged.erase(found);
+    }
+    return false;
 }
 
 void RouteService::SetOptions(const ExternalRouteOptions* options) {

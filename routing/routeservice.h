@@ -8,6 +8,7 @@
 #include "basiccomp/retrievalengine/code/ielementcursor.h"
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
 #include "positioning/matchedposition.h"
+#include "routing/flaggedelements.h"
 #include "routing/progress.h"
 #include "routing/routeiterator.h"
 #include "routing/routeoptions.h"
@@ -16,8 +17,10 @@
 #include "routing/routercore.h"
 
 #include <cstdint>
+#include <list>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -72,7 +75,8 @@ public:
     RouteService(const RouteService&) = delete;
     RouteService& operator=(const RouteService&) = delete;
 
-    // Drops the persistent router and the previous network; true when the new one loaded.
+    // Drops the persistent router and the previous network; true when the new one loaded. The
+    // flagged elements kept are placed on the new network.
     bool OpenNetwork(const std::u16string& path);
     // A route from the current position (kind 3), keeping its heading first; calculated again
     // without keeping it when that route failed or looks like a detour. previousLength is the
@@ -102,6 +106,18 @@ public:
     [[nodiscard]] const ExternalRouteOptions* GetOptions() const { return &m_options; }
     [[nodiscard]] RoadNetworkPtr GetNetwork() const;
 
+    // Flags the roads of the keys' elements (see flaggedelements.h) with a speed in km/h that caps
+    // their speed, or with a percentage of their speed; values 0 and 1 close them. A stretch
+    // flagged before keeps its one entry and takes the new value. True when the stretch was
+    // flagged before or the network placed it; false without a network or when no key names an
+    // element.
+    [[nodiscard]] bool AddFlaggedElementSpeed(std::span<const std::uint32_t> keys,
+                                              std::uint8_t value);
+    [[nodiscard]] bool AddFlaggedElementPercent(std::span<const std::uint32_t> keys,
+                                                std::uint8_t value);
+    // Removes the stretch's flags. Always false: callers take no action on the result.
+    bool RemoveFlaggedElement(std::span<const std::uint32_t> keys);
+
     // One calculation on the router under the service's lock with the service's options applied
     // to the router's own; the result owns a snapshot of the route's records.
     [[nodiscard]] RouteRequestResult
@@ -113,10 +129,15 @@ public:
 private:
     // The router's options with the service's applied, and the flags' annotation switch.
     void ApplyOptions(RouterCore& router, CalculationFlags& flags) const;
+    [[nodiscard]] bool AddFlaggedElement(std::span<const std::uint32_t> keys, std::uint8_t value,
+                                         bool isAbsolute);
+    // The entry of the stretch; end() when none. Under the lock.
+    [[nodiscard]] std::list<FlaggedElementEntry>::iterator FindStretch(const FlaggedPoints& points);
 
     RetrievalEngine::RetrievalEnginePtr m_engine;
     RoadNetworkPtr m_network;
     RouterCorePtr m_persistentRouter;
     ExternalRouteOptions m_options{1, 1};
     mutable std::recursive_mutex m_lock;
+    std::list<FlaggedElementEntry> m_flagged; // in the order they were added
 };

@@ -65,3 +65,12 @@ nav_test(osmpositions_test
 if(TARGET osmpositions_test)
   target_compile_definitions(osmpositions_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
 endif()
+# Route requests of the route service on the shared extract with three levels, converted once.
+nav_test(osmservice_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmservice_test.cpp
+  DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy
+          app_geohelpers testdata_worldmapset
+  ONE_PROCESS ExtractService)
+if(TARGET osmservice_test)
+  target_compile_definitions(osmservice_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+endif()
