@@ -46,6 +46,8 @@ inline Rows Phrases() {
         {"300m", "[Metres300]"},
         {"800m", "[Metres800]"},
         {"300yd", "[Yards300]"},
+        {"x", "[x]"},
+        {"xx", "[x0][x]"},
     };
 }
 
