@@ -92,14 +92,10 @@ TEST(AdviceRecord, FixedTextsKeepAtMostTheirCapacityLessOne) {
     EXPECT_EQ(roadClass.View(), u"Bt");
 }
 
-double Along(std::initializer_list<GeoPoint> points) {
+double Along(const std::vector<GeoPoint>& points) {
     double sum = 0;
-    const GeoPoint* previous = nullptr;
-    for (const GeoPoint& p : points) {
-        if (previous != nullptr) {
-            sum += GreatCircleDistance(previous->x, previous->y, p.x, p.y);
-        }
-        previous = &p;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        sum += GreatCircleDistance(points[i - 1].x, points[i - 1].y, points[i].x, points[i].y);
     }
     return sum;
 }

@@ -27,7 +27,7 @@ Bytes SampleData(const Bytes& image) {
     return parsed ? Bytes(parsed->data.begin(), parsed->data.end()) : Bytes();
 }
 
-AdviceRecord Junction(std::int32_t id, std::u16string name, std::int32_t stretch,
+AdviceRecord Junction(std::int32_t id, const std::u16string& name, std::int32_t stretch,
                       std::int32_t distance) {
     AdviceRecord record;
     record.distance = distance;

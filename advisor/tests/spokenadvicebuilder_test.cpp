@@ -265,15 +265,15 @@ TEST_F(SpokenAdvice, JoinsTheNextManoeuvreWhenItComesSoon) {
 TEST_F(SpokenAdvice, AnswersTheDriversRequestThroughItsDecisionTable) {
     const struct {
         const char* name;
-        bool withRequestTable;
         std::u16string nextRoad;
-        std::int32_t distance;
         std::u16string text;
+        std::int32_t distance;
+        bool withRequestTable;
     } cases[] = {
-        {"route number changes", true, u"A 1", 500, u"[FollowRoad] [FollowKm]"},
-        {"beyond the idle limit", true, u"", 6000, u"[FollowRoad] [FollowKm]"},
-        {"no advice in the table", true, u"", 500, u""},
-        {"no decision tables", false, u"A 1", 500, u""},
+        {"route number changes", u"A 1", u"[FollowRoad] [FollowKm]", 500, true},
+        {"beyond the idle limit", u"", u"[FollowRoad] [FollowKm]", 6000, true},
+        {"no advice in the table", u"", u"", 500, true},
+        {"no decision tables", u"A 1", u"", 500, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
