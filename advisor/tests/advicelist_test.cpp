@@ -1,7 +1,7 @@
-// The advice list: records by index, and finding the records of the next junctions on a route
-// that the route service calculated over a small grid world.
+// The advice list over a route that the route service calculated on a small grid world: records
+// by index, copies sharing the route iterator, and the records of the next junctions.
 
-#include "advisor/advicelist.h"
+#include "advisor/advice.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "routing/routeservice.h"
 #include "testdata/roadnetworkwriter.h"
@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr std::uint32_t kRouteEnd = 0xFFFFFFFF;
-
 AdviceRecord RecordAt(std::uint32_t element, std::uint32_t next, std::int32_t distance) {
     AdviceRecord record;
     record.elementId = element;
@@ -23,39 +21,13 @@ AdviceRecord RecordAt(std::uint32_t element, std::uint32_t next, std::int32_t di
     return record;
 }
 
-TEST(AdviceList, GetsAndReplacesOnlyRecordsInsideTheList) {
-    AdviceList list;
-    AdviceRecord target = RecordAt(0, 0, -5);
-    EXPECT_FALSE(list.GetRecord(0, target));
-    list.Append(RecordAt(1, 2, 10));
-    list.Append(RecordAt(2, 3, 20));
-    list.SetRecord(1, RecordAt(2, 3, 25));
-    list.SetRecord(2, RecordAt(9, 9, 90));
-    list.SetRecord(-1, RecordAt(9, 9, 90));
-    ASSERT_EQ(list.Size(), 2u);
-    const struct {
-        std::int32_t n;
-        bool found;
-        std::int32_t distance;
-    } cases[] = {{0, true, 10}, {1, true, 25}, {2, false, -5}, {-1, false, -5}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.n);
-        AdviceRecord record = RecordAt(0, 0, -5);
-        EXPECT_EQ(list.GetRecord(c.n, record), c.found);
-        EXPECT_EQ(record.distance, c.distance);
-    }
-}
-
 TEST(AdviceListOnARoute, FindsTheNextTwoJunctionsAndFailsWhenTheRouteEndsFirst) {
     testdata::TempDeviceRoot root;
-    testdata::RoadWorld world =
-        testdata::RoadWorld::Grid(4, 3, 1000, MapPoint{1'260'000, 5'300'000});
+    testdata::RoadWorld world = testdata::RoadWorld::Grid(4, 3, 1000, {1'260'000, 5'300'000});
     ASSERT_TRUE(testdata::WriteWorldMapSet(world, {}, root, u"\\maps"));
-    testdata::RoadNetworkWriter writer(world, {});
-    ASSERT_TRUE(writer.WriteTo(root, u"\\Net"));
+    ASSERT_TRUE(testdata::RoadNetworkWriter(world, {}).WriteTo(root, u"\\Net"));
     ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
-    const RetrievalEngine::RetrievalEnginePtr engine =
-        RetrievalEngineImpl::Create(BlockCache::Create(256));
+    const auto engine = RetrievalEngineImpl::Create(BlockCache::Create(256));
     ASSERT_TRUE(engine->Open(u"\\maps\\World.rid"));
     const RouteServicePtr service = CreateRouteService(engine);
     ASSERT_TRUE(service && service->OpenNetwork(u"\\Net\\Net.rd"));
@@ -67,37 +39,50 @@ TEST(AdviceListOnARoute, FindsTheNextTwoJunctionsAndFailsWhenTheRouteEndsFirst) 
     const RouteRequestResult result =
         service->RequestRoute(position(0, 1, 0.3), position(10, 11, 0.6), nullptr);
     ASSERT_EQ(result.status, routestatus::kFound);
-    std::vector<std::uint32_t> elements;
+    std::vector<std::uint32_t> ids;
     for (const RouteIteratorPtr it = GetRouteIterator(result); it->IsValid(); it->Next()) {
-        elements.push_back(it->Current().linkId);
+        ids.push_back(it->Current().linkId);
     }
-    ASSERT_GE(elements.size(), 4u);
-    const std::size_t last = elements.size() - 1;
+    ASSERT_GE(ids.size(), 4u);
+    const std::uint32_t last = ids.back();
 
+    // Copies share the record's iterator; the list keeps records only at their indexes.
     AdviceList list;
-    list.Append(RecordAt(elements[1], elements[3], 1));  // the right element, the wrong next one
-    list.Append(RecordAt(elements[1], elements[2], 2));  // the first junction
-    list.Append(RecordAt(elements[1], elements[2], 3));  // the same again: the first one wins
-    list.Append(RecordAt(elements[last], kRouteEnd, 4)); // the destination
+    AdviceRecord first = RecordAt(ids[1], ids[2], 2);
+    first.route = GetRouteIterator(result);
+    list.Append(RecordAt(ids[1], ids[3], 1)); // the right element, the wrong next one
+    list.Append(first);
+    list.Append(RecordAt(ids[1], ids[2], 3)); // the same again: the first one wins
+    list.Append(RecordAt(last, 0xFFFFFFFF, 4));
+    list.SetRecord(4, RecordAt(last, 0, 9));
+    list.SetRecord(-1, RecordAt(last, 0, 9));
+    AdviceRecord& alias = first;
+    first = alias;
+    EXPECT_EQ(first.route.use_count(), 2); // first and its copy in the list
+    AdviceRecord found = RecordAt(0, 0, -5);
+    EXPECT_FALSE(list.GetRecord(4, found) || list.GetRecord(-1, found));
+    EXPECT_EQ(found.distance, -5);
+    const AdvicePtr advice = MakeAdvice(list, nullptr);
+    ASSERT_TRUE(advice->Next());
+    EXPECT_EQ(advice->Current()->GetRouteIterator(), first.route);
+
     const RouteIteratorPtr route = GetRouteIterator(result);
-    AdviceRecord first;
     AdviceRecord second;
-    ASSERT_TRUE(list.FindRecordForRoute(first, *route));
-    EXPECT_EQ(first.distance, 2);
+    ASSERT_TRUE(list.FindRecordForRoute(found, *route));
+    EXPECT_EQ(found.distance, 2);
     ASSERT_TRUE(list.FindRecordForRoute(second, *route));
     EXPECT_EQ(second.distance, 4);
     EXPECT_FALSE(route->IsValid());
 
-    // From the second item on, the first junction lies behind; junctions off the route are
-    // never found.
+    // From the third item on the first junction lies behind; the others are off the route.
     const RouteIteratorPtr later = GetRouteIterator(result);
     ASSERT_TRUE(later->Next() && later->Next());
     AdviceList behind;
-    behind.Append(RecordAt(elements[1], elements[2], 2));
-    behind.Append(RecordAt(elements[last], elements[0], 5));
-    AdviceRecord missing = RecordAt(0, 0, -5);
-    EXPECT_FALSE(behind.FindRecordForRoute(missing, *later));
-    EXPECT_EQ(missing.distance, -5);
+    behind.Append(RecordAt(ids[1], ids[2], 2));
+    behind.Append(RecordAt(last, ids[0], 5));
+    found = RecordAt(0, 0, -5);
+    EXPECT_FALSE(behind.FindRecordForRoute(found, *later));
+    EXPECT_EQ(found.distance, -5);
     EXPECT_FALSE(later->IsValid());
 }
 
