@@ -81,6 +81,7 @@ TEST(SpokenApproach, PlaysTheSamplesOfEachAnnouncementInOrder) {
         expected.push_back(data.at(key));
     }
     std::vector<Bytes> played;
+    played.reserve(expected.size());
     for (const platform::PlayedSound& sound : platform::RecordedSounds()) {
         played.push_back(sound.data);
     }

@@ -171,7 +171,7 @@ TEST_F(SpokenAdvice, SpeaksEachAnnouncementOnceAsTheDistanceShrinks) {
           {7700, u"[FollowKm]", 37},
           {7600, u"", 37},
           {790, u"[In] [Metres800] [Turn]"}}},
-        // Equal second and last points: the last one counts as reached, not a division by 0.
+        // Equal second and last points: the last announcement takes over from the first.
         {"equal second and last points",
          {.id = 7, .manoeuvre = u"Equal"},
          {{150, u"", -1, 0}, {100, u"[Now] [Turn]", -1, 100}}},
