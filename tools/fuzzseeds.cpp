@@ -222,6 +222,7 @@ std::vector<Seed> BitmapSeeds() {
 std::vector<Seed> AdvisorSeeds() {
     const char* config = "advisor/fuzz/corpus/advisor_config_fuzz";
     const char* encode = "advisor/fuzz/corpus/encode_properties_fuzz";
+    const char* phrases = "advisor/fuzz/corpus/advice_text_fuzz";
     testdata::ConfigTextWriter tables;
     tables.Comment(" decision tables")
         .Module("T_Street", {"Relative_Direction_Of_TS"})
@@ -237,6 +238,12 @@ std::vector<Seed> AdvisorSeeds() {
         {config, "seed-decision-tables", Text(tables.Build())},
         {config, "seed-properties", Text(properties.Build())},
         {encode, "seed-encode", Text("# codes\n\xC4nderung=12\nStreet=3 # trailing\nBad line\n")},
+        // Flag byte (bit 0 miles, distance / 10 above it), the phrase text, variables, "!"
+        // phrase-table entries.
+        {phrases, "seed-announcement",
+         Text("\x9e[In] {in <distance1>} [Turn]<DI> #A 27# (250) $1500*0.001$\n"
+              "DI= [Onto] #<RN>#\nRN=B 3\n!800m=[Metres800]\n!Turn.A2b=[Then] [Turn]")},
+        {phrases, "seed-malformed", Text("\x01#B3 (25 {in 300 $5 <self> \xA7 @\nself=x<self>")},
     };
 }
 

@@ -7,6 +7,7 @@
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 # Cells are ";"-separated, which is also CMake's list separator: lines are split with "|" first.
+# Keys may hold blanks ("3 geschlossen"): the sample path is passed quoted, as one argument.
 file(READ ${VOICES} content)
 string(REPLACE "\r" "" content "${content}")
 string(REPLACE ";" "|" content "${content}")
@@ -18,7 +19,7 @@ foreach(line IN LISTS lines)
   string(REPLACE "|" ";" cells "${line}")
   list(GET cells 0 key)
   list(GET cells ${COLUMN} words)
-  execute_process(COMMAND ${ESPEAK} -v ${VOICE} -w ${WORK}/${key}.wav "${words}"
+  execute_process(COMMAND ${ESPEAK} -v ${VOICE} -w "${WORK}/${key}.wav" "${words}"
                   RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "espeak-ng could not speak ${key} (${VOICE})")

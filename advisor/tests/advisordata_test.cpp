@@ -72,6 +72,9 @@ TEST(AdvisorData, LoadsWithATableForEveryModuleAndAVoiceLineForEveryPhraseKey) {
         for (const auto* table :
              {&configuration.GetPhraseTable(), &configuration.GetDestinationPhrases()}) {
             for (const auto& [key, text] : *table) {
+                if (key.find_first_not_of(u"xz0") == std::u16string::npos) {
+                    continue; // number patterns: their keys are filled in with digits
+                }
                 // The bracketed keys; the markup between them is filled in before speaking.
                 for (std::size_t open = text.find(u'['); open != std::u16string::npos;
                      open = text.find(u'[', open + 1)) {
