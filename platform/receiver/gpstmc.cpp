@@ -42,6 +42,7 @@ constexpr DWORD kMaxReplayBytes = 16u << 20;
 enum class Event { None, SearchStep, StationReport, Group, NmeaCycle, Notification };
 
 struct Library {
+    std::mutex lifecycle; // serialises Init and Uninit, held while the thread is joined
     std::mutex mutex;
     std::condition_variable caughtUp; // a round of the thread ended
 
@@ -345,6 +346,7 @@ int CopySentence(const std::string& sentence, char* buffer, int capacity) {
 
 void GpsTmc_Uninit() {
     Library& library = TheLibrary();
+    std::lock_guard lifecycle(library.lifecycle);
     std::unique_lock lock(library.mutex);
     Stop(library, lock);
 }
@@ -353,6 +355,7 @@ int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
     (void)rate;
     (void)value;
     Library& library = TheLibrary();
+    std::lock_guard lifecycle(library.lifecycle);
     std::unique_lock lock(library.mutex);
     Stop(library, lock);
     if (window == nullptr) {

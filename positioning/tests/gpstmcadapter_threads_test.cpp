@@ -104,4 +104,47 @@ TEST(ReceiverAdapterThreads, ReadersDrainWhileTheWindowThreadPumps) {
     }
 }
 
+TEST(ReceiverAdapterThreads, ReopensFromAnotherThreadWhileTheWindowThreadPumps) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(root.InstallModule(platform::kGpsTmcModuleName));
+    testdata::RdsGroupFileWriter groups;
+    groups.Add({1, 2, 3, 4}).Add({5, 6, 7, 8});
+    ASSERT_TRUE(root.WriteFile(u"\\Windows\\groups.txt", groups.Build()));
+    testdata::ScenarioStation station;
+    station.groups = "groups.txt";
+    station.groupsPerSecond = 100;
+    testdata::ReceiverScenarioWriter writer;
+    writer.AddStation(station);
+    ASSERT_TRUE(root.WriteFile(u"\\Windows\\gpstmc.ini", writer.Build()));
+
+    platform::VirtualClock clock;
+    platform::ScopedClock installed(clock);
+    platform::ScreenDriver driver(&clock);
+    GpsTmcAdapter adapter;
+    ASSERT_TRUE(adapter.Open(0, 38400, false, 880));
+    Drainer tmc(adapter, &GpsTmcAdapter::ReadTmc);
+    std::atomic<int> reopened{0};
+    std::thread reconnect([&adapter, &reopened] {
+        for (int i = 0; i < 50; ++i) {
+            reopened += adapter.Reopen() ? 1 : 0;
+        }
+    });
+    for (int step = 0; step < 200; ++step) {
+        clock.Advance(10);
+        platform::WaitForGpsTmcCatchUp();
+        ASSERT_TRUE(driver.RunUntilIdle());
+        (void)adapter.GetTmcHealth();
+    }
+    reconnect.join();
+    adapter.Close();
+    ASSERT_TRUE(driver.RunUntilIdle());
+    const std::string text = tmc.Finish();
+    EXPECT_EQ(reopened, 50);
+    ASSERT_EQ(text.size() % 17, 0u);
+    for (std::size_t at = 0; at < text.size(); at += 17) {
+        const std::string line = text.substr(at, 17);
+        EXPECT_TRUE(line == "0001000200030004\n" || line == "0005000600070008\n") << line;
+    }
+}
+
 } // namespace

@@ -27,8 +27,6 @@ struct Entries {
     platform::GpsTmcGetTunerFrequencyFunction frequency = nullptr;
     platform::GpsTmcGetRdsStationFunction station = nullptr;
     platform::GpsTmcGetRdsAfFunction alternatives = nullptr;
-    platform::GpsTmcGetHealthFunction rdsHealth = nullptr;
-    platform::GpsTmcGetHealthFunction tmcHealth = nullptr;
     platform::GpsTmcGetRadiotextFunction radiotext = nullptr;
     platform::GpsTmcReadRawFunction gga = nullptr;
 };
@@ -60,10 +58,6 @@ protected:
             Resolve<platform::GpsTmcGetRdsStationFunction>(m_module, u"GpsTmc_GetRdsStation");
         m_entries.alternatives =
             Resolve<platform::GpsTmcGetRdsAfFunction>(m_module, u"GpsTmc_GetRdsAF");
-        m_entries.rdsHealth =
-            Resolve<platform::GpsTmcGetHealthFunction>(m_module, u"GpsTmc_GetRdsHealth");
-        m_entries.tmcHealth =
-            Resolve<platform::GpsTmcGetHealthFunction>(m_module, u"GpsTmc_GetTmcHealth");
         m_entries.radiotext =
             Resolve<platform::GpsTmcGetRadiotextFunction>(m_module, u"GpsTmc_GetRadiotext");
         m_entries.gga = Resolve<platform::GpsTmcReadRawFunction>(m_module, u"GpsTmc_ReadRawGGA");
@@ -233,57 +227,6 @@ TEST_F(GpsTmcLibrary, TuningReportsTheStationAndPostsItsGroupsInTurn) {
     EXPECT_EQ(m_entries.control(platform::kTunerTune, 1081), -1);
     EXPECT_EQ(m_entries.control(platform::kTunerRefresh, 0), 0);
     EXPECT_EQ(Numbers(Take()), std::vector<UINT>{0x9001});
-}
-
-TEST_F(GpsTmcLibrary, SearchStepsUpToTheNextStationOrTheBandTop) {
-    testdata::ReceiverScenarioWriter writer;
-    writer.SetTuner(100, 2000).AddStation(Station(880, 1, "A")).AddStation(Station(885, 2, "B"));
-    ASSERT_EQ(Open(writer.Build()), 0);
-    const struct {
-        int from;
-        std::uint64_t stepsBefore; // steps without a result
-        std::vector<UINT> posted;
-        DWORD frequency;
-    } cases[] = {
-        {880, 4, {0x9023}, 885},
-        {875, 4, {0x9023}, 880},
-        {1070, 9, {0x9001}, 1080},
-        {1080, 0, {0x9001}, 1080},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.from);
-        ASSERT_EQ(m_entries.control(platform::kTunerTune, c.from), 0);
-        (void)Take();
-        ASSERT_EQ(m_entries.control(platform::kTunerSearch, 0), 0);
-        EXPECT_TRUE(Step(100 * c.stepsBefore + 99).empty());
-        EXPECT_EQ(m_entries.tmcHealth(), 0) << "searching";
-        EXPECT_EQ(Numbers(Step(1)), c.posted);
-        EXPECT_EQ(Frequency(), c.frequency);
-    }
-}
-
-TEST_F(GpsTmcLibrary, HealthFollowsTheStationAfterAcquiring) {
-    ScenarioStation station = Station(880, 1, "A");
-    station.rdsHealth = 3;
-    station.tmcHealth = 2;
-    testdata::ReceiverScenarioWriter writer;
-    writer.SetTuner(100, 2000).AddStation(station);
-    ASSERT_EQ(Open(writer.Build()), 0);
-    EXPECT_EQ(m_entries.rdsHealth(), 0) << "not tuned";
-    ASSERT_EQ(m_entries.control(platform::kTunerTune, 880), 0);
-    const struct {
-        std::uint64_t step;
-        int rds;
-        int tmc;
-    } timeline[] = {{0, 3, 1}, {1999, 3, 1}, {1, 3, 2}, {60000, 3, 2}};
-    for (const auto& at : timeline) {
-        (void)Step(at.step);
-        EXPECT_EQ(m_entries.rdsHealth(), at.rds);
-        EXPECT_EQ(m_entries.tmcHealth(), at.tmc);
-    }
-    ASSERT_EQ(m_entries.control(platform::kTunerTune, 881), 0);
-    EXPECT_EQ(m_entries.rdsHealth(), 0);
-    EXPECT_EQ(m_entries.tmcHealth(), 0);
 }
 
 TEST_F(GpsTmcLibrary, WritesStayWithinTheCallersBuffers) {
