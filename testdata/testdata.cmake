@@ -9,6 +9,9 @@ nav_component(testdata STEP 0
     bitmapwriter.cpp
     fuzzinput.cpp
     levelfilewriter.cpp
+    nmeawriter.cpp
+    rdsgroupfilewriter.cpp
+    receiverscenariowriter.cpp
     resourcebundlewriter.cpp
     tempdir.cpp
   DEPENDS platform_files platform_sfs platform_shell)

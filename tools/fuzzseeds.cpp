@@ -17,6 +17,9 @@
 #include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/namefilewriter.h"
+#include "testdata/nmeawriter.h"
+#include "testdata/rdsgroupfilewriter.h"
+#include "testdata/receiverscenariowriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/roadnetworkwriter.h"
 #include "testdata/tablefilewriter.h"
@@ -450,6 +453,42 @@ std::vector<Seed> SignSeeds() {
     };
 }
 
+// The receiver stand-in: its scenario text for the INI-style reader; for the replay readers a
+// mode byte (even: RDS groups, odd: NMEA) and the file.
+std::vector<Seed> ReceiverSeeds() {
+    const char* ini = "platform/receiver/fuzz/corpus/receiver_ini_fuzz";
+    const char* replay = "platform/receiver/fuzz/corpus/receiver_replay_fuzz";
+    testdata::ScenarioStation station;
+    station.programmeId = 0xD3C2;
+    station.name = "TMC";
+    station.radiotext = "Traffic";
+    station.alternativeFrequencies = {1017, 1042, 880};
+    station.groups = "groups.txt";
+    testdata::ReceiverScenarioWriter scenario;
+    scenario.SetReplay("\\gps\\track.nmea", 2).SetNotifyAfter(500).AddStation(station);
+    testdata::RdsGroupFileWriter groups;
+    groups.Add({0xD3C2, 0x8408, 0xC852, 0x2550}).Add({0xD3C2, 0x8408, 0x4123, 0x0000});
+    testdata::RdsGroupFileWriter shortGroups;
+    shortGroups.SetShortForm(true).SetLowerCase(true).SetCrLf(true).Add({0, 0x8408, 0xC852, 1});
+    testdata::NmeaFixValues fix;
+    testdata::NmeaWriter nmea;
+    nmea.AddCycle(fix).AddSentence("GPGSV,1,1,00");
+    fix.second = 1;
+    nmea.AddCycle(fix);
+    return {
+        {ini, "seed-scenario", Text(scenario.Build())},
+        {ini, "seed-bad-number", Text(scenario.Build(testdata::ReceiverScenarioFault::BadNumber))},
+        {ini, "seed-duplicate",
+         Text(scenario.Build(testdata::ReceiverScenarioFault::DuplicateStation))},
+        {replay, "seed-groups",
+         Concat({{0}, Text(groups.Build(testdata::RdsGroupFault::GarbageLine))})},
+        {replay, "seed-short-groups",
+         Concat({{2}, Text(shortGroups.Build(testdata::RdsGroupFault::TornLastLine))})},
+        {replay, "seed-nmea", Concat({{1}, Text(nmea.Build())})},
+        {replay, "seed-nmea-bare", Concat({{3}, Text("$GPVTG,090.0,T,,M\n$GPGGA,1\r\n")})},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -458,10 +497,11 @@ int main(int argc, char** argv) {
     const std::filesystem::path root = argv[1];
     int status = 0;
     for (const auto& group :
-         {FormatSeeds(), ArchiveSeeds(), BundleSeeds(), SettingsSeeds(), TableSeeds(), NameSeeds(),
-          WaveSeeds(), DialogSeeds(), BitmapSeeds(), AdvisorSeeds(), DatasetSeeds(), MapDataSeeds(),
-          SearchSeeds(), CityIndexSeeds(), LevelFileSeeds(), RoadNetworkSeeds(), AreaSeeds(),
-          SignSeeds(), OptimisedChainSeeds()}) {
+         {FormatSeeds(), ArchiveSeeds(),   BundleSeeds(),         SettingsSeeds(),
+          TableSeeds(),  NameSeeds(),      WaveSeeds(),           DialogSeeds(),
+          BitmapSeeds(), AdvisorSeeds(),   DatasetSeeds(),        MapDataSeeds(),
+          SearchSeeds(), CityIndexSeeds(), LevelFileSeeds(),      RoadNetworkSeeds(),
+          AreaSeeds(),   SignSeeds(),      OptimisedChainSeeds(), ReceiverSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -195,6 +195,23 @@ FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName) {
     return nullptr;
 }
 
+HMODULE GetModuleHandleW(LPCWSTR moduleName) {
+    std::u16string name(moduleName != nullptr ? moduleName : u"");
+    if (!name.empty() && name.find(u'.') == name.npos) {
+        name += u".dll";
+    }
+    platform::ModuleTable& table = platform::Modules();
+    std::lock_guard lock(table.mutex);
+    for (std::size_t i = 0; i < table.modules.size(); ++i) {
+        const platform::Module& module = table.modules[i];
+        if (module.references > 0 && platform::DeviceNamesEqual(module.fileName, name)) {
+            return platform::HandleOf(i);
+        }
+    }
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
 BOOL FreeLibrary(HMODULE module) {
     platform::ModuleTable& table = platform::Modules();
     std::lock_guard lock(table.mutex);

@@ -72,5 +72,10 @@ void SetProgramFolder(std::u16string_view devicePath);
 // a module that is not loaded.
 [[nodiscard]] FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName);
 
+// The handle of a loaded module by its file name (letter case ignored, ".dll" added when the
+// name has no extension); null with ERROR_MOD_NOT_FOUND when no module of that name is loaded.
+// Adds no reference.
+[[nodiscard]] HMODULE GetModuleHandleW(LPCWSTR moduleName);
+
 // Drops one reference; FALSE with ERROR_INVALID_HANDLE for null or a module not loaded.
 BOOL FreeLibrary(HMODULE module);

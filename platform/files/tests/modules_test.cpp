@@ -84,9 +84,12 @@ TEST(Modules, LoadsAreCountedIndependently) {
     HMODULE second = LoadLibraryW(u"PROBE.DLL");
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first, second);
+    EXPECT_EQ(GetModuleHandleW(u"Probe"), first);
     EXPECT_TRUE(FreeLibrary(first));
     EXPECT_EQ(CallAnswer(second), 42) << "the other loader still holds it";
     EXPECT_TRUE(FreeLibrary(second));
+    EXPECT_EQ(GetModuleHandleW(u"probe.dll"), nullptr) << "no load holds it";
+    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
     EXPECT_EQ(GetProcAddressW(first, u"Answer"), nullptr);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
     EXPECT_FALSE(FreeLibrary(first));
