@@ -29,6 +29,9 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
         const auto word = options.attributes.find(i);
         element.attributes =
             word != options.attributes.end() ? word->second : DefaultLinkAttributes(link);
+        if (const auto name = options.names.find(i); name != options.names.end()) {
+            element.name = name->second;
+        }
         const auto index = writer.Add(element);
         if (!index) {
             return std::nullopt;
@@ -48,6 +51,14 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
         }
         pointIndexes.push_back(*index);
     }
+    std::vector<std::size_t> extraIndexes;
+    for (const ElementDescription& element : options.extraElements) {
+        const auto index = writer.Add(element);
+        if (!index) {
+            return std::nullopt;
+        }
+        extraIndexes.push_back(*index);
+    }
     RidHeaderFields header;
     header.mapKind = 2; // with an address index: the engine maps element ids to themselves
     writer.SetHeader(header);
@@ -65,6 +76,22 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
         out.pointIds.push_back(id);
         if (const auto& entry = options.points[i].entryPoint) {
             index.AddEntryPoint(static_cast<std::int32_t>(id), entry->x, entry->y);
+        }
+    }
+    for (const std::size_t extra : extraIndexes) {
+        out.extraIds.push_back(ids[extra]);
+    }
+    for (const auto& [link, country] : options.countries) {
+        if (link < lineIndexes.size()) {
+            index.AddCookieCountry(static_cast<std::int32_t>(ids[lineIndexes[link]]), country);
+        }
+    }
+    for (const auto& [link, signposts] : options.signposts) {
+        for (const WorldSignpost& signpost : signposts) {
+            if (link < lineIndexes.size() && signpost.towardsLink < lineIndexes.size()) {
+                index.AddSignpost(static_cast<std::int32_t>(ids[lineIndexes[link]]),
+                                  ids[lineIndexes[signpost.towardsLink]], "", signpost.text);
+            }
         }
     }
     if (!index.WriteTo(root, folder)) {
