@@ -382,3 +382,53 @@ TEST(JunctionTurnAngle, UnmeasurableGeometryGivesMinusOneAndLeavesTheAngle) {
 }
 
 } // namespace
+
+namespace {
+
+// A route of two records on elements `first` and `second`, with the polylines given.
+std::shared_ptr<PolylineRoute> TwoItemRoute(std::uint32_t first, std::uint32_t second,
+                                            std::vector<GeoPoint> in, std::vector<GeoPoint> out) {
+    auto route = std::make_shared<PolylineRoute>();
+    route->lines[first] = std::move(in);
+    route->lines[second] = std::move(out);
+    route->records.resize(2);
+    route->records[0].linkId = first;
+    route->records[1].linkId = second;
+    return route;
+}
+
+TEST(JunctionAnalysis, WithoutAMeasurableAngleOrAMapTheJunctionIsIgnoredOrDispatched) {
+    struct Case {
+        const char* name;
+        std::shared_ptr<PolylineRoute> route;
+        std::u16string_view module;
+    };
+    const Case cases[] = {
+        {"zero-length arriving segment",
+         TwoItemRoute(1, 2, {kSouth, kJunction, kJunction}, {kJunction, kNorth}),
+         u"IgnoreJunction"},
+        {"zero-length leaving segment",
+         TwoItemRoute(1, 2, {kSouth, kJunction}, {kJunction, kJunction, kEast}), u"IgnoreJunction"},
+        {"one-point polyline", TwoItemRoute(1, 2, {kSouth, kJunction}, {kJunction}),
+         u"IgnoreJunction"},
+        // Turning back onto the same element where no country can be found is no special
+        // situation: the dispatch decides (no other street, the next item equal: setting 2).
+        {"back onto the same element, no country",
+         TwoItemRoute(1, 1, {kSouth, kJunction}, {kSouth, kJunction}), u"Geometric_Setting_2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        JunctionRules rules;
+        rules.LoadSectorSettings(DefaultSectors());
+        rules.AttachRoute(c.route, nullptr);
+        EXPECT_EQ(rules.GetEndOfRoute(), -1);
+        EXPECT_EQ(rules.AnalyseJunction(RouteItem::Of(c.route->records[0])), c.module);
+        EXPECT_EQ(rules.GetConditionValue(u"TS_Is_DeadEndStreet"), u"");
+        // The last item ends the route: its module is the destination and the end field 31.
+        EXPECT_EQ(rules.AnalyseJunction(RouteItem::Of(c.route->records[1])), u"Destination");
+        EXPECT_EQ(rules.GetConditionValue(u"Kind_Of_Approaching_Destination"), u"IS_Is_Part_Of_DS");
+        EXPECT_EQ(rules.GetEndOfRoute(), 31);
+    }
+}
+
+} // namespace

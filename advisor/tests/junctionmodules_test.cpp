@@ -3,6 +3,7 @@
 // and the condition values its decision table asks for.
 #include "advisor/advisorkeywords.h"
 #include "advisor/tests/junctionscenario.h"
+#include "routing/routesnapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -310,6 +311,56 @@ TEST(JunctionModules, EachScenarioGivesItsModuleAndConditions) {
                 << Narrow(condition);
         }
     }
+}
+
+TEST(JunctionModules, TurningBackAtADeadEndIsAUTurnIntoADeadEndStreet) {
+    // A from-the-current-position route that starts on the dead-end lane A D heading for D: the
+    // start correction runs it to D and back along the same element before it turns into A B.
+    const MapPoint a = testdata::kScenarioCentre;
+    JunctionScenario s;
+    s.nodes = {{'A', a}, {'D', PolarPoint(a, 90, 1000)}, {'B', PolarPoint(a, 0, 1000)}};
+    testdata::ScenarioRoad lane;
+    lane.nodes = "AD";
+    lane.name = "Dead End Lane";
+    lane.country = 48;
+    testdata::ScenarioRoad main = lane;
+    main.nodes = "AB";
+    main.name = "Main Street";
+    s.roads = {lane, main};
+    s.route = "DAB";
+    const auto run = RunScenario(s);
+    ASSERT_TRUE(run);
+    const testdata::RoadWorld& world = run->written.world;
+    const auto node = [&](char name) { return *world.NodeNamed(name); };
+    std::vector<RouteRecord> records(2);
+    const GeoPoint start = world.PointAlong(node('A'), node('D'), 0.5);
+    records[0].x = start.x;
+    records[0].y = start.y;
+    records[0].linkId = run->written.Element("AD");
+    records[0].length = 75;
+    records[0].time = 5;
+    records[0].attributes = RecordAttributes::Make(4, 2);
+    const GeoPoint corner = world.Position(node('A'));
+    records[1].x = corner.x;
+    records[1].y = corner.y;
+    records[1].linkId = run->written.Element("AB");
+    records[1].length = 150;
+    records[1].time = 10;
+    records[1].attributes = RecordAttributes::Make(4, 2);
+    const RouteSnapshotPtr snapshot = RouteSnapshot::FromRecords(
+        records, world.PointAlong(node('A'), node('B'), 0.9), run->service->GetNetwork(),
+        run->engine, static_cast<TravelMode>(1), true);
+    ASSERT_TRUE(snapshot && snapshot->WasStartCorrected());
+    run->result.route = std::make_shared<SnapshotRouteIterator>(snapshot);
+    run->items.clear();
+    for (RouteIteratorPtr it = GetRouteIterator(run->result); it && it->IsValid(); it->Next()) {
+        run->items.push_back(RouteItem::Of(it->Current()));
+    }
+    ASSERT_EQ(run->items.size(), 3u);
+    ASSERT_EQ(run->items[1].linkId, run->items[0].linkId);
+    EXPECT_EQ(Narrow(run->AnalyseUpTo(0)), "UTurn");
+    EXPECT_EQ(Narrow(run->rules.GetConditionValue(K::kTSIsDeadEndStreet)), "True");
+    EXPECT_EQ(Narrow(run->rules.GetConditionValue(K::kDrivingSideOfRoad)), "Left");
 }
 
 } // namespace
