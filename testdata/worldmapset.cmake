@@ -1,7 +1,8 @@
-#The map set of a road world with its address index, and matched positions(step 3 : the
-#matched position is the position pipeline's record).
-nav_component(testdata_worldmapset STEP 3 SOURCES ${CMAKE_CURRENT_LIST_DIR} /
-              matchedpositionbuilder.cpp ${CMAKE_CURRENT_LIST_DIR} /
-              worldmapset.cpp ${CMAKE_CURRENT_LIST_DIR} /
-              junctionscenarios.cpp DEPENDS testdata_roadnetwork testdata_mapset
-                  testdata_addressindex testdata positioning_types)
+# The map set of a road world with its address index, and matched positions (step 3: the
+# matched position is the position pipeline's record).
+nav_component(testdata_worldmapset STEP 3
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/matchedpositionbuilder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/worldmapset.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/junctionscenarios.cpp
+  DEPENDS testdata_roadnetwork testdata_mapset testdata_addressindex testdata positioning_types)
