@@ -308,7 +308,7 @@ bool JunctionRules::EvaluateHighwayCrossing(const RouteItem& item) {
     m_module = K::kHighwayCrossings1;
     m_conditions[kFirstDirection] = RelativeDirectionTo(item, m_otherStreets.front());
     m_conditions[kKindOfTS] = IsConnector(m_nextItem) ? u"ConnectingHighway" : u"Highway";
-    m_routeNumberText = FindJoinedRouteNumber();
+    m_routeNumberText = FindJoinedRouteNumber().substr(0, kFieldLength);
     m_conditions[kStreetTypeField] = u"A";
     return true;
 }

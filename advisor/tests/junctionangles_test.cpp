@@ -432,3 +432,38 @@ TEST(JunctionAnalysis, WithoutAMeasurableAngleOrAMapTheJunctionIsIgnoredOrDispat
 }
 
 } // namespace
+
+namespace {
+
+TEST(JunctionSettings, ReadsTheThresholdSignpostSwitchAndRectanglesUpToTheFirstGap) {
+    struct Case {
+        const char* name;
+        Settings settings;
+        std::int32_t threshold;
+        std::vector<float> rectangles;
+    };
+    const Case cases[] = {
+        {"none", {}, 0, {}},
+        {"threshold with trailing text", {{u"ThresholdLenghtForAngleCalculation", u"30m"}}, 30, {}},
+        {"one rectangle and half of the next",
+         {{u"Rectangle0.Coordinates.1", u"9.5"},
+          {u"Rectangle0.Coordinates.2", u"47.25"},
+          {u"Rectangle0.Coordinates.3", u"9.75"},
+          {u"Rectangle0.Coordinates.4", u"47.5"},
+          {u"Rectangle1.Coordinates.1", u"-1"},
+          {u"Rectangle1.Coordinates.2", u"2"},
+          {u"Rectangle1.Coordinates.4", u"4"},
+          {u"Rectangle2.Coordinates.1", u"5"}},
+         0,
+         {9.5f, 47.25f, 9.75f, 47.5f, -1.0f, 2.0f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        JunctionRules rules;
+        rules.LoadSectorSettings(c.settings);
+        EXPECT_EQ(rules.GetAngleThresholdLength(), c.threshold);
+        EXPECT_EQ(rules.GetRectangles(), c.rectangles);
+    }
+}
+
+} // namespace
