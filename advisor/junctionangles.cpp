@@ -288,12 +288,17 @@ int JunctionRules::ClassifyTurn(const RouteItem& arriving, const RouteItem& leav
         const int difference = std::abs(b1 - b2);
         isOpposite = difference >= 160 && difference <= 200;
     }
+    return SectorOf(measured, isOpposite, side, word);
+}
+
+int JunctionRules::SectorOf(float angle, bool isOpposite, const std::u16string& side,
+                            std::u16string& word) const {
     constexpr int kOrder[] = {turnsector::kStraightAhead, turnsector::kSlightRight,
                               turnsector::kRight,         turnsector::kHardRight,
                               turnsector::kHardLeft,      turnsector::kLeft,
                               turnsector::kSlightLeft,    turnsector::kReturn};
     for (const int sector : kOrder) {
-        if (!InSector(sector, measured)) {
+        if (!InSector(sector, angle)) {
             continue;
         }
         switch (sector) {

@@ -164,6 +164,10 @@ bool JunctionRules::CheckSpecialSituations(const RouteItem& item) {
         }
         return false;
     }
+    return CheckDestinationStreet(item);
+}
+
+bool JunctionRules::CheckDestinationStreet(const RouteItem& item) {
     if (IsInDestinationStreet(item)) {
         SetDestination(K::kISIsPartOfDS);
         return true;

@@ -191,6 +191,11 @@ private:
     [[nodiscard]] double FloatSetting(std::u16string_view key, double fallback) const;
     [[nodiscard]] const std::u16string* FindSetting(const std::u16string& key) const;
     [[nodiscard]] bool InSector(int sector, float angle) const;
+    // The first sector holding the angle, its word written; -1 (word unchanged) for none.
+    int SectorOf(float angle, bool isOpposite, const std::u16string& side,
+                 std::u16string& word) const;
+    // Special situations when the destination is a street (destination kind 1).
+    bool CheckDestinationStreet(const RouteItem& item);
     [[nodiscard]] std::u16string FirstName(std::uint32_t elementId) const;
     [[nodiscard]] bool AreaName(std::uint32_t elementId, std::u16string& name) const;
     void SetStraightAheadResult();
