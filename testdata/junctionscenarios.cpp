@@ -152,6 +152,13 @@ std::optional<WrittenScenario> WriteJunctionScenario(const JunctionScenario& sce
         }
         options.signposts[from->second].push_back({to->second, signpost.text});
     }
+    for (const auto& [nodes, area] : scenario.areas) {
+        const auto link = linkOf.find({nodes.at(0), nodes.at(1)});
+        if (link == linkOf.end()) {
+            return std::nullopt;
+        }
+        options.areas[link->second] = area;
+    }
     options.extraElements = scenario.places;
     const std::u16string base(folder);
     auto mapSet = WriteWorldMapSet(out.world, options, root, base + u"\\maps");

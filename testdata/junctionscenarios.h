@@ -64,6 +64,7 @@ struct JunctionScenario {
     std::vector<ScenarioRoad> roads;
     std::vector<ScenarioSignpost> signposts;
     std::vector<ElementDescription> places; // areas of classes 920-922 and the like
+    std::map<std::string, IndexArea> areas; // by a link's two node names: its element's area
     // The route's nodes: it starts in the middle of the first link and ends in the middle of the
     // last.
     std::string route;

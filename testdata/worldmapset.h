@@ -7,6 +7,7 @@
 
 #include "mapdisplay/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
+#include "testdata/addressindexwriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/roadworld.h"
 #include "testdata/tempdir.h"
@@ -52,6 +53,8 @@ struct WorldMapSetOptions {
     std::map<std::uint32_t, std::vector<WorldSignpost>> signposts;
     // Further elements written as they stand (areas, places).
     std::vector<ElementDescription> extraElements;
+    // Per link index: the area its element lies in (a Cookie2AreaId slot and an EAreaI.fsr row).
+    std::map<std::uint32_t, IndexArea> areas;
 };
 
 struct WorldMapSet {

@@ -201,6 +201,31 @@ TEST(JunctionAdviceAttributes, PlaceNamesStopAtTheFieldSize) {
                     {{"street name from the place", 0, u"FromStreet", std::u16string(63, u'x')}});
 }
 
+TEST(JunctionAdviceAttributes, TheElementsAreaNameStopsAtTheFieldSize) {
+    std::vector<ScenarioRoad> roads = {Road("", "Short", maprecord::kResidentialType, 0),
+                                       Road("", "Long", maprecord::kResidentialType, 0),
+                                       Road("", "None", maprecord::kResidentialType, 0)};
+    JunctionScenario s = Chain(roads);
+    s.areas["AB"] = {7, -1, "OLDTOWN", 3, {}};
+    s.areas["BC"] = {8, -1, std::string(70, 'X'), 3, {}};
+    const auto run = RunScenario(s);
+    ASSERT_TRUE(run);
+    struct Case {
+        std::size_t item;
+        bool hasText;
+        std::string text;
+    };
+    const Case cases[] = {
+        {0, true, "Oldtown"}, {1, true, "X" + std::string(62, 'x')}, {2, false, "unchanged"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.item);
+        (void)run->AnalyseUpTo(c.item);
+        std::u16string text = u"unchanged";
+        EXPECT_EQ(run->rules.GetElementPropertyText(text), c.hasText);
+        EXPECT_EQ(Narrow(text), c.text);
+    }
+}
+
 TEST(JunctionAdviceAttributes, ExitNumbersCountTheExitsPassedInTheRoundabout) {
     const auto run = RunScenario(testdata::RoundaboutScenario());
     ASSERT_TRUE(run);
