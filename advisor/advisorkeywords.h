@@ -132,7 +132,8 @@ inline constexpr std::array<std::u16string_view, 58> kAll = {kLeft,
                                                              kApproachingDestination,
                                                              kReplacement};
 
-} // namespace AdvisorKeywords
-
 // Degrees to radians with pi written to 11 decimals, as the junction view's drawing expects.
+// Inside the namespace: the map element's header declares a function of the same name.
 inline constexpr double DegreesToRadians = 3.14159265359 / 180;
+
+} // namespace AdvisorKeywords

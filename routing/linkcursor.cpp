@@ -58,7 +58,11 @@ void LinkCursor::Restart(const NetworkCrossing& crossing, bool isForward, std::u
 
 void LinkCursor::StartRestricted() {
     SetIndex(m_isForward ? 0 : static_cast<int>(m_crossing.GetLinkCount()) - 1);
+    if (!IsInRange()) {
+        return;
+    }
     if (!IsValid()) {
+        Next();
         return;
     }
     const auto current = static_cast<std::uint32_t>(m_index);
@@ -158,6 +162,12 @@ LinkAttributeWord LinkCursor::GetAttributeWord() const {
     return word;
 }
 
+bool LinkCursor::IsInRange() const {
+    const CrossingRecord* record = Record();
+    return record != nullptr && m_index >= 0 &&
+           static_cast<std::uint32_t>(m_index) < record->LinkCount();
+}
+
 bool LinkCursor::IsValid() const {
     const CrossingRecord* record = Record();
     if (record == nullptr || m_index < 0 ||
@@ -181,10 +191,15 @@ void LinkCursor::Next() {
         }
         return;
     }
-    while (IsValid()) {
+    // A link that may not be driven in the cursor's direction is passed over, not the end of
+    // the links: the links after it may still be taken.
+    while (IsInRange()) {
         SetIndex(m_index + (m_isForward ? 1 : -1));
-        if (!IsValid()) {
+        if (!IsInRange()) {
             return;
+        }
+        if (!IsValid()) {
+            continue;
         }
         const auto current = static_cast<std::uint32_t>(m_index);
         const bool isProhibited =

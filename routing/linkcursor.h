@@ -63,6 +63,8 @@ public:
     [[nodiscard]] std::uint32_t GetIndex() const { return static_cast<std::uint32_t>(m_index); }
 
 private:
+    // The index names one of the crossing's links.
+    [[nodiscard]] bool IsInRange() const;
     void StartRestricted();
     // Moves to link `index` and decodes its entry once for the getters.
     void SetIndex(int index);

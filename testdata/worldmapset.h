@@ -7,6 +7,8 @@
 
 #include "mapdisplay/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
+#include "testdata/addressindexwriter.h"
+#include "testdata/mapsetwriter.h"
 #include "testdata/roadworld.h"
 #include "testdata/tempdir.h"
 
@@ -27,6 +29,12 @@ struct WorldPointElement {
     std::string name;
 };
 
+// A signpost record of a link's element, pointing at another link's element.
+struct WorldSignpost {
+    std::uint32_t towardsLink = 0; // link index; its element id becomes the record's value
+    std::string text;
+};
+
 struct WorldMapSetOptions {
     std::string baseName = "World";
     // Per link index: the inner points (map units) between its two nodes.
@@ -37,10 +45,21 @@ struct WorldMapSetOptions {
     // code follows the link: one-way along its points for a one-way link, else both ways.
     std::map<std::uint32_t, std::uint32_t> attributes;
     std::vector<WorldPointElement> points;
+    // Per link index: the name text ("name/route number/..."); none by default.
+    std::map<std::uint32_t, std::string> names;
+    // Per link index: the country code the address index gives its element.
+    std::map<std::uint32_t, std::uint16_t> countries;
+    // Per link index: its element's signposts (give the link the raw signpost bit as well).
+    std::map<std::uint32_t, std::vector<WorldSignpost>> signposts;
+    // Further elements written as they stand (areas, places).
+    std::vector<ElementDescription> extraElements;
+    // Per link index: the area its element lies in (a Cookie2AreaId slot and an EAreaI.fsr row).
+    std::map<std::uint32_t, IndexArea> areas;
 };
 
 struct WorldMapSet {
     std::vector<std::uint32_t> pointIds; // the element id of each point element, in order
+    std::vector<std::uint32_t> extraIds; // the element id of each further element, in order
     std::u16string ridPath;              // device path of the ".rid" file, for the engine's Open
 };
 

@@ -74,3 +74,11 @@ nav_test(osmservice_test
 if(TARGET osmservice_test)
   target_compile_definitions(osmservice_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
 endif()
+# The advisor's junction analysis on routes of the shared extract, converted once.
+nav_test(osmadvice_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmadvice_test.cpp
+  DEPENDS osm2nav_convert advisor_rules routing_service retrievalengine_engine
+  ONE_PROCESS ExtractAdvice)
+if(TARGET osmadvice_test)
+  target_compile_definitions(osmadvice_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+endif()

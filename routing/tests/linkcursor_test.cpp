@@ -56,7 +56,8 @@ std::vector<CursorCase> Cases() {
     using Entry = testdata::LinkEntryDescription;
     return {
         {"mode 0 visits all", NoChange, 0, true, kNone, {}, {0, 1, 2, 3}},
-        {"mode 0 stops at D = 3",
+        // A link that may not be left by is passed over; the links after it may be taken.
+        {"mode 0 passes over D = 3",
          [](GridSketch&, CrossingExtras& e) {
              e.directionOverrides = {{2, 3}};
          },
@@ -64,8 +65,8 @@ std::vector<CursorCase> Cases() {
          true,
          kNone,
          {},
-         {0, 1}},
-        {"mode 1 stops at a first link with D = 3",
+         {0, 1, 3}},
+        {"mode 1 passes over a first link with D = 3",
          [](GridSketch& s, CrossingExtras&) {
              s.roads[0].direction = GridSketch::Direction::OneWay;
          },
@@ -73,7 +74,7 @@ std::vector<CursorCase> Cases() {
          true,
          kNone,
          {},
-         {}},
+         {1, 2, 3}},
         {"one-way links forward",
          [](GridSketch& s, CrossingExtras&) {
              s.roads[0].direction = GridSketch::Direction::OneWay; // a -> x: D = 3 at x

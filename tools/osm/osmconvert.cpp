@@ -551,6 +551,7 @@ private:
             }
             link.lengthUnits = LinkLengthUnits(points);
             link.roadClass = piece.road.roadClass;
+            link.extendedCode = piece.road.extendedCode;
             link.isOneWay = piece.road.isOneWay;
             link.level = piece.road.networkLevel;
             world.links.push_back(link);

@@ -111,6 +111,9 @@ std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService) {
     road.isFerry = isFerry;
     road.networkLevel = isFerry ? 0 : NetworkLevelOf(highway);
     road.isRoundabout = TagValue(tags, "junction") == "roundabout";
+    road.extendedCode = road.isRoundabout             ? kRoundaboutCode
+                        : rule->typeCode == kRampType ? kRampCode
+                                                      : 0;
     const std::string_view oneway = TagValue(tags, "oneway");
     road.isReversed = oneway == "-1" || oneway == "reverse";
     road.isOneWay = IsYes(oneway) || road.isReversed ||

@@ -32,7 +32,13 @@ struct RoadMapping {
     bool isBridge = false;
     bool isTunnel = false;
     std::uint8_t networkLevel = 0; // highest road network level the road reaches (0..2)
+    // The network link's extended code: 2 for roundabouts, 5 for ramps (the connecting roads
+    // the advisor's highway rules look past), 0 otherwise.
+    std::uint8_t extendedCode = 0;
 };
+
+inline constexpr std::uint8_t kRoundaboutCode = 2;
+inline constexpr std::uint8_t kRampCode = 5;
 
 // The network class of service roads: the slowest of our classes in the router's speed table.
 inline constexpr std::uint8_t kServiceRoadClass = 13;

@@ -97,6 +97,8 @@ testdata::RoadNetworkOptions NetworkOptions(std::uint32_t levels, bool isPacked,
                                             std::uint32_t largestElementId, std::size_t linkCount) {
     testdata::RoadNetworkOptions options;
     options.isArchived = isPacked;
+    // The links' extended codes (roundabouts, ramps) are read only with additional attributes.
+    options.hasAdditionalAttributes = true;
     options.maps = levels;
     if (levels > 1) {
         using enum ColumnType;

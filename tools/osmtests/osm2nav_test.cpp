@@ -127,6 +127,29 @@ void WriteExtract(const std::filesystem::path& path, const std::vector<HandWay>&
     writer.close();
 }
 
+// Roundabouts and ramps are told apart on the network, where the advisor reads them: the
+// link's extended code 2 (roundabout) or 5 (a connecting road its highway rules look past).
+TEST(OsmMapping, RoundaboutsAndRampsCarryTheirExtendedCode) {
+    const struct {
+        osm2nav::Tags tags;
+        std::uint8_t code;
+    } rows[] = {
+        {{{"highway", "motorway"}}, 0},
+        {{{"highway", "motorway_link"}}, 5},
+        {{{"highway", "tertiary_link"}, {"oneway", "no"}}, 5},
+        {{{"highway", "secondary"}, {"junction", "roundabout"}}, 2},
+        {{{"highway", "primary_link"}, {"junction", "roundabout"}}, 2},
+        {{{"highway", "residential"}}, 0},
+        {{{"route", "ferry"}}, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.tags.front().second);
+        const auto road = osm2nav::MapRoad(row.tags, true);
+        ASSERT_TRUE(road);
+        EXPECT_EQ(road->extendedCode, row.code);
+    }
+}
+
 TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
     using osm2nav::Tags;
     using namespace maprecord;

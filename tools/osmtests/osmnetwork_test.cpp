@@ -418,6 +418,45 @@ TEST_F(SharedNetwork, CrossingsAreTheEnginesElementEnds) {
     }
 }
 
+// The network says what the advisor reads of a link: on every level, a link of a roundabout
+// (its element has the ring bit) has extended code 2 and a ramp (type 1091) code 5, which the
+// link cursor hands out as class bits 0x80 and 0x400; no other link has either.
+TEST_F(SharedNetwork, RoundaboutAndRampLinksCarryTheirExtendedCodes) {
+    ASSERT_TRUE(m_network.HasAdditionalAttributes());
+    for (std::uint16_t level = 0; level < 3; ++level) {
+        SCOPED_TRACE(level);
+        std::size_t rings = 0;
+        std::size_t ramps = 0;
+        for (const CrossingAddress& address : Crossings(level)) {
+            const auto crossing = m_network.CreateCrossing(address);
+            for (auto cursor = m_network.CreateCursor(*crossing, 0, 0); cursor->IsValid();
+                 cursor->Next()) {
+                std::uint32_t id = cursor->GetElementId();
+                if (m_network.IsOptimisedId(id)) {
+                    id = m_network.LookupO2S(id).front().elementId;
+                }
+                const MapElementPtr element = m_engine->GetElement(id);
+                ASSERT_TRUE(element) << id;
+                ElementAttributes attributes;
+                element->GetAttributes(attributes);
+                const bool isRing = (attributes.word & maprecord::kRing) != 0;
+                const bool isRamp = !isRing && element->GetTypeCode() == maprecord::kRampType;
+                const std::uint32_t roadClass = cursor->GetRoadClass();
+                EXPECT_EQ((roadClass & 0x80u) != 0, isRing) << id;
+                EXPECT_EQ((roadClass & 0x400u) != 0, isRamp) << id;
+                EXPECT_EQ(roadClass & 0x340u, 0u) << id;
+                rings += isRing ? 1 : 0;
+                ramps += isRamp ? 1 : 0;
+            }
+        }
+        // The extract's roundabouts and ramps lie on level 0 at least.
+        if (level == 0) {
+            EXPECT_GT(rings, 0u);
+            EXPECT_GT(ramps, 0u);
+        }
+    }
+}
+
 // Every level-0 link is as long as its element's points on the earth, within one 5 m unit plus
 // 0.5 %, and all of them together within 0.5 %. Upper levels keep those lengths: a link copied
 // up has its element's, an optimised link the sum of its chain, whose O2S rows give each

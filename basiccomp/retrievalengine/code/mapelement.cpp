@@ -144,6 +144,12 @@ std::int32_t MapElement::WalkAreas(std::uint32_t value) {
     });
 }
 
+std::int32_t MapElement::GetAreaId() {
+    return m_link->ReadEngine(m_generation, std::int32_t{-1}, [&](RetrievalEngineImpl& engine) {
+        return engine.GetAreaOfElement(m_id);
+    });
+}
+
 const char16_t* MapElement::GetPostalCode() {
     if (!m_isPostalCodeRead) {
         m_isPostalCodeRead = true;

@@ -61,6 +61,8 @@ public:
     // Empty without the record's sign flag.
     virtual void GetSignInfo(SignInfoPtr& info);
     virtual std::int16_t GetCountry();
+    // The id of the element's own area (its property 2); -1 for none.
+    virtual std::int32_t GetAreaId();
 
 private:
     enum class LinkKind { A, B, C };
