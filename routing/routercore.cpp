@@ -21,6 +21,11 @@ struct LevelParameters {
     float settled;
 };
 
+// The climb's cost thresholds are in quickest-route units, metres per km/h. A shortest route costs
+// metres / 30, while a quickest one costs metres / (speed + class bonus), about metres / 90 on the
+// roads a search climbs through: three times the thresholds climb at about the same distance.
+constexpr float kShortestClimbScale = 90.0f / 30.0f;
+
 LevelParameters ParametersOf(std::uint32_t profile) {
     switch (profile) {
     case 0:
@@ -306,7 +311,8 @@ int RouterCore::SearchDestinationSide(const RoutePositionEntry& start,
         if (flags.allowReuse == 0 || MustSearchAnew(m_chosenLevel, distance, destination)) {
             ResetSavedSearch(distance);
             const LevelParameters parameters = ParametersOf(m_options.searchProfile);
-            m_costThreshold = {parameters.costLevel0, parameters.costLevel1};
+            const float scale = m_options.routeType == 0 ? kShortestClimbScale : 1.0f;
+            m_costThreshold = {parameters.costLevel0 * scale, parameters.costLevel1 * scale};
             m_settledThreshold = {parameters.settled, parameters.settled};
             m_startLinkEnds.clear();
             const int seeded = SeedDestinationSide(start, destination, flags);
