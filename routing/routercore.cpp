@@ -2,6 +2,7 @@
 
 #include "positioning/geodistance.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -52,7 +53,8 @@ bool CrossingAddressLess::operator()(const CrossingAddress& a, const CrossingAdd
 }
 
 RouterCore::RouterCore(SearchMemoryReserve& reserve)
-    : m_tables{NodeTable(reserve), NodeTable(reserve), NodeTable(reserve)}
+    : m_reserve(&reserve)
+    , m_tables{NodeTable(reserve), NodeTable(reserve), NodeTable(reserve)}
     , m_saved(reserve)
     , m_startCopy(kNoPosition) {
     for (auto& heap : m_heaps) {
@@ -208,13 +210,32 @@ int RouterCore::RunStartSearch() {
 std::int32_t RouterCore::CalculateBody(const RoutePositionEntry& start,
                                        const RoutePositionEntry& destination,
                                        const CalculationFlags& flags) {
+    m_statistics = {};
+    std::uint32_t growths = 0;
+    for (const auto& heap : m_heaps) {
+        heap->ResetPeak();
+        growths += heap->GetGrowths();
+    }
+    m_reserve->ResetPeak();
+    const std::int32_t result = RunCalculation(start, destination, flags);
+    for (const auto& heap : m_heaps) {
+        m_statistics.peakHeapLabels = std::max(m_statistics.peakHeapLabels, heap->GetPeakCount());
+        m_statistics.heapGrowths += heap->GetGrowths();
+    }
+    m_statistics.heapGrowths -= growths;
+    m_statistics.peakReservePages = m_reserve->GetPeakCommittedPages();
+    return result;
+}
+
+std::int32_t RouterCore::RunCalculation(const RoutePositionEntry& start,
+                                        const RoutePositionEntry& destination,
+                                        const CalculationFlags& flags) {
     // Whatever happens below, no earlier route answers for this calculation.
     m_wasRouteValid = m_isRouteValid;
     m_isRouteValid = false;
     m_wasReused = false;
     m_records.clear();
     m_startLinkEnds.clear();
-    m_settledCounts = {};
     if (IsSamePosition(start, destination)) {
         return 30;
     }

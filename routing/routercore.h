@@ -90,6 +90,14 @@ struct RouteEndpoint {
     std::uint32_t attributeCode = 0; // the link's 11-bit code
 };
 
+// What one calculation used: plain counts the search keeps anyway, read after it.
+struct RouterStatistics {
+    std::array<std::array<std::uint32_t, 3>, 2> settled{}; // crossings by side and level
+    std::uint32_t peakHeapLabels = 0;   // the most labels one level's heap held at once
+    std::uint32_t heapGrowths = 0;      // heap slot arrays grown past their first 4000 labels
+    std::uint32_t peakReservePages = 0; // the most 4096-byte blocks committed in the reserve
+};
+
 class RouterCore final : public IRouter {
 public:
     // Search memory comes from the reserve, which must outlive the core.
@@ -182,8 +190,10 @@ public:
     [[nodiscard]] int GetChosenLevel() const { return m_chosenLevel; }
     // Crossings settled in the last calculation by side and level.
     [[nodiscard]] const std::array<std::array<std::uint32_t, 3>, 2>& GetSettledCounts() const {
-        return m_settledCounts;
+        return m_statistics.settled;
     }
+    // The last calculation's counts (the reserve's peak counts every router sharing it).
+    [[nodiscard]] const RouterStatistics& GetStatistics() const { return m_statistics; }
     // Whether the last calculation used the saved destination search instead of its own.
     [[nodiscard]] bool WasSearchReused() const { return m_wasReused; }
     // Whether the last built route took its tail from the route before it.
@@ -256,7 +266,13 @@ private:
     void StartFixUp(std::vector<RouteRecord>& list);
     void EndFixUp(std::vector<RouteRecord>& list);
 
+    // The calculation's steps; CalculateBody adds the statistics.
+    [[nodiscard]] std::int32_t RunCalculation(const RoutePositionEntry& start,
+                                              const RoutePositionEntry& destination,
+                                              const CalculationFlags& flags);
+
     mutable std::recursive_mutex m_lock;
+    SearchMemoryReserve* m_reserve;
     RoadNetworkPtr m_network;
     ProgressMeter m_progress;
     RouteOptions m_options;
@@ -297,7 +313,7 @@ private:
     std::uint32_t m_climbSettled = 0; // at the climbing level
     int m_transitions = 0;            // to the next level
     bool m_isLastClimbStep = false;
-    std::array<std::array<std::uint32_t, 3>, 2> m_settledCounts{};
+    RouterStatistics m_statistics;
     // Per side: lower-level crossing to the upper crossing it climbed to, and back.
     using TransitionMap = std::map<CrossingAddress, CrossingAddress, CrossingAddressLess>;
     std::array<TransitionMap, 2> m_lowerToUpper;

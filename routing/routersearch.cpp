@@ -117,7 +117,7 @@ int RouterCore::SettleNext(int side, int level) {
     record->flags = static_cast<std::uint8_t>(record->flags | kSideBit[side]);
     record->SetCost(m_currentCost);
     m_currentRecord = record;
-    ++m_settledCounts[side][level];
+    ++m_statistics.settled[side][level];
     if ((record->flags & kSideBit[1 - side]) != 0) {
         m_meetingAddress = m_current->GetAddress();
         m_metTick = ProgressMeter::Now();

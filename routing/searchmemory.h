@@ -54,6 +54,10 @@ public:
     void DecommitPage(void* address);
 
     [[nodiscard]] bool IsReserved() const { return m_base != nullptr; }
+    // Blocks committed now, and the most committed at once since the last ResetPeak.
+    [[nodiscard]] std::uint32_t GetCommittedPages();
+    [[nodiscard]] std::uint32_t GetPeakCommittedPages();
+    void ResetPeak();
 
 private:
     std::mutex m_mutex;
@@ -63,6 +67,8 @@ private:
     std::uint32_t m_size = 0;
     std::int64_t m_pageSize = -1;
     std::uint32_t m_busy = 0;
+    std::uint32_t m_committed = 0;
+    std::uint32_t m_peakCommitted = 0;
 };
 
 class NodeTable {
