@@ -31,6 +31,7 @@ std::optional<bool> IsClassOpen(std::uint32_t roadClass, TravelMode mode) {
 LinkCursor::LinkCursor(const NetworkCrossing& crossing, std::uint32_t first, TravelMode mode)
     : m_crossing(crossing)
     , m_mode(mode) {
+    ReadAttributes();
     SetIndex(static_cast<int>(first));
 }
 
@@ -42,6 +43,7 @@ LinkCursor::LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uin
     , m_isForward(isForward)
     , m_mode(mode)
     , m_history(history) {
+    ReadAttributes();
     StartRestricted();
 }
 
@@ -53,7 +55,17 @@ void LinkCursor::Restart(const NetworkCrossing& crossing, bool isForward, std::u
     m_isForward = isForward;
     m_mode = mode;
     m_history = history;
+    ReadAttributes();
     StartRestricted();
+}
+
+void LinkCursor::ReadAttributes() {
+    const CrossingRecord* record = Record();
+    if (record != nullptr && record->AttributeBlock() != nullptr) {
+        m_attributes.emplace(record->AttributeBlock(), record->AttributeWords());
+    } else {
+        m_attributes.reset();
+    }
 }
 
 void LinkCursor::StartRestricted() {
@@ -113,7 +125,7 @@ std::uint32_t LinkCursor::GetDirectionCode() const {
     if (m_mode == kModeFree || m_mode == kModeFreeWalk) {
         return 2;
     }
-    const AttributeAccessorPtr attributes = m_crossing.GetAttributes();
+    const AttributeAccessor* const attributes = Attributes();
     if (m_mode != 0 && m_mode != 1 && attributes && attributes->ListWords(4) != 0) {
         const auto reader = attributes->CreateList4Reader();
         std::optional<std::uint32_t> fallback;
@@ -206,7 +218,7 @@ std::uint32_t LinkCursor::GetTargetId() const {
 }
 
 std::uint32_t LinkCursor::GetList3Code() const {
-    const AttributeAccessorPtr attributes = m_crossing.GetAttributes();
+    const AttributeAccessor* const attributes = Attributes();
     if (!attributes || attributes->ListWords(3) == 0 || m_mode == 0 || m_mode == kModeFree ||
         m_mode == kModeFreeWalk) {
         return 0;
@@ -228,7 +240,7 @@ bool LinkCursor::IsProhibited(std::uint32_t from, std::uint32_t to) {
     if (m_crossing.IsTurnProhibited(from, to)) {
         return true;
     }
-    const AttributeAccessorPtr attributes = m_crossing.GetAttributes();
+    const AttributeAccessor* const attributes = Attributes();
     if (from > 15 || to > 15 || !attributes || attributes->ListWords(2) == 0) {
         return false;
     }
@@ -291,7 +303,7 @@ bool LinkCursor::StorePendingPath(ManoeuvreListReader& item, std::uint32_t to) {
 }
 
 bool LinkCursor::IsForbiddenByList1() const {
-    const AttributeAccessorPtr attributes = m_crossing.GetAttributes();
+    const AttributeAccessor* const attributes = Attributes();
     if (m_fromLink >= 16 || !attributes || attributes->ListWords(1) == 0 ||
         m_mode == kModeFreeWalk) {
         return false;

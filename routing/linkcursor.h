@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using TravelMode = std::uint32_t;
@@ -69,6 +70,11 @@ private:
     [[nodiscard]] const LinkEntry& Link() const { return m_link; }
     [[nodiscard]] const CrossingRecord* Record() const { return m_crossing.GetRecord(); }
     [[nodiscard]] bool HasAdditionalAttributes() const;
+    // The crossing's attribute block, read once per crossing the cursor is put on; null without.
+    void ReadAttributes();
+    [[nodiscard]] const AttributeAccessor* Attributes() const {
+        return m_attributes ? &*m_attributes : nullptr;
+    }
     [[nodiscard]] bool IsProhibited(std::uint32_t from, std::uint32_t to);
     [[nodiscard]] bool IsPassable();
     [[nodiscard]] bool IsForbiddenByList1() const;
@@ -76,6 +82,7 @@ private:
     [[nodiscard]] bool MatchesPendingPath();
 
     NetworkCrossing m_crossing;
+    std::optional<AttributeAccessor> m_attributes; // reads m_crossing's pinned record
     int m_index = 0;
     LinkEntry m_link; // of m_index; empty outside the record's links
     std::uint8_t m_fromLink = 31;
