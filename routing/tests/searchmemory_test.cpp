@@ -204,6 +204,15 @@ TEST(SearchSpace, WalksBackAlongArrivalIndexes) {
     space.Rewind();
     EXPECT_EQ(space.GetCrossing()->GetAddress(), net->AddressOfNode(0, 3));
     EXPECT_EQ(space.ArrivalIndex(), indexTowards(3, 2));
+    // A crossing handed over is read when the walk starts, and walks the same way.
+    space.SetPosition(*net->network->CreateCrossing(net->AddressOfNode(0, 3)));
+    EXPECT_TRUE(space.IsUsable());
+    space.Refresh();
+    EXPECT_EQ(space.GetCrossing()->GetAddress(), net->AddressOfNode(0, 2));
+    space.SetPosition(*net->network->CreateCrossing(net->AddressOfNode(0, 1)));
+    space.Rewind();
+    EXPECT_EQ(space.GetCrossing()->GetAddress(), net->AddressOfNode(0, 1));
+    EXPECT_FALSE(space.IsUsable());
     space.GetList().push_back(1);
     EXPECT_EQ(space.GetList().size(), 1u);
     space.SetPosition({0xFFFF, 0, 0xFFFFFFFF, 0});
