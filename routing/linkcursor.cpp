@@ -81,20 +81,8 @@ void LinkCursor::StartRestricted() {
     }
 }
 
-void LinkCursor::SetIndex(int index) {
-    m_index = index;
-    m_link = Record() != nullptr && m_index >= 0 &&
-                     static_cast<std::uint32_t>(m_index) < Record()->LinkCount()
-                 ? Record()->Link(static_cast<std::uint32_t>(m_index))
-                 : LinkEntry{};
-}
-
 bool LinkCursor::HasAdditionalAttributes() const {
     return m_crossing.GetStore() != nullptr && m_crossing.GetStore()->HasAdditionalAttributes();
-}
-
-std::uint32_t LinkCursor::GetLength() const {
-    return Link().LengthMetres();
 }
 
 std::uint32_t LinkCursor::GetRoadClass() const {
@@ -170,22 +158,6 @@ LinkAttributeWord LinkCursor::GetAttributeWord() const {
     return word;
 }
 
-bool LinkCursor::IsValid() const {
-    const CrossingRecord* record = Record();
-    if (record == nullptr || m_index < 0 ||
-        static_cast<std::uint32_t>(m_index) >= record->LinkCount()) {
-        return false;
-    }
-    if (m_isPlain || (m_mode != 0 && m_mode != 1)) {
-        return true;
-    }
-    const LinkEntry link = Link();
-    if (m_isForward) {
-        return link.Direction() < 3;
-    }
-    return link.Direction() >= 2 || (link.Direction() == 0 && link.Class() == 24);
-}
-
 void LinkCursor::Next() {
     if (m_isPlain) {
         if (IsValid()) {
@@ -205,11 +177,6 @@ void LinkCursor::Next() {
             return;
         }
     }
-}
-
-CrossingAddress LinkCursor::GetTarget() const {
-    const LinkEntry link = Link();
-    return {link.targetPage, link.targetOffset, 0xFFFFFFFF, m_crossing.GetLevel()};
 }
 
 std::uint32_t LinkCursor::GetTargetId() const {

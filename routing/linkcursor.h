@@ -47,15 +47,30 @@ public:
     void Restart(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
                  TravelMode mode, ManoeuvreHistory* history);
 
-    [[nodiscard]] std::uint32_t GetLength() const; // metres
+    [[nodiscard]] std::uint32_t GetLength() const { return Link().LengthMetres(); } // metres
     // The 5-bit class, with additional attributes extended to 11 bits by E12 (+32) and X.
     [[nodiscard]] std::uint32_t GetRoadClass() const;
     [[nodiscard]] std::uint32_t GetElementId() const;
     [[nodiscard]] std::uint32_t GetDirectionCode() const;
     [[nodiscard]] LinkAttributeWord GetAttributeWord() const;
     void Next();
-    [[nodiscard]] CrossingAddress GetTarget() const;
-    [[nodiscard]] bool IsValid() const;
+    [[nodiscard]] CrossingAddress GetTarget() const {
+        return {m_link.targetPage, m_link.targetOffset, 0xFFFFFFFF, m_crossing.GetLevel()};
+    }
+    [[nodiscard]] bool IsValid() const {
+        const CrossingRecord* record = Record();
+        if (record == nullptr || m_index < 0 ||
+            static_cast<std::uint32_t>(m_index) >= record->LinkCount()) {
+            return false;
+        }
+        if (m_isPlain || (m_mode != 0 && m_mode != 1)) {
+            return true;
+        }
+        if (m_isForward) {
+            return m_link.Direction() < 3;
+        }
+        return m_link.Direction() >= 2 || (m_link.Direction() == 0 && m_link.Class() == 24);
+    }
     [[nodiscard]] std::uint32_t GetReverseIndex() const { return Link().ReverseIndex(); }
     // -1 when the target has no record.
     [[nodiscard]] std::uint32_t GetTargetId() const;
@@ -66,7 +81,14 @@ public:
 private:
     void StartRestricted();
     // Moves to link `index` and decodes its entry once for the getters.
-    void SetIndex(int index);
+    void SetIndex(int index) {
+        m_index = index;
+        const CrossingRecord* record = Record();
+        m_link = record != nullptr && m_index >= 0 &&
+                         static_cast<std::uint32_t>(m_index) < record->LinkCount()
+                     ? record->Link(static_cast<std::uint32_t>(m_index))
+                     : LinkEntry{};
+    }
     [[nodiscard]] const LinkEntry& Link() const { return m_link; }
     [[nodiscard]] const CrossingRecord* Record() const { return m_crossing.GetRecord(); }
     [[nodiscard]] bool HasAdditionalAttributes() const;
