@@ -6,16 +6,6 @@
 #include <algorithm>
 #include <new>
 
-namespace {
-
-const NodeRecord kExhausted{};
-
-} // namespace
-
-const NodeRecord* ExhaustedRecord() {
-    return &kExhausted;
-}
-
 SearchMemoryReserve::SearchMemoryReserve(std::uint32_t bytes) {
     m_base = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_NOACCESS));
     if (m_base == nullptr) {
@@ -146,7 +136,7 @@ void NodeTable::Init(std::uint32_t budget, std::uint32_t nodeCount) {
     m_pageCount = count;
 }
 
-NodeRecord* NodeTable::GetRecord(std::uint32_t nodeId) {
+NodeRecord* NodeTable::CommitRecord(std::uint32_t nodeId) {
     auto* exhausted = const_cast<NodeRecord*>(ExhaustedRecord());
     const std::uint32_t page = (nodeId >> 9) & 0xFFFFu;
     if (page >= m_pageCount || (nodeId >> 9) > 0xFFFFu) {
