@@ -77,6 +77,7 @@ void RouterCore::SetNetwork(RoadNetworkPtr network) {
         }
         m_current.reset();
         m_linkTarget.reset();
+        ForgetTargetFacts();
         m_expandCursor.reset();
         m_network = std::move(network);
         // The search's records name crossings of the old network: its route is gone.
@@ -207,10 +208,18 @@ int RouterCore::RunStartSearch() {
     return JoinAtTopLevel(true, m_chosenLevel);
 }
 
+void RouterCore::ForgetTargetFacts() {
+    if (++m_memoGeneration == 0) {
+        std::fill(m_targetMemo.begin(), m_targetMemo.end(), TargetMemo{});
+        m_memoGeneration = 1;
+    }
+}
+
 std::int32_t RouterCore::CalculateBody(const RoutePositionEntry& start,
                                        const RoutePositionEntry& destination,
                                        const CalculationFlags& flags) {
     m_statistics = {};
+    ForgetTargetFacts();
     std::uint32_t growths = 0;
     for (const auto& heap : m_heaps) {
         heap->ResetPeak();

@@ -165,6 +165,19 @@ public:
     // The link's target crossing in m_linkTarget, read only when it moved: pricing a link and
     // looking up its target's node record read one record; null without a store.
     [[nodiscard]] const NetworkCrossing* PlaceLinkTarget(const LinkCursor& link);
+    // What the search needs of a link's target crossing: its id (-1 without a record) and
+    // whether list-4 data make the travel modes differ there.
+    struct LinkTargetFacts {
+        std::uint32_t id = 0xFFFFFFFF;
+        bool hasList4 = false;
+    };
+    // The facts, remembered for the calculation: a crossing reached by several links is read
+    // once for them.
+    [[nodiscard]] LinkTargetFacts TargetFacts(const LinkCursor& link);
+    // Each calculation and network starts with nothing remembered.
+    void ForgetTargetFacts();
+    // LinkCost with the target's facts at hand.
+    [[nodiscard]] float LinkCost(const LinkCursor& link, int side, const LinkTargetFacts& target);
     [[nodiscard]] float LinkSpeed(const LinkCursor& link, int side) const;
     // The network's annotation for the direction (1 or 2) when annotations are on, else null.
     [[nodiscard]] AnnotationValuePtr LinkAnnotationFor(const LinkCursor& link,
@@ -286,7 +299,16 @@ private:
     std::array<std::vector<PendingPath>, 3> m_pendingPaths;
     std::optional<std::uint32_t> m_turnClass; // class of the arrival link (mixed routes)
     NetworkCrossingPtr m_current;
-    NetworkCrossingPtr m_linkTarget;          // LinkCost's look at the target crossing
+    NetworkCrossingPtr m_linkTarget; // LinkCost's look at the target crossing
+    // TargetFacts' memory: direct-mapped by level, page and offset; entries of an earlier
+    // calculation (another generation) count as empty.
+    struct TargetMemo {
+        std::uint64_t key = 0;
+        std::uint32_t generation = 0;
+        LinkTargetFacts facts;
+    };
+    std::vector<TargetMemo> m_targetMemo;
+    std::uint32_t m_memoGeneration = 1;
     std::optional<LinkCursor> m_expandCursor; // ExpandNode's, restarted per crossing
     NodeRecord* m_currentRecord = nullptr;
     float m_currentCost = 0.0f;
