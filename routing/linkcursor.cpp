@@ -184,7 +184,7 @@ std::uint32_t LinkCursor::GetTargetId() const {
     return target.GetId();
 }
 
-std::uint32_t LinkCursor::GetList3Code() const {
+std::uint32_t LinkCursor::List3Code() const {
     const AttributeAccessor* const attributes = Attributes();
     if (!attributes || attributes->ListWords(3) == 0 || m_mode == 0 || m_mode == kModeFree ||
         m_mode == kModeFreeWalk) {
@@ -269,7 +269,7 @@ bool LinkCursor::StorePendingPath(ManoeuvreListReader& item, std::uint32_t to) {
     return true;
 }
 
-bool LinkCursor::IsForbiddenByList1() const {
+bool LinkCursor::ForbiddenByList1() const {
     const AttributeAccessor* const attributes = Attributes();
     if (m_fromLink >= 16 || !attributes || attributes->ListWords(1) == 0 ||
         m_mode == kModeFreeWalk) {

@@ -74,7 +74,7 @@ public:
     [[nodiscard]] std::uint32_t GetReverseIndex() const { return Link().ReverseIndex(); }
     // -1 when the target has no record.
     [[nodiscard]] std::uint32_t GetTargetId() const;
-    [[nodiscard]] std::uint32_t GetList3Code() const;
+    [[nodiscard]] std::uint32_t GetList3Code() const { return m_attributes ? List3Code() : 0u; }
     [[nodiscard]] bool HasPendingPathFlag() const { return Link().HasPendingPath(); }
     [[nodiscard]] std::uint32_t GetIndex() const { return static_cast<std::uint32_t>(m_index); }
 
@@ -99,7 +99,10 @@ private:
     }
     [[nodiscard]] bool IsProhibited(std::uint32_t from, std::uint32_t to);
     [[nodiscard]] bool IsPassable();
-    [[nodiscard]] bool IsForbiddenByList1() const;
+    [[nodiscard]] bool IsForbiddenByList1() const { return m_attributes && ForbiddenByList1(); }
+    // The two list checks for a crossing with an attribute block.
+    [[nodiscard]] std::uint32_t List3Code() const;
+    [[nodiscard]] bool ForbiddenByList1() const;
     [[nodiscard]] bool StorePendingPath(ManoeuvreListReader& item, std::uint32_t to);
     [[nodiscard]] bool MatchesPendingPath();
 
