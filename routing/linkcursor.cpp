@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr TravelMode kModeFreeWalk = 12; // nothing prohibited, every direction open
-constexpr TravelMode kModeFree = 9;
-
 // The rule of the classes with their own rule; nullopt for the others.
 std::optional<bool> IsClassOpen(std::uint32_t roadClass, TravelMode mode) {
     switch (roadClass) {
@@ -108,7 +105,7 @@ std::uint32_t LinkCursor::GetElementId() const {
     return Record()->ElementId(static_cast<std::uint32_t>(m_index));
 }
 
-std::uint32_t LinkCursor::GetDirectionCode() const {
+std::uint32_t LinkCursor::DirectionCode() const {
     const LinkEntry link = Link();
     if (m_mode == kModeFree || m_mode == kModeFreeWalk) {
         return 2;

@@ -13,6 +13,8 @@
 #include <vector>
 
 using TravelMode = std::uint32_t;
+inline constexpr TravelMode kModeFree = 9;
+inline constexpr TravelMode kModeFreeWalk = 12; // nothing prohibited, every direction open
 
 // A path of link values stored at a crossing by a backward cursor.
 struct PendingPath {
@@ -51,7 +53,17 @@ public:
     // The 5-bit class, with additional attributes extended to 11 bits by E12 (+32) and X.
     [[nodiscard]] std::uint32_t GetRoadClass() const;
     [[nodiscard]] std::uint32_t GetElementId() const;
-    [[nodiscard]] std::uint32_t GetDirectionCode() const;
+    [[nodiscard]] std::uint32_t GetDirectionCode() const {
+        if (m_attributes) {
+            return DirectionCode();
+        }
+        // Without an attribute block no list-4 entry changes the link's own code.
+        if (m_mode == kModeFree || m_mode == kModeFreeWalk ||
+            (m_mode == 3 && m_link.Class() == 24)) {
+            return 2;
+        }
+        return m_link.Direction();
+    }
     [[nodiscard]] LinkAttributeWord GetAttributeWord() const;
     void Next();
     [[nodiscard]] CrossingAddress GetTarget() const {
@@ -100,7 +112,8 @@ private:
     [[nodiscard]] bool IsProhibited(std::uint32_t from, std::uint32_t to);
     [[nodiscard]] bool IsPassable();
     [[nodiscard]] bool IsForbiddenByList1() const { return m_attributes && ForbiddenByList1(); }
-    // The two list checks for a crossing with an attribute block.
+    // The direction code and the two list checks for a crossing with an attribute block.
+    [[nodiscard]] std::uint32_t DirectionCode() const;
     [[nodiscard]] std::uint32_t List3Code() const;
     [[nodiscard]] bool ForbiddenByList1() const;
     [[nodiscard]] bool StorePendingPath(ManoeuvreListReader& item, std::uint32_t to);
