@@ -4,12 +4,14 @@
 // BuildRecords of the router core (with positions, as the route service builds them) run against
 // the bidirectional Dijkstra over the same level-0 graph in the same run (the Dijkstra once per
 // pair, for both networks).
-// Counters: those of bench::RouteTally; "router_settled" is the router's mean settled crossings
-// (both sides, all levels), "convert_s" the time to convert the extract, "load_s" the network's
-// load time. The whole run takes a few seconds.
+// Counters: those of bench::RouteTally, bench::SearchTally and bench::ReuseTally (pairs of 5 km
+// and more, which reuse on three levels only); "router_settled" is the router's mean settled
+// crossings (both sides, all levels), "convert_s" the time to convert the extract, "load_s" the
+// network's load time. The whole run takes a few seconds.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "bench/bidirectionaldijkstra.h"
 #include "bench/routetally.h"
+#include "positioning/geodistance.h"
 #include "routing/routercore.h"
 #include "routing/tests/routeoracle.h"
 #include "routing/tests/routerfixture.h"
@@ -20,6 +22,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unordered_map>
@@ -65,6 +68,8 @@ struct Extract {
     std::unique_ptr<bench::BidirectionalDijkstra> baseline;
     std::unordered_map<std::uint32_t, std::uint32_t> linkOfElement; // world link index + 1
     std::vector<std::pair<OraclePlace, OraclePlace>> pairs;
+    // By pair of 5 km and more: a start about 1.1 times as far from the destination.
+    std::vector<std::optional<OraclePlace>> fartherStarts;
     std::vector<Optimum> optima; // by pair, once measured
     std::unique_ptr<ConvertedNetwork> networks[2];
     std::string error;
@@ -133,6 +138,20 @@ std::unique_ptr<Extract> Prepare() {
             extract->pairs.push_back(*places);
         }
     }
+    const routingtest::RouteOracle& oracle = *extract->oracle;
+    for (const auto& [start, destination] : extract->pairs) {
+        const GeoPoint to = oracle.Entry(destination).point;
+        const double metres = GeoDistance(oracle.Entry(start).point, to);
+        std::optional<OraclePlace> farther;
+        for (int attempt = 0; attempt < 20000 && !farther && metres >= 5000.0; ++attempt) {
+            const OraclePlace place = draw.OnLink();
+            const double ratio = GeoDistance(oracle.Entry(place).point, to) / metres;
+            if (ratio >= 1.08 && ratio <= 1.12 && place.link != destination.link) {
+                farther = place;
+            }
+        }
+        extract->fartherStarts.push_back(farther);
+    }
     return extract;
 }
 
@@ -167,6 +186,35 @@ std::optional<double> Price(const Extract& extract, std::vector<RouteRecord> rec
     return extract.oracle->PriceRecords(records, start, destination, problem);
 }
 
+// A second calculation to the destination from the farther start: reusing the saved destination
+// search, then searching anew.
+void Rerun(const Extract& extract, RouterCore& router, const OraclePlace& start,
+           const OraclePlace& destination, bench::ReuseTally& reuse) {
+    const routingtest::RouteOracle& oracle = *extract.oracle;
+    CalculationFlags flags;
+    flags.allowReuse = 1;
+    Clock::time_point begin = Clock::now();
+    const std::int32_t reused =
+        router.Calculate(oracle.Entry(start), oracle.Entry(destination), flags);
+    const std::vector<RouteRecord> reusedRecords = router.BuildRecords(-1, true);
+    const double reuseSeconds = SecondsSince(begin);
+    const bool wasReused = router.WasSearchReused();
+    begin = Clock::now();
+    const std::int32_t fresh =
+        router.Calculate(oracle.Entry(start), oracle.Entry(destination), CalculationFlags{});
+    const std::vector<RouteRecord>& freshRecords = router.BuildRecords(-1, true);
+    const double freshSeconds = SecondsSince(begin);
+    std::optional<double> ratio;
+    if (reused == 6 && fresh == 6) {
+        const auto a = Price(extract, reusedRecords, start, destination);
+        const auto b = Price(extract, freshRecords, start, destination);
+        if (a && b && *b > 0.0) {
+            ratio = *a / *b;
+        }
+    }
+    reuse.Add(reuseSeconds, freshSeconds, wasReused, ratio);
+}
+
 void CalculateAgainstDijkstra(benchmark::State& state, std::size_t network) {
     Extract& extract = SharedExtract();
     if (!extract.error.empty()) {
@@ -177,16 +225,20 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t network) {
     RouterCore& router = *converted.router;
     router.SetOptions(extract.options);
     bench::RouteTally tally;
+    bench::SearchTally search;
+    bench::ReuseTally reuse;
     double routerSettled = 0.0;
     std::size_t next = 0;
     for (auto _ : state) {
         const std::size_t index = next++ % extract.pairs.size();
         const auto& [start, destination] = extract.pairs[index];
+        const std::uint64_t reads = bench::PageReads(*converted.network);
         const Clock::time_point begin = Clock::now();
         const std::int32_t result = router.Calculate(
             extract.oracle->Entry(start), extract.oracle->Entry(destination), CalculationFlags{});
         const std::vector<RouteRecord>& records = router.BuildRecords(-1, true);
         const double seconds = SecondsSince(begin);
+        search.Add(router.GetStatistics(), bench::PageReads(*converted.network) - reads);
         for (const auto& side : router.GetSettledCounts()) {
             for (const std::uint32_t settled : side) {
                 routerSettled += settled;
@@ -196,8 +248,13 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t network) {
         if (tally.Add(result, seconds, optimum)) {
             tally.AddPrice(Price(extract, records, start, destination), optimum);
         }
+        if (result == 6 && extract.fartherStarts[index]) {
+            Rerun(extract, router, *extract.fartherStarts[index], destination, reuse);
+        }
     }
     tally.Report(state);
+    search.Report(state);
+    reuse.Report(state);
     state.counters["router_settled"] = routerSettled / static_cast<double>(state.iterations());
     state.counters["convert_s"] = converted.convertSeconds;
     state.counters["load_s"] = converted.loadSeconds;

@@ -4,8 +4,9 @@
 // in three distance bands and for each route type, Calculate and BuildRecords of the router core
 // run against a bidirectional Dijkstra over the same level-0 graph in the same run (the Dijkstra
 // once per pair and route type, for both stores).
-// Counters: those of bench::RouteTally; "load_s" is the network's load time and "write_s" the
-// time to generate and write the world.
+// Counters: those of bench::RouteTally, bench::SearchTally and bench::ReuseTally (pairs of 5 km
+// and more); "load_s" is the network's load time and "write_s" the time to generate and write the
+// world.
 // The whole run takes about a minute and 800 MB, two thirds of it for the largest world;
 // --benchmark_filter='Route/(10k|100k)/' leaves that out.
 #include "bench/bidirectionaldijkstra.h"
@@ -27,6 +28,7 @@
 #include <chrono>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -63,6 +65,8 @@ struct GeneratedWorld {
     std::vector<std::unique_ptr<routingtest::RouteOracle>> oracles;
     std::unique_ptr<bench::BidirectionalDijkstra> baseline;
     std::array<std::vector<Pair>, 3> pairs;
+    // By band and pair: a start about 1.1 times as far from the destination, when one was drawn.
+    std::array<std::vector<std::optional<OraclePlace>>, 3> fartherStarts;
     std::map<std::tuple<std::size_t, std::uint32_t, std::size_t>, Optimum> optima;
 };
 
@@ -92,6 +96,22 @@ void DrawPairs(GeneratedWorld& generated) {
         const std::size_t band = routingtest::DistanceBand(metres);
         if (band < 3 && generated.pairs[band].size() < kPairsPerBand) {
             generated.pairs[band].push_back(*places);
+        }
+    }
+    // Reuse needs a level above 0: pairs under 5 km get none.
+    for (std::size_t band = 1; band < 3; ++band) {
+        for (const auto& [start, destination] : generated.pairs[band]) {
+            const GeoPoint to = oracle.Entry(destination).point;
+            const double metres = GeoDistance(oracle.Entry(start).point, to);
+            std::optional<OraclePlace> farther;
+            for (int attempt = 0; attempt < 100000 && !farther; ++attempt) {
+                const OraclePlace place = draw.OnLink();
+                const double ratio = GeoDistance(oracle.Entry(place).point, to) / metres;
+                if (ratio >= 1.08 && ratio <= 1.12 && place.link != destination.link) {
+                    farther = place;
+                }
+            }
+            generated.fartherStarts[band].push_back(farther);
         }
     }
 }
@@ -193,6 +213,35 @@ const Optimum& OptimumOf(GeneratedWorld& generated, std::size_t band, std::uint3
     return generated.optima[key] = optimum;
 }
 
+// A second calculation to the destination from the farther start: reusing the saved destination
+// search, then searching anew.
+void Rerun(RouterCore& router, const routingtest::RouteOracle& oracle, const OraclePlace& start,
+           const OraclePlace& destination, bench::ReuseTally& reuse) {
+    CalculationFlags flags;
+    flags.allowReuse = 1;
+    Clock::time_point begin = Clock::now();
+    const std::int32_t reused =
+        router.Calculate(oracle.Entry(start), oracle.Entry(destination), flags);
+    const std::vector<RouteRecord> reusedRecords = router.BuildRecords(-1, true);
+    const double reuseSeconds = SecondsSince(begin);
+    const bool wasReused = router.WasSearchReused();
+    begin = Clock::now();
+    const std::int32_t fresh =
+        router.Calculate(oracle.Entry(start), oracle.Entry(destination), CalculationFlags{});
+    const std::vector<RouteRecord>& freshRecords = router.BuildRecords(-1, true);
+    const double freshSeconds = SecondsSince(begin);
+    std::optional<double> ratio;
+    if (reused == 6 && fresh == 6) {
+        std::string problem;
+        const auto a = oracle.PriceRecords(reusedRecords, start, destination, problem);
+        const auto b = oracle.PriceRecords(freshRecords, start, destination, problem);
+        if (a && b && *b > 0.0) {
+            ratio = *a / *b;
+        }
+    }
+    reuse.Add(reuseSeconds, freshSeconds, wasReused, ratio);
+}
+
 void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int store,
                               std::size_t band, std::uint32_t routeType) {
     const auto [generated, loaded] = WorldFor(world, store);
@@ -209,10 +258,13 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int st
     router.SetOptions(generated->options[routeType]);
     const routingtest::RouteOracle& oracle = *generated->oracles[routeType];
     bench::RouteTally tally;
+    bench::SearchTally search;
+    bench::ReuseTally reuse;
     std::size_t next = 0;
     for (auto _ : state) {
         const std::size_t index = next++ % pairs.size();
         const auto& [start, destination] = pairs[index];
+        const std::uint64_t reads = bench::PageReads(*loaded->network);
         const Clock::time_point begin = Clock::now();
         const std::int32_t result =
             router.Calculate(oracle.Entry(start), oracle.Entry(destination), CalculationFlags{});
@@ -220,13 +272,19 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int st
         // which the pricing joins the records by.
         const std::vector<RouteRecord>& records = router.BuildRecords(-1, true);
         const double seconds = SecondsSince(begin);
+        search.Add(router.GetStatistics(), bench::PageReads(*loaded->network) - reads);
         const Optimum& optimum = OptimumOf(*generated, band, routeType, index);
         if (tally.Add(result, seconds, optimum)) {
             std::string problem;
             tally.AddPrice(oracle.PriceRecords(records, start, destination, problem), optimum);
         }
+        if (result == 6 && band > 0 && generated->fartherStarts[band][index]) {
+            Rerun(router, oracle, *generated->fartherStarts[band][index], destination, reuse);
+        }
     }
     tally.Report(state);
+    search.Report(state);
+    reuse.Report(state);
     state.counters["load_s"] = loaded->loadSeconds;
     state.counters["write_s"] = generated->generateSeconds + loaded->writeSeconds;
 }

@@ -56,11 +56,6 @@ std::optional<CrossingRecord> CrossingRecord::Parse(const std::uint8_t* data,
     return record;
 }
 
-LinkEntry CrossingRecord::Link(std::uint32_t i) const {
-    const std::uint8_t* p = m_data + 4 + std::size_t{8} * i;
-    return {ReadU16At(p), ReadU16At(p + 2), ReadU16At(p + 4), ReadU16At(p + 6)};
-}
-
 std::uint32_t CrossingRecord::ElementId(std::uint32_t i) const {
     return ReadU32At(m_data + m_elementOffset + std::size_t{4} * i);
 }

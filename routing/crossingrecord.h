@@ -3,6 +3,7 @@
 // place. Every read is bounded by the bytes left on the record's page: a record whose parts would
 // run past them is no record. Value code; safe from any thread.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -119,4 +120,9 @@ private:
 [[nodiscard]] inline std::uint32_t ReadU32At(const std::uint8_t* p) {
     return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
            (std::uint32_t{p[3]} << 24);
+}
+
+inline LinkEntry CrossingRecord::Link(std::uint32_t i) const {
+    const std::uint8_t* p = m_data + 4 + std::size_t{8} * i;
+    return {ReadU16At(p), ReadU16At(p + 2), ReadU16At(p + 4), ReadU16At(p + 6)};
 }

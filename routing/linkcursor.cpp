@@ -5,9 +5,6 @@
 
 namespace {
 
-constexpr TravelMode kModeFreeWalk = 12; // nothing prohibited, every direction open
-constexpr TravelMode kModeFree = 9;
-
 // The rule of the classes with their own rule; nullopt for the others.
 std::optional<bool> IsClassOpen(std::uint32_t roadClass, TravelMode mode) {
     switch (roadClass) {
@@ -31,6 +28,7 @@ std::optional<bool> IsClassOpen(std::uint32_t roadClass, TravelMode mode) {
 LinkCursor::LinkCursor(const NetworkCrossing& crossing, std::uint32_t first, TravelMode mode)
     : m_crossing(crossing)
     , m_mode(mode) {
+    ReadAttributes();
     SetIndex(static_cast<int>(first));
 }
 
@@ -42,6 +40,7 @@ LinkCursor::LinkCursor(const NetworkCrossing& crossing, bool isForward, std::uin
     , m_isForward(isForward)
     , m_mode(mode)
     , m_history(history) {
+    ReadAttributes();
     StartRestricted();
 }
 
@@ -53,7 +52,17 @@ void LinkCursor::Restart(const NetworkCrossing& crossing, bool isForward, std::u
     m_isForward = isForward;
     m_mode = mode;
     m_history = history;
+    ReadAttributes();
     StartRestricted();
+}
+
+void LinkCursor::ReadAttributes() {
+    const CrossingRecord* record = Record();
+    if (record != nullptr && record->AttributeBlock() != nullptr) {
+        m_attributes.emplace(record->AttributeBlock(), record->AttributeWords());
+    } else {
+        m_attributes.reset();
+    }
 }
 
 void LinkCursor::StartRestricted() {
@@ -73,20 +82,8 @@ void LinkCursor::StartRestricted() {
     }
 }
 
-void LinkCursor::SetIndex(int index) {
-    m_index = index;
-    m_link = Record() != nullptr && m_index >= 0 &&
-                     static_cast<std::uint32_t>(m_index) < Record()->LinkCount()
-                 ? Record()->Link(static_cast<std::uint32_t>(m_index))
-                 : LinkEntry{};
-}
-
 bool LinkCursor::HasAdditionalAttributes() const {
     return m_crossing.GetStore() != nullptr && m_crossing.GetStore()->HasAdditionalAttributes();
-}
-
-std::uint32_t LinkCursor::GetLength() const {
-    return Link().LengthMetres();
 }
 
 std::uint32_t LinkCursor::GetRoadClass() const {
@@ -112,12 +109,12 @@ std::uint32_t LinkCursor::GetElementId() const {
     return Record()->ElementId(static_cast<std::uint32_t>(m_index));
 }
 
-std::uint32_t LinkCursor::GetDirectionCode() const {
+std::uint32_t LinkCursor::DirectionCode() const {
     const LinkEntry link = Link();
     if (m_mode == kModeFree || m_mode == kModeFreeWalk) {
         return 2;
     }
-    const AttributeAccessorPtr attributes = m_crossing.GetAttributes();
+    const AttributeAccessor* const attributes = Attributes();
     if (m_mode != 0 && m_mode != 1 && attributes && attributes->ListWords(4) != 0) {
         const auto reader = attributes->CreateList4Reader();
         std::optional<std::uint32_t> fallback;
@@ -168,22 +165,6 @@ bool LinkCursor::IsInRange() const {
            static_cast<std::uint32_t>(m_index) < record->LinkCount();
 }
 
-bool LinkCursor::IsValid() const {
-    const CrossingRecord* record = Record();
-    if (record == nullptr || m_index < 0 ||
-        static_cast<std::uint32_t>(m_index) >= record->LinkCount()) {
-        return false;
-    }
-    if (m_isPlain || (m_mode != 0 && m_mode != 1)) {
-        return true;
-    }
-    const LinkEntry link = Link();
-    if (m_isForward) {
-        return link.Direction() < 3;
-    }
-    return link.Direction() >= 2 || (link.Direction() == 0 && link.Class() == 24);
-}
-
 void LinkCursor::Next() {
     if (m_isPlain) {
         if (IsValid()) {
@@ -210,18 +191,13 @@ void LinkCursor::Next() {
     }
 }
 
-CrossingAddress LinkCursor::GetTarget() const {
-    const LinkEntry link = Link();
-    return {link.targetPage, link.targetOffset, 0xFFFFFFFF, m_crossing.GetLevel()};
-}
-
 std::uint32_t LinkCursor::GetTargetId() const {
     const NetworkCrossing target(m_crossing.GetNetwork(), GetTarget());
     return target.GetId();
 }
 
-std::uint32_t LinkCursor::GetList3Code() const {
-    const AttributeAccessorPtr attributes = m_crossing.GetAttributes();
+std::uint32_t LinkCursor::List3Code() const {
+    const AttributeAccessor* const attributes = Attributes();
     if (!attributes || attributes->ListWords(3) == 0 || m_mode == 0 || m_mode == kModeFree ||
         m_mode == kModeFreeWalk) {
         return 0;
@@ -243,7 +219,7 @@ bool LinkCursor::IsProhibited(std::uint32_t from, std::uint32_t to) {
     if (m_crossing.IsTurnProhibited(from, to)) {
         return true;
     }
-    const AttributeAccessorPtr attributes = m_crossing.GetAttributes();
+    const AttributeAccessor* const attributes = Attributes();
     if (from > 15 || to > 15 || !attributes || attributes->ListWords(2) == 0) {
         return false;
     }
@@ -305,8 +281,8 @@ bool LinkCursor::StorePendingPath(ManoeuvreListReader& item, std::uint32_t to) {
     return true;
 }
 
-bool LinkCursor::IsForbiddenByList1() const {
-    const AttributeAccessorPtr attributes = m_crossing.GetAttributes();
+bool LinkCursor::ForbiddenByList1() const {
+    const AttributeAccessor* const attributes = Attributes();
     if (m_fromLink >= 16 || !attributes || attributes->ListWords(1) == 0 ||
         m_mode == kModeFreeWalk) {
         return false;

@@ -9,9 +9,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using TravelMode = std::uint32_t;
+inline constexpr TravelMode kModeFree = 9;
+inline constexpr TravelMode kModeFreeWalk = 12; // nothing prohibited, every direction open
 
 // A path of link values stored at a crossing by a backward cursor.
 struct PendingPath {
@@ -46,19 +49,44 @@ public:
     void Restart(const NetworkCrossing& crossing, bool isForward, std::uint32_t fromLink,
                  TravelMode mode, ManoeuvreHistory* history);
 
-    [[nodiscard]] std::uint32_t GetLength() const; // metres
+    [[nodiscard]] std::uint32_t GetLength() const { return Link().LengthMetres(); } // metres
     // The 5-bit class, with additional attributes extended to 11 bits by E12 (+32) and X.
     [[nodiscard]] std::uint32_t GetRoadClass() const;
     [[nodiscard]] std::uint32_t GetElementId() const;
-    [[nodiscard]] std::uint32_t GetDirectionCode() const;
+    [[nodiscard]] std::uint32_t GetDirectionCode() const {
+        if (m_attributes) {
+            return DirectionCode();
+        }
+        // Without an attribute block no list-4 entry changes the link's own code.
+        if (m_mode == kModeFree || m_mode == kModeFreeWalk ||
+            (m_mode == 3 && m_link.Class() == 24)) {
+            return 2;
+        }
+        return m_link.Direction();
+    }
     [[nodiscard]] LinkAttributeWord GetAttributeWord() const;
     void Next();
-    [[nodiscard]] CrossingAddress GetTarget() const;
-    [[nodiscard]] bool IsValid() const;
+    [[nodiscard]] CrossingAddress GetTarget() const {
+        return {m_link.targetPage, m_link.targetOffset, 0xFFFFFFFF, m_crossing.GetLevel()};
+    }
+    [[nodiscard]] bool IsValid() const {
+        const CrossingRecord* record = Record();
+        if (record == nullptr || m_index < 0 ||
+            static_cast<std::uint32_t>(m_index) >= record->LinkCount()) {
+            return false;
+        }
+        if (m_isPlain || (m_mode != 0 && m_mode != 1)) {
+            return true;
+        }
+        if (m_isForward) {
+            return m_link.Direction() < 3;
+        }
+        return m_link.Direction() >= 2 || (m_link.Direction() == 0 && m_link.Class() == 24);
+    }
     [[nodiscard]] std::uint32_t GetReverseIndex() const { return Link().ReverseIndex(); }
     // -1 when the target has no record.
     [[nodiscard]] std::uint32_t GetTargetId() const;
-    [[nodiscard]] std::uint32_t GetList3Code() const;
+    [[nodiscard]] std::uint32_t GetList3Code() const { return m_attributes ? List3Code() : 0u; }
     [[nodiscard]] bool HasPendingPathFlag() const { return Link().HasPendingPath(); }
     [[nodiscard]] std::uint32_t GetIndex() const { return static_cast<std::uint32_t>(m_index); }
 
@@ -67,17 +95,34 @@ private:
     [[nodiscard]] bool IsInRange() const;
     void StartRestricted();
     // Moves to link `index` and decodes its entry once for the getters.
-    void SetIndex(int index);
+    void SetIndex(int index) {
+        m_index = index;
+        const CrossingRecord* record = Record();
+        m_link = record != nullptr && m_index >= 0 &&
+                         static_cast<std::uint32_t>(m_index) < record->LinkCount()
+                     ? record->Link(static_cast<std::uint32_t>(m_index))
+                     : LinkEntry{};
+    }
     [[nodiscard]] const LinkEntry& Link() const { return m_link; }
     [[nodiscard]] const CrossingRecord* Record() const { return m_crossing.GetRecord(); }
     [[nodiscard]] bool HasAdditionalAttributes() const;
+    // The crossing's attribute block, read once per crossing the cursor is put on; null without.
+    void ReadAttributes();
+    [[nodiscard]] const AttributeAccessor* Attributes() const {
+        return m_attributes ? &*m_attributes : nullptr;
+    }
     [[nodiscard]] bool IsProhibited(std::uint32_t from, std::uint32_t to);
     [[nodiscard]] bool IsPassable();
-    [[nodiscard]] bool IsForbiddenByList1() const;
+    [[nodiscard]] bool IsForbiddenByList1() const { return m_attributes && ForbiddenByList1(); }
+    // The direction code and the two list checks for a crossing with an attribute block.
+    [[nodiscard]] std::uint32_t DirectionCode() const;
+    [[nodiscard]] std::uint32_t List3Code() const;
+    [[nodiscard]] bool ForbiddenByList1() const;
     [[nodiscard]] bool StorePendingPath(ManoeuvreListReader& item, std::uint32_t to);
     [[nodiscard]] bool MatchesPendingPath();
 
     NetworkCrossing m_crossing;
+    std::optional<AttributeAccessor> m_attributes; // reads m_crossing's pinned record
     int m_index = 0;
     LinkEntry m_link; // of m_index; empty outside the record's links
     std::uint8_t m_fromLink = 31;

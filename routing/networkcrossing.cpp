@@ -148,15 +148,6 @@ void NetworkCrossing::MoveTo(const CrossingAddress& address) {
     m_position.Set(address.page, address.offset);
 }
 
-CrossingAddress NetworkCrossing::GetAddress() const {
-    return {m_position.GetPage(), m_position.GetOffset(), 0xFFFFFFFF, m_level};
-}
-
-std::uint32_t NetworkCrossing::GetId() const {
-    const CrossingRecord* record = GetRecord();
-    return record != nullptr ? record->Id() : 0xFFFFFFFFu;
-}
-
 bool NetworkCrossing::IsTurnProhibited(std::uint32_t from, std::uint32_t to) const {
     if (from == to) {
         return true;

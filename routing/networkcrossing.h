@@ -61,9 +61,14 @@ public:
     [[nodiscard]] GeoPoint Position() const;
     void MoveTo(const CrossingAddress& address);
     void MoveToCrossing(const NetworkCrossing& other) { MoveTo(other.GetAddress()); }
-    [[nodiscard]] CrossingAddress GetAddress() const;
+    [[nodiscard]] CrossingAddress GetAddress() const {
+        return {m_position.GetPage(), m_position.GetOffset(), 0xFFFFFFFF, m_level};
+    }
     // Header bits 0-23, -1 without a record.
-    [[nodiscard]] std::uint32_t GetId() const;
+    [[nodiscard]] std::uint32_t GetId() const {
+        const CrossingRecord* record = GetRecord();
+        return record != nullptr ? record->Id() : 0xFFFFFFFFu;
+    }
     // The next crossing in page order (in the query's order for a rectangle iterator).
     virtual void Next() { m_position.Next(); }
     [[nodiscard]] bool IsValid() const { return m_position.GetRecord() != nullptr; }

@@ -2,6 +2,7 @@
 
 #include "positioning/geodistance.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -20,6 +21,11 @@ struct LevelParameters {
     float costLevel1;
     float settled;
 };
+
+// The climb's cost thresholds are in quickest-route units, metres per km/h. A shortest route costs
+// metres / 30, while a quickest one costs metres / (speed + class bonus), about metres / 90 on the
+// roads a search climbs through: three times the thresholds climb at about the same distance.
+constexpr float kShortestClimbScale = 90.0f / 30.0f;
 
 LevelParameters ParametersOf(std::uint32_t profile) {
     switch (profile) {
@@ -47,7 +53,8 @@ bool CrossingAddressLess::operator()(const CrossingAddress& a, const CrossingAdd
 }
 
 RouterCore::RouterCore(SearchMemoryReserve& reserve)
-    : m_tables{NodeTable(reserve), NodeTable(reserve), NodeTable(reserve)}
+    : m_reserve(&reserve)
+    , m_tables{NodeTable(reserve), NodeTable(reserve), NodeTable(reserve)}
     , m_saved(reserve)
     , m_startCopy(kNoPosition) {
     for (auto& heap : m_heaps) {
@@ -70,6 +77,7 @@ void RouterCore::SetNetwork(RoadNetworkPtr network) {
         }
         m_current.reset();
         m_linkTarget.reset();
+        ForgetTargetFacts();
         m_expandCursor.reset();
         m_network = std::move(network);
         // The search's records name crossings of the old network: its route is gone.
@@ -200,16 +208,43 @@ int RouterCore::RunStartSearch() {
     return JoinAtTopLevel(true, m_chosenLevel);
 }
 
+void RouterCore::ForgetTargetFacts() {
+    if (++m_memoGeneration == 0) {
+        std::fill(m_targetMemo.begin(), m_targetMemo.end(), TargetMemo{});
+        m_memoGeneration = 1;
+    }
+}
+
 std::int32_t RouterCore::CalculateBody(const RoutePositionEntry& start,
                                        const RoutePositionEntry& destination,
                                        const CalculationFlags& flags) {
+    m_statistics = {};
+    ForgetTargetFacts();
+    std::uint32_t growths = 0;
+    for (const auto& heap : m_heaps) {
+        heap->ResetPeak();
+        growths += heap->GetGrowths();
+    }
+    m_reserve->ResetPeak();
+    const std::int32_t result = RunCalculation(start, destination, flags);
+    for (const auto& heap : m_heaps) {
+        m_statistics.peakHeapLabels = std::max(m_statistics.peakHeapLabels, heap->GetPeakCount());
+        m_statistics.heapGrowths += heap->GetGrowths();
+    }
+    m_statistics.heapGrowths -= growths;
+    m_statistics.peakReservePages = m_reserve->GetPeakCommittedPages();
+    return result;
+}
+
+std::int32_t RouterCore::RunCalculation(const RoutePositionEntry& start,
+                                        const RoutePositionEntry& destination,
+                                        const CalculationFlags& flags) {
     // Whatever happens below, no earlier route answers for this calculation.
     m_wasRouteValid = m_isRouteValid;
     m_isRouteValid = false;
     m_wasReused = false;
     m_records.clear();
     m_startLinkEnds.clear();
-    m_settledCounts = {};
     if (IsSamePosition(start, destination)) {
         return 30;
     }
@@ -306,7 +341,8 @@ int RouterCore::SearchDestinationSide(const RoutePositionEntry& start,
         if (flags.allowReuse == 0 || MustSearchAnew(m_chosenLevel, distance, destination)) {
             ResetSavedSearch(distance);
             const LevelParameters parameters = ParametersOf(m_options.searchProfile);
-            m_costThreshold = {parameters.costLevel0, parameters.costLevel1};
+            const float scale = m_options.routeType == 0 ? kShortestClimbScale : 1.0f;
+            m_costThreshold = {parameters.costLevel0 * scale, parameters.costLevel1 * scale};
             m_settledThreshold = {parameters.settled, parameters.settled};
             m_startLinkEnds.clear();
             const int seeded = SeedDestinationSide(start, destination, flags);

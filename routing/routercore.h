@@ -90,6 +90,14 @@ struct RouteEndpoint {
     std::uint32_t attributeCode = 0; // the link's 11-bit code
 };
 
+// What one calculation used: plain counts the search keeps anyway, read after it.
+struct RouterStatistics {
+    std::array<std::array<std::uint32_t, 3>, 2> settled{}; // crossings by side and level
+    std::uint32_t peakHeapLabels = 0;   // the most labels one level's heap held at once
+    std::uint32_t heapGrowths = 0;      // heap slot arrays grown past their first 4000 labels
+    std::uint32_t peakReservePages = 0; // the most 4096-byte blocks committed in the reserve
+};
+
 class RouterCore final : public IRouter {
 public:
     // Search memory comes from the reserve, which must outlive the core.
@@ -157,6 +165,19 @@ public:
     // The link's target crossing in m_linkTarget, read only when it moved: pricing a link and
     // looking up its target's node record read one record; null without a store.
     [[nodiscard]] const NetworkCrossing* PlaceLinkTarget(const LinkCursor& link);
+    // What the search needs of a link's target crossing: its id (-1 without a record) and
+    // whether list-4 data make the travel modes differ there.
+    struct LinkTargetFacts {
+        std::uint32_t id = 0xFFFFFFFF;
+        bool hasList4 = false;
+    };
+    // The facts, remembered for the calculation: a crossing reached by several links is read
+    // once for them.
+    [[nodiscard]] LinkTargetFacts TargetFacts(const LinkCursor& link);
+    // Each calculation and network starts with nothing remembered.
+    void ForgetTargetFacts();
+    // LinkCost with the target's facts at hand.
+    [[nodiscard]] float LinkCost(const LinkCursor& link, int side, const LinkTargetFacts& target);
     [[nodiscard]] float LinkSpeed(const LinkCursor& link, int side) const;
     // The network's annotation for the direction (1 or 2) when annotations are on, else null.
     [[nodiscard]] AnnotationValuePtr LinkAnnotationFor(const LinkCursor& link,
@@ -182,8 +203,10 @@ public:
     [[nodiscard]] int GetChosenLevel() const { return m_chosenLevel; }
     // Crossings settled in the last calculation by side and level.
     [[nodiscard]] const std::array<std::array<std::uint32_t, 3>, 2>& GetSettledCounts() const {
-        return m_settledCounts;
+        return m_statistics.settled;
     }
+    // The last calculation's counts (the reserve's peak counts every router sharing it).
+    [[nodiscard]] const RouterStatistics& GetStatistics() const { return m_statistics; }
     // Whether the last calculation used the saved destination search instead of its own.
     [[nodiscard]] bool WasSearchReused() const { return m_wasReused; }
     // Whether the last built route took its tail from the route before it.
@@ -256,7 +279,13 @@ private:
     void StartFixUp(std::vector<RouteRecord>& list);
     void EndFixUp(std::vector<RouteRecord>& list);
 
+    // The calculation's steps; CalculateBody adds the statistics.
+    [[nodiscard]] std::int32_t RunCalculation(const RoutePositionEntry& start,
+                                              const RoutePositionEntry& destination,
+                                              const CalculationFlags& flags);
+
     mutable std::recursive_mutex m_lock;
+    SearchMemoryReserve* m_reserve;
     RoadNetworkPtr m_network;
     ProgressMeter m_progress;
     RouteOptions m_options;
@@ -270,7 +299,16 @@ private:
     std::array<std::vector<PendingPath>, 3> m_pendingPaths;
     std::optional<std::uint32_t> m_turnClass; // class of the arrival link (mixed routes)
     NetworkCrossingPtr m_current;
-    NetworkCrossingPtr m_linkTarget;          // LinkCost's look at the target crossing
+    NetworkCrossingPtr m_linkTarget; // LinkCost's look at the target crossing
+    // TargetFacts' memory: direct-mapped by level, page and offset; entries of an earlier
+    // calculation (another generation) count as empty.
+    struct TargetMemo {
+        std::uint64_t key = 0;
+        std::uint32_t generation = 0;
+        LinkTargetFacts facts;
+    };
+    std::vector<TargetMemo> m_targetMemo;
+    std::uint32_t m_memoGeneration = 1;
     std::optional<LinkCursor> m_expandCursor; // ExpandNode's, restarted per crossing
     NodeRecord* m_currentRecord = nullptr;
     float m_currentCost = 0.0f;
@@ -297,7 +335,7 @@ private:
     std::uint32_t m_climbSettled = 0; // at the climbing level
     int m_transitions = 0;            // to the next level
     bool m_isLastClimbStep = false;
-    std::array<std::array<std::uint32_t, 3>, 2> m_settledCounts{};
+    RouterStatistics m_statistics;
     // Per side: lower-level crossing to the upper crossing it climbed to, and back.
     using TransitionMap = std::map<CrossingAddress, CrossingAddress, CrossingAddressLess>;
     std::array<TransitionMap, 2> m_lowerToUpper;

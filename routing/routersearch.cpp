@@ -117,7 +117,7 @@ int RouterCore::SettleNext(int side, int level) {
     record->flags = static_cast<std::uint8_t>(record->flags | kSideBit[side]);
     record->SetCost(m_currentCost);
     m_currentRecord = record;
-    ++m_settledCounts[side][level];
+    ++m_statistics.settled[side][level];
     if ((record->flags & kSideBit[1 - side]) != 0) {
         m_meetingAddress = m_current->GetAddress();
         m_metTick = ProgressMeter::Now();
@@ -157,13 +157,12 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
     LinkCursor* const link = &*m_expandCursor;
     NodeTable& table = m_tables[level];
     for (; link->IsValid(); link->Next()) {
-        const float cost = LinkCost(*link, side);
+        const LinkTargetFacts facts = TargetFacts(*link);
+        const float cost = LinkCost(*link, side, facts);
         if (cost == kImpassableCost || link->GetList3Code() == 2) {
             continue;
         }
-        const NetworkCrossing* targetCrossing = PlaceLinkTarget(*link);
-        const std::uint32_t targetId =
-            targetCrossing != nullptr ? targetCrossing->GetId() : 0xFFFFFFFFu;
+        const std::uint32_t targetId = facts.id;
         NodeRecord* target = table.GetRecord(targetId);
         if (IsExhausted(target)) {
             return searchcode::kExhausted;
@@ -449,7 +448,36 @@ const NetworkCrossing* RouterCore::PlaceLinkTarget(const LinkCursor& link) {
     return m_linkTarget.get();
 }
 
+RouterCore::LinkTargetFacts RouterCore::TargetFacts(const LinkCursor& link) {
+    constexpr std::size_t kMemoBits = 12;
+    if (m_targetMemo.empty()) {
+        m_targetMemo.resize(std::size_t{1} << kMemoBits);
+    }
+    const CrossingAddress address = link.GetTarget();
+    const std::uint64_t key =
+        (std::uint64_t{address.level} << 32) | (std::uint64_t{address.page} << 16) | address.offset;
+    TargetMemo& memo = m_targetMemo[(key * 0x9E3779B97F4A7C15ull) >> (64 - kMemoBits)];
+    if (memo.generation == m_memoGeneration && memo.key == key) {
+        return memo.facts;
+    }
+    // One handle, moved from target to target, spares two allocations per link.
+    LinkTargetFacts facts;
+    if (const NetworkCrossing* target = PlaceLinkTarget(link)) {
+        facts.id = target->GetId();
+        const CrossingRecord* record = target->GetRecord();
+        facts.hasList4 =
+            record != nullptr && record->AttributeBlock() != nullptr &&
+            AttributeAccessor(record->AttributeBlock(), record->AttributeWords()).ListWords(4) != 0;
+    }
+    memo = {key, m_memoGeneration, facts};
+    return facts;
+}
+
 float RouterCore::LinkCost(const LinkCursor& link, int side) {
+    return LinkCost(link, side, TargetFacts(link));
+}
+
+float RouterCore::LinkCost(const LinkCursor& link, int side, const LinkTargetFacts& target) {
     LinkCostInput input;
     input.roadClass = link.GetRoadClass();
     input.costClass = input.roadClass;
@@ -460,13 +488,8 @@ float RouterCore::LinkCost(const LinkCursor& link, int side) {
     const std::uint32_t mode = m_options.travelMode;
     const bool usesZones = !(mode == 2 || mode == 3 || mode == 4 || mode == 9 || mode == 12);
     if (usesZones) {
-        // Only list-4 data make the modes differ, so crossings without them are skipped. One
-        // handle, moved from target to target, spares two allocations per link priced.
-        const NetworkCrossing* target = PlaceLinkTarget(link);
-        const CrossingRecord* record = target != nullptr ? target->GetRecord() : nullptr;
-        if (record != nullptr && record->AttributeBlock() != nullptr &&
-            AttributeAccessor(record->AttributeBlock(), record->AttributeWords()).ListWords(4) !=
-                0) {
+        // Only list-4 data make the modes differ, so crossings without them are skipped.
+        if (target.hasList4 && PlaceLinkTarget(link) != nullptr) {
             input.isRestricted = IsRestricted(*m_linkTarget, link.GetElementId());
         }
     }

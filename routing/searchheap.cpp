@@ -105,8 +105,10 @@ bool SearchNodeHeap::Push(SearchLabel* label) {
         delete[] m_slots;
         m_slots = slots;
         m_capacity = capacity;
+        m_growths += capacity > kInitialLabels ? 1u : 0u;
     }
     ++m_count;
+    m_peakCount = std::max(m_peakCount, m_count);
     SiftUp(label, m_count);
     return true;
 }

@@ -96,6 +96,10 @@ public:
 
     [[nodiscard]] std::uint32_t GetCount() const { return m_count; }
     [[nodiscard]] std::uint32_t GetCapacity() const { return m_capacity; }
+    // The most labels held at once since the last ResetPeak, and how often the slots grew.
+    [[nodiscard]] std::uint32_t GetPeakCount() const { return m_peakCount; }
+    [[nodiscard]] std::uint32_t GetGrowths() const { return m_growths; }
+    void ResetPeak() { m_peakCount = m_count; }
     [[nodiscard]] SearchLabel* At(std::uint32_t slot) const {
         return slot >= 1 && slot <= m_count ? m_slots[slot] : nullptr;
     }
@@ -111,4 +115,6 @@ private:
     SearchLabel** m_slots = nullptr; // slot 0 unused
     std::uint32_t m_capacity = 0;    // labels the slots hold
     std::uint32_t m_count = 0;
+    std::uint32_t m_peakCount = 0;
+    std::uint32_t m_growths = 0;
 };

@@ -6,16 +6,6 @@
 #include <algorithm>
 #include <new>
 
-namespace {
-
-const NodeRecord kExhausted{};
-
-} // namespace
-
-const NodeRecord* ExhaustedRecord() {
-    return &kExhausted;
-}
-
 SearchMemoryReserve::SearchMemoryReserve(std::uint32_t bytes) {
     m_base = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_NOACCESS));
     if (m_base == nullptr) {
@@ -58,6 +48,9 @@ void* SearchMemoryReserve::CommitPage(std::uint32_t size) {
     }
     if (page == nullptr) {
         MessageBoxW(nullptr, u"ERROR: No memory", u"Routing", MB_ICONHAND | MB_TOPMOST);
+    } else {
+        ++m_committed;
+        m_peakCommitted = std::max(m_peakCommitted, m_committed);
     }
     --m_busy;
     return page;
@@ -69,8 +62,24 @@ void SearchMemoryReserve::DecommitPage(void* address) {
     if (address != nullptr && m_pageSize != -1) {
         m_freePages.insert(static_cast<std::uint8_t*>(address));
         (void)VirtualFree(address, static_cast<SIZE_T>(m_pageSize), MEM_DECOMMIT);
+        m_committed -= m_committed > 0 ? 1 : 0;
     }
     --m_busy;
+}
+
+std::uint32_t SearchMemoryReserve::GetCommittedPages() {
+    const std::lock_guard lock(m_mutex);
+    return m_committed;
+}
+
+std::uint32_t SearchMemoryReserve::GetPeakCommittedPages() {
+    const std::lock_guard lock(m_mutex);
+    return m_peakCommitted;
+}
+
+void SearchMemoryReserve::ResetPeak() {
+    const std::lock_guard lock(m_mutex);
+    m_peakCommitted = m_committed;
 }
 
 void NodeTable::FreeArrays() {
@@ -127,7 +136,7 @@ void NodeTable::Init(std::uint32_t budget, std::uint32_t nodeCount) {
     m_pageCount = count;
 }
 
-NodeRecord* NodeTable::GetRecord(std::uint32_t nodeId) {
+NodeRecord* NodeTable::CommitRecord(std::uint32_t nodeId) {
     auto* exhausted = const_cast<NodeRecord*>(ExhaustedRecord());
     const std::uint32_t page = (nodeId >> 9) & 0xFFFFu;
     if (page >= m_pageCount || (nodeId >> 9) > 0xFFFFu) {

@@ -29,8 +29,14 @@ struct NodeRecord {
 };
 static_assert(sizeof(NodeRecord) == 8);
 
+namespace detail {
+inline const NodeRecord kExhaustedRecord{};
+} // namespace detail
+
 // What GetRecord returns for a node beyond the table or past the page budget; never written.
-[[nodiscard]] const NodeRecord* ExhaustedRecord();
+[[nodiscard]] inline const NodeRecord* ExhaustedRecord() {
+    return &detail::kExhaustedRecord;
+}
 
 class SearchMemoryReserve {
 public:
@@ -54,6 +60,10 @@ public:
     void DecommitPage(void* address);
 
     [[nodiscard]] bool IsReserved() const { return m_base != nullptr; }
+    // Blocks committed now, and the most committed at once since the last ResetPeak.
+    [[nodiscard]] std::uint32_t GetCommittedPages();
+    [[nodiscard]] std::uint32_t GetPeakCommittedPages();
+    void ResetPeak();
 
 private:
     std::mutex m_mutex;
@@ -63,6 +73,8 @@ private:
     std::uint32_t m_size = 0;
     std::int64_t m_pageSize = -1;
     std::uint32_t m_busy = 0;
+    std::uint32_t m_committed = 0;
+    std::uint32_t m_peakCommitted = 0;
 };
 
 class NodeTable {
@@ -81,7 +93,13 @@ public:
     void Init(std::uint32_t budget, std::uint32_t nodeCount);
     // The node's record, committing its page on first use; ExhaustedRecord() beyond the table,
     // past the budget or when the page cannot be committed.
-    [[nodiscard]] NodeRecord* GetRecord(std::uint32_t nodeId);
+    [[nodiscard]] NodeRecord* GetRecord(std::uint32_t nodeId) {
+        const std::uint32_t page = nodeId >> 9;
+        if (page < m_pageCount && m_pages[page] != nullptr) {
+            return &m_pages[page][nodeId & 0x1FFu];
+        }
+        return CommitRecord(nodeId);
+    }
     // Gives back every page; the table is empty afterwards.
     void Release();
     // Hands everything to the target (released first); this table is empty afterwards.
@@ -93,6 +111,8 @@ public:
     [[nodiscard]] std::uint16_t GetPagesInUse() const { return m_pagesInUse; }
 
 private:
+    // GetRecord for a node whose page is not committed yet.
+    [[nodiscard]] NodeRecord* CommitRecord(std::uint32_t nodeId);
     void FreeArrays();
 
     SearchMemoryReserve* m_reserve;

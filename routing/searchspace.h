@@ -26,23 +26,27 @@ public:
     [[nodiscard]] virtual bool IsUsable() const;
     // Back to the stored position and its record.
     virtual void Rewind();
-    [[nodiscard]] virtual std::uint32_t ArrivalIndex() const { return m_record.flags >> 3; }
+    [[nodiscard]] virtual std::uint32_t ArrivalIndex() const;
     [[nodiscard]] virtual std::vector<std::uint32_t>& GetList() { return m_list; }
 
     // Stores the crossing about to be expanded and takes its record.
     void SetPosition(const CrossingAddress& address);
-    // The same for a crossing already read: takes over its record instead of reading it again.
+    // The same for a crossing the caller holds: its record is read only when the path is first
+    // walked, as most expansions never walk it.
     void SetPosition(const NetworkCrossing& crossing);
-    [[nodiscard]] const NetworkCrossingPtr& GetCrossing() const { return m_crossing; }
-    [[nodiscard]] const NodeRecord& GetRecordCopy() const { return m_record; }
+    [[nodiscard]] const NetworkCrossingPtr& GetCrossing() const;
+    [[nodiscard]] const NodeRecord& GetRecordCopy() const;
 
 private:
-    void CopyRecord();
+    void CopyRecord() const;
+    // Reads the stored position's crossing and record when SetPosition left them unread.
+    void Place() const;
 
-    NodeRecord m_record;
+    mutable NodeRecord m_record;
     NodeTable* m_table;
     std::shared_ptr<RoadNetwork> m_network;
-    NetworkCrossingPtr m_crossing;
+    mutable NetworkCrossingPtr m_crossing;
+    mutable bool m_isUnread = false;
     LinkCursorPtr m_cursor;
     CrossingAddress m_address{0, 0, 0xFFFFFFFF, 0};
     std::vector<std::uint32_t> m_list;

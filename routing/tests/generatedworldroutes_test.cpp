@@ -124,12 +124,6 @@ TEST(GeneratedWorldRoutes, BoundedByTheOptimumInEveryBand) {
             ratios[c.routeType].push_back(*cost / optimum);
         }
     }
-    // Shortest routes are not held to the 95 % bound: on these pairs median 1.02, 95 % 1.07, max
-    // 1.16, all beyond 1.05 on levels 1 and 2. Their costs do not favour the upper roads, so the
-    // best route often keeps to local roads for longer than the level-0 and level-1 searches
-    // around the ends reach (they stop at the same costs as for quickest routes, which for
-    // shortest cover less than half the distance), while the two sides meet only on the chosen
-    // level: the route detours over arterials or through highway ramps.
     for (const std::uint32_t type : {0u, 1u}) {
         std::vector<double>& sorted = ratios[type];
         ASSERT_GE(sorted.size(), 2 * 3 * kPerBand * 9 / 10);
@@ -139,6 +133,9 @@ TEST(GeneratedWorldRoutes, BoundedByTheOptimumInEveryBand) {
         RecordProperty(name + "_p95", std::to_string(sorted[sorted.size() * 95 / 100]));
         RecordProperty(name + "_max", std::to_string(sorted.back()));
     }
+    // Shortest routes are held to the 95 % bound on the extract only. Here the arterials and ramps
+    // where the two sides must meet are jittered grid lines like the local roads, no shorter, so
+    // a shortest route through them is a few percent longer on most pairs of 5 km and more.
     EXPECT_LE(ratios[1][ratios[1].size() * 95 / 100], 1.05);
 }
 

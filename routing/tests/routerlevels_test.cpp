@@ -383,6 +383,14 @@ TEST(RouterLevels, SearchMemoryBudgetsPerLevel) {
             continue;
         }
         EXPECT_GT(router.TableOf(false, 1).GetPagesInUse(), 96u);
+        // The pages the search's tables still hold were committed at once; the start side only
+        // seeds the upper level and joins there.
+        const RouterStatistics& statistics = router.GetStatistics();
+        EXPECT_GE(statistics.peakReservePages, router.TableOf(false, 0).GetPagesInUse() +
+                                                   router.TableOf(false, 1).GetPagesInUse() +
+                                                   router.TableOf(true, 0).GetPagesInUse());
+        EXPECT_GT(statistics.settled[kDestinationSide][1], 0u);
+        EXPECT_EQ(statistics.settled[kStartSide][1], 0u);
         const auto cost = CheckRoute(router, oracle, from, to);
         ASSERT_TRUE(cost.has_value());
         EXPECT_LE(*cost, oracle.Cost(from, to) * 1.25);
@@ -565,6 +573,8 @@ TEST(RouterLevels, ReuseOfTheDestinationSearch) {
         const std::int32_t code = router.Calculate(oracle.Entry(start), oracle.Entry(to), flags);
         router.SetProgressObserver(nullptr);
         EXPECT_EQ(router.WasSearchReused(), c.isReused);
+        const auto& destinationSettled = router.GetStatistics().settled[kDestinationSide];
+        EXPECT_EQ(destinationSettled[0] + destinationSettled[1] == 0, c.isReused);
         if (c.onDeadEnd) {
             EXPECT_EQ(code, 23);
             EXPECT_EQ(router.GetLength(), -1.0f);

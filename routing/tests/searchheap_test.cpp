@@ -48,6 +48,7 @@ TEST(SearchNodeHeap, AgreesWithAReferenceQueue) {
         std::mt19937 random(c.seed);
         std::uniform_int_distribution<int> cost(0, c.distinctCosts - 1);
         std::uniform_int_distribution<int> op(0, 9);
+        std::size_t most = 0;
         for (int i = 0; i < c.operations; ++i) {
             const int what = op(random);
             // The third case mostly pushes, so that the heap grows past its first slots.
@@ -72,10 +73,15 @@ TEST(SearchNodeHeap, AgreesWithAReferenceQueue) {
             }
             ASSERT_EQ(heap.GetCount(), reference.size());
             ASSERT_EQ(FirstMisplacedSlot(heap), 0u);
+            most = std::max(most, reference.size());
         }
+        EXPECT_EQ(heap.GetPeakCount(), most);
         if (c.seed == 3) {
-            EXPECT_GT(heap.GetCapacity(), SearchNodeHeap::kInitialLabels);
+            EXPECT_EQ(heap.GetCapacity(), 2 * SearchNodeHeap::kInitialLabels);
         }
+        EXPECT_EQ(heap.GetGrowths(), c.seed == 3 ? 1u : 0u);
+        heap.ResetPeak();
+        EXPECT_EQ(heap.GetPeakCount(), heap.GetCount());
         for (float previous = -1.0f; !heap.IsEmpty();) {
             PoppedLabel popped = heap.PopMin();
             EXPECT_LE(previous, popped->cost);

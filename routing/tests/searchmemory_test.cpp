@@ -69,8 +69,13 @@ TEST(NodeTable, PagesComeBackLowestFirst) {
     NodeRecord* third = table.GetRecord(1200);
     first->SetArrivalIndex(3);
     second->SetCost(2.5f);
+    EXPECT_EQ(reserve.GetCommittedPages(), 3u);
     table.Init(400, 5000); // gives all three back
     EXPECT_EQ(table.GetPagesInUse(), 0);
+    EXPECT_EQ(reserve.GetCommittedPages(), 0u);
+    EXPECT_EQ(reserve.GetPeakCommittedPages(), 3u);
+    reserve.ResetPeak();
+    EXPECT_EQ(reserve.GetPeakCommittedPages(), 0u);
     EXPECT_EQ(table.GetRecord(4000), first - 0 + (4000 & 511));
     EXPECT_EQ(table.GetRecord(1200), second - (600 & 511) + (1200 & 511));
     EXPECT_EQ(table.GetRecord(0), third - (1200 & 511));
@@ -100,6 +105,7 @@ TEST(NodeTable, RefusedCommits) {
     EXPECT_FALSE(IsExhausted(table.GetRecord(0)));
     EXPECT_FALSE(IsExhausted(table.GetRecord(512)));
     EXPECT_TRUE(IsExhausted(table.GetRecord(1024))); // the reserve is used up
+    EXPECT_EQ(reserve.GetPeakCommittedPages(), 2u);  // a refused commit does not count
     const auto boxes = platform::RecordedMessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, u"ERROR: No memory");
@@ -198,6 +204,15 @@ TEST(SearchSpace, WalksBackAlongArrivalIndexes) {
     space.Rewind();
     EXPECT_EQ(space.GetCrossing()->GetAddress(), net->AddressOfNode(0, 3));
     EXPECT_EQ(space.ArrivalIndex(), indexTowards(3, 2));
+    // A crossing handed over is read when the walk starts, and walks the same way.
+    space.SetPosition(*net->network->CreateCrossing(net->AddressOfNode(0, 3)));
+    EXPECT_TRUE(space.IsUsable());
+    space.Refresh();
+    EXPECT_EQ(space.GetCrossing()->GetAddress(), net->AddressOfNode(0, 2));
+    space.SetPosition(*net->network->CreateCrossing(net->AddressOfNode(0, 1)));
+    space.Rewind();
+    EXPECT_EQ(space.GetCrossing()->GetAddress(), net->AddressOfNode(0, 1));
+    EXPECT_FALSE(space.IsUsable());
     space.GetList().push_back(1);
     EXPECT_EQ(space.GetList().size(), 1u);
     space.SetPosition({0xFFFF, 0, 0xFFFFFFFF, 0});
