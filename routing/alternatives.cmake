@@ -1,0 +1,5 @@
+# Tests of the route element tree and the staged calculation (the code is in routing_router).
+nav_test(routing_alternatives_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/routetree_test.cpp
+  DEPENDS routing_router platform_kernel)
