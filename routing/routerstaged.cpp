@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <deque>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -23,7 +24,6 @@ struct StageEntry {
     CrossingAddress junction;    // at the end of the element's link
     std::uint16_t linkIndex = 0; // by which the branch arrives there
     std::int32_t startLinkLength = -1;
-    std::size_t walked = 0; // junctions walked; bounds a walk caught in a loop of elements
 };
 
 // One link leaving a junction.
@@ -213,16 +213,19 @@ std::int32_t RouterCore::CalculateStaged(const RouteTreePtr& tree, const RoutePo
     std::int32_t progress = 1;
     const auto mainCount = static_cast<std::int64_t>(mainRecords.size());
     std::vector<JunctionLink> links;
+    // Elements whose junction has been walked. A branch that ran into the tree reaches elements
+    // another entry walks: walking them again would only repeat that entry's calculations, mark
+    // the slots of its branches as if run into and number its elements twice.
+    std::set<const RouteElement*> walked;
 
     while (!stageList.empty()) {
         std::vector<StageEntry> nextList;
         for (StageEntry entry : stageList) {
             if (entry.element == nullptr || entry.element->GetSuccessors().empty() ||
-                entry.walked > tree->GetElementCount()) {
+                !walked.insert(entry.element).second) {
                 encodeList.emplace_back(entry.element, stageCounter);
                 continue;
             }
-            ++entry.walked;
             RouteElement* f = entry.element->GetSuccessors().front();
             if (f != nullptr && !entry.element->IsSuccessorMarked(0)) {
                 (void)tree->NumberElement(f);
@@ -288,7 +291,7 @@ std::int32_t RouterCore::CalculateStaged(const RouteTreePtr& tree, const RoutePo
                                                static_cast<std::uint32_t>(s));
                 }
                 if (made != nullptr) {
-                    branches.push_back({s, made, j.target, j.reverseIndex, startLength, 0});
+                    branches.push_back({s, made, j.target, j.reverseIndex, startLength});
                 }
             }
             if (!isFound && f != nullptr) {
