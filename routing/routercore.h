@@ -202,6 +202,8 @@ public:
     // Whether the last built route took its tail from the route before it.
     [[nodiscard]] bool HasJoinedPreviousRoute() const { return m_hasJoinedPrevious; }
     [[nodiscard]] const CrossingAddress& GetMeetingAddress() const { return m_meetingAddress; }
+    // Calculations the last staged calculation ran, the main one included.
+    [[nodiscard]] std::uint32_t GetStagedCalculationCount() const { return m_stagedCalculations; }
     // Where the last built route ends (set by BuildRecords).
     [[nodiscard]] const GeoPoint& GetDestinationPosition() const { return m_destinationPosition; }
 
@@ -335,6 +337,7 @@ private:
     int m_forcedLevel = -1;
     bool m_useAnnotations = true;
     bool m_wasReused = false;
+    std::uint32_t m_stagedCalculations = 0;
 
     // Route result.
     std::vector<RouteRecord> m_records;

@@ -131,6 +131,7 @@ std::int32_t RouterCore::CalculateStaged(const RouteTreePtr& tree, const RoutePo
     }
     ObserverAside observer(*this);
     observer.Report(0);
+    m_stagedCalculations = 1;
     const std::int32_t code = Calculate(start, destination, flags);
     observer.Report(1);
     if (code != 6) {
@@ -175,8 +176,11 @@ std::int32_t RouterCore::CalculateStaged(const RouteTreePtr& tree, const RoutePo
     std::vector<StageEntry> stageList{first};
 
     const CalculationFlags followUp = FollowUpFlags();
-    if (start.elementId != kNoElement &&
-        CalculateBody(PointOnly(start.point), destination, followUp) == 6) {
+    const auto calculate = [&](const RoutePositionEntry& from) {
+        ++m_stagedCalculations;
+        return CalculateBody(from, destination, followUp);
+    };
+    if (start.elementId != kNoElement && calculate(PointOnly(start.point)) == 6) {
         observer.Report(2);
         const std::vector<RouteRecord>& records = BuildRecords(-1, true);
         StageEntry second = first;
@@ -213,16 +217,19 @@ std::int32_t RouterCore::CalculateStaged(const RouteTreePtr& tree, const RoutePo
     std::int32_t progress = 1;
     const auto mainCount = static_cast<std::int64_t>(mainRecords.size());
     std::vector<JunctionLink> links;
-    // Elements whose junction has been walked. A branch that ran into the tree reaches elements
-    // another entry walks: walking them again would only repeat that entry's calculations, mark
-    // the slots of its branches as if run into and number its elements twice.
+    // Elements walked. A branch that ran into the tree reaches elements another entry walks:
+    // walking them again would only repeat that entry's calculations, mark the slots of its
+    // branches as if run into, number its elements twice and count their encoded size twice.
     std::set<const RouteElement*> walked;
 
     while (!stageList.empty()) {
         std::vector<StageEntry> nextList;
         for (StageEntry entry : stageList) {
-            if (entry.element == nullptr || entry.element->GetSuccessors().empty() ||
-                !walked.insert(entry.element).second) {
+            if (entry.element != nullptr && walked.contains(entry.element)) {
+                continue; // its walk put it on the encode list already
+            }
+            walked.insert(entry.element);
+            if (entry.element == nullptr || entry.element->GetSuccessors().empty()) {
                 encodeList.emplace_back(entry.element, stageCounter);
                 continue;
             }
@@ -258,7 +265,7 @@ std::int32_t RouterCore::CalculateStaged(const RouteTreePtr& tree, const RoutePo
             bool isFound = false;
             std::vector<StageEntry> branches;
             for (const JunctionLink& j : links) {
-                if (isNear && CalculateBody(PointOnly(position), destination, followUp) == 6 &&
+                if (isNear && calculate(PointOnly(position)) == 6 &&
                     static_cast<float>(static_cast<std::int32_t>(GetLength())) > nearDistance) {
                     isNear = false;
                 }
@@ -276,7 +283,7 @@ std::int32_t RouterCore::CalculateStaged(const RouteTreePtr& tree, const RoutePo
                 // The start lies on J at the junction, so the route must leave over J.
                 m_isRouteValid = true;
                 const RoutePositionEntry over{position, position, j.linkId, 0.0f};
-                const std::int32_t result = CalculateBody(over, destination, followUp);
+                const std::int32_t result = calculate(over);
                 RouteTreeElement* made = nullptr;
                 std::int32_t startLength = -1;
                 if (result == 6) {
