@@ -1,5 +1,7 @@
 #include "routing/mapdatalink.h"
 
+#include "basiccomp/retrievalengine/code/mapelement.h"
+
 MapDataLink::MapDataLink(RetrievalEngine::RetrievalEnginePtr engine)
     : m_engine(std::move(engine)) {}
 
@@ -13,8 +15,15 @@ bool MapDataLink::HasMapData() const {
 
 bool MapDataLink::GetElementPolyline(std::uint32_t elementId, std::vector<GeoPoint>& points) const {
     points.clear();
-    if (!m_reader || elementId == 0 || elementId == 0xFFFFFFFF) {
+    if (elementId == 0 || elementId == 0xFFFFFFFF) {
         return false;
     }
-    return m_reader(elementId, points);
+    if (m_reader) {
+        return m_reader(elementId, points);
+    }
+    if (!m_engine) {
+        return false;
+    }
+    const six::IntfPtr<MapElement> element = m_engine->GetMappedElement(elementId);
+    return element && element->GetPoints(points) && !points.empty();
 }

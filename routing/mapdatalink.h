@@ -23,7 +23,8 @@ public:
     [[nodiscard]] std::uint32_t ElementOfLink(std::uint32_t linkId) const;
     // Whether the engine has map data (its address index).
     [[nodiscard]] bool HasMapData() const;
-    // False when no polyline reader is set, the id is 0 or -1, or the reader fails.
+    // From the polyline reader when one is set, else through the engine's mapped elements; false
+    // for the ids 0 and -1 and for a missing element or geometry.
     [[nodiscard]] bool GetElementPolyline(std::uint32_t elementId,
                                           std::vector<GeoPoint>& points) const;
 

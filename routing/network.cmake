@@ -16,4 +16,4 @@ nav_component(routing_network STEP 4
     ${CMAKE_CURRENT_LIST_DIR}/roadnetwork.cpp
     ${CMAKE_CURRENT_LIST_DIR}/routerecord.cpp
   DEPENDS mapdisplay_geometry positioning_geodesy routing_georect tablefiles_fsr retrievalengine_interfaces usefulcode_rawfile usefulcode_files
-  PRIVATE_DEPENDS usefulcode_settings platform_files platform_kernel)
+  PRIVATE_DEPENDS usefulcode_settings platform_files platform_kernel retrievalengine_engine)

@@ -8,8 +8,10 @@ nav_component(routing_router STEP 4
     ${CMAKE_CURRENT_LIST_DIR}/routeresult.cpp
     ${CMAKE_CURRENT_LIST_DIR}/routersearch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/routerseed.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/routerstaged.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/routetree.cpp
   DEPENDS routing_costs routing_search
-  PRIVATE_DEPENDS platform_kernel positioning_geodesy)
+  PRIVATE_DEPENDS platform_kernel positioning_geodesy usefulcode_text)
 target_compile_options(routing_router PRIVATE -Wfloat-conversion)
 
 nav_test(routing_router_test

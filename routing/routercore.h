@@ -26,6 +26,8 @@
 #include <vector>
 
 using RoadNetworkPtr = std::shared_ptr<RoadNetwork>;
+class RouteTree;
+using RouteTreePtr = std::shared_ptr<RouteTree>;
 
 class IRouter {
 public:
@@ -50,6 +52,13 @@ public:
     // the last route.
     virtual void SetNetwork(RoadNetworkPtr network) = 0;
     [[nodiscard]] virtual RoadNetworkPtr GetNetwork() const = 0;
+    // The route and, stage by stage, the routes from its junctions over their other links,
+    // into the tree: 6, 36 without a tree, 21 when the route's first link cannot be placed,
+    // else the main calculation's code. Progress 0, 1, then 2 to 100.
+    [[nodiscard]] virtual std::int32_t
+    CalculateStaged(const RouteTreePtr& tree, const RoutePositionEntry& start,
+                    const RoutePositionEntry& destination, const CalculationFlags& flags,
+                    std::int32_t maxStageCount, float nearDistance) = 0;
 };
 
 // Search codes between the search steps.
@@ -119,6 +128,10 @@ public:
     ProgressObserver* GetProgressObserver() const override { return m_progress.GetObserver(); }
     void SetNetwork(RoadNetworkPtr network) override;
     RoadNetworkPtr GetNetwork() const override { return m_network; }
+    std::int32_t CalculateStaged(const RouteTreePtr& tree, const RoutePositionEntry& start,
+                                 const RoutePositionEntry& destination,
+                                 const CalculationFlags& flags, std::int32_t maxStageCount,
+                                 float nearDistance) override;
 
     // The calculation without the lock.
     [[nodiscard]] std::int32_t CalculateBody(const RoutePositionEntry& start,
@@ -212,6 +225,8 @@ public:
     // Whether the last built route took its tail from the route before it.
     [[nodiscard]] bool HasJoinedPreviousRoute() const { return m_hasJoinedPrevious; }
     [[nodiscard]] const CrossingAddress& GetMeetingAddress() const { return m_meetingAddress; }
+    // Calculations the last staged calculation ran, the main one included.
+    [[nodiscard]] std::uint32_t GetStagedCalculationCount() const { return m_stagedCalculations; }
     // Where the last built route ends (set by BuildRecords).
     [[nodiscard]] const GeoPoint& GetDestinationPosition() const { return m_destinationPosition; }
 
@@ -360,6 +375,7 @@ private:
     int m_forcedLevel = -1;
     bool m_useAnnotations = true;
     bool m_wasReused = false;
+    std::uint32_t m_stagedCalculations = 0;
 
     // Route result.
     std::vector<RouteRecord> m_records;

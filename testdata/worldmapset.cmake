@@ -4,5 +4,6 @@ nav_component(testdata_worldmapset STEP 3
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/matchedpositionbuilder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/worldmapset.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/bentlinks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/junctionscenarios.cpp
   DEPENDS testdata_roadnetwork testdata_mapset testdata_addressindex testdata positioning_types)

@@ -82,3 +82,11 @@ nav_test(osmadvice_test
 if(TARGET osmadvice_test)
   target_compile_definitions(osmadvice_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
 endif()
+# The staged calculation on the shared extract with three levels, converted once.
+nav_test(osmstaged_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmstaged_test.cpp
+  DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy
+  ONE_PROCESS ExtractStaged)
+if(TARGET osmstaged_test)
+  target_compile_definitions(osmstaged_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+endif()

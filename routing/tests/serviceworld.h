@@ -61,12 +61,14 @@ struct ServiceWorld {
 };
 
 // The world written as a map set and a network with the options, and a service with it open.
-inline std::unique_ptr<ServiceWorld> MakeWorld(std::u16string folder, testdata::RoadWorld world,
-                                               const testdata::RoadNetworkOptions& options) {
+inline std::unique_ptr<ServiceWorld>
+MakeWorld(std::u16string folder, testdata::RoadWorld world,
+          const testdata::RoadNetworkOptions& options,
+          const testdata::WorldMapSetOptions& mapSetOptions = {}) {
     auto out = std::make_unique<ServiceWorld>();
     out->folder = std::move(folder);
     out->world = std::move(world);
-    if (!testdata::WriteWorldMapSet(out->world, {}, Root(), out->Path(u"\\maps"))) {
+    if (!testdata::WriteWorldMapSet(out->world, mapSetOptions, Root(), out->Path(u"\\maps"))) {
         return nullptr;
     }
     testdata::RoadNetworkWriter writer(out->world, options);
