@@ -3,6 +3,7 @@
 nav_component(testdata STEP 0
   SOURCES
     advisorwriter.cpp
+    alertcencoder.cpp
     areatreewriter.cpp
     archivewriter.cpp
     wavewriter.cpp
