@@ -94,30 +94,33 @@ void TunerSupervisor::Loop() {
         if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) {
             return;
         }
-        ScopedLock lock(&m_lock);
-        if (m_tuner.Get() == nullptr) {
-            waitMs = INFINITE;
-            continue;
-        }
-        const int result = Evaluate();
-        m_lastResult = result;
-        ++m_checkCount;
-        if (result == 0) {
-            waitMs = kCheckMs;
-        } else if (result == 1) {
-            const DWORD frequency = m_alternativeFrequencies.front();
-            m_alternativeFrequencies.erase(m_alternativeFrequencies.begin());
-            (void)m_tuner->Tune(kTuneCommand, static_cast<int>(frequency));
-            m_history.clear();
-            waitMs = kCheckMs;
-        } else {
-            (void)m_tuner->Tune(kSearchCommand, 0);
-            m_alternativeFrequencies.clear();
-            m_history.clear();
-            m_isSearching = 1;
-            waitMs = kSearchRepeatMs;
-        }
+        waitMs = Check();
     }
+}
+
+DWORD TunerSupervisor::Check() {
+    ScopedLock lock(&m_lock);
+    if (m_tuner.Get() == nullptr) {
+        return INFINITE;
+    }
+    const int result = Evaluate();
+    m_lastResult = result;
+    ++m_checkCount;
+    if (result == 0) {
+        return kCheckMs;
+    }
+    if (result == 1) {
+        const DWORD frequency = m_alternativeFrequencies.front();
+        m_alternativeFrequencies.erase(m_alternativeFrequencies.begin());
+        (void)m_tuner->Tune(kTuneCommand, static_cast<int>(frequency));
+        m_history.clear();
+        return kCheckMs;
+    }
+    (void)m_tuner->Tune(kSearchCommand, 0);
+    m_alternativeFrequencies.clear();
+    m_history.clear();
+    m_isSearching = 1;
+    return kSearchRepeatMs;
 }
 
 int TunerSupervisor::Evaluate() {

@@ -43,6 +43,9 @@ public:
     void StopThread();
     [[nodiscard]] bool IsThreadRunning() const;
 
+    // One check as the thread makes it, under the supervisor lock: evaluates and retunes or
+    // searches. Returns the wait until the next check (INFINITE without a tuner).
+    DWORD Check();
     // The last evaluation: 0 reception good, 1 retuned, 2 searching; -1 before the first.
     [[nodiscard]] int GetLastResult() const;
     // Evaluations made so far (for tests that advance a virtual clock).
