@@ -3,24 +3,47 @@
 #include "utilities/usefulcode/timestamp.h"
 
 #include "platform/files/stdio.h"
+#include "platform/kernel/time.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
 
+constexpr int kFullGroupDigits = 16;
 constexpr int kShortGroupDigits = 10;
+constexpr std::uint64_t kFileTimePerSecond = 10000000;
 constexpr int kFreeFormatBitsPerGroup = 28;
 constexpr int kFreeFormatBits = 8 * static_cast<int>(sizeof(TmcRawMessage::freeFormat));
 
-// Only '0'-'9' and 'A'-'F' are digits; lower-case letters end a group, as does any other byte.
-int DigitValue(unsigned char character) {
-    if (character >= '0' && character <= '9') {
-        return character - '0';
+// Only '0'-'9' and 'A'-'F' are digits (value 0-15); lower-case letters end a group, as does any
+// other byte (-1).
+constexpr std::array<std::int8_t, 256> kDigitValues = [] {
+    std::array<std::int8_t, 256> values{};
+    for (int character = 0; character < 256; ++character) {
+        std::int8_t value = -1;
+        if (character >= '0' && character <= '9') {
+            value = static_cast<std::int8_t>(character - '0');
+        } else if (character >= 'A' && character <= 'F') {
+            value = static_cast<std::int8_t>(character - 'A' + 10);
+        }
+        values[static_cast<std::size_t>(character)] = value;
     }
-    if (character >= 'A' && character <= 'F') {
-        return character - 'A' + 10;
-    }
-    return -1;
+    return values;
+}();
+
+// Byte values of two digits (first digit in the low byte of the index), -1 for any other pair.
+const std::array<std::int16_t, 65536>& DigitPairValues() {
+    static const std::array<std::int16_t, 65536> table = [] {
+        std::array<std::int16_t, 65536> values{};
+        for (std::size_t index = 0; index < values.size(); ++index) {
+            const int high = kDigitValues[index & 0xFF];
+            const int low = kDigitValues[index >> 8];
+            values[index] = static_cast<std::int16_t>(high < 0 || low < 0 ? -1 : high << 4 | low);
+        }
+        return values;
+    }();
+    return table;
 }
 
 void PutBits(std::uint8_t* buffer, int position, std::uint32_t value, int width) {
@@ -38,48 +61,81 @@ void PutBits(std::uint8_t* buffer, int position, std::uint32_t value, int width)
 
 } // namespace
 
-TmcDecoder::TmcDecoder() = default;
+TmcDecoder::TmcDecoder()
+    : m_pairValues(DigitPairValues()) {}
 
 TmcDecoder::~TmcDecoder() {
     CloseLog();
 }
 
-bool TmcDecoder::ReadCharacter(unsigned char character) {
-    const int value = DigitValue(character);
-    if (value < 0) {
-        const bool isShortGroup = m_reader.digitCount == kShortGroupDigits;
-        m_reader.digitCount = 0;
-        if (!isShortGroup) {
-            return false;
-        }
-        // B's low byte, C and D of a group 8A without programme identification.
-        std::memmove(m_reader.bytes + 3, m_reader.bytes, 5);
-        m_reader.bytes[0] = 0x00;
-        m_reader.bytes[1] = 0x00;
-        m_reader.bytes[2] = 0x80;
-        return true;
+bool TmcDecoder::EndGroup() {
+    const bool isShortGroup = m_reader.digitCount == kShortGroupDigits;
+    m_reader.digitCount = 0;
+    if (!isShortGroup) {
+        return false;
     }
-    std::uint8_t& target = m_reader.bytes[m_reader.digitCount / 2];
-    if (m_reader.digitCount % 2 == 0) {
-        target = static_cast<std::uint8_t>(value * 16);
-    } else {
-        target = static_cast<std::uint8_t>(target + value);
+    // B's low byte, C and D of a group 8A without programme identification.
+    std::memmove(m_reader.bytes + 3, m_reader.bytes, 5);
+    m_reader.bytes[0] = 0x00;
+    m_reader.bytes[1] = 0x00;
+    m_reader.bytes[2] = 0x80;
+    return true;
+}
+
+// The common case of a whole group in the text, read two digits at a time.
+bool TmcDecoder::ReadWholeGroup(const char* digits) {
+    const std::array<std::int16_t, 65536>& pairs = m_pairValues;
+    std::uint8_t group[8];
+    int invalid = 0;
+    for (int index = 0; index < 8; ++index) {
+        const auto* pair = reinterpret_cast<const unsigned char*>(digits + 2 * index);
+        const int value = pairs[static_cast<std::size_t>(pair[0] | pair[1] << 8)];
+        invalid |= value;
+        group[index] = static_cast<std::uint8_t>(value);
     }
-    ++m_reader.digitCount;
-    if (m_reader.digitCount == m_reader.digitsPerGroup) {
-        m_reader.digitCount = 0;
-        return true;
+    if (invalid < 0) {
+        return false;
     }
-    return false;
+    std::memcpy(m_reader.bytes, group, sizeof group);
+    return true;
 }
 
 int TmcDecoder::Decode(const char* bytes, int count) {
     ScopedLock lock(&m_lock);
+    const int digitsPerGroup = m_reader.digitsPerGroup;
+    int digits = m_reader.digitCount;
     for (int index = 0; index < count; ++index) {
-        if (ReadCharacter(static_cast<unsigned char>(bytes[index])) && HandleGroup()) {
+        if (digits == 0 && digitsPerGroup == kFullGroupDigits &&
+            count - index >= kFullGroupDigits && ReadWholeGroup(bytes + index)) {
+            index += kFullGroupDigits - 1;
+            if (HandleGroup()) {
+                m_reader.digitCount = 0;
+                return index + 1;
+            }
+            continue;
+        }
+        const int value = kDigitValues[static_cast<unsigned char>(bytes[index])];
+        if (value >= 0) {
+            std::uint8_t& target = m_reader.bytes[digits / 2];
+            target = (digits % 2 == 0) ? static_cast<std::uint8_t>(value << 4)
+                                       : static_cast<std::uint8_t>(target | value);
+            if (++digits != digitsPerGroup) {
+                continue;
+            }
+            digits = 0;
+        } else {
+            m_reader.digitCount = digits;
+            digits = 0;
+            if (!EndGroup()) {
+                continue;
+            }
+        }
+        if (HandleGroup()) {
+            m_reader.digitCount = 0;
             return index + 1;
         }
     }
+    m_reader.digitCount = digits;
     return count;
 }
 
@@ -134,8 +190,14 @@ void TmcDecoder::StartMessage(std::uint8_t high) {
         static_cast<std::uint8_t>(((m_locationTableNumber & 0x3FU) << 2) | (high & 0x03U));
     std::memset(m_message.freeFormat, 0, sizeof m_message.freeFormat);
     std::memset(m_message.reserved, 0, sizeof m_message.reserved);
-    std::uint32_t seconds = 0;
-    (void)LocalTimeSince1970(&seconds);
+    // The local time is worked out once per second of the clock: it costs more than the rest
+    // of a message.
+    const std::uint64_t utcSecond = platform::CurrentClock().UtcFileTime() / kFileTimePerSecond;
+    if (utcSecond != m_timeKey) {
+        (void)LocalTimeSince1970(&m_receptionSeconds);
+        m_timeKey = utcSecond;
+    }
+    const std::uint32_t seconds = m_receptionSeconds;
     for (int index = 0; index < 4; ++index) {
         m_message.receptionTime[index] = static_cast<std::uint8_t>(seconds >> (8 * index));
     }

@@ -7,6 +7,7 @@
 #include "traffic/tmcrawmessage.h"
 #include "utilities/usefulcode/critsect.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -49,8 +50,10 @@ private:
         int digitsPerGroup = 16;
     };
 
-    // True when the character completed a group in m_reader.
-    bool ReadCharacter(unsigned char character);
+    // True (and the group in m_reader) when the next 16 characters are all digits.
+    bool ReadWholeGroup(const char* digits);
+    // A non-digit: true when it completes a 10-digit group in m_reader.
+    bool EndGroup();
     // True when the group finished a message.
     bool HandleGroup();
     bool HandleUserMessage(std::uint8_t high, std::uint8_t low, std::uint16_t blockC,
@@ -59,12 +62,15 @@ private:
     bool AddSubsequentGroup(std::uint16_t blockC, std::uint16_t blockD);
     void FinishMessage();
 
+    const std::array<std::int16_t, 65536>& m_pairValues;
     GroupReader m_reader;
     TmcRawMessage m_message{};
     std::uint32_t m_locationTableNumber = 0;
     int m_buildState = 0;
     int m_groupsExpected = 0;
     std::uint8_t m_isMessageReady = 0;
+    std::uint64_t m_timeKey = ~std::uint64_t{0}; // UTC second of m_receptionSeconds
+    std::uint32_t m_receptionSeconds = 0;
     mutable CritSect m_lock;
     CritSect m_logLock;
     NavFile* m_log = nullptr;
