@@ -18,14 +18,14 @@ constexpr int kFreeFormatBits = 8 * static_cast<int>(sizeof(TmcRawMessage::freeF
 
 // Only '0'-'9' and 'A'-'F' are digits (value 0-15); lower-case letters end a group, as does any
 // other byte (-1).
-constexpr std::array<std::int8_t, 256> kDigitValues = [] {
-    std::array<std::int8_t, 256> values{};
+constexpr std::array<std::int16_t, 256> kDigitValues = [] {
+    std::array<std::int16_t, 256> values{};
     for (int character = 0; character < 256; ++character) {
-        std::int8_t value = -1;
+        std::int16_t value = -1;
         if (character >= '0' && character <= '9') {
-            value = static_cast<std::int8_t>(character - '0');
+            value = static_cast<std::int16_t>(character - '0');
         } else if (character >= 'A' && character <= 'F') {
-            value = static_cast<std::int8_t>(character - 'A' + 10);
+            value = static_cast<std::int16_t>(character - 'A' + 10);
         }
         values[static_cast<std::size_t>(character)] = value;
     }
@@ -87,7 +87,7 @@ bool TmcDecoder::ReadWholeGroup(const char* digits) {
     const std::array<std::int16_t, 65536>& pairs = m_pairValues;
     std::uint8_t group[8];
     int invalid = 0;
-    for (int index = 0; index < 8; ++index) {
+    for (std::size_t index = 0; index < 8; ++index) {
         const auto* pair = reinterpret_cast<const unsigned char*>(digits + 2 * index);
         const int value = pairs[static_cast<std::size_t>(pair[0] | pair[1] << 8)];
         invalid |= value;

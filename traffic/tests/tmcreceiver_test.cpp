@@ -179,7 +179,7 @@ TEST_F(TmcReceiving, PacesAReplayByItsRateAndRepeatsIt) {
 TEST_F(TmcReceiving, ReportsAMissingFileAndClosesAHandleThatFails) {
     EXPECT_FALSE(m_receiver->OpenReplayFile(u"\\tmc\\missing.txt"));
     EXPECT_EQ(m_recorder.statuses, std::vector<std::uint32_t>{3});
-    const HANDLE failing =
+    HANDLE failing =
         platform::RegisterHandle(std::make_shared<ScriptedStream>(std::string(), true));
     ASSERT_NE(failing, nullptr);
     m_receiver->AttachHandle(failing);
