@@ -3,6 +3,7 @@
 nav_component(testdata STEP 0
   SOURCES
     advisorwriter.cpp
+    alertcencoder.cpp
     areatreewriter.cpp
     archivewriter.cpp
     wavewriter.cpp
@@ -19,6 +20,7 @@ nav_component(testdata STEP 0
 nav_test(testdata_test
   SOURCES
     tests/advisorwriter_test.cpp
+    tests/alertcencoder_test.cpp
     tests/archivewriter_test.cpp
     tests/tempdir_test.cpp
   DEPENDS testdata)

@@ -8,6 +8,7 @@
 
 #include "testdata/addressindexwriter.h"
 #include "testdata/advisorwriter.h"
+#include "testdata/alertcencoder.h"
 #include "testdata/archivewriter.h"
 #include "testdata/areatreewriter.h"
 #include "testdata/bitmapwriter.h"
@@ -489,6 +490,25 @@ std::vector<Seed> ReceiverSeeds() {
     };
 }
 
+// The RDS-TMC decoder: a byte choosing the piece size, then group text.
+std::vector<Seed> TmcSeeds() {
+    const char* decoder = "traffic/fuzz/corpus/tmc_decoder_fuzz";
+    testdata::AlertCMessage single;
+    single.event = 101;
+    single.location = 12345;
+    testdata::AlertCMessage multi = single;
+    multi.labels = {{1, 3}, {9, 803}, {8, 0xF4}, {9, 513}, {9, 100}, {9, 7}, {9, 1}};
+    testdata::AlertCEncoder encoder;
+    encoder.AddTable(0xD301, 58).AddMessage(single).AddMessage(multi);
+    return {
+        {decoder, "seed-messages", Concat({{7}, Text(encoder.Build())})},
+        {decoder, "seed-repeated",
+         Concat({{16}, Text(encoder.Build(testdata::AlertCFault::RepeatedGroup))})},
+        {decoder, "seed-short-form",
+         Concat({{0}, Text(encoder.Build(testdata::AlertCFault::ShortForm))})},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -501,7 +521,8 @@ int main(int argc, char** argv) {
           TableSeeds(),  NameSeeds(),      WaveSeeds(),           DialogSeeds(),
           BitmapSeeds(), AdvisorSeeds(),   DatasetSeeds(),        MapDataSeeds(),
           SearchSeeds(), CityIndexSeeds(), LevelFileSeeds(),      RoadNetworkSeeds(),
-          AreaSeeds(),   SignSeeds(),      OptimisedChainSeeds(), ReceiverSeeds()}) {
+          AreaSeeds(),   SignSeeds(),      OptimisedChainSeeds(), ReceiverSeeds(),
+          TmcSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -1,0 +1,278 @@
+#include "testdata/alertcencoder.h"
+#include "traffic/tmcdecoder.h"
+
+#include "platform/kernel/time.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testdata::AlertCEncoder;
+using testdata::AlertCFault;
+using testdata::AlertCLabel;
+using testdata::AlertCMessage;
+
+struct Decoded {
+    TmcRawMessage message;
+    int endOffset; // offset just past the character that finished it
+    int buildState;
+};
+
+std::vector<Decoded> DecodeAll(TmcDecoder& decoder, const std::string& text) {
+    std::vector<Decoded> out;
+    int offset = 0;
+    const int size = static_cast<int>(text.size());
+    while (offset < size) {
+        offset += decoder.Decode(text.data() + offset, size - offset);
+        if (const TmcRawMessage* message = decoder.TakeMessage()) {
+            out.push_back({*message, offset, decoder.GetBuildState()});
+        }
+    }
+    return out;
+}
+
+std::array<std::uint8_t, 28> Bytes(const TmcRawMessage& message) {
+    std::array<std::uint8_t, 28> bytes{};
+    std::memcpy(bytes.data(), &message, bytes.size());
+    return bytes;
+}
+
+// The 28 data bits of each subsequent group, packed most significant bit first.
+std::array<std::uint8_t, 14> FreeFormatOf(const std::vector<AlertCEncoder::Group>& groups) {
+    std::array<std::uint8_t, 14> buffer{};
+    int position = 0;
+    for (std::size_t index = 1; index < groups.size(); ++index) {
+        const std::uint32_t data = (groups[index][2] & 0x0FFFU) << 16 | groups[index][3];
+        for (int bit = 27; bit >= 0; --bit, ++position) {
+            if ((data >> bit) & 1U) {
+                buffer[position / 8] =
+                    static_cast<std::uint8_t>(buffer[position / 8] | 0x80U >> (position % 8));
+            }
+        }
+    }
+    return buffer;
+}
+
+AlertCMessage Message(unsigned event, unsigned location, std::vector<AlertCLabel> labels = {}) {
+    AlertCMessage message;
+    message.event = event;
+    message.location = location;
+    message.extent = 2;
+    message.duration = 5;
+    message.continuityIndex = 6;
+    message.labels = std::move(labels);
+    return message;
+}
+
+class TmcDecoding : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SYSTEMTIME time{2026, 12, 0, 7, 18, 30, 15, 0};
+        ASSERT_TRUE(m_clock.SetTime(time));
+        m_clock.SetLocalOffsetMinutes(60);
+    }
+
+    platform::VirtualClock m_clock;
+    platform::ScopedClock m_installed{m_clock};
+    TmcDecoder m_decoder;
+};
+
+TEST_F(TmcDecoding, EmitsASingleGroupAfterItsSixteenthDigitWithTableAndTime) {
+    AlertCMessage message = Message(101, 12345);
+    message.programmeType = 0x1A; // bits 9-8 of block B: 0b11
+    message.isDiversion = true;
+    AlertCEncoder encoder;
+    encoder.AddTable(0xD301, 58).AddMessage(message);
+    const std::vector<AlertCEncoder::Group> groups = encoder.Groups();
+    std::string text = encoder.Build();
+    text.pop_back(); // no line feed after the last group
+
+    const std::vector<Decoded> decoded = DecodeAll(m_decoder, text);
+    ASSERT_EQ(decoded.size(), 1U);
+    EXPECT_EQ(decoded[0].endOffset, static_cast<int>(text.size())) << "after the 16th digit";
+    EXPECT_EQ(m_decoder.GetLocationTableNumber(), 58U);
+    const AlertCEncoder::Group& group = groups[1];
+    // 2026-12-07 19:30:15 local time.
+    const std::uint32_t seconds = 1796671815U;
+    const std::array<std::uint8_t, 28> expected = {0xD3,
+                                                   0x01,
+                                                   0xE8 | 0x03,
+                                                   static_cast<std::uint8_t>(group[1] & 0xFF),
+                                                   static_cast<std::uint8_t>(group[2] >> 8),
+                                                   static_cast<std::uint8_t>(group[2] & 0xFF),
+                                                   static_cast<std::uint8_t>(group[3] >> 8),
+                                                   static_cast<std::uint8_t>(group[3] & 0xFF),
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   0,
+                                                   static_cast<std::uint8_t>(seconds),
+                                                   static_cast<std::uint8_t>(seconds >> 8),
+                                                   static_cast<std::uint8_t>(seconds >> 16),
+                                                   static_cast<std::uint8_t>(seconds >> 24)};
+    EXPECT_EQ(Bytes(decoded[0].message), expected);
+    EXPECT_EQ(group[1] & 0x0FU, 0x08U | 5U) << "F set, duration 5";
+}
+
+TEST_F(TmcDecoding, PacksMultiGroupMessagesOfTwoToFiveGroups) {
+    const struct {
+        const char* name;
+        std::vector<AlertCLabel> labels;
+        std::size_t groups;
+    } cases[] = {
+        {"two groups", {{8, 0xF4}}, 2},
+        {"three groups", {{1, 3}, {9, 803}, {9, 513}, {0, 2}}, 3},
+        {"five groups", std::vector<AlertCLabel>(7, AlertCLabel{9, 0x7FF}), 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const AlertCMessage message = Message(401, 4711, c.labels);
+        const std::vector<AlertCEncoder::Group> groups = AlertCEncoder::Encode(message);
+        ASSERT_EQ(groups.size(), c.groups);
+        AlertCEncoder encoder;
+        encoder.AddMessage(message);
+        const std::vector<Decoded> decoded = DecodeAll(m_decoder, encoder.Build());
+        ASSERT_EQ(decoded.size(), 1U);
+        const std::array<std::uint8_t, 28> bytes = Bytes(decoded[0].message);
+        EXPECT_EQ(bytes[3], groups[0][1] & 0xF8U) << "continuity index cleared";
+        EXPECT_EQ(bytes[4] << 8 | bytes[5], groups[0][2]);
+        EXPECT_EQ(bytes[6] << 8 | bytes[7], groups[0][3]);
+        const std::array<std::uint8_t, 14> freeFormat = FreeFormatOf(groups);
+        EXPECT_TRUE(std::equal(freeFormat.begin(), freeFormat.end(), bytes.begin() + 8));
+        EXPECT_EQ(decoded[0].buildState, static_cast<int>(c.groups));
+        EXPECT_EQ(bytes[22] | bytes[23], 0);
+    }
+}
+
+TEST_F(TmcDecoding, AbandonsMessagesWhoseGroupsComeOutOfSequence) {
+    const AlertCFault faults[] = {AlertCFault::RepeatedGroup, AlertCFault::ContinuityMismatch,
+                                  AlertCFault::MissingGroup, AlertCFault::SecondGroupOutOfTurn,
+                                  AlertCFault::WrongSequenceIndicator};
+    const AlertCMessage fiveGroups = Message(401, 4711, std::vector<AlertCLabel>(7, {9, 100}));
+    AlertCEncoder broken;
+    broken.AddMessage(fiveGroups);
+    AlertCEncoder after;
+    after.AddMessage(Message(102, 200));
+    for (const AlertCFault fault : faults) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        m_decoder.Reset();
+        const std::vector<Decoded> decoded =
+            DecodeAll(m_decoder, broken.Build(fault) + after.Build());
+        ASSERT_EQ(decoded.size(), 1U) << "only the message after the broken one";
+        EXPECT_EQ(decoded[0].message.blockD[1], 200);
+    }
+}
+
+TEST_F(TmcDecoding, IgnoresGroupsOutsideItsSubset) {
+    const AlertCMessage single = Message(101, 12345);
+    const AlertCMessage multi = Message(401, 4711, {{8, 0xF4}});
+    const struct {
+        const char* name;
+        AlertCFault fault;
+        std::uint32_t table; // after a 3A of table 7, sent before each case
+        std::size_t messages;
+    } cases[] = {
+        {"plain", AlertCFault::None, 7, 2},
+        {"T = 1", AlertCFault::TrafficModelBit, 7, 0},
+        {"version B", AlertCFault::VersionB, 3, 0},
+        {"3A of variant 1", AlertCFault::OtherVariant3A, 3, 2},
+        {"lower-case digits", AlertCFault::LowerCase, 3, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TmcDecoder decoder;
+        AlertCEncoder first;
+        first.AddTable(0xD301, 3);
+        (void)DecodeAll(decoder, first.Build());
+        AlertCEncoder encoder;
+        encoder.AddTable(0xD301, 7).AddGroup({0xD301, 0x0408, 0x1234, 0x5678}); // a group 0A
+        encoder.AddMessage(single).AddMessage(multi);
+        EXPECT_EQ(DecodeAll(decoder, encoder.Build(c.fault)).size(), c.messages);
+        EXPECT_EQ(decoder.GetLocationTableNumber(), c.table);
+    }
+}
+
+TEST_F(TmcDecoding, ReadsTheTenDigitFormAsGroup8AWithoutProgrammeIdentification) {
+    AlertCEncoder encoder;
+    encoder.AddMessage(Message(101, 12345));
+    const AlertCEncoder::Group group = encoder.Groups()[0];
+    const std::vector<Decoded> decoded =
+        DecodeAll(m_decoder, encoder.Build(AlertCFault::ShortForm));
+    ASSERT_EQ(decoded.size(), 1U);
+    const std::array<std::uint8_t, 28> bytes = Bytes(decoded[0].message);
+    EXPECT_EQ(bytes[0] | bytes[1], 0) << "programme identification 0";
+    EXPECT_EQ(bytes[2], 0);
+    EXPECT_EQ(bytes[3], group[1] & 0xFF);
+    EXPECT_EQ(bytes[4] << 8 | bytes[5], group[2]);
+    EXPECT_EQ(bytes[6] << 8 | bytes[7], group[3]);
+    EXPECT_EQ(decoded[0].endOffset, 11) << "ten digits and the line feed";
+}
+
+TEST_F(TmcDecoding, DiscardsPartialGroupsAtMalformedTextAndReset) {
+    const struct {
+        const char* name;
+        std::string text;
+        std::size_t messages;
+    } cases[] = {
+        {"broken by a blank", "D301 840DD0652AC5\nD301840DD0652AC5\n", 1},
+        {"broken by ':'", "D301840D:0652AC5\n", 0},
+        {"twelve digits, no group", "840DD0652AC5\n", 0},
+        {"eleven digits", "0DD0652AC5F\n", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TmcDecoder decoder;
+        EXPECT_EQ(DecodeAll(decoder, c.text).size(), c.messages);
+    }
+    AlertCEncoder encoder;
+    encoder.AddTable(0xD301, 12).AddMessage(Message(101, 12345));
+    const std::string text = encoder.Build();
+    const std::size_t secondLine = text.find('\n') + 1;
+    EXPECT_EQ(m_decoder.Decode(text.data(), static_cast<int>(secondLine + 9)),
+              static_cast<int>(secondLine + 9));
+    m_decoder.Reset();
+    EXPECT_EQ(DecodeAll(m_decoder, text.substr(secondLine + 9)).size(), 0U);
+    EXPECT_EQ(m_decoder.GetLocationTableNumber(), 12U) << "kept across the reset";
+}
+
+// Groups of a public broadcast example (ISO 14819-1 coding), with a programme identification.
+TEST_F(TmcDecoding, DecodesTheBroadcastExampleFieldByField) {
+    const std::string text = "D3013410"
+                             "0267CD46\n"
+                             "D3018405"
+                             "C8522550\n"
+                             "D3018405"
+                             "48F40000\n";
+    const std::vector<Decoded> decoded = DecodeAll(m_decoder, text);
+    EXPECT_EQ(m_decoder.GetLocationTableNumber(), 9U);
+    ASSERT_EQ(decoded.size(), 1U);
+    const std::array<std::uint8_t, 28> bytes = Bytes(decoded[0].message);
+    const unsigned blockC = bytes[4] << 8 | bytes[5];
+    EXPECT_EQ(bytes[2] >> 2, 9) << "table number";
+    EXPECT_EQ(bytes[3] & 0x0F, 0) << "multi-group, continuity index cleared";
+    EXPECT_EQ(blockC & 0x07FF, 82U) << "event";
+    EXPECT_EQ(bytes[6] << 8 | bytes[7], 9552) << "location";
+    EXPECT_EQ((blockC >> 11) & 7, 1U) << "extent";
+    EXPECT_NE(blockC & 0x4000, 0U) << "direction";
+    EXPECT_EQ(bytes[8] >> 4, 8) << "free format starts with label 8";
+    EXPECT_EQ((bytes[8] & 0x0F) << 4 | bytes[9] >> 4, 0xF4) << "its 8-bit value";
+}
+
+} // namespace

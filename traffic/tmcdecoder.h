@@ -1,0 +1,77 @@
+#pragma once
+// Turns RDS groups written as hexadecimal text (16 digits A B C D per group, or 10 digits for a
+// group 8A without programme identification) into TmcRawMessage records: groups 3A give the
+// location table number, groups 8A the ALERT-C messages (ISO 14819-1), single or of up to five
+// groups. Safe from any thread: every operation takes the decoder lock.
+
+#include "traffic/tmcrawmessage.h"
+#include "utilities/usefulcode/critsect.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+struct NavFile;
+
+class TmcDecoder {
+public:
+    TmcDecoder();
+    ~TmcDecoder();
+    TmcDecoder(const TmcDecoder&) = delete;
+    TmcDecoder& operator=(const TmcDecoder&) = delete;
+
+    // Feeds count characters in order. Returns the number consumed: up to and including the
+    // character that finished a message (the message is then ready), else count.
+    [[nodiscard]] int Decode(const char* bytes, int count);
+    [[nodiscard]] bool IsMessageReady() const;
+    // The finished message (the decoder's own record, valid until the next Decode); clears the
+    // ready flag. Null when no message is ready.
+    [[nodiscard]] const TmcRawMessage* TakeMessage();
+    // Forgets the partial group and message; the location table number stays.
+    void Reset();
+
+    // 0 while idle, 1 after a first group, then the number of groups of the message received
+    // (2 to 5); it stays at that number when the message is finished.
+    [[nodiscard]] int GetBuildState() const;
+    // 0 until a group 3A has been seen.
+    [[nodiscard]] std::uint32_t GetLocationTableNumber() const;
+
+    // Closes any open raw log and opens path with mode "w+b"; false when it cannot be opened.
+    [[nodiscard]] bool OpenLog(const std::u16string& path);
+    // Flushes and closes the raw log.
+    void CloseLog();
+    // Appends the bytes to the raw log, when one is open.
+    void LogBytes(const char* bytes, int count);
+
+private:
+    struct GroupReader {
+        std::uint8_t bytes[8] = {};
+        int digitCount = 0;
+        int digitsPerGroup = 16;
+    };
+
+    // True (and the group in m_reader) when the next 16 characters are all digits.
+    bool ReadWholeGroup(const char* digits);
+    // A non-digit: true when it completes a 10-digit group in m_reader.
+    bool EndGroup();
+    // True when the group finished a message.
+    bool HandleGroup();
+    bool HandleUserMessage(std::uint8_t high, std::uint8_t low, std::uint16_t blockC,
+                           std::uint16_t blockD);
+    void StartMessage(std::uint8_t high);
+    bool AddSubsequentGroup(std::uint16_t blockC, std::uint16_t blockD);
+    void FinishMessage();
+
+    const std::array<std::int16_t, 65536>& m_pairValues;
+    GroupReader m_reader;
+    TmcRawMessage m_message{};
+    std::uint32_t m_locationTableNumber = 0;
+    int m_buildState = 0;
+    int m_groupsExpected = 0;
+    std::uint8_t m_isMessageReady = 0;
+    std::uint64_t m_timeKey = ~std::uint64_t{0}; // UTC second of m_receptionSeconds
+    std::uint32_t m_receptionSeconds = 0;
+    mutable CritSect m_lock;
+    CritSect m_logLock;
+    NavFile* m_log = nullptr;
+};
