@@ -68,7 +68,9 @@ float CompareWithPath(const MapMatcher& matcher, const std::vector<GeoPoint>& pa
          sampler.Next()) {
         const GeoPoint& s = sampler.Point();
         const float e = PathError(matcher, TrackFrom(s, track), path);
-        const float total = e + static_cast<float>(Whole(matcher.Distance(s, c.record.raw)) / 3);
+        // Whole points per 3 whole metres away from the fix.
+        const std::int32_t away = Whole(matcher.Distance(s, c.record.raw)) / 3;
+        const float total = e + static_cast<float>(away);
         if (total < bestTotal) {
             bestTotal = total;
             c.record.snapped = s;

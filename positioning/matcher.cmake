@@ -20,3 +20,7 @@ nav_test(positioning_matcher_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/matcherfiles_test.cpp
   DEPENDS positioning_matcher retrievalengine_engine testdata_matcher testdata)
 target_include_directories(positioning_matcher_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+
+nav_fuzz(positioning_matcherstate_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/matcherstate_fuzz.cpp
+  DEPENDS positioning_matcher)
