@@ -52,7 +52,6 @@ TEST(PathError, ComparesShapesNotOffsetsAndSumsByMode) {
         {"constant offset, full", bent, shifted, false, 0.0f, 0.5f},
         {"constant offset, simple", bent, shifted, true, 0.0f, 0.5f},
         {"one point", {a}, straight, false, kNoMatchError, 0.0f},
-        {"one point second", straight, {a}, true, kNoMatchError, 0.0f},
         {"diverging, root of the squares", straight, turned, false, c * std::sqrt(3.0f), 0.5f},
         {"diverging, mean of the magnitudes", straight, turned, true, 3.0f * c / 4.0f, 0.5f},
     };
@@ -78,7 +77,6 @@ TEST(Resample, CarriesTheRemainderIntoTheNextSegment) {
          line,
          10.0f,
          {a, Moved(a, 10, 0), Moved(a, 20, 0), Moved(a, 30, 0), Moved(a, 40, 0)}},
-        {"20 m", line, 20.0f, {a, Moved(a, 20, 0), Moved(a, 40, 0)}},
         {"longer than the line", line, 50.0f, {a}},
         {"round a corner", corner, 10.0f, {a, Moved(a, 10, 0), Moved(a, 15, 5), Moved(a, 15, 15)}},
     };
@@ -153,13 +151,11 @@ TEST(Implausible, ComparesTheImpliedSpeedCountingTheSameSecondAsOne) {
         bool expected;
     } cases[] = {
         {"matching speed", 36, 36, 1, 10, false},
-        {"two seconds", 36, 36, 2, 20, false},
         {"too far for the speed", 36, 36, 1, 30, true},
         {"same second counts as one", 36, 36, 0, 10, false},
         {"same second, too far", 36, 36, 0, 40, true},
         {"older standing: one second", 36, 0, 5, 10, false},
         {"newer standing moved 10 m", 0, 36, 5, 10, true},
-        {"newer standing still", 0, 0, 5, 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -250,16 +246,6 @@ TEST(InsertCandidate, KeepsAscendingErrorsDropsDuplicatesAndRespectsCapacity) {
          {7}},
         {"error too different", {Candidate(1), Candidate(1.0001f)}, 16, {1, 1.0001f}, {0, 0}},
         {"position too different", {Candidate(1), Candidate(1, 2e-6f)}, 16, {1, 1}, {0, 0}},
-        {"full list takes a better one",
-         {Candidate(1), Candidate(3), Candidate(2)},
-         2,
-         {1, 2},
-         {0, 0}},
-        {"full list refuses a worse one",
-         {Candidate(1), Candidate(2), Candidate(3)},
-         2,
-         {1, 2},
-         {0, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -46,6 +46,19 @@ TEST(StreetGraph, DirectionCodesGiveLinkCodesBothWays) {
         EXPECT_EQ(links.forward, c.expected.forward);
         EXPECT_EQ(links.backward, c.expected.backward);
     }
+    // Raw direction bits 1 and 2 of the map set come back as codes 1 and 3.
+    const SketchMap map(testdata::OneWayPairSketch());
+    const std::vector<ReadElement> elements = map.All();
+    ASSERT_EQ(elements.size(), 2u);
+    for (const ReadElement& element : elements) {
+        const bool along = element.id == map.Id(0);
+        EXPECT_EQ(element.direction, along ? 1u : 3u);
+        StreetGraph graph;
+        graph.AddElement(element.View());
+        const Links links = LinksOf(graph, element.points.front(), element.points.back());
+        EXPECT_EQ(links.forward, along ? 1u : 3u);
+        EXPECT_EQ(links.backward, along ? 3u : 1u);
+    }
 }
 
 TEST(StreetGraph, AddsNoZeroLengthLinkAndNothingForAnElementTwice) {
