@@ -168,3 +168,80 @@ TEST(AlignRouteMarks, GivesTheRouteGeometryInDrivingOrder) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SearchRadius, FollowsTheRecentSnappingOffsetsUpTo150) {
+    const struct {
+        const char* name;
+        bool simple;
+        std::uint16_t spare;
+        int offset; // metres raw-to-snapped of a matched history record; -1 none
+        std::uint16_t expected;
+    } cases[] = {
+        {"simple mode", true, 70, 30, 40},
+        {"nothing matched", false, 70, -1, 70},
+        {"spare status capped", false, 65535, -1, 150},
+        {"offset plus 50", false, 70, 30, 80},
+        {"offset capped", false, 70, 120, 150},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MapMatcher matcher{AreaQueryPtr()};
+        matcher.SetSimpleMode(c.simple);
+        const GeoPoint here{9.5f, 47.0f};
+        for (int i = 0; i < 3; ++i) {
+            MatchRecord h = RecordAt(Moved(here, -10 * (3 - i), 0));
+            if (c.offset >= 0 && i == 1) {
+                h.street = 4;
+                h.snapped = Moved(h.raw, c.offset, 0);
+            }
+            matcher.History().Append(h);
+        }
+        MatchRecord record = RecordAt(here);
+        record.spareStatus = c.spare;
+        matcher.SetSearchArea(record);
+        // Float degrees put the offset a few centimetres either side of whole metres.
+        EXPECT_NEAR(matcher.SearchRadius(record), c.expected, 1);
+    }
+}
+
+TEST(CollectStreetsNear, ListsLinksWithinTheLimitWithTheMatchedStreetFirst) {
+    const testdata::MatcherSketch sketch = testdata::XJunctionSketch();
+    const SketchMap map(sketch);
+    // On "Main" 12 m east of the crossing, where the other three elements end.
+    const GeoPoint here = Moved(SketchNode(sketch, 'J'), 12, 0);
+    const std::uint32_t mainEast = map.Id(1);
+    const struct {
+        const char* name;
+        bool simple;
+        std::uint16_t radius;
+        std::uint16_t spare;
+        std::set<std::uint32_t> expected;
+    } cases[] = {
+        {"simple mode: search radius", true, 10, 65535, {mainEast}},
+        {"simple mode: wider radius", true, 20, 0, {map.Id(0), mainEast, map.Id(2), map.Id(3)}},
+        {"full mode: spare status", false, 0, 10, {mainEast}},
+        {"nothing in reach", false, 40, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MapMatcher matcher(map.query);
+        matcher.SetSimpleMode(c.simple);
+        MatchRecord h = RecordAt(here);
+        h.street = static_cast<std::int32_t>(mainEast);
+        h.searchRadius = c.radius;
+        h.spareStatus = c.spare;
+        matcher.History().Append(h);
+        matcher.SetSearchArea(h);
+        matcher.FetchCandidates(h);
+        std::vector<std::uint32_t> ids;
+        EXPECT_EQ(CollectStreetsNear(matcher, ids), !c.expected.empty());
+        EXPECT_EQ(std::set<std::uint32_t>(ids.begin(), ids.end()), c.expected);
+        if (!ids.empty()) {
+            EXPECT_EQ(ids.front(), mainEast);
+        }
+    }
+}
+
+} // namespace

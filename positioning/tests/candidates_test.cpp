@@ -272,6 +272,16 @@ TEST(InsertCandidate, KeepsAscendingErrorsDropsDuplicatesAndRespectsCapacity) {
     EXPECT_EQ(full.back().record.error, 31.0f);
 }
 
+TEST(HeadingDifference, IsTheSmallerAngleBetweenTwoHeadings) {
+    const struct {
+        int a, b, expected;
+    } cases[] = {{350, 10, 20}, {10, 350, 20}, {0, 180, 180},
+                 {90, 90, 0},   {0, 359, 1},   {270, 45, 135}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(HeadingDifference(c.a, c.b), c.expected) << c.a << " " << c.b;
+    }
+}
+
 TEST(CandidatePenalties, FollowTheTableByMode) {
     const struct {
         const char* name;
