@@ -101,7 +101,7 @@ int MapMatcher::LoadState(const std::u16string& path) {
 }
 
 void MapMatcher::RaiseWeightsOfRestoredHistory() {
-    MatchRecord newest = m_history.Newest();
+    MatchRecord& newest = m_history.Slot(static_cast<std::size_t>(m_history.Index()));
     SetSearchArea(newest);
     newest.searchRadius = SearchRadius(newest);
     FetchCandidates(newest);
