@@ -17,6 +17,7 @@
 #include "testdata/fieldtablefilewriter.h"
 #include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
+#include "testdata/matcherstatewriter.h"
 #include "testdata/namefilewriter.h"
 #include "testdata/nmeawriter.h"
 #include "testdata/rdsgroupfilewriter.h"
@@ -456,6 +457,23 @@ std::vector<Seed> SignSeeds() {
 
 // The receiver stand-in: its scenario text for the INI-style reader; for the replay readers a
 // mode byte (even: RDS groups, odd: NMEA) and the file.
+// The matcher's state file: an empty history, and a wrapped one with a matched record.
+std::vector<Seed> MatcherStateSeeds() {
+    const char* corpus = "positioning/fuzz/corpus/positioning_matcherstate_fuzz";
+    testdata::MatcherStateFields matched;
+    matched.raw = {9.5f, 47.0f};
+    matched.snapped = {9.5f, 47.0001f};
+    matched.street = 12;
+    matched.speed = 40;
+    matched.flags = 3;
+    matched.index = 383;
+    matched.wrapped = 1;
+    return {
+        {corpus, "seed-empty", testdata::MatcherStateWriter().Build()},
+        {corpus, "seed-wrapped", testdata::MatcherStateWriter().SetFields(matched).Build()},
+    };
+}
+
 std::vector<Seed> ReceiverSeeds() {
     const char* ini = "platform/receiver/fuzz/corpus/receiver_ini_fuzz";
     const char* replay = "platform/receiver/fuzz/corpus/receiver_replay_fuzz";
@@ -517,12 +535,12 @@ int main(int argc, char** argv) {
     const std::filesystem::path root = argv[1];
     int status = 0;
     for (const auto& group :
-         {FormatSeeds(), ArchiveSeeds(),   BundleSeeds(),         SettingsSeeds(),
-          TableSeeds(),  NameSeeds(),      WaveSeeds(),           DialogSeeds(),
-          BitmapSeeds(), AdvisorSeeds(),   DatasetSeeds(),        MapDataSeeds(),
-          SearchSeeds(), CityIndexSeeds(), LevelFileSeeds(),      RoadNetworkSeeds(),
-          AreaSeeds(),   SignSeeds(),      OptimisedChainSeeds(), ReceiverSeeds(),
-          TmcSeeds()}) {
+         {FormatSeeds(), ArchiveSeeds(),     BundleSeeds(),         SettingsSeeds(),
+          TableSeeds(),  NameSeeds(),        WaveSeeds(),           DialogSeeds(),
+          BitmapSeeds(), AdvisorSeeds(),     DatasetSeeds(),        MapDataSeeds(),
+          SearchSeeds(), CityIndexSeeds(),   LevelFileSeeds(),      RoadNetworkSeeds(),
+          AreaSeeds(),   SignSeeds(),        OptimisedChainSeeds(), ReceiverSeeds(),
+          TmcSeeds(),    MatcherStateSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -90,3 +90,11 @@ nav_test(osmstaged_test
 if(TARGET osmstaged_test)
   target_compile_definitions(osmstaged_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
 endif()
+# The map matcher's street graph on the shared extract, converted once.
+nav_test(osmmatcher_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmmatcher_test.cpp
+  DEPENDS positioning_matcher osm2nav_convert retrievalengine_engine
+  ONE_PROCESS ExtractMatcher)
+if(TARGET osmmatcher_test)
+  target_compile_definitions(osmmatcher_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+endif()

@@ -1,0 +1,6 @@
+# Test data of the map matcher: its state file and the street sketches of its tests.
+nav_component(testdata_matcher STEP 2
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/matcherstatewriter.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/matchersketches.cpp
+  DEPENDS testdata testdata_mapset mapdisplay_geometry)
