@@ -19,7 +19,9 @@ nav_test(positioning_matcher_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/candidates_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/matcherfiles_test.cpp
   DEPENDS positioning_matcher retrievalengine_engine testdata_matcher testdata)
-target_include_directories(positioning_matcher_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+if(TARGET positioning_matcher_test)
+  target_include_directories(positioning_matcher_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+endif()
 
 nav_fuzz(positioning_matcherstate_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/matcherstate_fuzz.cpp
