@@ -489,6 +489,37 @@ std::vector<Seed> ReceiverSeeds() {
     };
 }
 
+// The sentence parser: receiver output for the feed target (clean, faulty, GN), and settings
+// texts for the definition loader.
+std::vector<Seed> SentenceSeeds() {
+    const char* feed = "positioning/fuzz/corpus/sentence_feed_fuzz";
+    const char* load = "positioning/fuzz/corpus/sentence_load_fuzz";
+    testdata::NmeaFixValues fix;
+    std::vector<Seed> seeds;
+    for (const auto& [name, fault] :
+         {std::pair{"seed-cycles", testdata::NmeaFault::None},
+          std::pair{"seed-no-checksum", testdata::NmeaFault::NoChecksumDelimiter},
+          std::pair{"seed-cut-short", testdata::NmeaFault::CutShort},
+          std::pair{"seed-overlong", testdata::NmeaFault::OverlongLine},
+          std::pair{"seed-garbage", testdata::NmeaFault::GarbageBetween}}) {
+        testdata::NmeaWriter nmea;
+        nmea.SetFault(fault).AddCycle(fix);
+        fix.latitude = -fix.latitude;
+        nmea.SetFault(testdata::NmeaFault::None).AddCycle(fix);
+        seeds.push_back({feed, name, Text(nmea.Build())});
+    }
+    seeds.push_back({load, "seed-nmea",
+                     Text("[NMEA]\nEndDelimiter=^0D^0A\n"
+                          "Input1=GPGGA,utctime,latitude,ns,longitude,ew,quality,satellites,hdop\n"
+                          "Input2=GPVTG,course,,,,,,speed\nspeedMultiplier=0.5\n"
+                          "courseOffset=-3\nInit1=PSRF100,1,4800\n")});
+    seeds.push_back({load, "seed-odd-delimiters",
+                     Text("[NMEA]\nStartDelimiter=^24^\nChecksumDelimiter=^^\nFieldDelimiter=^2\n"
+                          "Input1=GPGGA,,,latitude,latitude,,\nInput2=GPGGA,x\n"
+                          "Input3=GPVTG\nhdopMultiplier=0\n")});
+    return seeds;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -497,11 +528,12 @@ int main(int argc, char** argv) {
     const std::filesystem::path root = argv[1];
     int status = 0;
     for (const auto& group :
-         {FormatSeeds(), ArchiveSeeds(),   BundleSeeds(),         SettingsSeeds(),
-          TableSeeds(),  NameSeeds(),      WaveSeeds(),           DialogSeeds(),
-          BitmapSeeds(), AdvisorSeeds(),   DatasetSeeds(),        MapDataSeeds(),
-          SearchSeeds(), CityIndexSeeds(), LevelFileSeeds(),      RoadNetworkSeeds(),
-          AreaSeeds(),   SignSeeds(),      OptimisedChainSeeds(), ReceiverSeeds()}) {
+         {FormatSeeds(),  ArchiveSeeds(),   BundleSeeds(),         SettingsSeeds(),
+          TableSeeds(),   NameSeeds(),      WaveSeeds(),           DialogSeeds(),
+          BitmapSeeds(),  AdvisorSeeds(),   DatasetSeeds(),        MapDataSeeds(),
+          SearchSeeds(),  CityIndexSeeds(), LevelFileSeeds(),      RoadNetworkSeeds(),
+          AreaSeeds(),    SignSeeds(),      OptimisedChainSeeds(), ReceiverSeeds(),
+          SentenceSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;
