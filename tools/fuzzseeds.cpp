@@ -14,6 +14,7 @@
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
 #include "testdata/fieldtablefilewriter.h"
+#include "testdata/gpssettingswriter.h"
 #include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/namefilewriter.h"
@@ -508,11 +509,14 @@ std::vector<Seed> SentenceSeeds() {
         nmea.SetFault(testdata::NmeaFault::None).AddCycle(fix);
         seeds.push_back({feed, name, Text(nmea.Build())});
     }
-    seeds.push_back({load, "seed-nmea",
-                     Text("[NMEA]\nEndDelimiter=^0D^0A\n"
-                          "Input1=GPGGA,utctime,latitude,ns,longitude,ew,quality,satellites,hdop\n"
-                          "Input2=GPVTG,course,,,,,,speed\nspeedMultiplier=0.5\n"
-                          "courseOffset=-3\nInit1=PSRF100,1,4800\n")});
+    testdata::GpsProtocolSection nmea = testdata::NmeaProtocol();
+    nmea.endDelimiter = "^0D^0A";
+    nmea.inits = {"PSRF100,1,4800"};
+    nmea.multipliers = {{"speed", "0.5"}};
+    nmea.offsets = {{"course", "-3"}};
+    seeds.push_back(
+        {load, "seed-nmea",
+         Text(testdata::GpsSettingsWriter().SetDefault("NMEA").AddProtocol(nmea).Build())});
     seeds.push_back({load, "seed-odd-delimiters",
                      Text("[NMEA]\nStartDelimiter=^24^\nChecksumDelimiter=^^\nFieldDelimiter=^2\n"
                           "Input1=GPGGA,,,latitude,latitude,,\nInput2=GPGGA,x\n"

@@ -1,4 +1,5 @@
 #include "positioning/gpsreceiver.h"
+#include "testdata/drivegenerator.h"
 #include "testdata/nmeawriter.h"
 #include "testdata/tempdir.h"
 
@@ -207,14 +208,25 @@ protected:
     std::thread m_reader;
 };
 
+// A drive along two road pieces, with noise, a stop and an outage.
+std::vector<testdata::DriveSample> Drive() {
+    testdata::DriveGenerator generator;
+    generator.AddPiece(11, {{47.1, 9.52}, {47.1005, 9.5205}});
+    generator.AddPiece(12, {{47.1005, 9.5205}, {47.1005, 9.5215}});
+    testdata::DriveSettings settings;
+    settings.startSecondOfDay = 1;
+    settings.speedProfile = {{0, 20}, {5, 60}};
+    settings.stops = {{3, 2}};
+    settings.outages = {{7, 1}};
+    settings.noiseMetres = 3.0;
+    settings.seed = 7;
+    return generator.Generate(settings);
+}
+
 TEST_F(Receiver, ReplaysAFileAtOneFixASecondAndRepeatsIt) {
-    const std::vector<NmeaFixValues> samples = Samples(4);
-    NmeaWriter writer;
-    writer.SetRmc(false);
-    for (const NmeaFixValues& values : samples) {
-        writer.AddCycle(values);
-    }
-    ASSERT_TRUE(m_root.WriteFile(u"\\track.nmea", writer.Build()));
+    const std::vector<testdata::DriveSample> samples = Drive();
+    ASSERT_GE(samples.size(), 10u);
+    ASSERT_TRUE(m_root.WriteFile(u"\\track.nmea", testdata::DriveGenerator::ToNmea(samples)));
 
     m_receiver->OpenReplayFile(u"\\missing.nmea");
     EXPECT_EQ(m_listener->statuses, std::vector<DWORD>{GpsDevice::kStatusReplayFileMissing});
@@ -223,7 +235,7 @@ TEST_F(Receiver, ReplaysAFileAtOneFixASecondAndRepeatsIt) {
 
     m_receiver->OpenReplayFile(u"\\track.nmea");
     EXPECT_EQ(m_receiver->GetSentenceRate(), 2.0f);
-    const std::size_t rounds = samples.size() * 2 + 1;
+    const std::size_t rounds = samples.size() + 3;
     for (std::size_t i = 0; i < rounds; ++i) {
         SCOPED_TRACE(i);
         std::this_thread::sleep_for(5ms);
@@ -231,14 +243,15 @@ TEST_F(Receiver, ReplaysAFileAtOneFixASecondAndRepeatsIt) {
         m_clock.Advance(1000);
         ASSERT_TRUE(m_listener->WaitForFixes(i + 1));
         const GpsFix fix = m_listener->Fix(i);
-        const NmeaFixValues& sample = samples[i % samples.size()];
-        EXPECT_NEAR(fix.latitude, sample.latitude, 1e-5);
-        EXPECT_NEAR(fix.longitude, sample.longitude, 1e-5);
-        EXPECT_EQ(fix.course, static_cast<int>(sample.course));
-        EXPECT_EQ(fix.speed, static_cast<int>(sample.speedKmh));
+        const testdata::DriveSample& sample = samples[i % samples.size()];
+        EXPECT_NEAR(fix.latitude, sample.reported.latitude, 1e-5);
+        EXPECT_NEAR(fix.longitude, sample.reported.longitude, 1e-5);
+        // Written to 0.1, read as whole units.
+        EXPECT_NEAR(fix.course, sample.course, 1.0);
+        EXPECT_NEAR(fix.speed, sample.speedKmh, 1.0);
         EXPECT_EQ(fix.satellites, sample.satellites);
-        EXPECT_NEAR(fix.hdop, sample.hdop, 1e-6);
-        EXPECT_EQ(fix.utcTime, kYear2000 + static_cast<std::uint32_t>(sample.second));
+        EXPECT_NEAR(fix.hdop, sample.hasFix ? sample.hdop : GpsFix::kHdopNoFix, 1e-6);
+        EXPECT_EQ(fix.utcTime, kYear2000 + static_cast<std::uint32_t>(sample.secondOfDay));
         EXPECT_EQ(fix.positionStatus | fix.courseStatus | fix.speedStatus, 0);
     }
 }

@@ -1,4 +1,7 @@
 #include "positioning/sentenceparser.h"
+#include "testdata/drivegenerator.h"
+#include "testdata/gpsfixbatches.h"
+#include "testdata/gpssettingswriter.h"
 #include "testdata/nmeawriter.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
@@ -291,6 +294,76 @@ TEST(SentenceParser, TakesTheUtcDayNearestToNow) {
         }
     }
     EXPECT_EQ(utcOf("246000"), 0u) << "no such time of day";
+}
+
+// A simulated drive's fix batches equal what the parser reads from the drive's sentences, and
+// the drive walks its pieces at the profile's speed.
+TEST(SentenceParser, ReadsSimulatedDrivesAsTheirFixBatches) {
+    testdata::DriveGenerator generator;
+    generator.AddPiece(5, {{-33.9, 151.2}, {-33.9, 151.203}});
+    generator.AddPiece(6, {{-33.9, 151.203}, {-33.897, 151.203}, {-33.897, 151.2}});
+    testdata::DriveSettings settings;
+    settings.startSecondOfDay = 86400 - 20;
+    settings.speedProfile = {{0, 30}, {20, 90}};
+    settings.stops = {{10, 3}};
+    settings.outages = {{15, 2}};
+    settings.jumps = {{25, 200.0}};
+    settings.noiseMetres = 4.0;
+    const std::vector<testdata::DriveSample> samples = generator.Generate(settings);
+    ASSERT_GT(samples.size(), 30u);
+    EXPECT_EQ(samples.back().elementId, 6);
+    EXPECT_EQ(samples.front().elementId, 5);
+    EXPECT_EQ(generator.Generate(settings).back().reported.latitude,
+              samples.back().reported.latitude)
+        << "seeded";
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+        const auto& [before, after] = std::pair{samples[i - 1], samples[i]};
+        const double north =
+            (after.truePosition.latitude - before.truePosition.latitude) * 111132.9;
+        const double east = (after.truePosition.longitude - before.truePosition.longitude) *
+                            111132.9 * std::cos(33.9 * 3.14159265 / 180);
+        if (before.elementId == after.elementId && before.course == after.course) {
+            EXPECT_NEAR(std::hypot(north, east), before.speedKmh / 3.6, 0.05) << i;
+        }
+    }
+    EXPECT_EQ(samples[11].speedKmh, 0.0);
+    EXPECT_EQ(samples[11].truePosition.latitude, samples[12].truePosition.latitude);
+    EXPECT_FALSE(samples[16].hasFix);
+    EXPECT_GT(std::fabs(samples[25].reported.longitude - samples[25].truePosition.longitude),
+              0.0019);
+
+    SentenceParser parser;
+    LoadText(parser, testdata::GpsSettingsWriter()
+                         .SetDefault("NMEA")
+                         .AddProtocol(testdata::NmeaProtocol())
+                         .Build());
+    const std::vector<std::vector<GpsFix>> batches =
+        testdata::ToGpsFixBatches(samples, 946684800 - 86400);
+    const std::string bytes = testdata::DriveGenerator::ToNmea(samples, true);
+    platform::VirtualClock clock; // 2000-01-01 00:00:00 UTC, the drive crosses midnight
+    platform::ScopedClock installed(clock);
+    std::size_t index = 0;
+    for (std::size_t at = 0; at < bytes.size(); at += 32) {
+        parser.Feed(bytes.data() + at, std::min<std::size_t>(32, bytes.size() - at));
+        if (!parser.IsCycleComplete()) {
+            continue;
+        }
+        GpsFix fix;
+        parser.FillFix(fix);
+        parser.ResetCycle();
+        ASSERT_LT(index, batches.size());
+        const GpsFix& expected = batches[index++].front();
+        SCOPED_TRACE(index);
+        // Float degrees step by 1.5e-5 beyond 128 degrees; the text is read through a float.
+        EXPECT_NEAR(fix.latitude, expected.latitude, 1e-5);
+        EXPECT_NEAR(fix.longitude, expected.longitude, 4e-5);
+        EXPECT_NEAR(fix.course, expected.course, 1.0);
+        EXPECT_NEAR(fix.speed, expected.speed, 1.0);
+        EXPECT_EQ(fix.satellites, expected.satellites);
+        EXPECT_NEAR(fix.hdop, expected.hdop, 1e-6);
+        EXPECT_EQ(fix.utcTime, expected.utcTime);
+    }
+    EXPECT_EQ(index, batches.size());
 }
 
 } // namespace
