@@ -24,8 +24,8 @@ nav_fuzz(sentence_load_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/sentence_load_fuzz.cpp
   DEPENDS positioning_gps usefulcode_settings)
 
-# "deziv.ini" goes with the demo data.
-if(NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
+# "deziv.ini" goes with the demo data, which only the normal build makes.
+if(NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)
   add_custom_command(
     OUTPUT ${CMAKE_BINARY_DIR}/demo/deziv.ini
     COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_LIST_DIR}/data/deziv.ini

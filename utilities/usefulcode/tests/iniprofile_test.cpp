@@ -273,10 +273,9 @@ TEST_F(IniProfileTest, PreloadedFileAnswersFromTheCacheAsItWasLoaded) {
 // what the cache held for its path.
 TEST_F(IniProfileTest, TextFromMemoryReadsAsThePreloadedFile) {
     const std::string texts[] = {
-        "[A]\r\nk = 1 \r\n[B]\nk=2",
-        "\xEF\xBB\xBF[A]\nk=\xC3\xA4\n",
+        "[A]\r\nk = 1 \r\n[B]\nk=2", "\xEF\xBB\xBF[A]\nk=\xC3\xA4\n",
         "[A]\nk=\xE4\n;k=3\n[A\nk=4\n",
-        std::string("[A]\nk=5\0x\nj=6\n", 17),
+        std::string("[A]\nk=5\0x\nj=6\n", 14), // a NUL ends the text of its line
     };
     const std::u16string memory = PathOf(u"memory.ini");
     int index = 0;
