@@ -57,9 +57,14 @@ std::int32_t IntegerOf(const SentenceField& field) {
                     field.offset);
 }
 
+// Texts such as "nan" or "1e999" read as 0, like empty ones: no NaN or infinity reaches a fix.
 float FloatOf(const SentenceField& field) {
     const double read = WcsToD(field.text.c_str(), nullptr);
-    return field.multiplier * static_cast<float>(read) + field.offset;
+    if (!(std::fabs(read) <= std::numeric_limits<float>::max())) {
+        return 0.0f;
+    }
+    const float value = field.multiplier * static_cast<float>(read) + field.offset;
+    return std::isfinite(value) ? value : 0.0f;
 }
 
 // dddmm.mmmm to degrees.

@@ -1,5 +1,6 @@
 // Our parser against gpsdecode (gpsd-clients) on the same sentences; runs when it is installed.
 #include "positioning/sentenceparser.h"
+#include "positioning/tests/gpstestsupport.h"
 #include "testdata/nmeawriter.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
@@ -11,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -89,10 +88,7 @@ TEST(GpsdecodeComparison, DecodesTheSameCyclesAsGpsdecode) {
     ASSERT_TRUE(root.WriteFile(u"\\track.nmea", bytes));
     const std::vector<Decoded> reference = RunGpsdecode(root.HostPathOf(u"\\track.nmea"));
 
-    std::ifstream shipped(NAV_DEZIV_INI, std::ios::binary);
-    std::stringstream settings;
-    settings << shipped.rdbuf();
-    IniProfile::PreloadText(u"\\compare\\deziv.ini", settings.str());
+    IniProfile::PreloadText(u"\\compare\\deziv.ini", ShippedSettings());
     SentenceParser parser;
     parser.Load(u"\\compare\\deziv.ini", u"NMEA");
     std::vector<GpsFix> fixes;

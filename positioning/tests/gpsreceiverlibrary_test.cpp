@@ -1,4 +1,5 @@
 #include "positioning/gpsreceiver.h"
+#include "positioning/tests/gpstestsupport.h"
 #include "testdata/freshprocess.h"
 #include "testdata/nmeawriter.h"
 #include "testdata/receiverscenariowriter.h"
@@ -11,9 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,31 +19,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-struct Listener {
-    OwnerHandlerList handlers;
-    std::mutex mutex;
-    std::vector<GpsFix> fixes;
-    int statuses = 0;
-
-    explicit Listener(GpsDevice& device) {
-        device.GetFixSignal().Connect(this, &Listener::OnFix);
-        device.GetStatusSignal().Connect(this, &Listener::OnStatus);
-    }
-    OwnerHandlerList& GetOwnerHandlerList() { return handlers; }
-    void OnFix(const GpsFix* fix) {
-        std::lock_guard locked(mutex);
-        fixes.push_back(*fix);
-    }
-    void OnStatus(DWORD) {
-        std::lock_guard locked(mutex);
-        ++statuses;
-    }
-    std::vector<GpsFix> Fixes() {
-        std::lock_guard locked(mutex);
-        return fixes;
-    }
-};
 
 // The receiver library as the source: each queued cycle (GGA, VTG, RMC) becomes a fix at once,
 // without pacing; once the library fails, a negative read ends it as the source, silently.
@@ -56,10 +29,7 @@ TEST(ReceiverLibrarySource, GivesUnpacedFixesUntilTheLibraryFails) {
         platform::ScopedClock installed(clock);
         platform::ScreenDriver driver(&clock);
         ASSERT_TRUE(root.InstallModule(platform::kGpsTmcModuleName));
-        std::ifstream shipped(NAV_DEZIV_INI, std::ios::binary);
-        std::stringstream settings;
-        settings << shipped.rdbuf();
-        ASSERT_TRUE(root.WriteFile(u"\\deziv.ini", settings.str()));
+        ASSERT_TRUE(root.WriteFile(u"\\deziv.ini", ShippedSettings()));
         std::vector<testdata::NmeaFixValues> samples;
         testdata::NmeaWriter nmea;
         for (int second = 0; second < 4; ++second) {
@@ -81,7 +51,7 @@ TEST(ReceiverLibrarySource, GivesUnpacedFixesUntilTheLibraryFails) {
         ASSERT_TRUE(adapter->Open(0, 4800, false, 0));
         const GpsReceiverPtr receiver = CreateGpsReceiver(u"\\deziv.ini");
         ASSERT_TRUE(receiver);
-        Listener listener(*receiver);
+        GpsListener listener(*receiver);
         std::thread reader([&] { receiver->Run(); });
         receiver->UseReceiverLibrary();
         EXPECT_EQ(receiver->GetSentenceRate(), 0.0f);
@@ -122,7 +92,7 @@ TEST(ReceiverLibrarySource, GivesUnpacedFixesUntilTheLibraryFails) {
         EXPECT_EQ(listener.Fixes().size(), 6u) << "the library is no longer the source";
         receiver->Stop();
         reader.join();
-        EXPECT_EQ(listener.statuses, 0);
+        EXPECT_TRUE(listener.Statuses().empty());
         adapter->Close();
     });
 }

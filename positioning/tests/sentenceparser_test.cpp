@@ -1,9 +1,9 @@
 #include "positioning/sentenceparser.h"
+#include "positioning/tests/gpstestsupport.h"
 #include "testdata/drivegenerator.h"
 #include "testdata/gpsfixbatches.h"
 #include "testdata/gpssettingswriter.h"
 #include "testdata/nmeawriter.h"
-#include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/kernel/time.h"
@@ -11,18 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <functional>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
 using testdata::NmeaFault;
-using testdata::NmeaFixValues;
 using testdata::NmeaWriter;
 
 constexpr char kGgaOnly[] =
@@ -31,61 +24,44 @@ constexpr char kGgaVtg[] =
     "[NMEA]\nInput1=GPGGA,utctime,latitude,ns,longitude,ew,quality,satellites,hdop\n"
     "Input2=GPVTG,course,,,,,,speed\n";
 
-// Loads the settings text as the settings file's content.
-void LoadText(SentenceParser& parser, const std::string& settings,
-              const std::u16string& protocol = u"NMEA") {
+void Load(SentenceParser& parser, const std::string& settings, const char16_t* name = u"NMEA") {
     IniProfile::PreloadText(u"\\test\\deziv.ini", settings);
-    parser.Load(u"\\test\\deziv.ini", protocol);
+    parser.Load(u"\\test\\deziv.ini", name);
 }
 
-// Feeds in the reader's 32-byte pieces.
-void FeedInPieces(SentenceParser& parser, const std::string& bytes) {
+// Feeds in the reader's 32-byte pieces; the fixes of the cycles completed on the way.
+std::vector<GpsFix> Feed(SentenceParser& parser, const std::string& bytes) {
+    std::vector<GpsFix> fixes;
     for (std::size_t at = 0; at < bytes.size(); at += 32) {
         parser.Feed(bytes.data() + at, std::min<std::size_t>(32, bytes.size() - at));
+        if (parser.IsCycleComplete()) {
+            parser.FillFix(fixes.emplace_back());
+            parser.ResetCycle();
+        }
     }
-}
-
-std::string ShippedSettings() {
-    std::ifstream file(NAV_DEZIV_INI, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-NmeaFixValues Values(double latitude, double longitude) {
-    NmeaFixValues values;
-    values.latitude = latitude;
-    values.longitude = longitude;
-    values.hour = 0;
-    values.minute = 0;
-    values.second = 30;
-    values.course = 271.0;
-    values.speedKmh = 87.0;
-    values.satellites = 7;
-    values.hdop = 1.4;
-    return values;
+    return fixes;
 }
 
 TEST(SentenceParser, UnescapesCaretCodes) {
-    const struct {
-        std::u16string in;
-        std::u16string out;
-    } cases[] = {
-        {u"^0D^0A", u"\r\n"}, {u"^0d^0a", u"\r\n"}, {u"a^41b", u"aAb"}, {u"^4", u"^4"},
-        {u"x^^41", u"x^^41"}, {u"^41^", u"A^"},     {u"", u""},
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"^0D^0A", u"\r\n"}, {u"^0d^0a", u"\r\n"}, {u"a^41b", u"aAb"},
+        {u"^4", u"^4"},       {u"x^^41", u"x^^41"}, {u"^41^", u"A^"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(SentenceParser::Unescape(c.in), c.out);
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(SentenceParser::Unescape(in), out);
     }
 }
 
 // The definition's edge cases and each writer fault, with what the parser makes of it.
 TEST(SentenceParser, ParsesTheDefinitionsEdgeCasesAndWriterFaults) {
-    const NmeaFixValues values = Values(-48.1173, 11.5);
-    const std::string southGga =
+    testdata::NmeaFixValues values;
+    values.course = 271.0;
+    values.speedKmh = 87.0;
+    const std::string south =
         NmeaWriter::Sentence("GPGGA,123519,4807.038,S,01130.000,E,1,08,0.9,545.4,M,46.9,M,,");
-    const std::string noFixGga =
-        NmeaWriter::Sentence("GPGGA,123519,4807.038,N,01130.000,W,0,03,0.9,545.4,M,46.9,M,,");
+    const std::string noFix = NmeaWriter::Sentence("GPGGA,1,4807.038,N,01130.000,W,0,03,0.9");
+    const std::string gga = NmeaWriter::Gga(values);
+    const std::string vtg = NmeaWriter::Vtg(values);
     const auto cycles = [&](NmeaFault fault, int count) {
         NmeaWriter writer;
         writer.SetFault(fault).SetRmc(false);
@@ -98,120 +74,91 @@ TEST(SentenceParser, ParsesTheDefinitionsEdgeCasesAndWriterFaults) {
         const char* name;
         std::string settings;
         std::string input;
-        bool isComplete;
-        std::uint32_t counted;
-        std::function<void(SentenceParser&)> check; // may be empty
+        std::size_t fixes;
+        std::uint32_t counted; // sentences counted since the last fix
+        std::function<void(const GpsFix&)> check;
     };
     const std::vector<Case> cases = {
-        {"GGA cycle in the south", kGgaOnly, southGga, true, 1,
-         [](SentenceParser& parser) {
-             GpsFix fix;
-             parser.FillFix(fix);
+        {"GGA cycle, south", kGgaOnly, south, 1, 0,
+         [](const GpsFix& fix) {
              EXPECT_NEAR(fix.latitude, -48.1173, 1e-4);
              EXPECT_NEAR(fix.longitude, 11.5, 1e-5);
              EXPECT_EQ(fix.positionStatus, 0);
+             EXPECT_EQ(fix.spareStatus, GpsFix::kNotDelivered);
              EXPECT_EQ(fix.satellites, 8);
              EXPECT_FLOAT_EQ(fix.hdop, 0.9f);
-             EXPECT_EQ(fix.courseStatus, GpsFix::kNotDelivered) << "no course field";
-             EXPECT_EQ(fix.speedStatus, GpsFix::kNotDelivered);
+             EXPECT_EQ(fix.courseStatus & fix.speedStatus, 0xFFFF) << "no course, no speed";
              EXPECT_EQ(fix.utcTime % 86400, 12u * 3600 + 35 * 60 + 19);
          }},
-        {"quality 0", kGgaOnly, noFixGga, true, 1,
-         [](SentenceParser& parser) {
-             GpsFix fix;
-             parser.FillFix(fix);
+        {"quality 0, west", kGgaOnly, noFix, 1, 0,
+         [](const GpsFix& fix) {
              EXPECT_EQ(fix.hdop, GpsFix::kHdopNoFix);
              EXPECT_NEAR(fix.longitude, -11.5, 1e-5);
          }},
-        {"Input2 before Input1", kGgaVtg, NmeaWriter::Vtg(values) + NmeaWriter::Gga(values), false,
-         2, nullptr},
-        {"Input1 then Input2", kGgaVtg,
-         NmeaWriter::Vtg(values) + NmeaWriter::Gga(values) + NmeaWriter::Vtg(values), true, 3,
-         [](SentenceParser& parser) {
-             GpsFix fix;
-             parser.FillFix(fix);
+        {"hdop text nan reads as 0", kGgaOnly,
+         NmeaWriter::Sentence("GPGGA,1,4807.038,N,1e999,E,1,08,nan"), 1, 0,
+         [](const GpsFix& fix) { EXPECT_EQ(fix.hdop + fix.longitude, 0.0f); }},
+        {"Input2 before Input1", kGgaVtg, vtg + gga, 0, 2, nullptr},
+        {"Input1 then Input2", kGgaVtg, vtg + gga + vtg, 1, 0,
+         [](const GpsFix& fix) {
              EXPECT_EQ(fix.course, 271);
              EXPECT_EQ(fix.speed, 87) << "km/h at VTG position 6";
-             EXPECT_EQ(fix.courseStatus, 0);
+             EXPECT_EQ(fix.courseStatus | fix.speedStatus, 0);
          }},
-        {"CR LF given as ^0D^0A", std::string(kGgaOnly) + "EndDelimiter=^0D^0A\n", southGga, true,
-         1, nullptr},
-        {"LF given as ^0A", std::string(kGgaOnly) + "EndDelimiter=^0A\n",
-         NmeaWriter::Sentence("GPGGA,1,4807.038,S,01130.000,E,1,08,0.9", NmeaFault::LineFeedOnly),
-         true, 1, nullptr},
-        {"Input2 missing, Input3 present",
-         std::string(kGgaOnly) + "Input3=GPVTG,course,,,,,,speed\n", southGga, true, 1,
-         [](SentenceParser& parser) { EXPECT_EQ(parser.GetInputCount(), 1u); }},
-        {"no definition section", "[Other]\nInput1=GPGGA,utctime\n", southGga, false, 1,
-         [](SentenceParser& parser) { EXPECT_EQ(parser.GetInputCount(), 0u); }},
-        {"lower-case checksum", kGgaVtg, cycles(NmeaFault::LowerCaseChecksum, 1), true, 2, nullptr},
-        {"one-digit checksum", kGgaVtg, cycles(NmeaFault::OneDigitChecksum, 1), true, 2, nullptr},
-        {"no checksum delimiter: uncounted", kGgaVtg, cycles(NmeaFault::NoChecksumDelimiter, 2),
-         false, 0, nullptr},
-        {"wrong checksum: counted, no change", kGgaVtg, cycles(NmeaFault::WrongChecksum, 2), false,
-         4, nullptr},
-        {"LF-only ends: buffer emptied", kGgaVtg, cycles(NmeaFault::LineFeedOnly, 1), false, 0,
-         [](SentenceParser& parser) { EXPECT_LT(parser.GetBufferedLength(), 221u); }},
-        {"garbage between sentences", kGgaVtg, cycles(NmeaFault::GarbageBetween, 1), true, 2,
+        {"CR LF as ^0D^0A", std::string(kGgaOnly) + "EndDelimiter=^0D^0A\n", south, 1, 0, nullptr},
+        {"LF as ^0A", std::string(kGgaOnly) + "EndDelimiter=^0A\n",
+         NmeaWriter::Sentence("GPGGA,1,4807.038,S", NmeaFault::LineFeedOnly), 1, 0, nullptr},
+        {"Input2 missing, Input3 present", std::string(kGgaOnly) + "Input3=GPVTG,course\n", south,
+         1, 0, nullptr},
+        {"no definition section", "[Other]\nInput1=GPGGA,utctime\n", south, 0, 1, nullptr},
+        {"lower-case checksum", kGgaVtg, cycles(NmeaFault::LowerCaseChecksum, 1), 1, 0, nullptr},
+        {"one-digit checksum", kGgaVtg, cycles(NmeaFault::OneDigitChecksum, 1), 1, 0, nullptr},
+        {"no checksum delimiter: uncounted", kGgaVtg, cycles(NmeaFault::NoChecksumDelimiter, 2), 0,
+         0, nullptr},
+        {"wrong checksum: counted", kGgaVtg, cycles(NmeaFault::WrongChecksum, 2), 0, 4, nullptr},
+        {"LF-only ends: emptied at 221", kGgaVtg, cycles(NmeaFault::LineFeedOnly, 3), 0, 0,
          nullptr},
-        {"sentence cut short borrows nothing", kGgaVtg, cycles(NmeaFault::CutShort, 1), false, 1,
-         nullptr},
-        {"line over 221 characters", kGgaVtg, cycles(NmeaFault::OverlongLine, 1), true, 2, nullptr},
-        {"GN talker under GP names", kGgaVtg, cycles(NmeaFault::GnTalker, 1), false, 2, nullptr},
-        {"GN talker under NMEA-GN", ShippedSettings(), cycles(NmeaFault::GnTalker, 1), true, 2,
-         nullptr},
-        {"missing VTG", kGgaVtg, cycles(NmeaFault::MissingVtg, 3), false, 3, nullptr},
+        {"garbage between sentences", kGgaVtg, cycles(NmeaFault::GarbageBetween, 1), 1, 0, nullptr},
+        {"cut short: borrows no checksum", kGgaVtg, cycles(NmeaFault::CutShort, 1), 0, 1, nullptr},
+        {"line over 221 characters", kGgaVtg, cycles(NmeaFault::OverlongLine, 1), 1, 0, nullptr},
+        {"GN talker, GP definition", kGgaVtg, cycles(NmeaFault::GnTalker, 1), 0, 2, nullptr},
+        {"GN talker, NMEA-GN", ShippedSettings(), cycles(NmeaFault::GnTalker, 1), 1, 0, nullptr},
+        {"missing VTG", kGgaVtg, cycles(NmeaFault::MissingVtg, 3), 0, 3, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SentenceParser parser;
-        LoadText(parser, c.settings,
-                 std::string(c.name).find("NMEA-GN") != std::string::npos ? u"NMEA-GN" : u"NMEA");
-        FeedInPieces(parser, c.input);
-        EXPECT_EQ(parser.IsCycleComplete(), c.isComplete);
+        Load(parser, c.settings,
+             std::string_view(c.name).ends_with("NMEA-GN") ? u"NMEA-GN" : u"NMEA");
+        const std::vector<GpsFix> fixes = Feed(parser, c.input);
+        ASSERT_EQ(fixes.size(), c.fixes);
         EXPECT_EQ(parser.GetSentenceCount(), c.counted);
+        EXPECT_LT(parser.GetBufferedLength(), SentenceParser::kMaxUnterminated);
         if (c.check) {
-            c.check(parser);
+            c.check(fixes.front());
         }
     }
 }
 
-TEST(SentenceParser, EmptiesAnUnterminatedBufferAt221Characters) {
+TEST(SentenceParser, LoadsDelimitersInputsMultipliersAndInitText) {
+    testdata::GpsProtocolSection protocol;
+    protocol.name = "P";
+    protocol.startDelimiter = "!";
+    protocol.checksumDelimiter = "#";
+    protocol.endDelimiter = "^0A";
+    protocol.fieldDelimiter = ";";
+    protocol.inputs = {"AB,speed,course", "CD,,satellites", "AB,satellites"};
+    protocol.inits = {"PSRF100,1,4800", "X^41"};
+    protocol.multipliers = {{"speed", "0.5"}};
+    protocol.offsets = {{"course", "10"}};
     SentenceParser parser;
-    LoadText(parser, kGgaVtg);
-    const std::string line = "$GPTXT," + std::string(212, 'X');
-    parser.Feed(line.data(), line.size());
-    EXPECT_EQ(parser.GetBufferedLength(), 219u) << "kept below the limit";
-    parser.Feed("XX", 2);
-    EXPECT_EQ(parser.GetBufferedLength(), 0u);
-    parser.Feed("garbage", 7);
-    EXPECT_EQ(parser.GetBufferedLength(), 0u) << "no start delimiter";
-}
-
-TEST(SentenceParser, LoadsDelimitersInitTextAndRate) {
-    SentenceParser parser;
-    LoadText(parser,
-             "[P]\nStartDelimiter=!\nChecksumDelimiter=#\nEndDelimiter=^0A\n"
-             "FieldDelimiter=;\nInput1=AB,speed,course\nInput2=CD,,satellites\n"
-             "Input3=AB,satellites\nspeedMultiplier=0.5\ncourseOffset=10\n"
-             "Init1=PSRF100,1,4800\nInit2=X^41\n",
-             u"P");
+    Load(parser, testdata::GpsSettingsWriter().AddProtocol(protocol).Build(), u"P");
     EXPECT_EQ(parser.GetInputCount(), 2u) << "the second AB line is ignored";
     EXPECT_EQ(parser.GetSentenceRate(), 2.0f);
-    EXPECT_EQ(parser.GetInitText(), u"!PSRF100,1,4800#1B\n!X^41#03\n")
-        << "init texts are framed, not unescaped";
-    // The checksums: XOR of "AB;130;45" and of "CD;x;9", the second in lower case.
-    unsigned ab = 0;
-    for (const char c : std::string("AB;130;45")) {
-        ab ^= static_cast<unsigned char>(c);
-    }
-    unsigned cd = 0;
-    for (const char c : std::string("CD;x;9")) {
-        cd ^= static_cast<unsigned char>(c);
-    }
-    char text[64];
-    (void)std::snprintf(text, sizeof text, "!AB;130;45#%X\n!CD;x;9#%x\n", ab, cd);
-    parser.Feed(text, std::strlen(text));
+    EXPECT_EQ(parser.GetInitText(), u"!PSRF100,1,4800#1B\n!X^41#03\n") << "framed, not unescaped";
+    // XOR of "AB;130;45" is 0x30, of "CD;x;9" 0x46.
+    const std::string cycle = "!AB;130;45#30\n!CD;x;9#46\n";
+    parser.Feed(cycle.data(), cycle.size());
     ASSERT_TRUE(parser.IsCycleComplete());
     EXPECT_EQ(parser.PacingDelay(), 1000u) << "two sentences at two a second";
     GpsFix fix;
@@ -228,14 +175,13 @@ TEST(SentenceParser, LoadsDelimitersInitTextAndRate) {
 
 TEST(SentenceParser, FormatsAFixAndReadsItBackInAllHemispheres) {
     SentenceParser parser;
-    LoadText(parser, ShippedSettings());
+    Load(parser, ShippedSettings());
     GpsFix west;
     west.longitude = -1.5f;
     west.latitude = 47.25f;
     std::u16string text;
     parser.FormatFix(west, text);
-    EXPECT_NE(text.find(u",4715.0000,N, 130.0000,W,8,"), std::u16string::npos)
-        << std::string(text.begin(), text.end());
+    EXPECT_NE(text.find(u",4715.0000,N, 130.0000,W,8,"), std::u16string::npos);
 
     for (const auto& [latitude, longitude] :
          {std::pair{47.123456f, 9.654321f}, std::pair{-33.8765f, 151.2093f},
@@ -250,19 +196,16 @@ TEST(SentenceParser, FormatsAFixAndReadsItBackInAllHemispheres) {
         fix.hdop = 1.25f;
         std::u16string sentences;
         parser.FormatFix(fix, sentences);
-        const std::string bytes(sentences.begin(), sentences.end());
-        parser.ResetCycle();
-        parser.Feed(bytes.data(), bytes.size());
-        ASSERT_TRUE(parser.IsCycleComplete()) << bytes;
-        GpsFix back;
-        parser.FillFix(back);
-        // Four decimals of minutes, read back through a float.
-        EXPECT_NEAR(back.latitude, latitude, 1e-5);
-        EXPECT_NEAR(back.longitude, longitude, 2e-5);
-        EXPECT_EQ(back.course, 123);
-        EXPECT_EQ(back.speed, 56);
-        EXPECT_EQ(back.satellites, 9);
-        EXPECT_FLOAT_EQ(back.hdop, 1.25f);
+        const std::vector<GpsFix> back =
+            Feed(parser, std::string(sentences.begin(), sentences.end()));
+        ASSERT_EQ(back.size(), 1u);
+        // Four decimals of minutes, read through a float (1.5e-5 steps beyond 128 degrees).
+        EXPECT_NEAR(back[0].latitude, latitude, 1e-5);
+        EXPECT_NEAR(back[0].longitude, longitude, 2e-5);
+        EXPECT_EQ(back[0].course, 123);
+        EXPECT_EQ(back[0].speed, 56);
+        EXPECT_EQ(back[0].satellites, 9);
+        EXPECT_FLOAT_EQ(back[0].hdop, 1.25f);
     }
 }
 
@@ -270,22 +213,16 @@ TEST(SentenceParser, FormatsAFixAndReadsItBackInAllHemispheres) {
 // distance in time whatever the local time zone.
 TEST(SentenceParser, TakesTheUtcDayNearestToNow) {
     SentenceParser parser;
-    LoadText(parser, kGgaOnly);
+    Load(parser, kGgaOnly);
     const auto utcOf = [&](const char* hhmmss) {
-        parser.ResetCycle();
-        const std::string gga =
-            NmeaWriter::Sentence(std::string("GPGGA,") + hhmmss + ",4807.038,N,01130.000,E,1,08,1");
-        parser.Feed(gga.data(), gga.size());
-        GpsFix fix;
-        parser.FillFix(fix);
-        return fix.utcTime;
+        const auto fixes = Feed(parser, NmeaWriter::Sentence(std::string("GPGGA,") + hhmmss));
+        return fixes.empty() ? 1u : fixes[0].utcTime;
     };
-    // 2000-01-02 00:00:00 UTC.
-    constexpr std::uint32_t kMidnight = 946771200;
-    for (const int offset : {120, -300, 0}) {
-        SCOPED_TRACE(offset);
+    constexpr std::uint32_t kMidnight = 946771200; // 2000-01-02 00:00:00 UTC
+    for (const int offset : {120, -300}) {
         for (const int processedAt : {-3000, 1, 3000}) { // ms around midnight
-            platform::VirtualClock clock;
+            SCOPED_TRACE(offset * 10000 + processedAt);
+            platform::VirtualClock clock; // starts 2000-01-01 00:00:00 UTC
             platform::ScopedClock installed(clock);
             clock.SetLocalOffsetMinutes(offset);
             clock.Advance(static_cast<std::uint64_t>(86400000LL + processedAt));
@@ -296,8 +233,7 @@ TEST(SentenceParser, TakesTheUtcDayNearestToNow) {
     EXPECT_EQ(utcOf("246000"), 0u) << "no such time of day";
 }
 
-// A simulated drive's fix batches equal what the parser reads from the drive's sentences, and
-// the drive walks its pieces at the profile's speed.
+// A simulated drive's fix batches equal what the parser reads from the drive's sentences.
 TEST(SentenceParser, ReadsSimulatedDrivesAsTheirFixBatches) {
     testdata::DriveGenerator generator;
     generator.AddPiece(5, {{-33.9, 151.2}, {-33.9, 151.203}});
@@ -311,59 +247,31 @@ TEST(SentenceParser, ReadsSimulatedDrivesAsTheirFixBatches) {
     settings.noiseMetres = 4.0;
     const std::vector<testdata::DriveSample> samples = generator.Generate(settings);
     ASSERT_GT(samples.size(), 30u);
-    EXPECT_EQ(samples.back().elementId, 6);
     EXPECT_EQ(samples.front().elementId, 5);
-    EXPECT_EQ(generator.Generate(settings).back().reported.latitude,
-              samples.back().reported.latitude)
-        << "seeded";
-    for (std::size_t i = 1; i < samples.size(); ++i) {
-        const auto& [before, after] = std::pair{samples[i - 1], samples[i]};
-        const double north =
-            (after.truePosition.latitude - before.truePosition.latitude) * 111132.9;
-        const double east = (after.truePosition.longitude - before.truePosition.longitude) *
-                            111132.9 * std::cos(33.9 * 3.14159265 / 180);
-        if (before.elementId == after.elementId && before.course == after.course) {
-            EXPECT_NEAR(std::hypot(north, east), before.speedKmh / 3.6, 0.05) << i;
-        }
-    }
-    EXPECT_EQ(samples[11].speedKmh, 0.0);
-    EXPECT_EQ(samples[11].truePosition.latitude, samples[12].truePosition.latitude);
-    EXPECT_FALSE(samples[16].hasFix);
+    EXPECT_EQ(samples.back().elementId, 6);
+    EXPECT_EQ(samples[11].truePosition.latitude, samples[12].truePosition.latitude) << "stop";
     EXPECT_GT(std::fabs(samples[25].reported.longitude - samples[25].truePosition.longitude),
-              0.0019);
+              0.0019)
+        << "200 m jump";
 
     SentenceParser parser;
-    LoadText(parser, testdata::GpsSettingsWriter()
-                         .SetDefault("NMEA")
-                         .AddProtocol(testdata::NmeaProtocol())
-                         .Build());
-    const std::vector<std::vector<GpsFix>> batches =
-        testdata::ToGpsFixBatches(samples, 946684800 - 86400);
-    const std::string bytes = testdata::DriveGenerator::ToNmea(samples, true);
-    platform::VirtualClock clock; // 2000-01-01 00:00:00 UTC, the drive crosses midnight
+    Load(parser, testdata::GpsSettingsWriter().AddProtocol(testdata::NmeaProtocol()).Build());
+    platform::VirtualClock clock; // 2000-01-01 00:00:00 UTC: the drive crosses midnight
     platform::ScopedClock installed(clock);
-    std::size_t index = 0;
-    for (std::size_t at = 0; at < bytes.size(); at += 32) {
-        parser.Feed(bytes.data() + at, std::min<std::size_t>(32, bytes.size() - at));
-        if (!parser.IsCycleComplete()) {
-            continue;
-        }
-        GpsFix fix;
-        parser.FillFix(fix);
-        parser.ResetCycle();
-        ASSERT_LT(index, batches.size());
-        const GpsFix& expected = batches[index++].front();
-        SCOPED_TRACE(index);
-        // Float degrees step by 1.5e-5 beyond 128 degrees; the text is read through a float.
-        EXPECT_NEAR(fix.latitude, expected.latitude, 1e-5);
-        EXPECT_NEAR(fix.longitude, expected.longitude, 4e-5);
-        EXPECT_NEAR(fix.course, expected.course, 1.0);
-        EXPECT_NEAR(fix.speed, expected.speed, 1.0);
-        EXPECT_EQ(fix.satellites, expected.satellites);
-        EXPECT_NEAR(fix.hdop, expected.hdop, 1e-6);
-        EXPECT_EQ(fix.utcTime, expected.utcTime);
+    const std::vector<GpsFix> fixes = Feed(parser, testdata::DriveGenerator::ToNmea(samples, true));
+    const auto batches = testdata::ToGpsFixBatches(samples, 946684800 - 86400);
+    ASSERT_EQ(fixes.size(), batches.size());
+    for (std::size_t i = 0; i < fixes.size(); ++i) {
+        SCOPED_TRACE(i);
+        const GpsFix& expected = batches[i].front();
+        EXPECT_NEAR(fixes[i].latitude, expected.latitude, 1e-5);
+        EXPECT_NEAR(fixes[i].longitude, expected.longitude, 4e-5);
+        EXPECT_NEAR(fixes[i].course, expected.course, 1.0);
+        EXPECT_NEAR(fixes[i].speed, expected.speed, 1.0);
+        EXPECT_EQ(fixes[i].satellites, expected.satellites);
+        EXPECT_NEAR(fixes[i].hdop, expected.hdop, 1e-6);
+        EXPECT_EQ(fixes[i].utcTime, expected.utcTime);
     }
-    EXPECT_EQ(index, batches.size());
 }
 
 } // namespace
