@@ -25,14 +25,26 @@ std::string Time(const NmeaFixValues& values) {
 
 } // namespace
 
-std::string NmeaWriter::Sentence(std::string_view text) {
+std::string NmeaWriter::Sentence(std::string_view text, NmeaFault fault) {
     unsigned checksum = 0;
     for (const char c : text) {
         checksum ^= static_cast<unsigned char>(c);
     }
+    const char* format = "%02X";
+    if (fault == NmeaFault::LowerCaseChecksum) {
+        format = "%02x";
+    } else if (fault == NmeaFault::OneDigitChecksum) {
+        format = "%X";
+    } else if (fault == NmeaFault::WrongChecksum) {
+        checksum ^= 0x5A;
+    }
     char digits[4] = {};
-    (void)std::snprintf(digits, sizeof digits, "%02X", checksum);
-    return "$" + std::string(text) + "*" + digits + "\r\n";
+    (void)std::snprintf(digits, sizeof digits, format, checksum);
+    const char* end = fault == NmeaFault::LineFeedOnly ? "\n" : "\r\n";
+    if (fault == NmeaFault::NoChecksumDelimiter) {
+        return "$" + std::string(text) + end;
+    }
+    return "$" + std::string(text) + "*" + digits + end;
 }
 
 std::string NmeaWriter::Gga(const NmeaFixValues& values) {
@@ -59,9 +71,31 @@ std::string NmeaWriter::Rmc(const NmeaFixValues& values) {
 }
 
 NmeaWriter& NmeaWriter::AddCycle(const NmeaFixValues& values) {
-    m_sentences.push_back(Gga(values));
-    m_sentences.push_back(Vtg(values));
-    m_sentences.push_back(Rmc(values));
+    std::vector<std::string> cycle = {Gga(values), Vtg(values)};
+    if (m_hasRmc) {
+        cycle.push_back(Rmc(values));
+    }
+    if (m_fault == NmeaFault::MissingVtg) {
+        cycle.erase(cycle.begin() + 1);
+    }
+    if (m_fault == NmeaFault::OverlongLine) {
+        m_sentences.push_back(Sentence("GPTXT," + std::string(230, 'X')));
+    }
+    for (std::string& sentence : cycle) {
+        // The text between "$" and "*", written again with the fault.
+        std::string text = sentence.substr(1, sentence.find('*') - 1);
+        if (m_fault == NmeaFault::GnTalker) {
+            text[1] = 'N';
+        }
+        if (m_fault == NmeaFault::GarbageBetween) {
+            m_sentences.emplace_back("GARBAGE,*00\r\n");
+        }
+        if (m_fault == NmeaFault::CutShort && &sentence == &cycle.front()) {
+            m_sentences.push_back("$" + text.substr(0, text.size() / 2));
+            continue;
+        }
+        m_sentences.push_back(Sentence(text, m_fault));
+    }
     return *this;
 }
 

@@ -8,6 +8,8 @@ nav_component(testdata STEP 0
     archivewriter.cpp
     wavewriter.cpp
     bitmapwriter.cpp
+    drivegenerator.cpp
+    gpssettingswriter.cpp
     fuzzinput.cpp
     levelfilewriter.cpp
     nmeawriter.cpp

@@ -15,6 +15,7 @@
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
 #include "testdata/fieldtablefilewriter.h"
+#include "testdata/gpssettingswriter.h"
 #include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/matcherstatewriter.h"
@@ -527,6 +528,40 @@ std::vector<Seed> TmcSeeds() {
     };
 }
 
+// The sentence parser: receiver output for the feed target (clean, faulty, GN), and settings
+// texts for the definition loader.
+std::vector<Seed> SentenceSeeds() {
+    const char* feed = "positioning/fuzz/corpus/sentence_feed_fuzz";
+    const char* load = "positioning/fuzz/corpus/sentence_load_fuzz";
+    testdata::NmeaFixValues fix;
+    std::vector<Seed> seeds;
+    for (const auto& [name, fault] :
+         {std::pair{"seed-cycles", testdata::NmeaFault::None},
+          std::pair{"seed-no-checksum", testdata::NmeaFault::NoChecksumDelimiter},
+          std::pair{"seed-cut-short", testdata::NmeaFault::CutShort},
+          std::pair{"seed-overlong", testdata::NmeaFault::OverlongLine},
+          std::pair{"seed-garbage", testdata::NmeaFault::GarbageBetween}}) {
+        testdata::NmeaWriter nmea;
+        nmea.SetFault(fault).AddCycle(fix);
+        fix.latitude = -fix.latitude;
+        nmea.SetFault(testdata::NmeaFault::None).AddCycle(fix);
+        seeds.push_back({feed, name, Text(nmea.Build())});
+    }
+    testdata::GpsProtocolSection nmea = testdata::NmeaProtocol();
+    nmea.endDelimiter = "^0D^0A";
+    nmea.inits = {"PSRF100,1,4800"};
+    nmea.multipliers = {{"speed", "0.5"}};
+    nmea.offsets = {{"course", "-3"}};
+    seeds.push_back(
+        {load, "seed-nmea",
+         Text(testdata::GpsSettingsWriter().SetDefault("NMEA").AddProtocol(nmea).Build())});
+    seeds.push_back({load, "seed-odd-delimiters",
+                     Text("[NMEA]\nStartDelimiter=^24^\nChecksumDelimiter=^^\nFieldDelimiter=^2\n"
+                          "Input1=GPGGA,,,latitude,latitude,,\nInput2=GPGGA,x\n"
+                          "Input3=GPVTG\nhdopMultiplier=0\n")});
+    return seeds;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -535,12 +570,12 @@ int main(int argc, char** argv) {
     const std::filesystem::path root = argv[1];
     int status = 0;
     for (const auto& group :
-         {FormatSeeds(), ArchiveSeeds(),     BundleSeeds(),         SettingsSeeds(),
-          TableSeeds(),  NameSeeds(),        WaveSeeds(),           DialogSeeds(),
-          BitmapSeeds(), AdvisorSeeds(),     DatasetSeeds(),        MapDataSeeds(),
-          SearchSeeds(), CityIndexSeeds(),   LevelFileSeeds(),      RoadNetworkSeeds(),
-          AreaSeeds(),   SignSeeds(),        OptimisedChainSeeds(), ReceiverSeeds(),
-          TmcSeeds(),    MatcherStateSeeds()}) {
+         {FormatSeeds(), ArchiveSeeds(),      BundleSeeds(),         SettingsSeeds(),
+          TableSeeds(),  NameSeeds(),         WaveSeeds(),           DialogSeeds(),
+          BitmapSeeds(), AdvisorSeeds(),      DatasetSeeds(),        MapDataSeeds(),
+          SearchSeeds(), CityIndexSeeds(),    LevelFileSeeds(),      RoadNetworkSeeds(),
+          AreaSeeds(),   SignSeeds(),         OptimisedChainSeeds(), ReceiverSeeds(),
+          TmcSeeds(),    MatcherStateSeeds(), SentenceSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

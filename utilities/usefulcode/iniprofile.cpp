@@ -5,6 +5,7 @@
 #include "platform/files/files.h"
 #include "platform/files/paths.h"
 #include "platform/files/stdio.h"
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/format.h"
 #include "platform/kernel/text.h"
@@ -446,6 +447,55 @@ int IniProfile::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR
 int IniProfile::WriteInt(LPCWSTR section, LPCWSTR key, INT value, LPCWSTR file) {
     const std::u16string text = platform::FormatW(u"%d", value);
     return WriteString(section, key, text.c_str(), file);
+}
+
+namespace {
+
+// Adds the key lines of text under their sections.
+void ParseInto(SectionMap& loaded, std::u16string_view text) {
+    std::u16string section;
+    while (!text.empty()) {
+        const std::size_t lineFeed = text.find(u'\n');
+        const std::size_t length =
+            lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1;
+        std::u16string_view line = text.substr(0, length);
+        text.remove_prefix(length);
+        line = line.substr(0, line.find(u'\0'));
+        auto parsed = ParseLine(line);
+        if (parsed.kind == LineKind::Header) {
+            section = std::move(parsed.name);
+        } else if (parsed.kind == LineKind::Key && !section.empty()) {
+            loaded[section][std::move(parsed.name)] = std::move(parsed.value);
+        }
+    }
+}
+
+} // namespace
+
+void IniProfile::PreloadText(LPCWSTR path, std::string_view bytes) {
+    if (path == nullptr) {
+        return;
+    }
+    UINT codePage = CP_ACP;
+    if (bytes.size() >= std::size(kUtf8Mark) &&
+        std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark),
+                   reinterpret_cast<const unsigned char*>(bytes.data()))) {
+        codePage = CP_UTF8;
+        bytes.remove_prefix(std::size(kUtf8Mark));
+    }
+    std::u16string text;
+    if (!bytes.empty() && bytes.size() < std::size_t{1} << 30) {
+        const int length = static_cast<int>(bytes.size());
+        text.resize(bytes.size());
+        const int converted =
+            MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), length);
+        text.resize(static_cast<std::size_t>(std::max(converted, 0)));
+    }
+    SectionMap loaded;
+    ParseInto(loaded, text);
+    SettingsCache& cache = Cache();
+    std::unique_lock lock(cache.mutex);
+    cache.files[path] = std::move(loaded);
 }
 
 bool IniProfile::Preload(LPCWSTR path) {

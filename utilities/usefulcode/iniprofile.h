@@ -11,6 +11,7 @@
 #include "platform/types.h"
 
 #include <string>
+#include <string_view>
 
 class IniProfile {
 public:
@@ -37,4 +38,8 @@ public:
     // Later reads of that file answer from the cache, also after writes to the file; a second
     // preload merges into what the cache holds. False only when the file cannot be opened.
     [[nodiscard]] static bool Preload(LPCWSTR path);
+    // Puts the settings text (the bytes of a file, as Preload reads them) into the cache under
+    // path, replacing what the cache held for it; the file itself is not touched. For readers
+    // that take their settings from memory.
+    static void PreloadText(LPCWSTR path, std::string_view bytes);
 };

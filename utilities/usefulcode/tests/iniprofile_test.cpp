@@ -269,6 +269,34 @@ TEST_F(IniProfileTest, PreloadedFileAnswersFromTheCacheAsItWasLoaded) {
     EXPECT_FALSE(m_root.Exists(PathOf(u"absent.ini")));
 }
 
+// Settings text given from memory reads as the same bytes preloaded from a file, and replaces
+// what the cache held for its path.
+TEST_F(IniProfileTest, TextFromMemoryReadsAsThePreloadedFile) {
+    const std::string texts[] = {
+        "[A]\r\nk = 1 \r\n[B]\nk=2", "\xEF\xBB\xBF[A]\nk=\xC3\xA4\n",
+        "[A]\nk=\xE4\n;k=3\n[A\nk=4\n",
+        std::string("[A]\nk=5\0x\nj=6\n", 14), // a NUL ends the text of its line
+    };
+    const std::u16string memory = PathOf(u"memory.ini");
+    int index = 0;
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        // A fresh cache entry each time: a second Preload would merge.
+        const std::u16string file = PathOf(u"file") + std::u16string(1, u'0' + index++) + u".ini";
+        ASSERT_TRUE(m_root.WriteFile(file, text));
+        ASSERT_TRUE(IniProfile::Preload(file.c_str()));
+        IniProfile::PreloadText(memory.c_str(), text);
+        for (const auto& [section, key] : {std::pair{u"A", u"k"}, std::pair{u"B", u"k"},
+                                           std::pair{u"A", u"j"}, std::pair{u"C", u"k"}}) {
+            EXPECT_EQ(IniProfile::GetString(section, key, memory.c_str(), u"-"),
+                      IniProfile::GetString(section, key, file.c_str(), u"-"));
+        }
+        IniProfile::PreloadText(memory.c_str(), "");
+        EXPECT_EQ(IniProfile::GetString(u"A", u"k", memory.c_str(), u"-"), u"-") << "replaced";
+        EXPECT_FALSE(m_root.Exists(memory)) << "no file is made";
+    }
+}
+
 TEST_F(IniProfileTest, ConcurrentWritersLoseNothing) {
     Put(u"shared.ini", "");
     std::vector<std::thread> writers;

@@ -1,0 +1,493 @@
+#include "positioning/sentenceparser.h"
+
+#include "utilities/usefulcode/iniprofile.h"
+
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/format.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/time.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+// The value of one escape digit as the settings files have always read it.
+int EscapeDigit(char16_t c) {
+    return c <= u'9' ? c - u'0' : TowUpper(c) - 55;
+}
+
+// The leading decimal integer (optional sign, then digits; 0 when none), saturated.
+std::int64_t LeadingInteger(std::u16string_view text) {
+    std::size_t at = 0;
+    bool isNegative = false;
+    if (at < text.size() && (text[at] == u'-' || text[at] == u'+')) {
+        isNegative = text[at] == u'-';
+        ++at;
+    }
+    std::int64_t value = 0;
+    for (; at < text.size() && text[at] >= u'0' && text[at] <= u'9'; ++at) {
+        if (value < std::int64_t{1} << 40) {
+            value = value * 10 + (text[at] - u'0');
+        }
+    }
+    return isNegative ? -value : value;
+}
+
+// A double truncated towards zero into 32 bits; NaN gives 0, the rest saturates.
+std::int32_t Truncate(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    if (value >= 2147483647.0) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (value <= -2147483648.0) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+std::int32_t IntegerOf(const SentenceField& field) {
+    return Truncate(static_cast<double>(LeadingInteger(field.text)) * field.multiplier +
+                    field.offset);
+}
+
+// Texts such as "nan" or "1e999" read as 0, like empty ones: no NaN or infinity reaches a fix.
+float FloatOf(const SentenceField& field) {
+    const double read = WcsToD(field.text.c_str(), nullptr);
+    if (!(std::fabs(read) <= std::numeric_limits<float>::max())) {
+        return 0.0f;
+    }
+    const float value = field.multiplier * static_cast<float>(read) + field.offset;
+    return std::isfinite(value) ? value : 0.0f;
+}
+
+// dddmm.mmmm to degrees.
+float DegreesOf(const SentenceField& field) {
+    const float x = FloatOf(field);
+    const float d = std::floor(x * 0.01f);
+    return d + (x - 100.0f * d) * 0.016666668f;
+}
+
+// Seconds since 1970 of UTC now.
+std::int64_t UtcSecondsNow() {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    FILETIME fileTime{};
+    if (!SystemTimeToFileTime(&now, &fileTime)) {
+        return 0;
+    }
+    const auto value = static_cast<std::int64_t>(platform::FileTimeValue(fileTime));
+    return (value - static_cast<std::int64_t>(platform::kFileTimeOf1970)) / 10000000;
+}
+
+// The moment with this UTC time of day nearest to now: today's, yesterday's or tomorrow's.
+// Taking the local date instead would put the fix a day off near midnight outside UTC and make
+// the time jump back a day at UTC midnight. 0 for a time of day that does not exist.
+std::uint32_t UtcTimeOfDay(std::int32_t hhmmss) {
+    const std::int32_t hours = hhmmss / 10000;
+    const std::int32_t minutes = (hhmmss % 10000) / 100;
+    const std::int32_t seconds = hhmmss % 100;
+    if (hhmmss < 0 || hours > 23 || minutes > 59 || seconds > 59) {
+        return 0;
+    }
+    const std::int64_t now = UtcSecondsNow();
+    const std::int64_t timeOfDay = hours * 3600 + minutes * 60 + seconds;
+    const std::int64_t today = now - now % kSecondsPerDay + timeOfDay;
+    std::int64_t best = today;
+    for (const std::int64_t candidate : {today - kSecondsPerDay, today + kSecondsPerDay}) {
+        if (std::llabs(candidate - now) < std::llabs(best - now)) {
+            best = candidate;
+        }
+    }
+    return best < 0 || best > std::numeric_limits<std::uint32_t>::max()
+               ? 0
+               : static_cast<std::uint32_t>(best);
+}
+
+std::u16string DegreeText(float value) {
+    const double magnitude = std::fabs(static_cast<double>(value));
+    const double whole = std::floor(magnitude);
+    return platform::FormatW(u"%9.4f", whole * 100.0 + (magnitude - whole) * 60.0);
+}
+
+} // namespace
+
+SentenceParser::~SentenceParser() {
+    CloseRawLog();
+}
+
+std::u16string SentenceParser::Unescape(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (text[at] != u'^') {
+            out += text[at++];
+            continue;
+        }
+        if (text.size() - at < 3 || text[at + 1] == u'^') {
+            break;
+        }
+        const int code = EscapeDigit(text[at + 1]) * 16 + EscapeDigit(text[at + 2]);
+        out += static_cast<char16_t>(code);
+        at += 3;
+    }
+    out += text.substr(at);
+    return out;
+}
+
+void SentenceParser::Load(const std::u16string& settingsPath, const std::u16string& protocolName) {
+    const LPCWSTR file = settingsPath.c_str();
+    const LPCWSTR section = protocolName.c_str();
+    std::uint32_t inputCount = 0;
+    {
+        ScopedLock locked(&m_protocolLock);
+        SentenceProtocol& protocol = m_protocol;
+        protocol.name = protocolName;
+        protocol.fields.clear();
+        protocol.inputs.clear();
+        protocol.buffer.clear();
+        for (const auto& [key, delimiter] :
+             {std::pair{u"StartDelimiter", &protocol.startDelimiter},
+              std::pair{u"ChecksumDelimiter", &protocol.checksumDelimiter},
+              std::pair{u"EndDelimiter", &protocol.endDelimiter},
+              std::pair{u"FieldDelimiter", &protocol.fieldDelimiter}}) {
+            const std::u16string value = IniProfile::GetString(section, key, file, u"");
+            if (!value.empty()) {
+                *delimiter = Unescape(value);
+            }
+        }
+        protocol.inputCount = 0;
+        for (std::uint32_t number = 1; number <= 9; ++number) {
+            const std::u16string key = platform::FormatW(u"Input%d", number);
+            const std::u16string value = IniProfile::GetString(section, key.c_str(), file, u"");
+            if (value.empty()) {
+                break;
+            }
+            const std::u16string line = Unescape(value);
+            std::vector<std::u16string> tokens;
+            for (std::size_t start = 0;;) {
+                const std::size_t comma = line.find(u',', start);
+                tokens.push_back(line.substr(start, comma - start));
+                if (comma == std::u16string::npos) {
+                    break;
+                }
+                start = comma + 1;
+            }
+            const std::u16string& identifier = tokens.front();
+            if (protocol.inputs.contains(identifier)) {
+                continue;
+            }
+            SentenceInput& input = protocol.inputs[identifier];
+            input.identifier = identifier;
+            input.positionCount = static_cast<std::uint32_t>(tokens.size() - 1);
+            input.number = number;
+            ++protocol.inputCount;
+            for (std::uint32_t position = 0; position + 1 < tokens.size(); ++position) {
+                const std::u16string& name = tokens[position + 1];
+                if (name.empty() || protocol.fields.contains(name)) {
+                    continue;
+                }
+                const std::u16string multiplierKey = name + u"Multiplier";
+                const std::u16string offsetKey = name + u"Offset";
+                SentenceField field;
+                field.name = name;
+                field.identifier = identifier;
+                field.multiplier = static_cast<float>(
+                    IniProfile::GetDouble(section, multiplierKey.c_str(), file, 1.0));
+                field.offset = static_cast<float>(
+                    IniProfile::GetDouble(section, offsetKey.c_str(), file, 0.0));
+                input.fields[position] =
+                    &protocol.fields.emplace(name, std::move(field)).first->second;
+            }
+        }
+        protocol.initText.clear();
+        for (std::uint32_t number = 1; number <= 9; ++number) {
+            const std::u16string key = platform::FormatW(u"Init%d", number);
+            const std::u16string value = IniProfile::GetString(section, key.c_str(), file, u"");
+            if (value.empty()) {
+                break;
+            }
+            protocol.initText += Frame(value);
+        }
+        protocol.sentenceCount = 0;
+        protocol.sequence = 0;
+        inputCount = protocol.inputCount;
+    }
+    SetSentenceRate(static_cast<float>(inputCount));
+}
+
+std::u16string SentenceParser::Frame(std::u16string_view body) const {
+    unsigned checksum = 0;
+    for (const char16_t c : body) {
+        checksum ^= c;
+    }
+    return m_protocol.startDelimiter + std::u16string(body) + m_protocol.checksumDelimiter +
+           platform::FormatW(u"%02X", checksum) + m_protocol.endDelimiter;
+}
+
+void SentenceParser::Feed(const char* bytes, std::size_t count) {
+    ScopedLock locked(&m_protocolLock);
+    SentenceProtocol& protocol = m_protocol;
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    for (std::size_t done = 0; bytes != nullptr && done < count; done += kPiece) {
+        // Every byte of the system code page converts to one character.
+        const int piece = static_cast<int>(std::min(kPiece, count - done));
+        const std::size_t start = protocol.buffer.size();
+        protocol.buffer.resize(start + static_cast<std::size_t>(piece));
+        const int converted = MultiByteToWideChar(CP_ACP, 0, bytes + done, piece,
+                                                  protocol.buffer.data() + start, piece);
+        protocol.buffer.resize(start + static_cast<std::size_t>(std::max(converted, 0)));
+    }
+    std::u16string& buffer = protocol.buffer;
+    const std::u16string& startDelimiter = protocol.startDelimiter;
+    const std::u16string& endDelimiter = protocol.endDelimiter;
+    std::size_t first = buffer.find(startDelimiter);
+    while (first != std::u16string::npos) {
+        buffer.erase(0, first);
+        const std::size_t end = buffer.find(endDelimiter);
+        if (end == std::u16string::npos) {
+            if (buffer.size() >= kMaxUnterminated) {
+                buffer.clear();
+            }
+            return;
+        }
+        const std::size_t bodyStart = startDelimiter.size();
+        // Only a checksum delimiter before the end delimiter belongs to this sentence; another
+        // one would let a torn sentence borrow the next sentence's checksum.
+        const std::size_t checksumAt = end > bodyStart
+                                           ? std::u16string_view(buffer).substr(0, end).find(
+                                                 protocol.checksumDelimiter, bodyStart)
+                                           : std::u16string::npos;
+        if (checksumAt == std::u16string::npos) {
+            buffer.erase(0, end + endDelimiter.size());
+            first = buffer.find(startDelimiter);
+            continue;
+        }
+        unsigned computed = 0;
+        for (std::size_t at = bodyStart; at < checksumAt; ++at) {
+            computed ^= buffer[at];
+        }
+        std::uint32_t transmitted = 0;
+        for (std::size_t at = checksumAt + protocol.checksumDelimiter.size(); at < end; ++at) {
+            const char16_t c = buffer[at];
+            const bool isDigit = c >= u'0' && c <= u'9';
+            const bool isLetter = (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+            if (!isDigit && !isLetter) {
+                break;
+            }
+            transmitted = transmitted * 16 + static_cast<std::uint32_t>(EscapeDigit(c));
+        }
+        if (transmitted == computed) {
+            Interpret(std::u16string_view(buffer).substr(bodyStart, checksumAt - bodyStart));
+        }
+        ++protocol.sentenceCount;
+        buffer.erase(0, end + endDelimiter.size());
+        first = buffer.find(startDelimiter);
+    }
+    buffer.clear();
+}
+
+void SentenceParser::Interpret(std::u16string_view body) {
+    SentenceProtocol& protocol = m_protocol;
+    const std::u16string& delimiter = protocol.fieldDelimiter;
+    std::size_t at = body.find(delimiter);
+    if (at == std::u16string_view::npos) {
+        return;
+    }
+    const auto found = protocol.inputs.find(std::u16string(body.substr(0, at)));
+    if (found == protocol.inputs.end()) {
+        return;
+    }
+    SentenceInput& input = found->second;
+    const std::uint32_t highest = input.fields.empty() ? 0 : input.fields.rbegin()->first;
+    for (std::uint32_t position = 0; !input.fields.empty() && position <= highest; ++position) {
+        const std::size_t fieldStart = at + delimiter.size();
+        const std::size_t next = body.find(delimiter, fieldStart);
+        const std::size_t fieldEnd = next == std::u16string_view::npos ? body.size() : next;
+        if (const auto assigned = input.fields.find(position); assigned != input.fields.end()) {
+            assigned->second->text = body.substr(fieldStart, fieldEnd - fieldStart);
+        }
+        if (next == std::u16string_view::npos) {
+            break;
+        }
+        at = next;
+    }
+    const std::uint32_t number = input.number;
+    if (protocol.sequence == number - 1) {
+        protocol.sequence = number;
+    } else {
+        protocol.sequence = number == 1 ? 1 : 0;
+    }
+}
+
+bool SentenceParser::IsCycleComplete() {
+    ScopedLock locked(&m_protocolLock);
+    return m_protocol.inputCount >= 1 && m_protocol.sequence == m_protocol.inputCount &&
+           m_protocol.sentenceCount >= 1;
+}
+
+DWORD SentenceParser::PacingDelay() {
+    ScopedLock rateLocked(&m_rateLock);
+    if (m_rate == 0.0f) {
+        return 0;
+    }
+    ScopedLock locked(&m_protocolLock);
+    const double ms = static_cast<double>(m_protocol.sentenceCount) / m_rate * 1000.0;
+    return ms > 0.0 && ms < 4294967295.0 ? static_cast<DWORD>(ms) : 0;
+}
+
+void SentenceParser::ResetCycle() {
+    ScopedLock locked(&m_protocolLock);
+    m_protocol.sentenceCount = 0;
+    m_protocol.sequence = 0;
+}
+
+void SentenceParser::FillFix(GpsFix& fix) {
+    ScopedLock locked(&m_protocolLock);
+    const auto field = [this](const char16_t* name) -> const SentenceField* {
+        const auto found = m_protocol.fields.find(name);
+        return found != m_protocol.fields.end() ? &found->second : nullptr;
+    };
+    fix.tick = GetTickCount();
+    fix.spareStatus = GpsFix::kNotDelivered;
+    const SentenceField* utcTime = field(u"utctime");
+    fix.utcTime = utcTime != nullptr ? UtcTimeOfDay(IntegerOf(*utcTime)) : 0;
+    const SentenceField* longitude = field(u"longitude");
+    const SentenceField* latitude = nullptr;
+    if (longitude != nullptr) {
+        fix.longitude = DegreesOf(*longitude);
+        latitude = field(u"latitude");
+        if (latitude != nullptr) {
+            fix.latitude = DegreesOf(*latitude);
+        }
+    }
+    fix.positionStatus = longitude != nullptr && latitude != nullptr ? 0 : GpsFix::kNotDelivered;
+    if (const SentenceField* ew = field(u"ew");
+        ew != nullptr && fix.longitude > 0 && ew->text.starts_with(u'W')) {
+        fix.longitude = -fix.longitude;
+    }
+    if (const SentenceField* ns = field(u"ns");
+        ns != nullptr && fix.latitude > 0 && ns->text.starts_with(u'S')) {
+        fix.latitude = -fix.latitude;
+    }
+    const auto integer = [&](const char16_t* name, std::uint16_t& value, std::uint16_t& status) {
+        if (const SentenceField* found = field(name)) {
+            value = static_cast<std::uint16_t>(IntegerOf(*found));
+            status = 0;
+        } else {
+            status = GpsFix::kNotDelivered;
+        }
+    };
+    integer(u"course", fix.course, fix.courseStatus);
+    integer(u"speed", fix.speed, fix.speedStatus);
+    const SentenceField* satellites = field(u"satellites");
+    fix.satellites = satellites != nullptr ? static_cast<std::uint16_t>(IntegerOf(*satellites))
+                                           : GpsFix::kNotDelivered;
+    const SentenceField* hdop = field(u"hdop");
+    fix.hdop = hdop != nullptr ? FloatOf(*hdop) : GpsFix::kHdopNotDelivered;
+    if (const SentenceField* quality = field(u"quality");
+        quality != nullptr && IntegerOf(*quality) == 0) {
+        fix.hdop = GpsFix::kHdopNoFix;
+    }
+}
+
+void SentenceParser::FormatFix(const GpsFix& fix, std::u16string& out) {
+    ScopedLock locked(&m_protocolLock);
+    const auto set = [this](const char16_t* name, std::u16string text) {
+        if (const auto found = m_protocol.fields.find(name); found != m_protocol.fields.end()) {
+            found->second.text = std::move(text);
+        }
+    };
+    const auto scaled = [this](const char16_t* name, double value) {
+        const auto found = m_protocol.fields.find(name);
+        return found == m_protocol.fields.end()
+                   ? 0.0
+                   : (value - found->second.offset) / found->second.multiplier;
+    };
+    set(u"ew", fix.longitude >= 0 ? u"E" : u"W");
+    set(u"longitude", DegreeText(fix.longitude));
+    set(u"ns", fix.latitude >= 0 ? u"N" : u"S");
+    set(u"latitude", DegreeText(fix.latitude));
+    set(u"course", platform::FormatW(u"%d", Truncate(scaled(u"course", fix.course))));
+    set(u"speed", platform::FormatW(u"%d", Truncate(scaled(u"speed", fix.speed))));
+    set(u"satellites", platform::FormatW(u"%d", Truncate(scaled(u"satellites", fix.satellites))));
+    set(u"hdop", platform::FormatW(u"%.2f", scaled(u"hdop", fix.hdop)));
+    set(u"quality", platform::FormatW(u"%d", Truncate(scaled(u"quality", 8.0))));
+    for (std::uint32_t number = 1; number <= m_protocol.inputCount; ++number) {
+        for (const auto& [identifier, input] : m_protocol.inputs) {
+            if (input.number != number) {
+                continue;
+            }
+            std::u16string body = identifier;
+            for (std::uint32_t position = 0; position < input.positionCount; ++position) {
+                body += m_protocol.fieldDelimiter;
+                if (const auto assigned = input.fields.find(position);
+                    assigned != input.fields.end()) {
+                    body += assigned->second->text;
+                }
+            }
+            out += Frame(body);
+        }
+    }
+}
+
+bool SentenceParser::OpenRawLog(const std::u16string& path) {
+    ScopedLock locked(&m_logLock);
+    if (m_log != nullptr) {
+        (void)fclose(m_log);
+    }
+    m_log = _wfopen(path.c_str(), u"w+b");
+    return m_log != nullptr;
+}
+
+void SentenceParser::CloseRawLog() {
+    ScopedLock locked(&m_logLock);
+    if (m_log != nullptr) {
+        (void)fclose(m_log);
+        m_log = nullptr;
+    }
+}
+
+void SentenceParser::LogBytes(const char* bytes, std::size_t count) {
+    ScopedLock locked(&m_logLock);
+    if (m_log != nullptr && bytes != nullptr && count > 0) {
+        (void)fwrite(bytes, 1, count, m_log);
+    }
+}
+
+void SentenceParser::SetSentenceRate(float sentencesPerSecond) {
+    ScopedLock locked(&m_rateLock);
+    m_rate = sentencesPerSecond;
+}
+
+float SentenceParser::GetSentenceRate() {
+    ScopedLock locked(&m_rateLock);
+    return m_rate;
+}
+
+std::u16string SentenceParser::GetInitText() {
+    ScopedLock locked(&m_protocolLock);
+    return m_protocol.initText;
+}
+
+std::uint32_t SentenceParser::GetSentenceCount() {
+    ScopedLock locked(&m_protocolLock);
+    return m_protocol.sentenceCount;
+}
+
+std::uint32_t SentenceParser::GetInputCount() {
+    ScopedLock locked(&m_protocolLock);
+    return m_protocol.inputCount;
+}
+
+std::size_t SentenceParser::GetBufferedLength() {
+    ScopedLock locked(&m_protocolLock);
+    return m_protocol.buffer.size();
+}

@@ -1,0 +1,117 @@
+#pragma once
+// Data-driven parsing of receiver sentences into GpsFix records. A protocol section of the GPS
+// settings file names the four delimiters, the sentences (Input1..Input9: identifier, then one
+// field name per position) with a multiplier and an offset per field, and the init sentences
+// (Init1..Init9). The same definition turns a GpsFix back into sentences.
+//
+// Locks: the rate lock guards the pacing rate, the log lock the raw log, the protocol lock the
+// definition and the parsing state. The rate lock is taken before the protocol lock, never after.
+
+#include "positioning/matchedposition.h"
+#include "utilities/usefulcode/critsect.h"
+
+#include "platform/files/stdio.h"
+#include "platform/types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+// One named value of the definition and the text the last sentence delivered for it.
+struct SentenceField {
+    std::u16string name;
+    std::u16string identifier; // of the input that delivers it
+    float multiplier = 1.0f;
+    float offset = 0.0f;
+    std::u16string text; // replaced by each sentence delivering it, kept between cycles
+};
+
+// One sentence of the definition.
+struct SentenceInput {
+    std::u16string identifier;
+    std::uint32_t positionCount = 0;                // field positions after the identifier
+    std::uint32_t number = 0;                       // N of its key InputN
+    std::map<std::uint32_t, SentenceField*> fields; // by 0-based position; unassigned ones absent
+};
+
+// The definition and the parsing state.
+struct SentenceProtocol {
+    std::map<std::u16string, SentenceField> fields;
+    std::map<std::u16string, SentenceInput> inputs;
+    std::u16string buffer; // received text not yet taken apart
+    std::uint32_t sentenceCount = 0;
+    std::uint32_t inputCount = 0;
+    std::uint32_t sequence = 0; // input number of the last sentence in order, 0 = none
+    std::u16string startDelimiter = u"$";
+    std::u16string checksumDelimiter = u"*";
+    std::u16string endDelimiter = u"\r\n";
+    std::u16string fieldDelimiter = u",";
+    std::u16string initText;
+    std::u16string name;
+};
+
+class SentenceParser {
+public:
+    // A buffer holding this many characters without an end delimiter is emptied.
+    static constexpr std::size_t kMaxUnterminated = 221;
+
+    SentenceParser() = default;
+    ~SentenceParser();
+    SentenceParser(const SentenceParser&) = delete;
+    SentenceParser& operator=(const SentenceParser&) = delete;
+
+    // Replaces the definition by section protocolName of the settings file (a bare name lies
+    // next to the executable), drops buffered text, resets the cycle and sets the pacing rate to
+    // the number of inputs. A missing section leaves no inputs: no cycle ever completes.
+    void Load(const std::u16string& settingsPath, const std::u16string& protocolName);
+
+    // Appends bytes (system code page) to the buffer and interprets every whole sentence in it.
+    // Sentences with a wrong checksum or an unknown identifier are counted but change nothing;
+    // one without a checksum delimiter before its end delimiter is dropped uncounted.
+    void Feed(const char* bytes, std::size_t count);
+
+    // True once one sentence of every input has arrived in input order.
+    [[nodiscard]] bool IsCycleComplete();
+    // Milliseconds the counted sentences take at the pacing rate; 0 without pacing.
+    [[nodiscard]] DWORD PacingDelay();
+    void ResetCycle();
+    // Fills the fix from the current field texts; fields the definition lacks are marked as
+    // not delivered, except the coordinates, which then keep their values.
+    void FillFix(GpsFix& fix);
+    // Sets the field texts from the fix and appends one framed sentence per input.
+    void FormatFix(const GpsFix& fix, std::u16string& out);
+
+    // Closes any open raw log and opens path anew ("w+b"); false when it cannot be opened.
+    bool OpenRawLog(const std::u16string& path);
+    void CloseRawLog();
+    // Writes bytes unchanged to the raw log when one is open.
+    void LogBytes(const char* bytes, std::size_t count);
+
+    void SetSentenceRate(float sentencesPerSecond);
+    [[nodiscard]] float GetSentenceRate();
+    // The framed init sentences, to be sent to a receiver after opening it.
+    [[nodiscard]] std::u16string GetInitText();
+
+    // Observations of the parsing state.
+    [[nodiscard]] std::uint32_t GetSentenceCount();
+    [[nodiscard]] std::uint32_t GetInputCount();
+    [[nodiscard]] std::size_t GetBufferedLength();
+
+    // "^hh" escapes replaced by the character of code hh; stops at a "^" with fewer than two
+    // characters after it or followed by another "^".
+    [[nodiscard]] static std::u16string Unescape(std::u16string_view text);
+
+private:
+    // start + body + checksum delimiter + two hexadecimal digits + end; under the protocol lock.
+    [[nodiscard]] std::u16string Frame(std::u16string_view body) const;
+    void Interpret(std::u16string_view body);
+
+    CritSect m_rateLock;
+    float m_rate = 0.0f; // sentences per second; 0 = no pacing
+    CritSect m_logLock;
+    NavFile* m_log = nullptr;
+    CritSect m_protocolLock;
+    SentenceProtocol m_protocol;
+};

@@ -1,0 +1,62 @@
+#pragma once
+// Shared by the GPS tests: the shipped settings text and a recorder of a device's signals.
+
+#include "positioning/gpsdevice.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+inline std::string ShippedSettings() {
+    std::ifstream file(NAV_DEZIV_INI, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class GpsListener {
+public:
+    explicit GpsListener(GpsDevice& device) {
+        device.GetFixSignal().Connect(this, &GpsListener::OnFix);
+        device.GetStatusSignal().Connect(this, &GpsListener::OnStatus);
+    }
+    OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+
+    // Waits (real time, up to 5 s) until there are count fixes.
+    bool WaitForFixes(std::size_t count) {
+        std::unique_lock locked(m_mutex);
+        return m_changed.wait_for(locked, std::chrono::seconds(5),
+                                  [&] { return m_fixes.size() >= count; });
+    }
+    std::vector<GpsFix> Fixes() {
+        std::lock_guard locked(m_mutex);
+        return m_fixes;
+    }
+    std::vector<DWORD> Statuses() {
+        std::lock_guard locked(m_mutex);
+        return m_statuses;
+    }
+
+private:
+    void OnFix(const GpsFix* fix) {
+        std::lock_guard locked(m_mutex);
+        m_fixes.push_back(*fix);
+        m_changed.notify_all();
+    }
+    void OnStatus(DWORD status) {
+        std::lock_guard locked(m_mutex);
+        m_statuses.push_back(status);
+    }
+
+    OwnerHandlerList m_handlers;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<GpsFix> m_fixes;
+    std::vector<DWORD> m_statuses;
+};
