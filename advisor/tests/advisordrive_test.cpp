@@ -1,0 +1,122 @@
+// Simulated drives along the junction scenarios: the advice at each position, the announcements
+// at their distances, and the samples they play.
+#include "advisor/tests/advisorfixture.h"
+#include "advisor/voiceoutput.h"
+#include "testdata/simulateddrive.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using advisortest::ReadSource;
+using advisortest::WriteAdvisorData;
+
+// Our destination phrases with closer announcement points at the T junction, so that its
+// 75 m approach holds all three.
+std::string NearTStreetPoints() {
+    return "SOD.T_Street.Sc.d1;70;70\r\nSOD.T_Street.Sc.d2;40;40\r\nSOD.T_Street.Sc.d3;15;15\r\n" +
+           ReadSource("SOD.csv");
+}
+
+struct Said {
+    std::int32_t distance;
+    std::int32_t kind;
+    std::u16string text;
+};
+
+// CreateAdvice (request 0) at every position of a drive in steps of 10 m; what each said.
+std::vector<Said> Drive(IAdvisor& advisor, const RouteIteratorPtr& route, std::size_t& positions,
+                        std::size_t& nulls) {
+    std::vector<Said> said;
+    testdata::SimulatedDrive drive(route, 10.0);
+    testdata::DrivePosition at;
+    positions = 0;
+    nulls = 0;
+    while (drive.Next(at)) {
+        ++positions;
+        AdvicePtr advice;
+        if (!advisor.CreateAdvice(advice, at.position, at.route, 0) || !advice->IsValid()) {
+            ++nulls;
+            continue;
+        }
+        const AdviceValuePtr value = advice->Current();
+        said.push_back({value->GetDistance(), value->GetKind(), value->GetSpeechText()});
+    }
+    return said;
+}
+
+TEST(AdvisorDrive, AnnouncesEachPointOnceAndArrives) {
+    const auto run = junctiontest::RunScenario(testdata::TJunctionScenario());
+    ASSERT_TRUE(run);
+    AdvisorPtr advisor;
+    CreateAdvisorFacade(advisor, run->engine, run->result,
+                        WriteAdvisorData({{"SOD.csv", NearTStreetPoints()}}), {});
+    ASSERT_TRUE(advisor);
+    std::size_t positions = 0;
+    std::size_t nulls = 0;
+    const std::vector<Said> said = Drive(*advisor, run->result.route, positions, nulls);
+    EXPECT_EQ(nulls, 0u);
+    ASSERT_EQ(said.size(), positions);
+    std::vector<std::pair<std::int32_t, std::u16string>> spoken;
+    for (const Said& s : said) {
+        if (!s.text.empty()) {
+            spoken.emplace_back(s.distance, s.text);
+        }
+    }
+    // The turn: 75 m before it beyond d1 (37), then A1, A2a and A3 once each; the destination,
+    // 74 m after it: the short stretch, then the arrival (31).
+    EXPECT_EQ(said.front().kind, 37);
+    EXPECT_EQ(said.back().kind, 31);
+    ASSERT_EQ(spoken.size(), 5u);
+    EXPECT_EQ(spoken[0].first, 65);
+    EXPECT_EQ(spoken[1].first, 35);
+    EXPECT_EQ(spoken[2].first, 15);
+    EXPECT_NE(spoken[0].second, spoken[1].second);
+    EXPECT_NE(spoken[2].second.find(u"[Now]"), std::u16string::npos);
+    EXPECT_NE(spoken[4].second.find(u"DestinationReached"), std::u16string::npos);
+}
+
+TEST(AdvisorDrive, StaticTextsInModeThree) {
+    const auto run = junctiontest::RunScenario(testdata::RoundaboutScenario());
+    ASSERT_TRUE(run);
+    const Advisor advisor = advisortest::MakeAdvisor(*run, WriteAdvisorData(), {3, 0, 0});
+    ASSERT_EQ(advisor.GetAdviceList().Size(), 2u);
+    for (const AdviceRecord& record : advisor.GetAdviceList().Records()) {
+        EXPECT_EQ(record.text, u"[EnterRoundabout]");
+    }
+}
+
+TEST(AdvisorDrive, AdvicesOfOneAdvisorStayWhileOthersLoadOtherColumns) {
+    const auto run = junctiontest::RunScenario(testdata::TJunctionScenario());
+    ASSERT_TRUE(run);
+    const std::u16string folder = WriteAdvisorData();
+    AdvisorPtr first;
+    CreateAdvisorFacade(first, run->engine, run->result, folder, {0, 0, 0});
+    ASSERT_TRUE(first);
+    AdvicePtr advice;
+    ASSERT_TRUE(first->AnalyseRoute(advice));
+    const std::u16string expected = advice->Current()->GetSpeechText();
+    std::thread reader([advice, &expected] {
+        for (int i = 0; i < 200; ++i) {
+            const AdvicePtr copy = advice->Clone();
+            EXPECT_EQ(copy->Current()->GetSpeechText(), expected);
+        }
+    });
+    // Without element source: the engine is not shared between threads.
+    std::thread other([&run, &folder] {
+        AdvisorPtr miles;
+        CreateAdvisorFacade(miles, nullptr, run->result, folder, {0, 1, 1});
+        EXPECT_TRUE(miles);
+    });
+    AdvisorPtr second;
+    CreateAdvisorFacade(second, nullptr, run->result, folder, {0, 2, 0});
+    EXPECT_TRUE(second);
+    other.join();
+    reader.join();
+}
+
+} // namespace
