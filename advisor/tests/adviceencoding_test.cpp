@@ -191,7 +191,7 @@ TEST(AdviceDecoding, EveryDecodedAdviceIsANewJunction) {
 }
 
 TEST(AdvisorEncoding, SendsEachRecordOnceInListOrder) {
-    const auto run = junctiontest::RunScenario(testdata::RoundaboutScenario());
+    const auto run = junctiontest::RunScenario(testdata::InterchangeScenario());
     ASSERT_TRUE(run);
     const std::u16string folder = WriteAdvisorData(
         {{"General.properties", advisortest::GeneralWithCrossings("Crossings;2")}});
@@ -216,7 +216,8 @@ TEST(AdvisorEncoding, SendsEachRecordOnceInListOrder) {
     ASSERT_TRUE(advisor.AnalyseRoute(advice)); // appends the destination
     EXPECT_GT(send(), 0);
     EXPECT_EQ(send(), 0);
-    EXPECT_EQ(sent, (std::vector<std::u16string>{u"Roundabout", u"Roundabout", u"Destination"}));
+    EXPECT_EQ(sent,
+              (std::vector<std::u16string>{u"MotorwayRight", u"MotorwayLeft", u"Destination"}));
 
     // Without "encode.properties" every advice is code 255.
     Advisor plain =

@@ -52,15 +52,15 @@ TEST(AdvisorWalk, RecordsAdviceJunctionsWithTheirManoeuvreCodes) {
          testdata::TJunctionScenario(),
          {{"DecisionTables.csv", TStreetRightGives("TurnRight+sideways")}},
          {{0, 4, u"TurnRight"}, {1, 36, u"Destination"}}},
-        // The ring's entry has no exit number (-1), its second exit gives 22.
+        // Leaving the ring at its second exit gives 22; entering it needs no advice.
         {"roundabout",
          testdata::RoundaboutScenario(),
          {},
-         {{1, -1, u"Roundabout"}, {2, 22, u"Roundabout"}, {3, 36, u"Destination"}}},
+         {{2, 22, u"Roundabout"}, {3, 36, u"Destination"}}},
         {"roundabout driving on the left",
          InEngland(testdata::RoundaboutScenario()),
          {},
-         {{1, -1, u"Roundabout"}, {2, 222, u"Roundabout"}, {3, 36, u"Destination"}}},
+         {{2, 222, u"Roundabout"}, {3, 36, u"Destination"}}},
         {"u-turn",
          testdata::MedianUTurnScenario(),
          {},
@@ -129,11 +129,11 @@ TEST(AdvisorWalk, AdviceLimitIsCrossingsAtLeastTwoExceptInModesThreeAndFive) {
 }
 
 TEST(AdvisorWalk, WalksOneStretchAtATimeAndStopsAtTheDestination) {
-    const auto run = junctiontest::RunScenario(testdata::RoundaboutScenario());
+    const auto run = junctiontest::RunScenario(testdata::InterchangeScenario());
     ASSERT_TRUE(run);
     Advisor advisor = advisortest::MakeAdvisor(
         *run, WriteAdvisorData({{"General.properties", GeneralWithCrossings("Crossings;2")}}));
-    // Two advices per stretch: the ring's entry and exit first, then the destination alone.
+    // Two advices per stretch: the two highway forks first, then the destination alone.
     EXPECT_EQ(advisor.GetAdviceList().Size(), 2u);
     AdvicePtr advice;
     ASSERT_TRUE(advisor.AnalyseRoute(advice));

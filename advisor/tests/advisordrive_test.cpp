@@ -84,10 +84,10 @@ TEST(AdvisorDrive, StaticTextsInModeThree) {
     const auto run = junctiontest::RunScenario(testdata::RoundaboutScenario());
     ASSERT_TRUE(run);
     const Advisor advisor = advisortest::MakeAdvisor(*run, WriteAdvisorData(), {3, 0, 0});
-    ASSERT_EQ(advisor.GetAdviceList().Size(), 2u);
-    for (const AdviceRecord& record : advisor.GetAdviceList().Records()) {
-        EXPECT_EQ(record.text, u"[EnterRoundabout]");
-    }
+    const auto& records = advisor.GetAdviceList().Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].text, u"[EnterRoundabout]");
+    EXPECT_EQ(records[1].text, u"[DestinationReached]");
 }
 
 TEST(AdvisorDrive, AdvicesOfOneAdvisorStayWhileOthersLoadOtherColumns) {
