@@ -21,22 +21,24 @@ bool Advisor::FindRecordsAhead(const RouteIterator& route, AdviceRecord& first,
     return true;
 }
 
-void Advisor::MeasureToJunction(const MatchedPosition& position, const RouteIterator& route,
+void Advisor::MeasureToJunction(const MatchedPosition& position, RouteIterator& route,
                                 AdviceRecord& record) const {
-    const RouteIteratorPtr walker = route.Clone();
-    if (!walker || !walker->IsValid()) {
+    if (!route.IsValid()) {
         return;
     }
-    const RouteRecord current = walker->Current();
+    // Reading the polyline leaves the vehicle's iterator where it is; only the walk ahead needs
+    // a clone.
+    const RouteRecord& current = route.Current();
     std::vector<GeoPoint> polyline;
-    if (!walker->GetItemPolyline(RouteItemRef(current), polyline)) {
+    if (!route.GetItemPolyline(RouteItemRef(current), polyline)) {
         polyline.clear();
     }
     double distance = std::round(RemainingPolylineDistance(position.matched, polyline));
     // A route item of no length has no time to share out.
     double time = current.length > 0 ? distance / current.length * current.time : 0.0;
     if (current.linkId != record.elementId) {
-        while (walker->Next()) {
+        const RouteIteratorPtr walker = route.Clone();
+        while (walker && walker->Next()) {
             const RouteRecord& item = walker->Current();
             distance += item.length;
             time += item.time;

@@ -80,6 +80,9 @@ Advisor::Advisor(RetrievalEngine::RetrievalEnginePtr source, RouteRequestResult 
     m_rules.SetElementSource(m_source);
     m_rules.AttachRoute(m_route.route, m_route.destination.get());
     m_walk = GetRouteIterator(m_route);
+    for (RouteIteratorPtr item = GetRouteIterator(m_route); item && item->IsValid(); item->Next()) {
+        m_lengthAhead += item->Current().length;
+    }
     m_adviceLimit = ReadAdviceLimit();
     m_phraseBuilder.SetTables(m_tables);
     m_phraseBuilder.SetUnits({static_cast<std::uint32_t>(m_settings.mode),
@@ -144,6 +147,7 @@ void Advisor::WalkStretch() {
                 isDone = true;
             }
         }
+        m_lengthAhead -= m_walk->Current().length;
         m_walk->Next();
         ++m_junctionIndex;
         if (m_module == K::kDestination) {
@@ -239,13 +243,7 @@ void Advisor::FillRecordHead(AdviceRecord& record) {
     record.toStreet.Set(Attribute(u"ToStreet"));
     record.distance = m_pendingDistance;
     record.travelTime = static_cast<float>(m_pendingTime);
-    std::int64_t remaining = m_skippedLength;
-    if (const RouteIteratorPtr ahead = m_walk->Clone()) {
-        for (; ahead->IsValid(); ahead->Next()) {
-            remaining += ahead->Current().length;
-        }
-    }
-    record.remainingDistance = static_cast<std::uint32_t>(remaining);
+    record.remainingDistance = static_cast<std::uint32_t>(m_skippedLength + m_lengthAhead);
     record.remainingTime =
         static_cast<float>(m_route.travelTime) + static_cast<float>(m_pendingTime - m_walkedTime);
     std::u16string text;

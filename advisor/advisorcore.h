@@ -49,7 +49,7 @@ private:
     // The records ahead of the vehicle; false when the first is not in the list.
     [[nodiscard]] bool FindRecordsAhead(const RouteIterator& route, AdviceRecord& first,
                                         AdviceRecord& second, bool& hasSecond) const;
-    void MeasureToJunction(const MatchedPosition& position, const RouteIterator& route,
+    void MeasureToJunction(const MatchedPosition& position, RouteIterator& route,
                            AdviceRecord& record) const;
     [[nodiscard]] std::u16string Attribute(std::u16string_view name);
 
@@ -65,6 +65,7 @@ private:
     std::int32_t m_pendingTime = 0;
     std::int32_t m_walkedTime = 0;
     std::int32_t m_skippedLength = 0;
+    std::int64_t m_lengthAhead = 0; // metres of the route from the walk iterator's item on
     std::int32_t m_encodeCounter = 0;
     std::vector<DecisionQuery> m_decisionQueries;
     std::u16string m_roadClass;
