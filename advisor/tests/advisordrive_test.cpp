@@ -2,10 +2,16 @@
 // at their distances, and the samples they play.
 #include "advisor/tests/advisorfixture.h"
 #include "advisor/voiceoutput.h"
+#include "testdata/advisorwriter.h"
 #include "testdata/simulateddrive.h"
+#include "testdata/wavewriter.h"
+
+#include "platform/kernel/time.h"
+#include "platform/sound/sound.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -78,6 +84,46 @@ TEST(AdvisorDrive, AnnouncesEachPointOnceAndArrives) {
     EXPECT_NE(spoken[0].second, spoken[1].second);
     EXPECT_NE(spoken[2].second.find(u"[Now]"), std::u16string::npos);
     EXPECT_NE(spoken[4].second.find(u"DestinationReached"), std::u16string::npos);
+
+    // Said through the voice output, the texts play their samples key by key, in order.
+    using Bytes = std::vector<std::uint8_t>;
+    std::vector<std::pair<std::string, Bytes>> archive;
+    std::map<std::u16string, Bytes> tones; // each sample name a tone of its own pitch
+    std::vector<Bytes> expected;
+    for (const auto& [distance, text] : spoken) {
+        for (const std::u16string& name : SplitPhraseKeys(text)) {
+            if (tones.count(name) == 0) {
+                const Bytes image =
+                    testdata::WaveWriter()
+                        .SetTone(300 + 40 * static_cast<std::uint32_t>(tones.size()), 5)
+                        .Build();
+                const auto parsed = platform::ParseWaveImage(image);
+                ASSERT_TRUE(parsed);
+                tones[name] = Bytes(parsed->data.begin(), parsed->data.end());
+                archive.emplace_back(std::string(name.begin(), name.end() - 4), image);
+            }
+            expected.push_back(tones[name]);
+        }
+    }
+    ASSERT_TRUE(
+        junctiontest::ScenarioRoot().WriteFile(u"\\sound\\" + testdata::VoiceArchiveName(u"german"),
+                                               testdata::BuildVoiceArchive(archive)));
+    platform::VirtualClock clock;
+    clock.SetSleepAdvancesClock(true);
+    const platform::ScopedClock installed(clock);
+    platform::ClearRecordedSounds();
+    const six::RefCntPtr<IVoiceOutput> voice = CreateVoiceOutput();
+    ASSERT_TRUE(voice && voice->Init(u"\\sound", u"german"));
+    for (const auto& [distance, text] : spoken) {
+        EXPECT_TRUE(voice->Say(text));
+    }
+    EXPECT_TRUE(voice->Shutdown());
+    std::vector<Bytes> played;
+    for (const platform::PlayedSound& sound : platform::RecordedSounds()) {
+        played.push_back(sound.data);
+    }
+    EXPECT_EQ(played.size(), expected.size());
+    EXPECT_TRUE(played == expected);
 }
 
 TEST(AdvisorDrive, StaticTextsInModeThree) {
