@@ -268,6 +268,15 @@ void Advisor::FillRecordHead(AdviceRecord& record) {
 
 std::int32_t Advisor::ManoeuvreCode(std::u16string& name, const JunctionDescription& junction,
                                     const RouteItem& item) const {
+    std::u16string side;
+    if (junction.manoeuvre.View() == K::kRoundabouts) {
+        m_rules.GetDrivingSide(item, side);
+    }
+    return ManoeuvreCodeOf(name, junction, side);
+}
+
+std::int32_t ManoeuvreCodeOf(std::u16string& name, const JunctionDescription& junction,
+                             std::u16string_view drivingSide) {
     if (const std::size_t plus = name.find(u'+'); plus != std::u16string::npos) {
         const std::u16string qualifier = name.substr(plus + 1);
         name.erase(plus);
@@ -279,9 +288,7 @@ std::int32_t Advisor::ManoeuvreCode(std::u16string& name, const JunctionDescript
     }
     const std::u16string_view manoeuvre = junction.manoeuvre.View();
     if (manoeuvre == K::kRoundabouts) {
-        std::u16string side;
-        m_rules.GetDrivingSide(item, side);
-        const std::int32_t offset = side == K::kLeft ? kLeftHandTrafficOffset : 0;
+        const std::int32_t offset = drivingSide == K::kLeft ? kLeftHandTrafficOffset : 0;
         if (junction.exitNumber < 1 || junction.exitNumber > kMaxRoundaboutExit) {
             return -1;
         }

@@ -77,6 +77,13 @@ private:
     AdvisorTablesPtr m_tables;
 };
 
+// The manoeuvre code of an advice name at a junction: a qualifier after "+" (cut from name)
+// first, then the roundabout exit (200 more where traffic keeps to the left, drivingSide "Left"),
+// a U-turn, the next direction; -1 for none of them.
+[[nodiscard]] std::int32_t ManoeuvreCodeOf(std::u16string& name,
+                                           const JunctionDescription& junction,
+                                           std::u16string_view drivingSide);
+
 // The facade over an advisor (null: one that could not be made, which then gives null advice and
 // 0 bytes); null when memory runs out.
 [[nodiscard]] AdvisorPtr MakeAdvisorFacade(AdvisorPtr advisor);

@@ -2,6 +2,8 @@
 // junction analysis, decision tables and the records of the advice junctions.
 #include "advisor/tests/advisorfixture.h"
 
+#include "platform/kernel/debug.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -91,6 +93,46 @@ TEST(AdvisorWalk, RecordsAdviceJunctionsWithTheirManoeuvreCodes) {
     }
 }
 
+TEST(ManoeuvreCode, QualifierThenRoundaboutExitThenUTurnThenDirection) {
+    const struct {
+        std::u16string name;
+        std::u16string_view manoeuvre;
+        std::int16_t exit;
+        std::u16string_view direction;
+        std::u16string_view side;
+        std::int32_t code;
+        std::u16string nameAfter;
+    } cases[] = {
+        {u"KeepLeft+highway_bifurcation_left", u"HighwayCrossings1", 0, u"Left", u"", 29,
+         u"KeepLeft"},
+        {u"Left+straight_ahead_not_right", u"T_Street", 0, u"Left", u"", 16, u"Left"},
+        {u"Go+approaching_destination", u"Destination", 0, u"", u"", 36, u"Go"},
+        {u"Go+Right", u"UTurn", 0, u"", u"", 4, u"Go"},
+        {u"Go+other", u"T_Street", 0, u"HardLeft", u"", 6, u"Go"},
+        {u"Roundabout", u"Roundabouts", 1, u"Right", u"Right", 21, u"Roundabout"},
+        {u"Roundabout", u"Roundabouts", 8, u"Right", u"", 28, u"Roundabout"},
+        {u"Roundabout", u"Roundabouts", 3, u"Right", u"Left", 223, u"Roundabout"},
+        {u"Roundabout", u"Roundabouts", 9, u"Right", u"", -1, u"Roundabout"},
+        {u"Roundabout", u"Roundabouts", 0, u"Right", u"Left", -1, u"Roundabout"},
+        {u"UTurn", u"UTurn", 0, u"Left", u"", 5, u"UTurn"},
+        {u"TurnRight", u"T_Street", 0, u"SlightRight", u"", 3, u"TurnRight"},
+        {u"TurnRight", u"T_Street", 0, u"HardRight", u"", 7, u"TurnRight"},
+        {u"BearLeft", u"T_Street", 0, u"SlightLeft", u"", 1, u"BearLeft"},
+        {u"StraightOn", u"T_Street", 0, u"StraightAhead", u"", 0, u"StraightOn"},
+        {u"StraightOn", u"T_Street", 0, u"Sideways", u"", -1, u"StraightOn"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name.begin(), c.name.end()));
+        JunctionDescription junction;
+        junction.manoeuvre.Set(c.manoeuvre);
+        junction.exitNumber = c.exit;
+        junction.nextDirection.Set(c.direction);
+        std::u16string name = c.name;
+        EXPECT_EQ(ManoeuvreCodeOf(name, junction, c.side), c.code);
+        EXPECT_EQ(name, c.nameAfter);
+    }
+}
+
 TEST(AdvisorWalk, IgnoredJunctionsAddUpIntoTheNextRecord) {
     // The exit ramp's two ignored junctions and the destination item make one stretch.
     const auto run = junctiontest::RunScenario(testdata::HighwayExitScenario());
@@ -158,7 +200,9 @@ TEST(AdvisorWalk, RouteNotBuiltGivesAnEmptyAdvisor) {
     EXPECT_FALSE(advisor.AnalyseRoute(advice));
     EXPECT_EQ(advisor.GetAdviceList().Size(), 0u);
     const MatchedPosition here;
+    const platform::DebugOutputCapture debug;
     EXPECT_FALSE(advisor.CreateAdvice(advice, here, GetRouteIterator(run->result), 0));
+    EXPECT_EQ(debug.Texts(), std::vector<std::u16string>{u"Create Adv returns null\n"});
     EXPECT_FALSE(AdvisorStore::Instance().IsLoaded()); // nothing was loaded for it
 }
 
