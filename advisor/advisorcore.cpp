@@ -131,10 +131,9 @@ void Advisor::WalkStretch() {
     while (m_walk && m_walk->IsValid() && !isDone) {
         m_module = m_rules.AnalyseJunction(RouteItem::Of(m_walk->Current()));
         if (!m_module.empty()) {
-            StoreDecisionQuery();
+            const bool hasConditions = StoreDecisionQuery();
             const auto index = static_cast<std::size_t>(m_junctionIndex);
-            if (m_module != K::kIgnoreJunction && store != nullptr &&
-                index < m_decisionQueries.size()) {
+            if (hasConditions && store != nullptr && index < m_decisionQueries.size()) {
                 if (store->Evaluate(m_decisionQueries[index]) != K::kNoAdvice) {
                     ++count;
                 }
@@ -156,13 +155,15 @@ void Advisor::WalkStretch() {
     }
 }
 
-void Advisor::StoreDecisionQuery() {
+bool Advisor::StoreDecisionQuery() {
     // Every junction with a module stores a query, one without conditions an empty one, so that
     // the junction index and the queries stay in step.
     m_conditionValues.clear();
+    bool hasConditions = false;
     if (m_module != K::kIgnoreJunction && m_tables->decisionTables) {
         for (const std::u16string& name : m_tables->decisionTables->GetConditions(m_module)) {
             m_conditionValues[name] = m_rules.GetConditionValue(name);
+            hasConditions = true;
         }
     }
     DecisionQuery query;
@@ -171,6 +172,7 @@ void Advisor::StoreDecisionQuery() {
     const std::string code = std::to_string(m_rules.GetEndOfRoute());
     query.endOfRouteCode.assign(code.begin(), code.end());
     m_decisionQueries.push_back(std::move(query));
+    return hasConditions;
 }
 
 std::u16string Advisor::Attribute(std::u16string_view name) {

@@ -37,7 +37,7 @@ public:
 private:
     void WalkStretch();
     // Stores the junction's decision query; false when the module has no conditions.
-    void StoreDecisionQuery();
+    bool StoreDecisionQuery();
     void BuildJunctionRecord(std::int32_t index);
     void AddLengthAndDuration();
     // The record's header texts, numbers and iterators from the walk iterator's item.

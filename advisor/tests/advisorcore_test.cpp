@@ -35,6 +35,14 @@ std::string TStreetRightGives(const std::string& result) {
            "\r\n\r\n" + ReadSource("DecisionTables.csv");
 }
 
+// Our decision tables without the module, so that its junctions have no conditions.
+std::string TablesWithout(const std::string& module) {
+    std::string tables = ReadSource("DecisionTables.csv");
+    const std::size_t start = tables.find("Module;" + module + "\r\n");
+    tables.erase(start, tables.find("\r\n\r\n", start) + 4 - start);
+    return tables;
+}
+
 TEST(AdvisorWalk, RecordsAdviceJunctionsWithTheirManoeuvreCodes) {
     const struct {
         const char* name;
@@ -71,6 +79,11 @@ TEST(AdvisorWalk, RecordsAdviceJunctionsWithTheirManoeuvreCodes) {
          testdata::InterchangeScenario(),
          {},
          {{0, 3, u"MotorwayRight"}, {1, 0, u"MotorwayLeft"}, {3, 36, u"Destination"}}},
+        // The first fork's module has no conditions; the walk still records what follows it.
+        {"module without conditions",
+         testdata::InterchangeScenario(),
+         {{"DecisionTables.csv", TablesWithout("HighwayCrossings1")}},
+         {{1, 0, u"MotorwayLeft"}, {3, 36, u"Destination"}}},
         {"no decision tables",
          testdata::TJunctionScenario(),
          {{"DecisionTables.csv", std::nullopt}},
