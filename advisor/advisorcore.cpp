@@ -85,9 +85,10 @@ Advisor::Advisor(RetrievalEngine::RetrievalEnginePtr source, RouteRequestResult 
     }
     m_adviceLimit = ReadAdviceLimit();
     m_phraseBuilder.SetTables(m_tables);
-    m_phraseBuilder.SetUnits({static_cast<std::uint32_t>(m_settings.mode),
-                              static_cast<std::uint32_t>(m_settings.phraseColumn),
-                              static_cast<std::uint32_t>(m_settings.destinationPhraseColumn)});
+    m_units = {static_cast<std::uint32_t>(m_settings.mode),
+               static_cast<std::uint32_t>(m_settings.phraseColumn),
+               static_cast<std::uint32_t>(m_settings.destinationPhraseColumn)};
+    m_phraseBuilder.SetUnits(m_units);
     AdvicePtr first;
     AnalyseRoute(first);
 }
@@ -114,13 +115,32 @@ AdvicePtr& Advisor::AnalyseRoute(AdvicePtr& out) {
         m_isFreshStart = false;
         m_adviceList.Clear();
         m_decisionQueries.clear();
+        m_staticTextRecords = 0;
     }
     WalkStretch();
     if (m_settings.mode == 3) {
-        m_phraseBuilder.BuildStaticTexts(m_adviceList);
+        AttachStaticTexts();
     }
     out = MakeAdvice(m_adviceList, m_phraseBuilder.GetPhraseTable());
     return out;
+}
+
+void Advisor::AttachStaticTexts() {
+    // A builder attaches static texts once, and a text already attached is no advice name any
+    // more: each stretch's new records go through a builder of their own.
+    AdviceList added;
+    for (std::size_t i = m_staticTextRecords; i < m_adviceList.Size(); ++i) {
+        added.Append(m_adviceList.Records()[i]);
+    }
+    SpokenAdviceBuilder builder;
+    builder.SetTables(m_tables);
+    builder.SetUnits(m_units);
+    builder.BuildStaticTexts(added);
+    for (std::size_t i = 0; i < added.Size(); ++i) {
+        m_adviceList.SetRecord(static_cast<std::int32_t>(m_staticTextRecords + i),
+                               added.Records()[i]);
+    }
+    m_staticTextRecords = m_adviceList.Size();
 }
 
 void Advisor::WalkStretch() {

@@ -36,6 +36,8 @@ public:
 
 private:
     void WalkStretch();
+    // The static texts of the records appended since the last call (mode 3).
+    void AttachStaticTexts();
     // Stores the junction's decision query; false when the module has no conditions.
     bool StoreDecisionQuery();
     void BuildJunctionRecord(std::int32_t index);
@@ -75,6 +77,8 @@ private:
     std::int32_t m_adviceLimit = 0;
     AdviceSettings m_settings;
     AdvisorTablesPtr m_tables;
+    UnitSettings m_units{};
+    std::size_t m_staticTextRecords = 0; // leading records that hold their static texts
 };
 
 // The manoeuvre code of an advice name at a junction: a qualifier after "+" (cut from name)

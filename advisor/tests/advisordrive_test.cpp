@@ -126,14 +126,21 @@ TEST(AdvisorDrive, AnnouncesEachPointOnceAndArrives) {
     EXPECT_TRUE(played == expected);
 }
 
-TEST(AdvisorDrive, StaticTextsInModeThree) {
-    const auto run = junctiontest::RunScenario(testdata::RoundaboutScenario());
+TEST(AdvisorDrive, StaticTextsInModeThreeForEveryStretch) {
+    const auto run = junctiontest::RunScenario(testdata::InterchangeScenario());
     ASSERT_TRUE(run);
-    const Advisor advisor = advisortest::MakeAdvisor(*run, WriteAdvisorData(), {3, 0, 0});
+    Advisor advisor = advisortest::MakeAdvisor(
+        *run,
+        WriteAdvisorData(
+            {{"General.properties", advisortest::GeneralWithCrossings("Crossings;2")}}),
+        {3, 0, 0});
+    AdvicePtr advice;
+    ASSERT_TRUE(advisor.AnalyseRoute(advice)); // the second stretch: the destination
     const auto& records = advisor.GetAdviceList().Records();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].text, u"[EnterRoundabout]");
-    EXPECT_EQ(records[1].text, u"[DestinationReached]");
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].text, u"[MotorwayRight]");
+    EXPECT_EQ(records[1].text, u"[MotorwayLeft]");
+    EXPECT_EQ(records[2].text, u"[DestinationReached]");
 }
 
 TEST(AdvisorDrive, AdvicesOfOneAdvisorStayWhileOthersLoadOtherColumns) {
