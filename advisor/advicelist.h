@@ -30,6 +30,13 @@ public:
     // iterator is left after the matching item.
     [[nodiscard]] bool FindRecordForRoute(AdviceRecord& target, RouteIterator& route) const;
 
+    // Encodes record index into buffer (at most 405 bytes: every text is cut at 63 bytes); the
+    // bytes written, 0 when there is no such record, 1 without a buffer (nothing written).
+    std::int32_t EncodeRecord(std::int32_t index, std::uint8_t* buffer) const;
+    // Appends one record per whole advice in the first length bytes of data; stops at the first
+    // advice that does not fit in what is left. Each decoded advice takes a new junction id.
+    void DecodeRecords(const std::uint8_t* data, std::int32_t length);
+
     void Clear() { m_records.clear(); }
     [[nodiscard]] std::size_t Size() const { return m_records.size(); }
     [[nodiscard]] const std::vector<AdviceRecord>& Records() const { return m_records; }

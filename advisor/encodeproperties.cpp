@@ -8,6 +8,7 @@
 namespace {
 
 constexpr int kLineBufferCharacters = 512;
+constexpr std::uint8_t kUnknownCode = 255;
 
 } // namespace
 
@@ -39,4 +40,18 @@ void EncodeProperties::AddPiece(std::u16string piece) {
         return;
     }
     m_codes.emplace(piece.substr(0, equals), _wtol(piece.c_str() + equals + 1));
+}
+
+std::uint8_t EncodeProperties::CodeOf(const std::u16string& name) const {
+    const auto found = m_codes.find(name);
+    return found == m_codes.end() ? kUnknownCode : static_cast<std::uint8_t>(found->second);
+}
+
+std::u16string EncodeProperties::NameOf(std::uint8_t code) const {
+    for (const auto& [name, value] : m_codes) {
+        if (static_cast<std::uint8_t>(value) == code) {
+            return name;
+        }
+    }
+    return {};
 }

@@ -18,6 +18,11 @@ public:
     // Takes one piece of a line as Load reads it (up to and with its "\n").
     void AddPiece(std::u16string piece);
 
+    // The name's code as its low 8 bits; 255 when the name is not in the table.
+    [[nodiscard]] std::uint8_t CodeOf(const std::u16string& name) const;
+    // The first name in table order whose code's low 8 bits are code; empty when none.
+    [[nodiscard]] std::u16string NameOf(std::uint8_t code) const;
+
     [[nodiscard]] bool IsLoaded() const { return m_isLoaded; }
     [[nodiscard]] const std::map<std::u16string, std::int32_t>& GetCodes() const { return m_codes; }
 

@@ -163,6 +163,8 @@ public:
         return m_signposts;
     }
     [[nodiscard]] std::int32_t GetDestinationKind() const { return m_destinationKind; }
+    // Whether the item after the junction analysed last belongs to the destination street.
+    [[nodiscard]] bool IsNextInDestinationStreet() const { return m_isNextInDestinationStreet; }
 
 private:
     enum Condition : std::size_t {

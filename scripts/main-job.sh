@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# The main job until the application exists: the benchmarks, each against its baseline.
+# The main job until the application exists: the advisor's demo drive. Converts the shared
+# OpenStreetMap extract once into the build folder, then drives from Ruggell to Balzers, printing
+# every announcement and leaving the spoken drive in <build>/advisordrive-german.wav.
 set -euo pipefail
 build="${1:-build/release}"
-for b in "$build"/bench/*_bench; do
-  [ -x "$b" ] || continue
-  echo "== $(basename "$b") =="
-  "$b" --benchmark_min_time=0.2
-done
+extract=tools/data/osm/liechtenstein-2013-08-03.osm.pbf
+data="$build/extract"
+if [ ! -f "$data/Net/Net.rd" ]; then
+  "$build/tools/osm2nav" "$extract" "$data" --levels 3
+fi
+"$build/tools/advisordrive" "$data" --wav "$build/advisordrive-german.wav"

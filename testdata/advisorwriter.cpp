@@ -92,4 +92,54 @@ std::u16string VoiceArchiveName(std::u16string_view language) {
     return std::u16string(language) + u"_waves.sfs";
 }
 
+namespace {
+
+void PutInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<std::uint8_t>(bits >> shift));
+    }
+}
+
+void PutText(std::vector<std::uint8_t>& out, std::string_view text, std::size_t claimed) {
+    out.push_back(static_cast<std::uint8_t>(claimed));
+    out.push_back(static_cast<std::uint8_t>(claimed >> 8));
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+} // namespace
+
+std::vector<std::uint8_t> WriteEncodedAdvices(const std::vector<EncodedAdvice>& advices,
+                                              EncodedAdviceFault fault) {
+    constexpr std::size_t kLongText = 100;
+    constexpr std::size_t kMissingBytes = 200;
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < advices.size(); ++i) {
+        const EncodedAdvice& advice = advices[i];
+        const bool isLast = i + 1 == advices.size();
+        out.push_back(advice.code);
+        const std::string first = fault == EncodedAdviceFault::LongFirstText
+                                      ? std::string(kLongText, 'L')
+                                      : advice.fromStreet;
+        const std::size_t claimed = fault == EncodedAdviceFault::CountBeyondData && isLast
+                                        ? first.size() + kMissingBytes
+                                        : first.size();
+        PutText(out, first, claimed);
+        PutText(out, advice.toStreet, advice.toStreet.size());
+        PutInt32(out, advice.state);
+        for (const std::string* text : {&advice.targetRoadNumber, &advice.roundaboutText,
+                                        &advice.nextDirection, &advice.roadClass}) {
+            PutText(out, *text, text->size());
+        }
+        out.push_back(advice.isDestination ? 1 : 0);
+        out.push_back(advice.isConnector ? 1 : 0);
+        PutInt32(out, advice.element);
+        PutInt32(out, advice.nextElement);
+    }
+    if (fault == EncodedAdviceFault::LastCutShort && !out.empty()) {
+        out.pop_back();
+    }
+    return out;
+}
+
 } // namespace testdata

@@ -56,6 +56,34 @@ struct NamedFile {
 [[nodiscard]] std::vector<std::uint8_t>
 BuildVoiceArchive(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& samples);
 
+// One encoded advice: counted narrow texts, little-endian numbers, as the advisor hands them out.
+struct EncodedAdvice {
+    std::uint8_t code = 255;
+    std::string fromStreet;
+    std::string toStreet;
+    std::int32_t state = -1;
+    std::string targetRoadNumber;
+    std::string roundaboutText;
+    std::string nextDirection;
+    std::string roadClass;
+    bool isDestination = false;
+    bool isConnector = false;
+    std::int32_t element = -1;
+    std::int32_t nextElement = -1;
+};
+
+enum class EncodedAdviceFault {
+    None,
+    LastCutShort,    // the last advice loses its last byte
+    CountBeyondData, // the last advice's first text claims 200 bytes more than follow
+    LongFirstText,   // every first text is 100 characters long (more than a field holds)
+};
+
+// The advices one after another.
+[[nodiscard]] std::vector<std::uint8_t>
+WriteEncodedAdvices(const std::vector<EncodedAdvice>& advices,
+                    EncodedAdviceFault fault = EncodedAdviceFault::None);
+
 // "<language>_waves.sfs", the name the voice output mounts.
 [[nodiscard]] std::u16string VoiceArchiveName(std::u16string_view language);
 

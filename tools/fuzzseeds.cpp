@@ -229,6 +229,19 @@ std::vector<Seed> AdvisorSeeds() {
     const char* config = "advisor/fuzz/corpus/advisor_config_fuzz";
     const char* encode = "advisor/fuzz/corpus/encode_properties_fuzz";
     const char* phrases = "advisor/fuzz/corpus/advice_text_fuzz";
+    const char* decoding = "advisor/fuzz/corpus/advice_decoding_fuzz";
+    testdata::EncodedAdvice advice;
+    advice.code = 1;
+    advice.fromStreet = "Landstrasse";
+    advice.toStreet = "St\xE4"
+                      "dtle";
+    advice.state = 22;
+    advice.nextDirection = "Right";
+    advice.roadClass = "Bt";
+    advice.element = 4096;
+    testdata::EncodedAdvice arrival;
+    arrival.code = 2;
+    arrival.isDestination = true;
     testdata::ConfigTextWriter tables;
     tables.Comment(" decision tables")
         .Module("T_Street", {"Relative_Direction_Of_TS"})
@@ -249,6 +262,12 @@ std::vector<Seed> AdvisorSeeds() {
         {phrases, "seed-announcement",
          Text("\x9e[In] {in <distance1>} [Turn]<DI> #A 27# (250) $1500*0.001$\n"
               "DI= [Onto] #<RN>#\nRN=B 3\n!800m=[Metres800]\n!Turn.A2b=[Then] [Turn]")},
+        {decoding, "seed-two-advices", testdata::WriteEncodedAdvices({advice, arrival})},
+        {decoding, "seed-cut",
+         testdata::WriteEncodedAdvices({advice, arrival},
+                                       testdata::EncodedAdviceFault::LastCutShort)},
+        {decoding, "seed-long-text",
+         testdata::WriteEncodedAdvices({advice}, testdata::EncodedAdviceFault::LongFirstText)},
         {phrases, "seed-malformed", Text("\x01#B3 (25 {in 300 $5 <self> \xA7 @\nself=x<self>")},
     };
 }

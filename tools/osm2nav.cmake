@@ -98,3 +98,13 @@ nav_test(osmmatcher_test
 if(TARGET osmmatcher_test)
   target_compile_definitions(osmmatcher_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
 endif()
+# Simulated drives advised all the way on the shared extract, converted once.
+nav_test(osmdrive_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmdrive_test.cpp
+  DEPENDS osm2nav_convert advisor_core advisor_voice routing_service retrievalengine_engine
+          testdata_drive platform_sfs
+  ONE_PROCESS ExtractDrive)
+if(TARGET osmdrive_test)
+  target_compile_definitions(osmdrive_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}"
+                                                 NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
+endif()

@@ -11,6 +11,8 @@ if(NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
     OUTPUT ${demo_dir}/ConfigFiles/Advisor.sfs
     COMMAND ${CMAKE_COMMAND} -E make_directory ${demo_dir}/ConfigFiles
     COMMAND sfspack ${demo_dir}/ConfigFiles/Advisor.sfs ${config_dir}
+    # The encoding table is read only as a plain file.
+    COMMAND ${CMAKE_COMMAND} -E copy ${config_dir}/encode.properties ${demo_dir}/ConfigFiles/
     DEPENDS sfspack ${config_files}
     COMMENT "Packing the demo Advisor.sfs"
     VERBATIM)

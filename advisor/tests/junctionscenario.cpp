@@ -2,14 +2,10 @@
 
 namespace junctiontest {
 
-namespace {
-
-testdata::TempDeviceRoot& Root() {
+testdata::TempDeviceRoot& ScenarioRoot() {
     static testdata::TempDeviceRoot root;
     return root;
 }
-
-} // namespace
 
 JunctionRules::Settings TestSettings() {
     return {{u"minAngleStraightAhead", u"-15"}, {u"maxAngleStraightAhead", u"15"},
@@ -43,9 +39,9 @@ std::unique_ptr<ScenarioRun> RunScenario(const testdata::JunctionScenario& scena
     static int folders = 0;
     const std::string name = "\\scenario" + std::to_string(++folders);
     auto run = std::make_unique<ScenarioRun>();
-    auto written =
-        testdata::WriteJunctionScenario(scenario, Root(), std::u16string(name.begin(), name.end()));
-    if (!written || !Root().InstallModule(u"ziVur.dll")) {
+    auto written = testdata::WriteJunctionScenario(scenario, ScenarioRoot(),
+                                                   std::u16string(name.begin(), name.end()));
+    if (!written || !ScenarioRoot().InstallModule(u"ziVur.dll")) {
         return nullptr;
     }
     run->written = std::move(*written);

@@ -13,6 +13,9 @@
 
 namespace junctiontest {
 
+// The device root the scenarios are written into (made by the first call).
+testdata::TempDeviceRoot& ScenarioRoot();
+
 // Sector and rule settings as our advisor data has them, with the countries' keys the tests
 // read.
 JunctionRules::Settings TestSettings();

@@ -75,7 +75,8 @@ std::string WriteAdvisorData(const std::filesystem::path& source, const std::str
             isWritten && root.WriteFile(std::u16string(kAdvisorFolder) + u"\\Advisor.sfs", *config);
     }
     for (const auto& member : configMembers) {
-        if (!isPacked) {
+        // The encoding table is read only as a plain file, so it lies beside the archive too.
+        if (!isPacked || member.name == u"encode.properties") {
             const std::vector<std::uint8_t> bytes(config->begin() + member.offset,
                                                   config->begin() + member.offset + member.size);
             isWritten = isWritten &&

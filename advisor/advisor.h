@@ -1,0 +1,58 @@
+#pragma once
+// The manoeuvre advisor of one calculated route, made by CreateAdvisorFacade: it walks the route
+// in stretches, records the junctions that need advice and builds the advice for the vehicle's
+// position. Everything it knows is fixed at creation; a new route needs a new advisor. No lock:
+// one caller at a time (the navigation server calls it under its own lock); the counted pointer
+// may be copied and released on any thread.
+
+#include "advisor/advice.h"
+#include "basiccomp/retrievalengine/code/iretrievalengine.h"
+#include "positioning/matchedposition.h"
+#include "routing/routeservice.h"
+#include "six/refcntptr.h"
+
+#include <cstdint>
+#include <string>
+
+// What the server keeps for its advisors, copied whole at creation.
+struct AdviceSettings {
+    std::int32_t mode = 0;                    // modes 3 and 5 analyse two junctions at a time
+    std::int32_t phraseColumn = 0;            // of "SOA.csv", "SpokenDistances.csv", ...
+    std::int32_t destinationPhraseColumn = 0; // of "SOD.csv"; 1 also speaks miles and yards
+};
+
+// The longest encoded advice, in bytes.
+inline constexpr std::int32_t kMaxEncodedAdviceBytes = 405;
+
+class IAdvisor {
+public:
+    virtual ~IAdvisor() = default;
+
+    // The advice for the vehicle at the matched point, where route is an iterator at the
+    // vehicle's route item; request goes to the phrase builder (1: the driver asked). Null when
+    // no advice can be given. Returns out.
+    virtual AdvicePtr& CreateAdvice(AdvicePtr& out, const MatchedPosition& position,
+                                    const RouteIteratorPtr& route, std::int32_t request) = 0;
+    // Analyses the next stretch of the route; out holds every advice found so far, or null for
+    // a route that was not built. Returns out.
+    virtual AdvicePtr& AnalyseRoute(AdvicePtr& out) = 0;
+    // Encodes the next record not yet sent into buffer (kMaxEncodedAdviceBytes long); the bytes
+    // written, 0 when every record was sent. The advice is only released.
+    virtual std::int32_t EncodeNextAdvice(std::uint8_t* buffer, AdvicePtr advice) = 0;
+    // Appends the advice encoded in the first length bytes of data (whole advices only).
+    virtual void DecodeAdvice(const std::uint8_t* data, std::int32_t length) = 0;
+
+protected:
+    IAdvisor() = default;
+    IAdvisor(const IAdvisor&) = default;
+    IAdvisor& operator=(const IAdvisor&) = default;
+};
+
+using AdvisorPtr = six::RefCntPtr<IAdvisor, six::MTModel>;
+
+// A new advisor for the route, whatever its status (only status 8 gives advice); the
+// configuration files lie below folder ("\" for "\ConfigFiles"). The element source may be null.
+// out is null when memory runs out.
+void CreateAdvisorFacade(AdvisorPtr& out, const RetrievalEngine::RetrievalEnginePtr& source,
+                         RouteRequestResult route, const std::u16string& folder,
+                         const AdviceSettings& settings);

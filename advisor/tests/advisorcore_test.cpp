@@ -1,0 +1,264 @@
+// The advisor of a route, end to end on the junction scenarios: route service, configuration,
+// junction analysis, decision tables and the records of the advice junctions.
+#include "advisor/tests/advisorfixture.h"
+
+#include "platform/kernel/debug.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using advisortest::DataChanges;
+using advisortest::GeneralWithCrossings;
+using advisortest::ReadSource;
+using advisortest::WriteAdvisorData;
+
+struct Expected {
+    std::int32_t junctionId;
+    std::int32_t code;
+    std::u16string text;
+};
+
+testdata::JunctionScenario InEngland(testdata::JunctionScenario scenario) {
+    for (auto& road : scenario.roads) {
+        road.country = 48;
+    }
+    return scenario;
+}
+
+// Our decision tables with the T junction's right turn deciding `result`.
+std::string TStreetRightGives(const std::string& result) {
+    return "Module;T_Street\r\nCondition;Relative_Direction_Of_TS\r\nValue;Right;" + result +
+           "\r\n\r\n" + ReadSource("DecisionTables.csv");
+}
+
+// Our decision tables without the module, so that its junctions have no conditions.
+std::string TablesWithout(const std::string& module) {
+    std::string tables = ReadSource("DecisionTables.csv");
+    const std::size_t start = tables.find("Module;" + module + "\r\n");
+    tables.erase(start, tables.find("\r\n\r\n", start) + 4 - start);
+    return tables;
+}
+
+TEST(AdvisorWalk, RecordsAdviceJunctionsWithTheirManoeuvreCodes) {
+    const struct {
+        const char* name;
+        testdata::JunctionScenario scenario;
+        DataChanges changes;
+        std::vector<Expected> records;
+    } cases[] = {
+        {"right turn",
+         testdata::TJunctionScenario(),
+         {},
+         {{0, 4, u"TurnRight"}, {1, 36, u"Destination"}}},
+        {"qualifier after +",
+         testdata::TJunctionScenario(),
+         {{"DecisionTables.csv", TStreetRightGives("Left+highway_bifurcation_right")}},
+         {{0, 30, u"Left"}, {1, 36, u"Destination"}}},
+        {"unknown qualifier falls through to the direction",
+         testdata::TJunctionScenario(),
+         {{"DecisionTables.csv", TStreetRightGives("TurnRight+sideways")}},
+         {{0, 4, u"TurnRight"}, {1, 36, u"Destination"}}},
+        // Leaving the ring at its second exit gives 22; entering it needs no advice.
+        {"roundabout",
+         testdata::RoundaboutScenario(),
+         {},
+         {{2, 22, u"Roundabout"}, {3, 36, u"Destination"}}},
+        {"roundabout driving on the left",
+         InEngland(testdata::RoundaboutScenario()),
+         {},
+         {{2, 222, u"Roundabout"}, {3, 36, u"Destination"}}},
+        {"u-turn",
+         testdata::MedianUTurnScenario(),
+         {},
+         {{0, 5, u"UTurn"}, {2, 36, u"Destination"}}},
+        {"highway interchange",
+         testdata::InterchangeScenario(),
+         {},
+         {{0, 3, u"MotorwayRight"}, {1, 0, u"MotorwayLeft"}, {3, 36, u"Destination"}}},
+        // The first fork's module has no conditions; the walk still records what follows it.
+        {"module without conditions",
+         testdata::InterchangeScenario(),
+         {{"DecisionTables.csv", TablesWithout("HighwayCrossings1")}},
+         {{1, 0, u"MotorwayLeft"}, {3, 36, u"Destination"}}},
+        {"no decision tables",
+         testdata::TJunctionScenario(),
+         {{"DecisionTables.csv", std::nullopt}},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto run = junctiontest::RunScenario(c.scenario);
+        ASSERT_TRUE(run);
+        const Advisor advisor = advisortest::MakeAdvisor(*run, WriteAdvisorData(c.changes));
+        const auto& records = advisor.GetAdviceList().Records();
+        ASSERT_EQ(records.size(), c.records.size());
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            EXPECT_EQ(records[i].junction.junctionId, c.records[i].junctionId) << i;
+            EXPECT_EQ(records[i].manoeuvreCode, c.records[i].code) << i;
+            EXPECT_EQ(records[i].text, c.records[i].text) << i;
+            EXPECT_EQ(records[i].elementId,
+                      run->items[static_cast<std::size_t>(c.records[i].junctionId)].linkId);
+        }
+    }
+}
+
+TEST(ManoeuvreCode, QualifierThenRoundaboutExitThenUTurnThenDirection) {
+    const struct {
+        std::u16string name;
+        std::u16string_view manoeuvre;
+        std::int16_t exit;
+        std::u16string_view direction;
+        std::u16string_view side;
+        std::int32_t code;
+        std::u16string nameAfter;
+    } cases[] = {
+        {u"KeepLeft+highway_bifurcation_left", u"HighwayCrossings1", 0, u"Left", u"", 29,
+         u"KeepLeft"},
+        {u"Left+straight_ahead_not_right", u"T_Street", 0, u"Left", u"", 16, u"Left"},
+        {u"Go+approaching_destination", u"Destination", 0, u"", u"", 36, u"Go"},
+        {u"Go+Right", u"UTurn", 0, u"", u"", 4, u"Go"},
+        {u"Go+other", u"T_Street", 0, u"HardLeft", u"", 6, u"Go"},
+        {u"Roundabout", u"Roundabouts", 1, u"Right", u"Right", 21, u"Roundabout"},
+        {u"Roundabout", u"Roundabouts", 8, u"Right", u"", 28, u"Roundabout"},
+        {u"Roundabout", u"Roundabouts", 3, u"Right", u"Left", 223, u"Roundabout"},
+        {u"Roundabout", u"Roundabouts", 9, u"Right", u"", -1, u"Roundabout"},
+        {u"Roundabout", u"Roundabouts", 0, u"Right", u"Left", -1, u"Roundabout"},
+        {u"UTurn", u"UTurn", 0, u"Left", u"", 5, u"UTurn"},
+        {u"TurnRight", u"T_Street", 0, u"SlightRight", u"", 3, u"TurnRight"},
+        {u"TurnRight", u"T_Street", 0, u"HardRight", u"", 7, u"TurnRight"},
+        {u"BearLeft", u"T_Street", 0, u"SlightLeft", u"", 1, u"BearLeft"},
+        {u"StraightOn", u"T_Street", 0, u"StraightAhead", u"", 0, u"StraightOn"},
+        {u"StraightOn", u"T_Street", 0, u"Sideways", u"", -1, u"StraightOn"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name.begin(), c.name.end()));
+        JunctionDescription junction;
+        junction.manoeuvre.Set(c.manoeuvre);
+        junction.exitNumber = c.exit;
+        junction.nextDirection.Set(c.direction);
+        std::u16string name = c.name;
+        EXPECT_EQ(ManoeuvreCodeOf(name, junction, c.side), c.code);
+        EXPECT_EQ(name, c.nameAfter);
+    }
+}
+
+TEST(AdvisorWalk, IgnoredJunctionsAddUpIntoTheNextRecord) {
+    // The exit ramp's two ignored junctions and the destination item make one stretch.
+    const auto run = junctiontest::RunScenario(testdata::HighwayExitScenario());
+    ASSERT_TRUE(run);
+    const Advisor advisor = advisortest::MakeAdvisor(*run, WriteAdvisorData());
+    const auto& records = advisor.GetAdviceList().Records();
+    ASSERT_EQ(records.size(), 2u);
+    const std::int32_t stretch = run->items[1].length + run->items[2].length + run->items[3].length;
+    EXPECT_EQ(records[1].distance, stretch);
+    EXPECT_EQ(records[1].junction.stretchLength, stretch);
+    EXPECT_EQ(records[0].distance, run->items[0].length);
+    // What remains after the previous advice junction: the whole route, then the stretch.
+    EXPECT_EQ(records[0].remainingDistance,
+              static_cast<std::uint32_t>(stretch + run->items[0].length));
+    EXPECT_EQ(records[1].remainingDistance, static_cast<std::uint32_t>(stretch));
+    EXPECT_EQ(records[1].junction.roadClass.View(), u"Sc");
+}
+
+TEST(AdvisorWalk, AdviceLimitIsCrossingsAtLeastTwoExceptInModesThreeAndFive) {
+    const struct {
+        std::string crossings;
+        std::int32_t mode;
+        std::int32_t limit;
+    } cases[] = {{"", 0, 2},           {"Crossings;0", 0, 2}, {"Crossings;1", 0, 2},
+                 {"Crossings;", 0, 2}, {"Crossings;7", 0, 7}, {"Crossings;7", 3, 2},
+                 {"Crossings;7", 5, 2}};
+    const auto run = junctiontest::RunScenario(testdata::TJunctionScenario());
+    ASSERT_TRUE(run);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.crossings + " mode " + std::to_string(c.mode));
+        const Advisor advisor = advisortest::MakeAdvisor(
+            *run, WriteAdvisorData({{"General.properties", GeneralWithCrossings(c.crossings)}}),
+            {c.mode, 0, 0});
+        EXPECT_EQ(advisor.GetAdviceLimit(), c.limit);
+    }
+}
+
+TEST(AdvisorWalk, WalksOneStretchAtATimeAndStopsAtTheDestination) {
+    const auto run = junctiontest::RunScenario(testdata::InterchangeScenario());
+    ASSERT_TRUE(run);
+    Advisor advisor = advisortest::MakeAdvisor(
+        *run, WriteAdvisorData({{"General.properties", GeneralWithCrossings("Crossings;2")}}));
+    // Two advices per stretch: the two highway forks first, then the destination alone.
+    EXPECT_EQ(advisor.GetAdviceList().Size(), 2u);
+    AdvicePtr advice;
+    ASSERT_TRUE(advisor.AnalyseRoute(advice));
+    EXPECT_EQ(advisor.GetAdviceList().Size(), 3u);
+    EXPECT_EQ(advisor.GetDecisionQueries().size(), run->items.size());
+    ASSERT_TRUE(advisor.AnalyseRoute(advice));
+    EXPECT_EQ(advisor.GetAdviceList().Size(), 3u);
+    std::int32_t count = 0;
+    for (; advice->IsValid(); advice->Next()) {
+        ++count;
+    }
+    EXPECT_EQ(count, 3);
+}
+
+TEST(AdvisorWalk, RouteNotBuiltGivesAnEmptyAdvisor) {
+    const auto run = junctiontest::RunScenario(testdata::TJunctionScenario());
+    ASSERT_TRUE(run);
+    RouteRequestResult failed = run->result;
+    failed.status = routestatus::kNoDestination;
+    Advisor advisor(run->engine, failed, WriteAdvisorData(), {});
+    AdvicePtr advice;
+    EXPECT_FALSE(advisor.AnalyseRoute(advice));
+    EXPECT_EQ(advisor.GetAdviceList().Size(), 0u);
+    const MatchedPosition here;
+    const platform::DebugOutputCapture debug;
+    EXPECT_FALSE(advisor.CreateAdvice(advice, here, GetRouteIterator(run->result), 0));
+    EXPECT_EQ(debug.Texts(), std::vector<std::u16string>{u"Create Adv returns null\n"});
+    EXPECT_FALSE(AdvisorStore::Instance().IsLoaded()); // nothing was loaded for it
+}
+
+TEST(AdvisorStore, LoadsOnceAndKeepsTablesHandedOutWhenColumnsChange) {
+    const auto run = junctiontest::RunScenario(testdata::TJunctionScenario());
+    ASSERT_TRUE(run);
+    const std::u16string folder = WriteAdvisorData();
+    EXPECT_EQ(AdvisorStore::Instance().LastPhraseColumn(), -1);
+    const Advisor metric = advisortest::MakeAdvisor(*run, folder, {0, 0, 0});
+    const Advisor same = advisortest::MakeAdvisor(*run, folder, {0, 0, 0});
+    EXPECT_EQ(metric.GetTables(), same.GetTables()); // same columns share the tables
+    const AdvisorTables before = *metric.GetTables();
+    // Files that change afterwards are not read again, but other columns load other phrases.
+    ASSERT_TRUE(junctiontest::ScenarioRoot().WriteFile(folder + u"\\DecisionTables.csv", ""));
+    const Advisor miles = advisortest::MakeAdvisor(*run, folder, {0, 1, 1});
+    EXPECT_EQ(AdvisorStore::Instance().LastDestinationColumn(), 1);
+    EXPECT_NE(metric.GetTables(), miles.GetTables());
+    EXPECT_EQ(metric.GetTables()->phrases, before.phrases);
+    EXPECT_EQ(metric.GetTables()->destinations, before.destinations);
+    EXPECT_NE(miles.GetTables()->destinations, before.destinations);
+    EXPECT_EQ(miles.GetAdviceList().Size(), 2u);
+}
+
+TEST(AdvisorFacade, ForwardsToItsAdvisorAndGivesNothingWithoutOne) {
+    const auto run = junctiontest::RunScenario(testdata::TJunctionScenario());
+    ASSERT_TRUE(run);
+    AdvisorPtr facade;
+    // No element source: the advisor is still built.
+    CreateAdvisorFacade(facade, nullptr, run->result, WriteAdvisorData(), {});
+    ASSERT_TRUE(facade);
+    AdvicePtr advice;
+    ASSERT_TRUE(facade->AnalyseRoute(advice));
+    EXPECT_TRUE(advice->IsValid());
+    std::uint8_t buffer[kMaxEncodedAdviceBytes] = {};
+    EXPECT_GT(facade->EncodeNextAdvice(buffer, nullptr), 0);
+
+    const AdvisorPtr empty = MakeAdvisorFacade(nullptr);
+    ASSERT_TRUE(empty);
+    advice = AdvicePtr();
+    EXPECT_FALSE(empty->AnalyseRoute(advice));
+    EXPECT_FALSE(empty->CreateAdvice(advice, MatchedPosition(), GetRouteIterator(run->result), 1));
+    EXPECT_EQ(empty->EncodeNextAdvice(buffer, nullptr), 0);
+    empty->DecodeAdvice(buffer, kMaxEncodedAdviceBytes); // reaches no advisor
+}
+
+} // namespace

@@ -1,0 +1,68 @@
+#pragma once
+// Advisors on the junction scenarios: our advisor data (with files replaced or left out) written
+// into a folder of the scenarios' device root, and the store emptied, so that each advisor loads
+// the configuration it is given.
+#include "advisor/advisor.h"
+#include "advisor/advisorcore.h"
+#include "advisor/advisorstore.h"
+#include "advisor/tests/junctionscenario.h"
+
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace advisortest {
+
+inline std::string ReadSource(const std::string& name) {
+    std::ifstream in(std::string(NAV_ADVISOR_DATA_DIR) + "/ConfigFiles/" + name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// File name -> its text, or nullopt to leave the file out; the others are ours.
+using DataChanges = std::map<std::string, std::optional<std::string>>;
+
+// Writes the data into a new upper-case folder of the scenario root and empties the store; the
+// folder to create advisors with.
+inline std::u16string WriteAdvisorData(const DataChanges& changes = {}) {
+    static int folders = 0;
+    const std::string folder = "\\CFG" + std::to_string(++folders);
+    const std::u16string wideFolder(folder.begin(), folder.end());
+    for (const std::string name :
+         {"General.properties", "SOA.csv", "SpokenDistances.csv", "RouteNumbers.csv", "SOD.csv",
+          "DecisionTables.csv", "encode.properties"}) {
+        const auto change = changes.find(name);
+        if (change != changes.end() && !change->second) {
+            continue;
+        }
+        const std::string bytes = change != changes.end() ? *change->second : ReadSource(name);
+        const std::u16string wideName(name.begin(), name.end());
+        // The encoding table lies below "ConfigFiles" of the folder, the others in it.
+        const std::u16string path = name == "encode.properties"
+                                        ? wideFolder + u"\\ConfigFiles\\" + wideName
+                                        : wideFolder + u"\\" + wideName;
+        if (!junctiontest::ScenarioRoot().WriteFile(path, bytes)) {
+            return {};
+        }
+    }
+    AdvisorStore::Instance().Reset();
+    return wideFolder;
+}
+
+// Our general settings with its "Crossings" line replaced (removed for an empty line).
+inline std::string GeneralWithCrossings(const std::string& line) {
+    std::string general = ReadSource("General.properties");
+    const std::size_t start = general.find("Crossings;");
+    general.erase(start, general.find("\r\n", start) + 2 - start);
+    return line.empty() ? general : general + line + "\r\n";
+}
+
+inline Advisor MakeAdvisor(const junctiontest::ScenarioRun& run, const std::u16string& folder,
+                           const AdviceSettings& settings = {}) {
+    return Advisor(run.engine, run.result, folder, settings);
+}
+
+} // namespace advisortest
