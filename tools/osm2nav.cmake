@@ -107,4 +107,8 @@ nav_test(osmdrive_test
 if(TARGET osmdrive_test)
   target_compile_definitions(osmdrive_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}"
                                                  NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
+  # The drives speak through the build's demo voices.
+  if(TARGET advisor_demo_data)
+    add_dependencies(osmdrive_test advisor_demo_data)
+  endif()
 endif()
