@@ -12,4 +12,5 @@ nav_test(mapdisplay_control_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/maptransform_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapviewport_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/mapcontrol_test.cpp
   DEPENDS mapdisplay_control platform_window_testdriver)

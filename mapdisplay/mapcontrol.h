@@ -66,6 +66,9 @@ public:
     void SetExtent(const GeoRect& degrees);
     // Null until an extent is set.
     [[nodiscard]] IMapTransform* GetTransform() const;
+    // For observers of the view's own signals; null until an extent is set, replaced by
+    // SetExtent.
+    [[nodiscard]] MapViewport* GetViewport() const { return m_state->viewport.get(); }
     [[nodiscard]] GeoPoint ScreenToGeo(const POINT& p) const;
     [[nodiscard]] POINT GeoToScreen(const GeoPoint& p) const;
     void SetCenter(const GeoPoint& p);
