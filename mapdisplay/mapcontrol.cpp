@@ -54,7 +54,7 @@ void MapControl::SetExtent(const GeoRect& degrees) {
     state.viewport = std::make_unique<MapViewport>(DegreesToMapUnits(degrees));
     MapViewport& viewport = *state.viewport;
     viewport.FitExtent();
-    const HWND window = GetHwnd();
+    HWND window = GetHwnd();
     const auto style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
     if ((style & (WS_HSCROLL | WS_VSCROLL)) != 0) {
         state.scrollBars = std::make_unique<MapScrollBars>(window);
