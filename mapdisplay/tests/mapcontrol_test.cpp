@@ -158,6 +158,7 @@ TEST(MapControl, KeysAndScrollCodesMoveScaleAndTurnTheView) {
         Expect what;
         double value; // tenths of the visible span, metres per pixel or degrees
         std::vector<std::string> signals;
+        double rotation = 0.0; // set before the action
     } cases[] = {
         {"plus",
          [](MapPage& p) { p.driver.Key(VK_ADD); },
@@ -247,6 +248,18 @@ TEST(MapControl, KeysAndScrollCodesMoveScaleAndTurnTheView) {
          Expect::PanY,
          -1.0,
          {"Changed", "CenterChanged", "ScrollInfoChanged", "VerticalScroll"}},
+        {"up at 90 degrees: to the left of the map",
+         [](MapPage& p) { p.driver.Key(VK_UP); },
+         Expect::PanX,
+         -1.0,
+         {},
+         90.0},
+        {"right at 90 degrees: up the map",
+         [](MapPage& p) { p.driver.Key(VK_RIGHT); },
+         Expect::PanY,
+         1.0,
+         {},
+         90.0},
         {"page up",
          [](MapPage& p) { SendMessageW(p.map.GetHwnd(), WM_VSCROLL, SB_PAGEUP, 0); },
          Expect::PanY,
@@ -257,9 +270,14 @@ TEST(MapControl, KeysAndScrollCodesMoveScaleAndTurnTheView) {
         SCOPED_TRACE(c.name);
         MapPage page(WS_HSCROLL | WS_VSCROLL);
         SetFocus(page.map.GetHwnd());
+        page.map.SetRotation(c.rotation);
         const MapPoint before = page.Center();
-        const std::int32_t width = page.At({240, 0}).x - page.At({0, 0}).x;
-        const std::int32_t height = page.At({0, 0}).y - page.At({0, 320}).y;
+        // The pans move by a share of the map span the window's corners cover.
+        MapRect corners{page.At({0, 0}).x, page.At({0, 0}).y, page.At({0, 0}).x, page.At({0, 0}).y};
+        for (POINT corner : {POINT{240, 0}, POINT{0, 320}, POINT{240, 320}})
+            corners.Extend(page.At(corner));
+        const std::int32_t width = corners.x2 - corners.x1;
+        const std::int32_t height = corners.y2 - corners.y1;
         page.log.clear();
         c.action(page);
         const MapPoint after = page.Center();
@@ -267,9 +285,7 @@ TEST(MapControl, KeysAndScrollCodesMoveScaleAndTurnTheView) {
         EXPECT_EQ(after.x - before.x, c.what == Expect::PanX ? width * tenths / 10 : 0);
         EXPECT_EQ(after.y - before.y, c.what == Expect::PanY ? height * tenths / 10 : 0);
         EXPECT_NEAR(page.map.GetScale(), c.what == Expect::Scale ? c.value : 10.0, 1e-9);
-        if (c.what == Expect::Rotation) {
-            EXPECT_EQ(page.map.GetRotation(), c.value);
-        }
+        EXPECT_EQ(page.map.GetRotation(), c.what == Expect::Rotation ? c.value : c.rotation);
         if (!c.signals.empty()) {
             EXPECT_EQ(page.log, c.signals);
         }
