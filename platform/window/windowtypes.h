@@ -250,7 +250,22 @@ constexpr int GET_Y_LPARAM(LPARAM value) {
 // ---- Scroll bars ----
 constexpr int SB_HORZ = 0;
 constexpr int SB_VERT = 1;
+// Scroll codes: LOWORD(wParam) of WM_HSCROLL and WM_VSCROLL.
+constexpr UINT SB_LINEUP = 0;
+constexpr UINT SB_LINELEFT = 0;
+constexpr UINT SB_LINEDOWN = 1;
+constexpr UINT SB_LINERIGHT = 1;
+constexpr UINT SB_PAGEUP = 2;
+constexpr UINT SB_PAGELEFT = 2;
+constexpr UINT SB_PAGEDOWN = 3;
+constexpr UINT SB_PAGERIGHT = 3;
+constexpr UINT SB_THUMBPOSITION = 4;
+constexpr UINT SB_THUMBTRACK = 5;
+constexpr UINT SB_TOP = 6;
+constexpr UINT SB_BOTTOM = 7;
+constexpr UINT SB_ENDSCROLL = 8;
 constexpr UINT SIF_RANGE = 0x0001;
 constexpr UINT SIF_PAGE = 0x0002;
 constexpr UINT SIF_POS = 0x0004;
+constexpr UINT SIF_DISABLENOSCROLL = 0x0008;
 constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | 0x0010;

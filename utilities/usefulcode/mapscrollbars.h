@@ -12,9 +12,9 @@ public:
     explicit MapScrollBars(HWND window)
         : m_window(window) {}
 
-    // Each word: the page in the high 16 bits (signed; negative leaves that bar alone) and the
-    // position in the low 16 bits (signed). Sets range 0..32768, page and position of the
-    // horizontal bar, then of the vertical one.
+    // Each word: the page in the high 16 bits and the position in the low 16 bits, both
+    // unsigned; a page above 32768 leaves that bar alone. Sets range 0..32768, page and position
+    // of the horizontal bar (which stays shown when nothing scrolls), then of the vertical one.
     void SetBars(DWORD horizontal, DWORD vertical);
 
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }

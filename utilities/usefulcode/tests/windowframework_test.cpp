@@ -196,8 +196,11 @@ TEST(MapScrollBars, SetsBothBarsFromTheViewportWords) {
         int position[2];
     } cases[] = {
         {MAKELPARAM(100, 4000), MAKELPARAM(200, 8000), {4000, 8000}, {100, 200}},
-        {MAKELPARAM(5, 0xFFFF), MAKELPARAM(7, 3000), {4000, 3000}, {100, 7}},       // negative page
-        {MAKELPARAM(-20, 1000), MAKELPARAM(32000, 1000), {1000, 1000}, {0, 31769}}, // clamped
+        {MAKELPARAM(5, 0xFFFF), MAKELPARAM(7, 3000), {4000, 3000}, {100, 7}}, // page too large
+        {MAKELPARAM(5, 32769), MAKELPARAM(9, 3000), {4000, 3000}, {100, 9}},
+        {MAKELPARAM(0, 32768), MAKELPARAM(0, 32768), {32768, 32768}, {0, 0}}, // whole extent
+        {MAKELPARAM(32768, 0), MAKELPARAM(32768, 0), {0, 0}, {32768, 32768}}, // far end
+        {MAKELPARAM(-20, 1000), MAKELPARAM(32000, 1000), {1000, 1000}, {31769, 31769}},
     };
     for (const auto& c : cases) {
         viewport.Emit(c.horizontal, c.vertical);
