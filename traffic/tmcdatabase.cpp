@@ -56,24 +56,48 @@ std::uint16_t LayoutOf(const FsrTable& table, const ColumnType* columns, std::ui
     return table.HasColumnTypes(columns, count0 + 1) ? 1 : TmcTables::kNoLayout;
 }
 
-// Opens a table mapped, else from the mounted archives, and checks its columns; `layout` (when
-// given) takes the layout of a two-layout table.
-bool OpenTmcTable(TmcTables& tables, FsrTable& table, const std::u16string& folder,
-                  const std::u16string& name, const ColumnType* columns, std::uint32_t count,
-                  std::uint16_t* layout) {
-    const std::u16string path = Join(folder, name);
-    const auto check = [&] {
-        if (layout == nullptr) {
-            return table.HasColumnTypes(columns, count);
-        }
-        *layout = LayoutOf(table, columns, count);
-        return *layout != TmcTables::kNoLayout;
-    };
-    if (table.OpenMapped(path) && check()) {
+struct SlotInfo {
+    const char16_t* name;
+    FsrTable TmcTables::*table;
+    const ColumnType* columns;
+    std::uint32_t count; // of layout 0 where there are two
+    std::uint16_t TmcTables::*layout;
+};
+
+constexpr SlotInfo kSlots[kTmcTableCount] = {
+    {u"Loc2Cookie.fsr", &TmcTables::cookie, kCookieColumns, 3, &TmcTables::cookieLayout},
+    {u"Events.fsr", &TmcTables::events, kEventColumns, 10, nullptr},
+    {u"Loc2Area.fsr", &TmcTables::area, kPairColumns, 2, nullptr},
+    {u"Loc2Chain.fsr", &TmcTables::chain, kChainColumns, 3, nullptr},
+    {u"Loc2First.fsr", &TmcTables::first, kNameColumns, 2, nullptr},
+    {u"Loc2Line.fsr", &TmcTables::line, kPairColumns, 2, nullptr},
+    {u"Loc2RoadName.fsr", &TmcTables::roadName, kNameColumns, 2, nullptr},
+    {u"Loc2RoadNum.fsr", &TmcTables::roadNumber, kNumberColumns, 2, nullptr},
+    {u"Loc2Type.fsr", &TmcTables::type, kTypeColumns, 4, &TmcTables::typeLayout},
+    {u"Loc2Second.fsr", &TmcTables::second, kNameColumns, 2, nullptr},
+    {u"EUC2SFN.fsr", &TmcTables::signNames, kSignColumns, 2, nullptr},
+};
+
+// Checks the columns of an opened table; takes the layout of a two-layout table.
+bool CheckColumns(TmcTables& tables, const SlotInfo& slot) {
+    const FsrTable& table = tables.*slot.table;
+    if (slot.layout == nullptr) {
+        return table.HasColumnTypes(slot.columns, slot.count);
+    }
+    tables.*slot.layout = LayoutOf(table, slot.columns, slot.count);
+    return tables.*slot.layout != TmcTables::kNoLayout;
+}
+
+// Opens a table mapped, else from the mounted archives, and checks its columns.
+bool OpenTmcTable(TmcTables& tables, TmcTableSlot slotNumber, const std::u16string& folder) {
+    const SlotInfo& slot = kSlots[static_cast<int>(slotNumber)];
+    FsrTable& table = tables.*slot.table;
+    const std::u16string path = Join(folder, slot.name);
+    if (table.OpenMapped(path) && CheckColumns(tables, slot)) {
         return true;
     }
     table.Close();
-    if (tables.archives.IsMounted(u"") && table.OpenArchived(path) && check()) {
+    if (tables.archives.IsMounted(u"") && table.OpenArchived(path) && CheckColumns(tables, slot)) {
         return true;
     }
     table.Close();
@@ -82,6 +106,21 @@ bool OpenTmcTable(TmcTables& tables, FsrTable& table, const std::u16string& fold
 }
 
 } // namespace
+
+const char16_t* TmcTableName(TmcTableSlot slot) {
+    return kSlots[static_cast<int>(slot)].name;
+}
+
+bool AttachTmcTable(TmcTables& tables, TmcTableSlot slotNumber, IFile& headerFile,
+                    CachedFilePtr file) {
+    const SlotInfo& slot = kSlots[static_cast<int>(slotNumber)];
+    FsrTable& table = tables.*slot.table;
+    if (table.Attach(headerFile, std::move(file)) && CheckColumns(tables, slot)) {
+        return true;
+    }
+    table.Close();
+    return false;
+}
 
 FsrRowRange FindTmcRows(const FsrTable& table, ColumnType keyType, std::uint32_t key) {
     const std::array<std::uint8_t, 4> bytes = {
@@ -106,31 +145,17 @@ bool TmcDatabase::Load(const std::u16string& path) {
     bool isOpen = false;
     if (tableFolder != cookieFolder) {
         (void)MountSfsArchivesInFolder(t.archives, cookieFolder);
-        isOpen = OpenTmcTable(t, t.cookie, cookieFolder, u"Loc2Cookie.fsr", kCookieColumns, 3,
-                              &t.cookieLayout);
+        isOpen = OpenTmcTable(t, TmcTableSlot::Cookie, cookieFolder);
         // The opened member stays readable after its archive is unmounted.
         t.archives.UnmountAll();
         (void)MountSfsArchivesInFolder(t.archives, tableFolder);
     } else {
         (void)MountSfsArchivesInFolder(t.archives, tableFolder);
-        isOpen = OpenTmcTable(t, t.cookie, cookieFolder, u"Loc2Cookie.fsr", kCookieColumns, 3,
-                              &t.cookieLayout);
+        isOpen = OpenTmcTable(t, TmcTableSlot::Cookie, cookieFolder);
     }
-    const auto open = [&](FsrTable& table, const char16_t* name, const ColumnType* columns,
-                          std::uint32_t count) {
-        return OpenTmcTable(t, table, tableFolder, name, columns, count, nullptr);
-    };
-    isOpen =
-        isOpen && open(t.events, u"Events.fsr", kEventColumns, 10) &&
-        open(t.area, u"Loc2Area.fsr", kPairColumns, 2) &&
-        open(t.chain, u"Loc2Chain.fsr", kChainColumns, 3) &&
-        open(t.first, u"Loc2First.fsr", kNameColumns, 2) &&
-        open(t.line, u"Loc2Line.fsr", kPairColumns, 2) &&
-        open(t.roadName, u"Loc2RoadName.fsr", kNameColumns, 2) &&
-        open(t.roadNumber, u"Loc2RoadNum.fsr", kNumberColumns, 2) &&
-        OpenTmcTable(t, t.type, tableFolder, u"Loc2Type.fsr", kTypeColumns, 4, &t.typeLayout) &&
-        open(t.second, u"Loc2Second.fsr", kNameColumns, 2) &&
-        open(t.signNames, u"EUC2SFN.fsr", kSignColumns, 2);
+    for (int slot = 1; isOpen && slot < kTmcTableCount; ++slot) {
+        isOpen = OpenTmcTable(t, static_cast<TmcTableSlot>(slot), tableFolder);
+    }
     t.isLoaded = isOpen;
     return isOpen;
 }

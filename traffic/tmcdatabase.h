@@ -50,6 +50,7 @@ public:
     [[nodiscard]] virtual std::string GetSpareText(std::uint8_t key);
 
     [[nodiscard]] const TmcTables& GetTables() const { return *m_tables; }
+    [[nodiscard]] TmcTables& GetTables() { return *m_tables; }
 
 private:
     BlockCachePtr m_cache;

@@ -44,5 +44,29 @@ struct TmcTables {
     bool isLoaded = false;
 };
 
+// The eleven tables a database opens, in opening order after "Loc2Cookie.fsr".
+enum class TmcTableSlot {
+    Cookie,
+    Events,
+    Area,
+    Chain,
+    First,
+    Line,
+    RoadName,
+    RoadNumber,
+    Type,
+    Second,
+    SignNames,
+};
+inline constexpr int kTmcTableCount = 11;
+
+// File name of a slot's table.
+const char16_t* TmcTableName(TmcTableSlot slot);
+
+// Attaches a table read from `file` (its header from headerFile) to a slot and checks its columns
+// as Load does; false (slot closed) when it is refused.
+[[nodiscard]] bool AttachTmcTable(TmcTables& tables, TmcTableSlot slot, IFile& headerFile,
+                                  CachedFilePtr file);
+
 // The rows of a table whose first column (of the given type) equals the number.
 FsrRowRange FindTmcRows(const FsrTable& table, ColumnType keyType, std::uint32_t key);

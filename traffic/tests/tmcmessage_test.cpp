@@ -1,4 +1,5 @@
 #include "testdata/alertcencoder.h"
+#include "testdata/recordingengine.h"
 #include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
 #include "traffic/tmcdecoder.h"
@@ -319,6 +320,35 @@ TEST_F(TmcMessageTest, CountryTextFollowsCountryCodeAndTable) {
         TmcMessage message(Raw(raw, c.table), *m_database, nullptr, 0);
         message.BuildText();
         EXPECT_EQ(message.GetCountryText(), c.name);
+    }
+}
+
+TEST_F(TmcMessageTest, CountryTextComesFromTheEngineWhenItKnowsTheCountry) {
+    const struct {
+        std::uint16_t programmeId;
+        unsigned table;
+        bool hasCountry;
+        std::u16string name;
+        std::vector<std::string> calls;
+    } cases[] = {
+        {0xD301, 1, true, u"Germany", {"GetCountry(17, 2)"}},
+        {0xE301, 33, true, u"Germany", {"GetCountry(44, 2)"}},
+        {0xA301, 1, false, u"\u00D6sterreich", {"GetCountry(4, 2)"}},
+        {0x2301, 1, true, u"Europa", {}},
+        {0xE301, 5, true, u"", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.programmeId);
+        const testdata::RecordingEnginePtr engine = testdata::MakeRecordingEngine();
+        if (c.hasCountry) {
+            engine->script.country = CountryPtr(new testdata::ScriptedCountry(u"Germany", 17));
+        }
+        auto raw = Message(101, 103);
+        raw.programmeId = c.programmeId;
+        TmcMessage message(Raw(raw, c.table), *m_database, testdata::EngineInterface(engine), 2);
+        message.BuildText();
+        EXPECT_EQ(message.GetCountryText(), c.name);
+        EXPECT_EQ(engine->Calls(), c.calls);
     }
 }
 
