@@ -22,6 +22,15 @@ std::uint16_t Word(const std::uint8_t* bytes) {
     return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
+// Seconds a duration code gives, t seconds after local midnight.
+std::uint32_t LifetimeOfCode(bool isDynamic, std::uint8_t code, std::uint32_t t) {
+    if (isDynamic) {
+        static constexpr std::uint32_t kDynamic[8] = {900, 900, 1800, 3600, 7200, 10800, 14400};
+        return code == 7 ? 86400 - t : kDynamic[code & 7U];
+    }
+    return code == 0 ? 3600 : code == 1 ? 7200 : code == 2 ? 86400 - t : 172800 - t;
+}
+
 } // namespace
 
 TmcBlockagePtr TmcRouteImpact::SetBlocking() {
@@ -219,15 +228,7 @@ std::uint32_t TmcMessage::ComputeLifetime() {
     } else {
         const TmcEventPtr event = m_database->FindEvent(duration.event);
         const bool isDynamic = (event && event->GetDurationType() == 1) != swaps;
-        if (isDynamic) {
-            static constexpr std::uint32_t kDynamic[8] = {900, 900, 1800, 3600, 7200, 10800, 14400};
-            lifetime = duration.code == 7 ? 86400 - t : kDynamic[duration.code & 7U];
-        } else {
-            lifetime = duration.code == 0   ? 3600
-                       : duration.code == 1 ? 7200
-                       : duration.code == 2 ? 86400 - t
-                                            : 172800 - t;
-        }
+        lifetime = LifetimeOfCode(isDynamic, duration.code, t);
     }
     if (HasStopTime()) {
         lifetime = std::min(lifetime, t > 0 ? 172800 - t : 0U);
