@@ -27,7 +27,8 @@ testdata::TmcLocationRow Row(std::uint32_t location, std::uint8_t typeClass, std
 
 // The sample tables and a few more: lines 150 and 170 both referring to 160 (points 120 -> 121
 // on them); cyclic line references 180 <-> 181 and 190 <-> 191 (points 122 -> 123); areas
-// 310 <-> 311; a location 400 without a type class; a point 124 without a chain.
+// 310 <-> 311; a location 400 without a type class; a point 124 without a chain; 65535; a
+// cancelling event 2040.
 testdata::TmcTablesModel Model() {
     testdata::TmcTablesModel m = testdata::TmcSampleTables();
     auto line = [](std::uint32_t code, std::string number, std::string a, std::string b,
@@ -59,6 +60,8 @@ testdata::TmcTablesModel Model() {
     m.locations.push_back(Row(310, 2, "Innen", 0, 311));
     m.locations.push_back(Row(311, 2, "Aussen", 0, 310));
     m.locations.push_back(Row(400, 3, "Ohne"));
+    m.locations.push_back(Row(65535, 0, "Alle"));
+    m.events.push_back({2040, "Sperrung aufgehoben", true, 5, 0, 0, {}});
     return m;
 }
 
@@ -194,7 +197,9 @@ TEST_F(TmcMessageTest, DecodesEventsControlMessagesAndIds) {
          false,
          101U << 16 | 103,
          {1}},
-        {"cancel all", Message(2047, 65535), false, false, false, false, 0, {}},
+        {"cancel all", Message(2047, 65535), true, true, true, true, 0, {}},
+        {"cancel all at a location", Message(2047, 103), true, true, true, false, 0, {}},
+        {"cancel one class", Message(2040, 103), true, true, false, false, 0, {5}},
         {"unknown event", Message(999, 103), false, false, false, false, 0, {}},
         {"unknown location", Message(101, 999), false, false, false, false, 0, {}},
     };
@@ -203,23 +208,11 @@ TEST_F(TmcMessageTest, DecodesEventsControlMessagesAndIds) {
         const TmcMessage message(Raw(c.message), *m_database, nullptr, 0);
         EXPECT_EQ(message.IsValid(), c.isValid);
         EXPECT_EQ(message.IsControl(), c.isControl);
+        EXPECT_EQ(message.CancelsAllEvents(), c.cancelsAll);
+        EXPECT_EQ(message.IsForAllLocations(), c.allLocations);
         EXPECT_EQ(message.GetId(), c.id);
         EXPECT_EQ(message.GetUpdateClasses(), c.classes);
     }
-}
-
-TEST_F(TmcMessageTest, ControlMessageAtEveryLocationCancelsAll) {
-    testdata::TmcTablesModel model = Model();
-    model.locations.push_back(Row(65535, 0, "Alle"));
-    ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(m_root, u"\\All", true));
-    ASSERT_TRUE(m_database->Load(u"\\All"));
-    const TmcMessage message(Raw(Message(2047, 65535)), *m_database, nullptr, 0);
-    EXPECT_TRUE(message.IsValid());
-    EXPECT_TRUE(message.IsControl());
-    EXPECT_TRUE(message.CancelsAllEvents());
-    EXPECT_TRUE(message.IsForAllLocations());
-    EXPECT_EQ(message.GetId(), 0U);
-    EXPECT_TRUE(message.GetUpdateClasses().empty());
 }
 
 TEST_F(TmcMessageTest, LifetimeFollowsDurationCodeAndEventDurationType) {
