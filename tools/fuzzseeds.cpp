@@ -26,6 +26,7 @@
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/roadnetworkwriter.h"
 #include "testdata/tablefilewriter.h"
+#include "testdata/tmctableswriter.h"
 #include "testdata/townsketch.h"
 #include "testdata/wavewriter.h"
 
@@ -547,6 +548,27 @@ std::vector<Seed> TmcSeeds() {
     };
 }
 
+// The TMC tables: a slot byte, then the table file input (odd mode: the file itself; even: patches
+// over the sample table of that slot). The TMC message: one 28-byte record.
+std::vector<Seed> TmcDataSeeds() {
+    const char* tables = "traffic/fuzz/corpus/tmc_tables_fuzz";
+    const char* messages = "traffic/fuzz/corpus/tmc_message_fuzz";
+    const auto files = testdata::TmcTablesWriter(testdata::TmcSampleTables()).BuildTables();
+    const Bytes single = {0xD3, 0x01, 0x04, 0x0D, 0x40, 101, 0, 103, 0, 0, 0, 0, 0, 0,
+                          0,    0,    0,    0,    0,    0,   0, 0,   0, 0, 0, 0, 0, 0};
+    // Multi-group, extent 2, labels 1 (control code 3), 9 (event 401), 0 (duration 4).
+    const Bytes multi = {0xD3, 0x01, 0x04, 0x00, 0x50, 101,  0,    101, 0x10, 0x79,
+                         0x19, 0x08, 0x80, 0,    0,    0,    0,    0,   0,    0,
+                         0,    0,    0,    0,    0x60, 0x2E, 0x00, 0x00};
+    return {
+        {tables, "seed-chain", Concat({{3, 1}, files.at("Loc2Chain.fsr")})},
+        {tables, "seed-cookie", Concat({{0, 1}, files.at("Loc2Cookie.fsr")})},
+        {tables, "seed-patches", {4, 0, 0x04, 0x10, 0x41, 0x04, 0x20, 0x42}},
+        {messages, "seed-single", single},
+        {messages, "seed-multi", multi},
+    };
+}
+
 // The sentence parser: receiver output for the feed target (clean, faulty, GN), and settings
 // texts for the definition loader.
 std::vector<Seed> SentenceSeeds() {
@@ -594,7 +616,7 @@ int main(int argc, char** argv) {
           BitmapSeeds(), AdvisorSeeds(),      DatasetSeeds(),        MapDataSeeds(),
           SearchSeeds(), CityIndexSeeds(),    LevelFileSeeds(),      RoadNetworkSeeds(),
           AreaSeeds(),   SignSeeds(),         OptimisedChainSeeds(), ReceiverSeeds(),
-          TmcSeeds(),    MatcherStateSeeds(), SentenceSeeds()}) {
+          TmcSeeds(),    MatcherStateSeeds(), SentenceSeeds(),       TmcDataSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;
