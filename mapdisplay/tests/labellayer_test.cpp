@@ -1,4 +1,5 @@
 #include "mapdisplay/labellayer.h"
+#include "testdata/golden.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
@@ -299,6 +300,20 @@ TEST_F(LabelLayerTest, DrawsOnlyInsideEachLabelAndFillsBoxes) {
             EXPECT_EQ(GetPixel(surface.Dc(), x, y), 0x00C000U) << x << "," << y;
         }
     }
+}
+
+TEST_F(LabelLayerTest, DrawsAFixedSetAsItsGoldenPicture) {
+    const POINT rising[] = {{20, 280}, {60, 240}, {200, 180}, {380, 120}};
+    const POINT vertical[] = {{30, 40}, {30, 200}};
+    const POINT road[] = {{100, 60}, {300, 60}};
+    ASSERT_TRUE(layer.AddStreetLabel(rising, 4, u"Harbour Road", 1070));
+    ASSERT_TRUE(layer.AddStreetLabel(vertical, 2, u"Mill Lane", 1080));
+    ASSERT_TRUE(
+        layer.AddPointLabel({250, 220}, {290, 240}, u"Station", 1500, nullptr, 0x800000, 0xFFFFFF));
+    ASSERT_TRUE(layer.AddShield(road, 2, u"A7", 0x0000C0, 0xFFFFFF, 1010));
+    layer.Draw(surface.Dc(), true);
+    EXPECT_TRUE(testdata::DcMatchesGolden(surface.Dc(), surface.Width(), surface.Height(),
+                                          NAV_MAPDISPLAY_DIR, "labels"));
 }
 
 TEST(LabelLayerLifetime, LeavesNoGdiObjectBeyondTheBrushCache) {
