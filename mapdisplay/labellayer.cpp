@@ -106,6 +106,47 @@ bool LabelOrder(const Label& a, const Label& b) {
     return a.fontKey != b.fontKey ? a.fontKey < b.fontKey : a.text < b.text;
 }
 
+void DrawBoxedLabel(HDC dc, const Label& label) {
+    GdiObjectRef brush = LabelBrushCache().Get(label.haloColour);
+    HPEN pen = CreatePen(PS_SOLID, 0, label.textColour);
+    if (brush == nullptr || pen == nullptr) {
+        OutputDebugStringW(u"label layer: no brush or pen, box skipped\n");
+        if (pen != nullptr) {
+            DeleteObject(pen);
+        }
+        return;
+    }
+    const POINT at = label.corners[0];
+    SelectObject(dc, brush->Handle());
+    SelectObject(dc, pen);
+    RoundRect(dc, at.x, at.y, label.corners[2].x, label.corners[2].y, 5, 5);
+    SelectObject(dc, GetStockObject(WHITE_PEN));
+    DeleteObject(pen);
+    SetTextColor(dc, label.textColour);
+    ExtTextOutW(dc, at.x + 3, at.y + 1, 0, nullptr, label.text.c_str(),
+                static_cast<UINT>(label.text.size()), nullptr);
+}
+
+// The text at the box's first corner, where the rotated text starts; the halo is the text in the
+// halo colour at the eight positions one pixel around it.
+void DrawHaloedLabel(HDC dc, const Label& label, bool halo) {
+    const POINT at = label.corners[0];
+    const auto count = static_cast<UINT>(label.text.size());
+    if (halo) {
+        SetTextColor(dc, label.haloColour);
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (dx != 0 || dy != 0) {
+                    ExtTextOutW(dc, at.x + dx, at.y + dy, 0, nullptr, label.text.c_str(), count,
+                                nullptr);
+                }
+            }
+        }
+    }
+    SetTextColor(dc, label.textColour);
+    ExtTextOutW(dc, at.x, at.y, 0, nullptr, label.text.c_str(), count, nullptr);
+}
+
 } // namespace
 
 LabelFontTable& LabelFontTable::Instance() {
@@ -469,8 +510,8 @@ bool LabelLayer::AddShield(const POINT* points, int count, std::u16string_view t
 void LabelLayer::Draw(HDC dc, bool halo) {
     const int previousMode = SetBkMode(dc, TRANSPARENT);
     HGDIOBJ previousPen = SelectObject(dc, GetStockObject(WHITE_PEN));
-    HGDIOBJ previousFont = nullptr;
-    HGDIOBJ previousBrush = nullptr;
+    HGDIOBJ previousFont = GetCurrentObject(dc, OBJ_FONT);
+    HGDIOBJ previousBrush = GetCurrentObject(dc, OBJ_BRUSH);
     for (const Label& label : m_labels) {
         const int escapement = LabelEscapement(label.angle);
         GdiObjectRef cached;
@@ -484,50 +525,15 @@ void LabelLayer::Draw(HDC dc, bool halo) {
             OutputDebugStringW(u"label layer: no font, label skipped\n");
             continue;
         }
-        HGDIOBJ replaced = SelectObject(dc, font);
-        previousFont = previousFont == nullptr ? replaced : previousFont;
-        const auto count = static_cast<UINT>(label.text.size());
-        const POINT at = label.corners[0];
+        SelectObject(dc, font);
         if ((label.flags & kLabelBoxed) != 0) {
-            GdiObjectRef brush = LabelBrushCache().Get(label.haloColour);
-            HPEN pen = CreatePen(PS_SOLID, 0, label.textColour);
-            if (brush == nullptr || pen == nullptr) {
-                OutputDebugStringW(u"label layer: no brush or pen, box skipped\n");
-                if (pen != nullptr) {
-                    DeleteObject(pen);
-                }
-                continue;
-            }
-            replaced = SelectObject(dc, brush->Handle());
-            previousBrush = previousBrush == nullptr ? replaced : previousBrush;
-            SelectObject(dc, pen);
-            RoundRect(dc, at.x, at.y, label.corners[2].x, label.corners[2].y, 5, 5);
-            SelectObject(dc, GetStockObject(WHITE_PEN));
-            DeleteObject(pen);
-            SetTextColor(dc, label.textColour);
-            ExtTextOutW(dc, at.x + 3, at.y + 1, 0, nullptr, label.text.c_str(), count, nullptr);
-            continue;
+            DrawBoxedLabel(dc, label);
+        } else {
+            DrawHaloedLabel(dc, label, halo);
         }
-        if (halo) {
-            SetTextColor(dc, label.haloColour);
-            for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    if (dx != 0 || dy != 0) {
-                        ExtTextOutW(dc, at.x + dx, at.y + dy, 0, nullptr, label.text.c_str(), count,
-                                    nullptr);
-                    }
-                }
-            }
-        }
-        SetTextColor(dc, label.textColour);
-        ExtTextOutW(dc, at.x, at.y, 0, nullptr, label.text.c_str(), count, nullptr);
     }
-    if (previousFont != nullptr) {
-        SelectObject(dc, previousFont);
-    }
-    if (previousBrush != nullptr) {
-        SelectObject(dc, previousBrush);
-    }
+    SelectObject(dc, previousFont);
+    SelectObject(dc, previousBrush);
     SelectObject(dc, previousPen);
     SetBkMode(dc, previousMode);
 }

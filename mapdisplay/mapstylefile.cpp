@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 40;
 constexpr std::size_t kOldColourTableBytes = 64; // 16 colours
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 constexpr std::int16_t kMaxFaceNameLength = 2 * kMaxFaceNameCharacters + 1;
 
 void Report(const std::string& what) {
