@@ -383,17 +383,23 @@ bool LabelLayer::IsAdmitted(std::uint32_t fontKey, std::u16string_view text,
 }
 
 bool LabelLayer::Place(Label label) {
-    std::vector<bool> displaced(m_labels.size(), false);
+    std::vector<std::size_t> displaced; // allocates only on a collision
+    const RECT& b = label.bounds;
     for (std::size_t i = 0; i < m_labels.size(); ++i) {
-        if (LabelsOverlap(label, m_labels[i])) {
-            if (label.priority >= m_labels[i].priority) {
-                return false;
-            }
-            displaced[i] = true;
+        const RECT& placed = m_labels[i].bounds;
+        // Rectangles wholly apart, the common case, are passed over without a call.
+        if (placed.right < b.left || b.right < placed.left || placed.bottom < b.top ||
+            b.bottom < placed.top || !LabelsOverlap(label, m_labels[i])) {
+            continue;
         }
+        if (label.priority >= m_labels[i].priority) {
+            return false;
+        }
+        displaced.push_back(i);
     }
-    std::size_t at = 0;
-    std::erase_if(m_labels, [&](const Label&) { return displaced[at++]; });
+    for (auto it = displaced.rbegin(); it != displaced.rend(); ++it) {
+        m_labels.erase(m_labels.begin() + static_cast<std::ptrdiff_t>(*it));
+    }
     m_labels.insert(std::upper_bound(m_labels.begin(), m_labels.end(), label, LabelOrder),
                     std::move(label));
     return true;
