@@ -1,5 +1,7 @@
 #pragma once
-// A read-only IFile over bytes in memory, for readers' tests and fuzz targets.
+// An IFile over bytes in memory, for readers' and writers' tests and fuzz targets. Writing
+// overwrites at the position and grows the bytes; a write limit makes writes fail after that
+// many bytes, as on a full disk.
 
 #include "utilities/usefulcode/ifile.h"
 
@@ -12,6 +14,7 @@ namespace testdata {
 
 class MemoryByteFile final : public IFile {
 public:
+    MemoryByteFile() = default;
     explicit MemoryByteFile(std::vector<std::uint8_t> bytes)
         : m_bytes(std::move(bytes)) {}
     explicit MemoryByteFile(std::string_view bytes)
@@ -40,13 +43,32 @@ public:
         m_position += n;
         return static_cast<DWORD>(n);
     }
-    DWORD Write(const void*, DWORD) override { return 0; }
+    DWORD Write(const void* buffer, DWORD count) override {
+        const std::size_t room = m_writeLimit > m_written ? m_writeLimit - m_written : 0;
+        const std::size_t n = std::min<std::size_t>(count, room);
+        if (m_position + n > m_bytes.size()) {
+            m_bytes.resize(m_position + n);
+        }
+        std::copy_n(static_cast<const std::uint8_t*>(buffer), n, m_bytes.data() + m_position);
+        m_position += n;
+        m_written += n;
+        return static_cast<DWORD>(n);
+    }
     DWORD GetSize() override { return static_cast<DWORD>(m_bytes.size()); }
     bool Truncate(LONG) override { return false; }
+
+    // Writes stop after this many bytes in all (counted from now on).
+    void SetWriteLimit(std::size_t bytes) {
+        m_writeLimit = bytes;
+        m_written = 0;
+    }
+    [[nodiscard]] const std::vector<std::uint8_t>& Bytes() const { return m_bytes; }
 
 private:
     std::vector<std::uint8_t> m_bytes;
     std::size_t m_position = 0;
+    std::size_t m_writeLimit = static_cast<std::size_t>(-1);
+    std::size_t m_written = 0;
 };
 
 } // namespace testdata

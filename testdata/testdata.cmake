@@ -16,6 +16,7 @@ nav_component(testdata STEP 0
     rdsgroupfilewriter.cpp
     receiverscenariowriter.cpp
     resourcebundlewriter.cpp
+    stylesheetwriter.cpp
     tempdir.cpp
   DEPENDS platform_files platform_sfs platform_shell)
 

@@ -25,6 +25,7 @@
 #include "testdata/receiverscenariowriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/roadnetworkwriter.h"
+#include "testdata/stylesheetwriter.h"
 #include "testdata/tablefilewriter.h"
 #include "testdata/tmctableswriter.h"
 #include "testdata/townsketch.h"
@@ -223,6 +224,17 @@ std::vector<Seed> BitmapSeeds() {
         {corpus, "seed-file-2", Whole(testdata::WriteBitmapFile(twoBits))},
         {corpus, "seed-packed-24", Whole(testdata::WritePackedDib(trueColour))},
         {corpus, "seed-patches", {0, 28, 0, 8, 46, 0, 200}}, // bit count 8, a long colour table
+    };
+}
+
+std::vector<Seed> StyleSheetSeeds() {
+    const char* corpus = "mapdisplay/fuzz/corpus/mapstylefile_fuzz";
+    testdata::StyleSheetWriter old = testdata::DefaultStyleSheet(true);
+    old.version = 4;
+    return {
+        {corpus, "seed-day-6", Whole(testdata::DefaultStyleSheet(false).Write())},
+        {corpus, "seed-night-4", Whole(old.Write())},
+        {corpus, "seed-patches", {0, 4, 0, '1', 20, 0, 200}}, // version 1, a long face name
     };
 }
 
@@ -611,12 +623,13 @@ int main(int argc, char** argv) {
     const std::filesystem::path root = argv[1];
     int status = 0;
     for (const auto& group :
-         {FormatSeeds(), ArchiveSeeds(),      BundleSeeds(),         SettingsSeeds(),
-          TableSeeds(),  NameSeeds(),         WaveSeeds(),           DialogSeeds(),
-          BitmapSeeds(), AdvisorSeeds(),      DatasetSeeds(),        MapDataSeeds(),
-          SearchSeeds(), CityIndexSeeds(),    LevelFileSeeds(),      RoadNetworkSeeds(),
-          AreaSeeds(),   SignSeeds(),         OptimisedChainSeeds(), ReceiverSeeds(),
-          TmcSeeds(),    MatcherStateSeeds(), SentenceSeeds(),       TmcDataSeeds()}) {
+         {FormatSeeds(),    ArchiveSeeds(),      BundleSeeds(),         SettingsSeeds(),
+          TableSeeds(),     NameSeeds(),         WaveSeeds(),           DialogSeeds(),
+          BitmapSeeds(),    AdvisorSeeds(),      DatasetSeeds(),        MapDataSeeds(),
+          SearchSeeds(),    CityIndexSeeds(),    LevelFileSeeds(),      RoadNetworkSeeds(),
+          AreaSeeds(),      SignSeeds(),         OptimisedChainSeeds(), ReceiverSeeds(),
+          TmcSeeds(),       MatcherStateSeeds(), SentenceSeeds(),       TmcDataSeeds(),
+          StyleSheetSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

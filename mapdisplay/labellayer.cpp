@@ -1,0 +1,545 @@
+#include "mapdisplay/labellayer.h"
+
+#include "mapdisplay/mapgeometry.h"
+
+#include "platform/window/window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kMaxPoints = 100;
+constexpr double kSimplifyTolerance = 4.0;
+constexpr double kPerPoint = 0.013888888888888888; // 1 / 72
+constexpr double kTenthsOfDegreePerRadian = 572.9582790879778;
+constexpr std::uint32_t kSharedTextClass = 1000; // point labels below it may repeat a text
+constexpr char16_t kBaseFace[] = u"Microsoft Sans Serif";
+
+LOGFONTW BaseFont(LONG height, LONG weight) {
+    LOGFONTW font{};
+    font.lfHeight = height;
+    font.lfWeight = weight;
+    std::copy(std::begin(kBaseFace), std::end(kBaseFace), font.lfFaceName);
+    return font;
+}
+
+LONG FontHeight(std::uint32_t pointSize, int logPixelsY) {
+    return static_cast<LONG>(-static_cast<double>(pointSize) * logPixelsY * kPerPoint);
+}
+
+MapRect ToMapRect(const RECT& r) {
+    return MapRect{r.left, r.top, r.right, r.bottom};
+}
+
+int Orient(POINT p, POINT q, POINT r) {
+    const std::int64_t cross = static_cast<std::int64_t>(q.x - p.x) * (r.y - p.y) -
+                               static_cast<std::int64_t>(q.y - p.y) * (r.x - p.x);
+    return (cross > 0) - (cross < 0);
+}
+
+bool SegmentsCross(POINT p, POINT q, POINT r, POINT s) {
+    return Orient(p, q, r) == -Orient(p, q, s) && Orient(r, s, p) == -Orient(r, s, q);
+}
+
+// Inside the convex box or on its edge.
+bool BoxContains(const std::array<POINT, 4>& box, POINT p) {
+    int positive = 0;
+    int negative = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const int side = Orient(box[i], box[(i + 1) % 4], p);
+        positive += side > 0;
+        negative += side < 0;
+    }
+    return positive == 0 || negative == 0;
+}
+
+// Distance of p from the chord a-b; inverseLength is 1 / |b - a| (unused when a == b).
+double ChordDistance(POINT p, POINT a, POINT b, double lengthSquared, double inverseLength) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double dot = (p.x - a.x) * dx + (p.y - a.y) * dy;
+    if (lengthSquared == 0 || dot < 0 || dot > lengthSquared) {
+        const POINT end = lengthSquared == 0 || dot < 0 ? a : b;
+        const double ax = std::abs(static_cast<double>(p.x - end.x));
+        const double ay = std::abs(static_cast<double>(p.y - end.y));
+        return std::max(ax, ay) + std::min(ax, ay) / 3;
+    }
+    return std::abs((p.x - a.x) * dy - (p.y - a.y) * dx) * inverseLength;
+}
+
+void Simplify(const POINT* points, std::size_t first, std::size_t last, double tolerance,
+              std::vector<std::size_t>& kept) {
+    const double dx = points[last].x - points[first].x;
+    const double dy = points[last].y - points[first].y;
+    const double lengthSquared = dx * dx + dy * dy;
+    const double inverseLength = lengthSquared == 0 ? 0 : 1 / std::sqrt(lengthSquared);
+    double farthest = 0;
+    std::size_t at = first;
+    for (std::size_t i = first + 1; i < last; ++i) {
+        const double d =
+            ChordDistance(points[i], points[first], points[last], lengthSquared, inverseLength);
+        if (d > farthest) {
+            farthest = d;
+            at = i;
+        }
+    }
+    if (farthest > tolerance) {
+        Simplify(points, first, at, tolerance, kept);
+        kept.push_back(at);
+        Simplify(points, at, last, tolerance, kept);
+    }
+}
+
+std::int64_t LengthSquared(POINT a, POINT b) {
+    const std::int64_t dx = b.x - a.x;
+    const std::int64_t dy = b.y - a.y;
+    return dx * dx + dy * dy;
+}
+
+double Length(POINT a, POINT b) {
+    return std::hypot(static_cast<double>(b.x - a.x), static_cast<double>(b.y - a.y));
+}
+
+bool LabelOrder(const Label& a, const Label& b) {
+    return a.fontKey != b.fontKey ? a.fontKey < b.fontKey : a.text < b.text;
+}
+
+void DrawBoxedLabel(HDC dc, const Label& label) {
+    GdiObjectRef brush = LabelBrushCache().Get(label.haloColour);
+    HPEN pen = CreatePen(PS_SOLID, 0, label.textColour);
+    if (brush == nullptr || pen == nullptr) {
+        OutputDebugStringW(u"label layer: no brush or pen, box skipped\n");
+        if (pen != nullptr) {
+            DeleteObject(pen);
+        }
+        return;
+    }
+    const POINT at = label.corners[0];
+    SelectObject(dc, brush->Handle());
+    SelectObject(dc, pen);
+    RoundRect(dc, at.x, at.y, label.corners[2].x, label.corners[2].y, 5, 5);
+    SelectObject(dc, GetStockObject(WHITE_PEN));
+    DeleteObject(pen);
+    SetTextColor(dc, label.textColour);
+    ExtTextOutW(dc, at.x + 3, at.y + 1, 0, nullptr, label.text.c_str(),
+                static_cast<UINT>(label.text.size()), nullptr);
+}
+
+// The text at the box's first corner, where the rotated text starts; the halo is the text in the
+// halo colour at the eight positions one pixel around it.
+void DrawHaloedLabel(HDC dc, const Label& label, bool halo) {
+    const POINT at = label.corners[0];
+    const auto count = static_cast<UINT>(label.text.size());
+    if (halo) {
+        SetTextColor(dc, label.haloColour);
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (dx != 0 || dy != 0) {
+                    ExtTextOutW(dc, at.x + dx, at.y + dy, 0, nullptr, label.text.c_str(), count,
+                                nullptr);
+                }
+            }
+        }
+    }
+    SetTextColor(dc, label.textColour);
+    ExtTextOutW(dc, at.x, at.y, 0, nullptr, label.text.c_str(), count, nullptr);
+}
+
+} // namespace
+
+LabelFontTable& LabelFontTable::Instance() {
+    static LabelFontTable table;
+    return table;
+}
+
+std::uint32_t LabelFontTable::KeyOf(const LOGFONTW& font) {
+    for (const auto& [known, key] : m_fonts) {
+        if (std::memcmp(&known, &font, sizeof(LOGFONTW)) == 0) {
+            return key;
+        }
+    }
+    m_fonts.emplace_back(font, ++m_counter);
+    return m_counter;
+}
+
+std::optional<LOGFONTW> LabelFontTable::FontOf(std::uint32_t key) const {
+    if (key == 0) {
+        return m_street;
+    }
+    if (key == 1) {
+        return m_shield;
+    }
+    for (const auto& [font, known] : m_fonts) {
+        if (known == key) {
+            return font;
+        }
+    }
+    return std::nullopt;
+}
+
+void LabelFontTable::SetBaseFonts(const LOGFONTW& street, const LOGFONTW& shield) {
+    m_street = street;
+    m_shield = shield;
+}
+
+void LabelFontTable::SetStreetColours(bool isDay) {
+    m_streetText = isDay ? 0x3C3C3C : 0xDCDCDC;
+    m_streetHalo = isDay ? 0xDCDCDC : 0x3C3C3C;
+}
+
+bool LabelsOverlap(const Label& a, const Label& b) {
+    // Rectangles wholly apart (not even touching) are the common case: rejected inline.
+    if (a.bounds.right < b.bounds.left || b.bounds.right < a.bounds.left ||
+        a.bounds.bottom < b.bounds.top || b.bounds.bottom < a.bounds.top) {
+        return false;
+    }
+    if (!MapRect::Overlaps(ToMapRect(a.bounds), ToMapRect(b.bounds))) {
+        return false;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t step = 0; step < 3; ++step) {
+            const std::size_t j = (i + step) % 4;
+            if (SegmentsCross(a.corners[i], a.corners[(i + 1) % 4], b.corners[j],
+                              b.corners[(j + 1) % 4])) {
+                return true;
+            }
+        }
+    }
+    // No edges cross: overlapping only when one lies wholly inside the other.
+    return BoxContains(a.corners, b.corners[0]) || BoxContains(b.corners, a.corners[0]);
+}
+
+std::vector<std::size_t> SimplifyPolyline(const POINT* points, std::size_t count,
+                                          double tolerance) {
+    std::vector<std::size_t> kept;
+    if (count == 0) {
+        return kept;
+    }
+    kept.push_back(0);
+    if (count > 1) {
+        Simplify(points, 0, count - 1, tolerance, kept);
+        kept.push_back(count - 1);
+    }
+    return kept;
+}
+
+std::array<POINT, 4> RotatedBox(double anchorX, double anchorY, SIZE size, double angle) {
+    const double halfWidth = size.cx / 2.0;
+    const double halfHeight = size.cy / 2.0;
+    const double ux = halfWidth * std::cos(angle);
+    const double uy = -halfWidth * std::sin(angle);
+    const double vx = -halfHeight * std::sin(angle);
+    const double vy = -halfHeight * std::cos(angle);
+    const auto corner = [&](double x, double y) {
+        return POINT{static_cast<LONG>(anchorX + x), static_cast<LONG>(anchorY + y)};
+    };
+    return {corner(-ux + vx, -uy + vy), corner(ux + vx, uy + vy), corner(ux - vx, uy - vy),
+            corner(-ux - vx, -uy - vy)};
+}
+
+int LabelEscapement(double angle) {
+    const auto tenths = static_cast<int>(angle * kTenthsOfDegreePerRadian);
+    return tenths / 20 * 20;
+}
+
+GdiCache<COLORREF>& LabelBrushCache() {
+    // Never destroyed: its brushes may outlive every layer, up to the end of the process.
+    static auto* cache =
+        new GdiCache<COLORREF>(6, [](const COLORREF& colour) { return CreateSolidBrush(colour); });
+    return *cache;
+}
+
+LabelLayer::LabelLayer()
+    : m_fontCache(kFontCacheSize, [this](const FontKey& key) { return CreateFontFor(key); }) {}
+
+LabelLayer::~LabelLayer() {
+    m_fontCache.Clear();
+    DeleteFonts();
+}
+
+HGDIOBJ LabelLayer::CreateFontFor(const FontKey& key) const {
+    std::optional<LOGFONTW> font = LabelFontTable::Instance().FontOf(key.first);
+    if (!font) {
+        return nullptr;
+    }
+    font->lfEscapement = key.second < 0 ? key.second + 3600 : key.second;
+    font->lfOrientation = font->lfEscapement;
+    return CreateFontIndirectW(&*font);
+}
+
+void LabelLayer::DeleteFonts() {
+    if (m_measureDc != nullptr) {
+        DeleteDC(m_measureDc); // first: it may hold one of the fonts
+    }
+    if (m_streetFont != nullptr) {
+        DeleteObject(m_streetFont);
+    }
+    if (m_shieldFont != nullptr) {
+        DeleteObject(m_shieldFont);
+    }
+    m_streetFont = m_shieldFont = nullptr;
+    m_measureDc = nullptr;
+    m_measureFont = nullptr;
+}
+
+void LabelLayer::CreateFonts(int logPixelsY) {
+    m_fontCache.Clear();
+    DeleteFonts();
+    m_streetHeight = FontHeight(m_pointSize, logPixelsY);
+    const LOGFONTW street = BaseFont(m_streetHeight, FW_NORMAL);
+    const LOGFONTW shield = BaseFont(FontHeight(9, logPixelsY), FW_BOLD);
+    LabelFontTable::Instance().SetBaseFonts(street, shield);
+    m_streetFont = CreateFontIndirectW(&street);
+    m_shieldFont = CreateFontIndirectW(&shield);
+    m_measureDc = CreateCompatibleDC(nullptr);
+    if (m_streetFont == nullptr || m_shieldFont == nullptr || m_measureDc == nullptr) {
+        OutputDebugStringW(u"label layer: the label fonts cannot be created\n");
+    }
+}
+
+void LabelLayer::Begin(HDC dc) {
+    const int logPixelsY = GetDeviceCaps(dc, LOGPIXELSY);
+    if (m_streetFont != nullptr && FontHeight(m_pointSize, logPixelsY) == m_streetHeight) {
+        return;
+    }
+    CreateFonts(logPixelsY);
+}
+
+void LabelLayer::Shift(POINT offset, const RECT& rect) {
+    std::erase_if(m_labels, [&](const Label& label) {
+        return !MapRect::Overlaps(ToMapRect(label.bounds), ToMapRect(rect));
+    });
+    for (Label& label : m_labels) {
+        OffsetRect(&label.bounds, offset.x, offset.y);
+        for (POINT& corner : label.corners) {
+            corner.x += offset.x;
+            corner.y += offset.y;
+        }
+    }
+}
+
+void LabelLayer::SetDay(bool isDay) {
+    if (isDay == m_isDay) {
+        return;
+    }
+    m_isDay = isDay;
+    m_labels.clear();
+    LabelFontTable& table = LabelFontTable::Instance();
+    table.SetStreetColours(isDay);
+    const std::optional<LOGFONTW> street = table.FontOf(0);
+    if (street && street->lfFaceName[0] != 0 && m_measureDc != nullptr) {
+        m_fontCache.Clear();
+        const int logPixelsY = GetDeviceCaps(m_measureDc, LOGPIXELSY);
+        // Rounded, not truncated: the point size must survive the round trip through the
+        // height, or every switch would shrink the labels.
+        m_pointSize = static_cast<std::uint32_t>(
+            std::lround(-static_cast<double>(street->lfHeight) * 72 / logPixelsY));
+        CreateFonts(logPixelsY);
+    }
+}
+
+std::optional<SIZE> LabelLayer::Measure(std::uint32_t fontKey, std::u16string_view text) {
+    GdiObjectRef cached;
+    HGDIOBJ font = fontKey == 0 ? m_streetFont : fontKey == 1 ? m_shieldFont : nullptr;
+    if (fontKey > 1 && (cached = m_fontCache.Get({fontKey, 0}))) {
+        font = cached->Handle();
+    }
+    if (font == nullptr || m_measureDc == nullptr) {
+        return std::nullopt;
+    }
+    // The measuring DC keeps the font it last used: most labels share the street font.
+    if (font != m_measureFont) {
+        SelectObject(m_measureDc, font);
+        m_measureFont = font;
+    }
+    SIZE size{};
+    const BOOL measured = GetTextExtentExPointW(
+        m_measureDc, text.data(), static_cast<int>(text.size()), 0, nullptr, nullptr, &size);
+    if (cached != nullptr) {
+        SelectObject(m_measureDc, m_streetFont); // the cached font may be evicted
+        m_measureFont = m_streetFont;
+    }
+    return measured ? std::optional<SIZE>(size) : std::nullopt;
+}
+
+bool LabelLayer::IsAdmitted(std::uint32_t fontKey, std::u16string_view text,
+                            bool skipDuplicates) const {
+    if (m_labels.size() >= kMaxLabels || text.empty()) {
+        return false;
+    }
+    if (skipDuplicates) {
+        return true;
+    }
+    // The labels are ordered by font key and text.
+    const auto at = std::lower_bound(m_labels.begin(), m_labels.end(), std::pair(fontKey, text),
+                                     [](const Label& label, const auto& key) {
+                                         return label.fontKey != key.first
+                                                    ? label.fontKey < key.first
+                                                    : std::u16string_view(label.text) < key.second;
+                                     });
+    return at == m_labels.end() || at->fontKey != fontKey || at->text != text;
+}
+
+bool LabelLayer::Place(Label label) {
+    std::vector<std::size_t> displaced; // allocates only on a collision
+    const RECT& b = label.bounds;
+    for (std::size_t i = 0; i < m_labels.size(); ++i) {
+        const RECT& placed = m_labels[i].bounds;
+        // Rectangles wholly apart, the common case, are passed over without a call.
+        if (placed.right < b.left || b.right < placed.left || placed.bottom < b.top ||
+            b.bottom < placed.top || !LabelsOverlap(label, m_labels[i])) {
+            continue;
+        }
+        if (label.priority >= m_labels[i].priority) {
+            return false;
+        }
+        displaced.push_back(i);
+    }
+    for (auto it = displaced.rbegin(); it != displaced.rend(); ++it) {
+        m_labels.erase(m_labels.begin() + static_cast<std::ptrdiff_t>(*it));
+    }
+    m_labels.insert(std::upper_bound(m_labels.begin(), m_labels.end(), label, LabelOrder),
+                    std::move(label));
+    return true;
+}
+
+bool LabelLayer::PlaceOnSegment(POINT a, POINT b, std::u16string_view text,
+                                std::uint32_t elementClass, std::uint32_t fontKey,
+                                COLORREF textColour, COLORREF haloColour, bool isRotated) {
+    if (b.x < a.x) {
+        std::swap(a, b);
+    }
+    const std::optional<SIZE> size = Measure(fontKey, text);
+    if (!size) {
+        return false;
+    }
+    Label label;
+    label.angle = isRotated ? -std::atan2(static_cast<double>(b.y - a.y), b.x - a.x) : 0.0;
+    label.corners = RotatedBox((a.x + b.x) / 2.0, (a.y + b.y) / 2.0, *size, label.angle);
+    label.bounds = {label.corners[0].x, label.corners[0].y, label.corners[0].x, label.corners[0].y};
+    for (const POINT& corner : label.corners) {
+        label.bounds.left = std::min(label.bounds.left, corner.x);
+        label.bounds.top = std::min(label.bounds.top, corner.y);
+        label.bounds.right = std::max(label.bounds.right, corner.x);
+        label.bounds.bottom = std::max(label.bounds.bottom, corner.y);
+    }
+    label.priority = elementClass;
+    label.fontKey = fontKey;
+    label.textColour = textColour;
+    label.haloColour = haloColour;
+    label.text = text;
+    return Place(std::move(label));
+}
+
+bool LabelLayer::AddStreetLabel(const POINT* points, int count, std::u16string_view text,
+                                std::uint32_t elementClass) {
+    if (points == nullptr || count < 2 || !IsAdmitted(0, text, false)) {
+        return false;
+    }
+    const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(count), kMaxPoints);
+    std::vector<std::size_t> kept = {0, 1};
+    if (used > 2) {
+        kept = SimplifyPolyline(points, used, kSimplifyTolerance);
+    }
+    std::int64_t longest = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + 1 < kept.size(); ++i) {
+        const std::int64_t length = LengthSquared(points[kept[i]], points[kept[i + 1]]);
+        if (length > longest) {
+            longest = length;
+            start = i;
+        }
+    }
+    if (longest == 0) {
+        return false; // fewer than two distinct points
+    }
+    const LabelFontTable& table = LabelFontTable::Instance();
+    return PlaceOnSegment(points[kept[start]], points[kept[start + 1]], text, elementClass, 0,
+                          table.StreetText(), table.StreetHalo(), true);
+}
+
+bool LabelLayer::AddPointLabel(POINT corner1, POINT corner2, std::u16string_view text,
+                               std::uint32_t elementClass, const LOGFONTW* font,
+                               COLORREF textColour, COLORREF haloColour) {
+    const std::uint32_t fontKey = font == nullptr ? 0 : LabelFontTable::Instance().KeyOf(*font);
+    if (!IsAdmitted(fontKey, text, elementClass < kSharedTextClass)) {
+        return false;
+    }
+    return PlaceOnSegment(corner1, corner2, text, elementClass, fontKey, textColour, haloColour,
+                          false);
+}
+
+bool LabelLayer::AddShield(const POINT* points, int count, std::u16string_view text,
+                           COLORREF boxColour, COLORREF textColour, std::uint32_t elementClass) {
+    if (points == nullptr || count < 2 || !IsAdmitted(1, text, false)) {
+        return false;
+    }
+    const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(count), kMaxPoints);
+    double total = 0;
+    for (std::size_t i = 0; i + 1 < used; ++i) {
+        total += Length(points[i], points[i + 1]);
+    }
+    if (total == 0) {
+        return false;
+    }
+    double running = 0;
+    std::size_t segment = 0;
+    for (; segment + 1 < used; ++segment) {
+        running += Length(points[segment], points[segment + 1]);
+        if (running >= total / 2) {
+            break;
+        }
+    }
+    segment = std::min(segment, used - 2);
+    std::optional<SIZE> size = Measure(1, text);
+    if (!size) {
+        return false;
+    }
+    size->cx += 6;
+    size->cy += 3;
+    Label label;
+    const POINT a = points[segment];
+    const POINT b = points[segment + 1];
+    label.corners = RotatedBox((a.x + b.x) / 2.0, (a.y + b.y) / 2.0, *size, 0);
+    label.bounds = {label.corners[0].x, label.corners[0].y, label.corners[2].x, label.corners[2].y};
+    label.flags = kLabelBoxed;
+    label.priority = elementClass;
+    label.fontKey = 1;
+    label.textColour = textColour;
+    label.haloColour = boxColour;
+    label.text = text;
+    return Place(std::move(label));
+}
+
+void LabelLayer::Draw(HDC dc, bool halo) {
+    const int previousMode = SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ previousPen = SelectObject(dc, GetStockObject(WHITE_PEN));
+    HGDIOBJ previousFont = GetCurrentObject(dc, OBJ_FONT);
+    HGDIOBJ previousBrush = GetCurrentObject(dc, OBJ_BRUSH);
+    for (const Label& label : m_labels) {
+        const int escapement = LabelEscapement(label.angle);
+        GdiObjectRef cached;
+        HGDIOBJ font = label.fontKey == 1                      ? m_shieldFont
+                       : label.fontKey == 0 && escapement == 0 ? m_streetFont
+                                                               : nullptr;
+        if (font == nullptr && (cached = m_fontCache.Get({label.fontKey, escapement}))) {
+            font = cached->Handle();
+        }
+        if (font == nullptr) {
+            OutputDebugStringW(u"label layer: no font, label skipped\n");
+            continue;
+        }
+        SelectObject(dc, font);
+        if ((label.flags & kLabelBoxed) != 0) {
+            DrawBoxedLabel(dc, label);
+        } else {
+            DrawHaloedLabel(dc, label, halo);
+        }
+    }
+    SelectObject(dc, previousFont);
+    SelectObject(dc, previousBrush);
+    SelectObject(dc, previousPen);
+    SetBkMode(dc, previousMode);
+}

@@ -1,0 +1,129 @@
+#pragma once
+// The label layer: collects the texts of a map paint (street names along lines, point labels,
+// road-number shields), keeps at most 200 without overlaps (the smaller class wins) and draws
+// them over the finished map, rotated, with a halo or in a box. User-interface thread only.
+
+#include "mapdisplay/gdicache.h"
+
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/text.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// The process-wide label fonts: LOGFONTs (compared byte by byte) by key. Key 0 is the street
+// font, key 1 the shield font; point-label fonts get keys from 3 on.
+class LabelFontTable {
+public:
+    static LabelFontTable& Instance();
+
+    // The key of the font, registering it on first use.
+    std::uint32_t KeyOf(const LOGFONTW& font);
+    // The font of a key; nothing for an unknown key.
+    [[nodiscard]] std::optional<LOGFONTW> FontOf(std::uint32_t key) const;
+    void SetBaseFonts(const LOGFONTW& street, const LOGFONTW& shield);
+    // Day: text 0x3C3C3C on halo 0xDCDCDC; night swaps them.
+    void SetStreetColours(bool isDay);
+    [[nodiscard]] COLORREF StreetText() const { return m_streetText; }
+    [[nodiscard]] COLORREF StreetHalo() const { return m_streetHalo; }
+
+private:
+    std::vector<std::pair<LOGFONTW, std::uint32_t>> m_fonts;
+    std::uint32_t m_counter = 2;
+    LOGFONTW m_street{};
+    LOGFONTW m_shield{};
+    COLORREF m_streetText = 0x3C3C3C;
+    COLORREF m_streetHalo = 0xDCDCDC;
+};
+
+constexpr std::uint32_t kLabelBoxed = 1;
+
+struct Label {
+    RECT bounds{};                  // encloses the corners, device pixels
+    std::array<POINT, 4> corners{}; // around the rotated box, from where the text starts
+    double angle = 0;               // radians, counter-clockwise, 0 = horizontal
+    std::uint32_t flags = 0;        // kLabelBoxed
+    std::uint32_t priority = 0;     // the element class; smaller wins
+    std::uint32_t fontKey = 0;      // in LabelFontTable
+    COLORREF textColour = 0;
+    COLORREF haloColour = 0; // a boxed label's box colour
+    std::u16string text;
+};
+
+// True when the labels overlap: their bounding rectangles share area and an edge of one crosses
+// an edge of the other, or one lies wholly inside the other.
+[[nodiscard]] bool LabelsOverlap(const Label& a, const Label& b);
+// Douglas-Peucker with a tolerance in pixels: the indices of the kept points, first and last
+// always. A point beyond a chord's end counts the larger axis distance to that end plus a third
+// of the smaller.
+[[nodiscard]] std::vector<std::size_t> SimplifyPolyline(const POINT* points, std::size_t count,
+                                                        double tolerance);
+// The rotated box of a size centred on anchor at angle (radians), corners truncated to pixels.
+[[nodiscard]] std::array<POINT, 4> RotatedBox(double anchorX, double anchorY, SIZE size,
+                                              double angle);
+// Escapement of an angle in tenths of a degree, in 2-degree steps toward 0.
+[[nodiscard]] int LabelEscapement(double angle);
+
+// The process-wide cache of 6 solid brushes by colour.
+GdiCache<COLORREF>& LabelBrushCache();
+
+class LabelLayer {
+public:
+    static constexpr std::size_t kMaxLabels = 200;
+    static constexpr std::size_t kFontCacheSize = 90;
+
+    LabelLayer();
+    ~LabelLayer();
+    LabelLayer(const LabelLayer&) = delete;
+    LabelLayer& operator=(const LabelLayer&) = delete;
+
+    // Sizes the fonts for the DC; re-creates them only when the street font's height changes.
+    void Begin(HDC dc);
+    void Clear() { m_labels.clear(); }
+    // After a scroll: drops the labels whose bounds miss rect, moves the rest by offset.
+    void Shift(POINT offset, const RECT& rect);
+    // On a change: clears the labels, swaps the street colours, re-creates the fonts.
+    void SetDay(bool isDay);
+
+    // Each returns true when the label was placed.
+    bool AddStreetLabel(const POINT* points, int count, std::u16string_view text,
+                        std::uint32_t elementClass);
+    // font null: the street font (key 0).
+    bool AddPointLabel(POINT corner1, POINT corner2, std::u16string_view text,
+                       std::uint32_t elementClass, const LOGFONTW* font, COLORREF textColour,
+                       COLORREF haloColour);
+    bool AddShield(const POINT* points, int count, std::u16string_view text, COLORREF boxColour,
+                   COLORREF textColour, std::uint32_t elementClass);
+    void Draw(HDC dc, bool halo);
+
+    // Ordered by font key, then text.
+    [[nodiscard]] const std::vector<Label>& Labels() const { return m_labels; }
+    [[nodiscard]] std::size_t CachedFontCount() const { return m_fontCache.Count(); }
+
+private:
+    using FontKey = std::pair<std::uint32_t, int>; // font key, escapement
+    HGDIOBJ CreateFontFor(const FontKey& key) const;
+    void CreateFonts(int logPixelsY);
+    void DeleteFonts();
+    std::optional<SIZE> Measure(std::uint32_t fontKey, std::u16string_view text);
+    bool IsAdmitted(std::uint32_t fontKey, std::u16string_view text, bool skipDuplicates) const;
+    bool Place(Label label);
+    bool PlaceOnSegment(POINT a, POINT b, std::u16string_view text, std::uint32_t elementClass,
+                        std::uint32_t fontKey, COLORREF textColour, COLORREF haloColour,
+                        bool isRotated);
+
+    GdiCache<FontKey> m_fontCache;
+    HDC m_measureDc = nullptr;
+    HGDIOBJ m_measureFont = nullptr; // selected into m_measureDc
+    HFONT m_streetFont = nullptr;
+    HFONT m_shieldFont = nullptr;
+    LONG m_streetHeight = 0;
+    std::uint32_t m_pointSize = 10;
+    std::vector<Label> m_labels;
+    bool m_isDay = true;
+};

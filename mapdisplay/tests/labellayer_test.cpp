@@ -1,0 +1,336 @@
+#include "mapdisplay/labellayer.h"
+#include "testdata/golden.h"
+
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/text.h"
+#include "platform/kernel/debug.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+constexpr COLORREF kSentinel = 0x123456;
+
+// A memory DC on a 32-bit bitmap filled with the sentinel, every face pinned to one font file.
+class Surface {
+public:
+    Surface(int width, int height)
+        : m_width(width)
+        , m_height(height) {
+        platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+        m_dc = CreateCompatibleDC(nullptr);
+        m_bitmap = CreateBitmap(width, height, 1, 32, nullptr);
+        m_old = SelectObject(m_dc, m_bitmap);
+        HBRUSH brush = CreateSolidBrush(kSentinel);
+        const RECT all{0, 0, width, height};
+        FillRect(m_dc, &all, brush);
+        DeleteObject(brush);
+    }
+    ~Surface() {
+        SelectObject(m_dc, m_old);
+        DeleteObject(m_bitmap);
+        DeleteDC(m_dc);
+        platform::SetFontFile({});
+    }
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+    [[nodiscard]] HDC Dc() const { return m_dc; }
+    [[nodiscard]] int Width() const { return m_width; }
+    [[nodiscard]] int Height() const { return m_height; }
+
+private:
+    int m_width;
+    int m_height;
+    HDC m_dc;
+    HBITMAP m_bitmap;
+    HGDIOBJ m_old;
+};
+
+// The text's size in the layer's font of the key, measured independently.
+SIZE TextSize(std::uint32_t fontKey, std::u16string_view text) {
+    const std::optional<LOGFONTW> font = LabelFontTable::Instance().FontOf(fontKey);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT handle = CreateFontIndirectW(&*font);
+    HGDIOBJ old = SelectObject(dc, handle);
+    SIZE size{};
+    EXPECT_TRUE(GetTextExtentExPointW(dc, text.data(), static_cast<int>(text.size()), 0, nullptr,
+                                      nullptr, &size));
+    SelectObject(dc, old);
+    DeleteObject(handle);
+    DeleteDC(dc);
+    return size;
+}
+
+Label Box(std::array<POINT, 4> c) {
+    Label label;
+    label.corners = c;
+    label.bounds = {c[0].x, c[0].y, c[0].x, c[0].y};
+    for (const POINT& p : c) {
+        label.bounds = {std::min(label.bounds.left, p.x), std::min(label.bounds.top, p.y),
+                        std::max(label.bounds.right, p.x), std::max(label.bounds.bottom, p.y)};
+    }
+    return label;
+}
+
+std::array<POINT, 4> Rect(LONG l, LONG t, LONG r, LONG b) {
+    return {POINT{l, t}, POINT{r, t}, POINT{r, b}, POINT{l, b}};
+}
+
+TEST(LabelGeometry, OverlapNeedsCrossingEdgesOrContainment) {
+    const struct {
+        std::array<POINT, 4> a;
+        std::array<POINT, 4> b;
+        bool overlaps;
+    } cases[] = {
+        {Rect(0, 0, 100, 20), Rect(50, 10, 150, 30), true},  // edges cross
+        {Rect(0, 0, 100, 20), Rect(10, 5, 30, 15), true},    // b inside a
+        {Rect(10, 5, 30, 15), Rect(0, 0, 100, 20), true},    // a inside b
+        {Rect(0, 0, 100, 20), Rect(100, 0, 200, 20), false}, // touching bounds
+        {Rect(0, 0, 100, 20), Rect(0, 40, 100, 60), false},  // apart
+        {RotatedBox(100, 100, {40, 10}, std::numbers::pi / 4), Rect(112, 112, 140, 140), false},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(LabelsOverlap(Box(cases[i].a), Box(cases[i].b)), cases[i].overlaps);
+    }
+}
+
+TEST(LabelGeometry, RotatesBoxesAroundTheAnchorAndStepsEscapementsByTwoDegrees) {
+    const struct {
+        double degrees;
+        std::array<POINT, 4> corners;
+    } boxes[] = {
+        {0, {POINT{80, 95}, POINT{120, 95}, POINT{120, 105}, POINT{80, 105}}},
+        {45, {POINT{82, 110}, POINT{110, 82}, POINT{117, 89}, POINT{89, 117}}},
+        {90, {POINT{95, 120}, POINT{95, 80}, POINT{105, 80}, POINT{105, 120}}},
+    };
+    for (const auto& c : boxes) {
+        SCOPED_TRACE(c.degrees);
+        const auto corners = RotatedBox(100, 100, {40, 10}, c.degrees * std::numbers::pi / 180);
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(corners[i].x, c.corners[i].x);
+            EXPECT_EQ(corners[i].y, c.corners[i].y);
+        }
+    }
+    const struct {
+        double degrees;
+        int escapement;
+    } steps[] = {{0, 0}, {1, 0}, {10, 100}, {30, 300}, {45, 440}, {90, 900}, {-45, -440}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.degrees);
+        EXPECT_EQ(LabelEscapement(s.degrees * std::numbers::pi / 180), s.escapement);
+    }
+}
+
+TEST(LabelGeometry, SimplifiesByFourPixelsWithTheBeyondTheEndDistance) {
+    const struct {
+        std::vector<POINT> points;
+        std::vector<std::size_t> kept;
+    } cases[] = {
+        {{{0, 0}, {10, 2}, {20, 0}}, {0, 2}},    // within tolerance
+        {{{0, 0}, {10, 5}, {20, 0}}, {0, 1, 2}}, // beyond it
+        {{{0, 0}, {-4, 3}, {10, 0}}, {0, 1, 2}}, // before the start: 4 + 3 / 3
+        {{{0, 0}, {-3, 3}, {10, 0}}, {0, 2}},    // 3 + 1 is not beyond 4
+        {{{0, 0}, {14, 3}, {10, 0}}, {0, 1, 2}}, // past the end
+        {{{0, 0}, {10, 10}, {20, 0}, {30, 1}, {40, 0}}, {0, 1, 2, 4}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(SimplifyPolyline(cases[i].points.data(), cases[i].points.size(), 4.0),
+                  cases[i].kept);
+    }
+}
+
+class LabelLayerTest : public ::testing::Test {
+protected:
+    Surface surface{400, 300};
+    LabelLayer layer;
+    void SetUp() override { layer.Begin(surface.Dc()); }
+};
+
+TEST_F(LabelLayerTest, RefusesThe201stLabelEvenWhereNothingOverlaps) {
+    for (int i = 0; i < 201; ++i) {
+        const POINT at{(i % 20) * 60, (i / 20) * 60};
+        EXPECT_EQ(layer.AddPointLabel(at, at, u"x", 500, nullptr, 0, 0), i < 200);
+    }
+    EXPECT_EQ(layer.Labels().size(), 200U);
+}
+
+TEST_F(LabelLayerTest, RefusesRepeatedTextsExceptLowPointClasses) {
+    const POINT street[] = {{10, 20}, {110, 20}};
+    const POINT elsewhere[] = {{10, 200}, {110, 200}};
+    EXPECT_TRUE(layer.AddStreetLabel(street, 2, u"Main Street", 1070));
+    EXPECT_FALSE(layer.AddStreetLabel(elsewhere, 2, u"Main Street", 1070));
+    EXPECT_TRUE(layer.AddPointLabel({300, 100}, {300, 100}, u"Main Street", 500, nullptr, 0, 0));
+    EXPECT_FALSE(layer.AddPointLabel({300, 250}, {300, 250}, u"Main Street", 1500, nullptr, 0, 0));
+    EXPECT_FALSE(layer.AddStreetLabel(street, 2, u"", 1070));
+    const POINT same[] = {{50, 50}, {50, 50}, {50, 50}};
+    EXPECT_FALSE(layer.AddStreetLabel(same, 3, u"Lone", 1070));
+    EXPECT_EQ(layer.Labels().size(), 2U);
+}
+
+TEST_F(LabelLayerTest, SmallerClassDisplacesAndEqualClassKeepsTheFirst) {
+    const struct {
+        std::uint32_t placed;
+        std::uint32_t added;
+        bool isAdded;
+    } cases[] = {{1020, 1010, true}, {1010, 1020, false}, {1020, 1020, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.added);
+        layer.Clear();
+        ASSERT_TRUE(layer.AddPointLabel({100, 100}, {100, 100}, u"First", c.placed, nullptr, 0, 0));
+        EXPECT_EQ(layer.AddPointLabel({105, 102}, {105, 102}, u"Second", c.added, nullptr, 0, 0),
+                  c.isAdded);
+        ASSERT_EQ(layer.Labels().size(), 1U);
+        EXPECT_EQ(layer.Labels()[0].text, c.isAdded ? u"Second" : u"First");
+    }
+}
+
+TEST_F(LabelLayerTest, PlacesStreetNamesOnTheFirstLongestKeptSegment) {
+    const struct {
+        std::vector<POINT> points;
+        double angle;
+        POINT anchor;
+    } cases[] = {
+        {{{100, 100}, {140, 100}, {140, 60}}, 0, {120, 100}}, // equal: the first
+        {{{140, 60}, {140, 100}, {100, 100}}, -std::numbers::pi / 2, {140, 80}},
+        {{{100, 100}, {130, 100}, {130, 50}}, std::numbers::pi / 2, {130, 75}},
+        {{{0, 200}, {100, 100}}, std::numbers::pi / 4, {50, 150}},
+    };
+    const SIZE size = TextSize(0, u"Long Road");
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        layer.Clear();
+        const auto& c = cases[i];
+        ASSERT_TRUE(layer.AddStreetLabel(c.points.data(), static_cast<int>(c.points.size()),
+                                         u"Long Road", 1070));
+        const Label& label = layer.Labels()[0];
+        EXPECT_DOUBLE_EQ(label.angle, c.angle);
+        const auto expected = RotatedBox(c.anchor.x, c.anchor.y, size, c.angle);
+        EXPECT_EQ(label.corners[0].x, expected[0].x);
+        EXPECT_EQ(label.corners[0].y, expected[0].y);
+        EXPECT_EQ(label.textColour, LabelFontTable::Instance().StreetText());
+    }
+}
+
+TEST_F(LabelLayerTest, AnchorsShieldsAtHalfTheLength) {
+    const POINT road[] = {{0, 100}, {100, 100}, {100, 300}};
+    ASSERT_TRUE(layer.AddShield(road, 3, u"A7", 0x0000FF, 0xFFFFFF, 1010));
+    SIZE size = TextSize(1, u"A7");
+    const Label& label = layer.Labels()[0];
+    EXPECT_EQ(label.flags, kLabelBoxed);
+    EXPECT_EQ(label.fontKey, 1U);
+    EXPECT_EQ(label.corners[0].x, static_cast<LONG>(100 - (size.cx + 6) / 2.0));
+    EXPECT_EQ(label.corners[0].y, static_cast<LONG>(200 - (size.cy + 3) / 2.0));
+    EXPECT_EQ(label.bounds.right - label.bounds.left, size.cx + 6);
+}
+
+TEST_F(LabelLayerTest, ShiftDropsAndMovesAndSetDaySwapsAndClears) {
+    ASSERT_TRUE(layer.AddPointLabel({50, 50}, {50, 50}, u"Kept", 1500, nullptr, 0, 0));
+    ASSERT_TRUE(layer.AddPointLabel({350, 250}, {350, 250}, u"Gone", 1500, nullptr, 0, 0));
+    const RECT before = layer.Labels()[1].bounds; // "Kept" sorts after "Gone"
+    layer.Shift({-10, 5}, RECT{0, 0, 200, 150});
+    ASSERT_EQ(layer.Labels().size(), 1U);
+    EXPECT_EQ(layer.Labels()[0].bounds.left, before.left - 10);
+    EXPECT_EQ(layer.Labels()[0].bounds.top, before.top + 5);
+
+    const LONG height = LabelFontTable::Instance().FontOf(0)->lfHeight;
+    layer.SetDay(false);
+    EXPECT_TRUE(layer.Labels().empty());
+    EXPECT_EQ(LabelFontTable::Instance().StreetText(), 0xDCDCDCU);
+    EXPECT_EQ(LabelFontTable::Instance().StreetHalo(), 0x3C3C3CU);
+    EXPECT_EQ(LabelFontTable::Instance().FontOf(0)->lfHeight, height); // no shrinking
+    layer.SetDay(true);
+    EXPECT_EQ(LabelFontTable::Instance().StreetText(), 0x3C3C3CU);
+}
+
+TEST_F(LabelLayerTest, BeginKeepsFontsWhileTheHeightStaysAndKeysFontsByBytes) {
+    const POINT diagonal[] = {{100, 200}, {200, 100}};
+    ASSERT_TRUE(layer.AddStreetLabel(diagonal, 2, u"Ramp", 1091));
+    layer.Draw(surface.Dc(), true);
+    EXPECT_EQ(layer.CachedFontCount(), 1U); // key 0 at escapement 440
+    const platform::GdiObjectCounts counts = platform::CountLiveGdiObjects();
+    layer.Begin(surface.Dc());
+    EXPECT_EQ(layer.CachedFontCount(), 1U);
+    EXPECT_EQ(platform::CountLiveGdiObjects(), counts);
+
+    LOGFONTW font{};
+    font.lfHeight = -11;
+    LabelFontTable& table = LabelFontTable::Instance();
+    const std::uint32_t key = table.KeyOf(font);
+    EXPECT_GE(key, 3U);
+    EXPECT_EQ(table.KeyOf(font), key);
+    font.lfFaceName[31] = u'x'; // a byte past the face's end still counts
+    EXPECT_EQ(table.KeyOf(font), key + 1);
+}
+
+TEST_F(LabelLayerTest, DrawsOnlyInsideEachLabelAndFillsBoxes) {
+    const POINT vertical[] = {{60, 250}, {60, 60}};
+    const POINT road[] = {{150, 150}, {350, 150}};
+    ASSERT_TRUE(layer.AddStreetLabel(vertical, 2, u"Upward", 1070));
+    ASSERT_TRUE(
+        layer.AddPointLabel({200, 60}, {240, 80}, u"Harbour", 1500, nullptr, 0x000000, 0xFFFFFF));
+    ASSERT_TRUE(layer.AddShield(road, 2, u"B12", 0x00C000, 0x000000, 1020));
+    layer.Draw(surface.Dc(), true);
+    int drawn = 0;
+    for (int y = 0; y < surface.Height(); ++y) {
+        for (int x = 0; x < surface.Width(); ++x) {
+            if (GetPixel(surface.Dc(), x, y) == kSentinel) {
+                continue;
+            }
+            ++drawn;
+            bool isInside = false;
+            for (const Label& label : layer.Labels()) {
+                const RECT& b = label.bounds;
+                isInside |=
+                    x >= b.left - 2 && x < b.right + 2 && y >= b.top - 2 && y < b.bottom + 2;
+            }
+            ASSERT_TRUE(isInside) << x << "," << y;
+        }
+    }
+    EXPECT_GT(drawn, 300);
+    const Label& shield = layer.Labels().back(); // key 1 sorts after key 0
+    ASSERT_EQ(shield.text, u"B12");
+    for (int y = shield.corners[0].y + 3; y < shield.corners[2].y - 3; ++y) {
+        for (const int x : {shield.corners[0].x + 1, shield.corners[0].x + 2}) {
+            EXPECT_EQ(GetPixel(surface.Dc(), x, y), 0x00C000U) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(LabelLayerTest, DrawsAFixedSetAsItsGoldenPicture) {
+    const POINT rising[] = {{20, 280}, {60, 240}, {200, 180}, {380, 120}};
+    const POINT vertical[] = {{30, 40}, {30, 200}};
+    const POINT road[] = {{100, 60}, {300, 60}};
+    ASSERT_TRUE(layer.AddStreetLabel(rising, 4, u"Harbour Road", 1070));
+    ASSERT_TRUE(layer.AddStreetLabel(vertical, 2, u"Mill Lane", 1080));
+    ASSERT_TRUE(
+        layer.AddPointLabel({250, 220}, {290, 240}, u"Station", 1500, nullptr, 0x800000, 0xFFFFFF));
+    ASSERT_TRUE(layer.AddShield(road, 2, u"A7", 0x0000C0, 0xFFFFFF, 1010));
+    layer.Draw(surface.Dc(), true);
+    EXPECT_TRUE(testdata::DcMatchesGolden(surface.Dc(), surface.Width(), surface.Height(),
+                                          NAV_MAPDISPLAY_DIR, "labels"));
+}
+
+TEST(LabelLayerLifetime, LeavesNoGdiObjectBeyondTheBrushCache) {
+    const platform::GdiObjectCounts before = platform::CountLiveGdiObjects();
+    const std::size_t brushesBefore = LabelBrushCache().Count();
+    {
+        Surface surface(200, 200);
+        LabelLayer layer;
+        layer.Begin(surface.Dc());
+        const POINT road[] = {{20, 180}, {180, 20}};
+        ASSERT_TRUE(layer.AddStreetLabel(road, 2, u"Diagonal", 1070));
+        ASSERT_TRUE(layer.AddShield(road, 2, u"7", 0x0000FF, 0xFFFFFF, 1030));
+        layer.Draw(surface.Dc(), true);
+    }
+    const platform::GdiObjectCounts after = platform::CountLiveGdiObjects();
+    EXPECT_EQ(after.memoryDcs, before.memoryDcs);
+    EXPECT_EQ(after.objects, before.objects + LabelBrushCache().Count() - brushesBefore);
+}
+
+} // namespace

@@ -1,0 +1,24 @@
+#pragma once
+// Golden pictures: compares the pixels of a memory DC's bitmap or of a window exactly with a
+// committed PNG, <folder>/tests/golden/<name>.png. A missing or differing golden fails; with the
+// environment variable NAV_UPDATE_GOLDEN=1 the golden is written instead. On a mismatch the
+// actual picture is written to golden-actual/<name>.png in the working (build) folder.
+
+#include "platform/window/windowtypes.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace testdata {
+
+// The width x height pixels from the top-left of the bitmap selected into dc.
+[[nodiscard]] ::testing::AssertionResult DcMatchesGolden(HDC dc, int width, int height,
+                                                         const std::filesystem::path& folder,
+                                                         const std::string& name);
+// The window as it is on the screen (platform::ScreenshotPng).
+[[nodiscard]] ::testing::AssertionResult
+WindowMatchesGolden(HWND window, const std::filesystem::path& folder, const std::string& name);
+
+} // namespace testdata
