@@ -35,3 +35,15 @@ endif()
 nav_fuzz(positioning_matcherstate_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/matcherstate_fuzz.cpp
   DEPENDS positioning_matcher)
+
+nav_test(positioning_matcherfront_test THREADED
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/matcherfront_threads_test.cpp
+  DEPENDS positioning_matcher retrievalengine_engine testdata_matcher testdata_matcherdrives
+          testdata)
+if(TARGET positioning_matcherfront_test)
+  target_include_directories(positioning_matcherfront_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+endif()
+
+nav_fuzz(positioning_matcherupdate_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/matcherupdate_fuzz.cpp
+  DEPENDS positioning_matcher retrievalengine_engine testdata_matcherdrives testdata platform_kernel)

@@ -34,4 +34,37 @@ inline constexpr std::uint32_t kMatcherDriveFirstTick = 1000;
 // 1 Hz, seeded noise of 10 m, a steady speed in km/h.
 [[nodiscard]] DriveSettings NoisyDriveSettings(double speedKmh, std::uint32_t seed);
 
+// Fix batches as bytes, for the matcher's fuzz target: a mode byte (bit 0: simple mode), then
+// 12 bytes a fix: flags (bit 0 ends a batch), east and north metres from the origin (int16),
+// course (u16), speed (u8, km/h), satellites (u8), seconds after the previous fix (u8) and the
+// milliseconds that pass after the fix before the matcher runs (u16); little-endian.
+inline constexpr std::size_t kEncodedFixSize = 12;
+
+struct EncodedFix {
+    bool endsBatch = true;
+    std::int16_t east = 0;
+    std::int16_t north = 0;
+    std::uint16_t course = 0;
+    std::uint8_t speed = 0;
+    std::uint8_t satellites = 8;
+    std::uint8_t seconds = 1;
+    std::uint16_t delayMs = 0;
+};
+
+struct DecodedFixBatch {
+    std::vector<GpsFix> fixes;
+    std::uint32_t clockTick = 0; // when the matcher runs
+};
+
+struct DecodedFixes {
+    bool simple = true;
+    std::vector<DecodedFixBatch> batches;
+};
+
+[[nodiscard]] std::vector<std::uint8_t> EncodeFixes(bool simple,
+                                                    const std::vector<EncodedFix>& fixes);
+// Reads whole fixes while they last; a last batch without its end flag still counts.
+[[nodiscard]] DecodedFixes DecodeFixes(const std::uint8_t* data, std::size_t size,
+                                       const GeoPoint& origin);
+
 } // namespace testdata

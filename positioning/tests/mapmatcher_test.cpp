@@ -1,5 +1,6 @@
 #include "positioning/mapmatcherfront.h"
 #include "tests/matcherfixture.h"
+#include "tests/scriptedroute.h"
 
 #include "platform/kernel/time.h"
 
@@ -246,6 +247,47 @@ TEST(ChooseResult, PrefersTheRouteWithinToleranceElseTheBetterScore) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(matcher.ChooseResult(c.a, c.b, c.c).street, c.expected);
+    }
+}
+
+TEST(MapMatcherRoute, MarksTheRecordsAlignsThemInFullModeAndClearsWithoutARoute) {
+    const testdata::MatcherSketch sketch = testdata::ParallelRoadsSketch();
+    const SketchMap map(sketch);
+    std::vector<std::pair<std::uint32_t, GeoPoint>> records;
+    for (std::size_t k = 0; k < 4; ++k) {
+        records.emplace_back(map.Id(k), SketchNode(sketch, static_cast<char>('A' + k)));
+    }
+    const struct {
+        const char* name;
+        bool simple;
+        bool withRoute;
+        std::size_t marks;
+        bool aligned;
+    } cases[] = {{"simple mode keeps the element ids", true, true, 4, false},
+                 {"full mode gives them the street's points", false, true, 8, true},
+                 {"no route clears the marks", false, false, 0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MapMatcher matcher(map.query);
+        matcher.SetSimpleMode(c.simple);
+        const MatchRecord around = RecordAt(SketchNode(sketch, 'C'));
+        matcher.SetSearchArea(around);
+        matcher.FetchCandidates(around);
+        const RouteIteratorPtr route = MakeScriptedRoute(records);
+        matcher.SetRoute(route);
+        if (!c.withRoute) {
+            matcher.SetRoute(nullptr);
+        }
+        const std::vector<RouteMark>& marks = matcher.RouteMarks();
+        EXPECT_EQ(marks.size(), c.marks);
+        EXPECT_TRUE(route->IsValid()); // the caller's cursor did not move
+        for (const RouteMark& mark : marks) {
+            EXPECT_EQ(mark.hasGeometry != 0, c.aligned);
+        }
+        if (c.withRoute) {
+            EXPECT_EQ(marks.front().elementId, map.Id(0));
+            EXPECT_EQ(matcher.ReferencePoint(), records[1].second);
+        }
     }
 }
 

@@ -2,8 +2,10 @@
 // the front in both modes.
 #include "positioning/geodistance.h"
 #include "positioning/mapmatcherfront.h"
+#include "testdata/gpsfixbatches.h"
 #include "testdata/matcherdrives.h"
 #include "tests/matcherfixture.h"
+#include "tests/scriptedroute.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 
 #include "platform/kernel/time.h"
@@ -36,13 +38,17 @@ testdata::MatcherSketch LongParallelSketch() {
 
 // The front's result for every batch of the drive, with the clock at each fix's tick.
 std::vector<MatchedPosition> Drive(const SketchMap& map, const testdata::MatcherDrive& drive,
-                                   bool simple) {
+                                   bool simple, const RouteIteratorPtr& route = nullptr,
+                                   std::size_t pushLimit = FollowLimits{}.pushLimit) {
     platform::VirtualClock clock;
     const platform::ScopedClock installed(clock);
     const MapMatcherFrontPtr front = CreateMapMatcherFront(map.query);
     EXPECT_TRUE(front);
     front->Lock()->SetSimpleMode(simple);
+    front->Lock()->SetPushLimit(pushLimit);
     front->Unlock();
+    front->Unlock();
+    front->SetRoute(route);
     std::vector<MatchedPosition> positions;
     for (const auto& batch : drive.batches) {
         clock.SetTick(batch.back().tick);
@@ -65,6 +71,22 @@ std::vector<MatchedPosition> Drive(const SketchMap& map, const testdata::Matcher
         }
     }
     return positions;
+}
+
+// Two roads of five elements each, 25 m apart and about 510 m long: North A..F, South G..L.
+testdata::MatcherSketch SplitParallelSketch() {
+    testdata::MatcherSketch sketch;
+    sketch.grid.rows = {"A.....B.....C.....D.....E.....F", "G.....H.....I.....J.....K.....L"};
+    testdata::GridSketch::Road north;
+    north.name = "North";
+    north.nodes = "ABCDEF";
+    testdata::GridSketch::Road south = north;
+    south.name = "South";
+    south.nodes = "GHIJKL";
+    sketch.grid.roads = {north, south};
+    sketch.grid.origin = testdata::kMatcherSketchOrigin;
+    sketch.grid.spacing = testdata::kMatcherSketchSpacing;
+    return sketch;
 }
 
 std::int32_t Id(const SketchMap& map, int elementIndex) {
@@ -167,6 +189,76 @@ TEST(MatcherDrive, TakesTheNewStreetWithinThreeFixesAfterATurn) {
         }
         EXPECT_GE(static_cast<double>(taken), c.least * static_cast<double>(turns))
             << taken << " of " << turns;
+    }
+}
+
+TEST(MatcherDrive, PrefersTheRouteBetweenTwoEqualRoads) {
+    const testdata::MatcherSketch sketch = SplitParallelSketch();
+    const SketchMap map(sketch);
+    // The vehicle drives east halfway between the roads, 12 m south of North.
+    testdata::DriveGenerator generator;
+    const GeoPoint a = Moved(SketchNode(sketch, 'A'), 0, -12);
+    const GeoPoint f = Moved(SketchNode(sketch, 'F'), 0, -12);
+    generator.AddPiece(-1, {{a.y, a.x}, {f.y, f.x}});
+    testdata::MatcherDrive drive;
+    drive.samples = generator.Generate(testdata::NoisyDriveSettings(30, 1));
+    drive.batches = testdata::ToGpsFixBatches(drive.samples, testdata::kMatcherDriveDay);
+    const auto routeOver = [&](const char* nodes, int firstElement) {
+        std::vector<std::pair<std::uint32_t, GeoPoint>> records;
+        for (int k = 0; k < 5; ++k) {
+            records.emplace_back(Id(map, firstElement + k), SketchNode(sketch, nodes[k]));
+        }
+        return MakeScriptedRoute(records);
+    };
+    const struct {
+        const char* name;
+        bool simple;
+        const char* nodes;
+        int firstElement;
+        double least; // of the matched fixes, on the route
+    } cases[] = {{"simple mode, route North", true, "ABCDE", 0, 0.8},
+                 {"simple mode, route South", true, "GHIJK", 5, 0.8},
+                 {"full mode, route North", false, "ABCDE", 0, 0.9},
+                 {"full mode, route South", false, "GHIJK", 5, 0.9}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<MatchedPosition> positions =
+            Drive(map, drive, c.simple, routeOver(c.nodes, c.firstElement));
+        std::size_t matched = 0;
+        std::size_t onRoute = 0;
+        for (const MatchedPosition& p : positions) {
+            if (p.street == -1) {
+                continue;
+            }
+            ++matched;
+            for (int k = 0; k < 5; ++k) {
+                onRoute += p.street == Id(map, c.firstElement + k) ? 1 : 0;
+            }
+        }
+        EXPECT_GT(matched, positions.size() / 2);
+        EXPECT_GE(static_cast<double>(onRoute), c.least * static_cast<double>(matched))
+            << onRoute << " of " << matched;
+    }
+}
+
+TEST(MatcherDrive, GivesTheSameResultsWithTheWalkBoundSetVeryHigh) {
+    const testdata::MatcherSketch sketch = testdata::DenseGridSketch(7);
+    const SketchMap map(sketch);
+    for (const char* path : {"ABCDEFG", "AHOVcjq", "GNUbipw"}) {
+        for (const bool simple : {true, false}) {
+            SCOPED_TRACE(testing::Message() << path << " simple " << simple);
+            const auto drive =
+                testdata::MakeMatcherDrive(sketch, path, testdata::NoisyDriveSettings(30, 3));
+            ASSERT_TRUE(drive);
+            const std::vector<MatchedPosition> bounded = Drive(map, *drive, simple);
+            const std::vector<MatchedPosition> unbounded =
+                Drive(map, *drive, simple, nullptr, std::size_t{1} << 40);
+            ASSERT_EQ(bounded.size(), unbounded.size());
+            for (std::size_t i = 0; i < bounded.size(); ++i) {
+                EXPECT_EQ(bounded[i].street, unbounded[i].street) << i;
+                EXPECT_EQ(bounded[i].matched, unbounded[i].matched) << i;
+            }
+        }
     }
 }
 
