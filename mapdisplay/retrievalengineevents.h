@@ -1,7 +1,7 @@
 #pragma once
 // The event part of every retrieval engine: the opened and closed signals. The engine fires them
-// outside its lock, after a successful Open and after Close; they fire without a lock of their
-// own, so connections are made before other threads use the engine.
+// outside its lock, after a successful Open and after Close. The signals are locked: listeners
+// such as the map matcher's front connect and disconnect while other threads use the engine.
 
 #include "utilities/usefulcode/eventsource.h"
 
@@ -14,13 +14,13 @@ public:
     void NotifyOpened() { m_opened.Emit(); }
     void NotifyClosed() { m_closed.Emit(); }
 
-    [[nodiscard]] SingleThreadedEventSource<>& Opened() { return m_opened; }
-    [[nodiscard]] SingleThreadedEventSource<>& Closed() { return m_closed; }
+    [[nodiscard]] EventSource<>& Opened() { return m_opened; }
+    [[nodiscard]] EventSource<>& Closed() { return m_closed; }
 
 protected:
     ~RetrievalEngineEvents() = default;
 
 private:
-    SingleThreadedEventSource<> m_opened;
-    SingleThreadedEventSource<> m_closed;
+    EventSource<> m_opened;
+    EventSource<> m_closed;
 };

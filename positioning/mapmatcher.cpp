@@ -69,6 +69,7 @@ MapMatcher::MapMatcher(AreaQueryPtr areaQuery)
     : m_areaQuery(std::move(areaQuery)) {
     m_graph.Reserve(128);
     m_routeMarks.reserve(1024);
+    m_hypotheses.reserve(16);
 }
 
 float MapMatcher::Distance(const GeoPoint& a, const GeoPoint& b) const {

@@ -1,12 +1,16 @@
 #pragma once
 // The map matcher's state: settings, the 384-record history ring, the street graph around the
 // position with its search area, and the route marks; the street fetch through the engine's area
-// query, and the settings and state files. Not thread-safe: one owner calls it.
+// query, the update pipeline, and the settings and state files. Not thread-safe: one owner (the
+// front) calls it.
 
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
+#include "positioning/matchedposition.h"
 #include "positioning/matchersettings.h"
 #include "positioning/matchrecord.h"
+#include "positioning/pathfollower.h"
 #include "positioning/streetgraph.h"
+#include "routing/routeiterator.h"
 #include "six/intfptr.h"
 
 #include <array>
@@ -50,19 +54,43 @@ private:
 [[nodiscard]] int HeadingDifference(int a, int b);
 // The rectangle d metres around the position on each side.
 [[nodiscard]] GeoRect Box(const GeoPoint& position, std::int32_t metres);
+// r takes over the held record's matching result and keeps its own fix fields.
+void HoldStreet(const MatchRecord& held, MatchRecord& r);
 
 class MapMatcher {
 public:
     // The engine's area query may be null: then no streets are fetched.
     explicit MapMatcher(AreaQueryPtr areaQuery);
+    virtual ~MapMatcher() = default;
+    MapMatcher(const MapMatcher&) = delete;
+    MapMatcher& operator=(const MapMatcher&) = delete;
 
+    // Matches the newest fix (the older ones go into the history unmatched); 1 when it got a
+    // street, 0 otherwise and for no fixes.
+    virtual int Update(const std::vector<GpsFix>& fixes);
+    [[nodiscard]] virtual MatchedPosition GetResult() const;
     // Reads the 19 keys of "Snaping" (defaults for missing keys) into this matcher and the
     // process-wide MaxStreetPondering; returns SettingsAreValid. The values stay set either way.
-    bool ReadSettings(const std::u16string& path);
+    virtual bool ReadSettings(const std::u16string& path);
+    // Marks the route's streets (walking a copy of the cursor); a null route clears the marks.
+    virtual void SetRoute(const RouteIteratorPtr& route);
+    // Whether the last update matched a street or found streets near it.
+    [[nodiscard]] virtual bool StreetsNear() const;
     // 1 when the state file was written, 0 when it cannot be created or written whole.
-    [[nodiscard]] int SaveState(const std::u16string& path);
+    [[nodiscard]] virtual int SaveState(const std::u16string& path);
     // 1 when restored, 0 (matcher unchanged) when the file cannot be opened or is not one state.
-    [[nodiscard]] int LoadState(const std::u16string& path);
+    [[nodiscard]] virtual int LoadState(const std::u16string& path);
+    // Forgets the route, history and graph and returns to simple mode; the hypotheses stay.
+    virtual void Reset();
+    // The engine's map data changed.
+    virtual void OnMapChanged();
+
+    // The pipeline's steps, public for their tests.
+    [[nodiscard]] bool ShouldMatch(MatchRecord& r) const;
+    [[nodiscard]] MatchRecord ChooseResult(const MatchRecord& a, const MatchRecord& b,
+                                           const MatchRecord& c) const;
+    [[nodiscard]] int HeadingTolerance(const MatchRecord& r) const;
+    [[nodiscard]] float SearchDistance(const MatchRecord& r) const;
 
     // The search area becomes the "Area size" square centred on the record's raw position.
     void SetSearchArea(const MatchRecord& record);
@@ -94,9 +122,22 @@ public:
     void SetReferencePoint(const GeoPoint& point) { m_referencePoint = point; }
     [[nodiscard]] bool IsSimpleMode() const { return m_simpleMode; }
     void SetSimpleMode(bool simple) { m_simpleMode = simple; }
+    [[nodiscard]] bool IsLost() const { return m_lost; }
+    [[nodiscard]] bool IsRecovering() const { return m_recovering; }
+    std::vector<PathHypothesis>& Hypotheses() { return m_hypotheses; }
+    [[nodiscard]] std::uint32_t EvaluationTick() const { return m_evaluationTick; }
+    void SetEvaluationTick(std::uint32_t tick) { m_evaluationTick = tick; }
+    [[nodiscard]] std::uint32_t EvaluationCounter() const { return m_evaluationCounter; }
+    void SetEvaluationCounter(std::uint32_t count) { m_evaluationCounter = count; }
+    // Links one path follower may push per fix (see FollowLimits).
+    [[nodiscard]] std::size_t PushLimit() const { return m_pushLimit; }
+    void SetPushLimit(std::size_t limit) { m_pushLimit = limit; }
 
 private:
     void RaiseWeightsOfRestoredHistory();
+    void UpdateTunnelState(const MatchRecord& r);
+    void MatchNewRecord(MatchRecord& r);
+    void SetResultFlags(MatchRecord& r, const MatchRecord& previous, bool& bookkeeping) const;
 
     MatcherSettings m_settings;
     AreaQueryPtr m_areaQuery;
@@ -105,5 +146,15 @@ private:
     std::uint32_t m_areaSize = 0;
     std::vector<RouteMark> m_routeMarks;
     GeoPoint m_referencePoint;
+    std::uint32_t m_evaluationTick = 0;
+    bool m_streetsNear = false;
+    GpsFix m_lastFix;
+    bool m_lost = false;
+    bool m_recovering = false;
     bool m_simpleMode = true;
+    std::uint32_t m_tunnelStart = 0;
+    std::uint32_t m_tunnelEnd = 0;
+    std::vector<PathHypothesis> m_hypotheses;
+    std::uint32_t m_evaluationCounter = 0;
+    std::size_t m_pushLimit = FollowLimits{}.pushLimit;
 };

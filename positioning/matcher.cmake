@@ -1,4 +1,5 @@
-# The map matcher's state, street graph and candidate evaluation, its settings and state file.
+# The map matcher: its state, street graph, candidate evaluation, path follower and update
+# pipeline, the thread-safe front, its settings and state file.
 nav_component(positioning_matcher STEP 6
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/streetgraph.cpp
@@ -8,7 +9,11 @@ nav_component(positioning_matcher STEP 6
     ${CMAKE_CURRENT_LIST_DIR}/matcherfiles.cpp
     ${CMAKE_CURRENT_LIST_DIR}/candidates.cpp
     ${CMAKE_CURRENT_LIST_DIR}/candidatescoring.cpp
-  DEPENDS retrievalengine_interfaces six mapdisplay_geometry
+    ${CMAKE_CURRENT_LIST_DIR}/pathfollower.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/matcherupdate.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mapmatcherfront.cpp
+  DEPENDS retrievalengine_interfaces six mapdisplay_geometry positioning_types routing_iterator
+          usefulcode_signals
   PRIVATE_DEPENDS positioning_geodesy retrievalengine_engine usefulcode_text usefulcode_files
                   usefulcode_settings platform_kernel)
 
@@ -18,7 +23,11 @@ nav_test(positioning_matcher_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/candidatefetch_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/candidates_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/matcherfiles_test.cpp
-  DEPENDS positioning_matcher retrievalengine_engine testdata_matcher testdata)
+    ${CMAKE_CURRENT_LIST_DIR}/tests/matcherdrive_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/mapmatcher_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/pathfollower_test.cpp
+  DEPENDS positioning_matcher retrievalengine_engine testdata_matcher testdata_matcherdrives
+          testdata platform_kernel)
 if(TARGET positioning_matcher_test)
   target_include_directories(positioning_matcher_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 endif()
@@ -26,3 +35,15 @@ endif()
 nav_fuzz(positioning_matcherstate_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/matcherstate_fuzz.cpp
   DEPENDS positioning_matcher)
+
+nav_test(positioning_matcherfront_test THREADED
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/matcherfront_threads_test.cpp
+  DEPENDS positioning_matcher retrievalengine_engine testdata_matcher testdata_matcherdrives
+          testdata)
+if(TARGET positioning_matcherfront_test)
+  target_include_directories(positioning_matcherfront_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+endif()
+
+nav_fuzz(positioning_matcherupdate_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/matcherupdate_fuzz.cpp
+  DEPENDS positioning_matcher retrievalengine_engine testdata_matcherdrives testdata platform_kernel)

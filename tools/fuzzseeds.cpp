@@ -18,6 +18,7 @@
 #include "testdata/gpssettingswriter.h"
 #include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
+#include "testdata/matcherdrives.h"
 #include "testdata/matcherstatewriter.h"
 #include "testdata/namefilewriter.h"
 #include "testdata/nmeawriter.h"
@@ -507,6 +508,36 @@ std::vector<Seed> MatcherStateSeeds() {
     };
 }
 
+// The matcher's fix batches: a drive east along a street with a turn, a tunnel and a jump, in
+// simple and full mode.
+std::vector<Seed> MatcherUpdateSeeds() {
+    const char* corpus = "positioning/fuzz/corpus/positioning_matcherupdate_fuzz";
+    std::vector<testdata::EncodedFix> drive;
+    for (std::int16_t i = 0; i < 12; ++i) {
+        testdata::EncodedFix fix;
+        fix.east = static_cast<std::int16_t>(8 * i);
+        fix.north = static_cast<std::int16_t>(i % 3 - 1);
+        fix.course = 90;
+        fix.speed = 30;
+        drive.push_back(fix);
+    }
+    std::vector<testdata::EncodedFix> eventful = drive;
+    eventful[4].satellites = 2;
+    eventful[5].satellites = 2;
+    eventful[6].endsBatch = false;
+    eventful[8].east = 600;
+    eventful[9].speed = 2;
+    eventful[10].delayMs = 900;
+    eventful[11].course = 0;
+    eventful[11].north = 20;
+    eventful[11].seconds = 0;
+    return {
+        {corpus, "seed-simple", testdata::EncodeFixes(true, drive)},
+        {corpus, "seed-full", testdata::EncodeFixes(false, drive)},
+        {corpus, "seed-eventful", testdata::EncodeFixes(false, eventful)},
+    };
+}
+
 std::vector<Seed> ReceiverSeeds() {
     const char* ini = "platform/receiver/fuzz/corpus/receiver_ini_fuzz";
     const char* replay = "platform/receiver/fuzz/corpus/receiver_replay_fuzz";
@@ -623,13 +654,13 @@ int main(int argc, char** argv) {
     const std::filesystem::path root = argv[1];
     int status = 0;
     for (const auto& group :
-         {FormatSeeds(),    ArchiveSeeds(),      BundleSeeds(),         SettingsSeeds(),
-          TableSeeds(),     NameSeeds(),         WaveSeeds(),           DialogSeeds(),
-          BitmapSeeds(),    AdvisorSeeds(),      DatasetSeeds(),        MapDataSeeds(),
-          SearchSeeds(),    CityIndexSeeds(),    LevelFileSeeds(),      RoadNetworkSeeds(),
-          AreaSeeds(),      SignSeeds(),         OptimisedChainSeeds(), ReceiverSeeds(),
-          TmcSeeds(),       MatcherStateSeeds(), SentenceSeeds(),       TmcDataSeeds(),
-          StyleSheetSeeds()}) {
+         {FormatSeeds(),     ArchiveSeeds(),      BundleSeeds(),         SettingsSeeds(),
+          TableSeeds(),      NameSeeds(),         WaveSeeds(),           DialogSeeds(),
+          BitmapSeeds(),     AdvisorSeeds(),      DatasetSeeds(),        MapDataSeeds(),
+          SearchSeeds(),     CityIndexSeeds(),    LevelFileSeeds(),      RoadNetworkSeeds(),
+          AreaSeeds(),       SignSeeds(),         OptimisedChainSeeds(), ReceiverSeeds(),
+          TmcSeeds(),        MatcherStateSeeds(), SentenceSeeds(),       TmcDataSeeds(),
+          StyleSheetSeeds(), MatcherUpdateSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

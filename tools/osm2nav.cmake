@@ -93,7 +93,8 @@ endif()
 # The map matcher's street graph on the shared extract, converted once.
 nav_test(osmmatcher_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmmatcher_test.cpp
-  DEPENDS positioning_matcher osm2nav_convert retrievalengine_engine
+  DEPENDS positioning_matcher osm2nav_convert retrievalengine_engine positioning_gps
+          usefulcode_settings testdata platform_kernel
   ONE_PROCESS ExtractMatcher)
 if(TARGET osmmatcher_test)
   target_compile_definitions(osmmatcher_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")

@@ -53,7 +53,8 @@ struct SketchMap {
             indexes = *added;
         }
         engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
-        EXPECT_TRUE(engine->Open(base + u".rid"));
+        path = base + u".rid";
+        EXPECT_TRUE(engine->Open(path));
         query = AreaQueryPtr(engine);
     }
     static std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}; }
@@ -71,6 +72,7 @@ struct SketchMap {
     testdata::TempDeviceRoot root;
     testdata::MapSetWriter writer;
     std::vector<std::size_t> indexes;
+    std::u16string path;
     six::RefCntPtr<RetrievalEngineImpl> engine;
     AreaQueryPtr query;
 };

@@ -2,8 +2,7 @@
 // The retrieval engine's interfaces over one map set, declared at the table files' step so that
 // the address datasets can hand on every question they do not answer themselves: the engine
 // with its opened and closed signals, and the area query. Any thread may call them; the engine
-// serialises Open and Close against its queries. Connect to the signals before other threads use
-// the engine.
+// serialises Open and Close against its queries. Its signals may be connected from any thread.
 
 #include "basiccomp/retrievalengine/code/ielementcursor.h"
 #include "mapdisplay/mapgeometry.h"
@@ -91,6 +90,9 @@ public:
     virtual ~IAreaQuery() = default;
     virtual ElementCursorPtr QueryArea(const GeoRect& rect, std::uint32_t from,
                                        std::uint32_t to) = 0;
+    // The signals of the engine behind the query, so that holders of the query learn when its
+    // map data changes.
+    [[nodiscard]] virtual RetrievalEngineEvents& GetEngineEvents() = 0;
 };
 
 } // namespace RetrievalEngine

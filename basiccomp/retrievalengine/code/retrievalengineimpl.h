@@ -95,6 +95,7 @@ public:
 
     // RetrievalEngine::IAreaQuery
     ElementCursorPtr QueryArea(const GeoRect& rect, std::uint32_t from, std::uint32_t to) override;
+    RetrievalEngineEvents& GetEngineEvents() override { return *this; }
 
     // Open with the choice whether the map data file may come from the archives.
     bool Open(const std::u16string& path, bool areArchivesAllowed);
