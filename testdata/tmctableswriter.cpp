@@ -225,8 +225,8 @@ TmcRoadLine TmcLineAlongRoad(TmcTablesModel& model, const std::vector<TmcRoadEle
     line.typeClass = 1;
     line.roadName = roadName;
     line.roadNumber = roadNumber;
-    model.locations.push_back(line);
     if (elements.empty()) {
+        model.locations.push_back(line);
         return road;
     }
     // Element ranges between consecutive points: [starts[k], starts[k + 1]).
@@ -241,6 +241,10 @@ TmcRoadLine TmcLineAlongRoad(TmcTablesModel& model, const std::vector<TmcRoadEle
     for (std::size_t k = 0; k < pointCount; ++k) {
         road.points.push_back(firstPointCode + static_cast<std::uint32_t>(k));
     }
+    // A line is named by its ends.
+    line.firstName = roadName + " 1";
+    line.secondName = roadName + " " + std::to_string(pointCount);
+    model.locations.push_back(line);
     for (std::size_t k = 0; k < pointCount; ++k) {
         TmcLocationRow point;
         point.code = road.points[k];

@@ -95,7 +95,8 @@ struct TmcRoadLine {
     std::vector<std::uint32_t> points;
 };
 
-// Adds to the model a line location (`lineCode`, road name and number) along the elements, given
+// Adds to the model a line location (`lineCode`, road name and number, named by its end points)
+// along the elements, given
 // in the order the road runs: one point at the road's start, one after each element index in
 // `crossingsAfter` (ascending) and one at its end, chained in the road's order and numbered
 // from `firstPointCode` up, named "<road name> <n>" counting from 1. Each point gets cookie
