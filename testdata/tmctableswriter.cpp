@@ -3,6 +3,8 @@
 #include "testdata/archivewriter.h"
 #include "testdata/tablefilewriter.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace testdata {
@@ -183,6 +185,94 @@ TmcTablesModel TmcSampleTables() {
     m.locations.push_back({Code(302), 2, 0, 0, "Deutschland", "", "", "", 0, 0, false, 0, 0});
     m.signNames = {{1, "Stau.bmp"}, {5, "Sperrung.bmp"}, {7, "Baustelle.bmp"}, {8, "Enge.bmp"}};
     return m;
+}
+
+namespace {
+
+double Gap(double ax, double ay, double bx, double by) {
+    return std::hypot(ax - bx, ay - by);
+}
+
+// The smaller gap between an end of `e` (its last when `last`) and either end of `other`.
+double EndGap(const TmcRoadElement& e, bool last, const TmcRoadElement& other) {
+    const double x = last ? e.lastX : e.firstX;
+    const double y = last ? e.lastY : e.firstY;
+    return std::min(Gap(x, y, other.firstX, other.firstY), Gap(x, y, other.lastX, other.lastY));
+}
+
+// Whether the element runs from its first to its last point in the road's order: its last
+// point lies nearer the next element (or its first nearer the previous one).
+bool IsDigitisedAlong(const std::vector<TmcRoadElement>& elements, std::size_t i) {
+    const TmcRoadElement& e = elements[i];
+    if (i + 1 < elements.size()) {
+        return EndGap(e, true, elements[i + 1]) <= EndGap(e, false, elements[i + 1]);
+    }
+    if (i > 0) {
+        return EndGap(e, false, elements[i - 1]) <= EndGap(e, true, elements[i - 1]);
+    }
+    return true;
+}
+
+} // namespace
+
+TmcRoadLine TmcLineAlongRoad(TmcTablesModel& model, const std::vector<TmcRoadElement>& elements,
+                             const std::vector<std::size_t>& crossingsAfter, std::uint32_t lineCode,
+                             std::uint32_t firstPointCode, const std::string& roadName,
+                             const std::string& roadNumber) {
+    TmcRoadLine road{lineCode, {}};
+    TmcLocationRow line;
+    line.code = lineCode;
+    line.typeClass = 1;
+    line.roadName = roadName;
+    line.roadNumber = roadNumber;
+    if (elements.empty()) {
+        model.locations.push_back(line);
+        return road;
+    }
+    // Element ranges between consecutive points: [starts[k], starts[k + 1]).
+    std::vector<std::size_t> starts = {0};
+    for (const std::size_t after : crossingsAfter) {
+        if (after + 1 < elements.size() && after + 1 > starts.back()) {
+            starts.push_back(after + 1);
+        }
+    }
+    starts.push_back(elements.size());
+    const std::size_t pointCount = starts.size();
+    for (std::size_t k = 0; k < pointCount; ++k) {
+        road.points.push_back(firstPointCode + static_cast<std::uint32_t>(k));
+    }
+    // A line is named by its ends.
+    line.firstName = roadName + " 1";
+    line.secondName = roadName + " " + std::to_string(pointCount);
+    model.locations.push_back(line);
+    for (std::size_t k = 0; k < pointCount; ++k) {
+        TmcLocationRow point;
+        point.code = road.points[k];
+        point.firstName = roadName + " " + std::to_string(k + 1);
+        point.roadName = roadName;
+        point.roadNumber = roadNumber;
+        point.line = lineCode;
+        point.hasChain = true;
+        point.positive = k + 1 < pointCount ? road.points[k + 1] : 0;
+        point.negative = k > 0 ? road.points[k - 1] : 0;
+        model.locations.push_back(point);
+        if (k + 1 < pointCount) {
+            for (std::size_t i = starts[k]; i < starts[k + 1]; ++i) {
+                const int affected = IsDigitisedAlong(elements, i) ? 1 : 2;
+                model.cookies.push_back(
+                    {point.code, elements[i].id, static_cast<std::int16_t>(0 | affected << 2)});
+            }
+        }
+        if (k > 0) {
+            // Travelling back, the elements come in the opposite order and direction.
+            for (std::size_t i = starts[k]; i-- > starts[k - 1];) {
+                const int affected = IsDigitisedAlong(elements, i) ? 2 : 1;
+                model.cookies.push_back(
+                    {point.code, elements[i].id, static_cast<std::int16_t>(1 | affected << 2)});
+            }
+        }
+    }
+    return road;
 }
 
 } // namespace testdata

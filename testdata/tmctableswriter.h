@@ -83,4 +83,29 @@ private:
 // and a cancelling one (2047), update classes 1, 5, 7 and 8 with sign names.
 [[nodiscard]] TmcTablesModel TmcSampleTables();
 
+// A road element of a map set, with the first and last point of its geometry (degrees).
+struct TmcRoadElement {
+    std::uint32_t id = 0;
+    double firstX = 0, firstY = 0, lastX = 0, lastY = 0;
+};
+
+// What TmcLineAlongRoad wrote: the line's code and its points' codes in positive direction.
+struct TmcRoadLine {
+    std::uint32_t line = 0;
+    std::vector<std::uint32_t> points;
+};
+
+// Adds to the model a line location (`lineCode`, road name and number, named by its end points)
+// along the elements, given
+// in the order the road runs: one point at the road's start, one after each element index in
+// `crossingsAfter` (ascending) and one at its end, chained in the road's order and numbered
+// from `firstPointCode` up, named "<road name> <n>" counting from 1. Each point gets cookie
+// rows for the elements up to the next point (side 0) and back to the previous one (side 1),
+// each affected from its first to its last point (1) when digitised in the travel direction,
+// else the other way (2). Elements whose ends touch neither neighbour keep the road's order.
+TmcRoadLine TmcLineAlongRoad(TmcTablesModel& model, const std::vector<TmcRoadElement>& elements,
+                             const std::vector<std::size_t>& crossingsAfter, std::uint32_t lineCode,
+                             std::uint32_t firstPointCode, const std::string& roadName,
+                             const std::string& roadNumber);
+
 } // namespace testdata

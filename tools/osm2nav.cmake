@@ -113,3 +113,13 @@ if(TARGET osmdrive_test)
     add_dependencies(osmdrive_test advisor_demo_data)
   endif()
 endif()
+# TMC locations along a street of the shared extract, converted once (at the step of the TMC
+# messages it tests).
+nav_test(osmtmc_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmtmc_test.cpp
+  DEPENDS traffic_tmcmessage osm2nav_convert traffic_receiver testdata_tmctables testdata
+          retrievalengine_engine
+  ONE_PROCESS ExtractTmc)
+if(TARGET osmtmc_test)
+  target_compile_definitions(osmtmc_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
+endif()

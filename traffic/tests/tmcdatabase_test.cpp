@@ -221,4 +221,56 @@ TEST_F(TmcDatabaseTest, ElementIdsFollowTheSidesOfTheStretch) {
     }
 }
 
+TEST_F(TmcDatabaseTest, LineAlongRoadNamesTheElementsBetweenItsPoints) {
+    // Five elements along x, the second and fourth digitised against the road; crossings after
+    // the second and the third: points 501 (start), 502, 503, 504 (end).
+    const std::vector<testdata::TmcRoadElement> road = {
+        {11, 0, 0, 1, 0}, {12, 2, 0, 1, 0}, {13, 2, 0, 3, 0}, {14, 4, 0, 3, 0}, {15, 4, 0, 5, 0}};
+    testdata::TmcTablesModel model = testdata::TmcSampleTables();
+    const testdata::TmcRoadLine line =
+        testdata::TmcLineAlongRoad(model, road, {1, 2}, Code(500), Code(501), "Landstrasse", "28");
+    ASSERT_EQ(line.points,
+              (std::vector<std::uint32_t>{Code(501), Code(502), Code(503), Code(504)}));
+    ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(m_root, u"\\Data", true));
+    ASSERT_TRUE(m_database->Load(u"\\Data"));
+    // Classes: side + 4 q, q 1 along the digitising, 3 against it.
+    constexpr auto Along = [](std::uint32_t id, std::uint32_t side) {
+        return id | (side + 4) << 28;
+    };
+    constexpr auto Against = [](std::uint32_t id, std::uint32_t side) {
+        return id | (side + 12) << 28;
+    };
+    const struct {
+        std::uint32_t from;
+        bool direction;
+        std::uint32_t extent;
+        std::vector<std::uint32_t> ids;
+    } cases[] = {
+        {501, true, 2, {Along(11, 0), Against(12, 0), Along(13, 0)}},
+        {501, true, 9, {Along(11, 0), Against(12, 0), Along(13, 0), Against(14, 0), Along(15, 0)}},
+        {503, true, 1, {Against(14, 0), Along(15, 0)}},
+        {504, false, 1, {Against(15, 1), Along(14, 1)}},
+        {503, false, 2, {Against(13, 1), Along(12, 1), Against(11, 1)}},
+        {502, true, 0, {}},
+        {504, true, 1, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from << " " << c.direction << " " << c.extent);
+        const TmcLocationPtr location = m_database->FindLocation(Code(c.from));
+        ASSERT_TRUE(location);
+        std::vector<std::uint32_t> ids;
+        EXPECT_EQ(location->GetElementIds(c.direction, c.extent, ids, false, false),
+                  !c.ids.empty());
+        EXPECT_EQ(ids, c.ids);
+    }
+    const TmcLocationPtr point = m_database->FindLocation(Code(502));
+    ASSERT_TRUE(point);
+    EXPECT_EQ(point->GetFirstName(), "Landstrasse 2");
+    EXPECT_EQ(point->GetRoadNumber(), "28");
+    EXPECT_EQ(point->GetLineCode(), Code(500));
+    std::uint8_t typeClass = 9;
+    ASSERT_TRUE(m_database->FindLocation(Code(500))->GetTypeClass(typeClass));
+    EXPECT_EQ(typeClass, 1);
+}
+
 } // namespace

@@ -1,4 +1,9 @@
+#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "basiccomp/retrievalengine/code/ridfile.h"
+#include "mapdisplay/elementcodes.h"
+#include "testdata/addressindexwriter.h"
 #include "testdata/alertcencoder.h"
+#include "testdata/mapsetwriter.h"
 #include "testdata/recordingengine.h"
 #include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
@@ -342,6 +347,45 @@ TEST_F(TmcMessageTest, CountryTextComesFromTheEngineWhenItKnowsTheCountry) {
         message.BuildText();
         EXPECT_EQ(message.GetCountryText(), c.name);
         EXPECT_EQ(engine->Calls(), c.calls);
+    }
+}
+
+TEST_F(TmcMessageTest, CountryTextFromAGeneratedMapSetElseTheFixedNames) {
+    // A map set of one road with an address index naming countries 17 and 44 in language 2.
+    testdata::MapSetWriter writer;
+    testdata::ElementDescription road;
+    road.bounds = {1'260'000, 5'300'000, 1'260'500, 5'300'500};
+    road.typeCode = maprecord::kResidentialType;
+    ASSERT_TRUE(writer.Add(road));
+    testdata::RidHeaderFields header;
+    header.mapKind = RidFile::kMapKindWithAddressIndex;
+    writer.SetHeader(header);
+    ASSERT_TRUE(m_root.MakeFolder(u"\\Maps"));
+    ASSERT_TRUE(writer.WriteTo(m_root.HostPathOf(u"\\Maps\\Map")));
+    testdata::AddressIndexWriter index;
+    index.AddCountry(17, 2, "ALLEMAGNE").AddCountry(17, 1, "GERMANY").AddCountry(44, 2, "SCHWEDEN");
+    ASSERT_TRUE(index.WriteTo(m_root, u"\\Maps"));
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
+    ASSERT_TRUE(engine->Open(u"\\Maps\\Map.rid"));
+    ASSERT_TRUE(engine->HasAddressIndex());
+    const RetrievalEngine::RetrievalEnginePtr shared(engine);
+    const struct {
+        std::uint16_t programmeId;
+        unsigned table;
+        std::u16string name;
+    } cases[] = {
+        {0xD301, 1, u"Allemagne"},       // country 17 in the map set
+        {0xE301, 33, u"Schweden"},       // country 44 in the map set
+        {0xA301, 1, u"\u00D6sterreich"}, // not in the map set: the fixed name
+        {0x2301, 1, u"Europa"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.programmeId);
+        auto raw = Message(101, 103);
+        raw.programmeId = c.programmeId;
+        TmcMessage message(Raw(raw, c.table), *m_database, shared, 2);
+        message.BuildText();
+        EXPECT_EQ(message.GetCountryText(), c.name);
     }
 }
 

@@ -1,0 +1,244 @@
+// TMC locations on the converted extract: a line written along the longest chained street of
+// Vaduz names exactly the road elements between its points, and the engine's geometry of those
+// elements joins end to end.
+#include "basiccomp/retrievalengine/code/geomolecule.h"
+#include "basiccomp/retrievalengine/code/mapelement.h"
+#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "testdata/alertcencoder.h"
+#include "testdata/tmctableswriter.h"
+#include "tools/osmtests/convertedextract.h"
+#include "traffic/tmcdecoder.h"
+#include "traffic/tmcmessage.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+class ExtractTmc : public ConvertedExtract {
+protected:
+    static void SetUpTestSuite() { ConvertOnce({{"tmc", osm2nav::ConvertOptions{}}}); }
+};
+
+constexpr std::uint32_t Code(std::uint32_t location) {
+    return MakeTmcLocationCode(1, 1, location);
+}
+
+struct Piece {
+    std::uint32_t id = 0;
+    std::vector<GeoPoint> line;
+};
+
+bool Same(const GeoPoint& a, const GeoPoint& b) {
+    return std::fabs(a.x - b.x) < 1e-6f && std::fabs(a.y - b.y) < 1e-6f;
+}
+
+bool Touch(const Piece& a, const Piece& b) {
+    return Same(a.line.front(), b.line.front()) || Same(a.line.front(), b.line.back()) ||
+           Same(a.line.back(), b.line.front()) || Same(a.line.back(), b.line.back());
+}
+
+// The longest chain of the pieces found by extending each piece greedily at both ends.
+std::vector<Piece> LongestChain(const std::vector<Piece>& pieces) {
+    std::vector<Piece> best;
+    for (std::size_t start = 0; start < pieces.size(); ++start) {
+        std::vector<Piece> chain = {pieces[start]};
+        std::set<std::uint32_t> used = {pieces[start].id};
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (const Piece& p : pieces) {
+                if (used.contains(p.id)) {
+                    continue;
+                }
+                // Only at the chain's open ends, away from the neighbour already joined there.
+                const bool atBack = Touch(chain.back(), p) &&
+                                    (chain.size() == 1 || !Touch(chain[chain.size() - 2], p));
+                const bool atFront = !atBack && Touch(chain.front(), p) &&
+                                     (chain.size() == 1 || !Touch(chain[1], p));
+                if (atBack) {
+                    chain.push_back(p);
+                } else if (atFront) {
+                    chain.insert(chain.begin(), p);
+                } else {
+                    continue;
+                }
+                used.insert(p.id);
+                grew = true;
+            }
+        }
+        if (chain.size() > best.size()) {
+            best = chain;
+        }
+    }
+    return best;
+}
+
+// The point where consecutive pieces meet.
+GeoPoint Joint(const Piece& a, const Piece& b) {
+    return Same(a.line.back(), b.line.front()) || Same(a.line.back(), b.line.back())
+               ? a.line.back()
+               : a.line.front();
+}
+
+// Whether a line element other than the chain's own ends or starts at the point.
+bool IsCrossing(RetrievalEngineImpl& engine, const GeoPoint& p,
+                const std::set<std::uint32_t>& own) {
+    GeoRect rect{p.x, p.y, p.x, p.y};
+    rect.Inflate(0.0001f, 0.0001f);
+    for (ElementCursorPtr cursor = engine.QueryArea(rect, 0, 0); cursor && cursor->IsValid();
+         cursor->Next()) {
+        const std::uint32_t id = cursor->GetElementId();
+        const std::uint32_t count = cursor->GetPointCount();
+        if (own.contains(id) || cursor->GetGeometryClass() != 1 || count < 2) {
+            continue;
+        }
+        GeoPoint first, last;
+        cursor->GetPoint(first, 0);
+        cursor->GetPoint(last, count - 1);
+        if (Same(first, p) || Same(last, p)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TmcRawMessage Decoded(const std::string& text) {
+    TmcDecoder decoder;
+    TmcRawMessage raw{};
+    int offset = 0;
+    while (offset < static_cast<int>(text.size())) {
+        offset += decoder.Decode(text.data() + offset, static_cast<int>(text.size()) - offset);
+        if (const TmcRawMessage* message = decoder.TakeMessage()) {
+            raw = *message;
+        }
+    }
+    return raw;
+}
+
+TEST_F(ExtractTmc, LineAlongTheMainRoadOfVaduzNamesTheElementsBetweenItsPoints) {
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
+    ASSERT_TRUE(engine->Open(u"\\tmc\\Maps\\MAP.LVL"));
+    const RetrievalEngine::RetrievalEnginePtr shared(engine);
+    auto city = engine->FindCities(u"Vaduz", 0);
+    ASSERT_TRUE(city && city->IsValid());
+    const auto area = static_cast<std::uint32_t>(city->GetCurrent()->GetAreaId());
+
+    // The street of Vaduz with the longest chain of elements.
+    std::u16string street;
+    std::vector<Piece> chain;
+    for (auto streets = engine->FindInArea(area, u""); streets && streets->IsValid();
+         streets->Next()) {
+        std::vector<Piece> pieces;
+        for (const std::uint32_t id : streets->GetCurrent()->GetElementIds()) {
+            Piece piece{id, {}};
+            if (engine->GetElementPoints(id, piece.line) && piece.line.size() >= 2) {
+                pieces.push_back(piece);
+            }
+        }
+        std::vector<Piece> longest = LongestChain(pieces);
+        if (longest.size() > chain.size()) {
+            chain = std::move(longest);
+            street = streets->GetCurrent()->GetName();
+        }
+    }
+    ASSERT_GE(chain.size(), 4U);
+    std::set<std::uint32_t> own;
+    for (const Piece& p : chain) {
+        own.insert(p.id);
+    }
+    std::vector<testdata::TmcRoadElement> road;
+    std::vector<std::size_t> crossings;
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        const Piece& p = chain[i];
+        road.push_back(
+            {p.id, p.line.front().x, p.line.front().y, p.line.back().x, p.line.back().y});
+        if (i + 1 < chain.size() && IsCrossing(*engine, Joint(p, chain[i + 1]), own)) {
+            crossings.push_back(i);
+        }
+    }
+    ASSERT_GE(crossings.size(), 1U) << "no crossing on the street";
+
+    // Names in code page 1252: the street's letters are Latin-1.
+    std::string name;
+    for (const char16_t c : street) {
+        name += static_cast<char>(c < 256 ? c : '?');
+    }
+    testdata::TmcTablesModel model = testdata::TmcSampleTables();
+    const testdata::TmcRoadLine line =
+        testdata::TmcLineAlongRoad(model, road, crossings, Code(600), Code(601), name, "28");
+    ASSERT_GE(line.points.size(), 3U);
+    ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(*s_root, u"\\tmc", true));
+    const TmcDatabasePtr database = CreateTmcDatabase(engine->GetBlockCache());
+    ASSERT_TRUE(database && database->Load(u"\\tmc"));
+
+    // Element ranges between the points, as the chain runs.
+    std::vector<std::size_t> starts = {0};
+    for (const std::size_t after : crossings) {
+        starts.push_back(after + 1);
+    }
+    starts.push_back(chain.size());
+    for (std::size_t k = 0; k + 2 < line.points.size(); ++k) {
+        for (const bool direction : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "from point " << k << " direction " << direction);
+            // Positive: points k, k+1, k+2 from k; negative: the same points from k+2.
+            const std::uint32_t from = line.points[direction ? k : k + 2];
+            const TmcLocationPtr location = database->FindLocation(from);
+            ASSERT_TRUE(location);
+            std::vector<std::uint32_t> ids;
+            ASSERT_TRUE(location->GetElementIds(direction, 2, ids, false, false));
+            std::vector<std::uint32_t> expected;
+            for (std::size_t i = starts[k]; i < starts[k + 2]; ++i) {
+                expected.push_back(chain[i].id);
+            }
+            if (!direction) {
+                std::reverse(expected.begin(), expected.end());
+            }
+            std::vector<std::uint32_t> found;
+            std::vector<GeoPoint> path;
+            for (const std::uint32_t value : ids) {
+                found.push_back(value & 0x0FFFFFFF);
+                EXPECT_EQ((value >> 28) & 3, direction ? 0U : 1U) << (value & 0x0FFFFFFF);
+                const auto element = engine->GetMappedElement(value & 0x0FFFFFFF);
+                ASSERT_TRUE(element);
+                std::vector<GeoPoint> points;
+                ASSERT_TRUE(element->GetPoints(points) && points.size() >= 2);
+                // q 1: travelled from its first point, q 3: from its last.
+                const std::uint32_t q = value >> 30;
+                ASSERT_TRUE(q == 1 || q == 3) << value;
+                if (q == 3) {
+                    std::reverse(points.begin(), points.end());
+                }
+                if (!path.empty()) {
+                    EXPECT_TRUE(Same(path.back(), points.front()))
+                        << (value & 0x0FFFFFFF) << " does not start where the last one ended";
+                }
+                path.insert(path.end(), points.begin(), points.end());
+            }
+            EXPECT_EQ(found, expected);
+        }
+    }
+
+    // A message on the middle points names the road and its points.
+    testdata::AlertCMessage m;
+    m.event = 101;
+    m.location = line.points[1] % 100000;
+    m.extent = 1;
+    m.isNegativeDirection = true;
+    testdata::AlertCEncoder encoder;
+    encoder.AddTable(m.programmeId, 1);
+    TmcMessage message(Decoded(encoder.AddMessage(m).Build()), *database, shared, 0);
+    ASSERT_TRUE(message.IsValid());
+    message.BuildText();
+    // Road number, road name, the line's ends, then the stretch from its far end.
+    const std::string point = name + " ";
+    EXPECT_EQ(message.GetNarrowText(), "28, " + name + ", " + point + "1<->" + point +
+                                           std::to_string(line.points.size()) + ", " + point +
+                                           "3<->" + point + "2:  Stau");
+}
+
+} // namespace
