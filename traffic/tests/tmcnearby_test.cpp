@@ -73,6 +73,8 @@ public:
     std::vector<NearbyElement> nearby;
     int queries = 0;
 
+    RetrievalEngineEvents& GetEngineEvents() override { return *this; }
+
     ElementCursorPtr QueryArea(const GeoRect& rect, std::uint32_t from, std::uint32_t to) override {
         ++queries;
         std::vector<NearbyElement> found;
