@@ -1,0 +1,81 @@
+#include "testdata/ptyport.h"
+
+#include "platform/serial/serial.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace testdata {
+
+PtyPort::PtyPort(int port)
+    : m_port(port) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0) {
+        return;
+    }
+    const char* name = ::ptsname(master);
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || name == nullptr) {
+        ::close(master);
+        return;
+    }
+    m_master = master;
+    m_slavePath = name;
+    platform::SetComPortMapping(port, m_slavePath);
+}
+
+PtyPort::~PtyPort() {
+    platform::SetComPortMapping(m_port, {});
+    HangUp();
+}
+
+bool PtyPort::Send(std::string_view bytes) const {
+    std::size_t sent = 0;
+    while (m_master >= 0 && sent < bytes.size()) {
+        const ssize_t put = ::write(m_master, bytes.data() + sent, bytes.size() - sent);
+        if (put <= 0) {
+            return false;
+        }
+        sent += static_cast<std::size_t>(put);
+    }
+    return m_master >= 0;
+}
+
+std::string PtyPort::Receive(std::chrono::milliseconds wait) const {
+    std::string bytes;
+    if (m_master < 0) {
+        return bytes;
+    }
+    pollfd entry{m_master, POLLIN, 0};
+    int timeoutMs = static_cast<int>(wait.count());
+    char chunk[512];
+    while (::poll(&entry, 1, timeoutMs) > 0 && (entry.revents & POLLIN) != 0) {
+        const ssize_t got = ::read(m_master, chunk, sizeof chunk);
+        if (got <= 0) {
+            break;
+        }
+        bytes.append(chunk, static_cast<std::size_t>(got));
+        timeoutMs = 20; // take what follows at once, then stop
+    }
+    return bytes;
+}
+
+bool PtyPort::SlaveSettings(termios& settings) const {
+    const int slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0) {
+        return false;
+    }
+    const bool isRead = ::tcgetattr(slave, &settings) == 0;
+    ::close(slave);
+    return isRead;
+}
+
+void PtyPort::HangUp() {
+    if (m_master >= 0) {
+        ::close(m_master);
+        m_master = -1;
+    }
+}
+
+} // namespace testdata
