@@ -22,6 +22,15 @@ PtyPort::PtyPort(int port)
     }
     m_master = master;
     m_slavePath = name;
+    // Raw from the start, so that bytes sent before the port is opened arrive unchanged.
+    if (const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC); slave >= 0) {
+        termios settings{};
+        if (::tcgetattr(slave, &settings) == 0) {
+            ::cfmakeraw(&settings);
+            (void)::tcsetattr(slave, TCSANOW, &settings);
+        }
+        ::close(slave);
+    }
     platform::SetComPortMapping(port, m_slavePath);
 }
 
