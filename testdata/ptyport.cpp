@@ -53,19 +53,23 @@ bool PtyPort::Send(std::string_view bytes) const {
 
 std::string PtyPort::Receive(std::chrono::milliseconds wait) const {
     std::string bytes;
-    if (m_master < 0) {
-        return bytes;
-    }
-    pollfd entry{m_master, POLLIN, 0};
-    int timeoutMs = static_cast<int>(wait.count());
+    // While nobody has the slave open the master reports a hang-up: keep looking until the
+    // time is up, and once bytes came take what follows within 20 ms.
+    auto deadline = std::chrono::steady_clock::now() + wait;
     char chunk[512];
-    while (::poll(&entry, 1, timeoutMs) > 0 && (entry.revents & POLLIN) != 0) {
-        const ssize_t got = ::read(m_master, chunk, sizeof chunk);
-        if (got <= 0) {
-            break;
+    while (m_master >= 0 && std::chrono::steady_clock::now() < deadline) {
+        pollfd entry{m_master, POLLIN, 0};
+        if (::poll(&entry, 1, 5) > 0 && (entry.revents & POLLIN) != 0) {
+            const ssize_t got = ::read(m_master, chunk, sizeof chunk);
+            if (got > 0) {
+                bytes.append(chunk, static_cast<std::size_t>(got));
+                deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+                continue;
+            }
         }
-        bytes.append(chunk, static_cast<std::size_t>(got));
-        timeoutMs = 20; // take what follows at once, then stop
+        if ((entry.revents & POLLIN) == 0 && (entry.revents & POLLHUP) != 0) {
+            ::usleep(5000);
+        }
     }
     return bytes;
 }

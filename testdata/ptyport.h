@@ -22,7 +22,8 @@ public:
 
     // Sends bytes as the receiver; false when not all of them went out.
     [[nodiscard]] bool Send(std::string_view bytes) const;
-    // Bytes the port has written so far, waiting up to wait (host time) for the first one.
+    // Bytes the port has written, waiting up to wait (host time) for the first one and 20 ms
+    // for more.
     [[nodiscard]] std::string Receive(std::chrono::milliseconds wait) const;
     // The line settings of the slave as the device holds them; false when unreadable.
     [[nodiscard]] bool SlaveSettings(termios& settings) const;

@@ -258,3 +258,131 @@ TEST(SerialPortSettingsDcb, ReachTheLineThroughTheComPort) {
 }
 
 } // namespace
+
+namespace {
+
+class Cancelled final : public DetectionCancel {
+public:
+    bool IsCancelled() override { return true; }
+};
+
+class SnapshotListener {
+public:
+    OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+    void OnSettings(const PortSnapshot* snapshot) { snapshots.push_back(*snapshot); }
+    std::vector<PortSnapshot> snapshots;
+
+private:
+    OwnerHandlerList m_handlers;
+};
+
+testdata::GpsSettingsWriter DetectionSettings(const std::string& devicePort, int portCount,
+                                              int testCount) {
+    testdata::GpsProtocolSection nmea = testdata::NmeaProtocol();
+    nmea.inits = {"PSRF100,1,4800,8,1,0"};
+    testdata::GpsSettingsWriter settings;
+    settings.SetDefault("NMEA").AddProtocol(nmea);
+    settings.AddDevice("SerialPort", {{"Port", devicePort}});
+    settings.AddDevice("Trials", {{"Timeout", "1"}, {"Baud Rate", "9600"}});
+    settings.SetDetection("Trials", portCount, testCount);
+    settings.AddTrial(1, {{"Baud Rate", "2400"}});
+    settings.AddTrial(2, {{"Baud Rate", "4800"}, {"Parity", "E"}});
+    return settings;
+}
+
+std::string Cycle(int second) {
+    return testdata::DriveGenerator::ToNmea({Drive(second + 1).back()});
+}
+
+} // namespace
+
+TEST_F(SerialDevice, DetectsTheReceiverOnItsPortAndSecondTrialAndWritesItBack) {
+    testdata::PtyPort pty(3);
+    ASSERT_TRUE(pty.IsOpen());
+    Start(DetectionSettings("1", 3, 2));
+    SnapshotListener snapshots;
+    m_device->GetSettingsSource().ConnectUnlocked(&snapshots, &SnapshotListener::OnSettings);
+    auto detection = std::async(std::launch::async, [this] {
+        return m_device->DetectPort(nullptr, SerialGpsDevice::kAllPorts, nullptr, nullptr);
+    });
+    const std::string firstInit = pty.Receive(5s); // trial 1: the receiver stays silent
+    Advance(1000);
+    const std::string secondInit = pty.Receive(5s); // trial 2: it answers
+    ASSERT_TRUE(pty.Send(Cycle(0)));
+    ASSERT_EQ(detection.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(detection.get(), 1);
+    EXPECT_EQ(firstInit, "$PSRF100,1,4800,8,1,0*0E\r\n");
+    EXPECT_EQ(secondInit, firstInit);
+    ASSERT_EQ(snapshots.snapshots.size(), 2u);
+    EXPECT_EQ(snapshots.snapshots[0].port, 3u);
+    EXPECT_EQ(snapshots.snapshots[0].baudRate, 2400u);
+    EXPECT_EQ(snapshots.snapshots[1].baudRate, 4800u);
+    EXPECT_EQ(snapshots.snapshots[1].parity, u"E");
+    EXPECT_EQ(snapshots.snapshots[1].name, u"Serial Port GPS");
+    EXPECT_EQ(m_device->GetState(), SerialGpsDevice::kStateDetected);
+    const struct {
+        const char16_t* section;
+        const char16_t* key;
+        const char16_t* value;
+    } written[] = {{u"Default GPS", u"GPS", u"NMEA"}, {u"NMEA", u"Device", u"SerialPort"},
+                   {u"SerialPort", u"Port", u"3"},    {u"SerialPort", u"Baud Rate", u"4800"},
+                   {u"SerialPort", u"Parity", u"E"},  {u"SerialPort", u"Timeout", u"none"}};
+    for (const auto& w : written) {
+        SCOPED_TRACE(std::u16string(w.key).size());
+        EXPECT_EQ(IniProfile::GetString(w.section, w.key, u"\\deziv.ini", u"none"), w.value);
+    }
+}
+
+TEST_F(SerialDevice, DetectionWakesAWaitingRunAtOnce) {
+    testdata::PtyPort pty(3);
+    ASSERT_TRUE(pty.IsOpen());
+    Start(DetectionSettings("4", 6, 1));
+    StartRun();
+    ASSERT_TRUE(m_listener->WaitForFixes(1)); // port 4 does not exist: Run waits
+    auto detection = std::async(
+        std::launch::async, [this] { return m_device->DetectPort(nullptr, 3, nullptr, nullptr); });
+    EXPECT_FALSE(pty.Receive(5s).empty());
+    ASSERT_TRUE(pty.Send(Cycle(0)));
+    ASSERT_EQ(detection.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(detection.get(), 1);
+    ASSERT_TRUE(pty.Send(Cycle(1))); // read by Run without the clock moving
+    ASSERT_TRUE(m_listener->WaitForFixes(2));
+    EXPECT_GE(m_listener->Fixes()[1].hdop, 0.0f);
+    // Receiving on the port asked for: found at once, nothing sent.
+    auto again = std::async(std::launch::async,
+                            [this] { return m_device->DetectPort(nullptr, 3, nullptr, nullptr); });
+    // Each cycle ends a read of Run, which holds the lock; the lock is not fair, so it may take
+    // a few before detection gets it.
+    for (int second = 2; second < 100 && again.wait_for(50ms) != std::future_status::ready;
+         ++second) {
+        ASSERT_TRUE(pty.Send(Cycle(second)));
+    }
+    ASSERT_EQ(again.wait_for(5s), std::future_status::ready);
+    EXPECT_EQ(again.get(), 1);
+    EXPECT_TRUE(pty.Receive(100ms).empty());
+}
+
+TEST_F(SerialDevice, DetectionWithoutCandidatesPortsOrTimeFindsNothing) {
+    testdata::PtyPort pty(3);
+    ASSERT_TRUE(pty.IsOpen());
+    Cancelled cancelled;
+    const struct {
+        const char* what;
+        testdata::GpsSettingsWriter settings;
+        DetectionCancel* cancel;
+        int port;
+    } cases[] = {
+        {"device port 4", DetectionSettings("4", 6, 2), nullptr, SerialGpsDevice::kDevicePort},
+        {"PortCount 0", DetectionSettings("3", 0, 2), nullptr, SerialGpsDevice::kAllPorts},
+        {"cancelled", DetectionSettings("3", 6, 2), &cancelled, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Start(c.settings);
+        EXPECT_EQ(m_device->DetectPort(c.cancel, c.port, nullptr, nullptr), 0);
+        EXPECT_EQ(m_device->GetState(), SerialGpsDevice::kStateClosed);
+        EXPECT_TRUE(pty.Receive(50ms).empty());
+        EXPECT_EQ(IniProfile::GetString(u"SerialPort", u"Baud Rate", u"\\deziv.ini", u"none"),
+                  u"none");
+    }
+}
