@@ -143,6 +143,21 @@ TEST_F(SerialDevice, StopWhileThePortNeverOpenedPublishesOneMoreEmptyFix) {
     EXPECT_EQ(m_listener->Statuses(), std::vector<DWORD>{SerialGpsDevice::kStatusPortNotOpened});
 }
 
+TEST_F(SerialDevice, DestroyingTheDeviceWaitsForTheReadInProgress) {
+    testdata::PtyPort pty(3);
+    ASSERT_TRUE(pty.IsOpen());
+    Start(Settings("3"));
+    StartRun();
+    std::this_thread::sleep_for(60ms); // Run is in its read
+    auto destroyed = std::async(std::launch::async, [this] { m_device.reset(); });
+    EXPECT_EQ(destroyed.wait_for(60ms), std::future_status::timeout);
+    while (destroyed.wait_for(10ms) != std::future_status::ready) {
+        m_clock.Advance(1000); // the read ends within its time-out
+    }
+    m_reader.join();
+    EXPECT_EQ(m_listener->Fixes().size(), 1u);
+}
+
 TEST(SerialPortSettingsDcb, FollowsTheKeysAndLeavesUnknownTexts) {
     const struct {
         const char* what;
