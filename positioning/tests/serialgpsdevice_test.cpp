@@ -43,7 +43,8 @@ protected:
         m_listener = std::make_unique<GpsListener>(*m_device);
     }
     void StartRun() {
-        m_reader = std::thread([this] { m_device->Run(); });
+        // The thread holds the device itself: a test may destroy it through m_device.
+        m_reader = std::thread([device = m_device.get()] { device->Run(); });
     }
     void StopRun() {
         if (m_reader.joinable()) {
