@@ -13,12 +13,14 @@ nav_component(testdata STEP 0
     fuzzinput.cpp
     levelfilewriter.cpp
     nmeawriter.cpp
+    ptyport.cpp
     rdsgroupfilewriter.cpp
     receiverscenariowriter.cpp
     resourcebundlewriter.cpp
     stylesheetwriter.cpp
     tempdir.cpp
-  DEPENDS platform_files platform_sfs platform_shell)
+  DEPENDS platform_files platform_sfs platform_shell
+  PRIVATE_DEPENDS platform_serial)
 
 nav_test(testdata_test
   SOURCES

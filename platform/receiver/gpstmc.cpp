@@ -12,9 +12,12 @@
 #include "platform/kernel/time.h"
 #include "platform/receiver/replayfiles.h"
 #include "platform/receiver/scenario.h"
+#include "platform/serial/serial.h"
 #include "platform/window/message.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <limits>
 #include <map>
@@ -65,6 +68,10 @@ struct Library {
     std::uint64_t groupsPosted = 0;
 
     std::thread thread;
+    // The serial source: a port and the thread that reads it, ended through the flag.
+    HANDLE port = INVALID_HANDLE_VALUE;
+    std::thread serialThread;
+    std::atomic<bool> isSerialStopping{false};
     HANDLE wake = nullptr; // auto-reset: a stop or a catch-up request
     bool isStopping = false;
     std::uint64_t handledUpTo = 0;
@@ -305,7 +312,97 @@ void RunLibraryThread(Library& library) {
     }
 }
 
+// Opens "COM<port>:" at the rate, 8N1; INVALID_HANDLE_VALUE when it cannot.
+HANDLE OpenSerialPort(DWORD port, DWORD rate) {
+    const std::string name = "COM" + std::to_string(port) + ":";
+    const std::u16string wide(name.begin(), name.end());
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return handle;
+    }
+    DCB dcb{};
+    // Reads return at once: the thread polls on host time, so Uninit never waits for a clock.
+    COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 1000};
+    bool isSet = GetCommState(handle, &dcb) != FALSE;
+    dcb.BaudRate = rate;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    isSet = isSet && SetCommState(handle, &dcb) && SetCommTimeouts(handle, &timeouts);
+    if (!isSet) {
+        (void)CloseHandle(handle);
+        return INVALID_HANDLE_VALUE;
+    }
+    return handle;
+}
+
+// Takes one received line into the cycle; a complete GGA, VTG, RMC cycle is posted.
+void TakeSentence(Library& library, platform::NmeaCycle& cycle, const std::string& line) {
+    if (line.size() > platform::kMaxNmeaSentence || line.size() < 7 || line[0] != '$') {
+        return;
+    }
+    const std::string_view kind = std::string_view(line).substr(3, 3);
+    if (kind == "GGA") {
+        cycle = {line, {}, {}};
+    } else if (kind == "VTG" && !cycle.gga.empty()) {
+        cycle.vtg = line;
+    } else if (kind == "RMC" && !cycle.vtg.empty()) {
+        cycle.rmc = line;
+        std::lock_guard lock(library.mutex);
+        if (library.isOpen) {
+            library.latest = cycle;
+            ++library.cyclesPosted;
+            Post(library, platform::kGpsTmcNmeaReady);
+        }
+        cycle = {};
+    }
+}
+
+void RunSerialThread(Library& library, HANDLE port) {
+    constexpr std::size_t kMaxPending = 4096; // a line longer than any sentence is dropped
+    std::string pending;
+    platform::NmeaCycle cycle;
+    char buffer[256];
+    while (!library.isSerialStopping.load()) {
+        DWORD got = 0;
+        if (!ReadFile(port, buffer, sizeof buffer, &got, nullptr)) {
+            Report("the serial port failed; no more sentences");
+            return;
+        }
+        if (got == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        pending.append(buffer, got);
+        std::size_t end = 0;
+        while ((end = pending.find('\n')) != std::string::npos) {
+            TakeSentence(library, cycle, pending.substr(0, end + 1));
+            pending.erase(0, end + 1);
+        }
+        if (pending.size() > kMaxPending) {
+            pending.clear();
+        }
+    }
+}
+
+void StopSerial(Library& library, std::unique_lock<std::mutex>& lock) {
+    if (library.serialThread.joinable()) {
+        library.isSerialStopping = true;
+        std::thread thread = std::move(library.serialThread);
+        lock.unlock(); // the thread takes the lock to post
+        thread.join();
+        lock.lock();
+    }
+    if (library.port != INVALID_HANDLE_VALUE) {
+        (void)CloseHandle(library.port);
+        library.port = INVALID_HANDLE_VALUE;
+    }
+    library.isSerialStopping = false;
+}
+
 void Stop(Library& library, std::unique_lock<std::mutex>& lock) {
+    StopSerial(library, lock);
     library.isOpen = false;
     library.isStopping = true;
     if (library.thread.joinable()) {
@@ -352,7 +449,6 @@ void GpsTmc_Uninit() {
 }
 
 int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
-    (void)rate;
     (void)value;
     Library& library = TheLibrary();
     std::lock_guard lifecycle(library.lifecycle);
@@ -361,11 +457,16 @@ int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
     if (window == nullptr) {
         return static_cast<int>(GpsTmcInitResult::NoWindow);
     }
-    if ((port & ~DWORD{0x20}) != 0) {
-        return static_cast<int>(GpsTmcInitResult::PortNotSupported);
-    }
+    const DWORD portNumber = port & ~DWORD{0x20};
     if (const GpsTmcInitResult result = Load(library); result != GpsTmcInitResult::Success) {
         return static_cast<int>(result);
+    }
+    if (portNumber != 0) {
+        library.port = OpenSerialPort(portNumber, rate);
+        if (library.port == INVALID_HANDLE_VALUE) {
+            return static_cast<int>(GpsTmcInitResult::PortNotSupported);
+        }
+        library.cycles.clear(); // the port replaces the replay
     }
     if (library.wake == nullptr) {
         library.wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -385,6 +486,9 @@ int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
     library.isOpen = true;
     try {
         library.thread = std::thread(RunLibraryThread, std::ref(library));
+        if (library.port != INVALID_HANDLE_VALUE) {
+            library.serialThread = std::thread(RunSerialThread, std::ref(library), library.port);
+        }
     } catch (const std::system_error&) {
         library.isOpen = false;
         return static_cast<int>(GpsTmcInitResult::NoThread);

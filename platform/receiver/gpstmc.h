@@ -32,14 +32,15 @@ enum class GpsTmcInitResult : int {
     Success = 0,
     NoScenario = 1,       // module not loaded, or the scenario or a file it names is unreadable
     BadScenario = 2,      // the scenario has a bad value (debug output names it)
-    PortNotSupported = 3, // only port 0 (the replay) is simulated
+    PortNotSupported = 3, // "COMn:" of port n > 0 cannot be opened at the rate
     NoWindow = 4,
     NoThread = 5,
 };
 
 // "GpsTmc_Init" (window, port | 0x20, rate, 0x32F00): reads the scenario and starts the
-// library's thread. The 0x20 bit, the rate and the fourth value are ignored. A second Init
-// restarts the library with the new values.
+// library's thread. Port 0 replays the scenario's NMEA file; port n reads "COMn:" at the rate
+// (8N1) instead and posts one NMEA message per GGA, VTG, RMC cycle. The 0x20 bit and the fourth
+// value are ignored. A second Init restarts the library with the new values.
 using GpsTmcInitFunction = int (*)(HWND window, DWORD port, DWORD rate, DWORD value);
 // "GpsTmc_Uninit": stops and joins the thread; nothing is posted after it returns.
 using GpsTmcUninitFunction = void (*)();

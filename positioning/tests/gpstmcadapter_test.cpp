@@ -1,6 +1,7 @@
 #include "positioning/gpstmcadapter.h"
 #include "testdata/freshprocess.h"
 #include "testdata/nmeawriter.h"
+#include "testdata/ptyport.h"
 #include "testdata/rdsgroupfilewriter.h"
 #include "testdata/receiverscenariowriter.h"
 #include "testdata/tempdir.h"
@@ -14,8 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -326,3 +329,34 @@ TEST(ReceiverAdapterInstance, IsOneHiddenWindowPerProcess) {
 }
 
 } // namespace
+
+TEST_F(ReceiverAdapter, ReadsCyclesFromASerialPort) {
+    using namespace std::chrono_literals;
+    testdata::PtyPort pty(3);
+    ASSERT_TRUE(pty.IsOpen());
+    WriteScenario(testdata::ReceiverScenarioWriter().SetTuner(100, 2000));
+    GpsTmcAdapter adapter;
+    ASSERT_TRUE(adapter.Open(3, 38400, false, 0));
+    std::vector<std::string> cycles;
+    for (int second = 0; second < 2; ++second) {
+        testdata::NmeaFixValues fix;
+        fix.second = second;
+        cycles.push_back(testdata::NmeaWriter::Gga(fix) + testdata::NmeaWriter::Vtg(fix) +
+                         testdata::NmeaWriter::Rmc(fix));
+    }
+    // A torn sentence and a cycle without RMC come first: neither is posted.
+    ASSERT_TRUE(pty.Send("PGGA,torn*00\r\n" + cycles[0].substr(0, cycles[0].rfind("$GPRMC"))));
+    for (const std::string& cycle : cycles) {
+        SCOPED_TRACE(cycle);
+        ASSERT_TRUE(pty.Send(cycle));
+        std::string got;
+        for (int i = 0; i < 200 && got.empty(); ++i) {
+            std::this_thread::sleep_for(10ms);
+            ASSERT_TRUE(m_driver.RunUntilIdle());
+            got = ReadAll(&GpsTmcAdapter::ReadNmea, adapter);
+        }
+        EXPECT_EQ(got, cycle);
+    }
+    adapter.Close();
+    EXPECT_FALSE(adapter.Open(4, 38400, false, 0)) << "COM4: is not mapped";
+}
