@@ -57,12 +57,19 @@ TEST(ReceiverLibrarySource, GivesUnpacedFixesUntilTheLibraryFails) {
         EXPECT_EQ(receiver->GetSentenceRate(), 0.0f);
 
         // The library queues one cycle a second; the reader rests 100 ms when the queue is empty.
+        // The rests waited out within a second count towards the next one, so a slow reader
+        // never lets the clock reach the library's next cycle early.
+        int restedMs = 0;
         const auto step = [&](std::size_t fixCount, int patienceMs) {
-            clock.Advance(1000);
+            clock.Advance(1000 - restedMs);
+            restedMs = 0;
             platform::WaitForGpsTmcCatchUp();
             ASSERT_TRUE(driver.RunUntilIdle());
             for (int wait = 0; wait < patienceMs && listener.Fixes().size() < fixCount; ++wait) {
-                clock.Advance(100);
+                if (restedMs + 100 < 1000) {
+                    clock.Advance(100);
+                    restedMs += 100;
+                }
                 std::this_thread::sleep_for(1ms);
             }
         };
