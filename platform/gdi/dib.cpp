@@ -96,7 +96,10 @@ HBITMAP MakeSection(const platform::PackedDib& dib, const std::uint8_t* pixels, 
         *bits = section->bits.get();
     surface->dib = std::move(section);
     DibToPixels(*surface);
-    return AddBitmap(std::move(surface));
+    HBITMAP made = AddBitmap(std::move(surface));
+    if (made == nullptr && bits != nullptr)
+        *bits = nullptr; // the pixel memory went with the surface
+    return made;
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include "platform/window/paint.h"
 #include "platform/window/windowtypes.h"
 
+#include <cstddef>
+
 using HPEN = HGDIOBJ;
 using HBITMAP = HGDIOBJ;
 using HRGN = HGDIOBJ;
@@ -214,3 +216,19 @@ int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom);
 // GetClipBox (paint.h) answers for every DC: the box of what may be painted, in logical
 // coordinates.
+
+namespace platform {
+
+// Test switch: the next count creations of GDI objects (pens, brushes, fonts, bitmaps, regions)
+// and memory DCs fail: null, last error ERROR_NOT_ENOUGH_MEMORY, one debug line each. 0 ends it.
+void FailNextGdiCreations(int count);
+
+// Live GDI objects (stock objects not counted) and memory DCs, for leak checks.
+struct GdiObjectCounts {
+    std::size_t objects = 0;
+    std::size_t memoryDcs = 0;
+    bool operator==(const GdiObjectCounts&) const = default;
+};
+[[nodiscard]] GdiObjectCounts CountLiveGdiObjects();
+
+} // namespace platform

@@ -1,5 +1,7 @@
 // GDI objects, device contexts, their attributes and clip regions.
 #include "platform/gdi/detail/gdistate.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/handles.h"
 #include "platform/window/window.h"
 
 #include <algorithm>
@@ -189,7 +191,22 @@ ObjectPtr FindObject(GdiState& state, HGDIOBJ handle) {
     return it == state.objects.end() ? nullptr : it->second;
 }
 
+bool ShouldFailCreation(GdiState& state, const char16_t* what) {
+    if (state.failingCreations == 0) {
+        return false;
+    }
+    --state.failingCreations;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    const std::u16string text =
+        std::u16string(u"GDI: creating ") + what + u" failed (test switch)\n";
+    OutputDebugStringW(text.c_str());
+    return true;
+}
+
 HGDIOBJ AddObject(GdiState& state, ObjectPtr object) {
+    if (ShouldFailCreation(state, u"an object")) {
+        return nullptr;
+    }
     const std::uintptr_t handle = state.nextObject++;
     state.objects.emplace(handle, std::move(object));
     return reinterpret_cast<HGDIOBJ>(handle);
@@ -509,6 +526,9 @@ HGDIOBJ GetCurrentObject(HDC handle, UINT type) {
 HDC CreateCompatibleDC(HDC) {
     GdiState& state = State();
     std::lock_guard lock(state.mutex);
+    if (ShouldFailCreation(state, u"a memory DC")) {
+        return nullptr;
+    }
     auto dc = std::make_unique<Dc>();
     dc->isMemory = true;
     InitDc(state, *dc);
@@ -706,3 +726,26 @@ int IntersectClipRect(HDC dc, int left, int top, int right, int bottom) {
 int ExcludeClipRect(HDC dc, int left, int top, int right, int bottom) {
     return ChangeClip(dc, left, top, right, bottom, true);
 }
+
+namespace platform {
+
+void FailNextGdiCreations(int count) {
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    state.failingCreations = count > 0 ? count : 0;
+}
+
+GdiObjectCounts CountLiveGdiObjects() {
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    GdiObjectCounts counts;
+    for (const auto& [handle, object] : state.objects) {
+        counts.objects += object->isStock ? 0 : 1;
+    }
+    for (const auto& [handle, dc] : state.dcs) {
+        counts.memoryDcs += dc->isMemory ? 1 : 0;
+    }
+    return counts;
+}
+
+} // namespace platform

@@ -114,6 +114,7 @@ struct GdiState {
     std::unordered_map<std::uintptr_t, std::unique_ptr<Dc>> dcs; // window and memory DCs
     std::uintptr_t nextObject = 0x100000;
     std::uintptr_t nextMemoryDc = 0x40000000;
+    int failingCreations = 0; // the test switch: creations still to fail
     SurfacePtr screen;
 };
 // Draws a "Static" or "Edit" control (the window system's paintControl hook).

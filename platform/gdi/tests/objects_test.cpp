@@ -1,4 +1,7 @@
 #include "platform/gdi/tests/gditesting.h"
+#include "platform/gdi/text.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/handles.h"
 #include "platform/window/window.h"
 
 #include <gtest/gtest.h>
@@ -88,4 +91,31 @@ TEST(Objects, BitmapsAndDeviceCaps) {
     EXPECT_EQ(CreateBitmap(0, 5, 1, 32, nullptr), nullptr);
     EXPECT_EQ(CreateBitmap(5, 5, 1, 8, nullptr), nullptr);
     EXPECT_EQ(CreateBitmap(100000, 100000, 1, 32, nullptr), nullptr);
+}
+
+// The test switch fails exactly the next n creations, each with ERROR_NOT_ENOUGH_MEMORY and one
+// debug line, and the live counts follow creation and deletion.
+TEST(Objects, FailureSwitchAndLiveCounts) {
+    const platform::GdiObjectCounts before = platform::CountLiveGdiObjects();
+    platform::DebugOutputCapture capture;
+    platform::FailNextGdiCreations(3);
+    const LOGFONTW font{};
+    EXPECT_EQ(CreateSolidBrush(kRed), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(CreateCompatibleDC(nullptr), nullptr);
+    EXPECT_EQ(CreateFontIndirectW(&font), nullptr);
+    EXPECT_EQ(capture.Texts().size(), 3u);
+    EXPECT_EQ(platform::CountLiveGdiObjects(), before);
+
+    HBRUSH brush = CreateSolidBrush(kRed);
+    HDC dc = CreateCompatibleDC(nullptr);
+    ASSERT_NE(brush, nullptr);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(capture.Texts().size(), 3u);
+    const platform::GdiObjectCounts during = platform::CountLiveGdiObjects();
+    EXPECT_EQ(during.objects, before.objects + 1);
+    EXPECT_EQ(during.memoryDcs, before.memoryDcs + 1);
+    DeleteObject(brush);
+    DeleteDC(dc);
+    EXPECT_EQ(platform::CountLiveGdiObjects(), before);
 }
