@@ -14,6 +14,7 @@
 #include "testdata/bitmapwriter.h"
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
+#include "testdata/emfwriter.h"
 #include "testdata/fieldtablefilewriter.h"
 #include "testdata/gpssettingswriter.h"
 #include "testdata/levelfilewriter.h"
@@ -223,6 +224,16 @@ std::vector<Seed> BitmapSeeds() {
         {corpus, "seed-file-2", Whole(testdata::WriteBitmapFile(twoBits))},
         {corpus, "seed-packed-24", Whole(testdata::WritePackedDib(trueColour))},
         {corpus, "seed-patches", {0, 28, 0, 8, 46, 0, 200}}, // bit count 8, a long colour table
+    };
+}
+
+std::vector<Seed> EmfSeeds() {
+    const char* corpus = "mapdisplay/fuzz/corpus/emfplayer_fuzz";
+    const testdata::EmfWriter picture = testdata::SampleSkinPicture();
+    return {
+        {corpus, "seed-skin", Whole(picture.Build())},
+        {corpus, "seed-no-end", Whole(picture.Build(testdata::EmfFault::NoEndRecord))},
+        {corpus, "seed-patches", {0, 92, 0, 0}}, // the first record's size cut to 0
     };
 }
 
@@ -616,7 +627,8 @@ int main(int argc, char** argv) {
           BitmapSeeds(), AdvisorSeeds(),      DatasetSeeds(),        MapDataSeeds(),
           SearchSeeds(), CityIndexSeeds(),    LevelFileSeeds(),      RoadNetworkSeeds(),
           AreaSeeds(),   SignSeeds(),         OptimisedChainSeeds(), ReceiverSeeds(),
-          TmcSeeds(),    MatcherStateSeeds(), SentenceSeeds(),       TmcDataSeeds()}) {
+          TmcSeeds(),    MatcherStateSeeds(), SentenceSeeds(),       TmcDataSeeds(),
+          EmfSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;
