@@ -250,8 +250,9 @@ void TextOutRecord(PlayContext& c, const Record& r) {
     std::u16string text(static_cast<std::size_t>(count), u'\0');
     for (std::size_t i = 0; i < text.size(); ++i)
         text[i] = static_cast<char16_t>(Read16(r.data + offset + 2 * i));
-    int x = MapX(c, r.Word(9));
-    int y = MapY(c, r.Word(10));
+    // In 64 bits: a reference point at the edge of the int range minus the text size.
+    std::int64_t x = MapX(c, r.Word(9));
+    std::int64_t y = MapY(c, r.Word(10));
     const RECT bounds = MapBox(c, r, 2);
     SIZE size{};
     GetTextExtentExPointW(c.dc, text.data(), static_cast<int>(text.size()), 0, nullptr, nullptr,
@@ -269,7 +270,7 @@ void TextOutRecord(PlayContext& c, const Record& r) {
     } else if ((c.textAlign & 8) != 0) {
         y -= size.cy;
     }
-    ExtTextOutW(c.dc, x, y, static_cast<UINT>(r.Word(13)), &bounds, text.data(),
+    ExtTextOutW(c.dc, Clamp(x), Clamp(y), static_cast<UINT>(r.Word(13)), &bounds, text.data(),
                 static_cast<UINT>(text.size()), nullptr);
 }
 
