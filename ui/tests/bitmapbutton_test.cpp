@@ -2,6 +2,7 @@
 #include "ui/bitmapbutton.h"
 #include "ui/textface.h"
 
+#include "platform/gdi/tests/gditesting.h"
 #include "platform/gdi/text.h"
 #include "platform/shell/resources.h"
 #include "platform/window/input.h"
@@ -13,12 +14,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace {
 
 constexpr UINT kBitmapId = 2000;
 constexpr UINT kAlternativeId = 2010;
+constexpr UINT kKeyedId = 2020;
 constexpr std::uint32_t kNormal = 0xFF0000; // 0x00RRGGBB in the files
 constexpr std::uint32_t kPressed = 0x00FF00;
 constexpr std::uint32_t kDisabled = 0x0000FF;
@@ -45,6 +48,11 @@ protected:
         bundle.bitmaps[kBitmapId + 1] = Solid(kPressed);
         bundle.bitmaps[kBitmapId + 3] = Solid(kDisabled);
         bundle.bitmaps[kAlternativeId] = Solid(kAlternative);
+        testdata::BitmapSpec keyed;
+        keyed.width = 2;
+        keyed.height = 2;
+        keyed.pixels = {0xFF00FF, kPressed, kPressed, kPressed}; // magenta top-left: the key
+        bundle.bitmaps[kKeyedId] = testdata::WriteBitmapFile(keyed);
         module_ = windowtesting::LoadLanguage(root_, bundle);
         ASSERT_NE(module_, nullptr);
         platform::SetResourceInstance(module_);
@@ -81,6 +89,17 @@ protected:
                 (entry.message == WM_COMMAND || entry.message == WM_KEYDOWN))
                 found.push_back(entry);
         }
+        return found;
+    }
+
+    static std::set<COLORREF> Colours(HWND window) {
+        HDC dc = GetDC(window);
+        std::set<COLORREF> found;
+        for (int y = 0; y < 36; ++y) {
+            for (int x = 0; x < 200; ++x)
+                found.insert(GetPixel(dc, x, y));
+        }
+        ReleaseDC(window, dc);
         return found;
     }
 
@@ -175,6 +194,50 @@ TEST_F(ButtonPage, FacesFollowPressAndEnable) {
         }
         EnableWindow(c.window, TRUE);
     }
+}
+
+TEST_F(ButtonPage, OnlyTextFacesShowTheCaption) {
+    struct Case {
+        const char* name;
+        std::unique_ptr<BitmapButton> button;
+        std::set<COLORREF> present;
+        std::set<COLORREF> absent;
+    };
+    Case cases[] = {
+        {"bitmap faces draw pictures only",
+         std::make_unique<BitmapButton>(kBitmapId, false, false, 0),
+         {AsColorRef(kNormal)},
+         {kSkinText}},
+        {"a bitmap under the caption, its key colour left out",
+         std::make_unique<BitmapButton>(kKeyedId, 1),
+         {AsColorRef(kPressed), kSkinText},
+         {RGB(255, 0, 255)}},
+        {"a text face", std::make_unique<BitmapButton>(kKeyedId, 2), {kSkinText}, {}},
+    };
+    // A black page, so that white can only come from a caption.
+    HDC pageDc = GetDC(page_);
+    const RECT all{0, 0, 240, 320};
+    FillRect(pageDc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(page_, pageDc);
+    int row = 0;
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND window = Place(std::move(c.button), row++, 1, u"WWW");
+        const std::set<COLORREF> colours = Colours(window);
+        for (COLORREF colour : c.present)
+            EXPECT_EQ(colours.count(colour), 1u) << colour;
+        for (COLORREF colour : c.absent)
+            EXPECT_EQ(colours.count(colour), 0u) << colour;
+    }
+}
+
+TEST_F(ButtonPage, ResourceIdsKeepTheirLow16Bits) {
+    SkinBitmap picture(0x10000 + kBitmapId);
+    gditesting::Canvas canvas(4, 4);
+    EXPECT_TRUE(picture.Draw(canvas.dc(), RECT{0, 0, 4, 4}, SRCCOPY, false));
+    EXPECT_EQ(GetPixel(canvas.dc(), 1, 1), AsColorRef(kNormal));
+    EXPECT_EQ(picture.GetSize().cx, 2);
+    EXPECT_FALSE(SkinBitmap(kBitmapId + 2).Draw(canvas.dc(), RECT{0, 0, 4, 4}, SRCCOPY, false));
 }
 
 TEST_F(ButtonPage, KeysReachTheParent) {
