@@ -14,6 +14,7 @@
 #include "testdata/bitmapwriter.h"
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
+#include "testdata/emfwriter.h"
 #include "testdata/fieldtablefilewriter.h"
 #include "testdata/gpssettingswriter.h"
 #include "testdata/levelfilewriter.h"
@@ -236,6 +237,16 @@ std::vector<Seed> StyleSheetSeeds() {
         {corpus, "seed-day-6", Whole(testdata::DefaultStyleSheet(false).Write())},
         {corpus, "seed-night-4", Whole(old.Write())},
         {corpus, "seed-patches", {0, 4, 0, '1', 20, 0, 200}}, // version 1, a long face name
+    };
+}
+
+std::vector<Seed> EmfSeeds() {
+    const char* corpus = "mapdisplay/fuzz/corpus/emfplayer_fuzz";
+    const testdata::EmfWriter picture = testdata::SampleSkinPicture();
+    return {
+        {corpus, "seed-skin", Whole(picture.Build())},
+        {corpus, "seed-no-end", Whole(picture.Build(testdata::EmfFault::NoEndRecord))},
+        {corpus, "seed-patches", {0, 92, 0, 0}}, // the first record's size cut to 0
     };
 }
 
@@ -653,14 +664,15 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root = argv[1];
     int status = 0;
-    for (const auto& group :
-         {FormatSeeds(),     ArchiveSeeds(),      BundleSeeds(),         SettingsSeeds(),
-          TableSeeds(),      NameSeeds(),         WaveSeeds(),           DialogSeeds(),
-          BitmapSeeds(),     AdvisorSeeds(),      DatasetSeeds(),        MapDataSeeds(),
-          SearchSeeds(),     CityIndexSeeds(),    LevelFileSeeds(),      RoadNetworkSeeds(),
-          AreaSeeds(),       SignSeeds(),         OptimisedChainSeeds(), ReceiverSeeds(),
-          TmcSeeds(),        MatcherStateSeeds(), SentenceSeeds(),       TmcDataSeeds(),
-          StyleSheetSeeds(), MatcherUpdateSeeds()}) {
+    for (const auto& group : {FormatSeeds(),         ArchiveSeeds(),       BundleSeeds(),
+                              SettingsSeeds(),       TableSeeds(),         NameSeeds(),
+                              WaveSeeds(),           DialogSeeds(),        BitmapSeeds(),
+                              AdvisorSeeds(),        DatasetSeeds(),       MapDataSeeds(),
+                              SearchSeeds(),         CityIndexSeeds(),     LevelFileSeeds(),
+                              RoadNetworkSeeds(),    AreaSeeds(),          SignSeeds(),
+                              OptimisedChainSeeds(), ReceiverSeeds(),      TmcSeeds(),
+                              MatcherStateSeeds(),   SentenceSeeds(),      TmcDataSeeds(),
+                              StyleSheetSeeds(),     MatcherUpdateSeeds(), EmfSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

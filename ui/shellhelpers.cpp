@@ -1,0 +1,43 @@
+#include "ui/shellhelpers.h"
+
+#include "platform/gdi/text.h"
+#include "platform/window/shell.h"
+#include "platform/window/window.h"
+
+#include <string_view>
+
+bool ShowInputPanel(bool isOn) {
+    SIPINFO info{};
+    info.cbSize = 48; // the size the shell expects, whatever this build pads the structure to
+    if (!SHSipInfo(SPI_GETSIPINFO, 0, &info, 0))
+        return false;
+    info.fdwFlags = isOn ? (info.fdwFlags | SIPF_ON) : (info.fdwFlags & ~SIPF_ON);
+    return SHSipInfo(SPI_SETSIPINFO, 0, &info, 0) != FALSE;
+}
+
+bool ShowTaskBar(HWND window, bool show) {
+    return SHFullScreen(window, show ? SHFS_SHOWTASKBAR : SHFS_HIDETASKBAR) != FALSE;
+}
+
+LPCWSTR FitTextTail(HDC dc, HFONT font, LPCWSTR text, int width) {
+    if (text == nullptr)
+        return text;
+    const int length = static_cast<int>(std::u16string_view(text).size());
+    HGDIOBJ old = SelectObject(dc, font);
+    int fit = 0;
+    SIZE size{};
+    const BOOL isMeasured = GetTextExtentExPointW(dc, text, length, width, &fit, nullptr, &size);
+    if (old != nullptr)
+        SelectObject(dc, old);
+    if (!isMeasured || fit <= 0 || fit >= length)
+        return text;
+    return text + (length - fit);
+}
+
+void ScreenRectToClient(HWND window, RECT* rect) {
+    POINT topLeft{rect->left, rect->top};
+    POINT bottomRight{rect->right, rect->bottom};
+    ScreenToClient(window, &topLeft);
+    ScreenToClient(window, &bottomRight);
+    *rect = RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+}
