@@ -10,6 +10,7 @@
 #include "routing/routeservice.h"
 #include "testdata/simulateddrive.h"
 #include "tools/osmtests/convertedextract.h"
+#include "tools/osmtests/extractplaces.h"
 
 #include "platform/sfs/sfsformat.h"
 
@@ -40,22 +41,13 @@ protected:
     void TearDown() override { m_engine->Close(); }
 
     RoutePositionPtr PositionIn(const std::u16string& name) {
-        auto found = m_engine->FindCities(name, 0);
-        if (!found || !found->IsValid()) {
-            return nullptr;
-        }
-        const auto area = static_cast<std::uint32_t>(found->GetCurrent()->GetAreaId());
-        for (auto streets = m_engine->FindInArea(area, u""); streets && streets->IsValid();
-             streets->Next()) {
-            for (const std::uint32_t id : streets->GetCurrent()->GetElementIds()) {
-                const MapElementPtr element = m_engine->GetElement(id);
-                if (element && element->GetTypeCode() >= maprecord::kSecondaryType &&
-                    element->GetTypeCode() <= maprecord::kResidentialType) {
-                    return m_service->CreateElementPosition(&id);
-                }
-            }
-        }
-        return nullptr;
+        const auto id = extractplaces::FirstStreetElement(
+            *m_engine, name, [&](std::uint32_t candidate, std::int32_t) {
+                const MapElementPtr element = m_engine->GetElement(candidate);
+                return element && element->GetTypeCode() >= maprecord::kSecondaryType &&
+                       element->GetTypeCode() <= maprecord::kResidentialType;
+            });
+        return id ? m_service->CreateElementPosition(&*id) : nullptr;
     }
 
     // The sample names of the voice archive the conversion wrote.

@@ -7,11 +7,11 @@
 #include "mapdisplay/elementcodes.h"
 #include "routing/routepositionimpl.h"
 #include "tools/osmtests/convertedextract.h"
+#include "tools/osmtests/extractplaces.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <string>
 #include <vector>
 
@@ -22,19 +22,7 @@ protected:
     static void SetUpTestSuite() { ConvertOnce({{"positions", osm2nav::ConvertOptions{}}}); }
 };
 
-constexpr double kMetresPerDegree = 6367444.0 * std::numbers::pi / 180.0;
-
-// The point `metres` to the left of the middle of the segment from a to b.
-GeoPoint BesideMiddle(const GeoPoint& a, const GeoPoint& b, double metres) {
-    const double scale = std::cos(a.y * std::numbers::pi / 180.0);
-    const double east = (b.x - a.x) * scale * kMetresPerDegree;
-    const double north = (b.y - a.y) * kMetresPerDegree;
-    const double length = std::hypot(east, north);
-    const double left = -north / length * metres;
-    const double up = east / length * metres;
-    return {static_cast<float>((a.x + b.x) / 2.0 + left / (scale * kMetresPerDegree)),
-            static_cast<float>((a.y + b.y) / 2.0 + up / kMetresPerDegree)};
-}
+using extractplaces::BesideMiddle;
 
 TEST_F(ExtractPositions, PointsBesideRoadsOfTwoMunicipalitiesAttachToThem) {
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));

@@ -9,11 +9,11 @@
 #include "routing/routeservice.h"
 #include "testdata/matchedpositionbuilder.h"
 #include "tools/osmtests/convertedextract.h"
+#include "tools/osmtests/extractplaces.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,20 +29,6 @@ protected:
     }
 };
 
-constexpr double kMetresPerDegree = 6367444.0 * std::numbers::pi / 180.0;
-
-// The point `metres` to the left of the middle of the segment from a to b.
-GeoPoint BesideMiddle(const GeoPoint& a, const GeoPoint& b, double metres) {
-    const double scale = std::cos(a.y * std::numbers::pi / 180.0);
-    const double east = (b.x - a.x) * scale * kMetresPerDegree;
-    const double north = (b.y - a.y) * kMetresPerDegree;
-    const double length = std::hypot(east, north);
-    const double left = -north / length * metres;
-    const double up = east / length * metres;
-    return {static_cast<float>((a.x + b.x) / 2.0 + left / (scale * kMetresPerDegree)),
-            static_cast<float>((a.y + b.y) / 2.0 + up / kMetresPerDegree)};
-}
-
 struct Road {
     std::uint32_t id = 0;
     std::vector<GeoPoint> line;
@@ -54,37 +40,28 @@ struct Road {
 // point 5 m beside that middle attaches.
 std::optional<Road> RoadOf(RetrievalEngineImpl& engine, RouteService& service,
                            const std::u16string& city) {
-    auto found = engine.FindCities(city, 0);
-    if (!found || !found->IsValid()) {
-        return std::nullopt;
-    }
-    const std::int32_t area = found->GetCurrent()->GetAreaId();
-    for (auto streets = engine.FindInArea(static_cast<std::uint32_t>(area), u"");
-         streets && streets->IsValid(); streets->Next()) {
-        for (const std::uint32_t id : streets->GetCurrent()->GetElementIds()) {
+    Road road;
+    const auto found =
+        extractplaces::FirstStreetElement(engine, city, [&](std::uint32_t id, std::int32_t area) {
             const MapElementPtr element = engine.GetElement(id);
-            Road road;
-            road.id = id;
+            road = Road{id, {}, {}};
             ElementAttributes attributes;
             if (!element || !element->GetPoints(road.line) || road.line.size() < 2 ||
                 engine.GetAreaOfElement(id) != area) {
-                continue;
+                return false;
             }
             element->GetAttributes(attributes);
             const GeoPoint& a = road.line[0];
             const GeoPoint& b = road.line[1];
             if (!IsNearestRoadCandidate(element->GetTypeCode(), id, attributes) ||
                 GreatCircleDistance(a.x, a.y, b.x, b.y) < 40.0) {
-                continue;
+                return false;
             }
-            road.beside = BesideMiddle(a, b, 5.0);
+            road.beside = extractplaces::BesideMiddle(a, b, 5.0);
             const RoutePositionPtr position = service.CreatePosition(nullptr, &road.beside);
-            if (position && position->GetSingleElementId() == id) {
-                return road;
-            }
-        }
-    }
-    return std::nullopt;
+            return position && position->GetSingleElementId() == id;
+        });
+    return found ? std::optional<Road>(road) : std::nullopt;
 }
 
 // A found route whose records join up from the start point to the destination point (within

@@ -7,6 +7,7 @@
 #include "routing/routeservice.h"
 #include "routing/routetree.h"
 #include "tools/osmtests/convertedextract.h"
+#include "tools/osmtests/extractplaces.h"
 
 #include <gtest/gtest.h>
 
@@ -29,21 +30,10 @@ protected:
 // The first road of the municipality that an element position can start on.
 std::optional<std::uint32_t> RoadOf(RetrievalEngineImpl& engine, RouteService& service,
                                     const std::u16string& city) {
-    auto found = engine.FindCities(city, 0);
-    if (!found || !found->IsValid()) {
-        return std::nullopt;
-    }
-    const std::int32_t area = found->GetCurrent()->GetAreaId();
-    for (auto streets = engine.FindInArea(static_cast<std::uint32_t>(area), u"");
-         streets && streets->IsValid(); streets->Next()) {
-        for (const std::uint32_t id : streets->GetCurrent()->GetElementIds()) {
-            const RoutePositionPtr position = service.CreateElementPosition(&id);
-            if (position && position->Count() > 0 && position->GetSingleElementId() == id) {
-                return id;
-            }
-        }
-    }
-    return std::nullopt;
+    return extractplaces::FirstStreetElement(engine, city, [&](std::uint32_t id, std::int32_t) {
+        const RoutePositionPtr position = service.CreateElementPosition(&id);
+        return position && position->Count() > 0 && position->GetSingleElementId() == id;
+    });
 }
 
 std::vector<RouteElement*> Elements(const RouteTree& tree) {
