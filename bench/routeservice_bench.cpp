@@ -10,6 +10,7 @@
 // "walk_ms"; "records" and "junction_streets" per route.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "bench/routetally.h"
+#include "bench/serviceworld.h"
 #include "positioning/geodistance.h"
 #include "routing/routercore.h"
 #include "routing/routeservice.h"
@@ -46,15 +47,9 @@ struct Place {
 };
 using Pair = std::pair<Place, Place>;
 
-struct ServiceWorld {
-    testdata::TempDeviceRoot root;
-    testdata::RandomWorld random;
+struct ServiceWorld : BenchServiceWorld {
     std::array<std::vector<Pair>, 3> pairs;
-    RetrievalEngine::RetrievalEnginePtr engine;
-    RouteServicePtr service;
-    std::unique_ptr<RouterCore> router;
     std::uint32_t largestElementId = 0;
-    std::string error;
 };
 
 Place PlaceOf(const testdata::RoadWorld& world, const OraclePlace& place) {
@@ -90,10 +85,8 @@ std::unique_ptr<ServiceWorld> MakeWorld() {
     options.rows = kSide;
     options.levels = 3;
     w->random = testdata::MakeRandomWorld(options);
-    // The map set gives the links its element ids, which the network then names.
-    const auto mapSet = testdata::WriteWorldMapSet(w->random.world, {}, w->root, u"\\maps");
-    if (!mapSet) {
-        w->error = "the map set cannot be written";
+    OpenBenchServiceWorld(*w);
+    if (!w->error.empty()) {
         return w;
     }
     for (const testdata::WorldLink& link : w->random.world.links) {
@@ -105,31 +98,6 @@ std::unique_ptr<ServiceWorld> MakeWorld() {
         w->error = "element ids reach the optimised link ids";
         return w;
     }
-    testdata::RoadNetworkOptions network = testdata::RandomWorldNetworkOptions(w->random, true);
-    network.pageSize = 4096;
-    {
-        testdata::RoadNetworkWriter writer(w->random.world, network);
-        if (!writer.WriteTo(w->root, u"\\Net") || !w->root.InstallModule(u"ziVur.dll")) {
-            w->error = "the network cannot be written";
-            return w;
-        }
-    }
-    w->engine = RetrievalEngineImpl::Create(BlockCache::Create(4096));
-    if (!w->engine->Open(mapSet->ridPath)) {
-        w->error = "the map set does not open";
-        return w;
-    }
-    w->service = CreateRouteService(w->engine);
-    if (!w->service || !w->service->OpenNetwork(u"\\Net\\Net.rd")) {
-        w->error = "the network does not open";
-        return w;
-    }
-    // The router alone, on the service's network with the options the service applies.
-    w->router = std::make_unique<RouterCore>();
-    w->router->SetNetwork(w->service->GetNetwork());
-    RouteOptions routerOptions = w->router->GetOptions();
-    routerOptions.Apply(*w->service->GetOptions());
-    w->router->SetOptions(routerOptions);
     DrawPairs(*w);
     return w;
 }

@@ -6,6 +6,7 @@
 // "encoded_bytes" of the tree.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "bench/routetally.h"
+#include "bench/serviceworld.h"
 #include "positioning/geodistance.h"
 #include "routing/routercore.h"
 #include "routing/routeservice.h"
@@ -35,14 +36,8 @@ constexpr std::size_t kPairs = 6;
 
 using Pair = std::pair<RoutePositionEntry, RoutePositionEntry>;
 
-struct StagedWorld {
-    testdata::TempDeviceRoot root;
-    testdata::RandomWorld random;
+struct StagedWorld : BenchServiceWorld {
     std::vector<Pair> pairs;
-    RetrievalEngine::RetrievalEnginePtr engine;
-    RouteServicePtr service;
-    std::unique_ptr<RouterCore> router;
-    std::string error;
 };
 
 RoutePositionEntry EntryOf(StagedWorld& w, const routingtest::OraclePlace& place) {
@@ -80,35 +75,10 @@ std::unique_ptr<StagedWorld> MakeWorld() {
     options.rows = kSide;
     options.levels = 3;
     w->random = testdata::MakeRandomWorld(options);
-    const auto mapSet = testdata::WriteWorldMapSet(w->random.world, {}, w->root, u"\\maps");
-    if (!mapSet) {
-        w->error = "the map set cannot be written";
+    OpenBenchServiceWorld(*w);
+    if (!w->error.empty()) {
         return w;
     }
-    testdata::RoadNetworkOptions network = testdata::RandomWorldNetworkOptions(w->random, true);
-    network.pageSize = 4096;
-    {
-        testdata::RoadNetworkWriter writer(w->random.world, network);
-        if (!writer.WriteTo(w->root, u"\\Net") || !w->root.InstallModule(u"ziVur.dll")) {
-            w->error = "the network cannot be written";
-            return w;
-        }
-    }
-    w->engine = RetrievalEngineImpl::Create(BlockCache::Create(4096));
-    if (!w->engine->Open(mapSet->ridPath)) {
-        w->error = "the map set does not open";
-        return w;
-    }
-    w->service = CreateRouteService(w->engine);
-    if (!w->service || !w->service->OpenNetwork(u"\\Net\\Net.rd")) {
-        w->error = "the network does not open";
-        return w;
-    }
-    w->router = std::make_unique<RouterCore>();
-    w->router->SetNetwork(w->service->GetNetwork());
-    RouteOptions routerOptions = w->router->GetOptions();
-    routerOptions.Apply(*w->service->GetOptions());
-    w->router->SetOptions(routerOptions);
     DrawPairs(*w);
     return w;
 }
