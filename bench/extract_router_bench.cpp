@@ -10,6 +10,7 @@
 // network's load time. The whole run takes a few seconds.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "bench/bidirectionaldijkstra.h"
+#include "bench/routererun.h"
 #include "bench/routetally.h"
 #include "positioning/geodistance.h"
 #include "routing/routercore.h"
@@ -186,35 +187,6 @@ std::optional<double> Price(const Extract& extract, std::vector<RouteRecord> rec
     return extract.oracle->PriceRecords(records, start, destination, problem);
 }
 
-// A second calculation to the destination from the farther start: reusing the saved destination
-// search, then searching anew.
-void Rerun(const Extract& extract, RouterCore& router, const OraclePlace& start,
-           const OraclePlace& destination, bench::ReuseTally& reuse) {
-    const routingtest::RouteOracle& oracle = *extract.oracle;
-    CalculationFlags flags;
-    flags.allowReuse = 1;
-    Clock::time_point begin = Clock::now();
-    const std::int32_t reused =
-        router.Calculate(oracle.Entry(start), oracle.Entry(destination), flags);
-    const std::vector<RouteRecord> reusedRecords = router.BuildRecords(-1, true);
-    const double reuseSeconds = SecondsSince(begin);
-    const bool wasReused = router.WasSearchReused();
-    begin = Clock::now();
-    const std::int32_t fresh =
-        router.Calculate(oracle.Entry(start), oracle.Entry(destination), CalculationFlags{});
-    const std::vector<RouteRecord>& freshRecords = router.BuildRecords(-1, true);
-    const double freshSeconds = SecondsSince(begin);
-    std::optional<double> ratio;
-    if (reused == 6 && fresh == 6) {
-        const auto a = Price(extract, reusedRecords, start, destination);
-        const auto b = Price(extract, freshRecords, start, destination);
-        if (a && b && *b > 0.0) {
-            ratio = *a / *b;
-        }
-    }
-    reuse.Add(reuseSeconds, freshSeconds, wasReused, ratio);
-}
-
 void CalculateAgainstDijkstra(benchmark::State& state, std::size_t network) {
     Extract& extract = SharedExtract();
     if (!extract.error.empty()) {
@@ -249,7 +221,8 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t network) {
             tally.AddPrice(Price(extract, records, start, destination), optimum);
         }
         if (result == 6 && extract.fartherStarts[index]) {
-            Rerun(extract, router, *extract.fartherStarts[index], destination, reuse);
+            bench::Rerun(router, *extract.oracle, *extract.fartherStarts[index], destination,
+                         reuse);
         }
     }
     tally.Report(state);

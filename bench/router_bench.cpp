@@ -10,6 +10,7 @@
 // The whole run takes about a minute and 800 MB, two thirds of it for the largest world;
 // --benchmark_filter='Route/(10k|100k)/' leaves that out.
 #include "bench/bidirectionaldijkstra.h"
+#include "bench/routererun.h"
 #include "bench/routetally.h"
 #include "positioning/geodistance.h"
 #include "routing/routercore.h"
@@ -213,35 +214,6 @@ const Optimum& OptimumOf(GeneratedWorld& generated, std::size_t band, std::uint3
     return generated.optima[key] = optimum;
 }
 
-// A second calculation to the destination from the farther start: reusing the saved destination
-// search, then searching anew.
-void Rerun(RouterCore& router, const routingtest::RouteOracle& oracle, const OraclePlace& start,
-           const OraclePlace& destination, bench::ReuseTally& reuse) {
-    CalculationFlags flags;
-    flags.allowReuse = 1;
-    Clock::time_point begin = Clock::now();
-    const std::int32_t reused =
-        router.Calculate(oracle.Entry(start), oracle.Entry(destination), flags);
-    const std::vector<RouteRecord> reusedRecords = router.BuildRecords(-1, true);
-    const double reuseSeconds = SecondsSince(begin);
-    const bool wasReused = router.WasSearchReused();
-    begin = Clock::now();
-    const std::int32_t fresh =
-        router.Calculate(oracle.Entry(start), oracle.Entry(destination), CalculationFlags{});
-    const std::vector<RouteRecord>& freshRecords = router.BuildRecords(-1, true);
-    const double freshSeconds = SecondsSince(begin);
-    std::optional<double> ratio;
-    if (reused == 6 && fresh == 6) {
-        std::string problem;
-        const auto a = oracle.PriceRecords(reusedRecords, start, destination, problem);
-        const auto b = oracle.PriceRecords(freshRecords, start, destination, problem);
-        if (a && b && *b > 0.0) {
-            ratio = *a / *b;
-        }
-    }
-    reuse.Add(reuseSeconds, freshSeconds, wasReused, ratio);
-}
-
 void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int store,
                               std::size_t band, std::uint32_t routeType) {
     const auto [generated, loaded] = WorldFor(world, store);
@@ -279,7 +251,8 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int st
             tally.AddPrice(oracle.PriceRecords(records, start, destination, problem), optimum);
         }
         if (result == 6 && band > 0 && generated->fartherStarts[band][index]) {
-            Rerun(router, oracle, *generated->fartherStarts[band][index], destination, reuse);
+            bench::Rerun(router, oracle, *generated->fartherStarts[band][index], destination,
+                         reuse);
         }
     }
     tally.Report(state);
