@@ -85,6 +85,13 @@ std::vector<DriveSample> DriveGenerator::Generate(const DriveSettings& settings)
     }
     std::mt19937 random(settings.seed);
     std::normal_distribution<double> noise(0.0, settings.noiseMetres);
+    // One step of a second: x' = a x + sqrt(1 - a^2) w keeps the standard deviation of w.
+    const double keep = settings.noiseCorrelationSeconds > 0
+                            ? std::exp(-1.0 / settings.noiseCorrelationSeconds)
+                            : 0.0;
+    const double innovation = std::sqrt(1.0 - keep * keep);
+    double driftEast = 0.0;
+    double driftNorth = 0.0;
     std::size_t segment = 0;
     double along = 0.0; // metres into the segment
     for (int index = 0; index < settings.maxSamples; ++index) {
@@ -100,7 +107,16 @@ std::vector<DriveSample> DriveGenerator::Generate(const DriveSettings& settings)
         const bool isStopped = IsWithin(settings.stops, index);
         sample.speedKmh = isStopped ? 0.0 : SpeedAt(settings, index);
         double east = settings.noiseMetres > 0 ? noise(random) : 0.0;
-        const double north = settings.noiseMetres > 0 ? noise(random) : 0.0;
+        double north = settings.noiseMetres > 0 ? noise(random) : 0.0;
+        if (settings.noiseMetres > 0 && settings.noiseCorrelationSeconds > 0) {
+            // The first draw is the stationary start; later ones drive the process.
+            if (index > 0) {
+                east = keep * driftEast + innovation * east;
+                north = keep * driftNorth + innovation * north;
+            }
+            driftEast = east;
+            driftNorth = north;
+        }
         for (const auto& [jumpSample, metres] : settings.jumps) {
             if (jumpSample == index) {
                 east += metres;

@@ -41,6 +41,10 @@ struct DriveSettings {
     // (sample, metres east) of one reported position off the road.
     std::vector<std::pair<int, double>> jumps;
     double noiseMetres = 0.0; // standard deviation, north and east each
+    // 0: each sample's error drawn afresh (white). Above 0: a first-order Gauss-Markov process
+    // per axis with this correlation time in seconds, stationary from the first sample, as a
+    // receiver's error drifts.
+    double noiseCorrelationSeconds = 0.0;
     std::uint32_t seed = 1;
     int maxSamples = 100000;
 };

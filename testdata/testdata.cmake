@@ -27,5 +27,6 @@ nav_test(testdata_test
     tests/advisorwriter_test.cpp
     tests/alertcencoder_test.cpp
     tests/archivewriter_test.cpp
+    tests/drivegenerator_test.cpp
     tests/tempdir_test.cpp
   DEPENDS testdata)

@@ -180,106 +180,119 @@ TEST_F(ExtractMatcher, MatchesSeededNoisyWalksOfParsedSentences) {
         "Input2=GPVTG,course,,,,,,speed\n");
     platform::VirtualClock clock;
     const platform::ScopedClock installed(clock);
-    std::mt19937 random(22);
-    std::size_t counted = 0;
-    std::size_t onElement = 0;
-    std::size_t against = 0;
-    std::size_t far = 0;
-    std::size_t checkedDistances = 0;
-    for (int walk = 0; walk < 8; ++walk) {
-        const std::vector<Leg> legs = Walk(roads, random, 5000.0);
+    // Noise of 10 m, white (drift 0) or drifting with a correlation time in seconds.
+    const struct {
+        double drift, leastOnElement, mostFar;
+    } models[] = {{0.0, 0.85, 0.3}, {60.0, 0.85, 0.01}};
+    for (const auto& model : models) {
+        SCOPED_TRACE(testing::Message() << "drift " << model.drift);
+        std::mt19937 random(22);
+        std::size_t counted = 0;
+        std::size_t onElement = 0;
+        std::size_t against = 0;
+        std::size_t far = 0;
+        std::size_t checkedDistances = 0;
+        for (int walk = 0; walk < 8; ++walk) {
+            const std::vector<Leg> legs = Walk(roads, random, 5000.0);
 
-        testdata::DriveGenerator generator;
-        for (const Leg& leg : legs) {
-            std::vector<testdata::DrivePoint> points;
-            for (const GeoPoint& p : leg.road->points) {
-                points.push_back({p.y, p.x});
+            testdata::DriveGenerator generator;
+            for (const Leg& leg : legs) {
+                std::vector<testdata::DrivePoint> points;
+                for (const GeoPoint& p : leg.road->points) {
+                    points.push_back({p.y, p.x});
+                }
+                if (leg.reversed) {
+                    std::reverse(points.begin(), points.end());
+                }
+                generator.AddPiece(static_cast<int>(leg.road->id), points);
             }
-            if (leg.reversed) {
-                std::reverse(points.begin(), points.end());
-            }
-            generator.AddPiece(static_cast<int>(leg.road->id), points);
-        }
-        testdata::DriveSettings settings;
-        settings.speedProfile = {{0.0, 40.0}, {60.0, 60.0}, {200.0, 35.0}};
-        settings.noiseMetres = 10.0;
-        settings.seed = static_cast<std::uint32_t>(walk + 1);
-        settings.outages = {{80, 4}, {220, 20}};
-        const std::vector<testdata::DriveSample> samples = generator.Generate(settings);
-        const std::string nmea = testdata::DriveGenerator::ToNmea(samples);
+            testdata::DriveSettings settings;
+            settings.speedProfile = {{0.0, 40.0}, {60.0, 60.0}, {200.0, 35.0}};
+            settings.noiseMetres = 10.0;
+            settings.noiseCorrelationSeconds = model.drift;
+            settings.seed = static_cast<std::uint32_t>(walk + 1);
+            settings.outages = {{80, 4}, {220, 20}};
+            const std::vector<testdata::DriveSample> samples = generator.Generate(settings);
+            const std::string nmea = testdata::DriveGenerator::ToNmea(samples);
 
-        const MapMatcherFrontPtr front = CreateMapMatcherFront(AreaQueryPtr(engine));
-        ASSERT_TRUE(front);
-        SentenceParser parser;
-        parser.Load(u"\\osm\\deziv.ini", u"NMEA");
-        std::vector<MatchedPosition> positions;
-        for (std::size_t at = 0; at < nmea.size(); at += 32) {
-            parser.Feed(nmea.data() + at, std::min<std::size_t>(32, nmea.size() - at));
-            if (parser.IsCycleComplete()) {
-                clock.Advance(1000);
-                GpsFix fix;
-                parser.FillFix(fix);
-                parser.ResetCycle();
-                front->Update({fix});
-                front->Lock();
-                positions.push_back(*front->GetResult());
-                front->Unlock();
+            const MapMatcherFrontPtr front = CreateMapMatcherFront(AreaQueryPtr(engine));
+            ASSERT_TRUE(front);
+            SentenceParser parser;
+            parser.Load(u"\\osm\\deziv.ini", u"NMEA");
+            std::vector<MatchedPosition> positions;
+            for (std::size_t at = 0; at < nmea.size(); at += 32) {
+                parser.Feed(nmea.data() + at, std::min<std::size_t>(32, nmea.size() - at));
+                if (parser.IsCycleComplete()) {
+                    clock.Advance(1000);
+                    GpsFix fix;
+                    parser.FillFix(fix);
+                    parser.ResetCycle();
+                    front->Update({fix});
+                    front->Lock();
+                    positions.push_back(*front->GetResult());
+                    front->Unlock();
+                }
+            }
+            ASSERT_EQ(positions.size(), samples.size());
+            // Piece by piece: where each leg ends, to count a crossing's other element.
+            std::size_t leg = 0;
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                while (leg + 1 < legs.size() &&
+                       static_cast<int>(legs[leg].road->id) != samples[i].elementId) {
+                    ++leg;
+                }
+                const MatchedPosition& p = positions[i];
+                const GeoPoint truth{static_cast<float>(samples[i].truePosition.longitude),
+                                     static_cast<float>(samples[i].truePosition.latitude)};
+                if (p.street != -1) {
+                    const auto road = std::find_if(roads.begin(), roads.end(), [&](const Road& r) {
+                        return static_cast<std::int32_t>(r.id) == p.street;
+                    });
+                    ASSERT_NE(road, roads.end());
+                    const auto start =
+                        std::find(road->points.begin(), road->points.end(), p.segmentStart);
+                    const auto end =
+                        std::find(road->points.begin(), road->points.end(), p.segmentEnd);
+                    if (start != road->points.end() && end != road->points.end() &&
+                        ((road->direction == 1 && end < start) ||
+                         (road->direction == 3 && end > start))) {
+                        ++against;
+                    }
+                    if (samples[i].hasFix) {
+                        ++checkedDistances;
+                        far += GeoDistance(p.matched, truth) > 40.0 ? 1 : 0;
+                    }
+                }
+                if (i < 2 || !samples[i].hasFix) {
+                    continue;
+                }
+                ++counted;
+                bool driven = p.street == samples[i].elementId;
+                for (const std::size_t other : {leg - 1, leg + 1}) {
+                    if (other < legs.size()) {
+                        const GeoPoint& joint = other < leg ? legs[leg].Start() : legs[leg].End();
+                        driven =
+                            driven || (GeoDistance(joint, truth) <= 20.0 &&
+                                       p.street == static_cast<std::int32_t>(legs[other].road->id));
+                    }
+                }
+                onElement += driven ? 1 : 0;
             }
         }
-        ASSERT_EQ(positions.size(), samples.size());
-        // Piece by piece: where each leg ends, to count a crossing's other element.
-        std::size_t leg = 0;
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            while (leg + 1 < legs.size() &&
-                   static_cast<int>(legs[leg].road->id) != samples[i].elementId) {
-                ++leg;
-            }
-            const MatchedPosition& p = positions[i];
-            const GeoPoint truth{static_cast<float>(samples[i].truePosition.longitude),
-                                 static_cast<float>(samples[i].truePosition.latitude)};
-            if (p.street != -1) {
-                const auto road = std::find_if(roads.begin(), roads.end(), [&](const Road& r) {
-                    return static_cast<std::int32_t>(r.id) == p.street;
-                });
-                ASSERT_NE(road, roads.end());
-                const auto start =
-                    std::find(road->points.begin(), road->points.end(), p.segmentStart);
-                const auto end = std::find(road->points.begin(), road->points.end(), p.segmentEnd);
-                if (start != road->points.end() && end != road->points.end() &&
-                    ((road->direction == 1 && end < start) ||
-                     (road->direction == 3 && end > start))) {
-                    ++against;
-                }
-                if (samples[i].hasFix) {
-                    ++checkedDistances;
-                    far += GeoDistance(p.matched, truth) > 40.0 ? 1 : 0;
-                }
-            }
-            if (i < 2 || !samples[i].hasFix) {
-                continue;
-            }
-            ++counted;
-            bool driven = p.street == samples[i].elementId;
-            for (const std::size_t other : {leg - 1, leg + 1}) {
-                if (other < legs.size()) {
-                    const GeoPoint& joint = other < leg ? legs[leg].Start() : legs[leg].End();
-                    driven =
-                        driven || (GeoDistance(joint, truth) <= 20.0 &&
-                                   p.street == static_cast<std::int32_t>(legs[other].road->id));
-                }
-            }
-            onElement += driven ? 1 : 0;
-        }
+        std::printf("extract walks: %zu of %zu fixes on the driven element, %zu against one-way, "
+                    "%zu of %zu matched positions beyond 40 m (drift %g s)\n",
+                    onElement, counted, against, far, checkedDistances, model.drift);
+        EXPECT_GE(static_cast<double>(onElement),
+                  model.leastOnElement * static_cast<double>(counted));
+        EXPECT_EQ(against, 0u);
+        // With white noise of 10 m most fixes imply a speed 20 km/h off the reported one, and such
+        // a fix holds the previous position: at 60 km/h the held point falls behind by more than 40
+        // m. About a quarter of the matched positions do; with 3 m of noise under one in a hundred.
+        // Drifting noise keeps the implied speeds sound; what remains beyond 40 m are fixes that
+        // the drift carries 15 to 25 m off the road, nearer to a neighbouring street, which the
+        // matcher then takes: a steady offset costs the shape comparison nothing.
+        EXPECT_LE(static_cast<double>(far), model.mostFar * static_cast<double>(checkedDistances));
     }
-    std::printf("extract walks: %zu of %zu fixes on the driven element, %zu against one-way, "
-                "%zu of %zu matched positions beyond 40 m\n",
-                onElement, counted, against, far, checkedDistances);
-    EXPECT_GE(static_cast<double>(onElement), 0.85 * static_cast<double>(counted));
-    EXPECT_EQ(against, 0u);
-    // With white noise of 10 m most fixes imply a speed 20 km/h off the reported one, and such a
-    // fix holds the previous position: at 60 km/h the held point falls behind by more than 40 m.
-    // About a quarter of the matched positions do; with 3 m of noise under one in a hundred.
-    EXPECT_LE(static_cast<double>(far), 0.3 * static_cast<double>(checkedDistances));
 }
 
 } // namespace
