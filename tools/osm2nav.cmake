@@ -33,93 +33,54 @@ target_compile_definitions(osm2nav PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/de
 
 set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.osm.pbf
     CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")
-# The suites on the shared extract convert it once, in one process each.
-foreach(test osm2nav_test osmnetwork_test)
-  if(test STREQUAL "osm2nav_test")
-    set(shared SharedExtract)
-  else()
-    set(shared SharedNetwork)
+# A test program over the shared extract, tools/osmtests/<name>.cpp: its suite converts the
+# extract once and runs in one process. The first of DEPENDS gives its build step.
+function(nav_extract_test name)
+  cmake_parse_arguments(ARG "" "SUITE" "DEPENDS" ${ARGN})
+  nav_test(${name}
+    SOURCES ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/osmtests/${name}.cpp
+    DEPENDS ${ARG_DEPENDS}
+    ONE_PROCESS ${ARG_SUITE})
+  if(TARGET ${name})
+    target_compile_definitions(${name} PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
   endif()
-  nav_test(${test}
-    SOURCES
-      ${CMAKE_CURRENT_LIST_DIR}/osmtests/${test}.cpp
-    DEPENDS osm2nav_convert routing_network routing_costs
-    ONE_PROCESS ${shared})
-  if(TARGET ${test})
-    target_compile_definitions(${test} PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-  endif()
-endforeach()
-# Routes on the shared extract with three levels against one level, converted once.
-nav_test(osmroutes_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmroutes_test.cpp
-  DEPENDS osm2nav_convert routing_router positioning_geodesy
-  ONE_PROCESS ExtractRoutes)
-if(TARGET osmroutes_test)
-  target_compile_definitions(osmroutes_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
-# Route positions on the shared extract, converted once.
-nav_test(osmpositions_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmpositions_test.cpp
-  DEPENDS osm2nav_convert routing_position retrievalengine_engine app_geohelpers
-  ONE_PROCESS ExtractPositions)
-if(TARGET osmpositions_test)
-  target_compile_definitions(osmpositions_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
-# Route requests of the route service on the shared extract with three levels, converted once.
-nav_test(osmservice_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmservice_test.cpp
+endfunction()
+
+nav_extract_test(osm2nav_test SUITE SharedExtract
+  DEPENDS osm2nav_convert routing_network routing_costs)
+nav_extract_test(osmnetwork_test SUITE SharedNetwork
+  DEPENDS osm2nav_convert routing_network routing_costs)
+# Routes with three levels against one level.
+nav_extract_test(osmroutes_test SUITE ExtractRoutes
+  DEPENDS osm2nav_convert routing_router positioning_geodesy)
+# Route positions.
+nav_extract_test(osmpositions_test SUITE ExtractPositions
+  DEPENDS osm2nav_convert routing_position retrievalengine_engine app_geohelpers)
+# Route requests of the route service, three levels.
+nav_extract_test(osmservice_test SUITE ExtractService
   DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy
-          app_geohelpers testdata_worldmapset
-  ONE_PROCESS ExtractService)
-if(TARGET osmservice_test)
-  target_compile_definitions(osmservice_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
-# The advisor's junction analysis on routes of the shared extract, converted once.
-nav_test(osmadvice_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmadvice_test.cpp
-  DEPENDS osm2nav_convert advisor_rules routing_service retrievalengine_engine
-  ONE_PROCESS ExtractAdvice)
-if(TARGET osmadvice_test)
-  target_compile_definitions(osmadvice_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
-# The staged calculation on the shared extract with three levels, converted once.
-nav_test(osmstaged_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmstaged_test.cpp
-  DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy
-  ONE_PROCESS ExtractStaged)
-if(TARGET osmstaged_test)
-  target_compile_definitions(osmstaged_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
-# The map matcher's street graph on the shared extract, converted once.
-nav_test(osmmatcher_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmmatcher_test.cpp
+          app_geohelpers testdata_worldmapset)
+# The advisor's junction analysis on routes.
+nav_extract_test(osmadvice_test SUITE ExtractAdvice
+  DEPENDS osm2nav_convert advisor_rules routing_service retrievalengine_engine)
+# The staged calculation, three levels.
+nav_extract_test(osmstaged_test SUITE ExtractStaged
+  DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy)
+# The map matcher's street graph and walks.
+nav_extract_test(osmmatcher_test SUITE ExtractMatcher
   DEPENDS positioning_matcher osm2nav_convert retrievalengine_engine positioning_gps
-          usefulcode_settings testdata platform_kernel
-  ONE_PROCESS ExtractMatcher)
-if(TARGET osmmatcher_test)
-  target_compile_definitions(osmmatcher_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
-# Simulated drives advised all the way on the shared extract, converted once.
-nav_test(osmdrive_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmdrive_test.cpp
+          usefulcode_settings testdata platform_kernel)
+# Simulated drives advised all the way, spoken through the build's demo voices.
+nav_extract_test(osmdrive_test SUITE ExtractDrive
   DEPENDS osm2nav_convert advisor_core advisor_voice routing_service retrievalengine_engine
-          testdata_drive platform_sfs
-  ONE_PROCESS ExtractDrive)
+          testdata_drive platform_sfs)
 if(TARGET osmdrive_test)
-  target_compile_definitions(osmdrive_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}"
-                                                 NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
-  # The drives speak through the build's demo voices.
+  target_compile_definitions(osmdrive_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
   if(TARGET advisor_demo_data)
     add_dependencies(osmdrive_test advisor_demo_data)
   endif()
 endif()
-# TMC locations along a street of the shared extract, converted once (at the step of the TMC
-# messages it tests).
-nav_test(osmtmc_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/osmtests/osmtmc_test.cpp
+# TMC locations along a street (at the step of the TMC messages it tests).
+nav_extract_test(osmtmc_test SUITE ExtractTmc
   DEPENDS traffic_tmcmessage osm2nav_convert traffic_receiver testdata_tmctables testdata
-          retrievalengine_engine
-  ONE_PROCESS ExtractTmc)
-if(TARGET osmtmc_test)
-  target_compile_definitions(osmtmc_test PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
-endif()
+          retrievalengine_engine)
