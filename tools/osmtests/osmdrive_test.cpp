@@ -117,8 +117,16 @@ TEST_F(ExtractDrive, AdvisesAllTheWayAndSaysEveryLastAnnouncementOnce) {
             if (!spoken.empty() && value->GetApproachPercent() == 100) {
                 ++said;
             }
+            // The next action's wording follows a connector, so it must not bring its own.
+            const auto isConnector = [](const std::u16string& key) {
+                return key == u"Then.wav" || key == u"ThenImmediately.wav";
+            };
+            bool afterConnector = false;
             for (const std::u16string& key : SplitPhraseKeys(spoken)) {
                 EXPECT_EQ(samples.count(key), 1u) << std::string(key.begin(), key.end());
+                EXPECT_FALSE(afterConnector && isConnector(key))
+                    << std::string(spoken.begin(), spoken.end());
+                afterConnector = isConnector(key);
             }
             if (const RouteIteratorPtr item = value->GetRouteIterator(); item && item->IsValid()) {
                 kinds[item->Current().linkId].insert(value->GetKind());
