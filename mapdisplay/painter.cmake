@@ -11,8 +11,14 @@ nav_component(mapdisplay_painter STEP 10
 nav_test(mapdisplay_painter_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/painter_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/painterframe_test.cpp
   DEPENDS mapdisplay_painter testdata testdata_golden testdata_mapset platform_kernel)
 if(TARGET mapdisplay_painter_test)
   target_compile_definitions(mapdisplay_painter_test PRIVATE
                              NAV_MAPDISPLAY_DIR="${CMAKE_CURRENT_LIST_DIR}")
+endif()
+
+# The style-stream fuzz target also turns each accepted sheet into a painter style.
+if(TARGET mapstylefile_fuzz)
+  target_link_libraries(mapstylefile_fuzz PRIVATE mapdisplay_painter)
 endif()

@@ -17,10 +17,11 @@ std::vector<POINT> DevicePoints(const DrawContext& context, const GeometryElemen
     return points;
 }
 
-std::vector<MapPoint> MapPoints(const GeometryElement& element) {
-    std::vector<MapPoint> points;
+// The element's points in a buffer reused from call to call (one painting thread).
+const std::vector<MapPoint>& MapPoints(const GeometryElement& element) {
+    static std::vector<MapPoint> points;
+    points.clear();
     const std::uint32_t count = element.GetPointCount();
-    points.reserve(count);
     MapPoint p;
     for (std::uint32_t i = 0; i < count && element.GetPoint(i, p); ++i)
         points.push_back(p);
@@ -108,17 +109,19 @@ DrawOptions::~DrawOptions() = default;
 
 // ---- Line batch ----
 
-std::vector<POINT> LineBatch::Add(DrawContext& context, const MapPoint* points, std::size_t count,
-                                  std::uint16_t elementClass, int direction, int pass) {
-    std::vector<POINT> device;
-    device.reserve(count);
+const std::vector<POINT>& LineBatch::Add(DrawContext& context, const MapPoint* points,
+                                         std::size_t count, std::uint16_t elementClass,
+                                         int direction, int pass) {
+    std::vector<POINT>& device = m_device;
+    device.clear();
+    m_visible.clear();
     for (std::size_t i = 0; i < count; ++i) {
         const POINT p = context.transform->WorldToScreen(points[i]);
         if (device.empty() || !SamePoint(device.back(), p))
             device.push_back(p);
     }
     if (device.size() < 2)
-        return {};
+        return m_visible;
     if (!m_arrows)
         direction = 0;
     if (!m_points.empty() && (elementClass != m_class || direction != m_direction ||
@@ -129,7 +132,7 @@ std::vector<POINT> LineBatch::Add(DrawContext& context, const MapPoint* points, 
     m_direction = direction;
     const MapRect view{context.rect.left, context.rect.top, context.rect.right,
                        context.rect.bottom};
-    std::vector<POINT> visible;
+    std::vector<POINT>& visible = m_visible;
     for (std::size_t i = 1; i < device.size(); ++i) {
         const POINT a = device[i - 1];
         const POINT b = device[i];
@@ -328,7 +331,7 @@ void DrawShield(DrawContext& context, std::uint32_t nameId, const POINT* points,
 
 int DrawLine(MapStyle& style, DrawContext& context, const GeometryElement& element, int pass,
              int country) {
-    const std::vector<MapPoint> points = MapPoints(element);
+    const std::vector<MapPoint>& points = MapPoints(element);
     const std::vector<POINT> device = DevicePoints(context, element);
     if (device.size() < 2 || std::all_of(device.begin(), device.end(), [&](const POINT& p) {
             return SamePoint(p, device.front());
@@ -347,9 +350,9 @@ int DrawLine(MapStyle& style, DrawContext& context, const GeometryElement& eleme
 
 int DrawPolyline(MapStyle& style, DrawContext& context, const GeometryElement& element, int pass,
                  int country) {
-    const std::vector<MapPoint> points = MapPoints(element);
+    const std::vector<MapPoint>& points = MapPoints(element);
     const std::uint16_t elementClass = element.GetTypeCode();
-    const std::vector<POINT> visible = context.lineBatch->Add(
+    const std::vector<POINT>& visible = context.lineBatch->Add(
         context, points.data(), points.size(), elementClass, Direction(element), pass);
     if (pass == 1 || visible.size() < 2)
         return 1;
