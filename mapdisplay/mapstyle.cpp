@@ -87,8 +87,8 @@ void BuildSymbol(MapStyle::SymbolEntry& entry, const SymbolStyle& style) {
 }
 
 void BuildFont(MapStyle::FontEntry& entry, const FontStyle& style) {
-    entry.isDefault = false;
-    entry.font.lfHeight = style.size <= 0 ? static_cast<LONG>(style.size) : 0;
+    // A size from the sheet may be any float: heights beyond a screenful mean nothing.
+    entry.font.lfHeight = style.size <= 0 ? static_cast<LONG>(std::max(style.size, -16384.0F)) : 0;
     entry.font.lfWeight = (style.styleFlags & kFontBold) != 0 ? 700 : 400;
     entry.font.lfItalic = (style.styleFlags & kFontItalic) != 0 ? 1 : 0;
     const std::size_t length = std::min<std::size_t>(style.faceName.size(), 31);
@@ -138,6 +138,11 @@ void BuildTable(MapStyle::Table<Entry>& table, const StyleList<Style>& list, Bui
         build(table.EntryAt(i), list.At(i));
         table.Assign(list.GetClassAt(i), i);
     }
+}
+
+// trunc(widen scale / scale + 0.5), kept within what a pen width can use.
+int WidenFactor(float widenScale, float scale) {
+    return static_cast<int>(std::clamp(widenScale / scale + 0.5F, 1.0F, 256.0F));
 }
 
 HPEN WidenedPen(HPEN& cache, COLORREF colour, int width) {
@@ -248,7 +253,7 @@ bool MapStyle::SelectOuterPen(HDC dc, std::uint16_t elementClass, float scale,
     const float labelScale = LabelScale(elementClass);
     HPEN pen = nullptr;
     if (options.widen && scale > 0 && scale <= options.widenScale && labelScale >= scale) {
-        const int factor = static_cast<int>(options.widenScale / scale + 0.5F);
+        const int factor = WidenFactor(options.widenScale, scale);
         const int width = entry.hasInner ? entry.outerWidth + (factor - 1) * entry.innerWidth
                                          : factor * entry.outerWidth;
         pen = WidenedPen(entry.widenedOuter, entry.colour, width);
@@ -272,7 +277,7 @@ bool MapStyle::SelectInnerPen(HDC dc, std::uint16_t elementClass, float scale,
         return false;
     HPEN pen = entry.inner;
     if (options.widen && scale > 0 && scale <= options.widenScale) {
-        const int factor = static_cast<int>(options.widenScale / scale + 0.5F);
+        const int factor = WidenFactor(options.widenScale, scale);
         pen = WidenedPen(entry.widenedInner, entry.innerColour, entry.innerWidth * factor);
     }
     // The outer pen is no longer the one in the DC.

@@ -88,7 +88,6 @@ public:
         LOGFONTW font{};
         COLORREF textColour = 0;
         COLORREF haloColour = 0xFFFFFF;
-        bool isDefault = true;
     };
     struct BrushEntry {
         BrushEntry() = default;

@@ -592,10 +592,19 @@ TEST(PainterPaint, ScrollReusesThePictureAndDrawsTheStrip) {
         SCOPED_TRACE(c.dx * 1000 + c.dy);
         PaintedView view;
         view.Paint();
+        // A label collected in the last paint moves with the picture.
+        LabelLayer& labels = view.options->state->labels;
+        ASSERT_TRUE(labels.AddPointLabel({90, 50}, {110, 50}, u"Au", 5000, nullptr, 0, 0xFFFFFF));
+        const RECT before = labels.Labels().front().bounds;
         view.Pan(c.dx, c.dy);
         BeginPaint(view.context, view.options, view.screen.Dc(), view.rect, view.transform,
                    view.screen.Dc(), false);
         EXPECT_EQ(view.options->state->changeCode, 5);
+        if (std::abs(c.dx) < 100) {
+            ASSERT_EQ(labels.Labels().size(), 1U);
+            EXPECT_EQ(labels.Labels().front().bounds.left, before.left - c.dx);
+            EXPECT_EQ(labels.Labels().front().bounds.top, before.top - c.dy);
+        }
         const RECT& strip = view.context.rect;
         EXPECT_EQ(strip.left, c.strip.left);
         EXPECT_EQ(strip.top, c.strip.top);
@@ -646,6 +655,24 @@ TEST(PainterPaint, SlowDiagonalDriveStaysWithinTwoPixels) {
             }
         }
         EXPECT_TRUE(isWithinTwo);
+    }
+}
+
+TEST(PainterPaint, NorthArrowNeedleTurnsWithTheAngle) {
+    const struct {
+        double angle;
+        POINT onNeedle;
+        POINT offNeedle;
+    } cases[] = {
+        {0, {125, 100}, {160, 125}},
+        {90, {160, 125}, {125, 100}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.angle);
+        Surface surface(200, 200);
+        DrawNorthArrow(surface.Dc(), {200, 200}, c.angle);
+        EXPECT_EQ(GetPixel(surface.Dc(), c.onNeedle.x, c.onNeedle.y), 0x000000U);
+        EXPECT_EQ(GetPixel(surface.Dc(), c.offNeedle.x, c.offNeedle.y), kPaper);
     }
 }
 

@@ -181,6 +181,8 @@ protected:
 };
 
 TEST_F(PainterFrame, MapSetAtScale2MatchesTheGolden) {
+    // A sheet that does not load leaves the style as it was.
+    EXPECT_FALSE(m_style.Load(u"\\maps\\none.mpl"));
     Paint(2.0);
     EXPECT_TRUE(testdata::DcMatchesGolden(m_dc, 240, 320, NAV_MAPDISPLAY_DIR, "painter_frame"));
 }
