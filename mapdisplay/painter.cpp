@@ -115,6 +115,7 @@ const std::vector<POINT>& LineBatch::Add(DrawContext& context, const MapPoint* p
     std::vector<POINT>& device = m_device;
     device.clear();
     m_visible.clear();
+    m_runStarts.clear();
     for (std::size_t i = 0; i < count; ++i) {
         const POINT p = context.transform->WorldToScreen(points[i]);
         if (device.empty() || !SamePoint(device.back(), p))
@@ -146,8 +147,10 @@ const std::vector<POINT>& LineBatch::Add(DrawContext& context, const MapPoint* p
             Flush(context, pass);
             m_points.push_back(a);
         }
-        if (visible.empty() || !SamePoint(visible.back(), a))
+        if (visible.empty() || !SamePoint(visible.back(), a)) {
+            m_runStarts.push_back(visible.size());
             visible.push_back(a);
+        }
         m_points.push_back(b);
         visible.push_back(b);
         if (m_points.size() >= kMaxPoints) {
@@ -356,7 +359,14 @@ int DrawPolyline(MapStyle& style, DrawContext& context, const GeometryElement& e
         context, points.data(), points.size(), elementClass, Direction(element), pass);
     if (pass == 1 || visible.size() < 2)
         return 1;
-    OfferLabel(style, context, element, visible, country);
+    const std::vector<std::size_t>& starts = context.lineBatch->RunStarts();
+    std::vector<POINT> run;
+    for (std::size_t r = 0; r < starts.size(); ++r) {
+        const std::size_t end = r + 1 < starts.size() ? starts[r + 1] : visible.size();
+        run.assign(visible.begin() + static_cast<std::ptrdiff_t>(starts[r]),
+                   visible.begin() + static_cast<std::ptrdiff_t>(end));
+        OfferLabel(style, context, element, run, country);
+    }
     return style.pens.Get(elementClass).hasInner && style.LabelScale(elementClass) >= context.scale
                ? 0
                : 1;

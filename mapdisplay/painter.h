@@ -162,18 +162,21 @@ public:
 
     // Adds a line's map points; flushes first when the class or direction differs, the line
     // does not continue the batch or the batch would be full. Segments outside the view end a
-    // visible run. Returns the visible device points (for labels), valid until the next Add.
+    // visible run. Returns the visible runs' device points (for labels), valid until the next
+    // Add; RunStarts tells where each run begins.
     const std::vector<POINT>& Add(DrawContext& context, const MapPoint* points, std::size_t count,
                                   std::uint16_t elementClass, int direction, int pass);
     // Pass 0 draws the outer line, pass 1 the inner line and the arrows, any other both.
     void Flush(DrawContext& context, int pass);
     void SetArrows(bool isOn) { m_arrows = isOn; }
     [[nodiscard]] std::size_t PointCount() const { return m_points.size(); }
+    [[nodiscard]] const std::vector<std::size_t>& RunStarts() const { return m_runStarts; }
 
 private:
     std::vector<POINT> m_points;
     std::vector<POINT> m_device;  // the line being added
     std::vector<POINT> m_visible; // its visible points
+    std::vector<std::size_t> m_runStarts;
     std::uint16_t m_class = 0;
     int m_direction = 0;
     bool m_arrows = false;

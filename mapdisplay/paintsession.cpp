@@ -134,16 +134,20 @@ void BeginPaint(DrawContext& context, std::shared_ptr<DrawOptions> options, HDC 
     context.targetPpiY = static_cast<std::uint32_t>(GetDeviceCaps(targetDc, LOGPIXELSY));
     state.labels.Begin(targetDc);
 
+    bool isNewBuffer = false;
     if (!options->backBuffer) {
         state.backBuffer.reset();
     } else if (!state.backBuffer || state.backBuffer->width < rect.right ||
                state.backBuffer->height < rect.bottom) {
         state.backBuffer.reset();
         state.backBuffer = BackBuffer::Create(dc, rect.right, rect.bottom);
+        isNewBuffer = state.backBuffer != nullptr;
     }
     BackBuffer* buffer = state.backBuffer.get();
 
-    const Change change = ClassifyChange(state, transform, rect, isFullRedraw);
+    // A new buffer holds no picture to reuse: after a first paint it is drawn whole.
+    const Change change =
+        ClassifyChange(state, transform, rect, isFullRedraw || (isNewBuffer && state.lastView));
     state.changeCode = change.code;
     state.fullRect = rect;
     POINT residual{};

@@ -201,6 +201,21 @@ TEST(PainterLines, FewerThanTwoDevicePointsAddNothing) {
     EXPECT_EQ(painting.batch.PointCount(), 0U);
 }
 
+TEST(PainterLines, SegmentOutsideTheViewEndsAVisibleRun) {
+    Surface surface(200, 100);
+    Painting painting(surface.Dc());
+    const std::vector<MapPoint> points = {{10, 50},   {150, 50}, {150, 500},
+                                          {160, 500}, {160, 50}, {190, 50}};
+    const std::vector<POINT>& visible =
+        painting.batch.Add(painting.context, points.data(), points.size(), 1040, 0, 0);
+    EXPECT_EQ(visible.size(), 6U);
+    EXPECT_EQ(painting.batch.RunStarts(), (std::vector<std::size_t>{0, 3}));
+    // The first run was drawn when the outside segment ended it; the second waits in the batch.
+    EXPECT_EQ(GetPixel(surface.Dc(), 100, 50), kGreen);
+    EXPECT_EQ(GetPixel(surface.Dc(), 175, 50), kPaper);
+    EXPECT_EQ(painting.batch.PointCount(), 3U);
+}
+
 TEST(PainterLines, JoinedLinesGetArrowsEvery600Pixels) {
     const struct {
         const char* name;
@@ -530,6 +545,13 @@ TEST(PainterPaint, ChangeCodesByHowTheViewChanged) {
         {"scale smaller", [](PaintedView& v) { v.transform.SetScale(1.0); }, false, 3},
         {"scale larger", [](PaintedView& v) { v.transform.SetScale(4.0); }, false, 4},
         {"nothing", [](PaintedView&) {}, false, 6},
+        {"nothing, but a new back buffer",
+         [](PaintedView& v) {
+             v.options->backBuffer = false;
+             v.Paint();
+             v.options->backBuffer = true;
+         },
+         false, 7},
         {"pan along x", [](PaintedView& v) { v.Pan(20, 0); }, false, 5},
         {"pan along y, 2 pixels across", [](PaintedView& v) { v.Pan(2, -30); }, false, 5},
         {"diagonal pan", [](PaintedView& v) { v.Pan(20, 20); }, false, 8},
