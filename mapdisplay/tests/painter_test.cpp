@@ -20,24 +20,35 @@ constexpr COLORREF kRed = 0x0000FF;
 constexpr COLORREF kYellow = 0x00FFFF;
 constexpr COLORREF kGreen = 0x00FF00;
 
-// One map unit is one pixel.
-class PixelTransform final : public IMapTransform {
+// A view of 200 x 100 pixels: unit map units per pixel around a centre, y down, so that
+// whole-pixel moves are exact. The default maps map units one to one onto pixels.
+class GridTransform final : public IMapTransform {
 public:
-    POINT WorldToScreen(const MapPoint& p) const override { return {p.x, p.y}; }
-    MapPoint ScreenToWorld(const POINT& p) const override { return {p.x, p.y}; }
+    explicit GridTransform(int unit = 1, MapPoint centre = {100, 50})
+        : m_unit(unit)
+        , m_centre(centre) {}
+    POINT WorldToScreen(const MapPoint& p) const override {
+        return {(p.x - m_centre.x) / m_unit + 100, (p.y - m_centre.y) / m_unit + 50};
+    }
+    MapPoint ScreenToWorld(const POINT& p) const override {
+        return {m_centre.x + (p.x - 100) * m_unit, m_centre.y + (p.y - 50) * m_unit};
+    }
     MapRect GetExtent() const override { return {}; }
     void SetScale(double metresPerPixel) override { m_scale = metresPerPixel; }
     double GetScale() const override { return m_scale; }
-    void SetCenter(const MapPoint&) override {}
-    MapPoint GetCenter() const override { return {}; }
+    void SetCenter(const MapPoint& centre) override { m_centre = centre; }
+    MapPoint GetCenter() const override { return m_centre; }
     void SetSize(const SIZE&) override {}
     SIZE GetSize() const override { return {200, 100}; }
-    void SetRotation(double) override {}
-    double GetRotation() const override { return 0; }
+    void SetRotation(double rotation) override { m_rotation = rotation; }
+    double GetRotation() const override { return m_rotation; }
     int Query() const override { return 0; }
 
 private:
+    int m_unit;
+    MapPoint m_centre;
     double m_scale = 2.0;
+    double m_rotation = 0;
 };
 
 // An element of a kind letter, class, attribute word and name id with its points.
@@ -144,10 +155,14 @@ struct Painting {
     }
     std::shared_ptr<DrawOptions> options = std::make_shared<DrawOptions>();
     MapStyle style;
-    PixelTransform transform;
+    GridTransform transform;
     LineBatch batch;
     DrawContext context;
 };
+
+std::array<LONG, 4> Sides(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
 
 // The rows of column x whose pixel is not the paper, top to bottom.
 std::vector<int> InkedRows(HDC dc, int x, int height) {
@@ -467,32 +482,6 @@ TEST(PainterNames, LabelAndRoadNumberThroughTheEngine) {
 
 namespace {
 
-// 16 map units per pixel, y up, so that whole-pixel moves are exact.
-class GridTransform final : public IMapTransform {
-public:
-    POINT WorldToScreen(const MapPoint& p) const override {
-        return {(p.x - m_centre.x) / 16 + 100, (m_centre.y - p.y) / 16 + 50};
-    }
-    MapPoint ScreenToWorld(const POINT& p) const override {
-        return {m_centre.x + (p.x - 100) * 16, m_centre.y - (p.y - 50) * 16};
-    }
-    MapRect GetExtent() const override { return {}; }
-    void SetScale(double metresPerPixel) override { m_scale = metresPerPixel; }
-    double GetScale() const override { return m_scale; }
-    void SetCenter(const MapPoint& centre) override { m_centre = centre; }
-    MapPoint GetCenter() const override { return m_centre; }
-    void SetSize(const SIZE&) override {}
-    SIZE GetSize() const override { return {200, 100}; }
-    void SetRotation(double rotation) override { m_rotation = rotation; }
-    double GetRotation() const override { return m_rotation; }
-    int Query() const override { return 0; }
-
-private:
-    double m_scale = 2.0;
-    double m_rotation = 0;
-    MapPoint m_centre{1 << 20, 1 << 20};
-};
-
 // A 200 x 100 view painted into a window-sized DC.
 struct PaintedView {
     // BeginPaint, a picture that differs in every pixel row and column, EndPaint; the change
@@ -514,7 +503,7 @@ struct PaintedView {
     void Pan(int dx, int dy) { transform.SetCenter(transform.ScreenToWorld({100 + dx, 50 + dy})); }
 
     Surface screen{200, 100};
-    GridTransform transform;
+    GridTransform transform{16, {1 << 20, 1 << 20}};
     RECT rect{0, 0, 200, 100};
     std::shared_ptr<DrawOptions> options = std::make_shared<DrawOptions>();
     DrawContext context;
@@ -588,10 +577,7 @@ TEST(PainterPaint, UnchangedViewRedrawsTheClipBox) {
         BeginPaint(view.context, view.options, view.screen.Dc(), view.rect, view.transform,
                    view.screen.Dc(), false);
         EXPECT_EQ(view.options->state->changeCode, 6);
-        EXPECT_EQ(view.context.rect.left, c.drawn.left);
-        EXPECT_EQ(view.context.rect.top, c.drawn.top);
-        EXPECT_EQ(view.context.rect.right, c.drawn.right);
-        EXPECT_EQ(view.context.rect.bottom, c.drawn.bottom);
+        EXPECT_EQ(Sides(view.context.rect), Sides(c.drawn));
         EndPaint(view.context);
         SelectClipRgn(view.screen.Dc(), nullptr);
     }
@@ -628,10 +614,7 @@ TEST(PainterPaint, ScrollReusesThePictureAndDrawsTheStrip) {
             EXPECT_EQ(labels.Labels().front().bounds.top, before.top - c.dy);
         }
         const RECT& strip = view.context.rect;
-        EXPECT_EQ(strip.left, c.strip.left);
-        EXPECT_EQ(strip.top, c.strip.top);
-        EXPECT_EQ(strip.right, c.strip.right);
-        EXPECT_EQ(strip.bottom, c.strip.bottom);
+        EXPECT_EQ(Sides(strip), Sides(c.strip));
         EndPaint(view.context);
 
         PaintedView fresh;
