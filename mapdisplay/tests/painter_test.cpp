@@ -7,6 +7,7 @@
 #include "testdata/stylesheetwriter.h"
 
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/debug.h"
 
 #include <gtest/gtest.h>
 
@@ -373,6 +374,7 @@ TEST(PainterStyle, GdiFailuresLeaveNullSlotsAndNothingBehind) {
         {
             Surface surface(200, 100);
             Painting painting(surface.Dc());
+            platform::DebugOutputCapture debug;
             platform::FailNextGdiCreations(failing);
             MapStyle style;
             BuildStyle(style, TestSheet());
@@ -383,6 +385,10 @@ TEST(PainterStyle, GdiFailuresLeaveNullSlotsAndNothingBehind) {
                      Element('y', 2001, {{20, 20}, {60, 20}, {60, 40}, {20, 40}}));
             DrawSymbol(style, painting.context, Element('t', 5001, {{40, 40}}));
             platform::FailNextGdiCreations(0);
+            // One line per failed creation; the sheet makes more than 12 objects.
+            if (failing <= 12) {
+                EXPECT_EQ(debug.Texts().size(), static_cast<std::size_t>(failing));
+            }
         }
         EXPECT_EQ(platform::CountLiveGdiObjects(), before);
     }
