@@ -669,6 +669,21 @@ TEST(PainterPaint, SlowDiagonalDriveStaysWithinTwoPixels) {
     }
 }
 
+// Without a back buffer (one that cannot be made, or the flag clear) the paint goes straight
+// into the target.
+TEST(PainterPaint, WithoutBackBufferThePaintGoesIntoTheTarget) {
+    for (const bool isFlagSet : {true, false}) {
+        PaintedView view;
+        view.options->backBuffer = isFlagSet;
+        platform::FailNextGdiCreations(isFlagSet ? 20 : 0); // fonts, buffer, clip
+        EXPECT_EQ(view.Paint(), 0);
+        platform::FailNextGdiCreations(0);
+        EXPECT_FALSE(view.options->state->backBuffer);
+        EXPECT_EQ(view.context.dc, view.screen.Dc());
+        EXPECT_NE(GetPixel(view.screen.Dc(), 150, 70), kPaper);
+    }
+}
+
 TEST(PainterPaint, NorthArrowNeedleTurnsWithTheAngle) {
     const struct {
         double angle;
