@@ -84,3 +84,6 @@ endif()
 nav_extract_test(osmtmc_test SUITE ExtractTmc
   DEPENDS traffic_tmcmessage osm2nav_convert traffic_receiver testdata_tmctables testdata
           retrievalengine_engine)
+# The painter drawing the extract around Vaduz; the frames land in the build folder.
+nav_extract_test(osmpainter_test SUITE ExtractPainter
+  DEPENDS mapdisplay_painter osm2nav_convert retrievalengine_engine testdata platform_gdi)

@@ -223,6 +223,10 @@ namespace platform {
 // and memory DCs fail: null, last error ERROR_NOT_ENOUGH_MEMORY, one debug line each. 0 ends it.
 void FailNextGdiCreations(int count);
 
+// Test switch: a memory DC that answers LOGPIXELSX/Y with its own values (a printer-like
+// target); false for another DC or a value below 1.
+bool SetDcPixelsPerInch(HDC dc, int x, int y);
+
 // Live GDI objects (stock objects not counted) and memory DCs, for leak checks.
 struct GdiObjectCounts {
     std::size_t objects = 0;

@@ -564,8 +564,9 @@ int GetDeviceCaps(HDC handle, int index) {
     case NUMCOLORS:
         return isMono ? 2 : -1;
     case LOGPIXELSX:
+        return dc->pixelsPerInchX;
     case LOGPIXELSY:
-        return 96;
+        return dc->pixelsPerInchY;
     case HORZRES:
         return dc->isMemory ? state.screen->width : surface->width;
     case VERTRES:
@@ -733,6 +734,17 @@ void FailNextGdiCreations(int count) {
     GdiState& state = State();
     std::lock_guard lock(state.mutex);
     state.failingCreations = count > 0 ? count : 0;
+}
+
+bool SetDcPixelsPerInch(HDC handle, int x, int y) {
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    Dc* dc = FindDc(state, handle);
+    if (dc == nullptr || !dc->isMemory || x <= 0 || y <= 0)
+        return false;
+    dc->pixelsPerInchX = x;
+    dc->pixelsPerInchY = y;
+    return true;
 }
 
 GdiObjectCounts CountLiveGdiObjects() {

@@ -106,6 +106,8 @@ struct Dc {
     POINT viewport{};
     POINT current{};
     std::optional<Region> clipRegion; // device coordinates
+    int pixelsPerInchX = 96;          // a test may give a memory DC its own
+    int pixelsPerInchY = 96;
 };
 
 struct GdiState {
