@@ -87,26 +87,6 @@ private:
     OwnerHandlerList m_handlers;
 };
 
-// The value byte the network holds for the element's link at the node; -1 without one.
-int ValueAt(const ServiceWorld& w, const RouteService& service, std::uint32_t node,
-            std::uint32_t element) {
-    const RoadNetworkPtr network = service.GetNetwork();
-    CrossingQuery query;
-    query.input = w.Node(node);
-    query.radius = 10.0f;
-    if (!network || !network->FindCrossingNear(query)) {
-        return -2;
-    }
-    const NetworkCrossingPtr crossing = network->CreateCrossing(query.address);
-    for (LinkCursorPtr c = network->CreateCursor(*crossing, 0, 0); c->IsValid(); c->Next()) {
-        if (c->GetElementId() == element) {
-            const AnnotationValuePtr value = network->GetLinkAnnotation(*c, 0);
-            return value ? *value : -1;
-        }
-    }
-    return -2;
-}
-
 class TrafficHandlerTest : public ::testing::Test {
 protected:
     void SetUp() override {
