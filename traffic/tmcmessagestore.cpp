@@ -54,13 +54,17 @@ bool TmcMessageStore::OpenDatabase(const std::u16string& path,
     ScopedLock lock(&m_lock);
     m_engine = std::move(engine);
     m_language = language;
-    BlockCachePtr cache = m_engine ? m_engine->GetBlockCache() : nullptr;
-    m_database = CreateTmcDatabase(std::move(cache));
-    return m_database && m_database->Load(path);
+    return OpenDatabaseWithCache(path, m_engine ? m_engine->GetBlockCache() : nullptr);
 }
 
 bool TmcMessageStore::OpenDatabaseWithCache(const std::u16string& path, BlockCachePtr cache) {
     ScopedLock lock(&m_lock);
+    if (!cache) {
+        OutputDebugStringW(
+            u"TmcMessageStore: no table-file cache (no engine) for the TMC tables\n");
+        m_database.Release();
+        return false;
+    }
     m_database = CreateTmcDatabase(std::move(cache));
     return m_database && m_database->Load(path);
 }

@@ -44,7 +44,8 @@ public:
 
     // A database over the engine's table-file cache in place of the held one; the engine and
     // the language go to every new message. Returns the database's Load result; a database
-    // that failed to load stays attached and refuses every message.
+    // that failed to load stays attached and refuses every message. Without an engine (or a
+    // cache) no database is held and the result is false.
     [[nodiscard]] virtual bool OpenDatabase(const std::u16string& path,
                                             RetrievalEngine::RetrievalEnginePtr engine,
                                             std::uint32_t language);

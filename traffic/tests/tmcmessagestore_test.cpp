@@ -206,6 +206,9 @@ TEST_F(TmcMessageStoreTest, ReportsRefusedMessagesAndFindsById) {
     EXPECT_FALSE(m_store->AddRawMessage(&Raw(Message(101, 101))));
     EXPECT_FALSE(m_store->OpenDatabaseWithCache(u"\\Missing", BlockCache::Create(16)));
     EXPECT_FALSE(m_store->AddRawMessage(&Raw(Message(101, 101))));
+    EXPECT_FALSE(m_store->OpenDatabase(u"\\Data", nullptr, 0)); // no engine, no cache
+    EXPECT_FALSE(m_store->AddRawMessage(&Raw(Message(101, 101))));
+    EXPECT_FALSE(CreateTmcMessageStore()->AddRawMessage(&Raw(Message(101, 101))));
     EXPECT_EQ(m_store->GetCount(), 0U);
 }
 
