@@ -80,10 +80,11 @@ if(TARGET osmdrive_test)
     add_dependencies(osmdrive_test advisor_demo_data)
   endif()
 endif()
-# TMC locations along a street (at the step of the TMC messages it tests).
+# TMC locations along a street, and a blocking message turning routes away (at the step of the
+# traffic handler, the last component it tests).
 nav_extract_test(osmtmc_test SUITE ExtractTmc
-  DEPENDS traffic_tmcmessage osm2nav_convert traffic_receiver testdata_tmctables testdata
-          retrievalengine_engine)
+  DEPENDS onboard_traffic traffic_tmcmessage osm2nav_convert traffic_receiver testdata_tmctables
+          testdata retrievalengine_engine routing_service)
 # The painter drawing the extract around Vaduz; the frames land in the build folder.
 nav_extract_test(osmpainter_test SUITE ExtractPainter
   DEPENDS mapdisplay_painter osm2nav_convert retrievalengine_engine testdata platform_gdi)

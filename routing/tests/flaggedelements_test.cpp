@@ -29,27 +29,6 @@ RouteServicePtr FreshService(ServiceWorld& w) {
     return service;
 }
 
-// The value byte the service's network holds for the element's link at the node (the one with
-// the smallest value when several do); -1 without one, -2 when the link is not there.
-int ValueAt(const ServiceWorld& w, const RouteService& service, std::uint32_t node,
-            std::uint32_t element) {
-    const RoadNetworkPtr network = service.GetNetwork();
-    CrossingQuery query;
-    query.input = w.Node(node);
-    query.radius = 10.0f;
-    if (!network || !network->FindCrossingNear(query)) {
-        return -2;
-    }
-    const NetworkCrossingPtr crossing = network->CreateCrossing(query.address);
-    for (LinkCursorPtr c = network->CreateCursor(*crossing, 0, 0); c->IsValid(); c->Next()) {
-        if (c->GetElementId() == element) {
-            const AnnotationValuePtr value = network->GetLinkAnnotation(*c, 0);
-            return value ? *value : -1;
-        }
-    }
-    return -2;
-}
-
 bool Uses(const RouteRequestResult& result, std::uint32_t element) {
     const std::vector<RouteRecord> records = Walk(result);
     return std::any_of(records.begin(), records.end(),

@@ -104,6 +104,27 @@ inline ServiceWorld& LongWorld() {
     return *world;
 }
 
+// The value byte the service's network holds for the element's link at the node (the one with
+// the smallest value when several do); -1 without one, -2 when the link is not there.
+inline int ValueAt(const ServiceWorld& w, const RouteService& service, std::uint32_t node,
+                   std::uint32_t element) {
+    const RoadNetworkPtr network = service.GetNetwork();
+    CrossingQuery query;
+    query.input = w.Node(node);
+    query.radius = 10.0f;
+    if (!network || !network->FindCrossingNear(query)) {
+        return -2;
+    }
+    const NetworkCrossingPtr crossing = network->CreateCrossing(query.address);
+    for (LinkCursorPtr c = network->CreateCursor(*crossing, 0, 0); c->IsValid(); c->Next()) {
+        if (c->GetElementId() == element) {
+            const AnnotationValuePtr value = network->GetLinkAnnotation(*c, 0);
+            return value ? *value : -1;
+        }
+    }
+    return -2;
+}
+
 inline std::vector<RouteRecord> Walk(const RouteRequestResult& result) {
     std::vector<RouteRecord> records;
     const RouteIteratorPtr it = GetRouteIterator(result);

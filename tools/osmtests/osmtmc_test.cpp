@@ -1,14 +1,18 @@
 // TMC locations on the converted extract: a line written along the longest chained street of
 // Vaduz names exactly the road elements between its points, and the engine's geometry of those
-// elements joins end to end.
+// elements joins end to end. A blocking message along a road of a route between two villages
+// turns the next route away from it until it is cancelled.
 #include "basiccomp/retrievalengine/code/geomolecule.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "onboard/traffichandler.h"
 #include "testdata/alertcencoder.h"
 #include "testdata/tmctableswriter.h"
 #include "tools/osmtests/convertedextract.h"
+#include "tools/osmtests/extractplaces.h"
 #include "traffic/tmcdecoder.h"
 #include "traffic/tmcmessage.h"
+#include "traffic/tmcmessagestore.h"
 
 #include <gtest/gtest.h>
 
@@ -239,6 +243,113 @@ TEST_F(ExtractTmc, LineAlongTheMainRoadOfVaduzNamesTheElementsBetweenItsPoints) 
     EXPECT_EQ(message.GetNarrowText(), "28, " + name + ", " + point + "1<->" + point +
                                            std::to_string(line.points.size()) + ", " + point +
                                            "3<->" + point + "2:  Stau");
+}
+
+std::vector<std::uint32_t> Links(const RouteRequestResult& result) {
+    std::vector<std::uint32_t> links;
+    for (RouteIteratorPtr it = GetRouteIterator(result); it && it->IsValid(); it->Next()) {
+        links.push_back(it->Current().linkId);
+    }
+    return links;
+}
+
+bool Drives(const RouteRequestResult& result, std::uint32_t element) {
+    const std::vector<std::uint32_t> links = Links(result);
+    return std::find(links.begin(), links.end(), element) != links.end();
+}
+
+TEST_F(ExtractTmc, BlockingMessageTurnsTheRouteAwayUntilItIsCancelled) {
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
+    ASSERT_TRUE(engine->Open(u"\\tmc\\Maps\\MAP.LVL"));
+    const RetrievalEngine::RetrievalEnginePtr shared(engine);
+    const RouteServicePtr service = CreateRouteService(shared);
+    ASSERT_TRUE(service && service->OpenNetwork(std::u16string(u"\\tmc") + osm2nav::kNetworkFile));
+    auto any = [](std::uint32_t, std::int32_t) { return true; };
+    const auto from = extractplaces::FirstStreetElement(*engine, u"Schaan", any);
+    const auto to = extractplaces::FirstStreetElement(*engine, u"Triesen", any);
+    ASSERT_TRUE(from && to);
+    const RoutePositionPtr start = service->CreateElementPosition(&*from);
+    const RoutePositionPtr destination = service->CreateElementPosition(&*to);
+    const RouteRequestResult first = service->RequestRoute(start, destination, nullptr);
+    ASSERT_EQ(first.status, routestatus::kFound);
+
+    // A road in the middle of the route whose ends stay connected when it is nearly closed.
+    std::vector<RouteRecord> records;
+    for (RouteIteratorPtr it = GetRouteIterator(first); it && it->IsValid(); it->Next()) {
+        records.push_back(it->Current());
+    }
+    ASSERT_GE(records.size(), 5U);
+    std::optional<RouteRecord> road;
+    for (std::size_t i = records.size() / 2; i + 1 < records.size() && !road; ++i) {
+        const std::vector<std::uint32_t> key = {records[i].linkId | 0x80000000}; // both ways
+        ASSERT_TRUE(service->AddFlaggedElementPercent(key, TrafficHandler::kAvoidanceFlag));
+        const RouteRequestResult around = service->RequestRoute(start, destination, nullptr);
+        (void)service->RemoveFlaggedElement(key);
+        if (around.status == routestatus::kFound && !Drives(around, records[i].linkId)) {
+            road = records[i];
+        }
+    }
+    ASSERT_TRUE(road) << "no road of the route can be driven around";
+    std::vector<GeoPoint> points;
+    ASSERT_TRUE(engine->GetElementPoints(road->linkId, points) && points.size() >= 2);
+    testdata::TmcTablesModel model = testdata::TmcSampleTables();
+    // The closure in one direction: its keys name the road's elements in that direction only.
+    for (testdata::TmcEventRow& event : model.events) {
+        event.directionality = event.code == 401 ? 1 : event.directionality;
+    }
+    const testdata::TmcRoadLine line = testdata::TmcLineAlongRoad(
+        model,
+        {{road->linkId, points.front().x, points.front().y, points.back().x, points.back().y}}, {},
+        Code(700), Code(701), "Landstrasse", "28");
+    ASSERT_EQ(line.points.size(), 2U);
+    ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(*s_root, u"\\tmcroute", true));
+
+    const six::RefCntPtr<TmcMessageStore> store = CreateTmcMessageStore();
+    ASSERT_TRUE(store && store->OpenDatabase(u"\\tmcroute", shared, 0));
+    TrafficHandler handler(service, store);
+    store->Added.Connect(&handler, &TrafficHandler::OnMessageAdded);
+    store->Removed.Connect(&handler, &TrafficHandler::OnMessageRemoved);
+    store->Replaced.Connect(&handler, &TrafficHandler::OnMessageReplaced);
+    handler.SetRoute(first);
+
+    // The closure over the road from one of the line's points, the one whose elements match the
+    // route's direction.
+    auto raw = [&](unsigned event, bool isNegative) {
+        testdata::AlertCMessage m;
+        m.event = event;
+        m.location = line.points[isNegative ? 0 : 1] % 100000;
+        m.extent = 1;
+        m.isNegativeDirection = isNegative;
+        testdata::AlertCEncoder encoder;
+        encoder.AddTable(m.programmeId, 1);
+        return Decoded(encoder.AddMessage(m).Build());
+    };
+    std::optional<bool> direction;
+    for (const bool isNegative : {false, true}) {
+        const TmcDatabasePtr database = CreateTmcDatabase(engine->GetBlockCache());
+        ASSERT_TRUE(database && database->Load(u"\\tmcroute"));
+        TmcMessage probe(raw(401, isNegative), *database, shared, 0);
+        probe.BuildText();
+        for (const std::uint32_t key : probe.GetElementIds()) {
+            if (TrafficHandler::MatchesRouteRecord(key, *road)) {
+                direction = isNegative;
+            }
+        }
+    }
+    ASSERT_TRUE(direction) << "no direction of the line matches the route";
+    const TmcRawMessage closure = raw(401, *direction);
+    ASSERT_TRUE(store->AddRawMessage(&closure));
+    EXPECT_EQ(handler.GetMessagesOnRoute().size(), 1U);
+    const RouteRequestResult second = service->RequestRoute(start, destination, nullptr);
+    ASSERT_EQ(second.status, routestatus::kFound);
+    EXPECT_FALSE(Drives(second, road->linkId));
+
+    const TmcRawMessage cancellation = raw(2047, *direction);
+    ASSERT_TRUE(store->AddRawMessage(&cancellation));
+    EXPECT_EQ(store->GetCount(), 0U);
+    EXPECT_TRUE(handler.GetKnownMessages().empty());
+    EXPECT_EQ(Links(service->RequestRoute(start, destination, nullptr)), Links(first));
+    store->Added.Disconnect(&handler);
 }
 
 } // namespace

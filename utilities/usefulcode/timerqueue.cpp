@@ -270,3 +270,13 @@ bool TimerQueue::Reschedule(DWORD id, DWORD delayMs) {
     SetEvent(m_state->wakeEvent);
     return isFound;
 }
+
+void TimerQueue::Clear() {
+    std::deque<TimerEntry> dropped;
+    {
+        std::lock_guard lock(m_state->mutex);
+        dropped.swap(m_state->heap);
+    }
+    // The waiter finds the heap empty and ends; the callbacks are released outside the mutex.
+    SetEvent(m_state->wakeEvent);
+}

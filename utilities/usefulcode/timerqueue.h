@@ -59,6 +59,10 @@ public:
     // the waiter looks at the clock again.
     [[nodiscard]] bool Reschedule(DWORD id, DWORD delayMs);
 
+    // Drops every pending timer without firing it; the queue stays usable. Like Cancel, it does
+    // not wait for a callback already popped.
+    void Clear();
+
 private:
     std::shared_ptr<detail::TimerQueueState> m_state;
 };

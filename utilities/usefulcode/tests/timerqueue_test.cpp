@@ -337,16 +337,28 @@ struct Released : TimerCallback {
     int* count;
 };
 
-TEST_F(TimerQueueTest, DestructionReleasesPendingEntriesWithoutFiring) {
-    int released = 0;
-    {
-        TimerQueue queue;
-        for (DWORD delay : {100u, 200u, 300u}) {
-            ASSERT_NE(queue.AddTimer(delay, std::make_unique<Released>(&released)), 0u);
+TEST_F(TimerQueueTest, DestructionAndClearReleasePendingEntriesWithoutFiring) {
+    for (const bool isCleared : {false, true}) {
+        SCOPED_TRACE(isCleared ? "clear" : "destruction");
+        int released = 0;
+        {
+            TimerQueue queue;
+            for (DWORD delay : {100u, 200u, 300u}) {
+                ASSERT_NE(queue.AddTimer(delay, std::make_unique<Released>(&released)), 0u);
+            }
+            if (isCleared) {
+                queue.Clear();
+                EXPECT_EQ(released, 3);
+                // Still usable: a timer added after the clear fires.
+                (void)Add(queue, 50, 7);
+                m_clock.Advance(50);
+                ASSERT_TRUE(m_log.WaitForCount(1));
+                EXPECT_EQ(m_log.Labels(), Labels{7});
+            }
         }
+        EXPECT_EQ(released, 3);
+        m_clock.Advance(1000);
     }
-    EXPECT_EQ(released, 3);
-    m_clock.Advance(1000);
 }
 
 struct SelfDestroyer {
