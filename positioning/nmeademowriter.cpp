@@ -60,11 +60,16 @@ bool NmeaDemoWriter::BuildPoints() {
     std::vector<GeoPoint> points;
     std::vector<std::int32_t> values;
     std::vector<std::int32_t> divisors;
+    std::vector<GeoPoint> polyline;
     for (; records->IsValid(); records->Next()) {
         const RouteRecord& record = records->Current();
+        // The iterator gives the geometry; a record may also carry its own.
+        if (!records->GetItemPolyline(record, polyline)) {
+            polyline = record.polyline;
+        }
         const std::int32_t s = record.length;
-        for (std::size_t i = 1; i < record.polyline.size(); ++i) {
-            points.push_back(record.polyline[i]);
+        for (std::size_t i = 1; i < polyline.size(); ++i) {
+            points.push_back(polyline[i]);
             if (s >= 10) {
                 values.push_back(s);
                 divisors.push_back(s / 10);
