@@ -14,3 +14,11 @@ if(NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
     add_dependencies(gpsdemo positioning_demo_data)
   endif()
 endif()
+
+nav_test(gpsdemo_test THREADED
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/gpsdemo_test.cpp
+  DEPENDS gpsdemo_steps testdata testdata_roadnetwork testdata_worldmapset)
+if(TARGET gpsdemo_test)
+  target_compile_definitions(gpsdemo_test PRIVATE
+                             NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini")
+endif()

@@ -60,10 +60,11 @@ int main(int argc, char** argv) {
     }
     const double share = outcome.positions.empty()
                              ? 0.0
-                             : 100.0 * static_cast<double>(outcome.onRoute) /
+                             : 100.0 * static_cast<double>(outcome.onRouteInOrder) /
                                    static_cast<double>(outcome.positions.size());
-    std::printf("route %d m, %zu fixes written, %zu replayed, %.1f %% matched to route streets%s\n",
+    std::printf("route %d m, %zu fixes written, %zu replayed, %.1f %% matched to route streets in "
+                "route order%s\n",
                 outcome.route.length, outcome.linesWritten, outcome.positions.size(), share,
-                outcome.isInRouteOrder ? ", in route order" : ", out of route order");
+                outcome.isInRouteOrder ? "" : " (the match went back on the route)");
     return share >= 90.0 ? 0 : 1;
 }

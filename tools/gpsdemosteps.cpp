@@ -172,6 +172,7 @@ Outcome Run(const Options& options, std::string& error, const PositionSink& sink
             if (found == outcome.routeStreets.end()) {
                 outcome.isInRouteOrder = false;
             } else {
+                ++outcome.onRouteInOrder;
                 at = static_cast<std::size_t>(found - outcome.routeStreets.begin());
             }
         }

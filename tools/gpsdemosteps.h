@@ -31,6 +31,7 @@ struct Outcome {
     std::vector<GpsFix> fixes;               // as the receiver read them back
     std::vector<MatchedPosition> positions;  // as the manager published them, one per fix
     std::size_t onRoute = 0;                 // positions matched to a street of the route
+    std::size_t onRouteInOrder = 0;          // those not behind the route street reached
     bool isInRouteOrder = true;              // matched route streets never went back
 };
 
