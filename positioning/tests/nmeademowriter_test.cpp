@@ -1,11 +1,17 @@
 #include "positioning/geodistance.h"
 #include "positioning/nmeademowriter.h"
+#include "positioning/sentenceparser.h"
+#include "positioning/tests/gpsdecode.h"
+#include "positioning/tests/gpstestsupport.h"
 #include "positioning/tests/scriptedroute.h"
 #include "testdata/tempdir.h"
+#include "utilities/usefulcode/iniprofile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -147,6 +153,48 @@ TEST_F(DemoWriter, FailsWithoutRouteOrPointsOrFile) {
         const std::string name = c.name[0] == '\\' || c.name[0] == 0 ? c.name : "\\x.txt";
         NmeaDemoWriter writer(name, c.route);
         EXPECT_EQ(writer.Write(), 1) << c.name;
+    }
+}
+
+// gpsdecode reads the same positions (and the speed, when it reports one) as our parser.
+TEST_F(DemoWriter, DecodesAsGpsdecodeDecodesIt) {
+    if (std::system("command -v gpsdecode > /dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "gpsdecode is not installed";
+    }
+    // Southern and western, then interpolated (the record of 5 m/s runs to the next record).
+    const std::vector<std::string> lines =
+        Written({Record(5, {{-0.5f, -33.2f}, {-0.5f, -33.2f}, {-0.501f, -33.2f}}),
+                 Record(50, {{9.5f, 47.1f}, {9.5f, 47.1f}, {9.503f, 47.102f}})});
+    ASSERT_FALSE(lines.empty());
+    const std::vector<Decoded> reference = RunGpsdecode(m_root.HostPathOf(u"\\demo.txt"), false);
+
+    IniProfile::PreloadText(u"\\compare\\deziv.ini", ShippedSettings());
+    SentenceParser parser;
+    parser.Load(u"\\compare\\deziv.ini", u"NMEA");
+    const std::string bytes = m_root.ReadFile(u"\\demo.txt").value_or("");
+    std::vector<GpsFix> fixes;
+    for (std::size_t at = 0; at < bytes.size(); at += 32) {
+        parser.Feed(bytes.data() + at, std::min<std::size_t>(32, bytes.size() - at));
+        if (parser.IsCycleComplete()) {
+            fixes.emplace_back();
+            parser.FillFix(fixes.back());
+            parser.ResetCycle();
+        }
+    }
+    ASSERT_EQ(fixes.size() * 2, lines.size());
+    for (const GpsFix& fix : fixes) {
+        EXPECT_TRUE(fix.speed == 18 || fix.speed == 36) << fix.speed;
+    }
+    // gpsdecode reports a cycle once it has seen where cycles begin: all but the first.
+    ASSERT_GE(reference.size() + 1, fixes.size());
+    const std::size_t offset = fixes.size() - std::min(fixes.size(), reference.size());
+    for (std::size_t i = 0; i < reference.size() && i + offset < fixes.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NEAR(fixes[i + offset].latitude, reference[i].latitude, 1e-5);
+        EXPECT_NEAR(fixes[i + offset].longitude, reference[i].longitude, 1e-5);
+        if (!std::isnan(reference[i].speed)) {
+            EXPECT_NEAR(fixes[i + offset].speed, reference[i].speed * 3.6, 1.2);
+        }
     }
 }
 
