@@ -220,6 +220,26 @@ TEST_F(Manager, SwitchesBetweenTheSerialAndTheAlternativeDevice) {
     EXPECT_EQ(m_root.ReadFile(u"/Windows/GPS Log 5-3-2026 7-5.txt"), first);
 }
 
+TEST_F(Manager, RunnerRefusesAnotherDeviceWhileItsThreadRuns) {
+    GpsReceiver first(u"\\Nav\\deziv.ini");
+    GpsReceiver second(u"\\Nav\\deziv.ini");
+    DeviceRunner runner;
+    EXPECT_FALSE(runner.StartDevice()) << "no device";
+    ASSERT_TRUE(runner.SetDevice(&first));
+    ASSERT_TRUE(runner.StartDevice());
+    EXPECT_FALSE(runner.SetDevice(&second));
+    const GpsFix fix = Fix(47.5f);
+    second.GetFixSignal().Emit(&fix); // not connected
+    first.GetFixSignal().Emit(&fix);
+    ASSERT_TRUE(runner.WaitForData());
+    std::list<GpsFix> taken;
+    ASSERT_TRUE(runner.TakeAll(taken));
+    EXPECT_EQ(taken.size(), 1u);
+    runner.StopDevice();
+    EXPECT_FALSE(runner.WaitForData()) << "stopping wakes the waiter";
+    EXPECT_TRUE(runner.SetDevice(&second));
+}
+
 TEST_F(Manager, GivesTheRouteOfAResultAndClearsItForAnEmptyOne) {
     RouteRequestResult found(routestatus::kFound);
     found.route = std::make_shared<ScriptedRoute>(std::vector<RouteRecord>(2));
