@@ -38,6 +38,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: gpsdemo MAPSET NETWORK LON,LAT LON,LAT [OUT]\n");
         return 2;
     }
+    if (!std::filesystem::exists(std::filesystem::path(NAV_DEMO_DATA) / "deziv.ini")) {
+        std::fprintf(stderr, "gpsdemo: no deziv.ini in %s (the normal build puts it there)\n",
+                     NAV_DEMO_DATA);
+        return 1;
+    }
     platform::SetDeviceRoot("/");
     gpsdemo::Options options;
     options.mapSet = DevicePath(argv[1]);
