@@ -44,3 +44,22 @@ double GeoBearing(const GeoPoint& a, const GeoPoint& b) {
     }
     return isNorth ? 270.0 + angleFromEastWest : 270.0 - angleFromEastWest;
 }
+
+namespace {
+
+// cos(x) as sqrt(1 - sin(x)^2), taking sin(x) as x for small angles.
+double CosineWithShortcut(double x) {
+    const double s = std::fabs(x) < 0.004 ? x : std::sin(x);
+    return std::sqrt(1.0 - s * s);
+}
+
+} // namespace
+
+double SphericalDistance(double longitude1, double latitude1, double longitude2, double latitude2) {
+    const double latitudeCos = CosineWithShortcut((latitude2 - latitude1) * kRadiansPerDegree);
+    const double longitudeCos = CosineWithShortcut((longitude2 - longitude1) * kRadiansPerDegree);
+    const double sumCos = std::cos((latitude1 + latitude2) * kRadiansPerDegree);
+    const double q =
+        std::clamp(((latitudeCos + sumCos) * longitudeCos + latitudeCos - sumCos) * 0.5, -1.0, 1.0);
+    return std::max(std::acos(q) * kEarthRadiusMetres, 0.0);
+}

@@ -18,6 +18,11 @@ public:
     GpsDevice(const GpsDevice&) = delete;
     GpsDevice& operator=(const GpsDevice&) = delete;
 
+    // The read loop, on the device thread; returns after Stop.
+    virtual void Run() = 0;
+    // Ends Run; safe from any thread.
+    virtual void Stop() = 0;
+
     // Carries the new fix; the record is valid only during the call.
     [[nodiscard]] EventSource<const GpsFix*>& GetFixSignal() noexcept { return m_fixSignal; }
     [[nodiscard]] EventSource<DWORD>& GetStatusSignal() noexcept { return m_statusSignal; }

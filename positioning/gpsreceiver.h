@@ -27,9 +27,9 @@ public:
     ~GpsReceiver() override;
 
     // Reads, parses and publishes fixes until Stop. Without a source it waits for one.
-    virtual void Run();
+    void Run() override;
     // Ends one wait of Run (the stop event resets when it releases it).
-    virtual void Stop();
+    void Stop() override;
     virtual void SetSentenceRate(float sentencesPerSecond);
     [[nodiscard]] virtual float GetSentenceRate();
     // Writes every byte read to path ("w+b"); false when it cannot be opened.

@@ -61,8 +61,8 @@ public:
     ~SerialGpsDevice() override;
 
     // Reads until Stop; on the device thread.
-    virtual void Run();
-    virtual void Stop();
+    void Run() override;
+    void Stop() override;
     virtual void SetSentenceRate(float sentencesPerSecond);
     [[nodiscard]] virtual float GetSentenceRate();
     // Every byte read goes to path ("w+b"); false when it cannot be opened.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main job until the application exists: the advisor's demo drive. Converts the shared
-# OpenStreetMap extract once into the build folder, then drives from Ruggell to Balzers, printing
-# every announcement and leaving the spoken drive in <build>/advisordrive-german.wav.
+# The main job until the application exists: the advisor's demo drive, then the GPS demo drive.
+# Converts the shared OpenStreetMap extract once into the build folder, then drives from Ruggell
+# to Balzers, printing every announcement and leaving the spoken drive in
+# <build>/advisordrive-german.wav.
 set -euo pipefail
 build="${1:-build/release}"
 extract=tools/data/osm/liechtenstein-2013-08-03.osm.pbf
@@ -10,3 +11,8 @@ if [ ! -f "$data/Net/Net.rd" ]; then
   "$build/tools/osm2nav" "$extract" "$data" --levels 3
 fi
 "$build/tools/advisordrive" "$data" --wav "$build/advisordrive-german.wav"
+# The GPS demo drive on the demo world: a route from the B12 onto the Hauptstrasse written as a
+# GPS demonstration file and replayed through the GPS manager, each matched position printed.
+"$build/tools/roadworld" tools/data/demo.world "$build/demoworld"
+"$build/tools/gpsdemo" "$build/demoworld/Demo.rid" "$build/demoworld/Demo.rd" 1.69584,7.1159 \
+  1.70791,7.1159 "$build/demoworld/GPSDemoFile.txt"

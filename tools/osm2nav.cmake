@@ -70,6 +70,13 @@ nav_extract_test(osmstaged_test SUITE ExtractStaged
 nav_extract_test(osmmatcher_test SUITE ExtractMatcher
   DEPENDS positioning_matcher osm2nav_convert retrievalengine_engine positioning_gps
           usefulcode_settings testdata platform_kernel)
+# The GPS demo drive replayed through the GPS manager.
+nav_extract_test(osmgpsdemo_test SUITE ExtractGpsDemo
+  DEPENDS positioning_manager osm2nav_convert gpsdemo_steps retrievalengine_engine)
+if(TARGET osmgpsdemo_test)
+  target_compile_definitions(osmgpsdemo_test PRIVATE
+                             NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini")
+endif()
 # Simulated drives advised all the way, spoken through the build's demo voices.
 nav_extract_test(osmdrive_test SUITE ExtractDrive
   DEPENDS osm2nav_convert advisor_core advisor_voice routing_service retrievalengine_engine

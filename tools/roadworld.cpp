@@ -38,6 +38,11 @@ int Run(int argc, char** argv) {
         std::cerr << argv[1] << ": a road names a node that is not on the grid\n";
         return 1;
     }
+    // With an address index: the engine maps element ids to themselves, so that routes read
+    // their geometry.
+    testdata::RidHeaderFields header;
+    header.mapKind = 2;
+    mapSet.SetHeader(header);
     if (!mapSet.WriteTo(folder / description.options.stem)) {
         std::cerr << folder.string() << ": the map set cannot be written\n";
         return 1;

@@ -1,5 +1,6 @@
 // Our parser against gpsdecode (gpsd-clients) on the same sentences; runs when it is installed.
 #include "positioning/sentenceparser.h"
+#include "positioning/tests/gpsdecode.h"
 #include "positioning/tests/gpstestsupport.h"
 #include "testdata/nmeawriter.h"
 #include "testdata/tempdir.h"
@@ -16,53 +17,6 @@
 #include <vector>
 
 namespace {
-
-struct Decoded {
-    int timeOfDay = -1; // seconds
-    double latitude = 0;
-    double longitude = 0;
-    double track = 0;
-    double speed = 0; // m/s
-};
-
-double NumberAfter(const std::string& line, const char* key) {
-    const std::size_t at = line.find(key);
-    return at == std::string::npos ? NAN
-                                   : std::strtod(line.c_str() + at + std::strlen(key), nullptr);
-}
-
-// One TPV report per line of gpsdecode's JSON output.
-std::vector<Decoded> RunGpsdecode(const std::string& inputPath) {
-    std::vector<Decoded> reports;
-    const std::string command = "gpsdecode < '" + inputPath + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return reports;
-    }
-    char buffer[2048];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-        const std::string line = buffer;
-        const std::size_t time = line.find("\"time\":\"");
-        if (line.find("\"class\":\"TPV\"") == std::string::npos || time == std::string::npos) {
-            continue;
-        }
-        Decoded decoded;
-        int hour = 0;
-        int minute = 0;
-        int second = 0;
-        if (std::sscanf(line.c_str() + line.find('T', time), "T%d:%d:%d", &hour, &minute,
-                        &second) == 3) {
-            decoded.timeOfDay = hour * 3600 + minute * 60 + second;
-        }
-        decoded.latitude = NumberAfter(line, "\"lat\":");
-        decoded.longitude = NumberAfter(line, "\"lon\":");
-        decoded.track = NumberAfter(line, "\"track\":");
-        decoded.speed = NumberAfter(line, "\"speed\":");
-        reports.push_back(decoded);
-    }
-    (void)pclose(pipe);
-    return reports;
-}
 
 TEST(GpsdecodeComparison, DecodesTheSameCyclesAsGpsdecode) {
     if (std::system("command -v gpsdecode > /dev/null 2>&1") != 0) {
@@ -86,7 +40,7 @@ TEST(GpsdecodeComparison, DecodesTheSameCyclesAsGpsdecode) {
     const std::string bytes = writer.Build();
     testdata::TempDeviceRoot root;
     ASSERT_TRUE(root.WriteFile(u"\\track.nmea", bytes));
-    const std::vector<Decoded> reference = RunGpsdecode(root.HostPathOf(u"\\track.nmea"));
+    const std::vector<Decoded> reference = RunGpsdecode(root.HostPathOf(u"\\track.nmea"), true);
 
     IniProfile::PreloadText(u"\\compare\\deziv.ini", ShippedSettings());
     SentenceParser parser;
