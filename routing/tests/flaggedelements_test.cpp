@@ -295,7 +295,8 @@ std::set<Travel> ClosedTravel(const ServiceWorld& w, const RouteService& service
 }
 
 // A closure blocks its elements in the directions its keys name, whether one key names both
-// ends of an element, one key per end does, or a stretch runs against the elements' points;
+// ends of an element, one key per end does, a stretch runs against the elements' points, or
+// a key meant both ways comes with one-way keys;
 // nothing else is closed, and removing the keys opens everything again.
 TEST(FlaggedElements, ClosuresBlockTheDirectionsTheyNameOnly) {
     // Five nodes along the bottom row (0-4), ten more above; routes run 0-1 to 3-4 and back.
@@ -319,6 +320,9 @@ TEST(FlaggedElements, ClosuresBlockTheDirectionsTheyNameOnly) {
         {"two elements, both ways",
          {closing(1, 2), closing(2, 3), closing(3, 2), closing(2, 1)},
          {{1, 2}, {2, 3}, {3, 2}, {2, 1}}},
+        {"one element both ways, the next one way",
+         {w.ElementBetween(1, 2) | bothWays, closing(2, 3)},
+         {{1, 2}, {2, 1}, {2, 3}}},
     };
     ExternalRouteOptions options(1, 1);
     options.speed.fill(50);
