@@ -3,10 +3,14 @@
 #include "basiccomp/retrievalengine/code/mapelement.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 FlaggedPoints BuildFlaggedPoints(RetrievalEngine::IRetrievalEngine& engine,
                                  std::span<const std::uint32_t> keys) {
     FlaggedPoints out;
+    // Per key found: its point, and for a key without a direction its element's last vertex.
+    std::vector<std::pair<FlaggedPoint, std::optional<FlaggedPoint>>> found;
     std::vector<GeoPoint> line;
     for (const std::uint32_t key : keys) {
         const std::uint32_t id = key & kElementKeyIdMask;
@@ -17,9 +21,20 @@ FlaggedPoints BuildFlaggedPoints(RetrievalEngine::IRetrievalEngine& engine,
         }
         const std::uint32_t top = key >> 30;
         const GeoPoint& point = top == 2 || top == 1 ? line.front() : line.back();
-        out.points.push_back({id, point.x, point.y});
+        std::optional<FlaggedPoint> lastVertex;
         if (top != 2) {
             out.directionKey = 1;
+        } else {
+            lastVertex = FlaggedPoint{id, line.back().x, line.back().y};
+        }
+        found.push_back({{id, point.x, point.y}, lastVertex});
+    }
+    // The direction applies to the whole list, and the network flags an element only from the
+    // end given onwards; so under a direction a key meant both ways gives both its ends.
+    for (const auto& [point, lastVertex] : found) {
+        out.points.push_back(point);
+        if (out.directionKey != 0 && lastVertex) {
+            out.points.push_back(*lastVertex);
         }
     }
     return out;

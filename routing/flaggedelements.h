@@ -26,12 +26,13 @@ inline constexpr std::uint32_t kElementKeyIdMask = 0x0FFFFFFF;
 }
 
 struct FlaggedPoints {
-    std::vector<FlaggedPoint> points; // in key order, one per key whose element was found
+    std::vector<FlaggedPoint> points; // in key order, for each key whose element was found
     std::uint32_t directionKey = 0;   // 1 when a found key asks for a direction
 };
 
 // The end points of the keys' elements through the engine; keys whose element or polyline is
-// missing are skipped. An empty result when no key yields a point.
+// missing are skipped. When some key asks for a direction, a key without one gives both ends of
+// its element. An empty result when no key yields a point.
 [[nodiscard]] FlaggedPoints BuildFlaggedPoints(RetrievalEngine::IRetrievalEngine& engine,
                                                std::span<const std::uint32_t> keys);
 

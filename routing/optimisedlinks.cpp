@@ -304,10 +304,16 @@ void RoadNetwork::Annotate(const LinkCursor& link, const FlaggedElementList& lis
 bool RoadNetwork::FlagLink(std::uint32_t id, const GeoPoint& position, std::uint16_t level,
                            const FlaggedElementList& list, bool isAdding,
                            NetworkCrossingPtr& crossing) {
-    LinkCursorPtr link = crossing ? FindLink(*crossing, id) : nullptr;
-    if (!link) {
-        crossing = CrossingNear(position, 100.0f, id, level);
-        link = crossing ? FindLink(*crossing, id) : nullptr;
+    // The item's point says which end of the element the link leaves, and so which direction
+    // is flagged: the crossing there comes first. The previous item's crossing may hold the same
+    // element leaving from its other end (one item per end closes an element both ways), so it
+    // serves only when no crossing lies near the point.
+    NetworkCrossingPtr near = CrossingNear(position, 100.0f, id, level);
+    LinkCursorPtr link = near ? FindLink(*near, id) : nullptr;
+    if (link) {
+        crossing = std::move(near);
+    } else if (crossing) {
+        link = FindLink(*crossing, id);
     }
     if (!link) {
         crossing.reset();

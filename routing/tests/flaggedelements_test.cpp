@@ -1,6 +1,7 @@
 // Flagged road elements through the route service: element keys to entries, the value byte the
 // network holds, and routes that avoid, slow down or keep the flagged roads, also across a
 // network opened again.
+#include "basiccomp/retrievalengine/code/mapelement.h"
 #include "routing/routeservice.h"
 #include "routing/tests/serviceworld.h"
 
@@ -9,7 +10,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <set>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -224,6 +227,154 @@ TEST(FlaggedElements, EntriesTakeEffectOnANetworkOpenedAgain) {
         const RouteRequestResult r = route();
         ASSERT_EQ(r.status, routestatus::kFound);
         EXPECT_EQ(Uses(r, middle), s.usesMiddle);
+    }
+}
+
+// Travel from node a to node b on the road between them.
+using Travel = std::pair<std::uint32_t, std::uint32_t>;
+
+// The key that closes travel from a to b, as a traffic message names it: the element affected
+// from its first to its last point (top bits 0, 1) or from its last to its first (1, 1).
+std::uint32_t Closing(const ServiceWorld& w, std::uint32_t a, std::uint32_t b) {
+    const std::uint32_t id = w.ElementBetween(a, b);
+    std::vector<GeoPoint> line;
+    const auto element = w.engine->GetMappedElement(id);
+    if (!element || !element->GetPoints(line) || line.empty()) {
+        ADD_FAILURE() << "no geometry for element " << id;
+        return id;
+    }
+    const bool isFromFirst =
+        GeoDistance(line.front(), w.Node(a)) < GeoDistance(line.front(), w.Node(b));
+    return id | (isFromFirst ? 0x40000000u : 0xC0000000u);
+}
+
+// The directed link from node a along `element`, or null.
+LinkCursorPtr LinkFrom(const ServiceWorld& w, RoadNetwork& network, std::uint32_t a,
+                       std::uint32_t element) {
+    CrossingQuery query;
+    query.input = w.Node(a);
+    query.radius = 10.0f;
+    query.elementId = element;
+    if (!network.FindCrossingNear(query)) {
+        return nullptr;
+    }
+    const NetworkCrossingPtr crossing = network.CreateCrossing(query.address);
+    for (LinkCursorPtr c = network.CreateCursor(*crossing, 0, 0); c->IsValid(); c->Next()) {
+        if (c->GetElementId() == element) {
+            return c;
+        }
+    }
+    return nullptr;
+}
+
+// Every travel the network closes, as the search sees it from either side: leaving a towards b
+// (direction 1), or reaching b from a when searching back from the destination (direction 2).
+std::set<Travel> ClosedTravel(const ServiceWorld& w, const RouteService& service) {
+    std::set<Travel> closed;
+    const RoadNetworkPtr network = service.GetNetwork();
+    const auto isClosed = [](const AnnotationValuePtr& value) {
+        return value && (*value & 127u) == 0;
+    };
+    for (const testdata::WorldLink& link : w.world.links) {
+        for (const Travel& travel : {Travel{link.from, link.to}, Travel{link.to, link.from}}) {
+            const LinkCursorPtr leaving = LinkFrom(w, *network, travel.first, link.elementId);
+            const LinkCursorPtr reaching = LinkFrom(w, *network, travel.second, link.elementId);
+            if (!leaving || !reaching) {
+                ADD_FAILURE() << "no link for element " << link.elementId;
+                continue;
+            }
+            const bool byStart = isClosed(network->GetLinkAnnotation(*leaving, 1));
+            const bool byDestination = isClosed(network->GetLinkAnnotation(*reaching, 2));
+            EXPECT_EQ(byStart, byDestination) << travel.first << " to " << travel.second;
+            if (byStart || byDestination) {
+                closed.insert(travel);
+            }
+        }
+    }
+    return closed;
+}
+
+// A closure blocks its elements in the directions its keys name, whether one key names both
+// ends of an element, one key per end does, a stretch runs against the elements' points, or
+// a key meant both ways comes with one-way keys;
+// nothing else is closed, and removing the keys opens everything again.
+TEST(FlaggedElements, ClosuresBlockTheDirectionsTheyNameOnly) {
+    // Five nodes along the bottom row (0-4), ten more above; routes run 0-1 to 3-4 and back.
+    static const std::unique_ptr<ServiceWorld> world = MakeWorld(u"\\closures", 5, 3, 1000);
+    ASSERT_TRUE(world);
+    ServiceWorld& w = *world;
+    const std::uint32_t bothWays = 0x80000000;
+    const auto closing = [&](std::uint32_t a, std::uint32_t b) { return Closing(w, a, b); };
+    struct Case {
+        const char* name;
+        std::vector<std::uint32_t> keys;
+        std::set<Travel> closed;
+    };
+    const Case cases[] = {
+        {"one way, east", {closing(1, 2)}, {{1, 2}}},
+        {"one way, west", {closing(2, 1)}, {{2, 1}}},
+        {"both ways, a key for each end", {closing(1, 2), closing(2, 1)}, {{1, 2}, {2, 1}}},
+        {"both ways, the west key first", {closing(2, 1), closing(1, 2)}, {{1, 2}, {2, 1}}},
+        {"both ways in one key", {w.ElementBetween(1, 2) | bothWays}, {{1, 2}, {2, 1}}},
+        {"two elements, west", {closing(3, 2), closing(2, 1)}, {{3, 2}, {2, 1}}},
+        {"two elements, both ways",
+         {closing(1, 2), closing(2, 3), closing(3, 2), closing(2, 1)},
+         {{1, 2}, {2, 3}, {3, 2}, {2, 1}}},
+        {"one element both ways, the next one way",
+         {w.ElementBetween(1, 2) | bothWays, closing(2, 3)},
+         {{1, 2}, {2, 1}, {2, 3}}},
+    };
+    ExternalRouteOptions options(1, 1);
+    options.speed.fill(50);
+    const auto route = [&](RouteService& service, std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                           std::uint32_t d) {
+        return service.RequestRoute(w.Position(a, b, 0.5), w.Position(c, d, 0.5), nullptr);
+    };
+    const auto linksOf = [](const RouteRequestResult& result) {
+        std::vector<std::uint32_t> links;
+        for (const RouteRecord& r : Walk(result)) {
+            links.push_back(r.linkId);
+        }
+        return links;
+    };
+    const RouteServicePtr plain = FreshService(w);
+    ASSERT_TRUE(plain);
+    plain->SetOptions(&options);
+    // Both plain routes drive the two roads the cases close.
+    const std::vector<std::uint32_t> east = linksOf(route(*plain, 0, 1, 3, 4));
+    const std::vector<std::uint32_t> west = linksOf(route(*plain, 3, 4, 0, 1));
+    for (const std::uint32_t element : {w.ElementBetween(1, 2), w.ElementBetween(2, 3)}) {
+        ASSERT_EQ(std::count(east.begin(), east.end(), element), 1);
+        ASSERT_EQ(std::count(west.begin(), west.end(), element), 1);
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RouteServicePtr service = FreshService(w);
+        ASSERT_TRUE(service);
+        service->SetOptions(&options);
+        ASSERT_TRUE(service->AddFlaggedElementSpeed(c.keys, 0));
+        EXPECT_EQ(ClosedTravel(w, *service), c.closed);
+        // Each route keeps its plain course unless a road on it is closed its way; then it
+        // drives round the closed roads.
+        for (const bool isEast : {true, false}) {
+            const RouteRequestResult r =
+                isEast ? route(*service, 0, 1, 3, 4) : route(*service, 3, 4, 0, 1);
+            ASSERT_EQ(r.status, routestatus::kFound);
+            std::vector<std::uint32_t> closedOnRoute;
+            for (const auto& [a, b] : c.closed) {
+                if ((b > a) == isEast) {
+                    closedOnRoute.push_back(w.ElementBetween(a, b));
+                }
+            }
+            if (closedOnRoute.empty()) {
+                EXPECT_EQ(linksOf(r), isEast ? east : west) << isEast;
+            }
+            for (const std::uint32_t element : closedOnRoute) {
+                EXPECT_FALSE(Uses(r, element)) << element;
+            }
+        }
+        (void)service->RemoveFlaggedElement(c.keys);
+        EXPECT_TRUE(ClosedTravel(w, *service).empty());
     }
 }
 

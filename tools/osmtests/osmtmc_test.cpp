@@ -1,7 +1,8 @@
 // TMC locations on the converted extract: a line written along the longest chained street of
 // Vaduz names exactly the road elements between its points, and the engine's geometry of those
-// elements joins end to end. A blocking message along a road of a route between two villages
-// turns the next route away from it until it is cancelled.
+// elements joins end to end. A closure along a road of a route between two villages, in one
+// direction or in both, turns the next routes away from it in those directions until it is
+// cancelled.
 #include "basiccomp/retrievalengine/code/geomolecule.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
@@ -258,7 +259,10 @@ bool Drives(const RouteRequestResult& result, std::uint32_t element) {
     return std::find(links.begin(), links.end(), element) != links.end();
 }
 
-TEST_F(ExtractTmc, BlockingMessageTurnsTheRouteAwayUntilItIsCancelled) {
+// A closure in one direction turns the route away from its road and leaves the road open the
+// other way; a closure in both directions turns routes away in both. A cancellation restores
+// the plain routes.
+TEST_F(ExtractTmc, ClosuresTurnRoutesAwayInTheirDirectionsUntilCancelled) {
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
     ASSERT_TRUE(engine->Open(u"\\tmc\\Maps\\MAP.LVL"));
     const RetrievalEngine::RetrievalEnginePtr shared(engine);
@@ -273,30 +277,39 @@ TEST_F(ExtractTmc, BlockingMessageTurnsTheRouteAwayUntilItIsCancelled) {
     const RouteRequestResult first = service->RequestRoute(start, destination, nullptr);
     ASSERT_EQ(first.status, routestatus::kFound);
 
-    // A road in the middle of the route whose ends stay connected when it is nearly closed.
+    // A road in the middle of the route whose ends stay connected when it is nearly closed both
+    // ways, and which the way back from the road after it to the road before it drives too.
     std::vector<RouteRecord> records;
     for (RouteIteratorPtr it = GetRouteIterator(first); it && it->IsValid(); it->Next()) {
         records.push_back(it->Current());
     }
     ASSERT_GE(records.size(), 5U);
     std::optional<RouteRecord> road;
+    RoutePositionPtr after, before;
+    std::vector<std::uint32_t> back;
     for (std::size_t i = records.size() / 2; i + 1 < records.size() && !road; ++i) {
-        const std::vector<std::uint32_t> key = {records[i].linkId | 0x80000000}; // both ways
+        const std::uint32_t id = records[i].linkId;
+        after = service->CreateElementPosition(&records[i + 1].linkId);
+        before = service->CreateElementPosition(&records[i - 1].linkId);
+        back = Links(service->RequestRoute(after, before, nullptr));
+        const std::vector<std::uint32_t> key = {id | 0x80000000}; // both ways
         ASSERT_TRUE(service->AddFlaggedElementPercent(key, TrafficHandler::kAvoidanceFlag));
         const RouteRequestResult around = service->RequestRoute(start, destination, nullptr);
+        const RouteRequestResult aroundBack = service->RequestRoute(after, before, nullptr);
         (void)service->RemoveFlaggedElement(key);
-        if (around.status == routestatus::kFound && !Drives(around, records[i].linkId)) {
+        if (around.status == routestatus::kFound && !Drives(around, id) &&
+            aroundBack.status == routestatus::kFound && !Drives(aroundBack, id) &&
+            std::find(back.begin(), back.end(), id) != back.end()) {
             road = records[i];
         }
     }
-    ASSERT_TRUE(road) << "no road of the route can be driven around";
+    ASSERT_TRUE(road) << "no road of the route can be driven around both ways";
     std::vector<GeoPoint> points;
     ASSERT_TRUE(engine->GetElementPoints(road->linkId, points) && points.size() >= 2);
     testdata::TmcTablesModel model = testdata::TmcSampleTables();
-    // The closure in one direction: its keys name the road's elements in that direction only.
-    for (testdata::TmcEventRow& event : model.events) {
-        event.directionality = event.code == 401 ? 1 : event.directionality;
-    }
+    // The closure (401) is for both directions; a second one (402) for one direction only, whose
+    // keys name the road's elements in that direction alone.
+    model.events.push_back({402, "gesperrt", false, 5, 1, 0, {}});
     const testdata::TmcRoadLine line = testdata::TmcLineAlongRoad(
         model,
         {{road->linkId, points.front().x, points.front().y, points.back().x, points.back().y}}, {},
@@ -304,16 +317,7 @@ TEST_F(ExtractTmc, BlockingMessageTurnsTheRouteAwayUntilItIsCancelled) {
     ASSERT_EQ(line.points.size(), 2U);
     ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(*s_root, u"\\tmcroute", true));
 
-    const six::RefCntPtr<TmcMessageStore> store = CreateTmcMessageStore();
-    ASSERT_TRUE(store && store->OpenDatabase(u"\\tmcroute", shared, 0));
-    TrafficHandler handler(service, store);
-    store->Added.Connect(&handler, &TrafficHandler::OnMessageAdded);
-    store->Removed.Connect(&handler, &TrafficHandler::OnMessageRemoved);
-    store->Replaced.Connect(&handler, &TrafficHandler::OnMessageReplaced);
-    handler.SetRoute(first);
-
-    // The closure over the road from one of the line's points, the one whose elements match the
-    // route's direction.
+    // A message over the road from one of the line's points.
     auto raw = [&](unsigned event, bool isNegative) {
         testdata::AlertCMessage m;
         m.event = event;
@@ -324,11 +328,12 @@ TEST_F(ExtractTmc, BlockingMessageTurnsTheRouteAwayUntilItIsCancelled) {
         encoder.AddTable(m.programmeId, 1);
         return Decoded(encoder.AddMessage(m).Build());
     };
+    // The direction whose one-way keys match the route's travel on the road.
     std::optional<bool> direction;
     for (const bool isNegative : {false, true}) {
         const TmcDatabasePtr database = CreateTmcDatabase(engine->GetBlockCache());
         ASSERT_TRUE(database && database->Load(u"\\tmcroute"));
-        TmcMessage probe(raw(401, isNegative), *database, shared, 0);
+        TmcMessage probe(raw(402, isNegative), *database, shared, 0);
         probe.BuildText();
         for (const std::uint32_t key : probe.GetElementIds()) {
             if (TrafficHandler::MatchesRouteRecord(key, *road)) {
@@ -337,19 +342,48 @@ TEST_F(ExtractTmc, BlockingMessageTurnsTheRouteAwayUntilItIsCancelled) {
         }
     }
     ASSERT_TRUE(direction) << "no direction of the line matches the route";
-    const TmcRawMessage closure = raw(401, *direction);
-    ASSERT_TRUE(store->AddRawMessage(&closure));
-    EXPECT_EQ(handler.GetMessagesOnRoute().size(), 1U);
-    const RouteRequestResult second = service->RequestRoute(start, destination, nullptr);
-    ASSERT_EQ(second.status, routestatus::kFound);
-    EXPECT_FALSE(Drives(second, road->linkId));
 
-    const TmcRawMessage cancellation = raw(2047, *direction);
-    ASSERT_TRUE(store->AddRawMessage(&cancellation));
-    EXPECT_EQ(store->GetCount(), 0U);
-    EXPECT_TRUE(handler.GetKnownMessages().empty());
-    EXPECT_EQ(Links(service->RequestRoute(start, destination, nullptr)), Links(first));
-    store->Added.Disconnect(&handler);
+    struct Case {
+        const char* name;
+        unsigned event;
+        bool isBackClosed;
+    };
+    const Case cases[] = {{"one way", 402, false}, {"both ways", 401, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const six::RefCntPtr<TmcMessageStore> store = CreateTmcMessageStore();
+        ASSERT_TRUE(store && store->OpenDatabase(u"\\tmcroute", shared, 0));
+        TrafficHandler handler(service, store);
+        store->Added.Connect(&handler, &TrafficHandler::OnMessageAdded);
+        store->Removed.Connect(&handler, &TrafficHandler::OnMessageRemoved);
+        store->Replaced.Connect(&handler, &TrafficHandler::OnMessageReplaced);
+        handler.SetRoute(first);
+
+        const TmcRawMessage closure = raw(c.event, *direction);
+        ASSERT_TRUE(store->AddRawMessage(&closure));
+        EXPECT_EQ(handler.GetMessagesOnRoute().size(), 1U);
+        const RouteRequestResult second = service->RequestRoute(start, destination, nullptr);
+        ASSERT_EQ(second.status, routestatus::kFound);
+        EXPECT_FALSE(Drives(second, road->linkId));
+        const std::vector<std::uint32_t> backNow =
+            Links(service->RequestRoute(after, before, nullptr));
+        if (c.isBackClosed) {
+            ASSERT_FALSE(backNow.empty());
+            EXPECT_EQ(std::find(backNow.begin(), backNow.end(), road->linkId), backNow.end());
+        } else {
+            EXPECT_EQ(backNow, back);
+        }
+
+        const TmcRawMessage cancellation = raw(2047, *direction);
+        ASSERT_TRUE(store->AddRawMessage(&cancellation));
+        EXPECT_EQ(store->GetCount(), 0U);
+        EXPECT_TRUE(handler.GetKnownMessages().empty());
+        EXPECT_EQ(Links(service->RequestRoute(start, destination, nullptr)), Links(first));
+        EXPECT_EQ(Links(service->RequestRoute(after, before, nullptr)), back);
+        store->Added.Disconnect(&handler);
+        store->Removed.Disconnect(&handler);
+        store->Replaced.Disconnect(&handler);
+    }
 }
 
 } // namespace
