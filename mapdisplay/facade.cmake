@@ -1,0 +1,12 @@
+# The map display facade: the map queries of the drawing, the level file, the drawing pass and
+# the map canvas.
+nav_component(mapdisplay_facade STEP 10
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/mapqueries.cpp
+  DEPENDS mapdisplay_painter retrievalengine_engine
+  PRIVATE_DEPENDS platform_kernel)
+
+nav_test(mapdisplay_facade_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/mapqueries_test.cpp
+  DEPENDS mapdisplay_facade testdata testdata_mapset)
