@@ -2,11 +2,17 @@
 # the map canvas.
 nav_component(mapdisplay_facade STEP 10
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/mapenginefacade.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapqueries.cpp
   DEPENDS mapdisplay_painter retrievalengine_engine
   PRIVATE_DEPENDS platform_kernel)
 
 nav_test(mapdisplay_facade_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/mapenginefacade_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapqueries_test.cpp
   DEPENDS mapdisplay_facade testdata testdata_mapset)
+
+nav_fuzz(levellines_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/levellines_fuzz.cpp
+  DEPENDS mapdisplay_facade)
