@@ -2,16 +2,19 @@
 # the map canvas.
 nav_component(mapdisplay_facade STEP 10
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/mapdraw.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapenginefacade.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapqueries.cpp
   DEPENDS mapdisplay_painter retrievalengine_engine
-  PRIVATE_DEPENDS platform_kernel)
+  PRIVATE_DEPENDS platform_gdi platform_window platform_kernel)
 
 nav_test(mapdisplay_facade_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/mapdraw_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapenginefacade_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapqueries_test.cpp
-  DEPENDS mapdisplay_facade testdata testdata_mapset)
+  DEPENDS mapdisplay_facade testdata testdata_mapset testdata_drawtown platform_window
+          platform_kernel)
 
 nav_fuzz(levellines_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/levellines_fuzz.cpp

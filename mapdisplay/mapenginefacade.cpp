@@ -362,13 +362,18 @@ bool MapEngineFacade::RebuildStyle(MapLevel& level) {
 six::RefCntPtr<MapElement> MapEngineFacade::FindElementAt(const GeoRect& rect, float scale) {
     ReaderLockGuard guard(m_readers, m_loaders);
     MapLevel* level = ChooseLevel(scale);
-    if (level == nullptr || !level->style)
+    if (level == nullptr)
         return nullptr;
+    std::shared_ptr<MapStyle> style;
+    {
+        std::lock_guard lock(m_styleMutex);
+        style = level->style;
+    }
     ScaleFilter filter;
     filter.rect = DegreesToMapUnits(rect);
     filter.rect.Normalize();
     filter.scale = scale;
-    filter.table = &level->style->ScaleTable();
+    filter.table = &style->ScaleTable();
     auto cursor = QueryElementsByScale(level->engine->Get(), filter);
     if (!cursor)
         return nullptr;
@@ -421,6 +426,7 @@ bool MapEngineFacade::SelectLevelStyle(float scale, bool alternate) {
     MapLevel* level = ChooseLevel(scale);
     if (level == nullptr)
         return false;
+    std::lock_guard lock(m_styleMutex);
     m_isAlternate = alternate;
     return RebuildStyle(*level);
 }

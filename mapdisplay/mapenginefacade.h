@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -184,6 +185,7 @@ private:
 
     // Under the reader group: the level for the scale, null without levels.
     MapLevel* ChooseLevel(float scale);
+    // Under the style mutex: the level's style made anew from the file the choice selects.
     bool RebuildStyle(MapLevel& level);
     // The pass once the reader group is held.
     int DrawLocked(DrawContext& context, float scale, DrawHook& hook);
@@ -194,6 +196,7 @@ private:
     LockGroup m_readers;
     LockGroup m_loaders;
     std::vector<MapLevel> m_levels; // empty: no level file loaded
+    std::mutex m_styleMutex;        // the levels' styles and the alternate choice
     bool m_isAlternate = false;
     std::u16string m_levelFilePath;
     QueryDefaults m_defaults; // handed out while no level is loaded
