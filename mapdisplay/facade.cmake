@@ -2,10 +2,11 @@
 # the map canvas.
 nav_component(mapdisplay_facade STEP 10
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/mapcanvas.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapdraw.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapenginefacade.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapqueries.cpp
-  DEPENDS mapdisplay_painter retrievalengine_engine
+  DEPENDS mapdisplay_painter mapdisplay_control retrievalengine_engine
   PRIVATE_DEPENDS platform_gdi platform_window platform_kernel)
 
 nav_test(mapdisplay_facade_test
@@ -19,3 +20,13 @@ nav_test(mapdisplay_facade_test
 nav_fuzz(levellines_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/levellines_fuzz.cpp
   DEPENDS mapdisplay_facade)
+
+nav_test(mapdisplay_canvas_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/mapcanvas_test.cpp
+  DEPENDS mapdisplay_facade testdata testdata_drawtown testdata_golden platform_window
+          platform_window_testdriver platform_gdi)
+if(TARGET mapdisplay_canvas_test)
+  target_compile_definitions(mapdisplay_canvas_test PRIVATE
+                             NAV_MAPDISPLAY_DIR="${CMAKE_CURRENT_LIST_DIR}")
+endif()
