@@ -30,3 +30,9 @@ if(TARGET mapdisplay_canvas_test)
   target_compile_definitions(mapdisplay_canvas_test PRIVATE
                              NAV_MAPDISPLAY_DIR="${CMAKE_CURRENT_LIST_DIR}")
 endif()
+
+nav_test(mapdisplay_facade_threads_test THREADED
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/facadethreads_test.cpp
+  DEPENDS mapdisplay_facade positioning_matcher testdata testdata_drawtown platform_window
+          platform_window_testdriver platform_kernel)
