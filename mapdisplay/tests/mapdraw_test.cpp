@@ -3,6 +3,7 @@
 
 #include "mapdisplay/mapenginefacade.h"
 #include "testdata/drawtown.h"
+#include "testdata/mapsetwriter.h"
 #include "testdata/tempdir.h"
 
 #include "platform/gdi/gdi.h"
@@ -205,6 +206,27 @@ TEST_F(DrawPass, AsksForCountriesAndLayerSixOnlyWhenNeeded) {
         EXPECT_EQ(Detail().layerQueries, c.layerQueries) << c.scale;
     }
     EXPECT_EQ(m_engines[1]->countryLookups, 0); // the overview never answers them itself
+
+    // Of a road of class 1020 and one of 1031 side by side only the first is asked about.
+    testdata::MapSetWriter writer;
+    for (const std::uint16_t code : {std::uint16_t{1020}, std::uint16_t{1031}}) {
+        testdata::ElementDescription road;
+        road.typeLetter = 'p';
+        road.typeCode = code;
+        const MapPoint c = m_town.GetCentre();
+        road.points = {{c.x - 2000, c.y + code - 1020}, {c.x + 2000, c.y + code - 1010}};
+        ASSERT_TRUE(writer.Add(road));
+    }
+    testdata::RidHeaderFields header;
+    header.mapKind = 2;
+    writer.SetHeader(header);
+    ASSERT_TRUE(writer.WriteTo(m_root.HostPathOf(u"\\maps\\roads")));
+    ASSERT_TRUE(m_root.WriteFile(u"\\maps\\roads.lvl", "roads.rid day.mpl 1000\n"));
+    ASSERT_TRUE(m_facade->LoadLevelFile(u"\\maps\\roads.lvl"));
+    ASSERT_EQ(m_engines.size(), 3u);
+    m_options->highlightColours = {};
+    EXPECT_EQ(Paint(100.0), 1);
+    EXPECT_EQ(m_engines[2]->countryLookups, 1);
 }
 
 // Esc pressed, or a tap waiting, stops the pass within 10 elements with result 0; the next
