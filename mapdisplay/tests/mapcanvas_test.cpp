@@ -202,6 +202,34 @@ TEST_F(Canvas, TapFindsTheStreetUnderIt) {
     EXPECT_EQ(mapped->GetTypeCode(), 1010);
 }
 
+// Without observers the hook answers 2, 0, 0 and 0; an observer's word is passed on.
+TEST_F(Canvas, HookAnswersWhatTheObserversLeave) {
+    MapCanvas bare;
+    MapCanvasDrawState::Hook hook(bare);
+    DrawContext context;
+    std::uint32_t state = 0;
+    EXPECT_EQ(hook.BeginDraw(context), 2u);
+    EXPECT_EQ(hook.BeginLayer(context, 0x10006, state), 0u);
+    EXPECT_EQ(hook.FilterClass(context, 1070), 0u);
+    EXPECT_EQ(hook.FilterElement(context, nullptr), 0u);
+    struct Observer {
+        OwnerHandlerList handlers;
+        OwnerHandlerList& GetOwnerHandlerList() { return handlers; }
+        void OnLayer(std::uint32_t* result, DrawContext*, std::uint32_t code, std::uint32_t* s) {
+            *result = code == 0x10006 ? 1 : 0;
+            *s = 7;
+        }
+        void OnElement(DrawContext*, six::RefCntPtr<MapElement>, std::uint32_t* result) {
+            *result = 1;
+        }
+    } observer;
+    bare.BeginLayer.ConnectUnlocked(&observer, &Observer::OnLayer);
+    bare.FilterElement.ConnectUnlocked(&observer, &Observer::OnElement);
+    EXPECT_EQ(hook.BeginLayer(context, 0x10006, state), 1u);
+    EXPECT_EQ(state, 7u);
+    EXPECT_EQ(hook.FilterElement(context, nullptr), 1u);
+}
+
 TEST_F(Canvas, OptionSettersActOnlyWithAMap) {
     const auto& options = m_page.canvas.GetDrawOptions();
     m_page.canvas.SetHaloFlag(false);
