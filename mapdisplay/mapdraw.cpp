@@ -243,12 +243,14 @@ int MapEngineFacade::DrawLocked(DrawContext& context, float scale, DrawHook& hoo
     }
     if (!style) {
         context.style = nullptr;
+        context.styleHolder.reset();
         const std::u16string line =
             u"Map style not loaded: " + (isDay ? level->styleFile : level->alternateStyleFile);
         OutputDebugStringW(line.c_str());
         return 0;
     }
     context.style = style.get();
+    context.styleHolder = style;
     if (context.labels != nullptr)
         context.labels->SetDay(isDay);
     if (context.fillBackground)

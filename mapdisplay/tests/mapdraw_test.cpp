@@ -291,6 +291,22 @@ TEST_F(DrawPass, HouseNumbersBelowOneMetrePerPixel) {
     }
 }
 
+// The context keeps the level's style until EndPaint even when the levels go meanwhile (a
+// load on another thread between the pass and the end of the paint).
+TEST_F(DrawPass, TheContextKeepsItsStyleUntilEndPaint) {
+    MapTransform transform(MapRect{0, 0, 1 << 28, 1 << 28});
+    transform.SetSize({kWidth, kHeight});
+    transform.SetScale(5.0);
+    transform.SetCenter(m_town.GetCentre());
+    ASSERT_TRUE(m_facade->SelectLevelStyle(5.0F, true));
+    DrawContext context;
+    BeginPaint(context, m_options, m_dc, {0, 0, kWidth, kHeight}, transform, m_dc, true);
+    EXPECT_EQ(m_facade->Draw(context, 5.0F, nullptr), 1);
+    m_facade->Clear();
+    EndPaint(context);
+    EXPECT_EQ(m_options->state->lastBackground, 0x202830u);
+}
+
 // A level whose sheet does not load is not drawn; with every geometry slot taken the pass goes
 // on and draws nothing but the background.
 TEST_F(DrawPass, MissingStyleOrFullPoolDrawsNoElements) {
