@@ -11,11 +11,17 @@ nav_component(mapdisplay_overlay STEP 10
 nav_test(mapdisplay_overlay_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/overlaygeometry_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/parkinglayer_test.cpp
   DEPENDS mapdisplay_overlay testdata testdata_drawtown testdata_parkingtables
-          testdata_tmctables testdata_golden platform_window platform_window_testdriver
+          testdata_tmctables traffic_receiver testdata_golden platform_window
+          platform_window_testdriver
           platform_gdi)
 if(TARGET mapdisplay_overlay_test)
   target_compile_definitions(mapdisplay_overlay_test PRIVATE
                              NAV_MAPDISPLAY_DIR="${CMAKE_CURRENT_LIST_DIR}")
 endif()
 
+
+nav_fuzz(parkingdata_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/parkingdata_fuzz.cpp
+  DEPENDS mapdisplay_overlay testdata_parkingtables testdata)

@@ -100,7 +100,8 @@ std::vector<GeoPoint> ChainPieces(const std::vector<StretchPiece>& pieces,
     for (const auto& [start, index] : byStart) {
         bool isLedInto = false;
         for (auto [it, end] = byEnd.equal_range(start); it != end; ++it) {
-            isLedInto = isLedInto || pieces[it->second].element != pieces[index].element;
+            isLedInto = isLedInto || elements[pieces[it->second].element].element !=
+                                         elements[pieces[index].element].element;
         }
         if (!isLedInto) {
             current = index;
@@ -120,8 +121,12 @@ std::vector<GeoPoint> ChainPieces(const std::vector<StretchPiece>& pieces,
         }
         joint = line.back();
         line.pop_back();
-        auto next = byStart.find(joint);
-        if (next != byStart.end() && pieces[next->second].element == piece.element) {
+        auto next = byStart.lower_bound(joint);
+        if (next != byStart.end() && !(next->first == joint)) {
+            next = byStart.end();
+        }
+        if (next != byStart.end() &&
+            elements[pieces[next->second].element].element == elements[piece.element].element) {
             ++next;
             if (next != byStart.end() && !(next->first == joint)) {
                 next = byStart.end();

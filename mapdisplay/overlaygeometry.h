@@ -21,11 +21,13 @@
 // max(round(4 / scale) x 10, 20).
 [[nodiscard]] int OverlayLineWidth(double scale);
 
-// One element of a blocking message: its points and its direction code (the top two bits of the
-// message's element id, 2 already replaced by the element's own direction code).
+// One element id of a blocking message: the element's points, its direction code (the top two
+// bits of the id, 2 already replaced by the element's own direction code) and the element (the
+// id's low 28 bits; a message may name one element once per direction).
 struct StretchElement {
     std::vector<GeoPoint> points;
     std::uint32_t direction = 0;
+    std::uint32_t element = 0;
 };
 
 // A piece runs over one element from its first point to its last (forward) or back.

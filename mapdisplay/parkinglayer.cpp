@@ -318,7 +318,8 @@ void ParkingLayer::OnMessageAdded(TmcMessagePtr message) {
         Unite(entry.rect, entry.hasRect, shape->bounds);
         const std::uint32_t direction = elementId >> 30;
         elements.push_back(
-            StretchElement{shape->points, direction == 2 ? shape->direction : direction});
+            StretchElement{shape->points, direction == 2 ? shape->direction : direction,
+                           elementId & kIdMask});
     }
     const std::vector<StretchPiece> pieces = BuildPieces(elements);
     entry.polyline = ChainPieces(pieces, elements);
@@ -380,10 +381,16 @@ void ParkingLayer::Invalidate(const GeoRect& rect, bool hasRect, int cx, int cy)
     HWND window = nullptr;
     {
         ScopedLock lock(&m_cache.lock);
-        if (m_window == nullptr || !m_view) {
+        if (m_window == nullptr) {
             return;
         }
         window = m_window;
+        if (!m_view) {
+            // Not drawn since it was attached: the whole view is due.
+            lock.Unlock();
+            InvalidateRect(window, nullptr, FALSE);
+            return;
+        }
         const GeoPoint corners[4] = {{rect.minX, rect.minY},
                                      {rect.maxX, rect.minY},
                                      {rect.minX, rect.maxY},

@@ -38,7 +38,8 @@ TEST(OverlayGeometry, LineWidthRoundsFourOverScale) {
 
 // Elements on the x axis: element k runs from k to k + 1 (x), through a midpoint.
 StretchElement Segment(float from, float to, std::uint32_t direction) {
-    return {{{from, 0}, {(from + to) / 2, 0.5f}, {to, 0}}, direction};
+    return {{{from, 0}, {(from + to) / 2, 0.5f}, {to, 0}}, direction,
+            static_cast<std::uint32_t>(from * 10)};
 }
 
 std::vector<float> Xs(const std::vector<GeoPoint>& line) {
@@ -85,10 +86,15 @@ TEST(OverlayGeometry, ChainsPiecesIntoOneStretch) {
         {"backward chain", {Segment(1, 2, 3), Segment(2, 3, 3)}, {3, 2.5f, 2, 1.5f, 1}, false},
         // A ring ends at the first piece met again.
         {"cycle",
-         {{{{5, 5}, {6, 5}}, 1}, {{{6, 5}, {6, 6}}, 1}, {{{6, 6}, {5, 5}}, 1}},
+         {{{{5, 5}, {6, 5}}, 1, 1}, {{{6, 5}, {6, 6}}, 1, 2}, {{{6, 6}, {5, 5}}, 1, 3}},
          {5, 6, 6, 5},
          true},
         {"no pieces", {Segment(1, 2, 0)}, {}, true},
+        // A message naming each element once per direction: the forward run, not back again.
+        {"both sides",
+         {Segment(2, 3, 3), Segment(1, 2, 3), Segment(1, 2, 1), Segment(2, 3, 1)},
+         {1, 1.5f, 2, 2.5f, 3},
+         false},
     };
     for (const auto& c : cases) {
         const std::vector<StretchPiece> pieces = BuildPieces(c.elements);
