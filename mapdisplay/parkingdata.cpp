@@ -77,15 +77,19 @@ std::vector<ParkingStreet> ParkingData::FindStreets(std::uint32_t parkingId) {
     }
     const std::vector<std::uint32_t> cookies = FindCookies(parkingId);
     for (const std::uint32_t cookie : cookies) {
-        const auto key = KeyBytes(cookie);
-        const FsrRecord lot = m_lots.FindRecord(ByteSpan(key.data(), key.size()), false);
-        if (!lot.IsValid()) {
-            continue;
-        }
-        // The lot record is copied up to 92 bytes; a shorter record only as far as it goes.
+        // The lot record is copied up to 92 bytes (a shorter record only as far as it goes) and
+        // its block let go before the streets are read: the tables share a small cache.
         std::array<std::uint8_t, kLotRecordCopy> copy{};
-        const std::uint32_t size = std::min(m_lots.GetRecordSize(), kLotRecordCopy);
-        std::memcpy(copy.data(), lot.GetRecord(), size);
+        std::uint32_t size = 0;
+        {
+            const auto key = KeyBytes(cookie);
+            const FsrKeyRange lot = m_lots.Find(ByteSpan(key.data(), key.size()), false);
+            if (!lot.IsValid()) {
+                continue;
+            }
+            size = std::min(m_lots.GetRecordSize(), kLotRecordCopy);
+            std::memcpy(copy.data(), lot.GetRecord(), size);
+        }
         if (size < 4) {
             continue;
         }

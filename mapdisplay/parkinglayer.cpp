@@ -317,9 +317,8 @@ void ParkingLayer::OnMessageAdded(TmcMessagePtr message) {
         }
         Unite(entry.rect, entry.hasRect, shape->bounds);
         const std::uint32_t direction = elementId >> 30;
-        elements.push_back(
-            StretchElement{shape->points, direction == 2 ? shape->direction : direction,
-                           elementId & kIdMask});
+        elements.push_back(StretchElement{
+            shape->points, direction == 2 ? shape->direction : direction, elementId & kIdMask});
     }
     const std::vector<StretchPiece> pieces = BuildPieces(elements);
     entry.polyline = ChainPieces(pieces, elements);
@@ -379,6 +378,7 @@ void ParkingLayer::Invalidate(const GeoRect& rect, bool hasRect, int cx, int cy)
     }
     RECT screen{};
     HWND window = nullptr;
+    double scale = 0.0;
     {
         ScopedLock lock(&m_cache.lock);
         if (m_window == nullptr) {
@@ -391,6 +391,7 @@ void ParkingLayer::Invalidate(const GeoRect& rect, bool hasRect, int cx, int cy)
             InvalidateRect(window, nullptr, FALSE);
             return;
         }
+        scale = m_view->GetScale();
         const GeoPoint corners[4] = {{rect.minX, rect.minY},
                                      {rect.maxX, rect.minY},
                                      {rect.minX, rect.maxY},
@@ -412,6 +413,11 @@ void ParkingLayer::Invalidate(const GeoRect& rect, bool hasRect, int cx, int cy)
         const std::int64_t moved = std::int64_t{value} + by;
         return static_cast<LONG>(std::clamp<std::int64_t>(moved, INT32_MIN, INT32_MAX));
     };
+    // The thick lines reach half their width (and as far again with their round ends) past
+    // the points: a smaller margin would leave their edges behind.
+    const int half = OverlayLineWidth(scale) / 2 + 1;
+    cx = std::max(cx, half);
+    cy = std::max(cy, half);
     screen = RECT{widen(screen.left, -cx), widen(screen.top, -cy), widen(screen.right, cx),
                   widen(screen.bottom, cy)};
     InvalidateRect(window, &screen, FALSE);

@@ -49,8 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (found == tables.end() || found->second.empty()) {
             return false;
         }
-        CachedFilePtr memory = testdata::MakeMemoryBlockFile(
-            found->second, 1, testdata::MemoryBlockFile::kWholeFile);
+        CachedFilePtr memory =
+            testdata::MakeMemoryBlockFile(found->second, 1, testdata::MemoryBlockFile::kWholeFile);
         if (!memory) {
             return false;
         }

@@ -14,6 +14,7 @@
 #include "testdata/tmctableswriter.h"
 #include "traffic/tmcdecoder.h"
 #include "traffic/tmcmessagestore.h"
+#include "utilities/usefulcode/memoryarena.h"
 
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/text.h"
@@ -59,6 +60,10 @@ struct TownLine {
 class OverlayFixture {
 public:
     OverlayFixture() {
+        // The arena stays for the whole program, as the application's does.
+        if (!MemoryArena::Shared().HoldsMemory()) {
+            EXPECT_TRUE(MemoryArena::Shared().Reserve(8 << 20));
+        }
         platform::SetScreenSize(kWidth, kHeight);
         platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
         EXPECT_TRUE(town.WriteTo(root, u"\\maps"));
@@ -99,8 +104,8 @@ public:
             std::vector<GeoPoint> points;
             six::IntfPtr<MapElement> element = facade->GetMappedElement(id);
             EXPECT_TRUE(element && element->GetPoints(points) && points.size() >= 2);
-            road.push_back({id, points.front().x, points.front().y, points.back().x,
-                            points.back().y});
+            road.push_back(
+                {id, points.front().x, points.front().y, points.back().x, points.back().y});
             result.ids.push_back(id);
         }
         result.line =

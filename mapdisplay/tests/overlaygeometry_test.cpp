@@ -38,7 +38,8 @@ TEST(OverlayGeometry, LineWidthRoundsFourOverScale) {
 
 // Elements on the x axis: element k runs from k to k + 1 (x), through a midpoint.
 StretchElement Segment(float from, float to, std::uint32_t direction) {
-    return {{{from, 0}, {(from + to) / 2, 0.5f}, {to, 0}}, direction,
+    return {{{from, 0}, {(from + to) / 2, 0.5f}, {to, 0}},
+            direction,
             static_cast<std::uint32_t>(from * 10)};
 }
 
