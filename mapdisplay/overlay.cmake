@@ -25,3 +25,10 @@ endif()
 nav_fuzz(parkingdata_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/parkingdata_fuzz.cpp
   DEPENDS mapdisplay_overlay testdata_parkingtables testdata)
+
+nav_test(mapdisplay_overlay_threads_test THREADED
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/overlaythreads_test.cpp
+  DEPENDS mapdisplay_overlay testdata testdata_drawtown testdata_parkingtables
+          testdata_tmctables traffic_receiver platform_window platform_window_testdriver
+          platform_gdi)
