@@ -118,7 +118,7 @@ public:
     void Start(const testdata::TmcTablesModel& model,
                const testdata::ParkingTablesModel& parking = {},
                const testdata::ParkingTablesKnobs& knobs = {}) {
-        ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(root, u"\\tmc", false));
+        ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(root, u"\\tmc", true));
         ASSERT_TRUE(testdata::ParkingTablesWriter(parking, knobs).WriteFolder(root, u"\\App\\tmc"));
         ASSERT_TRUE(testdata::WriteSignPictures(root, u"\\App\\tmc", {"Sperrung.Bmp", "Stau.Bmp"},
                                                 12, kSignRgb));
