@@ -129,19 +129,35 @@ private:
     HGDIOBJ m_brush;
 };
 
-void DrawPolyline(HDC dc, const std::vector<POINT>& points, COLORREF colour, int width) {
-    if (points.size() < 2) {
-        return;
+// A solid pen of the colour and width selected with no brush while it lives: one per colour
+// and pass, the lines drawn with it one after the other.
+class PenScope {
+public:
+    PenScope(HDC dc, COLORREF colour, int width)
+        : m_pen(CreatePen(PS_SOLID, width, colour)) {
+        if (m_pen != nullptr) {
+            m_selection.emplace(dc, m_pen, GetStockObject(NULL_BRUSH));
+        }
     }
-    HPEN pen = CreatePen(PS_SOLID, width, colour);
-    if (pen == nullptr) {
-        return;
+    ~PenScope() {
+        m_selection.reset();
+        if (m_pen != nullptr) {
+            DeleteObject(m_pen);
+        }
     }
-    {
-        GdiSelection selection(dc, pen, GetStockObject(NULL_BRUSH));
+    PenScope(const PenScope&) = delete;
+    PenScope& operator=(const PenScope&) = delete;
+    [[nodiscard]] bool IsValid() const { return m_pen != nullptr; }
+
+private:
+    HPEN m_pen;
+    std::optional<GdiSelection> m_selection;
+};
+
+void DrawPolyline(HDC dc, const std::vector<POINT>& points) {
+    if (points.size() >= 2) {
         Polyline(dc, points.data(), static_cast<int>(points.size()));
     }
-    DeleteObject(pen);
 }
 
 } // namespace
@@ -442,8 +458,8 @@ void ParkingLayer::OnBeginDraw(std::uint32_t* result, DrawContext*) {
     }
 }
 
-void ParkingLayer::DrawElement(HDC dc, std::uint32_t id, COLORREF colour, const GeoRect& visible,
-                               const ParkingLot* lot, int width) {
+void ParkingLayer::DrawElement(HDC dc, std::uint32_t id, const GeoRect& visible,
+                               const ParkingLot* lot) {
     six::IntfPtr<MapElement> element = m_canvas->GetMappedElement(id & kIdMask);
     if (!element) {
         return;
@@ -454,11 +470,10 @@ void ParkingLayer::DrawElement(HDC dc, std::uint32_t id, COLORREF colour, const 
         return;
     }
     std::vector<POINT> points;
-    const std::uint32_t count = element->GetPointCount();
-    for (std::uint32_t i = 0; i < count; ++i) {
-        GeoPoint geo;
-        element->GetPoint(geo, i);
-        const POINT p = m_canvas->GeoToScreen(geo);
+    std::vector<GeoPoint>& geo = m_pointBuffer;
+    (void)element->GetPoints(geo);
+    for (const GeoPoint& g : geo) {
+        const POINT p = m_canvas->GeoToScreen(g);
         if (points.empty() || points.back().x != p.x || points.back().y != p.y) {
             points.push_back(p);
         }
@@ -484,7 +499,7 @@ void ParkingLayer::DrawElement(HDC dc, std::uint32_t id, COLORREF colour, const 
                 points = ClipToRange(points, range->second.first, range->second.second);
             }
         }
-        DrawPolyline(dc, points, colour, width);
+        DrawPolyline(dc, points);
         break;
     }
     default:
@@ -504,18 +519,24 @@ void ParkingLayer::OnFilterClass(std::uint32_t*, DrawContext* context, std::uint
     const GeoRect visible = m_canvas->GetVisibleGeoRect();
     const int width = OverlayLineWidth(m_canvas->GetScale());
     ScopedLock lock(&m_cache.lock);
-    for (const std::uint32_t id : m_cache.elementIds) {
-        DrawElement(dc, id, kRoadColour, visible, nullptr, width);
+    {
+        const PenScope pen(dc, kRoadColour, width);
+        for (const std::uint32_t id : m_cache.elementIds) {
+            DrawElement(dc, id, visible, nullptr);
+        }
     }
-    for (auto& [id, entry] : m_cache.entries) {
-        if (!entry.hasRect || !GeoRect::Intersects(entry.rect, visible)) {
-            continue;
+    {
+        const PenScope pen(dc, kStretchColour, width);
+        for (auto& [id, entry] : m_cache.entries) {
+            if (!entry.hasRect || !GeoRect::Intersects(entry.rect, visible)) {
+                continue;
+            }
+            entry.screenPoints.clear();
+            for (const GeoPoint& p : entry.polyline) {
+                entry.screenPoints.push_back(m_canvas->GeoToScreen(p));
+            }
+            DrawPolyline(dc, entry.screenPoints);
         }
-        entry.screenPoints.clear();
-        for (const GeoPoint& p : entry.polyline) {
-            entry.screenPoints.push_back(m_canvas->GeoToScreen(p));
-        }
-        DrawPolyline(dc, entry.screenPoints, kStretchColour, width);
     }
     for (const auto& [id, lot] : m_cache.lots) {
         COLORREF colour = 0;
@@ -532,8 +553,9 @@ void ParkingLayer::OnFilterClass(std::uint32_t*, DrawContext* context, std::uint
         default:
             continue;
         }
+        const PenScope pen(dc, colour, width);
         for (const std::uint32_t elementId : lot.elementIds) {
-            DrawElement(dc, elementId, colour, visible, &lot, width);
+            DrawElement(dc, elementId, visible, &lot);
         }
     }
 }

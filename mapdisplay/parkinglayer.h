@@ -98,8 +98,8 @@ private:
     struct Link;
     [[nodiscard]] Link GetLink();
     void Invalidate(const GeoRect& rect, bool hasRect, int cx, int cy);
-    void DrawElement(HDC dc, std::uint32_t id, COLORREF colour, const GeoRect& visible,
-                     const ParkingLot* lot, int width);
+    // Draws with the pen selected into the DC (lines) or white without an outline.
+    void DrawElement(HDC dc, std::uint32_t id, const GeoRect& visible, const ParkingLot* lot);
     void DrawMarks(HDC dc, const TrafficEntry& entry);
 
     OwnerHandlerList m_handlers;
@@ -114,6 +114,7 @@ private:
     HWND m_window = nullptr;
     std::optional<MapTransform> m_view; // the view at the last BeginDraw
     six::RefCntPtr<TmcMessageStore> m_store;
+    std::vector<GeoPoint> m_pointBuffer; // the drawing's, reused from element to element
 };
 
 // A new layer; null when it cannot be allocated.
