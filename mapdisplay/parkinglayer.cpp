@@ -653,6 +653,15 @@ std::vector<std::uint32_t> ParkingLayer::GetEntryIds() {
     return ids;
 }
 
+std::optional<TrafficEntry> ParkingLayer::GetEntry(std::uint32_t messageId) {
+    ScopedLock lock(&m_cache.lock);
+    const auto found = m_cache.entries.find(messageId);
+    if (found == m_cache.entries.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
 six::RefCntPtr<ParkingLayer> CreateParkingLayer() {
     try {
         return six::RefCntPtr<ParkingLayer>(new ParkingLayer());

@@ -92,6 +92,7 @@ public:
     // The copy of the cache's state, for tests: the element multiset and the entries' ids.
     [[nodiscard]] std::multiset<std::uint32_t> GetElementIds();
     [[nodiscard]] std::vector<std::uint32_t> GetEntryIds();
+    [[nodiscard]] std::optional<TrafficEntry> GetEntry(std::uint32_t messageId);
     [[nodiscard]] HintWindow& GetHintWindow() { return m_hint; }
 
 private:

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -186,6 +187,70 @@ TEST_F(Overlay, KeepsTheRoadsOfMessagesAsAMultiset) {
     EXPECT_EQ(late->GetEntryIds().size(), 1u);
     EXPECT_EQ(late->GetElementIds(), listing.Take(*f.store));
     late->AttachMapView(nullptr);
+}
+
+// The direction bits of a blocking message's element ids: 3 the element backward, 2 as the element
+// itself may be driven (a two-way street both ways, with 10-point arrows; a one-way street along
+// its points).
+TEST_F(Overlay, BuildsPiecesByDirectionCode) {
+    std::uint32_t twoWay = 0;
+    std::uint32_t oneWay = 0;
+    for (int i = 0; i < 12; ++i) {
+        for (int j = 0; j < 12; ++j) {
+            for (const bool isAlongX : {true, false}) {
+                const std::uint32_t id = f.StreetId(i, j, isAlongX);
+                ElementAttributes attributes;
+                f.facade->GetMappedElement(id)->GetAttributes(attributes);
+                if (attributes.DirectionCode() == 2 && twoWay == 0) {
+                    twoWay = id;
+                } else if (attributes.DirectionCode() == 1 && oneWay == 0) {
+                    oneWay = id;
+                }
+            }
+        }
+    }
+    ASSERT_NE(twoWay, 0u);
+    ASSERT_NE(oneWay, 0u);
+    testdata::TmcTablesModel model = testdata::TmcSampleTables();
+    const struct {
+        std::uint32_t location;
+        std::uint32_t element;
+        std::int16_t affected; // 0: top bits 2; 2: top bits 3
+        bool isReversed;
+        std::size_t points;
+        bool isArrowForm;
+    } cases[] = {
+        {800, twoWay, 0, false, 2, false},
+        {801, oneWay, 0, false, 2, true},
+        {802, twoWay, 2, true, 2, true},
+    };
+    for (const auto& c : cases) {
+        testdata::TmcLocationRow point;
+        point.code = Code(c.location);
+        point.firstName = "Punkt";
+        model.locations.push_back(point);
+        model.cookies.push_back(
+            {Code(c.location), c.element, static_cast<std::int16_t>(c.affected << 2)});
+    }
+    f.Start(model);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.location);
+        const TmcRawMessage raw = OverlayFixture::Message(401, Code(c.location), 0, false);
+        ASSERT_TRUE(f.store->AddRawMessage(&raw));
+        const std::optional<TrafficEntry> entry = f.layer->GetEntry(401u << 16 | c.location);
+        ASSERT_TRUE(entry);
+        std::vector<GeoPoint> points;
+        ASSERT_TRUE(f.facade->GetMappedElement(c.element)->GetPoints(points));
+        if (c.isReversed) {
+            std::reverse(points.begin(), points.end());
+        }
+        EXPECT_EQ(entry->polyline.size(), c.points);
+        if (c.isArrowForm) {
+            EXPECT_EQ(entry->polyline, points);
+        }
+        EXPECT_EQ(entry->isArrowForm, c.isArrowForm);
+        EXPECT_EQ(entry->signNames, std::vector<std::u16string>{u"Sperrung.Bmp"});
+    }
 }
 
 // Mode 1 asks the pass for nothing (no roads, no stretch line) but the arrows and signs are still
