@@ -24,7 +24,7 @@ endif()
 
 nav_fuzz(parkingdata_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/parkingdata_fuzz.cpp
-  DEPENDS mapdisplay_overlay testdata_parkingtables testdata)
+  DEPENDS mapdisplay_overlay testdata_parkingtables testdata_memoryfile testdata)
 
 nav_test(mapdisplay_overlay_threads_test THREADED
   SOURCES
