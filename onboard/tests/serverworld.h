@@ -215,6 +215,7 @@ public:
                 break;
             }
         }
+        drivePositions = log.Count('P') - before;
         server->CloseAlternativeGps();
         return fixes;
     }
@@ -226,6 +227,7 @@ public:
     Onboard::OnboardServerPtr server;
     EventLog log;
     int drives = 0;
+    std::size_t drivePositions = 0; // published during the last drive
 
 private:
     testdata::WrittenDatabase database_;
