@@ -80,6 +80,14 @@ public:
         return static_cast<std::size_t>(std::count_if(
             m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.kind == kind; }));
     }
+    // Positions matched to a street.
+    [[nodiscard]] std::size_t CountMatched() {
+        std::lock_guard lock(m_mutex);
+        return static_cast<std::size_t>(
+            std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) {
+                return e.kind == 'P' && e.street != MatchedPosition::kNoStreet;
+            }));
+    }
     [[nodiscard]] RouteRequestResult LastRoute() {
         std::lock_guard lock(m_mutex);
         return m_lastRoute;
@@ -187,7 +195,9 @@ public:
     }
     // Replays the route as a GPS demonstration file through the alternative device, one cycle
     // (3 sentences a second) at a time, until every fix was published or `stop` says so.
-    std::size_t Drive(const RouteRequestResult& route, const std::function<bool()>& stop = {}) {
+    // The alternative device stays open when keepOpen is true.
+    std::size_t Drive(const RouteRequestResult& route, const std::function<bool()>& stop = {},
+                      bool keepOpen = false) {
         const std::string file = "\\drive" + std::to_string(++drives) + ".txt";
         NmeaDemoWriter demo(file, route);
         EXPECT_EQ(demo.Write(), 0);
@@ -216,7 +226,9 @@ public:
             }
         }
         drivePositions = log.Count('P') - before;
-        server->CloseAlternativeGps();
+        if (!keepOpen) {
+            server->CloseAlternativeGps();
+        }
         return fixes;
     }
 
