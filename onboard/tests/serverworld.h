@@ -32,6 +32,7 @@ namespace servertest {
 inline constexpr MapPoint kOrigin{1'260'000, 5'300'000};
 inline constexpr char16_t kSettings[] = u"\\Windows\\Quarn.ini";
 inline constexpr char16_t kDatabase[] = u"\\Data\\Grid";
+inline constexpr char16_t kSecondDatabase[] = u"\\Data\\Copy";
 // Country 1, table 1; the line along the grid's first row and its points.
 inline constexpr std::uint32_t kLineCode = MakeTmcLocationCode(1, 1, 700);
 inline constexpr std::uint32_t kFirstPointCode = MakeTmcLocationCode(1, 1, 701);
@@ -121,7 +122,7 @@ class ServerWorld {
 public:
     // columns x rows nodes `spacing` map units apart.
     ServerWorld(std::uint32_t columns = 4, std::uint32_t rows = 3, std::int32_t spacing = 2000,
-                bool withNetworkFile = true, bool withTmc = true) {
+                bool withNetworkFile = true, bool withTmc = true, bool withSecond = false) {
         testdata::DataFolderDatabase database;
         database.folder = kDatabase;
         database.world = testdata::RoadWorld::Grid(columns, rows, spacing, kOrigin);
@@ -146,6 +147,13 @@ public:
             };
         }
         testdata::DataFolderWriter writer(u"\\Data");
+        if (withSecond) {
+            testdata::DataFolderDatabase second;
+            second.folder = kSecondDatabase;
+            second.world = database.world;
+            second.tmc = database.tmc;
+            writer.AddDatabase(std::move(second));
+        }
         writer.AddDatabase(std::move(database))
             .Setting("Properties", "Language", "0")
             .Setting("GPS", "AutoLog", "0")
@@ -153,7 +161,7 @@ public:
         auto written = writer.WriteTo(root, kSettings);
         EXPECT_TRUE(written.has_value());
         if (written) {
-            database_ = written->front();
+            database_ = written->back();
         }
         EXPECT_TRUE(root.InstallModule(u"ziVur.dll"));
         EXPECT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", ReadHostFile(NAV_DEZIV_INI)));
