@@ -35,22 +35,34 @@ DatabaseEntry::DatabaseEntry(std::u16string folder, std::array<float, 4> extent,
     , m_extent(extent)
     , m_link(std::move(link)) {}
 
-bool DatabaseEntry::IsSelected() const {
-    const std::lock_guard guard(m_link->mutex);
-    if (m_link->owner == nullptr) {
-        return false;
+template <class Use> bool DatabaseEntry::WithOwner(Use use) const {
+    ServerConfig* owner = nullptr;
+    {
+        const std::lock_guard guard(m_link->mutex);
+        if (m_link->owner == nullptr) {
+            return false;
+        }
+        owner = m_link->owner;
+        ++m_link->busy;
     }
-    ScopedLock lock(&m_link->owner->m_serverLock);
-    return m_link->owner->IsCurrentDatabase(m_folder);
+    bool result = false;
+    {
+        ScopedLock lock(&owner->m_serverLock);
+        result = use(*owner);
+    }
+    const std::lock_guard guard(m_link->mutex);
+    if (--m_link->busy == 0) {
+        m_link->idle.notify_all();
+    }
+    return result;
+}
+
+bool DatabaseEntry::IsSelected() const {
+    return WithOwner([&](ServerConfig& owner) { return owner.IsCurrentDatabase(m_folder); });
 }
 
 bool DatabaseEntry::Select() {
-    const std::lock_guard guard(m_link->mutex);
-    if (m_link->owner == nullptr) {
-        return false;
-    }
-    ScopedLock lock(&m_link->owner->m_serverLock);
-    return m_link->owner->SelectDatabase(m_folder);
+    return WithOwner([&](ServerConfig& owner) { return owner.SelectDatabase(m_folder); });
 }
 
 ServerConfig::ServerConfig(six::RefCntPtr<DataLocation> dataLocation, CritSect& serverLock)
@@ -68,8 +80,9 @@ ServerConfig::ServerConfig(six::RefCntPtr<DataLocation> dataLocation, CritSect& 
 }
 
 ServerConfig::~ServerConfig() {
-    const std::lock_guard guard(m_link->mutex);
+    std::unique_lock guard(m_link->mutex);
     m_link->owner = nullptr;
+    m_link->idle.wait(guard, [&] { return m_link->busy == 0; });
 }
 
 std::u16string ServerConfig::ReadRegisteredSettingsFile() {

@@ -11,6 +11,7 @@
 #include "utilities/usefulcode/eventsource.h"
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -23,10 +24,14 @@ class ServerConfig;
 class DatabaseEntry {
 public:
     // Shared between the configuration and its entries; the owner is cleared when the
-    // configuration goes, so that an entry kept longer selects nothing.
+    // configuration goes, so that an entry kept longer selects nothing. `mutex` is never held
+    // while the server's lock is taken: an entry counts itself in `busy` instead, and the
+    // configuration's destructor waits until no entry is busy.
     struct Link {
-        std::recursive_mutex mutex;
+        std::mutex mutex;
+        std::condition_variable idle;
         ServerConfig* owner = nullptr;
+        int busy = 0;
     };
 
     DatabaseEntry(std::u16string folder, std::array<float, 4> extent, std::shared_ptr<Link> link);
@@ -43,6 +48,9 @@ public:
     virtual bool Select();
 
 private:
+    // Calls use(owner) under the server's lock while the configuration lives; false otherwise.
+    template <class Use> bool WithOwner(Use use) const;
+
     std::u16string m_folder;
     std::array<float, 4> m_extent;
     std::shared_ptr<Link> m_link;

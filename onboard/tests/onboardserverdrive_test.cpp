@@ -52,8 +52,19 @@ TEST(OnboardServerDrive, FollowsTheRouteWithOnePositionPerFixAndAdviceAlongIt) {
         }
     }
     EXPECT_GE(positionsOnRoute * 10, fixes * 9);
-    // Re-routes at and after the destination, where the advisor has nothing valid to say.
-    std::cout << "[ re-routes during the drive: " << reroutes << " of " << fixes << " fixes ]\n";
+    // Re-routes at and after the destination, where the advisor has nothing valid to say: the
+    // positions published after each re-route tell where it happened.
+    std::cout << "[ re-routes during the drive: " << reroutes << " in " << fixes << " fixes;";
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        if (entries[i].kind == 'R') {
+            std::cout << " one "
+                      << std::count_if(entries.begin() + static_cast<std::ptrdiff_t>(i),
+                                       entries.end(),
+                                       [](const EventLog::Entry& e) { return e.kind == 'P'; })
+                      << " fixes before the end;";
+        }
+    }
+    std::cout << " ]\n";
     RecordProperty("reroutes", static_cast<int>(reroutes));
 }
 

@@ -182,3 +182,27 @@ TEST(OnboardServerTraffic, DistanceToTheElementEndRunsInTheDirectionOfTravel) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(TmcReceiverRunner, RefusesAnotherReceiverWhileItsThreadRuns) {
+    testdata::TempDeviceRoot root;
+    Onboard::TmcReceiverRunner runner;
+    EXPECT_FALSE(runner.Start()); // no receiver
+    const six::RefCntPtr<TmcReceiver> first = CreateTmcReceiver();
+    const six::RefCntPtr<TmcReceiver> second = CreateTmcReceiver();
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(runner.SetReceiver(first));
+    ASSERT_TRUE(runner.Start());
+    EXPECT_TRUE(runner.IsRunning());
+    ASSERT_TRUE(WaitUntil([&] { return first->IsWaiting(); }));
+    EXPECT_FALSE(runner.SetReceiver(second));
+    ASSERT_TRUE(runner.Start()); // stops the running thread first
+    runner.Stop();
+    EXPECT_FALSE(runner.IsRunning());
+    EXPECT_FALSE(first->IsWaiting());
+    EXPECT_TRUE(runner.SetReceiver(second));
+    runner.Stop(); // nothing runs: returns at once
+}
+
+} // namespace

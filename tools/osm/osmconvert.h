@@ -25,11 +25,12 @@ struct ConvertOptions {
     std::filesystem::path advisorData;
 };
 
-// Folders inside the output.
-inline constexpr char16_t kMapFolder[] = u"\\Maps";
-inline constexpr char16_t kLevelFile[] = u"\\Maps\\MAP.LVL";
-inline constexpr char16_t kDatabaseFolder[] = u"\\Database";
-inline constexpr char16_t kNetworkFile[] = u"\\Net\\Net.rd";
+// Folders inside the output: a database of the navigation server ("kwa", "db", "maps").
+inline constexpr char16_t kMapFolder[] = u"\\maps";
+inline constexpr char16_t kLevelFile[] = u"\\maps\\MAP.LVL";
+inline constexpr char16_t kDatabaseFolder[] = u"\\db";
+inline constexpr char16_t kNetworkFolder[] = u"\\kwa";
+inline constexpr char16_t kNetworkFile[] = u"\\kwa\\Net.rd";
 
 // Writes the folder and the summary; on failure writes nothing into the output and returns a
 // message naming the cause (empty on success). With `world`, a successful conversion also hands
