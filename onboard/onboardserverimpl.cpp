@@ -172,8 +172,9 @@ OnboardServerImpl::~OnboardServerImpl() {
         ScopedLock lock(&m_lock);
         gps = std::move(m_gps);
     }
-    gps.Release();    // ends the device and worker threads
-    m_config.reset(); // waits for a database entry's selection in progress
+    gps.Release();             // ends the device and worker threads
+    m_config->DetachEntries(); // waits for a database entry's selection in progress
+    m_config.reset();
     {
         ScopedLock lock(&m_lock);
         m_advisor.Release();

@@ -80,6 +80,10 @@ ServerConfig::ServerConfig(six::RefCntPtr<DataLocation> dataLocation, CritSect& 
 }
 
 ServerConfig::~ServerConfig() {
+    DetachEntries();
+}
+
+void ServerConfig::DetachEntries() {
     std::unique_lock guard(m_link->mutex);
     m_link->owner = nullptr;
     m_link->idle.wait(guard, [&] { return m_link->busy == 0; });

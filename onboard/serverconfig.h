@@ -70,7 +70,12 @@ public:
     // The data location may be null. serverLock is the server's (re-entrant) lock; it must
     // outlive the configuration.
     ServerConfig(six::RefCntPtr<DataLocation> dataLocation, CritSect& serverLock);
+    // Detaches the entries.
     ~ServerConfig();
+
+    // From now on the database entries select nothing; waits for a selection in progress. Must
+    // not be called with the server's lock held.
+    void DetachEntries();
     ServerConfig(const ServerConfig&) = delete;
     ServerConfig& operator=(const ServerConfig&) = delete;
 
