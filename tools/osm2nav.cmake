@@ -47,7 +47,7 @@ function(nav_extract_test name)
 endfunction()
 
 nav_extract_test(osm2nav_test SUITE SharedExtract
-  DEPENDS osm2nav_convert routing_network routing_costs)
+  DEPENDS osm2nav_convert routing_network routing_costs usefulcode_locations)
 nav_extract_test(osmnetwork_test SUITE SharedNetwork
   DEPENDS osm2nav_convert routing_network routing_costs)
 # Routes with three levels against one level.

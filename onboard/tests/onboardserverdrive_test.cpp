@@ -68,7 +68,7 @@ TEST(OnboardServerDrive, FollowsTheRouteWithOnePositionPerFixAndAdviceAlongIt) {
     RecordProperty("reroutes", static_cast<int>(reroutes));
 }
 
-TEST(OnboardServerDrive, LeavingTheRouteReroutesAtOnceFromTheMatchedPosition) {
+TEST(OnboardServerDrive, LeavingTheRouteReroutesAtOnceThenStaysQuietFor2000Ms) {
     ServerWorld w;
     ASSERT_TRUE(w.server);
     w.clock.Advance(5000);
@@ -79,8 +79,14 @@ TEST(OnboardServerDrive, LeavingTheRouteReroutesAtOnceFromTheMatchedPosition) {
     ASSERT_EQ(other.status, routestatus::kFound);
     (void)w.Request(w.Driving(0, 1, 0.1), w.Destination(2, 3, 0.9));
     const std::size_t before = w.log.Entries().size();
-    // Stops once the first re-route came.
-    (void)w.Drive(other, [&] { return w.log.Count('R') > 3; });
+    // Drives on until 10 positions came after the first re-route.
+    std::size_t positionsAtReroute = 0;
+    (void)w.Drive(other, [&] {
+        if (positionsAtReroute == 0 && w.log.Count('R') > 3) {
+            positionsAtReroute = w.log.Count('P');
+        }
+        return positionsAtReroute != 0 && w.log.Count('P') >= positionsAtReroute + 10;
+    });
     const std::vector<EventLog::Entry> entries = w.log.Entries();
     ASSERT_GT(entries.size(), before);
     // The first matched position fired after the re-route that it caused.
@@ -97,6 +103,21 @@ TEST(OnboardServerDrive, LeavingTheRouteReroutesAtOnceFromTheMatchedPosition) {
     const RouteIteratorPtr first = GetRouteIterator(rerouted);
     ASSERT_TRUE(first && first->IsValid());
     EXPECT_EQ(static_cast<std::int32_t>(first->Current().linkId), entries[reroute + 1].street);
+    // On the new route: neither advice nor another re-route within 2000 ms, advice after.
+    const DWORD at = entries[reroute].tick;
+    std::size_t quiet = 0;
+    std::size_t adviceAfter = 0;
+    for (std::size_t i = reroute + 1; i < entries.size(); ++i) {
+        const EventLog::Entry& e = entries[i];
+        if (e.tick - at <= 2000) {
+            EXPECT_EQ(e.kind, 'P') << "at " << e.tick - at << " ms";
+            quiet += e.kind == 'P' && e.street == entries[reroute + 1].street ? 1 : 0;
+        } else {
+            adviceAfter += e.kind == 'A' ? 1 : 0;
+        }
+    }
+    EXPECT_GE(quiet, 2U); // on-route positions did arrive in the quiet time
+    EXPECT_GE(adviceAfter, 1U);
     EXPECT_EQ(OfKind(entries, 'R').size(), 4U);
 }
 

@@ -19,6 +19,7 @@
 #include "tools/osm/osmmapping.h"
 #include "tools/osm/osmnodes.h"
 #include "tools/osmtests/convertedextract.h"
+#include "utilities/usefulcode/directorywalker.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <gtest/gtest.h>
@@ -804,6 +805,11 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
     reader.close();
     for (const std::u16string folder : {u"\\loose", u"\\packed"}) {
         SCOPED_TRACE(std::string(folder.begin(), folder.end()));
+        // The output is one database: a data folder of its own, and the only one in it.
+        EXPECT_TRUE(IsDatasetFolder(folder));
+        std::vector<std::u16string> databases;
+        EnumDatasetFolders(folder, databases);
+        EXPECT_EQ(databases, std::vector<std::u16string>{folder});
         BlockCachePtr cache = BlockCache::Create(1024);
         const auto engine = RetrievalEngineImpl::CreateEngine(cache);
         ASSERT_TRUE(engine->Open(folder + osm2nav::kLevelFile));
