@@ -4,6 +4,8 @@
 #include "onboard/tests/serverworld.h"
 #include "traffic/tmcdecoder.h"
 
+#include <filesystem>
+
 namespace {
 
 using namespace servertest;
@@ -163,6 +165,34 @@ TEST(OnboardServer, HouseNumberTypesCopyThroughTheServersHeader) {
     HouseNumberInfo infoAssigned;
     infoAssigned = infoCopy;
     EXPECT_EQ(infoAssigned.firstSide.GetSize(), 1U);
+}
+
+} // namespace
+
+namespace {
+
+TEST(OnboardServer, DataLocationNamesTheSettingsFileAndTheDataFolder) {
+    ServerWorld w;
+    ASSERT_TRUE(w.server);
+    w.server.Release();
+    // The first server found its settings file through the registry; that store goes.
+    ASSERT_TRUE(std::filesystem::remove(w.root.HostPathOf(u"\\Registry.txt")));
+    ASSERT_TRUE(w.root.WriteFile(u"\\Loc.ini", "[DB]\r\nFileName=\\Data\\Grid\r\n[Properties]\r\n"
+                                               "Language=3\r\n[GPS]\r\nAutoLog=0\r\n"));
+    const six::RefCntPtr<DataLocation> location = CreateDataLocation(u"\\Loc.ini");
+    ASSERT_TRUE(location);
+    ASSERT_EQ(location->GetDataFolder(), kDatabase);
+    const Onboard::OnboardServerPtr server =
+        CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(w.engine), location);
+    ASSERT_TRUE(server);
+    EXPECT_EQ(server->GetLanguage(), 3);
+    DatabaseListPtr databases;
+    server->GetDatabases(databases);
+    ASSERT_TRUE(databases && databases->size() == 1);
+    EXPECT_EQ((*databases)[0]->GetPath(), kDatabase);
+    EXPECT_TRUE(w.engine->IsOpen());
+    // The registry was not asked: no store was written.
+    EXPECT_FALSE(w.root.Exists(u"\\Registry.txt"));
 }
 
 } // namespace
