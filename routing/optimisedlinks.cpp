@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 void LinkAnnotation::Resize(std::uint16_t level, std::uint32_t pages) {
     if (level < 3) {
@@ -333,6 +334,12 @@ bool RoadNetwork::FlagElements(const FlaggedElementList& list, bool isAdding) {
             items.begin(), items.end(), [](const FlaggedElement& a, const FlaggedElement& b) {
                 return GeoDistance({0, 0}, {a.x, a.y}) < GeoDistance({0, 0}, {b.x, b.y});
             });
+        // A merged link is flagged from its first crossing; an item whose element runs against
+        // the link's stored direction flags the other way. The flipped bit (bit 0, free in the
+        // stored ids) keeps the two ends of an element closed both ways apart.
+        FlaggedElementList flipped;
+        flipped.value = list.value;
+        flipped.direction = SwapDirection(list.direction);
         std::array<std::uint32_t, 2> remembered{0xFFFFFFFF, 0xFFFFFFFF};
         NetworkCrossingPtr crossing;
         for (const FlaggedElement& item : items) {
@@ -342,14 +349,17 @@ bool RoadNetwork::FlagElements(const FlaggedElementList& list, bool isAdding) {
                 for (const std::uint32_t o : OptimisedIdsOf(item.elementId)) {
                     // Both direction ids name the one stored link.
                     const std::uint32_t id = o & ~1u;
+                    const bool isFlipped = list.direction != 0 &&
+                                           RunsAgainstLink(id, item.elementId, {item.x, item.y});
+                    const std::uint32_t mark = id | (isFlipped ? 1u : 0u);
                     if (LevelOfOptimisedId(id) != level ||
-                        std::find(remembered.begin(), remembered.end(), id) != remembered.end() ||
-                        std::find(handled.begin(), handled.end(), id) != handled.end()) {
+                        std::find(remembered.begin(), remembered.end(), mark) != remembered.end() ||
+                        std::find(handled.begin(), handled.end(), mark) != handled.end()) {
                         continue;
                     }
-                    handled.push_back(id);
-                    if (!FlagLink(id, OptimisedLinkPosition(id, level), level, list, isAdding,
-                                  crossing)) {
+                    handled.push_back(mark);
+                    if (!FlagLink(id, OptimisedLinkPosition(id, level), level,
+                                  isFlipped ? flipped : list, isAdding, crossing)) {
                         return false;
                     }
                 }
@@ -379,6 +389,23 @@ std::vector<std::uint32_t> RoadNetwork::OptimisedIdsOf(std::uint32_t elementId) 
         ids.push_back(U32(range.GetValue(1)));
     }
     return ids;
+}
+
+bool RoadNetwork::RunsAgainstLink(std::uint32_t id, std::uint32_t elementId,
+                                  const GeoPoint& position) const {
+    // The element's start along the link from the even chain, its end from the odd one; the
+    // item's point lies at one of them. Tables without positions keep the stored direction.
+    const auto startOf = [&](std::uint32_t chainId) -> std::optional<GeoPoint> {
+        for (const O2SRecord& r : LookupO2S(chainId)) {
+            if (r.elementId == elementId && r.x != kUnknownCoordinate) {
+                return GeoPoint{r.x, r.y};
+            }
+        }
+        return std::nullopt;
+    };
+    const std::optional<GeoPoint> start = startOf(id & ~1u);
+    const std::optional<GeoPoint> end = startOf(id | 1u);
+    return start && end && GeoDistance(position, *end) < GeoDistance(position, *start);
 }
 
 GeoPoint RoadNetwork::OptimisedLinkPosition(std::uint32_t id, std::uint16_t level) {

@@ -167,6 +167,10 @@ private:
                                 NetworkCrossingPtr& crossing);
     void Annotate(const LinkCursor& link, const FlaggedElementList& list, bool isAdding);
     [[nodiscard]] GeoPoint OptimisedLinkPosition(std::uint32_t id, std::uint16_t level);
+    // Whether a flagged element's item, at one end of the element, runs against the stored
+    // direction of the merged link id.
+    [[nodiscard]] bool RunsAgainstLink(std::uint32_t id, std::uint32_t elementId,
+                                       const GeoPoint& position) const;
     [[nodiscard]] bool IsDrivable(const NetworkCrossing& crossing) const;
 
     [[nodiscard]] bool OpenIdTables(const NetworkDescription& description);

@@ -48,20 +48,18 @@ TEST(MapMatcherFrontThreads, UpdatesRoutesMapChangesAndCopiesInterleaveSafely) {
             EXPECT_TRUE(map.engine->Open(map.path));
         }
     });
-    int copies = 0;
-    while (!done) {
+    // At least one copy, however the threads are scheduled.
+    do {
         MapMatcher* matcher = front->Lock();
         const MatchedPosition copy = *front->GetResult();
         EXPECT_NE(matcher, nullptr);
         EXPECT_TRUE(copy.street == -1 || copy.displayStreet == copy.street);
         front->Unlock();
-        ++copies;
-    }
+    } while (!done);
     worker.join();
     router.join();
     opener.join();
     EXPECT_EQ(updates.load(), 20 * static_cast<int>(drive->batches.size()));
-    EXPECT_GT(copies, 0);
 
     // The last signal wins over the last update.
     ASSERT_TRUE(map.engine->Open(map.path));

@@ -372,6 +372,58 @@ TEST(LinkAnnotations, AddQueryAndRemoveOnAllLevels) {
     }
 }
 
+// A directed item flags the travel from its point onwards on every level: on a merged link
+// whose stored direction runs the other way, the link seen from its far end.
+TEST(LinkAnnotations, DirectedItemsFlagTheirTravelOnMergedLinks) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> items; // element, node
+        std::vector<Query> expected;
+    };
+    const Case cases[] = {
+        {"along the stored direction",
+         {{104, 4}},
+         {{0, 4, 104, 1, 9},
+          {0, 5, 104, 1, -1},
+          {1, 3, kStart1, 1, 9},
+          {1, 6, kStart1 + 1, 2, 9},
+          {1, 3, kStart1, 2, -1},
+          {1, 6, kStart1 + 1, 1, -1}}},
+        {"against the stored direction",
+         {{104, 5}},
+         {{0, 5, 104, 1, 9},
+          {0, 4, 104, 1, -1},
+          {1, 6, kStart1 + 1, 1, 9},
+          {1, 3, kStart1, 2, 9},
+          {1, 3, kStart1, 1, -1},
+          {1, 6, kStart1 + 1, 2, -1}}},
+        {"both ends of one element",
+         {{104, 4}, {104, 5}},
+         {{1, 3, kStart1, 1, 9}, {1, 6, kStart1 + 1, 1, 9}}},
+        {"two elements of a chain, one way",
+         {{101, 2}, {102, 3}},
+         {{2, 3, kStart2 + 1, 1, 9}, {2, 0, kStart2, 1, -1}, {0, 2, 101, 1, 9}}},
+    };
+    for (const std::uint32_t kind : {0u, 2u}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << ": " << c.name);
+            auto net = ChainNetwork(kind, true);
+            ASSERT_TRUE(net->isLoaded);
+            std::vector<std::pair<std::uint32_t, GeoPoint>> items;
+            for (const auto& [element, node] : c.items) {
+                items.emplace_back(element, net->writer->GetWorld().Position(node));
+            }
+            const FlaggedElementList list = List(items, Value(9), 1);
+            ASSERT_TRUE(net->network->AddFlaggedElements(list));
+            ExpectSpeeds(*net, c.expected);
+            ASSERT_TRUE(net->network->RemoveFlaggedElements(list));
+            ExpectSpeeds(
+                *net,
+                {{1, 3, kStart1, 1, -1}, {1, 6, kStart1 + 1, 1, -1}, {2, 3, kStart2 + 1, 1, -1}});
+        }
+    }
+}
+
 TEST(LinkAnnotations, FailuresKeepEarlierItems) {
     auto net = ChainNetwork(2, true);
     ASSERT_TRUE(net->isLoaded);

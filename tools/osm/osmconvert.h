@@ -28,6 +28,9 @@ struct ConvertOptions {
 // Folders inside the output: a database of the navigation server ("kwa", "db", "maps").
 inline constexpr char16_t kMapFolder[] = u"\\maps";
 inline constexpr char16_t kLevelFile[] = u"\\maps\\MAP.LVL";
+// The style sheets the level file names, in the map folder.
+inline constexpr char16_t kDaySheet[] = u"Day.mpl";
+inline constexpr char16_t kNightSheet[] = u"Night.mpl";
 inline constexpr char16_t kDatabaseFolder[] = u"\\db";
 inline constexpr char16_t kNetworkFolder[] = u"\\kwa";
 inline constexpr char16_t kNetworkFile[] = u"\\kwa\\Net.rd";
