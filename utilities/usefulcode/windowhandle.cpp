@@ -41,6 +41,11 @@ WindowHandle::~WindowHandle() {
     window = nullptr;
 }
 
+bool MoveWindowToRect(HWND window, const RECT& rect, bool repaint) {
+    return MoveWindow(window, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                      repaint ? TRUE : FALSE) != FALSE;
+}
+
 LPCWSTR WindowClassRegistry::MakeClassName(const WNDCLASSW& windowClass) {
     Framework().name = u"Pwc" + Decimal(windowClass.style) +
                        Decimal(reinterpret_cast<std::uintptr_t>(windowClass.hCursor)) +
