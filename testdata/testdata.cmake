@@ -15,6 +15,7 @@ nav_component(testdata STEP 0
     nmeawriter.cpp
     ptyport.cpp
     rdsgroupfilewriter.cpp
+    screendescwriter.cpp
     receiverscenariowriter.cpp
     resourcebundlewriter.cpp
     stylesheetwriter.cpp
