@@ -277,6 +277,39 @@ TEST(WindowPosition, ShowMoveAndSizeSendTheirMessages) {
     DestroyWindow(top);
 }
 
+TEST(WindowPosition, HidingRepaintsWhatItUncoversUnlessNoRedrawIsAsked) {
+    RegisterRecordingClass(u"Rec");
+    const struct {
+        std::function<void(HWND)> hide;
+        bool isParentDirty;
+    } cases[] = {
+        {[](HWND child) { ShowWindow(child, SW_HIDE); }, true},
+        {[](HWND child) {
+             SetWindowPos(child, nullptr, 0, 0, 0, 0,
+                          SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+         },
+         true},
+        {[](HWND child) {
+             SetWindowPos(child, nullptr, 0, 0, 0, 0,
+                          SWP_HIDEWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        HWND top = MakeTop(u"Rec");
+        HWND child = MakeChild(top, 1, RECT{0, 0, 20, 20});
+        platform::ScreenDriver driver;
+        ASSERT_TRUE(driver.RunUntilIdle());
+        ClearLog();
+        c.hide(child);
+        EXPECT_FALSE(IsWindowVisible(child));
+        EXPECT_EQ(Numbers(child, {WM_SHOWWINDOW}), std::vector<UINT>{WM_SHOWWINDOW});
+        RECT dirty{};
+        EXPECT_EQ(GetUpdateRect(top, &dirty, FALSE) != FALSE, c.isParentDirty);
+        DestroyWindow(top);
+    }
+}
+
 } // namespace
 
 namespace {
