@@ -1,6 +1,7 @@
 #include "ui/windowlayout.h"
 
 #include "ui/customcombobox.h"
+#include "ui/statusindicators.h"
 #include "utilities/usefulcode/windowhandle.h"
 
 #include "platform/gdi/gdi.h"
@@ -198,6 +199,22 @@ HWND WindowLayout::CreateLabel(LPCWSTR entryName, UINT stringId, COLORREF textCo
     m_labels.push_back(label);
     SetWindowTextW(window, LoadText(stringId, kLabelTextMax).c_str());
     return window;
+}
+
+HWND WindowLayout::CreateLogoBox() {
+    return AdoptButton(u"RealLOGO", MakeShared<LogoBox>(), u"", WS_CHILD | WS_TABSTOP, 0);
+}
+
+HWND WindowLayout::CreateGpsIndicator() {
+    const std::u16string text = LoadText(GpsIndicator::kId, kControlTextMax);
+    return AdoptButton(u"RealGPS", MakeShared<GpsIndicator>(), text.c_str(), WS_CHILD | WS_TABSTOP,
+                       GpsIndicator::kId);
+}
+
+HWND WindowLayout::CreateTmcIndicator() {
+    const std::u16string text = LoadText(TmcIndicator::kId, kControlTextMax);
+    return AdoptButton(u"RealTMC", MakeShared<TmcIndicator>(), text.c_str(), WS_CHILD | WS_TABSTOP,
+                       TmcIndicator::kId);
 }
 
 std::shared_ptr<BitmapButton> WindowLayout::FindControl(UINT id) const {

@@ -61,6 +61,13 @@ public:
     // kTransparentBackground leaves the window's background showing.
     HWND CreateLabel(LPCWSTR entryName, UINT stringId, COLORREF textColour, COLORREF background);
 
+    // The logo under "RealLOGO" and the indicators under "RealGPS" (text and child id 1138) and
+    // "RealTMC" (1143): hidden at first, floating children, kept with the buttons. Their window,
+    // or null when they cannot be made.
+    HWND CreateLogoBox();
+    HWND CreateGpsIndicator();
+    HWND CreateTmcIndicator();
+
     // The first button with that identifier; null when none.
     [[nodiscard]] std::shared_ptr<BitmapButton> FindControl(UINT id) const;
     // EnableWindow of the child with id, then repaint without erasing; nothing without a child.

@@ -136,6 +136,7 @@ public:
         bundle.bitmaps[kPlainId] = Framed(0xFFFFFF, 0x2060C0);
         bundle.bitmaps[kPlainId + 1] = Framed(0xFFFFFF, 0xF4AF06);
         bundle.bitmaps[kPlainId + 3] = Framed(0xC0C0C0, 0x6E6E6E);
+        bundle.bitmaps[1184] = Framed(0x00C0C0, 0x804000); // the logo
         for (UINT id : {kBitmapTextId, kTwoBitsId, kTwoBitsId + 1, kHighBitId, kHighBitId + 1})
             bundle.bitmaps[id] = Framed(0x102040, 0x3C7CB8);
         module = windowtesting::LoadLanguage(root, bundle);
