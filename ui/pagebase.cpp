@@ -54,7 +54,8 @@ void PageBase::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
 
 void PageBase::OnSizeMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     const RECT area = GetAreaRect(kTitleAreaKey);
-    m_titleFont.Create(u"Arial", area.top - area.bottom, true, false, false);
+    m_titleFont.Create(u"Arial", FontHandle::HeightBetween(area.top, area.bottom), true, false,
+                       false);
 }
 
 void PageBase::OnPaint(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {

@@ -42,7 +42,7 @@ void StatusIndicator::OnPaint() {
 
     const ScreenDescRect design = ScreenDesc::GetRect(u"Screen", m_screenEntry.c_str());
     FontHandle font;
-    font.Create(u"Arial", design.top - design.bottom, true, false, false);
+    font.Create(u"Arial", FontHandle::HeightBetween(design.top, design.bottom), true, false, false);
     const Face face = GetFace();
     if (!face.text.empty()) {
         HGDIOBJ oldFont = SelectObject(dc, font.Get());

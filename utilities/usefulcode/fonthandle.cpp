@@ -3,6 +3,9 @@
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
 
+#include <algorithm>
+#include <climits>
+
 HFONT FontHandle::Create(LPCWSTR faceName, INT height, bool isBold, bool isItalic,
                          bool isAntialiased) {
     Delete();
@@ -17,6 +20,11 @@ HFONT FontHandle::Create(LPCWSTR faceName, INT height, bool isBold, bool isItali
     }
     m_font = CreateFontIndirectW(&description);
     return m_font;
+}
+
+INT FontHandle::HeightBetween(LONG top, LONG bottom) {
+    const long long height = static_cast<long long>(top) - bottom;
+    return static_cast<INT>(std::clamp<long long>(height, INT_MIN, INT_MAX));
 }
 
 void FontHandle::Delete() {

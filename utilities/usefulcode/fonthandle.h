@@ -16,6 +16,8 @@ public:
     // italic, quality 4 when antialiased (0 otherwise) and the face (cut to 31 characters).
     // Returns the new font, 0 when it could not be created.
     HFONT Create(LPCWSTR faceName, INT height, bool isBold, bool isItalic, bool isAntialiased);
+    // top - bottom as a font height (a negative character height), held within the int range.
+    [[nodiscard]] static INT HeightBetween(LONG top, LONG bottom);
     void Delete();
     [[nodiscard]] HFONT Get() const { return m_font; }
 

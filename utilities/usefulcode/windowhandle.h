@@ -42,7 +42,8 @@ public:
 // The framework class's window procedure.
 LRESULT FrameworkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// MoveWindow to rect (width and height from its edges); true when MoveWindow succeeds.
+// MoveWindow to rect (width and height from its edges, held within the int range); true when
+// MoveWindow succeeds.
 bool MoveWindowToRect(HWND window, const RECT& rect, bool repaint);
 
 // Shows or hides a page's window, creating it on the first show: a visible top-level window of

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 namespace {
@@ -54,11 +55,23 @@ TEST(FontHandle, CreatesFromTheGivenValuesAndDeletesThePreviousFont) {
     EXPECT_EQ(GetObjectW(previous, sizeof gone, &gone), 0);
 }
 
+TEST(FontHandle, HeightBetweenEdgesStaysWithinTheIntRange) {
+    const struct {
+        LONG top;
+        LONG bottom;
+        INT height;
+    } cases[] = {{10, 60, -50}, {60, 10, 50}, {INT_MIN, INT_MAX, INT_MIN}, {INT_MAX, -5, INT_MAX}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FontHandle::HeightBetween(c.top, c.bottom), c.height);
+}
+
 TEST(MoveWindowToRect, MovesToTheRectanglesEdgesAndReportsFailure) {
     HWND window = CreateWindowExW(0, u"Static", u"", WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
                                   nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     const RECT cases[] = {{5, 6, 45, 86}, {-3, 0, 0, 7}, {10, 10, 10, 10}};
+    // Edges far apart: the extent is held at the int range instead of overflowing.
+    EXPECT_TRUE(MoveWindowToRect(window, RECT{INT_MIN, 0, INT_MAX, 5}, false));
     for (const RECT& c : cases) {
         EXPECT_TRUE(MoveWindowToRect(window, c, true));
         RECT placed{};
