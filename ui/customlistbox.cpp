@@ -94,6 +94,7 @@ CustomListBox::CustomListBox(HWND parent, UINT id, COLORREF background, DWORD st
 CustomListBox::~CustomListBox() {
     if (GetWindow() != nullptr)
         KillTimer(GetWindow(), kRepeatTimer);
+    ReleaseOffscreen();
     if (font_ != nullptr)
         DeleteObject(font_);
 }
@@ -211,6 +212,19 @@ void CustomListBox::RedrawAll() {
 
 // ---- Drawing ----
 
+void CustomListBox::ReleaseOffscreen() {
+    if (offscreenOld_ != nullptr)
+        SelectObject(offscreenDc_, offscreenOld_);
+    if (offscreenBitmap_ != nullptr)
+        DeleteObject(offscreenBitmap_);
+    if (offscreenDc_ != nullptr)
+        DeleteDC(offscreenDc_);
+    offscreenDc_ = nullptr;
+    offscreenBitmap_ = nullptr;
+    offscreenOld_ = nullptr;
+    offscreenSize_ = SIZE{};
+}
+
 void CustomListBox::Redraw() {
     HWND window = GetWindow();
     RECT client{};
@@ -220,26 +234,33 @@ void CustomListBox::Redraw() {
     HDC windowDc = GetDC(window);
     if (windowDc == nullptr)
         return;
-    HDC memory = CreateCompatibleDC(windowDc);
-    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, client.right, client.bottom);
-    if (memory != nullptr && bitmap != nullptr) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        DrawInto(memory, client.right, client.bottom);
-        BitBlt(windowDc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
+    // The off-screen picture is kept while the client size stays.
+    if (offscreenSize_.cx != client.right || offscreenSize_.cy != client.bottom)
+        ReleaseOffscreen();
+    if (offscreenDc_ == nullptr) {
+        offscreenDc_ = CreateCompatibleDC(windowDc);
+        offscreenBitmap_ = CreateCompatibleBitmap(windowDc, client.right, client.bottom);
+        if (offscreenDc_ != nullptr && offscreenBitmap_ != nullptr) {
+            offscreenOld_ = SelectObject(offscreenDc_, offscreenBitmap_);
+            offscreenSize_ = SIZE{client.right, client.bottom};
+        }
     }
-    if (bitmap != nullptr)
-        DeleteObject(bitmap);
-    if (memory != nullptr)
-        DeleteDC(memory);
+    if (offscreenOld_ != nullptr) {
+        DrawInto(offscreenDc_, client.right, client.bottom);
+        BitBlt(windowDc, 0, 0, client.right, client.bottom, offscreenDc_, 0, 0, SRCCOPY);
+    } else {
+        ReleaseOffscreen(); // nothing half made stays
+    }
     ReleaseDC(window, windowDc);
 }
 
 void CustomListBox::DrawInto(HDC dc, int width, int height) {
     const RECT client{0, 0, width, height};
     {
-        SolidTools background(dc, colours_[kBackground]);
-        Rectangle(dc, 0, 0, width, height);
+        // Brush and pen of one colour: the rectangle is the filled client area.
+        HBRUSH background = CreateSolidBrush(colours_[kBackground]);
+        FillRect(dc, &client, background);
+        DeleteObject(background);
     }
     if (HasScrollBar(height))
         DrawScrollBar(dc, client);
@@ -259,11 +280,12 @@ void CustomListBox::DrawScrollBar(HDC dc, const RECT& client) {
         Polygon(dc, downArrow, 3);
     }
     {
-        SolidTools lines(dc, colours_[kLines]);
-        if (owner_ != nullptr)
-            Line(dc, r - 2 * u, t + 2 * u, r - 2 * u, b - 2 * u);
-        else
-            Line(dc, r - 4 * u, t, r - 4 * u, b);
+        // A one-pixel column: the pixels of a pen line from its top to its bottom.
+        const RECT line = owner_ != nullptr ? RECT{r - 2 * u, t + 2 * u, r - 2 * u + 1, b - 2 * u}
+                                            : RECT{r - 4 * u, t, r - 4 * u + 1, b};
+        HBRUSH brush = CreateSolidBrush(colours_[kLines]);
+        FillRect(dc, &line, brush);
+        DeleteObject(brush);
     }
     // Edges: the pressed button shows a light base and right edge and a dark left edge.
     {
@@ -323,8 +345,7 @@ void CustomListBox::DrawRows(HDC dc, const RECT& client) {
     HGDIOBJ oldFont = font_ != nullptr ? SelectObject(dc, font_) : nullptr;
     SetBkMode(dc, TRANSPARENT);
     SetBkColor(dc, colours_[kBackground]);
-    HPEN linePen = CreatePen(PS_SOLID, 1, colours_[kLines]);
-    HGDIOBJ oldPen = SelectObject(dc, linePen);
+    HBRUSH lineBrush = CreateSolidBrush(colours_[kLines]);
     const bool isOwnerDrawn = (style_ & LBS_OWNERDRAWFIXED) != 0;
     HWND parent = GetParent(GetWindow());
     const int right = client.right - 4 * u;
@@ -363,14 +384,18 @@ void CustomListBox::DrawRows(HDC dc, const RECT& client) {
                 DrawTextW(dc, item.c_str(), -1, &text, 0);
             }
         }
+        // One-pixel rows, the pixels a pen line from left to right would take.
         const int lineRight = right - u;
-        if (rowTop != client.top + 1)
-            Line(dc, client.left + kTextInset, rowTop, lineRight, rowTop);
-        Line(dc, client.left + kTextInset, rowTop + itemHeight_, lineRight, rowTop + itemHeight_);
+        if (rowTop != client.top + 1) {
+            const RECT above{client.left + kTextInset, rowTop, lineRight, rowTop + 1};
+            FillRect(dc, &above, lineBrush);
+        }
+        const RECT below{client.left + kTextInset, rowTop + itemHeight_, lineRight,
+                         rowTop + itemHeight_ + 1};
+        FillRect(dc, &below, lineBrush);
         rowTop += itemHeight_ + 1;
     }
-    SelectObject(dc, oldPen);
-    DeleteObject(linePen);
+    DeleteObject(lineBrush);
     if (oldFont != nullptr)
         SelectObject(dc, oldFont);
 }

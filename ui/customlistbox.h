@@ -101,6 +101,7 @@ private:
     void DrawRows(HDC dc, const RECT& client);
     [[nodiscard]] const TransparentBitmap* IconOf(int row);
     int AddString(const std::u16string& text);
+    void ReleaseOffscreen();
 
     DWORD style_;
     CustomComboBox* owner_ = nullptr;
@@ -126,4 +127,9 @@ private:
     UINT id_;
     std::vector<int> icons_;
     std::map<int, std::unique_ptr<TransparentBitmap>> iconBitmaps_;
+    // The off-screen picture of the last drawing.
+    HDC offscreenDc_{};
+    HBITMAP offscreenBitmap_{};
+    HGDIOBJ offscreenOld_{};
+    SIZE offscreenSize_{};
 };
