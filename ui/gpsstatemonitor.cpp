@@ -1,13 +1,20 @@
 #include "ui/gpsstatemonitor.h"
 
+#include "ui/gpsdlg.h"
+
 #include "platform/window/message.h"
 
 #include <cmath>
+#include <new>
 
 GpsStateMonitor& GpsStateMonitor::Instance() {
     static GpsStateMonitor monitor;
     return monitor;
 }
+
+GpsStateMonitor::GpsStateMonitor() = default;
+
+GpsStateMonitor::~GpsStateMonitor() = default;
 
 int GpsStateMonitor::ClassifyFix(float hdop) {
     // Only values that truncate to -2 or -1 are tested, so anything outside (-3, 0) is class 2
@@ -39,12 +46,32 @@ void GpsStateMonitor::OnPosition(const MatchedPosition& position) {
         m_reportedClass = fixClass;
         m_reportedSatellites = satellites;
     }
-    if (!hasChanged)
-        return;
-    m_event.Emit(&fixClass);
-    HWND indicator = m_indicatorWindow.load();
-    if (indicator != nullptr)
-        PostMessageW(indicator, WM_PAINT, 0, 0);
+    if (hasChanged) {
+        m_event.Emit(&fixClass);
+        HWND indicator = m_indicatorWindow.load();
+        if (indicator != nullptr)
+            PostMessageW(indicator, WM_PAINT, 0, 0);
+    }
+    if (GpsDlg* dialog = GetDialog())
+        dialog->Update(position);
+}
+
+GpsDlg* GpsStateMonitor::GetDialog() {
+    std::lock_guard lock(m_dialogLock);
+    if (m_dialog == nullptr)
+        m_dialog.reset(new (std::nothrow) GpsDlg);
+    return m_dialog.get();
+}
+
+void GpsStateMonitor::ShowDialog(HWND parent) {
+    GpsDlg* dialog = GetDialog();
+    if (dialog != nullptr && dialog->GetWindow() == nullptr)
+        dialog->DoModal(parent);
+}
+
+HWND GpsStateMonitor::GetDialogWindow() const {
+    std::lock_guard lock(m_dialogLock);
+    return m_dialog != nullptr ? m_dialog->GetWindow() : nullptr;
 }
 
 int GpsStateMonitor::GetFixClass() const {

@@ -2,6 +2,7 @@
 
 #include "app/tmcmonitor.h"
 #include "ui/gpsstatemonitor.h"
+#include "ui/messagedialogs.h"
 #include "utilities/usefulcode/fonthandle.h"
 #include "utilities/usefulcode/screendesc.h"
 
@@ -20,7 +21,15 @@ constexpr int kTextFaceKind = 2;
 
 StatusIndicator::StatusIndicator(UINT id, const std::u16string& screenEntry)
     : BitmapButton(id, kTextFaceKind)
-    , m_screenEntry(screenEntry) {}
+    , m_screenEntry(screenEntry) {
+    ConnectMessageHandler(GetHandle().map, WM_COMMAND, this, &StatusIndicator::OnCommand);
+}
+
+void StatusIndicator::OnCommand(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {
+    OnClick();
+    *result = 0;
+    *handled = true;
+}
 
 StatusIndicator::~StatusIndicator() = default;
 
@@ -73,6 +82,22 @@ StatusIndicator::Face GpsIndicator::GetFace() const {
     return FaceFor(monitor.GetFixClass(), monitor.GetSatelliteCount());
 }
 
+void GpsIndicator::OnClick() {
+    GpsStateMonitor& monitor = GpsStateMonitor::Instance();
+    HWND owner = monitor.GetIndicatorWindow();
+    switch (monitor.GetFixClass()) {
+    case 2:
+        monitor.ShowDialog(owner);
+        break;
+    case 1:
+        MsgBox(1180).DoModal(owner);
+        break;
+    default:
+        MsgBox(1181).DoModal(owner);
+        break;
+    }
+}
+
 TmcIndicator::TmcIndicator()
     : StatusIndicator(kId, u"RealTMC") {
     TmcMonitor::Instance().GetEvent().Connect(this, &TmcIndicator::OnTmcEvent);
@@ -96,6 +121,24 @@ StatusIndicator::Face TmcIndicator::GetFace() const {
     return FaceFor(monitor.GetReceiverState(), monitor.GetMessageCount());
 }
 
+void TmcIndicator::OnClick() {
+    TmcMonitor& monitor = TmcMonitor::Instance();
+    switch (monitor.GetReceiverState()) {
+    case 1:
+        MsgBox(1178).DoModal(monitor.GetOwnerWindow());
+        break;
+    case 2:
+        MsgBox(1179).DoModal(monitor.GetOwnerWindow());
+        monitor.ShowMessages();
+        break;
+    case 3:
+        monitor.ShowMessages();
+        break;
+    default:
+        break;
+    }
+}
+
 void TmcIndicator::OnTmcEvent() {
     HWND window = GetWindow();
     if (window != nullptr)
@@ -104,3 +147,7 @@ void TmcIndicator::OnTmcEvent() {
 
 LogoBox::LogoBox()
     : BitmapButton(kId, false, false, 0) {}
+
+void LogoBox::Click() {
+    MsgBox(1182, u"", u"LogoBox").DoModal(GetWindow());
+}

@@ -31,11 +31,15 @@ public:
     };
     // The text and colour for the present state.
     [[nodiscard]] virtual Face GetFace() const = 0;
+    // What a click does in the present state.
+    virtual void OnClick() = 0;
 
 protected:
     OwnerHandlerList m_handlers;
 
 private:
+    void OnCommand(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+
     std::u16string m_screenEntry;
 };
 
@@ -46,6 +50,9 @@ public:
     // Class 2: "GPS n" green; 1: "GPS 0" red; 0 and -1: "GPS!" red.
     [[nodiscard]] static Face FaceFor(int fixClass, int satellites);
     [[nodiscard]] Face GetFace() const override;
+    // Class 2: the GPS dialog; 1: message 1180; 0 and -1: message 1181. Over the monitor's
+    // indicator window.
+    void OnClick() override;
 };
 
 class TmcIndicator : public StatusIndicator {
@@ -56,6 +63,9 @@ public:
     // State 3: "TMC n" green; 2: "TMC n" red; 1: "TMC!" red; others no text.
     [[nodiscard]] static Face FaceFor(int state, int messages);
     [[nodiscard]] Face GetFace() const override;
+    // State 1: message 1178; 2: message 1179, then the messages; 3: the messages; others
+    // nothing. Message boxes over the TmcMonitor's owner window.
+    void OnClick() override;
 
 private:
     void OnTmcEvent();
@@ -66,6 +76,8 @@ public:
     static constexpr UINT kId = 1184;
     // The language library's bitmap 1184, stretched.
     LogoBox();
+    // Message 1182 of section "LogoBox" over the logo.
+    void Click() override;
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
 
 private:

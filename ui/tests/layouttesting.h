@@ -110,6 +110,12 @@ inline testdata::ScreenDescWriter PageDescription() {
         .Bitmap(u"page.bmp")
         .Help(u"page.htc");
     writer.Section(u"Screen").Rect(u"RealGPS", 0, 0, 50, 14).Rect(u"RealTMC", 0, 0, 50, 14);
+    for (const char16_t* dialog : {u"MsgBox", u"LogoBox", u"GpsDlg"}) {
+        writer.Section(dialog)
+            .Size(200, 100)
+            .Rect(u"Msg", 10, 10, 190, 50)
+            .Item(u"OK", 150, 75, 190, 95, 2);
+    }
     return writer;
 }
 
@@ -131,6 +137,8 @@ public:
         platform::ResourceBundle bundle;
         bundle.strings[kTitleId] = u"Status page";
         bundle.strings[kLabelId] = u"A label";
+        for (UINT id = 1178; id <= 1182; ++id)
+            bundle.strings[id] = u"Message";
         for (const ControlEntry& e : ControlEntries())
             bundle.strings[e.id] = u"B" + std::u16string(e.name);
         bundle.bitmaps[kPlainId] = Framed(0xFFFFFF, 0x2060C0);

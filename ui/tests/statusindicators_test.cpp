@@ -1,5 +1,6 @@
 #include "app/tmcmonitor.h"
 #include "testdata/golden.h"
+#include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/statusindicators.h"
 #include "ui/tests/layouttesting.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -157,6 +159,82 @@ TEST_P(IndicatorPage, PageOfEveryControlKindMatchesItsGolden) {
     const std::string name =
         "page_" + std::to_string(GetParam().cx) + "x" + std::to_string(GetParam().cy);
     EXPECT_TRUE(testdata::WindowMatchesGolden(page_.GetHwnd(), NAV_UI_DIR, name));
+}
+
+TEST_P(IndicatorPage, ClicksOpenWhatTheStateNames) {
+    int shownMessages = 0;
+    TmcMonitor::Instance().SetShowMessagesAction([&shownMessages] { ++shownMessages; });
+    auto gps = [](float hdop) {
+        return [hdop] { GpsStateMonitor::Instance().OnPosition(Position(hdop, 5)); };
+    };
+    auto tmc = [](int state) {
+        return [state] { TmcMonitor::Instance().SetReceiverState(state); };
+    };
+    // Dialogs are owned by top-level windows (a child given as owner stands for its page): two
+    // windows of their own show whose window each click takes.
+    HWND gpsOwner = CreateWindowExW(0, u"Static", u"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr,
+                                    nullptr, nullptr);
+    HWND tmcOwner = CreateWindowExW(0, u"Static", u"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr,
+                                    nullptr, nullptr);
+    GpsStateMonitor::Instance().SetIndicatorWindow(gpsOwner);
+    TmcMonitor::Instance().SetOwnerWindow(tmcOwner);
+    HWND page = page_.GetHwnd();
+    const struct {
+        const char* name;
+        HWND* target;
+        std::function<void()> setState;
+        std::u16string section; // empty: no dialog
+        UINT textId;
+        HWND* owner;
+        int shownMessages;
+    } cases[] = {
+        {"GPS class 1", &gps_, gps(-1.0f), u"MsgBox", 1180, &gpsOwner, 0},
+        {"GPS class 0", &gps_, gps(-2.0f), u"MsgBox", 1181, &gpsOwner, 0},
+        {"GPS class 2", &gps_, gps(0.4f), u"GpsDlg", 0, &gpsOwner, 0},
+        {"TMC state 1", &tmc_, tmc(1), u"MsgBox", 1178, &tmcOwner, 0},
+        {"TMC state 2", &tmc_, tmc(2), u"MsgBox", 1179, &tmcOwner, 1},
+        {"TMC state 3", &tmc_, tmc(3), u"", 0, nullptr, 1},
+        {"TMC state 0", &tmc_, tmc(0), u"", 0, nullptr, 0},
+        {"logo", &logo_, [] {}, u"LogoBox", 1182, &page, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.setState();
+        ASSERT_TRUE(driver_.RunUntilIdle());
+        shownMessages = 0;
+        std::u16string section;
+        bool hasText = false;
+        HWND owner = nullptr;
+        if (!c.section.empty()) {
+            driver_.PlayWhenIdle({platform::ScriptStep::Run([&] {
+                HWND dialog = GetActiveWindow();
+                if (const DialogBase* open = DialogBase::FromWindow(dialog)) {
+                    section = open->GetSection();
+                    hasText = c.textId == 0 || open->FindItem(c.textId) != nullptr;
+                    owner = GetParent(dialog);
+                }
+                if (c.section == u"GpsDlg") {
+                    // Shown already: a second request runs no second dialog.
+                    EXPECT_EQ(GpsStateMonitor::Instance().GetDialogWindow(), dialog);
+                    GpsStateMonitor::Instance().ShowDialog(nullptr);
+                }
+                PostMessageW(dialog, WM_COMMAND, 1, 0);
+            })});
+        }
+        RECT rect{};
+        GetWindowRect(*c.target, &rect);
+        driver_.Tap(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+        ASSERT_TRUE(driver_.RunUntilIdle());
+        EXPECT_FALSE(driver_.RanOutOfScript());
+        EXPECT_EQ(section, c.section);
+        EXPECT_TRUE(hasText || c.section.empty());
+        EXPECT_EQ(owner, c.owner != nullptr ? *c.owner : nullptr);
+        EXPECT_EQ(shownMessages, c.shownMessages);
+    }
+    EXPECT_EQ(GpsStateMonitor::Instance().GetDialogWindow(), nullptr) << "closed again";
+    TmcMonitor::Instance().SetShowMessagesAction({});
+    DestroyWindow(gpsOwner);
+    DestroyWindow(tmcOwner);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, IndicatorPage, testing::Values(SIZE{240, 320}, SIZE{480, 640}),
