@@ -10,6 +10,8 @@ using namespace platform::window_detail;
 
 namespace {
 
+constexpr int kCoordinateLimit = 1 << 29;
+
 // Queues a call to the owner thread of a window when the caller is another thread. True when
 // queued (or the window is gone).
 bool DeferToOwner(HWND window, std::function<void()> call, bool* isGone) {
@@ -140,6 +142,12 @@ BOOL ShowWindowOwned(HWND window, int command, bool isQuiet) {
 } // namespace
 
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags) {
+    // Positions and sizes are held within kCoordinateLimit, so that edges and extents computed
+    // from them stay within the int range.
+    x = std::clamp(x, -kCoordinateLimit, kCoordinateLimit);
+    y = std::clamp(y, -kCoordinateLimit, kCoordinateLimit);
+    width = std::clamp(width, 0, kCoordinateLimit);
+    height = std::clamp(height, 0, kCoordinateLimit);
     bool isGone = false;
     if (DeferToOwner(
             window, [=] { SetWindowPos(window, insertAfter, x, y, width, height, flags); },

@@ -1,12 +1,14 @@
 // Feeds arbitrary bytes, from memory, as the screen description to a page laid out at 480 x 640
 // with controls of fixed entry names, the title area, the logo and both indicators, resized and
-// painted until idle.
+// painted until idle, and to a dialog of section "Dlg" run modally until its OK.
 #include "testdata/tempdir.h"
+#include "ui/dialogbase.h"
 #include "ui/pagebase.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/iniprofile.h"
 #include "utilities/usefulcode/windowhandle.h"
 
+#include "platform/window/input.h"
 #include "platform/window/message.h"
 #include "platform/window/testdriver.h"
 #include "platform/window/window.h"
@@ -52,6 +54,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SendMessageW(page.GetHwnd(), WM_SIZE, 0, MAKELPARAM(480, 640));
         InvalidateRect(page.GetHwnd(), nullptr, TRUE);
         platform::ScreenDriver driver;
+        (void)driver.RunUntilIdle(2000);
+    }
+    {
+        DialogBase dialog(u"Dlg");
+        dialog.AddText(u"T", 1);
+        dialog.AddButton(u"B", 1);
+        platform::ScreenDriver driver;
+        driver.PlayWhenIdle(
+            {platform::ScriptStep::Run([] { PostMessageW(GetActiveWindow(), WM_COMMAND, 1, 0); })});
+        (void)dialog.DoModal(nullptr);
         (void)driver.RunUntilIdle(2000);
     }
     return 0;

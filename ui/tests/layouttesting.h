@@ -137,6 +137,8 @@ public:
         platform::ResourceBundle bundle;
         bundle.strings[kTitleId] = u"Status page";
         bundle.strings[kLabelId] = u"A label";
+        bundle.strings[1138] = u"GPS";
+        bundle.strings[1143] = u"TMC";
         for (UINT id = 1178; id <= 1182; ++id)
             bundle.strings[id] = u"Message";
         for (const ControlEntry& e : ControlEntries())

@@ -115,6 +115,8 @@ TEST_F(PageTest, LaysOutEveryControlPaintsTheBackgroundAndGoesIdle) {
     }
     ExpectRect(page_.GetAreaRect(PageBase::kTitleAreaKey), RECT{20, 10, 460, 60});
     EXPECT_EQ(page_.GetTitle(), u"Status page");
+    EXPECT_EQ(page_.GetHelpPageName(), u"page.htc");
+    EXPECT_EQ(page_.GetDesignSize().width, 240);
     const struct {
         HFONT font;
         LONG height;

@@ -124,6 +124,15 @@ TEST_P(IndicatorPage, IndicatorsFloatAtTheirEntriesAndPaintTheirState) {
         EXPECT_EQ(GetDlgCtrlID(p.window), p.id);
     }
     EXPECT_NE(page_.FindControl(1138), nullptr);
+    const struct {
+        HWND window;
+        std::u16string text;
+    } texts[] = {{gps_, u"GPS"}, {tmc_, u"TMC"}, {logo_, u""}};
+    for (const auto& t : texts) {
+        WCHAR text[16] = {};
+        GetWindowTextW(t.window, text, 16);
+        EXPECT_EQ(std::u16string(text), t.text);
+    }
     ExpectPainted(gps_, 0x39EA84, true);
     ExpectPainted(tmc_, 0x39EA84, true);
 

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using windowtesting::ClearLog;
 using windowtesting::Numbers;
 using windowtesting::RegisterRecordingClass;
@@ -265,6 +267,16 @@ TEST(WindowPosition, ShowMoveAndSizeSendTheirMessages) {
     }
     EXPECT_FALSE(IsWindowEnabled(child));
     RECT rect{};
+    // Far-off positions and sizes are held within +-2^29.
+    RECT origin{};
+    GetWindowRect(top, &origin);
+    MoveWindow(child, INT_MIN, INT_MAX, INT_MAX, -5, FALSE);
+    GetWindowRect(child, &rect);
+    EXPECT_EQ(rect.left - origin.left, -(1 << 29));
+    EXPECT_EQ(rect.top - origin.top, 1 << 29);
+    EXPECT_EQ(rect.right - rect.left, 1 << 29);
+    EXPECT_EQ(rect.bottom - rect.top, 0);
+    SetWindowPos(child, nullptr, 9, 9, 1, 2, SWP_NOZORDER);
     GetWindowRect(child, &rect);
     EXPECT_EQ(rect.left, 9);
     EXPECT_EQ(rect.right - rect.left, 1);
