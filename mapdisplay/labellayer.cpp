@@ -55,6 +55,18 @@ bool BoxContains(const std::array<POINT, 4>& box, POINT p) {
     return positive == 0 || negative == 0;
 }
 
+// Strictly inside the convex box (not on its edge).
+bool BoxHolds(const std::array<POINT, 4>& box, POINT p) {
+    int positive = 0;
+    int negative = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const int side = Orient(box[i], box[(i + 1) % 4], p);
+        positive += side > 0;
+        negative += side < 0;
+    }
+    return positive == 4 || negative == 4;
+}
+
 // Distance of p from the chord a-b; inverseLength is 1 / |b - a| (unused when a == b).
 double ChordDistance(POINT p, POINT a, POINT b, double lengthSquared, double inverseLength) {
     const double dx = b.x - a.x;
@@ -199,15 +211,20 @@ bool LabelsOverlap(const Label& a, const Label& b) {
         return false;
     }
     for (std::size_t i = 0; i < 4; ++i) {
-        for (std::size_t step = 0; step < 3; ++step) {
-            const std::size_t j = (i + step) % 4;
+        for (std::size_t j = 0; j < 4; ++j) {
             if (SegmentsCross(a.corners[i], a.corners[(i + 1) % 4], b.corners[j],
                               b.corners[(j + 1) % 4])) {
                 return true;
             }
         }
     }
-    // No edges cross: overlapping only when one lies wholly inside the other.
+    // No edges cross (or they meet only at corners): overlapping when a corner of one lies
+    // strictly inside the other, or one lies wholly inside the other.
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (BoxHolds(a.corners, b.corners[i]) || BoxHolds(b.corners, a.corners[i])) {
+            return true;
+        }
+    }
     return BoxContains(a.corners, b.corners[0]) || BoxContains(b.corners, a.corners[0]);
 }
 

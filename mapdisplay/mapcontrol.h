@@ -96,6 +96,10 @@ public:
     SingleThreadedEventSource<HDC> Paint;
     SingleThreadedEventSource<> Painted;
 
+protected:
+    // The window's message map, for the handlers of a derived control.
+    [[nodiscard]] MessageMapPtr& GetMessageMap() { return m_state->window.map; }
+
 private:
     void OnSize(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result, bool* handled);
     void OnForward(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result, bool* handled);

@@ -192,6 +192,9 @@ struct DrawContext {
     HDC dc = nullptr;
     RECT rect{};
     MapStyle* style = nullptr;
+    // Keeps the style alive while the context refers to it, when its owner may replace it (a
+    // level file loaded on another thread between the drawing pass and EndPaint).
+    std::shared_ptr<MapStyle> styleHolder;
     const IMapTransform* transform = nullptr;
     float scale = 0;
     bool depthDiffers = false;

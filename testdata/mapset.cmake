@@ -23,3 +23,9 @@ nav_component(testdata_town STEP 2
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/townsketch.cpp
   DEPENDS testdata_mapset testdata_addressindex testdata mapdisplay_geometry)
+
+# The draw town: a street grid on two levels with sheets and level file, for the map display.
+nav_component(testdata_drawtown STEP 2
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/drawtown.cpp
+  DEPENDS testdata_mapset testdata_addressindex testdata mapdisplay_geometry)

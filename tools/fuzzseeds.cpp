@@ -361,6 +361,7 @@ std::vector<Seed> SearchSeeds() {
 std::vector<Seed> LevelFileSeeds() {
     const char* corpus =
         "basiccomp/retrievalengine/code/fuzz/corpus/retrievalengine_leveltextfile_fuzz";
+    const char* display = "mapdisplay/fuzz/corpus/levellines_fuzz";
     const testdata::LevelFileWriter usable = testdata::LevelFileWriter()
                                                  .SetCrLf(true)
                                                  .AddIsoLine("Other.rid")
@@ -372,6 +373,14 @@ std::vector<Seed> LevelFileSeeds() {
          Text(testdata::LevelFileWriter().AddLine(std::string(300, 'a')).Build())},
         {corpus, "seed-no-usable-line",
          Text(testdata::LevelFileWriter().AddBlankLine().AddIsoLine("Europe.rid").Build())},
+        {display, "seed-levels",
+         Text(testdata::LevelFileWriter()
+                  .AddMapLine("Map.rid", "day.mpl", 20, "night.mpl")
+                  .AddMapLine("Overview.rid", "day.mpl", 100000)
+                  .AddIsoLine("Map.rid")
+                  .Build())},
+        {display, "seed-long-line",
+         Text(testdata::LevelFileWriter().AddLine(std::string(300, 'a') + " b 1").Build())},
     };
 }
 

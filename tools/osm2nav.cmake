@@ -95,3 +95,6 @@ nav_extract_test(osmtmc_test SUITE ExtractTmc
 # The painter drawing the extract around Vaduz; the frames land in the build folder.
 nav_extract_test(osmpainter_test SUITE ExtractPainter
   DEPENDS mapdisplay_painter osm2nav_convert retrievalengine_engine testdata platform_gdi)
+# The map display facade loading osm2nav's level file and drawing Vaduz by day and night.
+nav_extract_test(osmfacade_test SUITE ExtractFacade
+  DEPENDS mapdisplay_facade osm2nav_convert retrievalengine_engine testdata platform_gdi)

@@ -156,7 +156,6 @@ void CustomEdit::OnDoubleClick(UINT, WPARAM, LPARAM, LRESULT* result, bool* hand
 
 CustomComboBox::CustomComboBox(HWND parent, UINT id, COLORREF background, DWORD style)
     : CustomControl(parent, id, background, u"CUSTOMCOMBOBOX", style, kWhite)
-    , style_(style)
     , id_(id)
     , background_(background) {
     list_ = std::make_unique<CustomListBox>(parent, id, background, style);

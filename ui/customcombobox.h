@@ -81,7 +81,6 @@ private:
     bool IsInList(POINT screenPoint, POINT* listPoint) const;
     void PaintButton(HDC dc, const RECT& client);
 
-    DWORD style_;
     UINT id_;
     RECT button_{};
     std::unique_ptr<CustomListBox> list_;

@@ -92,6 +92,18 @@ TEST(LabelGeometry, OverlapNeedsCrossingEdgesOrContainment) {
         {Rect(0, 0, 100, 20), Rect(100, 0, 200, 20), false}, // touching bounds
         {Rect(0, 0, 100, 20), Rect(0, 40, 100, 60), false},  // apart
         {RotatedBox(100, 100, {40, 10}, std::numbers::pi / 4), Rect(112, 112, 140, 140), false},
+        // A corner of each inside the other, the corners listed from another start: the
+        // crossing edges are the pairs a test of three edge pairs per edge never looks at.
+        {Rect(0, 0, 100, 20), {POINT{200, 10}, POINT{90, 10}, POINT{90, 30}, POINT{200, 30}}, true},
+        {{POINT{200, 10}, POINT{90, 10}, POINT{90, 30}, POINT{200, 30}}, Rect(0, 0, 100, 20), true},
+        // Edges crossing in a plus, both boxes listed from another corner.
+        {{POINT{100, 10}, POINT{100, 20}, POINT{0, 20}, POINT{0, 10}},
+         {POINT{60, 0}, POINT{60, 30}, POINT{40, 30}, POINT{40, 0}},
+         true},
+        // Corners meeting on an edge only: no shared area.
+        {Rect(0, 0, 100, 20),
+         {POINT{100, 20}, POINT{120, 40}, POINT{100, 60}, POINT{80, 40}},
+         false},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);

@@ -10,6 +10,7 @@
 #include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/roadnetworkwriter.h"
+#include "testdata/stylesheetwriter.h"
 #include "testdata/tempdir.h"
 #include "tools/osm/osmaddressindex.h"
 #include "tools/osm/osmadvisor.h"
@@ -757,9 +758,17 @@ std::string WriteAll(Model& model, const ConvertOptions& options,
                !model.addressIndex.WriteTo(root, kMapFolder)) {
         return "the map set cannot be written";
     }
+    // The map display's levels: the detailed map up to 20 metres per pixel, the overview
+    // above, both with the default day and night sheets.
+    if (!root.WriteFile(std::u16string(kMapFolder) + u"\\" + kDaySheet,
+                        testdata::DefaultStyleSheet(false).Write()) ||
+        !root.WriteFile(std::u16string(kMapFolder) + u"\\" + kNightSheet,
+                        testdata::DefaultStyleSheet(true).Write())) {
+        return "the style sheets cannot be written";
+    }
     if (!testdata::LevelFileWriter()
-             .AddMapLine("Map.rid", "Map", 0, "x")
-             .AddMapLine("Overview.rid", "Overview", 1, "x")
+             .AddMapLine("Map.rid", "Day.mpl", 20, "Night.mpl")
+             .AddMapLine("Overview.rid", "Day.mpl", 100000, "Night.mpl")
              .WriteTo(root.HostPathOf(kLevelFile))) {
         return "the level file cannot be written";
     }

@@ -28,6 +28,9 @@ struct ConvertOptions {
 // Folders inside the output.
 inline constexpr char16_t kMapFolder[] = u"\\Maps";
 inline constexpr char16_t kLevelFile[] = u"\\Maps\\MAP.LVL";
+// The style sheets the level file names, in the map folder.
+inline constexpr char16_t kDaySheet[] = u"Day.mpl";
+inline constexpr char16_t kNightSheet[] = u"Night.mpl";
 inline constexpr char16_t kDatabaseFolder[] = u"\\Database";
 inline constexpr char16_t kNetworkFile[] = u"\\Net\\Net.rd";
 

@@ -23,6 +23,8 @@ public:
     // The current record's geometry; empty when there is none (no record, a type letter without
     // geometry, data outside its ".dat" page, a full pool).
     [[nodiscard]] const GeometryRef& GetGeometry() const { return m_geometry; }
+    // The record filter, with whatever it gathered on the way.
+    [[nodiscard]] const Filter& GetFilter() const { return m_filter; }
 
 protected:
     FilteredElementWalk(CachedFilePtr blockFile, std::uint32_t version, CachedFilePtr dataFile,

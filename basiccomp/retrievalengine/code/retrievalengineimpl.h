@@ -148,6 +148,12 @@ public:
     // The walk over the records of the filter's neighbourhood; null while closed.
     [[nodiscard]] std::unique_ptr<CrawlAreaIterator> CrawlArea(const CrawlAreaFilter& filter);
     [[nodiscard]] bool IsMapSetOpenUnlocked() const { return m_ridFile.IsOpen(); }
+    // The open map set's element records and ".dat" stream, for the map display's own walks;
+    // empty while closed.
+    [[nodiscard]] ElementStore GetElementStore() const { return m_ridFile.GetElementStore(); }
+    [[nodiscard]] const CachedFilePtr& GetDataStream() const { return m_dataStream; }
+    // The map data file's map kind (RidFile::kMapKindWithAddressIndex for a detailed level).
+    [[nodiscard]] std::uint32_t GetMapKind() const { return m_ridFile.GetMapKind(); }
     // The address index of the open map set (its operations lock themselves).
     [[nodiscard]] AddressIndex& GetAddressIndex() { return m_addressIndex; }
     // A city's element: names, postal code and rectangle in degrees; empty when there is none.
