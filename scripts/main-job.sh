@@ -7,7 +7,9 @@ set -euo pipefail
 build="${1:-build/release}"
 extract=tools/data/osm/liechtenstein-2013-08-03.osm.pbf
 data="$build/extract"
-if [ ! -f "$data/Net/Net.rd" ]; then
+if [ ! -f "$data/kwa/Net.rd" ]; then
+  # A folder of another layout (or a conversion cut short) is converted again.
+  rm -rf "$data"
   "$build/tools/osm2nav" "$extract" "$data" --levels 3
 fi
 "$build/tools/advisordrive" "$data" --wav "$build/advisordrive-german.wav"

@@ -15,11 +15,13 @@ nav_component(testdata STEP 0
     nmeawriter.cpp
     ptyport.cpp
     rdsgroupfilewriter.cpp
+    screendescwriter.cpp
     receiverscenariowriter.cpp
+    registrystorewriter.cpp
     resourcebundlewriter.cpp
     stylesheetwriter.cpp
     tempdir.cpp
-  DEPENDS platform_files platform_sfs platform_shell
+  DEPENDS platform_files platform_sfs platform_shell platform_registry
   PRIVATE_DEPENDS platform_serial)
 
 nav_test(testdata_test

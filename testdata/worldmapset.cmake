@@ -7,3 +7,10 @@ nav_component(testdata_worldmapset STEP 3
     ${CMAKE_CURRENT_LIST_DIR}/bentlinks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/junctionscenarios.cpp
   DEPENDS testdata_roadnetwork testdata_mapset testdata_addressindex testdata positioning_types)
+
+# Device data folders of whole databases for the navigation server's tests.
+nav_component(testdata_datafolder STEP 3
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/datafolderwriter.cpp
+  DEPENDS testdata_worldmapset testdata_roadnetwork testdata_datasets testdata_tmctables testdata
+          platform_kernel)

@@ -9,6 +9,7 @@
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "routing/routeservice.h"
 #include "testdata/simulateddrive.h"
+#include "tools/osm/osmconvert.h"
 
 #include "platform/files/paths.h"
 #include "platform/kernel/time.h"
@@ -215,12 +216,12 @@ int Run(const Options& options) {
     }
     platform::SetDeviceRoot(std::filesystem::absolute(options.folder));
     auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-    if (!engine || !engine->Open(u"\\Maps\\MAP.LVL")) {
+    if (!engine || !engine->Open(osm2nav::kLevelFile)) {
         std::fprintf(stderr, "advisordrive: %s holds no map set\n", options.folder.c_str());
         return 1;
     }
     const RouteServicePtr service = CreateRouteService(RetrievalEngine::RetrievalEnginePtr(engine));
-    if (!service || !service->OpenNetwork(u"\\Net\\Net.rd")) {
+    if (!service || !service->OpenNetwork(osm2nav::kNetworkFile)) {
         std::fprintf(stderr, "advisordrive: %s holds no road network\n", options.folder.c_str());
         return 1;
     }

@@ -1,8 +1,9 @@
 // mapshot DATA-FOLDER LON LAT METRES-PER-PIXEL OUT.png [--size WxH] [--night]: draws one frame of
-// the map of a device data folder (as osm2nav writes it, level file "Maps\MAP.LVL") in a map
+// the map of a device data folder (as osm2nav writes it, level file "maps\MAP.LVL") in a map
 // canvas on the headless screen, centred on the position at the scale, and writes the canvas
 // as a PNG image.
 #include "mapdisplay/mapcanvas.h"
+#include "tools/osm/osmconvert.h"
 
 #include "platform/files/paths.h"
 #include "platform/gdi/screenshot.h"
@@ -17,8 +18,6 @@
 #include <string>
 
 namespace {
-
-constexpr char16_t kLevelFile[] = u"\\Maps\\MAP.LVL";
 
 struct Options {
     std::filesystem::path folder;
@@ -110,9 +109,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto facade = canvas.GetEngine();
-    if (!facade || !facade->LoadLevelFile(kLevelFile) || !facade->HasLevels()) {
+    if (!facade || !facade->LoadLevelFile(osm2nav::kLevelFile) || !facade->HasLevels()) {
         std::fprintf(stderr,
-                     "mapshot: %s holds no map (Maps/MAP.LVL with its map sets and style "
+                     "mapshot: %s holds no map (maps/MAP.LVL with its map sets and style "
                      "sheets)\n",
                      folder.c_str());
         return 1;

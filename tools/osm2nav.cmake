@@ -47,7 +47,7 @@ function(nav_extract_test name)
 endfunction()
 
 nav_extract_test(osm2nav_test SUITE SharedExtract
-  DEPENDS osm2nav_convert routing_network routing_costs)
+  DEPENDS osm2nav_convert routing_network routing_costs usefulcode_locations)
 nav_extract_test(osmnetwork_test SUITE SharedNetwork
   DEPENDS osm2nav_convert routing_network routing_costs)
 # Routes with three levels against one level.
@@ -92,6 +92,18 @@ endif()
 nav_extract_test(osmtmc_test SUITE ExtractTmc
   DEPENDS onboard_traffic traffic_tmcmessage osm2nav_convert traffic_receiver testdata_tmctables
           testdata retrievalengine_engine routing_service)
+# The navigation server on the extract as its database, with TMC tables along a road of a route.
+nav_extract_test(osmserver_test SUITE ExtractServer
+  DEPENDS onboard_server osm2nav_convert testdata_tmctables testdata_worldmapset testdata
+          retrievalengine_engine traffic_receiver)
+if(TARGET osmserver_test)
+  target_compile_definitions(osmserver_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
+                             NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
+                             NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data")
+  if(TARGET advisor_demo_data)
+    add_dependencies(osmserver_test advisor_demo_data)
+  endif()
+endif()
 # The painter drawing the extract around Vaduz; the frames land in the build folder.
 nav_extract_test(osmpainter_test SUITE ExtractPainter
   DEPENDS mapdisplay_painter osm2nav_convert retrievalengine_engine testdata platform_gdi)

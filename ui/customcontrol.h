@@ -27,6 +27,11 @@ public:
     [[nodiscard]] COLORREF GetTextColour() const { return textColour_; }
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return handlers_; }
 
+protected:
+    // The control window's own messages, for handlers of derived controls (asked after the
+    // base's own handlers of the same number).
+    [[nodiscard]] MessageMapPtr& GetMessageMap() { return subclass_.map; }
+
 private:
     void OnColour(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnSetTextColour(UINT, WPARAM, LPARAM, LRESULT*, bool*);

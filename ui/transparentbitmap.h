@@ -17,6 +17,7 @@ public:
     TransparentBitmap& operator=(const TransparentBitmap&) = delete;
 
     [[nodiscard]] bool IsEmpty() const { return image_ == nullptr; }
+    [[nodiscard]] SIZE GetSize() const { return SIZE{width_, height_}; }
     // Unscaled, centred on point (top-left = point - size / 2).
     void DrawCentred(HDC dc, POINT point) const;
     void DrawStretched(HDC dc, const RECT& rect) const;

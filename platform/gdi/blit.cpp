@@ -130,6 +130,16 @@ BOOL Blit(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle,
                     sourceRow =
                         (source.copy.empty() ? source.surface->pixels.data() : source.copy.data()) +
                         sy * source.surface->width;
+                    // An unscaled copy between surfaces of one kind moves whole runs.
+                    if (code == 0xCC && !flipX && sw == dw && source.isMono == isDestMono) {
+                        const long long from = std::max(cx0, dx0 - sx0);
+                        const long long to = std::min(cx1, dx0 - sx0 + source.surface->width);
+                        if (from < to) {
+                            std::copy(sourceRow + (sx0 + from - dx0), sourceRow + (sx0 + to - dx0),
+                                      row + from);
+                        }
+                        continue;
+                    }
                 }
                 for (long long px = cx0; px < cx1; ++px) {
                     std::uint32_t s = 0;

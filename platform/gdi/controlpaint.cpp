@@ -77,6 +77,19 @@ void PaintEdit(HWND control, HDC dc, const std::u16string& text, const RECT& cli
 
 namespace platform::gdi_detail {
 
+bool TextExtents(HFONT font, const WCHAR* text, int count, int* extents) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (dc == nullptr)
+        return false;
+    HGDIOBJ old = font != nullptr ? SelectObject(dc, font) : nullptr;
+    SIZE size{};
+    const BOOL isMeasured = GetTextExtentExPointW(dc, text, count, 0, nullptr, extents, &size);
+    if (old != nullptr)
+        SelectObject(dc, old);
+    DeleteDC(dc);
+    return isMeasured != FALSE;
+}
+
 void PaintControl(HWND control, HDC dc, UINT colourMessage, HBRUSH brush) {
     RECT client{};
     GetClientRect(control, &client);

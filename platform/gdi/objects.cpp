@@ -180,6 +180,7 @@ GdiState& State() {
         hooks.clipBox = ClipBoxHook;
         hooks.paintControl = PaintControl;
         hooks.fillRect = FillRect;
+        hooks.textExtents = TextExtents;
         SetDcHooks(hooks);
         return made;
     }();

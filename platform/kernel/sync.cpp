@@ -15,24 +15,8 @@ namespace {
 using platform::detail::KernelCondition;
 using platform::detail::KernelMutex;
 
-// What one call to a wait function has been handed by PulseEvent: bit i for its handle i.
-struct WaitBlock {
-    std::uint64_t pulsedMask = 0;
-};
-
-// An object whose signal state is read and changed under KernelMutex only.
-class Waitable : public platform::KernelObject {
-public:
-    [[nodiscard]] virtual bool IsSignalledLocked() const = 0;
-    // Takes the signal for one released wait (auto-reset objects reset here).
-    virtual void AcquireLocked() {}
-
-    struct Registration {
-        WaitBlock* block;
-        unsigned index;
-    };
-    std::vector<Registration> waiters; // the waits in progress, oldest first
-};
+using platform::detail::Waitable;
+using platform::detail::WaitBlock;
 
 class Event final : public Waitable {
 public:

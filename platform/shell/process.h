@@ -1,7 +1,8 @@
 #pragma once
-// Starting other programs. Every request is recorded (tests read the records); a configurable
-// launcher decides whether the program starts. Headless (the default) nothing runs and every
-// launch succeeds. Safe from any thread.
+// Starting and ending other programs. Every request is recorded (tests read the records); a
+// configurable launcher decides whether the program starts. Headless (the default) nothing runs
+// and every launch succeeds. A process handle is signalled once the process was terminated.
+// Safe from any thread.
 
 #include "platform/types.h"
 
@@ -29,12 +30,49 @@ using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
                                   STARTUPINFOW* startupInfo,
                                   LPPROCESS_INFORMATION processInformation);
 
+constexpr ULONG SEE_MASK_NOCLOSEPROCESS = 0x40;
+constexpr ULONG SEE_MASK_FLAG_NO_UI = 0x400;
+
+struct SHELLEXECUTEINFOW {
+    DWORD cbSize;
+    ULONG fMask;
+    HWND hwnd;
+    LPCWSTR lpVerb;
+    LPCWSTR lpFile;
+    LPCWSTR lpParameters;
+    LPCWSTR lpDirectory;
+    int nShow;
+    HINSTANCE hInstApp;
+    HANDLE hProcess; // set with SEE_MASK_NOCLOSEPROCESS: the caller closes it
+};
+using LPSHELLEXECUTEINFOW = SHELLEXECUTEINFOW*;
+
+// Runs lpVerb on lpFile with lpParameters through the launcher, as CreateProcessW does. With
+// SEE_MASK_NOCLOSEPROCESS hProcess receives the new process's handle; it is null otherwise and
+// on failure. FALSE with
+// ERROR_INVALID_PARAMETER for a null record or no file (nothing recorded), or with the
+// launcher's error when the launcher refuses (recorded, hProcess null).
+[[nodiscard]] BOOL ShellExecuteExW(LPSHELLEXECUTEINFOW info);
+
+// Ends the process of a handle from CreateProcessW or ShellExecuteExW: it is recorded and its
+// handle becomes signalled. FALSE with ERROR_INVALID_HANDLE for any other handle; terminating an
+// ended process again changes nothing and succeeds.
+BOOL TerminateProcess(HANDLE process, UINT exitCode);
+
 namespace platform {
 
 struct ProcessLaunch {
-    std::u16string imageName;
-    std::u16string commandLine;
-    DWORD creationFlags = 0;
+    std::u16string imageName;   // CreateProcessW's image, ShellExecuteExW's file
+    std::u16string commandLine; // CreateProcessW's command line, ShellExecuteExW's parameters
+    DWORD creationFlags = 0;    // CreateProcessW only
+    std::u16string verb;        // ShellExecuteExW only
+    ULONG mask = 0;             // ShellExecuteExW only
+    DWORD processId = 0;        // 0 when the launch failed
+};
+
+struct ProcessTermination {
+    DWORD processId = 0;
+    UINT exitCode = 0;
 };
 
 // Returns ERROR_SUCCESS when the program was started, otherwise the error to report.
@@ -45,5 +83,8 @@ void SetProcessLauncher(ProcessLauncher launcher);
 // The launches requested since the last clear, oldest first (also those that failed).
 [[nodiscard]] std::vector<ProcessLaunch> RecordedProcessLaunches();
 void ClearRecordedProcessLaunches();
+// The first TerminateProcess of each process since the last clear, oldest first.
+[[nodiscard]] std::vector<ProcessTermination> RecordedProcessTerminations();
+void ClearRecordedProcessTerminations();
 
 } // namespace platform

@@ -10,6 +10,8 @@
 #include "platform/window/window.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <vector>
 
 using namespace platform::window_detail;
 
@@ -50,26 +52,72 @@ std::u16string Filter(DWORD style, std::u16string_view text) {
     return kept;
 }
 
-// Replaces the selection by text, cut to the limit; sends EN_CHANGE when the text changed and
-// EN_MAXTEXT when something was cut.
+// Pixel offsets of the caret positions 0..size of text in font; empty when GDI cannot measure.
+std::vector<int> CaretOffsets(HFONT font, const std::u16string& text) {
+    auto measure = platform::GetDcHooks().textExtents;
+    if (measure == nullptr)
+        return {};
+    std::vector<int> offsets(text.size() + 1, 0);
+    if (!text.empty() &&
+        !measure(font, text.c_str(), static_cast<int>(text.size()), offsets.data() + 1)) {
+        return {};
+    }
+    return offsets;
+}
+
+// Pixels the text may take: the client width less one pixel of margin each side.
+int TextRoom(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    return client.right - client.left - 2;
+}
+
+// Replaces the selection by text, cut to the limit and, without ES_AUTOHSCROLL, to what fits
+// the client width; sends EN_CHANGE when the text changed and EN_MAXTEXT when something was
+// cut.
 void ReplaceSelection(HWND window, std::u16string_view text) {
-    bool hasChanged = false;
     bool wasCut = false;
+    std::u16string inserted;
+    std::u16string current;
+    std::size_t from = 0;
+    std::size_t to = 0;
+    DWORD style = 0;
+    HFONT font = nullptr;
     {
         WindowLock w(window);
         if (!w)
             return;
         auto state = StateOf(*w);
-        std::u16string inserted = Filter(w->style, text);
-        const std::size_t from = std::min(state->anchor, state->caret);
-        const std::size_t to = std::max(state->anchor, state->caret);
+        inserted = Filter(w->style, text);
+        from = std::min(state->anchor, state->caret);
+        to = std::max(state->anchor, state->caret);
         const std::size_t kept = w->text.size() - (to - from);
         const std::size_t room = state->limit > kept ? state->limit - kept : 0;
         if (inserted.size() > room) {
             inserted.resize(room);
             wasCut = true;
         }
-        hasChanged = to > from || !inserted.empty();
+        style = w->style;
+        font = state->font;
+        current = w->text;
+    }
+    if ((style & ES_AUTOHSCROLL) == 0 && !inserted.empty()) {
+        const int room = TextRoom(window);
+        for (;;) {
+            const std::u16string result = current.substr(0, from) + inserted + current.substr(to);
+            const std::vector<int> offsets = CaretOffsets(font, result);
+            if (offsets.empty() || offsets.back() <= room || inserted.empty())
+                break;
+            inserted.pop_back();
+            wasCut = true;
+        }
+    }
+    const bool hasChanged = to > from || !inserted.empty();
+    {
+        WindowLock w(window);
+        if (!w)
+            return;
+        auto state = StateOf(*w);
         w->text.replace(from, to - from, inserted);
         state->caret = state->anchor = from + inserted.size();
     }
@@ -79,6 +127,46 @@ void ReplaceSelection(HWND window, std::u16string_view text) {
         InvalidateRect(window, nullptr, TRUE);
         Notify(window, EN_CHANGE);
     }
+}
+
+// The caret position nearest to client x, laid out as the field paints its text (one pixel of
+// margin, the alignment, scrolled so that the caret shows); -1 when the text cannot be
+// measured.
+LPARAM CaretPositionAt(HWND window, int x) {
+    std::u16string text;
+    std::size_t caret = 0;
+    DWORD style = 0;
+    HFONT font = nullptr;
+    {
+        WindowLock w(window);
+        if (!w)
+            return -1;
+        auto state = StateOf(*w);
+        text = w->text;
+        caret = std::min(state->caret, text.size());
+        style = w->style;
+        font = state->font;
+    }
+    const std::vector<int> offsets = CaretOffsets(font, text);
+    if (offsets.empty())
+        return -1;
+    const int room = TextRoom(window);
+    const int width = room + 2;
+    const int total = offsets.back();
+    int left = 1;
+    if (total < room && (style & 3) == ES_CENTER)
+        left = (width - total) / 2;
+    else if (total < room && (style & 3) == ES_RIGHT)
+        left = width - 1 - total;
+    const int caretX = left + offsets[caret];
+    if (caretX > room)
+        left -= caretX - room;
+    std::size_t nearest = 0;
+    for (std::size_t i = 1; i < offsets.size(); ++i) {
+        if (std::abs(left + offsets[i] - x) < std::abs(left + offsets[nearest] - x))
+            nearest = i;
+    }
+    return static_cast<LPARAM>(nearest);
 }
 
 // Selects from start to end (clamped); -1 as start removes the selection, -1 as end is the end.
@@ -221,11 +309,16 @@ LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         Notify(window, EN_CHANGE);
         return result;
     }
-    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDOWN: {
         SetFocus(window);
-        Select(window, -1, -1, false);
+        const LPARAM position = CaretPositionAt(window, GET_X_LPARAM(lParam));
+        if (position >= 0)
+            Select(window, position, position, false);
+        else
+            Select(window, -1, -1, false);
         InvalidateRect(window, nullptr, TRUE);
         return 0;
+    }
     case WM_SETFOCUS:
         InvalidateRect(window, nullptr, TRUE); // the caret shows only with the focus
         Notify(window, EN_SETFOCUS);

@@ -179,6 +179,10 @@ void ClickActivate(HWND window) {
     {
         State& state = GetState();
         std::lock_guard lock(state.mutex);
+        // Input that the capture window takes activates nothing (a drop-down list keeps the
+        // focus where it is).
+        if (window == state.capture)
+            return;
         top = TopLevelOf(state, window);
         if (top == state.active)
             return;

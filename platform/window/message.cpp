@@ -9,6 +9,7 @@
 #include "platform/window/window.h"
 
 #include <algorithm>
+#include <functional>
 
 using namespace platform::window_detail;
 
@@ -189,9 +190,15 @@ bool ServeIncoming(ThreadQueue& queue) {
     }
 }
 
+std::function<bool()>& IdleHook() {
+    thread_local std::function<bool()> hook;
+    return hook;
+}
+
 bool TakeMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove, bool wait) {
     auto queue = CurrentQueue();
     State& state = GetState();
+    bool hasAskedIdleHook = false;
     for (;;) {
         if (auto* pump = state.inputPump.load())
             pump();
@@ -211,6 +218,15 @@ bool TakeMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove, bool
             return true;
         if (!wait)
             return false;
+        if (IdleHook() && !hasAskedIdleHook) {
+            lock.unlock();
+            const std::function<bool()> hook = IdleHook();
+            // Something done (input injected, the clock moved): look again. Otherwise look once
+            // more before waiting, so that nothing posted meanwhile is missed.
+            hasAskedIdleHook = !hook();
+            continue;
+        }
+        hasAskedIdleHook = false;
         const DWORD waitMs = WaitTime(state, *queue, window, first, last, now);
         queue->isWaiting = true;
         lock.unlock();
@@ -379,6 +395,10 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
 }
 
 namespace platform {
+
+void SetIdleHook(std::function<bool()> hook) {
+    window_detail::IdleHook() = std::move(hook);
+}
 
 void SetInputPump(void (*pump)()) {
     GetState().inputPump.store(pump);

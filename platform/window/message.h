@@ -6,6 +6,8 @@
 
 #include "platform/window/windowtypes.h"
 
+#include <functional>
+
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
@@ -43,5 +45,9 @@ namespace platform {
 // Called at the start of every get and peek, on the getting thread, so that a visible back end
 // can move host events into the queues. Null removes it.
 void SetInputPump(void (*pump)());
+// Called on the calling thread when a GetMessageW finds nothing to take and would wait; true
+// when it did something (the get looks again). One per thread; empty removes it. Tests play
+// input through it from inside modal loops.
+void SetIdleHook(std::function<bool()> hook);
 
 } // namespace platform

@@ -85,6 +85,9 @@ struct DcHooks {
     int (*clipBox)(HDC dc, RECT* rect) = nullptr;
     void (*paintControl)(HWND control, HDC dc, UINT colourMessage, HBRUSH brush) = nullptr;
     int (*fillRect)(HDC dc, const RECT* rect, HBRUSH brush) = nullptr;
+    // Extents of the first 1..count characters of text in font (null: the default font) into
+    // extents[0..count - 1]; false when nothing could be measured.
+    bool (*textExtents)(HFONT font, const WCHAR* text, int count, int* extents) = nullptr;
 };
 void SetDcHooks(const DcHooks& hooks);
 [[nodiscard]] DcHooks GetDcHooks();

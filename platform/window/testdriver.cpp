@@ -22,6 +22,61 @@ std::map<HWND, MessageSpy*>& Spies() {
 ScreenDriver::ScreenDriver(VirtualClock* clock)
     : m_clock(clock) {}
 
+ScreenDriver::~ScreenDriver() {
+    if (!m_script.empty())
+        SetIdleHook({});
+}
+
+void ScreenDriver::PlayWhenIdle(std::vector<ScriptStep> steps) {
+    m_script = std::move(steps);
+    m_nextStep = 0;
+    m_hasRunOut = false;
+    SetIdleHook([this] { return PlayNextStep(); });
+}
+
+bool ScreenDriver::PlayNextStep() {
+    if (m_nextStep >= m_script.size()) {
+        if (m_hasRunOut)
+            return false;
+        m_hasRunOut = true;
+        PostQuitMessage(0);
+        return true;
+    }
+    const ScriptStep step = m_script[m_nextStep++];
+    switch (step.kind) {
+    case ScriptStep::Kind::Tap:
+        InjectStylus(StylusAction::Down, step.point);
+        InjectStylus(StylusAction::Up, step.point);
+        break;
+    case ScriptStep::Kind::Down:
+        InjectStylus(StylusAction::Down, step.point);
+        break;
+    case ScriptStep::Kind::Move:
+        InjectStylus(StylusAction::Move, step.point);
+        break;
+    case ScriptStep::Kind::Up:
+        InjectStylus(StylusAction::Up, step.point);
+        break;
+    case ScriptStep::Kind::Key:
+        InjectKey(step.key, true);
+        InjectKey(step.key, false);
+        break;
+    case ScriptStep::Kind::Text:
+        for (char16_t c : step.text)
+            InjectChar(c);
+        break;
+    case ScriptStep::Kind::Clock:
+        if (m_clock != nullptr)
+            m_clock->Advance(step.ms);
+        break;
+    case ScriptStep::Kind::Call:
+        if (step.call)
+            step.call();
+        break;
+    }
+    return true;
+}
+
 bool ScreenDriver::RunUntilIdle(int maxMessages) {
     MSG msg{};
     for (int count = 0; count < maxMessages; ++count) {

@@ -7,15 +7,67 @@
 #include "platform/window/input.h"
 #include "platform/window/windowtypes.h"
 
+#include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
 
+// One step of input that a ScreenDriver plays when the thread's loop, a modal loop included,
+// finds nothing to do.
+struct ScriptStep {
+    enum class Kind { Tap, Down, Move, Up, Key, Text, Clock, Call };
+    Kind kind = Kind::Call;
+    POINT point{};        // screen point of Tap, Down, Move, Up
+    UINT key = 0;         // Key: down and up
+    std::u16string text;  // Text: each character as WM_CHAR
+    std::uint64_t ms = 0; // Clock: moves the driver's clock on
+    std::function<void()> call;
+
+    static ScriptStep At(Kind kind, POINT at) {
+        ScriptStep step;
+        step.kind = kind;
+        step.point = at;
+        return step;
+    }
+    static ScriptStep TapAt(POINT at) { return At(Kind::Tap, at); }
+    static ScriptStep DownAt(POINT at) { return At(Kind::Down, at); }
+    static ScriptStep MoveTo(POINT at) { return At(Kind::Move, at); }
+    static ScriptStep UpAt(POINT at) { return At(Kind::Up, at); }
+    static ScriptStep Press(UINT key) {
+        ScriptStep step;
+        step.kind = Kind::Key;
+        step.key = key;
+        return step;
+    }
+    static ScriptStep Type(std::u16string text) {
+        ScriptStep step;
+        step.kind = Kind::Text;
+        step.text = std::move(text);
+        return step;
+    }
+    static ScriptStep Wait(std::uint64_t ms) {
+        ScriptStep step;
+        step.kind = Kind::Clock;
+        step.ms = ms;
+        return step;
+    }
+    static ScriptStep Run(std::function<void()> call) {
+        ScriptStep step;
+        step.call = std::move(call);
+        return step;
+    }
+};
+
 class ScreenDriver {
 public:
     // clock may be null when no test step moves time.
     explicit ScreenDriver(VirtualClock* clock = nullptr);
+    ~ScreenDriver();
+    ScreenDriver(const ScreenDriver&) = delete;
+    ScreenDriver& operator=(const ScreenDriver&) = delete;
 
     // Gets, translates and dispatches every message of the calling thread until none is left,
     // WM_QUIT included (it is consumed). False when maxMessages were dispatched first (a window
@@ -36,11 +88,23 @@ public:
 
     [[nodiscard]] bool HasSeenQuit() const { return m_hasSeenQuit; }
 
+    // Plays the steps one by one, each time a GetMessageW of the calling thread (a modal
+    // dialog's loop, for instance) would wait. When a loop waits after the last step, WM_QUIT is
+    // posted once so that it ends instead of hanging; RanOutOfScript then tells.
+    void PlayWhenIdle(std::vector<ScriptStep> steps);
+    [[nodiscard]] std::size_t StepsLeft() const { return m_script.size() - m_nextStep; }
+    [[nodiscard]] bool RanOutOfScript() const { return m_hasRunOut; }
+
 private:
+    bool PlayNextStep();
+
     VirtualClock* m_clock;
     HWND m_acceleratorWindow = nullptr;
     HACCEL m_accelerators = nullptr;
     bool m_hasSeenQuit = false;
+    std::vector<ScriptStep> m_script;
+    std::size_t m_nextStep = 0;
+    bool m_hasRunOut = false;
 };
 
 struct SpiedMessage {

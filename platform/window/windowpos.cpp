@@ -10,6 +10,8 @@ using namespace platform::window_detail;
 
 namespace {
 
+constexpr int kCoordinateLimit = 1 << 29;
+
 // Queues a call to the owner thread of a window when the caller is another thread. True when
 // queued (or the window is gone).
 bool DeferToOwner(HWND window, std::function<void()> call, bool* isGone) {
@@ -73,8 +75,8 @@ HWND HitTestChildren(State& state, const Window& window, POINT clientPoint) {
     return nullptr;
 }
 
-// Sets or clears WS_VISIBLE and makes what appears or what it uncovers dirty.
-void SetVisibleFlag(HWND window, bool show) {
+// Sets or clears WS_VISIBLE and makes what appears or, unless isQuiet, what it uncovers dirty.
+void SetVisibleFlag(HWND window, bool show, bool isQuiet) {
     WindowLock w(window);
     if (!w)
         return;
@@ -85,10 +87,13 @@ void SetVisibleFlag(HWND window, bool show) {
             InvalidateTree(state, *w);
         return;
     }
-    if (IsVisibleChain(state, *w))
+    if (IsVisibleChain(state, *w) && !isQuiet)
         InvalidateBeneath(state, *w, ScreenRectOf(state, *w));
     w->style &= ~WS_VISIBLE;
 }
+
+// ShowWindow on the owner thread; isQuiet hides without repainting what the window uncovers.
+BOOL ShowWindowOwned(HWND window, int command, bool isQuiet);
 
 } // namespace
 
@@ -98,6 +103,12 @@ BOOL ShowWindow(HWND window, int command) {
             window, [window, command] { ShowWindow(window, command); }, &isGone)) {
         return isGone ? FALSE : TRUE;
     }
+    return ShowWindowOwned(window, command, false);
+}
+
+namespace {
+
+BOOL ShowWindowOwned(HWND window, int command, bool isQuiet) {
     const bool show = command != SW_HIDE;
     bool wasVisible = false;
     bool isTopLevel = false;
@@ -110,7 +121,7 @@ BOOL ShowWindow(HWND window, int command) {
     }
     if (show != wasVisible) {
         SendMessageW(window, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-        SetVisibleFlag(window, show);
+        SetVisibleFlag(window, show, isQuiet);
     }
     if (!show) {
         State& state = GetState();
@@ -128,7 +139,15 @@ BOOL ShowWindow(HWND window, int command) {
     return wasVisible ? TRUE : FALSE;
 }
 
+} // namespace
+
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags) {
+    // Positions and sizes are held within kCoordinateLimit, so that edges and extents computed
+    // from them stay within the int range.
+    x = std::clamp(x, -kCoordinateLimit, kCoordinateLimit);
+    y = std::clamp(y, -kCoordinateLimit, kCoordinateLimit);
+    width = std::clamp(width, 0, kCoordinateLimit);
+    height = std::clamp(height, 0, kCoordinateLimit);
     bool isGone = false;
     if (DeferToOwner(
             window, [=] { SetWindowPos(window, insertAfter, x, y, width, height, flags); },
@@ -172,7 +191,8 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
     if ((flags & SWP_SHOWWINDOW) != 0) {
         ShowWindow(window, (flags & SWP_NOACTIVATE) != 0 ? SW_SHOWNA : SW_SHOW);
     } else if ((flags & SWP_HIDEWINDOW) != 0) {
-        ShowWindow(window, SW_HIDE);
+        // With SWP_NOREDRAW what the window uncovers is left as it is, not repainted.
+        ShowWindowOwned(window, SW_HIDE, (flags & SWP_NOREDRAW) != 0);
     } else if (isTopLevel && (flags & SWP_NOACTIVATE) == 0 && IsWindowVisible(window) &&
                IsWindowEnabled(window)) {
         Activate(window, WA_ACTIVE);

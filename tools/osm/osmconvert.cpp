@@ -778,7 +778,7 @@ std::string WriteAll(Model& model, const ConvertOptions& options,
     if (!model.datasets.WriteTo(root, kDatabaseFolder)) {
         return "the address datasets cannot be written";
     }
-    if (!network.WriteTo(root, u"\\Net")) {
+    if (!network.WriteTo(root, kNetworkFolder)) {
         return "the road network cannot be written (a crossing or record beyond its limits)";
     }
     return {};

@@ -25,14 +25,15 @@ struct ConvertOptions {
     std::filesystem::path advisorData;
 };
 
-// Folders inside the output.
-inline constexpr char16_t kMapFolder[] = u"\\Maps";
-inline constexpr char16_t kLevelFile[] = u"\\Maps\\MAP.LVL";
+// Folders inside the output: a database of the navigation server ("kwa", "db", "maps").
+inline constexpr char16_t kMapFolder[] = u"\\maps";
+inline constexpr char16_t kLevelFile[] = u"\\maps\\MAP.LVL";
 // The style sheets the level file names, in the map folder.
 inline constexpr char16_t kDaySheet[] = u"Day.mpl";
 inline constexpr char16_t kNightSheet[] = u"Night.mpl";
-inline constexpr char16_t kDatabaseFolder[] = u"\\Database";
-inline constexpr char16_t kNetworkFile[] = u"\\Net\\Net.rd";
+inline constexpr char16_t kDatabaseFolder[] = u"\\db";
+inline constexpr char16_t kNetworkFolder[] = u"\\kwa";
+inline constexpr char16_t kNetworkFile[] = u"\\kwa\\Net.rd";
 
 // Writes the folder and the summary; on failure writes nothing into the output and returns a
 // message naming the cause (empty on success). With `world`, a successful conversion also hands

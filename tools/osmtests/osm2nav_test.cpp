@@ -19,6 +19,7 @@
 #include "tools/osm/osmmapping.h"
 #include "tools/osm/osmnodes.h"
 #include "tools/osmtests/convertedextract.h"
+#include "utilities/usefulcode/directorywalker.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <gtest/gtest.h>
@@ -804,11 +805,16 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
     reader.close();
     for (const std::u16string folder : {u"\\loose", u"\\packed"}) {
         SCOPED_TRACE(std::string(folder.begin(), folder.end()));
+        // The output is one database: a data folder of its own, and the only one in it.
+        EXPECT_TRUE(IsDatasetFolder(folder));
+        std::vector<std::u16string> databases;
+        EnumDatasetFolders(folder, databases);
+        EXPECT_EQ(databases, std::vector<std::u16string>{folder});
         BlockCachePtr cache = BlockCache::Create(1024);
         const auto engine = RetrievalEngineImpl::CreateEngine(cache);
-        ASSERT_TRUE(engine->Open(folder + u"\\Maps\\MAP.LVL"));
+        ASSERT_TRUE(engine->Open(folder + osm2nav::kLevelFile));
         auto datasets = DatasetsImpl::Create(cache, RetrievalEngine::RetrievalEnginePtr(engine));
-        ASSERT_TRUE(datasets->Open(folder + u"\\Database", u""));
+        ASSERT_TRUE(datasets->Open(folder + osm2nav::kDatabaseFolder, u""));
         // The eleven municipalities, three of them by the first letters of their names.
         const struct {
             std::u16string prefix;
@@ -926,8 +932,8 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
         }
         EXPECT_EQ(pois.size(), 4u);
         RoadNetwork network;
-        ASSERT_TRUE(
-            network.Load(folder + u"\\Net\\Net.rd", RetrievalEngine::RetrievalEnginePtr(engine)));
+        ASSERT_TRUE(network.Load(folder + osm2nav::kNetworkFile,
+                                 RetrievalEngine::RetrievalEnginePtr(engine)));
         EXPECT_GT(network.GetCrossingCount(0), 1000u);
         const GeoRect rect = network.GetMapRect(0);
         const double edges[][2] = {{rect.minX, bounds.bottom_left().lon()},
@@ -977,7 +983,7 @@ double MetresToLine(const GeoPoint& p, const std::vector<GeoPoint>& line) {
 TEST_F(SharedExtract, APointBesideARoadFindsThatRoad) {
     BlockCachePtr cache = BlockCache::Create(1024);
     const auto engine = RetrievalEngineImpl::CreateEngine(cache);
-    ASSERT_TRUE(engine->Open(u"\\loose\\Maps\\MAP.LVL"));
+    ASSERT_TRUE(engine->Open(std::u16string(u"\\loose") + osm2nav::kLevelFile));
     const GeoRect extent = engine->GetExtent();
     std::vector<RoadElement> roads;
     for (auto cursor =
@@ -1120,7 +1126,7 @@ std::optional<std::vector<std::uint32_t>> Route(const std::vector<std::vector<Ar
 
 TEST_F(SharedExtract, OneWayLinksAreNotDrivenAgainstTheirDirection) {
     RoadNetwork network;
-    ASSERT_TRUE(network.Load(u"\\loose\\Net\\Net.rd", {}));
+    ASSERT_TRUE(network.Load(std::u16string(u"\\loose") + osm2nav::kNetworkFile, {}));
     const auto graph = ReadGraph(network);
     ASSERT_EQ(graph.size(), network.GetCrossingCount(0));
     std::size_t oneWays = 0;

@@ -23,9 +23,10 @@ protected:
 
     void SetUp() override {
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-        ASSERT_TRUE(m_engine->Open(u"\\advice\\Maps\\MAP.LVL"));
+        ASSERT_TRUE(m_engine->Open(std::u16string(u"\\advice") + osm2nav::kLevelFile));
         m_service = CreateRouteService(RetrievalEngine::RetrievalEnginePtr(m_engine));
-        ASSERT_TRUE(m_service && m_service->OpenNetwork(u"\\advice\\Net\\Net.rd"));
+        ASSERT_TRUE(m_service &&
+                    m_service->OpenNetwork(std::u16string(u"\\advice") + osm2nav::kNetworkFile));
     }
     void TearDown() override { m_engine->Close(); }
 

@@ -34,9 +34,10 @@ protected:
 
     void SetUp() override {
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-        ASSERT_TRUE(m_engine->Open(u"\\drive\\Maps\\MAP.LVL"));
+        ASSERT_TRUE(m_engine->Open(std::u16string(u"\\drive") + osm2nav::kLevelFile));
         m_service = CreateRouteService(RetrievalEngine::RetrievalEnginePtr(m_engine));
-        ASSERT_TRUE(m_service && m_service->OpenNetwork(u"\\drive\\Net\\Net.rd"));
+        ASSERT_TRUE(m_service &&
+                    m_service->OpenNetwork(std::u16string(u"\\drive") + osm2nav::kNetworkFile));
     }
     void TearDown() override { m_engine->Close(); }
 

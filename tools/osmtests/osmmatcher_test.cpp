@@ -55,7 +55,7 @@ std::vector<Road> AllRoads(RetrievalEngine::IAreaQuery& query, GeoRect extent) {
 
 TEST_F(ExtractMatcher, GraphsEqualTheFilteredWholeQueryAndEveryStreetExtracts) {
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-    ASSERT_TRUE(engine->Open(u"\\matcher\\Maps\\MAP.LVL"));
+    ASSERT_TRUE(engine->Open(std::u16string(u"\\matcher") + osm2nav::kLevelFile));
     const AreaQueryPtr query(engine);
     const std::vector<Road> roads = AllRoads(*engine, engine->GetExtent());
     ASSERT_GT(roads.size(), 1000u);
@@ -171,7 +171,7 @@ std::vector<Leg> Walk(const std::vector<Road>& roads, std::mt19937& random, doub
 // In simple mode, the matcher's default, which the system keeps.
 TEST_F(ExtractMatcher, MatchesSeededNoisyWalksOfParsedSentences) {
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-    ASSERT_TRUE(engine->Open(u"\\matcher\\Maps\\MAP.LVL"));
+    ASSERT_TRUE(engine->Open(std::u16string(u"\\matcher") + osm2nav::kLevelFile));
     const std::vector<Road> roads = AllRoads(*engine, engine->GetExtent());
     IniProfile::PreloadText(
         u"\\osm\\deziv.ini",

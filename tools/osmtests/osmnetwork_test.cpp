@@ -180,7 +180,7 @@ TEST(OsmNetwork, LinksAreAsLongEastwardAsNorthward) {
         ASSERT_EQ(osm2nav::Convert(options, summary), "");
         ASSERT_EQ(LevelLine(summary.str(), 0), "2 crossings, 1 links, 0 optimised");
         RoadNetwork network;
-        ASSERT_TRUE(network.Load(u"\\out\\Net\\Net.rd", {}));
+        ASSERT_TRUE(network.Load(std::u16string(u"\\out") + osm2nav::kNetworkFile, {}));
         const auto crossing = network.CreateCrossing({0, 0, 0xFFFFFFFF, 0});
         ASSERT_TRUE(crossing && crossing->IsValid());
         const auto cursor = network.CreateCursor(*crossing, 0, 0);
@@ -241,9 +241,9 @@ protected:
     void SetUp() override {
         m_cache = BlockCache::Create(1024);
         m_engine = RetrievalEngineImpl::CreateEngine(m_cache);
-        ASSERT_TRUE(m_engine->Open(u"\\out\\Maps\\MAP.LVL"));
-        ASSERT_TRUE(
-            m_network.Load(u"\\out\\Net\\Net.rd", RetrievalEngine::RetrievalEnginePtr(m_engine)));
+        ASSERT_TRUE(m_engine->Open(std::u16string(u"\\out") + osm2nav::kLevelFile));
+        ASSERT_TRUE(m_network.Load(std::u16string(u"\\out") + osm2nav::kNetworkFile,
+                                   RetrievalEngine::RetrievalEnginePtr(m_engine)));
         ASSERT_EQ(m_network.GetMapCount(), 3);
     }
     void TearDown() override { m_engine->Close(); }
@@ -513,12 +513,14 @@ TEST_F(SharedNetwork, ASecondRunWritesTheSameNetwork) {
         std::ifstream file(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(file), {});
     };
-    const auto folder = s_root->HostPath() / "out" / "Net";
+    const auto folder = s_root->HostPathOf(std::u16string(u"\\out") + osm2nav::kNetworkFolder);
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         const std::string first = bytes(entry.path());
         EXPECT_FALSE(first.empty()) << entry.path();
-        EXPECT_EQ(first, bytes(s_root->HostPath() / "again" / "Net" / entry.path().filename()))
+        EXPECT_EQ(first,
+                  bytes(s_root->HostPathOf(std::u16string(u"\\again") + osm2nav::kNetworkFolder) /
+                        entry.path().filename()))
             << entry.path();
         ++files;
     }

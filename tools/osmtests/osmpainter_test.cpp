@@ -74,12 +74,13 @@ void WritePng(HDC dc, const std::filesystem::path& file) {
 TEST_F(ExtractPainter, VaduzFramesLookLikeAMap) {
     platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-    ASSERT_TRUE(engine->Open(u"\\painter\\Maps\\MAP.LVL"));
+    ASSERT_TRUE(engine->Open(std::u16string(u"\\painter") + osm2nav::kLevelFile));
     const testdata::StyleSheetWriter sheet = testdata::DefaultStyleSheet(false);
     const std::vector<std::uint8_t> bytes = sheet.Write();
-    ASSERT_TRUE(s_root->WriteFile(u"\\painter\\Maps\\day.mpl", bytes));
+    ASSERT_TRUE(s_root->WriteFile(std::u16string(u"\\painter") + osm2nav::kMapFolder + u"\\day.mpl",
+                                  bytes));
     MapStyle style;
-    ASSERT_TRUE(style.Load(u"\\painter\\Maps\\day.mpl"));
+    ASSERT_TRUE(style.Load(std::u16string(u"\\painter") + osm2nav::kMapFolder + u"\\day.mpl"));
     std::set<COLORREF> roadColours;
     for (const testdata::PenSpec& pen : sheet.pens) {
         roadColours.insert(pen.colour);

@@ -26,7 +26,7 @@ using extractplaces::BesideMiddle;
 
 TEST_F(ExtractPositions, PointsBesideRoadsOfTwoMunicipalitiesAttachToThem) {
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-    ASSERT_TRUE(engine->Open(u"\\positions\\Maps\\MAP.LVL"));
+    ASSERT_TRUE(engine->Open(std::u16string(u"\\positions") + osm2nav::kLevelFile));
     const RetrievalEngine::RetrievalEnginePtr shared(engine);
     for (const std::u16string city : {u"Vaduz", u"Schaan"}) {
         SCOPED_TRACE(std::string(city.begin(), city.end()));

@@ -24,8 +24,8 @@ protected:
     }
 
     void SetUp() override {
-        ASSERT_TRUE(m_three.Load(u"\\three\\Net\\Net.rd", nullptr));
-        ASSERT_TRUE(m_one.Load(u"\\one\\Net\\Net.rd", nullptr));
+        ASSERT_TRUE(m_three.Load(std::u16string(u"\\three") + osm2nav::kNetworkFile, nullptr));
+        ASSERT_TRUE(m_one.Load(std::u16string(u"\\one") + osm2nav::kNetworkFile, nullptr));
         ASSERT_EQ(m_three.GetMapCount(), 3);
         ASSERT_EQ(m_one.GetMapCount(), 1);
     }

@@ -127,7 +127,7 @@ TmcRawMessage Decoded(const std::string& text) {
 
 TEST_F(ExtractTmc, LineAlongTheMainRoadOfVaduzNamesTheElementsBetweenItsPoints) {
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-    ASSERT_TRUE(engine->Open(u"\\tmc\\Maps\\MAP.LVL"));
+    ASSERT_TRUE(engine->Open(std::u16string(u"\\tmc") + osm2nav::kLevelFile));
     const RetrievalEngine::RetrievalEnginePtr shared(engine);
     auto city = engine->FindCities(u"Vaduz", 0);
     ASSERT_TRUE(city && city->IsValid());
@@ -264,7 +264,7 @@ bool Drives(const RouteRequestResult& result, std::uint32_t element) {
 // the plain routes.
 TEST_F(ExtractTmc, ClosuresTurnRoutesAwayInTheirDirectionsUntilCancelled) {
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-    ASSERT_TRUE(engine->Open(u"\\tmc\\Maps\\MAP.LVL"));
+    ASSERT_TRUE(engine->Open(std::u16string(u"\\tmc") + osm2nav::kLevelFile));
     const RetrievalEngine::RetrievalEnginePtr shared(engine);
     const RouteServicePtr service = CreateRouteService(shared);
     ASSERT_TRUE(service && service->OpenNetwork(std::u16string(u"\\tmc") + osm2nav::kNetworkFile));

@@ -4,6 +4,8 @@
 #include "platform/window/message.h"
 #include "platform/window/paint.h"
 
+#include <algorithm>
+#include <climits>
 #include <string>
 
 namespace {
@@ -39,6 +41,21 @@ WindowHandle::~WindowHandle() {
         DestroyWindow(window);
     }
     window = nullptr;
+}
+
+namespace {
+
+// b - a, held within the int range.
+int Extent(LONG a, LONG b) {
+    const long long extent = static_cast<long long>(b) - a;
+    return static_cast<int>(std::clamp<long long>(extent, INT_MIN, INT_MAX));
+}
+
+} // namespace
+
+bool MoveWindowToRect(HWND window, const RECT& rect, bool repaint) {
+    return MoveWindow(window, rect.left, rect.top, Extent(rect.left, rect.right),
+                      Extent(rect.top, rect.bottom), repaint ? TRUE : FALSE) != FALSE;
 }
 
 LPCWSTR WindowClassRegistry::MakeClassName(const WNDCLASSW& windowClass) {

@@ -42,6 +42,10 @@ public:
 // The framework class's window procedure.
 LRESULT FrameworkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// MoveWindow to rect (width and height from its edges, held within the int range); true when
+// MoveWindow succeeds.
+bool MoveWindowToRect(HWND window, const RECT& rect, bool repaint);
+
 // Shows or hides a page's window, creating it on the first show: a visible top-level window of
 // the framework class filling the work area, followed by WM_SIZE with its client size.
 void ShowPageWindow(WindowHandle& page, bool show);

@@ -121,6 +121,7 @@ struct GdiState {
 };
 // Draws a "Static" or "Edit" control (the window system's paintControl hook).
 void PaintControl(HWND control, HDC dc, UINT colourMessage, HBRUSH brush);
+bool TextExtents(HFONT font, const WCHAR* text, int count, int* extents);
 
 // The state, locked; installs the window system's DC hooks on first use.
 GdiState& State();

@@ -16,6 +16,7 @@ constexpr COLORREF kNavy = RGB(0, 0, 128);
 
 // The parent's answer to the colour messages: this brush (null: NULL_BRUSH), transparent text.
 HBRUSH g_answer = nullptr;
+int g_maxTextNotes = 0;
 
 LRESULT Parent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT) {
@@ -25,6 +26,8 @@ LRESULT Parent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(g_answer != nullptr ? g_answer
                                                              : GetStockObject(NULL_BRUSH));
     }
+    if (message == WM_COMMAND && HIWORD(wParam) == EN_MAXTEXT)
+        ++g_maxTextNotes;
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
@@ -176,3 +179,80 @@ TEST_F(ControlPaint, EditShowsTextCaretAndSelection) {
     EXPECT_EQ(shown, expected);
     DestroyWindow(edit);
 }
+
+namespace {
+
+// Extents of the prefixes of text in font, as the edit field lays them out.
+std::vector<int> Extents(HFONT font, const std::u16string& text) {
+    Canvas canvas(1, 1);
+    HGDIOBJ old = SelectObject(canvas.dc(), font);
+    std::vector<int> extents(text.size() + 1, 0);
+    SIZE size{};
+    GetTextExtentExPointW(canvas.dc(), text.c_str(), static_cast<int>(text.size()), 0, nullptr,
+                          extents.data() + 1, &size);
+    SelectObject(canvas.dc(), old);
+    return extents;
+}
+
+TEST_F(ControlPaint, EditWithoutAutoScrollTakesOnlyWhatFitsItsWidth) {
+    struct Case {
+        const char* name;
+        DWORD style;
+        int width;
+        bool isCut;
+    };
+    const Case cases[] = {
+        {"narrow field", 0, 40, true},
+        {"wide field", 0, 118, false},
+        {"scrolling field", ES_AUTOHSCROLL, 40, false},
+    };
+    const std::u16string typed = u"WWWWWWWW";
+    const std::vector<int> extents = Extents(m_font, typed);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND edit = Make(u"Edit", u"", c.style, RECT{1, 1, 1 + c.width, 21});
+        SetFocus(edit);
+        g_maxTextNotes = 0;
+        m_driver.Text(typed);
+        std::size_t expected = typed.size();
+        if (c.isCut) {
+            while (extents[expected] > c.width - 2)
+                --expected;
+        }
+        ASSERT_LT(expected, c.isCut ? typed.size() : typed.size() + 1);
+        EXPECT_EQ(static_cast<std::size_t>(GetWindowTextLengthW(edit)), expected);
+        EXPECT_EQ(g_maxTextNotes, c.isCut ? static_cast<int>(typed.size() - expected) : 0);
+        DestroyWindow(edit);
+    }
+}
+
+TEST_F(ControlPaint, EditTapPutsTheCaretAtTheNearestBoundary) {
+    const std::u16string text = u"Weg Alt";
+    const std::vector<int> extents = Extents(m_font, text);
+    HWND edit = Make(u"Edit", text.c_str(), 0, RECT{10, 10, 110, 30});
+    struct Case {
+        int x;
+        DWORD caret;
+    };
+    // The text starts one pixel in.
+    const Case cases[] = {
+        {0, 0},
+        {1 + extents[2], 2},
+        {1 + (extents[3] + extents[4]) / 2 + 1, 4},
+        {1 + extents[4] + 1, 4},
+        {99, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.x);
+        SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, 5));
+        DWORD from = 99;
+        DWORD to = 99;
+        SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                     reinterpret_cast<LPARAM>(&to));
+        EXPECT_EQ(from, c.caret);
+        EXPECT_EQ(to, c.caret);
+    }
+    DestroyWindow(edit);
+}
+
+} // namespace

@@ -3,11 +3,13 @@
 // Signal changes and clock moves happen under KernelMutex and wake all waiters, which then check
 // their own conditions again. Internal to the platform layer.
 
+#include "platform/kernel/handles.h"
 #include "platform/types.h"
 
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 namespace platform {
 class Clock;
@@ -17,6 +19,26 @@ namespace platform::detail {
 
 std::mutex& KernelMutex();
 std::condition_variable& KernelCondition();
+
+// What one call to a wait function has been handed by PulseEvent: bit i for its handle i.
+struct WaitBlock {
+    std::uint64_t pulsedMask = 0;
+};
+
+// An object whose signal state is read and changed under KernelMutex only. A change that
+// signals it notifies KernelCondition.
+class Waitable : public platform::KernelObject {
+public:
+    [[nodiscard]] virtual bool IsSignalledLocked() const = 0;
+    // Takes the signal for one released wait (auto-reset objects reset here).
+    virtual void AcquireLocked() {}
+
+    struct Registration {
+        WaitBlock* block;
+        unsigned index;
+    };
+    std::vector<Registration> waiters; // the waits in progress, oldest first
+};
 
 // The installed clock; replaced only under KernelMutex (see ScopedClock).
 Clock& InstalledClock();

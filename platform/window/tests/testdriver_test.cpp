@@ -1,3 +1,4 @@
+#include "platform/window/dialog.h"
 #include "platform/window/message.h"
 #include "platform/window/paint.h"
 #include "platform/window/testdriver.h"
@@ -47,6 +48,62 @@ TEST(ScreenDriver, SpiesOnDragsAndStopsOnEndlessPainting) {
     EXPECT_TRUE(driver.RunUntilIdle());
     EXPECT_TRUE(driver.HasSeenQuit());
     DestroyWindow(window);
+}
+
+// Ends the dialog with the x of a tap, or with 1000 + the key of a key-down.
+BOOL EndingProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_LBUTTONDOWN) {
+        EndDialog(dialog, GET_X_LPARAM(lParam));
+        return TRUE;
+    }
+    if (message == WM_KEYDOWN) {
+        EndDialog(dialog, 1000 + static_cast<INT_PTR>(wParam));
+        return TRUE;
+    }
+    if (message == WM_INITDIALOG) {
+        SetFocus(dialog);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+TEST(ScreenDriver, PlaysAScriptInsideAModalLoop) {
+    struct Case {
+        const char* name;
+        std::vector<platform::ScriptStep> steps;
+        INT_PTR result;
+        bool ranOut;
+    };
+    platform::VirtualClock clock;
+    platform::ScopedClock installed(clock);
+    int calls = 0;
+    const Case cases[] = {
+        {"a tap", {platform::ScriptStep::TapAt(POINT{37, 20})}, 37, false},
+        {"a call, the clock, then a key",
+         {platform::ScriptStep::Run([&] { ++calls; }), platform::ScriptStep::Wait(500),
+          platform::ScriptStep::Press('K')},
+         1000 + 'K',
+         false},
+        {"nothing: the loop ends with WM_QUIT", {}, -1, true},
+    };
+    const auto dialogTemplate = platform::MakeDialogTemplate(WS_POPUP, 0, 0, 100, 50);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::ScreenDriver driver(&clock);
+        const std::uint64_t before = clock.TickMs();
+        driver.PlayWhenIdle(c.steps);
+        EXPECT_EQ(DialogBoxIndirectParamW(nullptr, platform::AsTemplate(dialogTemplate), nullptr,
+                                          &EndingProcedure, 0),
+                  c.result);
+        EXPECT_EQ(driver.StepsLeft(), 0u);
+        EXPECT_EQ(driver.RanOutOfScript(), c.ranOut);
+        driver.RunUntilIdle();
+        EXPECT_EQ(driver.HasSeenQuit(), c.ranOut);
+        if (c.steps.size() == 3) {
+            EXPECT_EQ(calls, 1);
+            EXPECT_EQ(clock.TickMs() - before, 500u);
+        }
+    }
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using windowtesting::ClearLog;
 using windowtesting::Numbers;
 using windowtesting::RegisterRecordingClass;
@@ -265,6 +267,16 @@ TEST(WindowPosition, ShowMoveAndSizeSendTheirMessages) {
     }
     EXPECT_FALSE(IsWindowEnabled(child));
     RECT rect{};
+    // Far-off positions and sizes are held within +-2^29.
+    RECT origin{};
+    GetWindowRect(top, &origin);
+    MoveWindow(child, INT_MIN, INT_MAX, INT_MAX, -5, FALSE);
+    GetWindowRect(child, &rect);
+    EXPECT_EQ(rect.left - origin.left, -(1 << 29));
+    EXPECT_EQ(rect.top - origin.top, 1 << 29);
+    EXPECT_EQ(rect.right - rect.left, 1 << 29);
+    EXPECT_EQ(rect.bottom - rect.top, 0);
+    SetWindowPos(child, nullptr, 9, 9, 1, 2, SWP_NOZORDER);
     GetWindowRect(child, &rect);
     EXPECT_EQ(rect.left, 9);
     EXPECT_EQ(rect.right - rect.left, 1);
@@ -275,6 +287,39 @@ TEST(WindowPosition, ShowMoveAndSizeSendTheirMessages) {
     EXPECT_EQ(GetWindowTextW(child, buffer, 4), 3);
     EXPECT_EQ(std::u16string(buffer), u"lab");
     DestroyWindow(top);
+}
+
+TEST(WindowPosition, HidingRepaintsWhatItUncoversUnlessNoRedrawIsAsked) {
+    RegisterRecordingClass(u"Rec");
+    const struct {
+        std::function<void(HWND)> hide;
+        bool isParentDirty;
+    } cases[] = {
+        {[](HWND child) { ShowWindow(child, SW_HIDE); }, true},
+        {[](HWND child) {
+             SetWindowPos(child, nullptr, 0, 0, 0, 0,
+                          SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+         },
+         true},
+        {[](HWND child) {
+             SetWindowPos(child, nullptr, 0, 0, 0, 0,
+                          SWP_HIDEWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        HWND top = MakeTop(u"Rec");
+        HWND child = MakeChild(top, 1, RECT{0, 0, 20, 20});
+        platform::ScreenDriver driver;
+        ASSERT_TRUE(driver.RunUntilIdle());
+        ClearLog();
+        c.hide(child);
+        EXPECT_FALSE(IsWindowVisible(child));
+        EXPECT_EQ(Numbers(child, {WM_SHOWWINDOW}), std::vector<UINT>{WM_SHOWWINDOW});
+        RECT dirty{};
+        EXPECT_EQ(GetUpdateRect(top, &dirty, FALSE) != FALSE, c.isParentDirty);
+        DestroyWindow(top);
+    }
 }
 
 } // namespace

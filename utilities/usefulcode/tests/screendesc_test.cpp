@@ -1,3 +1,4 @@
+#include "testdata/screendescwriter.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/screendesc.h"
@@ -76,6 +77,50 @@ TEST_F(ScreenDescTest, SizesRectsAndNamesWithTheirDefaults) {
     EXPECT_EQ(ScreenDesc::GetBitmapName(u"Other"), u"");
     EXPECT_EQ(ScreenDesc::GetHelpFile(u"Page"), u"page.htc");
     EXPECT_EQ(ScreenDesc::GetHelpFile(u"Other"), u"ZU_Deridivira.htc");
+}
+
+TEST_F(ScreenDescTest, WrittenDescriptionsReadBackWithTheirFaults) {
+    // The same file path: the writer's text replaces the fixture's.
+    ASSERT_TRUE(m_root.WriteFile(u"\\Program Files\\Nav\\ScreenDescGerCE.dat",
+                                 testdata::ScreenDescWriter()
+                                     .Sectionless(u"Size", u"1,2")
+                                     .Section(u"Dialog")
+                                     .Size(200, 100)
+                                     .Item(u"OK", 10, 60, 90, 90, 2)
+                                     .Rect(u"Msg", 5, 5, 195, 55)
+                                     .Bitmap(u"dialog.bmp")
+                                     .Help(u"dialog.htc")
+                                     .Section(u"Faults")
+                                     .Empty(u"Empty")
+                                     .NonNumeric(u"Odd", 1, 2, 3, 4)
+                                     .Entry(u"Free", u"7,8")
+                                     .Build()));
+    const struct {
+        const char16_t* section;
+        const char16_t* key;
+        ScreenDescRect rect;
+        INT kind;
+    } cases[] = {
+        {u"Dialog", u"OK", {10, 60, 90, 90}, 2}, {u"Dialog", u"Msg", {5, 5, 195, 55}, 0},
+        {u"Faults", u"Empty", {0, 0, 0, 0}, 9},  {u"Faults", u"Odd", {1, 0, 3, 4}, 0},
+        {u"Faults", u"Free", {7, 8, 0, 0}, 0},   {u"Faults", u"Size", {0, 0, 0, 0}, 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key, c.key + std::char_traits<char16_t>::length(c.key)));
+        const ScreenDescItem item = ScreenDesc::GetRectAndFlag(c.section, c.key);
+        EXPECT_EQ(item.rect.left, c.rect.left);
+        EXPECT_EQ(item.rect.top, c.rect.top);
+        EXPECT_EQ(item.rect.right, c.rect.right);
+        EXPECT_EQ(item.rect.bottom, c.rect.bottom);
+        EXPECT_EQ(item.kind, c.kind);
+    }
+    const ScreenDescSize size = ScreenDesc::GetSize(u"Dialog", u"Size");
+    EXPECT_EQ(size.width, 200);
+    EXPECT_EQ(size.height, 100);
+    const ScreenDescSize none = ScreenDesc::GetSize(u"Faults", u"Size");
+    EXPECT_EQ(none.width, 0);
+    EXPECT_EQ(ScreenDesc::GetBitmapName(u"Dialog"), u"dialog.bmp");
+    EXPECT_EQ(ScreenDesc::GetHelpFile(u"Dialog"), u"dialog.htc");
 }
 
 } // namespace

@@ -1,0 +1,198 @@
+// The navigation server on a generated data folder: opening its parts, route requests and their
+// events, the parts' getters, a server without an engine, and the house-number types it hands on.
+#include "onboard/onboardserverimpl.h"
+#include "onboard/tests/serverworld.h"
+#include "traffic/tmcdecoder.h"
+
+#include <filesystem>
+
+namespace {
+
+using namespace servertest;
+
+// The raw message of an ALERT-C closure on the grid's first row (from its first point on).
+TmcRawMessage Closure(unsigned event = kClosureEvent) {
+    testdata::AlertCMessage m;
+    m.event = event;
+    m.location = kFirstPointCode % 100000;
+    m.extent = 2;
+    testdata::AlertCEncoder encoder;
+    encoder.AddTable(m.programmeId, 1);
+    const std::string text = encoder.AddMessage(m).Build();
+    TmcDecoder decoder;
+    TmcRawMessage raw{};
+    for (int offset = 0; offset < static_cast<int>(text.size());) {
+        offset += decoder.Decode(text.data() + offset, static_cast<int>(text.size()) - offset);
+        if (const TmcRawMessage* message = decoder.TakeMessage()) {
+            raw = *message;
+        }
+    }
+    return raw;
+}
+
+TEST(OnboardServer, OpensNetworkDatasetsEngineAndTmcStoreInTurn) {
+    struct Case {
+        const char* name;
+        bool withNetworkFile, withTmc;
+        bool network, datasets, engine, tmc;
+    };
+    const Case cases[] = {
+        {"whole database", true, true, true, true, true, true},
+        {"no tmc tables", true, false, true, true, true, false},
+        {"no network file", false, true, false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ServerWorld w(4, 3, 2000, c.withNetworkFile, c.withTmc);
+        ASSERT_TRUE(w.server);
+        const MatchedPosition start = w.Driving(0, 1, 0.2);
+        const RouteRequestResult route = w.Request(start, w.Destination(2, 3, 0.8));
+        EXPECT_EQ(route.status == routestatus::kFound, c.network) << route.status;
+        const six::IntfPtr<IDatasets> datasets = w.server->GetDatasets();
+        ASSERT_TRUE(datasets);
+        EXPECT_EQ(datasets->IsOpen(), c.datasets);
+        EXPECT_EQ(w.engine->IsOpen(), c.engine);
+        EXPECT_EQ(w.server->GetRetrievalEngine().Get(),
+                  static_cast<RetrievalEngine::IRetrievalEngine*>(w.engine.Get()));
+        const six::RefCntPtr<TmcMessageStore> store = w.server->GetTmcMessageStore();
+        ASSERT_TRUE(store);
+        const TmcRawMessage raw = Closure();
+        EXPECT_EQ(store->AddRawMessage(&raw), c.tmc);
+        DatabaseListPtr databases;
+        w.server->GetDatabases(databases);
+        ASSERT_TRUE(databases && databases->size() == 1);
+        EXPECT_EQ((*databases)[0]->GetPath(), kDatabase);
+        EXPECT_EQ(w.server->GetLanguage(), 0);
+        EXPECT_EQ(w.server->Reserved(), 0);
+    }
+}
+
+TEST(OnboardServer, RouteRequestsFireTheirResults) {
+    ServerWorld w;
+    ASSERT_TRUE(w.server);
+    // Without a route the remaining length is unknown; with one it sums the records ahead.
+    EXPECT_EQ(Onboard::OnboardServerImpl::RemainingLength(nullptr), -1);
+    const RouteRequestResult first = w.Request(w.Driving(0, 1, 0.2), w.Destination(2, 3, 0.8));
+    ASSERT_EQ(first.status, routestatus::kFound);
+    std::int32_t sum = 0;
+    for (RouteIteratorPtr it = GetRouteIterator(first); it && it->IsValid(); it->Next()) {
+        sum += it->Current().length;
+    }
+    EXPECT_GT(sum, 0);
+    EXPECT_EQ(Onboard::OnboardServerImpl::RemainingLength(GetRouteIterator(first)), sum);
+    const RouteRequestResult second = w.Request(w.Driving(4, 5, 0.5), w.Destination(10, 11, 0.5));
+    EXPECT_EQ(second.status, routestatus::kFound);
+    RouteRequestResult between;
+    w.server->RequestRouteBetween(between, w.Destination(0, 1, 0.5), w.Destination(1, 2, 0.5));
+    std::vector<RouteRequestResult> tour;
+    w.server->RequestTour(
+        tour, {w.Destination(0, 1, 0.5), w.Destination(1, 2, 0.5), w.Destination(2, 3, 0.5)});
+    EXPECT_EQ(tour.size(), 2U);
+    RouteRequestResult none;
+    w.server->RequestRoute(none, nullptr, {});
+    EXPECT_EQ(none.status, routestatus::kNoStart);
+    std::vector<std::uint32_t> statuses;
+    for (const EventLog::Entry& e : w.log.Entries()) {
+        if (e.kind == 'R') {
+            statuses.push_back(e.status);
+        }
+    }
+    EXPECT_EQ(statuses, std::vector<std::uint32_t>(5, routestatus::kFound));
+}
+
+TEST(OnboardServer, WithoutAnEngineEverySlotAnswersEmpty) {
+    testdata::TempDeviceRoot root;
+    platform::VirtualClock clock;
+    platform::ScopedClock installed(clock);
+    const Onboard::OnboardServerPtr server = CreateIOnboardServer(nullptr);
+    ASSERT_TRUE(server);
+    EventLog log;
+    log.Connect(*server);
+    MatchedPosition here{};
+    RouteRequestResult result;
+    server->RequestRoute(result, &here, {});
+    EXPECT_EQ(result.status, routestatus::kNoNetwork);
+    server->RequestRouteBetween(result, nullptr, nullptr);
+    EXPECT_EQ(result.status, routestatus::kNoNetwork);
+    std::vector<RouteRequestResult> tour{RouteRequestResult()};
+    server->RequestTour(tour, {});
+    EXPECT_TRUE(tour.empty());
+    EXPECT_TRUE(log.Entries().empty());
+    const std::uint32_t id = 1;
+    const std::uint32_t keys[] = {id};
+    RoutePositionPtr position;
+    EXPECT_FALSE(server->CreateElementDestination(position, &id));
+    EXPECT_FALSE(server->CreatePositionDestination(position, &id, nullptr));
+    EXPECT_FALSE(server->CreateElementSetDestination(position, nullptr));
+    EXPECT_FALSE(server->AddFlaggedElementsMarked(keys, 1));
+    EXPECT_FALSE(server->AddFlaggedElements(keys, 1));
+    EXPECT_FALSE(server->RemoveFlaggedElements(keys));
+    EXPECT_EQ(server->GetRoutingOptions(), nullptr);
+    EXPECT_FALSE(server->GetDatasets());
+    EXPECT_FALSE(server->GetRetrievalEngine());
+    EXPECT_FALSE(server->GetTmcMessageStore());
+    AdvicePtr advice;
+    EXPECT_FALSE(server->GetAdviceAtPosition(advice));
+    GpsReceiverPtr receiver;
+    EXPECT_FALSE(server->OpenAlternativeGps(receiver));
+    server->CloseAlternativeGps();
+    EXPECT_EQ(server->DetectGpsPort(1), 0);
+    const std::vector<std::uint32_t>* flagged = server->AvoidRoadAhead(500, true);
+    ASSERT_NE(flagged, nullptr);
+    EXPECT_TRUE(flagged->empty());
+    server->EnableTrafficAvoidance(false);
+    server->ClearRoute();
+    // The settings file is never looked for: the language stays at its first value.
+    EXPECT_EQ(server->GetLanguage(), 2);
+    EXPECT_TRUE(log.Entries().empty());
+}
+
+TEST(OnboardServer, HouseNumberTypesCopyThroughTheServersHeader) {
+    const HouseNumber number(12, 'b');
+    HouseNumber assigned;
+    assigned = number;
+    EXPECT_EQ(assigned.GetNumber(), 12);
+    HouseNumberArray array;
+    array.Append(number);
+    const HouseNumberArray copied(array);
+    HouseNumberArray assignedArray;
+    assignedArray = copied;
+    ASSERT_EQ(assignedArray.GetSize(), 1U);
+    EXPECT_EQ(assignedArray[0].GetSuffix(), 'b');
+    HouseNumberInfo info;
+    info.firstSide = copied;
+    const HouseNumberInfo infoCopy(info);
+    HouseNumberInfo infoAssigned;
+    infoAssigned = infoCopy;
+    EXPECT_EQ(infoAssigned.firstSide.GetSize(), 1U);
+}
+
+} // namespace
+
+namespace {
+
+TEST(OnboardServer, DataLocationNamesTheSettingsFileAndTheDataFolder) {
+    ServerWorld w;
+    ASSERT_TRUE(w.server);
+    w.server.Release();
+    // The first server found its settings file through the registry; that store goes.
+    ASSERT_TRUE(std::filesystem::remove(w.root.HostPathOf(u"\\Registry.txt")));
+    ASSERT_TRUE(w.root.WriteFile(u"\\Loc.ini", "[DB]\r\nFileName=\\Data\\Grid\r\n[Properties]\r\n"
+                                               "Language=3\r\n[GPS]\r\nAutoLog=0\r\n"));
+    const six::RefCntPtr<DataLocation> location = CreateDataLocation(u"\\Loc.ini");
+    ASSERT_TRUE(location);
+    ASSERT_EQ(location->GetDataFolder(), kDatabase);
+    const Onboard::OnboardServerPtr server =
+        CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(w.engine), location);
+    ASSERT_TRUE(server);
+    EXPECT_EQ(server->GetLanguage(), 3);
+    DatabaseListPtr databases;
+    server->GetDatabases(databases);
+    ASSERT_TRUE(databases && databases->size() == 1);
+    EXPECT_EQ((*databases)[0]->GetPath(), kDatabase);
+    EXPECT_TRUE(w.engine->IsOpen());
+    // The registry was not asked: no store was written.
+    EXPECT_FALSE(w.root.Exists(u"\\Registry.txt"));
+}
+
+} // namespace

@@ -1,0 +1,110 @@
+#include "testdata/datafolderwriter.h"
+
+#include "testdata/levelfilewriter.h"
+
+#include "platform/kernel/codepage.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace testdata {
+
+namespace {
+
+std::string Narrow(const std::u16string& text) {
+    return platform::Utf16ToUtf8(text);
+}
+
+} // namespace
+
+DataFolderWriter& DataFolderWriter::AddDatabase(DataFolderDatabase database) {
+    m_databases.push_back(std::move(database));
+    return *this;
+}
+
+DataFolderWriter& DataFolderWriter::Setting(const std::string& section, const std::string& key,
+                                            const std::string& value) {
+    m_settings[section][key] = value;
+    return *this;
+}
+
+DataFolderWriter& DataFolderWriter::AdvisorFiles(std::filesystem::path hostFolder) {
+    m_advisorFiles = std::move(hostFolder);
+    return *this;
+}
+
+std::optional<std::vector<WrittenDatabase>>
+DataFolderWriter::WriteTo(const TempDeviceRoot& root, const std::u16string& settingsFile) {
+    std::vector<WrittenDatabase> written;
+    for (DataFolderDatabase& database : m_databases) {
+        WrittenDatabase out;
+        out.folder = database.folder;
+        out.world = database.world;
+        const std::optional<WorldMapSet> mapSet =
+            WriteWorldMapSet(out.world, database.mapSet, root, database.folder + u"\\maps");
+        if (!mapSet) {
+            return std::nullopt;
+        }
+        const std::string base = database.mapSet.baseName;
+        out.levelFile = database.folder + u"\\maps\\" + platform::Utf8ToUtf16(base) + u".lvl";
+        if (!root.WriteFile(out.levelFile, LevelFileWriter().AddMapLine(base + ".rid").Build())) {
+            return std::nullopt;
+        }
+        RoadNetworkWriter network(out.world, database.network);
+        if (!network.WriteTo(root, database.folder + u"\\kwa")) {
+            return std::nullopt;
+        }
+        out.networkFile =
+            database.folder + u"\\kwa\\" + platform::Utf8ToUtf16(database.network.stem) + u".rd";
+        if (database.withoutNetworkFile &&
+            !std::filesystem::remove(root.HostPathOf(out.networkFile))) {
+            return std::nullopt;
+        }
+        if (!database.datasets.WriteTo(root, database.folder + u"\\db")) {
+            return std::nullopt;
+        }
+        if (database.tmc) {
+            out.tmcFolder = database.folder + u"\\tmc";
+            if (!TmcTablesWriter(database.tmc(out.world)).WriteFolder(root, out.tmcFolder, true)) {
+                return std::nullopt;
+            }
+        }
+        written.push_back(std::move(out));
+    }
+    auto settings = m_settings;
+    if (!settings["Quarn"].contains("DB")) {
+        settings["Quarn"]["DB"] = Narrow(m_dataFolder);
+    }
+    std::string text;
+    for (const auto& [section, keys] : settings) {
+        text += "[" + section + "]\r\n";
+        for (const auto& [key, value] : keys) {
+            text += key + "=" + value + "\r\n";
+        }
+    }
+    if (!root.WriteFile(settingsFile, text)) {
+        return std::nullopt;
+    }
+    if (m_advisorFiles) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(*m_advisorFiles, error)) {
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::string bytes{std::istreambuf_iterator<char>(in),
+                                    std::istreambuf_iterator<char>()};
+            if (!in.good() && !in.eof()) {
+                return std::nullopt;
+            }
+            if (!root.WriteFile(u"\\ConfigFiles\\" +
+                                    platform::Utf8ToUtf16(entry.path().filename().string()),
+                                bytes)) {
+                return std::nullopt;
+            }
+        }
+        if (error) {
+            return std::nullopt;
+        }
+    }
+    return written;
+}
+
+} // namespace testdata

@@ -1,0 +1,314 @@
+#include "ui/tests/layouttesting.h"
+
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/screenshot.h"
+#include "platform/shell/process.h"
+#include "platform/window/input.h"
+#include "platform/window/paint.h"
+#include "platform/window/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using namespace layouttesting;
+
+struct Command {
+    WORD id;
+    WORD code;
+    LPARAM control;
+};
+
+// The test page with the handlers a page of the application adds: WM_KEYDOWN tries the focus
+// helper first; WM_COMMAND and the visibility of a floating child during the erase are recorded.
+class RecordingPage : public TestPage {
+public:
+    RecordingPage() {
+        MessageMapPtr& map = GetPageHandle().map;
+        ConnectMessageHandler(map, WM_KEYDOWN, this, &RecordingPage::OnKey);
+        ConnectMessageHandler(map, WM_COMMAND, this, &RecordingPage::OnCommand);
+        ConnectMessageHandler(map, WM_ERASEBKGND, this, &RecordingPage::OnErase);
+    }
+    OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+
+    std::vector<bool> focusMoves;
+    std::vector<Command> commands;
+    HWND watched = nullptr;
+    std::vector<bool> watchedVisibleInErase;
+
+private:
+    void OnKey(UINT, WPARAM wParam, LPARAM lParam, LRESULT*, bool*) {
+        focusMoves.push_back(SendFocusMove(GetHwnd(), wParam, lParam));
+    }
+    void OnCommand(UINT, WPARAM wParam, LPARAM lParam, LRESULT*, bool*) {
+        commands.push_back(Command{LOWORD(wParam), HIWORD(wParam), lParam});
+    }
+    void OnErase(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
+        if (watched != nullptr)
+            watchedVisibleInErase.push_back(IsWindowVisible(watched) != FALSE);
+    }
+    OwnerHandlerList m_handlers;
+};
+
+class PageTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(device_.isReady);
+        ASSERT_NE(CreatePageWindow(page_, 480, 640), nullptr);
+        windows_ = CreateControls(page_);
+        SendMessageW(page_.GetHwnd(), WM_SIZE, 0, MAKELPARAM(480, 640));
+        InvalidateRect(page_.GetHwnd(), nullptr, TRUE);
+        ASSERT_TRUE(driver_.RunUntilIdle());
+    }
+    HWND Child(UINT id) { return windows_.count(id) != 0 ? windows_[id] : nullptr; }
+    RECT Scaled(UINT id) {
+        for (const ControlEntry& e : ControlEntries()) {
+            if (e.id == id)
+                return RECT{e.design.left * 2, e.design.top * 2, e.design.right * 2,
+                            e.design.bottom * 2};
+        }
+        return RECT{};
+    }
+
+    platform::VirtualClock clock_;
+    platform::ScopedClock installed_{clock_};
+    platform::ScreenDriver driver_{&clock_};
+    Device device_{480, 640, PageDescription()};
+    RecordingPage page_;
+    std::map<UINT, HWND> windows_;
+};
+
+void ExpectRect(const RECT& actual, const RECT& expected) {
+    EXPECT_EQ(actual.left, expected.left);
+    EXPECT_EQ(actual.top, expected.top);
+    EXPECT_EQ(actual.right, expected.right);
+    EXPECT_EQ(actual.bottom, expected.bottom);
+}
+
+LOGFONTW FontOf(HFONT font) {
+    LOGFONTW description{};
+    EXPECT_EQ(GetObjectW(font, sizeof description, &description),
+              static_cast<int>(sizeof description));
+    return description;
+}
+
+std::uint32_t ScreenPixel(int x, int y) {
+    RECT one{x, y, x + 1, y + 1};
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    EXPECT_TRUE(platform::ReadScreenPixels(&one, &pixels, &width, &height));
+    return pixels.empty() ? 0xFFFFFFFFu : pixels[0];
+}
+
+TEST_F(PageTest, LaysOutEveryControlPaintsTheBackgroundAndGoesIdle) {
+    for (const ControlEntry& e : ControlEntries()) {
+        SCOPED_TRACE(e.id);
+        HWND child = Child(e.id);
+        ASSERT_NE(child, nullptr);
+        RECT placed{};
+        GetWindowRect(child, &placed);
+        ExpectRect(placed, Scaled(e.id));
+        ExpectRect(page_.GetChildRect(child), Scaled(e.id));
+    }
+    ExpectRect(page_.GetAreaRect(PageBase::kTitleAreaKey), RECT{20, 10, 460, 60});
+    EXPECT_EQ(page_.GetTitle(), u"Status page");
+    EXPECT_EQ(page_.GetHelpPageName(), u"page.htc");
+    EXPECT_EQ(page_.GetDesignSize().width, 240);
+    const struct {
+        HFONT font;
+        LONG height;
+        BYTE quality;
+    } fonts[] = {{page_.GetButtonFont(), -11, 4},
+                 {page_.GetControlFont(), -11, 4},
+                 {page_.GetTitleFont(), -50, 0}};
+    for (const auto& f : fonts) {
+        const LOGFONTW read = FontOf(f.font);
+        EXPECT_EQ(std::u16string(read.lfFaceName), u"Arial");
+        EXPECT_EQ(read.lfHeight, f.height);
+        EXPECT_EQ(read.lfWeight, 700);
+        EXPECT_EQ(read.lfItalic, 0);
+        EXPECT_EQ(read.lfQuality, f.quality);
+    }
+    // The 4 x 4 picture stretched to 480 x 640: quarters meet exactly at (240, 320).
+    const struct {
+        int x;
+        int y;
+        std::uint32_t colour;
+    } pixels[] = {{239, 319, 0x204060}, {240, 319, 0x406020}, {239, 320, 0x602040},
+                  {250, 370, 0x303030}, {2, 2, 0x204060},     {477, 637, 0x303030}};
+    for (const auto& p : pixels) {
+        SCOPED_TRACE(p.x * 1000 + p.y);
+        EXPECT_EQ(ScreenPixel(p.x, p.y), p.colour);
+    }
+    page_.watched = Child(kPlainId);
+    InvalidateRect(page_.GetHwnd(), nullptr, TRUE);
+    EXPECT_TRUE(driver_.RunUntilIdle());
+    EXPECT_EQ(page_.watchedVisibleInErase, std::vector<bool>{false});
+    EXPECT_TRUE(IsWindowVisible(Child(kPlainId)));
+    EXPECT_TRUE(IsWindowVisible(Child(kLabelId)));
+    RECT pending{};
+    EXPECT_FALSE(GetUpdateRect(page_.GetHwnd(), &pending, FALSE));
+}
+
+TEST_F(PageTest, AZeroSizeKeepsTheLayoutAndRemakesTheTitleFont) {
+    HFONT buttonFont = page_.GetButtonFont();
+    SendMessageW(page_.GetHwnd(), WM_SIZE, 0, MAKELPARAM(0, 640));
+    EXPECT_EQ(page_.GetButtonFont(), buttonFont);
+    EXPECT_EQ(page_.GetScaleX(), 2.0f);
+    ExpectRect(page_.GetChildRect(Child(kEditId)), Scaled(kEditId));
+    EXPECT_EQ(FontOf(page_.GetTitleFont()).lfHeight, -50);
+}
+
+TEST_F(PageTest, MoveFocusNextStepsToTheNextEnabledEntryAndWraps) {
+    page_.FocusList() = {kPlainId, kTextId, kMarkerId, kRadioId};
+    const struct {
+        UINT from;
+        std::vector<UINT> disabled;
+        UINT focusId; // 0: unchanged
+        bool isRepainted;
+    } cases[] = {
+        {kPlainId, {}, kTextId, true},
+        {kTextId, {kMarkerId}, kRadioId, true},
+        {kRadioId, {kPlainId}, kPlainId, true}, // the wrap takes a disabled first entry
+        {kMarker7Id, {}, 0, true},              // a child not in the list: only repainted
+        {2199, {}, 0, false},                   // no such child: nothing
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.from);
+        for (UINT id : c.disabled)
+            page_.EnableControl(id, false);
+        ASSERT_TRUE(driver_.RunUntilIdle());
+        page_.SetFocusId(0);
+        SetFocus(page_.GetHwnd());
+        page_.MoveFocusNext(c.from);
+        EXPECT_EQ(page_.GetFocusId(), c.focusId);
+        RECT pending{};
+        EXPECT_EQ(GetUpdateRect(page_.GetHwnd(), &pending, FALSE) != FALSE, c.isRepainted);
+        if (c.focusId != 0) {
+            EXPECT_EQ(GetFocus(), Child(c.focusId));
+            RECT both{};
+            const RECT from = Scaled(c.from);
+            const RECT to = Scaled(c.focusId);
+            UnionRect(&both, &from, &to);
+            ExpectRect(pending, both);
+        }
+        for (UINT id : c.disabled)
+            page_.EnableControl(id, true);
+    }
+}
+
+TEST_F(PageTest, SendFocusMoveTurnsTabKeysOfChildrenIntoCommand1031) {
+    const struct {
+        UINT focus;
+        UINT modifier; // 0: none
+        UINT key;
+        bool isMove;
+    } cases[] = {
+        {kTextId, 0, VK_TAB, true},           // a button forwards Tab
+        {kLabelId, VK_CONTROL, VK_TAB, true}, // a skinned control forwards Ctrl+Tab
+        {kTextId, 0, VK_RETURN, false},       // not a Tab
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.focus * 1000 + c.key);
+        page_.focusMoves.clear();
+        page_.commands.clear();
+        SetFocus(Child(c.focus));
+        if (c.modifier != 0)
+            driver_.KeyWith(c.modifier, c.key);
+        else
+            driver_.Key(c.key);
+        ASSERT_FALSE(page_.focusMoves.empty());
+        EXPECT_EQ(page_.focusMoves.back(), c.isMove);
+        std::vector<Command> moves;
+        for (const Command& command : page_.commands) {
+            if (command.code == kFocusMoveNotification)
+                moves.push_back(command);
+        }
+        ASSERT_EQ(moves.size(), c.isMove ? 1u : 0u);
+        if (c.isMove) {
+            EXPECT_EQ(moves[0].id, c.focus);
+            EXPECT_EQ(moves[0].control, reinterpret_cast<LPARAM>(Child(c.focus)));
+        }
+    }
+    // The focus outside the page: no move.
+    HWND other = CreateWindowExW(0, u"Static", u"", WS_POPUP | WS_VISIBLE, 0, 0, 5, 5, nullptr,
+                                 nullptr, nullptr, nullptr);
+    SetFocus(other);
+    EXPECT_FALSE(SendFocusMove(page_.GetHwnd(), VK_TAB, MAKELPARAM(1, 15)));
+    DestroyWindow(other);
+}
+
+TEST_F(PageTest, ControlsAreEnabledShownAndSetByIdentifier) {
+    page_.EnableControl(kTextId, false);
+    page_.EnableControl(2199, false); // no such child: nothing
+    const struct {
+        UINT id;
+        bool isEnabled;
+    } enabled[] = {{kTextId, false}, {kMarkerId, true}, {2199, false}};
+    for (const auto& c : enabled)
+        EXPECT_EQ(page_.IsControlEnabled(c.id), c.isEnabled);
+
+    page_.ShowAllControls(false);
+    const struct {
+        UINT id;
+        bool isVisible;
+    } hidden[] = {{kPlainId, false}, {kComboId, false}, {kEditId, false}, {kLabelId, true}};
+    for (const auto& c : hidden)
+        EXPECT_EQ(IsWindowVisible(Child(c.id)) != FALSE, c.isVisible);
+    page_.ShowAllControls(true);
+    page_.ShowControl(kRadioId, false);
+    EXPECT_FALSE(IsWindowVisible(Child(kRadioId)));
+    EXPECT_TRUE(IsWindowVisible(Child(kEditId)));
+
+    page_.SetButtonState(kRadioId, 1);
+    EXPECT_EQ(page_.FindControl(kRadioId)->GetState(), 1);
+    EXPECT_EQ(page_.FindControl(kTextId)->GetState(), 0);
+}
+
+TEST_F(PageTest, F1RunsOneHelpViewerAndActivationSwitchesTheTaskBar) {
+    platform::ClearRecordedProcessLaunches();
+    platform::ClearRecordedProcessTerminations();
+    const struct {
+        DWORD launcherResult;
+        std::size_t terminations;
+    } presses[] = {{ERROR_SUCCESS, 0},
+                   {ERROR_SUCCESS, 1},
+                   {ERROR_FILE_NOT_FOUND, 2},
+                   {ERROR_FILE_NOT_FOUND, 2}};
+    for (const auto& p : presses) {
+        platform::SetProcessLauncher(
+            [&p](const platform::ProcessLaunch&) { return p.launcherResult; });
+        SendMessageW(page_.GetHwnd(), WM_KEYDOWN, VK_F1, 0);
+        EXPECT_EQ(platform::RecordedProcessTerminations().size(), p.terminations);
+    }
+    platform::SetProcessLauncher({});
+    const auto launches = platform::RecordedProcessLaunches();
+    ASSERT_EQ(launches.size(), 4u);
+    for (const auto& launch : launches) {
+        EXPECT_EQ(launch.verb, u"Open");
+        EXPECT_EQ(launch.imageName, u"peghelp.exe");
+        EXPECT_EQ(launch.commandLine, u"file:\\Help\\nav.htm");
+        EXPECT_EQ(launch.mask, SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI);
+    }
+    const auto ended = platform::RecordedProcessTerminations();
+    EXPECT_EQ(ended[0].processId, launches[0].processId);
+    EXPECT_EQ(ended[1].processId, launches[1].processId);
+
+    const struct {
+        WORD state;
+        bool isTaskBarShown;
+    } activations[] = {
+        {WA_INACTIVE, true}, {WA_ACTIVE, false}, {WA_INACTIVE, true}, {WA_CLICKACTIVE, false}};
+    for (const auto& a : activations) {
+        SendMessageW(page_.GetHwnd(), WM_ACTIVATE, MAKEWPARAM(a.state, 0), 0);
+        EXPECT_EQ(platform::IsTaskBarShown(), a.isTaskBarShown);
+    }
+    SetLastActivePageWindow(page_.GetHwnd());
+    EXPECT_EQ(GetLastActivePageWindow(), page_.GetHwnd());
+    SetLastActivePageWindow(nullptr);
+}
+
+} // namespace

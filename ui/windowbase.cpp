@@ -1,0 +1,40 @@
+#include "ui/windowbase.h"
+
+#include "platform/gdi/gdi.h"
+#include "platform/window/window.h"
+
+WindowBase::WindowBase(WindowHandle* handle, const std::u16string& sectionName)
+    : WindowLayout(sectionName)
+    , m_windowHandle(handle) {
+    ConnectMessageHandler(m_windowHandle->map, WM_SIZE, this, &WindowBase::OnSizeMessage);
+}
+
+// The handler list's destructor removes the handlers from the map (or the map already did).
+WindowBase::~WindowBase() = default;
+
+void WindowBase::OnSizeMessage(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
+    const auto size = static_cast<DWORD>(lParam);
+    OnSize(LOWORD(size), HIWORD(size));
+}
+
+BitmapWindow::BitmapWindow(WindowHandle* handle, const std::u16string& sectionName)
+    : WindowBase(handle, sectionName)
+    , m_background(CreateSkinBitmap(ScreenDesc::GetBitmapName(sectionName.c_str()))) {
+    ConnectMessageHandler(GetWindowHandle().map, WM_ERASEBKGND, this,
+                          &BitmapWindow::OnEraseBackground);
+}
+
+BitmapWindow::~BitmapWindow() = default;
+
+void BitmapWindow::DrawBackground(HDC dc) {
+    HideOverlayChildrenQuietly();
+    RECT client{};
+    GetClientRect(GetHwnd(), &client);
+    if (m_background != nullptr)
+        m_background->Draw(dc, client, SRCCOPY, false);
+}
+
+void BitmapWindow::OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {
+    *result = 1;
+    *handled = true;
+}

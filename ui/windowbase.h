@@ -1,0 +1,50 @@
+#pragma once
+// Framework windows laid out from the screen description. `WindowBase` ties a `WindowLayout` to
+// the window's `WindowHandle` (owned by the derived class) and rescales on every WM_SIZE;
+// `BitmapWindow` adds the section's background picture ("Bitmap") and suppresses the default
+// erase. Each class level registers its handlers in its constructor and removes them in its
+// destructor; a base's handler of a message runs before a derived one's. User-interface thread
+// only.
+
+#include "ui/skinface.h"
+#include "ui/windowlayout.h"
+#include "utilities/usefulcode/windowhandle.h"
+
+#include <memory>
+
+class WindowBase : public WindowLayout {
+public:
+    // handle must outlive this object.
+    WindowBase(WindowHandle* handle, const std::u16string& sectionName);
+    ~WindowBase() override;
+
+    [[nodiscard]] HWND GetHwnd() const override { return m_windowHandle->window; }
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+
+protected:
+    [[nodiscard]] WindowHandle& GetWindowHandle() const { return *m_windowHandle; }
+
+private:
+    void OnSizeMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+
+    OwnerHandlerList m_handlers;
+    WindowHandle* m_windowHandle;
+};
+
+class BitmapWindow : public WindowBase {
+public:
+    // The picture is loaded on its first drawing.
+    BitmapWindow(WindowHandle* handle, const std::u16string& sectionName);
+    ~BitmapWindow() override;
+
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+    // Hides the floating children, then stretches the picture over the client area into dc with
+    // SRCCOPY.
+    void DrawBackground(HDC dc);
+
+private:
+    void OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+
+    OwnerHandlerList m_handlers;
+    std::unique_ptr<SkinBitmap> m_background;
+};
