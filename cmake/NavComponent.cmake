@@ -27,6 +27,16 @@ if(NAV_FUZZ)
   list(APPEND NAV_SANITIZER_FLAGS -fsanitize=fuzzer-no-link)
 endif()
 add_compile_options(${NAV_SANITIZER_FLAGS})
+# _nav_no_fuzz_coverage(target): compiles target without libFuzzer's coverage instrumentation.
+# The fuzz targets and the libraries they link need it; the tests' own sources do not, and compile
+# and start faster without it (the sanitizer runtime answers the libraries' coverage calls).
+function(_nav_no_fuzz_coverage target)
+  if(NAV_FUZZ)
+    get_target_property(options ${target} COMPILE_OPTIONS)
+    list(REMOVE_ITEM options -fsanitize=fuzzer-no-link)
+    set_target_properties(${target} PROPERTIES COMPILE_OPTIONS "${options}")
+  endif()
+endfunction()
 if(NAV_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
@@ -60,6 +70,7 @@ if(NAV_PCH)
   target_link_libraries(nav_pch_library PRIVATE Threads::Threads)
   target_precompile_headers(nav_pch_library PRIVATE ${NAV_PCH_STANDARD_HEADERS})
   add_executable(nav_pch_test EXCLUDE_FROM_ALL ${_nav_pch_source})
+  _nav_no_fuzz_coverage(nav_pch_test)
   target_compile_options(nav_pch_test PRIVATE ${NAV_WARNINGS})
   target_link_libraries(nav_pch_test PRIVATE GTest::gtest GTest::gtest_main Threads::Threads)
   target_precompile_headers(nav_pch_test PRIVATE ${NAV_PCH_TEST_HEADERS})
@@ -78,6 +89,20 @@ function(_nav_reuse_pch target host)
     target_precompile_headers(${target} REUSE_FROM ${host})
   endif()
 endfunction()
+
+# Unity builds of the tests: the sources of one test program are compiled as one translation unit
+# (CMake's UNITY_BUILD), so that GoogleTest and the headers they share are parsed once per program
+# instead of once per source. The libraries, fuzz targets, benchmarks and tools are compiled source
+# by source. In a unity build every file-scope name of a test program's sources shares one scope:
+# the anonymous namespaces of its files are one namespace, and a macro defined in one file is seen
+# by the files after it. So a helper, constant or type at file scope (inside `namespace {` or
+# static) must be unique among the sources of its test program: name it after the file or what
+# it is for (kFileBlockSize, not kSize), #undef a file's own macros at its end, and put a
+# `using namespace` inside the anonymous namespace only when every file of the program can live
+# with it. A collision shows as a redefinition error in the unity source
+# (build/<dir>/CMakeFiles/<test>.dir/Unity/unity_0_cxx.cxx lists the sources in order); rename the
+# newer name. -DNAV_UNITY_TESTS=OFF compiles the tests source by source again.
+option(NAV_UNITY_TESTS "Compile each test program as one translation unit" ON)
 
 define_property(TARGET PROPERTY NAV_STEP BRIEF_DOCS "build step" FULL_DOCS "build step")
 define_property(TARGET PROPERTY NAV_STEP_OF BRIEF_DOCS "target whose build step applies"
@@ -207,6 +232,16 @@ function(nav_test name)
   add_executable(${name} ${T_SOURCES})
   list(GET T_DEPENDS 0 tested)
   set_target_properties(${name} PROPERTIES NAV_STEP_OF ${tested})
+  _nav_no_fuzz_coverage(${name})
+  if(NAV_UNITY_TESTS)
+    set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_MODE BATCH
+                                             UNITY_BUILD_BATCH_SIZE 0)
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      # g++ warns of a class built on a type of an anonymous namespace (a test fixture) outside
+      # the main source file, which every test source is in a unity build.
+      target_compile_options(${name} PRIVATE -Wno-subobject-linkage)
+    endif()
+  endif()
   target_compile_options(${name} PRIVATE ${NAV_WARNINGS})
   target_link_libraries(${name} PRIVATE ${T_DEPENDS} GTest::gtest GTest::gtest_main
                                               Threads::Threads)

@@ -25,9 +25,10 @@ ctest --test-dir build/release -j "$jobs" --output-on-failure --no-tests=error
 
 echo "== sanitizer build (clang, ASan + UBSan, fuzz targets) =="
 export NAV_FUZZ_SECONDS="${NAV_FUZZ_SECONDS:-10}"
+# The demo voices a test drives with are the normal build's.
 cmake -S . -B build/sanitize -G Ninja "${debug_flags[@]}" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DNAV_SANITIZE=ON -DNAV_FUZZ=ON >/dev/null
+  -DNAV_SANITIZE=ON -DNAV_FUZZ=ON "-DNAV_DEMO_DATA_DIR=$PWD/build/release/demo" >/dev/null
 cmake --build build/sanitize -j "$jobs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

@@ -77,14 +77,19 @@ if(TARGET osmgpsdemo_test)
   target_compile_definitions(osmgpsdemo_test PRIVATE
                              NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini")
 endif()
-# Simulated drives advised all the way, spoken through the build's demo voices.
+# Simulated drives advised all the way, spoken through the build's demo voices, or those of the
+# build named by NAV_DEMO_DATA_DIR.
 nav_extract_test(osmdrive_test SUITE ExtractDrive
   DEPENDS osm2nav_convert advisor_core advisor_voice routing_service retrievalengine_engine
           testdata_drive platform_sfs)
 if(TARGET osmdrive_test)
-  target_compile_definitions(osmdrive_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
-  if(TARGET advisor_demo_data)
-    add_dependencies(osmdrive_test advisor_demo_data)
+  if(NAV_DEMO_DATA_DIR)
+    target_compile_definitions(osmdrive_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
+  else()
+    target_compile_definitions(osmdrive_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
+    if(TARGET advisor_demo_data)
+      add_dependencies(osmdrive_test advisor_demo_data)
+    endif()
   endif()
 endif()
 # TMC locations along a street, and a blocking message turning routes away (at the step of the

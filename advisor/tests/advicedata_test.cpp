@@ -17,7 +17,7 @@
 
 namespace {
 
-std::string Narrow(std::u16string_view text) {
+std::string NarrowDataText(std::u16string_view text) {
     return {text.begin(), text.end()};
 }
 
@@ -60,7 +60,7 @@ TEST(AdviceData, GivesAnnouncementPointsForEveryModuleAndRoadClass) {
             for (std::u16string_view roadClass : {u"Ac", u"At", u"Bc", u"Bt", u"Sc", u"St"}) {
                 const std::u16string key =
                     u"SOD." + std::u16string(module) + u"." + std::u16string(roadClass) + u".d";
-                SCOPED_TRACE(Narrow(key));
+                SCOPED_TRACE(NarrowDataText(key));
                 std::int32_t first = -1;
                 std::int32_t second = -1;
                 std::int32_t last = -1;
@@ -86,7 +86,7 @@ TEST(AdviceData, HasAVoiceLineForEveryKeyASpokenTextCanHold) {
     const auto check = [&](const std::u16string& spoken, const std::string& from) {
         for (const std::u16string& sample : SplitPhraseKeys(spoken)) {
             if (voiced.count(sample) == 0) {
-                missing.insert(Narrow(sample) + " (" + from + ")");
+                missing.insert(NarrowDataText(sample) + " (" + from + ")");
             }
         }
     };
@@ -109,7 +109,7 @@ TEST(AdviceData, HasAVoiceLineForEveryKeyASpokenTextCanHold) {
         for (std::int32_t metres = 0; metres <= 10000; metres += 10) {
             for (const bool imperial : {false, true}) {
                 const std::u16string text = FormatRoundedDistance(metres, imperial);
-                EXPECT_TRUE(phrases.count(text) != 0) << Narrow(text) << " has no phrase";
+                EXPECT_TRUE(phrases.count(text) != 0) << NarrowDataText(text) << " has no phrase";
             }
         }
         // Every phrase filled in as the builder fills it, spoken as an advice speaks it
@@ -128,7 +128,7 @@ TEST(AdviceData, HasAVoiceLineForEveryKeyASpokenTextCanHold) {
                 std::u16string expanded = text;
                 builder.ExpandPhrase(variables, expanded);
                 std::erase(expanded, u'@');
-                check(AdviceSpokenText(expanded, phrases), Narrow(key));
+                check(AdviceSpokenText(expanded, phrases), NarrowDataText(key));
             }
         }
     }

@@ -21,7 +21,7 @@ using testdata::JunctionScenario;
 using testdata::PolarPoint;
 using namespace maprecord;
 
-std::string Narrow(std::u16string_view text) {
+std::string NarrowModuleText(std::u16string_view text) {
     return {text.begin(), text.end()};
 }
 
@@ -305,10 +305,12 @@ TEST(JunctionModules, EachScenarioGivesItsModuleAndConditions) {
         }
         const std::shared_ptr<RoutePosition> destination =
             c.destination ? c.destination(*run) : nullptr;
-        EXPECT_EQ(Narrow(run->AnalyseUpTo(c.item, destination.get(), settings)), Narrow(c.module));
+        EXPECT_EQ(NarrowModuleText(run->AnalyseUpTo(c.item, destination.get(), settings)),
+                  NarrowModuleText(c.module));
         for (const auto& [condition, value] : c.conditions) {
-            EXPECT_EQ(Narrow(run->rules.GetConditionValue(condition)), Narrow(value))
-                << Narrow(condition);
+            EXPECT_EQ(NarrowModuleText(run->rules.GetConditionValue(condition)),
+                      NarrowModuleText(value))
+                << NarrowModuleText(condition);
         }
     }
 }
@@ -358,9 +360,9 @@ TEST(JunctionModules, TurningBackAtADeadEndIsAUTurnIntoADeadEndStreet) {
     }
     ASSERT_EQ(run->items.size(), 3u);
     ASSERT_EQ(run->items[1].linkId, run->items[0].linkId);
-    EXPECT_EQ(Narrow(run->AnalyseUpTo(0)), "UTurn");
-    EXPECT_EQ(Narrow(run->rules.GetConditionValue(K::kTSIsDeadEndStreet)), "True");
-    EXPECT_EQ(Narrow(run->rules.GetConditionValue(K::kDrivingSideOfRoad)), "Left");
+    EXPECT_EQ(NarrowModuleText(run->AnalyseUpTo(0)), "UTurn");
+    EXPECT_EQ(NarrowModuleText(run->rules.GetConditionValue(K::kTSIsDeadEndStreet)), "True");
+    EXPECT_EQ(NarrowModuleText(run->rules.GetConditionValue(K::kDrivingSideOfRoad)), "Left");
 }
 
 } // namespace

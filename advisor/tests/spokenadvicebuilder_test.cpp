@@ -11,7 +11,7 @@
 
 namespace {
 
-std::string Narrow(std::u16string_view text) {
+std::string NarrowSpokenText(std::u16string_view text) {
     return {text.begin(), text.end()};
 }
 
@@ -70,7 +70,7 @@ void Drive(SpokenAdviceBuilder& builder, const Approach& approach) {
         ASSERT_EQ(builder.BuildAdvice(records, 0), 1);
         AdviceRecord ahead;
         ASSERT_TRUE(records.GetRecord(0, ahead));
-        EXPECT_EQ(Narrow(ahead.text), Narrow(step.text));
+        EXPECT_EQ(NarrowSpokenText(ahead.text), NarrowSpokenText(step.text));
         EXPECT_EQ(ahead.manoeuvreCode, step.code);
         EXPECT_EQ(ahead.progress, step.progress);
         EXPECT_EQ(ahead.combined, step.combined);
@@ -115,10 +115,10 @@ TEST_F(SpokenAdvice, ExpandsVariablesThenPhraseNamesThenNumbersAndDistances) {
     };
     for (const bool isMiles : {false, true}) {
         for (const auto& c : cases) {
-            SCOPED_TRACE(Narrow(c.text) + (isMiles ? " (miles)" : ""));
+            SCOPED_TRACE(NarrowSpokenText(c.text) + (isMiles ? " (miles)" : ""));
             std::u16string text = c.text;
             Builder(isMiles).ExpandPhrase(variables, text);
-            EXPECT_EQ(Narrow(text), Narrow(isMiles ? c.miles : c.metric));
+            EXPECT_EQ(NarrowSpokenText(text), NarrowSpokenText(isMiles ? c.miles : c.metric));
         }
     }
     // A value holding its own name ends after a bounded number of replacements.
@@ -135,8 +135,9 @@ TEST_F(SpokenAdvice, ExpandsVariablesThenPhraseNamesThenNumbersAndDistances) {
     SpokenAdviceBuilder::Variables filled = {{u"RN", u"kept"}};
     Builder(true).FillVariables(filled, record);
     EXPECT_EQ(filled.size(), 13u);
-    EXPECT_EQ(Narrow(filled[u"RN"] + filled[u"DI"] + filled[u"follow_distance"] +
-                     filled[u"priority_next_direction"] + filled[u"distance_of_next_action"]),
+    EXPECT_EQ(NarrowSpokenText(filled[u"RN"] + filled[u"DI"] + filled[u"follow_distance"] +
+                               filled[u"priority_next_direction"] +
+                               filled[u"distance_of_next_action"]),
               "kept [Stay][FollowMiles][BendsLeft]1200");
 }
 
@@ -257,7 +258,7 @@ TEST_F(SpokenAdvice, AnswersTheDriversRequestThroughItsDecisionTable) {
         ASSERT_EQ(builder.BuildAdvice(records, 1), 1);
         AdviceRecord ahead;
         ASSERT_TRUE(records.GetRecord(0, ahead));
-        EXPECT_EQ(Narrow(ahead.text), Narrow(c.text));
+        EXPECT_EQ(NarrowSpokenText(ahead.text), NarrowSpokenText(c.text));
     }
 }
 
@@ -274,7 +275,7 @@ TEST_F(SpokenAdvice, KeepsTheIdleLimitOfAClassWithoutOneAndSaysNothingWithoutPhr
     };
     std::int32_t id = 100;
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.roadClass));
+        SCOPED_TRACE(NarrowSpokenText(c.roadClass));
         AdviceList records;
         records.Append(Record({.id = ++id, .name = c.name, .roadClass = c.roadClass}, 5000));
         EXPECT_EQ(builder.BuildAdvice(records, 0), c.result);
@@ -297,12 +298,12 @@ TEST_F(SpokenAdvice, BuildsTheStaticTextsOnce) {
     AdviceRecord first;
     AdviceRecord second;
     ASSERT_TRUE(records.GetRecord(0, first) && records.GetRecord(1, second));
-    EXPECT_EQ(Narrow(first.text), "[Turn] A 5");
-    EXPECT_EQ(Narrow(second.text), "");
+    EXPECT_EQ(NarrowSpokenText(first.text), "[Turn] A 5");
+    EXPECT_EQ(NarrowSpokenText(second.text), "");
     records.SetRecord(0, Record({}, 0));
     EXPECT_EQ(builder.BuildStaticTexts(records), 1);
     ASSERT_TRUE(records.GetRecord(0, first));
-    EXPECT_EQ(Narrow(first.text), "Turn");
+    EXPECT_EQ(NarrowSpokenText(first.text), "Turn");
 }
 
 } // namespace

@@ -17,7 +17,7 @@
 
 namespace {
 
-const GeoRect kExtent(10.0f, 50.0f, 11.0f, 51.0f);
+const GeoRect kControlExtent(10.0f, 50.0f, 11.0f, 51.0f);
 
 std::vector<std::uint32_t> Screen() {
     std::vector<std::uint32_t> pixels;
@@ -52,7 +52,7 @@ struct MapPage {
         driver.RunUntilIdle();
     }
     void SetExtent() {
-        map.SetExtent(kExtent);
+        map.SetExtent(kControlExtent);
         MapViewport* v = map.GetViewport();
         v->Changed.ConnectUnlocked(this, &MapPage::OnChanged);
         v->ScaleChanged.ConnectUnlocked(this, &MapPage::OnScale);
@@ -103,7 +103,7 @@ TEST(MapControl, WithoutExtentAnswersZeroButStillSignals) {
     EXPECT_EQ(page.map.GetRotation(), 0.0);
     EXPECT_EQ(page.map.GetVisibleGeoRect(), GeoRect{});
     page.map.SetScale(5.0);
-    page.map.ZoomTo(kExtent);
+    page.map.ZoomTo(kControlExtent);
     page.map.ShowWhole();
     SetFocus(page.map.GetHwnd());
     page.driver.Key(VK_ADD);
@@ -122,7 +122,7 @@ TEST(MapControl, SetExtentCentresTheViewAndSetsItsScrollBars) {
         const POINT middle = t->WorldToScreen(t->GetCenter());
         EXPECT_EQ(middle.x, 120);
         EXPECT_EQ(middle.y, 160);
-        EXPECT_EQ(t->GetCenter(), DegreesToMapUnits(kExtent).GetCenter());
+        EXPECT_EQ(t->GetCenter(), DegreesToMapUnits(kControlExtent).GetCenter());
         EXPECT_NEAR(page.map.GetScale(), 10.0, 1e-9);
         const DWORD h = page.map.GetViewport()->GetHorizontalScrollInfo();
         const DWORD v = page.map.GetViewport()->GetVerticalScrollInfo();
@@ -141,7 +141,7 @@ TEST(MapControl, SetExtentCentresTheViewAndSetsItsScrollBars) {
         // The thumb at the far end moves the centre onto the extent's edge.
         page.map.SetScale(10.0);
         SendMessageW(page.map.GetHwnd(), WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 32768), 0);
-        EXPECT_EQ(page.Center().x, DegreesToMapUnits(kExtent).x2);
+        EXPECT_EQ(page.Center().x, DegreesToMapUnits(kControlExtent).x2);
         EXPECT_EQ(page.Bar(SB_HORZ).nPos + static_cast<int>(page.Bar(SB_HORZ).nPage), 32767);
         // A centre outside the extent: nothing in view.
         page.map.SetCenter(GeoPoint{20.0f, 20.0f});
@@ -295,7 +295,7 @@ TEST(MapControl, KeysAndScrollCodesMoveScaleAndTurnTheView) {
 }
 
 TEST(MapControl, ThumbPositionsSpanTheExtent) {
-    const MapRect e = DegreesToMapUnits(kExtent);
+    const MapRect e = DegreesToMapUnits(kControlExtent);
     const std::int64_t w = static_cast<std::int64_t>(e.x2) - e.x1;
     const std::int64_t h = static_cast<std::int64_t>(e.y2) - e.y1;
     const struct {

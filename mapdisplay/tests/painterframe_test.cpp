@@ -25,13 +25,14 @@ constexpr COLORREF kRoad = 0x3050C0;
 constexpr COLORREF kRoadInner = 0x80E0FF;
 constexpr COLORREF kStreet = 0x707070;
 
-testdata::StyleHeaderSpec Header(std::uint16_t elementClass, float labelScale) {
+testdata::StyleHeaderSpec FrameHeader(std::uint16_t elementClass, float labelScale) {
     return {elementClass, 0, 100, 1000.0F, labelScale};
 }
 
 testdata::StyleSheetWriter FrameSheet() {
     testdata::StyleSheetWriter w;
-    w.pens = {{Header(1010, 50), 3, kRoad, 1, kRoadInner}, {Header(1070, 50), 2, kStreet, 0, 0}};
+    w.pens = {{FrameHeader(1010, 50), 3, kRoad, 1, kRoadInner},
+              {FrameHeader(1070, 50), 2, kStreet, 0, 0}};
     testdata::BitmapSpec image{8, 8, 4, false, false, {0x008080, 0xC02020, 0xFFFFFF}, {}};
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
@@ -43,16 +44,17 @@ testdata::StyleSheetWriter FrameSheet() {
     for (int i = 0; i < 64; ++i) {
         mask.pixels.push_back((i / 8 + i % 8) % 2);
     }
-    w.symbols = {{Header(5001, 50), image, std::nullopt}, {Header(5002, 50), image, mask}};
+    w.symbols = {{FrameHeader(5001, 50), image, std::nullopt},
+                 {FrameHeader(5002, 50), image, mask}};
     testdata::FontSpec font;
-    font.header = Header(5001, 50);
+    font.header = FrameHeader(5001, 50);
     font.faceName = u"Arial";
     font.size = -11;
     font.styleFlags = 1;
     font.textColour = 0x202080;
     w.fonts = {font};
-    w.brushes = {{Header(2000, 50), 0x90D090, std::nullopt},
-                 {Header(2001, 50), 0xD09090,
+    w.brushes = {{FrameHeader(2000, 50), 0x90D090, std::nullopt},
+                 {FrameHeader(2001, 50), 0xD09090,
                   std::array<std::uint8_t, 8>{0x11, 0x22, 0x44, 0x88, 0x11, 0x22, 0x44, 0x88}}};
     w.background = kBackground;
     return w;

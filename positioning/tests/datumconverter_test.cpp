@@ -9,7 +9,7 @@ namespace {
 
 constexpr double kMetresPerDegree = 111320.0; // for turning angle errors into ground metres
 
-double Dms(double degrees, double minutes, double seconds) {
+double DatumDms(double degrees, double minutes, double seconds) {
     return degrees + minutes / 60.0 + seconds / 3600.0;
 }
 
@@ -136,7 +136,7 @@ TEST(DatumShift, LeavesWgs84PositionsExactlyUnchanged) {
 TEST(DatumShift, DhdnMatchesThePublishedBrandenburgOffsets) {
     DatumConverter converter(kWgs84Datum);
     const double potsdamLatitude = 52.25;
-    const double potsdamLongitude = Dms(13, 35, 0);
+    const double potsdamLongitude = DatumDms(13, 35, 0);
     const GeodeticPosition wgs84 =
         converter.DatumToWgs84(potsdamLatitude, potsdamLongitude, kDhdnDatum);
     EXPECT_NEAR((potsdamLatitude - wgs84.latitude) * 3600.0, 4.96, 0.1);

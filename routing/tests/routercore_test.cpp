@@ -565,7 +565,7 @@ private:
     mutable std::atomic<std::uint64_t> m_tick{0};
 };
 
-class RecordingObserver final : public ProgressObserver {
+class CancellingObserver final : public ProgressObserver {
 public:
     bool IsCancelled() override {
         ++asked;
@@ -605,7 +605,7 @@ TEST(RouterCore, ProgressAndCancellation) {
         SCOPED_TRACE(c.name);
         SteppingClock clock(c.stepMs);
         platform::ScopedClock installed(clock);
-        RecordingObserver observer;
+        CancellingObserver observer;
         observer.cancelAfter = c.cancelAfter;
         routed->router->SetProgressObserver(&observer);
         EXPECT_EQ(routed->router->Calculate(oracle.Entry({0, std::nullopt, 0.0}),

@@ -18,7 +18,7 @@ namespace {
 using routingtest::OraclePlace;
 using routingtest::RouteOracle;
 
-constexpr std::uint32_t kColumns = 320; // about 47 km
+constexpr std::uint32_t kLevelColumns = 320; // about 47 km
 constexpr std::uint32_t kRows = 12;
 constexpr MapPoint kOrigin{1000000, 6000000};
 
@@ -134,8 +134,8 @@ TEST(RouterLevels, RoutesOverTheLevels) {
         SCOPED_TRACE(c.name);
         RouteOptions options;
         options.routeType = c.routeType;
-        auto routed = routingtest::MakeRouterWorld(LevelledGrid(kColumns, kRows, c.maps), options,
-                                                   Maps(c.maps, c.isOptimised));
+        auto routed = routingtest::MakeRouterWorld(LevelledGrid(kLevelColumns, kRows, c.maps),
+                                                   options, Maps(c.maps, c.isOptimised));
         ASSERT_TRUE(routed->IsReady());
         const testdata::RoadWorld& world = routed->world;
         const RouteOracle oracle(world, routed->options);
@@ -143,10 +143,10 @@ TEST(RouterLevels, RoutesOverTheLevels) {
         for (int pair = 0; pair < 18; ++pair) {
             const auto* band = bands[pair % 3];
             const std::uint32_t offset = band[0] + engine() % (band[1] - band[0]);
-            const std::uint32_t column = engine() % (kColumns - offset);
+            const std::uint32_t column = engine() % (kLevelColumns - offset);
             const bool isEastward = (engine() & 1u) != 0;
-            const std::uint32_t a = (engine() % kRows) * kColumns + column;
-            const std::uint32_t b = (engine() % kRows) * kColumns + column + offset;
+            const std::uint32_t a = (engine() % kRows) * kLevelColumns + column;
+            const std::uint32_t b = (engine() % kRows) * kLevelColumns + column + offset;
             const OraclePlace start = PlaceAt(world, isEastward ? a : b, c.onLinks, engine);
             const OraclePlace destination = PlaceAt(world, isEastward ? b : a, c.onLinks, engine);
             SCOPED_TRACE(pair);
@@ -220,14 +220,14 @@ TEST(RouterLevels, LevelByAirDistanceAndMapCount) {
         {"three maps, under 40 km", 3, 40000.0, true, 1},
         {"three maps, 40 km", 3, 40000.0, false, 2},
     };
-    constexpr std::uint32_t kStart = 3 * kColumns + 2;
+    constexpr std::uint32_t kStart = 3 * kLevelColumns + 2;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        testdata::RoadWorld world = LevelledGrid(kColumns, kRows, c.maps);
+        testdata::RoadWorld world = LevelledGrid(kLevelColumns, kRows, c.maps);
         // The grid node west of the destination, on row 3.
         const auto column = static_cast<std::uint32_t>(c.metres / (1000.0 * kMetresPerMapUnit)) - 1;
         const std::uint32_t destination =
-            AddNodeAtDistance(world, kStart, 3 * kColumns + 2 + column, c.metres, c.isBelow);
+            AddNodeAtDistance(world, kStart, 3 * kLevelColumns + 2 + column, c.metres, c.isBelow);
         auto routed = routingtest::MakeRouterWorld(world, {}, Maps(c.maps));
         ASSERT_TRUE(routed->IsReady());
         // The router measures between the crossings as the network stores them.

@@ -29,7 +29,8 @@ ScenarioStation Station(unsigned frequency, int rdsHealth, int tmcHealth,
 }
 
 template <class Predicate>
-bool WaitUntil(Predicate predicate, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+bool WaitForSupervisor(Predicate predicate,
+                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!predicate()) {
         if (std::chrono::steady_clock::now() > end) {
@@ -170,15 +171,15 @@ TEST_F(Supervision, EndsASearchWhenAStationIsFoundOrTheBandEnds) {
 TEST_F(Supervision, ThreadChecksAtOnceThenRepeatsTheSearchEveryMinute) {
     Open({Station(880, 3, 0)}, 880);
     ASSERT_TRUE(m_supervisor.StartThread());
-    ASSERT_TRUE(
-        WaitUntil([&] { return m_supervisor.GetCheckCount() == 1 && m_supervisor.IsWaiting(); }));
+    ASSERT_TRUE(WaitForSupervisor(
+        [&] { return m_supervisor.GetCheckCount() == 1 && m_supervisor.IsWaiting(); }));
     EXPECT_EQ(m_supervisor.GetLastResult(), 2);
     m_clock.Advance(59999);
-    EXPECT_FALSE(
-        WaitUntil([&] { return m_supervisor.GetCheckCount() > 1; }, std::chrono::milliseconds(50)));
+    EXPECT_FALSE(WaitForSupervisor([&] { return m_supervisor.GetCheckCount() > 1; },
+                                   std::chrono::milliseconds(50)));
     m_clock.Advance(1);
-    ASSERT_TRUE(
-        WaitUntil([&] { return m_supervisor.GetCheckCount() == 2 && m_supervisor.IsWaiting(); }));
+    ASSERT_TRUE(WaitForSupervisor(
+        [&] { return m_supervisor.GetCheckCount() == 2 && m_supervisor.IsWaiting(); }));
     EXPECT_EQ(m_supervisor.GetLastResult(), 2);
     m_supervisor.StopThread();
     EXPECT_FALSE(m_supervisor.IsThreadRunning());

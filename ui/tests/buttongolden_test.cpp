@@ -23,8 +23,8 @@
 namespace {
 
 const std::filesystem::path kTestFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-constexpr UINT kFacesId = 2100; // the three faces: id, id + 1, id + 3
-constexpr UINT kKeyedId = 2110; // kinds 0 and 1; kind 1 keys out its magenta corners
+constexpr UINT kFacesId = 2100;       // the three faces: id, id + 1, id + 3
+constexpr UINT kGoldenKeyedId = 2110; // kinds 0 and 1; kind 1 keys out its magenta corners
 constexpr std::uint32_t kKey = 0xFF00FF;
 constexpr int kRows = 9;
 constexpr int kStates = 4;
@@ -76,7 +76,7 @@ protected:
         bundle.bitmaps[kFacesId] = Framed(0xFFFFFF, 0x2060C0);
         bundle.bitmaps[kFacesId + 1] = Framed(0xFFFFFF, 0xF4AF06);
         bundle.bitmaps[kFacesId + 3] = Framed(0xC0C0C0, 0x6E6E6E);
-        bundle.bitmaps[kKeyedId] = Framed(0x102040, 0x3C7CB8);
+        bundle.bitmaps[kGoldenKeyedId] = Framed(0x102040, 0x3C7CB8);
         module_ = windowtesting::LoadLanguage(root_, bundle);
         ASSERT_NE(module_, nullptr);
         platform::SetResourceInstance(module_);
@@ -144,14 +144,14 @@ TEST_P(ButtonGolden, EveryFaceKindInEveryState) {
     };
     const Row rows[kRows] = {
         {[] { return std::make_unique<BitmapButton>(kFacesId, false, true, 0); }, u""},
-        {[] { return std::make_unique<BitmapButton>(kKeyedId, 0); }, u"Hidden"},
-        {[] { return std::make_unique<BitmapButton>(kKeyedId, 1); }, u"Map"},
-        {[] { return std::make_unique<BitmapButton>(kKeyedId, 2); }, u"Two\r\nlines"},
-        {[] { return std::make_unique<BitmapButton>(kKeyedId, 3); }, u"Route"},
-        {[] { return std::make_unique<BitmapButton>(kKeyedId, 5); }, u"On"},
-        {[] { return std::make_unique<BitmapButton>(kKeyedId, 7); }, u"Next"},
-        {[] { return std::make_unique<BitmapButton>(kKeyedId, 8); }, u"Right"},
-        {[] { return std::make_unique<MetafileButton>(kKeyedId); }, u""},
+        {[] { return std::make_unique<BitmapButton>(kGoldenKeyedId, 0); }, u"Hidden"},
+        {[] { return std::make_unique<BitmapButton>(kGoldenKeyedId, 1); }, u"Map"},
+        {[] { return std::make_unique<BitmapButton>(kGoldenKeyedId, 2); }, u"Two\r\nlines"},
+        {[] { return std::make_unique<BitmapButton>(kGoldenKeyedId, 3); }, u"Route"},
+        {[] { return std::make_unique<BitmapButton>(kGoldenKeyedId, 5); }, u"On"},
+        {[] { return std::make_unique<BitmapButton>(kGoldenKeyedId, 7); }, u"Next"},
+        {[] { return std::make_unique<BitmapButton>(kGoldenKeyedId, 8); }, u"Right"},
+        {[] { return std::make_unique<MetafileButton>(kGoldenKeyedId); }, u""},
     };
     for (int row = 0; row < kRows; ++row) {
         for (int state = 0; state < kStates; ++state) {

@@ -16,13 +16,13 @@
 
 namespace {
 
-const std::filesystem::path kTestFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const std::filesystem::path kCustomControlFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr COLORREF kPage = RGB(10, 20, 30);
 
 class ControlPage : public testing::Test {
 protected:
     void SetUp() override {
-        platform::SetFontFile(kTestFont);
+        platform::SetFontFile(kCustomControlFont);
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = &windowtesting::RecordingProcedure;
         windowClass.hbrBackground = pageBrush_;

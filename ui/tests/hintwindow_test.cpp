@@ -12,7 +12,7 @@
 
 namespace {
 
-const std::filesystem::path kTestFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const std::filesystem::path kHintFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 // The DT_CALCRECT size of text in a 12-point Swiss font.
 SIZE MeasuredSize(const std::u16string& text) {
@@ -34,7 +34,7 @@ SIZE MeasuredSize(const std::u16string& text) {
 class HintPage : public testing::Test {
 protected:
     void SetUp() override {
-        platform::SetFontFile(kTestFont);
+        platform::SetFontFile(kHintFont);
         page_ = CreateWindowExW(0, u"Static", u"", WS_POPUP | WS_VISIBLE, 10, 20, 200, 200, nullptr,
                                 nullptr, nullptr, nullptr);
         ASSERT_NE(page_, nullptr);

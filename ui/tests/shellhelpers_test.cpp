@@ -11,7 +11,7 @@
 
 namespace {
 
-const std::filesystem::path kTestFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const std::filesystem::path kShellFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 DWORD SipFlags() {
     SIPINFO info{};
@@ -36,7 +36,7 @@ TEST(ShellHelpersTest, SwitchesInputPanelAndTaskBar) {
 }
 
 TEST(ShellHelpersTest, FitTextTailKeepsWhatFits) {
-    platform::SetFontFile(kTestFont);
+    platform::SetFontFile(kShellFont);
     LOGFONTW description{};
     description.lfHeight = -12;
     HFONT font = CreateFontIndirectW(&description);

@@ -10,7 +10,7 @@
 
 namespace {
 
-const std::filesystem::path kTestFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const std::filesystem::path kTextFaceFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr int kWidth = 120;
 constexpr int kHeight = 40;
 
@@ -19,7 +19,7 @@ class FaceCanvas {
 public:
     FaceCanvas()
         : canvas_(kWidth, kHeight, kSkinBackground) {
-        platform::SetFontFile(kTestFont);
+        platform::SetFontFile(kTextFaceFont);
         LOGFONTW description{};
         description.lfHeight = -16;
         description.lfQuality = NONANTIALIASED_QUALITY;

@@ -19,14 +19,14 @@ using windowtesting::RegisterRecordingClass;
 
 namespace {
 
-HWND MakeTop(LPCWSTR className, DWORD style = WS_VISIBLE) {
+HWND MakeMessageTop(LPCWSTR className, DWORD style = WS_VISIBLE) {
     return CreateWindowExW(0, className, u"", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                            CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
 }
 
 TEST(MessageQueue, PostedMessagesFromEightThreadsArriveComplete) {
     RegisterRecordingClass(u"Rec");
-    HWND window = MakeTop(u"Rec", 0);
+    HWND window = MakeMessageTop(u"Rec", 0);
     constexpr int kThreads = 8;
     constexpr int kEach = 2000;
     std::vector<std::thread> threads;
@@ -82,7 +82,7 @@ TEST(MessageQueue, PaintAndTimerComeAfterPostedMessagesAndQuitEndsTheLoop) {
     platform::VirtualClock clock;
     platform::ScopedClock installed(clock);
     RegisterRecordingClass(u"Rec");
-    HWND window = MakeTop(u"Rec", WS_VISIBLE);
+    HWND window = MakeMessageTop(u"Rec", WS_VISIBLE);
     platform::ScreenDriver(&clock).RunUntilIdle();
     SetTimer(window, 5, 100, nullptr);
     clock.Advance(100);
@@ -114,7 +114,7 @@ TEST(Timers, FireOnTheVirtualClockAndRestartWhenSetAgain) {
     platform::VirtualClock clock;
     platform::ScopedClock installed(clock);
     RegisterRecordingClass(u"Rec");
-    HWND window = MakeTop(u"Rec", 0);
+    HWND window = MakeMessageTop(u"Rec", 0);
     platform::ScreenDriver driver(&clock);
     const struct {
         std::function<void()> action;
@@ -142,7 +142,7 @@ TEST(Timers, FireOnTheVirtualClockAndRestartWhenSetAgain) {
 
 TEST(MessageQueue, PeekWithoutRemovingSeesAnInjectedTap) {
     RegisterRecordingClass(u"Rec");
-    HWND window = MakeTop(u"Rec");
+    HWND window = MakeMessageTop(u"Rec");
     platform::ScreenDriver driver;
     driver.RunUntilIdle();
     platform::InjectStylus(platform::StylusAction::Down, POINT{30, 60});
@@ -172,11 +172,11 @@ LRESULT PingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 TEST(SendMessage, TwoThreadsSendingToEachOtherDoNotDeadlock) {
     RegisterRecordingClass(u"Ping", 0, 0, PingProcedure);
-    HWND local = MakeTop(u"Ping", 0);
+    HWND local = MakeMessageTop(u"Ping", 0);
     std::atomic<HWND> remote{nullptr};
     std::atomic<bool> stop{false};
     std::thread other([&] {
-        remote = MakeTop(u"Ping", 0);
+        remote = MakeMessageTop(u"Ping", 0);
         MSG msg{};
         while (!stop) {
             if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
@@ -205,7 +205,7 @@ TEST(SendMessage, TwoThreadsSendingToEachOtherDoNotDeadlock) {
 
 TEST(CrossThreadCalls, ShowAndInvalidateFromAnotherThreadNeverBlock) {
     RegisterRecordingClass(u"Rec");
-    HWND window = MakeTop(u"Rec", 0);
+    HWND window = MakeMessageTop(u"Rec", 0);
     platform::ScreenDriver driver;
     driver.RunUntilIdle();
     ClearLog();
@@ -246,7 +246,7 @@ LRESULT PaintingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 TEST(Painting, EraseComesFirstWithTheDcAndIsSuppressedByItsHandler) {
     RegisterRecordingClass(u"Paint", 0, 0, PaintingProcedure);
-    HWND window = MakeTop(u"Paint", WS_VISIBLE);
+    HWND window = MakeMessageTop(u"Paint", WS_VISIBLE);
     platform::ScreenDriver driver;
     driver.RunUntilIdle();
     const struct {

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr const char16_t* kPath = u"\\Kwa\\pages.sep";
+constexpr const char16_t* kStdioPath = u"\\Kwa\\pages.sep";
 
 class StdioFileTest : public ::testing::Test {
 protected:
@@ -25,12 +25,12 @@ TEST_F(StdioFileTest, OpensByModeWithReadWriteFallingBackToCreation) {
         {4, false, true, ""},       {5, true, true, ""},        {6, true, false, "old"},
         {6, false, false, nullptr},
     };
-    ExpectOpensByMode<StdioFile>(m_root, kPath, cases);
+    ExpectOpensByMode<StdioFile>(m_root, kStdioPath, cases);
 }
 
 TEST_F(StdioFileTest, ReadsWritesAndSeeksToPositions) {
     StdioFile file;
-    file.Open(kPath, RawFileMode::ReadWriteTruncate);
+    file.Open(kStdioPath, RawFileMode::ReadWriteTruncate);
     ASSERT_TRUE(file.IsOpen());
     EXPECT_TRUE(file.Write("0123456789", 10));
     EXPECT_EQ(file.Seek(3, kRawSeekBegin), 3);
@@ -48,16 +48,16 @@ TEST_F(StdioFileTest, ReadsWritesAndSeeksToPositions) {
     EXPECT_EQ(file.Close(), 1);
     EXPECT_FALSE(file.Read(bytes, 1));
     EXPECT_EQ(file.Tell(), -1);
-    EXPECT_EQ(m_root.ReadFile(kPath).value_or(""), "0123456789");
+    EXPECT_EQ(m_root.ReadFile(kStdioPath).value_or(""), "0123456789");
 }
 
 TEST_F(StdioFileTest, AReadOnlyStreamRefusesWrites) {
-    ASSERT_TRUE(m_root.WriteFile(kPath, "abc"));
+    ASSERT_TRUE(m_root.WriteFile(kStdioPath, "abc"));
     StdioFile file;
-    file.Open(kPath, RawFileMode::Read);
+    file.Open(kStdioPath, RawFileMode::Read);
     EXPECT_FALSE(file.WriteData("x", 1));
     file.Close();
-    EXPECT_EQ(m_root.ReadFile(kPath).value_or(""), "abc");
+    EXPECT_EQ(m_root.ReadFile(kStdioPath).value_or(""), "abc");
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr const char16_t* kPath = u"\\Kwa\\net.rd";
+constexpr const char16_t* kWin32Path = u"\\Kwa\\net.rd";
 
 class Win32FileTest : public ::testing::Test {
 protected:
@@ -27,14 +27,14 @@ TEST_F(Win32FileTest, OpensByModeTable) {
         {4, false, true, nullptr}, {5, true, true, nullptr},   {5, false, false, nullptr},
         {6, true, false, "old"},   {-1, true, false, "old"},
     };
-    ExpectOpensByMode<Win32File>(m_root, kPath, cases);
+    ExpectOpensByMode<Win32File>(m_root, kWin32Path, cases);
 }
 
 TEST_F(Win32FileTest, UnknownModesLeaveAnOpenFileOpen) {
-    ASSERT_TRUE(m_root.WriteFile(kPath, "abc"));
+    ASSERT_TRUE(m_root.WriteFile(kWin32Path, "abc"));
     Win32File file;
-    file.Open(kPath, RawFileMode::Read);
-    file.Open(kPath, static_cast<RawFileMode>(9));
+    file.Open(kWin32Path, RawFileMode::Read);
+    file.Open(kWin32Path, static_cast<RawFileMode>(9));
     ASSERT_TRUE(file.IsOpen());
     char byte = 0;
     EXPECT_TRUE(file.Read(&byte, 1));
@@ -43,7 +43,7 @@ TEST_F(Win32FileTest, UnknownModesLeaveAnOpenFileOpen) {
 
 TEST_F(Win32FileTest, ReadsWritesSeeksAndTells) {
     Win32File file;
-    file.Open(kPath, RawFileMode::ReadWrite);
+    file.Open(kWin32Path, RawFileMode::ReadWrite);
     ASSERT_TRUE(file.IsOpen());
     EXPECT_TRUE(file.Write("0123456789", 10));
     EXPECT_TRUE(file.WriteData("ab", 2));
@@ -59,13 +59,13 @@ TEST_F(Win32FileTest, ReadsWritesSeeksAndTells) {
     EXPECT_EQ(file.Close(), 1);
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(file.Close(), 1);
-    EXPECT_EQ(m_root.ReadFile(kPath).value_or(""), "0123456789ab");
+    EXPECT_EQ(m_root.ReadFile(kWin32Path).value_or(""), "0123456789ab");
 }
 
 TEST_F(Win32FileTest, TellsACleanEndFromAShortRead) {
-    ASSERT_TRUE(m_root.WriteFile(kPath, "abcd"));
+    ASSERT_TRUE(m_root.WriteFile(kWin32Path, "abcd"));
     Win32File file;
-    file.Open(kPath, RawFileMode::Read);
+    file.Open(kWin32Path, RawFileMode::Read);
     char bytes[8] = {};
     EXPECT_FALSE(file.Read(bytes, 8)); // short: 4 of 8
     EXPECT_FALSE(file.IsAtEnd());
@@ -78,21 +78,21 @@ TEST_F(Win32FileTest, TellsACleanEndFromAShortRead) {
 }
 
 TEST_F(Win32FileTest, ReopeningClosesTheFormerHandle) {
-    ASSERT_TRUE(m_root.WriteFile(kPath, "abcd"));
+    ASSERT_TRUE(m_root.WriteFile(kWin32Path, "abcd"));
     const std::size_t before = platform::OpenHandleCount();
     Win32File file;
-    file.Open(kPath, RawFileMode::Read);
-    file.Open(kPath, RawFileMode::Read);
+    file.Open(kWin32Path, RawFileMode::Read);
+    file.Open(kWin32Path, RawFileMode::Read);
     EXPECT_EQ(platform::OpenHandleCount(), before + 1);
-    EXPECT_TRUE(OpenOnSearchPath(file, kPath, RawFileMode::Read));
+    EXPECT_TRUE(OpenOnSearchPath(file, kWin32Path, RawFileMode::Read));
     EXPECT_EQ(platform::OpenHandleCount(), before + 1);
     EXPECT_FALSE(OpenOnSearchPath(file, u"\\Kwa\\missing.rd", RawFileMode::Read));
     EXPECT_EQ(platform::OpenHandleCount(), before);
 }
 
 TEST_F(Win32FileTest, CreateRawFileReturnsTheFileEvenWhenItDidNotOpen) {
-    ASSERT_TRUE(m_root.WriteFile(kPath, "abcd"));
-    const std::unique_ptr<RawFile> opened = CreateRawFile(kPath, RawFileMode::Read, false);
+    ASSERT_TRUE(m_root.WriteFile(kWin32Path, "abcd"));
+    const std::unique_ptr<RawFile> opened = CreateRawFile(kWin32Path, RawFileMode::Read, false);
     ASSERT_NE(opened, nullptr);
     EXPECT_TRUE(opened->IsOpen());
     EXPECT_NE(dynamic_cast<Win32File*>(opened.get()), nullptr);

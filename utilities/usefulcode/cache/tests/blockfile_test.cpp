@@ -18,11 +18,11 @@
 
 namespace {
 
-constexpr DWORD kBlockSize = 16;
+constexpr DWORD kFileBlockSize = 16;
 constexpr const char16_t* kPlainPath = u"\\Data\\plain.bin";
 
 // n blocks whose bytes are 'a' + block index.
-std::string Blocks(int count, DWORD blockSize = kBlockSize) {
+std::string Blocks(int count, DWORD blockSize = kFileBlockSize) {
     std::string bytes;
     for (int block = 0; block < count; ++block) {
         bytes.append(blockSize, static_cast<char>('a' + block));
@@ -30,7 +30,7 @@ std::string Blocks(int count, DWORD blockSize = kBlockSize) {
     return bytes;
 }
 
-std::string BlockText(const CachedBlockPtr& block, DWORD size = kBlockSize) {
+std::string BlockText(const CachedBlockPtr& block, DWORD size = kFileBlockSize) {
     return std::string(reinterpret_cast<const char*>(block->GetData()), size);
 }
 
@@ -44,7 +44,7 @@ protected:
         ASSERT_TRUE(m_cache);
     }
 
-    CachedFilePtr OpenPlain(FileAccess access, DWORD blockSize = kBlockSize) {
+    CachedFilePtr OpenPlain(FileAccess access, DWORD blockSize = kFileBlockSize) {
         return m_cache->GetPlainFile(kPlainPath, FileCreation::OpenExisting, access,
                                      FileShare::Read, blockSize);
     }
@@ -63,14 +63,14 @@ TEST_F(BlockFileTest, ReadsBlocksAndCountsTheWholeOnes) {
     ASSERT_TRUE(m_root.WriteFile(kPlainPath, Blocks(3) + "xyz"));
     const CachedFilePtr file = OpenPlain(FileAccess::Read);
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->GetBlockSize(), kBlockSize);
-    EXPECT_EQ(file->GetUnitSize(), kBlockSize);
-    EXPECT_EQ(file->GetEntrySize(), kBlockSize);
+    EXPECT_EQ(file->GetBlockSize(), kFileBlockSize);
+    EXPECT_EQ(file->GetUnitSize(), kFileBlockSize);
+    EXPECT_EQ(file->GetEntrySize(), kFileBlockSize);
     EXPECT_EQ(file->GetBlockCount(), 3u);
-    EXPECT_EQ(AsBlockFile(file).GetLogicalSize(), 3 * kBlockSize + 3);
-    EXPECT_EQ(BlockText(file->GetBlock(1)), std::string(kBlockSize, 'b'));
+    EXPECT_EQ(AsBlockFile(file).GetLogicalSize(), 3 * kFileBlockSize + 3);
+    EXPECT_EQ(BlockText(file->GetBlock(1)), std::string(kFileBlockSize, 'b'));
     // The partial last block reads as its bytes followed by zeros.
-    EXPECT_EQ(BlockText(file->GetBlock(3)), "xyz" + std::string(kBlockSize - 3, '\0'));
+    EXPECT_EQ(BlockText(file->GetBlock(3)), "xyz" + std::string(kFileBlockSize - 3, '\0'));
     EXPECT_EQ(file->GetBlockCount(), 4u);
 }
 
@@ -115,7 +115,7 @@ TEST_F(BlockFileTest, AReadOnlyFileNeverGrows) {
     EXPECT_FALSE(file->GetBlock(2));
     EXPECT_FALSE(file->GetBlock(0xFFFFFFFFu));
     EXPECT_EQ(file->GetBlockCount(), 2u);
-    EXPECT_EQ(AsBlockFile(file).GetLogicalSize(), 2 * kBlockSize);
+    EXPECT_EQ(AsBlockFile(file).GetLogicalSize(), 2 * kFileBlockSize);
     EXPECT_EQ(DiskBytes(), Blocks(2));
     EXPECT_EQ(m_cache->GetLruList().GetEntryCount(), 0u);
 }
@@ -126,10 +126,10 @@ TEST_F(BlockFileTest, AWritableFileGrowsToTheBlockAskedFor) {
     ASSERT_TRUE(file);
     const CachedBlockPtr block = file->GetBlock(5);
     ASSERT_TRUE(block);
-    EXPECT_EQ(AsBlockFile(file).GetLogicalSize(), 6 * kBlockSize);
+    EXPECT_EQ(AsBlockFile(file).GetLogicalSize(), 6 * kFileBlockSize);
     EXPECT_EQ(file->GetBlockCount(), 6u);
-    EXPECT_EQ(DiskBytes().size(), 6 * kBlockSize);
-    EXPECT_EQ(BlockText(block), std::string(kBlockSize, '\0'));
+    EXPECT_EQ(DiskBytes().size(), 6 * kFileBlockSize);
+    EXPECT_EQ(BlockText(block), std::string(kFileBlockSize, '\0'));
 }
 
 TEST_F(BlockFileTest, AShortFileHasOneBlockButOnlyAWritableOneIsExtended) {
@@ -138,7 +138,7 @@ TEST_F(BlockFileTest, AShortFileHasOneBlockButOnlyAWritableOneIsExtended) {
         const CachedFilePtr file = OpenPlain(FileAccess::Read);
         ASSERT_TRUE(file);
         EXPECT_EQ(file->GetBlockCount(), 1u);
-        EXPECT_EQ(BlockText(file->GetBlock(0)), "abc" + std::string(kBlockSize - 3, '\0'));
+        EXPECT_EQ(BlockText(file->GetBlock(0)), "abc" + std::string(kFileBlockSize - 3, '\0'));
         m_cache->RemoveFile(file);
     }
     EXPECT_EQ(DiskBytes(), "abc");
@@ -146,7 +146,7 @@ TEST_F(BlockFileTest, AShortFileHasOneBlockButOnlyAWritableOneIsExtended) {
         const CachedFilePtr file = OpenPlain(FileAccess::ReadWrite);
         ASSERT_TRUE(file);
         EXPECT_EQ(file->GetBlockCount(), 1u);
-        EXPECT_EQ(DiskBytes(), "abc" + std::string(kBlockSize - 3, '\0'));
+        EXPECT_EQ(DiskBytes(), "abc" + std::string(kFileBlockSize - 3, '\0'));
         m_cache->RemoveFile(file);
     }
 }
@@ -162,7 +162,7 @@ TEST_F(BlockFileTest, AWritableFileWritesReleasedBlocksBack) {
     }
     m_cache->Flush(); // the last reference goes, the block is written back
     std::string expected = Blocks(3);
-    expected[kBlockSize] = 'X';
+    expected[kFileBlockSize] = 'X';
     EXPECT_EQ(DiskBytes(), expected);
 }
 
@@ -173,7 +173,7 @@ TEST_F(BlockFileTest, AReadOnlyFileIsNeverWrittenEvenWhenItsDataIsChanged) {
     {
         CachedBlockPtr block = file->GetBlock(0);
         block->GetData()[0] = 'X';
-        block->GetData()[kBlockSize] = 1; // marked modified by a careless reader
+        block->GetData()[kFileBlockSize] = 1; // marked modified by a careless reader
     }
     m_cache->Flush();
     EXPECT_EQ(DiskBytes(), Blocks(2));
@@ -215,7 +215,7 @@ TEST_F(BlockFileTest, ThreadsReadTheRightBlocksThroughASmallCache) {
             for (int round = 0; round < 2000; ++round) {
                 const auto index = static_cast<DWORD>((round * 7 + t * 3) % 20);
                 CachedBlockPtr block = file->GetBlock(index);
-                if (!block || block->GetData()[kBlockSize - 1] != 'a' + index) {
+                if (!block || block->GetData()[kFileBlockSize - 1] != 'a' + index) {
                     ++wrong;
                     continue;
                 }
@@ -246,7 +246,7 @@ protected:
 
     CachedFilePtr OpenMember(FileAccess access) {
         return m_cache->GetArchiveFile(u"\\Db\\table.fsr", FileCreation::OpenExisting, access,
-                                       FileShare::Read, kBlockSize);
+                                       FileShare::Read, kFileBlockSize);
     }
 
     SfsMountSet m_mounts;
@@ -256,16 +256,16 @@ TEST_F(ArchiveBlockFileTest, ReadsTheBlocksOfAMember) {
     const CachedFilePtr file = OpenMember(FileAccess::Read);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->GetBlockCount(), 3u);
-    EXPECT_EQ(BlockText(file->GetBlock(2)), std::string(kBlockSize, 'c'));
-    EXPECT_EQ(BlockText(file->GetBlock(3)), "tail" + std::string(kBlockSize - 4, '\0'));
+    EXPECT_EQ(BlockText(file->GetBlock(2)), std::string(kFileBlockSize, 'c'));
+    EXPECT_EQ(BlockText(file->GetBlock(3)), "tail" + std::string(kFileBlockSize - 4, '\0'));
     EXPECT_FALSE(file->GetBlock(4));
-    EXPECT_EQ(m_cache->GetLruList().GetUsedSize(), 2 * kBlockSize);
+    EXPECT_EQ(m_cache->GetLruList().GetUsedSize(), 2 * kFileBlockSize);
 }
 
 TEST_F(ArchiveBlockFileTest, MembersOpenOnlyForReading) {
     EXPECT_FALSE(OpenMember(FileAccess::ReadWrite));
     EXPECT_FALSE(m_cache->GetArchiveFile(u"\\Db\\missing.fsr", FileCreation::OpenExisting,
-                                         FileAccess::Read, FileShare::Read, kBlockSize));
+                                         FileAccess::Read, FileShare::Read, kFileBlockSize));
     EXPECT_TRUE(m_mounts.UnmountAll());
     EXPECT_FALSE(OpenMember(FileAccess::Read));
 }
@@ -314,7 +314,8 @@ public:
     FailingBlockFile(std::weak_ptr<CacheLruList> list, DWORD bytesBeforeFailure)
         : BlockFile(std::move(list), kPlainPath,
                     std::make_unique<FailingReadFile>(bytesBeforeFailure), false,
-                    FileCreation::OpenExisting, FileAccess::Read, FileShare::Read, kBlockSize) {}
+                    FileCreation::OpenExisting, FileAccess::Read, FileShare::Read, kFileBlockSize) {
+    }
 };
 
 TEST_F(BlockFileTest, AReadFailingInsideTheFileFailsTheBlockInsteadOfReadingZeros) {
@@ -322,12 +323,12 @@ TEST_F(BlockFileTest, AReadFailingInsideTheFileFailsTheBlockInsteadOfReadingZero
     auto list = std::make_shared<CacheLruList>(1024);
     // The first block reads whole; the second fails half-way through.
     const CachedFilePtr file =
-        MakeCachedFile<FailingBlockFile>(std::weak_ptr<CacheLruList>(list), kBlockSize * 3 / 2);
+        MakeCachedFile<FailingBlockFile>(std::weak_ptr<CacheLruList>(list), kFileBlockSize * 3 / 2);
     ASSERT_TRUE(file);
     ASSERT_TRUE(file->IsOpen());
     const CachedBlockPtr first = file->GetBlock(0);
     ASSERT_TRUE(first);
-    EXPECT_EQ(BlockText(first), std::string(kBlockSize, 'a'));
+    EXPECT_EQ(BlockText(first), std::string(kFileBlockSize, 'a'));
 
     platform::DebugOutputCapture debug;
     EXPECT_FALSE(file->GetBlock(1)) << "a failed read is not a block of zeros";

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr DWORD kBlockSize = 100;
+constexpr DWORD kLruBlockSize = 100;
 
 std::atomic<int> g_fakeFilesAlive{0};
 
@@ -23,7 +23,7 @@ public:
     enum class Failure { None, LacksMemory, Broken };
 
     explicit FakeFile(std::weak_ptr<CacheLruList> list)
-        : CachedFile(std::move(list), u"fake", kBlockSize, kBlockSize) {
+        : CachedFile(std::move(list), u"fake", kLruBlockSize, kLruBlockSize) {
         ++g_fakeFilesAlive;
     }
     ~FakeFile() override { --g_fakeFilesAlive; }
@@ -36,7 +36,7 @@ public:
             return nullptr;
         }
         ++live;
-        auto* data = new BYTE[kBlockSize]();
+        auto* data = new BYTE[kLruBlockSize]();
         data[0] = static_cast<BYTE>(blockIndex);
         return data;
     }
@@ -52,7 +52,7 @@ public:
     [[nodiscard]] CachedBlockPtr GetBlock(DWORD blockIndex) override {
         return GetListedBlock(blockIndex);
     }
-    [[nodiscard]] DWORD GetEntrySize() const override { return kBlockSize; }
+    [[nodiscard]] DWORD GetEntrySize() const override { return kLruBlockSize; }
 
     Failure failure = Failure::None;
     int maxLive = 1 << 30;
@@ -77,7 +77,7 @@ protected:
 };
 
 TEST_F(CacheLruListTest, ServesARepeatedBlockWithoutLoadingItAgain) {
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     const CachedBlockPtr first = Get(3);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->GetData()[0], 3);
@@ -87,19 +87,19 @@ TEST_F(CacheLruListTest, ServesARepeatedBlockWithoutLoadingItAgain) {
     Get(4);
     EXPECT_EQ(Get(3).Get(), first.Get()); // found in the index
     EXPECT_EQ(m_file->loads.load(), 2);
-    EXPECT_EQ(m_list->GetUsedSize(), 2 * kBlockSize);
+    EXPECT_EQ(m_list->GetUsedSize(), 2 * kLruBlockSize);
     EXPECT_EQ(m_list->GetEntryCount(), 2u);
 }
 
 TEST_F(CacheLruListTest, EvictsTheLeastRecentlyUsedBlocksThatNobodyHolds) {
-    MakeList(3 * kBlockSize);
+    MakeList(3 * kLruBlockSize);
     Get(0);
     Get(1);
     Get(2);
     Get(0); // 1 is now the least recently used
     Get(3);
     EXPECT_EQ(m_file->releases.load(), 1);
-    EXPECT_EQ(m_list->GetUsedSize(), 3 * kBlockSize);
+    EXPECT_EQ(m_list->GetUsedSize(), 3 * kLruBlockSize);
     const int loads = m_file->loads.load();
     Get(0);
     Get(2);
@@ -110,12 +110,12 @@ TEST_F(CacheLruListTest, EvictsTheLeastRecentlyUsedBlocksThatNobodyHolds) {
 }
 
 TEST_F(CacheLruListTest, LoadsPastTheCapacityWhileCallersHoldTheBlocks) {
-    MakeList(kBlockSize);
+    MakeList(kLruBlockSize);
     const CachedBlockPtr first = Get(0);
     const CachedBlockPtr second = Get(1);
     const CachedBlockPtr third = Get(2);
     ASSERT_TRUE(third);
-    EXPECT_EQ(m_list->GetUsedSize(), 3 * kBlockSize);
+    EXPECT_EQ(m_list->GetUsedSize(), 3 * kLruBlockSize);
     EXPECT_EQ(m_list->GetEntryCount(), 3u);
     EXPECT_EQ(m_file->releases.load(), 0);
     EXPECT_EQ(first->GetData()[0], 0);
@@ -123,52 +123,52 @@ TEST_F(CacheLruListTest, LoadsPastTheCapacityWhileCallersHoldTheBlocks) {
 }
 
 TEST_F(CacheLruListTest, EvictWithEveryEntryHeldRemovesNothing) {
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     std::vector<CachedBlockPtr> held = {Get(0), Get(1), Get(2)};
-    EXPECT_FALSE(m_list->SetCapacity(kBlockSize));
-    EXPECT_EQ(m_list->GetUsedSize(), 3 * kBlockSize);
+    EXPECT_FALSE(m_list->SetCapacity(kLruBlockSize));
+    EXPECT_EQ(m_list->GetUsedSize(), 3 * kLruBlockSize);
     EXPECT_FALSE(m_list->Evict());
     EXPECT_EQ(m_list->GetEntryCount(), 3u);
     EXPECT_EQ(m_file->releases.load(), 0);
 }
 
 TEST_F(CacheLruListTest, EvictRemovesAnEntryOnlyTheListHolds) {
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     const CachedBlockPtr held = Get(0);
     Get(1); // only the list holds it now (count 1)
     const CachedBlockPtr alsoHeld = Get(2);
-    EXPECT_TRUE(m_list->SetCapacity(2 * kBlockSize));
+    EXPECT_TRUE(m_list->SetCapacity(2 * kLruBlockSize));
     EXPECT_EQ(m_list->GetEntryCount(), 2u);
     EXPECT_EQ(m_file->releases.load(), 1);
-    EXPECT_EQ(m_list->GetUsedSize(), 2 * kBlockSize);
+    EXPECT_EQ(m_list->GetUsedSize(), 2 * kLruBlockSize);
 }
 
 TEST_F(CacheLruListTest, CapacityZeroRemovesEveryEntryThatIsNotHeld) {
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     const CachedBlockPtr held = Get(1);
     Get(0);
     Get(2);
     Get(3);
     EXPECT_FALSE(m_list->SetCapacity(0));
     EXPECT_EQ(m_list->GetEntryCount(), 1u);
-    EXPECT_EQ(m_list->GetUsedSize(), kBlockSize);
+    EXPECT_EQ(m_list->GetUsedSize(), kLruBlockSize);
     EXPECT_EQ(m_list->GetCapacity(), 0u);
     EXPECT_EQ(m_file->releases.load(), 3);
     EXPECT_EQ(held->GetData()[0], 1);
 }
 
 TEST_F(CacheLruListTest, FlushKeepsHeldBlocksAndTheCapacity) {
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     const CachedBlockPtr held = Get(5);
     Get(6);
     m_list->Flush();
-    EXPECT_EQ(m_list->GetCapacity(), 10 * kBlockSize);
+    EXPECT_EQ(m_list->GetCapacity(), 10 * kLruBlockSize);
     EXPECT_EQ(m_list->GetEntryCount(), 1u);
     EXPECT_EQ(Get(5).Get(), held.Get());
 }
 
 TEST_F(CacheLruListTest, ABlockLivesUntilItsLastReferenceGoes) {
-    MakeList(kBlockSize);
+    MakeList(kLruBlockSize);
     CachedBlockPtr held = Get(0);
     Get(1); // pushes 0 off the list's books only if it were free
     EXPECT_EQ(m_list->SetCapacity(0), false);
@@ -183,7 +183,7 @@ TEST_F(CacheLruListTest, ABlockLivesUntilItsLastReferenceGoes) {
 }
 
 TEST_F(CacheLruListTest, ABlockKeepsItsFileAlive) {
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     const int aliveBefore = g_fakeFilesAlive.load();
     CachedBlockPtr block = Get(7);
     m_filePointer.Release();
@@ -198,7 +198,7 @@ TEST_F(CacheLruListTest, ABlockKeepsItsFileAlive) {
 }
 
 TEST_F(CacheLruListTest, ARetriedLoadSucceedsOnceAFlushFreesMemory) {
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     m_file->maxLive = 2;
     Get(0);
     Get(1);
@@ -213,7 +213,7 @@ TEST_F(CacheLruListTest, GivesUpOnALoadThatLacksMemoryAfterOnePause) {
     platform::VirtualClock clock;
     clock.SetSleepAdvancesClock(true);
     platform::ScopedClock installed(clock);
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     m_file->failure = FakeFile::Failure::LacksMemory;
     const DWORD start = GetTickCount();
     EXPECT_FALSE(Get(0));
@@ -225,7 +225,7 @@ TEST_F(CacheLruListTest, GivesUpOnALoadThatLacksMemoryAfterOnePause) {
 }
 
 TEST_F(CacheLruListTest, DoesNotRetryALoadThatFailedForAnotherReason) {
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     const CachedBlockPtr held = Get(0);
     Get(1);
     m_file->failure = FakeFile::Failure::Broken;
@@ -235,7 +235,7 @@ TEST_F(CacheLruListTest, DoesNotRetryALoadThatFailedForAnotherReason) {
 }
 
 TEST_F(CacheLruListTest, BlocksOfTwoFilesAreKeptApart) {
-    MakeList(10 * kBlockSize);
+    MakeList(10 * kLruBlockSize);
     CachedFilePtr other = MakeCachedFile<FakeFile>(std::weak_ptr<CacheLruList>(m_list));
     const CachedBlockPtr mine = Get(1);
     const CachedBlockPtr theirs = other->GetBlock(1);
@@ -246,7 +246,7 @@ TEST_F(CacheLruListTest, BlocksOfTwoFilesAreKeptApart) {
 }
 
 TEST_F(CacheLruListTest, ThreadsShareBlocksAndEvictOnlyFreeOnes) {
-    MakeList(8 * kBlockSize);
+    MakeList(8 * kLruBlockSize);
     constexpr int kThreads = 6;
     std::atomic<int> wrongBlocks{0};
     std::vector<std::thread> threads;
@@ -272,12 +272,12 @@ TEST_F(CacheLruListTest, ThreadsShareBlocksAndEvictOnlyFreeOnes) {
     }
     EXPECT_EQ(wrongBlocks.load(), 0);
     EXPECT_TRUE(m_list->Evict());
-    EXPECT_LE(m_list->GetUsedSize(), 8 * kBlockSize);
+    EXPECT_LE(m_list->GetUsedSize(), 8 * kLruBlockSize);
     EXPECT_EQ(m_file->live.load(), static_cast<int>(m_list->GetEntryCount()));
 }
 
 TEST(CacheLruListLifetime, AFileOutlivingItsCacheLoadsNothingMore) {
-    auto list = std::make_shared<CacheLruList>(10 * kBlockSize);
+    auto list = std::make_shared<CacheLruList>(10 * kLruBlockSize);
     CachedFilePtr file = MakeCachedFile<FakeFile>(std::weak_ptr<CacheLruList>(list));
     const CachedBlockPtr held = file->GetBlock(0);
     list.reset();
