@@ -9,6 +9,7 @@
 #include "testdata/drawtown.h"
 #include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
+#include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdecoder.h"
 #include "traffic/tmcmessagestore.h"
 #include "utilities/usefulcode/memoryarena.h"
@@ -29,19 +30,6 @@ constexpr int kWidth = 480;
 constexpr int kHeight = 640;
 constexpr int kBlocks = 30;
 
-TmcRawMessage Decoded(const std::string& text) {
-    TmcDecoder decoder;
-    TmcRawMessage raw{};
-    int offset = 0;
-    while (offset < static_cast<int>(text.size())) {
-        offset += decoder.Decode(text.data() + offset, static_cast<int>(text.size()) - offset);
-        if (const TmcRawMessage* message = decoder.TakeMessage()) {
-            raw = *message;
-        }
-    }
-    return raw;
-}
-
 TmcRawMessage Message(unsigned event, std::uint32_t point) {
     testdata::AlertCMessage m;
     m.event = event;
@@ -49,7 +37,7 @@ TmcRawMessage Message(unsigned event, std::uint32_t point) {
     m.extent = 1;
     testdata::AlertCEncoder encoder;
     encoder.AddTable(m.programmeId, 1);
-    return Decoded(encoder.AddMessage(m).Build());
+    return DecodeLastTmcMessage(encoder.AddMessage(m).Build());
 }
 
 void BenchmarkOverlay(benchmark::State& state) {

@@ -13,13 +13,14 @@
 
 namespace {
 
-constexpr MapPoint kOrigin{4000000, 3000000};
+constexpr MapPoint kQueriesOrigin{4000000, 3000000};
 
 testdata::ElementDescription Element(char letter, int x, int y, int size, std::uint16_t code,
                                      std::uint8_t layer) {
     testdata::ElementDescription element;
     element.typeLetter = letter;
-    element.bounds = {kOrigin.x + x, kOrigin.y + y, kOrigin.x + x + size, kOrigin.y + y + size};
+    element.bounds = {kQueriesOrigin.x + x, kQueriesOrigin.y + y, kQueriesOrigin.x + x + size,
+                      kQueriesOrigin.y + y + size};
     if (letter == 'y')
         element.points = {{element.bounds.x1, element.bounds.y1},
                           {element.bounds.x2, element.bounds.y1},
@@ -49,7 +50,8 @@ protected:
         return codes;
     }
     MapRect Everything() const {
-        return {kOrigin.x - 100000, kOrigin.y - 100000, kOrigin.x + 100000, kOrigin.y + 100000};
+        return {kQueriesOrigin.x - 100000, kQueriesOrigin.y - 100000, kQueriesOrigin.x + 100000,
+                kQueriesOrigin.y + 100000};
     }
 
     testdata::MapSetWriter m_writer;
@@ -93,7 +95,7 @@ TEST_F(MapQueries, LayerScanTellsTheLayersAboveItsOwn) {
     MapTransform transform(MapRect{0, 0, 1 << 24, 1 << 24});
     transform.SetSize({100, 100});
     transform.SetScale(0.1);
-    transform.SetCenter(kOrigin);
+    transform.SetCenter(kQueriesOrigin);
     struct Case {
         std::uint8_t layer;
         std::uint8_t highest;
@@ -132,7 +134,7 @@ TEST_F(MapQueries, DrawFilterDropsSinglePixelElementsButNotSymbols) {
     MapTransform transform(MapRect{0, 0, 1 << 24, 1 << 24});
     transform.SetSize({100, 100});
     transform.SetScale(10.0);
-    transform.SetCenter(kOrigin);
+    transform.SetCenter(kQueriesOrigin);
     const MapRect all = Everything();
     for (const MapRect& rect : {all, MapRect{all.x2, all.y2, all.x1, all.y1}}) {
         DrawFilter filter;
@@ -157,7 +159,8 @@ TEST_F(MapQueries, DrawFilterDropsSinglePixelElementsButNotSymbols) {
 // the walk still moves on.
 TEST_F(MapQueries, RecordGeometryIsEmptyWhileThePoolIsFull) {
     testdata::ElementDescription line = Element('p', 0, 0, 50, 1010, 1);
-    line.points = {{kOrigin.x, kOrigin.y}, {kOrigin.x + 50, kOrigin.y + 50}};
+    line.points = {{kQueriesOrigin.x, kQueriesOrigin.y},
+                   {kQueriesOrigin.x + 50, kQueriesOrigin.y + 50}};
     Build({line, Element('l', 10, 0, 50, 1020, 1)});
     LayerFilter filter;
     filter.rect = Everything();

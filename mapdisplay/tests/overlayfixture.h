@@ -12,6 +12,7 @@
 #include "testdata/parkingtableswriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
+#include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdecoder.h"
 #include "traffic/tmcmessagestore.h"
 #include "utilities/usefulcode/memoryarena.h"
@@ -35,19 +36,6 @@ constexpr std::uint32_t kSignRgb = 0x0000C0; // blue sign squares of 12 pixels
 
 inline std::uint32_t Code(std::uint32_t location) {
     return MakeTmcLocationCode(1, 1, location);
-}
-
-inline TmcRawMessage Decoded(const std::string& text) {
-    TmcDecoder decoder;
-    TmcRawMessage raw{};
-    int offset = 0;
-    while (offset < static_cast<int>(text.size())) {
-        offset += decoder.Decode(text.data() + offset, static_cast<int>(text.size()) - offset);
-        if (const TmcRawMessage* message = decoder.TakeMessage()) {
-            raw = *message;
-        }
-    }
-    return raw;
 }
 
 // A street of the town along x in row j from column i0 to i1, as the TMC line of point codes
@@ -142,7 +130,7 @@ public:
         m.isNegativeDirection = isNegative;
         testdata::AlertCEncoder encoder;
         encoder.AddTable(m.programmeId, 1);
-        return Decoded(encoder.AddMessage(m).Build());
+        return DecodeLastTmcMessage(encoder.AddMessage(m).Build());
     }
 
     void Repaint() {

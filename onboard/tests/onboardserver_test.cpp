@@ -2,6 +2,7 @@
 // events, the parts' getters, a server without an engine, and the house-number types it hands on.
 #include "onboard/onboardserverimpl.h"
 #include "onboard/tests/serverworld.h"
+#include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdecoder.h"
 
 #include <filesystem>
@@ -18,16 +19,7 @@ TmcRawMessage Closure(unsigned event = kClosureEvent) {
     m.extent = 2;
     testdata::AlertCEncoder encoder;
     encoder.AddTable(m.programmeId, 1);
-    const std::string text = encoder.AddMessage(m).Build();
-    TmcDecoder decoder;
-    TmcRawMessage raw{};
-    for (int offset = 0; offset < static_cast<int>(text.size());) {
-        offset += decoder.Decode(text.data() + offset, static_cast<int>(text.size()) - offset);
-        if (const TmcRawMessage* message = decoder.TakeMessage()) {
-            raw = *message;
-        }
-    }
-    return raw;
+    return DecodeLastTmcMessage(encoder.AddMessage(m).Build());
 }
 
 TEST(OnboardServer, OpensNetworkDatasetsEngineAndTmcStoreInTurn) {

@@ -10,6 +10,8 @@
 #include "testdata/alertcencoder.h"
 #include "testdata/tmctableswriter.h"
 #include "tools/osmtests/convertedextract.h"
+#include "tools/osmtests/extractchains.h"
+#include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdecoder.h"
 #include "traffic/tmcmessagestore.h"
 #include "utilities/usefulcode/memoryarena.h"
@@ -38,73 +40,12 @@ protected:
     static void SetUpTestSuite() { ConvertOnce({{"overlay", osm2nav::ConvertOptions{}}}); }
 };
 
-struct Piece {
-    std::uint32_t id = 0;
-    std::vector<GeoPoint> line;
-};
-
-bool Same(const GeoPoint& a, const GeoPoint& b) {
-    return std::fabs(a.x - b.x) < 1e-6f && std::fabs(a.y - b.y) < 1e-6f;
-}
-
-bool Touch(const Piece& a, const Piece& b) {
-    return Same(a.line.front(), b.line.front()) || Same(a.line.front(), b.line.back()) ||
-           Same(a.line.back(), b.line.front()) || Same(a.line.back(), b.line.back());
-}
-
-// The longest chain of the pieces, each piece extended greedily at both open ends.
-std::vector<Piece> LongestChain(const std::vector<Piece>& pieces) {
-    std::vector<Piece> best;
-    for (std::size_t start = 0; start < pieces.size(); ++start) {
-        std::vector<Piece> chain = {pieces[start]};
-        std::set<std::uint32_t> used = {pieces[start].id};
-        for (bool grew = true; grew;) {
-            grew = false;
-            for (const Piece& p : pieces) {
-                if (used.contains(p.id)) {
-                    continue;
-                }
-                const bool atBack = Touch(chain.back(), p) &&
-                                    (chain.size() == 1 || !Touch(chain[chain.size() - 2], p));
-                const bool atFront = !atBack && Touch(chain.front(), p) &&
-                                     (chain.size() == 1 || !Touch(chain[1], p));
-                if (atBack) {
-                    chain.push_back(p);
-                } else if (atFront) {
-                    chain.insert(chain.begin(), p);
-                } else {
-                    continue;
-                }
-                used.insert(p.id);
-                grew = true;
-            }
-        }
-        if (chain.size() > best.size()) {
-            best = chain;
-        }
-    }
-    return best;
-}
-
 // The chain's end that is no joint with its neighbour.
 GeoPoint OpenEnd(const Piece& end, const Piece& neighbour) {
     return Same(end.line.front(), neighbour.line.front()) ||
                    Same(end.line.front(), neighbour.line.back())
                ? end.line.back()
                : end.line.front();
-}
-
-TmcRawMessage Decoded(const std::string& text) {
-    TmcDecoder decoder;
-    TmcRawMessage raw{};
-    int offset = 0;
-    while (offset < static_cast<int>(text.size())) {
-        offset += decoder.Decode(text.data() + offset, static_cast<int>(text.size()) - offset);
-        if (const TmcRawMessage* message = decoder.TakeMessage()) {
-            raw = *message;
-        }
-    }
-    return raw;
 }
 
 COLORREF ScreenAt(int x, int y) {
@@ -203,7 +144,7 @@ TEST_F(ExtractOverlay, DrawsAClosureAlongTheMainStreetOfVaduz) {
     m.extent = 1;
     testdata::AlertCEncoder encoder;
     encoder.AddTable(m.programmeId, 1);
-    const TmcRawMessage closure = Decoded(encoder.AddMessage(m).Build());
+    const TmcRawMessage closure = DecodeLastTmcMessage(encoder.AddMessage(m).Build());
     ASSERT_TRUE(store->AddRawMessage(&closure));
     driver.RunUntilIdle();
     ASSERT_EQ(layer->GetEntryIds().size(), 1U);

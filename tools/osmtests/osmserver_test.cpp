@@ -10,6 +10,7 @@
 #include "testdata/tmctableswriter.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
+#include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdecoder.h"
 
 #include <gtest/gtest.h>
@@ -46,18 +47,6 @@ bool Drives(const RouteRequestResult& result, std::uint32_t element) {
     const std::vector<RouteRecord> records = Records(result);
     return std::any_of(records.begin(), records.end(),
                        [&](const RouteRecord& r) { return r.linkId == element; });
-}
-
-TmcRawMessage Decoded(const std::string& text) {
-    TmcDecoder decoder;
-    TmcRawMessage raw{};
-    for (int offset = 0; offset < static_cast<int>(text.size());) {
-        offset += decoder.Decode(text.data() + offset, static_cast<int>(text.size()) - offset);
-        if (const TmcRawMessage* message = decoder.TakeMessage()) {
-            raw = *message;
-        }
-    }
-    return raw;
 }
 
 TEST_F(ExtractServer, OpensTheDatabaseDrivesARouteWithAdviceAndAvoidsAClosedRoad) {
@@ -181,7 +170,7 @@ TEST_F(ExtractServer, OpensTheDatabaseDrivesARouteWithAdviceAndAvoidsAClosedRoad
     m.extent = 1;
     testdata::AlertCEncoder encoder;
     encoder.AddTable(m.programmeId, 1);
-    const TmcRawMessage closure = Decoded(encoder.AddMessage(m).Build());
+    const TmcRawMessage closure = DecodeLastTmcMessage(encoder.AddMessage(m).Build());
     const RouteRequestResult current = log.LastRoute();
     ASSERT_TRUE(Drives(current, road->linkId));
     ASSERT_TRUE(server->GetTmcMessageStore()->AddRawMessage(&closure));

@@ -10,7 +10,9 @@
 #include "testdata/alertcencoder.h"
 #include "testdata/tmctableswriter.h"
 #include "tools/osmtests/convertedextract.h"
+#include "tools/osmtests/extractchains.h"
 #include "tools/osmtests/extractplaces.h"
+#include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdecoder.h"
 #include "traffic/tmcmessage.h"
 #include "traffic/tmcmessagestore.h"
@@ -32,55 +34,6 @@ protected:
 
 constexpr std::uint32_t Code(std::uint32_t location) {
     return MakeTmcLocationCode(1, 1, location);
-}
-
-struct Piece {
-    std::uint32_t id = 0;
-    std::vector<GeoPoint> line;
-};
-
-bool Same(const GeoPoint& a, const GeoPoint& b) {
-    return std::fabs(a.x - b.x) < 1e-6f && std::fabs(a.y - b.y) < 1e-6f;
-}
-
-bool Touch(const Piece& a, const Piece& b) {
-    return Same(a.line.front(), b.line.front()) || Same(a.line.front(), b.line.back()) ||
-           Same(a.line.back(), b.line.front()) || Same(a.line.back(), b.line.back());
-}
-
-// The longest chain of the pieces found by extending each piece greedily at both ends.
-std::vector<Piece> LongestChain(const std::vector<Piece>& pieces) {
-    std::vector<Piece> best;
-    for (std::size_t start = 0; start < pieces.size(); ++start) {
-        std::vector<Piece> chain = {pieces[start]};
-        std::set<std::uint32_t> used = {pieces[start].id};
-        for (bool grew = true; grew;) {
-            grew = false;
-            for (const Piece& p : pieces) {
-                if (used.contains(p.id)) {
-                    continue;
-                }
-                // Only at the chain's open ends, away from the neighbour already joined there.
-                const bool atBack = Touch(chain.back(), p) &&
-                                    (chain.size() == 1 || !Touch(chain[chain.size() - 2], p));
-                const bool atFront = !atBack && Touch(chain.front(), p) &&
-                                     (chain.size() == 1 || !Touch(chain[1], p));
-                if (atBack) {
-                    chain.push_back(p);
-                } else if (atFront) {
-                    chain.insert(chain.begin(), p);
-                } else {
-                    continue;
-                }
-                used.insert(p.id);
-                grew = true;
-            }
-        }
-        if (chain.size() > best.size()) {
-            best = chain;
-        }
-    }
-    return best;
 }
 
 // The point where consecutive pieces meet.
@@ -110,19 +63,6 @@ bool IsCrossing(RetrievalEngineImpl& engine, const GeoPoint& p,
         }
     }
     return false;
-}
-
-TmcRawMessage Decoded(const std::string& text) {
-    TmcDecoder decoder;
-    TmcRawMessage raw{};
-    int offset = 0;
-    while (offset < static_cast<int>(text.size())) {
-        offset += decoder.Decode(text.data() + offset, static_cast<int>(text.size()) - offset);
-        if (const TmcRawMessage* message = decoder.TakeMessage()) {
-            raw = *message;
-        }
-    }
-    return raw;
 }
 
 TEST_F(ExtractTmc, LineAlongTheMainRoadOfVaduzNamesTheElementsBetweenItsPoints) {
@@ -236,7 +176,7 @@ TEST_F(ExtractTmc, LineAlongTheMainRoadOfVaduzNamesTheElementsBetweenItsPoints) 
     m.isNegativeDirection = true;
     testdata::AlertCEncoder encoder;
     encoder.AddTable(m.programmeId, 1);
-    TmcMessage message(Decoded(encoder.AddMessage(m).Build()), *database, shared, 0);
+    TmcMessage message(DecodeLastTmcMessage(encoder.AddMessage(m).Build()), *database, shared, 0);
     ASSERT_TRUE(message.IsValid());
     message.BuildText();
     // Road number, road name, the line's ends, then the stretch from its far end.
@@ -326,7 +266,7 @@ TEST_F(ExtractTmc, ClosuresTurnRoutesAwayInTheirDirectionsUntilCancelled) {
         m.isNegativeDirection = isNegative;
         testdata::AlertCEncoder encoder;
         encoder.AddTable(m.programmeId, 1);
-        return Decoded(encoder.AddMessage(m).Build());
+        return DecodeLastTmcMessage(encoder.AddMessage(m).Build());
     };
     // The direction whose one-way keys match the route's travel on the road.
     std::optional<bool> direction;

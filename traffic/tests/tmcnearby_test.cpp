@@ -5,6 +5,7 @@
 #include "testdata/alertcencoder.h"
 #include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
+#include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdecoder.h"
 #include "traffic/tmcmessage.h"
 #include "utilities/usefulcode/memoryarena.h"
@@ -152,16 +153,7 @@ TmcRawMessage Raw(unsigned event, unsigned location) {
     m.isNegativeDirection = true;
     m.duration = 1;
     testdata::AlertCEncoder encoder;
-    const std::string text = encoder.AddTable(m.programmeId, 1).AddMessage(m).Build();
-    TmcDecoder decoder;
-    TmcRawMessage raw{};
-    for (int offset = 0; offset < static_cast<int>(text.size());) {
-        offset += decoder.Decode(text.data() + offset, static_cast<int>(text.size()) - offset);
-        if (const TmcRawMessage* message = decoder.TakeMessage()) {
-            raw = *message;
-        }
-    }
-    return raw;
+    return DecodeLastTmcMessage(encoder.AddTable(m.programmeId, 1).AddMessage(m).Build());
 }
 
 TEST(TmcNearbyElements, GrowTheMarginAroundTheCommonPointUpToOneHundredthDegree) {

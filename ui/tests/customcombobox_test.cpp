@@ -16,9 +16,9 @@ namespace {
 
 using listtesting::Commands;
 
-constexpr UINT kId = 55;
+constexpr UINT kComboId = 55;
 
-bool Same(const RECT& a, const RECT& b) {
+bool SameComboRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
@@ -33,7 +33,7 @@ std::u16string EditText(const CustomComboBox& combo) {
 class ComboTest : public listtesting::Page {
 protected:
     std::unique_ptr<CustomComboBox> MakeCombo(int count) {
-        auto combo = std::make_unique<CustomComboBox>(page_, kId, kSkinBackground, 0);
+        auto combo = std::make_unique<CustomComboBox>(page_, kComboId, kSkinBackground, 0);
         for (int i = 0; i < count; ++i) {
             const std::u16string item =
                 u"Item " + std::u16string(1, static_cast<char16_t>(u'A' + i));
@@ -58,7 +58,7 @@ TEST_F(ComboTest, OpeningShowsTheListTopMostUnderTheCombo) {
     auto combo = MakeCombo(5);
     HWND list = combo->GetList()->GetWindow();
     EXPECT_FALSE(IsWindowVisible(list));
-    EXPECT_TRUE(Same(combo->GetButtonRect(), RECT{130, 0, 150, 20}));
+    EXPECT_TRUE(SameComboRect(combo->GetButtonRect(), RECT{130, 0, 150, 20}));
     driver_.Tap(POINT{160, 50}); // the button
     EXPECT_EQ(Codes(*combo), (std::vector<WORD>{CBN_SETFOCUS, CBN_DROPDOWN}));
     EXPECT_TRUE(combo->IsDropped());
@@ -68,12 +68,12 @@ TEST_F(ComboTest, OpeningShowsTheListTopMostUnderTheCombo) {
     EXPECT_EQ(GetCapture(), list);
     RECT bounds{};
     GetWindowRect(list, &bounds);
-    EXPECT_TRUE(Same(bounds, RECT{20, 60, 170, 120}));
+    EXPECT_TRUE(SameComboRect(bounds, RECT{20, 60, 170, 120}));
     EXPECT_EQ(combo->GetList()->GetItemHeight(), 20);
     EXPECT_EQ(combo->GetList()->GetScrollUnit(), 5);
     RECT edit{};
     GetWindowRect(combo->GetEdit()->GetWindow(), &edit);
-    EXPECT_TRUE(Same(edit, RECT{20, 40, 150, 60}));
+    EXPECT_TRUE(SameComboRect(edit, RECT{20, 40, 150, 60}));
 }
 
 TEST_F(ComboTest, ClosingCommitsOrCancelsInOrder) {
@@ -268,7 +268,7 @@ protected:
 
 TEST_P(ComboGolden, OpenCombo) {
     const int scale = GetParam().cx / 240;
-    CustomComboBox combo(page_, kId, kSkinBackground, 0);
+    CustomComboBox combo(page_, kComboId, kSkinBackground, 0);
     for (const char16_t* item : {u"Vaduz", u"Schaan", u"Triesen", u"Balzers", u"Eschen"})
         SendMessageW(combo.GetWindow(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     SendMessageW(combo.GetWindow(), CB_SETDROPPEDWIDTH, 4, 0);

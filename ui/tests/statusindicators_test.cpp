@@ -42,7 +42,7 @@ TEST(StatusIndicatorFaces, TextAndColourFollowTheState) {
     EXPECT_EQ(GpsStateMonitor().GetFixClass(), -1);
 }
 
-MatchedPosition Position(float hdop, std::uint16_t satellites) {
+MatchedPosition IndicatorPosition(float hdop, std::uint16_t satellites) {
     MatchedPosition position;
     position.fix.hdop = hdop;
     position.fix.satellites = satellites;
@@ -58,7 +58,7 @@ class IndicatorPage : public testing::TestWithParam<SIZE> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(device_.isReady);
-        GpsStateMonitor::Instance().OnPosition(Position(1.0f, 7));
+        GpsStateMonitor::Instance().OnPosition(IndicatorPosition(1.0f, 7));
         TmcMonitor::Instance().SetReceiverState(3);
         TmcMonitor::Instance().SetMessageCount(12);
         ASSERT_NE(CreatePageWindow(page_, GetParam().cx, GetParam().cy), nullptr);
@@ -142,7 +142,7 @@ TEST_P(IndicatorPage, IndicatorsFloatAtTheirEntriesAndPaintTheirState) {
     } fixes[] = {{-1.0f, 0x0000FF}, {-2.0f, 0x0000FF}, {0.4f, 0x39EA84}};
     for (const auto& f : fixes) {
         SCOPED_TRACE(f.hdop);
-        GpsStateMonitor::Instance().OnPosition(Position(f.hdop, 4)); // posts WM_PAINT
+        GpsStateMonitor::Instance().OnPosition(IndicatorPosition(f.hdop, 4)); // posts WM_PAINT
         ASSERT_TRUE(driver_.RunUntilIdle());
         ExpectPainted(gps_, f.colour, true);
     }
@@ -161,7 +161,7 @@ TEST_P(IndicatorPage, IndicatorsFloatAtTheirEntriesAndPaintTheirState) {
 }
 
 TEST_P(IndicatorPage, PageOfEveryControlKindMatchesItsGolden) {
-    GpsStateMonitor::Instance().OnPosition(Position(1.0f, 7));
+    GpsStateMonitor::Instance().OnPosition(IndicatorPosition(1.0f, 7));
     TmcMonitor::Instance().SetReceiverState(3);
     TmcMonitor::Instance().GetEvent().Emit();
     ASSERT_TRUE(driver_.RunUntilIdle());
@@ -174,7 +174,7 @@ TEST_P(IndicatorPage, ClicksOpenWhatTheStateNames) {
     int shownMessages = 0;
     TmcMonitor::Instance().SetShowMessagesAction([&shownMessages] { ++shownMessages; });
     auto gps = [](float hdop) {
-        return [hdop] { GpsStateMonitor::Instance().OnPosition(Position(hdop, 5)); };
+        return [hdop] { GpsStateMonitor::Instance().OnPosition(IndicatorPosition(hdop, 5)); };
     };
     auto tmc = [](int state) {
         return [state] { TmcMonitor::Instance().SetReceiverState(state); };

@@ -20,7 +20,7 @@ public:
     HWND window = nullptr;
 };
 
-void ExpectRect(const RECT& actual, const RECT& expected) {
+void ExpectLayoutRect(const RECT& actual, const RECT& expected) {
     EXPECT_EQ(actual.left, expected.left);
     EXPECT_EQ(actual.top, expected.top);
     EXPECT_EQ(actual.right, expected.right);
@@ -67,9 +67,10 @@ TEST(WindowLayoutScaling, ScalesPerAxisRoundingHalfUpAndSaturating) {
         layout.OnSize(c.width, c.height);
         EXPECT_EQ(layout.GetScaleX(), c.scaleX);
         EXPECT_EQ(layout.GetScaleY(), c.scaleY);
-        ExpectRect(layout.GetAreaRect(3), c.width == 0 || c.height == 0
-                                              ? layout.ScaleRect(ScreenDescRect{10, 20, 30, 40})
-                                              : c.expected);
+        ExpectLayoutRect(layout.GetAreaRect(3),
+                         c.width == 0 || c.height == 0
+                             ? layout.ScaleRect(ScreenDescRect{10, 20, 30, 40})
+                             : c.expected);
         EXPECT_EQ(layout.GetButtonFont() != nullptr, c.width != 0 && c.height != 0);
     }
 }
@@ -83,7 +84,7 @@ TEST(WindowLayoutScaling, UnknownKeysAndWindowsGiveEmptyRectangles) {
     HWND window = CreateWindowExW(0, u"Static", u"", WS_VISIBLE, 0, 0, 5, 5, nullptr, nullptr,
                                   nullptr, nullptr);
     layout.AddChild(u"Box", window);
-    ExpectRect(layout.GetChildRect(window), RECT{}); // not placed before the next size change
+    ExpectLayoutRect(layout.GetChildRect(window), RECT{}); // not placed before the next size change
     layout.OnSize(480, 640);
     const struct {
         RECT actual;
@@ -97,10 +98,10 @@ TEST(WindowLayoutScaling, UnknownKeysAndWindowsGiveEmptyRectangles) {
         {layout.GetChildRect(layout.window), {}},
     };
     for (const auto& c : cases)
-        ExpectRect(c.actual, c.expected);
+        ExpectLayoutRect(c.actual, c.expected);
     RECT placed{};
     GetWindowRect(window, &placed);
-    ExpectRect(placed, RECT{20, 40, 60, 80});
+    ExpectLayoutRect(placed, RECT{20, 40, 60, 80});
     EXPECT_EQ(layout.GetHelpPageName(), u"ZU_Deridivira.htc");
     DestroyWindow(window);
 }
