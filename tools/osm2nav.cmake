@@ -110,3 +110,7 @@ nav_extract_test(osmpainter_test SUITE ExtractPainter
 # The map display facade loading osm2nav's level file and drawing Vaduz by day and night.
 nav_extract_test(osmfacade_test SUITE ExtractFacade
   DEPENDS mapdisplay_facade osm2nav_convert retrievalengine_engine testdata platform_gdi)
+# The traffic overlay drawing a closure along the longest chained street of Vaduz.
+nav_extract_test(osmoverlay_test SUITE ExtractOverlay
+  DEPENDS mapdisplay_overlay osm2nav_convert retrievalengine_engine traffic_receiver
+          testdata_tmctables testdata platform_gdi platform_window platform_window_testdriver)
