@@ -828,6 +828,10 @@ void MapView::ZoomOut() {
     StartSuspension();
 }
 
+void MapView::HideButtons() {
+    m_arrowAllowed = false;
+}
+
 // --- Points and elements -----------------------------------------------------------------------
 
 void MapView::SetDrawSuppression(bool guidance, bool other) {

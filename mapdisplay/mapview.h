@@ -133,6 +133,11 @@ public:
     void PanDown();
     void ZoomIn();
     void ZoomOut();
+    // Hides the bar's buttons and stops the direction arrow from being shown.
+    void HideButtons();
+    // The route overlay is not built: no route, so nothing to zoom to.
+    [[nodiscard]] bool HasRoute() const { return false; }
+    void ZoomToRoute() {}
     void ShowPointAt(float x, float y) { ShowPoint(GeoPoint{x, y}); }
     void ToggleNightMode();
     int NextPoint();

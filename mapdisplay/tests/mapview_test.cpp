@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -232,6 +233,36 @@ TEST_F(MapViewTest, DestinationArrowPointsOffTheRoad) {
         view->SetPosition(Position(here, 0, 30, true));
         EXPECT_FALSE(IsWindowVisible(arrow));
     }
+}
+
+TEST_F(MapViewTest, ArrowStaysHiddenAfterHideButtons) {
+    Start(240, 320, kDefaults, false, true);
+    ShowWhole();
+    view->HideButtons();
+    view->SetDestination(GeoPoint{TownCentre().x, TownCentre().y + 0.01f});
+    view->SetPosition(Position(TownCentre(), 0, 30, false));
+    driver.RunUntilIdle();
+    EXPECT_FALSE(IsWindowVisible(view->GetArrowWindow().GetWindow()));
+}
+
+TEST_F(MapViewTest, GuidanceDrawsNothingBeforeItsFirstFollowingStep) {
+    Start(240, 320, kDefaults, true, false);
+    ShowWhole();
+    Canvas().SetScale(2.0);
+    Canvas().SetCenter(TownCentre());
+    driver.RunUntilIdle();
+    const RECT area{OnScreen(POINT{20, 20}).x, OnScreen(POINT{20, 20}).y,
+                    OnScreen(POINT{220, 300}).x, OnScreen(POINT{220, 300}).y};
+    const auto isPlain = [](const std::vector<std::uint32_t>& pixels) {
+        return std::all_of(pixels.begin(), pixels.end(),
+                           [&](std::uint32_t p) { return p == pixels.front(); });
+    };
+    EXPECT_TRUE(isPlain(Pixels(area)));
+    view->SetPosition(Position(TownCentre(), 0, 0));
+    view->UpdateFollow();
+    Canvas().InvalidateMap();
+    driver.RunUntilIdle();
+    EXPECT_FALSE(isPlain(Pixels(area)));
 }
 
 TEST_F(MapViewTest, MarkerIsDrawnAndErased) {
