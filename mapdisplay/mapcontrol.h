@@ -81,6 +81,8 @@ public:
     [[nodiscard]] GeoRect GetVisibleGeoRect() const;
     void SetRotation(double rotation);
     [[nodiscard]] double GetRotation() const;
+    // The plus or minus key's zoom: half or double the scale, held at the limits.
+    void ZoomByKey(bool isZoomIn);
     // Repaints the whole client area, erasing it when the control was made with erase.
     void InvalidateMap();
 
@@ -115,7 +117,6 @@ private:
     void OnPaint(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result, bool* handled);
     void OnViewportChanged() { InvalidateMap(); }
     void ClampScale();
-    void ZoomByKey(bool isZoomIn);
 
     OwnerHandlerList m_handlers;
     std::unique_ptr<MapControlState> m_state;

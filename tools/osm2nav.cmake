@@ -109,6 +109,19 @@ if(TARGET osmserver_test)
     add_dependencies(osmserver_test advisor_demo_data)
   endif()
 endif()
+# A map view following the GPS demo drive of a route through the real server; frames land in
+# the build folder.
+nav_extract_test(osmmapview_test SUITE ExtractMapView
+  DEPENDS mapdisplay_mapview onboard_server osm2nav_convert testdata_worldmapset testdata
+          retrievalengine_engine platform_gdi platform_window platform_window_testdriver)
+if(TARGET osmmapview_test)
+  target_compile_definitions(osmmapview_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
+                             NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
+                             NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data")
+  if(TARGET advisor_demo_data)
+    add_dependencies(osmmapview_test advisor_demo_data)
+  endif()
+endif()
 # The painter drawing the extract around Vaduz; the frames land in the build folder.
 nav_extract_test(osmpainter_test SUITE ExtractPainter
   DEPENDS mapdisplay_painter osm2nav_convert retrievalengine_engine testdata platform_gdi)

@@ -1,0 +1,19 @@
+# The map view window: the canvas with the position marker, following and auto-zoom, the
+# direction arrow, the overlay, taps, keys and the position dump.
+nav_component(mapdisplay_mapview STEP 10
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/mapview.cpp
+  DEPENDS mapdisplay_facade mapdisplay_overlay onboard_server ui_skin usefulcode_signals
+          usefulcode_framework
+  PRIVATE_DEPENDS app_pickrecord app_tmcmonitor usefulcode_settings platform_shell platform_files
+                  platform_window platform_gdi)
+
+nav_test(mapdisplay_mapview_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/mapview_test.cpp
+  DEPENDS mapdisplay_mapview app_pickrecord app_tmcmonitor testdata testdata_drawtown
+          platform_window platform_window_testdriver platform_gdi platform_shell)
+
+nav_fuzz(mapviewsettings_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/mapviewsettings_fuzz.cpp
+  DEPENDS mapdisplay_mapview)

@@ -1,0 +1,219 @@
+// A map view following the GPS demo drive of a route between two villages of the converted
+// extract: the real navigation server over the extract's database replays the drive through its
+// alternative GPS device on the virtual clock; each position event is posted to a 480 x 640
+// headless page, which hands it to the view (SetPosition, then UpdateFollow) on its own thread.
+// The marker stays inside the non-scroll rectangle and the scale follows the speed table; a
+// frame every 30 s lands in the build folder (mapview-frames/) for people to look at.
+#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "mapdisplay/mapview.h"
+#include "onboard/onboardserver.h"
+#include "onboard/tests/serverworld.h"
+#include "tools/osmtests/convertedextract.h"
+#include "tools/osmtests/extractplaces.h"
+#include "utilities/usefulcode/memoryarena.h"
+
+#include "platform/gdi/screenshot.h"
+#include "platform/gdi/text.h"
+#include "platform/window/message.h"
+#include "platform/window/testdriver.h"
+#include "platform/window/window.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 480;
+constexpr int kHeight = 640;
+constexpr UINT kPositionMessage = WM_USER + 1;
+
+class ExtractMapView : public ConvertedExtract {
+protected:
+    static void SetUpTestSuite() {
+        osm2nav::ConvertOptions options;
+        options.advisorData = NAV_DEMO_DATA;
+        ConvertOnce({{"mapview", options}});
+    }
+};
+
+// The page: positions from the server's thread are queued and posted; the page's thread feeds
+// them to the view and checks each step.
+class FollowingPage {
+public:
+    explicit FollowingPage(platform::VirtualClock& clock)
+        : m_clock(clock) {
+        ConnectMessageHandler(m_handle.map, kPositionMessage, this, &FollowingPage::OnPositions);
+        CreateWindowExW(0, WindowClassRegistry::ClassName(), nullptr, WS_POPUP | WS_VISIBLE, 0, 0,
+                        kWidth, kHeight, nullptr, nullptr, nullptr, &m_handle);
+    }
+    OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+    HWND GetWindow() const { return m_handle.window; }
+
+    void OnServerPosition(const MatchedPosition* position) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.push_back(*position);
+        }
+        PostMessageW(m_handle.window, kPositionMessage, 0, 0);
+    }
+
+    MapView* view = nullptr;
+    std::size_t fed = 0;
+    std::size_t outside = 0;    // markers outside the non-scroll rectangle
+    std::size_t wrongScale = 0; // scales other than the speed table's
+    std::size_t frames = 0;
+    std::vector<int> speeds;
+
+private:
+    void OnPositions(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {
+        std::vector<MatchedPosition> positions;
+        {
+            std::lock_guard lock(m_mutex);
+            positions.swap(m_queue);
+        }
+        for (const MatchedPosition& p : positions) {
+            (void)view->SetPosition(p);
+            view->UpdateFollow();
+            ++fed;
+            speeds.push_back(p.fix.speed);
+            MapCanvas* canvas = view->GetCanvas();
+            const POINT s = canvas->GeoToScreen(p.matched);
+            if (PtInRect(&view->GetNonScrollRect(), s) == FALSE) {
+                ++outside;
+            }
+            m_width = LookUpSpeedRange(view->GetSpeedTable(), p.fix.speed, m_width);
+            RECT client{};
+            GetClientRect(view->GetHwnd(), &client);
+            if (m_width > 0 &&
+                std::abs(canvas->GetScale() - m_width * 1000.0 / client.right) > 1e-6) {
+                ++wrongScale;
+            }
+            const std::uint64_t now = m_clock.TickMs();
+            if (now >= m_nextFrame) {
+                m_nextFrame = now + 30000;
+                WriteFrame();
+            }
+        }
+        *result = 0;
+        *handled = true;
+    }
+    void WriteFrame() {
+        std::vector<std::uint32_t> pixels;
+        int w = 0;
+        int h = 0;
+        const RECT all{0, 0, kWidth, kHeight};
+        if (!platform::ReadScreenPixels(&all, &pixels, &w, &h)) {
+            return;
+        }
+        const std::vector<std::uint8_t> png = platform::EncodePng(pixels, w, h);
+        const std::filesystem::path folder("mapview-frames");
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / ("frame" + std::to_string(frames++) + ".png"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(png.data()),
+                   static_cast<std::streamsize>(png.size()));
+    }
+
+    platform::VirtualClock& m_clock;
+    OwnerHandlerList m_handlers;
+    WindowHandle m_handle;
+    std::mutex m_mutex;
+    std::vector<MatchedPosition> m_queue;
+    double m_width = 0.0;
+    std::uint64_t m_nextFrame = 0;
+};
+
+TEST_F(ExtractMapView, FollowsTheDemoDriveBetweenTwoVillages) {
+    if (!MemoryArena::Shared().HoldsMemory()) {
+        ASSERT_TRUE(MemoryArena::Shared().Reserve(8 << 20));
+    }
+    platform::SetScreenSize(kWidth, kHeight);
+    platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    const std::u16string folder = u"\\mapview";
+    ASSERT_TRUE(s_root->WriteFile(
+        u"\\Windows\\Quarn.ini",
+        "[Quarn]\r\nDB=\\mapview\r\n[Properties]\r\nConfigFilesDir=\\mapview\\ConfigFiles"
+        "\r\n[GPS]\r\nAutoLog=0\r\n"));
+    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
+    platform::SetExecutablePath(u"\\Nav\\nav.exe");
+    platform::VirtualClock clock;
+    platform::ScopedClock installed(clock);
+    clock.Advance(5000);
+    platform::ScreenDriver driver(&clock);
+
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(2048));
+    Onboard::OnboardServerPtr server =
+        CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(engine));
+    ASSERT_TRUE(server);
+    auto any = [](std::uint32_t, std::int32_t) { return true; };
+    const auto from = extractplaces::FirstStreetElement(*engine, u"Schaan", any);
+    const auto to = extractplaces::FirstStreetElement(*engine, u"Triesen", any);
+    ASSERT_TRUE(from && to);
+    std::vector<GeoPoint> points;
+    ASSERT_TRUE(engine->GetElementPoints(*from, points) && points.size() >= 2);
+    const MatchedPosition start = testdata::MatchedPositionBuilder()
+                                      .Fix(points[0])
+                                      .OnStreet(*from, points[0], points[0], points[1])
+                                      .Speed(50)
+                                      .Build();
+    RoutePositionPtr destination;
+    server->CreateElementDestination(destination, &*to);
+    RouteRequestResult route;
+    Onboard::RouteRequest request;
+    request.destination = destination;
+    server->RequestRoute(route, &start, request);
+    ASSERT_EQ(route.status, routestatus::kFound);
+
+    // The view in the page, over the facade on the extract's level file.
+    const auto facade = MapEngineFacade::Create(2048);
+    ASSERT_TRUE(facade->LoadLevelFile(folder + osm2nav::kLevelFile));
+    FollowingPage page(clock);
+    std::unique_ptr<MapView> view(MapView::Create(server, nullptr, false, true));
+    ASSERT_TRUE(view);
+    view->SetMapEngine(facade);
+    view->Show(RECT{0, 0, kWidth, kHeight}, page.GetWindow());
+    page.view = view.get();
+    driver.RunUntilIdle();
+    server->PositionEvent.Connect(&page, &FollowingPage::OnServerPosition);
+    servertest::EventLog log;
+    log.Connect(*server);
+
+    NmeaDemoWriter demo("\\mapview\\drive.txt", route);
+    ASSERT_EQ(demo.Write(), 0);
+    GpsReceiverPtr receiver;
+    server->OpenAlternativeGps(receiver);
+    ASSERT_TRUE(receiver);
+    receiver->OpenReplayFile(u"\\mapview\\drive.txt");
+    receiver->SetSentenceRate(3.0F);
+    constexpr std::size_t kFixes = 300;
+    for (std::size_t i = 1; i <= kFixes; ++i) {
+        bool isPublished = false;
+        for (int tries = 0; tries < 25 && !isPublished; ++tries) {
+            clock.Advance(667);
+            isPublished = log.WaitFor('P', i, std::chrono::milliseconds(200));
+        }
+        if (!isPublished) {
+            break; // the drive is over
+        }
+        driver.RunUntilIdle();
+    }
+    server->CloseAlternativeGps();
+    server->PositionEvent.Disconnect(&page);
+    driver.RunUntilIdle();
+
+    EXPECT_GE(page.fed, 100u);
+    EXPECT_EQ(page.outside, 0u);
+    EXPECT_EQ(page.wrongScale, 0u);
+    EXPECT_GE(page.frames, 2u);
+    view.reset();
+    server.Release();
+    platform::SetExecutablePath(u"");
+    platform::SetFontFile({});
+    platform::SetScreenSize(240, 320);
+}
+
+} // namespace
