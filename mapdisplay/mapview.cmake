@@ -11,6 +11,7 @@ nav_component(mapdisplay_mapview STEP 10
 nav_test(mapdisplay_mapview_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapview_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/maproute_test.cpp
   DEPENDS mapdisplay_mapview app_pickrecord app_tmcmonitor testdata testdata_drawtown
           platform_window platform_window_testdriver platform_gdi platform_shell)
 

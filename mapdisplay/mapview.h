@@ -15,6 +15,7 @@
 #include "mapdisplay/parkinglayer.h"
 #include "onboard/onboardserver.h"
 #include "positioning/matchedposition.h"
+#include "routing/routeiterator.h"
 #include "ui/hintwindow.h"
 #include "ui/transparentbitmap.h"
 #include "utilities/usefulcode/critsect.h"
@@ -89,6 +90,31 @@ private:
     int m_index = 0;
 };
 
+// One stretch of the drawn route: its points in driving order and their bounding rectangle.
+struct RoutePiece {
+    GeoRect bounds;
+    std::vector<GeoPoint> points;
+    std::int32_t elementId = -1;
+};
+
+// Device points drawn with Polyline in batches of up to 2048; a full batch is drawn and the
+// next one starts at its last point, so the line continues without a gap.
+class PolylineBatch {
+public:
+    static constexpr std::size_t kCapacity = 2048;
+
+    explicit PolylineBatch(HDC dc)
+        : m_dc(dc) {}
+    void Add(POINT point);
+    // Draws what is held when it is more than one point and empties the batch.
+    void Flush();
+
+private:
+    std::array<POINT, kCapacity> m_points{};
+    HDC m_dc;
+    std::size_t m_count = 0;
+};
+
 class MapView {
 public:
     // Null when it cannot be allocated. The listener is not owned.
@@ -135,9 +161,15 @@ public:
     void ZoomOut();
     // Hides the bar's buttons and stops the direction arrow from being shown.
     void HideButtons();
-    // The route overlay is not built: no route, so nothing to zoom to.
-    [[nodiscard]] bool HasRoute() const { return false; }
-    void ZoomToRoute() {}
+    // Builds the route overlay from the route parts (one area per part); returns the route's
+    // last point, (0, 0) when there is no route or a part has no valid iterator (the pieces
+    // built so far are kept).
+    GeoPoint SetRoute(const std::vector<RouteIteratorPtr>& parts);
+    void ClearRoute();
+    [[nodiscard]] bool HasRoute();
+    void ZoomToRoute();
+    // Lines drawn in "DestPointColor" over the route in guidance.
+    void SetHighlightLines(const std::vector<std::vector<GeoPoint>>& lines);
     void ShowPointAt(float x, float y) { ShowPoint(GeoPoint{x, y}); }
     void ToggleNightMode();
     int NextPoint();
@@ -164,6 +196,13 @@ public:
     [[nodiscard]] bool IsMarkerDrawn() const { return m_markerDrawn; }
     [[nodiscard]] six::RefCntPtr<ParkingLayer> GetOverlay() const { return m_overlay; }
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+    [[nodiscard]] std::vector<RoutePiece> GetRoutePieces();
+    [[nodiscard]] GeoRect GetRouteExtent();
+    [[nodiscard]] std::vector<GeoRect> GetAreas();
+    [[nodiscard]] GeoPoint GetRouteStart() const { return m_routeStart; }
+    [[nodiscard]] GeoPoint GetDestination() const { return m_destination; }
+    // The route line of a drawing pass, for the pen the caller selected.
+    void DrawRoute(HDC dc);
 
 private:
     void SetUp(const RECT& rect, HWND parent);
@@ -178,6 +217,12 @@ private:
     bool Pick(const GeoPoint& point);
     int StepPoint(int direction);
     void Repaint();
+    void CutAtVehicle(std::size_t piece);
+    GeoPoint ShapeFromElement(RoutePiece& piece, const six::RefCntPtr<MapEngineFacade>& facade);
+    void DrawFlag(HDC dc, const GeoPoint& point);
+    void DrawLines(HDC dc, const std::vector<std::vector<GeoPoint>>& lines, bool onlyVisible);
+    [[nodiscard]] COLORREF RouteColour() const;
+    [[nodiscard]] int BandFactor() const;
 
     void OnBeginDraw(std::uint32_t* result, DrawContext* context);
     void OnBeginLayer(std::uint32_t* result, DrawContext* context, std::uint32_t layerCode,
@@ -234,6 +279,10 @@ private:
     std::size_t m_pointCursor = 0;
     std::vector<GeoRect> m_areas;
     GeoRect m_routeExtent{180, 180, -180, -180};
+    std::vector<RoutePiece> m_pieces;
+    std::vector<POINT> m_scratch;
+    std::vector<std::vector<GeoPoint>> m_highlightLines;
+    GeoPoint m_routeStart;
     std::vector<SpeedRange> m_speeds;
     double m_lastWidth = 0.0;
 
