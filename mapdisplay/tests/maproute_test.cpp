@@ -279,4 +279,137 @@ TEST_F(MapRouteTest, BandInPreviewAndLineInGuidanceWidths) {
     }
 }
 
+// A white memory DC of the view's size with a one-pixel black pen, for DrawRoute.
+class RouteCanvas {
+public:
+    RouteCanvas(int width, int height)
+        : m_dc(CreateCompatibleDC(nullptr))
+        , m_bitmap(CreateBitmap(width, height, 1, 32, nullptr))
+        , m_pen(CreatePen(PS_SOLID, 1, 0)) {
+        m_oldBitmap = SelectObject(m_dc, m_bitmap);
+        m_oldPen = SelectObject(m_dc, m_pen);
+        const RECT all{0, 0, width, height};
+        HBRUSH white = CreateSolidBrush(0xFFFFFF);
+        FillRect(m_dc, &all, white);
+        DeleteObject(white);
+    }
+    ~RouteCanvas() {
+        SelectObject(m_dc, m_oldPen);
+        SelectObject(m_dc, m_oldBitmap);
+        DeleteObject(m_pen);
+        DeleteObject(m_bitmap);
+        DeleteDC(m_dc);
+    }
+    RouteCanvas(const RouteCanvas&) = delete;
+    RouteCanvas& operator=(const RouteCanvas&) = delete;
+    [[nodiscard]] HDC Dc() const { return m_dc; }
+    [[nodiscard]] bool Black(int x, int y) const { return GetPixel(m_dc, x, y) == 0; }
+    // Any black pixel within one pixel of (x, y): screen and degrees round trips may move a
+    // point by one.
+    [[nodiscard]] bool BlackNear(int x, int y) const {
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (Black(x + dx, y + dy)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+private:
+    HDC m_dc;
+    HBITMAP m_bitmap;
+    HPEN m_pen;
+    HGDIOBJ m_oldBitmap = nullptr;
+    HGDIOBJ m_oldPen = nullptr;
+};
+
+TEST_F(MapRouteTest, SmallPiecesAreDrawnAsTheirEndPoints) {
+    Start(240, 320, kRouteSettings, false, false);
+    ShowWhole();
+    Canvas().SetScale(10.0);
+    Canvas().SetCenter(TownCentre());
+    driver.RunUntilIdle();
+    const struct {
+        const char* name;
+        int size; // pixels of the L's legs
+        bool cornerDrawn;
+    } cases[] = {{"smaller than the route width", 6, false}, {"wider", 20, true}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.name);
+        const POINT s{100, 100};
+        const POINT corner{s.x, s.y + t.size};
+        const POINT end{s.x + t.size, s.y + t.size};
+        const std::vector<GeoPoint> shape = {Canvas().ScreenToGeo(s), Canvas().ScreenToGeo(corner),
+                                             Canvas().ScreenToGeo(end)};
+        ASSERT_NE(view->SetRoute({Route({Record(shape.front(), 1, shape)})}), GeoPoint{});
+        RouteCanvas canvas(240, 320);
+        view->DrawRoute(canvas.Dc());
+        EXPECT_EQ(canvas.BlackNear(corner.x, corner.y - 1), t.cornerDrawn);
+        // The diagonal from the first to the last point passes its middle.
+        EXPECT_EQ(canvas.BlackNear(s.x + t.size / 2, s.y + t.size / 2), !t.cornerDrawn);
+    }
+}
+
+TEST_F(MapRouteTest, TheVehicleCutBeginsTheRouteAtTheMarker) {
+    const struct {
+        const char* name;
+        bool guidance;
+        bool cut;
+    } cases[] = {{"guidance", true, true}, {"preview", false, false}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.name);
+        Start(240, 320, kRouteSettings, t.guidance, false);
+        ShowWhole();
+        Canvas().SetScale(2.0);
+        Canvas().SetCenter(TownCentre());
+        driver.RunUntilIdle();
+        const POINT c = Canvas().GeoToScreen(TownCentre());
+        (void)view->SetPosition(Position(Canvas().ScreenToGeo(c), 90, 0));
+        view->UpdateFollow();
+        driver.RunUntilIdle();
+        const POINT at = Canvas().GeoToScreen(Canvas().ScreenToGeo(c));
+        (void)view->SetPosition(Position(Canvas().ScreenToGeo(POINT{at.x + 1, at.y}), 90, 0));
+        std::vector<GeoPoint> line;
+        for (int x = 20; x <= 220; x += 10) {
+            line.push_back(Canvas().ScreenToGeo(POINT{x, at.y}));
+        }
+        ASSERT_NE(view->SetRoute({Route({Record(line.front(), 1, line)})}), GeoPoint{});
+        RouteCanvas canvas(240, 320);
+        view->DrawRoute(canvas.Dc());
+        EXPECT_EQ(canvas.Black(25, at.y), !t.cut);
+        EXPECT_EQ(canvas.Black(at.x - 30, at.y), !t.cut);
+        EXPECT_TRUE(canvas.Black(at.x + 30, at.y));
+        EXPECT_TRUE(canvas.Black(210, at.y));
+        TearDown();
+    }
+}
+
+TEST_F(MapRouteTest, FlagsStandOnTheirPoints) {
+    Start(240, 320, kRouteSettings, false, false);
+    ShowWhole();
+    Canvas().SetScale(2.0);
+    Canvas().SetCenter(TownCentre());
+    driver.RunUntilIdle();
+    const POINT s{120, 160};
+    view->SetPointList({Canvas().ScreenToGeo(s)});
+    Canvas().InvalidateMap();
+    driver.RunUntilIdle();
+    const POINT p = Canvas().GeoToScreen(Canvas().ScreenToGeo(s));
+    const COLORREF flag = RGB(0x00, 0xFF, 0xFF);
+    const struct {
+        POINT at;
+        bool isFlag;
+    } cases[] = {{{p.x, p.y - 1}, true},
+                 {{p.x + 9, p.y - 10}, true},
+                 {{p.x - 1, p.y - 1}, false},
+                 {{p.x, p.y}, false},
+                 {{p.x + 10, p.y - 1}, false}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(testing::Message() << t.at.x << "," << t.at.y);
+        EXPECT_EQ(ScreenAt(OnScreen(t.at)) == flag, t.isFlag);
+    }
+}
+
 } // namespace

@@ -141,6 +141,9 @@ inline std::vector<std::uint8_t> Square(int size, std::uint32_t rgb) {
     return testdata::WriteBitmapFile(spec);
 }
 
+// The flag bitmap's one colour.
+inline constexpr std::uint32_t kFlagRgb = 0x00FFFF;
+
 class MapViewFixture : public ::testing::Test {
 protected:
     // Writes the settings and the town and creates the view (not yet shown).
@@ -159,6 +162,7 @@ protected:
                 Square(47, ArrowRgb(i));
         }
         bundle.bitmaps[390] = Square(16, 0x00FF00);
+        bundle.bitmaps[1089] = Square(10, kFlagRgb);
         m_module = windowtesting::LoadLanguage(root, bundle);
         ASSERT_NE(m_module, nullptr);
         platform::SetResourceInstance(m_module);
