@@ -217,7 +217,8 @@ MapView* MapView::Create(Onboard::OnboardServerPtr server, IMapViewListener* lis
 
 MapView::MapView(Onboard::OnboardServerPtr server, IMapViewListener* listener, bool isGuidance,
                  bool isTracking)
-    : m_isGuidance(isGuidance)
+    : m_bar(*this, isGuidance, isTracking)
+    , m_isGuidance(isGuidance)
     , m_isTracking(isTracking)
     , m_server(std::move(server))
     , m_listener(listener) {
@@ -276,6 +277,7 @@ void MapView::Show(const RECT& rect, HWND parent) {
         return;
     }
     MoveWindowToRect(m_canvas->GetHwnd(), rect, true);
+    m_bar.LayOutLabel(rect.right - rect.left, rect.bottom - rect.top);
     ComputeNonScrollRect(rect.right - rect.left, rect.bottom - rect.top);
 }
 
@@ -295,6 +297,7 @@ void MapView::SetUp(const RECT& rect, HWND parent) {
     canvas->MapOpened.ConnectUnlocked(this, &MapView::OnMapOpened);
     canvas->MapClosed.ConnectUnlocked(this, &MapView::OnMapClosed);
     canvas->VerticalScroll.ConnectUnlocked(this, &MapView::OnVerticalScroll);
+    canvas->Command.ConnectUnlocked(&m_bar, &MapButtonBar::OnCommand);
     canvas->SetEngine(m_facade);
     m_margins = ParseNonScrollMargins(m_nonScrollText);
     canvas->SetHaloFlag(true);
@@ -325,6 +328,7 @@ void MapView::SetUp(const RECT& rect, HWND parent) {
     } else {
         m_dumpPath.clear();
     }
+    m_bar.Build(HasRoute());
 }
 
 void MapView::ComputeNonScrollRect(int width, int height) {
@@ -357,6 +361,8 @@ void MapView::Destroy() {
     m_canvas->MapOpened.DisconnectUnlocked(this);
     m_canvas->MapClosed.DisconnectUnlocked(this);
     m_canvas->VerticalScroll.DisconnectUnlocked(this);
+    m_canvas->Command.DisconnectUnlocked(&m_bar);
+    m_bar.Destroy();
     m_hint.reset();
     m_arrow.Destroy();
     if (m_canvas->GetHwnd() != nullptr) {
@@ -897,7 +903,11 @@ void MapView::ZoomOut() {
 }
 
 void MapView::HideButtons() {
+    m_bar.HideAll();
     m_arrowAllowed = false;
+    if (m_arrow.GetWindow() != nullptr) {
+        ShowWindow(m_arrow.GetWindow(), SW_HIDE);
+    }
 }
 
 // --- Points and elements -----------------------------------------------------------------------
@@ -1192,14 +1202,25 @@ bool MapView::HasRoute() {
 
 void MapView::ZoomToRoute() {
     ScopedLock lock(&m_routeLock);
-    if (m_pieces.empty()) {
-        return;
+    if (!m_pieces.empty()) {
+        ZoomToExtent(true);
     }
-    if (m_canvas && m_routeExtent.maxX > m_routeExtent.minX &&
-        m_routeExtent.maxY > m_routeExtent.minY) {
+}
+
+void MapView::ZoomToExtent(bool suspend) {
+    ScopedLock lock(&m_routeLock);
+    if (m_canvas && m_canvas->GetTransform() != nullptr &&
+        m_routeExtent.maxX > m_routeExtent.minX && m_routeExtent.maxY > m_routeExtent.minY) {
         m_canvas->ZoomTo(m_routeExtent);
     }
-    StartSuspension();
+    if (suspend) {
+        StartSuspension();
+    }
+}
+
+void MapView::UpdateRouteStatus(const MapRouteStatus& status) {
+    ScopedLock lock(&m_statusLock);
+    m_bar.UpdateRouteStatus(status);
 }
 
 void MapView::SetHighlightLines(const std::vector<std::vector<GeoPoint>>& lines) {

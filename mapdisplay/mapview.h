@@ -16,6 +16,8 @@
 #include "onboard/onboardserver.h"
 #include "positioning/matchedposition.h"
 #include "routing/routeiterator.h"
+#include "ui/bitmapbutton.h"
+#include "ui/customcontrol.h"
 #include "ui/hintwindow.h"
 #include "ui/transparentbitmap.h"
 #include "utilities/usefulcode/critsect.h"
@@ -115,6 +117,77 @@ private:
     std::size_t m_count = 0;
 };
 
+// What the pages tell the view about the route: the label shows the distance while the first
+// value is below 1.
+struct MapRouteStatus {
+    bool isValid = false;
+    std::int32_t value = 0;
+    std::int32_t distance = 0; // metres
+};
+
+class MapView;
+
+// The column of skinned buttons at the right edge of the map and the "Distance" label. Each
+// button's bitmap id is its control id; buttons that were not created are skipped.
+class MapButtonBar {
+public:
+    static constexpr UINT kExpand = 890;
+    static constexpr UINT kNames = 906;
+    static constexpr UINT kNorthUp = 894;
+    static constexpr UINT kNorthUpAlternative = 895;
+    static constexpr UINT kZoomIn = 898;
+    static constexpr UINT kZoomOut = 902;
+    static constexpr UINT kBarButton = 910;
+    static constexpr UINT kNight = 1075;
+    static constexpr UINT kPick = 1097;
+    static constexpr UINT kNext = 954;
+    static constexpr UINT kPrevious = 950;
+    static constexpr UINT kZoomToRoute = 946;
+    static constexpr UINT kLabelId = 1234;
+    static constexpr COLORREF kLabelBackground = 0x6B4910;
+
+    MapButtonBar(MapView& view, bool isGuidance, bool isTracking);
+    ~MapButtonBar();
+    MapButtonBar(const MapButtonBar&) = delete;
+    MapButtonBar& operator=(const MapButtonBar&) = delete;
+
+    void Build(bool routePresent);
+    void Collapse();
+    void Expand();
+    // WM_COMMAND of the map window: the low word of wParam is the button id.
+    void OnCommand(MapControlMessage message);
+    void UpdateRouteStatus(const MapRouteStatus& status);
+    // Places the label and its font by section "Arrow" for a window of the given size.
+    void LayOutLabel(int width, int height);
+    void HideAll();
+    void SetMetric(bool isMetric) { m_metric = isMetric; }
+    void Destroy();
+
+    [[nodiscard]] BitmapButton* GetButton(UINT id);
+    [[nodiscard]] CustomStatic* GetLabel() { return m_label.get(); }
+    [[nodiscard]] bool IsExpanded() const { return m_expanded; }
+    [[nodiscard]] bool IsRoutePreview() const { return m_routePreview; }
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+
+private:
+    void Create(UINT id, bool isToggle, UINT alternative, DWORD style);
+    void Place(UINT id, int top, int height);
+
+    OwnerHandlerList m_handlers;
+    MapView& m_view;
+    std::vector<std::pair<UINT, std::unique_ptr<BitmapButton>>> m_buttons;
+    std::unique_ptr<CustomStatic> m_label;
+    HFONT m_font = nullptr;
+    bool m_guidance;
+    bool m_tracking;
+    bool m_expanded = false;
+    BYTE m_northUp = 0;
+    bool m_routePresent = false;
+    bool m_routePreview = false;
+    std::int32_t m_lastDistance = -1;
+    bool m_metric = true;
+};
+
 class MapView {
 public:
     // Null when it cannot be allocated. The listener is not owned.
@@ -159,8 +232,11 @@ public:
     void PanDown();
     void ZoomIn();
     void ZoomOut();
-    // Hides the bar's buttons and stops the direction arrow from being shown.
+    // Hides the bar's buttons and label and stops the direction arrow from being shown.
     void HideButtons();
+    void UpdateRouteStatus(const MapRouteStatus& status);
+    void SetMetric(bool isMetric) { m_bar.SetMetric(isMetric); }
+    [[nodiscard]] MapButtonBar& GetButtonBar() { return m_bar; }
     // Builds the route overlay from the route parts (one area per part); returns the route's
     // last point, (0, 0) when there is no route or a part has no valid iterator (the pieces
     // built so far are kept).
@@ -205,7 +281,11 @@ public:
     void DrawRoute(HDC dc);
 
 private:
+    friend class MapButtonBar;
     void SetUp(const RECT& rect, HWND parent);
+    // Zooms to the route extent when it is a proper rectangle; optionally starts the follow
+    // suspension.
+    void ZoomToExtent(bool suspend);
     void ComputeNonScrollRect(int width, int height);
     void StartSuspension();
     [[nodiscard]] bool IsSuspended();
@@ -237,6 +317,7 @@ private:
     void OnVerticalScroll(MapControlMessage message);
 
     OwnerHandlerList m_handlers;
+    MapButtonBar m_bar;
     bool m_isGuidance;
     bool m_isTracking;
     DWORD m_suspensionDelay = 20000;

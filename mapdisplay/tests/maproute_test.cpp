@@ -247,7 +247,7 @@ TEST_F(MapRouteTest, BandInPreviewAndLineInGuidanceWidths) {
         {"preview at 10 m per pixel", false, 10.0, false, 16},
         {"preview at 1 m per pixel", false, 1.0, false, 32},
         {"preview at night", false, 1.0, true, 32},
-        {"guidance", true, 1.0, false, 8},
+        {"guidance", true, 2.0, false, 8},
     };
     for (const auto& t : cases) {
         SCOPED_TRACE(t.name);

@@ -121,12 +121,13 @@ public:
     }
     void OnMapOpened() override { ++opened; }
     void OnMapClosed() override { ++closed; }
-    void OnBarButton() override {}
+    void OnBarButton() override { ++barButtons; }
 
     std::vector<UINT> keys;
     int taps = 0;
     int opened = 0;
     int closed = 0;
+    int barButtons = 0;
 };
 
 // The colour of direction-arrow bitmap i: distinct for each.
