@@ -16,7 +16,13 @@ nav_test(mapdisplay_mapview_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/maproute_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapbuttonbar_test.cpp
   DEPENDS mapdisplay_mapview app_pickrecord app_tmcmonitor testdata testdata_drawtown usefulcode_text
+          usefulcode_settings testdata_golden
           platform_window platform_window_testdriver platform_gdi platform_shell)
+
+if(TARGET mapdisplay_mapview_test)
+  target_compile_definitions(mapdisplay_mapview_test PRIVATE
+                             NAV_MAPDISPLAY_DIR="${CMAKE_CURRENT_LIST_DIR}")
+endif()
 
 nav_fuzz(mapviewsettings_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/mapviewsettings_fuzz.cpp

@@ -222,8 +222,6 @@ public:
     void SetAreaList(const std::vector<GeoRect>& areas) { m_areas = areas; }
     void ZoomToArea(std::size_t index);
     void SetFlagPoint(const GeoPoint& point) { m_flagPoint = point; }
-    // The point the direction arrow points to: the route's last point; (0, 0) for none.
-    void SetDestination(const GeoPoint& point) { m_destination = point; }
     void WritePosition(const MatchedPosition& position, bool withoutGps);
     void ApplySpeedZoom(int speed);
     void PanLeft();

@@ -2,6 +2,8 @@
 // expanded layouts, the commands, the "Distance" label and hiding.
 
 #include "mapdisplay/tests/mapviewfixture.h"
+#include "testdata/screendescwriter.h"
+#include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/distancetext.h"
 
 #include "platform/window/message.h"
@@ -30,12 +32,8 @@ protected:
             // A route before the window exists makes the view a route preview.
             (void)view->GetCanvas();
             const GeoPoint a = TownCentre();
-            const GeoPoint b{a.x + 0.01f, a.y + 0.005f};
-            RouteRecord record;
-            record.x = a.x;
-            record.y = a.y;
-            record.polyline = {a, b};
-            (void)view->SetRoute({std::make_shared<RecordRoute>(record)});
+            (void)view->SetRoute(
+                {std::make_shared<OneRecordRoute>(a, GeoPoint{a.x + 0.01f, a.y + 0.005f})});
         }
         ShowWhole();
     }
@@ -73,29 +71,6 @@ protected:
         return client;
     }
     void Command(UINT id) { SendMessageW(view->GetHwnd(), WM_COMMAND, id, 0); }
-
-    // One record's route, for the preview.
-    class RecordRoute final : public RouteIterator {
-    public:
-        explicit RecordRoute(RouteRecord record)
-            : m_record(std::move(record)) {}
-        bool Next() override { return m_valid = false; }
-        const RouteRecord& Current() const override { return m_valid ? m_record : m_none; }
-        bool IsValid() const override { return m_valid; }
-        void GetJunctionStreets(std::vector<NeighbourLink>&, std::vector<NeighbourLink>&) override {
-        }
-        bool GetItemPolyline(const RouteItemRef&, std::vector<GeoPoint>&) override { return false; }
-        RouteIteratorPtr CreateIterator() const override {
-            return std::make_shared<RecordRoute>(m_record);
-        }
-        RouteIteratorPtr Clone() const override { return std::make_shared<RecordRoute>(*this); }
-        bool Previous() override { return false; }
-
-    private:
-        RouteRecord m_record;
-        RouteRecord m_none;
-        bool m_valid = true;
-    };
 };
 
 TEST_F(MapButtonBarTest, ButtonsAndLayoutsOfEachMode) {
@@ -254,8 +229,21 @@ TEST_F(MapButtonBarTest, NorthUpAndPointSteps) {
 }
 
 TEST_F(MapButtonBarTest, DistanceLabel) {
-    StartIn(Mode::kGuidance);
+    Start(240, 320, kBarSettings, true, false);
+    // Designed for 480 x 640: the label lands at half its design rectangle.
+    testdata::ScreenDescWriter desc;
+    desc.Section(u"Arrow").Size(480, 640).Rect(u"Distance", 10, 20, 110, 61);
+    ASSERT_TRUE(root.WriteFile(AppPaths::GetScreenDescFilePath(), desc.Build()));
+    ShowWhole();
     HWND label = view->GetButtonBar().GetLabel()->GetWindow();
+    RECT r{};
+    GetWindowRect(label, &r);
+    POINT topLeft{r.left, r.top};
+    ScreenToClient(view->GetHwnd(), &topLeft);
+    EXPECT_EQ(topLeft.x, 5);
+    EXPECT_EQ(topLeft.y, 10);
+    EXPECT_EQ(r.right - r.left, 50);
+    EXPECT_EQ(r.bottom - r.top, 21); // trunc(30.5 + 0.5) - 10
     auto text = [label] {
         char16_t buffer[64] = {};
         GetWindowTextW(label, buffer, 64);

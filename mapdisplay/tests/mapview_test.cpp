@@ -218,8 +218,10 @@ TEST_F(MapViewTest, DestinationArrowPointsOffTheRoad) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.degreesRight);
         const double a = c.degreesRight * pi / 180;
-        view->SetDestination(GeoPoint{here.x + static_cast<float>(0.01 * std::sin(a)),
-                                      here.y + static_cast<float>(0.01 * std::cos(a))});
+        const GeoPoint destination{here.x + static_cast<float>(0.01 * std::sin(a)),
+                                   here.y + static_cast<float>(0.01 * std::cos(a))};
+        ASSERT_EQ(view->SetRoute({std::make_shared<OneRecordRoute>(here, destination)}),
+                  destination);
         view->SetPosition(Position(here, 0, 30, false));
         driver.RunUntilIdle();
         EXPECT_TRUE(IsWindowVisible(arrow));
@@ -239,7 +241,9 @@ TEST_F(MapViewTest, ArrowStaysHiddenAfterHideButtons) {
     Start(240, 320, kDefaults, false, true);
     ShowWhole();
     view->HideButtons();
-    view->SetDestination(GeoPoint{TownCentre().x, TownCentre().y + 0.01f});
+    const GeoPoint destination{TownCentre().x, TownCentre().y + 0.01f};
+    ASSERT_EQ(view->SetRoute({std::make_shared<OneRecordRoute>(TownCentre(), destination)}),
+              destination);
     view->SetPosition(Position(TownCentre(), 0, 30, false));
     driver.RunUntilIdle();
     EXPECT_FALSE(IsWindowVisible(view->GetArrowWindow().GetWindow()));
