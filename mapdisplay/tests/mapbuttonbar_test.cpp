@@ -160,7 +160,7 @@ TEST_F(MapButtonBarTest, ButtonsAndLayoutsOfEachMode) {
         EXPECT_TRUE(Visible().empty());
         EXPECT_FALSE(IsWindowVisible(view->GetButtonBar().GetLabel()->GetWindow()));
         EXPECT_FALSE(IsWindowVisible(view->GetArrowWindow().GetWindow()));
-        TearDown();
+        EndRound();
     }
 }
 

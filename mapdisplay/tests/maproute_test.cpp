@@ -275,7 +275,7 @@ TEST_F(MapRouteTest, BandInPreviewAndLineInGuidanceWidths) {
         if (IsMapNightMode()) {
             view->ToggleNightMode();
         }
-        TearDown();
+        EndRound();
     }
 }
 
@@ -382,7 +382,7 @@ TEST_F(MapRouteTest, TheVehicleCutBeginsTheRouteAtTheMarker) {
         EXPECT_EQ(canvas.Black(at.x - 30, at.y), !t.cut);
         EXPECT_TRUE(canvas.Black(at.x + 30, at.y));
         EXPECT_TRUE(canvas.Black(210, at.y));
-        TearDown();
+        EndRound();
     }
 }
 
@@ -434,7 +434,7 @@ TEST_F(MapRouteTest, PreviewAndGuidanceFrames) {
         Canvas().InvalidateMap();
         driver.RunUntilIdle();
         EXPECT_TRUE(testdata::WindowMatchesGolden(view->GetHwnd(), NAV_MAPDISPLAY_DIR, t.golden));
-        TearDown();
+        EndRound();
     }
 }
 
@@ -457,7 +457,7 @@ TEST_F(MapRouteTest, NightColourFollowsTheNightFlag) {
         const POINT c = Canvas().GeoToScreen(centre);
         EXPECT_EQ(ColouredRows(c.x + 30, kNightRgb).first >= 0, night);
         EXPECT_EQ(ColouredRows(c.x + 30, kDayRgb).first >= 0, !night);
-        TearDown();
+        EndRound();
     }
 }
 

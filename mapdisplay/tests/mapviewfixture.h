@@ -223,6 +223,15 @@ protected:
         platform::SetScreenSize(240, 320);
     }
 
+    // Ends one round of a test that starts the view more than once: the view and the page go.
+    void EndRound() {
+        TearDown();
+        if (page.window != nullptr) {
+            DestroyWindow(page.window);
+            page.window = nullptr;
+        }
+    }
+
     [[nodiscard]] MapCanvas& Canvas() { return *view->GetCanvas(); }
     // The screen point of a client point of the canvas.
     [[nodiscard]] POINT OnScreen(POINT client) {
