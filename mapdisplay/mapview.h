@@ -218,8 +218,6 @@ public:
     [[nodiscard]] bool GetOptionFlag() const;
     void SetPickMode(bool isOn) { m_pickMode = isOn; }
     [[nodiscard]] bool IsPickMode() const { return m_pickMode; }
-    // The owner's area list that ZoomToArea picks from.
-    void SetAreaList(const std::vector<GeoRect>& areas) { m_areas = areas; }
     void ZoomToArea(std::size_t index);
     void SetFlagPoint(const GeoPoint& point) { m_flagPoint = point; }
     void WritePosition(const MatchedPosition& position, bool withoutGps);

@@ -26,8 +26,8 @@ enum class Mode { kGuidance, kPreview, kTracking, kNeither };
 
 class MapButtonBarTest : public MapViewFixture {
 protected:
-    void StartIn(Mode mode) {
-        Start(240, 320, kBarSettings, mode == Mode::kGuidance, mode == Mode::kTracking);
+    void StartIn(Mode mode, const char* settings = kBarSettings) {
+        Start(240, 320, settings, mode == Mode::kGuidance, mode == Mode::kTracking);
         if (mode == Mode::kPreview) {
             // A route before the window exists makes the view a route preview.
             (void)view->GetCanvas();
@@ -266,6 +266,25 @@ TEST_F(MapButtonBarTest, DistanceLabel) {
         view->UpdateRouteStatus(t.status);
         EXPECT_EQ(IsWindowVisible(label) != FALSE, t.shown);
         EXPECT_EQ(text(), t.text);
+    }
+}
+
+TEST_F(MapButtonBarTest, MovingCommandsWriteThePositionDump) {
+    StartIn(Mode::kPreview, "[Position]\r\nWriteInFile=1\r\n");
+    const struct {
+        UINT id;
+        bool writes;
+    } cases[] = {{Bar::kNorthUp, true},     {Bar::kZoomIn, true},   {Bar::kZoomOut, true},
+                 {Bar::kZoomToRoute, true}, {Bar::kPrevious, true}, {Bar::kNext, true},
+                 {Bar::kNight, false},      {Bar::kExpand, false},  {Bar::kNames, false}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.id);
+        ASSERT_TRUE(root.WriteFile(u"\\My Documents\\PKPosition.txt", "old"));
+        Command(t.id);
+        const std::optional<std::string> dump = root.ReadFile(u"\\My Documents\\PKPosition.txt");
+        ASSERT_TRUE(dump);
+        // A preview neither guides nor tracks: the dump has no GPS section.
+        EXPECT_EQ(dump->rfind("[MapCoordinates]", 0) == 0, t.writes) << *dump;
     }
 }
 
