@@ -438,6 +438,26 @@ TEST_F(MapRouteTest, PreviewAndGuidanceFrames) {
     }
 }
 
+TEST_F(MapRouteTest, HighlightLinesInGuidance) {
+    Start(240, 320, kRouteSettings, true, false);
+    ShowWhole();
+    const GeoPoint from = Grid(3, 6);
+    const GeoPoint to = Grid(9, 6);
+    const GeoPoint centre{(from.x + to.x) / 2, from.y};
+    Canvas().SetScale(2.0);
+    Canvas().SetCenter(centre);
+    (void)view->SetPosition(Position(centre, 90, 0));
+    view->UpdateFollow();
+    view->SetHighlightLines({{from, to}});
+    Canvas().InvalidateMap();
+    driver.RunUntilIdle();
+    const POINT c = Canvas().GeoToScreen(centre);
+    // k = trunc(4 / 2 + 0.5) = 2: max(2 x 8, 2.5 x 8) = 20 pixels in "DestPointColor".
+    const auto [first, last] = ColouredRows(c.x + 30, RGB(255, 0, 0));
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(last - first + 1, 20);
+}
+
 // Defined last: night mode leaves process-wide drawing state behind (see the frames above).
 TEST_F(MapRouteTest, NightColourFollowsTheNightFlag) {
     for (const bool night : {true, false}) {
