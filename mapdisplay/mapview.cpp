@@ -78,6 +78,27 @@ bool PointInRect(const RECT& r, POINT p) {
     return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
 
+// Layers of class group 1 with a layer byte carry the route overlays.
+bool IsRouteLayer(std::uint32_t layerCode) {
+    return layerCode >= 0x10001 && layerCode <= 0x1FFFF;
+}
+
+constexpr float kNoCoordinates = 3.4028235e38f;
+const GeoRect kEmptyExtent{180, 180, -180, -180};
+
+bool Contains(const GeoRect& r, const GeoPoint& p) {
+    return p.x >= r.minX && p.x <= r.maxX && p.y >= r.minY && p.y <= r.maxY;
+}
+
+// Widens by 10 % of the width and height on each side.
+void InflateByTenth(GeoRect& r) {
+    r.Inflate((r.maxX - r.minX) * 0.1f, (r.maxY - r.minY) * 0.1f);
+}
+
+bool SamePoint(POINT a, POINT b) {
+    return a.x == b.x && a.y == b.y;
+}
+
 } // namespace
 
 std::vector<SpeedRange> ParseSpeedRanges(std::u16string_view text) {
@@ -196,7 +217,8 @@ MapView* MapView::Create(Onboard::OnboardServerPtr server, IMapViewListener* lis
 
 MapView::MapView(Onboard::OnboardServerPtr server, IMapViewListener* listener, bool isGuidance,
                  bool isTracking)
-    : m_isGuidance(isGuidance)
+    : m_bar(*this, isGuidance, isTracking)
+    , m_isGuidance(isGuidance)
     , m_isTracking(isTracking)
     , m_server(std::move(server))
     , m_listener(listener) {
@@ -255,6 +277,7 @@ void MapView::Show(const RECT& rect, HWND parent) {
         return;
     }
     MoveWindowToRect(m_canvas->GetHwnd(), rect, true);
+    m_bar.LayOutLabel(rect.right - rect.left, rect.bottom - rect.top);
     ComputeNonScrollRect(rect.right - rect.left, rect.bottom - rect.top);
 }
 
@@ -274,6 +297,7 @@ void MapView::SetUp(const RECT& rect, HWND parent) {
     canvas->MapOpened.ConnectUnlocked(this, &MapView::OnMapOpened);
     canvas->MapClosed.ConnectUnlocked(this, &MapView::OnMapClosed);
     canvas->VerticalScroll.ConnectUnlocked(this, &MapView::OnVerticalScroll);
+    canvas->Command.ConnectUnlocked(&m_bar, &MapButtonBar::OnCommand);
     canvas->SetEngine(m_facade);
     m_margins = ParseNonScrollMargins(m_nonScrollText);
     canvas->SetHaloFlag(true);
@@ -304,6 +328,7 @@ void MapView::SetUp(const RECT& rect, HWND parent) {
     } else {
         m_dumpPath.clear();
     }
+    m_bar.Build(HasRoute());
 }
 
 void MapView::ComputeNonScrollRect(int width, int height) {
@@ -336,6 +361,8 @@ void MapView::Destroy() {
     m_canvas->MapOpened.DisconnectUnlocked(this);
     m_canvas->MapClosed.DisconnectUnlocked(this);
     m_canvas->VerticalScroll.DisconnectUnlocked(this);
+    m_canvas->Command.DisconnectUnlocked(&m_bar);
+    m_bar.Destroy();
     m_hint.reset();
     m_arrow.Destroy();
     if (m_canvas->GetHwnd() != nullptr) {
@@ -590,12 +617,40 @@ void MapView::OnBeginDraw(std::uint32_t* result, DrawContext*) {
     }
 }
 
-void MapView::OnBeginLayer(std::uint32_t* result, DrawContext*, std::uint32_t layerCode,
+void MapView::OnBeginLayer(std::uint32_t* result, DrawContext* context, std::uint32_t layerCode,
                            std::uint32_t*) {
     *result |= 2;
     if (layerCode < 0x10000 && IsReducedMap()) {
         *result |= 16;
     }
+    if (!IsRouteLayer(layerCode) || context == nullptr || context->dc == nullptr || !m_canvas) {
+        return;
+    }
+    HDC dc = context->dc;
+    const double k = BandFactor();
+    if (m_isGuidance && !m_highlightLines.empty()) {
+        const double width = std::max(k * m_routeWidth, 2.5 * m_routeWidth);
+        HPEN pen = CreatePen(PS_SOLID, static_cast<int>(width), m_destPointColor);
+        HBRUSH brush = CreateSolidBrush(m_destPointColor);
+        HGDIOBJ oldPen = SelectObject(dc, pen);
+        HGDIOBJ oldBrush = SelectObject(dc, brush);
+        DrawLines(dc, m_highlightLines, true);
+        SelectObject(dc, oldPen);
+        SelectObject(dc, oldBrush);
+        DeleteObject(pen);
+        DeleteObject(brush);
+        return;
+    }
+    const double width = std::max(k * m_routeWidth, 2.0 * m_routeWidth);
+    HPEN pen = CreatePen(PS_SOLID, static_cast<int>(width), RouteColour());
+    HGDIOBJ old = SelectObject(dc, pen);
+    if (m_pickMode) {
+        DrawLines(dc, m_highlighted, false);
+    } else if (!m_isGuidance) {
+        DrawRoute(dc);
+    }
+    SelectObject(dc, old);
+    DeleteObject(pen);
 }
 
 void MapView::OnFilterClass(std::uint32_t* result, DrawContext*, std::uint32_t classId) {
@@ -604,7 +659,26 @@ void MapView::OnFilterClass(std::uint32_t* result, DrawContext*, std::uint32_t c
     }
 }
 
-void MapView::OnEndLayer(DrawContext*, std::uint32_t) {}
+void MapView::OnEndLayer(DrawContext* context, std::uint32_t layerCode) {
+    if (!IsRouteLayer(layerCode) || context == nullptr || context->dc == nullptr || !m_canvas) {
+        return;
+    }
+    HDC dc = context->dc;
+    if (m_pickMode) {
+        DrawFlag(dc, m_flagPoint);
+    } else if (m_isGuidance) {
+        HPEN pen = CreatePen(PS_SOLID, m_routeWidth, RouteColour());
+        HGDIOBJ old = SelectObject(dc, pen);
+        DrawRoute(dc);
+        SelectObject(dc, old);
+        DeleteObject(pen);
+        DrawFlag(dc, m_flagPoint);
+    } else {
+        for (const GeoPoint& point : m_points) {
+            DrawFlag(dc, point);
+        }
+    }
+}
 
 void MapView::OnEndDraw(DrawContext* context) {
     ScopedLock lock(&m_positionLock);
@@ -829,7 +903,11 @@ void MapView::ZoomOut() {
 }
 
 void MapView::HideButtons() {
+    m_bar.HideAll();
     m_arrowAllowed = false;
+    if (m_arrow.GetWindow() != nullptr) {
+        ShowWindow(m_arrow.GetWindow(), SW_HIDE);
+    }
 }
 
 // --- Points and elements -----------------------------------------------------------------------
@@ -944,6 +1022,386 @@ int MapView::NextPoint() {
 
 int MapView::PreviousPoint() {
     return StepPoint(-1);
+}
+
+// --- Route -------------------------------------------------------------------------------------
+
+void PolylineBatch::Add(POINT point) {
+    m_points[m_count++] = point;
+    if (m_count == kCapacity) {
+        Polyline(m_dc, m_points.data(), static_cast<int>(m_count));
+        m_points[0] = m_points[m_count - 1];
+        m_count = 1;
+    }
+}
+
+void PolylineBatch::Flush() {
+    if (m_count > 1) {
+        Polyline(m_dc, m_points.data(), static_cast<int>(m_count));
+    }
+    m_count = 0;
+}
+
+namespace {
+
+// A piece beginning at p: {p, p} and p as its first point; a point without coordinates gives
+// an empty piece whose rectangle any point widens.
+RoutePiece StartPiece(const GeoPoint& p, std::int32_t elementId) {
+    RoutePiece piece;
+    piece.elementId = elementId;
+    if (p.x == kNoCoordinates) {
+        piece.bounds = kEmptyExtent;
+    } else {
+        piece.bounds = GeoRect(p.x, p.y, p.x, p.y);
+        piece.points.push_back(p);
+    }
+    return piece;
+}
+
+// Appends a record's geometry (the first piece keeps it as its list; its start point is the
+// geometry's first point when there is geometry).
+void AppendGeometry(RoutePiece& piece, const std::vector<GeoPoint>& geometry) {
+    if (geometry.empty()) {
+        return;
+    }
+    piece.points.clear();
+    for (const GeoPoint& g : geometry) {
+        piece.bounds.Extend(g);
+        piece.points.push_back(g);
+    }
+}
+
+float Manhattan(const GeoPoint& a, const GeoPoint& b) {
+    return std::fabs(a.x - b.x) + std::fabs(a.y - b.y);
+}
+
+} // namespace
+
+// The piece takes its map element's shape, oriented so that it starts at the end nearer to
+// its first point; returns the piece's new last point. Without the element the piece keeps
+// what it has and its last point is returned.
+GeoPoint MapView::ShapeFromElement(RoutePiece& piece,
+                                   const six::RefCntPtr<MapEngineFacade>& facade) {
+    const GeoPoint unchanged =
+        piece.points.empty() ? GeoPoint{kNoCoordinates, 0} : piece.points.back();
+    if (!facade || piece.elementId == -1) {
+        return unchanged;
+    }
+    six::IntfPtr<MapElement> element =
+        facade->GetMappedElement(static_cast<std::uint32_t>(piece.elementId));
+    std::vector<GeoPoint> shape;
+    if (!element || !element->GetPoints(shape) || shape.empty()) {
+        return unchanged;
+    }
+    GeoRect bounds;
+    element->GetBounds(bounds);
+    if (!piece.points.empty() && Manhattan(shape.front(), piece.points.front()) >
+                                     Manhattan(shape.back(), piece.points.front())) {
+        std::reverse(shape.begin(), shape.end());
+    }
+    piece.bounds = bounds;
+    piece.points = std::move(shape);
+    piece.elementId = -1;
+    return piece.points.back();
+}
+
+GeoPoint MapView::SetRoute(const std::vector<RouteIteratorPtr>& parts) {
+    ScopedLock lock(&m_routeLock);
+    if (!m_canvas) {
+        return GeoPoint{};
+    }
+    const bool hadPieces = !m_pieces.empty();
+    m_pieces.clear();
+    six::RefCntPtr<MapEngineFacade> facade = m_canvas->GetEngine();
+    if (!facade) {
+        facade = m_facade;
+    }
+    if (facade) {
+        m_routeExtent = kEmptyExtent;
+        m_areas.clear();
+    }
+    // A piece widens its part's area and the extent only when it has points.
+    auto widen = [this](GeoRect& area, const RoutePiece& piece) {
+        if (!piece.points.empty()) {
+            area.Union(piece.bounds);
+            m_routeExtent.Union(piece.bounds);
+        }
+    };
+    bool complete = true;
+    for (const RouteIteratorPtr& part : parts) {
+        RouteIteratorPtr it = GetRouteIterator(part);
+        if (!it || !it->IsValid()) {
+            complete = false;
+            break;
+        }
+        GeoRect area = kEmptyExtent;
+        GeoPoint p{it->Current().x, it->Current().y};
+        RoutePiece first = StartPiece(p, -1);
+        AppendGeometry(first, it->Current().polyline);
+        widen(area, first);
+        m_pieces.push_back(std::move(first));
+        it->Next();
+        while (it->IsValid()) {
+            RoutePiece piece = StartPiece(p, static_cast<std::int32_t>(it->Current().linkId));
+            const std::vector<GeoPoint> geometry = it->Current().polyline;
+            it->Next();
+            if (!it->IsValid()) {
+                piece.elementId = -1;
+                AppendGeometry(piece, geometry);
+                widen(area, piece);
+                m_pieces.push_back(std::move(piece));
+                break;
+            }
+            GeoPoint q{it->Current().x, it->Current().y};
+            if (q.x == kNoCoordinates) {
+                q = ShapeFromElement(piece, facade);
+            } else {
+                piece.bounds.Extend(q);
+                piece.points.push_back(q);
+            }
+            widen(area, piece);
+            m_pieces.push_back(std::move(piece));
+            p = q;
+        }
+        m_areas.push_back(area);
+    }
+    if (hadPieces || !m_pieces.empty()) {
+        if (HWND window = m_canvas->GetHwnd()) {
+            InvalidateRect(window, nullptr, FALSE);
+        }
+    }
+    if (!complete || m_pieces.empty()) {
+        return GeoPoint{};
+    }
+    InflateByTenth(m_routeExtent);
+    for (GeoRect& area : m_areas) {
+        InflateByTenth(area);
+    }
+    m_routeStart = m_pieces.front().points.empty() ? GeoPoint{} : m_pieces.front().points.front();
+    m_destination = m_pieces.back().points.empty() ? GeoPoint{} : m_pieces.back().points.back();
+    return m_destination;
+}
+
+void MapView::ClearRoute() {
+    ScopedLock lock(&m_routeLock);
+    const bool hadPieces = !m_pieces.empty();
+    m_pieces.clear();
+    m_routeExtent = kEmptyExtent;
+    m_areas.clear();
+    m_routeStart = GeoPoint{};
+    m_destination = GeoPoint{};
+    if (hadPieces && m_canvas && m_canvas->GetHwnd() != nullptr) {
+        InvalidateRect(m_canvas->GetHwnd(), nullptr, FALSE);
+    }
+}
+
+bool MapView::HasRoute() {
+    ScopedLock lock(&m_routeLock);
+    return !m_pieces.empty();
+}
+
+void MapView::ZoomToRoute() {
+    ScopedLock lock(&m_routeLock);
+    if (!m_pieces.empty()) {
+        ZoomToExtent(true);
+    }
+}
+
+void MapView::ZoomToExtent(bool suspend) {
+    ScopedLock lock(&m_routeLock);
+    if (m_canvas && m_canvas->GetTransform() != nullptr &&
+        m_routeExtent.maxX > m_routeExtent.minX && m_routeExtent.maxY > m_routeExtent.minY) {
+        m_canvas->ZoomTo(m_routeExtent);
+    }
+    if (suspend) {
+        StartSuspension();
+    }
+}
+
+void MapView::UpdateRouteStatus(const MapRouteStatus& status) {
+    ScopedLock lock(&m_statusLock);
+    m_bar.UpdateRouteStatus(status);
+}
+
+void MapView::SetHighlightLines(const std::vector<std::vector<GeoPoint>>& lines) {
+    m_highlightLines = lines;
+}
+
+std::vector<RoutePiece> MapView::GetRoutePieces() {
+    ScopedLock lock(&m_routeLock);
+    return m_pieces;
+}
+
+GeoRect MapView::GetRouteExtent() {
+    ScopedLock lock(&m_routeLock);
+    return m_routeExtent;
+}
+
+std::vector<GeoRect> MapView::GetAreas() {
+    ScopedLock lock(&m_routeLock);
+    return m_areas;
+}
+
+COLORREF MapView::RouteColour() const {
+    return IsMapNightMode() ? m_routeColorNight : m_routeColor;
+}
+
+int MapView::BandFactor() const {
+    const double scale = m_canvas ? m_canvas->GetScale() : 0.0;
+    return scale > 0.0 ? static_cast<int>(4.0 / scale + 0.5) : 0;
+}
+
+void MapView::DrawRoute(HDC dc) {
+    ScopedLock lock(&m_routeLock);
+    m_scratch.clear();
+    if (!m_canvas || m_canvas->GetHwnd() == nullptr || m_pieces.empty()) {
+        return;
+    }
+    const GeoRect v = m_canvas->GetVisibleGeoRect();
+    RECT client{};
+    GetClientRect(m_canvas->GetHwnd(), &client);
+    const double spanX = static_cast<double>(v.maxX) - v.minX;
+    const double spanY = static_cast<double>(v.maxY) - v.minY;
+    if (spanX <= 0.0 || spanY <= 0.0) {
+        return;
+    }
+    const double perX = client.right / spanX;
+    const double perY = client.bottom / spanY;
+    const bool all = GeoRect::Intersects(m_pieces.front().bounds, v) &&
+                     GeoRect::Intersects(m_pieces.back().bounds, v);
+    auto flush = [&] {
+        if (m_scratch.size() > 1) {
+            Polyline(dc, m_scratch.data(), static_cast<int>(m_scratch.size()));
+        }
+        m_scratch.clear();
+    };
+    auto add = [&](const GeoPoint& g) {
+        const POINT s = m_canvas->GeoToScreen(g);
+        if (m_scratch.empty() || !SamePoint(m_scratch.back(), s)) {
+            m_scratch.push_back(s);
+        }
+    };
+    bool cut = !m_isGuidance;
+    GeoPoint current;
+    {
+        ScopedLock position(&m_positionLock);
+        current = m_current;
+    }
+    for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+        const RoutePiece& piece = m_pieces[i];
+        if (piece.points.empty()) {
+            continue;
+        }
+        if (!all && !GeoRect::Intersects(piece.bounds, v)) {
+            if (!m_isGuidance) {
+                flush();
+            }
+            continue;
+        }
+        const double width = (static_cast<double>(piece.bounds.maxX) - piece.bounds.minX) * perX;
+        const double height = (static_cast<double>(piece.bounds.maxY) - piece.bounds.minY) * perY;
+        if (width <= m_routeWidth && height <= m_routeWidth) {
+            add(piece.points.front());
+            add(piece.points.back());
+        } else {
+            for (const GeoPoint& g : piece.points) {
+                add(g);
+            }
+        }
+        if (!cut && Contains(piece.bounds, current)) {
+            cut = true;
+            CutAtVehicle(i);
+        }
+    }
+    flush();
+}
+
+void MapView::CutAtVehicle(std::size_t index) {
+    RECT r = EraseRect();
+    POINT previous;
+    {
+        ScopedLock position(&m_positionLock);
+        previous = m_canvas->GeoToScreen(m_previous);
+    }
+    OffsetRect(&r, previous.x, previous.y);
+    POINT p = m_canvas->GeoToScreen(m_pieces[index].points.front());
+    while (PointInRect(r, p) && index > 0) {
+        std::size_t back = index - 1;
+        while (back > 0 && m_pieces[back].points.empty()) {
+            --back;
+        }
+        if (m_pieces[back].points.empty()) {
+            break;
+        }
+        index = back;
+        p = m_canvas->GeoToScreen(m_pieces[index].points.front());
+    }
+    const RoutePiece& piece = m_pieces[index];
+    for (const GeoPoint& g : piece.points) {
+        p = m_canvas->GeoToScreen(g);
+        if (PointInRect(r, p)) {
+            break;
+        }
+    }
+    if (SamePoint(p, m_canvas->GeoToScreen(piece.points.back()))) {
+        p = m_canvas->GeoToScreen(piece.points.front());
+    }
+    if (m_scratch.size() < 2) {
+        return;
+    }
+    auto distance = [&p](POINT a) {
+        return std::hypot(static_cast<double>(a.x) - p.x, static_cast<double>(a.y) - p.y);
+    };
+    double best = distance(m_scratch[0]);
+    std::size_t winner = 0;
+    for (std::size_t i = 1; i < m_scratch.size(); ++i) {
+        const MapPoint on =
+            ProjectOntoSegment(MapPoint{p.x, p.y}, MapPoint{m_scratch[i - 1].x, m_scratch[i - 1].y},
+                               MapPoint{m_scratch[i].x, m_scratch[i].y});
+        const double d = distance(POINT{on.x, on.y});
+        if (d <= best) {
+            best = d;
+            winner = i;
+        }
+    }
+    if (winner == 0) {
+        m_scratch[0] = p;
+        return;
+    }
+    m_scratch.erase(m_scratch.begin(), m_scratch.begin() + static_cast<std::ptrdiff_t>(winner - 1));
+    m_scratch[0] = p;
+}
+
+void MapView::DrawFlag(HDC dc, const GeoPoint& point) {
+    if (!m_flagBitmap || !m_canvas || point.x == 0.0f || point.y == 0.0f) {
+        return;
+    }
+    const POINT s = m_canvas->GeoToScreen(point);
+    const SIZE size = m_flagBitmap->GetSize();
+    m_flagBitmap->DrawCentred(dc, POINT{s.x + size.cx / 2, s.y - size.cy / 2});
+}
+
+void MapView::DrawLines(HDC dc, const std::vector<std::vector<GeoPoint>>& lines, bool onlyVisible) {
+    const GeoRect v = m_canvas->GetVisibleGeoRect();
+    PolylineBatch batch(dc);
+    for (const std::vector<GeoPoint>& line : lines) {
+        if (line.empty()) {
+            continue;
+        }
+        if (onlyVisible) {
+            GeoRect bounds(line.front().x, line.front().y, line.front().x, line.front().y);
+            for (const GeoPoint& g : line) {
+                bounds.Extend(g);
+            }
+            if (!GeoRect::Intersects(bounds, v)) {
+                continue;
+            }
+        }
+        for (const GeoPoint& g : line) {
+            batch.Add(m_canvas->GeoToScreen(g));
+        }
+        batch.Flush();
+    }
 }
 
 // --- Styles ------------------------------------------------------------------------------------

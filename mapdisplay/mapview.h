@@ -15,6 +15,9 @@
 #include "mapdisplay/parkinglayer.h"
 #include "onboard/onboardserver.h"
 #include "positioning/matchedposition.h"
+#include "routing/routeiterator.h"
+#include "ui/bitmapbutton.h"
+#include "ui/customcontrol.h"
 #include "ui/hintwindow.h"
 #include "ui/transparentbitmap.h"
 #include "utilities/usefulcode/critsect.h"
@@ -89,6 +92,102 @@ private:
     int m_index = 0;
 };
 
+// One stretch of the drawn route: its points in driving order and their bounding rectangle.
+struct RoutePiece {
+    GeoRect bounds;
+    std::vector<GeoPoint> points;
+    std::int32_t elementId = -1;
+};
+
+// Device points drawn with Polyline in batches of up to 2048; a full batch is drawn and the
+// next one starts at its last point, so the line continues without a gap.
+class PolylineBatch {
+public:
+    static constexpr std::size_t kCapacity = 2048;
+
+    explicit PolylineBatch(HDC dc)
+        : m_dc(dc) {}
+    void Add(POINT point);
+    // Draws what is held when it is more than one point and empties the batch.
+    void Flush();
+
+private:
+    std::array<POINT, kCapacity> m_points{};
+    HDC m_dc;
+    std::size_t m_count = 0;
+};
+
+// What the pages tell the view about the route: the label shows the distance while the first
+// value is below 1.
+struct MapRouteStatus {
+    bool isValid = false;
+    std::int32_t value = 0;
+    std::int32_t distance = 0; // metres
+};
+
+class MapView;
+
+// The column of skinned buttons at the right edge of the map and the "Distance" label. Each
+// button's bitmap id is its control id; buttons that were not created are skipped.
+class MapButtonBar {
+public:
+    static constexpr UINT kExpand = 890;
+    static constexpr UINT kNames = 906;
+    static constexpr UINT kNorthUp = 894;
+    static constexpr UINT kNorthUpAlternative = 895;
+    static constexpr UINT kZoomIn = 898;
+    static constexpr UINT kZoomOut = 902;
+    static constexpr UINT kBarButton = 910;
+    static constexpr UINT kNight = 1075;
+    static constexpr UINT kPick = 1097;
+    static constexpr UINT kNext = 954;
+    static constexpr UINT kPrevious = 950;
+    static constexpr UINT kZoomToRoute = 946;
+    static constexpr UINT kLabelId = 1234;
+    static constexpr COLORREF kLabelBackground = 0x6B4910;
+
+    MapButtonBar(MapView& view, bool isGuidance, bool isTracking);
+    ~MapButtonBar();
+    MapButtonBar(const MapButtonBar&) = delete;
+    MapButtonBar& operator=(const MapButtonBar&) = delete;
+
+    void Build(bool routePresent);
+    void Collapse();
+    void Expand();
+    // WM_COMMAND of the map window: the low word of wParam is the button id.
+    void OnCommand(MapControlMessage message);
+    void UpdateRouteStatus(const MapRouteStatus& status);
+    // Places the label and its font by section "Arrow" for a window of the given size.
+    void LayOutLabel(int width, int height);
+    void HideAll();
+    void SetMetric(bool isMetric) { m_metric = isMetric; }
+    void Destroy();
+
+    [[nodiscard]] BitmapButton* GetButton(UINT id);
+    [[nodiscard]] CustomStatic* GetLabel() { return m_label.get(); }
+    [[nodiscard]] bool IsExpanded() const { return m_expanded; }
+    [[nodiscard]] bool IsRoutePreview() const { return m_routePreview; }
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+
+private:
+    void Create(UINT id, bool isToggle, UINT alternative, DWORD style);
+    void Place(UINT id, int top, int height);
+
+    OwnerHandlerList m_handlers;
+    MapView& m_view;
+    std::vector<std::pair<UINT, std::unique_ptr<BitmapButton>>> m_buttons;
+    std::unique_ptr<CustomStatic> m_label;
+    HFONT m_font = nullptr;
+    bool m_guidance;
+    bool m_tracking;
+    bool m_expanded = false;
+    BYTE m_northUp = 0;
+    bool m_routePresent = false;
+    bool m_routePreview = false;
+    std::int32_t m_lastDistance = -1;
+    bool m_metric = true;
+};
+
 class MapView {
 public:
     // Null when it cannot be allocated. The listener is not owned.
@@ -119,12 +218,8 @@ public:
     [[nodiscard]] bool GetOptionFlag() const;
     void SetPickMode(bool isOn) { m_pickMode = isOn; }
     [[nodiscard]] bool IsPickMode() const { return m_pickMode; }
-    // The owner's area list that ZoomToArea picks from.
-    void SetAreaList(const std::vector<GeoRect>& areas) { m_areas = areas; }
     void ZoomToArea(std::size_t index);
     void SetFlagPoint(const GeoPoint& point) { m_flagPoint = point; }
-    // The point the direction arrow points to: the route's last point; (0, 0) for none.
-    void SetDestination(const GeoPoint& point) { m_destination = point; }
     void WritePosition(const MatchedPosition& position, bool withoutGps);
     void ApplySpeedZoom(int speed);
     void PanLeft();
@@ -133,11 +228,20 @@ public:
     void PanDown();
     void ZoomIn();
     void ZoomOut();
-    // Hides the bar's buttons and stops the direction arrow from being shown.
+    // Hides the bar's buttons and label and stops the direction arrow from being shown.
     void HideButtons();
-    // The route overlay is not built: no route, so nothing to zoom to.
-    [[nodiscard]] bool HasRoute() const { return false; }
-    void ZoomToRoute() {}
+    void UpdateRouteStatus(const MapRouteStatus& status);
+    void SetMetric(bool isMetric) { m_bar.SetMetric(isMetric); }
+    [[nodiscard]] MapButtonBar& GetButtonBar() { return m_bar; }
+    // Builds the route overlay from the route parts (one area per part); returns the route's
+    // last point, (0, 0) when there is no route or a part has no valid iterator (the pieces
+    // built so far are kept).
+    GeoPoint SetRoute(const std::vector<RouteIteratorPtr>& parts);
+    void ClearRoute();
+    [[nodiscard]] bool HasRoute();
+    void ZoomToRoute();
+    // Lines drawn in "DestPointColor" over the route in guidance.
+    void SetHighlightLines(const std::vector<std::vector<GeoPoint>>& lines);
     void ShowPointAt(float x, float y) { ShowPoint(GeoPoint{x, y}); }
     void ToggleNightMode();
     int NextPoint();
@@ -164,9 +268,20 @@ public:
     [[nodiscard]] bool IsMarkerDrawn() const { return m_markerDrawn; }
     [[nodiscard]] six::RefCntPtr<ParkingLayer> GetOverlay() const { return m_overlay; }
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+    [[nodiscard]] std::vector<RoutePiece> GetRoutePieces();
+    [[nodiscard]] GeoRect GetRouteExtent();
+    [[nodiscard]] std::vector<GeoRect> GetAreas();
+    [[nodiscard]] GeoPoint GetRouteStart() const { return m_routeStart; }
+    [[nodiscard]] GeoPoint GetDestination() const { return m_destination; }
+    // The route line of a drawing pass, for the pen the caller selected.
+    void DrawRoute(HDC dc);
 
 private:
+    friend class MapButtonBar;
     void SetUp(const RECT& rect, HWND parent);
+    // Zooms to the route extent when it is a proper rectangle; optionally starts the follow
+    // suspension.
+    void ZoomToExtent(bool suspend);
     void ComputeNonScrollRect(int width, int height);
     void StartSuspension();
     [[nodiscard]] bool IsSuspended();
@@ -178,6 +293,12 @@ private:
     bool Pick(const GeoPoint& point);
     int StepPoint(int direction);
     void Repaint();
+    void CutAtVehicle(std::size_t piece);
+    GeoPoint ShapeFromElement(RoutePiece& piece, const six::RefCntPtr<MapEngineFacade>& facade);
+    void DrawFlag(HDC dc, const GeoPoint& point);
+    void DrawLines(HDC dc, const std::vector<std::vector<GeoPoint>>& lines, bool onlyVisible);
+    [[nodiscard]] COLORREF RouteColour() const;
+    [[nodiscard]] int BandFactor() const;
 
     void OnBeginDraw(std::uint32_t* result, DrawContext* context);
     void OnBeginLayer(std::uint32_t* result, DrawContext* context, std::uint32_t layerCode,
@@ -192,6 +313,7 @@ private:
     void OnVerticalScroll(MapControlMessage message);
 
     OwnerHandlerList m_handlers;
+    MapButtonBar m_bar;
     bool m_isGuidance;
     bool m_isTracking;
     DWORD m_suspensionDelay = 20000;
@@ -234,6 +356,10 @@ private:
     std::size_t m_pointCursor = 0;
     std::vector<GeoRect> m_areas;
     GeoRect m_routeExtent{180, 180, -180, -180};
+    std::vector<RoutePiece> m_pieces;
+    std::vector<POINT> m_scratch;
+    std::vector<std::vector<GeoPoint>> m_highlightLines;
+    GeoPoint m_routeStart;
     std::vector<SpeedRange> m_speeds;
     double m_lastWidth = 0.0;
 

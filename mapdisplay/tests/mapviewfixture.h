@@ -121,12 +121,39 @@ public:
     }
     void OnMapOpened() override { ++opened; }
     void OnMapClosed() override { ++closed; }
-    void OnBarButton() override {}
+    void OnBarButton() override { ++barButtons; }
 
     std::vector<UINT> keys;
     int taps = 0;
     int opened = 0;
     int closed = 0;
+    int barButtons = 0;
+};
+
+// A route of one record from one point to another.
+class OneRecordRoute final : public RouteIterator {
+public:
+    OneRecordRoute(GeoPoint from, GeoPoint to) {
+        m_record.x = from.x;
+        m_record.y = from.y;
+        m_record.polyline = {from, to};
+    }
+    bool Next() override { return m_valid = false; }
+    const RouteRecord& Current() const override { return m_valid ? m_record : m_none; }
+    bool IsValid() const override { return m_valid; }
+    void GetJunctionStreets(std::vector<NeighbourLink>&, std::vector<NeighbourLink>&) override {}
+    bool GetItemPolyline(const RouteItemRef&, std::vector<GeoPoint>&) override { return false; }
+    RouteIteratorPtr CreateIterator() const override {
+        return std::make_shared<OneRecordRoute>(m_record.polyline.front(),
+                                                m_record.polyline.back());
+    }
+    RouteIteratorPtr Clone() const override { return std::make_shared<OneRecordRoute>(*this); }
+    bool Previous() override { return false; }
+
+private:
+    RouteRecord m_record;
+    RouteRecord m_none;
+    bool m_valid = true;
 };
 
 // The colour of direction-arrow bitmap i: distinct for each.
@@ -140,6 +167,9 @@ inline std::vector<std::uint8_t> Square(int size, std::uint32_t rgb) {
     spec.pixels.assign(static_cast<std::size_t>(size * size), rgb);
     return testdata::WriteBitmapFile(spec);
 }
+
+// The flag bitmap's one colour.
+inline constexpr std::uint32_t kFlagRgb = 0x00FFFF;
 
 class MapViewFixture : public ::testing::Test {
 protected:
@@ -159,6 +189,7 @@ protected:
                 Square(47, ArrowRgb(i));
         }
         bundle.bitmaps[390] = Square(16, 0x00FF00);
+        bundle.bitmaps[1089] = Square(10, kFlagRgb);
         m_module = windowtesting::LoadLanguage(root, bundle);
         ASSERT_NE(m_module, nullptr);
         platform::SetResourceInstance(m_module);
@@ -190,6 +221,15 @@ protected:
         }
         platform::SetFontFile({});
         platform::SetScreenSize(240, 320);
+    }
+
+    // Ends one round of a test that starts the view more than once: the view and the page go.
+    void EndRound() {
+        TearDown();
+        if (page.window != nullptr) {
+            DestroyWindow(page.window);
+            page.window = nullptr;
+        }
     }
 
     [[nodiscard]] MapCanvas& Canvas() { return *view->GetCanvas(); }

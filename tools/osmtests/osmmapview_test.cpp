@@ -216,4 +216,104 @@ TEST_F(ExtractMapView, FollowsTheDemoDriveBetweenTwoVillages) {
     platform::SetScreenSize(240, 320);
 }
 
+// The route between the two villages set on a preview view and on a guidance view over the
+// extract: after ZoomToRoute every record's point lies in the view; the frames land in the build
+// folder (route-frames/) for people to look at. The route is drawn from the hooks of line layers
+// with a layer byte, which the converted extract does not have, so the frames show no route.
+TEST_F(ExtractMapView, DrawsARouteBetweenTwoVillages) {
+    if (!MemoryArena::Shared().HoldsMemory()) {
+        ASSERT_TRUE(MemoryArena::Shared().Reserve(8 << 20));
+    }
+    platform::SetScreenSize(kWidth, kHeight);
+    platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    ASSERT_TRUE(s_root->WriteFile(
+        u"\\Windows\\Quarn.ini",
+        "[Quarn]\r\nDB=\\mapview\r\n[Properties]\r\nConfigFilesDir=\\mapview\\ConfigFiles"
+        "\r\n[GPS]\r\nAutoLog=0\r\n"));
+    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
+    platform::SetExecutablePath(u"\\Nav\\nav.exe");
+    platform::VirtualClock clock;
+    platform::ScopedClock installed(clock);
+    clock.Advance(5000);
+    platform::ScreenDriver driver(&clock);
+
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(2048));
+    Onboard::OnboardServerPtr server =
+        CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(engine));
+    ASSERT_TRUE(server);
+    auto any = [](std::uint32_t, std::int32_t) { return true; };
+    const auto from = extractplaces::FirstStreetElement(*engine, u"Schaan", any);
+    const auto to = extractplaces::FirstStreetElement(*engine, u"Triesen", any);
+    ASSERT_TRUE(from && to);
+    std::vector<GeoPoint> points;
+    ASSERT_TRUE(engine->GetElementPoints(*from, points) && points.size() >= 2);
+    const MatchedPosition start = testdata::MatchedPositionBuilder()
+                                      .Fix(points[0])
+                                      .OnStreet(*from, points[0], points[0], points[1])
+                                      .Speed(50)
+                                      .Build();
+    RoutePositionPtr destination;
+    server->CreateElementDestination(destination, &*to);
+    RouteRequestResult route;
+    Onboard::RouteRequest request;
+    request.destination = destination;
+    server->RequestRoute(route, &start, request);
+    ASSERT_EQ(route.status, routestatus::kFound);
+    std::vector<GeoPoint> recordPoints;
+    for (RouteIteratorPtr it = GetRouteIterator(route); it && it->IsValid(); it->Next()) {
+        recordPoints.push_back(GeoPoint{it->Current().x, it->Current().y});
+    }
+    ASSERT_GE(recordPoints.size(), 2u);
+
+    const auto facade = MapEngineFacade::Create(2048);
+    ASSERT_TRUE(facade->LoadLevelFile(std::u16string(u"\\mapview") + osm2nav::kLevelFile));
+    WindowHandle page;
+    CreateWindowExW(0, WindowClassRegistry::ClassName(), nullptr, WS_POPUP | WS_VISIBLE, 0, 0,
+                    kWidth, kHeight, nullptr, nullptr, nullptr, &page);
+    for (const bool guidance : {false, true}) {
+        SCOPED_TRACE(guidance ? "guidance" : "preview");
+        std::unique_ptr<MapView> view(MapView::Create(server, nullptr, guidance, false));
+        ASSERT_TRUE(view);
+        view->SetMapEngine(facade);
+        view->Show(RECT{0, 0, kWidth, kHeight}, page.window);
+        const GeoPoint last = view->SetRoute({route.route});
+        EXPECT_EQ(last, view->GetDestination());
+        EXPECT_NE(last, GeoPoint{});
+        ASSERT_TRUE(view->HasRoute());
+        if (guidance) {
+            (void)view->SetPosition(start);
+            view->UpdateFollow();
+        }
+        view->ZoomToRoute();
+        view->GetCanvas()->InvalidateMap();
+        driver.RunUntilIdle();
+        MapCanvas* canvas = view->GetCanvas();
+        const GeoRect visible = canvas->GetVisibleGeoRect();
+        std::vector<std::uint32_t> pixels;
+        int w = 0;
+        int h = 0;
+        const RECT all{0, 0, kWidth, kHeight};
+        ASSERT_TRUE(platform::ReadScreenPixels(&all, &pixels, &w, &h));
+        std::size_t outside = 0;
+        for (const GeoPoint& p : recordPoints) {
+            if (p.x < visible.minX || p.x > visible.maxX || p.y < visible.minY ||
+                p.y > visible.maxY) {
+                ++outside;
+            }
+        }
+        EXPECT_EQ(outside, 0u);
+        const std::vector<std::uint8_t> png = platform::EncodePng(pixels, w, h);
+        const std::filesystem::path folder("route-frames");
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / (guidance ? "guidance.png" : "preview.png"), std::ios::binary)
+            .write(reinterpret_cast<const char*>(png.data()),
+                   static_cast<std::streamsize>(png.size()));
+        view.reset();
+    }
+    server.Release();
+    platform::SetExecutablePath(u"");
+    platform::SetFontFile({});
+    platform::SetScreenSize(240, 320);
+}
+
 } // namespace
