@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -127,46 +128,63 @@ private:
     std::uint64_t m_nextFrame = 0;
 };
 
-TEST_F(ExtractMapView, FollowsTheDemoDriveBetweenTwoVillages) {
+// What the tests share: the settings, a virtual clock with the screen, the server on the extract
+// and its route from a street of Schaan to one of Triesen.
+struct ServerRoute {
+    platform::VirtualClock clock;
+    platform::ScopedClock installed{clock};
+    std::optional<platform::ScreenDriver> driver;
+    six::RefCntPtr<RetrievalEngineImpl> engine;
+    Onboard::OnboardServerPtr server;
+    MatchedPosition start;
+    RouteRequestResult route;
+};
+
+void SetUpServerRoute(testdata::TempDeviceRoot& root, ServerRoute& s) {
     if (!MemoryArena::Shared().HoldsMemory()) {
         ASSERT_TRUE(MemoryArena::Shared().Reserve(8 << 20));
     }
     platform::SetScreenSize(kWidth, kHeight);
     platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
-    const std::u16string folder = u"\\mapview";
-    ASSERT_TRUE(s_root->WriteFile(
+    ASSERT_TRUE(root.WriteFile(
         u"\\Windows\\Quarn.ini",
         "[Quarn]\r\nDB=\\mapview\r\n[Properties]\r\nConfigFilesDir=\\mapview\\ConfigFiles"
         "\r\n[GPS]\r\nAutoLog=0\r\n"));
-    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
+    ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
     platform::SetExecutablePath(u"\\Nav\\nav.exe");
-    platform::VirtualClock clock;
-    platform::ScopedClock installed(clock);
-    clock.Advance(5000);
-    platform::ScreenDriver driver(&clock);
+    s.clock.Advance(5000);
+    s.driver.emplace(&s.clock);
 
-    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(2048));
-    Onboard::OnboardServerPtr server =
-        CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(engine));
-    ASSERT_TRUE(server);
+    s.engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(2048));
+    s.server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(s.engine));
+    ASSERT_TRUE(s.server);
     auto any = [](std::uint32_t, std::int32_t) { return true; };
-    const auto from = extractplaces::FirstStreetElement(*engine, u"Schaan", any);
-    const auto to = extractplaces::FirstStreetElement(*engine, u"Triesen", any);
+    const auto from = extractplaces::FirstStreetElement(*s.engine, u"Schaan", any);
+    const auto to = extractplaces::FirstStreetElement(*s.engine, u"Triesen", any);
     ASSERT_TRUE(from && to);
     std::vector<GeoPoint> points;
-    ASSERT_TRUE(engine->GetElementPoints(*from, points) && points.size() >= 2);
-    const MatchedPosition start = testdata::MatchedPositionBuilder()
-                                      .Fix(points[0])
-                                      .OnStreet(*from, points[0], points[0], points[1])
-                                      .Speed(50)
-                                      .Build();
+    ASSERT_TRUE(s.engine->GetElementPoints(*from, points) && points.size() >= 2);
+    s.start = testdata::MatchedPositionBuilder()
+                  .Fix(points[0])
+                  .OnStreet(*from, points[0], points[0], points[1])
+                  .Speed(50)
+                  .Build();
     RoutePositionPtr destination;
-    server->CreateElementDestination(destination, &*to);
-    RouteRequestResult route;
+    s.server->CreateElementDestination(destination, &*to);
     Onboard::RouteRequest request;
     request.destination = destination;
-    server->RequestRoute(route, &start, request);
-    ASSERT_EQ(route.status, routestatus::kFound);
+    s.server->RequestRoute(s.route, &s.start, request);
+    ASSERT_EQ(s.route.status, routestatus::kFound);
+}
+
+TEST_F(ExtractMapView, FollowsTheDemoDriveBetweenTwoVillages) {
+    const std::u16string folder = u"\\mapview";
+    ServerRoute shared;
+    ASSERT_NO_FATAL_FAILURE(SetUpServerRoute(*s_root, shared));
+    platform::VirtualClock& clock = shared.clock;
+    platform::ScreenDriver& driver = *shared.driver;
+    Onboard::OnboardServerPtr& server = shared.server;
+    const RouteRequestResult& route = shared.route;
 
     // The view in the page, over the facade on the extract's level file.
     const auto facade = MapEngineFacade::Create(2048);
@@ -221,44 +239,12 @@ TEST_F(ExtractMapView, FollowsTheDemoDriveBetweenTwoVillages) {
 // folder (route-frames/) for people to look at. The route is drawn from the hooks of line layers
 // with a layer byte, which the converted extract does not have, so the frames show no route.
 TEST_F(ExtractMapView, DrawsARouteBetweenTwoVillages) {
-    if (!MemoryArena::Shared().HoldsMemory()) {
-        ASSERT_TRUE(MemoryArena::Shared().Reserve(8 << 20));
-    }
-    platform::SetScreenSize(kWidth, kHeight);
-    platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
-    ASSERT_TRUE(s_root->WriteFile(
-        u"\\Windows\\Quarn.ini",
-        "[Quarn]\r\nDB=\\mapview\r\n[Properties]\r\nConfigFilesDir=\\mapview\\ConfigFiles"
-        "\r\n[GPS]\r\nAutoLog=0\r\n"));
-    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
-    platform::SetExecutablePath(u"\\Nav\\nav.exe");
-    platform::VirtualClock clock;
-    platform::ScopedClock installed(clock);
-    clock.Advance(5000);
-    platform::ScreenDriver driver(&clock);
-
-    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(2048));
-    Onboard::OnboardServerPtr server =
-        CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(engine));
-    ASSERT_TRUE(server);
-    auto any = [](std::uint32_t, std::int32_t) { return true; };
-    const auto from = extractplaces::FirstStreetElement(*engine, u"Schaan", any);
-    const auto to = extractplaces::FirstStreetElement(*engine, u"Triesen", any);
-    ASSERT_TRUE(from && to);
-    std::vector<GeoPoint> points;
-    ASSERT_TRUE(engine->GetElementPoints(*from, points) && points.size() >= 2);
-    const MatchedPosition start = testdata::MatchedPositionBuilder()
-                                      .Fix(points[0])
-                                      .OnStreet(*from, points[0], points[0], points[1])
-                                      .Speed(50)
-                                      .Build();
-    RoutePositionPtr destination;
-    server->CreateElementDestination(destination, &*to);
-    RouteRequestResult route;
-    Onboard::RouteRequest request;
-    request.destination = destination;
-    server->RequestRoute(route, &start, request);
-    ASSERT_EQ(route.status, routestatus::kFound);
+    ServerRoute shared;
+    ASSERT_NO_FATAL_FAILURE(SetUpServerRoute(*s_root, shared));
+    platform::ScreenDriver& driver = *shared.driver;
+    Onboard::OnboardServerPtr& server = shared.server;
+    const MatchedPosition& start = shared.start;
+    const RouteRequestResult& route = shared.route;
     std::vector<GeoPoint> recordPoints;
     for (RouteIteratorPtr it = GetRouteIterator(route); it && it->IsValid(); it->Next()) {
         recordPoints.push_back(GeoPoint{it->Current().x, it->Current().y});
