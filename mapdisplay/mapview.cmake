@@ -14,10 +14,13 @@ nav_test(mapdisplay_mapview_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapview_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/maproute_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/maproadroute_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapbuttonbar_test.cpp
   DEPENDS mapdisplay_mapview app_pickrecord app_tmcmonitor testdata testdata_drawtown usefulcode_text
           usefulcode_settings testdata_golden
-          platform_window platform_window_testdriver platform_gdi platform_shell)
+          platform_window platform_window_testdriver platform_gdi platform_shell
+          routing_service retrievalengine_engine testdata_worldmapset testdata_roadnetwork
+          positioning_geodesy)
 
 if(TARGET mapdisplay_mapview_test)
   target_compile_definitions(mapdisplay_mapview_test PRIVATE

@@ -37,6 +37,7 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
         const auto type = options.typeCodes.find(i);
         element.typeCode =
             type != options.typeCodes.end() ? type->second : maprecord::kResidentialType;
+        element.subtype = options.linkLayer;
         const auto word = options.attributes.find(i);
         element.attributes =
             word != options.attributes.end() ? word->second : DefaultLinkAttributes(link);

@@ -41,6 +41,8 @@ struct WorldMapSetOptions {
     std::map<std::uint32_t, std::vector<MapPoint>> bends;
     // Per link index: the type code (default maprecord::kResidentialType).
     std::map<std::uint32_t, std::uint16_t> typeCodes;
+    // The layer (subtype byte) of every link's element.
+    std::uint8_t linkLayer = 0;
     // Per link index: the raw attribute word written as it stands. By default the raw direction
     // code follows the link: one-way along its points for a one-way link, else both ways.
     std::map<std::uint32_t, std::uint32_t> attributes;

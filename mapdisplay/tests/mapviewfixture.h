@@ -197,7 +197,7 @@ protected:
         ASSERT_TRUE(root.MakeFolder(u"\\My Documents"));
         ASSERT_TRUE(town.WriteTo(root, u"\\maps"));
         facade = MapEngineFacade::Create(1024);
-        ASSERT_TRUE(facade->LoadLevelFile(u"\\maps\\town.lvl"));
+        ASSERT_TRUE(facade->LoadLevelFile(levelFile));
         CreateWindowExW(0, WindowClassRegistry::ClassName(), nullptr, WS_POPUP | WS_VISIBLE, 0, 0,
                         width, height, nullptr, nullptr, nullptr, &page);
         scripted = new ScriptedServer;
@@ -271,6 +271,8 @@ protected:
     platform::ScopedClock installed{clock};
     testdata::TempDeviceRoot root;
     testdata::DrawTownWriter town{12, 1};
+    // The level file Start loads (written before Start when it is not the town's).
+    std::u16string levelFile = u"\\maps\\town.lvl";
     OwnerHandlerList handlers;
     WindowHandle page;
     platform::ScreenDriver driver{&clock};
