@@ -3,6 +3,7 @@
 
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "mapdisplay/tests/mapviewfixture.h"
+#include "mapdisplay/tests/scriptedroute.h"
 #include "positioning/geodistance.h"
 #include "routing/routeservice.h"
 #include "testdata/golden.h"
@@ -17,37 +18,6 @@
 namespace {
 
 using namespace mapviewtest;
-
-// A route answering from a list of records.
-class RoadRecords final : public RouteIterator {
-public:
-    explicit RoadRecords(std::vector<RouteRecord> records)
-        : m_records(std::move(records)) {}
-    bool Next() override { return ++m_index < m_records.size(); }
-    const RouteRecord& Current() const override { return IsValid() ? m_records[m_index] : m_none; }
-    bool IsValid() const override { return m_index < m_records.size(); }
-    void GetJunctionStreets(std::vector<NeighbourLink>&, std::vector<NeighbourLink>&) override {}
-    bool GetItemPolyline(const RouteItemRef&, std::vector<GeoPoint>&) override { return false; }
-    RouteIteratorPtr CreateIterator() const override {
-        return std::make_shared<RoadRecords>(m_records);
-    }
-    RouteIteratorPtr Clone() const override { return std::make_shared<RoadRecords>(*this); }
-    bool Previous() override { return m_index > 0 && --m_index < m_records.size(); }
-
-private:
-    std::vector<RouteRecord> m_records;
-    std::size_t m_index = 0;
-    RouteRecord m_none;
-};
-
-RouteRecord RoadRecord(GeoPoint at, std::uint32_t id, std::vector<GeoPoint> polyline = {}) {
-    RouteRecord record;
-    record.x = at.x;
-    record.y = at.y;
-    record.linkId = id;
-    record.polyline = std::move(polyline);
-    return record;
-}
 
 // The points a part's records span: their coordinates, the first record's polyline and the
 // last one's (the records between are drawn from junction to junction).
@@ -136,9 +106,9 @@ TEST_F(MapRoadRouteTest, ServiceRoutesGiveDestinationExtentAreasAndZoom) {
     const RoutePositionPtr end = At(3, 7, 0.5);
     const GeoPoint none{FLT_MAX, 0};
     // The second record has no coordinates: the first's piece takes its street's shape.
-    const RouteIteratorPtr shaped = std::make_shared<RoadRecords>(std::vector<RouteRecord>{
-        RoadRecord(Node(3), 0, {Node(3)}), RoadRecord(Node(3), world.ElementBetween(3, 7)),
-        RoadRecord(none, 0, {Node(7), Node(11)})});
+    const RouteIteratorPtr shaped = std::make_shared<ScriptedRoute>(std::vector<RouteRecord>{
+        ScriptedRecord(Node(3), 0, {Node(3)}), ScriptedRecord(Node(3), world.ElementBetween(3, 7)),
+        ScriptedRecord(none, 0, {Node(7), Node(11)})});
     const struct {
         const char* name;
         std::vector<RouteIteratorPtr> parts;

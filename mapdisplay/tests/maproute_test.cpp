@@ -3,6 +3,7 @@
 // and line drawn in preview and guidance.
 
 #include "mapdisplay/tests/mapviewfixture.h"
+#include "mapdisplay/tests/scriptedroute.h"
 #include "testdata/golden.h"
 
 #include "platform/gdi/gdi.h"
@@ -15,37 +16,6 @@
 namespace {
 
 using namespace mapviewtest;
-
-// A route answering from a list of records; an empty list makes an iterator that is not valid.
-class ScriptedRoute final : public RouteIterator {
-public:
-    explicit ScriptedRoute(std::vector<RouteRecord> records)
-        : m_records(std::move(records)) {}
-    bool Next() override { return ++m_index < m_records.size(); }
-    const RouteRecord& Current() const override { return IsValid() ? m_records[m_index] : m_none; }
-    bool IsValid() const override { return m_index < m_records.size(); }
-    void GetJunctionStreets(std::vector<NeighbourLink>&, std::vector<NeighbourLink>&) override {}
-    bool GetItemPolyline(const RouteItemRef&, std::vector<GeoPoint>&) override { return false; }
-    RouteIteratorPtr CreateIterator() const override {
-        return std::make_shared<ScriptedRoute>(m_records);
-    }
-    RouteIteratorPtr Clone() const override { return std::make_shared<ScriptedRoute>(*this); }
-    bool Previous() override { return m_index > 0 && --m_index < m_records.size(); }
-
-private:
-    std::vector<RouteRecord> m_records;
-    std::size_t m_index = 0;
-    RouteRecord m_none;
-};
-
-RouteRecord Record(GeoPoint at, std::uint32_t id, std::vector<GeoPoint> polyline = {}) {
-    RouteRecord record;
-    record.x = at.x;
-    record.y = at.y;
-    record.linkId = id;
-    record.polyline = std::move(polyline);
-    return record;
-}
 
 GeoPoint Grid(int i, int j) {
     return MapPointToDegrees(testdata::DrawTownWriter::GridPoint(i, j));
@@ -110,20 +80,20 @@ TEST_F(MapRouteTest, SetRouteBuildsPiecesExtentAndAreas) {
         std::vector<std::vector<GeoPoint>> pieces;
         GeoPoint destination;
     } cases[] = {
-        {"one record gives one piece", {Record(a, 7, {a, b})}, {{a, b}}, b},
+        {"one record gives one piece", {ScriptedRecord(a, 7, {a, b})}, {{a, b}}, b},
         {"shaped from the element in its own order",
-         {Record(a, 1, {a, b}), Record(b, 2), Record(c, StreetId(3, 1)), Record(none, 3),
-          Record(e, 4, {e, f})},
+         {ScriptedRecord(a, 1, {a, b}), ScriptedRecord(b, 2), ScriptedRecord(c, StreetId(3, 1)),
+          ScriptedRecord(none, 3), ScriptedRecord(e, 4, {e, f})},
          {{a, b}, {a, c}, {c, d}, {d, e}, {e, f}},
          f},
         {"shaped from the element reversed",
-         {Record(a, 1, {a, b}), Record(b, 2), Record(d, StreetId(3, 1)), Record(none, 3),
-          Record(e, 4, {e, f})},
+         {ScriptedRecord(a, 1, {a, b}), ScriptedRecord(b, 2), ScriptedRecord(d, StreetId(3, 1)),
+          ScriptedRecord(none, 3), ScriptedRecord(e, 4, {e, f})},
          {{a, b}, {a, d}, {d, c}, {c, e}, {e, f}},
          f},
         {"an element that cannot be fetched adds no point",
-         {Record(a, 1, {a, b}), Record(b, 2), Record(c, 0xFFFFFFF0u), Record(none, 3),
-          Record(e, 4, {e, f})},
+         {ScriptedRecord(a, 1, {a, b}), ScriptedRecord(b, 2), ScriptedRecord(c, 0xFFFFFFF0u),
+          ScriptedRecord(none, 3), ScriptedRecord(e, 4, {e, f})},
          {{a, b}, {a, c}, {c}, {c, e}, {e, f}},
          f},
     };
@@ -162,20 +132,26 @@ TEST_F(MapRouteTest, PartsGiveAreasAndAMissingIteratorKeepsThePiecesBuilt) {
         bool invalidated;
     } cases[] = {
         {"two parts",
-         {Route({Record(a, 1, {a, b})}), Route({Record(c, 1, {c, d})})},
+         {Route({ScriptedRecord(a, 1, {a, b})}), Route({ScriptedRecord(c, 1, {c, d})})},
          false,
          d,
          2,
          2,
          true},
         {"second part not valid",
-         {Route({Record(a, 1, {a, b})}), Route({})},
+         {Route({ScriptedRecord(a, 1, {a, b})}), Route({})},
          false,
          {},
          1,
          1,
          true},
-        {"second part missing", {Route({Record(a, 1, {a, b})}), nullptr}, false, {}, 1, 1, true},
+        {"second part missing",
+         {Route({ScriptedRecord(a, 1, {a, b})}), nullptr},
+         false,
+         {},
+         1,
+         1,
+         true},
         {"nothing before nor now", {Route({})}, false, {}, 0, 0, false},
         {"a route before, none now", {Route({})}, true, {}, 0, 0, true},
     };
@@ -183,7 +159,7 @@ TEST_F(MapRouteTest, PartsGiveAreasAndAMissingIteratorKeepsThePiecesBuilt) {
         SCOPED_TRACE(t.name);
         view->ClearRoute();
         if (t.hadRoute) {
-            (void)view->SetRoute({Route({Record(a, 1, {a, b})})});
+            (void)view->SetRoute({Route({ScriptedRecord(a, 1, {a, b})})});
         }
         driver.RunUntilIdle();
         RECT update{};
@@ -194,7 +170,8 @@ TEST_F(MapRouteTest, PartsGiveAreasAndAMissingIteratorKeepsThePiecesBuilt) {
         EXPECT_EQ(GetUpdateRect(view->GetHwnd(), &update, FALSE) != FALSE, t.invalidated);
     }
     // Two parts: one inflated area each, the extent over both.
-    (void)view->SetRoute({Route({Record(a, 1, {a, b})}), Route({Record(c, 1, {c, d})})});
+    (void)view->SetRoute(
+        {Route({ScriptedRecord(a, 1, {a, b})}), Route({ScriptedRecord(c, 1, {c, d})})});
     EXPECT_EQ(view->GetAreas(),
               (std::vector<GeoRect>{Inflated(BoundsOf({a, b})), Inflated(BoundsOf({c, d}))}));
     EXPECT_EQ(view->GetRouteExtent(), Inflated(BoundsOf({a, b, c, d})));
@@ -256,7 +233,7 @@ TEST_F(MapRouteTest, BandInPreviewAndLineInGuidanceWidths) {
         const GeoPoint from = Grid(3, 6);
         const GeoPoint to = Grid(9, 6);
         const GeoPoint centre{(from.x + to.x) / 2, from.y};
-        ASSERT_EQ(view->SetRoute({Route({Record(from, 1, {from, to})})}), to);
+        ASSERT_EQ(view->SetRoute({Route({ScriptedRecord(from, 1, {from, to})})}), to);
         if (IsMapNightMode() != t.night) {
             view->ToggleNightMode();
         }
@@ -343,7 +320,7 @@ TEST_F(MapRouteTest, SmallPiecesAreDrawnAsTheirEndPoints) {
         const POINT end{s.x + t.size, s.y + t.size};
         const std::vector<GeoPoint> shape = {Canvas().ScreenToGeo(s), Canvas().ScreenToGeo(corner),
                                              Canvas().ScreenToGeo(end)};
-        ASSERT_NE(view->SetRoute({Route({Record(shape.front(), 1, shape)})}), GeoPoint{});
+        ASSERT_NE(view->SetRoute({Route({ScriptedRecord(shape.front(), 1, shape)})}), GeoPoint{});
         RouteCanvas canvas(240, 320);
         view->DrawRoute(canvas.Dc());
         EXPECT_EQ(canvas.BlackNear(corner.x, corner.y - 1), t.cornerDrawn);
@@ -375,7 +352,7 @@ TEST_F(MapRouteTest, TheVehicleCutBeginsTheRouteAtTheMarker) {
         for (int x = 20; x <= 220; x += 10) {
             line.push_back(Canvas().ScreenToGeo(POINT{x, at.y}));
         }
-        ASSERT_NE(view->SetRoute({Route({Record(line.front(), 1, line)})}), GeoPoint{});
+        ASSERT_NE(view->SetRoute({Route({ScriptedRecord(line.front(), 1, line)})}), GeoPoint{});
         RouteCanvas canvas(240, 320);
         view->DrawRoute(canvas.Dc());
         EXPECT_EQ(canvas.Black(25, at.y), !t.cut);
@@ -422,7 +399,7 @@ TEST_F(MapRouteTest, PreviewAndGuidanceFrames) {
         Start(240, 320, kRouteSettings, t.guidance, false);
         ShowWhole();
         const std::vector<GeoPoint> shape = {Grid(3, 3), Grid(6, 3), Grid(6, 8)};
-        ASSERT_EQ(view->SetRoute({Route({Record(shape.front(), 1, shape)})}), shape.back());
+        ASSERT_EQ(view->SetRoute({Route({ScriptedRecord(shape.front(), 1, shape)})}), shape.back());
         view->SetFlagPoint(shape.back());
         Canvas().SetScale(4.0);
         Canvas().SetCenter(Grid(5, 5));
@@ -467,7 +444,7 @@ TEST_F(MapRouteTest, NightColourFollowsTheNightFlag) {
         const GeoPoint from = Grid(3, 6);
         const GeoPoint to = Grid(9, 6);
         const GeoPoint centre{(from.x + to.x) / 2, from.y};
-        ASSERT_EQ(view->SetRoute({Route({Record(from, 1, {from, to})})}), to);
+        ASSERT_EQ(view->SetRoute({Route({ScriptedRecord(from, 1, {from, to})})}), to);
         if (IsMapNightMode() != night) {
             view->ToggleNightMode();
         }

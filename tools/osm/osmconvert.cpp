@@ -428,6 +428,7 @@ private:
                 element.points.push_back(m_extract.nodes.at(ref));
             }
             element.typeCode = piece.road.typeCode;
+            element.subtype = RoadLayer(piece.road);
             // Named roads are found by the engine's searches.
             element.attributes =
                 RoadAttributes(piece.road) | (piece.name.empty() ? 0 : maprecord::kRawSearchable);
@@ -445,6 +446,7 @@ private:
             element.typeLetter = 't';
             element.bounds = {city.point.x, city.point.y, city.point.x + 1, city.point.y + 1};
             element.typeCode = maprecord::kCityType;
+            element.subtype = kCityLayer;
             element.name = city.name;
             city.element = detailed.Add(element).value_or(kNoElement);
             if (city.isMunicipality) {
@@ -469,6 +471,7 @@ private:
             element.typeLetter = 't';
             element.bounds = {point.x, point.y, point.x + 1, point.y + 1};
             element.typeCode = PoiTypeOf(tags);
+            element.subtype = kPoiLayer;
             element.name = NameOf(tags);
             if (element.typeCode != 0 && detailed.Add(element)) {
                 ++poiCount;

@@ -135,6 +135,10 @@ std::uint32_t RoadAttributes(const RoadMapping& road) {
            (road.isRoundabout ? maprecord::kRawRing : 0);
 }
 
+std::uint8_t RoadLayer(const RoadMapping& road) {
+    return road.isFerry ? kFerryLayer : kRoadLayer;
+}
+
 std::uint16_t PoiTypeOf(const Tags& tags) {
     struct Kind {
         std::string_view key;

@@ -53,6 +53,19 @@ inline constexpr std::uint8_t kServiceRoadClass = 13;
 // for named roads and the area and postal-code slots.
 [[nodiscard]] std::uint32_t RoadAttributes(const RoadMapping& road);
 
+// The drawing layer (the element's layer byte) of a road element: ferries under the roads, and
+// every road on one layer, the one whose attribute words carry the traffic highlights. One layer
+// for all classes keeps a named street that changes class one feature for the engine, which
+// gathers a street's elements only on one layer. The drawing pass and the map view's route
+// overlay look for roads on layers above 0.
+inline constexpr std::uint8_t kFerryLayer = 4;
+inline constexpr std::uint8_t kRoadLayer = 6;
+// Points of interest and cities lie above the roads (and win a tap on the map).
+inline constexpr std::uint8_t kPoiLayer = 10;
+inline constexpr std::uint8_t kCityLayer = 11;
+
+[[nodiscard]] std::uint8_t RoadLayer(const RoadMapping& road);
+
 // Points of interest are point elements of the detailed level, one type code per kind:
 // amenity=fuel, amenity=parking, amenity=hospital, railway=station from
 // maprecord::kFirstPoiType on. The type code of a node's or way's point of interest; 0 when it

@@ -4,6 +4,7 @@
 // street found through the engine's search is found again under a small rectangle on it.
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/mapenginefacade.h"
+#include "tools/osm/osmmapping.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
 
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -96,9 +98,13 @@ TEST_F(ExtractFacade, DrawsVaduzFromTheLevelThatSuitsTheScale) {
                 for (int x = 0; x < kWidth; ++x)
                     mapPixels += GetPixel(dc, x, y) != background ? 1 : 0;
             EXPECT_GT(mapPixels, scale < 100 ? 8000 : 40);
-            // The converted extract keeps every element on layer 0: one layer, then the end.
+            // Layers in ascending order, then the end; the roads (class group 1) lie on their
+            // own layer above 0, where the map view's route overlay hooks in.
             ASSERT_GE(hook.codes.size(), 2u);
             EXPECT_EQ(hook.codes.back(), kLayersEnd);
+            EXPECT_NE(std::find(hook.codes.begin(), hook.codes.end(),
+                                0x10000U | osm2nav::kRoadLayer),
+                      hook.codes.end());
             for (std::size_t i = 1; i + 1 < hook.codes.size(); ++i)
                 EXPECT_LT(hook.codes[i - 1] & 0xFF, hook.codes[i] & 0xFF);
         }

@@ -10,6 +10,7 @@
 #include "onboard/tests/serverworld.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
+#include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include "platform/gdi/screenshot.h"
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -235,9 +237,9 @@ TEST_F(ExtractMapView, FollowsTheDemoDriveBetweenTwoVillages) {
 }
 
 // The route between the two villages set on a preview view and on a guidance view over the
-// extract: after ZoomToRoute every record's point lies in the view; the frames land in the build
-// folder (route-frames/) for people to look at. The route is drawn from the hooks of line layers
-// with a layer byte, which the converted extract does not have, so the frames show no route.
+// extract: after ZoomToRoute every record's point lies in the view, and points sampled along
+// the records' polylines carry the route colour (a band under the roads in preview, a line over
+// them in guidance); the frames land in the build folder (route-frames/) for people to look at.
 TEST_F(ExtractMapView, DrawsARouteBetweenTwoVillages) {
     ServerRoute shared;
     ASSERT_NO_FATAL_FAILURE(SetUpServerRoute(*s_root, shared));
@@ -245,9 +247,22 @@ TEST_F(ExtractMapView, DrawsARouteBetweenTwoVillages) {
     Onboard::OnboardServerPtr& server = shared.server;
     const MatchedPosition& start = shared.start;
     const RouteRequestResult& route = shared.route;
+    // The route in magenta, a colour the extract's day sheet does not use.
+    constexpr std::uint32_t kMagenta = 0xFF00FF;
+    ASSERT_TRUE(s_root->WriteFile(AppPaths::GetSettingsFilePath(), "[Map]\r\nRouteColor=16711935\r\n"));
     std::vector<GeoPoint> recordPoints;
+    std::vector<std::vector<GeoPoint>> samples; // per record: its polyline and the midpoints
     for (RouteIteratorPtr it = GetRouteIterator(route); it && it->IsValid(); it->Next()) {
-        recordPoints.push_back(GeoPoint{it->Current().x, it->Current().y});
+        const RouteRecord& record = it->Current();
+        recordPoints.push_back(GeoPoint{record.x, record.y});
+        std::vector<GeoPoint>& along = samples.emplace_back();
+        for (std::size_t i = 0; i < record.polyline.size(); ++i) {
+            along.push_back(record.polyline[i]);
+            if (i + 1 < record.polyline.size()) {
+                along.push_back(GeoPoint{(record.polyline[i].x + record.polyline[i + 1].x) / 2,
+                                         (record.polyline[i].y + record.polyline[i + 1].y) / 2});
+            }
+        }
     }
     ASSERT_GE(recordPoints.size(), 2u);
 
@@ -288,6 +303,32 @@ TEST_F(ExtractMapView, DrawsARouteBetweenTwoVillages) {
             }
         }
         EXPECT_EQ(outside, 0u);
+        // A sampled point carries the route colour when a pixel within 3 of it has it.
+        const auto routeNear = [&](GeoPoint at) {
+            POINT s = canvas->GeoToScreen(at);
+            ClientToScreen(view->GetHwnd(), &s);
+            for (int y = std::max(0, int(s.y) - 3); y <= std::min(h - 1, int(s.y) + 3); ++y)
+                for (int x = std::max(0, int(s.x) - 3); x <= std::min(w - 1, int(s.x) + 3); ++x)
+                    if ((pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] & 0xFFFFFF) ==
+                        kMagenta)
+                        return true;
+            return false;
+        };
+        std::size_t sampled = 0;
+        std::size_t coloured = 0;
+        std::size_t bareRecords = 0;
+        for (const std::vector<GeoPoint>& along : samples) {
+            std::size_t hits = 0;
+            for (const GeoPoint& p : along) {
+                hits += routeNear(p) ? 1 : 0;
+            }
+            sampled += along.size();
+            coloured += hits;
+            bareRecords += !along.empty() && hits == 0 ? 1 : 0;
+        }
+        // Labels, symbols and the vehicle marker lie over a few points.
+        EXPECT_GE(coloured * 20, sampled * 19) << coloured << " of " << sampled;
+        EXPECT_LE(bareRecords * 20, samples.size()) << bareRecords << " of " << samples.size();
         const std::vector<std::uint8_t> png = platform::EncodePng(pixels, w, h);
         const std::filesystem::path folder("route-frames");
         std::filesystem::create_directories(folder);
