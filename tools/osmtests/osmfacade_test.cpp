@@ -102,9 +102,9 @@ TEST_F(ExtractFacade, DrawsVaduzFromTheLevelThatSuitsTheScale) {
             // own layer above 0, where the map view's route overlay hooks in.
             ASSERT_GE(hook.codes.size(), 2u);
             EXPECT_EQ(hook.codes.back(), kLayersEnd);
-            EXPECT_NE(std::find(hook.codes.begin(), hook.codes.end(),
-                                0x10000U | osm2nav::kRoadLayer),
-                      hook.codes.end());
+            EXPECT_NE(
+                std::find(hook.codes.begin(), hook.codes.end(), 0x10000U | osm2nav::kRoadLayer),
+                hook.codes.end());
             for (std::size_t i = 1; i + 1 < hook.codes.size(); ++i)
                 EXPECT_LT(hook.codes[i - 1] & 0xFF, hook.codes[i] & 0xFF);
         }

@@ -249,7 +249,8 @@ TEST_F(ExtractMapView, DrawsARouteBetweenTwoVillages) {
     const RouteRequestResult& route = shared.route;
     // The route in magenta, a colour the extract's day sheet does not use.
     constexpr std::uint32_t kMagenta = 0xFF00FF;
-    ASSERT_TRUE(s_root->WriteFile(AppPaths::GetSettingsFilePath(), "[Map]\r\nRouteColor=16711935\r\n"));
+    ASSERT_TRUE(
+        s_root->WriteFile(AppPaths::GetSettingsFilePath(), "[Map]\r\nRouteColor=16711935\r\n"));
     std::vector<GeoPoint> recordPoints;
     std::vector<std::vector<GeoPoint>> samples; // per record: its polyline and the midpoints
     for (RouteIteratorPtr it = GetRouteIterator(route); it && it->IsValid(); it->Next()) {
