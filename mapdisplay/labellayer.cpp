@@ -338,13 +338,15 @@ void LabelLayer::Shift(POINT offset, const RECT& rect) {
 }
 
 void LabelLayer::SetDay(bool isDay) {
+    // The street colours belong to the process, and another layer may have drawn by night since
+    // this one last set them: they follow every call, not only a change of this layer's flag.
+    LabelFontTable& table = LabelFontTable::Instance();
+    table.SetStreetColours(isDay);
     if (isDay == m_isDay) {
         return;
     }
     m_isDay = isDay;
     m_labels.clear();
-    LabelFontTable& table = LabelFontTable::Instance();
-    table.SetStreetColours(isDay);
     const std::optional<LOGFONTW> street = table.FontOf(0);
     if (street && street->lfFaceName[0] != 0 && m_measureDc != nullptr) {
         m_fontCache.Clear();

@@ -87,7 +87,8 @@ public:
     void Clear() { m_labels.clear(); }
     // After a scroll: drops the labels whose bounds miss rect, moves the rest by offset.
     void Shift(POINT offset, const RECT& rect);
-    // On a change: clears the labels, swaps the street colours, re-creates the fonts.
+    // Sets the street colours of the day or the night; on a change also clears the labels and
+    // re-creates the fonts.
     void SetDay(bool isDay);
 
     // Each returns true when the label was placed.

@@ -224,7 +224,10 @@ void DrawHouseNumbers(HDC dc, const std::vector<POINT>& points, const HouseNumbe
 
 int MapEngineFacade::Draw(DrawContext& context, float scale, DrawHook* hook) {
     ReaderLockGuard guard(m_readers, m_loaders);
-    return DrawLocked(context, scale, hook != nullptr ? *hook : DrawHook::Default());
+    const int result = DrawLocked(context, scale, hook != nullptr ? *hook : DrawHook::Default());
+    if (result == 0)
+        DiscardPicture(context);
+    return result;
 }
 
 int MapEngineFacade::DrawLocked(DrawContext& context, float scale, DrawHook& hook) {
@@ -262,8 +265,10 @@ int MapEngineFacade::DrawLocked(DrawContext& context, float scale, DrawHook& hoo
         engine.HasNameFile() ? MakeEngineNameReader(levelEngine.GetPtr()) : nullptr;
 
     const std::uint32_t drawFlags = hook.BeginDraw(context);
-    if ((drawFlags & kSkip) != 0)
+    if ((drawFlags & kSkip) != 0) {
+        DiscardPicture(context);
         return 1;
+    }
     const bool wantsLayers = (drawFlags & kCallBeginLayer) != 0;
     const bool isDetailed = levelEngine.IsDetailed();
     if (context.lineBatch != nullptr)

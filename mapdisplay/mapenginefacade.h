@@ -157,7 +157,9 @@ public:
     void Clear();
 
     // The drawing pass (see mapdraw.cpp): 1 when drawn or skipped by the hook, 0 without levels,
-    // when the chosen level's style did not load, or when Esc or a tap interrupted it.
+    // when the chosen level's style did not load, or when Esc or a tap interrupted it. Unless
+    // it drew the pass to its end, the next paint draws the view whole (the back buffer holds no
+    // picture of it to reuse).
     int Draw(DrawContext& context, float scale, DrawHook* hook);
     // The element of the highest layer whose geometry meets the rectangle (areas never do), the
     // later one on equal layers; from a level that is not detailed mapped to level 0 through its

@@ -258,6 +258,9 @@ public:
 // scroll, the reuse of the last picture with only the uncovered strip left to draw, the clip.
 void BeginPaint(DrawContext& context, std::shared_ptr<DrawOptions> options, HDC dc,
                 const RECT& rect, const IMapTransform& transform, HDC targetDc, bool isFullRedraw);
+// After a drawing pass that was skipped or stopped early: the back buffer holds no whole picture
+// of the view, so the next paint draws the view whole instead of reusing it.
+void DiscardPicture(DrawContext& context);
 // Restores the clip and draws the collected labels; nothing once done.
 void FinishLabels(DrawContext& context);
 // Finishes the labels, copies the back buffer to the real DC, draws the north arrow.

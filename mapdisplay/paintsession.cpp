@@ -107,6 +107,11 @@ std::shared_ptr<BackBuffer> BackBuffer::Create(HDC compatible, int width, int he
     return buffer;
 }
 
+void DiscardPicture(DrawContext& context) {
+    if (context.options && context.options->state)
+        context.options->state->lastView.reset();
+}
+
 PainterState::~PainterState() {
     if (savedClip != nullptr)
         DeleteObject(savedClip);

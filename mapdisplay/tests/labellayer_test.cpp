@@ -258,6 +258,15 @@ TEST_F(LabelLayerTest, ShiftDropsAndMovesAndSetDaySwapsAndClears) {
     EXPECT_EQ(LabelFontTable::Instance().FontOf(0)->lfHeight, height); // no shrinking
     layer.SetDay(true);
     EXPECT_EQ(LabelFontTable::Instance().StreetText(), 0x3C3C3CU);
+
+    // The street colours are the whole process's: a layer made while another one drew by night
+    // sets the day colours on its first day call.
+    layer.SetDay(false);
+    LabelLayer fresh;
+    fresh.Begin(surface.Dc());
+    fresh.SetDay(true);
+    EXPECT_EQ(LabelFontTable::Instance().StreetText(), 0x3C3C3CU);
+    EXPECT_EQ(LabelFontTable::Instance().StreetHalo(), 0xDCDCDCU);
 }
 
 TEST_F(LabelLayerTest, BeginKeepsFontsWhileTheHeightStaysAndKeysFontsByBytes) {

@@ -99,13 +99,18 @@ protected:
         platform::SetFontFile({});
     }
 
-    int Paint(double scale, DrawHook* hook = nullptr) {
+    // A paint of the town's centre moved right by `shift` map units; not a full redraw, the
+    // painter may reuse its last picture.
+    int Paint(double scale, DrawHook* hook = nullptr, bool isFullRedraw = true,
+              std::int32_t shift = 0) {
         MapTransform transform(MapRect{0, 0, 1 << 28, 1 << 28});
         transform.SetSize({kWidth, kHeight});
         transform.SetScale(scale);
-        transform.SetCenter(m_town.GetCentre());
+        const MapPoint centre = m_town.GetCentre();
+        transform.SetCenter({centre.x + shift, centre.y});
         DrawContext context;
-        BeginPaint(context, m_options, m_dc, {0, 0, kWidth, kHeight}, transform, m_dc, true);
+        BeginPaint(context, m_options, m_dc, {0, 0, kWidth, kHeight}, transform, m_dc,
+                   isFullRedraw);
         const int result = m_facade->Draw(context, static_cast<float>(scale), hook);
         EndPaint(context);
         return result;
@@ -256,6 +261,31 @@ TEST_F(DrawPass, EscOrATapInterruptsThePass) {
         next.layerFlags = [](DrawContext&, std::uint32_t) { return 16u; };
         EXPECT_EQ(Paint(2.0, &next), 1);
         EXPECT_GT(next.filtered, 100);
+    }
+}
+
+// A pass the hook skipped, or one Esc stopped, leaves no picture of the view: the next paint of
+// a view moved by a pixel draws it whole, where it would reuse a complete picture and draw
+// only the uncovered strip.
+TEST_F(DrawPass, APassNotDrawnToItsEndLeavesNoPictureToReuse) {
+    constexpr std::int32_t kPixel = 13; // map units of one pixel at 2 m per pixel, about
+    m_options->backBuffer = true;
+    ASSERT_EQ(Paint(2.0, nullptr, true, kPixel), 1);
+    const std::vector<COLORREF> whole = Pixels();
+    for (const bool isInterrupted : {false, true}) {
+        SCOPED_TRACE(isInterrupted ? "interrupted" : "skipped");
+        RecordingHook first;
+        first.drawFlags = isInterrupted ? 4 : 1;
+        first.layerFlags = [](DrawContext&, std::uint32_t) { return 16u; };
+        first.onClass = [](int count) {
+            if (count == 3)
+                platform::InjectKey(VK_ESCAPE, true);
+        };
+        EXPECT_EQ(Paint(2.0, &first), isInterrupted ? 0 : 1);
+        platform::InjectKey(VK_ESCAPE, false);
+        EXPECT_NE(Pixels(), whole);
+        EXPECT_EQ(Paint(2.0, nullptr, false, kPixel), 1);
+        EXPECT_EQ(Pixels(), whole);
     }
 }
 

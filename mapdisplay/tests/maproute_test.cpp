@@ -225,6 +225,8 @@ TEST_F(MapRouteTest, BandInPreviewAndLineInGuidanceWidths) {
         {"preview at 10 m per pixel", false, 10.0, false, 16},
         {"preview at 1 m per pixel", false, 1.0, false, 32},
         {"guidance", true, 2.0, false, 8},
+        // The first paint after the first following step, at the view of the skipped paints.
+        {"guidance at 1 m per pixel", true, 1.0, false, 8},
     };
     for (const auto& t : cases) {
         SCOPED_TRACE(t.name);
@@ -435,7 +437,7 @@ TEST_F(MapRouteTest, HighlightLinesInGuidance) {
     EXPECT_EQ(last - first + 1, 20);
 }
 
-// Defined last: night mode leaves process-wide drawing state behind (see the frames above).
+// The route takes the night colour while the night flag is set, and the day colour again after.
 TEST_F(MapRouteTest, NightColourFollowsTheNightFlag) {
     for (const bool night : {true, false}) {
         SCOPED_TRACE(night);
