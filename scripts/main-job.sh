@@ -7,8 +7,10 @@ set -euo pipefail
 build="${1:-build/release}"
 extract=tools/data/osm/liechtenstein-2013-08-03.osm.pbf
 data="$build/extract"
-if [ ! -f "$data/kwa/Net.rd" ]; then
-  # A folder of another layout (or a conversion cut short) is converted again.
+# A folder of another layout, a conversion cut short, or one older than the converter or the
+# build's advisor data is converted again.
+if [ ! -f "$data/kwa/Net.rd" ] || [ "$build/tools/osm2nav" -nt "$data/kwa/Net.rd" ] ||
+  [ -n "$(find "$build/demo" -newer "$data/kwa/Net.rd" -print -quit 2>/dev/null)" ]; then
   rm -rf "$data"
   "$build/tools/osm2nav" "$extract" "$data" --levels 3
 fi
