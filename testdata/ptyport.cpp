@@ -74,6 +74,21 @@ std::string PtyPort::Receive(std::chrono::milliseconds wait) const {
     return bytes;
 }
 
+bool PtyPort::WaitForSlaveOpen(std::chrono::milliseconds wait) const {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (m_master >= 0) {
+        pollfd entry{m_master, 0, 0};
+        if (::poll(&entry, 1, 0) >= 0 && (entry.revents & POLLHUP) == 0) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        ::usleep(2000);
+    }
+    return false;
+}
+
 bool PtyPort::SlaveSettings(termios& settings) const {
     const int slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave < 0) {

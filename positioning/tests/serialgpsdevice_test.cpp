@@ -101,7 +101,14 @@ TEST_F(SerialDevice, ReportsSilenceAndCyclelessBytesWithEmptyFixesAndReopens) {
     StartRun();
     Advance(5000); // the read waits the whole time-out: silent
     ASSERT_TRUE(m_listener->WaitForFixes(2));
-    Advance(SerialGpsDevice::kRetryMs); // reopened
+    // Reopened after a retry: the bytes must reach the read that waits for the time-out, not
+    // come before it (a retry missed by a busy device thread is given again).
+    bool isReopened = false;
+    for (int i = 0; i < 20 && !isReopened; ++i) {
+        Advance(SerialGpsDevice::kRetryMs);
+        isReopened = pty.WaitForSlaveOpen(250ms);
+    }
+    ASSERT_TRUE(isReopened);
     std::this_thread::sleep_for(60ms);
     ASSERT_TRUE(pty.Send("$GPTXT,no cycle*00\r\n"));
     Advance(5001);
