@@ -2,6 +2,7 @@
 // on a 480 x 640 view of the draw town, against Polyline of the same device points straight on
 // the device context. Ratio "route_vs_polyline", goal at most 1.5.
 #include "mapdisplay/mapview.h"
+#include "routing/tests/scriptedroute.h"
 #include "testdata/drawtown.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/memoryarena.h"
@@ -22,31 +23,6 @@ namespace {
 constexpr int kWidth = 480;
 constexpr int kHeight = 640;
 constexpr int kPoints = 5000;
-
-// The route's records: one record with all points.
-class BenchRoute final : public RouteIterator {
-public:
-    explicit BenchRoute(std::vector<GeoPoint> points) {
-        m_record.x = points.front().x;
-        m_record.y = points.front().y;
-        m_record.polyline = std::move(points);
-    }
-    bool Next() override { return m_valid = false; }
-    const RouteRecord& Current() const override { return m_valid ? m_record : m_none; }
-    bool IsValid() const override { return m_valid; }
-    void GetJunctionStreets(std::vector<NeighbourLink>&, std::vector<NeighbourLink>&) override {}
-    bool GetItemPolyline(const RouteItemRef&, std::vector<GeoPoint>&) override { return false; }
-    RouteIteratorPtr CreateIterator() const override {
-        return std::make_shared<BenchRoute>(m_record.polyline);
-    }
-    RouteIteratorPtr Clone() const override { return std::make_shared<BenchRoute>(*this); }
-    bool Previous() override { return false; }
-
-private:
-    RouteRecord m_record;
-    RouteRecord m_none;
-    bool m_valid = true;
-};
 
 void BenchmarkRouteLine(benchmark::State& state) {
     if (!MemoryArena::Shared().HoldsMemory() && !MemoryArena::Shared().Reserve(16 << 20)) {
@@ -95,7 +71,8 @@ void BenchmarkRouteLine(benchmark::State& state) {
     (void)view->SetPosition(position);
     view->UpdateFollow();
     (void)view->SetPosition(position);
-    (void)view->SetRoute({std::make_shared<BenchRoute>(line)});
+    (void)view->SetRoute({std::make_shared<ScriptedRoute>(
+        std::vector<RouteRecord>{ScriptedRecord(line.front(), 0, line)})});
 
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateBitmap(kWidth, kHeight, 1, 32, nullptr);

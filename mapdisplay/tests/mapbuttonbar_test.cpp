@@ -32,8 +32,7 @@ protected:
             // A route before the window exists makes the view a route preview.
             (void)view->GetCanvas();
             const GeoPoint a = TownCentre();
-            (void)view->SetRoute(
-                {std::make_shared<OneRecordRoute>(a, GeoPoint{a.x + 0.01f, a.y + 0.005f})});
+            (void)view->SetRoute({ScriptedLine(a, GeoPoint{a.x + 0.01f, a.y + 0.005f})});
         }
         ShowWhole();
     }

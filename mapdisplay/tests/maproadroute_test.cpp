@@ -3,9 +3,9 @@
 
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "mapdisplay/tests/mapviewfixture.h"
-#include "mapdisplay/tests/scriptedroute.h"
 #include "positioning/geodistance.h"
 #include "routing/routeservice.h"
+#include "routing/tests/scriptedroute.h"
 #include "testdata/golden.h"
 #include "testdata/levelfilewriter.h"
 #include "testdata/roadnetworkwriter.h"

@@ -3,7 +3,7 @@
 // and line drawn in preview and guidance.
 
 #include "mapdisplay/tests/mapviewfixture.h"
-#include "mapdisplay/tests/scriptedroute.h"
+#include "routing/tests/scriptedroute.h"
 #include "testdata/golden.h"
 
 #include "platform/gdi/gdi.h"

@@ -220,8 +220,7 @@ TEST_F(MapViewTest, DestinationArrowPointsOffTheRoad) {
         const double a = c.degreesRight * pi / 180;
         const GeoPoint destination{here.x + static_cast<float>(0.01 * std::sin(a)),
                                    here.y + static_cast<float>(0.01 * std::cos(a))};
-        ASSERT_EQ(view->SetRoute({std::make_shared<OneRecordRoute>(here, destination)}),
-                  destination);
+        ASSERT_EQ(view->SetRoute({ScriptedLine(here, destination)}), destination);
         view->SetPosition(Position(here, 0, 30, false));
         driver.RunUntilIdle();
         EXPECT_TRUE(IsWindowVisible(arrow));
@@ -242,8 +241,7 @@ TEST_F(MapViewTest, ArrowStaysHiddenAfterHideButtons) {
     ShowWhole();
     view->HideButtons();
     const GeoPoint destination{TownCentre().x, TownCentre().y + 0.01f};
-    ASSERT_EQ(view->SetRoute({std::make_shared<OneRecordRoute>(TownCentre(), destination)}),
-              destination);
+    ASSERT_EQ(view->SetRoute({ScriptedLine(TownCentre(), destination)}), destination);
     view->SetPosition(Position(TownCentre(), 0, 30, false));
     driver.RunUntilIdle();
     EXPECT_FALSE(IsWindowVisible(view->GetArrowWindow().GetWindow()));
@@ -572,9 +570,8 @@ TEST_F(MapViewTest, PointListAndAreas) {
     EXPECT_EQ(view->NextPoint(), 1);
 
     // Two route parts: a proper area and one without width; the extent after them.
-    (void)view->SetRoute(
-        {std::make_shared<OneRecordRoute>(GeoPoint{9.5f, 47.2f}, GeoPoint{9.52f, 47.22f}),
-         std::make_shared<OneRecordRoute>(GeoPoint{9.5f, 47.2f}, GeoPoint{9.5f, 47.3f})});
+    (void)view->SetRoute({ScriptedLine(GeoPoint{9.5f, 47.2f}, GeoPoint{9.52f, 47.22f}),
+                          ScriptedLine(GeoPoint{9.5f, 47.2f}, GeoPoint{9.5f, 47.3f})});
     const struct {
         std::size_t index;
         bool zooms;

@@ -5,6 +5,7 @@
 
 #include "app/tmcmonitor.h"
 #include "mapdisplay/mapview.h"
+#include "routing/tests/scriptedroute.h"
 #include "testdata/bitmapwriter.h"
 #include "testdata/drawtown.h"
 #include "testdata/tempdir.h"
@@ -128,32 +129,6 @@ public:
     int opened = 0;
     int closed = 0;
     int barButtons = 0;
-};
-
-// A route of one record from one point to another.
-class OneRecordRoute final : public RouteIterator {
-public:
-    OneRecordRoute(GeoPoint from, GeoPoint to) {
-        m_record.x = from.x;
-        m_record.y = from.y;
-        m_record.polyline = {from, to};
-    }
-    bool Next() override { return m_valid = false; }
-    const RouteRecord& Current() const override { return m_valid ? m_record : m_none; }
-    bool IsValid() const override { return m_valid; }
-    void GetJunctionStreets(std::vector<NeighbourLink>&, std::vector<NeighbourLink>&) override {}
-    bool GetItemPolyline(const RouteItemRef&, std::vector<GeoPoint>&) override { return false; }
-    RouteIteratorPtr CreateIterator() const override {
-        return std::make_shared<OneRecordRoute>(m_record.polyline.front(),
-                                                m_record.polyline.back());
-    }
-    RouteIteratorPtr Clone() const override { return std::make_shared<OneRecordRoute>(*this); }
-    bool Previous() override { return false; }
-
-private:
-    RouteRecord m_record;
-    RouteRecord m_none;
-    bool m_valid = true;
 };
 
 // The colour of direction-arrow bitmap i: distinct for each.

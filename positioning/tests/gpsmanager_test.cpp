@@ -1,7 +1,7 @@
 #include "positioning/gpsmanager.h"
 #include "positioning/tests/gpstestsupport.h"
-#include "positioning/tests/scriptedroute.h"
 #include "routing/routeservice.h"
+#include "routing/tests/scriptedroute.h"
 #include "testdata/drivegenerator.h"
 #include "testdata/gpssettingswriter.h"
 #include "testdata/nmeawriter.h"

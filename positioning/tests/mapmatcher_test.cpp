@@ -1,6 +1,6 @@
 #include "positioning/mapmatcherfront.h"
+#include "routing/tests/scriptedroute.h"
 #include "tests/matcherfixture.h"
-#include "tests/scriptedroute.h"
 
 #include "platform/kernel/time.h"
 

@@ -2,10 +2,10 @@
 // the front in both modes.
 #include "positioning/geodistance.h"
 #include "positioning/mapmatcherfront.h"
+#include "routing/tests/scriptedroute.h"
 #include "testdata/gpsfixbatches.h"
 #include "testdata/matcherdrives.h"
 #include "tests/matcherfixture.h"
-#include "tests/scriptedroute.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 
 #include "platform/kernel/time.h"

@@ -1,9 +1,9 @@
 // The front under threads: updates on a worker while other threads hand over routes, open map
 // sets (the engine's signal) and copy the result under the front's lock.
 #include "positioning/mapmatcherfront.h"
+#include "routing/tests/scriptedroute.h"
 #include "testdata/matcherdrives.h"
 #include "tests/matcherfixture.h"
-#include "tests/scriptedroute.h"
 
 #include <gtest/gtest.h>
 

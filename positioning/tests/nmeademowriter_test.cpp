@@ -3,7 +3,7 @@
 #include "positioning/sentenceparser.h"
 #include "positioning/tests/gpsdecode.h"
 #include "positioning/tests/gpstestsupport.h"
-#include "positioning/tests/scriptedroute.h"
+#include "routing/tests/scriptedroute.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
 

@@ -1,8 +1,11 @@
 #pragma once
-// A route cursor over records given by the test, for the matcher's route marks.
+// A route cursor over records given by the test, for what the route service does not make on
+// demand: the matcher's route marks, records without coordinates, parts that end early. An
+// empty list makes a cursor that is not valid.
 
 #include "routing/routeiterator.h"
 
+#include <cstdint>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -47,16 +50,29 @@ private:
     RouteRecord m_empty;
 };
 
+// A record at a point (x = 3.4028235e38 for one without coordinates) on a link, with its polyline.
+inline RouteRecord ScriptedRecord(GeoPoint at, std::uint32_t linkId,
+                                  std::vector<GeoPoint> polyline = {}) {
+    RouteRecord record;
+    record.x = at.x;
+    record.y = at.y;
+    record.linkId = linkId;
+    record.polyline = std::move(polyline);
+    return record;
+}
+
 // One record per element, entered at the given points.
 inline RouteIteratorPtr
 MakeScriptedRoute(const std::vector<std::pair<std::uint32_t, GeoPoint>>& records) {
     std::vector<RouteRecord> list;
     for (const auto& [id, point] : records) {
-        RouteRecord record;
-        record.x = point.x;
-        record.y = point.y;
-        record.linkId = id;
-        list.push_back(record);
+        list.push_back(ScriptedRecord(point, id));
     }
     return std::make_shared<ScriptedRoute>(std::move(list));
+}
+
+// A route of one record from one point to another.
+inline RouteIteratorPtr ScriptedLine(GeoPoint from, GeoPoint to) {
+    return std::make_shared<ScriptedRoute>(
+        std::vector<RouteRecord>{ScriptedRecord(from, 0, {from, to})});
 }
