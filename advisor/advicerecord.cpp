@@ -1,6 +1,6 @@
 #include "advisor/advicerecord.h"
 
-#include "app/greatcircledistance.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "advisor/voiceoutput.h"
 
 #include "advisor/cellsplitter.h"
-#include "app/autoevent.h"
+#include "utilities/usefulcode/autoevent.h"
 #include "utilities/usefulcode/cache/sfsfile.h"
 #include "utilities/usefulcode/cache/sfsmountset.h"
 #include "utilities/usefulcode/critsect.h"

@@ -201,6 +201,69 @@ endfunction()
 
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _nav_check_steps)
 
+define_property(TARGET PROPERTY NAV_HEADERS BRIEF_DOCS "header-only headers of a target"
+                FULL_DOCS "headers without a source of the same name that belong to the target")
+
+# nav_headers(target header...): headers that belong to target although no source of the same
+# name does (header-only headers), so that the include rule (IncludeRule.cmake) knows their step.
+# A header is otherwise at the step of the target that compiles its namesake source, and a header
+# with neither at the latest step of its folder.
+function(nav_headers target)
+  set(paths "")
+  foreach(header IN LISTS ARGN)
+    cmake_path(ABSOLUTE_PATH header BASE_DIRECTORY ${CMAKE_CURRENT_LIST_DIR} NORMALIZE)
+    list(APPEND paths ${header})
+  endforeach()
+  set_property(TARGET ${target} APPEND PROPERTY NAV_HEADERS ${paths})
+endfunction()
+
+# Writes the build step of every file of a target with a step (its sources and nav_headers) to
+# <build>/nav_file_steps.txt, one "<step> <path from the source folder>" per line: a file that
+# several targets hold takes the earliest of their steps. The include rule reads it.
+function(_nav_write_file_steps)
+  _nav_targets_in(${CMAKE_SOURCE_DIR} targets)
+  set(lines "")
+  foreach(target IN LISTS targets)
+    _nav_step_of(${target} step)
+    if(step STREQUAL "")
+      continue()
+    endif()
+    get_target_property(type ${target} TYPE)
+    set(files "")
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(sources ${target} SOURCES)
+      get_target_property(dir ${target} SOURCE_DIR)
+      foreach(source IN LISTS sources)
+        if(source MATCHES "^\\$<")
+          continue()
+        endif()
+        cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${dir} NORMALIZE)
+        cmake_path(IS_PREFIX CMAKE_BINARY_DIR ${source} NORMALIZE generated)
+        if(NOT generated)
+          list(APPEND files ${source})
+        endif()
+      endforeach()
+    endif()
+    get_target_property(headers ${target} NAV_HEADERS)
+    if(headers)
+      list(APPEND files ${headers})
+    endif()
+    foreach(file IN LISTS files)
+      cmake_path(IS_PREFIX CMAKE_SOURCE_DIR ${file} NORMALIZE inside)
+      if(inside)
+        file(RELATIVE_PATH relative ${CMAKE_SOURCE_DIR} ${file})
+        list(APPEND lines "${step} ${relative}")
+      endif()
+    endforeach()
+  endforeach()
+  # Earliest step first, so that the reader keeps the first step it meets for a file.
+  list(SORT lines COMPARE NATURAL)
+  list(JOIN lines "\n" text)
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/nav_file_steps.txt CONTENT "${text}\n" @ONLY)
+endfunction()
+
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _nav_write_file_steps)
+
 # nav_component(name STEP n SOURCES ... [DEPENDS ...] [PRIVATE_DEPENDS ...])
 function(nav_component name)
   cmake_parse_arguments(C "" "STEP" "SOURCES;DEPENDS;PRIVATE_DEPENDS" ${ARGN})

@@ -15,3 +15,4 @@ nav_test(mapdisplay_engineservices_test THREADED
     ${CMAKE_CURRENT_LIST_DIR}/tests/geometrypool_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/readerlock_test.cpp
   DEPENDS mapdisplay_engineservices testdata_memoryfile testdata)
+nav_headers(mapdisplay_engineservices elementrecord.h retrievalengineevents.h)

@@ -6,7 +6,7 @@ nav_component(mapdisplay_mapview STEP 10
     ${CMAKE_CURRENT_LIST_DIR}/mapbuttonbar.cpp
   DEPENDS mapdisplay_facade mapdisplay_overlay onboard_server ui_skin usefulcode_signals
           usefulcode_framework
-  PRIVATE_DEPENDS app_pickrecord app_tmcmonitor usefulcode_settings usefulcode_text
+  PRIVATE_DEPENDS mapdisplay_pickrecord ui_tmcmonitor usefulcode_settings usefulcode_text
                   usefulcode_locations platform_shell platform_files
                   platform_window platform_gdi)
 
@@ -16,7 +16,7 @@ nav_test(mapdisplay_mapview_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/maproute_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/maproadroute_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapbuttonbar_test.cpp
-  DEPENDS mapdisplay_mapview app_pickrecord app_tmcmonitor testdata testdata_drawtown usefulcode_text
+  DEPENDS mapdisplay_mapview mapdisplay_pickrecord ui_tmcmonitor testdata testdata_drawtown usefulcode_text
           usefulcode_settings testdata_golden
           platform_window platform_window_testdriver platform_gdi platform_shell
           routing_service retrievalengine_engine testdata_worldmapset testdata_roadnetwork

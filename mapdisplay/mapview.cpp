@@ -1,8 +1,8 @@
 #include "mapdisplay/mapview.h"
 
-#include "app/pickrecord.h"
-#include "app/tmcmonitor.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
+#include "mapdisplay/pickrecord.h"
+#include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/iniprofile.h"
 

@@ -1,7 +1,7 @@
 #include "onboard/onboardserverimpl.h"
 
-#include "app/greatcircledistance.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 #include "utilities/usefulcode/iniprofile.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 

@@ -5,7 +5,7 @@ nav_component(routing_position STEP 4
     ${CMAKE_CURRENT_LIST_DIR}/routepolyline.cpp
     ${CMAKE_CURRENT_LIST_DIR}/routepositionimpl.cpp
   DEPENDS routing_costs positioning_types retrievalengine_interfaces mapdisplay_geometry
-  PRIVATE_DEPENDS retrievalengine_engine positioning_geodesy app_geohelpers usefulcode_text)
+  PRIVATE_DEPENDS retrievalengine_engine positioning_geodesy usefulcode_geohelpers usefulcode_text)
 target_compile_options(routing_position PRIVATE -Wfloat-conversion)
 
 nav_test(routing_position_test

@@ -1,7 +1,7 @@
 #include "routing/routepolyline.h"
 
-#include "app/greatcircledistance.h"
 #include "positioning/geodistance.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 
 #include <algorithm>

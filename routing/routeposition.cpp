@@ -1,6 +1,6 @@
 #include "routing/routeposition.h"
 
-#include "mapdisplay/elementcodes.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 
 bool IsNearestRoadCandidate(std::uint16_t typeCode, std::uint32_t elementId,
                             const ElementAttributes& attributes) {

@@ -1,8 +1,8 @@
 #include "routing/routepositionimpl.h"
 
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/geomolecule.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
-#include "mapdisplay/elementcodes.h"
 #include "routing/routepolyline.h"
 
 #include <algorithm>

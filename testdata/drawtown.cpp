@@ -1,6 +1,6 @@
 #include "testdata/drawtown.h"
 
-#include "mapdisplay/elementcodes.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/levelfilewriter.h"
 #include "testdata/stylesheetwriter.h"

@@ -6,7 +6,7 @@
 // routes over them and its iterator hands out the words the advisor reads. Scenarios lie near the
 // equator, where a map unit is as long east-west as north-south.
 
-#include "mapdisplay/elementcodes.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/roadworld.h"

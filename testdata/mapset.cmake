@@ -4,6 +4,7 @@ nav_component(testdata_memoryfile STEP 1
     ${CMAKE_CURRENT_LIST_DIR}/memoryblockfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/bytesfile.cpp
   DEPENDS usefulcode_cache)
+nav_headers(testdata_memoryfile memorybytefile.h)
 
 # Writer of map sets (".rid", ".dat", ".nam"). The map set includes a name file, so it builds at
 # the table files' step.

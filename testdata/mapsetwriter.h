@@ -4,7 +4,7 @@
 // chosen depth, version 2 or 3), the geometry stream (".dat": each element's data inside one
 // 8192-byte page, offset 0 unused) and the name file (".nam"), and tells each element's id.
 
-#include "mapdisplay/elementcodes.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
 #include "testdata/archivewriter.h"
 

@@ -5,7 +5,7 @@
 // and a park, a road of 60 points with elements beside it, and its address index: two areas in a
 // third, postal codes, type names and house-number ranges.
 
-#include "mapdisplay/elementcodes.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/mapsetwriter.h"

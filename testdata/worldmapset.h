@@ -5,7 +5,7 @@
 // ids. The world's element ids become the map set's, so a road network written from the world
 // afterwards names the map set's elements.
 
-#include "mapdisplay/elementcodes.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/mapsetwriter.h"

@@ -1,6 +1,7 @@
 # gpsdemo: a route written as a GPS demonstration file and replayed through the GPS manager.
 if(NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
   add_library(gpsdemo_steps STATIC ${CMAKE_CURRENT_LIST_DIR}/gpsdemosteps.cpp)
+  set_target_properties(gpsdemo_steps PROPERTIES NAV_STEP 6)
   target_compile_options(gpsdemo_steps PRIVATE ${NAV_WARNINGS})
   target_include_directories(gpsdemo_steps PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(gpsdemo_steps PUBLIC positioning_manager routing_service

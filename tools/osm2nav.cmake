@@ -19,7 +19,11 @@ nav_component(osm2nav_convert STEP 5
           testdata_roadnetwork testdata_mapset testdata_datasets testdata_cityindex testdata_addressindex testdata
           usefulcode_arena advisor_configuration platform_sfs platform_sound
           ZLIB::ZLIB BZip2::BZip2 EXPAT::EXPAT Threads::Threads
-  PRIVATE_DEPENDS app_geohelpers retrievalengine_searchfold)
+  PRIVATE_DEPENDS usefulcode_geohelpers retrievalengine_searchfold)
+
+# The shared set-up of the tests over the converted extract, at the converter's step.
+nav_headers(osm2nav_convert osmtests/convertedextract.h osmtests/extractchains.h
+            osmtests/extractplaces.h)
 
 # libosmium's inlined builders trip GCC's string overread analysis.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
@@ -55,11 +59,11 @@ nav_extract_test(osmroutes_test SUITE ExtractRoutes
   DEPENDS osm2nav_convert routing_router positioning_geodesy)
 # Route positions.
 nav_extract_test(osmpositions_test SUITE ExtractPositions
-  DEPENDS osm2nav_convert routing_position retrievalengine_engine app_geohelpers)
+  DEPENDS osm2nav_convert routing_position retrievalengine_engine usefulcode_geohelpers)
 # Route requests of the route service, three levels.
 nav_extract_test(osmservice_test SUITE ExtractService
   DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy
-          app_geohelpers testdata_worldmapset)
+          usefulcode_geohelpers testdata_worldmapset)
 # The advisor's junction analysis on routes.
 nav_extract_test(osmadvice_test SUITE ExtractAdvice
   DEPENDS osm2nav_convert advisor_rules routing_service retrievalengine_engine)

@@ -1,8 +1,8 @@
 #include "ui/statusindicators.h"
 
-#include "app/tmcmonitor.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/messagedialogs.h"
+#include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/fonthandle.h"
 #include "utilities/usefulcode/screendesc.h"
 

@@ -1,7 +1,7 @@
 // Advice records: construction, head copies, and the remaining distance along a polyline.
 
 #include "advisor/advicerecord.h"
-#include "app/greatcircledistance.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include <gtest/gtest.h>
 

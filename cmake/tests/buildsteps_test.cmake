@@ -3,6 +3,8 @@
 #   cmake -DNAV_COMPONENT=<NavComponent.cmake> -DWORK=<scratch folder> -DGENERATOR=<generator>
 #         -DCXX=<C++ compiler> -P buildsteps_test.cmake
 
+include(${CMAKE_CURRENT_LIST_DIR}/caseproject.cmake)
+
 # Each case: a name, the expected failure ("" to configure cleanly), the project's targets.
 set(case_names "")
 
@@ -55,18 +57,7 @@ foreach(name IN LISTS case_names)
   set(dir ${WORK}/${name})
   file(REMOVE_RECURSE ${dir})
   file(WRITE ${dir}/a.cpp "int main() { return 0; }\n")
-  file(WRITE ${dir}/CMakeLists.txt "cmake_minimum_required(VERSION 3.25)
-project(steps LANGUAGES CXX)
-enable_testing()
-include(GoogleTest)
-foreach(imported GTest::gtest GTest::gtest_main Threads::Threads)
-  add_library(\${imported} INTERFACE IMPORTED)
-endforeach()
-include(${NAV_COMPONENT})
-${body}")
-  execute_process(COMMAND ${CMAKE_COMMAND} -S ${dir} -B ${dir}/build -G ${GENERATOR}
-                          -DCMAKE_CXX_COMPILER=${CXX}
-                  RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  configure_case_project(${dir} "${body}" code err)
   if(expected STREQUAL "")
     if(NOT code EQUAL 0)
       string(APPEND failures "\n${name}: configuring failed:\n${err}")

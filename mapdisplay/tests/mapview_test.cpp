@@ -2,8 +2,8 @@
 // the destination arrow, the marker, taps and pick, keys, the position dump, the point list and
 // night mode.
 
-#include "app/pickrecord.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
+#include "mapdisplay/pickrecord.h"
 #include "mapdisplay/tests/mapviewfixture.h"
 
 #include "platform/window/input.h"

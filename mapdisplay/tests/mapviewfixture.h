@@ -3,12 +3,12 @@
 // direction-arrow bitmaps (one colour each), the settings file beside it, a scripted navigation
 // server and a recording listener.
 
-#include "app/tmcmonitor.h"
 #include "mapdisplay/mapview.h"
 #include "routing/tests/scriptedroute.h"
 #include "testdata/bitmapwriter.h"
 #include "testdata/drawtown.h"
 #include "testdata/tempdir.h"
+#include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include "platform/gdi/screenshot.h"

@@ -1,10 +1,10 @@
 // Traffic and the road ahead on the navigation server: the TMC receiver made and run once, a
 // replayed closure on the route flagging its roads and announced 60 s later, routes around it
 // until avoidance is switched off, and the road ahead avoided on request.
-#include "app/greatcircledistance.h"
 #include "onboard/onboardserverimpl.h"
 #include "onboard/tests/serverworld.h"
 #include "onboard/traffichandler.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,10 +2,10 @@
 // engine's unpacked word (cursor and element), the area and postal-code slots, the searchable
 // bit, the area of a point, the nearest-road acceptance, and the route iterator's word (the
 // unpacked word with the route record's network bits, reversed when driven against the points).
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/ridfile.h"
-#include "mapdisplay/elementcodes.h"
 #include "routing/routeposition.h"
 #include "routing/routesnapshot.h"
 #include "testdata/addressindexwriter.h"

@@ -1,12 +1,12 @@
 // Route positions over a written map set: the nearest-road search through its rings, projection
 // onto a given element, point elements by their entry points, located addresses, element sets
 // and the current matched position.
-#include "app/greatcircledistance.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementcodes.h"
 #include "routing/routepositionimpl.h"
 #include "testdata/matchedpositionbuilder.h"
 #include "testdata/worldmapset.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // ferries, direction, access, toll, speeds, names with alternatives, places, administrative
 // areas and addresses. Everything the converter decides about tags is decided here.
 
-#include "mapdisplay/elementcodes.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,7 +20,7 @@ using Tags = std::vector<std::pair<std::string, std::string>>;
 
 // What a way becomes on the road network and in the map set.
 struct RoadMapping {
-    std::uint16_t typeCode = 0; // element type code (mapdisplay/elementcodes.h)
+    std::uint16_t typeCode = 0; // element type code (basiccomp/retrievalengine/code/elementcodes.h)
     std::uint8_t roadClass = 0; // network class, 0 the fastest
     std::uint32_t speedKmh = 0; // maxspeed, or the class default
     bool isOneWay = false;      // drivable only in one direction
@@ -47,10 +47,10 @@ inline constexpr std::uint8_t kServiceRoadClass = 13;
 // buildings, service roads unless withService).
 [[nodiscard]] std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService);
 
-// The raw attribute word of a road element (mapdisplay/elementcodes.h): the raw direction code
-// (both ways, or one-way along the point order), the ring flag for roundabouts. The word has no
-// place for toll, ferry, bridge, tunnel or closed roads; the converter adds the searchable bit
-// for named roads and the area and postal-code slots.
+// The raw attribute word of a road element (basiccomp/retrievalengine/code/elementcodes.h): the raw
+// direction code (both ways, or one-way along the point order), the ring flag for roundabouts. The
+// word has no place for toll, ferry, bridge, tunnel or closed roads; the converter adds the
+// searchable bit for named roads and the area and postal-code slots.
 [[nodiscard]] std::uint32_t RoadAttributes(const RoadMapping& road);
 
 // The drawing layer (the element's layer byte) of a road element: ferries under the roads, and

@@ -1,8 +1,8 @@
 #include "tools/osm/osmnetwork.h"
 
-#include "app/greatcircledistance.h"
 #include "mapdisplay/mapgeometry.h"
 #include "routing/roadnetwork.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 // Liechtenstein extract, converted once per test program.
 #include "advisor/advisorconfiguration.h"
 #include "basiccomp/retrievalengine/code/addressindex.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementcodes.h"
 #include "routing/roadnetwork.h"
 #include "routing/routeoptions.h"
 #include "routing/routeposition.h"

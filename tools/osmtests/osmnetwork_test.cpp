@@ -1,9 +1,9 @@
 // The data tool's road network levels: hand-written extracts (written through libosmium) for the
 // level and merging rules, and the shared extract converted once with three levels for the
 // connectivity of level 0 and the crossing positions.
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementcodes.h"
 #include "routing/roadnetwork.h"
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"

@@ -1,13 +1,13 @@
 // Route positions on the converted extract: points a few metres beside roads of two
 // municipalities attach to those roads.
-#include "app/greatcircledistance.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/geomolecule.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementcodes.h"
 #include "routing/routepositionimpl.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include <gtest/gtest.h>
 

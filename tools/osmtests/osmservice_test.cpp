@@ -1,7 +1,6 @@
 // The route service on the extract converted with three levels: routes between roads of two
 // municipalities, from element positions, from a matched position and from points beside the
 // roads, join up record by record and add up to the route's length.
-#include "app/greatcircledistance.h"
 #include "basiccomp/retrievalengine/code/geomolecule.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
@@ -10,6 +9,7 @@
 #include "testdata/matchedpositionbuilder.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include <gtest/gtest.h>
 

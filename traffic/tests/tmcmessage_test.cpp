@@ -1,6 +1,6 @@
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/ridfile.h"
-#include "mapdisplay/elementcodes.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/alertcencoder.h"
 #include "testdata/mapsetwriter.h"

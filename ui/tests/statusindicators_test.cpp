@@ -1,9 +1,9 @@
-#include "app/tmcmonitor.h"
 #include "testdata/golden.h"
 #include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/statusindicators.h"
 #include "ui/tests/layouttesting.h"
+#include "ui/tmcmonitor.h"
 
 #include "platform/gdi/screenshot.h"
 

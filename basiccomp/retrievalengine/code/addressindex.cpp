@@ -1,8 +1,8 @@
 #include "basiccomp/retrievalengine/code/addressindex.h"
 
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/indexcitycursor.h"
 #include "basiccomp/retrievalengine/code/signinfo.h"
-#include "mapdisplay/elementcodes.h"
 #include "tablefiles/datasetcursors.h"
 #include "utilities/usefulcode/widetext.h"
 

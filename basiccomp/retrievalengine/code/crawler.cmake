@@ -11,7 +11,7 @@ nav_test(retrievalengine_search_test THREADED
     ${CMAKE_CURRENT_LIST_DIR}/tests/geomolecule_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/search_test.cpp
   DEPENDS retrievalengine_engine testdata_town testdata_mapset testdata usefulcode_arena
-          app_geohelpers)
+          usefulcode_geohelpers)
 
 nav_fuzz(retrievalengine_search_fuzz
   SOURCES

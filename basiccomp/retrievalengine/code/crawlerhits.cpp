@@ -1,14 +1,14 @@
 #include "basiccomp/retrievalengine/code/crawlerhits.h"
 
-#include "app/greatcircledistance.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/geomolecule.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/rtecrawler.h"
 #include "basiccomp/retrievalengine/code/searchfold.h"
-#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/elementrecord.h"
 #include "tablefiles/collation.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include "platform/kernel/text.h"
 

@@ -15,7 +15,7 @@ nav_component(retrievalengine_engine STEP 3
           retrievalengine_fsx tablefiles_names
           tablefiles_datasets
           tablefiles_housenumber usefulcode_cache
-  PRIVATE_DEPENDS usefulcode_locations usefulcode_text platform_files platform_kernel app_geohelpers
+  PRIVATE_DEPENDS usefulcode_locations usefulcode_text platform_files platform_kernel usefulcode_geohelpers
                   retrievalengine_searchfold retrievalengine_polyline tablefiles_collation)
 
 nav_test(retrievalengine_engine_test THREADED

@@ -1,11 +1,11 @@
 #include "basiccomp/retrievalengine/code/geomolecule.h"
 
-#include "app/greatcircledistance.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/enginepolyline.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/rtecrawler.h"
-#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/elementrecord.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 
 #include "platform/kernel/text.h"

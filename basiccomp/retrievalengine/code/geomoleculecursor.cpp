@@ -1,8 +1,8 @@
 #include "basiccomp/retrievalengine/code/geomoleculecursor.h"
 
-#include "app/greatcircledistance.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "mapdisplay/elementrecord.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include "platform/kernel/messagebox.h"
 #include "platform/kernel/text.h"

@@ -3,15 +3,15 @@
 // bounds meet a rectangle, and the unpacked attribute word of an element. A cursor belongs to one
 // thread; it keeps the blocks it reads alive, so it stays readable after the map set closes.
 
-#include "mapdisplay/elementcodes.h"
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
 #include "six/refcntptr.h"
 
 #include <cstdint>
 
 // The attribute word of an element as callers read it, unpacked from the record's raw word by
-// UnpackElementAttributes (bits in mapdisplay/elementcodes.h). Each link nibble holds four
-// flags b3 b2 b1 b0.
+// UnpackElementAttributes (bits in basiccomp/retrievalengine/code/elementcodes.h). Each link nibble
+// holds four flags b3 b2 b1 b0.
 struct ElementAttributes {
     static constexpr std::uint32_t kDirectionShift = maprecord::kDirectionShift;
     static constexpr std::uint32_t kLinkAShift = maprecord::kLinkAShift;

@@ -1,7 +1,7 @@
 #include "basiccomp/retrievalengine/code/mapelement.h"
 
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/elementwalks.h"
-#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/elementrecord.h"
 
 #include <bit>

@@ -1,12 +1,12 @@
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 
+#include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/elementcursor.h"
 #include "basiccomp/retrievalengine/code/elementwalks.h"
 #include "basiccomp/retrievalengine/code/geomolecule.h"
 #include "basiccomp/retrievalengine/code/geomoleculecursor.h"
 #include "basiccomp/retrievalengine/code/leveltextfile.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
-#include "mapdisplay/elementcodes.h"
 #include "mapdisplay/elementrecord.h"
 #include "utilities/usefulcode/directorywalker.h"
 #include "utilities/usefulcode/widetext.h"

@@ -1,5 +1,5 @@
-#include "app/greatcircledistance.h"
 #include "townfixture.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "app/pickrecord.h"
+#include "mapdisplay/pickrecord.h"
 
 #include <mutex>
 

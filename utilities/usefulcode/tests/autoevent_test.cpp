@@ -1,4 +1,4 @@
-#include "app/autoevent.h"
+#include "utilities/usefulcode/autoevent.h"
 
 #include "platform/kernel/sync.h"
 

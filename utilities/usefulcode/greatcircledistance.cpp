@@ -1,4 +1,4 @@
-#include "app/greatcircledistance.h"
+#include "utilities/usefulcode/greatcircledistance.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/tmcmonitor.h"
+#include "ui/tmcmonitor.h"
 
 #include "platform/window/message.h"
 #include "platform/window/testdriver.h"
