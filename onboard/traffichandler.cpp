@@ -16,6 +16,16 @@ TrafficHandler::TrafficHandler(RouteServicePtr routeService, six::RefCntPtr<TmcM
     : m_routeService(std::move(routeService))
     , m_store(std::move(store)) {}
 
+TrafficHandler::~TrafficHandler() {
+    // m_handlers would drop these connections only after every other member is gone, while the
+    // store keeps firing. Each Disconnect waits until no call of ours runs on another thread.
+    if (m_store) {
+        m_store->Added.Disconnect(this);
+        m_store->Removed.Disconnect(this);
+        m_store->Replaced.Disconnect(this);
+    }
+}
+
 bool TrafficHandler::MatchesRouteRecord(std::uint32_t key, const RouteRecord& record) {
     if (record.linkId != (key & kElementKeyIdMask)) {
         return false;

@@ -25,6 +25,9 @@ public:
     static constexpr std::uint8_t kAvoidanceFlag = 2;
 
     TrafficHandler(RouteServicePtr routeService, six::RefCntPtr<TmcMessageStore> store);
+    // Disconnects from the store's Added, Removed and Replaced first, waiting for a call of this
+    // handler running on another thread (the store's timer thread expiring a message).
+    ~TrafficHandler();
     TrafficHandler(const TrafficHandler&) = delete;
     TrafficHandler& operator=(const TrafficHandler&) = delete;
 

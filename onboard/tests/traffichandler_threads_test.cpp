@@ -1,6 +1,7 @@
 // Store events reaching the traffic handler on the caller's and the store's timer thread while
 // another thread sets routes and switches avoidance: no deadlock, and a clear-all leaves the
-// handler knowing no message.
+// handler knowing no message. Handlers destroyed while the store's timer thread expires their
+// messages.
 #include "onboard/traffichandler.h"
 #include "routing/tests/serviceworld.h"
 #include "testdata/alertcencoder.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,22 +40,35 @@ TmcRawMessage Raw(unsigned event, unsigned location) {
     return raw;
 }
 
-TEST(TrafficHandlerThreads, StoreEventsRaceRouteAndAvoidanceChanges) {
-    if (!MemoryArena::Shared().HoldsMemory()) {
-        ASSERT_TRUE(MemoryArena::Shared().Reserve(4 << 20));
+// The sample tables with the location of a clear-all written once to the device root, and a
+// store over them; null when either fails.
+six::RefCntPtr<TmcMessageStore> OpenThreadsStore() {
+    if (!MemoryArena::Shared().HoldsMemory() && !MemoryArena::Shared().Reserve(4 << 20)) {
+        return nullptr;
     }
+    static const bool isWritten = [] {
+        testdata::TmcTablesModel model = testdata::TmcSampleTables();
+        testdata::TmcLocationRow all;
+        all.code = MakeTmcLocationCode(1, 1, 65535);
+        all.firstName = "Alle";
+        model.locations.push_back(all);
+        return testdata::TmcTablesWriter(model).WriteFolder(Root(), u"\\tmcthreads", true);
+    }();
+    six::RefCntPtr<TmcMessageStore> store = CreateTmcMessageStore();
+    if (!isWritten || !store ||
+        !store->OpenDatabaseWithCache(u"\\tmcthreads", BlockCache::Create(64))) {
+        return nullptr;
+    }
+    return store;
+}
+
+TEST(TrafficHandlerThreads, StoreEventsRaceRouteAndAvoidanceChanges) {
     platform::VirtualClock clock;
     platform::ScopedClock installed{clock};
     ServiceWorld& w = SmallWorld();
     ASSERT_TRUE(w.service);
-    testdata::TmcTablesModel model = testdata::TmcSampleTables();
-    testdata::TmcLocationRow all;
-    all.code = MakeTmcLocationCode(1, 1, 65535);
-    all.firstName = "Alle";
-    model.locations.push_back(all);
-    ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(Root(), u"\\tmcthreads", true));
-    const six::RefCntPtr<TmcMessageStore> store = CreateTmcMessageStore();
-    ASSERT_TRUE(store && store->OpenDatabaseWithCache(u"\\tmcthreads", BlockCache::Create(64)));
+    const six::RefCntPtr<TmcMessageStore> store = OpenThreadsStore();
+    ASSERT_TRUE(store);
     const RouteServicePtr service = CreateRouteService(w.engine);
     ASSERT_TRUE(service && service->OpenNetwork(w.Net()));
     TrafficHandler handler(service, store);
@@ -92,6 +107,48 @@ TEST(TrafficHandlerThreads, StoreEventsRaceRouteAndAvoidanceChanges) {
     EXPECT_EQ(store->GetCount(), 0U);
     EXPECT_TRUE(handler.GetKnownMessages().empty());
     store->Added.Disconnect(&handler);
+}
+
+TEST(TrafficHandlerThreads, HandlerDestroyedWhileItsMessagesExpireIsNoLongerCalled) {
+    platform::VirtualClock clock;
+    platform::ScopedClock installed{clock};
+    ServiceWorld& w = SmallWorld();
+    ASSERT_TRUE(w.service);
+    const six::RefCntPtr<TmcMessageStore> store = OpenThreadsStore();
+    ASSERT_TRUE(store);
+    const RouteServicePtr service = CreateRouteService(w.engine);
+    ASSERT_TRUE(service && service->OpenNetwork(w.Net()));
+    const RouteRequestResult route =
+        w.service->RequestRoute(w.Position(0, 1, 0.5), w.Position(2, 3, 0.5), nullptr);
+    ASSERT_EQ(route.status, routestatus::kFound);
+    std::vector<TmcRawMessage> messages;
+    for (unsigned location = 101; location <= 105; ++location) {
+        messages.push_back(Raw(401, location));
+    }
+    constexpr std::uint64_t kDayMs = 24ULL * 3600 * 1000; // beyond every message's lifetime
+
+    for (int round = 0; round < 150; ++round) {
+        SCOPED_TRACE(round);
+        auto handler = std::make_unique<TrafficHandler>(service, store);
+        store->Added.Connect(handler.get(), &TrafficHandler::OnMessageAdded);
+        store->Removed.Connect(handler.get(), &TrafficHandler::OnMessageRemoved);
+        store->Replaced.Connect(handler.get(), &TrafficHandler::OnMessageReplaced);
+        handler->SetRoute(route);
+        for (const TmcRawMessage& raw : messages) {
+            ASSERT_TRUE(store->AddRawMessage(&raw));
+        }
+        ASSERT_EQ(handler->GetKnownMessages().size(), messages.size());
+        clock.Advance(kDayMs);
+        // Once the timer thread has removed the first message, the handler goes while it
+        // removes the others.
+        while (handler->GetKnownMessages().size() == messages.size()) {
+            std::this_thread::yield();
+        }
+        handler.reset(); // sanitizers report a call reaching its freed members
+        while (store->GetCount() != 0) {
+            std::this_thread::yield();
+        }
+    }
 }
 
 } // namespace

@@ -110,7 +110,8 @@ std::optional<std::u16string> PathOf(HKEY key) {
     return keys[index - 1];
 }
 
-// The sub-key's names, or nullopt when one holds a control character or a quote.
+// The sub-key's names, or nullopt when one holds a control character, a quote or a bracket, or
+// text the store cannot keep as it is (two names that differ only there would be written as one).
 std::optional<std::vector<std::u16string>> SplitSubKey(LPCWSTR subKey) {
     std::vector<std::u16string> names;
     std::u16string name;
@@ -129,6 +130,11 @@ std::optional<std::vector<std::u16string>> SplitSubKey(LPCWSTR subKey) {
     }
     if (!name.empty()) {
         names.push_back(std::move(name));
+    }
+    for (const std::u16string& each : names) {
+        if (!platform::detail::IsStorableText(each)) {
+            return std::nullopt;
+        }
     }
     return names;
 }

@@ -38,7 +38,8 @@ inline constexpr char16_t kRegistryStorePath[] = u"\\Registry.txt";
 // Opens the sub-key of HKEY_LOCAL_MACHINE (or of a key opened before), creating it (and the
 // keys on its way) in the store when missing. Names match without letter case; '\' separates
 // them. ERROR_INVALID_HANDLE for another root or a closed key, ERROR_INVALID_PARAMETER without
-// an out pointer, ERROR_WRITE_FAULT when a new key cannot be written to the store.
+// an out pointer or for a name with a control character, a quote, a bracket or a lone surrogate
+// (which the store cannot keep), ERROR_WRITE_FAULT when a new key cannot be written to the store.
 LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
                      REGSAM access, LPVOID securityAttributes, PHKEY result, LPDWORD disposition);
 

@@ -84,6 +84,10 @@ const RegistryValue* FindValue(const RegistryKey& key, std::u16string_view name)
     return nullptr;
 }
 
+bool IsStorableText(std::u16string_view text) {
+    return Utf8ToUtf16(Utf16ToUtf8(text)) == text;
+}
+
 std::optional<RegistryStore> ParseRegistryStore(std::string_view text) {
     if (text.size() > kMaxRegistryStoreBytes) {
         return std::nullopt;

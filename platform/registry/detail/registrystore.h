@@ -47,6 +47,10 @@ struct RegistryStore {
 // The value of the name (without letter case); null when missing.
 [[nodiscard]] const RegistryValue* FindValue(const RegistryKey& key, std::u16string_view name);
 
+// Whether the text (a key path or a value name) comes back unchanged from the store's UTF-8;
+// false for a lone surrogate, which is written as U+FFFD.
+[[nodiscard]] bool IsStorableText(std::u16string_view text);
+
 // Nullopt when the text is not a whole store (see above).
 [[nodiscard]] std::optional<RegistryStore> ParseRegistryStore(std::string_view text);
 [[nodiscard]] std::string FormatRegistryStore(const RegistryStore& store);

@@ -2,6 +2,7 @@
 #include "testdata/tempdir.h"
 
 #include "platform/files/errors.h"
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/debug.h"
 #include "platform/registry/detail/registrystore.h"
 #include "platform/registry/registry.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -197,6 +199,87 @@ TEST(Registry, ThreadsCreateAndQueryTogether) {
     ASSERT_TRUE(store.has_value());
     // The test key, then Software, Software\Apps (on the way to the test key), T*, T*\K*.
     EXPECT_EQ(store->keys.size(), 3U + 4U + 100U);
+}
+
+// Names the store cannot keep: UTF-8 has no form for a lone surrogate, so it would be written as
+// U+FFFD. A representable name beside them is created as before.
+TEST(RegistryNames, NamesTheStoreCannotKeepAreRefusedAndNothingIsWritten) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(RegistryStoreWriter().Key(kKey).Dword(u"V", 3).WriteTo(root));
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_READ, nullptr, &opened,
+                              nullptr),
+              ERROR_SUCCESS);
+    const std::u16string high(1, u'\xD800');
+    const std::u16string low(1, u'\xDC00');
+    struct Case {
+        HKEY base;
+        std::u16string subKey;
+        LONG result;
+    };
+    const Case cases[] = {
+        {HKEY_LOCAL_MACHINE, u"Software\\A" + high, ERROR_INVALID_PARAMETER},
+        {HKEY_LOCAL_MACHINE, u"Software\\" + low + u"B", ERROR_INVALID_PARAMETER},
+        {HKEY_LOCAL_MACHINE, u"Software\\" + low + high, ERROR_INVALID_PARAMETER},
+        {HKEY_LOCAL_MACHINE, high + u"\\Software", ERROR_INVALID_PARAMETER},
+        {opened, u"Sub" + high + u"\\Deeper", ERROR_INVALID_PARAMETER},
+        {opened, low, ERROR_INVALID_PARAMETER},
+        {opened, u"Pair\xD83D\xDE00", ERROR_SUCCESS},
+        {opened, u"Replacement\xFFFD", ERROR_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(platform::Utf16ToUtf8(c.subKey));
+        const std::optional<std::string> before = root.ReadFile(platform::kRegistryStorePath);
+        HKEY key = nullptr;
+        EXPECT_EQ(RegCreateKeyExW(c.base, c.subKey.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &key,
+                                  nullptr),
+                  c.result);
+        if (c.result == ERROR_SUCCESS) {
+            EXPECT_NE(key, nullptr);
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        } else {
+            EXPECT_EQ(key, nullptr);
+            EXPECT_EQ(root.ReadFile(platform::kRegistryStorePath), before);
+        }
+    }
+    EXPECT_EQ(RegCloseKey(opened), ERROR_SUCCESS);
+    const auto store = platform::detail::ParseRegistryStore(*root.ReadFile(u"\\Registry.txt"));
+    ASSERT_TRUE(store.has_value());
+    // The test key, Software, Software\Apps, and the two representable keys.
+    EXPECT_EQ(store->keys.size(), 5U);
+}
+
+TEST(RegistryNames, KeysDifferingOnlyInUnstorableTextLeaveTheStoreReadable) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(RegistryStoreWriter().Key(kKey).Dword(u"Kept", 11).WriteTo(root));
+    const std::u16string names[] = {u"Software\\X\xD800", u"Software\\X\xDC00",
+                                    u"Software\\X\xFFFD", u"Software\\Y"};
+    for (const std::u16string& name : names) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, 0, KEY_READ, nullptr,
+                            &key, nullptr) == ERROR_SUCCESS) {
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        }
+    }
+    EXPECT_TRUE(platform::detail::ParseRegistryStore(*root.ReadFile(u"\\Registry.txt")));
+    HKEY key = nullptr;
+    EXPECT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    EXPECT_EQ(
+        RegQueryValueExW(key, u"Kept", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(value, 11U);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    HKEY created = nullptr;
+    DWORD disposition = 0;
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Z", 0, nullptr, 0, KEY_READ, nullptr,
+                              &created, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    EXPECT_EQ(RegCloseKey(created), ERROR_SUCCESS);
 }
 
 } // namespace
