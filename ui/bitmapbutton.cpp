@@ -47,6 +47,8 @@ void BitmapButton::Connect() {
     ConnectMessageHandler(handle_.map, WM_LBUTTONUP, this, &BitmapButton::OnButtonUp);
     ConnectMessageHandler(handle_.map, WM_ERASEBKGND, this, &BitmapButton::OnEraseBackground);
     ConnectMessageHandler(handle_.map, WM_SETFONT, this, &BitmapButton::OnSetFont);
+    ConnectMessageHandler(handle_.map, WM_GETFONT, this, &BitmapButton::OnGetFont);
+    ConnectMessageHandler(handle_.map, WM_ENABLE, this, &BitmapButton::OnEnable);
     ConnectMessageHandler(handle_.map, WM_SETFOCUS, this, &BitmapButton::OnFocus);
     ConnectMessageHandler(handle_.map, WM_KILLFOCUS, this, &BitmapButton::OnFocus);
     ConnectMessageHandler(handle_.map, WM_KEYDOWN, this, &BitmapButton::OnKeyDown);
@@ -153,6 +155,23 @@ void BitmapButton::OnSetFont(UINT, WPARAM wParam, LPARAM lParam, LRESULT* result
     *handled = true;
 }
 
+void BitmapButton::OnGetFont(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {
+    *result = reinterpret_cast<LRESULT>(font_);
+    *handled = true;
+}
+
+void BitmapButton::OnEnable(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* handled) {
+    // A press begun before the button was disabled must not end in a click.
+    if (wParam == FALSE && isPressed_) {
+        isPressed_ = false;
+        if (GetCapture() == handle_.window)
+            ReleaseCapture();
+    }
+    Redraw();
+    *result = 0;
+    *handled = true;
+}
+
 void BitmapButton::OnFocus(UINT message, WPARAM, LPARAM, LRESULT*, bool*) {
     isFocused_ = message == WM_SETFOCUS;
     Redraw();
@@ -163,7 +182,7 @@ void BitmapButton::OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, LRESULT* result
     const bool isControlDown = GetKeyState(VK_CONTROL) < 0;
     if (HIWORD(static_cast<DWORD>(lParam)) == kTabScanCode && !isControlDown) {
         isFocused_ = false;
-    } else if (isFocused_ && wParam == VK_RETURN) {
+    } else if (isFocused_ && wParam == VK_RETURN && IsWindowEnabled(handle_.window)) {
         SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id_, 1),
                      reinterpret_cast<LPARAM>(handle_.window));
     }

@@ -2,8 +2,9 @@
 // The skinned push button: three faces (normal, pressed, disabled) of language-library bitmaps,
 // or one text face of a face kind that draws the window text. A click posts WM_COMMAND with the
 // control identifier to the parent; Enter while focused sends WM_COMMAND (MAKEWPARAM(id, 1),
-// button window). The owner creates the window as a framework child window through GetHandle.
-// User-interface thread only.
+// button window). A disabled button shows its disabled face and sends no command. WM_GETFONT
+// answers the WM_SETFONT font it draws with (null: the DC's own). The owner creates the window as
+// a framework child window through GetHandle. User-interface thread only.
 
 #include "ui/skinface.h"
 #include "utilities/usefulcode/ownerhandlerlist.h"
@@ -45,6 +46,8 @@ private:
     void OnButtonUp(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnSetFont(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+    void OnGetFont(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+    void OnEnable(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnKeyDown(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 

@@ -180,6 +180,7 @@ CustomComboBox::CustomComboBox(HWND parent, UINT id, COLORREF background, DWORD 
     ConnectMessageHandler(map, WM_SETFOCUS, this, &CustomComboBox::OnSetFocus);
     ConnectMessageHandler(map, WM_KILLFOCUS, this, &CustomComboBox::OnKillFocus);
     ConnectMessageHandler(map, WM_ENABLE, this, &CustomComboBox::OnEnable);
+    ConnectMessageHandler(map, WM_SHOWWINDOW, this, &CustomComboBox::OnShowWindow);
     ConnectMessageHandler(map, WM_LBUTTONDOWN, this, &CustomComboBox::OnButtonDown);
     ConnectMessageHandler(map, WM_LBUTTONUP, this, &CustomComboBox::OnButtonUp);
     ConnectMessageHandler(map, WM_MOUSEMOVE, this, &CustomComboBox::OnMouseMove);
@@ -382,7 +383,9 @@ void CustomComboBox::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
         ScreenToClient(parent, &topLeft);
     MoveWindow(edit_->GetWindow(), topLeft.x, topLeft.y, bounds.right - 4 * u - bounds.left, height,
                TRUE);
-    ShowWindow(edit_->GetWindow(), SW_SHOW);
+    // A combo box hidden by its page keeps its edit field hidden through a new layout.
+    const bool isShown = (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+    ShowWindow(edit_->GetWindow(), isShown ? SW_SHOW : SW_HIDE);
     button_ = RECT{width - 4 * u, 0, width, 4 * u};
     const int selected = list_->GetCurSel();
     if (selected >= 0 && selected < list_->GetCount())
@@ -420,6 +423,10 @@ void CustomComboBox::OnKillFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
 void CustomComboBox::OnEnable(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     EnableWindow(edit_->GetWindow(), wParam != 0 ? TRUE : FALSE);
     EnableWindow(list_->GetWindow(), wParam != 0 ? TRUE : FALSE);
+}
+
+void CustomComboBox::OnShowWindow(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+    ShowWindow(edit_->GetWindow(), wParam != 0 ? SW_SHOW : SW_HIDE);
 }
 
 void CustomComboBox::OnButtonDown(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*, bool*) {

@@ -1,10 +1,10 @@
 #pragma once
 // A pick-list of three windows (window class "CUSTOMCOMBOBOX"): its own window, which paints
 // only the drop-down button, a CustomEdit over its left part and a CustomListBox shown below it
-// as a top-most window without parent. It answers the combo-box messages the pages send (CB_*)
-// and posts the CBN_ codes to its parent. CustomEdit is the edit field ("Edit" class) that
-// forwards keys and stylus input to its combo box and selects its text on a double tap.
-// User-interface thread only.
+// as a top-most window without parent. The edit field is shown, hidden and enabled with the combo
+// box's window. It answers the combo-box messages the pages send (CB_*) and posts the CBN_ codes
+// to its parent. CustomEdit is the edit field ("Edit" class) that forwards keys and stylus input
+// to its combo box and selects its text on a double tap. User-interface thread only.
 
 #include "ui/customcontrol.h"
 #include "ui/customlistbox.h"
@@ -72,6 +72,7 @@ private:
     void OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnKillFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnEnable(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+    void OnShowWindow(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnButtonDown(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnButtonUp(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnMouseMove(UINT, WPARAM, LPARAM, LRESULT*, bool*);

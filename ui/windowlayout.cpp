@@ -225,8 +225,18 @@ std::shared_ptr<BitmapButton> WindowLayout::FindControl(UINT id) const {
     return nullptr;
 }
 
+HWND WindowLayout::FindChild(UINT id) const {
+    // A combo box's edit field carries the combo box's id and is the later child, so GetDlgItem
+    // would find the edit field: the input controls made here answer first.
+    for (const auto& control : m_inputControls) {
+        if (static_cast<UINT>(GetDlgCtrlID(control->GetWindow())) == id)
+            return control->GetWindow();
+    }
+    return GetDlgItem(GetHwnd(), static_cast<int>(id));
+}
+
 void WindowLayout::EnableControl(UINT id, bool enable) {
-    HWND child = GetDlgItem(GetHwnd(), static_cast<int>(id));
+    HWND child = FindChild(id);
     if (child == nullptr)
         return;
     EnableWindow(child, enable ? TRUE : FALSE);
@@ -234,12 +244,12 @@ void WindowLayout::EnableControl(UINT id, bool enable) {
 }
 
 bool WindowLayout::IsControlEnabled(UINT id) const {
-    HWND child = GetDlgItem(GetHwnd(), static_cast<int>(id));
+    HWND child = FindChild(id);
     return child != nullptr && IsWindowEnabled(child) != FALSE;
 }
 
 void WindowLayout::ShowControl(UINT id, bool show) {
-    HWND child = GetDlgItem(GetHwnd(), static_cast<int>(id));
+    HWND child = FindChild(id);
     if (child != nullptr)
         ShowWindow(child, show ? SW_SHOW : SW_HIDE);
 }

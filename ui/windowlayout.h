@@ -71,6 +71,7 @@ public:
     // The first button with that identifier; null when none.
     [[nodiscard]] std::shared_ptr<BitmapButton> FindControl(UINT id) const;
     // EnableWindow of the child with id, then repaint without erasing; nothing without a child.
+    // A combo box's id reaches the combo box, which takes its edit field along (also below).
     void EnableControl(UINT id, bool enable);
     [[nodiscard]] bool IsControlEnabled(UINT id) const;
     void ShowControl(UINT id, bool show);
@@ -99,6 +100,9 @@ protected:
 
 private:
     [[nodiscard]] LayoutEntry MakeEntry(LPCWSTR entryName, HWND window, int key) const;
+    // The input control made here with id, or else the parent's first child with it; null when
+    // there is none.
+    [[nodiscard]] HWND FindChild(UINT id) const;
 
     float m_scaleX = 1.0f;
     float m_scaleY = 1.0f;

@@ -103,6 +103,14 @@ protected:
         return found;
     }
 
+    // A black page, so that white can only come from a caption.
+    void PaintPageBlack() const {
+        HDC pageDc = GetDC(page_);
+        const RECT all{0, 0, 240, 320};
+        FillRect(pageDc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(page_, pageDc);
+    }
+
     static COLORREF CentrePixel(HWND window) {
         HDC dc = GetDC(window);
         const COLORREF colour = GetPixel(dc, 100, 18);
@@ -214,11 +222,7 @@ TEST_F(ButtonPage, OnlyTextFacesShowTheCaption) {
          {RGB(255, 0, 255)}},
         {"a text face", std::make_unique<BitmapButton>(kKeyedId, 2), {kSkinText}, {}},
     };
-    // A black page, so that white can only come from a caption.
-    HDC pageDc = GetDC(page_);
-    const RECT all{0, 0, 240, 320};
-    FillRect(pageDc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    ReleaseDC(page_, pageDc);
+    PaintPageBlack();
     int row = 0;
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -277,6 +281,105 @@ TEST_F(ButtonPage, KeysReachTheParent) {
         }
         EXPECT_EQ(button->GetStateIndex(), c.stateIndexAfter);
     }
+}
+
+TEST_F(ButtonPage, EnablingRepaintsInTheFaceOfTheNewState) {
+    const struct {
+        const char* name;
+        int kind; // -1: the bitmap constructor
+        UINT alternativeId;
+        COLORREF enabledColour;
+        COLORREF disabledColour;
+    } cases[] = {
+        {"bitmap id + 3", -1, 0, AsColorRef(kNormal), AsColorRef(kDisabled)},
+        {"alternative bitmap", -1, kAlternativeId, AsColorRef(kNormal), AsColorRef(kAlternative)},
+        {"caption", 2, 0, kSkinText, kSkinDisabledText},
+    };
+    PaintPageBlack();
+    int row = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND window = Place(
+            c.kind < 0 ? std::make_unique<BitmapButton>(kBitmapId, false, false, c.alternativeId)
+                       : std::make_unique<BitmapButton>(kBitmapId, c.kind),
+            row++, 1, u"WWW");
+        const std::set<COLORREF> enabled = Colours(window);
+        // Nothing but the enable message tells the button to repaint.
+        for (const bool isEnabled : {false, true}) {
+            EnableWindow(window, isEnabled ? TRUE : FALSE);
+            ASSERT_TRUE(driver_.RunUntilIdle());
+            const std::set<COLORREF> colours = Colours(window);
+            const COLORREF shown = isEnabled ? c.enabledColour : c.disabledColour;
+            const COLORREF hidden = isEnabled ? c.disabledColour : c.enabledColour;
+            EXPECT_EQ(colours.count(shown), 1u) << isEnabled;
+            EXPECT_EQ(colours.count(hidden), 0u) << isEnabled;
+            EXPECT_EQ(colours == enabled, isEnabled);
+        }
+    }
+}
+
+TEST_F(ButtonPage, DisabledButtonSendsNoCommandForInputQueuedBefore) {
+    struct Case {
+        const char* name;
+        bool isEnabled;
+        bool isKey; // Enter, or else a tap
+        std::vector<WPARAM> commands;
+    };
+    const Case cases[] = {
+        {"enabled, tap", true, false, {kBitmapId}},
+        {"enabled, Enter", true, true, {MAKEWPARAM(kBitmapId, 1)}},
+        {"disabled, tap", false, false, {}},
+        {"disabled, Enter", false, true, {}},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND window = Place(std::make_unique<BitmapButton>(kBitmapId, 2), row++, kBitmapId);
+        POINT inside{100, 18};
+        ClientToScreen(window, &inside);
+        SetFocus(window);
+        ASSERT_TRUE(driver_.RunUntilIdle());
+        windowtesting::ClearLog();
+        if (c.isKey) {
+            platform::InjectKey(VK_RETURN, true);
+        } else {
+            platform::InjectStylus(platform::StylusAction::Down, inside);
+            ASSERT_TRUE(driver_.RunUntilIdle()); // pressed and captured
+            platform::InjectStylus(platform::StylusAction::Up, inside);
+        }
+        if (!c.isEnabled) {
+            // The page disables the button before the input is handled, and its focus list
+            // may hand the focus back to a disabled entry.
+            EnableWindow(window, FALSE);
+            SetFocus(window);
+        }
+        ASSERT_TRUE(driver_.RunUntilIdle());
+        if (c.isKey)
+            platform::InjectKey(VK_RETURN, false);
+        ASSERT_TRUE(driver_.RunUntilIdle());
+        std::vector<WPARAM> commands;
+        for (const auto& entry : Commands()) {
+            if (entry.message == WM_COMMAND)
+                commands.push_back(entry.wParam);
+        }
+        EXPECT_EQ(commands, c.commands);
+    }
+}
+
+TEST_F(ButtonPage, GetFontAnswersTheFontItDrawsWith) {
+    LOGFONTW description{};
+    description.lfHeight = -12;
+    HFONT small = CreateFontIndirectW(&description);
+    description.lfHeight = -20;
+    HFONT large = CreateFontIndirectW(&description);
+    HWND window = Place(std::make_unique<BitmapButton>(kKeyedId, 2), 0, 1);
+    for (HFONT font : {HFONT{}, small, large}) { // first none set
+        if (font != nullptr)
+            SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        EXPECT_EQ(SendMessageW(window, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(font));
+    }
+    DeleteObject(small);
+    DeleteObject(large);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -266,6 +267,54 @@ TEST_F(PageTest, ControlsAreEnabledShownAndSetByIdentifier) {
     page_.SetButtonState(kRadioId, 1);
     EXPECT_EQ(page_.FindControl(kRadioId)->GetState(), 1);
     EXPECT_EQ(page_.FindControl(kTextId)->GetState(), 0);
+}
+
+TEST_F(PageTest, ComboBoxAndItsEditFieldAreShownAndEnabledAsOne) {
+    HWND page = page_.GetHwnd();
+    // The edit field carries the combo box's id and is the later child.
+    HWND comboEdit = GetDlgItem(page, static_cast<int>(kComboId));
+    ASSERT_NE(comboEdit, nullptr);
+    ASSERT_NE(comboEdit, Child(kComboId));
+    const UINT ids[] = {kComboId, kEditId, kTextId}; // combo box, plain edit field, button
+    auto eachId = [&](auto act) {
+        return [&ids, act] {
+            for (UINT id : ids)
+                act(id);
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        bool isShown;
+        bool isEnabled;
+    } cases[] = {
+        {"all hidden", [&] { page_.ShowAllControls(false); }, false, true},
+        {"hidden and laid out again",
+         [&] {
+             page_.ShowAllControls(false);
+             SendMessageW(page, WM_SIZE, 0, MAKELPARAM(240, 320));
+         },
+         false, true},
+        {"all shown", [&] { page_.ShowAllControls(true); }, true, true},
+        {"each hidden", eachId([&](UINT id) { page_.ShowControl(id, false); }), false, true},
+        {"each shown", eachId([&](UINT id) { page_.ShowControl(id, true); }), true, true},
+        {"each disabled", eachId([&](UINT id) { page_.EnableControl(id, false); }), true, false},
+        {"each enabled", eachId([&](UINT id) { page_.EnableControl(id, true); }), true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Checked before the page paints again: its painting shows the buttons again.
+        c.act();
+        for (UINT id : ids) {
+            SCOPED_TRACE(id);
+            EXPECT_EQ(IsWindowVisible(Child(id)) != FALSE, c.isShown);
+            EXPECT_EQ(IsWindowEnabled(Child(id)) != FALSE, c.isEnabled);
+            EXPECT_EQ(page_.IsControlEnabled(id), c.isEnabled);
+        }
+        EXPECT_EQ(IsWindowVisible(comboEdit) != FALSE, c.isShown);
+        EXPECT_EQ(IsWindowEnabled(comboEdit) != FALSE, c.isEnabled);
+        ASSERT_TRUE(driver_.RunUntilIdle());
+    }
 }
 
 TEST_F(PageTest, F1RunsOneHelpViewerAndActivationSwitchesTheTaskBar) {
