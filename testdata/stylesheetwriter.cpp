@@ -228,20 +228,23 @@ StyleSheetWriter DefaultStyleSheet(bool isNight) {
         std::uint16_t width;
         std::uint32_t day;
         std::uint32_t night;
-        float maxScale;
+        float maxScale;   // drawn below it; 0 = at every scale
+        float labelScale; // wide, with its inner line and its name or road number, below it
     };
-    // COLORREF values (0x00BBGGRR): casing, then a lighter inner line.
+    // COLORREF values (0x00BBGGRR): casing, then a lighter inner line. Motorways, trunk and
+    // primary roads are drawn at every scale, wider than the lesser roads and named up to
+    // region scales; the lesser roads are named below half the scale they vanish at.
     const Road roads[] = {
-        {1010, 7, 0x0050C0, 0x0040A0, 0},   {1020, 6, 0x0080E0, 0x0060B0, 0},
-        {1030, 5, 0x00B0F0, 0x0080C0, 0},   {1040, 5, 0x40D0F0, 0x3090B0, 200},
-        {1050, 4, 0x80E0F0, 0x5090A0, 100}, {1060, 3, 0xA0A0A0, 0x707070, 50},
-        {1070, 3, 0xB0B0B0, 0x606060, 20},  {1080, 3, 0xB0C0B0, 0x607060, 10},
-        {1090, 2, 0xC0C0C0, 0x505050, 5},   {1091, 4, 0x0080E0, 0x0060B0, 0},
-        {1092, 2, 0xC08040, 0x805020, 100},
+        {1010, 8, 0x0050C0, 0x0040A0, 0, 1000}, {1020, 7, 0x0080E0, 0x0060B0, 0, 500},
+        {1030, 6, 0x00B0F0, 0x0080C0, 0, 250},  {1040, 5, 0x40D0F0, 0x3090B0, 200, 100},
+        {1050, 4, 0x80E0F0, 0x5090A0, 100, 50}, {1060, 3, 0xA0A0A0, 0x707070, 50, 25},
+        {1070, 3, 0xB0B0B0, 0x606060, 20, 10},  {1080, 3, 0xB0C0B0, 0x607060, 10, 5},
+        {1090, 2, 0xC0C0C0, 0x505050, 5, 2.5F}, {1091, 4, 0x0080E0, 0x0060B0, 0, 0},
+        {1092, 2, 0xC08040, 0x805020, 100, 50},
     };
     for (const Road& road : roads) {
         PenSpec pen;
-        pen.header = {road.code, 0, 100, road.maxScale, road.maxScale / 2};
+        pen.header = {road.code, 0, 100, road.maxScale, road.labelScale};
         pen.width = road.width;
         pen.colour = pick(0x404040, 0x101010);
         pen.innerWidth = static_cast<std::uint16_t>(road.width - 2);

@@ -1,6 +1,6 @@
 // Our advisor data as the phrase builder and the advices use it: announcement points for every
-// module and road class a record can carry, a phrase for every distance text, and a voice line
-// for every key that a spoken text can come to hold.
+// module and road class a record can carry, a phrase for every distance text, a voice line for
+// every key that a spoken text can come to hold, and no connector said twice in a joined advice.
 
 #include "advisor/advicetext.h"
 #include "advisor/advisorkeywords.h"
@@ -11,9 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -45,6 +49,64 @@ AdvisorTablesPtr OurData(unsigned column) {
                    configuration.LoadDecisionTables(u"\\", store)
                ? SnapshotAdvisorTables(configuration)
                : nullptr;
+}
+
+// The words of every key of the voice script ("<Key>.wav") in its six languages.
+using VoiceLanguageWords = std::array<std::string, 6>;
+
+std::map<std::u16string, VoiceLanguageWords> VoiceWordsByKey() {
+    std::map<std::u16string, VoiceLanguageWords> words;
+    std::istringstream script(ReadSource("voices.csv"));
+    for (std::string line; std::getline(script, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::vector<std::string> cells;
+        for (std::size_t from = 0;;) {
+            const std::size_t end = line.find(';', from);
+            cells.push_back(line.substr(from, end - from));
+            if (end == std::string::npos) {
+                break;
+            }
+            from = end + 1;
+        }
+        if (cells.size() == 7) {
+            words[std::u16string(cells[0].begin(), cells[0].end()) + u".wav"] = {
+                cells[1], cells[2], cells[3], cells[4], cells[5], cells[6]};
+        }
+    }
+    return words;
+}
+
+// The connector of the joined advices and its equivalents, lower case, in the voice script's
+// language order (UTF-8).
+const std::array<std::vector<std::string>, 6> kConnectorWordsByLanguage = {{
+    {"danach", "dann"},
+    {"then"},
+    {"ensuite", "puis"},
+    {"despu\xC3\xA9s", "luego"},
+    {"poi", "dopo"},
+    {"daarna"},
+}};
+constexpr const char* kVoiceLanguages[] = {"german",  "english", "french",
+                                           "spanish", "italian", "dutch"};
+
+// How often the words hold a connector of the language, as a word of its own.
+int CountConnectorWords(const std::string& words, std::size_t language) {
+    int count = 0;
+    std::istringstream in(words);
+    for (std::string word; in >> word;) {
+        for (char& c : word) {
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        for (const std::string& connector : kConnectorWordsByLanguage[language]) {
+            count += word == connector ? 1 : 0;
+        }
+    }
+    return count;
 }
 
 TEST(AdviceData, GivesAnnouncementPointsForEveryModuleAndRoadClass) {
@@ -113,7 +175,8 @@ TEST(AdviceData, HasAVoiceLineForEveryKeyASpokenTextCanHold) {
             }
         }
         // Every phrase filled in as the builder fills it, spoken as an advice speaks it
-        // (without the arrival mark, which the consumers take out).
+        // (without the arrival mark, which the consumers take out, and cut at a "\u00A7" as the
+        // builder cuts it).
         AdviceRecord record;
         record.junction.targetRoadNumber.Set(u"A 7");
         record.junction.exitNumber = 3;
@@ -128,6 +191,7 @@ TEST(AdviceData, HasAVoiceLineForEveryKeyASpokenTextCanHold) {
                 std::u16string expanded = text;
                 builder.ExpandPhrase(variables, expanded);
                 std::erase(expanded, u'@');
+                expanded.erase(std::min(expanded.find(u'\u00A7'), expanded.size()));
                 check(AdviceSpokenText(expanded, phrases), NarrowDataText(key));
             }
         }
@@ -137,6 +201,145 @@ TEST(AdviceData, HasAVoiceLineForEveryKeyASpokenTextCanHold) {
         list += "\n  " + name;
     }
     EXPECT_TRUE(missing.empty()) << "samples without a voice line:" << list;
+}
+
+// One announcement of a junction ahead and the manoeuvre after it, for the phrase builder.
+struct JoinCase {
+    std::u16string manoeuvre;
+    std::u16string name;
+    std::uint32_t flags;
+    std::int32_t distance; // metres to the junction
+    std::int32_t stretch;  // metres from the previous junction
+    std::u16string nextName;
+    std::int32_t nextDistance;
+};
+
+// Every announcement (first, second, short stretch, last) of every advice of the tables, with
+// and without the destination flag, of a street junction and a highway crossing, followed by
+// every advice that has a ".A2b" phrase at the short and at the normal connector limit.
+std::vector<JoinCase> JoinCasesOf(const SpokenAdviceBuilder& builder, const PhraseTable& phrases) {
+    std::set<std::u16string> names;
+    std::set<std::u16string> nextNames;
+    for (const auto& [key, text] : phrases) {
+        const std::size_t dot = key.rfind(u'.');
+        const std::u16string suffix = dot == std::u16string::npos ? u"" : key.substr(dot);
+        if (suffix == u".A1" || suffix == u".A2a" || suffix == u".A2b" || suffix == u".A3") {
+            names.insert(key.substr(0, dot));
+        }
+        if (suffix == u".A2b") {
+            nextNames.insert(key.substr(0, dot));
+        }
+    }
+    std::int32_t shortLimit = 0;
+    std::int32_t normalLimit = 0;
+    if (!builder.LookupDistanceLimit(u"B2B.ShortDBA", shortLimit) ||
+        !builder.LookupDistanceLimit(u"B2B.NormalDBA", normalLimit)) {
+        return {};
+    }
+    std::vector<JoinCase> cases;
+    for (const std::u16string manoeuvre : {u"T_Street", u"HighwayCrossings1"}) {
+        const std::u16string points = u"SOD." + manoeuvre + u".Bc.d";
+        std::array<std::int32_t, 3> limit{};
+        for (std::size_t i = 0; i < limit.size(); ++i) {
+            if (!builder.LookupDistanceLimit(points + char16_t(u'1' + i), limit[i])) {
+                return {};
+            }
+        }
+        const std::int32_t shortStretch = (limit[1] + limit[2]) / 2;
+        const std::pair<std::int32_t, std::int32_t> approaches[] = {
+            {limit[0] - 10, limit[0]},
+            {limit[1] - 10, limit[0]},
+            {shortStretch - 10, shortStretch},
+            {limit[2] - 10, limit[0]}};
+        for (const std::u16string& name : names) {
+            for (const std::uint32_t flags : {0u, JunctionDescription::kDestinationFlag}) {
+                for (const auto& [distance, stretch] : approaches) {
+                    for (const std::u16string& nextName : nextNames) {
+                        for (const std::int32_t nextDistance : {shortLimit, normalLimit}) {
+                            cases.push_back({manoeuvre, name, flags, distance, stretch, nextName,
+                                             nextDistance});
+                        }
+                    }
+                }
+            }
+        }
+    }
+    return cases;
+}
+
+AdviceRecord JoinCaseRecord(std::int32_t id, const std::u16string& manoeuvre,
+                            const std::u16string& name, std::int32_t distance) {
+    AdviceRecord record;
+    record.distance = distance;
+    record.SetText(name);
+    record.junction.junctionId = id;
+    record.junction.manoeuvre.Set(manoeuvre);
+    record.junction.roadClass.Set(u"Bc");
+    record.junction.exitNumber = 2;
+    return record;
+}
+
+// The languages (0 to 5) in which the samples say a connector more than once.
+std::vector<std::size_t>
+LanguagesRepeatingAConnector(const std::vector<std::u16string>& samples,
+                             const std::map<std::u16string, VoiceLanguageWords>& voice) {
+    std::vector<std::size_t> languages;
+    for (std::size_t language = 0; language < kConnectorWordsByLanguage.size(); ++language) {
+        int connectors = 0;
+        for (const std::u16string& sample : samples) {
+            if (const auto found = voice.find(sample); found != voice.end()) {
+                connectors += CountConnectorWords(found->second[language], language);
+            }
+        }
+        if (connectors > 1) {
+            languages.push_back(language);
+        }
+    }
+    return languages;
+}
+
+// Every announcement of every advice, with and without the destination phrase appended, joined
+// to every next advice's phrase with either connector: no language says a connector twice.
+TEST(AdviceData, SaysNoConnectorTwiceInAJoinedAdvice) {
+    const std::map<std::u16string, VoiceLanguageWords> voice = VoiceWordsByKey();
+    ASSERT_FALSE(voice.empty());
+    std::set<std::string> repeated; // "language: spoken text"
+    std::size_t joined = 0;
+    std::int32_t junctionId = 0;
+    for (unsigned column : {0u, 1u}) {
+        const AdvisorTablesPtr tables = OurData(column);
+        ASSERT_TRUE(tables);
+        SpokenAdviceBuilder builder;
+        builder.SetTables(tables);
+        builder.SetUnits({0, 0, column});
+        const std::vector<JoinCase> cases = JoinCasesOf(builder, tables->phrases);
+        ASSERT_FALSE(cases.empty());
+        for (const JoinCase& c : cases) {
+            AdviceRecord ahead = JoinCaseRecord(++junctionId, c.manoeuvre, c.name, c.distance);
+            ahead.junction.stretchLength = c.stretch;
+            ahead.junction.flags = c.flags;
+            AdviceList records;
+            records.Append(ahead);
+            records.Append(JoinCaseRecord(-junctionId, u"T_Street", c.nextName, c.nextDistance));
+            ASSERT_EQ(builder.BuildAdvice(records, 0), 1);
+            ASSERT_TRUE(records.GetRecord(0, ahead));
+            joined += ahead.combined;
+            std::u16string spoken = ahead.text;
+            std::erase(spoken, u'@');
+            const std::vector<std::u16string> samples =
+                SplitPhraseKeys(AdviceSpokenText(spoken, tables->phrases));
+            for (const std::size_t language : LanguagesRepeatingAConnector(samples, voice)) {
+                repeated.insert(std::string(kVoiceLanguages[language]) + ": " +
+                                NarrowDataText(spoken));
+            }
+        }
+    }
+    EXPECT_GT(joined, 0u);
+    std::string list;
+    for (const std::string& text : repeated) {
+        list += "\n  " + text;
+    }
+    EXPECT_TRUE(repeated.empty()) << repeated.size() << " advices say a connector twice:" << list;
 }
 
 } // namespace

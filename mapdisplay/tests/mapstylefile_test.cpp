@@ -239,6 +239,79 @@ TEST(MapStyleFileLoad, LoadsTheDefaultSheetsAndFailsOnAMissingFile) {
     EXPECT_FALSE(sheet.LoadFile(u"/no/such/folder/day.sty"));
 }
 
+// The line a road class draws at a view scale (metres per pixel) as the sheet and its scale
+// table give it: none from its max scale up, a one-pixel line above its label scale, else its
+// outer and inner widths.
+struct DrawnRoadLine {
+    int outer;
+    int inner;
+};
+
+DrawnRoadLine RoadLineAt(const MapStyleFile& sheet, const std::vector<ScaleRow>& table,
+                         std::uint16_t roadClass, float scale) {
+    const ScaleRow& row = table.at(roadClass);
+    if (!(row.maxScale > scale)) {
+        return {0, 0};
+    }
+    if (row.labelScale < scale) {
+        return {1, 0};
+    }
+    const PenStyle& pen = sheet.pens.Get(roadClass);
+    return {pen.width, pen.innerWidth};
+}
+
+struct RoadScaleBand {
+    const char* band;
+    float scale;      // metres per pixel
+    bool mustBeNamed; // names or road numbers of motorway, trunk and primary roads shown
+};
+
+constexpr RoadScaleBand kRoadScaleBands[] = {
+    {"street", 0.5F, true},   {"street", 1, true},      {"town", 2, true},
+    {"town", 5, true},        {"town", 10, true},       {"town", 20, true},
+    {"region", 50, true},     {"region", 100, true},    {"region", 200, true},
+    {"country", 1000, false}, {"country", 5000, false}, {"country", 100000, false},
+};
+
+// The major road's line is at least as wide as the lesser road's in every band, wider in one.
+void ExpectWiderRoad(const MapStyleFile& sheet, const std::vector<ScaleRow>& table,
+                     std::uint16_t major, std::uint16_t lesser) {
+    bool isWiderSomewhere = false;
+    for (const RoadScaleBand& band : kRoadScaleBands) {
+        SCOPED_TRACE(std::to_string(major) + " against " + std::to_string(lesser) + " at " +
+                     std::to_string(band.scale) + " m per pixel");
+        const DrawnRoadLine line = RoadLineAt(sheet, table, major, band.scale);
+        const DrawnRoadLine other = RoadLineAt(sheet, table, lesser, band.scale);
+        EXPECT_GE(line.outer, other.outer);
+        EXPECT_GE(line.inner, other.inner);
+        isWiderSomewhere = isWiderSomewhere || line.outer > other.outer;
+    }
+    EXPECT_TRUE(isWiderSomewhere) << major << " is nowhere wider than " << lesser;
+}
+
+TEST(DefaultStyleSheet, DrawsMajorRoadsWidestAndNamesThemAtTownAndRegionScales) {
+    const std::uint16_t majorRoads[] = {1010, 1020, 1030};
+    const std::uint16_t lesserRoads[] = {1040, 1050, 1060, 1070, 1080, 1090};
+    for (const bool isNight : {false, true}) {
+        SCOPED_TRACE(isNight ? "night" : "day");
+        MapStyleFile sheet;
+        ASSERT_TRUE(LoadBytes(sheet, testdata::DefaultStyleSheet(isNight).Write()));
+        std::vector<ScaleRow> table;
+        BuildScaleTable(sheet, table);
+        ASSERT_GT(table.size(), 1090U);
+        for (const std::uint16_t major : majorRoads) {
+            for (const RoadScaleBand& band : kRoadScaleBands) {
+                EXPECT_TRUE(!band.mustBeNamed || table[major].labelScale > band.scale)
+                    << major << " unnamed at " << band.scale << " m per pixel (" << band.band
+                    << ")";
+            }
+            for (const std::uint16_t lesser : lesserRoads) {
+                ExpectWiderRoad(sheet, table, major, lesser);
+            }
+        }
+    }
+}
+
 TEST(ScaleTable, TakesSymbolThenPenThenBrushAndMarksScaleZeroAsLargest) {
     MapStyleFile sheet;
     SymbolStyle symbol;

@@ -274,7 +274,7 @@ TEST_F(MapViewTest, MarkerIsDrawnAndErased) {
     Canvas().SetCenter(TownCentre());
     // The middle of a block, away from streets and their labels.
     const POINT middle = Canvas().GeoToScreen(TownCentre());
-    const GeoPoint centre = Canvas().ScreenToGeo(POINT{middle.x + 50, middle.y + 50});
+    const GeoPoint centre = Canvas().ScreenToGeo(POINT{middle.x + 100, middle.y + 50});
     Canvas().SetCenter(centre);
     driver.RunUntilIdle();
     const RECT area{OnScreen(POINT{90, 130}).x, OnScreen(POINT{90, 130}).y,

@@ -70,7 +70,8 @@ TEST_F(Overlay, DrawsTheMessagesOfTheStore) {
     f.driver.RunUntilIdle();
     ASSERT_EQ(f.layer->GetEntryIds().size(), 1u);
 
-    // Grid points of the rows, 68 pixels apart along x: the roads cover the lines' middles.
+    // Grid points of the rows, 68 pixels apart along x: the roads cover the lines' middles
+    // (looked at 20 pixels right of the middle, clear of the trunk road crossing there).
     const POINT s4 = f.ScreenOf(4, 6);
     const POINT s5 = f.ScreenOf(5, 6);
     const POINT s6 = f.ScreenOf(6, 6);
@@ -78,9 +79,9 @@ TEST_F(Overlay, DrawsTheMessagesOfTheStore) {
     const POINT s8 = f.ScreenOf(8, 6);
     const POINT q6 = f.ScreenOf(6, 4);
     const POINT q7 = f.ScreenOf(7, 4);
-    EXPECT_EQ(f.ScreenAt((q6.x + q7.x) / 2, q6.y - 7), kOrange);
-    EXPECT_EQ(f.ScreenAt((q6.x + q7.x) / 2, q6.y + 7), kOrange);
-    EXPECT_EQ(f.ScreenAt((s6.x + s7.x) / 2, s6.y - 7), kRed);
+    EXPECT_EQ(f.ScreenAt((q6.x + q7.x) / 2 + 20, q6.y - 7), kOrange);
+    EXPECT_EQ(f.ScreenAt((q6.x + q7.x) / 2 + 20, q6.y + 7), kOrange);
+    EXPECT_EQ(f.ScreenAt((s6.x + s7.x) / 2 + 20, s6.y - 7), kRed);
     EXPECT_EQ(f.ScreenAt((s4.x + s5.x) / 2 + 20, s4.y + 7), kRed);
     // The arrow's tip at the stretch's end, pointing along it; nothing of it beyond.
     EXPECT_EQ(f.ScreenAt(s8.x - 3, s8.y), kBlack);
@@ -119,8 +120,8 @@ TEST_F(Overlay, DrawsTheMessagesOfTheStore) {
     EXPECT_TRUE(f.layer->GetElementIds().empty());
     // The repainted parts hold nothing of the overlay; the labels of a partial repaint may
     // differ from a whole one, so the frame of before comes back with the next whole repaint.
-    EXPECT_NE(f.ScreenAt((q6.x + q7.x) / 2, q6.y - 7), kOrange);
-    EXPECT_NE(f.ScreenAt((s6.x + s7.x) / 2, s6.y - 7), kRed);
+    EXPECT_NE(f.ScreenAt((q6.x + q7.x) / 2 + 20, q6.y - 7), kOrange);
+    EXPECT_NE(f.ScreenAt((s6.x + s7.x) / 2 + 20, s6.y - 7), kRed);
     EXPECT_NE(f.ScreenAt(s8.x - 3, s8.y), kBlack);
     EXPECT_NE(f.ScreenAt(s5.x, s5.y), kSign);
     f.Repaint();
@@ -264,16 +265,16 @@ TEST_F(Overlay, ModeOneDrawsOnlyArrowsAndSigns) {
     const POINT s7 = f.ScreenOf(7, 6);
     const POINT s5 = f.ScreenOf(5, 6);
     const POINT s8 = f.ScreenOf(8, 6);
-    EXPECT_EQ(f.ScreenAt((s6.x + s7.x) / 2, s6.y - 7), kRed);
+    EXPECT_EQ(f.ScreenAt((s6.x + s7.x) / 2 + 20, s6.y - 7), kRed);
     f.layer->SetMode(1);
     EXPECT_EQ(f.layer->GetMode(), 1u);
     f.driver.RunUntilIdle();
-    EXPECT_NE(f.ScreenAt((s6.x + s7.x) / 2, s6.y - 7), kRed);
+    EXPECT_NE(f.ScreenAt((s6.x + s7.x) / 2 + 20, s6.y - 7), kRed);
     EXPECT_EQ(f.ScreenAt(s8.x - 3, s8.y), kBlack);
     EXPECT_EQ(f.ScreenAt(s5.x, s5.y), kSign);
     f.layer->SetMode(0);
     f.driver.RunUntilIdle();
-    EXPECT_EQ(f.ScreenAt((s6.x + s7.x) / 2, s6.y - 7), kRed);
+    EXPECT_EQ(f.ScreenAt((s6.x + s7.x) / 2 + 20, s6.y - 7), kRed);
 }
 
 // Parking lots from the tables: levels 1, 2, 3 colour the streets green, yellow, red; 0 and 4

@@ -304,12 +304,15 @@ TEST_F(ExtractMapView, DrawsARouteBetweenTwoVillages) {
             }
         }
         EXPECT_EQ(outside, 0u);
-        // A sampled point carries the route colour when a pixel within 3 of it has it.
+        // A sampled point carries the route colour when a pixel within 5 of it has it: the
+        // preview's band lies under the roads, which are up to 8 pixels wide.
+        constexpr int kNear = 5;
         const auto routeNear = [&](GeoPoint at) {
             POINT s = canvas->GeoToScreen(at);
             ClientToScreen(view->GetHwnd(), &s);
-            for (int y = std::max(0, int(s.y) - 3); y <= std::min(h - 1, int(s.y) + 3); ++y)
-                for (int x = std::max(0, int(s.x) - 3); x <= std::min(w - 1, int(s.x) + 3); ++x)
+            for (int y = std::max(0, int(s.y) - kNear); y <= std::min(h - 1, int(s.y) + kNear); ++y)
+                for (int x = std::max(0, int(s.x) - kNear); x <= std::min(w - 1, int(s.x) + kNear);
+                     ++x)
                     if ((pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] & 0xFFFFFF) ==
                         kMagenta)
                         return true;
