@@ -112,6 +112,10 @@ void ApplyMessageFault(std::vector<AlertCEncoder::Group>& groups, AlertCFault fa
     case AlertCFault::RepeatedGroup:
         groups.insert(groups.begin() + static_cast<std::ptrdiff_t>(third), groups[third]);
         break;
+    case AlertCFault::ChangedRepeat:
+        groups.insert(groups.begin() + static_cast<std::ptrdiff_t>(third) + 1, groups[third]);
+        groups[third + 1][3] = static_cast<std::uint16_t>(groups[third + 1][3] ^ 0x0001U);
+        break;
     case AlertCFault::ContinuityMismatch:
         groups[1][1] =
             static_cast<std::uint16_t>((groups[1][1] & ~0x07U) | ((groups[1][1] + 1U) & 0x07U));

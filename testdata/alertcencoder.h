@@ -36,6 +36,7 @@ struct AlertCMessage {
 enum class AlertCFault {
     None,
     RepeatedGroup,          // the third group of each multi-group message sent twice in a row
+    ChangedRepeat,          // the same, the second copy with another block D
     ContinuityMismatch,     // the second group with another continuity index
     MissingGroup,           // the third group left out (the second when there is no third)
     SecondGroupOutOfTurn,   // the third group marked as a second group

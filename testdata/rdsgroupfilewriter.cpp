@@ -5,6 +5,22 @@
 
 namespace testdata {
 
+namespace {
+
+std::string GroupDigits(const RdsGroupFileWriter::Group& group, bool isShortForm) {
+    char digits[17] = {};
+    if (isShortForm) {
+        (void)std::snprintf(digits, sizeof digits, "%02X%04X%04X", group[1] & 0xFF, group[2],
+                            group[3]);
+    } else {
+        (void)std::snprintf(digits, sizeof digits, "%04X%04X%04X%04X", group[0], group[1], group[2],
+                            group[3]);
+    }
+    return digits;
+}
+
+} // namespace
+
 RdsGroupFileWriter& RdsGroupFileWriter::Add(Group group) {
     m_groups.push_back(group);
     return *this;
@@ -25,6 +41,16 @@ RdsGroupFileWriter& RdsGroupFileWriter::SetCrLf(bool isCrLf) {
     return *this;
 }
 
+RdsGroupFileWriter& RdsGroupFileWriter::SetCopies(int copies) {
+    m_copies = copies < 1 ? 1 : copies;
+    return *this;
+}
+
+RdsGroupFileWriter& RdsGroupFileWriter::SetFiller(RdsGroupFiller filler) {
+    m_filler = filler;
+    return *this;
+}
+
 std::string RdsGroupFileWriter::QueuedLine(Group group) {
     char line[18] = {};
     (void)std::snprintf(line, sizeof line, "%04X%04X%04X%04X\n", group[0], group[1], group[2],
@@ -34,31 +60,40 @@ std::string RdsGroupFileWriter::QueuedLine(Group group) {
 
 std::string RdsGroupFileWriter::Build(RdsGroupFault fault) const {
     const std::string end = m_isCrLf ? "\r\n" : "\n";
-    std::string out;
+    std::vector<std::string> lines;
     for (std::size_t i = 0; i < m_groups.size(); ++i) {
         const Group& group = m_groups[i];
-        char digits[17] = {};
-        if (m_isShortForm) {
-            (void)std::snprintf(digits, sizeof digits, "%02X%04X%04X", group[1] & 0xFF, group[2],
-                                group[3]);
-        } else {
-            (void)std::snprintf(digits, sizeof digits, "%04X%04X%04X%04X", group[0], group[1],
-                                group[2], group[3]);
+        for (int copy = 0; copy < m_copies; ++copy) {
+            lines.push_back(GroupDigits(group, m_isShortForm));
+            if (fault == RdsGroupFault::GarbageLine && i == 0 && copy == 0) {
+                lines.emplace_back("no group here");
+            }
+            const bool isLast = i + 1 == m_groups.size() && copy + 1 == m_copies;
+            if (isLast || m_filler == RdsGroupFiller::None) {
+                continue;
+            }
+            if (m_filler == RdsGroupFiller::OtherGroups) {
+                lines.push_back(GroupDigits({group[0], 0x0408, 0xE0CD, 0x5354}, false));
+                lines.push_back(GroupDigits({group[0], 0x2400, 0x5472, 0x6166}, false));
+            } else {
+                std::string damaged = lines.back();
+                damaged.replace(damaged.size() - 8, 4, "----");
+                lines.push_back(damaged);
+            }
         }
-        std::string line = digits;
+    }
+    std::string out;
+    for (std::string& line : lines) {
         if (m_isLowerCase) {
             for (char& c : line) {
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             }
         }
-        if (fault == RdsGroupFault::TornLastLine && i + 1 == m_groups.size()) {
+        if (fault == RdsGroupFault::TornLastLine && &line == &lines.back()) {
             out += line.substr(0, 7);
             return out;
         }
         out += line + end;
-        if (fault == RdsGroupFault::GarbageLine && i == 0) {
-            out += "no group here" + end;
-        }
     }
     return out;
 }

@@ -15,6 +15,10 @@ constexpr int kShortGroupDigits = 10;
 constexpr std::uint64_t kFileTimePerSecond = 10000000;
 constexpr int kFreeFormatBitsPerGroup = 28;
 constexpr int kFreeFormatBits = 8 * static_cast<int>(sizeof(TmcRawMessage::freeFormat));
+// Identical copies in a row of a group that finished a message, taken as one sending. Stations
+// repeat each group two or three times; a station with a single message sends it again and
+// again, and each later sending must still come out, or the store lets the message expire.
+constexpr int kCopiesPerSending = 4;
 
 // Only '0'-'9' and 'A'-'F' are digits (value 0-15); lower-case letters end a group, as does any
 // other byte (-1).
@@ -158,30 +162,50 @@ bool TmcDecoder::HandleGroup() {
     return false;
 }
 
+bool TmcDecoder::IsRepeat() {
+    if (m_lastGroup == LastGroup::None ||
+        std::memcmp(m_reader.bytes, m_lastGroupBytes, sizeof m_lastGroupBytes) != 0) {
+        return false;
+    }
+    // A copy can neither restart nor break a message being built; a copy of a finished
+    // message's group is skipped for one sending only.
+    if (m_lastGroup == LastGroup::Building || m_lastGroupCopies < kCopiesPerSending) {
+        ++m_lastGroupCopies;
+        return true;
+    }
+    return false;
+}
+
 bool TmcDecoder::HandleUserMessage(std::uint8_t high, std::uint8_t low, std::uint16_t blockC,
                                    std::uint16_t blockD) {
+    if (IsRepeat()) {
+        return false;
+    }
+    bool isFinished = false;
     if ((low & 0x08) != 0) {
         StartMessage(high);
         m_buildState = 0;
         m_isMessageReady = 1;
-        return true;
-    }
-    if ((blockC & 0x8000) != 0) {
+        isFinished = true;
+    } else if ((blockC & 0x8000) != 0) {
         StartMessage(high);
         m_buildState = 1;
-        return false;
-    }
-    if (m_buildState != 0 && (low & 0x07) == (m_message.blockBLow & 0x07) &&
-        AddSubsequentGroup(blockC, blockD)) {
+    } else if (m_buildState != 0 && (low & 0x07) == (m_message.blockBLow & 0x07) &&
+               AddSubsequentGroup(blockC, blockD)) {
         if (m_groupsExpected == 0) {
             FinishMessage();
-            return true;
+            isFinished = true;
         }
+    } else {
+        // Out of sequence: the partial message is abandoned.
+        m_buildState = 0;
+        m_lastGroup = LastGroup::None;
         return false;
     }
-    // Out of sequence: the partial message is abandoned.
-    m_buildState = 0;
-    return false;
+    std::memcpy(m_lastGroupBytes, m_reader.bytes, sizeof m_lastGroupBytes);
+    m_lastGroup = isFinished ? LastGroup::Finished : LastGroup::Building;
+    m_lastGroupCopies = 1;
+    return isFinished;
 }
 
 void TmcDecoder::StartMessage(std::uint8_t high) {
@@ -249,6 +273,7 @@ void TmcDecoder::Reset() {
     m_groupsExpected = 0;
     m_isMessageReady = 0;
     m_reader.digitCount = 0;
+    m_lastGroup = LastGroup::None;
 }
 
 int TmcDecoder::GetBuildState() const {

@@ -2,7 +2,11 @@
 // Turns RDS groups written as hexadecimal text (16 digits A B C D per group, or 10 digits for a
 // group 8A without programme identification) into TmcRawMessage records: groups 3A give the
 // location table number, groups 8A the ALERT-C messages (ISO 14819-1), single or of up to five
-// groups. Safe from any thread: every operation takes the decoder lock.
+// groups. Stations send each group two or three times in a row: a group 8A identical to the last
+// one taken is skipped, whatever other groups or damaged lines come between. Up to four copies in
+// a row of a group that finished a message count as one sending; a fifth sends the message again,
+// so that a message a station keeps sending still comes out now and then. Safe from any thread:
+// every operation takes the decoder lock.
 
 #include "traffic/tmcrawmessage.h"
 #include "utilities/usefulcode/critsect.h"
@@ -27,7 +31,8 @@ public:
     // The finished message (the decoder's own record, valid until the next Decode); clears the
     // ready flag. Null when no message is ready.
     [[nodiscard]] const TmcRawMessage* TakeMessage();
-    // Forgets the partial group and message; the location table number stays.
+    // Forgets the partial group and message and the last group taken; the location table number
+    // stays.
     void Reset();
 
     // 0 while idle, 1 after a first group, then the number of groups of the message received
@@ -44,6 +49,9 @@ public:
     void LogBytes(const char* bytes, int count);
 
 private:
+    // What the last group 8A taken did; its copies that follow are skipped.
+    enum class LastGroup : std::uint8_t { None, Building, Finished };
+
     struct GroupReader {
         std::uint8_t bytes[8] = {};
         int digitCount = 0;
@@ -58,6 +66,8 @@ private:
     bool HandleGroup();
     bool HandleUserMessage(std::uint8_t high, std::uint8_t low, std::uint16_t blockC,
                            std::uint16_t blockD);
+    // True when the group in m_reader is a copy of the last group taken, to be skipped.
+    bool IsRepeat();
     void StartMessage(std::uint8_t high);
     bool AddSubsequentGroup(std::uint16_t blockC, std::uint16_t blockD);
     void FinishMessage();
@@ -69,6 +79,9 @@ private:
     int m_buildState = 0;
     int m_groupsExpected = 0;
     std::uint8_t m_isMessageReady = 0;
+    std::uint8_t m_lastGroupBytes[8] = {};
+    LastGroup m_lastGroup = LastGroup::None;
+    int m_lastGroupCopies = 0; // copies of the last group seen in a row, itself included
     std::uint64_t m_timeKey = ~std::uint64_t{0}; // UTC second of m_receptionSeconds
     std::uint32_t m_receptionSeconds = 0;
     mutable CritSect m_lock;

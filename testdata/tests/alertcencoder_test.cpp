@@ -66,6 +66,7 @@ TEST(AlertCEncoder, AppliesOneFaultToEveryMultiGroupMessage) {
         std::size_t changed; // index of the group that differs from the plain one
     } cases[] = {
         {testdata::AlertCFault::RepeatedGroup, 6, 4},
+        {testdata::AlertCFault::ChangedRepeat, 6, 4},
         {testdata::AlertCFault::MissingGroup, 4, 3},
         {testdata::AlertCFault::ContinuityMismatch, 5, 2},
         {testdata::AlertCFault::SecondGroupOutOfTurn, 5, 3},

@@ -1,4 +1,5 @@
 #include "testdata/alertcencoder.h"
+#include "testdata/rdsgroupfilewriter.h"
 #include "traffic/tmcdecoder.h"
 
 #include "platform/kernel/time.h"
@@ -16,6 +17,7 @@ using testdata::AlertCEncoder;
 using testdata::AlertCFault;
 using testdata::AlertCLabel;
 using testdata::AlertCMessage;
+using testdata::RdsGroupFiller;
 
 struct Decoded {
     TmcRawMessage message;
@@ -162,7 +164,7 @@ TEST_F(TmcDecoding, PacksMultiGroupMessagesOfTwoToFiveGroups) {
 }
 
 TEST_F(TmcDecoding, AbandonsMessagesWhoseGroupsComeOutOfSequence) {
-    const AlertCFault faults[] = {AlertCFault::RepeatedGroup, AlertCFault::ContinuityMismatch,
+    const AlertCFault faults[] = {AlertCFault::ChangedRepeat, AlertCFault::ContinuityMismatch,
                                   AlertCFault::MissingGroup, AlertCFault::SecondGroupOutOfTurn,
                                   AlertCFault::WrongSequenceIndicator};
     const AlertCMessage fiveGroups = Message(401, 4711, std::vector<AlertCLabel>(7, {9, 100}));
@@ -177,6 +179,81 @@ TEST_F(TmcDecoding, AbandonsMessagesWhoseGroupsComeOutOfSequence) {
             DecodeAll(m_decoder, broken.Build(fault) + after.Build());
         ASSERT_EQ(decoded.size(), 1U) << "only the message after the broken one";
         EXPECT_EQ(decoded[0].message.blockD[1], 200);
+    }
+}
+
+// The groups written as a station's log: each copies times in a row, filler between lines.
+std::string RepeatedGroupLog(const std::vector<AlertCEncoder::Group>& groups, int copies,
+                             RdsGroupFiller filler) {
+    testdata::RdsGroupFileWriter writer;
+    for (const AlertCEncoder::Group& group : groups) {
+        writer.Add(group);
+    }
+    return writer.SetCopies(copies).SetFiller(filler).Build();
+}
+
+std::vector<std::array<std::uint8_t, 28>> RecordsOf(const std::vector<Decoded>& decoded) {
+    std::vector<std::array<std::uint8_t, 28>> records;
+    for (const Decoded& one : decoded) {
+        records.push_back(Bytes(one.message));
+    }
+    return records;
+}
+
+TEST_F(TmcDecoding, TakesEachRepeatedGroupOnceWhateverComesBetween) {
+    const RdsGroupFiller fillers[] = {RdsGroupFiller::None, RdsGroupFiller::OtherGroups,
+                                      RdsGroupFiller::DamagedLine};
+    for (std::size_t groupCount = 1; groupCount <= 5; ++groupCount) {
+        // 0, 1, 2, 4 and 7 labels of 15 bits make messages of 1 to 5 groups.
+        const std::size_t labelCounts[] = {0, 1, 2, 4, 7};
+        std::vector<AlertCLabel> labels;
+        for (std::size_t index = 0; index < labelCounts[groupCount - 1]; ++index) {
+            labels.push_back({9, static_cast<unsigned>(300 + 77 * index)});
+        }
+        const AlertCMessage first = Message(401, 4711, labels);
+        ASSERT_EQ(AlertCEncoder::Encode(first).size(), groupCount);
+        // The same kind of message at the next location, then a single group.
+        AlertCEncoder encoder;
+        encoder.AddTable(0xD301, 9).AddMessage(first).AddMessage(Message(401, 4712, labels));
+        encoder.AddMessage(Message(102, 200));
+        TmcDecoder plainDecoder;
+        const std::vector<Decoded> expected = DecodeAll(plainDecoder, encoder.Build());
+        ASSERT_EQ(expected.size(), 3U);
+        for (const int copies : {1, 2, 3, 4}) {
+            for (const RdsGroupFiller filler : fillers) {
+                SCOPED_TRACE(testing::Message() << groupCount << " groups, " << copies
+                                                << " copies, filler " << static_cast<int>(filler));
+                TmcDecoder decoder;
+                const std::vector<Decoded> decoded =
+                    DecodeAll(decoder, RepeatedGroupLog(encoder.Groups(), copies, filler));
+                EXPECT_EQ(RecordsOf(decoded), RecordsOf(expected));
+            }
+        }
+    }
+}
+
+TEST_F(TmcDecoding, SendsAMessageAgainAfterFourCopiesOfItsLastGroup) {
+    const struct {
+        const char* name;
+        std::vector<AlertCLabel> labels;
+        int copies;
+        std::size_t messages;
+    } cases[] = {
+        {"single group, 4 copies", {}, 4, 1},
+        {"single group, 5 copies", {}, 5, 2},
+        {"single group, 8 copies", {}, 8, 2},
+        {"single group, 9 copies", {}, 9, 3},
+        {"five groups, 9 copies of each", std::vector<AlertCLabel>(7, AlertCLabel{9, 0x7FF}), 9, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TmcDecoder decoder;
+        const std::vector<AlertCEncoder::Group> groups =
+            AlertCEncoder::Encode(Message(401, 4711, c.labels));
+        EXPECT_EQ(
+            DecodeAll(decoder, RepeatedGroupLog(groups, c.copies, RdsGroupFiller::OtherGroups))
+                .size(),
+            c.messages);
     }
 }
 
