@@ -16,6 +16,9 @@ constexpr double kPerPoint = 0.013888888888888888; // 1 / 72
 constexpr double kTenthsOfDegreePerRadian = 572.9582790879778;
 constexpr std::uint32_t kSharedTextClass = 1000; // point labels below it may repeat a text
 constexpr char16_t kBaseFace[] = u"Microsoft Sans Serif";
+// How far a label's pixels may reach beyond its bounds: the halo's pixel and one more for the
+// glyphs of turned text.
+constexpr LONG kInkMargin = 2;
 
 LOGFONTW BaseFont(LONG height, LONG weight) {
     LOGFONTW font{};
@@ -324,6 +327,11 @@ void LabelLayer::Begin(HDC dc) {
     CreateFonts(logPixelsY);
 }
 
+void LabelLayer::Clear() {
+    m_labels.clear();
+    m_keptPicture = {};
+}
+
 void LabelLayer::Shift(POINT offset, const RECT& rect) {
     std::erase_if(m_labels, [&](const Label& label) {
         return !MapRect::Overlaps(ToMapRect(label.bounds), ToMapRect(rect));
@@ -334,7 +342,11 @@ void LabelLayer::Shift(POINT offset, const RECT& rect) {
             corner.x += offset.x;
             corner.y += offset.y;
         }
+        label.isKept = true;
     }
+    RECT moved = rect;
+    OffsetRect(&moved, offset.x, offset.y);
+    (void)IntersectRect(&m_keptPicture, &rect, &moved); // empty when nothing was kept
 }
 
 void LabelLayer::SetDay(bool isDay) {
@@ -402,8 +414,14 @@ bool LabelLayer::IsAdmitted(std::uint32_t fontKey, std::u16string_view text,
 }
 
 bool LabelLayer::Place(Label label) {
-    std::vector<std::size_t> displaced; // allocates only on a collision
     const RECT& b = label.bounds;
+    const RECT reach{b.left - kInkMargin, b.top - kInkMargin, b.right + kInkMargin,
+                     b.bottom + kInkMargin};
+    RECT intoKept{};
+    if (IntersectRect(&intoKept, &reach, &m_keptPicture) != FALSE) {
+        return false; // drawn over the kept picture, or cut at the strip's edge if clipped
+    }
+    std::vector<std::size_t> displaced; // allocates only on a collision
     for (std::size_t i = 0; i < m_labels.size(); ++i) {
         const RECT& placed = m_labels[i].bounds;
         // Rectangles wholly apart, the common case, are passed over without a call.
@@ -411,7 +429,7 @@ bool LabelLayer::Place(Label label) {
             b.bottom < placed.top || !LabelsOverlap(label, m_labels[i])) {
             continue;
         }
-        if (label.priority >= m_labels[i].priority) {
+        if (label.priority >= m_labels[i].priority || m_labels[i].isKept) {
             return false;
         }
         displaced.push_back(i);

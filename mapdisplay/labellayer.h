@@ -1,7 +1,8 @@
 #pragma once
 // The label layer: collects the texts of a map paint (street names along lines, point labels,
-// road-number shields), keeps at most 200 without overlaps (the smaller class wins) and draws
-// them over the finished map, rotated, with a halo or in a box. User-interface thread only.
+// road-number shields), keeps at most 200 without overlaps (the smaller class wins, but never
+// over a label a scroll kept in the picture) and draws them over the finished map, rotated,
+// with a halo or in a box. User-interface thread only.
 
 #include "mapdisplay/gdicache.h"
 
@@ -53,6 +54,7 @@ struct Label {
     COLORREF textColour = 0;
     COLORREF haloColour = 0; // a boxed label's box colour
     std::u16string text;
+    bool isKept = false; // in the picture a scroll kept: no label displaces it
 };
 
 // True when the labels overlap: their bounding rectangles share area and an edge of one crosses
@@ -84,8 +86,11 @@ public:
 
     // Sizes the fonts for the DC; re-creates them only when the street font's height changes.
     void Begin(HDC dc);
-    void Clear() { m_labels.clear(); }
-    // After a scroll: drops the labels whose bounds miss rect, moves the rest by offset.
+    void Clear();
+    // After a scroll: drops the labels whose bounds miss rect, moves the rest by offset. The
+    // labels kept are in the kept picture already: until the next Clear or Shift no label
+    // displaces them, and no new label reaches, halo included, into the kept picture (rect less
+    // the strip the scroll uncovered), so none is drawn over it or cut at the strip's edge.
     void Shift(POINT offset, const RECT& rect);
     // Sets the street colours of the day or the night; on a change also clears the labels and
     // re-creates the fonts.
@@ -126,5 +131,6 @@ private:
     LONG m_streetHeight = 0;
     std::uint32_t m_pointSize = 10;
     std::vector<Label> m_labels;
+    RECT m_keptPicture{}; // empty but after a scroll
     bool m_isDay = true;
 };
