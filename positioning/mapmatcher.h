@@ -130,15 +130,9 @@ public:
     [[nodiscard]] std::uint32_t EvaluationCounter() const { return m_evaluationCounter; }
     void SetEvaluationCounter(std::uint32_t count) { m_evaluationCounter = count; }
     // The street match keeps the previous result for a fix that implies a speed unlike the
-    // reported one. When that would make kFarKeptInARow matched fixes in a row whose kept result
-    // lies more than kFarKeptMetres from the fix, it gives the result up and matches the fix from
-    // fresh hypotheses instead. A kept result nearer its fix, and any other result, end the row.
+    // reported one, but only while that result lies at most this far from the fix; farther, it
+    // would fall behind the car, and the fix is matched from fresh hypotheses instead.
     static constexpr float kFarKeptMetres = 40.0f;
-    static constexpr std::uint32_t kFarKeptInARow = 3;
-    // Whether a result kept this many metres from its fix may stand for the new record.
-    [[nodiscard]] bool MayKeepResult(float metresFromFix) const;
-    // The street match kept the previous result for the new record, this far from its fix.
-    void NoteKeptResult(float metresFromFix);
     // Links one path follower may push per fix (see FollowLimits).
     [[nodiscard]] std::size_t PushLimit() const { return m_pushLimit; }
     void SetPushLimit(std::size_t limit) { m_pushLimit = limit; }
@@ -167,8 +161,4 @@ private:
     std::vector<PathHypothesis> m_hypotheses;
     std::uint32_t m_evaluationCounter = 0;
     std::size_t m_pushLimit = FollowLimits{}.pushLimit;
-    // Kept results far from their fix in a row up to the newest record, and whether the current
-    // update kept one.
-    std::uint32_t m_farKeptResults = 0;
-    bool m_keptFar = false;
 };

@@ -93,7 +93,6 @@ int MapMatcher::LoadState(const std::u16string& path) {
     }
     FetchCandidates(state->record);
     m_history.Restore(state->index, state->wrapped);
-    m_farKeptResults = 0;
     if (m_history.IsShort()) {
         return 1;
     }

@@ -96,7 +96,6 @@ int MapMatcher::Update(const std::vector<GpsFix>& fixes) {
         m_history.Clear();
     }
     m_evaluationTick = GetTickCount();
-    m_keptFar = false;
     if (!tunnel) {
         SetSearchArea(r);
         r.searchRadius = SearchRadius(r);
@@ -108,8 +107,6 @@ int MapMatcher::Update(const std::vector<GpsFix>& fixes) {
     if (!m_history.IsShort()) {
         MatchNewRecord(r);
     }
-    // Decided once per record: the street match's retries must not see the count change.
-    m_farKeptResults = m_keptFar ? m_farKeptResults + 1 : 0;
     bool bookkeeping = true;
     SetResultFlags(r, previous, bookkeeping);
     if (bookkeeping && r.HasStreet()) {
@@ -165,14 +162,6 @@ void MapMatcher::MatchNewRecord(MatchRecord& r) {
         m_streetsNear = CollectStreetsNear(*this, near);
     }
     r = ChooseResult(a, b, c);
-}
-
-bool MapMatcher::MayKeepResult(float metresFromFix) const {
-    return metresFromFix <= kFarKeptMetres || m_farKeptResults + 1 < kFarKeptInARow;
-}
-
-void MapMatcher::NoteKeptResult(float metresFromFix) {
-    m_keptFar = metresFromFix > kFarKeptMetres;
 }
 
 void MapMatcher::SetResultFlags(MatchRecord& r, const MatchRecord& previous,
@@ -355,7 +344,6 @@ void MapMatcher::Reset() {
     m_evaluationCounter = 0;
     m_history.Clear();
     m_graph.Clear();
-    m_farKeptResults = 0;
 }
 
 void MapMatcher::OnMapChanged() {

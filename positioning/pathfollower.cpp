@@ -211,8 +211,7 @@ bool StreetMatch(MapMatcher& matcher, MatchRecord& r, std::uint32_t trackLength)
         MatchRecord kept = r;
         HoldStreet(newest, kept);
         const float metres = matcher.Distance(kept.raw, kept.snapped);
-        if (matcher.MayKeepResult(metres)) {
-            matcher.NoteKeptResult(metres);
+        if (metres <= MapMatcher::kFarKeptMetres) {
             r = kept;
             return true;
         }

@@ -71,7 +71,7 @@ private:
 };
 
 // One pass of hypothesis growth and evaluation for r; true when r got a street from it, or kept
-// the previous result (see MapMatcher::MayKeepResult).
+// the previous result (see MapMatcher::kFarKeptMetres).
 bool StreetMatch(MapMatcher& matcher, MatchRecord& r, std::uint32_t trackLength);
 // Evaluates the paths against the track up to r; 2 when a winner went into r, else 1.
 int EvaluatePaths(MapMatcher& matcher, MatchRecord& r, std::uint32_t trackLength,
