@@ -129,6 +129,10 @@ public:
     void SetEvaluationTick(std::uint32_t tick) { m_evaluationTick = tick; }
     [[nodiscard]] std::uint32_t EvaluationCounter() const { return m_evaluationCounter; }
     void SetEvaluationCounter(std::uint32_t count) { m_evaluationCounter = count; }
+    // The street match keeps the previous result for a fix that implies a speed unlike the
+    // reported one, but only while that result lies at most this far from the fix; farther, it
+    // would fall behind the car, and the fix is matched from fresh hypotheses instead.
+    static constexpr float kFarKeptMetres = 40.0f;
     // Links one path follower may push per fix (see FollowLimits).
     [[nodiscard]] std::size_t PushLimit() const { return m_pushLimit; }
     void SetPushLimit(std::size_t limit) { m_pushLimit = limit; }

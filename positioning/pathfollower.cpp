@@ -208,8 +208,15 @@ bool StreetMatch(MapMatcher& matcher, MatchRecord& r, std::uint32_t trackLength)
     limits.course = r.course;
     limits.pushLimit = matcher.PushLimit();
     if (Implausible(matcher, r, newest)) {
-        HoldStreet(newest, r);
-        return true;
+        MatchRecord kept = r;
+        HoldStreet(newest, kept);
+        const float metres = matcher.Distance(kept.raw, kept.snapped);
+        if (metres <= MapMatcher::kFarKeptMetres) {
+            r = kept;
+            return true;
+        }
+        // The hypotheses stayed with the result given up: seed afresh around the fix.
+        matcher.Hypotheses().clear();
     }
     const GeoPoint offset = r.raw - newest.raw;
     std::vector<PathHypothesis> paths;

@@ -70,7 +70,8 @@ private:
     std::size_t m_seedLink = 0;
 };
 
-// One pass of hypothesis growth and evaluation for r; true when r got a street from it.
+// One pass of hypothesis growth and evaluation for r; true when r got a street from it, or kept
+// the previous result (see MapMatcher::kFarKeptMetres).
 bool StreetMatch(MapMatcher& matcher, MatchRecord& r, std::uint32_t trackLength);
 // Evaluates the paths against the track up to r; 2 when a winner went into r, else 1.
 int EvaluatePaths(MapMatcher& matcher, MatchRecord& r, std::uint32_t trackLength,

@@ -70,10 +70,10 @@ nav_extract_test(osmadvice_test SUITE ExtractAdvice
 # The staged calculation, three levels.
 nav_extract_test(osmstaged_test SUITE ExtractStaged
   DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy)
-# The map matcher's street graph and walks.
+# The map matcher's street graph, walks and noisy drives along routes.
 nav_extract_test(osmmatcher_test SUITE ExtractMatcher
   DEPENDS positioning_matcher osm2nav_convert retrievalengine_engine positioning_gps
-          usefulcode_settings testdata platform_kernel)
+          routing_service usefulcode_settings testdata testdata_gpsfixes platform_kernel)
 # The GPS demo drive replayed through the GPS manager.
 nav_extract_test(osmgpsdemo_test SUITE ExtractGpsDemo
   DEPENDS positioning_manager osm2nav_convert gpsdemo_steps retrievalengine_engine)

@@ -1,3 +1,4 @@
+#include "positioning/geodistance.h"
 #include "positioning/mapmatcherfront.h"
 #include "routing/tests/scriptedroute.h"
 #include "tests/matcherfixture.h"
@@ -178,6 +179,48 @@ TEST(MapMatcherEdgeCases, FollowTheTable) {
         Feeder run{matcher, clock, {}};
         c.act(run);
         c.check(run);
+    }
+}
+
+// After a plausible drive matched up to 61 m, fixes that jump too far for the reported 30 km/h:
+// each keeps the previous result while that lies at most 40 m from the fix, and is matched
+// afresh once it would lie farther.
+TEST(MapMatcherKeptResult, IsGivenUpOnceItLiesMoreThan40MetresFromTheFix) {
+    const LongRoad road;
+    const struct {
+        const char* name;
+        std::vector<std::int32_t> east; // metres along the road, one fix a second from second 8
+        std::string kept;               // per fix: 'k' the previous result kept, 'f' afresh
+    } cases[] = {
+        {"30 m near, then 60 m far", {91, 121}, "kf"},
+        {"near and far in turn", {91, 121, 151, 181}, "kfkf"},
+        {"35 m near twice, then back", {96, 96, 71}, "kkk"},
+    };
+    for (const bool simple : {true, false}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << (simple ? ", simple" : ", full"));
+            platform::VirtualClock clock;
+            const platform::ScopedClock installed(clock);
+            MapMatcher matcher(road.map.query);
+            matcher.SetSimpleMode(simple);
+            Feeder run{matcher, clock, {}};
+            run.Feed(road.Drive(0, 8));
+            MatchRecord previous = matcher.History().Newest();
+            ASSERT_EQ(previous.street, road.Street());
+            ASSERT_LT(GeoDistance(previous.snapped, Moved(road.west, LongRoad::At(7), 0)), 2.0);
+            for (std::size_t i = 0; i < c.east.size(); ++i) {
+                SCOPED_TRACE(i);
+                run.Feed({{road.Fix(static_cast<std::uint32_t>(8 + i), c.east[i])}});
+                const MatchRecord r = matcher.History().Newest();
+                ASSERT_EQ(r.street, road.Street());
+                if (c.kept[i] == 'k') {
+                    EXPECT_EQ(r.snapped, previous.snapped);
+                } else {
+                    EXPECT_LT(GeoDistance(r.snapped, r.raw), 10.0);
+                }
+                previous = r;
+            }
+        }
     }
 }
 
