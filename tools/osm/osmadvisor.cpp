@@ -7,21 +7,14 @@
 #include "platform/sound/sound.h"
 
 #include <array>
-#include <fstream>
-#include <iterator>
-#include <optional>
 #include <span>
 #include <vector>
 
 namespace osm2nav {
 namespace {
 
-std::optional<std::vector<std::uint8_t>> ReadHostFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return std::nullopt;
-    }
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+std::span<const std::uint8_t> BytesOf(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
 std::u16string VoiceArchive(const std::string& language) {
@@ -54,17 +47,19 @@ std::string WriteAdvisorData(const std::filesystem::path& source, const std::str
                              AdvisorFiles& files) {
     const auto configPath = source / "ConfigFiles" / "Advisor.sfs";
     const auto voicePath = source / "sound" / (language + "_waves.sfs");
-    const auto config = ReadHostFile(configPath);
-    const auto voices = ReadHostFile(voicePath);
+    const auto config = testdata::ReadHostFile(configPath);
+    const auto voices = testdata::ReadHostFile(voicePath);
     std::vector<platform::SfsMember> configMembers;
     std::vector<platform::SfsMember> voiceMembers;
     if (!config || !voices) {
         return (config ? voicePath : configPath).string() + ": no such file";
     }
-    if (platform::ParseSfsArchive(*config, configMembers) != platform::SfsFormatError::None) {
+    if (platform::ParseSfsArchive(BytesOf(*config), configMembers) !=
+        platform::SfsFormatError::None) {
         return configPath.string() + ": not an archive";
     }
-    if (platform::ParseSfsArchive(*voices, voiceMembers) != platform::SfsFormatError::None) {
+    if (platform::ParseSfsArchive(BytesOf(*voices), voiceMembers) !=
+        platform::SfsFormatError::None) {
         return voicePath.string() + ": not an archive";
     }
     files.configFiles = static_cast<std::uint32_t>(configMembers.size());
@@ -77,10 +72,10 @@ std::string WriteAdvisorData(const std::filesystem::path& source, const std::str
     for (const auto& member : configMembers) {
         // The encoding table is read only as a plain file, so it lies beside the archive too.
         if (!isPacked || member.name == u"encode.properties") {
-            const std::vector<std::uint8_t> bytes(config->begin() + member.offset,
-                                                  config->begin() + member.offset + member.size);
-            isWritten = isWritten &&
-                        root.WriteFile(std::u16string(kAdvisorFolder) + u"\\" + member.name, bytes);
+            isWritten =
+                isWritten &&
+                root.WriteFile(std::u16string(kAdvisorFolder) + u"\\" + member.name,
+                               std::string_view(*config).substr(member.offset, member.size));
         }
     }
     return isWritten ? std::string() : "the advisor data cannot be written";
@@ -97,9 +92,7 @@ std::string ReadBackAdvisorData(const testdata::TempDeviceRoot& root, const std:
         }
     }
     const auto voices = root.ReadFile(VoiceArchive(language));
-    const std::span<const std::uint8_t> bytes(
-        reinterpret_cast<const std::uint8_t*>(voices ? voices->data() : nullptr),
-        voices ? voices->size() : 0);
+    const std::span<const std::uint8_t> bytes = voices ? BytesOf(*voices) : BytesOf({});
     std::vector<platform::SfsMember> members;
     if (!voices || platform::ParseSfsArchive(bytes, members) != platform::SfsFormatError::None ||
         members.empty()) {
