@@ -100,8 +100,8 @@ std::unique_ptr<ConvertedNetwork> ConvertAndLoad(Extract& extract, std::uint32_t
     converted->cache = BlockCache::Create(1024);
     converted->engine = RetrievalEngineImpl::CreateEngine(converted->cache);
     converted->network = std::make_unique<RoadNetwork>();
-    if (!converted->engine->Open(u"\\" + folder + u"\\Maps\\MAP.LVL") ||
-        !converted->network->Load(u"\\" + folder + u"\\Net\\Net.rd",
+    if (!converted->engine->Open(u"\\" + folder + osm2nav::kLevelFile) ||
+        !converted->network->Load(u"\\" + folder + osm2nav::kNetworkFile,
                                   RetrievalEngine::RetrievalEnginePtr(converted->engine))) {
         converted->error = "the converted extract does not load";
         return converted;

@@ -8,6 +8,30 @@
 
 namespace testdata {
 
+std::optional<std::string> ReadHostFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    // One read of the size the file system gives (plus one byte, to meet the end at once), then
+    // blocks until the end, for a file that grew or reports no size.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    std::size_t block = error ? std::size_t{1} << 16 : static_cast<std::size_t>(size) + 1;
+    std::string bytes;
+    while (in) {
+        const std::size_t at = bytes.size();
+        bytes.resize(at + block);
+        in.read(bytes.data() + at, static_cast<std::streamsize>(block));
+        bytes.resize(at + static_cast<std::size_t>(in.gcount()));
+        block = std::size_t{1} << 16;
+    }
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 TempDeviceRoot::TempDeviceRoot()
     : m_previousRoot(platform::DeviceRoot()) {
     std::error_code error;
@@ -65,11 +89,7 @@ bool TempDeviceRoot::MakeFolder(std::u16string_view devicePath) const {
 }
 
 std::optional<std::string> TempDeviceRoot::ReadFile(std::u16string_view devicePath) const {
-    std::ifstream in(HostPathOf(devicePath), std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadHostFile(HostPathOf(devicePath));
 }
 
 bool TempDeviceRoot::Exists(std::u16string_view devicePath) const {

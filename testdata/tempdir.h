@@ -12,6 +12,9 @@
 
 namespace testdata {
 
+// The bytes of a host file, read in whole blocks, or nullopt when it cannot be read.
+[[nodiscard]] std::optional<std::string> ReadHostFile(const std::filesystem::path& path);
+
 class TempDeviceRoot {
 public:
     TempDeviceRoot();

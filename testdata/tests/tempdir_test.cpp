@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 namespace {
 
 TEST(TempDeviceRoot, IsTheDeviceRootWhileItLivesAndLeavesNothing) {
@@ -34,6 +36,29 @@ TEST(TempDeviceRoot, IsTheDeviceRootWhileItLivesAndLeavesNothing) {
     }
     EXPECT_FALSE(std::filesystem::exists(host));
     EXPECT_EQ(platform::DeviceRoot(), before);
+}
+
+TEST(TempDeviceRoot, ReadsBackEveryByteWhateverTheFileSize) {
+    testdata::TempDeviceRoot root;
+    // Around the reader's block of 64 KiB, with every byte value (NUL, CR, LF, 0x1A) in them.
+    const std::size_t sizes[] = {0, 1, 65535, 65536, 65537, 3 * 65536 + 5, 10u << 20};
+    for (const std::size_t size : sizes) {
+        SCOPED_TRACE(size);
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+        }
+        ASSERT_TRUE(root.WriteFile(u"\\sizes\\file.bin", bytes));
+        EXPECT_EQ(root.ReadFile(u"\\sizes\\file.bin"), bytes);
+        EXPECT_EQ(testdata::ReadHostFile(root.HostPathOf(u"\\sizes\\file.bin")), bytes);
+    }
+    EXPECT_FALSE(root.ReadFile(u"\\sizes\\missing.bin").has_value());
+    EXPECT_FALSE(testdata::ReadHostFile(root.HostPathOf(u"\\sizes\\missing.bin")).has_value());
+    // A file whose size the file system gives as 0 is still read to its end.
+    const auto command = testdata::ReadHostFile("/proc/self/cmdline");
+    ASSERT_TRUE(command.has_value());
+    EXPECT_EQ(std::filesystem::file_size("/proc/self/cmdline"), 0u);
+    EXPECT_EQ(command->substr(0, command->find('\0')), ::program_invocation_name);
 }
 
 } // namespace

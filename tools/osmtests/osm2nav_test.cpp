@@ -10,6 +10,7 @@
 #include "tablefiles/datasetsimpl.h"
 #include "tablefiles/housenumber.h"
 #include "testdata/advisorwriter.h"
+#include "testdata/archivewriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/wavewriter.h"
 #include "tools/osm/osmaddressindex.h"
@@ -58,8 +59,9 @@ struct HandWay {
 
 enum class Boundary { None, Whole, MissingMember };
 
-// A folder laid out like the build's demo advisor data, the voice archive left out when asked.
-enum class Advisor { None, Whole, NoVoices };
+// A folder laid out like the build's demo advisor data, the voice archive left out, empty, cut
+// short or holding a sample that is not a wave when asked.
+enum class Advisor { None, Whole, NoVoices, EmptyVoices, CutVoices, VoiceNotAWave };
 
 void WriteAdvisorData(const std::filesystem::path& folder, Advisor advisor) {
     std::filesystem::create_directories(folder / "ConfigFiles");
@@ -75,9 +77,18 @@ void WriteAdvisorData(const std::filesystem::path& folder, Advisor advisor) {
     std::ofstream(folder / "ConfigFiles" / "Advisor.sfs", std::ios::binary)
         .write(reinterpret_cast<const char*>(config.data()),
                static_cast<std::streamsize>(config.size()));
-    if (advisor == Advisor::Whole) {
-        const auto voices =
-            testdata::BuildVoiceArchive({{"Attention", testdata::WaveWriter().Build()}});
+    std::vector<std::uint8_t> voices;
+    if (advisor == Advisor::Whole || advisor == Advisor::VoiceNotAWave) {
+        voices = testdata::BuildVoiceArchive(
+            {{"Attention", testdata::WaveWriter().Build(advisor == Advisor::Whole
+                                                            ? testdata::WaveFault::None
+                                                            : testdata::WaveFault::NoDataChunk)}});
+    } else if (advisor == Advisor::CutVoices) {
+        testdata::ArchiveWriter archive;
+        (void)archive.AddMember("Attention.wav", testdata::WaveWriter().Build());
+        voices = archive.Build(testdata::ArchiveFault::MemberPastEnd);
+    }
+    if (advisor != Advisor::NoVoices) {
         std::ofstream(folder / "sound" / "german_waves.sfs", std::ios::binary)
             .write(reinterpret_cast<const char*>(voices.data()),
                    static_cast<std::streamsize>(voices.size()));
@@ -667,6 +678,33 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
          "",
          Boundary::None,
          Advisor::NoVoices},
+        {"advisor data with an empty voice archive",
+         {street},
+         {},
+         "",
+         false,
+         "german_waves.sfs: not an archive",
+         "",
+         Boundary::None,
+         Advisor::EmptyVoices},
+        {"advisor data with a voice archive cut short",
+         {street},
+         {},
+         "",
+         false,
+         "german_waves.sfs: not an archive",
+         "",
+         Boundary::None,
+         Advisor::CutVoices},
+        {"advisor data with a voice sample that is not a wave",
+         {street},
+         {},
+         "",
+         false,
+         "a written voice sample is not a wave: Attention.wav",
+         "",
+         Boundary::None,
+         Advisor::VoiceNotAWave},
         {"unknown language",
          {street},
          {},
