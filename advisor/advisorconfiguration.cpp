@@ -77,21 +77,41 @@ std::string AdvisorConfiguration::ReadTextLine(IFile* file) {
     if (file == nullptr) {
         return line;
     }
-    char byte = 0;
-    while (file->Read(&byte, 1) == 1) {
-        if (byte == kTab) {
-            continue;
+    // Reads ahead a block at a time and gives back what follows the line, so that the file
+    // stands just after the line's CR LF as if it had been read a byte at a time.
+    char block[256];
+    for (;;) {
+        const DWORD got = file->Read(block, sizeof block);
+        if (got == 0 || got > sizeof block) {
+            break;
         }
-        if (byte == kCarriageReturn) {
-            if (file->Read(&byte, 1) != 1 || byte == kLineFeed) {
+        DWORD next = 0;
+        while (next < got) {
+            const char byte = block[next++];
+            if (byte == kTab) {
+                continue;
+            }
+            if (byte != kCarriageReturn) {
+                line.push_back(byte);
+                continue;
+            }
+            char after = 0;
+            bool ended = false;
+            if (next < got) {
+                after = block[next++];
+            } else {
+                ended = file->Read(&after, 1) != 1;
+            }
+            if (ended || after == kLineFeed) {
+                if (next < got) {
+                    (void)file->Seek(-static_cast<LONG>(got - next), SeekOrigin::Current);
+                }
                 return line;
             }
-            if (byte != kTab) {
-                line.push_back(byte);
+            if (after != kTab) {
+                line.push_back(after);
             }
-            continue;
         }
-        line.push_back(byte);
     }
     // A last line without CR LF is still a line; only an empty rest is the end.
     return line.empty() ? std::string(kEndOfFile) : line;

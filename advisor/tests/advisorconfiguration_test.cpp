@@ -46,6 +46,44 @@ TEST(AdvisorConfigurationLines, EndOnlyAtCrLfAndSkipBlanksAndComments) {
     EXPECT_EQ(AdvisorConfiguration::ReadContentLine(nullptr), "EOF");
 }
 
+// Lines are read ahead in blocks: after each line the file stands just after its CR LF, also
+// where a line, its CR or its LF meets a block's edge.
+TEST(AdvisorConfigurationLines, LeaveTheFileJustAfterEachLine) {
+    const auto repeat = [](std::size_t count) { return std::string(count, 'x'); };
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"short lines", "a\r\nbc\r\n\r\nd"},
+        {"CR last in the block", repeat(255) + "\r\nnext\r\n"},
+        {"LF first in the next block", repeat(254) + "\r\n" + repeat(300) + "\r\n"},
+        {"lone CR at the block's edge", repeat(255) + "\ry\r\nz"},
+        {"CR at the end of the file", repeat(255) + "\r"},
+        {"a line over several blocks", repeat(700) + "\t\r\n" + repeat(3) + "\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::MemoryByteFile file(c.bytes);
+        std::size_t from = 0;
+        for (std::string line = AdvisorConfiguration::ReadTextLine(&file); line != "EOF";
+             line = AdvisorConfiguration::ReadTextLine(&file)) {
+            const std::size_t end = c.bytes.find("\r\n", from);
+            const std::size_t after = end == std::string::npos ? c.bytes.size() : end + 2;
+            std::string expected =
+                c.bytes.substr(from, (end == std::string::npos ? after : end) - from);
+            std::erase(expected, '\t');
+            if (!expected.empty() && expected.back() == '\r') {
+                expected.pop_back();
+            }
+            std::erase_if(expected, [](char ch) { return ch == '\r'; });
+            EXPECT_EQ(line, expected);
+            EXPECT_EQ(file.Seek(0, SeekOrigin::Current), after);
+            from = after;
+        }
+        EXPECT_EQ(from, c.bytes.size());
+    }
+}
+
 TEST(AdvisorConfigurationLines, CellsRunToTheNextSemicolonAndAreEmptyPastTheEnd) {
     const struct {
         std::string text;
