@@ -13,6 +13,7 @@ nav_test(positioning_gps_test THREADED
     ${CMAKE_CURRENT_LIST_DIR}/tests/gpsreceiver_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/gpsreceiverlibrary_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/gpsdecode_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/receivermixes_test.cpp
   DEPENDS positioning_gps usefulcode_settings platform_window_testdriver testdata
           testdata_gpsfixes)
 

@@ -145,6 +145,23 @@ int GpsReceiver::ReadHandle(char* buffer, bool& isAtEnd) {
     return static_cast<int>(count);
 }
 
+bool GpsReceiver::PublishCompletedCycles(GpsFix& fix, DWORD& lastFixTick, bool& hasPublished) {
+    while (m_parser.IsCycleComplete()) {
+        const auto wait =
+            static_cast<std::int32_t>(m_parser.PacingDelay() - (GetTickCount() - lastFixTick));
+        if (wait > 0 &&
+            WaitForSingleObject(m_stopEvent, static_cast<DWORD>(wait)) == WAIT_OBJECT_0) {
+            return false;
+        }
+        lastFixTick = GetTickCount();
+        m_parser.FillFix(fix);
+        m_parser.ResetCycle();
+        hasPublished = true;
+        m_fixSignal.Emit(&fix);
+    }
+    return true;
+}
+
 void GpsReceiver::Run() {
     GpsFix fix;
     DWORD lastFixTick = GetTickCount();
@@ -209,20 +226,10 @@ void GpsReceiver::Run() {
             m_parser.LogBytes(buffer, static_cast<std::size_t>(count));
             m_parser.Feed(buffer, static_cast<std::size_t>(count));
         }
-        if (!m_parser.IsCycleComplete()) {
-            continue;
-        }
-        const auto wait =
-            static_cast<std::int32_t>(m_parser.PacingDelay() - (GetTickCount() - lastFixTick));
-        if (wait > 0 &&
-            WaitForSingleObject(m_stopEvent, static_cast<DWORD>(wait)) == WAIT_OBJECT_0) {
+        // Every cycle these bytes completed is published, in order, each at its pace.
+        if (!PublishCompletedCycles(fix, lastFixTick, hasPublishedSinceRewind)) {
             return;
         }
-        lastFixTick = GetTickCount();
-        m_parser.FillFix(fix);
-        m_parser.ResetCycle();
-        hasPublishedSinceRewind = true;
-        m_fixSignal.Emit(&fix);
     }
 }
 

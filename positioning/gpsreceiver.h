@@ -52,6 +52,9 @@ private:
     void CloseCurrentHandle();
     // One read from the handle: the byte count, 0 at the end of the data, -1 on failure.
     [[nodiscard]] int ReadHandle(char* buffer, bool& isAtEnd);
+    // Publishes every completed cycle's fix in order, each after its pacing delay counted from
+    // lastFixTick (then updated); false when stopped during a wait.
+    [[nodiscard]] bool PublishCompletedCycles(GpsFix& fix, DWORD& lastFixTick, bool& hasPublished);
 
     CritSect m_lock; // guards the handle and the source object
     HANDLE m_changeEvent = nullptr;

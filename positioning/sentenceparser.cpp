@@ -74,6 +74,35 @@ float DegreesOf(const SentenceField& field) {
     return d + (x - 100.0f * d) * 0.016666668f;
 }
 
+// True when the hexadecimal digits leading the text after the checksum delimiter (any number,
+// either case; none reads as 0) equal the XOR of the body's code units.
+bool IsChecksumRight(std::u16string_view body, std::u16string_view digits) {
+    unsigned computed = 0;
+    for (const char16_t c : body) {
+        computed ^= c;
+    }
+    std::uint32_t transmitted = 0;
+    for (const char16_t c : digits) {
+        const bool isDigit = c >= u'0' && c <= u'9';
+        const bool isLetter = (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (!isDigit && !isLetter) {
+            break;
+        }
+        transmitted = transmitted * 16 + static_cast<std::uint32_t>(EscapeDigit(c));
+    }
+    return transmitted == computed;
+}
+
+SentenceFixFields FixFieldsOf(const std::map<std::u16string, SentenceField>& fields) {
+    const auto found = [&fields](const char16_t* name) -> const SentenceField* {
+        const auto field = fields.find(name);
+        return field != fields.end() ? &field->second : nullptr;
+    };
+    return {found(u"utctime"), found(u"longitude"), found(u"latitude"), found(u"ew"),
+            found(u"ns"),      found(u"course"),    found(u"speed"),    found(u"satellites"),
+            found(u"hdop"),    found(u"quality"),   found(u"status")};
+}
+
 // Seconds since 1970 of UTC now.
 std::int64_t UtcSecondsNow() {
     SYSTEMTIME now{};
@@ -216,6 +245,9 @@ void SentenceParser::Load(const std::u16string& settingsPath, const std::u16stri
             }
             protocol.initText += Frame(value);
         }
+        protocol.fixFields = FixFieldsOf(protocol.fields);
+        protocol.fedCount = 0;
+        protocol.completed.clear();
         protocol.sentenceCount = 0;
         protocol.sequence = 0;
         inputCount = protocol.inputCount;
@@ -235,63 +267,57 @@ std::u16string SentenceParser::Frame(std::u16string_view body) const {
 void SentenceParser::Feed(const char* bytes, std::size_t count) {
     ScopedLock locked(&m_protocolLock);
     SentenceProtocol& protocol = m_protocol;
+    std::u16string& buffer = protocol.buffer;
     constexpr std::size_t kPiece = std::size_t{1} << 16;
     for (std::size_t done = 0; bytes != nullptr && done < count; done += kPiece) {
         // Every byte of the system code page converts to one character.
         const int piece = static_cast<int>(std::min(kPiece, count - done));
-        const std::size_t start = protocol.buffer.size();
-        protocol.buffer.resize(start + static_cast<std::size_t>(piece));
-        const int converted = MultiByteToWideChar(CP_ACP, 0, bytes + done, piece,
-                                                  protocol.buffer.data() + start, piece);
-        protocol.buffer.resize(start + static_cast<std::size_t>(std::max(converted, 0)));
+        const std::size_t start = buffer.size();
+        buffer.resize(start + static_cast<std::size_t>(piece));
+        const int converted =
+            MultiByteToWideChar(CP_ACP, 0, bytes + done, piece, buffer.data() + start, piece);
+        buffer.resize(start + static_cast<std::size_t>(std::max(converted, 0)));
+        protocol.fedCount += static_cast<std::size_t>(std::max(converted, 0));
     }
-    std::u16string& buffer = protocol.buffer;
+    const std::u16string_view text(buffer);
     const std::u16string& startDelimiter = protocol.startDelimiter;
     const std::u16string& endDelimiter = protocol.endDelimiter;
-    std::size_t first = buffer.find(startDelimiter);
-    while (first != std::u16string::npos) {
-        buffer.erase(0, first);
-        const std::size_t end = buffer.find(endDelimiter);
-        if (end == std::u16string::npos) {
-            if (buffer.size() >= kMaxUnterminated) {
-                buffer.clear();
-            }
-            return;
+    const std::u16string& checksumDelimiter = protocol.checksumDelimiter;
+    // Sentences are taken apart where they lie; what they leave is dropped once at the end, so
+    // that a long text costs no more per byte than a short one.
+    std::size_t kept = text.size();
+    for (std::size_t first = text.find(startDelimiter); first != std::u16string_view::npos;) {
+        const std::size_t end = text.find(endDelimiter, first);
+        if (end == std::u16string_view::npos) {
+            kept = text.size() - first < kMaxUnterminated ? first : text.size();
+            break;
         }
-        const std::size_t bodyStart = startDelimiter.size();
+        const std::size_t next = end + endDelimiter.size();
+        const std::size_t bodyStart = first + startDelimiter.size();
         // Only a checksum delimiter before the end delimiter belongs to this sentence; another
         // one would let a torn sentence borrow the next sentence's checksum.
         const std::size_t checksumAt = end > bodyStart
-                                           ? std::u16string_view(buffer).substr(0, end).find(
-                                                 protocol.checksumDelimiter, bodyStart)
-                                           : std::u16string::npos;
-        if (checksumAt == std::u16string::npos) {
-            buffer.erase(0, end + endDelimiter.size());
-            first = buffer.find(startDelimiter);
-            continue;
-        }
-        unsigned computed = 0;
-        for (std::size_t at = bodyStart; at < checksumAt; ++at) {
-            computed ^= buffer[at];
-        }
-        std::uint32_t transmitted = 0;
-        for (std::size_t at = checksumAt + protocol.checksumDelimiter.size(); at < end; ++at) {
-            const char16_t c = buffer[at];
-            const bool isDigit = c >= u'0' && c <= u'9';
-            const bool isLetter = (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-            if (!isDigit && !isLetter) {
-                break;
+                                           ? text.substr(0, end).find(checksumDelimiter, bodyStart)
+                                           : std::u16string_view::npos;
+        if (checksumAt != std::u16string_view::npos) {
+            const std::u16string_view body = text.substr(bodyStart, checksumAt - bodyStart);
+            const std::size_t digits = checksumAt + checksumDelimiter.size();
+            if (IsChecksumRight(body, text.substr(digits, end - std::min(end, digits)))) {
+                Interpret(body);
             }
-            transmitted = transmitted * 16 + static_cast<std::uint32_t>(EscapeDigit(c));
+            ++protocol.sentenceCount;
+            if (protocol.inputCount >= 1 && protocol.sequence == protocol.inputCount) {
+                // Complete: its values wait for the caller, the next cycle begins.
+                SentenceCycle& cycle = protocol.completed.emplace_back(Capture());
+                cycle.sentenceCount = protocol.sentenceCount;
+                cycle.end = protocol.fedCount - (text.size() - next);
+                protocol.sentenceCount = 0;
+                protocol.sequence = 0;
+            }
         }
-        if (transmitted == computed) {
-            Interpret(std::u16string_view(buffer).substr(bodyStart, checksumAt - bodyStart));
-        }
-        ++protocol.sentenceCount;
-        buffer.erase(0, end + endDelimiter.size());
-        first = buffer.find(startDelimiter);
+        first = text.find(startDelimiter, next);
     }
-    buffer.clear();
+    buffer.erase(0, kept);
 }
 
 void SentenceParser::Interpret(std::u16string_view body) {
@@ -329,8 +355,7 @@ void SentenceParser::Interpret(std::u16string_view body) {
 
 bool SentenceParser::IsCycleComplete() {
     ScopedLock locked(&m_protocolLock);
-    return m_protocol.inputCount >= 1 && m_protocol.sequence == m_protocol.inputCount &&
-           m_protocol.sentenceCount >= 1;
+    return !m_protocol.completed.empty();
 }
 
 DWORD SentenceParser::PacingDelay() {
@@ -339,61 +364,81 @@ DWORD SentenceParser::PacingDelay() {
         return 0;
     }
     ScopedLock locked(&m_protocolLock);
-    const double ms = static_cast<double>(m_protocol.sentenceCount) / m_rate * 1000.0;
+    const std::uint32_t sentences = m_protocol.completed.empty()
+                                        ? m_protocol.sentenceCount
+                                        : m_protocol.completed.front().sentenceCount;
+    const double ms = static_cast<double>(sentences) / m_rate * 1000.0;
     return ms > 0.0 && ms < 4294967295.0 ? static_cast<DWORD>(ms) : 0;
 }
 
 void SentenceParser::ResetCycle() {
     ScopedLock locked(&m_protocolLock);
+    if (!m_protocol.completed.empty()) {
+        m_protocol.completed.pop_front();
+        return;
+    }
     m_protocol.sentenceCount = 0;
     m_protocol.sequence = 0;
 }
 
+std::uint64_t SentenceParser::GetCharactersAfterCycle() {
+    ScopedLock locked(&m_protocolLock);
+    return m_protocol.completed.empty() ? 0
+                                        : m_protocol.fedCount - m_protocol.completed.front().end;
+}
+
+SentenceCycle SentenceParser::Capture() const {
+    const SentenceFixFields& f = m_protocol.fixFields;
+    SentenceCycle cycle;
+    cycle.hasUtcTime = f.utcTime != nullptr;
+    cycle.hhmmss = cycle.hasUtcTime ? IntegerOf(*f.utcTime) : 0;
+    cycle.hasLongitude = f.longitude != nullptr;
+    cycle.hasLatitude = cycle.hasLongitude && f.latitude != nullptr;
+    cycle.longitude = cycle.hasLongitude ? DegreesOf(*f.longitude) : 0.0f;
+    cycle.latitude = cycle.hasLatitude ? DegreesOf(*f.latitude) : 0.0f;
+    cycle.isWest = f.ew != nullptr && f.ew->text.starts_with(u'W');
+    cycle.isSouth = f.ns != nullptr && f.ns->text.starts_with(u'S');
+    cycle.hasCourse = f.course != nullptr;
+    cycle.course = cycle.hasCourse ? static_cast<std::uint16_t>(IntegerOf(*f.course)) : 0;
+    cycle.hasSpeed = f.speed != nullptr;
+    cycle.speed = cycle.hasSpeed ? static_cast<std::uint16_t>(IntegerOf(*f.speed)) : 0;
+    cycle.hasSatellites = f.satellites != nullptr;
+    cycle.satellites =
+        cycle.hasSatellites ? static_cast<std::uint16_t>(IntegerOf(*f.satellites)) : 0;
+    cycle.hasHdop = f.hdop != nullptr;
+    cycle.hdop = cycle.hasHdop ? FloatOf(*f.hdop) : 0.0f;
+    cycle.isNoFix = (f.quality != nullptr && IntegerOf(*f.quality) == 0) ||
+                    (f.status != nullptr && !f.status->text.starts_with(u'A'));
+    return cycle;
+}
+
 void SentenceParser::FillFix(GpsFix& fix) {
     ScopedLock locked(&m_protocolLock);
-    const auto field = [this](const char16_t* name) -> const SentenceField* {
-        const auto found = m_protocol.fields.find(name);
-        return found != m_protocol.fields.end() ? &found->second : nullptr;
-    };
+    const SentenceCycle cycle =
+        m_protocol.completed.empty() ? Capture() : m_protocol.completed.front();
     fix.tick = GetTickCount();
     fix.spareStatus = GpsFix::kNotDelivered;
-    const SentenceField* utcTime = field(u"utctime");
-    fix.utcTime = utcTime != nullptr ? UtcTimeOfDay(IntegerOf(*utcTime)) : 0;
-    const SentenceField* longitude = field(u"longitude");
-    const SentenceField* latitude = nullptr;
-    if (longitude != nullptr) {
-        fix.longitude = DegreesOf(*longitude);
-        latitude = field(u"latitude");
-        if (latitude != nullptr) {
-            fix.latitude = DegreesOf(*latitude);
-        }
+    fix.utcTime = cycle.hasUtcTime ? UtcTimeOfDay(cycle.hhmmss) : 0;
+    if (cycle.hasLongitude) {
+        fix.longitude = cycle.longitude;
     }
-    fix.positionStatus = longitude != nullptr && latitude != nullptr ? 0 : GpsFix::kNotDelivered;
-    if (const SentenceField* ew = field(u"ew");
-        ew != nullptr && fix.longitude > 0 && ew->text.starts_with(u'W')) {
+    if (cycle.hasLatitude) {
+        fix.latitude = cycle.latitude;
+    }
+    fix.positionStatus = cycle.hasLatitude ? 0 : GpsFix::kNotDelivered;
+    if (cycle.isWest && fix.longitude > 0) {
         fix.longitude = -fix.longitude;
     }
-    if (const SentenceField* ns = field(u"ns");
-        ns != nullptr && fix.latitude > 0 && ns->text.starts_with(u'S')) {
+    if (cycle.isSouth && fix.latitude > 0) {
         fix.latitude = -fix.latitude;
     }
-    const auto integer = [&](const char16_t* name, std::uint16_t& value, std::uint16_t& status) {
-        if (const SentenceField* found = field(name)) {
-            value = static_cast<std::uint16_t>(IntegerOf(*found));
-            status = 0;
-        } else {
-            status = GpsFix::kNotDelivered;
-        }
-    };
-    integer(u"course", fix.course, fix.courseStatus);
-    integer(u"speed", fix.speed, fix.speedStatus);
-    const SentenceField* satellites = field(u"satellites");
-    fix.satellites = satellites != nullptr ? static_cast<std::uint16_t>(IntegerOf(*satellites))
-                                           : GpsFix::kNotDelivered;
-    const SentenceField* hdop = field(u"hdop");
-    fix.hdop = hdop != nullptr ? FloatOf(*hdop) : GpsFix::kHdopNotDelivered;
-    if (const SentenceField* quality = field(u"quality");
-        quality != nullptr && IntegerOf(*quality) == 0) {
+    fix.course = cycle.hasCourse ? cycle.course : fix.course;
+    fix.courseStatus = cycle.hasCourse ? 0 : GpsFix::kNotDelivered;
+    fix.speed = cycle.hasSpeed ? cycle.speed : fix.speed;
+    fix.speedStatus = cycle.hasSpeed ? 0 : GpsFix::kNotDelivered;
+    fix.satellites = cycle.hasSatellites ? cycle.satellites : GpsFix::kNotDelivered;
+    fix.hdop = cycle.hasHdop ? cycle.hdop : GpsFix::kHdopNotDelivered;
+    if (cycle.isNoFix) {
         fix.hdop = GpsFix::kHdopNoFix;
     }
 }
@@ -420,6 +465,7 @@ void SentenceParser::FormatFix(const GpsFix& fix, std::u16string& out) {
     set(u"satellites", platform::FormatW(u"%d", Truncate(scaled(u"satellites", fix.satellites))));
     set(u"hdop", platform::FormatW(u"%.2f", scaled(u"hdop", fix.hdop)));
     set(u"quality", platform::FormatW(u"%d", Truncate(scaled(u"quality", 8.0))));
+    set(u"status", u"A");
     for (std::uint32_t number = 1; number <= m_protocol.inputCount; ++number) {
         for (const auto& [identifier, input] : m_protocol.inputs) {
             if (input.number != number) {

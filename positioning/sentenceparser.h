@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 #include <string_view>
@@ -36,12 +37,55 @@ struct SentenceInput {
     std::map<std::uint32_t, SentenceField*> fields; // by 0-based position; unassigned ones absent
 };
 
+// The values of one completed cycle, converted from its field texts when its last sentence
+// arrived; "has" false where the definition lacks the field.
+struct SentenceCycle {
+    std::uint32_t sentenceCount = 0; // sentences counted since the cycle before
+    std::uint64_t end = 0;           // characters fed up to the end of its last sentence
+    bool hasUtcTime = false;
+    std::int32_t hhmmss = 0;
+    bool hasLongitude = false;
+    bool hasLatitude = false; // only with a longitude
+    float longitude = 0.0f;
+    float latitude = 0.0f;
+    bool isWest = false;
+    bool isSouth = false;
+    bool hasCourse = false;
+    bool hasSpeed = false;
+    bool hasSatellites = false;
+    bool hasHdop = false;
+    std::uint16_t course = 0;
+    std::uint16_t speed = 0;
+    std::uint16_t satellites = 0;
+    float hdop = 0.0f;
+    bool isNoFix = false; // quality 0, or a status other than A
+};
+
+// The fields a fix is filled from, found by name when the definition is loaded; null when the
+// definition lacks one.
+struct SentenceFixFields {
+    const SentenceField* utcTime = nullptr;
+    const SentenceField* longitude = nullptr;
+    const SentenceField* latitude = nullptr;
+    const SentenceField* ew = nullptr;
+    const SentenceField* ns = nullptr;
+    const SentenceField* course = nullptr;
+    const SentenceField* speed = nullptr;
+    const SentenceField* satellites = nullptr;
+    const SentenceField* hdop = nullptr;
+    const SentenceField* quality = nullptr;
+    const SentenceField* status = nullptr;
+};
+
 // The definition and the parsing state.
 struct SentenceProtocol {
     std::map<std::u16string, SentenceField> fields;
     std::map<std::u16string, SentenceInput> inputs;
-    std::u16string buffer; // received text not yet taken apart
-    std::uint32_t sentenceCount = 0;
+    SentenceFixFields fixFields;
+    std::u16string buffer;               // received text not yet taken apart
+    std::uint64_t fedCount = 0;          // characters appended to the buffer since loading
+    std::deque<SentenceCycle> completed; // cycles whose fix has not been taken, oldest first
+    std::uint32_t sentenceCount = 0;     // of the cycle in progress
     std::uint32_t inputCount = 0;
     std::uint32_t sequence = 0; // input number of the last sentence in order, 0 = none
     std::u16string startDelimiter = u"$";
@@ -67,19 +111,29 @@ public:
     // the number of inputs. A missing section leaves no inputs: no cycle ever completes.
     void Load(const std::u16string& settingsPath, const std::u16string& protocolName);
 
-    // Appends bytes (system code page) to the buffer and interprets every whole sentence in it.
-    // Sentences with a wrong checksum or an unknown identifier are counted but change nothing;
-    // one without a checksum delimiter before its end delimiter is dropped uncounted.
+    // Appends bytes (system code page) to the buffer and interprets every whole sentence in it,
+    // in time linear in the bytes. Sentences with a wrong checksum or an unknown identifier are
+    // counted but change nothing; one without a checksum delimiter before its end delimiter is
+    // dropped uncounted. Each cycle completed on the way waits, with its values, until its fix
+    // is taken: one call may complete several.
     void Feed(const char* bytes, std::size_t count);
 
-    // True once one sentence of every input has arrived in input order.
+    // True while a completed cycle waits: one sentence of every input arrived in input order.
+    // Callers take each in turn (FillFix, ResetCycle) until this is false.
     [[nodiscard]] bool IsCycleComplete();
-    // Milliseconds the counted sentences take at the pacing rate; 0 without pacing.
+    // Milliseconds the sentences of the oldest waiting cycle (without one, those counted so far)
+    // take at the pacing rate; 0 without pacing.
     [[nodiscard]] DWORD PacingDelay();
+    // Drops the oldest waiting cycle once its fix is taken. Without one, the cycle in progress
+    // starts afresh: its counted sentences and its place in the input order are forgotten.
     void ResetCycle();
-    // Fills the fix from the current field texts; fields the definition lacks are marked as
-    // not delivered, except the coordinates, which then keep their values.
+    // Fills the fix from the oldest waiting cycle, without one from the current field texts;
+    // fields the definition lacks are marked as not delivered, except the coordinates, which
+    // then keep their values. A "quality" of 0 or a "status" not beginning with A sets hdop to
+    // -1.0, the mark of a cycle without a valid position.
     void FillFix(GpsFix& fix);
+    // Characters fed after the end of the oldest waiting cycle's last sentence; 0 without one.
+    [[nodiscard]] std::uint64_t GetCharactersAfterCycle();
     // Sets the field texts from the fix and appends one framed sentence per input.
     void FormatFix(const GpsFix& fix, std::u16string& out);
 
@@ -106,7 +160,10 @@ public:
 private:
     // start + body + checksum delimiter + two hexadecimal digits + end; under the protocol lock.
     [[nodiscard]] std::u16string Frame(std::u16string_view body) const;
+    // Under the protocol lock.
     void Interpret(std::u16string_view body);
+    // The values of the current field texts; under the protocol lock.
+    [[nodiscard]] SentenceCycle Capture() const;
 
     CritSect m_rateLock;
     float m_rate = 0.0f; // sentences per second; 0 = no pacing

@@ -6,6 +6,8 @@
 #include "platform/kernel/sync.h"
 #include "platform/kernel/time.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char16_t kDefaultGps[] = u"Default GPS";
@@ -158,6 +160,25 @@ void SerialGpsDevice::Run() {
     (void)SetEvent(m_idleEvent);
 }
 
+void SerialGpsDevice::PublishCompletedCycles(DWORD& bytes, DWORD baudRate) {
+    // A cycle began where the one before it ended: its bytes run from there to the end of the
+    // last read, and those after its end belong to the next.
+    while (m_parser.IsCycleComplete()) {
+        const auto later =
+            static_cast<DWORD>(std::min<std::uint64_t>(m_parser.GetCharactersAfterCycle(), bytes));
+        GpsFix fix;
+        m_parser.FillFix(fix);
+        fix.tick -= TransmissionMs(bytes, baudRate);
+        m_parser.ResetCycle();
+        bytes = later;
+        {
+            ScopedLock locked(&m_lock);
+            m_state = kStateReceiving;
+        }
+        m_fixSignal.Emit(&fix);
+    }
+}
+
 void SerialGpsDevice::ReadLoop() {
     DWORD silenceMs = 0;
     DWORD baudRate = 0;
@@ -225,15 +246,8 @@ void SerialGpsDevice::ReadLoop() {
         bytes += static_cast<DWORD>(count);
         m_parser.Feed(buffer, static_cast<std::size_t>(count));
         if (m_parser.IsCycleComplete()) {
-            GpsFix fix;
-            m_parser.FillFix(fix);
-            fix.tick -= TransmissionMs(bytes, baudRate);
-            restartCycle(cycleStart, bytes);
-            {
-                ScopedLock locked(&m_lock);
-                m_state = kStateReceiving;
-            }
-            m_fixSignal.Emit(&fix);
+            PublishCompletedCycles(bytes, baudRate);
+            cycleStart = GetTickCount();
         } else if (GetTickCount() - cycleStart > silenceMs) {
             cycleStart = GetTickCount();
             PublishEmptyFix();

@@ -92,6 +92,9 @@ private:
     enum class Probe { kPassed, kFailed, kWriteFailed };
     [[nodiscard]] Probe TestProtocol(const std::u16string& protocol);
     [[nodiscard]] std::vector<std::u16string> Candidates(const char16_t* protocol) const;
+    // Publishes every completed cycle's fix in order, its tick back-dated by the transmission
+    // time of its bytes; bytes (read since the cycle before) becomes those of the next cycle.
+    void PublishCompletedCycles(DWORD& bytes, DWORD baudRate);
     // The loop of Run after the port was first tried.
     void ReadLoop();
 

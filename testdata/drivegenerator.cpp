@@ -1,5 +1,6 @@
 #include "testdata/drivegenerator.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -127,6 +128,20 @@ std::vector<DriveSample> DriveGenerator::Generate(const DriveSettings& settings)
         if (!sample.hasFix) {
             sample.satellites = 2;
         }
+        if (IsWithin(settings.timelessOutages, index)) {
+            sample.hasFix = false;
+            sample.hasTime = false;
+            sample.satellites = 0;
+        }
+        if (IsWithin(settings.deadReckoning, index)) {
+            sample.isEstimated = true;
+            sample.satellites = 0;
+        }
+        if (IsWithin(settings.coasting, index)) {
+            sample.satellites = 0;
+        }
+        sample.restartsBefore = std::find(settings.restarts.begin(), settings.restarts.end(),
+                                          index) != settings.restarts.end();
         samples.push_back(sample);
 
         along += sample.speedKmh / 3.6;
@@ -148,7 +163,8 @@ NmeaFixValues DriveGenerator::ToNmeaValues(const DriveSample& sample) {
     values.second = sample.secondOfDay % 60;
     values.latitude = sample.reported.latitude;
     values.longitude = sample.reported.longitude;
-    values.quality = sample.hasFix ? 1 : 0;
+    values.hasTime = sample.hasTime;
+    values.quality = !sample.hasFix ? 0 : sample.isEstimated ? 6 : 1;
     values.satellites = sample.satellites;
     values.hdop = sample.hdop;
     values.course = sample.course;
@@ -159,7 +175,14 @@ NmeaFixValues DriveGenerator::ToNmeaValues(const DriveSample& sample) {
 std::string DriveGenerator::ToNmea(const std::vector<DriveSample>& samples, bool withRmc) {
     NmeaWriter writer;
     writer.SetRmc(withRmc);
+    return ToNmea(samples, std::move(writer));
+}
+
+std::string DriveGenerator::ToNmea(const std::vector<DriveSample>& samples, NmeaWriter writer) {
     for (const DriveSample& sample : samples) {
+        if (sample.restartsBefore) {
+            writer.AddRestart();
+        }
         writer.AddCycle(ToNmeaValues(sample));
     }
     return writer.Build();

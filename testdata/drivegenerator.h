@@ -25,7 +25,10 @@ struct DriveSample {
     int elementId = -1;      // the piece of the true position
     double course = 0.0;     // degrees clockwise from north, along the piece
     double speedKmh = 0.0;
-    bool hasFix = true; // false during an outage (quality 0)
+    bool hasFix = true;          // false during an outage (quality 0)
+    bool isEstimated = false;    // dead reckoning (quality 6)
+    bool hasTime = true;         // false: the receiver writes no time and date
+    bool restartsBefore = false; // the receiver restarts before this sample's cycle
     int satellites = 8;
     double hdop = 1.1;
 };
@@ -36,8 +39,18 @@ struct DriveSettings {
     std::vector<std::pair<double, double>> speedProfile;
     // (first sample, seconds) at standstill.
     std::vector<std::pair<int, int>> stops;
-    // (first sample, seconds) without a fix.
+    // (first sample, seconds) without a fix (quality 0, 2 satellites).
     std::vector<std::pair<int, int>> outages;
+    // (first sample, seconds) without a fix, time or date, and no satellites.
+    std::vector<std::pair<int, int>> timelessOutages;
+    // (first sample, seconds) of dead reckoning: quality 6, no satellites, the position still
+    // reported.
+    std::vector<std::pair<int, int>> deadReckoning;
+    // (first sample, seconds) in which the receiver still reports a fix (quality 1) with no
+    // satellites.
+    std::vector<std::pair<int, int>> coasting;
+    // Samples before whose cycle the receiver restarts (NmeaWriter::AddRestart).
+    std::vector<int> restarts;
     // (sample, metres east) of one reported position off the road.
     std::vector<std::pair<int, double>> jumps;
     double noiseMetres = 0.0; // standard deviation, north and east each
@@ -60,6 +73,10 @@ public:
     // One cycle per sample: GGA then VTG (and RMC when asked); an outage writes quality 0.
     [[nodiscard]] static std::string ToNmea(const std::vector<DriveSample>& samples,
                                             bool withRmc = false);
+    // One cycle per sample added to the writer as its knobs say, with its restarts; the
+    // writer's text.
+    [[nodiscard]] static std::string ToNmea(const std::vector<DriveSample>& samples,
+                                            NmeaWriter writer);
     [[nodiscard]] static NmeaFixValues ToNmeaValues(const DriveSample& sample);
 
 private:

@@ -632,7 +632,8 @@ std::vector<Seed> TmcDataSeeds() {
     };
 }
 
-// The sentence parser: receiver output for the feed target (clean, faulty, GN), and settings
+// The sentence parser: receiver output for the feed target (clean, faulty, GN, the sentence mixes
+// of other receivers with a restart and a void cycle), and settings
 // texts for the definition loader.
 std::vector<Seed> SentenceSeeds() {
     const char* feed = "positioning/fuzz/corpus/sentence_feed_fuzz";
@@ -649,6 +650,15 @@ std::vector<Seed> SentenceSeeds() {
         nmea.SetFault(fault).AddCycle(fix);
         fix.latitude = -fix.latitude;
         nmea.SetFault(testdata::NmeaFault::None).AddCycle(fix);
+        seeds.push_back({feed, name, Text(nmea.Build())});
+    }
+    for (const auto& [name, mix] : {std::pair{"seed-gsa-rmc", testdata::NmeaMix::GsaRmc},
+                                    std::pair{"seed-rmc-rmb-gga", testdata::NmeaMix::RmcRmbGga}}) {
+        testdata::NmeaWriter nmea;
+        testdata::NmeaFixValues values = fix;
+        nmea.SetMix(mix).SetTimeFraction(".041").AddCycle(values);
+        values.quality = 0;
+        nmea.AddRestart().AddCycle(values);
         seeds.push_back({feed, name, Text(nmea.Build())});
     }
     testdata::GpsProtocolSection nmea = testdata::NmeaProtocol();

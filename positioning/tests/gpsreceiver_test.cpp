@@ -1,6 +1,7 @@
 #include "positioning/gpsreceiver.h"
 #include "positioning/tests/gpstestsupport.h"
 #include "testdata/drivegenerator.h"
+#include "testdata/gpssettingswriter.h"
 #include "testdata/nmeawriter.h"
 #include "testdata/tempdir.h"
 
@@ -86,8 +87,9 @@ private:
 
 class Receiver : public ::testing::Test {
 protected:
+    [[nodiscard]] virtual std::string Settings() const { return ShippedSettings(); }
     void SetUp() override {
-        ASSERT_TRUE(m_root.WriteFile(u"\\deziv.ini", ShippedSettings()));
+        ASSERT_TRUE(m_root.WriteFile(u"\\deziv.ini", Settings()));
         m_receiver = CreateGpsReceiver(u"\\deziv.ini");
         ASSERT_TRUE(m_receiver);
         m_listener = std::make_unique<GpsListener>(*m_receiver);
@@ -187,6 +189,36 @@ TEST_F(Receiver, KeepsBufferedBytesOfAPortAndDropsItOnAFailedRead) {
     ASSERT_EQ(m_listener->Fixes().size(), 1u);
     EXPECT_NEAR(m_listener->Fixes()[0].latitude, 47.1, 1e-5);
     EXPECT_EQ(m_listener->Statuses(), std::vector<DWORD>{GpsDevice::kStatusReadFailed});
+}
+
+// A receiver whose cycle is one short sentence: one read of 32 bytes completes two or three.
+class ShortCycleReceiver : public Receiver {
+protected:
+    [[nodiscard]] std::string Settings() const override {
+        testdata::GpsProtocolSection zda;
+        zda.inputs = {"GPZDA,utctime"};
+        return testdata::GpsSettingsWriter().AddProtocol(zda).Build();
+    }
+};
+
+TEST_F(ShortCycleReceiver, PublishesEveryCycleThatOneReadCompletes) {
+    NmeaWriter writer;
+    constexpr int kCycles = 30;
+    for (int second = 1; second <= kCycles; ++second) {
+        writer.AddSentence("GPZDA," + std::to_string(second));
+    }
+    m_receiver->AttachHandle(
+        ScriptedStream::Open(std::make_shared<ScriptedStream>(std::vector{writer.Build()}, false)));
+    m_receiver->SetSentenceRate(0.0f);
+    for (int step = 0; step < 500 && m_listener->Statuses().empty(); ++step) {
+        m_clock.Advance(GpsReceiver::kIdleRewindMs);
+        std::this_thread::sleep_for(1ms);
+    }
+    const std::vector<GpsFix> fixes = m_listener->Fixes();
+    ASSERT_EQ(fixes.size(), static_cast<std::size_t>(kCycles));
+    for (std::size_t i = 0; i < fixes.size(); ++i) {
+        EXPECT_EQ(fixes[i].utcTime % 86400, i + 1) << "in order";
+    }
 }
 
 TEST_F(Receiver, StopDuringThePacingWaitPublishesNothing) {

@@ -20,6 +20,8 @@ using testdata::NmeaWriter;
 
 constexpr char kGgaOnly[] =
     "[NMEA]\nInput1=GPGGA,utctime,latitude,ns,longitude,ew,quality,satellites,hdop\n";
+constexpr char kRmcWithStatus[] =
+    "[NMEA]\nInput1=GPRMC,utctime,status,latitude,ns,longitude,ew,speed,course\n";
 constexpr char kGgaVtg[] =
     "[NMEA]\nInput1=GPGGA,utctime,latitude,ns,longitude,ew,quality,satellites,hdop\n"
     "Input2=GPVTG,course,,,,,,speed\n";
@@ -34,7 +36,7 @@ std::vector<GpsFix> Feed(SentenceParser& parser, const std::string& bytes) {
     std::vector<GpsFix> fixes;
     for (std::size_t at = 0; at < bytes.size(); at += 32) {
         parser.Feed(bytes.data() + at, std::min<std::size_t>(32, bytes.size() - at));
-        if (parser.IsCycleComplete()) {
+        while (parser.IsCycleComplete()) {
             parser.FillFix(fixes.emplace_back());
             parser.ResetCycle();
         }
@@ -69,6 +71,12 @@ TEST(SentenceParser, ParsesTheDefinitionsEdgeCasesAndWriterFaults) {
             writer.AddCycle(values);
         }
         return writer.Build();
+    };
+    // A cycle of GGA, GSA, GSV, RMC and PSRF sentences; RMC status V when quality is 0.
+    const auto rmcCycle = [&](int quality) {
+        testdata::NmeaFixValues rmcValues = values;
+        rmcValues.quality = quality;
+        return NmeaWriter().SetMix(testdata::NmeaMix::GsaRmc).AddCycle(rmcValues).Build();
     };
     struct Case {
         const char* name;
@@ -124,6 +132,14 @@ TEST(SentenceParser, ParsesTheDefinitionsEdgeCasesAndWriterFaults) {
         {"GN talker, GP definition", kGgaVtg, cycles(NmeaFault::GnTalker, 1), 0, 2, nullptr},
         {"GN talker, NMEA-GN", ShippedSettings(), cycles(NmeaFault::GnTalker, 1), 1, 0, nullptr},
         {"missing VTG", kGgaVtg, cycles(NmeaFault::MissingVtg, 3), 0, 3, nullptr},
+        {"RMC status V", kRmcWithStatus, rmcCycle(0), 1, 1,
+         [](const GpsFix& fix) { EXPECT_EQ(fix.hdop, GpsFix::kHdopNoFix); }},
+        {"RMC status A", kRmcWithStatus, rmcCycle(1), 1, 1,
+         [](const GpsFix& fix) {
+             EXPECT_EQ(fix.hdop, GpsFix::kHdopNotDelivered);
+             EXPECT_EQ(fix.speed, 46) << "knots";
+             EXPECT_EQ(fix.course, 271);
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -183,29 +199,39 @@ TEST(SentenceParser, FormatsAFixAndReadsItBackInAllHemispheres) {
     parser.FormatFix(west, text);
     EXPECT_NE(text.find(u",4715.0000,N, 130.0000,W,8,"), std::u16string::npos);
 
-    for (const auto& [latitude, longitude] :
-         {std::pair{47.123456f, 9.654321f}, std::pair{-33.8765f, 151.2093f},
-          std::pair{-0.5f, -78.25f}, std::pair{64.1466f, -21.9426f}}) {
-        SCOPED_TRACE(latitude);
-        GpsFix fix;
-        fix.latitude = latitude;
-        fix.longitude = longitude;
-        fix.course = 123;
-        fix.speed = 56;
-        fix.satellites = 9;
-        fix.hdop = 1.25f;
-        std::u16string sentences;
-        parser.FormatFix(fix, sentences);
-        const std::vector<GpsFix> back =
-            Feed(parser, std::string(sentences.begin(), sentences.end()));
-        ASSERT_EQ(back.size(), 1u);
-        // Four decimals of minutes, read through a float (1.5e-5 steps beyond 128 degrees).
-        EXPECT_NEAR(back[0].latitude, latitude, 1e-5);
-        EXPECT_NEAR(back[0].longitude, longitude, 2e-5);
-        EXPECT_EQ(back[0].course, 123);
-        EXPECT_EQ(back[0].speed, 56);
-        EXPECT_EQ(back[0].satellites, 9);
-        EXPECT_FLOAT_EQ(back[0].hdop, 1.25f);
+    // Every shipped protocol, those with speed in knots and a status field included.
+    for (const char16_t* protocol : {u"NMEA", u"NMEA-GN", u"NMEA-RMC-RMB-GGA", u"NMEA-GSA-RMC"}) {
+        SCOPED_TRACE(
+            std::string(protocol, protocol + std::char_traits<char16_t>::length(protocol)));
+        Load(parser, ShippedSettings(), protocol);
+        const bool hasSatellites = std::u16string_view(protocol) != u"NMEA-GSA-RMC";
+        const bool isKnots =
+            std::u16string_view(protocol).find(u"RMC") != std::u16string_view::npos;
+        for (const auto& [latitude, longitude] :
+             {std::pair{47.123456f, 9.654321f}, std::pair{-33.8765f, 151.2093f},
+              std::pair{-0.5f, -78.25f}, std::pair{64.1466f, -21.9426f}}) {
+            SCOPED_TRACE(latitude);
+            GpsFix fix;
+            fix.latitude = latitude;
+            fix.longitude = longitude;
+            fix.course = 123;
+            fix.speed = 56;
+            fix.satellites = 9;
+            fix.hdop = 1.25f;
+            std::u16string sentences;
+            parser.FormatFix(fix, sentences);
+            const std::vector<GpsFix> back =
+                Feed(parser, std::string(sentences.begin(), sentences.end()));
+            ASSERT_EQ(back.size(), 1u);
+            // Four decimals of minutes, read through a float (1.5e-5 steps beyond 128 degrees).
+            EXPECT_NEAR(back[0].latitude, latitude, 1e-5);
+            EXPECT_NEAR(back[0].longitude, longitude, 2e-5);
+            EXPECT_EQ(back[0].course, 123);
+            // 56 km/h are written as 30 whole knots, read as 55.56 km/h.
+            EXPECT_EQ(back[0].speed, isKnots ? 55 : 56);
+            EXPECT_EQ(back[0].satellites, hasSatellites ? 9 : GpsFix::kNotDelivered);
+            EXPECT_FLOAT_EQ(back[0].hdop, 1.25f) << "a valid fix";
+        }
     }
 }
 

@@ -37,8 +37,9 @@ class SerialDevice : public ::testing::Test {
 protected:
     void SetUp() override { m_clock.SetTick(kStartTick); }
     void TearDown() override { StopRun(); }
-    void Start(const testdata::GpsSettingsWriter& settings) {
-        ASSERT_TRUE(m_root.WriteFile(u"\\deziv.ini", settings.Build()));
+    void Start(const testdata::GpsSettingsWriter& settings) { Start(settings.Build()); }
+    void Start(const std::string& settings) {
+        ASSERT_TRUE(m_root.WriteFile(u"\\deziv.ini", settings));
         m_device = std::make_unique<SerialGpsDevice>(u"\\deziv.ini");
         m_listener = std::make_unique<GpsListener>(*m_device);
     }
@@ -91,6 +92,24 @@ TEST_F(SerialDevice, PublishesCyclesBackDatedByTheirTransmissionTime) {
         EXPECT_EQ(fix.tick, kStartTick - transmissionMs);
         EXPECT_GE(fix.hdop, 0.0f);
     }
+    // Two cycles in one read: both are published, each back-dated from the end of the read by
+    // the bytes from its own start on.
+    const std::string first = testdata::DriveGenerator::ToNmea({samples[0]});
+    const std::string second = testdata::DriveGenerator::ToNmea({samples[1]});
+    ASSERT_LT(first.size() + second.size(), SerialGpsDevice::kReadSize);
+    ASSERT_TRUE(pty.Send(first + second));
+    ASSERT_TRUE(m_listener->WaitForFixes(samples.size() + 2));
+    std::this_thread::sleep_for(60ms);
+    const std::vector<GpsFix> fixes = m_listener->Fixes();
+    ASSERT_EQ(fixes.size(), samples.size() + 2);
+    const auto msOf = [](std::size_t bytes) {
+        return static_cast<DWORD>((bytes * 10000 + 4799) / 4800);
+    };
+    EXPECT_NEAR(fixes[samples.size()].latitude, samples[0].reported.latitude, 1e-5);
+    EXPECT_LE(fixes[samples.size()].tick, kStartTick - msOf(first.size()));
+    EXPECT_GE(fixes[samples.size()].tick, kStartTick - msOf(first.size() + second.size()));
+    EXPECT_EQ(fixes[samples.size() + 1].tick, kStartTick - msOf(second.size()));
+    EXPECT_NEAR(fixes[samples.size() + 1].latitude, samples[1].reported.latitude, 1e-5);
     EXPECT_TRUE(m_listener->Statuses().empty());
 }
 
@@ -383,6 +402,53 @@ TEST_F(SerialDevice, DetectionWakesAWaitingRunAtOnce) {
     ASSERT_EQ(again.wait_for(5s), std::future_status::ready);
     EXPECT_EQ(again.get(), 1);
     EXPECT_TRUE(pty.Receive(100ms).empty());
+}
+
+// With the shipped settings each kind of receiver is found: the candidates that do not fit it
+// listen in vain until their time-out, the one that fits completes a cycle.
+TEST_F(SerialDevice, DetectionFindsTheShippedProtocolOfEachKindOfReceiver) {
+    const auto cycles = [](testdata::NmeaWriter& writer) {
+        for (const testdata::DriveSample& sample : Drive(4)) {
+            writer.AddCycle(testdata::DriveGenerator::ToNmeaValues(sample));
+        }
+        return writer.Build();
+    };
+    testdata::NmeaWriter ggaVtg;
+    testdata::NmeaWriter gn;
+    testdata::NmeaWriter rmcRmbGga;
+    testdata::NmeaWriter gsaRmc;
+    const struct {
+        const char16_t* protocol;
+        std::string bytes;
+    } cases[] = {
+        {u"NMEA", cycles(ggaVtg.SetRmc(false))},
+        {u"NMEA-GN", cycles(gn.SetFault(testdata::NmeaFault::GnTalker))},
+        {u"NMEA-RMC-RMB-GGA",
+         cycles(rmcRmbGga.SetMix(testdata::NmeaMix::RmcRmbGga).SetTimeFraction(""))},
+        {u"NMEA-GSA-RMC", cycles(gsaRmc.SetMix(testdata::NmeaMix::GsaRmc).SetTimeFraction(".041"))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::u16string(c.protocol).size());
+        testdata::PtyPort pty(3); // a fresh line: nothing left of the case before
+        ASSERT_TRUE(pty.IsOpen());
+        Start(ShippedSettings());
+        auto detection = std::async(std::launch::async, [this] {
+            return m_device->DetectPort(nullptr, 3, nullptr, nullptr);
+        });
+        // Each round a candidate listens; a search that finds nothing ends within 4 trials of 4.
+        for (int round = 0; round < 20; ++round) {
+            std::this_thread::sleep_for(60ms);
+            ASSERT_TRUE(pty.Send(c.bytes));
+            if (detection.wait_for(200ms) == std::future_status::ready) {
+                break;
+            }
+            m_clock.Advance(5000); // its time-out: the next candidate
+        }
+        ASSERT_EQ(detection.wait_for(5s), std::future_status::ready);
+        EXPECT_EQ(detection.get(), 1);
+        EXPECT_EQ(IniProfile::GetString(u"Default GPS", u"GPS", u"\\deziv.ini", u""), c.protocol);
+        m_device.reset();
+    }
 }
 
 TEST_F(SerialDevice, DetectionWithoutCandidatesPortsOrTimeFindsNothing) {
