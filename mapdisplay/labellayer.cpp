@@ -329,7 +329,7 @@ void LabelLayer::Begin(HDC dc) {
 
 void LabelLayer::Clear() {
     m_labels.clear();
-    m_keptPicture = {};
+    m_keptParts = 0;
 }
 
 void LabelLayer::Shift(POINT offset, const RECT& rect) {
@@ -346,7 +346,37 @@ void LabelLayer::Shift(POINT offset, const RECT& rect) {
     }
     RECT moved = rect;
     OffsetRect(&moved, offset.x, offset.y);
-    (void)IntersectRect(&m_keptPicture, &rect, &moved); // empty when nothing was kept
+    // Empty when nothing was kept, and then never met.
+    (void)IntersectRect(m_keptPicture.data(), &rect, &moved);
+    m_keptParts = 1;
+}
+
+void LabelLayer::KeepAround(const RECT& view, const RECT& redrawn) {
+    RECT open{};
+    const bool isAnyRedrawn = IntersectRect(&open, &view, &redrawn) != FALSE;
+    if (isAnyRedrawn && open.left == view.left && open.top == view.top &&
+        open.right == view.right && open.bottom == view.bottom) {
+        Clear();
+        return;
+    }
+    for (Label& label : m_labels) {
+        label.isKept = true;
+    }
+    m_keptParts = 0;
+    if (!isAnyRedrawn) {
+        m_keptPicture[m_keptParts++] = view;
+        return;
+    }
+    // The bands above and below the redrawn part, and the parts beside it.
+    const RECT parts[] = {{view.left, view.top, view.right, open.top},
+                          {view.left, open.bottom, view.right, view.bottom},
+                          {view.left, open.top, open.left, open.bottom},
+                          {open.right, open.top, view.right, open.bottom}};
+    for (const RECT& part : parts) {
+        if (IsRectEmpty(&part) == FALSE) {
+            m_keptPicture[m_keptParts++] = part;
+        }
+    }
 }
 
 void LabelLayer::SetDay(bool isDay) {
@@ -417,9 +447,11 @@ bool LabelLayer::Place(Label label) {
     const RECT& b = label.bounds;
     const RECT reach{b.left - kInkMargin, b.top - kInkMargin, b.right + kInkMargin,
                      b.bottom + kInkMargin};
-    RECT intoKept{};
-    if (IntersectRect(&intoKept, &reach, &m_keptPicture) != FALSE) {
-        return false; // drawn over the kept picture, or cut at the strip's edge if clipped
+    for (std::size_t i = 0; i < m_keptParts; ++i) {
+        RECT intoKept{};
+        if (IntersectRect(&intoKept, &reach, &m_keptPicture[i]) != FALSE) {
+            return false; // drawn over the kept picture, or cut at the redrawn part's edge
+        }
     }
     std::vector<std::size_t> displaced; // allocates only on a collision
     for (std::size_t i = 0; i < m_labels.size(); ++i) {

@@ -1,8 +1,8 @@
 #pragma once
 // The label layer: collects the texts of a map paint (street names along lines, point labels,
 // road-number shields), keeps at most 200 without overlaps (the smaller class wins, but never
-// over a label a scroll kept in the picture) and draws them over the finished map, rotated,
-// with a halo or in a box. User-interface thread only.
+// over a label kept in the picture by a scroll or a partial repaint) and draws them over the
+// finished map, rotated, with a halo or in a box. User-interface thread only.
 
 #include "mapdisplay/gdicache.h"
 
@@ -54,7 +54,7 @@ struct Label {
     COLORREF textColour = 0;
     COLORREF haloColour = 0; // a boxed label's box colour
     std::u16string text;
-    bool isKept = false; // in the picture a scroll kept: no label displaces it
+    bool isKept = false; // in the picture a scroll or partial repaint kept: none displaces it
 };
 
 // True when the labels overlap: their bounding rectangles share area and an edge of one crosses
@@ -88,10 +88,16 @@ public:
     void Begin(HDC dc);
     void Clear();
     // After a scroll: drops the labels whose bounds miss rect, moves the rest by offset. The
-    // labels kept are in the kept picture already: until the next Clear or Shift no label
-    // displaces them, and no new label reaches, halo included, into the kept picture (rect less
-    // the strip the scroll uncovered), so none is drawn over it or cut at the strip's edge.
+    // labels kept are in the kept picture already: until the next Clear, Shift or KeepAround no
+    // label displaces them, and no new label reaches, halo included, into the kept picture (rect
+    // less the strip the scroll uncovered), so none is drawn over it or cut at the strip's edge.
     void Shift(POINT offset, const RECT& rect);
+    // Before a repaint of part of an unchanged view: keeps every label, as Shift keeps those it
+    // moves, and the kept picture is view less redrawn. The labels are drawn again whole, with
+    // the same pixels where the picture kept them, and the new ones stay inside redrawn. When
+    // redrawn covers the view, clears instead: the labels are placed anew (an option that
+    // changes them repaints the whole view).
+    void KeepAround(const RECT& view, const RECT& redrawn);
     // Sets the street colours of the day or the night; on a change also clears the labels and
     // re-creates the fonts.
     void SetDay(bool isDay);
@@ -131,6 +137,8 @@ private:
     LONG m_streetHeight = 0;
     std::uint32_t m_pointSize = 10;
     std::vector<Label> m_labels;
-    RECT m_keptPicture{}; // empty but after a scroll
+    // The kept picture (empty but after a scroll or a partial repaint) in up to four parts.
+    std::array<RECT, 4> m_keptPicture{};
+    std::size_t m_keptParts = 0;
     bool m_isDay = true;
 };

@@ -16,7 +16,7 @@ nav_test(mapdisplay_mapview_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/maproute_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/maproadroute_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapbuttonbar_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/tests/mapviewpan_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/mapviewrepaint_test.cpp
   DEPENDS mapdisplay_mapview mapdisplay_pickrecord ui_tmcmonitor testdata testdata_drawtown usefulcode_text
           usefulcode_settings testdata_golden
           platform_window platform_window_testdriver platform_gdi platform_shell

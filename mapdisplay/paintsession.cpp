@@ -184,7 +184,9 @@ void BeginPaint(DrawContext& context, std::shared_ptr<DrawOptions> options, HDC 
         if (GetClipBox(dc, &box) == NULLREGION || box.right <= box.left || box.bottom <= box.top)
             box = {0, 0, 2, 2};
         context.rect = box;
-        state.labels.Clear();
+        // The picture around the box stays with its labels: they are drawn again whole and new
+        // ones stay inside the box.
+        state.labels.KeepAround(rect, box);
     } else {
         state.labels.Clear();
     }

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <string>
 #include <vector>
 
 namespace {
@@ -267,6 +269,49 @@ TEST_F(LabelLayerTest, ShiftDropsAndMovesAndSetDaySwapsAndClears) {
     fresh.SetDay(true);
     EXPECT_EQ(LabelFontTable::Instance().StreetText(), 0x3C3C3CU);
     EXPECT_EQ(LabelFontTable::Instance().StreetHalo(), 0xDCDCDCU);
+}
+
+// Before a repaint of part of the view every label is kept, and a new one is placed only when it
+// reaches, halo included, nowhere into the picture kept around the repainted part (beyond the
+// view nothing is kept) and overlaps no kept label, whatever its class. A repaint of the whole
+// view keeps nothing.
+TEST_F(LabelLayerTest, KeepAroundRefusesLabelsReachingIntoTheKeptPicture) {
+    const RECT view{0, 0, 400, 300};
+    const RECT middle{100, 100, 200, 160}; // holds the kept label, about 135-165 by 103-117
+    const RECT corner{300, 200, 400, 300};
+    const struct {
+        RECT redrawn;
+        POINT at; // where the new label is centred
+        bool isPlaced;
+        bool isKept = true; // the label placed before
+    } cases[] = {
+        {middle, {150, 140}, true},
+        {middle, {150, 112}, false}, // over the kept label
+        {middle, {102, 140}, false},
+        {middle, {198, 140}, false},
+        {middle, {120, 101}, false},
+        {middle, {150, 159}, false},
+        {middle, {300, 250}, false},
+        {corner, {399, 250}, true},
+        {corner, {350, 299}, true},
+        {corner, {301, 250}, false},
+        {corner, {350, 201}, false},
+        {{500, 0, 600, 90}, {150, 140}, false}, // nothing of the view redrawn
+        {{-5, 0, 400, 310}, {150, 112}, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.redrawn.left) + "," + std::to_string(c.redrawn.top) + " at " +
+                     std::to_string(c.at.x) + "," + std::to_string(c.at.y));
+        layer.Clear();
+        ASSERT_TRUE(layer.AddPointLabel({150, 110}, {150, 110}, u"Kept", 1500, nullptr, 0, 0));
+        layer.KeepAround(view, c.redrawn);
+        EXPECT_EQ(layer.AddPointLabel(c.at, c.at, u"Ab", 500, nullptr, 0, 0), c.isPlaced);
+        const auto kept = std::find_if(layer.Labels().begin(), layer.Labels().end(),
+                                       [](const Label& label) { return label.text == u"Kept"; });
+        EXPECT_EQ(kept != layer.Labels().end(), c.isKept);
+        EXPECT_TRUE(kept == layer.Labels().end() || kept->isKept);
+        EXPECT_EQ(layer.Labels().size(), (c.isKept ? 1U : 0U) + (c.isPlaced ? 1U : 0U));
+    }
 }
 
 TEST_F(LabelLayerTest, BeginKeepsFontsWhileTheHeightStaysAndKeysFontsByBytes) {
