@@ -230,7 +230,8 @@ JunctionScenario ArmedRoundaboutScenario(std::string route) {
     const MapPoint c = kScenarioCentre;
     const double ring = 300.0;
     JunctionScenario s;
-    s.nodes = {{'1', PolarPoint(c, -90, ring)},       {'2', PolarPoint(c, 0, ring)},
+    // Node 2 as far east as b and a lie west: the ring's extent is centred on c.
+    s.nodes = {{'1', PolarPoint(c, -90, ring)},       {'2', PolarPoint(c, 0, 290)},
                {'3', PolarPoint(c, 90, ring)},        {'b', PolarPoint(c, 165, ring)},
                {'a', PolarPoint(c, 195, ring)},       {'S', PolarPoint(c, -90, ring + kArm)},
                {'E', PolarPoint(c, 0, ring + kArm)},  {'N', PolarPoint(c, 90, ring + kArm)},
