@@ -57,93 +57,99 @@ void CrossingModel::OrientModel() {
     turn(m_approachSegment.x2, m_approachSegment.y2, false);
 }
 
+namespace {
+
+// The device rectangle the model is fitted into, and its scale in device units per degree.
+struct Fit {
+    std::int64_t l;
+    std::int64_t t;
+    std::int64_t r;
+    std::int64_t b;
+    float sx = 1.0f;
+    float sy = 1.0f;
+};
+
+// A roundabout keeps its shape: the longer side of the rectangle is shortened.
+void FitRoundabout(Fit& fit, const std::array<float, 4>& extent) {
+    const double w = static_cast<double>(extent[2]) - extent[0];
+    const double h = static_cast<double>(extent[3]) - extent[1];
+    if (w != 0.0 && h != 0.0) {
+        if (fit.b - fit.t < fit.r - fit.l) {
+            fit.r = fit.l + ClampToInt(w / h * static_cast<double>(fit.b - fit.t));
+        } else {
+            fit.b = fit.t + ClampToInt(h / w * static_cast<double>(fit.r - fit.l));
+        }
+    }
+    ComputeScaleFactors({Clamped(fit.l), Clamped(fit.t), Clamped(fit.r), Clamped(fit.b)}, extent[0],
+                        extent[1], extent[2], extent[3], fit.sx, fit.sy, false);
+}
+
+// An ordinary junction in a box of its proportions, latitude-corrected; with a second junction
+// it shows that junction's distance around the centre, with margins of radiusFactor / 2.
+void FitOrdinary(Fit& fit, const std::array<float, 4>& extent, const GeoPoint& centre,
+                 bool hasSecondJunction, std::int32_t distance, double radiusFactor) {
+    GeoPoint p0{extent[0], extent[1]};
+    GeoPoint p1{extent[2], extent[3]};
+    if (hasSecondJunction) {
+        const double d = distance / junctionview::kMetresPerDegree;
+        p0 = {static_cast<float>(centre.x + d * std::cos(kPi)),
+              static_cast<float>(centre.y + d * std::sin(3.0 * kPi / 2.0))};
+        p1 = {static_cast<float>(centre.x + d * std::cos(0.0)),
+              static_cast<float>(centre.y + d * std::sin(kPi / 2.0))};
+        const double mx = static_cast<double>(fit.r - fit.l) * radiusFactor / 2.0;
+        const double my = static_cast<double>(fit.b - fit.t) * radiusFactor / 2.0;
+        const Fit shrunk{ClampToInt(static_cast<double>(fit.l) + mx),
+                         ClampToInt(static_cast<double>(fit.t) + my),
+                         ClampToInt(static_cast<double>(fit.r) - mx),
+                         ClampToInt(static_cast<double>(fit.b) - my)};
+        fit = shrunk;
+    }
+    double w = static_cast<double>(p1.x) - p0.x;
+    double h = static_cast<double>(p1.y) - p0.y;
+    w = w == 0.0 ? 1.0 : w;
+    h = h == 0.0 ? 1.0 : h;
+    // The model's proportions in a box 100 wide; a very flat model keeps a height of 1.
+    const std::int64_t boxW = 100;
+    const std::int64_t boxH = std::max<std::int64_t>(1, ClampToInt(h / w * 100.0));
+    std::int64_t width = (fit.b - fit.t) * boxW / boxH;
+    std::int64_t height = fit.b - fit.t;
+    if (width > fit.r - fit.l) {
+        width = fit.r - fit.l;
+        height = width * boxH / boxW;
+    }
+    fit.r = fit.l + (width < 1 ? boxW : width);
+    fit.b = fit.t + (height < 1 ? boxH : height);
+    ComputeScaleFactors({Clamped(fit.l), Clamped(fit.t), Clamped(fit.r), Clamped(fit.b)}, p0.x,
+                        p0.y, p1.x, p1.y, fit.sx, fit.sy, true);
+}
+
+} // namespace
+
 void CrossingModel::MapModelToRect(JunctionRect rect) {
     m_screenRouteSegments.clear();
     m_screenSideSegments.clear();
     m_screenExtraSegments.clear();
-    float sx = 1.0f;
-    float sy = 1.0f;
-    std::int64_t l = rect.left;
-    std::int64_t t = rect.top;
-    std::int64_t r = rect.right;
-    std::int64_t b = rect.bottom;
-    const std::int64_t cx = (l + r) / 2;
-    const std::int64_t cy = (t + b) / 2;
+    Fit fit{rect.left, rect.top, rect.right, rect.bottom};
+    const std::int64_t cx = (fit.l + fit.r) / 2;
+    const std::int64_t cy = (fit.t + fit.b) / 2;
+    if (m_isRoundabout) {
+        FitRoundabout(fit, m_modelExtent);
+    } else {
+        FitOrdinary(fit, m_modelExtent, m_junctionCentre, m_hasSecondJunction,
+                    m_nextManoeuvreDistance, m_radiusFactor);
+    }
     const float x0 = m_modelExtent[0];
     const float y0 = m_modelExtent[1];
-    const float x1 = m_modelExtent[2];
-    const float y1 = m_modelExtent[3];
-    if (m_isRoundabout) {
-        const double w = static_cast<double>(x1) - x0;
-        const double h = static_cast<double>(y1) - y0;
-        if (w != 0.0 && h != 0.0) {
-            if (b - t < r - l) {
-                r = l + ClampToInt(w / h * static_cast<double>(b - t));
-            } else {
-                b = t + ClampToInt(h / w * static_cast<double>(r - l));
-            }
-        }
-        ComputeScaleFactors({Clamped(l), Clamped(t), Clamped(r), Clamped(b)}, x0, y0, x1, y1, sx,
-                            sy, false);
-    } else {
-        GeoPoint p0{x0, y0};
-        GeoPoint p1{x1, y1};
-        if (m_hasSecondJunction) {
-            const double d = m_nextManoeuvreDistance / junctionview::kMetresPerDegree;
-            const GeoPoint c = m_junctionCentre;
-            p0 = {static_cast<float>(c.x + d * std::cos(kPi)),
-                  static_cast<float>(c.y + d * std::sin(3.0 * kPi / 2.0))};
-            p1 = {static_cast<float>(c.x + d * std::cos(0.0)),
-                  static_cast<float>(c.y + d * std::sin(kPi / 2.0))};
-            const double mx = static_cast<double>(r - l) * m_radiusFactor / 2.0;
-            const double my = static_cast<double>(b - t) * m_radiusFactor / 2.0;
-            const auto ll = ClampToInt(static_cast<double>(l) + mx);
-            const auto tt = ClampToInt(static_cast<double>(t) + my);
-            const auto rr = ClampToInt(static_cast<double>(r) - mx);
-            const auto bb = ClampToInt(static_cast<double>(b) - my);
-            l = ll;
-            t = tt;
-            r = rr;
-            b = bb;
-        }
-        double w = static_cast<double>(p1.x) - p0.x;
-        double h = static_cast<double>(p1.y) - p0.y;
-        if (w == 0.0) {
-            w = 1.0;
-        }
-        if (h == 0.0) {
-            h = 1.0;
-        }
-        // The model's proportions in a box 100 wide; a very flat model keeps a height of 1.
-        const std::int64_t boxW = 100;
-        const std::int64_t boxH = std::max<std::int64_t>(1, ClampToInt(h / w * 100.0));
-        std::int64_t width = (b - t) * boxW / boxH;
-        std::int64_t height = b - t;
-        if (width > r - l) {
-            width = r - l;
-            height = width * boxH / boxW;
-        }
-        if (width < 1) {
-            width = boxW;
-        }
-        if (height < 1) {
-            height = boxH;
-        }
-        r = l + width;
-        b = t + height;
-        ComputeScaleFactors({Clamped(l), Clamped(t), Clamped(r), Clamped(b)}, p0.x, p0.y, p1.x,
-                            p1.y, sx, sy, true);
-    }
-    const auto h = static_cast<float>(b - t);
-    const auto left = static_cast<float>(l);
-    const auto top = static_cast<float>(t);
-    const auto mapX = [&](float x) { return (x - x0) * sx + left; };
-    const auto mapY = [&](float y) { return (h - (y - y0) * sy) + top; };
-    const float jx = mapX(m_junctionCentre.x);
-    const float jy = mapY(m_junctionCentre.y);
-    const std::int32_t offX = ClampToInt(static_cast<double>(cx) - jx);
-    const std::int32_t offY = ClampToInt(static_cast<double>(cy) - jy);
-    m_targetRect = {Clamped(l + offX), Clamped(t + offY), Clamped(r + offX), Clamped(b + offY)};
+    const auto h = static_cast<float>(fit.b - fit.t);
+    const auto left = static_cast<float>(fit.l);
+    const auto top = static_cast<float>(fit.t);
+    const auto mapX = [&](float x) { return (x - x0) * fit.sx + left; };
+    const auto mapY = [&](float y) { return (h - (y - y0) * fit.sy) + top; };
+    // The junction at the centre of the rectangle passed in.
+    const std::int32_t offX = ClampToInt(static_cast<double>(cx) - mapX(m_junctionCentre.x));
+    const std::int32_t offY = ClampToInt(static_cast<double>(cy) - mapY(m_junctionCentre.y));
+    m_targetRect = {Clamped(fit.l + offX), Clamped(fit.t + offY), Clamped(fit.r + offX),
+                    Clamped(fit.b + offY)};
     const auto fx = static_cast<float>(offX);
     const auto fy = static_cast<float>(offY);
     const auto map = [&](float& x, float& y) {
@@ -174,16 +180,17 @@ void CrossingModel::MapModelToRect(JunctionRect rect) {
         map(m_approachSegment.x1, m_approachSegment.y1);
         map(m_approachSegment.x2, m_approachSegment.y2);
     }
-    if (m_isRoundabout) {
-        if (junctionview::IsFirstPointSet(m_exitSpoke)) {
-            m_arrowSegment.x1 = m_exitSpoke.x1;
-            m_arrowSegment.y1 = m_exitSpoke.y1;
-            map(m_arrowSegment.x1, m_arrowSegment.y1);
-        }
-        if (junctionview::IsSecondPointSet(m_exitSpoke)) {
-            m_arrowSegment.x2 = m_exitSpoke.x2;
-            m_arrowSegment.y2 = m_exitSpoke.y2;
-            map(m_arrowSegment.x2, m_arrowSegment.y2);
-        }
+    if (!m_isRoundabout) {
+        return;
+    }
+    if (junctionview::IsFirstPointSet(m_exitSpoke)) {
+        m_arrowSegment.x1 = m_exitSpoke.x1;
+        m_arrowSegment.y1 = m_exitSpoke.y1;
+        map(m_arrowSegment.x1, m_arrowSegment.y1);
+    }
+    if (junctionview::IsSecondPointSet(m_exitSpoke)) {
+        m_arrowSegment.x2 = m_exitSpoke.x2;
+        m_arrowSegment.y2 = m_exitSpoke.y2;
+        map(m_arrowSegment.x2, m_arrowSegment.y2);
     }
 }

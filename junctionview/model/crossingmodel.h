@@ -10,8 +10,13 @@
 #include "routing/routeiterator.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+namespace junctionview {
+struct RingArm;
+} // namespace junctionview
 
 class CrossingModel {
 public:
@@ -105,6 +110,25 @@ public:
 
 protected:
     void BuildRoundabout();
+    // The spokes of the arms around the junction centre, sorted into the lists.
+    void PlaceSpokes(const std::vector<junctionview::RingArm>& arms);
+    // The approach from the entry arm (-1: from the approach step) and the exit spoke unset, or
+    // the route's end standing in for it when there is no exit arm; false when rejected.
+    bool SetApproach(const std::vector<junctionview::RingArm>& arms, std::ptrdiff_t entryIndex,
+                     std::ptrdiff_t exitIndex);
+    // The roundabout cases; false when the junction is an ordinary one.
+    bool EnterRoundabout(const RouteRecord& afterStep);
+    // Walks the cursor back from a junction step in the ring to the step that enters it.
+    void WalkBackToRingEntry();
+    bool BuildOrdinary(double radius, const std::vector<GeoPoint>& following);
+    // The route's steps before the junction within the radius, farthest first.
+    bool WalkBackward(double radius);
+    // The route's steps after the junction within the radius.
+    bool WalkForward(double radius);
+    // The step's polyline on the iterator and its ends' distances from the junction centre;
+    // false (the walk ends) when it has none or it is unusable.
+    bool ReadWalkStep(const RouteIteratorPtr& w, const RouteRecord& step,
+                      std::vector<GeoPoint>& points, double& d1, double& d2);
     // Empties the model lists and unsets the spokes; the model is then empty.
     void ClearModel();
     // One debug line naming the element and what is wrong with it; empties the model.
