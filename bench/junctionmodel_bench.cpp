@@ -142,6 +142,35 @@ std::vector<Junction> AdviceJunctions(ModelExtract& extract, const RouteRequestR
     return junctions;
 }
 
+// The longest routes between the municipalities, the longest first.
+std::vector<RouteRequestResult> LongestRoutes(ModelExtract& extract) {
+    const std::u16string names[] = {u"Vaduz",   u"Schaan",       u"Balzers",     u"Triesen",
+                                    u"Eschen",  u"Mauren",       u"Triesenberg", u"Gamprin",
+                                    u"Ruggell", u"Schellenberg", u"Planken"};
+    std::vector<RoutePositionPtr> places;
+    for (const auto& name : names) {
+        if (RoutePositionPtr place = PlaceIn(extract, name)) {
+            places.push_back(std::move(place));
+        }
+    }
+    std::vector<RouteRequestResult> routes;
+    for (const auto& from : places) {
+        for (const auto& to : places) {
+            if (from == to) {
+                continue;
+            }
+            RouteRequestResult route = extract.service->RequestRoute(from, to, nullptr);
+            if (route.status == routestatus::kFound) {
+                routes.push_back(std::move(route));
+            }
+        }
+    }
+    std::sort(routes.begin(), routes.end(),
+              [](const auto& a, const auto& b) { return a.length > b.length; });
+    routes.resize(std::min(routes.size(), kModelRoutes));
+    return routes;
+}
+
 ModelExtract& TheModelExtract() {
     static ModelExtract* extract = [] {
         auto* made = new ModelExtract;
@@ -168,26 +197,7 @@ ModelExtract& TheModelExtract() {
             return made;
         }
         made->map = CreateEngineJunctionMap(RetrievalEngine::RetrievalEnginePtr(made->engine));
-        const std::u16string names[] = {u"Vaduz",   u"Schaan",       u"Balzers",     u"Triesen",
-                                        u"Eschen",  u"Mauren",       u"Triesenberg", u"Gamprin",
-                                        u"Ruggell", u"Schellenberg", u"Planken"};
-        std::vector<RoutePositionPtr> places;
-        for (const auto& name : names) {
-            places.push_back(PlaceIn(*made, name));
-        }
-        for (const auto& from : places) {
-            for (const auto& to : places) {
-                if (from && to && from != to) {
-                    RouteRequestResult route = made->service->RequestRoute(from, to, nullptr);
-                    if (route.status == routestatus::kFound) {
-                        made->routes.push_back(std::move(route));
-                    }
-                }
-            }
-        }
-        std::sort(made->routes.begin(), made->routes.end(),
-                  [](const auto& a, const auto& b) { return a.length > b.length; });
-        made->routes.resize(std::min(made->routes.size(), kModelRoutes));
+        made->routes = LongestRoutes(*made);
         if (made->routes.empty()) {
             made->error = "no route between the municipalities";
         }
@@ -199,43 +209,53 @@ ModelExtract& TheModelExtract() {
     return *extract;
 }
 
-// What the model of one junction reads, without the model.
-std::size_t Fetch(const ModelExtract& extract, const RouteRequestResult& route,
-                  const Junction& junction) {
+// Reads an item's polyline, the streets at its crossing and their polylines.
+std::size_t ReadItem(const RouteIteratorPtr& it) {
     std::size_t points = 0;
     std::vector<GeoPoint> polyline;
     std::vector<NeighbourLink> allowed;
     std::vector<NeighbourLink> forbidden;
-    const auto read = [&](const RouteIteratorPtr& it) {
-        if (it->GetItemPolyline(RouteItemRef(it->Current()), polyline)) {
-            points += polyline.size();
-        }
-        it->GetJunctionStreets(allowed, forbidden);
-        for (const auto* streets : {&allowed, &forbidden}) {
-            for (const NeighbourLink& street : *streets) {
-                if (it->GetItemPolyline(RouteItemRef(street), polyline)) {
-                    points += polyline.size();
-                }
+    if (it->GetItemPolyline(RouteItemRef(it->Current()), polyline)) {
+        points += polyline.size();
+    }
+    it->GetJunctionStreets(allowed, forbidden);
+    for (const auto* streets : {&allowed, &forbidden}) {
+        for (const NeighbourLink& street : *streets) {
+            if (it->GetItemPolyline(RouteItemRef(street), polyline)) {
+                points += polyline.size();
             }
         }
-    };
+    }
+    return points;
+}
+
+// The route's part of what the model of one junction reads: for a roundabout the walk from the
+// route's start to the ring, else the steps it drew with their streets.
+std::size_t FetchRoute(const RouteRequestResult& route, const Junction& junction) {
+    std::size_t points = 0;
     if (junction.isRoundabout) {
-        // The walk from the route's start to the ring's exit.
         for (RouteIteratorPtr it = GetRouteIterator(route); it && it->IsValid(); it->Next()) {
             if (it->Current().linkId == junction.cursor->Current().linkId) {
                 break;
             }
+            ++points;
         }
-    } else {
-        RouteIteratorPtr it = junction.cursor->Clone();
-        while (it->Previous() && junction.steps.count(it->Current().linkId) != 0) {
-        }
-        for ((void)it->Next(); it->IsValid() && junction.steps.count(it->Current().linkId) != 0;
-             it->Next()) {
-            read(it);
-        }
-        read(it->IsValid() ? it : junction.cursor->Clone());
+        return points;
     }
+    RouteIteratorPtr it = junction.cursor->Clone();
+    while (it->Previous() && junction.steps.count(it->Current().linkId) != 0) {
+    }
+    for ((void)it->Next(); it->IsValid() && junction.steps.count(it->Current().linkId) != 0;
+         it->Next()) {
+        points += ReadItem(it);
+    }
+    return points + ReadItem(it->IsValid() ? it : junction.cursor->Clone());
+}
+
+// What the model of one junction reads, without the model.
+std::size_t Fetch(const ModelExtract& extract, const RouteRequestResult& route,
+                  const Junction& junction) {
+    std::size_t points = FetchRoute(route, junction);
     JunctionMapElement element;
     for (const std::uint32_t id : junction.elements) {
         points += extract.map->GetElement(id, element) ? element.points.size() : 0;

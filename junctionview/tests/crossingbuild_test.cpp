@@ -14,7 +14,6 @@
 
 namespace {
 
-using junctionworld::RoutedWorld;
 using junctionworld::RouteWorld;
 
 constexpr double kBuildTolerance = 1e-6; // degrees

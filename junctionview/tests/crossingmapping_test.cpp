@@ -145,8 +145,11 @@ TEST(JunctionMapToRect, CentresTheJunctionAndKeepsTheProportions) {
         const JunctionRect target = model.TargetRect();
         EXPECT_EQ(target.right - target.left, c.width);
         EXPECT_EQ(target.bottom - target.top, c.height);
-        const float cx = static_cast<float>((c.rect.left + c.rect.right) / 2);
-        const float cy = static_cast<float>((c.rect.top + c.rect.bottom) / 2);
+        // The rectangle's centre in whole device units.
+        const std::int32_t centreX = (c.rect.left + c.rect.right) / 2;
+        const std::int32_t centreY = (c.rect.top + c.rect.bottom) / 2;
+        const auto cx = static_cast<float>(centreX);
+        const auto cy = static_cast<float>(centreY);
         const auto& screen = model.ScreenRouteSegments();
         ASSERT_EQ(screen.size(), 2u);
         // The junction: where the arriving segment ends.

@@ -30,6 +30,7 @@ ScriptedStreet StepsStreet(std::uint32_t id, std::vector<GeoPoint> polyline) {
 
 std::vector<std::uint32_t> IdsOf(const std::vector<JunctionSegment>& list) {
     std::vector<std::uint32_t> ids;
+    ids.reserve(list.size());
     for (const JunctionSegment& s : list) {
         ids.push_back(s.streetId);
     }
