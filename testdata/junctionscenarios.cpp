@@ -226,6 +226,63 @@ JunctionScenario RoundaboutScenario() {
     return s;
 }
 
+JunctionScenario ArmedRoundaboutScenario(std::string route) {
+    const MapPoint c = kScenarioCentre;
+    const double ring = 300.0;
+    JunctionScenario s;
+    // Node 2 as far east as b and a lie west: the ring's extent is centred on c.
+    s.nodes = {{'1', PolarPoint(c, -90, ring)},       {'2', PolarPoint(c, 0, 290)},
+               {'3', PolarPoint(c, 90, ring)},        {'b', PolarPoint(c, 165, ring)},
+               {'a', PolarPoint(c, 195, ring)},       {'S', PolarPoint(c, -90, ring + kArm)},
+               {'E', PolarPoint(c, 0, ring + kArm)},  {'N', PolarPoint(c, 90, ring + kArm)},
+               {'W', PolarPoint(c, 180, ring + 500)}, {'V', PolarPoint(c, 180, ring + 500 + kArm)}};
+    const AdvisorRoadKinds ringKinds = Roundabout();
+    s.roads = {Road("S1", "South Road"),
+               WithKinds(Road("2E", "East Road"), {}, true),
+               WithKinds(Road("N3", "North Road"), {}, true),
+               WithKinds(Road("bW", "West Road"), {}, true),
+               WithKinds(Road("Wa", "West Road"), LookedPast(), true),
+               Road("VW", "West Road"),
+               WithKinds(Road("123ba1", "Ring"), ringKinds, true)};
+    ElementDescription poi;
+    poi.typeLetter = 't';
+    poi.typeCode = 5001;
+    poi.name = "Fuel";
+    const MapPoint at = s.nodes.at('2');
+    poi.bounds = {at.x, at.y, at.x, at.y};
+    ElementDescription city = poi;
+    city.typeCode = 4000;
+    city.name = "Ringtown";
+    city.bounds = {c.x, c.y, c.x, c.y};
+    s.places = {poi, city};
+    s.route = std::move(route);
+    return s;
+}
+
+JunctionScenario ScenarioAt(JunctionScenario scenario, const MapPoint& centre) {
+    const std::int32_t dx = centre.x - kScenarioCentre.x;
+    const std::int32_t dy = centre.y - kScenarioCentre.y;
+    const auto move = [&](MapPoint& p) {
+        p.x += dx;
+        p.y += dy;
+    };
+    for (auto& [name, point] : scenario.nodes) {
+        move(point);
+    }
+    for (ElementDescription& place : scenario.places) {
+        if (place.typeLetter == 'p' || place.typeLetter == 'y') { // absolute points
+            for (MapPoint& p : place.points) {
+                move(p);
+            }
+        }
+        place.bounds.x1 += dx;
+        place.bounds.x2 += dx;
+        place.bounds.y1 += dy;
+        place.bounds.y2 += dy;
+    }
+    return scenario;
+}
+
 JunctionScenario CrossingScenario(std::uint16_t south, std::uint16_t north, std::uint16_t east,
                                   std::uint16_t west, double northDegrees) {
     const MapPoint j = kScenarioCentre;

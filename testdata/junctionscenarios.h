@@ -112,6 +112,20 @@ inline constexpr MapPoint kScenarioCentre{1'260'000, 20'000};
 // highway ("/A 8") east to 'G', or right through 'M' to a third highway ("/A 9") east to 'H'.
 // The route takes 'S' 'J' 'R' 'Q' 'G'.
 [[nodiscard]] JunctionScenario InterchangeScenario();
+// The junction view's roundabout: a one-way ring 1 2 3 b a (anticlockwise: '1' south, '2' east,
+// '3' north, 'b' and 'a' beside each other west) with a two-way arm 'S' 1, an exit-only arm 2 'E',
+// an entry-only arm 'N' 3 and a one-way pair at 'b' and 'a' meeting at 'W' (b 'W' out of the
+// ring, 'W' a into it, looked past), which 'V' 'W' continues west. Beside it, no roads: a point
+// of interest (5001) on ring node 2 and a city (4000) at the centre. `route` as the scenario's:
+// "S12E" enters from the south, "VWa12E" from the west over the looked-past link.
+[[nodiscard]] JunctionScenario ArmedRoundaboutScenario(std::string route = "S12E");
+
+// The scenario moved so that its centre (kScenarioCentre) lies at `centre`: nodes and places.
+[[nodiscard]] JunctionScenario ScenarioAt(JunctionScenario scenario, const MapPoint& centre);
+// kScenarioCentre's longitude at 47.1 degrees north, where a map unit east-west is shorter than
+// one north-south by the cosine of the latitude.
+inline constexpr MapPoint kNorthScenarioCentre{1'260'000, 35'120'305};
+
 // A dual carriageway of two one-way roads, north along 'S' 'J' 'N' and south along 'M' 'K' 'T',
 // with a short looked-past link 'J' 'K' across the median. The route turns back: 'S' 'J' 'K' 'T'.
 [[nodiscard]] JunctionScenario MedianUTurnScenario();

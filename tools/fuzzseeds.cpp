@@ -17,6 +17,7 @@
 #include "testdata/emfwriter.h"
 #include "testdata/fieldtablefilewriter.h"
 #include "testdata/gpssettingswriter.h"
+#include "testdata/junctionmodelinput.h"
 #include "testdata/levelfilewriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/matcherdrives.h"
@@ -676,6 +677,21 @@ std::vector<Seed> SentenceSeeds() {
     return seeds;
 }
 
+// The junction model's scripted route and map: a T junction and a roundabout.
+std::vector<Seed> JunctionModelSeeds() {
+    const char* corpus = "junctionview/fuzz/corpus/junction_model_fuzz";
+    auto second = testdata::JunctionInputTJunction();
+    second.secondDistance = 150;
+    second.radiusFactor = 20;
+    return {
+        {corpus, "seed-t-junction",
+         testdata::EncodeJunctionModelInput(testdata::JunctionInputTJunction())},
+        {corpus, "seed-roundabout",
+         testdata::EncodeJunctionModelInput(testdata::JunctionInputRoundabout())},
+        {corpus, "seed-second-junction", testdata::EncodeJunctionModelInput(second)},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -691,7 +707,8 @@ int main(int argc, char** argv) {
                               RoadNetworkSeeds(),    AreaSeeds(),          SignSeeds(),
                               OptimisedChainSeeds(), ReceiverSeeds(),      TmcSeeds(),
                               MatcherStateSeeds(),   SentenceSeeds(),      TmcDataSeeds(),
-                              StyleSheetSeeds(),     MatcherUpdateSeeds(), EmfSeeds()}) {
+                              StyleSheetSeeds(),     MatcherUpdateSeeds(), EmfSeeds(),
+                              JunctionModelSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -96,6 +96,21 @@ if(TARGET osmdrive_test)
     endif()
   endif()
 endif()
+# The junction view's computed model for every advice of a simulated drive.
+nav_extract_test(osmjunctionview_test SUITE ExtractJunctionView
+  DEPENDS junctionview_model osm2nav_convert advisor_core routing_service retrievalengine_engine
+          testdata_drive)
+if(TARGET osmjunctionview_test)
+  if(NAV_DEMO_DATA_DIR)
+    target_compile_definitions(osmjunctionview_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
+  else()
+    target_compile_definitions(osmjunctionview_test PRIVATE
+                               NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
+    if(TARGET advisor_demo_data)
+      add_dependencies(osmjunctionview_test advisor_demo_data)
+    endif()
+  endif()
+endif()
 # TMC locations along a street, and a blocking message turning routes away (at the step of the
 # traffic handler, the last component it tests).
 nav_extract_test(osmtmc_test SUITE ExtractTmc
