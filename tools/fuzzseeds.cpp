@@ -41,8 +41,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -613,7 +615,8 @@ std::vector<Seed> TmcSeeds() {
 }
 
 // The TMC tables: a slot byte, then the table file input (odd mode: the file itself; even: patches
-// over the sample table of that slot). The TMC message: one 28-byte record.
+// over the sample table of that slot). A seed for each slot's own table, and one giving the events
+// slot another table's columns. The TMC message: one 28-byte record.
 std::vector<Seed> TmcDataSeeds() {
     const char* tables = "traffic/fuzz/corpus/tmc_tables_fuzz";
     const char* messages = "traffic/fuzz/corpus/tmc_message_fuzz";
@@ -624,13 +627,25 @@ std::vector<Seed> TmcDataSeeds() {
     const Bytes multi = {0xD3, 0x01, 0x04, 0x00, 0x50, 101,  0,    101, 0x10, 0x79,
                          0x19, 0x08, 0x80, 0,    0,    0,    0,    0,   0,    0,
                          0,    0,    0,    0,    0x60, 0x2E, 0x00, 0x00};
-    return {
-        {tables, "seed-chain", Concat({{3, 1}, files.at("Loc2Chain.fsr")})},
-        {tables, "seed-cookie", Concat({{0, 1}, files.at("Loc2Cookie.fsr")})},
-        {tables, "seed-patches", {4, 0, 0x04, 0x10, 0x41, 0x04, 0x20, 0x42}},
-        {messages, "seed-single", single},
-        {messages, "seed-multi", multi},
+    // In slot order.
+    const std::pair<const char*, const char*> slots[] = {
+        {"seed-cookie", "Loc2Cookie.fsr"},      {"seed-events", "Events.fsr"},
+        {"seed-area", "Loc2Area.fsr"},          {"seed-chain", "Loc2Chain.fsr"},
+        {"seed-first", "Loc2First.fsr"},        {"seed-line", "Loc2Line.fsr"},
+        {"seed-road-name", "Loc2RoadName.fsr"}, {"seed-road-number", "Loc2RoadNum.fsr"},
+        {"seed-type", "Loc2Type.fsr"},          {"seed-second", "Loc2Second.fsr"},
+        {"seed-sign-names", "EUC2SFN.fsr"},
     };
+    std::vector<Seed> seeds;
+    for (std::uint8_t slot = 0; slot < std::size(slots); ++slot) {
+        seeds.push_back(
+            {tables, slots[slot].first, Concat({{slot, 1}, files.at(slots[slot].second)})});
+    }
+    seeds.push_back({tables, "seed-other-columns", Concat({{1, 1}, files.at("Loc2Chain.fsr")})});
+    seeds.push_back({tables, "seed-patches", {4, 0, 0x04, 0x10, 0x41, 0x04, 0x20, 0x42}});
+    seeds.push_back({messages, "seed-single", single});
+    seeds.push_back({messages, "seed-multi", multi});
+    return seeds;
 }
 
 // The sentence parser: receiver output for the feed target (clean, faulty, GN, the sentence mixes

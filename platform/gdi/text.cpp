@@ -15,10 +15,13 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <numbers>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace platform::gdi_detail;
 
@@ -353,6 +356,124 @@ struct Run {
     int underline = -1; // index of a character to underline, or -1
 };
 
+// A clip rectangle in surface coordinates, 64-bit so that glyph boxes far out stay exact.
+struct ClipBox {
+    long long left, top, right, bottom;
+};
+
+// The clip as IsVisible walks it: the walk stops at the first rectangle below the row, so a
+// rectangle counts from the lowest row at which every rectangle up to it has begun (its own top
+// in a clip sorted by top, as GetTarget leaves it). Empty rectangles are left out.
+std::vector<ClipBox> ReachedClip(const Region& clip) {
+    std::vector<ClipBox> reached;
+    reached.reserve(clip.size());
+    long long reach = std::numeric_limits<long long>::min();
+    for (const RECT& r : clip) {
+        reach = std::max<long long>(reach, r.top);
+        if (r.left < r.right && reach < r.bottom)
+            reached.push_back(ClipBox{r.left, reach, r.right, r.bottom});
+    }
+    return reached;
+}
+
+// Paints the visible pixels of a glyph whose pen position is (baseX, baseY): a glyph inside one
+// clip rectangle in one pass, one outside every rectangle not at all, any other row by row over
+// the spans of the rectangles that row meets. The rectangles are looked up in a band of rows
+// around the last glyph, taken again when a glyph leaves it.
+class GlyphPainter {
+public:
+    GlyphPainter(const Target& target, std::uint32_t colour)
+        : m_target(target)
+        , m_clip(ReachedClip(target.clip))
+        , m_colour(colour)
+        , m_isMono(target.surface->isMono) {}
+
+    void Paint(const Glyph& glyph, int baseX, int baseY) {
+        const long long left = static_cast<long long>(baseX) + glyph.left;
+        const long long top = static_cast<long long>(baseY) - glyph.top;
+        const ClipBox box{left, std::max<long long>(top, m_target.box.top), left + glyph.width,
+                          std::min<long long>(top + glyph.rows, m_target.box.bottom)};
+        if (box.left >= box.right || box.top >= box.bottom)
+            return;
+        if (box.top < m_bandTop || box.bottom > m_bandBottom)
+            TakeBand(box.top - glyph.rows, box.bottom + glyph.rows);
+        m_parts.clear();
+        for (const ClipBox& r : m_band) {
+            const ClipBox part{std::max(r.left, box.left), std::max(r.top, box.top),
+                               std::min(r.right, box.right), std::min(r.bottom, box.bottom)};
+            if (part.left < part.right && part.top < part.bottom)
+                m_parts.push_back(part);
+        }
+        if (m_parts.empty())
+            return;
+        if (m_parts.size() == 1) {
+            const ClipBox& only = m_parts.front();
+            for (long long y = only.top; y < only.bottom; ++y)
+                PaintSpan(glyph, left, top, y, only.left, only.right);
+            return;
+        }
+        for (long long y = box.top; y < box.bottom; ++y) {
+            m_spans.clear();
+            for (const ClipBox& part : m_parts) {
+                if (part.top <= y && y < part.bottom)
+                    m_spans.emplace_back(part.left, part.right);
+            }
+            std::sort(m_spans.begin(), m_spans.end());
+            // Overlapping spans are painted once: blending twice would darken the pixel.
+            long long done = std::numeric_limits<long long>::min();
+            for (const auto& [from, to] : m_spans) {
+                const long long start = std::max(from, done);
+                if (start < to) {
+                    PaintSpan(glyph, left, top, y, start, to);
+                    done = to;
+                }
+            }
+        }
+    }
+
+private:
+    // Surface row y, columns [x0, x1), of the glyph whose bitmap starts at (left, top).
+    void PaintSpan(const Glyph& glyph, long long left, long long top, long long y, long long x0,
+                   long long x1) {
+        const std::uint8_t* coverage =
+            glyph.coverage.data() + static_cast<std::size_t>(y - top) * glyph.width;
+        std::uint32_t* row = m_target.surface->Row(static_cast<int>(y));
+        for (long long x = x0; x < x1; ++x) {
+            const int value = coverage[x - left];
+            if (value == 0)
+                continue;
+            if (m_isMono)
+                row[x] = value >= 128 ? ToMono(m_colour) : row[x];
+            else
+                Blend(row[x], m_colour, value);
+        }
+    }
+
+    // The clip rectangles that meet rows [top, bottom); the reached tops never decrease, so the
+    // walk ends at the first one below the band.
+    void TakeBand(long long top, long long bottom) {
+        m_bandTop = top;
+        m_bandBottom = bottom;
+        m_band.clear();
+        for (const ClipBox& r : m_clip) {
+            if (r.top >= bottom)
+                break;
+            if (r.bottom > top)
+                m_band.push_back(r);
+        }
+    }
+
+    const Target& m_target;
+    std::vector<ClipBox> m_clip;
+    std::uint32_t m_colour;
+    bool m_isMono;
+    std::vector<ClipBox> m_band;
+    long long m_bandTop = 0;
+    long long m_bandBottom = 0; // no band yet
+    std::vector<ClipBox> m_parts;
+    std::vector<std::pair<long long, long long>> m_spans;
+};
+
 // Draws a run with its cell's top-left corner (before rotation) at the surface point origin,
 // turning about pivot.
 void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& run, double originX,
@@ -377,7 +498,7 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
         spans.Paint();
     }
     const std::uint32_t colour = ToPixel(dc.textColour);
-    const bool isMonoSurface = target.surface->isMono;
+    GlyphPainter painter(target, colour);
     double penX = originX + downX * font.Ascent();
     double penY = originY + downY * font.Ascent();
     for (std::size_t i = 0; i < run.text.size(); ++i) {
@@ -389,23 +510,7 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
         }
         const int baseX = static_cast<int>(std::lround(penX));
         const int baseY = static_cast<int>(std::lround(penY));
-        for (int gy = 0; gy < glyph.rows; ++gy) {
-            const long long sy = static_cast<long long>(baseY) - glyph.top + gy;
-            if (sy < target.box.top || sy >= target.box.bottom)
-                continue;
-            for (int gx = 0; gx < glyph.width; ++gx) {
-                const int coverage =
-                    glyph.coverage[static_cast<std::size_t>(gy) * glyph.width + gx];
-                const long long sx = static_cast<long long>(baseX) + glyph.left + gx;
-                if (coverage == 0 || !IsVisible(target, static_cast<int>(sx), static_cast<int>(sy)))
-                    continue;
-                std::uint32_t& pixel = target.surface->Row(static_cast<int>(sy))[sx];
-                if (isMonoSurface)
-                    pixel = coverage >= 128 ? ToMono(colour) : pixel;
-                else
-                    Blend(pixel, colour, coverage);
-            }
-        }
+        painter.Paint(glyph, baseX, baseY);
         if (static_cast<int>(i) == run.underline && font.Angle() == 0) {
             Paint line;
             line.colour = colour;

@@ -1,7 +1,9 @@
 // Raw TMC messages from arbitrary bytes into a message store over the sample tables, the clock
 // moved between them: each 29-byte chunk is a clock step (seconds x 8) and a 28-byte record.
 // After a closing cancel-all, every message that entered (Added, or the new one of Replaced)
-// has left exactly once (Removed, or the old one of Replaced).
+// has left exactly once (Removed, or the old one of Replaced). The store, its database and the
+// ledger's connections are made once; each input starts from an empty store (the previous
+// input's cancel-all emptied it), an empty ledger and an empty block cache.
 
 #include "testdata/alertcencoder.h"
 #include "testdata/tempdir.h"
@@ -30,6 +32,11 @@ public:
     void OnReplaced(TmcMessagePtr old, TmcMessagePtr m) {
         Count(old, 0, 1);
         Count(m, 1, 0);
+    }
+    // Forgets the messages counted so far.
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_entries.clear();
     }
     [[nodiscard]] bool IsBalanced() {
         std::lock_guard lock(m_mutex);
@@ -92,29 +99,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return testdata::TmcTablesWriter(model).WriteFolder(root, u"\\Data", true);
     }();
     static const TmcRawMessage cancelAll = CancelAll();
-    if (!isReserved || !isWritten) {
+    static const BlockCachePtr cache = BlockCache::Create(64);
+    static const six::RefCntPtr<TmcMessageStore> store = [] {
+        six::RefCntPtr<TmcMessageStore> made = CreateTmcMessageStore();
+        if (made && cache && isWritten && made->OpenDatabaseWithCache(u"\\Data", cache)) {
+            return made;
+        }
+        return six::RefCntPtr<TmcMessageStore>();
+    }();
+    if (!isReserved || !store) {
         return 0;
     }
-    Ledger ledger;
-    {
-        six::RefCntPtr<TmcMessageStore> store = CreateTmcMessageStore();
-        if (!store || !store->OpenDatabaseWithCache(u"\\Data", BlockCache::Create(64))) {
-            return 0;
-        }
+    // After the store: it goes first at exit, its connections while the store still stands.
+    static Ledger ledger;
+    static const bool isConnected = [] {
         store->Added.Connect(&ledger, &Ledger::OnAdded);
         store->Removed.Connect(&ledger, &Ledger::OnRemoved);
         store->Replaced.Connect(&ledger, &Ledger::OnReplaced);
-        constexpr std::size_t kChunk = 1 + sizeof(TmcRawMessage);
-        for (std::size_t offset = 0; offset + kChunk <= size; offset += kChunk) {
-            clock.Advance(std::uint64_t{data[offset]} * 8000);
-            TmcRawMessage raw{};
-            std::memcpy(&raw, data + offset + 1, sizeof raw);
-            (void)store->AddRawMessage(&raw);
-        }
-        (void)store->AddRawMessage(&cancelAll);
-        if (store->GetCount() != 0 || !ledger.IsBalanced()) {
-            __builtin_trap();
-        }
+        return true;
+    }();
+    (void)isConnected;
+    constexpr std::size_t kChunk = 1 + sizeof(TmcRawMessage);
+    for (std::size_t offset = 0; offset + kChunk <= size; offset += kChunk) {
+        clock.Advance(std::uint64_t{data[offset]} * 8000);
+        TmcRawMessage raw{};
+        std::memcpy(&raw, data + offset + 1, sizeof raw);
+        (void)store->AddRawMessage(&raw);
     }
+    (void)store->AddRawMessage(&cancelAll);
+    if (store->GetCount() != 0 || !ledger.IsBalanced()) {
+        __builtin_trap();
+    }
+    ledger.Clear();
+    // The messages are gone with the ledger: the blocks they read leave the cache too, so that
+    // the next input starts as this one did.
+    cache->Flush();
     return 0;
 }

@@ -402,3 +402,126 @@ TEST(Text, ManyFontsKeepTheirMetrics) {
     }
     EXPECT_GT(first.back().cy, first.front().cy * 10);
 }
+
+namespace {
+
+// A change to a memory DC's clip: IntersectClipRect, or ExcludeClipRect when isExclude.
+struct ClipStep {
+    RECT rect;
+    bool isExclude;
+};
+
+// Whether the pixel stays visible after the clip steps.
+bool IsInsideSteps(const std::vector<ClipStep>& steps, int x, int y) {
+    for (const ClipStep& step : steps) {
+        const bool isIn = x >= step.rect.left && x < step.rect.right && y >= step.rect.top &&
+                          y < step.rect.bottom;
+        if (isIn == step.isExclude)
+            return false;
+    }
+    return true;
+}
+
+// Vertical stripes of the given width every `period` pixels across the canvas, excluded.
+std::vector<ClipStep> ExcludedStripes(int width, int period, int height) {
+    std::vector<ClipStep> steps;
+    for (int x = 1; x < width; x += period)
+        steps.push_back({RECT{x, 0, x + 2, height}, true});
+    return steps;
+}
+
+// A grid of squares of side 3 every 5 pixels, excluded: many rectangles on every row.
+std::vector<ClipStep> ExcludedSquares(int width, int height) {
+    std::vector<ClipStep> steps;
+    for (int y = 2; y < height; y += 5) {
+        for (int x = 2; x < width; x += 5)
+            steps.push_back({RECT{x, y, x + 3, y + 3}, true});
+    }
+    return steps;
+}
+
+} // namespace
+
+// Text under a clip region is the text drawn without one, masked by the region: a glyph inside
+// one rectangle, glyphs cut by a rectangle's edges, rows crossing many rectangles, glyphs beside
+// the region and an empty region, in colour (blended edges), monochrome, rotated and opaque.
+TEST(Text, ClipRegionsMaskTheUnclippedText) {
+    TestFont testFont;
+    constexpr int kWidth = 120;
+    constexpr int kHeight = 44;
+    const std::u16string text = u"Wegweiser 42";
+    struct Case {
+        const char* name;
+        std::vector<ClipStep> steps;
+        BYTE quality = ANTIALIASED_QUALITY;
+        LONG escapement = 0;
+        int bkMode = TRANSPARENT;
+        bool isMonoSurface = false;
+        bool hasInk = true;
+    };
+    std::vector<ClipStep> squaresInRect = ExcludedSquares(kWidth, kHeight);
+    squaresInRect.insert(squaresInRect.begin(), {RECT{9, 8, 77, 23}, false});
+    const Case cases[] = {
+        {"around the text", {{RECT{0, 0, kWidth, kHeight}, false}}},
+        {"cutting glyphs", {{RECT{13, 9, 71, 19}, false}}},
+        {"two rectangles apart", {{RECT{0, 0, 40, kHeight}, false}, {RECT{25, 14, 31, 16}, true}}},
+        {"stripes", ExcludedStripes(kWidth, 5, kHeight)},
+        {"squares", ExcludedSquares(kWidth, kHeight)},
+        {"squares in a rectangle", squaresInRect},
+        {"beside the text",
+         {{RECT{0, 38, kWidth, kHeight}, false}},
+         ANTIALIASED_QUALITY,
+         0,
+         TRANSPARENT,
+         false,
+         false},
+        {"empty",
+         {{RECT{30, 10, 30, 30}, false}},
+         ANTIALIASED_QUALITY,
+         0,
+         TRANSPARENT,
+         false,
+         false},
+        {"monochrome glyphs", ExcludedSquares(kWidth, kHeight), DEFAULT_QUALITY},
+        {"monochrome surface", ExcludedStripes(kWidth, 4, kHeight), ANTIALIASED_QUALITY, 0,
+         TRANSPARENT, true},
+        {"rotated", ExcludedStripes(kWidth, 6, kHeight), ANTIALIASED_QUALITY, 150},
+        {"opaque", ExcludedSquares(kWidth, kHeight), ANTIALIASED_QUALITY, 0, OPAQUE},
+    };
+    for (const Case& c : cases) {
+        Canvas plain(kWidth, kHeight, kWhite, c.isMonoSurface);
+        Canvas clipped(kWidth, kHeight, kWhite, c.isMonoSurface);
+        for (const Canvas* canvas : {&plain, &clipped}) {
+            SelectedFont selected(canvas->dc(), Font(-20, u"Arial", c.escapement, c.quality));
+            SetBkMode(canvas->dc(), c.bkMode);
+            SetBkColor(canvas->dc(), kGreen);
+            SetTextColor(canvas->dc(), kBlue);
+            if (canvas == &clipped) {
+                for (const ClipStep& step : c.steps) {
+                    const RECT& r = step.rect;
+                    (void)(step.isExclude
+                               ? ExcludeClipRect(canvas->dc(), r.left, r.top, r.right, r.bottom)
+                               : IntersectClipRect(canvas->dc(), r.left, r.top, r.right, r.bottom));
+                }
+            }
+            TextOutW(canvas->dc(), 4, c.escapement == 0 ? 6 : 36, text.c_str(),
+                     static_cast<int>(text.size()));
+            SelectClipRgn(canvas->dc(), nullptr); // GetPixel reads inside the clip only
+        }
+        int ink = 0;
+        int wrong = 0;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const COLORREF drawn = GetPixel(clipped.dc(), x, y);
+                const COLORREF expected =
+                    IsInsideSteps(c.steps, x, y) ? GetPixel(plain.dc(), x, y) : kWhite;
+                ink += drawn != kWhite ? 1 : 0;
+                if (drawn != expected && ++wrong <= 3)
+                    ADD_FAILURE() << c.name << ": pixel " << x << ", " << y;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << c.name;
+        EXPECT_EQ(ink > 0, c.hasInk) << c.name;
+        EXPECT_LT(plain.Count(kWhite), kWidth * kHeight) << c.name;
+    }
+}
