@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace testdata {
@@ -87,6 +88,32 @@ bool PtyPort::WaitForSlaveOpen(std::chrono::milliseconds wait) const {
         ::usleep(2000);
     }
     return false;
+}
+
+bool PtyPort::WaitUntilRead(std::chrono::milliseconds wait) const {
+    // The bytes waiting in the slave's input queue, seen through a descriptor of our own.
+    const int slave = ::open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0) {
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    bool isRead = false;
+    for (;;) {
+        int pending = 0;
+        if (::ioctl(slave, FIONREAD, &pending) != 0) {
+            break;
+        }
+        if (pending == 0) {
+            isRead = true;
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            break;
+        }
+        ::usleep(1000);
+    }
+    ::close(slave);
+    return isRead;
 }
 
 bool PtyPort::SlaveSettings(termios& settings) const {

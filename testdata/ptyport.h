@@ -28,6 +28,9 @@ public:
     // Waits up to wait (host time) until the port holds the slave open (the master no longer
     // reports a hang-up); false when it does not by then.
     [[nodiscard]] bool WaitForSlaveOpen(std::chrono::milliseconds wait) const;
+    // Waits up to wait (host time) until the port has read every byte sent to it; false when it
+    // has not by then.
+    [[nodiscard]] bool WaitUntilRead(std::chrono::milliseconds wait) const;
     // The line settings of the slave as the device holds them; false when unreadable.
     [[nodiscard]] bool SlaveSettings(termios& settings) const;
     // Closes the master: the port's next read fails.

@@ -128,9 +128,16 @@ TEST_F(SerialDevice, ReportsSilenceAndCyclelessBytesWithEmptyFixesAndReopens) {
         isReopened = pty.WaitForSlaveOpen(250ms);
     }
     ASSERT_TRUE(isReopened);
-    std::this_thread::sleep_for(60ms);
+    // Bytes without a cycle, read on either side of the 5 s time-out of the cycle but never
+    // after a read waited it out: each waits until the device has read the one before, and no
+    // time passes between the reopening and the first, so that every order of the two threads
+    // gives the same reports.
     ASSERT_TRUE(pty.Send("$GPTXT,no cycle*00\r\n"));
-    Advance(5001);
+    ASSERT_TRUE(pty.WaitUntilRead(5s));
+    Advance(3000);
+    ASSERT_TRUE(pty.Send("$GPTXT,still no cycle*00\r\n"));
+    ASSERT_TRUE(pty.WaitUntilRead(5s));
+    Advance(2500);
     ASSERT_TRUE(pty.Send("garbage\r\n"));
     ASSERT_TRUE(m_listener->WaitForFixes(4));
     const std::vector<DWORD> expected = {
