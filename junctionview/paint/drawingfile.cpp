@@ -156,15 +156,16 @@ std::int32_t ClampToInt64(std::int64_t value) {
 
 } // namespace
 
-void FitDrawing(const Drawing& drawing, const JunctionRect& rect,
+void FitDrawing(std::span<const JunctionSegment> route, std::span<const JunctionSegment> side,
+                const std::array<float, 4>& extent, const JunctionRect& rect,
                 std::vector<JunctionSegment>& screenRoute,
                 std::vector<JunctionSegment>& screenSide) {
     screenRoute.clear();
     screenSide.clear();
     const std::int32_t cx = ClampToInt64((std::int64_t{rect.left} + rect.right) / 2);
     const std::int32_t cy = ClampToInt64((std::int64_t{rect.top} + rect.bottom) / 2);
-    const float w = drawing.extent[2] == 0.0f ? 1.0f : drawing.extent[2];
-    const float h = drawing.extent[3] == 0.0f ? 1.0f : drawing.extent[3];
+    const float w = extent[2] == 0.0f ? 1.0f : extent[2];
+    const float h = extent[3] == 0.0f ? 1.0f : extent[3];
     const std::int64_t bh = ClampToInt(100.0f * h / w);
     if (bh == 0) {
         return;
@@ -186,20 +187,18 @@ void FitDrawing(const Drawing& drawing, const JunctionRect& rect,
                               ClampToInt64(rect.top + height)};
     float sx = 1.0f;
     float sy = 1.0f;
-    ComputeScaleFactors(fitted, drawing.extent[0], drawing.extent[1], drawing.extent[2],
-                        drawing.extent[3], sx, sy, false);
-    const auto ox = static_cast<float>(ClampToInt(cx - (drawing.extent[2] / 2) * sx));
-    const auto oy = static_cast<float>(ClampToInt(cy - (drawing.extent[3] / 2) * sy));
-    const auto map = [&](const std::vector<JunctionSegment>& from,
-                         std::vector<JunctionSegment>& to) {
+    ComputeScaleFactors(fitted, extent[0], extent[1], extent[2], extent[3], sx, sy, false);
+    const auto ox = static_cast<float>(ClampToInt(cx - (extent[2] / 2) * sx));
+    const auto oy = static_cast<float>(ClampToInt(cy - (extent[3] / 2) * sy));
+    const auto map = [&](std::span<const JunctionSegment> from, std::vector<JunctionSegment>& to) {
         to.reserve(from.size());
         for (const JunctionSegment& s : from) {
             to.push_back(
                 {s.streetId, s.x1 * sx + ox, s.y1 * sy + oy, s.x2 * sx + ox, s.y2 * sy + oy});
         }
     };
-    map(drawing.route, screenRoute);
-    map(drawing.side, screenSide);
+    map(route, screenRoute);
+    map(side, screenSide);
 }
 
 } // namespace junctionview

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -76,7 +77,8 @@ void JoinDrawing(Drawing& drawing, std::size_t firstRoute, std::size_t firstSide
 void NormaliseDrawing(Drawing& drawing);
 // Maps the drawing into rect {left, top, right, bottom}, centred, keeping its proportions:
 // screenRoute and screenSide are replaced. Nothing is mapped for a drawing with no height.
-void FitDrawing(const Drawing& drawing, const JunctionRect& rect,
+void FitDrawing(std::span<const JunctionSegment> route, std::span<const JunctionSegment> side,
+                const std::array<float, 4>& extent, const JunctionRect& rect,
                 std::vector<JunctionSegment>& screenRoute,
                 std::vector<JunctionSegment>& screenSide);
 

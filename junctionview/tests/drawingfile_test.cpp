@@ -183,7 +183,7 @@ TEST(DrawingFile, FitKeepsProportionsCentred) {
         drawing.route.push_back({0, 0, 0, c.extent[2], c.extent[3]});
         Segments route{{7, 1, 1, 1, 1}};
         Segments side{{7, 1, 1, 1, 1}};
-        junctionview::FitDrawing(drawing, c.rect, route, side);
+        junctionview::FitDrawing(drawing.route, drawing.side, drawing.extent, c.rect, route, side);
         EXPECT_EQ(route, c.route);
         EXPECT_TRUE(side.empty());
     }
