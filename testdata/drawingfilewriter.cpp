@@ -48,4 +48,16 @@ std::string WriteDrawingFile(const std::vector<DrawingLine>& lines, DrawingKnob 
     return file;
 }
 
+std::vector<std::uint8_t> WriteDrawingFuzzInput(const DrawingFuzzHeader& header,
+                                                const std::string& first,
+                                                const std::string* second) {
+    std::vector<std::uint8_t> input{header.width, header.height, header.routeWidth, header.flags};
+    input.insert(input.end(), first.begin(), first.end());
+    if (second != nullptr) {
+        input.push_back(0);
+        input.insert(input.end(), second->begin(), second->end());
+    }
+    return input;
+}
+
 } // namespace testdata

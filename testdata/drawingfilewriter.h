@@ -3,6 +3,7 @@
 // line per segment, with one knob built in.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,18 @@ inline constexpr std::size_t kManyDrawingLines = 5000;
 
 [[nodiscard]] std::string WriteDrawingFile(const std::vector<DrawingLine>& lines,
                                            DrawingKnob knob = DrawingKnob::None);
+
+// The input of the drawing fuzz target: a four-byte header (picture width and height, route
+// width, flags: bit 0 a roundabout, bit 1 its arc reversed), the first drawing file, and the
+// second one after a byte 0 when there is one.
+struct DrawingFuzzHeader {
+    std::uint8_t width = 64;
+    std::uint8_t height = 48;
+    std::uint8_t routeWidth = 6;
+    std::uint8_t flags = 0;
+};
+[[nodiscard]] std::vector<std::uint8_t> WriteDrawingFuzzInput(const DrawingFuzzHeader& header,
+                                                              const std::string& first,
+                                                              const std::string* second = nullptr);
 
 } // namespace testdata

@@ -12,11 +12,11 @@ GdiJunctionCanvas::~GdiJunctionCanvas() {
     if (m_oldBrush != nullptr) {
         (void)SelectObject(m_dc, m_oldBrush);
     }
-    if (m_pen != nullptr) {
-        (void)DeleteObject(m_pen);
+    for (const auto& [pen, handle] : m_pens) {
+        (void)DeleteObject(handle);
     }
-    if (m_brush != nullptr) {
-        (void)DeleteObject(m_brush);
+    for (const auto& [colour, handle] : m_brushes) {
+        (void)DeleteObject(handle);
     }
 }
 
@@ -29,33 +29,45 @@ void GdiJunctionCanvas::SetBrush(COLORREF colour) {
 }
 
 void GdiJunctionCanvas::SelectObjects() {
-    if (m_pen == nullptr || !(m_penMade == m_penWanted)) {
-        HPEN pen = CreatePen(m_penWanted.style, m_penWanted.width, m_penWanted.colour);
-        if (pen != nullptr) {
-            HGDIOBJ old = SelectObject(m_dc, pen);
-            if (m_oldPen == nullptr) {
-                m_oldPen = old;
-            }
-            if (m_pen != nullptr) {
-                (void)DeleteObject(m_pen);
-            }
-            m_pen = pen;
-            m_penMade = m_penWanted;
+    HPEN pen = nullptr;
+    for (const auto& [made, handle] : m_pens) {
+        if (made == m_penWanted) {
+            pen = handle;
+            break;
         }
     }
-    if (m_brush == nullptr || m_brushMade != m_brushWanted) {
-        HBRUSH brush = CreateSolidBrush(m_brushWanted);
-        if (brush != nullptr) {
-            HGDIOBJ old = SelectObject(m_dc, brush);
-            if (m_oldBrush == nullptr) {
-                m_oldBrush = old;
-            }
-            if (m_brush != nullptr) {
-                (void)DeleteObject(m_brush);
-            }
-            m_brush = brush;
-            m_brushMade = m_brushWanted;
+    if (pen == nullptr) {
+        pen = CreatePen(m_penWanted.style, m_penWanted.width, m_penWanted.colour);
+        if (pen != nullptr) {
+            m_pens.emplace_back(m_penWanted, pen);
         }
+    }
+    if (pen != nullptr && pen != m_pen) {
+        HGDIOBJ old = SelectObject(m_dc, pen);
+        if (m_oldPen == nullptr) {
+            m_oldPen = old;
+        }
+        m_pen = pen;
+    }
+    HBRUSH brush = nullptr;
+    for (const auto& [made, handle] : m_brushes) {
+        if (made == m_brushWanted) {
+            brush = handle;
+            break;
+        }
+    }
+    if (brush == nullptr) {
+        brush = CreateSolidBrush(m_brushWanted);
+        if (brush != nullptr) {
+            m_brushes.emplace_back(m_brushWanted, brush);
+        }
+    }
+    if (brush != nullptr && brush != m_brush) {
+        HGDIOBJ old = SelectObject(m_dc, brush);
+        if (m_oldBrush == nullptr) {
+            m_oldBrush = old;
+        }
+        m_brush = brush;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/gdi/gdi.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 struct JunctionPen {
@@ -31,8 +32,8 @@ public:
     virtual void CopyBitmap(HBITMAP bitmap, int x, int y, int width, int height) = 0;
 };
 
-// Draws into a device context. Pens and brushes are made when they change and selected; the
-// destructor selects the context's own again and deletes every one it made.
+// Draws into a device context. Pens and brushes are made on first use and kept for the canvas's
+// life; the destructor selects the context's own again and deletes every one it made.
 class GdiJunctionCanvas final : public JunctionCanvas {
 public:
     explicit GdiJunctionCanvas(HDC dc);
@@ -54,10 +55,10 @@ private:
     HDC m_dc;
     JunctionPen m_penWanted;
     COLORREF m_brushWanted = 0;
-    HPEN m_pen = nullptr;
+    std::vector<std::pair<JunctionPen, HPEN>> m_pens;
+    std::vector<std::pair<COLORREF, HBRUSH>> m_brushes;
+    HPEN m_pen = nullptr; // selected
     HBRUSH m_brush = nullptr;
-    JunctionPen m_penMade;
-    COLORREF m_brushMade = 0;
     HGDIOBJ m_oldPen = nullptr;
     HGDIOBJ m_oldBrush = nullptr;
 };

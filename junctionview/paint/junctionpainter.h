@@ -61,7 +61,7 @@ private:
     // False when there is no exit point (no arc, island or arrow then).
     bool PaintArc(const JunctionScene& scene, std::int32_t cx, std::int32_t cy, std::int32_t r);
 
-    const JunctionStyle& m_style;
+    JunctionStyle m_style;
     const std::vector<std::uint32_t>& m_routeElementIds;
     JunctionCanvas& m_canvas;
 };
