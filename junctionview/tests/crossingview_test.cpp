@@ -241,6 +241,15 @@ AdvicePtr ScriptedAdvice(const std::vector<std::int32_t>& kinds, bool isLinked,
     return MakeAdvice(list, nullptr);
 }
 
+// Valid, but without values (as when they cannot be allocated).
+class ValuelessAdvice final : public IAdvice {
+public:
+    bool Next() override { return true; }
+    [[nodiscard]] AdviceValuePtr Current() const override { return {}; }
+    [[nodiscard]] bool IsValid() const override { return true; }
+    [[nodiscard]] AdvicePtr Clone() const override { return AdvicePtr(new ValuelessAdvice); }
+};
+
 RECT CornersOf(const JunctionPrimitive& p) {
     return {p.points.front().x, p.points.front().y, p.points.back().x, p.points.back().y};
 }
@@ -462,6 +471,10 @@ TEST_F(CrossingViewScripted, RouteRequestAndDestination) {
     EXPECT_EQ(result, 99);
     view->Draw(nullptr, ScriptedAdvice({4}, false, {}), kPicture, canvas, &result);
     EXPECT_TRUE(canvas.Primitives().empty()) << "no route iterator: nothing";
+    view->Draw(s_world->At(0), AdvicePtr(new ValuelessAdvice), kPicture, canvas, &result);
+    EXPECT_EQ(result, 0) << "an advice without values counts as not valid";
+    EXPECT_EQ(canvas.Primitives().size(), 1u) << "the frame only";
+    canvas.Clear();
 
     // The distance bar exists only once created.
     view->DrawDistanceBar(canvas, {0, 0, 100, 10}, 0.5);
