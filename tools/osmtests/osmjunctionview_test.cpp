@@ -1,6 +1,8 @@
 // The computed junction model for every advice of a simulated drive across the converted extract:
 // every advice builds with finite coordinates, every roundabout advice gives a roundabout whose
-// exit spoke is on the route, every turn an unbroken route line arriving from below.
+// exit spoke is on the route, every turn an unbroken route line arriving from below. The crossing
+// view over the map engine facade: drawings only for the kinds that take them, and the pictures
+// of the first roundabout and the first turn.
 #include "advisor/advisor.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
