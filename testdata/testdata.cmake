@@ -8,6 +8,7 @@ nav_component(testdata STEP 0
     archivewriter.cpp
     wavewriter.cpp
     bitmapwriter.cpp
+    drawingfilewriter.cpp
     drivegenerator.cpp
     gpssettingswriter.cpp
     fuzzinput.cpp

@@ -14,6 +14,7 @@
 #include "testdata/bitmapwriter.h"
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
+#include "testdata/drawingfilewriter.h"
 #include "testdata/emfwriter.h"
 #include "testdata/fieldtablefilewriter.h"
 #include "testdata/gpssettingswriter.h"
@@ -692,6 +693,29 @@ std::vector<Seed> SentenceSeeds() {
     return seeds;
 }
 
+// The highway drawings: the drawing numbered 16 alone, two joined, a roundabout with a reversed
+// arc, and a file with CR LF line ends and a long field.
+std::vector<Seed> JunctionDrawingSeeds() {
+    const char* corpus = "junctionview/fuzz/corpus/junction_drawing_fuzz";
+    const std::vector<testdata::DrawingLine> file16 = {{0, 0, 10, 0, 1}, {10, 0, 10, 5, 2}};
+    const std::string first =
+        testdata::WriteDrawingFile({{50, 100, 50, 50, 1}, {50, 50, 80, 0, 0}});
+    const std::string second =
+        testdata::WriteDrawingFile({{50, 100, 50, 0, 1}, {50, 50, 20, 0, 0}});
+    testdata::DrawingFuzzHeader roundabout;
+    roundabout.flags = 3;
+    return {
+        {corpus, "seed-drawing-16",
+         testdata::WriteDrawingFuzzInput({}, testdata::WriteDrawingFile(file16))},
+        {corpus, "seed-joined", testdata::WriteDrawingFuzzInput({}, first, &second)},
+        {corpus, "seed-roundabout", testdata::WriteDrawingFuzzInput(roundabout, first)},
+        {corpus, "seed-crlf-long-field",
+         testdata::WriteDrawingFuzzInput(
+             {}, testdata::WriteDrawingFile(file16, testdata::DrawingKnob::CrLf) +
+                     testdata::WriteDrawingFile(file16, testdata::DrawingKnob::LongField))},
+    };
+}
+
 // The junction model's scripted route and map: a T junction and a roundabout.
 std::vector<Seed> JunctionModelSeeds() {
     const char* corpus = "junctionview/fuzz/corpus/junction_model_fuzz";
@@ -714,16 +738,16 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root = argv[1];
     int status = 0;
-    for (const auto& group : {FormatSeeds(),         ArchiveSeeds(),       BundleSeeds(),
-                              SettingsSeeds(),       TableSeeds(),         NameSeeds(),
-                              WaveSeeds(),           DialogSeeds(),        BitmapSeeds(),
-                              AdvisorSeeds(),        DatasetSeeds(),       MapDataSeeds(),
-                              SearchSeeds(),         CityIndexSeeds(),     LevelFileSeeds(),
-                              RoadNetworkSeeds(),    AreaSeeds(),          SignSeeds(),
-                              OptimisedChainSeeds(), ReceiverSeeds(),      TmcSeeds(),
-                              MatcherStateSeeds(),   SentenceSeeds(),      TmcDataSeeds(),
-                              StyleSheetSeeds(),     MatcherUpdateSeeds(), EmfSeeds(),
-                              JunctionModelSeeds()}) {
+    for (const auto& group : {FormatSeeds(),         ArchiveSeeds(),        BundleSeeds(),
+                              SettingsSeeds(),       TableSeeds(),          NameSeeds(),
+                              WaveSeeds(),           DialogSeeds(),         BitmapSeeds(),
+                              AdvisorSeeds(),        DatasetSeeds(),        MapDataSeeds(),
+                              SearchSeeds(),         CityIndexSeeds(),      LevelFileSeeds(),
+                              RoadNetworkSeeds(),    AreaSeeds(),           SignSeeds(),
+                              OptimisedChainSeeds(), ReceiverSeeds(),       TmcSeeds(),
+                              MatcherStateSeeds(),   SentenceSeeds(),       TmcDataSeeds(),
+                              StyleSheetSeeds(),     MatcherUpdateSeeds(),  EmfSeeds(),
+                              JunctionModelSeeds(),  JunctionDrawingSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

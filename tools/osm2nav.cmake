@@ -98,9 +98,11 @@ if(TARGET osmdrive_test)
 endif()
 # The junction view's computed model for every advice of a simulated drive.
 nav_extract_test(osmjunctionview_test SUITE ExtractJunctionView
-  DEPENDS junctionview_model osm2nav_convert advisor_core routing_service retrievalengine_engine
-          testdata_drive)
+  DEPENDS junctionview_paint junctionview_model osm2nav_convert advisor_core routing_service
+          retrievalengine_engine mapdisplay_facade testdata_drive testdata_golden)
 if(TARGET osmjunctionview_test)
+  target_compile_definitions(osmjunctionview_test PRIVATE
+                             NAV_JUNCTIONVIEW_DIR="${PROJECT_SOURCE_DIR}/junctionview")
   if(NAV_DEMO_DATA_DIR)
     target_compile_definitions(osmjunctionview_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
   else()

@@ -6,14 +6,10 @@
 
 namespace junctionworld {
 
-namespace {
-
 testdata::TempDeviceRoot& WorldRoot() {
     static testdata::TempDeviceRoot root;
     return root;
 }
-
-} // namespace
 
 RouteIteratorPtr RoutedWorld::At(std::size_t index) const {
     RouteIteratorPtr it = GetRouteIterator(result);

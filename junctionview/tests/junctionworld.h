@@ -6,6 +6,7 @@
 #include "junctionview/model/crossingmodel.h"
 #include "routing/routeservice.h"
 #include "testdata/junctionscenarios.h"
+#include "testdata/tempdir.h"
 
 #include <memory>
 #include <vector>
@@ -27,6 +28,9 @@ struct RoutedWorld {
     // A node's position in degrees.
     [[nodiscard]] GeoPoint Node(char name) const;
 };
+
+// The device root every world is written into (the process's device root while a test runs).
+[[nodiscard]] testdata::TempDeviceRoot& WorldRoot();
 
 // Writes the scenario into a folder of its own, opens it and routes from the middle of the
 // route's first link to the middle of its last; null when any step fails.

@@ -240,6 +240,22 @@ NavFile* _wfopen(const WCHAR* fileName, const WCHAR* mode) {
     return stream;
 }
 
+NavFile* platform::fopen(const char* fileName, const char* mode) {
+    if (fileName == nullptr || mode == nullptr) {
+        errno = EINVAL;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const auto widen = [](const char* text) {
+        std::u16string wide;
+        for (const char* c = text; *c != '\0'; ++c) {
+            wide += platform::AnsiToWideChar(static_cast<unsigned char>(*c));
+        }
+        return wide;
+    };
+    return _wfopen(widen(fileName).c_str(), widen(mode).c_str());
+}
+
 int fclose(NavFile* stream) {
     if (stream == nullptr) {
         errno = EINVAL;
@@ -339,6 +355,11 @@ int fflush(NavFile* stream) {
         return EOF;
     }
     return std::fflush(stream->host) == 0 ? 0 : EOF;
+}
+
+int fgetc(NavFile* stream) {
+    unsigned char byte = 0;
+    return fread(&byte, 1, 1, stream) == 1 ? byte : EOF;
 }
 
 WCHAR* fgetws(WCHAR* buffer, int count, NavFile* stream) {

@@ -19,6 +19,11 @@ struct NavFile;
 // or the mode is not understood.
 // NOLINTNEXTLINE(bugprone-reserved-identifier): the device runtime's own name
 [[nodiscard]] NavFile* _wfopen(const WCHAR* fileName, const WCHAR* mode);
+namespace platform {
+// The C runtime's narrow fopen: the name is taken in code page 1252 and opened as _wfopen does.
+// Called as platform::fopen, beside the host's own.
+[[nodiscard]] NavFile* fopen(const char* fileName, const char* mode);
+} // namespace platform
 // 0, or EOF when buffered data could not be written; the stream is gone either way.
 int fclose(NavFile* stream);
 
@@ -37,6 +42,10 @@ int fflush(NavFile* stream);
 inline int fflush(std::nullptr_t) {
     return std::fflush(nullptr);
 }
+
+// The next byte as an unsigned char value, or EOF at the end of the file (or on a stream not
+// open for reading). Text mode reads CR LF as '\n'; the bytes are not converted.
+[[nodiscard]] int fgetc(NavFile* stream);
 
 // Reads at most count - 1 characters, up to and including '\n', and terminates them. Returns
 // buffer, or null at the end of the file when nothing was read (or for count <= 0). A character

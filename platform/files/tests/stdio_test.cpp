@@ -93,6 +93,43 @@ TEST(TextStreams, BytesGoThroughCodePage1252) {
     EXPECT_EQ(ReadPieces(u"\\in.txt", u"r", 50), (Pieces16{u"\u20ac\u00e4\u0178\u00ff\n"}));
 }
 
+TEST(TextStreams, NarrowFopenAndFgetcReadBytes) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(root.WriteFile(u"\\Gr\u00f6\u00dfe.txt", "a,\x80\r\nb\rc\n\r\n"));
+    const struct {
+        const char* mode;
+        std::string bytes;
+    } cases[] = {
+        {"r", "a,\x80\nb\rc\n\n"},
+        {"rt", "a,\x80\nb\rc\n\n"},
+        {"rb", "a,\x80\r\nb\rc\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        NavFile* stream = platform::fopen("\\GR\xD6\xDF"
+                                          "E.TXT",
+                                          c.mode);
+        ASSERT_NE(stream, nullptr) << "the name is taken in code page 1252, any case";
+        std::string read;
+        for (int byte = fgetc(stream); byte != EOF; byte = fgetc(stream)) {
+            ASSERT_GE(byte, 0);
+            read += static_cast<char>(byte);
+        }
+        EXPECT_EQ(read, c.bytes);
+        EXPECT_NE(feof(stream), 0);
+        EXPECT_EQ(fclose(stream), 0);
+    }
+    errno = 0;
+    EXPECT_EQ(platform::fopen("\\missing.txt", "r"), nullptr);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(platform::fopen(nullptr, "r"), nullptr);
+    NavFile* output = platform::fopen("\\out.txt", "w");
+    ASSERT_NE(output, nullptr);
+    EXPECT_EQ(fgetc(output), EOF) << "not open for reading";
+    EXPECT_EQ(fclose(output), 0);
+    EXPECT_EQ(fgetc(static_cast<NavFile*>(nullptr)), EOF);
+}
+
 TEST(TextStreams, Utf8ByteOrderMarkSwitchesToUtf8) {
     testdata::TempDeviceRoot root;
     ASSERT_TRUE(root.WriteFile(u"\\utf8.properties", "\xEF\xBB\xBFStra\xC3\x9F"
