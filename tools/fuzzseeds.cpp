@@ -29,6 +29,7 @@
 #include "testdata/receiverscenariowriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/roadnetworkwriter.h"
+#include "testdata/screendescwriter.h"
 #include "testdata/stylesheetwriter.h"
 #include "testdata/tablefilewriter.h"
 #include "testdata/tmctableswriter.h"
@@ -43,6 +44,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -208,6 +210,70 @@ std::vector<Seed> DialogSeeds() {
     return {
         {corpus, "seed-popup", platform::MakeDialogTemplate(WS_POPUP | WS_VISIBLE, 0, 0, 100, 50)},
         {corpus, "seed-child", platform::MakeDialogTemplate(WS_CHILD, 8, 8, 40, 20)},
+    };
+}
+
+// The layout target: a first byte choosing the run (bit 0 a dialog instead of a page, bit 1 a
+// 240 x 320 screen instead of 480 x 640, bit 2 painted instead of only laid out), then the screen
+// description. The pages name the buttons, the input fields and label, or the logo and the
+// indicators (with a text height at the int range's end); pages and the dialog are laid out at
+// both screen sizes and painted at the smaller one, which paints a quarter of the pixels, as is
+// a page without "Size" nor "Bitmap".
+std::vector<Seed> ScreenDescSeeds() {
+    const char* corpus = "ui/fuzz/corpus/screendesc_layout_fuzz";
+    constexpr std::uint8_t dialog = 1;
+    constexpr std::uint8_t small = 2;
+    constexpr std::uint8_t painted = 4;
+    auto page = [] {
+        testdata::ScreenDescWriter writer;
+        writer.Section(u"Page")
+            .Size(240, 320)
+            .Rect(u"Status", 10, 5, 230, 30)
+            .Rect(u"Area", 0, 0, 240, 320)
+            .Bitmap(u"page.bmp")
+            .Help(u"x.htc");
+        return writer;
+    };
+    testdata::ScreenDescWriter buttons = page();
+    buttons.Rect(u"A", 10, 40, 110, 60)
+        .Item(u"B", 120, 40, 230, 60, 1)
+        .Item(u"E", 10, 100, 110, 120, 16)
+        .Item(u"F", 1, 2, 3, 4, 24)
+        .Item(u"G", -5, -6, std::numeric_limits<int>::max(), std::numeric_limits<int>::min(), 128)
+        .Empty(u"H");
+    testdata::ScreenDescWriter inputs = page();
+    inputs.Item(u"C", 10, 70, 110, 90, 8)
+        .Item(u"D", 120, 70, 230, 90, 32)
+        .Rect(u"L", 10, 130, 230, 150);
+    testdata::ScreenDescWriter indicators = page();
+    indicators.Rect(u"RealGPS", 80, 280, 150, 310)
+        .Rect(u"RealTMC", 160, 280, 230, 310)
+        .Rect(u"RealLOGO", 10, 280, 70, 310)
+        .Section(u"Screen")
+        .Rect(u"RealGPS", 0, 0, 50, 14)
+        .Rect(u"RealTMC", 0, 0, 50, -2000000000);
+    testdata::ScreenDescWriter box;
+    box.Section(u"Dlg")
+        .Size(200, 100)
+        .Rect(u"T", 10, 10, 190, 50)
+        .Item(u"B", 150, 75, 190, 95, 2)
+        .Bitmap(u"dlg.bmp");
+    testdata::ScreenDescWriter noSize;
+    noSize.Section(u"Page").Size(0, 0).Rect(u"A", 1, 1, 1, 1);
+    auto run = [](std::uint8_t mode, const testdata::ScreenDescWriter& writer) {
+        return Concat({{mode}, Text(writer.Build())});
+    };
+    return {
+        {corpus, "seed-page-buttons", run(0, buttons)},
+        {corpus, "seed-page-buttons-small-painted", run(small | painted, buttons)},
+        {corpus, "seed-page-inputs-small", run(small, inputs)},
+        {corpus, "seed-page-inputs-small-painted", run(small | painted, inputs)},
+        {corpus, "seed-page-indicators", run(0, indicators)},
+        {corpus, "seed-page-indicators-small-painted", run(small | painted, indicators)},
+        {corpus, "seed-page-no-size-small-painted", run(small | painted, noSize)},
+        {corpus, "seed-dialog", run(dialog, box)},
+        {corpus, "seed-dialog-small", run(dialog | small, box)},
+        {corpus, "seed-dialog-small-painted", run(dialog | small | painted, box)},
     };
 }
 
@@ -738,16 +804,36 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path root = argv[1];
     int status = 0;
-    for (const auto& group : {FormatSeeds(),         ArchiveSeeds(),        BundleSeeds(),
-                              SettingsSeeds(),       TableSeeds(),          NameSeeds(),
-                              WaveSeeds(),           DialogSeeds(),         BitmapSeeds(),
-                              AdvisorSeeds(),        DatasetSeeds(),        MapDataSeeds(),
-                              SearchSeeds(),         CityIndexSeeds(),      LevelFileSeeds(),
-                              RoadNetworkSeeds(),    AreaSeeds(),           SignSeeds(),
-                              OptimisedChainSeeds(), ReceiverSeeds(),       TmcSeeds(),
-                              MatcherStateSeeds(),   SentenceSeeds(),       TmcDataSeeds(),
-                              StyleSheetSeeds(),     MatcherUpdateSeeds(),  EmfSeeds(),
-                              JunctionModelSeeds(),  JunctionDrawingSeeds()}) {
+    for (const auto& group : {FormatSeeds(),
+                              ArchiveSeeds(),
+                              BundleSeeds(),
+                              SettingsSeeds(),
+                              TableSeeds(),
+                              NameSeeds(),
+                              WaveSeeds(),
+                              DialogSeeds(),
+                              BitmapSeeds(),
+                              AdvisorSeeds(),
+                              DatasetSeeds(),
+                              MapDataSeeds(),
+                              SearchSeeds(),
+                              CityIndexSeeds(),
+                              LevelFileSeeds(),
+                              RoadNetworkSeeds(),
+                              AreaSeeds(),
+                              SignSeeds(),
+                              OptimisedChainSeeds(),
+                              ReceiverSeeds(),
+                              TmcSeeds(),
+                              MatcherStateSeeds(),
+                              SentenceSeeds(),
+                              TmcDataSeeds(),
+                              StyleSheetSeeds(),
+                              MatcherUpdateSeeds(),
+                              EmfSeeds(),
+                              JunctionModelSeeds(),
+                              JunctionDrawingSeeds(),
+                              ScreenDescSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;
