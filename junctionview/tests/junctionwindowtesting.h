@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 
 namespace junctionwindowtesting {
 
@@ -39,11 +40,14 @@ public:
 };
 
 // The screen at width x height, the language library of bundle, the screen description and a
-// visible page window filling the screen.
+// visible page window filling the screen; on a device root of its own or on shared.
 class JunctionDevice {
 public:
     JunctionDevice(int width, int height, const testdata::ScreenDescWriter& description,
-                   const platform::ResourceBundle& bundle = {}) {
+                   const platform::ResourceBundle& bundle = {},
+                   testdata::TempDeviceRoot* shared = nullptr)
+        : m_own(shared == nullptr ? std::make_unique<testdata::TempDeviceRoot>() : nullptr)
+        , root(shared != nullptr ? *shared : *m_own) {
         platform::SetScreenSize(width, height);
         platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
         module = windowtesting::LoadLanguage(root, bundle);
@@ -68,7 +72,11 @@ public:
     JunctionDevice(const JunctionDevice&) = delete;
     JunctionDevice& operator=(const JunctionDevice&) = delete;
 
-    testdata::TempDeviceRoot root;
+private:
+    std::unique_ptr<testdata::TempDeviceRoot> m_own;
+
+public:
+    testdata::TempDeviceRoot& root;
     HMODULE module{};
     WindowHandle page;
     bool isReady = false;
