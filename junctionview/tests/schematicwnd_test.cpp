@@ -345,3 +345,33 @@ TEST_F(SchematicWindow, PictureModeOfEachKindOfManoeuvre) {
 }
 
 } // namespace
+
+namespace {
+
+// The page layout of the demo install gives both windows their settings.
+TEST(SchematicDemoLayout, GivesBothWindowsTheirColoursAndTheLabelArea) {
+    junctionwindowtesting::JunctionDevice device(240, 320, testdata::ScreenDescWriter(),
+                                                 SchematicBundle());
+    ASSERT_TRUE(device.isReady);
+    ASSERT_TRUE(device.root.WriteFile(AppPaths::GetScreenDescFilePath(),
+                                      ReadHostBytes(NAV_SCREENDESC_SOURCE)));
+    platform::ScreenDriver driver;
+    std::unique_ptr<SchematicWnd> window(static_cast<SchematicWnd*>(CreateSchematicWnd(nullptr)));
+    window->Create(RECT{0, 0, 240, 160}, device.page.window);
+    std::unique_ptr<DistanceBar> bar(static_cast<DistanceBar*>(CreateDistanceBar(nullptr)));
+    bar->Create(RECT{0, 160, 40, 320}, device.page.window);
+    driver.RunUntilIdle();
+    EXPECT_EQ(window->GetLabelColour(), 0xC8FFFFu);
+    const RECT area = window->GetAreaRect(SchematicWnd::kDistanceAreaKey);
+    RECT client{};
+    GetClientRect(window->GetHwnd(), &client);
+    EXPECT_GT(area.right - area.left, client.right / 3);
+    EXPECT_GT(area.bottom - area.top, 15);
+    EXPECT_LT(area.bottom, client.bottom / 4);
+    EXPECT_EQ(bar->GetBackColour(), 0xB28A12u);
+    EXPECT_EQ(bar->GetBarColour(), 0x00B4FFu);
+    EXPECT_EQ(bar->GetFrameColour(), 0x7B5218u);
+    EXPECT_GT(bar->GetScaleY(), 0.9f);
+}
+
+} // namespace
