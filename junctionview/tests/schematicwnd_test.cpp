@@ -148,6 +148,15 @@ TEST_F(SchematicWindow, TheLabelShowsTheDistanceOnceTheApproachHasBegun) {
     EXPECT_EQ(At(64, 7), kLabelColour) << "the label's plate";
     const RECT label{64, 8, 176, 30};
     const auto metric = PixelsOf(label);
+    // A new distance for the same manoeuvre: a new label over the kept picture.
+    const std::int64_t renders = SchematicWnd::CrossingViewsMade();
+    window->SetAdvice(ScriptAdvice({{4, route, 1000, 0}}));
+    driver.RunUntilIdle();
+    EXPECT_NE(PixelsOf(label), metric);
+    EXPECT_EQ(SchematicWnd::CrossingViewsMade(), renders);
+    window->SetAdvice(ScriptAdvice({{4, route, 1234, 0}}));
+    driver.RunUntilIdle();
+    EXPECT_EQ(PixelsOf(label), metric);
     window->SetMetric(false);
     Repaint();
     const auto imperial = PixelsOf(label);

@@ -164,10 +164,12 @@ void SchematicWnd::SetAdvice(const AdvicePtr& advice) {
     if (value && value->GetApproachPercent() <= 0) {
         if (value->GetDistance() != m_labelDistance) {
             m_labelDistance = value->GetDistance();
+            m_isComposed = false;
             Invalidate(&m_distanceArea);
         }
-    } else {
+    } else if (m_labelDistance != -1) {
         m_labelDistance = -1;
+        m_isComposed = false;
     }
     m_advice = value ? copy : AdvicePtr();
     m_routeIterator = route;
@@ -199,6 +201,8 @@ void SchematicWnd::SetCrossingPoint(float x, float y) {
 
 void SchematicWnd::SetMetric(bool isMetric) {
     ScopedLock lock(&m_lock);
+    if (isMetric != m_isMetric)
+        m_isComposed = false;
     m_isMetric = isMetric;
 }
 
@@ -283,8 +287,8 @@ void SchematicWnd::OnPaint(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled)
         if (!m_isPictureMode) {
             DrawArrowPlate(dc, client, m_arrowAngle, m_labelColour);
         } else {
-            PaintPicture(dc, client);
-            DrawLabel(dc);
+            if (!PaintPicture(dc, client))
+                DrawLabel(dc);
         }
     }
     EndPaint(schematicHandle.window, &paint);
@@ -292,12 +296,12 @@ void SchematicWnd::OnPaint(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled)
     *handled = true;
 }
 
-void SchematicWnd::PaintPicture(HDC dc, const RECT& client) {
+bool SchematicWnd::PaintPicture(HDC dc, const RECT& client) {
     const AdviceValuePtr value = m_advice ? m_advice->Current() : AdviceValuePtr();
     if (!value || !m_routeIterator || !m_routeIterator->IsValid()) {
         FillBackground(dc, client);
         DrawArrowPlate(dc, client, m_arrowAngle, m_labelColour);
-        return;
+        return false;
     }
     const LONG w = client.right - client.left;
     const LONG h = client.bottom - client.top;
@@ -325,7 +329,7 @@ void SchematicWnd::PaintPicture(HDC dc, const RECT& client) {
             // Nothing to draw into: the background now, a new try on the next paint.
             ReleaseCache();
             FillBackground(dc, client);
-            return;
+            return false;
         }
         m_cachedLinkId = linkId;
         m_cachedKind = kind;
@@ -341,7 +345,28 @@ void SchematicWnd::PaintPicture(HDC dc, const RECT& client) {
             view->Draw(m_routeIterator, m_advice, picture, m_memoryDc, &drawn);
         }
     }
+    // The picture with the label over it is kept too, so that a repaint is one blit.
+    if (!m_isComposed) {
+        if (m_composedDc == nullptr) {
+            m_composedDc = CreateCompatibleDC(dc);
+            m_composedBitmap = m_composedDc != nullptr ? CreateCompatibleBitmap(dc, w, h) : nullptr;
+            if (m_composedBitmap != nullptr)
+                m_composedPrevious = SelectObject(m_composedDc, m_composedBitmap);
+            else
+                ReleaseComposition();
+        }
+        if (m_composedDc != nullptr) {
+            BitBlt(m_composedDc, 0, 0, w, h, m_memoryDc, 0, 0, SRCCOPY);
+            DrawLabel(m_composedDc);
+            m_isComposed = true;
+        }
+    }
+    if (m_isComposed) {
+        BitBlt(dc, 0, 0, w, h, m_composedDc, 0, 0, SRCCOPY);
+        return true;
+    }
     BitBlt(dc, 0, 0, w, h, m_memoryDc, 0, 0, SRCCOPY);
+    return false;
 }
 
 void SchematicWnd::FillBackground(HDC dc, const RECT& rect) const {
@@ -369,7 +394,21 @@ void SchematicWnd::DrawLabel(HDC dc) {
         DeleteObject(brush);
 }
 
+void SchematicWnd::ReleaseComposition() {
+    if (m_composedDc != nullptr && m_composedPrevious != nullptr)
+        SelectObject(m_composedDc, m_composedPrevious);
+    m_composedPrevious = nullptr;
+    if (m_composedBitmap != nullptr)
+        DeleteObject(m_composedBitmap);
+    m_composedBitmap = nullptr;
+    if (m_composedDc != nullptr)
+        DeleteDC(m_composedDc);
+    m_composedDc = nullptr;
+    m_isComposed = false;
+}
+
 void SchematicWnd::ReleaseCache() {
+    ReleaseComposition();
     if (m_memoryDc != nullptr && m_previousBitmap != nullptr)
         SelectObject(m_memoryDc, m_previousBitmap);
     m_previousBitmap = nullptr;
@@ -392,6 +431,7 @@ void SchematicWnd::OnSizeMessage(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     const auto height = static_cast<INT>(GetScaleY() * 40.5f - 0.5f);
     ScopedLock lock(&m_lock);
     m_labelFont.Create(u"Arial", -height, true, false, false);
+    m_isComposed = false;
     m_distanceArea = GetAreaRect(kDistanceAreaKey);
 }
 

@@ -119,10 +119,14 @@ private:
     void OnLButtonDown(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnCommand(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 
-    void PaintPicture(HDC dc, const RECT& client);
+    // Blits the cached picture (rendering it first when the manoeuvre changed), with the label
+    // when it could keep the two together; false when the label is still to be drawn.
+    bool PaintPicture(HDC dc, const RECT& client);
     void FillBackground(HDC dc, const RECT& rect) const;
     void DrawLabel(HDC dc);
+    // Drops the picture and the picture with the label.
     void ReleaseCache();
+    void ReleaseComposition();
     void Invalidate(const RECT* rect) const;
 
     JunctionViewOwner* m_owner;
@@ -136,6 +140,11 @@ private:
     HBITMAP m_cachedBitmap = nullptr;
     HGDIOBJ m_previousBitmap = nullptr;
     HDC m_memoryDc = nullptr;
+    // The picture with the label drawn over it, made again when either changes.
+    HBITMAP m_composedBitmap = nullptr;
+    HGDIOBJ m_composedPrevious = nullptr;
+    HDC m_composedDc = nullptr;
+    bool m_isComposed = false;
     std::uint32_t m_cachedLinkId = 0xFFFFFFFF;
     std::int32_t m_cachedKind = -1;
     std::int32_t m_cachedFollowingKind = -1;
