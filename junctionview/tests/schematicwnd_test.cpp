@@ -357,6 +357,20 @@ TEST_F(SchematicWindow, PictureModeOfEachKindOfManoeuvre) {
 
 namespace {
 
+TEST(SchematicLabelColour, ZeroOrNoneTakesTheDefault) {
+    const struct {
+        const char16_t* value;
+        COLORREF colour;
+    } cases[] = {{u"", 0xC8FFFF}, {u"0", 0xC8FFFF}, {u"255", 0x0000FF}};
+    for (const auto& c : cases) {
+        junctionwindowtesting::JunctionDevice device(240, 320, SchematicDescription(c.value));
+        ASSERT_TRUE(device.isReady);
+        std::unique_ptr<SchematicWnd> window(
+            static_cast<SchematicWnd*>(CreateSchematicWnd(nullptr)));
+        EXPECT_EQ(window->GetLabelColour(), c.colour);
+    }
+}
+
 // The page layout of the demo install gives both windows their settings.
 TEST(SchematicDemoLayout, GivesBothWindowsTheirColoursAndTheLabelArea) {
     junctionwindowtesting::JunctionDevice device(240, 320, testdata::ScreenDescWriter(),

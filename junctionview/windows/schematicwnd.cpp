@@ -77,9 +77,11 @@ SchematicWnd::SchematicWnd(JunctionViewOwner* owner)
     : WindowBase(&schematicHandle, u"Arrow")
     , m_owner(owner)
     , m_folder(AppPaths::GetModuleDirectory()) {
-    m_labelColour = static_cast<COLORREF>(
+    const INT colour =
         IniProfile::GetInt(u"Arrow", u"CrossColor", AppPaths::GetScreenDescFilePath().c_str(),
-                           static_cast<INT>(kDefaultLabelColour)));
+                           static_cast<INT>(kDefaultLabelColour));
+    // A colour of 0 stands for the default.
+    m_labelColour = colour == 0 ? kDefaultLabelColour : static_cast<COLORREF>(colour);
     const INT radius = IniProfile::GetInt(u"SchematicAttribs", u"Radius",
                                           AppPaths::GetSettingsFilePath().c_str(), kDefaultRadius);
     if (radius < 1) {
