@@ -132,10 +132,13 @@ TEST(OnboardServerDrive, AdviceAtThePositionNeedsAStreetAndAnAdvisor) {
     ASSERT_EQ(route.status, routestatus::kFound);
     // An advisor, but no matched street yet.
     EXPECT_FALSE(w.server->GetAdviceAtPosition(advice));
-    // On the street of the route: advice.
-    (void)w.Drive(route, [&] { return w.log.Count('A') >= 1; });
+    // On the street of the route, with the replay still open: advice. Closing it first would
+    // race: the serial receiver it switches back to publishes empty fixes, which leave no street.
+    (void)w.Drive(
+        route, [&] { return w.log.Count('A') >= 1; }, true);
     ASSERT_EQ(w.log.Count('A'), 1U);
     EXPECT_TRUE(w.server->GetAdviceAtPosition(advice));
+    w.server->CloseAlternativeGps();
     // No route any more: no advisor.
     w.server->ClearRoute();
     EXPECT_FALSE(w.server->GetAdviceAtPosition(advice));
