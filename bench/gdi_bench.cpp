@@ -2,7 +2,8 @@
 // by Cairo (antialiasing off) in the same run: 1,000 polylines of 20 points with pens of width
 // 1 to 5, 200 filled polygons, 100 texts of 10 characters and 50 masked bitmap blits.
 // "vs_baseline" is how many times longer our scene takes than Cairo's. Also texts under a clip
-// region of many rectangles against the same texts unclipped.
+// region of many rectangles against the same texts unclipped, and measuring texts in fonts not
+// yet cached against drawing them.
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
 
@@ -11,6 +12,7 @@
 #include <cairo.h>
 #include <chrono>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -284,9 +286,60 @@ void BenchmarkTextUnderClip(benchmark::State& state) {
     DeleteObject(font);
 }
 
+// A text measured (GetTextExtentPoint32W) against the same text drawn (TextOutW), each time in
+// a font of a size not yet in the font cache (100 sizes from 12 to 408 pixels, one set of fonts
+// for measuring and an equal one for drawing, more than the cache holds), in the same run.
+// "vs_baseline" is how many times longer measuring takes than drawing.
+void BenchmarkMeasureAgainstDraw(benchmark::State& state) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP buffer = CreateBitmap(kWidth, kHeight, 1, 32, nullptr);
+    SelectObject(dc, buffer);
+    SetBkMode(dc, TRANSPARENT);
+    std::vector<HFONT> measured, drawn;
+    for (LONG size = 12; size < 412; size += 4) {
+        LOGFONTW logFont{};
+        logFont.lfHeight = -size;
+        const char16_t face[] = u"DejaVu Sans";
+        std::copy(std::begin(face), std::end(face), logFont.lfFaceName);
+        measured.push_back(CreateFontIndirectW(&logFont));
+        logFont.lfWidth = 1; // unused by the rasteriser, but a font of its own
+        drawn.push_back(CreateFontIndirectW(&logFont));
+    }
+    const std::u16string text = u"Hallo, Weg";
+    const int length = static_cast<int>(text.size());
+    HGDIOBJ oldFont = SelectObject(dc, measured.front());
+    double measureSeconds = 0, drawSeconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        for (HFONT font : measured) {
+            SelectObject(dc, font);
+            SIZE size{};
+            benchmark::DoNotOptimize(GetTextExtentPoint32W(dc, text.c_str(), length, &size));
+            benchmark::DoNotOptimize(size);
+        }
+        const auto middle = std::chrono::steady_clock::now();
+        for (HFONT font : drawn) {
+            SelectObject(dc, font);
+            TextOutW(dc, 10, 10, text.c_str(), length);
+        }
+        const auto end = std::chrono::steady_clock::now();
+        measureSeconds += std::chrono::duration<double>(middle - start).count();
+        drawSeconds += std::chrono::duration<double>(end - middle).count();
+    }
+    state.counters["vs_baseline"] = drawSeconds > 0 ? measureSeconds / drawSeconds : 0.0;
+    SelectObject(dc, oldFont);
+    for (HFONT font : measured)
+        DeleteObject(font);
+    for (HFONT font : drawn)
+        DeleteObject(font);
+    DeleteDC(dc);
+    DeleteObject(buffer);
+}
+
 } // namespace
 
 BENCHMARK(BenchmarkMapScene)->Unit(benchmark::kMillisecond);
 BENCHMARK(BenchmarkTextUnderClip)->Unit(benchmark::kMillisecond);
+BENCHMARK(BenchmarkMeasureAgainstDraw)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

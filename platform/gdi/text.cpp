@@ -12,6 +12,7 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -121,12 +122,22 @@ Resolved Resolve(const LOGFONTW& font) {
     return Resolved{kFontFolder / kDejaVuSans.regular, isBold, isItalic};
 }
 
+// The coverage of the eight pixels of a byte of a 1-bit bitmap row, leftmost pixel in the top bit.
+constexpr auto kSpreadBits = [] {
+    std::array<std::array<std::uint8_t, 8>, 256> table{};
+    for (std::size_t byte = 0; byte < table.size(); ++byte) {
+        for (std::size_t bit = 0; bit < 8; ++bit)
+            table[byte][bit] = (byte & (0x80u >> bit)) != 0 ? 255 : 0;
+    }
+    return table;
+}();
+
+// A rasterised glyph: coverage bytes, 255 opaque, row after row.
 struct Glyph {
     int left = 0; // bitmap offset from the pen position, x right
     int top = 0;  // bitmap offset from the pen position, y up
     int width = 0;
     int rows = 0;
-    int advance = 0; // whole pixels along the baseline
     std::vector<std::uint8_t> coverage;
 };
 
@@ -165,15 +176,7 @@ public:
         const double lineGap = m_face->height - (m_face->ascender - m_face->descender);
         m_externalLeading = std::max(0, static_cast<int>(std::lround(lineGap * em / unitsPerEm)));
         m_internalLeading = std::max(0, m_ascent + m_descent - static_cast<int>(std::lround(em)));
-        if (m_angle != 0) {
-            const double radians = m_angle * kDegreesPerTenth * std::numbers::pi / 180;
-            FT_Matrix matrix;
-            matrix.xx = static_cast<FT_Fixed>(std::lround(std::cos(radians) * 65536));
-            matrix.xy = static_cast<FT_Fixed>(std::lround(-std::sin(radians) * 65536));
-            matrix.yx = static_cast<FT_Fixed>(std::lround(std::sin(radians) * 65536));
-            matrix.yy = matrix.xx;
-            FT_Set_Transform(m_face, &matrix, nullptr);
-        }
+        SetRotation();
     }
     ~FontInstance() {
         if (m_face != nullptr)
@@ -190,34 +193,40 @@ public:
     int InternalLeading() const { return m_internalLeading; }
     int Angle() const { return m_angle; }
 
-    // The glyph of a character, rendered at this instance's angle; its advance is measured
-    // without rotation so that extents do not depend on the angle.
-    const Glyph& Get(char32_t code) {
+    // The advance of a character in whole pixels along the baseline, measured without rotation
+    // so that extents do not depend on the angle; 0 for a glyph the face cannot load. Only the
+    // outline is loaded (and hinted), never rasterised: measuring costs no bitmap, whatever the
+    // size.
+    int Advance(char32_t code) {
+        auto it = m_advances.find(code);
+        if (it != m_advances.end())
+            return it->second;
+        int advance = 0;
+        if (m_angle != 0)
+            FT_Set_Transform(m_face, nullptr, nullptr);
+        if (FT_Load_Glyph(m_face, FT_Get_Char_Index(m_face, code),
+                          FT_LOAD_DEFAULT | LoadTarget()) == 0)
+            advance = static_cast<int>((m_face->glyph->advance.x + 32) >> 6);
+        if (m_angle != 0)
+            SetRotation();
+        m_advances.emplace(code, advance);
+        return advance;
+    }
+
+    // The bitmap of a character at this instance's angle (empty when the face cannot load or
+    // render it), rasterised on first use.
+    const Glyph& Bitmap(char32_t code) {
         auto it = m_glyphs.find(code);
         if (it != m_glyphs.end())
             return it->second;
         Glyph& glyph = m_glyphs[code];
         const FT_UInt index = FT_Get_Char_Index(m_face, code);
-        const FT_Int32 flags =
-            m_isMono ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) : FT_LOAD_TARGET_NORMAL;
-        if (m_angle == 0) {
-            if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | flags) != 0)
-                return glyph;
-            glyph.advance = static_cast<int>((m_face->glyph->advance.x + 32) >> 6);
-        } else {
-            FT_Set_Transform(m_face, nullptr, nullptr);
-            if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | flags) == 0)
-                glyph.advance = static_cast<int>((m_face->glyph->advance.x + 32) >> 6);
-            const double radians = m_angle * kDegreesPerTenth * std::numbers::pi / 180;
-            FT_Matrix matrix;
-            matrix.xx = static_cast<FT_Fixed>(std::lround(std::cos(radians) * 65536));
-            matrix.xy = static_cast<FT_Fixed>(std::lround(-std::sin(radians) * 65536));
-            matrix.yx = static_cast<FT_Fixed>(std::lround(std::sin(radians) * 65536));
-            matrix.yy = matrix.xx;
-            FT_Set_Transform(m_face, &matrix, nullptr);
-            if (FT_Load_Glyph(m_face, index, FT_LOAD_NO_HINTING | flags) != 0)
-                return glyph;
-        }
+        // A turned glyph is not hinted: hinting works along the axes.
+        const FT_Int32 hinting = m_angle == 0 ? FT_LOAD_DEFAULT : FT_LOAD_NO_HINTING;
+        if (FT_Load_Glyph(m_face, index, hinting | LoadTarget()) != 0)
+            return glyph;
+        if (m_angle == 0) // the load measured it too
+            m_advances.emplace(code, static_cast<int>((m_face->glyph->advance.x + 32) >> 6));
         FT_GlyphSlot slot = m_face->glyph;
         if (m_resolved.isSyntheticBold)
             FT_GlyphSlot_Embolden(slot);
@@ -225,26 +234,55 @@ public:
             FT_GlyphSlot_Oblique(slot);
         if (FT_Render_Glyph(slot, m_isMono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0)
             return glyph;
+        CopyCoverage(slot, glyph);
+        return glyph;
+    }
+
+private:
+    FT_Int32 LoadTarget() const {
+        return m_isMono ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) : FT_LOAD_TARGET_NORMAL;
+    }
+
+    // Turns every glyph loaded after it by this instance's angle (none for angle 0).
+    void SetRotation() {
+        if (m_angle == 0)
+            return;
+        const double radians = m_angle * kDegreesPerTenth * std::numbers::pi / 180;
+        FT_Matrix matrix;
+        matrix.xx = static_cast<FT_Fixed>(std::lround(std::cos(radians) * 65536));
+        matrix.xy = static_cast<FT_Fixed>(std::lround(-std::sin(radians) * 65536));
+        matrix.yx = static_cast<FT_Fixed>(std::lround(std::sin(radians) * 65536));
+        matrix.yy = matrix.xx;
+        FT_Set_Transform(m_face, &matrix, nullptr);
+    }
+
+    // The slot's rendered bitmap as coverage bytes: 8-bit grey rows as they are, 1-bit rows
+    // spread to 0 or 255 a byte at a time (a glyph of the largest size has millions of pixels).
+    static void CopyCoverage(FT_GlyphSlot slot, Glyph& glyph) {
         const FT_Bitmap& bitmap = slot->bitmap;
         glyph.left = slot->bitmap_left;
         glyph.top = slot->bitmap_top;
         glyph.width = static_cast<int>(bitmap.width);
         glyph.rows = static_cast<int>(bitmap.rows);
         glyph.coverage.assign(static_cast<std::size_t>(glyph.width) * glyph.rows, 0);
+        if (glyph.coverage.empty())
+            return;
+        const bool isMonoBitmap = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
         for (int y = 0; y < glyph.rows; ++y) {
             const unsigned char* row =
                 bitmap.buffer + static_cast<std::ptrdiff_t>(y) * bitmap.pitch;
-            for (int x = 0; x < glyph.width; ++x) {
-                const bool isMonoBitmap = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
-                const std::uint8_t value =
-                    isMonoBitmap ? ((row[x / 8] & (0x80 >> (x % 8))) != 0 ? 255 : 0) : row[x];
-                glyph.coverage[static_cast<std::size_t>(y) * glyph.width + x] = value;
+            std::uint8_t* out = glyph.coverage.data() + static_cast<std::size_t>(y) * glyph.width;
+            if (!isMonoBitmap) {
+                std::memcpy(out, row, static_cast<std::size_t>(glyph.width));
+                continue;
+            }
+            for (int x = 0; x < glyph.width; x += 8) {
+                const std::size_t count = static_cast<std::size_t>(std::min(8, glyph.width - x));
+                std::memcpy(out + x, kSpreadBits[row[x / 8]].data(), count);
             }
         }
-        return glyph;
     }
 
-private:
     Resolved m_resolved;
     FontData m_data; // FreeType reads the face from it for the face's whole life
     FT_Face m_face = nullptr;
@@ -254,6 +292,7 @@ private:
     int m_descent = 0;
     int m_externalLeading = 0;
     int m_internalLeading = 0;
+    std::map<char32_t, int> m_advances;
     std::map<char32_t, Glyph> m_glyphs;
 };
 
@@ -337,7 +376,7 @@ std::vector<int> Advances(FontInstance& font, std::u16string_view text) {
     std::vector<int> advances;
     advances.reserve(text.size());
     for (char16_t c : text)
-        advances.push_back(font.Get(c).advance);
+        advances.push_back(font.Advance(c));
     return advances;
 }
 
@@ -502,7 +541,6 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
     double penX = originX + downX * font.Ascent();
     double penY = originY + downY * font.Ascent();
     for (std::size_t i = 0; i < run.text.size(); ++i) {
-        const Glyph& glyph = font.Get(run.text[i]);
         if (std::abs(penX) > kCoordinateLimit || std::abs(penY) > kCoordinateLimit) {
             penX += dirX * run.advances[i];
             penY += dirY * run.advances[i];
@@ -510,7 +548,7 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
         }
         const int baseX = static_cast<int>(std::lround(penX));
         const int baseY = static_cast<int>(std::lround(penY));
-        painter.Paint(glyph, baseX, baseY);
+        painter.Paint(font.Bitmap(run.text[i]), baseX, baseY);
         if (static_cast<int>(i) == run.underline && font.Angle() == 0) {
             Paint line;
             line.colour = colour;
@@ -560,8 +598,8 @@ BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics) {
         metrics->tmDescent = font.Descent();
         metrics->tmInternalLeading = font.InternalLeading();
         metrics->tmExternalLeading = font.ExternalLeading();
-        metrics->tmAveCharWidth = font.Get(u'x').advance;
-        metrics->tmMaxCharWidth = font.Get(u'W').advance;
+        metrics->tmAveCharWidth = font.Advance(u'x');
+        metrics->tmMaxCharWidth = font.Advance(u'W');
         metrics->tmWeight = FontOf(d).lfWeight;
         return TRUE;
     });
@@ -663,7 +701,7 @@ struct Line {
 int Width(FontInstance& font, std::u16string_view text) {
     int width = 0;
     for (char16_t c : text)
-        width += font.Get(c).advance;
+        width += font.Advance(c);
     return width;
 }
 

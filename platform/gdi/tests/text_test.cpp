@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numbers>
+#include <optional>
 
 using namespace gditesting;
 
@@ -401,6 +404,93 @@ TEST(Text, ManyFontsKeepTheirMetrics) {
         }
     }
     EXPECT_GT(first.back().cy, first.front().cy * 10);
+}
+
+namespace {
+
+// Every pixel of a canvas, row after row.
+std::vector<COLORREF> AllPixels(const Canvas& canvas, int width, int height) {
+    std::vector<COLORREF> pixels;
+    pixels.reserve(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(GetPixel(canvas.dc(), x, y));
+    }
+    return pixels;
+}
+
+} // namespace
+
+// Measuring and drawing agree for small, rotated, synthetic bold and the largest fonts: the
+// extents measured before anything is drawn are the pen steps of the drawn text (the text drawn
+// whole equals its characters drawn one by one at those extents), the opaque cell is as wide as
+// the extent, the extent stays after drawing and does not depend on the angle.
+TEST(Text, MeasuringAgreesWithDrawing) {
+    struct Case {
+        const char16_t* face;
+        LONG height;
+        LONG weight;
+        LONG escapement;
+        BYTE quality;
+        bool isPinned; // every face resolves to the test font: bold is synthetic
+        std::u16string_view text;
+        int width; // of the canvases
+    };
+    constexpr LONG kHugeHeight = std::numeric_limits<LONG>::min() + 1;
+    const Case cases[] = {
+        {u"Arial", -13, FW_NORMAL, 0, DEFAULT_QUALITY, false, u"Hallo, Weg", 140},
+        {u"DejaVu Sans", 27, FW_NORMAL, 0, ANTIALIASED_QUALITY, false, u"Wj1%", 140},
+        {u"Times New Roman", -31, FW_BOLD, 0, DEFAULT_QUALITY, false, u"Rgx.", 140},
+        {u"Arial", -19, FW_BOLD, 0, ANTIALIASED_QUALITY, true, u"fett", 140},
+        {u"Courier New", -15, FW_NORMAL, 900, DEFAULT_QUALITY, false, u"abc", 140},
+        {u"Arial", kHugeHeight, FW_NORMAL, 0, DEFAULT_QUALITY, false, u"il", 920},
+    };
+    constexpr int kHeight = 70, kX = 10, kBaseline = 60;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.height);
+        std::optional<TestFont> pinned;
+        if (c.isPinned)
+            pinned.emplace();
+        LOGFONTW font = Font(c.height, c.face, c.escapement, c.quality);
+        font.lfWeight = c.weight;
+        const int count = static_cast<int>(c.text.size());
+        Canvas whole(c.width, kHeight), single(c.width, kHeight), cell(c.width, kHeight);
+        SelectedFont wholeFont(whole.dc(), font), singleFont(single.dc(), font),
+            cellFont(cell.dc(), font);
+        std::vector<int> extents(c.text.size());
+        SIZE size{};
+        ASSERT_TRUE(GetTextExtentExPointW(whole.dc(), c.text.data(), count, 0, nullptr,
+                                          extents.data(), &size));
+        ASSERT_GT(size.cx, 0);
+        for (const Canvas* canvas : {&whole, &single}) {
+            SetBkMode(canvas->dc(), TRANSPARENT);
+            SetTextAlign(canvas->dc(), TA_BASELINE);
+        }
+        TextOutW(whole.dc(), kX, kBaseline, c.text.data(), count);
+        const double radians = c.escapement / 10.0 * std::numbers::pi / 180;
+        for (int i = 0; i < count; ++i) {
+            const int along = i == 0 ? 0 : extents[static_cast<std::size_t>(i) - 1];
+            TextOutW(single.dc(), kX + static_cast<int>(std::lround(std::cos(radians) * along)),
+                     kBaseline - static_cast<int>(std::lround(std::sin(radians) * along)),
+                     &c.text[static_cast<std::size_t>(i)], 1);
+        }
+        const std::vector<COLORREF> drawn = AllPixels(whole, c.width, kHeight);
+        EXPECT_GT(std::count(drawn.begin(), drawn.end(), kBlack), 0);
+        EXPECT_EQ(drawn, AllPixels(single, c.width, kHeight));
+        if (c.escapement == 0) {
+            // The cell's top row lies on the canvas whatever the font's height.
+            SetBkColor(cell.dc(), kBlue);
+            SetTextColor(cell.dc(), kBlue);
+            ExtTextOutW(cell.dc(), kX, 1, 0, nullptr, c.text.data(), count, nullptr);
+            EXPECT_EQ(Corners(Bounds(cell, c.width, 2)), Corners(RECT{kX, 1, kX + size.cx, 2}));
+        } else {
+            LOGFONTW level = font;
+            level.lfEscapement = level.lfOrientation = 0;
+            SelectedFont levelFont(cell.dc(), level);
+            EXPECT_EQ(Extent(cell.dc(), c.text).cx, size.cx);
+        }
+        EXPECT_EQ(Extent(whole.dc(), c.text).cx, size.cx);
+    }
 }
 
 namespace {
