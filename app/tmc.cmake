@@ -1,0 +1,13 @@
+# The TMC message dialog and the list dialog.
+nav_component(app_tmc STEP 12
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tmc/statustmcinfo.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tmc/tmclinegroups.cpp
+  DEPENDS ui_layout ui_tmcmonitor ui_lists usefulcode_framework
+  PRIVATE_DEPENDS platform_gdi platform_shell platform_window)
+
+nav_test(app_tmc_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tmc/tests/statustmcinfo_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tmc/tests/tmclinegroups_test.cpp
+  DEPENDS app_tmc ui_skin testdata platform_window_testdriver)
