@@ -10,4 +10,8 @@ nav_test(app_tmc_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tmc/tests/statustmcinfo_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tmc/tests/tmclinegroups_test.cpp
-  DEPENDS app_tmc ui_skin testdata platform_window_testdriver)
+  DEPENDS app_tmc ui_skin testdata testdata_golden platform_window_testdriver)
+if(TARGET app_tmc_test)
+  target_compile_definitions(app_tmc_test PRIVATE NAV_APP_TMC_DIR="${CMAKE_CURRENT_LIST_DIR}/tmc"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+endif()

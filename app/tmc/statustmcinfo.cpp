@@ -65,9 +65,8 @@ void StatusTmcInfo::CreateDialog() {
     const int length = LoadStringW(platform::ResourceInstance(), kTmcTitleId, title.data(), 65);
     title.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
     TmcMonitor& monitor = TmcMonitor::Instance();
-    monitor.SetDialog(std::make_unique<StatusTmcInfo>(monitor.GetLines(), std::move(title),
-                                                      kTmcPageId, u"TMCDlg", kTmcMode,
-                                                      std::vector<UINT>{}));
+    monitor.SetDialog(std::make_unique<StatusTmcInfo>(
+        monitor.GetLines(), std::move(title), kTmcPageId, u"TMCDlg", kTmcMode, monitor.GetIcons()));
 }
 
 void StatusTmcInfo::CloseDialog() {

@@ -38,7 +38,8 @@ public:
     ~StatusTmcInfo() override;
 
     // Makes the TMC message dialog (mode 1, section "TMCDlg", page 1148, the title string) for
-    // the monitor; its window is made on first showing. CloseDialog ends it.
+    // the monitor, with the lines and icons listed so far; its window is made on first showing.
+    // CloseDialog ends it.
     static void CreateDialog();
     static void CloseDialog();
 

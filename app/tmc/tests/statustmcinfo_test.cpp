@@ -1,4 +1,5 @@
 #include "app/tmc/statustmcinfo.h"
+#include "testdata/golden.h"
 #include "testdata/screendescwriter.h"
 #include "testdata/tempdir.h"
 #include "ui/customlistbox.h"
@@ -6,11 +7,13 @@
 #include "ui/shellhelpers.h"
 #include "utilities/usefulcode/apppaths.h"
 
+#include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
 #include "platform/kernel/time.h"
 #include "platform/shell/resources.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
+#include "platform/window/paint.h"
 #include "platform/window/shell.h"
 #include "platform/window/testdriver.h"
 #include "platform/window/tests/windowtesting.h"
@@ -20,6 +23,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -50,8 +54,10 @@ protected:
     void SetUp() override {
         platform::SetFontFile(kTmcPageFont);
         platform::ResourceBundle bundle;
-        for (UINT id : {1047U, 1128U, 1130U, 1138U, 1143U, 1148U, 1186U, 1187U, 1188U})
-            bundle.strings[id] = u"S" + std::u16string(1, static_cast<char16_t>(u'0' + id % 10));
+        bundle.strings = {
+            {1047, u"OK"},     {1128, u"Titel"},         {1130, u"Abbrechen"},
+            {1138, u"GPS"},    {1143, u"TMC"},           {1148, u"Verkehrsmeldungen"},
+            {1186, u"Status"}, {1187, u"Aktualisieren"}, {1188, u"Aktuelle Nachrichten"}};
         module_ = windowtesting::LoadLanguage(root_, bundle);
         ASSERT_NE(module_, nullptr);
         platform::SetResourceInstance(module_);
@@ -85,6 +91,19 @@ protected:
         driver_.RunUntilIdle();
         page_->RefreshList();
         return *page_;
+    }
+    // The page layout of the demo install instead of the test's own.
+    void UseDemoLayout() {
+        const auto demo = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
+        ASSERT_TRUE(demo.has_value());
+        ASSERT_TRUE(root_.WriteFile(AppPaths::GetScreenDescFilePath(), *demo));
+    }
+    // Pages without a background picture leave the screen beneath as it is: black first.
+    static void ClearScreen(int width, int height) {
+        HDC screen = GetDC(nullptr);
+        RECT all{0, 0, width, height};
+        FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(nullptr, screen);
     }
     std::vector<std::u16string> Shown() const {
         std::vector<std::u16string> texts;
@@ -232,6 +251,46 @@ TEST_F(TmcPageTest, TheMonitorsDialogFollowsItsMessages) {
     StatusTmcInfo::CloseDialog();
     EXPECT_EQ(monitor.GetDialog(), nullptr);
     EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(TmcPageTest, GoldenPagesAtBothScreenSizes) {
+    UseDemoLayout();
+    TmcMonitor& monitor = TmcMonitor::Instance();
+    monitor.AddEntry(TmcListEntry{1, u"Liechtenstein, B 3 Vaduz - Triesen", u"Stau, 2 km", true});
+    monitor.AddEntry(
+        TmcListEntry{2, u"Liechtenstein, A 13 Schaan", u"Unfall; Fahrstreifen gesperrt", false});
+    monitor.AddEntry(TmcListEntry{3, u"Liechtenstein, L 1 Balzers", u"Glatteis", true});
+    monitor.SetStatusText(u"Radio L  87.5 MHz");
+    monitor.SetReceiverState(3);
+    for (const auto& size : {std::pair{240, 320}, std::pair{480, 640}}) {
+        SCOPED_TRACE(size.first);
+        platform::SetScreenSize(size.first, size.second);
+        const std::string suffix =
+            "_" + std::to_string(size.first) + "x" + std::to_string(size.second);
+
+        ClearScreen(size.first, size.second);
+        StatusTmcInfo::CreateDialog();
+        monitor.ShowMessages();
+        driver_.RunUntilIdle();
+        HWND dialog = monitor.GetDialog()->GetHwnd();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(testdata::WindowMatchesGolden(dialog, NAV_APP_TMC_DIR, "tmcdlg" + suffix));
+        StatusTmcInfo::CloseDialog();
+
+        // The list dialog's caller has the whole screen already.
+        ASSERT_TRUE(SetTaskBarHidden(lastPage_, true));
+        ClearScreen(size.first, size.second);
+        StatusTmcInfo& list =
+            Open({u"Anna Muster", u"Bernd Beispiel", u"Carla Probe"}, StatusTmcInfo::kListMode);
+        SendMessageW(list.GetListBox()->GetWindow(), LB_SETCURSEL, 1, 0);
+        InvalidateRect(list.GetHwnd(), nullptr, TRUE);
+        driver_.RunUntilIdle();
+        EXPECT_TRUE(
+            testdata::WindowMatchesGolden(list.GetHwnd(), NAV_APP_TMC_DIR, "listdlg" + suffix));
+        page_.reset();
+        driver_.RunUntilIdle();
+    }
+    platform::SetScreenSize(240, 320);
 }
 
 } // namespace
