@@ -15,3 +15,7 @@ if(TARGET app_tmc_test)
   target_compile_definitions(app_tmc_test PRIVATE NAV_APP_TMC_DIR="${CMAKE_CURRENT_LIST_DIR}/tmc"
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
 endif()
+
+nav_fuzz(tmc_list_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/tmc_list_fuzz.cpp
+  DEPENDS app_tmc ui_tmcmonitor testdata)

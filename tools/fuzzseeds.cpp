@@ -813,6 +813,21 @@ std::vector<Seed> TmcTextSeeds() {
     };
 }
 
+// The TMC message list: pairs of location and event on roads of both groups and others, with
+// equal road numbers, and texts without a second line.
+std::vector<Seed> TmcListSeeds() {
+    const char* corpus = "app/fuzz/corpus/tmc_list_fuzz";
+    return {
+        {corpus, "seed-roads",
+         testdata::WriteFuzzTexts({u"Liechtenstein, B 3 Vaduz", u"Stau", u"Liechtenstein, A 66",
+                                   u"Unfall", u"Liechtenstein, A 3 Balzers", u"Glatteis",
+                                   u"Liechtenstein, L 1", u"Nebel"})},
+        {corpus, "seed-equal-roads",
+         testdata::WriteFuzzTexts(
+             {u"FL, A 13 Schaan", u"a", u"FL, A 13 Vaduz", u"b", u"Vaduz", u"ohne Strasse"})},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -850,7 +865,8 @@ int main(int argc, char** argv) {
                               JunctionModelSeeds(),
                               JunctionDrawingSeeds(),
                               ScreenDescSeeds(),
-                              TmcTextSeeds()}) {
+                              TmcTextSeeds(),
+                              TmcListSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;
