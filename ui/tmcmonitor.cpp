@@ -126,7 +126,7 @@ void TmcMonitor::AddMessage(const TmcMessage& message) {
 
 void TmcMonitor::AddEntry(const TmcListEntry& entry) {
     std::u16string line = MakeLineText(entry);
-    if (std::find(m_lineIds.begin(), m_lineIds.end(), entry.id) == m_lineIds.end()) {
+    if (m_knownIds.insert(entry.id).second) {
         m_lines.push_back(std::move(line));
         m_icons.push_back(entry.isLocated ? kLocatedIcon : kUnlocatedIcon);
         m_lineIds.push_back(entry.id);
@@ -142,7 +142,8 @@ void TmcMonitor::RemoveMessage(const TmcMessage& message) {
 }
 
 void TmcMonitor::RemoveEntry(std::uint32_t id) {
-    const auto found = std::find(m_lineIds.begin(), m_lineIds.end(), id);
+    const auto found = m_knownIds.erase(id) != 0 ? std::find(m_lineIds.begin(), m_lineIds.end(), id)
+                                                 : m_lineIds.end();
     if (found != m_lineIds.end()) {
         const auto index = found - m_lineIds.begin();
         m_lines.erase(m_lines.begin() + index);

@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 class TmcMessage;
@@ -25,7 +26,8 @@ class TmcMessage;
 class TmcMessageDialog {
 public:
     virtual ~TmcMessageDialog() = default;
-    // The lines to show and their icons; empty icons keep the ones the dialog has.
+    // The lines to show and their icons; empty icons keep the ones the dialog has. The dialog
+    // may keep references to both: they stay alive until the next SetData or its end.
     virtual void SetData(const std::vector<std::u16string>& lines,
                          const std::vector<UINT>& icons) = 0;
     virtual void SetStatusText(std::u16string_view text) = 0;
@@ -132,6 +134,7 @@ private:
     std::vector<std::u16string> m_lines;
     std::vector<UINT> m_icons;
     std::vector<std::uint32_t> m_lineIds;
+    std::unordered_set<std::uint32_t> m_knownIds; // the ids of m_lineIds
     std::u16string m_statusText;
     std::unique_ptr<TmcMessageDialog> m_dialog;
 };

@@ -38,8 +38,8 @@ StatusTmcInfo::StatusTmcInfo(std::vector<std::u16string> lines, std::u16string t
     : PageBase(sectionName)
     , m_pageId(pageId)
     , m_title(std::move(title))
-    , m_lines(std::move(lines))
-    , m_icons(std::move(icons))
+    , m_ownLines(std::move(lines))
+    , m_ownIcons(std::move(icons))
     , m_mode(mode) {
     MessageMapPtr& map = GetPageHandle().map;
     ConnectMessageHandler(map, WM_CREATE, this, &StatusTmcInfo::OnCreate);
@@ -75,9 +75,9 @@ void StatusTmcInfo::CloseDialog() {
 
 void StatusTmcInfo::SetData(const std::vector<std::u16string>& lines,
                             const std::vector<UINT>& icons) {
-    m_lines = lines;
+    m_lines = &lines;
     if (!icons.empty())
-        m_icons = icons;
+        m_icons = &icons;
 }
 
 void StatusTmcInfo::SetStatusText(std::u16string_view text) {
@@ -210,19 +210,24 @@ void StatusTmcInfo::RefreshList() {
         return;
     HWND list = m_listBox->GetWindow();
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    if (m_icons.empty()) {
+    if (m_icons->empty()) {
         m_listBox->SetIcons({});
-        for (const std::u16string& line : m_lines)
+        for (const std::u16string& line : *m_lines)
             SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    } else {
+    } else if (TmcMonitor::Instance().GetMessageCount() != 0) {
+        // The icons follow the lines into their listing order.
+        const std::vector<std::size_t> order = OrderTmcLines(*m_lines);
         std::vector<int> shownIcons;
-        for (std::size_t index : OrderTmcLines(m_lines)) {
-            if (TmcMonitor::Instance().GetMessageCount() == 0)
-                break;
-            shownIcons.push_back(index < m_icons.size() ? static_cast<int>(m_icons[index]) : 0);
-            m_listBox->SetIcons(shownIcons);
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(m_lines[index].c_str()));
+        shownIcons.reserve(order.size());
+        for (std::size_t index : order)
+            shownIcons.push_back(index < m_icons->size() ? static_cast<int>((*m_icons)[index]) : 0);
+        m_listBox->SetIcons(std::move(shownIcons));
+        for (std::size_t index : order) {
+            SendMessageW(list, LB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>((*m_lines)[index].c_str()));
         }
+    } else {
+        m_listBox->SetIcons({});
     }
     SetCurSel(0);
     m_refreshNeeded = false;

@@ -46,7 +46,8 @@ public:
     [[nodiscard]] HWND GetHwnd() const override { return PageBase::GetHwnd(); }
     [[nodiscard]] UINT GetTitleId() override { return m_pageId; }
 
-    // TmcMessageDialog. The list is rebuilt at the next refresh.
+    // TmcMessageDialog. Lines and icons are kept by reference; the list is rebuilt at the next
+    // refresh.
     void SetData(const std::vector<std::u16string>& lines, const std::vector<UINT>& icons) override;
     // At most 49 characters, shown at once when the status field exists.
     void SetStatusText(std::u16string_view text) override;
@@ -86,8 +87,10 @@ private:
     HWND m_gpsIndicator = nullptr;
     UINT m_pageId;
     std::u16string m_title;
-    std::vector<std::u16string> m_lines;
-    std::vector<UINT> m_icons;
+    std::vector<std::u16string> m_ownLines; // the lines given to the constructor
+    const std::vector<std::u16string>* m_lines = &m_ownLines;
+    std::vector<UINT> m_ownIcons; // the icons given to the constructor
+    const std::vector<UINT>* m_icons = &m_ownIcons;
     int m_selection = -1;
     Mode m_mode;
     HFONT m_listFont = nullptr;
