@@ -110,8 +110,8 @@ TmcListEntry MonitorEntry(std::uint32_t id, std::u16string event, bool isLocated
 }
 
 TEST(TmcMonitor, ListsKeepLinesIconsAndIdsInStep) {
+    RecordingTmcDialog::Log log; // outlives the monitor, which closes the dialog
     TmcMonitor monitor;
-    RecordingTmcDialog::Log log;
     monitor.SetDialog(std::make_unique<RecordingTmcDialog>(log, false));
     Listener listener;
     monitor.GetEvent().Connect(&listener, &Listener::OnEvent);
@@ -201,8 +201,8 @@ TEST(TmcMonitor, ShowMessagesByReceiverStateAndCount) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TmcMonitor monitor;
         RecordingTmcDialog::Log log;
+        TmcMonitor monitor;
         if (c.hasDialog)
             monitor.SetDialog(std::make_unique<RecordingTmcDialog>(log, false));
         if (c.hasMessage)
@@ -219,8 +219,8 @@ TEST(TmcMonitor, ShowMessagesByReceiverStateAndCount) {
 
 TEST(TmcMonitor, FirstShowingTakesTheWholeScreenAndVisibilityFollowsTheWindow) {
     platform::ScreenDriver driver;
+    RecordingTmcDialog::Log log; // outlives the monitor, which closes the dialog
     TmcMonitor monitor;
-    RecordingTmcDialog::Log log;
     auto owned = std::make_unique<RecordingTmcDialog>(log, true);
     RecordingTmcDialog* dialog = owned.get();
     monitor.SetDialog(std::move(owned));
@@ -264,9 +264,9 @@ TEST(TmcMonitor, FirstShowingTakesTheWholeScreenAndVisibilityFollowsTheWindow) {
 }
 
 TEST(TmcMonitor, StatusTextKeeps49CharactersAndReachesTheDialog) {
+    RecordingTmcDialog::Log log;
     TmcMonitor monitor;
     monitor.SetStatusText(u"before the dialog");
-    RecordingTmcDialog::Log log;
     monitor.SetDialog(std::make_unique<RecordingTmcDialog>(log, false));
     const std::u16string longText(60, u'x');
     monitor.SetStatusText(longText);
