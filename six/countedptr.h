@@ -1,9 +1,12 @@
 #pragma once
 // CountedPtr: a two-word shared pointer {count cell, object} for the few process-wide
 // singletons. Its count cells come from a per-type CountPool that grows in chunks and returns
-// every chunk when its last cell is freed. Single-threaded: pointers of one type and their pool
-// are used only on the thread that owns them; the pool has no lock.
+// every chunk when its last cell is freed. The count changes with interlocked operations, so
+// copies of one pointer may be made and released on any thread. The pool has no lock: cells are
+// taken and returned on the thread that owns the pool, which therefore makes the object and
+// drops its last reference.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -11,6 +14,8 @@
 // One count cell. While handed out it holds a count; while free it holds the address of the
 // next free cell (0 in the last), so it is pointer-sized.
 using CountCell = std::uintptr_t;
+static_assert(std::atomic_ref<CountCell>::required_alignment <= alignof(CountCell),
+              "count cells are changed in place with interlocked operations");
 
 class CountPool {
 public:
@@ -77,7 +82,7 @@ public:
         : m_count(other.m_count)
         , m_object(other.m_object) {
         if (m_object != nullptr) {
-            ++*m_count;
+            Increment(m_count);
         }
     }
 
@@ -91,7 +96,7 @@ public:
         CountCell* count = other.m_count;
         T* object = other.m_object;
         if (object != nullptr) {
-            ++*count;
+            Increment(count);
         }
         Release();
         m_count = count;
@@ -108,7 +113,7 @@ public:
         CountCell* count = m_count;
         m_object = nullptr;
         m_count = nullptr;
-        if (object != nullptr && --*count == 0) {
+        if (object != nullptr && Decrement(count) == 0) {
             DestroyObject(object);
             s_pool.Free(count);
         }
@@ -121,12 +126,23 @@ public:
 
     // References to the object, 0 when empty.
     [[nodiscard]] std::uintptr_t GetCount() const noexcept {
-        return m_object != nullptr ? *m_count : 0;
+        return m_object != nullptr
+                   ? std::atomic_ref<CountCell>(*m_count).load(std::memory_order_relaxed)
+                   : 0;
     }
 
     [[nodiscard]] static CountPool& GetPool() noexcept { return s_pool; }
 
 private:
+    // A new reference needs no ordering: it is made from one that is already held.
+    static void Increment(CountCell* count) noexcept {
+        std::atomic_ref<CountCell>(*count).fetch_add(1, std::memory_order_relaxed);
+    }
+    // The references dropped on other threads happen before the object is destroyed.
+    static CountCell Decrement(CountCell* count) noexcept {
+        return std::atomic_ref<CountCell>(*count).fetch_sub(1, std::memory_order_acq_rel) - 1;
+    }
+
     static void DestroyObject(T* object) noexcept {
         static_assert(!std::is_polymorphic_v<T> || std::has_virtual_destructor_v<T>,
                       "a polymorphic object type needs a virtual destructor");

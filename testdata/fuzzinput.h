@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace testdata {
@@ -16,5 +17,11 @@ namespace testdata {
 // empty base.
 std::vector<std::uint8_t> FileFromFuzzInput(const std::vector<std::uint8_t>& base,
                                             const std::uint8_t* data, std::size_t size);
+
+// Texts for the text fuzz targets: each text as UTF-16LE code units followed by a 0 unit.
+std::vector<std::uint8_t> WriteFuzzTexts(const std::vector<std::u16string>& texts);
+// The input as UTF-16LE code units (an odd last byte is dropped) split at every 0 unit; the
+// part after the last 0 unit is a text too. One empty text for an empty input.
+std::vector<std::u16string> ReadFuzzTexts(const std::uint8_t* data, std::size_t size);
 
 } // namespace testdata

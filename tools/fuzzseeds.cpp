@@ -17,6 +17,7 @@
 #include "testdata/drawingfilewriter.h"
 #include "testdata/emfwriter.h"
 #include "testdata/fieldtablefilewriter.h"
+#include "testdata/fuzzinput.h"
 #include "testdata/gpssettingswriter.h"
 #include "testdata/junctionmodelinput.h"
 #include "testdata/levelfilewriter.h"
@@ -797,6 +798,36 @@ std::vector<Seed> JunctionModelSeeds() {
     };
 }
 
+// The TMC line formatting: a location and an event with every rule's pattern, a line long
+// enough to be broken, and patterns at the start and at the end of the text.
+std::vector<Seed> TmcTextSeeds() {
+    const char* corpus = "ui/fuzz/corpus/tmcmonitor_text_fuzz";
+    return {
+        {corpus, "seed-message",
+         testdata::WriteFuzzTexts({u"Liechtenstein, A 13 Vaduz-Nord - Vaduz-S\u00fcd",
+                                   u"Stau, 3 km; Unfall: <-> Richtung ->Feldkirch"})},
+        {corpus, "seed-long-lines",
+         testdata::WriteFuzzTexts({u"Vaduz", u"a fairly long event text that breaks, twice over, "
+                                             u"and once more, at 28 characters"})},
+        {corpus, "seed-edges", testdata::WriteFuzzTexts({u",:;<", u"x;", u"y<", u">"})},
+    };
+}
+
+// The TMC message list: pairs of location and event on roads of both groups and others, with
+// equal road numbers, and texts without a second line.
+std::vector<Seed> TmcListSeeds() {
+    const char* corpus = "app/fuzz/corpus/tmc_list_fuzz";
+    return {
+        {corpus, "seed-roads",
+         testdata::WriteFuzzTexts({u"Liechtenstein, B 3 Vaduz", u"Stau", u"Liechtenstein, A 66",
+                                   u"Unfall", u"Liechtenstein, A 3 Balzers", u"Glatteis",
+                                   u"Liechtenstein, L 1", u"Nebel"})},
+        {corpus, "seed-equal-roads",
+         testdata::WriteFuzzTexts(
+             {u"FL, A 13 Schaan", u"a", u"FL, A 13 Vaduz", u"b", u"Vaduz", u"ohne Strasse"})},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -833,7 +864,9 @@ int main(int argc, char** argv) {
                               EmfSeeds(),
                               JunctionModelSeeds(),
                               JunctionDrawingSeeds(),
-                              ScreenDescSeeds()}) {
+                              ScreenDescSeeds(),
+                              TmcTextSeeds(),
+                              TmcListSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

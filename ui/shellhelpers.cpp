@@ -1,5 +1,8 @@
 #include "ui/shellhelpers.h"
 
+#include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/iniprofile.h"
+
 #include "platform/gdi/text.h"
 #include "platform/window/shell.h"
 #include "platform/window/window.h"
@@ -17,6 +20,32 @@ bool ShowInputPanel(bool isOn) {
 
 bool ShowTaskBar(HWND window, bool show) {
     return SHFullScreen(window, show ? SHFS_SHOWTASKBAR : SHFS_HIDETASKBAR) != FALSE;
+}
+
+bool SetSipButtonVisible(HWND window, bool fullScreen) {
+    if (window == nullptr)
+        return false;
+    DWORD request = SHFS_SHOWSIPBUTTON;
+    if (fullScreen && IniProfile::GetInt(u"Zudav", u"Simulation",
+                                         AppPaths::GetSettingsFilePath().c_str(), 0) == 0) {
+        request = SHFS_HIDESIPBUTTON;
+    }
+    return SHFullScreen(window, request) != FALSE;
+}
+
+bool SetTaskBarHidden(HWND window, bool hidden) {
+    if (window == nullptr)
+        return false;
+    return SHFullScreen(window, hidden ? SHFS_HIDETASKBAR : SHFS_SHOWTASKBAR) != FALSE;
+}
+
+bool FitWindowToWorkArea(HWND window) {
+    if (window == nullptr)
+        return false;
+    RECT work{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+        return false;
+    return MoveWindow(window, 0, 0, work.right, work.bottom, TRUE) != FALSE;
 }
 
 LPCWSTR FitTextTail(HDC dc, HFONT font, LPCWSTR text, int width) {

@@ -9,6 +9,15 @@ bool ShowInputPanel(bool isOn);
 // Shows or hides the task bar for window (full screen while hidden); false when the shell
 // refuses, for instance for an unknown window.
 bool ShowTaskBar(HWND window, bool show);
+// The input-panel button while a page takes the whole screen: shown when fullScreen is false;
+// when it is true, hidden unless "Zudav"/"Simulation" of "PK.ini" is not 0 (the desktop
+// simulation keeps it). False for a null or unknown window.
+bool SetSipButtonVisible(HWND window, bool fullScreen);
+// Hides or shows the task bar for window; false for a null or unknown window.
+bool SetTaskBarHidden(HWND window, bool hidden);
+// Moves window to (0, 0) and sizes it to the work area's right and bottom edges, repainting.
+// False for a null window or when the work area or the move fails.
+bool FitWindowToWorkArea(HWND window);
 // The text itself when it fits width in font, or when not even its first character fits;
 // otherwise its last n characters, n being how many of its first characters fit (an
 // approximation for proportional fonts). Points into text.

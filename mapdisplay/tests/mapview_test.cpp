@@ -14,7 +14,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -453,6 +457,21 @@ TEST_F(MapViewTest, PickFillsThePickRecord) {
     }
 }
 
+// The TMC message dialog as far as the map view sees it: a window.
+class WindowOnlyTmcDialog : public TmcMessageDialog {
+public:
+    explicit WindowOnlyTmcDialog(HWND window)
+        : window_(window) {}
+    void SetData(const std::vector<std::u16string>&, const std::vector<UINT>&) override {}
+    void SetStatusText(std::u16string_view) override {}
+    [[nodiscard]] HWND GetHwnd() const override { return window_; }
+    void Show() override {}
+    void Close() override {}
+
+private:
+    HWND window_;
+};
+
 TEST_F(MapViewTest, KeysGoToTheTmcDialogWhileItIsShown) {
     Start(240, 320, kDefaults, false, false);
     ShowWhole();
@@ -464,7 +483,7 @@ TEST_F(MapViewTest, KeysGoToTheTmcDialogWhileItIsShown) {
     driver.Key(VK_RETURN);
     driver.RunUntilIdle();
     EXPECT_EQ(listener.keys, std::vector<UINT>{VK_RETURN});
-    TmcMonitor::Instance().SetDialogWindow(dialog.window);
+    TmcMonitor::Instance().SetDialog(std::make_unique<WindowOnlyTmcDialog>(dialog.window));
     SetFocus(view->GetHwnd());
     driver.Key(VK_RETURN);
     driver.RunUntilIdle();

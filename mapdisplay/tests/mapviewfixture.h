@@ -189,7 +189,7 @@ protected:
         view.reset();
         server = nullptr;
         facade = nullptr;
-        TmcMonitor::Instance().SetDialogWindow(nullptr);
+        TmcMonitor::Instance().SetDialog(nullptr);
         platform::SetResourceInstance(nullptr);
         if (m_module != nullptr) {
             FreeLibrary(m_module);

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <iterator>
+#include <latch>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -206,6 +208,50 @@ TEST(CountedPtr, PoolOfAPointerTypeGrowsAndEmptiesWithItsPointers) {
     Ptr again(new Pooled{1});
     EXPECT_EQ(Ptr::GetPool().GetChunkCount(), 1U);
     EXPECT_EQ(Ptr::GetPool().GetInUse(), 1U);
+}
+
+struct SharedReceiver {
+    explicit SharedReceiver(int& destroyed)
+        : destroyedCount(&destroyed) {}
+    ~SharedReceiver() { ++*destroyedCount; }
+    int* destroyedCount;
+};
+
+TEST(CountedPtr, OneSingletonCopiedAndReleasedOnFourThreadsKeepsItsCount) {
+    using Ptr = CountedPtr<SharedReceiver>;
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 20000;
+    constexpr std::size_t kCopiesPerRound = 16;
+    int destroyed = 0;
+    Ptr owner(new SharedReceiver(destroyed));
+    std::latch start(kThreads);
+    std::vector<std::thread> threads;
+    threads.reserve(kThreads);
+    for (int t = 0; t < kThreads; ++t) {
+        // Each thread gets its own reference, as a worker handed the receiver object does.
+        threads.emplace_back([&start, held = owner] {
+            start.arrive_and_wait();
+            std::vector<Ptr> copies(kCopiesPerRound);
+            for (int round = 0; round < kRounds; ++round) {
+                for (Ptr& copy : copies) {
+                    copy = held;
+                }
+                for (Ptr& copy : copies) {
+                    copy.Release();
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(owner.GetCount(), 1U);
+    EXPECT_EQ(Ptr::GetPool().GetInUse(), 1U);
+    owner.Release();
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(Ptr::GetPool().GetInUse(), 0U);
+    EXPECT_EQ(Ptr::GetPool().GetChunkCount(), 0U);
 }
 
 } // namespace

@@ -1,12 +1,18 @@
+#include "testdata/tempdir.h"
 #include "ui/shellhelpers.h"
+#include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/gdi/tests/gditesting.h"
 #include "platform/gdi/text.h"
+#include "platform/shell/resources.h"
 #include "platform/window/shell.h"
+#include "platform/window/tests/windowtesting.h"
 #include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -33,6 +39,101 @@ TEST(ShellHelpersTest, SwitchesInputPanelAndTaskBar) {
     DestroyWindow(window);
     EXPECT_FALSE(ShowTaskBar(window, true));
     EXPECT_FALSE(platform::IsTaskBarShown());
+}
+
+// A language library in "\Windows", so that "PK.ini" lies there, and a window on the screen.
+class FullScreenHelpers : public testing::Test {
+protected:
+    void SetUp() override {
+        module_ = windowtesting::LoadLanguage(root_, platform::ResourceBundle{});
+        ASSERT_NE(module_, nullptr);
+        platform::SetResourceInstance(module_);
+        window_ = CreateWindowExW(0, u"Static", u"", WS_POPUP | WS_VISIBLE, 10, 20, 50, 60, nullptr,
+                                  nullptr, nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+    }
+    void TearDown() override {
+        DestroyWindow(window_);
+        ShowTaskBar(nullptr, true);
+        platform::SetResourceInstance(nullptr);
+        FreeLibrary(module_);
+    }
+
+    testdata::TempDeviceRoot root_;
+    HMODULE module_ = nullptr;
+    HWND window_ = nullptr;
+};
+
+TEST_F(FullScreenHelpers, SipButtonHidesInFullScreenUnlessSimulating) {
+    const struct {
+        const char* name;
+        std::optional<int> simulation; // no entry when empty
+        bool fullScreen;
+        bool shown;
+    } cases[] = {
+        {"no entry, full screen: hidden", std::nullopt, true, false},
+        {"no entry, leaving: shown", std::nullopt, false, true},
+        {"simulation 0, full screen: hidden", 0, true, false},
+        {"simulation 1, full screen: kept", 1, true, true},
+        {"simulation 2, full screen: kept", 2, true, true},
+        {"simulation 1, leaving: shown", 1, false, true},
+    };
+    const std::u16string settings = AppPaths::GetSettingsFilePath();
+    ASSERT_EQ(settings, u"\\Windows\\PK.ini");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(root_.WriteFile(settings, std::string_view{}));
+        if (c.simulation) {
+            IniProfile::WriteInt(u"Zudav", u"Simulation", *c.simulation, settings.c_str());
+        }
+        // Start from the opposite state, so that each case has something to change.
+        ASSERT_TRUE(SHFullScreen(window_, c.shown ? SHFS_HIDESIPBUTTON : SHFS_SHOWSIPBUTTON));
+        EXPECT_TRUE(SetSipButtonVisible(window_, c.fullScreen));
+        EXPECT_EQ(platform::IsSipButtonShown(), c.shown);
+    }
+}
+
+TEST_F(FullScreenHelpers, TaskBarFollowsAndTheWindowFillsTheWorkAreaFromTheCorner) {
+    const struct {
+        bool hidden;
+        int screenWidth;
+        int screenHeight;
+    } cases[] = {{true, 240, 320}, {false, 240, 320}, {true, 480, 640}, {false, 480, 640}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.hidden << " " << c.screenWidth);
+        platform::SetScreenSize(c.screenWidth, c.screenHeight);
+        EXPECT_TRUE(SetTaskBarHidden(window_, c.hidden));
+        EXPECT_EQ(platform::IsTaskBarShown(), !c.hidden);
+        RECT work{};
+        ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+        EXPECT_EQ(work.top == 0, c.hidden);
+        ASSERT_TRUE(MoveWindow(window_, 10, 20, 50, 60, FALSE));
+        EXPECT_TRUE(FitWindowToWorkArea(window_));
+        RECT rect{};
+        ASSERT_TRUE(GetWindowRect(window_, &rect));
+        // At the corner, as wide and high as the work area's right and bottom edges.
+        EXPECT_EQ(rect.left, 0);
+        EXPECT_EQ(rect.top, 0);
+        EXPECT_EQ(rect.right, c.screenWidth);
+        EXPECT_EQ(rect.bottom, c.screenHeight);
+    }
+    platform::SetScreenSize(240, 320);
+}
+
+TEST_F(FullScreenHelpers, NullOrUnknownWindowChangesNothing) {
+    ASSERT_TRUE(SetTaskBarHidden(window_, true));
+    ASSERT_TRUE(SetSipButtonVisible(window_, true));
+    EXPECT_FALSE(SetTaskBarHidden(nullptr, false));
+    EXPECT_FALSE(SetSipButtonVisible(nullptr, false));
+    EXPECT_FALSE(FitWindowToWorkArea(nullptr));
+    HWND gone = CreateWindowExW(0, u"Static", u"", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr, nullptr,
+                                nullptr);
+    DestroyWindow(gone);
+    EXPECT_FALSE(SetTaskBarHidden(gone, false));
+    EXPECT_FALSE(SetSipButtonVisible(gone, false));
+    EXPECT_FALSE(FitWindowToWorkArea(gone));
+    EXPECT_FALSE(platform::IsTaskBarShown());
+    EXPECT_FALSE(platform::IsSipButtonShown());
 }
 
 TEST(ShellHelpersTest, FitTextTailKeepsWhatFits) {

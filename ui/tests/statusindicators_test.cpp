@@ -10,10 +10,26 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
+
+// A message dialog without a window that counts how often it is shown.
+class CountingTmcDialog : public TmcMessageDialog {
+public:
+    explicit CountingTmcDialog(int& shows)
+        : shows_(shows) {}
+    void SetData(const std::vector<std::u16string>&, const std::vector<UINT>&) override {}
+    void SetStatusText(std::u16string_view) override {}
+    [[nodiscard]] HWND GetHwnd() const override { return nullptr; }
+    void Show() override { ++shows_; }
+    void Close() override {}
+
+private:
+    int& shows_;
+};
 
 using namespace layouttesting;
 
@@ -172,7 +188,7 @@ TEST_P(IndicatorPage, PageOfEveryControlKindMatchesItsGolden) {
 
 TEST_P(IndicatorPage, ClicksOpenWhatTheStateNames) {
     int shownMessages = 0;
-    TmcMonitor::Instance().SetShowMessagesAction([&shownMessages] { ++shownMessages; });
+    TmcMonitor::Instance().SetDialog(std::make_unique<CountingTmcDialog>(shownMessages));
     auto gps = [](float hdop) {
         return [hdop] { GpsStateMonitor::Instance().OnPosition(IndicatorPosition(hdop, 5)); };
     };
@@ -241,7 +257,7 @@ TEST_P(IndicatorPage, ClicksOpenWhatTheStateNames) {
         EXPECT_EQ(shownMessages, c.shownMessages);
     }
     EXPECT_EQ(GpsStateMonitor::Instance().GetDialogWindow(), nullptr) << "closed again";
-    TmcMonitor::Instance().SetShowMessagesAction({});
+    TmcMonitor::Instance().SetDialog(nullptr);
     DestroyWindow(gpsOwner);
     DestroyWindow(tmcOwner);
 }
