@@ -19,10 +19,3 @@ endif()
 nav_fuzz(tmc_list_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/tmc_list_fuzz.cpp
   DEPENDS app_tmc ui_tmcmonitor testdata)
-
-# Kept here, not in bench/, because nothing outside app/ includes its headers; built as the
-# benchmarks in bench/ are.
-if(NAV_BENCH AND NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)
-  nav_bench(tmclist_bench SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench/tmclist_bench.cpp
-            DEPENDS app_tmc ui_lists ui_tmcmonitor)
-endif()

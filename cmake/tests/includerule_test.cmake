@@ -41,10 +41,21 @@ add_case(test_of_an_earlier_step "low/tests/t.cpp \\(step 1\\) includes high/b.h
 nav_test(low_test SOURCES low/tests/t.cpp DEPENDS low)
 ]])
 
-add_case(app_from_outside "tool.cpp is outside app/ and includes app/page.h"
-         [[app/page.h: #pragma once|app/page.cpp: #include "high/b.h"|tool.cpp: #include "app/page.h"]] [[
+add_case(app_from_below "high/c.h is below app/ and includes app/page.h"
+         [[app/page.h: #pragma once|app/page.cpp: #include "high/b.h"|high/c.h: #include "app/page.h"]] [[
 nav_component(page STEP 12 SOURCES app/page.cpp DEPENDS high)
-add_executable(tool tool.cpp)
+]])
+
+add_case(app_from_the_programs_above "" [[app/page.h: #pragma once|app/page.cpp: #include "high/b.h"|bench/page_bench.cpp: #include "app/page.h"|tools/tests/page_test.cpp: #include "app/page.h"]] [[
+nav_component(page STEP 12 SOURCES app/page.cpp DEPENDS high)
+add_executable(page_bench bench/page_bench.cpp)
+nav_test(page_test SOURCES tools/tests/page_test.cpp DEPENDS page)
+]])
+
+add_case(app_from_a_tool_below_its_step "tools/t.cpp \\(step 2\\) includes app/page.h \\(step 12\\)"
+         [[app/page.h: #pragma once|app/page.cpp: #include "high/b.h"|tools/t.cpp: #include "app/page.h"]] [[
+nav_component(page STEP 12 SOURCES app/page.cpp DEPENDS high)
+nav_component(tool STEP 2 SOURCES tools/t.cpp DEPENDS high)
 ]])
 
 add_case(unlisted_header_of_a_mixed_folder
