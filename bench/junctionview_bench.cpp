@@ -12,6 +12,7 @@
 #include "testdata/simulateddrive.h"
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"
+#include "tools/osmtests/extractplaces.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <benchmark/benchmark.h>
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -55,22 +57,8 @@ struct ViewExtract {
 };
 
 RoutePositionPtr PlaceIn(ViewExtract& extract, const std::u16string& name) {
-    auto found = extract.engine->FindCities(name, 0);
-    if (!found || !found->IsValid()) {
-        return nullptr;
-    }
-    const auto area = static_cast<std::uint32_t>(found->GetCurrent()->GetAreaId());
-    for (auto streets = extract.engine->FindInArea(area, u""); streets && streets->IsValid();
-         streets->Next()) {
-        for (const std::uint32_t id : streets->GetCurrent()->GetElementIds()) {
-            const MapElementPtr element = extract.engine->GetElement(id);
-            if (element && element->GetTypeCode() >= maprecord::kSecondaryType &&
-                element->GetTypeCode() <= maprecord::kResidentialType) {
-                return extract.service->CreateElementPosition(&id);
-            }
-        }
-    }
-    return nullptr;
+    const std::optional<std::uint32_t> id = extractplaces::FirstTownRoad(*extract.engine, name);
+    return id ? extract.service->CreateElementPosition(&*id) : nullptr;
 }
 
 std::vector<RouteRequestResult> LongestRoutes(ViewExtract& extract) {

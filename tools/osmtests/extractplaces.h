@@ -2,6 +2,8 @@
 // Places on the converted extract that tests start from: the street elements of a municipality
 // found through the city search, and points beside a road.
 
+#include "basiccomp/retrievalengine/code/elementcodes.h"
+#include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "mapdisplay/mapgeometry.h"
 
@@ -47,6 +49,17 @@ std::optional<std::uint32_t> FirstStreetElement(RetrievalEngineImpl& engine,
         }
     }
     return std::nullopt;
+}
+
+// The first street element of municipality `city` that is a road between a secondary and a
+// residential one: where the benchmarks' and tests' routes between municipalities start and end.
+inline std::optional<std::uint32_t> FirstTownRoad(RetrievalEngineImpl& engine,
+                                                  const std::u16string& city) {
+    return FirstStreetElement(engine, city, [&](std::uint32_t id, std::int32_t) {
+        const MapElementPtr element = engine.GetElement(id);
+        return element && element->GetTypeCode() >= maprecord::kSecondaryType &&
+               element->GetTypeCode() <= maprecord::kResidentialType;
+    });
 }
 
 } // namespace extractplaces
