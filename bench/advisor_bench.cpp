@@ -6,14 +6,9 @@
 // goal: at most 0.1, as a fix comes once a second), "worst_ratio", "positions" per route.
 #include "advisor/advisor.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
-#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "routing/routeservice.h"
+#include "bench/benchextract.h"
 #include "testdata/simulateddrive.h"
-#include "testdata/tempdir.h"
 #include "tools/osm/osmadvisor.h"
-#include "tools/osm/osmconvert.h"
-#include "tools/osmtests/extractplaces.h"
-#include "utilities/usefulcode/memoryarena.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,91 +24,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::size_t kRoutes = 4;
-constexpr char16_t kBenchFolder[] = u"\\bench";
 
 double MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// The converted extract in a temporary device root (about 14 MB), removed with everything in it
-// when the program ends, whether the conversion and the benchmarks succeeded or not.
-struct Extract {
-    testdata::TempDeviceRoot root;
-    six::RefCntPtr<RetrievalEngineImpl> engine;
-    RouteServicePtr service;
-    std::vector<RouteRequestResult> routes; // the longest first
-    std::string error;
-
-    Extract() = default;
-    Extract(const Extract&) = delete;
-    Extract& operator=(const Extract&) = delete;
-    // The routes and the service read through the engine, whose files close before the root goes.
-    ~Extract() {
-        routes.clear();
-        service.reset();
-        if (engine) {
-            engine->Close();
-        }
-    }
-};
-
-RoutePositionPtr PositionIn(Extract& extract, const std::u16string& name) {
-    const std::optional<std::uint32_t> id = extractplaces::FirstTownRoad(*extract.engine, name);
-    return id ? extract.service->CreateElementPosition(&*id) : nullptr;
-}
-
-std::unique_ptr<Extract> Prepare() {
-    auto made = std::make_unique<Extract>();
-    if (!made->root.InstallModule(u"ziVur.dll")) {
-        made->error = "no archive library";
-        return made;
-    }
-    osm2nav::ConvertOptions options;
-    options.extract = NAV_OSM_EXTRACT;
-    options.output = made->root.HostPath() / "bench";
-    options.levels = 3;
-    options.advisorData = NAV_DEMO_DATA;
-    std::ostringstream summary;
-    made->error = osm2nav::Convert(options, summary);
-    if (!made->error.empty()) {
-        return made;
-    }
-    (void)MemoryArena::Shared().Reserve(4 << 20);
-    made->engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-    made->service = CreateRouteService(RetrievalEngine::RetrievalEnginePtr(made->engine));
-    if (!made->engine->Open(kBenchFolder + std::u16string(osm2nav::kLevelFile)) ||
-        !made->service->OpenNetwork(kBenchFolder + std::u16string(osm2nav::kNetworkFile))) {
-        made->error = "the converted extract does not open";
-        return made;
-    }
-    const std::u16string names[] = {u"Vaduz",   u"Schaan",       u"Balzers",     u"Triesen",
-                                    u"Eschen",  u"Mauren",       u"Triesenberg", u"Gamprin",
-                                    u"Ruggell", u"Schellenberg", u"Planken"};
-    std::vector<RoutePositionPtr> places;
-    for (const auto& name : names) {
-        places.push_back(PositionIn(*made, name));
-    }
-    for (const auto& from : places) {
-        for (const auto& to : places) {
-            if (from && to && from != to) {
-                RouteRequestResult route = made->service->RequestRoute(from, to, nullptr);
-                if (route.status == routestatus::kFound) {
-                    made->routes.push_back(std::move(route));
-                }
-            }
-        }
-    }
-    std::sort(made->routes.begin(), made->routes.end(),
-              [](const auto& a, const auto& b) { return a.length > b.length; });
-    made->routes.resize(std::min(made->routes.size(), kRoutes));
-    if (made->routes.empty()) {
-        made->error = "no route between the municipalities";
-    }
-    return made;
-}
+using Extract = benchextract::Extract;
 
 Extract& TheExtract() {
-    static const std::unique_ptr<Extract> extract = Prepare();
+    static const std::unique_ptr<Extract> extract = [] {
+        auto made = std::make_unique<Extract>();
+        benchextract::Open(*made, "bench", kRoutes);
+        return made;
+    }();
     return *extract;
 }
 
@@ -154,7 +77,7 @@ void AdvisorAgainstRouteWalk(benchmark::State& state) {
         start = Clock::now();
         AdvisorPtr advisor;
         CreateAdvisorFacade(advisor, RetrievalEngine::RetrievalEnginePtr(extract.engine), route,
-                            kBenchFolder + std::u16string(osm2nav::kAdvisorFolder), {});
+                            u"\\bench" + std::u16string(osm2nav::kAdvisorFolder), {});
         createMs += MillisecondsSince(start);
         if (!advisor) {
             state.SkipWithError("no advisor");

@@ -6,14 +6,9 @@
 // "ratio" (model over fetch; the goal: at most 1.5, and below 1 ms a junction).
 #include "advisor/advisor.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
-#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "bench/benchextract.h"
 #include "junctionview/model/crossingmodel.h"
-#include "routing/routeservice.h"
 #include "testdata/simulateddrive.h"
-#include "testdata/tempdir.h"
-#include "tools/osm/osmconvert.h"
-#include "tools/osmtests/extractplaces.h"
-#include "utilities/usefulcode/memoryarena.h"
 
 #include <benchmark/benchmark.h>
 
@@ -64,20 +59,10 @@ struct Junction {
     std::vector<GeoRect> rects;
 };
 
-struct ModelExtract {
-    testdata::TempDeviceRoot root;
-    six::RefCntPtr<RetrievalEngineImpl> engine;
-    RouteServicePtr service;
+struct ModelExtract : benchextract::Extract {
     JunctionMapPtr map;
-    std::vector<RouteRequestResult> routes;
     std::vector<std::vector<Junction>> junctions; // per route
-    std::string error;
 };
-
-RoutePositionPtr PlaceIn(ModelExtract& extract, const std::u16string& name) {
-    const std::optional<std::uint32_t> id = extractplaces::FirstTownRoad(*extract.engine, name);
-    return id ? extract.service->CreateElementPosition(&*id) : nullptr;
-}
 
 void BuildModel(const RouteRequestResult& route, const JunctionMapPtr& map,
                 const RouteIteratorPtr& cursor, CrossingModel* keep = nullptr) {
@@ -130,65 +115,14 @@ std::vector<Junction> AdviceJunctions(ModelExtract& extract, const RouteRequestR
     return junctions;
 }
 
-// The longest routes between the municipalities, the longest first.
-std::vector<RouteRequestResult> LongestRoutes(ModelExtract& extract) {
-    const std::u16string names[] = {u"Vaduz",   u"Schaan",       u"Balzers",     u"Triesen",
-                                    u"Eschen",  u"Mauren",       u"Triesenberg", u"Gamprin",
-                                    u"Ruggell", u"Schellenberg", u"Planken"};
-    std::vector<RoutePositionPtr> places;
-    for (const auto& name : names) {
-        if (RoutePositionPtr place = PlaceIn(extract, name)) {
-            places.push_back(std::move(place));
-        }
-    }
-    std::vector<RouteRequestResult> routes;
-    for (const auto& from : places) {
-        for (const auto& to : places) {
-            if (from == to) {
-                continue;
-            }
-            RouteRequestResult route = extract.service->RequestRoute(from, to, nullptr);
-            if (route.status == routestatus::kFound) {
-                routes.push_back(std::move(route));
-            }
-        }
-    }
-    std::sort(routes.begin(), routes.end(),
-              [](const auto& a, const auto& b) { return a.length > b.length; });
-    routes.resize(std::min(routes.size(), kModelRoutes));
-    return routes;
-}
-
 ModelExtract& TheModelExtract() {
-    static ModelExtract* extract = [] {
-        auto* made = new ModelExtract;
-        if (!made->root.InstallModule(u"ziVur.dll")) {
-            made->error = "no archive library";
-            return made;
-        }
-        osm2nav::ConvertOptions options;
-        options.extract = NAV_OSM_EXTRACT;
-        options.output = made->root.HostPath() / "bench";
-        options.levels = 3;
-        options.advisorData = NAV_DEMO_DATA;
-        std::ostringstream summary;
-        made->error = osm2nav::Convert(options, summary);
+    static const std::unique_ptr<ModelExtract> extract = [] {
+        auto made = std::make_unique<ModelExtract>();
+        benchextract::Open(*made, "bench", kModelRoutes);
         if (!made->error.empty()) {
             return made;
         }
-        (void)MemoryArena::Shared().Reserve(4 << 20);
-        made->engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-        made->service = CreateRouteService(RetrievalEngine::RetrievalEnginePtr(made->engine));
-        if (!made->engine->Open(std::u16string(u"\\bench") + osm2nav::kLevelFile) ||
-            !made->service->OpenNetwork(std::u16string(u"\\bench") + osm2nav::kNetworkFile)) {
-            made->error = "the converted extract does not open";
-            return made;
-        }
         made->map = CreateEngineJunctionMap(RetrievalEngine::RetrievalEnginePtr(made->engine));
-        made->routes = LongestRoutes(*made);
-        if (made->routes.empty()) {
-            made->error = "no route between the municipalities";
-        }
         for (const RouteRequestResult& route : made->routes) {
             made->junctions.push_back(AdviceJunctions(*made, route));
         }

@@ -6,14 +6,9 @@
 // "cairo_ms" per picture and "ratio" (painting over Cairo; the goal: at most 1.0).
 #include "advisor/advisor.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
-#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "bench/benchextract.h"
 #include "junctionview/paint/crossingview.h"
-#include "routing/routeservice.h"
 #include "testdata/simulateddrive.h"
-#include "testdata/tempdir.h"
-#include "tools/osm/osmconvert.h"
-#include "tools/osmtests/extractplaces.h"
-#include "utilities/usefulcode/memoryarena.h"
 
 #include <benchmark/benchmark.h>
 
@@ -47,46 +42,9 @@ struct Advised {
     std::int32_t kind = -1;
 };
 
-struct ViewExtract {
-    testdata::TempDeviceRoot root;
-    six::RefCntPtr<RetrievalEngineImpl> engine;
-    RouteServicePtr service;
-    std::vector<RouteRequestResult> routes;
+struct ViewExtract : benchextract::Extract {
     std::vector<std::vector<Advised>> advice; // per route
-    std::string error;
 };
-
-RoutePositionPtr PlaceIn(ViewExtract& extract, const std::u16string& name) {
-    const std::optional<std::uint32_t> id = extractplaces::FirstTownRoad(*extract.engine, name);
-    return id ? extract.service->CreateElementPosition(&*id) : nullptr;
-}
-
-std::vector<RouteRequestResult> LongestRoutes(ViewExtract& extract) {
-    const std::u16string names[] = {u"Vaduz",   u"Schaan",       u"Balzers",     u"Triesen",
-                                    u"Eschen",  u"Mauren",       u"Triesenberg", u"Gamprin",
-                                    u"Ruggell", u"Schellenberg", u"Planken"};
-    std::vector<RoutePositionPtr> places;
-    for (const auto& name : names) {
-        if (RoutePositionPtr place = PlaceIn(extract, name)) {
-            places.push_back(std::move(place));
-        }
-    }
-    std::vector<RouteRequestResult> routes;
-    for (const auto& from : places) {
-        for (const auto& to : places) {
-            if (from != to) {
-                RouteRequestResult route = extract.service->RequestRoute(from, to, nullptr);
-                if (route.status == routestatus::kFound) {
-                    routes.push_back(std::move(route));
-                }
-            }
-        }
-    }
-    std::sort(routes.begin(), routes.end(),
-              [](const auto& a, const auto& b) { return a.length > b.length; });
-    routes.resize(std::min(routes.size(), kRoutes));
-    return routes;
-}
 
 // The first advice of every junction and kind along a drive in steps of 10 m.
 std::vector<Advised> DriveAdvice(ViewExtract& extract, const RouteRequestResult& route) {
@@ -133,37 +91,15 @@ bool CopyPictures(ViewExtract& extract) {
 }
 
 ViewExtract& TheViewExtract() {
-    static ViewExtract* extract = [] {
-        auto* made = new ViewExtract;
-        if (!made->root.InstallModule(u"ziVur.dll")) {
-            made->error = "no archive library";
-            return made;
-        }
-        osm2nav::ConvertOptions options;
-        options.extract = NAV_OSM_EXTRACT;
-        options.output = made->root.HostPath() / "jvbench";
-        options.levels = 3;
-        options.advisorData = NAV_DEMO_DATA;
-        std::ostringstream summary;
-        made->error = osm2nav::Convert(options, summary);
+    static const std::unique_ptr<ViewExtract> extract = [] {
+        auto made = std::make_unique<ViewExtract>();
+        benchextract::Open(*made, "jvbench", kRoutes);
         if (!made->error.empty()) {
             return made;
         }
         if (!CopyPictures(*made)) {
             made->error = "the demo junction pictures cannot be copied";
             return made;
-        }
-        (void)MemoryArena::Shared().Reserve(4 << 20);
-        made->engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-        made->service = CreateRouteService(RetrievalEngine::RetrievalEnginePtr(made->engine));
-        if (!made->engine->Open(kFolder + osm2nav::kLevelFile) ||
-            !made->service->OpenNetwork(kFolder + osm2nav::kNetworkFile)) {
-            made->error = "the converted extract does not open";
-            return made;
-        }
-        made->routes = LongestRoutes(*made);
-        if (made->routes.empty()) {
-            made->error = "no route between the municipalities";
         }
         for (const RouteRequestResult& route : made->routes) {
             made->advice.push_back(DriveAdvice(*made, route));
