@@ -32,12 +32,7 @@ protected:
 
     // A road of the municipality that the network holds: its first drivable street element.
     RoutePositionPtr PositionIn(const std::u16string& name) {
-        const auto id = extractplaces::FirstStreetElement(
-            *m_engine, name, [&](std::uint32_t candidate, std::int32_t) {
-                const MapElementPtr element = m_engine->GetElement(candidate);
-                return element && element->GetTypeCode() >= maprecord::kSecondaryType &&
-                       element->GetTypeCode() <= maprecord::kResidentialType;
-            });
+        const auto id = extractplaces::FirstTownRoad(*m_engine, name);
         return id ? m_service->CreateElementPosition(&*id) : nullptr;
     }
 
