@@ -14,3 +14,10 @@ nav_component(testdata_datafolder STEP 3
     ${CMAKE_CURRENT_LIST_DIR}/datafolderwriter.cpp
   DEPENDS testdata_worldmapset testdata_roadnetwork testdata_datasets testdata_tmctables testdata
           platform_kernel)
+
+# Junction scenarios opened and routed by the route service (step 4, on the route service).
+nav_component(testdata_routedscenario STEP 4
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/routedscenario.cpp
+  DEPENDS testdata_worldmapset routing_service retrievalengine_interfaces testdata
+  PRIVATE_DEPENDS retrievalengine_engine usefulcode_cache)

@@ -1,5 +1,7 @@
 #include "advisor/tests/junctionscenario.h"
 
+#include "testdata/routedscenario.h"
+
 namespace junctiontest {
 
 testdata::TempDeviceRoot& ScenarioRoot() {
@@ -38,34 +40,16 @@ std::u16string ScenarioRun::AnalyseUpTo(std::size_t index, const RoutePosition* 
 std::unique_ptr<ScenarioRun> RunScenario(const testdata::JunctionScenario& scenario) {
     static int folders = 0;
     const std::string name = "\\scenario" + std::to_string(++folders);
+    std::optional<testdata::RoutedScenario> routed = testdata::RouteJunctionScenario(
+        scenario, ScenarioRoot(), std::u16string(name.begin(), name.end()));
+    if (!routed) {
+        return nullptr;
+    }
     auto run = std::make_unique<ScenarioRun>();
-    auto written = testdata::WriteJunctionScenario(scenario, ScenarioRoot(),
-                                                   std::u16string(name.begin(), name.end()));
-    if (!written || !ScenarioRoot().InstallModule(u"ziVur.dll")) {
-        return nullptr;
-    }
-    run->written = std::move(*written);
-    run->engine = RetrievalEngineImpl::Create(BlockCache::Create(64));
-    if (!run->engine->Open(run->written.mapSet.ridPath)) {
-        return nullptr;
-    }
-    run->service = CreateRouteService(run->engine);
-    if (!run->service || !run->service->OpenNetwork(run->written.networkPath)) {
-        return nullptr;
-    }
-    const std::string& route = scenario.route;
-    const auto position = [&](char a, char b) {
-        const testdata::RoadWorld& world = run->written.world;
-        const std::uint32_t id = run->written.Element(std::string{a, b});
-        const GeoPoint point = world.PointAlong(*world.NodeNamed(a), *world.NodeNamed(b), 0.5);
-        return run->service->CreatePosition(&id, &point);
-    };
-    const RoutePositionPtr start = position(route[0], route[1]);
-    const RoutePositionPtr destination = position(route[route.size() - 2], route[route.size() - 1]);
-    run->result = run->service->RequestRoute(start, destination, nullptr);
-    if (!run->result.route) {
-        return nullptr;
-    }
+    run->written = std::move(routed->written);
+    run->engine = std::move(routed->engine);
+    run->service = std::move(routed->service);
+    run->result = std::move(routed->result);
     for (RouteIteratorPtr it = GetRouteIterator(run->result); it && it->IsValid(); it->Next()) {
         run->items.push_back(RouteItem::Of(it->Current()));
     }

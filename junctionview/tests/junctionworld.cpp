@@ -1,7 +1,9 @@
 #include "junctionview/tests/junctionworld.h"
 
+#include "testdata/routedscenario.h"
 #include "testdata/tempdir.h"
 
+#include <optional>
 #include <string>
 
 namespace junctionworld {
@@ -37,34 +39,16 @@ GeoPoint RoutedWorld::Node(char name) const {
 std::unique_ptr<RoutedWorld> RouteWorld(const testdata::JunctionScenario& scenario) {
     static int folders = 0;
     const std::string name = "\\junction" + std::to_string(++folders);
+    std::optional<testdata::RoutedScenario> routed = testdata::RouteJunctionScenario(
+        scenario, WorldRoot(), std::u16string(name.begin(), name.end()));
+    if (!routed) {
+        return nullptr;
+    }
     auto run = std::make_unique<RoutedWorld>();
-    auto written = testdata::WriteJunctionScenario(scenario, WorldRoot(),
-                                                   std::u16string(name.begin(), name.end()));
-    if (!written || !WorldRoot().InstallModule(u"ziVur.dll")) {
-        return nullptr;
-    }
-    run->written = std::move(*written);
-    run->engine = RetrievalEngineImpl::Create(BlockCache::Create(64));
-    if (!run->engine->Open(run->written.mapSet.ridPath)) {
-        return nullptr;
-    }
-    run->service = CreateRouteService(run->engine);
-    if (!run->service || !run->service->OpenNetwork(run->written.networkPath)) {
-        return nullptr;
-    }
-    const std::string& route = scenario.route;
-    const auto position = [&](char a, char b) {
-        const testdata::RoadWorld& world = run->written.world;
-        const std::uint32_t id = run->written.Element(std::string{a, b});
-        const GeoPoint point = world.PointAlong(*world.NodeNamed(a), *world.NodeNamed(b), 0.5);
-        return run->service->CreatePosition(&id, &point);
-    };
-    const RoutePositionPtr start = position(route[0], route[1]);
-    const RoutePositionPtr destination = position(route[route.size() - 2], route[route.size() - 1]);
-    run->result = run->service->RequestRoute(start, destination, nullptr);
-    if (!run->result.route) {
-        return nullptr;
-    }
+    run->written = std::move(routed->written);
+    run->engine = std::move(routed->engine);
+    run->service = std::move(routed->service);
+    run->result = std::move(routed->result);
     for (RouteIteratorPtr it = GetRouteIterator(run->result); it && it->IsValid(); it->Next()) {
         run->records.push_back(it->Current());
     }
