@@ -32,6 +32,22 @@ struct Track {
     const char* name = "";
 };
 
+// The values of cycle i of a track whose cycles lie `step` seconds apart, starting at the point
+// (longitude, latitude) and moving away from it.
+testdata::NmeaFixValues CycleValues(std::size_t i, std::size_t step, double latitude,
+                                    double longitude) {
+    testdata::NmeaFixValues values;
+    const int seconds = static_cast<int>(i * step % 86400);
+    values.hour = seconds / 3600;
+    values.minute = seconds / 60 % 60;
+    values.second = seconds % 60;
+    values.latitude = latitude + static_cast<double>(i % 1000) * 1e-4;
+    values.longitude = longitude - static_cast<double>(i % 777) * 1e-4;
+    values.course = static_cast<double>(i % 360);
+    values.speedKmh = static_cast<double>(i % 130);
+    return values;
+}
+
 // About 17 MB of each kind; every 50th cycle void in the mixes, a restart every hour in GSA+RMC.
 const Track& TrackOf(int mix) {
     static const Track tracks[] = {
@@ -39,15 +55,7 @@ const Track& TrackOf(int mix) {
             Track track{{}, 100000, u"NMEA", "GGA+VTG+RMC"};
             testdata::NmeaWriter writer;
             for (std::size_t i = 0; i < track.cycles; ++i) {
-                testdata::NmeaFixValues values;
-                const int seconds = static_cast<int>(i % 86400);
-                values.hour = seconds / 3600;
-                values.minute = seconds / 60 % 60;
-                values.second = seconds % 60;
-                values.latitude = 47.0 + static_cast<double>(i % 1000) * 1e-4;
-                values.longitude = 9.5 - static_cast<double>(i % 777) * 1e-4;
-                values.course = static_cast<double>(i % 360);
-                values.speedKmh = static_cast<double>(i % 130);
+                testdata::NmeaFixValues values = CycleValues(i, 1, 47.0, 9.5);
                 writer.AddCycle(values);
             }
             track.bytes = writer.Build();
@@ -58,15 +66,7 @@ const Track& TrackOf(int mix) {
             testdata::NmeaWriter writer;
             writer.SetMix(testdata::NmeaMix::GsaRmc).SetTimeFraction(".041");
             for (std::size_t i = 0; i < track.cycles; ++i) {
-                testdata::NmeaFixValues values;
-                const int seconds = static_cast<int>(i % 86400);
-                values.hour = seconds / 3600;
-                values.minute = seconds / 60 % 60;
-                values.second = seconds % 60;
-                values.latitude = 47.0 + static_cast<double>(i % 1000) * 1e-4;
-                values.longitude = 9.5 - static_cast<double>(i % 777) * 1e-4;
-                values.course = static_cast<double>(i % 360);
-                values.speedKmh = static_cast<double>(i % 130);
+                testdata::NmeaFixValues values = CycleValues(i, 1, 47.0, 9.5);
                 values.quality = i % 50 == 49 ? 0 : 1;
                 if (i % 3600 == 1800) {
                     writer.AddRestart();
@@ -81,15 +81,7 @@ const Track& TrackOf(int mix) {
             testdata::NmeaWriter writer;
             writer.SetMix(testdata::NmeaMix::RmcRmbGga).SetTimeFraction("");
             for (std::size_t i = 0; i < track.cycles; ++i) {
-                testdata::NmeaFixValues values;
-                const int seconds = static_cast<int>(i * 2 % 86400);
-                values.hour = seconds / 3600;
-                values.minute = seconds / 60 % 60;
-                values.second = seconds % 60;
-                values.latitude = 45.0 + static_cast<double>(i % 1000) * 1e-4;
-                values.longitude = -122.5 - static_cast<double>(i % 777) * 1e-4;
-                values.course = static_cast<double>(i % 360);
-                values.speedKmh = static_cast<double>(i % 130);
+                testdata::NmeaFixValues values = CycleValues(i, 2, 45.0, -122.5);
                 values.quality = i % 50 == 49 ? 0 : 1;
                 values.satellites = static_cast<int>(i % 12);
                 writer.AddCycle(values);
