@@ -39,6 +39,7 @@
 
 #include "platform/shell/resourcebundle.h"
 #include "platform/window/dialog.h"
+#include "platform/window/instancechannel.h"
 #include "platform/window/windowtypes.h"
 
 #include <cstdint>
@@ -211,6 +212,19 @@ std::vector<Seed> DialogSeeds() {
     return {
         {corpus, "seed-popup", platform::MakeDialogTemplate(WS_POPUP | WS_VISIBLE, 0, 0, 100, 50)},
         {corpus, "seed-child", platform::MakeDialogTemplate(WS_CHILD, 8, 8, 40, 20)},
+    };
+}
+
+// The instance channel's requests: a whole one, and one whose title runs past the data.
+std::vector<Seed> InstanceRequestSeeds() {
+    const char* corpus = "platform/window/fuzz/corpus/instancerequest_fuzz";
+    const platform::InstanceRequest request{platform::InstanceRequestKind::ActivateWindow,
+                                            u"Navigator"};
+    Bytes cut = platform::EncodeInstanceRequest(request);
+    cut.resize(cut.size() - 3);
+    return {
+        {corpus, "seed-activate", platform::EncodeInstanceRequest(request)},
+        {corpus, "seed-cut", cut},
     };
 }
 
@@ -866,7 +880,8 @@ int main(int argc, char** argv) {
                               JunctionDrawingSeeds(),
                               ScreenDescSeeds(),
                               TmcTextSeeds(),
-                              TmcListSeeds()}) {
+                              TmcListSeeds(),
+                              InstanceRequestSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;
