@@ -135,6 +135,10 @@ std::vector<Seed> BundleSeeds() {
         {platform::kAcceleratorVirtualKey | platform::kAcceleratorShift | platform::kAcceleratorAlt,
          '7', 1}};
     bundle.menuBars = {101, 102};
+    platform::ResourceBundle pictures;
+    pictures.strings[1] = u"Navigator";
+    pictures.bitmaps[1184] = {'B', 'M', 0, 0};
+    pictures.icons[1] = {'B', 'M', 1};
     return {
         {corpus, "seed-bundle", testdata::WriteResourceBundle(bundle)},
         {corpus, "seed-source",
@@ -142,6 +146,9 @@ std::vector<Seed> BundleSeeds() {
         {corpus, "seed-keys",
          Text("[accelerators]\n225\t585\tCtrl+D\n225  450  F2\n226\t1\tAlt+Shift+7\n"
               "[menus]\n101\n")},
+        {corpus, "seed-pictures", testdata::WriteResourceBundle(pictures)},
+        {corpus, "seed-picture-source",
+         Text("[icons]\n1\ticon.bmp\n[bitmaps]\n1\ticon.bmp\n1184 logo.bmp\n")},
     };
 }
 

@@ -240,3 +240,46 @@ HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name) {
         return nullptr;
     return platform::CreateDibFromFile(bytes);
 }
+
+HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
+    const auto id = static_cast<UINT>(reinterpret_cast<std::uintptr_t>(name) & 0xFFFF);
+    std::vector<std::uint8_t> bytes;
+    if (!platform::LoadResourceIcon(instance, id, &bytes))
+        return nullptr;
+    return platform::CreateDibFromFile(bytes);
+}
+
+BOOL DestroyIcon(HICON icon) {
+    if (GetObjectType(icon) != OBJ_BITMAP)
+        return FALSE;
+    return DeleteObject(icon);
+}
+
+namespace platform {
+
+bool ReadIconPixels(HICON icon, std::vector<std::uint32_t>* pixels, int* width, int* height) {
+    BITMAP info{};
+    if (pixels == nullptr || width == nullptr || height == nullptr ||
+        GetObjectType(icon) != OBJ_BITMAP || GetObjectW(icon, sizeof info, &info) == 0)
+        return false;
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (dc == nullptr)
+        return false;
+    HGDIOBJ old = SelectObject(dc, icon);
+    pixels->assign(static_cast<std::size_t>(info.bmWidth) * info.bmHeight, 0);
+    for (int y = 0; y < info.bmHeight; ++y) {
+        for (int x = 0; x < info.bmWidth; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            (*pixels)[static_cast<std::size_t>(y) * info.bmWidth + x] =
+                static_cast<std::uint32_t>(GetRValue(c)) << 16 |
+                static_cast<std::uint32_t>(GetGValue(c)) << 8 | GetBValue(c);
+        }
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    *width = info.bmWidth;
+    *height = info.bmHeight;
+    return true;
+}
+
+} // namespace platform
