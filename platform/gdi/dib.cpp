@@ -262,24 +262,41 @@ bool ReadIconPixels(HICON icon, std::vector<std::uint32_t>* pixels, int* width, 
     if (pixels == nullptr || width == nullptr || height == nullptr ||
         GetObjectType(icon) != OBJ_BITMAP || GetObjectW(icon, sizeof info, &info) == 0)
         return false;
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (dc == nullptr)
-        return false;
-    HGDIOBJ old = SelectObject(dc, icon);
-    pixels->assign(static_cast<std::size_t>(info.bmWidth) * info.bmHeight, 0);
-    for (int y = 0; y < info.bmHeight; ++y) {
-        for (int x = 0; x < info.bmWidth; ++x) {
-            const COLORREF c = GetPixel(dc, x, y);
-            (*pixels)[static_cast<std::size_t>(y) * info.bmWidth + x] =
-                static_cast<std::uint32_t>(GetRValue(c)) << 16 |
-                static_cast<std::uint32_t>(GetGValue(c)) << 8 | GetBValue(c);
-        }
+    // Copied into a top-down 32-bit DIB section, whose memory then holds the pixels in order.
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = info.bmWidth;
+    header.bmiHeader.biHeight = -info.bmHeight;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC source = CreateCompatibleDC(nullptr);
+    HDC target = CreateCompatibleDC(nullptr);
+    bool isRead = false;
+    if (copy != nullptr && source != nullptr && target != nullptr) {
+        HGDIOBJ oldSource = SelectObject(source, icon);
+        HGDIOBJ oldTarget = SelectObject(target, copy);
+        isRead = BitBlt(target, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY) != 0;
+        SelectObject(target, oldTarget);
+        SelectObject(source, oldSource);
     }
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    *width = info.bmWidth;
-    *height = info.bmHeight;
-    return true;
+    if (isRead) {
+        const auto* first = static_cast<const std::uint32_t*>(bits);
+        pixels->assign(first, first + static_cast<std::size_t>(info.bmWidth) * info.bmHeight);
+        for (std::uint32_t& pixel : *pixels)
+            pixel &= 0xFFFFFF;
+        *width = info.bmWidth;
+        *height = info.bmHeight;
+    }
+    if (target != nullptr)
+        DeleteDC(target);
+    if (source != nullptr)
+        DeleteDC(source);
+    if (copy != nullptr)
+        DeleteObject(copy);
+    return isRead;
 }
 
 } // namespace platform
