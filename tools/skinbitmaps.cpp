@@ -49,17 +49,18 @@ public:
         , m_scale(scale) {}
 
     [[nodiscard]] POINT At(double x, double y) const {
-        return POINT{m_left + static_cast<int>(x * m_scale + 0.5),
-                     m_top + static_cast<int>(y * m_scale + 0.5)};
+        return POINT{m_left + static_cast<int>(std::lround(x * m_scale)),
+                     m_top + static_cast<int>(std::lround(y * m_scale))};
     }
     [[nodiscard]] int Width(double units) const {
-        return std::max(1, static_cast<int>(units * m_scale + 0.5));
+        return std::max(1, static_cast<int>(std::lround(units * m_scale)));
     }
 
     // A filled shape outlined in `line` (width in units; 0: no outline).
     void Shape(const std::vector<std::pair<double, double>>& points, COLORREF fill,
                COLORREF line = 0, double lineWidth = 0) {
         std::vector<POINT> at;
+        at.reserve(points.size());
         for (const auto& [x, y] : points)
             at.push_back(At(x, y));
         Use(fill, line, lineWidth, [&] { Polygon(m_dc, at.data(), static_cast<int>(at.size())); });
@@ -67,6 +68,7 @@ public:
     void Line(const std::vector<std::pair<double, double>>& points, COLORREF colour,
               double lineWidth) {
         std::vector<POINT> at;
+        at.reserve(points.size());
         for (const auto& [x, y] : points)
             at.push_back(At(x, y));
         Use(kKey, colour, lineWidth,
@@ -368,7 +370,7 @@ bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 int main(int argc, char** argv) {
     const bool isPng = argc == 3 && std::string(argv[2]) == "--png";
     if (argc != 2 && !isPng) {
-        std::fprintf(stderr, "usage: skinbitmaps FOLDER [--png]\n");
+        (void)std::fprintf(stderr, "usage: skinbitmaps FOLDER [--png]\n");
         return 2;
     }
     const std::string folder = argv[1];
@@ -383,7 +385,7 @@ int main(int argc, char** argv) {
         if (!WriteBytes(path, testdata::WriteBitmapFile(spec)) ||
             (isPng && !WriteBytes(path + ".png", platform::EncodePng(picture.pixels, picture.width,
                                                                      picture.height)))) {
-            std::fprintf(stderr, "skinbitmaps: cannot write %s\n", path.c_str());
+            (void)std::fprintf(stderr, "skinbitmaps: cannot write %s\n", path.c_str());
             return 1;
         }
         const bool isIcon = picture.file[0] == 'i';
@@ -396,7 +398,7 @@ int main(int argc, char** argv) {
         bitmapLines + "[icons]\n" + iconLines;
     if (!WriteBytes(folder + "/pictures.txt",
                     std::vector<std::uint8_t>(source.begin(), source.end()))) {
-        std::fprintf(stderr, "skinbitmaps: cannot write %s/pictures.txt\n", folder.c_str());
+        (void)std::fprintf(stderr, "skinbitmaps: cannot write %s/pictures.txt\n", folder.c_str());
         return 1;
     }
     return 0;

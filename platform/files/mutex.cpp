@@ -148,7 +148,8 @@ std::filesystem::path NamedMutexLockPath(std::u16string_view name) {
         }
     }
     char file[40];
-    std::snprintf(file, sizeof file, ".mutex-%016llx.lock", static_cast<unsigned long long>(hash));
+    (void)std::snprintf(file, sizeof file, ".mutex-%016llx.lock",
+                        static_cast<unsigned long long>(hash));
     return DeviceRoot() / file;
 }
 

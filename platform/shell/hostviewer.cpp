@@ -10,8 +10,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
-
-extern char** environ;
+#include <unistd.h>
 
 namespace {
 

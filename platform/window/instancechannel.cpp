@@ -278,8 +278,8 @@ std::optional<InstanceRequest> ParseInstanceRequest(std::span<const std::uint8_t
     InstanceRequest request;
     request.kind = static_cast<InstanceRequestKind>(kind);
     for (std::uint32_t i = 0; i < units; ++i) {
-        request.windowTitle.push_back(
-            static_cast<char16_t>(ReadU16(data.data() + kInstanceRequestHeaderSize + 2 * i)));
+        request.windowTitle.push_back(static_cast<char16_t>(
+            ReadU16(data.data() + kInstanceRequestHeaderSize + 2 * std::size_t{i})));
     }
     if (error != nullptr) {
         *error = InstanceRequestError::None;

@@ -22,8 +22,6 @@
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace {
 
 using platform::InstanceRequest;
@@ -210,7 +208,7 @@ TEST(InstanceChannel, SkipsBrokenRequestsAndEndsOnClose) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+        (void)std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
             (void)::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             std::uint8_t answer = 0xFF;
