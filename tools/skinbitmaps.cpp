@@ -232,6 +232,30 @@ void PickSymbol(Pen& pen, const Palette& p) { // cross hairs
     pen.Circle(16, 16, 2, p.accent);
 }
 
+void SwitchOffSymbol(Pen& pen, const Palette& p) { // an empty ring
+    pen.Circle(16, 16, 10, p.plate, p.symbol, 3, true);
+}
+
+void SwitchOnSymbol(Pen& pen, const Palette& p) { // the ring, ticked
+    pen.Circle(16, 16, 10, p.plate, p.symbol, 3, true);
+    pen.Line({{9, 16}, {14, 22}, {25, 7}}, p.accent, 4);
+}
+
+void Speaker(Pen& pen, const Palette& p) {
+    pen.Shape({{3, 12}, {8, 12}, {15, 5}, {15, 27}, {8, 20}, {3, 20}}, p.symbol);
+}
+
+void LouderSymbol(Pen& pen, const Palette& p) {
+    Speaker(pen, p);
+    pen.Box(22, 10, 25, 22, p.accent);
+    pen.Box(18, 14.5, 29, 17.5, p.accent);
+}
+
+void QuieterSymbol(Pen& pen, const Palette& p) {
+    Speaker(pen, p);
+    pen.Box(18, 14.5, 29, 17.5, p.accent);
+}
+
 // ---- Pictures ----
 
 struct Picture {
@@ -355,7 +379,28 @@ std::vector<Picture> AllPictures() {
     };
     for (const auto& [id, symbol] : bar)
         AddButton(pictures, id, kBarSide, kBarSide, symbol);
-    return pictures;
+    AddButton(pictures, 974, kBarSide, kBarSide, LouderSymbol);
+    AddButton(pictures, 970, kBarSide, kBarSide, QuieterSymbol);
+    // The settings pages' state buttons show a switch off (id) or on (id + 1). Their ids lie
+    // two apart, so one button's faces can fall on another's: an off face comes before an on
+    // face, which comes before a disabled one.
+    const UINT switches[] = {1045, 1047, 1049, 1051, 1053, 1055, 1058, 1061, 1069, 1082, 1092,
+                             1106, 1108, 1132, 1177, 1179, 1191, 1222, 1224, 1226, 1228};
+    for (const UINT id : switches)
+        pictures.push_back(Face(id, kBarSide, kBarSide, SwitchOffSymbol, kNormal));
+    for (const UINT id : switches)
+        pictures.push_back(Face(id + 1, kBarSide, kBarSide, SwitchOnSymbol, kPressed));
+    for (const UINT id : switches)
+        pictures.push_back(Face(id + 3, kBarSide, kBarSide, SwitchOffSymbol, kDisabled));
+    std::vector<Picture> unique;
+    for (Picture& picture : pictures) {
+        const bool isTaken = std::any_of(unique.begin(), unique.end(), [&](const Picture& kept) {
+            return kept.file == picture.file;
+        });
+        if (!isTaken)
+            unique.push_back(std::move(picture));
+    }
+    return unique;
 }
 
 bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {

@@ -116,7 +116,13 @@ TEST(LanguageBundles, EveryLanguageCarriesTheDrawnPictures) {
         {{954, 955, 957}, {40, 40}, true},
         {{1075, 1076, 1078}, {40, 40}, true},
         {{1097, 1098, 1100}, {40, 40}, true},
+        {{974, 975, 977}, {40, 40}, true},
+        {{970, 971, 973}, {40, 40}, true},
     };
+    // The settings pages' state buttons: off (id) and on (id + 1) differ; disabled faces (id + 3)
+    // exist, some shared with a neighbour's off or on face.
+    const UINT switches[] = {1045, 1047, 1049, 1051, 1053, 1055, 1058, 1061, 1069, 1082, 1092,
+                             1106, 1108, 1132, 1177, 1179, 1191, 1222, 1224, 1226, 1228};
     constexpr std::uint32_t kKeyPixel = 0xFF00FF;
     for (const char* file : {"LangGerCE.dll", "LangEngCE.dll", "LangFreCE.dll", "LangSpaCE.dll",
                              "LangItaCE.dll", "LangDutCE.dll"}) {
@@ -144,6 +150,19 @@ TEST(LanguageBundles, EveryLanguageCarriesTheDrawnPictures) {
                 faces.insert(pixels);
             }
             EXPECT_EQ(faces.size(), group.ids.size());
+        }
+        for (const UINT id : switches) {
+            SCOPED_TRACE(id);
+            for (const UINT face : {id, id + 1, id + 3}) {
+                expected.insert(face);
+                ASSERT_TRUE(bundle->bitmaps.contains(face));
+            }
+            SIZE size{};
+            const auto off = PicturePixels(bundle->bitmaps.at(id), &size);
+            EXPECT_EQ(size.cx, 40);
+            EXPECT_EQ(size.cy, 40);
+            EXPECT_EQ(off.front(), kKeyPixel);
+            EXPECT_NE(off, PicturePixels(bundle->bitmaps.at(id + 1), &size));
         }
         std::set<UINT> present;
         for (const auto& [id, picture] : bundle->bitmaps)

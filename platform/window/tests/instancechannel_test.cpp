@@ -170,6 +170,7 @@ TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
                     }
                     return found != nullptr && c.handlerAnswer;
                 }));
+            EXPECT_EQ(GetForegroundWindow(), other); // the channel's window takes nothing
         }
         windowtesting::ClearLog();
         const pid_t child = StartProbe("Navigator", "Navigator");
