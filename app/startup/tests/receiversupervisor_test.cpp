@@ -127,6 +127,7 @@ public:
         server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(facade));
         receiver = GpsTmcAdapter::Instance();
         EXPECT_TRUE(server);
+        EXPECT_TRUE(facade && facade->IsMapSetOpen()) << "the server opens the map set";
         EXPECT_TRUE(receiver);
         if (server) {
             QuietSerialDevice();
