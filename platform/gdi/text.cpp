@@ -132,14 +132,53 @@ constexpr auto kSpreadBits = [] {
     return table;
 }();
 
-// A rasterised glyph: coverage bytes, 255 opaque, row after row.
+// Columns [from, to) of a glyph row whose pixels are all covered: wholly (255 each, painted
+// as a block) or in part (blended one by one).
+struct GlyphSpan {
+    int from = 0;
+    int to = 0;
+    bool isOpaque = false;
+};
+
+// A rasterised glyph: coverage bytes, 255 opaque, row after row, and the covered spans of each
+// row (row r's are spans[rowSpans[r]] up to spans[rowSpans[r + 1]]).
 struct Glyph {
     int left = 0; // bitmap offset from the pen position, x right
     int top = 0;  // bitmap offset from the pen position, y up
     int width = 0;
     int rows = 0;
     std::vector<std::uint8_t> coverage;
+    std::vector<GlyphSpan> spans;
+    std::vector<std::uint32_t> rowSpans;
 };
+
+// Splits each row of the coverage into its runs of wholly and partly covered pixels.
+void FindSpans(Glyph& glyph) {
+    glyph.spans.clear();
+    glyph.rowSpans.assign(1, 0);
+    for (int y = 0; y < glyph.rows; ++y) {
+        const std::uint8_t* row = glyph.coverage.data() + static_cast<std::size_t>(y) * glyph.width;
+        int x = 0;
+        while (x < glyph.width) {
+            if (row[x] == 0) {
+                ++x;
+                continue;
+            }
+            const bool isOpaque = row[x] == 255;
+            const int from = x;
+            while (x < glyph.width && row[x] != 0 && (row[x] == 255) == isOpaque)
+                ++x;
+            glyph.spans.push_back(GlyphSpan{from, x, isOpaque});
+        }
+        glyph.rowSpans.push_back(static_cast<std::uint32_t>(glyph.spans.size()));
+    }
+}
+
+// What the text calls did since the process started (under the GDI lock).
+platform::GlyphCounts& Counts() {
+    static platform::GlyphCounts counts;
+    return counts;
+}
 
 using FontData = std::shared_ptr<const std::vector<FT_Byte>>;
 
@@ -198,6 +237,8 @@ public:
     // outline is loaded (and hinted), never rasterised: measuring costs no bitmap, whatever the
     // size.
     int Advance(char32_t code) {
+        if (code < kDirectCodes && m_directAdvances[code] >= 0)
+            return m_directAdvances[code];
         auto it = m_advances.find(code);
         if (it != m_advances.end())
             return it->second;
@@ -209,24 +250,33 @@ public:
             advance = static_cast<int>((m_face->glyph->advance.x + 32) >> 6);
         if (m_angle != 0)
             SetRotation();
-        m_advances.emplace(code, advance);
+        RememberAdvance(code, advance);
         return advance;
     }
 
     // The bitmap of a character at this instance's angle (empty when the face cannot load or
     // render it), rasterised on first use.
     const Glyph& Bitmap(char32_t code) {
+        if (code < kDirectCodes && m_directGlyphs[code] != nullptr) {
+            ++Counts().cacheHits;
+            return *m_directGlyphs[code];
+        }
         auto it = m_glyphs.find(code);
-        if (it != m_glyphs.end())
+        if (it != m_glyphs.end()) {
+            ++Counts().cacheHits;
             return it->second;
+        }
+        ++Counts().rasterised;
         Glyph& glyph = m_glyphs[code];
+        if (code < kDirectCodes)
+            m_directGlyphs[code] = &glyph; // map nodes stay where they are
         const FT_UInt index = FT_Get_Char_Index(m_face, code);
         // A turned glyph is not hinted: hinting works along the axes.
         const FT_Int32 hinting = m_angle == 0 ? FT_LOAD_DEFAULT : FT_LOAD_NO_HINTING;
         if (FT_Load_Glyph(m_face, index, hinting | LoadTarget()) != 0)
             return glyph;
         if (m_angle == 0) // the load measured it too
-            m_advances.emplace(code, static_cast<int>((m_face->glyph->advance.x + 32) >> 6));
+            RememberAdvance(code, static_cast<int>((m_face->glyph->advance.x + 32) >> 6));
         FT_GlyphSlot slot = m_face->glyph;
         if (m_resolved.isSyntheticBold)
             FT_GlyphSlot_Embolden(slot);
@@ -235,10 +285,22 @@ public:
         if (FT_Render_Glyph(slot, m_isMono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0)
             return glyph;
         CopyCoverage(slot, glyph);
+        FindSpans(glyph);
         return glyph;
     }
 
 private:
+    // Codes below this are found by index, the rest in the maps.
+    static constexpr char32_t kDirectCodes = 256;
+
+    // Keeps the first advance measured for a code.
+    void RememberAdvance(char32_t code, int advance) {
+        if (!m_advances.emplace(code, advance).second)
+            return;
+        if (code < kDirectCodes)
+            m_directAdvances[code] = advance;
+    }
+
     FT_Int32 LoadTarget() const {
         return m_isMono ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) : FT_LOAD_TARGET_NORMAL;
     }
@@ -294,6 +356,14 @@ private:
     int m_internalLeading = 0;
     std::map<char32_t, int> m_advances;
     std::map<char32_t, Glyph> m_glyphs;
+    std::array<int, kDirectCodes> m_directAdvances = MakeUnknownAdvances();
+    std::array<const Glyph*, kDirectCodes> m_directGlyphs{};
+
+    static std::array<int, kDirectCodes> MakeUnknownAdvances() {
+        std::array<int, kDirectCodes> advances{};
+        advances.fill(-1);
+        return advances;
+    }
 };
 
 // Guarded by the GDI lock.
@@ -309,6 +379,11 @@ public:
     FontInstance* Instance(const LOGFONTW& font) {
         if (m_library == nullptr)
             return nullptr;
+        // Text calls come in runs with one font (a label and its halo): the last one is kept.
+        if (m_hasLast && std::memcmp(&font, &m_lastFont, sizeof(font)) == 0) {
+            m_last->second.lastUse = ++m_uses;
+            return m_last->second.instance->IsValid() ? m_last->second.instance.get() : nullptr;
+        }
         std::string key(reinterpret_cast<const char*>(&font), sizeof(font));
         key += OverrideFile().string();
         auto it = m_instances.find(key);
@@ -319,6 +394,7 @@ public:
                                                    return a.second.lastUse < b.second.lastUse;
                                                });
                 m_instances.erase(oldest);
+                m_hasLast = false;
             }
             const Resolved resolved = Resolve(font);
             Cached cached{
@@ -326,8 +402,14 @@ public:
             it = m_instances.emplace(key, std::move(cached)).first;
         }
         it->second.lastUse = ++m_uses;
+        m_last = it;
+        m_lastFont = font;
+        m_hasLast = true;
         return it->second.instance->IsValid() ? it->second.instance.get() : nullptr;
     }
+
+    // The font file override changed: a description may resolve to another instance.
+    void ForgetLast() { m_hasLast = false; }
 
 private:
     static constexpr std::size_t kMaxInstances = 64;
@@ -361,6 +443,9 @@ private:
     std::map<std::string, Cached> m_instances;
     std::map<std::filesystem::path, FontData> m_files;
     std::uint64_t m_uses = 0;
+    bool m_hasLast = false;
+    LOGFONTW m_lastFont{};
+    std::map<std::string, Cached>::iterator m_last;
 };
 
 FontEngine& Engine() {
@@ -425,9 +510,11 @@ public:
         : m_target(target)
         , m_clip(ReachedClip(target.clip))
         , m_colour(colour)
-        , m_isMono(target.surface->isMono) {}
+        , m_isMono(target.surface->isMono)
+        , m_opaque(m_isMono ? ToMono(colour) : colour) {}
 
     void Paint(const Glyph& glyph, int baseX, int baseY) {
+        ++Counts().drawn;
         const long long left = static_cast<long long>(baseX) + glyph.left;
         const long long top = static_cast<long long>(baseY) - glyph.top;
         const ClipBox box{left, std::max<long long>(top, m_target.box.top), left + glyph.width,
@@ -471,20 +558,32 @@ public:
     }
 
 private:
-    // Surface row y, columns [x0, x1), of the glyph whose bitmap starts at (left, top).
+    // Surface row y, columns [x0, x1), of the glyph whose bitmap starts at (left, top): the
+    // wholly covered spans in one block (blending at 255 gives the colour itself), the others
+    // pixel by pixel.
     void PaintSpan(const Glyph& glyph, long long left, long long top, long long y, long long x0,
                    long long x1) {
-        const std::uint8_t* coverage =
-            glyph.coverage.data() + static_cast<std::size_t>(y - top) * glyph.width;
+        const auto glyphRow = static_cast<std::size_t>(y - top);
+        const std::uint8_t* coverage = glyph.coverage.data() + glyphRow * glyph.width;
         std::uint32_t* row = m_target.surface->Row(static_cast<int>(y));
-        for (long long x = x0; x < x1; ++x) {
-            const int value = coverage[x - left];
-            if (value == 0)
+        const GlyphSpan* end = glyph.spans.data() + glyph.rowSpans[glyphRow + 1];
+        for (const GlyphSpan* span = glyph.spans.data() + glyph.rowSpans[glyphRow]; span != end;
+             ++span) {
+            const long long from = std::max(left + span->from, x0);
+            const long long to = std::min(left + span->to, x1);
+            if (from >= to)
                 continue;
-            if (m_isMono)
-                row[x] = value >= 128 ? ToMono(m_colour) : row[x];
-            else
-                Blend(row[x], m_colour, value);
+            if (span->isOpaque) {
+                std::fill(row + from, row + to, m_opaque);
+                continue;
+            }
+            for (long long x = from; x < to; ++x) {
+                const int value = coverage[x - left];
+                if (m_isMono)
+                    row[x] = value >= 128 ? m_opaque : row[x];
+                else
+                    Blend(row[x], m_colour, value);
+            }
         }
     }
 
@@ -506,6 +605,7 @@ private:
     std::vector<ClipBox> m_clip;
     std::uint32_t m_colour;
     bool m_isMono;
+    std::uint32_t m_opaque; // a wholly covered pixel's value
     std::vector<ClipBox> m_band;
     long long m_bandTop = 0;
     long long m_bandBottom = 0; // no band yet
@@ -836,10 +936,17 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, RECT* rect, UINT format) {
 
 namespace platform {
 
+GlyphCounts CountGlyphs() {
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    return Counts();
+}
+
 void SetFontFile(const std::filesystem::path& file) {
     GdiState& state = State();
     std::lock_guard lock(state.mutex);
     OverrideFile() = file;
+    Engine().ForgetLast();
 }
 
 std::filesystem::path FontFileFor(const LOGFONTW& font) {
