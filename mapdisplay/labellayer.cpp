@@ -117,6 +117,33 @@ double Length(POINT a, POINT b) {
     return std::hypot(static_cast<double>(b.x - a.x), static_cast<double>(b.y - a.y));
 }
 
+bool BoxesOverlap(const RECT& aBounds, const std::array<POINT, 4>& a, const RECT& bBounds,
+                  const std::array<POINT, 4>& b) {
+    // Rectangles wholly apart (not even touching) are the common case: rejected inline.
+    if (aBounds.right < bBounds.left || bBounds.right < aBounds.left ||
+        aBounds.bottom < bBounds.top || bBounds.bottom < aBounds.top) {
+        return false;
+    }
+    if (!MapRect::Overlaps(ToMapRect(aBounds), ToMapRect(bBounds))) {
+        return false;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t j = 0; j < 4; ++j) {
+            if (SegmentsCross(a[i], a[(i + 1) % 4], b[j], b[(j + 1) % 4])) {
+                return true;
+            }
+        }
+    }
+    // No edges cross (or they meet only at corners): overlapping when a corner of one lies
+    // strictly inside the other, or one lies wholly inside the other.
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (BoxHolds(a, b[i]) || BoxHolds(b, a[i])) {
+            return true;
+        }
+    }
+    return BoxContains(a, b[0]) || BoxContains(b, a[0]);
+}
+
 bool LabelOrder(const Label& a, const Label& b) {
     return a.fontKey != b.fontKey ? a.fontKey < b.fontKey : a.text < b.text;
 }
@@ -205,30 +232,7 @@ void LabelFontTable::SetStreetColours(bool isDay) {
 }
 
 bool LabelsOverlap(const Label& a, const Label& b) {
-    // Rectangles wholly apart (not even touching) are the common case: rejected inline.
-    if (a.bounds.right < b.bounds.left || b.bounds.right < a.bounds.left ||
-        a.bounds.bottom < b.bounds.top || b.bounds.bottom < a.bounds.top) {
-        return false;
-    }
-    if (!MapRect::Overlaps(ToMapRect(a.bounds), ToMapRect(b.bounds))) {
-        return false;
-    }
-    for (std::size_t i = 0; i < 4; ++i) {
-        for (std::size_t j = 0; j < 4; ++j) {
-            if (SegmentsCross(a.corners[i], a.corners[(i + 1) % 4], b.corners[j],
-                              b.corners[(j + 1) % 4])) {
-                return true;
-            }
-        }
-    }
-    // No edges cross (or they meet only at corners): overlapping when a corner of one lies
-    // strictly inside the other, or one lies wholly inside the other.
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (BoxHolds(a.corners, b.corners[i]) || BoxHolds(b.corners, a.corners[i])) {
-            return true;
-        }
-    }
-    return BoxContains(a.corners, b.corners[0]) || BoxContains(b.corners, a.corners[0]);
+    return BoxesOverlap(a.bounds, a.corners, b.bounds, b.corners);
 }
 
 std::vector<std::size_t> SimplifyPolyline(const POINT* points, std::size_t count,
@@ -330,6 +334,20 @@ void LabelLayer::Begin(HDC dc) {
 void LabelLayer::Clear() {
     m_labels.clear();
     m_keptParts = 0;
+    Reindex();
+}
+
+void LabelLayer::Reindex() {
+    m_grid.Clear();
+    m_boxes.clear();
+    m_freeIds.clear();
+    m_ids.clear();
+    for (const Label& label : m_labels) {
+        const auto id = static_cast<std::uint32_t>(m_boxes.size());
+        m_boxes.push_back(PlacedBox{label.bounds, label.corners, label.priority, label.isKept});
+        m_ids.push_back(id);
+        m_grid.Insert(id, label.bounds);
+    }
 }
 
 void LabelLayer::Shift(POINT offset, const RECT& rect) {
@@ -349,6 +367,7 @@ void LabelLayer::Shift(POINT offset, const RECT& rect) {
     // Empty when nothing was kept, and then never met.
     (void)IntersectRect(m_keptPicture.data(), &rect, &moved);
     m_keptParts = 1;
+    Reindex();
 }
 
 void LabelLayer::KeepAround(const RECT& view, const RECT& redrawn) {
@@ -362,6 +381,7 @@ void LabelLayer::KeepAround(const RECT& view, const RECT& redrawn) {
     for (Label& label : m_labels) {
         label.isKept = true;
     }
+    Reindex();
     m_keptParts = 0;
     if (!isAnyRedrawn) {
         m_keptPicture[m_keptParts++] = view;
@@ -389,6 +409,7 @@ void LabelLayer::SetDay(bool isDay) {
     }
     m_isDay = isDay;
     m_labels.clear();
+    Reindex();
     const std::optional<LOGFONTW> street = table.FontOf(0);
     if (street && street->lfFaceName[0] != 0 && m_measureDc != nullptr) {
         m_fontCache.Clear();
@@ -453,24 +474,42 @@ bool LabelLayer::Place(Label label) {
             return false; // drawn over the kept picture, or cut at the redrawn part's edge
         }
     }
-    std::vector<std::size_t> displaced; // allocates only on a collision
-    for (std::size_t i = 0; i < m_labels.size(); ++i) {
-        const RECT& placed = m_labels[i].bounds;
-        // Rectangles wholly apart, the common case, are passed over without a call.
-        if (placed.right < b.left || b.right < placed.left || placed.bottom < b.top ||
-            b.bottom < placed.top || !LabelsOverlap(label, m_labels[i])) {
+    // The placed labels that may meet this one are those in the grid cells its bounds meet.
+    m_grid.Find(b, m_found);
+    ++m_counts.candidates;
+    m_counts.tests += m_found.size();
+    std::vector<std::uint32_t> displaced; // allocates only on a collision
+    for (const std::uint32_t id : m_found) {
+        const PlacedBox& placed = m_boxes[id];
+        if (!BoxesOverlap(b, label.corners, placed.bounds, placed.corners)) {
             continue;
         }
-        if (label.priority >= m_labels[i].priority || m_labels[i].isKept) {
+        if (label.priority >= placed.priority || placed.isKept) {
             return false;
         }
-        displaced.push_back(i);
+        displaced.push_back(id);
     }
-    for (auto it = displaced.rbegin(); it != displaced.rend(); ++it) {
-        m_labels.erase(m_labels.begin() + static_cast<std::ptrdiff_t>(*it));
+    for (const std::uint32_t id : displaced) {
+        const auto at = std::find(m_ids.begin(), m_ids.end(), id);
+        const auto index = at - m_ids.begin();
+        m_labels.erase(m_labels.begin() + index);
+        m_ids.erase(at);
+        m_grid.Erase(id, m_boxes[id].bounds);
+        m_freeIds.push_back(id);
     }
-    m_labels.insert(std::upper_bound(m_labels.begin(), m_labels.end(), label, LabelOrder),
-                    std::move(label));
+    std::uint32_t id = 0;
+    if (m_freeIds.empty()) {
+        id = static_cast<std::uint32_t>(m_boxes.size());
+        m_boxes.emplace_back();
+    } else {
+        id = m_freeIds.back();
+        m_freeIds.pop_back();
+    }
+    m_boxes[id] = PlacedBox{label.bounds, label.corners, label.priority, label.isKept};
+    m_grid.Insert(id, label.bounds);
+    const auto at = std::upper_bound(m_labels.begin(), m_labels.end(), label, LabelOrder);
+    m_ids.insert(m_ids.begin() + (at - m_labels.begin()), id);
+    m_labels.insert(at, std::move(label));
     return true;
 }
 

@@ -5,6 +5,7 @@
 // finished map, rotated, with a halo or in a box. User-interface thread only.
 
 #include "mapdisplay/gdicache.h"
+#include "mapdisplay/labelgrid.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
@@ -113,8 +114,16 @@ public:
                    COLORREF textColour, std::uint32_t elementClass);
     void Draw(HDC dc, bool halo);
 
+    // What placing cost since the layer was made: the labels offered for a place (after the
+    // text checks) and the placed labels each was tested against.
+    struct PlacementCounts {
+        std::uint64_t candidates = 0;
+        std::uint64_t tests = 0;
+    };
+
     // Ordered by font key, then text.
     [[nodiscard]] const std::vector<Label>& Labels() const { return m_labels; }
+    [[nodiscard]] const PlacementCounts& Counts() const { return m_counts; }
     [[nodiscard]] std::size_t CachedFontCount() const { return m_fontCache.Count(); }
 
 private:
@@ -125,6 +134,8 @@ private:
     std::optional<SIZE> Measure(std::uint32_t fontKey, std::u16string_view text);
     bool IsAdmitted(std::uint32_t fontKey, std::u16string_view text, bool skipDuplicates) const;
     bool Place(Label label);
+    // Lists the labels in the grid again, after they moved or changed.
+    void Reindex();
     bool PlaceOnSegment(POINT a, POINT b, std::u16string_view text, std::uint32_t elementClass,
                         std::uint32_t fontKey, COLORREF textColour, COLORREF haloColour,
                         bool isRotated);
@@ -137,6 +148,19 @@ private:
     LONG m_streetHeight = 0;
     std::uint32_t m_pointSize = 10;
     std::vector<Label> m_labels;
+    // What placing tests of a placed label, by its id in the grid.
+    struct PlacedBox {
+        RECT bounds{};
+        std::array<POINT, 4> corners{};
+        std::uint32_t priority = 0;
+        bool isKept = false;
+    };
+    LabelGrid m_grid;
+    std::vector<PlacedBox> m_boxes;
+    std::vector<std::uint32_t> m_ids; // of m_labels, in their order
+    std::vector<std::uint32_t> m_freeIds;
+    std::vector<std::uint32_t> m_found;
+    PlacementCounts m_counts;
     // The kept picture (empty but after a scroll or a partial repaint) in up to four parts.
     std::array<RECT, 4> m_keptPicture{};
     std::size_t m_keptParts = 0;
