@@ -241,6 +241,7 @@ std::vector<std::size_t> SimplifyPolyline(const POINT* points, std::size_t count
     if (count == 0) {
         return kept;
     }
+    kept.reserve(count);
     kept.push_back(0);
     if (count > 1) {
         Simplify(points, 0, count - 1, tolerance, kept);
