@@ -168,7 +168,8 @@ BOOL Blit(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle,
                 long long sy = 0;
                 const std::uint32_t* sourceRow = nullptr;
                 if (needsSource) {
-                    long long oy = (2 * (py - dy0) + 1) * sh / (2 * dh);
+                    // Unscaled, the nearest source row is the same row: no division.
+                    long long oy = sh == dh ? py - dy0 : (2 * (py - dy0) + 1) * sh / (2 * dh);
                     if (flipY)
                         oy = sh - 1 - oy;
                     sy = sy0 + oy;
@@ -189,7 +190,7 @@ BOOL Blit(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle,
                 for (long long px = cx0; px < cx1; ++px) {
                     std::uint32_t s = 0;
                     if (needsSource) {
-                        long long ox = (2 * (px - dx0) + 1) * sw / (2 * dw);
+                        long long ox = sw == dw ? px - dx0 : (2 * (px - dx0) + 1) * sw / (2 * dw);
                         if (flipX)
                             ox = sw - 1 - ox;
                         const long long sx = sx0 + ox;

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <numbers>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -135,6 +136,7 @@ constexpr auto kSpreadBits = [] {
 // Columns [from, to) of a glyph row whose pixels are all covered: wholly (255 each, painted
 // as a block) or in part (blended one by one).
 struct GlyphSpan {
+    int row = 0;
     int from = 0;
     int to = 0;
     bool isOpaque = false;
@@ -168,7 +170,7 @@ void FindSpans(Glyph& glyph) {
             const int from = x;
             while (x < glyph.width && row[x] != 0 && (row[x] == 255) == isOpaque)
                 ++x;
-            glyph.spans.push_back(GlyphSpan{from, x, isOpaque});
+            glyph.spans.push_back(GlyphSpan{y, from, x, isOpaque});
         }
         glyph.rowSpans.push_back(static_cast<std::uint32_t>(glyph.spans.size()));
     }
@@ -476,9 +478,17 @@ void Blend(std::uint32_t& pixel, std::uint32_t colour, int coverage) {
 
 struct Run {
     std::u16string_view text;
-    std::vector<int> advances;
+    std::span<const int> advances;
     int underline = -1; // index of a character to underline, or -1
 };
+
+// Rounds half away from zero as std::lround does, for |v| up to 2^52, without the library call:
+// the fraction v - trunc(v) is exact.
+long long RoundHalfAway(double v) {
+    const auto whole = static_cast<long long>(v);
+    const double fraction = v - static_cast<double>(whole);
+    return whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0);
+}
 
 // A clip rectangle in surface coordinates, 64-bit so that glyph boxes far out stay exact.
 struct ClipBox {
@@ -488,16 +498,28 @@ struct ClipBox {
 // The clip as IsVisible walks it: the walk stops at the first rectangle below the row, so a
 // rectangle counts from the lowest row at which every rectangle up to it has begun (its own top
 // in a clip sorted by top, as GetTarget leaves it). Empty rectangles are left out.
-std::vector<ClipBox> ReachedClip(const Region& clip) {
-    std::vector<ClipBox> reached;
-    reached.reserve(clip.size());
+void ReachedClip(const Region& clip, std::vector<ClipBox>& reached) {
+    reached.clear();
     long long reach = std::numeric_limits<long long>::min();
     for (const RECT& r : clip) {
         reach = std::max<long long>(reach, r.top);
         if (r.left < r.right && reach < r.bottom)
             reached.push_back(ClipBox{r.left, reach, r.right, r.bottom});
     }
-    return reached;
+}
+
+// The glyph painter's working lists, kept from call to call; used under the GDI lock only.
+struct PainterLists {
+    std::vector<ClipBox> clip;
+    std::vector<ClipBox> band;
+    std::vector<ClipBox> parts;
+    std::vector<std::pair<long long, long long>> spans;
+    std::vector<int> advances;
+};
+
+PainterLists& Lists() {
+    static auto* lists = new PainterLists;
+    return *lists;
 }
 
 // Paints the visible pixels of a glyph whose pen position is (baseX, baseY): a glyph inside one
@@ -508,15 +530,27 @@ class GlyphPainter {
 public:
     GlyphPainter(const Target& target, std::uint32_t colour)
         : m_target(target)
-        , m_clip(ReachedClip(target.clip))
+        , m_clip(Lists().clip)
         , m_colour(colour)
         , m_isMono(target.surface->isMono)
-        , m_opaque(m_isMono ? ToMono(colour) : colour) {}
+        , m_opaque(m_isMono ? ToMono(colour) : colour)
+        , m_band(Lists().band)
+        , m_parts(Lists().parts)
+        , m_spans(Lists().spans) {
+        ReachedClip(target.clip, m_clip);
+        m_band.clear();
+    }
 
     void Paint(const Glyph& glyph, int baseX, int baseY) {
         ++Counts().drawn;
         const long long left = static_cast<long long>(baseX) + glyph.left;
         const long long top = static_cast<long long>(baseY) - glyph.top;
+        // Wholly inside the only clip rectangle, the common case: no row is cut.
+        if (m_clip.size() == 1 && left >= m_clip[0].left && top >= m_clip[0].top &&
+            left + glyph.width <= m_clip[0].right && top + glyph.rows <= m_clip[0].bottom) {
+            PaintWhole(glyph, left, top);
+            return;
+        }
         const ClipBox box{left, std::max<long long>(top, m_target.box.top), left + glyph.width,
                           std::min<long long>(top + glyph.rows, m_target.box.bottom)};
         if (box.left >= box.right || box.top >= box.bottom)
@@ -558,6 +592,25 @@ public:
     }
 
 private:
+    // Every covered pixel of the glyph whose bitmap starts at (left, top), all inside the clip.
+    void PaintWhole(const Glyph& glyph, long long left, long long top) {
+        for (const GlyphSpan& span : glyph.spans) {
+            std::uint32_t* row = m_target.surface->Row(static_cast<int>(top + span.row)) + left;
+            if (span.isOpaque) {
+                std::fill(row + span.from, row + span.to, m_opaque);
+                continue;
+            }
+            const std::uint8_t* coverage =
+                glyph.coverage.data() + static_cast<std::size_t>(span.row) * glyph.width;
+            for (int x = span.from; x < span.to; ++x) {
+                if (m_isMono)
+                    row[x] = coverage[x] >= 128 ? m_opaque : row[x];
+                else
+                    Blend(row[x], m_colour, coverage[x]);
+            }
+        }
+    }
+
     // Surface row y, columns [x0, x1), of the glyph whose bitmap starts at (left, top): the
     // wholly covered spans in one block (blending at 255 gives the colour itself), the others
     // pixel by pixel.
@@ -602,15 +655,15 @@ private:
     }
 
     const Target& m_target;
-    std::vector<ClipBox> m_clip;
+    std::vector<ClipBox>& m_clip;
     std::uint32_t m_colour;
     bool m_isMono;
     std::uint32_t m_opaque; // a wholly covered pixel's value
-    std::vector<ClipBox> m_band;
+    std::vector<ClipBox>& m_band;
     long long m_bandTop = 0;
     long long m_bandBottom = 0; // no band yet
-    std::vector<ClipBox> m_parts;
-    std::vector<std::pair<long long, long long>> m_spans;
+    std::vector<ClipBox>& m_parts;
+    std::vector<std::pair<long long, long long>>& m_spans;
 };
 
 // Draws a run with its cell's top-left corner (before rotation) at the surface point origin,
@@ -646,8 +699,8 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
             penY += dirY * run.advances[i];
             continue; // far outside every surface
         }
-        const int baseX = static_cast<int>(std::lround(penX));
-        const int baseY = static_cast<int>(std::lround(penY));
+        const int baseX = static_cast<int>(RoundHalfAway(penX));
+        const int baseY = static_cast<int>(RoundHalfAway(penY));
         painter.Paint(font.Bitmap(run.text[i]), baseX, baseY);
         if (static_cast<int>(i) == run.underline && font.Angle() == 0) {
             Paint line;
@@ -733,8 +786,15 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWS
         }
         Run run;
         run.text = std::u16string_view(text == nullptr ? u"" : text, count);
-        run.advances =
-            widths != nullptr ? std::vector<int>(widths, widths + count) : Advances(font, run.text);
+        std::vector<int>& advances = Lists().advances;
+        if (widths != nullptr) {
+            run.advances = std::span<const int>(widths, count);
+        } else {
+            advances.clear();
+            for (const char16_t c : run.text)
+                advances.push_back(font.Advance(c));
+            run.advances = advances;
+        }
         double width = 0;
         for (int advance : run.advances)
             width += advance;
@@ -922,7 +982,8 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, RECT* rect, UINT format) {
                 left = rectLeft + rectWidth - line.width;
             Run run;
             run.text = line.text;
-            run.advances = Advances(font, line.text);
+            const std::vector<int> advances = Advances(font, line.text);
+            run.advances = advances;
             run.underline = line.underline;
             DrawRun(dc, target, font, run, static_cast<double>(Clamp(left + shiftX)),
                     static_cast<double>(Clamp(top + shiftY)), dc.bkMode == OPAQUE);

@@ -258,10 +258,17 @@ inline long long ExactY(const Dc& dc, const Target& target, long long y) {
     return y + dc.viewport.y + target.offset.y;
 }
 
-// First pixel whose centre is at or right of x, kept far inside the range of int.
+// First pixel whose centre is at or right of x, kept far inside the range of int. The ceiling
+// is taken in integers inside the limits: std::ceil is a library call on the base x86-64 set.
 inline int PixelFrom(double x) {
     constexpr auto kLimit = static_cast<double>(kCoordinateLimit);
-    return static_cast<int>(std::clamp(std::ceil(x - 0.5), -kLimit, kLimit));
+    const double v = x - 0.5;
+    if (!(v > -kLimit))
+        return static_cast<int>(-kCoordinateLimit);
+    if (v >= kLimit)
+        return static_cast<int>(kCoordinateLimit);
+    const auto whole = static_cast<long long>(v); // toward zero
+    return static_cast<int>(whole + (v > static_cast<double>(whole) ? 1 : 0));
 }
 
 } // namespace platform::gdi_detail
