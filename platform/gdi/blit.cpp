@@ -187,28 +187,50 @@ BOOL Blit(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle,
                         continue;
                     }
                 }
-                for (long long px = cx0; px < cx1; ++px) {
-                    std::uint32_t s = 0;
-                    if (needsSource) {
-                        long long ox = sw == dw ? px - dx0 : (2 * (px - dx0) + 1) * sw / (2 * dw);
-                        if (flipX)
-                            ox = sw - 1 - ox;
-                        const long long sx = sx0 + ox;
-                        if (sx < 0 || sx >= source.surface->width)
-                            continue;
-                        s = sourceRow[sx];
-                        if (source.isMono && !isDestMono)
-                            s = s == 0 ? text : bk;
-                        else if (!source.isMono && isDestMono)
-                            s = s == source.bk ? 0xFFFFFFu : 0u;
+                // The operation is chosen once per row: the common ones need no truth table.
+                const auto pixels = [&](auto operation) {
+                    for (long long px = cx0; px < cx1; ++px) {
+                        std::uint32_t s = 0;
+                        if (needsSource) {
+                            long long ox =
+                                sw == dw ? px - dx0 : (2 * (px - dx0) + 1) * sw / (2 * dw);
+                            if (flipX)
+                                ox = sw - 1 - ox;
+                            const long long sx = sx0 + ox;
+                            if (sx < 0 || sx >= source.surface->width)
+                                continue;
+                            s = sourceRow[sx];
+                            if (source.isMono && !isDestMono)
+                                s = s == 0 ? text : bk;
+                            else if (!source.isMono && isDestMono)
+                                s = s == source.bk ? 0xFFFFFFu : 0u;
+                        }
+                        std::uint32_t p = 0;
+                        if (hasPattern) {
+                            p = PaintAt(pattern, static_cast<int>(px), static_cast<int>(py));
+                            if (isDestMono)
+                                p = ToMono(p);
+                        }
+                        row[px] = operation(p, s, row[px]);
                     }
-                    std::uint32_t p = 0;
-                    if (hasPattern) {
-                        p = PaintAt(pattern, static_cast<int>(px), static_cast<int>(py));
-                        if (isDestMono)
-                            p = ToMono(p);
-                    }
-                    row[px] = Rop3(code, p, s, row[px]);
+                };
+                using Pixel = std::uint32_t;
+                switch (code) {
+                case 0x66:
+                    pixels([](Pixel, Pixel s, Pixel d) { return s ^ d; });
+                    break;
+                case 0x22:
+                    pixels([](Pixel, Pixel s, Pixel d) { return d & ~s & 0xFFFFFFu; });
+                    break;
+                case 0x88:
+                    pixels([](Pixel, Pixel s, Pixel d) { return s & d; });
+                    break;
+                case 0xCC:
+                    pixels([](Pixel, Pixel s, Pixel) { return s; });
+                    break;
+                default:
+                    pixels([&](Pixel p, Pixel s, Pixel d) { return Rop3(code, p, s, d); });
+                    break;
                 }
             }
         }
