@@ -262,8 +262,10 @@ bool GetTarget(GdiState& state, Dc& dc, Target* target) {
             return false;
         target->surface = dc.surface.get();
         target->offset = POINT{};
-        clip = IntersectRegion(DeviceClip(state, dc),
-                               RECT{0, 0, dc.surface->width, dc.surface->height});
+        const RECT surfaceRect{0, 0, dc.surface->width, dc.surface->height};
+        // The DC's own clip is intersected where it is, not copied first.
+        clip = dc.clipRegion ? IntersectRegion(*dc.clipRegion, surfaceRect)
+                             : IntersectRegion(DeviceClip(state, dc), surfaceRect);
     } else {
         if (!state.screen)
             return false;
@@ -276,9 +278,11 @@ bool GetTarget(GdiState& state, Dc& dc, Target* target) {
             r = Offset(r, dc.target.origin.x, dc.target.origin.y);
         clip = IntersectRegion(clip, RECT{0, 0, state.screen->width, state.screen->height});
     }
-    std::sort(clip.begin(), clip.end(), [](const RECT& a, const RECT& b) {
-        return a.top != b.top ? a.top < b.top : a.left < b.left;
-    });
+    if (clip.size() > 1) {
+        std::sort(clip.begin(), clip.end(), [](const RECT& a, const RECT& b) {
+            return a.top != b.top ? a.top < b.top : a.left < b.left;
+        });
+    }
     target->clip = std::move(clip);
     target->box = RegionBox(target->clip);
     return true;
