@@ -222,17 +222,30 @@ HGDIOBJ AddBitmap(SurfacePtr surface) {
     return AddObject(state, std::move(object));
 }
 
-void FetchTarget(HDC handle) {
+namespace {
+
+// Gives the screen surface the window system's screen size (a new surface when it changed).
+void FetchScreen() {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.screen || state.screen->width != width || state.screen->height != height)
+        state.screen = std::make_shared<Surface>(std::max(width, 1), std::max(height, 1), false);
+}
+
+} // namespace
+
+void FetchTarget(HDC handle) {
+    // A memory DC draws into its own bitmap: the screen follows the window system's size when a
+    // window DC, a screenshot or the screen's capabilities need it.
+    if (handle != nullptr && Key(handle) >= kMemoryDcBase)
+        return;
+    FetchScreen();
+    GdiState& state = State();
     {
         std::lock_guard lock(state.mutex);
-        if (!state.screen || state.screen->width != width || state.screen->height != height) {
-            state.screen =
-                std::make_shared<Surface>(std::max(width, 1), std::max(height, 1), false);
-        }
-        if (handle == nullptr || Key(handle) >= kMemoryDcBase || state.dcs.count(Key(handle)) != 0)
+        if (handle == nullptr || state.dcs.count(Key(handle)) != 0)
             return;
     }
     DcTarget target;
@@ -553,6 +566,7 @@ BOOL DeleteDC(HDC handle) {
 }
 
 int GetDeviceCaps(HDC handle, int index) {
+    FetchScreen(); // a memory DC answers some capabilities with the screen's
     FetchTarget(handle);
     GdiState& state = State();
     std::lock_guard lock(state.mutex);
