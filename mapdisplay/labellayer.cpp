@@ -333,42 +333,65 @@ void LabelLayer::Begin(HDC dc) {
 }
 
 void LabelLayer::Clear() {
-    m_labels.clear();
+    DropLabels();
     m_keptParts = 0;
-    Reindex();
 }
 
-void LabelLayer::Reindex() {
-    m_grid.Clear();
-    m_boxes.clear();
+void LabelLayer::DropLabels() {
+    m_slots.clear();
+    m_order.clear();
     m_freeIds.clear();
-    m_ids.clear();
-    for (const Label& label : m_labels) {
-        const auto id = static_cast<std::uint32_t>(m_boxes.size());
-        m_boxes.push_back(PlacedBox{label.bounds, label.corners, label.priority, label.isKept});
-        m_ids.push_back(id);
-        m_grid.Insert(id, label.bounds);
+    m_grid.Clear();
+    m_labels.clear();
+    m_isListed = true;
+}
+
+void LabelLayer::FreeSlot(std::uint32_t id) {
+    m_grid.Erase(id, m_slots[id].bounds);
+    m_slots[id] = Label{};
+    m_freeIds.push_back(id);
+}
+
+const std::vector<Label>& LabelLayer::Labels() const {
+    if (!m_isListed) {
+        m_labels.clear();
+        m_labels.reserve(m_order.size());
+        for (const std::uint32_t id : m_order) {
+            m_labels.push_back(m_slots[id]);
+        }
+        m_isListed = true;
     }
+    return m_labels;
 }
 
 void LabelLayer::Shift(POINT offset, const RECT& rect) {
-    std::erase_if(m_labels, [&](const Label& label) {
-        return !MapRect::Overlaps(ToMapRect(label.bounds), ToMapRect(rect));
-    });
-    for (Label& label : m_labels) {
+    std::vector<std::uint32_t> kept;
+    kept.reserve(m_order.size());
+    for (const std::uint32_t id : m_order) {
+        if (!MapRect::Overlaps(ToMapRect(m_slots[id].bounds), ToMapRect(rect))) {
+            FreeSlot(id);
+        } else {
+            kept.push_back(id);
+        }
+    }
+    m_order = std::move(kept);
+    m_grid.Clear();
+    for (const std::uint32_t id : m_order) {
+        Label& label = m_slots[id];
         OffsetRect(&label.bounds, offset.x, offset.y);
         for (POINT& corner : label.corners) {
             corner.x += offset.x;
             corner.y += offset.y;
         }
         label.isKept = true;
+        m_grid.Insert(id, label.bounds);
     }
+    m_isListed = false;
     RECT moved = rect;
     OffsetRect(&moved, offset.x, offset.y);
     // Empty when nothing was kept, and then never met.
     (void)IntersectRect(m_keptPicture.data(), &rect, &moved);
     m_keptParts = 1;
-    Reindex();
 }
 
 void LabelLayer::KeepAround(const RECT& view, const RECT& redrawn) {
@@ -379,10 +402,10 @@ void LabelLayer::KeepAround(const RECT& view, const RECT& redrawn) {
         Clear();
         return;
     }
-    for (Label& label : m_labels) {
-        label.isKept = true;
+    for (const std::uint32_t id : m_order) {
+        m_slots[id].isKept = true;
     }
-    Reindex();
+    m_isListed = false;
     m_keptParts = 0;
     if (!isAnyRedrawn) {
         m_keptPicture[m_keptParts++] = view;
@@ -409,8 +432,7 @@ void LabelLayer::SetDay(bool isDay) {
         return;
     }
     m_isDay = isDay;
-    m_labels.clear();
-    Reindex();
+    DropLabels();
     const std::optional<LOGFONTW> street = table.FontOf(0);
     if (street && street->lfFaceName[0] != 0 && m_measureDc != nullptr) {
         m_fontCache.Clear();
@@ -449,20 +471,21 @@ std::optional<SIZE> LabelLayer::Measure(std::uint32_t fontKey, std::u16string_vi
 
 bool LabelLayer::IsAdmitted(std::uint32_t fontKey, std::u16string_view text,
                             bool skipDuplicates) const {
-    if (m_labels.size() >= kMaxLabels || text.empty()) {
+    if (m_order.size() >= kMaxLabels || text.empty()) {
         return false;
     }
     if (skipDuplicates) {
         return true;
     }
     // The labels are ordered by font key and text.
-    const auto at = std::lower_bound(m_labels.begin(), m_labels.end(), std::pair(fontKey, text),
-                                     [](const Label& label, const auto& key) {
+    const auto at = std::lower_bound(m_order.begin(), m_order.end(), std::pair(fontKey, text),
+                                     [&](std::uint32_t id, const auto& key) {
+                                         const Label& label = m_slots[id];
                                          return label.fontKey != key.first
                                                     ? label.fontKey < key.first
                                                     : std::u16string_view(label.text) < key.second;
                                      });
-    return at == m_labels.end() || at->fontKey != fontKey || at->text != text;
+    return at == m_order.end() || m_slots[*at].fontKey != fontKey || m_slots[*at].text != text;
 }
 
 bool LabelLayer::Place(Label label) {
@@ -481,7 +504,7 @@ bool LabelLayer::Place(Label label) {
     m_counts.tests += m_found.size();
     std::vector<std::uint32_t> displaced; // allocates only on a collision
     for (const std::uint32_t id : m_found) {
-        const PlacedBox& placed = m_boxes[id];
+        const Label& placed = m_slots[id];
         if (!BoxesOverlap(b, label.corners, placed.bounds, placed.corners)) {
             continue;
         }
@@ -491,26 +514,27 @@ bool LabelLayer::Place(Label label) {
         displaced.push_back(id);
     }
     for (const std::uint32_t id : displaced) {
-        const auto at = std::find(m_ids.begin(), m_ids.end(), id);
-        const auto index = at - m_ids.begin();
-        m_labels.erase(m_labels.begin() + index);
-        m_ids.erase(at);
-        m_grid.Erase(id, m_boxes[id].bounds);
-        m_freeIds.push_back(id);
+        m_order.erase(std::find(m_order.begin(), m_order.end(), id));
+        FreeSlot(id);
     }
     std::uint32_t id = 0;
     if (m_freeIds.empty()) {
-        id = static_cast<std::uint32_t>(m_boxes.size());
-        m_boxes.emplace_back();
+        id = static_cast<std::uint32_t>(m_slots.size());
+        m_slots.emplace_back();
     } else {
         id = m_freeIds.back();
         m_freeIds.pop_back();
     }
-    m_boxes[id] = PlacedBox{label.bounds, label.corners, label.priority, label.isKept};
-    m_grid.Insert(id, label.bounds);
-    const auto at = std::upper_bound(m_labels.begin(), m_labels.end(), label, LabelOrder);
-    m_ids.insert(m_ids.begin() + (at - m_labels.begin()), id);
-    m_labels.insert(at, std::move(label));
+    m_slots[id] = std::move(label);
+    const Label& added = m_slots[id];
+    m_grid.Insert(id, added.bounds);
+    // After the labels of equal font and text: the order in which they were placed.
+    m_order.insert(std::upper_bound(m_order.begin(), m_order.end(), id,
+                                    [&](std::uint32_t a, std::uint32_t other) {
+                                        return LabelOrder(m_slots[a], m_slots[other]);
+                                    }),
+                   id);
+    m_isListed = false;
     return true;
 }
 
@@ -627,7 +651,8 @@ void LabelLayer::Draw(HDC dc, bool halo) {
     HGDIOBJ previousPen = SelectObject(dc, GetStockObject(WHITE_PEN));
     HGDIOBJ previousFont = GetCurrentObject(dc, OBJ_FONT);
     HGDIOBJ previousBrush = GetCurrentObject(dc, OBJ_BRUSH);
-    for (const Label& label : m_labels) {
+    for (const std::uint32_t id : m_order) {
+        const Label& label = m_slots[id];
         const int escapement = LabelEscapement(label.angle);
         GdiObjectRef cached;
         HGDIOBJ font = label.fontKey == 1                      ? m_shieldFont

@@ -122,7 +122,7 @@ public:
     };
 
     // Ordered by font key, then text.
-    [[nodiscard]] const std::vector<Label>& Labels() const { return m_labels; }
+    [[nodiscard]] const std::vector<Label>& Labels() const;
     [[nodiscard]] const PlacementCounts& Counts() const { return m_counts; }
     [[nodiscard]] std::size_t CachedFontCount() const { return m_fontCache.Count(); }
 
@@ -134,8 +134,10 @@ private:
     std::optional<SIZE> Measure(std::uint32_t fontKey, std::u16string_view text);
     bool IsAdmitted(std::uint32_t fontKey, std::u16string_view text, bool skipDuplicates) const;
     bool Place(Label label);
-    // Lists the labels in the grid again, after they moved or changed.
-    void Reindex();
+    // Forgets every label.
+    void DropLabels();
+    // Forgets the label of an id (taken out of the order already).
+    void FreeSlot(std::uint32_t id);
     bool PlaceOnSegment(POINT a, POINT b, std::u16string_view text, std::uint32_t elementClass,
                         std::uint32_t fontKey, COLORREF textColour, COLORREF haloColour,
                         bool isRotated);
@@ -147,18 +149,14 @@ private:
     HFONT m_shieldFont = nullptr;
     LONG m_streetHeight = 0;
     std::uint32_t m_pointSize = 10;
-    std::vector<Label> m_labels;
-    // What placing tests of a placed label, by its id in the grid.
-    struct PlacedBox {
-        RECT bounds{};
-        std::array<POINT, 4> corners{};
-        std::uint32_t priority = 0;
-        bool isKept = false;
-    };
-    LabelGrid m_grid;
-    std::vector<PlacedBox> m_boxes;
-    std::vector<std::uint32_t> m_ids; // of m_labels, in their order
+    // The placed labels by id (the grid's), and their ids by font key, then text: the order in
+    // which they are drawn and listed.
+    std::vector<Label> m_slots;
+    std::vector<std::uint32_t> m_order;
     std::vector<std::uint32_t> m_freeIds;
+    LabelGrid m_grid;
+    mutable std::vector<Label> m_labels; // Labels(), made again after a change
+    mutable bool m_isListed = true;
     std::vector<std::uint32_t> m_found;
     PlacementCounts m_counts;
     // The kept picture (empty but after a scroll or a partial repaint) in up to four parts.
