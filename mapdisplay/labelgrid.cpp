@@ -1,17 +1,22 @@
 #include "mapdisplay/labelgrid.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 
+static_assert((LabelGrid::kCellPixels & (LabelGrid::kCellPixels - 1)) == 0 &&
+                  (LabelGrid::kCells & (LabelGrid::kCells - 1)) == 0,
+              "cells and grid sides are powers of two: floors and wraps are bit operations");
+
+// The cell column (or row) of a coordinate: the floor of v / kCellPixels.
 long long FloorCell(long long v) {
-    const long long q = v / LabelGrid::kCellPixels;
-    return v % LabelGrid::kCellPixels < 0 ? q - 1 : q;
+    return v >> std::countr_zero(static_cast<unsigned long long>(LabelGrid::kCellPixels));
 }
 
+// The grid column (or row) of a cell: cell mod kCells, 0 to kCells - 1 for negative cells too.
 long long Wrap(long long cell) {
-    const long long m = cell % LabelGrid::kCells;
-    return m < 0 ? m + LabelGrid::kCells : m;
+    return cell & (LabelGrid::kCells - 1);
 }
 
 } // namespace
