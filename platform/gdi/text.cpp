@@ -467,6 +467,9 @@ std::vector<int> Advances(FontInstance& font, std::u16string_view text) {
     return advances;
 }
 
+// The advances of the text's characters, in a list kept for the next call (under the GDI lock).
+std::span<const int> KeptAdvances(FontInstance& font, std::u16string_view text);
+
 void Blend(std::uint32_t& pixel, std::uint32_t colour, int coverage) {
     auto channel = [&](int shift) {
         const int d = static_cast<int>((pixel >> shift) & 0xFF);
@@ -522,6 +525,14 @@ PainterLists& Lists() {
     return *lists;
 }
 
+std::span<const int> KeptAdvances(FontInstance& font, std::u16string_view text) {
+    std::vector<int>& advances = Lists().advances;
+    advances.clear();
+    for (const char16_t c : text)
+        advances.push_back(font.Advance(c));
+    return advances;
+}
+
 // Paints the visible pixels of a glyph whose pen position is (baseX, baseY): a glyph inside one
 // clip rectangle in one pass, one outside every rectangle not at all, any other row by row over
 // the spans of the rectangles that row meets. The rectangles are looked up in a band of rows
@@ -545,9 +556,7 @@ public:
         ++Counts().drawn;
         const long long left = static_cast<long long>(baseX) + glyph.left;
         const long long top = static_cast<long long>(baseY) - glyph.top;
-        // Wholly inside the only clip rectangle, the common case: no row is cut.
-        if (m_clip.size() == 1 && left >= m_clip[0].left && top >= m_clip[0].top &&
-            left + glyph.width <= m_clip[0].right && top + glyph.rows <= m_clip[0].bottom) {
+        if (IsInsideOnlyClip(glyph, left, top)) {
             PaintWhole(glyph, left, top);
             return;
         }
@@ -592,6 +601,12 @@ public:
     }
 
 private:
+    // Wholly inside the only clip rectangle, the common case: no row is cut.
+    bool IsInsideOnlyClip(const Glyph& glyph, long long left, long long top) const {
+        return m_clip.size() == 1 && left >= m_clip[0].left && top >= m_clip[0].top &&
+               left + glyph.width <= m_clip[0].right && top + glyph.rows <= m_clip[0].bottom;
+    }
+
     // Every covered pixel of the glyph whose bitmap starts at (left, top), all inside the clip.
     void PaintWhole(const Glyph& glyph, long long left, long long top) {
         for (const GlyphSpan& span : glyph.spans) {
@@ -786,15 +801,8 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWS
         }
         Run run;
         run.text = std::u16string_view(text == nullptr ? u"" : text, count);
-        std::vector<int>& advances = Lists().advances;
-        if (widths != nullptr) {
-            run.advances = std::span<const int>(widths, count);
-        } else {
-            advances.clear();
-            for (const char16_t c : run.text)
-                advances.push_back(font.Advance(c));
-            run.advances = advances;
-        }
+        run.advances =
+            widths != nullptr ? std::span<const int>(widths, count) : KeptAdvances(font, run.text);
         double width = 0;
         for (int advance : run.advances)
             width += advance;
