@@ -1,15 +1,27 @@
 # The destination records, the point-of-interest categories and the stored destination lists.
 nav_component(app_destinations STEP 12
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/poicategory.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/uddrecord.cpp
-  DEPENDS onboard_server retrievalengine_engine
-  PRIVATE_DEPENDS platform_kernel)
+  DEPENDS onboard_server retrievalengine_engine platform_kernel
+  PRIVATE_DEPENDS usefulcode_blowfish platform_files platform_shell)
 
 nav_test(app_destinations_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/poicategory_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/uddrecord_test.cpp
-  DEPENDS app_destinations testdata)
+  DEPENDS app_destinations testdata testdata_destinations)
+if(TARGET app_destinations_test)
+  # The category files tools/poicat.cmake writes.
+  add_dependencies(app_destinations_test poi_categories)
+  target_compile_definitions(app_destinations_test
+    PRIVATE NAV_POI_CATEGORY_DIR="${CMAKE_BINARY_DIR}/languages")
+endif()
 
 nav_fuzz(uddrecord_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/uddrecord_fuzz.cpp
   DEPENDS app_destinations testdata)
+
+nav_fuzz(poicategory_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/poicategory_fuzz.cpp
+  DEPENDS app_destinations testdata_destinations)

@@ -14,6 +14,7 @@
 #include "testdata/bitmapwriter.h"
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
+#include "testdata/destinationwriter.h"
 #include "testdata/drawingfilewriter.h"
 #include "testdata/emfwriter.h"
 #include "testdata/fieldtablefilewriter.h"
@@ -828,6 +829,27 @@ std::vector<Seed> TmcListSeeds() {
     };
 }
 
+// The destination records: a street with its number, a user-defined point, short records and a
+// name with its number in the middle; and the category file as plain text and enciphered.
+std::vector<Seed> DestinationSeeds() {
+    const char* records = "app/fuzz/corpus/uddrecord_fuzz";
+    const char* categories = "app/fuzz/corpus/poicategory_fuzz";
+    const std::vector<testdata::PoiCategorySource> sources = {
+        {"Streets", 1005, 1090}, {"All", -1, -1}, {"Zoo", 7, 8}, {"airport", 1, 2}};
+    const std::string plain = testdata::PoiCategoryText(sources);
+    return {
+        {records, "seed-records",
+         testdata::WriteFuzzTexts(
+             {testdata::UddRecordText({8.40365f, 49.00937f, u"Karlsruhe", u"Kaiserstrasse 12", u"",
+                                       u"", u"", u"", false}),
+              testdata::UddRecordText(
+                  {-3.25f, -0.5f, u"", u"Tankstelle", u"Baden", u"", u"Mitte", u"", true}),
+              u"2|1|2", u"Zone 5 Nord"})},
+        {categories, "seed-plain", Bytes(plain.begin(), plain.end())},
+        {categories, "seed-enciphered", Text(testdata::WritePoiCategoryFile(sources))},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -866,7 +888,8 @@ int main(int argc, char** argv) {
                               JunctionDrawingSeeds(),
                               ScreenDescSeeds(),
                               TmcTextSeeds(),
-                              TmcListSeeds()}) {
+                              TmcListSeeds(),
+                              DestinationSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

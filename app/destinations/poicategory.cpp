@@ -1,0 +1,184 @@
+#include "app/destinations/poicategory.h"
+
+#include "utilities/usefulcode/blowfish.h"
+
+#include "platform/files/stdio.h"
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/text.h"
+#include "platform/shell/modulepath.h"
+#include "platform/shell/resources.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kBlockSize = 8;
+constexpr char kRecordEnd = '#';
+constexpr char16_t kFieldSeparator = u'|';
+constexpr std::size_t kMaxTextLength = PoiCategory::kTextSize - 1;
+// Files beyond this size are no category files; reading them would only cost memory.
+constexpr long kMaxFileSize = 1L << 24;
+
+void CopyText(PoiCategory& category, std::u16string_view text) {
+    const std::size_t length = std::min(text.size(), kMaxTextLength);
+    std::copy_n(text.data(), length, category.text);
+    category.text[length] = u'\0';
+}
+
+// The next piece of text between separators, as wcstok finds it: empty pieces are skipped.
+std::u16string_view NextToken(std::u16string_view& rest) {
+    while (!rest.empty() && rest.front() == kFieldSeparator) {
+        rest.remove_prefix(1);
+    }
+    const std::size_t end = std::min(rest.find(kFieldSeparator), rest.size());
+    const std::u16string_view token = rest.substr(0, end);
+    rest.remove_prefix(end);
+    return token;
+}
+
+std::int32_t ReadBound(std::u16string_view token) {
+    const std::u16string text(token);
+    return static_cast<std::int32_t>(_wtol(text.c_str()));
+}
+
+// The executable's folder with its last separator.
+std::u16string ExecutableFolder() {
+    std::array<WCHAR, MAX_PATH> path{};
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), path.size());
+    const std::u16string_view text(path.data(), std::min<std::size_t>(length, path.size()));
+    const std::size_t slash = text.find_last_of(u"\\/");
+    return slash == std::u16string_view::npos ? std::u16string()
+                                              : std::u16string(text.substr(0, slash + 1));
+}
+
+bool ReadWholeFile(const std::u16string& path, std::vector<std::uint8_t>& bytes) {
+    NavFile* file = _wfopen(path.c_str(), u"rb");
+    if (file == nullptr) {
+        return false;
+    }
+    bool isRead = fseek(file, 0, SEEK_END) == 0;
+    const long size = isRead ? ftell(file) : -1;
+    isRead = isRead && size >= 0 && size <= kMaxFileSize && fseek(file, 0, SEEK_SET) == 0;
+    if (isRead) {
+        bytes.resize(static_cast<std::size_t>(size));
+        isRead = fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
+    (void)fclose(file);
+    if (!isRead) {
+        const std::u16string line = u"PoiCategory: " + path + u": cannot be read\n";
+        OutputDebugStringW(line.c_str());
+    }
+    return isRead;
+}
+
+} // namespace
+
+std::u16string_view PoiCategoryFileName(std::int32_t languageIndex) {
+    switch (languageIndex) {
+    case 1:
+        return u"PoiEng.bin";
+    case 3:
+        return u"PoiFre.bin";
+    case 4:
+        return u"PoiSpa.bin";
+    case 5:
+        return u"PoiIta.bin";
+    case 6:
+        return u"PoiDut.bin";
+    default:
+        return u"PoiGer.bin";
+    }
+}
+
+bool ParsePoiCategory(std::u16string_view record, std::u16string& text, std::int32_t& lower,
+                      std::int32_t& upper) {
+    const std::u16string_view first = NextToken(record);
+    const std::u16string_view second = NextToken(record);
+    const std::u16string_view third = NextToken(record);
+    if (first.empty() || second.empty() || third.empty()) {
+        return false;
+    }
+    text = first;
+    lower = ReadBound(second);
+    upper = ReadBound(third);
+    return lower >= -1 && upper >= -1;
+}
+
+void MakePoiCategoryFromString(PoiCategory& category, UINT stringId, std::int32_t lower,
+                               std::int32_t upper) {
+    std::array<WCHAR, PoiCategory::kTextSize + 1> text{};
+    const int length = LoadStringW(platform::ResourceInstance(), stringId, text.data(),
+                                   static_cast<int>(text.size()));
+    CopyText(category,
+             std::u16string_view(text.data(), static_cast<std::size_t>(std::max(length, 0))));
+    category.lowerType = lower;
+    category.upperType = upper;
+}
+
+std::u16string NarrowToWide(const char* text) {
+    return text != nullptr ? platform::AnsiToWide(text) : std::u16string();
+}
+
+std::vector<PoiCategory> ReadPoiCategories(std::span<const std::uint8_t> bytes) {
+    std::vector<PoiCategory> categories;
+    // A file enciphered block by block is whole blocks long: a last partial block, padded with
+    // zeros, deciphers into garbage, so the data ends before it.
+    const std::size_t whole = bytes.size() / kBlockSize * kBlockSize;
+    if (whole != bytes.size()) {
+        OutputDebugStringW(u"PoiCategory: the category file ends inside a block; the part "
+                           u"block is left out\n");
+    }
+    std::vector<std::uint8_t> plain(bytes.begin(),
+                                    bytes.begin() + static_cast<std::ptrdiff_t>(whole));
+    Blowfish cipher;
+    if (!cipher.Init(reinterpret_cast<const std::uint8_t*>(kPoiCategoryKey.data()),
+                     kPoiCategoryKey.size(), 0, 0)) {
+        return categories;
+    }
+    cipher.ProcessBuffer(plain.data(), plain.size(), Blowfish::kModeEcb);
+
+    // The data ends at the first zero byte (the padding, or a garbled last block).
+    const auto* begin = reinterpret_cast<const char*>(plain.data());
+    std::string_view data(begin, plain.size());
+    data = data.substr(0, std::min(data.find('\0'), data.size()));
+    while (!data.empty()) {
+        const std::size_t end = std::min(data.find(kRecordEnd), data.size());
+        const std::string record(data.substr(0, end));
+        data.remove_prefix(std::min(end + 1, data.size()));
+        const std::u16string wide = NarrowToWide(record.c_str());
+        if (wide.empty()) {
+            break; // an empty record ends the list
+        }
+        std::u16string text;
+        PoiCategory category;
+        if (ParsePoiCategory(wide, text, category.lowerType, category.upperType)) {
+            CopyText(category, text);
+            categories.push_back(category);
+        }
+    }
+    if (categories.size() > 2) {
+        std::stable_sort(categories.begin() + 2, categories.end(),
+                         [](const PoiCategory& a, const PoiCategory& b) {
+                             return _wcsicmp(a.text, b.text) < 0;
+                         });
+    }
+    return categories;
+}
+
+void LoadPoiCategories(std::vector<PoiCategory>& categories, std::int32_t languageIndex) {
+    categories.clear();
+    const std::u16string path =
+        ExecutableFolder() + std::u16string(PoiCategoryFileName(languageIndex));
+    std::vector<std::uint8_t> bytes;
+    if (ReadWholeFile(path, bytes)) {
+        categories = ReadPoiCategories(bytes);
+    }
+    if (categories.empty()) {
+        PoiCategory all;
+        MakePoiCategoryFromString(all, kAllTypesStringId, -1, -1);
+        categories.push_back(all);
+    }
+}
