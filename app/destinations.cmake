@@ -2,15 +2,17 @@
 nav_component(app_destinations STEP 12
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/destinations/poicategory.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/storeddestinationlist.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/uddrecord.cpp
   DEPENDS onboard_server retrievalengine_engine platform_kernel
-  PRIVATE_DEPENDS usefulcode_blowfish platform_files platform_shell)
+  PRIVATE_DEPENDS usefulcode_blowfish usefulcode_settings platform_files platform_shell)
 
 nav_test(app_destinations_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/poicategory_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/storeddestinationlist_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/uddrecord_test.cpp
-  DEPENDS app_destinations testdata testdata_destinations)
+  DEPENDS app_destinations testdata testdata_destinations usefulcode_settings)
 if(TARGET app_destinations_test)
   # The category files tools/poicat.cmake writes.
   add_dependencies(app_destinations_test poi_categories)
@@ -25,3 +27,7 @@ nav_fuzz(uddrecord_fuzz
 nav_fuzz(poicategory_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/poicategory_fuzz.cpp
   DEPENDS app_destinations testdata_destinations)
+
+nav_fuzz(storedlist_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/storedlist_fuzz.cpp
+  DEPENDS app_destinations testdata)
