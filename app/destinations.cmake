@@ -1,11 +1,13 @@
 # The destination records, the point-of-interest categories and the stored destination lists.
 nav_component(app_destinations STEP 12
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/addresspage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/poicategory.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/storeddestinationlist.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/uddrecord.cpp
-  DEPENDS onboard_server retrievalengine_engine platform_kernel
-  PRIVATE_DEPENDS usefulcode_blowfish usefulcode_settings platform_files platform_shell)
+  DEPENDS app_modes_types onboard_server retrievalengine_engine ui_layout platform_kernel
+  PRIVATE_DEPENDS ui_lists ui_tmcmonitor usefulcode_blowfish usefulcode_settings
+                  usefulcode_framework platform_files platform_shell platform_gdi platform_window)
 
 nav_test(app_destinations_test
   SOURCES

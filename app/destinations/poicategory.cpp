@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -166,6 +167,13 @@ std::vector<PoiCategory> ReadPoiCategories(std::span<const std::uint8_t> bytes) 
                          });
     }
     return categories;
+}
+
+void ApplyPoiCategory(QueryDefaults& defaults, const PoiCategory& category) {
+    defaults.fromLevel = category.lowerType;
+    defaults.toLevel = category.upperType == -1 || category.upperType == INT32_MAX
+                           ? category.upperType
+                           : category.upperType + 1;
 }
 
 void LoadPoiCategories(std::vector<PoiCategory>& categories, std::int32_t languageIndex) {

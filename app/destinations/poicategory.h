@@ -4,6 +4,8 @@
 // the language beside the executable. Pure functions apart from LoadPoiCategories, which reads
 // the file and the language library; any thread.
 
+#include "tablefiles/addressinterfaces.h"
+
 #include "platform/types.h"
 
 #include <cstddef>
@@ -49,6 +51,11 @@ void MakePoiCategoryFromString(PoiCategory& category, UINT stringId, std::int32_
 // The data ends at its end, at an empty record or at a zero byte; records that do not parse are
 // skipped.
 [[nodiscard]] std::vector<PoiCategory> ReadPoiCategories(std::span<const std::uint8_t> bytes);
+
+// Makes the search settings keep to the category's types: its bounds are inclusive, the
+// engine's type filter excludes its upper bound, so the upper bound is written plus one. A
+// category without bounds searches every type.
+void ApplyPoiCategory(QueryDefaults& defaults, const PoiCategory& category);
 
 // Fills categories (cleared first) from the category file of the language beside the
 // executable; when it is missing or yields nothing, one category of string kAllTypesStringId

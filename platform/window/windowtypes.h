@@ -308,6 +308,36 @@ constexpr WORD CBN_CLOSEUP = 8;
 constexpr WORD CBN_SELENDOK = 9;
 constexpr WORD CBN_SELENDCANCEL = 10;
 
+// WM_NOTIFY: lParam points at a record that starts with this header.
+struct NMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+};
+constexpr UINT NM_CUSTOMDRAW = static_cast<UINT>(-12);
+// Custom drawing stages and answers.
+constexpr DWORD CDDS_PREPAINT = 0x00001;
+constexpr DWORD CDDS_ITEM = 0x10000;
+constexpr DWORD CDDS_ITEMPREPAINT = CDDS_ITEM | CDDS_PREPAINT;
+constexpr DWORD CDDS_SUBITEM = 0x20000;
+constexpr LRESULT CDRF_DODEFAULT = 0x00;
+constexpr LRESULT CDRF_NOTIFYITEMDRAW = 0x20;
+struct NMCUSTOMDRAW {
+    NMHDR hdr;
+    DWORD dwDrawStage;
+    HDC hdc;
+    RECT rc;
+    DWORD_PTR dwItemSpec;
+    UINT uItemState;
+    LPARAM lItemlParam;
+};
+// The list view's custom-draw record: the colours the control draws an item's text with.
+struct NMLVCUSTOMDRAW {
+    NMCUSTOMDRAW nmcd;
+    COLORREF clrText;
+    COLORREF clrTextBk;
+};
+
 // WM_DRAWITEM: lParam points at this record.
 constexpr UINT ODT_LISTBOX = 2;
 constexpr UINT ODA_DRAWENTIRE = 0x0001;
