@@ -4,6 +4,7 @@
 // in its city.
 #include "app/destinations/addresspage.h"
 #include "app/destinations/poicategory.h"
+#include "app/destinations/uddrecord.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/destinationwriter.h"
@@ -186,6 +187,12 @@ TEST_F(ExtractDestinations, ListsEachEntryWithItsCountryAndLines) {
          {StreetRecord(), PlaceRecord()},
          {country + u"Vaduz\n" + s_places.street + u" 12", country + u"Vaduz\n"},
          3},
+        {"a long entry is cut",
+         {testdata::UddRecordText({s_places.streetPoint.x, s_places.streetPoint.y,
+                                   std::u16string(200, u'P'), s_places.street, u"", u"", u"", u"",
+                                   false})},
+         {(country + std::u16string(200, u'P')).substr(0, AddressPage::kMaxEntryText)},
+         2},
         {"a user-defined entry: four lines from it on",
          {StreetRecord(), StationRecord()},
          {country + u"Vaduz\n" + s_places.street + u" 12",
@@ -201,6 +208,41 @@ TEST_F(ExtractDestinations, ListsEachEntryWithItsCountryAndLines) {
         EXPECT_GE(page->GetListBox()->GetItemHeight(), c.lineCount * 12) << "every line shows";
         EXPECT_EQ(page->GetListBox()->GetCurSel(), 0);
         EXPECT_TRUE(page->IsControlEnabled(AddressPage::kDeleteId));
+    }
+}
+
+TEST_F(ExtractDestinations, FindsAStoredStreetNearItsPointOrInItsCity) {
+    const GeoPoint near = s_places.streetPoint;
+    const GeoPoint far{0.0f, 0.0f};
+    const std::u16string lower = [] {
+        std::u16string text = s_places.street;
+        text[0] = static_cast<char16_t>(text[0] - u'A' + u'a');
+        return text;
+    }();
+    const struct {
+        const char* name;
+        GeoPoint point;
+        std::u16string street;
+        std::u16string place;
+        bool isFound;
+    } cases[] = {
+        {"its name near the point", near, s_places.street, u"", true},
+        {"letter case counts near the point", near, lower, u"", false},
+        {"through the city far from it", far, s_places.street, kDestCity, true},
+        {"a city name of another length", far, s_places.street, u"Vadu", false},
+        {"no such street", near, u"Nirgendwo", kDestCity, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const GeoMoleculePtr street =
+            FindStreetNearPoint(m_server, c.point.x, c.point.y, c.street, c.place);
+        ASSERT_EQ(static_cast<bool>(street), c.isFound);
+        if (c.isFound) {
+            EXPECT_EQ(street->GetName(), s_places.street);
+            EXPECT_TRUE(StreetLiesInArea(m_server->GetRetrievalEngine(),
+                                         static_cast<std::uint32_t>(s_places.cityArea), street));
+            EXPECT_FALSE(StreetLiesInArea(m_server->GetRetrievalEngine(), 1, street));
+        }
     }
 }
 
