@@ -171,6 +171,37 @@ TEST(PoiCategoryFile, ReadsWhatEachFaultLeaves) {
     }
 }
 
+TEST(PoiCategoryFile, SortsLikeTheCaseInsensitiveCompareFromTheThirdRecord) {
+    // Code page 1252 texts with letters beyond ASCII; equal texts keep their order.
+    const std::vector<testdata::PoiCategorySource> sources = {{"Zoo", 0, 0},
+                                                              {"Bank", 1, 1},
+                                                              {"\xD6l", 2, 2},
+                                                              {"oben", 3, 3},
+                                                              {"\xC4pfel", 4, 4},
+                                                              {"apfel", 5, 5},
+                                                              {"APFEL", 6, 6},
+                                                              {"\xE4pfel", 7, 7},
+                                                              {"\x8A"
+                                                               "alter",
+                                                               8, 8},
+                                                              {"zoo", 9, 9},
+                                                              {"Zo", 10, 10},
+                                                              {"\xFF"
+                                                               "a",
+                                                               11, 11}};
+    const std::vector<PoiRow> rows = ReadPoiBytes(testdata::WritePoiCategoryFile(sources));
+    ASSERT_EQ(rows.size(), sources.size());
+    std::vector<PoiRow> expected = rows;
+    std::stable_sort(expected.begin() + 2, expected.end(), [](const PoiRow& a, const PoiRow& b) {
+        return _wcsicmp(a.text.c_str(), b.text.c_str()) < 0;
+    });
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(rows[0].text, u"Zoo");
+    EXPECT_EQ(rows[1].text, u"Bank");
+    EXPECT_EQ(rows[2].lower, 5) << "apfel before APFEL: equal texts keep their order";
+    EXPECT_EQ(rows[3].lower, 6);
+}
+
 TEST(PoiCategoryFile, EndsAtAGarbledLastBlock) {
     // 13 bytes: the first block holds one whole record; the part block after it would decipher
     // into garbage and must neither be listed nor read beyond.
