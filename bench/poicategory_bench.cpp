@@ -50,8 +50,8 @@ void BM_PoiCategoriesLoadedAgainstDeciphering(benchmark::State& state) {
     std::vector<testdata::PoiCategorySource> sources;
     for (int i = 0; i < kCategories; ++i) {
         // Names in no particular order, so that the sort has work to do.
-        sources.push_back({"Category " + std::to_string((i * 7919) % kCategories), 5000 + i,
-                           5000 + i});
+        sources.push_back(
+            {"Category " + std::to_string((i * 7919) % kCategories), 5000 + i, 5000 + i});
     }
     if (!root.WriteFile(u"\\Nav\\PoiEng.bin", testdata::WritePoiCategoryFile(sources))) {
         state.SkipWithError("the category file cannot be written");

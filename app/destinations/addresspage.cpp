@@ -318,32 +318,40 @@ void AddressPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     }
 }
 
-std::u16string AddressPage::CountryPrefix(float x, float y) {
-    RetrievalEngine::RetrievalEnginePtr engine =
-        m_server ? m_server->GetRetrievalEngine() : nullptr;
-    if (!engine) {
-        return {};
-    }
-    const auto language = static_cast<std::uint16_t>(m_server->GetLanguage());
+std::u16string AddressPage::CountryPrefix(const RetrievalEngine::RetrievalEnginePtr& engine,
+                                          std::uint16_t language, float x, float y) {
     for (ElementCursorPtr cursor = QueryNear(engine, x, y); cursor && cursor->IsValid();
          cursor->Next()) {
         const std::uint32_t id = cursor->GetElementId();
         if (id == kNoElement) {
             break;
         }
-        six::IntfPtr<MapElement> element = engine->GetMappedElement(id);
-        if (!element || element->GetTypeCode() >= kFirstTypeWithoutCountry) {
+        if (cursor->GetTypeCode() >= kFirstTypeWithoutCountry) {
             continue;
         }
-        if (CountryPtr country =
-                engine->GetCountry(static_cast<std::uint16_t>(element->GetCountry()), language)) {
-            return country->GetName() + u"\n";
+        six::IntfPtr<MapElement> element = engine->GetMappedElement(id);
+        if (!element) {
+            continue;
+        }
+        // The entries of a list mostly lie in one country: each is looked up once per filling.
+        const auto number = static_cast<std::uint16_t>(element->GetCountry());
+        auto known = m_countryNames.find(number);
+        if (known == m_countryNames.end()) {
+            CountryPtr country = engine->GetCountry(number, language);
+            known = m_countryNames
+                        .emplace(number, country ? std::optional(country->GetName()) : std::nullopt)
+                        .first;
+        }
+        if (known->second) {
+            return *known->second + u"\n";
         }
     }
     return {};
 }
 
-std::u16string AddressPage::EntryText(const std::u16string& record) {
+std::u16string AddressPage::EntryText(const std::u16string& record,
+                                      const RetrievalEngine::RetrievalEnginePtr& engine,
+                                      std::uint16_t language) {
     float x = 0;
     float y = 0;
     std::u16string placeLine, streetLine, place, street, extra, number;
@@ -352,10 +360,15 @@ std::u16string AddressPage::EntryText(const std::u16string& record) {
                            userDefined);
     std::u16string text = placeLine + u"\n" + streetLine;
     if (userDefined != 0) {
-        text += u"\n" + LoadText(kUserDefinedLabelId, kLabelTextMax);
+        if (!m_userDefinedLabel) {
+            m_userDefinedLabel = LoadText(kUserDefinedLabelId, kLabelTextMax);
+        }
+        text += u"\n" + *m_userDefinedLabel;
         m_lineCount = std::max(m_lineCount, kUserDefinedLineCount);
     }
-    text = CountryPrefix(x, y) + text;
+    if (engine) {
+        text = CountryPrefix(engine, language, x, y) + text;
+    }
     text.resize(std::min(text.size(), kMaxEntryText));
     return text;
 }
@@ -365,15 +378,22 @@ void AddressPage::FillList() {
         return;
     }
     m_list.emplace(m_file, m_section);
+    m_countryNames.clear();
+    m_userDefinedLabel.reset();
     if (m_list->IsDamaged() && !m_isUnusableToldOf) {
         m_isUnusableToldOf = true;
         m_list->ShowUnusableMessage(GetHwnd());
     }
     HWND list = m_listBox->GetWindow();
+    // Drawn once, when every entry is in.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     SendMessageW(list, LB_RESETCONTENT, 0, 0);
     int mostLines = m_lineCount;
+    const RetrievalEngine::RetrievalEnginePtr engine =
+        m_server ? m_server->GetRetrievalEngine() : nullptr;
+    const auto language = static_cast<std::uint16_t>(m_server ? m_server->GetLanguage() : 0);
     for (const std::u16string& record : m_list->Records()) {
-        const std::u16string text = EntryText(record);
+        const std::u16string text = EntryText(record, engine, language);
         mostLines = std::max(mostLines, LinesOf(text));
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
@@ -381,6 +401,7 @@ void AddressPage::FillList() {
     m_lineCount = std::max(m_lineCount, mostLines);
     m_listBox->SetItemHeight(m_lineCount * kListLineHeight + 2 * kTextInsetY);
     SetCurSel(0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     EnableControl(kDeleteId, m_listBox->GetCount() > 0);
 }
 

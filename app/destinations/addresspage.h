@@ -11,6 +11,7 @@
 #include "ui/pagebase.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -86,8 +87,11 @@ private:
     void OnDrawItem(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnActivate(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 
-    [[nodiscard]] std::u16string EntryText(const std::u16string& record);
-    [[nodiscard]] std::u16string CountryPrefix(float x, float y);
+    [[nodiscard]] std::u16string EntryText(const std::u16string& record,
+                                           const RetrievalEngine::RetrievalEnginePtr& engine,
+                                           std::uint16_t language);
+    [[nodiscard]] std::u16string CountryPrefix(const RetrievalEngine::RetrievalEnginePtr& engine,
+                                               std::uint16_t language, float x, float y);
     void Resolve(const std::u16string& record);
     [[nodiscard]] int GetCurSel() const;
     void SetCurSel(int index);
@@ -113,6 +117,10 @@ private:
     HFONT m_listFont = nullptr;
     std::optional<StoredDestinationList> m_list;
     bool m_isUnusableToldOf = false;
+    // Looked up once per filling: country names by number (none: no such country), the label of
+    // user-defined entries.
+    std::map<std::uint16_t, std::optional<std::u16string>> m_countryNames;
+    std::optional<std::u16string> m_userDefinedLabel;
 };
 
 // Shows page (making its window on first use) and runs the thread's messages until a WM_CLOSE

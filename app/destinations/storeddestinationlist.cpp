@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 namespace {
 
@@ -26,38 +27,28 @@ void Report(const std::u16string& path, std::u16string_view what) {
     OutputDebugStringW(line.c_str());
 }
 
-// True when the file can be read through and holds no NUL byte. A missing file is whole (and
-// empty); isMissing tells it apart.
-bool IsWholeFile(const std::u16string& path, bool& isMissing) {
-    isMissing = false;
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        isMissing = true;
-        return true;
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return false;
-    }
+enum class FileState { Missing, Whole, Damaged };
+
+// Reads the whole file into bytes; damaged when it cannot be read through or holds a NUL byte.
+FileState ReadListFile(const std::u16string& path, std::string& bytes) {
     NavFile* file = _wfopen(path.c_str(), u"rb");
     if (file == nullptr) {
-        return false;
+        // A file that is there but does not open (a folder in its place, say) is damaged.
+        return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? FileState::Missing
+                                                                           : FileState::Damaged;
     }
     std::array<char, kReadPiece> piece{};
     bool isWhole = true;
     for (;;) {
         const std::size_t got = fread(piece.data(), 1, piece.size(), file);
-        if (std::find(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got), '\0') !=
-            piece.begin() + static_cast<std::ptrdiff_t>(got)) {
-            isWhole = false;
-            break;
-        }
+        bytes.append(piece.data(), got);
         if (got < piece.size()) {
             isWhole = feof(file) != 0;
             break;
         }
     }
     (void)fclose(file);
-    return isWhole;
+    return isWhole && bytes.find('\0') == std::string::npos ? FileState::Whole : FileState::Damaged;
 }
 
 std::u16string KeyOf(std::size_t index) {
@@ -69,23 +60,24 @@ std::u16string KeyOf(std::size_t index) {
 StoredDestinationList::StoredDestinationList(std::u16string file, std::u16string section)
     : m_path(file.empty() ? AppPaths::GetSettingsFilePath() : AppPaths::MakeFullPath(file))
     , m_section(std::move(section)) {
-    bool isMissing = false;
-    if (!IsWholeFile(m_path, isMissing)) {
+    std::string bytes;
+    const FileState state = ReadListFile(m_path, bytes);
+    if (state == FileState::Damaged) {
         m_isDamaged = true;
         Report(m_path, u"cannot be read or holds NUL bytes; its list is left empty");
         return;
     }
-    if (isMissing) {
-        return;
+    // The first line of a key counts, as for IniProfile::GetString.
+    std::map<std::u16string, std::u16string> values;
+    for (auto& [key, value] : IniProfile::GetSectionOfText(bytes, m_section.c_str())) {
+        values.emplace(std::move(key), std::move(value));
     }
     for (std::size_t index = 0;; ++index) {
-        const std::u16string key = KeyOf(index);
-        std::u16string value =
-            IniProfile::GetString(m_section.c_str(), key.c_str(), m_path.c_str(), u"");
-        if (value.empty()) {
+        const auto found = values.find(KeyOf(index));
+        if (found == values.end() || found->second.empty()) {
             break;
         }
-        m_records.push_back(std::move(value));
+        m_records.push_back(std::move(found->second));
     }
 }
 

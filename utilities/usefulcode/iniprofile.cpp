@@ -589,12 +589,8 @@ void ParseInto(SectionMap& loaded, std::u16string_view text) {
     }
 }
 
-} // namespace
-
-void IniProfile::PreloadText(LPCWSTR path, std::string_view bytes) {
-    if (path == nullptr) {
-        return;
-    }
+// The text of a settings file's bytes: code page 1252, or UTF-8 after its byte-order mark.
+std::u16string DecodeSettingsText(std::string_view bytes) {
     UINT codePage = CP_ACP;
     if (bytes.size() >= std::size(kUtf8Mark) &&
         std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark),
@@ -610,6 +606,48 @@ void IniProfile::PreloadText(LPCWSTR path, std::string_view bytes) {
             MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), length);
         text.resize(static_cast<std::size_t>(std::max(converted, 0)));
     }
+    return text;
+}
+
+} // namespace
+
+std::vector<std::pair<std::u16string, std::u16string>>
+IniProfile::GetSectionOfText(std::string_view bytes, LPCWSTR section) {
+    std::vector<std::pair<std::u16string, std::u16string>> keys;
+    if (IsEmpty(section)) {
+        return keys;
+    }
+    const std::u16string decoded = DecodeSettingsText(bytes);
+    std::u16string_view text = decoded;
+    bool isInSection = false;
+    while (!text.empty()) {
+        const std::size_t lineFeed = text.find(u'\n');
+        const std::size_t length =
+            lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1;
+        std::u16string_view line = text.substr(0, length);
+        text.remove_prefix(length);
+        line = line.substr(0, line.find(u'\0'));
+        if (!isInSection) {
+            const auto parsed = ParseLine(line);
+            isInSection = parsed.kind == LineKind::Header && NamesEqual(parsed.name, section);
+            continue;
+        }
+        if (line.starts_with(u'[')) {
+            break;
+        }
+        auto parsed = ParseLine(line);
+        if (parsed.kind == LineKind::Key) {
+            keys.emplace_back(std::move(parsed.name), std::move(parsed.value));
+        }
+    }
+    return keys;
+}
+
+void IniProfile::PreloadText(LPCWSTR path, std::string_view bytes) {
+    if (path == nullptr) {
+        return;
+    }
+    const std::u16string text = DecodeSettingsText(bytes);
     SectionMap loaded;
     ParseInto(loaded, text);
     SettingsCache& cache = Cache();

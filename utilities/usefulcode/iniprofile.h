@@ -29,6 +29,13 @@ public:
     [[nodiscard]] static double GetDouble(LPCWSTR section, LPCWSTR key, LPCWSTR file,
                                           double defaultValue);
 
+    // The key lines of section in settings text (the bytes of a file, as PreloadText takes
+    // them) as (key, value) pairs in their order, read as the scans of GetString read a file:
+    // the first header of the section, up to the next line that starts with "[". Empty when the
+    // section is missing.
+    [[nodiscard]] static std::vector<std::pair<std::u16string, std::u16string>>
+    GetSectionOfText(std::string_view bytes, LPCWSTR section);
+
     // Sets key in section to value: an existing key is replaced where it stands, a new key goes
     // after the last line of its section, a missing section is appended with the key. Nothing
     // happens for a null or empty key or section. Returns 1 in every case; a write that fails

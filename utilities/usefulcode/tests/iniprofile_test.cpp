@@ -179,6 +179,38 @@ TEST_F(IniProfileTest, WriteSectionReplacesTheKeysOfASectionInOneRewrite) {
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"list.ini"}) << "no temporary file left";
 }
 
+TEST_F(IniProfileTest, SectionOfTextReadsAsTheFileScansDo) {
+    using Keys = std::vector<std::pair<std::u16string, std::u16string>>;
+    const struct {
+        const char* name;
+        std::string text;
+        Keys keys;
+    } cases[] = {
+        {"keys in order, trimmed, comments left out",
+         "[Top]\r\n0=x\r\n[list]\r\n 1 = b \r\n; note\r\n0=a\r\n0=again\r\n[End]\r\n2=c\r\n",
+         {{u"1", u"b"}, {u"0", u"a"}, {u"0", u"again"}}},
+        {"a line starting with '[' ends the section",
+         "[List]\n0=a\n[broken\n1=b\n",
+         {{u"0", u"a"}}},
+        {"the first of two equal sections", "[List]\n0=a\n[List]\n0=b\n", {{u"0", u"a"}}},
+        {"UTF-8 after its mark", "\xEF\xBB\xBF[List]\n0=\xC3\xA4\n", {{u"0", u"\u00E4"}}},
+        {"code page 1252", "[List]\n0=\xE4\n", {{u"0", u"\u00E4"}}},
+        {"no such section", "[Other]\n0=a\n", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IniProfile::GetSectionOfText(c.text, u"List"), c.keys);
+        // A scan of the file reads the section's first key as the text gives it.
+        if (!c.keys.empty()) {
+            Put(u"section.ini", c.text);
+            const std::u16string path = PathOf(u"section.ini");
+            EXPECT_EQ(
+                IniProfile::GetString(u"List", c.keys.front().first.c_str(), path.c_str(), u"-"),
+                c.keys.front().second);
+        }
+    }
+}
+
 TEST_F(IniProfileTest, ReadOnlyFileIsLeftAsItIs) {
     Put(u"locked.ini", "[List]\n0=a\n");
     std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
