@@ -16,16 +16,16 @@ struct DestinationEntry {
     RoutePositionPtr location; // position and element of the destination; empty: none yet
     std::u16string name;
     std::u16string secondText;
-    HouseNumber houseNumber; // number 0 or 0xFFFF: none; the suffix is kept beside it
+    HouseNumber houseNumber;        // number 0 or 0xFFFF: none; the suffix is kept beside it
     std::uint8_t isPickedOnMap = 0; // picked on the map; written into the stored record
 };
 
 // The destination as the destination input page composes it. When location is set it is the
 // destination and the other fields only describe it.
 struct DestinationDescription {
-    CountryPtr country;     // the area (country) chosen; may be empty
-    AddressResultPtr city;  // may be empty
-    GeoMoleculePtr street;  // may be empty
+    CountryPtr country;    // the area (country) chosen; may be empty
+    AddressResultPtr city; // may be empty
+    GeoMoleculePtr street; // may be empty
     std::u16string houseNumber;
     RoutePositionPtr location; // a point destination; may be empty
 };
