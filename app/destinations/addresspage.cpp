@@ -82,18 +82,6 @@ std::u16string WithoutLastWord(const std::u16string& text) {
     return end == 0 ? std::u16string() : text.substr(0, end - 1);
 }
 
-struct NotedAreas {
-    std::vector<std::int32_t> ids;
-    void Note(MapElement& element) {
-        for (const std::uint32_t level : {1u, 2u, 0u}) {
-            ids.push_back(element.WalkAreas(level));
-        }
-    }
-    [[nodiscard]] bool Holds(std::int32_t area) const {
-        return area != -1 && std::find(ids.begin(), ids.end(), area) != ids.end();
-    }
-};
-
 // Shows the wait cursor while it lives.
 class WaitCursor {
 public:
@@ -442,67 +430,95 @@ void AddressPage::Resolve(const std::u16string& record) {
     std::uint8_t userDefined = 0;
     (void)UddRecord::Parse(record, x, y, placeLine, streetLine, place, street, extra,
                            m_resultHouseNumber, userDefined);
-    PickedDestination& picked = PickedDestination::Instance();
-    NotedAreas noted;
+    std::vector<std::int32_t> notedAreas;
     bool isFound = false;
     if (userDefined == 0) {
-        std::u16string streetText = street.empty() ? place : street;
-        GeoMoleculePtr found = FindStreetNearPoint(m_server, x, y, streetText, place);
-        while (!found) {
-            streetText = WithoutLastWord(streetText);
-            if (streetText.empty()) {
-                break;
-            }
-            found = FindStreetNearPoint(m_server, x, y, streetText, place);
-        }
-        if (found) {
-            picked.pending = 0;
-            m_resultStreet = found;
-            isFound = true;
-        }
+        isFound = ResolveStreet(x, y, street, place);
+    } else if (!ResolvePoint(engine, x, y, street, notedAreas)) {
+        return; // the element of its position destination cannot be fetched
     } else {
-        for (ElementCursorPtr cursor = QueryNear(engine, x, y);
-             !street.empty() && cursor && cursor->IsValid(); cursor->Next()) {
-            const std::uint32_t id = cursor->GetElementId();
-            const std::uint16_t type = cursor->GetTypeCode();
-            if (cursor->GetGeometryClass() != 0 || id == kNoElement ||
-                type < maprecord::kFirstPoiType || type >= maprecord::kPoiTypeEnd) {
-                continue;
-            }
-            six::IntfPtr<MapElement> element = engine->GetMappedElement(id);
-            const char16_t* name = element ? element->GetName() : nullptr;
-            if (name == nullptr || street != name) {
-                continue;
-            }
-            (void)m_server->CreateElementDestination(m_resultDestination, &id);
-            noted.Note(*element);
-            break;
-        }
-        if (!m_resultDestination) {
-            const GeoPoint point{x, y};
-            (void)m_server->CreatePositionDestination(m_resultDestination, &kNoElement, &point);
-            const std::uint32_t id =
-                m_resultDestination ? m_resultDestination->GetSingleElementId() : kNoElement;
-            if (id != kNoElement) {
-                six::IntfPtr<MapElement> element = engine->GetMappedElement(id);
-                if (!element) {
-                    m_resultDestination.reset();
-                    return;
-                }
-                noted.Note(*element);
-            }
-        }
-        if (m_resultDestination) {
-            picked.pending = 1;
-            picked.named = street.empty() ? 0 : 1;
-            picked.nameText = street;
-            picked.destination = m_resultDestination;
-            isFound = true;
-        }
+        isFound = static_cast<bool>(m_resultDestination);
     }
     if (!isFound && place.empty()) {
         return;
     }
+    ResolveCity(engine, place, notedAreas, userDefined != 0);
+}
+
+bool AddressPage::ResolveStreet(float x, float y, const std::u16string& street,
+                                const std::u16string& place) {
+    // Without a street the place is searched as a street; a street that is not found is tried
+    // again without its last word (a house number, say) until nothing is left.
+    std::u16string streetText = street.empty() ? place : street;
+    GeoMoleculePtr found = FindStreetNearPoint(m_server, x, y, streetText, place);
+    while (!found) {
+        streetText = WithoutLastWord(streetText);
+        if (streetText.empty()) {
+            break;
+        }
+        found = FindStreetNearPoint(m_server, x, y, streetText, place);
+    }
+    if (!found) {
+        return false;
+    }
+    PickedDestination::Instance().pending = 0;
+    m_resultStreet = found;
+    return true;
+}
+
+bool AddressPage::ResolvePoint(const RetrievalEngine::RetrievalEnginePtr& engine, float x, float y,
+                               const std::u16string& name, std::vector<std::int32_t>& notedAreas) {
+    const auto note = [&notedAreas](MapElement& element) {
+        for (const std::uint32_t level : {1u, 2u, 0u}) {
+            notedAreas.push_back(element.WalkAreas(level));
+        }
+    };
+    // The point of interest of that name near the point, when the record has a name.
+    for (ElementCursorPtr cursor = QueryNear(engine, x, y);
+         !name.empty() && cursor && cursor->IsValid(); cursor->Next()) {
+        const std::uint32_t id = cursor->GetElementId();
+        const std::uint16_t type = cursor->GetTypeCode();
+        if (cursor->GetGeometryClass() != 0 || id == kNoElement ||
+            type < maprecord::kFirstPoiType || type >= maprecord::kPoiTypeEnd) {
+            continue;
+        }
+        six::IntfPtr<MapElement> element = engine->GetMappedElement(id);
+        const char16_t* elementName = element ? element->GetName() : nullptr;
+        if (elementName != nullptr && name == elementName) {
+            (void)m_server->CreateElementDestination(m_resultDestination, &id);
+            note(*element);
+            break;
+        }
+    }
+    if (!m_resultDestination) {
+        const GeoPoint point{x, y};
+        (void)m_server->CreatePositionDestination(m_resultDestination, &kNoElement, &point);
+        const std::uint32_t id =
+            m_resultDestination ? m_resultDestination->GetSingleElementId() : kNoElement;
+        if (id != kNoElement) {
+            six::IntfPtr<MapElement> element = engine->GetMappedElement(id);
+            if (!element) {
+                m_resultDestination.reset();
+                return false;
+            }
+            note(*element);
+        }
+    }
+    if (m_resultDestination) {
+        PickedDestination& picked = PickedDestination::Instance();
+        picked.pending = 1;
+        picked.named = name.empty() ? 0 : 1;
+        picked.nameText = name;
+        picked.destination = m_resultDestination;
+    }
+    return true;
+}
+
+void AddressPage::ResolveCity(const RetrievalEngine::RetrievalEnginePtr& engine,
+                              const std::u16string& place,
+                              const std::vector<std::int32_t>& notedAreas, bool isUserDefined) {
+    // A city named like the place (as long as it: the search also finds longer names) that
+    // holds the street, or one of the areas noted for the point.
     AddressResultPtr city;
     for (AddressCursorPtr cities = engine->FindCities(place, 0); cities && cities->IsValid();
          cities->Next()) {
@@ -514,7 +530,8 @@ void AddressPage::Resolve(const std::u16string& record) {
         const bool isTaken =
             m_resultStreet
                 ? StreetLiesInArea(engine, static_cast<std::uint32_t>(area), m_resultStreet)
-                : noted.Holds(area);
+                : area != -1 &&
+                      std::find(notedAreas.begin(), notedAreas.end(), area) != notedAreas.end();
         if (isTaken) {
             city = candidate;
             break;
@@ -523,8 +540,8 @@ void AddressPage::Resolve(const std::u16string& record) {
     if (!city) {
         return;
     }
-    if (userDefined != 0) {
-        picked.placeName = city->GetName();
+    if (isUserDefined) {
+        PickedDestination::Instance().placeName = city->GetName();
     }
     m_resultCity = city;
     const std::uint32_t cityElement = city->GetElementId();

@@ -93,6 +93,15 @@ private:
     [[nodiscard]] std::u16string CountryPrefix(const RetrievalEngine::RetrievalEnginePtr& engine,
                                                std::uint16_t language, float x, float y);
     void Resolve(const std::u16string& record);
+    // A street record: the street near the point (shortened word by word); true when found.
+    bool ResolveStreet(float x, float y, const std::u16string& street, const std::u16string& place);
+    // A user-defined record: the destination at the named point of interest near the point, or
+    // at the point itself, noting the areas of its element. False when the element of the
+    // position destination cannot be fetched.
+    bool ResolvePoint(const RetrievalEngine::RetrievalEnginePtr& engine, float x, float y,
+                      const std::u16string& name, std::vector<std::int32_t>& notedAreas);
+    void ResolveCity(const RetrievalEngine::RetrievalEnginePtr& engine, const std::u16string& place,
+                     const std::vector<std::int32_t>& notedAreas, bool isUserDefined);
     [[nodiscard]] int GetCurSel() const;
     void SetCurSel(int index);
     void MoveSelection(int step);

@@ -57,7 +57,7 @@ std::u16string KeyOf(std::size_t index) {
 
 } // namespace
 
-StoredDestinationList::StoredDestinationList(std::u16string file, std::u16string section)
+StoredDestinationList::StoredDestinationList(const std::u16string& file, std::u16string section)
     : m_path(file.empty() ? AppPaths::GetSettingsFilePath() : AppPaths::MakeFullPath(file))
     , m_section(std::move(section)) {
     std::string bytes;

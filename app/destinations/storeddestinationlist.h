@@ -19,7 +19,7 @@ public:
 
     // Reads the list of section from file: a full device path, a bare name beside the executable,
     // or empty for the settings file. A missing file is an empty list and is not created.
-    StoredDestinationList(std::u16string file, std::u16string section);
+    StoredDestinationList(const std::u16string& file, std::u16string section);
 
     [[nodiscard]] const std::vector<std::u16string>& Records() const { return m_records; }
     [[nodiscard]] bool IsDamaged() const { return m_isDamaged; }

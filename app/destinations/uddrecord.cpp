@@ -270,7 +270,7 @@ GeoMoleculePtr FindStreetNearPoint(const Onboard::OnboardServerPtr& server, floa
     return {};
 }
 
-bool StreetLiesInArea(RetrievalEngine::RetrievalEnginePtr engine, std::uint32_t areaId,
+bool StreetLiesInArea(const RetrievalEngine::RetrievalEnginePtr& engine, std::uint32_t areaId,
                       const GeoMoleculePtr& street) {
     if (!engine || !street) {
         return false;

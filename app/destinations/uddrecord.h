@@ -57,5 +57,5 @@ public:
                                                  const std::u16string& place);
 
 // Whether one of the street's elements has areaId as its area of level 1, 2 or 0.
-[[nodiscard]] bool StreetLiesInArea(RetrievalEngine::RetrievalEnginePtr engine,
+[[nodiscard]] bool StreetLiesInArea(const RetrievalEngine::RetrievalEnginePtr& engine,
                                     std::uint32_t areaId, const GeoMoleculePtr& street);

@@ -448,8 +448,10 @@ void CopyWithSection(TextStream& in, TextStream& out, LPCWSTR section,
         }
         out.EndLine();
     }
+    std::u16string keyLine;
     for (const auto& [key, value] : keys) {
-        out.Write(key + u"=" + value + u"\n");
+        keyLine.assign(key).append(u"=").append(value).append(u"\n");
+        out.Write(keyLine);
     }
     while (in.ReadLine(line)) {
         out.Write(line);
