@@ -162,7 +162,7 @@ if(TARGET osmdestinations_test)
   target_compile_definitions(osmdestinations_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
     NAV_POI_CATEGORY_DIR="${CMAKE_BINARY_DIR}/languages")
-  add_dependencies(osmdestinations_test poi_categories)
+  add_dependencies(osmdestinations_test poi_categories language_bundles)
   if(TARGET advisor_demo_data)
     add_dependencies(osmdestinations_test advisor_demo_data)
   endif()
