@@ -13,6 +13,7 @@
 #include "utilities/usefulcode/apppaths.h"
 
 #include "platform/files/modules.h"
+#include "platform/gdi/gdi.h"
 #include "platform/kernel/messagebox.h"
 #include "platform/kernel/time.h"
 #include "platform/shell/modulepath.h"
@@ -208,6 +209,82 @@ TEST_F(ExtractDestinations, ListsEachEntryWithItsCountryAndLines) {
         EXPECT_GE(page->GetListBox()->GetItemHeight(), c.lineCount * 12) << "every line shows";
         EXPECT_EQ(page->GetListBox()->GetCurSel(), 0);
         EXPECT_TRUE(page->IsControlEnabled(AddressPage::kDeleteId));
+    }
+}
+
+TEST_F(ExtractDestinations, DrawsEachEntryLineByLineInItsColours) {
+    PutList({StreetRecord(), StationRecord()});
+    auto page = OpenPage();
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 240, 80);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    const struct {
+        const char* name;
+        UINT index;
+        UINT state;
+        COLORREF background;
+        int lines;
+    } cases[] = {
+        {"selected, three lines", 0, ODS_SELECTED, AddressPage::kSelectedColour, 3},
+        {"not selected, four lines", 1, 0, PageBase::kBackgroundColour, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RECT all{0, 0, 240, 80};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        DRAWITEMSTRUCT item{};
+        item.CtlType = ODT_LISTBOX;
+        item.CtlID = AddressPage::kListId;
+        item.itemID = c.index;
+        item.itemAction = ODA_DRAWENTIRE;
+        item.itemState = c.state;
+        item.hwndItem = page->GetListBox()->GetWindow();
+        item.hDC = dc;
+        item.rcItem = RECT{0, 0, 200, 64};
+        EXPECT_EQ(SendMessageW(page->GetHwnd(), WM_DRAWITEM, AddressPage::kListId,
+                               reinterpret_cast<LPARAM>(&item)),
+                  TRUE);
+        EXPECT_EQ(GetPixel(dc, 100, 63), AddressPage::kSeparatorColour) << "the separator";
+        EXPECT_EQ(GetPixel(dc, 8, 2), c.background) << "the first line's cell";
+        // Lines of 60 / 4 pixels (four lines per entry in this list) from the top inset.
+        EXPECT_EQ(GetPixel(dc, 8, 2 + 15 * c.lines - 1), c.background) << "the last line";
+        if (c.lines < 4) {
+            EXPECT_EQ(GetPixel(dc, 8, 2 + 15 * c.lines), 0x000000u) << "below the last line";
+        }
+        EXPECT_EQ(GetPixel(dc, 4, 30), 0x000000u) << "left of the text";
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+}
+
+TEST_F(ExtractDestinations, AnswersTheListsCustomDrawing) {
+    PutList({StreetRecord()});
+    auto page = OpenPage();
+    const struct {
+        DWORD stage;
+        LRESULT result;
+        COLORREF text;
+        COLORREF background;
+    } cases[] = {
+        {CDDS_PREPAINT, CDRF_NOTIFYITEMDRAW, 1, 2},
+        {CDDS_ITEMPREPAINT, CDRF_NOTIFYITEMDRAW, 1, 2},
+        {CDDS_ITEMPREPAINT | CDDS_SUBITEM, CDRF_DODEFAULT, 0xFFFFFF, PageBase::kBackgroundColour},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stage);
+        NMLVCUSTOMDRAW draw{};
+        draw.nmcd.hdr = {page->GetListBox()->GetWindow(), AddressPage::kListId, NM_CUSTOMDRAW};
+        draw.nmcd.dwDrawStage = c.stage;
+        draw.clrText = 1;
+        draw.clrTextBk = 2;
+        EXPECT_EQ(SendMessageW(page->GetHwnd(), WM_NOTIFY, AddressPage::kListId,
+                               reinterpret_cast<LPARAM>(&draw)),
+                  c.result);
+        EXPECT_EQ(draw.clrText, c.text);
+        EXPECT_EQ(draw.clrTextBk, c.background);
     }
 }
 
