@@ -89,6 +89,8 @@ public:
     [[nodiscard]] std::uint32_t GetList3Code() const { return m_attributes ? List3Code() : 0u; }
     [[nodiscard]] bool HasPendingPathFlag() const { return Link().HasPendingPath(); }
     [[nodiscard]] std::uint32_t GetIndex() const { return static_cast<std::uint32_t>(m_index); }
+    // The crossing whose links the cursor visits.
+    [[nodiscard]] const NetworkCrossing& GetCrossing() const { return m_crossing; }
 
 private:
     // The index names one of the crossing's links.

@@ -178,17 +178,15 @@ public:
     // The link's target crossing in m_linkTarget, read only when it moved: pricing a link and
     // looking up its target's node record read one record; null without a store.
     [[nodiscard]] const NetworkCrossing* PlaceLinkTarget(const LinkCursor& link);
-    // What the search needs of a link's target crossing: its id (-1 without a record) and
-    // whether list-4 data make the travel modes differ there.
-    struct LinkTargetFacts {
-        std::uint32_t id = 0xFFFFFFFF;
-        bool hasList4 = false;
-    };
-    // The facts, remembered for the calculation: a crossing reached by several links is read
-    // once for them.
+    // The facts of a link's target crossing (LinkTargetFacts): from the network's link target
+    // table when it holds the link, else read and remembered for the calculation, so that a
+    // crossing reached by several links is read once for them.
     [[nodiscard]] LinkTargetFacts TargetFacts(const LinkCursor& link);
     // Each calculation and network starts with nothing remembered.
     void ForgetTargetFacts();
+    // Whether TargetFacts may use the network's link target tables (on by default); off, every
+    // target is read from its record. Routes are the same either way.
+    void SetLinkTargetTableUse(bool isUsed) { m_useLinkTargets = isUsed; }
     // LinkCost with the target's facts at hand.
     [[nodiscard]] float LinkCost(const LinkCursor& link, int side, const LinkTargetFacts& target);
     [[nodiscard]] float LinkSpeed(const LinkCursor& link, int side) const;
@@ -374,6 +372,7 @@ private:
     int m_chosenLevel = 0;
     int m_forcedLevel = -1;
     bool m_useAnnotations = true;
+    bool m_useLinkTargets = true;
     bool m_wasReused = false;
     std::uint32_t m_stagedCalculations = 0;
 

@@ -448,7 +448,16 @@ const NetworkCrossing* RouterCore::PlaceLinkTarget(const LinkCursor& link) {
     return m_linkTarget.get();
 }
 
-RouterCore::LinkTargetFacts RouterCore::TargetFacts(const LinkCursor& link) {
+LinkTargetFacts RouterCore::TargetFacts(const LinkCursor& link) {
+    const NetworkCrossing& from = link.GetCrossing();
+    if (const LinkTargetTable* table = m_useLinkTargets && from.IsValid()
+                                           ? m_network->GetLinkTargetTable(from.GetLevel())
+                                           : nullptr) {
+        const CrossingAddress at = from.GetAddress();
+        if (const auto facts = table->Find(from.GetId(), at.page, at.offset, link.GetIndex())) {
+            return *facts;
+        }
+    }
     constexpr std::size_t kMemoBits = 12;
     if (m_targetMemo.empty()) {
         m_targetMemo.resize(std::size_t{1} << kMemoBits);

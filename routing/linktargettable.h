@@ -1,0 +1,62 @@
+#pragma once
+// For one network level: the id of each link's target crossing and whether that crossing has
+// list-4 data, read from the store once, so that a search learns them without reading the
+// target's record. Built whole or not at all; immutable afterwards and safe from any thread.
+
+#include "routing/pagestore.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// What a search needs of a link's target crossing.
+struct LinkTargetFacts {
+    std::uint32_t id = 0xFFFFFFFF; // -1 when no record lies at the target address
+    bool hasList4 = false;         // the target's attribute block has list-4 words
+};
+
+class LinkTargetTable {
+public:
+    // Bytes a table of `crossings` ids and `links` links takes.
+    [[nodiscard]] static std::uint64_t BytesFor(std::uint32_t crossings, std::uint64_t links);
+
+    // Reads the store's records in page order. Nullopt when the table would take more than
+    // maxBytes or the store has no records. A record whose id is not below crossingCount, or
+    // whose id another record has too, is left out: Find knows nothing of it.
+    [[nodiscard]] static std::optional<LinkTargetTable>
+    Build(SeparatedPageStore& store, std::uint32_t crossingCount, std::uint64_t maxBytes);
+
+    // The facts of link `index` of the crossing with `id` at (page, offset), as reading the
+    // link's target record gives them; nullopt when the table holds no such crossing or link.
+    [[nodiscard]] std::optional<LinkTargetFacts>
+    Find(std::uint32_t id, std::uint16_t page, std::uint16_t offset, std::uint32_t index) const {
+        if (id >= m_addresses.size() || m_addresses[id] != (std::uint32_t{page} << 16 | offset) ||
+            index >= m_first[id + 1] - m_first[id]) {
+            return std::nullopt;
+        }
+        const std::uint32_t entry = m_entries[m_first[id] + index];
+        if ((entry & kHasRecord) == 0) {
+            return LinkTargetFacts{};
+        }
+        return LinkTargetFacts{entry & kIdMask, (entry & kHasList4) != 0};
+    }
+
+    [[nodiscard]] std::uint64_t GetBytes() const {
+        return BytesFor(static_cast<std::uint32_t>(m_addresses.size()), m_entries.size());
+    }
+    // Crossings the table holds.
+    [[nodiscard]] std::uint32_t GetCrossingCount() const { return m_held; }
+
+private:
+    static constexpr std::uint32_t kIdMask = 0xFFFFFF;
+    static constexpr std::uint32_t kHasRecord = 1u << 24;
+    static constexpr std::uint32_t kHasList4 = 1u << 25;
+    static constexpr std::uint32_t kNoAddress = 0xFFFFFFFF;
+
+    // By id: the address (page << 16 | offset), -1 for none, and the first entry; one entry
+    // per link: the target's id and the two flags.
+    std::vector<std::uint32_t> m_addresses;
+    std::vector<std::uint32_t> m_first;
+    std::vector<std::uint32_t> m_entries;
+    std::uint32_t m_held = 0;
+};
