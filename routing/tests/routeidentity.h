@@ -5,9 +5,11 @@
 
 #include "routing/routercore.h"
 
+#include <array>
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace routingtest {
@@ -32,6 +34,22 @@ struct CalculationOutcome {
     std::vector<std::int32_t> progress;
 };
 
+// The outcome of the router's last calculation, which gave `result`, its records built with
+// points, and the reports recorded for it.
+inline CalculationOutcome OutcomeOf(RouterCore& router, std::int32_t result,
+                                    std::vector<std::int32_t> progress) {
+    CalculationOutcome outcome;
+    outcome.result = result;
+    outcome.records = router.BuildRecords(-1, true);
+    outcome.length = router.GetLength();
+    outcome.time = router.GetTravelTime();
+    outcome.settled = router.GetStatistics().settled;
+    outcome.peakHeapLabels = router.GetStatistics().peakHeapLabels;
+    outcome.heapGrowths = router.GetStatistics().heapGrowths;
+    outcome.progress = std::move(progress);
+    return outcome;
+}
+
 // Calculates with a recording observer in place of the router's own, which is put back.
 inline CalculationOutcome CalculateOutcome(RouterCore& router, const RoutePositionEntry& start,
                                            const RoutePositionEntry& destination,
@@ -39,17 +57,9 @@ inline CalculationOutcome CalculateOutcome(RouterCore& router, const RoutePositi
     ProgressRecorder recorder;
     ProgressObserver* const previous = router.GetProgressObserver();
     router.SetProgressObserver(&recorder);
-    CalculationOutcome outcome;
-    outcome.result = router.Calculate(start, destination, flags);
-    outcome.records = router.BuildRecords(-1, true);
+    const std::int32_t result = router.Calculate(start, destination, flags);
     router.SetProgressObserver(previous);
-    outcome.length = router.GetLength();
-    outcome.time = router.GetTravelTime();
-    outcome.settled = router.GetStatistics().settled;
-    outcome.peakHeapLabels = router.GetStatistics().peakHeapLabels;
-    outcome.heapGrowths = router.GetStatistics().heapGrowths;
-    outcome.progress = std::move(recorder.reports);
-    return outcome;
+    return OutcomeOf(router, result, std::move(recorder.reports));
 }
 
 // Empty when the two are the same; else what differs first.
