@@ -188,9 +188,11 @@ bool RoadNetwork::LoadMap(std::uint16_t level, const NetworkDescription& descrip
     if (!m_stores[level]->Open(p)) {
         return false;
     }
-    // The link target table counts against the map's share of the budget.
-    m_linkTargets[level] =
-        LinkTargetTable::Build(*m_stores[level], p.crossingCount, std::uint64_t{share} * 1024 / 2);
+    // The link target table counts against the map's share of the budget: in a store of cached
+    // pages it takes at most half and leaves the pages the rest; the other stores cache nothing.
+    const bool isCached = m_stores[level]->GetKind() == SeparatedPageStore::Kind::Separated;
+    m_linkTargets[level] = LinkTargetTable::Build(*m_stores[level], p.crossingCount,
+                                                  std::uint64_t{share} * 1024 / (isCached ? 2 : 1));
     const std::uint64_t tableBytes = m_linkTargets[level] ? m_linkTargets[level]->GetBytes() : 0u;
     m_stores[level]->SetCacheBudget(share - static_cast<std::uint32_t>((tableBytes + 1023) / 1024));
     m_stores[level]->SetOptimisationStart(description.optimisationStarts[level]);

@@ -137,8 +137,8 @@ public:
     SeparatedPageStore* GetStore(std::uint16_t level) const override;
     // Pages of each map ("Last page" + 1), 0 for a level that does not exist.
     [[nodiscard]] std::uint32_t GetPageCount(std::uint16_t level) const;
-    // The level's link target table, built at load when it fits in half the map's share of the
-    // cache budget (the page caches get the rest); null without one.
+    // The level's link target table, built at load when it fits in the map's share of the cache
+    // budget, or in half of it for cached pages (which get the rest); null without one.
     [[nodiscard]] const LinkTargetTable* GetLinkTargetTable(std::uint16_t level) const {
         return level < m_mapCount && m_linkTargets[level] ? &*m_linkTargets[level] : nullptr;
     }
