@@ -98,10 +98,18 @@ struct SameRouteTally {
     void Check(std::size_t i, CheckRouters& routers) {
         routingtest::ProgressRecorder checkingReports;
         routingtest::ProgressRecorder readingReports;
+        // Taking turns at going first: the second finds the pair's records in the caches.
+        TimedCalculation read;
+        if (i % 2 == 1) {
+            read = TimeCalculation(routers.reading, kept[i].start, kept[i].destination,
+                                   &readingReports);
+        }
         const TimedCalculation checked =
             TimeCalculation(routers.checking, kept[i].start, kept[i].destination, &checkingReports);
-        const TimedCalculation read =
-            TimeCalculation(routers.reading, kept[i].start, kept[i].destination, &readingReports);
+        if (i % 2 == 0) {
+            read = TimeCalculation(routers.reading, kept[i].start, kept[i].destination,
+                                   &readingReports);
+        }
         checkingSeconds += checked.seconds;
         readingSeconds += read.seconds;
         std::string difference = routingtest::OutcomeDifference(checked.outcome, read.outcome);
