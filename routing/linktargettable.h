@@ -26,19 +26,42 @@ public:
     [[nodiscard]] static std::optional<LinkTargetTable>
     Build(SeparatedPageStore& store, std::uint32_t crossingCount, std::uint64_t maxBytes);
 
+    // The links of one crossing the table holds; none when it holds no such crossing.
+    class Row {
+    public:
+        Row() = default;
+        Row(const std::uint32_t* entries, std::uint32_t count)
+            : m_entries(entries)
+            , m_count(count) {}
+        // The facts of link `index`; nullopt past the crossing's links.
+        [[nodiscard]] std::optional<LinkTargetFacts> Facts(std::uint32_t index) const {
+            if (index >= m_count) {
+                return std::nullopt;
+            }
+            const std::uint32_t entry = m_entries[index];
+            if ((entry & kHasRecord) == 0) {
+                return LinkTargetFacts{};
+            }
+            return LinkTargetFacts{entry & kIdMask, (entry & kHasList4) != 0};
+        }
+
+    private:
+        const std::uint32_t* m_entries = nullptr;
+        std::uint32_t m_count = 0;
+    };
+
+    // The links of the crossing with `id` at (page, offset).
+    [[nodiscard]] Row RowOf(std::uint32_t id, std::uint16_t page, std::uint16_t offset) const {
+        if (id >= m_addresses.size() || m_addresses[id] != (std::uint32_t{page} << 16 | offset)) {
+            return {};
+        }
+        return {m_entries.data() + m_first[id], m_first[id + 1] - m_first[id]};
+    }
     // The facts of link `index` of the crossing with `id` at (page, offset), as reading the
     // link's target record gives them; nullopt when the table holds no such crossing or link.
     [[nodiscard]] std::optional<LinkTargetFacts>
     Find(std::uint32_t id, std::uint16_t page, std::uint16_t offset, std::uint32_t index) const {
-        if (id >= m_addresses.size() || m_addresses[id] != (std::uint32_t{page} << 16 | offset) ||
-            index >= m_first[id + 1] - m_first[id]) {
-            return std::nullopt;
-        }
-        const std::uint32_t entry = m_entries[m_first[id] + index];
-        if ((entry & kHasRecord) == 0) {
-            return LinkTargetFacts{};
-        }
-        return LinkTargetFacts{entry & kIdMask, (entry & kHasList4) != 0};
+        return RowOf(id, page, offset).Facts(index);
     }
 
     [[nodiscard]] std::uint64_t GetBytes() const {

@@ -158,8 +158,17 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
     }
     LinkCursor* const link = &*m_expandCursor;
     NodeTable& table = m_tables[level];
+    // The crossing's row of the link target table, looked up once for all its links.
+    const LinkTargetTable* targets =
+        m_useLinkTargets ? m_network->GetLinkTargetTable(m_current->GetLevel()) : nullptr;
+    const CrossingAddress here = m_current->GetAddress();
+    const LinkTargetTable::Row row =
+        targets != nullptr && m_current->IsValid()
+            ? targets->RowOf(m_current->GetId(), here.page, here.offset)
+            : LinkTargetTable::Row{};
     for (; link->IsValid(); link->Next()) {
-        const LinkTargetFacts facts = TargetFacts(*link);
+        const std::optional<LinkTargetFacts> held = row.Facts(link->GetIndex());
+        const LinkTargetFacts facts = held ? *held : TargetFacts(*link);
         const float cost = LinkCost(*link, side, facts);
         if (cost == kImpassableCost || link->GetList3Code() == 2) {
             continue;
