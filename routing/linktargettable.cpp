@@ -23,6 +23,16 @@ void ForEachRecord(SeparatedPageStore& store,
 
 } // namespace
 
+std::uint32_t LinkTargetTable::EntryOf(const CrossingRecord* target) {
+    if (target == nullptr) {
+        return 0;
+    }
+    const bool hasList4 =
+        target->AttributeBlock() != nullptr &&
+        AttributeAccessor(target->AttributeBlock(), target->AttributeWords()).ListWords(4) != 0;
+    return (target->Id() & kIdMask) | kHasRecord | (hasList4 ? kHasList4 : 0u);
+}
+
 std::uint64_t LinkTargetTable::BytesFor(std::uint32_t crossings, std::uint64_t links) {
     return (std::uint64_t{crossings} * 2 + 1 + links) * sizeof(std::uint32_t);
 }
@@ -74,17 +84,7 @@ std::optional<LinkTargetTable> LinkTargetTable::Build(SeparatedPageStore& store,
         for (std::uint32_t i = 0; i < counts[id]; ++i) {
             const LinkEntry link = record.Link(i);
             target.Set(link.targetPage, link.targetOffset);
-            const CrossingRecord* reached = target.GetRecord();
-            std::uint32_t entry = 0;
-            if (reached != nullptr) {
-                entry = (reached->Id() & kIdMask) | kHasRecord;
-                if (reached->AttributeBlock() != nullptr &&
-                    AttributeAccessor(reached->AttributeBlock(), reached->AttributeWords())
-                            .ListWords(4) != 0) {
-                    entry |= kHasList4;
-                }
-            }
-            table.m_entries[table.m_first[id] + i] = entry;
+            table.m_entries[table.m_first[id] + i] = EntryOf(target.GetRecord());
         }
     });
     return table;

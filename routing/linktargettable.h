@@ -76,6 +76,9 @@ private:
     static constexpr std::uint32_t kHasList4 = 1u << 25;
     static constexpr std::uint32_t kNoAddress = 0xFFFFFFFF;
 
+    // The entry of a link whose target record is `target` (null: none there).
+    [[nodiscard]] static std::uint32_t EntryOf(const CrossingRecord* target);
+
     // By id: the address (page << 16 | offset), -1 for none, and the first entry; one entry
     // per link: the target's id and the two flags.
     std::vector<std::uint32_t> m_addresses;
