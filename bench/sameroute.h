@@ -63,7 +63,8 @@ struct CheckRouters {
 
 // Counters: "record_reads" crossing records read per settled crossing (both sides, all levels),
 // "settled_ns" nanoseconds per settled crossing, "reading_ratio" the time with the tables over
-// the time reading every target record (both with progress observers); the label says
+// the time reading every target record (both with progress observers), "reading_record_reads"
+// the records the router reading every target record reads per settled crossing; the label says
 // "identical" when every pair gave both check routers the same code, records, totals, settled
 // and heap counts and progress reports, and the timed router all but the reports the same,
 // else how many differed ("different") and the first difference.
@@ -79,6 +80,8 @@ struct SameRouteTally {
     double readingSeconds = 0.0;
     double settled = 0.0;
     double recordReads = 0.0;
+    double readingRecordReads = 0.0; // of the reading router, over its settled crossings
+    double readingSettled = 0.0;
     int different = 0;
     std::string firstDifference;
 
@@ -112,6 +115,12 @@ struct SameRouteTally {
         }
         checkingSeconds += checked.seconds;
         readingSeconds += read.seconds;
+        readingRecordReads += static_cast<double>(read.recordReads);
+        for (const auto& side : read.outcome.settled) {
+            for (const std::uint32_t count : side) {
+                readingSettled += count;
+            }
+        }
         std::string difference = routingtest::OutcomeDifference(checked.outcome, read.outcome);
         if (difference.empty()) {
             kept[i].outcome.progress = checked.outcome.progress;
@@ -131,6 +140,9 @@ struct SameRouteTally {
         }
         if (readingSeconds > 0.0) {
             state.counters["reading_ratio"] = checkingSeconds / readingSeconds;
+        }
+        if (readingSettled > 0.0) {
+            state.counters["reading_record_reads"] = readingRecordReads / readingSettled;
         }
         state.counters["different"] = different;
         state.SetLabel(different == 0 ? "identical" : "DIFFERENT, first: " + firstDifference);
