@@ -2,12 +2,34 @@
 # budget, and the executable "navigator".
 nav_component(app_startup STEP 12
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/startup/gpssimulationdlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/mainmenucommands.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/mainmenuwnd.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/modalwindow.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/navapp.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/preferences.cpp
-  DEPENDS onboard_server
-  PRIVATE_DEPENDS ui_tmcmonitor usefulcode_settings usefulcode_cache platform_files
-    platform_window)
+    ${CMAKE_CURRENT_LIST_DIR}/startup/splashwnd.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/voicepointer.cpp
+  DEPENDS onboard_server mapdisplay_facade ui_layout ui_dialogs ui_lists usefulcode_framework
+    advisor_voice
+  PRIVATE_DEPENDS app_tmc ui_tmcmonitor ui_skin usefulcode_settings usefulcode_cache
+    usefulcode_arena usefulcode_locations positioning_receiver platform_files platform_window
+    platform_gdi platform_shell platform_sound)
 
 nav_test(app_startup_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
   DEPENDS app_startup mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata)
+
+if(TARGET platform_gdi_sdl AND NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
+  add_executable(navigator ${CMAKE_CURRENT_LIST_DIR}/startup/navigatormain.cpp)
+  target_compile_options(navigator PRIVATE ${NAV_WARNINGS})
+  target_link_libraries(navigator PRIVATE app_startup platform_gdi_sdl platform_files
+                        platform_window)
+  if(TARGET language_bundles)
+    add_dependencies(navigator language_bundles)
+  endif()
+  if(TARGET screen_descriptions)
+    add_dependencies(navigator screen_descriptions)
+  endif()
+endif()
