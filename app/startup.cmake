@@ -19,7 +19,19 @@ nav_component(app_startup STEP 12
 nav_test(app_startup_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
-  DEPENDS app_startup mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata)
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/startup_test.cpp
+  DEPENDS app_startup mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
+    testdata_programfolder platform_window_testdriver platform_sound)
+if(TARGET app_startup_test)
+  target_compile_definitions(app_startup_test PRIVATE
+    NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages")
+  foreach(generated language_bundles screen_descriptions)
+    if(TARGET ${generated})
+      add_dependencies(app_startup_test ${generated})
+    endif()
+  endforeach()
+endif()
 
 if(TARGET platform_gdi_sdl AND NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
   add_executable(navigator ${CMAKE_CURRENT_LIST_DIR}/startup/navigatormain.cpp)

@@ -4,6 +4,7 @@
 #include "app/startup/voicepointer.h"
 #include "app/tmc/statustmcinfo.h"
 #include "ui/gpsstatemonitor.h"
+#include "ui/pagebase.h"
 #include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
@@ -148,6 +149,7 @@ MainMenuWnd::~MainMenuWnd() {
     m_tmcStore = nullptr;
     m_tmcReceiver = nullptr;
     m_server = nullptr;
+    CloseOnlineHelp();
     if (six::RefCntPtr<IVoiceOutput> voice = GetVoiceOutput())
         (void)voice->Shutdown();
     if (m_hasHotKeys) {
