@@ -18,6 +18,7 @@ nav_component(app_startup STEP 12
 
 nav_test(app_startup_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/modes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/startup_test.cpp

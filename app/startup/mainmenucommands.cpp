@@ -77,7 +77,7 @@ void InvalidateChild(HWND parent, UINT id) {
 } // namespace
 
 void MainMenuWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, LRESULT*, bool* handled) {
-    if (SendFocusMove(m_window.window, wParam, lParam)) {
+    if (SendFocusMove(mainHandle.window, wParam, lParam)) {
         *handled = true;
         return;
     }
@@ -92,7 +92,7 @@ void MainMenuWnd::MoveFocus(UINT from) {
     const UINT next = NextInRing(from);
     if (next == 0)
         return;
-    HWND window = m_window.window;
+    HWND window = mainHandle.window;
     InvalidateChild(window, from);
     InvalidateChild(window, next);
     // From 430 the moving-map button is skipped while it is disabled, so that the focus ring
@@ -209,12 +209,12 @@ ModeContext MainMenuWnd::MakeContext() {
     context.lastPosition = &m_lastPosition;
     context.facade = m_facade;
     context.application = this;
-    context.mainWindow = m_window.window;
+    context.mainWindow = mainHandle.window;
     return context;
 }
 
 void MainMenuWnd::Quit() {
-    HWND window = m_window.window;
+    HWND window = mainHandle.window;
     KillTimer(window, kReceiverTimer);
     TmcMonitor::Instance().CloseDialog();
     if (m_menuBar != nullptr) {
@@ -226,13 +226,13 @@ void MainMenuWnd::Quit() {
             UnregisterHotKey(m_hotKeyWindow, id);
         m_hasHotKeys = false;
     }
-    m_window.Destroy();
+    mainHandle.Destroy();
     PostQuitMessage(0);
 }
 
 void MainMenuWnd::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* handled) {
     const UINT state = LOWORD(wParam);
-    HWND window = m_window.window;
+    HWND window = mainHandle.window;
     if (state == WA_ACTIVE || state == WA_CLICKACTIVE) {
         HWND mapList = m_mapList != nullptr ? m_mapList->GetWindowHandle().window : nullptr;
         if (mapList != nullptr && IsWindowVisible(mapList)) {
@@ -289,8 +289,8 @@ void MainMenuWnd::OnModeClosed(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* hand
                 mode->reset();
         }
     }
-    EnableWindow(m_window.window, TRUE);
-    SetActiveWindow(m_window.window);
+    EnableWindow(mainHandle.window, TRUE);
+    SetActiveWindow(mainHandle.window);
 }
 
 void MainMenuWnd::OnHotKey(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
@@ -341,7 +341,7 @@ void MainMenuWnd::CloseReceiverObject() {
 void MainMenuWnd::OnDebugKey(UINT key) {
     if ((key == 'V' || key == 'v') && (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0) {
         VersionDlg version;
-        (void)version.DoModal(m_window.window);
+        (void)version.DoModal(mainHandle.window);
         return;
     }
     if (!m_gpsReceiver || !m_isSimulation || !m_server)
@@ -373,7 +373,7 @@ void MainMenuWnd::OnDebugKey(UINT key) {
 }
 
 void MainMenuWnd::ReplayFileKey(bool isTmc) {
-    const std::optional<std::u16string> path = RequestOpenFile(m_window.window, ReplayFilter());
+    const std::optional<std::u16string> path = RequestOpenFile(mainHandle.window, ReplayFilter());
     if (!path)
         return;
     if (isTmc) {
@@ -395,7 +395,7 @@ void MainMenuWnd::ValueKey(UINT textId, bool isSpeed) {
     const int value = isSpeed ? static_cast<int>(m_gpsReceiver->GetSentenceRate())
                               : static_cast<int>(m_gpsReceiver->GetFilePosition());
     GpsSimulationDlg dialog(textId, value);
-    if (dialog.DoModal(m_window.window) != 1)
+    if (dialog.DoModal(mainHandle.window) != 1)
         return;
     if (isSpeed)
         m_gpsReceiver->SetSentenceRate(static_cast<float>(dialog.GetValue()));

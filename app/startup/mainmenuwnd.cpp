@@ -61,7 +61,7 @@ ShellFactories& GetShellFactories() {
 }
 
 MainMenuWnd::MainMenuWnd()
-    : WindowBase(&m_window, u"Screen") {
+    : WindowBase(&mainHandle, u"Screen") {
     const std::u16string settings = AppPaths::GetSettingsFilePath();
     m_preferredVolume = ReadIntSetting(u"Preferences", u"VolValue", settings.c_str(), -1);
     const std::u16string backgroundName = IniProfile::GetString(
@@ -109,7 +109,7 @@ void MainMenuWnd::ConnectTmcStore() {
 }
 
 void MainMenuWnd::RegisterHandlers() {
-    MessageMapPtr& map = m_window.map;
+    MessageMapPtr& map = mainHandle.map;
     ConnectMessageHandler(map, WM_CREATE, this, &MainMenuWnd::OnCreate);
     ConnectMessageHandler(map, WM_CLOSE, this, &MainMenuWnd::OnClose);
     ConnectMessageHandler(map, WM_PAINT, this, &MainMenuWnd::OnPaint);
@@ -161,7 +161,7 @@ MainMenuWnd::~MainMenuWnd() {
         DestroyAcceleratorTable(m_accelerators);
     m_background.reset();
     m_facade = nullptr;
-    m_window.Destroy();
+    mainHandle.Destroy();
 }
 
 bool MainMenuWnd::HasDatasets() {
@@ -175,12 +175,12 @@ bool MainMenuWnd::HasDatasets() {
 HWND MainMenuWnd::CreateMainWindow(const std::u16string& title) {
     CreateWindowExW(0, WindowClassRegistry::ClassName(), title.c_str(),
                     WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                    nullptr, platform::ResourceInstance(), &m_window);
-    return m_window.window;
+                    nullptr, platform::ResourceInstance(), &mainHandle);
+    return mainHandle.window;
 }
 
 void MainMenuWnd::OnCreate(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
-    HWND window = m_window.window;
+    HWND window = mainHandle.window;
     SHMENUBARINFO bar{};
     bar.cbSize = 36;
     bar.hwndParent = window;
@@ -216,7 +216,7 @@ void MainMenuWnd::OnCreate(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
 }
 
 void MainMenuWnd::RegisterArrowHotKeys() {
-    m_hotKeyWindow = m_window.window;
+    m_hotKeyWindow = mainHandle.window;
     const UINT keys[] = {VK_UP, VK_LEFT, VK_DOWN, VK_RIGHT};
     for (int id = 1; id <= 4; ++id)
         (void)RegisterHotKey(m_hotKeyWindow, id, 0, keys[id - 1]);
@@ -254,7 +254,9 @@ void MainMenuWnd::OnSizeTitle(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
 }
 
 void MainMenuWnd::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* handled) {
-    ShowAllControls(false);
+    // The controls go without repainting what they uncover: the background covers it, and a
+    // repaint would erase, hide and repaint again without end.
+    HideOverlayChildrenQuietly();
     const RECT area = GetAreaRect(kBackgroundArea);
     if (m_background != nullptr)
         m_background->Draw(reinterpret_cast<HDC>(wParam), area, SRCCOPY, false);
@@ -264,7 +266,7 @@ void MainMenuWnd::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, LRESULT* result, boo
 
 void MainMenuWnd::OnPaint(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {
     PAINTSTRUCT paint{};
-    HDC dc = BeginPaint(m_window.window, &paint);
+    HDC dc = BeginPaint(mainHandle.window, &paint);
     WCHAR title[65] = {};
     const int length = LoadStringW(platform::ResourceInstance(), 470, title, 65);
     RECT area = GetAreaRect(kTitleArea);
@@ -277,14 +279,14 @@ void MainMenuWnd::OnPaint(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) 
         DrawTextW(dc, title, length, &area, DT_VCENTER | DT_SINGLELINE);
     if (previousFont != nullptr)
         SelectObject(dc, previousFont);
-    EndPaint(m_window.window, &paint);
+    EndPaint(mainHandle.window, &paint);
     ShowAllControls(true);
     *result = 0;
     *handled = true;
 }
 
 void MainMenuWnd::NotifyModeClosed(bool applyPreferences) {
-    PostMessageW(m_window.window, kModeClosedMessage, applyPreferences ? 1 : 0, 0);
+    PostMessageW(mainHandle.window, kModeClosedMessage, applyPreferences ? 1 : 0, 0);
 }
 
 void MainMenuWnd::SetPreferredValues(INT comPort, INT volume, bool isTmcReceiverWanted) {
@@ -298,7 +300,7 @@ void MainMenuWnd::OnTmcAdded(TmcMessagePtr message) {
         std::lock_guard lock(m_queueLock);
         m_tmcQueue.push_back({0, std::move(message), nullptr});
     }
-    PostMessageW(m_window.window, kTmcQueueMessage, 0, 0);
+    PostMessageW(mainHandle.window, kTmcQueueMessage, 0, 0);
 }
 
 void MainMenuWnd::OnTmcRemoved(TmcMessagePtr message) {
@@ -306,7 +308,7 @@ void MainMenuWnd::OnTmcRemoved(TmcMessagePtr message) {
         std::lock_guard lock(m_queueLock);
         m_tmcQueue.push_back({1, std::move(message), nullptr});
     }
-    PostMessageW(m_window.window, kTmcQueueMessage, 0, 0);
+    PostMessageW(mainHandle.window, kTmcQueueMessage, 0, 0);
 }
 
 void MainMenuWnd::OnTmcReplaced(TmcMessagePtr old, TmcMessagePtr replacement) {
@@ -314,7 +316,7 @@ void MainMenuWnd::OnTmcReplaced(TmcMessagePtr old, TmcMessagePtr replacement) {
         std::lock_guard lock(m_queueLock);
         m_tmcQueue.push_back({2, std::move(old), std::move(replacement)});
     }
-    PostMessageW(m_window.window, kTmcQueueMessage, 0, 0);
+    PostMessageW(mainHandle.window, kTmcQueueMessage, 0, 0);
 }
 
 void MainMenuWnd::OnTmcQueue(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {
@@ -347,7 +349,7 @@ void MainMenuWnd::OnFixClassChanged(const int* fixClass) {
         std::lock_guard lock(m_queueLock);
         m_fixClasses.push_back(*fixClass);
     }
-    PostMessageW(m_window.window, kFixClassMessage, 0, 0);
+    PostMessageW(mainHandle.window, kFixClassMessage, 0, 0);
 }
 
 void MainMenuWnd::OnFixClassMessage(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {

@@ -28,7 +28,13 @@ public:
     virtual void Reserved5() {}
 };
 
-class MainMenuWnd : public WindowBase,
+// Holds the main window's handle so that it is made before the layout base and goes after it.
+struct MainWindowHolder {
+    WindowHandle mainHandle;
+};
+
+class MainMenuWnd : private MainWindowHolder,
+                    public WindowBase,
                     public ApplicationInterface,
                     public KeyHandlerInterface,
                     public PreferencesTarget {
@@ -113,7 +119,6 @@ private:
     [[nodiscard]] ModeContext MakeContext();
 
     OwnerHandlerList m_handlers;
-    WindowHandle m_window;
     six::RefCntPtr<MapEngineFacade> m_facade;
     std::unique_ptr<ModeController> m_navigationMode;
     std::unique_ptr<PresettingsSheetController> m_presettings;

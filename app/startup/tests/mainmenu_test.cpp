@@ -1,6 +1,5 @@
 #include "app/startup/modalwindow.h"
 #include "app/startup/tests/shelltesting.h"
-#include "testdata/freshprocess.h"
 #include "testdata/tempdir.h"
 
 #include "platform/gdi/gdi.h"
@@ -36,7 +35,7 @@ void QuitStep(ShellRun&) {
 }
 
 TEST(MainMenu, FocusRingMovesOnAndSkipsDisabledMovingMap) {
-    testdata::RunInFreshProcess([] {
+    shelltesting::RunIsolated([] {
         testdata::TempDeviceRoot root;
         WriteQuietProgram(root);
         const struct {
@@ -62,7 +61,7 @@ TEST(MainMenu, FocusRingMovesOnAndSkipsDisabledMovingMap) {
 }
 
 TEST(MainMenu, HoldsArrowHotKeysWhileRunningAndAcceleratorsOnlyWhileEnabled) {
-    testdata::RunInFreshProcess([] {
+    shelltesting::RunIsolated([] {
         testdata::TempDeviceRoot root;
         WriteQuietProgram(root);
         windowtesting::RegisterRecordingClass(u"HotKeyProbe");
@@ -96,7 +95,7 @@ TEST(MainMenu, HoldsArrowHotKeysWhileRunningAndAcceleratorsOnlyWhileEnabled) {
 }
 
 TEST(MainMenu, HelpStartsViewerWithPathEndingThePreviousOne) {
-    testdata::RunInFreshProcess([] {
+    shelltesting::RunIsolated([] {
         testdata::TempDeviceRoot root;
         WriteQuietProgram(root, {{"HelpFile/Path", "\\Help\\Navi.htm"}});
         platform::ClearRecordedProcessLaunches();
@@ -130,7 +129,7 @@ TEST(MainMenu, HelpStartsViewerWithPathEndingThePreviousOne) {
 TEST(MainMenu, DebugKeysNeedReceiverAndSimulationButVersionAlwaysShows) {
     for (const char* simulation : {"0", "1"}) {
         SCOPED_TRACE(simulation);
-        testdata::RunInFreshProcess([simulation] {
+        shelltesting::RunIsolated([simulation] {
             testdata::TempDeviceRoot root;
             WriteQuietProgram(root, {{"Zudav/Simulation", simulation}});
             platform::ClearOpenFileDialogs();
@@ -175,7 +174,7 @@ private:
 };
 
 TEST(MainMenu, RunModalWindowReusesItsWindowAndPassesQuitOn) {
-    testdata::RunInFreshProcess([] {
+    shelltesting::RunIsolated([] {
         testdata::TempDeviceRoot root;
         WriteQuietProgram(root);
         int creations = 0;

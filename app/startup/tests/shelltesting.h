@@ -4,6 +4,7 @@
 // loops wait (modal dialogs included).
 
 #include "app/startup/navapp.h"
+#include "testdata/freshprocess.h"
 #include "testdata/programfolderwriter.h"
 #include "ui/dialogbase.h"
 
@@ -16,11 +17,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace shelltesting {
+
+// Runs a whole program run in a fresh process of the test program; with NAV_SHELL_IN_PROCESS
+// set, in this one (to see a failure's details while debugging).
+template <class Body> void RunIsolated(Body body) {
+    if (std::getenv("NAV_SHELL_IN_PROCESS") != nullptr)
+        body();
+    else
+        testdata::RunInFreshProcess(body);
+}
 
 // A data folder with one small grid database, or with none.
 inline testdata::DataFolderWriter GridData(bool withDatabase = true) {

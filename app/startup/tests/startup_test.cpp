@@ -1,5 +1,4 @@
 #include "app/startup/tests/shelltesting.h"
-#include "testdata/freshprocess.h"
 #include "testdata/tempdir.h"
 
 #include "platform/files/modules.h"
@@ -31,7 +30,7 @@ TEST(ShellStartup, ShowsMenuAndQuitsCleanlyByCommandAndByKey) {
         {"0", false, u"Beenden", 'B'}, {"1", true, u"Quit", 'Q'}, {"0", true, u"Beenden", 'B'}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.language) + (c.byKey ? " key" : " command"));
-        testdata::RunInFreshProcess([&c] {
+        shelltesting::RunIsolated([&c] {
             testdata::TempDeviceRoot root;
             ASSERT_TRUE(shelltesting::BuiltProgram()
                             .ServerSetting("Properties", "Language", c.language)
@@ -115,7 +114,7 @@ TEST(ShellStartup, ChoosesLanguageLibraryWithGermanFallback) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.language) + (c.withEnglish ? " eng" : "") +
                      (c.withGerman ? " ger" : "") + (c.germanReadable ? "" : " unreadable"));
-        testdata::RunInFreshProcess([&c] {
+        shelltesting::RunIsolated([&c] {
             testdata::TempDeviceRoot root;
             auto program = shelltesting::BuiltProgram();
             program.ServerSetting("Properties", "Language", c.language)
@@ -168,7 +167,7 @@ TEST(ShellStartup, SafetyNoticeUnlessNoWarningAndNoDatasetsMessage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.noWarning ? c.noWarning : "-") +
                      (c.withDatabase ? "" : " empty"));
-        testdata::RunInFreshProcess([&c] {
+        shelltesting::RunIsolated([&c] {
             testdata::TempDeviceRoot root;
             auto program = shelltesting::BuiltProgram(c.withDatabase);
             if (c.noWarning != nullptr)
