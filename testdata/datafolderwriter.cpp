@@ -1,6 +1,7 @@
 #include "testdata/datafolderwriter.h"
 
 #include "testdata/levelfilewriter.h"
+#include "testdata/stylesheetwriter.h"
 
 #include "platform/kernel/codepage.h"
 
@@ -46,8 +47,15 @@ DataFolderWriter::WriteTo(const TempDeviceRoot& root, const std::u16string& sett
             return std::nullopt;
         }
         const std::string base = database.mapSet.baseName;
-        out.levelFile = database.folder + u"\\maps\\" + platform::Utf8ToUtf16(base) + u".lvl";
-        if (!root.WriteFile(out.levelFile, LevelFileWriter().AddMapLine(base + ".rid").Build())) {
+        // The default day and night style sheets beside the level file, so that the map display
+        // facade opens the level too.
+        const std::u16string maps = database.folder + u"\\maps\\";
+        out.levelFile = maps + platform::Utf8ToUtf16(base) + u".lvl";
+        if (!root.WriteFile(maps + u"day.mpl", DefaultStyleSheet(false).Write()) ||
+            !root.WriteFile(maps + u"night.mpl", DefaultStyleSheet(true).Write()) ||
+            !root.WriteFile(
+                out.levelFile,
+                LevelFileWriter().AddMapLine(base + ".rid", "day.mpl", 0, "night.mpl").Build())) {
             return std::nullopt;
         }
         RoadNetworkWriter network(out.world, database.network);

@@ -54,16 +54,21 @@ Section StringSection(const platform::ResourceBundle& bundle, BundleFault fault)
     return section;
 }
 
-Section BitmapSection(const platform::ResourceBundle& bundle) {
-    const std::size_t tableSize = bundle.bitmaps.size() * platform::kBundleBitmapEntrySize;
-    Section section{platform::ResourceKind::Bitmaps,
-                    static_cast<std::uint32_t>(bundle.bitmaps.size()),
+// The bitmap or the icon section; isLastPastEnd makes the last picture one byte longer than
+// its data.
+Section PictureSection(platform::ResourceKind kind,
+                       const std::map<UINT, std::vector<std::uint8_t>>& pictures,
+                       bool isLastPastEnd) {
+    const std::size_t tableSize = pictures.size() * platform::kBundleBitmapEntrySize;
+    Section section{kind, static_cast<std::uint32_t>(pictures.size()),
                     std::vector<std::uint8_t>(tableSize, 0)};
     std::size_t entry = 0;
-    for (const auto& [id, bytes] : bundle.bitmaps) {
+    for (const auto& [id, bytes] : pictures) {
+        const bool isLast = entry + platform::kBundleBitmapEntrySize == tableSize;
         PutU32(section.bytes, entry, id);
         PutU32(section.bytes, entry + 4, static_cast<std::uint32_t>(section.bytes.size()));
-        PutU32(section.bytes, entry + 8, static_cast<std::uint32_t>(bytes.size()));
+        PutU32(section.bytes, entry + 8,
+               static_cast<std::uint32_t>(bytes.size() + (isLast && isLastPastEnd ? 1 : 0)));
         section.bytes.insert(section.bytes.end(), bytes.begin(), bytes.end());
         entry += platform::kBundleBitmapEntrySize;
     }
@@ -120,7 +125,11 @@ std::vector<std::uint8_t> WriteResourceBundle(const platform::ResourceBundle& bu
                                               BundleFault fault) {
     std::vector<Section> sections = {StringSection(bundle, fault)};
     if (!bundle.bitmaps.empty()) {
-        sections.push_back(BitmapSection(bundle));
+        sections.push_back(PictureSection(platform::ResourceKind::Bitmaps, bundle.bitmaps, false));
+    }
+    if (!bundle.icons.empty()) {
+        sections.push_back(PictureSection(platform::ResourceKind::Icons, bundle.icons,
+                                          fault == BundleFault::IconPastSection));
     }
     if (!bundle.accelerators.empty()) {
         sections.push_back(AcceleratorSection(bundle, fault));

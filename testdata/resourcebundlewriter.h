@@ -28,10 +28,12 @@ enum class BundleFault {
     // Menu bars (need at least one bar; unordered bars need two).
     HugeMenuBarCount,  // the section claims 0x40000000 bars
     UnorderedMenuBars, // the first two bars swap their ids
+    // Icons (need at least one).
+    IconPastSection, // the last icon's length runs one byte past its section
 };
 
-// Serialises a bundle, optionally with one fault: the string section always, the bitmap,
-// accelerator and menu-bar sections when the bundle has bitmaps, tables or bars. String and
+// Serialises a bundle, optionally with one fault: the string section always, the bitmap, icon,
+// accelerator and menu-bar sections when the bundle has bitmaps, icons, tables or bars. String and
 // menu-bar ids above 0xFFFF are kept (the format stores 32 bits); accelerator table ids keep their
 // low 16 bits.
 [[nodiscard]] std::vector<std::uint8_t> WriteResourceBundle(const platform::ResourceBundle& bundle,

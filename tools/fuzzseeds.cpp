@@ -39,6 +39,7 @@
 
 #include "platform/shell/resourcebundle.h"
 #include "platform/window/dialog.h"
+#include "platform/window/instancechannel.h"
 #include "platform/window/windowtypes.h"
 
 #include <cstdint>
@@ -134,6 +135,10 @@ std::vector<Seed> BundleSeeds() {
         {platform::kAcceleratorVirtualKey | platform::kAcceleratorShift | platform::kAcceleratorAlt,
          '7', 1}};
     bundle.menuBars = {101, 102};
+    platform::ResourceBundle pictures;
+    pictures.strings[1] = u"Navigator";
+    pictures.bitmaps[1184] = {'B', 'M', 0, 0};
+    pictures.icons[1] = {'B', 'M', 1};
     return {
         {corpus, "seed-bundle", testdata::WriteResourceBundle(bundle)},
         {corpus, "seed-source",
@@ -141,6 +146,9 @@ std::vector<Seed> BundleSeeds() {
         {corpus, "seed-keys",
          Text("[accelerators]\n225\t585\tCtrl+D\n225  450  F2\n226\t1\tAlt+Shift+7\n"
               "[menus]\n101\n")},
+        {corpus, "seed-pictures", testdata::WriteResourceBundle(pictures)},
+        {corpus, "seed-picture-source",
+         Text("[icons]\n1\ticon.bmp\n[bitmaps]\n1\ticon.bmp\n1184 logo.bmp\n")},
     };
 }
 
@@ -211,6 +219,19 @@ std::vector<Seed> DialogSeeds() {
     return {
         {corpus, "seed-popup", platform::MakeDialogTemplate(WS_POPUP | WS_VISIBLE, 0, 0, 100, 50)},
         {corpus, "seed-child", platform::MakeDialogTemplate(WS_CHILD, 8, 8, 40, 20)},
+    };
+}
+
+// The instance channel's requests: a whole one, and one whose title runs past the data.
+std::vector<Seed> InstanceRequestSeeds() {
+    const char* corpus = "platform/window/fuzz/corpus/instancerequest_fuzz";
+    const platform::InstanceRequest request{platform::InstanceRequestKind::ActivateWindow,
+                                            u"Navigator"};
+    Bytes cut = platform::EncodeInstanceRequest(request);
+    cut.resize(cut.size() - 3);
+    return {
+        {corpus, "seed-activate", platform::EncodeInstanceRequest(request)},
+        {corpus, "seed-cut", cut},
     };
 }
 
@@ -866,7 +887,8 @@ int main(int argc, char** argv) {
                               JunctionDrawingSeeds(),
                               ScreenDescSeeds(),
                               TmcTextSeeds(),
-                              TmcListSeeds()}) {
+                              TmcListSeeds(),
+                              InstanceRequestSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -113,11 +113,12 @@ if(TARGET osmjunctionview_test)
     endif()
   endif()
 endif()
-# TMC locations along a street, and a blocking message turning routes away (at the step of the
-# traffic handler, the last component it tests).
+# TMC locations along a street, a blocking message turning routes away, and messages listed in
+# the order of the TMC message dialog (at the step of the dialog's listing order, the last
+# component it tests).
 nav_extract_test(osmtmc_test SUITE ExtractTmc
-  DEPENDS onboard_traffic traffic_tmcmessage osm2nav_convert traffic_receiver testdata_tmctables
-          testdata retrievalengine_engine routing_service)
+  DEPENDS app_tmc onboard_traffic traffic_tmcmessage osm2nav_convert traffic_receiver
+          testdata_tmctables testdata retrievalengine_engine routing_service ui_tmcmonitor)
 # The navigation server on the extract as its database, with TMC tables along a road of a route.
 nav_extract_test(osmserver_test SUITE ExtractServer
   DEPENDS onboard_server osm2nav_convert testdata_tmctables testdata_worldmapset testdata

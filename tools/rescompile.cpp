@@ -1,6 +1,8 @@
-// rescompile SOURCE OUTPUT: compiles the text source of a language library (docs/resources.md)
-// into the resource bundle that stands for that library on the device. Bitmap files named in
-// the source are read relative to the source's folder.
+// rescompile SOURCE OUTPUT [PICTURES]: compiles the text source of a language library
+// (docs/resources.md) into the resource bundle that stands for that library on the device.
+// Bitmap files named in a source are read relative to its folder. PICTURES is a second source of
+// only [bitmaps] and [icons] (the pictures skinbitmaps draws) whose pictures join the bundle; an
+// id both sources define is an error.
 
 #include "testdata/resourcebundlewriter.h"
 
@@ -11,7 +13,10 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -20,41 +25,79 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 3) {
-        return Fail("usage: rescompile SOURCE OUTPUT");
-    }
-    const std::string sourcePath = argv[1];
-    const std::string outputPath = argv[2];
-    std::ifstream in(sourcePath, std::ios::binary);
+// Reads a whole text file; nullopt when it cannot.
+std::optional<std::string> ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return Fail(sourcePath + ": cannot open");
+        return std::nullopt;
     }
-    const std::string source((std::istreambuf_iterator<char>(in)),
-                             std::istreambuf_iterator<char>());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) {
-        return Fail(sourcePath + ": cannot read");
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Compiles a source whose bitmap files lie beside it; nullopt after naming the fault.
+std::optional<platform::ResourceBundle> CompileFile(const std::string& sourcePath) {
+    const auto source = ReadText(sourcePath);
+    if (!source) {
+        (void)Fail(sourcePath + ": cannot open");
+        return std::nullopt;
     }
     std::string message;
     const std::filesystem::path folder = std::filesystem::path(sourcePath).parent_path();
     const auto loadBitmap =
         [&folder](std::string_view name) -> std::optional<std::vector<std::uint8_t>> {
-        std::ifstream file(folder / std::string(name), std::ios::binary);
-        if (!file) {
+        const auto bytes = ReadText((folder / std::string(name)).string());
+        if (!bytes) {
             return std::nullopt;
         }
-        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
-                                        std::istreambuf_iterator<char>());
-        if (file.bad()) {
-            return std::nullopt;
-        }
-        return bytes;
+        return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
     };
-    const auto bundle = platform::CompileResourceSource(source, &message, loadBitmap);
+    auto bundle = platform::CompileResourceSource(*source, &message, loadBitmap);
     if (!bundle) {
-        return Fail(sourcePath + ": " + message);
+        (void)Fail(sourcePath + ": " + message);
+    }
+    return bundle;
+}
+
+// Moves the pictures into the bundle; false after naming an id defined twice.
+bool AddPictures(platform::ResourceBundle& bundle, platform::ResourceBundle& pictures,
+                 const std::string& picturesPath) {
+    if (!pictures.strings.empty() || !pictures.accelerators.empty() || !pictures.menuBars.empty()) {
+        (void)Fail(picturesPath + ": may hold only [bitmaps] and [icons]");
+        return false;
+    }
+    for (auto [kind, from, to] : {std::tuple{"bitmap", &pictures.bitmaps, &bundle.bitmaps},
+                                  std::tuple{"icon", &pictures.icons, &bundle.icons}}) {
+        for (auto& [id, bytes] : *from) {
+            if (!to->emplace(id, std::move(bytes)).second) {
+                (void)Fail(picturesPath + ": " + kind + " id " + std::to_string(id) +
+                           " is in the language source too");
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 && argc != 4) {
+        return Fail("usage: rescompile SOURCE OUTPUT [PICTURES]");
+    }
+    const std::string outputPath = argv[2];
+    auto bundle = CompileFile(argv[1]);
+    if (!bundle) {
+        return 1;
+    }
+    if (argc == 4) {
+        auto pictures = CompileFile(argv[3]);
+        if (!pictures || !AddPictures(*bundle, *pictures, argv[3])) {
+            return 1;
+        }
     }
     const std::vector<std::uint8_t> bytes = testdata::WriteResourceBundle(*bundle);
     const std::string temporaryPath = outputPath + ".tmp";

@@ -240,3 +240,63 @@ HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name) {
         return nullptr;
     return platform::CreateDibFromFile(bytes);
 }
+
+HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
+    const auto id = static_cast<UINT>(reinterpret_cast<std::uintptr_t>(name) & 0xFFFF);
+    std::vector<std::uint8_t> bytes;
+    if (!platform::LoadResourceIcon(instance, id, &bytes))
+        return nullptr;
+    return platform::CreateDibFromFile(bytes);
+}
+
+BOOL DestroyIcon(HICON icon) {
+    if (GetObjectType(icon) != OBJ_BITMAP)
+        return FALSE;
+    return DeleteObject(icon);
+}
+
+namespace platform {
+
+bool ReadIconPixels(HICON icon, std::vector<std::uint32_t>* pixels, int* width, int* height) {
+    BITMAP info{};
+    if (pixels == nullptr || width == nullptr || height == nullptr ||
+        GetObjectType(icon) != OBJ_BITMAP || GetObjectW(icon, sizeof info, &info) == 0)
+        return false;
+    // Copied into a top-down 32-bit DIB section, whose memory then holds the pixels in order.
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = info.bmWidth;
+    header.bmiHeader.biHeight = -info.bmHeight;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(nullptr, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC source = CreateCompatibleDC(nullptr);
+    HDC target = CreateCompatibleDC(nullptr);
+    bool isRead = false;
+    if (copy != nullptr && source != nullptr && target != nullptr) {
+        HGDIOBJ oldSource = SelectObject(source, icon);
+        HGDIOBJ oldTarget = SelectObject(target, copy);
+        isRead = BitBlt(target, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY) != 0;
+        SelectObject(target, oldTarget);
+        SelectObject(source, oldSource);
+    }
+    if (isRead) {
+        const auto* first = static_cast<const std::uint32_t*>(bits);
+        pixels->assign(first, first + static_cast<std::size_t>(info.bmWidth) * info.bmHeight);
+        for (std::uint32_t& pixel : *pixels)
+            pixel &= 0xFFFFFF;
+        *width = info.bmWidth;
+        *height = info.bmHeight;
+    }
+    if (target != nullptr)
+        DeleteDC(target);
+    if (source != nullptr)
+        DeleteDC(source);
+    if (copy != nullptr)
+        DeleteObject(copy);
+    return isRead;
+}
+
+} // namespace platform

@@ -73,3 +73,16 @@ struct PackedDib {
 // Bitmap id (the name's low 16 bits, as MAKEINTRESOURCE passes it) of a language resource
 // library; null when the module, its bundle or the bitmap is missing or the bitmap is invalid.
 [[nodiscard]] HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name);
+
+// Icon id (the name's low 16 bits) of a language resource library. An icon here is a bitmap
+// object made from the icon's picture (a bitmap file); DestroyIcon frees it. Null as
+// LoadBitmapW for a missing module, bundle or icon or an invalid picture.
+[[nodiscard]] HICON LoadIconW(HINSTANCE instance, LPCWSTR name);
+// FALSE for a handle that is not an icon from LoadIconW (or is freed already).
+BOOL DestroyIcon(HICON icon);
+
+namespace platform {
+// The icon's pixels (0x00RRGGBB, rows top-down); false for a handle that is not an icon.
+[[nodiscard]] bool ReadIconPixels(HICON icon, std::vector<std::uint32_t>* pixels, int* width,
+                                  int* height);
+} // namespace platform

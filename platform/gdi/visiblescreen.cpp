@@ -1,8 +1,10 @@
 // The SDL2 window of the visible back end.
 #include "platform/gdi/visiblescreen.h"
 
+#include "platform/gdi/dib.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/window/input.h"
+#include "platform/window/window.h"
 
 #include <SDL.h>
 #include <algorithm>
@@ -96,6 +98,16 @@ public:
         m_isStopping = true;
         if (m_thread.joinable())
             m_thread.join();
+    }
+
+    bool Icon(std::vector<std::uint32_t>* pixels, int* width, int* height) {
+        std::lock_guard lock(m_mutex);
+        if (m_icon.empty())
+            return false;
+        *pixels = m_icon;
+        *width = m_iconWidth;
+        *height = m_iconHeight;
+        return true;
     }
 
     bool Capture(std::vector<std::uint32_t>* pixels, int* width, int* height) {
@@ -193,6 +205,7 @@ private:
                 SDL_FreeSurface(frame);
                 continue;
             }
+            ShowIcon(window);
             SDL_Rect whole{0, 0, width * m_scale, height * m_scale};
             SDL_BlitScaled(frame, nullptr, target, &whole);
             SDL_FreeSurface(frame);
@@ -201,6 +214,28 @@ private:
         }
         SDL_DestroyWindow(window);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    // Gives the window the screen's big icon when it changed.
+    void ShowIcon(SDL_Window* window) {
+        const HICON icon = platform::ScreenIcon();
+        if (icon == m_shownIcon)
+            return;
+        m_shownIcon = icon;
+        std::vector<std::uint32_t> pixels;
+        int width = 0, height = 0;
+        if (icon == nullptr || !platform::ReadIconPixels(icon, &pixels, &width, &height))
+            return;
+        SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormatFrom(
+            pixels.data(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
+        if (picture == nullptr)
+            return;
+        SDL_SetWindowIcon(window, picture);
+        SDL_FreeSurface(picture);
+        std::lock_guard lock(m_mutex);
+        m_icon = std::move(pixels);
+        m_iconWidth = width;
+        m_iconHeight = height;
     }
 
     void CaptureIfWanted(SDL_Surface* surface) {
@@ -239,6 +274,10 @@ private:
     std::vector<std::uint32_t> m_captured;
     int m_capturedWidth = 0;
     int m_capturedHeight = 0;
+    HICON m_shownIcon = nullptr; // the window thread's
+    std::vector<std::uint32_t> m_icon;
+    int m_iconWidth = 0;
+    int m_iconHeight = 0;
 };
 
 std::mutex& ScreenMutex() {
@@ -282,6 +321,13 @@ void StopVisibleScreen() {
         Current()->Stop();
         Current().reset();
     }
+}
+
+bool VisibleScreenIcon(std::vector<std::uint32_t>* pixels, int* width, int* height) {
+    std::lock_guard lock(ScreenMutex());
+    if (!Current() || pixels == nullptr || width == nullptr || height == nullptr)
+        return false;
+    return Current()->Icon(pixels, width, height);
 }
 
 bool CaptureVisibleScreen(std::vector<std::uint32_t>* pixels, int* width, int* height) {

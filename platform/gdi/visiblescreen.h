@@ -25,4 +25,9 @@ void StopVisibleScreen();
 [[nodiscard]] bool CaptureVisibleScreen(std::vector<std::uint32_t>* pixels, int* width,
                                         int* height);
 
+// The icon the window was last given (0x00RRGGBB, rows top-down): the screen's big icon
+// (platform::ScreenIcon), taken up within a frame of its change. False when no window is open or
+// it was given none.
+[[nodiscard]] bool VisibleScreenIcon(std::vector<std::uint32_t>* pixels, int* width, int* height);
+
 } // namespace platform

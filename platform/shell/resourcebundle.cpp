@@ -23,7 +23,7 @@ constexpr std::u16string_view kErrorTexts[] = {
     u"unknown layout version",
     u"file size differs from the size in the header",
     u"a section reaches past the end of the file",
-    u"a string or bitmap entry reaches past its section",
+    u"a string, bitmap or icon entry reaches past its section",
     u"ids are not strictly ascending",
     u"a section kind occurs twice",
     u"an accelerator has unknown flags or no valid virtual key",
@@ -118,11 +118,12 @@ BundleError ReadStrings(std::span<const std::uint8_t> section, std::uint32_t ent
                           });
 }
 
-BundleError ReadBitmaps(std::span<const std::uint8_t> section, std::uint32_t entryCount,
-                        ResourceBundle& bundle) {
+// A bitmap or icon section: each entry a bitmap file.
+BundleError ReadPictures(std::span<const std::uint8_t> section, std::uint32_t entryCount,
+                         std::map<UINT, std::vector<std::uint8_t>>& pictures) {
     return ReadEntryTable(
         section, entryCount, 1, [&](std::uint32_t id, std::span<const std::uint8_t> bytes) {
-            bundle.bitmaps.emplace(id, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+            pictures.emplace(id, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
         });
 }
 
@@ -165,7 +166,10 @@ BundleError ReadBundle(std::span<const std::uint8_t> data, ResourceBundle& bundl
             error = ReadStrings(section, entryCount, bundle);
             break;
         case ResourceKind::Bitmaps:
-            error = ReadBitmaps(section, entryCount, bundle);
+            error = ReadPictures(section, entryCount, bundle.bitmaps);
+            break;
+        case ResourceKind::Icons:
+            error = ReadPictures(section, entryCount, bundle.icons);
             break;
         case ResourceKind::Accelerators:
             error = ReadAccelerators(section, entryCount, bundle);
@@ -249,13 +253,16 @@ bool CompileStringLine(std::string_view line, ResourceBundle& bundle, std::strin
     return true;
 }
 
-// One "id<TAB>file" line of the [bitmaps] section.
-bool CompileBitmapLine(std::string_view line, const BitmapFileLoader& loadBitmap,
-                       ResourceBundle& bundle, std::string& problem) {
+// One "id<TAB>file" line of the [bitmaps] or [icons] section (kind "bitmap" or "icon"): the file
+// goes into pictures.
+bool CompilePictureLine(std::string_view line, const BitmapFileLoader& loadBitmap,
+                        const std::string& kind,
+                        std::map<UINT, std::vector<std::uint8_t>>& pictures, std::string& problem) {
     UINT id = 0;
     const auto [idEnd, status] = std::from_chars(line.data(), line.data() + line.size(), id);
     if (status != std::errc() || id > kMaxStringId) {
-        problem = "expected a bitmap id from 0 to 65535";
+        problem =
+            "expected " + std::string(kind == "icon" ? "an " : "a ") + kind + " id from 0 to 65535";
         return false;
     }
     std::string_view name = line.substr(static_cast<std::size_t>(idEnd - line.data()));
@@ -264,11 +271,11 @@ bool CompileBitmapLine(std::string_view line, const BitmapFileLoader& loadBitmap
     }
     if (name.empty() ||
         name.size() == line.size() - static_cast<std::size_t>(idEnd - line.data())) {
-        problem = "expected a tab or blank and a file name after the bitmap id";
+        problem = "expected a tab or blank and a file name after the " + kind + " id";
         return false;
     }
     if (!loadBitmap) {
-        problem = "bitmaps need a folder to load their files from";
+        problem = kind + "s need a folder to load their files from";
         return false;
     }
     auto bytes = loadBitmap(name);
@@ -280,8 +287,8 @@ bool CompileBitmapLine(std::string_view line, const BitmapFileLoader& loadBitmap
         problem = std::string(name) + " is not a bitmap file";
         return false;
     }
-    if (!bundle.bitmaps.emplace(id, std::move(*bytes)).second) {
-        problem = "bitmap id " + std::to_string(id) + " is defined twice";
+    if (!pictures.emplace(id, std::move(*bytes)).second) {
+        problem = kind + " id " + std::to_string(id) + " is defined twice";
         return false;
     }
     return true;
@@ -396,7 +403,12 @@ LineCompiler SectionCompiler(std::string_view section, const BitmapFileLoader& l
     }
     if (section == "bitmaps") {
         return [&loadBitmap](std::string_view line, ResourceBundle& bundle, std::string& problem) {
-            return CompileBitmapLine(line, loadBitmap, bundle, problem);
+            return CompilePictureLine(line, loadBitmap, "bitmap", bundle.bitmaps, problem);
+        };
+    }
+    if (section == "icons") {
+        return [&loadBitmap](std::string_view line, ResourceBundle& bundle, std::string& problem) {
+            return CompilePictureLine(line, loadBitmap, "icon", bundle.icons, problem);
         };
     }
     if (section == "accelerators") {
@@ -460,9 +472,9 @@ std::optional<ResourceBundle> CompileResourceSource(std::string_view source, std
             const std::string_view section = line.substr(1, line.size() - 2);
             compileLine = SectionCompiler(section, loadBitmap);
             if (!compileLine) {
-                return fail(
-                    "unknown section [" + std::string(section) +
-                    "] (this version knows [strings], [bitmaps], [accelerators] and [menus])");
+                return fail("unknown section [" + std::string(section) +
+                            "] (this version knows [strings], [bitmaps], [icons], [accelerators] "
+                            "and [menus])");
             }
             continue;
         }

@@ -1,7 +1,7 @@
 #pragma once
 // The resource bundle: the file that stands for a language resource library ("LangEngCE.dll"
-// ...). It holds typed sections; this version reads the string table, the bitmaps, the
-// accelerator tables and the menu bars (testdata/ writes them). The byte layout is described in
+// ...). It holds typed sections; this version reads the string table, the bitmaps, the icons,
+// the accelerator tables and the menu bars (testdata/ writes them). The byte layout is described in
 // docs/resources.md. Reading checks every count, offset and length.
 
 #include "platform/types.h"
@@ -26,6 +26,7 @@ constexpr std::size_t kBundleHeaderSize = 16;
 constexpr std::size_t kBundleSectionRecordSize = 16;
 constexpr std::size_t kBundleStringEntrySize = 12;
 constexpr std::size_t kBundleBitmapEntrySize = 12; // id, data offset in the section, size
+constexpr std::size_t kBundleIconEntrySize = 12;   // as a bitmap entry
 constexpr std::size_t kBundleAcceleratorEntrySize = 8;
 constexpr std::size_t kBundleMenuBarEntrySize = 4;
 
@@ -34,7 +35,7 @@ enum class ResourceKind : WORD {
     Strings = 1,
     Bitmaps = 2,
     Accelerators = 3,
-    Icons = 4, // reserved
+    Icons = 4,
     Menus = 5,
 };
 
@@ -46,7 +47,7 @@ enum class BundleError : int {
     BadVersion = 3,        // a layout version this reader does not know
     SizeMismatch = 4,      // the header's file size differs from the data's size
     SectionOutOfRange = 5, // a section reaches past the end of the file
-    EntryOutOfRange = 6,   // a string or bitmap entry reaches past its section
+    EntryOutOfRange = 6,   // a string, bitmap or icon entry reaches past its section
     UnorderedIds = 7,      // ids not strictly ascending (duplicate or out of order)
     DuplicateSection = 8,  // the same kind twice
     BadAccelerator = 9,    // an accelerator with unknown flag bits, no virtual key or key 0/255
@@ -70,6 +71,7 @@ struct BundleAccelerator {
 struct ResourceBundle {
     std::map<UINT, std::u16string> strings;            // id -> text
     std::map<UINT, std::vector<std::uint8_t>> bitmaps; // id -> bitmap file (".bmp" layout)
+    std::map<UINT, std::vector<std::uint8_t>> icons;   // id -> its picture, a bitmap file
     // table id -> entries in the order they are tried; a table has at least one entry.
     std::map<UINT, std::vector<BundleAccelerator>> accelerators;
     std::set<UINT> menuBars; // ids of the menu bars; a bar holds no buttons
@@ -84,7 +86,7 @@ using BitmapFileLoader =
 
 // Compiles the human-editable source of a bundle (UTF-8 text, format in docs/resources.md).
 // Returns nullopt and fills message (with the line number) when the source is refused; a
-// [bitmaps] section needs loadBitmap.
+// [bitmaps] or [icons] section needs loadBitmap.
 [[nodiscard]] std::optional<ResourceBundle>
 CompileResourceSource(std::string_view source, std::string* message,
                       const BitmapFileLoader& loadBitmap = {});

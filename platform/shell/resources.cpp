@@ -217,7 +217,10 @@ bool HasMenuBar(HINSTANCE instance, UINT id) {
 
 namespace platform {
 
-bool LoadResourceBitmap(HINSTANCE instance, UINT id, std::vector<std::uint8_t>* bytes) {
+namespace {
+
+// Copies picture id of the module's bitmaps or icons.
+bool LoadPicture(HINSTANCE instance, UINT id, bool isIcon, std::vector<std::uint8_t>* bytes) {
     if (bytes == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -228,13 +231,24 @@ bool LoadResourceBitmap(HINSTANCE instance, UINT id, std::vector<std::uint8_t>* 
     if (!bundle) {
         return false;
     }
-    const auto found = bundle->bitmaps.find(id);
-    if (found == bundle->bitmaps.end()) {
+    const auto& pictures = isIcon ? bundle->icons : bundle->bitmaps;
+    const auto found = pictures.find(id);
+    if (found == pictures.end()) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return false;
     }
     *bytes = found->second;
     return true;
+}
+
+} // namespace
+
+bool LoadResourceBitmap(HINSTANCE instance, UINT id, std::vector<std::uint8_t>* bytes) {
+    return LoadPicture(instance, id, false, bytes);
+}
+
+bool LoadResourceIcon(HINSTANCE instance, UINT id, std::vector<std::uint8_t>* bytes) {
+    return LoadPicture(instance, id, true, bytes);
 }
 
 } // namespace platform

@@ -30,6 +30,9 @@ namespace platform {
 [[nodiscard]] bool LoadResourceBitmap(HINSTANCE instance, UINT id,
                                       std::vector<std::uint8_t>* bytes);
 
+// Copies the picture of icon id (a bitmap file) of the module; false as LoadResourceBitmap.
+[[nodiscard]] bool LoadResourceIcon(HINSTANCE instance, UINT id, std::vector<std::uint8_t>* bytes);
+
 // The module that holds the application's resources (the loaded language library); null until
 // the application sets it.
 void SetResourceInstance(HINSTANCE instance);

@@ -1,9 +1,12 @@
 // Registration of the system classes.
+#include "platform/window/controls.h"
+
 #include "platform/window/detail/state.h"
 #include "platform/window/message.h"
 #include "platform/window/paint.h"
 #include "platform/window/window.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace platform::window_detail {
@@ -38,3 +41,29 @@ void RegisterSystemClasses() {
 }
 
 } // namespace platform::window_detail
+
+namespace {
+
+constexpr DWORD kKnownControlClasses = ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES |
+                                       ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_UPDOWN_CLASS |
+                                       ICC_PROGRESS_CLASS;
+std::atomic<DWORD> g_initializedControls{0};
+
+} // namespace
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
+    if (init == nullptr || init->dwSize != sizeof(INITCOMMONCONTROLSEX) || init->dwICC == 0 ||
+        (init->dwICC & ~kKnownControlClasses) != 0) {
+        return FALSE;
+    }
+    g_initializedControls |= init->dwICC;
+    return TRUE;
+}
+
+namespace platform {
+
+DWORD InitializedCommonControls() {
+    return g_initializedControls;
+}
+
+} // namespace platform

@@ -30,3 +30,27 @@ constexpr WORD EN_SETFOCUS = 0x0100;
 constexpr WORD EN_KILLFOCUS = 0x0200;
 constexpr WORD EN_CHANGE = 0x0300;
 constexpr WORD EN_MAXTEXT = 0x0501;
+
+// ---- Common controls ----
+
+constexpr DWORD ICC_LISTVIEW_CLASSES = 0x00000001;
+constexpr DWORD ICC_TREEVIEW_CLASSES = 0x00000002;
+constexpr DWORD ICC_BAR_CLASSES = 0x00000004;
+constexpr DWORD ICC_TAB_CLASSES = 0x00000008;
+constexpr DWORD ICC_UPDOWN_CLASS = 0x00000010;
+constexpr DWORD ICC_PROGRESS_CLASS = 0x00000020;
+
+struct INITCOMMONCONTROLSEX {
+    DWORD dwSize; // sizeof(INITCOMMONCONTROLSEX), 8
+    DWORD dwICC;
+};
+
+// The program draws its lists, combo boxes and buttons itself, so no common control class is
+// made; the classes asked for are noted. FALSE for a null record, a dwSize other than 8 or no
+// class or an unknown one in dwICC.
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
+
+namespace platform {
+// The ICC_ bits every successful InitCommonControlsEx of this process asked for.
+[[nodiscard]] DWORD InitializedCommonControls();
+} // namespace platform

@@ -435,6 +435,20 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
         Window* w = Find(state, window);
         return w != nullptr ? static_cast<LRESULT>(w->text.size()) : 0;
     }
+    case WM_SETICON:
+    case WM_GETICON: {
+        // The window keeps the icons it is given; it does not own them.
+        if (wParam != ICON_SMALL && wParam != ICON_BIG)
+            return 0;
+        std::lock_guard lock(state.mutex);
+        Window* w = Find(state, window);
+        if (w == nullptr)
+            return 0;
+        const HICON previous = w->icons[wParam];
+        if (message == WM_SETICON)
+            w->icons[wParam] = reinterpret_cast<HICON>(lParam);
+        return reinterpret_cast<LRESULT>(previous);
+    }
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
@@ -714,6 +728,17 @@ std::u16string WindowTextOf(HWND window) {
     std::lock_guard lock(state.mutex);
     Window* w = Find(state, window);
     return w != nullptr ? w->text : std::u16string();
+}
+
+HICON ScreenIcon() {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    for (HWND handle : state.topLevel) {
+        const Window* w = Find(state, handle);
+        if (w != nullptr && (w->style & WS_VISIBLE) != 0 && w->icons[ICON_BIG] != nullptr)
+            return w->icons[ICON_BIG];
+    }
+    return nullptr;
 }
 
 } // namespace platform

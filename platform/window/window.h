@@ -124,5 +124,8 @@ namespace platform {
 void SetScreenSize(int width, int height);
 // The text a window keeps, read without a message; empty for an unknown window. Any thread.
 [[nodiscard]] std::u16string WindowTextOf(HWND window);
+// The big icon (WM_SETICON, ICON_BIG) of the topmost visible top-level window that has one;
+// null when none has. The visible back end shows it as its window's icon. Any thread.
+[[nodiscard]] HICON ScreenIcon();
 
 } // namespace platform

@@ -2,7 +2,8 @@
 // Vaduz names exactly the road elements between its points, and the engine's geometry of those
 // elements joins end to end. A closure along a road of a route between two villages, in one
 // direction or in both, turns the next routes away from it in those directions until it is
-// cancelled.
+// cancelled. Messages on the line are listed in the message dialog's order.
+#include "app/tmc/tmclinegroups.h"
 #include "basiccomp/retrievalengine/code/geomolecule.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
@@ -16,6 +17,7 @@
 #include "traffic/tmcdecoder.h"
 #include "traffic/tmcmessage.h"
 #include "traffic/tmcmessagestore.h"
+#include "ui/tmcmonitor.h"
 
 #include <gtest/gtest.h>
 
@@ -65,23 +67,28 @@ bool IsCrossing(RetrievalEngineImpl& engine, const GeoPoint& p,
     return false;
 }
 
-TEST_F(ExtractTmc, LineAlongTheMainRoadOfVaduzNamesTheElementsBetweenItsPoints) {
-    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-    ASSERT_TRUE(engine->Open(std::u16string(u"\\tmc") + osm2nav::kLevelFile));
-    const RetrievalEngine::RetrievalEnginePtr shared(engine);
-    auto city = engine->FindCities(u"Vaduz", 0);
+// The street of Vaduz with the longest chain of elements, as a TMC line needs it: the chain in
+// the road's order, its elements' ends, the chain indices after which another line element
+// meets it, and its name in code page 1252.
+struct VaduzStreet {
+    std::vector<Piece> chain;
+    std::vector<testdata::TmcRoadElement> road;
+    std::vector<std::size_t> crossings;
+    std::string name;
+};
+
+void FindVaduzStreet(RetrievalEngineImpl& engine, VaduzStreet& out) {
+    auto city = engine.FindCities(u"Vaduz", 0);
     ASSERT_TRUE(city && city->IsValid());
     const auto area = static_cast<std::uint32_t>(city->GetCurrent()->GetAreaId());
-
-    // The street of Vaduz with the longest chain of elements.
     std::u16string street;
-    std::vector<Piece> chain;
-    for (auto streets = engine->FindInArea(area, u""); streets && streets->IsValid();
+    std::vector<Piece>& chain = out.chain;
+    for (auto streets = engine.FindInArea(area, u""); streets && streets->IsValid();
          streets->Next()) {
         std::vector<Piece> pieces;
         for (const std::uint32_t id : streets->GetCurrent()->GetElementIds()) {
             Piece piece{id, {}};
-            if (engine->GetElementPoints(id, piece.line) && piece.line.size() >= 2) {
+            if (engine.GetElementPoints(id, piece.line) && piece.line.size() >= 2) {
                 pieces.push_back(piece);
             }
         }
@@ -96,26 +103,33 @@ TEST_F(ExtractTmc, LineAlongTheMainRoadOfVaduzNamesTheElementsBetweenItsPoints) 
     for (const Piece& p : chain) {
         own.insert(p.id);
     }
-    std::vector<testdata::TmcRoadElement> road;
-    std::vector<std::size_t> crossings;
     for (std::size_t i = 0; i < chain.size(); ++i) {
         const Piece& p = chain[i];
-        road.push_back(
+        out.road.push_back(
             {p.id, p.line.front().x, p.line.front().y, p.line.back().x, p.line.back().y});
-        if (i + 1 < chain.size() && IsCrossing(*engine, Joint(p, chain[i + 1]), own)) {
-            crossings.push_back(i);
+        if (i + 1 < chain.size() && IsCrossing(engine, Joint(p, chain[i + 1]), own)) {
+            out.crossings.push_back(i);
         }
     }
-    ASSERT_GE(crossings.size(), 1U) << "no crossing on the street";
-
+    ASSERT_GE(out.crossings.size(), 1U) << "no crossing on the street";
     // Names in code page 1252: the street's letters are Latin-1.
-    std::string name;
     for (const char16_t c : street) {
-        name += static_cast<char>(c < 256 ? c : '?');
+        out.name += static_cast<char>(c < 256 ? c : '?');
     }
+}
+
+TEST_F(ExtractTmc, LineAlongTheMainRoadOfVaduzNamesTheElementsBetweenItsPoints) {
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
+    ASSERT_TRUE(engine->Open(std::u16string(u"\\tmc") + osm2nav::kLevelFile));
+    const RetrievalEngine::RetrievalEnginePtr shared(engine);
+    VaduzStreet vaduz;
+    ASSERT_NO_FATAL_FAILURE(FindVaduzStreet(*engine, vaduz));
+    const std::vector<Piece>& chain = vaduz.chain;
+    const std::vector<std::size_t>& crossings = vaduz.crossings;
+    const std::string& name = vaduz.name;
     testdata::TmcTablesModel model = testdata::TmcSampleTables();
     const testdata::TmcRoadLine line =
-        testdata::TmcLineAlongRoad(model, road, crossings, Code(600), Code(601), name, "28");
+        testdata::TmcLineAlongRoad(model, vaduz.road, crossings, Code(600), Code(601), name, "28");
     ASSERT_GE(line.points.size(), 3U);
     ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(*s_root, u"\\tmc", true));
     const TmcDatabasePtr database = CreateTmcDatabase(engine->GetBlockCache());
@@ -184,6 +198,100 @@ TEST_F(ExtractTmc, LineAlongTheMainRoadOfVaduzNamesTheElementsBetweenItsPoints) 
     EXPECT_EQ(message.GetNarrowText(), "28, " + name + ", " + point + "1<->" + point +
                                            std::to_string(line.points.size()) + ", " + point +
                                            "3<->" + point + "2:  Stau");
+}
+
+// Hands the store's new messages to the TMC monitor, as the main window does.
+class TmcListFeed {
+public:
+    explicit TmcListFeed(TmcMessageStore& store)
+        : m_store(store) {
+        m_store.Added.Connect(this, &TmcListFeed::OnAdded);
+    }
+    ~TmcListFeed() {
+        m_store.Added.Disconnect(this);
+        TmcMonitor& monitor = TmcMonitor::Instance();
+        while (!monitor.GetLineIds().empty()) {
+            monitor.RemoveEntry(monitor.GetLineIds().front());
+        }
+    }
+    TmcListFeed(const TmcListFeed&) = delete;
+    TmcListFeed& operator=(const TmcListFeed&) = delete;
+
+    void OnAdded(TmcMessagePtr message) {
+        if (message) {
+            TmcMonitor::Instance().AddMessage(*message);
+        }
+    }
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+
+private:
+    TmcMessageStore& m_store;
+    OwnerHandlerList m_handlers;
+};
+
+// Messages on the line along the Vaduz street (numbered "B 28" here), on the sample tables' "A1"
+// and on an area, kept by a message store and listed by the TMC monitor, come in the message
+// dialog's order: A roads, then B roads, then the rest, each in the order the messages came.
+TEST_F(ExtractTmc, MessagesOnTheVaduzLineAreListedRoadFirst) {
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
+    ASSERT_TRUE(engine->Open(std::u16string(u"\\tmc") + osm2nav::kLevelFile));
+    const RetrievalEngine::RetrievalEnginePtr shared(engine);
+    VaduzStreet vaduz;
+    ASSERT_NO_FATAL_FAILURE(FindVaduzStreet(*engine, vaduz));
+    testdata::TmcTablesModel model = testdata::TmcSampleTables();
+    const testdata::TmcRoadLine line = testdata::TmcLineAlongRoad(
+        model, vaduz.road, vaduz.crossings, Code(600), Code(601), vaduz.name, "B 28");
+    ASSERT_GE(line.points.size(), 3U);
+    ASSERT_TRUE(testdata::TmcTablesWriter(model).WriteFolder(*s_root, u"\\tmclist", true));
+    const six::RefCntPtr<TmcMessageStore> store = CreateTmcMessageStore();
+    ASSERT_TRUE(store && store->OpenDatabase(u"\\tmclist", shared, 0));
+    TmcListFeed feed(*store);
+
+    const struct {
+        std::uint32_t location;
+        unsigned event;
+        bool isNegativeDirection;
+        unsigned extent;
+    } messages[] = {
+        {300, 701, false, 0},                     // the area "Hamburg": the rest
+        {line.points[2] % 100000, 101, true, 1},  // the Vaduz street
+        {102, 513, false, 1},                     // "A1"
+        {line.points[0] % 100000, 115, false, 1}, // the Vaduz street
+    };
+    for (const auto& m : messages) {
+        testdata::AlertCMessage alert;
+        alert.event = m.event;
+        alert.location = m.location;
+        alert.extent = m.extent;
+        alert.isNegativeDirection = m.isNegativeDirection;
+        testdata::AlertCEncoder encoder;
+        encoder.AddTable(alert.programmeId, 1);
+        const TmcRawMessage raw = DecodeLastTmcMessage(encoder.AddMessage(alert).Build());
+        ASSERT_TRUE(store->AddRawMessage(&raw)) << m.location;
+    }
+    const std::vector<std::u16string>& lines = TmcMonitor::Instance().GetLines();
+    ASSERT_EQ(lines.size(), std::size(messages));
+    const std::vector<std::size_t> order = OrderTmcLines(lines);
+    ASSERT_EQ(order, (std::vector<std::size_t>{2, 1, 3, 0}));
+    // Listed: the road (after the country) on the second line, the event on the last.
+    std::u16string street = u"B 28 ";
+    for (const char c : vaduz.name) {
+        street += static_cast<char16_t>(static_cast<unsigned char>(c));
+    }
+    const struct {
+        std::u16string road;
+        std::u16string event;
+    } listed[] = {{u"A1 ", u"Unfall"},
+                  {street, u"Stau"},
+                  {street, u"stockender Verkehr"},
+                  {u"Hamburg", u"Baustelle"}};
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        SCOPED_TRACE(k);
+        const std::u16string& text = lines[order[k]];
+        const std::size_t second = text.find(u'\n') + 1;
+        EXPECT_EQ(text.compare(second, listed[k].road.size(), listed[k].road), 0);
+        EXPECT_TRUE(text.ends_with(u"\n" + listed[k].event + u"\n"));
+    }
 }
 
 std::vector<std::uint32_t> Links(const RouteRequestResult& result) {

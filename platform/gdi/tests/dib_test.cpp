@@ -208,3 +208,42 @@ TEST(Dib, LoadsBitmapsOfTheLanguageLibrary) {
     FreeLibrary(module);
     EXPECT_EQ(LoadBitmapW(nullptr, reinterpret_cast<LPCWSTR>(390)), nullptr);
 }
+
+// LoadIconW reads the icons of the language library, which are apart from its bitmaps; an icon
+// is a bitmap object whose pixels the visible back end reads.
+TEST(Dib, LoadsIconsOfTheLanguageLibraryApartFromItsBitmaps) {
+    testdata::TempDeviceRoot root;
+    platform::ResourceBundle bundle;
+    bundle.icons[1] = testdata::WriteBitmapFile(Spec(24, true));
+    bundle.icons[2] = {'B', 'M', 0, 0};
+    bundle.bitmaps[3] = testdata::WriteBitmapFile(Spec(8));
+    ASSERT_TRUE(root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
+    HMODULE module = LoadLibraryW(u"LangEngCE.dll");
+    ASSERT_NE(module, nullptr);
+    const struct {
+        std::uintptr_t name;
+        bool isFound;
+    } cases[] = {{1, true}, {0x10001, true}, {2, false}, {3, false}, {4, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HICON icon = LoadIconW(module, reinterpret_cast<LPCWSTR>(c.name));
+        EXPECT_EQ(icon != nullptr, c.isFound);
+        if (icon == nullptr)
+            continue;
+        std::vector<std::uint32_t> pixels;
+        int width = 0, height = 0;
+        ASSERT_TRUE(platform::ReadIconPixels(icon, &pixels, &width, &height));
+        EXPECT_EQ(width, 3);
+        EXPECT_EQ(height, 2);
+        EXPECT_EQ(pixels, (std::vector<std::uint32_t>{kRedPixel, kGreenPixel, kBluePixel,
+                                                      kBluePixel, 0x000000, 0xFFFFFF}));
+        EXPECT_TRUE(DestroyIcon(icon));
+        EXPECT_FALSE(DestroyIcon(icon));
+        EXPECT_FALSE(platform::ReadIconPixels(icon, &pixels, &width, &height));
+    }
+    HPEN pen = CreatePen(PS_SOLID, 1, 0);
+    EXPECT_FALSE(DestroyIcon(pen));
+    DeleteObject(pen);
+    FreeLibrary(module);
+    EXPECT_EQ(LoadIconW(module, reinterpret_cast<LPCWSTR>(1)), nullptr);
+}

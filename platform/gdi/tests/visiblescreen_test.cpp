@@ -112,3 +112,46 @@ TEST(VisibleScreen, ShowsTheFramebufferAndTakesTheStylus) {
     EXPECT_FALSE(platform::CaptureVisibleScreen(&pixels, &width, &height));
     DestroyWindow(window);
 }
+
+// The window takes the big icon of the topmost window that has one as its own icon.
+TEST(VisibleScreen, ShowsTheBigIconOfTheTopWindow) {
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no display";
+    platform::SetScreenSize(60, 40);
+    HBITMAP icon = CreateBitmap(4, 3, 1, 32, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, icon);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 4; ++x)
+            SetPixel(dc, x, y, RGB(40 * x, 60 * y, 200));
+    }
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = Plain;
+    windowClass.lpszClassName = u"IconTarget";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, u"IconTarget", u"", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40,
+                                  nullptr, nullptr, nullptr, nullptr);
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+
+    ASSERT_TRUE(platform::StartVisibleScreen(platform::VisibleScreenOptions{1}));
+    std::vector<std::uint32_t> pixels;
+    int width = 0, height = 0;
+    ASSERT_TRUE(platform::CaptureVisibleScreen(&pixels, &width, &height)); // a frame went by
+    ASSERT_TRUE(platform::VisibleScreenIcon(&pixels, &width, &height));
+    EXPECT_EQ(width, 4);
+    EXPECT_EQ(height, 3);
+    ASSERT_EQ(pixels.size(), 12u);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const std::uint32_t expected = static_cast<std::uint32_t>(40 * x) << 16 |
+                                           static_cast<std::uint32_t>(60 * y) << 8 | 200;
+            EXPECT_EQ(pixels[static_cast<std::size_t>(y) * 4 + x], expected) << x << "," << y;
+        }
+    }
+    platform::StopVisibleScreen();
+    EXPECT_FALSE(platform::VisibleScreenIcon(&pixels, &width, &height));
+    DestroyWindow(window);
+    DeleteObject(icon);
+}

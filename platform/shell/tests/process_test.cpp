@@ -1,8 +1,16 @@
+#include "testdata/tempdir.h"
+
 #include "platform/kernel/handles.h"
 #include "platform/kernel/sync.h"
 #include "platform/shell/process.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -135,3 +143,86 @@ TEST_F(ProcessLaunchTest, TerminateSignalsTheProcessOnceAndRefusesOtherHandles) 
 }
 
 } // namespace
+
+namespace {
+
+// Waits up to five seconds (host time: the viewer is a real process) for the file's line.
+std::string AwaitLine(const std::filesystem::path& file) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream in(file);
+        std::string line;
+        if (std::getline(in, line)) {
+            return line;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return "(no viewer ran)";
+}
+
+} // namespace
+
+TEST_F(ProcessLaunchTest, VisibleRunStartsTheHelpViewerNamedInTheLaunchFile) {
+    testdata::TempDeviceRoot root;
+    const std::filesystem::path viewer = root.HostPath() / "viewer.sh";
+    const std::filesystem::path output = root.HostPath() / "viewed.txt";
+    {
+        std::ofstream script(viewer);
+        script << "#!/bin/sh\necho \"$1\" > \"" << output.string() << ".tmp\"\nmv \""
+               << output.string() << ".tmp\" \"" << output.string() << "\"\n";
+    }
+    std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
+    ASSERT_TRUE(root.WriteFile(u"\\Help\\nav.htm", "<html></html>"));
+    const std::string named =
+        "; the help viewer\n[PegHelp.EXE]\nViewer = " + viewer.string() + "\n";
+    const std::string hostHelp = "file://" + (root.HostPath() / "Help" / "nav.htm").string();
+    const struct {
+        const char* what;
+        const char* launchFile; // null: none
+        const char16_t* image;
+        const char16_t* commandLine;
+        DWORD error;
+        std::string viewed; // empty: no viewer runs
+    } cases[] = {
+        {"help file", named.c_str(), u"peghelp.exe", u"file:\\help\\NAV.htm", ERROR_SUCCESS,
+         hostHelp},
+        {"help file with anchor", named.c_str(), u"\\Windows\\PEGHELP.exe",
+         u"file:\\Help\\nav.htm#options", ERROR_SUCCESS, hostHelp + "#options"},
+        {"plain parameter", named.c_str(), u"peghelp.exe", u"nav.htm", ERROR_SUCCESS, "nav.htm"},
+        {"other program", named.c_str(), u"R2U.exe", u"file:\\Help\\nav.htm", ERROR_SUCCESS, ""},
+        {"no launch file", nullptr, u"peghelp.exe", u"file:\\Help\\nav.htm", ERROR_SUCCESS, ""},
+        {"no viewer key", "[peghelp.exe]\nPath=x\n[other]\nViewer=/bin/true\n", u"peghelp.exe",
+         u"file:\\Help\\nav.htm", ERROR_SUCCESS, ""},
+        {"viewer missing", "[peghelp.exe]\nViewer=/nonexistent/viewer\n", u"peghelp.exe",
+         u"file:\\Help\\nav.htm", ERROR_FILE_NOT_FOUND, ""},
+    };
+    platform::SetProcessLauncher(platform::HostViewerLauncher());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(output);
+        std::filesystem::remove(root.HostPathOf(u"\\Windows\\launch.ini"));
+        if (c.launchFile != nullptr) {
+            ASSERT_TRUE(root.WriteFile(u"\\Windows\\launch.ini", std::string(c.launchFile)));
+        }
+        platform::ClearRecordedProcessLaunches();
+        SHELLEXECUTEINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+        info.lpVerb = u"Open";
+        info.lpFile = c.image;
+        info.lpParameters = c.commandLine;
+        info.nShow = 5;
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(ShellExecuteExW(&info), c.error == ERROR_SUCCESS ? TRUE : FALSE);
+        EXPECT_EQ(GetLastError(), c.error);
+        EXPECT_EQ(platform::RecordedProcessLaunches().size(), 1u);
+        if (info.hProcess != nullptr) {
+            EXPECT_TRUE(CloseHandle(info.hProcess));
+        }
+        if (!c.viewed.empty()) {
+            EXPECT_EQ(AwaitLine(output), c.viewed);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(output));
+        }
+    }
+}

@@ -22,6 +22,7 @@ ResourceBundle Sample() {
                       {1101, u"Stra\u00DFe \u00E9t\u00E9 \U0001F697"},
                       {65535, u"last"}};
     bundle.bitmaps = {{390, {'B', 'M', 1, 2, 3}}, {941, {'B', 'M'}}};
+    bundle.icons = {{1, {'B', 'M', 9}}, {390, {'B', 'M', 4, 5}}};
     bundle.accelerators = {
         {7, {{kVirtual, 0x72, 9}}},
         {225,
@@ -40,6 +41,7 @@ TEST(ResourceBundleFormat, WrittenBundleReadsBackUnchanged) {
     EXPECT_EQ(error, BundleError::None);
     EXPECT_EQ(read->strings, original.strings);
     EXPECT_EQ(read->bitmaps, original.bitmaps);
+    EXPECT_EQ(read->icons, original.icons);
     EXPECT_EQ(read->accelerators, original.accelerators);
     EXPECT_EQ(read->menuBars, original.menuBars);
 
@@ -69,6 +71,7 @@ TEST(ResourceBundleFormat, RefusesEveryBrokenLayoutWithItsReason) {
         {BundleFault::BadAcceleratorFlags, BundleError::BadAccelerator},
         {BundleFault::HugeMenuBarCount, BundleError::EntryOutOfRange},
         {BundleFault::UnorderedMenuBars, BundleError::UnorderedIds},
+        {BundleFault::IconPastSection, BundleError::EntryOutOfRange},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.fault));
@@ -172,10 +175,11 @@ TEST(ResourceSource, RefusesBadLinesNamingTheLine) {
         {"[strings]\n1\ttrailing backslash\\\n", "line 2: unknown escape (use \\\\, \\t or \\n)"},
         {"[strings]\n1\t\xC3(\n", "line 2: the text is not valid UTF-8"},
         {"[strings\n", "line 1: a section header must end with ']'"},
-        {"[icons]\n",
-         "line 1: unknown section [icons] (this version knows [strings], [bitmaps], [accelerators] "
-         "and [menus])"},
+        {"[cursors]\n",
+         "line 1: unknown section [cursors] (this version knows [strings], [bitmaps], [icons], "
+         "[accelerators] and [menus])"},
         {"[bitmaps]\n5\tlogo.bmp\n", "line 2: bitmaps need a folder to load their files from"},
+        {"[icons]\n1\ticon.bmp\n", "line 2: icons need a folder to load their files from"},
         {"[accelerators]\nx\t1\tF1\n", "line 2: expected an accelerator table id from 0 to 65535"},
         {"[accelerators]\n225\n", "line 2: expected a command id from 0 to 65535"},
         {"[accelerators]\n225\t70000\tF1\n", "line 2: expected a command id from 0 to 65535"},
@@ -206,8 +210,8 @@ TEST(ResourceSource, RefusesBadLinesNamingTheLine) {
     }
 }
 
-// Bitmap lines name files that the loader reads; each must be a bitmap file.
-TEST(ResourceSource, CompilesBitmapsThroughTheLoader) {
+// Bitmap and icon lines name files that the loader reads; each must be a bitmap file.
+TEST(ResourceSource, CompilesBitmapsAndIconsThroughTheLoader) {
     std::vector<std::uint8_t> logo(54, 0);
     logo[0] = 'B';
     logo[1] = 'M';
@@ -221,10 +225,13 @@ TEST(ResourceSource, CompilesBitmapsThroughTheLoader) {
     };
     std::string message;
     const auto bundle = platform::CompileResourceSource(
-        "[bitmaps]\n1184\tlogo.bmp\n[strings]\n1\tNavigator\n", &message, load);
+        "[bitmaps]\n1184\tlogo.bmp\n[strings]\n1\tNavigator\n[icons]\n1 logo.bmp\n", &message,
+        load);
     ASSERT_TRUE(bundle.has_value()) << message;
     EXPECT_EQ(bundle->bitmaps.at(1184), logo);
     EXPECT_EQ(bundle->strings.at(1), u"Navigator");
+    EXPECT_EQ(bundle->icons, (std::map<UINT, std::vector<std::uint8_t>>{{1, logo}}));
+    EXPECT_EQ(bundle->bitmaps.count(1), 0u);
     const struct {
         const char* source;
         const char* message;
@@ -234,6 +241,11 @@ TEST(ResourceSource, CompilesBitmapsThroughTheLoader) {
         {"[bitmaps]\n1\tlogo.bmp\n1 logo.bmp\n", "line 3: bitmap id 1 is defined twice"},
         {"[bitmaps]\n70000\tlogo.bmp\n", "line 2: expected a bitmap id from 0 to 65535"},
         {"[bitmaps]\n7\n", "line 2: expected a tab or blank and a file name after the bitmap id"},
+        {"[icons]\n1\ttext.txt\n", "line 2: text.txt is not a bitmap file"},
+        {"[icons]\n1\tlogo.bmp\n[bitmaps]\n1\tlogo.bmp\n[icons]\n1 logo.bmp\n",
+         "line 6: icon id 1 is defined twice"},
+        {"[icons]\n-1\tlogo.bmp\n", "line 2: expected an icon id from 0 to 65535"},
+        {"[icons]\n7 \n", "line 2: expected a tab or blank and a file name after the icon id"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);

@@ -97,6 +97,7 @@ struct Window {
     RECT update{}; // client coordinates
     SCROLLINFO scroll[2]{};
     std::shared_ptr<void> control; // state of a system control or dialog
+    HICON icons[2]{};              // ICON_SMALL, ICON_BIG as WM_SETICON gave them
 };
 
 struct HotKey {

@@ -128,3 +128,27 @@ TEST(EditControl, EditsSelectsLimitsAndReportsChanges) {
 }
 
 } // namespace
+
+TEST(CommonControls, AcceptTheRecordOfTheirSizeWithKnownClassesOnly) {
+    const struct {
+        bool isNull;
+        DWORD size;
+        DWORD classes;
+        BOOL result;
+    } cases[] = {
+        {false, 8, ICC_LISTVIEW_CLASSES, TRUE},
+        {false, 8, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS, TRUE},
+        {true, 8, ICC_LISTVIEW_CLASSES, FALSE},
+        {false, 12, ICC_LISTVIEW_CLASSES, FALSE},
+        {false, 0, ICC_LISTVIEW_CLASSES, FALSE},
+        {false, 8, 0, FALSE},
+        {false, 8, 0x100, FALSE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " " << c.classes);
+        const INITCOMMONCONTROLSEX init{c.size, c.classes};
+        EXPECT_EQ(InitCommonControlsEx(c.isNull ? nullptr : &init), c.result);
+    }
+    EXPECT_EQ(platform::InitializedCommonControls(),
+              ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS);
+}

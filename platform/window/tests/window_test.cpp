@@ -351,6 +351,54 @@ TEST(DefaultProcedure, KeepsTextErasesAndClosesByDefault) {
     EXPECT_FALSE(IsWindow(window)); // WM_CLOSE destroyed it
 }
 
+TEST(DefaultProcedure, KeepsIconsAndTheScreenShowsTheTopBigIcon) {
+    RegisterRecordingClass(u"Rec");
+    auto top = [](DWORD style) {
+        return CreateWindowExW(0, u"Rec", u"", WS_POPUP | style, 0, 0, 10, 10, nullptr, nullptr,
+                               nullptr, nullptr);
+    };
+    HWND lower = top(WS_VISIBLE);
+    HWND upper = top(WS_VISIBLE);
+    HWND hidden = top(0);
+    const auto big = reinterpret_cast<HICON>(std::uintptr_t{0x51});
+    const auto small = reinterpret_cast<HICON>(std::uintptr_t{0x52});
+    const auto other = reinterpret_cast<HICON>(std::uintptr_t{0x53});
+    const auto asParam = [](HICON icon) { return reinterpret_cast<LPARAM>(icon); };
+    const struct {
+        HWND window;
+        UINT message;
+        WPARAM which;
+        HICON icon;
+        HICON result;
+        HICON screen; // ScreenIcon afterwards
+    } steps[] = {
+        {lower, WM_GETICON, ICON_BIG, nullptr, nullptr, nullptr},
+        {lower, WM_SETICON, ICON_BIG, big, nullptr, big},
+        {lower, WM_SETICON, ICON_SMALL, small, nullptr, big},
+        {lower, WM_GETICON, ICON_BIG, nullptr, big, big},
+        {lower, WM_GETICON, ICON_SMALL, nullptr, small, big},
+        {lower, WM_SETICON, 2, other, nullptr, big}, // no such icon
+        {upper, WM_SETICON, ICON_SMALL, other, nullptr, big},
+        {hidden, WM_SETICON, ICON_BIG, other, nullptr, big},  // not shown
+        {upper, WM_SETICON, ICON_BIG, other, nullptr, other}, // above the lower one
+        {upper, WM_SETICON, ICON_BIG, nullptr, other, big},
+        {lower, WM_SETICON, ICON_BIG, other, big, other},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        const auto& step = steps[i];
+        EXPECT_EQ(SendMessageW(step.window, step.message, step.which, asParam(step.icon)),
+                  asParam(step.result));
+        EXPECT_EQ(platform::ScreenIcon(), step.screen);
+    }
+    DestroyWindow(lower);
+    EXPECT_EQ(platform::ScreenIcon(), nullptr);
+    ShowWindow(hidden, SW_SHOW);
+    EXPECT_EQ(platform::ScreenIcon(), other);
+    DestroyWindow(upper);
+    DestroyWindow(hidden);
+}
+
 } // namespace
 
 namespace {

@@ -1,0 +1,26 @@
+#pragma once
+// Mutexes named for all processes on one device root. A named mutex is a lock file in the device
+// root that every process holding a handle to that name keeps a shared lock on; it exists while
+// any process holds a handle. Mutexes are only tested for existence: they cannot be waited on or
+// owned. Safe from any thread.
+
+#include "platform/types.h"
+
+#include <filesystem>
+#include <string_view>
+
+// Opens the mutex of this name, creating it when no process holds it. With a name, the last
+// error is ERROR_ALREADY_EXISTS when it existed (in this or another process on the same device
+// root) and ERROR_SUCCESS when this call created it. Without a name (null or empty) a new
+// mutex of this process only. Security attributes are ignored. Null with
+// ERROR_NOT_SUPPORTED when initialOwner is set (ownership is not kept), ERROR_INVALID_PARAMETER
+// for a name over MAX_PATH characters, or the error of the lock file when it cannot be made.
+[[nodiscard]] HANDLE CreateMutexW(void* security, BOOL initialOwner, LPCWSTR name);
+
+namespace platform {
+
+// The host path of the lock file of a named mutex in the present device root; other files that
+// belong to that name (the instance channel's socket) sit beside it with other extensions.
+[[nodiscard]] std::filesystem::path NamedMutexLockPath(std::u16string_view name);
+
+} // namespace platform

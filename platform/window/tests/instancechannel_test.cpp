@@ -1,0 +1,248 @@
+#include "testdata/tempdir.h"
+
+#include "platform/files/mutex.h"
+#include "platform/files/paths.h"
+#include "platform/kernel/sync.h"
+#include "platform/window/input.h"
+#include "platform/window/instancechannel.h"
+#include "platform/window/message.h"
+#include "platform/window/tests/windowtesting.h"
+#include "platform/window/window.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <spawn.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using platform::InstanceRequest;
+using platform::InstanceRequestError;
+using platform::InstanceRequestKind;
+
+// Pumps this thread's messages until the process ends; its exit code, or -1 when it did not end
+// within ten seconds (it is then killed).
+int PumpUntilExit(pid_t child) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        MSG msg{};
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&msg);
+        }
+        int status = 0;
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        if (done == child) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(child, SIGKILL);
+            (void)::waitpid(child, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// Starts the second instance on the present device root; -1 when it cannot start.
+pid_t StartProbe(const std::string& name, const std::string& title) {
+    std::vector<std::string> arguments = {NAV_INSTANCE_PROBE, platform::DeviceRoot().string(),
+                                          name};
+    if (!title.empty()) {
+        arguments.push_back(title);
+    }
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    if (::posix_spawn(&child, NAV_INSTANCE_PROBE, nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
+    return child;
+}
+
+std::vector<std::uint8_t> RequestBytes(std::u16string title) {
+    return platform::EncodeInstanceRequest(
+        InstanceRequest{InstanceRequestKind::ActivateWindow, std::move(title)});
+}
+
+} // namespace
+
+TEST(InstanceRequestFormat, ReadsWhatItWritesAndRefusesEveryBrokenField) {
+    const std::vector<std::uint8_t> good = RequestBytes(u"Navigator");
+    ASSERT_EQ(good.size(), platform::kInstanceRequestHeaderSize + 18);
+    auto changed = [&good](std::size_t at, std::uint8_t value) {
+        std::vector<std::uint8_t> bytes = good;
+        bytes[at] = value;
+        return bytes;
+    };
+    std::vector<std::uint8_t> longTitle =
+        RequestBytes(std::u16string(platform::kInstanceRequestTitleMax, u'x'));
+    longTitle[8] = static_cast<std::uint8_t>(platform::kInstanceRequestTitleMax + 1);
+    longTitle.push_back(0);
+    longTitle.push_back(0);
+    const struct {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        InstanceRequestError error;
+    } cases[] = {
+        {"good", good, InstanceRequestError::None},
+        {"empty title", RequestBytes(u""), InstanceRequestError::None},
+        {"header cut", std::vector<std::uint8_t>(good.begin(), good.begin() + 11),
+         InstanceRequestError::TooShort},
+        {"magic", changed(0, 'X'), InstanceRequestError::BadMagic},
+        {"version", changed(4, 2), InstanceRequestError::BadVersion},
+        {"kind 0", changed(6, 0), InstanceRequestError::UnknownKind},
+        {"kind 2", changed(6, 2), InstanceRequestError::UnknownKind},
+        {"title longer than the data", changed(8, 10), InstanceRequestError::BadLength},
+        {"title shorter than the data", changed(8, 8), InstanceRequestError::BadLength},
+        {"title over the limit", longTitle, InstanceRequestError::BadLength},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstanceRequestError error = InstanceRequestError::BadMagic;
+        const auto request = platform::ParseInstanceRequest(c.bytes, &error);
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(request.has_value(), c.error == InstanceRequestError::None);
+        if (request) {
+            EXPECT_EQ(platform::EncodeInstanceRequest(*request), c.bytes);
+        }
+    }
+    const auto cut = platform::ParseInstanceRequest(
+        RequestBytes(std::u16string(platform::kInstanceRequestTitleMax + 5, u'y')));
+    ASSERT_TRUE(cut.has_value());
+    EXPECT_EQ(cut->windowTitle.size(), platform::kInstanceRequestTitleMax);
+}
+
+// The second process is real: it finds the mutex of the first and, when the first listens, has
+// the first's handler activate the first's window on the first's thread.
+TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
+    windowtesting::RegisterRecordingClass(u"INSTANCEMAIN");
+    const struct {
+        const char* what;
+        bool holdsMutex;
+        bool listens;
+        bool handlerAnswer;
+        bool longRoot; // a device root whose socket path is too long for a socket address
+        int exitCode;
+        int activations;
+    } cases[] = {
+        {"alone", false, false, true, false, 0, 0},
+        {"running without channel", true, false, true, false, 3, 0},
+        {"running and listening", true, true, true, false, 2, 1},
+        {"handler refuses", true, true, false, false, 3, 1},
+        {"long device root", true, true, true, true, 2, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testdata::TempDeviceRoot root;
+        if (c.longRoot) {
+            const std::filesystem::path deep = root.HostPath() / std::string(100, 'd');
+            std::filesystem::create_directories(deep);
+            platform::SetDeviceRoot(deep);
+        }
+        HWND main = CreateWindowExW(0, u"INSTANCEMAIN", u"Navigator", WS_VISIBLE | WS_POPUP, 0, 0,
+                                    100, 100, nullptr, nullptr, nullptr, nullptr);
+        HWND other = CreateWindowExW(0, u"INSTANCEMAIN", u"Other", WS_VISIBLE | WS_POPUP, 0, 0, 100,
+                                     100, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(SetForegroundWindow(other));
+        HANDLE mutex = c.holdsMutex ? CreateMutexW(nullptr, FALSE, u"Navigator") : nullptr;
+        int activations = 0;
+        const DWORD uiThread = GetCurrentThreadId();
+        if (c.listens) {
+            ASSERT_TRUE(platform::OpenInstanceChannel(
+                u"Navigator", [&activations, &c, uiThread](const InstanceRequest& request) {
+                    EXPECT_EQ(GetCurrentThreadId(), uiThread);
+                    ++activations;
+                    HWND found = FindWindowW(nullptr, request.windowTitle.c_str());
+                    if (found != nullptr) {
+                        SendMessageW(found, WM_ACTIVATE, 0x10001, 0);
+                        SetForegroundWindow(found);
+                    }
+                    return found != nullptr && c.handlerAnswer;
+                }));
+            EXPECT_EQ(GetForegroundWindow(), other); // the channel's window takes nothing
+        }
+        windowtesting::ClearLog();
+        const pid_t child = StartProbe("Navigator", "Navigator");
+        ASSERT_GT(child, 0);
+        EXPECT_EQ(PumpUntilExit(child), c.exitCode);
+        EXPECT_EQ(activations, c.activations);
+        EXPECT_EQ(GetForegroundWindow() == main, c.activations > 0);
+        platform::CloseInstanceChannel();
+        if (mutex != nullptr) {
+            EXPECT_TRUE(CloseHandle(mutex));
+        }
+        DestroyWindow(main);
+        DestroyWindow(other);
+        std::filesystem::path socketPath = platform::NamedMutexLockPath(u"Navigator");
+        EXPECT_FALSE(std::filesystem::exists(socketPath.replace_extension(".sock")));
+    }
+}
+
+// A sender that connects and sends rubbish, or nothing, does not stop the requests after it.
+TEST(InstanceChannel, SkipsBrokenRequestsAndEndsOnClose) {
+    testdata::TempDeviceRoot root;
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, u"Nav");
+    ASSERT_NE(mutex, nullptr);
+    std::vector<std::u16string> handled;
+    ASSERT_TRUE(platform::OpenInstanceChannel(u"Nav", [&handled](const InstanceRequest& request) {
+        handled.push_back(request.windowTitle);
+        return true;
+    }));
+    EXPECT_FALSE(
+        platform::OpenInstanceChannel(u"Nav", [](const InstanceRequest&) { return true; }));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+
+    std::filesystem::path socketPath = platform::NamedMutexLockPath(u"Nav");
+    socketPath.replace_extension(".sock");
+    auto sendRaw = [&socketPath](const std::vector<std::uint8_t>& bytes) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        (void)std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socketPath.c_str());
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+            (void)::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            std::uint8_t answer = 0xFF;
+            (void)::recv(fd, &answer, 1, 0); // the channel closes without an answer
+        }
+        ::close(fd);
+    };
+    std::atomic<int> results{-1};
+    std::thread sender([&] {
+        std::vector<std::uint8_t> broken = RequestBytes(u"A");
+        broken[0] = 'X';
+        sendRaw(broken);
+        sendRaw({}); // connects and closes
+        const bool first = platform::SendInstanceRequest(
+            u"Nav", InstanceRequest{InstanceRequestKind::ActivateWindow, u"B"}, 5000);
+        results = first ? 1 : 0;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (results < 0 && std::chrono::steady_clock::now() < deadline) {
+        MSG msg{};
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&msg);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    sender.join();
+    EXPECT_EQ(results, 1);
+    EXPECT_EQ(handled, std::vector<std::u16string>{u"B"});
+
+    platform::CloseInstanceChannel();
+    EXPECT_FALSE(std::filesystem::exists(socketPath));
+    EXPECT_FALSE(platform::SendInstanceRequest(
+        u"Nav", InstanceRequest{InstanceRequestKind::ActivateWindow, u"B"}, 1000));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(CloseHandle(mutex));
+}

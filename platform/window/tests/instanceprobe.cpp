@@ -1,0 +1,30 @@
+// instanceprobe ROOT NAME [TITLE]: a second instance for the instance tests. On the device root
+// ROOT it opens the named mutex NAME and, when it existed and TITLE is given, asks the running
+// instance to activate the window TITLE. Exit code: 0 the mutex was new, 1 it existed, 2 it
+// existed and the running instance activated the window, 3 it existed and the request failed,
+// 4 usage or error.
+#include "platform/files/mutex.h"
+#include "platform/files/paths.h"
+#include "platform/kernel/codepage.h"
+#include "platform/window/instancechannel.h"
+
+int main(int argc, char** argv) {
+    if (argc != 3 && argc != 4) {
+        return 4;
+    }
+    platform::SetDeviceRoot(argv[1]);
+    const std::u16string name = platform::Utf8ToUtf16(argv[2]);
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+    if (mutex == nullptr) {
+        return 4;
+    }
+    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    int result = existed ? 1 : 0;
+    if (existed && argc == 4) {
+        const platform::InstanceRequest request{platform::InstanceRequestKind::ActivateWindow,
+                                                platform::Utf8ToUtf16(argv[3])};
+        result = platform::SendInstanceRequest(name, request, 10000) ? 2 : 3;
+    }
+    CloseHandle(mutex);
+    return result;
+}

@@ -1,0 +1,450 @@
+// skinbitmaps FOLDER [--png]: draws the pictures every language bundle carries with our GDI and
+// writes them as bitmap files into FOLDER, with "pictures.txt", the [bitmaps] and [icons] lines
+// that name them (docs/resources.md), which rescompile adds to each bundle. With --png a PNG of
+// each picture is written beside it, for people to look at.
+//
+// The pictures: the logo (bitmap 1184), the program's icon (icon 1), the traffic list's icons
+// (bitmaps 3, a message, and 4, a message with a location), and for each skinned button its
+// normal (id), pressed (id + 1) and disabled (id + 3) faces: the main menu's buttons on wide
+// plates, the map bar's buttons on square plates. Every button face keys out its top-left
+// colour, so the plates have round corners on any background.
+#include "testdata/bitmapwriter.h"
+
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/screenshot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr COLORREF kKey = RGB(255, 0, 255); // keyed out where a face is drawn
+
+// The colours of one state of a face.
+struct Palette {
+    COLORREF plate;
+    COLORREF rim;
+    COLORREF symbol;
+    COLORREF accent;
+};
+constexpr Palette kNormal{RGB(24, 70, 104), RGB(120, 170, 205), RGB(255, 255, 255),
+                          RGB(250, 200, 40)};
+constexpr Palette kPressed{RGB(10, 34, 56), RGB(250, 180, 10), RGB(255, 200, 60),
+                           RGB(255, 255, 255)};
+constexpr Palette kDisabled{RGB(70, 74, 78), RGB(110, 114, 118), RGB(150, 150, 150),
+                            RGB(130, 130, 130)};
+
+// Draws in a 32 x 32 design grid placed at (left, top) with `scale` pixels per unit.
+class Pen {
+public:
+    Pen(HDC dc, int left, int top, double scale)
+        : m_dc(dc)
+        , m_left(left)
+        , m_top(top)
+        , m_scale(scale) {}
+
+    [[nodiscard]] POINT At(double x, double y) const {
+        return POINT{m_left + static_cast<int>(std::lround(x * m_scale)),
+                     m_top + static_cast<int>(std::lround(y * m_scale))};
+    }
+    [[nodiscard]] int Width(double units) const {
+        return std::max(1, static_cast<int>(std::lround(units * m_scale)));
+    }
+
+    // A filled shape outlined in `line` (width in units; 0: no outline).
+    void Shape(const std::vector<std::pair<double, double>>& points, COLORREF fill,
+               COLORREF line = 0, double lineWidth = 0) {
+        std::vector<POINT> at;
+        at.reserve(points.size());
+        for (const auto& [x, y] : points)
+            at.push_back(At(x, y));
+        Use(fill, line, lineWidth, [&] { Polygon(m_dc, at.data(), static_cast<int>(at.size())); });
+    }
+    void Line(const std::vector<std::pair<double, double>>& points, COLORREF colour,
+              double lineWidth) {
+        std::vector<POINT> at;
+        at.reserve(points.size());
+        for (const auto& [x, y] : points)
+            at.push_back(At(x, y));
+        Use(kKey, colour, lineWidth,
+            [&] { Polyline(m_dc, at.data(), static_cast<int>(at.size())); });
+    }
+    void Circle(double x, double y, double radius, COLORREF fill, COLORREF line = 0,
+                double lineWidth = 0, bool isHollow = false) {
+        const POINT a = At(x - radius, y - radius);
+        const POINT b = At(x + radius, y + radius);
+        Use(
+            fill, line, lineWidth, [&] { Ellipse(m_dc, a.x, a.y, b.x, b.y); }, isHollow);
+    }
+    void Box(double left, double top, double right, double bottom, COLORREF fill) {
+        const POINT a = At(left, top);
+        const POINT b = At(right, bottom);
+        Use(fill, 0, 0, [&] { Rectangle(m_dc, a.x, a.y, b.x + 1, b.y + 1); });
+    }
+
+private:
+    void Use(COLORREF fill, COLORREF line, double lineWidth, const std::function<void()>& draw,
+             bool isHollow = false) {
+        HBRUSH brush = CreateSolidBrush(fill);
+        HPEN pen =
+            lineWidth > 0 ? CreatePen(PS_SOLID, Width(lineWidth), line) : CreatePen(PS_NULL, 0, 0);
+        HGDIOBJ oldBrush =
+            SelectObject(m_dc, isHollow ? GetStockObject(NULL_BRUSH) : static_cast<HGDIOBJ>(brush));
+        HGDIOBJ oldPen = SelectObject(m_dc, pen);
+        draw();
+        SelectObject(m_dc, oldPen);
+        SelectObject(m_dc, oldBrush);
+        DeleteObject(pen);
+        DeleteObject(brush);
+    }
+
+    HDC m_dc;
+    int m_left;
+    int m_top;
+    double m_scale;
+};
+
+using Symbol = std::function<void(Pen&, const Palette&)>;
+
+// ---- Symbols in the 32 x 32 grid ----
+
+void ArrowSymbol(Pen& pen, const Palette& p) { // navigation: the heading arrow
+    pen.Shape({{16, 3}, {27, 28}, {16, 22}, {5, 28}}, p.symbol, p.accent, 1);
+}
+
+void MapSymbol(Pen& pen, const Palette& p) { // a folded map with a route
+    pen.Shape({{3, 7}, {11, 4}, {21, 7}, {29, 4}, {29, 25}, {21, 28}, {11, 25}, {3, 28}}, p.symbol);
+    pen.Line({{11, 4}, {11, 25}}, p.plate, 1);
+    pen.Line({{21, 7}, {21, 28}}, p.plate, 1);
+    pen.Line({{6, 22}, {13, 14}, {19, 18}, {26, 9}}, p.accent, 2);
+}
+
+void DatasetSymbol(Pen& pen, const Palette& p) { // stacked map sheets
+    for (int sheet = 2; sheet >= 0; --sheet) {
+        const double d = sheet * 4.0;
+        pen.Shape({{4 + d, 12 - d}, {22 + d, 12 - d}, {22 + d, 28 - d}, {4 + d, 28 - d}},
+                  sheet == 0 ? p.symbol : p.rim, p.plate, 1);
+    }
+    pen.Line({{7, 23}, {12, 17}, {16, 20}, {20, 15}}, p.accent, 2);
+}
+
+void MovingMapSymbol(Pen& pen, const Palette& p) { // a map under the heading arrow
+    MapSymbol(pen, p);
+    pen.Shape({{16, 9}, {22, 24}, {16, 20}, {10, 24}}, p.accent, p.plate, 1);
+}
+
+void GearSymbol(Pen& pen, const Palette& p) { // presettings
+    std::vector<std::pair<double, double>> teeth;
+    for (int i = 0; i < 16; ++i) {
+        const double angle = i * 3.14159265358979 / 8;
+        const double radius = (i % 2 == 0) ? 14 : 10;
+        for (const double side : {-0.18, 0.18}) {
+            teeth.emplace_back(16 + radius * std::cos(angle + side),
+                               16 + radius * std::sin(angle + side));
+        }
+    }
+    pen.Shape(teeth, p.symbol);
+    pen.Circle(16, 16, 5, p.plate);
+}
+
+void HelpSymbol(Pen& pen, const Palette& p) { // an "i" in a ring
+    pen.Circle(16, 16, 13, p.plate, p.symbol, 2.5, true);
+    pen.Circle(16, 9, 2.5, p.symbol);
+    pen.Box(14, 13, 18, 24, p.symbol);
+    pen.Box(12, 23, 20, 25, p.symbol);
+}
+
+void QuitSymbol(Pen& pen, const Palette& p) { // the power sign
+    pen.Circle(16, 17, 11, p.plate, p.symbol, 3, true);
+    pen.Box(12, 2, 20, 14, p.plate);
+    pen.Box(14.5, 3, 17.5, 17, p.accent);
+}
+
+void PlusSymbol(Pen& pen, const Palette& p) {
+    pen.Box(14, 6, 18, 26, p.symbol);
+    pen.Box(6, 14, 26, 18, p.symbol);
+}
+
+void MinusSymbol(Pen& pen, const Palette& p) {
+    pen.Box(6, 14, 26, 18, p.symbol);
+}
+
+void ExpandSymbol(Pen& pen, const Palette& p) { // two chevrons to the left
+    pen.Line({{16, 6}, {7, 16}, {16, 26}}, p.symbol, 3);
+    pen.Line({{26, 6}, {17, 16}, {26, 26}}, p.symbol, 3);
+}
+
+void NorthUpSymbol(Pen& pen, const Palette& p) { // a compass needle, north red
+    pen.Circle(16, 16, 13, p.plate, p.rim, 1.5, true);
+    pen.Shape({{16, 4}, {20, 16}, {12, 16}}, p.accent);
+    pen.Shape({{12, 16}, {20, 16}, {16, 28}}, p.symbol);
+}
+
+void HeadingUpSymbol(Pen& pen, const Palette& p) { // the needle turned, the arrow ahead
+    pen.Circle(16, 16, 13, p.plate, p.rim, 1.5, true);
+    pen.Shape({{24, 7}, {19, 19}, {13, 13}}, p.accent);
+    pen.Shape({{16, 9}, {22, 24}, {16, 20}, {10, 24}}, p.symbol);
+}
+
+void NamesSymbol(Pen& pen, const Palette& p) { // a street sign with lines of text
+    pen.Shape({{3, 9}, {24, 9}, {29, 16}, {24, 23}, {3, 23}}, p.symbol);
+    pen.Box(6, 12, 20, 14, p.plate);
+    pen.Box(6, 18, 16, 20, p.plate);
+}
+
+void BarSymbol(Pen& pen, const Palette& p) { // the button bar: three rows
+    for (const double top : {7.0, 14.0, 21.0})
+        pen.Box(6, top, 26, top + 4, p.symbol);
+}
+
+void ZoomToRouteSymbol(Pen& pen, const Palette& p) { // a route inside a frame
+    pen.Line({{4, 10}, {4, 4}, {10, 4}}, p.symbol, 2);
+    pen.Line({{22, 4}, {28, 4}, {28, 10}}, p.symbol, 2);
+    pen.Line({{28, 22}, {28, 28}, {22, 28}}, p.symbol, 2);
+    pen.Line({{10, 28}, {4, 28}, {4, 22}}, p.symbol, 2);
+    pen.Line({{9, 23}, {14, 13}, {19, 19}, {23, 9}}, p.accent, 2.5);
+}
+
+void PreviousSymbol(Pen& pen, const Palette& p) {
+    pen.Shape({{22, 5}, {22, 27}, {7, 16}}, p.symbol);
+}
+
+void NextSymbol(Pen& pen, const Palette& p) {
+    pen.Shape({{10, 5}, {10, 27}, {25, 16}}, p.symbol);
+}
+
+void NightSymbol(Pen& pen, const Palette& p) { // a crescent moon
+    pen.Circle(15, 16, 11, p.accent);
+    pen.Circle(20, 12, 10, p.plate);
+}
+
+void PickSymbol(Pen& pen, const Palette& p) { // cross hairs
+    pen.Circle(16, 16, 9, p.plate, p.symbol, 2, true);
+    pen.Box(15, 3, 17, 12, p.symbol);
+    pen.Box(15, 20, 17, 29, p.symbol);
+    pen.Box(3, 15, 12, 17, p.symbol);
+    pen.Box(20, 15, 29, 17, p.symbol);
+    pen.Circle(16, 16, 2, p.accent);
+}
+
+void SwitchOffSymbol(Pen& pen, const Palette& p) { // an empty ring
+    pen.Circle(16, 16, 10, p.plate, p.symbol, 3, true);
+}
+
+void SwitchOnSymbol(Pen& pen, const Palette& p) { // the ring, ticked
+    pen.Circle(16, 16, 10, p.plate, p.symbol, 3, true);
+    pen.Line({{9, 16}, {14, 22}, {25, 7}}, p.accent, 4);
+}
+
+void Speaker(Pen& pen, const Palette& p) {
+    pen.Shape({{3, 12}, {8, 12}, {15, 5}, {15, 27}, {8, 20}, {3, 20}}, p.symbol);
+}
+
+void LouderSymbol(Pen& pen, const Palette& p) {
+    Speaker(pen, p);
+    pen.Box(22, 10, 25, 22, p.accent);
+    pen.Box(18, 14.5, 29, 17.5, p.accent);
+}
+
+void QuieterSymbol(Pen& pen, const Palette& p) {
+    Speaker(pen, p);
+    pen.Box(18, 14.5, 29, 17.5, p.accent);
+}
+
+// ---- Pictures ----
+
+struct Picture {
+    std::string file;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels; // 0x00RRGGBB, rows top-down
+};
+
+Picture Draw(const std::string& file, int width, int height, COLORREF background,
+             const std::function<void(HDC)>& draw) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateBitmap(width, height, 1, 32, nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    const RECT all{0, 0, width, height};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    draw(dc);
+    Picture picture{file, width, height, {}};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            picture.pixels.push_back(static_cast<std::uint32_t>(GetRValue(c)) << 16 |
+                                     static_cast<std::uint32_t>(GetGValue(c)) << 8 | GetBValue(c));
+        }
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return picture;
+}
+
+// A rounded plate of the state's colours with the symbol in a square at its left (wide plates)
+// or in its middle (square plates).
+Picture Face(UINT id, int width, int height, const Symbol& symbol, const Palette& palette) {
+    return Draw("b" + std::to_string(id) + ".bmp", width, height, kKey, [&](HDC dc) {
+        HBRUSH brush = CreateSolidBrush(palette.plate);
+        HPEN pen = CreatePen(PS_SOLID, 2, palette.rim);
+        HGDIOBJ oldBrush = SelectObject(dc, brush);
+        HGDIOBJ oldPen = SelectObject(dc, pen);
+        RoundRect(dc, 1, 1, width - 1, height - 1, 12, 12);
+        SelectObject(dc, oldPen);
+        SelectObject(dc, oldBrush);
+        DeleteObject(pen);
+        DeleteObject(brush);
+        const int side = height - 8;
+        const int left = width > height ? 6 : (width - side) / 2;
+        Pen grid(dc, left, 4, side / 32.0);
+        symbol(grid, palette);
+    });
+}
+
+// The three faces of a button.
+void AddButton(std::vector<Picture>& pictures, UINT id, int width, int height, const Symbol& symbol,
+               const Symbol& pressedSymbol = {}) {
+    pictures.push_back(Face(id, width, height, symbol, kNormal));
+    pictures.push_back(
+        Face(id + 1, width, height, pressedSymbol ? pressedSymbol : symbol, kPressed));
+    pictures.push_back(Face(id + 3, width, height, symbol, kDisabled));
+}
+
+Picture Logo() { // a road running to the horizon under the heading arrow
+    return Draw("b1184.bmp", 128, 52, RGB(16, 44, 70), [](HDC dc) {
+        Pen pen(dc, 0, 0, 52 / 32.0);
+        pen.Shape({{30, 32}, {48, 6}, {52, 6}, {70, 32}}, RGB(90, 96, 104));
+        pen.Line({{50, 9}, {50, 13}}, RGB(255, 255, 255), 1);
+        pen.Line({{50, 17}, {50, 23}}, RGB(255, 255, 255), 1.3);
+        pen.Line({{50, 27}, {50, 32}}, RGB(255, 255, 255), 1.6);
+        Pen arrow(dc, 8, 6, 40 / 32.0);
+        ArrowSymbol(arrow, kNormal);
+        Pen map(dc, 84, 10, 32 / 32.0);
+        MapSymbol(map, kNormal);
+    });
+}
+
+Picture ProgramIcon() { // the heading arrow on a round badge
+    return Draw("i1.bmp", 32, 32, RGB(255, 255, 255), [](HDC dc) {
+        Pen pen(dc, 0, 0, 1.0);
+        pen.Circle(16, 16, 15.5, RGB(24, 70, 104), RGB(120, 170, 205), 1);
+        Pen arrow(dc, 5, 4, 22 / 32.0);
+        ArrowSymbol(arrow, kNormal);
+    });
+}
+
+// The traffic list's icons: a warning triangle, and with a location pin for a message whose
+// location is known.
+Picture TrafficIcon(UINT id, bool hasLocation) {
+    return Draw("b" + std::to_string(id) + ".bmp", 20, 16, kKey, [hasLocation](HDC dc) {
+        Pen pen(dc, 0, 0, 0.5);
+        pen.Shape({{16, 2}, {30, 29}, {2, 29}}, RGB(255, 255, 255), RGB(210, 20, 20), 4);
+        pen.Box(14.5, 11, 17.5, 21, RGB(0, 0, 0));
+        pen.Box(14.5, 24, 17.5, 26, RGB(0, 0, 0));
+        if (hasLocation) {
+            pen.Shape({{29, 30}, {24, 22}, {34, 22}}, RGB(30, 90, 220));
+            pen.Circle(29, 20, 5, RGB(30, 90, 220));
+            pen.Circle(29, 20, 2, RGB(255, 255, 255));
+        }
+    });
+}
+
+std::vector<Picture> AllPictures() {
+    std::vector<Picture> pictures = {Logo(), ProgramIcon(), TrafficIcon(3, false),
+                                     TrafficIcon(4, true)};
+    constexpr int kMenuWidth = 200;
+    constexpr int kMenuHeight = 40;
+    const std::pair<UINT, Symbol> menu[] = {
+        {585, DatasetSymbol}, {420, ArrowSymbol}, {430, MapSymbol},  {1102, MovingMapSymbol},
+        {440, GearSymbol},    {450, HelpSymbol},  {460, QuitSymbol},
+    };
+    for (const auto& [id, symbol] : menu)
+        AddButton(pictures, id, kMenuWidth, kMenuHeight, symbol);
+    constexpr int kBarSide = 40;
+    // North-up toggles: its pressed face (895) is also the disabled one, showing heading-up.
+    pictures.push_back(Face(894, kBarSide, kBarSide, NorthUpSymbol, kNormal));
+    pictures.push_back(Face(895, kBarSide, kBarSide, HeadingUpSymbol, kPressed));
+    const std::pair<UINT, Symbol> bar[] = {
+        {890, ExpandSymbol}, {898, PlusSymbol},        {902, MinusSymbol},    {906, NamesSymbol},
+        {910, BarSymbol},    {946, ZoomToRouteSymbol}, {950, PreviousSymbol}, {954, NextSymbol},
+        {1075, NightSymbol}, {1097, PickSymbol},
+    };
+    for (const auto& [id, symbol] : bar)
+        AddButton(pictures, id, kBarSide, kBarSide, symbol);
+    AddButton(pictures, 974, kBarSide, kBarSide, LouderSymbol);
+    AddButton(pictures, 970, kBarSide, kBarSide, QuieterSymbol);
+    // The settings pages' state buttons show a switch off (id) or on (id + 1). Their ids lie
+    // two apart, so one button's faces can fall on another's: an off face comes before an on
+    // face, which comes before a disabled one.
+    const UINT switches[] = {1045, 1047, 1049, 1051, 1053, 1055, 1058, 1061, 1069, 1082, 1092,
+                             1106, 1108, 1132, 1177, 1179, 1191, 1222, 1224, 1226, 1228};
+    for (const UINT id : switches)
+        pictures.push_back(Face(id, kBarSide, kBarSide, SwitchOffSymbol, kNormal));
+    for (const UINT id : switches)
+        pictures.push_back(Face(id + 1, kBarSide, kBarSide, SwitchOnSymbol, kPressed));
+    for (const UINT id : switches)
+        pictures.push_back(Face(id + 3, kBarSide, kBarSide, SwitchOffSymbol, kDisabled));
+    std::vector<Picture> unique;
+    for (Picture& picture : pictures) {
+        const bool isTaken = std::any_of(unique.begin(), unique.end(), [&](const Picture& kept) {
+            return kept.file == picture.file;
+        });
+        if (!isTaken)
+            unique.push_back(std::move(picture));
+    }
+    return unique;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool isPng = argc == 3 && std::string(argv[2]) == "--png";
+    if (argc != 2 && !isPng) {
+        (void)std::fprintf(stderr, "usage: skinbitmaps FOLDER [--png]\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    std::string bitmapLines;
+    std::string iconLines;
+    for (const Picture& picture : AllPictures()) {
+        testdata::BitmapSpec spec;
+        spec.width = picture.width;
+        spec.height = picture.height;
+        spec.pixels = picture.pixels;
+        const std::string path = folder + "/" + picture.file;
+        if (!WriteBytes(path, testdata::WriteBitmapFile(spec)) ||
+            (isPng && !WriteBytes(path + ".png", platform::EncodePng(picture.pixels, picture.width,
+                                                                     picture.height)))) {
+            (void)std::fprintf(stderr, "skinbitmaps: cannot write %s\n", path.c_str());
+            return 1;
+        }
+        const bool isIcon = picture.file[0] == 'i';
+        (isIcon ? iconLines : bitmapLines) +=
+            picture.file.substr(1, picture.file.size() - 5) + "\t" + picture.file + "\n";
+    }
+    const std::string source =
+        "; The pictures every language bundle carries, drawn by skinbitmaps.\n"
+        "[bitmaps]\n" +
+        bitmapLines + "[icons]\n" + iconLines;
+    if (!WriteBytes(folder + "/pictures.txt",
+                    std::vector<std::uint8_t>(source.begin(), source.end()))) {
+        (void)std::fprintf(stderr, "skinbitmaps: cannot write %s/pictures.txt\n", folder.c_str());
+        return 1;
+    }
+    return 0;
+}
