@@ -10,29 +10,11 @@ nav_component(app_startup STEP 12
     ${CMAKE_CURRENT_LIST_DIR}/startup/preferences.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/splashwnd.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/voicepointer.cpp
-  DEPENDS onboard_server mapdisplay_facade ui_layout ui_dialogs ui_lists usefulcode_framework
+  DEPENDS app_receiver onboard_server mapdisplay_facade ui_layout ui_dialogs ui_lists usefulcode_framework
     advisor_voice
   PRIVATE_DEPENDS app_tmc ui_tmcmonitor ui_skin usefulcode_settings usefulcode_cache
     usefulcode_arena usefulcode_locations positioning_receiver platform_files platform_window
-    platform_gdi platform_shell platform_sound)
-
-nav_test(app_startup_test
-  SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/modes_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/startup_test.cpp
-  DEPENDS app_startup mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
-    testdata_programfolder platform_window_testdriver platform_sound)
-if(TARGET app_startup_test)
-  target_compile_definitions(app_startup_test PRIVATE
-    NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages")
-  foreach(generated language_bundles screen_descriptions)
-    if(TARGET ${generated})
-      add_dependencies(app_startup_test ${generated})
-    endif()
-  endforeach()
-endif()
+    platform_gdi platform_shell platform_sound platform_kernel)
 
 if(TARGET platform_gdi_sdl AND NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
   add_executable(navigator ${CMAKE_CURRENT_LIST_DIR}/startup/navigatormain.cpp)
@@ -45,4 +27,23 @@ if(TARGET platform_gdi_sdl AND NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
   if(TARGET screen_descriptions)
     add_dependencies(navigator screen_descriptions)
   endif()
+endif()
+
+nav_test(app_startup_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/modes_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/startup_test.cpp
+  DEPENDS app_startup mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
+    testdata_programfolder platform_window_testdriver platform_sound)
+if(TARGET app_startup_test)
+  target_compile_definitions(app_startup_test PRIVATE
+    NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+    NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
+  foreach(generated language_bundles screen_descriptions navigator)
+    if(TARGET ${generated})
+      add_dependencies(app_startup_test ${generated})
+    endif()
+  endforeach()
 endif()

@@ -139,6 +139,8 @@ void MainMenuWnd::OnCommand(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* 
         OpenOnlineHelp();
         break;
     case 460:
+        if (m_supervisor)
+            m_supervisor->OnQuit();
         Quit();
         break;
     default:
@@ -206,7 +208,7 @@ void MainMenuWnd::RunMapList() {
 ModeContext MainMenuWnd::MakeContext() {
     ModeContext context;
     context.server = m_server;
-    context.lastPosition = &m_lastPosition;
+    context.lastPosition = m_supervisor ? m_supervisor->GetLastPosition() : nullptr;
     context.facade = m_facade;
     context.application = this;
     context.mainWindow = mainHandle.window;
@@ -215,7 +217,7 @@ ModeContext MainMenuWnd::MakeContext() {
 
 void MainMenuWnd::Quit() {
     HWND window = mainHandle.window;
-    KillTimer(window, kReceiverTimer);
+    KillTimer(window, ReceiverSupervisor::kReceiverTimer);
     TmcMonitor::Instance().CloseDialog();
     if (m_menuBar != nullptr) {
         DestroyWindow(m_menuBar);
@@ -274,7 +276,8 @@ void MainMenuWnd::OnModeClosed(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* hand
     *handled = true;
     if (m_presettings) {
         if (wParam != 0) {
-            ControlReconnectThread(true);
+            if (m_supervisor)
+                m_supervisor->StopReconnectThread();
             m_preferences = m_presettings->GetPreferences();
             SavePreferences(m_preferences);
             ApplyPreferences(*this, m_server, m_preferences);
@@ -326,12 +329,25 @@ void MainMenuWnd::OnShowHelp(UINT, WPARAM, LPARAM, LRESULT* result, bool* handle
     *handled = true;
 }
 
-void MainMenuWnd::OnTimer(UINT, WPARAM, LPARAM, LRESULT*, bool*) {}
+void MainMenuWnd::OnTimer(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+    if (!m_supervisor)
+        return;
+    if (wParam == ReceiverSupervisor::kReceiverTimer)
+        m_supervisor->OnReceiverTimer();
+    else if (wParam == ReceiverSupervisor::kClearRouteTimer)
+        m_supervisor->OnClearRouteTimer(mainHandle.window);
+}
 
-void MainMenuWnd::ControlReconnectThread(bool) {}
+void MainMenuWnd::ControlReconnectThread(bool stop) {
+    if (m_supervisor)
+        m_supervisor->ControlReconnectThread(stop);
+}
 
-bool MainMenuWnd::StartReceiverLocked(bool) {
-    return false;
+bool MainMenuWnd::StartReceiverLocked(bool simulation) {
+    if (!m_supervisor)
+        return false;
+    ScopedLock lock(&m_supervisor->GetReceiverLock());
+    return m_supervisor->StartReceiver(simulation);
 }
 
 void MainMenuWnd::CloseReceiverObject() {
@@ -344,7 +360,7 @@ void MainMenuWnd::OnDebugKey(UINT key) {
         (void)version.DoModal(mainHandle.window);
         return;
     }
-    if (!m_gpsReceiver || !m_isSimulation || !m_server)
+    if (!HasGpsReceiver() || !m_isSimulation || !m_server)
         return;
     switch (key) {
     case 'L':
@@ -385,20 +401,21 @@ void MainMenuWnd::ReplayFileKey(bool isTmc) {
     }
     GpsReceiverPtr receiver;
     m_server->OpenAlternativeGps(receiver);
-    if (receiver) {
-        m_gpsReceiver = receiver;
-        m_gpsReceiver->OpenReplayFile(*path);
-    }
+    if (receiver)
+        receiver->OpenReplayFile(*path);
 }
 
 void MainMenuWnd::ValueKey(UINT textId, bool isSpeed) {
-    const int value = isSpeed ? static_cast<int>(m_gpsReceiver->GetSentenceRate())
-                              : static_cast<int>(m_gpsReceiver->GetFilePosition());
+    const GpsReceiverPtr receiver = m_supervisor->GetGpsReceiver();
+    if (!receiver)
+        return;
+    const int value = isSpeed ? static_cast<int>(receiver->GetSentenceRate())
+                              : static_cast<int>(receiver->GetFilePosition());
     GpsSimulationDlg dialog(textId, value);
     if (dialog.DoModal(mainHandle.window) != 1)
         return;
     if (isSpeed)
-        m_gpsReceiver->SetSentenceRate(static_cast<float>(dialog.GetValue()));
+        receiver->SetSentenceRate(static_cast<float>(dialog.GetValue()));
     else
-        m_gpsReceiver->SetFilePosition(static_cast<DWORD>(dialog.GetValue()));
+        receiver->SetFilePosition(static_cast<DWORD>(dialog.GetValue()));
 }

@@ -12,6 +12,7 @@
 #include "utilities/usefulcode/iniprofile.h"
 #include "utilities/usefulcode/memoryarena.h"
 
+#include "platform/gdi/dib.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
 #include "platform/shell/resources.h"
@@ -88,14 +89,19 @@ void MainMenuWnd::BuildCore() {
         CreateDataLocation(std::u16string(AppPaths::GetServerSettingsFilePath()));
     if (m_facade)
         m_server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_facade), location);
-    if (!m_server)
+    if (!m_server) {
+        m_supervisor = std::make_unique<ReceiverSupervisor>(nullptr, CountedPtr<GpsTmcAdapter>(),
+                                                            m_isSimulation);
         return;
+    }
     six::RefCntPtr<IVoiceOutput> voice = CreateVoiceOutput();
     SetVoiceOutput(voice);
     if (voice) {
         std::u16string folder = AppPaths::GetModuleDirectory() + u"sound\\";
         (void)voice->Init(folder, VoiceLanguageWord(m_server->GetLanguage()));
     }
+    m_supervisor =
+        std::make_unique<ReceiverSupervisor>(m_server, GpsTmcAdapter::Instance(), m_isSimulation);
     m_tmcReceiver = m_server->GetTmcReceiver();
     m_tmcStore = m_server->GetTmcMessageStore();
     if (m_tmcReceiver && m_tmcStore)
@@ -145,7 +151,7 @@ MainMenuWnd::~MainMenuWnd() {
     m_tourMode.reset();
     m_movingMapMode.reset();
     m_presettings.reset();
-    m_gpsReceiver = nullptr;
+    m_supervisor.reset();
     m_tmcStore = nullptr;
     m_tmcReceiver = nullptr;
     m_server = nullptr;
@@ -162,6 +168,8 @@ MainMenuWnd::~MainMenuWnd() {
     m_background.reset();
     m_facade = nullptr;
     mainHandle.Destroy();
+    if (m_icon != nullptr)
+        DestroyIcon(m_icon);
 }
 
 bool MainMenuWnd::HasDatasets() {
@@ -203,15 +211,19 @@ void MainMenuWnd::OnCreate(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     CreateLogoBox();
     AddArea(u"RealBackground", kBackgroundArea);
     AddArea(u"RealTitle", kTitleArea);
+    m_icon = LoadIconW(platform::ResourceInstance(), reinterpret_cast<LPCWSTR>(std::uintptr_t{1}));
+    if (m_icon != nullptr)
+        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    RECT client{};
-    GetClientRect(window, &client);
-    (void)create;
+    RECT client{0, 0, create != nullptr ? create->cx : 0, create != nullptr ? create->cy : 0};
+    if (client.right <= 0 || client.bottom <= 0)
+        GetClientRect(window, &client);
     SendMessageW(window, WM_SIZE, 0, MAKELPARAM(client.right, client.bottom));
     RegisterArrowHotKeys();
     m_preferences = LoadPreferences();
     ApplyPreferences(*this, m_server, m_preferences);
-    SetTimer(window, kReceiverTimer, 1000, nullptr);
+    SetTimer(window, ReceiverSupervisor::kReceiverTimer, ReceiverSupervisor::kReceiverTimerMs,
+             nullptr);
     InitVolume();
 }
 
@@ -292,7 +304,14 @@ void MainMenuWnd::NotifyModeClosed(bool applyPreferences) {
 void MainMenuWnd::SetPreferredValues(INT comPort, INT volume, bool isTmcReceiverWanted) {
     m_comPort = comPort;
     m_preferredVolume = volume;
-    m_isTmcReceiverWanted = isTmcReceiverWanted;
+    if (m_supervisor) {
+        m_supervisor->SetComPort(comPort);
+        m_supervisor->SetTmcReceiverWanted(isTmcReceiverWanted);
+    }
+}
+
+bool MainMenuWnd::HasGpsReceiver() const {
+    return m_supervisor && m_supervisor->GetGpsReceiver();
 }
 
 void MainMenuWnd::OnTmcAdded(TmcMessagePtr message) {
@@ -361,7 +380,7 @@ void MainMenuWnd::OnFixClassMessage(UINT, WPARAM, LPARAM, LRESULT*, bool* handle
     }
     for (const int fixClass : classes) {
         EnableControl(1102, fixClass == 2);
-        if ((fixClass == 1 || fixClass == 2) && m_isTmcReceiverWanted)
+        if ((fixClass == 1 || fixClass == 2) && m_supervisor && m_supervisor->IsTmcReceiverWanted())
             TmcMonitor::Instance().SetReceiverFlag(0);
     }
 }

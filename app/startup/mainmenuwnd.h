@@ -7,6 +7,7 @@
 // state's handlers, which only queue their values and post to the window.
 
 #include "app/startup/preferences.h"
+#include "app/startup/receiversupervisor.h"
 #include "app/startup/shellinterfaces.h"
 #include "traffic/tmcmessagestore.h"
 #include "ui/skinface.h"
@@ -45,7 +46,6 @@ public:
     // Posted to itself: queued TMC store messages and fix classes wait for the UI thread.
     static constexpr UINT kTmcQueueMessage = 0x8040;
     static constexpr UINT kFixClassMessage = 0x8041;
-    static constexpr UINT_PTR kReceiverTimer = 2;
     static constexpr COLORREF kTitleColour = 0xC3B08B;
     static constexpr UINT kFirstCommand = 420;
     // The debug keys' open-file filter (string id; German text when the bundle has none).
@@ -75,7 +75,9 @@ public:
     void SetPreferredValues(INT comPort, INT volume, bool isTmcReceiverWanted) override;
     bool StartReceiverLocked(bool simulation) override;
     void CloseReceiverObject() override;
-    [[nodiscard]] bool HasGpsReceiver() const override { return static_cast<bool>(m_gpsReceiver); }
+    [[nodiscard]] bool HasGpsReceiver() const override;
+    // The receiver supervision; null only when it could not be made.
+    [[nodiscard]] ReceiverSupervisor* GetSupervisor() const { return m_supervisor.get(); }
 
 private:
     void BuildCore();
@@ -125,7 +127,6 @@ private:
     std::unique_ptr<ModeController> m_tourMode;
     std::unique_ptr<ModeController> m_movingMapMode;
     Onboard::OnboardServerPtr m_server;
-    GpsReceiverPtr m_gpsReceiver;
     DWORD m_currentVolume = 0;
     DWORD m_startVolumePercent = 0;
     bool m_hasReadVolume = false;
@@ -133,14 +134,14 @@ private:
     six::RefCntPtr<TmcReceiver> m_tmcReceiver;
     six::RefCntPtr<TmcMessageStore> m_tmcStore;
     std::unique_ptr<SkinBitmap> m_background;
+    HICON m_icon = nullptr;
+    std::unique_ptr<ReceiverSupervisor> m_supervisor;
     COLORREF m_destBackColour = 0x407CC0;
     COLORREF m_destTextColour = 0xC8FFFF;
     FontHandle m_titleFont;
-    MatchedPosition m_lastPosition{};
     UINT m_focusedCommand = kFirstCommand;
     bool m_isSimulation = false;
     INT m_comPort = 1;
-    bool m_isTmcReceiverWanted = true;
     HWND m_hotKeyWindow = nullptr;
     bool m_hasHotKeys = false;
     HACCEL m_accelerators = nullptr;

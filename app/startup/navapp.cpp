@@ -8,10 +8,15 @@
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/modules.h"
+#include "platform/files/mutex.h"
+#include "platform/kernel/com.h"
 #include "platform/kernel/format.h"
+#include "platform/kernel/handles.h"
 #include "platform/kernel/messagebox.h"
 #include "platform/shell/resources.h"
+#include "platform/window/controls.h"
 #include "platform/window/input.h"
+#include "platform/window/instancechannel.h"
 #include "platform/window/message.h"
 #include "platform/window/shell.h"
 #include "platform/window/window.h"
@@ -24,7 +29,39 @@ void ReportMissingLibrary(const std::u16string& name) {
     MessageBoxW(nullptr, text, u"Error", MB_ICONHAND);
 }
 
+// How long a second start waits for the running instance's answer.
+constexpr DWORD kActivateTimeoutMs = 2000;
+
 } // namespace
+
+InstanceMutex::InstanceMutex(std::u16string name)
+    : m_name(std::move(name)) {
+    m_mutex = CreateMutexW(nullptr, FALSE, m_name.c_str());
+    m_creationError = GetLastError();
+}
+
+InstanceMutex::~InstanceMutex() {
+    if (m_mutex != nullptr)
+        CloseHandle(m_mutex);
+}
+
+bool ActivateRunningInstance(const std::u16string& title) {
+    platform::InstanceRequest request;
+    request.kind = platform::InstanceRequestKind::ActivateWindow;
+    request.windowTitle = title;
+    return platform::SendInstanceRequest(title, request, kActivateTimeoutMs);
+}
+
+bool ActivateWindowByTitle(const std::u16string& title) {
+    HWND window = FindWindowW(nullptr, title.c_str());
+    if (window == nullptr)
+        return false;
+    if (IsWindowEnabled(window) == FALSE)
+        ShowWindow(window, SW_SHOWNORMAL);
+    SendMessageW(window, WM_ACTIVATE, 0x10001, reinterpret_cast<LPARAM>(GetActiveWindow()));
+    SetForegroundWindow(window);
+    return true;
+}
 
 std::u16string NavApp::LanguageLibraryName(int language) {
     return u"Lang" + AppPaths::LanguageSuffix(language) + u"CE.dll";
@@ -68,7 +105,13 @@ NavApp::~NavApp() {
 }
 
 BOOL NavApp::InitInstance() {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = 8;
+    controls.dwICC = ICC_LISTVIEW_CLASSES;
+    (void)InitCommonControlsEx(&controls);
     (void)IniProfile::Preload(AppPaths::GetScreenDescFilePath().c_str());
+    m_isComInitialized = true;
+    (void)CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     (void)GpsTmcAdapter::Instance();
     const HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     auto splash = std::make_unique<SplashWnd>(IniProfile::GetString(
@@ -125,6 +168,10 @@ int NavApp::ExitInstance() {
         FreeLibrary(m_language);
         m_language = nullptr;
     }
+    if (m_isComInitialized) {
+        CoUninitialize();
+        m_isComInitialized = false;
+    }
     return 0;
 }
 
@@ -132,7 +179,19 @@ int WinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     NavApp app;
     if (!app.IsOk())
         return 0;
+    const InstanceMutex mutex(LoadAppTitle());
+    if (mutex.GetCreationError() == ERROR_ALREADY_EXISTS) {
+        (void)ActivateRunningInstance(mutex.GetName());
+        return 0;
+    }
+    // A later start reaches this instance through the channel beside the mutex.
+    (void)platform::OpenInstanceChannel(mutex.GetName(), [](const platform::InstanceRequest& r) {
+        return r.kind == platform::InstanceRequestKind::ActivateWindow &&
+               ActivateWindowByTitle(r.windowTitle);
+    });
     if (app.InitInstance() == 1)
         app.Run();
-    return app.ExitInstance();
+    const int result = app.ExitInstance();
+    platform::CloseInstanceChannel();
+    return result;
 }

@@ -45,7 +45,34 @@ private:
     HWND m_mainWindow = nullptr;
     HMODULE m_language = nullptr;
     bool m_isOk = false;
+    bool m_isComInitialized = false;
 };
+
+// The single-instance guard: a mutex named by the application title for every process on the
+// device root, held for the whole run.
+class InstanceMutex {
+public:
+    explicit InstanceMutex(std::u16string name);
+    ~InstanceMutex();
+    InstanceMutex(const InstanceMutex&) = delete;
+    InstanceMutex& operator=(const InstanceMutex&) = delete;
+
+    [[nodiscard]] const std::u16string& GetName() const { return m_name; }
+    // GetLastError of the creation: ERROR_ALREADY_EXISTS when another instance holds it.
+    [[nodiscard]] DWORD GetCreationError() const { return m_creationError; }
+
+private:
+    std::u16string m_name;
+    HANDLE m_mutex = nullptr;
+    DWORD m_creationError = 0;
+};
+
+// Asks the instance running on this device root to bring its window of this title to the front;
+// false when no instance answered.
+bool ActivateRunningInstance(const std::u16string& title);
+// In the running instance: the top-level window of the title is shown when it is disabled, sent
+// WM_ACTIVATE (WA_ACTIVE, minimised flag 1) and brought to the front; false without one.
+bool ActivateWindowByTitle(const std::u16string& title);
 
 // Runs the program; 0 in every path.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);

@@ -1,3 +1,4 @@
+#include "app/startup/gpssimulationdlg.h"
 #include "app/startup/modalwindow.h"
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/tempdir.h"
@@ -126,30 +127,98 @@ TEST(MainMenu, HelpStartsViewerWithPathEndingThePreviousOne) {
     });
 }
 
-TEST(MainMenu, DebugKeysNeedReceiverAndSimulationButVersionAlwaysShows) {
-    for (const char* simulation : {"0", "1"}) {
-        SCOPED_TRACE(simulation);
-        shelltesting::RunIsolated([simulation] {
+// The edit text of the simulation value dialog that is up, then ends it with the command.
+std::u16string AnswerValueDialog(ShellRun& run, const std::u16string& newText, UINT command) {
+    auto* dialog = dynamic_cast<GpsSimulationDlg*>(DialogBase::FromWindow(GetActiveWindow()));
+    EXPECT_NE(dialog, nullptr);
+    if (dialog == nullptr)
+        return u"no dialog";
+    const std::u16string shown = platform::WindowTextOf(dialog->GetEdit()->GetWindow());
+    if (!newText.empty())
+        SetWindowTextW(dialog->GetEdit()->GetWindow(), newText.c_str());
+    run.AnswerDialog(command);
+    return shown;
+}
+
+TEST(MainMenu, DebugKeysActOnlyInSimulationButVersionAlwaysShows) {
+    const struct {
+        const char* simulation;
+        std::size_t fileRequests;
+        std::vector<std::u16string> sections;
+    } cases[] = {
+        {"0", 0, {u"VersionDlg"}},
+        {"1",
+         2,
+         {u"GpsSimulationDlg", u"GpsSimulationDlg", u"GpsSimulationDlg", u"GpsSimulationDlg",
+          u"VersionDlg"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.simulation);
+        shelltesting::RunIsolated([&c] {
             testdata::TempDeviceRoot root;
-            WriteQuietProgram(root, {{"Zudav/Simulation", simulation}});
+            WriteQuietProgram(root, {{"Zudav/Simulation", c.simulation}});
+            ASSERT_TRUE(root.WriteFile(u"\\Replay.txt", "$GPGGA\r\n"));
             platform::ClearOpenFileDialogs();
-            ShellRun run({[](ShellRun&) {
-                              HWND menu = ShellRun::MainWindow();
-                              for (UINT key : {'L', 'R', 'P', 'S', 'T', 'l', 'p'})
-                                  PostMessageW(menu, WM_KEYDOWN, key, 0);
-                              platform::InjectKey(VK_CONTROL, true);
-                              PostMessageW(menu, WM_KEYDOWN, 'V', 0);
-                          },
-                          [](ShellRun&) {
-                              platform::InjectKey(VK_CONTROL, false);
-                              PostMessageW(ShellRun::MainWindow(), WM_KEYDOWN, 'v', 0);
-                          },
-                          [](ShellRun& r) { r.AnswerDialog(1); }, QuitStep});
+            const bool isSimulation = c.simulation[0] == '1';
+            std::vector<std::u16string> shown;
+            const auto post = [](UINT key) {
+                PostMessageW(ShellRun::MainWindow(), WM_KEYDOWN, key, 0);
+            };
+            std::vector<ShellRun::Step> steps = {[&](ShellRun&) {
+                platform::PushOpenFileAnswer(u"\\Replay.txt");
+                post('L');
+                post('R');
+                post('S');
+            }};
+            if (isSimulation) {
+                steps.push_back(
+                    [&](ShellRun& r) { shown.push_back(AnswerValueDialog(r, u"3", 1)); });
+                steps.push_back([&](ShellRun&) { post('s'); });
+                steps.push_back(
+                    [&](ShellRun& r) { shown.push_back(AnswerValueDialog(r, u"9", 2)); });
+                steps.push_back([&](ShellRun&) { post('S'); });
+                steps.push_back([&](ShellRun& r) { shown.push_back(AnswerValueDialog(r, {}, 2)); });
+                steps.push_back([&](ShellRun&) { post('P'); });
+                steps.push_back([&](ShellRun& r) { shown.push_back(AnswerValueDialog(r, {}, 2)); });
+            }
+            steps.push_back([&](ShellRun&) {
+                platform::PushOpenFileAnswer(std::nullopt);
+                post('T');
+                // Ctrl+V is no version key.
+                platform::InjectKey(VK_CONTROL, true);
+                post('V');
+            });
+            steps.push_back([&](ShellRun&) {
+                platform::InjectKey(VK_CONTROL, false);
+                post('v');
+            });
+            steps.push_back([](ShellRun& r) { r.AnswerDialog(1); });
+            steps.push_back(QuitStep);
+            ShellRun run(std::move(steps));
             EXPECT_EQ(run.exitCode, 0);
             EXPECT_FALSE(run.ranOutOfScript);
-            ASSERT_EQ(run.dialogs.size(), 1u);
-            EXPECT_EQ(run.dialogs[0].section, u"VersionDlg");
-            EXPECT_TRUE(platform::RecordedOpenFileRequests().empty());
+            std::vector<std::u16string> sections;
+            for (const auto& dialog : run.dialogs)
+                sections.push_back(dialog.section);
+            EXPECT_EQ(sections, c.sections);
+            const auto requests = platform::RecordedOpenFileRequests();
+            ASSERT_EQ(requests.size(), c.fileRequests);
+            for (const auto& request : requests) {
+                EXPECT_EQ(request.filter,
+                          (std::vector<std::u16string>{u"Textdateien (*.txt)", u"*.txt",
+                                                       u"Alle Dateien (*.*)", u"*.*"}));
+                EXPECT_EQ(request.flags, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY);
+            }
+            if (isSimulation) {
+                // The speed shown, set to 3, kept by a cancel; the position is a number.
+                ASSERT_EQ(shown.size(), 4u);
+                EXPECT_EQ(shown[1], u"3");
+                EXPECT_EQ(shown[2], u"3");
+                EXPECT_FALSE(shown[3].empty());
+                EXPECT_EQ(shown[3].find_first_not_of(u"0123456789"), std::u16string::npos);
+                ASSERT_EQ(run.dialogs.size(), 5u);
+                EXPECT_EQ(run.dialogs[0].text, shelltesting::GermanText(558));
+            }
         });
     }
 }

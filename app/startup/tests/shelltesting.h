@@ -8,6 +8,7 @@
 #include "testdata/programfolderwriter.h"
 #include "ui/dialogbase.h"
 
+#include "platform/files/modules.h"
 #include "platform/kernel/messagebox.h"
 #include "platform/shell/resources.h"
 #include "platform/window/input.h"
@@ -110,6 +111,16 @@ private:
 inline std::u16string LoadedText(UINT id) {
     WCHAR text[128] = {};
     const int length = LoadStringW(platform::ResourceInstance(), id, text, 128);
+    return std::u16string(text, static_cast<std::size_t>(length > 0 ? length : 0));
+}
+
+// A text of the built German bundle (read before the run: the program frees its library).
+inline std::u16string GermanText(UINT id) {
+    HMODULE german = LoadLibraryW(u"LangGerCE.dll");
+    WCHAR text[256] = {};
+    const int length = german != nullptr ? LoadStringW(german, id, text, 256) : 0;
+    if (german != nullptr)
+        FreeLibrary(german);
     return std::u16string(text, static_cast<std::size_t>(length > 0 ? length : 0));
 }
 

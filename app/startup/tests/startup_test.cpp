@@ -4,10 +4,18 @@
 #include "platform/files/modules.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/com.h"
 #include "platform/sound/sound.h"
 #include "platform/window/shell.h"
+#include "platform/window/tests/windowtesting.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -72,6 +80,7 @@ TEST(ShellStartup, ShowsMenuAndQuitsCleanlyByCommandAndByKey) {
             DWORD volume = 0;
             (void)waveOutGetVolume(nullptr, &volume);
             EXPECT_EQ(volume, 0x7FFF7FFFu); // 50 % x 655.35 in both channels
+            EXPECT_EQ(platform::ComInitializationCount(), 0);
         });
     }
 }
@@ -193,6 +202,67 @@ TEST(ShellStartup, SafetyNoticeUnlessNoWarningAndNoDatasetsMessage) {
             EXPECT_EQ(ShellRun::MainWindow(), nullptr);
         });
     }
+}
+
+// Starts the navigator program on a host folder; its process id, or -1.
+pid_t StartNavigator(const std::filesystem::path& folder) {
+    const std::string program = NAV_NAVIGATOR_PROGRAM;
+    const std::string root = folder.string();
+    char* const arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(root.c_str()),
+                               nullptr};
+    pid_t child = -1;
+    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments, environ) != 0)
+        return -1;
+    return child;
+}
+
+TEST(ShellStartup, SecondStartActivatesTheRunningInstanceAndEnds) {
+    shelltesting::RunIsolated([] {
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(shelltesting::BuiltProgram().Pk("Zudav", "NoWarning", "1").WriteTo(root));
+        windowtesting::RegisterRecordingClass(u"ForegroundProbe");
+        HWND probe = CreateWindowExW(0, u"ForegroundProbe", u"", WS_POPUP | WS_VISIBLE, 0, 0, 10,
+                                     10, nullptr, nullptr, nullptr, nullptr);
+        pid_t child = -1;
+        int childStatus = -1;
+        bool wasProbeInFront = false;
+        HWND front = nullptr;
+        HWND mainWindow = nullptr;
+        std::vector<ShellRun::Step> steps;
+        steps.push_back([&](ShellRun&) {
+            SetForegroundWindow(probe);
+            wasProbeInFront = GetForegroundWindow() == probe;
+            child = StartNavigator(root.HostPath());
+        });
+        // The second process asks this one over the channel, which this loop serves between
+        // the steps; each step waits a little for the child to end.
+        for (int poll = 0; poll < 1000; ++poll) {
+            steps.push_back([&](ShellRun&) {
+                if (child <= 0 || childStatus != -1)
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                int status = 0;
+                if (waitpid(child, &status, WNOHANG) == child)
+                    childStatus = status;
+                PostMessageW(nullptr, WM_NULL, 0, 0);
+            });
+        }
+        steps.push_back([&](ShellRun&) {
+            front = GetForegroundWindow();
+            mainWindow = ShellRun::MainWindow();
+            PostMessageW(ShellRun::MainWindow(), WM_COMMAND, 460, 0);
+        });
+        ShellRun run(std::move(steps));
+        DestroyWindow(probe);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(wasProbeInFront);
+        ASSERT_GT(child, 0);
+        ASSERT_NE(childStatus, -1) << "the second start did not end";
+        EXPECT_TRUE(WIFEXITED(childStatus));
+        EXPECT_EQ(WEXITSTATUS(childStatus), 0);
+        EXPECT_NE(mainWindow, nullptr);
+        EXPECT_EQ(front, mainWindow);
+    });
 }
 
 } // namespace
