@@ -47,3 +47,26 @@ if(TARGET app_startup_test)
     endif()
   endforeach()
 endif()
+
+# The program in the visible SDL2 window, under a virtual X display when xvfb-run is there.
+if(TARGET navigator)
+  add_executable(app_startup_visible_test
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/visiblestart_test.cpp)
+  target_compile_options(app_startup_visible_test PRIVATE ${NAV_WARNINGS})
+  target_link_libraries(app_startup_visible_test PRIVATE app_startup platform_gdi_sdl testdata
+    testdata_programfolder platform_window_testdriver GTest::gtest GTest::gtest_main
+    Threads::Threads)
+  target_compile_definitions(app_startup_visible_test PRIVATE
+    NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages")
+  add_dependencies(app_startup_visible_test navigator)
+  find_program(XVFB_RUN xvfb-run)
+  if(XVFB_RUN)
+    add_test(NAME app_startup_visible_test
+             COMMAND ${XVFB_RUN} -a $<TARGET_FILE:app_startup_visible_test>)
+  else()
+    add_test(NAME app_startup_visible_test COMMAND app_startup_visible_test)
+  endif()
+  # The X and SDL libraries keep allocations to the end of the process.
+  set_tests_properties(app_startup_visible_test PROPERTIES TIMEOUT 120
+                       ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;SDL_AUDIODRIVER=dummy")
+endif()
