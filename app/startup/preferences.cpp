@@ -6,6 +6,7 @@
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/memory.h"
+#include "platform/kernel/text.h"
 #include "platform/window/shell.h"
 
 #include <algorithm>
@@ -44,10 +45,11 @@ BYTE ReadFlag(const std::u16string& file, LPCWSTR key, BYTE defaultValue) {
 } // namespace
 
 INT ReadIntSetting(LPCWSTR section, LPCWSTR key, LPCWSTR file, INT defaultValue) {
+    // One read of the file; the number is taken as IniProfile::GetInt takes it.
     const std::u16string text = IniProfile::GetString(section, key, file, u"");
     if (!BeginsWithNumber(text))
         return defaultValue;
-    return IniProfile::GetInt(section, key, file, defaultValue);
+    return static_cast<INT>(_wtol(text.c_str()));
 }
 
 bool IsSimulationSet() {
