@@ -9,6 +9,7 @@
 #include "platform/gdi/visiblescreen.h"
 #include "platform/window/window.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -64,6 +65,12 @@ int main(int argc, char** argv) {
     if (visible && !platform::StartVisibleScreen(*visible)) {
         std::fprintf(stderr, "navigator: the visible screen cannot be opened\n");
         return 1;
+    }
+    // The window's toolkit turns SIGINT and SIGTERM into a close request, which the program
+    // ignores as the device does; the host's signals end it again.
+    if (visible) {
+        (void)std::signal(SIGINT, SIG_DFL);
+        (void)std::signal(SIGTERM, SIG_DFL);
     }
     const int result = WinMain(nullptr, nullptr, nullptr, 1);
     if (visible)
