@@ -40,6 +40,7 @@ nav_test(app_startup_test
 if(TARGET app_startup_test)
   target_compile_definitions(app_startup_test PRIVATE
     NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
     NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
   foreach(generated language_bundles screen_descriptions navigator)
     if(TARGET ${generated})
@@ -57,7 +58,8 @@ if(TARGET navigator)
     testdata_programfolder platform_window_testdriver GTest::gtest GTest::gtest_main
     Threads::Threads)
   target_compile_definitions(app_startup_visible_test PRIVATE
-    NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages")
+    NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
   add_dependencies(app_startup_visible_test navigator)
   find_program(XVFB_RUN xvfb-run)
   if(XVFB_RUN)

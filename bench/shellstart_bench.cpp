@@ -35,6 +35,7 @@ void BM_StartToMainMenuAgainstServerAlone(benchmark::State& state) {
     data.AddDatabase(std::move(database)).Setting("GPS", "AutoLog", "0");
     testdata::ProgramFolderWriter program(std::move(data));
     program.HostFiles(NAV_LANGUAGES_DIR).Pk("Zudav", "NoWarning", "1");
+    program.ScreenDescription(testdata::ReadHostFile(NAV_SCREEN_DESC_FILE).value_or(""));
     if (!program.WriteTo(root)) {
         state.SkipWithError("the program folder cannot be written");
         return;

@@ -160,7 +160,8 @@ nav_extract_test(osmnavigator_test SUITE ExtractNavigator
           platform_window_testdriver)
 if(TARGET osmnavigator_test)
   target_compile_definitions(osmnavigator_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
-                             NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages")
+                             NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
   foreach(generated advisor_demo_data language_bundles screen_descriptions)
     if(TARGET ${generated})
       add_dependencies(osmnavigator_test ${generated})

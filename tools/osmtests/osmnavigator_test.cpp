@@ -23,6 +23,7 @@ TEST_F(ExtractNavigator, StartsToTheMainMenuAndQuits) {
     data.Setting("GPS", "AutoLog", "0");
     testdata::ProgramFolderWriter program(std::move(data));
     program.HostFiles(NAV_LANGUAGES_DIR).Pk("Zudav", "NoWarning", "1");
+    program.ScreenDescription(testdata::ReadHostFile(NAV_SCREEN_DESC_FILE).value_or(""));
     ASSERT_TRUE(program.WriteTo(*s_root));
     std::vector<int> buttons;
     bool isMovingMapEnabled = true;

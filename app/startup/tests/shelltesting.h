@@ -49,10 +49,11 @@ inline testdata::DataFolderWriter GridData(bool withDatabase = true) {
     return data;
 }
 
-// The build's six bundles and page layouts around the data.
+// The build's six bundles and the demo page layout around the data.
 inline testdata::ProgramFolderWriter BuiltProgram(bool withDatabase = true) {
     testdata::ProgramFolderWriter program(GridData(withDatabase));
     program.HostFiles(NAV_LANGUAGES_DIR);
+    program.ScreenDescription(testdata::ReadHostFile(NAV_SCREEN_DESC_FILE).value_or(""));
     return program;
 }
 
