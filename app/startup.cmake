@@ -49,6 +49,20 @@ if(TARGET app_startup_test)
   endforeach()
 endif()
 
+# The TMC store's signals from other threads (also run under ThreadSanitizer).
+nav_test(app_startup_threaded_test THREADED
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/startup/tests/tmcsignals_threaded_test.cpp
+  DEPENDS app_startup testdata testdata_programfolder testdata_tmctables traffic_tmcmessage
+    ui_tmcmonitor usefulcode_cache platform_window_testdriver)
+if(TARGET app_startup_threaded_test)
+  target_compile_definitions(app_startup_threaded_test PRIVATE
+    NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+  if(TARGET language_bundles)
+    add_dependencies(app_startup_threaded_test language_bundles)
+  endif()
+endif()
+
 # The program in the visible SDL2 window, under a virtual X display when xvfb-run is there.
 if(TARGET navigator)
   add_executable(app_startup_visible_test
