@@ -31,6 +31,7 @@ endif()
 
 nav_test(app_startup_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/gpssimulationdlg_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/modes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
