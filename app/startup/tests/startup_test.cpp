@@ -28,6 +28,16 @@ std::string BoxTexts(const std::vector<platform::MessageBoxRecord>& boxes) {
     return texts;
 }
 
+// The threads of this process.
+std::size_t ThreadCount() {
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
 TEST(ShellStartup, ShowsMenuAndQuitsCleanlyByCommandAndByKey) {
     const struct {
         const char* language;
@@ -45,6 +55,7 @@ TEST(ShellStartup, ShowsMenuAndQuitsCleanlyByCommandAndByKey) {
                             .Pk("Preferences", "VolValue", "30")
                             .WriteTo(root));
             (void)waveOutSetVolume(nullptr, 0x80008000u); // 50 % in both channels
+            const std::size_t threadsBefore = ThreadCount();
             ShellRun run({[](ShellRun& r) { r.AnswerDialog(1); },
                           [&c](ShellRun& r) {
                               HWND menu = ShellRun::MainWindow();
@@ -81,6 +92,7 @@ TEST(ShellStartup, ShowsMenuAndQuitsCleanlyByCommandAndByKey) {
             (void)waveOutGetVolume(nullptr, &volume);
             EXPECT_EQ(volume, 0x7FFF7FFFu); // 50 % x 655.35 in both channels
             EXPECT_EQ(platform::ComInitializationCount(), 0);
+            EXPECT_EQ(ThreadCount(), threadsBefore);
         });
     }
 }
