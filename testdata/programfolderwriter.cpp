@@ -30,7 +30,7 @@ ProgramFolderWriter& ProgramFolderWriter::HostFiles(std::filesystem::path hostFo
     return *this;
 }
 
-ProgramFolderWriter& ProgramFolderWriter::ScreenDescription(std::string text) {
+ProgramFolderWriter& ProgramFolderWriter::ScreenDescription(const std::string& text) {
     for (const char16_t* language : {u"Ger", u"Eng", u"Fre", u"Spa", u"Ita", u"Dut"})
         m_files[u"\\ScreenDesc" + std::u16string(language) + u"CE.dat"] = text;
     return *this;
@@ -79,8 +79,12 @@ ProgramFolderWriter::WriteTo(const TempDeviceRoot& root) {
     std::string pk;
     for (const auto& [section, keys] : m_pk) {
         pk += "[" + section + "]\r\n";
-        for (const auto& [key, value] : keys)
-            pk += key + "=" + value + "\r\n";
+        for (const auto& [key, value] : keys) {
+            pk += key;
+            pk += '=';
+            pk += value;
+            pk += "\r\n";
+        }
     }
     if (!root.WriteFile(u"\\PK.ini", pk))
         return std::nullopt;

@@ -29,7 +29,7 @@ public:
     // Every file of a host folder (the build's compiled bundles and page layouts).
     ProgramFolderWriter& HostFiles(std::filesystem::path hostFolder);
     // The page layout, written under the six language names.
-    ProgramFolderWriter& ScreenDescription(std::string text);
+    ProgramFolderWriter& ScreenDescription(const std::string& text);
     // A key of "PK.ini".
     ProgramFolderWriter& Pk(const std::string& section, const std::string& key,
                             const std::string& value);

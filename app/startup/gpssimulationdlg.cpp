@@ -24,7 +24,7 @@ BOOL GpsSimulationDlg::OnInitDialog() {
     HWND edit = m_edit->GetWindow();
     MoveWindow(edit, 50, 50, 100, 15, TRUE);
     WCHAR text[16] = {};
-    swprintf(text, 16, u"%d", m_value);
+    (void)swprintf(text, 16, u"%d", m_value);
     SetWindowTextW(edit, text);
     return FALSE;
 }

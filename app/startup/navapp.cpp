@@ -25,7 +25,7 @@ namespace {
 
 void ReportMissingLibrary(const std::u16string& name) {
     WCHAR text[256] = {};
-    swprintf(text, 256, u"The DLL: %s could not be loaded!", name.c_str());
+    (void)swprintf(text, 256, u"The DLL: %s could not be loaded!", name.c_str());
     MessageBoxW(nullptr, text, u"Error", MB_ICONHAND);
 }
 

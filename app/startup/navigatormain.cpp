@@ -54,8 +54,9 @@ std::optional<NavigatorOptions> ParseNavigatorOptions(int argc, char** argv) {
 int main(int argc, char** argv) {
     const std::optional<NavigatorOptions> options = ParseNavigatorOptions(argc, argv);
     if (!options) {
-        std::fprintf(stderr, "usage: navigator FOLDER [--size WxH] [--screen=visible[:scale]]\n"
-                             "  FOLDER: an existing device root with the program's files\n");
+        (void)std::fprintf(stderr,
+                           "usage: navigator FOLDER [--size WxH] [--screen=visible[:scale]]\n"
+                           "  FOLDER: an existing device root with the program's files\n");
         return 2;
     }
     platform::SetDeviceRoot(std::filesystem::absolute(options->folder));
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     platform::SetScreenSize(options->width, options->height);
     const auto visible = platform::VisibleScreenRequest(argc, argv);
     if (visible && !platform::StartVisibleScreen(*visible)) {
-        std::fprintf(stderr, "navigator: the visible screen cannot be opened\n");
+        (void)std::fprintf(stderr, "navigator: the visible screen cannot be opened\n");
         return 1;
     }
     // The window's toolkit turns SIGINT and SIGTERM into a close request, which the program

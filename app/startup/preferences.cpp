@@ -116,7 +116,8 @@ DWORD ComputeCacheSizeKB() {
 }
 
 std::uint32_t ArenaBytesForBudget(DWORD budgetKb) {
-    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint32_t>::max() / 1024 * 1024;
+    constexpr std::uint64_t kLargest =
+        std::uint64_t{std::numeric_limits<std::uint32_t>::max()} / 1024 * 1024;
     const std::uint64_t bytes = (std::uint64_t{budgetKb} + 500) * 1024;
     return static_cast<std::uint32_t>(std::min(bytes, kLargest));
 }

@@ -11,7 +11,7 @@ SplashWnd::SplashWnd(const std::u16string& fileName)
     const SIZE size = m_bitmap->GetSize();
     const int left = (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2;
     const int top = (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2;
-    const HINSTANCE instance = platform::ResourceInstance();
+    HINSTANCE instance = platform::ResourceInstance();
     CreateWindowExW(WS_EX_TOPMOST, WindowClassRegistry::ClassName(), u"", WS_POPUP, left, top,
                     size.cx, size.cy, nullptr, nullptr, instance, &m_owner);
     CreateWindowExW(WS_EX_TOPMOST, WindowClassRegistry::ClassName(), u"", WS_POPUP, left, top,
