@@ -117,6 +117,33 @@ double Length(POINT a, POINT b) {
     return std::hypot(static_cast<double>(b.x - a.x), static_cast<double>(b.y - a.y));
 }
 
+bool BoxesOverlap(const RECT& aBounds, const std::array<POINT, 4>& a, const RECT& bBounds,
+                  const std::array<POINT, 4>& b) {
+    // Rectangles wholly apart (not even touching) are the common case: rejected inline.
+    if (aBounds.right < bBounds.left || bBounds.right < aBounds.left ||
+        aBounds.bottom < bBounds.top || bBounds.bottom < aBounds.top) {
+        return false;
+    }
+    if (!MapRect::Overlaps(ToMapRect(aBounds), ToMapRect(bBounds))) {
+        return false;
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t j = 0; j < 4; ++j) {
+            if (SegmentsCross(a[i], a[(i + 1) % 4], b[j], b[(j + 1) % 4])) {
+                return true;
+            }
+        }
+    }
+    // No edges cross (or they meet only at corners): overlapping when a corner of one lies
+    // strictly inside the other, or one lies wholly inside the other.
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (BoxHolds(a, b[i]) || BoxHolds(b, a[i])) {
+            return true;
+        }
+    }
+    return BoxContains(a, b[0]) || BoxContains(b, a[0]);
+}
+
 bool LabelOrder(const Label& a, const Label& b) {
     return a.fontKey != b.fontKey ? a.fontKey < b.fontKey : a.text < b.text;
 }
@@ -205,30 +232,7 @@ void LabelFontTable::SetStreetColours(bool isDay) {
 }
 
 bool LabelsOverlap(const Label& a, const Label& b) {
-    // Rectangles wholly apart (not even touching) are the common case: rejected inline.
-    if (a.bounds.right < b.bounds.left || b.bounds.right < a.bounds.left ||
-        a.bounds.bottom < b.bounds.top || b.bounds.bottom < a.bounds.top) {
-        return false;
-    }
-    if (!MapRect::Overlaps(ToMapRect(a.bounds), ToMapRect(b.bounds))) {
-        return false;
-    }
-    for (std::size_t i = 0; i < 4; ++i) {
-        for (std::size_t j = 0; j < 4; ++j) {
-            if (SegmentsCross(a.corners[i], a.corners[(i + 1) % 4], b.corners[j],
-                              b.corners[(j + 1) % 4])) {
-                return true;
-            }
-        }
-    }
-    // No edges cross (or they meet only at corners): overlapping when a corner of one lies
-    // strictly inside the other, or one lies wholly inside the other.
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (BoxHolds(a.corners, b.corners[i]) || BoxHolds(b.corners, a.corners[i])) {
-            return true;
-        }
-    }
-    return BoxContains(a.corners, b.corners[0]) || BoxContains(b.corners, a.corners[0]);
+    return BoxesOverlap(a.bounds, a.corners, b.bounds, b.corners);
 }
 
 std::vector<std::size_t> SimplifyPolyline(const POINT* points, std::size_t count,
@@ -237,6 +241,7 @@ std::vector<std::size_t> SimplifyPolyline(const POINT* points, std::size_t count
     if (count == 0) {
         return kept;
     }
+    kept.reserve(count);
     kept.push_back(0);
     if (count > 1) {
         Simplify(points, 0, count - 1, tolerance, kept);
@@ -328,22 +333,60 @@ void LabelLayer::Begin(HDC dc) {
 }
 
 void LabelLayer::Clear() {
-    m_labels.clear();
+    DropLabels();
     m_keptParts = 0;
 }
 
+void LabelLayer::DropLabels() {
+    m_slots.clear();
+    m_order.clear();
+    m_freeIds.clear();
+    m_grid.Clear();
+    m_labels.clear();
+    m_isListed = true;
+}
+
+void LabelLayer::FreeSlot(std::uint32_t id) {
+    m_grid.Erase(id, m_slots[id].bounds);
+    m_slots[id] = Label{};
+    m_freeIds.push_back(id);
+}
+
+const std::vector<Label>& LabelLayer::Labels() const {
+    if (!m_isListed) {
+        m_labels.clear();
+        m_labels.reserve(m_order.size());
+        for (const std::uint32_t id : m_order) {
+            m_labels.push_back(m_slots[id]);
+        }
+        m_isListed = true;
+    }
+    return m_labels;
+}
+
 void LabelLayer::Shift(POINT offset, const RECT& rect) {
-    std::erase_if(m_labels, [&](const Label& label) {
-        return !MapRect::Overlaps(ToMapRect(label.bounds), ToMapRect(rect));
-    });
-    for (Label& label : m_labels) {
+    std::vector<std::uint32_t> kept;
+    kept.reserve(m_order.size());
+    for (const std::uint32_t id : m_order) {
+        if (!MapRect::Overlaps(ToMapRect(m_slots[id].bounds), ToMapRect(rect))) {
+            FreeSlot(id);
+        } else {
+            kept.push_back(id);
+        }
+    }
+    m_order = std::move(kept);
+    m_grid.Clear();
+    for (const std::uint32_t id : m_order) {
+        Label& label = m_slots[id];
         OffsetRect(&label.bounds, offset.x, offset.y);
         for (POINT& corner : label.corners) {
             corner.x += offset.x;
             corner.y += offset.y;
         }
         label.isKept = true;
+        m_grid.Insert(id, label.bounds);
     }
+    m_isListed = false;
     RECT moved = rect;
     OffsetRect(&moved, offset.x, offset.y);
     // Empty when nothing was kept, and then never met.
@@ -359,9 +402,10 @@ void LabelLayer::KeepAround(const RECT& view, const RECT& redrawn) {
         Clear();
         return;
     }
-    for (Label& label : m_labels) {
-        label.isKept = true;
+    for (const std::uint32_t id : m_order) {
+        m_slots[id].isKept = true;
     }
+    m_isListed = false;
     m_keptParts = 0;
     if (!isAnyRedrawn) {
         m_keptPicture[m_keptParts++] = view;
@@ -388,7 +432,7 @@ void LabelLayer::SetDay(bool isDay) {
         return;
     }
     m_isDay = isDay;
-    m_labels.clear();
+    DropLabels();
     const std::optional<LOGFONTW> street = table.FontOf(0);
     if (street && street->lfFaceName[0] != 0 && m_measureDc != nullptr) {
         m_fontCache.Clear();
@@ -427,20 +471,21 @@ std::optional<SIZE> LabelLayer::Measure(std::uint32_t fontKey, std::u16string_vi
 
 bool LabelLayer::IsAdmitted(std::uint32_t fontKey, std::u16string_view text,
                             bool skipDuplicates) const {
-    if (m_labels.size() >= kMaxLabels || text.empty()) {
+    if (m_order.size() >= kMaxLabels || text.empty()) {
         return false;
     }
     if (skipDuplicates) {
         return true;
     }
     // The labels are ordered by font key and text.
-    const auto at = std::lower_bound(m_labels.begin(), m_labels.end(), std::pair(fontKey, text),
-                                     [](const Label& label, const auto& key) {
+    const auto at = std::lower_bound(m_order.begin(), m_order.end(), std::pair(fontKey, text),
+                                     [&](std::uint32_t id, const auto& key) {
+                                         const Label& label = m_slots[id];
                                          return label.fontKey != key.first
                                                     ? label.fontKey < key.first
                                                     : std::u16string_view(label.text) < key.second;
                                      });
-    return at == m_labels.end() || at->fontKey != fontKey || at->text != text;
+    return at == m_order.end() || m_slots[*at].fontKey != fontKey || m_slots[*at].text != text;
 }
 
 bool LabelLayer::Place(Label label) {
@@ -453,24 +498,43 @@ bool LabelLayer::Place(Label label) {
             return false; // drawn over the kept picture, or cut at the redrawn part's edge
         }
     }
-    std::vector<std::size_t> displaced; // allocates only on a collision
-    for (std::size_t i = 0; i < m_labels.size(); ++i) {
-        const RECT& placed = m_labels[i].bounds;
-        // Rectangles wholly apart, the common case, are passed over without a call.
-        if (placed.right < b.left || b.right < placed.left || placed.bottom < b.top ||
-            b.bottom < placed.top || !LabelsOverlap(label, m_labels[i])) {
+    // The placed labels that may meet this one are those in the grid cells its bounds meet.
+    m_grid.Find(b, m_found);
+    ++m_counts.candidates;
+    m_counts.tests += m_found.size();
+    std::vector<std::uint32_t> displaced; // allocates only on a collision
+    for (const std::uint32_t id : m_found) {
+        const Label& placed = m_slots[id];
+        if (!BoxesOverlap(b, label.corners, placed.bounds, placed.corners)) {
             continue;
         }
-        if (label.priority >= m_labels[i].priority || m_labels[i].isKept) {
+        if (label.priority >= placed.priority || placed.isKept) {
             return false;
         }
-        displaced.push_back(i);
+        displaced.push_back(id);
     }
-    for (auto it = displaced.rbegin(); it != displaced.rend(); ++it) {
-        m_labels.erase(m_labels.begin() + static_cast<std::ptrdiff_t>(*it));
+    for (const std::uint32_t id : displaced) {
+        m_order.erase(std::find(m_order.begin(), m_order.end(), id));
+        FreeSlot(id);
     }
-    m_labels.insert(std::upper_bound(m_labels.begin(), m_labels.end(), label, LabelOrder),
-                    std::move(label));
+    std::uint32_t id = 0;
+    if (m_freeIds.empty()) {
+        id = static_cast<std::uint32_t>(m_slots.size());
+        m_slots.emplace_back();
+    } else {
+        id = m_freeIds.back();
+        m_freeIds.pop_back();
+    }
+    m_slots[id] = std::move(label);
+    const Label& added = m_slots[id];
+    m_grid.Insert(id, added.bounds);
+    // After the labels of equal font and text: the order in which they were placed.
+    m_order.insert(std::upper_bound(m_order.begin(), m_order.end(), id,
+                                    [&](std::uint32_t a, std::uint32_t other) {
+                                        return LabelOrder(m_slots[a], m_slots[other]);
+                                    }),
+                   id);
+    m_isListed = false;
     return true;
 }
 
@@ -587,7 +651,8 @@ void LabelLayer::Draw(HDC dc, bool halo) {
     HGDIOBJ previousPen = SelectObject(dc, GetStockObject(WHITE_PEN));
     HGDIOBJ previousFont = GetCurrentObject(dc, OBJ_FONT);
     HGDIOBJ previousBrush = GetCurrentObject(dc, OBJ_BRUSH);
-    for (const Label& label : m_labels) {
+    for (const std::uint32_t id : m_order) {
+        const Label& label = m_slots[id];
         const int escapement = LabelEscapement(label.angle);
         GdiObjectRef cached;
         HGDIOBJ font = label.fontKey == 1                      ? m_shieldFont

@@ -5,6 +5,7 @@
 // finished map, rotated, with a halo or in a box. User-interface thread only.
 
 #include "mapdisplay/gdicache.h"
+#include "mapdisplay/labelgrid.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
@@ -113,8 +114,16 @@ public:
                    COLORREF textColour, std::uint32_t elementClass);
     void Draw(HDC dc, bool halo);
 
+    // What placing cost since the layer was made: the labels offered for a place (after the
+    // text checks) and the placed labels each was tested against.
+    struct PlacementCounts {
+        std::uint64_t candidates = 0;
+        std::uint64_t tests = 0;
+    };
+
     // Ordered by font key, then text.
-    [[nodiscard]] const std::vector<Label>& Labels() const { return m_labels; }
+    [[nodiscard]] const std::vector<Label>& Labels() const;
+    [[nodiscard]] const PlacementCounts& Counts() const { return m_counts; }
     [[nodiscard]] std::size_t CachedFontCount() const { return m_fontCache.Count(); }
 
 private:
@@ -125,6 +134,10 @@ private:
     std::optional<SIZE> Measure(std::uint32_t fontKey, std::u16string_view text);
     bool IsAdmitted(std::uint32_t fontKey, std::u16string_view text, bool skipDuplicates) const;
     bool Place(Label label);
+    // Forgets every label.
+    void DropLabels();
+    // Forgets the label of an id (taken out of the order already).
+    void FreeSlot(std::uint32_t id);
     bool PlaceOnSegment(POINT a, POINT b, std::u16string_view text, std::uint32_t elementClass,
                         std::uint32_t fontKey, COLORREF textColour, COLORREF haloColour,
                         bool isRotated);
@@ -136,7 +149,16 @@ private:
     HFONT m_shieldFont = nullptr;
     LONG m_streetHeight = 0;
     std::uint32_t m_pointSize = 10;
-    std::vector<Label> m_labels;
+    // The placed labels by id (the grid's), and their ids by font key, then text: the order in
+    // which they are drawn and listed.
+    std::vector<Label> m_slots;
+    std::vector<std::uint32_t> m_order;
+    std::vector<std::uint32_t> m_freeIds;
+    LabelGrid m_grid;
+    mutable std::vector<Label> m_labels; // Labels(), made again after a change
+    mutable bool m_isListed = true;
+    std::vector<std::uint32_t> m_found;
+    PlacementCounts m_counts;
     // The kept picture (empty but after a scroll or a partial repaint) in up to four parts.
     std::array<RECT, 4> m_keptPicture{};
     std::size_t m_keptParts = 0;

@@ -2,12 +2,14 @@
 nav_component(mapdisplay_labels STEP 10
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/labellayer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/labelgrid.cpp
   DEPENDS mapdisplay_geometry platform_gdi platform_kernel)
 
 nav_test(mapdisplay_labels_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/labellayer_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/gdicache_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/labelgrid_test.cpp
   DEPENDS mapdisplay_labels testdata testdata_golden platform_kernel)
 if(TARGET mapdisplay_labels_test)
   target_compile_definitions(mapdisplay_labels_test PRIVATE

@@ -174,6 +174,40 @@ TEST_F(LabelLayerTest, RefusesThe201stLabelEvenWhereNothingOverlaps) {
     EXPECT_EQ(layer.Labels().size(), 200U);
 }
 
+// A label offered among many placed ones is tested only against its neighbours, displaces every
+// one it overlaps with a smaller class, and what stays never overlaps.
+TEST_F(LabelLayerTest, TestsOnlyNeighboursAndDisplacesEveryOverlappedLabel) {
+    for (int i = 0; i < 150; ++i) {
+        const POINT at{(i % 15) * 70, (i / 15) * 40};
+        const std::string digits = std::to_string(i);
+        ASSERT_TRUE(layer.AddPointLabel(at, at, std::u16string(digits.begin(), digits.end()), 1500,
+                                        nullptr, 0, 0));
+    }
+    const struct {
+        POINT at;
+        std::u16string text;
+        std::uint32_t elementClass;
+        bool isPlaced;
+        std::size_t labels;
+    } cases[] = {{{35, 40}, u"Between the first two", 1200, true, 149},
+                 {{35 + 70 * 7, 200}, u"Also between two", 1600, false, 149},
+                 {{35 + 70 * 7, 200}, u"Now placed", 1400, true, 148}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.elementClass);
+        const LabelLayer::PlacementCounts before = layer.Counts();
+        EXPECT_EQ(layer.AddPointLabel(c.at, c.at, c.text, c.elementClass, nullptr, 0, 0),
+                  c.isPlaced);
+        EXPECT_EQ(layer.Labels().size(), c.labels);
+        EXPECT_EQ(layer.Counts().candidates - before.candidates, 1U);
+        EXPECT_LE(layer.Counts().tests - before.tests, 20U);
+    }
+    const std::vector<Label>& labels = layer.Labels();
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        for (std::size_t j = i + 1; j < labels.size(); ++j)
+            EXPECT_FALSE(LabelsOverlap(labels[i], labels[j])) << i << " " << j;
+    }
+}
+
 TEST_F(LabelLayerTest, RefusesRepeatedTextsExceptLowPointClasses) {
     const POINT street[] = {{10, 20}, {110, 20}};
     const POINT elsewhere[] = {{10, 200}, {110, 200}};

@@ -63,6 +63,36 @@ struct Source {
     std::uint32_t bk = 0;
 };
 
+// Copies columns [from, to) of rows [top, bottom) of dest from the pixels (rows of
+// sourceWidth) rowShift rows and columnShift columns away, all inside both. Rows that span both
+// whole move as one block; when the pixels are dest's own, overlapping pixels are read before
+// they are written.
+void MoveRows(Surface& dest, const std::uint32_t* sourcePixels, int sourceWidth, long long top,
+              long long bottom, long long from, long long to, long long columnShift,
+              long long rowShift) {
+    if (top >= bottom || from >= to)
+        return;
+    const auto sourceRow = [&](long long y) {
+        return sourcePixels + static_cast<std::size_t>(y + rowShift) * sourceWidth;
+    };
+    if (from == 0 && to == dest.width && columnShift == 0 && sourceWidth == dest.width) {
+        std::memmove(dest.Row(static_cast<int>(top)), sourceRow(top),
+                     static_cast<std::size_t>(bottom - top) * dest.width * sizeof(std::uint32_t));
+        return;
+    }
+    const auto bytes = static_cast<std::size_t>(to - from) * sizeof(std::uint32_t);
+    // Moving down a surface, the rows below are written first: their sources lie above.
+    if (rowShift < 0) {
+        for (long long y = bottom - 1; y >= top; --y)
+            std::memmove(dest.Row(static_cast<int>(y)) + from, sourceRow(y) + from + columnShift,
+                         bytes);
+    } else {
+        for (long long y = top; y < bottom; ++y)
+            std::memmove(dest.Row(static_cast<int>(y)) + from, sourceRow(y) + from + columnShift,
+                         bytes);
+    }
+}
+
 BOOL Blit(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle, int sourceX,
           int sourceY, int sourceWidth, int sourceHeight, DWORD rop) {
     const unsigned code = (rop >> 16) & 0xFF;
@@ -81,8 +111,6 @@ BOOL Blit(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle,
             if (s.dib && &s != target.surface)
                 DibToPixels(s);
             source.surface = &s;
-            if (&s == target.surface)
-                source.copy = s.pixels;
             source.originX = SurfaceX(*sourceDc, sourceTarget, sourceX);
             source.originY = SurfaceY(*sourceDc, sourceTarget, sourceY);
             source.isMono = s.isMono;
@@ -111,25 +139,43 @@ BOOL Blit(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle,
         const long long sh = std::llabs(sourceHeight);
         const long long sx0 = source.originX - (sourceWidth < 0 ? sw - 1 : 0);
         const long long sy0 = source.originY - (sourceHeight < 0 ? sh - 1 : 0);
+        const bool isPlainCopy = needsSource && code == 0xCC && !flipX && !flipY && sw == dw &&
+                                 sh == dh && source.isMono == isDestMono;
+        // A plain copy within one clip rectangle moves its rows in place; any other blit onto
+        // its own surface reads a copy of it.
+        if (needsSource && source.surface == target.surface &&
+            !(isPlainCopy && target.clip.size() <= 1))
+            source.copy = source.surface->pixels;
+        const std::uint32_t* sourcePixels = !needsSource          ? nullptr
+                                            : source.copy.empty() ? source.surface->pixels.data()
+                                                                  : source.copy.data();
         for (const RECT& clip : target.clip) {
             const long long cx0 = std::max<long long>(clip.left, dx0);
             const long long cx1 = std::min<long long>(clip.right, dx1);
             const long long cy0 = std::max<long long>(clip.top, dy0);
             const long long cy1 = std::min<long long>(clip.bottom, dy1);
+            if (isPlainCopy) {
+                const long long columnShift = sx0 - dx0;
+                const long long rowShift = sy0 - dy0;
+                MoveRows(*target.surface, sourcePixels, source.surface->width,
+                         std::max(cy0, -rowShift), std::min(cy1, source.surface->height - rowShift),
+                         std::max(cx0, -columnShift),
+                         std::min(cx1, source.surface->width - columnShift), columnShift, rowShift);
+                continue;
+            }
             for (long long py = cy0; py < cy1; ++py) {
                 std::uint32_t* row = target.surface->Row(static_cast<int>(py));
                 long long sy = 0;
                 const std::uint32_t* sourceRow = nullptr;
                 if (needsSource) {
-                    long long oy = (2 * (py - dy0) + 1) * sh / (2 * dh);
+                    // Unscaled, the nearest source row is the same row: no division.
+                    long long oy = sh == dh ? py - dy0 : (2 * (py - dy0) + 1) * sh / (2 * dh);
                     if (flipY)
                         oy = sh - 1 - oy;
                     sy = sy0 + oy;
                     if (sy < 0 || sy >= source.surface->height)
                         continue;
-                    sourceRow =
-                        (source.copy.empty() ? source.surface->pixels.data() : source.copy.data()) +
-                        sy * source.surface->width;
+                    sourceRow = sourcePixels + sy * source.surface->width;
                     // An unscaled copy between surfaces of one kind moves whole runs.
                     if (code == 0xCC && !flipX && sw == dw && source.isMono == isDestMono) {
                         const long long from = std::max(cx0, dx0 - sx0);
@@ -141,28 +187,50 @@ BOOL Blit(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle,
                         continue;
                     }
                 }
-                for (long long px = cx0; px < cx1; ++px) {
-                    std::uint32_t s = 0;
-                    if (needsSource) {
-                        long long ox = (2 * (px - dx0) + 1) * sw / (2 * dw);
-                        if (flipX)
-                            ox = sw - 1 - ox;
-                        const long long sx = sx0 + ox;
-                        if (sx < 0 || sx >= source.surface->width)
-                            continue;
-                        s = sourceRow[sx];
-                        if (source.isMono && !isDestMono)
-                            s = s == 0 ? text : bk;
-                        else if (!source.isMono && isDestMono)
-                            s = s == source.bk ? 0xFFFFFFu : 0u;
+                // The operation is chosen once per row: the common ones need no truth table.
+                const auto pixels = [&](auto operation) {
+                    for (long long px = cx0; px < cx1; ++px) {
+                        std::uint32_t s = 0;
+                        if (needsSource) {
+                            long long ox =
+                                sw == dw ? px - dx0 : (2 * (px - dx0) + 1) * sw / (2 * dw);
+                            if (flipX)
+                                ox = sw - 1 - ox;
+                            const long long sx = sx0 + ox;
+                            if (sx < 0 || sx >= source.surface->width)
+                                continue;
+                            s = sourceRow[sx];
+                            if (source.isMono && !isDestMono)
+                                s = s == 0 ? text : bk;
+                            else if (!source.isMono && isDestMono)
+                                s = s == source.bk ? 0xFFFFFFu : 0u;
+                        }
+                        std::uint32_t p = 0;
+                        if (hasPattern) {
+                            p = PaintAt(pattern, static_cast<int>(px), static_cast<int>(py));
+                            if (isDestMono)
+                                p = ToMono(p);
+                        }
+                        row[px] = operation(p, s, row[px]);
                     }
-                    std::uint32_t p = 0;
-                    if (hasPattern) {
-                        p = PaintAt(pattern, static_cast<int>(px), static_cast<int>(py));
-                        if (isDestMono)
-                            p = ToMono(p);
-                    }
-                    row[px] = Rop3(code, p, s, row[px]);
+                };
+                using Pixel = std::uint32_t;
+                switch (code) {
+                case 0x66:
+                    pixels([](Pixel, Pixel s, Pixel d) { return s ^ d; });
+                    break;
+                case 0x22:
+                    pixels([](Pixel, Pixel s, Pixel d) { return d & ~s & 0xFFFFFFu; });
+                    break;
+                case 0x88:
+                    pixels([](Pixel, Pixel s, Pixel d) { return s & d; });
+                    break;
+                case 0xCC:
+                    pixels([](Pixel, Pixel s, Pixel) { return s; });
+                    break;
+                default:
+                    pixels([&](Pixel p, Pixel s, Pixel d) { return Rop3(code, p, s, d); });
+                    break;
                 }
             }
         }

@@ -222,17 +222,30 @@ HGDIOBJ AddBitmap(SurfacePtr surface) {
     return AddObject(state, std::move(object));
 }
 
-void FetchTarget(HDC handle) {
+namespace {
+
+// Gives the screen surface the window system's screen size (a new surface when it changed).
+void FetchScreen() {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (!state.screen || state.screen->width != width || state.screen->height != height)
+        state.screen = std::make_shared<Surface>(std::max(width, 1), std::max(height, 1), false);
+}
+
+} // namespace
+
+void FetchTarget(HDC handle) {
+    // A memory DC draws into its own bitmap: the screen follows the window system's size when a
+    // window DC, a screenshot or the screen's capabilities need it.
+    if (handle != nullptr && Key(handle) >= kMemoryDcBase)
+        return;
+    FetchScreen();
+    GdiState& state = State();
     {
         std::lock_guard lock(state.mutex);
-        if (!state.screen || state.screen->width != width || state.screen->height != height) {
-            state.screen =
-                std::make_shared<Surface>(std::max(width, 1), std::max(height, 1), false);
-        }
-        if (handle == nullptr || Key(handle) >= kMemoryDcBase || state.dcs.count(Key(handle)) != 0)
+        if (handle == nullptr || state.dcs.count(Key(handle)) != 0)
             return;
     }
     DcTarget target;
@@ -262,8 +275,10 @@ bool GetTarget(GdiState& state, Dc& dc, Target* target) {
             return false;
         target->surface = dc.surface.get();
         target->offset = POINT{};
-        clip = IntersectRegion(DeviceClip(state, dc),
-                               RECT{0, 0, dc.surface->width, dc.surface->height});
+        const RECT surfaceRect{0, 0, dc.surface->width, dc.surface->height};
+        // The DC's own clip is intersected where it is, not copied first.
+        clip = dc.clipRegion ? IntersectRegion(*dc.clipRegion, surfaceRect)
+                             : IntersectRegion(DeviceClip(state, dc), surfaceRect);
     } else {
         if (!state.screen)
             return false;
@@ -276,9 +291,11 @@ bool GetTarget(GdiState& state, Dc& dc, Target* target) {
             r = Offset(r, dc.target.origin.x, dc.target.origin.y);
         clip = IntersectRegion(clip, RECT{0, 0, state.screen->width, state.screen->height});
     }
-    std::sort(clip.begin(), clip.end(), [](const RECT& a, const RECT& b) {
-        return a.top != b.top ? a.top < b.top : a.left < b.left;
-    });
+    if (clip.size() > 1) {
+        std::sort(clip.begin(), clip.end(), [](const RECT& a, const RECT& b) {
+            return a.top != b.top ? a.top < b.top : a.left < b.left;
+        });
+    }
     target->clip = std::move(clip);
     target->box = RegionBox(target->clip);
     return true;
@@ -549,6 +566,7 @@ BOOL DeleteDC(HDC handle) {
 }
 
 int GetDeviceCaps(HDC handle, int index) {
+    FetchScreen(); // a memory DC answers some capabilities with the screen's
     FetchTarget(handle);
     GdiState& state = State();
     std::lock_guard lock(state.mutex);

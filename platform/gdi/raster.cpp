@@ -37,11 +37,9 @@ std::uint32_t PaintAt(const Paint& paint, int x, int y) {
     return p != 0 ? paint.patternFore : paint.patternBack;
 }
 
-namespace {
-
 void WriteRun(Surface& surface, int y, int x0, int x1, const Paint& paint, int rop2) {
     std::uint32_t* row = surface.Row(y);
-    if (paint.pattern == nullptr && rop2 == R2_COPYPEN) {
+    if (IsPlainPaint(paint, rop2)) {
         std::fill(row + x0, row + x1, surface.isMono ? ToMono(paint.colour) : paint.colour);
         return;
     }
@@ -50,23 +48,6 @@ void WriteRun(Surface& surface, int y, int x0, int x1, const Paint& paint, int r
         if (surface.isMono)
             p = ToMono(p);
         row[x] = Rop2(rop2, p, row[x]);
-    }
-}
-
-} // namespace
-
-void FillSpan(const Target& target, int y, int x0, int x1, const Paint& paint, int rop2) {
-    if (x0 >= x1 || y < target.box.top || y >= target.box.bottom || rop2 == R2_NOP)
-        return;
-    for (const RECT& r : target.clip) {
-        if (r.top > y)
-            break;
-        if (y >= r.bottom)
-            continue;
-        const int a = std::max<int>(x0, r.left);
-        const int b = std::min<int>(x1, r.right);
-        if (a < b)
-            WriteRun(*target.surface, y, a, b, paint, rop2);
     }
 }
 
@@ -125,15 +106,6 @@ SpanSet::SpanSet(const Target& target, const gdi_detail::Paint& paint, int rop2)
         isDirect_ = false;
         break;
     }
-}
-
-void SpanSet::Add(int y, int x0, int x1) {
-    if (x0 >= x1)
-        return;
-    if (isDirect_)
-        FillSpan(target_, y, x0, x1, paint_, rop2_);
-    else
-        spans_.push_back({y, x0, x1});
 }
 
 void SpanSet::Paint() {

@@ -20,6 +20,23 @@ void AddConvex(SpanSet& spans, const PointD* points, int count) {
     }
     const int y0 = std::max(PixelFrom(top), static_cast<int>(target.box.top));
     const int y1 = std::min(PixelFrom(bottom), static_cast<int>(target.box.bottom));
+    // An upright rectangle (wide pens along the axes): its two sides cross every row in the
+    // range at their own x, so each row gets the same span.
+    const auto isUpright = [&](int first) {
+        const PointD* p = points;
+        return first == 0
+                   ? p[0].x == p[1].x && p[1].y == p[2].y && p[2].x == p[3].x && p[3].y == p[0].y
+                   : p[0].y == p[1].y && p[1].x == p[2].x && p[2].y == p[3].y && p[3].x == p[0].x;
+    };
+    if (count == 4 && (isUpright(0) || isUpright(1))) {
+        const int x0 = PixelFrom(std::min(points[0].x, points[2].x));
+        const int x1 = PixelFrom(std::max(points[0].x, points[2].x));
+        if (std::min(points[0].x, points[2].x) < std::max(points[0].x, points[2].x)) {
+            for (int y = y0; y < y1; ++y)
+                spans.Add(y, x0, x1);
+        }
+        return;
+    }
     for (int y = y0; y < y1; ++y) {
         const double cy = y + 0.5;
         double left = 1e18, right = -1e18;

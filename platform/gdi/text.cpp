@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <numbers>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -132,14 +133,54 @@ constexpr auto kSpreadBits = [] {
     return table;
 }();
 
-// A rasterised glyph: coverage bytes, 255 opaque, row after row.
+// Columns [from, to) of a glyph row whose pixels are all covered: wholly (255 each, painted
+// as a block) or in part (blended one by one).
+struct GlyphSpan {
+    int row = 0;
+    int from = 0;
+    int to = 0;
+    bool isOpaque = false;
+};
+
+// A rasterised glyph: coverage bytes, 255 opaque, row after row, and the covered spans of each
+// row (row r's are spans[rowSpans[r]] up to spans[rowSpans[r + 1]]).
 struct Glyph {
     int left = 0; // bitmap offset from the pen position, x right
     int top = 0;  // bitmap offset from the pen position, y up
     int width = 0;
     int rows = 0;
     std::vector<std::uint8_t> coverage;
+    std::vector<GlyphSpan> spans;
+    std::vector<std::uint32_t> rowSpans;
 };
+
+// Splits each row of the coverage into its runs of wholly and partly covered pixels.
+void FindSpans(Glyph& glyph) {
+    glyph.spans.clear();
+    glyph.rowSpans.assign(1, 0);
+    for (int y = 0; y < glyph.rows; ++y) {
+        const std::uint8_t* row = glyph.coverage.data() + static_cast<std::size_t>(y) * glyph.width;
+        int x = 0;
+        while (x < glyph.width) {
+            if (row[x] == 0) {
+                ++x;
+                continue;
+            }
+            const bool isOpaque = row[x] == 255;
+            const int from = x;
+            while (x < glyph.width && row[x] != 0 && (row[x] == 255) == isOpaque)
+                ++x;
+            glyph.spans.push_back(GlyphSpan{y, from, x, isOpaque});
+        }
+        glyph.rowSpans.push_back(static_cast<std::uint32_t>(glyph.spans.size()));
+    }
+}
+
+// What the text calls did since the process started (under the GDI lock).
+platform::GlyphCounts& Counts() {
+    static platform::GlyphCounts counts;
+    return counts;
+}
 
 using FontData = std::shared_ptr<const std::vector<FT_Byte>>;
 
@@ -198,6 +239,8 @@ public:
     // outline is loaded (and hinted), never rasterised: measuring costs no bitmap, whatever the
     // size.
     int Advance(char32_t code) {
+        if (code < kDirectCodes && m_directAdvances[code] >= 0)
+            return m_directAdvances[code];
         auto it = m_advances.find(code);
         if (it != m_advances.end())
             return it->second;
@@ -209,24 +252,33 @@ public:
             advance = static_cast<int>((m_face->glyph->advance.x + 32) >> 6);
         if (m_angle != 0)
             SetRotation();
-        m_advances.emplace(code, advance);
+        RememberAdvance(code, advance);
         return advance;
     }
 
     // The bitmap of a character at this instance's angle (empty when the face cannot load or
     // render it), rasterised on first use.
     const Glyph& Bitmap(char32_t code) {
+        if (code < kDirectCodes && m_directGlyphs[code] != nullptr) {
+            ++Counts().cacheHits;
+            return *m_directGlyphs[code];
+        }
         auto it = m_glyphs.find(code);
-        if (it != m_glyphs.end())
+        if (it != m_glyphs.end()) {
+            ++Counts().cacheHits;
             return it->second;
+        }
+        ++Counts().rasterised;
         Glyph& glyph = m_glyphs[code];
+        if (code < kDirectCodes)
+            m_directGlyphs[code] = &glyph; // map nodes stay where they are
         const FT_UInt index = FT_Get_Char_Index(m_face, code);
         // A turned glyph is not hinted: hinting works along the axes.
         const FT_Int32 hinting = m_angle == 0 ? FT_LOAD_DEFAULT : FT_LOAD_NO_HINTING;
         if (FT_Load_Glyph(m_face, index, hinting | LoadTarget()) != 0)
             return glyph;
         if (m_angle == 0) // the load measured it too
-            m_advances.emplace(code, static_cast<int>((m_face->glyph->advance.x + 32) >> 6));
+            RememberAdvance(code, static_cast<int>((m_face->glyph->advance.x + 32) >> 6));
         FT_GlyphSlot slot = m_face->glyph;
         if (m_resolved.isSyntheticBold)
             FT_GlyphSlot_Embolden(slot);
@@ -235,10 +287,22 @@ public:
         if (FT_Render_Glyph(slot, m_isMono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0)
             return glyph;
         CopyCoverage(slot, glyph);
+        FindSpans(glyph);
         return glyph;
     }
 
 private:
+    // Codes below this are found by index, the rest in the maps.
+    static constexpr char32_t kDirectCodes = 256;
+
+    // Keeps the first advance measured for a code.
+    void RememberAdvance(char32_t code, int advance) {
+        if (!m_advances.emplace(code, advance).second)
+            return;
+        if (code < kDirectCodes)
+            m_directAdvances[code] = advance;
+    }
+
     FT_Int32 LoadTarget() const {
         return m_isMono ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) : FT_LOAD_TARGET_NORMAL;
     }
@@ -294,6 +358,14 @@ private:
     int m_internalLeading = 0;
     std::map<char32_t, int> m_advances;
     std::map<char32_t, Glyph> m_glyphs;
+    std::array<int, kDirectCodes> m_directAdvances = MakeUnknownAdvances();
+    std::array<const Glyph*, kDirectCodes> m_directGlyphs{};
+
+    static std::array<int, kDirectCodes> MakeUnknownAdvances() {
+        std::array<int, kDirectCodes> advances{};
+        advances.fill(-1);
+        return advances;
+    }
 };
 
 // Guarded by the GDI lock.
@@ -309,6 +381,11 @@ public:
     FontInstance* Instance(const LOGFONTW& font) {
         if (m_library == nullptr)
             return nullptr;
+        // Text calls come in runs with one font (a label and its halo): the last one is kept.
+        if (m_hasLast && std::memcmp(&font, &m_lastFont, sizeof(font)) == 0) {
+            m_last->second.lastUse = ++m_uses;
+            return m_last->second.instance->IsValid() ? m_last->second.instance.get() : nullptr;
+        }
         std::string key(reinterpret_cast<const char*>(&font), sizeof(font));
         key += OverrideFile().string();
         auto it = m_instances.find(key);
@@ -319,6 +396,7 @@ public:
                                                    return a.second.lastUse < b.second.lastUse;
                                                });
                 m_instances.erase(oldest);
+                m_hasLast = false;
             }
             const Resolved resolved = Resolve(font);
             Cached cached{
@@ -326,8 +404,14 @@ public:
             it = m_instances.emplace(key, std::move(cached)).first;
         }
         it->second.lastUse = ++m_uses;
+        m_last = it;
+        m_lastFont = font;
+        m_hasLast = true;
         return it->second.instance->IsValid() ? it->second.instance.get() : nullptr;
     }
+
+    // The font file override changed: a description may resolve to another instance.
+    void ForgetLast() { m_hasLast = false; }
 
 private:
     static constexpr std::size_t kMaxInstances = 64;
@@ -361,6 +445,9 @@ private:
     std::map<std::string, Cached> m_instances;
     std::map<std::filesystem::path, FontData> m_files;
     std::uint64_t m_uses = 0;
+    bool m_hasLast = false;
+    LOGFONTW m_lastFont{};
+    std::map<std::string, Cached>::iterator m_last;
 };
 
 FontEngine& Engine() {
@@ -380,6 +467,9 @@ std::vector<int> Advances(FontInstance& font, std::u16string_view text) {
     return advances;
 }
 
+// The advances of the text's characters, in a list kept for the next call (under the GDI lock).
+std::span<const int> KeptAdvances(FontInstance& font, std::u16string_view text);
+
 void Blend(std::uint32_t& pixel, std::uint32_t colour, int coverage) {
     auto channel = [&](int shift) {
         const int d = static_cast<int>((pixel >> shift) & 0xFF);
@@ -391,9 +481,17 @@ void Blend(std::uint32_t& pixel, std::uint32_t colour, int coverage) {
 
 struct Run {
     std::u16string_view text;
-    std::vector<int> advances;
+    std::span<const int> advances;
     int underline = -1; // index of a character to underline, or -1
 };
+
+// Rounds half away from zero as std::lround does, for |v| up to 2^52, without the library call:
+// the fraction v - trunc(v) is exact.
+long long RoundHalfAway(double v) {
+    const auto whole = static_cast<long long>(v);
+    const double fraction = v - static_cast<double>(whole);
+    return whole + (fraction >= 0.5 ? 1 : 0) - (fraction <= -0.5 ? 1 : 0);
+}
 
 // A clip rectangle in surface coordinates, 64-bit so that glyph boxes far out stay exact.
 struct ClipBox {
@@ -403,16 +501,36 @@ struct ClipBox {
 // The clip as IsVisible walks it: the walk stops at the first rectangle below the row, so a
 // rectangle counts from the lowest row at which every rectangle up to it has begun (its own top
 // in a clip sorted by top, as GetTarget leaves it). Empty rectangles are left out.
-std::vector<ClipBox> ReachedClip(const Region& clip) {
-    std::vector<ClipBox> reached;
-    reached.reserve(clip.size());
+void ReachedClip(const Region& clip, std::vector<ClipBox>& reached) {
+    reached.clear();
     long long reach = std::numeric_limits<long long>::min();
     for (const RECT& r : clip) {
         reach = std::max<long long>(reach, r.top);
         if (r.left < r.right && reach < r.bottom)
             reached.push_back(ClipBox{r.left, reach, r.right, r.bottom});
     }
-    return reached;
+}
+
+// The glyph painter's working lists, kept from call to call; used under the GDI lock only.
+struct PainterLists {
+    std::vector<ClipBox> clip;
+    std::vector<ClipBox> band;
+    std::vector<ClipBox> parts;
+    std::vector<std::pair<long long, long long>> spans;
+    std::vector<int> advances;
+};
+
+PainterLists& Lists() {
+    static auto* lists = new PainterLists;
+    return *lists;
+}
+
+std::span<const int> KeptAdvances(FontInstance& font, std::u16string_view text) {
+    std::vector<int>& advances = Lists().advances;
+    advances.clear();
+    for (const char16_t c : text)
+        advances.push_back(font.Advance(c));
+    return advances;
 }
 
 // Paints the visible pixels of a glyph whose pen position is (baseX, baseY): a glyph inside one
@@ -423,13 +541,25 @@ class GlyphPainter {
 public:
     GlyphPainter(const Target& target, std::uint32_t colour)
         : m_target(target)
-        , m_clip(ReachedClip(target.clip))
+        , m_clip(Lists().clip)
         , m_colour(colour)
-        , m_isMono(target.surface->isMono) {}
+        , m_isMono(target.surface->isMono)
+        , m_opaque(m_isMono ? ToMono(colour) : colour)
+        , m_band(Lists().band)
+        , m_parts(Lists().parts)
+        , m_spans(Lists().spans) {
+        ReachedClip(target.clip, m_clip);
+        m_band.clear();
+    }
 
     void Paint(const Glyph& glyph, int baseX, int baseY) {
+        ++Counts().drawn;
         const long long left = static_cast<long long>(baseX) + glyph.left;
         const long long top = static_cast<long long>(baseY) - glyph.top;
+        if (IsInsideOnlyClip(glyph, left, top)) {
+            PaintWhole(glyph, left, top);
+            return;
+        }
         const ClipBox box{left, std::max<long long>(top, m_target.box.top), left + glyph.width,
                           std::min<long long>(top + glyph.rows, m_target.box.bottom)};
         if (box.left >= box.right || box.top >= box.bottom)
@@ -471,20 +601,57 @@ public:
     }
 
 private:
-    // Surface row y, columns [x0, x1), of the glyph whose bitmap starts at (left, top).
+    // Wholly inside the only clip rectangle, the common case: no row is cut.
+    bool IsInsideOnlyClip(const Glyph& glyph, long long left, long long top) const {
+        return m_clip.size() == 1 && left >= m_clip[0].left && top >= m_clip[0].top &&
+               left + glyph.width <= m_clip[0].right && top + glyph.rows <= m_clip[0].bottom;
+    }
+
+    // Every covered pixel of the glyph whose bitmap starts at (left, top), all inside the clip.
+    void PaintWhole(const Glyph& glyph, long long left, long long top) {
+        for (const GlyphSpan& span : glyph.spans) {
+            std::uint32_t* row = m_target.surface->Row(static_cast<int>(top + span.row)) + left;
+            if (span.isOpaque) {
+                std::fill(row + span.from, row + span.to, m_opaque);
+                continue;
+            }
+            const std::uint8_t* coverage =
+                glyph.coverage.data() + static_cast<std::size_t>(span.row) * glyph.width;
+            for (int x = span.from; x < span.to; ++x) {
+                if (m_isMono)
+                    row[x] = coverage[x] >= 128 ? m_opaque : row[x];
+                else
+                    Blend(row[x], m_colour, coverage[x]);
+            }
+        }
+    }
+
+    // Surface row y, columns [x0, x1), of the glyph whose bitmap starts at (left, top): the
+    // wholly covered spans in one block (blending at 255 gives the colour itself), the others
+    // pixel by pixel.
     void PaintSpan(const Glyph& glyph, long long left, long long top, long long y, long long x0,
                    long long x1) {
-        const std::uint8_t* coverage =
-            glyph.coverage.data() + static_cast<std::size_t>(y - top) * glyph.width;
+        const auto glyphRow = static_cast<std::size_t>(y - top);
+        const std::uint8_t* coverage = glyph.coverage.data() + glyphRow * glyph.width;
         std::uint32_t* row = m_target.surface->Row(static_cast<int>(y));
-        for (long long x = x0; x < x1; ++x) {
-            const int value = coverage[x - left];
-            if (value == 0)
+        const GlyphSpan* end = glyph.spans.data() + glyph.rowSpans[glyphRow + 1];
+        for (const GlyphSpan* span = glyph.spans.data() + glyph.rowSpans[glyphRow]; span != end;
+             ++span) {
+            const long long from = std::max(left + span->from, x0);
+            const long long to = std::min(left + span->to, x1);
+            if (from >= to)
                 continue;
-            if (m_isMono)
-                row[x] = value >= 128 ? ToMono(m_colour) : row[x];
-            else
-                Blend(row[x], m_colour, value);
+            if (span->isOpaque) {
+                std::fill(row + from, row + to, m_opaque);
+                continue;
+            }
+            for (long long x = from; x < to; ++x) {
+                const int value = coverage[x - left];
+                if (m_isMono)
+                    row[x] = value >= 128 ? m_opaque : row[x];
+                else
+                    Blend(row[x], m_colour, value);
+            }
         }
     }
 
@@ -503,14 +670,15 @@ private:
     }
 
     const Target& m_target;
-    std::vector<ClipBox> m_clip;
+    std::vector<ClipBox>& m_clip;
     std::uint32_t m_colour;
     bool m_isMono;
-    std::vector<ClipBox> m_band;
+    std::uint32_t m_opaque; // a wholly covered pixel's value
+    std::vector<ClipBox>& m_band;
     long long m_bandTop = 0;
     long long m_bandBottom = 0; // no band yet
-    std::vector<ClipBox> m_parts;
-    std::vector<std::pair<long long, long long>> m_spans;
+    std::vector<ClipBox>& m_parts;
+    std::vector<std::pair<long long, long long>>& m_spans;
 };
 
 // Draws a run with its cell's top-left corner (before rotation) at the surface point origin,
@@ -546,8 +714,8 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
             penY += dirY * run.advances[i];
             continue; // far outside every surface
         }
-        const int baseX = static_cast<int>(std::lround(penX));
-        const int baseY = static_cast<int>(std::lround(penY));
+        const int baseX = static_cast<int>(RoundHalfAway(penX));
+        const int baseY = static_cast<int>(RoundHalfAway(penY));
         painter.Paint(font.Bitmap(run.text[i]), baseX, baseY);
         if (static_cast<int>(i) == run.underline && font.Angle() == 0) {
             Paint line;
@@ -634,7 +802,7 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWS
         Run run;
         run.text = std::u16string_view(text == nullptr ? u"" : text, count);
         run.advances =
-            widths != nullptr ? std::vector<int>(widths, widths + count) : Advances(font, run.text);
+            widths != nullptr ? std::span<const int>(widths, count) : KeptAdvances(font, run.text);
         double width = 0;
         for (int advance : run.advances)
             width += advance;
@@ -822,7 +990,8 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, RECT* rect, UINT format) {
                 left = rectLeft + rectWidth - line.width;
             Run run;
             run.text = line.text;
-            run.advances = Advances(font, line.text);
+            const std::vector<int> advances = Advances(font, line.text);
+            run.advances = advances;
             run.underline = line.underline;
             DrawRun(dc, target, font, run, static_cast<double>(Clamp(left + shiftX)),
                     static_cast<double>(Clamp(top + shiftY)), dc.bkMode == OPAQUE);
@@ -836,10 +1005,17 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, RECT* rect, UINT format) {
 
 namespace platform {
 
+GlyphCounts CountGlyphs() {
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    return Counts();
+}
+
 void SetFontFile(const std::filesystem::path& file) {
     GdiState& state = State();
     std::lock_guard lock(state.mutex);
     OverrideFile() = file;
+    Engine().ForgetLast();
 }
 
 std::filesystem::path FontFileFor(const LOGFONTW& font) {

@@ -6,6 +6,7 @@
 
 #include "platform/window/windowtypes.h"
 
+#include <cstdint>
 #include <filesystem>
 
 constexpr int LF_FACESIZE = 32;
@@ -105,5 +106,14 @@ namespace platform {
 void SetFontFile(const std::filesystem::path& file);
 // The font file a description resolves to; empty when neither it nor the default exists.
 [[nodiscard]] std::filesystem::path FontFileFor(const LOGFONTW& font);
+
+// Glyphs painted by the text calls since the process started, and how many of the bitmaps they
+// needed came from the glyph cache or were rasterised; any thread.
+struct GlyphCounts {
+    std::uint64_t drawn = 0;
+    std::uint64_t cacheHits = 0;
+    std::uint64_t rasterised = 0;
+};
+[[nodiscard]] GlyphCounts CountGlyphs();
 
 } // namespace platform

@@ -169,8 +169,37 @@ inline bool IsWide(const Dc& dc) {
 // False for a null brush.
 bool BrushPaint(const Dc& dc, const Brush& brush, const Target& target, Paint* paint);
 
-// Spans in surface coordinates, x0 included and x1 excluded, clipped to target.
-void FillSpan(const Target& target, int y, int x0, int x1, const Paint& paint, int rop2);
+// A colour copied as it is: the span is filled without a raster operation.
+inline bool IsPlainPaint(const Paint& paint, int rop2) {
+    return paint.pattern == nullptr && rop2 == R2_COPYPEN;
+}
+// Columns [x0, x1) of row y of the surface, all inside it.
+void WriteRun(Surface& surface, int y, int x0, int x1, const Paint& paint, int rop2);
+
+// Spans in surface coordinates, x0 included and x1 excluded, clipped to target. Inline: shapes
+// paint many short spans.
+inline void FillSpan(const Target& target, int y, int x0, int x1, const Paint& paint, int rop2) {
+    if (x0 >= x1 || y < target.box.top || y >= target.box.bottom || rop2 == R2_NOP)
+        return;
+    const bool isPlain = IsPlainPaint(paint, rop2);
+    for (const RECT& r : target.clip) {
+        if (r.top > y)
+            break;
+        if (y >= r.bottom)
+            continue;
+        const int a = std::max<int>(x0, r.left);
+        const int b = std::min<int>(x1, r.right);
+        if (a >= b)
+            continue;
+        if (isPlain) {
+            std::uint32_t* row = target.surface->Row(y);
+            std::fill(row + a, row + b,
+                      target.surface->isMono ? ToMono(paint.colour) : paint.colour);
+        } else {
+            WriteRun(*target.surface, y, a, b, paint, rop2);
+        }
+    }
+}
 void SetPixelClipped(const Target& target, int x, int y, const Paint& paint, int rop2);
 bool IsVisible(const Target& target, int x, int y);
 
@@ -190,7 +219,14 @@ struct PointL {
 class SpanSet {
 public:
     SpanSet(const Target& target, const Paint& paint, int rop2);
-    void Add(int y, int x0, int x1);
+    void Add(int y, int x0, int x1) {
+        if (x0 >= x1)
+            return;
+        if (isDirect_)
+            FillSpan(target_, y, x0, x1, paint_, rop2_);
+        else
+            spans_.push_back({y, x0, x1});
+    }
     void Paint();
     const Target& target() const { return target_; }
 
@@ -258,10 +294,17 @@ inline long long ExactY(const Dc& dc, const Target& target, long long y) {
     return y + dc.viewport.y + target.offset.y;
 }
 
-// First pixel whose centre is at or right of x, kept far inside the range of int.
+// First pixel whose centre is at or right of x, kept far inside the range of int. The ceiling
+// is taken in integers inside the limits: std::ceil is a library call on the base x86-64 set.
 inline int PixelFrom(double x) {
     constexpr auto kLimit = static_cast<double>(kCoordinateLimit);
-    return static_cast<int>(std::clamp(std::ceil(x - 0.5), -kLimit, kLimit));
+    const double v = x - 0.5;
+    if (!(v > -kLimit))
+        return static_cast<int>(-kCoordinateLimit);
+    if (v >= kLimit)
+        return static_cast<int>(kCoordinateLimit);
+    const auto whole = static_cast<long long>(v); // toward zero
+    return static_cast<int>(whole + (v > static_cast<double>(whole) ? 1 : 0));
 }
 
 } // namespace platform::gdi_detail

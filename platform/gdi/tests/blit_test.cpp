@@ -133,3 +133,47 @@ TEST(Blit, OverlappingCopyOnOneSurface) {
     BitBlt(canvas.dc(), 1, 0, 4, 1, canvas.dc(), 0, 0, SRCCOPY);
     EXPECT_EQ(canvas.Picture(), (std::vector<std::string>{"rrgb."}));
 }
+
+// Scrolling a picture onto its own surface in any direction, within one clip rectangle (moved in
+// place) and within two (read from a copy): every clipped pixel shows the pixel the move brings,
+// read before the move; the rest stays.
+TEST(Blit, ScrollsOntoItsOwnSurfaceInEveryDirection) {
+    constexpr int kSide = 6;
+    const COLORREF colours[] = {kRed, kGreen, kBlue, kBlack, kWhite};
+    struct Case {
+        int dx;
+        int dy;
+        bool isSplitClip; // rows 1 on, less column 3; else all but column 0
+    };
+    const Case cases[] = {{2, 0, false},  {-2, 0, false}, {0, 2, false},
+                          {0, -2, false}, {1, 3, false},  {-3, -1, false},
+                          {0, 2, true},   {-2, 0, true},  {0, 0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy << (c.isSplitClip ? " split" : ""));
+        Canvas canvas(kSide, kSide);
+        for (int y = 0; y < kSide; ++y) {
+            for (int x = 0; x < kSide; ++x)
+                Fill(canvas.dc(), x, y, x + 1, y + 1, colours[(x + 3 * y) % 5]);
+        }
+        const std::vector<std::string> before = canvas.Picture();
+        HRGN clip =
+            c.isSplitClip ? CreateRectRgn(0, 1, kSide, kSide) : CreateRectRgn(1, 0, kSide, kSide);
+        SelectClipRgn(canvas.dc(), clip);
+        DeleteObject(clip);
+        if (c.isSplitClip)
+            ExcludeClipRect(canvas.dc(), 3, 0, 4, kSide);
+        ASSERT_TRUE(BitBlt(canvas.dc(), c.dx, c.dy, kSide, kSide, canvas.dc(), 0, 0, SRCCOPY));
+        SelectClipRgn(canvas.dc(), nullptr); // every pixel reads back
+        std::vector<std::string> expected = before;
+        for (int y = 0; y < kSide; ++y) {
+            for (int x = 0; x < kSide; ++x) {
+                const bool isClipped = c.isSplitClip ? y >= 1 && x != 3 : x >= 1;
+                const int fromX = x - c.dx;
+                const int fromY = y - c.dy;
+                if (isClipped && fromX >= 0 && fromX < kSide && fromY >= 0 && fromY < kSide)
+                    expected[y][x] = before[fromY][fromX];
+            }
+        }
+        EXPECT_EQ(canvas.Picture(), expected);
+    }
+}

@@ -220,3 +220,50 @@ TEST(Lines, WidePenCoversItsStrokeWhereverItsEndsLie) {
         }
     }
 }
+
+// A wide pen of even width along an axis covers, away from its round ends, the rows (or columns)
+// whose centres lie within half its width of the path, the far edge excluded, in and out of a
+// clip rectangle.
+TEST(Lines, WidePenAlongAnAxisCoversWholeRowsOrColumns) {
+    const struct {
+        POINT from;
+        POINT to;
+        int penWidth;
+        bool isClipped;
+    } cases[] = {{{1, 5}, {18, 5}, 2, false},
+                 {{18, 6}, {1, 6}, 4, false},
+                 {{9, 0}, {9, 11}, 6, false},
+                 {{10, 11}, {10, 0}, 2, true},
+                 {{INT_MIN, 5}, {INT_MAX, 5}, 4, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from.x << "," << c.from.y << " width " << c.penWidth);
+        Canvas canvas(kWidth, kHeight);
+        if (c.isClipped)
+            IntersectClipRect(canvas.dc(), kClip.left, kClip.top, kClip.right, kClip.bottom);
+        HPEN pen = CreatePen(PS_SOLID, c.penWidth, kBlack);
+        HGDIOBJ old = SelectObject(canvas.dc(), pen);
+        const POINT points[] = {c.from, c.to};
+        ASSERT_TRUE(Polyline(canvas.dc(), points, 2));
+        SelectObject(canvas.dc(), old);
+        DeleteObject(pen);
+        SelectClipRgn(canvas.dc(), nullptr);
+        const std::vector<std::string> picture = canvas.Picture();
+        const bool isAlongX = c.from.y == c.to.y;
+        const int half = c.penWidth / 2;
+        const long long low = std::max<long long>(std::min(c.from.x, c.to.x), -1000) + half;
+        const long long high = std::min<long long>(std::max(c.from.x, c.to.x), 1000) - half;
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const int along = isAlongX ? x : y;
+                const int across = isAlongX ? y - c.from.y : x - c.from.x;
+                if (along < (isAlongX ? low : std::min(c.from.y, c.to.y) + half) ||
+                    along > (isAlongX ? high : std::max(c.from.y, c.to.y) - half))
+                    continue; // the round ends
+                const bool isVisible = !c.isClipped || (x >= kClip.left && x < kClip.right &&
+                                                        y >= kClip.top && y < kClip.bottom);
+                const bool isCovered = across >= -half && across < half && isVisible;
+                EXPECT_EQ(picture[y][x], isCovered ? '#' : '.') << x << "," << y;
+            }
+        }
+    }
+}

@@ -93,6 +93,21 @@ TEST(Objects, BitmapsAndDeviceCaps) {
     EXPECT_EQ(CreateBitmap(100000, 100000, 1, 32, nullptr), nullptr);
 }
 
+// A memory DC's screen capabilities follow the screen size, however many memory-DC calls came
+// after the change.
+TEST(Objects, MemoryDcCapabilitiesFollowTheScreenSize) {
+    const SIZE original{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    HDC memory = CreateCompatibleDC(nullptr);
+    for (const SIZE size : {SIZE{320, 240}, SIZE{480, 640}, original}) {
+        SCOPED_TRACE(size.cx);
+        platform::SetScreenSize(size.cx, size.cy);
+        EXPECT_TRUE(PatBlt(memory, 0, 0, 1, 1, WHITENESS));
+        EXPECT_EQ(GetDeviceCaps(memory, HORZRES), size.cx);
+        EXPECT_EQ(GetDeviceCaps(memory, VERTRES), size.cy);
+    }
+    DeleteDC(memory);
+}
+
 // The test switch fails exactly the next n creations, each with ERROR_NOT_ENOUGH_MEMORY and one
 // debug line, and the live counts follow creation and deletion.
 TEST(Objects, FailureSwitchAndLiveCounts) {

@@ -615,3 +615,37 @@ TEST(Text, ClipRegionsMaskTheUnclippedText) {
         EXPECT_LT(plain.Count(kWhite), kWidth * kHeight) << c.name;
     }
 }
+
+// Each character's bitmap is rasterised once per font; every later glyph of it, in this call or
+// the next, comes from the cache. Measuring rasterises nothing.
+TEST(Text, GlyphCacheRasterisesEachCharacterOnce) {
+    TestFont testFont;
+    Canvas canvas(120, 40);
+    SelectedFont selected(canvas.dc(), Font(-23, u"Arial", 0));
+    struct Step {
+        const char16_t* text;
+        bool isDrawn;
+        std::uint64_t drawn;
+        std::uint64_t hits;
+        std::uint64_t rasterised;
+    };
+    const Step steps[] = {{u"Abba", false, 0, 0, 0},
+                          {u"Abba", true, 4, 1, 3},
+                          {u"baA", true, 3, 3, 0},
+                          {u"bAx", true, 3, 2, 1}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << std::string(step.text, step.text + 3));
+        const platform::GlyphCounts before = platform::CountGlyphs();
+        const auto length = static_cast<int>(std::char_traits<char16_t>::length(step.text));
+        if (step.isDrawn) {
+            ASSERT_TRUE(TextOutW(canvas.dc(), 2, 2, step.text, length));
+        } else {
+            SIZE size{};
+            ASSERT_TRUE(GetTextExtentPoint32W(canvas.dc(), step.text, length, &size));
+        }
+        const platform::GlyphCounts after = platform::CountGlyphs();
+        EXPECT_EQ(after.drawn - before.drawn, step.drawn);
+        EXPECT_EQ(after.cacheHits - before.cacheHits, step.hits);
+        EXPECT_EQ(after.rasterised - before.rasterised, step.rasterised);
+    }
+}
