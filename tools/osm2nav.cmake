@@ -167,6 +167,7 @@ if(TARGET osmnavigator_test)
       add_dependencies(osmnavigator_test ${generated})
     endif()
   endforeach()
+endif()
 # The stored destination lists and their page over the extract: records taken back to streets
 # and points of interest, and the categories' search in a city.
 nav_extract_test(osmdestinations_test SUITE ExtractDestinations
