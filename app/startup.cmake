@@ -35,13 +35,15 @@ nav_test(app_startup_test
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/modes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/menulook_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/startup_test.cpp
   DEPENDS app_startup mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
-    testdata_programfolder platform_window_testdriver platform_sound)
+    testdata_programfolder testdata_golden platform_window_testdriver platform_sound)
 if(TARGET app_startup_test)
   target_compile_definitions(app_startup_test PRIVATE
     NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
+    NAV_APP_STARTUP_DIR="${CMAKE_CURRENT_LIST_DIR}/startup"
     NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
   foreach(generated language_bundles screen_descriptions navigator)
     if(TARGET ${generated})
