@@ -13,3 +13,7 @@ nav_test(app_contacts_test
     ${CMAKE_CURRENT_LIST_DIR}/contacts/tests/extcontactdlg_test.cpp
   DEPENDS app_contacts app_destinations testdata testdata_contacts testdata_gazetteer
           platform_window_testdriver)
+if(TARGET app_contacts_test)
+  target_compile_definitions(app_contacts_test
+    PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+endif()

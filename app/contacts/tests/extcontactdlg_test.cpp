@@ -4,6 +4,7 @@
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/vcardwriter.h"
+#include "ui/customlistbox.h"
 #include "utilities/usefulcode/apppaths.h"
 
 #include "platform/files/modules.h"
@@ -86,6 +87,9 @@ protected:
         m_module = LoadLibraryW(u"LangEngCE.dll");
         ASSERT_NE(m_module, nullptr);
         platform::SetResourceInstance(m_module);
+        platform::SetExecutablePath(u"\\Nav\\nav.exe");
+        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
+        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = six::RefCntPtr<testdata::GazetteerEngine>(MakeGazetteer());
         m_server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
         ASSERT_TRUE(m_server);
@@ -99,6 +103,7 @@ protected:
         if (m_module != nullptr) {
             (void)FreeLibrary(m_module);
         }
+        platform::SetExecutablePath(u"");
     }
 
     // A page over these contacts (vCard 3.0), its list filled.
@@ -117,6 +122,9 @@ protected:
     Onboard::OnboardServerPtr m_server;
     RecordingMode m_mode;
     DestinationDescription m_destination;
+    platform::VirtualClock m_clock;
+    platform::ScopedClock m_installed{m_clock};
+    platform::ScreenDriver m_driver{&m_clock};
 };
 
 testdata::VCardContact WorkContact(std::string street, std::string postalCode, std::string city) {
@@ -372,6 +380,44 @@ TEST_F(ContactPageTest, TriesShortenedCityNamesFromEightLettersDownToFour) {
         page->SetMessageShower([](UINT) {});
         page->ChooseAddress();
         EXPECT_EQ(m_engine->searches, c.searches);
+    }
+}
+
+TEST_F(ContactPageTest, EnterChoosesOnTheListAndOkAndCancelsOnCancel) {
+    const struct {
+        const char* name;
+        UINT focus;
+        bool chooses;
+    } cases[] = {
+        {"list", ExtContactDlg::kListId, true},
+        {"OK", ExtContactDlg::kOkId, true},
+        {"Cancel", ExtContactDlg::kCancelId, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_destination = DestinationDescription{};
+        m_mode = RecordingMode{};
+        ContactSession::ReleaseInstance();
+        ASSERT_TRUE(
+            m_root.WriteFile(platform::kContactsFilePath,
+                             testdata::WriteVCards({WorkContact("Kirchstrasse 3", "9490", "Vaduz"),
+                                                    WorkContact("Hauptstr. 12", "9494", "Schaan")},
+                                                   testdata::VCardVersion::V40)));
+        auto page = CreateContactPage(m_server, m_mode, m_destination, kNavigationTitle);
+        ShowPageWindow(page->GetPageHandle(), true); // the first activation fills the list
+        m_driver.RunUntilIdle();
+        ASSERT_NE(page->GetListBox(), nullptr);
+        ASSERT_EQ(page->GetListBox()->GetCount(), 2);
+        SendMessageW(page->GetListBox()->GetWindow(), LB_SETCURSEL, 1, 0);
+        page->SetFocusId(c.focus);
+        SendMessageW(page->GetHwnd(), WM_KEYDOWN, VK_RETURN, 0);
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(m_mode.commands, std::vector<int>{ExtContactDlg::kMainPageCommand});
+        EXPECT_EQ(m_destination.city ? m_destination.city->GetName() : u"",
+                  c.chooses ? u"Schaan" : u"");
+        EXPECT_EQ(m_destination.houseNumber, c.chooses ? u"12" : u"");
+        page.reset();
+        m_driver.RunUntilIdle();
     }
 }
 
