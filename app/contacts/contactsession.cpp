@@ -105,6 +105,7 @@ int ContactSession::GetContacts(std::vector<ContactRecord>& records) {
     if (m_count == 0 || m_items == nullptr) {
         return 1;
     }
+    records.reserve(records.size() + static_cast<std::size_t>(m_count));
     for (int index = 1; index <= m_count; ++index) {
         ContactRecord record;
         IContactItem* item = nullptr;

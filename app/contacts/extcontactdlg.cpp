@@ -73,6 +73,9 @@ std::u16string Trimmed(const std::u16string& text) {
 
 // Every line break ("\r\n", or a lone "\r" or "\n") becomes one blank.
 std::u16string WithoutLineBreaks(const std::u16string& text) {
+    if (text.find_first_of(u"\r\n") == std::u16string::npos) {
+        return text;
+    }
     std::u16string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -113,6 +116,8 @@ void BuildContactLines(const std::vector<ContactRecord>& records, const ContactL
                        std::vector<std::u16string>& lines, std::vector<ContactAddress>& entries) {
     const std::array<const std::u16string*, 3> labels = {&texts.firstLabel, &texts.secondLabel,
                                                          &texts.thirdLabel};
+    lines.reserve(lines.size() + 3 * records.size());
+    entries.reserve(entries.size() + 3 * records.size());
     for (const ContactRecord& record : records) {
         const std::u16string& firstPart = record.strings[kFirstNamePart];
         const std::u16string& secondPart = record.strings[kSecondNamePart];
@@ -123,7 +128,10 @@ void BuildContactLines(const std::vector<ContactRecord>& records, const ContactL
             }
             const std::u16string& street = record.strings[kAddresses[a].street];
             const std::u16string& postalCode = record.strings[kAddresses[a].postalCode];
-            std::u16string line = texts.namePrefix;
+            std::u16string line;
+            line.reserve(texts.namePrefix.size() + firstPart.size() + secondPart.size() +
+                         street.size() + postalCode.size() + city.size() + 64);
+            line += texts.namePrefix;
             if (!firstPart.empty()) {
                 line += firstPart + u", ";
             }

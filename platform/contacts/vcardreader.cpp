@@ -2,6 +2,7 @@
 
 #include "platform/kernel/codepage.h"
 
+#include <algorithm>
 #include <glib-object.h>
 #include <libebook-contacts/libebook-contacts.h>
 #include <string>
@@ -34,7 +35,13 @@ std::u16string PropertyText(const char* utf8) {
     if (utf8 == nullptr) {
         return {};
     }
-    std::u16string text = Utf8ToUtf16(utf8);
+    const std::string_view bytes(utf8);
+    std::u16string text;
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; })) {
+        text.assign(bytes.begin(), bytes.end()); // plain ASCII, by far the most common text
+    } else {
+        text = Utf8ToUtf16(bytes);
+    }
     if (text.size() > kMaxContactPropertyLength) {
         text.resize(kMaxContactPropertyLength);
     }
