@@ -17,3 +17,7 @@ if(TARGET app_contacts_test)
   target_compile_definitions(app_contacts_test
     PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
 endif()
+
+nav_fuzz(contacts_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/contacts_fuzz.cpp
+  DEPENDS app_contacts testdata)

@@ -884,9 +884,11 @@ std::vector<Seed> DestinationSeeds() {
     };
 }
 
-// The contact store's vCard reading: the demo contacts in both versions, and a cut file.
+// The contact store's vCard reading and the contact session over the file: the demo contacts
+// in both versions, and a cut file.
 std::vector<Seed> ContactSeeds() {
     const char* corpus = "platform/contacts/fuzz/corpus/contacts_vcard_fuzz";
+    const char* session = "app/fuzz/corpus/contacts_fuzz";
     const std::string v3 =
         testdata::WriteVCards(testdata::DemoContacts(), testdata::VCardVersion::V30);
     const std::string v4 =
@@ -895,6 +897,8 @@ std::vector<Seed> ContactSeeds() {
         {corpus, "seed-v3", Text(v3)},
         {corpus, "seed-v4-folded", Text(v4)},
         {corpus, "seed-cut", Text(v3.substr(0, v3.size() / 2))},
+        {session, "seed-v3", Text(v3)},
+        {session, "seed-v4-folded", Text(v4)},
     };
 }
 
