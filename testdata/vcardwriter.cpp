@@ -46,6 +46,21 @@ void AppendFolded(std::string& out, const std::string& line, std::size_t foldAt)
     out += "\r\n";
 }
 
+// "ADR;TYPE=...:" with the seven components (post office box and extended address empty).
+std::string AddressLine(const VCardAddress& address, bool v3) {
+    std::string line = "ADR";
+    if (!address.types.empty()) {
+        line += ";TYPE=";
+        for (std::size_t t = 0; t < address.types.size(); ++t) {
+            line += t == 0 ? "" : ",";
+            line += v3 ? UpperAscii(address.types[t]) : address.types[t];
+        }
+    }
+    line += ":;;" + EscapeVCardText(address.street) + ";" + EscapeVCardText(address.locality) +
+            ";;" + EscapeVCardText(address.postalCode) + ";" + EscapeVCardText(address.country);
+    return line;
+}
+
 } // namespace
 
 std::string WriteVCards(const std::vector<VCardContact>& contacts, VCardVersion version,
@@ -69,18 +84,7 @@ std::string WriteVCards(const std::vector<VCardContact>& contacts, VCardVersion 
             AppendFolded(out, "ORG:" + EscapeVCardText(contact.organisation), foldAt);
         }
         for (const VCardAddress& address : contact.addresses) {
-            std::string line = "ADR";
-            if (!address.types.empty()) {
-                line += ";TYPE=";
-                for (std::size_t t = 0; t < address.types.size(); ++t) {
-                    line += t == 0 ? "" : ",";
-                    line += v3 ? UpperAscii(address.types[t]) : address.types[t];
-                }
-            }
-            line += ":;;" + EscapeVCardText(address.street) + ";" +
-                    EscapeVCardText(address.locality) + ";;" + EscapeVCardText(address.postalCode) +
-                    ";" + EscapeVCardText(address.country);
-            AppendFolded(out, line, foldAt);
+            AppendFolded(out, AddressLine(address, v3), foldAt);
         }
         AppendFolded(out, "END:VCARD", foldAt);
     }

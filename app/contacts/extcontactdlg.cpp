@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -98,6 +99,71 @@ std::u16string PostalAndCity(const ContactAddress& entry) {
 bool Contains(const GeoRect& outer, const GeoRect& inner) {
     return outer.minX <= inner.minX && outer.maxX >= inner.maxX && outer.minY <= inner.minY &&
            outer.maxY >= inner.maxY;
+}
+
+// A city fits a postal area when its rectangle contains the area's or its postal code is the
+// entry's.
+bool Fits(const AddressResultPtr& city, const ContactAddress& entry, const GeoRect& postalRect) {
+    return Contains(city->GetRect(), postalRect) || city->GetPostalCode() == entry.postalCode;
+}
+
+// The cities found under a shortened name: with a postal rectangle only the first that fits,
+// without one every city found, but only when the entry has no postal code.
+std::vector<AddressResultPtr> ShortenedNameCities(const RetrievalEngine::RetrievalEnginePtr& engine,
+                                                  const std::u16string& name,
+                                                  const ContactAddress& entry,
+                                                  const GeoRect* postalRect) {
+    std::vector<AddressResultPtr> found;
+    if (postalRect == nullptr && !entry.postalCode.empty()) {
+        return found;
+    }
+    for (AddressCursorPtr cities = engine->FindCities(name, 0); cities && cities->IsValid();
+         cities->Next()) {
+        AddressResultPtr city = cities->GetCurrent();
+        if (!city) {
+            continue;
+        }
+        if (postalRect == nullptr) {
+            found.push_back(city);
+        } else if (Fits(city, entry, *postalRect)) {
+            return {city};
+        }
+    }
+    return found;
+}
+
+// The rectangle of the first postal area found for the code; none without a code or area.
+std::optional<GeoRect> FindPostalRect(const RetrievalEngine::RetrievalEnginePtr& engine,
+                                      const std::u16string& postalCode) {
+    if (postalCode.empty()) {
+        return std::nullopt;
+    }
+    PostalCodeCursorPtr codes = engine->FindPostalCodes(postalCode, 0);
+    PostalCodePtr code = codes && codes->IsValid() ? codes->GetCurrent() : nullptr;
+    return code ? std::optional(code->GetRect()) : std::nullopt;
+}
+
+// One city per identifier: the one named as the entry's city, else the earlier one when its two
+// names agree, else the later one.
+std::vector<AddressResultPtr> OnePerIdentifier(const std::vector<AddressResultPtr>& found,
+                                               const std::u16string& entryCity) {
+    std::vector<AddressResultPtr> candidates;
+    for (const AddressResultPtr& city : found) {
+        const auto same = std::find_if(candidates.begin(), candidates.end(),
+                                       [&](const auto& c) { return c->GetId() == city->GetId(); });
+        if (same == candidates.end()) {
+            candidates.push_back(city);
+            continue;
+        }
+        AddressResultPtr& earlier = *same;
+        if (earlier->GetName() == entryCity) {
+            continue;
+        }
+        if (city->GetName() == entryCity || earlier->GetName() != earlier->GetSecondName()) {
+            earlier = city;
+        }
+    }
+    return candidates;
 }
 
 HFONT MakeListFont() {
@@ -400,9 +466,6 @@ void ExtContactDlg::ChooseAddress() {
 std::vector<AddressResultPtr>
 ExtContactDlg::FindCityCandidates(const RetrievalEngine::RetrievalEnginePtr& engine,
                                   const ContactAddress& entry, const GeoRect* postalRect) {
-    const auto fits = [&](const AddressResultPtr& city) {
-        return Contains(city->GetRect(), *postalRect) || city->GetPostalCode() == entry.postalCode;
-    };
     std::vector<AddressResultPtr> candidates;
     for (AddressCursorPtr cities = engine->FindCities(entry.city, 0); cities && cities->IsValid();
          cities->Next()) {
@@ -411,7 +474,7 @@ ExtContactDlg::FindCityCandidates(const RetrievalEngine::RetrievalEnginePtr& eng
         if (!city || city->GetName().size() != entry.city.size()) {
             continue;
         }
-        if (postalRect != nullptr && fits(city)) {
+        if (postalRect != nullptr && Fits(city, entry, *postalRect)) {
             return {city};
         }
         candidates.push_back(city);
@@ -420,20 +483,7 @@ ExtContactDlg::FindCityCandidates(const RetrievalEngine::RetrievalEnginePtr& eng
         return candidates;
     }
     for (std::size_t length = entry.city.size() - 1; length >= kShortestShortenedName; --length) {
-        for (AddressCursorPtr cities = engine->FindCities(entry.city.substr(0, length), 0);
-             cities && cities->IsValid(); cities->Next()) {
-            AddressResultPtr city = cities->GetCurrent();
-            if (!city) {
-                continue;
-            }
-            if (postalRect != nullptr) {
-                if (fits(city)) {
-                    return {city};
-                }
-            } else if (entry.postalCode.empty()) {
-                candidates.push_back(city);
-            }
-        }
+        candidates = ShortenedNameCities(engine, entry.city.substr(0, length), entry, postalRect);
         if (!candidates.empty()) {
             break;
         }
@@ -575,6 +625,27 @@ ExtContactDlg::ResolveStreetIn(const RetrievalEngine::RetrievalEnginePtr& engine
     return kStreet;
 }
 
+ExtContactDlg::Resolution
+ExtContactDlg::ResolveByStreet(const RetrievalEngine::RetrievalEnginePtr& engine,
+                               const std::vector<AddressResultPtr>& candidates,
+                               const ContactAddress& entry, ResolvedAddress& result) {
+    for (const AddressResultPtr& candidate : candidates) {
+        const std::vector<GeoMoleculePtr> streets = FindStreets(engine, candidate, entry);
+        if (streets.empty()) {
+            continue;
+        }
+        GeoMoleculePtr street = streets.front();
+        if (streets.size() > 1 && ChooseStreet(engine, streets, entry, street) == kCancelled) {
+            return kCancelled;
+        }
+        result.city = candidate;
+        result.street = street;
+        result.houseNumber = street->HasHouseNumbers() ? entry.houseNumber : u"";
+        return kStreet;
+    }
+    return kNoCity;
+}
+
 ExtContactDlg::Resolution ExtContactDlg::ResolveAddress(const ContactAddress& entry,
                                                         ResolvedAddress& result) {
     result = {};
@@ -583,38 +654,10 @@ ExtContactDlg::Resolution ExtContactDlg::ResolveAddress(const ContactAddress& en
     if (!engine) {
         return kNoCity;
     }
-    GeoRect postalRect;
-    bool hasPostalRect = false;
-    if (!entry.postalCode.empty()) {
-        PostalCodeCursorPtr codes = engine->FindPostalCodes(entry.postalCode, 0);
-        if (codes && codes->IsValid()) {
-            if (PostalCodePtr code = codes->GetCurrent()) {
-                postalRect = code->GetRect();
-                hasPostalRect = true;
-            }
-        }
-    }
-    const GeoRect* rect = hasPostalRect ? &postalRect : nullptr;
-    std::vector<AddressResultPtr> found = FindCityCandidates(engine, entry, rect);
-
-    // One candidate per identifier: the one named as the entry's city, else the earlier one
-    // when its two names agree, else the later one.
-    std::vector<AddressResultPtr> candidates;
-    for (AddressResultPtr& city : found) {
-        const auto same = std::find_if(candidates.begin(), candidates.end(),
-                                       [&](const auto& c) { return c->GetId() == city->GetId(); });
-        if (same == candidates.end()) {
-            candidates.push_back(city);
-            continue;
-        }
-        AddressResultPtr& earlier = *same;
-        if (earlier->GetName() == entry.city) {
-            continue;
-        }
-        if (city->GetName() == entry.city || earlier->GetName() != earlier->GetSecondName()) {
-            earlier = city;
-        }
-    }
+    const std::optional<GeoRect> postalRect = FindPostalRect(engine, entry.postalCode);
+    const GeoRect* rect = postalRect ? &*postalRect : nullptr;
+    const std::vector<AddressResultPtr> candidates =
+        OnePerIdentifier(FindCityCandidates(engine, entry, rect), entry.city);
     if (candidates.empty()) {
         return kNoCity;
     }
@@ -623,32 +666,16 @@ ExtContactDlg::Resolution ExtContactDlg::ResolveAddress(const ContactAddress& en
         city = candidates.front();
     } else if (rect != nullptr) {
         for (const AddressResultPtr& candidate : candidates) {
-            if (Contains(candidate->GetRect(), postalRect) ||
-                candidate->GetPostalCode() == entry.postalCode) {
+            if (Fits(candidate, entry, *rect)) {
                 city = candidate;
                 break;
             }
         }
     }
     if (!city && !entry.street.empty()) {
-        for (const AddressResultPtr& candidate : candidates) {
-            const std::vector<GeoMoleculePtr> streets = FindStreets(engine, candidate, entry);
-            if (streets.size() == 1) {
-                result.city = candidate;
-                result.street = streets.front();
-                result.houseNumber = result.street->HasHouseNumbers() ? entry.houseNumber : u"";
-                return kStreet;
-            }
-            if (streets.size() > 1) {
-                GeoMoleculePtr street;
-                if (ChooseStreet(engine, streets, entry, street) == kCancelled) {
-                    return kCancelled;
-                }
-                result.city = candidate;
-                result.street = street;
-                result.houseNumber = street->HasHouseNumbers() ? entry.houseNumber : u"";
-                return kStreet;
-            }
+        const Resolution byStreet = ResolveByStreet(engine, candidates, entry, result);
+        if (byStreet != kNoCity) {
+            return byStreet;
         }
     }
     if (!city && ChooseCity(engine, candidates, entry, city) == kCancelled) {

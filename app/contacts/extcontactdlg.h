@@ -138,6 +138,11 @@ private:
     Resolution ChooseStreet(const RetrievalEngine::RetrievalEnginePtr&,
                             const std::vector<GeoMoleculePtr>& streets, const ContactAddress& entry,
                             GeoMoleculePtr& chosen);
+    // The first candidate with the entry's street (the user choosing among several streets);
+    // kNoCity when no candidate has it.
+    Resolution ResolveByStreet(const RetrievalEngine::RetrievalEnginePtr&,
+                               const std::vector<AddressResultPtr>& candidates,
+                               const ContactAddress& entry, ResolvedAddress& result);
     Resolution ResolveStreetIn(const RetrievalEngine::RetrievalEnginePtr&,
                                const AddressResultPtr& city, const ContactAddress& entry,
                                ResolvedAddress& result);

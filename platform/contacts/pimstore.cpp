@@ -71,6 +71,11 @@ HRESULT HandOut(const std::u16string& text, BSTR* out) {
 // Reference counting shared by the store's objects.
 template <class Interface> class Counted : public Interface {
 public:
+    virtual ~Counted() = default;
+    Counted() = default;
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+
     ULONG Release() override {
         const ULONG left = --m_references;
         if (left == 0) {
@@ -78,9 +83,6 @@ public:
         }
         return left;
     }
-
-protected:
-    virtual ~Counted() = default;
 
 private:
     ULONG m_references = 1;
