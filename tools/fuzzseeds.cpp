@@ -897,6 +897,8 @@ std::vector<Seed> ContactSeeds() {
         {corpus, "seed-v3", Text(v3)},
         {corpus, "seed-v4-folded", Text(v4)},
         {corpus, "seed-cut", Text(v3.substr(0, v3.size() / 2))},
+        {corpus, "seed-group-without-value",
+         Text("BEGIN:VCARD\r\nA.B\r\nN:A..:x\r\nA..:x\r\nEND:VCARD\r\n")},
         {session, "seed-v3", Text(v3)},
         {session, "seed-v4-folded", Text(v4)},
     };
