@@ -47,7 +47,9 @@ HRESULT RegisterContactStore() {
 
 ContactSession::ContactSession() {
     (void)RegisterContactStore(); // creation goes on without a registration
-    (void)CoInitializeEx(nullptr, 0);
+    const HRESULT com = CoInitializeEx(nullptr, 0);
+    m_isComInitialized = com == S_OK || com == S_FALSE;
+    m_comThread = std::this_thread::get_id();
     void* object = nullptr;
     if (CoCreateInstance(CLSID_ContactApplication, nullptr, CLSCTX_INPROC_SERVER,
                          IID_ContactApplication, &object) != S_OK) {
@@ -87,6 +89,8 @@ ContactSession::~ContactSession() {
         (void)m_application->Logoff();
         m_application->Release();
     }
+    if (m_isComInitialized && m_comThread == std::this_thread::get_id())
+        CoUninitialize();
 }
 
 CountedPtr<ContactSession> ContactSession::Instance() {

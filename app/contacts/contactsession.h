@@ -10,6 +10,7 @@
 
 #include <array>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Twenty texts of one contact, all empty when made. Filled: 1 (organisation, shown after the
@@ -46,6 +47,9 @@ private:
     IContactItems* m_items = nullptr;
     IContactFolder* m_folder = nullptr;
     int m_count = 0;
+    // The COM initialisation the session took, given back by its destructor on the same thread.
+    bool m_isComInitialized = false;
+    std::thread::id m_comThread;
 };
 
 // Loads "pimstore.dll", calls its DllRegisterServer and frees it: that result, or E_FAIL when the

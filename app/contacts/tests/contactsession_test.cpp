@@ -3,6 +3,7 @@
 #include "testdata/vcardwriter.h"
 
 #include "platform/files/modules.h"
+#include "platform/kernel/com.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +89,7 @@ TEST(ContactSessionContacts, CopiesEveryContactOrStopsAtTheFailingItem) {
         }
         EXPECT_EQ(CountedPtr<ContactSession>::GetPool().GetInUse(), 0u);
         EXPECT_EQ(platform::LoadedModuleCount(), 0u); // logged off and released
+        EXPECT_EQ(platform::ComInitializationCount(), 0); // its COM use given back
         platform::FailContactItem(0);
         platform::ResetHiddenEntryPoints();
     }
