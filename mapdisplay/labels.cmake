@@ -3,6 +3,7 @@ nav_component(mapdisplay_labels STEP 10
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/labellayer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/labelgrid.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/labeltextindex.cpp
   DEPENDS mapdisplay_geometry platform_gdi platform_kernel)
 
 nav_test(mapdisplay_labels_test
