@@ -11,6 +11,7 @@ nav_test(mapdisplay_labels_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/labellayer_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/gdicache_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/labelgrid_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/labeltextindex_test.cpp
   DEPENDS mapdisplay_labels testdata testdata_golden platform_kernel)
 if(TARGET mapdisplay_labels_test)
   target_compile_definitions(mapdisplay_labels_test PRIVATE
