@@ -70,18 +70,12 @@ bool BoxHolds(const std::array<POINT, 4>& box, POINT p) {
     return positive == 4 || negative == 4;
 }
 
-// Distance of p from the chord a-b; inverseLength is 1 / |b - a| (unused when a == b).
-double ChordDistance(POINT p, POINT a, POINT b, double lengthSquared, double inverseLength) {
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double dot = (p.x - a.x) * dx + (p.y - a.y) * dy;
-    if (lengthSquared == 0 || dot < 0 || dot > lengthSquared) {
-        const POINT end = lengthSquared == 0 || dot < 0 ? a : b;
-        const double ax = std::abs(static_cast<double>(p.x - end.x));
-        const double ay = std::abs(static_cast<double>(p.y - end.y));
-        return std::max(ax, ay) + std::min(ax, ay) / 3;
-    }
-    return std::abs((p.x - a.x) * dy - (p.y - a.y) * dx) * inverseLength;
+// A point's distance from a chord's end when it lies beyond it: the larger axis distance plus a
+// third of the smaller.
+double EndDistance(POINT p, POINT end) {
+    const double ax = std::abs(static_cast<double>(p.x - end.x));
+    const double ay = std::abs(static_cast<double>(p.y - end.y));
+    return std::max(ax, ay) + std::min(ax, ay) / 3;
 }
 
 // Appends the indices Douglas-Peucker keeps strictly between first and last, in order.
@@ -91,18 +85,37 @@ void Simplify(const POINT* points, std::size_t first, std::size_t last, double t
     if (last - first < 2) {
         return; // no point between: nothing to keep, and no chord length to work out
     }
-    const double dx = points[last].x - points[first].x;
-    const double dy = points[last].y - points[first].y;
+    const POINT a = points[first];
+    const POINT b = points[last];
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
     const double lengthSquared = dx * dx + dy * dy;
-    const double inverseLength = lengthSquared == 0 ? 0 : 1 / std::sqrt(lengthSquared);
+    // The farthest point, the first of equals. A point whose projection falls beyond an end of
+    // the chord (every point, when the chord's ends are one point) counts its EndDistance.
     double farthest = 0;
     std::size_t at = first;
-    for (std::size_t i = first + 1; i < last; ++i) {
-        const double d =
-            ChordDistance(points[i], points[first], points[last], lengthSquared, inverseLength);
-        if (d > farthest) {
-            farthest = d;
-            at = i;
+    if (lengthSquared == 0) {
+        for (std::size_t i = first + 1; i < last; ++i) {
+            const double d = EndDistance(points[i], a);
+            if (d > farthest) {
+                farthest = d;
+                at = i;
+            }
+        }
+    } else {
+        const double inverseLength = 1 / std::sqrt(lengthSquared);
+        for (std::size_t i = first + 1; i < last; ++i) {
+            const POINT p = points[i];
+            const double ex = p.x - a.x;
+            const double ey = p.y - a.y;
+            const double dot = ex * dx + ey * dy;
+            const double d = dot < 0               ? EndDistance(p, a)
+                             : dot > lengthSquared ? EndDistance(p, b)
+                                                   : std::abs(ex * dy - ey * dx) * inverseLength;
+            if (d > farthest) {
+                farthest = d;
+                at = i;
+            }
         }
     }
     if (farthest > tolerance) {

@@ -64,7 +64,7 @@ struct Label {
 [[nodiscard]] bool LabelsOverlap(const Label& a, const Label& b);
 // Douglas-Peucker with a tolerance in pixels: the indices of the kept points, first and last
 // always. A point beyond a chord's end counts the larger axis distance to that end plus a third
-// of the smaller.
+// of the smaller. A negative tolerance counts as 0.
 [[nodiscard]] std::vector<std::size_t> SimplifyPolyline(const POINT* points, std::size_t count,
                                                         double tolerance);
 // The rotated box of a size centred on anchor at angle (radians), corners truncated to pixels.
