@@ -18,7 +18,9 @@ const std::filesystem::path kMenuLookFont = "/usr/share/fonts/truetype/dejavu/De
 // The main menu as the built program shows it: the background and the buttons' faces drawn at
 // build time, the captions over the faces, the title, logo and indicators; at both sizes.
 TEST(MainMenuLook, MenuMatchesGoldenAtBothScreenSizes) {
-    for (const auto& [width, height] : {std::pair{240, 320}, std::pair{480, 640}}) {
+    for (const auto& size : {std::pair{240, 320}, std::pair{480, 640}}) {
+        const int width = size.first;
+        const int height = size.second;
         const std::string name = "mainmenu_" + std::to_string(width) + "x" + std::to_string(height);
         SCOPED_TRACE(name);
         shelltesting::RunIsolated([width, height, &name] {
