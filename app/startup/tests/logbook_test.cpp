@@ -1,8 +1,12 @@
 #include "app/startup/logbook.h"
 #include "app/startup/logbookdialog.h"
+#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "testdata/mapsetwriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
+#include "testdata/townsketch.h"
 #include "utilities/usefulcode/greatcircledistance.h"
+#include "utilities/usefulcode/memoryarena.h"
 
 #include "platform/files/modules.h"
 #include "platform/kernel/time.h"
@@ -190,6 +194,43 @@ TEST_F(LogbookTest, ReplacesInShortFilesAndSurvivesMissingOrUnwritableFiles) {
         // plus the byte read back, so it is not padded.
         const std::string expected = line;
         EXPECT_EQ(FileText(), expected);
+    }
+}
+
+TEST(LogbookAddressLookup, NamesTheAreaAndTheStreetWithItsFirstHouseNumber) {
+    using namespace testdata::town;
+    testdata::TempDeviceRoot root;
+    if (!MemoryArena::Shared().HoldsMemory()) {
+        ASSERT_TRUE(MemoryArena::Shared().Reserve(4 << 20));
+    }
+    testdata::MapSetWriter writer;
+    ASSERT_TRUE(WriteTown(root, u"\\maps", "Town", 15, writer));
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
+    ASSERT_TRUE(engine->Open(u"\\maps\\Town.dat"));
+    const std::vector<std::uint32_t>& ids = writer.GetElementIds();
+    const struct {
+        const char* name;
+        std::int32_t element;
+        bool hasEngine;
+        const char16_t* place;
+        const char16_t* street;
+    } cases[] = {
+        // Odd numbers 1-19 on the second side come first.
+        {"ranges", static_cast<std::int32_t>(ids[Haupt1]), true, u"Stadt", u"Hauptstrasse  1"},
+        {"breakpoints", static_cast<std::int32_t>(ids[Haupt0]), true, u"Stadt",
+         u"Hauptstrasse  40"},
+        {"no numbers", static_cast<std::int32_t>(ids[Haupt3]), true, u"Stadt", u"Hauptstrasse"},
+        {"no street", MatchedPosition::kNoStreet, true, u"", u""},
+        {"no engine", static_cast<std::int32_t>(ids[Haupt1]), false, u"", u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MatchedPosition position;
+        position.street = c.element;
+        const LogbookAddress address =
+            ReadLogbookAddress(&position, c.hasEngine ? engine.Get() : nullptr);
+        EXPECT_EQ(address.place, c.place);
+        EXPECT_EQ(address.street, c.street);
     }
 }
 
