@@ -1,6 +1,8 @@
 #include "app/settings/presettingspages.h"
+#include "app/settings/volcntr.h"
 #include "ui/tests/layouttesting.h"
 
+#include "platform/sound/sound.h"
 #include "platform/window/input.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +39,7 @@ testdata::ScreenDescWriter PresettingsDescription() {
          {u"Kilometres", u"Miles", u"StaticKilometres", u"StaticMiles", u"12h", u"24h",
           u"Static12h", u"Static24h"}},
         {u"GpsConf", {u"TMCReceiver", u"statTMCReceiver"}},
+        {u"VolCntr", {u"TurnUp", u"TurnDown"}},
     };
     for (const auto& [section, buttons] : pages) {
         writer.Section(section)
@@ -53,6 +56,11 @@ testdata::ScreenDescWriter PresettingsDescription() {
             const int left = i % 2 == 0 ? 10 : 120;
             const int top = 75 + static_cast<int>(i / 2) * 20;
             writer.Item(buttons[i], left, top, left + 100, top + 18, 2);
+        }
+        if (std::u16string_view(section) == u"VolCntr") {
+            writer.Rect(u"VolumeArea", 10, 120, 230, 160)
+                .Rect(u"VolumeBar", 20, 130, 60, 150)
+                .Rect(u"Loudness", 10, 100, 230, 118);
         }
     }
     writer.Section(u"Screen").Rect(u"RealGPS", 0, 0, 50, 14).Rect(u"RealTMC", 0, 0, 50, 14);
@@ -273,6 +281,90 @@ TEST_F(PresettingsPageTest, CommonControlsSwitchPagesCloseAndRingTheFocus) {
     EXPECT_EQ(GetPresettingsPageIndex(), 0);
     EXPECT_EQ(sheet_.closes, (std::vector<bool>{false, true}));
     driver_.RunUntilIdle();
+}
+
+// Says nothing itself; records what it is asked to say.
+class RecordingVoice : public IVoiceOutput {
+public:
+    explicit RecordingVoice(std::vector<std::u16string>* said)
+        : m_said(said) {}
+    bool Init(const std::u16string&, const std::u16string&) override { return true; }
+    bool Say(const std::u16string& text) override {
+        m_said->push_back(text);
+        return true;
+    }
+    const char* GetStatusText() const override { return "OK"; }
+    bool Stop() override { return true; }
+    bool Shutdown() override { return true; }
+
+private:
+    std::vector<std::u16string>* m_said;
+};
+
+TEST_F(PresettingsPageTest, VolumeStepsSayTheDirectionAndShowTheDeviceLevel) {
+    const struct {
+        const char* name;
+        unsigned deviceSteps;      // 0: exact device
+        DWORD deviceVolume;        // before the page is made
+        std::vector<UINT> presses; // Up (974, 1199) or Down (970, 1201)
+        std::vector<std::int32_t> levels;
+        std::vector<std::u16string> said; // after each press; "" for silence
+    } cases[] = {
+        // Levels are read back: n % is set as n x 655.35 and reads as n - 1 for most n.
+        {"95 % up to full, then silent",
+         0,
+         0xF333F333,
+         {974, 1199, 970},
+         {100, 100, 89},
+         {u"[lauter]", u"", u"[leiser]"}},
+        {"5 % down to 0, silent",
+         0,
+         0x0CCD0CCD,
+         {970, 1201, 1199},
+         {0, 0, 9},
+         {u"", u"", u"[lauter]"}},
+        {"louder channel counts", 0, 0x0000F333, {1201}, {84}, {u"[leiser]"}},
+        {"rounding device", 4, 0xFFFFFFFF, {970, 970}, {100, 100}, {u"[leiser]", u"[leiser]"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::SetVolumeSteps(c.deviceSteps);
+        ASSERT_EQ(waveOutSetVolume(nullptr, c.deviceVolume), MMSYSERR_NOERROR);
+        std::vector<std::u16string> said;
+        VolCntr page(&sheet_, 1, 1, 42, six::RefCntPtr<IVoiceOutput>(new RecordingVoice(&said)));
+        HWND window = Create(page);
+        EXPECT_EQ(page.FindControl(VolCntr::kUpId)->GetState(), 0);
+        EXPECT_EQ(page.FindControl(VolCntr::kDownId)->GetState(), 0);
+        for (std::size_t i = 0; i < c.presses.size(); ++i) {
+            SCOPED_TRACE(i);
+            said.clear();
+            SendMessageW(window, WM_COMMAND, MAKEWPARAM(c.presses[i], 0), 0);
+            EXPECT_EQ(page.GetCurrentLevel(), c.levels[i]);
+            EXPECT_EQ(page.GetVolume(), c.levels[i]);
+            EXPECT_EQ(said, c.said[i].empty() ? std::vector<std::u16string>{}
+                                              : std::vector<std::u16string>{c.said[i]});
+            const RECT bar = page.GetBarRect();
+            EXPECT_EQ(bar.left, 20);
+            EXPECT_EQ(bar.right - bar.left, static_cast<int>(c.levels[i] * 0.01 * 124.0));
+        }
+        driver_.RunUntilIdle();
+    }
+    platform::SetVolumeSteps(0);
+    ASSERT_EQ(waveOutSetVolume(nullptr, 0xFFFFFFFF), MMSYSERR_NOERROR);
+}
+
+TEST_F(PresettingsPageTest, VolumeFocusMovesFromUpToOk) {
+    VolCntr page(&sheet_, 0, 0, 50, six::RefCntPtr<IVoiceOutput>());
+    const auto values = [&page] { return std::vector<int>{}; };
+    Run(page,
+        {
+            {"initial focus", 1, 0, 100, VolCntr::kUpTextId, {}, {}},
+            {"tab on up", VolCntr::kUpId, kFocusMoveNotification, 0, VolCntr::kUpTextId, {}, {}},
+            {"tab on down", VolCntr::kDownTextId, kFocusMoveNotification, 0, 542, {}, {}},
+            {"initial focus of down", 1, 0, VolCntr::kDownId, VolCntr::kDownTextId, {}, {}},
+            {"silent without a voice", VolCntr::kDownTextId, 0, 0, VolCntr::kDownTextId, {}, {}},
+        },
+        values);
 }
 
 } // namespace
