@@ -34,9 +34,10 @@ nav_test(app_startup_test
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/gpssimulationdlg_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/modes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/presettings_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/startup_test.cpp
-  DEPENDS app_startup mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
+  DEPENDS app_startup app_settings mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
     testdata_programfolder platform_window_testdriver platform_sound)
 if(TARGET app_startup_test)
   target_compile_definitions(app_startup_test PRIVATE
