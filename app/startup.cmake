@@ -35,6 +35,7 @@ nav_test(app_startup_test
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/modes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/presettings_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/logbookshell_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/startup_test.cpp
   DEPENDS app_startup app_settings mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
