@@ -34,6 +34,8 @@ public:
     // The page of index 0 to 5 in the combo's order; null for another index or a page that
     // could not be made.
     [[nodiscard]] SettingsPage* GetPage(int index) const;
+    // The main window the sheet was opened over.
+    [[nodiscard]] HWND GetOwner() const { return m_owner; }
 
 private:
     void Refill();
