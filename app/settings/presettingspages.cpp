@@ -48,6 +48,10 @@ ChoiceGroupsPage::ChoiceGroupsPage(SettingsSheet* sheet, const std::u16string& s
     ConnectMessageHandler(map, WM_KEYDOWN, this, &ChoiceGroupsPage::OnKeyDown);
 }
 
+ChoiceGroupsPage::~ChoiceGroupsPage() {
+    DestroyPageWindow();
+}
+
 void ChoiceGroupsPage::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     for (const SettingsChoice& group : m_groups) {
         CreateControl(group.stateOnName, group.stateOn, true, true, 0, 0);
@@ -171,6 +175,10 @@ MapPage::MapPage(SettingsSheet* sheet, std::uint8_t showLastMap, bool poi)
     ConnectMessageHandler(map, WM_KEYDOWN, this, &MapPage::OnKeyDown);
 }
 
+MapPage::~MapPage() {
+    DestroyPageWindow();
+}
+
 void MapPage::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     CreateControl(u"YesPoi", kMapPoiOn, true, true, 0, 0);
     CreateControl(u"NoPoi", kMapPoiOff, true, true, 0, 0);
@@ -242,6 +250,10 @@ LogPage::LogPage(SettingsSheet* sheet, bool navigation, bool movingMap)
     ConnectMessageHandler(map, WM_CREATE, this, &LogPage::OnCreate);
     ConnectMessageHandler(map, WM_COMMAND, this, &LogPage::OnCommand);
     ConnectMessageHandler(map, WM_KEYDOWN, this, &LogPage::OnKeyDown);
+}
+
+LogPage::~LogPage() {
+    DestroyPageWindow();
 }
 
 void LogPage::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
@@ -316,6 +328,10 @@ int GpsConf::EntryOfPort() const {
         }
     }
     return entry;
+}
+
+GpsConf::~GpsConf() {
+    DestroyPageWindow();
 }
 
 void GpsConf::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {

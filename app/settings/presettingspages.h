@@ -35,6 +35,10 @@ public:
     ChoiceGroupsPage(SettingsSheet* sheet, const std::u16string& section,
                      std::vector<SettingsChoice> groups, std::vector<Label> labels,
                      std::vector<bool> values);
+    // Destroys the page window while the page's own handlers are still valid.
+    ~ChoiceGroupsPage() override;
+    // The handlers this class registers (its base keeps its own).
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_pageHandlers; }
     void SetInitialFocus() override;
     [[nodiscard]] bool GetValue(std::size_t group) const { return m_values.at(group); }
 
@@ -79,6 +83,10 @@ public:
 class MapPage : public SettingsPage {
 public:
     MapPage(SettingsSheet* sheet, std::uint8_t showLastMap, bool poi);
+    // Destroys the page window while the page's own handlers are still valid.
+    ~MapPage() override;
+    // The handlers this class registers (its base keeps its own).
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_pageHandlers; }
     void SetInitialFocus() override;
     [[nodiscard]] bool GetPoi() const { return m_poi; }
     [[nodiscard]] std::uint8_t GetShowLastMap() const { return m_showLastMap; }
@@ -98,6 +106,10 @@ private:
 class LogPage : public SettingsPage {
 public:
     LogPage(SettingsSheet* sheet, bool navigation, bool movingMap);
+    // Destroys the page window while the page's own handlers are still valid.
+    ~LogPage() override;
+    // The handlers this class registers (its base keeps its own).
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_pageHandlers; }
     void SetInitialFocus() override;
     [[nodiscard]] bool GetNavigation() const { return m_navigation; }
     [[nodiscard]] bool GetMovingMap() const { return m_movingMap; }
@@ -121,6 +133,10 @@ public:
     static constexpr UINT kTmcTextId = 1190;
 
     GpsConf(SettingsSheet* sheet, std::int32_t port, bool tmcReceiver, std::vector<int> ports);
+    // Destroys the page window while the page's own handlers are still valid.
+    ~GpsConf() override;
+    // The handlers this class registers (its base keeps its own).
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_pageHandlers; }
     void SetInitialFocus() override;
     [[nodiscard]] std::int32_t GetPort() const { return m_port; }
     [[nodiscard]] bool GetTmcReceiver() const { return m_tmcReceiver; }

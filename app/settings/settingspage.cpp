@@ -38,6 +38,10 @@ SettingsPage::SettingsPage(SettingsSheet* sheet, const std::u16string& section)
 }
 
 SettingsPage::~SettingsPage() {
+    DestroyPageWindow();
+}
+
+void SettingsPage::DestroyPageWindow() {
     if (HWND window = GetHwnd()) {
         DestroyWindow(window);
     }

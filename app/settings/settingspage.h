@@ -42,6 +42,8 @@ public:
     UINT GetTitleId() override { return kTitleStringId; }
     // The page's choice of focus when the ring or the showing of the page brings it the focus.
     virtual void SetInitialFocus() = 0;
+    // The handlers this class registers (PageBase and each page keep their own).
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
     // The page combo's own window (its edit field has the same id); null before creation.
     [[nodiscard]] HWND GetPageCombo() const { return m_combo; }
 
@@ -55,6 +57,9 @@ protected:
     // The common WM_COMMAND part; true when it handled the command.
     bool HandleCommonCommand(UINT id, UINT code);
     [[nodiscard]] SettingsSheet* GetSheet() const { return m_sheet; }
+    // Destroys the page window; each page's destructor calls it first, so that the messages of
+    // the destruction reach handlers whose objects still exist.
+    void DestroyPageWindow();
 
 private:
     void OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*);

@@ -52,6 +52,7 @@ VolCntr::VolCntr(SettingsSheet* sheet, std::uint8_t upPressed, std::uint8_t down
 }
 
 VolCntr::~VolCntr() {
+    DestroyPageWindow();
     if (m_screen != nullptr) {
         ReleaseDC(nullptr, m_screen);
     }

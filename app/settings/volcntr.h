@@ -29,6 +29,8 @@ public:
     VolCntr(SettingsSheet* sheet, std::uint8_t upPressed, std::uint8_t downPressed,
             std::int32_t volume, six::RefCntPtr<IVoiceOutput> voice);
     ~VolCntr() override;
+    // The handlers this class registers (its base keeps its own).
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_pageHandlers; }
 
     void SetInitialFocus() override;
     [[nodiscard]] std::int32_t GetVolume() const { return m_volume; }

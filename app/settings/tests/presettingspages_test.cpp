@@ -355,7 +355,7 @@ TEST_F(PresettingsPageTest, VolumeStepsSayTheDirectionAndShowTheDeviceLevel) {
 
 TEST_F(PresettingsPageTest, VolumeFocusMovesFromUpToOk) {
     VolCntr page(&sheet_, 0, 0, 50, six::RefCntPtr<IVoiceOutput>());
-    const auto values = [&page] { return std::vector<int>{}; };
+    const auto values = [] { return std::vector<int>{}; };
     Run(page,
         {
             {"initial focus", 1, 0, 100, VolCntr::kUpTextId, {}, {}},
