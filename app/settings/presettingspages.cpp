@@ -340,7 +340,7 @@ void GpsConf::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
         SendMessageW(m_portsCombo, kSetDroppedSize, kPortsDropSize, 0);
         for (const int port : m_ports) {
             char text[32];
-            std::snprintf(text, sizeof text, "COM %d", port);
+            (void)std::snprintf(text, sizeof text, "COM %d", port);
             std::u16string entry(text, text + std::char_traits<char>::length(text));
             entry.resize(std::min(entry.size(), kPortEntryLength));
             SendMessageW(m_portsCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));

@@ -117,30 +117,31 @@ void PresettingsSheet::ShowPage(int index) {
 }
 
 void PresettingsSheet::Refill() {
+    const auto flag = [](bool value) -> BYTE { return value ? 1 : 0; };
     if (m_navig) {
-        m_record.poiInNavigation = m_navig->GetPoi() ? 1 : 0;
-        m_record.arrowMode = m_navig->GetArrow() ? 1 : 0;
-        m_record.alwaysNorth = m_navig->GetNorth() ? 1 : 0;
-        m_record.streetDisplay = m_navig->GetStreets() ? 1 : 0;
+        m_record.poiInNavigation = flag(m_navig->GetPoi());
+        m_record.arrowMode = flag(m_navig->GetArrow());
+        m_record.alwaysNorth = flag(m_navig->GetNorth());
+        m_record.streetDisplay = flag(m_navig->GetStreets());
     }
     if (m_map) {
-        m_record.poiInMapModes = m_map->GetPoi() ? 1 : 0;
+        m_record.poiInMapModes = flag(m_map->GetPoi());
         m_record.showLastMap = m_map->GetShowLastMap();
     }
     if (m_gps) {
-        m_record.tmcReceiver = m_gps->GetTmcReceiver() ? 1 : 0;
+        m_record.tmcReceiver = flag(m_gps->GetTmcReceiver());
         m_record.comPort = m_gps->GetPort();
     }
     if (m_log) {
-        m_record.nav = m_log->GetNavigation() ? 1 : 0;
-        m_record.moveMap = m_log->GetMovingMap() ? 1 : 0;
+        m_record.nav = flag(m_log->GetNavigation());
+        m_record.moveMap = flag(m_log->GetMovingMap());
     }
     if (m_volume) {
         m_record.volume = m_volume->GetVolume();
     }
     if (m_format) {
-        m_record.kilometres = m_format->GetKilometres() ? 1 : 0;
-        m_record.twelveHourClock = m_format->GetTwelveHours() ? 1 : 0;
+        m_record.kilometres = flag(m_format->GetKilometres());
+        m_record.twelveHourClock = flag(m_format->GetTwelveHours());
     }
 }
 

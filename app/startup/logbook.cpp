@@ -111,14 +111,14 @@ std::u16string Logbook::StartPrefix() {
 
 std::u16string Logbook::FormatDuration(std::uint32_t seconds) {
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%02u:%02u:%02u", seconds / 3600U, seconds / 60U % 60U,
-                  seconds % 60U);
+    (void)std::snprintf(buffer, sizeof buffer, "%02u:%02u:%02u", seconds / 3600U,
+                        seconds / 60U % 60U, seconds % 60U);
     return Ascii(buffer);
 }
 
 std::u16string Logbook::FormatKilometres(double metres) {
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.1f", metres * 0.001);
+    (void)std::snprintf(buffer, sizeof buffer, "%.1f", metres * 0.001);
     std::u16string text = Ascii(buffer);
     if (const std::size_t point = text.find(u'.'); point != std::u16string::npos) {
         text[point] = u',';
@@ -185,7 +185,7 @@ void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
         if (isFinal) {
             m_hasStatusLine = false;
         }
-        fclose(file);
+        (void)fclose(file);
         file = _wfopen(m_filePath.c_str(), u"r+");
         if (file == nullptr) {
             return;
@@ -199,7 +199,7 @@ void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
     }
     line += u'\n';
     (void)fputws(line.c_str(), file);
-    fclose(file);
+    (void)fclose(file);
 }
 
 std::size_t Logbook::SeekLastLine(NavFile* file) {

@@ -179,7 +179,7 @@ void RunLogbookConversion(HWND mainWindow, LogbookDialogs& dialogs, LogbookConve
         dialogs.ShowConverterMessage(mainWindow, LogbookDialogs::kConverterInputMissing, u"");
         return;
     }
-    fclose(file);
+    (void)fclose(file);
     if (!converter.Run(mainWindow)) {
         dialogs.ShowConverterMessage(mainWindow, LogbookDialogs::kConverterFailed, u"");
         return;

@@ -192,7 +192,7 @@ TEST_F(LogbookTest, ReplacesInShortFilesAndSurvivesMissingOrUnwritableFiles) {
         }
         // The whole file is the last line: the new one starts at byte 0 and is longer than 40
         // plus the byte read back, so it is not padded.
-        const std::string expected = line;
+        const std::string& expected = line;
         EXPECT_EQ(FileText(), expected);
     }
 }
