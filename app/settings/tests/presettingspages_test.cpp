@@ -265,6 +265,13 @@ TEST_F(PresettingsPageTest, CommonControlsSwitchPagesCloseAndRingTheFocus) {
                  reinterpret_cast<LPARAM>(combo));
     EXPECT_EQ(GetPresettingsPageIndex(), 3);
     EXPECT_EQ(sheet_.shownPages, std::vector<int>{3});
+    // A Tab a button forwards (scan code 15) moves on from the focused button.
+    HWND navigation = GetDlgItem(window, 1174);
+    ASSERT_NE(navigation, nullptr);
+    SetFocus(navigation);
+    SendMessageW(window, WM_KEYDOWN, VK_TAB, MAKELPARAM(1, 15));
+    EXPECT_EQ(page.GetFocusId(), 1175U);
+    EXPECT_EQ(GetFocus(), GetDlgItem(window, 1175));
     // The focus ring: OK -> Cancel -> combo.
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(SettingsPage::kOkId, kFocusMoveNotification), 0);
     EXPECT_EQ(page.GetFocusId(), SettingsPage::kCancelId);
