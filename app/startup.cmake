@@ -12,7 +12,7 @@ nav_component(app_startup STEP 12
     ${CMAKE_CURRENT_LIST_DIR}/startup/voicepointer.cpp
   DEPENDS app_receiver app_logbook onboard_server mapdisplay_facade ui_layout ui_dialogs ui_lists usefulcode_framework
     advisor_voice
-  PRIVATE_DEPENDS app_tmc ui_tmcmonitor ui_skin usefulcode_settings usefulcode_cache
+  PRIVATE_DEPENDS app_contacts app_tmc ui_tmcmonitor ui_skin usefulcode_settings usefulcode_cache
     usefulcode_arena usefulcode_locations positioning_receiver platform_files platform_window
     platform_gdi platform_shell platform_sound platform_kernel)
 
@@ -37,13 +37,15 @@ nav_test(app_startup_test
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/presettings_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/logbookshell_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/menulook_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/startup_test.cpp
   DEPENDS app_startup app_settings mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
-    testdata_programfolder platform_window_testdriver platform_sound)
+    testdata_programfolder testdata_golden platform_window_testdriver platform_sound)
 if(TARGET app_startup_test)
   target_compile_definitions(app_startup_test PRIVATE
     NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
+    NAV_APP_STARTUP_DIR="${CMAKE_CURRENT_LIST_DIR}/startup"
     NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
   foreach(generated language_bundles screen_descriptions navigator)
     if(TARGET ${generated})

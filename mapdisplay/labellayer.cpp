@@ -70,34 +70,52 @@ bool BoxHolds(const std::array<POINT, 4>& box, POINT p) {
     return positive == 4 || negative == 4;
 }
 
-// Distance of p from the chord a-b; inverseLength is 1 / |b - a| (unused when a == b).
-double ChordDistance(POINT p, POINT a, POINT b, double lengthSquared, double inverseLength) {
-    const double dx = b.x - a.x;
-    const double dy = b.y - a.y;
-    const double dot = (p.x - a.x) * dx + (p.y - a.y) * dy;
-    if (lengthSquared == 0 || dot < 0 || dot > lengthSquared) {
-        const POINT end = lengthSquared == 0 || dot < 0 ? a : b;
-        const double ax = std::abs(static_cast<double>(p.x - end.x));
-        const double ay = std::abs(static_cast<double>(p.y - end.y));
-        return std::max(ax, ay) + std::min(ax, ay) / 3;
-    }
-    return std::abs((p.x - a.x) * dy - (p.y - a.y) * dx) * inverseLength;
+// A point's distance from a chord's end when it lies beyond it: the larger axis distance plus a
+// third of the smaller.
+double EndDistance(POINT p, POINT end) {
+    const double ax = std::abs(static_cast<double>(p.x - end.x));
+    const double ay = std::abs(static_cast<double>(p.y - end.y));
+    return std::max(ax, ay) + std::min(ax, ay) / 3;
 }
 
+// Appends the indices Douglas-Peucker keeps strictly between first and last, in order.
+// tolerance must not be negative.
 void Simplify(const POINT* points, std::size_t first, std::size_t last, double tolerance,
               std::vector<std::size_t>& kept) {
-    const double dx = points[last].x - points[first].x;
-    const double dy = points[last].y - points[first].y;
+    if (last - first < 2) {
+        return; // no point between: nothing to keep, and no chord length to work out
+    }
+    const POINT a = points[first];
+    const POINT b = points[last];
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
     const double lengthSquared = dx * dx + dy * dy;
-    const double inverseLength = lengthSquared == 0 ? 0 : 1 / std::sqrt(lengthSquared);
+    // The farthest point, the first of equals. A point whose projection falls beyond an end of
+    // the chord (every point, when the chord's ends are one point) counts its EndDistance.
     double farthest = 0;
     std::size_t at = first;
-    for (std::size_t i = first + 1; i < last; ++i) {
-        const double d =
-            ChordDistance(points[i], points[first], points[last], lengthSquared, inverseLength);
-        if (d > farthest) {
-            farthest = d;
-            at = i;
+    if (lengthSquared == 0) {
+        for (std::size_t i = first + 1; i < last; ++i) {
+            const double d = EndDistance(points[i], a);
+            if (d > farthest) {
+                farthest = d;
+                at = i;
+            }
+        }
+    } else {
+        const double inverseLength = 1 / std::sqrt(lengthSquared);
+        for (std::size_t i = first + 1; i < last; ++i) {
+            const POINT p = points[i];
+            const double ex = p.x - a.x;
+            const double ey = p.y - a.y;
+            const double dot = ex * dx + ey * dy;
+            const double d = dot < 0               ? EndDistance(p, a)
+                             : dot > lengthSquared ? EndDistance(p, b)
+                                                   : std::abs(ex * dy - ey * dx) * inverseLength;
+            if (d > farthest) {
+                farthest = d;
+                at = i;
+            }
         }
     }
     if (farthest > tolerance) {
@@ -142,10 +160,6 @@ bool BoxesOverlap(const RECT& aBounds, const std::array<POINT, 4>& a, const RECT
         }
     }
     return BoxContains(a, b[0]) || BoxContains(b, a[0]);
-}
-
-bool LabelOrder(const Label& a, const Label& b) {
-    return a.fontKey != b.fontKey ? a.fontKey < b.fontKey : a.text < b.text;
 }
 
 void DrawBoxedLabel(HDC dc, const Label& label) {
@@ -235,18 +249,30 @@ bool LabelsOverlap(const Label& a, const Label& b) {
     return BoxesOverlap(a.bounds, a.corners, b.bounds, b.corners);
 }
 
+namespace {
+
+// SimplifyPolyline into a buffer the caller keeps, so that repeated calls do not allocate.
+void SimplifyInto(const POINT* points, std::size_t count, double tolerance,
+                  std::vector<std::size_t>& kept) {
+    kept.clear();
+    if (count == 0) {
+        return;
+    }
+    kept.push_back(0);
+    if (count > 1) {
+        // A negative tolerance would split ranges whose points all lie on the chord for ever.
+        Simplify(points, 0, count - 1, std::max(tolerance, 0.0), kept);
+        kept.push_back(count - 1);
+    }
+}
+
+} // namespace
+
 std::vector<std::size_t> SimplifyPolyline(const POINT* points, std::size_t count,
                                           double tolerance) {
     std::vector<std::size_t> kept;
-    if (count == 0) {
-        return kept;
-    }
     kept.reserve(count);
-    kept.push_back(0);
-    if (count > 1) {
-        Simplify(points, 0, count - 1, tolerance, kept);
-        kept.push_back(count - 1);
-    }
+    SimplifyInto(points, count, tolerance, kept);
     return kept;
 }
 
@@ -338,22 +364,49 @@ void LabelLayer::Clear() {
 }
 
 void LabelLayer::DropLabels() {
-    m_slots.clear();
+    for (std::size_t id = 0; id < m_slotCount; ++id) {
+        m_slots[id].text.clear();
+    }
+    m_slotCount = 0;
     m_order.clear();
+    m_isOrdered = true;
     m_freeIds.clear();
     m_grid.Clear();
+    m_texts.Clear();
     m_labels.clear();
     m_isListed = true;
 }
 
 void LabelLayer::FreeSlot(std::uint32_t id) {
-    m_grid.Erase(id, m_slots[id].bounds);
-    m_slots[id] = Label{};
+    Label& slot = m_slots[id];
+    m_grid.Erase(id, slot.bounds);
+    m_texts.Erase(id, m_textHashes[id]);
+    std::u16string buffer = std::move(slot.text);
+    buffer.clear();
+    slot = Label{};
+    slot.text = std::move(buffer);
     m_freeIds.push_back(id);
+}
+
+void LabelLayer::Order() const {
+    if (m_isOrdered) {
+        return;
+    }
+    std::sort(m_order.begin(), m_order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const Label& first = m_slots[a];
+        const Label& second = m_slots[b];
+        if (first.fontKey != second.fontKey) {
+            return first.fontKey < second.fontKey;
+        }
+        const int texts = first.text.compare(second.text);
+        return texts != 0 ? texts < 0 : m_placedAs[a] < m_placedAs[b];
+    });
+    m_isOrdered = true;
 }
 
 const std::vector<Label>& LabelLayer::Labels() const {
     if (!m_isListed) {
+        Order();
         m_labels.clear();
         m_labels.reserve(m_order.size());
         for (const std::uint32_t id : m_order) {
@@ -477,18 +530,13 @@ bool LabelLayer::IsAdmitted(std::uint32_t fontKey, std::u16string_view text,
     if (skipDuplicates) {
         return true;
     }
-    // The labels are ordered by font key and text.
-    const auto at = std::lower_bound(m_order.begin(), m_order.end(), std::pair(fontKey, text),
-                                     [&](std::uint32_t id, const auto& key) {
-                                         const Label& label = m_slots[id];
-                                         return label.fontKey != key.first
-                                                    ? label.fontKey < key.first
-                                                    : std::u16string_view(label.text) < key.second;
-                                     });
-    return at == m_order.end() || m_slots[*at].fontKey != fontKey || m_slots[*at].text != text;
+    return !m_texts.Any(LabelTextIndex::Hash(fontKey, text), [&](std::uint32_t id) {
+        const Label& label = m_slots[id];
+        return label.fontKey == fontKey && label.text == text;
+    });
 }
 
-bool LabelLayer::Place(Label label) {
+bool LabelLayer::Place(Label& label, std::u16string_view text) {
     const RECT& b = label.bounds;
     const RECT reach{b.left - kInkMargin, b.top - kInkMargin, b.right + kInkMargin,
                      b.bottom + kInkMargin};
@@ -514,26 +562,34 @@ bool LabelLayer::Place(Label label) {
         displaced.push_back(id);
     }
     for (const std::uint32_t id : displaced) {
-        m_order.erase(std::find(m_order.begin(), m_order.end(), id));
+        const auto at = std::find(m_order.begin(), m_order.end(), id);
+        *at = m_order.back();
+        m_order.pop_back();
         FreeSlot(id);
     }
     std::uint32_t id = 0;
-    if (m_freeIds.empty()) {
-        id = static_cast<std::uint32_t>(m_slots.size());
-        m_slots.emplace_back();
-    } else {
+    if (!m_freeIds.empty()) {
         id = m_freeIds.back();
         m_freeIds.pop_back();
+    } else {
+        id = static_cast<std::uint32_t>(m_slotCount++);
+        if (id == m_slots.size()) {
+            m_slots.emplace_back();
+            m_textHashes.push_back(0);
+            m_placedAs.push_back(0);
+        }
     }
-    m_slots[id] = std::move(label);
-    const Label& added = m_slots[id];
-    m_grid.Insert(id, added.bounds);
-    // After the labels of equal font and text: the order in which they were placed.
-    m_order.insert(std::upper_bound(m_order.begin(), m_order.end(), id,
-                                    [&](std::uint32_t a, std::uint32_t other) {
-                                        return LabelOrder(m_slots[a], m_slots[other]);
-                                    }),
-                   id);
+    Label& slot = m_slots[id];
+    std::u16string buffer = std::move(slot.text);
+    slot = std::move(label);
+    buffer.assign(text);
+    slot.text = std::move(buffer);
+    m_grid.Insert(id, slot.bounds);
+    m_textHashes[id] = LabelTextIndex::Hash(slot.fontKey, text);
+    m_texts.Insert(id, m_textHashes[id]);
+    m_placedAs[id] = ++m_placements;
+    m_order.push_back(id);
+    m_isOrdered = m_order.size() < 2;
     m_isListed = false;
     return true;
 }
@@ -562,8 +618,7 @@ bool LabelLayer::PlaceOnSegment(POINT a, POINT b, std::u16string_view text,
     label.fontKey = fontKey;
     label.textColour = textColour;
     label.haloColour = haloColour;
-    label.text = text;
-    return Place(std::move(label));
+    return Place(label, text);
 }
 
 bool LabelLayer::AddStreetLabel(const POINT* points, int count, std::u16string_view text,
@@ -572,10 +627,8 @@ bool LabelLayer::AddStreetLabel(const POINT* points, int count, std::u16string_v
         return false;
     }
     const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(count), kMaxPoints);
-    std::vector<std::size_t> kept = {0, 1};
-    if (used > 2) {
-        kept = SimplifyPolyline(points, used, kSimplifyTolerance);
-    }
+    std::vector<std::size_t>& kept = m_kept;
+    SimplifyInto(points, used, kSimplifyTolerance, kept);
     std::int64_t longest = 0;
     std::size_t start = 0;
     for (std::size_t i = 0; i + 1 < kept.size(); ++i) {
@@ -642,8 +695,7 @@ bool LabelLayer::AddShield(const POINT* points, int count, std::u16string_view t
     label.fontKey = 1;
     label.textColour = textColour;
     label.haloColour = boxColour;
-    label.text = text;
-    return Place(std::move(label));
+    return Place(label, text);
 }
 
 void LabelLayer::Draw(HDC dc, bool halo) {
@@ -651,6 +703,7 @@ void LabelLayer::Draw(HDC dc, bool halo) {
     HGDIOBJ previousPen = SelectObject(dc, GetStockObject(WHITE_PEN));
     HGDIOBJ previousFont = GetCurrentObject(dc, OBJ_FONT);
     HGDIOBJ previousBrush = GetCurrentObject(dc, OBJ_BRUSH);
+    Order();
     for (const std::uint32_t id : m_order) {
         const Label& label = m_slots[id];
         const int escapement = LabelEscapement(label.angle);

@@ -6,6 +6,7 @@
 
 #include "mapdisplay/gdicache.h"
 #include "mapdisplay/labelgrid.h"
+#include "mapdisplay/labeltextindex.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
@@ -63,7 +64,7 @@ struct Label {
 [[nodiscard]] bool LabelsOverlap(const Label& a, const Label& b);
 // Douglas-Peucker with a tolerance in pixels: the indices of the kept points, first and last
 // always. A point beyond a chord's end counts the larger axis distance to that end plus a third
-// of the smaller.
+// of the smaller. A negative tolerance counts as 0.
 [[nodiscard]] std::vector<std::size_t> SimplifyPolyline(const POINT* points, std::size_t count,
                                                         double tolerance);
 // The rotated box of a size centred on anchor at angle (radians), corners truncated to pixels.
@@ -133,7 +134,10 @@ private:
     void DeleteFonts();
     std::optional<SIZE> Measure(std::uint32_t fontKey, std::u16string_view text);
     bool IsAdmitted(std::uint32_t fontKey, std::u16string_view text, bool skipDuplicates) const;
-    bool Place(Label label);
+    // Places label with text (label.text is left empty: the slot's text buffer is reused).
+    bool Place(Label& label, std::u16string_view text);
+    // Sorts m_order by font key, text and placement when a change left it unsorted.
+    void Order() const;
     // Forgets every label.
     void DropLabels();
     // Forgets the label of an id (taken out of the order already).
@@ -149,15 +153,25 @@ private:
     HFONT m_shieldFont = nullptr;
     LONG m_streetHeight = 0;
     std::uint32_t m_pointSize = 10;
-    // The placed labels by id (the grid's), and their ids by font key, then text: the order in
-    // which they are drawn and listed.
+    // The placed labels by id (the grid's); the slots from m_slotCount on, and those of m_freeIds,
+    // are free, and keep their text buffers for the next labels. By id also: each label's text
+    // hash and the count of placements when it was placed.
     std::vector<Label> m_slots;
-    std::vector<std::uint32_t> m_order;
+    std::size_t m_slotCount = 0;
+    std::vector<std::uint64_t> m_textHashes;
+    std::vector<std::uint64_t> m_placedAs;
+    std::uint64_t m_placements = 0;
+    // The ids of the placed labels. Ordered by font key, then text, then placement (the order
+    // in which they are drawn and listed) when m_isOrdered; sorted when that order is asked for.
+    mutable std::vector<std::uint32_t> m_order;
+    mutable bool m_isOrdered = true;
     std::vector<std::uint32_t> m_freeIds;
     LabelGrid m_grid;
+    LabelTextIndex m_texts;
     mutable std::vector<Label> m_labels; // Labels(), made again after a change
     mutable bool m_isListed = true;
     std::vector<std::uint32_t> m_found;
+    std::vector<std::size_t> m_kept; // the points a street's simplified line keeps
     PlacementCounts m_counts;
     // The kept picture (empty but after a scroll or a partial repaint) in up to four parts.
     std::array<RECT, 4> m_keptPicture{};

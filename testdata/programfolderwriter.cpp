@@ -58,15 +58,16 @@ std::optional<std::vector<WrittenDatabase>>
 ProgramFolderWriter::WriteTo(const TempDeviceRoot& root) {
     for (const std::filesystem::path& folder : m_hostFolders) {
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
             if (!entry.is_regular_file())
                 continue;
             std::ifstream file(entry.path(), std::ios::binary);
             std::stringstream bytes;
             bytes << file.rdbuf();
-            if (!file ||
-                !root.WriteFile(u"\\" + platform::Utf8ToUtf16(entry.path().filename().string()),
-                                bytes.str()))
+            std::u16string devicePath;
+            for (const auto& part : entry.path().lexically_relative(folder))
+                devicePath += u"\\" + platform::Utf8ToUtf16(part.string());
+            if (!file || !root.WriteFile(devicePath, bytes.str()))
                 return std::nullopt;
         }
         if (error)

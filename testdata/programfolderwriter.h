@@ -26,7 +26,8 @@ public:
     ProgramFolderWriter& Bundle(const std::u16string& fileName,
                                 const platform::ResourceBundle& bundle);
     ProgramFolderWriter& BundleBytes(const std::u16string& fileName, std::string bytes);
-    // Every file of a host folder (the build's compiled bundles and page layouts).
+    // Every file of a host folder (the build's compiled bundles and page layouts), its
+    // subfolders (the skin folder "Bitmaps") as folders of the root.
     ProgramFolderWriter& HostFiles(std::filesystem::path hostFolder);
     // The page layout, written under the six language names.
     ProgramFolderWriter& ScreenDescription(const std::string& text);

@@ -36,6 +36,7 @@
 #include "testdata/tablefilewriter.h"
 #include "testdata/tmctableswriter.h"
 #include "testdata/townsketch.h"
+#include "testdata/vcardwriter.h"
 #include "testdata/wavewriter.h"
 
 #include "platform/shell/resourcebundle.h"
@@ -883,6 +884,26 @@ std::vector<Seed> DestinationSeeds() {
     };
 }
 
+// The contact store's vCard reading and the contact session over the file: the demo contacts
+// in both versions, and a cut file.
+std::vector<Seed> ContactSeeds() {
+    const char* corpus = "platform/contacts/fuzz/corpus/contacts_vcard_fuzz";
+    const char* session = "app/fuzz/corpus/contacts_fuzz";
+    const std::string v3 =
+        testdata::WriteVCards(testdata::DemoContacts(), testdata::VCardVersion::V30);
+    const std::string v4 =
+        testdata::WriteVCards(testdata::DemoContacts(), testdata::VCardVersion::V40, 20);
+    return {
+        {corpus, "seed-v3", Text(v3)},
+        {corpus, "seed-v4-folded", Text(v4)},
+        {corpus, "seed-cut", Text(v3.substr(0, v3.size() / 2))},
+        {corpus, "seed-group-without-value",
+         Text("BEGIN:VCARD\r\nA.B\r\nN:A..:x\r\nA..:x\r\nEND:VCARD\r\n")},
+        {session, "seed-v3", Text(v3)},
+        {session, "seed-v4-folded", Text(v4)},
+    };
+}
+
 // The logbook replaced in place: a trip with a status line, a file shorter than the scan's start,
 // lines of bare line feeds and a file without any line feed.
 std::vector<Seed> LogbookSeeds() {
@@ -943,6 +964,7 @@ int main(int argc, char** argv) {
                               TmcListSeeds(),
                               InstanceRequestSeeds(),
                               DestinationSeeds(),
+                              ContactSeeds(),
                               LogbookSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;

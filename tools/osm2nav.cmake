@@ -189,3 +189,16 @@ if(TARGET osmdestinations_test)
     add_dependencies(osmdestinations_test advisor_demo_data)
   endif()
 endif()
+
+# The contact destination page over the extract: a contact's address resolved to city and street.
+nav_extract_test(osmcontacts_test SUITE ExtractContacts
+  DEPENDS app_contacts app_destinations osm2nav_convert onboard_server retrievalengine_engine
+          testdata_contacts testdata)
+if(TARGET osmcontacts_test)
+  target_compile_definitions(osmcontacts_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
+    NAV_LANGUAGE_DIR="${CMAKE_BINARY_DIR}/languages")
+  add_dependencies(osmcontacts_test language_bundles)
+  if(TARGET advisor_demo_data)
+    add_dependencies(osmcontacts_test advisor_demo_data)
+  endif()
+endif()

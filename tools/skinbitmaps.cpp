@@ -1,13 +1,16 @@
-// skinbitmaps FOLDER [--png]: draws the pictures every language bundle carries with our GDI and
-// writes them as bitmap files into FOLDER, with "pictures.txt", the [bitmaps] and [icons] lines
-// that name them (docs/resources.md), which rescompile adds to each bundle. With --png a PNG of
-// each picture is written beside it, for people to look at.
+// skinbitmaps FOLDER [SKINFOLDER] [--png]: draws the pictures every language bundle carries with
+// our GDI and writes them as bitmap files into FOLDER, with "pictures.txt", the [bitmaps] and
+// [icons] lines that name them (docs/resources.md), which rescompile adds to each bundle. The
+// program's own skin files, which the page layout names ("Splash.bmp", the splash, and
+// "Background.bmp", the main menu's background), go into SKINFOLDER (FOLDER without one). With
+// --png a PNG of each picture is written beside it, for people to look at.
 //
 // The pictures: the logo (bitmap 1184), the program's icon (icon 1), the traffic list's icons
 // (bitmaps 3, a message, and 4, a message with a location), and for each skinned button its
 // normal (id), pressed (id + 1) and disabled (id + 3) faces: the main menu's buttons on wide
 // plates, the map bar's buttons on square plates. Every button face keys out its top-left
-// colour, so the plates have round corners on any background.
+// colour, so the plates have round corners on any background. A wide plate carries its symbol
+// at the right: the menu draws the button's caption from the left over it.
 #include "testdata/bitmapwriter.h"
 
 #include "platform/gdi/gdi.h"
@@ -289,7 +292,7 @@ Picture Draw(const std::string& file, int width, int height, COLORREF background
     return picture;
 }
 
-// A rounded plate of the state's colours with the symbol in a square at its left (wide plates)
+// A rounded plate of the state's colours with the symbol in a square at its right (wide plates)
 // or in its middle (square plates).
 Picture Face(UINT id, int width, int height, const Symbol& symbol, const Palette& palette) {
     return Draw("b" + std::to_string(id) + ".bmp", width, height, kKey, [&](HDC dc) {
@@ -303,7 +306,7 @@ Picture Face(UINT id, int width, int height, const Symbol& symbol, const Palette
         DeleteObject(pen);
         DeleteObject(brush);
         const int side = height - 8;
-        const int left = width > height ? 6 : (width - side) / 2;
+        const int left = width > height ? width - side - 8 : (width - side) / 2;
         Pen grid(dc, left, 4, side / 32.0);
         symbol(grid, palette);
     });
@@ -357,11 +360,78 @@ Picture TrafficIcon(UINT id, bool hasLocation) {
     });
 }
 
+// A colour between a (at 0) and b (at 1).
+COLORREF Blend(COLORREF a, COLORREF b, double at) {
+    const auto mix = [at](int from, int to) {
+        return static_cast<BYTE>(std::lround(from + (to - from) * at));
+    };
+    return RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)),
+               mix(GetBValue(a), GetBValue(b)));
+}
+
+// Fills rows top to bottom - 1 in `bands` bands from colour `from` to colour `to`.
+void Gradient(Pen& pen, int width, int top, int bottom, int bands, COLORREF from, COLORREF to) {
+    for (int band = 0; band < bands; ++band) {
+        const int bandTop = top + (bottom - top) * band / bands;
+        const int bandBottom = top + (bottom - top) * (band + 1) / bands - 1;
+        pen.Box(0, bandTop, width - 1, bandBottom,
+                Blend(from, to, bands > 1 ? static_cast<double>(band) / (bands - 1) : 0));
+    }
+}
+
+// The splash: the heading arrow over a road running to the horizon, in a framed card.
+Picture Splash() {
+    static constexpr int kWidth = 200;
+    static constexpr int kHeight = 150;
+    static constexpr int kHorizon = 78;
+    return Draw("Splash.bmp", kWidth, kHeight, RGB(16, 44, 70), [](HDC dc) {
+        Pen pixels(dc, 0, 0, 1.0);
+        Gradient(pixels, kWidth, 0, kHorizon, 13, RGB(12, 36, 62), RGB(92, 144, 184));
+        Gradient(pixels, kWidth, kHorizon, kHeight, 12, RGB(30, 62, 58), RGB(18, 40, 40));
+        pixels.Shape({{54, kHeight}, {97, kHorizon}, {103, kHorizon}, {146, kHeight}},
+                     RGB(90, 96, 104));
+        pixels.Line({{100, 84}, {100, 92}}, RGB(255, 255, 255), 2);
+        pixels.Line({{100, 102}, {100, 114}}, RGB(255, 255, 255), 3);
+        pixels.Line({{100, 126}, {100, kHeight}}, RGB(255, 255, 255), 4);
+        Pen arrow(dc, 70, 12, 60 / 32.0);
+        ArrowSymbol(arrow, kNormal);
+        Pen frame(dc, 0, 0, 1.0);
+        frame.Line({{1, 1}, {kWidth - 2, 1}, {kWidth - 2, kHeight - 2}, {1, kHeight - 2}, {1, 1}},
+                   kNormal.rim, 2);
+    });
+}
+
+// The main menu's background at the layout's 240 x 320: a dark band under the title, faint roads
+// in the margins beside the buttons and a band under the logo and indicators.
+Picture MenuBackground() {
+    static constexpr int kWidth = 240;
+    static constexpr int kHeight = 320;
+    return Draw("Background.bmp", kWidth, kHeight, RGB(16, 44, 70), [](HDC dc) {
+        Pen pixels(dc, 0, 0, 1.0);
+        Gradient(pixels, kWidth, 0, kHeight, 20, RGB(12, 34, 56), RGB(30, 72, 104));
+        static constexpr COLORREF kRoad = RGB(36, 82, 116);
+        static constexpr COLORREF kRoadLine = RGB(58, 108, 144);
+        const std::vector<std::vector<std::pair<double, double>>> roads = {
+            {{-10, 60}, {14, 96}, {10, 160}, {18, 230}, {-10, 290}},
+            {{250, 70}, {226, 120}, {232, 190}, {222, 250}, {250, 300}},
+            {{-10, 300}, {60, 288}, {140, 296}, {250, 284}},
+        };
+        for (const auto& road : roads) {
+            pixels.Line(road, kRoad, 7);
+            pixels.Line(road, kRoadLine, 1);
+        }
+        pixels.Box(0, 0, kWidth - 1, 41, RGB(8, 24, 42));
+        pixels.Box(0, 42, kWidth - 1, 42, kNormal.rim);
+        pixels.Box(0, 286, kWidth - 1, kHeight - 1, RGB(8, 24, 42));
+        pixels.Box(0, 285, kWidth - 1, 285, kNormal.rim);
+    });
+}
+
 std::vector<Picture> AllPictures() {
     std::vector<Picture> pictures = {Logo(), ProgramIcon(), TrafficIcon(3, false),
                                      TrafficIcon(4, true)};
     constexpr int kMenuWidth = 200;
-    constexpr int kMenuHeight = 40;
+    constexpr int kMenuHeight = 32; // the menu's buttons at the layout's 240 x 320
     const std::pair<UINT, Symbol> menu[] = {
         {585, DatasetSymbol}, {420, ArrowSymbol}, {430, MapSymbol},  {1102, MovingMapSymbol},
         {440, GearSymbol},    {450, HelpSymbol},  {460, QuitSymbol},
@@ -410,29 +480,49 @@ bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
     return static_cast<bool>(out);
 }
 
+// Writes the picture into folder as a bitmap file, with a PNG beside it when asked.
+bool WritePicture(const Picture& picture, const std::string& folder, bool isPng) {
+    testdata::BitmapSpec spec;
+    spec.width = picture.width;
+    spec.height = picture.height;
+    spec.pixels = picture.pixels;
+    const std::string path = folder + "/" + picture.file;
+    if (!WriteBytes(path, testdata::WriteBitmapFile(spec)) ||
+        (isPng && !WriteBytes(path + ".png", platform::EncodePng(picture.pixels, picture.width,
+                                                                 picture.height)))) {
+        (void)std::fprintf(stderr, "skinbitmaps: cannot write %s\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const bool isPng = argc == 3 && std::string(argv[2]) == "--png";
-    if (argc != 2 && !isPng) {
-        (void)std::fprintf(stderr, "usage: skinbitmaps FOLDER [--png]\n");
+    std::vector<std::string> folders;
+    bool isPng = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--png")
+            isPng = true;
+        else
+            folders.push_back(argument);
+    }
+    if (folders.empty() || folders.size() > 2) {
+        (void)std::fprintf(stderr, "usage: skinbitmaps FOLDER [SKINFOLDER] [--png]\n");
         return 2;
     }
-    const std::string folder = argv[1];
+    const std::string folder = folders[0];
+    const std::string skinFolder = folders.back();
+    for (const Picture& picture : {Splash(), MenuBackground()}) {
+        if (!WritePicture(picture, skinFolder, isPng))
+            return 1;
+    }
     std::string bitmapLines;
     std::string iconLines;
     for (const Picture& picture : AllPictures()) {
-        testdata::BitmapSpec spec;
-        spec.width = picture.width;
-        spec.height = picture.height;
-        spec.pixels = picture.pixels;
-        const std::string path = folder + "/" + picture.file;
-        if (!WriteBytes(path, testdata::WriteBitmapFile(spec)) ||
-            (isPng && !WriteBytes(path + ".png", platform::EncodePng(picture.pixels, picture.width,
-                                                                     picture.height)))) {
-            (void)std::fprintf(stderr, "skinbitmaps: cannot write %s\n", path.c_str());
+        if (!WritePicture(picture, folder, isPng))
             return 1;
-        }
         const bool isIcon = picture.file[0] == 'i';
         (isIcon ? iconLines : bitmapLines) +=
             picture.file.substr(1, picture.file.size() - 5) + "\t" + picture.file + "\n";

@@ -275,9 +275,15 @@ void MainMenuWnd::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, LRESULT* result, boo
     // The controls go without repainting what they uncover: the background covers it, and a
     // repaint would erase, hide and repaint again without end.
     HideOverlayChildrenQuietly();
+    // The paint DC was made while the buttons showed and leaves their rectangles out; a DC
+    // taken now reaches under them, where their keyed-out corners show the background.
     const RECT area = GetAreaRect(kBackgroundArea);
+    HDC dc = GetDC(mainHandle.window);
     if (m_background != nullptr)
-        m_background->Draw(reinterpret_cast<HDC>(wParam), area, SRCCOPY, false);
+        m_background->Draw(dc != nullptr ? dc : reinterpret_cast<HDC>(wParam), area, SRCCOPY,
+                           false);
+    if (dc != nullptr)
+        ReleaseDC(mainHandle.window, dc);
     *result = 1;
     *handled = true;
 }

@@ -1,5 +1,6 @@
 #include "app/startup/navapp.h"
 
+#include "app/contacts/contactsession.h"
 #include "app/startup/splashwnd.h"
 #include "positioning/gpstmcadapter.h"
 #include "ui/messagedialogs.h"
@@ -113,6 +114,7 @@ BOOL NavApp::InitInstance() {
     m_isComInitialized = true;
     (void)CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     (void)GpsTmcAdapter::Instance();
+    (void)ContactSession::Instance();
     const HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
     auto splash = std::make_unique<SplashWnd>(IniProfile::GetString(
         u"Screen", u"Splash", AppPaths::GetScreenDescFilePath().c_str(), u""));
@@ -168,6 +170,8 @@ int NavApp::ExitInstance() {
         FreeLibrary(m_language);
         m_language = nullptr;
     }
+    // The contact session logs off through the store's objects, before COM ends.
+    ContactSession::ReleaseInstance();
     if (m_isComInitialized) {
         CoUninitialize();
         m_isComInitialized = false;

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -159,6 +161,77 @@ TEST(LabelGeometry, SimplifiesByFourPixelsWithTheBeyondTheEndDistance) {
     }
 }
 
+// The plain recursion the layer's simplification must agree with, index for index.
+void ReferenceSimplify(const std::vector<POINT>& points, std::size_t first, std::size_t last,
+                       double tolerance, std::vector<std::size_t>& kept) {
+    const POINT a = points[first];
+    const POINT b = points[last];
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double lengthSquared = dx * dx + dy * dy;
+    double farthest = 0;
+    std::size_t at = first;
+    for (std::size_t i = first + 1; i < last; ++i) {
+        const POINT p = points[i];
+        const double dot = (p.x - a.x) * dx + (p.y - a.y) * dy;
+        double d = 0;
+        if (lengthSquared == 0 || dot < 0 || dot > lengthSquared) {
+            const POINT end = lengthSquared == 0 || dot < 0 ? a : b;
+            const double ax = std::abs(static_cast<double>(p.x - end.x));
+            const double ay = std::abs(static_cast<double>(p.y - end.y));
+            d = std::max(ax, ay) + std::min(ax, ay) / 3;
+        } else {
+            d = std::abs((p.x - a.x) * dy - (p.y - a.y) * dx) / std::sqrt(lengthSquared);
+        }
+        if (d > farthest) {
+            farthest = d;
+            at = i;
+        }
+    }
+    if (farthest > tolerance) {
+        ReferenceSimplify(points, first, at, tolerance, kept);
+        kept.push_back(at);
+        ReferenceSimplify(points, at, last, tolerance, kept);
+    }
+}
+
+// Random walks like bending streets, scattered points, repeated points and straight runs: the
+// same kept points as the plain recursion. A negative tolerance keeps what 0 keeps.
+TEST(LabelGeometry, SimplifiesAsThePlainRecursionDoes) {
+    std::mt19937 random(3);
+    const struct {
+        int range;
+        int step; // 0: scattered points
+        double tolerance;
+    } cases[] = {{400, 6, 4.0}, {400, 0, 4.0}, {50, 2, 4.0},  {100000, 0, 4.0},
+                 {400, 6, 0.5}, {400, 1, 0.0}, {30, 0, -2.0}, {400, 6, -1.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.range) + " " + std::to_string(c.step));
+        std::uniform_int_distribution<int> coordinate(-c.range, c.range);
+        std::uniform_int_distribution<int> step(-c.step, c.step);
+        for (int line = 0; line < 300; ++line) {
+            std::vector<POINT> points;
+            POINT p{coordinate(random), coordinate(random)};
+            const int count = 1 + line % 45;
+            for (int i = 0; i < count; ++i) {
+                points.push_back(c.step == 0 ? POINT{coordinate(random), coordinate(random)} : p);
+                if (line % 4 == 0 && i % 3 == 0) {
+                    points.push_back(points.back()); // a point given twice
+                }
+                p = {p.x + 8 + step(random), p.y + step(random)};
+            }
+            std::vector<std::size_t> expected = {0};
+            if (points.size() > 1) {
+                ReferenceSimplify(points, 0, points.size() - 1, std::max(c.tolerance, 0.0),
+                                  expected);
+                expected.push_back(points.size() - 1);
+            }
+            ASSERT_EQ(SimplifyPolyline(points.data(), points.size(), c.tolerance), expected)
+                << line;
+        }
+    }
+}
+
 class LabelLayerTest : public ::testing::Test {
 protected:
     Surface surface{400, 300};
@@ -219,6 +292,83 @@ TEST_F(LabelLayerTest, RefusesRepeatedTextsExceptLowPointClasses) {
     const POINT same[] = {{50, 50}, {50, 50}, {50, 50}};
     EXPECT_FALSE(layer.AddStreetLabel(same, 3, u"Lone", 1070));
     EXPECT_EQ(layer.Labels().size(), 2U);
+}
+
+// A text is refused while a label of it is placed in the same font, and admitted again once
+// that label is displaced, scrolled out or cleared; among many placed texts too.
+TEST_F(LabelLayerTest, AdmitsATextAgainOnceItsLabelIsGone) {
+    const POINT street[] = {{100, 100}, {200, 100}};
+    const POINT other[] = {{100, 250}, {200, 250}};
+    ASSERT_TRUE(layer.AddStreetLabel(street, 2, u"Main Street", 1070));
+    EXPECT_FALSE(layer.AddStreetLabel(other, 2, u"Main Street", 1070));
+    ASSERT_TRUE(layer.AddPointLabel({150, 100}, {150, 100}, u"Over", 900, nullptr, 0, 0));
+    ASSERT_EQ(layer.Labels().size(), 1U); // displaced
+    EXPECT_TRUE(layer.AddStreetLabel(other, 2, u"Main Street", 1070));
+    EXPECT_FALSE(layer.AddStreetLabel(street, 2, u"Main Street", 1070));
+    layer.Shift({0, -200}, RECT{0, 0, 400, 200}); // the street at 250 is dropped
+    ASSERT_EQ(layer.Labels().size(), 1U);
+    EXPECT_TRUE(layer.AddStreetLabel(other, 2, u"Main Street", 1070));
+
+    layer.Clear();
+    const auto name = [](int i) {
+        const std::string digits = std::to_string(i);
+        return u"Road " + std::u16string(digits.begin(), digits.end());
+    };
+    for (int i = 0; i < 150; ++i) {
+        const POINT line[] = {{(i % 5) * 90, (i / 5) * 20}, {(i % 5) * 90 + 30, (i / 5) * 20}};
+        ASSERT_TRUE(layer.AddStreetLabel(line, 2, name(i), 1070 + i)) << i;
+    }
+    for (int i = 0; i < 150; ++i)
+        EXPECT_FALSE(layer.AddStreetLabel(other, 2, name(i), 1)) << i;
+    layer.Clear();
+    EXPECT_TRUE(layer.AddStreetLabel(other, 2, name(7), 1070));
+}
+
+// Whatever the order of placing, displacing and scrolling, the labels are listed ordered by
+// font key, then text, then the order in which they were placed (here their text colours).
+TEST_F(LabelLayerTest, ListsByFontThenTextThenPlacement) {
+    LOGFONTW large = *LabelFontTable::Instance().FontOf(0);
+    large.lfHeight -= 4;
+    const std::u16string texts[] = {u"Cc", u"Aa", u"Bb", u"Aa "};
+    std::mt19937 random(9);
+    std::vector<int> cells(60);
+    for (int i = 0; i < 60; ++i)
+        cells[i] = i;
+    std::shuffle(cells.begin(), cells.end(), random);
+    COLORREF placed = 0;
+    const auto place = [&](POINT at, int cell, std::uint32_t elementClass) {
+        const LOGFONTW* font = cell % 3 == 0 ? &large : nullptr;
+        return layer.AddPointLabel(at, at, texts[cell % 4], elementClass, font, placed++, 0);
+    };
+    const auto isListedInOrder = [&] {
+        const std::vector<Label>& labels = layer.Labels();
+        return std::is_sorted(labels.begin(), labels.end(), [](const Label& a, const Label& b) {
+            return std::tie(a.fontKey, a.text, a.textColour) <
+                   std::tie(b.fontKey, b.text, b.textColour);
+        });
+    };
+    for (const int cell : cells)
+        ASSERT_TRUE(place({(cell % 10) * 40 + 20, (cell / 10) * 50 + 20}, cell, 600));
+    EXPECT_TRUE(isListedInOrder());
+    // Each displaces the two labels it lies between; later ones take the freed places.
+    for (int row = 0; row < 6; row += 2) {
+        const POINT at{40, row * 50 + 20};
+        ASSERT_TRUE(layer.AddPointLabel(at, at, u"Aa Bb Cc Dd", 500, nullptr, placed++, 0));
+        ASSERT_EQ(layer.Labels().size(), 60U - (row / 2 + 1));
+    }
+    EXPECT_TRUE(isListedInOrder());
+    for (int cell = 0; cell < 12; ++cell)
+        (void)place({(cell % 10) * 40 + 20, 320 + (cell / 10) * 50}, cell, 600);
+    EXPECT_TRUE(isListedInOrder());
+    const std::size_t before = layer.Labels().size();
+    layer.Shift({-100, 0}, RECT{100, 0, 400, 400});
+    EXPECT_LT(layer.Labels().size(), before);
+    EXPECT_TRUE(isListedInOrder());
+    for (int cell = 0; cell < 8; ++cell)
+        (void)place({350 + (cell % 2) * 20, (cell / 2) * 60}, cell, 400);
+    EXPECT_TRUE(isListedInOrder());
+    layer.Draw(surface.Dc(), true);
+    EXPECT_TRUE(isListedInOrder());
 }
 
 TEST_F(LabelLayerTest, SmallerClassDisplacesAndEqualClassKeepsTheFirst) {

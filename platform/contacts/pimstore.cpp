@@ -1,0 +1,267 @@
+#include "platform/contacts/pimstore.h"
+
+#include "platform/contacts/vcardreader.h"
+#include "platform/files/files.h"
+#include "platform/files/modules.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/handles.h"
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::u16string_view kModuleName = u"pimstore.dll";
+// Contacts files larger than this are not read (a phone's export of thousands of contacts stays
+// far below it).
+constexpr DWORD kMaxContactsFileBytes = 64u << 20;
+
+std::atomic<int> g_failingItem{0};
+std::atomic<long> g_outstandingStrings{0};
+
+using ContactList = std::vector<platform::ContactFields>;
+
+void DebugLine(const std::u16string& text) {
+    OutputDebugStringW(text.c_str());
+}
+
+// The contacts file's bytes through the device file layer; nullopt (with a debug line) when it
+// cannot be read whole.
+std::optional<std::string> ReadContactsFile() {
+    const std::u16string path(platform::kContactsFilePath);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DebugLine(path + u": cannot be opened, no contacts\n");
+        return std::nullopt;
+    }
+    DWORD high = 0;
+    const DWORD size = GetFileSize(file, &high);
+    if (size == 0xFFFFFFFF || high != 0 || size > kMaxContactsFileBytes) {
+        DebugLine(path + u": size unknown or above 64 MiB, no contacts\n");
+        CloseHandle(file);
+        return std::nullopt;
+    }
+    std::string bytes(size, '\0');
+    DWORD read = 0;
+    const BOOL ok = size == 0 || ReadFile(file, bytes.data(), size, &read, nullptr);
+    CloseHandle(file);
+    if (!ok || read != size) {
+        DebugLine(path + u": read failed, no contacts\n");
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+HRESULT HandOut(const std::u16string& text, BSTR* out) {
+    if (out == nullptr) {
+        return E_POINTER;
+    }
+    auto* copy = new WCHAR[text.size() + 1];
+    text.copy(copy, text.size());
+    copy[text.size()] = 0;
+    g_outstandingStrings.fetch_add(1, std::memory_order_relaxed);
+    *out = copy;
+    return S_OK;
+}
+
+// Reference counting shared by the store's objects.
+template <class Interface> class Counted : public Interface {
+public:
+    virtual ~Counted() = default;
+    Counted() = default;
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+
+    ULONG Release() override {
+        const ULONG left = --m_references;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+
+private:
+    ULONG m_references = 1;
+};
+
+class ContactItem final : public Counted<IContactItem> {
+public:
+    explicit ContactItem(std::shared_ptr<const ContactList> contacts, std::size_t index)
+        : m_contacts(std::move(contacts))
+        , m_fields((*m_contacts)[index]) {}
+
+    HRESULT get_Organisation(BSTR* t) override { return HandOut(m_fields.organisation, t); }
+    HRESULT get_GivenName(BSTR* t) override { return HandOut(m_fields.givenName, t); }
+    HRESULT get_FamilyName(BSTR* t) override { return HandOut(m_fields.familyName, t); }
+    HRESULT get_HomeStreet(BSTR* t) override { return HandOut(Address(1).street, t); }
+    HRESULT get_HomeCity(BSTR* t) override { return HandOut(Address(1).locality, t); }
+    HRESULT get_HomePostalCode(BSTR* t) override { return HandOut(Address(1).postalCode, t); }
+    HRESULT get_OtherStreet(BSTR* t) override { return HandOut(Address(2).street, t); }
+    HRESULT get_OtherCity(BSTR* t) override { return HandOut(Address(2).locality, t); }
+    HRESULT get_OtherPostalCode(BSTR* t) override { return HandOut(Address(2).postalCode, t); }
+    HRESULT get_BusinessStreet(BSTR* t) override { return HandOut(Address(0).street, t); }
+    HRESULT get_BusinessCity(BSTR* t) override { return HandOut(Address(0).locality, t); }
+    HRESULT get_BusinessPostalCode(BSTR* t) override { return HandOut(Address(0).postalCode, t); }
+
+private:
+    const platform::ContactAddressFields& Address(std::size_t slot) const {
+        return m_fields.addresses[slot];
+    }
+
+    std::shared_ptr<const ContactList> m_contacts; // keeps m_fields alive
+    const platform::ContactFields& m_fields;
+};
+
+class ContactItems final : public Counted<IContactItems> {
+public:
+    explicit ContactItems(std::shared_ptr<const ContactList> contacts)
+        : m_contacts(std::move(contacts)) {}
+
+    HRESULT get_Count(int* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = static_cast<int>(m_contacts->size());
+        return S_OK;
+    }
+
+    HRESULT Item(int index, IContactItem** item) override {
+        if (item == nullptr) {
+            return E_POINTER;
+        }
+        *item = nullptr;
+        if (index < 1 || static_cast<std::size_t>(index) > m_contacts->size()) {
+            return E_INVALIDARG;
+        }
+        if (index == g_failingItem.load(std::memory_order_relaxed)) {
+            return E_FAIL;
+        }
+        *item = new ContactItem(m_contacts, static_cast<std::size_t>(index - 1));
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<const ContactList> m_contacts;
+};
+
+class ContactFolder final : public Counted<IContactFolder> {
+public:
+    explicit ContactFolder(std::shared_ptr<const ContactList> contacts)
+        : m_contacts(std::move(contacts)) {}
+
+    HRESULT get_Items(IContactItems** items) override {
+        if (items == nullptr) {
+            return E_POINTER;
+        }
+        *items = new ContactItems(m_contacts);
+        return S_OK;
+    }
+
+private:
+    std::shared_ptr<const ContactList> m_contacts;
+};
+
+class ContactApplication final : public Counted<IContactApplication> {
+public:
+    explicit ContactApplication(HMODULE module)
+        : m_module(module) {}
+    ~ContactApplication() override { FreeLibrary(m_module); }
+
+    HRESULT Logon(LONG_PTR window) override {
+        if (window != 0) {
+            return E_INVALIDARG;
+        }
+        auto contacts = std::make_shared<ContactList>();
+        if (const std::optional<std::string> bytes = ReadContactsFile()) {
+            *contacts = platform::ReadVCardContacts(*bytes);
+            if (contacts->empty() && !bytes->empty()) {
+                DebugLine(std::u16string(platform::kContactsFilePath) +
+                          u": no vCard in the file, no contacts\n");
+            }
+        }
+        m_contacts = std::move(contacts);
+        return S_OK;
+    }
+
+    HRESULT Logoff() override {
+        m_contacts.reset();
+        return S_OK;
+    }
+
+    HRESULT GetDefaultFolder(int folder, IContactFolder** result) override {
+        if (result == nullptr) {
+            return E_POINTER;
+        }
+        *result = nullptr;
+        if (folder != kContactsFolder) {
+            return E_INVALIDARG;
+        }
+        if (!m_contacts) {
+            return E_FAIL;
+        }
+        *result = new ContactFolder(m_contacts);
+        return S_OK;
+    }
+
+    void FreeString(BSTR text) override {
+        if (text != nullptr) {
+            g_outstandingStrings.fetch_sub(1, std::memory_order_relaxed);
+            delete[] text;
+        }
+    }
+
+private:
+    HMODULE m_module;
+    std::shared_ptr<const ContactList> m_contacts; // null while logged off
+};
+
+HRESULT DllRegisterServer() {
+    return S_OK;
+}
+
+const platform::ModuleRegistration
+    kRegistration(kModuleName, {platform::Export(u"DllRegisterServer", &DllRegisterServer)});
+
+} // namespace
+
+HRESULT CoCreateInstance(const GUID& classId, void* outer, DWORD context, const GUID& interfaceId,
+                         void** object) {
+    if (object == nullptr) {
+        return E_POINTER;
+    }
+    *object = nullptr;
+    if (classId != CLSID_ContactApplication || (context & CLSCTX_INPROC_SERVER) == 0) {
+        return REGDB_E_CLASSNOTREG;
+    }
+    if (outer != nullptr) {
+        return CLASS_E_NOAGGREGATION;
+    }
+    if (interfaceId != IID_ContactApplication) {
+        return E_NOINTERFACE;
+    }
+    const std::u16string name(kModuleName);
+    HMODULE module = LoadLibraryW(name.c_str());
+    if (module == nullptr) {
+        return REGDB_E_CLASSNOTREG;
+    }
+    *object = static_cast<IContactApplication*>(new ContactApplication(module));
+    return S_OK;
+}
+
+namespace platform {
+
+void FailContactItem(int index) {
+    g_failingItem.store(index, std::memory_order_relaxed);
+}
+
+long OutstandingContactStrings() {
+    return g_outstandingStrings.load(std::memory_order_relaxed);
+}
+
+} // namespace platform
+
+extern "C" void NavBuiltinModule_pimstore() {}
