@@ -10,7 +10,7 @@ nav_component(app_startup STEP 12
     ${CMAKE_CURRENT_LIST_DIR}/startup/preferences.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/splashwnd.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/voicepointer.cpp
-  DEPENDS app_receiver onboard_server mapdisplay_facade ui_layout ui_dialogs ui_lists usefulcode_framework
+  DEPENDS app_receiver app_logbook onboard_server mapdisplay_facade ui_layout ui_dialogs ui_lists usefulcode_framework
     advisor_voice
   PRIVATE_DEPENDS app_contacts app_tmc ui_tmcmonitor ui_skin usefulcode_settings usefulcode_cache
     usefulcode_arena usefulcode_locations positioning_receiver platform_files platform_window
@@ -19,7 +19,7 @@ nav_component(app_startup STEP 12
 if(TARGET platform_gdi_sdl AND NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
   add_executable(navigator ${CMAKE_CURRENT_LIST_DIR}/startup/navigatormain.cpp)
   target_compile_options(navigator PRIVATE ${NAV_WARNINGS})
-  target_link_libraries(navigator PRIVATE app_startup platform_gdi_sdl platform_files
+  target_link_libraries(navigator PRIVATE app_startup app_settings platform_gdi_sdl platform_files
                         platform_window)
   if(TARGET language_bundles)
     add_dependencies(navigator language_bundles)
@@ -34,10 +34,12 @@ nav_test(app_startup_test
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/gpssimulationdlg_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/modes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/preferences_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/presettings_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/tests/logbookshell_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/mainmenu_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/menulook_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/startup_test.cpp
-  DEPENDS app_startup mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
+  DEPENDS app_startup app_settings mapdisplay_facade usefulcode_arena ui_tmcmonitor testdata
     testdata_programfolder testdata_golden platform_window_testdriver platform_sound)
 if(TARGET app_startup_test)
   target_compile_definitions(app_startup_test PRIVATE

@@ -904,6 +904,25 @@ std::vector<Seed> ContactSeeds() {
     };
 }
 
+// The logbook replaced in place: a trip with a status line, a file shorter than the scan's start,
+// lines of bare line feeds and a file without any line feed.
+std::vector<Seed> LogbookSeeds() {
+    const char* corpus = "app/fuzz/corpus/logbook_replace_fuzz";
+    const std::string trip =
+        "\r\nMarke\tZweck\r\nStart\tKunde\t\t\t08.12.2026\t11:00:00\t00:00:00\t"
+        "00:00:00\t0,0\t0,0\r\nStatus\t\t\t\t08.12.2026\t11:01:00\t00:01:00\t"
+        "00:01:00\t1,1\t1,1\r\n";
+    const std::string shortFile = "Status\t\t\t\t0,0\r\n";
+    const std::string bareLines = "a\nb\n\n\ncdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ\n";
+    const std::string noLineFeed(60, 'x');
+    return {
+        {corpus, "seed-trip", Bytes(trip.begin(), trip.end())},
+        {corpus, "seed-short", Bytes(shortFile.begin(), shortFile.end())},
+        {corpus, "seed-bare-lines", Bytes(bareLines.begin(), bareLines.end())},
+        {corpus, "seed-no-line-feed", Bytes(noLineFeed.begin(), noLineFeed.end())},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -945,7 +964,8 @@ int main(int argc, char** argv) {
                               TmcListSeeds(),
                               InstanceRequestSeeds(),
                               DestinationSeeds(),
-                              ContactSeeds()}) {
+                              ContactSeeds(),
+                              LogbookSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

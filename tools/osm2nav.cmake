@@ -81,6 +81,13 @@ if(TARGET osmgpsdemo_test)
   target_compile_definitions(osmgpsdemo_test PRIVATE
                              NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini")
 endif()
+# The trip logbook fed by the GPS demo drive, three levels.
+nav_extract_test(osmlogbook_test SUITE ExtractLogbook
+  DEPENDS app_logbook positioning_manager osm2nav_convert gpsdemo_steps retrievalengine_engine)
+if(TARGET osmlogbook_test)
+  target_compile_definitions(osmlogbook_test PRIVATE
+                             NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini")
+endif()
 # Simulated drives advised all the way, spoken through the build's demo voices, or those of the
 # build named by NAV_DEMO_DATA_DIR.
 nav_extract_test(osmdrive_test SUITE ExtractDrive

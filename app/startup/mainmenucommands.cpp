@@ -141,6 +141,7 @@ void MainMenuWnd::OnCommand(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* 
     case 460:
         if (m_supervisor)
             m_supervisor->OnQuit();
+        ConvertLogbook();
         Quit();
         break;
     default:
@@ -213,6 +214,19 @@ ModeContext MainMenuWnd::MakeContext() {
     context.application = this;
     context.mainWindow = mainHandle.window;
     return context;
+}
+
+bool MainMenuWnd::RunLogbookDialog(HWND owner, bool end, bool interactive) {
+    const RetrievalEngine::RetrievalEnginePtr engine =
+        m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
+    return ::RunLogbookDialog(m_logbook, *m_logbookDialogs, owner, end, interactive,
+                              m_supervisor ? m_supervisor->GetLastPosition() : nullptr,
+                              engine.Get());
+}
+
+void MainMenuWnd::ConvertLogbook() {
+    if (m_logbook.IsUsed())
+        RunLogbookConversion(mainHandle.window, *m_logbookDialogs, m_logbookConverter);
 }
 
 void MainMenuWnd::Quit() {
@@ -332,6 +346,12 @@ void MainMenuWnd::OnShowHelp(UINT, WPARAM, LPARAM, LRESULT* result, bool* handle
 void MainMenuWnd::OnTimer(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     if (!m_supervisor)
         return;
+    if (wParam == kLogbookTimer) {
+        const RetrievalEngine::RetrievalEnginePtr engine =
+            m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
+        m_logbook.WriteStatusEntry(m_supervisor->GetLastPosition(), engine.Get());
+        return;
+    }
     if (wParam == ReceiverSupervisor::kReceiverTimer)
         m_supervisor->OnReceiverTimer();
     else if (wParam == ReceiverSupervisor::kClearRouteTimer)

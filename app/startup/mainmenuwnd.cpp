@@ -62,7 +62,8 @@ ShellFactories& GetShellFactories() {
 }
 
 MainMenuWnd::MainMenuWnd()
-    : WindowBase(&mainHandle, u"Screen") {
+    : WindowBase(&mainHandle, u"Screen")
+    , m_logbook(AppPaths::GetLogbookFilePath()) {
     const std::u16string settings = AppPaths::GetSettingsFilePath();
     m_preferredVolume = ReadIntSetting(u"Preferences", u"VolValue", settings.c_str(), -1);
     const std::u16string backgroundName = IniProfile::GetString(
@@ -76,6 +77,11 @@ MainMenuWnd::MainMenuWnd()
                                        reinterpret_cast<LPCWSTR>(std::uintptr_t{225}));
     m_focusedCommand = kFirstCommand;
     BuildCore();
+    if (m_supervisor) {
+        m_supervisor->SetDistanceHook([logbook = &m_logbook](double longitude, double latitude) {
+            (void)logbook->AccumulateDistance(longitude, latitude);
+        });
+    }
     RegisterHandlers();
     StatusTmcInfo::CreateDialog();
     GpsStateMonitor::Instance().GetEvent().Connect(this, &MainMenuWnd::OnFixClassChanged);

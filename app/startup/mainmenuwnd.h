@@ -6,6 +6,8 @@
 // program on the quit command. User-interface thread, except the TMC store's and the GPS
 // state's handlers, which only queue their values and post to the window.
 
+#include "app/startup/logbook.h"
+#include "app/startup/logbookdialog.h"
 #include "app/startup/preferences.h"
 #include "app/startup/receiversupervisor.h"
 #include "app/startup/shellinterfaces.h"
@@ -48,6 +50,8 @@ public:
     static constexpr UINT kFixClassMessage = 0x8041;
     static constexpr COLORREF kTitleColour = 0xC3B08B;
     static constexpr UINT kFirstCommand = 420;
+    // Writes a logbook status line; nothing arms it, the status lines come from checkpoints.
+    static constexpr UINT_PTR kLogbookTimer = 1;
     // The debug keys' open-file filter (string id; German text when the bundle has none).
     static constexpr UINT kReplayFilterText = 9001;
 
@@ -67,7 +71,7 @@ public:
 
     // ApplicationInterface
     void NotifyModeClosed(bool applyPreferences) override;
-    void RunLogbookDialog() override {}
+    bool RunLogbookDialog(HWND owner, bool end, bool interactive) override;
     void ControlReconnectThread(bool stop) override;
     // KeyHandlerInterface
     void OnDebugKey(UINT key) override;
@@ -78,11 +82,18 @@ public:
     [[nodiscard]] bool HasGpsReceiver() const override;
     // The receiver supervision; null only when it could not be made.
     [[nodiscard]] ReceiverSupervisor* GetSupervisor() const { return m_supervisor.get(); }
+    [[nodiscard]] Logbook& GetLogbook() { return m_logbook; }
+    // The logbook's questions; tests replace them with a script (not owned, never null).
+    void SetLogbookDialogs(LogbookDialogs* dialogs) {
+        m_logbookDialogs = dialogs != nullptr ? dialogs : &m_skinnedLogbookDialogs;
+    }
 
 private:
     void BuildCore();
     void ConnectTmcStore();
     void RegisterHandlers();
+    // The conversion of the logbook at quit, when a trip was logged during this run.
+    void ConvertLogbook();
     void OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnClose(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnPaint(UINT, WPARAM, LPARAM, LRESULT*, bool*);
@@ -121,6 +132,12 @@ private:
     [[nodiscard]] ModeContext MakeContext();
 
     OwnerHandlerList m_handlers;
+    // Before the supervisor, whose distance hook feeds it, and after it when destroyed.
+    Logbook m_logbook;
+    LogbookDialogs m_skinnedLogbookDialogs;
+    LogbookDialogs* m_logbookDialogs = &m_skinnedLogbookDialogs;
+    // A converter still running is ended with the window object.
+    LogbookConverter m_logbookConverter;
     six::RefCntPtr<MapEngineFacade> m_facade;
     std::unique_ptr<ModeController> m_navigationMode;
     std::unique_ptr<PresettingsSheetController> m_presettings;

@@ -21,7 +21,9 @@ public:
     virtual void NotifyModeClosed(bool applyPreferences) = 0;
     virtual void Reserved2() {}
     virtual void Reserved3() {}
-    virtual void RunLogbookDialog() = 0;
+    // Starts, checks or stops the trip logbook (end: a stop is wanted; interactive: the user is
+    // asked) over owner; true when the logbook runs afterwards.
+    virtual bool RunLogbookDialog(HWND owner, bool end, bool interactive) = 0;
     // Stops the receiver's reconnect thread, or lets it run again.
     virtual void ControlReconnectThread(bool stop) = 0;
 };

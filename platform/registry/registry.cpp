@@ -239,6 +239,29 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDWORD
     return ERROR_SUCCESS;
 }
 
+std::optional<std::u16string> platform::detail::QueryStoredText(std::u16string_view keyPath,
+                                                                std::u16string_view name) {
+    const std::lock_guard lock(RegistryMutex());
+    RegistryStore store;
+    (void)ReadStore(store);
+    const RegistryKey* found =
+        store.FindKey(std::u16string(kRootName) + u'\\' + std::u16string(keyPath));
+    const RegistryValue* value =
+        found != nullptr ? platform::detail::FindValue(*found, name) : nullptr;
+    if (value == nullptr || value->type != REG_SZ) {
+        return std::nullopt;
+    }
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < value->data.size(); i += 2) {
+        const auto unit = static_cast<char16_t>(value->data[i] | value->data[i + 1] << 8);
+        if (unit == 0) {
+            break;
+        }
+        text += unit;
+    }
+    return text;
+}
+
 LONG RegCloseKey(HKEY key) {
     const std::lock_guard lock(RegistryMutex());
     if (key == HKEY_LOCAL_MACHINE) {

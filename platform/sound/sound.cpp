@@ -59,6 +59,15 @@ std::atomic<DWORD>& DeviceVolume() {
     static std::atomic<DWORD> volume{0xFFFFFFFF};
     return volume;
 }
+std::atomic<unsigned>& VolumeSteps() {
+    static std::atomic<unsigned> steps{0};
+    return steps;
+}
+// One channel's volume in the device's steps.
+DWORD RoundChannel(DWORD channel, unsigned steps) {
+    const std::uint64_t level = (std::uint64_t{channel} * steps + 0x7FFF) / 0xFFFF;
+    return static_cast<DWORD>(level * 0xFFFF / steps);
+}
 std::atomic<SoundOutput*>& InstalledOutput() {
     static std::atomic<SoundOutput*> output{nullptr};
     return output;
@@ -221,6 +230,14 @@ MMRESULT waveOutSetVolume(HWAVEOUT device, DWORD volume) {
     if (device != nullptr) {
         return MMSYSERR_INVALHANDLE;
     }
+    if (const unsigned steps = platform::VolumeSteps().load(); steps != 0) {
+        volume = platform::RoundChannel(volume & 0xFFFF, steps) |
+                 platform::RoundChannel(volume >> 16, steps) << 16;
+    }
     platform::DeviceVolume().store(volume);
     return MMSYSERR_NOERROR;
+}
+
+void platform::SetVolumeSteps(unsigned steps) {
+    VolumeSteps().store(steps);
 }

@@ -89,6 +89,11 @@ void SetSoundOutput(SoundOutput* output);
 // signed little-endian.
 [[nodiscard]] std::vector<BYTE> ScaleSamples(const WaveImage& image, DWORD volume);
 
+// Makes device 0 keep each channel's volume in steps coarse steps, as a device that rounds:
+// a set volume becomes the nearest of 0, 0xFFFF / steps, ..., 0xFFFF per channel. 0 (the
+// default) keeps volumes exactly. For tests.
+void SetVolumeSteps(unsigned steps);
+
 // Images played so far, oldest first.
 [[nodiscard]] std::vector<PlayedSound> RecordedSounds();
 void ClearRecordedSounds();

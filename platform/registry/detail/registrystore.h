@@ -55,4 +55,9 @@ struct RegistryStore {
 [[nodiscard]] std::optional<RegistryStore> ParseRegistryStore(std::string_view text);
 [[nodiscard]] std::string FormatRegistryStore(const RegistryStore& store);
 
+// The REG_SZ text (up to its first zero) of a value of the store file, read without creating its
+// key; nullopt when the key or value is missing or of another type.
+[[nodiscard]] std::optional<std::u16string> QueryStoredText(std::u16string_view keyPath,
+                                                            std::u16string_view name);
+
 } // namespace platform::detail

@@ -146,6 +146,30 @@ TEST(WaveOutVolume, DeviceZeroKeepsItsVolumeAndPlaysAtIt) {
     platform::ClearRecordedSounds();
 }
 
+TEST(WaveOutVolume, ARoundingDeviceKeepsEachChannelInCoarseSteps) {
+    const struct {
+        unsigned steps;
+        DWORD set;
+        DWORD kept;
+    } cases[] = {
+        {4, 0xF332F332u, 0xFFFFFFFFu},  // 95 % becomes full
+        {4, 0x60006000u, 0x7FFF7FFFu},  // 37.5 % becomes half
+        {4, 0xF0001000u, 0xFFFF0000u},  // each channel on its own
+        {10, 0x19991999u, 0x19991999u}, // 10 % stays
+        {0, 0x12345678u, 0x12345678u},  // exact without steps
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.set);
+        platform::SetVolumeSteps(c.steps);
+        ASSERT_EQ(waveOutSetVolume(nullptr, c.set), MMSYSERR_NOERROR);
+        DWORD volume = 0;
+        ASSERT_EQ(waveOutGetVolume(nullptr, &volume), MMSYSERR_NOERROR);
+        EXPECT_EQ(volume, c.kept);
+    }
+    platform::SetVolumeSteps(0);
+    ASSERT_EQ(waveOutSetVolume(nullptr, 0xFFFFFFFFu), MMSYSERR_NOERROR);
+}
+
 TEST(WaveOutVolume, ScalesSamplesPerChannel) {
     const struct {
         WORD channels;
