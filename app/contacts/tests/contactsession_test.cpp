@@ -88,7 +88,7 @@ TEST(ContactSessionContacts, CopiesEveryContactOrStopsAtTheFailingItem) {
             ContactSession::ReleaseInstance();
         }
         EXPECT_EQ(CountedPtr<ContactSession>::GetPool().GetInUse(), 0u);
-        EXPECT_EQ(platform::LoadedModuleCount(), 0u); // logged off and released
+        EXPECT_EQ(platform::LoadedModuleCount(), 0u);     // logged off and released
         EXPECT_EQ(platform::ComInitializationCount(), 0); // its COM use given back
         platform::FailContactItem(0);
         platform::ResetHiddenEntryPoints();
