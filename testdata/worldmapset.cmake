@@ -6,7 +6,8 @@ nav_component(testdata_worldmapset STEP 3
     ${CMAKE_CURRENT_LIST_DIR}/worldmapset.cpp
     ${CMAKE_CURRENT_LIST_DIR}/bentlinks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/junctionscenarios.cpp
-  DEPENDS testdata_roadnetwork testdata_mapset testdata_addressindex testdata positioning_types)
+  DEPENDS testdata_roadnetwork testdata_mapset testdata_addressindex testdata_cityindex testdata
+          positioning_types)
 
 # Device data folders of whole databases for the navigation server's tests.
 nav_component(testdata_datafolder STEP 3

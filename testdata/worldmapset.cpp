@@ -24,6 +24,26 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
             areaSlots.push_back(static_cast<std::uint32_t>(area.id));
         }
     }
+    // The tree's node ids follow from its layout alone; the city points' ids come later.
+    AreaTreeWriter tree;
+    for (const AreaSpec& area : options.treeAreas) {
+        (void)tree.Add(area);
+    }
+    std::vector<std::int32_t> treeIds;
+    for (std::size_t i = 0; i < options.treeAreas.size(); ++i) {
+        treeIds.push_back(static_cast<std::int32_t>(tree.GetId(static_cast<std::int32_t>(i))));
+        if (slotOfArea.emplace(treeIds.back(), static_cast<std::uint32_t>(areaSlots.size()))
+                .second) {
+            areaSlots.push_back(static_cast<std::uint32_t>(treeIds.back()));
+        }
+    }
+    const auto treeSlotBits = [&](const std::map<std::uint32_t, std::size_t>& areas,
+                                  std::uint32_t index) -> std::uint32_t {
+        const auto area = areas.find(index);
+        return area == areas.end() || area->second >= treeIds.size()
+                   ? 0
+                   : maprecord::RawSlotBits(slotOfArea.at(treeIds[area->second]), 0);
+    };
     std::vector<std::size_t> lineIndexes;
     for (std::uint32_t i = 0; i < world.links.size(); ++i) {
         const WorldLink& link = world.links[i];
@@ -47,6 +67,7 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
         if (const auto area = options.areas.find(i); area != options.areas.end()) {
             element.attributes |= maprecord::RawSlotBits(slotOfArea.at(area->second.id), 0);
         }
+        element.attributes |= treeSlotBits(options.linkTreeAreas, i);
         const auto index = writer.Add(element);
         if (!index) {
             return std::nullopt;
@@ -54,12 +75,14 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
         lineIndexes.push_back(*index);
     }
     std::vector<std::size_t> pointIndexes;
-    for (const WorldPointElement& point : options.points) {
+    for (std::uint32_t i = 0; i < options.points.size(); ++i) {
+        const WorldPointElement& point = options.points[i];
         ElementDescription element;
         element.typeLetter = 't';
         element.bounds = {point.position.x, point.position.y, point.position.x, point.position.y};
         element.typeCode = point.typeCode;
         element.name = point.name;
+        element.attributes |= treeSlotBits(options.pointTreeAreas, i);
         const auto index = writer.Add(element);
         if (!index) {
             return std::nullopt;
@@ -96,13 +119,20 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
     for (const std::size_t extra : extraIndexes) {
         out.extraIds.push_back(ids[extra]);
     }
-    if (!options.areas.empty()) {
-        // One record from the first line element to beyond the last.
+    if (areaSlots.size() > 1) {
+        // One record from the first line element to beyond the last (points of a tree area
+        // included).
         std::uint32_t first = 0xFFFFFFFF;
         std::uint32_t last = 0;
         for (const std::size_t line : lineIndexes) {
             first = std::min(first, ids[line]);
             last = std::max(last, ids[line]);
+        }
+        for (const auto& [point, area] : options.pointTreeAreas) {
+            if (point < pointIndexes.size()) {
+                first = std::min(first, ids[pointIndexes[point]]);
+                last = std::max(last, ids[pointIndexes[point]]);
+            }
         }
         index.AddCookieAreas(static_cast<std::int32_t>(first), areaSlots)
             .SetCookieEnd(static_cast<std::int32_t>(last) + 1);
@@ -126,8 +156,58 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
             }
         }
     }
+    for (const WorldMapSetOptions::Country& country : options.countryNames) {
+        index.AddCountry(country.number, country.language, country.name);
+    }
+    for (const auto& [point, country] : options.pointCountries) {
+        if (point < pointIndexes.size()) {
+            index.AddCookieCountry(static_cast<std::int32_t>(ids[pointIndexes[point]]), country);
+        }
+    }
+    for (const auto& [link, numbers] : options.houseNumbers) {
+        if (link < lineIndexes.size()) {
+            // Two records, as the readers take them: the lowest numbers, then the highest; side
+            // schemes 13 (odd) and 12 (even), 0 for a side without numbers.
+            const auto id = static_cast<std::int32_t>(ids[lineIndexes[link]]);
+            const std::uint16_t oddScheme = numbers.oddLow == 0 ? 0 : 13;
+            const std::uint16_t evenScheme = numbers.evenLow == 0 ? 0 : 12;
+            index.AddHouseNumbers(
+                {id, oddScheme, evenScheme, numbers.oddLow, numbers.evenLow, 0, 0});
+            index.AddHouseNumbers(
+                {id, oddScheme, evenScheme, numbers.oddHigh, numbers.evenHigh, 0, 0});
+        }
+    }
     if (!index.WriteTo(root, folder)) {
         return std::nullopt;
+    }
+    if (!options.treeAreas.empty() || !options.cities.empty()) {
+        // The tree again, its city areas naming their cities' points.
+        AreaTreeWriter named;
+        std::vector<AreaSpec> areas = options.treeAreas;
+        for (const WorldMapSetOptions::City& city : options.cities) {
+            if (city.treeArea && *city.treeArea < areas.size() &&
+                city.point < pointIndexes.size()) {
+                areas[*city.treeArea].elementId = ids[pointIndexes[city.point]];
+            }
+        }
+        for (const AreaSpec& area : areas) {
+            (void)named.Add(area);
+        }
+        CityIndexWriter cities;
+        for (const WorldMapSetOptions::City& city : options.cities) {
+            if (city.point >= pointIndexes.size()) {
+                return std::nullopt;
+            }
+            const bool isArea = city.treeArea && *city.treeArea < treeIds.size();
+            cities.Add({city.name,
+                        isArea ? static_cast<std::uint32_t>(treeIds[*city.treeArea])
+                               : ids[pointIndexes[city.point]],
+                        !isArea, std::nullopt, city.country});
+        }
+        if (!root.WriteFile(std::u16string(folder) + u"\\EAreaI.tre", named.Build()) ||
+            !cities.WriteTo(root, folder)) {
+            return std::nullopt;
+        }
     }
     for (std::size_t i = 0; i < lineIndexes.size(); ++i) {
         world.links[i].elementId = ids[lineIndexes[i]];

@@ -8,6 +8,8 @@
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "mapdisplay/mapgeometry.h"
 #include "testdata/addressindexwriter.h"
+#include "testdata/areatreewriter.h"
+#include "testdata/cityindexwriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/roadworld.h"
 #include "testdata/tempdir.h"
@@ -57,6 +59,37 @@ struct WorldMapSetOptions {
     std::vector<ElementDescription> extraElements;
     // Per link index: the area its element lies in (a Cookie2AreaId slot and an EAreaI.fsr row).
     std::map<std::uint32_t, IndexArea> areas;
+
+    // An area hierarchy written as the tree "EAreaI.tre" (parents first); each area's id is its
+    // node id (AreaTreeWriter::GetId). A city's area names the city's point element.
+    std::vector<AreaSpec> treeAreas;
+    // Per link index and per point index: the tree area (index into treeAreas) that holds the
+    // element (a Cookie2AreaId slot).
+    std::map<std::uint32_t, std::size_t> linkTreeAreas;
+    std::map<std::uint32_t, std::size_t> pointTreeAreas;
+    // The cities of the city index ("AllCitiesByName.idx", "AllCitiesByCountry.idx").
+    struct City {
+        std::string name;
+        std::size_t point = 0;               // index into points: the city's own point
+        std::optional<std::size_t> treeArea; // the area it stands for (its node names the point)
+        std::uint16_t country = 0;
+    };
+    std::vector<City> cities;
+    // Rows of "Countries.fsr".
+    struct Country {
+        std::uint16_t number = 0;
+        std::uint16_t language = 0;
+        std::string name;
+    };
+    std::vector<Country> countryNames;
+    // Per point index: the country the address index gives its element.
+    std::map<std::uint32_t, std::uint16_t> pointCountries;
+    // Per link index: the house numbers of its element, the lowest and highest of its first
+    // (odd) side and of its second (even) side; 0 for a side without numbers.
+    struct HouseNumbers {
+        std::uint16_t oddLow = 0, oddHigh = 0, evenLow = 0, evenHigh = 0;
+    };
+    std::map<std::uint32_t, HouseNumbers> houseNumbers;
 };
 
 struct WorldMapSet {

@@ -3,7 +3,7 @@
 add_executable(fuzzseeds ${CMAKE_CURRENT_LIST_DIR}/fuzzseeds.cpp)
 target_compile_options(fuzzseeds PRIVATE ${NAV_WARNINGS})
 target_link_libraries(fuzzseeds PRIVATE testdata_tablefiles testdata_tmctables testdata_datasets testdata_mapset testdata_town
-                                        testdata_cityindex testdata_roadnetwork testdata_addressindex
+                                        testdata_cityindex testdata_roadnetwork testdata_addressindex testdata_destinations
                                         testdata testdata_matcher testdata_matcherdrives testdata_emf testdata_junctionmodel platform_shell
                                         platform_window)
 

@@ -14,6 +14,7 @@
 #include "testdata/bitmapwriter.h"
 #include "testdata/cityindexwriter.h"
 #include "testdata/datasetfolderwriter.h"
+#include "testdata/destinationwriter.h"
 #include "testdata/drawingfilewriter.h"
 #include "testdata/emfwriter.h"
 #include "testdata/fieldtablefilewriter.h"
@@ -849,6 +850,39 @@ std::vector<Seed> TmcListSeeds() {
     };
 }
 
+// The destination records: a street with its number, a user-defined point, short records and a
+// name with its number in the middle; the category file as plain text and enciphered; a list
+// file, whole and with zeroed sectors.
+std::vector<Seed> DestinationSeeds() {
+    const char* records = "app/fuzz/corpus/uddrecord_fuzz";
+    const char* categories = "app/fuzz/corpus/poicategory_fuzz";
+    const char* lists = "app/fuzz/corpus/storedlist_fuzz";
+    const std::vector<testdata::PoiCategorySource> sources = {
+        {"Streets", 1005, 1090}, {"All", -1, -1}, {"Zoo", 7, 8}, {"airport", 1, 2}};
+    const std::string plain = testdata::PoiCategoryText(sources);
+    return {
+        {records, "seed-records",
+         testdata::WriteFuzzTexts(
+             {testdata::UddRecordText({8.40365f, 49.00937f, u"Karlsruhe", u"Kaiserstrasse 12", u"",
+                                       u"", u"", u"", false}),
+              testdata::UddRecordText(
+                  {-3.25f, -0.5f, u"", u"Tankstelle", u"Baden", u"", u"Mitte", u"", true}),
+              u"2|1|2", u"Zone 5 Nord"})},
+        {categories, "seed-plain", Bytes(plain.begin(), plain.end())},
+        {categories, "seed-enciphered", Text(testdata::WritePoiCategoryFile(sources))},
+        {lists, "seed-list",
+         Text(testdata::WriteListSection(
+             "Recent",
+             {testdata::UddRecordText({8.40365f, 49.00937f, u"Karlsruhe", u"Kaiserstrasse 12", u"",
+                                       u"", u"", u"", false}),
+              u"2|1|2|Vaduz||"},
+             "[Preferences]\r\nLastKnownCountry=3\r\n"))},
+        {lists, "seed-zeroed",
+         Text(testdata::WriteListSection("Recent", {u"2|1|2|Vaduz||"}, "",
+                                         testdata::ListSectionFault::ZeroedTail))},
+    };
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         (void)std::fprintf(stderr, "usage: fuzzseeds SOURCE_ROOT\n");
@@ -888,7 +922,8 @@ int main(int argc, char** argv) {
                               ScreenDescSeeds(),
                               TmcTextSeeds(),
                               TmcListSeeds(),
-                              InstanceRequestSeeds()}) {
+                              InstanceRequestSeeds(),
+                              DestinationSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

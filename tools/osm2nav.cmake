@@ -154,3 +154,17 @@ nav_extract_test(osmfacade_test SUITE ExtractFacade
 nav_extract_test(osmoverlay_test SUITE ExtractOverlay
   DEPENDS mapdisplay_overlay osm2nav_convert retrievalengine_engine traffic_receiver
           testdata_tmctables testdata platform_gdi platform_window platform_window_testdriver)
+# The stored destination lists and their page over the extract: records taken back to streets
+# and points of interest, and the categories' search in a city.
+nav_extract_test(osmdestinations_test SUITE ExtractDestinations
+  DEPENDS app_destinations osm2nav_convert onboard_server retrievalengine_engine
+          testdata_destinations testdata platform_window_testdriver)
+if(TARGET osmdestinations_test)
+  target_compile_definitions(osmdestinations_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
+    NAV_POI_CATEGORY_DIR="${CMAKE_BINARY_DIR}/languages")
+  add_dependencies(osmdestinations_test poi_categories language_bundles)
+  if(TARGET advisor_demo_data)
+    add_dependencies(osmdestinations_test advisor_demo_data)
+  endif()
+endif()

@@ -84,6 +84,7 @@ CustomListBox::CustomListBox(HWND parent, UINT id, COLORREF background, DWORD st
     ConnectMessageHandler(map, WM_TIMER, this, &CustomListBox::OnTimer);
     ConnectMessageHandler(map, WM_LBUTTONDBLCLK, this, &CustomListBox::OnDoubleClick);
     ConnectMessageHandler(map, WM_KEYDOWN, this, &CustomListBox::OnKeyDown);
+    ConnectMessageHandler(map, WM_SETREDRAW, this, &CustomListBox::OnSetRedraw);
     for (UINT message :
          {LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING, LB_RESETCONTENT, LB_SETCURSEL,
           LB_GETCURSEL, LB_GETCOUNT, LB_GETTEXT, LB_GETTEXTLEN, LB_SETITEMHEIGHT}) {
@@ -225,7 +226,17 @@ void CustomListBox::ReleaseOffscreen() {
     offscreenSize_ = SIZE{};
 }
 
+void CustomListBox::OnSetRedraw(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* handled) {
+    isRedrawOff_ = wParam == 0;
+    *result = 0;
+    *handled = true;
+    if (!isRedrawOff_)
+        InvalidateRect(GetWindow(), nullptr, FALSE);
+}
+
 void CustomListBox::Redraw() {
+    if (isRedrawOff_)
+        return;
     HWND window = GetWindow();
     RECT client{};
     GetClientRect(window, &client);

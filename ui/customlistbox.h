@@ -87,6 +87,10 @@ private:
     void OnTimer(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnDoubleClick(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnKeyDown(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+    // WM_SETREDRAW: with wParam 0 the list is not drawn until a WM_SETREDRAW with wParam 1,
+    // which invalidates it, so that the next paint draws it (a page filling many rows draws
+    // them once).
+    void OnSetRedraw(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnListMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 
     void Layout(int width, int height);
@@ -106,6 +110,7 @@ private:
     DWORD style_;
     CustomComboBox* owner_ = nullptr;
     int itemHeight_ = 12;
+    bool isRedrawOff_ = false;
     int part_ = kNoPart;
     int hot_ = -1;
     COLORREF colours_[kColours];

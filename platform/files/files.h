@@ -83,6 +83,11 @@ constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 // Cuts or extends (with zero bytes) the file at the file position; needs GENERIC_WRITE.
 [[nodiscard]] BOOL SetEndOfFile(HANDLE file);
 
+// Writes what the system holds of the file to the storage (fsync): after it returns TRUE the
+// data survive a power loss. Needs GENERIC_WRITE (ERROR_ACCESS_DENIED); ERROR_WRITE_FAULT when the
+// storage refuses; TRUE at once for handles other than files (nothing is held for them).
+[[nodiscard]] BOOL FlushFileBuffers(HANDLE file);
+
 // Fails with ERROR_SHARING_VIOLATION while a handle without FILE_SHARE_DELETE is open, with
 // ERROR_ACCESS_DENIED for a folder.
 [[nodiscard]] BOOL DeleteFileW(LPCWSTR fileName);
@@ -93,7 +98,8 @@ constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 // ERROR_DIR_NOT_EMPTY for a folder with entries, ERROR_DIRECTORY for a file.
 [[nodiscard]] BOOL RemoveDirectoryW(LPCWSTR pathName);
 // FILE_ATTRIBUTE_DIRECTORY for folders, FILE_ATTRIBUTE_READONLY for files the host does not let
-// us write, else FILE_ATTRIBUTE_NORMAL; INVALID_FILE_ATTRIBUTES with the last error when missing.
+// us write or that have no write permission at all, else FILE_ATTRIBUTE_NORMAL;
+// INVALID_FILE_ATTRIBUTES with the last error when missing.
 [[nodiscard]] DWORD GetFileAttributesW(LPCWSTR fileName);
 
 struct WIN32_FIND_DATAW {

@@ -58,7 +58,11 @@ DWORD AttributesOf(const std::filesystem::path& host, const struct stat& info) {
     if (S_ISDIR(info.st_mode)) {
         return FILE_ATTRIBUTE_DIRECTORY;
     }
-    return ::access(host.c_str(), W_OK) == 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
+    // A file without any write permission is read-only also for a user whom the host lets write
+    // everything (root), as the attribute is on the device.
+    const bool isWritable =
+        (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(host.c_str(), W_OK) == 0;
+    return isWritable ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
 }
 
 bool HasWildcard(std::u16string_view name) {

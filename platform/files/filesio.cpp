@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <typeinfo>
+#include <unistd.h>
 
 namespace platform {
 
@@ -130,6 +131,20 @@ DWORD GetFileSize(HANDLE file, LPDWORD fileSizeHigh) {
 BOOL SetEndOfFile(HANDLE file) {
     const auto stream = platform::LookupStream(file);
     const DWORD error = stream ? stream->SetEnd() : ERROR_INVALID_HANDLE;
+    SetLastError(error);
+    return error == ERROR_SUCCESS ? TRUE : FALSE;
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+    const auto stream = platform::LookupStream(file);
+    DWORD error = stream ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    if (auto* hostFile = dynamic_cast<platform::HostFile*>(stream.get())) {
+        if ((hostFile->Access() & GENERIC_WRITE) == 0) {
+            error = ERROR_ACCESS_DENIED;
+        } else if (::fsync(hostFile->Descriptor()) != 0) {
+            error = ERROR_WRITE_FAULT;
+        }
+    }
     SetLastError(error);
     return error == ERROR_SUCCESS ? TRUE : FALSE;
 }

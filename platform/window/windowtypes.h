@@ -168,6 +168,7 @@ constexpr UINT WM_ACTIVATE = 0x0006;
 constexpr UINT WM_SETFOCUS = 0x0007;
 constexpr UINT WM_KILLFOCUS = 0x0008;
 constexpr UINT WM_ENABLE = 0x000A;
+constexpr UINT WM_SETREDRAW = 0x000B;
 constexpr UINT WM_SETTEXT = 0x000C;
 constexpr UINT WM_GETTEXT = 0x000D;
 constexpr UINT WM_GETTEXTLENGTH = 0x000E;
@@ -310,6 +311,36 @@ constexpr WORD CBN_DROPDOWN = 7;
 constexpr WORD CBN_CLOSEUP = 8;
 constexpr WORD CBN_SELENDOK = 9;
 constexpr WORD CBN_SELENDCANCEL = 10;
+
+// WM_NOTIFY: lParam points at a record that starts with this header.
+struct NMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+};
+constexpr UINT NM_CUSTOMDRAW = static_cast<UINT>(-12);
+// Custom drawing stages and answers.
+constexpr DWORD CDDS_PREPAINT = 0x00001;
+constexpr DWORD CDDS_ITEM = 0x10000;
+constexpr DWORD CDDS_ITEMPREPAINT = CDDS_ITEM | CDDS_PREPAINT;
+constexpr DWORD CDDS_SUBITEM = 0x20000;
+constexpr LRESULT CDRF_DODEFAULT = 0x00;
+constexpr LRESULT CDRF_NOTIFYITEMDRAW = 0x20;
+struct NMCUSTOMDRAW {
+    NMHDR hdr;
+    DWORD dwDrawStage;
+    HDC hdc;
+    RECT rc;
+    DWORD_PTR dwItemSpec;
+    UINT uItemState;
+    LPARAM lItemlParam;
+};
+// The list view's custom-draw record: the colours the control draws an item's text with.
+struct NMLVCUSTOMDRAW {
+    NMCUSTOMDRAW nmcd;
+    COLORREF clrText;
+    COLORREF clrTextBk;
+};
 
 // WM_DRAWITEM: lParam points at this record.
 constexpr UINT ODT_LISTBOX = 2;

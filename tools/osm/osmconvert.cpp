@@ -246,6 +246,8 @@ public:
     std::uint32_t houseNumberCount = 0;
     std::uint32_t postalCodeCount = 0;
     std::uint32_t poiCount = 0;
+    // Named points of interest: their element and the area that holds them (indexes).
+    std::vector<std::pair<std::size_t, std::size_t>> namedPois;
     std::uint32_t listedCityCount = 0;
 
 private:
@@ -473,8 +475,16 @@ private:
             element.typeCode = PoiTypeOf(tags);
             element.subtype = kPoiLayer;
             element.name = NameOf(tags);
-            if (element.typeCode != 0 && detailed.Add(element)) {
-                ++poiCount;
+            const auto index = element.typeCode != 0 ? detailed.Add(element) : std::nullopt;
+            if (!index) {
+                return;
+            }
+            ++poiCount;
+            // A named point of interest lies in its city's area, so that a search for the
+            // category in that city finds it.
+            const Area* area = element.name.empty() ? nullptr : AreaAt(point);
+            if (area != nullptr) {
+                namedPois.push_back({*index, static_cast<std::size_t>(area - areas.data())});
             }
         };
         for (const auto& [id, tags] : m_extract.taggedNodes) {
@@ -700,6 +710,11 @@ private:
                                     piece.postalCode});
                 indexes.push_back(piece.element);
             }
+        }
+        for (const auto& [element, area] : namedPois) {
+            elements.push_back(
+                {ids[element], static_cast<std::uint32_t>(std::max(areas[area].area.id, 0)), ""});
+            indexes.push_back(element);
         }
         const auto bits =
             cookies.Assign(std::move(elements), *std::max_element(ids.begin(), ids.end()) + 1);

@@ -344,6 +344,31 @@ TEST_F(ListTest, OwnerDrawnRowsAreDrawnByTheParent) {
     }
 }
 
+TEST_F(ListTest, SetRedrawHoldsTheDrawingUntilItIsOnAgain) {
+    auto list = MakeList(3, LBS_OWNERDRAWFIXED);
+    const struct {
+        const char* name;
+        UINT message;
+        WPARAM wParam;
+        std::size_t drawn; // rows drawn by the message
+    } steps[] = {
+        {"off", WM_SETREDRAW, FALSE, 0},
+        {"an added row", LB_ADDSTRING, 0, 0},
+        {"a selection", LB_SETCURSEL, 1, 0},
+        {"on again: drawn at the next paint", WM_SETREDRAW, TRUE, 4},
+        {"an added row, drawn", LB_ADDSTRING, 0, 5},
+    };
+    const std::u16string text = u"row";
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        DrawnItems().clear();
+        SendMessageW(list->GetWindow(), step.message, step.wParam,
+                     step.message == LB_ADDSTRING ? reinterpret_cast<LPARAM>(text.c_str()) : 0);
+        driver_.RunUntilIdle();
+        EXPECT_EQ(DrawnItems().size(), step.drawn);
+    }
+}
+
 class ListGolden : public listtesting::Page, public testing::WithParamInterface<SIZE> {
 protected:
     void SetUp() override { SetUpPage(GetParam().cx, GetParam().cy, {}); }

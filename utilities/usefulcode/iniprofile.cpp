@@ -12,6 +12,8 @@
 #include "platform/kernel/time.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <map>
@@ -101,6 +103,13 @@ std::mutex& WriteMutex() {
     return *mutex;
 }
 
+// The test switch of EndProcessDuringRewrite: characters after which a rewrite ends the
+// process; 0 when off.
+std::atomic<std::size_t>& RewriteLimit() {
+    static std::atomic<std::size_t> limit{0};
+    return limit;
+}
+
 // Tries so many temporary names before a write gives up.
 constexpr unsigned kTemporaryNameTries = 64;
 // The byte-order mark of a UTF-8 text file.
@@ -143,6 +152,7 @@ public:
             }
         }
         if (const std::size_t nul = line.find(u'\0'); nul != std::u16string::npos) {
+            m_hasNul = true;
             const bool hasLineFeed = line.back() == u'\n';
             line.erase(nul);
             if (hasLineFeed) {
@@ -152,6 +162,10 @@ public:
         return !line.empty();
     }
 
+    // Whether a line read so far held a NUL: the file is damaged, and a rewrite would lose what
+    // follows the NUL.
+    [[nodiscard]] bool HasNul() const { return m_hasNul; }
+
     // Makes the next ReadLine return line again.
     void Unread(std::u16string line) { m_pending = std::move(line); }
 
@@ -159,6 +173,15 @@ public:
         if (text.empty()) {
             return;
         }
+        const std::size_t limit = RewriteLimit().load();
+        if (limit != 0 && m_written + text.size() >= limit) {
+            // The test switch: the process ends in the middle of this write.
+            const std::u16string part(text.substr(0, limit - std::min(limit, m_written)));
+            (void)fputws(part.c_str(), m_stream);
+            (void)fflush(m_stream);
+            std::_Exit(IniProfile::kEndedDuringRewrite);
+        }
+        m_written += text.size();
         const std::u16string terminated(text);
         if (fputws(terminated.c_str(), m_stream) != 0) {
             m_hasFailed = true;
@@ -187,6 +210,8 @@ private:
     std::optional<std::u16string> m_pending;
     bool m_isAtLineStart = true;
     bool m_hasFailed = false;
+    bool m_hasNul = false;
+    std::size_t m_written = 0; // characters
 };
 
 void Report(const std::u16string& path, std::u16string_view what) {
@@ -337,6 +362,19 @@ bool ReplaceFile(const std::u16string& temporary, const std::u16string& target) 
     return !error;
 }
 
+// Writes the closed temporary file through to the storage, so that the rename that follows
+// never puts an unwritten file in place of the settings file after a power loss.
+bool FlushToStorage(const std::u16string& temporary) {
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool isFlushed = FlushFileBuffers(file) != FALSE;
+    CloseHandle(file);
+    return isFlushed;
+}
+
 // Copies the settings file to out with key set in section (see WriteString).
 void CopyWithKey(TextStream& in, TextStream& out, LPCWSTR section, LPCWSTR key, LPCWSTR value) {
     std::u16string line;
@@ -380,6 +418,94 @@ void CopyWithKey(TextStream& in, TextStream& out, LPCWSTR section, LPCWSTR key, 
     }
 }
 
+// Copies the settings file to out with the key lines of section replaced by keys (see
+// WriteSection).
+void CopyWithSection(TextStream& in, TextStream& out, LPCWSTR section,
+                     const std::vector<std::pair<std::u16string, std::u16string>>& keys) {
+    std::u16string line;
+    bool isSectionFound = false;
+    while (!isSectionFound && in.ReadLine(line)) {
+        const auto parsed = ParseLine(line);
+        if (parsed.kind != LineKind::Header) {
+            out.Write(line);
+        } else if (NamesEqual(parsed.name, section)) {
+            isSectionFound = true;
+        } else {
+            out.Write(u"[" + parsed.name + u"]\n");
+        }
+    }
+    out.EndLine();
+    out.Write(std::u16string(u"[") + section + u"]\n");
+    if (isSectionFound) {
+        while (in.ReadLine(line)) {
+            if (line.starts_with(u'[')) {
+                in.Unread(std::move(line));
+                break;
+            }
+            if (ParseLine(line).kind != LineKind::Key) {
+                out.Write(line); // comments and blank lines stay
+            }
+        }
+        out.EndLine();
+    }
+    std::u16string keyLine;
+    for (const auto& [key, value] : keys) {
+        keyLine.assign(key).append(u"=").append(value).append(u"\n");
+        out.Write(keyLine);
+    }
+    while (in.ReadLine(line)) {
+        out.Write(line);
+    }
+}
+
+// Rewrites the settings file through a temporary file beside it: copy writes the new text from
+// the old. The file is left as it was when it cannot be read, holds a NUL, or any step fails.
+template <class Copy> bool Rewrite(const std::u16string& path, Copy copy) {
+    std::lock_guard writing(WriteMutex());
+    const DWORD attributes =
+        path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        Report(path, u"is read-only; the setting was not written");
+        return false;
+    }
+    TextStream in;
+    if (path.empty() || !OpenForReading(in, path)) {
+        Report(path, u"cannot be opened; the setting was not written");
+        return false;
+    }
+    // A UTF-8 file stays UTF-8: rewritten in code page 1252, every character beyond it would be
+    // lost. The temporary file then already holds the mark, which "r+t" keeps.
+    const bool isUtf8 = StartsWithUtf8Mark(path);
+    const std::u16string temporary = ReserveTemporaryFile(path, isUtf8);
+    TextStream out;
+    if (temporary.empty() || !out.Open(temporary, isUtf8 ? u"r+t" : u"wt")) {
+        Report(path, u"no temporary file can be made beside it; the setting was not written");
+        if (!temporary.empty()) {
+            (void)DeleteFileW(temporary.c_str());
+        }
+        return false;
+    }
+    copy(in, out);
+    (void)in.Close();
+    if (in.HasNul()) {
+        (void)out.Close();
+        Report(path, u"holds NUL bytes (a damaged file); it was left as it was");
+        (void)DeleteFileW(temporary.c_str());
+        return false;
+    }
+    if (!out.Close() || !FlushToStorage(temporary)) {
+        Report(path, u"writing the temporary file failed; the file was left as it was");
+        (void)DeleteFileW(temporary.c_str());
+        return false;
+    }
+    if (!ReplaceFile(temporary, path)) {
+        Report(path, u"cannot be replaced by the rewritten file; it was left as it was");
+        (void)DeleteFileW(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::u16string IniProfile::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR file,
@@ -412,36 +538,31 @@ int IniProfile::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR
         return 1;
     }
     const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
-    std::lock_guard writing(WriteMutex());
-    TextStream in;
-    if (path.empty() || !OpenForReading(in, path)) {
-        Report(path, u"cannot be opened; the setting was not written");
-        return 1;
-    }
-    // A UTF-8 file stays UTF-8: rewritten in code page 1252, every character beyond it would be
-    // lost. The temporary file then already holds the mark, which "r+t" keeps.
-    const bool isUtf8 = StartsWithUtf8Mark(path);
-    const std::u16string temporary = ReserveTemporaryFile(path, isUtf8);
-    TextStream out;
-    if (temporary.empty() || !out.Open(temporary, isUtf8 ? u"r+t" : u"wt")) {
-        Report(path, u"no temporary file can be made beside it; the setting was not written");
-        if (!temporary.empty()) {
-            (void)DeleteFileW(temporary.c_str());
-        }
-        return 1;
-    }
-    CopyWithKey(in, out, section, key, value != nullptr ? value : u"");
-    (void)in.Close();
-    if (!out.Close()) {
-        Report(path, u"writing the temporary file failed; the file was left as it was");
-        (void)DeleteFileW(temporary.c_str());
-        return 1;
-    }
-    if (!ReplaceFile(temporary, path)) {
-        Report(path, u"cannot be replaced by the rewritten file; it was left as it was");
-        (void)DeleteFileW(temporary.c_str());
-    }
+    (void)Rewrite(path, [&](TextStream& in, TextStream& out) {
+        CopyWithKey(in, out, section, key, value != nullptr ? value : u"");
+    });
     return 1;
+}
+
+bool IniProfile::WriteSection(LPCWSTR section,
+                              const std::vector<std::pair<std::u16string, std::u16string>>& keys,
+                              LPCWSTR file) {
+    if (IsEmpty(section)) {
+        return false;
+    }
+    for (const auto& [key, value] : keys) {
+        if (key.empty() || key.find_first_of(u"=\n\r") != std::u16string::npos ||
+            value.find_first_of(u"\n\r") != std::u16string::npos) {
+            return false;
+        }
+    }
+    const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
+    return Rewrite(
+        path, [&](TextStream& in, TextStream& out) { CopyWithSection(in, out, section, keys); });
+}
+
+void IniProfile::EndProcessDuringRewrite(std::size_t characters) {
+    RewriteLimit().store(characters);
 }
 
 int IniProfile::WriteInt(LPCWSTR section, LPCWSTR key, INT value, LPCWSTR file) {
@@ -470,12 +591,8 @@ void ParseInto(SectionMap& loaded, std::u16string_view text) {
     }
 }
 
-} // namespace
-
-void IniProfile::PreloadText(LPCWSTR path, std::string_view bytes) {
-    if (path == nullptr) {
-        return;
-    }
+// The text of a settings file's bytes: code page 1252, or UTF-8 after its byte-order mark.
+std::u16string DecodeSettingsText(std::string_view bytes) {
     UINT codePage = CP_ACP;
     if (bytes.size() >= std::size(kUtf8Mark) &&
         std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark),
@@ -491,6 +608,48 @@ void IniProfile::PreloadText(LPCWSTR path, std::string_view bytes) {
             MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), length);
         text.resize(static_cast<std::size_t>(std::max(converted, 0)));
     }
+    return text;
+}
+
+} // namespace
+
+std::vector<std::pair<std::u16string, std::u16string>>
+IniProfile::GetSectionOfText(std::string_view bytes, LPCWSTR section) {
+    std::vector<std::pair<std::u16string, std::u16string>> keys;
+    if (IsEmpty(section)) {
+        return keys;
+    }
+    const std::u16string decoded = DecodeSettingsText(bytes);
+    std::u16string_view text = decoded;
+    bool isInSection = false;
+    while (!text.empty()) {
+        const std::size_t lineFeed = text.find(u'\n');
+        const std::size_t length =
+            lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1;
+        std::u16string_view line = text.substr(0, length);
+        text.remove_prefix(length);
+        line = line.substr(0, line.find(u'\0'));
+        if (!isInSection) {
+            const auto parsed = ParseLine(line);
+            isInSection = parsed.kind == LineKind::Header && NamesEqual(parsed.name, section);
+            continue;
+        }
+        if (line.starts_with(u'[')) {
+            break;
+        }
+        auto parsed = ParseLine(line);
+        if (parsed.kind == LineKind::Key) {
+            keys.emplace_back(std::move(parsed.name), std::move(parsed.value));
+        }
+    }
+    return keys;
+}
+
+void IniProfile::PreloadText(LPCWSTR path, std::string_view bytes) {
+    if (path == nullptr) {
+        return;
+    }
+    const std::u16string text = DecodeSettingsText(bytes);
     SectionMap loaded;
     ParseInto(loaded, text);
     SettingsCache& cache = Cache();

@@ -1,17 +1,20 @@
 #pragma once
 // INI settings files: read a string, integer or double by section and key with a default, write
-// a string or integer. Reads scan the file on every call, except for files preloaded into the
-// process-wide cache; writes rewrite the whole file through a temporary file beside it and
-// replace it in one step, so the settings file is never lost. Section and key names match
-// without letter case. A bare file name means a file next to the executable
-// (AppPaths::MakeFullPath). Files are code page 1252 text, or UTF-8 when they start with its
-// byte-order mark; a rewrite keeps the encoding. Safe from any thread; writes are serialised
-// within the process.
+// a string or integer, or a whole section. Reads scan the file on every call, except for files
+// preloaded into the process-wide cache; writes rewrite the whole file through a temporary file
+// beside it and replace it in one step, so the settings file is never lost; a file holding NUL
+// bytes (zeroed sectors after a power loss) is never rewritten. Section and key names match without
+// letter case. A bare file name means a file next to the executable (AppPaths::MakeFullPath). Files
+// are code page 1252 text, or UTF-8 when they start with its byte-order mark; a rewrite keeps the
+// encoding. Safe from any thread; writes are serialised within the process.
 
 #include "platform/types.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class IniProfile {
 public:
@@ -26,11 +29,25 @@ public:
     [[nodiscard]] static double GetDouble(LPCWSTR section, LPCWSTR key, LPCWSTR file,
                                           double defaultValue);
 
+    // The key lines of section in settings text (the bytes of a file, as PreloadText takes
+    // them) as (key, value) pairs in their order, read as the scans of GetString read a file:
+    // the first header of the section, up to the next line that starts with "[". Empty when the
+    // section is missing.
+    [[nodiscard]] static std::vector<std::pair<std::u16string, std::u16string>>
+    GetSectionOfText(std::string_view bytes, LPCWSTR section);
+
     // Sets key in section to value: an existing key is replaced where it stands, a new key goes
     // after the last line of its section, a missing section is appended with the key. Nothing
     // happens for a null or empty key or section. Returns 1 in every case; a write that fails
     // leaves the file as it was and writes a debug line naming the file.
     static int WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR file);
+    // Replaces the key lines of section by keys, in their order, in one rewrite of the file (a
+    // missing section is appended; comments in it stay). True when the file was replaced; false,
+    // with the file as it was, when it cannot be read or rewritten, holds NUL bytes (a damaged
+    // file), or a key is empty or a key or value holds a line break or a key an "=".
+    [[nodiscard]] static bool
+    WriteSection(LPCWSTR section,
+                 const std::vector<std::pair<std::u16string, std::u16string>>& keys, LPCWSTR file);
     // The value formatted with "%d", then as WriteString.
     static int WriteInt(LPCWSTR section, LPCWSTR key, INT value, LPCWSTR file);
 
@@ -42,4 +59,9 @@ public:
     // path, replacing what the cache held for it; the file itself is not touched. For readers
     // that take their settings from memory.
     static void PreloadText(LPCWSTR path, std::string_view bytes);
+
+    // Test switch: the next rewrite ends the process with exit code kEndedDuringRewrite once it
+    // has written this many characters of its temporary file; 0 turns it off.
+    static constexpr int kEndedDuringRewrite = 86;
+    static void EndProcessDuringRewrite(std::size_t characters);
 };

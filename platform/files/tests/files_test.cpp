@@ -159,6 +159,40 @@ TEST(FileData, ReadWriteSeekAndSizeBehaveLikeWin32) {
     EXPECT_EQ(platform::OpenHandleCount(), before);
 }
 
+TEST(FileData, FlushFileBuffersNeedsAWritableFileHandle) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(root.WriteFile(u"\\flush.bin", std::string_view("old")));
+    const struct {
+        const char* name;
+        DWORD access; // 0: no handle at all
+        BOOL result;
+        DWORD error;
+    } cases[] = {
+        {"written file", GENERIC_READ | GENERIC_WRITE, TRUE, ERROR_SUCCESS},
+        {"read-only handle", GENERIC_READ, FALSE, ERROR_ACCESS_DENIED},
+        {"no handle", 0, FALSE, ERROR_INVALID_HANDLE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HANDLE file = c.access == 0
+                          ? INVALID_HANDLE_VALUE
+                          : Open(u"\\flush.bin", c.access, FILE_SHARE_READ, OPEN_EXISTING);
+        if (c.access != 0) {
+            ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        }
+        if ((c.access & GENERIC_WRITE) != 0) {
+            ASSERT_TRUE(Write(file, "new"));
+        }
+        SetLastError(12345);
+        EXPECT_EQ(FlushFileBuffers(file), c.result);
+        EXPECT_EQ(GetLastError(), c.error);
+        if (c.access != 0) {
+            CloseHandle(file);
+        }
+    }
+    EXPECT_EQ(root.ReadFile(u"\\flush.bin"), "new");
+}
+
 TEST(FileData, SetEndOfFileCutsAndExtendsWithZeros) {
     testdata::TempDeviceRoot root;
     ASSERT_TRUE(root.WriteFile(u"\\t.bin", "abcdef"));

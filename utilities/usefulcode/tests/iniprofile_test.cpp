@@ -142,6 +142,86 @@ TEST_F(IniProfileTest, WritesRewriteTheFileAsTheRulesSay) {
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"write.ini"}) << "no temporary file left";
 }
 
+TEST_F(IniProfileTest, WriteSectionReplacesTheKeysOfASectionInOneRewrite) {
+    using Keys = std::vector<std::pair<std::u16string, std::u16string>>;
+    const struct {
+        const char* name;
+        std::string before;
+        Keys keys;
+        bool isWritten;
+        std::string after;
+    } cases[] = {
+        {"replaces every key, keeps comments and the other sections",
+         "[Top]\nt=1\n[List]\n0=a\n; note\n1=b\n2=c\n[End]\ne=1\n",
+         {{u"0", u"b"}, {u"1", u"c"}},
+         true,
+         "[Top]\r\nt=1\r\n[List]\r\n; note\r\n0=b\r\n1=c\r\n[End]\r\ne=1\r\n"},
+        {"empties a section", "[List]\n0=a\n", {}, true, "[List]\r\n"},
+        {"appends a missing section",
+         "[Top]\nt=1",
+         {{u"0", u"x"}},
+         true,
+         "[Top]\r\nt=1\r\n[List]\r\n0=x\r\n"},
+        {"refuses an empty key", "[List]\n0=a\n", {{u"", u"x"}}, false, "[List]\n0=a\n"},
+        {"refuses a key with '='", "[List]\n0=a\n", {{u"a=b", u"x"}}, false, "[List]\n0=a\n"},
+        {"refuses a line break in a value",
+         "[List]\n0=a\n",
+         {{u"0", u"x\ny"}},
+         false,
+         "[List]\n0=a\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(u"list.ini", c.before);
+        EXPECT_EQ(IniProfile::WriteSection(u"List", c.keys, u"list.ini"), c.isWritten);
+        EXPECT_EQ(Bytes(u"list.ini"), c.after);
+    }
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"list.ini"}) << "no temporary file left";
+}
+
+TEST_F(IniProfileTest, SectionOfTextReadsAsTheFileScansDo) {
+    using Keys = std::vector<std::pair<std::u16string, std::u16string>>;
+    const struct {
+        const char* name;
+        std::string text;
+        Keys keys;
+    } cases[] = {
+        {"keys in order, trimmed, comments left out",
+         "[Top]\r\n0=x\r\n[list]\r\n 1 = b \r\n; note\r\n0=a\r\n0=again\r\n[End]\r\n2=c\r\n",
+         {{u"1", u"b"}, {u"0", u"a"}, {u"0", u"again"}}},
+        {"a line starting with '[' ends the section",
+         "[List]\n0=a\n[broken\n1=b\n",
+         {{u"0", u"a"}}},
+        {"the first of two equal sections", "[List]\n0=a\n[List]\n0=b\n", {{u"0", u"a"}}},
+        {"UTF-8 after its mark", "\xEF\xBB\xBF[List]\n0=\xC3\xA4\n", {{u"0", u"\u00E4"}}},
+        {"code page 1252", "[List]\n0=\xE4\n", {{u"0", u"\u00E4"}}},
+        {"no such section", "[Other]\n0=a\n", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IniProfile::GetSectionOfText(c.text, u"List"), c.keys);
+        // A scan of the file reads the section's first key as the text gives it.
+        if (!c.keys.empty()) {
+            Put(u"section.ini", c.text);
+            const std::u16string path = PathOf(u"section.ini");
+            EXPECT_EQ(
+                IniProfile::GetString(u"List", c.keys.front().first.c_str(), path.c_str(), u"-"),
+                c.keys.front().second);
+        }
+    }
+}
+
+TEST_F(IniProfileTest, ReadOnlyFileIsLeftAsItIs) {
+    Put(u"locked.ini", "[List]\n0=a\n");
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_read);
+    EXPECT_FALSE(IniProfile::WriteSection(u"List", {}, u"locked.ini"));
+    EXPECT_EQ(IniProfile::WriteString(u"List", u"0", u"b", u"locked.ini"), 1);
+    EXPECT_EQ(Bytes(u"locked.ini"), "[List]\n0=a\n");
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_all);
+}
+
 TEST_F(IniProfileTest, LongLinesSurviveAReadAndARewrite) {
     const std::string longValue(3000, 'v');
     Put(u"long.ini", "[A]\nlong=" + longValue + "\nshort=1\n");
@@ -171,8 +251,11 @@ TEST_F(IniProfileTest, ANulEndsOnlyTheTextOfItsLine) {
             EXPECT_EQ(IniProfile::GetString(c.section, c.key, file.c_str(), u"-"), c.expected);
         }
     }
+    // A rewrite would lose what follows the NUL: the damaged file is left as it is.
     EXPECT_EQ(IniProfile::WriteString(u"A", u"k", u"new", u"nul.ini"), 1);
-    EXPECT_EQ(Bytes(u"nul.ini"), "[A]\r\nx=1\r\nk=new\r\n[B]\r\nk=old\r\n");
+    EXPECT_FALSE(IniProfile::WriteSection(u"A", {{u"k", u"new"}}, u"nul.ini"));
+    EXPECT_EQ(Bytes(u"nul.ini"), withNul);
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"nul.ini", "nulcached.ini"}));
 }
 
 // A key line whose key begins with '[' or ';' after its leading blanks keeps them in a rewrite:
