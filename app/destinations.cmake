@@ -1,6 +1,7 @@
 # The destination records, the point-of-interest categories and the stored destination lists.
 nav_component(app_destinations STEP 12
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/addresscombos.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/addresspage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/poicategory.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/storeddestinationlist.cpp
@@ -11,6 +12,7 @@ nav_component(app_destinations STEP 12
 
 nav_test(app_destinations_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/addresscombos_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/addresspage_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/poicategory_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/storeddestinationlist_test.cpp
