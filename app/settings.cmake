@@ -1,0 +1,13 @@
+# The route options pages.
+nav_component(app_settings STEP 12
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings/optionspage.cpp
+  DEPENDS app_modes_types ui_layout platform_kernel
+  PRIVATE_DEPENDS ui_tmcmonitor usefulcode_settings usefulcode_framework platform_window)
+
+nav_test(app_settings_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings/tests/optionspage_test.cpp
+  DEPENDS app_settings app_testing testdata usefulcode_settings platform_window_testdriver)
+if(TARGET app_settings_test)
+  target_compile_definitions(app_settings_test
+    PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+endif()
