@@ -3,21 +3,23 @@ nav_component(app_destinations STEP 12
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/destinations/addresscombos.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/addresspage.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/destinationinputpage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/poicategory.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/storeddestinationlist.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/uddrecord.cpp
   DEPENDS app_modes_types onboard_server retrievalengine_engine ui_layout platform_kernel
-  PRIVATE_DEPENDS ui_lists ui_tmcmonitor usefulcode_blowfish usefulcode_settings
+  PRIVATE_DEPENDS ui_lists ui_dialogs ui_tmcmonitor usefulcode_blowfish usefulcode_settings
                   usefulcode_framework platform_files platform_shell platform_gdi platform_window)
 
 nav_test(app_destinations_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/addresscombos_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/addresspage_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/destinationinputpage_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/poicategory_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/storeddestinationlist_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/uddrecord_test.cpp
-  DEPENDS app_destinations testdata testdata_destinations testdata_datafolder usefulcode_settings
+  DEPENDS app_destinations app_testing testdata testdata_destinations testdata_datafolder usefulcode_settings
           platform_window_testdriver)
 if(TARGET app_destinations_test)
   # The category files tools/poicat.cmake writes.
