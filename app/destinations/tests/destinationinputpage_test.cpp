@@ -2,6 +2,7 @@
 #include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/datafolderwriter.h"
+#include "testdata/destinationwriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 #include "ui/dialogbase.h"
@@ -32,6 +33,7 @@ constexpr char16_t kInputDatabase[] = u"\\Data\\Towns";
 constexpr std::uint16_t kHomeCountry = 1;
 constexpr std::uint16_t kOtherCountry = 2;
 constexpr std::int32_t kInputSpacing = 400;
+constexpr std::uint16_t kMainRoadType = 1030;
 // Nine further cities starting with "Ka", all after "Karlsruhe" by name.
 constexpr const char* kOtherTowns[] = {"Kasel",      "Kassel",    "Kastel", "Katlenburg", "Kaub",
                                        "Kaufbeuren", "Kaulsdorf", "Kausen", "Kayna"};
@@ -68,9 +70,11 @@ protected:
         const GeoPoint low = MapPointToDegrees({origin.x - 100, origin.y - 100});
         const GeoPoint high =
             MapPointToDegrees({origin.x + 2 * kInputSpacing + 100, origin.y + kInputSpacing + 100});
-        map.treeAreas = {{"Karlsruhe", 1, -1, 0, {low.x, low.y, high.x, high.y}}};
+        // Karlsruhe, the city level, inside the region "Baden".
+        map.treeAreas = {{"Baden", 1, -1, 0, {low.x, low.y, high.x, high.y}},
+                         {"Karlsruhe", 2, 0, 0, {low.x, low.y, high.x, high.y}}};
         for (std::uint32_t link = 0; link < database.world.links.size(); ++link) {
-            map.linkTreeAreas[link] = 0;
+            map.linkTreeAreas[link] = 1;
             map.countries[link] = kHomeCountry;
         }
         const std::pair<std::uint32_t, const char*> streets[] = {
@@ -81,12 +85,13 @@ protected:
                                    maprecord::kRawSearchable;
         }
         map.typeCodes[6] = static_cast<std::uint16_t>(kHiddenStreetType);
+        map.typeCodes[5] = kMainRoadType;
         map.houseNumbers[0] = {1, 21, 2, 20};
         const GeoPoint city = database.world.PointAlong(1, 4, 0.5);
         map.points = {{DegreesToMapPoint(city), maprecord::kCityType, std::nullopt, "Karlsruhe"}};
-        map.pointTreeAreas = {{0, 0}};
+        map.pointTreeAreas = {{0, 1}};
         map.pointsTakeAreaFromCookie = true;
-        map.cities = {{"Karlsruhe", 0, 0, kHomeCountry}};
+        map.cities = {{"Karlsruhe", 0, 1, kHomeCountry}};
         for (std::size_t i = 0; i < std::size(kOtherTowns); ++i) {
             // Outside Karlsruhe's area.
             const MapPoint at{origin.x + static_cast<std::int32_t>(i) * 30, origin.y + 5000};
@@ -97,6 +102,7 @@ protected:
         map.countryNames = {
             {0, 0, "Welt"}, {kHomeCountry, 0, "Deutschland"}, {kOtherCountry, 0, "Belgien"}};
         m_kaiserPoint = database.world.PointAlong(0, 1, 0.5);
+        m_waldPoint = database.world.PointAlong(3, 4, 0.5);
         testdata::DataFolderWriter writer(u"\\Data");
         writer.AddDatabase(std::move(database))
             .Setting("Properties", "Language", "0")
@@ -182,6 +188,7 @@ protected:
     RecordingMode m_mode;
     std::unique_ptr<DestinationInputPage> m_page;
     GeoPoint m_kaiserPoint{};
+    GeoPoint m_waldPoint{};
 };
 
 TEST_F(DestinationInputTest, TypedCitiesAreProposedEightAtATimeAndCloseUpTakesTheFirst) {
@@ -331,6 +338,103 @@ TEST_F(DestinationInputTest, APendingPointShowsItsLabelInTheDisabledStreetBox) {
     EXPECT_FALSE(IsWindowEnabled(streets));
     EXPECT_FALSE(IsWindowEnabled(Item(DestinationInputPage::kHouseNumberId)));
     EXPECT_TRUE(Enabled(NavigMainPage::kFinishId));
+}
+
+TEST_F(DestinationInputTest, RecentTakesAnEntryThatTheControlsShow) {
+    const std::u16string record = testdata::UddRecordText(
+        {m_waldPoint.x, m_waldPoint.y, u"Karlsruhe", u"Waldstrasse", u"", u"", u"", u"", false});
+    ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
+                                 testdata::WriteListSection("Recent", {record})));
+    m_mode.script.hasRecent = true;
+    Open<NavigMainPage>();
+    EXPECT_TRUE(Enabled(DestinationInputPage::kRecentId));
+    m_driver.PlayWhenIdle({platform::ScriptStep::Run(
+        [] { SendMessageW(GetActiveWindow(), WM_COMMAND, AddressPage::kOkId, 0); })});
+    Notify(DestinationInputPage::kRecentId, 0);
+    EXPECT_FALSE(m_driver.RanOutOfScript());
+    EXPECT_EQ(CityName(), u"Karlsruhe");
+    EXPECT_EQ(StreetName(), u"Waldstrasse");
+    EXPECT_EQ(BoxTexts(Item(DestinationInputPage::kCityBoxId)),
+              (std::vector<std::u16string>{u"Karlsruhe"}));
+    EXPECT_EQ(BoxTexts(Item(DestinationInputPage::kStreetBoxId)),
+              (std::vector<std::u16string>{u"Waldstrasse"}));
+    // A street without house numbers leaves the edit empty and disabled.
+    EXPECT_EQ(WindowText(Item(DestinationInputPage::kHouseNumberId)), u"");
+    EXPECT_FALSE(IsWindowEnabled(Item(DestinationInputPage::kHouseNumberId)));
+    EXPECT_TRUE(Enabled(NavigMainPage::kFinishId));
+    EXPECT_TRUE(Enabled(DestinationInputPage::kSaveAsId));
+}
+
+TEST_F(DestinationInputTest, ACategoryNarrowsTheStreetsAndAnUnreadableFileLeavesAllTypes) {
+    struct Row {
+        std::string file;
+        std::vector<std::u16string> categories;
+        int chosen;
+        std::vector<std::u16string> streets; // leading names of the proposals, sorted
+    };
+    const std::string categories =
+        testdata::WritePoiCategoryFile({{"Alles", -1, -1}, {"Hauptstrassen", 1030, 1030}});
+    const std::vector<std::u16string> everything{u"Kaiserstrasse", u"Karlsruhe", u"Waldstrasse"};
+    const Row rows[] = {
+        {categories, {u"Alles", u"Hauptstrassen"}, 1, {u"Waldstrasse"}},
+        {categories, {u"Alles", u"Hauptstrassen"}, 0, everything},
+        {"", {u"All types"}, 0, everything},
+        {"garbage", {u"All types"}, 0, everything},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file.size());
+        ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\PoiGer.bin", row.file));
+        Open<NavigMainPage>();
+        EXPECT_EQ(BoxTexts(Item(DestinationInputPage::kCategoryBoxId)), row.categories);
+        TypeInto(DestinationInputPage::kCityBoxId, u"Karl");
+        Notify(DestinationInputPage::kCityBoxId, 10);
+        Choose(DestinationInputPage::kCategoryBoxId, row.chosen);
+        std::vector<std::u16string> names;
+        for (const std::u16string& text : BoxTexts(Item(DestinationInputPage::kStreetBoxId))) {
+            names.push_back(text.substr(0, text.find(u' ')));
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, row.streets);
+        EXPECT_EQ(CityName(), u"Karlsruhe");
+    }
+}
+
+TEST_F(DestinationInputTest, CurrentPositionTakesCityStreetAndFirstHouseNumber) {
+    auto engine = m_server->GetRetrievalEngine();
+    const AddressCursorPtr cities = engine->FindCities(u"Karlsruhe", 0);
+    ASSERT_TRUE(cities && cities->IsValid());
+    const AddressResultPtr city =
+        engine->GetAddressOfElement(cities->GetCurrent()->GetElementId(), 0);
+    ASSERT_TRUE(city);
+    std::vector<std::uint32_t> ids;
+    for (GeoMoleculeCursorPtr streets = engine->FindInArea(city->GetAreaId(), u"");
+         streets && streets->IsValid() && ids.empty(); streets->Next()) {
+        if (streets->GetCurrent()->GetName() == u"Kaiserstrasse") {
+            ids = streets->GetCurrent()->GetElementIds();
+        }
+    }
+    ASSERT_FALSE(ids.empty());
+    MatchedPosition position;
+    position.street = static_cast<std::int32_t>(ids.front());
+    position.matched = m_kaiserPoint;
+    m_mode.script.position = &position;
+    struct Row {
+        bool matched;
+        std::u16string city, street, houseNumber;
+    };
+    const Row rows[] = {{true, u"Karlsruhe", u"Kaiserstrasse", u"1"}, {false, u"", u"", u"99"}};
+    for (const Row& row : rows) {
+        position.street = row.matched ? static_cast<std::int32_t>(ids.front()) : -1;
+        Open<TourMainPage>();
+        m_selection.houseNumber = u"99";
+        Notify(TourMainPage::kCurrentPosId, 0);
+        EXPECT_EQ(CityName(), row.city);
+        EXPECT_EQ(StreetName(), row.street);
+        EXPECT_EQ(m_selection.houseNumber, row.houseNumber);
+        // The city box's close-up that follows keeps the city found.
+        Notify(DestinationInputPage::kCityBoxId, 10);
+        EXPECT_EQ(CityName(), row.city);
+    }
 }
 
 TEST_F(DestinationInputTest, CancelAndOtherCommandsReachTheMode) {
