@@ -13,7 +13,9 @@ nav_test(app_tmc_test
   DEPENDS app_tmc ui_skin testdata testdata_golden platform_window_testdriver)
 if(TARGET app_tmc_test)
   target_compile_definitions(app_tmc_test PRIVATE NAV_APP_TMC_DIR="${CMAKE_CURRENT_LIST_DIR}/tmc"
-    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
+    NAV_SKIN_PICTURE_DIR="${CMAKE_BINARY_DIR}/skin")
+  add_dependencies(app_tmc_test language_bundles)
 endif()
 
 nav_fuzz(tmc_list_fuzz

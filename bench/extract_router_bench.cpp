@@ -7,11 +7,13 @@
 // Counters: those of bench::RouteTally, bench::SearchTally and bench::ReuseTally (pairs of 5 km
 // and more, which reuse on three levels only); "router_settled" is the router's mean settled
 // crossings (both sides, all levels), "convert_s" the time to convert the extract, "load_s" the
-// network's load time. The whole run takes a few seconds.
+// network's load time; those of bench::SameRouteTally check every pair against a router that
+// reads every target record. The whole run takes a few seconds.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "bench/bidirectionaldijkstra.h"
 #include "bench/routererun.h"
 #include "bench/routetally.h"
+#include "bench/sameroute.h"
 #include "positioning/geodistance.h"
 #include "routing/routercore.h"
 #include "routing/tests/routeoracle.h"
@@ -199,17 +201,20 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t network) {
     bench::RouteTally tally;
     bench::SearchTally search;
     bench::ReuseTally reuse;
+    bench::ReuseTally checkReuse; // not reported: keeps the check routers' state in step
+    bench::SameRouteTally same;
     double routerSettled = 0.0;
     std::size_t next = 0;
     for (auto _ : state) {
         const std::size_t index = next++ % extract.pairs.size();
         const auto& [start, destination] = extract.pairs[index];
+        const RoutePositionEntry from = extract.oracle->Entry(start);
+        const RoutePositionEntry to = extract.oracle->Entry(destination);
         const std::uint64_t reads = bench::PageReads(*converted.network);
-        const Clock::time_point begin = Clock::now();
-        const std::int32_t result = router.Calculate(
-            extract.oracle->Entry(start), extract.oracle->Entry(destination), CalculationFlags{});
-        const std::vector<RouteRecord>& records = router.BuildRecords(-1, true);
-        const double seconds = SecondsSince(begin);
+        const bench::TimedCalculation timed = bench::TimeCalculation(router, from, to);
+        const std::int32_t result = timed.result;
+        const std::vector<RouteRecord>& records = timed.outcome.records;
+        const double seconds = timed.seconds;
         search.Add(router.GetStatistics(), bench::PageReads(*converted.network) - reads);
         for (const auto& side : router.GetSettledCounts()) {
             for (const std::uint32_t settled : side) {
@@ -224,10 +229,24 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t network) {
             bench::Rerun(router, *extract.oracle, *extract.fartherStarts[index], destination,
                          reuse);
         }
+        same.Add(timed, from, to);
+    }
+    // The same calculations, reruns included, by the check routers.
+    bench::CheckRouters check(router.GetNetwork(), extract.options);
+    for (std::size_t i = 0; i < same.kept.size(); ++i) {
+        const std::size_t index = i % extract.pairs.size();
+        same.Check(i, check);
+        if (same.kept[i].outcome.result == 6 && extract.fartherStarts[index]) {
+            for (RouterCore* checking : {&check.checking, &check.reading}) {
+                bench::Rerun(*checking, *extract.oracle, *extract.fartherStarts[index],
+                             extract.pairs[index].second, checkReuse);
+            }
+        }
     }
     tally.Report(state);
     search.Report(state);
     reuse.Report(state);
+    same.Report(state);
     state.counters["router_settled"] = routerSettled / static_cast<double>(state.iterations());
     state.counters["convert_s"] = converted.convertSeconds;
     state.counters["load_s"] = converted.loadSeconds;

@@ -6,12 +6,14 @@
 // once per pair and route type, for both stores).
 // Counters: those of bench::RouteTally, bench::SearchTally and bench::ReuseTally (pairs of 5 km
 // and more); "load_s" is the network's load time and "write_s" the time to generate and write the
-// world.
+// world; those of bench::SameRouteTally check every pair against a router that reads every
+// target record.
 // The whole run takes about a minute and 800 MB, two thirds of it for the largest world;
 // --benchmark_filter='Route/(10k|100k)/' leaves that out.
 #include "bench/bidirectionaldijkstra.h"
 #include "bench/routererun.h"
 #include "bench/routetally.h"
+#include "bench/sameroute.h"
 #include "positioning/geodistance.h"
 #include "routing/routercore.h"
 #include "routing/tests/networkfixture.h"
@@ -232,18 +234,21 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int st
     bench::RouteTally tally;
     bench::SearchTally search;
     bench::ReuseTally reuse;
+    bench::ReuseTally checkReuse; // not reported: keeps the check routers' state in step
+    bench::SameRouteTally same;
     std::size_t next = 0;
     for (auto _ : state) {
         const std::size_t index = next++ % pairs.size();
         const auto& [start, destination] = pairs[index];
+        const RoutePositionEntry from = oracle.Entry(start);
+        const RoutePositionEntry to = oracle.Entry(destination);
         const std::uint64_t reads = bench::PageReads(*loaded->network);
-        const Clock::time_point begin = Clock::now();
-        const std::int32_t result =
-            router.Calculate(oracle.Entry(start), oracle.Entry(destination), CalculationFlags{});
         // With points: expanded records of optimised links carry their crossings' positions,
         // which the pricing joins the records by.
-        const std::vector<RouteRecord>& records = router.BuildRecords(-1, true);
-        const double seconds = SecondsSince(begin);
+        const bench::TimedCalculation timed = bench::TimeCalculation(router, from, to);
+        const std::int32_t result = timed.result;
+        const std::vector<RouteRecord>& records = timed.outcome.records;
+        const double seconds = timed.seconds;
         search.Add(router.GetStatistics(), bench::PageReads(*loaded->network) - reads);
         const Optimum& optimum = OptimumOf(*generated, band, routeType, index);
         if (tally.Add(result, seconds, optimum)) {
@@ -254,10 +259,24 @@ void CalculateAgainstDijkstra(benchmark::State& state, std::size_t world, int st
             bench::Rerun(router, oracle, *generated->fartherStarts[band][index], destination,
                          reuse);
         }
+        same.Add(timed, from, to);
+    }
+    // The same calculations, reruns included, by the check routers.
+    bench::CheckRouters check(router.GetNetwork(), generated->options[routeType]);
+    for (std::size_t i = 0; i < same.kept.size(); ++i) {
+        const std::size_t index = i % pairs.size();
+        same.Check(i, check);
+        const auto& farther = generated->fartherStarts[band];
+        if (same.kept[i].outcome.result == 6 && band > 0 && farther[index]) {
+            for (RouterCore* checking : {&check.checking, &check.reading}) {
+                bench::Rerun(*checking, oracle, *farther[index], pairs[index].second, checkReuse);
+            }
+        }
     }
     tally.Report(state);
     search.Report(state);
     reuse.Report(state);
+    same.Report(state);
     state.counters["load_s"] = loaded->loadSeconds;
     state.counters["write_s"] = generated->generateSeconds + loaded->writeSeconds;
 }

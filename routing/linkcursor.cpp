@@ -172,6 +172,10 @@ void LinkCursor::Next() {
         }
         return;
     }
+    if (!m_attributes) {
+        NextWithoutAttributes();
+        return;
+    }
     // A link that may not be driven in the cursor's direction is passed over, not the end of
     // the links: the links after it may still be taken.
     while (IsInRange()) {
@@ -189,6 +193,60 @@ void LinkCursor::Next() {
             return;
         }
     }
+}
+
+void LinkCursor::NextWithoutAttributes() {
+    const CrossingRecord* record = Record();
+    if (record == nullptr) {
+        return;
+    }
+    const auto count = static_cast<int>(record->LinkCount());
+    const bool hasTurnTable = record->HasTurnTable();
+    const int step = m_isForward ? 1 : -1;
+    while (m_index >= 0 && m_index < count) {
+        SetIndex(m_index + step);
+        if (m_index < 0 || m_index >= count) {
+            return;
+        }
+        if (!IsValid()) {
+            continue;
+        }
+        // IsProhibited without list-2 items: the same link, or the turn table.
+        const auto current = static_cast<std::uint32_t>(m_index);
+        const std::uint32_t from = m_isForward ? m_fromLink : current;
+        const std::uint32_t to = m_isForward ? current : m_fromLink;
+        if (m_mode != kModeFreeWalk &&
+            (from == to || (hasTurnTable && m_crossing.IsTurnProhibited(from, to)))) {
+            continue;
+        }
+        if (IsPassableWithoutAttributes()) {
+            return;
+        }
+    }
+}
+
+bool LinkCursor::IsPassableWithoutAttributes() {
+    if (m_mode == 0) {
+        return true;
+    }
+    const std::uint32_t roadClass = m_link.Class();
+    const std::uint32_t direction =
+        m_mode == kModeFree || m_mode == kModeFreeWalk || (m_mode == 3 && roadClass == 24)
+            ? 2u
+            : m_link.Direction();
+    if (direction == 0) {
+        return roadClass == 24;
+    }
+    if ((m_isForward && direction == 3) || (!m_isForward && direction == 1)) {
+        return false;
+    }
+    if (const std::optional<bool> isOpen = IsClassOpen(roadClass, m_mode); isOpen && !*isOpen) {
+        return false;
+    }
+    if (!m_isForward && m_history != nullptr && m_link.HasPendingPath()) {
+        return !MatchesPendingPath();
+    }
+    return true;
 }
 
 std::uint32_t LinkCursor::GetTargetId() const {

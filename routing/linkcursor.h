@@ -89,6 +89,8 @@ public:
     [[nodiscard]] std::uint32_t GetList3Code() const { return m_attributes ? List3Code() : 0u; }
     [[nodiscard]] bool HasPendingPathFlag() const { return Link().HasPendingPath(); }
     [[nodiscard]] std::uint32_t GetIndex() const { return static_cast<std::uint32_t>(m_index); }
+    // The crossing whose links the cursor visits.
+    [[nodiscard]] const NetworkCrossing& GetCrossing() const { return m_crossing; }
 
 private:
     // The index names one of the crossing's links.
@@ -113,6 +115,10 @@ private:
     }
     [[nodiscard]] bool IsProhibited(std::uint32_t from, std::uint32_t to);
     [[nodiscard]] bool IsPassable();
+    // Next and IsPassable of a restricted cursor on a crossing without an attribute block,
+    // where no list item or list-4 code applies: the same links, fewer checks per link.
+    void NextWithoutAttributes();
+    [[nodiscard]] bool IsPassableWithoutAttributes();
     [[nodiscard]] bool IsForbiddenByList1() const { return m_attributes && ForbiddenByList1(); }
     // The direction code and the two list checks for a crossing with an attribute block.
     [[nodiscard]] std::uint32_t DirectionCode() const;

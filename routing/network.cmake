@@ -6,6 +6,7 @@ nav_component(routing_network STEP 4
     ${CMAKE_CURRENT_LIST_DIR}/crossingrecord.cpp
     ${CMAKE_CURRENT_LIST_DIR}/crossingsearch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/linkcursor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/linktargettable.cpp
     ${CMAKE_CURRENT_LIST_DIR}/mapdatalink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/networkcrossing.cpp
     ${CMAKE_CURRENT_LIST_DIR}/networkdescription.cpp

@@ -6,12 +6,19 @@ namespace {
 
 constexpr GeoPoint kUnknownPosition{3.4028235e38f, 3.4028235e38f};
 
+thread_local std::uint64_t t_recordReads = 0;
+
 } // namespace
+
+std::uint64_t RecordReadsOnThisThread() {
+    return t_recordReads;
+}
 
 void PagePosition::Set(std::uint16_t page, std::uint16_t offset) {
     m_page = page;
     m_offset = offset;
     m_record.reset();
+    ++t_recordReads;
     m_bytes = m_store != nullptr ? m_store->GetRecord(page, offset) : RecordBytes{};
     if (m_bytes) {
         m_record = CrossingRecord::Parse(m_bytes.data, m_bytes.available, m_store->IsSeparated());

@@ -20,6 +20,9 @@ public:
     [[nodiscard]] virtual SeparatedPageStore* GetStore(std::uint16_t level) const = 0;
 };
 
+// Records fetched and decoded by PagePosition on the calling thread so far.
+[[nodiscard]] std::uint64_t RecordReadsOnThisThread();
+
 // A place in a store: the record at (page, offset) while it lies before the end address.
 class PagePosition {
 public:

@@ -84,6 +84,9 @@ bool RoadNetwork::Load(const std::u16string& path,
     for (auto& store : m_stores) {
         store.reset();
     }
+    for (auto& table : m_linkTargets) {
+        table.reset();
+    }
     m_mapCount = 0;
     // Reading a missing settings file would create it.
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -185,7 +188,13 @@ bool RoadNetwork::LoadMap(std::uint16_t level, const NetworkDescription& descrip
     if (!m_stores[level]->Open(p)) {
         return false;
     }
-    m_stores[level]->SetCacheBudget(share);
+    // The link target table counts against the map's share of the budget: in a store of cached
+    // pages it takes at most half and leaves the pages the rest; the other stores cache nothing.
+    const bool isCached = m_stores[level]->GetKind() == SeparatedPageStore::Kind::Separated;
+    m_linkTargets[level] = LinkTargetTable::Build(*m_stores[level], p.crossingCount,
+                                                  std::uint64_t{share} * 1024 / (isCached ? 2 : 1));
+    const std::uint64_t tableBytes = m_linkTargets[level] ? m_linkTargets[level]->GetBytes() : 0u;
+    m_stores[level]->SetCacheBudget(share - static_cast<std::uint32_t>((tableBytes + 1023) / 1024));
     m_stores[level]->SetOptimisationStart(description.optimisationStarts[level]);
     m_pageCounts[level] = std::uint32_t{p.endPage} + 1;
     m_annotations.Resize(level, m_pageCounts[level]);

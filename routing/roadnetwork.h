@@ -5,6 +5,7 @@
 
 #include "routing/crossingsearch.h"
 #include "routing/linkcursor.h"
+#include "routing/linktargettable.h"
 #include "routing/mapdatalink.h"
 #include "routing/networkcrossing.h"
 #include "routing/optimisedlinks.h"
@@ -16,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 struct NetworkDescription;
@@ -135,6 +137,11 @@ public:
     SeparatedPageStore* GetStore(std::uint16_t level) const override;
     // Pages of each map ("Last page" + 1), 0 for a level that does not exist.
     [[nodiscard]] std::uint32_t GetPageCount(std::uint16_t level) const;
+    // The level's link target table, built at load when it fits in the map's share of the cache
+    // budget, or in half of it for cached pages (which get the rest); null without one.
+    [[nodiscard]] const LinkTargetTable* GetLinkTargetTable(std::uint16_t level) const {
+        return level < m_mapCount && m_linkTargets[level] ? &*m_linkTargets[level] : nullptr;
+    }
     // The O2S kind: 0, 1 or 2 by its columns, 3 without a table.
     [[nodiscard]] std::uint32_t GetO2SKind() const { return m_o2sKind; }
     [[nodiscard]] const SfsMountSet& GetArchives() const { return m_archives; }
@@ -186,4 +193,5 @@ private:
     MapDataLinkPtr m_mapDataLink;
     SfsMountSet m_archives;
     LinkAnnotation m_annotations;
+    std::array<std::optional<LinkTargetTable>, kMaxMaps> m_linkTargets;
 };

@@ -18,6 +18,7 @@ nav_test(routing_router_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/bidirectionaldijkstra_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/generatedworldroutes_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/linktargetroutes_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/progress_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/routercore_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/routerlevels_test.cpp

@@ -23,8 +23,7 @@ bool IsLater(std::uint32_t now, std::uint32_t then, std::uint32_t ms) {
 } // namespace
 
 void RouterCore::ClearTransitionMaps(int side) {
-    m_lowerToUpper[side].clear();
-    m_upperToLower[side].clear();
+    m_upperToLower[side].Clear();
 }
 
 void RouterCore::CloseOpenLabels(int level) {
@@ -45,21 +44,18 @@ bool RouterCore::IsTransitionPoint() {
     if (m_current->HasTurnTable()) {
         return false;
     }
+    // What plain cursors on the crossing would see: every link of its record.
+    const CrossingRecord* record = m_current->GetRecord();
     const std::uint32_t arrival = m_currentRecord->ArrivalIndex();
-    if (arrival < 31) {
-        const LinkCursorPtr in = m_network->CreateCursor(*m_current, arrival, 0);
-        if (in && in->IsValid() && in->HasPendingPathFlag()) {
-            int flagged = 0;
-            for (LinkCursorPtr link = m_network->CreateCursor(*m_current, 0, SearchTravelMode());
-                 link && link->IsValid(); link->Next()) {
-                flagged += link->HasPendingPathFlag() ? 1 : 0;
-            }
-            if (flagged > 1) {
-                return false;
-            }
-        }
+    if (record == nullptr || arrival >= record->LinkCount() ||
+        !record->Link(arrival).HasPendingPath()) {
+        return true;
     }
-    return true;
+    int flagged = 0;
+    for (std::uint32_t i = 0; i < record->LinkCount(); ++i) {
+        flagged += record->Link(i).HasPendingPath() ? 1 : 0;
+    }
+    return flagged <= 1;
 }
 
 std::uint32_t RouterCore::UpperArrivalIndex(const NetworkCrossing& upper) {
@@ -67,22 +63,25 @@ std::uint32_t RouterCore::UpperArrivalIndex(const NetworkCrossing& upper) {
     if (arrival == 31) {
         return 31;
     }
-    const LinkCursorPtr lower = m_network->CreateCursor(*m_current, arrival, SearchTravelMode());
-    if (!lower || !lower->IsValid()) {
+    // Plain cursors of the network's own kind, on the stack: one per settled crossing.
+    const LinkCursor lower(*m_current, arrival, SearchTravelMode());
+    if (!lower.IsValid()) {
         return 31;
     }
+    const std::uint32_t lowerClass = lower.GetRoadClass();
+    const std::uint32_t lowerDirection = lower.GetDirectionCode();
+    const std::uint32_t lowerLength = lower.GetLength();
+    const std::uint32_t lowerElement = lower.GetElementId();
     std::uint32_t index = 31;
     bool hasMatched = false;
-    for (LinkCursorPtr link = m_network->CreateCursor(upper, 0, SearchTravelMode());
-         link && link->IsValid(); link->Next()) {
-        if (link->GetRoadClass() != lower->GetRoadClass() ||
-            link->GetDirectionCode() != lower->GetDirectionCode() ||
-            link->GetLength() != lower->GetLength()) {
+    for (LinkCursor link(upper, 0, SearchTravelMode()); link.IsValid(); link.Next()) {
+        if (link.GetRoadClass() != lowerClass || link.GetDirectionCode() != lowerDirection ||
+            link.GetLength() != lowerLength) {
             continue;
         }
         // Several links alike: only the same element may replace the first one.
-        if (!hasMatched || link->GetElementId() == lower->GetElementId()) {
-            index = link->GetIndex();
+        if (!hasMatched || link.GetElementId() == lowerElement) {
+            index = link.GetIndex();
             hasMatched = true;
         }
     }
@@ -91,14 +90,21 @@ std::uint32_t RouterCore::UpperArrivalIndex(const NetworkCrossing& upper) {
     }
     // A merged upper link that leaves over the arrival element is the road the route came by:
     // without its index the upper search would turn back along it.
-    for (LinkCursorPtr link = m_network->CreateCursor(upper, 0, SearchTravelMode());
-         link && link->IsValid(); link->Next()) {
-        const std::uint32_t id = link->GetElementId();
-        if (m_network->IsOptimisedId(id) && m_network->ElementOfLink(id) == lower->GetElementId()) {
-            return link->GetIndex();
+    for (LinkCursor link(upper, 0, SearchTravelMode()); link.IsValid(); link.Next()) {
+        const std::uint32_t id = link.GetElementId();
+        if (m_network->IsOptimisedId(id) && ElementOfOptimisedLink(id) == lowerElement) {
+            return link.GetIndex();
         }
     }
     return 31;
+}
+
+std::uint32_t RouterCore::ElementOfOptimisedLink(std::uint32_t id) {
+    const auto [at, isNew] = m_elementOfLink.try_emplace(id, 0u);
+    if (isNew) {
+        at->second = m_network->ElementOfLink(id);
+    }
+    return at->second;
 }
 
 int RouterCore::ClimbStep(int side, int level, int next) {
@@ -158,9 +164,7 @@ int RouterCore::ClimbStep(int side, int level, int next) {
             return searchcode::kExhausted;
         }
     }
-    const CrossingAddress here = m_current->GetAddress();
-    m_lowerToUpper[side].emplace(here, upperAddress);
-    m_upperToLower[side].emplace(upperAddress, here);
+    m_upperToLower[side].Add(upperAddress, m_current->GetAddress());
     ++m_transitions;
     return ShouldStopSearch(level, true) ? searchcode::kLevelDone : searchcode::kGoOn;
 }

@@ -78,6 +78,7 @@ void RouterCore::SetNetwork(RoadNetworkPtr network) {
         m_current.reset();
         m_linkTarget.reset();
         ForgetTargetFacts();
+        m_elementOfLink.clear();
         m_expandCursor.reset();
         m_network = std::move(network);
         // The search's records name crossings of the old network: its route is gone.

@@ -23,6 +23,8 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 using RoadNetworkPtr = std::shared_ptr<RoadNetwork>;
@@ -178,17 +180,15 @@ public:
     // The link's target crossing in m_linkTarget, read only when it moved: pricing a link and
     // looking up its target's node record read one record; null without a store.
     [[nodiscard]] const NetworkCrossing* PlaceLinkTarget(const LinkCursor& link);
-    // What the search needs of a link's target crossing: its id (-1 without a record) and
-    // whether list-4 data make the travel modes differ there.
-    struct LinkTargetFacts {
-        std::uint32_t id = 0xFFFFFFFF;
-        bool hasList4 = false;
-    };
-    // The facts, remembered for the calculation: a crossing reached by several links is read
-    // once for them.
+    // The facts of a link's target crossing (LinkTargetFacts): from the network's link target
+    // table when it holds the link, else read and remembered for the calculation, so that a
+    // crossing reached by several links is read once for them.
     [[nodiscard]] LinkTargetFacts TargetFacts(const LinkCursor& link);
     // Each calculation and network starts with nothing remembered.
     void ForgetTargetFacts();
+    // Whether TargetFacts may use the network's link target tables (on by default); off, every
+    // target is read from its record. Routes are the same either way.
+    void SetLinkTargetTableUse(bool isUsed) { m_useLinkTargets = isUsed; }
     // LinkCost with the target's facts at hand.
     [[nodiscard]] float LinkCost(const LinkCursor& link, int side, const LinkTargetFacts& target);
     [[nodiscard]] float LinkSpeed(const LinkCursor& link, int side) const;
@@ -268,6 +268,8 @@ private:
     [[nodiscard]] bool IsTransitionPoint();
     // The index at the upper crossing of the link by which the current crossing was reached.
     [[nodiscard]] std::uint32_t UpperArrivalIndex(const NetworkCrossing& upper);
+    // The network's ElementOfLink for an optimised id, remembered while the network is set.
+    [[nodiscard]] std::uint32_t ElementOfOptimisedLink(std::uint32_t id);
     // One climb step at the settled crossing: 7 go on (expand), 15 level done, 10 exhausted.
     [[nodiscard]] int ClimbStep(int side, int level, int next);
     void ClearTransitionMaps(int side);
@@ -351,10 +353,30 @@ private:
     int m_transitions = 0;            // to the next level
     bool m_isLastClimbStep = false;
     RouterStatistics m_statistics;
-    // Per side: lower-level crossing to the upper crossing it climbed to, and back.
-    using TransitionMap = std::map<CrossingAddress, CrossingAddress, CrossingAddressLess>;
-    std::array<TransitionMap, 2> m_lowerToUpper;
-    std::array<TransitionMap, 2> m_upperToLower;
+    // Per side: each upper crossing climbed to, with the lower crossing it was first climbed
+    // from, in climbing order (a route has a few climbs to look up).
+    class TransitionList {
+    public:
+        void Add(const CrossingAddress& upper, const CrossingAddress& lower) {
+            m_pairs.emplace_back(upper, lower);
+        }
+        // The lower crossing of the first climb to `upper`; null without one.
+        [[nodiscard]] const CrossingAddress* FindLower(const CrossingAddress& upper) const {
+            for (const auto& [climbedTo, from] : m_pairs) {
+                if (climbedTo == upper) {
+                    return &from;
+                }
+            }
+            return nullptr;
+        }
+        void Clear() { m_pairs.clear(); }
+
+    private:
+        std::vector<std::pair<CrossingAddress, CrossingAddress>> m_pairs;
+    };
+    std::array<TransitionList, 2> m_upperToLower;
+    // The first element of each optimised link id asked for, kept while the network is set.
+    std::unordered_map<std::uint32_t, std::uint32_t> m_elementOfLink;
     std::vector<StartLinkEnd> m_startLinkEnds;
     std::vector<CrossingAddress> m_openStartSeeds; // start seeds not settled yet
     CrossingSet m_startZone;
@@ -374,6 +396,7 @@ private:
     int m_chosenLevel = 0;
     int m_forcedLevel = -1;
     bool m_useAnnotations = true;
+    bool m_useLinkTargets = true;
     bool m_wasReused = false;
     std::uint32_t m_stagedCalculations = 0;
 

@@ -167,10 +167,9 @@ bool RouterCore::AssembleRouteRecords(std::vector<RouteRecord>& list) {
     // The start part: from the meeting crossing down the start side's climbs, each level's
     // piece traced back to where the start search entered that level.
     std::vector<RouteRecord> front;
-    for (auto lower = m_upperToLower[kStartSide].find(address);
-         lower != m_upperToLower[kStartSide].end();
-         lower = m_upperToLower[kStartSide].find(address)) {
-        address = lower->second;
+    for (const CrossingAddress* lower = m_upperToLower[kStartSide].FindLower(address);
+         lower != nullptr; lower = m_upperToLower[kStartSide].FindLower(address)) {
+        address = *lower;
         scratch.clear();
         (void)TraceLabelPath(scratch, address, false, true);
         front.insert(front.begin(), scratch.rbegin(), scratch.rend());
@@ -196,11 +195,11 @@ bool RouterCore::AssembleRouteRecords(std::vector<RouteRecord>& list) {
     address = m_meetingAddress;
     int traced = TraceLabelPath(working, address, false, false, joinable);
     while (traced != 2) {
-        const auto lower = m_upperToLower[kDestinationSide].find(address);
-        if (lower == m_upperToLower[kDestinationSide].end()) {
+        const CrossingAddress* lower = m_upperToLower[kDestinationSide].FindLower(address);
+        if (lower == nullptr) {
             break;
         }
-        address = lower->second;
+        address = *lower;
         traced = TraceLabelPath(working, address, true, false, joinable);
     }
     m_hasJoinedPrevious = traced == 2;

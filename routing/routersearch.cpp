@@ -141,9 +141,11 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
     const std::uint32_t arrival = m_currentRecord->ArrivalIndex();
     m_turnClass.reset();
     if (m_options.routeType == 2 && arrival < 31) {
-        const LinkCursorPtr turn = m_network->CreateCursor(*m_current, arrival, 0);
-        if (turn && turn->IsValid()) {
-            m_turnClass = turn->GetRoadClass();
+        // Cursors of the network's own kind, on the stack here and below: the search makes
+        // them for each crossing it settles.
+        const LinkCursor turn(*m_current, arrival, 0);
+        if (turn.IsValid()) {
+            m_turnClass = turn.GetRoadClass();
         }
     }
     SearchHistory history(space, m_pendingPaths[level]);
@@ -156,8 +158,17 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
     }
     LinkCursor* const link = &*m_expandCursor;
     NodeTable& table = m_tables[level];
+    // The crossing's row of the link target table, looked up once for all its links.
+    const LinkTargetTable* targets =
+        m_useLinkTargets ? m_network->GetLinkTargetTable(m_current->GetLevel()) : nullptr;
+    const CrossingAddress here = m_current->GetAddress();
+    const LinkTargetTable::Row row =
+        targets != nullptr && m_current->IsValid()
+            ? targets->RowOf(m_current->GetId(), here.page, here.offset)
+            : LinkTargetTable::Row{};
     for (; link->IsValid(); link->Next()) {
-        const LinkTargetFacts facts = TargetFacts(*link);
+        const std::optional<LinkTargetFacts> held = row.Facts(link->GetIndex());
+        const LinkTargetFacts facts = held ? *held : TargetFacts(*link);
         const float cost = LinkCost(*link, side, facts);
         if (cost == kImpassableCost || link->GetList3Code() == 2) {
             continue;
@@ -277,18 +288,16 @@ bool RouterCore::IsManoeuvrePossible(const NetworkCrossing& crossing, std::uint3
     if (from == 31 || to == 31) {
         return true;
     }
-    const LinkCursorPtr into = m_network->CreateCursor(crossing, to, mode);
-    if (!into || !into->IsValid()) {
+    const LinkCursor into(crossing, to, mode);
+    if (!into.IsValid()) {
         return false;
     }
-    const std::uint32_t element = into->GetElementId();
+    const std::uint32_t element = into.GetElementId();
     // In mode 1 a restricted enumeration ends at the first link that cannot be left (a one-way
     // link arriving here), hiding the links behind it; the search's own car mode does not.
     const TravelMode enumerated = mode == 1 ? SearchTravelMode() : mode;
-    const LinkCursorPtr link =
-        m_network->CreateRestrictedCursor(crossing, true, from, enumerated, history);
-    for (; link && link->IsValid(); link->Next()) {
-        if (link->GetElementId() == element) {
+    for (LinkCursor link(crossing, true, from, enumerated, history); link.IsValid(); link.Next()) {
+        if (link.GetElementId() == element) {
             return true;
         }
     }
@@ -301,11 +310,11 @@ bool RouterCore::IsProhibitedAhead(std::uint32_t savedArrival, TravelMode mode) 
     NodeTable& saved = m_saved.tables[0];
     // Bounded by the level's crossings so that inconsistent records cannot loop.
     for (std::uint32_t steps = 0; steps <= saved.GetNodeCount(); ++steps) {
-        const LinkCursorPtr link = m_network->CreateCursor(at, index, 0);
-        if (!link || !link->IsValid() || !link->HasPendingPathFlag()) {
+        const LinkCursor link(at, index, 0);
+        if (!link.IsValid() || !link.HasPendingPathFlag()) {
             return false;
         }
-        at.MoveTo(link->GetTarget());
+        at.MoveTo(link.GetTarget());
         if (!at.IsValid()) {
             return false;
         }
@@ -369,9 +378,8 @@ bool RouterCore::MeetAtNode() {
         return false;
     }
     if (arrival < 31 && savedArrival < 31) {
-        const LinkCursorPtr in = m_network->CreateCursor(*m_current, arrival, 0);
-        if (in && in->IsValid() && in->HasPendingPathFlag() &&
-            IsProhibitedAhead(savedArrival, mode)) {
+        const LinkCursor in(*m_current, arrival, 0);
+        if (in.IsValid() && in.HasPendingPathFlag() && IsProhibitedAhead(savedArrival, mode)) {
             return false;
         }
     }
@@ -384,11 +392,11 @@ bool RouterCore::MeetAtNode() {
 
 void RouterCore::MeetOverLink(const LinkCursor& link) {
     const CrossingAddress targetAddress = link.GetTarget();
-    const NetworkCrossingPtr target = m_network->CreateCrossing(targetAddress);
-    if (!target || !target->IsValid()) {
+    const NetworkCrossing target(*m_network, targetAddress);
+    if (!target.IsValid()) {
         return;
     }
-    const NodeRecord* saved = m_saved.tables[0].GetRecord(target->GetId());
+    const NodeRecord* saved = m_saved.tables[0].GetRecord(target.GetId());
     const std::uint32_t reverse = link.GetReverseIndex();
     if (IsExhausted(saved) || (saved->flags & NodeRecord::kDestinationSettled) == 0 ||
         saved->ArrivalIndex() == reverse) {
@@ -403,16 +411,16 @@ void RouterCore::MeetOverLink(const LinkCursor& link) {
     }
     const std::uint32_t savedArrival = saved->ArrivalIndex();
     if (savedArrival < 31) {
-        const LinkCursorPtr here = m_network->CreateCursor(*target, reverse, 0);
-        const LinkCursorPtr there = m_network->CreateCursor(*target, savedArrival, 0);
-        if (here && here->IsValid() && here->HasPendingPathFlag() && there && there->IsValid() &&
-            there->HasPendingPathFlag()) {
+        const LinkCursor here(target, reverse, 0);
+        const LinkCursor there(target, savedArrival, 0);
+        if (here.IsValid() && here.HasPendingPathFlag() && there.IsValid() &&
+            there.HasPendingPathFlag()) {
             return;
         }
     }
     // The start side's path, then the link, decides manoeuvres that end with the turn there.
     SearchHistory history(*m_spaces[0], m_pendingPaths[0], static_cast<std::uint16_t>(reverse));
-    if (!IsManoeuvrePossible(*target, reverse, savedArrival, ZoneTravelMode(kStartSide, 0),
+    if (!IsManoeuvrePossible(target, reverse, savedArrival, ZoneTravelMode(kStartSide, 0),
                              &history)) {
         return;
     }
@@ -448,7 +456,16 @@ const NetworkCrossing* RouterCore::PlaceLinkTarget(const LinkCursor& link) {
     return m_linkTarget.get();
 }
 
-RouterCore::LinkTargetFacts RouterCore::TargetFacts(const LinkCursor& link) {
+LinkTargetFacts RouterCore::TargetFacts(const LinkCursor& link) {
+    const NetworkCrossing& from = link.GetCrossing();
+    if (const LinkTargetTable* table = m_useLinkTargets && from.IsValid()
+                                           ? m_network->GetLinkTargetTable(from.GetLevel())
+                                           : nullptr) {
+        const CrossingAddress at = from.GetAddress();
+        if (const auto facts = table->Find(from.GetId(), at.page, at.offset, link.GetIndex())) {
+            return *facts;
+        }
+    }
     constexpr std::size_t kMemoBits = 12;
     if (m_targetMemo.empty()) {
         m_targetMemo.resize(std::size_t{1} << kMemoBits);

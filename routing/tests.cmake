@@ -4,6 +4,7 @@ nav_test(routing_network_test THREADED
     ${CMAKE_CURRENT_LIST_DIR}/tests/crossingsearch_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/hierarchicalworld_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/linkcursor_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tests/linktargettable_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/optimisedlinks_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/pagestore_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/roadnetwork_test.cpp

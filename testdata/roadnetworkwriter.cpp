@@ -519,6 +519,11 @@ void RoadNetworkWriter::AddLevelFiles(
     if (o.faults.countPastPage && !layout.addresses.empty()) {
         pages[lastOnFirstPage + 3] = static_cast<std::uint8_t>(pages[lastOnFirstPage + 3] | 0x0F);
     }
+    if (o.faults.repeatedId && level == 0 && layout.addresses.size() > 1) {
+        const WrittenAddress last = layout.addresses.back();
+        const std::size_t at = std::size_t{last.page} * o.pageSize + last.offset;
+        std::fill_n(pages.begin() + static_cast<long>(at), 3, std::uint8_t{0});
+    }
     files[name + ".pag"] = std::move(pages);
     std::vector<std::uint8_t> index(m_indexes[level].size() * 2);
     for (std::size_t i = 0; i < m_indexes[level].size(); ++i) {

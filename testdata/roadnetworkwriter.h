@@ -58,6 +58,7 @@ struct RoadNetworkFaults {
     std::optional<int> rdFormat; // -1: no "Format" key
     bool shortIndex = false;     // index files of 2 bytes
     bool countPastPage = false;  // the last record of page 0 claims 15 links
+    bool repeatedId = false;     // the last record of level 0 carries the first one's id, 0
     bool withoutPositionFile = false;
 };
 

@@ -154,6 +154,20 @@ nav_extract_test(osmfacade_test SUITE ExtractFacade
 nav_extract_test(osmoverlay_test SUITE ExtractOverlay
   DEPENDS mapdisplay_overlay osm2nav_convert retrievalengine_engine traffic_receiver
           testdata_tmctables testdata platform_gdi platform_window platform_window_testdriver)
+# The application started on the extract as its database, up to the main menu.
+nav_extract_test(osmnavigator_test SUITE ExtractNavigator
+  DEPENDS app_startup osm2nav_convert testdata_programfolder testdata platform_window
+          platform_window_testdriver)
+if(TARGET osmnavigator_test)
+  target_compile_definitions(osmnavigator_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
+                             NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+  foreach(generated advisor_demo_data language_bundles screen_descriptions)
+    if(TARGET ${generated})
+      add_dependencies(osmnavigator_test ${generated})
+    endif()
+  endforeach()
+endif()
 # The stored destination lists and their page over the extract: records taken back to streets
 # and points of interest, and the categories' search in a city.
 nav_extract_test(osmdestinations_test SUITE ExtractDestinations

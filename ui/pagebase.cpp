@@ -131,12 +131,16 @@ void PageBase::MoveFocusNext(UINT id) {
     FocusEntry(m_focusList.front());
 }
 
-void OpenOnlineHelp() {
+void CloseOnlineHelp() {
     if (g_helpViewer != nullptr) {
         TerminateProcess(g_helpViewer, 0);
         CloseHandle(g_helpViewer);
         g_helpViewer = nullptr;
     }
+}
+
+void OpenOnlineHelp() {
+    CloseOnlineHelp();
     const std::u16string path =
         IniProfile::GetString(u"HelpFile", u"Path", AppPaths::GetSettingsFilePath().c_str(), u"");
     const std::u16string parameters = u"file:" + path;

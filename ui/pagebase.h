@@ -66,6 +66,8 @@ private:
 // Starts the help viewer on the "PK.ini" help file ("HelpFile", "Path"), first terminating the
 // one started before when it is still recorded. A viewer that cannot start is not recorded.
 void OpenOnlineHelp();
+// Terminates the help viewer started last, when it is still recorded.
+void CloseOnlineHelp();
 
 // For a page's WM_KEYDOWN: a key with scan code 15 (a Tab that a button forwards, a Ctrl+Tab
 // that a skinned control forwards) while the focus is on a child of page is sent to page as

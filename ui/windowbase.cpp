@@ -30,8 +30,10 @@ void BitmapWindow::DrawBackground(HDC dc) {
     HideOverlayChildrenQuietly();
     RECT client{};
     GetClientRect(GetHwnd(), &client);
-    if (m_background != nullptr)
-        m_background->Draw(dc, client, SRCCOPY, false);
+    // Without a picture that draws, the client is filled black: otherwise the page would keep
+    // whatever the screen held there, such as rows a child drew before the page was resized.
+    if (m_background == nullptr || !m_background->Draw(dc, client, SRCCOPY, false))
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
 void BitmapWindow::OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {

@@ -39,7 +39,7 @@ public:
 
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
     // Hides the floating children, then stretches the picture over the client area into dc with
-    // SRCCOPY.
+    // SRCCOPY; fills the client area black when there is no picture or it cannot be drawn.
     void DrawBackground(HDC dc);
 
 private:

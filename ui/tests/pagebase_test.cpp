@@ -360,4 +360,50 @@ TEST_F(PageTest, F1RunsOneHelpViewerAndActivationSwitchesTheTaskBar) {
     SetLastActivePageWindow(nullptr);
 }
 
+// A page of any section of the screen description.
+class SectionPage : public PageBase {
+public:
+    explicit SectionPage(const std::u16string& section)
+        : PageBase(section) {}
+    UINT GetTitleId() override { return kTitleId; }
+};
+
+TEST(PageBackground, LeavesNothingOfWhatTheScreenHeldBeforeThePagePainted) {
+    testdata::ScreenDescWriter description = PageDescription();
+    description.Section(u"BarePage").Size(240, 320).Rect(u"Status", 10, 5, 230, 30);
+    description.Section(u"LostPicturePage")
+        .Size(240, 320)
+        .Rect(u"Status", 10, 5, 230, 30)
+        .Bitmap(u"gone.bmp");
+    platform::VirtualClock clock;
+    platform::ScopedClock installed{clock};
+    platform::ScreenDriver driver{&clock};
+    Device device{480, 640, description};
+    ASSERT_TRUE(device.isReady);
+    const struct {
+        const char16_t* section;
+        std::uint32_t lowerLeft;
+        std::uint32_t lowerRight;
+    } pages[] = {
+        {u"TestPage", 0x602040, 0x303030},        // the picture's quarters
+        {u"BarePage", 0x000000, 0x000000},        // no picture named
+        {u"LostPicturePage", 0x000000, 0x000000}, // the named file is not there
+    };
+    for (const auto& p : pages) {
+        SCOPED_TRACE(std::string(p.section, p.section + std::u16string_view(p.section).size()));
+        // What another window drew there before.
+        HDC screen = GetDC(nullptr);
+        const RECT all{0, 0, 480, 640};
+        HBRUSH stale = CreateSolidBrush(RGB(255, 0, 255));
+        FillRect(screen, &all, stale);
+        DeleteObject(stale);
+        ReleaseDC(nullptr, screen);
+        SectionPage page(p.section);
+        ASSERT_NE(CreatePageWindow(page, 480, 640), nullptr);
+        ASSERT_TRUE(driver.RunUntilIdle());
+        EXPECT_EQ(ScreenPixel(20, 400), p.lowerLeft);
+        EXPECT_EQ(ScreenPixel(470, 630), p.lowerRight);
+    }
+}
+
 } // namespace

@@ -8,6 +8,14 @@
 #include <climits>
 #include <string>
 
+void WindowHandle::Destroy() {
+    HWND old = window;
+    if (old == nullptr)
+        return;
+    DestroyWindow(old);
+    window = nullptr;
+}
+
 namespace {
 
 // Fixed by the first registration for the whole process.

@@ -19,6 +19,10 @@ struct WindowHandle {
     WindowHandle(const WindowHandle&) = delete;
     WindowHandle& operator=(const WindowHandle&) = delete;
 
+    // Destroys the window when there is one and clears the handle; the map and its handlers
+    // stay for a window made later.
+    void Destroy();
+
     HWND window = nullptr; // set while the window is being created (WM_CREATE)
     MessageMapPtr map;
 };

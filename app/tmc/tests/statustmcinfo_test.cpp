@@ -255,6 +255,26 @@ TEST_F(TmcPageTest, TheMonitorsDialogFollowsItsMessages) {
 
 TEST_F(TmcPageTest, GoldenPagesAtBothScreenSizes) {
     UseDemoLayout();
+    // The list icons the bundles carry, drawn at build time.
+    platform::ResourceBundle bundle;
+    bundle.strings = {{1047, u"OK"},
+                      {1128, u"Titel"},
+                      {1130, u"Abbrechen"},
+                      {1148, u"Verkehrsmeldungen"},
+                      {1186, u"Status"},
+                      {1187, u"Aktualisieren"},
+                      {1188, u"Aktuelle Nachrichten"}};
+    for (const UINT icon : {3U, 4U}) {
+        auto picture = testdata::ReadHostFile(std::string(NAV_SKIN_PICTURE_DIR) + "/b" +
+                                              std::to_string(icon) + ".bmp");
+        ASSERT_TRUE(picture.has_value()) << icon;
+        bundle.bitmaps[icon] = std::vector<std::uint8_t>(picture->begin(), picture->end());
+    }
+    platform::SetResourceInstance(nullptr);
+    FreeLibrary(module_);
+    module_ = windowtesting::LoadLanguage(root_, bundle);
+    ASSERT_NE(module_, nullptr);
+    platform::SetResourceInstance(module_);
     TmcMonitor& monitor = TmcMonitor::Instance();
     monitor.AddEntry(TmcListEntry{1, u"Liechtenstein, B 3 Vaduz - Triesen", u"Stau, 2 km", true});
     monitor.AddEntry(

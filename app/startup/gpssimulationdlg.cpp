@@ -1,0 +1,46 @@
+#include "app/startup/gpssimulationdlg.h"
+
+#include "platform/kernel/format.h"
+#include "platform/kernel/text.h"
+#include "platform/window/window.h"
+
+#include <vector>
+
+GpsSimulationDlg::GpsSimulationDlg(UINT textId, int value)
+    : ResultDialog(u"GpsSimulationDlg", 2)
+    , m_value(value) {
+    AddText(u"Msg", textId);
+    AddButton(u"Cancel", 2);
+    AddButton(u"OK", 1);
+}
+
+GpsSimulationDlg::~GpsSimulationDlg() {
+    m_edit.reset();
+}
+
+BOOL GpsSimulationDlg::OnInitDialog() {
+    Centre();
+    m_edit = std::make_unique<CustomEdit>(GetWindow(), kEditId, kEditColour, 0);
+    HWND edit = m_edit->GetWindow();
+    MoveWindow(edit, 50, 50, 100, 15, TRUE);
+    WCHAR text[16] = {};
+    (void)swprintf(text, 16, u"%d", m_value);
+    SetWindowTextW(edit, text);
+    return FALSE;
+}
+
+BOOL GpsSimulationDlg::OnCommand(UINT id, HWND, UINT) {
+    if (id == 1) {
+        constexpr int kMaxChars = 16;
+        std::vector<WCHAR> text(kMaxChars + 1, 0);
+        if (m_edit != nullptr)
+            (void)GetWindowTextW(m_edit->GetWindow(), text.data(), kMaxChars + 1);
+        m_value = static_cast<int>(_wtol(text.data()));
+        result_ = 1;
+        EndModal(1);
+    } else if (id == 2) {
+        result_ = 2;
+        EndModal(2);
+    }
+    return TRUE;
+}

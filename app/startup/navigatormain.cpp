@@ -1,0 +1,80 @@
+// navigator FOLDER [--size WxH] [--screen=visible[:scale]]: runs the application on the device
+// root FOLDER, whose root folder holds the program's files (language bundles, page layouts,
+// "PK.ini", "RarUderad.ini"). Headless unless the visible screen is asked for (also by
+// NAV_SCREEN); the exit code is the program's, 0, or 2 for a bad command line.
+#include "app/startup/navapp.h"
+
+#include "platform/files/modules.h"
+#include "platform/files/paths.h"
+#include "platform/gdi/visiblescreen.h"
+#include "platform/window/window.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+
+namespace {
+
+struct NavigatorOptions {
+    std::filesystem::path folder;
+    int width = 240;
+    int height = 320;
+};
+
+std::optional<NavigatorOptions> ParseNavigatorOptions(int argc, char** argv) {
+    NavigatorOptions options;
+    bool hasFolder = false;
+    for (int index = 1; index < argc; ++index) {
+        const char* argument = argv[index];
+        if (std::strcmp(argument, "--size") == 0 && index + 1 < argc) {
+            char rest = 0;
+            if (std::sscanf(argv[++index], "%dx%d%c", &options.width, &options.height, &rest) !=
+                    2 ||
+                options.width < 1 || options.height < 1 || options.width > 4096 ||
+                options.height > 4096)
+                return std::nullopt;
+        } else if (std::strncmp(argument, "--screen=", 9) == 0) {
+            continue; // read by VisibleScreenRequest
+        } else if (!hasFolder && argument[0] != '-') {
+            options.folder = argument;
+            hasFolder = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!hasFolder || !std::filesystem::is_directory(options.folder))
+        return std::nullopt;
+    return options;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<NavigatorOptions> options = ParseNavigatorOptions(argc, argv);
+    if (!options) {
+        (void)std::fprintf(stderr,
+                           "usage: navigator FOLDER [--size WxH] [--screen=visible[:scale]]\n"
+                           "  FOLDER: an existing device root with the program's files\n");
+        return 2;
+    }
+    platform::SetDeviceRoot(std::filesystem::absolute(options->folder));
+    platform::SetProgramFolder(u"\\");
+    platform::SetScreenSize(options->width, options->height);
+    const auto visible = platform::VisibleScreenRequest(argc, argv);
+    if (visible && !platform::StartVisibleScreen(*visible)) {
+        (void)std::fprintf(stderr, "navigator: the visible screen cannot be opened\n");
+        return 1;
+    }
+    // The window's toolkit turns SIGINT and SIGTERM into a close request, which the program
+    // ignores as the device does; the host's signals end it again.
+    if (visible) {
+        (void)std::signal(SIGINT, SIG_DFL);
+        (void)std::signal(SIGTERM, SIG_DFL);
+    }
+    const int result = WinMain(nullptr, nullptr, nullptr, 1);
+    if (visible)
+        platform::StopVisibleScreen();
+    return result;
+}

@@ -1,0 +1,72 @@
+#include "app/startup/gpssimulationdlg.h"
+#include "testdata/screendescwriter.h"
+#include "testdata/tempdir.h"
+#include "utilities/usefulcode/apppaths.h"
+
+#include "platform/shell/resources.h"
+#include "platform/window/message.h"
+#include "platform/window/testdriver.h"
+#include "platform/window/tests/windowtesting.h"
+#include "platform/window/window.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace {
+
+TEST(GpsSimulationDialog, ShowsValueInDecimalAndOkReadsLeadingNumber) {
+    testdata::TempDeviceRoot root;
+    platform::ResourceBundle bundle;
+    bundle.strings = {{1, u"Navigator"}, {559, u"Position:"}};
+    HMODULE module = windowtesting::LoadLanguage(root, bundle);
+    ASSERT_NE(module, nullptr);
+    platform::SetResourceInstance(module);
+    testdata::ScreenDescWriter layout;
+    layout.Section(u"GpsSimulationDlg")
+        .Size(200, 110)
+        .Rect(u"Msg", 10, 8, 190, 44)
+        .Item(u"Cancel", 10, 74, 95, 102, 2)
+        .Item(u"OK", 105, 74, 190, 102, 2);
+    ASSERT_TRUE(root.WriteFile(AppPaths::GetScreenDescFilePath(), layout.Build()));
+    const struct {
+        int initial;
+        const char16_t* typed; // null: left as shown
+        UINT command;
+        INT_PTR result;
+        int value;
+        const char16_t* shown;
+    } cases[] = {
+        {1234, nullptr, 1, 1, 1234, u"1234"}, {-7, nullptr, 2, 2, -7, u"-7"},
+        {5, u"42x", 1, 1, 42, u"5"},          {5, u"abc", 1, 1, 0, u"5"},
+        {5, u"-12", 1, 1, -12, u"5"},         {5, u"99", 2, 2, 5, u"5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.initial);
+        GpsSimulationDlg dialog(559, c.initial);
+        std::u16string shown;
+        RECT editRect{};
+        int editId = 0;
+        platform::ScreenDriver driver;
+        driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+            HWND edit = dialog.GetEdit()->GetWindow();
+            shown = platform::WindowTextOf(edit);
+            GetClientRect(edit, &editRect);
+            editId = GetDlgCtrlID(edit);
+            if (c.typed != nullptr)
+                SetWindowTextW(edit, c.typed);
+            PostMessageW(dialog.GetWindow(), WM_COMMAND, c.command, 0);
+        })});
+        EXPECT_EQ(dialog.DoModal(nullptr), c.result);
+        EXPECT_EQ(dialog.GetValue(), c.value);
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(editRect.right, 100);
+        EXPECT_EQ(editRect.bottom, 15);
+        EXPECT_EQ(editId, 559);
+    }
+    platform::SetResourceInstance(nullptr);
+    FreeLibrary(module);
+}
+
+} // namespace

@@ -1,0 +1,280 @@
+#include "app/startup/tests/shelltesting.h"
+#include "testdata/tempdir.h"
+
+#include "platform/files/modules.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/com.h"
+#include "platform/sound/sound.h"
+#include "platform/window/shell.h"
+#include "platform/window/tests/windowtesting.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using shelltesting::ShellRun;
+
+std::string BoxTexts(const std::vector<platform::MessageBoxRecord>& boxes) {
+    std::string texts;
+    for (const auto& box : boxes)
+        texts += platform::WideToAnsi(box.text) + " (" + platform::WideToAnsi(box.caption) + ")\n";
+    return texts;
+}
+
+// The threads of this process.
+std::size_t ThreadCount() {
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+TEST(ShellStartup, ShowsMenuAndQuitsCleanlyByCommandAndByKey) {
+    const struct {
+        const char* language;
+        bool byKey;
+        const char16_t* quitText;
+        UINT quitKey;
+    } cases[] = {
+        {"0", false, u"Beenden", 'B'}, {"1", true, u"Quit", 'Q'}, {"0", true, u"Beenden", 'B'}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.language) + (c.byKey ? " key" : " command"));
+        shelltesting::RunIsolated([&c] {
+            testdata::TempDeviceRoot root;
+            ASSERT_TRUE(shelltesting::BuiltProgram()
+                            .ServerSetting("Properties", "Language", c.language)
+                            .Pk("Preferences", "VolValue", "30")
+                            .WriteTo(root));
+            (void)waveOutSetVolume(nullptr, 0x80008000u); // 50 % in both channels
+            const std::size_t threadsBefore = ThreadCount();
+            ShellRun run({[](ShellRun& r) { r.AnswerDialog(1); },
+                          [&c](ShellRun& r) {
+                              HWND menu = ShellRun::MainWindow();
+                              ASSERT_NE(menu, nullptr);
+                              r.notes.push_back(shelltesting::LoadedText(460));
+                              for (int id : {585, 420, 430, 1102, 440, 450, 460})
+                                  EXPECT_NE(GetDlgItem(menu, id), nullptr) << id;
+                              EXPECT_FALSE(IsWindowEnabled(GetDlgItem(menu, 1102)));
+                              EXPECT_FALSE(platform::IsTaskBarShown());
+                              DWORD volume = 0;
+                              (void)waveOutGetVolume(nullptr, &volume);
+                              EXPECT_EQ(volume, 19660u | (19660u << 16));
+                              // The system's close is ignored.
+                              SendMessageW(menu, WM_CLOSE, 0, 0);
+                              EXPECT_TRUE(IsWindow(menu));
+                              if (c.byKey)
+                                  shelltesting::PressWithControl(c.quitKey);
+                              else
+                                  PostMessageW(menu, WM_COMMAND, 460, 0);
+                          }});
+            EXPECT_EQ(run.exitCode, 0);
+            EXPECT_FALSE(run.ranOutOfScript);
+            ASSERT_EQ(run.dialogs.size(), 1u);
+            EXPECT_EQ(run.dialogs[0].section, u"MsgBox");
+            const std::u16string notice = c.language[0] == '1' ? u"Always watch" : u"Achten Sie";
+            EXPECT_EQ(run.dialogs[0].text.substr(0, notice.size()), notice);
+            EXPECT_TRUE(run.boxes.empty()) << BoxTexts(run.boxes);
+            EXPECT_EQ(run.notes, std::vector<std::u16string>{c.quitText});
+            EXPECT_TRUE(platform::IsTaskBarShown());
+            EXPECT_EQ(ShellRun::MainWindow(), nullptr);
+            EXPECT_EQ(GetModuleHandleW(u"LangGerCE.dll"), nullptr);
+            EXPECT_EQ(GetModuleHandleW(u"LangEngCE.dll"), nullptr);
+            DWORD volume = 0;
+            (void)waveOutGetVolume(nullptr, &volume);
+            EXPECT_EQ(volume, 0x7FFF7FFFu); // 50 % x 655.35 in both channels
+            EXPECT_EQ(platform::ComInitializationCount(), 0);
+            EXPECT_EQ(ThreadCount(), threadsBefore);
+        });
+    }
+}
+
+TEST(ShellStartup, ChoosesLanguageLibraryWithGermanFallback) {
+    const struct {
+        const char* language;
+        bool withEnglish;
+        bool withGerman;
+        bool germanReadable;
+        std::vector<std::string> boxes;
+        const char16_t* quitText; // null: no window
+    } cases[] = {
+        {"0", true, true, true, {}, u"Beenden"},
+        {"2", true, true, true, {}, u"Beenden"},
+        {"7", true, true, true, {}, u"Beenden"},
+        {"x", true, true, true, {}, u"Beenden"},
+        {"1", true, true, true, {}, u"Quit"},
+        {"1",
+         false,
+         true,
+         true,
+         {"The DLL: LangEngCE.dll could not be loaded! (Error)\n"},
+         u"Beenden"},
+        {"1",
+         false,
+         false,
+         true,
+         {"The DLL: LangEngCE.dll could not be loaded! (Error)\n",
+          "The DLL: LangGerCE.dll could not be loaded! (Error)\n"},
+         nullptr},
+        {"0",
+         true,
+         true,
+         false,
+         {"The DLL: LangGerCE.dll could not be loaded! (Error)\n",
+          "The DLL: LangGerCE.dll could not be loaded! (Error)\n"},
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.language) + (c.withEnglish ? " eng" : "") +
+                     (c.withGerman ? " ger" : "") + (c.germanReadable ? "" : " unreadable"));
+        shelltesting::RunIsolated([&c] {
+            testdata::TempDeviceRoot root;
+            auto program = shelltesting::BuiltProgram();
+            program.ServerSetting("Properties", "Language", c.language)
+                .Pk("Zudav", "NoWarning", "1");
+            if (!c.germanReadable) {
+                platform::ResourceBundle titleless;
+                titleless.strings = {{460, u"Beenden"}};
+                program.Bundle(u"LangGerCE.dll", titleless);
+            }
+            ASSERT_TRUE(program.WriteTo(root));
+            if (!c.withEnglish)
+                std::filesystem::remove(root.HostPathOf(u"\\LangEngCE.dll"));
+            if (!c.withGerman)
+                std::filesystem::remove(root.HostPathOf(u"\\LangGerCE.dll"));
+            std::vector<std::u16string> quitTexts;
+            ShellRun run({[&quitTexts](ShellRun&) {
+                quitTexts.push_back(shelltesting::LoadedText(460));
+                PostMessageW(ShellRun::MainWindow(), WM_COMMAND, 460, 0);
+            }});
+            EXPECT_EQ(run.exitCode, 0);
+            std::vector<std::string> boxes;
+            for (const auto& box : run.boxes)
+                boxes.push_back(BoxTexts({box}));
+            EXPECT_EQ(boxes, c.boxes);
+            if (c.quitText != nullptr) {
+                EXPECT_EQ(quitTexts, std::vector<std::u16string>{c.quitText});
+                EXPECT_FALSE(run.ranOutOfScript);
+            } else {
+                EXPECT_TRUE(quitTexts.empty());
+                EXPECT_TRUE(run.dialogs.empty());
+            }
+        });
+    }
+}
+
+TEST(ShellStartup, SafetyNoticeUnlessNoWarningAndNoDatasetsMessage) {
+    const struct {
+        const char* noWarning;
+        bool withDatabase;
+        std::vector<std::u16string> sections;
+        bool hasMenu;
+    } cases[] = {
+        {nullptr, true, {u"MsgBox"}, true},
+        {"0", true, {u"MsgBox"}, true},
+        {"1", true, {}, true},
+        {"5", true, {}, true},
+        {"x", true, {u"MsgBox"}, true},
+        {nullptr, false, {u"NoDatasetsMsgBox"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.noWarning ? c.noWarning : "-") +
+                     (c.withDatabase ? "" : " empty"));
+        shelltesting::RunIsolated([&c] {
+            testdata::TempDeviceRoot root;
+            auto program = shelltesting::BuiltProgram(c.withDatabase);
+            if (c.noWarning != nullptr)
+                program.Pk("Zudav", "NoWarning", c.noWarning);
+            ASSERT_TRUE(program.WriteTo(root));
+            bool sawMenu = false;
+            std::vector<ShellRun::Step> steps;
+            if (!c.sections.empty())
+                steps.push_back([](ShellRun& r) { r.AnswerDialog(1); });
+            steps.push_back([&sawMenu](ShellRun&) {
+                HWND menu = ShellRun::MainWindow();
+                sawMenu = menu != nullptr;
+                PostMessageW(menu, WM_COMMAND, 460, 0);
+            });
+            ShellRun run(std::move(steps));
+            EXPECT_EQ(run.exitCode, 0);
+            std::vector<std::u16string> sections;
+            for (const auto& dialog : run.dialogs)
+                sections.push_back(dialog.section);
+            EXPECT_EQ(sections, c.sections);
+            EXPECT_EQ(sawMenu, c.hasMenu);
+            EXPECT_TRUE(run.boxes.empty()) << BoxTexts(run.boxes);
+            EXPECT_EQ(ShellRun::MainWindow(), nullptr);
+        });
+    }
+}
+
+// Starts the navigator program on a host folder; its process id, or -1.
+pid_t StartNavigator(const std::filesystem::path& folder) {
+    const std::string program = NAV_NAVIGATOR_PROGRAM;
+    const std::string root = folder.string();
+    char* const arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(root.c_str()),
+                               nullptr};
+    pid_t child = -1;
+    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, arguments, environ) != 0)
+        return -1;
+    return child;
+}
+
+TEST(ShellStartup, SecondStartActivatesTheRunningInstanceAndEnds) {
+    shelltesting::RunIsolated([] {
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(shelltesting::BuiltProgram().Pk("Zudav", "NoWarning", "1").WriteTo(root));
+        windowtesting::RegisterRecordingClass(u"ForegroundProbe");
+        HWND probe = CreateWindowExW(0, u"ForegroundProbe", u"", WS_POPUP | WS_VISIBLE, 0, 0, 10,
+                                     10, nullptr, nullptr, nullptr, nullptr);
+        pid_t child = -1;
+        int childStatus = -1;
+        bool wasProbeInFront = false;
+        HWND front = nullptr;
+        HWND mainWindow = nullptr;
+        std::vector<ShellRun::Step> steps;
+        steps.push_back([&](ShellRun&) {
+            SetForegroundWindow(probe);
+            wasProbeInFront = GetForegroundWindow() == probe;
+            child = StartNavigator(root.HostPath());
+        });
+        // The second process asks this one over the channel, which this loop serves between
+        // the steps; each step waits a little for the child to end.
+        for (int poll = 0; poll < 1000; ++poll) {
+            steps.push_back([&](ShellRun&) {
+                if (child <= 0 || childStatus != -1)
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                int status = 0;
+                if (waitpid(child, &status, WNOHANG) == child)
+                    childStatus = status;
+                PostMessageW(nullptr, WM_NULL, 0, 0);
+            });
+        }
+        steps.push_back([&](ShellRun&) {
+            front = GetForegroundWindow();
+            mainWindow = ShellRun::MainWindow();
+            PostMessageW(ShellRun::MainWindow(), WM_COMMAND, 460, 0);
+        });
+        ShellRun run(std::move(steps));
+        DestroyWindow(probe);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(wasProbeInFront);
+        ASSERT_GT(child, 0);
+        ASSERT_NE(childStatus, -1) << "the second start did not end";
+        EXPECT_TRUE(WIFEXITED(childStatus));
+        EXPECT_EQ(WEXITSTATUS(childStatus), 0);
+        EXPECT_NE(mainWindow, nullptr);
+        EXPECT_EQ(front, mainWindow);
+    });
+}
+
+} // namespace
