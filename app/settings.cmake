@@ -1,7 +1,8 @@
 # The route options pages.
 nav_component(app_settings STEP 12
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings/optionspage.cpp
-  DEPENDS app_modes_types ui_layout platform_kernel
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings/gpssimulationfloatdlg.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/settings/optionspage.cpp
+  DEPENDS app_modes_types ui_layout ui_dialogs platform_kernel
   PRIVATE_DEPENDS ui_tmcmonitor usefulcode_settings usefulcode_framework platform_window)
 
 nav_test(app_settings_test

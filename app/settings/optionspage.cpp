@@ -1,6 +1,7 @@
 #include "app/settings/optionspage.h"
 
 #include "app/modes/modecontroller.h"
+#include "app/settings/gpssimulationfloatdlg.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
@@ -41,8 +42,18 @@ constexpr std::array<UINT, 10> kRefocusable = {OptionsPage::kCancelId,   Options
                                                OptionsPage::kTollId,     OptionsPage::kQuickestId,
                                                OptionsPage::kShortestId, OptionsPage::kDynamicId};
 
+// The value dialog run modally over the page: 1 (OK) takes its value.
+bool RunValueDialog(HWND page, float& value) {
+    GpsSimulationFloatDlg dialog(value);
+    if (dialog.DoModal(page) != 1) {
+        return false;
+    }
+    value = dialog.GetValue();
+    return true;
+}
+
 OptionsPage::ValueDialog& ValueDialogHook() {
-    static OptionsPage::ValueDialog dialog;
+    static OptionsPage::ValueDialog dialog = &RunValueDialog;
     return dialog;
 }
 
@@ -53,7 +64,7 @@ bool IsHeld(int key) {
 } // namespace
 
 void OptionsPage::SetValueDialog(ValueDialog dialog) {
-    ValueDialogHook() = std::move(dialog);
+    ValueDialogHook() = dialog ? std::move(dialog) : ValueDialog(&RunValueDialog);
 }
 
 OptionsPage::OptionsPage(const std::u16string& section, bool quickest, bool highways, bool ferries,

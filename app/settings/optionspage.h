@@ -51,7 +51,8 @@ public:
     [[nodiscard]] float GetSimulationValue() const { return m_simulationValue; }
 
     // The value dialog of Ctrl+Shift+R: given the window and the current value, it returns true
-    // and the new value in value when the user confirmed it. Unset: the key does nothing.
+    // and the new value in value when the user confirmed it. Null restores the default, which
+    // runs GpsSimulationFloatDlg.
     using ValueDialog = std::function<bool(HWND, float& value)>;
     static void SetValueDialog(ValueDialog dialog);
 

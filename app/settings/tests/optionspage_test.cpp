@@ -1,7 +1,9 @@
+#include "app/settings/gpssimulationfloatdlg.h"
 #include "app/settings/optionspage.h"
 #include "app/tests/recordingmode.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
+#include "ui/dialogbase.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/windowhandle.h"
 
@@ -40,11 +42,11 @@ protected:
     void SetUp() override {
         platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
-        bundle.strings = {{320, u"Cancel"},         {420, u"Navigation"}, {501, u"Start"},
-                          {560, u"Tour"},           {561, u"Menu"},       {562, u"Map"},
-                          {563, u"Motorways"},      {564, u"Ferries"},    {565, u"Toll roads"},
-                          {579, u"Quickest"},       {580, u"Shortest"},   {1023, u"Options"},
-                          {1058, u"not a picture"}, {1100, u"Allow"},     {1131, u"Dynamic"}};
+        bundle.strings = {
+            {558, u"Value:"},   {320, u"Cancel"},         {420, u"Navigation"}, {501, u"Start"},
+            {560, u"Tour"},     {561, u"Menu"},           {562, u"Map"},        {563, u"Motorways"},
+            {564, u"Ferries"},  {565, u"Toll roads"},     {579, u"Quickest"},   {580, u"Shortest"},
+            {1023, u"Options"}, {1058, u"not a picture"}, {1100, u"Allow"},     {1131, u"Dynamic"}};
         ASSERT_TRUE(
             m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
         m_module = LoadLibraryW(u"LangEngCE.dll");
@@ -286,6 +288,54 @@ TEST_F(OptionsPageTest, CtrlShiftRTakesTheValueOnlyWhenConfirmed) {
         EXPECT_FLOAT_EQ(page->GetSimulationValue(), row.expected) << row.key;
         // The dialog starts from the page's value.
         EXPECT_EQ(shown, row.runs ? std::vector<float>{-1.0f} : std::vector<float>{});
+    }
+}
+
+TEST_F(OptionsPageTest, TheValueDialogShowsTheValueAndReadsANumberOnOk) {
+    struct Row {
+        const char16_t* typed; // null: left as shown
+        UINT command;
+        float expected;
+        const char16_t* shownSecond; // what the dialog shows the second time
+    };
+    const Row rows[] = {{u"2.5", 1, 2.5f, u"2.500000"},
+                        {u"abc", 1, 0.0f, u"0.000000"},
+                        {u"-3.25e1xyz", 1, -32.5f, u"-32.500000"},
+                        {u"7", 2, -1.0f, u"-1.000000"},
+                        {nullptr, 1, -1.0f, u"-1.000000"}};
+    for (const Row& row : rows) {
+        auto page = Open<NavOptPage>();
+        std::vector<std::u16string> shown;
+        const auto answer = [&](bool type, UINT command) {
+            return platform::ScriptStep::Run([&, type, command] {
+                HWND dialogWindow = FindWindowW(u"Dialog", nullptr);
+                auto* dialog =
+                    dynamic_cast<GpsSimulationFloatDlg*>(DialogBase::FromWindow(dialogWindow));
+                ASSERT_NE(dialog, nullptr);
+                HWND edit = dialog->GetEdit()->GetWindow();
+                char16_t text[64] = {};
+                GetWindowTextW(edit, text, 64);
+                shown.emplace_back(text);
+                if (type && row.typed != nullptr) {
+                    SetWindowTextW(edit, row.typed);
+                }
+                PostMessageW(dialogWindow, WM_COMMAND, command, 0);
+            });
+        };
+        const auto press = [&](platform::ScriptStep step) {
+            platform::InjectKey(VK_CONTROL, true);
+            platform::InjectKey(VK_SHIFT, true);
+            m_driver.RunUntilIdle();
+            m_driver.PlayWhenIdle({std::move(step)});
+            SendMessageW(page->GetHwnd(), WM_KEYDOWN, 'R', 0);
+            platform::InjectKey(VK_CONTROL, false);
+            platform::InjectKey(VK_SHIFT, false);
+            m_driver.RunUntilIdle();
+        };
+        press(answer(true, row.command));
+        EXPECT_FLOAT_EQ(page->GetSimulationValue(), row.expected);
+        press(answer(false, 2));
+        EXPECT_EQ(shown, (std::vector<std::u16string>{u"-1.000000", row.shownSecond}));
     }
 }
 
