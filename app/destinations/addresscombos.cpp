@@ -280,7 +280,10 @@ void StreetComboBox::Search(const std::u16string& prefix) {
     if (m_city == nullptr || !*m_city || !engine) {
         return;
     }
-    if (AddressResultPtr address = engine->GetAddressOfElement((*m_city)->GetElementId(), 0)) {
+    // The address of the city's element replaces the city; one that names no area (its element
+    // does not read its area from the cookie record) would leave nothing to search in.
+    AddressResultPtr address = engine->GetAddressOfElement((*m_city)->GetElementId(), 0);
+    if (address && address->GetAreaId() >= 0) {
         *m_city = std::move(address);
     }
     if (QueryDefaults* defaults = engine->GetQueryDefaultsRef()) {

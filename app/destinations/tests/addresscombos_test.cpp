@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -164,6 +165,23 @@ TEST_F(AddressComboTest, StreetsSkipType1010AndShowTheirOuterAreaOnlyWhenItDiffe
     GeoMoleculePtr third;
     ASSERT_TRUE(streets.GetAt(2, third));
     EXPECT_EQ(third->GetName(), u"Dorfweg");
+
+    // An address of the city's element that names no area leaves the city as it was.
+    struct AddressRow {
+        std::int32_t addressArea;
+        std::string searched;
+    };
+    const AddressRow addressRows[] = {{55, "FindInArea(55, \"\")"}, {-1, "FindInArea(40, \"\")"}};
+    for (const AddressRow& row : addressRows) {
+        city = AddressResultPtr(new testdata::ScriptedCity(u"Karlsruhe", u"", 900, kCityArea));
+        m_engine->script.address =
+            AddressResultPtr(new testdata::ScriptedCity(u"Karlsruhe", u"", 900, row.addressArea));
+        m_engine->ClearCalls();
+        streets.Search(u"");
+        const std::vector<std::string> calls = m_engine->Calls();
+        EXPECT_NE(std::find(calls.begin(), calls.end(), row.searched), calls.end()) << row.searched;
+        EXPECT_EQ(city->GetAreaId(), row.addressArea >= 0 ? row.addressArea : kCityArea);
+    }
 
     // A city without streets of its own leaves the box disabled and searches nothing.
     m_engine->ClearCalls();
