@@ -19,14 +19,15 @@ nav_test(app_destinations_test
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/poicategory_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/storeddestinationlist_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/tests/uddrecord_test.cpp
-  DEPENDS app_destinations app_testing testdata testdata_destinations testdata_datafolder usefulcode_settings
+  DEPENDS app_destinations app_testing testdata testdata_golden testdata_destinations testdata_datafolder usefulcode_settings
           platform_window_testdriver)
 if(TARGET app_destinations_test)
   # The category files tools/poicat.cmake writes.
-  add_dependencies(app_destinations_test poi_categories)
+  add_dependencies(app_destinations_test poi_categories language_bundles)
   target_compile_definitions(app_destinations_test
     PRIVATE NAV_POI_CATEGORY_DIR="${CMAKE_BINARY_DIR}/languages"
-    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
+    NAV_APP_DESTINATIONS_DIR="${CMAKE_CURRENT_LIST_DIR}/destinations")
 endif()
 
 nav_fuzz(uddrecord_fuzz

@@ -7,8 +7,12 @@ nav_component(app_settings STEP 12
 
 nav_test(app_settings_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings/tests/optionspage_test.cpp
-  DEPENDS app_settings app_testing testdata usefulcode_settings platform_window_testdriver)
+  DEPENDS app_settings app_testing testdata testdata_golden usefulcode_settings
+          platform_window_testdriver)
 if(TARGET app_settings_test)
   target_compile_definitions(app_settings_test
-    PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+    PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
+    NAV_LANGUAGE_DIR="${CMAKE_BINARY_DIR}/languages"
+    NAV_APP_SETTINGS_DIR="${CMAKE_CURRENT_LIST_DIR}/settings")
+  add_dependencies(app_settings_test language_bundles)
 endif()

@@ -3,6 +3,7 @@
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/datafolderwriter.h"
 #include "testdata/destinationwriter.h"
+#include "testdata/golden.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 #include "ui/dialogbase.h"
@@ -17,11 +18,13 @@
 #include "platform/shell/resources.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
+#include "platform/window/paint.h"
 #include "platform/window/testdriver.h"
 #include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -462,6 +465,62 @@ TEST_F(DestinationInputTest, CancelAndOtherCommandsReachTheMode) {
         const bool clearsPicked = row.id == 470 || row.id == 553 || row.id == 561 || row.id == 320;
         EXPECT_EQ(PickedDestination::Instance().pending == 0, clearsPicked) << row.id;
     }
+}
+
+// Both variants at the demo layout with the English bundle: Karlsruhe, Kaiserstrasse and a
+// house number chosen.
+TEST_F(DestinationInputTest, GoldenPagesOfBothVariants) {
+    const auto english =
+        testdata::ReadHostFile(std::filesystem::path(NAV_POI_CATEGORY_DIR) / "LangEngCE.dll");
+    ASSERT_TRUE(english && m_root.WriteFile(u"\\Windows\\LangEngCE.dll", *english));
+    platform::SetResourceInstance(nullptr);
+    (void)FreeLibrary(m_module);
+    m_module = LoadLibraryW(u"LangEngCE.dll");
+    ASSERT_NE(m_module, nullptr);
+    platform::SetResourceInstance(m_module);
+    platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    for (const bool isTour : {false, true}) {
+        HDC screen = GetDC(nullptr);
+        RECT all{0, 0, 240, 320};
+        FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(nullptr, screen);
+        m_selection = DestinationDescription{};
+        if (isTour) {
+            Open<TourMainPage>();
+        } else {
+            Open<NavigMainPage>();
+        }
+        // The city list closes with its close-up, which takes the first city and drops the
+        // streets down; the street list closes after the choice.
+        TypeInto(DestinationInputPage::kCityBoxId, u"Karl");
+        SendMessageW(Item(DestinationInputPage::kCityBoxId), CB_SHOWDROPDOWN, 0, 0);
+        m_driver.RunUntilIdle();
+        const std::vector<std::u16string> streets =
+            BoxTexts(Item(DestinationInputPage::kStreetBoxId));
+        const auto kaiser =
+            std::find_if(streets.begin(), streets.end(),
+                         [](const std::u16string& text) { return text.starts_with(u"Kaiser"); });
+        ASSERT_NE(kaiser, streets.end());
+        Choose(DestinationInputPage::kStreetBoxId, static_cast<int>(kaiser - streets.begin()));
+        SendMessageW(Item(DestinationInputPage::kStreetBoxId), CB_SHOWDROPDOWN, 0, 0);
+        m_driver.RunUntilIdle();
+        ASSERT_EQ(StreetName(), u"Kaiserstrasse");
+        SetWindowTextW(Item(DestinationInputPage::kHouseNumberId), u"12");
+        Notify(DestinationInputPage::kHouseNumberId, 0x300);
+        // The closed lists leave the page and its controls to be drawn again; transparent
+        // buttons draw over what lies beneath them, so the screen is cleared first.
+        screen = GetDC(nullptr);
+        FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(nullptr, screen);
+        RedrawWindow(m_page->GetHwnd(), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        m_driver.RunUntilIdle();
+        EXPECT_TRUE(testdata::WindowMatchesGolden(m_page->GetHwnd(), NAV_APP_DESTINATIONS_DIR,
+                                                  isTour ? "tourmainpage" : "navigmainpage"));
+        m_page.reset();
+        m_driver.RunUntilIdle();
+    }
+    platform::SetFontFile({});
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "app/settings/gpssimulationfloatdlg.h"
 #include "app/settings/optionspage.h"
 #include "app/tests/recordingmode.h"
+#include "testdata/golden.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 #include "ui/dialogbase.h"
@@ -8,6 +9,7 @@
 #include "utilities/usefulcode/windowhandle.h"
 
 #include "platform/files/modules.h"
+#include "platform/gdi/text.h"
 #include "platform/kernel/time.h"
 #include "platform/shell/modulepath.h"
 #include "platform/shell/resources.h"
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -337,6 +340,40 @@ TEST_F(OptionsPageTest, TheValueDialogShowsTheValueAndReadsANumberOnOk) {
         press(answer(false, 2));
         EXPECT_EQ(shown, (std::vector<std::u16string>{u"-1.000000", row.shownSecond}));
     }
+}
+
+// Both pages at the demo layout with the English bundle: quickest chosen, ferries allowed.
+TEST_F(OptionsPageTest, GoldenPagesOfBothPages) {
+    const auto english =
+        testdata::ReadHostFile(std::filesystem::path(NAV_LANGUAGE_DIR) / "LangEngCE.dll");
+    ASSERT_TRUE(english && m_root.WriteFile(u"\\Windows\\LangEngCE.dll", *english));
+    platform::SetResourceInstance(nullptr);
+    (void)FreeLibrary(m_module);
+    m_module = LoadLibraryW(u"LangEngCE.dll");
+    ASSERT_NE(m_module, nullptr);
+    platform::SetResourceInstance(m_module);
+    platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    for (const bool isRoutePage : {false, true}) {
+        HDC screen = GetDC(nullptr);
+        RECT all{0, 0, 240, 320};
+        FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(nullptr, screen);
+        std::unique_ptr<OptionsPage> page;
+        if (isRoutePage) {
+            page = Open<RouteOptPage>();
+        } else {
+            page = Open<NavOptPage>();
+        }
+        Command(*page, OptionsPage::kQuickestId, 0);
+        Command(*page, OptionsPage::kFerriesId, 0);
+        InvalidateRect(page->GetHwnd(), nullptr, TRUE);
+        m_driver.RunUntilIdle();
+        EXPECT_TRUE(testdata::WindowMatchesGolden(page->GetHwnd(), NAV_APP_SETTINGS_DIR,
+                                                  isRoutePage ? "routeoptpage" : "navoptpage"));
+        page.reset();
+        m_driver.RunUntilIdle();
+    }
+    platform::SetFontFile({});
 }
 
 } // namespace
