@@ -323,10 +323,14 @@ TEST_F(DestinationInputTest, CurrentPositionFollowsTheFixClassOnTheTourPage) {
     };
     const Row rows[] = {{0, false}, {1, false}, {2, true}, {1, false}};
     Open<TourMainPage>();
+    // Connected as the modes connect it, to the GPS state monitor's event.
+    EventSource<const int*>& event = GpsStateMonitor::Instance().GetEvent();
+    event.Connect(m_page.get(), &DestinationInputPage::OnFixClass);
     for (const Row& row : rows) {
-        m_page->OnFixClass(&row.fixClass);
+        event.Emit(&row.fixClass);
         EXPECT_EQ(Enabled(TourMainPage::kCurrentPosId), row.enabled) << row.fixClass;
     }
+    event.Disconnect(m_page.get());
 }
 
 TEST_F(DestinationInputTest, APendingPointShowsItsLabelInTheDisabledStreetBox) {
