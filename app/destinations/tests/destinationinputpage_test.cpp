@@ -37,9 +37,11 @@ constexpr std::uint16_t kHomeCountry = 1;
 constexpr std::uint16_t kOtherCountry = 2;
 constexpr std::int32_t kInputSpacing = 400;
 constexpr std::uint16_t kMainRoadType = 1030;
-// Nine further cities starting with "Ka", all after "Karlsruhe" by name.
-constexpr const char* kOtherTowns[] = {"Kasel",      "Kassel",    "Kastel", "Katlenburg", "Kaub",
-                                       "Kaufbeuren", "Kaulsdorf", "Kausen", "Kayna"};
+// Sixteen further cities starting with "Ka", all after "Karlsruhe" by name.
+constexpr const char* kOtherTowns[] = {"Kasbach",    "Kasel",      "Kassel",     "Kastel",
+                                       "Kastorf",    "Katlenburg", "Katzweiler", "Kaub",
+                                       "Kaufbeuren", "Kaufungen",  "Kaulille",   "Kaulsdorf",
+                                       "Kausen",     "Kayhude",    "Kayna",      "Kazmierz"};
 
 std::vector<std::u16string> BoxTexts(HWND combo) {
     std::vector<std::u16string> texts;
@@ -59,7 +61,7 @@ std::u16string WindowText(HWND window) {
 }
 
 // "Karlsruhe" with its streets "Kaiserstrasse" (house numbers 1-21 and 2-20), "Waldstrasse"
-// (none) and a hidden type-1010 street, nine more towns starting with "Ka" without streets, the
+// (none) and a hidden type-1010 street, sixteen more towns starting with "Ka" without streets, the
 // countries "Welt" (0), "Deutschland" (1) and "Belgien" (2); a server over it and a navigation
 // or tour input page over a recording mode.
 class DestinationInputTest : public testing::Test {
@@ -203,7 +205,7 @@ TEST_F(DestinationInputTest, TypedCitiesAreProposedEightAtATimeAndCloseUpTakesTh
     EXPECT_EQ(first.front(), u"Karlsruhe");
     SendMessageW(cities, CB_SETCURSEL, 7, 0);
     Notify(DestinationInputPage::kCityBoxId, 1);
-    EXPECT_EQ(BoxTexts(cities).size(), 10u);
+    EXPECT_EQ(BoxTexts(cities).size(), 16u);
     EXPECT_EQ(SendMessageW(cities, CB_GETCURSEL, 0, 0), 7);
 
     // Closing the box up without a choice takes the first city and offers its streets, without
@@ -442,6 +444,22 @@ TEST_F(DestinationInputTest, CurrentPositionTakesCityStreetAndFirstHouseNumber) 
         Notify(DestinationInputPage::kCityBoxId, 10);
         EXPECT_EQ(CityName(), row.city);
     }
+}
+
+TEST_F(DestinationInputTest, EnterTakesTheFirstCityOrStreetWhenNoneIsChosen) {
+    Open<NavigMainPage>();
+    TypeInto(DestinationInputPage::kCityBoxId, u"Kar");
+    Notify(DestinationInputPage::kCityBoxId, 3); // the box has the focus
+    SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(CityName(), u"Karlsruhe");
+    HWND streets = Item(DestinationInputPage::kStreetBoxId);
+    ASSERT_GT(SendMessageW(streets, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(streets, CB_GETCURSEL, 0, 0), CB_ERR);
+    Notify(DestinationInputPage::kStreetBoxId, 3);
+    SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(SendMessageW(streets, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_TRUE(m_selection.street);
+    EXPECT_TRUE(Enabled(DestinationInputPage::kSaveAsId));
 }
 
 TEST_F(DestinationInputTest, CancelAndOtherCommandsReachTheMode) {
