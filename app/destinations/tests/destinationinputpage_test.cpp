@@ -335,6 +335,25 @@ TEST_F(DestinationInputTest, CurrentPositionFollowsTheFixClassOnTheTourPage) {
     event.Disconnect(m_page.get());
 }
 
+TEST_F(DestinationInputTest, FinishFollowsTheSelectionWhateverTheFixClassOnTheNavigationPage) {
+    struct Row {
+        bool withCity;
+        int fixClass;
+        bool finish;
+    };
+    const Row rows[] = {{false, 2, false}, {false, 0, false}, {true, 2, true}, {true, 1, true}};
+    for (const Row& row : rows) {
+        m_selection = DestinationDescription{};
+        Open<NavigMainPage>();
+        if (row.withCity) {
+            TypeInto(DestinationInputPage::kCityBoxId, u"Karl");
+            Notify(DestinationInputPage::kCityBoxId, 10);
+        }
+        m_page->OnFixClass(&row.fixClass);
+        EXPECT_EQ(Enabled(NavigMainPage::kFinishId), row.finish) << row.fixClass;
+    }
+}
+
 TEST_F(DestinationInputTest, APendingPointShowsItsLabelInTheDisabledStreetBox) {
     Open<NavigMainPage>();
     TypeInto(DestinationInputPage::kCityBoxId, u"Karl");
