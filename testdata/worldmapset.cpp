@@ -83,6 +83,9 @@ std::optional<WorldMapSet> WriteWorldMapSet(RoadWorld& world, const WorldMapSetO
         element.typeCode = point.typeCode;
         element.name = point.name;
         element.attributes |= treeSlotBits(options.pointTreeAreas, i);
+        if (options.pointsTakeAreaFromCookie && options.pointTreeAreas.count(i) != 0) {
+            element.attributes |= maprecord::kRawAreaFromCookie;
+        }
         const auto index = writer.Add(element);
         if (!index) {
             return std::nullopt;

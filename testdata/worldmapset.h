@@ -67,6 +67,9 @@ struct WorldMapSetOptions {
     // element (a Cookie2AreaId slot).
     std::map<std::uint32_t, std::size_t> linkTreeAreas;
     std::map<std::uint32_t, std::size_t> pointTreeAreas;
+    // Points with a tree area also carry the raw bit that reads their area from the cookie
+    // record, so that the engine's address of the element names that area.
+    bool pointsTakeAreaFromCookie = false;
     // The cities of the city index ("AllCitiesByName.idx", "AllCitiesByCountry.idx").
     struct City {
         std::string name;

@@ -178,7 +178,7 @@ endif()
 # The stored destination lists and their page over the extract: records taken back to streets
 # and points of interest, and the categories' search in a city.
 nav_extract_test(osmdestinations_test SUITE ExtractDestinations
-  DEPENDS app_destinations osm2nav_convert onboard_server retrievalengine_engine
+  DEPENDS app_destinations app_testing osm2nav_convert onboard_server retrievalengine_engine
           testdata_destinations testdata platform_window_testdriver)
 if(TARGET osmdestinations_test)
   target_compile_definitions(osmdestinations_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"

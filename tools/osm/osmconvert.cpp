@@ -564,7 +564,8 @@ private:
                 points.push_back(m_extract.nodes.at(ref));
             }
             link.lengthUnits = LinkLengthUnits(points);
-            link.roadClass = piece.road.roadClass;
+            link.roadClass = LinkClass(piece.road);
+            link.extendedBit = HasExtraLinkMark(piece.road);
             link.extendedCode = piece.road.extendedCode;
             link.isOneWay = piece.road.isOneWay;
             link.level = piece.road.networkLevel;

@@ -135,6 +135,11 @@ std::uint32_t RoadAttributes(const RoadMapping& road) {
            (road.isRoundabout ? maprecord::kRawRing : 0);
 }
 
+std::uint8_t LinkClass(const RoadMapping& road) {
+    return road.isFerry ? static_cast<std::uint8_t>(kSpecialLinkMark | (road.roadClass & 7u))
+                        : road.roadClass;
+}
+
 std::uint8_t RoadLayer(const RoadMapping& road) {
     return road.isFerry ? kFerryLayer : kRoadLayer;
 }

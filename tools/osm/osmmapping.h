@@ -47,6 +47,16 @@ inline constexpr std::uint8_t kServiceRoadClass = 13;
 // buildings, service roads unless withService).
 [[nodiscard]] std::optional<RoadMapping> MapRoad(const Tags& tags, bool withService);
 
+// The marks of a road's network link that the route options price: ferries are special links
+// (class word bit 0x10; the network's classes 16 to 23, apart from the walkways 24 to 31, so a
+// ferry link takes class 0x10 | its class's low three bits), toll roads extra links (class word
+// bit 0x20, the link's extended bit).
+inline constexpr std::uint8_t kSpecialLinkMark = 0x10;
+[[nodiscard]] std::uint8_t LinkClass(const RoadMapping& road);
+[[nodiscard]] inline bool HasExtraLinkMark(const RoadMapping& road) {
+    return road.hasToll;
+}
+
 // The raw attribute word of a road element (basiccomp/retrievalengine/code/elementcodes.h): the raw
 // direction code (both ways, or one-way along the point order), the ring flag for roundabouts. The
 // word has no place for toll, ferry, bridge, tunnel or closed roads; the converter adds the

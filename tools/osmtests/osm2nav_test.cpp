@@ -162,6 +162,38 @@ TEST(OsmMapping, RoundaboutsAndRampsCarryTheirExtendedCode) {
     }
 }
 
+// The route options' ferry and toll-road switches reach converted data through the marks of
+// the network links: ferries are special links, toll roads extra links.
+TEST(OsmMapping, FerriesAndTollRoadsCarryTheLinkMarksTheRouterPrices) {
+    const struct {
+        osm2nav::Tags tags;
+        std::uint8_t linkClass;
+        bool isSpecial;
+        bool isExtra;
+    } rows[] = {
+        {{{"route", "ferry"}}, 0x11, true, false},
+        {{{"route", "ferry"}, {"toll", "yes"}}, 0x11, true, true},
+        {{{"highway", "motorway"}, {"toll", "yes"}}, 0, false, true},
+        {{{"highway", "residential"}, {"toll", "no"}}, 6, false, false},
+        {{{"highway", "primary"}}, 2, false, false},
+    };
+    const RouteOptions router;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.tags.front().first + "=" + row.tags.front().second);
+        const auto road = osm2nav::MapRoad(row.tags, true);
+        ASSERT_TRUE(road);
+        const std::uint8_t linkClass = osm2nav::LinkClass(*road);
+        EXPECT_EQ(linkClass, row.linkClass);
+        EXPECT_EQ((linkClass & 0x10u) != 0, row.isSpecial);
+        // Not one of the walkway classes; a ferry link goes at the ferry's speed.
+        EXPECT_LT(linkClass, 24u);
+        if (row.isSpecial) {
+            EXPECT_EQ(router.speed[linkClass], static_cast<float>(road->speedKmh));
+        }
+        EXPECT_EQ(osm2nav::HasExtraLinkMark(*road), row.isExtra);
+    }
+}
+
 TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
     using osm2nav::Tags;
     using namespace maprecord;

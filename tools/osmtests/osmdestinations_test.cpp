@@ -3,8 +3,10 @@
 // list, a damaged or read-only list file left alone, and the fuel category finding a station
 // in its city.
 #include "app/destinations/addresspage.h"
+#include "app/destinations/destinationinputpage.h"
 #include "app/destinations/poicategory.h"
 #include "app/destinations/uddrecord.h"
+#include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/destinationwriter.h"
@@ -510,6 +512,75 @@ TEST_F(ExtractDestinations, FuelCategoryFindsTheStationInItsCity) {
         EXPECT_NE(name, s_places.street) << "streets are not of the category";
     }
     ApplyPoiCategory(*engine->GetQueryDefaultsRef(), categories[0]);
+}
+
+// The destination input page on the converted extract: "Vad" proposes Vaduz, a street of it
+// with house numbers takes a number, and "Finish" hands the destination to the mode.
+TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
+    DestinationDescription selection;
+    RecordingMode mode;
+    NavigMainPage page(m_server, &selection, &mode, NavigMainPage::kPageId);
+    ShowPageWindow(page.GetPageHandle(), true);
+    m_driver.RunUntilIdle();
+    const auto notify = [&](UINT id, WORD code) {
+        SendMessageW(page.GetHwnd(), WM_COMMAND, MAKEWPARAM(id, code),
+                     reinterpret_cast<LPARAM>(page.Item(id)));
+    };
+    const auto texts = [](HWND combo) {
+        std::vector<std::u16string> shown;
+        const auto count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            char16_t text[256] = {};
+            SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(text));
+            shown.emplace_back(text);
+        }
+        return shown;
+    };
+    HWND cities = page.Item(DestinationInputPage::kCityBoxId);
+    SetWindowTextW(cities, u"Vad");
+    notify(DestinationInputPage::kCityBoxId, 5);
+    const std::vector<std::u16string> proposed = texts(cities);
+    ASSERT_FALSE(proposed.empty());
+    EXPECT_LE(proposed.size(), 8u);
+    EXPECT_EQ(proposed.front().rfind(kDestCity, 0), 0u) << proposed.front().size();
+    notify(DestinationInputPage::kCityBoxId, 10);
+    ASSERT_TRUE(selection.city);
+    EXPECT_EQ(selection.city->GetName(), kDestCity);
+
+    // The street box lists the city's streets, eight at a time, until the one wanted shows.
+    HWND streets = page.Item(DestinationInputPage::kStreetBoxId);
+    int index = -1;
+    for (int shown = 0; index < 0;) {
+        const std::vector<std::u16string> listed = texts(streets);
+        for (std::size_t i = static_cast<std::size_t>(shown); i < listed.size(); ++i) {
+            const std::u16string& text = listed[i];
+            const std::size_t length = s_places.street.size();
+            if (text.rfind(s_places.street, 0) == 0 &&
+                (text.size() == length || text[length] == u' ' || text[length] == u',')) {
+                index = static_cast<int>(i);
+            }
+        }
+        if (index >= 0 || static_cast<int>(listed.size()) == shown || listed.empty()) {
+            break;
+        }
+        shown = static_cast<int>(listed.size());
+        SendMessageW(streets, CB_SETCURSEL, static_cast<WPARAM>(shown - 1), 0);
+        notify(DestinationInputPage::kStreetBoxId, 1);
+    }
+    ASSERT_GE(index, 0) << "the street is not proposed";
+    SendMessageW(streets, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    notify(DestinationInputPage::kStreetBoxId, 9);
+    ASSERT_TRUE(selection.street);
+    EXPECT_EQ(selection.street->GetName(), s_places.street);
+    HWND houseNumber = page.Item(DestinationInputPage::kHouseNumberId);
+    EXPECT_TRUE(IsWindowEnabled(houseNumber));
+    SetWindowTextW(houseNumber, u"12");
+    notify(DestinationInputPage::kHouseNumberId, 0x300);
+    EXPECT_EQ(selection.houseNumber, u"12");
+    mode.ClearCalls();
+    notify(NavigMainPage::kFinishId, 0);
+    EXPECT_EQ(mode.Calls(), (std::vector<std::string>{"OnPageCommand(2)"}));
 }
 
 } // namespace
