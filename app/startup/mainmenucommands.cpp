@@ -153,13 +153,12 @@ void MainMenuWnd::OnCommand(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* 
     }
 }
 
-void MainMenuWnd::OpenMode(std::unique_ptr<ModeController>& slot,
-                           const ShellFactories::ModeFactory& make,
-                           std::initializer_list<std::unique_ptr<ModeController>*> others,
+void MainMenuWnd::OpenMode(std::unique_ptr<MenuMode>& slot, const ShellFactories::ModeFactory& make,
+                           std::initializer_list<std::unique_ptr<MenuMode>*> others,
                            bool deactivateSheet) {
     if (deactivateSheet && m_presettings)
         m_presettings->Deactivate();
-    for (std::unique_ptr<ModeController>* other : others) {
+    for (std::unique_ptr<MenuMode>* other : others) {
         if (*other)
             (*other)->Deactivate(nullptr);
     }
@@ -178,8 +177,7 @@ void MainMenuWnd::OpenMode(std::unique_ptr<ModeController>& slot,
 }
 
 void MainMenuWnd::OpenPresettings() {
-    for (std::unique_ptr<ModeController>* mode :
-         {&m_navigationMode, &m_tourMode, &m_movingMapMode}) {
+    for (std::unique_ptr<MenuMode>* mode : {&m_navigationMode, &m_tourMode, &m_movingMapMode}) {
         if (*mode)
             (*mode)->Deactivate(nullptr);
     }
@@ -300,8 +298,7 @@ void MainMenuWnd::OnModeClosed(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* hand
     }
     {
         MenuWaitCursor wait;
-        for (std::unique_ptr<ModeController>* mode :
-             {&m_navigationMode, &m_tourMode, &m_movingMapMode}) {
+        for (std::unique_ptr<MenuMode>* mode : {&m_navigationMode, &m_tourMode, &m_movingMapMode}) {
             if (*mode && (*mode)->IsDeactivated())
                 mode->reset();
         }
@@ -315,8 +312,7 @@ void MainMenuWnd::OnHotKey(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled)
     if (wParam < 1 || wParam > 4)
         return;
     const UINT key = keys[wParam - 1];
-    for (std::unique_ptr<ModeController>* mode :
-         {&m_navigationMode, &m_tourMode, &m_movingMapMode}) {
+    for (std::unique_ptr<MenuMode>* mode : {&m_navigationMode, &m_tourMode, &m_movingMapMode}) {
         if (*mode)
             (*mode)->OnKey(key);
     }

@@ -119,9 +119,8 @@ private:
     void OnFixClassChanged(const int* fixClass);
 
     void MoveFocus(UINT from);
-    void OpenMode(std::unique_ptr<ModeController>& slot, const ShellFactories::ModeFactory& make,
-                  std::initializer_list<std::unique_ptr<ModeController>*> others,
-                  bool deactivateSheet);
+    void OpenMode(std::unique_ptr<MenuMode>& slot, const ShellFactories::ModeFactory& make,
+                  std::initializer_list<std::unique_ptr<MenuMode>*> others, bool deactivateSheet);
     void OpenPresettings();
     void RunMapList();
     void Quit();
@@ -139,10 +138,10 @@ private:
     // A converter still running is ended with the window object.
     LogbookConverter m_logbookConverter;
     six::RefCntPtr<MapEngineFacade> m_facade;
-    std::unique_ptr<ModeController> m_navigationMode;
+    std::unique_ptr<MenuMode> m_navigationMode;
     std::unique_ptr<PresettingsSheetController> m_presettings;
-    std::unique_ptr<ModeController> m_tourMode;
-    std::unique_ptr<ModeController> m_movingMapMode;
+    std::unique_ptr<MenuMode> m_tourMode;
+    std::unique_ptr<MenuMode> m_movingMapMode;
     Onboard::OnboardServerPtr m_server;
     DWORD m_currentVolume = 0;
     DWORD m_startVolumePercent = 0;

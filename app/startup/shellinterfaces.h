@@ -28,10 +28,11 @@ public:
     virtual void ControlReconnectThread(bool stop) = 0;
 };
 
-// A mode (navigation, tour, moving map) as the main window drives it.
-class ModeController {
+// A mode (navigation, tour, moving map) as the main window drives it: its start, deactivation,
+// keys and help.
+class MenuMode {
 public:
-    virtual ~ModeController() = default;
+    virtual ~MenuMode() = default;
     // Starts the mode, or brings it back (page -1, flag 0) after the main window was activated.
     virtual void Activate(int page, int flag) = 0;
     // Hides the mode's pages; the mode then reports its closing with NotifyModeClosed.
@@ -71,7 +72,7 @@ struct ModeContext {
 };
 
 struct ShellFactories {
-    using ModeFactory = std::function<std::unique_ptr<ModeController>(const ModeContext&)>;
+    using ModeFactory = std::function<std::unique_ptr<MenuMode>(const ModeContext&)>;
     ModeFactory navigationMode;
     ModeFactory tourMode;
     ModeFactory movingMapMode;

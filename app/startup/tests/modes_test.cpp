@@ -14,7 +14,7 @@ namespace {
 using shelltesting::ShellRun;
 
 // A mode that reports what the main window does with it.
-class RecordingMode : public ModeController {
+class RecordingMode : public MenuMode {
 public:
     RecordingMode(std::string name, std::vector<std::string>* log, ApplicationInterface* app)
         : m_name(std::move(name))
