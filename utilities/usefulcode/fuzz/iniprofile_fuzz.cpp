@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes as a settings file to the scanning reads and to a rewrite; a rewrite
 // must leave a file in which the written value reads back and a key of another section reads as
-// before.
+// before. A file holding NUL bytes is damaged: the rewrite leaves its bytes as they were.
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
 
@@ -20,6 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)IniProfile::GetDouble(u"A", u"d", u"\\fuzz.ini", 0.0);
     const std::u16string other = IniProfile::GetString(u"B", u"k", u"\\fuzz.ini", u"");
     (void)IniProfile::WriteString(u"A", u"k", u"written", u"\\fuzz.ini");
+    if (bytes.find('\0') != std::string_view::npos) {
+        if (root->ReadFile(u"\\fuzz.ini") != std::string(bytes)) {
+            std::abort();
+        }
+        return 0;
+    }
     if (IniProfile::GetString(u"A", u"k", u"\\fuzz.ini", u"") != u"written" ||
         IniProfile::GetString(u"B", u"k", u"\\fuzz.ini", u"") != other) {
         std::abort();
