@@ -3,6 +3,8 @@
 #include "platform/gdi/detail/gdistate.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace platform::gdi_detail {
 
@@ -206,10 +208,21 @@ void DibRowToPixels(const Surface::Dib& d, const std::uint8_t* in, std::uint32_t
             out[x] = (red.Read(v) << 16) | (green.Read(v) << 8) | blue.Read(v);
         }
         break;
-    case 24:
-        for (int x = 0; x < width; ++x)
+    case 24: {
+        int x = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Four bytes at a time, the fourth (the next pixel's blue) masked off; the last
+            // pixel of the row is read by bytes, so nothing past the row is read.
+            for (; x + 1 < width; ++x) {
+                std::uint32_t v = 0;
+                std::memcpy(&v, in + x * 3, sizeof v);
+                out[x] = v & 0xFFFFFF;
+            }
+        }
+        for (; x < width; ++x)
             out[x] = in[x * 3] | (in[x * 3 + 1] << 8) | (in[x * 3 + 2] << 16);
         break;
+    }
     default:
         if (d.redMask == 0xFF0000 && d.greenMask == 0xFF00 && d.blueMask == 0xFF) {
             // The usual masks are the pixel's own layout: only the fourth byte goes.

@@ -4,12 +4,15 @@
 
 #include "platform/files/modules.h"
 #include "platform/gdi/dib.h"
+#include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/gditesting.h"
 #include "platform/shell/resourcebundle.h"
+#include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 using namespace gditesting;
 
@@ -188,6 +191,42 @@ TEST(Dib, ThirtyTwoBitSectionsReadThroughTheirMasks) {
         SelectObject(dc, old);
         DeleteDC(dc);
         DeleteObject(bitmap);
+    }
+}
+
+// A true-colour picture blitted onto the screen gives exactly its colours, whatever the bytes
+// around each pixel: rows of odd and even widths, bottom-up and top-down.
+TEST(Dib, TrueColourPicturesGiveExactlyTheirColours) {
+    platform::SetScreenSize(16, 8);
+    const std::vector<std::uint32_t> colours = {0xFFFFFF, 0x000000, 0x123456, 0xFFFFFF, 0xABCDEF,
+                                                0x0000FF, 0xFF0000, 0x00FF00, 0x808080, 0xFEFDFC};
+    for (const int bitCount : {24, 32}) {
+        for (const int width : {5, 2, 1}) {
+            for (const bool isTopDown : {false, true}) {
+                SCOPED_TRACE(std::to_string(bitCount) + " bits, width " + std::to_string(width));
+                testdata::BitmapSpec spec;
+                spec.width = width;
+                spec.height = 2;
+                spec.bitCount = bitCount;
+                spec.isTopDown = isTopDown;
+                spec.pixels.assign(colours.begin(), colours.begin() + 2 * width);
+                HBITMAP bitmap = platform::CreateDibFromPacked(testdata::WritePackedDib(spec));
+                ASSERT_NE(bitmap, nullptr);
+                HDC dc = CreateCompatibleDC(nullptr);
+                HGDIOBJ old = SelectObject(dc, bitmap);
+                HDC screen = GetDC(nullptr);
+                ASSERT_TRUE(BitBlt(screen, 0, 0, width, 2, dc, 0, 0, SRCCOPY));
+                ReleaseDC(nullptr, screen);
+                const RECT area{0, 0, width, 2};
+                std::vector<std::uint32_t> pixels;
+                int shownWidth = 0, shownHeight = 0;
+                ASSERT_TRUE(platform::ReadScreenPixels(&area, &pixels, &shownWidth, &shownHeight));
+                EXPECT_EQ(pixels, spec.pixels);
+                SelectObject(dc, old);
+                DeleteDC(dc);
+                DeleteObject(bitmap);
+            }
+        }
     }
 }
 
