@@ -111,11 +111,12 @@ int ContactSession::GetContacts(std::vector<ContactRecord>& records) {
     }
     records.reserve(records.size() + static_cast<std::size_t>(m_count));
     for (int index = 1; index <= m_count; ++index) {
-        ContactRecord record;
         IContactItem* item = nullptr;
         if (m_items->Item(index, &item) != S_OK || item == nullptr) {
             return 0;
         }
+        // Filled in its place in the list: twenty texts are not moved once more.
+        ContactRecord& record = records.emplace_back();
         for (const PropertyCopy& property : kProperties) {
             BSTR text = nullptr;
             if ((item->*property.getter)(&text) == S_OK && text != nullptr) {
@@ -124,7 +125,6 @@ int ContactSession::GetContacts(std::vector<ContactRecord>& records) {
             m_application->FreeString(text);
         }
         item->Release();
-        records.push_back(std::move(record));
     }
     return 1;
 }

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -60,7 +61,7 @@ bool IsWhiteSpace(char16_t c) {
            c == 0x205F || c == 0x3000;
 }
 
-std::u16string Trimmed(const std::u16string& text) {
+std::u16string_view Trimmed(std::u16string_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
     while (begin < end && IsWhiteSpace(text[begin])) {
@@ -73,22 +74,24 @@ std::u16string Trimmed(const std::u16string& text) {
 }
 
 // Every line break ("\r\n", or a lone "\r" or "\n") becomes one blank.
-std::u16string WithoutLineBreaks(const std::u16string& text) {
-    if (text.find_first_of(u"\r\n") == std::u16string::npos) {
-        return text;
+std::u16string WithoutLineBreaks(std::u16string_view text) {
+    std::u16string out(text);
+    if (std::none_of(text.begin(), text.end(),
+                     [](char16_t c) { return c == u'\r' || c == u'\n'; })) {
+        return out;
     }
-    std::u16string out;
-    out.reserve(text.size());
+    std::size_t length = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
             ++i;
-            out += u' ';
+            out[length++] = u' ';
         } else if (text[i] == u'\r' || text[i] == u'\n') {
-            out += u' ';
+            out[length++] = u' ';
         } else {
-            out += text[i];
+            out[length++] = text[i];
         }
     }
+    out.resize(length);
     return out;
 }
 
@@ -188,37 +191,46 @@ void BuildContactLines(const std::vector<ContactRecord>& records, const ContactL
         const std::u16string& firstPart = record.strings[kFirstNamePart];
         const std::u16string& secondPart = record.strings[kSecondNamePart];
         for (std::size_t a = 0; a < kAddresses.size(); ++a) {
-            const std::u16string city = Trimmed(record.strings[kAddresses[a].city]);
+            const std::u16string_view city = Trimmed(record.strings[kAddresses[a].city]);
             if (city.empty()) {
                 continue;
             }
             const std::u16string& street = record.strings[kAddresses[a].street];
             const std::u16string& postalCode = record.strings[kAddresses[a].postalCode];
+            const std::u16string& extra = record.strings[kFirstAddressExtra];
+            // Appended piece by piece into one reserved line: no text is made on the way.
             std::u16string line;
-            line.reserve(texts.namePrefix.size() + firstPart.size() + secondPart.size() +
-                         street.size() + postalCode.size() + city.size() + 64);
+            line.reserve(texts.namePrefix.size() + firstPart.size() + 2 + secondPart.size() + 1 +
+                         labels[a]->size() + (a == 0 ? extra.size() : 0) + 1 +
+                         texts.streetPrefix.size() + street.size() + 1 + texts.cityPrefix.size() +
+                         postalCode.size() + 1 + city.size());
             line += texts.namePrefix;
             if (!firstPart.empty()) {
-                line += firstPart + u", ";
+                line += firstPart;
+                line += u", ";
             }
             line += secondPart;
-            line += u"\n" + *labels[a];
+            line += u'\n';
+            line += *labels[a];
             if (a == 0) {
-                line += record.strings[kFirstAddressExtra];
+                line += extra;
             }
-            line += u"\n" + texts.streetPrefix + street;
-            line += u"\n" + texts.cityPrefix;
+            line += u'\n';
+            line += texts.streetPrefix;
+            line += street;
+            line += u'\n';
+            line += texts.cityPrefix;
             if (!postalCode.empty()) {
-                line += postalCode + u" ";
+                line += postalCode;
+                line += u' ';
             }
             line += city;
 
-            ContactAddress entry;
+            ContactAddress& entry = entries.emplace_back();
             entry.city = WithoutLineBreaks(city);
             entry.street = WithoutLineBreaks(street);
             entry.houseNumber = SplitTrailingNumber(entry.street);
             entry.postalCode = WithoutLineBreaks(postalCode);
-            entries.push_back(std::move(entry));
             lines.push_back(std::move(line));
         }
     }

@@ -10,7 +10,9 @@
 #include "platform/window/shell.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -38,18 +40,45 @@ bool BeginsWithNumber(const std::u16string& text) {
     return at < text.size() && text[at] >= u'0' && text[at] <= u'9';
 }
 
-BYTE ReadFlag(const std::u16string& file, LPCWSTR key, BYTE defaultValue) {
-    return ReadIntSetting(kSection, key, file.c_str(), defaultValue) != 0 ? 1 : 0;
+// A setting's text taken as a number as ReadIntSetting takes it.
+INT NumberOrDefault(const std::optional<std::u16string>& text, INT defaultValue) {
+    if (!text || !BeginsWithNumber(*text))
+        return defaultValue;
+    return static_cast<INT>(_wtol(text->c_str()));
 }
+
+BYTE FlagOrDefault(const std::optional<std::u16string>& text, BYTE defaultValue) {
+    return NumberOrDefault(text, defaultValue) != 0 ? 1 : 0;
+}
+
+// The preference keys LoadPreferences reads, in the order of kPreferenceKeys.
+enum PreferenceKey : std::size_t {
+    kArrowMode,
+    kShowLastMap,
+    kShowPoiInMapMode,
+    kShowPoiInNavigMode,
+    kAlwaysNorth,
+    kStreetDisp,
+    kMoveMap,
+    kNav,
+    kVolValue,
+    kTmcReceiver,
+    kComPort,
+    kDistanceUnitKilometres,
+    kTimeFormat12h,
+    kPreferenceKeyCount
+};
+constexpr std::array<LPCWSTR, kPreferenceKeyCount> kPreferenceKeys = {
+    u"ArrowMode",    u"ShowLastMap", u"ShowPoiInMapMode", u"ShowPoiInNavigMode",
+    u"AlwaysNorth",  u"StreetDisp",  u"MoveMap",          u"Nav",
+    u"VolValue",     u"TMCReceiver", u"COMPORT",          u"DistanceUnitKilometres",
+    u"TimeFormat12h"};
 
 } // namespace
 
 INT ReadIntSetting(LPCWSTR section, LPCWSTR key, LPCWSTR file, INT defaultValue) {
     // One read of the file; the number is taken as IniProfile::GetInt takes it.
-    const std::u16string text = IniProfile::GetString(section, key, file, u"");
-    if (!BeginsWithNumber(text))
-        return defaultValue;
-    return static_cast<INT>(_wtol(text.c_str()));
+    return NumberOrDefault(IniProfile::GetString(section, key, file, u""), defaultValue);
 }
 
 bool IsSimulationSet() {
@@ -58,20 +87,22 @@ bool IsSimulationSet() {
 
 PreferencesRecord LoadPreferences() {
     const std::u16string file = AppPaths::GetSettingsFilePath();
+    // One scan of the settings file for every key.
+    const auto values = IniProfile::GetStrings(kSection, kPreferenceKeys, file.c_str());
     PreferencesRecord record;
-    record.arrowMode = ReadFlag(file, u"ArrowMode", 0);
-    record.showLastMap = ReadFlag(file, u"ShowLastMap", 1);
-    record.poiInMapModes = ReadFlag(file, u"ShowPoiInMapMode", 1);
-    record.poiInNavigation = ReadFlag(file, u"ShowPoiInNavigMode", 1);
-    record.alwaysNorth = ReadFlag(file, u"AlwaysNorth", 0);
-    record.streetDisplay = ReadFlag(file, u"StreetDisp", 0);
-    record.moveMap = ReadFlag(file, u"MoveMap", 0);
-    record.nav = ReadFlag(file, u"Nav", 0);
-    record.volume = ReadIntSetting(kSection, u"VolValue", file.c_str(), -1);
-    record.tmcReceiver = ReadFlag(file, u"TMCReceiver", 1);
-    record.comPort = ReadIntSetting(kSection, u"COMPORT", file.c_str(), 1);
-    record.kilometres = ReadFlag(file, u"DistanceUnitKilometres", 1);
-    record.twelveHourClock = ReadFlag(file, u"TimeFormat12h", 0);
+    record.arrowMode = FlagOrDefault(values[kArrowMode], 0);
+    record.showLastMap = FlagOrDefault(values[kShowLastMap], 1);
+    record.poiInMapModes = FlagOrDefault(values[kShowPoiInMapMode], 1);
+    record.poiInNavigation = FlagOrDefault(values[kShowPoiInNavigMode], 1);
+    record.alwaysNorth = FlagOrDefault(values[kAlwaysNorth], 0);
+    record.streetDisplay = FlagOrDefault(values[kStreetDisp], 0);
+    record.moveMap = FlagOrDefault(values[kMoveMap], 0);
+    record.nav = FlagOrDefault(values[kNav], 0);
+    record.volume = NumberOrDefault(values[kVolValue], -1);
+    record.tmcReceiver = FlagOrDefault(values[kTmcReceiver], 1);
+    record.comPort = NumberOrDefault(values[kComPort], 1);
+    record.kilometres = FlagOrDefault(values[kDistanceUnitKilometres], 1);
+    record.twelveHourClock = FlagOrDefault(values[kTimeFormat12h], 0);
     return record;
 }
 
@@ -96,12 +127,11 @@ void SavePreferences(const PreferencesRecord& record) {
 
 DWORD ComputeCacheSizeKB() {
     const std::u16string path = AppPaths::GetSettingsFilePath();
-    const auto percent =
-        static_cast<DWORD>(ReadIntSetting(kSection, u"CacheMaxPercent", path.c_str(), 50));
-    const auto maximum =
-        static_cast<DWORD>(ReadIntSetting(kSection, u"CacheMaxSize", path.c_str(), 16384));
-    const auto minimum =
-        static_cast<DWORD>(ReadIntSetting(kSection, u"CacheMinSize", path.c_str(), 4096));
+    constexpr std::array<LPCWSTR, 3> keys = {u"CacheMaxPercent", u"CacheMaxSize", u"CacheMinSize"};
+    const auto values = IniProfile::GetStrings(kSection, keys, path.c_str());
+    const auto percent = static_cast<DWORD>(NumberOrDefault(values[0], 50));
+    const auto maximum = static_cast<DWORD>(NumberOrDefault(values[1], 16384));
+    const auto minimum = static_cast<DWORD>(NumberOrDefault(values[2], 4096));
     MEMORYSTATUS status{};
     GlobalMemoryStatus(&status);
     const DWORD available = std::min(status.dwAvailPhys, status.dwAvailVirtual);

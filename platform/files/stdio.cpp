@@ -95,8 +95,24 @@ void SwitchTo(NavFile& stream, NavFile::LastOp op) {
     stream.lastOp = op;
 }
 
+// Holds the host stream's lock for a whole call that reads byte by byte: the bytes are then
+// taken without locking each one (NextByte and the decoders below need it held).
+class HostLock {
+public:
+    explicit HostLock(std::FILE* host)
+        : m_host(host) {
+        flockfile(m_host);
+    }
+    ~HostLock() { funlockfile(m_host); }
+    HostLock(const HostLock&) = delete;
+    HostLock& operator=(const HostLock&) = delete;
+
+private:
+    std::FILE* m_host;
+};
+
 int NextByte(NavFile& stream) {
-    const int c = std::getc(stream.host);
+    const int c = getc_unlocked(stream.host);
     if (c == EOF) {
         stream.isAtEnd = true;
     }
@@ -119,7 +135,7 @@ char32_t DecodeUtf8(NavFile& stream, int lead) {
         return kReplacement;
     }
     for (int i = 0; i < extra; ++i) {
-        const int next = std::getc(stream.host);
+        const int next = getc_unlocked(stream.host);
         if (next == EOF || (next & 0xC0) != 0x80) {
             if (next != EOF) {
                 (void)std::ungetc(next, stream.host); // starts the next character
@@ -142,7 +158,7 @@ std::int32_t ReadTextChar(NavFile& stream) {
         return kNoChar;
     }
     if (c == '\r') {
-        const int next = std::getc(stream.host);
+        const int next = getc_unlocked(stream.host);
         if (next == '\n') {
             return u'\n';
         }
@@ -283,13 +299,14 @@ std::size_t fread(void* buffer, std::size_t size, std::size_t count, NavFile* st
         stream->isAtEnd = stream->isAtEnd || done < wanted;
         return done / size;
     }
+    const HostLock lock(stream->host);
     while (done < wanted) {
         int c = NextByte(*stream);
         if (c == EOF) {
             break;
         }
         if (c == '\r') {
-            const int next = std::getc(stream->host);
+            const int next = getc_unlocked(stream->host);
             if (next == '\n') {
                 c = '\n';
             } else if (next != EOF) {
@@ -368,6 +385,7 @@ WCHAR* fgetws(WCHAR* buffer, int count, NavFile* stream) {
     }
     SwitchTo(*stream, NavFile::LastOp::Read);
     SkipMarkAtStart(*stream);
+    const HostLock lock(stream->host);
     int used = 0;
     while (used < count - 1) {
         if (stream->pendingUnit != 0) {

@@ -86,7 +86,10 @@ HBITMAP MakeSection(const platform::PackedDib& dib, const std::uint8_t* pixels, 
     section->isBottomUp = h.biHeight > 0;
     section->palette = dib.palette;
     section->size = dib.stride * static_cast<std::size_t>(height);
-    section->bits = std::make_unique<std::uint8_t[]>(section->size);
+    // Bits copied from the data are not zeroed first; a new section's are.
+    section->bits = pixels != nullptr
+                        ? std::make_unique_for_overwrite<std::uint8_t[]>(section->size)
+                        : std::make_unique<std::uint8_t[]>(section->size);
     if (pixels != nullptr)
         std::memcpy(section->bits.get(), pixels, section->size);
     section->redMask = dib.masks[0];

@@ -3,6 +3,8 @@
 #include "platform/gdi/detail/gdistate.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace platform::gdi_detail {
 
@@ -138,14 +140,6 @@ int MaskShift(std::uint32_t mask) {
     return shift;
 }
 
-std::uint32_t FromMask(std::uint32_t value, std::uint32_t mask) {
-    if (mask == 0)
-        return 0;
-    const std::uint32_t v = (value & mask) >> MaskShift(mask);
-    const std::uint32_t max = mask >> MaskShift(mask);
-    return v * 255 / max;
-}
-
 std::uint32_t ToMask(std::uint32_t channel, std::uint32_t mask) {
     if (mask == 0)
         return 0;
@@ -174,44 +168,89 @@ int Nearest(const std::vector<std::uint32_t>& palette, std::uint32_t p) {
     return best;
 }
 
+// One colour channel of a 16- or 32-bit DIB: where its bits lie and its largest value, found
+// once per conversion rather than once per pixel.
+struct MaskChannel {
+    std::uint32_t mask = 0;
+    int shift = 0;
+    std::uint32_t max = 0;
+
+    explicit MaskChannel(std::uint32_t m)
+        : mask(m)
+        , shift(MaskShift(m))
+        , max(m >> MaskShift(m)) {}
+    // The channel scaled to 0..255.
+    std::uint32_t Read(std::uint32_t value) const {
+        if (mask == 0)
+            return 0;
+        const std::uint32_t v = (value & mask) >> shift;
+        return max == 255 ? v : v * 255 / max;
+    }
+};
+
+void DibRowToPixels(const Surface::Dib& d, const std::uint8_t* in, std::uint32_t* out, int width,
+                    const MaskChannel& red, const MaskChannel& green, const MaskChannel& blue) {
+    switch (d.bitCount) {
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+        for (int x = 0; x < width; ++x) {
+            const int bitsAt = x * d.bitCount;
+            const int shift = 8 - d.bitCount - (bitsAt & 7);
+            const unsigned index = (in[bitsAt >> 3] >> shift) & ((1u << d.bitCount) - 1);
+            out[x] = index < d.palette.size() ? d.palette[index] : 0;
+        }
+        break;
+    case 16:
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = in[x * 2] | (in[x * 2 + 1] << 8);
+            out[x] = (red.Read(v) << 16) | (green.Read(v) << 8) | blue.Read(v);
+        }
+        break;
+    case 24: {
+        int x = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Four bytes at a time, the fourth (the next pixel's blue) masked off; the last
+            // pixel of the row is read by bytes, so nothing past the row is read.
+            for (; x + 1 < width; ++x) {
+                std::uint32_t v = 0;
+                std::memcpy(&v, in + x * 3, sizeof v);
+                out[x] = v & 0xFFFFFF;
+            }
+        }
+        for (; x < width; ++x)
+            out[x] = in[x * 3] | (in[x * 3 + 1] << 8) | (in[x * 3 + 2] << 16);
+        break;
+    }
+    default:
+        if (d.redMask == 0xFF0000 && d.greenMask == 0xFF00 && d.blueMask == 0xFF) {
+            // The usual masks are the pixel's own layout: only the fourth byte goes.
+            for (int x = 0; x < width; ++x)
+                out[x] = in[x * 4] | (in[x * 4 + 1] << 8) | (in[x * 4 + 2] << 16);
+            break;
+        }
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = in[x * 4] | (in[x * 4 + 1] << 8) | (in[x * 4 + 2] << 16) |
+                                    (static_cast<std::uint32_t>(in[x * 4 + 3]) << 24);
+            out[x] = (red.Read(v) << 16) | (green.Read(v) << 8) | blue.Read(v);
+        }
+        break;
+    }
+}
+
 } // namespace
 
+// Row by row, the format chosen once per row: a skin picture is converted whenever it is drawn.
 void DibToPixels(Surface& s) {
-    Surface::Dib& d = *s.dib;
+    const Surface::Dib& d = *s.dib;
+    const MaskChannel red(d.redMask), green(d.greenMask), blue(d.blueMask);
     for (int y = 0; y < s.height; ++y) {
-        const std::uint8_t* in = DibRow(s, y);
         std::uint32_t* out = s.Row(y);
-        for (int x = 0; x < s.width; ++x) {
-            std::uint32_t p = 0;
-            switch (d.bitCount) {
-            case 1:
-            case 2:
-            case 4:
-            case 8: {
-                const int bitsAt = x * d.bitCount;
-                const int shift = 8 - d.bitCount - (bitsAt & 7);
-                const unsigned index = (in[bitsAt >> 3] >> shift) & ((1u << d.bitCount) - 1);
-                p = index < d.palette.size() ? d.palette[index] : 0;
-                break;
-            }
-            case 16: {
-                const std::uint32_t v = in[x * 2] | (in[x * 2 + 1] << 8);
-                p = (FromMask(v, d.redMask) << 16) | (FromMask(v, d.greenMask) << 8) |
-                    FromMask(v, d.blueMask);
-                break;
-            }
-            case 24:
-                p = in[x * 3] | (in[x * 3 + 1] << 8) | (in[x * 3 + 2] << 16);
-                break;
-            default: {
-                const std::uint32_t v = in[x * 4] | (in[x * 4 + 1] << 8) | (in[x * 4 + 2] << 16) |
-                                        (static_cast<std::uint32_t>(in[x * 4 + 3]) << 24);
-                p = (FromMask(v, d.redMask) << 16) | (FromMask(v, d.greenMask) << 8) |
-                    FromMask(v, d.blueMask);
-                break;
-            }
-            }
-            out[x] = s.isMono ? ToMono(p) : p;
+        DibRowToPixels(d, DibRow(s, y), out, s.width, red, green, blue);
+        if (s.isMono) {
+            for (int x = 0; x < s.width; ++x)
+                out[x] = ToMono(out[x]);
         }
     }
 }

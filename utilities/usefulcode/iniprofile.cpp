@@ -240,53 +240,81 @@ bool SeekSection(TextStream& stream, LPCWSTR section) {
     return false;
 }
 
-std::optional<std::u16string> ScanFile(const std::u16string& path, LPCWSTR section, LPCWSTR key) {
+// Fills values[i] with the value of keys[i]: the first line of the key after the first header
+// of section, up to the next line that starts with "[". One scan of the file for every key; a
+// null key finds nothing. A missing file is created empty.
+void ScanFileForKeys(const std::u16string& path, LPCWSTR section, std::span<const LPCWSTR> keys,
+                     std::vector<std::optional<std::u16string>>& values) {
     if (path.empty()) {
-        return std::nullopt;
+        return;
     }
     TextStream stream;
-    if (!OpenForReading(stream, path) || IsEmpty(section) || key == nullptr) {
-        return std::nullopt;
+    if (!OpenForReading(stream, path) || IsEmpty(section)) {
+        return;
     }
-    if (!SeekSection(stream, section)) {
-        return std::nullopt;
+    std::size_t left = static_cast<std::size_t>(
+        std::count_if(keys.begin(), keys.end(), [](LPCWSTR key) { return key != nullptr; }));
+    if (left == 0 || !SeekSection(stream, section)) {
+        return;
     }
     std::u16string line;
-    while (stream.ReadLine(line)) {
+    while (left > 0 && stream.ReadLine(line)) {
         if (line.starts_with(u'[')) {
-            return std::nullopt;
+            return;
         }
-        const auto parsed = ParseLine(line);
-        if (parsed.kind == LineKind::Key && NamesEqual(parsed.name, key)) {
-            return parsed.value;
+        auto parsed = ParseLine(line);
+        if (parsed.kind != LineKind::Key) {
+            continue;
+        }
+        // The first line of a key counts, as for a scan for that key alone.
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] != nullptr && !values[i] && NamesEqual(parsed.name, keys[i])) {
+                values[i] = parsed.value;
+                --left;
+            }
         }
     }
-    return std::nullopt;
 }
 
-// The value from the cache (when the file is preloaded) or from the file.
-std::optional<std::u16string> LookUp(LPCWSTR section, LPCWSTR key, LPCWSTR file) {
+// The value of a preloaded file from the cache; none when the section or key is missing.
+std::optional<std::u16string> CachedValue(const SectionMap& file, LPCWSTR section, LPCWSTR key) {
+    if (section == nullptr || key == nullptr) {
+        return std::nullopt;
+    }
+    const auto foundSection = file.find(std::u16string_view(section));
+    if (foundSection == file.end()) {
+        return std::nullopt;
+    }
+    const auto foundKey = foundSection->second.find(std::u16string_view(key));
+    if (foundKey == foundSection->second.end()) {
+        return std::nullopt;
+    }
+    return foundKey->second;
+}
+
+// The values from the cache (when the file is preloaded) or from one scan of the file.
+std::vector<std::optional<std::u16string>> LookUpKeys(LPCWSTR section,
+                                                      std::span<const LPCWSTR> keys, LPCWSTR file) {
+    std::vector<std::optional<std::u16string>> values(keys.size());
     const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
     {
         SettingsCache& cache = Cache();
         std::shared_lock lock(cache.mutex);
         const auto cached = cache.files.find(path);
         if (cached != cache.files.end()) {
-            if (section == nullptr || key == nullptr) {
-                return std::nullopt;
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                values[i] = CachedValue(cached->second, section, keys[i]);
             }
-            const auto foundSection = cached->second.find(std::u16string_view(section));
-            if (foundSection == cached->second.end()) {
-                return std::nullopt;
-            }
-            const auto foundKey = foundSection->second.find(std::u16string_view(key));
-            if (foundKey == foundSection->second.end()) {
-                return std::nullopt;
-            }
-            return foundKey->second;
+            return values;
         }
     }
-    return ScanFile(path, section, key);
+    ScanFileForKeys(path, section, keys, values);
+    return values;
+}
+
+// The value from the cache (when the file is preloaded) or from the file.
+std::optional<std::u16string> LookUp(LPCWSTR section, LPCWSTR key, LPCWSTR file) {
+    return std::move(LookUpKeys(section, std::span(&key, 1), file)[0]);
 }
 
 // Seconds since 1970-01-01 of the local time, cut to 20 bits, for temporary file names.
@@ -514,6 +542,11 @@ std::u16string IniProfile::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR file,
         return std::move(*value);
     }
     return defaultValue != nullptr ? std::u16string(defaultValue) : std::u16string();
+}
+
+std::vector<std::optional<std::u16string>>
+IniProfile::GetStrings(LPCWSTR section, std::span<const LPCWSTR> keys, LPCWSTR file) {
+    return LookUpKeys(section, keys, file);
 }
 
 INT IniProfile::GetInt(LPCWSTR section, LPCWSTR key, LPCWSTR file, INT defaultValue) {

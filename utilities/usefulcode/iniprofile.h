@@ -11,6 +11,8 @@
 #include "platform/types.h"
 
 #include <cstddef>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +30,10 @@ public:
     // The value read as "%lf"; the default when it is missing, empty or not a number.
     [[nodiscard]] static double GetDouble(LPCWSTR section, LPCWSTR key, LPCWSTR file,
                                           double defaultValue);
+    // The values of several keys of one section, in the keys' order, each as GetString finds
+    // it (none when missing), in one scan of the file.
+    [[nodiscard]] static std::vector<std::optional<std::u16string>>
+    GetStrings(LPCWSTR section, std::span<const LPCWSTR> keys, LPCWSTR file);
 
     // The key lines of section in settings text (the bytes of a file, as PreloadText takes
     // them) as (key, value) pairs in their order, read as the scans of GetString read a file:

@@ -161,6 +161,52 @@ TEST_F(ContactPageTest, ListsEachAddressWithACityInOrder) {
     EXPECT_EQ(page->GetCurSel(), 0);
 }
 
+// The entries take each line break ("\r\n", a lone "\r" or "\n") of street, postal code and
+// city as one blank; the list line keeps the texts as they are, the city trimmed.
+TEST(ContactLines, EntriesTakeLineBreaksAsBlanks) {
+    struct Case {
+        std::u16string street, postalCode, city;
+        std::u16string line;
+        ContactAddress entry;
+    };
+    const std::vector<Case> cases = {
+        {u"Kirchstrasse 4",
+         u"9490",
+         u"Vaduz",
+         u"> Beck, Anna\nWork Amt\nS Kirchstrasse 4\nC 9490 Vaduz",
+         {u"Vaduz", u"Kirchstrasse", u"9490", u"4"}},
+        {u"Haupt\r\nstrasse 5",
+         u"94\n90",
+         u"Va\rduz",
+         u"> Beck, Anna\nWork Amt\nS Haupt\r\nstrasse 5\nC 94\n90 Va\rduz",
+         {u"Va duz", u"Haupt strasse", u"94 90", u"5"}},
+        {u"A\r\r\nB\n\n7",
+         u"",
+         u" \nSchaan\r\n",
+         u"> Beck, Anna\nWork Amt\nS A\r\r\nB\n\n7\nC Schaan",
+         {u"Schaan", u"A  B ", u"", u"7"}},
+    };
+    const ContactLineTexts texts{u"> ", u"S ", u"C ", u"Work ", u"Home", u"Other"};
+    for (const Case& c : cases) {
+        ContactRecord record;
+        record.strings[1] = u"Amt";
+        record.strings[9] = u"Anna";
+        record.strings[10] = u"Beck";
+        record.strings[11] = c.street;
+        record.strings[12] = c.postalCode;
+        record.strings[13] = c.city;
+        std::vector<std::u16string> lines;
+        std::vector<ContactAddress> entries;
+        BuildContactLines({record}, texts, lines, entries);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(lines, std::vector<std::u16string>{c.line});
+        EXPECT_EQ(entries[0].city, c.entry.city);
+        EXPECT_EQ(entries[0].street, c.entry.street);
+        EXPECT_EQ(entries[0].postalCode, c.entry.postalCode);
+        EXPECT_EQ(entries[0].houseNumber, c.entry.houseNumber);
+    }
+}
+
 TEST(ContactLetterJump, FindsTheFirstLineOfTheLetterOrTheNextOfARun) {
     const std::vector<std::u16string> lines = {u"* Adler", u"* Mayer", u"* Meier", u"* Moser",
                                                u"* Nagel", u"* mini",  u"* Mut",   u"* xaver"};

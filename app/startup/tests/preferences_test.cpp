@@ -80,6 +80,35 @@ TEST_F(PreferencesTest, LoadsDefaultsForMissingFileKeysAndNonNumericValues) {
     EXPECT_EQ(loaded.arrowMode, 1);
 }
 
+// Each key, set alone away from its default, reaches its own field and no other.
+TEST_F(PreferencesTest, EachKeyLoadsIntoItsOwnField) {
+    const struct {
+        std::string line;
+        void (*set)(PreferencesRecord&);
+    } cases[] = {
+        {"ArrowMode=1", [](PreferencesRecord& r) { r.arrowMode = 1; }},
+        {"ShowLastMap=0", [](PreferencesRecord& r) { r.showLastMap = 0; }},
+        {"ShowPoiInMapMode=0", [](PreferencesRecord& r) { r.poiInMapModes = 0; }},
+        {"ShowPoiInNavigMode=0", [](PreferencesRecord& r) { r.poiInNavigation = 0; }},
+        {"AlwaysNorth=1", [](PreferencesRecord& r) { r.alwaysNorth = 1; }},
+        {"StreetDisp=1", [](PreferencesRecord& r) { r.streetDisplay = 1; }},
+        {"MoveMap=1", [](PreferencesRecord& r) { r.moveMap = 1; }},
+        {"Nav=1", [](PreferencesRecord& r) { r.nav = 1; }},
+        {"VolValue=40", [](PreferencesRecord& r) { r.volume = 40; }},
+        {"TMCReceiver=0", [](PreferencesRecord& r) { r.tmcReceiver = 0; }},
+        {"COMPORT=4", [](PreferencesRecord& r) { r.comPort = 4; }},
+        {"DistanceUnitKilometres=0", [](PreferencesRecord& r) { r.kilometres = 0; }},
+        {"TimeFormat12h=1", [](PreferencesRecord& r) { r.twelveHourClock = 1; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        WritePk(PreferencesIni("Other=9\r\n" + c.line + "\r\n[Next]\r\nNav=1\r\n"));
+        PreferencesRecord expected;
+        c.set(expected);
+        EXPECT_EQ(LoadPreferences(), expected);
+    }
+}
+
 TEST_F(PreferencesTest, SavesThirteenKeysInLoadOrderAndNormalisesFlags) {
     WritePk(PreferencesIni("ArrowMode=5\r\nVolValue=40\r\nCOMPORT=3\r\n"));
     PreferencesRecord record = LoadPreferences();

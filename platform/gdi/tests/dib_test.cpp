@@ -4,10 +4,15 @@
 
 #include "platform/files/modules.h"
 #include "platform/gdi/dib.h"
+#include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/gditesting.h"
 #include "platform/shell/resourcebundle.h"
+#include "platform/window/window.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
 
 using namespace gditesting;
 
@@ -149,6 +154,80 @@ TEST(Dib, SectionBitsAreShared) {
                                &bits, nullptr, 0),
               nullptr);
     EXPECT_EQ(bits, nullptr);
+}
+
+// 32-bit sections read each colour through its mask, whatever the masks' width and order; the
+// fourth byte of the usual layout is left out.
+TEST(Dib, ThirtyTwoBitSectionsReadThroughTheirMasks) {
+    struct Case {
+        DWORD compression;
+        std::uint32_t masks[3];
+        std::uint32_t pixel; // as stored, little-endian
+        COLORREF expected;
+    };
+    const std::vector<Case> cases = {
+        {BI_RGB, {0, 0, 0}, 0xAB302010, RGB(0x30, 0x20, 0x10)},
+        {BI_BITFIELDS, {0xFF0000, 0xFF00, 0xFF}, 0x00302010, RGB(0x30, 0x20, 0x10)},
+        {BI_BITFIELDS, {0xFF, 0xFF00, 0xFF0000}, 0x00332211, RGB(0x11, 0x22, 0x33)},
+        {BI_BITFIELDS, {0x3FF00000, 0xFFC00, 0x3FF}, 0x3FF80000, RGB(255, 127, 0)},
+        {BI_BITFIELDS, {0xFF000000, 0xFF0000, 0xFF00}, 0x40804000, RGB(0x40, 0x80, 0x40)},
+    };
+    struct Info {
+        BITMAPINFOHEADER header;
+        std::uint32_t masks[3];
+    };
+    for (const Case& c : cases) {
+        Info info{};
+        info.header = BITMAPINFOHEADER{40, 1, 1, 1, 32, c.compression, 0, 0, 0, 0, 0};
+        std::memcpy(info.masks, c.masks, sizeof(info.masks));
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&info),
+                                          DIB_RGB_COLORS, &bits, nullptr, 0);
+        ASSERT_NE(bitmap, nullptr);
+        std::memcpy(bits, &c.pixel, sizeof(c.pixel));
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        EXPECT_EQ(GetPixel(dc, 0, 0), c.expected) << std::hex << c.pixel;
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+    }
+}
+
+// A true-colour picture blitted onto the screen gives exactly its colours, whatever the bytes
+// around each pixel: rows of odd and even widths, bottom-up and top-down.
+TEST(Dib, TrueColourPicturesGiveExactlyTheirColours) {
+    platform::SetScreenSize(16, 8);
+    const std::vector<std::uint32_t> colours = {0xFFFFFF, 0x000000, 0x123456, 0xFFFFFF, 0xABCDEF,
+                                                0x0000FF, 0xFF0000, 0x00FF00, 0x808080, 0xFEFDFC};
+    for (const int bitCount : {24, 32}) {
+        for (const int width : {5, 2, 1}) {
+            for (const bool isTopDown : {false, true}) {
+                SCOPED_TRACE(std::to_string(bitCount) + " bits, width " + std::to_string(width));
+                testdata::BitmapSpec spec;
+                spec.width = width;
+                spec.height = 2;
+                spec.bitCount = bitCount;
+                spec.isTopDown = isTopDown;
+                spec.pixels.assign(colours.begin(), colours.begin() + 2 * width);
+                HBITMAP bitmap = platform::CreateDibFromPacked(testdata::WritePackedDib(spec));
+                ASSERT_NE(bitmap, nullptr);
+                HDC dc = CreateCompatibleDC(nullptr);
+                HGDIOBJ old = SelectObject(dc, bitmap);
+                HDC screen = GetDC(nullptr);
+                ASSERT_TRUE(BitBlt(screen, 0, 0, width, 2, dc, 0, 0, SRCCOPY));
+                ReleaseDC(nullptr, screen);
+                const RECT area{0, 0, width, 2};
+                std::vector<std::uint32_t> pixels;
+                int shownWidth = 0, shownHeight = 0;
+                ASSERT_TRUE(platform::ReadScreenPixels(&area, &pixels, &shownWidth, &shownHeight));
+                EXPECT_EQ(pixels, spec.pixels);
+                SelectObject(dc, old);
+                DeleteDC(dc);
+                DeleteObject(bitmap);
+            }
+        }
+    }
 }
 
 // SHLoadDIBitmap loads ".bmp" and ".2bp" files by full path without adding an extension.

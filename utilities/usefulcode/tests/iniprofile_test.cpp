@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -91,6 +93,53 @@ TEST_F(IniProfileTest, ScanningReadsFollowTheLineRules) {
     EXPECT_EQ(IniProfile::GetDouble(u"General", u"Empty", file.c_str(), -1.0), -1.0);
     EXPECT_EQ(IniProfile::GetDouble(u"General", u"Word", file.c_str(), -1.0), -1.0);
     EXPECT_EQ(IniProfile::GetDouble(u"General", u"Count", file.c_str(), -1.0), 12.0);
+}
+
+// Several keys read in one scan find what a read of each key alone finds, in the keys' order.
+TEST_F(IniProfileTest, SeveralKeysReadAsEachKeyAlone) {
+    Put(u"many.ini", "top=before any section\n"
+                     "[General]\n"
+                     "Count=12\n"
+                     "Dup=first\n"
+                     "Name = Some Value \n"
+                     "dup=second\n"
+                     "Empty=\n"
+                     "[Second]\n"
+                     "X=1\n"
+                     "[General]\n"
+                     "Late=in the second General\n");
+    Put(u"cached.ini", "[General]\nCount=7\nCount=8\n");
+    ASSERT_TRUE(IniProfile::Preload(PathOf(u"cached.ini").c_str()));
+    using Values = std::vector<std::optional<std::u16string>>;
+    const struct {
+        const char16_t* file;
+        const char16_t* section;
+        std::vector<LPCWSTR> keys;
+        Values expected;
+    } cases[] = {
+        {u"many.ini",
+         u"general",
+         {u"Name", u"COUNT", u"Missing", u"Dup", u"Empty", u"Late", u"X", u"Count"},
+         {u"Some Value", u"12", std::nullopt, u"first", u"", std::nullopt, std::nullopt, u"12"}},
+        {u"many.ini", u"Second", {u"X", nullptr, u"Count"}, {u"1", std::nullopt, std::nullopt}},
+        {u"many.ini", u"Missing", {u"Count"}, {std::nullopt}},
+        {u"many.ini", u"", {u"top"}, {std::nullopt}},
+        {u"many.ini", u"General", {}, {}},
+        {u"cached.ini", u"GENERAL", {u"count", u"Other"}, {u"8", std::nullopt}},
+        {u"fresh.ini", u"General", {u"Count"}, {std::nullopt}},
+    };
+    for (const auto& c : cases) {
+        const std::u16string path = PathOf(c.file);
+        SCOPED_TRACE(
+            std::string(path.begin(), path.end()) + " " +
+            std::string(c.section, c.section + std::char_traits<char16_t>::length(c.section)));
+        EXPECT_EQ(IniProfile::GetStrings(c.section, c.keys, path.c_str()), c.expected);
+        for (std::size_t i = 0; i < c.keys.size(); ++i) {
+            EXPECT_EQ(IniProfile::GetString(c.section, c.keys[i], path.c_str(), u"-"),
+                      c.expected[i].value_or(u"-"));
+        }
+    }
+    EXPECT_EQ(Bytes(u"fresh.ini"), "") << "a missing file is created empty";
 }
 
 TEST_F(IniProfileTest, ValuesLoseTheirCarriageReturnAndLineFeed) {
