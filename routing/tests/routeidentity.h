@@ -5,7 +5,10 @@
 
 #include "routing/routercore.h"
 
+#include "platform/kernel/time.h"
+
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -50,10 +53,29 @@ inline CalculationOutcome OutcomeOf(RouterCore& router, std::int32_t result,
     return outcome;
 }
 
-// Calculates with a recording observer in place of the router's own, which is put back.
+// A clock that moves 1 ms each time it is read. The router's timed rules (progress every
+// 200 ms, the end of a search 100 ms after meeting) then depend on how often it reads the
+// clock, which two routers doing the same work do alike, and not on how fast the machine is.
+class SteppingClock final : public platform::Clock {
+public:
+    [[nodiscard]] std::uint64_t TickMs() const override { return ++m_tick; }
+    [[nodiscard]] std::uint64_t UtcFileTime() const override {
+        return 125911584000000000ull + m_tick.load() * 10000u;
+    }
+    [[nodiscard]] int LocalOffsetMinutes(std::uint64_t) const override { return 0; }
+    [[nodiscard]] bool FollowsHostTime() const override { return false; }
+
+private:
+    mutable std::atomic<std::uint64_t> m_tick{0};
+};
+
+// Calculates with a recording observer in place of the router's own, which is put back, on a
+// clock of its own that starts at 0 for every calculation.
 inline CalculationOutcome CalculateOutcome(RouterCore& router, const RoutePositionEntry& start,
                                            const RoutePositionEntry& destination,
                                            const CalculationFlags& flags) {
+    SteppingClock clock;
+    const platform::ScopedClock installed(clock);
     ProgressRecorder recorder;
     ProgressObserver* const previous = router.GetProgressObserver();
     router.SetProgressObserver(&recorder);
