@@ -5,6 +5,7 @@
 #include "utilities/usefulcode/memoryarena.h"
 #include "utilities/usefulcode/windowhandle.h"
 
+#include "platform/shell/modulepath.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
 

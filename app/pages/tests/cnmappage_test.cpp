@@ -1,0 +1,318 @@
+#include "app/pages/cnmappage.h"
+#include "app/startup/voicepointer.h"
+#include "app/tests/recordingmode.h"
+#include "app/tests/recordingvoice.h"
+#include "mapdisplay/tests/mapviewfixture.h"
+#include "ui/dialogbase.h"
+#include "ui/messagedialogs.h"
+#include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/memoryarena.h"
+#include "utilities/usefulcode/windowhandle.h"
+
+#include "platform/shell/modulepath.h"
+#include "platform/window/input.h"
+#include "platform/window/message.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// One advice record as the page reads it.
+struct GuidanceStep {
+    std::u16string street;
+    std::u16string speech;
+    std::uint32_t remainingMetres = 1000;
+    std::uint32_t remainingSeconds = 120;
+    std::int16_t approach = 50;
+};
+
+class StepValue final : public IAdviceValue {
+public:
+    explicit StepValue(GuidanceStep step)
+        : m_step(std::move(step)) {}
+    const char16_t* GetFromStreet() const override { return u""; }
+    const char16_t* GetStreetName() const override { return m_step.street.c_str(); }
+    std::int32_t GetDistance() const override { return 100; }
+    std::uint32_t GetTravelTime() const override { return 10; }
+    std::int32_t GetKind() const override { return 0; }
+    std::uint32_t GetRemainingDistance() const override { return m_step.remainingMetres; }
+    std::uint32_t GetRemainingTime() const override { return m_step.remainingSeconds; }
+    const char16_t* GetDisplayText() const override { return u""; }
+    const char16_t* GetSpeechText() const override { return m_step.speech.c_str(); }
+    GeoPoint GetPosition() const override { return {}; }
+    const char16_t* GetPropertyText() const override { return u""; }
+    const char16_t* GetPlaceName() const override { return u""; }
+    RouteIteratorPtr GetRouteIterator() const override { return nullptr; }
+    std::int16_t GetApproachPercent() const override { return m_step.approach; }
+    std::uint8_t IsLinkedToNext() const override { return 0; }
+
+private:
+    GuidanceStep m_step;
+};
+
+class StepAdvice final : public IAdvice {
+public:
+    explicit StepAdvice(GuidanceStep step)
+        : m_step(std::move(step)) {}
+    bool Next() override { return false; }
+    AdviceValuePtr Current() const override { return AdviceValuePtr(new StepValue(m_step)); }
+    bool IsValid() const override { return true; }
+    AdvicePtr Clone() const override { return AdvicePtr(new StepAdvice(m_step)); }
+
+private:
+    GuidanceStep m_step;
+};
+
+// The scripted server, recording the street blocks and answering the current advice.
+class GuidanceServer final : public mapviewtest::ScriptedServer {
+public:
+    const std::vector<std::uint32_t>* AvoidRoadAhead(std::int32_t distance, bool replan) override {
+        std::lock_guard lock(mutex);
+        blocks.push_back(std::to_string(distance) + (replan ? " replan" : ""));
+        return &blockedIds;
+    }
+    AdvicePtr& GetAdviceAtPosition(AdvicePtr& out) override {
+        std::lock_guard lock(mutex);
+        out = current;
+        return out;
+    }
+    std::vector<std::string> Blocks() {
+        std::lock_guard lock(mutex);
+        return blocks;
+    }
+
+    std::mutex mutex;
+    std::vector<std::string> blocks;
+    std::vector<std::uint32_t> blockedIds;
+    AdvicePtr current;
+};
+
+class NavMapPageTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!MemoryArena::Shared().HoldsMemory()) {
+            ASSERT_TRUE(MemoryArena::Shared().Reserve(8 << 20));
+        }
+        platform::SetExecutablePath(u"\\Nav\\nav.exe");
+        platform::ResourceBundle bundle;
+        bundle.strings = {{554, u"Distance"},
+                          {555, u"Arrival"},
+                          {557, u"Time"},
+                          {583, u"Stop"},
+                          {1121, u"Block"},
+                          {1122, u"Logging"},
+                          {1126, u"Block how far?"},
+                          {1127, u"Lift the block?"},
+                          {1189, u"Too far"}};
+        m_module = windowtesting::LoadLanguage(m_root, bundle);
+        ASSERT_NE(m_module, nullptr);
+        platform::SetResourceInstance(m_module);
+        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
+        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
+                                     "[Preferences]\r\nDistToDestMode=0\r\n"));
+        ASSERT_TRUE(m_root.MakeFolder(u"\\My Documents"));
+        ASSERT_TRUE(m_town.WriteTo(m_root, u"\\maps"));
+        m_facade = MapEngineFacade::Create(1024);
+        ASSERT_TRUE(m_facade->LoadLevelFile(u"\\maps\\town.lvl"));
+        m_scripted = new GuidanceServer;
+        m_server = Onboard::OnboardServerPtr(m_scripted);
+        m_voice = new RecordingVoice;
+        SetVoiceOutput(six::RefCntPtr<IVoiceOutput>(m_voice));
+    }
+    void TearDown() override {
+        m_page.reset();
+        SetVoiceOutput(nullptr);
+        m_server = nullptr;
+        m_facade = nullptr;
+        platform::SetResourceInstance(nullptr);
+        if (m_module != nullptr) {
+            (void)FreeLibrary(m_module);
+        }
+        platform::SetExecutablePath(u"");
+    }
+    // A page showing a two-record route through the town's centre.
+    void OpenWithRoute() {
+        m_page = std::make_unique<CNMapPage>(&m_mode, m_server, m_facade);
+        ShowPageWindow(m_page->GetPageHandle(), true);
+        m_driver.RunUntilIdle();
+        const GeoPoint a = MapPointToDegrees(m_town.GetCentre());
+        const GeoPoint b{a.x + 0.002f, a.y};
+        const GeoPoint c{a.x + 0.004f, a.y};
+        RouteRequestResult result(routestatus::kFound);
+        result.route = std::make_shared<ScriptedRoute>(
+            std::vector<RouteRecord>{ScriptedRecord(a, 1, {a, b}), ScriptedRecord(b, 2, {b, c})});
+        result.length = 2000;
+        result.travelTime = 600;
+        m_page->ShowRoute(result);
+        // The page connected its handlers when its window was made: the route comes as the
+        // server's route event, as after a calculation.
+        std::thread routeThread([&] { m_server->RouteEvent.Emit(&result); });
+        routeThread.join();
+        m_driver.RunUntilIdle();
+        ASSERT_TRUE(m_page->GetMapView()->HasRoute());
+        m_mode.ClearCalls();
+        m_voice->Clear();
+    }
+    std::u16string Text(UINT id) const {
+        char16_t buffer[128] = {};
+        GetWindowTextW(GetDlgItem(m_page->GetHwnd(), static_cast<int>(id)), buffer, 128);
+        return buffer;
+    }
+    // Runs the loop until done() holds, letting worker threads go on (host time).
+    void RunUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 500 && !done(); ++i) {
+            m_driver.RunUntilIdle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        m_driver.RunUntilIdle();
+    }
+
+    testdata::TempDeviceRoot m_root;
+    platform::VirtualClock m_clock;
+    platform::ScopedClock m_installed{m_clock};
+    platform::ScreenDriver m_driver{&m_clock};
+    testdata::DrawTownWriter m_town{12, 1};
+    HMODULE m_module = nullptr;
+    six::RefCntPtr<MapEngineFacade> m_facade;
+    GuidanceServer* m_scripted = nullptr; // held by m_server
+    Onboard::OnboardServerPtr m_server;
+    RecordingVoice* m_voice = nullptr; // held by the voice pointer
+    RecordingMode m_mode;
+    std::unique_ptr<CNMapPage> m_page;
+};
+
+TEST(NavMapPageText, StreetsAndAnnouncementsAreCut) {
+    struct Row {
+        const char16_t* text;
+        const char16_t* street;
+        const char16_t* spoken;
+        bool arrival;
+    };
+    const Row rows[] = {
+        {u"Landstrasse/U12", u"Landstrasse", u"Landstrasse/U12", false},
+        {u"Im Feld", u"Im Feld", u"Im Feld", false},
+        {u"@", u"@", u"", true},
+        {u"[DestinationReached] @", u"[DestinationReached] @", u"[DestinationReached] ", true}};
+    for (const Row& row : rows) {
+        bool arrival = false;
+        EXPECT_EQ(CutStreetName(row.text), row.street);
+        EXPECT_EQ(CutAnnouncement(row.text, arrival), row.spoken);
+        EXPECT_EQ(arrival, row.arrival);
+    }
+}
+
+TEST_F(NavMapPageTest, TheBarBesideTheMapAndThreeTapsOnTheField) {
+    OpenWithRoute();
+    RECT bar{};
+    ASSERT_NE(m_page->GetDistanceBar()->GetHwnd(), nullptr);
+    GetWindowRect(m_page->GetDistanceBar()->GetHwnd(), &bar);
+    EXPECT_EQ(bar.right - bar.left, 39) << "a 240-pixel area";
+    EXPECT_EQ(Text(CNMapPage::kDistValueId), u"2.0km");
+    const char16_t* labels[] = {u"Time", u"Arrival", u"Distance"};
+    RECT field{};
+    GetWindowRect(GetDlgItem(m_page->GetHwnd(), CNMapPage::kDistValueId), &field);
+    POINT inside{(field.left + field.right) / 2, (field.top + field.bottom) / 2};
+    ScreenToClient(m_page->GetHwnd(), &inside);
+    for (const char16_t* label : labels) {
+        SendMessageW(m_page->GetHwnd(), WM_LBUTTONDOWN, 0, MAKELPARAM(inside.x, inside.y));
+        EXPECT_EQ(Text(CNMapPage::kDistLabelId), label);
+    }
+    EXPECT_EQ(Text(CNMapPage::kDistValueId), u"2.0km");
+}
+
+// Advice arrives on a worker thread while the page's thread runs its loop.
+TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
+    struct Row {
+        std::vector<GuidanceStep> steps;
+        const char16_t* nextStreet;
+        std::vector<std::u16string> voice;
+        bool arrived;
+    };
+    const Row rows[] = {
+        {{{u"Landstrasse/U7", u"[TurnLeft]"}}, u"Landstrasse", {u"Say([TurnLeft])"}, false},
+        {{{u"Im Feld", u"[A]"}, {u"Im Feld", u""}, {u"Au", u"[B]"}},
+         u"Au",
+         {u"Say([A])", u"Say([B])"},
+         false},
+        {{{u"Kirchweg", u"@"}}, u"", {}, true},
+        {{{u"Kirchweg", u"[DestinationReached] @"}}, u"", {u"Say([DestinationReached] )"}, true},
+    };
+    for (const Row& row : rows) {
+        OpenWithRoute();
+        std::thread worker([&] {
+            for (const GuidanceStep& step : row.steps) {
+                m_server->AdviceEvent.Emit(AdvicePtr(new StepAdvice(step)));
+            }
+        });
+        RunUntil([&] { return m_voice->Calls().size() >= row.voice.size(); });
+        worker.join();
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(Text(CNMapPage::kNextStreetId), row.nextStreet);
+        EXPECT_EQ(m_voice->Calls(), row.voice);
+        EXPECT_EQ(m_page->GetMapView()->HasRoute(), !row.arrived);
+        EXPECT_EQ(m_page->IsGuidanceConnected(), !row.arrived);
+        EXPECT_TRUE(m_page->IsPositionConnected());
+        m_page.reset();
+    }
+}
+
+TEST_F(NavMapPageTest, TheAnnouncementKeyStopsAndSpeaksAgain) {
+    OpenWithRoute();
+    m_scripted->current = AdvicePtr(new StepAdvice({u"Au", u"[Again]@"}));
+    SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'A', 0);
+    RunUntil([&] { return !m_voice->Calls().empty(); });
+    EXPECT_EQ(m_voice->Calls(), (std::vector<std::u16string>{u"Stop", u"Say([Again])"}));
+}
+
+TEST_F(NavMapPageTest, BlockDistanceIsCheckedBeforeTheServerIsAsked) {
+    struct Row {
+        std::u16string typed; // kilometres
+        std::vector<std::string> blocks;
+        bool tooFar;
+    };
+    const Row rows[] = {{u"5", {"5000 replan"}, false},
+                        {u"0.09", {}, false},
+                        {u"100.1", {}, true},
+                        {u"1" + std::u16string(300, u'0'), {}, true}};
+    for (const Row& row : rows) {
+        OpenWithRoute();
+        bool tooFar = false;
+        auto dialog = [] {
+            HWND window = FindWindowW(u"Dialog", nullptr);
+            return window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+        };
+        m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+                                   auto* box = dynamic_cast<StreetBlockDlg*>(dialog());
+                                   ASSERT_NE(box, nullptr);
+                                   SetWindowTextW(box->GetEdit()->GetWindow(), row.typed.c_str());
+                                   PostMessageW(box->GetWindow(), WM_COMMAND, 1, 0);
+                               }),
+                               platform::ScriptStep::Run([&] {
+                                   DialogBase* box = dialog();
+                                   tooFar = box != nullptr && box->GetSection() == u"MsgBox";
+                                   if (box != nullptr) {
+                                       PostMessageW(box->GetWindow(), WM_COMMAND, 1, 0);
+                                   }
+                               })});
+        SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kBlockStreetId, 0);
+        RunUntil([&] { return m_scripted->Blocks().size() >= row.blocks.size(); });
+        EXPECT_EQ(m_scripted->Blocks(), row.blocks)
+            << std::string(row.typed.begin(), row.typed.end());
+        EXPECT_EQ(tooFar, row.tooFar);
+        EXPECT_EQ(m_page->IsStreetBlocked(), !row.blocks.empty());
+        m_page.reset();
+        std::lock_guard lock(m_scripted->mutex);
+        m_scripted->blocks.clear();
+    }
+}
+
+} // namespace
