@@ -15,7 +15,7 @@ nav_test(app_mappages_test THREADED
     ${CMAKE_CURRENT_LIST_DIR}/pages/tests/cnmappage_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pages/tests/distancefield_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pages/tests/navshowpage_test.cpp
-  DEPENDS app_mappages app_testing app_startup ui_dialogs ui_tmcmonitor testdata testdata_drawtown usefulcode_settings usefulcode_text
+  DEPENDS app_mappages app_testing app_startup ui_dialogs ui_tmcmonitor positioning_receiver testdata testdata_drawtown usefulcode_settings usefulcode_text
           platform_window platform_window_testdriver platform_gdi platform_shell routing_service
           retrievalengine_engine testdata_worldmapset testdata_roadnetwork)
 if(TARGET app_mappages_test)

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -84,6 +85,7 @@ public:
         out = current;
         return out;
     }
+    GpsReceiverPtr& OpenAlternativeGps(GpsReceiverPtr& out) override { return out = replay; }
     std::vector<std::string> Blocks() {
         std::lock_guard lock(mutex);
         return blocks;
@@ -93,6 +95,7 @@ public:
     std::vector<std::string> blocks;
     std::vector<std::uint32_t> blockedIds;
     AdvicePtr current;
+    GpsReceiverPtr replay;
 };
 
 class NavMapPageTest : public testing::Test {
@@ -312,6 +315,147 @@ TEST_F(NavMapPageTest, BlockDistanceIsCheckedBeforeTheServerIsAsked) {
         m_page.reset();
         std::lock_guard lock(m_scripted->mutex);
         m_scripted->blocks.clear();
+    }
+}
+
+TEST_F(NavMapPageTest, StopAnswersEndOrKeepGuidance) {
+    using Calls = std::vector<std::string>;
+    const Calls stopped = {"ControlLogbook(1, 0)", "DisconnectTrafficEvent()", "ArmServerTimer()"};
+    auto with = [](Calls first, const Calls& middle, Calls last) {
+        first.insert(first.end(), middle.begin(), middle.end());
+        first.insert(first.end(), last.begin(), last.end());
+        return first;
+    };
+    struct Row {
+        const char* name;
+        UINT key;   // 0: the "Stop" button; 1: without confirmation
+        int answer; // 0: no dialog expected
+        Calls calls;
+        bool guiding;
+        bool visible;
+    };
+    const Row rows[] = {
+        {"new destination", 0, 534, with({"NextStop(1)"}, stopped, {"Activate()"}), false, false},
+        {"menu", 0, 470, with({"NextStop(1)"}, stopped, {"Deactivate(0)"}), false, true},
+        {"no confirmation", 1, 0, with({}, stopped, {"Deactivate(0)"}), false, true},
+        {"Esc asks", VK_ESCAPE, 470, with({"NextStop(1)"}, stopped, {"Deactivate(0)"}), false,
+         true},
+        {"S asks", 'S', 535, {"NextStop(1)"}, true, true},
+        {"next destination", 0, 1150, {"NextStop(1)", "NextStop(0)"}, true, true},
+        {"map", 0, 430, {"NextStop(1)"}, true, true},
+        {"continue", 0, 535, {"NextStop(1)"}, true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_mode.script.hasNextStop = true;
+        OpenWithRoute();
+        bool asked = false;
+        if (row.answer != 0) {
+            m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+                HWND window = FindWindowW(u"Dialog", nullptr);
+                DialogBase* box = window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+                asked = box != nullptr && box->GetSection() == u"StopNavigDlg";
+                if (box != nullptr) {
+                    PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(row.answer), 0);
+                }
+            })});
+        }
+        if (row.key == 0) {
+            SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kStopId, 0);
+        } else if (row.key == 1) {
+            m_page->StopNavigation(false);
+        } else {
+            SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, row.key, 0);
+        }
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(asked, row.answer != 0);
+        EXPECT_EQ(m_mode.Calls(), row.calls);
+        EXPECT_EQ(m_page->IsGuidanceConnected(), row.guiding);
+        EXPECT_EQ(m_page->IsPositionConnected(), row.guiding);
+        EXPECT_EQ(IsWindowVisible(m_page->GetHwnd()) != FALSE, row.visible);
+        m_page.reset();
+    }
+}
+
+// A server that holds its answers until released, so that the page goes while its two worker
+// threads wait in the server.
+class HeldServer final : public mapviewtest::ScriptedServer {
+public:
+    const std::vector<std::uint32_t>* AvoidRoadAhead(std::int32_t, bool) override {
+        Hold();
+        return &ids;
+    }
+    AdvicePtr& GetAdviceAtPosition(AdvicePtr& out) override {
+        Hold();
+        out = AdvicePtr(new StepAdvice({u"Au", u"[Again]"}));
+        return out;
+    }
+    void Release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+    int Waiting() {
+        std::lock_guard lock(mutex);
+        return waiting;
+    }
+
+private:
+    void Hold() {
+        std::unique_lock lock(mutex);
+        ++waiting;
+        changed.wait(lock, [this] { return released; });
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    int waiting = 0;
+    std::vector<std::uint32_t> ids;
+};
+
+TEST_F(NavMapPageTest, APageDeletedWhileItsThreadsRunWaitsForThem) {
+    auto* held = new HeldServer;
+    Onboard::OnboardServerPtr server(held);
+    auto page = std::make_unique<CNMapPage>(&m_mode, server, m_facade);
+    ShowPageWindow(page->GetPageHandle(), true);
+    m_driver.RunUntilIdle();
+    m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+        HWND window = FindWindowW(u"Dialog", nullptr);
+        auto* box = window != nullptr
+                        ? dynamic_cast<StreetBlockDlg*>(DialogBase::FromWindow(window))
+                        : nullptr;
+        ASSERT_NE(box, nullptr);
+        SetWindowTextW(box->GetEdit()->GetWindow(), u"5");
+        PostMessageW(window, WM_COMMAND, 1, 0);
+    })});
+    page->ToggleStreetBlock(true);
+    SendMessageW(page->GetHwnd(), WM_KEYDOWN, 'A', 0);
+    for (int i = 0; i < 500 && held->Waiting() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_EQ(held->Waiting(), 2);
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        held->Release();
+    });
+    page.reset(); // joins both threads; under ASan nothing is used after free
+    release.join();
+    m_driver.RunUntilIdle();
+    EXPECT_EQ(m_voice->Calls(), std::vector<std::u16string>{});
+}
+
+TEST_F(NavMapPageTest, SimulationKeysNeedTheSimulationSetting) {
+    struct Row {
+        const char* settings;
+        bool hasDevice;
+    };
+    const Row rows[] = {
+        {"[Zudav]\r\nSimulation=1\r\n", true}, {"[Zudav]\r\nSimulation=0\r\n", false}, {"", false}};
+    for (const Row& row : rows) {
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(), row.settings));
+        m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
+        CNMapPage page(&m_mode, m_server, m_facade);
+        EXPECT_EQ(static_cast<bool>(page.GetReplayDevice()), row.hasDevice) << row.settings;
     }
 }
 
