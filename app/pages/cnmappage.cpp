@@ -739,9 +739,11 @@ void CNMapPage::OnAdviceMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     if (changed) {
         (void)SetWindowTextW(Item(kNextStreetId), CutStreetName(name).c_str());
     }
-    (void)m_field.Update(static_cast<std::int32_t>(value->GetRemainingDistance()),
-                         static_cast<std::int32_t>(value->GetRemainingTime()));
-    RefreshDistanceTexts();
+    // Most advice leaves the shown text as it is: the texts are set again only when it changed.
+    if (m_field.Update(static_cast<std::int32_t>(value->GetRemainingDistance()),
+                       static_cast<std::int32_t>(value->GetRemainingTime()))) {
+        RefreshDistanceTexts();
+    }
 }
 
 void CNMapPage::OnRouteChanged(const RouteRequestResult* result) {
