@@ -2,6 +2,7 @@
 #include "app/startup/voicepointer.h"
 #include "app/tests/recordingmode.h"
 #include "app/tests/recordingvoice.h"
+#include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/tests/mapviewfixture.h"
 #include "ui/dialogbase.h"
 #include "ui/messagedialogs.h"
@@ -286,6 +287,13 @@ TEST_F(NavMapPageTest, BlockDistanceIsCheckedBeforeTheServerIsAsked) {
                         {u"0.09", {}, false},
                         {u"100.1", {}, true},
                         {u"1" + std::u16string(300, u'0'), {}, true}};
+    // The server names two streets, one with flag bits above the low 28.
+    const std::uint32_t first = m_town.GetDetailIds()[m_town.GetStreetSegment(2, 2, true)];
+    const std::uint32_t second = m_town.GetDetailIds()[m_town.GetStreetSegment(3, 2, false)];
+    m_scripted->blockedIds = {first | 0x30000000u, second};
+    std::vector<std::vector<GeoPoint>> lines(2);
+    ASSERT_TRUE(m_facade->GetMappedElement(first)->GetPoints(lines[0]));
+    ASSERT_TRUE(m_facade->GetMappedElement(second)->GetPoints(lines[1]));
     for (const Row& row : rows) {
         OpenWithRoute();
         bool tooFar = false;
@@ -307,11 +315,16 @@ TEST_F(NavMapPageTest, BlockDistanceIsCheckedBeforeTheServerIsAsked) {
                                    }
                                })});
         SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kBlockStreetId, 0);
-        RunUntil([&] { return m_scripted->Blocks().size() >= row.blocks.size(); });
+        RunUntil([&] {
+            return m_scripted->Blocks().size() >= row.blocks.size() &&
+                   m_page->GetBlockedLines().size() == (row.blocks.empty() ? 0u : 2u);
+        });
         EXPECT_EQ(m_scripted->Blocks(), row.blocks)
             << std::string(row.typed.begin(), row.typed.end());
         EXPECT_EQ(tooFar, row.tooFar);
         EXPECT_EQ(m_page->IsStreetBlocked(), !row.blocks.empty());
+        EXPECT_EQ(m_page->GetBlockedLines(),
+                  row.blocks.empty() ? std::vector<std::vector<GeoPoint>>{} : lines);
         m_page.reset();
         std::lock_guard lock(m_scripted->mutex);
         m_scripted->blocks.clear();
@@ -457,6 +470,42 @@ TEST_F(NavMapPageTest, SimulationKeysNeedTheSimulationSetting) {
         CNMapPage page(&m_mode, m_server, m_facade);
         EXPECT_EQ(static_cast<bool>(page.GetReplayDevice()), row.hasDevice) << row.settings;
     }
+}
+
+// Positions from the GPS worker: one redraw request however many arrive before the page's
+// thread gets to it; the newest street's name is shown then.
+TEST_F(NavMapPageTest, PositionsAskForOneRedrawAndShowTheStreet) {
+    struct Row {
+        std::vector<float> hdops; // negative: no fix
+        int posted;
+    };
+    const Row rows[] = {{{-1.0f}, 0}, {{1.0f}, 1}, {{1.0f, 1.0f, 1.0f}, 1}};
+    OpenWithRoute();
+    const std::uint32_t street = m_town.GetDetailIds()[m_town.GetStreetSegment(2, 2, true)];
+    const six::IntfPtr<MapElement> element = m_facade->GetMappedElement(street);
+    ASSERT_TRUE(element && element->GetName() != nullptr);
+    const std::u16string name = element->GetName();
+    for (const Row& row : rows) {
+        std::thread worker([&] {
+            for (float hdop : row.hdops) {
+                MatchedPosition position;
+                position.matched = MapPointToDegrees(m_town.GetCentre());
+                position.fix.hdop = hdop;
+                position.street = static_cast<std::int32_t>(street);
+                m_server->PositionEvent.Emit(&position);
+            }
+        });
+        worker.join();
+        int posted = 0;
+        MSG message{};
+        while (PeekMessageW(&message, m_page->GetHwnd(), CNMapPage::kRedrawMessage,
+                            CNMapPage::kRedrawMessage, PM_REMOVE)) {
+            ++posted;
+            DispatchMessageW(&message);
+        }
+        EXPECT_EQ(posted, row.posted) << row.hdops.size();
+    }
+    EXPECT_EQ(Text(CNMapPage::kCurrentStreetId), CutStreetName(name));
 }
 
 } // namespace
