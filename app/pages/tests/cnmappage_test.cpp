@@ -10,6 +10,7 @@
 #include "utilities/usefulcode/memoryarena.h"
 #include "utilities/usefulcode/windowhandle.h"
 
+#include "platform/shell/dialogs.h"
 #include "platform/shell/modulepath.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
@@ -21,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -506,6 +508,63 @@ TEST_F(NavMapPageTest, PositionsAskForOneRedrawAndShowTheStreet) {
         EXPECT_EQ(posted, row.posted) << row.hdops.size();
     }
     EXPECT_EQ(Text(CNMapPage::kCurrentStreetId), CutStreetName(name));
+}
+
+class StatusRecorder {
+public:
+    OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+    void OnStatus(DWORD status) {
+        std::lock_guard lock(m_mutex);
+        statuses.push_back(status);
+    }
+    std::vector<DWORD> Statuses() {
+        std::lock_guard lock(m_mutex);
+        return statuses;
+    }
+
+private:
+    OwnerHandlerList m_handlers;
+    std::mutex m_mutex;
+    std::vector<DWORD> statuses;
+};
+
+TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
+    struct Row {
+        const char* name;
+        bool simulation;
+        std::optional<std::u16string> chosen;
+        std::size_t requests;
+        std::vector<DWORD> statuses;
+    };
+    ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\drive.txt", "$GPGGA,,,,,,0,,,,,,,,*66\r\n"));
+    const Row rows[] = {
+        {"an existing file", true, u"\\Nav\\drive.txt", 1, {}},
+        {"a missing file", true, u"\\Nav\\gone.txt", 1, {GpsDevice::kStatusReplayFileMissing}},
+        {"cancelled", true, std::nullopt, 1, {}},
+        {"no simulation", false, u"\\Nav\\gone.txt", 0, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
+                                     row.simulation ? "[Zudav]\r\nSimulation=1\r\n" : ""));
+        m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
+        StatusRecorder recorder;
+        m_scripted->replay->GetStatusSignal().Connect(&recorder, &StatusRecorder::OnStatus);
+        OpenWithRoute();
+        platform::ClearOpenFileDialogs();
+        const std::size_t before = platform::RecordedOpenFileRequests().size();
+        platform::PushOpenFileAnswer(row.chosen);
+        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'L', 0);
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(platform::RecordedOpenFileRequests().size() - before, row.requests);
+        EXPECT_EQ(recorder.Statuses(), row.statuses);
+        EXPECT_TRUE(m_page->IsGuidanceConnected()) << "the page stays as it was";
+        EXPECT_EQ(m_mode.Calls(), std::vector<std::string>{});
+        m_page.reset();
+        m_scripted->replay->GetStatusSignal().Disconnect(&recorder);
+        m_scripted->replay = nullptr;
+        platform::ClearOpenFileDialogs();
+    }
 }
 
 } // namespace
