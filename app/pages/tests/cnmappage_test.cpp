@@ -567,4 +567,45 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
     }
 }
 
+// In simulation the S key first asks for the replay speed; cancelled, it goes on as the stop key.
+TEST_F(NavMapPageTest, ACancelledSimulationDialogFallsThroughToTheGeneralKeys) {
+    struct Row {
+        const char* settings;
+        int speedAnswer; // 0: no speed dialog expected
+        std::vector<std::u16string> dialogs;
+    };
+    const Row rows[] = {
+        {"[Zudav]\r\nSimulation=1\r\n", 2, {u"GpsSimulationDlg", u"StopNavigDlg"}},
+        {"[Zudav]\r\nSimulation=1\r\n", 1, {u"GpsSimulationDlg"}},
+        {"", 0, {u"StopNavigDlg"}},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(), row.settings));
+        m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
+        OpenWithRoute();
+        std::vector<std::u16string> seen;
+        auto answer = [&](int speedAnswer) {
+            return platform::ScriptStep::Run([&seen, speedAnswer] {
+                HWND window = FindWindowW(u"Dialog", nullptr);
+                DialogBase* box = window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+                if (box == nullptr) {
+                    return;
+                }
+                seen.push_back(box->GetSection());
+                const bool isSpeed = box->GetSection() == u"GpsSimulationDlg";
+                PostMessageW(
+                    window, WM_COMMAND,
+                    static_cast<WPARAM>(isSpeed ? speedAnswer : CNMapPage::kAnswerContinue), 0);
+            });
+        };
+        m_driver.PlayWhenIdle({answer(row.speedAnswer), answer(row.speedAnswer)});
+        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'S', 0);
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(seen, row.dialogs) << row.settings << row.speedAnswer;
+        EXPECT_TRUE(m_page->IsGuidanceConnected());
+        m_page.reset();
+        m_scripted->replay = nullptr;
+    }
+}
+
 } // namespace
