@@ -608,4 +608,36 @@ TEST_F(NavMapPageTest, ACancelledSimulationDialogFallsThroughToTheGeneralKeys) {
     }
 }
 
+TEST_F(NavMapPageTest, NextDestinationLiftsABlockWithoutAsking) {
+    m_mode.script.hasNextStop = true;
+    OpenWithRoute();
+    auto dialog = [] {
+        HWND window = FindWindowW(u"Dialog", nullptr);
+        return window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+    };
+    m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+        auto* box = dynamic_cast<StreetBlockDlg*>(dialog());
+        ASSERT_NE(box, nullptr);
+        SetWindowTextW(box->GetEdit()->GetWindow(), u"5");
+        PostMessageW(box->GetWindow(), WM_COMMAND, 1, 0);
+    })});
+    m_page->ToggleStreetBlock(true);
+    RunUntil([&] { return m_scripted->Blocks().size() == 1; });
+    ASSERT_TRUE(m_page->IsStreetBlocked());
+    std::vector<std::u16string> asked;
+    m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+        DialogBase* box = dialog();
+        ASSERT_NE(box, nullptr);
+        asked.push_back(box->GetSection());
+        PostMessageW(box->GetWindow(), WM_COMMAND, CNMapPage::kAnswerNextDestination, 0);
+    })});
+    SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kStopId, 0);
+    RunUntil([&] { return m_scripted->Blocks().size() == 2; });
+    EXPECT_EQ(asked, std::vector<std::u16string>{u"StopNavigDlg"});
+    EXPECT_EQ(m_scripted->Blocks(), (std::vector<std::string>{"5000 replan", "0"}));
+    EXPECT_FALSE(m_page->IsStreetBlocked());
+    EXPECT_TRUE(m_page->IsGuidanceConnected());
+    EXPECT_FALSE(m_page->GetMapView()->HasRoute());
+}
+
 } // namespace
