@@ -213,7 +213,9 @@ TEST_F(ExtractMapPage, GuidesFromSchaanToVaduzAndArrivesOnce) {
                                      u"Stop") != now.end();
             }
         }
-        if (!framed && i == 60) {
+        // The frames 200 m before a manoeuvre, where the junction picture shows.
+        const std::vector<std::u16string> sofar = voice->Calls();
+        if (!framed && !sofar.empty() && sofar.back().starts_with(u"Say([In] [Metres200]")) {
             SaveFrame("picture");
             page->OnTap(); // arrow mode
             driver.RunUntilIdle();
