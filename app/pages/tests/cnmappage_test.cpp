@@ -640,4 +640,43 @@ TEST_F(NavMapPageTest, NextDestinationLiftsABlockWithoutAsking) {
     EXPECT_FALSE(m_page->GetMapView()->HasRoute());
 }
 
+TEST_F(NavMapPageTest, LiftingABlockAsksFirst) {
+    struct Row {
+        WPARAM answer; // 538: "Yes"
+        std::vector<std::string> blocks;
+        bool blocked;
+    };
+    const Row rows[] = {{538, {"5000 replan", "0"}, false}, {2, {"5000 replan"}, true}};
+    for (const Row& row : rows) {
+        OpenWithRoute();
+        auto dialog = [] {
+            HWND window = FindWindowW(u"Dialog", nullptr);
+            return window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+        };
+        m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+            auto* box = dynamic_cast<StreetBlockDlg*>(dialog());
+            ASSERT_NE(box, nullptr);
+            SetWindowTextW(box->GetEdit()->GetWindow(), u"5");
+            PostMessageW(box->GetWindow(), WM_COMMAND, 1, 0);
+        })});
+        m_page->ToggleStreetBlock(true);
+        RunUntil([&] { return m_scripted->Blocks().size() == 1; });
+        std::u16string asked;
+        m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+            DialogBase* box = dialog();
+            ASSERT_NE(box, nullptr);
+            asked = box->GetSection();
+            PostMessageW(box->GetWindow(), WM_COMMAND, row.answer, 0);
+        })});
+        SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kBlockStreetId, 0);
+        RunUntil([&] { return m_scripted->Blocks().size() == row.blocks.size(); });
+        EXPECT_EQ(asked, u"YesNoDlg");
+        EXPECT_EQ(m_scripted->Blocks(), row.blocks);
+        EXPECT_EQ(m_page->IsStreetBlocked(), row.blocked);
+        m_page.reset();
+        std::lock_guard lock(m_scripted->mutex);
+        m_scripted->blocks.clear();
+    }
+}
+
 } // namespace
