@@ -7,10 +7,12 @@ target_link_libraries(app_modes_types INTERFACE retrievalengine_interfaces routi
                       tablefiles_housenumber)
 nav_headers(app_modes_types modes/destinationtypes.h modes/modecontroller.h modes/routeswitches.h)
 
-# A mode for the tests of the pages: answers from a script, records every call.
+# A mode for the tests of the pages: answers from a script, records every call; and a voice
+# output that records what it is told.
 nav_component(app_testing STEP 12
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/recordingmode.cpp
-  DEPENDS app_modes_types)
+          ${CMAKE_CURRENT_LIST_DIR}/tests/recordingvoice.cpp
+  DEPENDS app_modes_types advisor_voice)
 
 nav_test(app_modes_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/modes/tests/routeswitches_test.cpp

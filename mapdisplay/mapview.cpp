@@ -1252,6 +1252,15 @@ int MapView::BandFactor() const {
 }
 
 void MapView::DrawRoute(HDC dc) {
+    // The position first: UpdateFollow holds the position lock while it redraws, so the route
+    // lock is only ever taken inside it, never the other way round.
+    GeoPoint current;
+    GeoPoint previous;
+    {
+        ScopedLock position(&m_positionLock);
+        current = m_current;
+        previous = m_previous;
+    }
     ScopedLock lock(&m_routeLock);
     m_scratch.clear();
     if (!m_canvas || m_canvas->GetHwnd() == nullptr || m_pieces.empty()) {
@@ -1282,11 +1291,6 @@ void MapView::DrawRoute(HDC dc) {
         }
     };
     bool cut = !m_isGuidance;
-    GeoPoint current;
-    {
-        ScopedLock position(&m_positionLock);
-        current = m_current;
-    }
     for (std::size_t i = 0; i < m_pieces.size(); ++i) {
         const RoutePiece& piece = m_pieces[i];
         if (piece.points.empty()) {
@@ -1310,19 +1314,15 @@ void MapView::DrawRoute(HDC dc) {
         }
         if (!cut && Contains(piece.bounds, current)) {
             cut = true;
-            CutAtVehicle(i);
+            CutAtVehicle(i, previous);
         }
     }
     flush();
 }
 
-void MapView::CutAtVehicle(std::size_t index) {
+void MapView::CutAtVehicle(std::size_t index, GeoPoint previousPosition) {
     RECT r = EraseRect();
-    POINT previous;
-    {
-        ScopedLock position(&m_positionLock);
-        previous = m_canvas->GeoToScreen(m_previous);
-    }
+    const POINT previous = m_canvas->GeoToScreen(previousPosition);
     OffsetRect(&r, previous.x, previous.y);
     POINT p = m_canvas->GeoToScreen(m_pieces[index].points.front());
     while (PointInRect(r, p) && index > 0) {

@@ -293,7 +293,8 @@ private:
     bool Pick(const GeoPoint& point);
     int StepPoint(int direction);
     void Repaint();
-    void CutAtVehicle(std::size_t piece);
+    // previousPosition: the vehicle's previous position, read under the position lock.
+    void CutAtVehicle(std::size_t piece, GeoPoint previousPosition);
     GeoPoint ShapeFromElement(RoutePiece& piece, const six::RefCntPtr<MapEngineFacade>& facade);
     void DrawFlag(HDC dc, const GeoPoint& point);
     void DrawLines(HDC dc, const std::vector<std::vector<GeoPoint>>& lines, bool onlyVisible);

@@ -18,6 +18,7 @@
 #include "platform/sound/soundsdl.h"
 #endif
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -166,7 +167,9 @@ int DriveRoute(IAdvisor& advisor, const RouteRequestResult& route, IVoiceOutput&
         if (!advisor.CreateAdvice(advice, at.position, at.route, 0) || !advice->IsValid()) {
             ++missing;
         } else if (const AdviceValuePtr value = advice->Current()) {
-            const std::u16string spoken = value->GetSpeechText();
+            // As the navigation map page: spoken up to the arrival mark "@".
+            std::u16string spoken = value->GetSpeechText();
+            spoken.erase(std::min(spoken.find(u'@'), spoken.size()));
             if (!spoken.empty()) {
                 std::printf("%7.0f m  in %5d m  code %3d  %-40s %s\n", at.metresDriven,
                             value->GetDistance(), value->GetKind(),

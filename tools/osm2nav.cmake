@@ -202,3 +202,18 @@ if(TARGET osmcontacts_test)
     add_dependencies(osmcontacts_test advisor_demo_data)
   endif()
 endif()
+
+# The navigation map page guiding the demo drive of a route over the extract through the real
+# server; frames in picture and arrow mode land in the build folder.
+nav_extract_test(osmmappage_test SUITE ExtractMapPage
+  DEPENDS app_mappages app_testing app_startup onboard_server osm2nav_convert testdata_worldmapset
+          retrievalengine_engine testdata platform_gdi platform_window platform_window_testdriver)
+if(TARGET osmmappage_test)
+  target_compile_definitions(osmmappage_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
+    NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
+    NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+  if(TARGET advisor_demo_data)
+    add_dependencies(osmmappage_test advisor_demo_data)
+  endif()
+endif()

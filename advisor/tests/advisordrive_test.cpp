@@ -84,6 +84,10 @@ TEST(AdvisorDrive, AnnouncesEachPointOnceAndArrives) {
     EXPECT_NE(spoken[0].second, spoken[1].second);
     EXPECT_NE(spoken[2].second.find(u"[Now]"), std::u16string::npos);
     EXPECT_NE(spoken[4].second.find(u"DestinationReached"), std::u16string::npos);
+    // Only the arrival carries the mark the guidance page cuts the text at and reports by.
+    for (std::size_t i = 0; i < spoken.size(); ++i) {
+        EXPECT_EQ(spoken[i].second.ends_with(u" @"), i == 4) << i;
+    }
 
     // Said through the voice output, the texts play their samples key by key, in order.
     using Bytes = std::vector<std::uint8_t>;

@@ -1,0 +1,682 @@
+#include "app/pages/cnmappage.h"
+#include "app/startup/voicepointer.h"
+#include "app/tests/recordingmode.h"
+#include "app/tests/recordingvoice.h"
+#include "basiccomp/retrievalengine/code/mapelement.h"
+#include "mapdisplay/tests/mapviewfixture.h"
+#include "ui/dialogbase.h"
+#include "ui/messagedialogs.h"
+#include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/memoryarena.h"
+#include "utilities/usefulcode/windowhandle.h"
+
+#include "platform/shell/dialogs.h"
+#include "platform/shell/modulepath.h"
+#include "platform/window/input.h"
+#include "platform/window/message.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// One advice record as the page reads it.
+struct GuidanceStep {
+    std::u16string street;
+    std::u16string speech;
+    std::uint32_t remainingMetres = 1000;
+    std::uint32_t remainingSeconds = 120;
+    std::int16_t approach = 50;
+};
+
+class StepValue final : public IAdviceValue {
+public:
+    explicit StepValue(GuidanceStep step)
+        : m_step(std::move(step)) {}
+    const char16_t* GetFromStreet() const override { return u""; }
+    const char16_t* GetStreetName() const override { return m_step.street.c_str(); }
+    std::int32_t GetDistance() const override { return 100; }
+    std::uint32_t GetTravelTime() const override { return 10; }
+    std::int32_t GetKind() const override { return 0; }
+    std::uint32_t GetRemainingDistance() const override { return m_step.remainingMetres; }
+    std::uint32_t GetRemainingTime() const override { return m_step.remainingSeconds; }
+    const char16_t* GetDisplayText() const override { return u""; }
+    const char16_t* GetSpeechText() const override { return m_step.speech.c_str(); }
+    GeoPoint GetPosition() const override { return {}; }
+    const char16_t* GetPropertyText() const override { return u""; }
+    const char16_t* GetPlaceName() const override { return u""; }
+    RouteIteratorPtr GetRouteIterator() const override { return nullptr; }
+    std::int16_t GetApproachPercent() const override { return m_step.approach; }
+    std::uint8_t IsLinkedToNext() const override { return 0; }
+
+private:
+    GuidanceStep m_step;
+};
+
+class StepAdvice final : public IAdvice {
+public:
+    explicit StepAdvice(GuidanceStep step)
+        : m_step(std::move(step)) {}
+    bool Next() override { return false; }
+    AdviceValuePtr Current() const override { return AdviceValuePtr(new StepValue(m_step)); }
+    bool IsValid() const override { return true; }
+    AdvicePtr Clone() const override { return AdvicePtr(new StepAdvice(m_step)); }
+
+private:
+    GuidanceStep m_step;
+};
+
+// The scripted server, recording the street blocks and answering the current advice.
+class GuidanceServer final : public mapviewtest::ScriptedServer {
+public:
+    const std::vector<std::uint32_t>* AvoidRoadAhead(std::int32_t distance, bool replan) override {
+        std::lock_guard lock(mutex);
+        blocks.push_back(std::to_string(distance) + (replan ? " replan" : ""));
+        return &blockedIds;
+    }
+    AdvicePtr& GetAdviceAtPosition(AdvicePtr& out) override {
+        std::lock_guard lock(mutex);
+        out = current;
+        return out;
+    }
+    GpsReceiverPtr& OpenAlternativeGps(GpsReceiverPtr& out) override { return out = replay; }
+    std::vector<std::string> Blocks() {
+        std::lock_guard lock(mutex);
+        return blocks;
+    }
+
+    std::mutex mutex;
+    std::vector<std::string> blocks;
+    std::vector<std::uint32_t> blockedIds;
+    AdvicePtr current;
+    GpsReceiverPtr replay;
+};
+
+class NavMapPageTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!MemoryArena::Shared().HoldsMemory()) {
+            ASSERT_TRUE(MemoryArena::Shared().Reserve(8 << 20));
+        }
+        platform::SetExecutablePath(u"\\Nav\\nav.exe");
+        platform::ResourceBundle bundle;
+        bundle.strings = {{554, u"Distance"},
+                          {555, u"Arrival"},
+                          {557, u"Time"},
+                          {583, u"Stop"},
+                          {1121, u"Block"},
+                          {1122, u"Logging"},
+                          {1126, u"Block how far?"},
+                          {1127, u"Lift the block?"},
+                          {1189, u"Too far"}};
+        m_module = windowtesting::LoadLanguage(m_root, bundle);
+        ASSERT_NE(m_module, nullptr);
+        platform::SetResourceInstance(m_module);
+        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
+        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
+                                     "[Preferences]\r\nDistToDestMode=0\r\n"));
+        ASSERT_TRUE(m_root.MakeFolder(u"\\My Documents"));
+        ASSERT_TRUE(m_town.WriteTo(m_root, u"\\maps"));
+        m_facade = MapEngineFacade::Create(1024);
+        ASSERT_TRUE(m_facade->LoadLevelFile(u"\\maps\\town.lvl"));
+        m_scripted = new GuidanceServer;
+        m_server = Onboard::OnboardServerPtr(m_scripted);
+        m_voice = new RecordingVoice;
+        SetVoiceOutput(six::RefCntPtr<IVoiceOutput>(m_voice));
+    }
+    void TearDown() override {
+        m_page.reset();
+        SetVoiceOutput(nullptr);
+        m_server = nullptr;
+        m_facade = nullptr;
+        platform::SetResourceInstance(nullptr);
+        if (m_module != nullptr) {
+            (void)FreeLibrary(m_module);
+        }
+        platform::SetExecutablePath(u"");
+    }
+    // A page showing a two-record route through the town's centre.
+    void OpenWithRoute() {
+        m_page = std::make_unique<CNMapPage>(&m_mode, m_server, m_facade);
+        ShowPageWindow(m_page->GetPageHandle(), true);
+        m_driver.RunUntilIdle();
+        const GeoPoint a = MapPointToDegrees(m_town.GetCentre());
+        const GeoPoint b{a.x + 0.002f, a.y};
+        const GeoPoint c{a.x + 0.004f, a.y};
+        RouteRequestResult result(routestatus::kFound);
+        result.route = std::make_shared<ScriptedRoute>(
+            std::vector<RouteRecord>{ScriptedRecord(a, 1, {a, b}), ScriptedRecord(b, 2, {b, c})});
+        result.length = 2000;
+        result.travelTime = 600;
+        m_page->ShowRoute(result);
+        // The page connected its handlers when its window was made: the route comes as the
+        // server's route event, as after a calculation.
+        std::thread routeThread([&] { m_server->RouteEvent.Emit(&result); });
+        routeThread.join();
+        m_driver.RunUntilIdle();
+        ASSERT_TRUE(m_page->GetMapView()->HasRoute());
+        m_mode.ClearCalls();
+        m_voice->Clear();
+    }
+    std::u16string Text(UINT id) const {
+        char16_t buffer[128] = {};
+        GetWindowTextW(GetDlgItem(m_page->GetHwnd(), static_cast<int>(id)), buffer, 128);
+        return buffer;
+    }
+    // Runs the loop until done() holds, letting worker threads go on (host time).
+    void RunUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 500 && !done(); ++i) {
+            m_driver.RunUntilIdle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        m_driver.RunUntilIdle();
+    }
+
+    testdata::TempDeviceRoot m_root;
+    platform::VirtualClock m_clock;
+    platform::ScopedClock m_installed{m_clock};
+    platform::ScreenDriver m_driver{&m_clock};
+    testdata::DrawTownWriter m_town{12, 1};
+    HMODULE m_module = nullptr;
+    six::RefCntPtr<MapEngineFacade> m_facade;
+    GuidanceServer* m_scripted = nullptr; // held by m_server
+    Onboard::OnboardServerPtr m_server;
+    RecordingVoice* m_voice = nullptr; // held by the voice pointer
+    RecordingMode m_mode;
+    std::unique_ptr<CNMapPage> m_page;
+};
+
+TEST(NavMapPageText, StreetsAndAnnouncementsAreCut) {
+    struct Row {
+        const char16_t* text;
+        const char16_t* street;
+        const char16_t* spoken;
+        bool arrival;
+    };
+    const Row rows[] = {
+        {u"Landstrasse/U12", u"Landstrasse", u"Landstrasse/U12", false},
+        {u"Im Feld", u"Im Feld", u"Im Feld", false},
+        {u"@", u"@", u"", true},
+        {u"[DestinationReached] @", u"[DestinationReached] @", u"[DestinationReached] ", true}};
+    for (const Row& row : rows) {
+        bool arrival = false;
+        EXPECT_EQ(CutStreetName(row.text), row.street);
+        EXPECT_EQ(CutAnnouncement(row.text, arrival), row.spoken);
+        EXPECT_EQ(arrival, row.arrival);
+    }
+}
+
+TEST_F(NavMapPageTest, TheBarBesideTheMapAndThreeTapsOnTheField) {
+    OpenWithRoute();
+    RECT bar{};
+    ASSERT_NE(m_page->GetDistanceBar()->GetHwnd(), nullptr);
+    GetWindowRect(m_page->GetDistanceBar()->GetHwnd(), &bar);
+    EXPECT_EQ(bar.right - bar.left, 39) << "a 240-pixel area";
+    EXPECT_EQ(Text(CNMapPage::kDistValueId), u"2.0km");
+    const char16_t* labels[] = {u"Time", u"Arrival", u"Distance"};
+    RECT field{};
+    GetWindowRect(GetDlgItem(m_page->GetHwnd(), CNMapPage::kDistValueId), &field);
+    POINT inside{(field.left + field.right) / 2, (field.top + field.bottom) / 2};
+    ScreenToClient(m_page->GetHwnd(), &inside);
+    for (const char16_t* label : labels) {
+        SendMessageW(m_page->GetHwnd(), WM_LBUTTONDOWN, 0, MAKELPARAM(inside.x, inside.y));
+        EXPECT_EQ(Text(CNMapPage::kDistLabelId), label);
+    }
+    EXPECT_EQ(Text(CNMapPage::kDistValueId), u"2.0km");
+}
+
+// Advice arrives on a worker thread while the page's thread runs its loop.
+TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
+    struct Row {
+        std::vector<GuidanceStep> steps;
+        const char16_t* nextStreet;
+        std::vector<std::u16string> voice;
+        bool arrived;
+    };
+    const Row rows[] = {
+        {{{u"Landstrasse/U7", u"[TurnLeft]"}}, u"Landstrasse", {u"Say([TurnLeft])"}, false},
+        {{{u"Im Feld", u"[A]"}, {u"Im Feld", u""}, {u"Au", u"[B]"}},
+         u"Au",
+         {u"Say([A])", u"Say([B])"},
+         false},
+        {{{u"Kirchweg", u"@"}}, u"", {}, true},
+        {{{u"Kirchweg", u"[DestinationReached] @"}}, u"", {u"Say([DestinationReached] )"}, true},
+    };
+    for (const Row& row : rows) {
+        OpenWithRoute();
+        std::thread worker([&] {
+            for (const GuidanceStep& step : row.steps) {
+                m_server->AdviceEvent.Emit(AdvicePtr(new StepAdvice(step)));
+            }
+        });
+        RunUntil([&] { return m_voice->Calls().size() >= row.voice.size(); });
+        worker.join();
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(Text(CNMapPage::kNextStreetId), row.nextStreet);
+        EXPECT_EQ(m_voice->Calls(), row.voice);
+        EXPECT_EQ(m_page->GetMapView()->HasRoute(), !row.arrived);
+        EXPECT_EQ(m_page->IsGuidanceConnected(), !row.arrived);
+        EXPECT_TRUE(m_page->IsPositionConnected());
+        m_page.reset();
+    }
+}
+
+TEST_F(NavMapPageTest, TheAnnouncementKeyStopsAndSpeaksAgain) {
+    OpenWithRoute();
+    m_scripted->current = AdvicePtr(new StepAdvice({u"Au", u"[Again]@"}));
+    SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'A', 0);
+    RunUntil([&] { return !m_voice->Calls().empty(); });
+    EXPECT_EQ(m_voice->Calls(), (std::vector<std::u16string>{u"Stop", u"Say([Again])"}));
+}
+
+TEST_F(NavMapPageTest, BlockDistanceIsCheckedBeforeTheServerIsAsked) {
+    struct Row {
+        std::u16string typed; // kilometres
+        std::vector<std::string> blocks;
+        bool tooFar;
+    };
+    const Row rows[] = {{u"5", {"5000 replan"}, false},
+                        {u"0.09", {}, false},
+                        {u"100.1", {}, true},
+                        {u"1" + std::u16string(300, u'0'), {}, true}};
+    // The server names two streets, one with flag bits above the low 28.
+    const std::uint32_t first = m_town.GetDetailIds()[m_town.GetStreetSegment(2, 2, true)];
+    const std::uint32_t second = m_town.GetDetailIds()[m_town.GetStreetSegment(3, 2, false)];
+    m_scripted->blockedIds = {first | 0x30000000u, second};
+    std::vector<std::vector<GeoPoint>> lines(2);
+    ASSERT_TRUE(m_facade->GetMappedElement(first)->GetPoints(lines[0]));
+    ASSERT_TRUE(m_facade->GetMappedElement(second)->GetPoints(lines[1]));
+    for (const Row& row : rows) {
+        OpenWithRoute();
+        bool tooFar = false;
+        auto dialog = [] {
+            HWND window = FindWindowW(u"Dialog", nullptr);
+            return window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+        };
+        m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+                                   auto* box = dynamic_cast<StreetBlockDlg*>(dialog());
+                                   ASSERT_NE(box, nullptr);
+                                   SetWindowTextW(box->GetEdit()->GetWindow(), row.typed.c_str());
+                                   PostMessageW(box->GetWindow(), WM_COMMAND, 1, 0);
+                               }),
+                               platform::ScriptStep::Run([&] {
+                                   DialogBase* box = dialog();
+                                   tooFar = box != nullptr && box->GetSection() == u"MsgBox";
+                                   if (box != nullptr) {
+                                       PostMessageW(box->GetWindow(), WM_COMMAND, 1, 0);
+                                   }
+                               })});
+        SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kBlockStreetId, 0);
+        RunUntil([&] {
+            return m_scripted->Blocks().size() >= row.blocks.size() &&
+                   m_page->GetBlockedLines().size() == (row.blocks.empty() ? 0u : 2u);
+        });
+        EXPECT_EQ(m_scripted->Blocks(), row.blocks)
+            << std::string(row.typed.begin(), row.typed.end());
+        EXPECT_EQ(tooFar, row.tooFar);
+        EXPECT_EQ(m_page->IsStreetBlocked(), !row.blocks.empty());
+        EXPECT_EQ(m_page->GetBlockedLines(),
+                  row.blocks.empty() ? std::vector<std::vector<GeoPoint>>{} : lines);
+        m_page.reset();
+        std::lock_guard lock(m_scripted->mutex);
+        m_scripted->blocks.clear();
+    }
+}
+
+TEST_F(NavMapPageTest, StopAnswersEndOrKeepGuidance) {
+    using Calls = std::vector<std::string>;
+    const Calls stopped = {"ControlLogbook(1, 0)", "DisconnectTrafficEvent()", "ArmServerTimer()"};
+    auto with = [](Calls first, const Calls& middle, Calls last) {
+        first.insert(first.end(), middle.begin(), middle.end());
+        first.insert(first.end(), last.begin(), last.end());
+        return first;
+    };
+    struct Row {
+        const char* name;
+        UINT key;   // 0: the "Stop" button; 1: without confirmation
+        int answer; // 0: no dialog expected
+        Calls calls;
+        bool guiding;
+        bool visible;
+    };
+    const Row rows[] = {
+        {"new destination", 0, 534, with({"NextStop(1)"}, stopped, {"Activate()"}), false, false},
+        {"menu", 0, 470, with({"NextStop(1)"}, stopped, {"Deactivate(0)"}), false, true},
+        {"no confirmation", 1, 0, with({}, stopped, {"Deactivate(0)"}), false, true},
+        {"Esc asks", VK_ESCAPE, 470, with({"NextStop(1)"}, stopped, {"Deactivate(0)"}), false,
+         true},
+        {"S asks", 'S', 535, {"NextStop(1)"}, true, true},
+        {"next destination", 0, 1150, {"NextStop(1)", "NextStop(0)"}, true, true},
+        {"map", 0, 430, {"NextStop(1)"}, true, true},
+        {"continue", 0, 535, {"NextStop(1)"}, true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_mode.script.hasNextStop = true;
+        OpenWithRoute();
+        bool asked = false;
+        if (row.answer != 0) {
+            m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+                HWND window = FindWindowW(u"Dialog", nullptr);
+                DialogBase* box = window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+                asked = box != nullptr && box->GetSection() == u"StopNavigDlg";
+                if (box != nullptr) {
+                    PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(row.answer), 0);
+                }
+            })});
+        }
+        if (row.key == 0) {
+            SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kStopId, 0);
+        } else if (row.key == 1) {
+            m_page->StopNavigation(false);
+        } else {
+            SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, row.key, 0);
+        }
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(asked, row.answer != 0);
+        EXPECT_EQ(m_mode.Calls(), row.calls);
+        EXPECT_EQ(m_page->IsGuidanceConnected(), row.guiding);
+        EXPECT_EQ(m_page->IsPositionConnected(), row.guiding);
+        EXPECT_EQ(IsWindowVisible(m_page->GetHwnd()) != FALSE, row.visible);
+        m_page.reset();
+    }
+}
+
+// A server that holds its answers until released, so that the page goes while its two worker
+// threads wait in the server.
+class HeldServer final : public mapviewtest::ScriptedServer {
+public:
+    const std::vector<std::uint32_t>* AvoidRoadAhead(std::int32_t, bool) override {
+        Hold();
+        return &ids;
+    }
+    AdvicePtr& GetAdviceAtPosition(AdvicePtr& out) override {
+        Hold();
+        out = AdvicePtr(new StepAdvice({u"Au", u"[Again]"}));
+        return out;
+    }
+    void Release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+    int Waiting() {
+        std::lock_guard lock(mutex);
+        return waiting;
+    }
+
+private:
+    void Hold() {
+        std::unique_lock lock(mutex);
+        ++waiting;
+        changed.wait(lock, [this] { return released; });
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    int waiting = 0;
+    std::vector<std::uint32_t> ids;
+};
+
+TEST_F(NavMapPageTest, APageDeletedWhileItsThreadsRunWaitsForThem) {
+    auto* held = new HeldServer;
+    Onboard::OnboardServerPtr server(held);
+    auto page = std::make_unique<CNMapPage>(&m_mode, server, m_facade);
+    ShowPageWindow(page->GetPageHandle(), true);
+    m_driver.RunUntilIdle();
+    m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+        HWND window = FindWindowW(u"Dialog", nullptr);
+        auto* box = window != nullptr
+                        ? dynamic_cast<StreetBlockDlg*>(DialogBase::FromWindow(window))
+                        : nullptr;
+        ASSERT_NE(box, nullptr);
+        SetWindowTextW(box->GetEdit()->GetWindow(), u"5");
+        PostMessageW(window, WM_COMMAND, 1, 0);
+    })});
+    page->ToggleStreetBlock(true);
+    SendMessageW(page->GetHwnd(), WM_KEYDOWN, 'A', 0);
+    for (int i = 0; i < 500 && held->Waiting() < 2; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_EQ(held->Waiting(), 2);
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        held->Release();
+    });
+    page.reset(); // joins both threads; under ASan nothing is used after free
+    release.join();
+    m_driver.RunUntilIdle();
+    EXPECT_EQ(m_voice->Calls(), std::vector<std::u16string>{});
+}
+
+TEST_F(NavMapPageTest, SimulationKeysNeedTheSimulationSetting) {
+    struct Row {
+        const char* settings;
+        bool hasDevice;
+    };
+    const Row rows[] = {
+        {"[Zudav]\r\nSimulation=1\r\n", true}, {"[Zudav]\r\nSimulation=0\r\n", false}, {"", false}};
+    for (const Row& row : rows) {
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(), row.settings));
+        m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
+        CNMapPage page(&m_mode, m_server, m_facade);
+        EXPECT_EQ(static_cast<bool>(page.GetReplayDevice()), row.hasDevice) << row.settings;
+    }
+}
+
+// Positions from the GPS worker: one redraw request however many arrive before the page's
+// thread gets to it; the newest street's name is shown then.
+TEST_F(NavMapPageTest, PositionsAskForOneRedrawAndShowTheStreet) {
+    struct Row {
+        std::vector<float> hdops; // negative: no fix
+        int posted;
+    };
+    const Row rows[] = {{{-1.0f}, 0}, {{1.0f}, 1}, {{1.0f, 1.0f, 1.0f}, 1}};
+    OpenWithRoute();
+    const std::uint32_t street = m_town.GetDetailIds()[m_town.GetStreetSegment(2, 2, true)];
+    const six::IntfPtr<MapElement> element = m_facade->GetMappedElement(street);
+    ASSERT_TRUE(element && element->GetName() != nullptr);
+    const std::u16string name = element->GetName();
+    for (const Row& row : rows) {
+        std::thread worker([&] {
+            for (float hdop : row.hdops) {
+                MatchedPosition position;
+                position.matched = MapPointToDegrees(m_town.GetCentre());
+                position.fix.hdop = hdop;
+                position.street = static_cast<std::int32_t>(street);
+                m_server->PositionEvent.Emit(&position);
+            }
+        });
+        worker.join();
+        int posted = 0;
+        MSG message{};
+        while (PeekMessageW(&message, m_page->GetHwnd(), CNMapPage::kRedrawMessage,
+                            CNMapPage::kRedrawMessage, PM_REMOVE)) {
+            ++posted;
+            DispatchMessageW(&message);
+        }
+        EXPECT_EQ(posted, row.posted) << row.hdops.size();
+    }
+    EXPECT_EQ(Text(CNMapPage::kCurrentStreetId), CutStreetName(name));
+}
+
+class StatusRecorder {
+public:
+    OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+    void OnStatus(DWORD status) {
+        std::lock_guard lock(m_mutex);
+        statuses.push_back(status);
+    }
+    std::vector<DWORD> Statuses() {
+        std::lock_guard lock(m_mutex);
+        return statuses;
+    }
+
+private:
+    OwnerHandlerList m_handlers;
+    std::mutex m_mutex;
+    std::vector<DWORD> statuses;
+};
+
+TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
+    struct Row {
+        const char* name;
+        bool simulation;
+        std::optional<std::u16string> chosen;
+        std::size_t requests;
+        std::vector<DWORD> statuses;
+    };
+    ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\drive.txt", "$GPGGA,,,,,,0,,,,,,,,*66\r\n"));
+    const Row rows[] = {
+        {"an existing file", true, u"\\Nav\\drive.txt", 1, {}},
+        {"a missing file", true, u"\\Nav\\gone.txt", 1, {GpsDevice::kStatusReplayFileMissing}},
+        {"cancelled", true, std::nullopt, 1, {}},
+        {"no simulation", false, u"\\Nav\\gone.txt", 0, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
+                                     row.simulation ? "[Zudav]\r\nSimulation=1\r\n" : ""));
+        m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
+        StatusRecorder recorder;
+        m_scripted->replay->GetStatusSignal().Connect(&recorder, &StatusRecorder::OnStatus);
+        OpenWithRoute();
+        platform::ClearOpenFileDialogs();
+        const std::size_t before = platform::RecordedOpenFileRequests().size();
+        platform::PushOpenFileAnswer(row.chosen);
+        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'L', 0);
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(platform::RecordedOpenFileRequests().size() - before, row.requests);
+        EXPECT_EQ(recorder.Statuses(), row.statuses);
+        EXPECT_TRUE(m_page->IsGuidanceConnected()) << "the page stays as it was";
+        EXPECT_EQ(m_mode.Calls(), std::vector<std::string>{});
+        m_page.reset();
+        m_scripted->replay->GetStatusSignal().Disconnect(&recorder);
+        m_scripted->replay = nullptr;
+        platform::ClearOpenFileDialogs();
+    }
+}
+
+// In simulation the S key first asks for the replay speed; cancelled, it goes on as the stop key.
+TEST_F(NavMapPageTest, ACancelledSimulationDialogFallsThroughToTheGeneralKeys) {
+    struct Row {
+        const char* settings;
+        int speedAnswer; // 0: no speed dialog expected
+        std::vector<std::u16string> dialogs;
+    };
+    const Row rows[] = {
+        {"[Zudav]\r\nSimulation=1\r\n", 2, {u"GpsSimulationDlg", u"StopNavigDlg"}},
+        {"[Zudav]\r\nSimulation=1\r\n", 1, {u"GpsSimulationDlg"}},
+        {"", 0, {u"StopNavigDlg"}},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(), row.settings));
+        m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
+        OpenWithRoute();
+        std::vector<std::u16string> seen;
+        auto answer = [&](int speedAnswer) {
+            return platform::ScriptStep::Run([&seen, speedAnswer] {
+                HWND window = FindWindowW(u"Dialog", nullptr);
+                DialogBase* box = window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+                if (box == nullptr) {
+                    return;
+                }
+                seen.push_back(box->GetSection());
+                const bool isSpeed = box->GetSection() == u"GpsSimulationDlg";
+                PostMessageW(
+                    window, WM_COMMAND,
+                    static_cast<WPARAM>(isSpeed ? speedAnswer : CNMapPage::kAnswerContinue), 0);
+            });
+        };
+        m_driver.PlayWhenIdle({answer(row.speedAnswer), answer(row.speedAnswer)});
+        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'S', 0);
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(seen, row.dialogs) << row.settings << row.speedAnswer;
+        EXPECT_TRUE(m_page->IsGuidanceConnected());
+        m_page.reset();
+        m_scripted->replay = nullptr;
+    }
+}
+
+TEST_F(NavMapPageTest, NextDestinationLiftsABlockWithoutAsking) {
+    m_mode.script.hasNextStop = true;
+    OpenWithRoute();
+    auto dialog = [] {
+        HWND window = FindWindowW(u"Dialog", nullptr);
+        return window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+    };
+    m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+        auto* box = dynamic_cast<StreetBlockDlg*>(dialog());
+        ASSERT_NE(box, nullptr);
+        SetWindowTextW(box->GetEdit()->GetWindow(), u"5");
+        PostMessageW(box->GetWindow(), WM_COMMAND, 1, 0);
+    })});
+    m_page->ToggleStreetBlock(true);
+    RunUntil([&] { return m_scripted->Blocks().size() == 1; });
+    ASSERT_TRUE(m_page->IsStreetBlocked());
+    std::vector<std::u16string> asked;
+    m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+        DialogBase* box = dialog();
+        ASSERT_NE(box, nullptr);
+        asked.push_back(box->GetSection());
+        PostMessageW(box->GetWindow(), WM_COMMAND, CNMapPage::kAnswerNextDestination, 0);
+    })});
+    SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kStopId, 0);
+    RunUntil([&] { return m_scripted->Blocks().size() == 2; });
+    EXPECT_EQ(asked, std::vector<std::u16string>{u"StopNavigDlg"});
+    EXPECT_EQ(m_scripted->Blocks(), (std::vector<std::string>{"5000 replan", "0"}));
+    EXPECT_FALSE(m_page->IsStreetBlocked());
+    EXPECT_TRUE(m_page->IsGuidanceConnected());
+    EXPECT_FALSE(m_page->GetMapView()->HasRoute());
+}
+
+TEST_F(NavMapPageTest, LiftingABlockAsksFirst) {
+    struct Row {
+        WPARAM answer; // 538: "Yes"
+        std::vector<std::string> blocks;
+        bool blocked;
+    };
+    const Row rows[] = {{538, {"5000 replan", "0"}, false}, {2, {"5000 replan"}, true}};
+    for (const Row& row : rows) {
+        OpenWithRoute();
+        auto dialog = [] {
+            HWND window = FindWindowW(u"Dialog", nullptr);
+            return window != nullptr ? DialogBase::FromWindow(window) : nullptr;
+        };
+        m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+            auto* box = dynamic_cast<StreetBlockDlg*>(dialog());
+            ASSERT_NE(box, nullptr);
+            SetWindowTextW(box->GetEdit()->GetWindow(), u"5");
+            PostMessageW(box->GetWindow(), WM_COMMAND, 1, 0);
+        })});
+        m_page->ToggleStreetBlock(true);
+        RunUntil([&] { return m_scripted->Blocks().size() == 1; });
+        std::u16string asked;
+        m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+            DialogBase* box = dialog();
+            ASSERT_NE(box, nullptr);
+            asked = box->GetSection();
+            PostMessageW(box->GetWindow(), WM_COMMAND, row.answer, 0);
+        })});
+        SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kBlockStreetId, 0);
+        RunUntil([&] { return m_scripted->Blocks().size() == row.blocks.size(); });
+        EXPECT_EQ(asked, u"YesNoDlg");
+        EXPECT_EQ(m_scripted->Blocks(), row.blocks);
+        EXPECT_EQ(m_page->IsStreetBlocked(), row.blocked);
+        m_page.reset();
+        std::lock_guard lock(m_scripted->mutex);
+        m_scripted->blocks.clear();
+    }
+}
+
+} // namespace

@@ -1,0 +1,226 @@
+#include "app/pages/navshowpage.h"
+#include "app/tests/recordingmode.h"
+#include "mapdisplay/tests/mapviewfixture.h"
+#include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/memoryarena.h"
+#include "utilities/usefulcode/windowhandle.h"
+
+#include "platform/shell/modulepath.h"
+#include "platform/window/input.h"
+#include "platform/window/message.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// The three map pages over the draw town, a scripted server and a recording mode.
+class MapPagesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!MemoryArena::Shared().HoldsMemory()) {
+            ASSERT_TRUE(MemoryArena::Shared().Reserve(8 << 20));
+        }
+        platform::SetExecutablePath(u"\\Nav\\nav.exe");
+        platform::ResourceBundle bundle;
+        bundle.strings = {{320, u"Cancel"},  {501, u"Start"},       {554, u"Distance"},
+                          {555, u"Arrival"}, {557, u"Time"},        {560, u"Tour"},
+                          {561, u"Menu"},    {1045, u""},           {1046, u""},
+                          {1102, u"Moving"}, {1108, u"Route list"}, {1122, u"Logging"}};
+        m_module = windowtesting::LoadLanguage(m_root, bundle);
+        ASSERT_NE(m_module, nullptr);
+        platform::SetResourceInstance(m_module);
+        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
+        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
+        WriteSettings("");
+        ASSERT_TRUE(m_root.MakeFolder(u"\\My Documents"));
+        ASSERT_TRUE(m_town.WriteTo(m_root, u"\\maps"));
+        m_facade = MapEngineFacade::Create(1024);
+        ASSERT_TRUE(m_facade->LoadLevelFile(u"\\maps\\town.lvl"));
+        m_server = Onboard::OnboardServerPtr(new mapviewtest::ScriptedServer);
+    }
+    void TearDown() override {
+        m_server = nullptr;
+        m_facade = nullptr;
+        platform::SetResourceInstance(nullptr);
+        if (m_module != nullptr) {
+            (void)FreeLibrary(m_module);
+        }
+        platform::SetExecutablePath(u"");
+    }
+    void WriteSettings(const std::string& preferences) {
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
+                                     "[Preferences]\r\nDistToDestMode=0\r\n" + preferences));
+    }
+    template <typename Page> void Open(Page& page) {
+        ShowPageWindow(page.GetPageHandle(), true);
+        m_driver.RunUntilIdle();
+        m_mode.ClearCalls();
+    }
+    std::unique_ptr<NavShowPage> MakePlainPage() {
+        return std::make_unique<NavShowPage>(m_server, u"NavShowPage", &m_mode, m_facade, true, 420,
+                                             false);
+    }
+    static void Key(NavShowPage& page, UINT key) {
+        SendMessageW(page.GetHwnd(), WM_KEYDOWN, key, 0);
+    }
+    static void Command(NavShowPage& page, UINT id) {
+        SendMessageW(page.GetHwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    }
+
+    testdata::TempDeviceRoot m_root;
+    platform::VirtualClock m_clock;
+    platform::ScopedClock m_installed{m_clock};
+    platform::ScreenDriver m_driver{&m_clock};
+    testdata::DrawTownWriter m_town{12, 1};
+    HMODULE m_module = nullptr;
+    six::RefCntPtr<MapEngineFacade> m_facade;
+    Onboard::OnboardServerPtr m_server;
+    RecordingMode m_mode;
+};
+
+TEST_F(MapPagesTest, HidingAfterEscapeDetachesTheViewLater) {
+    struct Row {
+        bool escapeFirst;
+        bool attachedRightAfterHiding;
+    };
+    const Row rows[] = {{true, true}, {false, false}};
+    for (const Row& row : rows) {
+        auto page = MakePlainPage();
+        Open(*page);
+        ASSERT_NE(page->GetMapView()->GetHwnd(), nullptr);
+        if (row.escapeFirst) {
+            Key(*page, VK_ESCAPE);
+            EXPECT_EQ(m_mode.Calls(), Calls{"OnPageCommand(0)"});
+        }
+        ShowPageWindow(page->GetPageHandle(), false);
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(page->GetMapView()->GetHwnd() != nullptr, row.attachedRightAfterHiding)
+            << row.escapeFirst;
+        m_clock.Advance(NavShowPage::kDetachDelayMs);
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(page->GetMapView()->GetHwnd(), nullptr) << row.escapeFirst;
+    }
+}
+
+TEST_F(MapPagesTest, CommandsReachTheMode) {
+    struct Row {
+        int page; // 0 plain, 1 tour result, 2 moving map
+        UINT command;
+        Calls calls;
+    };
+    const Row rows[] = {
+        {0, NavShowPage::kCancelId, {"OnPageCommand(0)"}},
+        {0, NavShowPage::kStartNavigationId, {"OnPageCommand(2)"}},
+        {1, RouteCalcPage::kMainMenuId, {"Deactivate(1)"}},
+        {1, NavShowPage::kCancelId, {"OnPageCommand(2)"}},
+        {1, NavShowPage::kStartNavigationId, {"OnPageCommand(4)"}},
+        {1, RouteCalcPage::kRouteListId, {"OnPageCommand(9)"}},
+        {2, MovingMap::kLoggingId, {"ControlLogbook(0, 1)"}},
+        {2, NavShowPage::kCancelId, {"ControlLogbook(1, 1)", "Deactivate(1)"}},
+    };
+    for (const Row& row : rows) {
+        std::unique_ptr<NavShowPage> page;
+        if (row.page == 0) {
+            page = MakePlainPage();
+        } else if (row.page == 1) {
+            page = std::make_unique<RouteCalcPage>(&m_mode, m_server, m_facade);
+        } else {
+            page = std::make_unique<MovingMap>(&m_mode, m_server, m_facade, GeoPoint{});
+        }
+        Open(*page);
+        Command(*page, row.command);
+        EXPECT_EQ(m_mode.Calls(), row.calls) << row.page << " " << row.command;
+    }
+}
+
+TEST_F(MapPagesTest, TourKeysStepThroughTheViewPoints) {
+    struct Row {
+        UINT key;
+        std::size_t cursor;
+    };
+    const Row rows[] = {{'B', 1}, {VK_NUMPAD0 + 2, 2}, {'A', 1}, {VK_NUMPAD0 + 1, 0}, {'B', 1}};
+    RouteCalcPage page(&m_mode, m_server, m_facade);
+    Open(page);
+    const GeoPoint centre = MapPointToDegrees(m_town.GetCentre());
+    page.GetMapView()->SetPointList(
+        {centre, {centre.x + 0.001f, centre.y}, {centre.x + 0.002f, centre.y}});
+    for (const Row& row : rows) {
+        Key(page, row.key);
+        EXPECT_EQ(page.GetMapView()->GetPointCursor(), row.cursor) << row.key;
+    }
+}
+
+TEST_F(MapPagesTest, TourTotalsFollowTheDistanceUnit) {
+    struct Row {
+        const char* preference;
+        const char16_t* distance;
+    };
+    const Row rows[] = {{"DistanceUnitKilometres=1\r\n", u"2.0km"},
+                        {"DistanceUnitKilometres=0\r\n", u"1.2mls"}};
+    for (const Row& row : rows) {
+        WriteSettings(row.preference);
+        RouteCalcPage page(&m_mode, m_server, m_facade);
+        Open(page);
+        page.SetTour({}, 2000, 4500);
+        EXPECT_EQ(page.GetDistanceField().GetValue(DistanceField::kDistanceMode), row.distance);
+        EXPECT_EQ(page.GetDistanceField().GetValue(DistanceField::kTimeMode), u"1:15");
+    }
+}
+
+TEST_F(MapPagesTest, MovingMapStartOpensTheLogbookOnlyWithMoveMap) {
+    struct Row {
+        const char* preference;
+        Calls calls;
+    };
+    const Row rows[] = {{"MoveMap=1\r\n", {"ControlLogbook(0, 1)"}}, {"MoveMap=0\r\n", {}}};
+    for (const Row& row : rows) {
+        WriteSettings(row.preference);
+        MovingMap page(&m_mode, m_server, m_facade, MapPointToDegrees(m_town.GetCentre()));
+        Open(page);
+        page.Start();
+        EXPECT_EQ(m_mode.Calls(), row.calls) << row.preference;
+    }
+}
+
+// Positions from the worker thread: those without a fix are dropped, and positions that arrive
+// before the page handled its redraw request make no second request.
+TEST_F(MapPagesTest, MovingMapPostsOneRedrawForSeveralPositions) {
+    struct Row {
+        std::vector<float> hdops; // one position each; negative: no fix
+        int posted;
+    };
+    const Row rows[] = {{{-1.0f}, 0}, {{1.0f}, 1}, {{1.0f, 1.0f}, 1}, {{-1.0f, -1.0f, 2.0f}, 1}};
+    MovingMap page(&m_mode, m_server, m_facade, MapPointToDegrees(m_town.GetCentre()));
+    Open(page);
+    ASSERT_TRUE(page.IsFollowing());
+    for (const Row& row : rows) {
+        std::thread worker([&] {
+            for (float hdop : row.hdops) {
+                MatchedPosition position;
+                position.matched = MapPointToDegrees(m_town.GetCentre());
+                position.fix.hdop = hdop;
+                m_server->PositionEvent.Emit(&position);
+            }
+        });
+        worker.join();
+        int posted = 0;
+        MSG message{};
+        while (PeekMessageW(&message, page.GetHwnd(), MovingMap::kRedrawMessage,
+                            MovingMap::kRedrawMessage, PM_REMOVE)) {
+            ++posted;
+            DispatchMessageW(&message);
+        }
+        EXPECT_EQ(posted, row.posted) << row.hdops.size();
+    }
+    Command(page, NavShowPage::kCancelId);
+    EXPECT_FALSE(page.IsFollowing());
+}
+
+} // namespace
