@@ -2,9 +2,18 @@
 
 #include "platform/gdi/text.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTextIndent = 16;
+// Captions are laid out within this distance of the origin: a control placed beyond it (a
+// layout can name any coordinate) shows nothing there either, and the arithmetic stays in range.
+constexpr LONG kFarthestCoordinate = 1 << 24;
+
+LONG Nearer(LONG value) {
+    return std::clamp(value, -kFarthestCoordinate, kFarthestCoordinate);
+}
 
 COLORREF TextColour(int state, const FaceTextStyle& style) {
     switch (state) {
@@ -54,7 +63,7 @@ void DrawFaceText(HDC dc, const RECT& rect, const std::u16string& text, int stat
     const std::size_t lineEnd = text.find_first_of(u"\r\n");
     const bool hasSecondLine = lineEnd != std::u16string::npos;
     const std::u16string first = text.substr(0, lineEnd);
-    RECT line = rect;
+    RECT line{Nearer(rect.left), Nearer(rect.top), Nearer(rect.right), Nearer(rect.bottom)};
     if (hasSecondLine)
         line.bottom = line.top + (line.bottom - line.top) / 2;
 
