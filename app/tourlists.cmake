@@ -1,0 +1,19 @@
+# The map list dialog, installed as the main menu's map list.
+nav_component(app_tourlists STEP 12
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/pages/maplistdlg.cpp
+  DEPENDS app_startup onboard_server ui_layout ui_lists
+  PRIVATE_DEPENDS ui_tmcmonitor usefulcode_framework platform_gdi platform_window)
+
+if(TARGET navigator)
+  target_link_libraries(navigator PRIVATE app_tourlists)
+endif()
+
+nav_test(app_tourlists_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/pages/tests/maplistdlg_test.cpp
+  DEPENDS app_tourlists testdata testdata_datafolder usefulcode_settings platform_window_testdriver)
+if(TARGET app_tourlists_test)
+  target_compile_definitions(app_tourlists_test
+    PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+endif()
