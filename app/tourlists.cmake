@@ -1,9 +1,11 @@
-# The map list dialog, installed as the main menu's map list.
+# The tour list page and its store, and the map list dialog (installed as the main menu's map
+# list).
 nav_component(app_tourlists STEP 12
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/pages/maplistdlg.cpp
-  DEPENDS app_startup onboard_server ui_layout ui_lists
-  PRIVATE_DEPENDS ui_tmcmonitor usefulcode_framework platform_gdi platform_window)
+    ${CMAKE_CURRENT_LIST_DIR}/pages/tourlist.cpp
+  DEPENDS app_startup app_destinations app_modes_types onboard_server ui_layout ui_lists
+  PRIVATE_DEPENDS ui_dialogs ui_tmcmonitor usefulcode_framework platform_gdi platform_window)
 
 if(TARGET navigator)
   target_link_libraries(navigator PRIVATE app_tourlists)
