@@ -14,7 +14,9 @@ endif()
 nav_test(app_tourlists_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/pages/tests/maplistdlg_test.cpp
-  DEPENDS app_tourlists testdata testdata_datafolder usefulcode_settings platform_window_testdriver)
+    ${CMAKE_CURRENT_LIST_DIR}/pages/tests/tourlist_test.cpp
+  DEPENDS app_tourlists app_testing testdata testdata_datafolder testdata_destinations
+          usefulcode_settings platform_window_testdriver)
 if(TARGET app_tourlists_test)
   target_compile_definitions(app_tourlists_test
     PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")

@@ -317,10 +317,15 @@ bool TourList::MatchRecord(const std::u16string& record, DestinationEntry& stop,
     if (userDefined == 0) {
         // A street not found is tried again without its last word, down to its first word;
         // then a city named like the place stands in for it.
+        // The city search may answer with a street of another name: only the name counts.
+        const auto find = [&](const std::u16string& text) {
+            GeoMoleculePtr street = FindStreetNearPoint(m_server, x, y, text, place);
+            return street && street->GetName() == text ? street : GeoMoleculePtr();
+        };
         std::u16string streetText = street;
-        GeoMoleculePtr found = FindStreetNearPoint(m_server, x, y, streetText, place);
+        GeoMoleculePtr found = find(streetText);
         while (!found && CutLastWord(streetText))
-            found = FindStreetNearPoint(m_server, x, y, streetText, place);
+            found = find(streetText);
         (void)stop.houseNumber.Parse(reinterpret_cast<const WCHAR*>(houseText.c_str()));
         const std::int16_t number = HouseNumberValue(stop.houseNumber);
         if (found) {
