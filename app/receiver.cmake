@@ -9,7 +9,7 @@ nav_component(app_receiver STEP 12
 nav_test(app_receiver_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/receiversupervisor_test.cpp
-  DEPENDS app_receiver mapdisplay_facade ui_layout ui_tmcmonitor testdata_datafolder testdata
+  DEPENDS app_receiver app_logbook mapdisplay_facade ui_layout ui_tmcmonitor testdata_datafolder testdata
           usefulcode_settings platform_window_testdriver)
 if(TARGET app_receiver_test)
   target_compile_definitions(app_receiver_test PRIVATE

@@ -1,6 +1,7 @@
 // The receiver supervision over the real navigation server (on a written data folder and the map
 // engine facade) and the receiver library's stand-in, on a virtual clock. The receiver object is
 // process-wide, so every test runs in a process of its own.
+#include "app/startup/logbook.h"
 #include "app/startup/receiversupervisor.h"
 #include "mapdisplay/mapenginefacade.h"
 #include "testdata/datafolderwriter.h"
@@ -27,6 +28,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -105,10 +107,10 @@ std::string SupervisedTrack(bool isFrozen, bool hasTime, int cycles = 10) {
 // supervisor; the test's thread is the user-interface thread.
 class SupervisedWorld {
 public:
-    SupervisedWorld() {
+    explicit SupervisedWorld(MapPoint origin = kSupervisedOrigin) {
         testdata::DataFolderDatabase database;
         database.folder = u"\\Data\\Grid";
-        database.world = testdata::RoadWorld::Grid(4, 3, 2000, kSupervisedOrigin);
+        database.world = testdata::RoadWorld::Grid(4, 3, 2000, origin);
         auto written = testdata::DataFolderWriter(u"\\Data")
                            .AddDatabase(std::move(database))
                            .Setting("Properties", "Language", "0")
@@ -722,6 +724,88 @@ TEST(ReceiverSupervision, TheDistanceHookTakesMatchedFixesOnly) {
             }
         }
     });
+}
+
+// The kilometres of a logbook line's total ("12,3 km"); -1 when the field is missing.
+double SupervisedLogbookKilometres(const std::string& line) {
+    std::size_t at = 0;
+    for (int field = 0; field < 9 && at != std::string::npos; ++field) {
+        at = line.find('\t', at);
+        at = at == std::string::npos ? at : at + 1;
+    }
+    if (at == std::string::npos) {
+        return -1.0;
+    }
+    std::string total = line.substr(at, line.find(' ', at) - at);
+    const std::size_t comma = total.find(',');
+    if (comma == std::string::npos) {
+        return -1.0;
+    }
+    total[comma] = '.';
+    return std::stod(total);
+}
+
+// A trip logged on a generated world: the server's matched positions along the grid's streets
+// reach the logbook through the distance hook, and the stop line's total comes within 2 % of the
+// way driven, measured here on a sphere of the mean earth radius by the flat approximation.
+TEST(ReceiverSupervision, ALoggedTripCountsItsWayWhereverTheWorldLies) {
+    const struct {
+        const char* name;
+        MapPoint origin;
+    } cases[] = {{"west of Greenwich", {-370'000, 4'040'000}},
+                 {"across Greenwich", {-3'000, 5'150'000}},
+                 {"east of Greenwich", kSupervisedOrigin}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::RunInFreshProcess([&c] {
+            SupervisedWorld w(c.origin);
+            ReceiverSupervisor& supervisor = w.Make();
+            Logbook logbook(u"\\Nav\\Fahrtenbuch.txt");
+            supervisor.SetDistanceHook([&logbook](double longitude, double latitude) {
+                (void)logbook.AccumulateDistance(longitude, latitude);
+            });
+            logbook.Reset();
+            logbook.WriteEntry(LogbookAddress{}, false, u"Kunde", Logbook::StartPrefix(), false);
+            logbook.SetRunning(true);
+
+            // East along the first row, then north up the last column: 4 x 3 nodes.
+            const std::uint32_t way[] = {0, 1, 2, 3, 7, 11};
+            constexpr int kSteps = 25;
+            constexpr double kMetresPerDegree = 6371000.0 * 3.14159265358979323846 / 180.0;
+            double expected = 0.0;
+            for (std::size_t leg = 0; leg + 1 < std::size(way); ++leg) {
+                const std::uint32_t from = way[leg];
+                const std::uint32_t to = way[leg + 1];
+                const GeoPoint a = w.world.Position(from);
+                const GeoPoint b = w.world.Position(to);
+                const double midLatitude = (a.y + b.y) / 2.0 * 3.14159265358979323846 / 180.0;
+                expected +=
+                    std::hypot((b.x - a.x) * std::cos(midLatitude), b.y - a.y) * kMetresPerDegree;
+                for (int step = leg == 0 ? 0 : 1; step <= kSteps; ++step) {
+                    const GeoPoint at = w.world.PointAlong(from, to, double(step) / kSteps);
+                    MatchedPosition position =
+                        testdata::MatchedPositionBuilder()
+                            .Fix(at)
+                            .OnStreet(w.world.ElementBetween(from, to), at, a, b)
+                            .Build();
+                    position.fix.hdop = 1.0F;
+                    w.server->PositionEvent.Emit(&position);
+                    (void)w.driver.RunUntilIdle();
+                }
+            }
+            logbook.WriteEntry(LogbookAddress{}, false, u"", u"Ende", true);
+            logbook.SetRunning(false);
+
+            const std::string text = w.root.ReadFile(u"\\Nav\\Fahrtenbuch.txt").value_or("");
+            const std::size_t lastLine = text.rfind("\r\n", text.size() - 3);
+            ASSERT_NE(lastLine, std::string::npos) << text;
+            const std::string stop = text.substr(lastLine + 2);
+            ASSERT_EQ(stop.rfind("Ende", 0), 0U) << stop;
+            const double kilometres = SupervisedLogbookKilometres(stop);
+            EXPECT_NEAR(logbook.GetTotalDistance(), expected, expected * 0.02);
+            EXPECT_NEAR(kilometres * 1000.0, expected, expected * 0.02) << stop;
+        });
+    }
 }
 
 } // namespace
