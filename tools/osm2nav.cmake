@@ -83,7 +83,8 @@ if(TARGET osmgpsdemo_test)
 endif()
 # The trip logbook fed by the GPS demo drive, three levels.
 nav_extract_test(osmlogbook_test SUITE ExtractLogbook
-  DEPENDS app_logbook positioning_manager osm2nav_convert gpsdemo_steps retrievalengine_engine)
+  DEPENDS app_logbook positioning_manager osm2nav_convert gpsdemo_steps retrievalengine_engine
+          app_receiver platform_window_testdriver)
 if(TARGET osmlogbook_test)
   target_compile_definitions(osmlogbook_test PRIVATE
                              NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini")

@@ -4,6 +4,7 @@
 // logbook: the header, the lines with place and street, one status line replaced in place, and
 // a total within 2 % of the route's length.
 #include "app/startup/logbook.h"
+#include "app/startup/receiversupervisor.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "tools/gpsdemosteps.h"
@@ -11,11 +12,14 @@
 #include "tools/osmtests/extractplaces.h"
 
 #include "platform/kernel/time.h"
+#include "platform/window/testdriver.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -75,11 +79,13 @@ std::vector<std::string> Fields(const std::string& line) {
     return fields;
 }
 
-TEST_F(ExtractLogbook, DriveFromVaduzToSchaanReadsAsALogbook) {
+// Fed as the main window does, directly or through the receiver supervisor's distance hook
+// (which takes the server's positions and keeps only matched fixes itself).
+void DriveFromVaduzToSchaan(testdata::TempDeviceRoot& root, bool isThroughTheHook) {
     std::ifstream settings(NAV_DEZIV_INI, std::ios::binary);
     std::stringstream text;
     text << settings.rdbuf();
-    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", text.str()));
+    ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", text.str()));
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
     ASSERT_TRUE(engine->Open(std::u16string(u"\\logbook") + osm2nav::kLevelFile));
     const std::optional<GeoPoint> from = DrivableStreetIn(*engine, u"Vaduz");
@@ -105,8 +111,18 @@ TEST_F(ExtractLogbook, DriveFromVaduzToSchaanReadsAsALogbook) {
     clock.SetLocalOffsetMinutes(60);
     clock.SetTick(5000);
     const platform::ScopedClock installed(clock);
+    platform::ScreenDriver driver(&clock);
 
     Logbook logbook(u"\\logbook\\Fahrtenbuch.txt");
+    std::filesystem::remove(root.HostPathOf(logbook.GetFilePath()));
+    std::unique_ptr<ReceiverSupervisor> supervisor;
+    if (isThroughTheHook) {
+        supervisor = std::make_unique<ReceiverSupervisor>(Onboard::OnboardServerPtr(),
+                                                          CountedPtr<GpsTmcAdapter>(), false);
+        supervisor->SetDistanceHook([&logbook](double longitude, double latitude) {
+            (void)logbook.AccumulateDistance(longitude, latitude);
+        });
+    }
     const std::vector<MatchedPosition>& positions = outcome.positions;
     std::size_t first = 0;
     while (first < positions.size() && positions[first].street == MatchedPosition::kNoStreet) {
@@ -122,8 +138,15 @@ TEST_F(ExtractLogbook, DriveFromVaduzToSchaanReadsAsALogbook) {
     for (std::size_t i = first; i < positions.size(); ++i) {
         const MatchedPosition& position = positions[i];
         clock.Advance(1000);
+        if (supervisor) {
+            // The server's position event on its worker; the hook runs on this thread.
+            supervisor->OnServerPosition(&position);
+            (void)driver.RunUntilIdle();
+        }
         if (position.fix.hdop >= 0.0F && position.street != MatchedPosition::kNoStreet) {
-            (void)logbook.AccumulateDistance(position.matched.x, position.matched.y);
+            if (!supervisor) {
+                (void)logbook.AccumulateDistance(position.matched.x, position.matched.y);
+            }
             last = &position;
         }
         if (i % 20 == 10) {
@@ -138,7 +161,7 @@ TEST_F(ExtractLogbook, DriveFromVaduzToSchaanReadsAsALogbook) {
     logbook.SetRunning(false);
 
     const std::vector<std::string> lines =
-        Lines(s_root->ReadFile(u"\\logbook\\Fahrtenbuch.txt").value_or(""));
+        Lines(root.ReadFile(u"\\logbook\\Fahrtenbuch.txt").value_or(""));
     // Empty line, titles, start, checkpoint, stop: the status lines were replaced.
     ASSERT_EQ(lines.size(), 5u) << ::testing::PrintToString(lines);
     EXPECT_EQ(lines[0], "");
@@ -172,6 +195,13 @@ TEST_F(ExtractLogbook, DriveFromVaduzToSchaanReadsAsALogbook) {
         << "logbook " << kilometres << " km, route " << outcome.route.length << " m";
     // The checkpoint's leg and the stop's leg add up to the total.
     EXPECT_NEAR(logbook.GetTotalDistance(), kilometres * 1000.0, 50.0);
+}
+
+TEST_F(ExtractLogbook, DriveFromVaduzToSchaanReadsAsALogbook) {
+    for (const bool isThroughTheHook : {false, true}) {
+        SCOPED_TRACE(isThroughTheHook ? "through the distance hook" : "direct");
+        ASSERT_NO_FATAL_FAILURE(DriveFromVaduzToSchaan(*s_root, isThroughTheHook));
+    }
 }
 
 } // namespace
