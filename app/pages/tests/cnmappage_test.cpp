@@ -1,4 +1,5 @@
 #include "app/pages/cnmappage.h"
+#include "app/startup/gpssimulationdlg.h"
 #include "app/startup/voicepointer.h"
 #include "app/tests/recordingmode.h"
 #include "app/tests/recordingvoice.h"
@@ -89,6 +90,7 @@ public:
         return out;
     }
     GpsReceiverPtr& OpenAlternativeGps(GpsReceiverPtr& out) override { return out = replay; }
+    six::RefCntPtr<TmcReceiver> GetTmcReceiver() override { return tmc; }
     std::vector<std::string> Blocks() {
         std::lock_guard lock(mutex);
         return blocks;
@@ -99,6 +101,55 @@ public:
     std::vector<std::uint32_t> blockedIds;
     AdvicePtr current;
     GpsReceiverPtr replay;
+    six::RefCntPtr<TmcReceiver> tmc;
+};
+
+// A message store counting its AnnounceAll calls.
+class CountingStore final : public TmcMessageStore {
+public:
+    void AnnounceAll() override {
+        ++announced;
+        TmcMessageStore::AnnounceAll();
+    }
+    int announced = 0;
+};
+
+// The replay devices of the simulation keys, recording what the page sets (user-interface
+// thread only: nothing runs them).
+class SimulatedGps final : public GpsReceiver {
+public:
+    SimulatedGps(const std::u16string& settings, std::vector<std::string>& record)
+        : GpsReceiver(settings)
+        , calls(record) {}
+    void SetFilePosition(DWORD offset) override {
+        calls.push_back("gps SetFilePosition(" + std::to_string(offset) + ")");
+    }
+    DWORD GetFilePosition() override { return 77; }
+    void SetSentenceRate(float rate) override {
+        calls.push_back("gps SetSentenceRate(" + std::to_string(static_cast<int>(rate)) + ")");
+    }
+    float GetSentenceRate() override { return 4.0f; }
+    std::vector<std::string>& calls;
+};
+
+class SimulatedTmc final : public TmcReceiver {
+public:
+    SimulatedTmc(const std::u16string& settings, std::vector<std::string>& record)
+        : TmcReceiver(settings)
+        , calls(record) {}
+    bool OpenReplayFile(const std::u16string& path) override {
+        calls.push_back("tmc OpenReplayFile(" + std::string(path.begin(), path.end()) + ")");
+        return true;
+    }
+    void SetFilePosition(DWORD offset) override {
+        calls.push_back("tmc SetFilePosition(" + std::to_string(offset) + ")");
+    }
+    DWORD GetFilePosition() override { return 31; }
+    void SetReplayRate(float rate) override {
+        calls.push_back("tmc SetReplayRate(" + std::to_string(static_cast<int>(rate * 10)) +
+                        "/10)");
+    }
+    std::vector<std::string>& calls;
 };
 
 class NavMapPageTest : public testing::Test {
@@ -348,22 +399,27 @@ TEST_F(NavMapPageTest, StopAnswersEndOrKeepGuidance) {
         Calls calls;
         bool guiding;
         bool visible;
+        int announced; // the traffic messages said again
     };
     const Row rows[] = {
-        {"new destination", 0, 534, with({"NextStop(1)"}, stopped, {"Activate()"}), false, false},
-        {"menu", 0, 470, with({"NextStop(1)"}, stopped, {"Deactivate(0)"}), false, true},
-        {"no confirmation", 1, 0, with({}, stopped, {"Deactivate(0)"}), false, true},
-        {"Esc asks", VK_ESCAPE, 470, with({"NextStop(1)"}, stopped, {"Deactivate(0)"}), false,
-         true},
-        {"S asks", 'S', 535, {"NextStop(1)"}, true, true},
-        {"next destination", 0, 1150, {"NextStop(1)", "NextStop(0)"}, true, true},
-        {"map", 0, 430, {"NextStop(1)"}, true, true},
-        {"continue", 0, 535, {"NextStop(1)"}, true, true},
+        {"new destination", 0, 534, with({"NextStop(1)"}, stopped, {"Activate()"}), false, false,
+         0},
+        {"menu", 0, 470, with({"NextStop(1)"}, stopped, {"Deactivate(0)"}), false, true, 0},
+        {"no confirmation", 1, 0, with({}, stopped, {"Deactivate(0)"}), false, true, 0},
+        {"Esc asks", VK_ESCAPE, 470, with({"NextStop(1)"}, stopped, {"Deactivate(0)"}), false, true,
+         0},
+        {"S asks", 'S', 535, {"NextStop(1)"}, true, true, 0},
+        {"next destination", 0, 1150, {"NextStop(1)", "NextStop(0)"}, true, true, 1},
+        {"map", 0, 430, {"NextStop(1)"}, true, true, 0},
+        {"continue", 0, 535, {"NextStop(1)"}, true, true, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        auto* store = new CountingStore;
+        m_scripted->store = six::RefCntPtr<TmcMessageStore>(store);
         m_mode.script.hasNextStop = true;
         OpenWithRoute();
+        const int announcedBefore = store->announced;
         bool asked = false;
         if (row.answer != 0) {
             m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
@@ -388,6 +444,7 @@ TEST_F(NavMapPageTest, StopAnswersEndOrKeepGuidance) {
         EXPECT_EQ(m_page->IsGuidanceConnected(), row.guiding);
         EXPECT_EQ(m_page->IsPositionConnected(), row.guiding);
         EXPECT_EQ(IsWindowVisible(m_page->GetHwnd()) != FALSE, row.visible);
+        EXPECT_EQ(store->announced - announcedBefore, row.announced);
         m_page.reset();
     }
 }
@@ -605,6 +662,66 @@ TEST_F(NavMapPageTest, ACancelledSimulationDialogFallsThroughToTheGeneralKeys) {
         EXPECT_TRUE(m_page->IsGuidanceConnected());
         m_page.reset();
         m_scripted->replay = nullptr;
+    }
+}
+
+// In simulation, a confirmed dialog hands its value to the replay device and ends the key.
+TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
+    struct Row {
+        UINT key;
+        const char16_t* shown; // the value the dialog starts with; null: a file is asked
+        const char16_t* typed;
+        std::vector<std::string> calls;
+    };
+    const Row rows[] = {
+        {'P', u"77", u"1234", {"gps SetFilePosition(1234)"}},
+        {'S', u"4", u"9", {"gps SetSentenceRate(9)"}},
+        {'N', u"31", u"55", {"tmc SetFilePosition(55)"}},
+        {'T', nullptr, nullptr, {"tmc SetReplayRate(2/10)", "tmc OpenReplayFile(\\Nav\\tmc.txt)"}},
+    };
+    ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(), "[Zudav]\r\nSimulation=1\r\n"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(static_cast<char>(row.key));
+        std::vector<std::string> calls;
+        m_scripted->replay =
+            GpsReceiverPtr(new SimulatedGps(AppPaths::GetSettingsFilePath(), calls));
+        m_scripted->tmc =
+            six::RefCntPtr<TmcReceiver>(new SimulatedTmc(AppPaths::GetSettingsFilePath(), calls));
+        OpenWithRoute();
+        const bool night = IsMapNightMode();
+        std::vector<std::u16string> seen;
+        std::u16string shown;
+        platform::ClearOpenFileDialogs();
+        if (row.typed != nullptr) {
+            m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+                HWND window = FindWindowW(u"Dialog", nullptr);
+                auto* box = window != nullptr
+                                ? dynamic_cast<GpsSimulationDlg*>(DialogBase::FromWindow(window))
+                                : nullptr;
+                ASSERT_NE(box, nullptr);
+                seen.push_back(box->GetSection());
+                char16_t buffer[32] = {};
+                GetWindowTextW(box->GetEdit()->GetWindow(), buffer, 32);
+                shown = buffer;
+                SetWindowTextW(box->GetEdit()->GetWindow(), row.typed);
+                PostMessageW(window, WM_COMMAND, 1, 0);
+            })});
+        } else {
+            platform::PushOpenFileAnswer(u"\\Nav\\tmc.txt");
+        }
+        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, row.key, 0);
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(calls, row.calls);
+        EXPECT_EQ(seen, row.typed != nullptr ? std::vector<std::u16string>{u"GpsSimulationDlg"}
+                                             : std::vector<std::u16string>{});
+        EXPECT_EQ(shown, row.shown != nullptr ? row.shown : u"");
+        EXPECT_EQ(IsMapNightMode(), night) << "no general key after it";
+        EXPECT_TRUE(m_page->IsGuidanceConnected());
+        EXPECT_EQ(m_mode.Calls(), std::vector<std::string>{});
+        m_page.reset();
+        m_scripted->replay = nullptr;
+        m_scripted->tmc = nullptr;
+        platform::ClearOpenFileDialogs();
     }
 }
 

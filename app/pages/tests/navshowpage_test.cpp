@@ -1,5 +1,6 @@
 #include "app/pages/navshowpage.h"
 #include "app/tests/recordingmode.h"
+#include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/tests/mapviewfixture.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/memoryarena.h"
@@ -221,6 +222,113 @@ TEST_F(MapPagesTest, MovingMapPostsOneRedrawForSeveralPositions) {
     }
     Command(page, NavShowPage::kCancelId);
     EXPECT_FALSE(page.IsFollowing());
+}
+
+// The view's centre in degrees.
+GeoPoint ShownCentre(MapView& view) {
+    return MapPointToDegrees(view.GetCanvas()->GetTransform()->GetCenter());
+}
+
+TEST_F(MapPagesTest, ShowDestinationCentresOnThePointOrTheElement) {
+    const std::uint32_t street = m_town.GetDetailIds()[m_town.GetStreetSegment(2, 2, true)];
+    const six::IntfPtr<MapElement> element = m_facade->GetMappedElement(street);
+    ASSERT_TRUE(element);
+    GeoRect bounds;
+    element->GetBounds(bounds);
+    const GeoPoint centre = MapPointToDegrees(m_town.GetCentre());
+    const GeoPoint point{centre.x + 0.003f, centre.y - 0.002f};
+    struct Row {
+        const char* name;
+        GeoPoint at;
+        GeoPoint centred;
+        GeoPoint flag;
+    };
+    const Row rows[] = {
+        {"at a point", point, point, point},
+        {"at (0, 0): the element's place", {}, bounds.GetCenter(), {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto page = MakePlainPage();
+        Open(*page);
+        MapView& view = *page->GetMapView();
+        ASSERT_NE(view.GetCanvas(), nullptr);
+        view.ShowPoint({centre.x - 0.004f, centre.y + 0.004f});
+        view.SetPickMode(false);
+        page->ShowDestination(row.at.x, row.at.y, street, -1);
+        EXPECT_TRUE(view.IsPickMode());
+        EXPECT_NEAR(ShownCentre(view).x, row.centred.x, 1e-5);
+        EXPECT_NEAR(ShownCentre(view).y, row.centred.y, 1e-5);
+        EXPECT_EQ(view.GetFlagPoint(), row.flag);
+    }
+}
+
+// On activation the totals go to the value labels: the distance, then the duration; an empty
+// tour keeps what the labels showed.
+TEST_F(MapPagesTest, TourPageShowsItsTotalsOnActivation) {
+    struct Row {
+        const char* preference;
+        bool withTour;
+        const char16_t* distance;
+        const char16_t* duration;
+    };
+    const Row rows[] = {{"DistanceUnitKilometres=1\r\n", true, u"2.0km", u"1:15"},
+                        {"DistanceUnitKilometres=0\r\n", true, u"1.2mls", u"1:15"},
+                        {"DistanceUnitKilometres=1\r\n", false, u"old", u"old"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.preference);
+        WriteSettings(row.preference);
+        RouteCalcPage page(&m_mode, m_server, m_facade);
+        Open(page);
+        HWND distance = GetDlgItem(page.GetHwnd(), RouteCalcPage::kDistValueId);
+        HWND duration = GetDlgItem(page.GetHwnd(), RouteCalcPage::kDurationValueId);
+        ASSERT_NE(distance, nullptr);
+        ASSERT_NE(duration, nullptr);
+        (void)SetWindowTextW(distance, u"old");
+        (void)SetWindowTextW(duration, u"old");
+        if (row.withTour) {
+            page.SetTour({}, 2000, 4500);
+        }
+        SendMessageW(page.GetHwnd(), WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), 0);
+        char16_t text[32] = {};
+        GetWindowTextW(distance, text, 32);
+        EXPECT_EQ(std::u16string(text), row.distance);
+        GetWindowTextW(duration, text, 32);
+        EXPECT_EQ(std::u16string(text), row.duration);
+    }
+}
+
+// Two legs apart: a view point at each leg's start and the tour's end; each leg, then the
+// whole tour, brought into view.
+TEST_F(MapPagesTest, TourLegsGiveViewPointsAndAreShownOneByOne) {
+    const GeoPoint centre = MapPointToDegrees(m_town.GetCentre());
+    const GeoPoint a{centre.x - 0.004f, centre.y};
+    const GeoPoint b{centre.x - 0.002f, centre.y + 0.001f};
+    const GeoPoint c{centre.x + 0.002f, centre.y - 0.001f};
+    const GeoPoint d{centre.x + 0.004f, centre.y};
+    RouteCalcPage page(&m_mode, m_server, m_facade);
+    Open(page);
+    page.SetTour({ScriptedLine(a, b), ScriptedLine(c, d)}, 2000, 600);
+    MapView& view = *page.GetMapView();
+    ASSERT_TRUE(view.HasRoute());
+    ASSERT_EQ(page.GetViewPoints().size(), 3u);
+    EXPECT_EQ(page.GetViewPoints()[0], a);
+    EXPECT_EQ(page.GetViewPoints()[1], c);
+    EXPECT_EQ(page.GetViewPoints()[2], d);
+    ASSERT_EQ(view.GetAreas().size(), 2u);
+    struct Row {
+        std::size_t leg;
+        GeoPoint centred;
+    };
+    const Row rows[] = {{0, {(a.x + b.x) / 2, (a.y + b.y) / 2}},
+                        {1, {(c.x + d.x) / 2, (c.y + d.y) / 2}},
+                        {2, {(a.x + d.x) / 2, (b.y + c.y) / 2}},
+                        {0, {(a.x + b.x) / 2, (a.y + b.y) / 2}}};
+    for (const Row& row : rows) {
+        page.ShowLeg(row.leg);
+        EXPECT_NEAR(ShownCentre(view).x, row.centred.x, 1e-4) << row.leg;
+        EXPECT_NEAR(ShownCentre(view).y, row.centred.y, 1e-4) << row.leg;
+    }
 }
 
 } // namespace
