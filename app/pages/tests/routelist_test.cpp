@@ -1,6 +1,7 @@
 #include "app/pages/routelist.h"
 #include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "positioning/matchedposition.h"
 #include "testdata/datafolderwriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
@@ -236,6 +237,83 @@ TEST_F(RouteListTest, DemonstrationOnlyForLegsThatCanBeReplayed) {
         EXPECT_TRUE(m_mode.Calls().empty());
         if (c.unwritable)
             std::filesystem::remove(m_root.HostPathOf(u"\\GPSDemoFile.txt"));
+    }
+}
+
+// A position of the given fix quality handed to the process-wide GPS state.
+void ReportRouteFix(float hdop) {
+    MatchedPosition position;
+    position.fix.hdop = hdop;
+    GpsStateMonitor::Instance().OnPosition(position);
+}
+
+TEST_F(RouteListTest, DemonstrationWaitsForAUsableFix) {
+    const RouteRequestResult route = Route();
+    ASSERT_EQ(route.status, 8u);
+    const struct {
+        const char* name;
+        const char16_t* simulation;
+        const char* leave; // how the page is left while waiting: null, "Cancel", "hide", "destroy"
+        std::vector<std::string> calls;
+        bool flag;
+    } cases[] = {
+        {"drive", u"0", nullptr, {"SetStopIndex(2)", "OnPageCommand(4)"}, true},
+        {"simulation set", u"1", nullptr, {"SetStopIndex(2)", "OnPageCommand(4)"}, false},
+        {"cancel while waiting", u"0", "Cancel", {}, false},
+        {"hidden while waiting", u"0", "hide", {}, false},
+        {"destroyed while waiting", u"0", "destroy", {}, false},
+    };
+    // "Cancel" goes to the mode, which shows the options page in this page's place.
+    m_mode.script.onPageCommand = [this](int code) {
+        if (code == 2 && m_page)
+            ShowPageWindow(m_page->GetPageHandle(), false);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!m_page)
+            m_page = std::make_unique<RouteList>(m_server, &m_mode, 431);
+        ShowPageWindow(m_page->GetPageHandle(), true);
+        m_driver.RunUntilIdle();
+        DemonstrationDriveFlag() = false;
+        (void)IniProfile::WriteString(u"Zudav", u"Simulation", c.simulation,
+                                      AppPaths::GetSettingsFilePath().c_str());
+        ReportRouteFix(-1.0f);
+        TourEntry first = Leg(8, 10, 60, u"A", u"B");
+        TourEntry second = Leg(8, route.length, route.travelTime, u"B", u"C");
+        second.result = route;
+        Load({first, second});
+        Select(1);
+        m_mode.ClearCalls();
+        // A message box here would be a failed start: close it so the check below reports it.
+        int messages = 0;
+        m_driver.PlayWhenIdle({platform::ScriptStep::Run([&messages] {
+            ++messages;
+            SendMessageW(GetActiveWindow(), WM_COMMAND, IDOK, 0);
+        })});
+        Command(RouteList::kStartSimulationId);
+        EXPECT_EQ(messages, 0);
+        EXPECT_EQ(m_mode.Calls(), std::vector<std::string>{"StartReceiverReconnect(1)"});
+        EXPECT_TRUE(m_page->GetLegs().empty());
+        // Without a usable fix the timer only waits.
+        m_driver.StepClock(3000);
+        EXPECT_EQ(m_mode.Calls().size(), 1u);
+        const std::string leave = c.leave ? c.leave : "";
+        if (leave == "Cancel")
+            Command(RouteList::kCancelId);
+        else if (leave == "hide")
+            ShowPageWindow(m_page->GetPageHandle(), false);
+        else if (leave == "destroy")
+            m_page.reset();
+        m_driver.RunUntilIdle();
+        m_mode.ClearCalls();
+        ReportRouteFix(1.0f);
+        m_driver.StepClock(3000);
+        EXPECT_EQ(m_mode.Calls(), c.calls);
+        EXPECT_EQ(DemonstrationDriveFlag(), c.flag);
+        if (leave == "hide")
+            m_page.reset();
+        // The replay device holds the demo file open; the next start writes it anew.
+        m_server->CloseAlternativeGps();
     }
 }
 
