@@ -5,6 +5,7 @@
 #include "app/tmc/statustmcinfo.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "ui/customlistbox.h"
+#include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/messagedialogs.h"
 #include "ui/shellhelpers.h"
@@ -48,11 +49,7 @@ constexpr std::size_t kSecondNamePart = 9;
 constexpr std::size_t kFirstAddressExtra = 1;
 
 std::u16string LoadText(UINT id) {
-    std::u16string text(static_cast<std::size_t>(kTextMax) + 1, u'\0');
-    const int length =
-        LoadStringW(platform::ResourceInstance(), id, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return text;
+    return LoadDialogString(id, static_cast<int>(kTextMax));
 }
 
 bool IsWhiteSpace(char16_t c) {

@@ -55,6 +55,30 @@ template <typename AddMore> void LoadMoreAfter(HWND combo, AddMore addMore) {
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
 }
 
+// Reads the cursor on until entries holds the entry at index or the cursor ends; entries the
+// cursor gives that keep refuses are skipped. False when there is no entry at index.
+template <class Cursor, class Entry, class Keep>
+bool ReadEntryAt(Cursor& cursor, std::vector<Entry>& entries, int index, Entry& entry, Keep keep) {
+    if (index < 0) {
+        return false;
+    }
+    const auto wanted = static_cast<std::size_t>(index);
+    while (cursor && wanted >= entries.size() && cursor->IsValid()) {
+        Entry current = cursor->GetCurrent();
+        if (current && keep(current)) {
+            entries.push_back(std::move(current));
+        }
+        if (!cursor->Next()) {
+            break;
+        }
+    }
+    if (wanted >= entries.size()) {
+        return false;
+    }
+    entry = entries[wanted];
+    return true;
+}
+
 } // namespace
 
 std::u16string ComposeProposal(const std::u16string& name, const std::u16string& qualifier,
@@ -203,23 +227,8 @@ void CityComboBox::LoadMoreIfLast() {
 }
 
 bool CityComboBox::GetAt(int index, AddressResultPtr& entry) {
-    if (index < 0) {
-        return false;
-    }
-    const auto wanted = static_cast<std::size_t>(index);
-    while (m_cursor && wanted >= m_entries.size() && m_cursor->IsValid()) {
-        if (AddressResultPtr current = m_cursor->GetCurrent()) {
-            m_entries.push_back(std::move(current));
-        }
-        if (!m_cursor->Next()) {
-            break;
-        }
-    }
-    if (wanted >= m_entries.size()) {
-        return false;
-    }
-    entry = m_entries[wanted];
-    return true;
+    return ReadEntryAt(m_cursor, m_entries, index, entry,
+                       [](const AddressResultPtr&) { return true; });
 }
 
 void CityComboBox::SetSingle(const AddressResultPtr& city) {
@@ -322,24 +331,9 @@ void StreetComboBox::LoadMoreIfLast() {
 }
 
 bool StreetComboBox::GetAt(int index, GeoMoleculePtr& entry) {
-    if (index < 0) {
-        return false;
-    }
-    const auto wanted = static_cast<std::size_t>(index);
-    while (m_cursor && wanted >= m_entries.size() && m_cursor->IsValid()) {
-        GeoMoleculePtr current = m_cursor->GetCurrent();
-        if (current && current->GetType() != kHiddenStreetType) {
-            m_entries.push_back(std::move(current));
-        }
-        if (!m_cursor->Next()) {
-            break;
-        }
-    }
-    if (wanted >= m_entries.size()) {
-        return false;
-    }
-    entry = m_entries[wanted];
-    return true;
+    return ReadEntryAt(m_cursor, m_entries, index, entry, [](const GeoMoleculePtr& street) {
+        return street->GetType() != kHiddenStreetType;
+    });
 }
 
 void StreetComboBox::SetSingle(const GeoMoleculePtr& street) {

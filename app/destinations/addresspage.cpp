@@ -4,6 +4,7 @@
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "ui/customlistbox.h"
+#include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/messagemap.h"
@@ -58,11 +59,7 @@ HFONT MakeListFont() {
 }
 
 std::u16string LoadText(UINT id, int maxCharacters) {
-    std::u16string text(static_cast<std::size_t>(maxCharacters) + 1, u'\0');
-    const int length =
-        LoadStringW(platform::ResourceInstance(), id, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return text;
+    return LoadDialogString(id, static_cast<int>(maxCharacters));
 }
 
 int LinesOf(std::u16string_view text) {

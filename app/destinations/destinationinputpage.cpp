@@ -4,6 +4,7 @@
 #include "app/destinations/uddrecord.h"
 #include "app/modes/modecontroller.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
+#include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/messagedialogs.h"
 #include "ui/shellhelpers.h"
@@ -73,11 +74,7 @@ int CurSel(HWND combo) {
 }
 
 std::u16string LoadLabel(UINT id) {
-    std::u16string text(kLabelTextMax + 1, u'\0');
-    const int length =
-        LoadStringW(platform::ResourceInstance(), id, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return text;
+    return LoadDialogString(id, static_cast<int>(kLabelTextMax));
 }
 
 void ClearPicked() {

@@ -1,5 +1,6 @@
 #include "app/pages/distancefield.h"
 
+#include "ui/dialogbase.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/distancetext.h"
 #include "utilities/usefulcode/iniprofile.h"
@@ -27,11 +28,7 @@ std::u16string Widen(const char* text) {
 }
 
 std::u16string LoadFieldLabel(UINT id) {
-    std::u16string text(kLabelMax + 1, u'\0');
-    const int length =
-        LoadStringW(platform::ResourceInstance(), id, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::clamp(length, 0, kLabelMax)));
-    return text;
+    return LoadDialogString(id, static_cast<int>(kLabelMax));
 }
 
 // Local time now plus seconds, through file-time arithmetic; the hour and minute, or nothing

@@ -3,6 +3,7 @@
 #include "positioning/gpsreceiver.h"
 #include "positioning/nmeademowriter.h"
 #include "ui/customlistbox.h"
+#include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/messagedialogs.h"
 #include "ui/tmcmonitor.h"
@@ -41,11 +42,7 @@ HFONT MakeRouteListFont() {
 }
 
 std::u16string LoadRouteText(UINT id) {
-    std::u16string text(static_cast<std::size_t>(kRouteLabelMax) + 1, u'\0');
-    const int length =
-        LoadStringW(platform::ResourceInstance(), id, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return text;
+    return LoadDialogString(id, static_cast<int>(kRouteLabelMax));
 }
 
 // The wait cursor while an object of this lives.

@@ -7,6 +7,7 @@
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "routing/routepositionimpl.h"
 #include "ui/customlistbox.h"
+#include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/messagedialogs.h"
 #include "ui/shellhelpers.h"
@@ -44,11 +45,7 @@ HFONT MakeTourListFont() {
 }
 
 std::u16string LoadTourText(UINT id) {
-    std::u16string text(static_cast<std::size_t>(kTourLabelMax) + 1, u'\0');
-    const int length =
-        LoadStringW(platform::ResourceInstance(), id, text.data(), static_cast<int>(text.size()));
-    text.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return text;
+    return LoadDialogString(id, static_cast<int>(kTourLabelMax));
 }
 
 bool IsTourBlank(char16_t c) {
