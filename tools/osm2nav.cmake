@@ -38,10 +38,15 @@ target_compile_definitions(osm2nav PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/de
 set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.osm.pbf
     CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")
 # A test program over the shared extract, tools/osmtests/<name>.cpp: its suite converts the
-# extract once and runs in one process. The first of DEPENDS gives its build step.
+# extract once and runs in one process. The first of DEPENDS gives its build step. THREADED, as
+# for nav_test, marks a program whose tests run threads (built and run under ThreadSanitizer).
 function(nav_extract_test name)
-  cmake_parse_arguments(ARG "" "SUITE" "DEPENDS" ${ARGN})
-  nav_test(${name}
+  cmake_parse_arguments(ARG "THREADED" "SUITE" "DEPENDS" ${ARGN})
+  set(threaded "")
+  if(ARG_THREADED)
+    set(threaded THREADED)
+  endif()
+  nav_test(${name} ${threaded}
     SOURCES ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/osmtests/${name}.cpp
     DEPENDS ${ARG_DEPENDS}
     ONE_PROCESS ${ARG_SUITE})
@@ -206,7 +211,7 @@ endif()
 
 # The navigation map page guiding the demo drive of a route over the extract through the real
 # server; frames in picture and arrow mode land in the build folder.
-nav_extract_test(osmmappage_test SUITE ExtractMapPage
+nav_extract_test(osmmappage_test THREADED SUITE ExtractMapPage
   DEPENDS app_mappages app_testing app_startup onboard_server osm2nav_convert testdata_worldmapset
           retrievalengine_engine testdata platform_gdi platform_window platform_window_testdriver)
 if(TARGET osmmappage_test)

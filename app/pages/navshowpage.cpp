@@ -292,9 +292,13 @@ RouteCalcPage::RouteCalcPage(ModeController* mode, Onboard::OnboardServerPtr ser
 void RouteCalcPage::SetTour(const std::vector<RouteIteratorPtr>& legs, std::int32_t metres,
                             std::int32_t seconds) {
     m_viewPoints.clear();
+    // The map view draws the legs up to the first one without a route, one area each: the view
+    // points stop there too, so that view point n and area n are the same leg.
+    bool isCut = false;
     for (const RouteIteratorPtr& leg : legs) {
         if (!leg || !leg->IsValid()) {
-            continue;
+            isCut = true;
+            break;
         }
         const RouteRecord& record = leg->Current();
         const GeoPoint point{record.x, record.y};
@@ -307,7 +311,10 @@ void RouteCalcPage::SetTour(const std::vector<RouteIteratorPtr>& legs, std::int3
     if (view != nullptr) {
         PlaceMapView();
         m_routePoint = view->SetRoute(legs);
-        m_viewPoints.push_back(m_routePoint);
+        // A cut route has no end to show.
+        if (!isCut) {
+            m_viewPoints.push_back(m_routePoint);
+        }
         view->SetPointList(m_viewPoints);
         view->SetPickMode(false);
     }

@@ -331,4 +331,34 @@ TEST_F(MapPagesTest, TourLegsGiveViewPointsAndAreShownOneByOne) {
     }
 }
 
+// A leg without a route ends the drawn tour: the view points are those of the legs drawn before
+// it, one per area, so that each view point and each area are the same leg.
+TEST_F(MapPagesTest, TourViewPointsEndWhereTheDrawnLegsEnd) {
+    const GeoPoint centre = MapPointToDegrees(m_town.GetCentre());
+    const GeoPoint a{centre.x - 0.004f, centre.y};
+    const GeoPoint b{centre.x - 0.002f, centre.y + 0.001f};
+    const GeoPoint c{centre.x + 0.002f, centre.y - 0.001f};
+    const GeoPoint d{centre.x + 0.004f, centre.y};
+    const RouteIteratorPtr none;
+    const struct {
+        const char* name;
+        std::vector<RouteIteratorPtr> legs;
+        std::vector<GeoPoint> points;
+        std::size_t areas;
+    } rows[] = {
+        {"invalid leg in the middle", {ScriptedLine(a, b), none, ScriptedLine(c, d)}, {a}, 1},
+        {"invalid last leg", {ScriptedLine(a, b), ScriptedLine(c, d), none}, {a, c}, 2},
+        {"invalid first leg", {none, ScriptedLine(a, b), ScriptedLine(c, d)}, {}, 0},
+        {"all legs", {ScriptedLine(a, b), ScriptedLine(c, d)}, {a, c, d}, 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        RouteCalcPage page(&m_mode, m_server, m_facade);
+        Open(page);
+        page.SetTour(row.legs, 2000, 600);
+        EXPECT_EQ(page.GetViewPoints(), row.points);
+        EXPECT_EQ(page.GetMapView()->GetAreas().size(), row.areas);
+    }
+}
+
 } // namespace
