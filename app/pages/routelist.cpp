@@ -255,15 +255,18 @@ void RouteList::StartDemonstration() {
         ShowRouteMessage(GetHwnd(), kCannotSimulateId);
         return;
     }
-    NmeaDemoWriter writer(kDemoFileName, entry.result);
-    if (writer.Write() != 0) {
-        ShowRouteMessage(GetHwnd(), kNoReplayId);
-        return;
-    }
     GpsReceiverPtr device;
     if (m_server)
         (void)m_server->OpenAlternativeGps(device);
     if (!device) {
+        ShowRouteMessage(GetHwnd(), kNoReplayId);
+        return;
+    }
+    // A replay still running holds the demo file open for reading only: stop it so the file can
+    // be written anew.
+    device->UseReceiverLibrary();
+    NmeaDemoWriter writer(kDemoFileName, entry.result);
+    if (writer.Write() != 0) {
         ShowRouteMessage(GetHwnd(), kNoReplayId);
         return;
     }

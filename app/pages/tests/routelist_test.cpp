@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,12 +100,13 @@ protected:
         DemonstrationDriveFlag() = false;
     }
 
-    [[nodiscard]] RouteRequestResult Route() {
+    [[nodiscard]] RouteRequestResult Route() { return Route(m_from, m_to); }
+    [[nodiscard]] RouteRequestResult Route(GeoPoint from, GeoPoint to) {
         RoutePositionPtr start;
         RoutePositionPtr destination;
         const std::uint32_t none = 0xFFFFFFFFu;
-        (void)m_server->CreatePositionDestination(start, &none, &m_from);
-        (void)m_server->CreatePositionDestination(destination, &none, &m_to);
+        (void)m_server->CreatePositionDestination(start, &none, &from);
+        (void)m_server->CreatePositionDestination(destination, &none, &to);
         RouteRequestResult result;
         (void)m_server->RequestRouteBetween(result, start, destination);
         return result;
@@ -312,8 +314,36 @@ TEST_F(RouteListTest, DemonstrationWaitsForAUsableFix) {
         EXPECT_EQ(DemonstrationDriveFlag(), c.flag);
         if (leave == "hide")
             m_page.reset();
-        // The replay device holds the demo file open; the next start writes it anew.
-        m_server->CloseAlternativeGps();
+    }
+}
+
+// A demonstration started while the last one still replays the demo file writes the file anew
+// and replays the new leg.
+TEST_F(RouteListTest, SecondDemonstrationWritesTheFileTheFirstReplays) {
+    std::optional<std::string> firstFile;
+    for (const RouteRequestResult& route : {Route(m_from, m_to), Route(m_to, m_from)}) {
+        ASSERT_EQ(route.status, 8u);
+        TourEntry leg = Leg(8, route.length, route.travelTime, u"A", u"B");
+        leg.result = route;
+        Load({leg});
+        Select(0);
+        m_mode.ClearCalls();
+        int messages = 0;
+        m_driver.PlayWhenIdle({platform::ScriptStep::Run([&messages] {
+            ++messages;
+            SendMessageW(GetActiveWindow(), WM_COMMAND, IDOK, 0);
+        })});
+        Command(RouteList::kStartSimulationId);
+        EXPECT_EQ(messages, 0);
+        EXPECT_EQ(m_mode.Calls(), std::vector<std::string>{"StartReceiverReconnect(1)"});
+        EXPECT_TRUE(m_page->GetLegs().empty());
+        const std::optional<std::string> written = m_root.ReadFile(u"\\GPSDemoFile.txt");
+        ASSERT_TRUE(written.has_value());
+        // The way back has other positions.
+        if (firstFile) {
+            EXPECT_NE(*written, *firstFile);
+        }
+        firstFile = written;
     }
 }
 
