@@ -223,3 +223,18 @@ if(TARGET osmmappage_test)
     add_dependencies(osmmappage_test advisor_demo_data)
   endif()
 endif()
+
+# The tour list's store matched on the extract again, and the route list's demonstration drive
+# replayed through the real server until guidance starts.
+nav_extract_test(osmtourlists_test THREADED SUITE ExtractTourLists
+  DEPENDS app_tourlists app_testing osm2nav_convert onboard_server mapdisplay_facade
+          retrievalengine_engine testdata_destinations testdata platform_window_testdriver)
+if(TARGET osmtourlists_test)
+  target_compile_definitions(osmtourlists_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
+    NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
+    NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+  if(TARGET advisor_demo_data)
+    add_dependencies(osmtourlists_test advisor_demo_data)
+  endif()
+endif()
