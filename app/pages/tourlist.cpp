@@ -124,6 +124,25 @@ AddressResultPtr FindCityNamed(const RetrievalEngine::RetrievalEnginePtr& engine
     return nullptr;
 }
 
+// The list's drawing held while an object of this lives, then one redraw.
+class HeldListDrawing {
+public:
+    explicit HeldListDrawing(HWND list)
+        : m_list(list) {
+        if (m_list != nullptr)
+            SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
+    }
+    ~HeldListDrawing() {
+        if (m_list != nullptr)
+            SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
+    }
+    HeldListDrawing(const HeldListDrawing&) = delete;
+    HeldListDrawing& operator=(const HeldListDrawing&) = delete;
+
+private:
+    HWND m_list;
+};
+
 } // namespace
 
 bool HasStoredTourPoints() {
@@ -370,6 +389,8 @@ bool TourList::MatchRecord(const std::u16string& record, DestinationEntry& stop,
 }
 
 void TourList::LoadTourPoints() {
+    // The items are drawn once, when all are in.
+    const HeldListDrawing held(m_listBox ? m_listBox->GetWindow() : nullptr);
     if (m_listBox)
         SendMessageW(m_listBox->GetWindow(), LB_RESETCONTENT, 0, 0);
     if (m_stops != nullptr)
