@@ -1,6 +1,15 @@
 // The application started on the converted extract as its only database: the main menu shows.
+// With a second database beside it, the menu's map list switches between the two, and the next
+// route is calculated on the one chosen.
+#include "app/pages/maplistdlg.h"
+#include "app/startup/shellinterfaces.h"
 #include "app/startup/tests/shelltesting.h"
+#include "onboard/serverconfig.h"
 #include "tools/osmtests/convertedextract.h"
+#include "tools/osmtests/extractplaces.h"
+#include "ui/customlistbox.h"
+#include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/kernel/codepage.h"
 
@@ -13,7 +22,7 @@ protected:
     static void SetUpTestSuite() {
         osm2nav::ConvertOptions options;
         options.advisorData = NAV_DEMO_DATA;
-        ConvertOnce({{"Extract", options}});
+        ConvertOnce({{"Extract", options}, {"Storage Card/maps/Europe", options}});
     }
 };
 
@@ -42,6 +51,122 @@ TEST_F(ExtractNavigator, StartsToTheMainMenuAndQuits) {
     EXPECT_TRUE(run.boxes.empty()) << platform::WideToAnsi(run.boxes.front().text);
     EXPECT_EQ(buttons, (std::vector<int>{585, 420, 430, 1102, 440, 450, 460}));
     EXPECT_FALSE(isMovingMapEnabled);
+}
+
+// Ends of a route in Schaan and Vaduz on the extract.
+std::vector<GeoPoint> RouteEndsOnTheExtract(const std::u16string& folder) {
+    std::vector<GeoPoint> ends;
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
+    if (!engine->Open(folder + osm2nav::kLevelFile)) {
+        return ends;
+    }
+    for (const char16_t* town : {u"Schaan", u"Vaduz"}) {
+        const auto road = extractplaces::FirstTownRoad(*engine, town);
+        std::vector<GeoPoint> points;
+        if (road && engine->GetElementPoints(*road, points) && !points.empty()) {
+            ends.push_back(points[0]);
+        }
+    }
+    return ends;
+}
+
+// The status of a route between the two points on the server's current database (0 when a
+// point is not near its roads).
+std::uint32_t RouteStatusBetween(Onboard::IOnboardServer& server,
+                                 const std::vector<GeoPoint>& ends) {
+    const std::uint32_t none = 0xFFFFFFFFu;
+    RoutePositionPtr from;
+    RoutePositionPtr to;
+    (void)server.CreatePositionDestination(from, &none, &ends[0]);
+    (void)server.CreatePositionDestination(to, &none, &ends[1]);
+    if (!from || !to) {
+        return 0;
+    }
+    RouteRequestResult route;
+    (void)server.RequestRouteBetween(route, from, to);
+    return route.status;
+}
+
+// Two databases under "\Storage Card\maps": a generated grid far from the extract ("Alps", the
+// first, so the current one at start) and the extract ("Europe"). The menu's map list, by its
+// command and by its key, shows both; OK on the extract makes it current, recorded in the
+// server's settings, and the next route between two of its towns is found on it.
+TEST_F(ExtractNavigator, MapListFromTheMenuSwitchesTheDatabase) {
+    const std::u16string europe = u"\\Storage Card\\maps\\Europe";
+    const std::vector<GeoPoint> ends = RouteEndsOnTheExtract(europe);
+    ASSERT_EQ(ends.size(), 2u);
+    shelltesting::RunIsolated([&] {
+        testdata::DataFolderWriter data(u"\\Storage Card\\maps");
+        testdata::DataFolderDatabase grid;
+        grid.folder = u"\\Storage Card\\maps\\Alps";
+        grid.world = testdata::RoadWorld::Grid(3, 2, 2000, {1'260'000, 5'300'000});
+        data.AddDatabase(std::move(grid));
+        data.Setting("Properties", "ConfigFilesDir", "\\Storage Card\\maps\\Europe\\ConfigFiles");
+        data.Setting("GPS", "AutoLog", "0");
+        testdata::ProgramFolderWriter program(std::move(data));
+        program.HostFiles(NAV_LANGUAGES_DIR).Pk("Zudav", "NoWarning", "1");
+        program.ScreenDescription(testdata::ReadHostFile(NAV_SCREEN_DESC_FILE).value_or(""));
+        ASSERT_TRUE(program.WriteTo(*s_root));
+        // The map list the menu makes, seen with the server it is given.
+        InstallMapListDlg();
+        const auto make = GetShellFactories().mapList;
+        ASSERT_TRUE(make);
+        Onboard::OnboardServerPtr server;
+        MapListDlg* dialog = nullptr;
+        GetShellFactories().mapList = [&](Onboard::OnboardServerPtr given) {
+            server = given;
+            std::unique_ptr<ModalPage> made = make(std::move(given));
+            dialog = dynamic_cast<MapListDlg*>(made.get());
+            return made;
+        };
+        std::vector<std::vector<std::u16string>> shown;
+        std::vector<int> selected;
+        std::vector<std::uint32_t> statuses;
+        const auto look = [&] {
+            std::vector<std::u16string> items;
+            const CustomListBox* list = dialog != nullptr ? dialog->GetListBox() : nullptr;
+            for (int i = 0; list != nullptr && i < list->GetCount(); ++i) {
+                items.push_back(list->GetText(i));
+            }
+            shown.push_back(items);
+            selected.push_back(list != nullptr ? list->GetCurSel() : -2);
+            statuses.push_back(server ? RouteStatusBetween(*server, ends) : 99u);
+        };
+        shelltesting::ShellRun run({
+            [](shelltesting::ShellRun&) {
+                PostMessageW(shelltesting::ShellRun::MainWindow(), WM_COMMAND, 585, 0);
+            },
+            [&](shelltesting::ShellRun&) {
+                look();
+                ASSERT_NE(dialog, nullptr);
+                SendMessageW(dialog->GetListBox()->GetWindow(), LB_SETCURSEL, 1, 0);
+                PostMessageW(dialog->GetHwnd(), WM_COMMAND, MapListDlg::kOkId, 0);
+            },
+            [](shelltesting::ShellRun&) { shelltesting::PressWithControl('D'); },
+            [&](shelltesting::ShellRun&) {
+                look();
+                ASSERT_NE(dialog, nullptr);
+                PostMessageW(dialog->GetHwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+            },
+            [](shelltesting::ShellRun&) {
+                PostMessageW(shelltesting::ShellRun::MainWindow(), WM_COMMAND, 460, 0);
+            },
+        });
+        GetShellFactories().mapList = nullptr;
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_FALSE(run.ranOutOfScript);
+        const std::vector<std::u16string> items = {u"\\Storage Card\\maps\nAlps",
+                                                   u"\\Storage Card\\maps\nEurope"};
+        EXPECT_EQ(shown, (std::vector<std::vector<std::u16string>>{items, items}));
+        EXPECT_EQ(selected, (std::vector<int>{0, 1}));
+        // Before the switch the grid has no route between the towns.
+        ASSERT_EQ(statuses.size(), 2u);
+        EXPECT_NE(statuses[0], routestatus::kFound);
+        EXPECT_EQ(statuses[1], routestatus::kFound);
+        EXPECT_EQ(IniProfile::GetString(u"Properties", ServerConfig::kLastDatabaseKey,
+                                        AppPaths::GetServerSettingsFilePath().c_str(), u""),
+                  europe);
+    });
 }
 
 } // namespace
