@@ -368,14 +368,19 @@ TEST_F(ExtractTourLists, StoredStopsAreMatchedOnTheMapAgain) {
         EXPECT_EQ(stored, c.stored);
         EXPECT_EQ(m_engine->TakeStreetSearches(), c.searches);
     }
-    // The point stop is labelled as a point, without the country of its element.
+    // The nameless point is a stop at its position, labelled as a point, without the country
+    // of its element.
     ASSERT_TRUE(s_root->WriteFile(AppPaths::GetRoutePointsFilePath(),
-                                  testdata::WriteListSection("DestList", {point, street})));
+                                  testdata::WriteListSection("DestList", {point, street, poi})));
     page.LoadTourPoints();
-    ASSERT_EQ(page.GetListBox()->GetCount(), 2);
+    ASSERT_EQ(page.GetListBox()->GetCount(), 3);
+    ASSERT_EQ(stops.size(), 3u);
     EXPECT_EQ(page.GetListBox()->GetText(0), city + u"\n\nPoint");
     EXPECT_EQ(page.GetListBox()->GetText(1),
               u"Liechtenstein\n" + city + u"\n" + streetName + u" 12");
+    EXPECT_EQ(stops[0].location->GetSingleElementId(), pointElement);
+    // Found by its name, the point of interest is not labelled as a bare point.
+    EXPECT_FALSE(page.GetListBox()->GetText(2).ends_with(u"\nPoint"));
 }
 
 // Hands the server's positions to the process-wide GPS state once let through, on the thread
