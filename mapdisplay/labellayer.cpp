@@ -126,21 +126,25 @@ void Simplify(const POINT* points, std::size_t first, std::size_t last, double t
     }
 }
 
-// Below this magnitude every coordinate difference is under 2^25, so dot and cross products of
-// two differences are exact in 64-bit integers and in doubles alike (under 2^51), and distinct
+// Within this magnitude every coordinate difference is at most 2^25, so dot and cross products of
+// two differences are exact in 64-bit integers and in doubles alike (at most 2^51), and distinct
 // cross products stay distinct once scaled by a chord's inverse length.
 constexpr LONG kExactCoordinate = LONG{1} << 24;
 // SimplifyExact packs a point's offset within its range into the low bits of its key.
 constexpr int kOffsetBits = 8;
 constexpr std::size_t kExactPoints = std::size_t{1} << kOffsetBits;
 
+// Whether every coordinate lies in [-kExactCoordinate, kExactCoordinate) and there are at most
+// kExactPoints points. Shifted by kExactCoordinate, a coordinate in range is a 25-bit number, so
+// one OR over all of them tells.
 bool IsExact(const POINT* points, std::size_t count) {
-    bool exact = count <= kExactPoints;
+    const auto shift = static_cast<std::uint32_t>(kExactCoordinate);
+    std::uint32_t bits = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        exact &= points[i].x > -kExactCoordinate && points[i].x < kExactCoordinate &&
-                 points[i].y > -kExactCoordinate && points[i].y < kExactCoordinate;
+        bits |= (static_cast<std::uint32_t>(points[i].x) + shift) |
+                (static_cast<std::uint32_t>(points[i].y) + shift);
     }
-    return exact;
+    return count <= kExactPoints && bits < 2 * shift;
 }
 
 // Whether cross * (1 / sqrt(lengthSquared)), rounded as Simplify rounds it, exceeds tolerance.
@@ -180,12 +184,15 @@ void SimplifyExact(const POINT* points, std::size_t first, std::size_t last, dou
     std::int64_t widestKey = 0;
     double beyond = 0; // the largest EndDistance of a point beyond an end, the first
     std::size_t beyondAt = first;
+    const std::int64_t ax = a.x;
+    const std::int64_t ay = a.y;
     for (std::size_t i = first + 1; i < last; ++i) {
         const POINT p = points[i];
-        const std::int64_t ex = p.x - a.x;
-        const std::int64_t ey = p.y - a.y;
+        const std::int64_t ex = p.x - ax;
+        const std::int64_t ey = p.y - ay;
         const std::int64_t dot = ex * dx + ey * dy;
-        if (dot < 0 || dot > lengthSquared) {
+        // Unsigned, a negative dot lies beyond lengthSquared too.
+        if (static_cast<std::uint64_t>(dot) > static_cast<std::uint64_t>(lengthSquared)) {
             const double d = EndDistance(p, dot < 0 ? a : b);
             if (d > beyond) {
                 beyond = d;

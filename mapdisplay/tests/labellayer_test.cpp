@@ -252,6 +252,13 @@ TEST(LabelGeometry, SimplifiesNearTheOriginAsFarFromIt) {
               (std::vector<std::size_t>{0, 1, 2}));
     EXPECT_EQ(SimplifyPolyline(roundedFar.data(), roundedFar.size(), 3.0),
               (std::vector<std::size_t>{0, 1, 2}));
+    // Over this chord the third point lies 1 farther than the second, but the doubles the
+    // products round to tie them, and the first of equals is kept, as it always was.
+    const std::vector<POINT> tied = {{0, 0},
+                                     {LONG{1} << 28, (LONG{1} << 28) + 4096},
+                                     {(LONG{1} << 28) + 1, (LONG{1} << 28) + 4097},
+                                     {(LONG{1} << 30) + 1, LONG{1} << 30}};
+    EXPECT_EQ(SimplifyPolyline(tied.data(), tied.size(), 4.0), (std::vector<std::size_t>{0, 1, 3}));
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.range) + " " + std::to_string(c.tolerance));
         std::uniform_int_distribution<int> coordinate(-c.range, c.range);
