@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -122,6 +123,115 @@ void Simplify(const POINT* points, std::size_t first, std::size_t last, double t
         Simplify(points, first, at, tolerance, kept);
         kept.push_back(at);
         Simplify(points, at, last, tolerance, kept);
+    }
+}
+
+// Within this magnitude every coordinate difference is at most 2^25, so dot and cross products of
+// two differences are exact in 64-bit integers and in doubles alike (at most 2^51), and distinct
+// cross products stay distinct once scaled by a chord's inverse length.
+constexpr LONG kExactCoordinate = LONG{1} << 24;
+// SimplifyExact packs a point's offset within its range into the low bits of its key.
+constexpr int kOffsetBits = 8;
+constexpr std::size_t kExactPoints = std::size_t{1} << kOffsetBits;
+
+// Whether every coordinate lies in [-kExactCoordinate, kExactCoordinate) and there are at most
+// kExactPoints points. Shifted by kExactCoordinate, a coordinate in range is a 25-bit number, so
+// one OR over all of them tells.
+bool IsExact(const POINT* points, std::size_t count) {
+    const auto shift = static_cast<std::uint32_t>(kExactCoordinate);
+    std::uint32_t bits = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        bits |= (static_cast<std::uint32_t>(points[i].x) + shift) |
+                (static_cast<std::uint32_t>(points[i].y) + shift);
+    }
+    return count <= kExactPoints && bits < 2 * shift;
+}
+
+// Whether cross * (1 / sqrt(lengthSquared)), rounded as Simplify rounds it, exceeds tolerance.
+// The square root and division are only worked out when the squares lie within a relative
+// 2^-40 of each other; outside that band the roundings cannot change the answer.
+bool CrossExceeds(std::int64_t cross, std::int64_t lengthSquared, double tolerance) {
+    const auto c = static_cast<double>(cross);
+    const double crossSquared = c * c;
+    const double limit = tolerance * tolerance * static_cast<double>(lengthSquared);
+    if (crossSquared > limit * (1 + 0x1p-40)) {
+        return true;
+    }
+    if (crossSquared < limit * (1 - 0x1p-40)) {
+        return false;
+    }
+    return c * (1 / std::sqrt(static_cast<double>(lengthSquared))) > tolerance;
+}
+
+// Simplify for points that IsExact accepts, keeping the same indices. A point over the chord is
+// ranked by its cross product with the chord, which orders as its distance does, packed with its
+// offset so that one maximum finds the first farthest point without branches; the chord's length
+// is only worked out when a distance must be weighed against a beyond-the-end distance or lies
+// at the tolerance.
+void SimplifyExact(const POINT* points, std::size_t first, std::size_t last, double tolerance,
+                   std::vector<std::size_t>& kept) {
+    const POINT a = points[first];
+    const POINT b = points[last];
+    const std::int64_t dx = b.x - a.x;
+    const std::int64_t dy = b.y - a.y;
+    const std::int64_t lengthSquared = dx * dx + dy * dy;
+    if (lengthSquared == 0) {
+        Simplify(points, first, last, tolerance, kept); // only beyond-the-end distances
+        return;
+    }
+    // The largest (cross << kOffsetBits) | (kExactPoints - 1 - offset): the largest cross product,
+    // the first of equals. Cross products stay under 2^51, so the key fits.
+    std::int64_t widestKey = 0;
+    double beyond = 0; // the largest EndDistance of a point beyond an end, the first
+    std::size_t beyondAt = first;
+    const std::int64_t ax = a.x;
+    const std::int64_t ay = a.y;
+    for (std::size_t i = first + 1; i < last; ++i) {
+        const POINT p = points[i];
+        const std::int64_t ex = p.x - ax;
+        const std::int64_t ey = p.y - ay;
+        const std::int64_t dot = ex * dx + ey * dy;
+        // Unsigned, a negative dot lies beyond lengthSquared too.
+        if (static_cast<std::uint64_t>(dot) > static_cast<std::uint64_t>(lengthSquared)) {
+            const double d = EndDistance(p, dot < 0 ? a : b);
+            if (d > beyond) {
+                beyond = d;
+                beyondAt = i;
+            }
+        } else {
+            const std::int64_t cross = std::abs(ex * dy - ey * dx);
+            widestKey =
+                std::max(widestKey, (cross << kOffsetBits) |
+                                        static_cast<std::int64_t>(kExactPoints - 1 - (i - first)));
+        }
+    }
+    const std::int64_t widest = widestKey >> kOffsetBits;
+    const std::size_t widestAt =
+        first + kExactPoints - 1 - static_cast<std::size_t>(widestKey & (kExactPoints - 1));
+    std::size_t at = beyondAt;
+    bool isSplit = false;
+    if (widest == 0) {
+        isSplit = beyond > tolerance;
+    } else if (beyond == 0) {
+        at = widestAt;
+        isSplit = CrossExceeds(widest, lengthSquared, tolerance);
+    } else {
+        const double d =
+            static_cast<double>(widest) * (1 / std::sqrt(static_cast<double>(lengthSquared)));
+        if (d > beyond || (d == beyond && widestAt < beyondAt)) {
+            at = widestAt;
+        }
+        isSplit = std::max(d, beyond) > tolerance;
+    }
+    if (isSplit) {
+        // Ranges with no point between are not entered: most ranges are short.
+        if (at - first >= 2) {
+            SimplifyExact(points, first, at, tolerance, kept);
+        }
+        kept.push_back(at);
+        if (last - at >= 2) {
+            SimplifyExact(points, at, last, tolerance, kept);
+        }
     }
 }
 
@@ -261,7 +371,11 @@ void SimplifyInto(const POINT* points, std::size_t count, double tolerance,
     kept.push_back(0);
     if (count > 1) {
         // A negative tolerance would split ranges whose points all lie on the chord for ever.
-        Simplify(points, 0, count - 1, std::max(tolerance, 0.0), kept);
+        if (IsExact(points, count)) {
+            SimplifyExact(points, 0, count - 1, std::max(tolerance, 0.0), kept);
+        } else {
+            Simplify(points, 0, count - 1, std::max(tolerance, 0.0), kept);
+        }
         kept.push_back(count - 1);
     }
 }

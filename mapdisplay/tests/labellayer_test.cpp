@@ -232,6 +232,51 @@ TEST(LabelGeometry, SimplifiesAsThePlainRecursionDoes) {
     }
 }
 
+// Near the origin distances are ranked in integers, far from it in doubles: both keep the same
+// points, where distances tie, lie exactly at the tolerance or beyond a chord's end, and for
+// lines too long to rank in integers.
+TEST(LabelGeometry, SimplifiesNearTheOriginAsFarFromIt) {
+    std::mt19937 random(11);
+    constexpr LONG kFar = LONG{1} << 28;
+    const struct {
+        int range; // points on a small grid tie often
+        double tolerance;
+        int count; // points at most
+    } cases[] = {
+        {3, 0.0, 12},  {4, 1.0, 12},  {6, 2.0, 20}, {8, 4.0, 30},    {5, std::sqrt(2.0), 20},
+        {8, -1.0, 12}, {60, 4.0, 40}, {2, 0.5, 8},  {1000, 4.0, 300}};
+    // 273 / 91 is 3, but 273 times the rounded 1 / 91 rounds above 3: the point counts as beyond.
+    const std::vector<POINT> rounded = {{0, 0}, {40, 3}, {91, 0}};
+    const std::vector<POINT> roundedFar = {{kFar, 0}, {kFar + 40, 3}, {kFar + 91, 0}};
+    EXPECT_EQ(SimplifyPolyline(rounded.data(), rounded.size(), 3.0),
+              (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(SimplifyPolyline(roundedFar.data(), roundedFar.size(), 3.0),
+              (std::vector<std::size_t>{0, 1, 2}));
+    // Over this chord the third point lies 1 farther than the second, but the doubles the
+    // products round to tie them, and the first of equals is kept, as it always was.
+    const std::vector<POINT> tied = {{0, 0},
+                                     {LONG{1} << 28, (LONG{1} << 28) + 4096},
+                                     {(LONG{1} << 28) + 1, (LONG{1} << 28) + 4097},
+                                     {(LONG{1} << 30) + 1, LONG{1} << 30}};
+    EXPECT_EQ(SimplifyPolyline(tied.data(), tied.size(), 4.0), (std::vector<std::size_t>{0, 1, 3}));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.range) + " " + std::to_string(c.tolerance));
+        std::uniform_int_distribution<int> coordinate(-c.range, c.range);
+        for (int line = 0; line < 2000; ++line) {
+            std::vector<POINT> near;
+            std::vector<POINT> far;
+            const int count = 2 + line % (c.count - 1);
+            for (int i = 0; i < count; ++i) {
+                near.push_back({coordinate(random), coordinate(random)});
+                far.push_back({near.back().x + kFar, near.back().y - kFar});
+            }
+            ASSERT_EQ(SimplifyPolyline(near.data(), near.size(), c.tolerance),
+                      SimplifyPolyline(far.data(), far.size(), c.tolerance))
+                << line;
+        }
+    }
+}
+
 class LabelLayerTest : public ::testing::Test {
 protected:
     Surface surface{400, 300};
