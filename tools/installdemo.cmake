@@ -23,3 +23,12 @@ if(TARGET installdemo)
     PASS_REGULAR_EXPRESSION "osm2nav: .*missing\\.osm\\.pbf.*old install kept"
     FAIL_REGULAR_EXPRESSION "exit 0")
 endif()
+
+# The checks of the source resources the install takes: the six language sources, the voice
+# script and the page layout.
+nav_test(install_checks_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/installchecks_test.cpp
+  DEPENDS platform_shell testdata platform_kernel)
+if(TARGET install_checks_test)
+  target_compile_definitions(install_checks_test PRIVATE NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+endif()
