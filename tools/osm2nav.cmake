@@ -227,8 +227,13 @@ if(TARGET demoinstall)
     DEPENDS demoinstall onboard_server osm2nav_convert retrievalengine_engine routing_service
             traffic_receiver testdata_programfolder testdata)
   if(TARGET osminstall_test)
+    if(NAV_DEMO_DATA_DIR)
+      target_compile_definitions(osminstall_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
+    else()
+      target_compile_definitions(osminstall_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
+    endif()
     target_compile_definitions(osminstall_test PRIVATE
-      NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo" NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+      NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
       NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
       NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
       NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data")
