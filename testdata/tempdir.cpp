@@ -44,8 +44,20 @@ TempDeviceRoot::TempDeviceRoot()
     platform::SetDeviceRoot(m_root);
 }
 
+TempDeviceRoot::TempDeviceRoot(std::filesystem::path folder, bool keep)
+    : m_previousRoot(platform::DeviceRoot())
+    , m_keep(keep) {
+    std::error_code error;
+    std::filesystem::remove_all(folder, error);
+    const bool isMade = !error && std::filesystem::create_directories(folder, error) && !error;
+    m_root = isMade ? std::move(folder) : std::filesystem::path("/proc/navdevice-none");
+    platform::SetDeviceRoot(m_root);
+}
+
 TempDeviceRoot::~TempDeviceRoot() {
     platform::SetDeviceRoot(m_previousRoot);
+    if (m_keep)
+        return;
     std::error_code error;
     std::filesystem::remove_all(m_root, error);
 }

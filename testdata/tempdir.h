@@ -18,6 +18,10 @@ namespace testdata {
 class TempDeviceRoot {
 public:
     TempDeviceRoot();
+    // A root at a host folder of the caller's choice, made anew (whatever lay there is removed
+    // first); with `keep` the folder stays when the root is destroyed (an install's staging
+    // folder). Without a folder the root names one that cannot exist, as above.
+    TempDeviceRoot(std::filesystem::path folder, bool keep);
     ~TempDeviceRoot();
     TempDeviceRoot(const TempDeviceRoot&) = delete;
     TempDeviceRoot& operator=(const TempDeviceRoot&) = delete;
@@ -45,6 +49,7 @@ public:
 private:
     std::filesystem::path m_root;
     std::filesystem::path m_previousRoot;
+    bool m_keep = false;
 };
 
 } // namespace testdata

@@ -238,3 +238,30 @@ if(TARGET osmtourlists_test)
     add_dependencies(osmtourlists_test advisor_demo_data)
   endif()
 endif()
+
+# The demo install laid out around the converted extract: its files, the TMC line along the demo
+# route turning the route away once the RDS file's closure is received, and the old install kept
+# when the new one cannot be made.
+if(TARGET demoinstall)
+  nav_extract_test(osminstall_test SUITE ExtractInstall
+    DEPENDS demoinstall onboard_server osm2nav_convert retrievalengine_engine routing_service
+            traffic_receiver testdata_programfolder testdata)
+  if(TARGET osminstall_test)
+    if(NAV_DEMO_DATA_DIR)
+      target_compile_definitions(osminstall_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
+    else()
+      target_compile_definitions(osminstall_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
+    endif()
+    target_compile_definitions(osminstall_test PRIVATE
+      NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+      NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+      NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
+      NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data")
+    foreach(generated advisor_demo_data junctionview_demo_data language_bundles poi_categories
+                      skin_pictures)
+      if(TARGET ${generated})
+        add_dependencies(osminstall_test ${generated})
+      endif()
+    endforeach()
+  endif()
+endif()

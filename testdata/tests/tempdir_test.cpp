@@ -38,6 +38,24 @@ TEST(TempDeviceRoot, IsTheDeviceRootWhileItLivesAndLeavesNothing) {
     EXPECT_EQ(platform::DeviceRoot(), before);
 }
 
+TEST(TempDeviceRoot, AtAChosenFolderStartsEmptyAndStaysOnlyWhenKept) {
+    testdata::TempDeviceRoot outer;
+    const std::filesystem::path folder = outer.HostPath() / "staging";
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep);
+        ASSERT_TRUE(outer.WriteFile(u"\\staging\\old\\left.txt", "old"));
+        {
+            testdata::TempDeviceRoot root(folder, keep);
+            EXPECT_EQ(root.HostPath(), folder);
+            EXPECT_EQ(platform::DeviceRoot(), folder);
+            EXPECT_TRUE(std::filesystem::is_empty(folder)) << "what lay there is gone";
+            ASSERT_TRUE(root.WriteFile(u"\\new.txt", "new"));
+        }
+        EXPECT_EQ(platform::DeviceRoot(), outer.HostPath());
+        EXPECT_EQ(testdata::ReadHostFile(folder / "new.txt").has_value(), keep);
+    }
+}
+
 TEST(TempDeviceRoot, ReadsBackEveryByteWhateverTheFileSize) {
     testdata::TempDeviceRoot root;
     // Around the reader's block of 64 KiB, with every byte value (NUL, CR, LF, 0x1A) in them.

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Lays out the demo install, <build>/install/, as a device root: converts the shared
+# OpenStreetMap extract into <build>/extract when that folder is missing, cut short, or older
+# than the converter, the build's advisor data or the extract, then runs the data tool
+# installdemo around it. A failed conversion leaves the converted folder and the install as they
+# were, and ends the script with osm2nav's message and exit code.
+#   bash scripts/install-demo.sh [BUILD] [--extract FILE] [--data FOLDER] [--out FOLDER]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build/release
+if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then
+  build="$1"
+  shift
+fi
+extract=tools/data/osm/liechtenstein-2013-08-03.osm.pbf
+data="$build/extract"
+out="$build/install"
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --extract) extract="$2"; shift 2 ;;
+    --data) data="$2"; shift 2 ;;
+    --out) out="$2"; shift 2 ;;
+    *) echo "install-demo.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+if [ ! -f "$data/kwa/Net.rd" ] || [ ! -f "$extract" ] || [ "$extract" -nt "$data/kwa/Net.rd" ] ||
+  [ "$build/tools/osm2nav" -nt "$data/kwa/Net.rd" ] ||
+  [ -n "$(find "$build/demo" -newer "$data/kwa/Net.rd" -print -quit 2>/dev/null)" ]; then
+  rm -rf "$data.new"
+  if ! "$build/tools/osm2nav" "$extract" "$data.new" --levels 3; then
+    rm -rf "$data.new"
+    echo "install-demo.sh: the conversion failed; $out is left as it was" >&2
+    exit 1
+  fi
+  rm -rf "$data"
+  mv "$data.new" "$data"
+fi
+"$build/tools/installdemo" . "$build" --data "$data" --out "$out"

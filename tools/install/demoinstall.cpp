@@ -1,0 +1,356 @@
+#include "tools/install/demoinstall.h"
+
+#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "onboard/traffichandler.h"
+#include "routing/routeiterator.h"
+#include "routing/routeservice.h"
+#include "testdata/alertcencoder.h"
+#include "testdata/nmeawriter.h"
+#include "testdata/programfolderwriter.h"
+#include "testdata/rdsgroupfilewriter.h"
+#include "testdata/receiverscenariowriter.h"
+#include "testdata/tempdir.h"
+#include "testdata/tmctableswriter.h"
+#include "tools/osm/osmconvert.h"
+#include "traffic/tmcdatabase.h"
+#include "utilities/usefulcode/cache/blockcache.h"
+
+#include "platform/kernel/codepage.h"
+
+#include <algorithm>
+#include <optional>
+#include <system_error>
+
+namespace demoinstall {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char16_t kStartCity[] = u"Schaan";
+constexpr char16_t kStartStreet[] = u"Feldkircher Strasse";
+constexpr char16_t kDestinationCity[] = u"Vaduz";
+constexpr char16_t kDestinationStreet[] = u"\u00C4ulestrasse";
+// The closed stretch begins this far into the route, and holds at most this many elements.
+constexpr std::int32_t kClosedFromMetres = 1500;
+constexpr std::size_t kMaxClosedElements = 3;
+// The TMC line and its points in location table 1 of country 1.
+constexpr std::uint32_t kLineLocation = 700;
+constexpr std::uint16_t kProgrammeId = 0xD301;
+constexpr unsigned kClosureEvent = 401; // blocks the road
+constexpr unsigned kStationFrequency = 875;
+constexpr int kStandingFixCycles = 600;
+
+std::u16string Data(std::u16string_view rest) {
+    return std::u16string(kDataFolder) + std::u16string(rest);
+}
+
+std::vector<RouteRecord> Records(const RouteRequestResult& result) {
+    std::vector<RouteRecord> records;
+    for (RouteIteratorPtr it = GetRouteIterator(result); it && it->IsValid(); it->Next())
+        records.push_back(it->Current());
+    return records;
+}
+
+bool DrivesAny(const RouteRequestResult& result, const std::vector<std::uint32_t>& elements) {
+    const std::vector<RouteRecord> records = Records(result);
+    return std::any_of(records.begin(), records.end(), [&](const RouteRecord& record) {
+        return std::find(elements.begin(), elements.end(), record.linkId) != elements.end();
+    });
+}
+
+// The elements of the streets named `street` in municipality `city` (a street may be found
+// several times, in parts), through the street search.
+std::vector<std::uint32_t> FindStreet(RetrievalEngineImpl& engine, const std::u16string& city,
+                                      const std::u16string& street) {
+    std::vector<std::uint32_t> elements;
+    auto cities = engine.FindCities(city, 0);
+    if (!cities || !cities->IsValid())
+        return elements;
+    const auto area = static_cast<std::uint32_t>(cities->GetCurrent()->GetAreaId());
+    for (auto streets = engine.FindInArea(area, street); streets && streets->IsValid();
+         streets->Next()) {
+        if (streets->GetCurrent()->GetName() == street) {
+            for (const std::uint32_t id : streets->GetCurrent()->GetElementIds())
+                elements.push_back(id);
+        }
+    }
+    return elements;
+}
+
+std::string Utf8(const std::u16string& text) {
+    return platform::Utf16ToUtf8(text);
+}
+
+// Finds the places, the route between them and a stretch from kClosedFromMetres on that the
+// route service can drive around.
+std::string FindRoute(RetrievalEngineImpl& engine, RouteService& service, DemoRoute& route) {
+    const std::vector<std::uint32_t> startStreet = FindStreet(engine, kStartCity, kStartStreet);
+    if (startStreet.empty())
+        return "no street \"" + Utf8(kStartStreet) + "\" in " + Utf8(kStartCity);
+    const std::vector<std::uint32_t> destinationStreet =
+        FindStreet(engine, kDestinationCity, kDestinationStreet);
+    if (destinationStreet.empty())
+        return "no street \"" + Utf8(kDestinationStreet) + "\" in " + Utf8(kDestinationCity);
+    // The lowest house number the address index holds on the street and its element; without
+    // any, the street's middle element.
+    std::optional<HouseNumber> house;
+    route.destinationElement = destinationStreet[destinationStreet.size() / 2];
+    for (const std::uint32_t id : destinationStreet) {
+        HouseNumberInfo info;
+        if (!engine.FillHouseNumberInfo(id, info))
+            continue;
+        for (const HouseNumberArray* side : {&info.firstSide, &info.secondSide}) {
+            for (const HouseNumber& number : side->GetNumbers()) {
+                if (number.IsValid() && (!house || number < *house)) {
+                    house = number;
+                    route.destinationElement = id;
+                }
+            }
+        }
+    }
+    route.houseNumber = house ? house->GetNumber() : 0;
+
+    route.startElement = startStreet.front();
+    std::vector<GeoPoint> points;
+    if (!engine.GetElementPoints(route.startElement, points) || points.size() < 2)
+        return "the start street has no geometry";
+    route.start = {(points[0].x + points[1].x) / 2, (points[0].y + points[1].y) / 2};
+
+    const RoutePositionPtr start = service.CreatePosition(&route.startElement, &route.start);
+    const RoutePositionPtr end = service.CreateElementPosition(&route.destinationElement);
+    const RouteRequestResult found = service.RequestRoute(start, end, nullptr);
+    if (found.status != routestatus::kFound)
+        return "no route from " + Utf8(kStartStreet) + " to " + Utf8(kDestinationStreet);
+    const std::vector<RouteRecord> records = Records(found);
+
+    std::int32_t metres = 0;
+    for (std::size_t i = 0; i + 1 < records.size(); metres += records[i].length, ++i) {
+        if (metres < kClosedFromMetres)
+            continue;
+        // The longest run of elements from here (never the route's last) that can be avoided.
+        for (std::size_t count = std::min(kMaxClosedElements, records.size() - 1 - i); count > 0;
+             --count) {
+            std::vector<std::uint32_t> stretch;
+            std::vector<std::uint32_t> keys;
+            for (std::size_t k = i; k < i + count; ++k) {
+                if (records[k].linkId == 0xFFFFFFFF ||
+                    std::find(stretch.begin(), stretch.end(), records[k].linkId) != stretch.end())
+                    break;
+                stretch.push_back(records[k].linkId);
+                keys.push_back(records[k].linkId | 0x80000000U);
+            }
+            if (stretch.size() != count ||
+                !service.AddFlaggedElementPercent(keys, TrafficHandler::kAvoidanceFlag))
+                continue;
+            const RouteRequestResult around = service.RequestRoute(start, end, nullptr);
+            (void)service.RemoveFlaggedElement(keys);
+            if (around.status == routestatus::kFound && !DrivesAny(around, stretch)) {
+                route.closed = std::move(stretch);
+                route.closedFromMetres = metres;
+                return "";
+            }
+        }
+    }
+    return "no stretch of the route from " + std::to_string(kClosedFromMetres) +
+           " m on can be driven around";
+}
+
+// The TMC tables along the stretch, in the database's "tmc" folder, and the RDS group file
+// with the closing message.
+std::string WriteTraffic(RetrievalEngineImpl& engine, const testdata::TempDeviceRoot& root,
+                         DemoRoute& route) {
+    std::vector<testdata::TmcRoadElement> elements;
+    std::vector<std::size_t> crossings;
+    for (const std::uint32_t id : route.closed) {
+        std::vector<GeoPoint> points;
+        if (!engine.GetElementPoints(id, points) || points.size() < 2)
+            return "an element of the closed stretch has no geometry";
+        if (!elements.empty())
+            crossings.push_back(elements.size() - 1);
+        elements.push_back(
+            {id, points.front().x, points.front().y, points.back().x, points.back().y});
+    }
+    const MapElementPtr first = engine.GetElement(route.closed.front());
+    const char16_t* name = first ? first->GetName() : nullptr;
+    testdata::TmcTablesModel model = testdata::TmcSampleTables();
+    const testdata::TmcRoadLine line = testdata::TmcLineAlongRoad(
+        model, elements, crossings, MakeTmcLocationCode(1, 1, kLineLocation),
+        MakeTmcLocationCode(1, 1, kLineLocation + 1),
+        name != nullptr && *name != 0 ? Utf8(name) : "Route", "");
+    route.pointCodes = line.points;
+    if (!testdata::TmcTablesWriter(model).WriteFolder(root, Data(u"\\tmc"), true))
+        return "the TMC tables cannot be written";
+
+    testdata::AlertCMessage closure;
+    closure.programmeId = kProgrammeId;
+    closure.event = kClosureEvent;
+    closure.location = line.points.back() % 100000;
+    closure.extent = static_cast<unsigned>(line.points.size() - 1);
+    testdata::AlertCEncoder encoder;
+    encoder.AddTable(kProgrammeId, 1).AddMessage(closure);
+    testdata::RdsGroupFileWriter groups;
+    for (const auto& group : encoder.Groups())
+        groups.Add(group);
+    if (!root.WriteFile(kClosureFile, groups.Build()))
+        return "the RDS group file cannot be written";
+    return "";
+}
+
+// The receiver stand-in's scenario: the standing fix replayed, one station with TMC.
+std::string ReceiverScenario() {
+    testdata::ScenarioStation station;
+    station.frequency = kStationFrequency;
+    station.programmeId = kProgrammeId;
+    station.name = "Radio FL";
+    station.tmcHealth = 2;
+    testdata::ReceiverScenarioWriter writer;
+    writer.SetReplay(Utf8(kStandingFixFile)).AddStation(station);
+    return writer.Build();
+}
+
+std::string StandingFix(const DemoRoute& route) {
+    testdata::NmeaWriter writer;
+    for (int i = 0; i < kStandingFixCycles; ++i) {
+        testdata::NmeaFixValues fix;
+        fix.hour = 12 + i / 3600;
+        fix.minute = i / 60 % 60;
+        fix.second = i % 60;
+        fix.latitude = route.start.y;
+        fix.longitude = route.start.x;
+        fix.speedKmh = 0;
+        fix.course = 0;
+        writer.AddCycle(fix);
+    }
+    return writer.Build();
+}
+
+// Copies a host folder's files into a device folder, keeping its subfolders.
+std::string CopyFolder(const fs::path& from, const testdata::TempDeviceRoot& root,
+                       const std::u16string& to) {
+    std::error_code error;
+    if (!fs::is_directory(from, error))
+        return from.string() + ": no such folder";
+    const fs::path target = root.HostPathOf(to);
+    fs::create_directories(target, error);
+    fs::copy(from, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
+             error);
+    return error ? from.string() + ": " + error.message() : "";
+}
+
+std::string CopyFile(const fs::path& from, const testdata::TempDeviceRoot& root,
+                     const std::u16string& to) {
+    const std::optional<std::string> bytes = testdata::ReadHostFile(from);
+    if (!bytes)
+        return from.string() + ": cannot be read";
+    return root.WriteFile(to, *bytes) ? "" : Utf8(to) + ": cannot be written";
+}
+
+// Everything but the rename, into the root.
+std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& root,
+                DemoRoute& route, std::ostream& log) {
+    if (std::string error = CopyFolder(options.data, root, kDataFolder); !error.empty())
+        return error;
+    if (!root.Exists(Data(osm2nav::kLevelFile)) || !root.Exists(Data(osm2nav::kNetworkFile)))
+        return options.data.string() + ": not a folder osm2nav wrote (no level or network file)";
+    {
+        const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(2048));
+        if (!engine->Open(Data(osm2nav::kLevelFile)))
+            return "the map set of " + options.data.string() + " does not open";
+        const RouteServicePtr service =
+            CreateRouteService(RetrievalEngine::RetrievalEnginePtr(engine));
+        if (!service || !service->OpenNetwork(Data(osm2nav::kNetworkFile)))
+            return "the road network of " + options.data.string() + " does not open";
+        if (std::string error = FindRoute(*engine, *service, route); !error.empty())
+            return error;
+        if (std::string error = WriteTraffic(*engine, root, route); !error.empty())
+            return error;
+    }
+    log << "installdemo: destination " << Utf8(kDestinationStreet) << " "
+        << (route.houseNumber != 0 ? std::to_string(route.houseNumber) : "(no house number)")
+        << " in " << Utf8(kDestinationCity) << "; the TMC line runs along " << route.closed.size()
+        << " elements from " << route.closedFromMetres << " m into the route\n";
+
+    for (const auto& [from, to] :
+         {std::pair{options.demoData / "ConfigFiles", Data(u"\\ConfigFiles")},
+          std::pair{options.demoData / "sound", std::u16string(u"\\sound")}}) {
+        if (std::string error = CopyFolder(from, root, to); !error.empty())
+            return error;
+    }
+    const fs::path screens = options.source / "resources" / "screens" / "screendesc.ini";
+    const std::optional<std::string> layout = testdata::ReadHostFile(screens);
+    if (!layout)
+        return screens.string() + ": cannot be read";
+    testdata::DataFolderWriter data(kDataFolder);
+    data.Setting("Properties", "ConfigFilesDir", Utf8(Data(u"\\ConfigFiles")))
+        .Setting("Properties", "Language", "0")
+        .Setting("GPS", "AutoLog", "0");
+    testdata::ProgramFolderWriter program(std::move(data));
+    program.HostFiles(options.programFiles)
+        .ScreenDescription(*layout)
+        .Pk("Zudav", "Simulation", "1")
+        .ReceiverScenario(ReceiverScenario());
+    if (!program.WriteTo(root))
+        return "the program's files cannot be written";
+
+    for (const auto& [from, to] :
+         {std::pair{options.source / "positioning" / "data" / "deziv.ini",
+                    std::u16string(u"\\deziv.ini")},
+          std::pair{options.source / "resources" / "contacts" / "Contacts.vcf",
+                    std::u16string(u"\\My Documents\\Contacts.vcf")},
+          std::pair{options.navigator, std::u16string(u"\\navigator")}}) {
+        if (std::string error = CopyFile(from, root, to); !error.empty())
+            return error;
+    }
+    std::error_code error;
+    fs::permissions(root.HostPathOf(u"\\navigator"),
+                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add, error);
+    if (error)
+        return "navigator: " + error.message();
+    const bool isWritten =
+        root.WriteFile(kStandingFixFile, StandingFix(route)) &&
+        root.WriteFile(u"\\Vaza2Dazav.ini", "[File]\r\nIn=.\\Fahrtenbuch.txt\r\n") &&
+        root.WriteFile(u"\\ZU_Deridivira.htm",
+                       "<html><body><h1 id=\"Presettings\">Presettings</h1>"
+                       "<p>Units, clock and voice of the navigator.</p></body></html>\r\n") &&
+        root.InstallModule(u"ziVur.dll", u"\\") && root.InstallModule(u"pimstore.dll", u"\\");
+    return isWritten ? "" : "the settings files cannot be written";
+}
+
+} // namespace
+
+std::string Install(const InstallOptions& options, DemoRoute& route, std::ostream& log) {
+    std::error_code error;
+    if (!fs::is_directory(options.data, error))
+        return options.data.string() + ": no converted data folder";
+    const fs::path staging = fs::path(options.output).concat(".new");
+    const fs::path previous = fs::path(options.output).concat(".old");
+    std::string problem;
+    {
+        testdata::TempDeviceRoot root(staging, true);
+        problem = root.HostPath() == staging ? Lay(options, root, route, log)
+                                             : staging.string() + ": cannot be made";
+    }
+    if (problem.empty()) {
+        fs::remove_all(previous, error);
+        const bool hadOne = fs::exists(options.output, error);
+        if (hadOne)
+            fs::rename(options.output, previous, error);
+        if (!error)
+            fs::rename(staging, options.output, error);
+        if (error) {
+            problem = options.output.string() + ": " + error.message();
+            std::error_code ignored;
+            if (hadOne && !fs::exists(options.output, ignored))
+                fs::rename(previous, options.output, ignored);
+        }
+    }
+    if (!problem.empty()) {
+        fs::remove_all(staging, error);
+        return problem;
+    }
+    fs::remove_all(previous, error);
+    return "";
+}
+
+} // namespace demoinstall

@@ -1,0 +1,48 @@
+#pragma once
+// The demo install: lays out a device root around a data folder that osm2nav wrote, with the
+// program's files at the root, the database in "\Data\Liechtenstein" with TMC tables along a
+// stretch of the demo route, an RDS group file closing that stretch, and the receiver
+// stand-in's scenario with a standing fix at the route's start. The new root is built beside the
+// old one ("<output>.new") and renamed into place only when it is complete.
+
+#include "basiccomp/retrievalengine/code/mapelement.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace demoinstall {
+
+// Device paths of the install.
+inline constexpr char16_t kDataFolder[] = u"\\Data\\Liechtenstein";
+inline constexpr char16_t kClosureFile[] = u"\\TmcClosure.txt";
+inline constexpr char16_t kStandingFixFile[] = u"\\StandingFix.txt";
+
+struct InstallOptions {
+    std::filesystem::path data;         // the folder osm2nav wrote
+    std::filesystem::path programFiles; // bundles, "Poi<Lang>.bin", skin folder "Bitmaps"
+    std::filesystem::path demoData;     // "ConfigFiles" (advisor, "HiWayImages") and "sound"
+    std::filesystem::path navigator;    // the program
+    std::filesystem::path source;       // the source tree: page layout, contacts, "deziv.ini"
+    std::filesystem::path output;       // the device root made
+};
+
+// The demo route as the install found it.
+struct DemoRoute {
+    GeoPoint start{};                     // the standing fix
+    std::uint32_t startElement = 0;       // on Feldkircher Strasse in Schaan
+    std::uint32_t destinationElement = 0; // of the house number on Äulestrasse in Vaduz
+    unsigned houseNumber = 0;          // the lowest the address index holds there; 0: it holds none
+    std::vector<std::uint32_t> closed; // the stretch the TMC line runs along, in order
+    std::int32_t closedFromMetres = 0; // where the stretch begins along the route
+    std::vector<std::uint32_t> pointCodes; // the line's points, in the route's direction
+};
+
+// Lays out options.output, filling `route`; prints a line on the TMC line to `log`. Empty on
+// success; else why, with the old output untouched and no staging folder left.
+[[nodiscard]] std::string Install(const InstallOptions& options, DemoRoute& route,
+                                  std::ostream& log);
+
+} // namespace demoinstall

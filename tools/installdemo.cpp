@@ -1,0 +1,61 @@
+// installdemo SOURCE-TREE BUILD-FOLDER [--data FOLDER] [--out FOLDER]: lays out the demo install,
+// a device root with the program's files around the folder osm2nav wrote (default
+// <build>/extract), into <build>/install or FOLDER. The new root is built beside the old one and
+// renamed into place when complete; on failure the old one is left as it was.
+#include "tools/install/demoinstall.h"
+
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <new>
+#include <string_view>
+
+namespace {
+
+int Run(int argc, char** argv) {
+    if (argc < 3) {
+        std::cerr << "usage: installdemo SOURCE-TREE BUILD-FOLDER [--data FOLDER] [--out FOLDER]\n";
+        return 2;
+    }
+    const std::filesystem::path build = argv[2];
+    demoinstall::InstallOptions options;
+    options.source = argv[1];
+    options.data = build / "extract";
+    options.programFiles = build / "languages";
+    options.demoData = build / "demo";
+    options.navigator = build / "app" / "navigator";
+    options.output = build / "install";
+    for (int i = 3; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--data" && i + 1 < argc) {
+            options.data = argv[++i];
+        } else if (argument == "--out" && i + 1 < argc) {
+            options.output = argv[++i];
+        } else {
+            std::cerr << "installdemo: unknown argument " << argument << "\n";
+            return 2;
+        }
+    }
+    demoinstall::DemoRoute route;
+    if (const std::string error = demoinstall::Install(options, route, std::cerr); !error.empty()) {
+        std::cerr << "installdemo: " << error << "\n";
+        return 1;
+    }
+    std::cout << "installdemo: installed in " << options.output.string() << "\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "installdemo: out of memory\n";
+    } catch (const std::exception& error) {
+        std::cerr << "installdemo: " << error.what() << "\n";
+    } catch (...) {
+        std::cerr << "installdemo: stopped by an unknown failure\n";
+    }
+    return 1;
+}
