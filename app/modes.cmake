@@ -18,3 +18,13 @@ nav_test(app_modes_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/modes/tests/routeswitches_test.cpp
   DEPENDS app_modes_types retrievalengine_engine testdata_worldmapset testdata_roadnetwork
           testdata)
+
+# The three modes: the pages they own, their page switching and their route requests.
+nav_component(app_modes STEP 12
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/modes/modecontrollerbase.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/modes/modes.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/modes/routerequests.cpp
+  DEPENDS app_modes_types app_startup app_contacts usefulcode_framework
+  PRIVATE_DEPENDS app_destinations app_mappages app_tourlists app_settings ui_dialogs ui_layout
+                  ui_tmcmonitor ui_skin usefulcode_settings platform_shell platform_window)
+nav_headers(app_modes modes/modecontrollerbase.h modes/modes.h)
