@@ -128,9 +128,10 @@ public:
     [[nodiscard]] ExtContactDlg* GetContactsPage() const { return m_contactsPage.get(); }
     [[nodiscard]] MovingMap* GetMovingMapPage() const { return m_movingMapPage.get(); }
 
-protected:
     // The routing choices of an options page: the road kinds are the negations of its switches.
     void TakeOptions(const OptionsPage& page);
+
+protected:
     // Refreshes the routing choices from the options page, unless they were taken already.
     void RefreshOptions();
     // The page switching shared by the modes (without the options refresh).
