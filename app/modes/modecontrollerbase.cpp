@@ -83,6 +83,9 @@ ModeControllerBase::~ModeControllerBase() {
 }
 
 void ModeControllerBase::Activate(int, int) {
+    // A closed mode waits for the main window to delete it.
+    if (m_isDeactivated)
+        return;
     if (!m_isStarted) {
         m_isStarted = true;
         Activate();

@@ -33,6 +33,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace modetesting {
@@ -52,6 +53,11 @@ public:
         m_codes.assign(codes.begin(), codes.end());
     }
     [[nodiscard]] int Requests() const { return m_requests.load(); }
+    // The thread of the last route request.
+    [[nodiscard]] std::thread::id LastRequestThread() {
+        std::lock_guard lock(m_mutex);
+        return m_lastThread;
+    }
     [[nodiscard]] std::vector<bool> TrafficSwitches() {
         std::lock_guard lock(m_mutex);
         return m_trafficSwitches;
@@ -61,7 +67,7 @@ public:
     std::int32_t Reserved() override { return 0; }
     RouteRequestResult& RequestRoute(RouteRequestResult& out, const MatchedPosition* start,
                                      const Onboard::RouteRequest& request) override {
-        ++m_requests;
+        Count();
         if (Scripted(out))
             return out;
         return m_real->RequestRoute(out, start, request);
@@ -72,7 +78,7 @@ public:
     }
     RouteRequestResult& RequestRouteBetween(RouteRequestResult& out, const RoutePositionPtr& from,
                                             const RoutePositionPtr& to) override {
-        ++m_requests;
+        Count();
         if (Scripted(out))
             return out;
         return m_real->RequestRouteBetween(out, from, to);
@@ -140,6 +146,11 @@ public:
     void ClearRoute() override { m_real->ClearRoute(); }
 
 private:
+    void Count() {
+        std::lock_guard lock(m_mutex);
+        m_lastThread = std::this_thread::get_id();
+        ++m_requests;
+    }
     bool Scripted(RouteRequestResult& out) {
         std::lock_guard lock(m_mutex);
         if (m_codes.empty())
@@ -157,6 +168,7 @@ private:
     std::deque<std::uint32_t> m_codes;
     std::vector<bool> m_trafficSwitches;
     std::atomic<int> m_requests{0};
+    std::thread::id m_lastThread;
 };
 
 // The main window's services, recorded as text lines.
