@@ -438,6 +438,19 @@ void ModeControllerBase::OnTrafficJamOnRoute() {
 
 void ModeControllerBase::OnReplanMessage(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {
     *handled = true;
+    if (m_requestDepth > 0) {
+        m_replanDeferred = true;
+        return;
+    }
     m_replanPending.store(false);
     Replan();
+}
+
+void ModeControllerBase::EndRequest() {
+    if (--m_requestDepth > 0 || !m_replanDeferred)
+        return;
+    m_replanDeferred = false;
+    HWND window = m_replanWindow.load();
+    if (window == nullptr || !PostMessageW(window, kReplanMessage, 0, 0))
+        m_replanPending.store(false);
 }

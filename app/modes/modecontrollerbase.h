@@ -181,6 +181,10 @@ private:
     [[nodiscard]] DestinationEntry CurrentDestination();
     void OnReplanMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void Replan();
+    // Around each route request: a re-plan asked for meanwhile (the progress dialog dispatches
+    // messages while the server calculates) waits until the request has returned.
+    void BeginRequest() { ++m_requestDepth; }
+    void EndRequest();
     [[nodiscard]] bool HasListEntry(const std::u16string& file, const std::u16string& section);
     void ShowGpsWait(bool& cancelled);
 
@@ -188,6 +192,8 @@ private:
     WindowHandle m_window; // hidden; receives kReplanMessage
     std::atomic<HWND> m_replanWindow{nullptr};
     std::atomic<bool> m_replanPending{false};
+    int m_requestDepth = 0;
+    bool m_replanDeferred = false;
     ApplicationInterface* m_application = nullptr;
     bool m_trafficConnected = false;
     bool m_fixClassConnected = false;

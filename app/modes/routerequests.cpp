@@ -301,8 +301,10 @@ bool ModeControllerBase::CalculateRoute(bool addToRecent) {
         ProgressDlg dialog(true);
         m_server->EnableTrafficAvoidance(false);
         DialogProgress observer(dialog);
+        BeginRequest();
         (void)m_server->RequestRoute(result, m_position,
                                      Onboard::RouteRequest{destination.location, 0, &observer});
+        EndRequest();
     }
     if (result.status != kRouteFound) {
         const DestinationEntry none;
@@ -348,8 +350,10 @@ void ModeControllerBase::Replan() {
     const DestinationEntry destination = CurrentDestination();
     DialogProgress observer(dialog);
     RouteRequestResult dropped(1);
+    BeginRequest();
     (void)m_server->RequestRoute(dropped, m_position,
                                  Onboard::RouteRequest{destination.location, 0, &observer});
+    EndRequest();
 }
 
 int ModeControllerBase::ReportRouteFailure(int code, const DestinationEntry* entryA,
@@ -424,7 +428,9 @@ void ModeControllerBase::CalculateTour() {
             const DestinationEntry& to = m_stops[i + 1];
             dialog.SetRoute(FormatStopText(from, true), FormatStopText(to, false));
             RouteRequestResult result(1);
+            BeginRequest();
             (void)m_server->RequestRouteBetween(result, from.location, to.location);
+            EndRequest();
             dialog.SetProgress(100);
             if (result.status != kRouteFound) {
                 failed = std::move(result);

@@ -8,6 +8,7 @@
 #include "app/pages/routelist.h"
 #include "app/pages/tourlist.h"
 #include "app/settings/optionspage.h"
+#include "mapdisplay/mapview.h"
 #include "ui/tmcmonitor.h"
 
 #include "platform/window/shell.h"
@@ -228,6 +229,11 @@ TEST_F(ModesTest, FailureAnswersShowTheMainPageOrTheDestinationMap) {
     EXPECT_FALSE(mode.CalculateRoute(false));
     EXPECT_TRUE(Visible(mode.GetDestinationMapPage()));
     EXPECT_FALSE(mode.IsMainPageShown());
+    const MapView* view = mode.GetDestinationMapPage()->GetMapView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->IsPickMode());
+    EXPECT_NEAR(view->GetFlagPoint().x, m_wald.x, 1e-5);
+    EXPECT_NEAR(view->GetFlagPoint().y, m_wald.y, 1e-5);
 }
 
 TEST_F(ModesTest, PedestrianZoneDestinationIsAnnounced) {

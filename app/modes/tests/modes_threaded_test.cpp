@@ -54,4 +54,28 @@ TEST_F(ModeTrafficTest, BurstOfTrafficEventsReplansOnceOnTheInterfaceThread) {
     EXPECT_EQ(m_scripted->Requests(), before);
 }
 
+TEST_F(ModeTrafficTest, ReplanWaitsForTheRequestInProgress) {
+    NavigationMode mode(Context());
+    mode.Activate(-1, 0);
+    mode.TakeOptions(*mode.GetOptionsPage());
+    mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
+    mode.SetStopIndex(0);
+    ASSERT_TRUE(mode.CalculateRoute(false));
+    // A jam is reported while the next route is calculated, and the progress dialog dispatches
+    // the waiting messages.
+    m_scripted->DuringNextRequest([this](const Onboard::RouteRequest& request) {
+        std::thread traffic([this] { m_server->TrafficEvent.Emit(); });
+        traffic.join();
+        ASSERT_NE(request.observer, nullptr);
+        (void)request.observer->IsCancelled();
+    });
+    const int before = m_scripted->Requests();
+    ASSERT_TRUE(mode.CalculateRoute(false));
+    m_driver.RunUntilIdle();
+    EXPECT_EQ(m_scripted->Requests(), before + 2);
+    EXPECT_EQ(m_scripted->DeepestNesting(), 1);
+    EXPECT_EQ(m_voice->Calls(),
+              (std::vector<std::u16string>{u"Say([TrafficJamCollideWithRoute])"}));
+}
+
 } // namespace

@@ -29,11 +29,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace modetesting {
@@ -53,6 +56,12 @@ public:
         m_codes.assign(codes.begin(), codes.end());
     }
     [[nodiscard]] int Requests() const { return m_requests.load(); }
+    // Run once inside the next RequestRoute, before it is answered.
+    void DuringNextRequest(std::function<void(const Onboard::RouteRequest&)> call) {
+        m_during = std::move(call);
+    }
+    // The most route requests that ran inside one another.
+    [[nodiscard]] int DeepestNesting() const { return m_deepest; }
     // The thread of the last route request.
     [[nodiscard]] std::thread::id LastRequestThread() {
         std::lock_guard lock(m_mutex);
@@ -68,9 +77,14 @@ public:
     RouteRequestResult& RequestRoute(RouteRequestResult& out, const MatchedPosition* start,
                                      const Onboard::RouteRequest& request) override {
         Count();
-        if (Scripted(out))
-            return out;
-        return m_real->RequestRoute(out, start, request);
+        ++m_depth;
+        m_deepest = std::max(m_deepest, m_depth);
+        if (auto during = std::exchange(m_during, nullptr))
+            during(request);
+        if (!Scripted(out))
+            (void)m_real->RequestRoute(out, start, request);
+        --m_depth;
+        return out;
     }
     std::vector<RouteRequestResult>& RequestTour(std::vector<RouteRequestResult>& out,
                                                  std::vector<RoutePositionPtr> stops) override {
@@ -169,6 +183,10 @@ private:
     std::vector<bool> m_trafficSwitches;
     std::atomic<int> m_requests{0};
     std::thread::id m_lastThread;
+    // Interface thread only.
+    std::function<void(const Onboard::RouteRequest&)> m_during;
+    int m_depth = 0;
+    int m_deepest = 0;
 };
 
 // The main window's services, recorded as text lines.
