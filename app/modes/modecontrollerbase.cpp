@@ -239,7 +239,9 @@ bool ModeControllerBase::RunAndLeave(HWND caller, const std::function<void()>& r
         return false;
     if (caller != m_lastShown)
         HideWindow(caller);
-    (void)ShowInputPanel(false);
+    // "Back" after a failure returns to the input with its panel on.
+    if (m_lastShown != WindowOf(m_mainPage.get()))
+        (void)ShowInputPanel(false);
     return true;
 }
 

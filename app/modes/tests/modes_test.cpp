@@ -219,6 +219,14 @@ TEST_F(ModesTest, FailureAnswersShowTheMainPageOrTheDestinationMap) {
     EXPECT_TRUE(mode.IsBackChosen());
     EXPECT_TRUE(Visible(mode.GetMainPage()));
     EXPECT_TRUE(mode.IsMainPageShown());
+    // From the options page ("NavStart"): the options page gives way, the input panel is on.
+    m_scripted->Script({2});
+    ShowPageWindow(mode.GetOptionsPage()->GetPageHandle(), true);
+    ShowWindow(mode.GetMainPage()->GetHwnd(), SW_HIDE);
+    mode.OnPageCommand(4, mode.GetOptionsPage()->GetHwnd());
+    EXPECT_TRUE(Visible(mode.GetMainPage()));
+    EXPECT_FALSE(Visible(mode.GetOptionsPage()));
+    EXPECT_TRUE(IsPanelOn());
     ASSERT_TRUE(mode.GetDescription().street);
     EXPECT_EQ(mode.GetDescription().street->GetName(), u"Waldstrasse");
     ASSERT_TRUE(mode.GetDescription().city);
