@@ -31,6 +31,7 @@ namespace {
 
 constexpr std::uint32_t kRouteFound = 8;
 constexpr int kMaxStopText = 255;
+constexpr std::uint32_t kPlaceAreaLevel = 2;
 constexpr char16_t kPedestrianZonePhrase[] = u"[Attention] [DestinationInPedestrianZone]";
 constexpr char16_t kTrafficJamPhrase[] = u"[TrafficJamCollideWithRoute]";
 
@@ -234,12 +235,23 @@ void ModeControllerBase::DescriptionFromEntry(const DestinationEntry& entry) {
     RetrievalEngine::RetrievalEnginePtr engine = m_server->GetRetrievalEngine();
     if (!engine)
         return;
+    // The place: the level-2 area of the destination's element, else the entry's own place.
+    std::u16string place = entry.name;
+    if (six::IntfPtr<MapElement> element =
+            engine->GetMappedElement(entry.location->GetSingleElementId())) {
+        const std::int32_t area = element->WalkAreas(kPlaceAreaLevel);
+        if (area != -1) {
+            std::u16string name = engine->LookupArea(static_cast<std::uint32_t>(area));
+            if (!name.empty())
+                place = std::move(name);
+        }
+    }
     AddressResultPtr city;
-    if (!entry.name.empty()) {
-        for (AddressCursorPtr cities = engine->FindCities(entry.name, 0);
-             cities && cities->IsValid(); cities->Next()) {
+    if (!place.empty()) {
+        for (AddressCursorPtr cities = engine->FindCities(place, 0); cities && cities->IsValid();
+             cities->Next()) {
             AddressResultPtr candidate = cities->GetCurrent();
-            if (candidate && candidate->GetName().size() == entry.name.size()) {
+            if (candidate && candidate->GetName().size() == place.size()) {
                 city = std::move(candidate);
                 break;
             }
@@ -248,7 +260,7 @@ void ModeControllerBase::DescriptionFromEntry(const DestinationEntry& entry) {
     const GeoPoint at = entry.location->GetSinglePoint();
     GeoMoleculePtr street;
     if (!entry.secondText.empty() && entry.secondText != entry.name)
-        street = FindStreetNearPoint(m_server, at.x, at.y, entry.secondText, entry.name);
+        street = FindStreetNearPoint(m_server, at.x, at.y, entry.secondText, place);
     m_description.city = city;
     m_description.street = street;
     m_description.location = street ? RoutePositionPtr() : entry.location;

@@ -210,6 +210,8 @@ TEST_F(ModesTest, FailedRequestsTellWhyAndWhere) {
 TEST_F(ModesTest, FailureAnswersShowTheMainPageOrTheDestinationMap) {
     NavigationMode& mode = Navigation();
     mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
+    // The place comes from the map: the area the destination lies in.
+    mode.GetStops()[0].name = u"Elsewhere";
     // "Back" after a start-side failure: the description made again from the destination.
     m_failureAnswer = ModeControllerBase::kAnswerBack;
     m_scripted->Script({2});

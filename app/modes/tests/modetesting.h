@@ -233,7 +233,7 @@ protected:
         const GeoPoint low = MapPointToDegrees({origin.x - 100, origin.y - 100});
         const GeoPoint high =
             MapPointToDegrees({origin.x + 2 * kSpacing + 100, origin.y + kSpacing + 100});
-        map.treeAreas = {{"Karlsruhe", 1, -1, 0, {low.x, low.y, high.x, high.y}}};
+        map.treeAreas = {{"Karlsruhe", 2, -1, 0, {low.x, low.y, high.x, high.y}}};
         for (std::uint32_t link = 0; link < database.world.links.size(); ++link) {
             map.linkTreeAreas[link] = 0;
             map.countries[link] = 1;
