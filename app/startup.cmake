@@ -21,6 +21,7 @@ if(TARGET platform_gdi_sdl AND NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
   target_compile_options(navigator PRIVATE ${NAV_WARNINGS})
   target_link_libraries(navigator PRIVATE app_startup app_settings platform_gdi_sdl platform_files
                         platform_window)
+  target_link_libraries(navigator PRIVATE app_modes)
   if(TARGET language_bundles)
     add_dependencies(navigator language_bundles)
   endif()

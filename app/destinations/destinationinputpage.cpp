@@ -565,8 +565,11 @@ void DestinationInputPage::ClearSelection() {
         SendMessageW(box, CB_RESETCONTENT, 0, 0);
         SetWindowTextW(box, u"");
     }
-    m_streetBox->Clear();
-    m_cityBox->Clear();
+    // The boxes come with the window; a page not shown yet has none.
+    if (m_streetBox)
+        m_streetBox->Clear();
+    if (m_cityBox)
+        m_cityBox->Clear();
     SetWindowTextW(Item(kHouseNumberId), u"");
     SetFocus(Item(kCityBoxId));
     EnableTargetButtons(false);

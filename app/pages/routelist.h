@@ -61,6 +61,7 @@ public:
     [[nodiscard]] const std::vector<TourEntry>& GetLegs() const { return m_legs; }
     [[nodiscard]] const CustomListBox* GetListBox() const { return m_listBox.get(); }
     [[nodiscard]] bool HasStartedGuidance() const { return m_guidanceStarted != 0; }
+    void ClearStartedGuidance() { m_guidanceStarted = 0; }
 
     // "h:mm" of seconds, truncated in single precision.
     [[nodiscard]] static std::u16string FormatDuration(std::int32_t seconds);

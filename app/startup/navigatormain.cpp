@@ -2,6 +2,7 @@
 // root FOLDER, whose root folder holds the program's files (language bundles, page layouts,
 // "PK.ini", "RarUderad.ini"). Headless unless the visible screen is asked for (also by
 // NAV_SCREEN); the exit code is the program's, 0, or 2 for a bad command line.
+#include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/settings/presettingssheet.h"
 #include "app/startup/navapp.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
     }
     InstallPresettingsSheet();
     InstallMapListDlg();
+    InstallModes();
     const int result = WinMain(nullptr, nullptr, nullptr, 1);
     if (visible)
         platform::StopVisibleScreen();

@@ -1,0 +1,489 @@
+// The modes over a generated town: the route options record, the stored "Recent" and
+// "Personal" lists, failed route requests, the pedestrian-zone phrase, the tour leg by leg, the
+// page commands and the wait for a GPS fix.
+#include "app/destinations/destinationinputpage.h"
+#include "app/modes/tests/modetesting.h"
+#include "app/pages/cnmappage.h"
+#include "app/pages/navshowpage.h"
+#include "app/pages/routelist.h"
+#include "app/pages/tourlist.h"
+#include "app/settings/optionspage.h"
+#include "mapdisplay/mapview.h"
+#include "ui/tmcmonitor.h"
+
+#include "platform/window/shell.h"
+
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace {
+
+using modetesting::ModeFixture;
+using modetesting::ScriptedServer;
+
+class ModesTest : public ModeFixture {
+protected:
+    void TearDown() override {
+        m_tour.reset();
+        m_navigation.reset();
+        ModeFixture::TearDown();
+    }
+    NavigationMode& Navigation() {
+        if (!m_navigation) {
+            m_navigation = std::make_unique<NavigationMode>(Context());
+            m_navigation->Activate(-1, 0);
+            m_driver.RunUntilIdle();
+        }
+        return *m_navigation;
+    }
+    TourMode& Tour() {
+        if (!m_tour) {
+            m_tour = std::make_unique<TourMode>(Context());
+            m_tour->Activate(-1, 0);
+            m_driver.RunUntilIdle();
+        }
+        return *m_tour;
+    }
+    // The street "Waldstrasse" of "Karlsruhe" as the main page would compose it.
+    void ComposeWald(DestinationDescription& description) {
+        RetrievalEngine::RetrievalEnginePtr engine = m_server->GetRetrievalEngine();
+        AddressCursorPtr cities = engine->FindCities(u"Karlsruhe", 0);
+        ASSERT_TRUE(cities && cities->IsValid());
+        description.city = cities->GetCurrent();
+        description.street =
+            FindStreetNearPoint(m_server, m_wald.x, m_wald.y, u"Waldstrasse", u"Karlsruhe");
+        ASSERT_TRUE(description.street);
+        description.location = nullptr;
+        description.houseNumber.clear();
+    }
+    [[nodiscard]] static bool IsPanelOn() {
+        SIPINFO info{};
+        info.cbSize = 48;
+        SHSipInfo(SPI_GETSIPINFO, 0, &info, 0);
+        return (info.fdwFlags & SIPF_ON) != 0;
+    }
+
+    std::unique_ptr<NavigationMode> m_navigation;
+    std::unique_ptr<TourMode> m_tour;
+};
+
+TEST_F(ModesTest, RouteOptionsRecordFieldByField) {
+    struct Case {
+        const char* name;
+        bool quickest, highways, ferries, tolls, dynamic;
+        std::optional<const char16_t*> quality; // "Zudav"/"RouteQuality"; none: missing
+        std::uint32_t motorway, ferry, toll;
+        float custom, mix;
+    };
+    const Case cases[] = {
+        {"as the page starts: all avoided, dynamic", false, false, false, false, true, std::nullopt,
+         3, 3, 3, 0.25f, 0.1f},
+        {"all allowed, shortest without dynamic", false, true, true, true, false, u"100", 0, 0, 0,
+         1.0f, 0.8f},
+        {"quickest without dynamic, motorways only", true, true, false, false, false, u"50", 0, 3,
+         3, 0.5f, 0.1f},
+    };
+    NavigationMode& mode = Navigation();
+    const std::u16string settings = AppPaths::GetSettingsFilePath();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        (void)IniProfile::WriteString(u"Zudav", u"RouteQuality", c.quality.value_or(u""),
+                                      settings.c_str());
+        if (!c.quality) {
+            ASSERT_TRUE(IniProfile::WriteSection(u"Zudav", {}, settings.c_str()));
+        }
+        NavOptPage page(c.quickest, c.highways, c.ferries, c.tolls, c.dynamic);
+        mode.TakeOptions(page);
+        ExternalRouteOptions kept(1, 1);
+        for (std::size_t i = 0; i < kept.speed.size(); ++i) {
+            kept.speed[i] = static_cast<std::uint16_t>(50 + i);
+            kept.preference[i] = 1;
+        }
+        kept.travelMode = 7;
+        ExternalRouteOptions record = kept;
+        mode.BuildRouteOptions(record);
+        ExternalRouteOptions expected = kept;
+        expected.speed[6] = 35;
+        expected.speed[7] = 25;
+        expected.speed[12] = 30;
+        expected.preference[0] = c.motorway;
+        expected.preference[8] = c.motorway;
+        expected.specialLinkPreference = c.ferry;
+        expected.extraLinkPreference = c.toll;
+        expected.routeType = 2;
+        expected.customFactor = c.custom;
+        expected.mixWeight = c.mix;
+        EXPECT_EQ(record, expected);
+        std::uint32_t word = 0;
+        std::memcpy(&word, reinterpret_cast<const unsigned char*>(&record) + 12, sizeof word);
+        EXPECT_EQ(word, 0x00190023u);
+    }
+}
+
+TEST_F(ModesTest, HasRecentLooksAtKeyZeroOnly) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::u16string, std::u16string>> keys;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"only key 1", {{u"1", u"x"}}, false},
+        {"key 0 empty", {{u"0", u""}, {u"1", u"x"}}, false},
+        {"key 0", {{u"0", u"x"}}, true},
+    };
+    NavigationMode& mode = Navigation();
+    const std::u16string settings = AppPaths::GetSettingsFilePath();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(IniProfile::WriteSection(u"Recent", c.keys, settings.c_str()));
+        ASSERT_TRUE(IniProfile::WriteSection(u"Personal", c.keys, settings.c_str()));
+        EXPECT_EQ(mode.HasRecent(), c.expected);
+        EXPECT_EQ(mode.HasPersonal(), c.expected);
+    }
+}
+
+TEST_F(ModesTest, RecentMovesARepeatToTheFrontAndKeepsTen) {
+    NavigationMode& mode = Navigation();
+    const auto streets = [] {
+        std::vector<std::u16string> result;
+        for (const std::u16string& record : List(u"Recent"))
+            result.push_back(StreetOf(record));
+        return result;
+    };
+    for (int i = 0; i < 11; ++i) {
+        const GeoPoint at{m_kaiser.x + 0.0001f * static_cast<float>(i), m_kaiser.y};
+        const std::string name = "S" + std::to_string(i);
+        mode.AddToDestinationList(u"Recent", 10,
+                                  At(kKaiserLink, at, std::u16string(name.begin(), name.end())));
+    }
+    EXPECT_EQ(streets(), (std::vector<std::u16string>{u"S10", u"S9", u"S8", u"S7", u"S6", u"S5",
+                                                      u"S4", u"S3", u"S2", u"S1"}));
+    const GeoPoint five{m_kaiser.x + 0.0005f, m_kaiser.y};
+    mode.AddToDestinationList(u"Recent", 10, At(kKaiserLink, five, u"S5"));
+    EXPECT_EQ(streets(), (std::vector<std::u16string>{u"S5", u"S10", u"S9", u"S8", u"S7", u"S6",
+                                                      u"S4", u"S3", u"S2", u"S1"}));
+    // A destination without a location is not stored.
+    mode.AddToDestinationList(u"Recent", 10, DestinationEntry{});
+    EXPECT_EQ(streets().front(), u"S5");
+
+    // A calculated route goes first; "SaveAs" puts it into "Personal".
+    ComposeWald(mode.GetDescription());
+    m_scripted->Script({ScriptedServer::kPassThrough});
+    ASSERT_TRUE(mode.CalculateRoute(true));
+    EXPECT_EQ(streets().size(), 10u);
+    EXPECT_EQ(streets().front(), u"Waldstrasse");
+    mode.AddDestinationToList(u"Personal", DestinationInputPage::kPersonalListSize);
+    ASSERT_EQ(List(u"Personal").size(), 1u);
+    EXPECT_EQ(StreetOf(List(u"Personal")[0]), u"Waldstrasse");
+    EXPECT_TRUE(mode.HasPersonal());
+}
+
+TEST_F(ModesTest, FailedRequestsTellWhyAndWhere) {
+    struct Case {
+        std::uint32_t code;
+        UINT textId;
+        bool startSide;
+    };
+    const Case cases[] = {{2, 1086, true},   {3, 1086, true},   {5, 543, true},
+                          {13, 1090, true},  {14, 1090, false}, {16, 1079, true},
+                          {17, 1074, true},  {18, 1074, true},  {19, 1079, false},
+                          {20, 1074, false}, {21, 1074, false}, {99, 536, false}};
+    NavigationMode& mode = Navigation();
+    mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
+    mode.GetStops()[0].name = u"Wald";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        m_failures.clear();
+        m_scripted->Script({c.code});
+        mode.SetStopIndex(0);
+        EXPECT_FALSE(mode.CalculateRoute(true));
+        ASSERT_EQ(m_failures.size(), 1u);
+        EXPECT_EQ(m_failures[0].textId, c.textId);
+        // The start side names no point: the current position is shown.
+        EXPECT_EQ(m_failures[0].insert, c.startSide ? u"" : u"Wald");
+        EXPECT_EQ(mode.IsStartSideFailure(), c.startSide);
+        EXPECT_TRUE(List(u"Recent").empty());
+    }
+}
+
+TEST_F(ModesTest, FailureAnswersShowTheMainPageOrTheDestinationMap) {
+    NavigationMode& mode = Navigation();
+    mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
+    // The place comes from the map: the area the destination lies in.
+    mode.GetStops()[0].name = u"Elsewhere";
+    // "Back" after a start-side failure: the description made again from the destination.
+    m_failureAnswer = ModeControllerBase::kAnswerBack;
+    m_scripted->Script({2});
+    mode.SetStopIndex(0);
+    ShowWindow(mode.GetMainPage()->GetHwnd(), SW_HIDE);
+    EXPECT_FALSE(mode.CalculateRoute(false));
+    EXPECT_TRUE(mode.IsBackChosen());
+    EXPECT_TRUE(Visible(mode.GetMainPage()));
+    EXPECT_TRUE(mode.IsMainPageShown());
+    // From the options page ("NavStart"): the options page gives way, the input panel is on.
+    m_scripted->Script({2});
+    ShowPageWindow(mode.GetOptionsPage()->GetPageHandle(), true);
+    ShowWindow(mode.GetMainPage()->GetHwnd(), SW_HIDE);
+    mode.OnPageCommand(4, mode.GetOptionsPage()->GetHwnd());
+    EXPECT_TRUE(Visible(mode.GetMainPage()));
+    EXPECT_FALSE(Visible(mode.GetOptionsPage()));
+    EXPECT_TRUE(IsPanelOn());
+    ASSERT_TRUE(mode.GetDescription().street);
+    EXPECT_EQ(mode.GetDescription().street->GetName(), u"Waldstrasse");
+    ASSERT_TRUE(mode.GetDescription().city);
+    EXPECT_EQ(mode.GetDescription().city->GetName(), u"Karlsruhe");
+    // "ShowMap" after a destination-side failure.
+    m_failureAnswer = ModeControllerBase::kAnswerShowMap;
+    m_scripted->Script({19});
+    EXPECT_FALSE(mode.CalculateRoute(false));
+    EXPECT_TRUE(Visible(mode.GetDestinationMapPage()));
+    EXPECT_FALSE(mode.IsMainPageShown());
+    const MapView* view = mode.GetDestinationMapPage()->GetMapView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->IsPickMode());
+    EXPECT_NEAR(view->GetFlagPoint().x, m_wald.x, 1e-5);
+    EXPECT_NEAR(view->GetFlagPoint().y, m_wald.y, 1e-5);
+}
+
+TEST_F(ModesTest, PedestrianZoneDestinationIsAnnounced) {
+    struct Case {
+        std::uint32_t link;
+        GeoPoint at;
+        std::vector<std::u16string> said;
+    };
+    const Case cases[] = {
+        {kBahnhofLink, m_bahnhof, {u"Say([Attention] [DestinationInPedestrianZone])"}},
+        {kWaldLink, m_wald, {}},
+    };
+    NavigationMode& mode = Navigation();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.link);
+        m_voice->Clear();
+        mode.GetStops() = {At(c.link, c.at, u"Ziel")};
+        mode.SetStopIndex(0);
+        ASSERT_TRUE(mode.CalculateRoute(false));
+        EXPECT_EQ(m_voice->Calls(), c.said);
+        EXPECT_TRUE(Visible(mode.GetMapPage()));
+    }
+}
+
+TEST_F(ModesTest, TourIsCalculatedLegByLegAndAFailedStopIsReplaced) {
+    TourMode& mode = Tour();
+    mode.GetStops() = {At(kKaiserLink, m_kaiser, u"Kaiserstrasse"),
+                       At(kWaldLink, m_wald, u"Waldstrasse"),
+                       At(kBahnhofLink, m_bahnhof, u"Am Bahnhof")};
+    mode.OnPageCommand(3, nullptr);
+    ASSERT_EQ(mode.GetRouteListPage()->GetLegs().size(), 2u);
+    EXPECT_EQ(mode.GetRouteListPage()->GetLegs()[1].startText, u"Karlsruhe, Waldstrasse");
+    EXPECT_FALSE(mode.GetRouteCalcPage()->GetViewPoints().empty());
+    EXPECT_TRUE(Visible(mode.GetRouteCalcPage()));
+    EXPECT_TRUE(m_failures.empty());
+
+    // The second leg fails at its destination: stop 3 (index 2) is the one to replace.
+    m_failureAnswer = ModeControllerBase::kAnswerBack;
+    m_scripted->Script({ScriptedServer::kPassThrough, 19});
+    mode.OnPageCommand(3, nullptr);
+    ASSERT_EQ(m_failures.size(), 1u);
+    EXPECT_EQ(m_failures[0].insert, u"Karlsruhe");
+    EXPECT_EQ(mode.GetFailingIndex(), 3);
+    EXPECT_FALSE(mode.IsStartSideFailure());
+    EXPECT_TRUE(mode.IsBackChosen());
+    ComposeWald(mode.GetDescription());
+    mode.OnPageCommand(5, mode.GetMainPage()->GetHwnd());
+    ASSERT_EQ(mode.GetStops().size(), 3u);
+    EXPECT_EQ(mode.GetStops()[2].secondText, u"Waldstrasse");
+    EXPECT_FALSE(mode.IsBackChosen());
+    EXPECT_TRUE(Visible(mode.GetTourList()));
+    EXPECT_FALSE(Visible(mode.GetMainPage()));
+
+    // Next stop: only while one follows; on the last stop nothing is calculated.
+    mode.SetStopIndex(1);
+    EXPECT_TRUE(mode.NextStop(true));
+    mode.SetStopIndex(2);
+    EXPECT_FALSE(mode.NextStop(true));
+    const int requests = m_scripted->Requests();
+    EXPECT_FALSE(mode.NextStop(false));
+    EXPECT_EQ(mode.GetStopIndex(), -1);
+    EXPECT_EQ(m_scripted->Requests(), requests);
+}
+
+// A TMC message dialog that is only a visible window.
+class ShownTmcDialog final : public TmcMessageDialog {
+public:
+    ShownTmcDialog() {
+        (void)CreateWindowExW(0, WindowClassRegistry::ClassName(), u"TMC", WS_POPUP | WS_VISIBLE, 0,
+                              0, 10, 10, nullptr, nullptr, nullptr, &m_handle);
+    }
+    void SetData(const std::vector<std::u16string>&, const std::vector<UINT>&) override {}
+    void SetStatusText(std::u16string_view) override {}
+    HWND GetHwnd() const override { return m_handle.window; }
+    void Show() override { ShowWindow(m_handle.window, SW_SHOW); }
+    void Close() override { m_handle.Destroy(); }
+
+private:
+    WindowHandle m_handle;
+};
+
+TEST_F(ModesTest, PageCommandsShowTheirPage) {
+    enum Page {
+        None,
+        Main,
+        Options,
+        Map,
+        DestMap,
+        Contacts,
+        RouteList_,
+        RouteCalc,
+        TourList_,
+        TourOptions
+    };
+    struct Case {
+        const char* name;
+        bool tour;
+        int code;
+        Page caller;
+        Page shown;
+        bool callerHidden;
+    };
+    const Case cases[] = {
+        {"-1 brings the visible page to the front", false, -1, None, Options, false},
+        {"0 from the options page", false, 0, Options, Main, true},
+        {"1 from the main page keeps it", false, 1, Main, Main, false},
+        {"13 from the main page keeps it", false, 13, Main, Main, false},
+        {"0 from the main page keeps it", false, 0, Main, Main, false},
+        {"2 shows the options", false, 2, Main, Options, true},
+        {"4 routes to the destination", false, 4, Options, Map, true},
+        {"7 centres the destination map", false, 7, Main, DestMap, true},
+        {"14 shows the contacts", false, 14, Main, Contacts, true},
+        {"tour 9 shows the route list", true, 9, RouteCalc, RouteList_, true},
+        {"tour 10 shows the route calculation", true, 10, RouteList_, RouteCalc, true},
+        {"tour 3 calculates the tour", true, 3, Options, RouteCalc, true},
+        {"tour 5 takes the stop", true, 5, Main, TourList_, true},
+        {"tour 6 shows the input", true, 6, TourList_, Main, true},
+        {"tour 11 back to the list", true, 11, Main, TourList_, true},
+        {"tour 12 the tour's options", true, 12, TourList_, TourOptions, true},
+        {"tour 0 shows the list", true, 0, Main, TourList_, true},
+        {"tour 0 from the destination map goes to the main page", true, 0, DestMap, Main, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_tour.reset();
+        m_navigation.reset();
+        ModeControllerBase* mode = nullptr;
+        TourMode* tour = nullptr;
+        if (c.tour) {
+            tour = &Tour();
+            tour->GetStops() = {At(kKaiserLink, m_kaiser, u"Kaiserstrasse"),
+                                At(kWaldLink, m_wald, u"Waldstrasse")};
+            mode = tour;
+        } else {
+            mode = &Navigation();
+            mode->GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
+            mode->SetStopIndex(0);
+        }
+        ComposeWald(mode->GetDescription());
+        const auto page = [&](Page p) -> PageBase* {
+            switch (p) {
+            case Main:
+                return mode->GetMainPage();
+            case Options:
+                return mode->GetOptionsPage();
+            case Map:
+                return mode->GetMapPage();
+            case DestMap:
+                return mode->GetDestinationMapPage();
+            case Contacts:
+                return mode->GetContactsPage();
+            case RouteList_:
+                return mode->GetRouteListPage();
+            case RouteCalc:
+                return mode->GetRouteCalcPage();
+            case TourList_:
+                return tour->GetTourList();
+            case TourOptions:
+                return tour->GetTourOptionsPage();
+            case None:
+                return nullptr;
+            }
+            return nullptr;
+        };
+        // Without a caller (the main window) the page to bring back is the one on screen.
+        PageBase* caller = page(c.caller);
+        PageBase* before = caller != nullptr ? caller : page(c.shown);
+        ShowPageWindow(before->GetPageHandle(), true);
+        if (before != mode->GetMainPage())
+            ShowWindow(mode->GetMainPage()->GetHwnd(), SW_HIDE);
+        m_driver.RunUntilIdle();
+        mode->OnPageCommand(c.code, caller != nullptr ? caller->GetHwnd() : nullptr);
+        m_driver.RunUntilIdle();
+        EXPECT_TRUE(Visible(page(c.shown)));
+        if (caller != nullptr) {
+            EXPECT_EQ(!Visible(caller), c.callerHidden);
+        }
+        // A command that leaves the page switches the input panel off.
+        if (c.callerHidden || caller == nullptr) {
+            EXPECT_FALSE(IsPanelOn());
+        }
+    }
+}
+
+TEST_F(ModesTest, BringingBackChangesNothingWhileTheTmcDialogShows) {
+    NavigationMode& mode = Navigation();
+    ShowPageWindow(mode.GetOptionsPage()->GetPageHandle(), true);
+    ShowWindow(mode.GetMainPage()->GetHwnd(), SW_HIDE);
+    TmcMonitor::Instance().SetDialog(std::make_unique<ShownTmcDialog>());
+    ASSERT_NE(TmcMonitor::Instance().GetVisibleDialogWindow(), nullptr);
+    mode.OnPageCommand(-1, mode.GetOptionsPage()->GetHwnd());
+    EXPECT_TRUE(Visible(mode.GetOptionsPage()));
+    EXPECT_FALSE(Visible(mode.GetMainPage()));
+    TmcMonitor::Instance().CloseDialog();
+}
+
+TEST_F(ModesTest, GpsWaitEndsWithAFixOrCancel) {
+    struct Case {
+        const char* name;
+        bool fix; // a usable fix arrives; otherwise the user cancels
+        int requests;
+    };
+    const Case cases[] = {{"a fix closes the dialog and the route follows", true, 1},
+                          {"cancel requests nothing", false, 0}};
+    NavigationMode& mode = Navigation();
+    mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetFix(1);
+        ASSERT_FALSE(mode.HasGpsFix());
+        ShowWindow(mode.GetMapPage()->GetPageHandle().window, SW_HIDE);
+        mode.SetStopIndex(0);
+        const int before = m_scripted->Requests();
+        HWND seen = nullptr;
+        m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+            seen = mode.GetGpsWaitWindow();
+            if (c.fix)
+                SetFix(2);
+            else
+                PostMessageW(seen, WM_COMMAND, 2, 0);
+        })});
+        mode.OnPageCommand(4, mode.GetMainPage()->GetHwnd());
+        EXPECT_NE(seen, nullptr);
+        EXPECT_EQ(mode.GetGpsWaitWindow(), nullptr);
+        EXPECT_EQ(m_scripted->Requests() - before, c.requests);
+        EXPECT_EQ(Visible(mode.GetMapPage()), c.fix);
+    }
+    SetFix(2);
+}
+
+TEST_F(ModesTest, LogbookAndReconnectGoToTheMainWindow) {
+    NavigationMode& mode = Navigation();
+    m_application.calls.clear();
+    EXPECT_EQ(mode.ControlLogbook(m_main.window, 1, 0), 1);
+    mode.StartReceiverReconnect(false);
+    mode.Deactivate(1);
+    EXPECT_TRUE(mode.IsDeactivated());
+    EXPECT_EQ(m_application.calls,
+              (std::vector<std::string>{"RunLogbookDialog(1,0)", "ControlReconnectThread(0)",
+                                        "NotifyModeClosed(1)"}));
+}
+
+} // namespace
