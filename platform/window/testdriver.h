@@ -107,6 +107,10 @@ private:
     bool m_hasRunOut = false;
 };
 
+// Every shown window (it and all its ancestors visible): top-level windows from the top of the
+// z-order down, each followed by its children, the top one first, depth first. Any thread.
+[[nodiscard]] std::vector<HWND> ShownWindows();
+
 struct SpiedMessage {
     UINT message;
     WPARAM wParam;

@@ -1,0 +1,7 @@
+#include "app/scenario/scenarioscript.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+TEST(ScenarioScript, Placeholder) { SUCCEED(); }
+} // namespace
