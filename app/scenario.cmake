@@ -12,9 +12,10 @@ nav_component(app_scenario STEP 12
 
 nav_test(app_scenario_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariooutput_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenarioscript_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariorun_test.cpp
-  DEPENDS app_scenario app_startup testdata testdata_programfolder platform_sound)
+  DEPENDS app_scenario app_startup app_testing testdata testdata_programfolder platform_sound)
 if(TARGET app_scenario_test)
   target_compile_definitions(app_scenario_test PRIVATE
     NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"

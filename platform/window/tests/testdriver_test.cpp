@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 LRESULT UnpaintedProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -104,6 +106,43 @@ TEST(ScreenDriver, PlaysAScriptInsideAModalLoop) {
             EXPECT_EQ(clock.TickMs() - before, 500u);
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Tree of windows: two top-level ones with children, a hidden child with a child of its own, a
+// hidden top-level one; ShownWindows lists the shown ones from the top of the z-order down.
+TEST(ScreenDriver, ListsShownWindowsTopFirstWithTheirChildren) {
+    windowtesting::RegisterRecordingClass(u"ShownTree");
+    const auto make = [](HWND parent, DWORD visible) {
+        return CreateWindowExW(0, u"ShownTree", u"", (parent ? WS_CHILD : WS_POPUP) | visible, 0,
+                               0, 20, 20, parent, nullptr, nullptr, nullptr);
+    };
+    HWND lower = make(nullptr, WS_VISIBLE);
+    HWND lowerChild = make(lower, WS_VISIBLE);
+    HWND hiddenChild = make(lower, 0);
+    HWND childOfHidden = make(hiddenChild, WS_VISIBLE);
+    HWND hiddenTop = make(nullptr, 0);
+    HWND upper = make(nullptr, WS_VISIBLE);
+    HWND upperFirst = make(upper, WS_VISIBLE);
+    HWND upperSecond = make(upper, WS_VISIBLE);
+    (void)childOfHidden;
+    (void)hiddenTop;
+    const std::vector<HWND> shown = platform::ShownWindows();
+    const std::vector<HWND> expected = {upper, upperSecond, upperFirst, lower, lowerChild};
+    std::vector<HWND> ours;
+    for (HWND window : shown) {
+        if (std::find(expected.begin(), expected.end(), window) != expected.end())
+            ours.push_back(window);
+        EXPECT_NE(window, hiddenChild);
+        EXPECT_NE(window, childOfHidden);
+        EXPECT_NE(window, hiddenTop);
+    }
+    EXPECT_EQ(ours, expected);
+    for (HWND window : {upper, hiddenTop, lower})
+        DestroyWindow(window);
 }
 
 } // namespace
