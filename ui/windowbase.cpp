@@ -34,8 +34,7 @@ WindowBase::~WindowBase() {
 WindowBase* WindowBase::FromWindow(HWND window) {
     const LPCWSTR frameworkClass = WindowClassRegistry::ClassName();
     WCHAR className[64] = {};
-    if (window == nullptr || frameworkClass[0] == 0 ||
-        GetClassNameW(window, className, 64) <= 0 ||
+    if (window == nullptr || frameworkClass[0] == 0 || GetClassNameW(window, className, 64) <= 0 ||
         std::u16string_view(className) != std::u16string_view(frameworkClass))
         return nullptr;
     const auto* handle = reinterpret_cast<const WindowHandle*>(

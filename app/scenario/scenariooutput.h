@@ -43,5 +43,5 @@ private:
 // The samples of the sounds, one after another, as a RIFF/WAVE image in the format of the
 // first (16-bit mono at 22050 Hz when there is none). Sounds of another format are left out and
 // counted in skipped.
-[[nodiscard]] std::vector<std::uint8_t> EncodeSounds(const std::vector<platform::PlayedSound>& sounds,
-                                                     std::size_t& skipped);
+[[nodiscard]] std::vector<std::uint8_t>
+EncodeSounds(const std::vector<platform::PlayedSound>& sounds, std::size_t& skipped);

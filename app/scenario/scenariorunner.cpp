@@ -8,8 +8,8 @@
 #include "app/startup/voicepointer.h"
 #include "positioning/nmeademowriter.h"
 #include "ui/dialogbase.h"
-#include "utilities/usefulcode/apppaths.h"
 #include "ui/windowbase.h"
+#include "utilities/usefulcode/apppaths.h"
 
 #include "platform/gdi/screenshot.h"
 #include "platform/kernel/codepage.h"
@@ -62,7 +62,8 @@ std::u16string WindowText(HWND window) {
     if (length <= 0)
         return {};
     std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
-    text.resize(static_cast<std::size_t>(std::max(0, GetWindowTextW(window, text.data(), length + 1))));
+    text.resize(
+        static_cast<std::size_t>(std::max(0, GetWindowTextW(window, text.data(), length + 1))));
     return text;
 }
 
@@ -286,10 +287,12 @@ std::string Runner::Key(const ScenarioStep& step) {
     std::vector<platform::ScriptStep> input;
     const UINT modifier = step.modifier;
     if (modifier != 0)
-        input.push_back(platform::ScriptStep::Run([modifier] { platform::InjectKey(modifier, true); }));
+        input.push_back(
+            platform::ScriptStep::Run([modifier] { platform::InjectKey(modifier, true); }));
     input.push_back(platform::ScriptStep::Press(step.id));
     if (modifier != 0)
-        input.push_back(platform::ScriptStep::Run([modifier] { platform::InjectKey(modifier, false); }));
+        input.push_back(
+            platform::ScriptStep::Run([modifier] { platform::InjectKey(modifier, false); }));
     Next();
     Arm(std::move(input));
     return {};
@@ -299,8 +302,8 @@ bool Runner::IsMet(const ScenarioStep& step, std::string& seen) const {
     switch (step.kind) {
     case ScenarioStepKind::WaitPage: {
         const std::u16string section = SectionOf(ActiveWindow());
-        seen = "the active window is " + (section.empty() ? std::string("none of the screen's")
-                                                          : Narrow(section));
+        seen = "the active window is " +
+               (section.empty() ? std::string("none of the screen's") : Narrow(section));
         return section == step.text;
     }
     case ScenarioStepKind::WaitText:
@@ -419,7 +422,8 @@ int RunScenarioFile(const std::filesystem::path& scriptFile, const ScenarioOptio
     std::ifstream file(scriptFile, std::ios::binary);
     if (code || !file || size > kMaxScriptBytes) {
         (void)std::fprintf(errors, "navigator: cannot read the script %s%s\n",
-                           scriptFile.string().c_str(), size > kMaxScriptBytes && !code ? " (over 1 MiB)" : "");
+                           scriptFile.string().c_str(),
+                           size > kMaxScriptBytes && !code ? " (over 1 MiB)" : "");
         return static_cast<int>(ScenarioExit::BadScript);
     }
     std::stringstream text;

@@ -1,8 +1,8 @@
 #include "app/scenario/scenarioscript.h"
 
 #include "platform/kernel/codepage.h"
-#include "platform/window/input.h"
 #include "platform/kernel/messagebox.h"
+#include "platform/window/input.h"
 
 #include <algorithm>
 #include <cctype>
@@ -86,12 +86,11 @@ std::optional<UINT> NamedKey(const std::string& name) {
     static const struct {
         const char* name;
         UINT key;
-    } kNames[] = {{"enter", VK_RETURN}, {"esc", VK_ESCAPE},   {"tab", VK_TAB},
-                  {"space", VK_SPACE},  {"back", VK_BACK},    {"delete", VK_DELETE},
-                  {"up", VK_UP},        {"down", VK_DOWN},    {"left", VK_LEFT},
-                  {"right", VK_RIGHT},  {"home", VK_HOME},    {"end", VK_END},
-                  {"pageup", VK_PRIOR}, {"pagedown", VK_NEXT}, {"plus", VK_ADD},
-                  {"minus", VK_SUBTRACT}};
+    } kNames[] = {
+        {"enter", VK_RETURN}, {"esc", VK_ESCAPE},    {"tab", VK_TAB},   {"space", VK_SPACE},
+        {"back", VK_BACK},    {"delete", VK_DELETE}, {"up", VK_UP},     {"down", VK_DOWN},
+        {"left", VK_LEFT},    {"right", VK_RIGHT},   {"home", VK_HOME}, {"end", VK_END},
+        {"pageup", VK_PRIOR}, {"pagedown", VK_NEXT}, {"plus", VK_ADD},  {"minus", VK_SUBTRACT}};
     const std::string lower = Lower(name);
     for (const auto& entry : kNames) {
         if (lower == entry.name)
@@ -215,8 +214,8 @@ std::string LineParser::ParseWait() {
 std::string LineParser::ParseSimple(const std::string& verb) {
     if (verb == "tap") {
         m_step.kind = ScenarioStepKind::Tap;
-        const auto id = m_tokens.size() > 1 ? ParseNumber(m_tokens[1].text, 1, kMaxControlId)
-                                            : std::nullopt;
+        const auto id =
+            m_tokens.size() > 1 ? ParseNumber(m_tokens[1].text, 1, kMaxControlId) : std::nullopt;
         if (!id)
             return "a control id from 1 to 65535 is expected";
         m_step.id = static_cast<UINT>(*id);
@@ -314,7 +313,8 @@ bool ParseScenarioScript(std::string_view text, ScenarioScript& script, ScriptEr
         line = Trim(line);
         if (line.empty() || line.front() == '#')
             continue;
-        if (line.find('\0') != std::string_view::npos || line.find('\r') != std::string_view::npos) {
+        if (line.find('\0') != std::string_view::npos ||
+            line.find('\r') != std::string_view::npos) {
             error = {lineNumber, "the line holds a control character"};
             script.steps.clear();
             return false;

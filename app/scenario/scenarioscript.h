@@ -25,9 +25,9 @@ enum class ScenarioStepKind {
 
 struct ScenarioStep {
     ScenarioStepKind kind = ScenarioStepKind::Clock;
-    int line = 0;         // 1-based line of the script
-    std::string name;     // of the "step" line before it; empty before the first
-    std::string source;   // the line as written, for reports
+    int line = 0;       // 1-based line of the script
+    std::string name;   // of the "step" line before it; empty before the first
+    std::string source; // the line as written, for reports
     std::u16string text;
     UINT id = 0;
     UINT modifier = 0;

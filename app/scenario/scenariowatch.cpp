@@ -68,7 +68,8 @@ void ScenarioWatch::KeepPace(ScenarioClock& clock) {
     if (tick - m_lastFixTickMs < kFixIntervalMs || m_missedFixes >= kMaxMissedFixes)
         return;
     m_lastFixTickMs = tick;
-    if (m_positionArrived.wait_for(lock, kFixWait, [this] { return m_positions != m_seenPositions; })) {
+    if (m_positionArrived.wait_for(lock, kFixWait,
+                                   [this] { return m_positions != m_seenPositions; })) {
         m_seenPositions = m_positions;
         m_missedFixes = 0;
     } else {

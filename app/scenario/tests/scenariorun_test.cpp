@@ -22,7 +22,8 @@ struct NavigatorRun {
 // Runs the navigator program with the arguments after the folder; stderr is kept.
 NavigatorRun RunNavigator(const std::filesystem::path& folder, std::vector<std::string> arguments,
                           const std::string& launcher = {}) {
-    const std::filesystem::path errorFile = folder.parent_path() / (folder.filename().string() + ".err");
+    const std::filesystem::path errorFile =
+        folder.parent_path() / (folder.filename().string() + ".err");
     std::vector<std::string> words;
     if (!launcher.empty())
         words = {launcher, "-a"};
@@ -39,7 +40,8 @@ NavigatorRun RunNavigator(const std::filesystem::path& folder, std::vector<std::
                                      0600);
     std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy", "ASAN_OPTIONS=detect_leaks=0"};
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "NAV_SCREEN=", 11) != 0 && std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0)
+        if (std::strncmp(*entry, "NAV_SCREEN=", 11) != 0 &&
+            std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0)
             environment.emplace_back(*entry);
     }
     std::vector<char*> envp;
@@ -66,8 +68,8 @@ void WriteScenarioProgram(const testdata::TempDeviceRoot& root) {
 }
 
 std::filesystem::path WriteScript(const testdata::TempDeviceRoot& root, const std::string& text) {
-    const std::filesystem::path file = root.HostPath().parent_path() /
-                                       (root.HostPath().filename().string() + ".script");
+    const std::filesystem::path file =
+        root.HostPath().parent_path() / (root.HostPath().filename().string() + ".script");
     std::ofstream(file, std::ios::binary) << text;
     return file;
 }
@@ -103,8 +105,9 @@ TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
     testdata::TempDeviceRoot root;
     ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
     const std::filesystem::path out = root.HostPath() / "out";
-    const NavigatorRun run = RunNavigator(
-        root.HostPath(), {"--script", WriteScript(root, kMenuScript).string(), "--out", out.string()});
+    const NavigatorRun run =
+        RunNavigator(root.HostPath(),
+                     {"--script", WriteScript(root, kMenuScript).string(), "--out", out.string()});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.errors, "");
     const std::string menu = testdata::ReadHostFile(out / "main-menu.png").value_or("");
@@ -175,6 +178,48 @@ TEST(ScenarioRun, RefusesScriptOptionsThatDoNotGoTogether) {
         const NavigatorRun run = RunNavigator(root.HostPath(), command);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_NE(run.errors, "");
+    }
+    std::filesystem::remove(script);
+}
+
+} // namespace
+
+namespace {
+
+// The program in the SDL2 window on a virtual X display, its clock at 20 times real time: the
+// frames of the menu script equal the headless ones.
+TEST(ScenarioRun, VisibleFramesEqualHeadlessOnes) {
+    std::string xvfbRun;
+    const char* path = std::getenv("PATH");
+    std::string_view folders = path != nullptr ? path : "";
+    while (!folders.empty() && xvfbRun.empty()) {
+        const std::size_t colon = folders.find(':');
+        const std::filesystem::path candidate =
+            std::filesystem::path(std::string(folders.substr(0, colon))) / "xvfb-run";
+        if (std::filesystem::exists(candidate))
+            xvfbRun = candidate.string();
+        folders.remove_prefix(colon == std::string_view::npos ? folders.size() : colon + 1);
+    }
+    if (xvfbRun.empty())
+        GTEST_SKIP() << "no xvfb-run";
+    testdata::TempDeviceRoot root;
+    ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
+    const std::string script = WriteScript(root, kMenuScript).string();
+    const std::filesystem::path headless = root.HostPath() / "headless";
+    const std::filesystem::path visible = root.HostPath() / "visible";
+    const NavigatorRun first =
+        RunNavigator(root.HostPath(), {"--script", script, "--out", headless.string()});
+    const NavigatorRun second = RunNavigator(
+        root.HostPath(),
+        {"--script", script, "--out", visible.string(), "--screen=visible:1", "--speed", "20"},
+        xvfbRun);
+    EXPECT_EQ(first.exitCode, 0) << first.errors;
+    EXPECT_EQ(second.exitCode, 0) << second.errors;
+    for (const char* frame : {"main-menu.png", "presettings.png"}) {
+        SCOPED_TRACE(frame);
+        const auto shown = testdata::ReadHostFile(visible / frame);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(shown, testdata::ReadHostFile(headless / frame));
     }
     std::filesystem::remove(script);
 }

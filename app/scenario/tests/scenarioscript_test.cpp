@@ -41,8 +41,8 @@ TEST(ScenarioScript, ReadsEachStepWithItsValuesLineAndName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        const std::string text = "\xEF\xBB\xBF# a comment\r\n\r\nstep the name \r\n\t" +
-                                 std::string(c.line) + "  \r\n";
+        const std::string text =
+            "\xEF\xBB\xBF# a comment\r\n\r\nstep the name \r\n\t" + std::string(c.line) + "  \r\n";
         ScenarioScript script;
         ScriptError error;
         ASSERT_TRUE(ParseScenarioScript(text, script, error)) << error.message;

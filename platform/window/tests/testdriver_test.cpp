@@ -117,8 +117,8 @@ namespace {
 TEST(ScreenDriver, ListsShownWindowsTopFirstWithTheirChildren) {
     windowtesting::RegisterRecordingClass(u"ShownTree");
     const auto make = [](HWND parent, DWORD visible) {
-        return CreateWindowExW(0, u"ShownTree", u"", (parent ? WS_CHILD : WS_POPUP) | visible, 0,
-                               0, 20, 20, parent, nullptr, nullptr, nullptr);
+        return CreateWindowExW(0, u"ShownTree", u"", (parent ? WS_CHILD : WS_POPUP) | visible, 0, 0,
+                               20, 20, parent, nullptr, nullptr, nullptr);
     };
     HWND lower = make(nullptr, WS_VISIBLE);
     HWND lowerChild = make(lower, WS_VISIBLE);
