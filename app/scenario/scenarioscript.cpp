@@ -23,8 +23,29 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Words split at blanks; "..." is one token in which "" stands for a quote. False for a quote
-// left open.
+// The quoted text that begins at line[at] (a quote), "" standing for one quote; at is left
+// after the closing quote. The reason when it is not closed or not followed by a blank.
+std::string ReadQuoted(std::string_view line, std::size_t& at, std::string& text) {
+    for (++at; at < line.size(); ++at) {
+        if (line[at] != '"') {
+            text += line[at];
+            continue;
+        }
+        if (at + 1 < line.size() && line[at + 1] == '"') {
+            text += '"';
+            ++at;
+            continue;
+        }
+        ++at;
+        if (at < line.size() && !IsBlank(line[at]))
+            return "a blank must follow a quoted text";
+        return {};
+    }
+    return "a quoted text is not closed";
+}
+
+// Words split at blanks, quoted texts as one word each. False with the reason for a faulty
+// quoted text.
 bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& problem) {
     std::size_t at = 0;
     while (at < line.size()) {
@@ -33,29 +54,11 @@ bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& pr
             continue;
         }
         Token token;
-        if (line[at] == '"') {
-            token.isQuoted = true;
-            bool isClosed = false;
-            for (++at; at < line.size(); ++at) {
-                if (line[at] != '"') {
-                    token.text += line[at];
-                } else if (at + 1 < line.size() && line[at + 1] == '"') {
-                    token.text += '"';
-                    ++at;
-                } else {
-                    isClosed = true;
-                    ++at;
-                    break;
-                }
-            }
-            if (!isClosed) {
-                problem = "a quoted text is not closed";
+        token.isQuoted = line[at] == '"';
+        if (token.isQuoted) {
+            problem = ReadQuoted(line, at, token.text);
+            if (!problem.empty())
                 return false;
-            }
-            if (at < line.size() && !IsBlank(line[at])) {
-                problem = "a blank must follow a quoted text";
-                return false;
-            }
         } else {
             while (at < line.size() && !IsBlank(line[at]))
                 token.text += line[at++];
@@ -151,7 +154,14 @@ public:
 
 private:
     [[nodiscard]] std::string ParseWait();
-    [[nodiscard]] std::string ParseSimple(const std::string& verb);
+    [[nodiscard]] std::string ParseTap();
+    [[nodiscard]] std::string ParseKeyStep();
+    [[nodiscard]] std::string ParseText();
+    [[nodiscard]] std::string ParseClock();
+    [[nodiscard]] std::string ParseFrame();
+    [[nodiscard]] std::string ParseMessageBox();
+    [[nodiscard]] std::string ParseOpenFile();
+    [[nodiscard]] std::string ParseDrive();
     [[nodiscard]] std::string TakeText(std::size_t index);
     [[nodiscard]] std::string TakeLimit(std::size_t index);
     [[nodiscard]] std::string ExpectCount(std::size_t count) const;
@@ -211,80 +221,98 @@ std::string LineParser::ParseWait() {
     return TakeLimit(3);
 }
 
-std::string LineParser::ParseSimple(const std::string& verb) {
-    if (verb == "tap") {
-        m_step.kind = ScenarioStepKind::Tap;
-        const auto id =
-            m_tokens.size() > 1 ? ParseNumber(m_tokens[1].text, 1, kMaxControlId) : std::nullopt;
-        if (!id)
-            return "a control id from 1 to 65535 is expected";
-        m_step.id = static_cast<UINT>(*id);
-        return ExpectCount(2);
+std::string LineParser::ParseTap() {
+    m_step.kind = ScenarioStepKind::Tap;
+    const auto id =
+        m_tokens.size() > 1 ? ParseNumber(m_tokens[1].text, 1, kMaxControlId) : std::nullopt;
+    if (!id)
+        return "a control id from 1 to 65535 is expected";
+    m_step.id = static_cast<UINT>(*id);
+    return ExpectCount(2);
+}
+
+std::string LineParser::ParseKeyStep() {
+    m_step.kind = ScenarioStepKind::Key;
+    if (m_tokens.size() < 2 || m_tokens[1].isQuoted || !ParseKey(m_tokens[1].text, m_step))
+        return "a key is expected: a letter, a digit or a key name, with Ctrl+ or Shift+";
+    return ExpectCount(2);
+}
+
+std::string LineParser::ParseText() {
+    m_step.kind = ScenarioStepKind::Text;
+    if (std::string problem = TakeText(1); !problem.empty())
+        return problem;
+    return ExpectCount(2);
+}
+
+std::string LineParser::ParseClock() {
+    m_step.kind = ScenarioStepKind::Clock;
+    const auto ms =
+        m_tokens.size() > 1 ? ParseNumber(m_tokens[1].text, 1, kMaxScenarioMs) : std::nullopt;
+    if (!ms)
+        return "the clock step must be 1 to 86400000 milliseconds";
+    m_step.ms = *ms;
+    return ExpectCount(2);
+}
+
+std::string LineParser::ParseFrame() {
+    m_step.kind = ScenarioStepKind::Frame;
+    if (m_tokens.size() < 2 || m_tokens[1].isQuoted || !IsFrameName(m_tokens[1].text))
+        return "a frame name of letters, digits, '_', '-' and '.' is expected";
+    m_step.text = platform::Utf8ToUtf16(m_tokens[1].text);
+    return ExpectCount(2);
+}
+
+std::string LineParser::ParseMessageBox() {
+    m_step.kind = ScenarioStepKind::MessageBox;
+    static const struct {
+        const char* name;
+        int answer;
+    } kAnswers[] = {{"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO}};
+    for (const auto& answer : kAnswers) {
+        if (m_tokens.size() > 1 && !m_tokens[1].isQuoted && m_tokens[1].text == answer.name)
+            m_step.id = static_cast<UINT>(answer.answer);
     }
-    if (verb == "key") {
-        m_step.kind = ScenarioStepKind::Key;
-        if (m_tokens.size() < 2 || m_tokens[1].isQuoted || !ParseKey(m_tokens[1].text, m_step))
-            return "a key is expected: a letter, a digit or a key name, with Ctrl+ or Shift+";
-        return ExpectCount(2);
-    }
-    if (verb == "text") {
-        m_step.kind = ScenarioStepKind::Text;
-        if (std::string problem = TakeText(1); !problem.empty())
-            return problem;
-        return ExpectCount(2);
-    }
-    if (verb == "clock") {
-        m_step.kind = ScenarioStepKind::Clock;
-        const auto ms =
-            m_tokens.size() > 1 ? ParseNumber(m_tokens[1].text, 1, kMaxScenarioMs) : std::nullopt;
-        if (!ms)
-            return "the clock step must be 1 to 86400000 milliseconds";
-        m_step.ms = *ms;
-        return ExpectCount(2);
-    }
-    if (verb == "frame") {
-        m_step.kind = ScenarioStepKind::Frame;
-        if (m_tokens.size() < 2 || m_tokens[1].isQuoted || !IsFrameName(m_tokens[1].text))
-            return "a frame name of letters, digits, '_', '-' and '.' is expected";
-        m_step.text = platform::Utf8ToUtf16(m_tokens[1].text);
-        return ExpectCount(2);
-    }
-    if (verb == "messagebox") {
-        m_step.kind = ScenarioStepKind::MessageBox;
-        static const struct {
-            const char* name;
-            int answer;
-        } kAnswers[] = {{"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO}};
-        for (const auto& answer : kAnswers) {
-            if (m_tokens.size() > 1 && !m_tokens[1].isQuoted && m_tokens[1].text == answer.name)
-                m_step.id = static_cast<UINT>(answer.answer);
-        }
-        if (m_step.id == 0)
-            return "the answer must be ok, cancel, yes or no";
-        return ExpectCount(2);
-    }
-    if (verb == "openfile") {
-        m_step.kind = ScenarioStepKind::OpenFile;
-        if (m_tokens.size() > 1 && !m_tokens[1].isQuoted && m_tokens[1].text == "cancel") {
-            m_step.isCancel = true;
-        } else if (std::string problem = TakeText(1); !problem.empty()) {
-            return "a quoted path or cancel is expected";
-        }
-        return ExpectCount(2);
-    }
-    if (verb == "drive") {
-        m_step.kind = ScenarioStepKind::Drive;
-        return ExpectCount(1);
-    }
-    return "unknown step \"" + verb + "\"";
+    if (m_step.id == 0)
+        return "the answer must be ok, cancel, yes or no";
+    return ExpectCount(2);
+}
+
+std::string LineParser::ParseOpenFile() {
+    m_step.kind = ScenarioStepKind::OpenFile;
+    if (m_tokens.size() > 1 && !m_tokens[1].isQuoted && m_tokens[1].text == "cancel")
+        m_step.isCancel = true;
+    else if (!TakeText(1).empty())
+        return "a quoted path or cancel is expected";
+    return ExpectCount(2);
+}
+
+std::string LineParser::ParseDrive() {
+    m_step.kind = ScenarioStepKind::Drive;
+    return ExpectCount(1);
 }
 
 std::string LineParser::Parse() {
+    using Parser = std::string (LineParser::*)();
+    static const struct {
+        const char* verb;
+        Parser parse;
+    } kVerbs[] = {{"wait", &LineParser::ParseWait},
+                  {"tap", &LineParser::ParseTap},
+                  {"key", &LineParser::ParseKeyStep},
+                  {"text", &LineParser::ParseText},
+                  {"clock", &LineParser::ParseClock},
+                  {"frame", &LineParser::ParseFrame},
+                  {"messagebox", &LineParser::ParseMessageBox},
+                  {"openfile", &LineParser::ParseOpenFile},
+                  {"drive", &LineParser::ParseDrive}};
     if (m_tokens[0].isQuoted)
         return "a line must begin with a step word";
-    if (m_tokens[0].text == "wait")
-        return ParseWait();
-    return ParseSimple(m_tokens[0].text);
+    for (const auto& verb : kVerbs) {
+        if (m_tokens[0].text == verb.verb)
+            return (this->*verb.parse)();
+    }
+    return "unknown step \"" + m_tokens[0].text + "\"";
 }
 
 std::string_view Trim(std::string_view text) {
@@ -347,7 +375,7 @@ bool ParseScenarioScript(std::string_view text, ScenarioScript& script, ScriptEr
 }
 
 std::string DescribeStep(const ScenarioStep& step) {
-    const std::string line = "line " + std::to_string(step.line);
+    std::string line = "line " + std::to_string(step.line);
     if (step.name.empty())
         return line;
     return "step \"" + step.name + "\" (" + line + ")";

@@ -38,12 +38,16 @@ NavigatorRun RunNavigator(const std::filesystem::path& folder, std::vector<std::
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy", "ASAN_OPTIONS=detect_leaks=0"};
+    // The window's libraries keep allocations to the end of the process.
+    std::string asan = launcher.empty() ? "" : "detect_leaks=0";
+    std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy"};
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "NAV_SCREEN=", 11) != 0 &&
-            std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0)
+        if (std::strncmp(*entry, "ASAN_OPTIONS=", 13) == 0)
+            asan = std::string(*entry + 13) + (launcher.empty() ? "" : ":detect_leaks=0");
+        else if (std::strncmp(*entry, "NAV_SCREEN=", 11) != 0)
             environment.emplace_back(*entry);
     }
+    environment.push_back("ASAN_OPTIONS=" + asan);
     std::vector<char*> envp;
     for (std::string& entry : environment)
         envp.push_back(entry.data());

@@ -11,33 +11,33 @@ TEST(ScenarioScript, ReadsEachStepWithItsValuesLineAndName) {
     using Kind = ScenarioStepKind;
     const struct {
         const char* line;
-        Kind kind;
         std::u16string text;
+        std::uint64_t ms;
         UINT id;
         UINT modifier;
-        std::uint64_t ms;
+        Kind kind;
         bool isCancel;
     } cases[] = {
-        {"wait page CNMapPage", Kind::WaitPage, u"CNMapPage", 0, 0, kDefaultWaitMs, false},
-        {"wait page MsgBox 0", Kind::WaitPage, u"MsgBox", 0, 0, 0, false},
-        {"wait text \"\xC3\x84ulestrasse\" 86400000", Kind::WaitText, u"\u00C4ulestrasse", 0, 0,
-         86'400'000, false},
-        {"wait said \"[DestinationReached]\"", Kind::WaitSaid, u"[DestinationReached]", 0, 0,
-         kDefaultWaitMs, false},
-        {"tap 65535", Kind::Tap, u"", 65535, 0, 0, false},
-        {"key l", Kind::Key, u"", 'L', 0, 0, false},
-        {"key 7", Kind::Key, u"", '7', 0, 0, false},
-        {"key Ctrl+Q", Kind::Key, u"", 'Q', VK_CONTROL, 0, false},
-        {"key shift+TAB", Kind::Key, u"", VK_TAB, VK_SHIFT, 0, false},
-        {"key F12", Kind::Key, u"", VK_F12, 0, 0, false},
-        {"key Esc", Kind::Key, u"", VK_ESCAPE, 0, 0, false},
-        {"text \"say \"\"hi\"\"\"", Kind::Text, u"say \"hi\"", 0, 0, 0, false},
-        {"clock 1", Kind::Clock, u"", 0, 0, 1, false},
-        {"frame map-1.day", Kind::Frame, u"map-1.day", 0, 0, 0, false},
-        {"messagebox no", Kind::MessageBox, u"", IDNO, 0, 0, false},
-        {"openfile \"\\Data\\tmc.txt\"", Kind::OpenFile, u"\\Data\\tmc.txt", 0, 0, 0, false},
-        {"openfile cancel", Kind::OpenFile, u"", 0, 0, 0, true},
-        {"drive", Kind::Drive, u"", 0, 0, 0, false},
+        {"wait page CNMapPage", u"CNMapPage", kDefaultWaitMs, 0, 0, Kind::WaitPage, false},
+        {"wait page MsgBox 0", u"MsgBox", 0, 0, 0, Kind::WaitPage, false},
+        {"wait text \"\xC3\x84ulestrasse\" 86400000", u"\u00C4ulestrasse", 86'400'000, 0, 0,
+         Kind::WaitText, false},
+        {"wait said \"[DestinationReached]\"", u"[DestinationReached]", kDefaultWaitMs, 0, 0,
+         Kind::WaitSaid, false},
+        {"tap 65535", u"", 0, 65535, 0, Kind::Tap, false},
+        {"key l", u"", 0, 'L', 0, Kind::Key, false},
+        {"key 7", u"", 0, '7', 0, Kind::Key, false},
+        {"key Ctrl+Q", u"", 0, 'Q', VK_CONTROL, Kind::Key, false},
+        {"key shift+TAB", u"", 0, VK_TAB, VK_SHIFT, Kind::Key, false},
+        {"key F12", u"", 0, VK_F12, 0, Kind::Key, false},
+        {"key Esc", u"", 0, VK_ESCAPE, 0, Kind::Key, false},
+        {"text \"say \"\"hi\"\"\"", u"say \"hi\"", 0, 0, 0, Kind::Text, false},
+        {"clock 1", u"", 1, 0, 0, Kind::Clock, false},
+        {"frame map-1.day", u"map-1.day", 0, 0, 0, Kind::Frame, false},
+        {"messagebox no", u"", 0, IDNO, 0, Kind::MessageBox, false},
+        {"openfile \"\\Data\\tmc.txt\"", u"\\Data\\tmc.txt", 0, 0, 0, Kind::OpenFile, false},
+        {"openfile cancel", u"", 0, 0, 0, Kind::OpenFile, true},
+        {"drive", u"", 0, 0, 0, Kind::Drive, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
