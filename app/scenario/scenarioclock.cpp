@@ -22,6 +22,7 @@ ScenarioClock::ScenarioClock(double speed)
 
 void ScenarioClock::NoteIdle() {
     m_lastIdleMs.store(SteadyMs());
+    m_hasBeenIdle.store(true);
 }
 
 void ScenarioClock::Keep() {
@@ -32,7 +33,9 @@ void ScenarioClock::Keep() {
         const std::int64_t now = SteadyMs();
         const auto elapsed = static_cast<double>(now - last);
         last = now;
-        if (IsPaced())
+        // The start-up runs unpaced, so that it ends at the same time of the clock however long
+        // it takes.
+        if (IsPaced() && m_hasBeenIdle.load())
             owed += elapsed * m_speed;
         else if (now - m_lastIdleMs.load() > kBusyLimitMs)
             owed += elapsed;
@@ -46,7 +49,7 @@ void ScenarioClock::Keep() {
 
 int ScenarioClock::Run(const std::function<int()>& body) {
     const platform::ScopedClock installed(m_clock);
-    NoteIdle();
+    m_lastIdleMs.store(SteadyMs());
     std::thread keeper([this] { Keep(); });
     const int result = body();
     {

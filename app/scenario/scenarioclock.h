@@ -1,8 +1,9 @@
 #pragma once
 // The clock of a scenario run: a virtual clock that the steps move on (stepped), or that a
-// keeper thread moves at a chosen multiple of real time (paced). Stepped, the keeper moves it at
-// real time only while the user-interface thread has been away from its idle loop for a
-// second, so that a timed wait on that thread cannot hang the run.
+// keeper thread moves at a chosen multiple of real time (paced) from the moment the program
+// first waits for input. Otherwise the keeper moves it at real time only while the
+// user-interface thread has been away from its idle loop for a second, so that a timed wait on
+// that thread cannot hang the run.
 
 #include "platform/kernel/time.h"
 
@@ -30,6 +31,7 @@ private:
     platform::VirtualClock m_clock;
     double m_speed;
     std::atomic<std::int64_t> m_lastIdleMs{0}; // steady clock
+    std::atomic<bool> m_hasBeenIdle{false};
     std::mutex m_mutex;
     std::condition_variable m_stop;
     bool m_isStopping = false;

@@ -51,8 +51,9 @@ HWND ActiveWindow() {
     return active != nullptr ? active : GetForegroundWindow();
 }
 
+// The window a child window lies in; GetParent of a top-level window is its owner.
 HWND TopLevelOf(HWND window) {
-    while (window != nullptr && GetParent(window) != nullptr)
+    while (window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0)
         window = GetParent(window);
     return window;
 }

@@ -66,9 +66,11 @@ NavigatorRun RunNavigator(const std::filesystem::path& folder, std::vector<std::
     return run;
 }
 
-// The program's files around the grid database, without the safety notice.
-void WriteScenarioProgram(const testdata::TempDeviceRoot& root) {
-    ASSERT_TRUE(shelltesting::BuiltProgram().Pk("Zudav", "NoWarning", "1").WriteTo(root));
+// The program's files around the grid database, with or without the safety notice.
+void WriteScenarioProgram(const testdata::TempDeviceRoot& root, bool withNotice = false) {
+    ASSERT_TRUE(shelltesting::BuiltProgram()
+                    .Pk("Zudav", "NoWarning", withNotice ? "0" : "1")
+                    .WriteTo(root));
 }
 
 std::filesystem::path WriteScript(const testdata::TempDeviceRoot& root, const std::string& text) {
@@ -91,7 +93,10 @@ std::pair<int, int> PngSize(const std::string& png) {
     return {be32(16), be32(20)};
 }
 
-constexpr char kMenuScript[] = "# the main menu, the presettings and back\n"
+constexpr char kMenuScript[] = "# the notice, the main menu, the presettings and back\n"
+                               "step notice\n"
+                               "wait page MsgBox\n"
+                               "tap 1\n"
                                "step menu\n"
                                "wait page Screen\n"
                                "frame main-menu\n"
@@ -107,7 +112,7 @@ constexpr char kMenuScript[] = "# the main menu, the presettings and back\n"
 
 TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
     testdata::TempDeviceRoot root;
-    ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
+    ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root, true));
     const std::filesystem::path out = root.HostPath() / "out";
     const NavigatorRun run =
         RunNavigator(root.HostPath(),
@@ -207,7 +212,7 @@ TEST(ScenarioRun, VisibleFramesEqualHeadlessOnes) {
     if (xvfbRun.empty())
         GTEST_SKIP() << "no xvfb-run";
     testdata::TempDeviceRoot root;
-    ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
+    ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root, true));
     const std::string script = WriteScript(root, kMenuScript).string();
     const std::filesystem::path headless = root.HostPath() / "headless";
     const std::filesystem::path visible = root.HostPath() / "visible";
