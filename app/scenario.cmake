@@ -32,6 +32,11 @@ if(TARGET app_scenario_test)
   cmake_language(DEFER CALL _app_scenario_test_dependencies)
 endif()
 
+# The clock's keeper thread beside a waiting program thread (also run under ThreadSanitizer).
+nav_test(app_scenario_threaded_test THREADED
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenarioclock_test.cpp
+  DEPENDS app_scenario platform_kernel)
+
 nav_fuzz(scenario_script_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/scenario_script_fuzz.cpp
   DEPENDS app_scenario)
