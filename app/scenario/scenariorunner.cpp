@@ -95,6 +95,8 @@ public:
 
 private:
     void OnIdle();
+    // Plays the step, or the next part of it; arms the driver for the next idle.
+    void PlayStep(const ScenarioStep& step);
     void Arm(std::vector<platform::ScriptStep> input = {});
     void Fail(const ScenarioStep& step, const std::string& reason);
     void Next();
@@ -188,6 +190,10 @@ void Runner::OnIdle() {
         m_stepStartMs = m_clock.Virtual().TickMs();
     }
     m_watch.KeepPace(m_clock);
+    PlayStep(step);
+}
+
+void Runner::PlayStep(const ScenarioStep& step) {
     std::string problem;
     switch (step.kind) {
     case ScenarioStepKind::Tap:
