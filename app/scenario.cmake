@@ -6,6 +6,7 @@ nav_component(app_scenario STEP 12
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariorunner.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenarioscript.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariowatch.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariowindows.cpp
   DEPENDS onboard_server advisor_voice platform_sound platform_kernel
   PRIVATE_DEPENDS app_startup positioning_manager ui_dialogs ui_layout ui_skin
     platform_window_testdriver platform_gdi platform_shell platform_window)

@@ -3,11 +3,11 @@
 #include "app/scenario/scenarioclock.h"
 #include "app/scenario/scenariooutput.h"
 #include "app/scenario/scenariowatch.h"
+#include "app/scenario/scenariowindows.h"
 #include "app/startup/mainmenuwnd.h"
 #include "app/startup/navapp.h"
 #include "app/startup/voicepointer.h"
 #include "positioning/nmeademowriter.h"
-#include "ui/dialogbase.h"
 #include "ui/windowbase.h"
 #include "utilities/usefulcode/apppaths.h"
 
@@ -35,57 +35,6 @@ constexpr auto kPacedRest = std::chrono::milliseconds(5);
 
 std::string Narrow(const std::u16string& text) {
     return platform::Utf16ToUtf8(text);
-}
-
-// The screen section of a skinned dialog or framework window; empty for any other.
-std::u16string SectionOf(HWND window) {
-    if (const DialogBase* dialog = DialogBase::FromWindow(window))
-        return dialog->GetSection();
-    if (const WindowBase* framework = WindowBase::FromWindow(window))
-        return framework->GetSectionName();
-    return {};
-}
-
-HWND ActiveWindow() {
-    HWND active = GetActiveWindow();
-    return active != nullptr ? active : GetForegroundWindow();
-}
-
-// The window a child window lies in; GetParent of a top-level window is its owner.
-HWND TopLevelOf(HWND window) {
-    while (window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0)
-        window = GetParent(window);
-    return window;
-}
-
-std::u16string WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    if (length <= 0)
-        return {};
-    std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
-    text.resize(
-        static_cast<std::size_t>(std::max(0, GetWindowTextW(window, text.data(), length + 1))));
-    return text;
-}
-
-bool IsTextShown(const std::u16string& text) {
-    for (HWND window : platform::ShownWindows()) {
-        if (WindowText(window) == text)
-            return true;
-        if (const DialogBase* dialog = DialogBase::FromWindow(window)) {
-            // A dialog's texts are items it draws itself.
-            for (UINT id = 1; id <= 0xFFFF; ++id) {
-                const DialogItem* item = dialog->FindItem(id);
-                if (item != nullptr && item->text == text)
-                    return true;
-            }
-        }
-    }
-    return false;
-}
-
-POINT CentreOf(const RECT& rect) {
-    return POINT{rect.left + (rect.right - rect.left) / 2, rect.top + (rect.bottom - rect.top) / 2};
 }
 
 class Runner {
@@ -254,37 +203,10 @@ void Runner::MoveClock(std::uint64_t ms) {
 }
 
 std::string Runner::Tap(const ScenarioStep& step) {
-    HWND active = ActiveWindow();
-    if (active == nullptr)
-        return "no window is active";
-    std::optional<POINT> point;
-    HWND control = nullptr;
-    for (HWND window : platform::ShownWindows()) {
-        if (window != active && TopLevelOf(window) == active &&
-            GetDlgCtrlID(window) == static_cast<int>(step.id)) {
-            control = window;
-            break;
-        }
-    }
-    if (control != nullptr) {
-        if (IsWindowEnabled(control) == FALSE)
-            return "control " + std::to_string(step.id) + " is disabled";
-        RECT rect{};
-        (void)GetWindowRect(control, &rect);
-        point = CentreOf(rect);
-        if (WindowFromPoint(*point) != control)
-            return "control " + std::to_string(step.id) + " is covered";
-    } else if (const DialogBase* dialog = DialogBase::FromWindow(active)) {
-        const DialogItem* item = dialog->FindItem(step.id);
-        if (item != nullptr && item->face != nullptr) {
-            point = CentreOf(item->rect);
-            (void)ClientToScreen(active, &*point);
-        }
-    }
-    if (!point) {
-        return "the active window (" + Narrow(SectionOf(active)) + ") shows no control " +
-               std::to_string(step.id);
-    }
+    std::string problem;
+    const std::optional<POINT> point = FindTapPoint(step.id, problem);
+    if (!point)
+        return problem;
     Next();
     Arm({platform::ScriptStep::TapAt(*point)});
     return {};
