@@ -33,10 +33,14 @@ if(TARGET app_scenario_test)
   cmake_language(DEFER CALL _app_scenario_test_dependencies)
 endif()
 
-# The clock's keeper thread beside a waiting program thread (also run under ThreadSanitizer).
+# The clock's keeper thread beside a waiting program thread, the server's events from other
+# threads (also run under ThreadSanitizer).
 nav_test(app_scenario_threaded_test THREADED
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenarioclock_test.cpp
-  DEPENDS app_scenario platform_kernel)
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenarioclock_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariowatch_test.cpp
+  DEPENDS app_scenario mapdisplay_mapview testdata testdata_drawtown platform_kernel
+    platform_window_testdriver)
 
 nav_fuzz(scenario_script_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/scenario_script_fuzz.cpp

@@ -52,6 +52,7 @@ void ScenarioWatch::StartDrive(std::uint64_t tickMs) {
     m_missedFixes = 0;
     std::lock_guard lock(m_mutex);
     m_seenPositions = m_positions;
+    m_drivePositions = m_positions;
 }
 
 void ScenarioWatch::KeepPace(ScenarioClock& clock) {

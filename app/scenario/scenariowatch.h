@@ -26,6 +26,8 @@ public:
     // With a drive on a stepped clock: when a fix is due (a second of the clock after the last
     // one), waits a little real time for the replay thread to publish it.
     void KeepPace(ScenarioClock& clock);
+    // How many of the replay's fixes KeepPace has taken up since the drive started.
+    [[nodiscard]] std::uint64_t FixesTakenUp() const { return m_seenPositions - m_drivePositions; }
 
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
 
@@ -41,6 +43,7 @@ private:
     Onboard::IOnboardServer* m_server = nullptr;
     bool m_isDriving = false;
     std::uint64_t m_seenPositions = 0;
+    std::uint64_t m_drivePositions = 0; // m_positions when the drive started
     std::uint64_t m_lastFixTickMs = 0;
     int m_missedFixes = 0;
     // Last, so that the connections end before the members they write go.
