@@ -64,9 +64,8 @@ bool IsTextShown(const std::u16string& text) {
             return true;
         if (const DialogBase* dialog = DialogBase::FromWindow(window)) {
             // A dialog's texts are items it draws itself.
-            for (UINT id = 1; id <= 0xFFFF; ++id) {
-                const DialogItem* item = dialog->FindItem(id);
-                if (item != nullptr && item->text == text)
+            for (const auto& [id, item] : dialog->GetItems()) {
+                if (item.text == text)
                     return true;
             }
         }

@@ -4,6 +4,8 @@
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/tempdir.h"
 
+#include "platform/kernel/codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -93,22 +95,28 @@ std::pair<int, int> PngSize(const std::string& png) {
     return {be32(16), be32(20)};
 }
 
-constexpr char kMenuScript[] = "# the notice, the main menu, the presettings and back\n"
-                               "step notice\n"
-                               "wait page MsgBox\n"
-                               "tap 1\n"
-                               "step menu\n"
-                               "wait page Screen\n"
-                               "frame main-menu\n"
-                               "step presettings\n"
-                               "tap 440\n"
-                               "wait page NavigPage\n"
-                               "frame presettings\n"
-                               "tap 320\n"
-                               "wait page Screen\n"
-                               "step quit\n"
-                               "wait text \"Beenden\" 0\n"
-                               "tap 460\n";
+// The notice (its text an item the dialog draws), the main menu, the presettings and back.
+std::string MenuScript() {
+    return "# the notice, the main menu, the presettings and back\n"
+           "step notice\n"
+           "wait page MsgBox\n"
+           "wait text \"" +
+           platform::Utf16ToUtf8(shelltesting::GermanText(1101)) +
+           "\" 0\n"
+           "tap 1\n"
+           "step menu\n"
+           "wait page Screen\n"
+           "frame main-menu\n"
+           "step presettings\n"
+           "tap 440\n"
+           "wait page NavigPage\n"
+           "frame presettings\n"
+           "tap 320\n"
+           "wait page Screen\n"
+           "step quit\n"
+           "wait text \"Beenden\" 0\n"
+           "tap 460\n";
+}
 
 TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
     testdata::TempDeviceRoot root;
@@ -116,7 +124,7 @@ TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
     const std::filesystem::path out = root.HostPath() / "out";
     const NavigatorRun run =
         RunNavigator(root.HostPath(),
-                     {"--script", WriteScript(root, kMenuScript).string(), "--out", out.string()});
+                     {"--script", WriteScript(root, MenuScript()).string(), "--out", out.string()});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.errors, "");
     const std::string menu = testdata::ReadHostFile(out / "main-menu.png").value_or("");
@@ -213,7 +221,7 @@ TEST(ScenarioRun, VisibleFramesEqualHeadlessOnes) {
         GTEST_SKIP() << "no xvfb-run";
     testdata::TempDeviceRoot root;
     ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root, true));
-    const std::string script = WriteScript(root, kMenuScript).string();
+    const std::string script = WriteScript(root, MenuScript()).string();
     const std::filesystem::path headless = root.HostPath() / "headless";
     const std::filesystem::path visible = root.HostPath() / "visible";
     const NavigatorRun first =
