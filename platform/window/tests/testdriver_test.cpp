@@ -79,6 +79,7 @@ TEST(ScreenDriver, PlaysAScriptInsideAModalLoop) {
     platform::VirtualClock clock;
     platform::ScopedClock installed(clock);
     int calls = 0;
+    platform::ScreenDriver* playing = nullptr;
     const Case cases[] = {
         {"a tap", {platform::ScriptStep::TapAt(POINT{37, 20})}, 37, false},
         {"a call, the clock, then a key",
@@ -87,11 +88,17 @@ TEST(ScreenDriver, PlaysAScriptInsideAModalLoop) {
          1000 + 'K',
          false},
         {"nothing: the loop ends with WM_QUIT", {}, -1, true},
+        {"a call that replaces the script by a key",
+         {platform::ScriptStep::Run(
+             [&] { playing->PlayWhenIdle({platform::ScriptStep::Press('R')}); })},
+         1000 + 'R',
+         false},
     };
     const auto dialogTemplate = platform::MakeDialogTemplate(WS_POPUP, 0, 0, 100, 50);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         platform::ScreenDriver driver(&clock);
+        playing = &driver;
         const std::uint64_t before = clock.TickMs();
         driver.PlayWhenIdle(c.steps);
         EXPECT_EQ(DialogBoxIndirectParamW(nullptr, platform::AsTemplate(dialogTemplate), nullptr,
