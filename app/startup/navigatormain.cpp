@@ -1,4 +1,4 @@
-// navigator FOLDER [--size WxH] [--screen=visible[:scale]] [--script FILE --out FOLDER
+// navigator FOLDER [--size WxH] [--screen=visible[:scale]] [--script FILE --out OUT
 // [--speed N]]: runs the application on the device root FOLDER, whose root folder holds the
 // program's files (language bundles, page layouts, "PK.ini", "RarUderad.ini"). Headless unless
 // the visible screen is asked for (also by NAV_SCREEN). With a script the scenario runner plays
@@ -93,10 +93,10 @@ int main(int argc, char** argv) {
     if (!options) {
         (void)std::fprintf(stderr,
                            "usage: navigator FOLDER [--size WxH] [--screen=visible[:scale]]\n"
-                           "                 [--script FILE --out FOLDER [--speed N]]\n"
+                           "                 [--script FILE --out OUT [--speed N]]\n"
                            "  FOLDER: an existing device root with the program's files\n"
-                           "  FILE: a scenario script; FOLDER for its frames, texts said and "
-                           "sounds\n"
+                           "  FILE: a scenario script; OUT: the folder for its frames, texts "
+                           "said and sounds\n"
                            "  N: the clock at N times real time (visible: 1, headless: moved by "
                            "the steps)\n");
         return 2;
