@@ -19,7 +19,7 @@ nav_component(app_startup STEP 12
 if(TARGET platform_gdi_sdl AND NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
   add_executable(navigator ${CMAKE_CURRENT_LIST_DIR}/startup/navigatormain.cpp)
   target_compile_options(navigator PRIVATE ${NAV_WARNINGS})
-  target_link_libraries(navigator PRIVATE app_startup app_settings platform_gdi_sdl platform_files
+  target_link_libraries(navigator PRIVATE app_startup app_settings app_scenario platform_gdi_sdl platform_files
                         platform_window)
   target_link_libraries(navigator PRIVATE app_modes)
   if(TARGET language_bundles)

@@ -49,6 +49,8 @@ public:
     // The 1024-byte item-less template.
     [[nodiscard]] std::vector<std::uint8_t> MakeTemplate() const;
     [[nodiscard]] const DialogItem* FindItem(UINT id) const;
+    // Every item by identifier.
+    [[nodiscard]] const std::map<UINT, DialogItem>& GetItems() const { return items_; }
 
     // The dialog procedure of every DialogBase window.
     static BOOL DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,14 +3,46 @@
 #include "platform/gdi/gdi.h"
 #include "platform/window/window.h"
 
+#include <map>
+
+namespace {
+
+// Which object a window handle belongs to; the framework procedure keeps the handle's address
+// in the window's extra words.
+std::map<const WindowHandle*, WindowBase*>& WindowObjects() {
+    static std::map<const WindowHandle*, WindowBase*> objects;
+    return objects;
+}
+
+} // namespace
+
 WindowBase::WindowBase(WindowHandle* handle, const std::u16string& sectionName)
     : WindowLayout(sectionName)
     , m_windowHandle(handle) {
     ConnectMessageHandler(m_windowHandle->map, WM_SIZE, this, &WindowBase::OnSizeMessage);
+    WindowObjects()[handle] = this;
 }
 
 // The handler list's destructor removes the handlers from the map (or the map already did).
-WindowBase::~WindowBase() = default;
+WindowBase::~WindowBase() {
+    auto& objects = WindowObjects();
+    const auto it = objects.find(m_windowHandle);
+    if (it != objects.end() && it->second == this)
+        objects.erase(it);
+}
+
+WindowBase* WindowBase::FromWindow(HWND window) {
+    const LPCWSTR frameworkClass = WindowClassRegistry::ClassName();
+    WCHAR className[64] = {};
+    if (window == nullptr || frameworkClass[0] == 0 || GetClassNameW(window, className, 64) <= 0 ||
+        std::u16string_view(className) != std::u16string_view(frameworkClass))
+        return nullptr;
+    const auto* handle = reinterpret_cast<const WindowHandle*>(
+        GetWindowLongW(window, WindowClassRegistry::ExtraIndex()));
+    const auto& objects = WindowObjects();
+    const auto it = objects.find(handle);
+    return it != objects.end() && it->first->window == window ? it->second : nullptr;
+}
 
 void WindowBase::OnSizeMessage(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     const auto size = static_cast<DWORD>(lParam);

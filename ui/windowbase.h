@@ -21,6 +21,10 @@ public:
     [[nodiscard]] HWND GetHwnd() const override { return m_windowHandle->window; }
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
 
+    // The object of a framework window (a page, the main window); null for any other window
+    // and after the object has gone.
+    [[nodiscard]] static WindowBase* FromWindow(HWND window);
+
 protected:
     [[nodiscard]] WindowHandle& GetWindowHandle() const { return *m_windowHandle; }
 

@@ -1,9 +1,12 @@
-// navigator FOLDER [--size WxH] [--screen=visible[:scale]]: runs the application on the device
-// root FOLDER, whose root folder holds the program's files (language bundles, page layouts,
-// "PK.ini", "RarUderad.ini"). Headless unless the visible screen is asked for (also by
-// NAV_SCREEN); the exit code is the program's, 0, or 2 for a bad command line.
+// navigator FOLDER [--size WxH] [--screen=visible[:scale]] [--script FILE --out OUT
+// [--speed N]]: runs the application on the device root FOLDER, whose root folder holds the
+// program's files (language bundles, page layouts, "PK.ini", "RarUderad.ini"). Headless unless
+// the visible screen is asked for (also by NAV_SCREEN). With a script the scenario runner plays
+// it (docs/scenario-scripts.md). The exit code is the program's, 0, or the runner's, or 2 for a
+// bad command line.
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
+#include "app/scenario/scenariorunner.h"
 #include "app/settings/presettingssheet.h"
 #include "app/startup/navapp.h"
 
@@ -24,7 +27,31 @@ struct NavigatorOptions {
     std::filesystem::path folder;
     int width = 240;
     int height = 320;
+    std::filesystem::path script;
+    std::filesystem::path out;
+    double speed = 0.0; // 0: not given
 };
+
+constexpr double kMaxSpeed = 1000.0;
+
+// The scenario options; false for a malformed or out-of-range one.
+bool ParseScenarioOption(int argc, char** argv, int& index, NavigatorOptions& options) {
+    const char* argument = argv[index];
+    if (index + 1 >= argc)
+        return false;
+    const char* value = argv[++index];
+    if (std::strcmp(argument, "--script") == 0) {
+        options.script = value;
+    } else if (std::strcmp(argument, "--out") == 0) {
+        options.out = value;
+    } else {
+        char rest = 0;
+        if (std::sscanf(value, "%lf%c", &options.speed, &rest) != 1 || !(options.speed > 0.0) ||
+            options.speed > kMaxSpeed)
+            return false;
+    }
+    return value[0] != 0;
+}
 
 std::optional<NavigatorOptions> ParseNavigatorOptions(int argc, char** argv) {
     NavigatorOptions options;
@@ -40,6 +67,10 @@ std::optional<NavigatorOptions> ParseNavigatorOptions(int argc, char** argv) {
                 return std::nullopt;
         } else if (std::strncmp(argument, "--screen=", 9) == 0) {
             continue; // read by VisibleScreenRequest
+        } else if (std::strcmp(argument, "--script") == 0 || std::strcmp(argument, "--out") == 0 ||
+                   std::strcmp(argument, "--speed") == 0) {
+            if (!ParseScenarioOption(argc, argv, index, options))
+                return std::nullopt;
         } else if (!hasFolder && argument[0] != '-') {
             options.folder = argument;
             hasFolder = true;
@@ -48,6 +79,10 @@ std::optional<NavigatorOptions> ParseNavigatorOptions(int argc, char** argv) {
         }
     }
     if (!hasFolder || !std::filesystem::is_directory(options.folder))
+        return std::nullopt;
+    // The out folder and the speed belong to a script.
+    if (options.script.empty() != options.out.empty() ||
+        (options.script.empty() && options.speed > 0.0))
         return std::nullopt;
     return options;
 }
@@ -59,7 +94,12 @@ int main(int argc, char** argv) {
     if (!options) {
         (void)std::fprintf(stderr,
                            "usage: navigator FOLDER [--size WxH] [--screen=visible[:scale]]\n"
-                           "  FOLDER: an existing device root with the program's files\n");
+                           "                 [--script FILE --out OUT [--speed N]]\n"
+                           "  FOLDER: an existing device root with the program's files\n"
+                           "  FILE: a scenario script; OUT: the folder for its frames, texts "
+                           "said and sounds\n"
+                           "  N: the clock at N times real time (visible: 1, headless: moved by "
+                           "the steps)\n");
         return 2;
     }
     platform::SetDeviceRoot(std::filesystem::absolute(options->folder));
@@ -79,7 +119,15 @@ int main(int argc, char** argv) {
     InstallPresettingsSheet();
     InstallMapListDlg();
     InstallModes();
-    const int result = WinMain(nullptr, nullptr, nullptr, 1);
+    int result = 0;
+    if (!options->script.empty()) {
+        ScenarioOptions scenario;
+        scenario.outFolder = std::filesystem::absolute(options->out);
+        scenario.speed = options->speed > 0.0 ? options->speed : (visible ? 1.0 : 0.0);
+        result = RunScenarioFile(options->script, scenario, stderr);
+    } else {
+        result = WinMain(nullptr, nullptr, nullptr, 1);
+    }
     if (visible)
         platform::StopVisibleScreen();
     return result;

@@ -1,5 +1,6 @@
 #include "platform/window/testdriver.h"
 
+#include "platform/window/detail/state.h"
 #include "platform/window/message.h"
 #include "platform/window/window.h"
 
@@ -17,7 +18,25 @@ std::map<HWND, MessageSpy*>& Spies() {
     return spies;
 }
 
+void AddShown(window_detail::State& state, HWND handle, std::vector<HWND>& shown) {
+    const window_detail::Window* window = window_detail::Find(state, handle);
+    if (window == nullptr || (window->style & WS_VISIBLE) == 0)
+        return;
+    shown.push_back(handle);
+    for (HWND child : window->children)
+        AddShown(state, child, shown);
+}
+
 } // namespace
+
+std::vector<HWND> ShownWindows() {
+    window_detail::State& state = window_detail::GetState();
+    std::lock_guard lock(state.mutex);
+    std::vector<HWND> shown;
+    for (HWND top : state.topLevel)
+        AddShown(state, top, shown);
+    return shown;
+}
 
 ScreenDriver::ScreenDriver(VirtualClock* clock)
     : m_clock(clock) {}

@@ -90,7 +90,8 @@ public:
 
     // Plays the steps one by one, each time a GetMessageW of the calling thread (a modal
     // dialog's loop, for instance) would wait. When a loop waits after the last step, WM_QUIT is
-    // posted once so that it ends instead of hanging; RanOutOfScript then tells.
+    // posted once so that it ends instead of hanging; RanOutOfScript then tells. A Call step may
+    // replace the script by calling this again: the new steps play from the next wait on.
     void PlayWhenIdle(std::vector<ScriptStep> steps);
     [[nodiscard]] std::size_t StepsLeft() const { return m_script.size() - m_nextStep; }
     [[nodiscard]] bool RanOutOfScript() const { return m_hasRunOut; }
@@ -106,6 +107,10 @@ private:
     std::size_t m_nextStep = 0;
     bool m_hasRunOut = false;
 };
+
+// Every shown window (it and all its ancestors visible): top-level windows from the top of the
+// z-order down, each followed by its children, the top one first, depth first. Any thread.
+[[nodiscard]] std::vector<HWND> ShownWindows();
 
 struct SpiedMessage {
     UINT message;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -404,6 +405,28 @@ TEST(PageBackground, LeavesNothingOfWhatTheScreenHeldBeforeThePagePainted) {
         EXPECT_EQ(ScreenPixel(20, 400), p.lowerLeft);
         EXPECT_EQ(ScreenPixel(470, 630), p.lowerRight);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The page object is found from its window and from no other; once it has gone, from none.
+TEST_F(PageTest, FromWindowLeadsFromThePageWindowToItsObjectWhileItLives) {
+    HWND window = page_.GetHwnd();
+    HWND control = Child(ControlEntries().front().id);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(WindowBase::FromWindow(window), &page_);
+    EXPECT_EQ(WindowBase::FromWindow(control), nullptr);
+    EXPECT_EQ(WindowBase::FromWindow(nullptr), nullptr);
+    auto other = std::make_unique<TestPage>();
+    ASSERT_NE(CreatePageWindow(*other, 240, 320), nullptr);
+    HWND otherWindow = other->GetHwnd();
+    EXPECT_EQ(WindowBase::FromWindow(otherWindow), other.get());
+    EXPECT_EQ(WindowBase::FromWindow(other->GetHwnd())->GetSectionName(), u"TestPage");
+    other.reset();
+    EXPECT_EQ(WindowBase::FromWindow(otherWindow), nullptr);
+    EXPECT_EQ(WindowBase::FromWindow(window), &page_);
 }
 
 } // namespace

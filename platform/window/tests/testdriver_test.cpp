@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 LRESULT UnpaintedProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -77,6 +79,7 @@ TEST(ScreenDriver, PlaysAScriptInsideAModalLoop) {
     platform::VirtualClock clock;
     platform::ScopedClock installed(clock);
     int calls = 0;
+    platform::ScreenDriver* playing = nullptr;
     const Case cases[] = {
         {"a tap", {platform::ScriptStep::TapAt(POINT{37, 20})}, 37, false},
         {"a call, the clock, then a key",
@@ -85,11 +88,17 @@ TEST(ScreenDriver, PlaysAScriptInsideAModalLoop) {
          1000 + 'K',
          false},
         {"nothing: the loop ends with WM_QUIT", {}, -1, true},
+        {"a call that replaces the script by a key",
+         {platform::ScriptStep::Run(
+             [&] { playing->PlayWhenIdle({platform::ScriptStep::Press('R')}); })},
+         1000 + 'R',
+         false},
     };
     const auto dialogTemplate = platform::MakeDialogTemplate(WS_POPUP, 0, 0, 100, 50);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         platform::ScreenDriver driver(&clock);
+        playing = &driver;
         const std::uint64_t before = clock.TickMs();
         driver.PlayWhenIdle(c.steps);
         EXPECT_EQ(DialogBoxIndirectParamW(nullptr, platform::AsTemplate(dialogTemplate), nullptr,
@@ -104,6 +113,43 @@ TEST(ScreenDriver, PlaysAScriptInsideAModalLoop) {
             EXPECT_EQ(clock.TickMs() - before, 500u);
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Tree of windows: two top-level ones with children, a hidden child with a child of its own, a
+// hidden top-level one; ShownWindows lists the shown ones from the top of the z-order down.
+TEST(ScreenDriver, ListsShownWindowsTopFirstWithTheirChildren) {
+    windowtesting::RegisterRecordingClass(u"ShownTree");
+    const auto make = [](HWND parent, DWORD visible) {
+        return CreateWindowExW(0, u"ShownTree", u"", (parent ? WS_CHILD : WS_POPUP) | visible, 0, 0,
+                               20, 20, parent, nullptr, nullptr, nullptr);
+    };
+    HWND lower = make(nullptr, WS_VISIBLE);
+    HWND lowerChild = make(lower, WS_VISIBLE);
+    HWND hiddenChild = make(lower, 0);
+    HWND childOfHidden = make(hiddenChild, WS_VISIBLE);
+    HWND hiddenTop = make(nullptr, 0);
+    HWND upper = make(nullptr, WS_VISIBLE);
+    HWND upperFirst = make(upper, WS_VISIBLE);
+    HWND upperSecond = make(upper, WS_VISIBLE);
+    (void)childOfHidden;
+    (void)hiddenTop;
+    const std::vector<HWND> shown = platform::ShownWindows();
+    const std::vector<HWND> expected = {upper, upperSecond, upperFirst, lower, lowerChild};
+    std::vector<HWND> ours;
+    for (HWND window : shown) {
+        if (std::find(expected.begin(), expected.end(), window) != expected.end())
+            ours.push_back(window);
+        EXPECT_NE(window, hiddenChild);
+        EXPECT_NE(window, childOfHidden);
+        EXPECT_NE(window, hiddenTop);
+    }
+    EXPECT_EQ(ours, expected);
+    for (HWND window : {upper, hiddenTop, lower})
+        DestroyWindow(window);
 }
 
 } // namespace

@@ -1,0 +1,374 @@
+#include "app/scenario/scenariorunner.h"
+
+#include "app/scenario/scenarioclock.h"
+#include "app/scenario/scenariooutput.h"
+#include "app/scenario/scenariowatch.h"
+#include "app/scenario/scenariowindows.h"
+#include "app/startup/mainmenuwnd.h"
+#include "app/startup/navapp.h"
+#include "app/startup/voicepointer.h"
+#include "positioning/nmeademowriter.h"
+#include "ui/windowbase.h"
+#include "utilities/usefulcode/apppaths.h"
+
+#include "platform/gdi/screenshot.h"
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/messagebox.h"
+#include "platform/shell/dialogs.h"
+#include "platform/window/input.h"
+#include "platform/window/message.h"
+#include "platform/window/testdriver.h"
+#include "platform/window/window.h"
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+// The demonstration file the drive writes and the map page opens, as the route list names it.
+constexpr char kDriveFile[] = "GPSDemoFile.txt";
+// How far the clock moves while a wait is not met (stepped clock).
+constexpr std::uint64_t kWaitQuantumMs = 100;
+// Real milliseconds a paced run rests while a wait is not met.
+constexpr auto kPacedRest = std::chrono::milliseconds(5);
+
+std::string Narrow(const std::u16string& text) {
+    return platform::Utf16ToUtf8(text);
+}
+
+class Runner {
+public:
+    Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors);
+    int Run();
+
+private:
+    void OnIdle();
+    // Plays the step, or the next part of it; arms the driver for the next idle.
+    void PlayStep(const ScenarioStep& step);
+    void Arm(std::vector<platform::ScriptStep> input = {});
+    void Fail(const ScenarioStep& step, const std::string& reason);
+    void Next();
+    // Each returns an empty text when the step went on, otherwise why it failed.
+    [[nodiscard]] std::string Tap(const ScenarioStep& step);
+    [[nodiscard]] std::string Key(const ScenarioStep& step);
+    [[nodiscard]] std::string Wait(const ScenarioStep& step);
+    [[nodiscard]] std::string Drive();
+    [[nodiscard]] std::string Frame(const ScenarioStep& step);
+    // True when the wait's condition holds; what was seen instead otherwise.
+    [[nodiscard]] bool IsMet(const ScenarioStep& step, std::string& seen) const;
+    // Moves the stepped clock on by at most ms; the paced clock moves by itself.
+    void MoveClock(std::uint64_t ms);
+    void WrapVoice();
+    [[nodiscard]] bool WriteOutputs();
+
+    const ScenarioScript& m_script;
+    ScenarioOptions m_options;
+    std::FILE* m_errors;
+    ScenarioClock m_clock;
+    platform::ScreenDriver m_driver;
+    ScenarioWatch m_watch;
+    std::shared_ptr<SaidTexts> m_said = std::make_shared<SaidTexts>();
+    std::size_t m_next = 0;
+    bool m_isStepStarted = false;
+    std::uint64_t m_stepStartMs = 0;
+    std::function<std::string()> m_afterInput;
+    bool m_hasFailed = false;
+    bool m_isVoiceWrapped = false;
+};
+
+Runner::Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors)
+    : m_script(script)
+    , m_options(options)
+    , m_errors(errors)
+    , m_clock(options.speed)
+    , m_driver(&m_clock.Virtual()) {}
+
+void Runner::Arm(std::vector<platform::ScriptStep> input) {
+    input.push_back(platform::ScriptStep::Run([this] { OnIdle(); }));
+    m_driver.PlayWhenIdle(std::move(input));
+}
+
+void Runner::Fail(const ScenarioStep& step, const std::string& reason) {
+    (void)std::fprintf(m_errors, "navigator: %s failed: %s: %s\n", DescribeStep(step).c_str(),
+                       step.source.c_str(), reason.c_str());
+    m_hasFailed = true;
+}
+
+void Runner::Next() {
+    ++m_next;
+    m_isStepStarted = false;
+}
+
+void Runner::WrapVoice() {
+    if (m_isVoiceWrapped)
+        return;
+    six::RefCntPtr<IVoiceOutput> voice = GetVoiceOutput();
+    if (!voice)
+        return;
+    m_isVoiceWrapped = true;
+    SetVoiceOutput(six::RefCntPtr<IVoiceOutput>(new SaidTextRecorder(voice, m_said)));
+}
+
+void Runner::OnIdle() {
+    m_clock.NoteIdle();
+    if (const auto* menu = dynamic_cast<MainMenuWnd*>(
+            WindowBase::FromWindow(FindWindowW(nullptr, LoadAppTitle().c_str())))) {
+        WrapVoice();
+        m_watch.Watch(menu->GetServer().Get());
+    }
+    if (m_hasFailed || m_next >= m_script.steps.size()) {
+        // Done or failed: end the program, modal loops first.
+        PostQuitMessage(0);
+        Arm();
+        return;
+    }
+    const ScenarioStep& step = m_script.steps[m_next];
+    if (m_afterInput) {
+        const std::function<std::string()> check = std::move(m_afterInput);
+        m_afterInput = nullptr;
+        if (std::string problem = check(); !problem.empty())
+            Fail(step, problem);
+        else
+            Next();
+        Arm();
+        return;
+    }
+    if (!m_isStepStarted) {
+        m_isStepStarted = true;
+        m_stepStartMs = m_clock.Virtual().TickMs();
+    }
+    m_watch.KeepPace(m_clock);
+    PlayStep(step);
+}
+
+void Runner::PlayStep(const ScenarioStep& step) {
+    std::string problem;
+    switch (step.kind) {
+    case ScenarioStepKind::Tap:
+        problem = Tap(step);
+        break;
+    case ScenarioStepKind::Key:
+        problem = Key(step);
+        break;
+    case ScenarioStepKind::Text:
+        Next();
+        Arm({platform::ScriptStep::Type(step.text)});
+        return;
+    case ScenarioStepKind::Clock: {
+        const std::uint64_t moved = m_clock.Virtual().TickMs() - m_stepStartMs;
+        if (moved >= step.ms) {
+            Next();
+            Arm();
+        } else {
+            MoveClock(std::min(step.ms - moved, kWaitQuantumMs));
+        }
+        return;
+    }
+    case ScenarioStepKind::WaitPage:
+    case ScenarioStepKind::WaitText:
+    case ScenarioStepKind::WaitSaid:
+        problem = Wait(step);
+        break;
+    case ScenarioStepKind::Frame:
+        problem = Frame(step);
+        break;
+    case ScenarioStepKind::MessageBox:
+        platform::PushMessageBoxAnswer(static_cast<int>(step.id));
+        Next();
+        break;
+    case ScenarioStepKind::OpenFile:
+        platform::PushOpenFileAnswer(step.isCancel ? std::nullopt
+                                                   : std::optional<std::u16string>(step.text));
+        Next();
+        break;
+    case ScenarioStepKind::Drive:
+        problem = Drive();
+        break;
+    }
+    if (!problem.empty())
+        Fail(step, problem);
+    // The steps that played input or moved the clock have armed the driver themselves.
+    if (!problem.empty() || !m_driver.StepsLeft())
+        Arm();
+}
+
+void Runner::MoveClock(std::uint64_t ms) {
+    if (m_clock.IsPaced()) {
+        std::this_thread::sleep_for(kPacedRest);
+        Arm();
+    } else {
+        Arm({platform::ScriptStep::Wait(ms)});
+    }
+}
+
+std::string Runner::Tap(const ScenarioStep& step) {
+    std::string problem;
+    const std::optional<POINT> point = FindTapPoint(step.id, problem);
+    if (!point)
+        return problem;
+    Next();
+    Arm({platform::ScriptStep::TapAt(*point)});
+    return {};
+}
+
+std::string Runner::Key(const ScenarioStep& step) {
+    std::vector<platform::ScriptStep> input;
+    const UINT modifier = step.modifier;
+    if (modifier != 0)
+        input.push_back(
+            platform::ScriptStep::Run([modifier] { platform::InjectKey(modifier, true); }));
+    input.push_back(platform::ScriptStep::Press(step.id));
+    if (modifier != 0)
+        input.push_back(
+            platform::ScriptStep::Run([modifier] { platform::InjectKey(modifier, false); }));
+    Next();
+    Arm(std::move(input));
+    return {};
+}
+
+bool Runner::IsMet(const ScenarioStep& step, std::string& seen) const {
+    switch (step.kind) {
+    case ScenarioStepKind::WaitPage: {
+        const std::u16string section = SectionOf(ActiveWindow());
+        seen = "the active window is " +
+               (section.empty() ? std::string("none of the screen's") : Narrow(section));
+        return section == step.text;
+    }
+    case ScenarioStepKind::WaitText:
+        seen = "no shown window has the text";
+        return IsTextShown(step.text);
+    default: {
+        const std::vector<std::u16string> said = m_said->Texts();
+        seen = said.empty() ? "nothing was said"
+                            : "the last text said is \"" + Narrow(said.back()) + "\"";
+        return m_said->Contains(step.text);
+    }
+    }
+}
+
+std::string Runner::Wait(const ScenarioStep& step) {
+    std::string seen;
+    if (IsMet(step, seen)) {
+        Next();
+        return {};
+    }
+    const std::uint64_t waited = m_clock.Virtual().TickMs() - m_stepStartMs;
+    if (waited >= step.ms)
+        return seen + " after " + std::to_string(waited) + " ms";
+    MoveClock(std::min(step.ms - waited, kWaitQuantumMs));
+    return {};
+}
+
+std::string Runner::Frame(const ScenarioStep& step) {
+    const std::filesystem::path file = m_options.outFolder / (Narrow(step.text) + ".png");
+    if (!platform::SaveScreenshot(nullptr, file))
+        return "cannot write " + file.string();
+    Next();
+    return {};
+}
+
+std::string Runner::Drive() {
+    const std::optional<RouteRequestResult> route = m_watch.CurrentRoute();
+    if (!route)
+        return "the server has no route";
+    HWND page = ActiveWindow();
+    if (SectionOf(page) != u"CNMapPage")
+        return "the map page is not shown";
+    NmeaDemoWriter writer(kDriveFile, *route);
+    if (writer.Write() != 0)
+        return std::string("the route cannot be written as ") + kDriveFile;
+    const std::size_t asked = platform::RecordedOpenFileRequests().size();
+    platform::PushOpenFileAnswer(std::u16string(kDriveFile, kDriveFile + sizeof(kDriveFile) - 1));
+    m_afterInput = [this, asked]() -> std::string {
+        if (platform::RecordedOpenFileRequests().size() == asked) {
+            platform::ClearOpenFileDialogs();
+            return "the map page asked for no replay file (is \"Simulation\" set?)";
+        }
+        m_watch.StartDrive(m_clock.Virtual().TickMs());
+        return {};
+    };
+    Arm({platform::ScriptStep::Run([page] { PostMessageW(page, WM_KEYDOWN, 'L', 0); })});
+    return {};
+}
+
+bool Runner::WriteOutputs() {
+    bool isWritten = true;
+    std::ofstream said(m_options.outFolder / kSaidTextsFile, std::ios::binary);
+    for (const std::u16string& text : m_said->Texts())
+        said << Narrow(text) << '\n';
+    said.close();
+    if (!said) {
+        (void)std::fprintf(m_errors, "navigator: cannot write %s\n", kSaidTextsFile);
+        isWritten = false;
+    }
+    std::size_t skipped = 0;
+    const std::vector<std::uint8_t> wave = EncodeSounds(platform::RecordedSounds(), skipped);
+    if (skipped > 0) {
+        (void)std::fprintf(m_errors, "navigator: %zu sounds of another format are not in %s\n",
+                           skipped, kSoundsFile);
+    }
+    std::ofstream sounds(m_options.outFolder / kSoundsFile, std::ios::binary);
+    sounds.write(reinterpret_cast<const char*>(wave.data()),
+                 static_cast<std::streamsize>(wave.size()));
+    sounds.close();
+    if (!sounds) {
+        (void)std::fprintf(m_errors, "navigator: cannot write %s\n", kSoundsFile);
+        isWritten = false;
+    }
+    return isWritten;
+}
+
+int Runner::Run() {
+    platform::ClearRecordedSounds();
+    platform::ClearRecordedMessageBoxes();
+    platform::ClearOpenFileDialogs();
+    Arm();
+    const int result = m_clock.Run([] { return WinMain(nullptr, nullptr, nullptr, 1); });
+    m_watch.Forget();
+    if (!m_hasFailed && m_next < m_script.steps.size()) {
+        const ScenarioStep& step = m_script.steps[m_next];
+        Fail(step, "the program ended before it");
+    }
+    const bool isWritten = WriteOutputs();
+    if (m_hasFailed || !isWritten)
+        return static_cast<int>(ScenarioExit::StepFailed);
+    return result;
+}
+
+} // namespace
+
+int RunScenario(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors) {
+    Runner runner(script, options, errors);
+    return runner.Run();
+}
+
+int RunScenarioFile(const std::filesystem::path& scriptFile, const ScenarioOptions& options,
+                    std::FILE* errors) {
+    constexpr std::uintmax_t kMaxScriptBytes = 1 << 20;
+    std::error_code code;
+    const std::uintmax_t size = std::filesystem::file_size(scriptFile, code);
+    std::ifstream file(scriptFile, std::ios::binary);
+    if (code || !file || size > kMaxScriptBytes) {
+        (void)std::fprintf(errors, "navigator: cannot read the script %s%s\n",
+                           scriptFile.string().c_str(),
+                           size > kMaxScriptBytes && !code ? " (over 1 MiB)" : "");
+        return static_cast<int>(ScenarioExit::BadScript);
+    }
+    std::stringstream text;
+    text << file.rdbuf();
+    ScenarioScript script;
+    ScriptError error;
+    if (!ParseScenarioScript(text.str(), script, error)) {
+        (void)std::fprintf(errors, "navigator: %s line %d: %s\n", scriptFile.string().c_str(),
+                           error.line, error.message.c_str());
+        return static_cast<int>(ScenarioExit::BadScript);
+    }
+    std::filesystem::create_directories(options.outFolder, code);
+    if (code || !std::filesystem::is_directory(options.outFolder)) {
+        (void)std::fprintf(errors, "navigator: cannot make the out folder %s\n",
+                           options.outFolder.string().c_str());
+        return static_cast<int>(ScenarioExit::BadScript);
+    }
+    return RunScenario(script, options, errors);
+}

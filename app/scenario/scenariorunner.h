@@ -1,0 +1,37 @@
+#pragma once
+// The navigator program's scenario runner: runs the program (WinMain) on the device root set
+// up by the caller and plays a script's steps whenever one of its message loops, a modal one
+// too, would wait. The program runs on a virtual clock that the steps move on, or that follows
+// real time at a chosen speed. What the voice was given, the sounds played and the frames land
+// in the out folder. User-interface thread (the caller's), once per process.
+
+#include "app/scenario/scenarioscript.h"
+
+#include <cstdio>
+#include <filesystem>
+
+struct ScenarioOptions {
+    std::filesystem::path outFolder;
+    // 0: the clock moves only as the steps move it; above 0: virtual milliseconds per real one.
+    double speed = 0.0;
+};
+
+// Files the runner writes into the out folder besides the frames ("<name>.png").
+inline constexpr char kSaidTextsFile[] = "said.txt"; // one text given to the voice a line, UTF-8
+inline constexpr char kSoundsFile[] = "sounds.wav";  // every sound played, one after another
+
+// Exit codes of a run.
+enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };
+
+// Runs the program with the script. The program's exit code when every step passed; 1 when a
+// step failed (reported on errors with its name, the steps after it are not played and the
+// program is ended), when the program ended before the last step, or when an out file cannot
+// be written.
+[[nodiscard]] int RunScenario(const ScenarioScript& script, const ScenarioOptions& options,
+                              std::FILE* errors);
+
+// Reads and parses the script file, makes the out folder and runs it; 2, with the faulty line
+// named on errors, when the script cannot be read or parsed or the folder cannot be made
+// (nothing is run then).
+[[nodiscard]] int RunScenarioFile(const std::filesystem::path& scriptFile,
+                                  const ScenarioOptions& options, std::FILE* errors);

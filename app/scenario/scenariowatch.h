@@ -1,0 +1,51 @@
+#pragma once
+// What a scenario run follows of the navigation server: its newest route (for the drive) and
+// the positions the GPS replay publishes, so that a stepped clock does not run ahead of the
+// replay thread. The server's handlers run on its threads; the rest on the user-interface
+// thread.
+
+#include "app/scenario/scenarioclock.h"
+#include "onboard/onboardserver.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+class ScenarioWatch {
+public:
+    // Connects to the server's route and position events, once per server (not owned; its
+    // events end the connections when it goes).
+    void Watch(Onboard::IOnboardServer* server);
+    // Drops the route kept (when the program has ended).
+    void Forget();
+    // The newest route the server reported, when it was found.
+    [[nodiscard]] std::optional<RouteRequestResult> CurrentRoute() const;
+    // From now on the stepped clock waits for the replay's fixes.
+    void StartDrive(std::uint64_t tickMs);
+    // With a drive on a stepped clock: when a fix is due (a second of the clock after the last
+    // one), waits a little real time for the replay thread to publish it.
+    void KeepPace(ScenarioClock& clock);
+    // How many of the replay's fixes KeepPace has taken up since the drive started.
+    [[nodiscard]] std::uint64_t FixesTakenUp() const { return m_seenPositions - m_drivePositions; }
+
+    [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
+
+private:
+    void OnRoute(const RouteRequestResult* result);
+    void OnPosition(const MatchedPosition* position);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_positionArrived;
+    std::optional<RouteRequestResult> m_route;
+    std::uint64_t m_positions = 0;
+    // User-interface thread only.
+    Onboard::IOnboardServer* m_server = nullptr;
+    bool m_isDriving = false;
+    std::uint64_t m_seenPositions = 0;
+    std::uint64_t m_drivePositions = 0; // m_positions when the drive started
+    std::uint64_t m_lastFixTickMs = 0;
+    int m_missedFixes = 0;
+    // Last, so that the connections end before the members they write go.
+    OwnerHandlerList m_handlers;
+};

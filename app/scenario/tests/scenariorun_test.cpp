@@ -1,0 +1,244 @@
+// Whole runs of the navigator program with a scenario script on a ProgramFolderWriter folder:
+// the exit code, what it reports and what it leaves in the out folder.
+#include "app/scenario/scenariorunner.h"
+#include "app/startup/tests/shelltesting.h"
+#include "testdata/tempdir.h"
+
+#include "platform/kernel/codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
+#include <sys/wait.h>
+
+namespace {
+
+struct NavigatorRun {
+    int exitCode = -1;
+    std::string errors;
+};
+
+// Runs the navigator program with the arguments after the folder; stderr is kept.
+NavigatorRun RunNavigator(const std::filesystem::path& folder, std::vector<std::string> arguments,
+                          const std::string& launcher = {}) {
+    const std::filesystem::path errorFile =
+        folder.parent_path() / (folder.filename().string() + ".err");
+    std::vector<std::string> words;
+    if (!launcher.empty())
+        words = {launcher, "-a"};
+    words.push_back(NAV_NAVIGATOR_PROGRAM);
+    words.push_back(folder.string());
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    // The window's libraries keep allocations to the end of the process.
+    std::string asan = launcher.empty() ? "" : "detect_leaks=0";
+    std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "ASAN_OPTIONS=", 13) == 0)
+            asan = std::string(*entry + 13) + (launcher.empty() ? "" : ":detect_leaks=0");
+        else if (std::strncmp(*entry, "NAV_SCREEN=", 11) != 0)
+            environment.emplace_back(*entry);
+    }
+    environment.push_back("ASAN_OPTIONS=" + asan);
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    NavigatorRun run;
+    pid_t child = -1;
+    const char* program = argv[0];
+    if (posix_spawnp(&child, program, &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        if (waitpid(child, &status, 0) == child && WIFEXITED(status))
+            run.exitCode = WEXITSTATUS(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.errors = testdata::ReadHostFile(errorFile).value_or("");
+    std::filesystem::remove(errorFile);
+    return run;
+}
+
+// The program's files around the grid database, with or without the safety notice.
+void WriteScenarioProgram(const testdata::TempDeviceRoot& root, bool withNotice = false) {
+    ASSERT_TRUE(shelltesting::BuiltProgram()
+                    .Pk("Zudav", "NoWarning", withNotice ? "0" : "1")
+                    .WriteTo(root));
+}
+
+std::filesystem::path WriteScript(const testdata::TempDeviceRoot& root, const std::string& text) {
+    const std::filesystem::path file =
+        root.HostPath().parent_path() / (root.HostPath().filename().string() + ".script");
+    std::ofstream(file, std::ios::binary) << text;
+    return file;
+}
+
+// Width and height of a PNG image's header; {0, 0} when it is none.
+std::pair<int, int> PngSize(const std::string& png) {
+    if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0)
+        return {0, 0};
+    const auto be32 = [&png](std::size_t at) {
+        int value = 0;
+        for (std::size_t i = 0; i < 4; ++i)
+            value = (value << 8) | static_cast<unsigned char>(png[at + i]);
+        return value;
+    };
+    return {be32(16), be32(20)};
+}
+
+// The notice (its text an item the dialog draws), the main menu, the presettings and back.
+std::string MenuScript() {
+    return "# the notice, the main menu, the presettings and back\n"
+           "step notice\n"
+           "wait page MsgBox\n"
+           "wait text \"" +
+           platform::Utf16ToUtf8(shelltesting::GermanText(1101)) +
+           "\" 0\n"
+           "tap 1\n"
+           "step menu\n"
+           "wait page Screen\n"
+           "frame main-menu\n"
+           "step presettings\n"
+           "tap 440\n"
+           "wait page NavigPage\n"
+           "frame presettings\n"
+           "tap 320\n"
+           "wait page Screen\n"
+           "step quit\n"
+           "wait text \"Beenden\" 0\n"
+           "tap 460\n";
+}
+
+TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
+    testdata::TempDeviceRoot root;
+    ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root, true));
+    const std::filesystem::path out = root.HostPath() / "out";
+    const NavigatorRun run =
+        RunNavigator(root.HostPath(),
+                     {"--script", WriteScript(root, MenuScript()).string(), "--out", out.string()});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.errors, "");
+    const std::string menu = testdata::ReadHostFile(out / "main-menu.png").value_or("");
+    const std::string presettings = testdata::ReadHostFile(out / "presettings.png").value_or("");
+    EXPECT_EQ(PngSize(menu), std::make_pair(240, 320));
+    EXPECT_EQ(PngSize(presettings), std::make_pair(240, 320));
+    EXPECT_NE(menu, presettings);
+    EXPECT_EQ(testdata::ReadHostFile(out / kSaidTextsFile), std::optional<std::string>(""));
+    const std::string sounds = testdata::ReadHostFile(out / kSoundsFile).value_or("");
+    ASSERT_EQ(sounds.size(), 44u);
+    EXPECT_EQ(sounds.substr(0, 4), "RIFF");
+    EXPECT_EQ(sounds.substr(36, 4), "data");
+}
+
+TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
+    const struct {
+        const char* script;
+        int exitCode;
+        const char* error; // after "navigator: "
+        bool hasRun;
+    } cases[] = {
+        {"wait page Screen\ntap 460\nframe late\n", 1,
+         "line 3 failed: frame late: the program ended before it\n", true},
+        {"step look\nwait page NavigPage 2000\ntap 460\n", 1,
+         "step \"look\" (line 2) failed: wait page NavigPage 2000: the active window is Screen "
+         "after 2000 ms\n",
+         true},
+        {"step route\nwait page Screen\ndrive\n", 1,
+         "step \"route\" (line 3) failed: drive: the server has no route\n", true},
+        {"wait page Screen\ntap 999\n", 1,
+         "line 2 failed: tap 999: the active window (Screen) shows no control 999\n", true},
+        {"wait page Screen\n\nwait text \"Beenden 0\ntap 460\n", 2,
+         "SCRIPT line 3: a quoted text is not closed\n", false},
+        {"tap 460\nfly away\n", 2, "SCRIPT line 2: unknown step \"fly\"\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        testdata::TempDeviceRoot root;
+        ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
+        const std::filesystem::path out = root.HostPath() / "out";
+        const std::filesystem::path script = WriteScript(root, c.script);
+        const NavigatorRun run =
+            RunNavigator(root.HostPath(), {"--script", script.string(), "--out", out.string()});
+        std::string expected = std::string("navigator: ") + c.error;
+        if (const std::size_t at = expected.find("SCRIPT"); at != std::string::npos)
+            expected.replace(at, 6, script.string());
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.errors, expected);
+        EXPECT_EQ(std::filesystem::exists(out / kSaidTextsFile), c.hasRun);
+        std::filesystem::remove(script);
+    }
+}
+
+TEST(ScenarioRun, RefusesScriptOptionsThatDoNotGoTogether) {
+    testdata::TempDeviceRoot root;
+    ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
+    const std::string script = WriteScript(root, "tap 460\n").string();
+    const std::vector<std::vector<std::string>> commands = {
+        {"--script", script},
+        {"--out", "out"},
+        {"--speed", "2"},
+        {"--script", script, "--out", "out", "--speed", "0"},
+        {"--script", script, "--out", "out", "--speed", "fast"},
+        {"--script", (root.HostPath() / "missing").string(), "--out", "out"},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[1]);
+        const NavigatorRun run = RunNavigator(root.HostPath(), command);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.errors, "");
+    }
+    std::filesystem::remove(script);
+}
+
+} // namespace
+
+namespace {
+
+// The program in the SDL2 window on a virtual X display, its clock at 20 times real time: the
+// frames of the menu script equal the headless ones.
+TEST(ScenarioRun, VisibleFramesEqualHeadlessOnes) {
+    std::string xvfbRun;
+    const char* path = std::getenv("PATH");
+    std::string_view folders = path != nullptr ? path : "";
+    while (!folders.empty() && xvfbRun.empty()) {
+        const std::size_t colon = folders.find(':');
+        const std::filesystem::path candidate =
+            std::filesystem::path(std::string(folders.substr(0, colon))) / "xvfb-run";
+        if (std::filesystem::exists(candidate))
+            xvfbRun = candidate.string();
+        folders.remove_prefix(colon == std::string_view::npos ? folders.size() : colon + 1);
+    }
+    if (xvfbRun.empty())
+        GTEST_SKIP() << "no xvfb-run";
+    testdata::TempDeviceRoot root;
+    ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root, true));
+    const std::string script = WriteScript(root, MenuScript()).string();
+    const std::filesystem::path headless = root.HostPath() / "headless";
+    const std::filesystem::path visible = root.HostPath() / "visible";
+    const NavigatorRun first =
+        RunNavigator(root.HostPath(), {"--script", script, "--out", headless.string()});
+    const NavigatorRun second = RunNavigator(
+        root.HostPath(),
+        {"--script", script, "--out", visible.string(), "--screen=visible:1", "--speed", "20"},
+        xvfbRun);
+    EXPECT_EQ(first.exitCode, 0) << first.errors;
+    EXPECT_EQ(second.exitCode, 0) << second.errors;
+    for (const char* frame : {"main-menu.png", "presettings.png"}) {
+        SCOPED_TRACE(frame);
+        const auto shown = testdata::ReadHostFile(visible / frame);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(shown, testdata::ReadHostFile(headless / frame));
+    }
+    std::filesystem::remove(script);
+}
+
+} // namespace
