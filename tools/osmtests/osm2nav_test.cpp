@@ -830,6 +830,52 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
     }
 }
 
+TEST(Osm2Nav, StreetNamesKeepTheirLettersAndHouseNumbersInTheDatasets) {
+    // Cut to the 16 bytes of the datasets' name column; a letter beyond ASCII takes one byte.
+    const struct {
+        std::string name; // UTF-8, as in the extract
+        std::u16string prefix;
+        std::u16string found;
+    } rows[] = {{"Feld", u"Fe", u"Feld"},
+                {"Äulestrasse", u"Äule", u"Äulestrasse"},
+                {"Am Schrägen Weg", u"Am Schr", u"Am Schrägen Weg"},
+                {"Fürst-Johann-Strasse", u"Fürst-J", u"Fürst-Johann-Str"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
+        osm2nav::ConvertOptions options;
+        options.extract = root.HostPath() / "in.osm";
+        options.output = root.HostPath() / "out";
+        WriteExtract(options.extract,
+                     {{{1, 5, 6, 1}, {{"boundary", "administrative"}}},
+                      {{2, 3, 4}, {{"highway", "residential"}, {"name", row.name}}}},
+                     {{"addr:street", row.name}, {"addr:housenumber", "4"}}, Boundary::Whole,
+                     "Feldkirch");
+        std::ostringstream summary;
+        ASSERT_EQ(osm2nav::Convert(options, summary), "");
+        BlockCachePtr cache = BlockCache::Create(64);
+        const auto engine = RetrievalEngineImpl::CreateEngine(cache);
+        ASSERT_TRUE(engine->Open(u"\\out" + std::u16string(osm2nav::kLevelFile)));
+        auto datasets = DatasetsImpl::Create(cache, RetrievalEngine::RetrievalEnginePtr(engine));
+        ASSERT_TRUE(datasets->Open(u"\\out" + std::u16string(osm2nav::kDatabaseFolder), u""));
+        auto city = engine->FindCities(u"Feldkirch", 0);
+        ASSERT_TRUE(city && city->IsValid());
+        auto streets = datasets->FindInArea(
+            static_cast<std::uint32_t>(city->GetCurrent()->GetAreaId()), row.prefix);
+        ASSERT_TRUE(streets && streets->IsValid());
+        const GeoMoleculePtr street = streets->GetCurrent();
+        EXPECT_EQ(street->GetName(), row.found);
+        ASSERT_TRUE(street->HasHouseNumber(HouseNumber(4, 0)));
+        HouseNumberInfo info;
+        HouseNumberPosition along;
+        EXPECT_TRUE(engine->FillHouseNumberInfo(
+                        street->GetHouseNumberPosition(HouseNumber(4, 0)).elementId, info) &&
+                    info.Match(HouseNumber(4, 0), along));
+        datasets->Close();
+    }
+}
+
 // The numbered address nodes of the shared extract by street.
 std::map<std::string, std::vector<std::pair<unsigned short, GeoPoint>>> HouseNodes() {
     std::map<std::string, std::vector<std::pair<unsigned short, GeoPoint>>> nodes;
