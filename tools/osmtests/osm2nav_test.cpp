@@ -971,6 +971,9 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
         auto streets = datasets->FindInArea(static_cast<std::uint32_t>(area), u"Heiligkr");
         ASSERT_TRUE(streets && streets->IsValid());
         EXPECT_EQ(streets->GetCurrent()->GetName(), u"Heiligkreuz");
+        streets = datasets->FindInArea(static_cast<std::uint32_t>(area), u"Äulestr");
+        ASSERT_TRUE(streets && streets->IsValid());
+        EXPECT_EQ(streets->GetCurrent()->GetName(), u"Äulestrasse");
         // The same through the engine, by the area and by the postal code of its road elements;
         // the area keeps out the roads of the neighbours inside its rectangle.
         const auto names = [](GeoMoleculeCursorPtr cursor) {
@@ -994,22 +997,31 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
         const auto houses = HouseNodes();
         std::size_t count = 0;
         std::size_t nearHouses = 0;
-        for (const std::string name :
-             {"Heiligkreuz", "Landstrasse", "Im Pardiel", "Gapetschstrasse"}) {
+        // Streets named beyond ASCII hold their numbers too; those of Im Rösle share few
+        // elements, whose middles lie farther from the houses than 50 m.
+        const struct {
+            std::string name;
+            std::u16string wideName;
+            bool isNearShareCounted;
+        } numberedStreets[] = {{"Heiligkreuz", u"Heiligkreuz", true},
+                               {"Landstrasse", u"Landstrasse", true},
+                               {"Im Pardiel", u"Im Pardiel", true},
+                               {"Gapetschstrasse", u"Gapetschstrasse", true},
+                               {"Im Rösle", u"Im Rösle", false}};
+        for (const auto& [name, wideName, isNearShareCounted] : numberedStreets) {
             SCOPED_TRACE(name);
             std::vector<GeoMoleculePtr> named;
             for (const auto& city : cities) {
                 auto found = engine->FindCities(city.name, 0);
                 ASSERT_TRUE(found && found->IsValid());
                 for (auto cursor = datasets->FindInArea(
-                         static_cast<std::uint32_t>(found->GetCurrent()->GetAreaId()),
-                         std::u16string(name.begin(), name.end()));
+                         static_cast<std::uint32_t>(found->GetCurrent()->GetAreaId()), wideName);
                      cursor && cursor->IsValid(); cursor->Next()) {
                     named.push_back(cursor->GetCurrent());
                 }
             }
             for (const auto& [number, where] : houses.at(name)) {
-                ++count;
+                count += isNearShareCounted ? 1 : 0;
                 double nearest = INFINITY;
                 for (const auto& street : named) {
                     const ElementPosition position =
@@ -1026,7 +1038,7 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
                         << number;
                 }
                 EXPECT_LT(nearest, 300.0) << number;
-                nearHouses += nearest <= 50.0 ? 1 : 0;
+                nearHouses += isNearShareCounted && nearest <= 50.0 ? 1 : 0;
             }
         }
         EXPECT_GT(count, 20u);
