@@ -307,7 +307,7 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
          "dler",
          0,
          0},
-        {{{"name", "\xE2\x82\xAC"}, {"place", "hamlet"}}, "?", "", 0, 0},
+        {{{"name", "\xE2\x82\xAC"}, {"place", "hamlet"}}, "\x80", "", 0, 0},
         {{{"boundary", "administrative"}, {"admin_level", "2"}, {"ISO3166-1", "LI"}},
          "",
          "",
@@ -346,6 +346,35 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
 }
 
 // Ids added out of order are found by halving; an id without position throws, naming it.
+TEST(OsmMapping, Utf8BecomesCodePage1252WithAQuestionMarkForWhatItLacksAndWidensBack) {
+    const struct {
+        std::string utf8;
+        std::size_t limit;
+        std::string expected;
+        std::u16string wide; // the code page 1252 text widened again
+    } rows[] = {
+        {"Äulestrasse", 64, "\xC4ulestrasse", u"Äulestrasse"},
+        {"Am Schrägen Weg", 64, "Am Schr\xE4gen Weg", u"Am Schrägen Weg"},
+        // The letters and signs code page 1252 keeps at 0x80-0x9F.
+        {"Šumava Žilina Œuvre", 64, "\x8Aumava \x8Eilina \x8Cuvre", u"Šumava Žilina Œuvre"},
+        {"Österreich — Schweiz 5 €", 64, "\xD6sterreich \x97 Schweiz 5 \x80",
+         u"Österreich — Schweiz 5 €"},
+        // Controls (C0 and C1), letters beyond it and four-byte sequences.
+        {"a\tb\xC2\x85"
+         "c",
+         64, "a?b?c", u"a?b?c"},
+        {"中文 Dorf", 64, "?? Dorf", u"?? Dorf"},
+        {"\xF0\x9F\x9A\x97 Weg", 64, "? Weg", u"? Weg"},
+        {"ÄÖÜß", 3, "\xC4\xD6\xDC", u"ÄÖÜ"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.utf8);
+        const std::string narrow = osm2nav::ToCodePage1252(row.utf8, row.limit);
+        EXPECT_EQ(narrow, row.expected);
+        EXPECT_EQ(osm2nav::WideOf(narrow), row.wide);
+    }
+}
+
 TEST(OsmNodeTable, FindsIdsAddedInAnyOrderAndNamesAMissingOne) {
     osm2nav::NodeTable nodes;
     for (const std::int64_t id : {50, 20, 90, 20, 70}) {
