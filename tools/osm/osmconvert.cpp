@@ -60,6 +60,13 @@ struct Extract {
     bool hasBounds = false;
 };
 
+// A street's name as the datasets' 16-byte name column holds it and as AddressOf keys the
+// addresses of the street. The name is code page 1252 already: taking it for UTF-8 again would
+// turn each letter beyond ASCII, with the bytes after it, into '?'.
+std::string StreetKey(const std::string& street) {
+    return street.substr(0, 16);
+}
+
 Tags TagsOf(const osmium::OSMObject& object) {
     Tags tags;
     for (const auto& tag : object.tags()) {
@@ -290,7 +297,7 @@ private:
                 std::reverse(refs.begin(), refs.end());
             }
             Piece piece{{refs.front()}, road, NameOf(way->tags), StreetNameOf(way->tags), 0, 0, {}};
-            const bool isNumbered = numbered.count(ToCodePage1252(piece.street, 16)) != 0;
+            const bool isNumbered = numbered.count(StreetKey(piece.street)) != 0;
             double metres = 0;
             for (std::size_t i = 1; i < refs.size(); ++i) {
                 piece.nodes.push_back(refs[i]);
@@ -598,8 +605,7 @@ private:
             piece.areaId = area ? area->area.id : 0;
             // Ramps and ferries are no streets to the engine's searches.
             if (!piece.street.empty() && maprecord::IsStreetType(piece.road.typeCode)) {
-                streets[{ToCodePage1252(piece.street, 16), area ? area->area.id : -1}].push_back(
-                    &piece);
+                streets[{StreetKey(piece.street), area ? area->area.id : -1}].push_back(&piece);
             }
         }
         std::map<std::string, std::vector<HouseAddress>> addresses;

@@ -1,5 +1,7 @@
 #include "tools/osm/osmmapping.h"
 
+#include "platform/kernel/codepage.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -235,7 +237,7 @@ std::optional<Address> AddressOf(const Tags& tags) {
 std::u16string WideOf(std::string_view codePage1252) {
     std::u16string wide;
     for (const char c : codePage1252) {
-        wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+        wide += platform::AnsiToWideChar(static_cast<unsigned char>(c));
     }
     return wide;
 }
@@ -250,8 +252,16 @@ std::string ToCodePage1252(std::string_view utf8, std::size_t limit) {
             code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
         }
         i += length;
-        const bool isPlain = (code >= 0x20 && code < 0x7F) || (code >= 0xA0 && code <= 0xFF);
-        out += isPlain ? static_cast<char>(code) : '?';
+        // Latin-1's printable characters keep their code; code page 1252 has bytes 0x80-0x9F
+        // (Latin-1's controls) for 27 characters beyond it, such as the euro sign, Š and dashes.
+        unsigned char byte = '?';
+        if ((code >= 0x20 && code < 0x7F) || (code >= 0xA0 && code <= 0xFF)) {
+            byte = static_cast<unsigned char>(code);
+        } else if (code > 0xFF && code <= 0xFFFF &&
+                   !platform::WideCharToAnsi(static_cast<WCHAR>(code), byte)) {
+            byte = '?';
+        }
+        out += static_cast<char>(byte);
     }
     return out;
 }

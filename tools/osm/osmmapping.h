@@ -109,10 +109,10 @@ struct Address {
 // each side a range of one parity (the datasets' both-sides scheme 3).
 inline constexpr std::uint32_t kHouseNumberScheme = 3;
 
-// Code page 1252 text as wide text (its letters above 0x9F are those of Latin-1).
+// Code page 1252 text as wide text.
 [[nodiscard]] std::u16string WideOf(std::string_view codePage1252);
 
-// UTF-8 into code page 1252 ('?' for characters it lacks), cut at `limit` bytes.
+// UTF-8 into code page 1252 ('?' for controls and characters it lacks), cut at `limit` bytes.
 [[nodiscard]] std::string ToCodePage1252(std::string_view utf8, std::size_t limit = 64);
 
 } // namespace osm2nav
