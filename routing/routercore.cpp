@@ -77,6 +77,7 @@ void RouterCore::SetNetwork(RoadNetworkPtr network) {
         }
         m_current.reset();
         m_linkTarget.reset();
+        m_upper.reset();
         ForgetTargetFacts();
         m_elementOfLink.clear();
         m_expandCursor.reset();

@@ -317,6 +317,7 @@ private:
     std::optional<std::uint32_t> m_turnClass; // class of the arrival link (mixed routes)
     NetworkCrossingPtr m_current;
     NetworkCrossingPtr m_linkTarget; // LinkCost's look at the target crossing
+    NetworkCrossingPtr m_upper;      // ClimbStep's look at the upper crossing, moved each time
     // TargetFacts' memory: direct-mapped by level, page and offset; entries of an earlier
     // calculation (another generation) count as empty.
     struct TargetMemo {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 // On generated worlds of one and three levels, with list-4 data, turn tables and list-2 items or
@@ -77,6 +79,65 @@ TEST(RouterLinkTargets, CalculateAsReadingEveryTargetRecord) {
         }
         EXPECT_GT(routes, 12);
     }
+    platform::OverrideMemoryStatus(std::nullopt);
+}
+
+// A router that climbed on one network and is then given another (the first one still open)
+// calculates on the new one as a router that never saw the first: nothing it keeps from
+// climb to climb or link to link still looks at the old network.
+TEST(RouterLinkTargets, AnotherNetworkIsSearchedAfresh) {
+    if (!MemoryArena::Shared().HoldsMemory()) {
+        ASSERT_TRUE(MemoryArena::Shared().Reserve(4u << 20));
+    }
+    routingtest::SetFreeMemory(2u << 20);
+    RouteOptions options;
+    options.routeType = 1;
+    options.travelMode = 1;
+    std::unique_ptr<routingtest::RouterWorld> worlds[2];
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        testdata::RandomWorldOptions worldOptions;
+        worldOptions.seed = 71 + i;
+        worldOptions.columns = 120 + 10 * i; // about 18 km: pairs 5 km apart search level 1
+        worldOptions.rows = 30;
+        worldOptions.levels = 3;
+        const testdata::RandomWorld random = testdata::MakeRandomWorld(worldOptions);
+        worlds[i] = routingtest::MakeRouterWorld(random.world, options,
+                                                 testdata::RandomWorldNetworkOptions(random, true));
+        ASSERT_TRUE(worlds[i]->IsReady());
+    }
+    RouterCore& switched = *worlds[0]->router;
+    RouterCore& fresh = *worlds[1]->router;
+    const routingtest::RouteOracle first(worlds[0]->world, options);
+    const routingtest::RouteOracle second(worlds[1]->world, options);
+    routingtest::PlaceDraw draw(worlds[0]->world, 23);
+    int climbed = 0;
+    for (int pair = 0; pair < 6; ++pair) {
+        if (const auto places = draw.Pair(true)) {
+            const auto outcome = routingtest::CalculateOutcome(switched, first.Entry(places->first),
+                                                               first.Entry(places->second), {});
+            climbed += outcome.settled[0][1] + outcome.settled[1][1] > 0 ? 1 : 0;
+        }
+    }
+    ASSERT_GT(climbed, 0);
+    switched.SetNetwork(fresh.GetNetwork());
+    switched.SetOptions(options);
+    routingtest::PlaceDraw secondDraw(worlds[1]->world, 29);
+    int routes = 0;
+    for (int pair = 0; pair < 12; ++pair) {
+        const auto places = secondDraw.Pair(true);
+        if (!places) {
+            continue;
+        }
+        SCOPED_TRACE(pair);
+        const RoutePositionEntry start = second.Entry(places->first);
+        const RoutePositionEntry destination = second.Entry(places->second);
+        const auto after = routingtest::CalculateOutcome(switched, start, destination, {});
+        const auto alone = routingtest::CalculateOutcome(fresh, start, destination, {});
+        EXPECT_EQ(routingtest::OutcomeDifference(after, alone), "");
+        routes += alone.result == 6 ? 1 : 0;
+    }
+    EXPECT_GT(routes, 6);
+    switched.SetNetwork(nullptr); // the second network goes first
     platform::OverrideMemoryStatus(std::nullopt);
 }
 
