@@ -157,8 +157,11 @@ PoppedLabel SearchNodeHeap::PopMin() {
         do {
             // The right child only when strictly cheaper, taken by index: the two costs compare
             // at random, and a mispredicted jump costs more than the load.
-            child += m_costs[child] > m_costs[child + 1] ? 1u : 0u;
-            const float pickedCost = m_costs[child];
+            const float left = m_costs[child];
+            const float right = m_costs[child + 1];
+            const bool isRight = left > right;
+            child += isRight ? 1u : 0u;
+            const float pickedCost = isRight ? right : left;
             if (lastCost <= pickedCost) {
                 Place(last, lastCost, hole);
                 isFilled = true;
