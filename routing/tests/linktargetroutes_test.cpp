@@ -1,4 +1,5 @@
-// The router with the network's link target tables and without them: the same calculations.
+// Calculations that come out the same: the router with the network's link target tables and
+// without them, after another network or other options and in a fresh router.
 #include "routing/tests/routeidentity.h"
 #include "routing/tests/routerfixture.h"
 #include "testdata/randomworld.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -138,6 +140,66 @@ TEST(RouterLinkTargets, AnotherNetworkIsSearchedAfresh) {
     }
     EXPECT_GT(routes, 6);
     switched.SetNetwork(nullptr); // the second network goes first
+    platform::OverrideMemoryStatus(std::nullopt);
+}
+
+// A router given other options prices every class anew: each calculation after the change
+// comes out as that of a router that only ever had the new options.
+TEST(RouterLinkTargets, OtherOptionsArePricedAfresh) {
+    if (!MemoryArena::Shared().HoldsMemory()) {
+        ASSERT_TRUE(MemoryArena::Shared().Reserve(4u << 20));
+    }
+    routingtest::SetFreeMemory(2u << 20);
+    testdata::RandomWorldOptions worldOptions;
+    worldOptions.seed = 83;
+    worldOptions.columns = 40;
+    worldOptions.rows = 40;
+    const testdata::RandomWorld random = testdata::MakeRandomWorld(worldOptions);
+    const struct {
+        const char* name;
+        std::uint32_t routeType;
+        std::uint32_t travelMode;
+    } steps[] = {
+        {"quickest", 1, 1}, {"shortest", 0, 1}, {"mixed", 2, 1}, {"quickest on foot", 1, 12}};
+    RouteOptions first;
+    first.routeType = steps[0].routeType;
+    auto changing = routingtest::MakeRouterWorld(random.world, first,
+                                                 testdata::RandomWorldNetworkOptions(random, true));
+    ASSERT_TRUE(changing->IsReady());
+    int differing = 0; // pairs whose cost the options change: the check can see a stale price
+    std::vector<float> previousCosts;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        RouteOptions options;
+        options.routeType = step.routeType;
+        options.travelMode = step.travelMode;
+        changing->router->SetOptions(options);
+        RouterCore fresh;
+        fresh.SetNetwork(changing->router->GetNetwork());
+        fresh.SetOptions(options);
+        const routingtest::RouteOracle oracle(changing->world, options);
+        routingtest::PlaceDraw draw(changing->world, 37);
+        std::vector<float> costs;
+        for (int pair = 0; pair < 8; ++pair) {
+            const auto places = draw.Pair(true);
+            if (!places) {
+                continue;
+            }
+            SCOPED_TRACE(pair);
+            const RoutePositionEntry start = oracle.Entry(places->first);
+            const RoutePositionEntry destination = oracle.Entry(places->second);
+            const auto changed =
+                routingtest::CalculateOutcome(*changing->router, start, destination, {});
+            const auto alone = routingtest::CalculateOutcome(fresh, start, destination, {});
+            EXPECT_EQ(routingtest::OutcomeDifference(changed, alone), "");
+            costs.push_back(alone.time + alone.length);
+        }
+        if (previousCosts.size() == costs.size()) {
+            differing += costs != previousCosts ? 1 : 0;
+        }
+        previousCosts = costs;
+    }
+    EXPECT_GT(differing, 1);
     platform::OverrideMemoryStatus(std::nullopt);
 }
 
