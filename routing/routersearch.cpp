@@ -167,8 +167,8 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
             ? targets->RowOf(m_current->GetId(), here.page, here.offset)
             : LinkTargetTable::Row{};
     for (; link->IsValid(); link->Next()) {
-        const std::optional<LinkTargetFacts> held = row.Facts(link->GetIndex());
-        const LinkTargetFacts facts = held ? *held : TargetFacts(*link);
+        const std::uint32_t index = link->GetIndex();
+        const LinkTargetFacts facts = row.Holds(index) ? row.At(index) : TargetFacts(*link);
         const float cost = LinkCost(*link, side, facts);
         if (cost == kImpassableCost || link->GetList3Code() == 2) {
             continue;
