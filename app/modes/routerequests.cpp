@@ -346,8 +346,9 @@ bool ModeControllerBase::CalculateRoute(bool addToRecent) {
             (void)voice->Say(kPedestrianZonePhrase);
     }
     if (m_mapPage) {
-        m_mapPage->ShowRoute(result);
+        // The page's map view takes a route only once the page has its window.
         ShowPage(m_mapPage.get());
+        m_mapPage->ShowRoute(result);
     }
     m_mainPageShown = false;
     return true;

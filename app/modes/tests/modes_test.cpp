@@ -265,6 +265,8 @@ TEST_F(ModesTest, PedestrianZoneDestinationIsAnnounced) {
         ASSERT_TRUE(mode.CalculateRoute(false));
         EXPECT_EQ(m_voice->Calls(), c.said);
         EXPECT_TRUE(Visible(mode.GetMapPage()));
+        // The first route too reaches the map view of a page not shown before.
+        EXPECT_TRUE(mode.GetMapPage()->GetMapView()->HasRoute());
     }
 }
 
