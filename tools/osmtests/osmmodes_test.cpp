@@ -505,6 +505,7 @@ TEST_F(ExtractModes, TourOfThreeStopsFillsRouteListAndTourMap) {
     }
     ASSERT_TRUE(Shown(tour->GetRouteCalcPage()));
     EXPECT_FALSE(tour->GetRouteCalcPage()->GetViewPoints().empty());
+    EXPECT_TRUE(tour->GetRouteCalcPage()->GetMapView()->HasRoute());
     SaveModesFrame("tour-map");
     tour->OnPageCommand(9, tour->GetRouteCalcPage()->GetHwnd());
     m_driver.RunUntilIdle();
