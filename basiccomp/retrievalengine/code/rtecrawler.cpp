@@ -115,7 +115,10 @@ void Crawler::Expand(std::deque<CrawlRecord>& stack, std::uint8_t subtype) {
             CrawlAssertAlternative(*m_produced, r.id, alternative);
         }
         ++m_walks;
-        const auto walk = m_engine.CrawlArea({MakeCrawlSearchRect(r.bounds), subtype});
+        // Only records of the name get their geometry made.
+        const auto walk = m_engine.CrawlArea(
+            {MakeCrawlSearchRect(r.bounds), subtype,
+             [this](const std::uint8_t* record) { return CrawlNameAlternative(record) >= 0; }});
         if (!walk) {
             continue;
         }
