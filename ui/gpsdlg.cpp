@@ -89,7 +89,8 @@ std::u16string GpsDlg::FormatItem(UINT id, const MatchedPosition& position) cons
     const GpsFix& fix = position.fix;
     switch (id) {
     case kSatellitesId:
-        return Number(fix.satellites);
+        // The "not delivered" marker is no count: the item stays empty.
+        return fix.satellites == GpsFix::kNotDelivered ? std::u16string() : Number(fix.satellites);
     case kLongitudeId:
         return Sexagesimal(position.matched.x, 180.0, east_, west_);
     case kLatitudeId:

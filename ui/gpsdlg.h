@@ -24,7 +24,8 @@ public:
     // Takes position as the latest; while the window exists the items whose values changed
     // against the last shown record are invalidated.
     void Update(const MatchedPosition& position);
-    // The text item id shows for position.
+    // The text item id shows for position; the satellite item is empty when the fix carries
+    // GpsFix::kNotDelivered.
     [[nodiscard]] std::u16string FormatItem(UINT id, const MatchedPosition& position) const;
 
     void DrawItem(HDC dc, UINT id, const RECT& rect, const std::u16string& text) override;

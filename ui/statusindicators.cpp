@@ -70,8 +70,13 @@ GpsIndicator::GpsIndicator()
     : StatusIndicator(kId, u"RealGPS") {}
 
 StatusIndicator::Face GpsIndicator::FaceFor(int fixClass, int satellites) {
-    if (fixClass == 2)
+    if (fixClass == 2) {
+        // A receiver whose sentences carry no satellite count delivers the "not delivered"
+        // marker, which is no count to show.
+        if (satellites == GpsFix::kNotDelivered)
+            return Face{u"GPS", kGoodColour};
         return Face{platform::FormatW(u"GPS %d", satellites), kGoodColour};
+    }
     if (fixClass == 1)
         return Face{u"GPS 0", kBadColour};
     return Face{u"GPS!", kBadColour};

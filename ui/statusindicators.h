@@ -47,7 +47,8 @@ class GpsIndicator : public StatusIndicator {
 public:
     static constexpr UINT kId = 1138;
     GpsIndicator();
-    // Class 2: "GPS n" green; 1: "GPS 0" red; 0 and -1: "GPS!" red.
+    // Class 2: "GPS n" green ("GPS" when the count is GpsFix::kNotDelivered); 1: "GPS 0" red;
+    // 0 and -1: "GPS!" red.
     [[nodiscard]] static Face FaceFor(int fixClass, int satellites);
     [[nodiscard]] Face GetFace() const override;
     // Class 2: the GPS dialog; 1: message 1180; 0 and -1: message 1181. Over the monitor's

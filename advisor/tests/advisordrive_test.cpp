@@ -130,6 +130,45 @@ TEST(AdvisorDrive, AnnouncesEachPointOnceAndArrives) {
     EXPECT_TRUE(played == expected);
 }
 
+// A destination that is a street: the turn into it is already the destination, and the street's
+// further items are destination junctions too. What is said up to the arrival names the
+// destination once per text and joins nothing after it.
+TEST(AdvisorDrive, DestinationStreetIsAnnouncedWithoutAManoeuvreAfterIt) {
+    testdata::JunctionScenario goingOn = testdata::TJunctionScenario();
+    goingOn.nodes['F'] = testdata::PolarPoint(goingOn.nodes['E'], 0, 1000.0);
+    testdata::ScenarioRoad further = goingOn.roads[1]; // Cross Street on from 'E' to 'F'
+    further.nodes = "EF";
+    goingOn.roads.push_back(further);
+    goingOn.route = "SJEF";
+    const struct {
+        const char* name;
+        testdata::JunctionScenario scenario;
+        std::string destinationLink;
+    } cases[] = {{"destination on the street turned into", testdata::TJunctionScenario(), "JE"},
+                 {"destination one link along the street", goingOn, "EF"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto run = junctiontest::RunScenario(c.scenario);
+        ASSERT_TRUE(run);
+        RouteRequestResult route = run->result;
+        route.destination = std::make_shared<junctiontest::DestinationOn>(
+            RoutePosition::kAddress, run->written.Element(c.destinationLink));
+        AdvisorPtr advisor;
+        CreateAdvisorFacade(advisor, run->engine, route, WriteAdvisorData(), {});
+        ASSERT_TRUE(advisor);
+        std::size_t positions = 0;
+        std::size_t nulls = 0;
+        std::vector<std::u16string> spoken; // up to the arrival, after which guidance ends
+        for (const Said& s : Drive(*advisor, route.route, positions, nulls)) {
+            if (!s.text.empty() && (spoken.empty() || !spoken.back().ends_with(u"@"))) {
+                spoken.push_back(s.text);
+            }
+        }
+        EXPECT_EQ(spoken, (std::vector<std::u16string>{u"[In] [Metres70] [DestinationReached]",
+                                                       u"[Now] [DestinationReached] @"}));
+    }
+}
+
 TEST(AdvisorDrive, StaticTextsInModeThreeForEveryStretch) {
     const auto run = junctiontest::RunScenario(testdata::InterchangeScenario());
     ASSERT_TRUE(run);

@@ -160,6 +160,7 @@ TEST_F(GpsDialogTest, ItemFormats) {
         {GpsDlg::kLatitudeId, Position(0, -33.5f, 0, 0, 0), u"33\u00B030\u00B40\u00B4\u00B4 S"},
         {GpsDlg::kLatitudeId, Position(0, 90.0f, 0, 0, 0), u"90\u00B00\u00B40\u00B4\u00B4 "},
         {GpsDlg::kSatellitesId, Position(0, 0, 7, 0, 0), u"7"},
+        {GpsDlg::kSatellitesId, Position(0, 0, GpsFix::kNotDelivered, 0, 0), u""},
         {GpsDlg::kTimeId, Position(0, 0, 0, 5 * 86400 + 3723, 0), u"1:2:3 "},
         {GpsDlg::kTimeId, Position(0, 0, 0, 86399, 0), u"23:59:59 "},
         {GpsDlg::kHdopId, Position(0, 0, 0, 0, 1.4f), u"1.4"},

@@ -42,6 +42,8 @@ TEST(StatusIndicatorFaces, TextAndColourFollowTheState) {
         COLORREF colour;
     } cases[] = {
         {GpsIndicator::FaceFor(2, 7), u"GPS 7", kGreen},
+        {GpsIndicator::FaceFor(2, 0), u"GPS 0", kGreen},
+        {GpsIndicator::FaceFor(2, GpsFix::kNotDelivered), u"GPS", kGreen}, // no count sent
         {GpsIndicator::FaceFor(1, 7), u"GPS 0", kRed},
         {GpsIndicator::FaceFor(0, 7), u"GPS!", kRed},
         {GpsIndicator::FaceFor(-1, 0), u"GPS!", kRed}, // before any position
