@@ -1,6 +1,7 @@
 #include "ui/windowbase.h"
 
 #include "platform/gdi/gdi.h"
+#include "platform/window/paint.h"
 #include "platform/window/window.h"
 
 #include <map>
@@ -62,10 +63,26 @@ void BitmapWindow::DrawBackground(HDC dc) {
     HideOverlayChildrenQuietly();
     RECT client{};
     GetClientRect(GetHwnd(), &client);
+    // A DC of this window made before the floating children were hidden still leaves out their
+    // rectangles, so a caption drawn over the background there later (a text button paints no
+    // background of its own) would stand on whatever the screen held before. A DC made now, cut
+    // to the same box, covers them too.
+    HDC target = dc;
+    HDC fresh = nullptr;
+    RECT box{};
+    if (WindowFromDC(dc) == GetHwnd() && GetClipBox(dc, &box) != ERROR_REGION) {
+        fresh = GetDC(GetHwnd());
+        if (fresh != nullptr) {
+            (void)IntersectClipRect(fresh, box.left, box.top, box.right, box.bottom);
+            target = fresh;
+        }
+    }
     // Without a picture that draws, the client is filled black: otherwise the page would keep
     // whatever the screen held there, such as rows a child drew before the page was resized.
-    if (m_background == nullptr || !m_background->Draw(dc, client, SRCCOPY, false))
-        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (m_background == nullptr || !m_background->Draw(target, client, SRCCOPY, false))
+        FillRect(target, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (fresh != nullptr)
+        (void)ReleaseDC(GetHwnd(), fresh);
 }
 
 void BitmapWindow::OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {

@@ -43,7 +43,8 @@ public:
 
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
     // Hides the floating children, then stretches the picture over the client area into dc with
-    // SRCCOPY; fills the client area black when there is no picture or it cannot be drawn.
+    // SRCCOPY; fills the client area black when there is no picture or it cannot be drawn. A DC
+    // of this window is painted within its clip box, under the hidden children too.
     void DrawBackground(HDC dc);
 
 private:
