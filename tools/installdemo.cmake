@@ -25,10 +25,10 @@ if(TARGET installdemo AND NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)
 endif()
 
 # The checks of the source resources the install takes: the six language sources, the voice
-# script and the page layout.
+# script, the page layout and the captions that must fit its rectangles.
 nav_test(install_checks_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/installchecks_test.cpp
-  DEPENDS platform_shell testdata platform_kernel)
+  DEPENDS platform_shell testdata platform_kernel platform_gdi)
 if(TARGET install_checks_test)
   target_compile_definitions(install_checks_test PRIVATE NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()

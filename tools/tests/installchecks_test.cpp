@@ -1,13 +1,17 @@
 // Checks of what the demo install takes from the source resources: the six language sources
 // against German's, the voice script against every phrase key the program and the advisor's
-// configuration speak, and the page layout against every page and dialog.
+// configuration speak, the page layout against every page and dialog, and the captions of the
+// pages' buttons and labels against their rectangles.
 #include "testdata/tempdir.h"
 
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/text.h"
 #include "platform/kernel/codepage.h"
 #include "platform/shell/resourcebundle.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -134,9 +138,9 @@ TEST(InstallChecks, EveryPhraseKeyIsSpokenInSixLanguages) {
     }
 }
 
-// The sections of the page layout and the keys of each.
-std::map<std::string, std::set<std::string>> LayoutSections() {
-    std::map<std::string, std::set<std::string>> sections;
+// The sections of the page layout, each key with its value.
+std::map<std::string, std::map<std::string, std::string>> LayoutSections() {
+    std::map<std::string, std::map<std::string, std::string>> sections;
     std::istringstream lines(
         testdata::ReadHostFile(kChecksSource / "resources" / "screens" / "screendesc.ini")
             .value_or(""));
@@ -148,7 +152,8 @@ std::map<std::string, std::set<std::string>> LayoutSections() {
             section = line.substr(1, line.size() - 2);
             sections[section];
         } else if (!section.empty() && line.find('=') != std::string::npos && line[0] != ';') {
-            sections[section].insert(line.substr(0, line.find('=')));
+            const std::size_t equals = line.find('=');
+            sections[section][line.substr(0, equals)] = line.substr(equals + 1);
         }
     }
     return sections;
@@ -181,6 +186,101 @@ TEST(InstallChecks, ThePageLayoutHoldsEveryPageAndDialogWithItsSize) {
         ASSERT_NE(section, sections.end()) << "no section";
         EXPECT_TRUE(section->second.contains("Size") || std::string(name) == "ConvExcelInfo");
     }
+}
+
+// The first four (or two) comma-separated integers of a layout value; missing ones read as 0.
+std::vector<int> LayoutNumbers(const std::string& value) {
+    std::vector<int> numbers(4, 0);
+    (void)std::sscanf(value.c_str(), "%d,%d,%d,%d", &numbers[0], &numbers[1], &numbers[2],
+                      &numbers[3]);
+    return numbers;
+}
+
+// Width in pixels of text in the font every page gives its buttons and labels ("Arial",
+// character height 11, bold, antialiased; not scaled with the page).
+int CaptionWidth(const std::u16string& text) {
+    LOGFONTW description{};
+    description.lfHeight = -11;
+    description.lfWeight = 700;
+    description.lfQuality = 4;
+    const std::u16string face = u"Arial";
+    std::copy(face.begin(), face.end(), description.lfFaceName);
+    HFONT font = CreateFontIndirectW(&description);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE size{};
+    const BOOL measured =
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(font);
+    EXPECT_TRUE(measured) << platform::Utf16ToUtf8(text);
+    return size.cx;
+}
+
+TEST(InstallChecks, EveryCaptionFitsItsRectangleAtBothScreenSizesInEveryLanguage) {
+    // Text-face buttons draw their caption 16 pixels in from the left; labels from the left edge.
+    constexpr int kButton = 16;
+    constexpr int kLabel = 0;
+    const struct {
+        const char* section;
+        const char* entry;
+        UINT text;
+        int indent;
+    } captions[] = {
+        {"CNMapPage", "Stop", 583, kButton},
+        {"CNMapPage", "BlockStreet", 1121, kButton},
+        {"CNMapPage", "Logging", 1122, kButton},
+        {"CNMapPage", "DistBtnTxt", 554, kLabel},
+        {"CNMapPage", "DistBtnTxt", 557, kLabel},
+        {"CNMapPage", "DistBtnTxt", 555, kLabel},
+        {"NavShowPage", "StartNavigation", 501, kButton},
+        {"NavShowPage", "Cancel", 320, kButton},
+        {"RouteCalcPage", "Dist", 554, kLabel},
+        {"RouteCalcPage", "Duration", 557, kLabel},
+        {"RouteCalcPage", "ShowRouteList", 1108, kButton},
+        {"RouteCalcPage", "Cancel", 320, kButton},
+        {"RouteCalcPage", "MainMenu", 561, kButton},
+        {"MovingMap", "Logging", 1122, kButton},
+        {"MovingMap", "Cancel", 320, kButton},
+    };
+    // The screen sizes of the device and of the tests; the frames' font and the installed one.
+    const struct {
+        int width;
+        int height;
+    } screens[] = {{240, 320}, {480, 640}};
+    const char* const fonts[] = {"", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"};
+    const auto sections = LayoutSections();
+    for (const char* language :
+         {"ger.txt", "eng.txt", "fre.txt", "spa.txt", "ita.txt", "dut.txt"}) {
+        const platform::ResourceBundle bundle = CompiledLanguage(language);
+        for (const char* font : fonts) {
+            platform::SetFontFile(font);
+            for (const auto& caption : captions) {
+                SCOPED_TRACE(std::string(language) + " " + font + " " + caption.section + "/" +
+                             caption.entry);
+                const auto text = bundle.strings.find(caption.text);
+                ASSERT_NE(text, bundle.strings.end()) << "no string " << caption.text;
+                const auto section = sections.find(caption.section);
+                ASSERT_NE(section, sections.end());
+                ASSERT_TRUE(section->second.contains(caption.entry));
+                const std::vector<int> size = LayoutNumbers(section->second.at("Size"));
+                const std::vector<int> rect = LayoutNumbers(section->second.at(caption.entry));
+                ASSERT_GT(size[0], 0);
+                const int width = CaptionWidth(text->second);
+                for (const auto& screen : screens) {
+                    const float scale =
+                        static_cast<float>(screen.width) / static_cast<float>(size[0]);
+                    const int room = static_cast<int>(static_cast<float>(rect[2]) * scale + 0.5f) -
+                                     static_cast<int>(static_cast<float>(rect[0]) * scale + 0.5f) -
+                                     caption.indent;
+                    EXPECT_LE(width, room) << screen.width << "x" << screen.height << ": \""
+                                           << platform::Utf16ToUtf8(text->second) << "\"";
+                }
+            }
+        }
+    }
+    platform::SetFontFile({});
 }
 
 } // namespace

@@ -369,12 +369,17 @@ public:
     UINT GetTitleId() override { return kTitleId; }
 };
 
-TEST(PageBackground, LeavesNothingOfWhatTheScreenHeldBeforeThePagePainted) {
+TEST(PageBackground, LeavesNothingOfWhatTheScreenHeldBeforeThePagePaintedUnderItsButtonsToo) {
     testdata::ScreenDescWriter description = PageDescription();
-    description.Section(u"BarePage").Size(240, 320).Rect(u"Status", 10, 5, 230, 30);
+    // Each page has the text button "Text" at 10, 70, 110, 90, which paints only its caption.
+    description.Section(u"BarePage")
+        .Size(240, 320)
+        .Rect(u"Status", 10, 5, 230, 30)
+        .Item(u"Text", 10, 70, 110, 90, 2);
     description.Section(u"LostPicturePage")
         .Size(240, 320)
         .Rect(u"Status", 10, 5, 230, 30)
+        .Item(u"Text", 10, 70, 110, 90, 2)
         .Bitmap(u"gone.bmp");
     platform::VirtualClock clock;
     platform::ScopedClock installed{clock};
@@ -385,10 +390,11 @@ TEST(PageBackground, LeavesNothingOfWhatTheScreenHeldBeforeThePagePainted) {
         const char16_t* section;
         std::uint32_t lowerLeft;
         std::uint32_t lowerRight;
+        std::uint32_t upperLeft;
     } pages[] = {
-        {u"TestPage", 0x602040, 0x303030},        // the picture's quarters
-        {u"BarePage", 0x000000, 0x000000},        // no picture named
-        {u"LostPicturePage", 0x000000, 0x000000}, // the named file is not there
+        {u"TestPage", 0x602040, 0x303030, 0x204060},        // the picture's quarters
+        {u"BarePage", 0x000000, 0x000000, 0x000000},        // no picture named
+        {u"LostPicturePage", 0x000000, 0x000000, 0x000000}, // the named file is not there
     };
     for (const auto& p : pages) {
         SCOPED_TRACE(std::string(p.section, p.section + std::u16string_view(p.section).size()));
@@ -400,10 +406,17 @@ TEST(PageBackground, LeavesNothingOfWhatTheScreenHeldBeforeThePagePainted) {
         DeleteObject(stale);
         ReleaseDC(nullptr, screen);
         SectionPage page(p.section);
-        ASSERT_NE(CreatePageWindow(page, 480, 640), nullptr);
+        // As the application shows its pages: WS_CLIPCHILDREN, so a DC of the page leaves out
+        // the children shown when it is made.
+        ShowPageWindow(page.GetPageHandle(), true);
+        ASSERT_NE(page.GetHwnd(), nullptr);
+        ASSERT_NE(page.CreateControl(u"Text", kTextId, true, false, 0, 0), nullptr);
+        SendMessageW(page.GetHwnd(), WM_SIZE, 0, MAKELPARAM(480, 640));
         ASSERT_TRUE(driver.RunUntilIdle());
         EXPECT_EQ(ScreenPixel(20, 400), p.lowerLeft);
         EXPECT_EQ(ScreenPixel(470, 630), p.lowerRight);
+        // Beside the button's caption, in the upper left quarter.
+        EXPECT_EQ(ScreenPixel(200, 170), p.upperLeft);
     }
 }
 
