@@ -28,11 +28,11 @@ public:
     }
     OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
 
-    // Waits (real time, up to 5 s) until there are count fixes.
-    bool WaitForFixes(std::size_t count) {
+    // Waits (real time, up to limit) until there are count fixes.
+    bool WaitForFixes(std::size_t count,
+                      std::chrono::milliseconds limit = std::chrono::seconds(5)) {
         std::unique_lock locked(m_mutex);
-        return m_changed.wait_for(locked, std::chrono::seconds(5),
-                                  [&] { return m_fixes.size() >= count; });
+        return m_changed.wait_for(locked, limit, [&] { return m_fixes.size() >= count; });
     }
     std::vector<GpsFix> Fixes() {
         std::lock_guard locked(m_mutex);
