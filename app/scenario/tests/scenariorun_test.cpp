@@ -13,6 +13,7 @@
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,8 +28,10 @@ NavigatorRun RunNavigator(const std::filesystem::path& folder, std::vector<std::
     const std::filesystem::path errorFile =
         folder.parent_path() / (folder.filename().string() + ".err");
     std::vector<std::string> words;
+    // xvfb-run -a takes the first display number without a lock file, and two runs started
+    // together (other visible tests) may both take it: each process starts its search elsewhere.
     if (!launcher.empty())
-        words = {launcher, "-a"};
+        words = {launcher, "-a", "-n", std::to_string(200 + getpid() % 400)};
     words.push_back(NAV_NAVIGATOR_PROGRAM);
     words.push_back(folder.string());
     words.insert(words.end(), arguments.begin(), arguments.end());
