@@ -1,4 +1,5 @@
 #include "app/destinations/addresspage.h"
+#include "app/tests/pagedevice.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/datafolderwriter.h"
 #include "testdata/destinationwriter.h"
@@ -80,19 +81,13 @@ protected:
             .Setting("GPS", "AutoLog", "0");
         ASSERT_TRUE(writer.WriteTo(m_root, kTownSettings).has_value());
 
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {
             {103, u"Recent"}, {320, u"Cancel"},
             {528, u"Delete"}, {1047, u"OK"},
             {1196, u"Point"}, {StoredDestinationList::kUnusableFileMessageId, u"Damaged: %s"}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
         m_server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
         ASSERT_TRUE(m_server && m_engine->IsOpen());
@@ -102,11 +97,7 @@ protected:
     void TearDown() override {
         m_server.Release();
         m_engine.Release();
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr) {
-            (void)FreeLibrary(m_module);
-        }
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
     }
 
     [[nodiscard]] std::u16string Record(GeoPoint at, std::u16string place, std::u16string street,

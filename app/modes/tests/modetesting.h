@@ -8,6 +8,7 @@
 #include "app/destinations/uddrecord.h"
 #include "app/modes/modes.h"
 #include "app/startup/voicepointer.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingvoice.h"
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
@@ -263,18 +264,12 @@ protected:
         const auto written = writer.WriteTo(m_root, u"\\Windows\\Quarn.ini");
         ASSERT_TRUE(written.has_value());
         m_world = written->front().world;
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {{420, u"Navigation"}, {431, u"Tour"},    {531, u"Calculating"},
                           {1068, u"Back"},      {1069, u"Map"},    {1166, u"From "},
                           {1167, u"To "},       {1209, u"No GPS"}, {1188, u"Re-planning"}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
         Onboard::OnboardServerPtr real =
             CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
@@ -306,10 +301,7 @@ protected:
         m_facade = nullptr;
         m_server.Release();
         m_engine.Release();
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr)
-            (void)FreeLibrary(m_module);
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
     }
 
     [[nodiscard]] ModeContext Context() {

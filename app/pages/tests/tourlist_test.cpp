@@ -2,6 +2,7 @@
 #include "app/destinations/storeddestinationlist.h"
 #include "app/destinations/uddrecord.h"
 #include "app/pages/tourlist.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
@@ -83,7 +84,6 @@ protected:
             .Setting("Properties", "Language", "0")
             .Setting("GPS", "AutoLog", "0");
         ASSERT_TRUE(writer.WriteTo(m_root, kTourSettings).has_value());
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {{431, u"Tour"},
                           {471, u"Stops"},
@@ -102,13 +102,8 @@ protected:
                           {1149, u"Not found: <@>"},
                           {1196, u"Point"},
                           {StoredDestinationList::kUnusableFileMessageId, u"Damaged: %s"}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
         m_server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
         ASSERT_TRUE(m_server && m_engine->IsOpen());
@@ -122,10 +117,7 @@ protected:
         PickedDestination::Instance().Clear();
         m_server.Release();
         m_engine.Release();
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr)
-            (void)FreeLibrary(m_module);
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
     }
 
     [[nodiscard]] static std::u16string Udd(GeoPoint at, std::u16string place,
