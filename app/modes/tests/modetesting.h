@@ -225,35 +225,8 @@ protected:
     static constexpr std::uint32_t kBahnhofLink = 6;
 
     void SetUp() override {
-        const MapPoint origin = DegreesToMapPoint(GeoPoint{8.40f, 49.00f});
-        constexpr std::int32_t kSpacing = 400;
-        testdata::DataFolderDatabase database;
-        database.folder = u"\\Data\\Town";
-        database.world = testdata::RoadWorld::Grid(3, 2, kSpacing, origin);
-        testdata::WorldMapSetOptions& map = database.mapSet;
-        const GeoPoint low = MapPointToDegrees({origin.x - 100, origin.y - 100});
-        const GeoPoint high =
-            MapPointToDegrees({origin.x + 2 * kSpacing + 100, origin.y + kSpacing + 100});
-        map.treeAreas = {{"Karlsruhe", 2, -1, 0, {low.x, low.y, high.x, high.y}}};
-        for (std::uint32_t link = 0; link < database.world.links.size(); ++link) {
-            map.linkTreeAreas[link] = 0;
-            map.countries[link] = 1;
-        }
-        for (const auto& [link, name] :
-             {std::pair{kKaiserLink, "Kaiserstrasse"}, std::pair{kWaldLink, "Waldstrasse"},
-              std::pair{kBahnhofLink, "Am Bahnhof"}}) {
-            map.names[link] = name;
-            map.attributes[link] = testdata::DefaultLinkAttributes(database.world.links[link]) |
-                                   maprecord::kRawSearchable;
-        }
-        map.typeCodes[kBahnhofLink] = maprecord::kPedestrianZoneType;
-        map.houseNumbers[kKaiserLink] = {1, 21, 2, 20};
-        const GeoPoint city = database.world.PointAlong(1, 4, 0.5);
-        map.points = {{DegreesToMapPoint({city.x + 0.0001f, city.y}), maprecord::kCityType,
-                       std::nullopt, "Karlsruhe"}};
-        map.pointTreeAreas = {{0, 0}};
-        map.cities = {{"Karlsruhe", 0, 0, 1}};
-        map.countryNames = {{1, 0, "Deutschland"}};
+        testdata::DataFolderDatabase database = testdata::GridTownDatabase(2);
+        database.mapSet.typeCodes[kBahnhofLink] = maprecord::kPedestrianZoneType;
         m_kaiser = database.world.PointAlong(0, 1, 0.5);
         m_wald = database.world.PointAlong(3, 4, 0.5);
         m_bahnhof = database.world.PointAlong(4, 5, 0.5);
