@@ -70,3 +70,10 @@ void ScreenRectToClient(HWND window, RECT* rect) {
     ScreenToClient(window, &bottomRight);
     *rect = RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 }
+
+ScopedWaitCursor::ScopedWaitCursor()
+    : m_previous(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT)))) {}
+
+ScopedWaitCursor::~ScopedWaitCursor() {
+    (void)SetCursor(m_previous);
+}

@@ -1,6 +1,6 @@
 #pragma once
 // Small helpers of the skinned pages: the soft input panel, full-screen mode, the tail of a text
-// that fits a width, and screen-to-client rectangles. User-interface thread only.
+// that fits a width, screen-to-client rectangles and the wait cursor. User-interface thread only.
 
 #include "platform/gdi/gdi.h"
 
@@ -24,3 +24,15 @@ bool FitWindowToWorkArea(HWND window);
 [[nodiscard]] LPCWSTR FitTextTail(HDC dc, HFONT font, LPCWSTR text, int width);
 // rect from screen to window's client coordinates.
 void ScreenRectToClient(HWND window, RECT* rect);
+
+// Shows the wait cursor while it lives; puts back the cursor shown before.
+class ScopedWaitCursor {
+public:
+    ScopedWaitCursor();
+    ~ScopedWaitCursor();
+    ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+    ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+
+private:
+    HCURSOR m_previous;
+};

@@ -6,6 +6,7 @@
 #include "ui/customlistbox.h"
 #include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
+#include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/messagemap.h"
 
@@ -78,19 +79,6 @@ std::u16string WithoutLastWord(const std::u16string& text) {
     }
     return end == 0 ? std::u16string() : text.substr(0, end - 1);
 }
-
-// Shows the wait cursor while it lives.
-class WaitCursor {
-public:
-    WaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT)))) {}
-    ~WaitCursor() { (void)SetCursor(m_previous); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
 
 } // namespace
 
@@ -407,7 +395,7 @@ void AddressPage::DeleteSelected() {
 }
 
 void AddressPage::TakeSelected() {
-    const WaitCursor wait;
+    const ScopedWaitCursor wait;
     const int selected = GetCurSel();
     if (selected >= 0 && m_list && static_cast<std::size_t>(selected) < m_list->Records().size()) {
         Resolve(m_list->Records()[static_cast<std::size_t>(selected)]);

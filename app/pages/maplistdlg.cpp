@@ -2,6 +2,7 @@
 
 #include "ui/customlistbox.h"
 #include "ui/gpsstatemonitor.h"
+#include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/messagemap.h"
 
@@ -31,19 +32,6 @@ HFONT MakeMapListFont() {
     std::copy(face.begin(), face.end(), description.lfFaceName);
     return CreateFontIndirectW(&description);
 }
-
-// The wait cursor while an object of this lives.
-class MapListWaitCursor {
-public:
-    MapListWaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}
-    ~MapListWaitCursor() { SetCursor(m_previous); }
-    MapListWaitCursor(const MapListWaitCursor&) = delete;
-    MapListWaitCursor& operator=(const MapListWaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
 
 } // namespace
 
@@ -201,7 +189,7 @@ void MapListDlg::Choose() {
         return;
     }
     {
-        const MapListWaitCursor wait;
+        const ScopedWaitCursor wait;
         if (const DatabaseEntryPtr& entry = (*m_databases)[static_cast<std::size_t>(selected)])
             (void)entry->Select();
         Close();

@@ -6,6 +6,7 @@
 #include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/messagedialogs.h"
+#include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/distancetext.h"
@@ -44,19 +45,6 @@ HFONT MakeRouteListFont() {
 std::u16string LoadRouteText(UINT id) {
     return LoadDialogString(id, static_cast<int>(kRouteLabelMax));
 }
-
-// The wait cursor while an object of this lives.
-class RouteWaitCursor {
-public:
-    RouteWaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}
-    ~RouteWaitCursor() { SetCursor(m_previous); }
-    RouteWaitCursor(const RouteWaitCursor&) = delete;
-    RouteWaitCursor& operator=(const RouteWaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
 
 void ShowRouteMessage(HWND owner, UINT textId) {
     MsgBox message(textId);
@@ -246,7 +234,7 @@ void RouteList::StartNavigation() {
 }
 
 void RouteList::StartDemonstration() {
-    const RouteWaitCursor wait;
+    const ScopedWaitCursor wait;
     const int leg = SelectedLeg();
     if (leg == -1)
         return;

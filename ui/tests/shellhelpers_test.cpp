@@ -185,3 +185,20 @@ TEST(ShellHelpersTest, ScreenRectToClientMovesBothCorners) {
 }
 
 } // namespace
+
+TEST(ShellHelpersTest, WaitCursorShowsWhileItLivesAndNestedOnesPutBackTheirOwn) {
+    const HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_ARROW));
+    const HCURSOR wait = LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT));
+    ASSERT_NE(arrow, wait);
+    (void)SetCursor(arrow);
+    {
+        ScopedWaitCursor outer;
+        EXPECT_EQ(GetCursor(), wait);
+        {
+            ScopedWaitCursor inner;
+            EXPECT_EQ(GetCursor(), wait);
+        }
+        EXPECT_EQ(GetCursor(), wait);
+    }
+    EXPECT_EQ(GetCursor(), arrow);
+}
