@@ -49,16 +49,6 @@ ElementCursorPtr QueryNear(const RetrievalEngine::RetrievalEnginePtr& engine, fl
                             : ElementCursorPtr();
 }
 
-HFONT MakeListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -12;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
-
 std::u16string LoadText(UINT id, int maxCharacters) {
     return LoadDialogString(id, static_cast<int>(maxCharacters));
 }
@@ -148,7 +138,7 @@ void AddressPage::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     if (!m_listBox || m_listFont != nullptr) {
         return;
     }
-    m_listFont = MakeListFont();
+    m_listFont = CreateListFont(-12);
     if (m_listFont == nullptr) {
         return;
     }

@@ -23,16 +23,6 @@ namespace {
 constexpr int kMapListItemHeight = 24;
 constexpr WPARAM kActiveFromOtherPage = 0x10001;
 
-HFONT MakeMapListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -12;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
-
 } // namespace
 
 MapListDlg::MapListDlg(Onboard::OnboardServerPtr server)
@@ -90,7 +80,7 @@ void MapListDlg::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
         return;
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
-    HFONT font = MakeMapListFont();
+    HFONT font = CreateListFont(-12);
     if (font == nullptr)
         return;
     HWND list = m_listBox->GetWindow();

@@ -32,16 +32,6 @@ constexpr int kRouteLabelMax = 60;
 constexpr WPARAM kRouteActiveFromOtherPage = 0x10001;
 constexpr float kHoursPerSecond = 0.00027777778f;
 
-HFONT MakeRouteListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -11;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
-
 std::u16string LoadRouteText(UINT id) {
     return LoadDialogString(id, static_cast<int>(kRouteLabelMax));
 }
@@ -140,7 +130,7 @@ void RouteList::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
         return;
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleLabelId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
-    HFONT font = MakeRouteListFont();
+    HFONT font = CreateListFont(-11);
     if (font == nullptr)
         return;
     HWND list = m_listBox->GetWindow();

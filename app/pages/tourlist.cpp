@@ -36,16 +36,6 @@ constexpr int kTourItemHeight = 36;
 constexpr int kTourLabelMax = 255;
 constexpr WPARAM kTourActiveFromOtherPage = 0x10001;
 
-HFONT MakeTourListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -12;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
-
 std::u16string LoadTourText(UINT id) {
     return LoadDialogString(id, static_cast<int>(kTourLabelMax));
 }
@@ -175,7 +165,7 @@ void TourList::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
         return;
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleLabelId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
-    HFONT font = MakeTourListFont();
+    HFONT font = CreateListFont(-12);
     if (font == nullptr)
         return;
     HWND list = m_listBox->GetWindow();
