@@ -7,12 +7,14 @@ target_link_libraries(app_modes_types INTERFACE retrievalengine_interfaces routi
                       tablefiles_housenumber)
 nav_headers(app_modes_types modes/destinationtypes.h modes/modecontroller.h modes/routeswitches.h)
 
-# A mode for the tests of the pages: answers from a script, records every call; and a voice
-# output that records what it is told.
+# A mode for the tests of the pages: answers from a script, records every call; a voice
+# output that records what it is told; and the device the page tests run on.
 nav_component(app_testing STEP 12
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/recordingmode.cpp
           ${CMAKE_CURRENT_LIST_DIR}/tests/recordingvoice.cpp
-  DEPENDS app_modes_types advisor_voice)
+          ${CMAKE_CURRENT_LIST_DIR}/tests/pagedevice.cpp
+  DEPENDS app_modes_types advisor_voice testdata platform_shell platform_window
+  PRIVATE_DEPENDS usefulcode_settings platform_files platform_kernel)
 
 nav_test(app_modes_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/modes/tests/routeswitches_test.cpp

@@ -4,9 +4,9 @@
 // the same 30 area queries alone. "vs_baseline" is how many times longer the filling takes.
 #include "app/destinations/addresspage.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "bench/benchdevice.h"
 #include "testdata/destinationwriter.h"
 #include "testdata/tempdir.h"
-#include "tools/osm/osmconvert.h"
 #include "ui/customlistbox.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/memoryarena.h"
@@ -19,7 +19,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,43 +31,13 @@ double ElapsedSeconds(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Points on named streets of the extract's municipalities, one per street found first.
-std::vector<std::pair<GeoPoint, std::u16string>> StreetPoints(RetrievalEngineImpl& engine) {
-    std::vector<std::pair<GeoPoint, std::u16string>> points;
-    for (const char16_t* city : {u"Vaduz", u"Schaan", u"Balzers", u"Triesen", u"Eschen"}) {
-        AddressCursorPtr cities = engine.FindCities(city, 0);
-        AddressResultPtr found = cities && cities->IsValid() ? cities->GetCurrent() : nullptr;
-        if (!found) {
-            continue;
-        }
-        std::size_t taken = 0;
-        for (auto streets = engine.FindInArea(static_cast<std::uint32_t>(found->GetAreaId()), u"");
-             streets && streets->IsValid() && taken < kEntries / 5; streets->Next()) {
-            GeoMoleculePtr street = streets->GetCurrent();
-            std::vector<GeoPoint> line;
-            if (street && engine.GetElementPoints(street->GetElementIds().at(0), line)) {
-                points.emplace_back(line[line.size() / 2], street->GetName());
-                ++taken;
-            }
-        }
-    }
-    return points;
-}
-
 void BM_AddressPageFilledAgainstAreaWalks(benchmark::State& state) {
     testdata::TempDeviceRoot root;
-    osm2nav::ConvertOptions options;
-    options.extract = NAV_OSM_EXTRACT;
-    options.output = root.HostPath() / "dest";
-    options.advisorData = NAV_DEMO_DATA;
-    std::ostringstream summary;
     const auto bundle =
         testdata::ReadHostFile(std::filesystem::path(NAV_LANGUAGE_DIR) / "LangEngCE.dll");
     const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-    if (!root.InstallModule(u"ziVur.dll") || !osm2nav::Convert(options, summary).empty() ||
-        !bundle || !layout || !root.WriteFile(u"\\Windows\\LangEngCE.dll", *bundle) ||
-        !root.WriteFile(u"\\Windows\\Quarn.ini",
-                        "[Quarn]\r\nDB=\\dest\r\n[GPS]\r\nAutoLog=0\r\n")) {
+    if (!benchdevice::ConvertExtract(root, "dest") || !bundle || !layout ||
+        !root.WriteFile(u"\\Windows\\LangEngCE.dll", *bundle)) {
         state.SkipWithError("the device cannot be set up");
         return;
     }
@@ -80,12 +49,12 @@ void BM_AddressPageFilledAgainstAreaWalks(benchmark::State& state) {
     auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(2048));
     Onboard::OnboardServerPtr server =
         CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(engine));
-    const auto points = StreetPoints(*engine);
+    const auto places = benchdevice::StreetPlaces(*engine, kEntries / 5);
     std::vector<std::u16string> records;
-    for (std::size_t i = 0; i < points.size(); ++i) {
+    for (std::size_t i = 0; i < places.size(); ++i) {
         records.push_back(
-            testdata::UddRecordText({points[i].first.x, points[i].first.y, u"Vaduz",
-                                     points[i].second, u"", u"", u"", u"", i % 3 == 2}));
+            testdata::UddRecordText({places[i].point.x, places[i].point.y, u"Vaduz",
+                                     places[i].street, u"", u"", u"", u"", i % 3 == 2}));
     }
     if (records.size() != kEntries ||
         !root.WriteFile(AppPaths::GetSettingsFilePath(),
@@ -108,7 +77,7 @@ void BM_AddressPageFilledAgainstAreaWalks(benchmark::State& state) {
             seconds += ElapsedSeconds(start);
 
             start = std::chrono::steady_clock::now();
-            for (const auto& [point, name] : points) {
+            for (const auto& [point, city, street] : places) {
                 const GeoRect rect(point.x - kNearDegrees, point.y - kNearDegrees,
                                    point.x + kNearDegrees, point.y + kNearDegrees);
                 for (auto cursor = engine->QueryArea(rect, 0xFFFFFFFF, 0xFFFFFFFF);
@@ -122,10 +91,7 @@ void BM_AddressPageFilledAgainstAreaWalks(benchmark::State& state) {
         if (page.GetListBox()->GetCount() != static_cast<int>(kEntries)) {
             state.SkipWithError("the page does not list every entry");
         }
-        const double count = static_cast<double>(rounds);
-        state.counters["rounds_per_s"] = seconds > 0.0 ? count / seconds : 0.0;
-        state.counters["baseline_per_s"] = baselineSeconds > 0.0 ? count / baselineSeconds : 0.0;
-        state.counters["vs_baseline"] = baselineSeconds > 0.0 ? seconds / baselineSeconds : 0.0;
+        benchdevice::SetRatioCounters(state, "rounds_per_s", rounds, seconds, baselineSeconds);
     }
     server.Release();
     engine->Close();

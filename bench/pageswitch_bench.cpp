@@ -10,6 +10,7 @@
 #include "app/modes/modes.h"
 #include "app/pages/navshowpage.h"
 #include "app/settings/optionspage.h"
+#include "bench/benchdevice.h"
 #include "mapdisplay/mapenginefacade.h"
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"
@@ -29,7 +30,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <utility>
 
@@ -48,18 +48,11 @@ HWND PageWindow(PageBase* page) {
 
 void BM_PageSwitchAgainstABareWindow(benchmark::State& state) {
     testdata::TempDeviceRoot root;
-    osm2nav::ConvertOptions options;
-    options.extract = NAV_OSM_EXTRACT;
-    options.output = root.HostPath() / "switch";
-    options.advisorData = NAV_DEMO_DATA;
-    std::ostringstream summary;
     const auto bundle =
         testdata::ReadHostFile(std::filesystem::path(NAV_LANGUAGE_DIR) / "LangGerCE.dll");
     const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-    if (!root.InstallModule(u"ziVur.dll") || !osm2nav::Convert(options, summary).empty() ||
-        !bundle || !layout || !root.WriteFile(u"\\Windows\\LangGerCE.dll", *bundle) ||
-        !root.WriteFile(u"\\Windows\\Quarn.ini",
-                        "[Quarn]\r\nDB=\\switch\r\n[GPS]\r\nAutoLog=0\r\n")) {
+    if (!benchdevice::ConvertExtract(root, "switch") || !bundle || !layout ||
+        !root.WriteFile(u"\\Windows\\LangGerCE.dll", *bundle)) {
         state.SkipWithError("the device cannot be set up");
         return;
     }

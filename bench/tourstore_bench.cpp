@@ -6,6 +6,7 @@
 #include "app/destinations/uddrecord.h"
 #include "app/pages/tourlist.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "bench/benchdevice.h"
 #include "mapdisplay/mapenginefacade.h"
 #include "testdata/destinationwriter.h"
 #include "testdata/tempdir.h"
@@ -23,7 +24,6 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,48 +35,10 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-struct StopPlace {
-    GeoPoint point;
-    std::u16string city;
-    std::u16string street;
-};
-
-// A point on each of the first named streets of the extract's municipalities.
-std::vector<StopPlace> StopPlaces(RetrievalEngineImpl& engine) {
-    std::vector<StopPlace> places;
-    for (const char16_t* city : {u"Vaduz", u"Schaan", u"Balzers", u"Triesen", u"Eschen"}) {
-        AddressCursorPtr cities = engine.FindCities(city, 0);
-        AddressResultPtr found = cities && cities->IsValid() ? cities->GetCurrent() : nullptr;
-        if (!found) {
-            continue;
-        }
-        std::size_t taken = 0;
-        for (auto streets = engine.FindInArea(static_cast<std::uint32_t>(found->GetAreaId()), u"");
-             streets && streets->IsValid() && taken < kStops / 5; streets->Next()) {
-            GeoMoleculePtr street = streets->GetCurrent();
-            std::vector<GeoPoint> line;
-            if (street && !street->GetName().empty() &&
-                engine.GetElementPoints(street->GetElementIds().at(0), line) && !line.empty()) {
-                places.push_back({line[line.size() / 2], city, street->GetName()});
-                ++taken;
-            }
-        }
-    }
-    return places;
-}
-
 void BM_TourStoreLoadedAgainstStreetLookups(benchmark::State& state) {
     testdata::TempDeviceRoot root;
-    osm2nav::ConvertOptions options;
-    options.extract = NAV_OSM_EXTRACT;
-    options.output = root.HostPath() / "tour";
-    options.advisorData = NAV_DEMO_DATA;
-    std::ostringstream summary;
     const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-    if (!root.InstallModule(u"ziVur.dll") || !osm2nav::Convert(options, summary).empty() ||
-        !layout ||
-        !root.WriteFile(u"\\Windows\\Quarn.ini",
-                        "[Quarn]\r\nDB=\\tour\r\n[GPS]\r\nAutoLog=0\r\n")) {
+    if (!benchdevice::ConvertExtract(root, "tour") || !layout) {
         state.SkipWithError("the device cannot be set up");
         return;
     }
@@ -86,15 +48,15 @@ void BM_TourStoreLoadedAgainstStreetLookups(benchmark::State& state) {
     const auto facade = MapEngineFacade::Create(2048);
     Onboard::OnboardServerPtr server =
         CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(facade));
-    std::vector<StopPlace> places;
+    std::vector<benchdevice::StreetPlace> places;
     {
         const auto scratch = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
         if (scratch->Open(u"\\tour" + std::u16string(osm2nav::kLevelFile))) {
-            places = StopPlaces(*scratch);
+            places = benchdevice::StreetPlaces(*scratch, kStops / 5);
         }
     }
     std::vector<std::u16string> records;
-    for (const StopPlace& place : places) {
+    for (const benchdevice::StreetPlace& place : places) {
         records.push_back(testdata::UddRecordText(
             {place.point.x, place.point.y, place.city, place.street, u"", u"", u"", u"", false}));
     }
@@ -123,7 +85,7 @@ void BM_TourStoreLoadedAgainstStreetLookups(benchmark::State& state) {
             seconds += SecondsSince(start);
 
             start = std::chrono::steady_clock::now();
-            for (const StopPlace& place : places) {
+            for (const benchdevice::StreetPlace& place : places) {
                 found += FindStreetNearPoint(server, place.point.x, place.point.y, place.street,
                                              place.city)
                              ? 1
@@ -136,10 +98,7 @@ void BM_TourStoreLoadedAgainstStreetLookups(benchmark::State& state) {
             found != kStops * static_cast<std::size_t>(rounds)) {
             state.SkipWithError("a stop was not matched");
         }
-        const double count = static_cast<double>(rounds);
-        state.counters["loads_per_s"] = seconds > 0.0 ? count / seconds : 0.0;
-        state.counters["baseline_per_s"] = baselineSeconds > 0.0 ? count / baselineSeconds : 0.0;
-        state.counters["vs_baseline"] = baselineSeconds > 0.0 ? seconds / baselineSeconds : 0.0;
+        benchdevice::SetRatioCounters(state, "loads_per_s", rounds, seconds, baselineSeconds);
     }
     server.Release();
     platform::SetExecutablePath(u"");

@@ -10,6 +10,38 @@
 
 namespace testdata {
 
+DataFolderDatabase GridTownDatabase(std::uint32_t areaLevel) {
+    constexpr std::int32_t kSpacing = 400;
+    const MapPoint origin = DegreesToMapPoint(GeoPoint{8.40f, 49.00f});
+    DataFolderDatabase database;
+    database.folder = u"\\Data\\Town";
+    database.world = RoadWorld::Grid(3, 2, kSpacing, origin);
+    WorldMapSetOptions& map = database.mapSet;
+    const GeoPoint low = MapPointToDegrees({origin.x - 100, origin.y - 100});
+    const GeoPoint high =
+        MapPointToDegrees({origin.x + 2 * kSpacing + 100, origin.y + kSpacing + 100});
+    map.treeAreas = {{"Karlsruhe", areaLevel, -1, 0, {low.x, low.y, high.x, high.y}}};
+    for (std::uint32_t link = 0; link < database.world.links.size(); ++link) {
+        map.linkTreeAreas[link] = 0;
+        map.countries[link] = 1;
+    }
+    for (const auto& [link, name] : {std::pair<std::uint32_t, const char*>{0, "Kaiserstrasse"},
+                                     {5, "Waldstrasse"},
+                                     {6, "Am Bahnhof"}}) {
+        map.names[link] = name;
+        map.attributes[link] =
+            DefaultLinkAttributes(database.world.links[link]) | maprecord::kRawSearchable;
+    }
+    map.houseNumbers[0] = {1, 21, 2, 20};
+    const GeoPoint city = database.world.PointAlong(1, 4, 0.5);
+    map.points = {{DegreesToMapPoint({city.x + 0.0001f, city.y}), maprecord::kCityType,
+                   std::nullopt, "Karlsruhe"}};
+    map.pointTreeAreas = {{0, 0}};
+    map.cities = {{"Karlsruhe", 0, 0, 1}};
+    map.countryNames = {{1, 0, "Deutschland"}};
+    return database;
+}
+
 namespace {
 
 std::string Narrow(const std::u16string& text) {

@@ -41,6 +41,14 @@ struct WrittenDatabase {
     RoadWorld world;            // with the map set's element ids
 };
 
+// The grid town the page and mode tests share, in the folder "\Data\Town": a 3 x 2 grid of links
+// 400 map units apart from 8.40 E 49.00 N, inside one tree area "Karlsruhe" of level areaLevel
+// (100 map units beyond the grid) that holds every link, all in country 1 "Deutschland"; the
+// searchable streets "Kaiserstrasse" (link 0, house numbers 1-21 and 2-20), "Waldstrasse" (link
+// 5) and "Am Bahnhof" (link 6); the city point "Karlsruhe" 0.0001 degrees east of the middle of
+// the link from node 1 to node 4, in the area, and the city of that point.
+[[nodiscard]] DataFolderDatabase GridTownDatabase(std::uint32_t areaLevel);
+
 class DataFolderWriter {
 public:
     explicit DataFolderWriter(std::u16string dataFolder)

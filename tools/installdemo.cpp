@@ -3,11 +3,10 @@
 // <build>/extract), into <build>/install or FOLDER. The new root is built beside the old one and
 // renamed into place when complete; on failure the old one is left as it was.
 #include "tools/install/demoinstall.h"
+#include "tools/toolmain.h"
 
-#include <exception>
 #include <filesystem>
 #include <iostream>
-#include <new>
 #include <string_view>
 
 namespace {
@@ -48,14 +47,5 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::bad_alloc&) {
-        std::cerr << "installdemo: out of memory\n";
-    } catch (const std::exception& error) {
-        std::cerr << "installdemo: " << error.what() << "\n";
-    } catch (...) {
-        std::cerr << "installdemo: stopped by an unknown failure\n";
-    }
-    return 1;
+    return RunToolMain("installdemo", Run, argc, argv);
 }

@@ -55,6 +55,16 @@ function(nav_extract_test name)
   endif()
 endfunction()
 
+# Builds the files target reads before it: each of the generating targets given that exists in
+# this build.
+function(nav_after_generated target)
+  foreach(generated IN LISTS ARGN)
+    if(TARGET ${generated})
+      add_dependencies(${target} ${generated})
+    endif()
+  endforeach()
+endfunction()
+
 nav_extract_test(osm2nav_test SUITE SharedExtract
   DEPENDS osm2nav_convert routing_network routing_costs usefulcode_locations)
 nav_extract_test(osmnetwork_test SUITE SharedNetwork
@@ -104,9 +114,7 @@ if(TARGET osmdrive_test)
     target_compile_definitions(osmdrive_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
   else()
     target_compile_definitions(osmdrive_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
-    if(TARGET advisor_demo_data)
-      add_dependencies(osmdrive_test advisor_demo_data)
-    endif()
+    nav_after_generated(osmdrive_test advisor_demo_data)
   endif()
 endif()
 # The junction view's computed model for every advice of a simulated drive.
@@ -121,9 +129,7 @@ if(TARGET osmjunctionview_test)
   else()
     target_compile_definitions(osmjunctionview_test PRIVATE
                                NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
-    if(TARGET advisor_demo_data)
-      add_dependencies(osmjunctionview_test advisor_demo_data)
-    endif()
+    nav_after_generated(osmjunctionview_test advisor_demo_data)
   endif()
 endif()
 # TMC locations along a street, a blocking message turning routes away, and messages listed in
@@ -140,9 +146,7 @@ if(TARGET osmserver_test)
   target_compile_definitions(osmserver_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
                              NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
                              NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data")
-  if(TARGET advisor_demo_data)
-    add_dependencies(osmserver_test advisor_demo_data)
-  endif()
+  nav_after_generated(osmserver_test advisor_demo_data)
 endif()
 # A map view following the GPS demo drive of a route through the real server; frames land in
 # the build folder.
@@ -153,9 +157,7 @@ if(TARGET osmmapview_test)
   target_compile_definitions(osmmapview_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
                              NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
                              NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data")
-  if(TARGET advisor_demo_data)
-    add_dependencies(osmmapview_test advisor_demo_data)
-  endif()
+  nav_after_generated(osmmapview_test advisor_demo_data)
 endif()
 # The painter drawing the extract around Vaduz; the frames land in the build folder.
 nav_extract_test(osmpainter_test SUITE ExtractPainter
@@ -175,11 +177,7 @@ if(TARGET osmnavigator_test)
   target_compile_definitions(osmnavigator_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
                              NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
-  foreach(generated advisor_demo_data language_bundles screen_descriptions)
-    if(TARGET ${generated})
-      add_dependencies(osmnavigator_test ${generated})
-    endif()
-  endforeach()
+  nav_after_generated(osmnavigator_test advisor_demo_data language_bundles screen_descriptions)
 endif()
 # The stored destination lists and their page over the extract: records taken back to streets
 # and points of interest, and the categories' search in a city.
@@ -191,9 +189,7 @@ if(TARGET osmdestinations_test)
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
     NAV_POI_CATEGORY_DIR="${CMAKE_BINARY_DIR}/languages")
   add_dependencies(osmdestinations_test poi_categories language_bundles)
-  if(TARGET advisor_demo_data)
-    add_dependencies(osmdestinations_test advisor_demo_data)
-  endif()
+  nav_after_generated(osmdestinations_test advisor_demo_data)
 endif()
 
 # The contact destination page over the extract: a contact's address resolved to city and street.
@@ -204,9 +200,7 @@ if(TARGET osmcontacts_test)
   target_compile_definitions(osmcontacts_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
     NAV_LANGUAGE_DIR="${CMAKE_BINARY_DIR}/languages")
   add_dependencies(osmcontacts_test language_bundles)
-  if(TARGET advisor_demo_data)
-    add_dependencies(osmcontacts_test advisor_demo_data)
-  endif()
+  nav_after_generated(osmcontacts_test advisor_demo_data)
 endif()
 
 # The navigation map page guiding the demo drive of a route over the extract through the real
@@ -219,9 +213,7 @@ if(TARGET osmmappage_test)
     NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
     NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data"
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
-  if(TARGET advisor_demo_data)
-    add_dependencies(osmmappage_test advisor_demo_data)
-  endif()
+  nav_after_generated(osmmappage_test advisor_demo_data)
 endif()
 
 # The tour list's store matched on the extract again, and the route list's demonstration drive
@@ -234,9 +226,7 @@ if(TARGET osmtourlists_test)
     NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
     NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data"
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
-  if(TARGET advisor_demo_data)
-    add_dependencies(osmtourlists_test advisor_demo_data)
-  endif()
+  nav_after_generated(osmtourlists_test advisor_demo_data)
 endif()
 
 # The modes made by the shell's factories over the extract with the real server: an address
@@ -254,11 +244,7 @@ if(TARGET osmmodes_test)
     NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data"
     NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
-  foreach(generated advisor_demo_data language_bundles screen_descriptions)
-    if(TARGET ${generated})
-      add_dependencies(osmmodes_test ${generated})
-    endif()
-  endforeach()
+  nav_after_generated(osmmodes_test advisor_demo_data language_bundles screen_descriptions)
 endif()
 
 # The demo install laid out around the converted extract: its files, the TMC line along the demo
@@ -279,11 +265,7 @@ if(TARGET demoinstall)
       NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
       NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
       NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data")
-    foreach(generated advisor_demo_data junctionview_demo_data language_bundles poi_categories
-                      skin_pictures)
-      if(TARGET ${generated})
-        add_dependencies(osminstall_test ${generated})
-      endif()
-    endforeach()
+    nav_after_generated(osminstall_test advisor_demo_data junctionview_demo_data language_bundles
+                        poi_categories skin_pictures)
   endif()
 endif()

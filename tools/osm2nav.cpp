@@ -3,14 +3,13 @@
 // it wrote. The advisor data come from FOLDER, by default the build's demo data.
 #include "tools/osm/osmbaseline.h"
 #include "tools/osm/osmconvert.h"
+#include "tools/toolmain.h"
 
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <exception>
 #include <filesystem>
 #include <iostream>
-#include <new>
 #include <string_view>
 
 namespace {
@@ -74,14 +73,5 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return Run(argc, argv);
-    } catch (const std::bad_alloc&) {
-        std::cerr << "osm2nav: out of memory\n";
-    } catch (const std::exception& error) {
-        std::cerr << "osm2nav: " << error.what() << "\n";
-    } catch (...) {
-        std::cerr << "osm2nav: stopped by an unknown failure\n";
-    }
-    return 1;
+    return RunToolMain("osm2nav", Run, argc, argv);
 }

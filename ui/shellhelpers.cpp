@@ -7,6 +7,7 @@
 #include "platform/window/shell.h"
 #include "platform/window/window.h"
 
+#include <algorithm>
 #include <string_view>
 
 bool ShowInputPanel(bool isOn) {
@@ -69,4 +70,21 @@ void ScreenRectToClient(HWND window, RECT* rect) {
     ScreenToClient(window, &topLeft);
     ScreenToClient(window, &bottomRight);
     *rect = RECT{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+}
+
+HFONT CreateListFont(LONG height) {
+    LOGFONTW description{};
+    description.lfHeight = height;
+    description.lfWeight = 700;
+    description.lfQuality = 4;
+    const std::u16string_view face = u"Arial";
+    std::copy(face.begin(), face.end(), description.lfFaceName);
+    return CreateFontIndirectW(&description);
+}
+
+ScopedWaitCursor::ScopedWaitCursor()
+    : m_previous(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT)))) {}
+
+ScopedWaitCursor::~ScopedWaitCursor() {
+    (void)SetCursor(m_previous);
 }

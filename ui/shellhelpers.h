@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers of the skinned pages: the soft input panel, full-screen mode, the tail of a text
-// that fits a width, and screen-to-client rectangles. User-interface thread only.
+// that fits a width, screen-to-client rectangles, the list font and the wait cursor. User-interface
+// thread only.
 
 #include "platform/gdi/gdi.h"
 
@@ -24,3 +25,20 @@ bool FitWindowToWorkArea(HWND window);
 [[nodiscard]] LPCWSTR FitTextTail(HDC dc, HFONT font, LPCWSTR text, int width);
 // rect from screen to window's client coordinates.
 void ScreenRectToClient(HWND window, RECT* rect);
+
+// A new bold (weight 700) antialiased (quality 4) Arial font of the height (negative: the
+// character height in pixels), as the list pages draw their rows with; null when it cannot be
+// made. The caller deletes it.
+[[nodiscard]] HFONT CreateListFont(LONG height);
+
+// Shows the wait cursor while it lives; puts back the cursor shown before.
+class ScopedWaitCursor {
+public:
+    ScopedWaitCursor();
+    ~ScopedWaitCursor();
+    ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+    ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+
+private:
+    HCURSOR m_previous;
+};

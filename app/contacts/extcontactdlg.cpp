@@ -166,16 +166,6 @@ std::vector<AddressResultPtr> OnePerIdentifier(const std::vector<AddressResultPt
     return candidates;
 }
 
-HFONT MakeListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -12;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
-
 } // namespace
 
 void BuildContactLines(const std::vector<ContactRecord>& records, const ContactLineTexts& texts,
@@ -304,7 +294,7 @@ void ExtContactDlg::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     if (m_listFont != nullptr) {
         DeleteObject(m_listFont);
     }
-    m_listFont = MakeListFont();
+    m_listFont = CreateListFont(-12);
     HWND list = m_listBox->GetWindow();
     SetWindowPos(list, nullptr, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);

@@ -6,6 +6,7 @@
 #include "ui/customlistbox.h"
 #include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
+#include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/messagemap.h"
 
@@ -48,16 +49,6 @@ ElementCursorPtr QueryNear(const RetrievalEngine::RetrievalEnginePtr& engine, fl
                             : ElementCursorPtr();
 }
 
-HFONT MakeListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -12;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
-
 std::u16string LoadText(UINT id, int maxCharacters) {
     return LoadDialogString(id, static_cast<int>(maxCharacters));
 }
@@ -78,19 +69,6 @@ std::u16string WithoutLastWord(const std::u16string& text) {
     }
     return end == 0 ? std::u16string() : text.substr(0, end - 1);
 }
-
-// Shows the wait cursor while it lives.
-class WaitCursor {
-public:
-    WaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT)))) {}
-    ~WaitCursor() { (void)SetCursor(m_previous); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
 
 } // namespace
 
@@ -160,7 +138,7 @@ void AddressPage::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     if (!m_listBox || m_listFont != nullptr) {
         return;
     }
-    m_listFont = MakeListFont();
+    m_listFont = CreateListFont(-12);
     if (m_listFont == nullptr) {
         return;
     }
@@ -407,7 +385,7 @@ void AddressPage::DeleteSelected() {
 }
 
 void AddressPage::TakeSelected() {
-    const WaitCursor wait;
+    const ScopedWaitCursor wait;
     const int selected = GetCurSel();
     if (selected >= 0 && m_list && static_cast<std::size_t>(selected) < m_list->Records().size()) {
         Resolve(m_list->Records()[static_cast<std::size_t>(selected)]);

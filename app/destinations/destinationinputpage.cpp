@@ -46,19 +46,6 @@ constexpr int kCommandShowOnMap = 7;
 constexpr int kCommandContacts = 14;
 constexpr int kCommandTourCancel = 11;
 
-// Shows the wait cursor while it lives.
-class BusyCursor {
-public:
-    BusyCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT)))) {}
-    ~BusyCursor() { (void)SetCursor(m_previous); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
-
 // Removes the wait cursor when it is the current one.
 void RestoreCursor() {
     if (GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT))) {
@@ -523,7 +510,7 @@ bool DestinationInputPage::CanFinish() const {
 }
 
 void DestinationInputPage::ShowSelection() {
-    BusyCursor busy;
+    ScopedWaitCursor busy;
     HWND streets = Item(kStreetBoxId);
     HWND houseNumber = Item(kHouseNumberId);
     DestinationDescription& selection = *m_selection;

@@ -32,19 +32,6 @@ constexpr WPARAM kActivateFromMode = 0x10001;
 constexpr char16_t kHelpSelect[] = u"ZU_Deridivira.htm#SelectDestination";
 constexpr char16_t kHelpImport[] = u"ZU_Deridivira.htm#ImportDestination";
 
-// The wait cursor while an object of this lives.
-class ModeWaitCursor {
-public:
-    ModeWaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}
-    ~ModeWaitCursor() { SetCursor(m_previous); }
-    ModeWaitCursor(const ModeWaitCursor&) = delete;
-    ModeWaitCursor& operator=(const ModeWaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
-
 bool IsPointType(std::uint16_t type) {
     return type >= maprecord::kFirstPoiType && type < maprecord::kPoiTypeEnd;
 }
@@ -275,13 +262,13 @@ void ModeControllerBase::RefreshOptions() {
 }
 
 void ModeControllerBase::OnPageCommand(int code, HWND callerWindow) {
-    ModeWaitCursor wait;
+    ScopedWaitCursor wait;
     RefreshOptions();
     HandlePageCommand(code, callerWindow);
 }
 
 void ModeControllerBase::HandlePageCommand(int code, HWND caller) {
-    ModeWaitCursor wait;
+    ScopedWaitCursor wait;
     // Leaves the caller for the page now shown: hidden unless it is that page.
     const auto leave = [caller](PageBase* shown) {
         if (caller != WindowOf(shown))

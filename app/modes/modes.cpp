@@ -32,18 +32,6 @@ template <class Page> std::unique_ptr<Page> MakeOptionsPage(ModeController* mode
     return page;
 }
 
-class ModeCursor {
-public:
-    ModeCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}
-    ~ModeCursor() { SetCursor(m_previous); }
-    ModeCursor(const ModeCursor&) = delete;
-    ModeCursor& operator=(const ModeCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
-
 template <class Mode> std::unique_ptr<MenuMode> MakeMode(const ModeContext& context) {
     return std::unique_ptr<MenuMode>(new (std::nothrow) Mode(context));
 }
@@ -103,7 +91,7 @@ void TourMode::Activate() {
 }
 
 void TourMode::OnPageCommand(int code, HWND caller) {
-    ModeCursor wait;
+    ScopedWaitCursor wait;
     OptionsPage* source = m_optionsPage.get();
     if (m_tourOptions && m_tourOptionsPage) {
         source = m_tourOptionsPage.get();
@@ -186,7 +174,7 @@ void MovingMapMode::Activate() {
 }
 
 void MovingMapMode::OnPageCommand(int code, HWND caller) {
-    ModeCursor wait;
+    ScopedWaitCursor wait;
     (void)BringToFront(m_movingMap);
     ModeControllerBase::OnPageCommand(code, caller);
 }

@@ -3,6 +3,7 @@
 
 #include "app/destinations/addresspage.h"
 #include "app/destinations/destinationinputpage.h"
+#include "app/destinations/locatedaddress.h"
 #include "app/destinations/storeddestinationlist.h"
 #include "app/destinations/uddrecord.h"
 #include "app/modes/modecontrollerbase.h"
@@ -46,37 +47,6 @@ public:
 
 private:
     ProgressSink& m_sink;
-};
-
-// A street located at its house number (or its middle without one).
-class ModeStreetAddress final : public ILocatedAddress {
-public:
-    ModeStreetAddress(GeoMoleculePtr street, HouseNumber number)
-        : m_street(std::move(street))
-        , m_number(number) {}
-    AddressLocation GetLocation() override {
-        const ElementPosition at = m_street->GetHouseNumberPosition(m_number);
-        return {at.elementId, at.point.x, at.point.y};
-    }
-
-private:
-    GeoMoleculePtr m_street;
-    HouseNumber m_number;
-};
-
-// A city located at its own element, at the middle of its rectangle.
-class ModeCityAddress final : public ILocatedAddress {
-public:
-    explicit ModeCityAddress(AddressResultPtr city)
-        : m_city(std::move(city)) {}
-    AddressLocation GetLocation() override {
-        const GeoRect rect = m_city->GetRect();
-        return {m_city->GetElementId(), (rect.minX + rect.maxX) / 2.0f,
-                (rect.minY + rect.maxY) / 2.0f};
-    }
-
-private:
-    AddressResultPtr m_city;
 };
 
 bool HasHouseNumber(const DestinationEntry& entry) {
@@ -194,13 +164,13 @@ ModeControllerBase::EntryFromDescription(const DestinationDescription& descripti
         (void)entry.houseNumber.Parse(
             reinterpret_cast<const WCHAR*>(description.houseNumber.c_str()));
         const auto number = static_cast<std::int16_t>(entry.houseNumber.GetNumber());
-        ModeStreetAddress address(description.street, entry.houseNumber);
+        LocatedStreet address(description.street, entry.houseNumber);
         (void)m_server->CreateStreetDestination(entry.location, address, &number);
         entry.name = cityName;
         entry.secondText = description.street->GetName();
     } else if (description.city) {
         const std::int16_t number = 0;
-        ModeCityAddress address(description.city);
+        LocatedCity address(description.city);
         (void)m_server->CreateStreetDestination(entry.location, address, &number);
         entry.name = cityName;
         entry.secondText = cityName;

@@ -2,6 +2,7 @@
 
 #include "ui/customlistbox.h"
 #include "ui/gpsstatemonitor.h"
+#include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/messagemap.h"
 
@@ -21,29 +22,6 @@ namespace {
 
 constexpr int kMapListItemHeight = 24;
 constexpr WPARAM kActiveFromOtherPage = 0x10001;
-
-HFONT MakeMapListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -12;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
-
-// The wait cursor while an object of this lives.
-class MapListWaitCursor {
-public:
-    MapListWaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}
-    ~MapListWaitCursor() { SetCursor(m_previous); }
-    MapListWaitCursor(const MapListWaitCursor&) = delete;
-    MapListWaitCursor& operator=(const MapListWaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
 
 } // namespace
 
@@ -102,7 +80,7 @@ void MapListDlg::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
         return;
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
-    HFONT font = MakeMapListFont();
+    HFONT font = CreateListFont(-12);
     if (font == nullptr)
         return;
     HWND list = m_listBox->GetWindow();
@@ -201,7 +179,7 @@ void MapListDlg::Choose() {
         return;
     }
     {
-        const MapListWaitCursor wait;
+        const ScopedWaitCursor wait;
         if (const DatabaseEntryPtr& entry = (*m_databases)[static_cast<std::size_t>(selected)])
             (void)entry->Select();
         Close();

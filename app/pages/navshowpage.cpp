@@ -37,19 +37,6 @@ int ReadPreference(const char16_t* key, int defaultValue) {
     return IniProfile::GetInt(kPreferences, key, settings.c_str(), defaultValue);
 }
 
-// Shows the wait cursor while it lives.
-class PageWaitCursor {
-public:
-    PageWaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT)))) {}
-    ~PageWaitCursor() { (void)SetCursor(m_previous); }
-    PageWaitCursor(const PageWaitCursor&) = delete;
-    PageWaitCursor& operator=(const PageWaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
-
 } // namespace
 
 std::atomic<bool>& StartNavigationRequested() {
@@ -383,7 +370,7 @@ void RouteCalcPage::CreatePageControls() {
 }
 
 void RouteCalcPage::HandleCommand(UINT id) {
-    PageWaitCursor wait;
+    ScopedWaitCursor wait;
     switch (id) {
     case kMainMenuId:
         GetMode()->Deactivate(1);
@@ -527,7 +514,7 @@ void MovingMap::CreatePageControls() {
 }
 
 void MovingMap::HandleCommand(UINT id) {
-    PageWaitCursor wait;
+    ScopedWaitCursor wait;
     switch (id) {
     case kCancelId:
         Leave();

@@ -6,6 +6,7 @@
 #include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/messagedialogs.h"
+#include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/distancetext.h"
@@ -31,32 +32,9 @@ constexpr int kRouteLabelMax = 60;
 constexpr WPARAM kRouteActiveFromOtherPage = 0x10001;
 constexpr float kHoursPerSecond = 0.00027777778f;
 
-HFONT MakeRouteListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -11;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
-
 std::u16string LoadRouteText(UINT id) {
     return LoadDialogString(id, static_cast<int>(kRouteLabelMax));
 }
-
-// The wait cursor while an object of this lives.
-class RouteWaitCursor {
-public:
-    RouteWaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}
-    ~RouteWaitCursor() { SetCursor(m_previous); }
-    RouteWaitCursor(const RouteWaitCursor&) = delete;
-    RouteWaitCursor& operator=(const RouteWaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
 
 void ShowRouteMessage(HWND owner, UINT textId) {
     MsgBox message(textId);
@@ -152,7 +130,7 @@ void RouteList::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
         return;
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleLabelId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
-    HFONT font = MakeRouteListFont();
+    HFONT font = CreateListFont(-11);
     if (font == nullptr)
         return;
     HWND list = m_listBox->GetWindow();
@@ -246,7 +224,7 @@ void RouteList::StartNavigation() {
 }
 
 void RouteList::StartDemonstration() {
-    const RouteWaitCursor wait;
+    const ScopedWaitCursor wait;
     const int leg = SelectedLeg();
     if (leg == -1)
         return;

@@ -1,6 +1,7 @@
 #include "app/pages/tourlist.h"
 
 #include "app/destinations/addresspage.h"
+#include "app/destinations/locatedaddress.h"
 #include "app/destinations/storeddestinationlist.h"
 #include "app/destinations/uddrecord.h"
 #include "basiccomp/retrievalengine/code/elementcodes.h"
@@ -35,16 +36,6 @@ constexpr int kTourItemHeight = 36;
 constexpr int kTourLabelMax = 255;
 constexpr WPARAM kTourActiveFromOtherPage = 0x10001;
 
-HFONT MakeTourListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -12;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
-
 std::u16string LoadTourText(UINT id) {
     return LoadDialogString(id, static_cast<int>(kTourLabelMax));
 }
@@ -75,37 +66,6 @@ std::u16string JoinLines(const std::vector<std::u16string>& lines) {
     }
     return text;
 }
-
-// A street located at its house number (or its middle without one).
-class StreetAddress final : public ILocatedAddress {
-public:
-    StreetAddress(GeoMoleculePtr street, HouseNumber number)
-        : m_street(std::move(street))
-        , m_number(number) {}
-    AddressLocation GetLocation() override {
-        const ElementPosition at = m_street->GetHouseNumberPosition(m_number);
-        return {at.elementId, at.point.x, at.point.y};
-    }
-
-private:
-    GeoMoleculePtr m_street;
-    HouseNumber m_number;
-};
-
-// A city located at its own element, at the middle of its rectangle.
-class CityAddress final : public ILocatedAddress {
-public:
-    explicit CityAddress(AddressResultPtr city)
-        : m_city(std::move(city)) {}
-    AddressLocation GetLocation() override {
-        const GeoRect rect = m_city->GetRect();
-        return {m_city->GetElementId(), (rect.minX + rect.maxX) / 2.0f,
-                (rect.minY + rect.maxY) / 2.0f};
-    }
-
-private:
-    AddressResultPtr m_city;
-};
 
 std::int16_t HouseNumberValue(const HouseNumber& number) {
     return static_cast<std::int16_t>(number.GetNumber());
@@ -205,7 +165,7 @@ void TourList::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
         return;
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleLabelId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
-    HFONT font = MakeTourListFont();
+    HFONT font = CreateListFont(-12);
     if (font == nullptr)
         return;
     HWND list = m_listBox->GetWindow();
@@ -346,11 +306,11 @@ bool TourList::MatchRecord(const std::u16string& record, DestinationEntry& stop,
         (void)stop.houseNumber.Parse(reinterpret_cast<const WCHAR*>(houseText.c_str()));
         const std::int16_t number = HouseNumberValue(stop.houseNumber);
         if (found) {
-            StreetAddress address(found, stop.houseNumber);
+            LocatedStreet address(found, stop.houseNumber);
             (void)m_server->CreateStreetDestination(stop.location, address, &number);
             stop.secondText = found->GetName();
         } else if (AddressResultPtr city = FindCityNamed(engine, place)) {
-            CityAddress address(city);
+            LocatedCity address(city);
             (void)m_server->CreateStreetDestination(stop.location, address, &number);
             stop.secondText = city->GetName();
         }
@@ -481,13 +441,13 @@ bool TourList::AddTourPoint(const DestinationDescription& selection, int positio
             line += u" (" + qualifier + u")";
         lines.push_back(line);
         const std::int16_t number = HouseNumberValue(stop.houseNumber);
-        StreetAddress address(selection.street, stop.houseNumber);
+        LocatedStreet address(selection.street, stop.houseNumber);
         (void)m_server->CreateStreetDestination(stop.location, address, &number);
         stop.name = cityName;
         stop.secondText = selection.street->GetName();
     } else if (selection.city && m_server) {
         const std::int16_t number = 0;
-        CityAddress address(selection.city);
+        LocatedCity address(selection.city);
         (void)m_server->CreateStreetDestination(stop.location, address, &number);
         stop.name = cityName;
         stop.secondText = cityName;

@@ -1,6 +1,7 @@
 #include "app/settings/presettingssheet.h"
 
 #include "app/startup/voicepointer.h"
+#include "ui/shellhelpers.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/windowhandle.h"
 
@@ -12,19 +13,6 @@
 #include <new>
 
 namespace {
-
-// Shows the wait cursor for its lifetime.
-class SheetWaitCursor {
-public:
-    SheetWaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT)))) {}
-    ~SheetWaitCursor() { (void)SetCursor(m_previous); }
-    SheetWaitCursor(const SheetWaitCursor&) = delete;
-    SheetWaitCursor& operator=(const SheetWaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
 
 // A page that cannot be allocated stays null.
 template <class Page, class... Args> std::unique_ptr<Page> MakePage(Args&&... args) {
@@ -88,7 +76,7 @@ void PresettingsSheet::ShowHelp() {
 }
 
 void PresettingsSheet::ShowPage(int index) {
-    const SheetWaitCursor wait;
+    const ScopedWaitCursor wait;
     if (index == -1) {
         // The first visible page in this order comes to the front.
         for (const int candidate : {0, 2, 1, 3, 4, 5}) {

@@ -21,19 +21,6 @@ namespace {
 
 constexpr char16_t kGermanReplayFilter[] = u"Textdateien (*.txt)|*.txt|Alle Dateien (*.*)|*.*||";
 
-// The wait cursor while an object of this lives.
-class MenuWaitCursor {
-public:
-    MenuWaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}
-    ~MenuWaitCursor() { SetCursor(m_previous); }
-    MenuWaitCursor(const MenuWaitCursor&) = delete;
-    MenuWaitCursor& operator=(const MenuWaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
-
 // The command after id in the focus ring; 0 for an id outside it.
 UINT NextInRing(UINT id) {
     switch (id) {
@@ -106,7 +93,7 @@ void MainMenuWnd::MoveFocus(UINT from) {
 }
 
 void MainMenuWnd::OnCommand(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* handled) {
-    MenuWaitCursor wait;
+    ScopedWaitCursor wait;
     const UINT id = LOWORD(wParam);
     if (HIWORD(wParam) == kFocusMoveNotification) {
         MoveFocus(id);
@@ -300,7 +287,7 @@ void MainMenuWnd::OnModeClosed(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* hand
         m_presettings.reset();
     }
     {
-        MenuWaitCursor wait;
+        ScopedWaitCursor wait;
         for (std::unique_ptr<MenuMode>* mode : {&m_navigationMode, &m_tourMode, &m_movingMapMode}) {
             if (*mode && (*mode)->IsDeactivated())
                 mode->reset();

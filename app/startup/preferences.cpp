@@ -1,5 +1,6 @@
 #include "app/startup/preferences.h"
 
+#include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/cache/blockcache.h"
@@ -17,19 +18,6 @@
 namespace {
 
 constexpr char16_t kSection[] = u"Preferences";
-
-// The wait cursor while an object of this lives.
-class PreferencesWaitCursor {
-public:
-    PreferencesWaitCursor()
-        : m_previous(SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)))) {}
-    ~PreferencesWaitCursor() { SetCursor(m_previous); }
-    PreferencesWaitCursor(const PreferencesWaitCursor&) = delete;
-    PreferencesWaitCursor& operator=(const PreferencesWaitCursor&) = delete;
-
-private:
-    HCURSOR m_previous;
-};
 
 bool BeginsWithNumber(const std::u16string& text) {
     std::size_t at = 0;
@@ -194,13 +182,13 @@ void ApplyPreferences(PreferencesTarget& target, const Onboard::OnboardServerPtr
         monitor.SetReceiverState(2);
         (void)target.StartReceiverLocked(true);
     } else if (record.tmcReceiver == 1) {
-        PreferencesWaitCursor wait;
+        ScopedWaitCursor wait;
         if (!target.StartReceiverLocked(false)) {
             monitor.SetReceiverFlag(1);
             monitor.SetReceiverState(1);
         }
     } else {
-        PreferencesWaitCursor wait;
+        ScopedWaitCursor wait;
         monitor.SetReceiverFlag(1);
         monitor.SetReceiverState(1);
         target.CloseReceiverObject();

@@ -3,6 +3,7 @@
 #include "app/tmc/tmclinegroups.h"
 #include "ui/customlistbox.h"
 #include "ui/gpsstatemonitor.h"
+#include "ui/shellhelpers.h"
 #include "utilities/usefulcode/messagemap.h"
 
 #include "platform/gdi/gdi.h"
@@ -20,16 +21,6 @@ namespace {
 constexpr int kItemHeight = 12;
 constexpr std::size_t kStatusTextLength = 49;
 constexpr WPARAM kActiveFromOtherPage = 0x10001;
-
-HFONT MakeListFont() {
-    LOGFONTW description{};
-    description.lfHeight = -12;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string_view face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    return CreateFontIndirectW(&description);
-}
 
 } // namespace
 
@@ -122,7 +113,7 @@ void StatusTmcInfo::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
 void StatusTmcInfo::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     if (lParam == 0 || !m_listBox)
         return;
-    HFONT font = MakeListFont();
+    HFONT font = CreateListFont(-12);
     if (font == nullptr)
         return;
     HWND list = m_listBox->GetWindow();

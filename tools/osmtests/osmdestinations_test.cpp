@@ -6,6 +6,7 @@
 #include "app/destinations/destinationinputpage.h"
 #include "app/destinations/poicategory.h"
 #include "app/destinations/uddrecord.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
@@ -526,17 +527,7 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
         SendMessageW(page.GetHwnd(), WM_COMMAND, MAKEWPARAM(id, code),
                      reinterpret_cast<LPARAM>(page.Item(id)));
     };
-    const auto texts = [](HWND combo) {
-        std::vector<std::u16string> shown;
-        const auto count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            char16_t text[256] = {};
-            SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
-                         reinterpret_cast<LPARAM>(text));
-            shown.emplace_back(text);
-        }
-        return shown;
-    };
+    const auto texts = &apptesting::ComboBoxTexts;
     HWND cities = page.Item(DestinationInputPage::kCityBoxId);
     SetWindowTextW(cities, u"Vad");
     notify(DestinationInputPage::kCityBoxId, 5);

@@ -18,6 +18,7 @@
 #include "app/pages/tourlist.h"
 #include "app/settings/optionspage.h"
 #include "app/startup/voicepointer.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingvoice.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "mapdisplay/mapenginefacade.h"
@@ -102,17 +103,6 @@ private:
     std::mutex m_mutex;
     std::optional<MatchedPosition> m_newest;
 };
-
-std::vector<std::u16string> ModesBoxTexts(HWND combo) {
-    std::vector<std::u16string> texts;
-    const auto count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char16_t buffer[256] = {};
-        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
-        texts.emplace_back(buffer);
-    }
-    return texts;
-}
 
 bool ModesRouteDrives(const RouteRequestResult& result, std::uint32_t element) {
     for (RouteIteratorPtr it = GetRouteIterator(result); it && it->IsValid(); it->Next()) {
@@ -268,7 +258,7 @@ protected:
         SetWindowTextW(page.Item(DestinationInputPage::kStreetBoxId), street.c_str());
         notify(DestinationInputPage::kStreetBoxId, 5);
         const std::vector<std::u16string> streets =
-            ModesBoxTexts(page.Item(DestinationInputPage::kStreetBoxId));
+            apptesting::ComboBoxTexts(page.Item(DestinationInputPage::kStreetBoxId));
         const auto found =
             std::find_if(streets.begin(), streets.end(),
                          [&](const std::u16string& s) { return s.starts_with(street + u" ("); });

@@ -185,3 +185,35 @@ TEST(ShellHelpersTest, ScreenRectToClientMovesBothCorners) {
 }
 
 } // namespace
+
+TEST(ShellHelpersTest, WaitCursorShowsWhileItLivesAndNestedOnesPutBackTheirOwn) {
+    const HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_ARROW));
+    const HCURSOR wait = LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_WAIT));
+    ASSERT_NE(arrow, wait);
+    (void)SetCursor(arrow);
+    {
+        ScopedWaitCursor outer;
+        EXPECT_EQ(GetCursor(), wait);
+        {
+            ScopedWaitCursor inner;
+            EXPECT_EQ(GetCursor(), wait);
+        }
+        EXPECT_EQ(GetCursor(), wait);
+    }
+    EXPECT_EQ(GetCursor(), arrow);
+}
+
+TEST(ShellHelpersTest, ListFontIsBoldAntialiasedArialOfTheHeight) {
+    for (const LONG height : {-11L, -12L, 20L}) {
+        HFONT font = CreateListFont(height);
+        ASSERT_NE(font, nullptr);
+        LOGFONTW read{};
+        ASSERT_EQ(GetObjectW(font, sizeof(read), &read), static_cast<int>(sizeof(read)));
+        EXPECT_EQ(std::u16string(read.lfFaceName), u"Arial") << height;
+        EXPECT_EQ(read.lfHeight, height);
+        EXPECT_EQ(read.lfWeight, 700);
+        EXPECT_EQ(read.lfQuality, 4);
+        EXPECT_EQ(read.lfItalic, 0);
+        (void)DeleteObject(font);
+    }
+}

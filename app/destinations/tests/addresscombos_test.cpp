@@ -1,4 +1,5 @@
 #include "app/destinations/addresscombos.h"
+#include "app/tests/pagedevice.h"
 #include "testdata/recordingengine.h"
 #include "ui/customcombobox.h"
 #include "ui/tests/listtesting.h"
@@ -17,17 +18,6 @@ namespace {
 constexpr UINT kComboBoxId = 100;
 constexpr UINT kHouseNumberId = 103;
 constexpr std::int32_t kCityArea = 40;
-
-std::vector<std::u16string> ListTexts(HWND combo) {
-    std::vector<std::u16string> texts;
-    const auto count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char16_t buffer[256] = {};
-        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
-        texts.emplace_back(buffer);
-    }
-    return texts;
-}
 
 std::vector<AddressResultPtr> CitiesNamed(const std::u16string& prefix, int count) {
     std::vector<AddressResultPtr> cities;
@@ -100,15 +90,15 @@ TEST_F(AddressComboTest, CitiesArriveEightAtATimeAndTheSelectionStaysVisible) {
         CityComboBox cities(Combo(), m_server, nullptr);
         Type(u"Ka");
         cities.Complete();
-        EXPECT_EQ(ListTexts(Combo()).size(), row.firstShown);
+        EXPECT_EQ(apptesting::ComboBoxTexts(Combo()).size(), row.firstShown);
         EXPECT_LE(cursor->HandedOut(), row.firstShown + 1);
         if (row.firstShown > 0) {
-            EXPECT_EQ(ListTexts(Combo()).front(), u"Kaa, Bezirk");
+            EXPECT_EQ(apptesting::ComboBoxTexts(Combo()).front(), u"Kaa, Bezirk");
             SendMessageW(Combo(), CB_SETCURSEL, row.firstShown - 1, 0);
             cities.LoadMoreIfLast();
             EXPECT_EQ(CurSel(), static_cast<int>(row.firstShown) - 1);
         }
-        EXPECT_EQ(ListTexts(Combo()).size(), row.afterLast);
+        EXPECT_EQ(apptesting::ComboBoxTexts(Combo()).size(), row.afterLast);
     }
 }
 
@@ -138,7 +128,7 @@ TEST_F(AddressComboTest, LongTypedTextsStartNoSearchAndAreReadUpTo31Characters) 
             searched = searched || call.rfind("FindCities(", 0) == 0;
         }
         EXPECT_EQ(searched, row.searches) << row.typed.size();
-        EXPECT_EQ(ListTexts(Combo()).front() == u"kept", !row.searches);
+        EXPECT_EQ(apptesting::ComboBoxTexts(Combo()).front() == u"kept", !row.searches);
     }
 }
 
@@ -156,7 +146,7 @@ TEST_F(AddressComboTest, StreetsSkipType1010AndShowTheirOuterAreaOnlyWhenItDiffe
     streets.Category().lowerType = 3000;
     streets.Category().upperType = 3099;
     streets.Reset();
-    EXPECT_EQ(ListTexts(Combo()),
+    EXPECT_EQ(apptesting::ComboBoxTexts(Combo()),
               (std::vector<std::u16string>{u"Alleeweg, Bezirk", u"Chaussee", u"Dorfweg"}));
     EXPECT_TRUE(IsWindowEnabled(Combo()));
     EXPECT_FALSE(IsWindowEnabled(m_edit->GetWindow()));
@@ -188,7 +178,7 @@ TEST_F(AddressComboTest, StreetsSkipType1010AndShowTheirOuterAreaOnlyWhenItDiffe
     city = AddressResultPtr(new testdata::ScriptedCity(u"Land", u"", kCityArea, kCityArea));
     streets.Reset();
     EXPECT_FALSE(IsWindowEnabled(Combo()));
-    EXPECT_TRUE(ListTexts(Combo()).empty());
+    EXPECT_TRUE(apptesting::ComboBoxTexts(Combo()).empty());
     EXPECT_TRUE(m_engine->Calls().empty());
 }
 
@@ -213,7 +203,7 @@ TEST_F(AddressComboTest, CountriesPutNumberZeroFirstAndReplaceAStaleStoredCountr
         CountryComboBox countries(Combo(), m_server);
         countries.Fill();
         countries.AddNames(0);
-        EXPECT_EQ(ListTexts(Combo()),
+        EXPECT_EQ(apptesting::ComboBoxTexts(Combo()),
                   (std::vector<std::u16string>{u"Welt", u"Belgien", u"Deutschland", u"schweiz"}));
         CountryPtr chosen;
         ASSERT_TRUE(countries.GetAt(row.selected, chosen));

@@ -1,4 +1,5 @@
 #include "app/destinations/addresspage.h"
+#include "app/tests/pagedevice.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/datafolderwriter.h"
 #include "testdata/destinationwriter.h"
@@ -27,12 +28,6 @@ namespace {
 
 constexpr char16_t kTownSettings[] = u"\\Windows\\Quarn.ini";
 constexpr char16_t kTownDatabase[] = u"\\Data\\Town";
-constexpr std::uint16_t kTownCountry = 1;
-// Links of the 3 x 2 grid: 0 from node 0 to 1, 5 from node 3 to 4, 6 from node 4 to 5.
-constexpr std::uint32_t kKaiserLink = 0;
-constexpr std::uint32_t kWaldLink = 5;
-constexpr std::uint32_t kStationLink = 6;
-constexpr std::int32_t kTownSpacing = 400; // map units (1e-5 degrees)
 
 // A small town "Karlsruhe" in one area of the country "Deutschland": its streets
 // "Kaiserstrasse" (house numbers 1-21 and 2-20) and "Waldstrasse", its own point and a fuel
@@ -40,38 +35,15 @@ constexpr std::int32_t kTownSpacing = 400; // map units (1e-5 degrees)
 class TownListTest : public testing::Test {
 protected:
     void SetUp() override {
-        const MapPoint origin = DegreesToMapPoint(GeoPoint{8.40f, 49.00f});
-        testdata::DataFolderDatabase database;
-        database.folder = kTownDatabase;
-        database.world = testdata::RoadWorld::Grid(3, 2, kTownSpacing, origin);
+        testdata::DataFolderDatabase database = testdata::GridTownDatabase(1);
         testdata::WorldMapSetOptions& map = database.mapSet;
-        const GeoPoint low = MapPointToDegrees({origin.x - 100, origin.y - 100});
-        const GeoPoint high =
-            MapPointToDegrees({origin.x + 2 * kTownSpacing + 100, origin.y + kTownSpacing + 100});
-        map.treeAreas = {{"Karlsruhe", 1, -1, 0, {low.x, low.y, high.x, high.y}}};
-        for (std::uint32_t link = 0; link < database.world.links.size(); ++link) {
-            map.linkTreeAreas[link] = 0;
-            map.countries[link] = kTownCountry;
-        }
-        for (const auto& [link, name] :
-             {std::pair{kKaiserLink, "Kaiserstrasse"}, std::pair{kWaldLink, "Waldstrasse"},
-              std::pair{kStationLink, "Am Bahnhof"}}) {
-            map.names[link] = name;
-            map.attributes[link] = testdata::DefaultLinkAttributes(database.world.links[link]) |
-                                   maprecord::kRawSearchable;
-        }
-        map.houseNumbers[kKaiserLink] = {1, 21, 2, 20};
         const GeoPoint station = database.world.PointAlong(4, 5, 0.5);
         m_stationPoint = {station.x, station.y + 0.0002f};
         const GeoPoint city = database.world.PointAlong(1, 4, 0.5);
         m_cityPoint = {city.x + 0.0001f, city.y};
-        map.points = {
-            {DegreesToMapPoint(m_cityPoint), maprecord::kCityType, std::nullopt, "Karlsruhe"},
-            {DegreesToMapPoint(m_stationPoint), maprecord::kFirstPoiType, std::nullopt,
-             "Tankstelle"}};
-        map.pointTreeAreas = {{0, 0}, {1, 0}};
-        map.cities = {{"Karlsruhe", 0, 0, kTownCountry}};
-        map.countryNames = {{kTownCountry, 0, "Deutschland"}};
+        map.points.push_back({DegreesToMapPoint(m_stationPoint), maprecord::kFirstPoiType,
+                              std::nullopt, "Tankstelle"});
+        map.pointTreeAreas[1] = 0;
         m_kaiserPoint = database.world.PointAlong(0, 1, 0.5);
         m_waldPoint = database.world.PointAlong(3, 4, 0.5);
         testdata::DataFolderWriter writer(u"\\Data");
@@ -80,19 +52,13 @@ protected:
             .Setting("GPS", "AutoLog", "0");
         ASSERT_TRUE(writer.WriteTo(m_root, kTownSettings).has_value());
 
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {
             {103, u"Recent"}, {320, u"Cancel"},
             {528, u"Delete"}, {1047, u"OK"},
             {1196, u"Point"}, {StoredDestinationList::kUnusableFileMessageId, u"Damaged: %s"}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
         m_server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
         ASSERT_TRUE(m_server && m_engine->IsOpen());
@@ -102,11 +68,7 @@ protected:
     void TearDown() override {
         m_server.Release();
         m_engine.Release();
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr) {
-            (void)FreeLibrary(m_module);
-        }
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
     }
 
     [[nodiscard]] std::u16string Record(GeoPoint at, std::u16string place, std::u16string street,

@@ -1,4 +1,5 @@
 #include "app/destinations/destinationinputpage.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/datafolderwriter.h"
@@ -42,17 +43,6 @@ constexpr const char* kOtherTowns[] = {"Kasbach",    "Kasel",      "Kassel",    
                                        "Kastorf",    "Katlenburg", "Katzweiler", "Kaub",
                                        "Kaufbeuren", "Kaufungen",  "Kaulille",   "Kaulsdorf",
                                        "Kausen",     "Kayhude",    "Kayna",      "Kazmierz"};
-
-std::vector<std::u16string> BoxTexts(HWND combo) {
-    std::vector<std::u16string> texts;
-    const auto count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char16_t buffer[256] = {};
-        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
-        texts.emplace_back(buffer);
-    }
-    return texts;
-}
 
 std::u16string WindowText(HWND window) {
     char16_t buffer[256] = {};
@@ -114,20 +104,14 @@ protected:
             .Setting("GPS", "AutoLog", "0");
         ASSERT_TRUE(writer.WriteTo(m_root, kInputSettings).has_value());
 
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {{501, u"Finish"},
                           {586, u"City"},
                           {993, u"All types"},
                           {1196, u"Point"},
                           {1214, u"Country"}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
         m_server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
         ASSERT_TRUE(m_server && m_engine->IsOpen());
@@ -138,11 +122,7 @@ protected:
         m_server.Release();
         m_engine.Release();
         PickedDestination::Instance().Clear();
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr) {
-            (void)FreeLibrary(m_module);
-        }
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
     }
 
     template <typename Page> void Open() {
@@ -174,7 +154,7 @@ protected:
         TypeInto(DestinationInputPage::kCityBoxId, u"Karl");
         Notify(DestinationInputPage::kCityBoxId, 10);
         const std::vector<std::u16string> streets =
-            BoxTexts(Item(DestinationInputPage::kStreetBoxId));
+            apptesting::ComboBoxTexts(Item(DestinationInputPage::kStreetBoxId));
         const auto found =
             std::find_if(streets.begin(), streets.end(),
                          [&](const std::u16string& s) { return s.rfind(name, 0) == 0; });
@@ -200,12 +180,12 @@ TEST_F(DestinationInputTest, TypedCitiesAreProposedEightAtATimeAndCloseUpTakesTh
     Open<NavigMainPage>();
     HWND cities = Item(DestinationInputPage::kCityBoxId);
     TypeInto(DestinationInputPage::kCityBoxId, u"Ka");
-    const std::vector<std::u16string> first = BoxTexts(cities);
+    const std::vector<std::u16string> first = apptesting::ComboBoxTexts(cities);
     ASSERT_EQ(first.size(), 8u);
     EXPECT_EQ(first.front(), u"Karlsruhe");
     SendMessageW(cities, CB_SETCURSEL, 7, 0);
     Notify(DestinationInputPage::kCityBoxId, 1);
-    EXPECT_EQ(BoxTexts(cities).size(), 16u);
+    EXPECT_EQ(apptesting::ComboBoxTexts(cities).size(), 16u);
     EXPECT_EQ(SendMessageW(cities, CB_GETCURSEL, 0, 0), 7);
 
     // Closing the box up without a choice takes the first city and offers its streets, without
@@ -213,7 +193,8 @@ TEST_F(DestinationInputTest, TypedCitiesAreProposedEightAtATimeAndCloseUpTakesTh
     TypeInto(DestinationInputPage::kCityBoxId, u"Kar");
     Notify(DestinationInputPage::kCityBoxId, 10);
     EXPECT_EQ(CityName(), u"Karlsruhe");
-    const std::vector<std::u16string> streets = BoxTexts(Item(DestinationInputPage::kStreetBoxId));
+    const std::vector<std::u16string> streets =
+        apptesting::ComboBoxTexts(Item(DestinationInputPage::kStreetBoxId));
     EXPECT_FALSE(streets.empty());
     EXPECT_EQ(std::count(streets.begin(), streets.end(), u"Hinterhof"), 0);
     EXPECT_TRUE(IsWindowEnabled(Item(DestinationInputPage::kStreetBoxId)));
@@ -293,7 +274,7 @@ TEST_F(DestinationInputTest, CountriesStartWithNumberZeroAndANewCountryEmptiesTh
             0);
         Open<NavigMainPage>();
         HWND countries = Item(DestinationInputPage::kCountryBoxId);
-        EXPECT_EQ(BoxTexts(countries),
+        EXPECT_EQ(apptesting::ComboBoxTexts(countries),
                   (std::vector<std::u16string>{u"Welt", u"Belgien", u"Deutschland"}));
         EXPECT_EQ(SendMessageW(countries, CB_GETCURSEL, 0, 0), row.selected) << row.stored;
         EXPECT_EQ(IniProfile::GetInt(u"Preferences", u"LastKnownCountry", settings.c_str(), -1),
@@ -314,7 +295,7 @@ TEST_F(DestinationInputTest, CountriesStartWithNumberZeroAndANewCountryEmptiesTh
     EXPECT_FALSE(m_selection.street);
     EXPECT_EQ(WindowText(Item(DestinationInputPage::kCityBoxId)), u"");
     EXPECT_EQ(WindowText(Item(DestinationInputPage::kHouseNumberId)), u"");
-    EXPECT_TRUE(BoxTexts(Item(DestinationInputPage::kStreetBoxId)).empty());
+    EXPECT_TRUE(apptesting::ComboBoxTexts(Item(DestinationInputPage::kStreetBoxId)).empty());
     EXPECT_FALSE(Enabled(NavigMainPage::kFinishId));
 }
 
@@ -382,9 +363,9 @@ TEST_F(DestinationInputTest, RecentTakesAnEntryThatTheControlsShow) {
     EXPECT_FALSE(m_driver.RanOutOfScript());
     EXPECT_EQ(CityName(), u"Karlsruhe");
     EXPECT_EQ(StreetName(), u"Waldstrasse");
-    EXPECT_EQ(BoxTexts(Item(DestinationInputPage::kCityBoxId)),
+    EXPECT_EQ(apptesting::ComboBoxTexts(Item(DestinationInputPage::kCityBoxId)),
               (std::vector<std::u16string>{u"Karlsruhe"}));
-    EXPECT_EQ(BoxTexts(Item(DestinationInputPage::kStreetBoxId)),
+    EXPECT_EQ(apptesting::ComboBoxTexts(Item(DestinationInputPage::kStreetBoxId)),
               (std::vector<std::u16string>{u"Waldstrasse"}));
     // A street without house numbers leaves the edit empty and disabled.
     EXPECT_EQ(WindowText(Item(DestinationInputPage::kHouseNumberId)), u"");
@@ -413,12 +394,14 @@ TEST_F(DestinationInputTest, ACategoryNarrowsTheStreetsAndAnUnreadableFileLeaves
         SCOPED_TRACE(row.file.size());
         ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\PoiGer.bin", row.file));
         Open<NavigMainPage>();
-        EXPECT_EQ(BoxTexts(Item(DestinationInputPage::kCategoryBoxId)), row.categories);
+        EXPECT_EQ(apptesting::ComboBoxTexts(Item(DestinationInputPage::kCategoryBoxId)),
+                  row.categories);
         TypeInto(DestinationInputPage::kCityBoxId, u"Karl");
         Notify(DestinationInputPage::kCityBoxId, 10);
         Choose(DestinationInputPage::kCategoryBoxId, row.chosen);
         std::vector<std::u16string> names;
-        for (const std::u16string& text : BoxTexts(Item(DestinationInputPage::kStreetBoxId))) {
+        for (const std::u16string& text :
+             apptesting::ComboBoxTexts(Item(DestinationInputPage::kStreetBoxId))) {
             names.push_back(text.substr(0, text.find(u' ')));
         }
         std::sort(names.begin(), names.end());
@@ -537,7 +520,7 @@ TEST_F(DestinationInputTest, GoldenPagesOfBothVariants) {
         SendMessageW(Item(DestinationInputPage::kCityBoxId), CB_SHOWDROPDOWN, 0, 0);
         m_driver.RunUntilIdle();
         const std::vector<std::u16string> streets =
-            BoxTexts(Item(DestinationInputPage::kStreetBoxId));
+            apptesting::ComboBoxTexts(Item(DestinationInputPage::kStreetBoxId));
         const auto kaiser =
             std::find_if(streets.begin(), streets.end(),
                          [](const std::u16string& text) { return text.starts_with(u"Kaiser"); });

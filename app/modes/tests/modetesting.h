@@ -8,6 +8,7 @@
 #include "app/destinations/uddrecord.h"
 #include "app/modes/modes.h"
 #include "app/startup/voicepointer.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingvoice.h"
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
@@ -224,35 +225,8 @@ protected:
     static constexpr std::uint32_t kBahnhofLink = 6;
 
     void SetUp() override {
-        const MapPoint origin = DegreesToMapPoint(GeoPoint{8.40f, 49.00f});
-        constexpr std::int32_t kSpacing = 400;
-        testdata::DataFolderDatabase database;
-        database.folder = u"\\Data\\Town";
-        database.world = testdata::RoadWorld::Grid(3, 2, kSpacing, origin);
-        testdata::WorldMapSetOptions& map = database.mapSet;
-        const GeoPoint low = MapPointToDegrees({origin.x - 100, origin.y - 100});
-        const GeoPoint high =
-            MapPointToDegrees({origin.x + 2 * kSpacing + 100, origin.y + kSpacing + 100});
-        map.treeAreas = {{"Karlsruhe", 2, -1, 0, {low.x, low.y, high.x, high.y}}};
-        for (std::uint32_t link = 0; link < database.world.links.size(); ++link) {
-            map.linkTreeAreas[link] = 0;
-            map.countries[link] = 1;
-        }
-        for (const auto& [link, name] :
-             {std::pair{kKaiserLink, "Kaiserstrasse"}, std::pair{kWaldLink, "Waldstrasse"},
-              std::pair{kBahnhofLink, "Am Bahnhof"}}) {
-            map.names[link] = name;
-            map.attributes[link] = testdata::DefaultLinkAttributes(database.world.links[link]) |
-                                   maprecord::kRawSearchable;
-        }
-        map.typeCodes[kBahnhofLink] = maprecord::kPedestrianZoneType;
-        map.houseNumbers[kKaiserLink] = {1, 21, 2, 20};
-        const GeoPoint city = database.world.PointAlong(1, 4, 0.5);
-        map.points = {{DegreesToMapPoint({city.x + 0.0001f, city.y}), maprecord::kCityType,
-                       std::nullopt, "Karlsruhe"}};
-        map.pointTreeAreas = {{0, 0}};
-        map.cities = {{"Karlsruhe", 0, 0, 1}};
-        map.countryNames = {{1, 0, "Deutschland"}};
+        testdata::DataFolderDatabase database = testdata::GridTownDatabase(2);
+        database.mapSet.typeCodes[kBahnhofLink] = maprecord::kPedestrianZoneType;
         m_kaiser = database.world.PointAlong(0, 1, 0.5);
         m_wald = database.world.PointAlong(3, 4, 0.5);
         m_bahnhof = database.world.PointAlong(4, 5, 0.5);
@@ -263,18 +237,12 @@ protected:
         const auto written = writer.WriteTo(m_root, u"\\Windows\\Quarn.ini");
         ASSERT_TRUE(written.has_value());
         m_world = written->front().world;
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {{420, u"Navigation"}, {431, u"Tour"},    {531, u"Calculating"},
                           {1068, u"Back"},      {1069, u"Map"},    {1166, u"From "},
                           {1167, u"To "},       {1209, u"No GPS"}, {1188, u"Re-planning"}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
         Onboard::OnboardServerPtr real =
             CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
@@ -306,10 +274,7 @@ protected:
         m_facade = nullptr;
         m_server.Release();
         m_engine.Release();
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr)
-            (void)FreeLibrary(m_module);
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
     }
 
     [[nodiscard]] ModeContext Context() {

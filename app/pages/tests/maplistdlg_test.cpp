@@ -1,5 +1,6 @@
 #include "app/pages/maplistdlg.h"
 #include "app/startup/modalwindow.h"
+#include "app/tests/pagedevice.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/datafolderwriter.h"
 #include "testdata/resourcebundlewriter.h"
@@ -59,16 +60,10 @@ protected:
         }
         writer.Setting("Properties", "Language", "0").Setting("GPS", "AutoLog", "0");
         ASSERT_TRUE(writer.WriteTo(m_root, kMapListSettings).has_value());
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {{320, u"Cancel"}, {585, u"Maps"}, {1047, u"OK"}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
         m_server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
         ASSERT_TRUE(m_server && m_engine->IsOpen());
@@ -77,10 +72,7 @@ protected:
         GetShellFactories().mapList = nullptr;
         m_server.Release();
         m_engine.Release();
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr)
-            (void)FreeLibrary(m_module);
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
     }
     // The index of the server's current database; -1 for none.
     [[nodiscard]] int Current() const {

@@ -1,4 +1,5 @@
 #include "app/pages/routelist.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "positioning/matchedposition.h"
@@ -58,7 +59,6 @@ protected:
             .Setting("Properties", "Language", "0")
             .Setting("GPS", "AutoLog", "0");
         ASSERT_TRUE(writer.WriteTo(m_root, kRouteSettings).has_value());
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {{320, u"Back"},
                           {501, u"Start"},
@@ -73,13 +73,8 @@ protected:
                           {1169, u"Time "},
                           {1170, u"Total "},
                           {1171, u"Total time "}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
         m_server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
         ASSERT_TRUE(m_server && m_engine->IsOpen());
@@ -93,10 +88,7 @@ protected:
         m_page.reset();
         m_server.Release();
         m_engine.Release();
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr)
-            (void)FreeLibrary(m_module);
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
         DemonstrationDriveFlag() = false;
     }
 

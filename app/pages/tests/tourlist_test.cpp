@@ -2,6 +2,7 @@
 #include "app/destinations/storeddestinationlist.h"
 #include "app/destinations/uddrecord.h"
 #include "app/pages/tourlist.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
@@ -33,11 +34,8 @@
 namespace {
 
 constexpr char16_t kTourSettings[] = u"\\Windows\\Quarn.ini";
-constexpr std::int32_t kTourSpacing = 400;
-// Links of the 3 x 2 grid: 0 from node 0 to 1, 5 from node 3 to 4, 6 from node 4 to 5.
-constexpr std::uint32_t kTourKaiserLink = 0;
+// The link of "Waldstrasse" in the grid town, from node 3 to 4.
 constexpr std::uint32_t kTourWaldLink = 5;
-constexpr std::uint32_t kTourStationLink = 6;
 
 // The town "Karlsruhe": "Kaiserstrasse" (numbers 1-21, 2-20), "Waldstrasse", "Am Bahnhof" with
 // the fuel station "Tankstelle" beside it; a server over it, the tour page's device and a page
@@ -45,37 +43,15 @@ constexpr std::uint32_t kTourStationLink = 6;
 class TourListTest : public testing::Test {
 protected:
     void SetUp() override {
-        const MapPoint origin = DegreesToMapPoint(GeoPoint{8.40f, 49.00f});
-        testdata::DataFolderDatabase database;
-        database.folder = u"\\Data\\Town";
-        database.world = testdata::RoadWorld::Grid(3, 2, kTourSpacing, origin);
+        testdata::DataFolderDatabase database = testdata::GridTownDatabase(1);
         testdata::WorldMapSetOptions& map = database.mapSet;
-        const GeoPoint low = MapPointToDegrees({origin.x - 100, origin.y - 100});
-        const GeoPoint high =
-            MapPointToDegrees({origin.x + 2 * kTourSpacing + 100, origin.y + kTourSpacing + 100});
-        map.treeAreas = {{"Karlsruhe", 1, -1, 0, {low.x, low.y, high.x, high.y}}};
-        for (std::uint32_t link = 0; link < database.world.links.size(); ++link) {
-            map.linkTreeAreas[link] = 0;
-            map.countries[link] = link == kTourWaldLink ? 2 : 1;
-        }
-        for (const auto& [link, name] :
-             {std::pair{kTourKaiserLink, "Kaiserstrasse"}, std::pair{kTourWaldLink, "Waldstrasse"},
-              std::pair{kTourStationLink, "Am Bahnhof"}}) {
-            map.names[link] = name;
-            map.attributes[link] = testdata::DefaultLinkAttributes(database.world.links[link]) |
-                                   maprecord::kRawSearchable;
-        }
-        map.houseNumbers[kTourKaiserLink] = {1, 21, 2, 20};
+        map.countries[kTourWaldLink] = 2;
         const GeoPoint station = database.world.PointAlong(4, 5, 0.5);
         m_station = {station.x, station.y + 0.0002f};
-        const GeoPoint city = database.world.PointAlong(1, 4, 0.5);
-        map.points = {
-            {DegreesToMapPoint({city.x + 0.0001f, city.y}), maprecord::kCityType, std::nullopt,
-             "Karlsruhe"},
-            {DegreesToMapPoint(m_station), maprecord::kFirstPoiType, std::nullopt, "Tankstelle"}};
-        map.pointTreeAreas = {{0, 0}, {1, 0}};
-        map.cities = {{"Karlsruhe", 0, 0, 1}};
-        map.countryNames = {{1, 0, "Deutschland"}, {2, 0, "Oesterreich"}};
+        map.points.push_back(
+            {DegreesToMapPoint(m_station), maprecord::kFirstPoiType, std::nullopt, "Tankstelle"});
+        map.pointTreeAreas[1] = 0;
+        map.countryNames.push_back({2, 0, "Oesterreich"});
         m_kaiser = database.world.PointAlong(0, 1, 0.5);
         m_wald = database.world.PointAlong(3, 4, 0.5);
         testdata::DataFolderWriter writer(u"\\Data");
@@ -83,7 +59,6 @@ protected:
             .Setting("Properties", "Language", "0")
             .Setting("GPS", "AutoLog", "0");
         ASSERT_TRUE(writer.WriteTo(m_root, kTourSettings).has_value());
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {{431, u"Tour"},
                           {471, u"Stops"},
@@ -102,13 +77,8 @@ protected:
                           {1149, u"Not found: <@>"},
                           {1196, u"Point"},
                           {StoredDestinationList::kUnusableFileMessageId, u"Damaged: %s"}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
         m_server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(m_engine));
         ASSERT_TRUE(m_server && m_engine->IsOpen());
@@ -122,10 +92,7 @@ protected:
         PickedDestination::Instance().Clear();
         m_server.Release();
         m_engine.Release();
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr)
-            (void)FreeLibrary(m_module);
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
     }
 
     [[nodiscard]] static std::u16string Udd(GeoPoint at, std::u16string place,

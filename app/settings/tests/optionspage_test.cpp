@@ -1,5 +1,6 @@
 #include "app/settings/gpssimulationfloatdlg.h"
 #include "app/settings/optionspage.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "testdata/golden.h"
 #include "testdata/resourcebundlewriter.h"
@@ -43,28 +44,18 @@ Choices ChoicesOf(const OptionsPage& page) {
 class OptionsPageTest : public testing::Test {
 protected:
     void SetUp() override {
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {
             {558, u"Value:"},   {320, u"Cancel"},         {420, u"Navigation"}, {501, u"Start"},
             {560, u"Tour"},     {561, u"Menu"},           {562, u"Map"},        {563, u"Motorways"},
             {564, u"Ferries"},  {565, u"Toll roads"},     {579, u"Quickest"},   {580, u"Shortest"},
             {1023, u"Options"}, {1058, u"not a picture"}, {1100, u"Allow"},     {1131, u"Dynamic"}};
-        ASSERT_TRUE(
-            m_root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)));
-        m_module = LoadLibraryW(u"LangEngCE.dll");
+        m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
-        platform::SetResourceInstance(m_module);
-        const auto layout = testdata::ReadHostFile(NAV_SCREEN_DESC_FILE);
-        ASSERT_TRUE(layout && m_root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout));
     }
     void TearDown() override {
         OptionsPage::SetValueDialog(nullptr);
-        platform::SetResourceInstance(nullptr);
-        if (m_module != nullptr) {
-            (void)FreeLibrary(m_module);
-        }
-        platform::SetExecutablePath(u"");
+        apptesting::RemovePageDevice(m_module);
     }
     template <typename Page> std::unique_ptr<Page> Open() {
         auto page = std::make_unique<Page>(false, false, false, false, true);
