@@ -92,25 +92,23 @@ bool ElementIterator::Descend(std::uint32_t block) {
         if (entry == CheckedCount(data)) {
             return false;
         }
-        m_stack.push_back({block, static_cast<std::uint16_t>(entry)});
-        block = EntryChild(InnerEntry(data, entry));
+        const std::uint32_t child = EntryChild(InnerEntry(data, entry));
+        m_stack.push_back({std::move(nodeCursor), static_cast<std::uint16_t>(entry)});
+        block = child;
     }
 }
 
 std::uint32_t ElementIterator::NextCandidate() {
     while (!m_stack.empty() && !m_isExhausted) {
-        const StackEntry top = m_stack.back();
-        m_stack.pop_back();
-        MapCursor nodeCursor(m_blockFile);
-        const std::uint8_t* data = ReadBlock(nodeCursor, top.block, false);
-        if (data == nullptr || IsLeafBlock(data)) {
-            continue;
-        }
-        const std::uint32_t entry = FirstIntersectingEntry(data, std::uint32_t{top.entry} + 1);
-        if (entry < CheckedCount(data)) {
-            m_stack.push_back({top.block, static_cast<std::uint16_t>(entry)});
+        StackEntry& top = m_stack.back();
+        const std::uint8_t* data = top.node.GetData();
+        const std::uint32_t entry =
+            data != nullptr ? FirstIntersectingEntry(data, std::uint32_t{top.entry} + 1) : 0;
+        if (data != nullptr && entry < CheckedCount(data)) {
+            top.entry = static_cast<std::uint16_t>(entry);
             return EntryChild(InnerEntry(data, entry));
         }
+        m_stack.pop_back();
     }
     return 0;
 }

@@ -50,8 +50,10 @@ protected:
     void End();
 
 private:
+    // An inner block on the way down, held by its cursor while the walk is below it, and the
+    // entry taken last.
     struct StackEntry {
-        std::uint32_t block;
+        MapCursor node;
         std::uint16_t entry;
     };
 

@@ -53,14 +53,18 @@ float LinkSpeed(const RouteOptions& options, std::uint32_t roadClass,
     return annotation ? AnnotatedSpeed(*annotation, speed) : speed;
 }
 
-float MixedLinkCost(const RouteOptions& options, std::int32_t classNumber, float lengthMetres,
-                    float speedKmh) {
+float MixedCostPerMetre(const RouteOptions& options, std::int32_t classNumber, float speedKmh) {
     float speed = speedKmh;
     if (classNumber >= 0 && classNumber < 16) {
         speed += static_cast<float>(30 / (classNumber + 1));
     }
     const float w = options.GetTimeWeight();
-    return lengthMetres * ((1.0f - w) / speed + w * kPerMetreAtThirty);
+    return (1.0f - w) / speed + w * kPerMetreAtThirty;
+}
+
+float MixedLinkCost(const RouteOptions& options, std::int32_t classNumber, float lengthMetres,
+                    float speedKmh) {
+    return lengthMetres * MixedCostPerMetre(options, classNumber, speedKmh);
 }
 
 float LinkCost(const RouteOptions& options, const LinkCostInput& link) {
@@ -80,6 +84,14 @@ float LinkCost(const RouteOptions& options, const LinkCostInput& link) {
     }
     return MixedLinkCost(options, static_cast<std::int32_t>(link.costClass), link.lengthMetres,
                          speed);
+}
+
+std::optional<float> PlainLinkCostPerMetre(const RouteOptions& options, std::uint32_t roadClass) {
+    const float speed = (roadClass & 31u) == 24 ? 0.5f : ClassSpeed(options, roadClass);
+    if (speed == 0.0f) {
+        return std::nullopt;
+    }
+    return MixedCostPerMetre(options, static_cast<std::int32_t>(roadClass), speed);
 }
 
 float CostPerMetre(const RouteOptions& options, float speedKmh) {

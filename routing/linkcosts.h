@@ -26,6 +26,11 @@ inline constexpr float kImpassableCost = 3.4028235e38f;
 [[nodiscard]] float MixedLinkCost(const RouteOptions& options, std::int32_t classNumber,
                                   float lengthMetres, float speedKmh);
 
+// (1 - w) / v + w / 30 with v the speed plus the class-number bonus of MixedLinkCost: what it
+// multiplies the length with.
+[[nodiscard]] float MixedCostPerMetre(const RouteOptions& options, std::int32_t classNumber,
+                                      float speedKmh);
+
 struct LinkCostInput {
     std::uint32_t roadClass = 0; // the link's own class word
     std::uint32_t costClass = 0; // class number the cost is blended with
@@ -36,6 +41,11 @@ struct LinkCostInput {
 
 // Cost of a whole link, kImpassableCost when it cannot be used.
 [[nodiscard]] float LinkCost(const RouteOptions& options, const LinkCostInput& link);
+
+// What LinkCost multiplies the length with for a link of `roadClass` without annotation or
+// restriction whose cost class is its road class; nullopt when such a link cannot be used.
+[[nodiscard]] std::optional<float> PlainLinkCostPerMetre(const RouteOptions& options,
+                                                         std::uint32_t roadClass);
 
 // Cost of one metre at `speedKmh` (0 for a speed of 0).
 [[nodiscard]] float CostPerMetre(const RouteOptions& options, float speedKmh);

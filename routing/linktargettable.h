@@ -35,9 +35,12 @@ public:
             , m_count(count) {}
         // The facts of link `index`; nullopt past the crossing's links.
         [[nodiscard]] std::optional<LinkTargetFacts> Facts(std::uint32_t index) const {
-            if (index >= m_count) {
-                return std::nullopt;
-            }
+            return Holds(index) ? std::optional<LinkTargetFacts>(At(index)) : std::nullopt;
+        }
+        // Facts without the optional, for a search's inner loop: whether the row holds link
+        // `index`, and the facts of a link it holds.
+        [[nodiscard]] bool Holds(std::uint32_t index) const { return index < m_count; }
+        [[nodiscard]] LinkTargetFacts At(std::uint32_t index) const {
             const std::uint32_t entry = m_entries[index];
             if ((entry & kHasRecord) == 0) {
                 return LinkTargetFacts{};

@@ -53,6 +53,12 @@ std::shared_ptr<CachedPage> PageCache::TakeLeastRecent() {
 }
 
 CachedPagePtr PageCache::GetPage(std::uint32_t page) {
+    // A search reads crossing after crossing of one page: the most recent page needs no lookup
+    // and no move.
+    if (!m_lru.empty() && m_lru.front().page == page) {
+        ++m_hits;
+        return m_lru.front().data;
+    }
     if (const auto found = m_index.find(page); found != m_index.end()) {
         ++m_hits;
         m_lru.splice(m_lru.begin(), m_lru, found->second);

@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -199,7 +200,8 @@ RecordBytes SeparatedPageStore::GetRecord(std::uint16_t page, std::uint16_t offs
     if (page == p.endPage) {
         available = std::min<std::uint32_t>(available, p.endOffset - offset);
     }
-    return {cached->bytes.get() + offset, available, cached};
+    const std::uint8_t* bytes = cached->bytes.get() + offset;
+    return {bytes, available, std::move(cached)};
 }
 
 void SeparatedPageStore::SetCacheBudget(std::uint32_t kilobytes) {

@@ -212,13 +212,18 @@ NetworkCrossingPtr RoadNetwork::CreateCrossing(const CrossingAddress& address) {
     return std::make_shared<NetworkCrossing>(*this, address);
 }
 
-NetworkCrossingPtr RoadNetwork::GetUpperCrossing(const NetworkCrossing& crossing) {
+std::optional<CrossingAddress> RoadNetwork::UpperAddressOf(const NetworkCrossing& crossing) {
     const CrossingRecord* record = crossing.GetRecord();
     if (record == nullptr || !record->HasUpperReference()) {
-        return nullptr;
+        return std::nullopt;
     }
-    return CreateCrossing({record->UpperPage(), record->UpperOffset(), 0xFFFFFFFF,
-                           static_cast<std::uint16_t>(crossing.GetLevel() + 1)});
+    return CrossingAddress{record->UpperPage(), record->UpperOffset(), 0xFFFFFFFF,
+                           static_cast<std::uint16_t>(crossing.GetLevel() + 1)};
+}
+
+NetworkCrossingPtr RoadNetwork::GetUpperCrossing(const NetworkCrossing& crossing) {
+    const std::optional<CrossingAddress> address = UpperAddressOf(crossing);
+    return address ? CreateCrossing(*address) : nullptr;
 }
 
 GeoRect RoadNetwork::GetMapRect(std::uint16_t level) const {

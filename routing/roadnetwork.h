@@ -115,6 +115,9 @@ public:
     bool FindCrossingNear(CrossingQuery& query) override;
     NetworkCrossingPtr CreateCrossingIterator(const GeoRect& rect, std::uint16_t level) override;
     NetworkCrossingPtr GetUpperCrossing(const NetworkCrossing& crossing) override;
+    // The address GetUpperCrossing reads; none when the crossing has no upper reference.
+    [[nodiscard]] static std::optional<CrossingAddress>
+    UpperAddressOf(const NetworkCrossing& crossing);
     GeoRect GetMapRect(std::uint16_t level) const override;
     std::uint16_t GetMapCount() const override { return m_mapCount; }
     std::uint32_t GetCrossingCount(std::uint16_t level) const override;

@@ -111,15 +111,28 @@ int RouterCore::ClimbStep(int side, int level, int next) {
     if (!IsTransitionPoint()) {
         return searchcode::kGoOn;
     }
-    const NetworkCrossingPtr upper = m_network->GetUpperCrossing(*m_current);
-    if (!upper || !upper->IsValid()) {
+    // The upper crossing as the network's GetUpperCrossing gives it, in one handle moved from
+    // climb to climb.
+    const std::optional<CrossingAddress> upperAt = RoadNetwork::UpperAddressOf(*m_current);
+    if (upperAt) {
+        if (!m_upper) {
+            m_upper = m_network->CreateCrossing(*upperAt);
+        } else {
+            m_upper->MoveTo(*upperAt);
+        }
+    }
+    const NetworkCrossing* const upper = upperAt ? m_upper.get() : nullptr;
+    if (upper == nullptr || !upper->IsValid()) {
         const NodeTable& table = m_tables[level];
         const bool isTableFull = table.GetPagesInUse() + 1 >= table.GetPageBudget();
         return m_transitions > 0 && isTableFull ? searchcode::kLevelDone : searchcode::kGoOn;
     }
-    const AttributeAccessorPtr attributes = m_current->GetAttributes();
-    if (attributes && (attributes->ListWords(1) != 0 || attributes->ListWords(2) != 0)) {
-        return searchcode::kGoOn;
+    if (const CrossingRecord* here = m_current->GetRecord();
+        here != nullptr && here->AttributeBlock() != nullptr) {
+        const AttributeAccessor attributes(here->AttributeBlock(), here->AttributeWords());
+        if (attributes.ListWords(1) != 0 || attributes.ListWords(2) != 0) {
+            return searchcode::kGoOn;
+        }
     }
     NodeRecord* upperRecord = m_tables[next].GetRecord(upper->GetId());
     if (IsExhausted(upperRecord)) {

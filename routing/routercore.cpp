@@ -77,6 +77,7 @@ void RouterCore::SetNetwork(RoadNetworkPtr network) {
         }
         m_current.reset();
         m_linkTarget.reset();
+        m_upper.reset();
         ForgetTargetFacts();
         m_elementOfLink.clear();
         m_expandCursor.reset();
@@ -216,11 +217,19 @@ void RouterCore::ForgetTargetFacts() {
     }
 }
 
+void RouterCore::ForgetClassCosts() {
+    if (++m_classCostGeneration == 0) {
+        std::fill(m_classCosts.begin(), m_classCosts.end(), ClassCost{});
+        m_classCostGeneration = 1;
+    }
+}
+
 std::int32_t RouterCore::CalculateBody(const RoutePositionEntry& start,
                                        const RoutePositionEntry& destination,
                                        const CalculationFlags& flags) {
     m_statistics = {};
     ForgetTargetFacts();
+    ForgetClassCosts();
     std::uint32_t growths = 0;
     for (const auto& heap : m_heaps) {
         heap->ResetPeak();

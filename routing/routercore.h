@@ -191,6 +191,8 @@ public:
     void SetLinkTargetTableUse(bool isUsed) { m_useLinkTargets = isUsed; }
     // LinkCost with the target's facts at hand.
     [[nodiscard]] float LinkCost(const LinkCursor& link, int side, const LinkTargetFacts& target);
+    // Each calculation starts with no class cost known: the options may have changed.
+    void ForgetClassCosts();
     [[nodiscard]] float LinkSpeed(const LinkCursor& link, int side) const;
     // The network's annotation for the direction (1 or 2) when annotations are on, else null.
     [[nodiscard]] AnnotationValuePtr LinkAnnotationFor(const LinkCursor& link,
@@ -317,6 +319,7 @@ private:
     std::optional<std::uint32_t> m_turnClass; // class of the arrival link (mixed routes)
     NetworkCrossingPtr m_current;
     NetworkCrossingPtr m_linkTarget; // LinkCost's look at the target crossing
+    NetworkCrossingPtr m_upper;      // ClimbStep's look at the upper crossing, moved each time
     // TargetFacts' memory: direct-mapped by level, page and offset; entries of an earlier
     // calculation (another generation) count as empty.
     struct TargetMemo {
@@ -326,6 +329,16 @@ private:
     };
     std::vector<TargetMemo> m_targetMemo;
     std::uint32_t m_memoGeneration = 1;
+    // LinkCost's cost per metre by road class word, for links without annotation or restriction
+    // priced by their own class; entries of another generation are not known yet.
+    struct ClassCost {
+        std::uint32_t generation = 0;
+        bool isPassable = false;
+        float perMetre = 0.0f;
+    };
+    static constexpr std::uint32_t kClassCosts = 2048;
+    std::vector<ClassCost> m_classCosts;
+    std::uint32_t m_classCostGeneration = 1;
     std::optional<LinkCursor> m_expandCursor; // ExpandNode's, restarted per crossing
     NodeRecord* m_currentRecord = nullptr;
     float m_currentCost = 0.0f;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -233,44 +234,47 @@ int RouterCore::TraceLabelPath(std::vector<RouteRecord>& list, CrossingAddress& 
         }
         return 1;
     }
-    // Each step settles one node, so a chain longer than the level's nodes is broken.
+    // Each step settles one node, so a chain longer than the level's nodes is broken. The
+    // crossings and cursors are of the network's own kind, on the stack: one pair per link.
+    NetworkCrossing crossings[2] = {*at, *at};
+    NetworkCrossing* here = &crossings[0];
+    NetworkCrossing* previous = &crossings[1];
     for (std::uint32_t steps = 0;; ++steps) {
         const std::uint32_t arrival = record->ArrivalIndex();
         if (arrival == 31 || steps >= table.GetNodeCount()) {
             return 0;
         }
-        const LinkCursorPtr link = m_network->CreateCursor(*at, arrival, 0);
-        if (!link || !link->IsValid()) {
+        const LinkCursor link(*here, arrival, 0);
+        if (!link.IsValid()) {
             return 0;
         }
-        NetworkCrossingPtr previous = m_network->CreateCrossing(link->GetTarget());
-        if (!previous || !previous->IsValid()) {
+        previous->MoveTo(link.GetTarget());
+        if (!previous->IsValid()) {
             return 0;
         }
         if (isForward) {
-            const LinkCursorPtr back =
-                m_network->CreateCursor(*previous, link->GetReverseIndex(), 0);
-            if (!back || !back->IsValid()) {
+            const LinkCursor back(*previous, link.GetReverseIndex(), 0);
+            if (!back.IsValid()) {
                 return 0;
             }
-            list.push_back(LinkRecord(*back, previous->Position(), back->GetElementId()));
+            list.push_back(LinkRecord(back, previous->Position(), back.GetElementId()));
         } else {
-            const GeoPoint here = at->Position();
-            const std::uint32_t linkId = link->GetElementId();
+            const GeoPoint position = here->Position();
+            const std::uint32_t linkId = link.GetElementId();
             if (previousLinks != nullptr && previousLinks->contains(linkId)) {
                 // The previous route drove this link from here on: its tail is this one's.
                 const auto joined = std::ranges::find_if(m_previousRecords, [&](const auto& r) {
-                    return r.linkId == linkId && r.x == here.x && r.y == here.y;
+                    return r.linkId == linkId && r.x == position.x && r.y == position.y;
                 });
                 if (joined != m_previousRecords.end()) {
                     list.insert(list.end(), joined, m_previousRecords.end());
                     return 2;
                 }
             }
-            list.push_back(LinkRecord(*link, here, linkId));
+            list.push_back(LinkRecord(link, position, linkId));
         }
-        at = previous;
-        record = table.GetRecord(at->GetId());
+        std::swap(here, previous);
+        record = table.GetRecord(here->GetId());
         if (IsExhausted(record)) {
             return 0;
         }
@@ -278,9 +282,9 @@ int RouterCore::TraceLabelPath(std::vector<RouteRecord>& list, CrossingAddress& 
             break;
         }
     }
-    address = at->GetAddress();
+    address = here->GetAddress();
     if (address.level == 0 && record->Cost() > 0.001f) {
-        list.push_back(PlaceholderRecord(at->Position(), record->Cost()));
+        list.push_back(PlaceholderRecord(here->Position(), record->Cost()));
     }
     return 1;
 }

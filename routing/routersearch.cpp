@@ -167,8 +167,8 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
             ? targets->RowOf(m_current->GetId(), here.page, here.offset)
             : LinkTargetTable::Row{};
     for (; link->IsValid(); link->Next()) {
-        const std::optional<LinkTargetFacts> held = row.Facts(link->GetIndex());
-        const LinkTargetFacts facts = held ? *held : TargetFacts(*link);
+        const std::uint32_t index = link->GetIndex();
+        const LinkTargetFacts facts = row.Holds(index) ? row.At(index) : TargetFacts(*link);
         const float cost = LinkCost(*link, side, facts);
         if (cost == kImpassableCost || link->GetList3Code() == 2) {
             continue;
@@ -513,6 +513,18 @@ float RouterCore::LinkCost(const LinkCursor& link, int side, const LinkTargetFac
     const AnnotationValuePtr annotation = LinkAnnotationFor(link, side == kStartSide ? 1 : 2);
     if (annotation) {
         input.annotation = *annotation;
+    } else if (!input.isRestricted && input.costClass == input.roadClass &&
+               input.roadClass < kClassCosts) {
+        // The class decides all but the length: its cost per metre is worked out once.
+        if (m_classCosts.empty()) {
+            m_classCosts.resize(kClassCosts);
+        }
+        ClassCost& known = m_classCosts[input.roadClass];
+        if (known.generation != m_classCostGeneration) {
+            const std::optional<float> perMetre = PlainLinkCostPerMetre(m_options, input.roadClass);
+            known = {m_classCostGeneration, perMetre.has_value(), perMetre.value_or(0.0f)};
+        }
+        return known.isPassable ? input.lengthMetres * known.perMetre : kImpassableCost;
     }
     return ::LinkCost(m_options, input);
 }

@@ -67,23 +67,43 @@ void PoppedLabel::Reset() {
 }
 
 SearchNodeHeap::SearchNodeHeap(SearchLabelPool& pool)
-    : m_pool(&pool)
-    , m_slots(new (std::nothrow) SearchLabel*[kInitialLabels + 1]()) {
-    m_capacity = m_slots != nullptr ? kInitialLabels : 0;
+    : m_pool(&pool) {
+    (void)Allocate(kInitialLabels);
 }
 
 SearchNodeHeap::~SearchNodeHeap() {
     Clear();
     delete[] m_slots;
+    delete[] m_costs;
+}
+
+bool SearchNodeHeap::Allocate(std::uint32_t capacity) {
+    auto* slots = new (std::nothrow) SearchLabel*[std::size_t{capacity} + 1]();
+    auto* costs = new (std::nothrow) float[std::size_t{capacity} + 1]();
+    if (slots == nullptr || costs == nullptr) {
+        delete[] slots;
+        delete[] costs;
+        return false;
+    }
+    if (m_slots != nullptr) {
+        std::copy(m_slots, m_slots + m_count + 1, slots);
+        std::copy(m_costs, m_costs + m_count + 1, costs);
+    }
+    delete[] m_slots;
+    delete[] m_costs;
+    m_slots = slots;
+    m_costs = costs;
+    m_capacity = capacity;
+    return true;
 }
 
 void SearchNodeHeap::SiftUp(SearchLabel* label, std::uint32_t slot) {
     const float cost = label->cost;
-    while (slot > 1 && cost < m_slots[slot / 2]->cost) {
-        Place(m_slots[slot / 2], slot);
+    while (slot > 1 && cost < m_costs[slot / 2]) {
+        Place(m_slots[slot / 2], m_costs[slot / 2], slot);
         slot /= 2;
     }
-    Place(label, slot);
+    Place(label, cost, slot);
 }
 
 bool SearchNodeHeap::Push(SearchLabel* label) {
@@ -92,19 +112,9 @@ bool SearchNodeHeap::Push(SearchLabel* label) {
     }
     if (m_count == m_capacity) {
         const std::uint32_t capacity = std::max<std::uint32_t>(m_capacity * 2, kInitialLabels);
-        if (capacity <= m_capacity) {
+        if (capacity <= m_capacity || !Allocate(capacity)) {
             return false;
         }
-        auto* slots = new (std::nothrow) SearchLabel*[std::size_t{capacity} + 1]();
-        if (slots == nullptr) {
-            return false;
-        }
-        if (m_slots != nullptr) {
-            std::copy(m_slots, m_slots + m_count + 1, slots);
-        }
-        delete[] m_slots;
-        m_slots = slots;
-        m_capacity = capacity;
         m_growths += capacity > kInitialLabels ? 1u : 0u;
     }
     ++m_count;
@@ -122,11 +132,12 @@ void SearchNodeHeap::Clear() {
 }
 
 void SearchNodeHeap::DecreaseKey(std::uint32_t index) {
-    if (index < 2 || index > m_count) {
+    if (index < 1 || index > m_count) {
         return;
     }
     SearchLabel* label = m_slots[index];
-    if (!(label->cost < m_slots[index / 2]->cost)) {
+    m_costs[index] = label->cost; // the slot's cost follows its label even where nothing moves
+    if (index < 2 || !(label->cost < m_costs[index / 2])) {
         return;
     }
     SiftUp(label, index);
@@ -138,30 +149,33 @@ PoppedLabel SearchNodeHeap::PopMin() {
     }
     SearchLabel* result = m_slots[1];
     SearchLabel* last = m_slots[m_count];
+    const float lastCost = m_costs[m_count];
     std::uint32_t hole = 1;
     if (m_count > 2) {
-        const float lastCost = last->cost;
         std::uint32_t child = 2;
         bool isFilled = false;
         do {
             // The right child only when strictly cheaper, taken by index: the two costs compare
             // at random, and a mispredicted jump costs more than the load.
-            child += m_slots[child]->cost > m_slots[child + 1]->cost ? 1u : 0u;
-            SearchLabel* const picked = m_slots[child];
-            if (lastCost <= picked->cost) {
-                Place(last, hole);
+            const float left = m_costs[child];
+            const float right = m_costs[child + 1];
+            const bool isRight = left > right;
+            child += isRight ? 1u : 0u;
+            const float pickedCost = isRight ? right : left;
+            if (lastCost <= pickedCost) {
+                Place(last, lastCost, hole);
                 isFilled = true;
                 break;
             }
-            Place(picked, hole);
+            Place(m_slots[child], pickedCost, hole);
             hole = child;
             child = 2 * hole;
         } while (child < m_count);
         if (!isFilled && hole != m_count) {
-            Place(last, hole);
+            Place(last, lastCost, hole);
         }
     } else if (m_count == 2) {
-        Place(last, 1);
+        Place(last, lastCost, 1);
     }
     m_slots[m_count] = nullptr;
     --m_count;

@@ -105,15 +105,21 @@ public:
     }
 
 private:
-    void Place(SearchLabel* label, std::uint32_t slot) {
+    void Place(SearchLabel* label, float cost, std::uint32_t slot) {
         m_slots[slot] = label;
+        m_costs[slot] = cost;
         label->heapIndex = slot;
     }
     void SiftUp(SearchLabel* label, std::uint32_t slot);
+    // Slots and costs of the given capacity; false when either cannot be allocated.
+    bool Allocate(std::uint32_t capacity);
 
     SearchLabelPool* m_pool;
     SearchLabel** m_slots = nullptr; // slot 0 unused
-    std::uint32_t m_capacity = 0;    // labels the slots hold
+    // Beside each slot its label's cost, so that the sifts compare without reaching into the
+    // labels; Push and DecreaseKey take it from the label.
+    float* m_costs = nullptr;
+    std::uint32_t m_capacity = 0; // labels the slots hold
     std::uint32_t m_count = 0;
     std::uint32_t m_peakCount = 0;
     std::uint32_t m_growths = 0;

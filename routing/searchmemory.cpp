@@ -4,9 +4,11 @@
 #include "platform/kernel/messagebox.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
-SearchMemoryReserve::SearchMemoryReserve(std::uint32_t bytes) {
+SearchMemoryReserve::SearchMemoryReserve(std::uint32_t bytes, std::uint32_t retainedBlocks)
+    : m_retainLimit(retainedBlocks) {
     m_base = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE, PAGE_NOACCESS));
     if (m_base == nullptr) {
         MessageBoxW(nullptr, u"ERROR: No memory reserved", u"Routing", MB_ICONHAND | MB_TOPMOST);
@@ -37,7 +39,15 @@ void* SearchMemoryReserve::CommitPage(std::uint32_t size) {
     if (!m_freePages.empty()) {
         std::uint8_t* at = *m_freePages.begin();
         m_freePages.erase(m_freePages.begin());
-        page = VirtualAlloc(at, size, MEM_COMMIT, PAGE_READWRITE);
+        const auto retained = m_retained.find(at);
+        const std::uint32_t kept = retained != m_retained.end() ? retained->second : 0;
+        if (retained != m_retained.end()) {
+            m_retained.erase(retained);
+        }
+        page = kept >= size ? at : VirtualAlloc(at, size, MEM_COMMIT, PAGE_READWRITE);
+        if (page != nullptr && kept > 0) {
+            std::memset(at, 0, std::min(kept, size)); // what it held before it was given back
+        }
     } else if (m_base != nullptr) {
         std::uint8_t* at = m_nextFree;
         const auto used = static_cast<std::uint64_t>(at - m_base);
@@ -60,8 +70,13 @@ void SearchMemoryReserve::DecommitPage(void* address) {
     const std::lock_guard lock(m_mutex);
     ++m_busy;
     if (address != nullptr && m_pageSize != -1) {
-        m_freePages.insert(static_cast<std::uint8_t*>(address));
-        (void)VirtualFree(address, static_cast<SIZE_T>(m_pageSize), MEM_DECOMMIT);
+        auto* at = static_cast<std::uint8_t*>(address);
+        m_freePages.insert(at);
+        if (m_retained.size() < m_retainLimit) {
+            m_retained[at] = static_cast<std::uint32_t>(m_pageSize);
+        } else {
+            (void)VirtualFree(address, static_cast<SIZE_T>(m_pageSize), MEM_DECOMMIT);
+        }
         m_committed -= m_committed > 0 ? 1 : 0;
     }
     --m_busy;
@@ -70,6 +85,11 @@ void SearchMemoryReserve::DecommitPage(void* address) {
 std::uint32_t SearchMemoryReserve::GetCommittedPages() {
     const std::lock_guard lock(m_mutex);
     return m_committed;
+}
+
+std::uint32_t SearchMemoryReserve::GetRetainedBlocks() {
+    const std::lock_guard lock(m_mutex);
+    return static_cast<std::uint32_t>(m_retained.size());
 }
 
 std::uint32_t SearchMemoryReserve::GetPeakCommittedPages() {

@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -41,10 +42,15 @@ inline const NodeRecord kExhaustedRecord{};
 class SearchMemoryReserve {
 public:
     static constexpr std::uint32_t kReserveBytes = 0x1400000;
+    // Blocks given back that stay committed, zero-filled again when handed out: a calculation
+    // commits and gives back its pages each time, and the system's commit and decommit of a
+    // single page cost more than filling it.
+    static constexpr std::uint32_t kRetainedBlocks = 512;
 
     // Reserves the address space; on failure shows "ERROR: No memory reserved" and every commit
     // fails.
-    explicit SearchMemoryReserve(std::uint32_t bytes = kReserveBytes);
+    explicit SearchMemoryReserve(std::uint32_t bytes = kReserveBytes,
+                                 std::uint32_t retainedBlocks = kRetainedBlocks);
     ~SearchMemoryReserve();
     SearchMemoryReserve(const SearchMemoryReserve&) = delete;
     SearchMemoryReserve& operator=(const SearchMemoryReserve&) = delete;
@@ -56,7 +62,9 @@ public:
     // A zero-filled read-write block: the lowest decommitted page, else fresh address space.
     // Null (with "ERROR: No memory") when it cannot be committed.
     [[nodiscard]] void* CommitPage(std::uint32_t size);
-    // Gives a committed block back; ignored for null or before any commit.
+    // Gives a committed block back; ignored for null or before any commit. Up to the retained
+    // count the block stays committed (its address is free all the same); beyond it the system
+    // takes it back.
     void DecommitPage(void* address);
 
     [[nodiscard]] bool IsReserved() const { return m_base != nullptr; }
@@ -64,10 +72,14 @@ public:
     [[nodiscard]] std::uint32_t GetCommittedPages();
     [[nodiscard]] std::uint32_t GetPeakCommittedPages();
     void ResetPeak();
+    // Free blocks that are still committed.
+    [[nodiscard]] std::uint32_t GetRetainedBlocks();
 
 private:
     std::mutex m_mutex;
     std::set<std::uint8_t*> m_freePages;
+    std::map<std::uint8_t*, std::uint32_t> m_retained; // free blocks still committed: bytes
+    std::uint32_t m_retainLimit = 0;
     std::uint8_t* m_base = nullptr;
     std::uint8_t* m_nextFree = nullptr;
     std::uint32_t m_size = 0;

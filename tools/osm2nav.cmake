@@ -239,6 +239,28 @@ if(TARGET osmtourlists_test)
   endif()
 endif()
 
+# The modes made by the shell's factories over the extract with the real server: an address
+# typed in German routed from a replayed fix and guided to arrival, a tour, a TMC closure
+# re-planned around, a contact's address routed; frames land in the build folder.
+nav_extract_test(osmmodes_test THREADED SUITE ExtractModes
+  DEPENDS app_modes app_testing app_destinations app_mappages app_tourlists app_settings
+          app_contacts osm2nav_convert onboard_server mapdisplay_facade retrievalengine_engine
+          testdata_tmctables testdata_contacts testdata_worldmapset traffic_receiver testdata
+          platform_gdi
+          platform_window platform_window_testdriver)
+if(TARGET osmmodes_test)
+  target_compile_definitions(osmmodes_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
+    NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini"
+    NAV_ADVISOR_DATA_DIR="${PROJECT_SOURCE_DIR}/advisor/data"
+    NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+  foreach(generated advisor_demo_data language_bundles screen_descriptions)
+    if(TARGET ${generated})
+      add_dependencies(osmmodes_test ${generated})
+    endif()
+  endforeach()
+endif()
+
 # The demo install laid out around the converted extract: its files, the TMC line along the demo
 # route turning the route away once the RDS file's closure is received, and the old install kept
 # when the new one cannot be made.

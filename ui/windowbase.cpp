@@ -1,6 +1,7 @@
 #include "ui/windowbase.h"
 
 #include "platform/gdi/gdi.h"
+#include "platform/window/paint.h"
 #include "platform/window/window.h"
 
 #include <map>
@@ -59,13 +60,27 @@ BitmapWindow::BitmapWindow(WindowHandle* handle, const std::u16string& sectionNa
 BitmapWindow::~BitmapWindow() = default;
 
 void BitmapWindow::DrawBackground(HDC dc) {
+    // The erase DC was made while the floating children showed and leaves their rectangles
+    // out, so the screen under them (another window, an earlier page) would stay there and show
+    // through their transparent faces. A DC taken once they are hidden reaches under them; it
+    // keeps to the erase DC's box, so a partial repaint leaves the rest of the page alone.
+    HWND window = GetHwnd();
+    RECT box{};
+    const bool isWindowDc =
+        window != nullptr && WindowFromDC(dc) == window && GetClipBox(dc, &box) != ERROR_REGION;
     HideOverlayChildrenQuietly();
+    HDC under = isWindowDc ? GetDC(window) : nullptr;
+    if (under != nullptr)
+        IntersectClipRect(under, box.left, box.top, box.right, box.bottom);
+    HDC target = under != nullptr ? under : dc;
     RECT client{};
-    GetClientRect(GetHwnd(), &client);
+    GetClientRect(window, &client);
     // Without a picture that draws, the client is filled black: otherwise the page would keep
     // whatever the screen held there, such as rows a child drew before the page was resized.
-    if (m_background == nullptr || !m_background->Draw(dc, client, SRCCOPY, false))
-        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (m_background == nullptr || !m_background->Draw(target, client, SRCCOPY, false))
+        FillRect(target, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    if (under != nullptr)
+        ReleaseDC(window, under);
 }
 
 void BitmapWindow::OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {

@@ -42,8 +42,10 @@ public:
     ~BitmapWindow() override;
 
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
-    // Hides the floating children, then stretches the picture over the client area into dc with
-    // SRCCOPY; fills the client area black when there is no picture or it cannot be drawn.
+    // Hides the floating children, then stretches the picture over the client area with SRCCOPY;
+    // fills the client area black when there is no picture or it cannot be drawn. When dc is
+    // this window's (the erase DC), the drawing goes through a DC taken after the hiding, so it
+    // reaches under those children, and keeps within dc's clip box.
     void DrawBackground(HDC dc);
 
 private:

@@ -346,8 +346,9 @@ bool ModeControllerBase::CalculateRoute(bool addToRecent) {
             (void)voice->Say(kPedestrianZonePhrase);
     }
     if (m_mapPage) {
-        m_mapPage->ShowRoute(result);
+        // The page's map view takes a route only once the page has its window.
         ShowPage(m_mapPage.get());
+        m_mapPage->ShowRoute(result);
     }
     m_mainPageShown = false;
     return true;
@@ -469,7 +470,8 @@ void ModeControllerBase::CalculateTour() {
         std::vector<RouteIteratorPtr> routes;
         for (const RouteRequestResult& result : results)
             routes.push_back(result.route);
-        m_routeCalcPage->SetTour(routes, length, time);
+        // As the map page's, the tour map's view takes the legs once the page has its window.
         ShowPage(m_routeCalcPage.get());
+        m_routeCalcPage->SetTour(routes, length, time);
     }
 }

@@ -516,10 +516,11 @@ void CNMapPage::ShowRoute(const RouteRequestResult& result) {
         }
         m_view->SetPickMode(false);
     }
-    if (ConnectServerEvents()) {
-        m_initialRoute = true;
-        ApplyRoute(result);
-    }
+    // The route is applied even when the events were connected already: it may have been
+    // calculated before they were (the page made after the request).
+    (void)ConnectServerEvents();
+    m_initialRoute = true;
+    ApplyRoute(result);
     ApplyPreferences();
     (void)m_field.Update(result.length, result.travelTime);
     RefreshDistanceTexts();

@@ -320,6 +320,10 @@ void RouteCalcPage::SetTour(const std::vector<RouteIteratorPtr>& legs, std::int3
     }
     LoadPreferences();
     (void)m_field.Update(metres, seconds);
+    // A page already made shows the totals now, as its activation would.
+    if (GetHwnd() != nullptr) {
+        OnActivateHook(WA_ACTIVE);
+    }
     if (view != nullptr) {
         view->ZoomToRoute();
     }

@@ -23,6 +23,7 @@
 #include "platform/window/window.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 namespace {
@@ -406,6 +407,8 @@ void TourList::LoadTourPoints() {
     const RetrievalEngine::RetrievalEnginePtr engine =
         m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
     bool removed = false;
+    // The country lines of this load by country number: the stops mostly share one.
+    std::map<std::uint16_t, std::u16string> countryNames;
     for (const std::u16string& record : store.Records()) {
         DestinationEntry stop;
         std::u16string text;
@@ -419,12 +422,17 @@ void TourList::LoadTourPoints() {
         const std::uint32_t id = stop.location->GetSingleElementId();
         six::IntfPtr<MapElement> element =
             id != kTourNoElement && engine ? engine->GetMappedElement(id) : nullptr;
-        CountryPtr country =
-            element ? engine->GetCountry(static_cast<std::uint16_t>(element->GetCountry()),
-                                         static_cast<std::uint16_t>(m_server->GetLanguage()))
-                    : CountryPtr();
-        if (country && !country->GetName().empty())
-            text = country->GetName() + u"\n" + text;
+        if (element) {
+            const auto number = static_cast<std::uint16_t>(element->GetCountry());
+            auto known = countryNames.find(number);
+            if (known == countryNames.end()) {
+                const CountryPtr country =
+                    engine->GetCountry(number, static_cast<std::uint16_t>(m_server->GetLanguage()));
+                known = countryNames.emplace(number, country ? country->GetName() : u"").first;
+            }
+            if (!known->second.empty())
+                text = known->second + u"\n" + text;
+        }
         InsertItem(GetCount(), text);
         if (m_stops != nullptr)
             m_stops->push_back(std::move(stop));

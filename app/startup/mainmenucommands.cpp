@@ -257,6 +257,9 @@ void MainMenuWnd::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool*
             return;
         }
         ShowTaskBar(window, false);
+        // The window was made while the task bar showed; fitted to the work area it covers the
+        // bar's strip too, which would otherwise keep what a closed page drew there.
+        (void)FitWindowToWorkArea(window);
         if (m_presettings)
             m_presettings->ReActivate(-1);
         else if (m_navigationMode)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <limits>
 #include <optional>
 
@@ -114,6 +116,56 @@ TEST(LinkCosts, LinkSpeedAndLinkCost) {
     RouteOptions closed = Options(1, 12);
     closed.speedTable[19] = 0;
     EXPECT_EQ(LinkCost(closed, {19, 20, 100.0f, false, std::nullopt}), kImpassableCost);
+}
+
+// For every road class word under several options, the plain cost per metre times a length is
+// the cost LinkCost gives a link of that class without annotation or restriction, to the bit.
+TEST(LinkCosts, PlainCostPerMetreAgreesWithLinkCost) {
+    struct Case {
+        const char* name;
+        std::uint32_t routeType;
+        std::uint32_t travelMode;
+        float mixWeight;
+        std::int16_t closedClassSpeed; // class 7's table speed; 0 closes it, factor 0 too
+    };
+    const Case cases[] = {
+        {"shortest", 0, 1, 0.0f, 50},
+        {"quickest", 1, 1, 0.0f, 50},
+        {"mixed", 2, 1, 0.37f, 50},
+        {"mixed on foot", 2, 12, 0.8f, 50},
+        {"quickest by bicycle, a class closed", 1, 9, 0.0f, 0},
+    };
+    const float lengths[] = {0.0f, 5.0f, 137.5f, 32765.0f};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RouteOptions options = Options(c.routeType, c.travelMode);
+        options.SetMixWeight(c.mixWeight);
+        for (std::size_t i = 0; i < options.speedTable.size(); ++i) {
+            options.speedTable[i] = static_cast<std::int16_t>(20 + (i * 7) % 90);
+        }
+        options.speedTable[7] = c.closedClassSpeed;
+        options.factor = {1.0f, 1.3f, 0.7f, 0.0f, 2.0f, 0.25f};
+        options.preference[9] = 3; // factor 0: the class is closed
+        options.preference[4] = 1;
+        options.specialLinkPreference = 2;
+        options.extraLinkPreference = 5;
+        int closed = 0;
+        for (std::uint32_t roadClass = 0; roadClass < options.speedTable.size(); ++roadClass) {
+            const std::optional<float> perMetre = PlainLinkCostPerMetre(options, roadClass);
+            closed += perMetre ? 0 : 1;
+            for (const float length : lengths) {
+                LinkCostInput input;
+                input.roadClass = roadClass;
+                input.costClass = roadClass;
+                input.lengthMetres = length;
+                const float expected = LinkCost(options, input);
+                const float got = perMetre ? length * *perMetre : kImpassableCost;
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(expected))
+                    << roadClass << " " << length;
+            }
+        }
+        EXPECT_GT(closed, 0); // the closed classes were among them
+    }
 }
 
 TEST(LinkCosts, RecordSpeed) {

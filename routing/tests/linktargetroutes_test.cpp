@@ -1,10 +1,14 @@
-// The router with the network's link target tables and without them: the same calculations.
+// Calculations that come out the same: the router with the network's link target tables and
+// without them, after another network or other options and in a fresh router.
 #include "routing/tests/routeidentity.h"
 #include "routing/tests/routerfixture.h"
 #include "testdata/randomworld.h"
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -77,6 +81,75 @@ TEST(RouterLinkTargets, CalculateAsReadingEveryTargetRecord) {
         }
         EXPECT_GT(routes, 12);
     }
+    platform::OverrideMemoryStatus(std::nullopt);
+}
+
+// Calculates pairs drawn from the world with the used router and with a fresh one on its
+// network and options, expects the same outcomes, and gives the number of routes found and of
+// calculations that searched level 1.
+std::pair<int, int> RoutesAsAFreshRouter(RouterCore& used, const testdata::RoadWorld& world,
+                                         std::uint32_t seed) {
+    RouterCore fresh;
+    fresh.SetNetwork(used.GetNetwork());
+    fresh.SetOptions(used.GetOptions());
+    const routingtest::RouteOracle oracle(world, used.GetOptions());
+    routingtest::PlaceDraw draw(world, seed);
+    int routes = 0;
+    int climbed = 0;
+    for (int pair = 0; pair < 10; ++pair) {
+        if (const auto places = draw.Pair(true)) {
+            SCOPED_TRACE(pair);
+            const RoutePositionEntry start = oracle.Entry(places->first);
+            const RoutePositionEntry destination = oracle.Entry(places->second);
+            const auto after = routingtest::CalculateOutcome(used, start, destination, {});
+            const auto alone = routingtest::CalculateOutcome(fresh, start, destination, {});
+            EXPECT_EQ(routingtest::OutcomeDifference(after, alone), "");
+            routes += alone.result == 6 ? 1 : 0;
+            climbed += alone.settled[0][1] + alone.settled[1][1] > 0 ? 1 : 0;
+        }
+    }
+    return {routes, climbed};
+}
+
+// A router that climbed on one network (still open) and then searches another, or that gets
+// other options, calculates as a fresh router: nothing it keeps from climb to climb, link to
+// link or class to class still looks at the old network or prices with the old options.
+TEST(RouterLinkTargets, AnotherNetworkOrOtherOptionsAreSearchedAfresh) {
+    if (!MemoryArena::Shared().HoldsMemory()) {
+        ASSERT_TRUE(MemoryArena::Shared().Reserve(4u << 20));
+    }
+    routingtest::SetFreeMemory(2u << 20);
+    RouteOptions options;
+    std::unique_ptr<routingtest::RouterWorld> worlds[2];
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        testdata::RandomWorldOptions worldOptions;
+        worldOptions.seed = 71 + i;
+        worldOptions.columns = 120 + 10 * i; // about 18 km: pairs 5 km apart search level 1
+        worldOptions.rows = 30;
+        worldOptions.levels = 3;
+        const testdata::RandomWorld random = testdata::MakeRandomWorld(worldOptions);
+        worlds[i] = routingtest::MakeRouterWorld(random.world, options,
+                                                 testdata::RandomWorldNetworkOptions(random, true));
+        ASSERT_TRUE(worlds[i]->IsReady());
+    }
+    RouterCore& used = *worlds[0]->router;
+    const auto [routes, climbed] = RoutesAsAFreshRouter(used, worlds[0]->world, 23);
+    EXPECT_GT(routes, 5);
+    EXPECT_GT(climbed, 0);
+    used.SetNetwork(worlds[1]->router->GetNetwork());
+    EXPECT_GT(RoutesAsAFreshRouter(used, worlds[1]->world, 29).first, 5);
+    const struct {
+        std::uint32_t routeType;
+        std::uint32_t travelMode;
+    } others[] = {{0, 1}, {2, 1}, {1, 12}};
+    for (const auto& other : others) {
+        SCOPED_TRACE(other.routeType * 100 + other.travelMode);
+        options.routeType = other.routeType;
+        options.travelMode = other.travelMode;
+        used.SetOptions(options);
+        EXPECT_GT(RoutesAsAFreshRouter(used, worlds[1]->world, 31).first, 5);
+    }
+    used.SetNetwork(nullptr); // the second network goes first
     platform::OverrideMemoryStatus(std::nullopt);
 }
 

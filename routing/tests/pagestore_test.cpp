@@ -11,7 +11,9 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -150,6 +152,34 @@ TEST(PageCacheLimit, KeepsTheMostRecentPagesAndPinnedPagesIntact) {
     EXPECT_EQ(cache.GetHeldPages(), 3u);
     cache.SetPageLimit(1);
     EXPECT_EQ(cache.GetHeldPages(), 1u);
+}
+
+TEST(PageCacheLimit, CountsHitsAndEvictsTheLeastRecentPage) {
+    const struct {
+        const char* name;
+        std::vector<std::uint32_t> gets; // with a limit of two pages
+        int reads;
+        std::uint64_t hits;
+    } cases[] = {
+        {"the most recent page again", {1, 1, 1}, 1, 2},
+        {"the most recent page, then a third", {1, 2, 2, 3, 1}, 4, 1},
+        {"the older page made recent", {1, 2, 1, 3, 1}, 3, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto file = std::make_unique<PageFile>(16, 16 * 8, 0);
+        PageFile& raw = *file;
+        PageCache cache(16, std::move(file));
+        cache.SetPageLimit(2);
+        for (const std::uint32_t page : c.gets) {
+            const CachedPagePtr got = cache.GetPage(page);
+            ASSERT_TRUE(got);
+            EXPECT_EQ(got->bytes[0], page);
+        }
+        EXPECT_EQ(raw.reads, c.reads);
+        EXPECT_EQ(cache.GetHits(), c.hits);
+        EXPECT_EQ(cache.GetMisses(), c.gets.size() - c.hits);
+    }
 }
 
 TEST(SeparatedPageStoreBudget, SplitsPagesAndPositionsAndKeepsOnePage) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -133,6 +134,44 @@ TEST(SearchNodeHeap, TieRules) {
     heap.Clear();
     EXPECT_EQ(heap.GetCount(), 0u);
     EXPECT_EQ(pool.GetLiveCount(), 0u);
+}
+
+TEST(SearchNodeHeap, LoweredCostsOrderLaterPushesAndPops) {
+    struct Case {
+        const char* name;
+        std::vector<float> pushed;
+        std::uint32_t lowered; // slot
+        float cost;            // its new cost
+        float pushedAfter;
+        std::vector<float> popped;
+    };
+    const Case cases[] = {
+        {"the top lowered", {5.0f, 9.0f}, 1, 1.0f, 3.0f, {1.0f, 3.0f, 9.0f}},
+        {"lowered, staying below its parent",
+         {1.0f, 8.0f, 9.0f},
+         2,
+         4.0f,
+         6.0f,
+         {1.0f, 4.0f, 6.0f, 9.0f}},
+        {"lowered past its parent", {2.0f, 5.0f, 7.0f}, 3, 1.0f, 6.0f, {1.0f, 2.0f, 5.0f, 6.0f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SearchLabelPool pool;
+        SearchNodeHeap heap(pool);
+        for (const float cost : c.pushed) {
+            ASSERT_TRUE(heap.Push(Label(pool, cost)));
+        }
+        heap.At(c.lowered)->cost = c.cost;
+        heap.DecreaseKey(c.lowered);
+        ASSERT_TRUE(heap.Push(Label(pool, c.pushedAfter)));
+        std::vector<float> popped;
+        while (!heap.IsEmpty()) {
+            ASSERT_EQ(FirstMisplacedSlot(heap), 0u);
+            popped.push_back(heap.PopMin()->cost);
+        }
+        EXPECT_EQ(popped, c.popped);
+    }
 }
 
 } // namespace

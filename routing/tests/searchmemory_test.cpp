@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -156,6 +157,45 @@ TEST(SearchMemoryReserve, TablesOnSeveralThreadsGetPagesOfTheirOwn) {
         thread.join();
     }
     EXPECT_EQ(failures, std::vector<int>(4, 0));
+}
+
+TEST(SearchMemoryReserve, BlocksGivenBackStayCommittedUpToTheRetainedCount) {
+    struct Case {
+        const char* name;
+        std::uint32_t retained; // the reserve's retained count
+        std::uint32_t blocks;   // committed, dirtied and given back
+        std::uint32_t size;     // of the commits that follow
+    };
+    const Case cases[] = {
+        {"all retained", 8, 3, 4096},
+        {"more than the retained count", 2, 5, 4096},
+        {"none retained", 0, 3, 4096},
+        {"a larger block over a retained one", 8, 1, 3 * 4096},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SearchMemoryReserve reserve(16 * 4096, c.retained);
+        std::vector<std::uint8_t*> blocks;
+        for (std::uint32_t i = 0; i < c.blocks; ++i) {
+            blocks.push_back(static_cast<std::uint8_t*>(reserve.CommitPage(4096)));
+            ASSERT_NE(blocks.back(), nullptr);
+            std::fill(blocks.back(), blocks.back() + 4096, std::uint8_t{0x5A});
+        }
+        for (std::uint8_t* block : blocks) {
+            reserve.DecommitPage(block);
+        }
+        EXPECT_EQ(reserve.GetCommittedPages(), 0u);
+        EXPECT_EQ(reserve.GetRetainedBlocks(), std::min(c.retained, c.blocks));
+        // The same addresses come back lowest first, zero-filled whether retained or not.
+        for (std::uint8_t* block : blocks) {
+            auto* again = static_cast<std::uint8_t*>(reserve.CommitPage(c.size));
+            ASSERT_EQ(again, block);
+            EXPECT_EQ(std::count(again, again + c.size, std::uint8_t{0}), c.size);
+            std::fill(again, again + c.size, std::uint8_t{0x5A}); // writable throughout
+        }
+        EXPECT_EQ(reserve.GetRetainedBlocks(), 0u);
+        EXPECT_EQ(reserve.GetCommittedPages(), c.blocks);
+    }
 }
 
 TEST(SearchSpace, WalksBackAlongArrivalIndexes) {

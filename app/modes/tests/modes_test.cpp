@@ -265,6 +265,8 @@ TEST_F(ModesTest, PedestrianZoneDestinationIsAnnounced) {
         ASSERT_TRUE(mode.CalculateRoute(false));
         EXPECT_EQ(m_voice->Calls(), c.said);
         EXPECT_TRUE(Visible(mode.GetMapPage()));
+        // The first route too reaches the map view of a page not shown before.
+        EXPECT_TRUE(mode.GetMapPage()->GetMapView()->HasRoute());
     }
 }
 
@@ -278,6 +280,12 @@ TEST_F(ModesTest, TourIsCalculatedLegByLegAndAFailedStopIsReplaced) {
     EXPECT_EQ(mode.GetRouteListPage()->GetLegs()[1].startText, u"Karlsruhe, Waldstrasse");
     EXPECT_FALSE(mode.GetRouteCalcPage()->GetViewPoints().empty());
     EXPECT_TRUE(Visible(mode.GetRouteCalcPage()));
+    // The tour map draws the legs of a page not shown before.
+    EXPECT_TRUE(mode.GetRouteCalcPage()->GetMapView()->HasRoute());
+    char16_t distance[32] = {};
+    GetWindowTextW(GetDlgItem(mode.GetRouteCalcPage()->GetHwnd(), RouteCalcPage::kDistValueId),
+                   distance, 32);
+    EXPECT_NE(distance[0], u'\0');
     EXPECT_TRUE(m_failures.empty());
 
     // The second leg fails at its destination: stop 3 (index 2) is the one to replace.

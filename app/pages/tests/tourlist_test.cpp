@@ -56,7 +56,7 @@ protected:
         map.treeAreas = {{"Karlsruhe", 1, -1, 0, {low.x, low.y, high.x, high.y}}};
         for (std::uint32_t link = 0; link < database.world.links.size(); ++link) {
             map.linkTreeAreas[link] = 0;
-            map.countries[link] = 1;
+            map.countries[link] = link == kTourWaldLink ? 2 : 1;
         }
         for (const auto& [link, name] :
              {std::pair{kTourKaiserLink, "Kaiserstrasse"}, std::pair{kTourWaldLink, "Waldstrasse"},
@@ -75,7 +75,7 @@ protected:
             {DegreesToMapPoint(m_station), maprecord::kFirstPoiType, std::nullopt, "Tankstelle"}};
         map.pointTreeAreas = {{0, 0}, {1, 0}};
         map.cities = {{"Karlsruhe", 0, 0, 1}};
-        map.countryNames = {{1, 0, "Deutschland"}};
+        map.countryNames = {{1, 0, "Deutschland"}, {2, 0, "Oesterreich"}};
         m_kaiser = database.world.PointAlong(0, 1, 0.5);
         m_wald = database.world.PointAlong(3, 4, 0.5);
         testdata::DataFolderWriter writer(u"\\Data");
@@ -277,6 +277,28 @@ TEST_F(TourListTest, LoadMatchesEachRecordAndDropsOnlyTheUnmatched) {
                       fuel);
         }
         EXPECT_EQ(HasStoredTourPoints(), !c.storedAfter.empty());
+    }
+}
+
+TEST_F(TourListTest, EachItemLeadsWithTheCountryOfItsStop) {
+    const std::u16string kaiser = Udd(m_kaiser, u"Karlsruhe", u"Kaiserstrasse 12", false);
+    const std::u16string station = Udd(m_station, u"Karlsruhe", u"Am Bahnhof 5", false);
+    const std::u16string wald = Udd(m_wald, u"Karlsruhe", u"", true);
+    const struct {
+        std::vector<std::u16string> store;
+        std::vector<std::u16string> firstLines;
+    } cases[] = {
+        {{kaiser, wald, station}, {u"Deutschland", u"Oesterreich", u"Deutschland"}},
+        {{wald, kaiser, wald}, {u"Oesterreich", u"Deutschland", u"Oesterreich"}},
+    };
+    for (const auto& c : cases) {
+        PutStore(c.store);
+        m_page->LoadTourPoints();
+        m_driver.RunUntilIdle();
+        std::vector<std::u16string> firstLines;
+        for (const std::u16string& item : Items())
+            firstLines.push_back(item.substr(0, item.find(u'\n')));
+        EXPECT_EQ(firstLines, c.firstLines);
     }
 }
 

@@ -1,13 +1,18 @@
+#include "app/settings/presettingssheet.h"
 #include "app/startup/splashwnd.h"
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/golden.h"
 #include "testdata/tempdir.h"
+#include "ui/pagebase.h"
 
+#include "platform/gdi/screenshot.h"
 #include "platform/gdi/text.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -48,6 +53,68 @@ TEST(MainMenuLook, MenuMatchesGoldenAtBothScreenSizes) {
                 EXPECT_EQ(run.dialogs.size(), withNotice ? 1u : 0u);
             });
         }
+    }
+}
+
+// The pixels of the screen, or of a rectangle of it; none when they cannot be read.
+std::vector<std::uint32_t> MenuLookScreen(const RECT* rect = nullptr) {
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    if (!platform::ReadScreenPixels(rect, &pixels, &width, &height))
+        pixels.clear();
+    return pixels;
+}
+
+// The presettings page, opened from the menu, is all that shows: its black ground under its
+// controls and nothing of the menu (not its indicators below the page either). Repainting one
+// control leaves the page's title alone; Cancel brings back the menu's screen exactly, its title
+// strip at the top included.
+TEST(MainMenuLook, PresettingsCoverTheMenuAndClosingRestoresIt) {
+    for (const auto& size : {std::pair{240, 320}, std::pair{480, 640}}) {
+        const int width = size.first;
+        const int height = size.second;
+        const std::string name =
+            "presettings_" + std::to_string(width) + "x" + std::to_string(height);
+        SCOPED_TRACE(name);
+        shelltesting::RunIsolated([width, height, &name] {
+            platform::SetFontFile(kMenuLookFont);
+            platform::SetScreenSize(width, height);
+            testdata::TempDeviceRoot root;
+            ASSERT_TRUE(shelltesting::BuiltProgram().Pk("Zudav", "NoWarning", "1").WriteTo(root));
+            InstallPresettingsSheet();
+            std::vector<std::uint32_t> menuScreen;
+            RECT title{};
+            std::vector<std::uint32_t> titlePixels;
+            ShellRun run(
+                {[&menuScreen](ShellRun&) {
+                     menuScreen = MenuLookScreen();
+                     PostMessageW(ShellRun::MainWindow(), WM_COMMAND, 440, 0);
+                 },
+                 [&name, &title, &titlePixels](ShellRun&) {
+                     HWND page = GetActiveWindow();
+                     ASSERT_NE(page, ShellRun::MainWindow());
+                     EXPECT_TRUE(testdata::WindowMatchesGolden(nullptr, NAV_APP_STARTUP_DIR, name));
+                     const WindowBase* layout = WindowBase::FromWindow(page);
+                     ASSERT_NE(layout, nullptr);
+                     title = layout->GetAreaRect(PageBase::kTitleAreaKey);
+                     titlePixels = MenuLookScreen(&title);
+                     PageBase::InvalidateControl(page, 542); // OK alone is repainted
+                 },
+                 [&title, &titlePixels](ShellRun&) {
+                     EXPECT_FALSE(titlePixels.empty());
+                     EXPECT_TRUE(MenuLookScreen(&title) == titlePixels);
+                     PostMessageW(GetActiveWindow(), WM_COMMAND, 320, 0);
+                 },
+                 [&menuScreen](ShellRun&) {
+                     EXPECT_EQ(GetActiveWindow(), ShellRun::MainWindow());
+                     EXPECT_FALSE(menuScreen.empty());
+                     EXPECT_TRUE(MenuLookScreen() == menuScreen);
+                     PostMessageW(ShellRun::MainWindow(), WM_COMMAND, 460, 0);
+                 }});
+            EXPECT_EQ(run.exitCode, 0);
+            EXPECT_FALSE(run.ranOutOfScript);
+        });
     }
 }
 

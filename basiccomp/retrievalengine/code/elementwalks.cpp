@@ -38,13 +38,14 @@ bool QueryTypeCodes::operator()(const std::uint8_t* record) const {
 }
 
 bool RecordSubtypeIs::operator()(const std::uint8_t* record) const {
-    return RecordSubtype(record) == subtype;
+    return RecordSubtype(record) == subtype && (!accepts || accepts(record));
 }
 
 CrawlAreaIterator::CrawlAreaIterator(CachedFilePtr blockFile, std::uint32_t root,
                                      const CrawlAreaFilter& filter, std::uint32_t version,
                                      CachedFilePtr dataFile)
-    : FilteredElementWalk(std::move(blockFile), version, std::move(dataFile), {filter.subtype}) {
+    : FilteredElementWalk(std::move(blockFile), version, std::move(dataFile),
+                          {filter.subtype, filter.accepts}) {
     MapRect rect = filter.rect;
     rect.Normalize();
     Begin(root, rect);

@@ -10,6 +10,7 @@
 #include "mapdisplay/mapcursor.h"
 
 #include <cstdint>
+#include <functional>
 
 // The shared part of the walks: Next and the current geometry; `Filter` is the record filter,
 // a callable taking the 32-byte record.
@@ -77,19 +78,25 @@ struct QueryTypeCodes {
     bool operator()(const std::uint8_t* record) const;
 };
 
-// The neighbourhood a crawl looks at: a rectangle (normalised when the walk starts) and the
-// subtype its records must have.
+// Whether a crawl wants the 32-byte record; empty: every record.
+using CrawlRecordTest = std::function<bool(const std::uint8_t*)>;
+
+// The neighbourhood a crawl looks at: a rectangle (normalised when the walk starts), the subtype
+// its records must have and the test they must pass besides.
 struct CrawlAreaFilter {
     MapRect rect;
     std::uint8_t subtype = 0;
+    CrawlRecordTest accepts;
 };
 
 struct RecordSubtypeIs {
     std::uint8_t subtype = 0;
+    CrawlRecordTest accepts;
     bool operator()(const std::uint8_t* record) const;
 };
 
-// Records whose bounds meet the filter's rectangle and whose subtype is the filter's.
+// Records whose bounds meet the filter's rectangle, whose subtype is the filter's and that pass
+// its test; only those get their geometry made.
 class CrawlAreaIterator : public FilteredElementWalk<RecordSubtypeIs> {
 public:
     CrawlAreaIterator(CachedFilePtr blockFile, std::uint32_t root, const CrawlAreaFilter& filter,

@@ -81,6 +81,7 @@ bool Crawler::CollectElementIds(std::uint32_t id, const std::u16string& text,
         return true;
     }
     m_name = text;
+    m_alternatives.clear();
     m_result.clear();
     m_subtype = RecordSubtype(record);
     std::deque<CrawlRecord> stack{{id, alternative, start.geometry->GetBounds()}};
@@ -92,15 +93,32 @@ bool Crawler::CollectElementIds(std::uint32_t id, const std::u16string& text,
     return true;
 }
 
+std::int32_t Crawler::CrawlNameAlternative(const std::uint8_t* record) {
+    const auto [entry, isNew] = m_alternatives.try_emplace(RecordNameReference(record), 0);
+    if (isNew) {
+        entry->second = FindNameAlternative(record, m_name);
+    }
+    return entry->second;
+}
+
 void Crawler::Expand(std::deque<CrawlRecord>& stack, std::uint8_t subtype) {
     while (!stack.empty()) {
         const CrawlRecord r = stack.back();
+        stack.pop_back();
+        // An element reached twice before it was spread from is on the stack twice: its
+        // neighbourhood was pushed when it was first recorded.
         const auto alternative = static_cast<std::uint32_t>(r.alternative);
-        if (m_result.emplace(r.id, alternative).second && m_produced != nullptr) {
+        if (!m_result.emplace(r.id, alternative).second) {
+            continue;
+        }
+        if (m_produced != nullptr) {
             CrawlAssertAlternative(*m_produced, r.id, alternative);
         }
-        stack.pop_back();
-        const auto walk = m_engine.CrawlArea({MakeCrawlSearchRect(r.bounds), subtype});
+        ++m_walks;
+        // Only records of the name get their geometry made.
+        const auto walk = m_engine.CrawlArea(
+            {MakeCrawlSearchRect(r.bounds), subtype,
+             [this](const std::uint8_t* record) { return CrawlNameAlternative(record) >= 0; }});
         if (!walk) {
             continue;
         }
@@ -110,7 +128,7 @@ void Crawler::Expand(std::deque<CrawlRecord>& stack, std::uint8_t subtype) {
                 continue; // no geometry, no neighbourhood to spread from
             }
             const std::uint32_t id = walk->GetElementId();
-            const std::int32_t b = FindNameAlternative(walk->GetRecord(), m_name);
+            const std::int32_t b = CrawlNameAlternative(walk->GetRecord());
             if (b >= 0 && !m_result.contains(id)) {
                 stack.push_back({id, b, geometry->GetBounds()});
             }

@@ -6,10 +6,12 @@
 
 #include "mapdisplay/mapgeometry.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class RetrievalEngineImpl;
@@ -49,13 +51,22 @@ public:
     // The index of the alternative of the record's name that equals `text`; -1 when none does,
     // -2 when the name cannot be read. `record` is a 32-byte element record.
     std::int32_t FindNameAlternative(const std::uint8_t* record, const std::u16string& text);
-    // Records the stack's elements and spreads from each until the stack is empty.
+    // Records the stack's elements and spreads from each until the stack is empty; an element
+    // already recorded is not spread from again.
     void Expand(std::deque<CrawlRecord>& stack, std::uint8_t subtype);
+    // How many neighbourhood walks the crawler has made so far.
+    [[nodiscard]] std::size_t GetWalkCount() const { return m_walks; }
 
 private:
+    // FindNameAlternative with the crawl's name, read once per name reference of the crawl.
+    std::int32_t CrawlNameAlternative(const std::uint8_t* record);
+
     RetrievalEngineImpl& m_engine;
     ElementAlternativeMap* m_produced;
     ElementAlternativeMap m_result;
     std::uint8_t m_subtype = 0;
     std::u16string m_name;
+    // Name reference -> FindNameAlternative(record, m_name) for the current crawl.
+    std::unordered_map<std::uint32_t, std::int32_t> m_alternatives;
+    std::size_t m_walks = 0;
 };

@@ -132,6 +132,23 @@ TEST(ElementWalks, YieldExactlyTheRecordsOfABruteForceScanInTreeOrder) {
                 BruteForce(map.writer, query, [](const ElementDescription& e) {
                     return e.typeCode == 0xFFFE || e.typeCode == 1000 || e.typeCode == 1001;
                 }));
+            const auto crawled =
+                Collect(CrawlAreaIterator(rid, root,
+                                          {query, 0,
+                                           [](const std::uint8_t* record) {
+                                               return maprecord::RecordTypeCode(record) < 1010;
+                                           }},
+                                          version, map.dat),
+                        hasAllGeometry);
+            EXPECT_EQ(crawled, BruteForce(map.writer, query, [](const ElementDescription& e) {
+                          return e.typeCode < 1010;
+                      }));
+            EXPECT_EQ(Collect(CrawlAreaIterator(rid, root, {query, 0, {}}, version, map.dat),
+                              hasAllGeometry),
+                      area);
+            EXPECT_TRUE(Collect(CrawlAreaIterator(rid, root, {query, 1, {}}, version, map.dat),
+                                hasAllGeometry)
+                            .empty());
             EXPECT_TRUE(hasAllGeometry);
         }
         EXPECT_EQ(map.AreaIds(all[1]), map.AreaIds(all[2]));

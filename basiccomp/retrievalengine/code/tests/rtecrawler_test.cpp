@@ -94,6 +94,70 @@ TEST(Crawler, CollectsTheSegmentsOfANamedFeature) {
     }
 }
 
+TEST(Crawler, OneCrawlerAnswersEachTextByItsOwnNames) {
+    CrawlMap map;
+    ElementAlternativeMap produced;
+    Crawler crawler(*map.engine, &produced);
+    // In this order: a name matched by one text must not stand for another text's match.
+    const struct {
+        std::size_t start;
+        std::u16string text;
+        std::vector<std::size_t> found;
+    } steps[] = {
+        {5, u"B", {5, 6}}, {5, u"A", {5}}, {6, u"B", {5, 6}},
+        {7, u"BC", {7}},   {7, u"A", {7}}, {0, u"Hauptstrasse", {0, 1, 2}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message()
+                     << step.start << ' ' << std::string(step.text.begin(), step.text.end()));
+        std::vector<std::uint32_t> ids;
+        ASSERT_TRUE(crawler.CollectElementIds(map.Id(step.start), step.text, ids));
+        std::vector<std::uint32_t> expected;
+        for (const std::size_t index : step.found) {
+            expected.push_back(map.Id(index));
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(ids, expected);
+    }
+}
+
+// Segments each within the search margin of the others: every one is reached from each.
+std::vector<ElementDescription> ClusterElements() {
+    return {
+        Segment({0, 0, 400, 0}, "Ring"),           Segment({400, 0, 800, 0}, "Ring"),
+        Segment({0, 300, 400, 300}, "Ring"),       Segment({400, 300, 800, 300}, "Ring"),
+        Segment({3000, 0, 3400, 0}, "Ring"),       Segment({0, 150, 800, 150}, "Ring/Gasse"),
+        Segment({200, 200, 600, 200}, "Nebenweg"),
+    };
+}
+
+TEST(Crawler, SpreadsFromEachElementOnce) {
+    OpenedMapSet map(ClusterElements(), "Cluster");
+    const struct {
+        std::size_t start;
+        std::u16string text;
+        std::vector<std::size_t> found;
+    } cases[] = {
+        {0, u"Ring", {0, 1, 2, 3, 5}},
+        {5, u"Ring", {0, 1, 2, 3, 5}},
+        {4, u"Ring", {4}},
+        {6, u"Nebenweg", {6}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.start);
+        Crawler crawler(*map.engine, nullptr);
+        std::vector<std::uint32_t> ids;
+        ASSERT_TRUE(crawler.CollectElementIds(map.Id(c.start), c.text, ids));
+        std::vector<std::uint32_t> expected;
+        for (const std::size_t index : c.found) {
+            expected.push_back(map.Id(index));
+        }
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(ids, expected);
+        EXPECT_EQ(crawler.GetWalkCount(), c.found.size());
+    }
+}
+
 TEST(Crawler, RefusesWithoutTextOrElement) {
     CrawlMap map;
     Crawler crawler(*map.engine, nullptr);
