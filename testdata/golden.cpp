@@ -104,4 +104,10 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t
     return Compare(platform::ScreenshotPng(window), folder, name);
 }
 
+::testing::AssertionResult PngFileMatchesGolden(const std::filesystem::path& png,
+                                                const std::filesystem::path& folder,
+                                                const std::string& name) {
+    return Compare(ReadFile(png), folder, name);
+}
+
 } // namespace testdata

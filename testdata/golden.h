@@ -20,5 +20,9 @@ namespace testdata {
 // The window as it is on the screen (platform::ScreenshotPng).
 [[nodiscard]] ::testing::AssertionResult
 WindowMatchesGolden(HWND window, const std::filesystem::path& folder, const std::string& name);
+// A PNG file written elsewhere (a frame of a program run); a file that cannot be read fails.
+[[nodiscard]] ::testing::AssertionResult PngFileMatchesGolden(const std::filesystem::path& png,
+                                                              const std::filesystem::path& folder,
+                                                              const std::string& name);
 
 } // namespace testdata

@@ -269,3 +269,27 @@ if(TARGET demoinstall)
                         poi_categories skin_pictures)
   endif()
 endif()
+
+# The navigator program on a demo install in each language besides German: a scenario script a
+# language (app/scenario/scripts/), its main menu golden and its first advice from its voices.
+if(TARGET demoinstall)
+  nav_extract_test(osmlanguages_test SUITE ExtractLanguages
+    DEPENDS demoinstall osm2nav_convert testdata testdata_golden platform_sfs platform_sound)
+  if(TARGET osmlanguages_test)
+    if(NAV_DEMO_DATA_DIR)
+      target_compile_definitions(osmlanguages_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
+    else()
+      target_compile_definitions(osmlanguages_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
+    endif()
+    target_compile_definitions(osmlanguages_test PRIVATE
+      NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+      NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+      NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
+    foreach(generated advisor_demo_data junctionview_demo_data language_bundles poi_categories
+                      skin_pictures navigator)
+      if(TARGET ${generated})
+        add_dependencies(osmlanguages_test ${generated})
+      endif()
+    endforeach()
+  endif()
+endif()

@@ -32,7 +32,8 @@ std::string ReadSource(const std::string& name) {
     return bytes.str();
 }
 
-// The tables of one value column of our data (0 metric and full, 1 miles and brief).
+// The tables of one value column of our data (phrases: the display language; announcement
+// distances: 0 metric, 1 miles).
 AdvisorTablesPtr OurData(unsigned column) {
     testdata::TempDeviceRoot root;
     for (const std::string name : {"General.properties", "SOA.csv", "SpokenDistances.csv",
@@ -132,6 +133,30 @@ TEST(AdviceData, GivesAnnouncementPointsForEveryModuleAndRoadClass) {
                 EXPECT_TRUE(first > second && second > last && last > 0);
             }
         }
+    }
+}
+
+// The application picks the phrase column by its display language (German 0, English 1,
+// Spanish 2, French 3, Italian 4, Dutch 5); every column holds German's wording, whose keys each
+// language's voice archive says.
+TEST(AdviceData, EveryDisplayLanguageColumnHoldsTheWholeWording) {
+    const AdvisorTablesPtr german = OurData(0);
+    ASSERT_TRUE(german);
+    ASSERT_FALSE(german->phrases.empty());
+    for (unsigned column : {1u, 2u, 3u, 4u, 5u}) {
+        SCOPED_TRACE("column " + std::to_string(column));
+        const AdvisorTablesPtr tables = OurData(column);
+        ASSERT_TRUE(tables);
+        std::vector<std::string> differing;
+        for (const auto& [key, text] : german->phrases) {
+            const auto found = tables->phrases.find(key);
+            if (found == tables->phrases.end() || found->second != text) {
+                differing.push_back(NarrowDataText(key));
+            }
+        }
+        EXPECT_EQ(tables->phrases.size(), german->phrases.size());
+        EXPECT_TRUE(differing.empty())
+            << differing.size() << " keys differ, first " << differing.front();
     }
 }
 

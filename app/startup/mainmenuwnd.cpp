@@ -277,8 +277,13 @@ void MainMenuWnd::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, LRESULT* result, boo
     HideOverlayChildrenQuietly();
     // The paint DC was made while the buttons showed and leaves their rectangles out; a DC
     // taken now reaches under them, where their keyed-out corners show the background.
+    // It stays within the paint's box, though: the title is drawn again only there.
     const RECT area = GetAreaRect(kBackgroundArea);
     HDC dc = GetDC(mainHandle.window);
+    RECT update{};
+    if (dc != nullptr && wParam != 0 &&
+        GetClipBox(reinterpret_cast<HDC>(wParam), &update) != ERROR_REGION)
+        (void)IntersectClipRect(dc, update.left, update.top, update.right, update.bottom);
     if (m_background != nullptr)
         m_background->Draw(dc != nullptr ? dc : reinterpret_cast<HDC>(wParam), area, SRCCOPY,
                            false);

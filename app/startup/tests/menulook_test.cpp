@@ -21,27 +21,38 @@ using shelltesting::ShellRun;
 const std::filesystem::path kMenuLookFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 // The main menu as the built program shows it: the background and the buttons' faces drawn at
-// build time, the captions over the faces, the title, logo and indicators; at both sizes.
+// build time, the captions over the faces, the title, logo and indicators; at both sizes, and the
+// same once the safety notice over it has been answered (its rectangle painted again).
 TEST(MainMenuLook, MenuMatchesGoldenAtBothScreenSizes) {
     for (const auto& size : {std::pair{240, 320}, std::pair{480, 640}}) {
-        const int width = size.first;
-        const int height = size.second;
-        const std::string name = "mainmenu_" + std::to_string(width) + "x" + std::to_string(height);
-        SCOPED_TRACE(name);
-        shelltesting::RunIsolated([width, height, &name] {
-            platform::SetFontFile(kMenuLookFont);
-            platform::SetScreenSize(width, height);
-            testdata::TempDeviceRoot root;
-            ASSERT_TRUE(shelltesting::BuiltProgram().Pk("Zudav", "NoWarning", "1").WriteTo(root));
-            ShellRun run({[&name](ShellRun&) {
-                HWND menu = ShellRun::MainWindow();
-                ASSERT_NE(menu, nullptr);
-                EXPECT_TRUE(testdata::WindowMatchesGolden(menu, NAV_APP_STARTUP_DIR, name));
-                PostMessageW(menu, WM_COMMAND, 460, 0);
-            }});
-            EXPECT_EQ(run.exitCode, 0);
-            EXPECT_FALSE(run.ranOutOfScript);
-        });
+        for (const bool withNotice : {false, true}) {
+            const int width = size.first;
+            const int height = size.second;
+            const std::string name =
+                "mainmenu_" + std::to_string(width) + "x" + std::to_string(height);
+            SCOPED_TRACE(name + (withNotice ? " after the notice" : ""));
+            shelltesting::RunIsolated([width, height, withNotice, &name] {
+                platform::SetFontFile(kMenuLookFont);
+                platform::SetScreenSize(width, height);
+                testdata::TempDeviceRoot root;
+                ASSERT_TRUE(shelltesting::BuiltProgram()
+                                .Pk("Zudav", "NoWarning", withNotice ? "0" : "1")
+                                .WriteTo(root));
+                std::vector<ShellRun::Step> steps;
+                if (withNotice)
+                    steps.push_back([](ShellRun& run) { run.AnswerDialog(IDOK); });
+                steps.push_back([&name](ShellRun&) {
+                    HWND menu = ShellRun::MainWindow();
+                    ASSERT_NE(menu, nullptr);
+                    EXPECT_TRUE(testdata::WindowMatchesGolden(menu, NAV_APP_STARTUP_DIR, name));
+                    PostMessageW(menu, WM_COMMAND, 460, 0);
+                });
+                ShellRun run(std::move(steps));
+                EXPECT_EQ(run.exitCode, 0);
+                EXPECT_FALSE(run.ranOutOfScript);
+                EXPECT_EQ(run.dialogs.size(), withNotice ? 1u : 0u);
+            });
+        }
     }
 }
 

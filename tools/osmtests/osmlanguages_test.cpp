@@ -1,0 +1,182 @@
+// The navigator program on the demo install in the five languages besides German: a copy of the
+// install with "Properties"/"Language" set runs that language's scenario script (start, an
+// address routed, its first advice, quit); the main menu matches its golden, and the first advice
+// is said and sounded from that language's voice archive.
+#include "testdata/golden.h"
+#include "tools/install/demoinstall.h"
+#include "tools/osmtests/convertedextract.h"
+
+#include "platform/sfs/sfsformat.h"
+#include "platform/sound/sound.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <span>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The text of the first advice of the scenario's route.
+constexpr char kFirstAdvice[] = "[FollowRoad] [ForKilometres]";
+
+struct LanguageRun {
+    int exitCode = -1;
+    std::string errors;
+};
+
+// Runs the installed navigator on root with the script; the out folder gets the results.
+LanguageRun RunInstalledNavigator(const fs::path& root, const fs::path& script,
+                                  const fs::path& out) {
+    const fs::path errorFile = fs::path(root).concat(".err");
+    std::vector<std::string> words = {(root / "navigator").string(),
+                                      root.string(),
+                                      "--script",
+                                      script.string(),
+                                      "--out",
+                                      out.string()};
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, "NAV_SCREEN=", 11) != 0)
+            environment.emplace_back(*entry);
+    }
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    LanguageRun run;
+    pid_t child = -1;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+        int status = 0;
+        if (waitpid(child, &status, 0) == child && WIFEXITED(status))
+            run.exitCode = WEXITSTATUS(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.errors = testdata::ReadHostFile(errorFile).value_or("");
+    return run;
+}
+
+std::span<const BYTE> LanguageBytes(const std::string& bytes) {
+    return {reinterpret_cast<const BYTE*>(bytes.data()), bytes.size()};
+}
+
+// The sample data of the text's keys ("[A] [B]": "A.wav", then "B.wav") in the voice archive.
+std::optional<std::vector<BYTE>> ArchiveSamples(const fs::path& archive, const std::string& text) {
+    const std::optional<std::string> bytes = testdata::ReadHostFile(archive);
+    std::vector<platform::SfsMember> members;
+    if (!bytes ||
+        platform::ParseSfsArchive(LanguageBytes(*bytes), members) != platform::SfsFormatError::None)
+        return std::nullopt;
+    std::vector<BYTE> samples;
+    std::istringstream keys(text);
+    for (std::string key; keys >> key;) {
+        const std::string name = key.substr(1, key.size() - 2) + ".wav";
+        const auto member = std::find_if(members.begin(), members.end(), [&](const auto& m) {
+            return m.name == std::u16string(name.begin(), name.end());
+        });
+        if (member == members.end())
+            return std::nullopt;
+        const std::optional<platform::WaveImage> wave =
+            platform::ParseWaveImage(LanguageBytes(*bytes).subspan(member->offset, member->size));
+        if (!wave)
+            return std::nullopt;
+        samples.insert(samples.end(), wave->data.begin(), wave->data.end());
+    }
+    return samples;
+}
+
+bool StartsWith(const std::vector<BYTE>& all, const std::vector<BYTE>& part) {
+    return !part.empty() && all.size() >= part.size() &&
+           std::equal(part.begin(), part.end(), all.begin());
+}
+
+class ExtractLanguages : public ConvertedExtract {
+protected:
+    static void SetUpTestSuite() {
+        osm2nav::ConvertOptions options;
+        options.advisorData = NAV_DEMO_DATA;
+        options.levels = 3;
+        ConvertOnce({{"extract", options}});
+        demoinstall::InstallOptions install;
+        install.data = s_root->HostPath() / "extract";
+        install.programFiles = NAV_LANGUAGES_DIR;
+        install.demoData = NAV_DEMO_DATA;
+        install.source = NAV_SOURCE_DIR;
+        install.navigator = NAV_NAVIGATOR_PROGRAM;
+        install.output = s_root->HostPath() / "install";
+        demoinstall::DemoRoute route;
+        std::ostringstream log;
+        ASSERT_EQ(demoinstall::Install(install, route, log), "");
+    }
+};
+
+TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArchive) {
+    struct Case {
+        const char* name; // of the script, the voice archive and the golden
+        int language;     // "Properties"/"Language"
+    };
+    const Case cases[] = {
+        {"english", 1}, {"french", 3}, {"spanish", 4}, {"italian", 5}, {"dutch", 6}};
+    const fs::path install = s_root->HostPath() / "install";
+    const std::optional<std::vector<BYTE>> german =
+        ArchiveSamples(install / "sound" / "german_waves.sfs", kFirstAdvice);
+    ASSERT_TRUE(german);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path root = s_root->HostPath() / c.name;
+        const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
+        fs::copy(install, root, fs::copy_options::recursive);
+        const fs::path settings = root / "RarUderad.ini";
+        std::string text = testdata::ReadHostFile(settings).value_or("");
+        const std::size_t at = text.find("Language=0");
+        ASSERT_NE(at, std::string::npos) << text;
+        text.replace(at, 10, "Language=" + std::to_string(c.language));
+        std::ofstream(settings, std::ios::binary | std::ios::trunc) << text;
+
+        const LanguageRun run =
+            RunInstalledNavigator(root,
+                                  fs::path(NAV_SOURCE_DIR) / "app" / "scenario" / "scripts" /
+                                      (std::string(c.name) + ".txt"),
+                                  out);
+        EXPECT_EQ(run.exitCode, 0) << run.errors;
+        EXPECT_TRUE(testdata::PngFileMatchesGolden(out / "main-menu.png",
+                                                   fs::path(NAV_SOURCE_DIR) / "app" / "scenario",
+                                                   std::string("scenario_mainmenu_") + c.name));
+        const std::string said = testdata::ReadHostFile(out / "said.txt").value_or("");
+        EXPECT_EQ(said.substr(0, said.find('\n')), kFirstAdvice);
+
+        const std::optional<std::vector<BYTE>> own =
+            ArchiveSamples(install / "sound" / (std::string(c.name) + "_waves.sfs"), kFirstAdvice);
+        ASSERT_TRUE(own);
+        ASSERT_NE(*own, *german);
+        const std::optional<std::string> wav = testdata::ReadHostFile(out / "sounds.wav");
+        ASSERT_TRUE(wav);
+        const std::optional<platform::WaveImage> sounds =
+            platform::ParseWaveImage(LanguageBytes(*wav));
+        ASSERT_TRUE(sounds);
+        const std::vector<BYTE> recorded(sounds->data.begin(), sounds->data.end());
+        EXPECT_TRUE(StartsWith(recorded, *own))
+            << recorded.size() << " bytes recorded, " << own->size() << " of the advice";
+    }
+}
+
+} // namespace
