@@ -14,6 +14,7 @@
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"
 #include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/iniprofile.h"
 #include "utilities/usefulcode/memoryarena.h"
 #include "utilities/usefulcode/windowhandle.h"
 
@@ -70,6 +71,8 @@ void BM_PageSwitchAgainstABareWindow(benchmark::State& state) {
     HMODULE module = LoadLibraryW(u"LangGerCE.dll");
     platform::SetResourceInstance(module);
     (void)root.WriteFile(AppPaths::GetScreenDescFilePath(), *layout);
+    // As the application does at start: the pages read their layout from memory, not the file.
+    (void)IniProfile::Preload(AppPaths::GetScreenDescFilePath().c_str());
     (void)root.WriteFile(AppPaths::GetSettingsFilePath(), "[Preferences]\r\n");
     const auto facade = MapEngineFacade::Create(2048);
     if (!facade || !facade->LoadLevelFile(u"\\switch" + std::u16string(osm2nav::kLevelFile))) {
