@@ -8,6 +8,7 @@
 #include "app/startup/navapp.h"
 #include "app/startup/voicepointer.h"
 #include "positioning/nmeademowriter.h"
+#include "ui/gpsstatemonitor.h"
 #include "ui/windowbase.h"
 #include "utilities/usefulcode/apppaths.h"
 
@@ -185,6 +186,7 @@ void Runner::PlayStep(const ScenarioStep& step) {
     case ScenarioStepKind::WaitPage:
     case ScenarioStepKind::WaitText:
     case ScenarioStepKind::WaitSaid:
+    case ScenarioStepKind::WaitFix:
         problem = Wait(step);
         break;
     case ScenarioStepKind::Frame:
@@ -255,6 +257,9 @@ bool Runner::IsMet(const ScenarioStep& step, std::string& seen) const {
     case ScenarioStepKind::WaitText:
         seen = "no shown window has the text";
         return IsTextShown(step.text);
+    case ScenarioStepKind::WaitFix:
+        seen = "the GPS state has no fix";
+        return GpsStateMonitor::Instance().GetFixClass() == 2; // a usable fix
     default: {
         const std::vector<std::u16string> said = m_said->Texts();
         seen = said.empty() ? "nothing was said"
@@ -273,6 +278,9 @@ std::string Runner::Wait(const ScenarioStep& step) {
     const std::uint64_t waited = m_clock.Virtual().TickMs() - m_stepStartMs;
     if (waited >= step.ms)
         return seen + " after " + std::to_string(waited) + " ms";
+    // The receiver's threads run in real time: a stepped clock gives them a moment each step.
+    if (step.kind == ScenarioStepKind::WaitFix && !m_clock.IsPaced())
+        std::this_thread::sleep_for(kPacedRest);
     MoveClock(std::min(step.ms - waited, kWaitQuantumMs));
     return {};
 }
