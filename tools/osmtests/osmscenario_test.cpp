@@ -307,7 +307,7 @@ TEST_F(ExtractScenario, TheRecentListAndAContactAreRouted) {
 }
 
 // Before the message the route runs along the closed stretch; the traffic event turns it away
-// once, said once, and no other route comes until the arrival.
+// once, said once, and no route after it goes back onto the stretch.
 TEST_F(ExtractScenario, TheClosureIsDrivenAroundOnce) {
     ASSERT_FALSE(s_route.closed.empty());
     const std::vector<ScenarioRoute> first = RoutesOf("route");
@@ -318,7 +318,11 @@ TEST_F(ExtractScenario, TheClosureIsDrivenAroundOnce) {
     EXPECT_EQ(around.front().status, 8u);
     EXPECT_FALSE(around.front().records.empty());
     EXPECT_FALSE(DrivesClosedStretch(around.front()));
-    EXPECT_EQ(RoutesOf("drive").size() + RoutesOf("arrival").size(), 0u);
+    EXPECT_EQ(RoutesOf("drive").size(), 0u);
+    // A slow run can see the server plan again from where it stands right after the new route
+    // (no advice for the first position on it); such a route keeps off the stretch too.
+    for (const ScenarioRoute& later : RoutesOf("arrival"))
+        EXPECT_FALSE(DrivesClosedStretch(later));
     const std::vector<std::string> said = ScenarioLines(ScenarioFile(Out() / "said.txt"));
     EXPECT_EQ(std::count(said.begin(), said.end(), "[TrafficJamCollideWithRoute]"), 1);
 }
