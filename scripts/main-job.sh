@@ -1,22 +1,32 @@
 #!/usr/bin/env bash
-# The main job until the application exists: the advisor's demo drive, then the GPS demo drive.
-# Converts the shared OpenStreetMap extract once into the build folder, then drives from Ruggell
-# to Balzers, printing every announcement and leaving the spoken drive in
-# <build>/advisordrive-german.wav.
+# The main job: the application on the converted OpenStreetMap extract. Lays out the demo install
+# in <build>/install (scripts/install-demo.sh: converts the extract when needed) and plays the
+# German scenario (resources/scenarios/german.txt) on it: a destination typed in Vaduz, a logged
+# drive, a road closure received on the way and driven around, the arrival, the quit. Headless by
+# default; with --visible in the SDL2 window at 20 times real time (under xvfb-run -a when there
+# is no display). Leaves the frames, the texts said and the sounds in <build>/scenario/.
+#   bash scripts/main-job.sh [BUILD] [--visible]
 set -euo pipefail
-build="${1:-build/release}"
-extract=tools/data/osm/liechtenstein-2013-08-03.osm.pbf
-data="$build/extract"
-# A folder of another layout, a conversion cut short, or one older than the converter or the
-# build's advisor data is converted again.
-if [ ! -f "$data/kwa/Net.rd" ] || [ "$build/tools/osm2nav" -nt "$data/kwa/Net.rd" ] ||
-  [ -n "$(find "$build/demo" -newer "$data/kwa/Net.rd" -print -quit 2>/dev/null)" ]; then
-  rm -rf "$data"
-  "$build/tools/osm2nav" "$extract" "$data" --levels 3
+cd "$(dirname "$0")/.."
+build=build/release
+visible=0
+for argument in "$@"; do
+  case "$argument" in
+    --visible) visible=1 ;;
+    --*) echo "main-job.sh: unknown argument $argument" >&2; exit 2 ;;
+    *) build="$argument" ;;
+  esac
+done
+bash scripts/install-demo.sh "$build"
+out="$build/scenario"
+rm -rf "$out"
+command=("$build/install/navigator" "$build/install" --script resources/scenarios/german.txt
+  --out "$out")
+if [ "$visible" = 1 ]; then
+  command+=(--screen=visible:2 --speed 20)
+  if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    command=(xvfb-run -a "${command[@]}")
+  fi
 fi
-"$build/tools/advisordrive" "$data" --wav "$build/advisordrive-german.wav"
-# The GPS demo drive on the demo world: a route from the B12 onto the Hauptstrasse written as a
-# GPS demonstration file and replayed through the GPS manager, each matched position printed.
-"$build/tools/roadworld" tools/data/demo.world "$build/demoworld"
-"$build/tools/gpsdemo" "$build/demoworld/Demo.rid" "$build/demoworld/Demo.rd" 1.69584,7.1159 \
-  1.70791,7.1159 "$build/demoworld/GPSDemoFile.txt"
+"${command[@]}"
+echo "main-job.sh: the German scenario ran; frames, said.txt and sounds.wav are in $out"

@@ -197,6 +197,7 @@ void CNMapPage::PlaceViews() {
     if (m_view) {
         m_view->Show(area, page);
     }
+    ApplyKeptRoute();
     if (m_schematic) {
         m_schematic->Create(area, page);
     }
@@ -521,6 +522,11 @@ void CNMapPage::ShowRoute(const RouteRequestResult& result) {
     (void)ConnectServerEvents();
     m_initialRoute = true;
     ApplyRoute(result);
+    if (!m_routeShown && GetHwnd() == nullptr) {
+        // Shown before the page was made: the view takes it once it has its window.
+        m_keptRoute = std::make_unique<RouteRequestResult>(result);
+        m_keptRoute->route = GetRouteIterator(result);
+    }
     ApplyPreferences();
     (void)m_field.Update(result.length, result.travelTime);
     RefreshDistanceTexts();
@@ -773,6 +779,7 @@ void CNMapPage::OnRouteMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
 }
 
 void CNMapPage::ApplyRoute(const RouteRequestResult& result) {
+    m_keptRoute.reset();
     if (!m_initialRoute) {
         ScopedLock lock(&m_announceLock);
         if (six::RefCntPtr<IVoiceOutput> voice = GetVoiceOutput()) {
@@ -791,6 +798,15 @@ void CNMapPage::ApplyRoute(const RouteRequestResult& result) {
             m_schematic->SetCrossingPoint(point.x, point.y);
         }
     }
+}
+
+void CNMapPage::ApplyKeptRoute() {
+    if (!m_keptRoute) {
+        return;
+    }
+    const std::unique_ptr<RouteRequestResult> route = std::move(m_keptRoute);
+    m_initialRoute = true;
+    ApplyRoute(*route);
 }
 
 void CNMapPage::OnSay(UINT, WPARAM, LPARAM, LRESULT*, bool*) {

@@ -145,6 +145,8 @@ private:
     void PlaceViews();
     void RefreshDistanceTexts();
     void ApplyRoute(const RouteRequestResult& result);
+    // The route ShowRoute was given before the page had its window, once the view has one.
+    void ApplyKeptRoute();
     void EndDemonstrationDrive();
     void StartStreetBlockThread(std::int32_t metres);
     void JoinWorkers();
@@ -202,6 +204,8 @@ private:
 
     CritSect m_routeLock; // route and advice handed over to the user-interface thread
     std::unique_ptr<RouteRequestResult> m_pendingRoute;
+    // User-interface thread: a route shown before the map view could draw it.
+    std::unique_ptr<RouteRequestResult> m_keptRoute;
     AdvicePtr m_pendingAdvice;
     bool m_advicePosted = false;
 

@@ -8,6 +8,7 @@
 #include "app/startup/navapp.h"
 #include "app/startup/voicepointer.h"
 #include "positioning/nmeademowriter.h"
+#include "ui/gpsstatemonitor.h"
 #include "ui/windowbase.h"
 #include "utilities/usefulcode/apppaths.h"
 
@@ -15,6 +16,7 @@
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/messagebox.h"
 #include "platform/shell/dialogs.h"
+#include "platform/shell/process.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
 #include "platform/window/testdriver.h"
@@ -30,6 +32,8 @@ namespace {
 constexpr char kDriveFile[] = "GPSDemoFile.txt";
 // How far the clock moves while a wait is not met (stepped clock).
 constexpr std::uint64_t kWaitQuantumMs = 100;
+// The key code of a key press that carries a character (as an input panel types one).
+constexpr UINT kPacketKey = 0xE7;
 // Real milliseconds a paced run rests while a wait is not met.
 constexpr auto kPacedRest = std::chrono::milliseconds(5);
 
@@ -75,6 +79,7 @@ private:
     std::function<std::string()> m_afterInput;
     bool m_hasFailed = false;
     bool m_isVoiceWrapped = false;
+    int m_drives = 0; // the drive steps played
 };
 
 Runner::Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors)
@@ -98,6 +103,8 @@ void Runner::Fail(const ScenarioStep& step, const std::string& reason) {
 void Runner::Next() {
     ++m_next;
     m_isStepStarted = false;
+    if (m_next < m_script.steps.size())
+        m_watch.SetStep(m_script.steps[m_next].name);
 }
 
 void Runner::WrapVoice() {
@@ -151,10 +158,21 @@ void Runner::PlayStep(const ScenarioStep& step) {
     case ScenarioStepKind::Key:
         problem = Key(step);
         break;
-    case ScenarioStepKind::Text:
+    case ScenarioStepKind::Text: {
+        // Typed as the input panel types: each character a key press carrying it, so that the
+        // controls that follow key presses (the combo boxes' completion) see it too.
+        std::vector<platform::ScriptStep> input;
+        for (const char16_t character : step.text) {
+            input.push_back(platform::ScriptStep::Run([character] {
+                platform::InjectKey(kPacketKey, true);
+                platform::InjectChar(character);
+                platform::InjectKey(kPacketKey, false);
+            }));
+        }
         Next();
-        Arm({platform::ScriptStep::Type(step.text)});
+        Arm(std::move(input));
         return;
+    }
     case ScenarioStepKind::Clock: {
         const std::uint64_t moved = m_clock.Virtual().TickMs() - m_stepStartMs;
         if (moved >= step.ms) {
@@ -168,6 +186,7 @@ void Runner::PlayStep(const ScenarioStep& step) {
     case ScenarioStepKind::WaitPage:
     case ScenarioStepKind::WaitText:
     case ScenarioStepKind::WaitSaid:
+    case ScenarioStepKind::WaitFix:
         problem = Wait(step);
         break;
     case ScenarioStepKind::Frame:
@@ -238,6 +257,9 @@ bool Runner::IsMet(const ScenarioStep& step, std::string& seen) const {
     case ScenarioStepKind::WaitText:
         seen = "no shown window has the text";
         return IsTextShown(step.text);
+    case ScenarioStepKind::WaitFix:
+        seen = "the GPS state has no fix";
+        return GpsStateMonitor::Instance().GetFixClass() == 2; // a usable fix
     default: {
         const std::vector<std::u16string> said = m_said->Texts();
         seen = said.empty() ? "nothing was said"
@@ -256,6 +278,9 @@ std::string Runner::Wait(const ScenarioStep& step) {
     const std::uint64_t waited = m_clock.Virtual().TickMs() - m_stepStartMs;
     if (waited >= step.ms)
         return seen + " after " + std::to_string(waited) + " ms";
+    // The receiver's threads run in real time: a stepped clock gives them a moment each step.
+    if (step.kind == ScenarioStepKind::WaitFix && !m_clock.IsPaced())
+        std::this_thread::sleep_for(kPacedRest);
     MoveClock(std::min(step.ms - waited, kWaitQuantumMs));
     return {};
 }
@@ -275,11 +300,16 @@ std::string Runner::Drive() {
     HWND page = ActiveWindow();
     if (SectionOf(page) != u"CNMapPage")
         return "the map page is not shown";
-    NmeaDemoWriter writer(kDriveFile, *route);
+    // The replay keeps the file it reads open: a later drive writes a file of its own.
+    std::string file = kDriveFile;
+    if (m_drives > 0)
+        file.insert(file.rfind('.'), std::to_string(m_drives + 1));
+    NmeaDemoWriter writer(file, *route);
     if (writer.Write() != 0)
-        return std::string("the route cannot be written as ") + kDriveFile;
+        return "the route cannot be written as " + file;
+    ++m_drives;
     const std::size_t asked = platform::RecordedOpenFileRequests().size();
-    platform::PushOpenFileAnswer(std::u16string(kDriveFile, kDriveFile + sizeof(kDriveFile) - 1));
+    platform::PushOpenFileAnswer(std::u16string(file.begin(), file.end()));
     m_afterInput = [this, asked]() -> std::string {
         if (platform::RecordedOpenFileRequests().size() == asked) {
             platform::ClearOpenFileDialogs();
@@ -302,6 +332,19 @@ bool Runner::WriteOutputs() {
         (void)std::fprintf(m_errors, "navigator: cannot write %s\n", kSaidTextsFile);
         isWritten = false;
     }
+    std::string launched;
+    for (const platform::ProcessLaunch& launch : platform::RecordedProcessLaunches())
+        launched += Narrow(launch.imageName) + '\t' + Narrow(launch.commandLine) + '\n';
+    for (const auto& [name, text] : {std::pair{kRoutesFile, FormatRoutes(m_watch.Routes())},
+                                     std::pair{kLaunchesFile, launched}}) {
+        std::ofstream file(m_options.outFolder / name, std::ios::binary);
+        file << text;
+        file.close();
+        if (!file) {
+            (void)std::fprintf(m_errors, "navigator: cannot write %s\n", name);
+            isWritten = false;
+        }
+    }
     std::size_t skipped = 0;
     const std::vector<std::uint8_t> wave = EncodeSounds(platform::RecordedSounds(), skipped);
     if (skipped > 0) {
@@ -323,6 +366,9 @@ int Runner::Run() {
     platform::ClearRecordedSounds();
     platform::ClearRecordedMessageBoxes();
     platform::ClearOpenFileDialogs();
+    platform::ClearRecordedProcessLaunches();
+    if (!m_script.steps.empty())
+        m_watch.SetStep(m_script.steps.front().name);
     Arm();
     const int result = m_clock.Run([] { return WinMain(nullptr, nullptr, nullptr, 1); });
     m_watch.Forget();

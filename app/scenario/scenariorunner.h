@@ -19,6 +19,9 @@ struct ScenarioOptions {
 // Files the runner writes into the out folder besides the frames ("<name>.png").
 inline constexpr char kSaidTextsFile[] = "said.txt"; // one text given to the voice a line, UTF-8
 inline constexpr char kSoundsFile[] = "sounds.wav";  // every sound played, one after another
+inline constexpr char kRoutesFile[] = "routes.txt";  // every route event (FormatRoutes)
+// Every program the run asked to start, one a line: the program, a tab, its command line (UTF-8).
+inline constexpr char kLaunchesFile[] = "launches.txt";
 
 // Exit codes of a run.
 enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };

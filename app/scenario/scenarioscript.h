@@ -13,6 +13,7 @@ enum class ScenarioStepKind {
     WaitPage,   // text: screen section of the active window; ms: limit
     WaitText,   // text: a shown window's or dialog item's text; ms: limit
     WaitSaid,   // text: a text the voice was given; ms: limit
+    WaitFix,    // ms: limit
     Tap,        // id: control or dialog button of the active window
     Key,        // id: virtual key; modifier: VK_CONTROL, VK_SHIFT or 0
     Text,       // text: characters typed into the focus window

@@ -1,5 +1,9 @@
 #include "app/scenario/scenariowatch.h"
 
+#include "routing/routeiterator.h"
+
+#include <cstdio>
+
 namespace {
 
 // The replay's pace: one fix a second of the clock.
@@ -9,6 +13,33 @@ constexpr auto kFixWait = std::chrono::milliseconds(200);
 constexpr int kMaxMissedFixes = 3;
 
 } // namespace
+
+std::string FormatRoutes(const std::vector<ReportedRoute>& routes) {
+    const auto point = [](float x, float y) {
+        char text[48];
+        (void)std::snprintf(text, sizeof text, "%.6f,%.6f", static_cast<double>(x),
+                            static_cast<double>(y));
+        return std::string(text);
+    };
+    std::string out;
+    for (const ReportedRoute& route : routes) {
+        out += route.step + '\t' + std::to_string(route.status) + '\t' +
+               std::to_string(route.length) + '\t';
+        if (!route.records.empty()) {
+            const RouteRecord& last = route.records.back();
+            out += last.polyline.empty() ? point(last.x, last.y)
+                                         : point(last.polyline.back().x, last.polyline.back().y);
+        }
+        out += '\t';
+        for (std::size_t i = 0; i < route.records.size(); ++i) {
+            const RouteRecord& record = route.records[i];
+            out += (i == 0 ? "" : ";") + std::to_string(record.linkId) + ',' +
+                   point(record.x, record.y) + ',' + std::to_string(record.length);
+        }
+        out += '\n';
+    }
+    return out;
+}
 
 void ScenarioWatch::Watch(Onboard::IOnboardServer* server) {
     if (server == nullptr || server == m_server)
@@ -30,8 +61,27 @@ std::optional<RouteRequestResult> ScenarioWatch::CurrentRoute() const {
     return m_route;
 }
 
-void ScenarioWatch::OnRoute(const RouteRequestResult* result) {
+void ScenarioWatch::SetStep(const std::string& name) {
     std::lock_guard lock(m_mutex);
+    m_step = name;
+}
+
+std::vector<ReportedRoute> ScenarioWatch::Routes() const {
+    std::lock_guard lock(m_mutex);
+    return m_routes;
+}
+
+void ScenarioWatch::OnRoute(const RouteRequestResult* result) {
+    ReportedRoute reported;
+    if (result != nullptr) {
+        reported.status = result->status;
+        reported.length = result->length;
+        for (RouteIteratorPtr it = GetRouteIterator(*result); it && it->IsValid(); it->Next())
+            reported.records.push_back(it->Current());
+    }
+    std::lock_guard lock(m_mutex);
+    reported.step = m_step;
+    m_routes.push_back(std::move(reported));
     if (result != nullptr && result->status == routestatus::kFound && result->route)
         m_route = *result;
     else

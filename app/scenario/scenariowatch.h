@@ -11,6 +11,22 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
+
+// A route event of the server as the run saw it: the step it came in, its status and records.
+struct ReportedRoute {
+    std::string step;
+    std::uint32_t status = 0;
+    std::int32_t length = 0;
+    std::vector<RouteRecord> records;
+};
+
+// The routes as the run's "routes.txt" holds them, one a line, fields separated by tabs: the
+// step, the status, the length in metres, the end (longitude,latitude: the last record's last
+// point, else where it is entered; empty without records) and the records, each
+// "link,longitude,latitude,metres", separated by ";".
+[[nodiscard]] std::string FormatRoutes(const std::vector<ReportedRoute>& routes);
 
 class ScenarioWatch {
 public:
@@ -19,6 +35,10 @@ public:
     void Watch(Onboard::IOnboardServer* server);
     // Drops the route kept (when the program has ended).
     void Forget();
+    // Names the step the following route events are reported under.
+    void SetStep(const std::string& name);
+    // Every route event since the run began, oldest first.
+    [[nodiscard]] std::vector<ReportedRoute> Routes() const;
     // The newest route the server reported, when it was found.
     [[nodiscard]] std::optional<RouteRequestResult> CurrentRoute() const;
     // From now on the stepped clock waits for the replay's fixes.
@@ -38,6 +58,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_positionArrived;
     std::optional<RouteRequestResult> m_route;
+    std::vector<ReportedRoute> m_routes;
+    std::string m_step;
     std::uint64_t m_positions = 0;
     // User-interface thread only.
     Onboard::IOnboardServer* m_server = nullptr;

@@ -85,6 +85,13 @@ HDC MakeDc(State& state, Window* window, const RECT* paintBox) {
         if ((window->style & WS_CLIPSIBLINGS) != 0 || window->parent == nullptr) {
             AddHigherSiblings(state, *window, target.origin, target.excluded);
         }
+        // A child draws under what covers its parents as well: the top-level windows above its
+        // own, and the siblings above each parent that clips them.
+        for (const Window* up = Find(state, window->parent); up != nullptr;
+             up = Find(state, up->parent)) {
+            if ((up->style & WS_CLIPSIBLINGS) != 0 || up->parent == nullptr)
+                AddHigherSiblings(state, *up, target.origin, target.excluded);
+        }
     }
     DcTable& table = Dcs();
     const std::uintptr_t handle = table.next++;

@@ -322,6 +322,29 @@ TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
     }
 }
 
+// The mode shows the route before the page has its window, and the server's route event came
+// before the page listened: the view takes the route once the page is made, and advice speaks.
+TEST_F(NavMapPageTest, ARouteShownBeforeThePageIsMadeIsGuided) {
+    m_page = std::make_unique<CNMapPage>(&m_mode, m_server, m_facade);
+    const GeoPoint a = MapPointToDegrees(m_town.GetCentre());
+    const GeoPoint b{a.x + 0.002f, a.y};
+    RouteRequestResult result(routestatus::kFound);
+    result.route =
+        std::make_shared<ScriptedRoute>(std::vector<RouteRecord>{ScriptedRecord(a, 1, {a, b})});
+    result.length = 1000;
+    m_page->ShowRoute(result);
+    ShowPageWindow(m_page->GetPageHandle(), true);
+    m_driver.RunUntilIdle();
+    EXPECT_TRUE(m_page->GetMapView()->HasRoute());
+    std::thread worker([&] {
+        m_server->AdviceEvent.Emit(AdvicePtr(new StepAdvice({u"Au", u"[TurnLeft]"})));
+    });
+    worker.join();
+    RunUntil([&] { return !m_voice->Calls().empty(); });
+    EXPECT_EQ(m_voice->Calls(), (std::vector<std::u16string>{u"Say([TurnLeft])"}));
+    EXPECT_EQ(Text(CNMapPage::kNextStreetId), u"Au");
+}
+
 TEST_F(NavMapPageTest, TheAnnouncementKeyStopsAndSpeaksAgain) {
     OpenWithRoute();
     m_scripted->current = AdvicePtr(new StepAdvice({u"Au", u"[Again]@"}));

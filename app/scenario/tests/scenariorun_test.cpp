@@ -155,6 +155,9 @@ TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
          "step \"look\" (line 2) failed: wait page NavigPage 2000: the active window is Screen "
          "after 2000 ms\n",
          true},
+        {"step gps\nwait page Screen\nwait fix 1000\n", 1,
+         "step \"gps\" (line 3) failed: wait fix 1000: the GPS state has no fix after 1000 ms\n",
+         true},
         {"step route\nwait page Screen\ndrive\n", 1,
          "step \"route\" (line 3) failed: drive: the server has no route\n", true},
         {"wait page Screen\ntap 999\n", 1,

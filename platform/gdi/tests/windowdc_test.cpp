@@ -94,6 +94,50 @@ TEST(WindowDc, ClipSiblings) {
     }
 }
 
+// A child draws under the windows that cover its parent: a top-level window above the parent's
+// own, and the siblings above a parent that clips them; a parent that does not clip its siblings
+// lets its child draw over them.
+TEST(WindowDc, ChildClippedByWhatCoversItsParent) {
+    platform::SetScreenSize(40, 30);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = Plain;
+    windowClass.lpszClassName = u"GdiCovered";
+    RegisterClassW(&windowClass);
+    const struct {
+        bool isTopLevel;  // the covered parent and its cover are top-level windows
+        DWORD parentClip; // the covered parent's style when it is a child
+        COLORREF covered; // what the screen shows where the cover lies over the child
+    } cases[] = {{true, 0, kWhite}, {false, WS_CLIPSIBLINGS, kWhite}, {false, 0, kBlack}};
+    for (const auto& c : cases) {
+        HWND root = c.isTopLevel ? nullptr
+                                 : CreateWindowExW(0, u"GdiCovered", u"", WS_POPUP | WS_VISIBLE, 0,
+                                                   0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+        const DWORD kind = c.isTopLevel ? WS_POPUP : WS_CHILD | c.parentClip;
+        HWND lower = CreateWindowExW(0, u"GdiCovered", u"", kind | WS_VISIBLE, 0, 0, 20, 20, root,
+                                     nullptr, nullptr, nullptr);
+        HWND child = CreateWindowExW(0, u"GdiCovered", u"", WS_CHILD | WS_VISIBLE, 0, 0, 20, 20,
+                                     lower, nullptr, nullptr, nullptr);
+        HWND upper = CreateWindowExW(0, u"GdiCovered", u"",
+                                     (c.isTopLevel ? WS_POPUP : WS_CHILD) | WS_VISIBLE, 10, 10, 20,
+                                     20, root, nullptr, nullptr, nullptr);
+        const RECT all{0, 0, 20, 20};
+        HDC upperDc = GetDC(upper);
+        FillRect(upperDc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        ReleaseDC(upper, upperDc);
+        HDC childDc = GetDC(child);
+        FillRect(childDc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(child, childDc);
+        HDC screen = GetDC(nullptr);
+        EXPECT_EQ(GetPixel(screen, 5, 5), kBlack) << c.isTopLevel << c.parentClip;
+        EXPECT_EQ(GetPixel(screen, 15, 15), c.covered) << c.isTopLevel << c.parentClip;
+        ReleaseDC(nullptr, screen);
+        DestroyWindow(upper);
+        DestroyWindow(lower);
+        if (root != nullptr)
+            DestroyWindow(root);
+    }
+}
+
 // The default WM_ERASEBKGND fills the client area with the class brush; a class without one
 // leaves the screen as it was.
 TEST(WindowDc, EraseWithClassBrush) {

@@ -1,0 +1,27 @@
+# The German scenario (resources/scenarios/german.txt) played headless by the navigator program
+# on the demo install around the converted extract, its checks by step; also under the
+# sanitizers and, for its drive and re-route, ThreadSanitizer. The out folder is kept in
+# <build>/tools/scenario-german as the run's artefacts.
+if(TARGET demoinstall AND TARGET navigator)
+  nav_extract_test(osmscenario_test THREADED SUITE ExtractScenario
+    DEPENDS demoinstall osm2nav_convert retrievalengine_engine testdata platform_kernel)
+  if(TARGET osmscenario_test)
+    if(NAV_DEMO_DATA_DIR)
+      target_compile_definitions(osmscenario_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
+    else()
+      target_compile_definitions(osmscenario_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
+    endif()
+    target_compile_definitions(osmscenario_test PRIVATE
+      NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
+      NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+      NAV_SCENARIO_OUT="${CMAKE_CURRENT_BINARY_DIR}/scenario-german"
+      NAV_SCENARIO_GOLDEN_DIR="${CMAKE_CURRENT_LIST_DIR}/osmtests/golden"
+      NAV_NAVIGATOR_PROGRAM="$<TARGET_FILE:navigator>")
+    foreach(generated navigator advisor_demo_data junctionview_demo_data language_bundles
+                      poi_categories skin_pictures)
+      if(TARGET ${generated})
+        add_dependencies(osmscenario_test ${generated})
+      endif()
+    endforeach()
+  endif()
+endif()
