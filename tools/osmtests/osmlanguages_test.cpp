@@ -152,11 +152,10 @@ TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArch
         text.replace(at, 10, "Language=" + std::to_string(c.language));
         std::ofstream(settings, std::ios::binary | std::ios::trunc) << text;
 
-        const LanguageRun run =
-            RunInstalledNavigator(root,
-                                  fs::path(NAV_SOURCE_DIR) / "app" / "scenario" / "scripts" /
-                                      (std::string(c.name) + ".txt"),
-                                  out);
+        const LanguageRun run = RunInstalledNavigator(
+            root,
+            fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / (std::string(c.name) + ".txt"),
+            out);
         EXPECT_EQ(run.exitCode, 0) << run.errors;
         EXPECT_TRUE(testdata::PngFileMatchesGolden(out / "main-menu.png",
                                                    fs::path(NAV_SOURCE_DIR) / "app" / "scenario",
