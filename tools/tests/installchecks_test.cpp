@@ -1,7 +1,7 @@
 // Checks of what the demo install takes from the source resources: the six language sources
 // against German's, the voice script against every phrase key the program and the advisor's
 // configuration speak, the page layout against every page and dialog, and the captions of the
-// pages' buttons and labels against their rectangles.
+// pages' and dialogs' titles, buttons and labels against their rectangles.
 #include "testdata/tempdir.h"
 
 #include "platform/gdi/gdi.h"
@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -196,87 +197,403 @@ std::vector<int> LayoutNumbers(const std::string& value) {
     return numbers;
 }
 
-// Width in pixels of text in the font every page gives its buttons and labels ("Arial",
-// character height 11, bold, antialiased; not scaled with the page).
-int CaptionWidth(const std::u16string& text) {
-    LOGFONTW description{};
-    description.lfHeight = -11;
-    description.lfWeight = 700;
-    description.lfQuality = 4;
-    const std::u16string face = u"Arial";
-    std::copy(face.begin(), face.end(), description.lfFaceName);
-    HFONT font = CreateFontIndirectW(&description);
+// How a caption is drawn, which gives its font, its indent and whether its rectangle scales with
+// the screen.
+enum class CaptionKind {
+    kButton,       // text face (kinds 1, 2): "Arial" 11 bold, 16 pixels in, rectangle scaled
+    kLabel,        // page label: the same font from the left edge, rectangle scaled
+    kPageTitle,    // page title ("Status"): "Arial" bold as high as the scaled rectangle
+    kMenuTitle,    // main menu title: "Arial" bold 2 pixels less than the scaled rectangle
+    kDialogButton, // dialog text face: the DC's own font, 16 pixels in, rectangle not scaled
+    kDialogLabel,  // dialog text: the DC's own font from the left edge, rectangle not scaled
+    kLeftOut,      // not measured: the reason says why
+};
+
+// Width in pixels of text in a bold "Arial" of the character height (negative: character
+// height, as LOGFONTW takes it), or in the DC's own font when height is 0.
+int CaptionWidth(const std::u16string& text, int height) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font);
+    HFONT font = nullptr;
+    HGDIOBJ old = nullptr;
+    if (height != 0) {
+        LOGFONTW description{};
+        description.lfHeight = height;
+        description.lfWeight = 700;
+        description.lfQuality = 4;
+        const std::u16string face = u"Arial";
+        std::copy(face.begin(), face.end(), description.lfFaceName);
+        font = CreateFontIndirectW(&description);
+        old = SelectObject(dc, font);
+    }
     SIZE size{};
     const BOOL measured =
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
+    if (font != nullptr) {
+        SelectObject(dc, old);
+        DeleteObject(font);
+    }
     DeleteDC(dc);
-    DeleteObject(font);
     EXPECT_TRUE(measured) << platform::Utf16ToUtf8(text);
     return size.cx;
 }
 
-TEST(InstallChecks, EveryCaptionFitsItsRectangleAtBothScreenSizesInEveryLanguage) {
-    // Text-face buttons draw their caption 16 pixels in from the left; labels from the left edge.
-    constexpr int kButton = 16;
-    constexpr int kLabel = 0;
-    const struct {
-        const char* section;
-        const char* entry;
-        UINT text;
-        int indent;
-    } captions[] = {
-        {"CNMapPage", "Stop", 583, kButton},
-        {"CNMapPage", "BlockStreet", 1121, kButton},
-        {"CNMapPage", "Logging", 1122, kButton},
-        {"CNMapPage", "DistBtnTxt", 554, kLabel},
-        {"CNMapPage", "DistBtnTxt", 557, kLabel},
-        {"CNMapPage", "DistBtnTxt", 555, kLabel},
+// A layout coordinate at the scale: the float product plus 0.5, truncated (as the layout does).
+int ScaledCoordinate(int value, float scale) {
+    return static_cast<int>(
+        std::floor(static_cast<double>(static_cast<float>(value) * scale) + 0.5));
+}
+
+const char* const kNoBundleString = "the bundles hold no such string: nothing is drawn";
+
+struct CaptionRow {
+    const char* section;
+    const char* entry;
+    UINT text;
+    CaptionKind kind;
+    const char* leftOutBecause = nullptr;
+};
+
+// Every layout entry that shows a text of the bundles, with the string the program gives it (an
+// entry showing one of several strings has a row for each); and every entry the layout gives a
+// text face (kinds 1 and 2), measured or left out with the reason.
+std::vector<CaptionRow> CaptionRows() {
+    using enum CaptionKind;
+    const char* const wraps = "wraps over the lines of its rectangle on purpose";
+    const char* const fixedOk = "shows the fixed \"O.K.\", not a text of the bundles";
+    const char* const noText = "a picture face (kind 0): the text is never drawn";
+    const char* const filledIn = "names are put into its placeholders: its width is not fixed";
+    return {
+        {"Screen", "RealTitle", 470, kMenuTitle},
+        {"Screen", "RealDataset", 585, kButton},
+        {"Screen", "RealNavig", 420, kButton},
+        {"Screen", "RealMap", 430, kButton},
+        {"Screen", "RealMovingMap", 1102, kButton},
+        {"Screen", "RealPref", 440, kButton},
+        {"Screen", "RealHelp", 450, kButton},
+        {"Screen", "RealQuit", 460, kButton},
+        {"TMCDlg", "Status", 1148, kPageTitle},
+        {"TMCDlg", "Title", 1188, kLabel},
+        {"TMCDlg", "Cancel", 1187, kButton},
+        {"TMCDlg", "OK", 1047, kButton},
+        {"ListDlg", "Status", 420, kPageTitle},
+        {"ListDlg", "Status", 431, kPageTitle},
+        {"ListDlg", "Title", 1128, kLeftOut, filledIn},
+        {"ListDlg", "Title", 1129, kLeftOut, filledIn},
+        {"ListDlg", "Cancel", 1130, kButton},
+        {"ListDlg", "OK", 1047, kButton},
+        {"AddressPage", "Status", 420, kPageTitle},
+        {"AddressPage", "Status", 431, kPageTitle},
+        {"AddressPage", "Title", 103, kLabel},
+        {"AddressPage", "Title", 521, kLabel},
+        {"AddressPage", "Title", 525, kLabel},
+        {"AddressPage", "Delete", 528, kButton},
+        {"AddressPage", "Cancel", 320, kButton},
+        {"AddressPage", "OK", 1047, kButton},
+        {"ExtContactDlg", "Status", 420, kPageTitle},
+        {"ExtContactDlg", "Status", 431, kPageTitle},
+        {"ExtContactDlg", "Title", 1110, kLabel},
+        {"ExtContactDlg", "Cancel", 320, kButton},
+        {"ExtContactDlg", "OK", 1047, kButton},
+        {"NavOptPage", "Status", 420, kPageTitle},
+        {"NavOptPage", "RoutingOptions", 1023, kLabel},
+        {"NavOptPage", "statTextDynamicRoute", 1131, kButton},
+        {"NavOptPage", "statTextQuickest", 579, kButton},
+        {"NavOptPage", "statTextShortest", 580, kButton},
+        {"NavOptPage", "OptPossible", 1100, kLabel},
+        {"NavOptPage", "UseHighWays", 563, kButton},
+        {"NavOptPage", "UseFerries", 564, kButton},
+        {"NavOptPage", "UseMaudStreets", 565, kButton},
+        {"NavOptPage", "Cancel", 320, kButton},
+        {"NavOptPage", "MainMenu", 561, kButton},
+        {"NavOptPage", "NavStart", 501, kButton},
+        {"RouteOptPage", "Status", 560, kPageTitle},
+        {"RouteOptPage", "RoutingOptions", 1023, kLabel},
+        {"RouteOptPage", "statTextDynamicRoute", 1131, kButton},
+        {"RouteOptPage", "statTextQuickest", 579, kButton},
+        {"RouteOptPage", "statTextShortest", 580, kButton},
+        {"RouteOptPage", "OptPossible", 1100, kLabel},
+        {"RouteOptPage", "UseHighWays", 563, kButton},
+        {"RouteOptPage", "UseFerries", 564, kButton},
+        {"RouteOptPage", "UseMaudStreets", 565, kButton},
+        {"RouteOptPage", "Cancel", 320, kButton},
+        {"RouteOptPage", "MainMenu", 561, kButton},
+        {"RouteOptPage", "ShowInMap", 562, kButton},
+        {"NavigPage", "Status", 551, kPageTitle},
+        {"NavigPage", "ShowMap", 1026, kLabel},
+        {"NavigPage", "StaticYesArrow", 547, kButton},
+        {"NavigPage", "StaticNoArrow", 548, kButton},
+        {"NavigPage", "ShowNorth", 1025, kLabel},
+        {"NavigPage", "StaticYesNorth", 549, kButton},
+        {"NavigPage", "StaticNoNorth", 550, kButton},
+        {"NavigPage", "Points", 590, kLabel},
+        {"NavigPage", "StaticYesPoi", 545, kButton},
+        {"NavigPage", "StaticNoPoi", 546, kButton},
+        {"NavigPage", "ShowStreetNames", 1105, kLabel},
+        {"NavigPage", "StaticYesStreetInMap", 1103, kButton},
+        {"NavigPage", "StaticNoStreetInMap", 1104, kButton},
+        {"NavigPage", "Ok", 542, kButton},
+        {"NavigPage", "Cancel", 320, kButton},
+        {"MapPage", "Status", 551, kPageTitle},
+        {"MapPage", "Points", 590, kLabel},
+        {"MapPage", "statTextYesPoi", 545, kButton},
+        {"MapPage", "statTextNoPoi", 546, kButton},
+        {"MapPage", "Ok", 542, kButton},
+        {"MapPage", "Cancel", 320, kButton},
+        {"GpsConf", "Status", 551, kPageTitle},
+        {"GpsConf", "Choose port", 589, kLabel},
+        {"GpsConf", "statTMCReceiver", 1190, kButton},
+        {"GpsConf", "Ok", 542, kButton},
+        {"GpsConf", "Cancel", 320, kButton},
+        {"LogPage", "Status", 551, kPageTitle},
+        {"LogPage", "AutoStartLog", 1173, kLabel},
+        {"LogPage", "UseLogNav", 1174, kButton},
+        {"LogPage", "UseLogMoveMap", 1175, kButton},
+        {"LogPage", "Ok", 542, kButton},
+        {"LogPage", "Cancel", 320, kButton},
+        {"VolCntr", "Status", 551, kPageTitle},
+        {"VolCntr", "Loudness", 1206, kLabel},
+        {"VolCntr", "TurnUp", 1199, kLeftOut, noText},
+        {"VolCntr", "TurnDown", 1201, kLeftOut, noText},
+        {"VolCntr", "Ok", 542, kButton},
+        {"VolCntr", "Cancel", 320, kButton},
+        {"FormatPage", "Status", 551, kPageTitle},
+        {"FormatPage", "StaticUnitLength", 1220, kLabel},
+        {"FormatPage", "StaticKilometres", 1215, kButton},
+        {"FormatPage", "StaticMiles", 1216, kButton},
+        {"FormatPage", "StaticTimeFormat", 1221, kLabel},
+        {"FormatPage", "Static12h", 1217, kButton},
+        {"FormatPage", "Static24h", 1218, kButton},
+        {"FormatPage", "Ok", 542, kButton},
+        {"FormatPage", "Cancel", 320, kButton},
+        {"NavigMainPage", "Status", 420, kPageTitle},
+        {"NavigMainPage", "CountryStatic", 1214, kLabel},
+        {"NavigMainPage", "CityStatic", 586, kLabel},
+        {"NavigMainPage", "TypeStatic", 587, kLabel},
+        {"NavigMainPage", "StreetStatic", 588, kLabel},
+        {"NavigMainPage", "HNumStatic", 592, kLabel},
+        {"NavigMainPage", "Recent", 503, kButton},
+        {"NavigMainPage", "Personal", 522, kButton},
+        {"NavigMainPage", "MapSpec", 526, kButton},
+        {"NavigMainPage", "SaveAs", 582, kButton},
+        {"NavigMainPage", "ExtContact", 1110, kButton},
+        {"NavigMainPage", "Ziel", 593, kLabel},
+        {"NavigMainPage", "Finish", 501, kButton},
+        {"NavigMainPage", "ShowOnMap", 552, kButton},
+        {"NavigMainPage", "Cancel", 470, kButton},
+        {"TourMainPage", "Status", 431, kPageTitle},
+        {"TourMainPage", "CountryStatic", 1214, kLabel},
+        {"TourMainPage", "CityStatic", 586, kLabel},
+        {"TourMainPage", "TypeStatic", 587, kLabel},
+        {"TourMainPage", "StreetStatic", 588, kLabel},
+        {"TourMainPage", "HNumStatic", 592, kLabel},
+        {"TourMainPage", "Recent", 503, kButton},
+        {"TourMainPage", "Personal", 522, kButton},
+        {"TourMainPage", "MapSpec", 526, kButton},
+        {"TourMainPage", "SaveAs", 582, kButton},
+        {"TourMainPage", "ExtContact", 1110, kButton},
+        {"TourMainPage", "Ziel", 593, kLabel},
+        {"TourMainPage", "TakeOn", 473, kButton},
+        {"TourMainPage", "CurrentPos", 1109, kButton},
+        {"TourMainPage", "ShowOnMap", 552, kButton},
+        {"TourMainPage", "Cancel", 320, kButton},
+        {"NavShowPage", "Status", 420, kPageTitle},
+        {"NavShowPage", "Status", 431, kPageTitle},
         {"NavShowPage", "StartNavigation", 501, kButton},
         {"NavShowPage", "Cancel", 320, kButton},
+        {"MapListDlg", "Status", 585, kPageTitle},
+        {"MapListDlg", "Cancel", 320, kButton},
+        {"MapListDlg", "OK", 1047, kButton},
+        {"RouteCalcPage", "Status", 560, kPageTitle},
         {"RouteCalcPage", "Dist", 554, kLabel},
         {"RouteCalcPage", "Duration", 557, kLabel},
         {"RouteCalcPage", "ShowRouteList", 1108, kButton},
         {"RouteCalcPage", "Cancel", 320, kButton},
         {"RouteCalcPage", "MainMenu", 561, kButton},
+        {"MovingMap", "Status", 1102, kPageTitle},
         {"MovingMap", "Logging", 1122, kButton},
         {"MovingMap", "Cancel", 320, kButton},
+        {"TourList", "Status", 431, kPageTitle},
+        {"TourList", "Title", 471, kLabel},
+        {"TourList", "MoveUp", 1111, kLeftOut, "an arrow picture; its caption is not shown"},
+        {"TourList", "MoveDown", 1113, kLeftOut, "an arrow picture; its caption is not shown"},
+        {"TourList", "Calculate", 581, kButton},
+        {"TourList", "NavStart", 501, kButton},
+        {"TourList", "Input", 472, kButton},
+        {"TourList", "Delete", 528, kButton},
+        {"TourList", "DeleteAll", 1119, kButton},
+        {"TourList", "MainMenu", 561, kButton},
+        {"CNMapPage", "DistBtnTxt", 554, kLabel},
+        {"CNMapPage", "DistBtnTxt", 557, kLabel},
+        {"CNMapPage", "DistBtnTxt", 555, kLabel},
+        {"CNMapPage", "BlockStreet", 1121, kButton},
+        {"CNMapPage", "Logging", 1122, kButton},
+        {"CNMapPage", "Stop", 583, kButton},
+        {"RouteList", "Status", 420, kPageTitle},
+        {"RouteList", "Status", 431, kPageTitle},
+        {"RouteList", "Title", 1106, kLabel},
+        {"RouteList", "ShowMap", 1107, kButton},
+        {"RouteList", "StartNavigation", 501, kButton},
+        {"RouteList", "StartSimulation", 1096, kButton},
+        {"RouteList", "Cancel", 320, kButton},
+        {"RouteList", "MainMenu", 561, kButton},
+        {"GpsSimulationDlg", "Msg", 558, kLeftOut, wraps},
+        {"GpsSimulationDlg", "Cancel", 320, kDialogButton},
+        {"GpsSimulationDlg", "OK", 1, kLeftOut, fixedOk},
+        {"MsgBox", "Msg", 532, kLeftOut, wraps},
+        {"MsgBox", "OK", 1, kLeftOut, fixedOk},
+        {"NoDatasetsMsgBox", "Msg", 594, kLeftOut, wraps},
+        {"NoDatasetsMsgBox", "OK", 1, kLeftOut, fixedOk},
+        {"ConvExcelInfo", "OK", 1, kLeftOut, fixedOk},
+        {"DestSavedMsgBox", "OK", 1, kLeftOut, fixedOk},
+        {"YesNoDlg", "Yes", 538, kLeftOut, kNoBundleString},
+        {"YesNoDlg", "No", 539, kLeftOut, kNoBundleString},
+        {"StopNavigDlg", "Msg2", 992, kLeftOut, wraps},
+        {"StopNavigDlg", "Continue", 535, kDialogButton},
+        {"StopNavigDlg", "Menu", 470, kDialogButton},
+        {"StopNavigDlg", "Map", 430, kDialogButton},
+        {"StopNavigDlg", "NewDest", 534, kDialogButton},
+        {"StopNavigDlg", "NextDest", 1150, kDialogButton},
+        {"DestNotFoundMsgBox", "Continue", 1067, kLeftOut, wraps},
+        {"DestNotFoundMsgBox", "Back", 1068, kDialogButton},
+        {"DestNotFoundMsgBox", "ShowMap", 1069, kDialogButton},
+        {"StopLogDlg", "OK", 1, kLeftOut, fixedOk},
+        {"StopLogDlg", "Cancel", 320, kDialogButton},
+        {"NavWithoutGPSDlg", "Msg", 1209, kLeftOut, wraps},
+        {"NavWithoutGPSDlg", "Cancel", 320, kDialogButton},
+        {"ValueDlg", "Cancel", 320, kDialogButton},
+        {"ValueDlg", "OK", 1, kLeftOut, fixedOk},
+        {"ValueDlg1", "Continue", 1067, kLeftOut, wraps},
+        {"ValueDlg1", "StopLog", 1124, kDialogButton},
+        {"ValueDlg1", "EnterCheck", 1125, kDialogButton},
+        {"ValueDlg1", "Cancel", 320, kDialogButton},
+        {"StreetBlockDlg", "UP", 978, kLeftOut, kNoBundleString},
+        {"StreetBlockDlg", "DOWN", 982, kLeftOut, kNoBundleString},
+        {"StreetBlockDlg", "Cancel", 320, kDialogButton},
+        {"StreetBlockDlg", "OK", 1, kLeftOut, fixedOk},
+        {"ProgressDlg", "Desc", 531, kLeftOut, kNoBundleString},
+        {"ProgressDlg", "Desc", 1188, kDialogLabel},
+        {"GpsDlg", "GMT", 568, kLeftOut, kNoBundleString},
+        {"GpsDlg", "LONGITUDE", 569, kLeftOut, kNoBundleString},
+        {"GpsDlg", "LATITUDE", 570, kLeftOut, kNoBundleString},
+        {"GpsDlg", "Satelites", 529, kLeftOut, kNoBundleString},
+        {"GpsDlg", "H-DOP", 571, kLeftOut, kNoBundleString},
+        {"GpsDlg", "QUALITY", 572, kLeftOut, kNoBundleString},
+        {"GpsDlg", "OK", 1, kLeftOut, fixedOk},
+        {"VersionDlg", "TITLE", 600, kLeftOut, kNoBundleString},
+        {"VersionDlg", "VERSION", 596, kLeftOut, kNoBundleString},
+        {"VersionDlg", "BUILD", 597, kLeftOut, kNoBundleString},
+        {"VersionDlg", "DATE", 598, kLeftOut, kNoBundleString},
+        {"VersionDlg", "COPYRIGHT", 599, kLeftOut, wraps},
+        {"VersionDlg", "OK", 1, kLeftOut, fixedOk},
     };
-    // The screen sizes of the device and of the tests; the frames' font and the installed one.
+}
+
+// The room in pixels a caption has at the scale, and the height of the font it is measured in
+// (negative: character height; 0: the DC's own font).
+struct CaptionRoom {
+    int width;
+    int fontHeight;
+};
+
+CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, float scaleX, float scaleY) {
+    constexpr int kButtonIndent = 16;
+    constexpr int kFixedHeight = -11;
+    const int left = ScaledCoordinate(rect[0], scaleX);
+    const int right = ScaledCoordinate(rect[2], scaleX);
+    const int height = ScaledCoordinate(rect[1], scaleY) - ScaledCoordinate(rect[3], scaleY);
+    switch (kind) {
+    case CaptionKind::kButton:
+        return {right - left - kButtonIndent, kFixedHeight};
+    case CaptionKind::kLabel:
+        return {right - left, kFixedHeight};
+    case CaptionKind::kPageTitle:
+        return {right - left, height};
+    case CaptionKind::kMenuTitle:
+        return {right - left, height + 2};
+    case CaptionKind::kDialogButton:
+        return {rect[2] - rect[0] - kButtonIndent, 0};
+    default:
+        return {rect[2] - rect[0], 0};
+    }
+}
+
+// The entries the layout gives a text face (kinds 1 and 2) that have no row, as "section/entry".
+std::vector<std::string>
+TextFacesWithoutRow(const std::map<std::string, std::map<std::string, std::string>>& sections,
+                    const std::vector<CaptionRow>& captions) {
+    std::set<std::string> rows;
+    for (const CaptionRow& row : captions)
+        rows.insert(std::string(row.section) + "/" + row.entry);
+    std::vector<std::string> missing;
+    for (const auto& [section, entries] : sections) {
+        for (const auto& [entry, value] : entries) {
+            int numbers[5] = {};
+            const bool hasKind =
+                std::sscanf(value.c_str(), "%d,%d,%d,%d,%d", &numbers[0], &numbers[1], &numbers[2],
+                            &numbers[3], &numbers[4]) == 5;
+            std::string name = section;
+            name.append("/").append(entry);
+            if (hasKind && (numbers[4] == 1 || numbers[4] == 2) && !rows.contains(name))
+                missing.push_back(name);
+        }
+    }
+    return missing;
+}
+
+// Measures one row's text against its rectangle at both screen sizes.
+void ExpectCaptionFits(const CaptionRow& caption, const std::u16string& text,
+                       const std::map<std::string, std::string>& section) {
+    constexpr int kMenuBarHeight = 26;
+    // The screen sizes of the device and of the tests.
     const struct {
         int width;
         int height;
     } screens[] = {{240, 320}, {480, 640}};
-    const char* const fonts[] = {"", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"};
+    const std::vector<int> size = LayoutNumbers(section.at("Size"));
+    const std::vector<int> rect = LayoutNumbers(section.at(caption.entry));
+    ASSERT_GT(size[0], 0);
+    ASSERT_GT(size[1], 0);
+    for (const auto& screen : screens) {
+        // The main menu leaves the menu bar (26 pixels high at 240 wide) below it.
+        const int clientHeight =
+            screen.height -
+            (std::string(caption.section) == "Screen" ? kMenuBarHeight * screen.width / 240 : 0);
+        const CaptionRoom room = RoomFor(
+            caption.kind, rect, static_cast<float>(screen.width) / static_cast<float>(size[0]),
+            static_cast<float>(clientHeight) / static_cast<float>(size[1]));
+        EXPECT_LE(CaptionWidth(text, room.fontHeight), room.width)
+            << screen.width << "x" << screen.height << ": \"" << platform::Utf16ToUtf8(text)
+            << "\"";
+    }
+}
+
+TEST(InstallChecks, EveryCaptionFitsItsRectangleAtBothScreenSizesInEveryLanguage) {
+    const std::vector<CaptionRow> captions = CaptionRows();
     const auto sections = LayoutSections();
+    EXPECT_EQ(TextFacesWithoutRow(sections, captions), std::vector<std::string>{});
+    // The frames' font and the installed one.
+    const char* const fonts[] = {"", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"};
     for (const char* language :
          {"ger.txt", "eng.txt", "fre.txt", "spa.txt", "ita.txt", "dut.txt"}) {
         const platform::ResourceBundle bundle = CompiledLanguage(language);
         for (const char* font : fonts) {
             platform::SetFontFile(font);
-            for (const auto& caption : captions) {
+            for (const CaptionRow& caption : captions) {
                 SCOPED_TRACE(std::string(language) + " " + font + " " + caption.section + "/" +
                              caption.entry);
-                const auto text = bundle.strings.find(caption.text);
-                ASSERT_NE(text, bundle.strings.end()) << "no string " << caption.text;
                 const auto section = sections.find(caption.section);
                 ASSERT_NE(section, sections.end());
                 ASSERT_TRUE(section->second.contains(caption.entry));
-                const std::vector<int> size = LayoutNumbers(section->second.at("Size"));
-                const std::vector<int> rect = LayoutNumbers(section->second.at(caption.entry));
-                ASSERT_GT(size[0], 0);
-                const int width = CaptionWidth(text->second);
-                for (const auto& screen : screens) {
-                    const float scale =
-                        static_cast<float>(screen.width) / static_cast<float>(size[0]);
-                    const int room = static_cast<int>(static_cast<float>(rect[2]) * scale + 0.5f) -
-                                     static_cast<int>(static_cast<float>(rect[0]) * scale + 0.5f) -
-                                     caption.indent;
-                    EXPECT_LE(width, room) << screen.width << "x" << screen.height << ": \""
-                                           << platform::Utf16ToUtf8(text->second) << "\"";
+                const auto text = bundle.strings.find(caption.text);
+                if (caption.kind == CaptionKind::kLeftOut) {
+                    EXPECT_NE(caption.leftOutBecause, nullptr);
+                    if (caption.leftOutBecause == kNoBundleString) {
+                        EXPECT_EQ(text, bundle.strings.end()) << caption.text;
+                    }
+                    continue;
                 }
+                ASSERT_NE(text, bundle.strings.end()) << "no string " << caption.text;
+                ExpectCaptionFits(caption, text->second, section->second);
             }
         }
     }
