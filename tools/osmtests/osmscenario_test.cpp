@@ -437,7 +437,7 @@ TEST_F(ExtractScenario, EveryFrameIsWrittenAndTheStableOnesMatchTheirGoldens) {
             << frame;
     }
     const char* update = std::getenv("NAV_UPDATE_GOLDEN");
-    for (const char* stable : {"main-menu"}) {
+    for (const char* stable : {"main-menu", "options", "tmc-dialog"}) {
         SCOPED_TRACE(stable);
         const std::string shown = ScenarioFile(Out() / (std::string(stable) + ".png"));
         const fs::path golden =
