@@ -302,6 +302,15 @@ std::string Runner::Frame(const ScenarioStep& step) {
     const std::filesystem::path file = m_options.outFolder / (Narrow(step.text) + ".png");
     if (!platform::SaveScreenshot(nullptr, file))
         return "cannot write " + file.string();
+    // Beside the picture, the texts it shows, one a line.
+    std::filesystem::path textFile = file;
+    textFile.replace_extension(".txt");
+    std::ofstream texts(textFile, std::ios::binary);
+    for (const std::u16string& text : ShownTexts())
+        texts << Narrow(text) << '\n';
+    texts.close();
+    if (!texts)
+        return "cannot write " + textFile.string();
     Next();
     return {};
 }

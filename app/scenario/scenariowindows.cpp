@@ -45,12 +45,17 @@ HWND FindControl(HWND topLevel, UINT id) {
     return nullptr;
 }
 
-// The window class of a pick list's own window (ui/customcombobox.h).
+// The window classes of a pick list's own window and of a list (ui/customcombobox.h).
 constexpr char16_t kPickListClass[] = u"CUSTOMCOMBOBOX";
+constexpr char16_t kListClass[] = u"CUSTOMLISTBOX";
+
+bool HasClass(HWND window, std::u16string_view className) {
+    WCHAR name[32] = {};
+    return GetClassNameW(window, name, 32) > 0 && std::u16string_view(name) == className;
+}
 
 bool IsPickList(HWND window) {
-    WCHAR name[32] = {};
-    return GetClassNameW(window, name, 32) > 0 && std::u16string_view(name) == kPickListClass;
+    return HasClass(window, kPickListClass);
 }
 
 // The active window's shown pick list with the id; null, with the reason, when there is none.
@@ -93,12 +98,41 @@ std::u16string SectionOf(HWND window) {
     return {};
 }
 
+std::vector<std::u16string> ShownTexts() {
+    std::vector<std::u16string> texts;
+    for (HWND window : platform::ShownWindows()) {
+        if (std::u16string text = WindowText(window); !text.empty())
+            texts.push_back(std::move(text));
+        if (HasClass(window, kListClass)) {
+            // A list's entries are drawn by the list itself.
+            const auto count = static_cast<int>(SendMessageW(window, LB_GETCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                const auto length = SendMessageW(window, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+                if (length <= 0)
+                    continue;
+                std::u16string entry(static_cast<std::size_t>(length) + 1, u'\0');
+                (void)SendMessageW(window, LB_GETTEXT, static_cast<WPARAM>(i),
+                                   reinterpret_cast<LPARAM>(entry.data()));
+                entry.resize(static_cast<std::size_t>(length));
+                texts.push_back(std::move(entry));
+            }
+        }
+        if (const DialogBase* dialog = DialogBase::FromWindow(window)) {
+            // A dialog's texts are items it draws itself.
+            for (const auto& [id, item] : dialog->GetItems()) {
+                if (!item.text.empty())
+                    texts.push_back(item.text);
+            }
+        }
+    }
+    return texts;
+}
+
 bool IsTextShown(const std::u16string& text) {
     for (HWND window : platform::ShownWindows()) {
         if (WindowText(window) == text)
             return true;
         if (const DialogBase* dialog = DialogBase::FromWindow(window)) {
-            // A dialog's texts are items it draws itself.
             for (const auto& [id, item] : dialog->GetItems()) {
                 if (item.text == text)
                     return true;
@@ -121,7 +155,8 @@ std::optional<POINT> FindTapPoint(UINT id, std::string& problem) {
         const POINT point = CentreOf(rect);
         if (IsWindowEnabled(window) == FALSE)
             problem = control + " is disabled";
-        else if (WindowFromPoint(point) != window)
+        // A label lets the tap through to its parent beneath it.
+        else if (HWND hit = WindowFromPoint(point); hit != window && hit != GetParent(window))
             problem = control + " is covered";
         else
             return point;

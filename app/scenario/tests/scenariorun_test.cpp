@@ -135,6 +135,9 @@ TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
     EXPECT_EQ(PngSize(menu), std::make_pair(240, 320));
     EXPECT_EQ(PngSize(presettings), std::make_pair(240, 320));
     EXPECT_NE(menu, presettings);
+    // Beside each picture the texts it shows, one a line: the menu's quit button among them.
+    const std::string menuTexts = testdata::ReadHostFile(out / "main-menu.txt").value_or("");
+    EXPECT_NE(("\n" + menuTexts).find("\nBeenden\n"), std::string::npos) << menuTexts;
     EXPECT_EQ(testdata::ReadHostFile(out / kSaidTextsFile), std::optional<std::string>(""));
     const std::string sounds = testdata::ReadHostFile(out / kSoundsFile).value_or("");
     ASSERT_EQ(sounds.size(), 44u);
