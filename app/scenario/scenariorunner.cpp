@@ -75,6 +75,7 @@ private:
     std::shared_ptr<SaidTexts> m_said = std::make_shared<SaidTexts>();
     std::size_t m_next = 0;
     bool m_isStepStarted = false;
+    bool m_isListOpened = false; // a tap on a pick-list entry has opened the list
     std::uint64_t m_stepStartMs = 0;
     std::function<std::string()> m_afterInput;
     bool m_hasFailed = false;
@@ -103,6 +104,7 @@ void Runner::Fail(const ScenarioStep& step, const std::string& reason) {
 void Runner::Next() {
     ++m_next;
     m_isStepStarted = false;
+    m_isListOpened = false;
     if (m_next < m_script.steps.size())
         m_watch.SetStep(m_script.steps[m_next].name);
 }
@@ -223,7 +225,18 @@ void Runner::MoveClock(std::uint64_t ms) {
 
 std::string Runner::Tap(const ScenarioStep& step) {
     std::string problem;
-    const std::optional<POINT> point = FindTapPoint(step.id, problem);
+    if (!step.text.empty() && !m_isListOpened) {
+        // A pick-list entry: as a stylus does, first the drop-down button opens the list.
+        const std::optional<POINT> button = FindDropButtonPoint(step.id, problem);
+        if (!button)
+            return problem;
+        m_isListOpened = true;
+        Arm({platform::ScriptStep::TapAt(*button)});
+        return {};
+    }
+    const std::optional<POINT> point = step.text.empty()
+                                           ? FindTapPoint(step.id, problem)
+                                           : FindListEntryPoint(step.id, step.text, problem);
     if (!point)
         return problem;
     Next();
@@ -289,6 +302,15 @@ std::string Runner::Frame(const ScenarioStep& step) {
     const std::filesystem::path file = m_options.outFolder / (Narrow(step.text) + ".png");
     if (!platform::SaveScreenshot(nullptr, file))
         return "cannot write " + file.string();
+    // Beside the picture, the texts it shows, one a line.
+    std::filesystem::path textFile = file;
+    textFile.replace_extension(".txt");
+    std::ofstream texts(textFile, std::ios::binary);
+    for (const std::u16string& text : ShownTexts())
+        texts << Narrow(text) << '\n';
+    texts.close();
+    if (!texts)
+        return "cannot write " + textFile.string();
     Next();
     return {};
 }

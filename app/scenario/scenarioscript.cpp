@@ -232,6 +232,11 @@ std::string LineParser::ParseTap() {
     if (!id)
         return "a control id from 1 to 65535 is expected";
     m_step.id = static_cast<UINT>(*id);
+    if (m_tokens.size() > 2 && m_tokens[2].isQuoted) {
+        if (std::string problem = TakeText(2); !problem.empty())
+            return problem;
+        return ExpectCount(3);
+    }
     return ExpectCount(2);
 }
 

@@ -14,7 +14,8 @@ enum class ScenarioStepKind {
     WaitText,   // text: a shown window's or dialog item's text; ms: limit
     WaitSaid,   // text: a text the voice was given; ms: limit
     WaitFix,    // ms: limit
-    Tap,        // id: control or dialog button of the active window
+    Tap,        // id: control or dialog button of the active window; text: the entry chosen
+                // from the pick list of that id, or empty
     Key,        // id: virtual key; modifier: VK_CONTROL, VK_SHIFT or 0
     Text,       // text: characters typed into the focus window
     Clock,      // ms: how far the clock moves on

@@ -5,10 +5,12 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/window/input.h"
+#include "platform/window/message.h"
 #include "platform/window/testdriver.h"
 #include "platform/window/window.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
 
@@ -43,6 +45,44 @@ HWND FindControl(HWND topLevel, UINT id) {
     return nullptr;
 }
 
+// The window classes of a pick list's own window and of a list (ui/customcombobox.h).
+constexpr char16_t kPickListClass[] = u"CUSTOMCOMBOBOX";
+constexpr char16_t kListClass[] = u"CUSTOMLISTBOX";
+
+bool HasClass(HWND window, std::u16string_view className) {
+    WCHAR name[32] = {};
+    return GetClassNameW(window, name, 32) > 0 && std::u16string_view(name) == className;
+}
+
+bool IsPickList(HWND window) {
+    return HasClass(window, kPickListClass);
+}
+
+// The active window's shown pick list with the id; null, with the reason, when there is none.
+HWND FindPickList(UINT id, std::string& problem) {
+    HWND active = ActiveWindow();
+    if (active == nullptr) {
+        problem = "no window is active";
+        return nullptr;
+    }
+    for (HWND window : platform::ShownWindows()) {
+        if (window != active && TopLevelOf(window) == active &&
+            GetDlgCtrlID(window) == static_cast<int>(id) && IsPickList(window))
+            return window;
+    }
+    problem = "the active window (" + platform::Utf16ToUtf8(SectionOf(active)) +
+              ") shows no pick list " + std::to_string(id);
+    return nullptr;
+}
+
+std::u16string_view TrimBlanks(std::u16string_view text) {
+    while (!text.empty() && text.front() == u' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == u' ')
+        text.remove_suffix(1);
+    return text;
+}
+
 } // namespace
 
 HWND ActiveWindow() {
@@ -58,12 +98,41 @@ std::u16string SectionOf(HWND window) {
     return {};
 }
 
+std::vector<std::u16string> ShownTexts() {
+    std::vector<std::u16string> texts;
+    for (HWND window : platform::ShownWindows()) {
+        if (std::u16string text = WindowText(window); !text.empty())
+            texts.push_back(std::move(text));
+        if (HasClass(window, kListClass)) {
+            // A list's entries are drawn by the list itself.
+            const auto count = static_cast<int>(SendMessageW(window, LB_GETCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                const auto length = SendMessageW(window, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+                if (length <= 0)
+                    continue;
+                std::u16string entry(static_cast<std::size_t>(length) + 1, u'\0');
+                (void)SendMessageW(window, LB_GETTEXT, static_cast<WPARAM>(i),
+                                   reinterpret_cast<LPARAM>(entry.data()));
+                entry.resize(static_cast<std::size_t>(length));
+                texts.push_back(std::move(entry));
+            }
+        }
+        if (const DialogBase* dialog = DialogBase::FromWindow(window)) {
+            // A dialog's texts are items it draws itself.
+            for (const auto& [id, item] : dialog->GetItems()) {
+                if (!item.text.empty())
+                    texts.push_back(item.text);
+            }
+        }
+    }
+    return texts;
+}
+
 bool IsTextShown(const std::u16string& text) {
     for (HWND window : platform::ShownWindows()) {
         if (WindowText(window) == text)
             return true;
         if (const DialogBase* dialog = DialogBase::FromWindow(window)) {
-            // A dialog's texts are items it draws itself.
             for (const auto& [id, item] : dialog->GetItems()) {
                 if (item.text == text)
                     return true;
@@ -86,7 +155,8 @@ std::optional<POINT> FindTapPoint(UINT id, std::string& problem) {
         const POINT point = CentreOf(rect);
         if (IsWindowEnabled(window) == FALSE)
             problem = control + " is disabled";
-        else if (WindowFromPoint(point) != window)
+        // A label lets the tap through to its parent beneath it.
+        else if (HWND hit = WindowFromPoint(point); hit != window && hit != GetParent(window))
             problem = control + " is covered";
         else
             return point;
@@ -103,4 +173,75 @@ std::optional<POINT> FindTapPoint(UINT id, std::string& problem) {
     problem =
         "the active window (" + platform::Utf16ToUtf8(SectionOf(active)) + ") shows no " + control;
     return std::nullopt;
+}
+
+std::optional<POINT> FindDropButtonPoint(UINT id, std::string& problem) {
+    HWND list = FindPickList(id, problem);
+    if (list == nullptr)
+        return std::nullopt;
+    RECT rect{};
+    (void)GetWindowRect(list, &rect);
+    // The button is a square as high as the pick list at its right end.
+    const int half = (rect.bottom - rect.top) / 2;
+    const POINT point{rect.right - half, rect.top + half};
+    const std::string control = "pick list " + std::to_string(id);
+    if (IsWindowEnabled(list) == FALSE)
+        problem = control + " is disabled";
+    else if (WindowFromPoint(point) != list)
+        problem = control + "'s drop-down button is covered";
+    else
+        return point;
+    return std::nullopt;
+}
+
+std::optional<POINT> FindListEntryPoint(UINT id, const std::u16string& entry,
+                                        std::string& problem) {
+    HWND combo = FindPickList(id, problem);
+    if (combo == nullptr)
+        return std::nullopt;
+    const std::string control = "pick list " + std::to_string(id);
+    RECT bounds{};
+    (void)GetWindowRect(combo, &bounds);
+    // The open list: a shown window of its own with the same id, right below the pick list.
+    HWND list = nullptr;
+    RECT listRect{};
+    for (HWND window : platform::ShownWindows()) {
+        RECT rect{};
+        if ((GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0 &&
+            GetDlgCtrlID(window) == static_cast<int>(id) && GetWindowRect(window, &rect) != FALSE &&
+            rect.left == bounds.left && rect.top == bounds.bottom) {
+            list = window;
+            listRect = rect;
+        }
+    }
+    if (list == nullptr) {
+        problem = control + "'s list is not open";
+        return std::nullopt;
+    }
+    const auto count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    int index = -1;
+    for (int i = 0; i < count && index < 0; ++i) {
+        const auto length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0)
+            continue;
+        std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+        (void)SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(length));
+        if (TrimBlanks(text) == TrimBlanks(entry))
+            index = i;
+    }
+    if (index < 0) {
+        problem = control + " has no entry \"" + platform::Utf16ToUtf8(entry) + "\"";
+        return std::nullopt;
+    }
+    // Each row is as high as the pick list; a list with room for every entry shows them all
+    // from the first.
+    const int rowHeight = bounds.bottom - bounds.top;
+    if (rowHeight <= 0 || count * rowHeight > listRect.bottom - listRect.top) {
+        problem = control + "'s list scrolls";
+        return std::nullopt;
+    }
+    return POINT{listRect.left + (listRect.right - listRect.left) / 4,
+                 listRect.top + index * rowHeight + rowHeight / 2};
 }

@@ -6,15 +6,30 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // The active window of this thread, else the foreground window; null without one.
 [[nodiscard]] HWND ActiveWindow();
 // The screen section of a skinned dialog or framework window (a page, the main window); empty
 // for any other window.
 [[nodiscard]] std::u16string SectionOf(HWND window);
-// True when a shown window's text, or a text item of a shown skinned dialog, is exactly text.
+// The texts of the shown windows (top first), the entries of shown lists and the text items of
+// shown skinned dialogs; empty texts left out.
+[[nodiscard]] std::vector<std::u16string> ShownTexts();
+// True when a shown window's text, or a text item of a shown skinned dialog, is exactly text
+// (the entries of lists aside).
 [[nodiscard]] bool IsTextShown(const std::u16string& text);
 // The screen point in the middle of the active window's shown control with the id, or of the
 // active dialog's button with the id; nullopt, with the reason in problem, when there is none,
 // it is disabled or another window covers its middle.
 [[nodiscard]] std::optional<POINT> FindTapPoint(UINT id, std::string& problem);
+// Pick lists (combo boxes): a tap on the middle lands in the edit field, which only takes the
+// caret; the list opens from the drop-down button at the right end and an entry is chosen by a
+// tap on its row. The point of the active window's pick list's drop-down button; nullopt, with
+// the reason in problem, as FindTapPoint.
+[[nodiscard]] std::optional<POINT> FindDropButtonPoint(UINT id, std::string& problem);
+// The middle of the row of the open list of that pick list whose entry is entry (blanks around
+// the entry's text aside); nullopt, with the reason in problem, when the list is not open, has
+// no such entry or scrolls (its rows then do not tell which entry each shows).
+[[nodiscard]] std::optional<POINT> FindListEntryPoint(UINT id, const std::u16string& entry,
+                                                      std::string& problem);

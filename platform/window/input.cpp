@@ -53,7 +53,8 @@ HWND HitTest(State& state, POINT point) {
             const POINT local{point.x - origin.x, point.y - origin.y};
             for (HWND child : current->children) {
                 Window* c = Find(state, child);
-                if (c != nullptr && (c->style & WS_VISIBLE) != 0 && PtInRect(&c->rect, local)) {
+                if (c != nullptr && (c->style & WS_VISIBLE) != 0 && !IsHitTransparent(*c) &&
+                    PtInRect(&c->rect, local)) {
                     hit = child;
                     isDeeper = true;
                     break;

@@ -106,6 +106,15 @@ bool IsOwnerThread(const Window& window) {
     return window.queue == t_queue.queue;
 }
 
+bool IsHitTransparent(const Window& window) {
+    constexpr DWORD kNotify = 0x0100; // SS_NOTIFY
+    const std::u16string& name = window.windowClass ? window.windowClass->name : std::u16string();
+    return name.size() == 6 && (window.style & kNotify) == 0 &&
+           std::equal(name.begin(), name.end(), u"static", [](char16_t a, char16_t b) {
+               return (a >= u'A' && a <= u'Z' ? a - u'A' + u'a' : a) == b;
+           });
+}
+
 Window* Find(State& state, HWND window) {
     if (window == nullptr) {
         return nullptr;

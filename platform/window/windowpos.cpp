@@ -62,7 +62,7 @@ void PlaceInZOrder(State& state, Window& window, HWND insertAfter) {
 HWND HitTestChildren(State& state, const Window& window, POINT clientPoint) {
     for (HWND child : window.children) {
         const Window* c = Find(state, child);
-        if (c == nullptr || (c->style & WS_VISIBLE) == 0)
+        if (c == nullptr || (c->style & WS_VISIBLE) == 0 || IsHitTransparent(*c))
             continue;
         if (clientPoint.x >= c->rect.left && clientPoint.x < c->rect.right &&
             clientPoint.y >= c->rect.top && clientPoint.y < c->rect.bottom) {

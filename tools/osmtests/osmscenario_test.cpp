@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <spawn.h>
 #include <sstream>
 #include <string>
@@ -419,6 +420,31 @@ TEST_F(ExtractScenario, TheFilesAtTheQuit) {
     EXPECT_NE(launches.front().find("R2U.exe\t"), std::string::npos) << launches.front();
 }
 
+// Miles and the 12-hour clock chosen on the presettings' formats page are kept and seen on the
+// guidance page: the distance in miles to one decimal, then the arrival time on the 12-hour
+// clock; the map list shows the database's folder and name.
+TEST_F(ExtractScenario, MilesAndTheTwelveHourClockOnTheGuidancePageAndTheMapList) {
+    const std::string settings = ScenarioFile(Installed("PK.ini"));
+    EXPECT_NE(settings.find("DistanceUnitKilometres=0\r\n"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("TimeFormat12h=1\r\n"), std::string::npos) << settings;
+    const std::vector<ScenarioRoute> guidance = RoutesOf("guidance");
+    ASSERT_EQ(guidance.size(), 1u);
+    EXPECT_EQ(guidance.front().status, 8u);
+    const auto shows = [](const char* frame, const std::regex& pattern) {
+        const std::vector<std::string> texts =
+            ScenarioLines(ScenarioFile(Out() / (std::string(frame) + ".txt")));
+        return std::any_of(texts.begin(), texts.end(), [&pattern](const std::string& text) {
+            return std::regex_match(text, pattern);
+        });
+    };
+    EXPECT_TRUE(shows("guidance-distance", std::regex(R"([0-9]+\.[0-9]mls)")));
+    EXPECT_FALSE(shows("guidance-distance", std::regex(R"([0-9.]+k?m)")));
+    EXPECT_TRUE(shows("guidance-arrival", std::regex(R"((1[0-2]|[1-9]):[0-5][0-9] (am|pm))")));
+    const std::vector<std::string> maps = ScenarioLines(ScenarioFile(Out() / "map-list.txt"));
+    EXPECT_NE(std::find(maps.begin(), maps.end(), "\\Data"), maps.end());
+    EXPECT_NE(std::find(maps.begin(), maps.end(), "Liechtenstein"), maps.end());
+}
+
 // Every frame of the script is written; the stable ones equal their goldens (NAV_UPDATE_GOLDEN=1
 // writes them), the others are kept in the out folder. The pages opened over the main menu still
 // show parts of the windows beneath them, so the options page and the TMC dialog have no golden
@@ -437,7 +463,7 @@ TEST_F(ExtractScenario, EveryFrameIsWrittenAndTheStableOnesMatchTheirGoldens) {
             << frame;
     }
     const char* update = std::getenv("NAV_UPDATE_GOLDEN");
-    for (const char* stable : {"main-menu", "options", "tmc-dialog"}) {
+    for (const char* stable : {"main-menu", "options", "tmc-dialog", "presettings"}) {
         SCOPED_TRACE(stable);
         const std::string shown = ScenarioFile(Out() / (std::string(stable) + ".png"));
         const fs::path golden =

@@ -135,6 +135,9 @@ TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
     EXPECT_EQ(PngSize(menu), std::make_pair(240, 320));
     EXPECT_EQ(PngSize(presettings), std::make_pair(240, 320));
     EXPECT_NE(menu, presettings);
+    // Beside each picture the texts it shows, one a line: the menu's quit button among them.
+    const std::string menuTexts = testdata::ReadHostFile(out / "main-menu.txt").value_or("");
+    EXPECT_NE(("\n" + menuTexts).find("\nBeenden\n"), std::string::npos) << menuTexts;
     EXPECT_EQ(testdata::ReadHostFile(out / kSaidTextsFile), std::optional<std::string>(""));
     const std::string sounds = testdata::ReadHostFile(out / kSoundsFile).value_or("");
     ASSERT_EQ(sounds.size(), 44u);
@@ -180,6 +183,47 @@ TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_EQ(run.errors, expected);
         EXPECT_EQ(std::filesystem::exists(out / kSaidTextsFile), c.hasRun);
+        std::filesystem::remove(script);
+    }
+}
+
+// A pick-list entry is chosen as the stylus does: the presettings' page list turns to the
+// formats page, whose choices then take taps.
+TEST(ScenarioRun, ChoosesAPickListEntryByItsDropDownButtonAndRow) {
+    // FORMATS stands for the list's entry of the formats page.
+    const struct {
+        const char* steps; // after the presettings are shown
+        int exitCode;
+        const char* error;
+    } cases[] = {
+        {"tap 100 \"FORMATS\"\nwait page FormatPage 0\ntap 1216\ntap 542\n", 0, ""},
+        {"tap 100 \"Nirgends\"\n", 1,
+         "navigator: line 4 failed: tap 100 \"Nirgends\": pick list 100 has no entry "
+         "\"Nirgends\"\n"},
+        {"tap 542 \"FORMATS\"\n", 1,
+         "navigator: line 4 failed: tap 542 \"FORMATS\": the active window (NavigPage) shows "
+         "no pick list 542\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.steps);
+        testdata::TempDeviceRoot root;
+        ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
+        const std::string formats = platform::Utf16ToUtf8(shelltesting::GermanText(1219));
+        ASSERT_FALSE(formats.empty());
+        const auto fill = [&formats](std::string text) {
+            for (std::size_t at = text.find("FORMATS"); at != std::string::npos;
+                 at = text.find("FORMATS", at + formats.size()))
+                text.replace(at, 7, formats);
+            return text;
+        };
+        const std::filesystem::path script =
+            WriteScript(root, "wait page Screen\ntap 440\nwait page NavigPage\n" + fill(c.steps) +
+                                  "wait page Screen\ntap 460\n");
+        const NavigatorRun run =
+            RunNavigator(root.HostPath(), {"--script", script.string(), "--out",
+                                           (root.HostPath() / "out").string()});
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.errors, fill(c.error));
         std::filesystem::remove(script);
     }
 }

@@ -159,6 +159,9 @@ private:
 [[nodiscard]] POINT ClientOriginOnScreen(State& state, const Window& window);
 [[nodiscard]] bool IsVisibleChain(State& state, const Window& window);
 [[nodiscard]] bool IsEnabledChain(State& state, const Window& window);
+// A "Static" label without SS_NOTIFY lets the stylus through to what lies beneath it (its
+// parent), as the system's hit test does; WindowFromPoint passes it over too.
+[[nodiscard]] bool IsHitTransparent(const Window& window);
 [[nodiscard]] HWND TopLevelOf(State& state, HWND window);
 [[nodiscard]] RECT WorkArea(const State& state);
 void WakeQueue(ThreadQueue& queue);

@@ -75,6 +75,28 @@ TEST(StaticControl, AsksItsParentForColoursAndRepaintsOnNewText) {
     DestroyWindow(f.parent);
 }
 
+// A tap on a label reaches the window beneath it, its parent, unless the label asks to notify.
+TEST(StaticControl, LetsTheStylusThroughUnlessItNotifies) {
+    const struct {
+        DWORD style;
+        bool isThrough;
+    } cases[] = {{SS_LEFT, true}, {SS_LEFT | SS_NOTIFY, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.style);
+        Fixture f = Make(u"Static", c.style);
+        platform::ScreenDriver driver;
+        driver.RunUntilIdle();
+        RECT rect{};
+        GetWindowRect(f.control, &rect);
+        const POINT middle{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        ClearLog();
+        driver.Tap(middle);
+        EXPECT_EQ(WindowFromPoint(middle), c.isThrough ? f.parent : f.control);
+        EXPECT_EQ(ParentEntries(f.parent, WM_LBUTTONDOWN).size(), c.isThrough ? 1u : 0u);
+        DestroyWindow(f.parent);
+    }
+}
+
 TEST(EditControl, EditsSelectsLimitsAndReportsChanges) {
     Fixture f = Make(u"Edit", ES_AUTOHSCROLL);
     platform::ScreenDriver driver;
