@@ -1,5 +1,6 @@
 #include "app/scenario/scenariorunner.h"
 
+#include "app/pages/cnmappage.h"
 #include "app/scenario/scenarioclock.h"
 #include "app/scenario/scenariooutput.h"
 #include "app/scenario/scenariowatch.h"
@@ -22,7 +23,9 @@
 #include "platform/window/testdriver.h"
 #include "platform/window/window.h"
 
+#include <algorithm>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -64,6 +67,8 @@ private:
     // Moves the stepped clock on by at most ms; the paced clock moves by itself.
     void MoveClock(std::uint64_t ms);
     void WrapVoice();
+    // Takes up the arrival messages the map pages got since the last idle.
+    void NoteArrivals();
     [[nodiscard]] bool WriteOutputs();
 
     const ScenarioScript& m_script;
@@ -81,6 +86,9 @@ private:
     bool m_hasFailed = false;
     bool m_isVoiceWrapped = false;
     int m_drives = 0; // the drive steps played
+    // The map pages driven on, each watched for its arrival message; the step each came in.
+    std::vector<std::unique_ptr<platform::MessageSpy>> m_arrivalSpies;
+    std::vector<std::string> m_arrivals;
 };
 
 Runner::Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors)
@@ -119,8 +127,18 @@ void Runner::WrapVoice() {
     SetVoiceOutput(six::RefCntPtr<IVoiceOutput>(new SaidTextRecorder(voice, m_said)));
 }
 
+void Runner::NoteArrivals() {
+    std::size_t count = 0;
+    for (const auto& spy : m_arrivalSpies)
+        count += spy->Messages().size();
+    const std::string step = m_next < m_script.steps.size() ? m_script.steps[m_next].name : "";
+    while (m_arrivals.size() < count)
+        m_arrivals.push_back(step);
+}
+
 void Runner::OnIdle() {
     m_clock.NoteIdle();
+    NoteArrivals();
     if (const auto* menu = dynamic_cast<MainMenuWnd*>(
             WindowBase::FromWindow(FindWindowW(nullptr, LoadAppTitle().c_str())))) {
         WrapVoice();
@@ -330,6 +348,11 @@ std::string Runner::Drive() {
     if (writer.Write() != 0)
         return "the route cannot be written as " + file;
     ++m_drives;
+    if (std::none_of(m_arrivalSpies.begin(), m_arrivalSpies.end(),
+                     [page](const auto& spy) { return spy->Window() == page; })) {
+        m_arrivalSpies.push_back(std::make_unique<platform::MessageSpy>(
+            page, std::vector<UINT>{CNMapPage::kArrivalMessage}));
+    }
     const std::size_t asked = platform::RecordedOpenFileRequests().size();
     platform::PushOpenFileAnswer(std::u16string(file.begin(), file.end()));
     m_afterInput = [this, asked]() -> std::string {
@@ -357,8 +380,12 @@ bool Runner::WriteOutputs() {
     std::string launched;
     for (const platform::ProcessLaunch& launch : platform::RecordedProcessLaunches())
         launched += Narrow(launch.imageName) + '\t' + Narrow(launch.commandLine) + '\n';
-    for (const auto& [name, text] : {std::pair{kRoutesFile, FormatRoutes(m_watch.Routes())},
-                                     std::pair{kLaunchesFile, launched}}) {
+    std::string arrivals;
+    for (const std::string& step : m_arrivals)
+        arrivals += step + '\n';
+    for (const auto& [name, text] :
+         {std::pair{kRoutesFile, FormatRoutes(m_watch.Routes())},
+          std::pair{kLaunchesFile, launched}, std::pair{kArrivalsFile, arrivals}}) {
         std::ofstream file(m_options.outFolder / name, std::ios::binary);
         file << text;
         file.close();
@@ -394,6 +421,8 @@ int Runner::Run() {
     Arm();
     const int result = m_clock.Run([] { return WinMain(nullptr, nullptr, nullptr, 1); });
     m_watch.Forget();
+    NoteArrivals();
+    m_arrivalSpies.clear();
     if (!m_hasFailed && m_next < m_script.steps.size()) {
         const ScenarioStep& step = m_script.steps[m_next];
         Fail(step, "the program ended before it");

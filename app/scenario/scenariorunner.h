@@ -22,6 +22,8 @@ inline constexpr char kSoundsFile[] = "sounds.wav";  // every sound played, one 
 inline constexpr char kRoutesFile[] = "routes.txt";  // every route event (FormatRoutes)
 // Every program the run asked to start, one a line: the program, a tab, its command line (UTF-8).
 inline constexpr char kLaunchesFile[] = "launches.txt";
+// The map page's arrival messages, one a line: the name of the step in which each came.
+inline constexpr char kArrivalsFile[] = "arrivals.txt";
 
 // Exit codes of a run.
 enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };

@@ -127,6 +127,7 @@ public:
     MessageSpy(const MessageSpy&) = delete;
     MessageSpy& operator=(const MessageSpy&) = delete;
 
+    [[nodiscard]] HWND Window() const { return m_window; }
     [[nodiscard]] const std::vector<SpiedMessage>& Messages() const { return m_messages; }
     [[nodiscard]] std::vector<UINT> Numbers() const;
     void Clear() { m_messages.clear(); }

@@ -328,6 +328,13 @@ TEST_F(ExtractScenario, TheClosureIsDrivenAroundOnce) {
     EXPECT_EQ(std::count(said.begin(), said.end(), "[TrafficJamCollideWithRoute]"), 1);
 }
 
+// The map page got its arrival message once, while the drive to Äulestrasse ended; the routes
+// after it are not driven.
+TEST_F(ExtractScenario, TheMapPageReportsOneArrival) {
+    const std::vector<std::string> arrivals = ScenarioLines(ScenarioFile(Out() / "arrivals.txt"));
+    EXPECT_EQ(arrivals, std::vector<std::string>{"arrival"});
+}
+
 // The drive ends with the arrival's phrase; the WAV holds the sounds played, one after another.
 TEST_F(ExtractScenario, TheLastTextSaidIsTheArrivalAndTheWaveHoldsTheSounds) {
     const std::vector<std::string> said = ScenarioLines(ScenarioFile(Out() / "said.txt"));
