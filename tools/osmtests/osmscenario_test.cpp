@@ -480,7 +480,9 @@ TEST_F(ExtractScenario, MilesAndTheTwelveHourClockOnTheGuidancePageAndTheMapList
     EXPECT_NE(settings.find("DistanceUnitKilometres=0\r\n"), std::string::npos) << settings;
     EXPECT_NE(settings.find("TimeFormat12h=1\r\n"), std::string::npos) << settings;
     const std::vector<ScenarioRoute> guidance = RoutesOf("guidance");
-    ASSERT_EQ(guidance.size(), 1u);
+    // The first is the mode's. The replay runs on after the arrival and starts the route over,
+    // which the server may take for leaving the route and plan it again.
+    ASSERT_GE(guidance.size(), 1u);
     EXPECT_EQ(guidance.front().status, 8u);
     const auto shows = [](const char* frame, const std::regex& pattern) {
         const std::vector<std::string> texts =
@@ -514,8 +516,10 @@ TEST_F(ExtractScenario, EveryFrameIsWrittenAndTheStableOnesMatchTheirGoldens) {
         EXPECT_EQ(ScenarioPngSize(ScenarioFile(Out() / (frame + ".png"))), std::make_pair(240, 320))
             << frame;
     }
+    // Goldens only where nothing another thread does shows: the TMC dialog's list fills from
+    // the receiver's thread, and the map pages follow the replay.
     const char* update = std::getenv("NAV_UPDATE_GOLDEN");
-    for (const char* stable : {"main-menu", "options", "tmc-dialog", "presettings"}) {
+    for (const char* stable : {"main-menu", "options", "presettings"}) {
         SCOPED_TRACE(stable);
         const std::string shown = ScenarioFile(Out() / (std::string(stable) + ".png"));
         const fs::path golden =
