@@ -4,6 +4,7 @@
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/gdi/text.h"
+#include "platform/window/message.h"
 #include "platform/window/shell.h"
 #include "platform/window/window.h"
 
@@ -80,6 +81,19 @@ HFONT CreateListFont(LONG height) {
     const std::u16string_view face = u"Arial";
     std::copy(face.begin(), face.end(), description.lfFaceName);
     return CreateFontIndirectW(&description);
+}
+
+bool ReplaceListFont(HWND list, LONG height, HFONT& kept) {
+    HFONT font = CreateListFont(height);
+    if (font == nullptr)
+        return false;
+    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SetWindowPos(list, nullptr, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    if (kept != nullptr)
+        DeleteObject(kept);
+    kept = font;
+    return true;
 }
 
 ScopedWaitCursor::ScopedWaitCursor()

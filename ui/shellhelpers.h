@@ -31,6 +31,11 @@ void ScreenRectToClient(HWND window, RECT* rect);
 // made. The caller deletes it.
 [[nodiscard]] HFONT CreateListFont(LONG height);
 
+// Gives the list box a new list font of the height (as CreateListFont), has it lay out its frame
+// again, and deletes the font kept before, which kept then holds; false, nothing changed, when the
+// font cannot be made.
+bool ReplaceListFont(HWND list, LONG height, HFONT& kept);
+
 // Shows the wait cursor while it lives; puts back the cursor shown before.
 class ScopedWaitCursor {
 public:

@@ -165,16 +165,7 @@ void TourList::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
         return;
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleLabelId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
-    HFONT font = CreateListFont(-12);
-    if (font == nullptr)
-        return;
-    HWND list = m_listBox->GetWindow();
-    SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    SetWindowPos(list, nullptr, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    if (m_listFont != nullptr)
-        DeleteObject(m_listFont);
-    m_listFont = font;
+    (void)ReplaceListFont(m_listBox->GetWindow(), -12, m_listFont);
 }
 
 void TourList::OnCommand(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {

@@ -217,3 +217,21 @@ TEST(ShellHelpersTest, ListFontIsBoldAntialiasedArialOfTheHeight) {
         (void)DeleteObject(font);
     }
 }
+
+TEST(ShellHelpersTest, ReplacedListFontIsTheListsAndTheOldOneIsGone) {
+    HWND list = CreateWindowExW(0, u"Static", u"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_NE(list, nullptr);
+    HFONT kept = nullptr;
+    ASSERT_TRUE(ReplaceListFont(list, -11, kept));
+    HFONT first = kept;
+    ASSERT_TRUE(ReplaceListFont(list, -12, kept));
+    EXPECT_NE(kept, first);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)), kept);
+    LOGFONTW read{};
+    EXPECT_EQ(GetObjectW(first, sizeof(read), &read), 0) << "the font kept before is deleted";
+    ASSERT_EQ(GetObjectW(kept, sizeof(read), &read), static_cast<int>(sizeof(read)));
+    EXPECT_EQ(read.lfHeight, -12);
+    DestroyWindow(list);
+    (void)DeleteObject(kept);
+}
