@@ -2,21 +2,24 @@
 nav_component(app_scenario STEP 12
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenarioclock.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariodrive.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariooutput.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariorunner.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenarioscript.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariowatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariowindows.cpp
   DEPENDS onboard_server advisor_voice platform_sound platform_kernel
-  PRIVATE_DEPENDS app_startup positioning_manager ui_dialogs ui_layout ui_skin
+  PRIVATE_DEPENDS app_startup positioning_manager positioning_geodesy ui_dialogs ui_layout ui_skin
     platform_window_testdriver platform_gdi platform_shell platform_window)
 
 nav_test(app_scenario_test
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariodrive_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariooutput_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenarioscript_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariorun_test.cpp
-  DEPENDS app_scenario app_startup app_testing testdata testdata_programfolder platform_sound)
+  DEPENDS app_scenario app_startup app_testing testdata testdata_programfolder platform_sound
+    positioning_gps positioning_geodesy)
 if(TARGET app_scenario_test)
   target_compile_definitions(app_scenario_test PRIVATE
     NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"

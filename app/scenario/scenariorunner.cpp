@@ -2,13 +2,13 @@
 
 #include "app/pages/cnmappage.h"
 #include "app/scenario/scenarioclock.h"
+#include "app/scenario/scenariodrive.h"
 #include "app/scenario/scenariooutput.h"
 #include "app/scenario/scenariowatch.h"
 #include "app/scenario/scenariowindows.h"
 #include "app/startup/mainmenuwnd.h"
 #include "app/startup/navapp.h"
 #include "app/startup/voicepointer.h"
-#include "positioning/nmeademowriter.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/windowbase.h"
 #include "utilities/usefulcode/apppaths.h"
@@ -344,9 +344,10 @@ std::string Runner::Drive() {
     std::string file = kDriveFile;
     if (m_drives > 0)
         file.insert(file.rfind('.'), std::to_string(m_drives + 1));
-    NmeaDemoWriter writer(file, *route);
-    if (writer.Write() != 0)
-        return "the route cannot be written as " + file;
+    if (std::string problem = WriteDriveFile(file, *route, m_watch.CarPosition());
+        !problem.empty()) {
+        return problem;
+    }
     ++m_drives;
     if (std::none_of(m_arrivalSpies.begin(), m_arrivalSpies.end(),
                      [page](const auto& spy) { return spy->Window() == page; })) {

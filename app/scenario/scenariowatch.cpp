@@ -88,10 +88,17 @@ void ScenarioWatch::OnRoute(const RouteRequestResult* result) {
         m_route.reset();
 }
 
-void ScenarioWatch::OnPosition(const MatchedPosition*) {
+std::optional<GeoPoint> ScenarioWatch::CarPosition() const {
+    std::lock_guard lock(m_mutex);
+    return m_car;
+}
+
+void ScenarioWatch::OnPosition(const MatchedPosition* position) {
     {
         std::lock_guard lock(m_mutex);
         ++m_positions;
+        if (position != nullptr && position->fix.positionStatus == 0)
+            m_car = GeoPoint{position->fix.longitude, position->fix.latitude};
     }
     m_positionArrived.notify_all();
 }

@@ -41,6 +41,8 @@ public:
     [[nodiscard]] std::vector<ReportedRoute> Routes() const;
     // The newest route the server reported, when it was found.
     [[nodiscard]] std::optional<RouteRequestResult> CurrentRoute() const;
+    // Where the newest fix placed the car, when one had a position.
+    [[nodiscard]] std::optional<GeoPoint> CarPosition() const;
     // From now on the stepped clock waits for the replay's fixes.
     void StartDrive(std::uint64_t tickMs);
     // With a drive on a stepped clock: when a fix is due (a second of the clock after the last
@@ -61,6 +63,7 @@ private:
     std::vector<ReportedRoute> m_routes;
     std::string m_step;
     std::uint64_t m_positions = 0;
+    std::optional<GeoPoint> m_car;
     // User-interface thread only.
     Onboard::IOnboardServer* m_server = nullptr;
     bool m_isDriving = false;

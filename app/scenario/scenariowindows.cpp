@@ -129,14 +129,16 @@ std::vector<std::u16string> ShownTexts() {
 }
 
 bool IsTextShown(const std::u16string& text) {
-    for (HWND window : platform::ShownWindows()) {
-        if (WindowText(window) == text)
-            return true;
-        if (const DialogBase* dialog = DialogBase::FromWindow(window)) {
-            for (const auto& [id, item] : dialog->GetItems()) {
-                if (item.text == text)
-                    return true;
-            }
+    for (const std::u16string& shown : ShownTexts()) {
+        // The whole text, or one of its lines.
+        for (std::size_t start = 0; start <= shown.size();) {
+            const std::size_t end = std::min(shown.find(u'\n', start), shown.size());
+            std::u16string_view line(shown.data() + start, end - start);
+            if (!line.empty() && line.back() == u'\r')
+                line.remove_suffix(1);
+            if (shown == text || line == text)
+                return true;
+            start = end + 1;
         }
     }
     return false;

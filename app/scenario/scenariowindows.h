@@ -16,8 +16,7 @@
 // The texts of the shown windows (top first), the entries of shown lists and the text items of
 // shown skinned dialogs; empty texts left out.
 [[nodiscard]] std::vector<std::u16string> ShownTexts();
-// True when a shown window's text, or a text item of a shown skinned dialog, is exactly text
-// (the entries of lists aside).
+// True when one of ShownTexts, or one of its lines, is exactly text.
 [[nodiscard]] bool IsTextShown(const std::u16string& text);
 // The screen point in the middle of the active window's shown control with the id, or of the
 // active dialog's button with the id; nullopt, with the reason in problem, when there is none,
