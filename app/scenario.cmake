@@ -48,3 +48,7 @@ nav_test(app_scenario_threaded_test THREADED
 nav_fuzz(scenario_script_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/scenario_script_fuzz.cpp
   DEPENDS app_scenario)
+
+nav_fuzz(scenario_drive_fuzz
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fuzz/scenario_drive_fuzz.cpp
+  DEPENDS app_scenario)

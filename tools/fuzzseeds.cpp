@@ -46,6 +46,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <limits>
@@ -776,6 +777,20 @@ std::vector<Seed> SentenceSeeds() {
     seeds.push_back(
         {load, "seed-nmea",
          Text(testdata::GpsSettingsWriter().SetDefault("NMEA").AddProtocol(nmea).Build())});
+    // The scenario's drive file: a track of two fixes, with the car at the first and without.
+    const char* drive = "app/fuzz/corpus/scenario_drive_fuzz";
+    testdata::NmeaWriter track;
+    testdata::NmeaFixValues second = fix;
+    second.longitude += 0.0002;
+    second.second = 1;
+    track.SetRmc(false).SetTimeFraction("").AddCycle(fix).AddCycle(second);
+    const auto longitude = static_cast<float>(fix.longitude);
+    const auto latitude = static_cast<float>(fix.latitude);
+    Bytes car(2 * sizeof(float));
+    std::memcpy(car.data(), &longitude, sizeof(float));
+    std::memcpy(car.data() + sizeof(float), &latitude, sizeof(float));
+    seeds.push_back({drive, "seed-car", Concat({{4 | 2}, car, Text(track.Build())})});
+    seeds.push_back({drive, "seed-no-car", Concat({{1}, Bytes(8), Text(track.Build())})});
     seeds.push_back({load, "seed-odd-delimiters",
                      Text("[NMEA]\nStartDelimiter=^24^\nChecksumDelimiter=^^\nFieldDelimiter=^2\n"
                           "Input1=GPGGA,,,latitude,latitude,,\nInput2=GPGGA,x\n"
