@@ -17,6 +17,8 @@ if(TARGET demoinstall AND TARGET navigator)
       NAV_SCENARIO_OUT="${CMAKE_CURRENT_BINARY_DIR}/scenario-german"
       NAV_SCENARIO_GOLDEN_DIR="${CMAKE_CURRENT_LIST_DIR}/osmtests/golden"
       NAV_NAVIGATOR_PROGRAM="$<TARGET_FILE:navigator>")
+    # The whole script is also played in the SDL2 window at 20 times real time (about 45 s).
+    set_tests_properties(ExtractScenario PROPERTIES TIMEOUT 300)
     foreach(generated navigator advisor_demo_data junctionview_demo_data language_bundles
                       poi_categories skin_pictures)
       if(TARGET ${generated})
