@@ -5,10 +5,8 @@
 // install alone (the map engine facade, the data location and CreateIOnboardServer).
 // "vs_baseline" is how many times longer the start takes, "startup_ms" its mean; "to_idle_ms"
 // runs on until the loop first waits. The safety notice is turned off: it waits for the user.
+#include "bench/benchinstall.h"
 #include "bench/startupround.h"
-#include "testdata/tempdir.h"
-#include "tools/install/demoinstall.h"
-#include "tools/osm/osmconvert.h"
 
 #include "platform/files/modules.h"
 #include "platform/files/paths.h"
@@ -21,35 +19,9 @@
 
 namespace {
 
-// Converts the extract and lays out the install in "<root>/install"; empty on success.
-std::string LayOutInstall(const testdata::TempDeviceRoot& root) {
-    osm2nav::ConvertOptions convert;
-    convert.extract = NAV_OSM_EXTRACT;
-    convert.output = root.HostPath() / "extract";
-    convert.levels = 3;
-    convert.advisorData = NAV_DEMO_DATA;
-    std::ostringstream log;
-    if (std::string error = osm2nav::Convert(convert, log); !error.empty())
-        return error;
-    if (!root.WriteFile(u"\\stand-in\\navigator", "#!/bin/sh\n"))
-        return "the program's stand-in cannot be written";
-    demoinstall::InstallOptions install;
-    install.data = root.HostPath() / "extract";
-    install.programFiles = NAV_LANGUAGES_DIR;
-    install.demoData = NAV_DEMO_DATA;
-    install.source = NAV_SOURCE_DIR;
-    install.navigator = root.HostPath() / "stand-in" / "navigator";
-    install.output = root.HostPath() / "install";
-    demoinstall::DemoRoute route;
-    if (std::string error = demoinstall::Install(install, route, log); !error.empty())
-        return error;
-    std::ofstream(install.output / "PK.ini", std::ios::app) << "\r\nNoWarning=1\r\n";
-    return {};
-}
-
 void BM_StartOnInstallToMainMenuAgainstServerAlone(benchmark::State& state) {
     const testdata::TempDeviceRoot root;
-    if (const std::string error = LayOutInstall(root); !error.empty()) {
+    if (const std::string error = benchinstall::LayOutInstall(root, {}, true); !error.empty()) {
         state.SkipWithError(error.c_str());
         return;
     }

@@ -24,6 +24,7 @@
 #include "platform/window/window.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -69,6 +70,9 @@ private:
     void WrapVoice();
     // Takes up the arrival messages the map pages got since the last idle.
     void NoteArrivals();
+    // Ends the named step's timing when the step at m_next has another name (or none).
+    void NoteStepTime();
+    [[nodiscard]] std::size_t MapFrames() const;
     [[nodiscard]] bool WriteOutputs();
 
     const ScenarioScript& m_script;
@@ -89,6 +93,13 @@ private:
     // The map pages driven on, each watched for its arrival message; the step each came in.
     std::vector<std::unique_ptr<platform::MessageSpy>> m_arrivalSpies;
     std::vector<std::string> m_arrivals;
+    // Their maps, each watched for its paints.
+    std::vector<std::unique_ptr<platform::MessageSpy>> m_paintSpies;
+    // The named steps' times: where the current one began.
+    std::string m_stepTimes;
+    std::chrono::steady_clock::time_point m_namedStart = std::chrono::steady_clock::now();
+    std::uint64_t m_namedStartMs = 0;
+    std::size_t m_namedStartFrames = 0;
 };
 
 Runner::Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors)
@@ -113,8 +124,34 @@ void Runner::Next() {
     ++m_next;
     m_isStepStarted = false;
     m_isListOpened = false;
+    NoteStepTime();
     if (m_next < m_script.steps.size())
         m_watch.SetStep(m_script.steps[m_next].name);
+}
+
+std::size_t Runner::MapFrames() const {
+    std::size_t frames = 0;
+    for (const auto& spy : m_paintSpies)
+        frames += spy->Messages().size();
+    return frames;
+}
+
+void Runner::NoteStepTime() {
+    if (m_next == 0 || m_next > m_script.steps.size())
+        return;
+    const std::string& name = m_script.steps[m_next - 1].name;
+    if (m_next < m_script.steps.size() && m_script.steps[m_next].name == name)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    const std::uint64_t tick = m_clock.Virtual().TickMs();
+    const std::size_t frames = MapFrames();
+    const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_namedStart);
+    m_stepTimes += name + '\t' + std::to_string(wall.count()) + '\t' +
+                   std::to_string(tick - m_namedStartMs) + '\t' +
+                   std::to_string(frames - m_namedStartFrames) + '\n';
+    m_namedStart = now;
+    m_namedStartMs = tick;
+    m_namedStartFrames = frames;
 }
 
 void Runner::WrapVoice() {
@@ -354,6 +391,16 @@ std::string Runner::Drive() {
         m_arrivalSpies.push_back(std::make_unique<platform::MessageSpy>(
             page, std::vector<UINT>{CNMapPage::kArrivalMessage}));
     }
+    if (const auto* mapPage = dynamic_cast<const CNMapPage*>(WindowBase::FromWindow(page));
+        mapPage != nullptr && mapPage->GetMapView() != nullptr) {
+        HWND map = mapPage->GetMapView()->GetHwnd();
+        if (map != nullptr &&
+            std::none_of(m_paintSpies.begin(), m_paintSpies.end(),
+                         [map](const auto& spy) { return spy->Window() == map; })) {
+            m_paintSpies.push_back(
+                std::make_unique<platform::MessageSpy>(map, std::vector<UINT>{WM_PAINT}));
+        }
+    }
     const std::size_t asked = platform::RecordedOpenFileRequests().size();
     platform::PushOpenFileAnswer(std::u16string(file.begin(), file.end()));
     m_afterInput = [this, asked]() -> std::string {
@@ -386,7 +433,8 @@ bool Runner::WriteOutputs() {
         arrivals += step + '\n';
     for (const auto& [name, text] :
          {std::pair{kRoutesFile, FormatRoutes(m_watch.Routes())},
-          std::pair{kLaunchesFile, launched}, std::pair{kArrivalsFile, arrivals}}) {
+          std::pair{kLaunchesFile, launched}, std::pair{kArrivalsFile, arrivals},
+          std::pair{kStepTimesFile, m_stepTimes}}) {
         std::ofstream file(m_options.outFolder / name, std::ios::binary);
         file << text;
         file.close();
@@ -419,11 +467,14 @@ int Runner::Run() {
     platform::ClearRecordedProcessLaunches();
     if (!m_script.steps.empty())
         m_watch.SetStep(m_script.steps.front().name);
+    m_namedStart = std::chrono::steady_clock::now();
+    m_namedStartMs = m_clock.Virtual().TickMs();
     Arm();
     const int result = m_clock.Run([] { return WinMain(nullptr, nullptr, nullptr, 1); });
     m_watch.Forget();
     NoteArrivals();
     m_arrivalSpies.clear();
+    m_paintSpies.clear();
     if (!m_hasFailed && m_next < m_script.steps.size()) {
         const ScenarioStep& step = m_script.steps[m_next];
         Fail(step, "the program ended before it");

@@ -24,6 +24,9 @@ inline constexpr char kRoutesFile[] = "routes.txt";  // every route event (Forma
 inline constexpr char kLaunchesFile[] = "launches.txt";
 // The map page's arrival messages, one a line: the name of the step in which each came.
 inline constexpr char kArrivalsFile[] = "arrivals.txt";
+// One line a named step, in order, fields separated by tabs: the name, the real and the virtual
+// milliseconds it took, and the frames the map pages driven on drew in it (their map's paints).
+inline constexpr char kStepTimesFile[] = "steps.txt";
 
 // Exit codes of a run.
 enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };

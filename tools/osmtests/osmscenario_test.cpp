@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
@@ -359,10 +360,19 @@ TEST_F(ExtractScenario, TheClosureIsDrivenAroundOnce) {
 }
 
 // The map page got its arrival message once, while the drive to Äulestrasse ended; the routes
-// after it are not driven.
+// after it are not driven. The map was drawn on while the car drove.
 TEST_F(ExtractScenario, TheMapPageReportsOneArrival) {
     const std::vector<std::string> arrivals = ScenarioLines(ScenarioFile(Out() / "arrivals.txt"));
     EXPECT_EQ(arrivals, std::vector<std::string>{"arrival"});
+    std::map<std::string, long long> frames;
+    for (const std::string& line : ScenarioLines(ScenarioFile(Out() / "steps.txt"))) {
+        const std::vector<std::string> fields = SplitScenarioText(line, '\t');
+        ASSERT_EQ(fields.size(), 4u) << line;
+        frames[fields[0]] = std::atoll(fields[3].c_str());
+    }
+    for (const char* step : {"drive", "traffic", "arrival"})
+        EXPECT_GT(frames[step], 0) << step;
+    EXPECT_EQ(frames["start"], 0);
 }
 
 // The drive ends with the arrival's phrase; the WAV holds the sounds played, one after another.

@@ -12,8 +12,11 @@
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
+#include <sstream>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -143,6 +146,20 @@ TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
     ASSERT_EQ(sounds.size(), 44u);
     EXPECT_EQ(sounds.substr(0, 4), "RIFF");
     EXPECT_EQ(sounds.substr(36, 4), "data");
+    // A line a named step with its times; no map was driven on, so no map frames.
+    std::istringstream times(testdata::ReadHostFile(out / kStepTimesFile).value_or(""));
+    std::vector<std::string> names;
+    for (std::string line; std::getline(times, line);) {
+        std::istringstream fields(line);
+        std::string name;
+        long long wallMs = -1;
+        long long virtualMs = -1;
+        long long frames = -1;
+        fields >> name >> wallMs >> virtualMs >> frames;
+        EXPECT_TRUE(fields && wallMs >= 0 && virtualMs >= 0 && frames == 0) << line;
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"notice", "menu", "presettings", "quit"}));
 }
 
 TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
