@@ -39,7 +39,8 @@ ctest --test-dir build/sanitize -j "$jobs" --output-on-failure --no-tests=error 
 
 echo "== ThreadSanitizer build (clang, threaded tests only) =="
 cmake -S . -B build/tsan -G Ninja "${release_flags[@]}" \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DNAV_TSAN=ON >/dev/null
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DNAV_TSAN=ON \
+  "-DNAV_DEMO_DATA_DIR=$PWD/build/release/demo" >/dev/null
 cmake --build build/tsan -j "$jobs" --target threaded_tests
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 ctest --test-dir build/tsan -j "$jobs" --output-on-failure --no-tests=error -L threaded

@@ -14,7 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ScriptError error;
     if (ParseScenarioScript(text, script, error)) {
         for (const ScenarioStep& step : script.steps) {
-            if (step.ms > kMaxScenarioMs || step.line < 1 || DescribeStep(step).empty())
+            if (step.ms > kMaxScenarioMs || step.line < 1 || DescribeStep(step).empty() ||
+                step.x < 0 || step.x > kMaxScenarioCoordinate || step.y < 0 ||
+                step.y > kMaxScenarioCoordinate)
                 std::abort();
         }
     } else {

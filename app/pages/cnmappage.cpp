@@ -677,8 +677,20 @@ void CNMapPage::OnAdvice(AdvicePtr advice) {
         return;
     }
     AdvicePtr copy = advice->Clone();
-    if (!copy) {
+    AdvicePtr handed = advice->Clone();
+    if (!copy || !handed) {
         return;
+    }
+    // The advice goes to the user-interface thread (a copy of its own) before its announcement
+    // and the arrival, so the junction view shows the destination's picture before the arrival
+    // clears the route.
+    {
+        ScopedLock lock(&m_routeLock);
+        m_pendingAdvice = std::move(handed);
+        if (!m_advicePosted) {
+            m_advicePosted = true;
+            (void)PostMessageW(GetHwnd(), kAdviceMessage, 0, 0);
+        }
     }
     if (copy->IsValid()) {
         if (AdviceValuePtr value = copy->Current()) {
@@ -696,12 +708,6 @@ void CNMapPage::OnAdvice(AdvicePtr advice) {
                 (void)PostMessageW(GetHwnd(), kArrivalMessage, 0, 0);
             }
         }
-    }
-    ScopedLock lock(&m_routeLock);
-    m_pendingAdvice = copy;
-    if (!m_advicePosted) {
-        m_advicePosted = true;
-        (void)PostMessageW(GetHwnd(), kAdviceMessage, 0, 0);
     }
 }
 

@@ -212,6 +212,12 @@ void Runner::PlayStep(const ScenarioStep& step) {
     case ScenarioStepKind::Tap:
         problem = Tap(step);
         break;
+    case ScenarioStepKind::TapPoint: {
+        const POINT point{step.x, step.y};
+        Next();
+        Arm({platform::ScriptStep::TapAt(point)});
+        return;
+    }
     case ScenarioStepKind::Key:
         problem = Key(step);
         break;

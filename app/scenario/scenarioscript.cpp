@@ -226,6 +226,18 @@ std::string LineParser::ParseWait() {
 }
 
 std::string LineParser::ParseTap() {
+    if (m_tokens.size() > 1 && m_tokens[1].text == "at" && !m_tokens[1].isQuoted) {
+        m_step.kind = ScenarioStepKind::TapPoint;
+        for (const std::size_t index : {std::size_t{2}, std::size_t{3}}) {
+            const auto value = index < m_tokens.size() && !m_tokens[index].isQuoted
+                                   ? ParseNumber(m_tokens[index].text, 0, kMaxScenarioCoordinate)
+                                   : std::nullopt;
+            if (!value)
+                return "\"tap at\" needs the point's x and y, 0 to 32767";
+            (index == 2 ? m_step.x : m_step.y) = static_cast<int>(*value);
+        }
+        return ExpectCount(4);
+    }
     m_step.kind = ScenarioStepKind::Tap;
     const auto id =
         m_tokens.size() > 1 ? ParseNumber(m_tokens[1].text, 1, kMaxControlId) : std::nullopt;

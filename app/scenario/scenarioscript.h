@@ -16,6 +16,7 @@ enum class ScenarioStepKind {
     WaitFix,    // ms: limit
     Tap,        // id: control or dialog button of the active window; text: the entry chosen
                 // from the pick list of that id, or empty
+    TapPoint,   // x, y: the screen point tapped
     Key,        // id: virtual key; modifier: VK_CONTROL, VK_SHIFT or 0
     Text,       // text: characters typed into the focus window
     Clock,      // ms: how far the clock moves on
@@ -33,6 +34,8 @@ struct ScenarioStep {
     std::u16string text;
     UINT id = 0;
     UINT modifier = 0;
+    int x = 0;
+    int y = 0;
     std::uint64_t ms = 0;
     bool isCancel = false;
 };
@@ -48,6 +51,8 @@ struct ScriptError {
 
 // Longest wait or clock step accepted, in milliseconds (one day).
 constexpr std::uint64_t kMaxScenarioMs = 86'400'000;
+// Largest screen coordinate a tap may name.
+constexpr int kMaxScenarioCoordinate = 32767;
 // A wait without a limit of its own gives up after this many milliseconds of the clock.
 constexpr std::uint64_t kDefaultWaitMs = 10'000;
 

@@ -270,8 +270,12 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
         << " in " << Utf8(kDestinationCity) << "; the TMC line runs along " << route.closed.size()
         << " elements from " << route.closedFromMetres << " m into the route\n";
 
+    // The junction pictures (destination bitmaps and numbered drawings) are read from the
+    // program's own folder.
     for (const auto& [from, to] :
          {std::pair{options.demoData / "ConfigFiles", Data(u"\\ConfigFiles")},
+          std::pair{options.demoData / "ConfigFiles" / "HiWayImages",
+                    std::u16string(u"\\ConfigFiles\\HiWayImages")},
           std::pair{options.demoData / "sound", std::u16string(u"\\sound")}}) {
         if (std::string error = CopyFolder(from, root, to); !error.empty())
             return error;

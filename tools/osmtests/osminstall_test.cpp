@@ -104,6 +104,8 @@ TEST_F(ExtractInstall, LaysOutTheRootWhoseClosureTurnsTheRouteAway) {
                                       "Bitmaps/Splash.bmp",
                                       "Data/Liechtenstein/ConfigFiles/Advisor.sfs",
                                       "Data/Liechtenstein/ConfigFiles/HiWayImages/DestFlag.bmp",
+                                      "ConfigFiles/HiWayImages/DestFlag.bmp",
+                                      "ConfigFiles/HiWayImages/Bitmap1.txt",
                                       "Data/Liechtenstein/tmc/tmc.sfs"};
     for (const char* language : {"Ger", "Eng", "Fre", "Spa", "Ita", "Dut"}) {
         files.push_back(std::string("Lang") + language + "CE.dll");

@@ -525,9 +525,10 @@ TEST_F(ExtractScenario, EveryFrameIsWrittenAndTheStableOnesMatchTheirGoldens) {
             << frame;
     }
     // Goldens only where nothing another thread does shows: the map pages follow the replay.
-    // The TMC dialog is taken once its list, filled from the receiver's thread, is whole.
+    // The TMC dialog is taken once its list, filled from the receiver's thread, is whole; the
+    // arrival shows the junction view's flag, which stays until the guidance is stopped.
     const char* update = std::getenv("NAV_UPDATE_GOLDEN");
-    for (const char* stable : {"main-menu", "options", "tmc-dialog", "presettings"}) {
+    for (const char* stable : {"main-menu", "options", "tmc-dialog", "arrived", "presettings"}) {
         SCOPED_TRACE(stable);
         const std::string shown = ScenarioFile(Out() / (std::string(stable) + ".png"));
         const fs::path golden =
@@ -578,11 +579,17 @@ TEST_F(ExtractScenario, VisibleFramesEqualHeadlessOnes) {
                                       "20"};
     std::string errors;
     EXPECT_EQ(RunProgram(words, "ASAN_OPTIONS=detect_leaks=0", errors), 0) << errors;
+    // The arrival's frame is left out: in real time the fix at which the arrival comes, and so
+    // the distance shown, depends on the machine's load.
     for (const char* stable : {"main-menu", "options", "tmc-dialog", "presettings"}) {
         SCOPED_TRACE(stable);
-        const std::string shown = ScenarioFile(visible / (std::string(stable) + ".png"));
+        const std::string name = std::string(stable) + ".png";
+        const std::string shown = ScenarioFile(visible / name);
         EXPECT_FALSE(shown.empty());
-        EXPECT_TRUE(shown == ScenarioFile(Out() / (std::string(stable) + ".png")));
+        const bool isEqual = shown == ScenarioFile(Out() / name);
+        EXPECT_TRUE(isEqual) << "the window's frame is kept as visible-" << name;
+        if (!isEqual)
+            std::ofstream(Out() / ("visible-" + name), std::ios::binary) << shown;
     }
 }
 

@@ -300,8 +300,11 @@ TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
          u"Au",
          {u"Say([A])", u"Say([B])"},
          false},
-        {{{u"Kirchweg", u"@"}}, u"", {}, true},
-        {{{u"Kirchweg", u"[DestinationReached] @"}}, u"", {u"Say([DestinationReached] )"}, true},
+        {{{u"Kirchweg", u"@", 1000, 120, 0}}, u"", {}, true},
+        {{{u"Kirchweg", u"[DestinationReached] @", 1000, 120, 0}},
+         u"",
+         {u"Say([DestinationReached] )"},
+         true},
     };
     for (const Row& row : rows) {
         OpenWithRoute();
@@ -318,6 +321,13 @@ TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
         EXPECT_EQ(m_page->GetMapView()->HasRoute(), !row.arrived);
         EXPECT_EQ(m_page->IsGuidanceConnected(), !row.arrived);
         EXPECT_TRUE(m_page->IsPositionConnected());
+        if (row.arrived) {
+            // The junction view got the arrival's advice (its distance label) before the route
+            // was cleared: it shows the destination's picture.
+            auto* schematic = dynamic_cast<SchematicWnd*>(m_page->GetSchematic());
+            ASSERT_NE(schematic, nullptr);
+            EXPECT_EQ(schematic->GetLabelDistance(), 100);
+        }
         m_page.reset();
     }
 }

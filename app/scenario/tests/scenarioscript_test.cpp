@@ -64,6 +64,25 @@ TEST(ScenarioScript, ReadsEachStepWithItsValuesLineAndName) {
     }
 }
 
+// "tap at" names a screen point; "at" quoted is not the word.
+TEST(ScenarioScript, ReadsATappedPoint) {
+    const struct {
+        const char* line;
+        int x;
+        int y;
+    } cases[] = {{"tap at 120 90", 120, 90}, {"tap at 0 32767", 0, 32767}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        ScenarioScript script;
+        ScriptError error;
+        ASSERT_TRUE(ParseScenarioScript(c.line, script, error)) << error.message;
+        ASSERT_EQ(script.steps.size(), 1u);
+        EXPECT_EQ(script.steps[0].kind, ScenarioStepKind::TapPoint);
+        EXPECT_EQ(script.steps[0].x, c.x);
+        EXPECT_EQ(script.steps[0].y, c.y);
+    }
+}
+
 TEST(ScenarioScript, RefusesTheFirstFaultyLineAndKeepsNoStep) {
     const struct {
         const char* line;
@@ -89,6 +108,12 @@ TEST(ScenarioScript, RefusesTheFirstFaultyLineAndKeepsNoStep) {
         {"tap 1 2", "unexpected \"2\""},
         {"tap 100 \"\"", "the text is empty"},
         {"tap 100 \"a\" 2", "unexpected \"2\""},
+        {"tap at 120", "\"tap at\" needs the point's x and y, 0 to 32767"},
+        {"tap at 120 32768", "\"tap at\" needs the point's x and y, 0 to 32767"},
+        {"tap at -1 5", "\"tap at\" needs the point's x and y, 0 to 32767"},
+        {"tap at 1 \"2\"", "\"tap at\" needs the point's x and y, 0 to 32767"},
+        {"tap at 1 2 3", "unexpected \"3\""},
+        {"tap \"at\" 1 2", "a control id from 1 to 65535 is expected"},
         {"key", "a key is expected: a letter, a digit or a key name, with Ctrl+ or Shift+"},
         {"key Alt+Q", "a key is expected: a letter, a digit or a key name, with Ctrl+ or Shift+"},
         {"key F13", "a key is expected: a letter, a digit or a key name, with Ctrl+ or Shift+"},
