@@ -285,11 +285,7 @@ if(TARGET demoinstall)
       NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
       NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
       NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
-    foreach(generated advisor_demo_data junctionview_demo_data language_bundles poi_categories
-                      skin_pictures navigator)
-      if(TARGET ${generated})
-        add_dependencies(osmlanguages_test ${generated})
-      endif()
-    endforeach()
+    nav_after_generated(osmlanguages_test advisor_demo_data junctionview_demo_data
+                        language_bundles poi_categories skin_pictures navigator)
   endif()
 endif()

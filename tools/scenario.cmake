@@ -19,11 +19,7 @@ if(TARGET demoinstall AND TARGET navigator)
       NAV_NAVIGATOR_PROGRAM="$<TARGET_FILE:navigator>")
     # The whole script is also played in the SDL2 window at 20 times real time (about 45 s).
     set_tests_properties(ExtractScenario PROPERTIES TIMEOUT 300)
-    foreach(generated navigator advisor_demo_data junctionview_demo_data language_bundles
-                      poi_categories skin_pictures)
-      if(TARGET ${generated})
-        add_dependencies(osmscenario_test ${generated})
-      endif()
-    endforeach()
+    nav_after_generated(osmscenario_test navigator advisor_demo_data junctionview_demo_data
+                        language_bundles poi_categories skin_pictures)
   endif()
 endif()
