@@ -10,6 +10,7 @@
 #include "app/startup/navapp.h"
 #include "app/startup/voicepointer.h"
 #include "ui/gpsstatemonitor.h"
+#include "ui/tmcmonitor.h"
 #include "ui/windowbase.h"
 #include "utilities/usefulcode/apppaths.h"
 
@@ -40,6 +41,9 @@ constexpr std::uint64_t kWaitQuantumMs = 100;
 constexpr UINT kPacketKey = 0xE7;
 // Real milliseconds a paced run rests while a wait is not met.
 constexpr auto kPacedRest = std::chrono::milliseconds(5);
+// Quanta of a wait on a stepped clock that each rest kPacedRest too (1 s of real time at most),
+// so that what other threads bring to the screen gets there under load.
+constexpr int kMaxRestedQuanta = 200;
 
 std::string Narrow(const std::u16string& text) {
     return platform::Utf16ToUtf8(text);
@@ -85,6 +89,7 @@ private:
     std::size_t m_next = 0;
     bool m_isStepStarted = false;
     bool m_isListOpened = false; // a tap on a pick-list entry has opened the list
+    int m_restedQuanta = 0;      // of the current step's wait
     std::uint64_t m_stepStartMs = 0;
     std::function<std::string()> m_afterInput;
     bool m_hasFailed = false;
@@ -201,6 +206,7 @@ void Runner::OnIdle() {
     if (!m_isStepStarted) {
         m_isStepStarted = true;
         m_stepStartMs = m_clock.Virtual().TickMs();
+        m_restedQuanta = 0;
     }
     m_watch.KeepPace(m_clock);
     PlayStep(step);
@@ -250,6 +256,7 @@ void Runner::PlayStep(const ScenarioStep& step) {
     case ScenarioStepKind::WaitText:
     case ScenarioStepKind::WaitSaid:
     case ScenarioStepKind::WaitFix:
+    case ScenarioStepKind::WaitTmc:
         problem = Wait(step);
         break;
     case ScenarioStepKind::Frame:
@@ -334,6 +341,9 @@ bool Runner::IsMet(const ScenarioStep& step, std::string& seen) const {
     case ScenarioStepKind::WaitFix:
         seen = "the GPS state has no fix";
         return GpsStateMonitor::Instance().GetFixClass() == 2; // a usable fix
+    case ScenarioStepKind::WaitTmc:
+        seen = "the TMC monitor holds no message";
+        return TmcMonitor::Instance().GetMessageCount() > 0;
     default: {
         const std::vector<std::u16string> said = m_said->Texts();
         seen = said.empty() ? "nothing was said"
@@ -352,9 +362,14 @@ std::string Runner::Wait(const ScenarioStep& step) {
     const std::uint64_t waited = m_clock.Virtual().TickMs() - m_stepStartMs;
     if (waited >= step.ms)
         return seen + " after " + std::to_string(waited) + " ms";
-    // The receiver's threads run in real time: a stepped clock gives them a moment each step.
-    if (step.kind == ScenarioStepKind::WaitFix && !m_clock.IsPaced())
+    // The receivers' threads and what they post run in real time: a stepped clock gives them a
+    // moment each quantum (a wait for the receivers every quantum, the others their first ones).
+    if (!m_clock.IsPaced() &&
+        (step.kind == ScenarioStepKind::WaitFix || step.kind == ScenarioStepKind::WaitTmc ||
+         m_restedQuanta < kMaxRestedQuanta)) {
+        ++m_restedQuanta;
         std::this_thread::sleep_for(kPacedRest);
+    }
     MoveClock(std::min(step.ms - waited, kWaitQuantumMs));
     return {};
 }

@@ -204,12 +204,12 @@ std::string LineParser::TakeLimit(std::size_t index) {
 
 std::string LineParser::ParseWait() {
     const std::string what = m_tokens.size() > 1 ? m_tokens[1].text : "";
-    if (what == "fix" && !m_tokens[1].isQuoted) {
-        m_step.kind = ScenarioStepKind::WaitFix;
+    if ((what == "fix" || what == "tmc") && !m_tokens[1].isQuoted) {
+        m_step.kind = what == "fix" ? ScenarioStepKind::WaitFix : ScenarioStepKind::WaitTmc;
         return TakeLimit(2);
     }
     if (m_tokens.size() < 3)
-        return "\"wait\" needs what to wait for: page, text, said or fix";
+        return "\"wait\" needs what to wait for: page, text, said, fix or tmc";
     if (what == "page") {
         m_step.kind = ScenarioStepKind::WaitPage;
         if (m_tokens[2].isQuoted || !IsSectionName(m_tokens[2].text))
@@ -220,7 +220,7 @@ std::string LineParser::ParseWait() {
         if (std::string problem = TakeText(2); !problem.empty())
             return problem;
     } else {
-        return "\"wait\" needs what to wait for: page, text, said or fix";
+        return "\"wait\" needs what to wait for: page, text, said, fix or tmc";
     }
     return TakeLimit(3);
 }

@@ -14,6 +14,7 @@ enum class ScenarioStepKind {
     WaitText,   // text: a shown window's or dialog item's text; ms: limit
     WaitSaid,   // text: a text the voice was given; ms: limit
     WaitFix,    // ms: limit
+    WaitTmc,    // ms: limit
     Tap,        // id: control or dialog button of the active window; text: the entry chosen
                 // from the pick list of that id, or empty
     TapPoint,   // x, y: the screen point tapped

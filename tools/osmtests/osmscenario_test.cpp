@@ -448,7 +448,9 @@ TEST_F(ExtractScenario, TheLogbookHoldsTheTripWithTheDistanceDriven) {
         before += records[i].metres;
     }
     ASSERT_LT(best, 1e12);
-    EXPECT_LE(loggedMetres, along + around.front().length) << lines[3];
+    EXPECT_LE(loggedMetres, along + around.front().length)
+        << lines[3] << ": " << along << " m of the first route, then " << around.front().length
+        << " m";
 
     const std::vector<GeoPoint> firstFixes =
         ScenarioReplayFixes(ScenarioFile(Installed("GPSDemoFile.txt")));
