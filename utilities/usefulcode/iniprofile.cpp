@@ -146,7 +146,11 @@ public:
             if (fgetws(piece, static_cast<int>(std::size(piece)), m_stream) == nullptr) {
                 break;
             }
-            line.append(piece, std::u16string_view(piece, std::size(piece)).rfind(u'\0'));
+            // fgetws stops after a line feed: the terminator then follows the first one.
+            const std::u16string_view read(piece, std::size(piece));
+            const std::size_t lineFeed = read.find(u'\n');
+            line.append(piece,
+                        lineFeed != std::u16string_view::npos ? lineFeed + 1 : read.rfind(u'\0'));
             if (!line.empty() && line.back() == u'\n') {
                 break;
             }
@@ -605,22 +609,41 @@ int IniProfile::WriteInt(LPCWSTR section, LPCWSTR key, INT value, LPCWSTR file) 
 
 namespace {
 
+// Collects the key lines of a settings file under their sections, line by line.
+class SectionCollector {
+public:
+    explicit SectionCollector(SectionMap& loaded)
+        : m_loaded(loaded) {}
+
+    void Add(std::u16string_view line) {
+        auto parsed = ParseLine(line);
+        if (parsed.kind == LineKind::Header) {
+            m_section = std::move(parsed.name);
+            m_keys = nullptr;
+        } else if (parsed.kind == LineKind::Key && !m_section.empty()) {
+            if (m_keys == nullptr) {
+                m_keys = &m_loaded[m_section]; // a section holds a map once it has a key
+            }
+            (*m_keys)[std::move(parsed.name)] = std::move(parsed.value);
+        }
+    }
+
+private:
+    SectionMap& m_loaded;
+    std::u16string m_section;
+    KeyMap* m_keys = nullptr; // the current section's keys once it has any
+};
+
 // Adds the key lines of text under their sections.
 void ParseInto(SectionMap& loaded, std::u16string_view text) {
-    std::u16string section;
+    SectionCollector collector(loaded);
     while (!text.empty()) {
         const std::size_t lineFeed = text.find(u'\n');
         const std::size_t length =
             lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1;
         std::u16string_view line = text.substr(0, length);
         text.remove_prefix(length);
-        line = line.substr(0, line.find(u'\0'));
-        auto parsed = ParseLine(line);
-        if (parsed.kind == LineKind::Header) {
-            section = std::move(parsed.name);
-        } else if (parsed.kind == LineKind::Key && !section.empty()) {
-            loaded[section][std::move(parsed.name)] = std::move(parsed.value);
-        }
+        collector.Add(line.substr(0, line.find(u'\0')));
     }
 }
 
@@ -699,19 +722,19 @@ bool IniProfile::Preload(LPCWSTR path) {
         return false;
     }
     SectionMap loaded;
-    std::u16string section;
+    SectionCollector collector(loaded);
     std::u16string line;
     while (stream.ReadLine(line)) {
-        auto parsed = ParseLine(line);
-        if (parsed.kind == LineKind::Header) {
-            section = std::move(parsed.name);
-        } else if (parsed.kind == LineKind::Key && !section.empty()) {
-            loaded[section][std::move(parsed.name)] = std::move(parsed.value);
-        }
+        collector.Add(line);
     }
     SettingsCache& cache = Cache();
     std::unique_lock lock(cache.mutex);
-    SectionMap& target = cache.files[path];
+    const auto [cached, isNew] = cache.files.try_emplace(path);
+    SectionMap& target = cached->second;
+    if (isNew) {
+        target = std::move(loaded);
+        return true;
+    }
     for (auto& [name, keys] : loaded) {
         KeyMap& targetKeys = target[name];
         for (auto& [keyName, keyValue] : keys) {

@@ -388,6 +388,9 @@ TEST_F(IniProfileTest, PreloadedFileAnswersFromTheCacheAsItWasLoaded) {
     EXPECT_EQ(IniProfile::GetString(u"a", u"C", path.c_str(), u"-"), u"3");
     EXPECT_EQ(IniProfile::GetString(u"", u"lost", path.c_str(), u"-"), u"-");
     EXPECT_EQ(IniProfile::GetString(u"B", u"missing", path.c_str(), u"-"), u"-");
+    EXPECT_EQ(IniProfile::GetString(u"B", u"b", path.c_str(), u"-"), u"1");
+    EXPECT_EQ(IniProfile::GetString(u"A", u"b", path.c_str(), u"-"), u"-") << "each in its own";
+    EXPECT_EQ(IniProfile::GetString(u"A", u"lost", path.c_str(), u"-"), u"-");
 
     EXPECT_EQ(IniProfile::WriteString(u"A", u"k", u"9", path.c_str()), 1);
     EXPECT_EQ(IniProfile::GetString(u"A", u"k", path.c_str(), u"-"), u"2") << "cache unchanged";
