@@ -735,11 +735,16 @@ bool IniProfile::Preload(LPCWSTR path) {
         target = std::move(loaded);
         return true;
     }
+    // Both maps are in the same order: each insertion is hinted with the place after the last.
+    auto section = target.begin();
     for (auto& [name, keys] : loaded) {
-        KeyMap& targetKeys = target[name];
+        section = target.try_emplace(section, name);
+        KeyMap& targetKeys = section->second;
+        auto key = targetKeys.begin();
         for (auto& [keyName, keyValue] : keys) {
-            targetKeys[keyName] = std::move(keyValue);
+            key = std::next(targetKeys.insert_or_assign(key, keyName, std::move(keyValue)));
         }
+        ++section;
     }
     return true;
 }

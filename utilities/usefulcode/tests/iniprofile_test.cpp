@@ -396,10 +396,19 @@ TEST_F(IniProfileTest, PreloadedFileAnswersFromTheCacheAsItWasLoaded) {
     EXPECT_EQ(IniProfile::GetString(u"A", u"k", path.c_str(), u"-"), u"2") << "cache unchanged";
     EXPECT_NE(Bytes(u"preload.ini").find("k=9"), std::string::npos) << "file changed";
 
-    ASSERT_TRUE(m_root.WriteFile(path, std::string_view("[Z]\nz=1\n")));
+    ASSERT_TRUE(m_root.WriteFile(path, std::string_view("[Z]\nz=1\n[a]\nzz=3\nC=4\n0=5\n")));
     ASSERT_TRUE(IniProfile::Preload(path.c_str()));
-    EXPECT_EQ(IniProfile::GetString(u"Z", u"z", path.c_str(), u"-"), u"1");
-    EXPECT_EQ(IniProfile::GetString(u"A", u"k", path.c_str(), u"-"), u"2") << "merged";
+    const struct {
+        const char16_t* section;
+        const char16_t* key;
+        const char16_t* value;
+    } merged[] = {{u"Z", u"z", u"1"}, {u"A", u"k", u"2"},  {u"A", u"merged", u"yes"},
+                  {u"A", u"c", u"4"}, {u"A", u"zz", u"3"}, {u"A", u"0", u"5"},
+                  {u"B", u"b", u"1"}, {u"Z", u"zz", u"-"}};
+    for (const auto& m : merged) {
+        EXPECT_EQ(IniProfile::GetString(m.section, m.key, path.c_str(), u"-"), m.value)
+            << "merged: " << testing::PrintToString(std::u16string(m.key));
+    }
     EXPECT_FALSE(IniProfile::Preload(PathOf(u"absent.ini").c_str()));
     EXPECT_FALSE(m_root.Exists(PathOf(u"absent.ini")));
 }
