@@ -647,6 +647,42 @@ void ParseInto(SectionMap& loaded, std::u16string_view text) {
     }
 }
 
+bool HasUtf8Mark(std::string_view bytes) {
+    return bytes.size() >= std::size(kUtf8Mark) &&
+           std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark),
+                      reinterpret_cast<const unsigned char*>(bytes.data()));
+}
+
+// The bytes of a whole file; none when it cannot be opened.
+std::optional<std::string> ReadFileBytes(const WCHAR* path) {
+    NavFile* file = _wfopen(path, u"rb");
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char chunk[16384];
+    for (std::size_t read = 0; (read = fread(chunk, 1, sizeof chunk, file)) != 0;) {
+        bytes.append(chunk, read);
+    }
+    (void)fclose(file);
+    return bytes;
+}
+
+// Code page 1252 bytes as a text stream reads them: CR LF becomes LF, every other byte one
+// character.
+std::u16string DecodeAnsiText(std::string_view bytes) {
+    std::u16string text;
+    text.reserve(bytes.size());
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if (byte == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') {
+            continue; // the LF follows
+        }
+        text += byte < 0x80 ? static_cast<char16_t>(byte) : platform::AnsiToWideChar(byte);
+    }
+    return text;
+}
+
 // The text of a settings file's bytes: code page 1252, or UTF-8 after its byte-order mark.
 std::u16string DecodeSettingsText(std::string_view bytes) {
     UINT codePage = CP_ACP;
@@ -717,15 +753,24 @@ bool IniProfile::Preload(LPCWSTR path) {
     if (path == nullptr) {
         return false;
     }
-    TextStream stream;
-    if (!stream.Open(path, u"rt")) {
+    const std::optional<std::string> bytes = ReadFileBytes(path);
+    if (!bytes) {
         return false;
     }
     SectionMap loaded;
-    SectionCollector collector(loaded);
-    std::u16string line;
-    while (stream.ReadLine(line)) {
-        collector.Add(line);
+    if (HasUtf8Mark(*bytes)) {
+        // UTF-8 text is read line by line, as the scans read it.
+        TextStream stream;
+        if (!stream.Open(path, u"rt")) {
+            return false;
+        }
+        SectionCollector collector(loaded);
+        std::u16string line;
+        while (stream.ReadLine(line)) {
+            collector.Add(line);
+        }
+    } else {
+        ParseInto(loaded, DecodeAnsiText(*bytes));
     }
     SettingsCache& cache = Cache();
     std::unique_lock lock(cache.mutex);

@@ -413,6 +413,34 @@ TEST_F(IniProfileTest, PreloadedFileAnswersFromTheCacheAsItWasLoaded) {
     EXPECT_FALSE(m_root.Exists(PathOf(u"absent.ini")));
 }
 
+// A preloaded file answers as a scan of the same file does, whatever its line ends, code page
+// 1252 characters, NUL bytes or long lines.
+TEST_F(IniProfileTest, PreloadedFileReadsAsTheScansReadIt) {
+    const std::string texts[] = {
+        "[A]\r\nk = 1 \r\n[B]\nk=2",
+        "[A]\nk=5\r\r\nj=\x80\x9F\xE4\xFF\n",
+        std::string("[A]\nk=5\0x\r\nj=6\n", 15),
+        "[A]\nk=" + std::string(300, 'v') + "\r\nj=\r7\r\n[B]\rk=8\n",
+        "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n[B]\nk=\xE4\n",
+    };
+    int index = 0;
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(index);
+        const std::u16string number(1, static_cast<char16_t>(u'0' + index++));
+        const std::u16string scanned = PathOf(u"scanned" + number + u".ini");
+        const std::u16string preloaded = PathOf(u"preloaded" + number + u".ini");
+        ASSERT_TRUE(m_root.WriteFile(scanned, text));
+        ASSERT_TRUE(m_root.WriteFile(preloaded, text));
+        ASSERT_TRUE(IniProfile::Preload(preloaded.c_str()));
+        for (const auto& [section, key] :
+             {std::pair{u"A", u"k"}, std::pair{u"A", u"j"}, std::pair{u"B", u"k"}}) {
+            EXPECT_EQ(IniProfile::GetString(section, key, preloaded.c_str(), u"-"),
+                      IniProfile::GetString(section, key, scanned.c_str(), u"-"))
+                << testing::PrintToString(std::u16string(key));
+        }
+    }
+}
+
 // Settings text given from memory reads as the same bytes preloaded from a file, and replaces
 // what the cache held for its path.
 TEST_F(IniProfileTest, TextFromMemoryReadsAsThePreloadedFile) {
