@@ -43,9 +43,16 @@ std::u16string_view TrimBlanks(std::u16string_view text) {
     return text;
 }
 
+// One line's parts as views into it.
+struct LineView {
+    LineKind kind = LineKind::Other;
+    std::u16string_view name; // section name of a header, key of a key line; trimmed
+    std::u16string_view value;
+};
+
 // Classifies one line as read (its '\n' included or not).
-ParsedLine ParseLine(std::u16string_view line) {
-    ParsedLine parsed;
+LineView ViewLine(std::u16string_view line) {
+    LineView parsed;
     if (line.empty()) {
         return parsed;
     }
@@ -76,6 +83,11 @@ ParsedLine ParseLine(std::u16string_view line) {
     parsed.name = TrimBlanks(line.substr(0, equals));
     parsed.value = TrimBlanks(value);
     return parsed;
+}
+
+ParsedLine ParseLine(std::u16string_view line) {
+    const LineView view = ViewLine(line);
+    return {view.kind, std::u16string(view.name), std::u16string(view.value)};
 }
 
 bool NamesEqual(std::u16string_view name, LPCWSTR wanted) {
@@ -616,15 +628,20 @@ public:
         : m_loaded(loaded) {}
 
     void Add(std::u16string_view line) {
-        auto parsed = ParseLine(line);
+        const LineView parsed = ViewLine(line);
         if (parsed.kind == LineKind::Header) {
-            m_section = std::move(parsed.name);
+            m_section = parsed.name;
             m_keys = nullptr;
         } else if (parsed.kind == LineKind::Key && !m_section.empty()) {
             if (m_keys == nullptr) {
                 m_keys = &m_loaded[m_section]; // a section holds a map once it has a key
             }
-            (*m_keys)[std::move(parsed.name)] = std::move(parsed.value);
+            // A key the map holds already (a file preloaded again) takes the value in place.
+            if (const auto found = m_keys->find(parsed.name); found != m_keys->end()) {
+                found->second.assign(parsed.value);
+            } else {
+                m_keys->emplace(parsed.name, parsed.value);
+            }
         }
     }
 
@@ -757,39 +774,24 @@ bool IniProfile::Preload(LPCWSTR path) {
     if (!bytes) {
         return false;
     }
-    SectionMap loaded;
+    std::u16string text;
     if (HasUtf8Mark(*bytes)) {
         // UTF-8 text is read line by line, as the scans read it.
         TextStream stream;
         if (!stream.Open(path, u"rt")) {
             return false;
         }
-        SectionCollector collector(loaded);
         std::u16string line;
         while (stream.ReadLine(line)) {
-            collector.Add(line);
+            text += line;
         }
     } else {
-        ParseInto(loaded, DecodeAnsiText(*bytes));
+        text = DecodeAnsiText(*bytes);
     }
     SettingsCache& cache = Cache();
     std::unique_lock lock(cache.mutex);
-    const auto [cached, isNew] = cache.files.try_emplace(path);
-    SectionMap& target = cached->second;
-    if (isNew) {
-        target = std::move(loaded);
-        return true;
-    }
-    // Both maps are in the same order: each insertion is hinted with the place after the last.
-    auto section = target.begin();
-    for (auto& [name, keys] : loaded) {
-        section = target.try_emplace(section, name);
-        KeyMap& targetKeys = section->second;
-        auto key = targetKeys.begin();
-        for (auto& [keyName, keyValue] : keys) {
-            key = std::next(targetKeys.insert_or_assign(key, keyName, std::move(keyValue)));
-        }
-        ++section;
-    }
+    // Collected straight into the cache: a second preload merges into what it holds, a key's
+    // last line wins.
+    ParseInto(cache.files[path], text);
     return true;
 }
