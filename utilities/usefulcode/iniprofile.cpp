@@ -94,14 +94,41 @@ bool NamesEqual(std::u16string_view name, LPCWSTR wanted) {
     return platform::CompareNoCase(name, wanted) == 0;
 }
 
-using KeyMap = std::map<std::u16string, std::u16string, platform::LessNoCase>;
-using SectionMap = std::map<std::u16string, KeyMap, platform::LessNoCase>;
+// A character as platform::CompareNoCase folds it, ASCII without a call.
+int FoldedCharacter(char16_t c) {
+    if (c < 0x80) {
+        return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c;
+    }
+    return TowLower(c);
+}
+
+// Orders names exactly as platform::LessNoCase does; the cache's maps compare names often.
+struct NameLess {
+    using is_transparent = void;
+    [[nodiscard]] bool operator()(std::u16string_view a, std::u16string_view b) const {
+        const std::size_t common = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < common; ++i) {
+            if (a[i] == b[i]) {
+                continue;
+            }
+            const int ca = FoldedCharacter(a[i]);
+            const int cb = FoldedCharacter(b[i]);
+            if (ca != cb) {
+                return ca < cb;
+            }
+        }
+        return a.size() < b.size();
+    }
+};
+
+using KeyMap = std::map<std::u16string, std::u16string, NameLess>;
+using SectionMap = std::map<std::u16string, KeyMap, NameLess>;
 
 // The process-wide cache of preloaded files. Never destroyed, so that reads during static
 // destruction stay safe.
 struct SettingsCache {
     std::shared_mutex mutex;
-    std::map<std::u16string, SectionMap, platform::LessNoCase> files;
+    std::map<std::u16string, SectionMap, NameLess> files;
 };
 
 SettingsCache& Cache() {
@@ -654,13 +681,23 @@ private:
 // Adds the key lines of text under their sections.
 void ParseInto(SectionMap& loaded, std::u16string_view text) {
     SectionCollector collector(loaded);
-    while (!text.empty()) {
-        const std::size_t lineFeed = text.find(u'\n');
-        const std::size_t length =
-            lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1;
-        std::u16string_view line = text.substr(0, length);
-        text.remove_prefix(length);
-        collector.Add(line.substr(0, line.find(u'\0')));
+    // One pass over each line finds its end and its first NUL.
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = start;
+        std::size_t nul = std::u16string_view::npos;
+        for (; end < text.size(); ++end) {
+            const char16_t c = text[end];
+            if (c == u'\n') {
+                ++end;
+                break;
+            }
+            if (c == u'\0' && nul == std::u16string_view::npos) {
+                nul = end;
+            }
+        }
+        collector.Add(text.substr(start, (nul != std::u16string_view::npos ? nul : end) - start));
+        start = end;
     }
 }
 
@@ -688,15 +725,16 @@ std::optional<std::string> ReadFileBytes(const WCHAR* path) {
 // Code page 1252 bytes as a text stream reads them: CR LF becomes LF, every other byte one
 // character.
 std::u16string DecodeAnsiText(std::string_view bytes) {
-    std::u16string text;
-    text.reserve(bytes.size());
+    std::u16string text(bytes.size(), u'\0');
+    std::size_t length = 0;
     for (std::size_t at = 0; at < bytes.size(); ++at) {
         const auto byte = static_cast<unsigned char>(bytes[at]);
         if (byte == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') {
             continue; // the LF follows
         }
-        text += byte < 0x80 ? static_cast<char16_t>(byte) : platform::AnsiToWideChar(byte);
+        text[length++] = byte < 0x80 ? static_cast<char16_t>(byte) : platform::AnsiToWideChar(byte);
     }
+    text.resize(length);
     return text;
 }
 

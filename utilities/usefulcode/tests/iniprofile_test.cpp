@@ -422,6 +422,8 @@ TEST_F(IniProfileTest, PreloadedFileReadsAsTheScansReadIt) {
         std::string("[A]\nk=5\0x\r\nj=6\n", 15),
         "[A]\nk=" + std::string(300, 'v') + "\r\nj=\r7\r\n[B]\rk=8\n",
         "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n[B]\nk=\xE4\n",
+        "[\xC4rger]\r\n\xDC"
+        "ber=1\r\nK=2\r\n[a]\nj=3\n",
     };
     int index = 0;
     for (const std::string& text : texts) {
@@ -433,7 +435,9 @@ TEST_F(IniProfileTest, PreloadedFileReadsAsTheScansReadIt) {
         ASSERT_TRUE(m_root.WriteFile(preloaded, text));
         ASSERT_TRUE(IniProfile::Preload(preloaded.c_str()));
         for (const auto& [section, key] :
-             {std::pair{u"A", u"k"}, std::pair{u"A", u"j"}, std::pair{u"B", u"k"}}) {
+             {std::pair{u"A", u"k"}, std::pair{u"A", u"j"}, std::pair{u"B", u"k"},
+              std::pair{u"\u00E4rger", u"\u00FCber"}, std::pair{u"\u00C4RGER", u"k"},
+              std::pair{u"arger", u"uber"}}) {
             EXPECT_EQ(IniProfile::GetString(section, key, preloaded.c_str(), u"-"),
                       IniProfile::GetString(section, key, scanned.c_str(), u"-"))
                 << testing::PrintToString(std::u16string(key));
