@@ -3,10 +3,13 @@
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/files.h"
+#include "platform/kernel/text.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -63,18 +66,34 @@ DWORD Flag(DWORD value) {
 } // namespace
 
 void SerialPortSettings::Read(const std::u16string& section, const std::u16string& settingsPath) {
-    const char16_t* file = settingsPath.c_str();
+    // Every key in one scan of the file; each value is the one a read of its key alone finds.
+    std::array<LPCWSTR, kNumberKeys.size() + 2 + kTextKeys.size()> keys{};
+    std::size_t at = 0;
     for (const NumberKey& entry : kNumberKeys) {
-        this->*entry.field = static_cast<DWORD>(IniProfile::GetInt(
-            section.c_str(), entry.key, file, static_cast<INT>(this->*entry.field)));
+        keys[at++] = entry.key;
     }
-    timeout = static_cast<DWORD>(
-        IniProfile::GetInt(section.c_str(), kTimeoutKey, file, static_cast<INT>(timeout)));
-    eventChar = static_cast<DWORD>(
-        IniProfile::GetInt(section.c_str(), kEventCharKey, file, static_cast<INT>(eventChar)));
+    keys[at++] = kTimeoutKey;
+    keys[at++] = kEventCharKey;
     for (const TextKey& entry : kTextKeys) {
-        this->*entry.field =
-            IniProfile::GetString(section.c_str(), entry.key, file, (this->*entry.field).c_str());
+        keys[at++] = entry.key;
+    }
+    const std::vector<std::optional<std::u16string>> values =
+        IniProfile::GetStrings(section.c_str(), keys, settingsPath.c_str());
+    at = 0;
+    const auto number = [&values, &at](DWORD& field) {
+        if (const std::optional<std::u16string>& value = values[at++]) {
+            field = static_cast<DWORD>(_wtol(value->c_str()));
+        }
+    };
+    for (const NumberKey& entry : kNumberKeys) {
+        number(this->*entry.field);
+    }
+    number(timeout);
+    number(eventChar);
+    for (const TextKey& entry : kTextKeys) {
+        if (const std::optional<std::u16string>& value = values[at++]) {
+            this->*entry.field = *value;
+        }
     }
 }
 

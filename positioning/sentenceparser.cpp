@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -145,6 +146,27 @@ std::u16string DegreeText(float value) {
     return platform::FormatW(u"%9.4f", whole * 100.0 + (magnitude - whole) * 60.0);
 }
 
+// The values of names in section of the settings file, in one scan of it.
+std::vector<std::optional<std::u16string>>
+ReadKeys(LPCWSTR section, const std::vector<std::u16string>& names, LPCWSTR file) {
+    std::vector<LPCWSTR> keys;
+    keys.reserve(names.size());
+    for (const std::u16string& name : names) {
+        keys.push_back(name.c_str());
+    }
+    return IniProfile::GetStrings(section, keys, file);
+}
+
+// A value read as IniProfile::GetDouble reads it: "%lf", the default when it is missing, empty
+// or not a number.
+double NumberOr(const std::optional<std::u16string>& value, double defaultValue) {
+    double result = 0;
+    if (!value || value->empty() || swscanf(value->c_str(), u"%lf", &result) != 1) {
+        return defaultValue;
+    }
+    return result;
+}
+
 } // namespace
 
 SentenceParser::~SentenceParser() {
@@ -174,6 +196,21 @@ std::u16string SentenceParser::Unescape(std::u16string_view text) {
 void SentenceParser::Load(const std::u16string& settingsPath, const std::u16string& protocolName) {
     const LPCWSTR file = settingsPath.c_str();
     const LPCWSTR section = protocolName.c_str();
+    // The keys of fixed names come in one scan of the file, the fields' multipliers and offsets
+    // in a second; each value is the one a read of its key alone finds.
+    std::vector<std::u16string> names = {u"StartDelimiter", u"ChecksumDelimiter", u"EndDelimiter",
+                                         u"FieldDelimiter"};
+    constexpr std::size_t kFirstInput = 4;
+    constexpr std::size_t kFirstInit = kFirstInput + 9;
+    for (const char16_t* prefix : {u"Input", u"Init"}) {
+        for (std::uint32_t number = 1; number <= 9; ++number) {
+            names.push_back(platform::FormatW(u"%s%d", prefix, number));
+        }
+    }
+    const std::vector<std::optional<std::u16string>> values = ReadKeys(section, names, file);
+    const auto valueAt = [&values](std::size_t index) {
+        return values[index] ? std::u16string_view(*values[index]) : std::u16string_view();
+    };
     std::uint32_t inputCount = 0;
     {
         ScopedLock locked(&m_protocolLock);
@@ -182,20 +219,17 @@ void SentenceParser::Load(const std::u16string& settingsPath, const std::u16stri
         protocol.fields.clear();
         protocol.inputs.clear();
         protocol.buffer.clear();
-        for (const auto& [key, delimiter] :
-             {std::pair{u"StartDelimiter", &protocol.startDelimiter},
-              std::pair{u"ChecksumDelimiter", &protocol.checksumDelimiter},
-              std::pair{u"EndDelimiter", &protocol.endDelimiter},
-              std::pair{u"FieldDelimiter", &protocol.fieldDelimiter}}) {
-            const std::u16string value = IniProfile::GetString(section, key, file, u"");
-            if (!value.empty()) {
+        for (const auto& [index, delimiter] :
+             {std::pair{0, &protocol.startDelimiter}, std::pair{1, &protocol.checksumDelimiter},
+              std::pair{2, &protocol.endDelimiter}, std::pair{3, &protocol.fieldDelimiter}}) {
+            if (const std::u16string_view value = valueAt(index); !value.empty()) {
                 *delimiter = Unescape(value);
             }
         }
         protocol.inputCount = 0;
+        std::vector<SentenceField*> newFields; // in the order they were defined
         for (std::uint32_t number = 1; number <= 9; ++number) {
-            const std::u16string key = platform::FormatW(u"Input%d", number);
-            const std::u16string value = IniProfile::GetString(section, key.c_str(), file, u"");
+            const std::u16string_view value = valueAt(kFirstInput + number - 1);
             if (value.empty()) {
                 break;
             }
@@ -223,23 +257,28 @@ void SentenceParser::Load(const std::u16string& settingsPath, const std::u16stri
                 if (name.empty() || protocol.fields.contains(name)) {
                     continue;
                 }
-                const std::u16string multiplierKey = name + u"Multiplier";
-                const std::u16string offsetKey = name + u"Offset";
                 SentenceField field;
                 field.name = name;
                 field.identifier = identifier;
-                field.multiplier = static_cast<float>(
-                    IniProfile::GetDouble(section, multiplierKey.c_str(), file, 1.0));
-                field.offset = static_cast<float>(
-                    IniProfile::GetDouble(section, offsetKey.c_str(), file, 0.0));
-                input.fields[position] =
-                    &protocol.fields.emplace(name, std::move(field)).first->second;
+                input.fields[position] = newFields.emplace_back(
+                    &protocol.fields.emplace(name, std::move(field)).first->second);
             }
+        }
+        std::vector<std::u16string> scaleNames;
+        for (const SentenceField* field : newFields) {
+            scaleNames.push_back(field->name + u"Multiplier");
+            scaleNames.push_back(field->name + u"Offset");
+        }
+        const std::vector<std::optional<std::u16string>> scales =
+            newFields.empty() ? std::vector<std::optional<std::u16string>>()
+                              : ReadKeys(section, scaleNames, file);
+        for (std::size_t i = 0; i < newFields.size(); ++i) {
+            newFields[i]->multiplier = static_cast<float>(NumberOr(scales[2 * i], 1.0));
+            newFields[i]->offset = static_cast<float>(NumberOr(scales[2 * i + 1], 0.0));
         }
         protocol.initText.clear();
         for (std::uint32_t number = 1; number <= 9; ++number) {
-            const std::u16string key = platform::FormatW(u"Init%d", number);
-            const std::u16string value = IniProfile::GetString(section, key.c_str(), file, u"");
+            const std::u16string_view value = valueAt(kFirstInit + number - 1);
             if (value.empty()) {
                 break;
             }

@@ -223,17 +223,18 @@ HBITMAP SHLoadDIBitmap(LPCWSTR path) {
     if (file == INVALID_HANDLE_VALUE)
         return nullptr;
     const DWORD size = GetFileSize(file, nullptr);
-    std::vector<std::uint8_t> data;
+    // Read over, not zeroed first: a skin picture is read at every start.
+    std::unique_ptr<std::uint8_t[]> data;
     DWORD read = 0;
-    if (size != INVALID_FILE_SIZE && size <= kMaxFileSize) {
-        data.resize(size);
-        if (ReadFile(file, data.data(), size, &read, nullptr) == FALSE)
+    if (size != INVALID_FILE_SIZE && size != 0 && size <= kMaxFileSize) {
+        data = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+        if (ReadFile(file, data.get(), size, &read, nullptr) == FALSE)
             read = 0;
     }
     CloseHandle(file);
-    if (read != size || data.empty())
+    if (data == nullptr || read != size)
         return nullptr;
-    return platform::CreateDibFromFile(data);
+    return platform::CreateDibFromFile(std::span<const std::uint8_t>(data.get(), size));
 }
 
 HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name) {

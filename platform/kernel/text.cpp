@@ -243,6 +243,9 @@ LPWSTR CharLowerW(LPWSTR textOrChar) {
 int platform::CompareNoCase(std::u16string_view a, std::u16string_view b) {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
+        if (a[i] == b[i]) {
+            continue;
+        }
         const int ca = Lower(a[i]);
         const int cb = Lower(b[i]);
         if (ca != cb) {

@@ -80,7 +80,9 @@ SentenceKind KindOf(std::string_view sentence) {
 
 // The sentence with a checksum and CR LF, or empty when it does not fit.
 std::string Completed(std::string_view sentence) {
-    std::string out(sentence);
+    std::string out;
+    out.reserve(sentence.size() + 5); // room for "*hh" and CR LF: one allocation
+    out = sentence;
     if (sentence.find('*') == std::string_view::npos) {
         unsigned checksum = 0;
         for (const char c : sentence.substr(1)) {
@@ -91,7 +93,10 @@ std::string Completed(std::string_view sentence) {
         out += digits;
     }
     out += "\r\n";
-    return out.size() <= kMaxNmeaSentence ? out : std::string();
+    if (out.size() > kMaxNmeaSentence) {
+        return {};
+    }
+    return out;
 }
 
 } // namespace

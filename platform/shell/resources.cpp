@@ -12,7 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <system_error>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -36,7 +36,7 @@ struct Snapshot {
     std::u16string devicePath;
     std::filesystem::path hostPath;
     std::uintmax_t size = 0;
-    std::filesystem::file_time_type writeTime;
+    timespec writeTime{};
     Bundle bundle;
 };
 
@@ -82,22 +82,23 @@ Bundle BundleOfLocked(ResourceState& state, HINSTANCE instance) {
     }
     const auto known = state.snapshots.find(instance);
     const platform::ResolvedPath resolved = platform::ResolveDevicePath(devicePath);
-    std::error_code error;
     Snapshot fresh;
     fresh.devicePath = devicePath;
     fresh.hostPath = resolved.host;
-    if (resolved.status == platform::PathStatus::Exists) {
-        fresh.size = std::filesystem::file_size(resolved.host, error);
-        if (!error) {
-            fresh.writeTime = std::filesystem::last_write_time(resolved.host, error);
-        }
+    // One look at the file gives its size and time: only a regular file is a bundle.
+    struct stat info {};
+    const bool isReadable = resolved.status == platform::PathStatus::Exists &&
+                            ::stat(resolved.host.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (isReadable) {
+        fresh.size = static_cast<std::uintmax_t>(info.st_size);
+        fresh.writeTime = info.st_mtim;
     }
-    const bool isReadable = resolved.status == platform::PathStatus::Exists && !error;
     if (known != state.snapshots.end() && known->second.devicePath == devicePath) {
         const Snapshot& old = known->second;
         // Like a mapped image, a loaded library keeps its resources when its file goes away.
         if (!isReadable || (old.hostPath == fresh.hostPath && old.size == fresh.size &&
-                            old.writeTime == fresh.writeTime)) {
+                            old.writeTime.tv_sec == fresh.writeTime.tv_sec &&
+                            old.writeTime.tv_nsec == fresh.writeTime.tv_nsec)) {
             return old.bundle;
         }
     }

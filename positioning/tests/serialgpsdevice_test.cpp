@@ -306,6 +306,63 @@ TEST(SerialPortSettingsDcb, ReachTheLineThroughTheComPort) {
     }
 }
 
+// Each key read from the device section, the first of a repeated one; a missing key keeps the
+// value the settings held.
+TEST(SerialPortSettingsRead, TakesEachKeyOrKeepsTheValueHeld) {
+    testdata::TempDeviceRoot root;
+    const struct {
+        const char* what;
+        Keys keys;
+        std::function<bool(const SerialPortSettings&)> holds;
+    } cases[] = {
+        {"none",
+         {},
+         [](const SerialPortSettings& s) {
+             return s.port == 7 && s.baudRate == 19200 && s.timeout == 3 && s.parity == u"N";
+         }},
+        {"numbers",
+         {{"Port", "2"},
+          {"Timeout", "9"},
+          {"Received event character", "13"},
+          {"End of input character", "26"}},
+         [](const SerialPortSettings& s) {
+             return s.port == 2 && s.timeout == 9 && s.eventChar == 13 && s.eofChar == 26 &&
+                    s.baudRate == 19200;
+         }},
+        {"texts",
+         {{"Parity", "E"},
+          {"StopBits", "1.5"},
+          {"DTR flow control type", "disable"},
+          {"RTS flow control", "toggle"}},
+         [](const SerialPortSettings& s) {
+             return s.parity == u"E" && s.stopBits == u"1.5" && s.dtrControl == u"disable" &&
+                    s.rtsControl == u"toggle" && s.port == 7;
+         }},
+        {"first of two, any case",
+         {{"baud rate", "4800"}, {"Baud Rate", "9600"}, {"byte size", "7"}},
+         [](const SerialPortSettings& s) { return s.baudRate == 4800 && s.byteSize == 7; }},
+        {"not a number",
+         {{"Port", "x"}, {"Parity", ""}},
+         [](const SerialPortSettings& s) { return s.port == 0 && s.parity.empty(); }},
+    };
+    int caseNumber = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testdata::GpsSettingsWriter writer;
+        writer.AddDevice("Other", {{"Port", "5"}, {"Parity", "O"}});
+        writer.AddDevice("Line", c.keys);
+        const std::u16string file = u"\\read" + std::u16string(1, u'a' + caseNumber++) + u".ini";
+        ASSERT_TRUE(root.WriteFile(file, writer.Build()));
+        SerialPortSettings settings;
+        settings.port = 7;
+        settings.baudRate = 19200;
+        settings.timeout = 3;
+        settings.parity = u"N";
+        settings.Read(u"Line", file);
+        EXPECT_TRUE(c.holds(settings));
+    }
+}
+
 } // namespace
 
 namespace {

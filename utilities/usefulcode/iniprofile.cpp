@@ -43,9 +43,16 @@ std::u16string_view TrimBlanks(std::u16string_view text) {
     return text;
 }
 
+// One line's parts as views into it.
+struct LineView {
+    LineKind kind = LineKind::Other;
+    std::u16string_view name; // section name of a header, key of a key line; trimmed
+    std::u16string_view value;
+};
+
 // Classifies one line as read (its '\n' included or not).
-ParsedLine ParseLine(std::u16string_view line) {
-    ParsedLine parsed;
+LineView ViewLine(std::u16string_view line) {
+    LineView parsed;
     if (line.empty()) {
         return parsed;
     }
@@ -78,18 +85,50 @@ ParsedLine ParseLine(std::u16string_view line) {
     return parsed;
 }
 
+ParsedLine ParseLine(std::u16string_view line) {
+    const LineView view = ViewLine(line);
+    return {view.kind, std::u16string(view.name), std::u16string(view.value)};
+}
+
 bool NamesEqual(std::u16string_view name, LPCWSTR wanted) {
     return platform::CompareNoCase(name, wanted) == 0;
 }
 
-using KeyMap = std::map<std::u16string, std::u16string, platform::LessNoCase>;
-using SectionMap = std::map<std::u16string, KeyMap, platform::LessNoCase>;
+// A character as platform::CompareNoCase folds it, ASCII without a call.
+int FoldedCharacter(char16_t c) {
+    if (c < 0x80) {
+        return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c;
+    }
+    return TowLower(c);
+}
+
+// Orders names exactly as platform::LessNoCase does; the cache's maps compare names often.
+struct NameLess {
+    using is_transparent = void;
+    [[nodiscard]] bool operator()(std::u16string_view a, std::u16string_view b) const {
+        const std::size_t common = std::min(a.size(), b.size());
+        for (std::size_t i = 0; i < common; ++i) {
+            if (a[i] == b[i]) {
+                continue;
+            }
+            const int ca = FoldedCharacter(a[i]);
+            const int cb = FoldedCharacter(b[i]);
+            if (ca != cb) {
+                return ca < cb;
+            }
+        }
+        return a.size() < b.size();
+    }
+};
+
+using KeyMap = std::map<std::u16string, std::u16string, NameLess>;
+using SectionMap = std::map<std::u16string, KeyMap, NameLess>;
 
 // The process-wide cache of preloaded files. Never destroyed, so that reads during static
 // destruction stay safe.
 struct SettingsCache {
     std::shared_mutex mutex;
-    std::map<std::u16string, SectionMap, platform::LessNoCase> files;
+    std::map<std::u16string, SectionMap, NameLess> files;
 };
 
 SettingsCache& Cache() {
@@ -146,7 +185,11 @@ public:
             if (fgetws(piece, static_cast<int>(std::size(piece)), m_stream) == nullptr) {
                 break;
             }
-            line.append(piece, std::u16string_view(piece, std::size(piece)).rfind(u'\0'));
+            // fgetws stops after a line feed: the terminator then follows the first one.
+            const std::u16string_view read(piece, std::size(piece));
+            const std::size_t lineFeed = read.find(u'\n');
+            line.append(piece,
+                        lineFeed != std::u16string_view::npos ? lineFeed + 1 : read.rfind(u'\0'));
             if (!line.empty() && line.back() == u'\n') {
                 break;
             }
@@ -605,23 +648,94 @@ int IniProfile::WriteInt(LPCWSTR section, LPCWSTR key, INT value, LPCWSTR file) 
 
 namespace {
 
-// Adds the key lines of text under their sections.
-void ParseInto(SectionMap& loaded, std::u16string_view text) {
-    std::u16string section;
-    while (!text.empty()) {
-        const std::size_t lineFeed = text.find(u'\n');
-        const std::size_t length =
-            lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1;
-        std::u16string_view line = text.substr(0, length);
-        text.remove_prefix(length);
-        line = line.substr(0, line.find(u'\0'));
-        auto parsed = ParseLine(line);
+// Collects the key lines of a settings file under their sections, line by line.
+class SectionCollector {
+public:
+    explicit SectionCollector(SectionMap& loaded)
+        : m_loaded(loaded) {}
+
+    void Add(std::u16string_view line) {
+        const LineView parsed = ViewLine(line);
         if (parsed.kind == LineKind::Header) {
-            section = std::move(parsed.name);
-        } else if (parsed.kind == LineKind::Key && !section.empty()) {
-            loaded[section][std::move(parsed.name)] = std::move(parsed.value);
+            m_section = parsed.name;
+            m_keys = nullptr;
+        } else if (parsed.kind == LineKind::Key && !m_section.empty()) {
+            if (m_keys == nullptr) {
+                m_keys = &m_loaded[m_section]; // a section holds a map once it has a key
+            }
+            // A key the map holds already (a file preloaded again) takes the value in place.
+            if (const auto found = m_keys->find(parsed.name); found != m_keys->end()) {
+                found->second.assign(parsed.value);
+            } else {
+                m_keys->emplace(parsed.name, parsed.value);
+            }
         }
     }
+
+private:
+    SectionMap& m_loaded;
+    std::u16string m_section;
+    KeyMap* m_keys = nullptr; // the current section's keys once it has any
+};
+
+// Adds the key lines of text under their sections.
+void ParseInto(SectionMap& loaded, std::u16string_view text) {
+    SectionCollector collector(loaded);
+    // One pass over each line finds its end and its first NUL.
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = start;
+        std::size_t nul = std::u16string_view::npos;
+        for (; end < text.size(); ++end) {
+            const char16_t c = text[end];
+            if (c == u'\n') {
+                ++end;
+                break;
+            }
+            if (c == u'\0' && nul == std::u16string_view::npos) {
+                nul = end;
+            }
+        }
+        collector.Add(text.substr(start, (nul != std::u16string_view::npos ? nul : end) - start));
+        start = end;
+    }
+}
+
+bool HasUtf8Mark(std::string_view bytes) {
+    return bytes.size() >= std::size(kUtf8Mark) &&
+           std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark),
+                      reinterpret_cast<const unsigned char*>(bytes.data()));
+}
+
+// The bytes of a whole file; none when it cannot be opened.
+std::optional<std::string> ReadFileBytes(const WCHAR* path) {
+    NavFile* file = _wfopen(path, u"rb");
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char chunk[16384];
+    for (std::size_t read = 0; (read = fread(chunk, 1, sizeof chunk, file)) != 0;) {
+        bytes.append(chunk, read);
+    }
+    (void)fclose(file);
+    return bytes;
+}
+
+// Code page 1252 bytes as a text stream reads them: CR LF becomes LF, every other byte one
+// character.
+std::u16string DecodeAnsiText(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');
+    std::size_t length = 0;
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if (byte == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') {
+            continue; // the LF follows
+        }
+        text[length++] = byte < 0x80 ? static_cast<char16_t>(byte) : platform::AnsiToWideChar(byte);
+    }
+    text.resize(length);
+    return text;
 }
 
 // The text of a settings file's bytes: code page 1252, or UTF-8 after its byte-order mark.
@@ -694,29 +808,28 @@ bool IniProfile::Preload(LPCWSTR path) {
     if (path == nullptr) {
         return false;
     }
-    TextStream stream;
-    if (!stream.Open(path, u"rt")) {
+    const std::optional<std::string> bytes = ReadFileBytes(path);
+    if (!bytes) {
         return false;
     }
-    SectionMap loaded;
-    std::u16string section;
-    std::u16string line;
-    while (stream.ReadLine(line)) {
-        auto parsed = ParseLine(line);
-        if (parsed.kind == LineKind::Header) {
-            section = std::move(parsed.name);
-        } else if (parsed.kind == LineKind::Key && !section.empty()) {
-            loaded[section][std::move(parsed.name)] = std::move(parsed.value);
+    std::u16string text;
+    if (HasUtf8Mark(*bytes)) {
+        // UTF-8 text is read line by line, as the scans read it.
+        TextStream stream;
+        if (!stream.Open(path, u"rt")) {
+            return false;
         }
+        std::u16string line;
+        while (stream.ReadLine(line)) {
+            text += line;
+        }
+    } else {
+        text = DecodeAnsiText(*bytes);
     }
     SettingsCache& cache = Cache();
     std::unique_lock lock(cache.mutex);
-    SectionMap& target = cache.files[path];
-    for (auto& [name, keys] : loaded) {
-        KeyMap& targetKeys = target[name];
-        for (auto& [keyName, keyValue] : keys) {
-            targetKeys[keyName] = std::move(keyValue);
-        }
-    }
+    // Collected straight into the cache: a second preload merges into what it holds, a key's
+    // last line wins.
+    ParseInto(cache.files[path], text);
     return true;
 }

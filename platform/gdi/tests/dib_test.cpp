@@ -241,6 +241,7 @@ TEST(Dib, LoadsBitmapFilesByPath) {
     ASSERT_TRUE(root.WriteFile(u"\\Bitmaps\\Logo.bmp", testdata::WriteBitmapFile(Spec(24))));
     ASSERT_TRUE(root.WriteFile(u"\\signs\\Sign.2bp", testdata::WriteBitmapFile(twoBits)));
     ASSERT_TRUE(root.WriteFile(u"\\Bitmaps\\Broken.bmp", broken));
+    ASSERT_TRUE(root.WriteFile(u"\\Bitmaps\\Empty.bmp", std::string_view()));
     struct Case {
         const char16_t* path;
         std::vector<std::string> picture; // empty: no bitmap
@@ -251,6 +252,7 @@ TEST(Dib, LoadsBitmapFilesByPath) {
         {u"\\Bitmaps\\Logo", {}},
         {u"\\Bitmaps\\Broken.bmp", {}},
         {u"\\Bitmaps\\Missing.bmp", {}},
+        {u"\\Bitmaps\\Empty.bmp", {}},
     };
     for (const Case& c : cases) {
         HBITMAP bitmap = SHLoadDIBitmap(c.path);

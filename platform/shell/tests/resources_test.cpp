@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 namespace {
@@ -159,6 +162,43 @@ TEST_F(LanguageLibraryTest, ReloadedLibrarySeesItsNewFileAndLoadedOneKeepsItsTex
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(LoadText(second, 1), u"Second, longer");
     EXPECT_TRUE(FreeLibrary(second));
+}
+
+// A loaded library reads its bundle again when the file changed, even to the same size, and
+// keeps what it read when the file is gone or is no file.
+TEST_F(LanguageLibraryTest, LoadedLibraryFollowsItsFileWhileItIsOne) {
+    const std::filesystem::path host = m_root.HostPathOf(u"\\Windows\\LangItaCE.dll");
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::u16string expected;
+    } cases[] = {
+        {"unchanged", [] {}, u"Uno"},
+        {"same size, a moment later",
+         [&] {
+             const auto time = std::filesystem::last_write_time(host);
+             Install(u"LangItaCE.dll", {{1, u"Due"}});
+             std::filesystem::last_write_time(host, time + std::chrono::milliseconds(1));
+         },
+         u"Due"},
+        {"a folder in its place",
+         [&] {
+             std::filesystem::remove(host);
+             std::filesystem::create_directory(host);
+         },
+         u"Uno"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Install(u"LangItaCE.dll", {{1, u"Uno"}});
+        HMODULE module = LoadLibraryW(u"LangItaCE.dll");
+        ASSERT_NE(module, nullptr);
+        EXPECT_EQ(LoadText(module, 1), u"Uno");
+        c.change();
+        EXPECT_EQ(LoadText(module, 1), c.expected);
+        EXPECT_TRUE(FreeLibrary(module));
+        std::filesystem::remove(host);
+    }
 }
 
 TEST(ResourceInstance, IsWhatTheApplicationSet) {

@@ -388,17 +388,61 @@ TEST_F(IniProfileTest, PreloadedFileAnswersFromTheCacheAsItWasLoaded) {
     EXPECT_EQ(IniProfile::GetString(u"a", u"C", path.c_str(), u"-"), u"3");
     EXPECT_EQ(IniProfile::GetString(u"", u"lost", path.c_str(), u"-"), u"-");
     EXPECT_EQ(IniProfile::GetString(u"B", u"missing", path.c_str(), u"-"), u"-");
+    EXPECT_EQ(IniProfile::GetString(u"B", u"b", path.c_str(), u"-"), u"1");
+    EXPECT_EQ(IniProfile::GetString(u"A", u"b", path.c_str(), u"-"), u"-") << "each in its own";
+    EXPECT_EQ(IniProfile::GetString(u"A", u"lost", path.c_str(), u"-"), u"-");
 
     EXPECT_EQ(IniProfile::WriteString(u"A", u"k", u"9", path.c_str()), 1);
     EXPECT_EQ(IniProfile::GetString(u"A", u"k", path.c_str(), u"-"), u"2") << "cache unchanged";
     EXPECT_NE(Bytes(u"preload.ini").find("k=9"), std::string::npos) << "file changed";
 
-    ASSERT_TRUE(m_root.WriteFile(path, std::string_view("[Z]\nz=1\n")));
+    ASSERT_TRUE(m_root.WriteFile(path, std::string_view("[Z]\nz=1\n[a]\nzz=3\nC=4\n0=5\n")));
     ASSERT_TRUE(IniProfile::Preload(path.c_str()));
-    EXPECT_EQ(IniProfile::GetString(u"Z", u"z", path.c_str(), u"-"), u"1");
-    EXPECT_EQ(IniProfile::GetString(u"A", u"k", path.c_str(), u"-"), u"2") << "merged";
+    const struct {
+        const char16_t* section;
+        const char16_t* key;
+        const char16_t* value;
+    } merged[] = {{u"Z", u"z", u"1"}, {u"A", u"k", u"2"},  {u"A", u"merged", u"yes"},
+                  {u"A", u"c", u"4"}, {u"A", u"zz", u"3"}, {u"A", u"0", u"5"},
+                  {u"B", u"b", u"1"}, {u"Z", u"zz", u"-"}};
+    for (const auto& m : merged) {
+        EXPECT_EQ(IniProfile::GetString(m.section, m.key, path.c_str(), u"-"), m.value)
+            << "merged: " << testing::PrintToString(std::u16string(m.key));
+    }
     EXPECT_FALSE(IniProfile::Preload(PathOf(u"absent.ini").c_str()));
     EXPECT_FALSE(m_root.Exists(PathOf(u"absent.ini")));
+}
+
+// A preloaded file answers as a scan of the same file does, whatever its line ends, code page
+// 1252 characters, NUL bytes or long lines.
+TEST_F(IniProfileTest, PreloadedFileReadsAsTheScansReadIt) {
+    const std::string texts[] = {
+        "[A]\r\nk = 1 \r\n[B]\nk=2",
+        "[A]\nk=5\r\r\nj=\x80\x9F\xE4\xFF\n",
+        std::string("[A]\nk=5\0x\r\nj=6\n", 15),
+        "[A]\nk=" + std::string(300, 'v') + "\r\nj=\r7\r\n[B]\rk=8\n",
+        "\xEF\xBB\xBF[A]\r\nk=\xC3\xA4\r\n[B]\nk=\xE4\n",
+        "[\xC4rger]\r\n\xDC"
+        "ber=1\r\nK=2\r\n[a]\nj=3\n",
+    };
+    int index = 0;
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(index);
+        const std::u16string number(1, static_cast<char16_t>(u'0' + index++));
+        const std::u16string scanned = PathOf(u"scanned" + number + u".ini");
+        const std::u16string preloaded = PathOf(u"preloaded" + number + u".ini");
+        ASSERT_TRUE(m_root.WriteFile(scanned, text));
+        ASSERT_TRUE(m_root.WriteFile(preloaded, text));
+        ASSERT_TRUE(IniProfile::Preload(preloaded.c_str()));
+        for (const auto& [section, key] :
+             {std::pair{u"A", u"k"}, std::pair{u"A", u"j"}, std::pair{u"B", u"k"},
+              std::pair{u"\u00E4rger", u"\u00FCber"}, std::pair{u"\u00C4RGER", u"k"},
+              std::pair{u"arger", u"uber"}}) {
+            EXPECT_EQ(IniProfile::GetString(section, key, preloaded.c_str(), u"-"),
+                      IniProfile::GetString(section, key, scanned.c_str(), u"-"))
+                << testing::PrintToString(std::u16string(key));
+        }
+    }
 }
 
 // Settings text given from memory reads as the same bytes preloaded from a file, and replaces
