@@ -56,11 +56,12 @@ public:
     }
 
 private:
-    OwnerHandlerList m_handlers;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<GpsFix> m_fixes;
     std::vector<MatchedPosition> m_positions;
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };
 
 std::size_t CountGga(const std::string& out) {

@@ -110,11 +110,12 @@ private:
         m_entries.push_back(entry);
         m_changed.notify_all();
     }
-    OwnerHandlerList m_handlers;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<Entry> m_entries;
     RouteRequestResult m_lastRoute;
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };
 
 // The grid database and a server over it.

@@ -87,9 +87,10 @@ private:
         std::lock_guard locked(m_mutex);
         m_positions.push_back(*position);
     }
-    OwnerHandlerList m_handlers;
     std::mutex m_mutex;
     std::vector<MatchedPosition> m_positions;
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };
 
 // Receiver cycles of a drive, one a second.

@@ -54,9 +54,10 @@ private:
         m_statuses.push_back(status);
     }
 
-    OwnerHandlerList m_handlers;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<GpsFix> m_fixes;
     std::vector<DWORD> m_statuses;
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };

@@ -80,10 +80,11 @@ public:
     }
 
 private:
-    OwnerHandlerList m_handlers;
     std::mutex m_mutex;
     std::vector<std::u16string> m_said;
     int m_arrivals = 0;
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };
 
 std::u16string PageText(const CNMapPage& page, UINT id) {

@@ -122,12 +122,13 @@ private:
     }
 
     platform::VirtualClock& m_clock;
-    OwnerHandlerList m_handlers;
     WindowHandle m_handle;
     std::mutex m_mutex;
     std::vector<MatchedPosition> m_queue;
     double m_width = 0.0;
     std::uint64_t m_nextFrame = 0;
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };
 
 // What the tests share: the settings, a virtual clock with the screen, the server on the extract

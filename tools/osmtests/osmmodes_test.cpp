@@ -99,9 +99,10 @@ public:
     }
 
 private:
-    OwnerHandlerList m_handlers;
     std::mutex m_mutex;
     std::optional<MatchedPosition> m_newest;
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };
 
 bool ModesRouteDrives(const RouteRequestResult& result, std::uint32_t element) {

@@ -410,8 +410,9 @@ public:
     }
 
 private:
-    OwnerHandlerList m_handlers;
     std::atomic<bool> m_isOpen{false};
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };
 
 // A leg of the route service from Schaan to Vaduz: one metre too long, or without a replay

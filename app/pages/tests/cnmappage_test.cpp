@@ -613,9 +613,10 @@ public:
     }
 
 private:
-    OwnerHandlerList m_handlers;
     std::mutex m_mutex;
     std::vector<DWORD> statuses;
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };
 
 TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {

@@ -225,8 +225,9 @@ private:
     }
     void CountPosition(const MatchedPosition*) { ++m_positions; }
 
-    OwnerHandlerList m_handlers;
     std::atomic<int> m_positions{0};
+    // Last, so that the connections end before the members the handlers write go.
+    OwnerHandlerList m_handlers;
 };
 
 // A window whose timer 13 goes to the supervisor, as the main window's does.
