@@ -39,11 +39,7 @@ if(TARGET app_modes_test)
   target_compile_definitions(app_modes_test
     PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
     NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages")
-  foreach(generated language_bundles screen_descriptions)
-    if(TARGET ${generated})
-      add_dependencies(app_modes_test ${generated})
-    endif()
-  endforeach()
+  nav_after_generated(app_modes_test language_bundles screen_descriptions)
 endif()
 
 # The traffic handler on another thread (also run under ThreadSanitizer).

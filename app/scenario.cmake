@@ -18,22 +18,16 @@ nav_test(app_scenario_test
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariooutput_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenarioscript_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariorun_test.cpp
-  DEPENDS app_scenario app_startup app_testing testdata testdata_programfolder platform_sound
-    positioning_gps positioning_geodesy)
+  DEPENDS app_scenario app_startup app_testing testdata testdata_programfolder testdata_golden
+    platform_sound positioning_gps positioning_geodesy)
 if(TARGET app_scenario_test)
   target_compile_definitions(app_scenario_test PRIVATE
     NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
     NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
   # The navigator program comes with startup.cmake, after this fragment.
-  function(_app_scenario_test_dependencies)
-    foreach(generated language_bundles screen_descriptions navigator)
-      if(TARGET ${generated})
-        add_dependencies(app_scenario_test ${generated})
-      endif()
-    endforeach()
-  endfunction()
-  cmake_language(DEFER CALL _app_scenario_test_dependencies)
+  cmake_language(DEFER CALL nav_after_generated app_scenario_test language_bundles
+                 screen_descriptions navigator)
 endif()
 
 # The clock's keeper thread beside a waiting program thread, the server's events from other

@@ -48,11 +48,7 @@ if(TARGET app_startup_test)
     NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
     NAV_APP_STARTUP_DIR="${CMAKE_CURRENT_LIST_DIR}/startup"
     NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
-  foreach(generated language_bundles screen_descriptions navigator)
-    if(TARGET ${generated})
-      add_dependencies(app_startup_test ${generated})
-    endif()
-  endforeach()
+  nav_after_generated(app_startup_test language_bundles screen_descriptions navigator)
 endif()
 
 # The TMC store's signals from other threads (also run under ThreadSanitizer).

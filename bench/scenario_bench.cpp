@@ -5,19 +5,16 @@
 // "steps.txt"), "drive_frames" how many. The clock is stepped: the drive runs as fast as the
 // program draws and guides.
 #include "bench/benchinstall.h"
+#include "testdata/hostprogram.h"
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -25,23 +22,12 @@ namespace fs = std::filesystem;
 
 // The program's exit code, -1 when it could not be run or did not exit.
 int RunScenario(const fs::path& install, const fs::path& out) {
-    const std::string program = (install / "navigator").string();
-    const std::string root = install.string();
-    const std::string script =
-        (fs::path(NAV_SOURCE_DIR) / "resources/scenarios/german.txt").string();
-    const std::string folder = out.string();
-    std::vector<std::string> words = {program, root, "--script", script, "--out", folder};
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    pid_t child = -1;
-    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int status = 0;
-    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
+    return testdata::RunHostProgram(
+               {(install / "navigator").string(), install.string(), "--script",
+                (fs::path(NAV_SOURCE_DIR) / "resources/scenarios/german.txt").string(), "--out",
+                out.string()},
+               {}, fs::path(install).concat(".err"))
+        .exitCode;
 }
 
 // Adds the drive's frames and wall milliseconds from a run's "steps.txt".

@@ -372,6 +372,16 @@ function(nav_fuzz name)
 endfunction()
 
 # nav_bench(name SOURCES ... DEPENDS ...): a Google Benchmark executable.
+# Builds the files target reads before it: each of the generating targets given that exists in
+# this build.
+function(nav_after_generated target)
+  foreach(generated IN LISTS ARGN)
+    if(TARGET ${generated})
+      add_dependencies(${target} ${generated})
+    endif()
+  endforeach()
+endfunction()
+
 function(nav_bench name)
   cmake_parse_arguments(B "" "" "SOURCES;DEPENDS" ${ARGN})
   find_package(benchmark REQUIRED)

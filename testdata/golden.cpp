@@ -110,4 +110,9 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t
     return Compare(ReadFile(png), folder, name);
 }
 
+std::pair<int, int> PngFileSize(const std::filesystem::path& png) {
+    const std::optional<Picture> picture = Decode(ReadFile(png));
+    return picture ? std::pair{picture->width, picture->height} : std::pair{0, 0};
+}
+
 } // namespace testdata

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace testdata {
 
@@ -24,5 +25,8 @@ WindowMatchesGolden(HWND window, const std::filesystem::path& folder, const std:
 [[nodiscard]] ::testing::AssertionResult PngFileMatchesGolden(const std::filesystem::path& png,
                                                               const std::filesystem::path& folder,
                                                               const std::string& name);
+
+// The width and height of the picture in a PNG file; {0, 0} when it holds none.
+[[nodiscard]] std::pair<int, int> PngFileSize(const std::filesystem::path& png);
 
 } // namespace testdata

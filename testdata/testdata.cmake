@@ -11,6 +11,7 @@ nav_component(testdata STEP 0
     drawingfilewriter.cpp
     drivegenerator.cpp
     gpssettingswriter.cpp
+    hostprogram.cpp
     fuzzinput.cpp
     levelfilewriter.cpp
     nmeawriter.cpp

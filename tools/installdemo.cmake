@@ -10,6 +10,8 @@ if(TARGET onboard_traffic)
   add_executable(installdemo ${CMAKE_CURRENT_LIST_DIR}/installdemo.cpp)
   target_compile_options(installdemo PRIVATE ${NAV_WARNINGS})
   target_link_libraries(installdemo PRIVATE demoinstall)
+  # The set-up of the tests that run the program on the demo install, at the install's step.
+  nav_headers(demoinstall osmtests/installedextract.h)
 endif()
 
 # Without the extract the install script ends with osm2nav's message and a non-zero exit, and
@@ -28,7 +30,7 @@ endif()
 # script, the page layout and the captions that must fit its rectangles.
 nav_test(install_checks_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/installchecks_test.cpp
-  DEPENDS platform_shell testdata platform_kernel platform_gdi)
+  DEPENDS ui_skin platform_shell testdata platform_kernel platform_gdi)
 if(TARGET install_checks_test)
   target_compile_definitions(install_checks_test PRIVATE NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()

@@ -55,14 +55,15 @@ function(nav_extract_test name)
   endif()
 endfunction()
 
-# Builds the files target reads before it: each of the generating targets given that exists in
-# this build.
-function(nav_after_generated target)
-  foreach(generated IN LISTS ARGN)
-    if(TARGET ${generated})
-      add_dependencies(${target} ${generated})
-    endif()
-  endforeach()
+# Defines NAV_DEMO_DATA for target: the folder NAV_DEMO_DATA_DIR names (the sanitizer builds
+# take the normal build's), else this build's demo folder, made before target.
+function(nav_demo_data target)
+  if(NAV_DEMO_DATA_DIR)
+    target_compile_definitions(${target} PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
+  else()
+    target_compile_definitions(${target} PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
+    nav_after_generated(${target} advisor_demo_data)
+  endif()
 endfunction()
 
 nav_extract_test(osm2nav_test SUITE SharedExtract
@@ -110,12 +111,7 @@ nav_extract_test(osmdrive_test SUITE ExtractDrive
   DEPENDS osm2nav_convert advisor_core advisor_voice routing_service retrievalengine_engine
           testdata_drive platform_sfs)
 if(TARGET osmdrive_test)
-  if(NAV_DEMO_DATA_DIR)
-    target_compile_definitions(osmdrive_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
-  else()
-    target_compile_definitions(osmdrive_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
-    nav_after_generated(osmdrive_test advisor_demo_data)
-  endif()
+  nav_demo_data(osmdrive_test)
 endif()
 # The junction view's computed model for every advice of a simulated drive.
 nav_extract_test(osmjunctionview_test SUITE ExtractJunctionView
@@ -124,13 +120,7 @@ nav_extract_test(osmjunctionview_test SUITE ExtractJunctionView
 if(TARGET osmjunctionview_test)
   target_compile_definitions(osmjunctionview_test PRIVATE
                              NAV_JUNCTIONVIEW_DIR="${PROJECT_SOURCE_DIR}/junctionview")
-  if(NAV_DEMO_DATA_DIR)
-    target_compile_definitions(osmjunctionview_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
-  else()
-    target_compile_definitions(osmjunctionview_test PRIVATE
-                               NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
-    nav_after_generated(osmjunctionview_test advisor_demo_data)
-  endif()
+  nav_demo_data(osmjunctionview_test)
 endif()
 # TMC locations along a street, a blocking message turning routes away, and messages listed in
 # the order of the TMC message dialog (at the step of the dialog's listing order, the last
@@ -255,11 +245,7 @@ if(TARGET demoinstall)
     DEPENDS demoinstall onboard_server osm2nav_convert retrievalengine_engine routing_service
             traffic_receiver testdata_programfolder testdata)
   if(TARGET osminstall_test)
-    if(NAV_DEMO_DATA_DIR)
-      target_compile_definitions(osminstall_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
-    else()
-      target_compile_definitions(osminstall_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
-    endif()
+    nav_demo_data(osminstall_test)
     target_compile_definitions(osminstall_test PRIVATE
       NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
       NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -276,11 +262,7 @@ if(TARGET demoinstall)
   nav_extract_test(osmlanguages_test SUITE ExtractLanguages
     DEPENDS demoinstall osm2nav_convert testdata testdata_golden platform_sfs platform_sound)
   if(TARGET osmlanguages_test)
-    if(NAV_DEMO_DATA_DIR)
-      target_compile_definitions(osmlanguages_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
-    else()
-      target_compile_definitions(osmlanguages_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
-    endif()
+    nav_demo_data(osmlanguages_test)
     target_compile_definitions(osmlanguages_test PRIVATE
       NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
       NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

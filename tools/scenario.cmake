@@ -4,18 +4,14 @@
 # <build>/tools/scenario-german as the run's artefacts.
 if(TARGET demoinstall AND TARGET navigator)
   nav_extract_test(osmscenario_test THREADED SUITE ExtractScenario
-    DEPENDS demoinstall osm2nav_convert retrievalengine_engine testdata platform_kernel)
+    DEPENDS demoinstall osm2nav_convert retrievalengine_engine testdata testdata_golden
+      platform_kernel)
   if(TARGET osmscenario_test)
-    if(NAV_DEMO_DATA_DIR)
-      target_compile_definitions(osmscenario_test PRIVATE NAV_DEMO_DATA="${NAV_DEMO_DATA_DIR}")
-    else()
-      target_compile_definitions(osmscenario_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo")
-    endif()
+    nav_demo_data(osmscenario_test)
     target_compile_definitions(osmscenario_test PRIVATE
       NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
       NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
       NAV_SCENARIO_OUT="${CMAKE_CURRENT_BINARY_DIR}/scenario-german"
-      NAV_SCENARIO_GOLDEN_DIR="${CMAKE_CURRENT_LIST_DIR}/osmtests/golden"
       NAV_NAVIGATOR_PROGRAM="$<TARGET_FILE:navigator>")
     # The whole script is also played in the SDL2 window at 20 times real time (about 45 s).
     set_tests_properties(ExtractScenario PROPERTIES TIMEOUT 300)

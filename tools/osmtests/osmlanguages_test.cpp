@@ -3,8 +3,8 @@
 // address routed, its first advice, quit); the main menu matches its golden, and the first advice
 // is said and sounded from that language's voice archive.
 #include "testdata/golden.h"
-#include "tools/install/demoinstall.h"
-#include "tools/osmtests/convertedextract.h"
+#include "testdata/hostprogram.h"
+#include "tools/osmtests/installedextract.h"
 
 #include "platform/sfs/sfsformat.h"
 #include "platform/sound/sound.h"
@@ -12,16 +12,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <span>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -31,48 +27,12 @@ namespace fs = std::filesystem;
 // The text of the first advice of the scenario's route.
 constexpr char kFirstAdvice[] = "[FollowRoad] [ForKilometres]";
 
-struct LanguageRun {
-    int exitCode = -1;
-    std::string errors;
-};
-
 // Runs the installed navigator on root with the script; the out folder gets the results.
-LanguageRun RunInstalledNavigator(const fs::path& root, const fs::path& script,
-                                  const fs::path& out) {
-    const fs::path errorFile = fs::path(root).concat(".err");
-    std::vector<std::string> words = {(root / "navigator").string(),
-                                      root.string(),
-                                      "--script",
-                                      script.string(),
-                                      "--out",
-                                      out.string()};
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy"};
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "NAV_SCREEN=", 11) != 0)
-            environment.emplace_back(*entry);
-    }
-    std::vector<char*> envp;
-    for (std::string& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    LanguageRun run;
-    pid_t child = -1;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        if (waitpid(child, &status, 0) == child && WIFEXITED(status))
-            run.exitCode = WEXITSTATUS(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.errors = testdata::ReadHostFile(errorFile).value_or("");
-    return run;
+testdata::ProgramRun RunInstalledNavigator(const fs::path& root, const fs::path& script,
+                                           const fs::path& out) {
+    return testdata::RunHostProgram({(root / "navigator").string(), root.string(), "--script",
+                                     script.string(), "--out", out.string()},
+                                    {}, fs::path(root).concat(".err"));
 }
 
 std::span<const BYTE> LanguageBytes(const std::string& bytes) {
@@ -109,23 +69,11 @@ bool StartsWith(const std::vector<BYTE>& all, const std::vector<BYTE>& part) {
            std::equal(part.begin(), part.end(), all.begin());
 }
 
-class ExtractLanguages : public ConvertedExtract {
+class ExtractLanguages : public InstalledExtract {
 protected:
     static void SetUpTestSuite() {
-        osm2nav::ConvertOptions options;
-        options.advisorData = NAV_DEMO_DATA;
-        options.levels = 3;
-        ConvertOnce({{"extract", options}});
-        demoinstall::InstallOptions install;
-        install.data = s_root->HostPath() / "extract";
-        install.programFiles = NAV_LANGUAGES_DIR;
-        install.demoData = NAV_DEMO_DATA;
-        install.source = NAV_SOURCE_DIR;
-        install.navigator = NAV_NAVIGATOR_PROGRAM;
-        install.output = s_root->HostPath() / "install";
         demoinstall::DemoRoute route;
-        std::ostringstream log;
-        ASSERT_EQ(demoinstall::Install(install, route, log), "");
+        ASSERT_EQ(ConvertAndInstall(route), "");
     }
 };
 
@@ -152,7 +100,7 @@ TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArch
         text.replace(at, 10, "Language=" + std::to_string(c.language));
         std::ofstream(settings, std::ios::binary | std::ios::trunc) << text;
 
-        const LanguageRun run = RunInstalledNavigator(
+        const testdata::ProgramRun run = RunInstalledNavigator(
             root,
             fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / (std::string(c.name) + ".txt"),
             out);

@@ -3,8 +3,9 @@
 // folder (frames, texts said, sounds, route events, launches) and the files the install holds
 // after the quit.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "tools/install/demoinstall.h"
-#include "tools/osmtests/convertedextract.h"
+#include "testdata/golden.h"
+#include "testdata/hostprogram.h"
+#include "tools/osmtests/installedextract.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
 #include "platform/kernel/codepage.h"
@@ -14,16 +15,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
-#include <spawn.h>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -149,19 +145,6 @@ double ScenarioMetresAlongFixes(const std::vector<GeoPoint>& fixes, double x, do
     return metres;
 }
 
-// The width and height in a PNG's header; {0, 0} when it is none.
-std::pair<int, int> ScenarioPngSize(const std::string& png) {
-    if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0)
-        return {0, 0};
-    const auto be32 = [&png](std::size_t at) {
-        int value = 0;
-        for (std::size_t i = 0; i < 4; ++i)
-            value = (value << 8) | static_cast<unsigned char>(png[at + i]);
-        return value;
-    };
-    return {be32(16), be32(20)};
-}
-
 std::uint32_t ScenarioLe32(const std::string& bytes, std::size_t at) {
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < 4; ++i)
@@ -192,28 +175,16 @@ double ScenarioMetresToStreet(RetrievalEngineImpl& engine, const std::u16string&
     return nearest;
 }
 
-class ExtractScenario : public ConvertedExtract {
+class ExtractScenario : public InstalledExtract {
 protected:
     static void SetUpTestSuite() {
-        osm2nav::ConvertOptions options;
-        options.advisorData = NAV_DEMO_DATA;
-        options.levels = 3;
-        ConvertOnce({{"extract", options}});
-        demoinstall::InstallOptions install;
-        install.data = s_root->HostPath() / "extract";
-        install.programFiles = NAV_LANGUAGES_DIR;
-        install.demoData = NAV_DEMO_DATA;
-        install.source = NAV_SOURCE_DIR;
-        install.navigator = NAV_NAVIGATOR_PROGRAM;
-        install.output = s_root->HostPath() / "install";
-        std::ostringstream log;
-        s_installProblem = demoinstall::Install(install, s_route, log);
+        s_installProblem = ConvertAndInstall(s_route);
         if (!s_installProblem.empty())
             return;
         std::error_code error;
         fs::remove_all(Out(), error);
         s_exitCode = RunScenario(
-            install.output / "navigator", install.output,
+            Installed("navigator"), s_root->HostPath() / "install",
             fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "german.txt", s_errors);
         s_routes = ReadScenarioRoutes(ScenarioFile(Out() / "routes.txt"));
     }
@@ -230,37 +201,12 @@ protected:
     // code, -1 when it did not end normally.
     static int RunProgram(std::vector<std::string> words, const std::string& extra,
                           std::string& errors) {
-        const fs::path errorFile = s_root->HostPath() / "scenario.err";
-        std::vector<char*> argv;
-        for (std::string& word : words)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy"};
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            if (std::strncmp(*entry, "NAV_SCREEN=", 11) != 0 &&
-                (extra.empty() || std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0))
-                environment.emplace_back(*entry);
-        }
-        if (!extra.empty())
-            environment.push_back(extra);
-        std::vector<char*> envp;
-        for (std::string& entry : environment)
-            envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int exitCode = -1;
-        pid_t child = -1;
-        if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
-            int status = 0;
-            if (waitpid(child, &status, 0) == child && WIFEXITED(status))
-                exitCode = WEXITSTATUS(status);
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        errors = ScenarioFile(errorFile);
-        return exitCode;
+        testdata::ProgramRun run = testdata::RunHostProgram(
+            std::move(words),
+            extra.empty() ? std::vector<std::string>{} : std::vector<std::string>{extra},
+            s_root->HostPath() / "scenario.err");
+        errors = std::move(run.errors);
+        return run.exitCode;
     }
 
     static six::RefCntPtr<RetrievalEngineImpl> OpenInstalledMaps() {
@@ -523,24 +469,16 @@ TEST_F(ExtractScenario, EveryFrameIsWrittenAndTheStableOnesMatchTheirGoldens) {
     }
     ASSERT_GE(frames.size(), 10u);
     for (const std::string& frame : frames) {
-        EXPECT_EQ(ScenarioPngSize(ScenarioFile(Out() / (frame + ".png"))), std::make_pair(240, 320))
+        EXPECT_EQ(testdata::PngFileSize(Out() / (frame + ".png")), std::make_pair(240, 320))
             << frame;
     }
     // Goldens only where nothing another thread does shows: the map pages follow the replay.
     // The TMC dialog is taken once its list, filled from the receiver's thread, is whole; the
     // arrival shows the junction view's flag, which stays until the guidance is stopped.
-    const char* update = std::getenv("NAV_UPDATE_GOLDEN");
     for (const char* stable : {"main-menu", "options", "tmc-dialog", "arrived", "presettings"}) {
-        SCOPED_TRACE(stable);
-        const std::string shown = ScenarioFile(Out() / (std::string(stable) + ".png"));
-        const fs::path golden =
-            fs::path(NAV_SCENARIO_GOLDEN_DIR) / ("german-" + std::string(stable) + ".png");
-        if (update != nullptr && std::string(update) == "1") {
-            std::ofstream(golden, std::ios::binary) << shown;
-            continue;
-        }
-        EXPECT_FALSE(shown.empty());
-        EXPECT_TRUE(shown == ScenarioFile(golden)) << "differs from " << golden.string();
+        EXPECT_TRUE(testdata::PngFileMatchesGolden(Out() / (std::string(stable) + ".png"),
+                                                   fs::path(NAV_SOURCE_DIR) / "app" / "scenario",
+                                                   std::string("scenario_german_") + stable));
     }
 }
 

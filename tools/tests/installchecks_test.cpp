@@ -3,6 +3,7 @@
 // configuration speak, the page layout against every page and dialog, and the captions of the
 // pages' and dialogs' titles, buttons and labels against their rectangles.
 #include "testdata/tempdir.h"
+#include "ui/shellhelpers.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
@@ -216,13 +217,7 @@ int CaptionWidth(const std::u16string& text, int height) {
     HFONT font = nullptr;
     HGDIOBJ old = nullptr;
     if (height != 0) {
-        LOGFONTW description{};
-        description.lfHeight = height;
-        description.lfWeight = 700;
-        description.lfQuality = 4;
-        const std::u16string face = u"Arial";
-        std::copy(face.begin(), face.end(), description.lfFaceName);
-        font = CreateFontIndirectW(&description);
+        font = CreateListFont(height);
         old = SelectObject(dc, font);
     }
     SIZE size{};

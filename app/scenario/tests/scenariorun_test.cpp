@@ -2,34 +2,27 @@
 // the exit code, what it reports and what it leaves in the out folder.
 #include "app/scenario/scenariorunner.h"
 #include "app/startup/tests/shelltesting.h"
+#include "testdata/golden.h"
+#include "testdata/hostprogram.h"
 #include "testdata/tempdir.h"
 
 #include "platform/kernel/codepage.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fcntl.h>
+#include <cstdlib>
 #include <fstream>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-struct NavigatorRun {
-    int exitCode = -1;
-    std::string errors;
-};
-
 // Runs the navigator program with the arguments after the folder; stderr is kept.
-NavigatorRun RunNavigator(const std::filesystem::path& folder, std::vector<std::string> arguments,
-                          const std::string& launcher = {}) {
-    const std::filesystem::path errorFile =
-        folder.parent_path() / (folder.filename().string() + ".err");
+testdata::ProgramRun RunNavigator(const std::filesystem::path& folder,
+                                  std::vector<std::string> arguments,
+                                  const std::string& launcher = {}) {
     std::vector<std::string> words;
     // xvfb-run -a takes the first display number without a lock file, and two runs started
     // together (other visible tests) may both take it: each process starts its search elsewhere.
@@ -38,40 +31,12 @@ NavigatorRun RunNavigator(const std::filesystem::path& folder, std::vector<std::
     words.push_back(NAV_NAVIGATOR_PROGRAM);
     words.push_back(folder.string());
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
     // The window's libraries keep allocations to the end of the process.
     std::string asan = launcher.empty() ? "" : "detect_leaks=0";
-    std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy"};
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "ASAN_OPTIONS=", 13) == 0)
-            asan = std::string(*entry + 13) + (launcher.empty() ? "" : ":detect_leaks=0");
-        else if (std::strncmp(*entry, "NAV_SCREEN=", 11) != 0)
-            environment.emplace_back(*entry);
-    }
-    environment.push_back("ASAN_OPTIONS=" + asan);
-    std::vector<char*> envp;
-    for (std::string& entry : environment)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    NavigatorRun run;
-    pid_t child = -1;
-    const char* program = argv[0];
-    if (posix_spawnp(&child, program, &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        if (waitpid(child, &status, 0) == child && WIFEXITED(status))
-            run.exitCode = WEXITSTATUS(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.errors = testdata::ReadHostFile(errorFile).value_or("");
-    std::filesystem::remove(errorFile);
-    return run;
+    if (const char* given = std::getenv("ASAN_OPTIONS"))
+        asan = std::string(given) + (launcher.empty() ? "" : ":detect_leaks=0");
+    return testdata::RunHostProgram(std::move(words), {"ASAN_OPTIONS=" + asan},
+                                    folder.parent_path() / (folder.filename().string() + ".err"));
 }
 
 // The program's files around the grid database, with or without the safety notice.
@@ -86,19 +51,6 @@ std::filesystem::path WriteScript(const testdata::TempDeviceRoot& root, const st
         root.HostPath().parent_path() / (root.HostPath().filename().string() + ".script");
     std::ofstream(file, std::ios::binary) << text;
     return file;
-}
-
-// Width and height of a PNG image's header; {0, 0} when it is none.
-std::pair<int, int> PngSize(const std::string& png) {
-    if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0)
-        return {0, 0};
-    const auto be32 = [&png](std::size_t at) {
-        int value = 0;
-        for (std::size_t i = 0; i < 4; ++i)
-            value = (value << 8) | static_cast<unsigned char>(png[at + i]);
-        return value;
-    };
-    return {be32(16), be32(20)};
 }
 
 // The notice (its text an item the dialog draws), the main menu, the presettings and back.
@@ -128,15 +80,15 @@ TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
     testdata::TempDeviceRoot root;
     ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root, true));
     const std::filesystem::path out = root.HostPath() / "out";
-    const NavigatorRun run =
+    const testdata::ProgramRun run =
         RunNavigator(root.HostPath(),
                      {"--script", WriteScript(root, MenuScript()).string(), "--out", out.string()});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.errors, "");
     const std::string menu = testdata::ReadHostFile(out / "main-menu.png").value_or("");
     const std::string presettings = testdata::ReadHostFile(out / "presettings.png").value_or("");
-    EXPECT_EQ(PngSize(menu), std::make_pair(240, 320));
-    EXPECT_EQ(PngSize(presettings), std::make_pair(240, 320));
+    EXPECT_EQ(testdata::PngFileSize(out / "main-menu.png"), std::make_pair(240, 320));
+    EXPECT_EQ(testdata::PngFileSize(out / "presettings.png"), std::make_pair(240, 320));
     EXPECT_NE(menu, presettings);
     // Beside each picture the texts it shows, one a line: the menu's quit button among them.
     const std::string menuTexts = testdata::ReadHostFile(out / "main-menu.txt").value_or("");
@@ -192,7 +144,7 @@ TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
         ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
         const std::filesystem::path out = root.HostPath() / "out";
         const std::filesystem::path script = WriteScript(root, c.script);
-        const NavigatorRun run =
+        const testdata::ProgramRun run =
             RunNavigator(root.HostPath(), {"--script", script.string(), "--out", out.string()});
         std::string expected = std::string("navigator: ") + c.error;
         if (const std::size_t at = expected.find("SCRIPT"); at != std::string::npos)
@@ -236,7 +188,7 @@ TEST(ScenarioRun, ChoosesAPickListEntryByItsDropDownButtonAndRow) {
         const std::filesystem::path script =
             WriteScript(root, "wait page Screen\ntap 440\nwait page NavigPage\n" + fill(c.steps) +
                                   "wait page Screen\ntap 460\n");
-        const NavigatorRun run =
+        const testdata::ProgramRun run =
             RunNavigator(root.HostPath(), {"--script", script.string(), "--out",
                                            (root.HostPath() / "out").string()});
         EXPECT_EQ(run.exitCode, c.exitCode);
@@ -259,7 +211,7 @@ TEST(ScenarioRun, RefusesScriptOptionsThatDoNotGoTogether) {
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command[1]);
-        const NavigatorRun run = RunNavigator(root.HostPath(), command);
+        const testdata::ProgramRun run = RunNavigator(root.HostPath(), command);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_NE(run.errors, "");
     }
@@ -291,9 +243,9 @@ TEST(ScenarioRun, VisibleFramesEqualHeadlessOnes) {
     const std::string script = WriteScript(root, MenuScript()).string();
     const std::filesystem::path headless = root.HostPath() / "headless";
     const std::filesystem::path visible = root.HostPath() / "visible";
-    const NavigatorRun first =
+    const testdata::ProgramRun first =
         RunNavigator(root.HostPath(), {"--script", script, "--out", headless.string()});
-    const NavigatorRun second = RunNavigator(
+    const testdata::ProgramRun second = RunNavigator(
         root.HostPath(),
         {"--script", script, "--out", visible.string(), "--screen=visible:1", "--speed", "20"},
         xvfbRun);
