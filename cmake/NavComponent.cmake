@@ -105,6 +105,7 @@ endfunction()
 option(NAV_UNITY_TESTS "Compile each test program as one translation unit" ON)
 
 define_property(TARGET PROPERTY NAV_STEP BRIEF_DOCS "build step" FULL_DOCS "build step")
+define_property(TARGET PROPERTY NAV_TEST BRIEF_DOCS "a test program" FULL_DOCS "a test program")
 define_property(TARGET PROPERTY NAV_STEP_OF BRIEF_DOCS "target whose build step applies"
                 FULL_DOCS "a test or fuzz target is built at the step of the target it tests")
 
@@ -264,6 +265,40 @@ endfunction()
 
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _nav_write_file_steps)
 
+# A test program's compile definitions that name a file or folder (NAME="/absolute/path") are
+# rewritten once every target exists, relative to the folder CTest runs the program in (its build
+# folder), so that the program compiles the same wherever the checkout lies and the compiler cache
+# serves a fresh clone. Run a test program from its build folder, as CTest does.
+function(_nav_relative_test_paths)
+  _nav_targets_in(${CMAKE_SOURCE_DIR} targets)
+  foreach(target IN LISTS targets)
+    get_target_property(is_test ${target} NAV_TEST)
+    if(NOT is_test)
+      continue()
+    endif()
+    get_target_property(definitions ${target} COMPILE_DEFINITIONS)
+    if(NOT definitions)
+      continue()
+    endif()
+    get_target_property(run_dir ${target} BINARY_DIR)
+    set(rewritten "")
+    foreach(definition IN LISTS definitions)
+      if(definition MATCHES "^([A-Za-z0-9_]+)=\"(/[^\"]*)\"$")
+        set(name ${CMAKE_MATCH_1})
+        file(RELATIVE_PATH relative ${run_dir} ${CMAKE_MATCH_2})
+        if(relative STREQUAL "")
+          set(relative .)
+        endif()
+        set(definition "${name}=\"${relative}\"")
+      endif()
+      list(APPEND rewritten "${definition}")
+    endforeach()
+    set_target_properties(${target} PROPERTIES COMPILE_DEFINITIONS "${rewritten}")
+  endforeach()
+endfunction()
+
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _nav_relative_test_paths)
+
 # nav_component(name STEP n SOURCES ... [DEPENDS ...] [PRIVATE_DEPENDS ...])
 function(nav_component name)
   cmake_parse_arguments(C "" "STEP" "SOURCES;DEPENDS;PRIVATE_DEPENDS" ${ARGN})
@@ -294,7 +329,7 @@ function(nav_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   list(GET T_DEPENDS 0 tested)
-  set_target_properties(${name} PROPERTIES NAV_STEP_OF ${tested})
+  set_target_properties(${name} PROPERTIES NAV_STEP_OF ${tested} NAV_TEST ON)
   _nav_no_fuzz_coverage(${name})
   if(NAV_UNITY_TESTS)
     set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_MODE BATCH
