@@ -234,3 +234,17 @@ PlanePoint DatumConverter::Wgs84ToGrid(float latitude, float longitude) {
     const GridPosition grid = GeographicToGaussKrueger(dhdn.latitude, dhdn.longitude, kDhdnDatum);
     return {static_cast<float>(grid.easting), static_cast<float>(grid.northing)};
 }
+
+PlanePoint DatumConverter::ToPlane(float latitude, float longitude,
+                                   const GeodeticPositionF& origin) const {
+    const GridPosition projected =
+        TransverseMercatorForward(latitude, longitude, origin.latitude, origin.longitude, 1.0);
+    return {static_cast<float>(projected.easting), static_cast<float>(projected.northing)};
+}
+
+GeodeticPositionF DatumConverter::FromPlane(const PlanePoint& point,
+                                            const GeodeticPositionF& origin) const {
+    const GeodeticPosition position =
+        TransverseMercatorInverse(point.x, point.y, origin.latitude, origin.longitude, 1.0);
+    return {static_cast<float>(position.latitude), static_cast<float>(position.longitude)};
+}

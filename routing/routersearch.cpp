@@ -293,10 +293,7 @@ bool RouterCore::IsManoeuvrePossible(const NetworkCrossing& crossing, std::uint3
         return false;
     }
     const std::uint32_t element = into.GetElementId();
-    // In mode 1 a restricted enumeration ends at the first link that cannot be left (a one-way
-    // link arriving here), hiding the links behind it; the search's own car mode does not.
-    const TravelMode enumerated = mode == 1 ? SearchTravelMode() : mode;
-    for (LinkCursor link(crossing, true, from, enumerated, history); link.IsValid(); link.Next()) {
+    for (LinkCursor link(crossing, true, from, mode, history); link.IsValid(); link.Next()) {
         if (link.GetElementId() == element) {
             return true;
         }

@@ -67,22 +67,27 @@ inline constexpr std::int32_t kRoadY = 20000;  // the road's y offset
 inline constexpr std::int32_t kRoadStep = 500; // between its points
 inline constexpr std::size_t kRoadPoints = 60;
 
+// The town can be laid out around another origin (map units): the same elements at the same
+// offsets, say across a zone edge of a grid. Every function below takes kOrigin unless told.
+
 // The elements, in Element order.
-std::vector<ElementDescription> TownElements();
+std::vector<ElementDescription> TownElements(MapPoint origin = kOrigin);
 // A point of the town (offsets from the origin) in degrees.
-GeoPoint TownPoint(std::int32_t dx, std::int32_t dy);
+GeoPoint TownPoint(std::int32_t dx, std::int32_t dy, MapPoint origin = kOrigin);
 // The rectangle of offsets in degrees.
-GeoRect TownRect(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
+GeoRect TownRect(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                 MapPoint origin = kOrigin);
 // The road's points in degrees.
 std::vector<GeoPoint> RoadPoints();
 // The address index for the element ids the map-set writer gave out.
-AddressIndexWriter TownAddressIndex(const std::vector<std::uint32_t>& ids);
+AddressIndexWriter TownAddressIndex(const std::vector<std::uint32_t>& ids,
+                                    MapPoint origin = kOrigin);
 
 // Writes the town as folder\base.rid/.dat/.nam, marked as a map set with an address index and
 // with the map data value, and its address index beside it; false when a file cannot be written.
 // The writer tells the ids.
 [[nodiscard]] bool WriteTown(const TempDeviceRoot& root, std::u16string_view folder,
                              const std::string& base, std::uint32_t mapDataValue,
-                             MapSetWriter& writer);
+                             MapSetWriter& writer, MapPoint origin = kOrigin);
 
 } // namespace testdata::town

@@ -257,28 +257,29 @@ TEST(GaussKrueger, RoundTripsWithinAMillimetreOverGermany) {
     }
 }
 
-TEST(GridEntryPoints, AreThePlaneOfMapGeometryAndLeaveTheDhdnDatum) {
+TEST(GridEntryPoints, AreTheDhdnGridAndLeaveTheDhdnDatum) {
     DatumConverter converter(kWgs84Datum);
-    const PlanePoint plane = converter.ToPlane(50.1f, 8.7f);
+    const PlanePoint grid = converter.Wgs84ToGrid(50.1f, 8.7f);
     EXPECT_EQ(converter.DatumIndex(), kDhdnDatum);
-    DatumConverter other(kWgs84Datum);
-    const PlanePoint grid = other.Wgs84ToGrid(50.1f, 8.7f);
-    EXPECT_EQ(plane.x, grid.x);
-    EXPECT_EQ(plane.y, grid.y);
     // Frankfurt lies in zone 3; DHDN grid values there are about 3.47e6 / 5.55e6.
-    EXPECT_EQ(ZoneOfEasting(plane.x), 3);
-    EXPECT_NEAR(plane.x, 3478000.0, 5000.0);
-    EXPECT_NEAR(plane.y, 5552000.0, 5000.0);
+    EXPECT_EQ(ZoneOfEasting(grid.x), 3);
+    EXPECT_NEAR(grid.x, 3478000.0, 5000.0);
+    EXPECT_NEAR(grid.y, 5552000.0, 5000.0);
+    const DatumConverter wgs84(kWgs84Datum);
+    const GeodeticPosition dhdn = wgs84.Wgs84ToDatum(50.1f, 8.7f, kDhdnDatum);
+    DatumConverter gaussKrueger(kWgs84Datum);
+    const GridPosition expected =
+        gaussKrueger.GeographicToGaussKrueger(dhdn.latitude, dhdn.longitude, kDhdnDatum);
+    EXPECT_EQ(grid.x, static_cast<float>(expected.easting));
+    EXPECT_EQ(grid.y, static_cast<float>(expected.northing));
     DatumConverter back(kWgs84Datum);
-    const GeodeticPositionF position = back.FromPlane(plane);
+    const GeodeticPositionF position = back.GridToWgs84(grid.x, grid.y);
     EXPECT_EQ(back.DatumIndex(), kDhdnDatum);
-    const GeodeticPositionF viaGrid = other.GridToWgs84(plane.x, plane.y);
-    EXPECT_EQ(position.latitude, viaGrid.latitude);
-    EXPECT_EQ(position.longitude, viaGrid.longitude);
+    EXPECT_LT(GroundMetres(50.1f, 8.7f, position.latitude, position.longitude), 1.0);
 }
 
-// ToPlane then FromPlane over the globe. The grid is computed in doubles, where the round trip
-// is better than 1 mm for the projection and 0.11 m for the datum shift (worst case, far from
+// Wgs84ToGrid then GridToWgs84 over the globe. The grid is computed in doubles, where the round
+// trip is better than 1 mm for the projection and 0.11 m for the datum shift (worst case, far from
 // Germany: the closed form ignores the height of up to 1.5 km that the DHDN shift gives there;
 // under 1 cm in Germany). What remains is float rounding, summed per point as the worst case:
 // half an ulp of easting and of northing (the projection's scale is at least 1, so a plane
@@ -291,8 +292,8 @@ TEST(GridEntryPoints, RoundTripWithinFloatPrecisionEverywhere) {
             const float latitude = static_cast<float>(latitudeStep) * 2.5f;
             const float longitude = static_cast<float>(longitudeStep) * 2.5f;
             DatumConverter converter(kWgs84Datum);
-            const PlanePoint plane = converter.ToPlane(latitude, longitude);
-            const GeodeticPositionF back = converter.FromPlane(plane);
+            const PlanePoint plane = converter.Wgs84ToGrid(latitude, longitude);
+            const GeodeticPositionF back = converter.GridToWgs84(plane.x, plane.y);
             const double tolerance = 0.5 * (Ulp(plane.x) + Ulp(plane.y)) +
                                      0.5 * Ulp(back.latitude) * kMetresPerDegree +
                                      0.5 * Ulp(back.longitude) * kMetresPerDegree + 0.12 + 0.001;
@@ -310,9 +311,9 @@ TEST(Poles, GiveFiniteGridValuesAndComeBackAsThePole) {
         EXPECT_LT(std::abs(pole.easting), 0.001);
         EXPECT_NEAR(std::abs(pole.northing), 10000855.7646, 0.001);
         DatumConverter converter(kWgs84Datum);
-        const PlanePoint plane = converter.ToPlane(static_cast<float>(latitude), 10.0f);
+        const PlanePoint plane = converter.Wgs84ToGrid(static_cast<float>(latitude), 10.0f);
         ASSERT_TRUE(std::isfinite(plane.x) && std::isfinite(plane.y));
-        const GeodeticPositionF back = converter.FromPlane(plane);
+        const GeodeticPositionF back = converter.GridToWgs84(plane.x, plane.y);
         EXPECT_NEAR(std::abs(back.latitude), 90.0, 1e-4);
         EXPECT_TRUE(std::isfinite(back.longitude));
     }
@@ -333,7 +334,7 @@ TEST(OutOfRangeGridValues, GiveFinitePositionsInRange) {
     for (const PlanePoint& point : points) {
         SCOPED_TRACE(testing::Message() << point.x << ", " << point.y);
         DatumConverter converter(kWgs84Datum);
-        const GeodeticPositionF position = converter.FromPlane(point);
+        const GeodeticPositionF position = converter.GridToWgs84(point.x, point.y);
         ASSERT_TRUE(std::isfinite(position.latitude) && std::isfinite(position.longitude));
         EXPECT_LE(std::abs(position.latitude), 90.0f);
         EXPECT_LE(std::abs(position.longitude), 180.0f);
@@ -344,13 +345,112 @@ TEST(NonFiniteInput, GivesNaNNotUndefinedBehaviour) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float infinity = std::numeric_limits<float>::infinity();
     DatumConverter converter(kWgs84Datum);
-    const PlanePoint fromNaN = converter.ToPlane(nan, 10.0f);
+    const PlanePoint fromNaN = converter.Wgs84ToGrid(nan, 10.0f);
     EXPECT_TRUE(std::isnan(fromNaN.y));
-    const PlanePoint fromInfiniteLongitude = converter.ToPlane(50.0f, infinity);
+    const PlanePoint fromInfiniteLongitude = converter.Wgs84ToGrid(50.0f, infinity);
     EXPECT_TRUE(std::isnan(fromInfiniteLongitude.x));
-    const GeodeticPositionF back = converter.FromPlane({nan, 5e6f});
+    const GeodeticPositionF back = converter.GridToWgs84(nan, 5e6f);
     EXPECT_TRUE(std::isnan(back.longitude));
     // An infinite latitude is just beyond the pole.
-    const PlanePoint pole = converter.ToPlane(infinity, 10.0f);
+    const PlanePoint pole = converter.Wgs84ToGrid(infinity, 10.0f);
     EXPECT_TRUE(std::isfinite(pole.x) && std::isfinite(pole.y));
+    // The same in the plane around an origin, and an origin that is no place.
+    const DatumConverter wgs84(kWgs84Datum);
+    const GeodeticPositionF origin{50.0f, 10.0f};
+    EXPECT_TRUE(std::isnan(wgs84.ToPlane(nan, 10.0f, origin).y));
+    EXPECT_TRUE(std::isnan(wgs84.ToPlane(50.0f, infinity, origin).x));
+    EXPECT_TRUE(std::isnan(wgs84.FromPlane({nan, 0.0f}, origin).longitude));
+    EXPECT_TRUE(std::isnan(wgs84.ToPlane(50.0f, 10.0f, {nan, 10.0f}).y));
+    EXPECT_TRUE(std::isnan(wgs84.ToPlane(50.0f, 10.0f, {50.0f, nan}).x));
+}
+
+namespace {
+
+// Metres between two nearby positions on the WGS 84 ellipsoid, from the meridian and
+// prime-vertical radii of curvature at their mean latitude: within 1e-6 of the geodesic for lines
+// of up to 10 km.
+double EllipsoidLocalMetres(double latitude1, double longitude1, double latitude2,
+                            double longitude2) {
+    constexpr double a = 6378137.0;
+    constexpr double f = 1.0 / 298.257223563;
+    constexpr double e2 = 2.0 * f - f * f;
+    const double phi = (latitude1 + latitude2) / 2.0 * kGeodeticRadiansPerDegree;
+    const double w = 1.0 - e2 * std::sin(phi) * std::sin(phi);
+    const double meridianRadius = a * (1.0 - e2) / std::pow(w, 1.5);
+    const double primeVerticalRadius = a / std::sqrt(w);
+    const double north = (latitude2 - latitude1) * kGeodeticRadiansPerDegree * meridianRadius;
+    const double east = std::remainder(longitude2 - longitude1, 360.0) * kGeodeticRadiansPerDegree *
+                        primeVerticalRadius * std::cos(phi);
+    return std::hypot(north, east);
+}
+
+} // namespace
+
+// Segments across the edges of the 3-degree zones (and the antimeridian): with the plane around
+// the first point, the straight line in the plane is as long as the line on the ground and its
+// middle is the middle on the ground, up to the float rounding of its degrees.
+TEST(PlaneAroundAnOrigin, IsLocallyEuclideanAcrossZoneEdges) {
+    const struct {
+        const char* name;
+        GeodeticPositionF a, b;
+    } cases[] = {
+        {"across 7.5 E", {50.0f, 7.49f}, {50.0f, 7.51f}},
+        {"across 10.5 E", {50.0f, 10.49f}, {50.0f, 10.51f}},
+        {"across 10.5 E, westwards", {50.0f, 10.51f}, {50.0f, 10.49f}},
+        {"across 13.5 E, slanting", {52.5f, 13.46f}, {52.52f, 13.55f}},
+        {"across 16.5 E, 10 km", {48.2f, 16.43f}, {48.21f, 16.565f}},
+        {"along 10.5 E", {47.5f, 10.5f}, {47.59f, 10.5f}},
+        {"across 0, south", {-33.9f, -0.01f}, {-33.91f, 0.012f}},
+        {"across the antimeridian", {-17.0f, 179.995f}, {-16.99f, -179.99f}},
+        {"far north, across 10.5 E", {70.0f, 10.45f}, {70.005f, 10.56f}},
+    };
+    const DatumConverter converter(kWgs84Datum);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PlanePoint a = converter.ToPlane(c.a.latitude, c.a.longitude, c.a);
+        EXPECT_EQ(a.x, 0.0f);
+        EXPECT_EQ(a.y, 0.0f);
+        const PlanePoint b = converter.ToPlane(c.b.latitude, c.b.longitude, c.a);
+        const double ground =
+            EllipsoidLocalMetres(c.a.latitude, c.a.longitude, c.b.latitude, c.b.longitude);
+        ASSERT_GT(ground, 500.0);
+        EXPECT_NEAR(std::hypot(b.x, b.y) / ground, 1.0, 1e-5);
+        const GeodeticPositionF middle = converter.FromPlane({b.x / 2.0f, b.y / 2.0f}, c.a);
+        const double rounding =
+            0.5 * (Ulp(middle.latitude) + Ulp(middle.longitude)) * kMetresPerDegree + 0.01;
+        EXPECT_NEAR(
+            EllipsoidLocalMetres(c.a.latitude, c.a.longitude, middle.latitude, middle.longitude),
+            ground / 2.0, rounding);
+        EXPECT_NEAR(
+            EllipsoidLocalMetres(middle.latitude, middle.longitude, c.b.latitude, c.b.longitude),
+            ground / 2.0, rounding);
+    }
+}
+
+// ToPlane then FromPlane for points up to 2 degrees from origins all over the globe: float
+// rounding of the plane point (its ulp is at most 0.016 m within 200 km) and of the returned
+// degrees is all that remains.
+TEST(PlaneAroundAnOrigin, RoundTripsWithinFloatPrecisionEverywhere) {
+    const DatumConverter converter(kWgs84Datum);
+    for (int latitudeStep = -17; latitudeStep <= 17; ++latitudeStep) {
+        for (int longitudeStep = -12; longitudeStep <= 12; ++longitudeStep) {
+            const GeodeticPositionF origin{static_cast<float>(latitudeStep) * 5.0f,
+                                           static_cast<float>(longitudeStep) * 15.0f};
+            for (const float dLatitude : {-0.5f, 0.0f, 0.02f, 1.0f}) {
+                for (const float dLongitude : {-2.0f, -0.03f, 0.0f, 0.5f}) {
+                    const float latitude = origin.latitude + dLatitude;
+                    const float longitude = origin.longitude + dLongitude;
+                    const PlanePoint plane = converter.ToPlane(latitude, longitude, origin);
+                    const GeodeticPositionF back = converter.FromPlane(plane, origin);
+                    const double tolerance =
+                        0.5 * (Ulp(plane.x) + Ulp(plane.y)) +
+                        0.5 * (Ulp(back.latitude) + Ulp(back.longitude)) * kMetresPerDegree + 0.001;
+                    ASSERT_LT(GroundMetres(latitude, longitude, back.latitude, back.longitude),
+                              tolerance)
+                        << latitude << ", " << longitude << " around " << origin.latitude << ", "
+                        << origin.longitude;
+                }
+            }
+        }
+    }
 }

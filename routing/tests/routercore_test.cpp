@@ -451,6 +451,64 @@ TEST(RouterCore, AvoidsManoeuvresOverSeveralLinks) {
     }
 }
 
+// The start on Z-A, the destination on A-B: the start side settles A first and meets the
+// destination seed there when the turn from Z-A into A-B may be driven in the zone travel mode.
+// A list-2 item at A prohibits that turn; its kind says for which modes. The searches enumerate
+// in mode 2, so only the meeting test sees an item of kind 1: in the options' mode outside a
+// restricted zone, in mode 2 (which exempts kind 1) inside the start's zone.
+TEST(RouterCore, StartMeetingChecksTheTurnInTheZoneTravelMode) {
+    struct Case {
+        const char* name;
+        std::optional<std::uint8_t> itemKind; // nullopt: no item
+        std::uint32_t travelMode;
+        bool isStartRestricted; // Z-A one-way towards A in mode 2: A lies in the start's zone
+        bool isDetour;
+    };
+    const Case cases[] = {
+        {"no item", std::nullopt, 1, false, false},
+        {"kind 1, car outside a restricted zone", 1, 1, false, true},
+        {"kind 1, car inside the start's restricted zone", 1, 1, true, false},
+        {"kind 1, travel mode 2 is exempt", 1, 2, false, false},
+        {"kind 0 holds for every mode", 0, 1, false, true},
+        {"kind 0 inside the start's restricted zone", 0, 1, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene;
+        scene.world = LineWithDetour();
+        scene.options.travelMode = c.travelMode;
+        scene.start = scene.On(0, 1, 60.0);
+        scene.destination = scene.On(1, 2, 60.0);
+        const auto indexAt = [&](std::uint32_t node, std::uint32_t other) {
+            return IndexAtNode(scene.world, node, LinkBetween(scene.world, node, other));
+        };
+        if (c.itemKind) {
+            testdata::ManoeuvreItemDescription item;
+            item.modeKind = *c.itemKind;
+            item.value0 = indexAt(1, 2);
+            item.values = {static_cast<std::int8_t>(indexAt(1, 0))};
+            scene.network.extras[0][1].list2.push_back(item);
+        }
+        if (c.isStartRestricted) {
+            scene.network.extras[0][0].list4.push_back({indexAt(0, 1), 1, 2, 0, true});
+            scene.network.extras[0][1].list4.push_back({indexAt(1, 0), 3, 2, 0, true});
+        }
+        const Calculated done = CalculateScene(scene);
+        ASSERT_EQ(done.result, 6);
+        RouterCore& router = *done.routed->router;
+        EXPECT_EQ(router.GetStartZone().empty(), !c.isStartRestricted);
+        const std::vector<RouteRecord>& records = router.BuildRecords(-1, false);
+        const RouteOracle oracle(done.routed->world, done.routed->options);
+        std::string problem;
+        EXPECT_TRUE(oracle.PriceRecords(records, scene.start, scene.destination, problem))
+            << problem;
+        const std::uint32_t detour = scene.world.links[LinkBetween(scene.world, 1, 7)].elementId;
+        EXPECT_EQ(
+            std::ranges::any_of(records, [&](const RouteRecord& r) { return r.linkId == detour; }),
+            c.isDetour);
+    }
+}
+
 // A route, then one that fails: the failure leaves no route behind.
 TEST(RouterCore, NoStaleRouteAfterAFailure) {
     struct Case {

@@ -157,7 +157,9 @@ void AddCrawlerHits(RetrievalEngineImpl& engine, CrawlerHitList& list, const std
     list.largestId = std::max(list.largestId, id);
     list.smallestId = std::min(list.smallestId, id);
     std::u16string& text = list.names.emplace_back();
-    if (!engine.ReadName(RecordNameReference(record), text, false, false)) {
+    // The text as stored: the plain read drops a leading '/', which marks the first part as a
+    // later alternative.
+    if (!engine.ReadName(RecordNameReference(record), text, false, true)) {
         text.clear();
     }
     const auto typeCode = static_cast<std::int16_t>(RecordTypeCode(record));

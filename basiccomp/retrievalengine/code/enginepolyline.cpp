@@ -17,10 +17,16 @@ EnginePolyline::EnginePolyline(const std::vector<GeoPoint>& points) {
 }
 
 void EnginePolyline::SetPoints(const std::vector<GeoPoint>& points) {
-    DatumConverter converter(kWgs84Datum);
+    if (points.empty()) {
+        return;
+    }
+    if (m_planePoints.empty()) {
+        m_origin = {points.front().y, points.front().x};
+    }
+    const DatumConverter converter(kWgs84Datum);
     m_planePoints.reserve(m_planePoints.size() + points.size());
     for (const GeoPoint& point : points) {
-        m_planePoints.push_back(converter.ToPlane(point.y, point.x));
+        m_planePoints.push_back(converter.ToPlane(point.y, point.x, m_origin));
     }
 }
 
@@ -78,10 +84,10 @@ void EnginePolyline::GetPoints(std::uint32_t n, std::vector<GeoPoint>& out, int 
         return;
     }
     Resample(static_cast<std::int32_t>(n), mode);
-    DatumConverter converter(kWgs84Datum);
+    const DatumConverter converter(kWgs84Datum);
     out.reserve(m_resampledPoints.size());
     for (const PlanePoint& point : m_resampledPoints) {
-        const GeodeticPositionF position = converter.FromPlane(point);
+        const GeodeticPositionF position = converter.FromPlane(point, m_origin);
         out.push_back({position.longitude, position.latitude});
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 // A map element's points carried into the geodesy's plane, where lengths can be measured, and
-// resampled at equal distances along them (house numbers placed along a street element).
+// resampled at equal distances along them (house numbers placed along a street element). One
+// plane serves the whole polyline: the one around its first point, so that plane distances are
+// distances along the element wherever it lies.
 
 #include "mapdisplay/mapgeometry.h"
 #include "positioning/datumconverter.h"
@@ -18,7 +20,8 @@ public:
     virtual void GetPoints(std::uint32_t n, std::vector<GeoPoint>& out, int mode);
     // Sum of the segment lengths in plane units; 0 for fewer than two points.
     virtual double GetLength() const;
-    // Appends the plane points of `points` (degrees) to the plane points.
+    // Appends the plane points of `points` (degrees) to the plane points; the first point ever
+    // given is the origin of the plane.
     virtual void SetPoints(const std::vector<GeoPoint>& points);
     // Replaces the resampled points. Mode 0: n samples centred in n equal stretches; mode 2: the
     // two end points and n - 2 samples between them (n = 1: the first point and the middle);
@@ -31,4 +34,5 @@ public:
 private:
     std::vector<PlanePoint> m_planePoints;
     std::vector<PlanePoint> m_resampledPoints;
+    GeodeticPositionF m_origin; // of the plane; set with the first plane point
 };

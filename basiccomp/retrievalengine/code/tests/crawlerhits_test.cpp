@@ -145,16 +145,18 @@ TEST(CollectCrawlerHits, SplitsNamesOfSearchableElementsInTheArea) {
         Named('t', {600, 0, 610, 10}, "Kirche/", 0),     // 3
         Named('l', {700, 0, 800, 0}, "", 0x4000),        // 4 no name: no hit, still counted
         Named('l', {90000, 0, 90100, 0}, "Far", 0x4000), // 5 outside
+        Named('l', {900, 0, 950, 0}, "//Zweig", 0x4000), // 6 an empty first part
     });
     CrawlerHitList list;
     SearchQuery query;
     query.rect = {-10, -10, 1000, 1000};
     query.radiusFlag = 0;
     CollectCrawlerHits(*map.engine, list, query);
-    EXPECT_EQ(Texts(list),
-              (std::vector<std::u16string>{u"A#00", u"B#21", u"Bypass#00", u"Kirche#00"}));
-    EXPECT_EQ(list.smallestId, std::min({map.Id(0), map.Id(1), map.Id(3), map.Id(4)}));
-    EXPECT_EQ(list.largestId, std::max({map.Id(0), map.Id(1), map.Id(3), map.Id(4)}));
+    // A name that begins with '/' has no first alternative: its first part is a later one.
+    EXPECT_EQ(Texts(list), (std::vector<std::u16string>{u"A#00", u"B#21", u"Bypass#01",
+                                                        u"Kirche#00", u"Zweig#11"}));
+    EXPECT_EQ(list.smallestId, std::min({map.Id(0), map.Id(1), map.Id(3), map.Id(4), map.Id(6)}));
+    EXPECT_EQ(list.largestId, std::max({map.Id(0), map.Id(1), map.Id(3), map.Id(4), map.Id(6)}));
     EXPECT_EQ(list.rect.x2, 1000);
 
     // Within a radius of the rectangle's centre only.

@@ -1,6 +1,7 @@
 #include "townfixture.h"
 #include "utilities/usefulcode/greatcircledistance.h"
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -172,6 +173,50 @@ TEST(GeoMolecule, HouseNumberTestsAndPositions) {
         EXPECT_LT(GreatCircleDistance(position.point.x, position.point.y, c.position.point.x,
                                       c.position.point.y),
                   1.0);
+    }
+}
+
+// The town laid out so that Haupt1 (offsets 1000 to 2000, about 96 m at 50 N) has its middle
+// on a meridian where 3-degree grid zones meet: in WGS 84, and where the DHDN grid's zones meet
+// (its datum lies about 0.001 degrees east of WGS 84 there). The house numbers lie where they
+// lie west of Greenwich, at the same offsets.
+TEST(GeoMolecule, HouseNumberPositionsOnAStreetAcrossAZoneEdge) {
+    constexpr double kUnitsPerDegree = 745654.0444444445;
+    const auto across = [&](double longitude) {
+        return MapPoint{static_cast<std::int32_t>(std::lround(longitude * kUnitsPerDegree)) - 1500,
+                        static_cast<std::int32_t>(std::lround(50.0 * kUnitsPerDegree))};
+    };
+    const struct {
+        const char* name;
+        MapPoint origin;
+    } origins[] = {
+        {"west of Greenwich", kOrigin},
+        {"across 7.5 E", across(7.5)},
+        {"across the DHDN grid's 7.5 E", across(7.4992)},
+        {"across 10.5 E", across(10.5)},
+        {"across the DHDN grid's 10.5 E", across(10.4988)},
+        {"across 13.5 E", across(13.5)},
+        {"across the DHDN grid's 13.5 E", across(13.4983)},
+    };
+    const struct {
+        HouseNumber number;
+        std::int32_t dx; // of the place on Haupt1
+    } numbers[] = {
+        {HouseNumber(2, 0), 1050}, {HouseNumber(20, 0), 1950}, {HouseNumber(11, 0), 1550}};
+    for (const auto& o : origins) {
+        SCOPED_TRACE(o.name);
+        TownMapSet town(15, o.origin);
+        const GeoMoleculePtr molecule = town.Molecule(Haupt0);
+        ASSERT_TRUE(molecule);
+        for (const auto& n : numbers) {
+            SCOPED_TRACE(n.number.GetNumber());
+            const ElementPosition position = molecule->GetHouseNumberPosition(n.number);
+            EXPECT_EQ(position.elementId, town.Id(Haupt1));
+            const GeoPoint expected = TownPoint(n.dx, 0, o.origin);
+            EXPECT_LT(
+                GreatCircleDistance(position.point.x, position.point.y, expected.x, expected.y),
+                1.0);
+        }
     }
 }
 

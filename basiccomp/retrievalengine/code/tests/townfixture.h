@@ -11,9 +11,10 @@
 using testdata::town::Element;
 
 struct TownMapSet {
-    explicit TownMapSet(std::uint32_t mapDataValue = 15) {
-        EXPECT_TRUE(
-            testdata::town::WriteTown(device.root, u"\\maps", "Town", mapDataValue, writer));
+    explicit TownMapSet(std::uint32_t mapDataValue = 15,
+                        MapPoint origin = testdata::town::kOrigin) {
+        EXPECT_TRUE(testdata::town::WriteTown(device.root, u"\\maps", "Town", mapDataValue, writer,
+                                              origin));
         EXPECT_TRUE(engine->Open(u"\\maps\\Town.rid"));
         EXPECT_TRUE(engine->HasAddressIndex());
     }
