@@ -10,7 +10,6 @@ namespace {
 constexpr std::array<int, 16> kLabelWidths = {3, 3, 5, 5, 5, 8, 8, 8, 8, 11, 16, 16, 16, 16, 0, 0};
 constexpr int kBitsPerGroup = 28;
 constexpr std::size_t kMaxSubsequentGroups = 4;
-constexpr std::uint16_t kAlertCApplicationId = 0xCD46;
 
 std::uint16_t BlockB(unsigned type, const AlertCMessage& message, unsigned low5) {
     return static_cast<std::uint16_t>(type << 12 | (message.programmeType & 0x1FU) << 5 |
@@ -38,11 +37,13 @@ int AlertCEncoder::LabelWidth(unsigned label) {
     return kLabelWidths[label & 0x0FU];
 }
 
-AlertCEncoder& AlertCEncoder::AddTable(std::uint16_t programmeId, unsigned tableNumber) {
+AlertCEncoder& AlertCEncoder::AddTable(std::uint16_t programmeId, unsigned tableNumber,
+                                       std::uint16_t applicationId) {
     Entry entry;
     entry.kind = Entry::Kind::Table;
     entry.programmeId = programmeId;
     entry.tableNumber = tableNumber;
+    entry.applicationId = applicationId;
     m_entries.push_back(entry);
     return *this;
 }
@@ -52,6 +53,12 @@ AlertCEncoder& AlertCEncoder::AddMessage(const AlertCMessage& message) {
     entry.kind = Entry::Kind::Message;
     entry.message = message;
     m_entries.push_back(entry);
+    return *this;
+}
+
+AlertCEncoder& AlertCEncoder::AddMessage(const AlertCMessage& message, AlertCFault fault) {
+    AddMessage(message);
+    m_entries.back().fault = fault;
     return *this;
 }
 
@@ -123,6 +130,12 @@ void ApplyMessageFault(std::vector<AlertCEncoder::Group>& groups, AlertCFault fa
     case AlertCFault::MissingGroup:
         groups.erase(groups.begin() + static_cast<std::ptrdiff_t>(third));
         break;
+    case AlertCFault::MissingSecondGroup:
+        groups.erase(groups.begin() + 1);
+        break;
+    case AlertCFault::MissingLastGroup:
+        groups.pop_back();
+        break;
     case AlertCFault::SecondGroupOutOfTurn:
         groups[third][2] = static_cast<std::uint16_t>(groups[third][2] | 0x4000U);
         break;
@@ -146,10 +159,10 @@ std::vector<AlertCEncoder::Group> AlertCEncoder::Groups(AlertCFault fault) const
             unsigned blockC = (entry.tableNumber & 0x3FU) << 6 | 0x27U;
             blockC |= fault == AlertCFault::OtherVariant3A ? 0x4000U : 0U;
             out.push_back({entry.programmeId, static_cast<std::uint16_t>(blockB),
-                           static_cast<std::uint16_t>(blockC), kAlertCApplicationId});
+                           static_cast<std::uint16_t>(blockC), entry.applicationId});
         } else if (entry.kind == Entry::Kind::Message) {
             std::vector<Group> groups = Encode(entry.message);
-            ApplyMessageFault(groups, fault);
+            ApplyMessageFault(groups, entry.fault.value_or(fault));
             out.insert(out.end(), groups.begin(), groups.end());
         } else {
             out.push_back(entry.group);

@@ -7,6 +7,7 @@
 #include "testdata/rdsgroupfilewriter.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ enum class AlertCFault {
     ChangedRepeat,          // the same, the second copy with another block D
     ContinuityMismatch,     // the second group with another continuity index
     MissingGroup,           // the third group left out (the second when there is no third)
+    MissingSecondGroup,     // the second group left out
+    MissingLastGroup,       // the last group left out
     SecondGroupOutOfTurn,   // the third group marked as a second group
     WrongSequenceIndicator, // the third group's sequence indicator one too high
     TrafficModelBit,        // T = 1 in every group 8A
@@ -52,9 +55,13 @@ class AlertCEncoder {
 public:
     using Group = RdsGroupFileWriter::Group;
 
-    // A group 3A announcing the location table number (6 bits) on ALERT-C.
-    AlertCEncoder& AddTable(std::uint16_t programmeId, unsigned tableNumber);
+    // A group 3A announcing the location table number (6 bits) on ALERT-C, under the
+    // application id given (TMC's is CD46 or CD47).
+    AlertCEncoder& AddTable(std::uint16_t programmeId, unsigned tableNumber,
+                            std::uint16_t applicationId = kTmcApplicationId);
     AlertCEncoder& AddMessage(const AlertCMessage& message);
+    // A message with a fault of its own, in place of the one Groups and Build are given.
+    AlertCEncoder& AddMessage(const AlertCMessage& message, AlertCFault fault);
     // Any other group, as it stands (faults do not touch it).
     AlertCEncoder& AddGroup(Group group);
 
@@ -73,6 +80,8 @@ private:
         AlertCMessage message;
         std::uint16_t programmeId = 0;
         unsigned tableNumber = 0;
+        std::uint16_t applicationId = kTmcApplicationId;
+        std::optional<AlertCFault> fault;
         Group group{};
     };
 

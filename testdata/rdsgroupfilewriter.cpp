@@ -51,6 +51,21 @@ RdsGroupFileWriter& RdsGroupFileWriter::SetFiller(RdsGroupFiller filler) {
     return *this;
 }
 
+RdsGroupFileWriter& RdsGroupFileWriter::SetProgrammeTypeFrom(std::size_t group, int copy,
+                                                             unsigned programmeType,
+                                                             bool isTrafficProgramme) {
+    m_programmeChange = ProgrammeChange{group, copy, programmeType, isTrafficProgramme};
+    return *this;
+}
+
+RdsGroupFileWriter::Group RdsGroupFileWriter::ApplicationGroup(std::uint16_t programmeId,
+                                                               std::uint16_t applicationId,
+                                                               std::uint16_t message,
+                                                               unsigned groupTypeCode) {
+    return {programmeId, static_cast<std::uint16_t>(0x3000U | (groupTypeCode & 0x1FU)), message,
+            applicationId};
+}
+
 std::string RdsGroupFileWriter::QueuedLine(Group group) {
     char line[18] = {};
     (void)std::snprintf(line, sizeof line, "%04X%04X%04X%04X\n", group[0], group[1], group[2],
@@ -61,9 +76,23 @@ std::string RdsGroupFileWriter::QueuedLine(Group group) {
 std::string RdsGroupFileWriter::Build(RdsGroupFault fault) const {
     const std::string end = m_isCrLf ? "\r\n" : "\n";
     std::vector<std::string> lines;
+    bool isChanged = false;
+    // Block B with the changed programme type and traffic programme flag once the change began.
+    const auto withProgramme = [this, &isChanged](Group group) {
+        if (isChanged) {
+            const unsigned blockB = (group[1] & ~0x07E0U) |
+                                    (m_programmeChange->isTrafficProgramme ? 0x0400U : 0U) |
+                                    (m_programmeChange->programmeType & 0x1FU) << 5;
+            group[1] = static_cast<std::uint16_t>(blockB);
+        }
+        return group;
+    };
     for (std::size_t i = 0; i < m_groups.size(); ++i) {
-        const Group& group = m_groups[i];
+        const Group& added = m_groups[i];
         for (int copy = 0; copy < m_copies; ++copy) {
+            isChanged = isChanged || (m_programmeChange && m_programmeChange->group == i &&
+                                      m_programmeChange->copy <= copy);
+            const Group group = withProgramme(added);
             lines.push_back(GroupDigits(group, m_isShortForm));
             if (fault == RdsGroupFault::GarbageLine && i == 0 && copy == 0) {
                 lines.emplace_back("no group here");
@@ -72,10 +101,19 @@ std::string RdsGroupFileWriter::Build(RdsGroupFault fault) const {
             if (isLast || m_filler == RdsGroupFiller::None) {
                 continue;
             }
-            if (m_filler == RdsGroupFiller::OtherGroups) {
-                lines.push_back(GroupDigits({group[0], 0x0408, 0xE0CD, 0x5354}, false));
-                lines.push_back(GroupDigits({group[0], 0x2400, 0x5472, 0x6166}, false));
-            } else {
+            if (m_filler == RdsGroupFiller::OtherGroups ||
+                m_filler == RdsGroupFiller::RadioTextPlus) {
+                lines.push_back(
+                    GroupDigits(withProgramme({group[0], 0x0408, 0xE0CD, 0x5354}), false));
+                lines.push_back(
+                    GroupDigits(withProgramme({group[0], 0x2400, 0x5472, 0x6166}), false));
+            }
+            if (m_filler == RdsGroupFiller::RadioTextPlus) {
+                // RT+ tags travel in groups 11A (type code 0x16).
+                const Group announcement =
+                    ApplicationGroup(group[0], kRadioTextPlusApplicationId, 0x0000, 0x16);
+                lines.push_back(GroupDigits(withProgramme(announcement), false));
+            } else if (m_filler == RdsGroupFiller::DamagedLine) {
                 std::string damaged = lines.back();
                 damaged.replace(damaged.size() - 8, 4, "----");
                 lines.push_back(damaged);

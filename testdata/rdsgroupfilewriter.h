@@ -1,10 +1,13 @@
 #pragma once
 // RDS group files: one group per line as hexadecimal text, as the receiver stand-in replays
 // them and RDS-TMC logs hold them. Like a log of a real station, a file may send each group
-// several times in a row with other lines between.
+// several times in a row with other lines between, announce other open data applications beside
+// TMC, and change its programme type while it repeats a group.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +24,15 @@ enum class RdsGroupFiller {
     None,
     OtherGroups, // a group 0A and a group 2A of the same station (always 16 digits)
     DamagedLine, // the group just written again, its block C unreadable ("----")
+    // A group 0A, a group 2A and a group 3A announcing RT+ (application 4BD7, block C 0000),
+    // as stations carrying RT+ beside TMC send them.
+    RadioTextPlus,
 };
+
+// Open data application ids as groups 3A carry them in block D.
+constexpr std::uint16_t kTmcApplicationId = 0xCD46;
+constexpr std::uint16_t kTmcSecondApplicationId = 0xCD47; // TMC too
+constexpr std::uint16_t kRadioTextPlusApplicationId = 0x4BD7;
 
 class RdsGroupFileWriter {
 public:
@@ -37,10 +48,20 @@ public:
     // Each group written copies times in a row (at least 1), as stations repeat them.
     RdsGroupFileWriter& SetCopies(int copies);
     RdsGroupFileWriter& SetFiller(RdsGroupFiller filler);
+    // From copy `copy` (0 = the first) of the group added as number `group` (from 0) on, that
+    // group and every later line carry this programme type (5 bits) and traffic programme flag
+    // in block B: a station switching its programme while it repeats a group.
+    RdsGroupFileWriter& SetProgrammeTypeFrom(std::size_t group, int copy, unsigned programmeType,
+                                             bool isTrafficProgramme);
 
     [[nodiscard]] std::string Build(RdsGroupFault fault = RdsGroupFault::None) const;
     // The 17 characters the receiver adapter queues for a group ("%04X%04X%04X%04X\n").
     [[nodiscard]] static std::string QueuedLine(Group group);
+    // A group 3A announcing an open data application: its id in block D, its own message bits
+    // in block C, the group type code it is carried in (5 bits, e.g. 0x10 for 8A) in B.
+    [[nodiscard]] static Group ApplicationGroup(std::uint16_t programmeId,
+                                                std::uint16_t applicationId, std::uint16_t message,
+                                                unsigned groupTypeCode);
 
 private:
     std::vector<Group> m_groups;
@@ -49,6 +70,13 @@ private:
     bool m_isCrLf = false;
     int m_copies = 1;
     RdsGroupFiller m_filler = RdsGroupFiller::None;
+    struct ProgrammeChange {
+        std::size_t group = 0;
+        int copy = 0;
+        unsigned programmeType = 0;
+        bool isTrafficProgramme = false;
+    };
+    std::optional<ProgrammeChange> m_programmeChange;
 };
 
 } // namespace testdata

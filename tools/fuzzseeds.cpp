@@ -697,12 +697,27 @@ std::vector<Seed> TmcSeeds() {
     multi.labels = {{1, 3}, {9, 803}, {8, 0xF4}, {9, 513}, {9, 100}, {9, 7}, {9, 1}};
     testdata::AlertCEncoder encoder;
     encoder.AddTable(0xD301, 58).AddMessage(single).AddMessage(multi);
+    // As stations send them: each group three times with RT+ announced in groups 3A between,
+    // the programme type changing in the middle of the multi-group message's repeats.
+    testdata::RdsGroupFileWriter station;
+    for (const testdata::AlertCEncoder::Group& group : encoder.Groups()) {
+        station.Add(group);
+    }
+    station.SetCopies(3).SetFiller(testdata::RdsGroupFiller::RadioTextPlus);
+    station.SetProgrammeTypeFrom(3, 1, 9, true);
+    // A message without its last group, then again without its second.
+    testdata::AlertCEncoder missed;
+    missed.AddTable(0xD301, 58, testdata::kTmcSecondApplicationId);
+    missed.AddMessage(multi, testdata::AlertCFault::MissingLastGroup);
+    missed.AddMessage(multi, testdata::AlertCFault::MissingSecondGroup).AddMessage(single);
     return {
         {decoder, "seed-messages", Concat({{7}, Text(encoder.Build())})},
         {decoder, "seed-repeated",
          Concat({{16}, Text(encoder.Build(testdata::AlertCFault::RepeatedGroup))})},
         {decoder, "seed-short-form",
          Concat({{0}, Text(encoder.Build(testdata::AlertCFault::ShortForm))})},
+        {decoder, "seed-station-log", Concat({{31}, Text(station.Build())})},
+        {decoder, "seed-missed-groups", Concat({{16}, Text(missed.Build())})},
     };
 }
 

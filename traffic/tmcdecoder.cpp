@@ -6,6 +6,7 @@
 #include "platform/kernel/time.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace {
@@ -19,6 +20,21 @@ constexpr int kFreeFormatBits = 8 * static_cast<int>(sizeof(TmcRawMessage::freeF
 // repeat each group two or three times; a station with a single message sends it again and
 // again, and each later sending must still come out, or the store lets the message expire.
 constexpr int kCopiesPerSending = 4;
+// Open data application ids of TMC in block D of a group 3A. Stations announce other applications
+// in groups 3A too (RT+ beside TMC), whose block C means something else.
+constexpr std::uint16_t kTmcApplicationId = 0xCD46;
+constexpr std::uint16_t kTmcSecondApplicationId = 0xCD47;
+// The group bytes a copy shares with its original: the programme identification, block B's low
+// five bits, blocks C and D. The programme type and traffic programme flag may change while a
+// station repeats a group.
+constexpr auto kRepeatMask = std::bit_cast<std::uint64_t>(
+    std::array<std::uint8_t, 8>{0xFF, 0xFF, 0x00, 0x1F, 0xFF, 0xFF, 0xFF, 0xFF});
+
+std::uint64_t RepeatKey(const std::uint8_t* group) {
+    std::uint64_t value = 0;
+    std::memcpy(&value, group, sizeof value);
+    return value & kRepeatMask;
+}
 
 // Only '0'-'9' and 'A'-'F' are digits (value 0-15); lower-case letters end a group, as does any
 // other byte (-1).
@@ -151,7 +167,8 @@ bool TmcDecoder::HandleGroup() {
     const auto blockD = static_cast<std::uint16_t>(group[6] << 8 | group[7]);
     const bool isVersionA = (high & 0x08) == 0;
     if ((high >> 4) == 3 && isVersionA) {
-        if (blockC < 16384) { // variant 0: the location table number in bits 11-6
+        const bool isTmc = blockD == kTmcApplicationId || blockD == kTmcSecondApplicationId;
+        if (isTmc && blockC < 16384) { // variant 0: the location table number in bits 11-6
             m_locationTableNumber = (blockC >> 6) & 0x3FU;
         }
         return false;
@@ -163,8 +180,7 @@ bool TmcDecoder::HandleGroup() {
 }
 
 bool TmcDecoder::IsRepeat() {
-    if (m_lastGroup == LastGroup::None ||
-        std::memcmp(m_reader.bytes, m_lastGroupBytes, sizeof m_lastGroupBytes) != 0) {
+    if (m_lastGroup == LastGroup::None || RepeatKey(m_reader.bytes) != m_lastGroupKey) {
         return false;
     }
     // A copy can neither restart nor break a message being built; a copy of a finished
@@ -202,7 +218,7 @@ bool TmcDecoder::HandleUserMessage(std::uint8_t high, std::uint8_t low, std::uin
         m_lastGroup = LastGroup::None;
         return false;
     }
-    std::memcpy(m_lastGroupBytes, m_reader.bytes, sizeof m_lastGroupBytes);
+    m_lastGroupKey = RepeatKey(m_reader.bytes);
     m_lastGroup = isFinished ? LastGroup::Finished : LastGroup::Building;
     m_lastGroupCopies = 1;
     return isFinished;
@@ -210,6 +226,7 @@ bool TmcDecoder::HandleUserMessage(std::uint8_t high, std::uint8_t low, std::uin
 
 void TmcDecoder::StartMessage(std::uint8_t high) {
     std::memcpy(&m_message, m_reader.bytes, 8);
+    m_groupsExpected = 0;
     m_message.tableAndProgrammeType =
         static_cast<std::uint8_t>(((m_locationTableNumber & 0x3FU) << 2) | (high & 0x03U));
     std::memset(m_message.freeFormat, 0, sizeof m_message.freeFormat);
@@ -236,6 +253,10 @@ bool TmcDecoder::AddSubsequentGroup(std::uint16_t blockC, std::uint16_t blockD) 
         m_groupsExpected = sequenceIndicator;
         m_buildState = 2;
     } else {
+        // Only after the second group: with that one missed, the message is lost.
+        if (m_buildState < 2) {
+            return false;
+        }
         --m_groupsExpected;
         if (m_groupsExpected != sequenceIndicator) {
             return false;

@@ -1,12 +1,15 @@
 #pragma once
 // Turns RDS groups written as hexadecimal text (16 digits A B C D per group, or 10 digits for a
-// group 8A without programme identification) into TmcRawMessage records: groups 3A give the
-// location table number, groups 8A the ALERT-C messages (ISO 14819-1), single or of up to five
-// groups. Stations send each group two or three times in a row: a group 8A identical to the last
-// one taken is skipped, whatever other groups or damaged lines come between. Up to four copies in
-// a row of a group that finished a message count as one sending; a fifth sends the message again,
-// so that a message a station keeps sending still comes out now and then. Safe from any thread:
-// every operation takes the decoder lock.
+// group 8A without programme identification) into TmcRawMessage records: groups 3A announcing
+// TMC (application id CD46 or CD47; other applications such as RT+ are announced in groups 3A
+// too) give the location table number, groups 8A the ALERT-C messages (ISO 14819-1), single or of
+// up to five groups; a message whose second group was missed is dropped. Stations send each
+// group two or three times in a row: a group 8A that repeats the last one taken (the same
+// programme identification, low five bits of block B, blocks C and D; the programme type and
+// traffic programme flag may change meanwhile) is skipped, whatever other groups or damaged lines
+// come between. Up to four copies in a row of a group that finished a message count as one
+// sending; a fifth sends the message again, so that a message a station keeps sending still
+// comes out now and then. Safe from any thread: every operation takes the decoder lock.
 
 #include "traffic/tmcrawmessage.h"
 #include "utilities/usefulcode/critsect.h"
@@ -38,7 +41,7 @@ public:
     // 0 while idle, 1 after a first group, then the number of groups of the message received
     // (2 to 5); it stays at that number when the message is finished.
     [[nodiscard]] int GetBuildState() const;
-    // 0 until a group 3A has been seen.
+    // 0 until a group 3A announcing TMC has been seen.
     [[nodiscard]] std::uint32_t GetLocationTableNumber() const;
 
     // Closes any open raw log and opens path with mode "w+b"; false when it cannot be opened.
@@ -79,7 +82,7 @@ private:
     int m_buildState = 0;
     int m_groupsExpected = 0;
     std::uint8_t m_isMessageReady = 0;
-    std::uint8_t m_lastGroupBytes[8] = {};
+    std::uint64_t m_lastGroupKey = 0; // the bytes of the last group 8A taken a copy shares
     LastGroup m_lastGroup = LastGroup::None;
     int m_lastGroupCopies = 0; // copies of the last group seen in a row, itself included
     std::uint64_t m_timeKey = ~std::uint64_t{0}; // UTC second of m_receptionSeconds

@@ -33,10 +33,17 @@ constexpr std::size_t kStatusTextCapacity = 256;
 constexpr char16_t kPreferences[] = u"Preferences";
 constexpr char16_t kLastKnownFrequency[] = u"LastKnownTMCFreq";
 
+// Rewrites the settings file only when the stored value differs: the station is announced
+// every few seconds while TMC is received, and a rewrite replaces the whole file.
 void StoreFrequency(DWORD frequency) {
     const std::u16string settings = AppPaths::GetSettingsFilePath();
-    (void)IniProfile::WriteInt(kPreferences, kLastKnownFrequency, static_cast<INT>(frequency),
-                               settings.c_str());
+    const std::u16string value = platform::FormatW(u"%d", static_cast<INT>(frequency));
+    if (IniProfile::GetString(kPreferences, kLastKnownFrequency, settings.c_str(), nullptr) ==
+        value) {
+        return;
+    }
+    (void)IniProfile::WriteString(kPreferences, kLastKnownFrequency, value.c_str(),
+                                  settings.c_str());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "testdata/alertcencoder.h"
+#include "testdata/rdsgroupfilewriter.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +69,8 @@ TEST(AlertCEncoder, AppliesOneFaultToEveryMultiGroupMessage) {
         {testdata::AlertCFault::RepeatedGroup, 6, 4},
         {testdata::AlertCFault::ChangedRepeat, 6, 4},
         {testdata::AlertCFault::MissingGroup, 4, 3},
+        {testdata::AlertCFault::MissingSecondGroup, 4, 2},
+        {testdata::AlertCFault::MissingLastGroup, 4, 4}, // only one fewer
         {testdata::AlertCFault::ContinuityMismatch, 5, 2},
         {testdata::AlertCFault::SecondGroupOutOfTurn, 5, 3},
         {testdata::AlertCFault::WrongSequenceIndicator, 5, 3},
@@ -79,7 +82,46 @@ TEST(AlertCEncoder, AppliesOneFaultToEveryMultiGroupMessage) {
         for (std::size_t index = 0; index < c.changed; ++index) {
             EXPECT_EQ(groups[index], plain[index]) << index;
         }
-        EXPECT_NE(groups[c.changed], plain[c.changed]);
+        if (c.changed < groups.size()) {
+            EXPECT_NE(groups[c.changed], plain[c.changed]);
+        }
+    }
+    // A message's own fault replaces the one the groups are built with.
+    AlertCEncoder mixed;
+    mixed.AddMessage(message, testdata::AlertCFault::MissingSecondGroup).AddMessage(message);
+    const std::vector<AlertCEncoder::Group> groups =
+        mixed.Groups(testdata::AlertCFault::MissingLastGroup);
+    ASSERT_EQ(groups.size(), 6U);
+    EXPECT_EQ(groups[1], plain[3]) << "the first message without its second group";
+    EXPECT_EQ(groups[5], plain[3]) << "the second without its last";
+}
+
+// What stations send beside TMC: RT+ announced in groups 3A between the lines, and a change of
+// programme type and traffic programme flag while a group is repeated.
+TEST(RdsGroupFileWriter, WritesRadioTextPlusAnnouncementsAndProgrammeChanges) {
+    const AlertCEncoder::Group first{0xD301, 0x8005, 0xC852, 0x2550};
+    const AlertCEncoder::Group second{0xD301, 0x8005, 0x48F4, 0x0000};
+    const struct {
+        const char* name;
+        testdata::RdsGroupFiller filler;
+        bool isChanged;
+        const char* expected;
+    } cases[] = {
+        {"RT+ beside TMC", testdata::RdsGroupFiller::RadioTextPlus, false,
+         "D3018005C8522550\nD3010408E0CD5354\nD301240054726166\nD30130160000"
+         "4BD7\nD301800548F40000\n"},
+        {"programme type 9 and TP from the second copy of the second group",
+         testdata::RdsGroupFiller::None, true,
+         "D3018005C8522550\nD3018005C8522550\nD301800548F40000\nD301852548F40000\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::RdsGroupFileWriter writer;
+        writer.Add(first).Add(second).SetFiller(c.filler);
+        if (c.isChanged) {
+            writer.SetCopies(2).SetProgrammeTypeFrom(1, 1, 9, true);
+        }
+        EXPECT_EQ(writer.Build(), c.expected);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -202,7 +203,7 @@ std::vector<std::array<std::uint8_t, 28>> RecordsOf(const std::vector<Decoded>& 
 
 TEST_F(TmcDecoding, TakesEachRepeatedGroupOnceWhateverComesBetween) {
     const RdsGroupFiller fillers[] = {RdsGroupFiller::None, RdsGroupFiller::OtherGroups,
-                                      RdsGroupFiller::DamagedLine};
+                                      RdsGroupFiller::DamagedLine, RdsGroupFiller::RadioTextPlus};
     for (std::size_t groupCount = 1; groupCount <= 5; ++groupCount) {
         // 0, 1, 2, 4 and 7 labels of 15 bits make messages of 1 to 5 groups.
         const std::size_t labelCounts[] = {0, 1, 2, 4, 7};
@@ -229,6 +230,159 @@ TEST_F(TmcDecoding, TakesEachRepeatedGroupOnceWhateverComesBetween) {
                 EXPECT_EQ(RecordsOf(decoded), RecordsOf(expected));
             }
         }
+    }
+}
+
+// Stations announce other open data applications in groups 3A too (RT+ with block C 0000 beside
+// TMC); only TMC's own announcements give the table number.
+TEST_F(TmcDecoding, TakesTheTableNumberOnlyFromTmcAnnouncements) {
+    const AlertCEncoder::Group radioTextPlus = testdata::RdsGroupFileWriter::ApplicationGroup(
+        0xD301, testdata::kRadioTextPlusApplicationId, 0x0000, 0x16);
+    // An application whose block C reads as TMC's variant 0 with table 33.
+    const AlertCEncoder::Group otherApplication =
+        testdata::RdsGroupFileWriter::ApplicationGroup(0xD301, 0x1234, 33 << 6, 0x10);
+    const struct {
+        const char* name;
+        std::uint16_t applicationId; // of the TMC announcement at the start; 0: none
+        unsigned tableNumber;
+        std::vector<AlertCEncoder::Group> before; // before each message
+        std::uint32_t expected;
+    } cases[] = {
+        {"RT+ after TMC", testdata::kTmcApplicationId, 9, {radioTextPlus}, 9},
+        {"TMC under its second id", testdata::kTmcSecondApplicationId, 5, {radioTextPlus}, 5},
+        {"another application's variant-0 look-alike",
+         testdata::kTmcApplicationId,
+         9,
+         {otherApplication, radioTextPlus},
+         9},
+        {"RT+ without TMC's announcement", 0, 0, {radioTextPlus, otherApplication}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AlertCEncoder encoder;
+        if (c.applicationId != 0) {
+            encoder.AddTable(0xD301, c.tableNumber, c.applicationId);
+        }
+        for (const AlertCMessage& message :
+             {Message(101, 12345), Message(401, 4711, {{8, 0xF4}}), Message(102, 200)}) {
+            for (const AlertCEncoder::Group& group : c.before) {
+                encoder.AddGroup(group);
+            }
+            encoder.AddMessage(message);
+        }
+        TmcDecoder decoder;
+        const std::vector<Decoded> decoded = DecodeAll(decoder, encoder.Build());
+        ASSERT_EQ(decoded.size(), 3U);
+        for (const Decoded& one : decoded) {
+            EXPECT_EQ(one.message.tableAndProgrammeType >> 2, c.expected);
+        }
+        EXPECT_EQ(decoder.GetLocationTableNumber(), c.expected);
+    }
+}
+
+// A multi-group message whose second group was missed never comes out, whatever count of
+// groups an earlier broken message of the same continuity index left.
+TEST_F(TmcDecoding, RefusesMessagesWhoseSecondGroupWasMissed) {
+    const AlertCMessage three = Message(401, 4711, std::vector<AlertCLabel>(2, {9, 803}));
+    const AlertCMessage four = Message(401, 4712, std::vector<AlertCLabel>(4, {9, 513}));
+    const AlertCMessage five = Message(401, 4713, std::vector<AlertCLabel>(7, {9, 100}));
+    ASSERT_EQ(AlertCEncoder::Encode(three).size(), 3U);
+    ASSERT_EQ(AlertCEncoder::Encode(four).size(), 4U);
+    ASSERT_EQ(AlertCEncoder::Encode(five).size(), 5U);
+    struct Sent {
+        AlertCMessage message;
+        AlertCFault fault;
+        bool isTaken;
+    };
+    const struct {
+        const char* name;
+        std::vector<Sent> sent;
+    } cases[] = {
+        {"without its last group, then again without its second",
+         {{three, AlertCFault::MissingLastGroup, false},
+          {three, AlertCFault::MissingSecondGroup, false}}},
+        {"five groups with a wrong sequence indicator, then four without the second",
+         {{five, AlertCFault::WrongSequenceIndicator, false},
+          {four, AlertCFault::MissingSecondGroup, false}}},
+        {"without its last group, then whole",
+         {{four, AlertCFault::MissingLastGroup, false}, {four, AlertCFault::None, true}}},
+        {"whole, then without its second group",
+         {{three, AlertCFault::None, true}, {three, AlertCFault::MissingSecondGroup, false}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AlertCEncoder received;
+        AlertCEncoder expected;
+        for (const Sent& sent : c.sent) {
+            received.AddMessage(sent.message, sent.fault);
+            if (sent.isTaken) {
+                expected.AddMessage(sent.message);
+            }
+        }
+        received.AddMessage(Message(102, 200));
+        expected.AddMessage(Message(102, 200));
+        TmcDecoder decoder;
+        TmcDecoder referenceDecoder;
+        EXPECT_EQ(RecordsOf(DecodeAll(decoder, received.Build())),
+                  RecordsOf(DecodeAll(referenceDecoder, expected.Build())));
+    }
+}
+
+// A station may change its programme type or traffic programme flag while it repeats a group:
+// such a copy is still a copy. Copies from another station or with other bits of the message
+// are not.
+TEST_F(TmcDecoding, TakesCopiesThatDifferInProgrammeTypeAsRepeats) {
+    AlertCMessage single = Message(101, 12345);
+    single.programmeType = 0x1A;
+    AlertCMessage three = Message(401, 4711, std::vector<AlertCLabel>(2, {9, 803}));
+    three.programmeType = 0x1A;
+    AlertCMessage five = Message(401, 4713, std::vector<AlertCLabel>(7, {9, 100}));
+    five.programmeType = 0x1A;
+    AlertCEncoder::Group otherStation = AlertCEncoder::Encode(single)[0];
+    otherStation[0] = 0xD302;
+    AlertCEncoder::Group otherDuration = AlertCEncoder::Encode(single)[0];
+    otherDuration[1] = static_cast<std::uint16_t>((otherDuration[1] & ~0x07U) | 6U);
+    struct Change {
+        std::size_t group;
+        int copy;
+        unsigned programmeType;
+        bool isTrafficProgramme;
+    };
+    const struct {
+        const char* name;
+        std::vector<AlertCEncoder::Group> groups;
+        int copies;
+        std::optional<Change> change;
+    } cases[] = {
+        {"programme type from the second copy of the second of three groups",
+         AlertCEncoder::Encode(three), 3, Change{1, 1, 9, false}},
+        {"programme type from the second copy of the first group", AlertCEncoder::Encode(three), 2,
+         Change{0, 1, 9, false}},
+        {"traffic programme from the third copy of the third of five groups",
+         AlertCEncoder::Encode(five), 3, Change{2, 2, 0x1A, true}},
+        {"both from the second copy of a single group", AlertCEncoder::Encode(single), 2,
+         Change{0, 1, 9, true}},
+        {"another station", {AlertCEncoder::Encode(single)[0], otherStation}, 2, std::nullopt},
+        {"another duration", {AlertCEncoder::Encode(single)[0], otherDuration}, 2, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::RdsGroupFileWriter log;
+        testdata::RdsGroupFileWriter once;
+        for (const AlertCEncoder::Group& group : c.groups) {
+            log.Add(group);
+            once.Add(group);
+        }
+        log.SetCopies(c.copies).SetFiller(RdsGroupFiller::OtherGroups);
+        if (c.change) {
+            log.SetProgrammeTypeFrom(c.change->group, c.change->copy, c.change->programmeType,
+                                     c.change->isTrafficProgramme);
+        }
+        TmcDecoder decoder;
+        TmcDecoder referenceDecoder;
+        const std::vector<Decoded> expected = DecodeAll(referenceDecoder, once.Build());
+        EXPECT_EQ(expected.size(), c.change ? 1U : 2U);
+        EXPECT_EQ(RecordsOf(DecodeAll(decoder, log.Build())), RecordsOf(expected));
     }
 }
 

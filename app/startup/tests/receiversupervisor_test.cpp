@@ -29,6 +29,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -369,6 +370,51 @@ TEST(ReceiverSupervision, ShowsTheStationAndStoresItsFrequencyOnceTmcIsReceived)
         EXPECT_EQ(monitor.GetReceiverState(), 3);
         EXPECT_EQ(monitor.GetReceiverFlag(), 0);
     });
+}
+
+// While TMC is received the station is announced every 5 s; the settings file is rewritten only
+// when the frequency it holds differs.
+TEST(ReceiverSupervision, RewritesTheSettingsFileOnlyForAnotherTmcFrequency) {
+    const struct {
+        const char* name;
+        const char16_t* stored; // null: the key is missing
+        bool isRewritten;
+    } cases[] = {
+        {"the same frequency", u"875", false},
+        {"another frequency", u"870", true},
+        {"none stored", nullptr, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::RunInFreshProcess([&c] {
+            SupervisedWorld w;
+            w.WriteScenario(SupervisedTrack(false, true), {SupervisedStation(875, 2)});
+            const std::u16string settings = AppPaths::GetSettingsFilePath();
+            (void)IniProfile::WriteString(u"Preferences", u"Units", u"1", settings.c_str());
+            if (c.stored != nullptr) {
+                WriteLastKnownFrequency(c.stored);
+            }
+            const std::filesystem::path file = w.root.HostPathOf(settings);
+            const auto markedTime = std::chrono::floor<std::chrono::seconds>(
+                std::filesystem::file_time_type::clock::now() - 24h);
+            // The file's time moves on with every rewrite.
+            const auto isRewrittenSinceMarked = [&] {
+                return std::filesystem::last_write_time(file) != markedTime;
+            };
+            ReceiverSupervisor& supervisor = w.Make();
+            ASSERT_TRUE(supervisor.StartReceiver(false));
+            w.Step(0);
+            std::filesystem::last_write_time(file, markedTime);
+            ASSERT_TRUE(w.StepUntil([] { return TmcMonitor::Instance().GetStatusText() != u""; }));
+            w.Step(16000); // three announcements at least, TMC received
+            EXPECT_EQ(w.receiver->GetTmcHealth(), 2);
+            EXPECT_EQ(LastKnownFrequencyText(), u"875");
+            EXPECT_EQ(isRewrittenSinceMarked(), c.isRewritten);
+            std::filesystem::last_write_time(file, markedTime);
+            w.Step(16000);
+            EXPECT_FALSE(isRewrittenSinceMarked()) << "the frequency is stored by now";
+        });
+    }
 }
 
 TEST(ReceiverSupervision, StartsAGpsLogEachTimeWithAutoLog) {
