@@ -5,7 +5,8 @@ if(TARGET onboard_traffic)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/install/demoinstall.cpp
     DEPENDS retrievalengine_engine routing_service testdata_programfolder testdata_tmctables
             testdata osm2nav_convert
-    PRIVATE_DEPENDS onboard_traffic traffic_tmcdata usefulcode_cache platform_kernel)
+    PRIVATE_DEPENDS onboard_traffic traffic_tmcdata traffic_tmcmessage usefulcode_cache
+                    platform_kernel)
 
   add_executable(installdemo ${CMAKE_CURRENT_LIST_DIR}/installdemo.cpp)
   target_compile_options(installdemo PRIVATE ${NAV_WARNINGS})
