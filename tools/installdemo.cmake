@@ -27,6 +27,17 @@ if(TARGET installdemo AND NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)
     FAIL_REGULAR_EXPRESSION "exit 0")
 endif()
 
+# The main job leaves the user's install as it was and plays the German scenario on a fresh
+# install of its own, twice, on a build folder of its own around this build's programs and data.
+if(TARGET installdemo AND TARGET navigator AND NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)
+  add_test(NAME installdemo.main_job_leaves_the_install
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/tests/mainjob_test.sh ${PROJECT_SOURCE_DIR}
+            ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/mainjob_check)
+  set_tests_properties(installdemo.main_job_leaves_the_install PROPERTIES TIMEOUT 300
+    PASS_REGULAR_EXPRESSION "the install unchanged, the scenario passed twice"
+    FAIL_REGULAR_EXPRESSION "FAILED")
+endif()
+
 # The checks of the source resources the install takes: the six language sources, the voice
 # script, the page layout and the captions that must fit its rectangles.
 nav_test(install_checks_test
