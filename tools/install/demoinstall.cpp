@@ -53,6 +53,7 @@ constexpr char kProgramFile[] = "navigator";
 constexpr char kSettingsFile[] = "PK.ini";
 constexpr char kLogbookFile[] = "Fahrtenbuch.txt";
 constexpr std::string_view kUserSections[] = {"preferences", "recent"};
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::u16string Data(std::u16string_view rest) {
     return std::u16string(kDataFolder) + std::u16string(rest);
@@ -479,10 +480,17 @@ std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging) {
     const std::optional<std::string> made = testdata::ReadHostFile(staging / kSettingsFile);
     if (!old || !made)
         return (old ? staging : earlier).string() + "/" + kSettingsFile + ": cannot be read";
+    // A file in UTF-8 (with its byte-order mark) stays one.
+    std::string_view earlierText = *old;
     std::string merged = SectionsOf(*made, false);
+    if (earlierText.starts_with(kByteOrderMark)) {
+        earlierText.remove_prefix(kByteOrderMark.size());
+        if (!merged.starts_with(kByteOrderMark))
+            merged.insert(0, kByteOrderMark);
+    }
     if (!merged.empty() && merged.back() != '\n')
         merged += "\r\n";
-    merged += SectionsOf(*old, true);
+    merged += SectionsOf(earlierText, true);
     std::ofstream file(staging / kSettingsFile, std::ios::binary | std::ios::trunc);
     file << merged;
     file.close();

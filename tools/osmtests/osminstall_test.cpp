@@ -279,12 +279,15 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         bool isFresh;
         bool isReplaced;
         bool keepsUserFiles;
+        bool isUtf8 = false; // the earlier settings file: UTF-8 with a byte-order mark
     };
     const Case cases[] = {
         {"nothing there", Before::Nothing, "", false, true, false},
         {"an earlier install", Before::EarlierInstall, "", false, true, true},
         {"an earlier install named with separators", Before::EarlierInstall, "//", false, true,
          true},
+        {"an earlier install with a UTF-8 settings file", Before::EarlierInstall, "", false, true,
+         true, true},
         {"an earlier install, afresh", Before::EarlierInstall, "/", true, true, false},
         {"an empty folder", Before::EmptyFolder, "/", false, true, false},
         {"a folder of documents", Before::Documents, "", false, false, false},
@@ -305,6 +308,8 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         "[Zudav]\r\nSimulation=1\r\n[Preferences]\r\nDistanceUnitKilometres=0\r\n"
         "TimeFormat12h=1\r\n");
     const std::string keptSections = earlierSettings.substr(earlierSettings.find("[Preferences]"));
+    const std::string byteOrderMark = "\xEF\xBB\xBF";
+    const std::string utf8Settings = byteOrderMark + keptSections;
     const auto put = [](const std::string& path, const std::string& bytes) {
         return s_root->WriteFile(u"\\" + platform::Utf8ToUtf16(path), bytes);
     };
@@ -320,7 +325,7 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         if (c.before == Before::EarlierInstall || c.before == Before::DocumentsAside) {
             ASSERT_EQ(demoinstall::Install(options, demo, log), "");
             ASSERT_TRUE(put(name + "/Fahrtenbuch.txt", logbook));
-            ASSERT_TRUE(put(name + "/PK.ini", earlierSettings));
+            ASSERT_TRUE(put(name + "/PK.ini", c.isUtf8 ? utf8Settings : earlierSettings));
             ASSERT_TRUE(put(name + "/old.txt", "old"));
         }
         bool isPut = true;
@@ -355,12 +360,13 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
         EXPECT_FALSE(fs::exists(output / "old.txt"));
         const std::string settings = testdata::ReadHostFile(output / "PK.ini").value_or("");
-        EXPECT_EQ(settings.rfind("[Zudav]\r\nSimulation=1\r\n", 0), 0U) << settings;
         if (c.keepsUserFiles) {
             EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
-            EXPECT_EQ(settings.substr(settings.find("[Preferences]")), keptSections);
+            EXPECT_EQ(settings, (c.isUtf8 ? byteOrderMark : "") + "[Zudav]\r\nSimulation=1\r\n" +
+                                    keptSections);
         } else {
             EXPECT_FALSE(fs::exists(output / "Fahrtenbuch.txt"));
+            EXPECT_EQ(settings.rfind("[Zudav]\r\nSimulation=1\r\n", 0), 0U) << settings;
             EXPECT_EQ(settings.find("[Recent]"), std::string::npos) << settings;
             EXPECT_EQ(settings.find("[Preferences]"), std::string::npos) << settings;
         }
