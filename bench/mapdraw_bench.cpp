@@ -153,7 +153,7 @@ struct FrameHashes {
     std::uint64_t strip;
 };
 constexpr FrameHashes kDrawTownFrames{0xe79be1d4d854c250ULL, 0x769d2a350cc78acdULL};
-constexpr FrameHashes kVaduzFrames{0xcc3436b1cfe3c4e9ULL, 0xb7262f71f3242071ULL};
+constexpr FrameHashes kVaduzFrames{0xd19eda6b61b302ddULL, 0xfa379ef66cb6ac45ULL};
 
 // FNV-1a over the frame's pixels, row after row.
 std::uint64_t FrameHash(HDC dc) {

@@ -3,8 +3,9 @@
 # OpenStreetMap extract into <build>/extract when that folder is missing, cut short, or older
 # than the converter, the build's advisor data or the extract, then runs the data tool
 # installdemo around it. A failed conversion leaves the converted folder and the install as they
-# were, and ends the script with osm2nav's message and exit code.
-#   bash scripts/install-demo.sh [BUILD] [--extract FILE] [--data FOLDER] [--out FOLDER]
+# were, and ends the script with osm2nav's message and exit code. An earlier install at the
+# output keeps its logbook, presettings and "Recent" list unless --fresh is given (installdemo).
+#   bash scripts/install-demo.sh [BUILD] [--extract FILE] [--data FOLDER] [--out FOLDER] [--fresh]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/release
@@ -15,11 +16,13 @@ fi
 extract=tools/data/osm/liechtenstein-2013-08-03.osm.pbf
 data="$build/extract"
 out="$build/install"
+fresh=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --extract) extract="$2"; shift 2 ;;
     --data) data="$2"; shift 2 ;;
     --out) out="$2"; shift 2 ;;
+    --fresh) fresh=(--fresh); shift ;;
     *) echo "install-demo.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -35,4 +38,4 @@ if [ ! -f "$data/kwa/Net.rd" ] || [ ! -f "$extract" ] || [ "$extract" -nt "$data
   rm -rf "$data"
   mv "$data.new" "$data"
 fi
-"$build/tools/installdemo" . "$build" --data "$data" --out "$out"
+"$build/tools/installdemo" . "$build" --data "$data" --out "$out" "${fresh[@]}"

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The main job: the application on the converted OpenStreetMap extract. Lays out the demo install
-# in <build>/install (scripts/install-demo.sh: converts the extract when needed) and plays the
-# German scenario (resources/scenarios/german.txt) on it: a destination typed in Vaduz, a logged
-# drive, a road closure received on the way and driven around, the arrival, the quit. Headless by
-# default; with --visible in the SDL2 window at 20 times real time (under xvfb-run -a when there
-# is no display). Leaves the frames, the texts said and the sounds in <build>/scenario/.
+# in <build>/install (scripts/install-demo.sh: converts the extract when needed; an earlier
+# install there keeps its logbook, presettings and "Recent" list) and plays the German scenario
+# (resources/scenarios/german.txt) on an install of its own, laid afresh in
+# <build>/scenario-install for each run, so that neither sees the other's changes: a destination
+# typed in Vaduz, a logged drive, a road closure received on the way and driven around, the
+# arrival, the quit. Headless by default; with --visible in the SDL2 window at 20 times real time
+# (under xvfb-run -a when there is no display). Leaves the frames, the texts said and the sounds
+# in <build>/scenario/.
 #   bash scripts/main-job.sh [BUILD] [--visible]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,10 +21,11 @@ for argument in "$@"; do
   esac
 done
 bash scripts/install-demo.sh "$build"
+played="$build/scenario-install"
+bash scripts/install-demo.sh "$build" --out "$played" --fresh
 out="$build/scenario"
 rm -rf "$out"
-command=("$build/install/navigator" "$build/install" --script resources/scenarios/german.txt
-  --out "$out")
+command=("$played/navigator" "$played" --script resources/scenarios/german.txt --out "$out")
 if [ "$visible" = 1 ]; then
   command+=(--screen=visible:2 --speed 20)
   if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

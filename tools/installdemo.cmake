@@ -5,7 +5,8 @@ if(TARGET onboard_traffic)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/install/demoinstall.cpp
     DEPENDS retrievalengine_engine routing_service testdata_programfolder testdata_tmctables
             testdata osm2nav_convert
-    PRIVATE_DEPENDS onboard_traffic traffic_tmcdata usefulcode_cache platform_kernel)
+    PRIVATE_DEPENDS onboard_traffic traffic_tmcdata traffic_tmcmessage usefulcode_cache
+                    platform_kernel)
 
   add_executable(installdemo ${CMAKE_CURRENT_LIST_DIR}/installdemo.cpp)
   target_compile_options(installdemo PRIVATE ${NAV_WARNINGS})
@@ -24,6 +25,17 @@ if(TARGET installdemo AND NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)
   set_tests_properties(installdemo.no_extract_keeps_the_old_install PROPERTIES
     PASS_REGULAR_EXPRESSION "osm2nav: .*missing\\.osm\\.pbf.*old install kept"
     FAIL_REGULAR_EXPRESSION "exit 0")
+endif()
+
+# The main job leaves the user's install as it was and plays the German scenario on a fresh
+# install of its own, twice, on a build folder of its own around this build's programs and data.
+if(TARGET installdemo AND TARGET navigator AND NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)
+  add_test(NAME installdemo.main_job_leaves_the_install
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/tests/mainjob_test.sh ${PROJECT_SOURCE_DIR}
+            ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/mainjob_check)
+  set_tests_properties(installdemo.main_job_leaves_the_install PROPERTIES TIMEOUT 300
+    PASS_REGULAR_EXPRESSION "the install unchanged, the scenario passed twice"
+    FAIL_REGULAR_EXPRESSION "FAILED")
 endif()
 
 # The checks of the source resources the install takes: the six language sources, the voice

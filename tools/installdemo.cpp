@@ -1,7 +1,9 @@
-// installdemo SOURCE-TREE BUILD-FOLDER [--data FOLDER] [--out FOLDER]: lays out the demo install,
-// a device root with the program's files around the folder osm2nav wrote (default
-// <build>/extract), into <build>/install or FOLDER. The new root is built beside the old one and
-// renamed into place when complete; on failure the old one is left as it was.
+// installdemo SOURCE-TREE BUILD-FOLDER [--data FOLDER] [--out FOLDER] [--fresh]: lays out the demo
+// install, a device root with the program's files around the folder osm2nav wrote (default
+// <build>/extract), into <build>/install or FOLDER. Only an earlier install (or an empty folder)
+// there is replaced: the new root is built beside it and renamed into place when complete, with
+// the earlier one's logbook, presettings and "Recent" list unless --fresh is given; on failure
+// the old one is left as it was.
 #include "tools/install/demoinstall.h"
 #include "tools/toolmain.h"
 
@@ -13,7 +15,8 @@ namespace {
 
 int Run(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: installdemo SOURCE-TREE BUILD-FOLDER [--data FOLDER] [--out FOLDER]\n";
+        std::cerr << "usage: installdemo SOURCE-TREE BUILD-FOLDER [--data FOLDER] [--out FOLDER] "
+                     "[--fresh]\n";
         return 2;
     }
     const std::filesystem::path build = argv[2];
@@ -30,6 +33,8 @@ int Run(int argc, char** argv) {
             options.data = argv[++i];
         } else if (argument == "--out" && i + 1 < argc) {
             options.output = argv[++i];
+        } else if (argument == "--fresh") {
+            options.fresh = true;
         } else {
             std::cerr << "installdemo: unknown argument " << argument << "\n";
             return 2;

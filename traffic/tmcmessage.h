@@ -9,6 +9,7 @@
 #include "traffic/tmcrawmessage.h"
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -154,3 +155,11 @@ private:
 
 // Whether an event code closes the road (ISO 14819-2 codes this system treats as blocking).
 [[nodiscard]] bool IsBlockingTmcEvent(std::uint16_t code);
+
+// What names the country of messages with a country code (0 and 13 read as 1) and table: the
+// engine's country of that number when the engine has it, else the fixed name (empty: none).
+struct TmcCountryName {
+    std::optional<std::uint16_t> engineCountry;
+    std::u16string fixedName;
+};
+[[nodiscard]] TmcCountryName TmcCountryNameOf(std::uint8_t countryCode, std::uint8_t table);

@@ -212,26 +212,32 @@ void TmcMessage::BuildAreaText(const TmcLocation& location) {
 }
 
 void TmcMessage::BuildCountryText() {
-    const std::uint8_t countryCode = GetCountryCode();
+    const TmcCountryName name = TmcCountryNameOf(GetCountryCode(), GetTableNumber());
+    m_countryText = name.fixedName;
+    if (m_engine && name.engineCountry) {
+        if (const CountryPtr country =
+                m_engine->GetCountry(*name.engineCountry, static_cast<std::uint16_t>(m_language))) {
+            m_countryText = country->GetName();
+        }
+    }
+}
+
+TmcCountryName TmcCountryNameOf(std::uint8_t countryCode, std::uint8_t table) {
+    if (countryCode == 0 || countryCode == 13) {
+        countryCode = 1;
+    }
     if (countryCode == 2 || countryCode == 3 || countryCode == 7 || countryCode == 11) {
-        m_countryText = u"Europa";
-        return;
+        return {std::nullopt, u"Europa"};
     }
-    const std::uint8_t table = GetTableNumber();
-    for (const CountryRow& row : kCountries) {
-        if (row.countryCode != countryCode || (row.table != 0 && row.table != table)) {
-            continue;
-        }
-        m_countryText = row.name;
-        if (m_engine) {
-            if (const CountryPtr country = m_engine->GetCountry(
-                    row.engineCountry, static_cast<std::uint16_t>(m_language))) {
-                m_countryText = country->GetName();
-            }
-        }
-        return;
+    const auto* row = std::find_if(std::begin(kCountries), std::end(kCountries),
+                                   [&](const CountryRow& candidate) {
+                                       return candidate.countryCode == countryCode &&
+                                              (candidate.table == 0 || candidate.table == table);
+                                   });
+    if (row == std::end(kCountries)) {
+        return {};
     }
-    m_countryText.clear();
+    return {row->engineCountry, row->name};
 }
 
 void TmcMessage::CollectNearbyElements() {

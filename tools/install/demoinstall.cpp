@@ -13,12 +13,17 @@
 #include "testdata/tmctableswriter.h"
 #include "tools/osm/osmconvert.h"
 #include "traffic/tmcdatabase.h"
+#include "traffic/tmcmessage.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
 #include "platform/kernel/codepage.h"
 
 #include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 namespace demoinstall {
@@ -33,12 +38,22 @@ constexpr char16_t kDestinationStreet[] = u"\u00C4ulestrasse";
 // The closed stretch begins this far into the route, and holds at most this many elements.
 constexpr std::int32_t kClosedFromMetres = 1500;
 constexpr std::size_t kMaxClosedElements = 3;
-// The TMC line and its points in location table 1 of country 1.
+// The TMC line and its points, and the area of the country they lie in, in the location table
+// of the country found; the station's programme identification without its country code.
 constexpr std::uint32_t kLineLocation = 700;
-constexpr std::uint16_t kProgrammeId = 0xD301;
+constexpr std::uint32_t kCountryLocation = 1;
+constexpr std::uint16_t kProgrammeReference = 0x0301;
 constexpr unsigned kClosureEvent = 401; // blocks the road
 constexpr unsigned kStationFrequency = 875;
 constexpr int kStandingFixCycles = 600;
+// The files of an install by which it is recognised, and the user's files that an install laid
+// over it keeps: the logbook and the sections of the settings file with the presettings and the
+// "Recent" list (names in lower case).
+constexpr char kProgramFile[] = "navigator";
+constexpr char kSettingsFile[] = "PK.ini";
+constexpr char kLogbookFile[] = "Fahrtenbuch.txt";
+constexpr std::string_view kUserSections[] = {"preferences", "recent"};
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::u16string Data(std::u16string_view rest) {
     return std::u16string(kDataFolder) + std::u16string(rest);
@@ -155,10 +170,46 @@ std::string FindRoute(RetrievalEngineImpl& engine, RouteService& service, DemoRo
            " m on can be driven around";
 }
 
+// A country code and location table of TMC for the messages of the install, and the name of the
+// map set's country at the route's start.
+struct TmcCountry {
+    std::uint8_t code = 0;
+    std::uint8_t table = 0;
+    std::u16string name;
+};
+
+// The first country code and table whose messages the program places in the map set's country
+// (their country text, with this engine, is its name); without one, country code 1 and table 1.
+void FindTmcCountry(RetrievalEngineImpl& engine, const DemoRoute& route, TmcCountry& found) {
+    const std::vector<CountryPtr> countries = engine.GetCountries(0);
+    CountryPtr country = countries.size() == 1 ? countries.front() : CountryPtr();
+    for (const CountryPtr& candidate : countries) {
+        const GeoRect rect = candidate->GetRect();
+        if (route.start.x >= rect.minX && route.start.x <= rect.maxX &&
+            route.start.y >= rect.minY && route.start.y <= rect.maxY)
+            country = candidate;
+    }
+    found = {1, 1, country ? country->GetName() : u""};
+    for (std::uint8_t code = 1; country && code <= 15; ++code) {
+        for (std::uint8_t table = 1; table <= 63; ++table) {
+            const TmcCountryName name = TmcCountryNameOf(code, table);
+            const CountryPtr named =
+                name.engineCountry ? engine.GetCountry(*name.engineCountry, 0) : CountryPtr();
+            if ((named ? named->GetName() : name.fixedName) == found.name) {
+                found = {code, table, found.name};
+                return;
+            }
+        }
+    }
+}
+
 // The TMC tables along the stretch, in the database's "tmc" folder, and the RDS group file
-// with the closing message.
+// with the closing message: the sample tables' events and sign names, and the line's locations
+// in the country of the map set, whose name the area enclosing them bears.
 std::string WriteTraffic(RetrievalEngineImpl& engine, const testdata::TempDeviceRoot& root,
                          DemoRoute& route) {
+    TmcCountry country;
+    FindTmcCountry(engine, route, country);
     std::vector<testdata::TmcRoadElement> elements;
     std::vector<std::size_t> crossings;
     for (const std::uint32_t id : route.closed) {
@@ -172,22 +223,39 @@ std::string WriteTraffic(RetrievalEngineImpl& engine, const testdata::TempDevice
     }
     const MapElementPtr first = engine.GetElement(route.closed.front());
     const char16_t* name = first ? first->GetName() : nullptr;
-    testdata::TmcTablesModel model = testdata::TmcSampleTables();
+    const testdata::TmcTablesModel sample = testdata::TmcSampleTables();
+    testdata::TmcTablesModel model;
+    model.events = sample.events;
+    model.signNames = sample.signNames;
+    const auto code = [&country](std::uint32_t location) {
+        return MakeTmcLocationCode(country.code, country.table, location);
+    };
+    testdata::TmcLocationRow area;
+    area.code = code(kCountryLocation);
+    area.typeClass = 2;
+    area.firstName = platform::WideToAnsi(country.name);
+    if (!country.name.empty())
+        model.locations.push_back(area);
     const testdata::TmcRoadLine line = testdata::TmcLineAlongRoad(
-        model, elements, crossings, MakeTmcLocationCode(1, 1, kLineLocation),
-        MakeTmcLocationCode(1, 1, kLineLocation + 1),
-        name != nullptr && *name != 0 ? Utf8(name) : "Route", "");
+        model, elements, crossings, code(kLineLocation), code(kLineLocation + 1),
+        name != nullptr && *name != 0 ? platform::WideToAnsi(name) : "Route", "");
+    for (testdata::TmcLocationRow& location : model.locations) {
+        if (location.code != area.code && !country.name.empty())
+            location.area = area.code;
+    }
     route.pointCodes = line.points;
     if (!testdata::TmcTablesWriter(model).WriteFolder(root, Data(u"\\tmc"), true))
         return "the TMC tables cannot be written";
 
+    const auto programmeId = static_cast<std::uint16_t>(country.code << 12 | kProgrammeReference);
+    route.programmeId = programmeId;
     testdata::AlertCMessage closure;
-    closure.programmeId = kProgrammeId;
+    closure.programmeId = programmeId;
     closure.event = kClosureEvent;
     closure.location = line.points.back() % 100000;
     closure.extent = static_cast<unsigned>(line.points.size() - 1);
     testdata::AlertCEncoder encoder;
-    encoder.AddTable(kProgrammeId, 1).AddMessage(closure);
+    encoder.AddTable(programmeId, country.table).AddMessage(closure);
     testdata::RdsGroupFileWriter groups;
     for (const auto& group : encoder.Groups())
         groups.Add(group);
@@ -197,10 +265,10 @@ std::string WriteTraffic(RetrievalEngineImpl& engine, const testdata::TempDevice
 }
 
 // The receiver stand-in's scenario: the standing fix replayed, one station with TMC.
-std::string ReceiverScenario() {
+std::string ReceiverScenario(const DemoRoute& route) {
     testdata::ScenarioStation station;
     station.frequency = kStationFrequency;
-    station.programmeId = kProgrammeId;
+    station.programmeId = route.programmeId;
     station.name = "Radio FL";
     station.tmcHealth = 2;
     testdata::ReceiverScenarioWriter writer;
@@ -292,7 +360,7 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     program.HostFiles(options.programFiles)
         .ScreenDescription(*layout)
         .Pk("Zudav", "Simulation", "1")
-        .ReceiverScenario(ReceiverScenario());
+        .ReceiverScenario(ReceiverScenario(route));
     if (!program.WriteTo(root))
         return "the program's files cannot be written";
 
@@ -321,32 +389,150 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     return isWritten ? "" : "the settings files cannot be written";
 }
 
+// The output without trailing separators, so that ".new" and ".old" name folders beside it;
+// "." and ".." as the folders they stand for.
+fs::path WithoutTrailingSeparators(const fs::path& output) {
+    fs::path path = output;
+    if (path.filename() == "." || path.filename() == "..")
+        path = fs::absolute(path).lexically_normal();
+    std::string text = path.string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+fs::path HostRelative(std::u16string_view devicePath) {
+    fs::path path;
+    for (std::size_t at = 0; at < devicePath.size();) {
+        std::size_t end = devicePath.find(u'\\', at);
+        end = end == std::u16string_view::npos ? devicePath.size() : end;
+        if (end > at)
+            path /= Utf8(std::u16string(devicePath.substr(at, end - at)));
+        at = end + 1;
+    }
+    return path;
+}
+
+// Whether a folder may be replaced: there is nothing at the path, an empty folder, or a folder
+// of ours. A whole install holds the program, its settings file and the database folder; a
+// staging folder or one put aside holds the database folder from the first step on.
+bool IsReplaceable(const fs::path& path, bool isWhole) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (status.type() == fs::file_type::not_found)
+        return true;
+    if (!fs::is_directory(status))
+        return false;
+    if (fs::is_empty(path, error))
+        return !error;
+    return fs::is_directory(path / HostRelative(kDataFolder), error) &&
+           (!isWhole || (fs::is_regular_file(path / kProgramFile, error) &&
+                         fs::is_regular_file(path / kSettingsFile, error)));
+}
+
+// The header's section name of a settings file's line ("[Recent]" gives "recent", any case);
+// nullopt for other lines.
+std::optional<std::string> SectionName(std::string_view line) {
+    const std::size_t open = line.find_first_not_of(" \t");
+    const std::size_t close = line.find(']');
+    if (open == std::string_view::npos || line[open] != '[' || close == std::string_view::npos ||
+        close < open)
+        return std::nullopt;
+    std::string name(line.substr(open + 1, close - open - 1));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name;
+}
+
+bool IsUserSection(const std::optional<std::string>& name) {
+    return name && std::find(std::begin(kUserSections), std::end(kUserSections), *name) !=
+                       std::end(kUserSections);
+}
+
+// The lines of a settings file, each with its line end, byte for byte, that lie in the user's
+// sections (`isUser`) or in the others.
+std::string SectionsOf(std::string_view text, bool isUser) {
+    std::string kept;
+    bool isInUser = false;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        const std::string_view line = text.substr(at, end - at);
+        if (const std::optional<std::string> name = SectionName(line))
+            isInUser = IsUserSection(name);
+        if (isInUser == isUser)
+            kept += line;
+        at = end;
+    }
+    return kept;
+}
+
+// The user's files of the earlier install into the staging folder: the logbook as it is, and the
+// presettings and the "Recent" list of the settings file in place of the new file's.
+std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging) {
+    std::error_code error;
+    if (fs::exists(earlier / kLogbookFile, error)) {
+        fs::copy_file(earlier / kLogbookFile, staging / kLogbookFile,
+                      fs::copy_options::overwrite_existing, error);
+        if (error)
+            return (earlier / kLogbookFile).string() + ": " + error.message();
+    }
+    const std::optional<std::string> old = testdata::ReadHostFile(earlier / kSettingsFile);
+    const std::optional<std::string> made = testdata::ReadHostFile(staging / kSettingsFile);
+    if (!old || !made)
+        return (old ? staging : earlier).string() + "/" + kSettingsFile + ": cannot be read";
+    // A file in UTF-8 (with its byte-order mark) stays one.
+    std::string_view earlierText = *old;
+    std::string merged = SectionsOf(*made, false);
+    if (earlierText.starts_with(kByteOrderMark)) {
+        earlierText.remove_prefix(kByteOrderMark.size());
+        if (!merged.starts_with(kByteOrderMark))
+            merged.insert(0, kByteOrderMark);
+    }
+    if (!merged.empty() && merged.back() != '\n')
+        merged += "\r\n";
+    merged += SectionsOf(earlierText, true);
+    std::ofstream file(staging / kSettingsFile, std::ios::binary | std::ios::trunc);
+    file << merged;
+    file.close();
+    return file ? "" : (staging / kSettingsFile).string() + ": cannot be written";
+}
+
 } // namespace
 
 std::string Install(const InstallOptions& options, DemoRoute& route, std::ostream& log) {
     std::error_code error;
     if (!fs::is_directory(options.data, error))
         return options.data.string() + ": no converted data folder";
-    const fs::path staging = fs::path(options.output).concat(".new");
-    const fs::path previous = fs::path(options.output).concat(".old");
+    const fs::path output = WithoutTrailingSeparators(options.output);
+    const fs::path staging = fs::path(output).concat(".new");
+    const fs::path previous = fs::path(output).concat(".old");
+    for (const auto& [path, isWhole] :
+         {std::pair{output, true}, std::pair{staging, false}, std::pair{previous, false}}) {
+        if (!IsReplaceable(path, isWhole))
+            return path.string() + ": not " + (isWhole ? "an earlier" : "a") +
+                   " demo install nor an empty folder; nothing was changed";
+    }
+    const bool hadOne = fs::exists(fs::symlink_status(output, error));
+    const bool isEarlierInstall = hadOne && !fs::is_empty(output, error);
     std::string problem;
     {
         testdata::TempDeviceRoot root(staging, true);
         problem = root.HostPath() == staging ? Lay(options, root, route, log)
                                              : staging.string() + ": cannot be made";
     }
+    if (problem.empty() && isEarlierInstall && !options.fresh)
+        problem = KeepUserFiles(output, staging);
     if (problem.empty()) {
         fs::remove_all(previous, error);
-        const bool hadOne = fs::exists(options.output, error);
         if (hadOne)
-            fs::rename(options.output, previous, error);
+            fs::rename(output, previous, error);
         if (!error)
-            fs::rename(staging, options.output, error);
+            fs::rename(staging, output, error);
         if (error) {
-            problem = options.output.string() + ": " + error.message();
+            problem = output.string() + ": " + error.message();
             std::error_code ignored;
-            if (hadOne && !fs::exists(options.output, ignored))
-                fs::rename(previous, options.output, ignored);
+            if (hadOne && !fs::exists(output, ignored))
+                fs::rename(previous, output, ignored);
         }
     }
     if (!problem.empty()) {

@@ -3,7 +3,8 @@
 // program's files at the root, the database in "\Data\Liechtenstein" with TMC tables along a
 // stretch of the demo route, an RDS group file closing that stretch, and the receiver
 // stand-in's scenario with a standing fix at the route's start. The new root is built beside the
-// old one ("<output>.new") and renamed into place only when it is complete.
+// old one ("<output>.new") and renamed into place only when it is complete; the user's files of
+// the old one go into the new one unless it is to start afresh.
 
 #include "basiccomp/retrievalengine/code/mapelement.h"
 
@@ -27,6 +28,9 @@ struct InstallOptions {
     std::filesystem::path navigator;    // the program
     std::filesystem::path source;       // the source tree: page layout, contacts, "deziv.ini"
     std::filesystem::path output;       // the device root made
+    // Without it the user's files of an earlier install at output (the logbook, and the
+    // presettings and the "Recent" list of "PK.ini") are kept in the new one.
+    bool fresh = false;
 };
 
 // The demo route as the install found it.
@@ -38,10 +42,13 @@ struct DemoRoute {
     std::vector<std::uint32_t> closed; // the stretch the TMC line runs along, in order
     std::int32_t closedFromMetres = 0; // where the stretch begins along the route
     std::vector<std::uint32_t> pointCodes; // the line's points, in the route's direction
+    std::uint16_t programmeId = 0;         // the station's, its country code the tables'
 };
 
-// Lays out options.output, filling `route`; prints a line on the TMC line to `log`. Empty on
-// success; else why, with the old output untouched and no staging folder left.
+// Lays out options.output, filling `route`; prints a line on the TMC line to `log`. Only an
+// earlier install or an empty folder at options.output (trailing separators left out) is
+// replaced, and only such folders at "<output>.new" and "<output>.old". Empty on success; else
+// why, with the old output untouched and no staging folder left.
 [[nodiscard]] std::string Install(const InstallOptions& options, DemoRoute& route,
                                   std::ostream& log);
 

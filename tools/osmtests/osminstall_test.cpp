@@ -6,10 +6,12 @@
 #include "onboard/onboardserver.h"
 #include "onboard/tests/serverworld.h"
 #include "onboard/traffichandler.h"
+#include "testdata/destinationwriter.h"
 #include "testdata/matchedpositionbuilder.h"
 #include "tools/install/demoinstall.h"
 #include "tools/osmtests/convertedextract.h"
 #include "traffic/tests/decodedmessage.h"
+#include "traffic/tmcdatabase.h"
 #include "utilities/usefulcode/datalocation.h"
 
 #include "platform/files/paths.h"
@@ -25,6 +27,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -41,8 +44,8 @@ protected:
         ConvertOnce({{"extract", options}});
     }
 
-    // An old install with one file in it, and options that lay the new one over it.
-    static demoinstall::InstallOptions OverOldInstall(const std::string& name) {
+    // Options that lay an install at `name` (nothing there yet).
+    static demoinstall::InstallOptions InstallAt(const std::string& name) {
         demoinstall::InstallOptions options;
         options.data = s_root->HostPath() / "extract";
         options.programFiles = NAV_LANGUAGES_DIR;
@@ -51,10 +54,38 @@ protected:
         options.navigator = s_root->HostPath() / "stand-in" / "navigator";
         options.output = s_root->HostPath() / name;
         EXPECT_TRUE(s_root->WriteFile(u"\\stand-in\\navigator", "#!/bin/sh\n"));
-        EXPECT_TRUE(s_root->WriteFile(u"\\" + platform::Utf8ToUtf16(name) + u"\\old.txt", "old"));
+        return options;
+    }
+
+    // An old install (its program, settings file and database folder) with one more file in
+    // it, and options that lay the new one over it.
+    static demoinstall::InstallOptions OverOldInstall(const std::string& name) {
+        const demoinstall::InstallOptions options = InstallAt(name);
+        const std::u16string folder = u"\\" + platform::Utf8ToUtf16(name);
+        EXPECT_TRUE(s_root->WriteFile(folder + u"\\navigator", "#!/bin/sh\n"));
+        EXPECT_TRUE(s_root->WriteFile(folder + u"\\PK.ini", "[Zudav]\r\nSimulation=1\r\n"));
+        EXPECT_TRUE(s_root->MakeFolder(folder + demoinstall::kDataFolder));
+        EXPECT_TRUE(s_root->WriteFile(folder + u"\\old.txt", "old"));
         return options;
     }
 };
+
+// The files below a folder (or the file itself) with their bytes.
+std::map<std::string, std::string> InstallFilesAt(const fs::path& path) {
+    std::map<std::string, std::string> files;
+    std::error_code error;
+    if (fs::is_regular_file(path, error)) {
+        files[""] = testdata::ReadHostFile(path).value_or("(unreadable)");
+        return files;
+    }
+    for (auto it = fs::recursive_directory_iterator(path, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        const std::string name = fs::relative(it->path(), path).string();
+        files[name] = it->is_regular_file() ? testdata::ReadHostFile(it->path()).value_or("?")
+                                            : std::string("(folder)");
+    }
+    return files;
+}
 
 std::vector<RouteRecord> InstallRecords(const RouteRequestResult& result) {
     std::vector<RouteRecord> records;
@@ -182,6 +213,23 @@ TEST_F(ExtractInstall, LaysOutTheRootWhoseClosureTurnsTheRouteAway) {
         ASSERT_EQ(route.status, routestatus::kFound);
         EXPECT_FALSE(DrivesAnyOf(route, demo.closed));
         server.Release();
+
+        // The tables place the line in the map set's country: each of its points lies in an area
+        // of that name, and no location of the sample tables' German areas is left.
+        const auto countries = engine->GetCountries(0);
+        ASSERT_EQ(countries.size(), 1U);
+        const TmcDatabasePtr tables = CreateTmcDatabase(engine->GetBlockCache());
+        ASSERT_TRUE(tables && tables->Load(std::u16string(demoinstall::kDataFolder) + u"\\tmc"));
+        for (const std::uint32_t code : demo.pointCodes) {
+            const TmcLocationPtr point = tables->FindLocation(code);
+            ASSERT_TRUE(point) << code;
+            EXPECT_EQ(platform::AnsiToWide(point->GetAreaName()), countries[0]->GetName()) << code;
+        }
+        const std::uint32_t country = demo.pointCodes.front() / 10000000;
+        const std::uint32_t table = demo.pointCodes.front() / 100000 % 100;
+        for (const std::uint32_t sample : {300U, 301U, 302U})
+            EXPECT_FALSE(tables->FindLocation(MakeTmcLocationCode(country, table, sample)));
+        tables->Unload();
     }
     platform::SetExecutablePath(u"");
     platform::SetDeviceRoot(previousRoot);
@@ -204,11 +252,124 @@ TEST_F(ExtractInstall, LeavesTheOldInstallWhenTheDataIsNotThere) {
         options.data = s_root->HostPath() / c.data;
         demoinstall::DemoRoute demo;
         std::ostringstream log;
+        const std::map<std::string, std::string> before = InstallFilesAt(options.output);
         EXPECT_NE(demoinstall::Install(options, demo, log).find(c.message), std::string::npos);
-        EXPECT_EQ(testdata::ReadHostFile(options.output / "old.txt"), "old");
-        EXPECT_EQ(std::distance(fs::directory_iterator(options.output), fs::directory_iterator()),
-                  1);
+        EXPECT_EQ(InstallFilesAt(options.output), before);
         EXPECT_FALSE(fs::exists(fs::path(options.output).concat(".new")));
+    }
+}
+
+// Only an earlier install (or an empty folder) is replaced, wherever the output is named with
+// trailing separators, and its logbook, presettings and "Recent" list go into the new one
+// unless it is laid afresh; anything else at the output, or at "<output>.old" beside it, is
+// left as it was with a message.
+TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
+    enum class Before {
+        Nothing,
+        EarlierInstall,
+        EmptyFolder,
+        Documents,
+        PlainFile,
+        DocumentsAside
+    };
+    struct Case {
+        const char* name;
+        Before before;
+        const char* separators; // after the output's name
+        bool isFresh;
+        bool isReplaced;
+        bool keepsUserFiles;
+        bool isUtf8 = false; // the earlier settings file: UTF-8 with a byte-order mark
+    };
+    const Case cases[] = {
+        {"nothing there", Before::Nothing, "", false, true, false},
+        {"an earlier install", Before::EarlierInstall, "", false, true, true},
+        {"an earlier install named with separators", Before::EarlierInstall, "//", false, true,
+         true},
+        {"an earlier install with a UTF-8 settings file", Before::EarlierInstall, "", false, true,
+         true, true},
+        {"an earlier install, afresh", Before::EarlierInstall, "/", true, true, false},
+        {"an empty folder", Before::EmptyFolder, "/", false, true, false},
+        {"a folder of documents", Before::Documents, "", false, false, false},
+        {"a folder of documents named with a separator", Before::Documents, "/", true, false,
+         false},
+        {"a plain file", Before::PlainFile, "", false, false, false},
+        {"documents where the earlier install goes aside", Before::DocumentsAside, "", false, false,
+         false},
+    };
+    const std::string logbook = "\r\nEintrag\tZweck\r\nStart\tKundenbesuch\t\t\t01.01.2000\r\n";
+    testdata::UddSource recent;
+    recent.x = 9.5216F;
+    recent.y = 47.13898F;
+    recent.place = u"Vaduz";
+    recent.street = u"\u00C4ulestrasse";
+    const std::string earlierSettings = testdata::WriteListSection(
+        "Recent", {testdata::UddRecordText(recent)},
+        "[Zudav]\r\nSimulation=1\r\n[Preferences]\r\nDistanceUnitKilometres=0\r\n"
+        "TimeFormat12h=1\r\n");
+    const std::string keptSections = earlierSettings.substr(earlierSettings.find("[Preferences]"));
+    const std::string byteOrderMark = "\xEF\xBB\xBF";
+    const std::string utf8Settings = byteOrderMark + keptSections;
+    const auto put = [](const std::string& path, const std::string& bytes) {
+        return s_root->WriteFile(u"\\" + platform::Utf8ToUtf16(path), bytes);
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = "over" + std::to_string(++round);
+        demoinstall::InstallOptions options = InstallAt(name);
+        const fs::path output = options.output;
+        const fs::path aside = fs::path(output).concat(".old");
+        std::ostringstream log;
+        demoinstall::DemoRoute demo;
+        if (c.before == Before::EarlierInstall || c.before == Before::DocumentsAside) {
+            ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+            ASSERT_TRUE(put(name + "/Fahrtenbuch.txt", logbook));
+            ASSERT_TRUE(put(name + "/PK.ini", c.isUtf8 ? utf8Settings : earlierSettings));
+            ASSERT_TRUE(put(name + "/old.txt", "old"));
+        }
+        bool isPut = true;
+        if (c.before == Before::EmptyFolder)
+            isPut = fs::create_directories(output);
+        if (c.before == Before::Documents)
+            isPut = put(name + "/Letter.txt", "Dear");
+        if (c.before == Before::PlainFile)
+            isPut = put(name, "plain");
+        if (c.before == Before::DocumentsAside)
+            isPut = put(name + ".old/Letter.txt", "Dear");
+        ASSERT_TRUE(isPut);
+        const std::map<std::string, std::string> before = InstallFilesAt(output);
+        const std::map<std::string, std::string> besideBefore = InstallFilesAt(aside);
+
+        options.output = output.string() + c.separators;
+        options.fresh = c.isFresh;
+        const std::string problem = demoinstall::Install(options, demo, log);
+        EXPECT_FALSE(fs::exists(fs::path(output).concat(".new")));
+        EXPECT_FALSE(fs::exists(output / ".new"));
+        if (!c.isReplaced) {
+            const fs::path refused = c.before == Before::DocumentsAside ? aside : output;
+            EXPECT_EQ(problem, refused.string() + ": not " +
+                                   (c.before == Before::DocumentsAside ? "a" : "an earlier") +
+                                   " demo install nor an empty folder; nothing was changed");
+            EXPECT_EQ(InstallFilesAt(output), before);
+            EXPECT_EQ(InstallFilesAt(aside), besideBefore);
+            continue;
+        }
+        ASSERT_EQ(problem, "");
+        EXPECT_FALSE(fs::exists(aside));
+        EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
+        EXPECT_FALSE(fs::exists(output / "old.txt"));
+        const std::string settings = testdata::ReadHostFile(output / "PK.ini").value_or("");
+        if (c.keepsUserFiles) {
+            EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
+            EXPECT_EQ(settings, (c.isUtf8 ? byteOrderMark : "") + "[Zudav]\r\nSimulation=1\r\n" +
+                                    keptSections);
+        } else {
+            EXPECT_FALSE(fs::exists(output / "Fahrtenbuch.txt"));
+            EXPECT_EQ(settings.rfind("[Zudav]\r\nSimulation=1\r\n", 0), 0U) << settings;
+            EXPECT_EQ(settings.find("[Recent]"), std::string::npos) << settings;
+            EXPECT_EQ(settings.find("[Preferences]"), std::string::npos) << settings;
+        }
     }
 }
 
