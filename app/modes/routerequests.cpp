@@ -43,10 +43,19 @@ public:
     explicit DialogProgress(ProgressSink& sink)
         : m_sink(sink) {}
     bool IsCancelled() override { return m_sink.Pump(); }
-    void ReportProgress(std::int32_t percent) override { m_sink.SetProgress(percent); }
+    void ReportProgress(std::int32_t percent) override {
+        m_isFinished = m_isFinished || percent >= 100;
+        m_sink.SetProgress(percent);
+    }
+    // Completes the dialog's stage of this request unless the search already reported its end.
+    void FinishStage() {
+        if (!m_isFinished)
+            ReportProgress(100);
+    }
 
 private:
     ProgressSink& m_sink;
+    bool m_isFinished = false;
 };
 
 bool HasHouseNumber(const DestinationEntry& entry) {
@@ -411,10 +420,11 @@ void ModeControllerBase::CalculateTour() {
             const DestinationEntry& to = m_stops[i + 1];
             dialog.SetRoute(FormatStopText(from, true), FormatStopText(to, false));
             RouteRequestResult result(1);
+            DialogProgress observer(dialog);
             BeginRequest();
-            (void)m_server->RequestRouteBetween(result, from.location, to.location);
+            (void)m_server->RequestRouteBetween(result, from.location, to.location, &observer);
             EndRequest();
-            dialog.SetProgress(100);
+            observer.FinishStage();
             if (result.status != kRouteFound) {
                 failed = std::move(result);
                 complete = false;
@@ -426,6 +436,9 @@ void ModeControllerBase::CalculateTour() {
             results.push_back(std::move(result));
         }
     }
+    // A cancelled tour ends as it is: nothing is shown and nothing is reported.
+    if (!complete && failed.status == routestatus::kCancelled)
+        return;
     if (!complete) {
         const std::size_t failing = static_cast<std::size_t>(leg);
         (void)ReportRouteFailure(static_cast<int>(failed.status), &m_stops[failing],

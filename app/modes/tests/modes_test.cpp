@@ -9,6 +9,7 @@
 #include "app/pages/tourlist.h"
 #include "app/settings/optionspage.h"
 #include "mapdisplay/mapview.h"
+#include "ui/progressdlg.h"
 #include "ui/tmcmonitor.h"
 
 #include "platform/window/shell.h"
@@ -314,6 +315,52 @@ TEST_F(ModesTest, TourIsCalculatedLegByLegAndAFailedStopIsReplaced) {
     EXPECT_FALSE(mode.NextStop(false));
     EXPECT_EQ(mode.GetStopIndex(), -1);
     EXPECT_EQ(m_scripted->Requests(), requests);
+}
+
+TEST_F(ModesTest, TourLegsMoveTheBarWhileTheyRunAndCancelEndsTheTour) {
+    struct Case {
+        const char* name;
+        bool cancel;
+        std::size_t legs;        // legs the route list holds afterwards
+        bool isCalculationShown; // the route calculation page
+        int shownWithinFirstLeg; // the bar after the search reported 40 % of the first leg
+    };
+    // Three stops: two legs share the bar, so 40 % of the first leg is 20 % of the tour.
+    const Case cases[] = {{"cancelled in the first leg", true, 0, false, 20},
+                          {"the whole tour", false, 2, true, 20}};
+    TourMode& mode = Tour();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mode.GetStops() = {At(kKaiserLink, m_kaiser, u"Kaiserstrasse"),
+                           At(kWaldLink, m_wald, u"Waldstrasse"),
+                           At(kBahnhofLink, m_bahnhof, u"Am Bahnhof")};
+        m_failures.clear();
+        int shownBefore = -1;
+        int shownAfter = -1;
+        bool isCancelSeen = false;
+        m_scripted->DuringNextLeg([&](ProgressObserver* observer) {
+            ASSERT_NE(observer, nullptr);
+            auto* dialog =
+                dynamic_cast<ProgressDlg*>(DialogBase::FromWindow(GetForegroundWindow()));
+            ASSERT_NE(dialog, nullptr);
+            shownBefore = dialog->GetShownPercent();
+            observer->ReportProgress(40);
+            shownAfter = dialog->GetShownPercent();
+            if (c.cancel) {
+                dialog->RequestStop();
+                isCancelSeen = observer->IsCancelled();
+            }
+        });
+        // A cancelled search answers status 0.
+        m_scripted->Script({c.cancel ? 0u : ScriptedServer::kPassThrough});
+        mode.OnPageCommand(3, nullptr);
+        EXPECT_EQ(shownBefore, 0);
+        EXPECT_EQ(shownAfter, c.shownWithinFirstLeg);
+        EXPECT_EQ(isCancelSeen, c.cancel);
+        EXPECT_EQ(mode.GetRouteListPage()->GetLegs().size(), c.legs);
+        EXPECT_EQ(Visible(mode.GetRouteCalcPage()), c.isCalculationShown);
+        EXPECT_TRUE(m_failures.empty());
+    }
 }
 
 // A TMC message dialog that is only a visible window.

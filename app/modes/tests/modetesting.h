@@ -61,6 +61,10 @@ public:
     void DuringNextRequest(std::function<void(const Onboard::RouteRequest&)> call) {
         m_during = std::move(call);
     }
+    // Run once inside the next RequestRouteBetween, with its observer, before it is answered.
+    void DuringNextLeg(std::function<void(ProgressObserver*)> call) {
+        m_duringLeg = std::move(call);
+    }
     // The most route requests that ran inside one another.
     [[nodiscard]] int DeepestNesting() const { return m_deepest; }
     // The thread of the last route request.
@@ -92,11 +96,14 @@ public:
         return m_real->RequestTour(out, std::move(stops));
     }
     RouteRequestResult& RequestRouteBetween(RouteRequestResult& out, const RoutePositionPtr& from,
-                                            const RoutePositionPtr& to) override {
+                                            const RoutePositionPtr& to,
+                                            ProgressObserver* observer = nullptr) override {
         Count();
+        if (auto during = std::exchange(m_duringLeg, nullptr))
+            during(observer);
         if (Scripted(out))
             return out;
-        return m_real->RequestRouteBetween(out, from, to);
+        return m_real->RequestRouteBetween(out, from, to, observer);
     }
     RoutePositionPtr& CreateStreetDestination(RoutePositionPtr& out, ILocatedAddress& address,
                                               const std::int16_t* number) override {
@@ -186,6 +193,7 @@ private:
     std::thread::id m_lastThread;
     // Interface thread only.
     std::function<void(const Onboard::RouteRequest&)> m_during;
+    std::function<void(ProgressObserver*)> m_duringLeg;
     int m_depth = 0;
     int m_deepest = 0;
 };
