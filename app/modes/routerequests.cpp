@@ -2,6 +2,7 @@
 // traffic jam, the report of a failed request, the route options and the "Recent" list.
 
 #include "app/destinations/addresspage.h"
+#include "app/destinations/destinationareas.h"
 #include "app/destinations/destinationinputpage.h"
 #include "app/destinations/locatedaddress.h"
 #include "app/destinations/storeddestinationlist.h"
@@ -177,12 +178,14 @@ ModeControllerBase::EntryFromDescription(const DestinationDescription& descripti
         (void)m_server->CreateStreetDestination(entry.location, address, &number);
         entry.name = cityName;
         entry.secondText = description.street->GetName();
+        SetQualifiers(entry, description.city, description.street);
     } else if (description.city) {
         const std::int16_t number = 0;
         LocatedCity address(description.city);
         (void)m_server->CreateStreetDestination(entry.location, address, &number);
         entry.name = cityName;
         entry.secondText = cityName;
+        SetQualifiers(entry, description.city, nullptr);
     }
     return entry;
 }
@@ -265,11 +268,10 @@ void ModeControllerBase::AddToDestinationList(const std::u16string& section, int
                                               const DestinationEntry& entry) {
     if (!entry.location || maxCount <= 0)
         return;
-    const GeoPoint at = entry.location->GetSinglePoint();
-    const std::u16string house = HouseNumberText(entry);
+    const RetrievalEngine::RetrievalEnginePtr engine =
+        m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
     const std::u16string record =
-        UddRecord::Build(at.x, at.y, entry.name.c_str(), entry.secondText.c_str(), house.c_str(),
-                         nullptr, nullptr, nullptr, nullptr, entry.isPickedOnMap != 0);
+        DestinationRecord(entry, HouseNumberText(entry), AdditionsOf(engine.Get(), entry));
     if (record.empty())
         return;
     StoredDestinationList list(u"", section);

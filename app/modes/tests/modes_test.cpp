@@ -180,6 +180,56 @@ TEST_F(ModesTest, RecentMovesARepeatToTheFrontAndKeepsTen) {
     EXPECT_TRUE(mode.HasPersonal());
 }
 
+TEST_F(ModesTest, StoredDestinationsCarryTheAreasThatHoldThemAndTheirQualifiers) {
+    struct Case {
+        const char* name;
+        std::function<void(NavigationMode&)> store; // puts one destination into "Personal"
+        std::u16string placeLine;
+        std::u16string streetLine;
+    };
+    const auto entry = [this](std::uint32_t link, GeoPoint at, std::u16string place,
+                              std::u16string street, std::u16string qualifier) {
+        DestinationEntry made = At(link, at, std::move(street));
+        made.name = std::move(place);
+        made.placeQualifier = std::move(qualifier);
+        return made;
+    };
+    const auto add = [](DestinationEntry made) {
+        return [made](NavigationMode& mode) {
+            mode.AddToDestinationList(u"Personal", DestinationInputPage::kPersonalListSize, made);
+        };
+    };
+    const Case cases[] = {
+        // The composed street: its district follows it; the town repeats the place and the
+        // street's second name its name, so neither is shown.
+        {"composed street",
+         [this](NavigationMode& mode) {
+             ComposeWald(mode.GetDescription());
+             mode.AddDestinationToList(u"Personal", DestinationInputPage::kPersonalListSize);
+         },
+         u"Karlsruhe", u"Waldstrasse, Suedstadt"},
+        {"place in the town", add(entry(kKaiserLink, m_kaiser, u"Durlach", u"Kaiserstrasse", u"")),
+         u"Durlach, Karlsruhe", u"Kaiserstrasse"},
+        {"district for itself with a postal code",
+         add(entry(kWaldLink, m_wald, u"Suedstadt", u"Suedstadt", u"76137")),
+         u"Suedstadt (76137), Karlsruhe", u"Suedstadt"},
+    };
+    NavigationMode& mode = Navigation();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.store(mode);
+        const std::vector<std::u16string> stored = List(u"Personal");
+        ASSERT_FALSE(stored.empty());
+        float x = 0, y = 0;
+        std::u16string placeLine, streetLine, place, street, extra, number;
+        std::uint8_t userDefined = 0;
+        (void)UddRecord::Parse(stored.front(), x, y, placeLine, streetLine, place, street, extra,
+                               number, userDefined);
+        EXPECT_EQ(placeLine, c.placeLine);
+        EXPECT_EQ(streetLine, c.streetLine);
+    }
+}
+
 TEST_F(ModesTest, FailedRequestsTellWhyAndWhere) {
     struct Case {
         std::uint32_t code;

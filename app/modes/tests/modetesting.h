@@ -223,9 +223,9 @@ struct FailureShown {
 };
 
 // The town "Karlsruhe" on a 3 x 2 grid (400 map units apart): "Kaiserstrasse" (numbers 1-21,
-// 2-20) on link 0, "Waldstrasse" on link 5, "Am Bahnhof" (a pedestrian zone, type 1005) on link
-// 6; a real server behind a scripted one, the map display facade, a main window, the position
-// in the middle of link 0 with a usable fix, and a recording voice.
+// 2-20) on link 0, "Waldstrasse" in its district "Suedstadt" on link 5, "Am Bahnhof" (a pedestrian
+// zone, type 1005) on link 6; a real server behind a scripted one, the map display facade, a main
+// window, the position in the middle of link 0 with a usable fix, and a recording voice.
 class ModeFixture : public testing::Test {
 protected:
     static constexpr std::uint32_t kKaiserLink = 0;
@@ -235,6 +235,13 @@ protected:
     void SetUp() override {
         testdata::DataFolderDatabase database = testdata::GridTownDatabase(2);
         database.mapSet.typeCodes[kBahnhofLink] = maprecord::kPedestrianZoneType;
+        // "Waldstrasse" lies in the district "Suedstadt" of the town.
+        testdata::AreaSpec district = database.mapSet.treeAreas.at(0);
+        district.name = "Suedstadt";
+        district.level = 1;
+        district.parent = 0;
+        database.mapSet.treeAreas.push_back(district);
+        database.mapSet.linkTreeAreas[kWaldLink] = 1;
         m_kaiser = database.world.PointAlong(0, 1, 0.5);
         m_wald = database.world.PointAlong(3, 4, 0.5);
         m_bahnhof = database.world.PointAlong(4, 5, 0.5);
