@@ -440,6 +440,8 @@ bool TourList::AddTourPoint(const DestinationDescription& selection, int positio
         (void)m_server->CreateStreetDestination(stop.location, address, &number);
         stop.name = cityName;
         stop.secondText = cityName;
+        // The place stands in its own street line, as the stored record gives it back.
+        streetLine = stop.secondText;
     }
     if (!stop.location || m_stops == nullptr)
         return false;
