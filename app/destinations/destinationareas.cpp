@@ -61,6 +61,25 @@ DestinationAdditions AdditionsOf(RetrievalEngine::IRetrievalEngine* engine,
     return additions;
 }
 
+bool IsSameDestination(std::u16string_view a, std::u16string_view b) {
+    struct Key {
+        float x = 0;
+        float y = 0;
+        std::u16string place;
+        std::u16string street;
+        std::uint8_t userDefined = 0;
+        bool operator==(const Key&) const = default;
+    };
+    const auto keyOf = [](std::u16string_view record) {
+        Key key;
+        std::u16string placeLine, streetLine, extra, number;
+        (void)UddRecord::Parse(record, key.x, key.y, placeLine, streetLine, key.place, key.street,
+                               extra, number, key.userDefined);
+        return key;
+    };
+    return keyOf(a) == keyOf(b);
+}
+
 std::u16string DestinationRecord(const DestinationEntry& entry, const std::u16string& houseNumber,
                                  const DestinationAdditions& additions) {
     if (!entry.location)

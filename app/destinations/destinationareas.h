@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The two area names of a street (or of the element a destination lies on); empty where the
 // engine names none.
@@ -43,6 +44,10 @@ struct DestinationAdditions {
 };
 [[nodiscard]] DestinationAdditions AdditionsOf(RetrievalEngine::IRetrievalEngine* engine,
                                                const DestinationEntry& entry);
+
+// Whether two stored records name one destination: the same position, place, street and marker,
+// whatever their additions and qualifiers (records stored before those were filled have none).
+[[nodiscard]] bool IsSameDestination(std::u16string_view a, std::u16string_view b);
 
 // The stored record of a destination with a location: its position, its name (place) and second
 // text (street) with the house number, the additions and its qualifiers, and the picked flag.

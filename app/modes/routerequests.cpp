@@ -25,9 +25,9 @@
 #include "platform/window/input.h"
 #include "platform/window/shell.h"
 
-#include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -278,7 +278,9 @@ void ModeControllerBase::AddToDestinationList(const std::u16string& section, int
     if (list.IsDamaged())
         return;
     std::vector<std::u16string> records = list.Records();
-    records.erase(std::remove(records.begin(), records.end(), record), records.end());
+    // An earlier record of the destination goes, also one stored without area names.
+    std::erase_if(
+        records, [&record](const std::u16string& kept) { return IsSameDestination(kept, record); });
     records.insert(records.begin(), record);
     if (records.size() > static_cast<std::size_t>(maxCount))
         records.resize(static_cast<std::size_t>(maxCount));

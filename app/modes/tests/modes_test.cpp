@@ -228,6 +228,29 @@ TEST_F(ModesTest, StoredDestinationsCarryTheAreasThatHoldThemAndTheirQualifiers)
         EXPECT_EQ(placeLine, c.placeLine);
         EXPECT_EQ(streetLine, c.streetLine);
     }
+    // The same destinations stored earlier without area names: storing one again replaces its
+    // old record instead of adding a second.
+    std::vector<std::u16string> old;
+    for (const std::u16string& record : List(u"Personal")) {
+        float x = 0, y = 0;
+        std::u16string placeLine, streetLine, place, street, extra, number;
+        std::uint8_t userDefined = 0;
+        (void)UddRecord::Parse(record, x, y, placeLine, streetLine, place, street, extra, number,
+                               userDefined);
+        old.push_back(UddRecord::Build(x, y, place.c_str(), street.c_str(), nullptr, nullptr,
+                                       nullptr, nullptr, nullptr, userDefined != 0));
+    }
+    ASSERT_EQ(old.size(), std::size(cases));
+    std::vector<std::pair<std::u16string, std::u16string>> keys;
+    for (std::size_t i = 0; i < old.size(); ++i)
+        keys.emplace_back(std::u16string(1, static_cast<char16_t>(u'0' + i)), old[i]);
+    const std::u16string settings = AppPaths::GetSettingsFilePath();
+    ASSERT_TRUE(IniProfile::WriteSection(u"Personal", keys, settings.c_str()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.store(mode);
+        EXPECT_EQ(List(u"Personal").size(), old.size());
+    }
 }
 
 TEST_F(ModesTest, FailedRequestsTellWhyAndWhere) {
