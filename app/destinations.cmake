@@ -3,6 +3,7 @@ nav_component(app_destinations STEP 12
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/destinations/addresscombos.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/addresspage.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/destinations/destinationareas.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/destinationinputpage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/poicategory.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/storeddestinationlist.cpp

@@ -54,7 +54,8 @@ public:
         return out;
     }
     RouteRequestResult& RequestRouteBetween(RouteRequestResult& out, const RoutePositionPtr&,
-                                            const RoutePositionPtr&) override {
+                                            const RoutePositionPtr&,
+                                            ProgressObserver* = nullptr) override {
         return out;
     }
     RoutePositionPtr& CreateStreetDestination(RoutePositionPtr& out, ILocatedAddress&,

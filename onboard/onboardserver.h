@@ -64,10 +64,12 @@ public:
     virtual std::vector<RouteRequestResult>&
     RequestTour(std::vector<RouteRequestResult>& out,
                 std::vector<RoutePositionPtr> destinations) = 0;
-    // 4: a route between two positions; RouteEvent with it.
+    // 4: a route between two positions; RouteEvent with it. The observer, when given, hears the
+    // search's progress and may cancel it (status 0).
     virtual RouteRequestResult& RequestRouteBetween(RouteRequestResult& out,
                                                     const RoutePositionPtr& start,
-                                                    const RoutePositionPtr& destination) = 0;
+                                                    const RoutePositionPtr& destination,
+                                                    ProgressObserver* observer = nullptr) = 0;
     // 5 to 8: route positions made by the route service (null without one).
     virtual RoutePositionPtr& CreateStreetDestination(RoutePositionPtr& out,
                                                       ILocatedAddress& address,

@@ -305,12 +305,13 @@ OnboardServerImpl::RequestTour(std::vector<RouteRequestResult>& out,
 
 RouteRequestResult& OnboardServerImpl::RequestRouteBetween(RouteRequestResult& out,
                                                            const RoutePositionPtr& start,
-                                                           const RoutePositionPtr& destination) {
+                                                           const RoutePositionPtr& destination,
+                                                           ProgressObserver* observer) {
     if (!m_routeService) {
         out = RouteRequestResult(routestatus::kNoNetwork);
         return out;
     }
-    out = m_routeService->RequestRoute(start, destination, nullptr);
+    out = m_routeService->RequestRoute(start, destination, observer);
     RouteEvent.Emit(&out);
     return out;
 }

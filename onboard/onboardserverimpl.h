@@ -62,7 +62,8 @@ public:
     RequestTour(std::vector<RouteRequestResult>& out,
                 std::vector<RoutePositionPtr> destinations) override;
     RouteRequestResult& RequestRouteBetween(RouteRequestResult& out, const RoutePositionPtr& start,
-                                            const RoutePositionPtr& destination) override;
+                                            const RoutePositionPtr& destination,
+                                            ProgressObserver* observer = nullptr) override;
     RoutePositionPtr& CreateStreetDestination(RoutePositionPtr& out, ILocatedAddress& address,
                                               const std::int16_t* houseNumber) override;
     RoutePositionPtr& CreateElementSetDestination(RoutePositionPtr& out,

@@ -1,5 +1,6 @@
 #include "app/destinations/addresscombos.h"
 
+#include "app/destinations/destinationareas.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/iniprofile.h"
@@ -18,8 +19,6 @@ constexpr char16_t kPreferencesSection[] = u"Preferences";
 constexpr char16_t kLastCountryKey[] = u"LastKnownCountry";
 constexpr std::uint32_t kNoElement = 0xFFFFFFFFu;
 constexpr std::uint32_t kCityAreaLevel = 3;
-constexpr std::int32_t kStreetAreaLevel = 1;
-constexpr std::int32_t kStreetOuterAreaLevel = 2;
 
 bool StartsWithDigit(const std::u16string& text) {
     return !text.empty() && text.front() >= u'0' && text.front() <= u'9';
@@ -84,8 +83,8 @@ bool ReadEntryAt(Cursor& cursor, std::vector<Entry>& entries, int index, Entry& 
 std::u16string ComposeProposal(const std::u16string& name, const std::u16string& qualifier,
                                const std::u16string& areaName) {
     std::u16string text = name;
-    if (!qualifier.empty()) {
-        text += u" (" + qualifier + u")";
+    if (const std::u16string shown = QualifierOf(name, qualifier); !shown.empty()) {
+        text += u" (" + shown + u")";
     }
     if (!StartsWithDigit(text) && !areaName.empty()) {
         text += u", " + areaName;
@@ -313,11 +312,8 @@ void StreetComboBox::AddProposals(int first) {
             return;
         }
         std::u16string areaName;
-        const std::int32_t area = street->WalkAreaHierarchy(kStreetAreaLevel);
-        if (area != -1 && area != street->WalkAreaHierarchy(kStreetOuterAreaLevel)) {
-            if (RetrievalEngine::RetrievalEnginePtr engine = m_server->GetRetrievalEngine()) {
-                areaName = engine->LookupArea(static_cast<std::uint32_t>(area));
-            }
+        if (RetrievalEngine::RetrievalEnginePtr engine = m_server->GetRetrievalEngine()) {
+            areaName = AreaNamesOfStreet(*engine, *street).own;
         }
         AddString(m_combo, ComposeProposal(street->GetName(), street->GetSecondName(), areaName));
     }

@@ -26,8 +26,8 @@ inline constexpr std::int32_t kHiddenStreetType = 1010;
 // At most this many countries or categories are added to a list.
 inline constexpr int kMaxListNames = 1000;
 
-// "name", " (qualifier)" when there is one, ", area" unless the text starts with a digit or the
-// area name is empty; cut to kMaxProposalText characters.
+// "name", " (qualifier)" when there is one that is not the name itself, ", area" unless the text
+// starts with a digit or the area name is empty; cut to kMaxProposalText characters.
 [[nodiscard]] std::u16string ComposeProposal(const std::u16string& name,
                                              const std::u16string& qualifier,
                                              const std::u16string& areaName);

@@ -18,6 +18,8 @@ struct DestinationEntry {
     std::u16string secondText;
     HouseNumber houseNumber;        // number 0 or 0xFFFF: none; the suffix is kept beside it
     std::uint8_t isPickedOnMap = 0; // picked on the map; written into the stored record
+    std::u16string placeQualifier;  // the city's postal code; empty: none
+    std::u16string streetQualifier; // the street's bracketed text; empty: none
 };
 
 // The destination as the destination input page composes it. When location is set it is the

@@ -2,6 +2,7 @@
 // traffic jam, the report of a failed request, the route options and the "Recent" list.
 
 #include "app/destinations/addresspage.h"
+#include "app/destinations/destinationareas.h"
 #include "app/destinations/destinationinputpage.h"
 #include "app/destinations/locatedaddress.h"
 #include "app/destinations/storeddestinationlist.h"
@@ -24,9 +25,9 @@
 #include "platform/window/input.h"
 #include "platform/window/shell.h"
 
-#include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -43,10 +44,19 @@ public:
     explicit DialogProgress(ProgressSink& sink)
         : m_sink(sink) {}
     bool IsCancelled() override { return m_sink.Pump(); }
-    void ReportProgress(std::int32_t percent) override { m_sink.SetProgress(percent); }
+    void ReportProgress(std::int32_t percent) override {
+        m_isFinished = m_isFinished || percent >= 100;
+        m_sink.SetProgress(percent);
+    }
+    // Completes the dialog's stage of this request unless the search already reported its end.
+    void FinishStage() {
+        if (!m_isFinished)
+            ReportProgress(100);
+    }
 
 private:
     ProgressSink& m_sink;
+    bool m_isFinished = false;
 };
 
 bool HasHouseNumber(const DestinationEntry& entry) {
@@ -168,12 +178,14 @@ ModeControllerBase::EntryFromDescription(const DestinationDescription& descripti
         (void)m_server->CreateStreetDestination(entry.location, address, &number);
         entry.name = cityName;
         entry.secondText = description.street->GetName();
+        SetQualifiers(entry, description.city, description.street);
     } else if (description.city) {
         const std::int16_t number = 0;
         LocatedCity address(description.city);
         (void)m_server->CreateStreetDestination(entry.location, address, &number);
         entry.name = cityName;
         entry.secondText = cityName;
+        SetQualifiers(entry, description.city, nullptr);
     }
     return entry;
 }
@@ -256,18 +268,19 @@ void ModeControllerBase::AddToDestinationList(const std::u16string& section, int
                                               const DestinationEntry& entry) {
     if (!entry.location || maxCount <= 0)
         return;
-    const GeoPoint at = entry.location->GetSinglePoint();
-    const std::u16string house = HouseNumberText(entry);
+    const RetrievalEngine::RetrievalEnginePtr engine =
+        m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
     const std::u16string record =
-        UddRecord::Build(at.x, at.y, entry.name.c_str(), entry.secondText.c_str(), house.c_str(),
-                         nullptr, nullptr, nullptr, nullptr, entry.isPickedOnMap != 0);
+        DestinationRecord(entry, HouseNumberText(entry), AdditionsOf(engine.Get(), entry));
     if (record.empty())
         return;
     StoredDestinationList list(u"", section);
     if (list.IsDamaged())
         return;
     std::vector<std::u16string> records = list.Records();
-    records.erase(std::remove(records.begin(), records.end(), record), records.end());
+    // An earlier record of the destination goes, also one stored without area names.
+    std::erase_if(
+        records, [&record](const std::u16string& kept) { return IsSameDestination(kept, record); });
     records.insert(records.begin(), record);
     if (records.size() > static_cast<std::size_t>(maxCount))
         records.resize(static_cast<std::size_t>(maxCount));
@@ -411,10 +424,11 @@ void ModeControllerBase::CalculateTour() {
             const DestinationEntry& to = m_stops[i + 1];
             dialog.SetRoute(FormatStopText(from, true), FormatStopText(to, false));
             RouteRequestResult result(1);
+            DialogProgress observer(dialog);
             BeginRequest();
-            (void)m_server->RequestRouteBetween(result, from.location, to.location);
+            (void)m_server->RequestRouteBetween(result, from.location, to.location, &observer);
             EndRequest();
-            dialog.SetProgress(100);
+            observer.FinishStage();
             if (result.status != kRouteFound) {
                 failed = std::move(result);
                 complete = false;
@@ -426,6 +440,9 @@ void ModeControllerBase::CalculateTour() {
             results.push_back(std::move(result));
         }
     }
+    // A cancelled tour ends as it is: nothing is shown and nothing is reported.
+    if (!complete && failed.status == routestatus::kCancelled)
+        return;
     if (!complete) {
         const std::size_t failing = static_cast<std::size_t>(leg);
         (void)ReportRouteFailure(static_cast<int>(failed.status), &m_stops[failing],

@@ -1,6 +1,7 @@
 #include "app/pages/tourlist.h"
 
 #include "app/destinations/addresspage.h"
+#include "app/destinations/destinationareas.h"
 #include "app/destinations/locatedaddress.h"
 #include "app/destinations/storeddestinationlist.h"
 #include "app/destinations/uddrecord.h"
@@ -65,6 +66,17 @@ std::u16string JoinLines(const std::vector<std::u16string>& lines) {
         text += line;
     }
     return text;
+}
+
+// text, " (qualifier)" and ", addition" where they are not empty: a line of an item.
+std::u16string WithAdditions(const std::u16string& text, const std::u16string& qualifier,
+                             const std::u16string& addition) {
+    std::u16string line = text;
+    if (!qualifier.empty())
+        line += u" (" + qualifier + u")";
+    if (!addition.empty())
+        line += u", " + addition;
+    return line;
 }
 
 std::int16_t HouseNumberValue(const HouseNumber& number) {
@@ -401,21 +413,11 @@ bool TourList::AddTourPoint(const DestinationDescription& selection, int positio
     std::vector<std::u16string> lines;
     if (selection.country)
         lines.push_back(selection.country->GetName());
-    std::u16string cityName;
-    std::u16string postalCode;
-    if (selection.city) {
-        cityName = selection.city->GetName();
-        postalCode = selection.city->GetPostalCode();
-        lines.push_back(cityName + u" (" + postalCode + u")");
-    }
+    const std::u16string cityName = selection.city ? selection.city->GetName() : u"";
     DestinationEntry stop;
-    std::u16string place;
-    std::u16string street;
     std::u16string houseText;
+    std::u16string streetLine;
     if (picked.pending != 0) {
-        if (picked.named != 0)
-            lines.push_back(picked.nameText);
-        lines.push_back(LoadTourText(kUserDefinedLabelId));
         stop.location = picked.destination;
         stop.name = picked.placeName;
         if (picked.named != 0)
@@ -424,31 +426,40 @@ bool TourList::AddTourPoint(const DestinationDescription& selection, int positio
     } else if (selection.street && m_server) {
         houseText = selection.houseNumber;
         (void)stop.houseNumber.Parse(reinterpret_cast<const WCHAR*>(houseText.c_str()));
-        std::u16string line = selection.street->GetName();
-        if (!houseText.empty())
-            line += u" " + houseText;
-        const std::u16string qualifier = selection.street->GetPostalCode();
-        if (!qualifier.empty())
-            line += u" (" + qualifier + u")";
-        lines.push_back(line);
         const std::int16_t number = HouseNumberValue(stop.houseNumber);
         LocatedStreet address(selection.street, stop.houseNumber);
         (void)m_server->CreateStreetDestination(stop.location, address, &number);
         stop.name = cityName;
         stop.secondText = selection.street->GetName();
+        streetLine = stop.secondText;
+        if (!houseText.empty())
+            streetLine += u" " + houseText;
     } else if (selection.city && m_server) {
         const std::int16_t number = 0;
         LocatedCity address(selection.city);
         (void)m_server->CreateStreetDestination(stop.location, address, &number);
         stop.name = cityName;
         stop.secondText = cityName;
+        // The place stands in its own street line, as the stored record gives it back.
+        streetLine = stop.secondText;
     }
     if (!stop.location || m_stops == nullptr)
         return false;
-    const GeoPoint at = stop.location->GetSinglePoint();
-    const std::u16string record =
-        UddRecord::Build(at.x, at.y, stop.name.c_str(), stop.secondText.c_str(), houseText.c_str(),
-                         nullptr, nullptr, postalCode.c_str(), nullptr, stop.isPickedOnMap != 0);
+    SetQualifiers(stop, selection.city, picked.pending != 0 ? nullptr : selection.street);
+    // The lines show the additions and qualifiers as the stored record gives them back.
+    const RetrievalEngine::RetrievalEnginePtr engine =
+        m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
+    const DestinationAdditions additions = AdditionsOf(engine.Get(), stop);
+    if (selection.city)
+        lines.push_back(WithAdditions(cityName, stop.placeQualifier, additions.place));
+    if (picked.pending != 0) {
+        if (picked.named != 0)
+            lines.push_back(picked.nameText);
+        lines.push_back(LoadTourText(kUserDefinedLabelId));
+    } else if (!streetLine.empty()) {
+        lines.push_back(WithAdditions(streetLine, stop.streetQualifier, additions.street));
+    }
+    const std::u16string record = DestinationRecord(stop, houseText, additions);
     const std::u16string text = JoinLines(lines);
     const int count = static_cast<int>(m_stops->size());
     if (position < 0 || position >= count) {

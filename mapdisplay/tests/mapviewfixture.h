@@ -58,7 +58,8 @@ public:
         return out;
     }
     RouteRequestResult& RequestRouteBetween(RouteRequestResult& out, const RoutePositionPtr&,
-                                            const RoutePositionPtr&) override {
+                                            const RoutePositionPtr&,
+                                            ProgressObserver* = nullptr) override {
         return out;
     }
     RoutePositionPtr& CreateStreetDestination(RoutePositionPtr& out, ILocatedAddress&,

@@ -3,7 +3,9 @@
 // list, a damaged or read-only list file left alone, and the fuel category finding a station
 // in its city.
 #include "app/destinations/addresspage.h"
+#include "app/destinations/destinationareas.h"
 #include "app/destinations/destinationinputpage.h"
+#include "app/destinations/locatedaddress.h"
 #include "app/destinations/poicategory.h"
 #include "app/destinations/uddrecord.h"
 #include "app/tests/pagedevice.h"
@@ -560,6 +562,17 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
         notify(DestinationInputPage::kStreetBoxId, 1);
     }
     ASSERT_GE(index, 0) << "the street is not proposed";
+    // A street is proposed with the municipality it lies in; its second name, the name itself,
+    // is not repeated in brackets.
+    const std::vector<std::u16string> listed = texts(streets);
+    EXPECT_EQ(listed[static_cast<std::size_t>(index)], s_places.street + u", " + kDestCity);
+    for (const std::u16string& text : listed) {
+        const std::u16string name = text.substr(0, text.find(u','));
+        const std::size_t open = name.find(u" (");
+        EXPECT_TRUE(open == std::u16string::npos ||
+                    name.substr(open + 2, name.size() - open - 3) != name.substr(0, open))
+            << std::string(text.begin(), text.end());
+    }
     SendMessageW(streets, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     notify(DestinationInputPage::kStreetBoxId, 9);
     ASSERT_TRUE(selection.street);
@@ -572,6 +585,27 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
     mode.ClearCalls();
     notify(NavigMainPage::kFinishId, 0);
     EXPECT_EQ(mode.Calls(), (std::vector<std::string>{"OnPageCommand(2)"}));
+
+    // Stored, the destination reads back with the areas that hold it: the electoral district
+    // after the place, the municipality after the street.
+    DestinationEntry entry;
+    (void)entry.houseNumber.Parse(u"12");
+    const auto number = static_cast<std::int16_t>(entry.houseNumber.GetNumber());
+    LocatedStreet address(selection.street, entry.houseNumber);
+    (void)m_server->CreateStreetDestination(entry.location, address, &number);
+    ASSERT_TRUE(entry.location);
+    entry.name = selection.city->GetName();
+    entry.secondText = selection.street->GetName();
+    SetQualifiers(entry, selection.city, selection.street);
+    const std::u16string record =
+        DestinationRecord(entry, u"12", AdditionsOf(m_engine.Get(), entry));
+    float x = 0, y = 0;
+    std::u16string placeLine, streetLine, place, street, extra, houseNumberText;
+    std::uint8_t userDefined = 0;
+    (void)UddRecord::Parse(record, x, y, placeLine, streetLine, place, street, extra,
+                           houseNumberText, userDefined);
+    EXPECT_EQ(placeLine, std::u16string(kDestCity) + u", Wahlkreis Oberland");
+    EXPECT_EQ(streetLine, s_places.street + u" 12, " + kDestCity);
 }
 
 } // namespace

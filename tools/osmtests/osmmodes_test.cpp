@@ -261,8 +261,9 @@ protected:
         const std::vector<std::u16string> streets =
             apptesting::ComboBoxTexts(page.Item(DestinationInputPage::kStreetBoxId));
         const auto found =
-            std::find_if(streets.begin(), streets.end(),
-                         [&](const std::u16string& s) { return s.starts_with(street + u" ("); });
+            std::find_if(streets.begin(), streets.end(), [&](const std::u16string& s) {
+                return s == street || s.starts_with(street + u", ");
+            });
         ASSERT_NE(found, streets.end()) << ::testing::PrintToString(streets);
         SendMessageW(page.Item(DestinationInputPage::kStreetBoxId), CB_SETCURSEL,
                      static_cast<WPARAM>(found - streets.begin()), 0);

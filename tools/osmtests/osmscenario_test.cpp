@@ -421,10 +421,12 @@ TEST_F(ExtractScenario, TheFilesAtTheQuit) {
     const std::size_t recent = settings.find("[Recent]");
     ASSERT_NE(recent, std::string::npos) << settings;
     // The first route put the Äulestrasse record at key 0; taken again from the list it stays
-    // one entry, below the contact's home routed last.
+    // one entry, below the contact's home routed last. Each names the electoral district and
+    // the municipality that hold it.
     const std::string list = settings.substr(recent, settings.find("\r\n[", recent) - recent);
-    EXPECT_EQ(list, "[Recent]\r\n0=2|9.50970|47.16669|Schaan|Landstrasse 5| | | | |\r\n"
-                    "1=2|9.52160|47.13898|Vaduz|\xC4ulestrasse| | | | |\r\n");
+    EXPECT_EQ(list, "[Recent]\r\n0=2|9.50970|47.16669|Schaan|Landstrasse 5|Wahlkreis "
+                    "Oberland|Schaan| | |\r\n"
+                    "1=2|9.52160|47.13898|Vaduz|\xC4ulestrasse|Wahlkreis Oberland|Vaduz| | |\r\n");
     EXPECT_NE(settings.find("LastKnownTMCFreq=875\r\n"), std::string::npos) << settings;
     const std::vector<std::string> launches = ScenarioLines(ScenarioFile(Out() / "launches.txt"));
     ASSERT_EQ(launches.size(), 1u);

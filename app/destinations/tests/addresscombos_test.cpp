@@ -69,6 +69,9 @@ TEST(AddressProposalTest, ComposesNameQualifierAndAreaAndCutsLongTexts) {
         {u"Karlsruhe", u"", u"", u"Karlsruhe"},
         {u"1. Mai", u"", u"Baden", u"1. Mai"},
         {u"2te", u"Ost", u"Baden", u"2te (Ost)"},
+        // The engine's second name of a name without a variant is the name itself: not shown.
+        {u"Kaiserstrasse", u"Kaiserstrasse", u"Baden", u"Kaiserstrasse, Baden"},
+        {u"Kaiserstrasse", u"Kaiserallee", u"", u"Kaiserstrasse (Kaiserallee)"},
         {longName, u"", u"Baden", longName.substr(0, kMaxProposalText)},
     };
     for (const Row& row : rows) {

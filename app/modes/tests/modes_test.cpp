@@ -9,6 +9,7 @@
 #include "app/pages/tourlist.h"
 #include "app/settings/optionspage.h"
 #include "mapdisplay/mapview.h"
+#include "ui/progressdlg.h"
 #include "ui/tmcmonitor.h"
 
 #include "platform/window/shell.h"
@@ -179,6 +180,79 @@ TEST_F(ModesTest, RecentMovesARepeatToTheFrontAndKeepsTen) {
     EXPECT_TRUE(mode.HasPersonal());
 }
 
+TEST_F(ModesTest, StoredDestinationsCarryTheAreasThatHoldThemAndTheirQualifiers) {
+    struct Case {
+        const char* name;
+        std::function<void(NavigationMode&)> store; // puts one destination into "Personal"
+        std::u16string placeLine;
+        std::u16string streetLine;
+    };
+    const auto entry = [this](std::uint32_t link, GeoPoint at, std::u16string place,
+                              std::u16string street, std::u16string qualifier) {
+        DestinationEntry made = At(link, at, std::move(street));
+        made.name = std::move(place);
+        made.placeQualifier = std::move(qualifier);
+        return made;
+    };
+    const auto add = [](DestinationEntry made) {
+        return [made](NavigationMode& mode) {
+            mode.AddToDestinationList(u"Personal", DestinationInputPage::kPersonalListSize, made);
+        };
+    };
+    const Case cases[] = {
+        // The composed street: its district follows it; the town repeats the place and the
+        // street's second name its name, so neither is shown.
+        {"composed street",
+         [this](NavigationMode& mode) {
+             ComposeWald(mode.GetDescription());
+             mode.AddDestinationToList(u"Personal", DestinationInputPage::kPersonalListSize);
+         },
+         u"Karlsruhe", u"Waldstrasse, Suedstadt"},
+        {"place in the town", add(entry(kKaiserLink, m_kaiser, u"Durlach", u"Kaiserstrasse", u"")),
+         u"Durlach, Karlsruhe", u"Kaiserstrasse"},
+        {"district for itself with a postal code",
+         add(entry(kWaldLink, m_wald, u"Suedstadt", u"Suedstadt", u"76137")),
+         u"Suedstadt (76137), Karlsruhe", u"Suedstadt"},
+    };
+    NavigationMode& mode = Navigation();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.store(mode);
+        const std::vector<std::u16string> stored = List(u"Personal");
+        ASSERT_FALSE(stored.empty());
+        float x = 0, y = 0;
+        std::u16string placeLine, streetLine, place, street, extra, number;
+        std::uint8_t userDefined = 0;
+        (void)UddRecord::Parse(stored.front(), x, y, placeLine, streetLine, place, street, extra,
+                               number, userDefined);
+        EXPECT_EQ(placeLine, c.placeLine);
+        EXPECT_EQ(streetLine, c.streetLine);
+    }
+    // The same destinations stored earlier without area names: storing one again replaces its
+    // old record instead of adding a second.
+    std::vector<std::u16string> old;
+    for (const std::u16string& record : List(u"Personal")) {
+        float x = 0, y = 0;
+        std::u16string placeLine, streetLine, place, street, extra, number;
+        std::uint8_t userDefined = 0;
+        (void)UddRecord::Parse(record, x, y, placeLine, streetLine, place, street, extra, number,
+                               userDefined);
+        old.push_back(UddRecord::Build(x, y, place.c_str(), street.c_str(), nullptr, nullptr,
+                                       nullptr, nullptr, nullptr, userDefined != 0));
+    }
+    ASSERT_EQ(old.size(), std::size(cases));
+    std::vector<std::pair<std::u16string, std::u16string>> keys;
+    for (std::size_t i = 0; i < old.size(); ++i)
+        keys.emplace_back(std::u16string(1, static_cast<char16_t>(u'0' + i)), old[i]);
+    const std::u16string settings = AppPaths::GetSettingsFilePath();
+    ASSERT_TRUE(IniProfile::WriteSection(u"Personal", keys, settings.c_str()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.store(mode);
+        EXPECT_EQ(List(u"Personal").size(), old.size());
+    }
+}
+
 TEST_F(ModesTest, FailedRequestsTellWhyAndWhere) {
     struct Case {
         std::uint32_t code;
@@ -314,6 +388,52 @@ TEST_F(ModesTest, TourIsCalculatedLegByLegAndAFailedStopIsReplaced) {
     EXPECT_FALSE(mode.NextStop(false));
     EXPECT_EQ(mode.GetStopIndex(), -1);
     EXPECT_EQ(m_scripted->Requests(), requests);
+}
+
+TEST_F(ModesTest, TourLegsMoveTheBarWhileTheyRunAndCancelEndsTheTour) {
+    struct Case {
+        const char* name;
+        bool cancel;
+        std::size_t legs;        // legs the route list holds afterwards
+        bool isCalculationShown; // the route calculation page
+        int shownWithinFirstLeg; // the bar after the search reported 40 % of the first leg
+    };
+    // Three stops: two legs share the bar, so 40 % of the first leg is 20 % of the tour.
+    const Case cases[] = {{"cancelled in the first leg", true, 0, false, 20},
+                          {"the whole tour", false, 2, true, 20}};
+    TourMode& mode = Tour();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mode.GetStops() = {At(kKaiserLink, m_kaiser, u"Kaiserstrasse"),
+                           At(kWaldLink, m_wald, u"Waldstrasse"),
+                           At(kBahnhofLink, m_bahnhof, u"Am Bahnhof")};
+        m_failures.clear();
+        int shownBefore = -1;
+        int shownAfter = -1;
+        bool isCancelSeen = false;
+        m_scripted->DuringNextLeg([&](ProgressObserver* observer) {
+            ASSERT_NE(observer, nullptr);
+            auto* dialog =
+                dynamic_cast<ProgressDlg*>(DialogBase::FromWindow(GetForegroundWindow()));
+            ASSERT_NE(dialog, nullptr);
+            shownBefore = dialog->GetShownPercent();
+            observer->ReportProgress(40);
+            shownAfter = dialog->GetShownPercent();
+            if (c.cancel) {
+                dialog->RequestStop();
+                isCancelSeen = observer->IsCancelled();
+            }
+        });
+        // A cancelled search answers status 0.
+        m_scripted->Script({c.cancel ? 0u : ScriptedServer::kPassThrough});
+        mode.OnPageCommand(3, nullptr);
+        EXPECT_EQ(shownBefore, 0);
+        EXPECT_EQ(shownAfter, c.shownWithinFirstLeg);
+        EXPECT_EQ(isCancelSeen, c.cancel);
+        EXPECT_EQ(mode.GetRouteListPage()->GetLegs().size(), c.legs);
+        EXPECT_EQ(Visible(mode.GetRouteCalcPage()), c.isCalculationShown);
+        EXPECT_TRUE(m_failures.empty());
+    }
 }
 
 // A TMC message dialog that is only a visible window.

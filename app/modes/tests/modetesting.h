@@ -61,6 +61,10 @@ public:
     void DuringNextRequest(std::function<void(const Onboard::RouteRequest&)> call) {
         m_during = std::move(call);
     }
+    // Run once inside the next RequestRouteBetween, with its observer, before it is answered.
+    void DuringNextLeg(std::function<void(ProgressObserver*)> call) {
+        m_duringLeg = std::move(call);
+    }
     // The most route requests that ran inside one another.
     [[nodiscard]] int DeepestNesting() const { return m_deepest; }
     // The thread of the last route request.
@@ -92,11 +96,14 @@ public:
         return m_real->RequestTour(out, std::move(stops));
     }
     RouteRequestResult& RequestRouteBetween(RouteRequestResult& out, const RoutePositionPtr& from,
-                                            const RoutePositionPtr& to) override {
+                                            const RoutePositionPtr& to,
+                                            ProgressObserver* observer = nullptr) override {
         Count();
+        if (auto during = std::exchange(m_duringLeg, nullptr))
+            during(observer);
         if (Scripted(out))
             return out;
-        return m_real->RequestRouteBetween(out, from, to);
+        return m_real->RequestRouteBetween(out, from, to, observer);
     }
     RoutePositionPtr& CreateStreetDestination(RoutePositionPtr& out, ILocatedAddress& address,
                                               const std::int16_t* number) override {
@@ -186,6 +193,7 @@ private:
     std::thread::id m_lastThread;
     // Interface thread only.
     std::function<void(const Onboard::RouteRequest&)> m_during;
+    std::function<void(ProgressObserver*)> m_duringLeg;
     int m_depth = 0;
     int m_deepest = 0;
 };
@@ -215,9 +223,9 @@ struct FailureShown {
 };
 
 // The town "Karlsruhe" on a 3 x 2 grid (400 map units apart): "Kaiserstrasse" (numbers 1-21,
-// 2-20) on link 0, "Waldstrasse" on link 5, "Am Bahnhof" (a pedestrian zone, type 1005) on link
-// 6; a real server behind a scripted one, the map display facade, a main window, the position
-// in the middle of link 0 with a usable fix, and a recording voice.
+// 2-20) on link 0, "Waldstrasse" in its district "Suedstadt" on link 5, "Am Bahnhof" (a pedestrian
+// zone, type 1005) on link 6; a real server behind a scripted one, the map display facade, a main
+// window, the position in the middle of link 0 with a usable fix, and a recording voice.
 class ModeFixture : public testing::Test {
 protected:
     static constexpr std::uint32_t kKaiserLink = 0;
@@ -227,6 +235,13 @@ protected:
     void SetUp() override {
         testdata::DataFolderDatabase database = testdata::GridTownDatabase(2);
         database.mapSet.typeCodes[kBahnhofLink] = maprecord::kPedestrianZoneType;
+        // "Waldstrasse" lies in the district "Suedstadt" of the town.
+        testdata::AreaSpec district = database.mapSet.treeAreas.at(0);
+        district.name = "Suedstadt";
+        district.level = 1;
+        district.parent = 0;
+        database.mapSet.treeAreas.push_back(district);
+        database.mapSet.linkTreeAreas[kWaldLink] = 1;
         m_kaiser = database.world.PointAlong(0, 1, 0.5);
         m_wald = database.world.PointAlong(3, 4, 0.5);
         m_bahnhof = database.world.PointAlong(4, 5, 0.5);

@@ -52,6 +52,9 @@ protected:
             {DegreesToMapPoint(m_station), maprecord::kFirstPoiType, std::nullopt, "Tankstelle"});
         map.pointTreeAreas[1] = 0;
         map.countryNames.push_back({2, 0, "Oesterreich"});
+        // The town lies in the region "Baden".
+        map.treeAreas.at(0).parent = 1;
+        map.treeAreas.push_back({"Baden", 2, -1, 0, map.treeAreas.at(0).rect});
         m_kaiser = database.world.PointAlong(0, 1, 0.5);
         m_wald = database.world.PointAlong(3, 4, 0.5);
         testdata::DataFolderWriter writer(u"\\Data");
@@ -245,6 +248,43 @@ TEST_F(TourListTest, LoadMatchesEachRecordAndDropsOnlyTheUnmatched) {
         }
         EXPECT_EQ(HasStoredTourPoints(), !c.storedAfter.empty());
     }
+}
+
+TEST_F(TourListTest, NewStopsShowTheirAreasAsTheStoreGivesThemBack) {
+    const RetrievalEngine::RetrievalEnginePtr engine = m_server->GetRetrievalEngine();
+    AddressCursorPtr cities = engine->FindCities(u"Karlsruhe", 0);
+    ASSERT_TRUE(cities && cities->IsValid());
+    DestinationDescription street;
+    street.country = engine->GetCountry(1, 0);
+    street.city = cities->GetCurrent();
+    street.street =
+        FindStreetNearPoint(m_server, m_kaiser.x, m_kaiser.y, u"Kaiserstrasse", u"Karlsruhe");
+    ASSERT_TRUE(street.country && street.street);
+    street.houseNumber = u"12";
+    DestinationDescription town = street;
+    town.street = nullptr;
+    town.houseNumber.clear();
+    // The region holds the town; the street's own area, the town, follows the street. The
+    // street's second name is its name: no brackets.
+    const struct {
+        const char* name;
+        const DestinationDescription& selection;
+        std::u16string item;
+    } cases[] = {
+        {"street", street, u"Deutschland\nKarlsruhe, Baden\nKaiserstrasse 12, Karlsruhe"},
+        {"town", town, u"Deutschland\nKarlsruhe, Baden\nKarlsruhe"},
+    };
+    PutStore({});
+    m_page->LoadTourPoints();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(m_page->AddTourPoint(c.selection, -1));
+        EXPECT_EQ(Items().back(), c.item);
+    }
+    const std::vector<std::u16string> added = Items();
+    m_page->LoadTourPoints();
+    m_driver.RunUntilIdle();
+    EXPECT_EQ(Items(), added);
 }
 
 TEST_F(TourListTest, EachItemLeadsWithTheCountryOfItsStop) {
