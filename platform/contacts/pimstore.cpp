@@ -71,8 +71,8 @@ bool ReadContactsFile(ContactList& contacts) {
     }
     if (reader.PassedBound()) {
         DebugLine(path + u": its contacts pass the " +
-                  platform::AnsiToWide(std::to_string(g_keptBound.load() >> 10)) +
-                  u" KiB the store keeps\n");
+                  platform::AnsiToWide(std::to_string(g_keptBound.load())) +
+                  u" bytes the store keeps\n");
         return false;
     }
     if (reader.CutLines() != 0) {
