@@ -85,6 +85,11 @@ public:
 
     // One content line, folded after foldAt octets: a line end and a blank.
     void Line(const std::string& line) {
+        if (m_style.foldAt == 0) {
+            m_out += line;
+            m_out += m_end;
+            return;
+        }
         std::size_t written = 0;
         for (const char c : line) {
             const bool continuation = (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -156,18 +161,21 @@ public:
 
     // A photo of the given size: pseudo-random octets in base64, as each version writes it.
     void Photo(std::size_t bytes) {
-        std::string digits;
-        std::uint32_t state = static_cast<std::uint32_t>(bytes) * 2654435761u + 1;
-        for (std::size_t i = 0; i < bytes; i += 3) {
-            std::uint32_t group = 0;
-            for (int k = 0; k < 3; ++k) {
-                state = state * 1103515245u + 12345u;
-                group = (group << 8) | ((state >> 16) & 0xFF);
-            }
-            for (int k = 3; k >= 0; --k) {
-                digits += kBase64Digits[(group >> (6 * k)) & 63];
+        if (m_photoDigits.size() != (bytes + 2) / 3 * 4) { // made once for each size
+            m_photoDigits.clear();
+            std::uint32_t state = static_cast<std::uint32_t>(bytes) * 2654435761u + 1;
+            for (std::size_t i = 0; i < bytes; i += 3) {
+                std::uint32_t group = 0;
+                for (int k = 0; k < 3; ++k) {
+                    state = state * 1103515245u + 12345u;
+                    group = (group << 8) | ((state >> 16) & 0xFF);
+                }
+                for (int k = 3; k >= 0; --k) {
+                    m_photoDigits += kBase64Digits[(group >> (6 * k)) & 63];
+                }
             }
         }
+        const std::string& digits = m_photoDigits;
         switch (m_style.version) {
         case VCardVersion::V21:
             // Lines of 76 digits, each indented, then an empty line.
@@ -262,6 +270,7 @@ private:
     std::string& m_out;
     const VCardStyle& m_style;
     std::string m_end;
+    std::string m_photoDigits;
 };
 
 } // namespace

@@ -235,14 +235,19 @@ void VCardReader::Read(std::string_view bytes) {
         }
     }
     while (i < bytes.size() && !m_passedBound) {
-        if (m_part == Part::Skipped && m_lineOpen && !m_atLineStart && !m_quotedPrintable) {
-            // A skipped value without soft breaks: on to the line end.
-            const std::size_t end = bytes.find_first_of("\r\n", i);
-            if (end == std::string_view::npos) {
+        if (m_part != Part::Header && m_lineOpen && !m_atLineStart && !m_quotedPrintable) {
+            // A value without soft breaks: to the line end at once, kept or skipped.
+            std::size_t end = i;
+            while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') {
+                ++end;
+            }
+            if (m_part == Part::Value) {
+                m_value.append(bytes.substr(i, std::min(end - i, kMaxValueBytes - m_value.size())));
+            }
+            i = end;
+            if (i == bytes.size()) {
                 return;
             }
-            m_afterCr = false;
-            i = end;
         }
         TakeByte(bytes[i]);
         ++i;

@@ -119,7 +119,7 @@ TEST(ContactStoreReading, HandsOutEveryContactOfTheFileAndFailsTheSwitchedItem) 
     for (testdata::VCardContact& contact : withPhotos) {
         contact.photoBytes = std::size_t{1} << 20;
     }
-    const std::string photos = testdata::WriteVCards(withPhotos, testdata::VCardVersion::V30);
+    const std::string photos = testdata::WriteVCards(withPhotos, testdata::VCardVersion::V40, 0);
     ASSERT_GT(photos.size(), std::size_t{64} << 20);
     constexpr std::size_t kAll = platform::kMaxKeptContactBytes;
     const struct {
@@ -164,8 +164,9 @@ TEST(ContactStoreReading, HandsOutEveryContactOfTheFileAndFailsTheSwitchedItem) 
     }
 }
 
-// Debug output of a logon: none for a file read as it is (an address book's export with groups,
-// labels and photos), one line for a file it cannot take whole or in part.
+// Output of a logon: nothing on standard error, no debug line for a file read as it is (an
+// address book's export with groups, labels and photos), one for a file it cannot take whole or
+// in part.
 TEST(ContactStoreReading, WritesOneDebugLineForWhatItCannotTake) {
     testdata::VCardStyle apple;
     apple.groups = true;
@@ -216,7 +217,9 @@ TEST(ContactStoreReading, WritesOneDebugLineForWhatItCannotTake) {
                   S_OK);
         auto* application = static_cast<IContactApplication*>(object);
         platform::DebugOutputCapture capture;
+        testing::internal::CaptureStderr();
         (void)application->Logon(0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), ""); // no warnings of its own either
         const std::vector<std::u16string> texts = capture.Texts();
         ASSERT_EQ(texts.size(), c.parts.size());
         for (std::size_t i = 0; i < texts.size(); ++i) {
