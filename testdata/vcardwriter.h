@@ -46,6 +46,7 @@ enum class VCardText {
     QuotedPrintable,   // 2.1: "CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE" on lines with 8-bit text
                        // or line breaks, wrapped before 76 octets with soft line breaks ("=")
     Windows1252,       // 8-bit bytes of code page 1252 with "CHARSET=Windows-1252"
+    Latin1,            // 8-bit bytes of ISO-8859-1 with "CHARSET=ISO-8859-1"
     Windows1252Unnamed // 8-bit bytes of code page 1252 without CHARSET
 };
 

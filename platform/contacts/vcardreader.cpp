@@ -313,15 +313,17 @@ void VCardReader::TakeByte(char byte) {
     if (m_quotedPrintable) {
         if (m_pendingEquals) {
             m_pendingEquals = false;
-            if (m_part == Part::Value && m_value.size() < kMaxValueBytes) {
-                m_value += '=';
-            }
+            KeepValueByte('=');
         }
         if (byte == '=') {
             m_pendingEquals = true;
             return;
         }
     }
+    KeepValueByte(byte);
+}
+
+void VCardReader::KeepValueByte(char byte) {
     if (m_part == Part::Value && m_value.size() < kMaxValueBytes) {
         m_value += byte;
     }
@@ -439,9 +441,7 @@ void VCardReader::EndLogicalLine() {
     m_atLineStart = true;
     if (m_pendingEquals) {
         m_pendingEquals = false;
-        if (m_part == Part::Value && m_value.size() < kMaxValueBytes) {
-            m_value += '=';
-        }
+        KeepValueByte('=');
     }
     if (m_part == Part::Value) {
         TakeProperty();
@@ -498,19 +498,17 @@ void VCardReader::TakeProperty() {
         }
         break;
     case Property::Address:
-        TakeAddress(value);
+        TakeAddress(value, windows1252);
         break;
     default:
         break;
     }
 }
 
-void VCardReader::TakeAddress(std::string_view value) {
+void VCardReader::TakeAddress(std::string_view value, bool windows1252) {
     // Components: post office box, extended address, street, locality, region, postal code,
     // country.
     std::array<std::string, 6> parts;
-    const bool windows1252 =
-        m_charset == Charset::Windows1252 || (m_charset == Charset::Unnamed && !IsUtf8(value));
     const std::size_t slot = (m_types & kWorkType) != 0 ? 0 : (m_types & kHomeType) != 0 ? 1 : 2;
     const bool wanted = !m_card.slotTaken[slot] || m_card.overflow.size() < 2;
     m_cutLines += SplitComponents(value, wanted ? 6 : 0, kAddressComponents, true, parts) ? 1 : 0;

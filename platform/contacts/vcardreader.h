@@ -65,12 +65,13 @@ private:
     enum class Part : unsigned char { Header, Value, Skipped };
 
     void TakeByte(char byte);
+    void KeepValueByte(char byte); // of a kept property's value, up to its limit
     void StartLine(char byte);
     void EndPhysicalLine();
     void EndLogicalLine();
     void OpenValue();
     void TakeProperty();
-    void TakeAddress(std::string_view value);
+    void TakeAddress(std::string_view value, bool windows1252);
     void EndCard();
 
     std::size_t m_bound;

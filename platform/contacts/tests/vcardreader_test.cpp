@@ -106,6 +106,8 @@ TEST(VCardReading, ReadsTheShapesPhonesAndAddressBooksExport) {
         {"2.1 Windows-1252 named",
          style(VCardVersion::V21,
                [](VCardStyle& s) { s.text = testdata::VCardText::Windows1252; })},
+        {"3.0 ISO-8859-1",
+         style(VCardVersion::V30, [](VCardStyle& s) { s.text = testdata::VCardText::Latin1; })},
         {"3.0 8-bit without charset",
          style(VCardVersion::V30,
                [](VCardStyle& s) { s.text = testdata::VCardText::Windows1252Unnamed; })},
