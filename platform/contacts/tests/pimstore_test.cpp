@@ -113,8 +113,8 @@ TEST(ContactStoreReading, HandsOutEveryContactOfTheFileAndFailsTheSwitchedItem) 
     const std::u16string marxer =
         u"Eva|Marxer|Museum, Archiv; Bibliothek\\Depot||||St\u00E4dtle 43|9490|Vaduz||||";
     const std::u16string ospelt = u"Tim|Ospelt||Bahnstrasse 7|||||||||";
-    // Above the 64 MiB that once were the limit on the file's size: 70 contacts with a photo of
-    // 1 MiB each.
+    // A file above 64 MiB whose contacts keep little: 70 contacts with a photo of 1 MiB each.
+    // Only what is kept is bounded, not the file's size.
     std::vector<testdata::VCardContact> withPhotos(70, testdata::DemoContacts()[1]);
     for (testdata::VCardContact& contact : withPhotos) {
         contact.photoBytes = std::size_t{1} << 20;
