@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -53,7 +54,8 @@ public:
     // The end of the file: the last line is taken.
     void Finish();
 
-    // True when the contacts read would keep more than the bound; reading stopped there.
+    // True when the contacts read would keep more than the bound: reading stopped there and the
+    // contacts read were dropped.
     [[nodiscard]] bool PassedBound() const { return m_passedBound; }
     // Property lines with more components than their property has (N: 5, ADR: 7); the ones
     // past those were dropped.
