@@ -915,22 +915,57 @@ std::vector<Seed> DestinationSeeds() {
 }
 
 // The contact store's vCard reading and the contact session over the file: the demo contacts
-// in both versions, and a cut file.
+// in the versions and shapes exports have (2.1 quoted-printable with soft breaks and a photo,
+// Windows-1252, CR-only lines folded inside characters, groups with quoted type lists and a
+// byte-order mark), a cut file, a line of many components, and the zero bytes after a folded
+// value ending in a backslash that once made the reader run past the card.
 std::vector<Seed> ContactSeeds() {
     const char* corpus = "platform/contacts/fuzz/corpus/contacts_vcard_fuzz";
     const char* session = "app/fuzz/corpus/contacts_fuzz";
-    const std::string v3 =
-        testdata::WriteVCards(testdata::DemoContacts(), testdata::VCardVersion::V30);
-    const std::string v4 =
-        testdata::WriteVCards(testdata::DemoContacts(), testdata::VCardVersion::V40, 20);
+    const std::vector<testdata::VCardContact> demo = testdata::DemoContacts();
+    const std::string v3 = testdata::WriteVCards(demo, testdata::VCardVersion::V30);
+    const std::string v4 = testdata::WriteVCards(demo, testdata::VCardVersion::V40, 20);
+    std::vector<testdata::VCardContact> withPhoto = demo;
+    withPhoto[1].photoBytes = 300;
+    testdata::VCardStyle android;
+    android.version = testdata::VCardVersion::V21;
+    android.text = testdata::VCardText::QuotedPrintable;
+    const std::string v21 = testdata::WriteVCards(withPhoto, android);
+    testdata::VCardStyle outlook;
+    outlook.version = testdata::VCardVersion::V21;
+    outlook.text = testdata::VCardText::Windows1252;
+    testdata::VCardStyle crFolded;
+    crFolded.lineEnd = testdata::VCardLineEnd::Cr;
+    crFolded.foldAt = 7;
+    crFolded.foldInsideCharacters = true;
+    testdata::VCardStyle grouped;
+    grouped.version = testdata::VCardVersion::V40;
+    grouped.groups = true;
+    grouped.types = testdata::VCardTypes::QuotedList;
+    grouped.byteOrderMark = true;
+    testdata::VCardContact manyComponents = demo[1];
+    manyComponents.otherLines = {"ADR;TYPE=WORK:;;Street 1;Vaduz;;9490;LI" + std::string(300, ';')};
+    testdata::VCardContact zeroBytes = demo[0];
+    zeroBytes.otherLines = {"NOTE:" + std::string(80, 'x') + "\\" + std::string("\0\0end", 5)};
+    const std::string fault =
+        testdata::WriteVCards({zeroBytes, demo[1]}, testdata::VCardVersion::V30);
     return {
         {corpus, "seed-v3", Text(v3)},
         {corpus, "seed-v4-folded", Text(v4)},
         {corpus, "seed-cut", Text(v3.substr(0, v3.size() / 2))},
         {corpus, "seed-group-without-value",
          Text("BEGIN:VCARD\r\nA.B\r\nN:A..:x\r\nA..:x\r\nEND:VCARD\r\n")},
+        {corpus, "seed-v21-quoted-printable", Text(v21)},
+        {corpus, "seed-v21-windows-1252", Text(testdata::WriteVCards(demo, outlook))},
+        {corpus, "seed-cr-folded-inside-characters", Text(testdata::WriteVCards(demo, crFolded))},
+        {corpus, "seed-v4-groups-quoted-types", Text(testdata::WriteVCards(demo, grouped))},
+        {corpus, "seed-many-components",
+         Text(testdata::WriteVCards({manyComponents}, testdata::VCardVersion::V30))},
+        {corpus, "fault-zero-bytes-after-folded-backslash", Text(fault)},
         {session, "seed-v3", Text(v3)},
         {session, "seed-v4-folded", Text(v4)},
+        {session, "seed-v21-quoted-printable", Text(v21)},
+        {session, "fault-zero-bytes-after-folded-backslash", Text(fault)},
     };
 }
 

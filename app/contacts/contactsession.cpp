@@ -57,6 +57,7 @@ ContactSession::ContactSession() {
     }
     m_application = static_cast<IContactApplication*>(object);
     if (m_application->Logon(0) != S_OK) {
+        m_logonFailed = true;
         m_application->Release();
         m_application = nullptr;
         return;
@@ -106,6 +107,9 @@ void ContactSession::ReleaseInstance() {
 }
 
 int ContactSession::GetContacts(std::vector<ContactRecord>& records) {
+    if (m_logonFailed) {
+        return 0;
+    }
     if (m_count == 0 || m_items == nullptr) {
         return 1;
     }

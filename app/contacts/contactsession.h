@@ -23,7 +23,8 @@ struct ContactRecord {
 class ContactSession {
 public:
     // Registers the store, initialises the component library for this thread and logs on; with
-    // no store, no logon or no contacts folder the session has no contacts.
+    // no store, no logon or no contacts folder the session has no contacts (a failed logon is
+    // reported by GetContacts).
     ContactSession();
     virtual ~ContactSession();
     ContactSession(const ContactSession&) = delete;
@@ -36,7 +37,8 @@ public:
     static void ReleaseInstance();
 
     // Appends one record per contact. 1 when every item was read (also with none); 0 when the
-    // store gave no item for an index (the records read before it stay).
+    // store gave no item for an index (the records read before it stay), or when its logon
+    // failed (its contacts file could not be read whole).
     [[nodiscard]] virtual int GetContacts(std::vector<ContactRecord>& records);
 
     // Number of contacts when the session was made.
@@ -47,6 +49,7 @@ private:
     IContactItems* m_items = nullptr;
     IContactFolder* m_folder = nullptr;
     int m_count = 0;
+    bool m_logonFailed = false;
     // The COM initialisation the session took, given back by its destructor on the same thread.
     bool m_isComInitialized = false;
     std::thread::id m_comThread;

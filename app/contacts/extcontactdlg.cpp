@@ -391,7 +391,11 @@ void ExtContactDlg::FillList() {
     std::vector<ContactRecord> records;
     {
         const CountedPtr<ContactSession> session = ContactSession::Instance();
-        if (!session || session->GetContacts(records) == 0) {
+        if (!session) {
+            return;
+        }
+        if (session->GetContacts(records) == 0) {
+            ShowMessage(kContactsUnreadableMessageId); // not an empty list of contacts
             return;
         }
     }
@@ -410,6 +414,14 @@ void ExtContactDlg::FillList() {
         }
     }
     SetCurSel(0);
+}
+
+void ExtContactDlg::ShowMessage(UINT textId) {
+    if (m_shower) {
+        m_shower(textId);
+    } else {
+        MsgBox(textId).DoModal(GetHwnd());
+    }
 }
 
 void ExtContactDlg::Cancel() {
@@ -431,11 +443,7 @@ void ExtContactDlg::ChooseAddress() {
         return;
     }
     if (result == kNoCity) {
-        if (m_shower) {
-            m_shower(kNoCityMessageId);
-        } else {
-            MsgBox(kNoCityMessageId).DoModal(GetHwnd());
-        }
+        ShowMessage(kNoCityMessageId);
         m_mode.OnPageCommand(kMainPageCommand, GetHwnd());
     } else {
         // The mode's fields change only here, all together, so that a cancelled choice leaves

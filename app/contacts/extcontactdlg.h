@@ -70,6 +70,8 @@ public:
     static constexpr UINT kCityPromptId = 1128;
     static constexpr UINT kStreetPromptId = 1129;
     static constexpr UINT kNoCityMessageId = 1137;
+    // Shown instead of the list when the contacts could not be read whole.
+    static constexpr UINT kContactsUnreadableMessageId = 1139;
     static constexpr COLORREF kListColour = 0x78571E;
 
     // Asks the user to choose one of lines (the prompt above them, the page's title id): the
@@ -86,7 +88,8 @@ public:
 
     [[nodiscard]] UINT GetTitleId() override { return m_titleId; }
 
-    // Fills the list from the contacts (the first activation does it once).
+    // Fills the list from the contacts (the first activation does it once); when they cannot be
+    // read whole, shows message 1139 and leaves the list as it is.
     void FillList();
     // Resolves the selected entry and, on success, writes the destination and returns to the
     // main page.
@@ -123,6 +126,7 @@ private:
     void OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnActivate(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 
+    void ShowMessage(UINT textId);
     int RunListDialog(const std::vector<std::u16string>& lines, const std::u16string& prompt);
 
     // The steps of ResolveAddress.

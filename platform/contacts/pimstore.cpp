@@ -3,24 +3,24 @@
 #include "platform/contacts/vcardreader.h"
 #include "platform/files/files.h"
 #include "platform/files/modules.h"
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/handles.h"
 
 #include <atomic>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr std::u16string_view kModuleName = u"pimstore.dll";
-// Contacts files larger than this are not read (a phone's export of thousands of contacts stays
-// far below it).
-constexpr DWORD kMaxContactsFileBytes = 64u << 20;
+// Bytes read from the contacts file at a time.
+constexpr DWORD kReadBytes = 64u << 10;
 
 std::atomic<int> g_failingItem{0};
 std::atomic<long> g_outstandingStrings{0};
+std::atomic<std::size_t> g_keptBound{platform::kMaxKeptContactBytes};
 
 using ContactList = std::vector<platform::ContactFields>;
 
@@ -28,32 +28,62 @@ void DebugLine(const std::u16string& text) {
     OutputDebugStringW(text.c_str());
 }
 
-// The contacts file's bytes through the device file layer; nullopt (with a debug line) when it
-// cannot be read whole.
-std::optional<std::string> ReadContactsFile() {
+// Reads the contacts file through the device file layer in one pass into contacts. False (with
+// a debug line) when the file exists but cannot be read, or its contacts pass the bound on what
+// is kept; a missing file is a store without contacts.
+bool ReadContactsFile(ContactList& contacts) {
     const std::u16string path(platform::kContactsFilePath);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        DebugLine(path + u": cannot be opened, no contacts\n");
-        return std::nullopt;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            DebugLine(path + u": missing, no contacts\n");
+            return true;
+        }
+        DebugLine(path + u": cannot be opened\n");
+        return false;
     }
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
-    if (size == 0xFFFFFFFF || high != 0 || size > kMaxContactsFileBytes) {
-        DebugLine(path + u": size unknown or above 64 MiB, no contacts\n");
-        CloseHandle(file);
-        return std::nullopt;
+    platform::VCardReader reader(g_keptBound.load(std::memory_order_relaxed));
+    std::string buffer(kReadBytes, '\0');
+    bool readAll = true;
+    bool empty = true;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer.data(), kReadBytes, &read, nullptr)) {
+            readAll = false;
+            break;
+        }
+        if (read == 0) {
+            break;
+        }
+        empty = false;
+        reader.Read(std::string_view(buffer.data(), read));
+        if (reader.PassedBound()) {
+            break;
+        }
     }
-    std::string bytes(size, '\0');
-    DWORD read = 0;
-    const BOOL ok = size == 0 || ReadFile(file, bytes.data(), size, &read, nullptr);
     CloseHandle(file);
-    if (!ok || read != size) {
-        DebugLine(path + u": read failed, no contacts\n");
-        return std::nullopt;
+    reader.Finish();
+    if (!readAll) {
+        DebugLine(path + u": read failed\n");
+        return false;
     }
-    return bytes;
+    if (reader.PassedBound()) {
+        DebugLine(path + u": its contacts pass the " +
+                  platform::AnsiToWide(std::to_string(g_keptBound.load())) +
+                  u" bytes the store keeps\n");
+        return false;
+    }
+    if (reader.CutLines() != 0) {
+        DebugLine(path + u": " + platform::AnsiToWide(std::to_string(reader.CutLines())) +
+                  u" lines with more components than N or ADR has, the rest dropped\n");
+    }
+    contacts = reader.TakeContacts();
+    if (contacts.empty() && !empty) {
+        DebugLine(path + u": no vCard in the file, no contacts\n");
+    }
+    return true;
 }
 
 HRESULT HandOut(const std::u16string& text, BSTR* out) {
@@ -176,12 +206,9 @@ public:
             return E_INVALIDARG;
         }
         auto contacts = std::make_shared<ContactList>();
-        if (const std::optional<std::string> bytes = ReadContactsFile()) {
-            *contacts = platform::ReadVCardContacts(*bytes);
-            if (contacts->empty() && !bytes->empty()) {
-                DebugLine(std::u16string(platform::kContactsFilePath) +
-                          u": no vCard in the file, no contacts\n");
-            }
+        if (!ReadContactsFile(*contacts)) {
+            m_contacts.reset();
+            return E_FAIL;
         }
         m_contacts = std::move(contacts);
         return S_OK;
@@ -256,6 +283,10 @@ namespace platform {
 
 void FailContactItem(int index) {
     g_failingItem.store(index, std::memory_order_relaxed);
+}
+
+void SetContactsKeptBound(std::size_t bytes) {
+    g_keptBound.store(bytes, std::memory_order_relaxed);
 }
 
 long OutstandingContactStrings() {

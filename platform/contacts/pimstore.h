@@ -8,6 +8,7 @@
 #include "platform/kernel/com.h"
 #include "platform/types.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -85,9 +86,10 @@ protected:
 class IContactApplication {
 public:
     virtual ULONG Release() = 0; // position 2
-    // Reads the contacts file. A file that is missing, unreadable or not vCard gives a store
-    // without contacts and one debug line; S_OK in every case except a window handle other than 0
-    // (E_INVALIDARG).
+    // Reads the contacts file. A missing file, or one without a vCard, gives a store without
+    // contacts and one debug line. A file that exists but cannot be read, or whose contacts pass
+    // the bound on what the store keeps (SetContactsKeptBound), gives E_FAIL, a debug line and no
+    // folder; a window handle other than 0 gives E_INVALIDARG.
     virtual HRESULT Logon(LONG_PTR window) = 0; // position 7
     virtual HRESULT Logoff() = 0;               // position 8
     // The contacts folder (10) after a logon; E_INVALIDARG for other folders, E_FAIL before
@@ -114,6 +116,10 @@ constexpr std::u16string_view kContactsFilePath = u"\\My Documents\\Contacts.vcf
 
 // Test switch: IContactItems::Item fails for this 1-based index from now on (0: none).
 void FailContactItem(int index);
+
+// The bound on what a logon keeps of the contacts file: records and their texts in bytes
+// (default kMaxKeptContactBytes, 64 MiB); for tests.
+void SetContactsKeptBound(std::size_t bytes);
 
 // Strings handed out by getters and not yet freed (for leak checks in tests).
 [[nodiscard]] long OutstandingContactStrings();

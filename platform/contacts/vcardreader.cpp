@@ -3,148 +3,559 @@
 #include "platform/kernel/codepage.h"
 
 #include <algorithm>
-#include <glib-object.h>
-#include <libebook-contacts/libebook-contacts.h>
-#include <string>
 
 namespace platform {
 namespace {
 
+// Longest name and parameters of a line; a longer one is no property the reader knows.
+constexpr std::size_t kMaxHeaderBytes = 4096;
+// Longest raw value kept of a property the reader uses: enough for every component it takes at
+// full length, written in quoted-printable escapes of three-byte characters.
+constexpr std::size_t kMaxValueBytes = std::size_t{128} << 10;
+// Components of N and ADR; ORG has any number, FN one.
+constexpr std::size_t kNameComponents = 5;
+constexpr std::size_t kAddressComponents = 7;
+constexpr unsigned kWorkType = 1;
+constexpr unsigned kHomeType = 2;
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerAscii(x) == LowerAscii(y);
+           });
 }
 
-// A line without its line end and without blanks at its end.
-std::string_view TrimmedLine(std::string_view line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
-        line.remove_suffix(1);
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
     }
-    return line;
-}
-
-std::u16string PropertyText(const char* utf8) {
-    if (utf8 == nullptr) {
-        return {};
-    }
-    const std::string_view bytes(utf8);
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; })) {
-        // Plain ASCII, by far the most common text: widened in one pass into one allocation.
-        const std::string_view kept = bytes.substr(0, kMaxContactPropertyLength);
-        return std::u16string(kept.begin(), kept.end());
-    }
-    std::u16string text = Utf8ToUtf16(bytes);
-    if (text.size() > kMaxContactPropertyLength) {
-        text.resize(kMaxContactPropertyLength);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
     }
     return text;
 }
 
-// The index-th component of a structured value (N, ORG, ADR), empty when it has fewer.
-std::u16string Component(EVCardAttribute* attribute, guint index) {
-    GList* values = e_vcard_attribute_get_values(attribute);
-    return PropertyText(static_cast<const char*>(g_list_nth_data(values, index)));
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    const char lower = LowerAscii(c);
+    return lower >= 'a' && lower <= 'f' ? lower - 'a' + 10 : -1;
 }
 
-// Address slot of an ADR attribute: 0 work, 1 home, 2 any other.
-int AddressSlot(EVCardAttribute* attribute) {
-    if (e_vcard_attribute_has_type(attribute, "WORK")) {
-        return 0;
-    }
-    if (e_vcard_attribute_has_type(attribute, "HOME")) {
-        return 1;
-    }
-    return 2;
-}
-
-// Fills fields, empty when made, from the card's text.
-void ReadCard(const std::string& cardText, ContactFields& fields) {
-    EVCard* card = e_vcard_new_from_string(cardText.c_str());
-    if (card == nullptr) {
-        return;
-    }
-    bool haveName = false;
-    bool haveOrganisation = false;
-    std::array<bool, 3> haveAddress = {};
-    for (GList* node = e_vcard_get_attributes(card); node != nullptr; node = node->next) {
-        auto* attribute = static_cast<EVCardAttribute*>(node->data);
-        const char* name = e_vcard_attribute_get_name(attribute);
-        if (name == nullptr) {
-            continue;
-        }
-        if (!haveName && EqualsIgnoringAsciiCase(name, EVC_N)) {
-            haveName = true;
-            fields.familyName = Component(attribute, 0);
-            fields.givenName = Component(attribute, 1);
-        } else if (!haveOrganisation && EqualsIgnoringAsciiCase(name, EVC_ORG)) {
-            haveOrganisation = true;
-            fields.organisation = Component(attribute, 0);
-        } else if (EqualsIgnoringAsciiCase(name, EVC_ADR)) {
-            const int slot = AddressSlot(attribute);
-            if (haveAddress[slot]) {
+// Quoted-printable "=XX" escapes decoded in place; an "=" without two hex digits stays.
+void DecodeQuotedPrintable(std::string& value) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '=' && i + 2 < value.size()) {
+            const int high = HexDigit(value[i + 1]);
+            const int low = HexDigit(value[i + 2]);
+            if (high >= 0 && low >= 0) {
+                value[out++] = static_cast<char>(high * 16 + low);
+                i += 2;
                 continue;
             }
-            haveAddress[slot] = true;
-            // Components: post office box, extended address, street, locality, region, postal
-            // code, country.
-            ContactAddressFields& address = fields.addresses[slot];
-            address.street = Component(attribute, 2);
-            address.locality = Component(attribute, 3);
-            address.postalCode = Component(attribute, 5);
+        }
+        value[out++] = value[i];
+    }
+    value.resize(out);
+}
+
+// Length of the well-formed UTF-8 sequence at text[i], 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length || byte(i + 1) < low || byte(i + 1) > high) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
         }
     }
-    g_object_unref(card);
+    return length;
+}
+
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, i);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// The text of component bytes, at most kMaxContactPropertyLength units (a surrogate pair is not
+// cut in two). UTF-8 puts U+FFFD for each byte that starts no well-formed sequence.
+std::u16string DecodeText(std::string_view bytes, bool windows1252) {
+    std::u16string text;
+    text.reserve(std::min(bytes.size(), kMaxContactPropertyLength));
+    for (std::size_t i = 0; i < bytes.size() && text.size() < kMaxContactPropertyLength;) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            text += static_cast<char16_t>(lead);
+            ++i;
+            continue;
+        }
+        if (windows1252) {
+            text += AnsiToWideChar(lead);
+            ++i;
+            continue;
+        }
+        const std::size_t length = Utf8SequenceLength(bytes, i);
+        if (length == 0) {
+            text += u'\xFFFD';
+            ++i;
+            continue;
+        }
+        char32_t code = lead & (0xFF >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            code = (code << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+        }
+        i += length;
+        if (code < 0x10000) {
+            text += static_cast<char16_t>(code);
+        } else if (text.size() + 2 <= kMaxContactPropertyLength) {
+            code -= 0x10000;
+            text += static_cast<char16_t>(0xD800 + (code >> 10));
+            text += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            break;
+        }
+    }
+    return text;
+}
+
+// The components of a structured value, unescaped: component k (below wanted) into parts[k].
+// ';' separates components unless separate is false (one text). True when the value has more
+// components than defined (0: any number); the scan stops there, or after the last wanted one
+// when defined is 0.
+template <std::size_t N>
+bool SplitComponents(std::string_view value, std::size_t wanted, std::size_t defined, bool separate,
+                     std::array<std::string, N>& parts) {
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        char c = value[i];
+        if (c == ';' && separate) {
+            ++k;
+            if ((defined != 0 && k >= defined) || (defined == 0 && k >= wanted)) {
+                return defined != 0;
+            }
+            continue;
+        }
+        if (c == '\\' && i + 1 < value.size()) {
+            const char next = value[i + 1];
+            if (next == 'n' || next == 'N') {
+                c = '\n';
+                ++i;
+            } else if (next == '\\' || next == ',' || next == ';' || next == ':') {
+                c = next;
+                ++i;
+            }
+        }
+        if (k < wanted && parts[k].size() < kMaxValueBytes) {
+            parts[k] += c;
+        }
+    }
+    return false;
+}
+
+// The record's share of the bound: its size and the units of its texts.
+std::size_t KeptBytes(const ContactFields& fields) {
+    std::size_t units =
+        fields.familyName.size() + fields.givenName.size() + fields.organisation.size();
+    for (const ContactAddressFields& address : fields.addresses) {
+        units += address.street.size() + address.postalCode.size() + address.locality.size();
+    }
+    return sizeof(ContactFields) + units * sizeof(char16_t);
+}
+
+// One parameter's values, comma-separated, quotes dropped ("TYPE=\"home,work\"" too).
+template <class Visit> void ForEachParameterValue(std::string_view values, Visit visit) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= values.size(); ++i) {
+        if (i == values.size() || values[i] == ',') {
+            std::string_view value = TrimBlanks(values.substr(start, i - start));
+            while (!value.empty() && value.front() == '"') {
+                value.remove_prefix(1);
+            }
+            while (!value.empty() && value.back() == '"') {
+                value.remove_suffix(1);
+            }
+            visit(TrimBlanks(value));
+            start = i + 1;
+        }
+    }
 }
 
 } // namespace
 
-std::vector<ContactFields> ReadVCardContacts(std::string_view text) {
-    std::vector<ContactFields> contacts;
-    std::size_t cardStart = std::string_view::npos;
-    std::size_t position = 0;
-    std::string card; // one buffer for every card's C string
-    while (position < text.size()) {
-        std::size_t end = text.find('\n', position);
-        const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-        const std::string_view line = TrimmedLine(
-            text.substr(position, (end == std::string_view::npos ? text.size() : end) - position));
-        if (EqualsIgnoringAsciiCase(line, "BEGIN:VCARD")) {
-            cardStart = position; // a second begin without an end drops the first card
-        } else if (cardStart != std::string_view::npos &&
-                   EqualsIgnoringAsciiCase(line, "END:VCARD")) {
-            // The parser takes a C string: a card holding a zero byte ends there.
-            card.assign(text.substr(cardStart, next - cardStart));
-            ReadCard(card, contacts.emplace_back());
-            cardStart = std::string_view::npos;
+VCardReader::VCardReader(std::size_t keptBytesBound)
+    : m_bound(keptBytesBound) {}
+
+void VCardReader::Read(std::string_view bytes) {
+    std::size_t i = 0;
+    while (m_atFileStart && i < bytes.size()) {
+        if (bytes[i] == kByteOrderMark[m_markMatched]) {
+            ++i;
+            if (++m_markMatched == 3) {
+                m_atFileStart = false;
+            }
+            continue;
         }
-        position = next;
+        // Not a mark after all: the bytes taken for one are text.
+        m_atFileStart = false;
+        for (std::size_t k = 0; k < m_markMatched; ++k) {
+            TakeByte(kByteOrderMark[k]);
+        }
     }
-    return contacts;
+    while (i < bytes.size() && !m_passedBound) {
+        if (m_part != Part::Header && m_lineOpen && !m_atLineStart && !m_quotedPrintable) {
+            // A value without soft breaks: to the line end at once, kept or skipped.
+            std::size_t end = i;
+            while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') {
+                ++end;
+            }
+            if (m_part == Part::Value) {
+                m_value.append(bytes.substr(i, std::min(end - i, kMaxValueBytes - m_value.size())));
+            }
+            i = end;
+            if (i == bytes.size()) {
+                return;
+            }
+        }
+        TakeByte(bytes[i]);
+        ++i;
+    }
+}
+
+void VCardReader::Finish() {
+    if (m_atFileStart) {
+        m_atFileStart = false;
+        for (std::size_t k = 0; k < m_markMatched; ++k) {
+            TakeByte(kByteOrderMark[k]);
+        }
+    }
+    if (m_lineOpen && !m_passedBound) {
+        EndLogicalLine();
+    }
+    m_inCard = false; // a card without its end is not kept
+}
+
+void VCardReader::TakeByte(char byte) {
+    if (byte == '\n' && m_afterCr) {
+        m_afterCr = false;
+        return;
+    }
+    m_afterCr = byte == '\r';
+    if (byte == '\r' || byte == '\n') {
+        EndPhysicalLine();
+        return;
+    }
+    if (m_atLineStart) {
+        StartLine(byte);
+        if (m_atLineStart) { // the blank of a folded line
+            m_atLineStart = false;
+            return;
+        }
+    }
+    if (!m_lineOpen) {
+        m_lineOpen = true;
+        m_part = Part::Header;
+        m_header.clear();
+        m_value.clear();
+        m_inQuotes = false;
+        m_quotedPrintable = false;
+        m_pendingEquals = false;
+    }
+    if (m_part == Part::Header) {
+        if (m_inQuotes) {
+            m_inQuotes = byte != '"';
+        } else if (byte == '"' && !m_header.empty() &&
+                   (m_header.back() == '=' || m_header.back() == ',')) {
+            m_inQuotes = true;
+        } else if (byte == ':') {
+            OpenValue();
+            return;
+        }
+        if (m_header.size() < kMaxHeaderBytes) {
+            m_header += byte;
+        } else {
+            m_part = Part::Skipped; // no property of ours has such a name
+        }
+        return;
+    }
+    if (m_quotedPrintable) {
+        if (m_pendingEquals) {
+            m_pendingEquals = false;
+            KeepValueByte('=');
+        }
+        if (byte == '=') {
+            m_pendingEquals = true;
+            return;
+        }
+    }
+    KeepValueByte(byte);
+}
+
+void VCardReader::KeepValueByte(char byte) {
+    if (m_part == Part::Value && m_value.size() < kMaxValueBytes) {
+        m_value += byte;
+    }
+}
+
+// The first byte of a physical line: it continues the open logical line after a soft break
+// (as text) or as a folded line (the blank dropped: m_atLineStart stays set for the caller);
+// otherwise the open line ends here.
+void VCardReader::StartLine(char byte) {
+    const bool softBreak = m_softBreak;
+    m_softBreak = false;
+    if (m_lineOpen) {
+        if (softBreak) {
+            m_atLineStart = false;
+            return;
+        }
+        if (byte == ' ' || byte == '\t') {
+            return;
+        }
+        EndLogicalLine();
+    }
+    m_atLineStart = false;
+}
+
+void VCardReader::EndPhysicalLine() {
+    if (m_atLineStart) { // an empty line ends the open one
+        m_softBreak = false;
+        if (m_lineOpen) {
+            EndLogicalLine();
+        }
+        return;
+    }
+    m_atLineStart = true;
+    if (m_pendingEquals) {
+        m_pendingEquals = false;
+        m_softBreak = true;
+    }
+}
+
+void VCardReader::OpenValue() {
+    std::string_view header = m_header;
+    const std::size_t nameEnd = std::min(header.find(';'), header.size());
+    std::string_view name = TrimBlanks(header.substr(0, nameEnd));
+    if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
+        name.remove_prefix(dot + 1); // the group
+    }
+    static constexpr struct {
+        std::string_view name;
+        Property property;
+    } kProperties[] = {{"BEGIN", Property::Begin},      {"END", Property::End},
+                       {"N", Property::Name},           {"FN", Property::FormattedName},
+                       {"ORG", Property::Organisation}, {"ADR", Property::Address}};
+    m_property = Property::Other;
+    for (const auto& known : kProperties) {
+        if (EqualsIgnoringAsciiCase(name, known.name)) {
+            m_property = known.property;
+        }
+    }
+    m_charset = Charset::Unnamed;
+    m_types = 0;
+    m_quotedPrintable = false;
+    // Parameters: ';'-separated outside quotes; "KEY=values" or a bare 2.1 word.
+    bool quoted = false;
+    std::size_t start = nameEnd + 1;
+    for (std::size_t i = start; i <= header.size(); ++i) {
+        if (i < header.size()) {
+            if (header[i] == '"') {
+                quoted = !quoted;
+            }
+            if (quoted || header[i] != ';') {
+                continue;
+            }
+        }
+        if (start >= header.size() || i <= start) {
+            start = i + 1;
+            continue;
+        }
+        const std::string_view parameter = header.substr(start, i - start);
+        start = i + 1;
+        const std::size_t equals = parameter.find('=');
+        const std::string_view key =
+            equals == std::string_view::npos ? "TYPE" : TrimBlanks(parameter.substr(0, equals));
+        const std::string_view values =
+            equals == std::string_view::npos ? parameter : parameter.substr(equals + 1);
+        ForEachParameterValue(values, [&](std::string_view value) {
+            if (EqualsIgnoringAsciiCase(value, "QUOTED-PRINTABLE") &&
+                (equals == std::string_view::npos || EqualsIgnoringAsciiCase(key, "ENCODING"))) {
+                m_quotedPrintable = true;
+            } else if (EqualsIgnoringAsciiCase(key, "CHARSET")) {
+                if (EqualsIgnoringAsciiCase(value, "UTF-8") ||
+                    EqualsIgnoringAsciiCase(value, "UTF8")) {
+                    m_charset = Charset::Utf8;
+                } else if (EqualsIgnoringAsciiCase(value, "ISO-8859-1") ||
+                           EqualsIgnoringAsciiCase(value, "ISO8859-1") ||
+                           EqualsIgnoringAsciiCase(value, "LATIN1") ||
+                           EqualsIgnoringAsciiCase(value, "WINDOWS-1252") ||
+                           EqualsIgnoringAsciiCase(value, "CP1252")) {
+                    // Latin-1 as its superset 1252, as the writers of such files mean it.
+                    m_charset = Charset::Windows1252;
+                }
+            } else if (EqualsIgnoringAsciiCase(key, "TYPE")) {
+                if (EqualsIgnoringAsciiCase(value, "WORK")) {
+                    m_types |= kWorkType;
+                } else if (EqualsIgnoringAsciiCase(value, "HOME")) {
+                    m_types |= kHomeType;
+                }
+            }
+        });
+    }
+    m_part = m_property == Property::Other ? Part::Skipped : Part::Value;
+}
+
+void VCardReader::EndLogicalLine() {
+    m_lineOpen = false;
+    m_atLineStart = true;
+    if (m_pendingEquals) {
+        m_pendingEquals = false;
+        KeepValueByte('=');
+    }
+    if (m_part == Part::Value) {
+        TakeProperty();
+    }
+    m_part = Part::Header;
+    m_quotedPrintable = false;
+}
+
+void VCardReader::TakeProperty() {
+    if (m_quotedPrintable) {
+        DecodeQuotedPrintable(m_value);
+    }
+    const std::string_view value = m_value;
+    if (m_property == Property::Begin || m_property == Property::End) {
+        if (EqualsIgnoringAsciiCase(TrimBlanks(value), "VCARD")) {
+            if (m_property == Property::Begin) {
+                m_inCard = true; // a second begin without an end drops the first card
+                m_card = PendingCard{};
+            } else if (m_inCard) {
+                EndCard();
+            }
+        }
+        return;
+    }
+    if (!m_inCard) {
+        return;
+    }
+    const bool windows1252 =
+        m_charset == Charset::Windows1252 || (m_charset == Charset::Unnamed && !IsUtf8(value));
+    std::array<std::string, 2> parts;
+    switch (m_property) {
+    case Property::Name:
+        if (!m_card.haveName) {
+            m_card.haveName = true;
+            m_cutLines += SplitComponents(value, 2, kNameComponents, true, parts) ? 1 : 0;
+            m_card.fields.familyName = DecodeText(parts[0], windows1252);
+            m_card.fields.givenName = DecodeText(parts[1], windows1252);
+        } else {
+            m_cutLines += SplitComponents(value, 0, kNameComponents, true, parts) ? 1 : 0;
+        }
+        break;
+    case Property::FormattedName:
+        if (!m_card.haveFormattedName) {
+            m_card.haveFormattedName = true;
+            (void)SplitComponents(value, 1, 0, false, parts);
+            m_card.formattedName = DecodeText(parts[0], windows1252);
+        }
+        break;
+    case Property::Organisation:
+        if (!m_card.haveOrganisation) {
+            m_card.haveOrganisation = true;
+            (void)SplitComponents(value, 1, 0, true, parts);
+            m_card.fields.organisation = DecodeText(parts[0], windows1252);
+        }
+        break;
+    case Property::Address:
+        TakeAddress(value, windows1252);
+        break;
+    default:
+        break;
+    }
+}
+
+void VCardReader::TakeAddress(std::string_view value, bool windows1252) {
+    // Components: post office box, extended address, street, locality, region, postal code,
+    // country.
+    std::array<std::string, 6> parts;
+    const std::size_t slot = (m_types & kWorkType) != 0 ? 0 : (m_types & kHomeType) != 0 ? 1 : 2;
+    const bool wanted = !m_card.slotTaken[slot] || m_card.overflow.size() < 2;
+    m_cutLines += SplitComponents(value, wanted ? 6 : 0, kAddressComponents, true, parts) ? 1 : 0;
+    if (!wanted) {
+        return;
+    }
+    ContactAddressFields address{DecodeText(parts[2], windows1252),
+                                 DecodeText(parts[5], windows1252),
+                                 DecodeText(parts[3], windows1252)};
+    if (m_card.slotTaken[slot]) {
+        m_card.overflow.push_back(std::move(address));
+    } else {
+        m_card.slotTaken[slot] = true;
+        m_card.fields.addresses[slot] = std::move(address);
+    }
+}
+
+void VCardReader::EndCard() {
+    m_inCard = false;
+    ContactFields& fields = m_card.fields;
+    if (fields.familyName.empty() && fields.givenName.empty()) {
+        fields.familyName =
+            !m_card.formattedName.empty() ? m_card.formattedName : fields.organisation;
+    }
+    // Further addresses of a type into the slots left free: other, work, home.
+    std::size_t next = 0;
+    for (const std::size_t slot : {std::size_t{2}, std::size_t{0}, std::size_t{1}}) {
+        if (!m_card.slotTaken[slot] && next < m_card.overflow.size()) {
+            fields.addresses[slot] = std::move(m_card.overflow[next++]);
+        }
+    }
+    const std::size_t bytes = KeptBytes(fields);
+    if (bytes > m_bound - std::min(m_kept, m_bound)) {
+        m_passedBound = true;
+        m_contacts.clear(); // nothing of a file that is not read whole
+        m_contacts.shrink_to_fit();
+        return;
+    }
+    m_kept += bytes;
+    m_contacts.push_back(std::move(fields));
+}
+
+std::vector<ContactFields> ReadVCardContacts(std::string_view text) {
+    VCardReader reader(static_cast<std::size_t>(-1));
+    reader.Read(text);
+    reader.Finish();
+    return reader.TakeContacts();
 }
 
 } // namespace platform
-
-// The vCard library (libebook-contacts 3.46) loses its property group text on some malformed
-// property names ("A.B" without a value, "A..:x"). Its allocations reach the sanitizer's stack
-// only as far as GLib (built without frame pointers), and GLib is used here by that library
-// alone: leak checking under AddressSanitizer leaves GLib out and keeps checking the rest.
-#if defined(__SANITIZE_ADDRESS__)
-#define NAV_CONTACTS_LEAK_HOOK 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define NAV_CONTACTS_LEAK_HOOK 1
-#endif
-#endif
-#ifdef NAV_CONTACTS_LEAK_HOOK
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libebook-contacts-1.2.so\nleak:libglib-2.0.so\n";
-}
-#endif

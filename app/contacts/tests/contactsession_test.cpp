@@ -2,6 +2,7 @@
 #include "testdata/tempdir.h"
 #include "testdata/vcardwriter.h"
 
+#include "platform/contacts/vcardreader.h"
 #include "platform/files/modules.h"
 #include "platform/kernel/com.h"
 
@@ -37,26 +38,30 @@ TEST(ContactSessionContacts, CopiesEveryContactOrStopsAtTheFailingItem) {
     const std::string v4 =
         testdata::WriteVCards(testdata::DemoContacts(), testdata::VCardVersion::V40);
     const std::size_t secondEnd = v3.find("END:VCARD", v3.find("END:VCARD") + 1);
+    constexpr std::size_t kAll = platform::kMaxKeptContactBytes;
     const struct {
         const char* name;
         bool module;
         bool hideRegister;
         std::optional<std::string> file;
+        std::size_t keptBound; // of the store, in bytes
         int failing;
         HRESULT registered;
         int count;
         int result;
         std::size_t records;
     } cases[] = {
-        {"vCard 3.0", true, false, v3, 0, S_OK, 4, 1, 4},
-        {"vCard 4.0", true, false, v4, 0, S_OK, 4, 1, 4},
-        {"item 3 fails", true, false, v3, 3, S_OK, 4, 0, 2},
-        {"item 1 fails", true, false, v3, 1, S_OK, 4, 0, 0},
-        {"no contacts file", true, false, std::nullopt, 0, S_OK, 0, 1, 0},
-        {"cut after two cards", true, false, v3.substr(0, secondEnd + 12), 0, S_OK, 2, 1, 2},
-        {"cut in the first card", true, false, v3.substr(0, 40), 0, S_OK, 0, 1, 0},
-        {"store missing", false, false, v3, 0, E_FAIL, 0, 1, 0},
-        {"no registration entry", true, true, v3, 0, E_FAIL, 4, 1, 4},
+        {"vCard 3.0", true, false, v3, kAll, 0, S_OK, 4, 1, 4},
+        {"vCard 4.0", true, false, v4, kAll, 0, S_OK, 4, 1, 4},
+        {"item 3 fails", true, false, v3, kAll, 3, S_OK, 4, 0, 2},
+        {"item 1 fails", true, false, v3, kAll, 1, S_OK, 4, 0, 0},
+        {"no contacts file", true, false, std::nullopt, kAll, 0, S_OK, 0, 1, 0},
+        {"cut after two cards", true, false, v3.substr(0, secondEnd + 12), kAll, 0, S_OK, 2, 1, 2},
+        {"cut in the first card", true, false, v3.substr(0, 40), kAll, 0, S_OK, 0, 1, 0},
+        {"store missing", false, false, v3, kAll, 0, E_FAIL, 0, 1, 0},
+        {"no registration entry", true, true, v3, kAll, 0, E_FAIL, 4, 1, 4},
+        // The store's logon fails: a failure, not an empty list.
+        {"past the store's bound", true, false, v3, 1000, 0, S_OK, 0, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,6 +76,7 @@ TEST(ContactSessionContacts, CopiesEveryContactOrStopsAtTheFailingItem) {
             ASSERT_TRUE(root.WriteFile(platform::kContactsFilePath, *c.file));
         }
         platform::FailContactItem(c.failing);
+        platform::SetContactsKeptBound(c.keptBound);
         EXPECT_EQ(RegisterContactStore(), c.registered);
         {
             const CountedPtr<ContactSession> session = ContactSession::Instance();
@@ -91,6 +97,7 @@ TEST(ContactSessionContacts, CopiesEveryContactOrStopsAtTheFailingItem) {
         EXPECT_EQ(platform::LoadedModuleCount(), 0u);     // logged off and released
         EXPECT_EQ(platform::ComInitializationCount(), 0); // its COM use given back
         platform::FailContactItem(0);
+        platform::SetContactsKeptBound(kAll);
         platform::ResetHiddenEntryPoints();
     }
 }

@@ -7,6 +7,7 @@
 #include "ui/customlistbox.h"
 #include "utilities/usefulcode/apppaths.h"
 
+#include "platform/contacts/vcardreader.h"
 #include "platform/files/modules.h"
 #include "platform/kernel/time.h"
 #include "platform/shell/modulepath.h"
@@ -159,6 +160,44 @@ TEST_F(ContactPageTest, ListsEachAddressWithACityInOrder) {
     EXPECT_EQ(first.houseNumber, u"12");
     EXPECT_EQ(first.postalCode, u"9494");
     EXPECT_EQ(page->GetCurSel(), 0);
+}
+
+// Contacts the store cannot read whole (a file past its bound, an item it cannot give) are a
+// message on the page, not an empty list.
+TEST_F(ContactPageTest, ShowsThatTheContactsCannotBeReadInsteadOfAnEmptyList) {
+    const struct {
+        const char* name;
+        std::size_t keptBound;
+        int failing;
+        std::vector<UINT> messages;
+        std::size_t lines;
+    } cases[] = {
+        {"read whole", platform::kMaxKeptContactBytes, 0, {}, 1},
+        {"past the bound", 100, 0, {ExtContactDlg::kContactsUnreadableMessageId}, 0},
+        {"an item fails",
+         platform::kMaxKeptContactBytes,
+         1,
+         {ExtContactDlg::kContactsUnreadableMessageId},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ContactSession::ReleaseInstance();
+        ASSERT_TRUE(
+            m_root.WriteFile(platform::kContactsFilePath,
+                             testdata::WriteVCards({WorkContact("Kirchstrasse", "9490", "Vaduz")},
+                                                   testdata::VCardVersion::V30)));
+        platform::SetContactsKeptBound(c.keptBound);
+        platform::FailContactItem(c.failing);
+        auto page = CreateContactPage(m_server, m_mode, m_destination, kNavigationTitle);
+        std::vector<UINT> messages;
+        page->SetMessageShower([&](UINT id) { messages.push_back(id); });
+        page->FillList();
+        EXPECT_EQ(messages, c.messages);
+        EXPECT_EQ(page->GetLines().size(), c.lines);
+        platform::SetContactsKeptBound(platform::kMaxKeptContactBytes);
+        platform::FailContactItem(0);
+    }
 }
 
 // The entries take each line break ("\r\n", a lone "\r" or "\n") of street, postal code and

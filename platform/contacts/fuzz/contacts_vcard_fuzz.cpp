@@ -1,5 +1,6 @@
-// Fuzzes the vCard reading of the contact store: any text must give cards without reading past
-// it, every text within the store's length limit.
+// Fuzzes the vCard reading of the contact store: any bytes must give cards without reading past
+// them, every text within the store's length limit, and the same cards when the bytes come in
+// pieces (as the store reads the file) as when they come whole.
 
 #include "platform/contacts/vcardreader.h"
 
@@ -7,10 +8,31 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
+
+namespace {
+
+bool SameFields(const platform::ContactFields& a, const platform::ContactFields& b) {
+    if (a.familyName != b.familyName || a.givenName != b.givenName ||
+        a.organisation != b.organisation) {
+        return false;
+    }
+    for (std::size_t slot = 0; slot < a.addresses.size(); ++slot) {
+        const platform::ContactAddressFields& x = a.addresses[slot];
+        const platform::ContactAddressFields& y = b.addresses[slot];
+        if (x.street != y.street || x.postalCode != y.postalCode || x.locality != y.locality) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (const platform::ContactFields& contact : platform::ReadVCardContacts(text)) {
+    const std::vector<platform::ContactFields> whole = platform::ReadVCardContacts(text);
+    for (const platform::ContactFields& contact : whole) {
         for (const std::u16string* field :
              {&contact.familyName, &contact.givenName, &contact.organisation}) {
             if (field->size() > platform::kMaxContactPropertyLength) {
@@ -18,10 +40,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
         for (const platform::ContactAddressFields& address : contact.addresses) {
-            if (address.street.size() > platform::kMaxContactPropertyLength ||
-                address.locality.size() > platform::kMaxContactPropertyLength) {
-                std::abort();
+            for (const std::u16string* field :
+                 {&address.street, &address.postalCode, &address.locality}) {
+                if (field->size() > platform::kMaxContactPropertyLength) {
+                    std::abort();
+                }
             }
+        }
+    }
+    // In pieces whose size the first byte chooses (1 to 256).
+    const std::size_t piece = size == 0 ? 1 : std::size_t{data[0]} + 1;
+    platform::VCardReader reader;
+    for (std::size_t at = 0; at < size; at += piece) {
+        reader.Read(text.substr(at, piece));
+    }
+    reader.Finish();
+    const std::vector<platform::ContactFields>& pieces = reader.Contacts();
+    if (pieces.size() != whole.size()) {
+        std::abort();
+    }
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (!SameFields(pieces[i], whole[i])) {
+            std::abort();
         }
     }
     return 0;

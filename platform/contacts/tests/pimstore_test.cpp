@@ -2,11 +2,14 @@
 #include "testdata/vcardwriter.h"
 
 #include "platform/contacts/pimstore.h"
+#include "platform/contacts/vcardreader.h"
 #include "platform/files/modules.h"
+#include "platform/kernel/debug.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -110,18 +113,30 @@ TEST(ContactStoreReading, HandsOutEveryContactOfTheFileAndFailsTheSwitchedItem) 
     const std::u16string marxer =
         u"Eva|Marxer|Museum, Archiv; Bibliothek\\Depot||||St\u00E4dtle 43|9490|Vaduz||||";
     const std::u16string ospelt = u"Tim|Ospelt||Bahnstrasse 7|||||||||";
+    // A file above 64 MiB whose contacts keep little: 70 contacts with a photo of 1 MiB each.
+    // Only what is kept is bounded, not the file's size.
+    std::vector<testdata::VCardContact> withPhotos(70, testdata::DemoContacts()[1]);
+    for (testdata::VCardContact& contact : withPhotos) {
+        contact.photoBytes = std::size_t{1} << 20;
+    }
+    const std::string photos = testdata::WriteVCards(withPhotos, testdata::VCardVersion::V40, 0);
+    ASSERT_GT(photos.size(), std::size_t{64} << 20);
+    constexpr std::size_t kAll = platform::kMaxKeptContactBytes;
     const struct {
         const char* name;
         std::optional<std::string> file;
+        std::size_t keptBound;
         int failing;
-        int count;
+        int count; // -1: the logon fails
         std::vector<std::u16string> lines;
     } cases[] = {
-        {"demo", demo, 0, 4, {beck, frick, marxer, ospelt}},
-        {"item 2 fails", demo, 2, 4, {beck, u"fail 2", marxer, ospelt}},
-        {"no file", std::nullopt, 0, 0, {}},
-        {"empty file", "", 0, 0, {}},
-        {"not vCard", "\x89PNG\r\n", 0, 0, {}},
+        {"demo", demo, kAll, 0, 4, {beck, frick, marxer, ospelt}},
+        {"item 2 fails", demo, kAll, 2, 4, {beck, u"fail 2", marxer, ospelt}},
+        {"no file", std::nullopt, kAll, 0, 0, {}},
+        {"empty file", "", kAll, 0, 0, {}},
+        {"not vCard", "\x89PNG\r\n", kAll, 0, 0, {}},
+        {"past the bound on what is kept", demo, 3 * sizeof(platform::ContactFields), 0, -1, {}},
+        {"photos past 64 MiB", photos, kAll, 0, 70, std::vector<std::u16string>(70, frick)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,6 +146,7 @@ TEST(ContactStoreReading, HandsOutEveryContactOfTheFileAndFailsTheSwitchedItem) 
             ASSERT_TRUE(root.WriteFile(platform::kContactsFilePath, *c.file));
         }
         platform::FailContactItem(c.failing);
+        platform::SetContactsKeptBound(c.keptBound);
         void* object = nullptr;
         ASSERT_EQ(CoCreateInstance(CLSID_ContactApplication, nullptr, CLSCTX_INPROC_SERVER,
                                    IID_ContactApplication, &object),
@@ -144,6 +160,74 @@ TEST(ContactStoreReading, HandsOutEveryContactOfTheFileAndFailsTheSwitchedItem) 
         EXPECT_EQ(application->GetDefaultFolder(kContactsFolder, &folder), E_FAIL); // logged off
         application->Release();
         platform::FailContactItem(0);
+        platform::SetContactsKeptBound(kAll);
+    }
+}
+
+// Output of a logon: nothing on standard error, no debug line for a file read as it is (an
+// address book's export with groups, labels and photos), one for a file it cannot take whole or
+// in part.
+TEST(ContactStoreReading, WritesOneDebugLineForWhatItCannotTake) {
+    testdata::VCardStyle apple;
+    apple.groups = true;
+    apple.types = testdata::VCardTypes::Repeated;
+    std::vector<testdata::VCardContact> contacts = testdata::DemoContacts();
+    for (testdata::VCardContact& contact : contacts) {
+        contact.photoBytes = 5000;
+        contact.otherLines = {"item9.TEL;type=CELL;type=VOICE;type=pref:+423 000 00 00",
+                              "X-ABShowAs:COMPANY", "NOTE:a\\b;c",
+                              "BDAY;X-APPLE-OMIT-YEAR=1604:1604-05-06"};
+    }
+    const std::string exported = testdata::WriteVCards(contacts, apple);
+    testdata::VCardContact many = contacts[0];
+    many.otherLines = {"ADR:;;Street 1;Vaduz;;9490;LI" + std::string(100000, ';'),
+                       "ADR:;;Street 2;Vaduz;;9490;LI;;"};
+    const struct {
+        const char* name;
+        std::optional<std::string> file;
+        bool folder; // a folder where the file should be
+        std::size_t keptBound;
+        std::vector<std::u16string> parts; // of the debug lines, one each
+    } cases[] = {
+        {"an export", exported, false, platform::kMaxKeptContactBytes, {}},
+        {"lines with too many components",
+         testdata::WriteVCards({many}, apple),
+         false,
+         platform::kMaxKeptContactBytes,
+         {u"2 lines with more components"}},
+        {"past the bound", exported, false, 1000, {u"pass the 1000 bytes"}},
+        {"no vCard", "\x89PNG\r\n", false, platform::kMaxKeptContactBytes, {u"no vCard"}},
+        {"missing", std::nullopt, false, platform::kMaxKeptContactBytes, {u"missing"}},
+        {"a folder", std::nullopt, true, platform::kMaxKeptContactBytes, {u"Contacts.vcf: "}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(root.InstallModule(u"pimstore.dll"));
+        if (c.file) {
+            ASSERT_TRUE(root.WriteFile(platform::kContactsFilePath, *c.file));
+        }
+        if (c.folder) {
+            std::filesystem::create_directories(root.HostPathOf(platform::kContactsFilePath));
+        }
+        platform::SetContactsKeptBound(c.keptBound);
+        void* object = nullptr;
+        ASSERT_EQ(CoCreateInstance(CLSID_ContactApplication, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_ContactApplication, &object),
+                  S_OK);
+        auto* application = static_cast<IContactApplication*>(object);
+        platform::DebugOutputCapture capture;
+        testing::internal::CaptureStderr();
+        (void)application->Logon(0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), ""); // no warnings of its own either
+        const std::vector<std::u16string> texts = capture.Texts();
+        ASSERT_EQ(texts.size(), c.parts.size());
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            EXPECT_NE(texts[i].find(c.parts[i]), std::u16string::npos) << i;
+        }
+        (void)application->Logoff();
+        application->Release();
+        platform::SetContactsKeptBound(platform::kMaxKeptContactBytes);
     }
 }
 
