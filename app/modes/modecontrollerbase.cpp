@@ -382,7 +382,10 @@ void ModeControllerBase::ShowDestinationMap(float x, float y, std::uint32_t elem
     if (!m_destinationMapPage)
         return;
     ShowPage(m_destinationMapPage.get());
-    m_destinationMapPage->ShowDestination(x, y, elementId, -1);
+    RetrievalEngine::RetrievalEnginePtr engine =
+        m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
+    six::IntfPtr<MapElement> element = engine ? engine->GetMappedElement(elementId) : nullptr;
+    m_destinationMapPage->ShowDestination(x, y, std::move(element), -1);
 }
 
 void ModeControllerBase::ShowGpsWait(bool& cancelled) {

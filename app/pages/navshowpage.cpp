@@ -78,14 +78,13 @@ NavShowPage::~NavShowPage() {
     m_view.reset();
 }
 
-void NavShowPage::ShowDestination(float x, float y, std::uint32_t elementId, std::int32_t value) {
+void NavShowPage::ShowDestination(float x, float y, six::IntfPtr<MapElement> element,
+                                  std::int32_t value) {
     if (!m_view) {
         return;
     }
     m_view->SetPickMode(true);
-    if (x == 0.0f && y == 0.0f) {
-        m_view->ShowElement(elementId);
-    }
+    m_view->ShowObject(std::move(element));
     m_view->HighlightElement(value);
     m_view->ShowPointAt(x, y);
     LoadPreferences();

@@ -8,6 +8,7 @@
 #include "app/pages/routelist.h"
 #include "app/pages/tourlist.h"
 #include "app/settings/optionspage.h"
+#include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/mapview.h"
 #include "ui/tmcmonitor.h"
 
@@ -244,6 +245,8 @@ TEST_F(ModesTest, FailureAnswersShowTheMainPageOrTheDestinationMap) {
     EXPECT_TRUE(view->IsPickMode());
     EXPECT_NEAR(view->GetFlagPoint().x, m_wald.x, 1e-5);
     EXPECT_NEAR(view->GetFlagPoint().y, m_wald.y, 1e-5);
+    ASSERT_TRUE(view->GetShownObject()) << "the destination's element goes to the map view";
+    EXPECT_EQ(view->GetShownObject()->GetId(), m_world.links[kWaldLink].elementId);
 }
 
 TEST_F(ModesTest, PedestrianZoneDestinationIsAnnounced) {

@@ -233,6 +233,7 @@ TEST_F(MapPagesTest, ShowDestinationCentresOnThePointOrTheElement) {
     const std::uint32_t street = m_town.GetDetailIds()[m_town.GetStreetSegment(2, 2, true)];
     const six::IntfPtr<MapElement> element = m_facade->GetMappedElement(street);
     ASSERT_TRUE(element);
+    WriteSettings("[Map]\r\nPointResolution=6\r\n");
     GeoRect bounds;
     element->GetBounds(bounds);
     const GeoPoint centre = MapPointToDegrees(m_town.GetCentre());
@@ -254,11 +255,14 @@ TEST_F(MapPagesTest, ShowDestinationCentresOnThePointOrTheElement) {
         MapView& view = *page->GetMapView();
         ASSERT_NE(view.GetCanvas(), nullptr);
         view.ShowPoint({centre.x - 0.004f, centre.y + 0.004f});
+        view.GetCanvas()->SetScale(40.0);
         view.SetPickMode(false);
-        page->ShowDestination(row.at.x, row.at.y, street, -1);
+        page->ShowDestination(row.at.x, row.at.y, element, -1);
         EXPECT_TRUE(view.IsPickMode());
+        EXPECT_EQ(view.GetShownObject().Get(), element.Get()) << "the element is the shown object";
         EXPECT_NEAR(ShownCentre(view).x, row.centred.x, 1e-5);
         EXPECT_NEAR(ShownCentre(view).y, row.centred.y, 1e-5);
+        EXPECT_DOUBLE_EQ(view.GetCanvas()->GetScale(), 6.0);
         EXPECT_EQ(view.GetFlagPoint(), row.flag);
     }
 }
