@@ -69,7 +69,7 @@ void MapListDlg::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     m_tmcIndicator = CreateTmcIndicator();
     TmcMonitor::Instance().SetOwnerWindow(m_tmcIndicator);
     m_gpsIndicator = CreateGpsIndicator();
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     CreateLogoBox();
     m_focusList = {kListId, kOkId, kCancelId};
     SetFocusId(kListId);
@@ -133,7 +133,7 @@ void MapListDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     }
     if (state != WA_ACTIVE)
         return;
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     TmcMonitor& monitor = TmcMonitor::Instance();
     monitor.SetOwnerWindow(m_tmcIndicator);
     if (HWND dialog = monitor.GetVisibleDialogWindow()) {

@@ -118,7 +118,7 @@ void RouteList::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     m_tmcIndicator = CreateTmcIndicator();
     TmcMonitor::Instance().SetOwnerWindow(m_tmcIndicator);
     m_gpsIndicator = CreateGpsIndicator();
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     CreateLogoBox();
     m_focusList = {kListId,     kShowMapId,         kCancelId,
                    kMainMenuId, kStartSimulationId, kStartNavigationId};
@@ -329,7 +329,7 @@ void RouteList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     SetFocusId(kListId);
     if (state != WA_ACTIVE)
         return;
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     TmcMonitor& monitor = TmcMonitor::Instance();
     monitor.SetOwnerWindow(m_tmcIndicator);
     if (HWND dialog = monitor.GetVisibleDialogWindow()) {
