@@ -192,6 +192,9 @@ void ModeControllerBase::DisconnectTrafficEvent() {
             m_server->TrafficEvent.Disconnect(this);
         m_trafficConnected = false;
     }
+    // A re-plan posted or deferred before now is for guidance that has ended.
+    m_replanDeferred = false;
+    m_replanPending.store(false);
 }
 
 void ModeControllerBase::StartReceiverReconnect(bool stop) {
@@ -430,6 +433,15 @@ void ModeControllerBase::OnTrafficJamOnRoute() {
 
 void ModeControllerBase::OnReplanMessage(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {
     *handled = true;
+    // Only a re-plan still pending, for guidance still following the traffic: a message posted
+    // before the traffic event was disconnected is dropped (and so is the pending mark a jam
+    // reported while it was being disconnected may have left).
+    if (!m_trafficConnected) {
+        m_replanPending.store(false);
+        return;
+    }
+    if (!m_replanPending.load())
+        return;
     if (m_requestDepth > 0) {
         m_replanDeferred = true;
         return;
