@@ -9,15 +9,21 @@ namespace {
 
 using modetesting::ModeFixture;
 
-class ModeTrafficTest : public ModeFixture {};
+class ModeTrafficTest : public ModeFixture {
+protected:
+    // Guidance to Waldstrasse with the options page's choices (dynamic route, as it starts).
+    void StartGuidance(NavigationMode& mode) {
+        mode.Activate(-1, 0);
+        mode.TakeOptions(*mode.GetOptionsPage());
+        mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
+        mode.SetStopIndex(0);
+        ASSERT_TRUE(mode.CalculateRoute(false));
+    }
+};
 
 TEST_F(ModeTrafficTest, BurstOfTrafficEventsReplansOnceOnTheInterfaceThread) {
     NavigationMode mode(Context());
-    mode.Activate(-1, 0);
-    mode.TakeOptions(*mode.GetOptionsPage()); // dynamic route, as the page starts
-    mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
-    mode.SetStopIndex(0);
-    ASSERT_TRUE(mode.CalculateRoute(false));
+    ASSERT_NO_FATAL_FAILURE(StartGuidance(mode));
     // Avoidance is off while the route is requested and on for the route found.
     EXPECT_EQ(m_scripted->TrafficSwitches(), (std::vector<bool>{false, true}));
     const std::thread::id interfaceThread = std::this_thread::get_id();
@@ -56,11 +62,7 @@ TEST_F(ModeTrafficTest, BurstOfTrafficEventsReplansOnceOnTheInterfaceThread) {
 
 TEST_F(ModeTrafficTest, ReplanWaitsForTheRequestInProgress) {
     NavigationMode mode(Context());
-    mode.Activate(-1, 0);
-    mode.TakeOptions(*mode.GetOptionsPage());
-    mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
-    mode.SetStopIndex(0);
-    ASSERT_TRUE(mode.CalculateRoute(false));
+    ASSERT_NO_FATAL_FAILURE(StartGuidance(mode));
     // A jam is reported while the next route is calculated, and the progress dialog dispatches
     // the waiting messages.
     m_scripted->DuringNextRequest([this](const Onboard::RouteRequest& request) {
@@ -93,11 +95,7 @@ TEST_F(ModeTrafficTest, ReplanPostedBeforeStopHasNoEffect) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         NavigationMode mode(Context());
-        mode.Activate(-1, 0);
-        mode.TakeOptions(*mode.GetOptionsPage());
-        mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
-        mode.SetStopIndex(0);
-        ASSERT_TRUE(mode.CalculateRoute(false));
+        ASSERT_NO_FATAL_FAILURE(StartGuidance(mode));
         m_driver.RunUntilIdle();
         m_voice->Clear();
         const int before = m_scripted->Requests();
