@@ -608,7 +608,18 @@ bool CNMapPage::StopGuidance() {
         m_positionConnected = false;
     }
     (void)DisconnectGuidanceEvents();
+    DropPendingGuidance();
     return wasConnected;
+}
+
+void CNMapPage::DropPendingGuidance() {
+    {
+        ScopedLock lock(&m_announceLock);
+        m_announcements.clear();
+        m_repeat.clear();
+    }
+    ScopedLock lock(&m_routeLock);
+    m_pendingAdvice = nullptr;
 }
 
 void CNMapPage::OnPosition(const MatchedPosition* position) {
@@ -829,6 +840,9 @@ void CNMapPage::OnSay(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
 
 void CNMapPage::OnRepeat(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     ScopedLock lock(&m_announceLock);
+    if (m_repeat.empty()) {
+        return;
+    }
     if (six::RefCntPtr<IVoiceOutput> voice = GetVoiceOutput()) {
         (void)voice->Stop();
         (void)voice->Say(m_repeat);

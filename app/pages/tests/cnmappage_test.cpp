@@ -363,6 +363,33 @@ TEST_F(NavMapPageTest, TheAnnouncementKeyStopsAndSpeaksAgain) {
     EXPECT_EQ(m_voice->Calls(), (std::vector<std::u16string>{u"Stop", u"Say([Again])"}));
 }
 
+// What guidance handed to the page just before "Stop" is neither said nor shown after it: an
+// advice with its announcement, and the announcement key's repeat.
+TEST_F(NavMapPageTest, NothingQueuedBeforeStopIsSaidAfterIt) {
+    const struct {
+        const char* name;
+        bool byKey; // the announcement key; otherwise an advice event
+    } rows[] = {{"advice", false}, {"repeat", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        OpenWithRoute();
+        if (row.byKey) {
+            m_scripted->current = AdvicePtr(new StepAdvice({u"Au", u"[Again]"}));
+            SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'A', 0);
+        } else {
+            std::thread worker([&] {
+                m_server->AdviceEvent.Emit(AdvicePtr(new StepAdvice({u"Au", u"[TurnLeft]"})));
+            });
+            worker.join();
+        }
+        m_page->StopNavigation(false); // joins the announcement thread
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(m_voice->Calls(), std::vector<std::u16string>{u"Stop"});
+        EXPECT_EQ(Text(CNMapPage::kNextStreetId), u"");
+        m_page.reset();
+    }
+}
+
 TEST_F(NavMapPageTest, BlockDistanceIsCheckedBeforeTheServerIsAsked) {
     struct Row {
         std::u16string typed; // kilometres
