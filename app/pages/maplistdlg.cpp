@@ -21,7 +21,6 @@
 namespace {
 
 constexpr int kMapListItemHeight = 24;
-constexpr WPARAM kActiveFromOtherPage = 0x10001;
 
 } // namespace
 
@@ -125,7 +124,7 @@ void MapListDlg::OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     SetFocus(GetHwnd());
 }
 
-void MapListDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void MapListDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
@@ -136,11 +135,7 @@ void MapListDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     TmcMonitor& monitor = TmcMonitor::Instance();
     monitor.SetOwnerWindow(m_tmcIndicator);
-    if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-        SendMessageW(dialog, WM_ACTIVATE, kActiveFromOtherPage,
-                     reinterpret_cast<LPARAM>(GetActiveWindow()));
-        SetForegroundWindow(dialog);
-    }
+    *handled = monitor.BringVisibleDialogToFront();
     FillList();
 }
 

@@ -29,7 +29,6 @@ namespace {
 
 constexpr int kRouteItemHeight = 48;
 constexpr int kRouteLabelMax = 60;
-constexpr WPARAM kRouteActiveFromOtherPage = 0x10001;
 constexpr float kHoursPerSecond = 0.00027777778f;
 
 std::u16string LoadRouteText(UINT id) {
@@ -318,7 +317,7 @@ void RouteList::OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
         SetFocus(control);
 }
 
-void RouteList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void RouteList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
@@ -332,9 +331,5 @@ void RouteList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     TmcMonitor& monitor = TmcMonitor::Instance();
     monitor.SetOwnerWindow(m_tmcIndicator);
-    if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-        SendMessageW(dialog, WM_ACTIVATE, kRouteActiveFromOtherPage,
-                     reinterpret_cast<LPARAM>(GetActiveWindow()));
-        SetForegroundWindow(dialog);
-    }
+    *handled = monitor.BringVisibleDialogToFront();
 }

@@ -1,6 +1,7 @@
 #include "app/pages/cnmappage.h"
 #include "app/startup/gpssimulationdlg.h"
 #include "app/startup/voicepointer.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "app/tests/recordingvoice.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
@@ -386,6 +387,20 @@ TEST_F(NavMapPageTest, NothingQueuedBeforeStopIsSaidAfterIt) {
         m_driver.RunUntilIdle();
         EXPECT_EQ(m_voice->Calls(), std::vector<std::u16string>{u"Stop"});
         EXPECT_EQ(Text(CNMapPage::kNextStreetId), u"");
+        m_page.reset();
+    }
+}
+
+// The navigation map page that becomes active while the TMC message page is shown activates
+// that page again and leaves it in front.
+TEST_F(NavMapPageTest, ActivationLeavesTheShownTmcPageInFront) {
+    for (const bool tmcPageShown : {true, false}) {
+        SCOPED_TRACE(tmcPageShown);
+        OpenWithRoute();
+        const apptesting::TmcPageSeen seen =
+            apptesting::ActivateOverTmcPage(m_page->GetHwnd(), tmcPageShown);
+        EXPECT_EQ(seen.pageActivations, tmcPageShown ? 1 : 0);
+        EXPECT_EQ(seen.inFront, tmcPageShown);
         m_page.reset();
     }
 }

@@ -192,4 +192,29 @@ TEST_F(MapListDlgTest, ListPagesRepaintTheirGpsIndicatorOnAFixChange) {
     GpsStateMonitor::Instance().SetIndicatorWindow(nullptr);
 }
 
+// The route list and the map list, activated while the TMC message page is shown, activate that
+// page again and leave it in front.
+TEST_F(MapListDlgTest, ListPagesLeaveTheShownTmcPageInFront) {
+    RecordingMode mode;
+    RouteList routeList(m_server, &mode, 431);
+    MapListDlg mapList(m_server);
+    const struct {
+        const char* name;
+        PageBase* page;
+    } pages[] = {{"route list", &routeList}, {"map list", &mapList}};
+    for (const auto& p : pages) {
+        for (const bool tmcPageShown : {true, false}) {
+            SCOPED_TRACE(testing::Message() << p.name << " " << tmcPageShown);
+            ShowPageWindow(p.page->GetPageHandle(), true);
+            m_driver.RunUntilIdle();
+            const apptesting::TmcPageSeen seen =
+                apptesting::ActivateOverTmcPage(p.page->GetHwnd(), tmcPageShown);
+            EXPECT_EQ(seen.pageActivations, tmcPageShown ? 1 : 0);
+            EXPECT_EQ(seen.inFront, tmcPageShown);
+            ShowPageWindow(p.page->GetPageHandle(), false);
+            m_driver.RunUntilIdle();
+        }
+    }
+}
+
 } // namespace
