@@ -1,6 +1,7 @@
 #pragma once
 // The device the page tests run on: the program path, a language bundle loaded as the resource
-// instance and the screen layout file; and the texts of a combo box's list. User-interface thread.
+// instance and the screen layout file; a stand-in for the TMC message page; and what the tests
+// read back: the texts of a combo box's list, the colours on a window. User-interface thread.
 
 #include "testdata/tempdir.h"
 #include "ui/tmcmonitor.h"
