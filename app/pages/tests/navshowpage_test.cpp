@@ -263,11 +263,19 @@ TEST_F(MapPagesTest, ShowDestinationCentresOnThePointOrTheElement) {
         view.SetPickMode(false);
         page->ShowDestination(row.at.x, row.at.y, element, -1);
         EXPECT_TRUE(view.IsPickMode());
-        EXPECT_EQ(view.GetShownObject().Get(), element.Get()) << "the element is the shown object";
-        EXPECT_NEAR(ShownCentre(view).x, row.centred.x, 1e-5);
-        EXPECT_NEAR(ShownCentre(view).y, row.centred.y, 1e-5);
-        EXPECT_DOUBLE_EQ(view.GetCanvas()->GetScale(), 6.0);
-        EXPECT_EQ(view.GetFlagPoint(), row.flag);
+        // As shown, and again after the page was activated (the view placed anew) and redrawn.
+        for (const bool activated : {false, true}) {
+            SCOPED_TRACE(activated);
+            if (activated) {
+                SendMessageW(page->GetHwnd(), WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), 0);
+                m_driver.RunUntilIdle();
+            }
+            EXPECT_EQ(view.GetShownObject().Get(), element.Get()) << "the element is shown";
+            EXPECT_NEAR(ShownCentre(view).x, row.centred.x, 1e-5);
+            EXPECT_NEAR(ShownCentre(view).y, row.centred.y, 1e-5);
+            EXPECT_DOUBLE_EQ(view.GetCanvas()->GetScale(), 6.0);
+            EXPECT_EQ(view.GetFlagPoint(), row.flag);
+        }
     }
 }
 
