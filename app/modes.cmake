@@ -13,8 +13,9 @@ nav_component(app_testing STEP 12
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/recordingmode.cpp
           ${CMAKE_CURRENT_LIST_DIR}/tests/recordingvoice.cpp
           ${CMAKE_CURRENT_LIST_DIR}/tests/pagedevice.cpp
-  DEPENDS app_modes_types advisor_voice testdata platform_shell platform_window
-  PRIVATE_DEPENDS usefulcode_settings platform_files platform_kernel)
+  DEPENDS app_modes_types advisor_voice testdata ui_tmcmonitor usefulcode_framework
+          platform_shell platform_window
+  PRIVATE_DEPENDS usefulcode_settings platform_files platform_gdi platform_kernel)
 
 nav_test(app_modes_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/modes/tests/routeswitches_test.cpp

@@ -99,6 +99,23 @@ bool SamePoint(POINT a, POINT b) {
     return a.x == b.x && a.y == b.y;
 }
 
+// Where an element stands on the map: the point of a one-point element, else the centre of its
+// bounding rectangle; false for an element without points.
+bool PositionOf(MapElement& element, GeoPoint& position) {
+    const std::uint32_t count = element.GetPointCount();
+    if (count == 0) {
+        return false;
+    }
+    if (count == 1) {
+        element.GetPoint(position, 0);
+    } else {
+        GeoRect bounds;
+        element.GetBounds(bounds);
+        position = bounds.GetCenter();
+    }
+    return true;
+}
+
 } // namespace
 
 std::vector<SpeedRange> ParseSpeedRanges(std::u16string_view text) {
@@ -612,7 +629,9 @@ void MapView::OnBeginDraw(std::uint32_t* result, DrawContext*) {
         *result = 1;
         return;
     }
-    if (IsReducedMap() || m_isGuidance || m_pickMode) {
+    // A route outside guidance is drawn in the layer calls too, whether or not an overlay asks
+    // for them.
+    if (IsReducedMap() || HasRoute() || m_isGuidance || m_pickMode) {
         *result |= 4;
     }
 }
@@ -826,6 +845,7 @@ bool MapView::Pick(const GeoPoint& point) {
     }
     pickrecord::Set(id, name, areaName, shown);
     ShowPoint(shown);
+    ShowObject(nullptr);
     HighlightElement(-1);
     return true;
 }
@@ -929,6 +949,18 @@ void MapView::ShowPoint(const GeoPoint& point) {
         }
     }
     m_flagPoint = point;
+}
+
+void MapView::ShowObject(six::IntfPtr<MapElement> object) {
+    m_shownObject = std::move(object);
+    if (!m_canvas || m_canvas->GetTransform() == nullptr) {
+        return;
+    }
+    m_canvas->SetScale(m_pointResolution);
+    GeoPoint position;
+    if (m_shownObject && PositionOf(*m_shownObject, position)) {
+        m_canvas->SetCenter(position);
+    }
 }
 
 void MapView::HighlightElement(std::int32_t id) {

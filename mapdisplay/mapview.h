@@ -211,6 +211,11 @@ public:
     void SetHeadingUp(bool isOn);
     void SetDrawSuppression(bool guidance, bool other);
     void ShowPoint(const GeoPoint& point);
+    // Keeps the object (null: none) and zooms to "PointResolution", centred on the object's
+    // place: the point of a one-point element, else the centre of its bounding rectangle. A pick
+    // clears it.
+    void ShowObject(six::IntfPtr<MapElement> object);
+    [[nodiscard]] const six::IntfPtr<MapElement>& GetShownObject() const { return m_shownObject; }
     void HighlightElement(std::int32_t id);
     void SetPointList(const std::vector<GeoPoint>& points);
     void ShowElement(std::uint32_t id);
@@ -352,6 +357,7 @@ private:
     bool m_arrowAllowed = true;
     bool m_pickMode = false;
     GeoPoint m_flagPoint;
+    six::IntfPtr<MapElement> m_shownObject;
     std::vector<std::vector<GeoPoint>> m_highlighted;
     std::vector<GeoPoint> m_points;
     std::size_t m_pointCursor = 0;

@@ -13,6 +13,8 @@
 namespace {
 
 constexpr char16_t kBreak = u'\n';
+// WM_ACTIVATE's wParam from a page that became active: WA_ACTIVE and a non-zero high word.
+constexpr WPARAM kActivatedByPage = 0x10001;
 
 // Letters of the Latin scripts the TMC tables use: ASCII and the Latin-1 and Latin Extended
 // letters (the multiplication and division signs are not letters).
@@ -199,6 +201,16 @@ bool TmcMonitor::IsDialogVisible() const {
 
 HWND TmcMonitor::GetVisibleDialogWindow() const {
     return IsDialogVisible() ? m_dialog->GetHwnd() : nullptr;
+}
+
+bool TmcMonitor::BringVisibleDialogToFront() const {
+    HWND dialog = GetVisibleDialogWindow();
+    if (dialog == nullptr)
+        return false;
+    SendMessageW(dialog, WM_ACTIVATE, kActivatedByPage,
+                 reinterpret_cast<LPARAM>(GetActiveWindow()));
+    SetForegroundWindow(dialog);
+    return true;
 }
 
 std::u16string TmcMonitor::MakeLineText(const TmcListEntry& entry) {

@@ -107,6 +107,12 @@ public:
     [[nodiscard]] bool IsDialogVisible() const;
     // The message dialog's window while it is shown, otherwise null.
     [[nodiscard]] HWND GetVisibleDialogWindow() const;
+    // For a page that has just become active: the shown message dialog is activated again
+    // (WM_ACTIVATE with 0x10001 and the active window) and brought to the foreground. Returns
+    // whether it was shown; the page then leaves its WM_ACTIVATE handled, so that the default
+    // handling does not take the focus back from the dialog (which would activate the page
+    // again, and so on). User-interface thread.
+    [[nodiscard]] bool BringVisibleDialogToFront() const;
 
     // The location, ", ", the event and a line feed, formatted.
     [[nodiscard]] static std::u16string MakeLineText(const TmcListEntry& entry);

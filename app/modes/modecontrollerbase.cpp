@@ -192,6 +192,9 @@ void ModeControllerBase::DisconnectTrafficEvent() {
             m_server->TrafficEvent.Disconnect(this);
         m_trafficConnected = false;
     }
+    // A re-plan posted or deferred before now is for guidance that has ended.
+    m_replanDeferred = false;
+    m_replanPending.store(false);
 }
 
 void ModeControllerBase::StartReceiverReconnect(bool stop) {
@@ -382,7 +385,10 @@ void ModeControllerBase::ShowDestinationMap(float x, float y, std::uint32_t elem
     if (!m_destinationMapPage)
         return;
     ShowPage(m_destinationMapPage.get());
-    m_destinationMapPage->ShowDestination(x, y, elementId, -1);
+    RetrievalEngine::RetrievalEnginePtr engine =
+        m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
+    six::IntfPtr<MapElement> element = engine ? engine->GetMappedElement(elementId) : nullptr;
+    m_destinationMapPage->ShowDestination(x, y, std::move(element), -1);
 }
 
 void ModeControllerBase::ShowGpsWait(bool& cancelled) {
@@ -427,6 +433,15 @@ void ModeControllerBase::OnTrafficJamOnRoute() {
 
 void ModeControllerBase::OnReplanMessage(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {
     *handled = true;
+    // Only a re-plan still pending, for guidance still following the traffic: a message posted
+    // before the traffic event was disconnected is dropped (and so is the pending mark a jam
+    // reported while it was being disconnected may have left).
+    if (!m_trafficConnected) {
+        m_replanPending.store(false);
+        return;
+    }
+    if (!m_replanPending.load())
+        return;
     if (m_requestDepth > 0) {
         m_replanDeferred = true;
         return;

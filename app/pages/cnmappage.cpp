@@ -26,7 +26,6 @@
 
 namespace {
 
-constexpr WPARAM kActiveFromOtherPage = 0x10001;
 constexpr COLORREF kTextColour = 0xFFFFFF;
 constexpr COLORREF kStreetBackground = 0x7B5218;
 constexpr COLORREF kFieldBackground = 0x523110;
@@ -223,7 +222,7 @@ void CNMapPage::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     ApplyArrowLayout();
 }
 
-void CNMapPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void CNMapPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
@@ -239,11 +238,7 @@ void CNMapPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
         GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
         TmcMonitor& monitor = TmcMonitor::Instance();
         monitor.SetOwnerWindow(m_tmcIndicator);
-        if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-            SendMessageW(dialog, WM_ACTIVATE, kActiveFromOtherPage,
-                         reinterpret_cast<LPARAM>(GetActiveWindow()));
-            SetForegroundWindow(dialog);
-        }
+        *handled = monitor.BringVisibleDialogToFront();
     }
 }
 
@@ -608,7 +603,18 @@ bool CNMapPage::StopGuidance() {
         m_positionConnected = false;
     }
     (void)DisconnectGuidanceEvents();
+    DropPendingGuidance();
     return wasConnected;
+}
+
+void CNMapPage::DropPendingGuidance() {
+    {
+        ScopedLock lock(&m_announceLock);
+        m_announcements.clear();
+        m_repeat.clear();
+    }
+    ScopedLock lock(&m_routeLock);
+    m_pendingAdvice = nullptr;
 }
 
 void CNMapPage::OnPosition(const MatchedPosition* position) {
@@ -829,6 +835,9 @@ void CNMapPage::OnSay(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
 
 void CNMapPage::OnRepeat(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     ScopedLock lock(&m_announceLock);
+    if (m_repeat.empty()) {
+        return;
+    }
     if (six::RefCntPtr<IVoiceOutput> voice = GetVoiceOutput()) {
         (void)voice->Stop();
         (void)voice->Say(m_repeat);

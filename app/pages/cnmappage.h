@@ -151,6 +151,10 @@ private:
     void StartStreetBlockThread(std::int32_t metres);
     void JoinWorkers();
     void AnnounceThreadProc();
+    // Once the guidance handlers and the workers are gone: the announcements waiting for their
+    // 0x404, the text waiting for its 0x405 and the advice waiting for its message are dropped,
+    // so that nothing is said or shown for guidance that has ended.
+    void DropPendingGuidance();
     void StreetBlockThreadProc(std::int32_t metres);
     [[nodiscard]] HWND Item(UINT id) const;
 

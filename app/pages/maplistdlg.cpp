@@ -21,7 +21,6 @@
 namespace {
 
 constexpr int kMapListItemHeight = 24;
-constexpr WPARAM kActiveFromOtherPage = 0x10001;
 
 } // namespace
 
@@ -69,7 +68,7 @@ void MapListDlg::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     m_tmcIndicator = CreateTmcIndicator();
     TmcMonitor::Instance().SetOwnerWindow(m_tmcIndicator);
     m_gpsIndicator = CreateGpsIndicator();
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     CreateLogoBox();
     m_focusList = {kListId, kOkId, kCancelId};
     SetFocusId(kListId);
@@ -125,7 +124,7 @@ void MapListDlg::OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     SetFocus(GetHwnd());
 }
 
-void MapListDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void MapListDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
@@ -133,14 +132,10 @@ void MapListDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     }
     if (state != WA_ACTIVE)
         return;
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     TmcMonitor& monitor = TmcMonitor::Instance();
     monitor.SetOwnerWindow(m_tmcIndicator);
-    if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-        SendMessageW(dialog, WM_ACTIVATE, kActiveFromOtherPage,
-                     reinterpret_cast<LPARAM>(GetActiveWindow()));
-        SetForegroundWindow(dialog);
-    }
+    *handled = monitor.BringVisibleDialogToFront();
     FillList();
 }
 

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr WPARAM kActiveFromOtherPage = 0x10001;
 constexpr UINT kNumpad1 = VK_NUMPAD0 + 1;
 constexpr UINT kNumpad2 = VK_NUMPAD0 + 2;
 constexpr COLORREF kFieldLabelColour = 0xFFFFFF;
@@ -78,14 +77,13 @@ NavShowPage::~NavShowPage() {
     m_view.reset();
 }
 
-void NavShowPage::ShowDestination(float x, float y, std::uint32_t elementId, std::int32_t value) {
+void NavShowPage::ShowDestination(float x, float y, six::IntfPtr<MapElement> element,
+                                  std::int32_t value) {
     if (!m_view) {
         return;
     }
     m_view->SetPickMode(true);
-    if (x == 0.0f && y == 0.0f) {
-        m_view->ShowElement(elementId);
-    }
+    m_view->ShowObject(std::move(element));
     m_view->HighlightElement(value);
     m_view->ShowPointAt(x, y);
     LoadPreferences();
@@ -208,7 +206,7 @@ void NavShowPage::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     PlaceMapView();
 }
 
-void NavShowPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void NavShowPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_ACTIVE) {
         PlaceMapView();
@@ -220,11 +218,7 @@ void NavShowPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
         GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
         TmcMonitor& monitor = TmcMonitor::Instance();
         monitor.SetOwnerWindow(m_tmcIndicator);
-        if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-            SendMessageW(dialog, WM_ACTIVATE, kActiveFromOtherPage,
-                         reinterpret_cast<LPARAM>(GetActiveWindow()));
-            SetForegroundWindow(dialog);
-        }
+        *handled = monitor.BringVisibleDialogToFront();
         if (!m_follow && m_view) {
             m_view->WritePosition(m_position, true);
         }

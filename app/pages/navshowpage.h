@@ -44,9 +44,10 @@ public:
 
     [[nodiscard]] UINT GetTitleId() override { return m_titleId; }
 
-    // Shows a destination: pick mode on, the element (or, at (0, 0), the element's place) and
-    // the flag point, the map centred on (x, y) in degrees.
-    void ShowDestination(float x, float y, std::uint32_t elementId, std::int32_t value);
+    // Shows a destination: pick mode on, the element (null: none) as the view's shown object,
+    // the element value to highlight (-1: none), and the flag point; the map is centred on
+    // (x, y) in degrees, or at (0, 0) on the element's place.
+    void ShowDestination(float x, float y, six::IntfPtr<MapElement> element, std::int32_t value);
 
     // The map view; null when it could not be made.
     [[nodiscard]] MapView* GetMapView() const { return m_view.get(); }

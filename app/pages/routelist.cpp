@@ -29,7 +29,6 @@ namespace {
 
 constexpr int kRouteItemHeight = 48;
 constexpr int kRouteLabelMax = 60;
-constexpr WPARAM kRouteActiveFromOtherPage = 0x10001;
 constexpr float kHoursPerSecond = 0.00027777778f;
 
 std::u16string LoadRouteText(UINT id) {
@@ -118,7 +117,7 @@ void RouteList::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     m_tmcIndicator = CreateTmcIndicator();
     TmcMonitor::Instance().SetOwnerWindow(m_tmcIndicator);
     m_gpsIndicator = CreateGpsIndicator();
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     CreateLogoBox();
     m_focusList = {kListId,     kShowMapId,         kCancelId,
                    kMainMenuId, kStartSimulationId, kStartNavigationId};
@@ -318,7 +317,7 @@ void RouteList::OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
         SetFocus(control);
 }
 
-void RouteList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void RouteList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
@@ -329,12 +328,8 @@ void RouteList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     SetFocusId(kListId);
     if (state != WA_ACTIVE)
         return;
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     TmcMonitor& monitor = TmcMonitor::Instance();
     monitor.SetOwnerWindow(m_tmcIndicator);
-    if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-        SendMessageW(dialog, WM_ACTIVATE, kRouteActiveFromOtherPage,
-                     reinterpret_cast<LPARAM>(GetActiveWindow()));
-        SetForegroundWindow(dialog);
-    }
+    *handled = monitor.BringVisibleDialogToFront();
 }

@@ -163,7 +163,7 @@ void TourList::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
         CreateControl(button.name, button.id, true, false, 0, 0);
     m_gpsIndicator = CreateGpsIndicator();
     m_tmcIndicator = CreateTmcIndicator();
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     TmcMonitor::Instance().SetOwnerWindow(m_tmcIndicator);
     CreateLogoBox();
     m_focusList = {kListId,      kCalculateId, kNavStartId, kMainMenuId,
@@ -269,7 +269,7 @@ void TourList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     UpdateButtons();
     if (state != WA_ACTIVE)
         return;
-    GpsStateMonitor::Instance().SetIndicatorWindow(GetHwnd());
+    GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     TmcMonitor& monitor = TmcMonitor::Instance();
     monitor.SetOwnerWindow(m_tmcIndicator);
     if (HWND dialog = monitor.GetVisibleDialogWindow()) {

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr WPARAM kActiveFromOtherPage = 0x10001;
 constexpr COLORREF kLabelColour = 0xFFFFFF;
 constexpr WORD kClickNotification = 1;
 constexpr int kPageCommandStart = 4;
@@ -273,7 +272,7 @@ void OptionsPage::OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     }
 }
 
-void OptionsPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void OptionsPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
@@ -281,11 +280,7 @@ void OptionsPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
         GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
         TmcMonitor& monitor = TmcMonitor::Instance();
         monitor.SetOwnerWindow(m_tmcIndicator);
-        if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-            SendMessageW(dialog, WM_ACTIVATE, kActiveFromOtherPage,
-                         reinterpret_cast<LPARAM>(GetActiveWindow()));
-            SetForegroundWindow(dialog);
-        }
+        *handled = monitor.BringVisibleDialogToFront();
     }
 }
 

@@ -102,13 +102,15 @@ void SettingsPage::OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     RestoreFocus(true);
 }
 
-void SettingsPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void SettingsPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
     } else if (state == WA_ACTIVE) {
         GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
-        TmcMonitor::Instance().SetOwnerWindow(m_tmcIndicator);
+        TmcMonitor& monitor = TmcMonitor::Instance();
+        monitor.SetOwnerWindow(m_tmcIndicator);
+        *handled = monitor.BringVisibleDialogToFront();
     }
 }
 

@@ -418,6 +418,40 @@ TEST_F(MapRouteTest, PreviewAndGuidanceFrames) {
     }
 }
 
+// Outside guidance the route is drawn whether the traffic and parking overlay asks for the layer
+// calls, asks for nothing (its mode 1) or is not there.
+TEST_F(MapRouteTest, PreviewDrawsTheRouteWithOrWithoutTheOverlay) {
+    enum class Overlay { Drawing, ModeOne, Absent };
+    const struct {
+        const char* name;
+        Overlay overlay;
+    } cases[] = {{"overlay drawing", Overlay::Drawing},
+                 {"overlay in mode 1", Overlay::ModeOne},
+                 {"no overlay", Overlay::Absent}};
+    for (const auto& t : cases) {
+        SCOPED_TRACE(t.name);
+        Start(240, 320, kRouteSettings, false, false);
+        ShowWhole();
+        const six::RefCntPtr<ParkingLayer> overlay = view->GetOverlay();
+        ASSERT_TRUE(overlay);
+        if (t.overlay == Overlay::ModeOne) {
+            overlay->SetMode(1);
+        } else if (t.overlay == Overlay::Absent) {
+            overlay->AttachMapView(nullptr);
+        }
+        const GeoPoint from = Grid(3, 6);
+        const GeoPoint to = Grid(9, 6);
+        const GeoPoint centre{(from.x + to.x) / 2, from.y};
+        ASSERT_EQ(view->SetRoute({Route({ScriptedRecord(from, 1, {from, to})})}), to);
+        Canvas().SetScale(2.0);
+        Canvas().SetCenter(centre);
+        Canvas().InvalidateMap();
+        driver.RunUntilIdle();
+        EXPECT_GE(ColouredRows(Canvas().GeoToScreen(centre).x + 30, kDayRgb).first, 0);
+        EndRound();
+    }
+}
+
 TEST_F(MapRouteTest, HighlightLinesInGuidance) {
     Start(240, 320, kRouteSettings, true, false);
     ShowWhole();

@@ -26,7 +26,38 @@ using namespace mapviewtest;
 
 constexpr const char* kDefaults = "[Map]\r\n";
 
-class MapViewTest : public MapViewFixture {};
+class MapViewTest : public MapViewFixture {
+protected:
+    // A block middle well inside the shown map, with or without a park or building (types 1 to
+    // 930) within a pick's reach.
+    std::optional<POINT> BlockMiddleOnScreen(bool withArea) {
+        const auto hasArea = [&](GeoPoint g) {
+            ElementCursorPtr cursor = facade->QueryArea(
+                GeoRect(g.x - 0.0003f, g.y - 0.0003f, g.x + 0.0003f, g.y + 0.0003f), 0, 0);
+            for (; cursor && cursor->IsValid(); cursor->Next()) {
+                if (cursor->GetTypeCode() >= 1 && cursor->GetTypeCode() <= 930) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        std::optional<POINT> found;
+        for (int j = 4; j < 8; ++j) {
+            for (int i = 4; i < 8; ++i) {
+                const MapPoint corner = testdata::DrawTownWriter::GridPoint(i, j);
+                const GeoPoint middle =
+                    MapPointToDegrees(MapPoint{corner.x + testdata::DrawTownWriter::kBlock / 2,
+                                               corner.y + testdata::DrawTownWriter::kBlock / 2});
+                const POINT s = Canvas().GeoToScreen(middle);
+                if (s.x >= 20 && s.x <= 210 && s.y >= 20 && s.y <= 290 &&
+                    hasArea(middle) == withArea) {
+                    found = s;
+                }
+            }
+        }
+        return found;
+    }
+};
 
 TEST(MapViewParsers, SpeedTableAndNonScrollMargins) {
     const struct {
@@ -394,32 +425,8 @@ TEST_F(MapViewTest, PickFillsThePickRecord) {
     const std::u16string name = street->GetName();
     scripted->nearestRoad = std::make_shared<ScriptedPosition>(streetId, TownCentre());
 
-    // Block middles on screen, with and without a park or building (types 1 to 930) in reach.
-    const auto hasArea = [&](GeoPoint g) {
-        ElementCursorPtr cursor = facade->QueryArea(
-            GeoRect(g.x - 0.0003f, g.y - 0.0003f, g.x + 0.0003f, g.y + 0.0003f), 0, 0);
-        for (; cursor && cursor->IsValid(); cursor->Next()) {
-            if (cursor->GetTypeCode() >= 1 && cursor->GetTypeCode() <= 930) {
-                return true;
-            }
-        }
-        return false;
-    };
-    std::optional<POINT> withArea;
-    std::optional<POINT> withoutArea;
-    for (int j = 4; j < 8; ++j) {
-        for (int i = 4; i < 8; ++i) {
-            const MapPoint corner = testdata::DrawTownWriter::GridPoint(i, j);
-            const GeoPoint middle =
-                MapPointToDegrees(MapPoint{corner.x + testdata::DrawTownWriter::kBlock / 2,
-                                           corner.y + testdata::DrawTownWriter::kBlock / 2});
-            const POINT s = Canvas().GeoToScreen(middle);
-            if (s.x < 20 || s.x > 210 || s.y < 20 || s.y > 290) {
-                continue;
-            }
-            (hasArea(middle) ? withArea : withoutArea) = s;
-        }
-    }
+    const std::optional<POINT> withArea = BlockMiddleOnScreen(true);
+    const std::optional<POINT> withoutArea = BlockMiddleOnScreen(false);
     ASSERT_TRUE(withArea && withoutArea);
 
     const struct {
@@ -455,6 +462,73 @@ TEST_F(MapViewTest, PickFillsThePickRecord) {
             EXPECT_EQ(view->GetFlagPoint(), TownCentre()) << "shown with ShowPoint";
         }
     }
+}
+
+// The shown object zooms to "PointResolution" and centres on its place (a point element's point,
+// a street's middle); it stays through a repaint, and a pick clears it.
+TEST_F(MapViewTest, ShownObjectCentresTheMapUntilAPick) {
+    Start(240, 320, "[Map]\r\nPointResolution=5\r\n", false, false);
+    ShowWhole();
+    const std::vector<testdata::ElementDescription>& elements = town.GetDetailElements();
+    const auto point = std::find_if(elements.begin(), elements.end(), [](const auto& e) {
+        return e.typeLetter == 't' && e.typeCode >= 5001 && e.typeCode <= 5004;
+    });
+    ASSERT_NE(point, elements.end());
+    const std::uint32_t streetId = town.GetDetailIds()[town.GetStreetSegment(6, 6, true)];
+    six::IntfPtr<MapElement> street = facade->GetMappedElement(streetId);
+    six::IntfPtr<MapElement> poi = facade->GetMappedElement(
+        town.GetDetailIds()[static_cast<std::size_t>(point - elements.begin())]);
+    ASSERT_TRUE(street && poi);
+    GeoRect bounds;
+    street->GetBounds(bounds);
+    GeoPoint poiPoint;
+    poi->GetPoint(poiPoint, 0);
+    const GeoPoint before{TownCentre().x + 0.004f, TownCentre().y - 0.004f};
+    const struct {
+        const char* name;
+        six::IntfPtr<MapElement> object;
+        GeoPoint centre;
+    } cases[] = {
+        {"a point element", poi, poiPoint},
+        {"a street", street, bounds.GetCenter()},
+        {"none keeps the centre", nullptr, before},
+    };
+    const auto expectCentre = [&](GeoPoint centre) {
+        const GeoPoint shown = MapPointToDegrees(Canvas().GetTransform()->GetCenter());
+        EXPECT_NEAR(shown.x, centre.x, 1e-5);
+        EXPECT_NEAR(shown.y, centre.y, 1e-5);
+        EXPECT_DOUBLE_EQ(Canvas().GetScale(), 5.0);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Canvas().SetScale(20.0);
+        Canvas().SetCenter(before);
+        view->ShowObject(c.object);
+        EXPECT_EQ(view->GetShownObject().Get(), c.object.Get());
+        expectCentre(c.centre);
+        Canvas().InvalidateMap();
+        driver.RunUntilIdle();
+        expectCentre(c.centre);
+        EXPECT_EQ(view->GetShownObject().Get(), c.object.Get()) << "kept through the repaint";
+    }
+
+    // A pick shows the picked point and lets the shown object go.
+    view->ShowObject(street);
+    view->SetPickMode(true);
+    view->SetPickOnTap(true);
+    scripted->nearestRoad = std::make_shared<ScriptedPosition>(streetId, TownCentre());
+    Canvas().SetScale(8.0);
+    Canvas().SetCenter(TownCentre());
+    driver.RunUntilIdle();
+    const std::optional<POINT> free = BlockMiddleOnScreen(false);
+    ASSERT_TRUE(free);
+    pickrecord::Clear();
+    driver.StepClock(2000);
+    driver.Tap(OnScreen(*free));
+    driver.RunUntilIdle();
+    ASSERT_TRUE(pickrecord::Get().valid);
+    EXPECT_FALSE(view->GetShownObject());
+    EXPECT_EQ(view->GetFlagPoint(), pickrecord::Get().point);
 }
 
 // The TMC message dialog as far as the map view sees it: a window.

@@ -8,6 +8,7 @@
 #include "app/pages/routelist.h"
 #include "app/pages/tourlist.h"
 #include "app/settings/optionspage.h"
+#include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/mapview.h"
 #include "ui/progressdlg.h"
 #include "ui/tmcmonitor.h"
@@ -318,6 +319,8 @@ TEST_F(ModesTest, FailureAnswersShowTheMainPageOrTheDestinationMap) {
     EXPECT_TRUE(view->IsPickMode());
     EXPECT_NEAR(view->GetFlagPoint().x, m_wald.x, 1e-5);
     EXPECT_NEAR(view->GetFlagPoint().y, m_wald.y, 1e-5);
+    ASSERT_TRUE(view->GetShownObject()) << "the destination's element goes to the map view";
+    EXPECT_EQ(view->GetShownObject()->GetId(), m_world.links[kWaldLink].elementId);
 }
 
 TEST_F(ModesTest, PedestrianZoneDestinationIsAnnounced) {
@@ -437,22 +440,6 @@ TEST_F(ModesTest, TourLegsMoveTheBarWhileTheyRunAndCancelEndsTheTour) {
 }
 
 // A TMC message dialog that is only a visible window.
-class ShownTmcDialog final : public TmcMessageDialog {
-public:
-    ShownTmcDialog() {
-        (void)CreateWindowExW(0, WindowClassRegistry::ClassName(), u"TMC", WS_POPUP | WS_VISIBLE, 0,
-                              0, 10, 10, nullptr, nullptr, nullptr, &m_handle);
-    }
-    void SetData(const std::vector<std::u16string>&, const std::vector<UINT>&) override {}
-    void SetStatusText(std::u16string_view) override {}
-    HWND GetHwnd() const override { return m_handle.window; }
-    void Show() override { ShowWindow(m_handle.window, SW_SHOW); }
-    void Close() override { m_handle.Destroy(); }
-
-private:
-    WindowHandle m_handle;
-};
-
 TEST_F(ModesTest, PageCommandsShowTheirPage) {
     enum Page {
         None,
@@ -560,7 +547,7 @@ TEST_F(ModesTest, BringingBackChangesNothingWhileTheTmcDialogShows) {
     NavigationMode& mode = Navigation();
     ShowPageWindow(mode.GetOptionsPage()->GetPageHandle(), true);
     ShowWindow(mode.GetMainPage()->GetHwnd(), SW_HIDE);
-    TmcMonitor::Instance().SetDialog(std::make_unique<ShownTmcDialog>());
+    TmcMonitor::Instance().SetDialog(std::make_unique<apptesting::ShownTmcDialog>());
     ASSERT_NE(TmcMonitor::Instance().GetVisibleDialogWindow(), nullptr);
     mode.OnPageCommand(-1, mode.GetOptionsPage()->GetHwnd());
     EXPECT_TRUE(Visible(mode.GetOptionsPage()));

@@ -1,6 +1,7 @@
 #include "app/pages/cnmappage.h"
 #include "app/startup/gpssimulationdlg.h"
 #include "app/startup/voicepointer.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "app/tests/recordingvoice.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
@@ -361,6 +362,47 @@ TEST_F(NavMapPageTest, TheAnnouncementKeyStopsAndSpeaksAgain) {
     SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'A', 0);
     RunUntil([&] { return !m_voice->Calls().empty(); });
     EXPECT_EQ(m_voice->Calls(), (std::vector<std::u16string>{u"Stop", u"Say([Again])"}));
+}
+
+// What guidance handed to the page just before "Stop" is neither said nor shown after it: an
+// advice with its announcement, and the announcement key's repeat.
+TEST_F(NavMapPageTest, NothingQueuedBeforeStopIsSaidAfterIt) {
+    const struct {
+        const char* name;
+        bool byKey; // the announcement key; otherwise an advice event
+    } rows[] = {{"advice", false}, {"repeat", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        OpenWithRoute();
+        if (row.byKey) {
+            m_scripted->current = AdvicePtr(new StepAdvice({u"Au", u"[Again]"}));
+            SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'A', 0);
+        } else {
+            std::thread worker([&] {
+                m_server->AdviceEvent.Emit(AdvicePtr(new StepAdvice({u"Au", u"[TurnLeft]"})));
+            });
+            worker.join();
+        }
+        m_page->StopNavigation(false); // joins the announcement thread
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(m_voice->Calls(), std::vector<std::u16string>{u"Stop"});
+        EXPECT_EQ(Text(CNMapPage::kNextStreetId), u"");
+        m_page.reset();
+    }
+}
+
+// The navigation map page that becomes active while the TMC message page is shown activates
+// that page again and leaves it in front.
+TEST_F(NavMapPageTest, ActivationLeavesTheShownTmcPageInFront) {
+    for (const bool tmcPageShown : {true, false}) {
+        SCOPED_TRACE(tmcPageShown);
+        OpenWithRoute();
+        const apptesting::TmcPageSeen seen =
+            apptesting::ActivateOverTmcPage(m_page->GetHwnd(), tmcPageShown);
+        EXPECT_EQ(seen.pageActivations, tmcPageShown ? 1 : 0);
+        EXPECT_EQ(seen.inFront, tmcPageShown);
+        m_page.reset();
+    }
 }
 
 TEST_F(NavMapPageTest, BlockDistanceIsCheckedBeforeTheServerIsAsked) {

@@ -1,11 +1,16 @@
 #include "app/pages/maplistdlg.h"
+#include "app/pages/routelist.h"
+#include "app/pages/tourlist.h"
 #include "app/startup/modalwindow.h"
 #include "app/tests/pagedevice.h"
+#include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/datafolderwriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 #include "ui/customlistbox.h"
+#include "ui/gpsstatemonitor.h"
+#include "ui/statusindicators.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/iniprofile.h"
 
@@ -61,7 +66,7 @@ protected:
         writer.Setting("Properties", "Language", "0").Setting("GPS", "AutoLog", "0");
         ASSERT_TRUE(writer.WriteTo(m_root, kMapListSettings).has_value());
         platform::ResourceBundle bundle;
-        bundle.strings = {{320, u"Cancel"}, {585, u"Maps"}, {1047, u"OK"}};
+        bundle.strings = {{320, u"Cancel"}, {585, u"Maps"}, {1047, u"OK"}, {1138, u"GPS"}};
         m_module = apptesting::InstallPageDevice(m_root, bundle, NAV_SCREEN_DESC_FILE);
         ASSERT_NE(m_module, nullptr);
         m_engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(256));
@@ -145,6 +150,70 @@ TEST_F(MapListDlgTest, ShowsTheDatabasesAndSwitchesOnlyOnOk) {
                   kMapListFolders[current]);
         made.reset();
         m_driver.RunUntilIdle();
+    }
+}
+
+// The tour list, the route list and the map list each hand their own GPS indicator to the
+// monitor, as every page does: a change of fix class repaints "GPS" in its new colour.
+TEST_F(MapListDlgTest, ListPagesRepaintTheirGpsIndicatorOnAFixChange) {
+    constexpr COLORREF kFixColour = 0x39EA84;
+    constexpr COLORREF kNoFixColour = 0x0000FF;
+    const auto fix = [](float hdop) {
+        MatchedPosition position;
+        position.fix.hdop = hdop;
+        position.fix.satellites = 5;
+        GpsStateMonitor::Instance().OnPosition(position);
+    };
+    RecordingMode mode;
+    std::vector<DestinationEntry> stops;
+    TourList tourList(m_server, &mode, &stops);
+    RouteList routeList(m_server, &mode, 431);
+    MapListDlg mapList(m_server);
+    const struct {
+        const char* name;
+        PageBase* page;
+    } pages[] = {{"tour list", &tourList}, {"route list", &routeList}, {"map list", &mapList}};
+    for (const auto& p : pages) {
+        SCOPED_TRACE(p.name);
+        fix(1.0f);
+        ShowPageWindow(p.page->GetPageHandle(), true);
+        m_driver.RunUntilIdle();
+        HWND indicator = GetDlgItem(p.page->GetHwnd(), static_cast<int>(GpsIndicator::kId));
+        ASSERT_NE(indicator, nullptr);
+        EXPECT_EQ(GpsStateMonitor::Instance().GetIndicatorWindow(), indicator);
+        ASSERT_TRUE(apptesting::ShowsColour(indicator, kFixColour));
+        fix(-1.0f);
+        m_driver.RunUntilIdle();
+        EXPECT_TRUE(apptesting::ShowsColour(indicator, kNoFixColour));
+        EXPECT_FALSE(apptesting::ShowsColour(indicator, kFixColour));
+        ShowPageWindow(p.page->GetPageHandle(), false);
+        m_driver.RunUntilIdle();
+    }
+    GpsStateMonitor::Instance().SetIndicatorWindow(nullptr);
+}
+
+// The route list and the map list, activated while the TMC message page is shown, activate that
+// page again and leave it in front.
+TEST_F(MapListDlgTest, ListPagesLeaveTheShownTmcPageInFront) {
+    RecordingMode mode;
+    RouteList routeList(m_server, &mode, 431);
+    MapListDlg mapList(m_server);
+    const struct {
+        const char* name;
+        PageBase* page;
+    } pages[] = {{"route list", &routeList}, {"map list", &mapList}};
+    for (const auto& p : pages) {
+        for (const bool tmcPageShown : {true, false}) {
+            SCOPED_TRACE(testing::Message() << p.name << " " << tmcPageShown);
+            ShowPageWindow(p.page->GetPageHandle(), true);
+            m_driver.RunUntilIdle();
+            const apptesting::TmcPageSeen seen =
+                apptesting::ActivateOverTmcPage(p.page->GetHwnd(), tmcPageShown);
+            EXPECT_EQ(seen.pageActivations, tmcPageShown ? 1 : 0);
+            EXPECT_EQ(seen.inFront, tmcPageShown);
+            ShowPageWindow(p.page->GetPageHandle(), false);
+            m_driver.RunUntilIdle();
+        }
     }
 }
 

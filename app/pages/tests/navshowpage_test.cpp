@@ -1,4 +1,5 @@
 #include "app/pages/navshowpage.h"
+#include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/tests/mapviewfixture.h"
@@ -68,6 +69,16 @@ protected:
         return std::make_unique<NavShowPage>(m_server, u"NavShowPage", &m_mode, m_facade, true, 420,
                                              false);
     }
+    // 0 the plain page, 1 the tour result, 2 the moving map.
+    std::unique_ptr<NavShowPage> MakePage(int kind) {
+        if (kind == 0) {
+            return MakePlainPage();
+        }
+        if (kind == 1) {
+            return std::make_unique<RouteCalcPage>(&m_mode, m_server, m_facade);
+        }
+        return std::make_unique<MovingMap>(&m_mode, m_server, m_facade, GeoPoint{});
+    }
     static void Key(NavShowPage& page, UINT key) {
         SendMessageW(page.GetHwnd(), WM_KEYDOWN, key, 0);
     }
@@ -127,14 +138,7 @@ TEST_F(MapPagesTest, CommandsReachTheMode) {
         {2, NavShowPage::kCancelId, {"ControlLogbook(1, 1)", "Deactivate(1)"}},
     };
     for (const Row& row : rows) {
-        std::unique_ptr<NavShowPage> page;
-        if (row.page == 0) {
-            page = MakePlainPage();
-        } else if (row.page == 1) {
-            page = std::make_unique<RouteCalcPage>(&m_mode, m_server, m_facade);
-        } else {
-            page = std::make_unique<MovingMap>(&m_mode, m_server, m_facade, GeoPoint{});
-        }
+        std::unique_ptr<NavShowPage> page = MakePage(row.page);
         Open(*page);
         Command(*page, row.command);
         EXPECT_EQ(m_mode.Calls(), row.calls) << row.page << " " << row.command;
@@ -233,6 +237,7 @@ TEST_F(MapPagesTest, ShowDestinationCentresOnThePointOrTheElement) {
     const std::uint32_t street = m_town.GetDetailIds()[m_town.GetStreetSegment(2, 2, true)];
     const six::IntfPtr<MapElement> element = m_facade->GetMappedElement(street);
     ASSERT_TRUE(element);
+    WriteSettings("[Map]\r\nPointResolution=6\r\n");
     GeoRect bounds;
     element->GetBounds(bounds);
     const GeoPoint centre = MapPointToDegrees(m_town.GetCentre());
@@ -254,12 +259,42 @@ TEST_F(MapPagesTest, ShowDestinationCentresOnThePointOrTheElement) {
         MapView& view = *page->GetMapView();
         ASSERT_NE(view.GetCanvas(), nullptr);
         view.ShowPoint({centre.x - 0.004f, centre.y + 0.004f});
+        view.GetCanvas()->SetScale(40.0);
         view.SetPickMode(false);
-        page->ShowDestination(row.at.x, row.at.y, street, -1);
+        page->ShowDestination(row.at.x, row.at.y, element, -1);
         EXPECT_TRUE(view.IsPickMode());
-        EXPECT_NEAR(ShownCentre(view).x, row.centred.x, 1e-5);
-        EXPECT_NEAR(ShownCentre(view).y, row.centred.y, 1e-5);
-        EXPECT_EQ(view.GetFlagPoint(), row.flag);
+        // As shown, and again after the page was activated (the view placed anew) and redrawn.
+        for (const bool activated : {false, true}) {
+            SCOPED_TRACE(activated);
+            if (activated) {
+                SendMessageW(page->GetHwnd(), WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), 0);
+                m_driver.RunUntilIdle();
+            }
+            EXPECT_EQ(view.GetShownObject().Get(), element.Get()) << "the element is shown";
+            EXPECT_NEAR(ShownCentre(view).x, row.centred.x, 1e-5);
+            EXPECT_NEAR(ShownCentre(view).y, row.centred.y, 1e-5);
+            EXPECT_DOUBLE_EQ(view.GetCanvas()->GetScale(), 6.0);
+            EXPECT_EQ(view.GetFlagPoint(), row.flag);
+        }
+    }
+}
+
+// A map page that becomes active while the TMC message page is shown activates that page again
+// and leaves it in front.
+TEST_F(MapPagesTest, ActivationLeavesTheShownTmcPageInFront) {
+    struct Row {
+        int page; // 0 plain, 1 tour result, 2 moving map
+        bool tmcPageShown;
+    };
+    const Row rows[] = {{0, true}, {0, false}, {1, true}, {2, true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.page << " " << row.tmcPageShown);
+        std::unique_ptr<NavShowPage> page = MakePage(row.page);
+        Open(*page);
+        const apptesting::TmcPageSeen seen =
+            apptesting::ActivateOverTmcPage(page->GetHwnd(), row.tmcPageShown);
+        EXPECT_EQ(seen.pageActivations, row.tmcPageShown ? 1 : 0);
+        EXPECT_EQ(seen.inFront, row.tmcPageShown);
     }
 }
 

@@ -334,6 +334,19 @@ TEST_F(OptionsPageTest, TheValueDialogShowsTheValueAndReadsANumberOnOk) {
 }
 
 // Both pages at the demo layout with the English bundle: quickest chosen, ferries allowed.
+// An options page that becomes active while the TMC message page is shown activates that page
+// again and leaves it in front.
+TEST_F(OptionsPageTest, ActivationLeavesTheShownTmcPageInFront) {
+    for (const bool tmcPageShown : {true, false}) {
+        SCOPED_TRACE(tmcPageShown);
+        auto page = Open<NavOptPage>();
+        const apptesting::TmcPageSeen seen =
+            apptesting::ActivateOverTmcPage(page->GetHwnd(), tmcPageShown);
+        EXPECT_EQ(seen.pageActivations, tmcPageShown ? 1 : 0);
+        EXPECT_EQ(seen.inFront, tmcPageShown);
+    }
+}
+
 TEST_F(OptionsPageTest, GoldenPagesOfBothPages) {
     const auto english =
         testdata::ReadHostFile(std::filesystem::path(NAV_LANGUAGE_DIR) / "LangEngCE.dll");

@@ -1,6 +1,9 @@
 #include "app/settings/presettingspages.h"
 #include "app/settings/volcntr.h"
+#include "app/tests/pagedevice.h"
+#include "ui/gpsstatemonitor.h"
 #include "ui/tests/layouttesting.h"
+#include "ui/tmcmonitor.h"
 
 #include "platform/sound/sound.h"
 #include "platform/window/input.h"
@@ -372,6 +375,28 @@ TEST_F(PresettingsPageTest, VolumeFocusMovesFromUpToOk) {
             {"silent without a voice", VolCntr::kDownTextId, 0, 0, VolCntr::kDownTextId, {}, {}},
         },
         values);
+}
+
+// A presettings page that becomes active takes the indicators over and, while the TMC message
+// page is shown, activates that page again and leaves it in front.
+TEST_F(PresettingsPageTest, ActivationLeavesTheShownTmcPageInFront) {
+    const struct {
+        const char* name;
+        bool tmcPageShown;
+    } cases[] = {{"TMC page shown", true}, {"TMC page hidden", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FormatPage page(&sheet_, true, false);
+        HWND window = Create(page);
+        const apptesting::TmcPageSeen seen =
+            apptesting::ActivateOverTmcPage(window, c.tmcPageShown);
+        EXPECT_EQ(seen.pageActivations, c.tmcPageShown ? 1 : 0);
+        EXPECT_EQ(seen.inFront, c.tmcPageShown);
+        EXPECT_EQ(TmcMonitor::Instance().GetOwnerWindow(), GetDlgItem(window, 1143));
+        EXPECT_EQ(GpsStateMonitor::Instance().GetIndicatorWindow(), GetDlgItem(window, 1138));
+    }
+    TmcMonitor::Instance().SetOwnerWindow(nullptr);
+    GpsStateMonitor::Instance().SetIndicatorWindow(nullptr);
 }
 
 } // namespace
