@@ -6,7 +6,8 @@
 // bytes (zeroed sectors after a power loss) is never rewritten. Section and key names match without
 // letter case. A bare file name means a file next to the executable (AppPaths::MakeFullPath). Files
 // are code page 1252 text, or UTF-8 when they start with its byte-order mark; a rewrite keeps the
-// encoding. Safe from any thread; writes are serialised within the process.
+// encoding, and the lines it does not change keep their bytes (only their line ends become CR LF).
+// Safe from any thread; writes are serialised within the process.
 
 #include "platform/types.h"
 
@@ -67,7 +68,7 @@ public:
     static void PreloadText(LPCWSTR path, std::string_view bytes);
 
     // Test switch: the next rewrite ends the process with exit code kEndedDuringRewrite once it
-    // has written this many characters of its temporary file; 0 turns it off.
+    // has written this many bytes of its temporary file; 0 turns it off.
     static constexpr int kEndedDuringRewrite = 86;
-    static void EndProcessDuringRewrite(std::size_t characters);
+    static void EndProcessDuringRewrite(std::size_t bytes);
 };

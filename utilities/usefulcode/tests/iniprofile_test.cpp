@@ -1,3 +1,4 @@
+#include "testdata/destinationwriter.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
 
@@ -352,6 +353,62 @@ TEST_F(IniProfileTest, RewriteKeepsTheEncodingOfTheFile) {
         EXPECT_EQ(IniProfile::GetString(u"Orte", u"Fluss", u"places.ini", u""), c.written);
     }
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"places.ini"}) << "no temporary file left";
+}
+
+// A rewrite leaves the bytes of the lines it does not change as they were, also where they are
+// not valid in the file's encoding: a "Recent" record with a code page 1252 "Ä" in a file that
+// starts with the UTF-8 mark keeps its "Ä" when presettings change.
+TEST_F(IniProfileTest, RewriteKeepsTheBytesOfTheLinesItDoesNotChange) {
+    const std::vector<std::u16string> records = {u"2|9.52|47.14|Vaduz|\u00C4ulestrasse|    |"};
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string recent = testdata::WriteListSection("Recent", records);
+    const struct {
+        const char* name;
+        std::string otherLines; // code page 1252, before the "Recent" section
+        const char16_t* section;
+        std::vector<std::pair<const char16_t*, const char16_t*>> writes; // key, value
+        bool isWholeSection;
+        std::string after; // without the mark
+    } cases[] = {
+        {"two presettings before the list",
+         "[Preferences]\r\nTimeFormat12h=0\r\n",
+         u"Preferences",
+         {{u"TimeFormat12h", u"1"}, {u"DistanceUnitKilometres", u"0"}},
+         false,
+         "[Preferences]\r\nTimeFormat12h=1\r\nDistanceUnitKilometres=0\r\n" + recent},
+        {"a section appended after the list, a header passed",
+         "[\xC4rger] \xC4\r\nk=\xC4\r\n",
+         u"Map",
+         {{u"Last", u"Vaduz"}},
+         false,
+         "[\xC4rger]\r\nk=\xC4\r\n" + recent + "[Map]\r\nLast=Vaduz\r\n"},
+        {"another key of the list's own section",
+         "",
+         u"Recent",
+         {{u"Stamp", u"\u00C4"}},
+         false,
+         recent + "Stamp=\xC3\x84\r\n"},
+        {"another list",
+         "[Personal]\r\n0=a\r\n",
+         u"Personal",
+         {{u"0", u"b"}},
+         true,
+         "[Personal]\r\n0=b\r\n" + recent},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(u"PK.ini",
+            testdata::WriteListSection("Recent", records, c.otherLines,
+                                       testdata::ListSectionFault::Utf8MarkOverCodePage));
+        for (const auto& [key, value] : c.writes) {
+            if (c.isWholeSection) {
+                EXPECT_TRUE(IniProfile::WriteSection(c.section, {{key, value}}, u"PK.ini"));
+            } else {
+                EXPECT_EQ(IniProfile::WriteString(c.section, key, value, u"PK.ini"), 1);
+            }
+        }
+        EXPECT_EQ(Bytes(u"PK.ini"), mark + c.after);
+    }
 }
 
 TEST_F(IniProfileTest, WritesWithoutKeyOrSectionChangeNothing) {
