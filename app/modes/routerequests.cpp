@@ -264,8 +264,11 @@ void ModeControllerBase::AddToDestinationList(const std::u16string& section, int
     if (record.empty())
         return;
     StoredDestinationList list(u"", section);
-    if (list.IsDamaged())
+    if (list.IsDamaged()) {
+        // The settings file is never rewritten; the user hears so once.
+        IniProfile::ReportDamagedFile(list.Path());
         return;
+    }
     std::vector<std::u16string> records = list.Records();
     records.erase(std::remove(records.begin(), records.end(), record), records.end());
     records.insert(records.begin(), record);

@@ -151,6 +151,18 @@ std::atomic<std::size_t>& RewriteLimit() {
     return limit;
 }
 
+// The handler of damaged files and the files it has heard of.
+struct DamagedFiles {
+    std::mutex mutex;
+    IniProfile::DamagedFileHandler handler;
+    std::vector<std::u16string> reported;
+};
+
+DamagedFiles& TheDamagedFiles() {
+    static auto* files = new DamagedFiles;
+    return *files;
+}
+
 // Tries so many temporary names before a write gives up.
 constexpr unsigned kTemporaryNameTries = 64;
 // The byte-order mark of a UTF-8 text file.
@@ -607,15 +619,18 @@ void CopyWithSection(RawLines& in, RewrittenText& out, LPCWSTR section,
     CopyRest(in, out);
 }
 
+// What became of a rewrite.
+enum class Rewritten { Written, Refused, Damaged };
+
 // Rewrites the settings file through a temporary file beside it: copy writes the new text from
 // the old. The file is left as it was when it cannot be read, holds a NUL, or any step fails.
-template <class Copy> bool Rewrite(const std::u16string& path, Copy copy) {
+template <class Copy> Rewritten Rewrite(const std::u16string& path, Copy copy) {
     std::lock_guard writing(WriteMutex());
     const DWORD attributes =
         path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         Report(path, u"is read-only; the setting was not written");
-        return false;
+        return Rewritten::Refused;
     }
     std::optional<std::string> bytes;
     if (!path.empty()) {
@@ -628,11 +643,11 @@ template <class Copy> bool Rewrite(const std::u16string& path, Copy copy) {
     }
     if (!bytes) {
         Report(path, u"cannot be opened; the setting was not written");
-        return false;
+        return Rewritten::Refused;
     }
     if (bytes->find('\0') != std::string::npos) {
         Report(path, u"holds NUL bytes (a damaged file); it was left as it was");
-        return false;
+        return Rewritten::Damaged;
     }
     const bool isUtf8 = HasUtf8Mark(*bytes);
     RawLines in(std::string_view(*bytes).substr(isUtf8 ? std::size(kUtf8Mark) : 0));
@@ -641,19 +656,19 @@ template <class Copy> bool Rewrite(const std::u16string& path, Copy copy) {
     const std::u16string temporary = ReserveTemporaryFile(path);
     if (temporary.empty()) {
         Report(path, u"no temporary file can be made beside it; the setting was not written");
-        return false;
+        return Rewritten::Refused;
     }
     if (!WriteTemporaryFile(temporary, out.Bytes())) {
         Report(path, u"writing the temporary file failed; the file was left as it was");
         (void)DeleteFileW(temporary.c_str());
-        return false;
+        return Rewritten::Refused;
     }
     if (!ReplaceFile(temporary, path)) {
         Report(path, u"cannot be replaced by the rewritten file; it was left as it was");
         (void)DeleteFileW(temporary.c_str());
-        return false;
+        return Rewritten::Refused;
     }
-    return true;
+    return Rewritten::Written;
 }
 
 } // namespace
@@ -693,9 +708,12 @@ int IniProfile::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR
         return 1;
     }
     const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
-    (void)Rewrite(path, [&](RawLines& in, RewrittenText& out) {
+    const Rewritten rewritten = Rewrite(path, [&](RawLines& in, RewrittenText& out) {
         CopyWithKey(in, out, section, key, value != nullptr ? value : u"");
     });
+    if (rewritten == Rewritten::Damaged) {
+        ReportDamagedFile(path);
+    }
     return 1;
 }
 
@@ -712,8 +730,32 @@ bool IniProfile::WriteSection(LPCWSTR section,
         }
     }
     const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
-    return Rewrite(
+    const Rewritten rewritten = Rewrite(
         path, [&](RawLines& in, RewrittenText& out) { CopyWithSection(in, out, section, keys); });
+    if (rewritten == Rewritten::Damaged) {
+        ReportDamagedFile(path);
+    }
+    return rewritten == Rewritten::Written;
+}
+
+void IniProfile::SetDamagedFileHandler(DamagedFileHandler handler) {
+    DamagedFiles& files = TheDamagedFiles();
+    std::lock_guard lock(files.mutex);
+    files.handler = std::move(handler);
+    files.reported.clear();
+}
+
+void IniProfile::ReportDamagedFile(const std::u16string& path) {
+    DamagedFiles& files = TheDamagedFiles();
+    std::lock_guard lock(files.mutex);
+    if (!files.handler || std::any_of(files.reported.begin(), files.reported.end(),
+                                      [&path](const std::u16string& reported) {
+                                          return platform::CompareNoCase(reported, path) == 0;
+                                      })) {
+        return;
+    }
+    files.reported.push_back(path);
+    files.handler(path);
 }
 
 void IniProfile::EndProcessDuringRewrite(std::size_t bytes) {

@@ -12,6 +12,7 @@
 #include "platform/types.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -66,6 +67,17 @@ public:
     // path, replacing what the cache held for it; the file itself is not touched. For readers
     // that take their settings from memory.
     static void PreloadText(LPCWSTR path, std::string_view bytes);
+
+    // Who hears of a settings file that is damaged (it holds NUL bytes, as zeroed sectors after
+    // a power loss leave it) when a write to it is refused: the application, to tell the user
+    // that changes cannot be saved. Each file is reported once while one handler is set; the
+    // handler runs on the writing thread after the write and must neither block nor write
+    // settings. An empty handler hears nothing.
+    using DamagedFileHandler = std::function<void(const std::u16string& path)>;
+    static void SetDamagedFileHandler(DamagedFileHandler handler);
+    // Reports a damaged file (a full path) as a refused write does: for the other writers of
+    // settings files, which find the damage before they write.
+    static void ReportDamagedFile(const std::u16string& path);
 
     // Test switch: the next rewrite ends the process with exit code kEndedDuringRewrite once it
     // has written this many bytes of its temporary file; 0 turns it off.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -306,6 +307,74 @@ TEST_F(IniProfileTest, ANulEndsOnlyTheTextOfItsLine) {
     EXPECT_FALSE(IniProfile::WriteSection(u"A", {{u"k", u"new"}}, u"nul.ini"));
     EXPECT_EQ(Bytes(u"nul.ini"), withNul);
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"nul.ini", "nulcached.ini"}));
+}
+
+// A write refused because the file is damaged is reported to the handler, once per file while
+// one handler is set; other refusals and writes that succeed are not.
+TEST_F(IniProfileTest, RefusedWritesOfADamagedFileAreReportedOnce) {
+    using namespace std::string_literals;
+    const std::string damaged = testdata::WriteListSection(
+        "Recent", {u"2|9.52|47.14|Vaduz|Kirchstrasse|    |"}, "[Preferences]\r\nVolValue=50\r\n",
+        testdata::ListSectionFault::ZeroedTail);
+    Put(u"PK.ini", damaged);
+    Put(u"other.ini", damaged);
+    Put(u"whole.ini", "[A]\nk=1\n");
+    Put(u"locked.ini", "[A]\nk=1\n");
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_read);
+    std::vector<std::u16string> reported;
+    IniProfile::SetDamagedFileHandler(
+        [&reported](const std::u16string& path) { reported.push_back(path); });
+    const std::u16string pk = PathOf(u"PK.ini");
+    const std::u16string other = PathOf(u"other.ini");
+    const struct {
+        const char* what;
+        std::function<void()> write;
+        std::vector<std::u16string> reportedAfter;
+    } steps[] = {
+        {"a key of the damaged file",
+         [] { (void)IniProfile::WriteInt(u"Preferences", u"VolValue", 60, u"PK.ini"); },
+         {pk}},
+        {"more keys of it",
+         [] {
+             (void)IniProfile::WriteInt(u"Preferences", u"ArrowMode", 1, u"PK.ini");
+             (void)IniProfile::WriteString(u"Preferences", u"LastKnownTMCFreq", u"911", u"PK.ini");
+         },
+         {pk}},
+        {"its list",
+         [] {
+             EXPECT_FALSE(IniProfile::WriteSection(u"Recent", {{u"0", u"x"}}, u"PK.ini"));
+         },
+         {pk}},
+        {"a whole file and a read-only one",
+         [] {
+             (void)IniProfile::WriteInt(u"A", u"k", 2, u"whole.ini");
+             (void)IniProfile::WriteInt(u"A", u"k", 2, u"locked.ini");
+         },
+         {pk}},
+        {"another damaged file",
+         [] { (void)IniProfile::WriteInt(u"A", u"k", 2, u"other.ini"); },
+         {pk, other}},
+        {"found damaged by another writer",
+         [&pk] { IniProfile::ReportDamagedFile(pk); },
+         {pk, other}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.write();
+        EXPECT_EQ(reported, step.reportedAfter);
+    }
+    EXPECT_EQ(Bytes(u"PK.ini"), damaged) << "never rewritten";
+    // A handler set anew hears of each file again; none hears nothing.
+    IniProfile::SetDamagedFileHandler(
+        [&reported](const std::u16string& path) { reported.push_back(path); });
+    IniProfile::ReportDamagedFile(pk);
+    EXPECT_EQ(reported, (std::vector<std::u16string>{pk, other, pk}));
+    IniProfile::SetDamagedFileHandler({});
+    (void)IniProfile::WriteInt(u"A", u"k", 3, u"other.ini");
+    EXPECT_EQ(reported.size(), 3u);
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_all);
 }
 
 // A key line whose key begins with '[' or ';' after its leading blanks keeps them in a rewrite:
