@@ -165,6 +165,15 @@ void ActivateNext(HWND leaving) {
         } else {
             auto it = std::find_if(state.topLevel.begin(), state.topLevel.end(), isEligible);
             next = it != state.topLevel.end() ? *it : nullptr;
+            // Owned windows lie above their owner (the menu bar above the main window): the
+            // owner takes the activation while it can, as it would have from the window that
+            // went.
+            for (std::size_t depth = 0; next != nullptr && depth < state.windows.size(); ++depth) {
+                const Window* n = Find(state, next);
+                if (n == nullptr || !isEligible(n->owner))
+                    break;
+                next = n->owner;
+            }
         }
     }
     Activate(next, WA_ACTIVE);

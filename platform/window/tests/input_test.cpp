@@ -121,13 +121,17 @@ TEST(Activation, ADisabledOwnerHandsItToItsDialogAndNeverLiesAboveIt) {
              SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
          },
          other, box},
+        // The owner, not the dialog lying above it, follows a window that goes away.
+        {"the window in front hidden", NoneDisabled, false, [&] { ShowWindow(other, SW_HIDE); },
+         main, dialog},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ShowWindow(box, c.withBox ? SW_SHOWNA : SW_HIDE);
         EnableWindow(main, c.disabled == NoneDisabled ? TRUE : FALSE);
         EnableWindow(dialog, c.disabled == MainAndDialogDisabled ? FALSE : TRUE);
-        SetForegroundWindow(other);
+        ShowWindow(other, SW_SHOW);
+        SetWindowPos(other, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         ASSERT_EQ(GetActiveWindow(), other);
         ASSERT_EQ(WindowFromPoint(onDialog), other);
         c.action();
