@@ -22,7 +22,7 @@ nav_test(app_modes_test
           ${CMAKE_CURRENT_LIST_DIR}/modes/tests/modes_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/modes/tests/modeshell_test.cpp
   DEPENDS app_modes_types retrievalengine_engine testdata_worldmapset testdata_roadnetwork
-          testdata app_modes app_testing app_destinations app_mappages app_tourlists
+          testdata testdata_destinations app_modes app_testing app_destinations app_mappages app_tourlists
           app_settings testdata_datafolder ui_tmcmonitor ui_layout usefulcode_settings
           platform_window_testdriver app_startup testdata_programfolder)
 

@@ -134,6 +134,9 @@ std::string WriteListSection(std::string_view section, const std::vector<std::u1
                      std::min(kZeroedTailBytes, text.size()),
                      std::min(kZeroedTailBytes, text.size()), '\0');
     }
+    if (fault == ListSectionFault::Utf8MarkOverCodePage) {
+        text.insert(0, "\xEF\xBB\xBF");
+    }
     return text;
 }
 

@@ -57,6 +57,9 @@ struct UddSource {
 enum class ListSectionFault {
     None,
     ZeroedTail, // the file's last 16 bytes are zeros, as after a power loss
+    // The file starts with the UTF-8 byte-order mark while its lines stay code page 1252, as
+    // when an editor saved the mark into a file the program wrote.
+    Utf8MarkOverCodePage,
 };
 
 // A settings file (code page 1252, CR LF) holding section with the records under keys "0", "1",

@@ -42,6 +42,11 @@ ProgramFolderWriter& ProgramFolderWriter::Pk(const std::string& section, const s
     return *this;
 }
 
+ProgramFolderWriter& ProgramFolderWriter::ZeroedPkTail(std::size_t bytes) {
+    m_zeroedPkTail = bytes;
+    return *this;
+}
+
 ProgramFolderWriter& ProgramFolderWriter::ServerSetting(const std::string& section,
                                                         const std::string& key,
                                                         const std::string& value) {
@@ -87,6 +92,7 @@ ProgramFolderWriter::WriteTo(const TempDeviceRoot& root) {
             pk += "\r\n";
         }
     }
+    pk.append(m_zeroedPkTail, '\0');
     if (!root.WriteFile(u"\\PK.ini", pk))
         return std::nullopt;
     if (m_scenario) {

@@ -9,6 +9,7 @@
 
 #include "platform/shell/resourcebundle.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -34,6 +35,8 @@ public:
     // A key of "PK.ini".
     ProgramFolderWriter& Pk(const std::string& section, const std::string& key,
                             const std::string& value);
+    // "PK.ini" ends in zero bytes after its keys, as sectors zeroed by a power loss leave it.
+    ProgramFolderWriter& ZeroedPkTail(std::size_t bytes);
     // A key of "RarUderad.ini" ("Properties"/"Language" ...).
     ProgramFolderWriter& ServerSetting(const std::string& section, const std::string& key,
                                        const std::string& value);
@@ -49,6 +52,7 @@ private:
     std::vector<std::filesystem::path> m_hostFolders;
     std::map<std::string, std::map<std::string, std::string>> m_pk;
     std::optional<std::string> m_scenario;
+    std::size_t m_zeroedPkTail = 0;
 };
 
 } // namespace testdata

@@ -160,6 +160,11 @@ std::vector<Seed> SettingsSeeds() {
     return {
         {corpus, "seed-settings", Text("[A]\r\nk=old\r\nd=2.5\r\n\r\n[B]\r\nk=other\r\n")},
         {corpus, "seed-loose", Text("; comment\nx=before\n[a]\nK = 12\nline\n[ A ]\nk=\n")},
+        // The UTF-8 mark over code page 1252 lines: bytes that are no UTF-8.
+        {corpus, "seed-mark-over-codepage",
+         Text(testdata::WriteListSection("Recent", {u"2|9.52|47.14|Vaduz|\u00C4ulestrasse|    |"},
+                                         "[A]\r\nk=old\r\n[B]\r\nk=\xC4\r\n",
+                                         testdata::ListSectionFault::Utf8MarkOverCodePage))},
     };
 }
 

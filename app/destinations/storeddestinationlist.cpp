@@ -1,5 +1,6 @@
 #include "app/destinations/storeddestinationlist.h"
 
+#include "ui/messagedialogs.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/iniprofile.h"
 
@@ -7,8 +8,6 @@
 #include "platform/files/stdio.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/format.h"
-#include "platform/kernel/messagebox.h"
-#include "platform/shell/resources.h"
 
 #include <algorithm>
 #include <array>
@@ -16,8 +15,6 @@
 
 namespace {
 
-// Characters of the message text read from the language library.
-constexpr int kMessageTextMax = 255;
 // Settings files are small; a larger one is read in pieces of this size.
 constexpr std::size_t kReadPiece = 4096;
 
@@ -111,16 +108,5 @@ bool StoredDestinationList::Remove(std::size_t index) {
 }
 
 void StoredDestinationList::ShowUnusableMessage(HWND owner) const {
-    std::array<WCHAR, kMessageTextMax + 1> format{};
-    const int length = LoadStringW(platform::ResourceInstance(), kUnusableFileMessageId,
-                                   format.data(), static_cast<int>(format.size()));
-    // The text names the file where it says "%s".
-    std::u16string text(format.data(), static_cast<std::size_t>(std::max(length, 0)));
-    const std::size_t mark = text.find(u"%s");
-    if (mark == std::u16string::npos) {
-        text += text.empty() ? m_path : u" " + m_path;
-    } else {
-        text.replace(mark, 2, m_path);
-    }
-    (void)MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    ShowFileMessage(owner, kUnusableFileMessageId, m_path);
 }

@@ -275,8 +275,11 @@ void ModeControllerBase::AddToDestinationList(const std::u16string& section, int
     if (record.empty())
         return;
     StoredDestinationList list(u"", section);
-    if (list.IsDamaged())
+    if (list.IsDamaged()) {
+        // The settings file is never rewritten; the user hears so once.
+        IniProfile::ReportDamagedFile(list.Path());
         return;
+    }
     std::vector<std::u16string> records = list.Records();
     // An earlier record of the destination goes, also one stored without area names.
     std::erase_if(

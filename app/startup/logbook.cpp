@@ -144,12 +144,10 @@ void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
     const std::lock_guard lock(m_mutex);
     if (isStatus) {
         prefix += statusLabel;
-        m_hasStatusLine = true;
-        ++m_statusEntries;
-    } else if (isFinal) {
-        m_statusEntries = 0;
     }
-    const bool isReplacing = (isStatus && m_statusEntries > 1) || (isFinal && m_hasStatusLine);
+    // Only a status line that is really in the file is replaced: a line that could not be
+    // written must not make the next one overwrite the permanent line before it.
+    const bool isReplacing = (isStatus || isFinal) && m_hasStatusLine;
     std::u16string line =
         prefix + u'\t' + purpose + u'\t' + address.place + u'\t' + address.street + u'\t';
 
@@ -182,9 +180,6 @@ void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
     m_lastLeg = legDistance;
 
     if (isReplacing) {
-        if (isFinal) {
-            m_hasStatusLine = false;
-        }
         (void)fclose(file);
         file = _wfopen(m_filePath.c_str(), u"r+");
         if (file == nullptr) {
@@ -198,8 +193,17 @@ void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
         m_lineWidth = line.size();
     }
     line += u'\n';
-    (void)fputws(line.c_str(), file);
-    (void)fclose(file);
+    const bool isWritten = fputws(line.c_str(), file) == 0;
+    if (fclose(file) != 0 || !isWritten) {
+        return;
+    }
+    // The file's last line is now this one.
+    m_hasStatusLine = isStatus;
+    if (isStatus) {
+        ++m_statusEntries;
+    } else if (isFinal) {
+        m_statusEntries = 0;
+    }
 }
 
 std::size_t Logbook::SeekLastLine(NavFile* file) {

@@ -52,8 +52,10 @@ public:
     void Reset();
 
     // Writes one line (see the file comment). isStatus: a status line (its label is appended to
-    // prefix); isFinal: a checkpoint or stop, which ends a series of status lines. A file that
-    // cannot be opened drops the line; the status-entry count and mark still change.
+    // prefix); isFinal: a checkpoint or stop, which ends a series of status lines. A status,
+    // checkpoint or stop replaces the file's last line only while that is a status line this
+    // logbook wrote. A line that cannot be written (the file cannot be opened) is dropped and
+    // changes neither the status-entry count nor the status-line mark.
     void WriteEntry(const MatchedPosition* position, RetrievalEngine::IRetrievalEngine* engine,
                     bool isStatus, const std::u16string& purpose, const std::u16string& prefix,
                     bool isFinal);

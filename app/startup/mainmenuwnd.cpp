@@ -4,6 +4,7 @@
 #include "app/startup/voicepointer.h"
 #include "app/tmc/statustmcinfo.h"
 #include "ui/gpsstatemonitor.h"
+#include "ui/messagedialogs.h"
 #include "ui/pagebase.h"
 #include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
@@ -140,9 +141,11 @@ void MainMenuWnd::RegisterHandlers() {
     ConnectMessageHandler(map, WM_TIMER, this, &MainMenuWnd::OnTimer);
     ConnectMessageHandler(map, kTmcQueueMessage, this, &MainMenuWnd::OnTmcQueue);
     ConnectMessageHandler(map, kFixClassMessage, this, &MainMenuWnd::OnFixClassMessage);
+    ConnectMessageHandler(map, kDamagedSettingsMessage, this, &MainMenuWnd::OnDamagedSettings);
 }
 
 MainMenuWnd::~MainMenuWnd() {
+    IniProfile::SetDamagedFileHandler({});
     if (m_hasReadVolume) {
         const auto level = static_cast<DWORD>(static_cast<double>(m_startVolumePercent) * 655.35);
         (void)waveOutSetVolume(nullptr, level | (level << 16));
@@ -195,6 +198,15 @@ HWND MainMenuWnd::CreateMainWindow(const std::u16string& title) {
 
 void MainMenuWnd::OnCreate(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     HWND window = mainHandle.window;
+    // A damaged settings file is never rewritten: the user hears once per file and run that
+    // changes are not saved, whichever thread tried to write.
+    IniProfile::SetDamagedFileHandler([this, window](const std::u16string& path) {
+        {
+            std::lock_guard lock(m_queueLock);
+            m_damagedSettings.push_back(path);
+        }
+        PostMessageW(window, kDamagedSettingsMessage, 0, 0);
+    });
     SHMENUBARINFO bar{};
     bar.cbSize = 36;
     bar.hwndParent = window;
@@ -386,6 +398,17 @@ void MainMenuWnd::OnFixClassChanged(const int* fixClass) {
         m_fixClasses.push_back(*fixClass);
     }
     PostMessageW(mainHandle.window, kFixClassMessage, 0, 0);
+}
+
+void MainMenuWnd::OnDamagedSettings(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {
+    *handled = true;
+    std::deque<std::u16string> paths;
+    {
+        std::lock_guard lock(m_queueLock);
+        paths.swap(m_damagedSettings);
+    }
+    for (const std::u16string& path : paths)
+        ShowFileMessage(mainHandle.window, kDamagedSettingsText, path);
 }
 
 void MainMenuWnd::OnFixClassMessage(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {

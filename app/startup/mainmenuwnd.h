@@ -48,6 +48,11 @@ public:
     // Posted to itself: queued TMC store messages and fix classes wait for the UI thread.
     static constexpr UINT kTmcQueueMessage = 0x8040;
     static constexpr UINT kFixClassMessage = 0x8041;
+    // Posted to itself when a settings file turned out damaged: its message waits for the UI
+    // thread.
+    static constexpr UINT kDamagedSettingsMessage = 0x8042;
+    // The message naming a damaged settings file whose changes cannot be saved ("%s": the path).
+    static constexpr UINT kDamagedSettingsText = 1401;
     static constexpr COLORREF kTitleColour = 0xC3B08B;
     static constexpr UINT kFirstCommand = 420;
     // Writes a logbook status line; nothing arms it, the status lines come from checkpoints.
@@ -111,6 +116,7 @@ private:
     void OnTimer(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnTmcQueue(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnFixClassMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+    void OnDamagedSettings(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 
     // Signal slots (any thread).
     void OnTmcAdded(TmcMessagePtr message);
@@ -173,4 +179,5 @@ private:
     std::mutex m_queueLock;
     std::deque<QueuedTmc> m_tmcQueue;
     std::deque<int> m_fixClasses;
+    std::deque<std::u16string> m_damagedSettings; // paths not yet told
 };

@@ -57,11 +57,25 @@ bool ActivateWindowByTitle(const std::u16string& title) {
     HWND window = FindWindowW(nullptr, title.c_str());
     if (window == nullptr)
         return false;
-    if (IsWindowEnabled(window) == FALSE)
+    if (IsWindowEnabled(window) == FALSE) {
+        // Disabled under a modal dialog: the dialog comes to the front and keeps the stylus
+        // and the keys; the window itself is neither activated nor told it was.
+        HWND dialog = GetLastActivePopup(window);
+        if (dialog != window) {
+            SetForegroundWindow(dialog);
+            return true;
+        }
         ShowWindow(window, SW_SHOWNORMAL);
+    }
     SendMessageW(window, WM_ACTIVATE, 0x10001, reinterpret_cast<LPARAM>(GetActiveWindow()));
     SetForegroundWindow(window);
     return true;
+}
+
+bool HandleInstanceRequest(const platform::InstanceRequest& request,
+                           const std::u16string& appTitle) {
+    return request.kind == platform::InstanceRequestKind::ActivateWindow &&
+           request.windowTitle == appTitle && ActivateWindowByTitle(appTitle);
 }
 
 std::u16string NavApp::LanguageLibraryName(int language) {
@@ -189,10 +203,10 @@ int WinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         return 0;
     }
     // A later start reaches this instance through the channel beside the mutex.
-    (void)platform::OpenInstanceChannel(mutex.GetName(), [](const platform::InstanceRequest& r) {
-        return r.kind == platform::InstanceRequestKind::ActivateWindow &&
-               ActivateWindowByTitle(r.windowTitle);
-    });
+    (void)platform::OpenInstanceChannel(
+        mutex.GetName(), [title = mutex.GetName()](const platform::InstanceRequest& request) {
+            return HandleInstanceRequest(request, title);
+        });
     if (app.InitInstance() == 1)
         app.Run();
     const int result = app.ExitInstance();

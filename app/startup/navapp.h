@@ -11,6 +11,10 @@
 #include <memory>
 #include <string>
 
+namespace platform {
+struct InstanceRequest;
+}
+
 class NavApp {
 public:
     // Loads the language library "Lang<Xxx>CE.dll" for "Properties"/"Language" of
@@ -70,9 +74,14 @@ private:
 // Asks the instance running on this device root to bring its window of this title to the front;
 // false when no instance answered.
 bool ActivateRunningInstance(const std::u16string& title);
-// In the running instance: the top-level window of the title is shown when it is disabled, sent
-// WM_ACTIVATE (WA_ACTIVE, minimised flag 1) and brought to the front; false without one.
+// In the running instance: the top-level window of the title is sent WM_ACTIVATE (WA_ACTIVE,
+// minimised flag 1) and brought to the front (shown first when it is disabled); false without
+// one. A window disabled under a modal dialog is left as it is and the dialog comes to the front.
 bool ActivateWindowByTitle(const std::u16string& title);
+// The instance channel's handler: activates the application's window (ActivateWindowByTitle)
+// when the request names the application's own title; any other title is refused (false).
+bool HandleInstanceRequest(const platform::InstanceRequest& request,
+                           const std::u16string& appTitle);
 
 // Runs the program; 0 in every path.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, int showCommand);

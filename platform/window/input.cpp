@@ -127,23 +127,18 @@ void Activate(HWND top, WORD how) {
     {
         State& state = GetState();
         std::lock_guard lock(state.mutex);
-        if (top != nullptr && Find(state, top) == nullptr)
+        const Window* wanted = Find(state, top);
+        if (top != nullptr && wanted == nullptr)
             return;
+        // A window disabled under a dialog it owns hands the activation to that dialog: the
+        // dialog, not the disabled window, takes the keys and stays in front.
+        if (wanted != nullptr && wanted->parent == nullptr && (wanted->style & WS_DISABLED) != 0)
+            top = LastActivePopupOf(state, top);
         old = state.active;
         if (old == top)
             return;
         state.active = top;
-        if (Window* w = Find(state, top); w != nullptr && w->parent == nullptr) {
-            std::erase(state.topLevel, top);
-            auto position = state.topLevel.begin();
-            if ((w->exStyle & WS_EX_TOPMOST) == 0) {
-                position = std::find_if(state.topLevel.begin(), state.topLevel.end(), [&](HWND h) {
-                    const Window* o = Find(state, h);
-                    return o == nullptr || (o->exStyle & WS_EX_TOPMOST) == 0;
-                });
-            }
-            state.topLevel.insert(position, top);
-        }
+        BringToFront(state, top);
     }
     if (old != nullptr && IsWindow(old)) {
         SendMessageW(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(top));
@@ -170,6 +165,15 @@ void ActivateNext(HWND leaving) {
         } else {
             auto it = std::find_if(state.topLevel.begin(), state.topLevel.end(), isEligible);
             next = it != state.topLevel.end() ? *it : nullptr;
+            // Owned windows lie above their owner (the menu bar above the main window): the
+            // owner takes the activation while it can, as it would have from the window that
+            // went.
+            for (std::size_t depth = 0; next != nullptr && depth < state.windows.size(); ++depth) {
+                const Window* n = Find(state, next);
+                if (n == nullptr || !isEligible(n->owner))
+                    break;
+                next = n->owner;
+            }
         }
     }
     Activate(next, WA_ACTIVE);
@@ -276,6 +280,15 @@ HWND SetActiveWindow(HWND window) {
         return nullptr;
     Activate(top, WA_ACTIVE);
     return old;
+}
+
+HWND GetLastActivePopup(HWND window) {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    const Window* w = Find(state, window);
+    if (w == nullptr || w->parent != nullptr)
+        return w == nullptr ? nullptr : window;
+    return LastActivePopupOf(state, window);
 }
 
 BOOL SetForegroundWindow(HWND window) {

@@ -53,8 +53,14 @@ BOOL ReleaseCapture();
 [[nodiscard]] HWND GetCapture();
 // The active top-level window changes with WM_ACTIVATE: WA_INACTIVE to the old one (lParam the
 // new), then WA_ACTIVE (WA_CLICKACTIVE for a tap) to the new one (lParam the old).
+// Activating a top-level window that is disabled under a window it owns (a modal dialog)
+// activates that window instead (GetLastActivePopup's). An activated window comes to the front
+// with the windows it owns above it.
 HWND SetActiveWindow(HWND window);
 BOOL SetForegroundWindow(HWND window);
+// The visible, enabled window that window owns (directly or not) and that was activated last,
+// or window itself when it owns none; null for an unknown window.
+[[nodiscard]] HWND GetLastActivePopup(HWND window);
 [[nodiscard]] HWND GetActiveWindow();
 [[nodiscard]] HWND GetForegroundWindow();
 

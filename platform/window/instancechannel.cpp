@@ -17,6 +17,7 @@
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -37,6 +38,7 @@ static_assert(kErrorTexts.size() ==
 constexpr UINT kRequestMessage = WM_USER + 0x100;
 constexpr int kReadTimeoutMs = 1000; // a connected sender must deliver its request by then
 constexpr char16_t kWindowClass[] = u"NavInstanceChannel";
+constexpr mode_t kSocketMode = S_IRUSR | S_IWUSR; // the owner alone may connect
 
 void PutU16(std::uint8_t* bytes, std::uint16_t value) {
     bytes[0] = static_cast<std::uint8_t>(value);
@@ -144,8 +146,21 @@ LRESULT ChannelWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Reads one request from a connection, has the owner thread handle it and answers.
+// True when the process at the other end of the connection runs as this process's user.
+bool IsPeerThisUser(int connection) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           size == sizeof peer && peer.uid == ::geteuid();
+}
+
+// Reads one request from a connection, has the owner thread handle it and answers. A request of
+// another user is not read and gets no answer.
 void Serve(int connection, HWND window) {
+    if (!IsPeerThisUser(connection)) {
+        OutputDebugStringW(u"instance channel: a request of another user was refused\n");
+        return;
+    }
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
     std::vector<std::uint8_t> bytes(platform::kInstanceRequestHeaderSize);
@@ -204,6 +219,9 @@ bool RegisterChannelClass() {
 }
 
 // Makes the listening socket, replacing a socket file a crashed instance left. -1 on failure.
+// Only this user may connect, whatever the umask: the socket's own mode is set before the bind,
+// which gives the file that mode, and the file's mode once more after it, before any connection
+// is accepted.
 int MakeListeningSocket(std::u16string_view name, std::string* path) {
     sockaddr_un address{};
     int dirFd = -1;
@@ -212,8 +230,9 @@ int MakeListeningSocket(std::u16string_view name, std::string* path) {
         (void)::unlink(path->c_str());
         fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd >= 0 &&
-            (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-             ::listen(fd, 8) != 0)) {
+            (::fchmod(fd, kSocketMode) != 0 ||
+             ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+             ::chmod(address.sun_path, kSocketMode) != 0 || ::listen(fd, 8) != 0)) {
             CloseFd(&fd);
         }
     }

@@ -2,8 +2,9 @@
 // The instance channel: how a second start of the program on a device root reaches the instance
 // that runs there already. The running instance listens on a Unix-domain socket beside the lock
 // file of its named mutex (platform/files/mutex.h); each request is handled on the thread that
-// opened the channel, inside its message loop, and answered. The request layout is in
-// docs/instance-channel.md. Safe from any thread unless said otherwise.
+// opened the channel, inside its message loop, and answered. The socket is open to its owner
+// alone, whatever the umask, and a request of a process of another user is not taken. The request
+// layout is in docs/instance-channel.md. Safe from any thread unless said otherwise.
 
 #include "platform/types.h"
 

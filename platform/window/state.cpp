@@ -176,6 +176,85 @@ HWND TopLevelOf(State& state, HWND window) {
     return w != nullptr ? w->handle : nullptr;
 }
 
+bool IsOwnedBy(State& state, HWND window, HWND owner) {
+    // Owners are made before the windows they own, so a chain cannot come back to itself; the
+    // count only guards against a damaged state.
+    const Window* w = Find(state, window);
+    for (std::size_t depth = 0; w != nullptr && depth < state.windows.size(); ++depth) {
+        if (w->owner == nullptr)
+            return false;
+        if (w->owner == owner)
+            return true;
+        w = Find(state, w->owner);
+    }
+    return false;
+}
+
+HWND LastActivePopupOf(State& state, HWND top) {
+    for (HWND h : state.topLevel) {
+        const Window* w = Find(state, h);
+        if (w != nullptr && h != top && !w->isDestroying &&
+            (w->style & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE && IsOwnedBy(state, h, top)) {
+            return h;
+        }
+    }
+    return top;
+}
+
+void RaiseOwnedWindows(State& state, HWND top) {
+    const Window* owner = Find(state, top);
+    if (owner == nullptr || owner->parent != nullptr)
+        return;
+    const DWORD band = owner->exStyle & WS_EX_TOPMOST;
+    // A topmost window owned by an ordinary one lies above it anyway; an ordinary one owned by
+    // a topmost one stays in its own band.
+    std::vector<HWND> owned;
+    for (HWND h : state.topLevel) {
+        const Window* w = Find(state, h);
+        if (w != nullptr && (w->exStyle & WS_EX_TOPMOST) == band && IsOwnedBy(state, h, top))
+            owned.push_back(h);
+    }
+    if (owned.empty())
+        return;
+    std::erase_if(state.topLevel, [&owned](HWND h) {
+        return std::find(owned.begin(), owned.end(), h) != owned.end();
+    });
+    const auto at = std::find(state.topLevel.begin(), state.topLevel.end(), top);
+    state.topLevel.insert(at, owned.begin(), owned.end());
+}
+
+void PlaceAtFrontOfBand(State& state, HWND top) {
+    const Window* w = Find(state, top);
+    if (w == nullptr || w->parent != nullptr)
+        return;
+    std::erase(state.topLevel, top);
+    auto position = state.topLevel.begin();
+    if ((w->exStyle & WS_EX_TOPMOST) == 0) {
+        position = std::find_if(state.topLevel.begin(), state.topLevel.end(), [&](HWND h) {
+            const Window* o = Find(state, h);
+            return o == nullptr || (o->exStyle & WS_EX_TOPMOST) == 0;
+        });
+    }
+    state.topLevel.insert(position, top);
+}
+
+void BringToFront(State& state, HWND top) {
+    const Window* w = Find(state, top);
+    if (w == nullptr || w->parent != nullptr)
+        return;
+    HWND root = top;
+    for (std::size_t depth = 0; depth < state.windows.size(); ++depth) {
+        const Window* r = Find(state, root);
+        if (r == nullptr || Find(state, r->owner) == nullptr)
+            break;
+        root = r->owner;
+    }
+    for (HWND h : {root, top}) {
+        PlaceAtFrontOfBand(state, h);
+        RaiseOwnedWindows(state, h);
+    }
+}
+
 RECT WorkArea(const State& state) {
     const int bar = kBarHeight * state.screenWidth / 240;
     RECT area{0, 0, state.screenWidth, state.screenHeight};

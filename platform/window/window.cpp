@@ -24,17 +24,6 @@ std::u16string TextOrEmpty(LPCWSTR text) {
     return text != nullptr ? std::u16string(text) : u"";
 }
 
-void InsertTopLevel(State& state, Window& window) {
-    auto it = state.topLevel.begin();
-    if ((window.exStyle & WS_EX_TOPMOST) == 0) {
-        it = std::find_if(state.topLevel.begin(), state.topLevel.end(), [&](HWND h) {
-            const Window* w = Find(state, h);
-            return w == nullptr || (w->exStyle & WS_EX_TOPMOST) == 0;
-        });
-    }
-    state.topLevel.insert(it, window.handle);
-}
-
 RECT InitialRect(const State& state, bool isChild, int x, int y, int width, int height) {
     if (isChild) {
         const int left = x == CW_USEDEFAULT ? 0 : x;
@@ -256,7 +245,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         state.windows.emplace(reinterpret_cast<std::uintptr_t>(handle), std::move(window));
         state.creationOrder.push_back(handle);
         if (!isChild)
-            InsertTopLevel(state, stored);
+            PlaceAtFrontOfBand(state, stored.handle);
     }
     CREATESTRUCTW create{
         param,      instance,  menu,   parent, height, width, y, x, static_cast<LONG>(style),
@@ -561,7 +550,7 @@ HWND SetParent(HWND window, HWND newParent) {
         parent->children.insert(parent->children.begin(), window);
     } else {
         w->style = (w->style & ~WS_CHILD) | WS_POPUP;
-        InsertTopLevel(state, *w);
+        PlaceAtFrontOfBand(state, window);
     }
     if (IsVisibleChain(state, *w))
         InvalidateTree(state, *w);

@@ -57,6 +57,8 @@ void PlaceInZOrder(State& state, Window& window, HWND insertAfter) {
         position = std::max(position, firstOrdinary);
     }
     list->insert(position, window.handle);
+    if (isTopLevel)
+        RaiseOwnedWindows(state, window.handle);
 }
 
 HWND HitTestChildren(State& state, const Window& window, POINT clientPoint) {

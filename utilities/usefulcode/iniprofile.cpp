@@ -33,50 +33,52 @@ struct ParsedLine {
     std::u16string value;
 };
 
-std::u16string_view TrimBlanks(std::u16string_view text) {
-    while (!text.empty() && text.front() == u' ') {
+template <class Char> std::basic_string_view<Char> TrimBlanks(std::basic_string_view<Char> text) {
+    while (!text.empty() && text.front() == Char(' ')) {
         text.remove_prefix(1);
     }
-    while (!text.empty() && text.back() == u' ') {
+    while (!text.empty() && text.back() == Char(' ')) {
         text.remove_suffix(1);
     }
     return text;
 }
 
-// One line's parts as views into it.
-struct LineView {
+// One line's parts as views into it: of its text, or of its bytes for a rewrite (the characters
+// that make a line's structure are ASCII, in code page 1252 and in UTF-8 alike).
+template <class Char> struct BasicLineView {
     LineKind kind = LineKind::Other;
-    std::u16string_view name; // section name of a header, key of a key line; trimmed
-    std::u16string_view value;
+    std::basic_string_view<Char> name; // section name of a header, key of a key line; trimmed
+    std::basic_string_view<Char> value;
 };
+using LineView = BasicLineView<char16_t>;
 
 // Classifies one line as read (its '\n' included or not).
-LineView ViewLine(std::u16string_view line) {
-    LineView parsed;
+template <class Char> BasicLineView<Char> ViewLine(std::basic_string_view<Char> line) {
+    BasicLineView<Char> parsed;
     if (line.empty()) {
         return parsed;
     }
-    if (line.front() == u';') {
+    if (line.front() == Char(';')) {
         parsed.kind = LineKind::Comment;
         return parsed;
     }
-    if (line.front() == u'[') {
-        const std::size_t close = line.find(u']');
-        if (close != std::u16string_view::npos) {
+    if (line.front() == Char('[')) {
+        const std::size_t close = line.find(Char(']'));
+        if (close != std::basic_string_view<Char>::npos) {
             parsed.kind = LineKind::Header;
             parsed.name = TrimBlanks(line.substr(1, close - 1));
             return parsed;
         }
     }
-    const std::size_t equals = line.find(u'=');
-    if (equals == std::u16string_view::npos) {
+    const std::size_t equals = line.find(Char('='));
+    if (equals == std::basic_string_view<Char>::npos) {
         return parsed;
     }
-    std::u16string_view value = line.substr(equals + 1);
-    if (!value.empty() && value.back() == u'\n') {
+    std::basic_string_view<Char> value = line.substr(equals + 1);
+    if (!value.empty() && value.back() == Char('\n')) {
         value.remove_suffix(1);
     }
-    if (!value.empty() && value.back() == u'\r') {
+    if (!value.empty() && value.back() == Char('\r')) {
         value.remove_suffix(1);
     }
     parsed.kind = LineKind::Key;
@@ -142,11 +144,23 @@ std::mutex& WriteMutex() {
     return *mutex;
 }
 
-// The test switch of EndProcessDuringRewrite: characters after which a rewrite ends the
+// The test switch of EndProcessDuringRewrite: bytes after which a rewrite ends the
 // process; 0 when off.
 std::atomic<std::size_t>& RewriteLimit() {
     static std::atomic<std::size_t> limit{0};
     return limit;
+}
+
+// The handler of damaged files and the files it has heard of.
+struct DamagedFiles {
+    std::mutex mutex;
+    IniProfile::DamagedFileHandler handler;
+    std::vector<std::u16string> reported;
+};
+
+DamagedFiles& TheDamagedFiles() {
+    static auto* files = new DamagedFiles;
+    return *files;
 }
 
 // Tries so many temporary names before a write gives up.
@@ -154,13 +168,17 @@ constexpr unsigned kTemporaryNameTries = 64;
 // The byte-order mark of a UTF-8 text file.
 constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
 
-// A text-mode stream that reads whole lines (however long) and notes whether writing failed.
+// A text-mode stream that reads whole lines, however long.
 class TextStream {
 public:
     TextStream() = default;
     TextStream(const TextStream&) = delete;
     TextStream& operator=(const TextStream&) = delete;
-    ~TextStream() { (void)Close(); }
+    ~TextStream() {
+        if (m_stream != nullptr) {
+            (void)fclose(m_stream);
+        }
+    }
 
     [[nodiscard]] bool Open(const std::u16string& path, const WCHAR* mode) {
         m_stream = _wfopen(path.c_str(), mode);
@@ -171,11 +189,6 @@ public:
     // (zero-filled sectors after a power loss) ends the text of its line: the rest of the line
     // is dropped, its line feed kept.
     [[nodiscard]] bool ReadLine(std::u16string& line) {
-        if (m_pending) {
-            line = std::move(*m_pending);
-            m_pending.reset();
-            return true;
-        }
         line.clear();
         WCHAR piece[128]; // most settings lines fit; longer ones take several reads
         for (;;) {
@@ -195,7 +208,6 @@ public:
             }
         }
         if (const std::size_t nul = line.find(u'\0'); nul != std::u16string::npos) {
-            m_hasNul = true;
             const bool hasLineFeed = line.back() == u'\n';
             line.erase(nul);
             if (hasLineFeed) {
@@ -205,56 +217,8 @@ public:
         return !line.empty();
     }
 
-    // Whether a line read so far held a NUL: the file is damaged, and a rewrite would lose what
-    // follows the NUL.
-    [[nodiscard]] bool HasNul() const { return m_hasNul; }
-
-    // Makes the next ReadLine return line again.
-    void Unread(std::u16string line) { m_pending = std::move(line); }
-
-    void Write(std::u16string_view text) {
-        if (text.empty()) {
-            return;
-        }
-        const std::size_t limit = RewriteLimit().load();
-        if (limit != 0 && m_written + text.size() >= limit) {
-            // The test switch: the process ends in the middle of this write.
-            const std::u16string part(text.substr(0, limit - std::min(limit, m_written)));
-            (void)fputws(part.c_str(), m_stream);
-            (void)fflush(m_stream);
-            std::_Exit(IniProfile::kEndedDuringRewrite);
-        }
-        m_written += text.size();
-        const std::u16string terminated(text);
-        if (fputws(terminated.c_str(), m_stream) != 0) {
-            m_hasFailed = true;
-        }
-        m_isAtLineStart = text.back() == u'\n';
-    }
-
-    // Ends a last line that came without its line feed, so that nothing is appended to it.
-    void EndLine() {
-        if (!m_isAtLineStart) {
-            Write(u"\n");
-        }
-    }
-
-    // False when a write or the final flush failed.
-    [[nodiscard]] bool Close() {
-        if (m_stream != nullptr && fclose(m_stream) != 0) {
-            m_hasFailed = true;
-        }
-        m_stream = nullptr;
-        return !m_hasFailed;
-    }
-
 private:
     NavFile* m_stream = nullptr;
-    std::optional<std::u16string> m_pending;
-    bool m_isAtLineStart = true;
-    bool m_hasFailed = false;
-    bool m_hasNul = false;
-    std::size_t m_written = 0; // characters
 };
 
 void Report(const std::u16string& path, std::u16string_view what) {
@@ -374,24 +338,30 @@ DWORD LocalSecondsStamp() {
     return static_cast<DWORD>(seconds & 0xFFFFF);
 }
 
-// True when the file starts with the UTF-8 byte-order mark, which makes its text streams read
-// and write UTF-8 instead of code page 1252.
-bool StartsWithUtf8Mark(const std::u16string& path) {
-    NavFile* file = _wfopen(path.c_str(), u"rb");
-    if (file == nullptr) {
-        return false;
-    }
-    unsigned char start[std::size(kUtf8Mark)] = {};
-    const bool hasMark = fread(start, 1, std::size(start), file) == std::size(start) &&
-                         std::equal(std::begin(start), std::end(start), std::begin(kUtf8Mark));
-    (void)fclose(file);
-    return hasMark;
+bool HasUtf8Mark(std::string_view bytes) {
+    return bytes.size() >= std::size(kUtf8Mark) &&
+           std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark),
+                      reinterpret_cast<const unsigned char*>(bytes.data()));
 }
 
-// Creates a new temporary file beside the settings file and returns its path; empty when none
-// can be made. With hasUtf8Mark the file starts with the mark, so that text written after it
-// goes out as UTF-8 like the settings file's own.
-std::u16string ReserveTemporaryFile(const std::u16string& path, bool hasUtf8Mark) {
+// The bytes of a whole file; none when it cannot be opened.
+std::optional<std::string> ReadFileBytes(const WCHAR* path) {
+    NavFile* file = _wfopen(path, u"rb");
+    if (file == nullptr) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char chunk[16384];
+    for (std::size_t read = 0; (read = fread(chunk, 1, sizeof chunk, file)) != 0;) {
+        bytes.append(chunk, read);
+    }
+    (void)fclose(file);
+    return bytes;
+}
+
+// Creates a new empty temporary file beside the settings file and returns its path; empty when
+// none can be made.
+std::u16string ReserveTemporaryFile(const std::u16string& path) {
     const std::size_t slash = path.find_last_of(u"\\/");
     const std::u16string folder = slash == std::u16string::npos ? u"" : path.substr(0, slash);
     const DWORD stamp = LocalSecondsStamp();
@@ -401,16 +371,8 @@ std::u16string ReserveTemporaryFile(const std::u16string& path, bool hasUtf8Mark
         HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            const bool isReady = !hasUtf8Mark || (WriteFile(file, kUtf8Mark, std::size(kUtf8Mark),
-                                                            &written, nullptr) &&
-                                                  written == std::size(kUtf8Mark));
             CloseHandle(file);
-            if (isReady) {
-                return name;
-            }
-            (void)DeleteFileW(name.c_str());
-            break;
+            return name;
         }
         if (GetLastError() != ERROR_FILE_EXISTS) {
             break;
@@ -433,148 +395,280 @@ bool ReplaceFile(const std::u16string& temporary, const std::u16string& target) 
     return !error;
 }
 
-// Writes the closed temporary file through to the storage, so that the rename that follows
-// never puts an unwritten file in place of the settings file after a power loss.
-bool FlushToStorage(const std::u16string& temporary) {
+// Writes the new file's bytes into the temporary file and through to the storage, so that the
+// rename that follows never puts an unwritten file in place of the settings file after a power
+// loss.
+bool WriteTemporaryFile(const std::u16string& temporary, std::string_view bytes) {
     HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
-    const bool isFlushed = FlushFileBuffers(file) != FALSE;
+    const std::size_t limit = RewriteLimit().load();
+    if (limit != 0 && bytes.size() >= limit) {
+        // The test switch: the process ends in the middle of this write.
+        DWORD written = 0;
+        (void)WriteFile(file, bytes.data(), static_cast<DWORD>(limit), &written, nullptr);
+        std::_Exit(IniProfile::kEndedDuringRewrite);
+    }
+    bool isWritten = true;
+    for (std::size_t done = 0; isWritten && done < bytes.size();) {
+        const auto piece =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, std::size_t{1} << 30));
+        DWORD written = 0;
+        isWritten = WriteFile(file, bytes.data() + done, piece, &written, nullptr) != FALSE &&
+                    written == piece;
+        done += written;
+    }
+    isWritten = isWritten && FlushFileBuffers(file) != FALSE;
     CloseHandle(file);
-    return isFlushed;
+    return isWritten;
 }
 
-// Copies the settings file to out with key set in section (see WriteString).
-void CopyWithKey(TextStream& in, TextStream& out, LPCWSTR section, LPCWSTR key, LPCWSTR value) {
-    std::u16string line;
-    bool isSectionFound = false;
-    while (!isSectionFound && in.ReadLine(line)) {
-        const auto parsed = ParseLine(line);
+// A settings file's text encoding: code page 1252, or UTF-8 after its byte-order mark.
+class FileEncoding {
+public:
+    explicit FileEncoding(bool isUtf8)
+        : m_isUtf8(isUtf8) {}
+
+    [[nodiscard]] std::u16string Decode(std::string_view bytes) const {
+        return m_isUtf8 ? platform::Utf8ToUtf16(bytes) : platform::AnsiToWide(bytes);
+    }
+    [[nodiscard]] std::string Encode(std::u16string_view text) const {
+        return m_isUtf8 ? platform::Utf16ToUtf8(text) : platform::WideToAnsi(text);
+    }
+
+private:
+    bool m_isUtf8;
+};
+
+// The bytes of a rewritten settings file, line by line. Lines that are copied keep their bytes:
+// only their line end is written as CR LF, as text-mode files end their lines. A line of the old
+// file that is not edited is therefore never decoded and encoded again, so that bytes that are
+// not valid in the file's encoding (a code page 1252 letter in a UTF-8 file) stay as they were.
+class RewrittenText {
+public:
+    explicit RewrittenText(bool isUtf8)
+        : m_encoding(isUtf8) {
+        if (isUtf8) {
+            m_bytes.assign(std::begin(kUtf8Mark), std::end(kUtf8Mark));
+        }
+    }
+
+    [[nodiscard]] const FileEncoding& Encoding() const { return m_encoding; }
+
+    // A line of the old file (with its line end, or the file's last line without one).
+    void Copy(std::string_view line) {
+        if (!line.empty() && line.back() == '\n') {
+            AppendLine(WithoutLineEnd(line));
+        } else if (!line.empty()) {
+            m_bytes += line;
+            m_isAtLineStart = false;
+        }
+    }
+    // A line made of bytes of the old file, and a line end.
+    void AppendLine(std::string_view bytes) {
+        m_bytes += bytes;
+        m_bytes += "\r\n";
+        m_isAtLineStart = true;
+    }
+    // A new line of text in the file's encoding, and a line end.
+    void AppendText(std::u16string_view text) { AppendLine(m_encoding.Encode(text)); }
+    // Ends a last line that came without its line feed, so that nothing is appended to it.
+    void EndLine() {
+        if (!m_isAtLineStart) {
+            AppendLine({});
+        }
+    }
+
+    [[nodiscard]] const std::string& Bytes() const { return m_bytes; }
+
+    static std::string_view WithoutLineEnd(std::string_view line) {
+        if (!line.empty() && line.back() == '\n') {
+            line.remove_suffix(1);
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+        }
+        return line;
+    }
+
+private:
+    FileEncoding m_encoding;
+    std::string m_bytes;
+    bool m_isAtLineStart = true;
+};
+
+// The lines of a settings file's bytes (after the byte-order mark), each with its line feed.
+class RawLines {
+public:
+    explicit RawLines(std::string_view bytes)
+        : m_rest(bytes) {}
+
+    // The next line; false at the end.
+    [[nodiscard]] bool Next(std::string_view& line) {
+        if (m_rest.empty()) {
+            return false;
+        }
+        const std::size_t lineFeed = m_rest.find('\n');
+        const std::size_t length =
+            lineFeed == std::string_view::npos ? m_rest.size() : lineFeed + 1;
+        line = m_rest.substr(0, length);
+        m_rest.remove_prefix(length);
+        return true;
+    }
+    // Makes the next Next return line again (the line it returned last).
+    void Unread(std::string_view line) {
+        m_rest = std::string_view(line.data(), line.size() + m_rest.size());
+    }
+
+private:
+    std::string_view m_rest;
+};
+
+// Whether the bytes name (a section or key name of the old file) match wanted.
+bool BytesNameEqual(const FileEncoding& encoding, std::string_view name, LPCWSTR wanted) {
+    return NamesEqual(encoding.Decode(name), wanted);
+}
+
+// Copies the lines before the first header of section, rewriting each header passed as
+// "[name]"; true when the section was found (its header is consumed).
+bool CopyUpToSection(RawLines& in, RewrittenText& out, LPCWSTR section) {
+    std::string_view line;
+    while (in.Next(line)) {
+        const auto parsed = ViewLine(line);
         if (parsed.kind != LineKind::Header) {
-            out.Write(line);
-        } else if (NamesEqual(parsed.name, section)) {
-            isSectionFound = true;
+            out.Copy(line);
+        } else if (BytesNameEqual(out.Encoding(), parsed.name, section)) {
+            return true;
         } else {
-            out.Write(u"[" + parsed.name + u"]\n");
+            out.AppendLine("[" + std::string(parsed.name) + "]");
+        }
+    }
+    return false;
+}
+
+// Writes the header of section as the caller spells it, then passes the section's old lines to
+// keep (each line up to the next line that starts with "["), and leaves the input at that line.
+template <class Keep>
+void RewriteSectionLines(RawLines& in, RewrittenText& out, LPCWSTR section, bool isSectionFound,
+                         Keep keep) {
+    out.EndLine();
+    out.AppendText(std::u16string(u"[") + section + u"]");
+    if (!isSectionFound) {
+        return;
+    }
+    std::string_view line;
+    while (in.Next(line)) {
+        if (line.starts_with('[')) {
+            in.Unread(line);
+            break;
+        }
+        if (!keep(line)) {
+            break;
         }
     }
     out.EndLine();
-    out.Write(std::u16string(u"[") + section + u"]\n");
-    if (isSectionFound) {
-        while (in.ReadLine(line)) {
-            if (line.starts_with(u'[')) {
-                in.Unread(std::move(line));
-                break;
-            }
-            const auto parsed = ParseLine(line);
-            if (parsed.kind != LineKind::Key) {
-                out.Write(line);
-            } else if (NamesEqual(parsed.name, key)) {
-                break; // replaced where it stood
-            } else if (parsed.name.starts_with(u'[') || parsed.name.starts_with(u';')) {
-                // Trimmed, " [x=1" would end the section and " ;x=1" become a comment when
-                // read again: such a line keeps its leading blanks.
-                out.Write(line);
-            } else {
-                out.Write(parsed.name + u"=" + parsed.value + u"\n");
-            }
+}
+
+void CopyRest(RawLines& in, RewrittenText& out) {
+    std::string_view line;
+    while (in.Next(line)) {
+        out.Copy(line);
+    }
+}
+
+// Copies the settings file to out with key set in section (see WriteString).
+void CopyWithKey(RawLines& in, RewrittenText& out, LPCWSTR section, LPCWSTR key, LPCWSTR value) {
+    const bool isSectionFound = CopyUpToSection(in, out, section);
+    RewriteSectionLines(in, out, section, isSectionFound, [&](std::string_view line) {
+        const auto parsed = ViewLine(line);
+        if (parsed.kind != LineKind::Key) {
+            out.Copy(line);
+        } else if (BytesNameEqual(out.Encoding(), parsed.name, key)) {
+            return false; // replaced where it stood
+        } else if (parsed.name.starts_with('[') || parsed.name.starts_with(';')) {
+            // Trimmed, " [x=1" would end the section and " ;x=1" become a comment when read
+            // again: such a line keeps its leading blanks.
+            out.Copy(line);
+        } else {
+            out.AppendLine(std::string(parsed.name) + "=" + std::string(parsed.value));
         }
-        out.EndLine();
-    }
-    out.Write(std::u16string(key) + u"=" + value + u"\n");
-    while (in.ReadLine(line)) {
-        out.Write(line);
-    }
+        return true;
+    });
+    out.AppendText(std::u16string(key) + u"=" + value);
+    CopyRest(in, out);
 }
 
 // Copies the settings file to out with the key lines of section replaced by keys (see
 // WriteSection).
-void CopyWithSection(TextStream& in, TextStream& out, LPCWSTR section,
+void CopyWithSection(RawLines& in, RewrittenText& out, LPCWSTR section,
                      const std::vector<std::pair<std::u16string, std::u16string>>& keys) {
-    std::u16string line;
-    bool isSectionFound = false;
-    while (!isSectionFound && in.ReadLine(line)) {
-        const auto parsed = ParseLine(line);
-        if (parsed.kind != LineKind::Header) {
-            out.Write(line);
-        } else if (NamesEqual(parsed.name, section)) {
-            isSectionFound = true;
-        } else {
-            out.Write(u"[" + parsed.name + u"]\n");
+    const bool isSectionFound = CopyUpToSection(in, out, section);
+    RewriteSectionLines(in, out, section, isSectionFound, [&](std::string_view line) {
+        if (ViewLine(line).kind != LineKind::Key) {
+            out.Copy(line); // comments and blank lines stay
         }
-    }
-    out.EndLine();
-    out.Write(std::u16string(u"[") + section + u"]\n");
-    if (isSectionFound) {
-        while (in.ReadLine(line)) {
-            if (line.starts_with(u'[')) {
-                in.Unread(std::move(line));
-                break;
-            }
-            if (ParseLine(line).kind != LineKind::Key) {
-                out.Write(line); // comments and blank lines stay
-            }
-        }
-        out.EndLine();
-    }
+        return true;
+    });
     std::u16string keyLine;
     for (const auto& [key, value] : keys) {
-        keyLine.assign(key).append(u"=").append(value).append(u"\n");
-        out.Write(keyLine);
+        keyLine.assign(key).append(u"=").append(value);
+        out.AppendText(keyLine);
     }
-    while (in.ReadLine(line)) {
-        out.Write(line);
-    }
+    CopyRest(in, out);
 }
+
+// What became of a rewrite.
+enum class Rewritten { Written, Refused, Damaged };
 
 // Rewrites the settings file through a temporary file beside it: copy writes the new text from
 // the old. The file is left as it was when it cannot be read, holds a NUL, or any step fails.
-template <class Copy> bool Rewrite(const std::u16string& path, Copy copy) {
+template <class Copy> Rewritten Rewrite(const std::u16string& path, Copy copy) {
     std::lock_guard writing(WriteMutex());
     const DWORD attributes =
         path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         Report(path, u"is read-only; the setting was not written");
-        return false;
+        return Rewritten::Refused;
     }
-    TextStream in;
-    if (path.empty() || !OpenForReading(in, path)) {
-        Report(path, u"cannot be opened; the setting was not written");
-        return false;
-    }
-    // A UTF-8 file stays UTF-8: rewritten in code page 1252, every character beyond it would be
-    // lost. The temporary file then already holds the mark, which "r+t" keeps.
-    const bool isUtf8 = StartsWithUtf8Mark(path);
-    const std::u16string temporary = ReserveTemporaryFile(path, isUtf8);
-    TextStream out;
-    if (temporary.empty() || !out.Open(temporary, isUtf8 ? u"r+t" : u"wt")) {
-        Report(path, u"no temporary file can be made beside it; the setting was not written");
-        if (!temporary.empty()) {
-            (void)DeleteFileW(temporary.c_str());
+    std::optional<std::string> bytes;
+    if (!path.empty()) {
+        bytes = ReadFileBytes(path.c_str());
+        // A missing file is created empty, as a read creates it.
+        TextStream created;
+        if (!bytes && attributes == INVALID_FILE_ATTRIBUTES && created.Open(path, u"w+t")) {
+            bytes.emplace();
         }
-        return false;
     }
-    copy(in, out);
-    (void)in.Close();
-    if (in.HasNul()) {
-        (void)out.Close();
+    if (!bytes) {
+        Report(path, u"cannot be opened; the setting was not written");
+        return Rewritten::Refused;
+    }
+    if (bytes->find('\0') != std::string::npos) {
         Report(path, u"holds NUL bytes (a damaged file); it was left as it was");
-        (void)DeleteFileW(temporary.c_str());
-        return false;
+        return Rewritten::Damaged;
     }
-    if (!out.Close() || !FlushToStorage(temporary)) {
+    const bool isUtf8 = HasUtf8Mark(*bytes);
+    RawLines in(std::string_view(*bytes).substr(isUtf8 ? std::size(kUtf8Mark) : 0));
+    RewrittenText out(isUtf8);
+    copy(in, out);
+    const std::u16string temporary = ReserveTemporaryFile(path);
+    if (temporary.empty()) {
+        Report(path, u"no temporary file can be made beside it; the setting was not written");
+        return Rewritten::Refused;
+    }
+    if (!WriteTemporaryFile(temporary, out.Bytes())) {
         Report(path, u"writing the temporary file failed; the file was left as it was");
         (void)DeleteFileW(temporary.c_str());
-        return false;
+        return Rewritten::Refused;
     }
     if (!ReplaceFile(temporary, path)) {
         Report(path, u"cannot be replaced by the rewritten file; it was left as it was");
         (void)DeleteFileW(temporary.c_str());
-        return false;
+        return Rewritten::Refused;
     }
-    return true;
+    return Rewritten::Written;
 }
 
 } // namespace
@@ -614,9 +708,12 @@ int IniProfile::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR
         return 1;
     }
     const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
-    (void)Rewrite(path, [&](TextStream& in, TextStream& out) {
+    const Rewritten rewritten = Rewrite(path, [&](RawLines& in, RewrittenText& out) {
         CopyWithKey(in, out, section, key, value != nullptr ? value : u"");
     });
+    if (rewritten == Rewritten::Damaged) {
+        ReportDamagedFile(path);
+    }
     return 1;
 }
 
@@ -633,12 +730,36 @@ bool IniProfile::WriteSection(LPCWSTR section,
         }
     }
     const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
-    return Rewrite(
-        path, [&](TextStream& in, TextStream& out) { CopyWithSection(in, out, section, keys); });
+    const Rewritten rewritten = Rewrite(
+        path, [&](RawLines& in, RewrittenText& out) { CopyWithSection(in, out, section, keys); });
+    if (rewritten == Rewritten::Damaged) {
+        ReportDamagedFile(path);
+    }
+    return rewritten == Rewritten::Written;
 }
 
-void IniProfile::EndProcessDuringRewrite(std::size_t characters) {
-    RewriteLimit().store(characters);
+void IniProfile::SetDamagedFileHandler(DamagedFileHandler handler) {
+    DamagedFiles& files = TheDamagedFiles();
+    std::lock_guard lock(files.mutex);
+    files.handler = std::move(handler);
+    files.reported.clear();
+}
+
+void IniProfile::ReportDamagedFile(const std::u16string& path) {
+    DamagedFiles& files = TheDamagedFiles();
+    std::lock_guard lock(files.mutex);
+    if (!files.handler || std::any_of(files.reported.begin(), files.reported.end(),
+                                      [&path](const std::u16string& reported) {
+                                          return platform::CompareNoCase(reported, path) == 0;
+                                      })) {
+        return;
+    }
+    files.reported.push_back(path);
+    files.handler(path);
+}
+
+void IniProfile::EndProcessDuringRewrite(std::size_t bytes) {
+    RewriteLimit().store(bytes);
 }
 
 int IniProfile::WriteInt(LPCWSTR section, LPCWSTR key, INT value, LPCWSTR file) {
@@ -699,27 +820,6 @@ void ParseInto(SectionMap& loaded, std::u16string_view text) {
         collector.Add(text.substr(start, (nul != std::u16string_view::npos ? nul : end) - start));
         start = end;
     }
-}
-
-bool HasUtf8Mark(std::string_view bytes) {
-    return bytes.size() >= std::size(kUtf8Mark) &&
-           std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark),
-                      reinterpret_cast<const unsigned char*>(bytes.data()));
-}
-
-// The bytes of a whole file; none when it cannot be opened.
-std::optional<std::string> ReadFileBytes(const WCHAR* path) {
-    NavFile* file = _wfopen(path, u"rb");
-    if (file == nullptr) {
-        return std::nullopt;
-    }
-    std::string bytes;
-    char chunk[16384];
-    for (std::size_t read = 0; (read = fread(chunk, 1, sizeof chunk, file)) != 0;) {
-        bytes.append(chunk, read);
-    }
-    (void)fclose(file);
-    return bytes;
 }
 
 // Code page 1252 bytes as a text stream reads them: CR LF becomes LF, every other byte one

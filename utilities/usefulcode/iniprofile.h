@@ -6,11 +6,13 @@
 // bytes (zeroed sectors after a power loss) is never rewritten. Section and key names match without
 // letter case. A bare file name means a file next to the executable (AppPaths::MakeFullPath). Files
 // are code page 1252 text, or UTF-8 when they start with its byte-order mark; a rewrite keeps the
-// encoding. Safe from any thread; writes are serialised within the process.
+// encoding, and the lines it does not change keep their bytes (only their line ends become CR LF).
+// Safe from any thread; writes are serialised within the process.
 
 #include "platform/types.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -66,8 +68,19 @@ public:
     // that take their settings from memory.
     static void PreloadText(LPCWSTR path, std::string_view bytes);
 
+    // Who hears of a settings file that is damaged (it holds NUL bytes, as zeroed sectors after
+    // a power loss leave it) when a write to it is refused: the application, to tell the user
+    // that changes cannot be saved. Each file is reported once while one handler is set; the
+    // handler runs on the writing thread after the write and must neither block nor write
+    // settings. An empty handler hears nothing.
+    using DamagedFileHandler = std::function<void(const std::u16string& path)>;
+    static void SetDamagedFileHandler(DamagedFileHandler handler);
+    // Reports a damaged file (a full path) as a refused write does: for the other writers of
+    // settings files, which find the damage before they write.
+    static void ReportDamagedFile(const std::u16string& path);
+
     // Test switch: the next rewrite ends the process with exit code kEndedDuringRewrite once it
-    // has written this many characters of its temporary file; 0 turns it off.
+    // has written this many bytes of its temporary file; 0 turns it off.
     static constexpr int kEndedDuringRewrite = 86;
-    static void EndProcessDuringRewrite(std::size_t characters);
+    static void EndProcessDuringRewrite(std::size_t bytes);
 };

@@ -10,7 +10,7 @@ nav_test(usefulcode_settings_test THREADED
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/tests/apppaths_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/iniprofile_test.cpp
-  DEPENDS usefulcode_settings testdata)
+  DEPENDS usefulcode_settings testdata testdata_destinations)
 
 nav_fuzz(iniprofile_fuzz
   SOURCES

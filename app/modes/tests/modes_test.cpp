@@ -10,9 +10,11 @@
 #include "app/settings/optionspage.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/mapview.h"
+#include "testdata/destinationwriter.h"
 #include "ui/progressdlg.h"
 #include "ui/tmcmonitor.h"
 
+#include "platform/kernel/codepage.h"
 #include "platform/window/shell.h"
 
 #include <cstring>
@@ -252,6 +254,27 @@ TEST_F(ModesTest, StoredDestinationsCarryTheAreasThatHoldThemAndTheirQualifiers)
         c.store(mode);
         EXPECT_EQ(List(u"Personal").size(), old.size());
     }
+}
+
+// A settings file ending in zeros (a power loss) keeps its lists: a destination stored into
+// "Recent" or "Personal" is refused, and the refusal is reported (once) for the user to hear.
+TEST_F(ModesTest, ADamagedSettingsFileKeepsItsListsAndIsReported) {
+    NavigationMode& mode = Navigation();
+    const std::u16string settings = AppPaths::GetSettingsFilePath();
+    const std::string damaged =
+        testdata::WriteListSection("Recent", {u"2|9.52|47.14|Vaduz|Kirchstrasse|    |"},
+                                   "[Personal]\r\n", testdata::ListSectionFault::ZeroedTail);
+    ASSERT_TRUE(m_root.WriteFile(settings, damaged));
+    std::vector<std::u16string> reported;
+    IniProfile::SetDamagedFileHandler(
+        [&reported](const std::u16string& path) { reported.push_back(path); });
+    for (const char16_t* section : {u"Recent", u"Personal", u"Recent"}) {
+        SCOPED_TRACE(platform::WideToAnsi(section));
+        mode.AddToDestinationList(section, 10, At(kKaiserLink, m_kaiser, u"Kaiserstrasse"));
+        EXPECT_EQ(reported, std::vector<std::u16string>{settings});
+        EXPECT_EQ(m_root.ReadFile(settings).value_or(""), damaged);
+    }
+    IniProfile::SetDamagedFileHandler({});
 }
 
 TEST_F(ModesTest, FailedRequestsTellWhyAndWhere) {

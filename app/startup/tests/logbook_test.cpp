@@ -8,6 +8,7 @@
 #include "utilities/usefulcode/greatcircledistance.h"
 #include "utilities/usefulcode/memoryarena.h"
 
+#include "platform/files/files.h"
 #include "platform/files/modules.h"
 #include "platform/kernel/time.h"
 #include "platform/shell/modulepath.h"
@@ -183,8 +184,9 @@ TEST_F(LogbookTest, ReplacesInShortFilesAndSurvivesMissingOrUnwritableFiles) {
             }
         }
         logbook.WriteEntry(LogbookAddress{}, true, u"", u"", false);
-        EXPECT_EQ(logbook.GetStatusEntries(), 2);
-        EXPECT_TRUE(logbook.HasStatusLine());
+        // Lines that were not written are not counted and leave nothing to replace.
+        EXPECT_EQ(logbook.GetStatusEntries(), c.isFolder ? 0 : 2);
+        EXPECT_EQ(logbook.HasStatusLine(), !c.isFolder);
         if (c.isFolder) {
             EXPECT_TRUE(std::filesystem::is_directory(root_.HostPathOf(kLogbookPath)));
             std::filesystem::remove_all(root_.HostPathOf(kLogbookPath));
@@ -194,6 +196,77 @@ TEST_F(LogbookTest, ReplacesInShortFilesAndSurvivesMissingOrUnwritableFiles) {
         // plus the byte read back, so it is not padded.
         const std::string& expected = line;
         EXPECT_EQ(FileText(), expected);
+    }
+}
+
+// The labels of the logbook's lines, in the file's order.
+std::vector<std::string> LogbookLabels(const std::string& text) {
+    std::vector<std::string> labels;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        const std::string line = text.substr(start, end - start);
+        labels.push_back(line.substr(0, line.find_first_of("\t\r\n")));
+        start = end;
+    }
+    return labels;
+}
+
+// Another program holding the logbook file makes a line fail: what was written before it stays,
+// and the next line replaces only a status line that is really the file's last line.
+TEST_F(LogbookTest, ALineThatCannotBeWrittenReplacesNoPermanentLine) {
+    enum Entry { StatusEntry, HeldStatusEntry, CheckpointEntry, StopEntry };
+    using Labels = std::vector<std::string>;
+    const Labels header = {"", "Marke", "Start"};
+    const struct {
+        const char* name;
+        std::vector<Entry> entries;
+        Labels expected; // after the header and the start line
+    } cases[] = {
+        {"checkpoint after a dropped status", {HeldStatusEntry, CheckpointEntry}, {"Halt"}},
+        {"stop after a dropped status", {HeldStatusEntry, StopEntry}, {"Ende"}},
+        {"status after a dropped status", {HeldStatusEntry, StatusEntry}, {"Status"}},
+        {"stop after a written and a dropped status",
+         {StatusEntry, HeldStatusEntry, StopEntry},
+         {"Ende"}},
+        {"two statuses after a dropped one",
+         {HeldStatusEntry, StatusEntry, StatusEntry, CheckpointEntry},
+         {"Halt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(root_.HostPathOf(kLogbookPath));
+        Logbook logbook(kLogbookPath);
+        logbook.Reset();
+        logbook.WriteEntry(LogbookAddress{}, false, u"Kunde", Logbook::StartPrefix(), false);
+        for (const Entry entry : c.entries) {
+            clock_.Advance(60000);
+            switch (entry) {
+            case StatusEntry:
+                logbook.WriteEntry(LogbookAddress{}, true, u"", u"", false);
+                break;
+            case HeldStatusEntry: {
+                HANDLE held = CreateFileW(kLogbookPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                ASSERT_NE(held, INVALID_HANDLE_VALUE);
+                logbook.WriteEntry(LogbookAddress{}, true, u"", u"", false);
+                CloseHandle(held);
+                break;
+            }
+            case CheckpointEntry:
+                logbook.WriteEntry(LogbookAddress{}, false, u"Pause", u"Halt", true);
+                break;
+            case StopEntry:
+                logbook.WriteEntry(LogbookAddress{}, false, u"", u"Ende", true);
+                break;
+            }
+        }
+        Labels expected = header;
+        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+        const std::string text = FileText();
+        EXPECT_EQ(LogbookLabels(text), expected) << text;
+        EXPECT_NE(text.find("Start\tKunde\t"), std::string::npos) << "the start line stays";
     }
 }
 

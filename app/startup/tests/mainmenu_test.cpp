@@ -1,7 +1,10 @@
 #include "app/startup/gpssimulationdlg.h"
 #include "app/startup/modalwindow.h"
+#include "app/startup/preferences.h"
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/tempdir.h"
+#include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/shell/dialogs.h"
@@ -273,6 +276,53 @@ TEST(MainMenu, RunModalWindowReusesItsWindowAndPassesQuitOn) {
         EXPECT_FALSE(run.ranOutOfScript);
         EXPECT_EQ(visible, (std::vector<bool>{true, false, true, false}));
         EXPECT_EQ(creations, 2);
+    });
+}
+
+} // namespace
+
+namespace {
+
+// A settings file that ends in zeros (a power loss) is never rewritten: the presettings and the
+// TMC frequency written to it are refused, and the user is told once in the run, naming the file.
+TEST(MainMenu, TellsOnceThatADamagedSettingsFileKeepsChangesUnsaved) {
+    shelltesting::RunIsolated([] {
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(shelltesting::BuiltProgram()
+                        .Pk("Zudav", "NoWarning", "1")
+                        .ZeroedPkTail(16)
+                        .WriteTo(root));
+        const std::string before = root.ReadFile(u"\\PK.ini").value_or("");
+        const std::u16string expected = shelltesting::GermanText(MainMenuWnd::kDamagedSettingsText);
+        ASSERT_NE(expected.find(u"%s"), std::u16string::npos);
+        std::vector<std::size_t> boxesAfterStep;
+        std::vector<ShellRun::Step> steps;
+        // The presettings saved as the sheet's OK saves them, then the tuned TMC frequency as the
+        // receiver supervision stores it, then both again.
+        for (int round = 0; round < 2; ++round) {
+            steps.push_back([](ShellRun&) {
+                PreferencesRecord record = LoadPreferences();
+                record.kilometres = 0;
+                SavePreferences(record);
+            });
+            steps.push_back([&boxesAfterStep](ShellRun&) {
+                boxesAfterStep.push_back(platform::RecordedMessageBoxes().size());
+                (void)IniProfile::WriteInt(u"Preferences", u"LastKnownTMCFreq", 911,
+                                           AppPaths::GetSettingsFilePath().c_str());
+            });
+            steps.push_back([&boxesAfterStep](ShellRun&) {
+                boxesAfterStep.push_back(platform::RecordedMessageBoxes().size());
+            });
+        }
+        steps.push_back(QuitStep);
+        ShellRun run(std::move(steps));
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(boxesAfterStep, (std::vector<std::size_t>{1, 1, 1, 1}));
+        ASSERT_EQ(run.boxes.size(), 1u);
+        const std::u16string path = run.boxes[0].text;
+        EXPECT_EQ(path.substr(0, expected.find(u"%s")), expected.substr(0, expected.find(u"%s")));
+        EXPECT_NE(path.find(u"PK.ini"), std::u16string::npos);
+        EXPECT_EQ(root.ReadFile(u"\\PK.ini").value_or(""), before) << "never rewritten";
     });
 }
 

@@ -1,17 +1,22 @@
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/tempdir.h"
+#include "ui/messagedialogs.h"
 
 #include "platform/files/modules.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/com.h"
 #include "platform/sound/sound.h"
+#include "platform/window/instancechannel.h"
 #include "platform/window/shell.h"
 #include "platform/window/tests/windowtesting.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <functional>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -286,6 +291,162 @@ TEST(ShellStartup, SecondStartActivatesTheRunningInstanceAndEnds) {
         EXPECT_EQ(WEXITSTATUS(childStatus), 0);
         EXPECT_NE(mainWindow, nullptr);
         EXPECT_EQ(front, mainWindow);
+    });
+}
+
+// The instance channel's handler activates the application's own window only: a request that
+// names another window, a hidden internal one included, is refused and changes nothing.
+TEST(ShellStartup, InstanceRequestsReachOnlyTheApplicationsWindow) {
+    windowtesting::RegisterRecordingClass(u"TitleProbe");
+    auto make = [](LPCWSTR title, DWORD style) {
+        return CreateWindowExW(0, u"TitleProbe", title, WS_POPUP | style, 0, 0, 100, 100, nullptr,
+                               nullptr, nullptr, nullptr);
+    };
+    HWND main = make(u"Navigator", WS_VISIBLE);
+    HWND hidden = make(u"Internal", 0);
+    HWND other = make(u"Other", WS_VISIBLE);
+    const struct {
+        const char16_t* title;
+        bool isTaken;
+    } cases[] = {
+        {u"Internal", false},  {u"Other", false},    {u"", false},
+        {u"navigator", false}, {u"Navigator", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(platform::WideToAnsi(c.title));
+        ASSERT_TRUE(SetForegroundWindow(other));
+        platform::InstanceRequest request;
+        request.kind = platform::InstanceRequestKind::ActivateWindow;
+        request.windowTitle = c.title;
+        EXPECT_EQ(HandleInstanceRequest(request, u"Navigator"), c.isTaken);
+        EXPECT_EQ(GetActiveWindow(), c.isTaken ? main : other);
+        EXPECT_FALSE(IsWindowVisible(hidden));
+    }
+    DestroyWindow(main);
+    DestroyWindow(hidden);
+    DestroyWindow(other);
+}
+
+// Starts the program a second time while this one runs and serves this one's instance channel
+// until the second process ends; its exit status, or -1 when it did not end in time.
+int SecondStart(const std::filesystem::path& folder) {
+    const pid_t child = StartNavigator(folder);
+    if (child <= 0)
+        return -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+        MSG msg{};
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        int status = 0;
+        if (waitpid(child, &status, WNOHANG) == child)
+            return status;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            (void)waitpid(child, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// What a second start did to a modal dialog of the running instance.
+struct SecondStartOutcome {
+    std::u16string section;      // the dialog's
+    int childStatus = -1;        // the second process's wait status
+    bool isDialogActive = false; // the dialog was still the active window afterwards
+    bool isButtonOnTop = false;  // its button was the window at the button's point
+    bool didTapEndIt = false;    // the tap on the button ended the dialog
+};
+
+// Run inside the modal loop of the active dialog: a second start, then a tap on the dialog's
+// first button.
+void StartAgainAndTap(const std::filesystem::path& folder, SecondStartOutcome& outcome,
+                      HWND& dialogWindow) {
+    dialogWindow = GetActiveWindow();
+    const DialogBase* dialog = DialogBase::FromWindow(dialogWindow);
+    ASSERT_NE(dialog, nullptr) << "no dialog is active";
+    outcome.section = dialog->GetSection();
+    outcome.childStatus = SecondStart(folder);
+    outcome.isDialogActive = GetActiveWindow() == dialogWindow;
+    const auto& items = dialog->GetItems();
+    const auto button = std::find_if(items.begin(), items.end(),
+                                     [](const auto& item) { return item.second.face != nullptr; });
+    ASSERT_NE(button, items.end());
+    const RECT& rect = button->second.rect;
+    POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ClientToScreen(dialogWindow, &point);
+    HWND hit = WindowFromPoint(point);
+    outcome.isButtonOnTop =
+        hit == dialogWindow || (hit != nullptr && GetParent(hit) == dialogWindow);
+    platform::InjectStylus(platform::StylusAction::Down, point);
+    platform::InjectStylus(platform::StylusAction::Up, point);
+}
+
+// Run once the tap had its chance: whether the dialog went; one still there is closed, so that
+// the run goes on.
+void CheckTapEnded(HWND dialogWindow, SecondStartOutcome& outcome) {
+    outcome.didTapEndIt = DialogBase::FromWindow(dialogWindow) == nullptr;
+    if (!outcome.didTapEndIt)
+        PostMessageW(dialogWindow, WM_COMMAND, IDCANCEL, 0);
+}
+
+// A second start while a modal dialog of the running instance is shown (the safety notice at
+// start-up, a message box, the GPS-wait dialog) leaves that dialog in front and active, and the
+// dialog still takes its tap: the disabled main window is neither activated nor raised over it.
+TEST(ShellStartup, SecondStartLeavesTheModalDialogInFrontTakingItsTap) {
+    shelltesting::RunIsolated([] {
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(shelltesting::BuiltProgram().WriteTo(root));
+        const std::filesystem::path folder = root.HostPath();
+        // The safety notice, then each dialog shown modally over the main window as the modes
+        // show them.
+        const std::vector<std::function<INT_PTR(HWND)>> shows = {
+            nullptr,
+            [](HWND main) { return DestNotFoundMsgBox(1079, u"Vaduz").DoModal(main); },
+            [](HWND main) { return NavWithoutGPSDlg().DoModal(main); },
+        };
+        std::vector<SecondStartOutcome> outcomes(shows.size());
+        std::vector<HWND> dialogs(shows.size());
+        std::vector<INT_PTR> results(shows.size(), -1);
+        HWND activeAtEnd = nullptr;
+        HWND mainAtEnd = nullptr;
+        std::vector<ShellRun::Step> steps;
+        for (std::size_t i = 0; i < shows.size(); ++i) {
+            if (shows[i]) {
+                steps.push_back(
+                    [&, i](ShellRun&) { results[i] = shows[i](ShellRun::MainWindow()); });
+            }
+            steps.push_back(
+                [&, i](ShellRun&) { StartAgainAndTap(folder, outcomes[i], dialogs[i]); });
+            // In the main window's loop when the tap ended the dialog, else in the dialog's.
+            steps.push_back([&, i](ShellRun&) { CheckTapEnded(dialogs[i], outcomes[i]); });
+        }
+        steps.push_back([&](ShellRun&) {
+            activeAtEnd = GetActiveWindow();
+            mainAtEnd = ShellRun::MainWindow();
+            PostMessageW(ShellRun::MainWindow(), WM_COMMAND, 460, 0);
+        });
+        ShellRun run(std::move(steps));
+        EXPECT_EQ(run.exitCode, 0);
+        const std::u16string sections[] = {u"MsgBox", u"DestNotFoundMsgBox", u"NavWithoutGPSDlg"};
+        for (std::size_t i = 0; i < outcomes.size(); ++i) {
+            SCOPED_TRACE(platform::WideToAnsi(sections[i]));
+            const SecondStartOutcome& outcome = outcomes[i];
+            EXPECT_EQ(outcome.section, sections[i]);
+            EXPECT_TRUE(WIFEXITED(outcome.childStatus) && WEXITSTATUS(outcome.childStatus) == 0)
+                << "the second start ends with 0: " << outcome.childStatus;
+            EXPECT_TRUE(outcome.isDialogActive);
+            EXPECT_TRUE(outcome.isButtonOnTop);
+            EXPECT_TRUE(outcome.didTapEndIt);
+            if (shows[i]) {
+                EXPECT_NE(results[i], -1);
+            }
+        }
+        EXPECT_NE(activeAtEnd, nullptr);
+        EXPECT_EQ(activeAtEnd, mainAtEnd) << "the main window takes over again";
     });
 }
 

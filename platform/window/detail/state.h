@@ -163,6 +163,19 @@ private:
 // parent), as the system's hit test does; WindowFromPoint passes it over too.
 [[nodiscard]] bool IsHitTransparent(const Window& window);
 [[nodiscard]] HWND TopLevelOf(State& state, HWND window);
+// True when the top-level window is owned by owner, directly or through other owned windows.
+[[nodiscard]] bool IsOwnedBy(State& state, HWND window, HWND owner);
+// The visible, enabled window owned by top (directly or not) that lies highest in the z-order,
+// which is the one activated last; top itself when it owns none.
+[[nodiscard]] HWND LastActivePopupOf(State& state, HWND top);
+// Puts the top-level window top in front of the windows of its band (topmost or ordinary).
+void PlaceAtFrontOfBand(State& state, HWND top);
+// Brings the top-level window top to the front as activation does: its root owner with the
+// windows it owns, then top above them and the windows top owns above it.
+void BringToFront(State& state, HWND top);
+// Moves the windows owned by the top-level window top (in their order, each within its topmost
+// band) directly above it: an owner never lies above a window it owns.
+void RaiseOwnedWindows(State& state, HWND top);
 [[nodiscard]] RECT WorkArea(const State& state);
 void WakeQueue(ThreadQueue& queue);
 void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase);

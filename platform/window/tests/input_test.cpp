@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 using windowtesting::ClearLog;
 using windowtesting::Numbers;
 using windowtesting::RegisterRecordingClass;
@@ -80,6 +83,71 @@ TEST(Activation, ReportsEachChangeOfTheActiveTopLevelWindow) {
     }
     DestroyWindow(left);
     DestroyWindow(right);
+}
+
+// A window disabled under a dialog it owns hands its activation to the dialog (the last active
+// enabled one of a chain of dialogs), and however a window comes to the front, the windows it
+// owns lie above it: taps on a dialog reach the dialog.
+TEST(Activation, ADisabledOwnerHandsItToItsDialogAndNeverLiesAboveIt) {
+    RegisterRecordingClass(u"Rec");
+    platform::ScreenDriver driver;
+    HWND main = MakePopup(u"Rec", RECT{0, 0, 240, 320});
+    HWND other = MakePopup(u"Rec", RECT{0, 0, 240, 320});
+    HWND dialog = CreateWindowExW(0, u"Rec", u"", WS_POPUP | WS_VISIBLE, 20, 100, 200, 100, main,
+                                  nullptr, nullptr, nullptr);
+    HWND box = CreateWindowExW(0, u"Rec", u"", WS_POPUP | WS_VISIBLE, 60, 120, 120, 40, dialog,
+                               nullptr, nullptr, nullptr);
+    const POINT onDialog{30, 190};
+    const POINT onBox{100, 140};
+    enum Disabled { NoneDisabled, MainDisabled, MainAndDialogDisabled };
+    const struct {
+        const char* what;
+        Disabled disabled;
+        bool withBox;
+        std::function<void()> action;
+        HWND active;
+        HWND lastPopupOfMain;
+    } cases[] = {
+        {"activating the disabled owner", MainDisabled, false, [&] { SetForegroundWindow(main); },
+         dialog, dialog},
+        {"activating an owner under two dialogs", MainAndDialogDisabled, true,
+         [&] { SetForegroundWindow(main); }, box, box},
+        {"activating an enabled owner", NoneDisabled, false, [&] { SetForegroundWindow(main); },
+         main, dialog},
+        {"the owner put on top", NoneDisabled, false,
+         [&] { SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }, main, dialog},
+        {"the owner put on top without activation", NoneDisabled, true,
+         [&] {
+             SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+         },
+         other, box},
+        // The owner, not the dialog lying above it, follows a window that goes away.
+        {"the window in front hidden", NoneDisabled, false, [&] { ShowWindow(other, SW_HIDE); },
+         main, dialog},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShowWindow(box, c.withBox ? SW_SHOWNA : SW_HIDE);
+        EnableWindow(main, c.disabled == NoneDisabled ? TRUE : FALSE);
+        EnableWindow(dialog, c.disabled == MainAndDialogDisabled ? FALSE : TRUE);
+        ShowWindow(other, SW_SHOW);
+        SetWindowPos(other, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        ASSERT_EQ(GetActiveWindow(), other);
+        ASSERT_EQ(WindowFromPoint(onDialog), other);
+        c.action();
+        driver.RunUntilIdle();
+        const std::map<HWND, std::string> names = {
+            {main, "main"}, {other, "other"}, {dialog, "dialog"}, {box, "box"}};
+        EXPECT_EQ(names.at(GetActiveWindow()), names.at(c.active));
+        EXPECT_EQ(names.at(GetLastActivePopup(main)), names.at(c.lastPopupOfMain));
+        EXPECT_EQ(WindowFromPoint(onDialog), dialog);
+        if (c.withBox) {
+            EXPECT_EQ(WindowFromPoint(onBox), box);
+        }
+    }
+    EXPECT_EQ(GetLastActivePopup(other), other) << "a window without owned ones";
+    DestroyWindow(main);
+    DestroyWindow(other);
 }
 
 TEST(Focus, ChangesComeInKillSetPairs) {

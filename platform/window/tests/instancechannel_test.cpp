@@ -17,6 +17,7 @@
 #include <spawn.h>
 #include <string>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
@@ -186,6 +187,65 @@ TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
         DestroyWindow(other);
         std::filesystem::path socketPath = platform::NamedMutexLockPath(u"Navigator");
         EXPECT_FALSE(std::filesystem::exists(socketPath.replace_extension(".sock")));
+    }
+}
+
+// The socket is its owner's alone whatever the umask, and a request of another user's process
+// is refused even when the socket file was opened to everybody.
+TEST(InstanceChannel, OnlyThisUserReachesTheChannel) {
+    constexpr char kOtherUser[] = "65534";
+    const struct {
+        const char* what;
+        mode_t umask;
+        const char* user;   // the probe's user; null: this process's
+        bool isOpenedToAll; // the socket file's mode is set to 0666 after the channel opened
+        int exitCode;
+        int activations;
+    } cases[] = {
+        {"this user, umask 000", 0, nullptr, false, 2, 1},
+        {"this user, umask 077", 077, nullptr, false, 2, 1},
+        {"another user", 0, kOtherUser, false, 3, 0},
+        {"another user, the socket file opened to all", 0, kOtherUser, true, 3, 0},
+    };
+    windowtesting::RegisterRecordingClass(u"INSTANCEOWNER");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.user != nullptr && ::geteuid() != 0) {
+            continue; // only root can run the probe as another user
+        }
+        testdata::TempDeviceRoot root;
+        // Another user may pass through the device root to the socket; only the socket decides.
+        std::filesystem::permissions(root.HostPath(), std::filesystem::perms::owner_all |
+                                                          std::filesystem::perms::group_exec |
+                                                          std::filesystem::perms::others_exec);
+        HWND main = CreateWindowExW(0, u"INSTANCEOWNER", u"Navigator", WS_VISIBLE | WS_POPUP, 0, 0,
+                                    100, 100, nullptr, nullptr, nullptr, nullptr);
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, u"Navigator");
+        int activations = 0;
+        const mode_t previousMask = ::umask(c.umask);
+        const bool isOpen = platform::OpenInstanceChannel(
+            u"Navigator", [&activations](const InstanceRequest&) { return ++activations > 0; });
+        (void)::umask(previousMask);
+        ASSERT_TRUE(isOpen);
+        std::filesystem::path socketPath = platform::NamedMutexLockPath(u"Navigator");
+        socketPath.replace_extension(".sock");
+        struct stat info {};
+        ASSERT_EQ(::stat(socketPath.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        if (c.isOpenedToAll) {
+            ASSERT_EQ(::chmod(socketPath.c_str(), 0666), 0);
+        }
+        if (c.user != nullptr) {
+            ASSERT_EQ(::setenv("NAV_PROBE_USER", c.user, 1), 0);
+        }
+        const pid_t child = StartProbe("Navigator", "Navigator");
+        (void)::unsetenv("NAV_PROBE_USER");
+        ASSERT_GT(child, 0);
+        EXPECT_EQ(PumpUntilExit(child), c.exitCode);
+        EXPECT_EQ(activations, c.activations);
+        platform::CloseInstanceChannel();
+        EXPECT_TRUE(CloseHandle(mutex));
+        DestroyWindow(main);
     }
 }
 

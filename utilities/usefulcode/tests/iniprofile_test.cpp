@@ -1,3 +1,4 @@
+#include "testdata/destinationwriter.h"
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
 
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -307,6 +309,74 @@ TEST_F(IniProfileTest, ANulEndsOnlyTheTextOfItsLine) {
     EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"nul.ini", "nulcached.ini"}));
 }
 
+// A write refused because the file is damaged is reported to the handler, once per file while
+// one handler is set; other refusals and writes that succeed are not.
+TEST_F(IniProfileTest, RefusedWritesOfADamagedFileAreReportedOnce) {
+    using namespace std::string_literals;
+    const std::string damaged = testdata::WriteListSection(
+        "Recent", {u"2|9.52|47.14|Vaduz|Kirchstrasse|    |"}, "[Preferences]\r\nVolValue=50\r\n",
+        testdata::ListSectionFault::ZeroedTail);
+    Put(u"PK.ini", damaged);
+    Put(u"other.ini", damaged);
+    Put(u"whole.ini", "[A]\nk=1\n");
+    Put(u"locked.ini", "[A]\nk=1\n");
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_read);
+    std::vector<std::u16string> reported;
+    IniProfile::SetDamagedFileHandler(
+        [&reported](const std::u16string& path) { reported.push_back(path); });
+    const std::u16string pk = PathOf(u"PK.ini");
+    const std::u16string other = PathOf(u"other.ini");
+    const struct {
+        const char* what;
+        std::function<void()> write;
+        std::vector<std::u16string> reportedAfter;
+    } steps[] = {
+        {"a key of the damaged file",
+         [] { (void)IniProfile::WriteInt(u"Preferences", u"VolValue", 60, u"PK.ini"); },
+         {pk}},
+        {"more keys of it",
+         [] {
+             (void)IniProfile::WriteInt(u"Preferences", u"ArrowMode", 1, u"PK.ini");
+             (void)IniProfile::WriteString(u"Preferences", u"LastKnownTMCFreq", u"911", u"PK.ini");
+         },
+         {pk}},
+        {"its list",
+         [] {
+             EXPECT_FALSE(IniProfile::WriteSection(u"Recent", {{u"0", u"x"}}, u"PK.ini"));
+         },
+         {pk}},
+        {"a whole file and a read-only one",
+         [] {
+             (void)IniProfile::WriteInt(u"A", u"k", 2, u"whole.ini");
+             (void)IniProfile::WriteInt(u"A", u"k", 2, u"locked.ini");
+         },
+         {pk}},
+        {"another damaged file",
+         [] { (void)IniProfile::WriteInt(u"A", u"k", 2, u"other.ini"); },
+         {pk, other}},
+        {"found damaged by another writer",
+         [&pk] { IniProfile::ReportDamagedFile(pk); },
+         {pk, other}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.write();
+        EXPECT_EQ(reported, step.reportedAfter);
+    }
+    EXPECT_EQ(Bytes(u"PK.ini"), damaged) << "never rewritten";
+    // A handler set anew hears of each file again; none hears nothing.
+    IniProfile::SetDamagedFileHandler(
+        [&reported](const std::u16string& path) { reported.push_back(path); });
+    IniProfile::ReportDamagedFile(pk);
+    EXPECT_EQ(reported, (std::vector<std::u16string>{pk, other, pk}));
+    IniProfile::SetDamagedFileHandler({});
+    (void)IniProfile::WriteInt(u"A", u"k", 3, u"other.ini");
+    EXPECT_EQ(reported.size(), 3u);
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_all);
+}
+
 // A key line whose key begins with '[' or ';' after its leading blanks keeps them in a rewrite:
 // trimmed, it would end the section or become a comment, and the keys after it would be lost.
 TEST_F(IniProfileTest, RewriteKeepsLinesThatTrimmingWouldTurnIntoHeadersOrComments) {
@@ -352,6 +422,62 @@ TEST_F(IniProfileTest, RewriteKeepsTheEncodingOfTheFile) {
         EXPECT_EQ(IniProfile::GetString(u"Orte", u"Fluss", u"places.ini", u""), c.written);
     }
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"places.ini"}) << "no temporary file left";
+}
+
+// A rewrite leaves the bytes of the lines it does not change as they were, also where they are
+// not valid in the file's encoding: a "Recent" record with a code page 1252 "Ä" in a file that
+// starts with the UTF-8 mark keeps its "Ä" when presettings change.
+TEST_F(IniProfileTest, RewriteKeepsTheBytesOfTheLinesItDoesNotChange) {
+    const std::vector<std::u16string> records = {u"2|9.52|47.14|Vaduz|\u00C4ulestrasse|    |"};
+    const std::string mark = "\xEF\xBB\xBF";
+    const std::string recent = testdata::WriteListSection("Recent", records);
+    const struct {
+        const char* name;
+        std::string otherLines; // code page 1252, before the "Recent" section
+        const char16_t* section;
+        std::vector<std::pair<const char16_t*, const char16_t*>> writes; // key, value
+        bool isWholeSection;
+        std::string after; // without the mark
+    } cases[] = {
+        {"two presettings before the list",
+         "[Preferences]\r\nTimeFormat12h=0\r\n",
+         u"Preferences",
+         {{u"TimeFormat12h", u"1"}, {u"DistanceUnitKilometres", u"0"}},
+         false,
+         "[Preferences]\r\nTimeFormat12h=1\r\nDistanceUnitKilometres=0\r\n" + recent},
+        {"a section appended after the list, a header passed",
+         "[\xC4rger] \xC4\r\nk=\xC4\r\n",
+         u"Map",
+         {{u"Last", u"Vaduz"}},
+         false,
+         "[\xC4rger]\r\nk=\xC4\r\n" + recent + "[Map]\r\nLast=Vaduz\r\n"},
+        {"another key of the list's own section",
+         "",
+         u"Recent",
+         {{u"Stamp", u"\u00C4"}},
+         false,
+         recent + "Stamp=\xC3\x84\r\n"},
+        {"another list",
+         "[Personal]\r\n0=a\r\n",
+         u"Personal",
+         {{u"0", u"b"}},
+         true,
+         "[Personal]\r\n0=b\r\n" + recent},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(u"PK.ini",
+            testdata::WriteListSection("Recent", records, c.otherLines,
+                                       testdata::ListSectionFault::Utf8MarkOverCodePage));
+        for (const auto& [key, value] : c.writes) {
+            if (c.isWholeSection) {
+                EXPECT_TRUE(IniProfile::WriteSection(c.section, {{key, value}}, u"PK.ini"));
+            } else {
+                EXPECT_EQ(IniProfile::WriteString(c.section, key, value, u"PK.ini"), 1);
+            }
+        }
+        EXPECT_EQ(Bytes(u"PK.ini"), mark + c.after);
+    }
 }
 
 TEST_F(IniProfileTest, WritesWithoutKeyOrSectionChangeNothing) {
