@@ -3,8 +3,8 @@
 // into and out of advice lists. A plain value; copies share the route iterator it holds (the
 // iterator itself belongs to one thread at a time).
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/routeiterator.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <algorithm>
 #include <array>

@@ -1,12 +1,3 @@
-# The modes: so far the value types the destination pages and the modes exchange, the interface
-# the pages talk to their mode through and the meaning of the road-kind switches (header only).
-add_library(app_modes_types INTERFACE)
-set_target_properties(app_modes_types PROPERTIES NAV_STEP 12)
-target_include_directories(app_modes_types INTERFACE ${PROJECT_SOURCE_DIR})
-target_link_libraries(app_modes_types INTERFACE retrievalengine_interfaces routing_service
-                      tablefiles_housenumber)
-nav_headers(app_modes_types modes/destinationtypes.h modes/modecontroller.h modes/routeswitches.h)
-
 # A mode for the tests of the pages: answers from a script, records every call; a voice
 # output that records what it is told; and the device the page tests run on.
 nav_component(app_testing STEP 12
@@ -18,7 +9,7 @@ nav_component(app_testing STEP 12
   PRIVATE_DEPENDS usefulcode_settings platform_files platform_gdi platform_kernel)
 
 nav_test(app_modes_test
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/modes/tests/routeswitches_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/modeinterface/tests/routeswitches_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/modes/tests/modes_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/modes/tests/modeshell_test.cpp
   DEPENDS app_modes_types retrievalengine_engine testdata_worldmapset testdata_roadnetwork

@@ -1,8 +1,8 @@
 // A 300-record skin metafile played into a 64 x 64 face, against the same GDI calls made
 // directly in the same run (pens and brushes created, selected and deleted alike).
 // "vs_baseline" is how many times longer the play takes (goal: at most 1.3).
-#include "mapdisplay/emfplayer.h"
 #include "testdata/emfwriter.h"
+#include "ui/emfplayer.h"
 
 #include <benchmark/benchmark.h>
 

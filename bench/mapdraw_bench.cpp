@@ -9,11 +9,11 @@
 // (30 blocks a side at 8 metres per pixel: about 2,000 elements and 130 labels in view) and
 // Vaduz at 10 metres per pixel on the converted extract.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementrecord.h"
 #include "mapdisplay/mapenginefacade.h"
 #include "testdata/drawtown.h"
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"

@@ -1,6 +1,6 @@
 #include "mapdisplay/labellayer.h"
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include "platform/window/window.h"
 

@@ -2,9 +2,9 @@
 // its style, steered by the caller's hook, then the highlights, the house numbers and the labels.
 
 #include "basiccomp/retrievalengine/code/mapelement.h"
-#include "mapdisplay/elementrecord.h"
 #include "mapdisplay/enginenamereader.h"
 #include "mapdisplay/mapenginefacade.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"

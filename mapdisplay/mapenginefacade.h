@@ -11,8 +11,8 @@
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "mapdisplay/mapqueries.h"
 #include "mapdisplay/painter.h"
-#include "mapdisplay/readerlock.h"
 #include "six/refcntptr.h"
+#include "utilities/mapgeometry/readerlock.h"
 
 #include <cstdint>
 #include <functional>

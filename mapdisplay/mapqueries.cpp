@@ -1,7 +1,7 @@
 #include "mapdisplay/mapqueries.h"
 
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // arithmetic shifts); a rotation other than 0 goes through float cosine and sine. Intermediate
 // values are 64-bit and results saturate at the 32-bit range. User-interface thread only.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include "platform/window/windowtypes.h"
 

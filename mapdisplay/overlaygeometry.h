@@ -4,7 +4,7 @@
 // one stretch, the arrow form, arrow polygons, the walk placing arrows and signs along a
 // stretch on screen, and streets clipped to a covered range.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include "platform/window/windowtypes.h"
 

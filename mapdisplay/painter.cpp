@@ -1,6 +1,6 @@
 #include "mapdisplay/painter.h"
 
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,10 +4,10 @@
 // road-number shields, name labels), and prepares and finishes each paint (back buffer, clip,
 // reuse of the last picture when the view only scrolled). User-interface thread only.
 
-#include "mapdisplay/geometrypool.h"
 #include "mapdisplay/labellayer.h"
 #include "mapdisplay/mapstylefile.h"
 #include "mapdisplay/maptransform.h"
+#include "utilities/mapgeometry/geometrypool.h"
 
 #include "platform/gdi/gdi.h"
 

@@ -2,7 +2,7 @@
 // The process-wide pick record: the map element the user picked last on a map view, which the
 // pages read. Any thread; each call copies the whole record under one lock.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <string>

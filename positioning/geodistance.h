@@ -2,7 +2,7 @@
 // Distances and bearings between geographic positions (float degrees, x = longitude) by a
 // flat-earth approximation with earth radius 6367444.0 m. Pure functions; safe from any thread.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 // Metres from a to b: the longitude difference is scaled by the cosine of a's latitude, so the
 // result is not symmetric when the latitudes differ. NaN input gives NaN.

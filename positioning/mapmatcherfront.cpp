@@ -1,6 +1,6 @@
 #include "positioning/mapmatcherfront.h"
 
-#include "mapdisplay/retrievalengineevents.h"
+#include "utilities/mapgeometry/retrievalengineevents.h"
 
 #include <new>
 

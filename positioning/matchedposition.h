@@ -2,7 +2,7 @@
 // The records of the position pipeline: one GPS fix as the sentence parser fills it, and the map
 // matcher's result for it. Fixed layouts shared with routing and the user interface; plain values.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <cstdint>

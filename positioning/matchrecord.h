@@ -2,7 +2,7 @@
 // The map matcher's records: one processed fix with its matching result, a scored candidate built
 // from one, and a mark of the route the matcher prefers. Plain values.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 

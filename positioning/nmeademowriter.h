@@ -4,8 +4,8 @@
 // enough to interpolate. The stream is a text stream, so every line ends in CR LF as on a
 // receiver. A writer serves one file: construct, Write once, destroy.
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/routeservice.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <string>

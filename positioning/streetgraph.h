@@ -3,7 +3,7 @@
 // the position, kept sorted by (x, y), with directed links per street segment, and the sorted ids
 // of the streets added since the last purge. Not thread-safe; one matcher owns it.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <cstdint>

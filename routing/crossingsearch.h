@@ -3,8 +3,8 @@
 // map's page tree), the crossing nearest to a position that has a link of an element, and the
 // links around a link at a crossing. Distances are flat-earth metres truncated to integers.
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/networkcrossing.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,7 +2,7 @@
 // The rectangle of plus and minus a distance in metres around a position, as the road network
 // and the retrieval engine search around a point. Pure function; safe from any thread.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 // GeoRect from (position - d, position - d) to (position + d, position + d) metres: longitude
 // offset d / (cos(latitude) x 6367444.0) radians, latitude offset d x 8.998239e-6 degrees. A

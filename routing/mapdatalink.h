@@ -4,7 +4,7 @@
 // network and its page stores; safe from any thread once set up.
 
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,10 +3,10 @@
 // NetworkCrossing handle that reads it. A handle keeps its record's page alive; one handle has
 // one user at a time, handles on other threads may read the same network.
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/attributelists.h"
 #include "routing/crossingrecord.h"
 #include "routing/pagestore.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <memory>

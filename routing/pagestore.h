@@ -4,11 +4,11 @@
 // MappedPageStore maps them; the last two need no lock. Records handed out stay valid while
 // their RecordBytes live.
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/crossingrecord.h"
 #include "routing/mapdatalink.h"
 #include "routing/pagecache.h"
 #include "routing/pagetree.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 #include "utilities/usefulcode/rawfile.h"
 
 #include <cstdint>

@@ -4,9 +4,9 @@
 // direction, cut at the route's start and destination. An iterator belongs to one thread at a
 // time; its clones and fresh iterators may walk on other threads.
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/crossingsearch.h"
 #include "routing/routerecord.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <concepts>
 #include <cstdint>

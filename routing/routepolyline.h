@@ -4,7 +4,7 @@
 // in degrees (x = longitude); lengths are great-circle metres. Pure functions, any thread.
 // The nearest segment is NearestSegmentIndex (utilities/usefulcode/segmentgeometry.h).
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <span>
 #include <vector>

@@ -4,7 +4,7 @@
 // of such entries. The entries and flags are fixed layouts and plain values.
 
 #include "basiccomp/retrievalengine/code/ielementcursor.h"
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <array>
 #include <cstddef>

@@ -3,8 +3,8 @@
 // packs a link's 11-bit attribute code and its direction code into 16 bits; the field order is
 // kept because consumers read the record's words.
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/crossingrecord.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <vector>

@@ -4,10 +4,10 @@
 // encoding (a header per element, a byte pair per polyline step) as it grows. Every tree
 // operation takes the tree's lock; a reader holds Lock() while it looks at the elements.
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/mapdatalink.h"
 #include "routing/routeoptions.h"
 #include "routing/routerecord.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #pragma once
 // Cost of the part of the start link between the start position and one of its crossings.
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/crossingrecord.h"
 #include "routing/routeoptions.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 

@@ -4,9 +4,9 @@
 // results. Results are counted objects made on each GetCurrent call; a cursor or result belongs
 // to one thread at a time.
 
-#include "mapdisplay/mapgeometry.h"
 #include "six/refcntptr.h"
 #include "tablefiles/housenumber.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <set>

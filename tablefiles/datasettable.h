@@ -5,9 +5,9 @@
 // by counted reference, so record runs stay readable after the holder was closed. Holders and
 // the description lock themselves; a record run belongs to one thread at a time.
 
-#include "mapdisplay/mapgeometry.h"
 #include "tablefiles/fieldvalue.h"
 #include "tablefiles/fsrtable.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 #include "utilities/usefulcode/critsect.h"
 

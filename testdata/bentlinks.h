@@ -3,8 +3,8 @@
 // share of the links, drawn by seed, run through one to three inner points set off sideways, so
 // that which end of a polyline lies nearer a point and where a point projects onto it matter.
 
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/roadworld.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <map>

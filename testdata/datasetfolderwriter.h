@@ -4,10 +4,10 @@
 // with consistent ids, each table in a chosen accepted column layout or a refused one, loose in
 // the folder or packed in an ".sfs" archive of it. One writer per folder; not thread-safe.
 
-#include "mapdisplay/mapgeometry.h"
 #include "tablefiles/columntype.h"
 #include "tablefiles/datasettable.h"
 #include "testdata/tempdir.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <array>
 #include <cstdint>

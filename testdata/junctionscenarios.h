@@ -7,11 +7,11 @@
 // equator, where a map unit is as long east-west as north-south.
 
 #include "basiccomp/retrievalengine/code/elementcodes.h"
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/roadworld.h"
 #include "testdata/tempdir.h"
 #include "testdata/worldmapset.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <map>

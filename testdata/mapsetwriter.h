@@ -5,8 +5,8 @@
 // 8192-byte page, offset 0 unused) and the name file (".nam"), and tells each element's id.
 
 #include "basiccomp/retrievalengine/code/elementcodes.h"
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/archivewriter.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -4,8 +4,8 @@
 // ring and lollipop each as one polyline element. Each is written with a MapSetWriter, so it
 // serves as a map set for the engine's area query and, read back, as the graph's element list.
 
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/mapsetwriter.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,8 +3,8 @@
 // history record without tick and prediction, the history index, 12 reserved bytes and the
 // wrapped flag), with knobs for the faults the reader must refuse.
 
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/tempdir.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <cstdint>

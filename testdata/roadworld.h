@@ -4,8 +4,8 @@
 // highest network level it reaches. Made from a grid sketch (through a MapSetWriter, so that the
 // network's element ids are the map set's) or as a plain grid for large worlds.
 
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/mapsetwriter.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <optional>

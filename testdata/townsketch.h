@@ -6,10 +6,10 @@
 // third, postal codes, type names and house-number ranges.
 
 #include "basiccomp/retrievalengine/code/elementcodes.h"
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/tempdir.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <cstdint>

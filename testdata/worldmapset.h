@@ -6,13 +6,13 @@
 // afterwards names the map set's elements.
 
 #include "basiccomp/retrievalengine/code/elementcodes.h"
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/areatreewriter.h"
 #include "testdata/cityindexwriter.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/roadworld.h"
 #include "testdata/tempdir.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <map>

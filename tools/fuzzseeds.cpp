@@ -341,7 +341,7 @@ std::vector<Seed> StyleSheetSeeds() {
 }
 
 std::vector<Seed> EmfSeeds() {
-    const char* corpus = "mapdisplay/fuzz/corpus/emfplayer_fuzz";
+    const char* corpus = "ui/fuzz/corpus/emfplayer_fuzz";
     const testdata::EmfWriter picture = testdata::SampleSkinPicture();
     return {
         {corpus, "seed-skin", Whole(picture.Build())},

@@ -4,9 +4,9 @@
 // replay file, 3 sentences a second) on a virtual clock, one fix at a time. Paths are device
 // paths; the program folder must hold "deziv.ini".
 
-#include "mapdisplay/mapgeometry.h"
 #include "positioning/matchedposition.h"
 #include "routing/routeservice.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "mapdisplay/emfplayer.h"
+#include "ui/emfplayer.h"
 #include "ui/skinface.h"
 #include "ui/transparentbitmap.h"
 #include "utilities/usefulcode/apppaths.h"

@@ -6,7 +6,7 @@
 // returning to the mode's main page. User-interface thread only.
 
 #include "app/contacts/contactsession.h"
-#include "app/modes/destinationtypes.h"
+#include "app/modeinterface/destinationtypes.h"
 #include "onboard/onboardserver.h"
 #include "ui/pagebase.h"
 

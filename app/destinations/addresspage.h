@@ -6,7 +6,7 @@
 // hands its results to the destination input's selection. User-interface thread only.
 
 #include "app/destinations/storeddestinationlist.h"
-#include "app/modes/destinationtypes.h"
+#include "app/modeinterface/destinationtypes.h"
 #include "onboard/onboardserver.h"
 #include "ui/pagebase.h"
 

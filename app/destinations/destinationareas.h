@@ -4,7 +4,7 @@
 // qualifier texts shown in brackets after the place and the street. The street proposals, the
 // stored destination lists and the tour's stops all take them from here.
 
-#include "app/modes/destinationtypes.h"
+#include "app/modeinterface/destinationtypes.h"
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
 #include "tablefiles/addressinterfaces.h"
 

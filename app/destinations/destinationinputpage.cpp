@@ -2,7 +2,7 @@
 
 #include "app/destinations/addresspage.h"
 #include "app/destinations/uddrecord.h"
-#include "app/modes/modecontroller.h"
+#include "app/modeinterface/modecontroller.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "ui/dialogbase.h"
 #include "ui/gpsstatemonitor.h"

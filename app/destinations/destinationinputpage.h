@@ -7,7 +7,7 @@
 // the fix-class handler as well (positions reach the GPS state monitor on that thread).
 
 #include "app/destinations/addresscombos.h"
-#include "app/modes/destinationtypes.h"
+#include "app/modeinterface/destinationtypes.h"
 #include "onboard/onboardserver.h"
 #include "ui/pagebase.h"
 

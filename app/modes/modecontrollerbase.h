@@ -7,7 +7,7 @@
 // and CloseGpsWait, which may be called from any thread.
 
 #include "app/contacts/extcontactdlg.h"
-#include "app/modes/modecontroller.h"
+#include "app/modeinterface/modecontroller.h"
 #include "app/startup/shellinterfaces.h"
 #include "utilities/usefulcode/windowhandle.h"
 

@@ -1,6 +1,6 @@
 #include "app/pages/cnmappage.h"
 
-#include "app/modes/modecontroller.h"
+#include "app/modeinterface/modecontroller.h"
 #include "app/startup/gpssimulationdlg.h"
 #include "app/startup/modalwindow.h"
 #include "app/startup/voicepointer.h"

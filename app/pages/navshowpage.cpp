@@ -1,7 +1,7 @@
 #include "app/pages/navshowpage.h"
 
 #include "app/destinations/addresspage.h"
-#include "app/modes/modecontroller.h"
+#include "app/modeinterface/modecontroller.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"

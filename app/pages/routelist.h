@@ -5,8 +5,8 @@
 // server's replay device and starts guidance once the replay gives a fix. User-interface thread
 // only.
 
-#include "app/modes/destinationtypes.h"
-#include "app/modes/modecontroller.h"
+#include "app/modeinterface/destinationtypes.h"
+#include "app/modeinterface/modecontroller.h"
 #include "onboard/onboardserver.h"
 #include "ui/pagebase.h"
 

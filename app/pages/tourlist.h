@@ -5,8 +5,8 @@
 // again), deleted, moved and cleared; the page hands calculation, input and guidance to its
 // mode. User-interface thread only.
 
-#include "app/modes/destinationtypes.h"
-#include "app/modes/modecontroller.h"
+#include "app/modeinterface/destinationtypes.h"
+#include "app/modeinterface/modecontroller.h"
 #include "onboard/onboardserver.h"
 #include "ui/pagebase.h"
 

@@ -5,8 +5,8 @@
 // jumping back to where the route was planned, and the car stays at the destination instead of
 // the replay starting the route over.
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/routeservice.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "app/settings/optionspage.h"
 
-#include "app/modes/modecontroller.h"
+#include "app/modeinterface/modecontroller.h"
 #include "app/settings/gpssimulationfloatdlg.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/tmcmonitor.h"

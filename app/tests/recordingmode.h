@@ -4,7 +4,7 @@
 // window handed to OnPageCommand is kept apart, since its value differs from run to run.
 // User-interface thread only.
 
-#include "app/modes/modecontroller.h"
+#include "app/modeinterface/modecontroller.h"
 
 #include <functional>
 #include <string>

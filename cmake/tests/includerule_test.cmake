@@ -1,6 +1,7 @@
 # Configures small projects with the component functions and checks them with the include rule:
-# includes of the same or an earlier step pass, and an include of app/ from outside it or of a
-# later step's header fails, however the header gets its step.
+# includes of the same or an earlier step pass, and an include of app/ from outside it, of
+# mapdisplay/ from below step 10 or of a later step's header fails, however the header gets its
+# step.
 #   cmake -DNAV_COMPONENT=<NavComponent.cmake> -DINCLUDE_RULE=<IncludeRule.cmake>
 #         -DWORK=<scratch folder> -DGENERATOR=<generator> -DCXX=<C++ compiler>
 #         -P includerule_test.cmake
@@ -68,6 +69,20 @@ add_case(listed_header_of_a_mixed_folder ""
          [[high/codes.h: #pragma once|high/early.cpp: #pragma once|low/a.cpp: #include "high/codes.h"]] [[
 nav_component(early STEP 1 SOURCES high/early.cpp)
 nav_headers(early high/codes.h)
+]])
+
+add_case(map_display_from_below_its_step
+         "high/c.cpp \\(step 2\\) is below the map display and includes mapdisplay/geo.h"
+         [[mapdisplay/geo.h: #pragma once|mapdisplay/geo.cpp: #pragma once|high/c.cpp: #include "mapdisplay/geo.h"]] [[
+nav_component(geo STEP 1 SOURCES mapdisplay/geo.cpp)
+nav_component(more STEP 2 SOURCES high/c.cpp DEPENDS geo)
+]])
+
+add_case(map_display_from_its_step_and_above ""
+         [[mapdisplay/view.h: #pragma once|mapdisplay/view.cpp: #include "mapdisplay/view.h"|cross/x.cpp: #include "mapdisplay/view.h"|tool.cpp: #include "mapdisplay/view.h"]] [[
+nav_component(view STEP 10 SOURCES mapdisplay/view.cpp DEPENDS high)
+nav_component(cross STEP 11 SOURCES cross/x.cpp DEPENDS view)
+add_executable(tool tool.cpp)
 ]])
 
 get_property(case_names GLOBAL PROPERTY case_names)

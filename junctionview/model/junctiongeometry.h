@@ -4,7 +4,7 @@
 // The constants below are the junction view's own (pi to 12 digits, 108000 m per degree), so
 // that every picture is measured and turned the same way.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cfloat>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // threads.
 
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,10 +1,10 @@
 // The drawing filters and query builders over a writer-made map set held in memory.
 
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementrecord.h"
 #include "mapdisplay/mapqueries.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/memoryblockfile.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "mapdisplay/elementrecord.h"
 #include "mapdisplay/enginenamereader.h"
 #include "mapdisplay/painter.h"
 #include "testdata/bytesfile.h"
 #include "testdata/mapsetwriter.h"
 #include "testdata/memoryblockfile.h"
 #include "testdata/stylesheetwriter.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/debug.h"

@@ -1,6 +1,5 @@
 // A writer-made style sheet and map set painted through the engine's geometry and names.
 
-#include "mapdisplay/elementrecord.h"
 #include "mapdisplay/enginenamereader.h"
 #include "mapdisplay/painter.h"
 #include "testdata/golden.h"
@@ -8,6 +7,7 @@
 #include "testdata/memoryblockfile.h"
 #include "testdata/stylesheetwriter.h"
 #include "testdata/tempdir.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"

@@ -1,10 +1,10 @@
 // Fix batches decoded from arbitrary bytes, fed to a matcher over a small sketch map set attached
 // from memory. No result may hold a NaN and the history index must stay within the ring.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementrecord.h"
 #include "positioning/mapmatcher.h"
 #include "testdata/matcherdrives.h"
 #include "testdata/memoryblockfile.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include "platform/kernel/time.h"
 

@@ -6,13 +6,13 @@
 // and the element area and postal-code tables; written loose into the map folder or into its
 // archive, and read back through the engine.
 
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/addressindexwriter.h"
 #include "testdata/archivewriter.h"
 #include "testdata/areatreewriter.h"
 #include "testdata/cityindexwriter.h"
 #include "tools/osm/osmcookies.h"
 #include "tools/osm/osmhousenumbers.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <optional>

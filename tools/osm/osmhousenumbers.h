@@ -5,7 +5,7 @@
 // addresses' median). The readers take an element's middle point as the place of its numbers,
 // so the element's points are written with that point in the middle.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "tools/osm/osmnetwork.h"
 
-#include "mapdisplay/mapgeometry.h"
 #include "routing/roadnetwork.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 #include "utilities/usefulcode/greatcircledistance.h"
 
 #include <algorithm>

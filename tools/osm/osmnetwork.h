@@ -3,8 +3,8 @@
 // and their id tables above level 0), the read-back of what was written through the system's
 // network reader, and the summary lines per level.
 
-#include "mapdisplay/mapgeometry.h"
 #include "testdata/roadnetworkwriter.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // The extract's node positions by id: a vector kept sorted by id, filled in the id order in which
 // extracts list their nodes (out-of-order ids are inserted in place), searched by halving.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <algorithm>
 #include <cstdint>

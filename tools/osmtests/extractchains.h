@@ -2,7 +2,7 @@
 // Line elements as pieces, and the longest chain they form end to end (the road a TMC line
 // follows through the converted extract).
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cmath>
 #include <cstddef>

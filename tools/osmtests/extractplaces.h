@@ -5,7 +5,7 @@
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cmath>
 #include <cstdint>

@@ -3,11 +3,11 @@
 // both passes, symbols) between BeginPaint and EndPaint and each frame is written as a PNG into
 // the build folder (painter-frames/) for people to look at.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementrecord.h"
 #include "mapdisplay/enginenamereader.h"
 #include "mapdisplay/painter.h"
 #include "testdata/stylesheetwriter.h"
 #include "tools/osmtests/convertedextract.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/screenshot.h"

@@ -3,7 +3,7 @@
 // and bearings scaled by a search rectangle, float point-to-segment geometry, and the nearest
 // segment of float and integer polylines. Pure functions, safe from any thread.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <span>

@@ -7,8 +7,8 @@
 
 #include "basiccomp/retrievalengine/code/cityindexfile.h"
 #include "basiccomp/retrievalengine/code/namesearchcursor.h"
-#include "mapdisplay/mapgeometry.h"
 #include "tablefiles/fsrblockpointer.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
 #include <cstdint>

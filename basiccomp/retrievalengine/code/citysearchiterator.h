@@ -4,9 +4,9 @@
 // ICityLookup (the area tree and the engine). One thread at a time.
 
 #include "basiccomp/retrievalengine/code/namesearchcursor.h"
-#include "mapdisplay/mapgeometry.h"
 #include "six/refcntptr.h"
 #include "tablefiles/addressinterfaces.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <optional>

@@ -6,8 +6,8 @@
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/rtecrawler.h"
 #include "basiccomp/retrievalengine/code/searchfold.h"
-#include "mapdisplay/elementrecord.h"
 #include "tablefiles/collation.h"
+#include "utilities/mapgeometry/elementrecord.h"
 #include "utilities/usefulcode/greatcircledistance.h"
 
 #include "platform/kernel/text.h"

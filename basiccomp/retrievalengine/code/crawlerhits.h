@@ -4,7 +4,7 @@
 // name predicates and the ranking order the search cursors apply to them.
 
 #include "basiccomp/retrievalengine/code/searchquery.h"
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <list>

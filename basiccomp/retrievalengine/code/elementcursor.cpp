@@ -1,7 +1,7 @@
 #include "basiccomp/retrievalengine/code/elementcursor.h"
 
 #include "basiccomp/retrievalengine/code/mapelement.h"
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 using namespace maprecord;
 

@@ -1,7 +1,7 @@
 #include "basiccomp/retrievalengine/code/elementwalks.h"
 
 #include "basiccomp/retrievalengine/code/geometryelement.h"
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 using namespace maprecord;
 

@@ -5,9 +5,9 @@
 // for geometry data; a walk belongs to one thread.
 
 #include "basiccomp/retrievalengine/code/searchquery.h"
-#include "mapdisplay/elementiterator.h"
-#include "mapdisplay/geometrypool.h"
-#include "mapdisplay/mapcursor.h"
+#include "utilities/mapgeometry/elementiterator.h"
+#include "utilities/mapgeometry/geometrypool.h"
+#include "utilities/mapgeometry/mapcursor.h"
 
 #include <cstdint>
 #include <functional>

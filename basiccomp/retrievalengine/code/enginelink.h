@@ -5,7 +5,7 @@
 // Close, another Open or the engine's end its reads answer empty. Shared by std::shared_ptr;
 // safe from any thread.
 
-#include "mapdisplay/readerlock.h"
+#include "utilities/mapgeometry/readerlock.h"
 
 #include <cstdint>
 

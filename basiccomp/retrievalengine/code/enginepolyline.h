@@ -4,8 +4,8 @@
 // plane serves the whole polyline: the one around its first point, so that plane distances are
 // distances along the element wherever it lies.
 
-#include "mapdisplay/mapgeometry.h"
 #include "positioning/datumconverter.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <vector>

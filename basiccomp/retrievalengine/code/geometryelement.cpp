@@ -1,6 +1,6 @@
 #include "basiccomp/retrievalengine/code/geometryelement.h"
 
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 using namespace maprecord;
 

@@ -4,8 +4,8 @@
 // (absolute points or 16-bit offsets from the bounds' first corner). Objects live in the
 // GeometryPool and point into cached blocks; a caller keeps the blocks while it uses them.
 
-#include "mapdisplay/geometrypool.h"
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/geometrypool.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 

@@ -4,7 +4,7 @@
 #include "basiccomp/retrievalengine/code/enginepolyline.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "basiccomp/retrievalengine/code/rtecrawler.h"
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 #include "utilities/usefulcode/greatcircledistance.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 

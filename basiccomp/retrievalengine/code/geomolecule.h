@@ -7,8 +7,8 @@
 // answers empty. Its caches are filled under a lock of its own, so any thread may use it.
 
 #include "basiccomp/retrievalengine/code/enginelink.h"
-#include "mapdisplay/mapgeometry.h"
 #include "tablefiles/addressinterfaces.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "basiccomp/retrievalengine/code/geomoleculecursor.h"
 
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 #include "utilities/usefulcode/greatcircledistance.h"
 
 #include "platform/kernel/messagebox.h"

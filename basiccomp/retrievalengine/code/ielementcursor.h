@@ -4,8 +4,8 @@
 // thread; it keeps the blocks it reads alive, so it stays readable after the map set closes.
 
 #include "basiccomp/retrievalengine/code/elementcodes.h"
-#include "mapdisplay/mapgeometry.h"
 #include "six/refcntptr.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 

@@ -5,10 +5,10 @@
 // serialises Open and Close against its queries. Its signals may be connected from any thread.
 
 #include "basiccomp/retrievalengine/code/ielementcursor.h"
-#include "mapdisplay/mapgeometry.h"
-#include "mapdisplay/retrievalengineevents.h"
 #include "six/intfptr.h"
 #include "tablefiles/addressinterfaces.h"
+#include "utilities/mapgeometry/mapgeometry.h"
+#include "utilities/mapgeometry/retrievalengineevents.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
 #include <cstdint>

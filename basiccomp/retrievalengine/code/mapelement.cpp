@@ -2,7 +2,7 @@
 
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 #include "basiccomp/retrievalengine/code/elementwalks.h"
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include <bit>
 #include <cmath>

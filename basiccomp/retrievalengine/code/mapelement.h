@@ -10,8 +10,8 @@
 #include "basiccomp/retrievalengine/code/ielementcursor.h"
 #include "basiccomp/retrievalengine/code/isigninfo.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/mapgeometry.h"
 #include "tablefiles/housenumber.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <array>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include "basiccomp/retrievalengine/code/geomoleculecursor.h"
 #include "basiccomp/retrievalengine/code/leveltextfile.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 #include "utilities/usefulcode/directorywalker.h"
 #include "utilities/usefulcode/widetext.h"
 

@@ -14,11 +14,11 @@
 #include "basiccomp/retrievalengine/code/iretrievalengine.h"
 #include "basiccomp/retrievalengine/code/isigninfo.h"
 #include "basiccomp/retrievalengine/code/ridfile.h"
-#include "mapdisplay/elementiterator.h"
-#include "mapdisplay/geometrypool.h"
-#include "mapdisplay/mapcursor.h"
 #include "tablefiles/housenumber.h"
 #include "tablefiles/namefile.h"
+#include "utilities/mapgeometry/elementiterator.h"
+#include "utilities/mapgeometry/geometrypool.h"
+#include "utilities/mapgeometry/mapcursor.h"
 #include "utilities/usefulcode/cache/sfsmountset.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "basiccomp/retrievalengine/code/ridfile.h"
 
-#include "mapdisplay/mapcursor.h"
+#include "utilities/mapgeometry/mapcursor.h"
 
 #include "platform/kernel/debug.h"
 

@@ -3,8 +3,8 @@
 // tree of element records. Opened read-only through the shared BlockCache and never written.
 // No lock of its own: the engine opens and closes it under its engine lock.
 
-#include "mapdisplay/elementiterator.h"
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/elementiterator.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
 #include <cstdint>

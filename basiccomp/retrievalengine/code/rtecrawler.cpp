@@ -1,7 +1,7 @@
 #include "basiccomp/retrievalengine/code/rtecrawler.h"
 
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
-#include "mapdisplay/elementrecord.h"
+#include "utilities/mapgeometry/elementrecord.h"
 
 #include "platform/kernel/messagebox.h"
 

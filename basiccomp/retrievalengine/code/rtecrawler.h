@@ -4,7 +4,7 @@
 // the crawler spreads from the start element through the neighbourhood of each element it finds
 // and keeps those of the same subtype that have the name as one whole alternative.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstddef>
 #include <cstdint>

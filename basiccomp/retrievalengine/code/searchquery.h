@@ -2,8 +2,8 @@
 // The engine's search query record and the record type filter its query settings (QueryDefaults)
 // define. Plain values; any thread.
 
-#include "mapdisplay/mapgeometry.h"
 #include "tablefiles/addressinterfaces.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <string>

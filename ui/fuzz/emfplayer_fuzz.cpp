@@ -2,9 +2,9 @@
 // DC without reading outside it, and leaves as many live GDI objects as before. Even mode bytes
 // patch a valid skin picture.
 
-#include "mapdisplay/emfplayer.h"
 #include "testdata/emfwriter.h"
 #include "testdata/fuzzinput.h"
+#include "ui/emfplayer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // free again when the last reference goes; nothing is destroyed. Slots are taken under a lock and
 // counted atomically, so references may be made and dropped on any thread.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <array>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "mapdisplay/emfplayer.h"
+#include "ui/emfplayer.h"
 
 #include "platform/files/files.h"
 #include "platform/gdi/text.h"

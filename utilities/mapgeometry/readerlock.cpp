@@ -1,4 +1,4 @@
-#include "mapdisplay/readerlock.h"
+#include "utilities/mapgeometry/readerlock.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "mapdisplay/elementiterator.h"
+#include "utilities/mapgeometry/elementiterator.h"
 
 #include "platform/kernel/debug.h"
 

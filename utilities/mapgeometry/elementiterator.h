@@ -5,9 +5,9 @@
 // block count is skipped, and a walk enters at most block-count blocks and kMaxDepth levels.
 // An iterator belongs to one thread.
 
-#include "mapdisplay/elementrecord.h"
-#include "mapdisplay/mapcursor.h"
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/elementrecord.h"
+#include "utilities/mapgeometry/mapcursor.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
 // The route options' road-kind switches: the record they make, and the roads a route takes
 // through the route service on a world where a motorway, a ferry and a toll road each spare a
 // detour.
-#include "app/modes/routeswitches.h"
+#include "app/modeinterface/routeswitches.h"
 #include "routing/tests/serviceworld.h"
 
 #include <gtest/gtest.h>

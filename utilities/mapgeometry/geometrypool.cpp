@@ -1,4 +1,4 @@
-#include "mapdisplay/geometrypool.h"
+#include "utilities/mapgeometry/geometrypool.h"
 
 #include <mutex>
 

@@ -3,7 +3,7 @@
 // moving map). Pages never show one another; they hand page commands and questions to their
 // mode through these operations. User-interface thread only.
 
-#include "app/modes/destinationtypes.h"
+#include "app/modeinterface/destinationtypes.h"
 #include "positioning/matchedposition.h"
 #include "routing/routeoptions.h"
 

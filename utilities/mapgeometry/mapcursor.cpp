@@ -1,4 +1,4 @@
-#include "mapdisplay/mapcursor.h"
+#include "utilities/mapgeometry/mapcursor.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
-#include "mapdisplay/emfplayer.h"
 #include "testdata/emfwriter.h"
 #include "testdata/tempdir.h"
+#include "ui/emfplayer.h"
 
 #include "platform/gdi/tests/gditesting.h"
 #include "platform/gdi/text.h"

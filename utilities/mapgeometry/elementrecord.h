@@ -2,7 +2,7 @@
 // The blocks of a map data file's tree and the 32-byte element record, read in place from a
 // loaded block (little-endian, any alignment). Pure functions; any thread.
 
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include "platform/littleendian.h"
 

@@ -1,5 +1,5 @@
-#include "mapdisplay/readerlock.h"
-#include "mapdisplay/retrievalengineevents.h"
+#include "utilities/mapgeometry/readerlock.h"
+#include "utilities/mapgeometry/retrievalengineevents.h"
 #include "utilities/usefulcode/ownerhandlerlist.h"
 
 #include <gtest/gtest.h>

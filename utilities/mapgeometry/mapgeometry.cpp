@@ -1,4 +1,4 @@
-#include "mapdisplay/mapgeometry.h"
+#include "utilities/mapgeometry/mapgeometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "mapdisplay/mapcursor.h"
 #include "testdata/memoryblockfile.h"
 #include "testdata/tempdir.h"
+#include "utilities/mapgeometry/mapcursor.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
 #include <gtest/gtest.h>
