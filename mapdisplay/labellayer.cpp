@@ -21,6 +21,11 @@ constexpr char16_t kBaseFace[] = u"Microsoft Sans Serif";
 // glyphs of turned text.
 constexpr LONG kInkMargin = 2;
 
+RECT InkReach(const RECT& bounds) {
+    return {bounds.left - kInkMargin, bounds.top - kInkMargin, bounds.right + kInkMargin,
+            bounds.bottom + kInkMargin};
+}
+
 LOGFONTW BaseFont(LONG height, LONG weight) {
     LOGFONTW font{};
     font.lfHeight = height;
@@ -590,6 +595,18 @@ void LabelLayer::KeepAround(const RECT& view, const RECT& redrawn) {
     }
 }
 
+bool LabelLayer::IsWithinKeptPicture(const Label& label) const {
+    if (!label.isKept) {
+        return false;
+    }
+    const RECT reach = InkReach(label.bounds);
+    return std::any_of(m_keptPicture.begin(), m_keptPicture.begin() + m_keptParts,
+                       [&](const RECT& part) {
+                           return reach.left >= part.left && reach.top >= part.top &&
+                                  reach.right <= part.right && reach.bottom <= part.bottom;
+                       });
+}
+
 void LabelLayer::SetDay(bool isDay) {
     // The street colours belong to the process, and another layer may have drawn by night since
     // this one last set them: they follow every call, not only a change of this layer's flag.
@@ -652,8 +669,7 @@ bool LabelLayer::IsAdmitted(std::uint32_t fontKey, std::u16string_view text,
 
 bool LabelLayer::Place(Label& label, std::u16string_view text) {
     const RECT& b = label.bounds;
-    const RECT reach{b.left - kInkMargin, b.top - kInkMargin, b.right + kInkMargin,
-                     b.bottom + kInkMargin};
+    const RECT reach = InkReach(b);
     for (std::size_t i = 0; i < m_keptParts; ++i) {
         RECT intoKept{};
         if (IntersectRect(&intoKept, &reach, &m_keptPicture[i]) != FALSE) {
@@ -820,6 +836,9 @@ void LabelLayer::Draw(HDC dc, bool halo) {
     Order();
     for (const std::uint32_t id : m_order) {
         const Label& label = m_slots[id];
+        if (IsWithinKeptPicture(label)) {
+            continue; // its pixels are in the picture already
+        }
         const int escapement = LabelEscapement(label.angle);
         GdiObjectRef cached;
         HGDIOBJ font = label.fontKey == 1                      ? m_shieldFont

@@ -95,10 +95,10 @@ public:
     // less the strip the scroll uncovered), so none is drawn over it or cut at the strip's edge.
     void Shift(POINT offset, const RECT& rect);
     // Before a repaint of part of an unchanged view: keeps every label, as Shift keeps those it
-    // moves, and the kept picture is view less redrawn. The labels are drawn again whole, with
-    // the same pixels where the picture kept them, and the new ones stay inside redrawn. When
-    // redrawn covers the view, clears instead: the labels are placed anew (an option that
-    // changes them repaints the whole view).
+    // moves, and the kept picture is view less redrawn. The labels reaching into redrawn are
+    // drawn again whole, with the same pixels where the picture kept them, and the new ones stay
+    // inside redrawn. When redrawn covers the view, clears instead: the labels are placed anew
+    // (an option that changes them repaints the whole view).
     void KeepAround(const RECT& view, const RECT& redrawn);
     // Sets the street colours of the day or the night; on a change also clears the labels and
     // re-creates the fonts.
@@ -113,6 +113,8 @@ public:
                        COLORREF haloColour);
     bool AddShield(const POINT* points, int count, std::u16string_view text, COLORREF boxColour,
                    COLORREF textColour, std::uint32_t elementClass);
+    // Draws the labels but those kept wholly in one part of the kept picture (after Shift or
+    // KeepAround), which hold their pixels there already.
     void Draw(HDC dc, bool halo);
 
     // What placing cost since the layer was made: the labels offered for a place (after the
@@ -136,6 +138,9 @@ private:
     bool IsAdmitted(std::uint32_t fontKey, std::u16string_view text, bool skipDuplicates) const;
     // Places label with text (label.text is left empty: the slot's text buffer is reused).
     bool Place(Label& label, std::u16string_view text);
+    // True for a kept label whose pixels, halo included, lie wholly in one part of the kept
+    // picture: drawing it again would change none of them.
+    [[nodiscard]] bool IsWithinKeptPicture(const Label& label) const;
     // Sorts m_order by font key, text and placement when a change left it unsorted.
     void Order() const;
     // Forgets every label.

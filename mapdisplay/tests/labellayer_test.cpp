@@ -29,10 +29,7 @@ public:
         m_dc = CreateCompatibleDC(nullptr);
         m_bitmap = CreateBitmap(width, height, 1, 32, nullptr);
         m_old = SelectObject(m_dc, m_bitmap);
-        HBRUSH brush = CreateSolidBrush(kSentinel);
-        const RECT all{0, 0, width, height};
-        FillRect(m_dc, &all, brush);
-        DeleteObject(brush);
+        Fill();
     }
     ~Surface() {
         SelectObject(m_dc, m_old);
@@ -42,6 +39,13 @@ public:
     }
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
+    // Back to the sentinel everywhere.
+    void Fill() const {
+        HBRUSH brush = CreateSolidBrush(kSentinel);
+        const RECT all{0, 0, m_width, m_height};
+        FillRect(m_dc, &all, brush);
+        DeleteObject(brush);
+    }
     [[nodiscard]] HDC Dc() const { return m_dc; }
     [[nodiscard]] int Width() const { return m_width; }
     [[nodiscard]] int Height() const { return m_height; }
@@ -541,6 +545,77 @@ TEST_F(LabelLayerTest, KeepAroundRefusesLabelsReachingIntoTheKeptPicture) {
         EXPECT_TRUE(kept == layer.Labels().end() || kept->isKept);
         EXPECT_EQ(layer.Labels().size(), (c.isKept ? 1U : 0U) + (c.isPlaced ? 1U : 0U));
     }
+}
+
+// After a scroll or before a repaint of part of the view, a kept label is drawn again only when
+// its pixels, halo included, may reach into the redrawn part: one lying wholly in one part of the
+// kept picture has its pixels there already. A label placed after the keep is always drawn.
+TEST_F(LabelLayerTest, DrawsAgainOnlyKeptLabelsReachingIntoTheRedrawnPart) {
+    const RECT view{0, 0, 400, 300};
+    const RECT middle{150, 120, 250, 180};
+    const struct {
+        RECT redrawn; // KeepAround's, unless scrolled
+        POINT scroll; // non-zero: Shift by it over the view instead
+        POINT at;     // where the label is centred before the keep
+        bool isDrawn;
+    } cases[] = {
+        {middle, {}, {200, 40}, false},             // in the band above
+        {middle, {}, {200, 270}, false},            // in the band below
+        {middle, {}, {60, 150}, false},             // beside the part
+        {middle, {}, {200, 125}, true},             // reaching into it
+        {middle, {}, {200, 112}, true},             // its halo reaching into it
+        {middle, {}, {200, 111}, false},            // its halo ending at its edge
+        {middle, {}, {200, 150}, true},             // inside it
+        {middle, {}, {120, 118}, true},             // across two kept parts
+        {middle, {}, {396, 40}, true},              // cut at the view's edge
+        {{500, 0, 600, 90}, {}, {200, 150}, false}, // nothing of the view redrawn
+        {{}, {0, 40}, {200, 100}, false},           // moved within the kept picture
+        {{}, {0, 40}, {200, 0}, true},              // moved out of the strip uncovered
+        {{}, {-30, 0}, {200, 100}, false},
+        {{}, {-30, 0}, {395, 100}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.scroll.x) + "," + std::to_string(c.scroll.y) + " " +
+                     std::to_string(c.redrawn.left) + "," + std::to_string(c.redrawn.top) + " at " +
+                     std::to_string(c.at.x) + "," + std::to_string(c.at.y));
+        layer.Clear();
+        ASSERT_TRUE(layer.AddPointLabel(c.at, c.at, u"Kept", 1500, nullptr, 0, 0xFFFFFF));
+        if (c.scroll.x != 0 || c.scroll.y != 0) {
+            layer.Shift(c.scroll, view);
+        } else {
+            layer.KeepAround(view, c.redrawn);
+        }
+        ASSERT_EQ(layer.Labels().size(), 1U);
+        const RECT bounds = layer.Labels()[0].bounds;
+        surface.Fill();
+        layer.Draw(surface.Dc(), true);
+        int inked = 0;
+        for (int y = 0; y < surface.Height(); ++y) {
+            for (int x = 0; x < surface.Width(); ++x) {
+                inked += GetPixel(surface.Dc(), x, y) != kSentinel ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(inked > 0, c.isDrawn)
+            << bounds.left << "," << bounds.top << "," << bounds.right << "," << bounds.bottom;
+    }
+
+    // A new label inside the redrawn part beside a kept one drawn no more.
+    layer.Clear();
+    ASSERT_TRUE(layer.AddPointLabel({200, 40}, {200, 40}, u"Kept", 1500, nullptr, 0, 0xFFFFFF));
+    layer.KeepAround(view, middle);
+    ASSERT_TRUE(layer.AddPointLabel({200, 150}, {200, 150}, u"New", 1500, nullptr, 0, 0xFFFFFF));
+    surface.Fill();
+    layer.Draw(surface.Dc(), true);
+    bool isAboveInked = false;
+    bool isMiddleInked = false;
+    for (int y = 0; y < surface.Height(); ++y) {
+        for (int x = 0; x < surface.Width(); ++x) {
+            const bool isInked = GetPixel(surface.Dc(), x, y) != kSentinel;
+            (y < middle.top ? isAboveInked : isMiddleInked) |= isInked;
+        }
+    }
+    EXPECT_FALSE(isAboveInked);
+    EXPECT_TRUE(isMiddleInked);
 }
 
 TEST_F(LabelLayerTest, BeginKeepsFontsWhileTheHeightStaysAndKeysFontsByBytes) {
