@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kMoveUp = 38;
 constexpr int kMsgBoxTextLength = 512;
 constexpr int kNotFoundTextLength = 255;
 constexpr int kVersionValueLength = 32;
@@ -80,7 +79,7 @@ YesNoDlg::YesNoDlg(UINT textId)
 
 BOOL YesNoDlg::OnInitDialog() {
     Centre();
-    MoveUp(kMoveUp);
+    MoveUp(kRaisePixels);
     return TRUE;
 }
 
@@ -282,7 +281,7 @@ StreetBlockDlg::StreetBlockDlg(UINT textId, float initial)
 
 BOOL StreetBlockDlg::OnInitDialog() {
     MakeEdit(20, 60, 95, 17, Tenths(initial_));
-    MoveUp(kMoveUp);
+    MoveUp(kRaisePixels);
     return FALSE;
 }
 

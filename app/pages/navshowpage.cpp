@@ -18,13 +18,13 @@
 
 namespace {
 
-constexpr WPARAM kActiveFromOtherPage = 0x10001;
+constexpr WPARAM kNavShowActiveFromOtherPage = 0x10001;
 constexpr UINT kNumpad1 = VK_NUMPAD0 + 1;
 constexpr UINT kNumpad2 = VK_NUMPAD0 + 2;
 constexpr COLORREF kFieldLabelColour = 0xFFFFFF;
-constexpr COLORREF kFieldValueColour = 0xB4FF;
-constexpr COLORREF kFieldBackground = 0x78571E;
-constexpr char16_t kPreferences[] = u"Preferences";
+constexpr COLORREF kNavShowValueColour = 0xB4FF;
+constexpr COLORREF kNavShowFieldBackground = 0x78571E;
+constexpr char16_t kNavShowPreferences[] = u"Preferences";
 
 // Page commands of the modes.
 constexpr int kCommandClose = 0;
@@ -34,7 +34,7 @@ constexpr int kCommandRouteList = 9;
 
 int ReadPreference(const char16_t* key, int defaultValue) {
     const std::u16string settings = AppPaths::GetSettingsFilePath();
-    return IniProfile::GetInt(kPreferences, key, settings.c_str(), defaultValue);
+    return IniProfile::GetInt(kNavShowPreferences, key, settings.c_str(), defaultValue);
 }
 
 } // namespace
@@ -221,7 +221,7 @@ void NavShowPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
         TmcMonitor& monitor = TmcMonitor::Instance();
         monitor.SetOwnerWindow(m_tmcIndicator);
         if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-            SendMessageW(dialog, WM_ACTIVATE, kActiveFromOtherPage,
+            SendMessageW(dialog, WM_ACTIVATE, kNavShowActiveFromOtherPage,
                          reinterpret_cast<LPARAM>(GetActiveWindow()));
             SetForegroundWindow(dialog);
         }
@@ -360,11 +360,12 @@ void RouteCalcPage::LoadPreferences() {
 }
 
 void RouteCalcPage::CreatePageControls() {
-    (void)CreateLabel(u"Dist", kDistLabelId, kFieldLabelColour, kFieldBackground);
-    (void)CreateLabel(u"Duration", kDurationLabelId, kFieldLabelColour, kFieldBackground);
-    m_distValue = CreateLabel(u"DistData", kDistValueId, kFieldValueColour, kFieldBackground);
-    m_durationValue =
-        CreateLabel(u"DurationData", kDurationValueId, kFieldValueColour, kFieldBackground);
+    (void)CreateLabel(u"Dist", kDistLabelId, kFieldLabelColour, kNavShowFieldBackground);
+    (void)CreateLabel(u"Duration", kDurationLabelId, kFieldLabelColour, kNavShowFieldBackground);
+    m_distValue =
+        CreateLabel(u"DistData", kDistValueId, kNavShowValueColour, kNavShowFieldBackground);
+    m_durationValue = CreateLabel(u"DurationData", kDurationValueId, kNavShowValueColour,
+                                  kNavShowFieldBackground);
     (void)CreateControl(u"ShowRouteList", kRouteListId, true, false, 0, 0);
     (void)CreateControl(u"MainMenu", kMainMenuId, true, false, 0, 0);
 }
