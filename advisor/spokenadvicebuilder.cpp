@@ -1,5 +1,6 @@
 #include "advisor/spokenadvicebuilder.h"
 
+#include "advisor/detail/spokenadvicetext.h"
 #include "utilities/usefulcode/distancetext.h"
 
 #include "platform/kernel/text.h"
@@ -10,15 +11,14 @@
 
 namespace {
 
+using advisor::detail::AdviceName;
+using advisor::detail::Contains;
+using advisor::detail::Decimal;
+
 // Replacements one ReplaceNames may make at one place and in all: a value that holds its own
 // name would otherwise be inserted for ever.
 constexpr int kMaxReplacementsAtOnePlace = 16;
 constexpr int kMaxReplacements = 256;
-
-std::u16string Decimal(long long value) {
-    const std::string digits = std::to_string(value);
-    return {digits.begin(), digits.end()};
-}
 
 // Leading blanks, a sign and decimal digits, saturated to 32 bits; 0 without a number.
 std::int32_t ParseInt(std::u16string_view text) {
@@ -43,14 +43,6 @@ std::int32_t Truncate(float value) {
         return std::numeric_limits<std::int32_t>::min();
     }
     return static_cast<std::int32_t>(value);
-}
-
-std::u16string AdviceName(const std::u16string& text) {
-    return text.substr(0, text.find(u';'));
-}
-
-bool Contains(std::u16string_view text, std::u16string_view part) {
-    return text.find(part) != std::u16string_view::npos;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Which announcement of the junction ahead is due, and the idle, request and static texts.
 
 #include "advisor/advisorkeywords.h"
+#include "advisor/detail/spokenadvicetext.h"
 #include "advisor/spokenadvicebuilder.h"
 
 #include "platform/kernel/text.h"
@@ -8,6 +9,10 @@
 #include <string>
 
 namespace {
+
+using advisor::detail::AdviceName;
+using advisor::detail::Contains;
+using advisor::detail::Decimal;
 
 namespace K = AdvisorKeywords;
 
@@ -18,19 +23,6 @@ constexpr std::int32_t kPassedBy = 40;    // metres past a point that drop its a
 constexpr std::int32_t kIdleMargin = 200; // metres into the stretch before the idle text
 constexpr std::int32_t kLimitCode = 37;   // farther than the first announcement
 constexpr std::int32_t kArrivalCode = 31; // a destination announcement
-
-std::u16string Decimal(long long value) {
-    const std::string digits = std::to_string(value);
-    return {digits.begin(), digits.end()};
-}
-
-std::u16string AdviceName(const std::u16string& text) {
-    return text.substr(0, text.find(u';'));
-}
-
-bool Contains(std::u16string_view text, std::u16string_view part) {
-    return text.find(part) != std::u16string_view::npos;
-}
 
 void CutBefore(std::u16string& text, const std::u16string& part) {
     if (part.empty()) {

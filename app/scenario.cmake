@@ -9,8 +9,9 @@ nav_component(app_scenario STEP 12
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariowatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariowindows.cpp
   DEPENDS onboard_server advisor_voice platform_sound platform_kernel
-  PRIVATE_DEPENDS app_startup positioning_manager positioning_geodesy ui_dialogs ui_layout ui_skin
-    platform_window_testdriver platform_gdi platform_shell platform_window)
+  PRIVATE_DEPENDS app_startup app_mappages mapdisplay_mapview positioning_manager positioning_geodesy
+    ui_dialogs ui_layout ui_skin platform_window_testdriver platform_gdi platform_shell
+    platform_window)
 
 nav_test(app_scenario_test
   SOURCES

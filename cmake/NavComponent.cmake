@@ -92,8 +92,8 @@ endfunction()
 
 # Unity builds of the tests: the sources of one test program are compiled as one translation unit
 # (CMake's UNITY_BUILD), so that GoogleTest and the headers they share are parsed once per program
-# instead of once per source. The libraries, fuzz targets, benchmarks and tools are compiled source
-# by source. In a unity build every file-scope name of a test program's sources shares one scope:
+# instead of once per source (the libraries likewise, below; fuzz targets, benchmarks and tools are
+# compiled source by source). In a unity build every file-scope name of a test program's sources shares one scope:
 # the anonymous namespaces of its files are one namespace, and a macro defined in one file is seen
 # by the files after it. So a helper, constant or type at file scope (inside `namespace {` or
 # static) must be unique among the sources of its test program: name it after the file or what
@@ -107,11 +107,16 @@ option(NAV_UNITY_TESTS "Compile each test program as one translation unit" ON)
 # test keep the build's optimisation, and GoogleTest's macro-heavy test bodies compile in a third
 # of the time -O2 takes.
 option(NAV_TESTS_O1 "Compile the test programs' own sources at -O1 in optimised builds" ON)
-# Unity builds of the libraries: the sources of one library are compiled as one translation unit,
-# so that the headers they share are parsed once per library. The same rule for file-scope names
-# holds as for the tests: a helper, constant or type in `namespace {` or static needs a name unique
-# among the sources of its library.
-option(NAV_UNITY_LIBRARIES "Compile each library as one translation unit" OFF)
+# Unity builds of the libraries: the sources of one library (nav_component) are compiled as one
+# translation unit, so that the headers they share are parsed once per library. The same rules hold
+# as for the tests: a helper, constant or type in `namespace {` or static needs a name unique among
+# the sources of its library, and a helper that two sources need alike is shared once (in a header
+# of the folder, detail/ when only the library uses it) rather than copied. Beware of overloads:
+# two file-scope functions of one name but different parameters compile, and a call in the later
+# file may pick the earlier file's. A library is one object file, so a program that uses any of it
+# links all of it (static initialisers and built-in module registrations included).
+# -DNAV_UNITY_LIBRARIES=OFF compiles the libraries source by source again.
+option(NAV_UNITY_LIBRARIES "Compile each library as one translation unit" ON)
 
 define_property(TARGET PROPERTY NAV_STEP BRIEF_DOCS "build step" FULL_DOCS "build step")
 define_property(TARGET PROPERTY NAV_TEST BRIEF_DOCS "a test program" FULL_DOCS "a test program")

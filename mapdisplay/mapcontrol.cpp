@@ -11,7 +11,6 @@
 namespace {
 
 constexpr int kDragThreshold = 5;
-constexpr std::int64_t kScrollRange = 32768;
 
 } // namespace
 
@@ -279,7 +278,7 @@ void MapControl::OnHorizontalScroll(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*
         const std::int64_t position = HIWORD(wParam);
         const MapRect e = viewport->GetExtent();
         const std::int64_t x =
-            e.x1 + position * (static_cast<std::int64_t>(e.x2) - e.x1) / kScrollRange;
+            e.x1 + position * (static_cast<std::int64_t>(e.x2) - e.x1) / kMapScrollRange;
         viewport->SetCenter(MapPoint{static_cast<std::int32_t>(x), viewport->GetCenter().y});
         break;
     }
@@ -309,8 +308,9 @@ void MapControl::OnVerticalScroll(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* h
     case SB_THUMBPOSITION: {
         const std::int64_t position = HIWORD(wParam);
         const MapRect e = viewport->GetExtent();
-        const std::int64_t y = e.y1 + (kScrollRange - position) *
-                                          (static_cast<std::int64_t>(e.y2) - e.y1) / kScrollRange;
+        const std::int64_t y = e.y1 + (kMapScrollRange - position) *
+                                          (static_cast<std::int64_t>(e.y2) - e.y1) /
+                                          kMapScrollRange;
         viewport->SetCenter(MapPoint{viewport->GetCenter().x, static_cast<std::int32_t>(y)});
         break;
     }

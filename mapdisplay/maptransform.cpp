@@ -7,13 +7,8 @@
 namespace {
 
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
-constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 // Below this the latitude cosine would blow kx up (at the poles it is 0).
 constexpr double kSmallestCosine = 1e-6;
-
-std::int32_t Saturate(std::int64_t value) {
-    return static_cast<std::int32_t>(std::clamp(value, kInt32Min, kInt32Max));
-}
 
 // Truncates toward zero. The rotated values come from 32-bit offsets times a cosine or sine, so
 // they stay far inside the 64-bit range.
@@ -49,12 +44,12 @@ POINT MapTransform::WorldToScreen(const MapPoint& p) const {
     std::int64_t dx = DivideTruncating((static_cast<std::int64_t>(p.x) - m_center.x) * 256, m_kx);
     std::int64_t dy = DivideTruncating((static_cast<std::int64_t>(m_center.y) - p.y) * 256, m_ky);
     if (m_rotation != 0.0) {
-        const auto fx = static_cast<float>(Saturate(dx + halfWidth) - halfWidth);
-        const auto fy = static_cast<float>(Saturate(dy + halfHeight) - halfHeight);
+        const auto fx = static_cast<float>(SaturateToInt32(dx + halfWidth) - halfWidth);
+        const auto fy = static_cast<float>(SaturateToInt32(dy + halfHeight) - halfHeight);
         dx = Truncate(fx * m_cos - fy * m_sin);
         dy = Truncate(fx * m_sin + fy * m_cos);
     }
-    return POINT{Saturate(dx + halfWidth), Saturate(dy + halfHeight)};
+    return POINT{SaturateToInt32(dx + halfWidth), SaturateToInt32(dy + halfHeight)};
 }
 
 MapPoint MapTransform::ScreenToWorld(const POINT& p) const {
@@ -65,12 +60,12 @@ MapPoint MapTransform::ScreenToWorld(const POINT& p) const {
     if (m_rotation != 0.0) {
         const auto fx = static_cast<float>(dx);
         const auto fy = static_cast<float>(dy);
-        dx = Saturate(Truncate(fx * m_cos + fy * m_sin) + halfWidth) - halfWidth;
-        dy = Saturate(Truncate(fy * m_cos - fx * m_sin) + halfHeight) - halfHeight;
+        dx = SaturateToInt32(Truncate(fx * m_cos + fy * m_sin) + halfWidth) - halfWidth;
+        dy = SaturateToInt32(Truncate(fy * m_cos - fx * m_sin) + halfHeight) - halfHeight;
     }
     // Arithmetic shifts: rounds toward minus infinity, as the fixed-point format wants.
-    return MapPoint{Saturate(m_center.x + ((dx * m_kx) >> 8)),
-                    Saturate(m_center.y + ((-dy * m_ky) >> 8))};
+    return MapPoint{SaturateToInt32(m_center.x + ((dx * m_kx) >> 8)),
+                    SaturateToInt32(m_center.y + ((-dy * m_ky) >> 8))};
 }
 
 void MapTransform::SetScale(double metresPerPixel) {

@@ -8,7 +8,15 @@
 
 #include "platform/window/windowtypes.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
+
+// value clamped to the 32-bit range of map units and pixels.
+[[nodiscard]] inline std::int32_t SaturateToInt32(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
 
 class IMapTransform {
 public:

@@ -7,28 +7,22 @@
 
 namespace {
 
-constexpr int kScrollRange = 32768;
 constexpr int kMaxBisectionSteps = 50;
 // Enough to grow any positive scale past every window; stops a rectangle that never fits.
 constexpr int kMaxDoublings = 64;
 
-std::int32_t Saturate(std::int64_t value) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-
 std::int32_t Middle(std::int32_t low, std::int32_t high) {
-    return Saturate(low + (static_cast<std::int64_t>(high) - low) / 2);
+    return SaturateToInt32(low + (static_cast<std::int64_t>(high) - low) / 2);
 }
 
 // One bar's word: position and page clamped to the scroll range; an empty extent on the axis
 // shows everything.
 DWORD PackScroll(double position, double page, std::int64_t extentSpan) {
     if (extentSpan <= 0)
-        return static_cast<DWORD>(kScrollRange) << 16;
+        return static_cast<DWORD>(kMapScrollRange) << 16;
     const auto scaled = [extentSpan](double value) {
-        const double v = std::trunc(value * kScrollRange / static_cast<double>(extentSpan));
-        return static_cast<DWORD>(std::clamp(v, 0.0, static_cast<double>(kScrollRange)));
+        const double v = std::trunc(value * kMapScrollRange / static_cast<double>(extentSpan));
+        return static_cast<DWORD>(std::clamp(v, 0.0, static_cast<double>(kMapScrollRange)));
     };
     return scaled(position) | scaled(page) << 16;
 }
@@ -289,7 +283,7 @@ void MapViewport::PanVertical(int percent, int direction) {
         return;
     const std::int64_t delta = (static_cast<std::int64_t>(high) - low) * percent / 100;
     MapPoint center = GetCenter();
-    center.y = Saturate(direction >= 1 ? center.y + delta : center.y - delta);
+    center.y = SaturateToInt32(direction >= 1 ? center.y + delta : center.y - delta);
     m_transform->SetCenter(center);
 }
 
@@ -307,7 +301,7 @@ void MapViewport::PanHorizontal(int percent, int direction) {
         return;
     const std::int64_t delta = (static_cast<std::int64_t>(high) - low) * percent / 100;
     MapPoint center = GetCenter();
-    center.x = Saturate(direction >= 1 ? center.x + delta : center.x - delta);
+    center.x = SaturateToInt32(direction >= 1 ? center.x + delta : center.x - delta);
     m_transform->SetCenter(center);
 }
 

@@ -8,6 +8,9 @@
 
 #include <memory>
 
+// The scroll bars' range: positions and pages run over 0..kMapScrollRange of the map extent.
+inline constexpr int kMapScrollRange = 32768;
+
 // Class of a screen point against a window of the given size.
 inline constexpr int kScreenPointOnBorder = 0;
 inline constexpr int kScreenPointOutside = 1;
@@ -49,8 +52,8 @@ public:
     // Zooms so that the extent's full height fits the window.
     void ShowWhole();
 
-    // Position in the low 16 bits, page in the high 16 bits, both over 0..32768 of the extent
-    // (the vertical position counted from the top).
+    // Position in the low 16 bits, page in the high 16 bits, both over 0..kMapScrollRange of
+    // the extent (the vertical position counted from the top).
     [[nodiscard]] DWORD GetHorizontalScrollInfo() const;
     [[nodiscard]] DWORD GetVerticalScrollInfo() const;
 

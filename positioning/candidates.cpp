@@ -12,11 +12,6 @@ GeoPoint Plus(const GeoPoint& a, const GeoPoint& b) {
     return {a.x + b.x, a.y + b.y};
 }
 
-// Whole metres, truncated.
-std::int32_t Whole(float metres) {
-    return static_cast<std::int32_t>(metres);
-}
-
 void InsertRunBackwards(std::vector<RouteMark>& marks, std::size_t i) {
     // The marks before i - 1 on the same element, nearest first, go in after i.
     const std::uint32_t id = marks[i - 1].elementId;
@@ -120,7 +115,7 @@ std::uint32_t TrackPolyline(const MapMatcher& matcher, const MatchRecord& r, std
         }
         out.push_back(point);
         length += static_cast<std::uint32_t>(
-            std::max(0, Whole(matcher.Distance(out[out.size() - 2], out.back()))));
+            std::max(0, WholeMetres(matcher.Distance(out[out.size() - 2], out.back()))));
         previous = &h;
     }
     return length;

@@ -15,6 +15,11 @@ inline constexpr std::size_t kPathCandidates = 16;
 inline constexpr std::size_t kRouteCandidates = 32;
 inline constexpr float kNoMatchError = 3.4028235e38f; // FLT_MAX
 
+// Whole metres, truncated, as the matcher compares and keeps distances.
+[[nodiscard]] inline std::int32_t WholeMetres(float metres) {
+    return static_cast<std::int32_t>(metres);
+}
+
 // Gives the route marks whose elements the graph knows the street's points in driving order.
 void AlignRouteMarks(MapMatcher& matcher);
 // The ids of links passing within the limit of the newest record (its street first); repeats

@@ -8,10 +8,6 @@
 
 namespace {
 
-std::int32_t Whole(float metres) {
-    return static_cast<std::int32_t>(metres);
-}
-
 // The track moved so that its first point lies at start, after start itself.
 std::vector<GeoPoint> TrackFrom(const GeoPoint& start, const std::vector<GeoPoint>& track) {
     std::vector<GeoPoint> shifted{start};
@@ -69,7 +65,7 @@ float CompareWithPath(const MapMatcher& matcher, const std::vector<GeoPoint>& pa
         const GeoPoint& s = sampler.Point();
         const float e = PathError(matcher, TrackFrom(s, track), path);
         // Whole points per 3 whole metres away from the fix.
-        const std::int32_t away = Whole(matcher.Distance(s, c.record.raw)) / 3;
+        const std::int32_t away = WholeMetres(matcher.Distance(s, c.record.raw)) / 3;
         const float total = e + static_cast<float>(away);
         if (total < bestTotal) {
             bestTotal = total;
@@ -129,16 +125,17 @@ std::int32_t HeadingPenalty(const MapMatcher& matcher, const MatchCandidate& c) 
 
 std::int32_t DistancePenalty(const MapMatcher& matcher, const MatchCandidate& c) {
     const GeoPoint foot = FootOnLine(c.record.raw, c.record.segmentStart, c.record.segmentEnd);
-    return std::min(Whole(matcher.Distance(c.record.snapped, foot)) / 10, 8);
+    return std::min(WholeMetres(matcher.Distance(c.record.snapped, foot)) / 10, 8);
 }
 
 std::int32_t JumpPenalty(const MapMatcher& matcher, const MatchCandidate& c,
                          const GeoPoint& expected) {
-    return std::min(std::max(Whole(matcher.Distance(expected, c.record.snapped)) - 20, 0) / 10, 10);
+    return std::min(
+        std::max(WholeMetres(matcher.Distance(expected, c.record.snapped)) - 20, 0) / 10, 10);
 }
 
 std::int32_t OffsetPenalty(const MapMatcher& matcher, const MatchCandidate& c) {
-    const std::int32_t d = Whole(matcher.Distance(c.record.raw, c.record.snapped));
+    const std::int32_t d = WholeMetres(matcher.Distance(c.record.raw, c.record.snapped));
     if (matcher.IsSimpleMode()) {
         return std::min(d / 10, 5);
     }

@@ -33,10 +33,6 @@ MatchRecord FromFix(const GpsFix& fix, bool offNetwork) {
     return r;
 }
 
-std::int32_t Whole(float metres) {
-    return static_cast<std::int32_t>(metres);
-}
-
 } // namespace
 
 void HoldStreet(const MatchRecord& held, MatchRecord& r) {
@@ -204,9 +200,9 @@ bool MapMatcher::ShouldMatch(MatchRecord& r) const {
     // A slow vehicle creeping along its street moves the held point forward, never back.
     const GeoPoint foot = ClosestPointOnSegment(r.raw, previous.segmentStart, previous.segmentEnd);
     if (HeadingDifference(r.course, previous.heading) < kCreepHeading &&
-        Whole(Distance(previous.snapped, foot)) >= kCreepMetres &&
-        Whole(Distance(foot, previous.segmentEnd)) <
-            Whole(Distance(previous.snapped, previous.segmentEnd))) {
+        WholeMetres(Distance(previous.snapped, foot)) >= kCreepMetres &&
+        WholeMetres(Distance(foot, previous.segmentEnd)) <
+            WholeMetres(Distance(previous.snapped, previous.segmentEnd))) {
         r.snapped = foot;
         r.predicted = foot;
     }

@@ -18,10 +18,6 @@ constexpr std::size_t kBudgetEvery = 256; // pushes between looks at the evaluat
 constexpr std::uint32_t kBudgetMs = 1000;
 constexpr std::size_t kDroppedPoints = 32;
 
-std::int32_t Whole(float metres) {
-    return static_cast<std::int32_t>(metres);
-}
-
 int Degrees(float bearing) {
     return static_cast<int>(bearing);
 }
@@ -256,7 +252,7 @@ std::vector<GeoPoint> PathTail(const MapMatcher& matcher, const PathHypothesis& 
         --i;
         tail.push_back(h.points[i]);
         if (tail.size() >= 3) {
-            length += Whole(matcher.Distance(tail[tail.size() - 2], tail.back()));
+            length += WholeMetres(matcher.Distance(tail[tail.size() - 2], tail.back()));
         }
     }
     stop = i;

@@ -1,12 +1,6 @@
 #include "routing/networkdescription.h"
 
-#include "platform/kernel/debug.h"
-
 namespace {
-
-void Report(const std::u16string& name, const char16_t* what) {
-    OutputDebugStringW((name + u": " + what + u"\n").c_str());
-}
 
 std::u16string Resolve(const std::u16string& folder, const std::u16string& name) {
     if (name.empty() || name.find_first_of(u"\\/") != std::u16string::npos) {
@@ -80,18 +74,18 @@ bool CheckMapFileSizes(const PageStoreParameters& p, std::uint64_t pageBytes,
                        std::optional<std::uint64_t> positionBytes) {
     const std::uint64_t end = std::uint64_t{p.endPage} * p.pageSize + p.endOffset;
     if (p.endOffset > p.pageSize || end > pageBytes) {
-        Report(p.pageFileName, u"end address lies beyond the page file");
+        ReportNetworkFileProblem(p.pageFileName, u"end address lies beyond the page file");
         return false;
     }
     if (p.crossingCount > 0x1000000 || std::uint64_t{p.crossingCount} * 4 > end) {
-        Report(p.pageFileName, u"more crossings than the page file holds");
+        ReportNetworkFileProblem(p.pageFileName, u"more crossings than the page file holds");
         return false;
     }
     if (positionBytes && p.crossingCount > 0) {
         const auto last = PositionEntryOffset(p.crossingCount - 1, p.crossingCount, p.pageSize);
         if (!last || *last + kPositionEntrySize > *positionBytes) {
-            Report(PositionFileName(p.pageFileName),
-                   u"more crossings than the position file holds");
+            ReportNetworkFileProblem(PositionFileName(p.pageFileName),
+                                     u"more crossings than the position file holds");
             return false;
         }
     }

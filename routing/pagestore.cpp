@@ -15,10 +15,6 @@
 
 namespace {
 
-void Report(const std::u16string& name, const char16_t* what) {
-    OutputDebugStringW((name + u": " + what + u"\n").c_str());
-}
-
 std::uint64_t FileSizeOf(RawFile& file) {
     const LONG end = file.Seek(0, kRawSeekEnd);
     (void)file.Seek(0, kRawSeekBegin);
@@ -41,7 +37,7 @@ std::unique_ptr<RawFile> OpenPageFile(const PageStoreParameters& parameters) {
     std::unique_ptr<RawFile> pages =
         OpenRawFile(parameters.pageFileName, RawFileMode::Read, parameters.isThroughArchives);
     if (!pages || !pages->IsOpen()) {
-        Report(parameters.pageFileName, u"cannot be opened");
+        ReportNetworkFileProblem(parameters.pageFileName, u"cannot be opened");
         return nullptr;
     }
     return pages;
@@ -62,6 +58,12 @@ std::unique_ptr<RawFile> OpenRawFile(const std::u16string& name, RawFileMode mod
         (void)OpenOnSearchPath(*file, name, mode);
     }
     return file;
+}
+
+void ReportNetworkFileProblem(const std::u16string& file, std::u16string_view problem) {
+    std::u16string line = file;
+    line.append(u": ").append(problem).append(u"\n");
+    OutputDebugStringW(line.c_str());
 }
 
 std::u16string PositionFileName(const std::u16string& pageFileName) {
@@ -87,7 +89,8 @@ bool SeparatedPageStore::TakeParameters(const PageStoreParameters& parameters) {
     m_isPositionFileMissing = false;
     m_pageTree.reset();
     if (!IsValidPageSize(parameters.pageSize)) {
-        Report(parameters.pageFileName, u"page size must be a multiple of 4 from 12 to 65536");
+        ReportNetworkFileProblem(parameters.pageFileName,
+                                 u"page size must be a multiple of 4 from 12 to 65536");
         return false;
     }
     return true;
@@ -95,7 +98,8 @@ bool SeparatedPageStore::TakeParameters(const PageStoreParameters& parameters) {
 
 bool SeparatedPageStore::AcceptMissingPositions() {
     if (!m_mapDataLink || !m_mapDataLink->HasMapData()) {
-        Report(PositionFileName(m_parameters.pageFileName), u"missing, and no map data");
+        ReportNetworkFileProblem(PositionFileName(m_parameters.pageFileName),
+                                 u"missing, and no map data");
         return false;
     }
     m_isPositionFileMissing = true;
@@ -287,7 +291,7 @@ bool WholeMapStore::Open(const PageStoreParameters& parameters) {
     }
     pages->Close();
     if (positionBytes && !ReadWhole(*positions, m_positions, *positionBytes)) {
-        Report(PositionFileName(parameters.pageFileName), u"cannot be read");
+        ReportNetworkFileProblem(PositionFileName(parameters.pageFileName), u"cannot be read");
         return false;
     }
     ReadIndex();
@@ -361,7 +365,7 @@ bool MappedPageStore::Open(const PageStoreParameters& parameters) {
     ReadIndex();
     const std::optional<View> pages = MapWhole(parameters.pageFileName);
     if (!pages || pages->data == nullptr) {
-        Report(parameters.pageFileName, u"cannot be mapped");
+        ReportNetworkFileProblem(parameters.pageFileName, u"cannot be mapped");
         Unmap();
         return false;
     }

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // A loose file, or with throughArchives a member of a mounted archive and, when no archive holds
 // the name, a loose file. Returned whether it opened or not; null only when it cannot be
@@ -25,6 +26,9 @@
 
 // The position file of a page file: its name up to the last '.', then ".sep".
 [[nodiscard]] std::u16string PositionFileName(const std::u16string& pageFileName);
+
+// Writes "<file>: <problem>" as a debug line: why a network file was refused.
+void ReportNetworkFileProblem(const std::u16string& file, std::u16string_view problem);
 
 struct PageStoreParameters {
     std::u16string pageFileName;

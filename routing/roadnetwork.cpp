@@ -5,7 +5,6 @@
 
 #include "platform/files/files.h"
 #include "platform/files/memory.h"
-#include "platform/kernel/debug.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,10 +17,6 @@ std::atomic<std::uint32_t> g_cacheBudget{0};
 
 constexpr std::uint32_t kMinimumBudget = 1536;
 constexpr std::uint32_t kMaximumBudget = 4096;
-
-void Report(const std::u16string& path, const std::u16string& what) {
-    OutputDebugStringW((path + u": " + what + u"\n").c_str());
-}
 
 std::uint32_t ComputeBudget(std::uint32_t percent) {
     MEMORYSTATUS status{};
@@ -91,7 +86,7 @@ bool RoadNetwork::Load(const std::u16string& path,
     // Reading a missing settings file would create it.
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        Report(path, u"missing");
+        ReportNetworkFileProblem(path, u"missing");
         return false;
     }
     const NetworkDescription description = ReadNetworkDescription(SettingsSource(path), path);
@@ -113,13 +108,14 @@ bool RoadNetwork::Load(const std::u16string& path,
         return false;
     }
     if (!IsDescriptionValid(description)) {
-        Report(path, u"needs \"Format\" 0, 1 to 3 \"Maps\" and page sizes of 12 to 65536 bytes");
+        ReportNetworkFileProblem(
+            path, u"needs \"Format\" 0, 1 to 3 \"Maps\" and page sizes of 12 to 65536 bytes");
         return false;
     }
     m_mapCount = static_cast<std::uint16_t>(description.maps);
     for (std::uint16_t level = 0; level < m_mapCount; ++level) {
         if (!LoadMap(level, description)) {
-            Report(path, u"a map does not open");
+            ReportNetworkFileProblem(path, u"a map does not open");
             return false;
         }
     }
@@ -131,7 +127,7 @@ bool RoadNetwork::OpenIdTables(const NetworkDescription& description) {
         const bool isOpen =
             description.sfs == 1 ? table.OpenArchived(name) : table.OpenMapped(name);
         if (!isOpen) {
-            Report(name, u"cannot be opened");
+            ReportNetworkFileProblem(name, u"cannot be opened");
         }
         return isOpen;
     };
@@ -149,7 +145,7 @@ bool RoadNetwork::OpenIdTables(const NetworkDescription& description) {
                     : m_o2s.HasColumnTypes(kKind1, 3) ? 1
                                                       : 3;
         if (m_o2sKind == 3) {
-            Report(description.o2sTable, u"has none of the O2S column layouts");
+            ReportNetworkFileProblem(description.o2sTable, u"has none of the O2S column layouts");
             return false;
         }
     }
@@ -159,7 +155,7 @@ bool RoadNetwork::OpenIdTables(const NetworkDescription& description) {
             return false;
         }
         if (!m_s2o.HasColumnTypes(kS2O, 2)) {
-            Report(description.s2oTable, u"needs the columns (u32, u32)");
+            ReportNetworkFileProblem(description.s2oTable, u"needs the columns (u32, u32)");
             return false;
         }
     }

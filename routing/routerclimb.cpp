@@ -9,12 +9,6 @@
 
 namespace {
 
-constexpr std::uint8_t kSideBit[2] = {NodeRecord::kDestinationSettled, NodeRecord::kStartSettled};
-
-bool IsExhausted(const NodeRecord* record) {
-    return record == ExhaustedRecord();
-}
-
 // Ticks are compared by difference so that the wrap of the 32-bit count does not matter.
 bool IsLater(std::uint32_t now, std::uint32_t then, std::uint32_t ms) {
     return static_cast<std::int32_t>(now - then) > static_cast<std::int32_t>(ms);
@@ -138,11 +132,11 @@ int RouterCore::ClimbStep(int side, int level, int next) {
     if (IsExhausted(upperRecord)) {
         return searchcode::kExhausted;
     }
-    upperRecord->flags = static_cast<std::uint8_t>(upperRecord->flags | kSideBit[side]);
+    upperRecord->flags = static_cast<std::uint8_t>(upperRecord->flags | kSettledFlagOfSide[side]);
     const CrossingAddress upperAddress = upper->GetAddress();
     const std::uint32_t upperArrival = UpperArrivalIndex(*upper);
     if (!m_isLastClimbStep) {
-        if ((upperRecord->flags & kSideBit[1 - side]) == 0) {
+        if ((upperRecord->flags & kSettledFlagOfSide[1 - side]) == 0) {
             upperRecord->SetArrivalIndex(upperArrival);
         }
         upperRecord->flags = static_cast<std::uint8_t>(upperRecord->flags | NodeRecord::kSeeded);

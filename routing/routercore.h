@@ -77,6 +77,11 @@ inline constexpr int kLevelDone = 15;
 // Search sides.
 inline constexpr int kDestinationSide = 0;
 inline constexpr int kStartSide = 1;
+// The node record flag that marks a node settled, by search side.
+inline constexpr std::uint8_t kSettledFlagOfSide[2] = {NodeRecord::kDestinationSettled,
+                                                       NodeRecord::kStartSettled};
+// The link or element id that stands for none.
+inline constexpr std::uint32_t kNoLinkId = 0xFFFFFFFF;
 
 // One usable end of the start link: the end crossing and the start link's index there.
 struct StartLinkEnd {

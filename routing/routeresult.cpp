@@ -11,21 +11,15 @@
 
 namespace {
 
-constexpr std::uint32_t kNoLink = 0xFFFFFFFF;
-
 RouteRecord PlaceholderRecord(const GeoPoint& position, float length) {
     RouteRecord record;
     record.x = position.x;
     record.y = position.y;
-    record.linkId = kNoLink;
+    record.linkId = kNoLinkId;
     record.length = static_cast<std::int32_t>(length);
     record.attributes = RecordAttributes{0xFFFF};
     record.time = RecordTime(length, 1.0f);
     return record;
-}
-
-bool IsExhausted(const NodeRecord* record) {
-    return record == ExhaustedRecord();
 }
 
 // (int) of the part, at least 1 m.
@@ -90,7 +84,7 @@ float RouterCore::GetLength() {
 
 void RouterCore::StartFixUp(std::vector<RouteRecord>& list) {
     const std::uint32_t linkId = m_startEnd.linkId;
-    if (linkId == kNoLink || list.empty() || list.front().linkId != kNoLink) {
+    if (linkId == kNoLinkId || list.empty() || list.front().linkId != kNoLinkId) {
         return;
     }
     list.front().linkId = linkId;
@@ -112,7 +106,7 @@ void RouterCore::StartFixUp(std::vector<RouteRecord>& list) {
 
 void RouterCore::EndFixUp(std::vector<RouteRecord>& list) {
     const std::uint32_t linkId = m_destinationEnd.linkId;
-    if (linkId == kNoLink || list.empty() || list.back().linkId != kNoLink) {
+    if (linkId == kNoLinkId || list.empty() || list.back().linkId != kNoLinkId) {
         return;
     }
     if (linkId == m_startEnd.linkId && list.size() < 3) {
@@ -153,7 +147,7 @@ bool RouterCore::AssembleRouteRecords(std::vector<RouteRecord>& list) {
         (void)TraceLabelPath(scratch, address, false, true);
         working.assign(scratch.rbegin(), scratch.rend());
         scratch.clear();
-        if (m_meetingLinkId != kNoLink) {
+        if (m_meetingLinkId != kNoLinkId) {
             working.push_back(m_meetingLinkRecord);
             address = m_meetingLinkAddress;
         } else {
@@ -186,7 +180,7 @@ bool RouterCore::AssembleRouteRecords(std::vector<RouteRecord>& list) {
     std::set<std::uint32_t> previousLinks;
     if (isJoinable) {
         for (const RouteRecord& record : m_previousRecords) {
-            if (record.linkId != kNoLink) {
+            if (record.linkId != kNoLinkId) {
                 previousLinks.insert(record.linkId);
             }
         }

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::uint8_t kSideBit[2] = {NodeRecord::kDestinationSettled, NodeRecord::kStartSettled};
-
 // The search's path history as the link cursor walks it. With a first link, the path arrives
 // by that link from the space's crossing (a link the search has not taken into its table).
 class SearchHistory final : public ManoeuvreHistory {
@@ -44,10 +42,6 @@ private:
     std::optional<std::uint16_t> m_firstLink;
     bool m_isAtFirst;
 };
-
-bool IsExhausted(const NodeRecord* record) {
-    return record == ExhaustedRecord();
-}
 
 } // namespace
 
@@ -114,11 +108,11 @@ int RouterCore::SettleNext(int side, int level) {
     if (IsExhausted(record)) {
         return searchcode::kExhausted;
     }
-    record->flags = static_cast<std::uint8_t>(record->flags | kSideBit[side]);
+    record->flags = static_cast<std::uint8_t>(record->flags | kSettledFlagOfSide[side]);
     record->SetCost(m_currentCost);
     m_currentRecord = record;
     ++m_statistics.settled[side][level];
-    if ((record->flags & kSideBit[1 - side]) != 0) {
+    if ((record->flags & kSettledFlagOfSide[1 - side]) != 0) {
         m_meetingAddress = m_current->GetAddress();
         m_metTick = ProgressMeter::Now();
         m_isTimingArmed = true;
@@ -178,13 +172,13 @@ int RouterCore::ExpandNode(int side, int level, bool meetingChecks) {
         if (IsExhausted(target)) {
             return searchcode::kExhausted;
         }
-        if ((target->flags & kSideBit[side]) != 0) {
+        if ((target->flags & kSettledFlagOfSide[side]) != 0) {
             if (meetingChecks) {
                 MeetOverLink(*link);
             }
             continue;
         }
-        if (m_chosenLevel != 0 && (target->flags & kSideBit[1 - side]) != 0) {
+        if (m_chosenLevel != 0 && (target->flags & kSettledFlagOfSide[1 - side]) != 0) {
             return searchcode::kTouchedBelow;
         }
         const std::uint32_t reverse = link->GetReverseIndex();

@@ -7,12 +7,7 @@
 
 namespace {
 
-constexpr std::uint32_t kNoLink = 0xFFFFFFFF;
 constexpr std::uint32_t kMaxZoneLinks = 100;
-
-bool IsExhausted(const NodeRecord* record) {
-    return record == ExhaustedRecord();
-}
 
 // The first link of the crossing with the element id; null when there is none.
 LinkCursorPtr FindLinkOf(RoadNetwork& network, const NetworkCrossing& crossing,
@@ -75,7 +70,7 @@ int RouterCore::SeedDestinationSide(const RoutePositionEntry& start,
     NodeTable& table = m_tables[0];
     const TravelMode mode = SearchTravelMode();
     const NetworkCrossingPtr startCrossing = m_network->CreateCrossing(m_startAddress);
-    if (start.elementId != kNoLink) {
+    if (start.elementId != kNoLinkId) {
         const LinkCursorPtr link = FindLinkOf(*m_network, *startCrossing, start.elementId, mode);
         if (!link) {
             return 33;
@@ -123,7 +118,7 @@ int RouterCore::SeedDestinationSide(const RoutePositionEntry& start,
     }
 
     const NetworkCrossingPtr destinationCrossing = m_network->CreateCrossing(m_destinationAddress);
-    if (destination.elementId == kNoLink) {
+    if (destination.elementId == kNoLinkId) {
         NodeRecord* record = table.GetRecord(destinationCrossing->GetId());
         if (IsExhausted(record)) {
             return 10;
@@ -221,7 +216,7 @@ int RouterCore::SeedStartSide(const RoutePositionEntry& start,
     if (!startCrossing || !startCrossing->IsValid()) {
         return 33;
     }
-    if (start.elementId == kNoLink) {
+    if (start.elementId == kNoLinkId) {
         NodeRecord* record = table.GetRecord(startCrossing->GetId());
         if (IsExhausted(record)) {
             return 10;
@@ -288,7 +283,8 @@ bool RouterCore::IsRestricted(const NetworkCrossing& crossing, std::uint32_t lin
     const auto directionOf = [&](TravelMode mode) -> std::optional<std::uint32_t> {
         for (std::uint32_t i = 0; i < crossing.GetLinkCount(); ++i) {
             const LinkCursorPtr link = m_network->CreateCursor(crossing, i, mode);
-            if (link && link->IsValid() && (linkId == kNoLink || link->GetElementId() == linkId)) {
+            if (link && link->IsValid() &&
+                (linkId == kNoLinkId || link->GetElementId() == linkId)) {
                 return link->GetDirectionCode();
             }
         }

@@ -39,6 +39,10 @@ inline const NodeRecord kExhaustedRecord{};
     return &detail::kExhaustedRecord;
 }
 
+[[nodiscard]] inline bool IsExhausted(const NodeRecord* record) {
+    return record == ExhaustedRecord();
+}
+
 class SearchMemoryReserve {
 public:
     static constexpr std::uint32_t kReserveBytes = 0x1400000;

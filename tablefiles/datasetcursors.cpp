@@ -1,6 +1,7 @@
 #include "tablefiles/datasetcursors.h"
 
 #include "tablefiles/datasetstreet.h"
+#include "tablefiles/detail/datasettext.h"
 #include "utilities/usefulcode/widetext.h"
 
 #include <new>
@@ -8,12 +9,10 @@
 
 namespace {
 
-constexpr std::uint32_t kNoId = 0xFFFFFFFF;
-constexpr std::uint16_t kNoVariant = 0xFFFF;
+using tablefiles::detail::kNoDatasetId;
+using tablefiles::detail::TitleFromAnsi;
 
-std::u16string TitleFromAnsi(std::string_view text) {
-    return TitleCaseCopy(AnsiToWide(std::string(text).c_str()).c_str());
-}
+constexpr std::uint16_t kNoVariant = 0xFFFF;
 
 } // namespace
 
@@ -75,9 +74,9 @@ std::u16string DatasetCity::GetPostalCode() {
 std::uint32_t DatasetCity::GetElementId() {
     if (m_datasets->HasStreetRecords()) {
         std::uint32_t streetId = 0;
-        return m_datasets->GetStreetOfCity(m_cityId, streetId) ? streetId : kNoId;
+        return m_datasets->GetStreetOfCity(m_cityId, streetId) ? streetId : kNoDatasetId;
     }
-    return m_datasets->GetEngine().Get() != nullptr ? m_cityId : kNoId;
+    return m_datasets->GetEngine().Get() != nullptr ? m_cityId : kNoDatasetId;
 }
 
 GeoRect DatasetCity::GetRect() {

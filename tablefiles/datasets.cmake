@@ -14,6 +14,7 @@ nav_component(tablefiles_datasets STEP 2
     ${CMAKE_CURRENT_LIST_DIR}/datasetcursors.cpp
   DEPENDS tablefiles_interfaces retrievalengine_interfaces tablefiles_fsr usefulcode_signals
   PRIVATE_DEPENDS usefulcode_settings usefulcode_locations usefulcode_text)
+nav_headers(tablefiles_datasets detail/datasettext.h)
 
 nav_test(tablefiles_datasets_test THREADED
   SOURCES

@@ -2,6 +2,7 @@
 
 #include "tablefiles/datasetcursors.h"
 #include "tablefiles/datasetstreet.h"
+#include "tablefiles/detail/datasettext.h"
 #include "utilities/usefulcode/cache/sfslibrary.h"
 #include "utilities/usefulcode/directorywalker.h"
 #include "utilities/usefulcode/widetext.h"
@@ -12,7 +13,9 @@
 
 namespace {
 
-constexpr std::uint32_t kNoId = 0xFFFFFFFF;
+using tablefiles::detail::kNoDatasetId;
+using tablefiles::detail::TitleFromAnsi;
+
 constexpr std::int32_t kCountryKind = 10;
 constexpr DWORD kMountFlags = 0x80000000;
 constexpr unsigned char kUnknownNameMark = 0xA6;
@@ -35,10 +38,6 @@ six::RefCntPtr<Interface> Make(Args&&... args) {
 
 std::u16string Title(const std::u16string& text) {
     return TitleCaseCopy(text.c_str());
-}
-
-std::u16string TitleFromAnsi(std::string_view text) {
-    return Title(AnsiToWide(std::string(text).c_str()));
 }
 
 } // namespace
@@ -285,7 +284,7 @@ void DatasetsImpl::Unmount() {
 }
 
 std::u16string DatasetsImpl::GetAreaName(std::uint32_t areaId) {
-    if (areaId == kNoId) {
+    if (areaId == kNoDatasetId) {
         return {};
     }
     if (!HasStreetRecords()) {

@@ -1,26 +1,13 @@
 // Packed DIBs and bitmap files.
 #include "testdata/bitmapwriter.h"
 
+#include "testdata/detail/fileimage.h"
+
 #include <cstddef>
 
 namespace testdata {
 
 namespace {
-
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void Set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 std::vector<std::uint8_t> Row(const BitmapSpec& spec, int y) {
     const std::size_t stride =
@@ -64,30 +51,32 @@ std::vector<std::uint8_t> Row(const BitmapSpec& spec, int y) {
 std::vector<std::uint8_t> WritePackedDib(const BitmapSpec& spec, BitmapFault fault) {
     std::vector<std::uint8_t> out;
     const bool hasMasks = spec.isBitfields && spec.bitCount == 16;
-    Put32(out, 40);
-    Put32(out, static_cast<std::uint32_t>(fault == BitmapFault::HugeSize ? 100000 : spec.width));
+    detail::AppendU32(out, 40);
+    detail::AppendU32(
+        out, static_cast<std::uint32_t>(fault == BitmapFault::HugeSize ? 100000 : spec.width));
     const int height = fault == BitmapFault::HugeSize ? 100000 : spec.height;
-    Put32(out, static_cast<std::uint32_t>(spec.isTopDown ? -height : height));
-    Put16(out, 1);
-    Put16(out, fault == BitmapFault::BadBitCount ? 3u : static_cast<std::uint32_t>(spec.bitCount));
-    Put32(out, hasMasks ? 3u : 0u);
-    Put32(out, 0);
-    Put32(out, 2835);
-    Put32(out, 2835);
+    detail::AppendU32(out, static_cast<std::uint32_t>(spec.isTopDown ? -height : height));
+    detail::AppendU16(out, 1);
+    detail::AppendU16(
+        out, fault == BitmapFault::BadBitCount ? 3u : static_cast<std::uint32_t>(spec.bitCount));
+    detail::AppendU32(out, hasMasks ? 3u : 0u);
+    detail::AppendU32(out, 0);
+    detail::AppendU32(out, 2835);
+    detail::AppendU32(out, 2835);
     std::uint32_t used = static_cast<std::uint32_t>(spec.palette.size());
     if (fault == BitmapFault::PaletteTooLong)
         used = (1u << spec.bitCount) + 1;
     if (fault == BitmapFault::PalettePastEnd)
         used = 0x10000000;
-    Put32(out, used);
-    Put32(out, 0);
+    detail::AppendU32(out, used);
+    detail::AppendU32(out, 0);
     if (hasMasks) {
-        Put32(out, 0xF800);
-        Put32(out, 0x07E0);
-        Put32(out, 0x001F);
+        detail::AppendU32(out, 0xF800);
+        detail::AppendU32(out, 0x07E0);
+        detail::AppendU32(out, 0x001F);
     }
     for (std::uint32_t colour : spec.palette)
-        Put32(out, colour & 0xFFFFFF);
+        detail::AppendU32(out, colour & 0xFFFFFF);
     for (int i = 0; i < spec.height; ++i) {
         const int y = spec.isTopDown ? i : spec.height - 1 - i;
         const std::vector<std::uint8_t> row = Row(spec, y);
@@ -96,7 +85,7 @@ std::vector<std::uint8_t> WritePackedDib(const BitmapSpec& spec, BitmapFault fau
     if (fault == BitmapFault::PixelsShort && !out.empty())
         out.pop_back();
     if (fault == BitmapFault::HeaderPastEnd)
-        Set32(out, 0, static_cast<std::uint32_t>(out.size() + 1));
+        detail::PutU32(out, 0, static_cast<std::uint32_t>(out.size() + 1));
     return out;
 }
 
@@ -110,9 +99,9 @@ std::vector<std::uint8_t> WriteBitmapFile(const BitmapSpec& spec, BitmapFault fa
     if (fault == BitmapFault::PixelOffsetPastEnd)
         offset = static_cast<std::uint32_t>(14 + dib.size() + 1);
     std::vector<std::uint8_t> out = {'B', 'M'};
-    Put32(out, static_cast<std::uint32_t>(14 + dib.size()));
-    Put32(out, 0);
-    Put32(out, offset);
+    detail::AppendU32(out, static_cast<std::uint32_t>(14 + dib.size()));
+    detail::AppendU32(out, 0);
+    detail::AppendU32(out, offset);
     out.insert(out.end(), dib.begin(), dib.end());
     return out;
 }

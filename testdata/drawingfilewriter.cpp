@@ -7,7 +7,7 @@ namespace testdata {
 
 namespace {
 
-std::string Number(float value) {
+std::string FloatText(float value) {
     char text[32];
     (void)std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
     return text;
@@ -15,13 +15,13 @@ std::string Number(float value) {
 
 std::string Line(const DrawingLine& line, DrawingKnob knob, bool isLast) {
     const bool isChanged = isLast;
-    std::string x1 = Number(line.x1);
+    std::string x1 = FloatText(line.x1);
     if (knob == DrawingKnob::LongField && isChanged) {
         x1 = std::string(18 - std::min<std::size_t>(x1.size(), 17), '0') + x1;
     }
-    std::string text = x1 + ',' + Number(line.y1) + ',' + Number(line.x2) + ',';
+    std::string text = x1 + ',' + FloatText(line.y1) + ',' + FloatText(line.x2) + ',';
     if (knob != DrawingKnob::MissingCoordinate || !isChanged) {
-        text += Number(line.y2) + ',';
+        text += FloatText(line.y2) + ',';
     }
     text += std::to_string(knob == DrawingKnob::NoRouteSegment ? 2 : line.flag);
     if (knob == DrawingKnob::SixthField && isChanged) {

@@ -1,40 +1,27 @@
 #include "testdata/emfwriter.h"
 
+#include "testdata/detail/fileimage.h"
+
 #include <algorithm>
 
 namespace testdata {
 namespace {
 
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-void Put16(std::vector<std::uint8_t>& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void Set32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 // Type and size in front of body, padded to 4 bytes.
 std::vector<std::uint8_t> Record(std::uint32_t type, const std::vector<std::uint8_t>& body) {
     std::vector<std::uint8_t> out;
-    Put32(out, type);
-    Put32(out, 0);
+    detail::AppendU32(out, type);
+    detail::AppendU32(out, 0);
     out.insert(out.end(), body.begin(), body.end());
     out.resize((out.size() + 3) / 4 * 4, 0);
-    Set32(out, 4, static_cast<std::uint32_t>(out.size()));
+    detail::PutU32(out, 4, static_cast<std::uint32_t>(out.size()));
     return out;
 }
 
 std::vector<std::uint8_t> Words(std::initializer_list<int> words) {
     std::vector<std::uint8_t> body;
     for (int word : words)
-        Put32(body, static_cast<std::uint32_t>(word));
+        detail::AppendU32(body, static_cast<std::uint32_t>(word));
     return body;
 }
 
@@ -51,13 +38,13 @@ void PutBounds(std::vector<std::uint8_t>& body, const std::vector<EmfPoint>& poi
         bottom = std::max<int>(bottom, p.y);
     }
     for (int v : {left, top, right, bottom})
-        Put32(body, static_cast<std::uint32_t>(v));
+        detail::AppendU32(body, static_cast<std::uint32_t>(v));
 }
 
 void PutPoints(std::vector<std::uint8_t>& body, const std::vector<EmfPoint>& points) {
     for (const EmfPoint& p : points) {
-        Put16(body, static_cast<std::uint16_t>(p.x));
-        Put16(body, static_cast<std::uint16_t>(p.y));
+        detail::AppendU16(body, static_cast<std::uint16_t>(p.x));
+        detail::AppendU16(body, static_cast<std::uint16_t>(p.y));
     }
 }
 
@@ -66,18 +53,18 @@ void PutPoints(std::vector<std::uint8_t>& body, const std::vector<EmfPoint>& poi
 std::vector<std::uint8_t> Header(std::uint32_t fileSize, std::uint32_t records) {
     std::vector<std::uint8_t> body;
     for (int i = 0; i < 8; ++i)
-        Put32(body, 0);
-    Put32(body, 0x464D4520);
-    Put32(body, 0x10000);
-    Put32(body, fileSize);
-    Put32(body, records);
-    Put16(body, 1);
-    Put16(body, 0);
-    Put32(body, 0);
-    Put32(body, 0);
-    Put32(body, 0);
+        detail::AppendU32(body, 0);
+    detail::AppendU32(body, 0x464D4520);
+    detail::AppendU32(body, 0x10000);
+    detail::AppendU32(body, fileSize);
+    detail::AppendU32(body, records);
+    detail::AppendU16(body, 1);
+    detail::AppendU16(body, 0);
+    detail::AppendU32(body, 0);
+    detail::AppendU32(body, 0);
+    detail::AppendU32(body, 0);
     for (std::uint32_t v : {240u, 320u, 48u, 64u})
-        Put32(body, v);
+        detail::AppendU32(body, v);
     return Record(1, body);
 }
 
@@ -85,29 +72,29 @@ std::vector<std::uint8_t> FaultRecord(EmfFault fault) {
     switch (fault) {
     case EmfFault::RecordSizeZero: {
         std::vector<std::uint8_t> r = Record(43, Words({0, 0, 4, 4}));
-        Set32(r, 4, 0);
+        detail::PutU32(r, 4, 0);
         return r;
     }
     case EmfFault::RecordSizeNotMultipleOf4: {
         std::vector<std::uint8_t> r = Record(43, Words({0, 0, 4, 4}));
-        Set32(r, 4, 10);
+        detail::PutU32(r, 4, 10);
         return r;
     }
     case EmfFault::RecordPastEnd: {
         std::vector<std::uint8_t> r = Record(43, Words({0, 0, 4, 4}));
-        Set32(r, 4, 0x10000);
+        detail::PutU32(r, 4, 0x10000);
         return r;
     }
     case EmfFault::PointCountPastRecord: {
         std::vector<std::uint8_t> r = Record(87, Words({0, 0, 9, 9, 1000000}));
         r.insert(r.end(), {0, 0, 0, 0, 9, 0, 9, 0});
-        Set32(r, 4, static_cast<std::uint32_t>(r.size()));
+        detail::PutU32(r, 4, static_cast<std::uint32_t>(r.size()));
         return r;
     }
     case EmfFault::PartCountPastRecord: {
         std::vector<std::uint8_t> r = Record(90, Words({0, 0, 9, 9, 100000, 2, 2}));
         r.insert(r.end(), {0, 0, 0, 0, 9, 0, 9, 0});
-        Set32(r, 4, static_cast<std::uint32_t>(r.size()));
+        detail::PutU32(r, 4, static_cast<std::uint32_t>(r.size()));
         return r;
     }
     case EmfFault::TextPastRecord:
@@ -140,7 +127,7 @@ EmfWriter& EmfWriter::Raw(std::uint32_t type, const std::vector<std::uint8_t>& b
 EmfWriter& EmfWriter::AddPoints(std::uint32_t type, const std::vector<EmfPoint>& points) {
     std::vector<std::uint8_t> body;
     PutBounds(body, points);
-    Put32(body, static_cast<std::uint32_t>(points.size()));
+    detail::AppendU32(body, static_cast<std::uint32_t>(points.size()));
     PutPoints(body, points);
     records_.push_back(Record(type, body));
     return *this;
@@ -153,10 +140,10 @@ EmfWriter& EmfWriter::AddParts(std::uint32_t type,
         all.insert(all.end(), part.begin(), part.end());
     std::vector<std::uint8_t> body;
     PutBounds(body, all);
-    Put32(body, static_cast<std::uint32_t>(parts.size()));
-    Put32(body, static_cast<std::uint32_t>(all.size()));
+    detail::AppendU32(body, static_cast<std::uint32_t>(parts.size()));
+    detail::AppendU32(body, static_cast<std::uint32_t>(all.size()));
     for (const auto& part : parts)
-        Put32(body, static_cast<std::uint32_t>(part.size()));
+        detail::AppendU32(body, static_cast<std::uint32_t>(part.size()));
     PutPoints(body, all);
     records_.push_back(Record(type, body));
     return *this;
@@ -167,7 +154,7 @@ EmfWriter& EmfWriter::CreateFont(int index, int height, int weight, int quality,
     std::vector<std::uint8_t> body = Words({index, height, 0, 0, 0, weight});
     body.insert(body.end(), {0, 0, 0, 0, 0, 0, static_cast<std::uint8_t>(quality), 0});
     for (std::size_t i = 0; i < 32; ++i)
-        Put16(body, i < face.size() && i < 31 ? face[i] : 0);
+        detail::AppendU16(body, i < face.size() && i < 31 ? face[i] : 0);
     records_.push_back(Record(82, body));
     return *this;
 }
@@ -181,10 +168,10 @@ EmfWriter& EmfWriter::TextOut(int x, int y, const std::u16string& text, std::uin
         Words({boundsLeft, boundsTop, boundsRight, boundsBottom, 1, 0, 0, x, y, count, kTextOffset,
                static_cast<int>(options), 0, 0, 0, 0, dxOffset});
     for (char16_t c : text)
-        Put16(body, c);
+        detail::AppendU16(body, c);
     body.resize(dxOffset - 8, 0);
     for (int i = 0; i < count; ++i)
-        Put32(body, 8);
+        detail::AppendU32(body, 8);
     records_.push_back(Record(84, body));
     return *this;
 }
@@ -206,7 +193,7 @@ std::vector<std::uint8_t> EmfWriter::Build(EmfFault fault) const {
         size += static_cast<std::uint32_t>(r.size());
     std::vector<std::uint8_t> header = Header(0, static_cast<std::uint32_t>(records.size() + 1));
     size += static_cast<std::uint32_t>(header.size());
-    Set32(header, 48, size);
+    detail::PutU32(header, 48, size);
     std::vector<std::uint8_t> out = header;
     for (const auto& r : records)
         out.insert(out.end(), r.begin(), r.end());

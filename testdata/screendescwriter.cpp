@@ -6,7 +6,7 @@ namespace testdata {
 
 namespace {
 
-std::u16string Number(int value) {
+std::u16string DecimalText(int value) {
     const std::string text = std::to_string(value);
     return std::u16string(text.begin(), text.end());
 }
@@ -16,7 +16,7 @@ std::u16string Fields(std::initializer_list<int> values) {
     for (int value : values) {
         if (!joined.empty())
             joined += u',';
-        joined += Number(value);
+        joined += DecimalText(value);
     }
     return joined;
 }
@@ -61,7 +61,8 @@ ScreenDescWriter& ScreenDescWriter::Empty(const std::u16string& key) {
 
 ScreenDescWriter& ScreenDescWriter::NonNumeric(const std::u16string& key, int left, int top,
                                                int right, int bottom) {
-    return Entry(key, Number(left) + u",x" + Number(top) + u"," + Fields({right, bottom}));
+    return Entry(key,
+                 DecimalText(left) + u",x" + DecimalText(top) + u"," + Fields({right, bottom}));
 }
 
 ScreenDescWriter& ScreenDescWriter::Sectionless(const std::u16string& key,

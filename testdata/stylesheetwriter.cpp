@@ -1,6 +1,8 @@
 // Style sheet streams.
 #include "testdata/stylesheetwriter.h"
 
+#include "testdata/detail/fileimage.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstddef>
@@ -11,19 +13,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void Put16(Bytes& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void Put32(Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-}
-
-void PutFloat(Bytes& out, float v) {
-    Put32(out, std::bit_cast<std::uint32_t>(v));
+void AppendFloat(Bytes& out, float v) {
+    detail::AppendU32(out, std::bit_cast<std::uint32_t>(v));
 }
 
 struct Writer {
@@ -33,35 +24,35 @@ struct Writer {
     std::optional<std::size_t> cutAt; // where the stream ends when the fault ends it early
 
     void Header(const StyleHeaderSpec& h) {
-        Put16(out, h.elementClass);
-        Put16(out, static_cast<std::uint16_t>(h.order));
-        Put16(out, h.reserved);
+        detail::AppendU16(out, h.elementClass);
+        detail::AppendU16(out, static_cast<std::uint16_t>(h.order));
+        detail::AppendU16(out, h.reserved);
         if (version >= 3) {
-            PutFloat(out, h.maxScale);
+            AppendFloat(out, h.maxScale);
         }
         if (version >= 5) {
-            PutFloat(out, h.labelScale);
+            AppendFloat(out, h.labelScale);
         }
     }
 
     void Entry(const PenSpec& pen, bool) {
         Header(pen.header);
-        Put16(out, pen.width);
-        Put32(out, pen.colour);
-        Put16(out, pen.innerWidth);
-        Put32(out, pen.innerColour);
+        detail::AppendU16(out, pen.width);
+        detail::AppendU32(out, pen.colour);
+        detail::AppendU16(out, pen.innerWidth);
+        detail::AppendU32(out, pen.innerColour);
     }
 
     // The version 6 form: byte count, packed bitmap.
     void Packed(Bytes packed, bool isFaulty) {
         if (isFaulty && fault == StyleSheetFault::SymbolByteCountPastEnd) {
-            Put32(out, 0xFFFFFF00u);
+            detail::AppendU32(out, 0xFFFFFF00u);
             return;
         }
         if (isFaulty && fault == StyleSheetFault::PackedDibSizeMismatch) {
             packed.insert(packed.end(), 4, 0);
         }
-        Put32(out, static_cast<std::uint32_t>(packed.size()));
+        detail::AppendU32(out, static_cast<std::uint32_t>(packed.size()));
         out.insert(out.end(), packed.begin(), packed.end());
     }
 
@@ -81,7 +72,7 @@ struct Writer {
                                std::min<long>(tableEnd, static_cast<long>(packed.size())),
                            packed.end());
         const bool isCut = isFaulty && fault == StyleSheetFault::PixelCountPastEnd;
-        Put16(out, static_cast<std::uint32_t>(pixels.size() + (isCut ? 100 : 0)));
+        detail::AppendU16(out, static_cast<std::uint32_t>(pixels.size() + (isCut ? 100 : 0)));
         out.insert(out.end(), pixels.begin(), pixels.end());
         if (isCut) {
             cutAt = out.size();
@@ -91,7 +82,7 @@ struct Writer {
     void Image(const std::optional<BitmapSpec>& spec, bool isFaulty) {
         if (!spec) {
             if (version >= 6) {
-                Put32(out, 0);
+                detail::AppendU32(out, 0);
             } else {
                 out.insert(out.end(), 40, 0);
             }
@@ -128,40 +119,41 @@ struct Writer {
     void Entry(const FontSpec& font, bool isDefault) {
         Header(font.header);
         if (isDefault && fault == StyleSheetFault::FaceNameLengthNegative) {
-            Put16(out, static_cast<std::uint16_t>(-3));
+            detail::AppendU16(out, static_cast<std::uint16_t>(-3));
         } else if (isDefault && fault == StyleSheetFault::FaceNameLengthHuge) {
-            Put16(out, 131);
+            detail::AppendU16(out, 131);
             out.insert(out.end(), 132, 'A');
         } else if (!font.faceName) {
-            Put16(out, 0);
+            detail::AppendU16(out, 0);
         } else {
-            Put16(out, static_cast<std::uint32_t>(2 * font.faceName->size() + 1));
+            detail::AppendU16(out, static_cast<std::uint32_t>(2 * font.faceName->size() + 1));
             for (const char16_t unit : *font.faceName) {
-                Put16(out, unit);
+                detail::AppendU16(out, unit);
             }
-            Put16(out, 0);
+            detail::AppendU16(out, 0);
         }
-        PutFloat(out, font.size);
+        AppendFloat(out, font.size);
         if (version == 1) {
-            Put16(out, font.styleFlags & 1u);
-            Put16(out, (font.styleFlags >> 1) & 1u);
+            detail::AppendU16(out, font.styleFlags & 1u);
+            detail::AppendU16(out, (font.styleFlags >> 1) & 1u);
         } else {
-            Put16(out, (font.styleFlags & 7u) | (font.fieldB & 31u) << 3 | (font.fieldA & 7u) << 8);
+            detail::AppendU16(out, (font.styleFlags & 7u) | (font.fieldB & 31u) << 3 |
+                                       (font.fieldA & 7u) << 8);
         }
-        Put16(out, font.fieldC);
-        Put32(out, font.textColour);
+        detail::AppendU16(out, font.fieldC);
+        detail::AppendU32(out, font.textColour);
         if (version >= 2) {
-            Put32(out, font.haloColour);
+            detail::AppendU32(out, font.haloColour);
         }
     }
 
     void Entry(const BrushSpec& brush, bool) {
         Header(brush.header);
-        Put32(out, brush.colour);
+        detail::AppendU32(out, brush.colour);
         if (version < 4) {
             return;
         }
-        Put32(out, brush.pattern ? 1 : 0);
+        detail::AppendU32(out, brush.pattern ? 1 : 0);
         if (brush.pattern) {
             out.insert(out.end(), brush.pattern->begin(), brush.pattern->end());
         }
@@ -169,7 +161,7 @@ struct Writer {
 
     template <typename Spec> void List(const Spec& defaultEntry, const std::vector<Spec>& entries) {
         Entry(defaultEntry, true);
-        Put16(out, static_cast<std::uint32_t>(entries.size()));
+        detail::AppendU16(out, static_cast<std::uint32_t>(entries.size()));
         for (const Spec& entry : entries) {
             Entry(entry, false);
         }
@@ -193,7 +185,7 @@ std::vector<std::uint8_t> StyleSheetWriter::Write(StyleSheetFault fault, int fau
     listStart[2] = w.out.size();
     w.List(defaultFont, fonts);
     const std::size_t fontsEnd = w.out.size();
-    Put32(w.out, background);
+    detail::AppendU32(w.out, background);
     const std::size_t backgroundEnd = w.out.size();
     listStart[3] = w.out.size();
     w.List(defaultBrush, brushes);

@@ -1,5 +1,6 @@
 #include "ui/bitmapbutton.h"
 
+#include "ui/shellhelpers.h"
 #include "ui/textface.h"
 
 #include "platform/gdi/text.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr UINT kTabScanCode = 15;
 constexpr int kMaxCaption = 64;
 
 } // namespace

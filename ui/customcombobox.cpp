@@ -1,5 +1,7 @@
 #include "ui/customcombobox.h"
 
+#include "ui/detail/listcontrols.h"
+
 #include "platform/window/controls.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
@@ -11,14 +13,12 @@
 
 namespace {
 
-constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kBlack = 0x000000;
+using ui::detail::kBlack;
+using ui::detail::kWhite;
+using ui::detail::PointOf;
+
 constexpr int kComparedTextLength = 255;
 constexpr int kMostRows = 0x7FFF;
-
-POINT PointOf(LPARAM lParam) {
-    return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-}
 
 LPARAM ToLParam(POINT point) {
     return MAKELPARAM(point.x, point.y);

@@ -1,5 +1,6 @@
 #include "ui/customcontrol.h"
 
+#include "ui/shellhelpers.h"
 #include "ui/textface.h"
 
 #include "platform/shell/resources.h"
@@ -14,7 +15,6 @@
 namespace {
 
 constexpr UINT kControlClassStyle = CS_VREDRAW | CS_HREDRAW | CS_NOCLOSE | CS_GLOBALCLASS;
-constexpr UINT kTabScanCode = 15;
 
 void RegisterControlClass(LPCWSTR className) {
     const std::u16string_view name(className);

@@ -1,6 +1,7 @@
 #include "ui/customlistbox.h"
 
 #include "ui/customcombobox.h"
+#include "ui/detail/listcontrols.h"
 #include "ui/shellhelpers.h"
 #include "ui/transparentbitmap.h"
 
@@ -18,19 +19,17 @@
 
 namespace {
 
+using ui::detail::kBlack;
+using ui::detail::kWhite;
+using ui::detail::PointOf;
+
 constexpr COLORREF kScrollBarColour = 0xAB9567;
-constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kBlack = 0x000000;
 constexpr COLORREF kHotTextColour = 0x00E1FF;
 constexpr int kTextInset = 4;
 constexpr int kIconGap = 4;
 
 bool Contains(const RECT& rect, POINT point) {
     return PtInRect(&rect, point) != FALSE;
-}
-
-POINT PointOf(LPARAM lParam) {
-    return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
 }
 
 void Line(HDC dc, int x0, int y0, int x1, int y1) {

@@ -23,7 +23,6 @@ constexpr std::size_t kTemplateBytes = 1024;
 constexpr DWORD kTemplateStyle = WS_POPUP | WS_CLIPCHILDREN | DS_SETFOREGROUND;
 constexpr int kItemTextLength = 384;
 constexpr UINT kCancelTextId = 320;
-constexpr WORD kTabScanCode = 15;
 constexpr WORD kTabScanCodeRepeated = 0x80F;
 constexpr LONG kMostUnits = 32767;
 

@@ -68,6 +68,8 @@ public:
 protected:
     // Centres the dialog on its owner's window rectangle, or on the screen without an owner.
     void Centre();
+    // How far the message and progress dialogs move up from where they are created.
+    static constexpr int kRaisePixels = 38;
     // Moves the dialog up by pixels.
     void MoveUp(int pixels);
     // Sets the text of an item; nothing for an unknown item.

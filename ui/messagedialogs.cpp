@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int kMoveUp = 38;
 constexpr int kMsgBoxTextLength = 512;
 constexpr int kNotFoundTextLength = 255;
 constexpr int kVersionValueLength = 32;
@@ -84,7 +83,7 @@ YesNoDlg::YesNoDlg(UINT textId)
 
 BOOL YesNoDlg::OnInitDialog() {
     Centre();
-    MoveUp(kMoveUp);
+    MoveUp(kRaisePixels);
     return TRUE;
 }
 
@@ -286,7 +285,7 @@ StreetBlockDlg::StreetBlockDlg(UINT textId, float initial)
 
 BOOL StreetBlockDlg::OnInitDialog() {
     MakeEdit(20, 60, 95, 17, Tenths(initial_));
-    MoveUp(kMoveUp);
+    MoveUp(kRaisePixels);
     return FALSE;
 }
 

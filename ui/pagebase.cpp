@@ -18,7 +18,6 @@
 namespace {
 
 constexpr int kTitleTextMax = 64;
-constexpr UINT kTabScanCode = 15;
 
 // The help viewer started last, for the whole process.
 HANDLE g_helpViewer = nullptr;

@@ -7,12 +7,6 @@
 #include "platform/window/paint.h"
 #include "platform/window/window.h"
 
-namespace {
-
-constexpr int kMoveUp = 38;
-
-} // namespace
-
 ProgressDlg::ProgressDlg(bool isRoute)
     : DialogBase(u"ProgressDlg")
     , pen_(CreatePen(PS_SOLID, 1, kBarColour))
@@ -26,7 +20,7 @@ ProgressDlg::ProgressDlg(bool isRoute)
         return;
     HWND window = GetWindow();
     GetWindowRect(window, &created_);
-    SetWindowPos(window, nullptr, created_.left, created_.top - kMoveUp, 0, 0,
+    SetWindowPos(window, nullptr, created_.left, created_.top - kRaisePixels, 0, 0,
                  SWP_NOSIZE | SWP_SHOWWINDOW);
     SetForegroundWindow(window);
     ShowWindow(window, SW_SHOW);
@@ -49,7 +43,7 @@ void ProgressDlg::PlaceAboveCreation() {
     HWND window = GetWindow();
     RECT bounds{};
     GetWindowRect(window, &bounds);
-    SetWindowPos(window, nullptr, bounds.left, created_.top - kMoveUp, 0, 0,
+    SetWindowPos(window, nullptr, bounds.left, created_.top - kRaisePixels, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetForegroundWindow(window);
 }

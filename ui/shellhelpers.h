@@ -5,6 +5,9 @@
 
 #include "platform/gdi/gdi.h"
 
+// The Tab key's scan code, in the high word of a key message's lParam.
+inline constexpr UINT kTabScanCode = 15;
+
 // Switches the soft input panel on or off; false when the shell refuses.
 bool ShowInputPanel(bool isOn);
 // Shows or hides the task bar for window (full screen while hidden); false when the shell

@@ -17,7 +17,6 @@ namespace {
 
 constexpr char16_t kPreferencesSection[] = u"Preferences";
 constexpr char16_t kLastCountryKey[] = u"LastKnownCountry";
-constexpr std::uint32_t kNoElement = 0xFFFFFFFFu;
 constexpr std::uint32_t kCityAreaLevel = 3;
 
 bool StartsWithDigit(const std::u16string& text) {
@@ -28,10 +27,10 @@ void AddString(HWND combo, const std::u16string& text) {
     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-int CurSel(HWND combo) {
+int ComboCurSel(HWND combo) {
     return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
 }
-int Count(HWND combo) {
+int ComboCount(HWND combo) {
     return static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
 }
 
@@ -45,8 +44,8 @@ std::u16string TypedText(HWND combo) {
 
 // The last loaded entry is selected: more proposals are added and the selection kept visible.
 template <typename AddMore> void LoadMoreAfter(HWND combo, AddMore addMore) {
-    const int selected = CurSel(combo);
-    if (selected < 0 || Count(combo) != selected + 1) {
+    const int selected = ComboCurSel(combo);
+    if (selected < 0 || ComboCount(combo) != selected + 1) {
         return;
     }
     addMore(selected + 1);
@@ -193,7 +192,7 @@ std::u16string CityComboBox::AreaNameOf(const AddressResultPtr& city) {
     std::int32_t area = -1;
     const std::uint32_t elementId = city->GetElementId();
     const bool isAreaEntry =
-        elementId == kNoElement || static_cast<std::int64_t>(elementId) == city->GetAreaId();
+        elementId == kNoElementId || static_cast<std::int64_t>(elementId) == city->GetAreaId();
     if (!isAreaEntry) {
         if (six::IntfPtr<MapElement> element = engine->GetMappedElement(city->GetElementId())) {
             area = element->WalkAreas(kCityAreaLevel);

@@ -26,7 +26,7 @@
 namespace {
 
 constexpr COLORREF kLabelColour = 0xFFFFFF;
-constexpr WPARAM kActiveFromOtherPage = 0x10001;
+constexpr WPARAM kInputActiveFromOtherPage = 0x10001;
 constexpr WORD kEditChange = 5;      // CBN_EDITCHANGE
 constexpr WORD kSelectionEnd = 9;    // CBN_SELENDOK
 constexpr WORD kSelectionChange = 1; // CBN_SELCHANGE
@@ -34,11 +34,11 @@ constexpr WORD kBoxFocus = 3;        // CBN_SETFOCUS
 constexpr WORD kCloseUp = 10;        // CBN_SELENDCANCEL
 constexpr WORD kTextChange = 0x300;  // EN_CHANGE
 constexpr int kFixClassForPosition = 2;
-constexpr std::uint32_t kStreetAreaLevel = 2;
+constexpr std::uint32_t kInputStreetAreaLevel = 2;
 constexpr unsigned short kLowestHouseNumber = 1;
 constexpr unsigned short kHighestHouseNumber = 65534;
 constexpr std::size_t kMaxHouseNumberText = 31;
-constexpr int kLabelTextMax = 255;
+constexpr int kInputLabelTextMax = 255;
 
 constexpr int kCommandFinish = 2;
 constexpr int kCommandTakeOn = 5;
@@ -61,7 +61,7 @@ int CurSel(HWND combo) {
 }
 
 std::u16string LoadLabel(UINT id) {
-    return LoadDialogString(id, static_cast<int>(kLabelTextMax));
+    return LoadDialogString(id, static_cast<int>(kInputLabelTextMax));
 }
 
 void ClearPicked() {
@@ -400,7 +400,7 @@ void DestinationInputPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, boo
         TmcMonitor& monitor = TmcMonitor::Instance();
         monitor.SetOwnerWindow(m_tmcIndicator);
         if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-            SendMessageW(dialog, WM_ACTIVATE, kActiveFromOtherPage,
+            SendMessageW(dialog, WM_ACTIVATE, kInputActiveFromOtherPage,
                          reinterpret_cast<LPARAM>(GetActiveWindow()));
             SetForegroundWindow(dialog);
         }
@@ -590,7 +590,7 @@ void DestinationInputPage::TakeCurrentPosition() {
     }
     const char16_t* name = element->GetName();
     const std::u16string streetName = name != nullptr ? name : u"";
-    const std::int32_t area = element->WalkAreas(kStreetAreaLevel);
+    const std::int32_t area = element->WalkAreas(kInputStreetAreaLevel);
     const std::u16string areaName =
         area >= 0 ? engine->LookupArea(static_cast<std::uint32_t>(area)) : std::u16string();
     const GeoMoleculePtr street = FindStreetNearPoint(m_server, position->matched.x,

@@ -17,8 +17,8 @@ constexpr char16_t kSeparatorStandIn = u'/';
 constexpr std::u16string_view kAbsentText = u" ";
 constexpr std::size_t kFieldCount = 10;
 // Half the side of the square searched around a stored point, degrees.
-constexpr float kNearPointDegrees = 0.0005f;
-constexpr std::uint32_t kAnyLevel = 0xFFFFFFFFu;
+constexpr float kUddNearPointDegrees = 0.0005f;
+constexpr std::uint32_t kUddAnyLevel = 0xFFFFFFFFu;
 
 bool IsBlank(char16_t c) {
     return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
@@ -81,9 +81,9 @@ std::u16string TrailingNumberOf(std::u16string text) {
     return SplitTrailingNumber(text);
 }
 
-GeoRect RectAround(float x, float y) {
-    return GeoRect(x - kNearPointDegrees, y - kNearPointDegrees, x + kNearPointDegrees,
-                   y + kNearPointDegrees);
+GeoRect UddRectAround(float x, float y) {
+    return GeoRect(x - kUddNearPointDegrees, y - kUddNearPointDegrees, x + kUddNearPointDegrees,
+                   y + kUddNearPointDegrees);
 }
 
 bool HasName(MapElement& element, const std::u16string& name) {
@@ -237,7 +237,8 @@ GeoMoleculePtr FindStreetNearPoint(const Onboard::OnboardServerPtr& server, floa
         return {};
     }
     if (auto* query = dynamic_cast<RetrievalEngine::IAreaQuery*>(engine.Get())) {
-        for (ElementCursorPtr cursor = query->QueryArea(RectAround(x, y), kAnyLevel, kAnyLevel);
+        for (ElementCursorPtr cursor =
+                 query->QueryArea(UddRectAround(x, y), kUddAnyLevel, kUddAnyLevel);
              cursor && cursor->IsValid(); cursor->Next()) {
             const std::uint32_t id = cursor->GetElementId();
             six::IntfPtr<MapElement> element = engine->GetMappedElement(id);

@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kLabelMax = 64;
 constexpr std::int64_t kFileTimeUnitsPerSecond = 10'000'000;
-constexpr char16_t kPreferences[] = u"Preferences";
+constexpr char16_t kDistancePreferences[] = u"Preferences";
 constexpr char16_t kModeKey[] = u"DistToDestMode";
 
 std::u16string Widen(const char* text) {
@@ -76,7 +76,7 @@ std::u16string FormatClockTime(int hour, int minute, bool twelveHour) {
 
 DistanceField::DistanceField() {
     const std::u16string settings = AppPaths::GetSettingsFilePath();
-    const int mode = IniProfile::GetInt(kPreferences, kModeKey, settings.c_str(), 0);
+    const int mode = IniProfile::GetInt(kDistancePreferences, kModeKey, settings.c_str(), 0);
     m_mode = mode >= 0 && mode < kModeCount ? mode : 0;
     for (int i = 0; i < kModeCount; ++i) {
         m_labels[static_cast<std::size_t>(i)] =
@@ -87,7 +87,7 @@ DistanceField::DistanceField() {
 DistanceField::~DistanceField() {
     if (m_save) {
         const std::u16string settings = AppPaths::GetSettingsFilePath();
-        (void)IniProfile::WriteInt(kPreferences, kModeKey, m_mode, settings.c_str());
+        (void)IniProfile::WriteInt(kDistancePreferences, kModeKey, m_mode, settings.c_str());
     }
 }
 

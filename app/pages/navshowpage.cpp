@@ -21,9 +21,9 @@ namespace {
 constexpr UINT kNumpad1 = VK_NUMPAD0 + 1;
 constexpr UINT kNumpad2 = VK_NUMPAD0 + 2;
 constexpr COLORREF kFieldLabelColour = 0xFFFFFF;
-constexpr COLORREF kFieldValueColour = 0xB4FF;
-constexpr COLORREF kFieldBackground = 0x78571E;
-constexpr char16_t kPreferences[] = u"Preferences";
+constexpr COLORREF kNavShowValueColour = 0xB4FF;
+constexpr COLORREF kNavShowFieldBackground = 0x78571E;
+constexpr char16_t kNavShowPreferences[] = u"Preferences";
 
 // Page commands of the modes.
 constexpr int kCommandClose = 0;
@@ -33,7 +33,7 @@ constexpr int kCommandRouteList = 9;
 
 int ReadPreference(const char16_t* key, int defaultValue) {
     const std::u16string settings = AppPaths::GetSettingsFilePath();
-    return IniProfile::GetInt(kPreferences, key, settings.c_str(), defaultValue);
+    return IniProfile::GetInt(kNavShowPreferences, key, settings.c_str(), defaultValue);
 }
 
 } // namespace
@@ -354,11 +354,12 @@ void RouteCalcPage::LoadPreferences() {
 }
 
 void RouteCalcPage::CreatePageControls() {
-    (void)CreateLabel(u"Dist", kDistLabelId, kFieldLabelColour, kFieldBackground);
-    (void)CreateLabel(u"Duration", kDurationLabelId, kFieldLabelColour, kFieldBackground);
-    m_distValue = CreateLabel(u"DistData", kDistValueId, kFieldValueColour, kFieldBackground);
-    m_durationValue =
-        CreateLabel(u"DurationData", kDurationValueId, kFieldValueColour, kFieldBackground);
+    (void)CreateLabel(u"Dist", kDistLabelId, kFieldLabelColour, kNavShowFieldBackground);
+    (void)CreateLabel(u"Duration", kDurationLabelId, kFieldLabelColour, kNavShowFieldBackground);
+    m_distValue =
+        CreateLabel(u"DistData", kDistValueId, kNavShowValueColour, kNavShowFieldBackground);
+    m_durationValue = CreateLabel(u"DurationData", kDurationValueId, kNavShowValueColour,
+                                  kNavShowFieldBackground);
     (void)CreateControl(u"ShowRouteList", kRouteListId, true, false, 0, 0);
     (void)CreateControl(u"MainMenu", kMainMenuId, true, false, 0, 0);
 }

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr COLORREF kLabelColour = 0xFFFFFF;
+constexpr COLORREF kOptionsLabelColour = 0xFFFFFF;
 constexpr WORD kClickNotification = 1;
 constexpr int kPageCommandStart = 4;
 constexpr int kPageCommandShowTour = 3;
@@ -96,7 +96,7 @@ void OptionsPage::AddStateButton(LPCWSTR entry, UINT id) {
 }
 
 void OptionsPage::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
-    (void)CreateLabel(u"RoutingOptions", kHeadingId, kLabelColour, kTransparentBackground);
+    (void)CreateLabel(u"RoutingOptions", kHeadingId, kOptionsLabelColour, kTransparentBackground);
     AddStateButton(u"Quickest", kQuickestStateId);
     CreateControl(u"statTextQuickest", kQuickestId, true, false, 0, 0);
     AddStateButton(u"Shortest", kShortestStateId);
@@ -109,7 +109,7 @@ void OptionsPage::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     CreateControl(u"UseMaudStreets", kTollId, true, false, 0, 0);
     AddStateButton(u"DynamicRoute", kDynamicStateId);
     CreateControl(u"statTextDynamicRoute", kDynamicId, true, false, 0, 0);
-    (void)CreateLabel(u"OptPossible", kCaptionId, kLabelColour, kTransparentBackground);
+    (void)CreateLabel(u"OptPossible", kCaptionId, kOptionsLabelColour, kTransparentBackground);
     CreateControl(u"Cancel", kCancelId, true, false, 0, 0);
     CreateControl(u"MainMenu", kMainMenuId, true, false, 0, 0);
     m_tmcIndicator = CreateTmcIndicator();

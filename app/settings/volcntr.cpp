@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::int32_t kStep = 10;
 constexpr std::int32_t kFull = 100;
-constexpr COLORREF kLabelColour = 0xFFFFFF;
+constexpr COLORREF kVolumeLabelColour = 0xFFFFFF;
 
 } // namespace
 
@@ -69,7 +69,7 @@ void VolCntr::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     AddArea(u"VolumeArea", kAreaKey);
     AddArea(u"VolumeBar", kBarKey);
     m_area = GetAreaRect(kAreaKey);
-    CreateLabel(u"Loudness", 1206, kLabelColour, kTransparentBackground);
+    CreateLabel(u"Loudness", 1206, kVolumeLabelColour, kTransparentBackground);
     CreateControl(u"TurnUp", kUpId, true, true, 0, 0);
     CreateControl(u"TurnUp", kUpTextId, true, false, 0, 0);
     CreateControl(u"TurnDown", kDownId, true, true, 0, 0);

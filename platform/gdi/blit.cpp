@@ -9,12 +9,9 @@ using namespace platform::gdi_detail;
 
 namespace {
 
-constexpr int kMaxSide = 16384;
-constexpr long long kMaxPixels = 1LL << 26;
-
 bool IsSizeAllowed(int width, int height) {
-    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
-           static_cast<long long>(width) * height <= kMaxPixels;
+    return width > 0 && height > 0 && width <= kMaxBitmapSide && height <= kMaxBitmapSide &&
+           static_cast<std::int64_t>(width) * height <= kMaxBitmapPixels;
 }
 
 // The ternary raster operation whose truth table (bit index = pattern * 4 + source * 2 +

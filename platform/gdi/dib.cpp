@@ -14,8 +14,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 40;
 constexpr std::size_t kFileHeaderSize = 14;
-constexpr LONG kMaxSide = 16384;
-constexpr std::uint64_t kMaxPixels = 1ULL << 26;
 constexpr DWORD kMaxFileSize = 64u << 20;
 
 std::uint32_t U32(std::span<const std::uint8_t> data, std::size_t at) {
@@ -37,12 +35,12 @@ bool IsKnownBitCount(int bits) {
 bool CheckHeader(const BITMAPINFOHEADER& h, std::size_t* colours, std::size_t* stride,
                  std::size_t* size) {
     if (h.biSize < kHeaderSize || h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == MINLONG ||
-        h.biWidth > kMaxSide || std::abs(h.biHeight) > kMaxSide || h.biPlanes != 1 ||
+        h.biWidth > kMaxBitmapSide || std::abs(h.biHeight) > kMaxBitmapSide || h.biPlanes != 1 ||
         !IsKnownBitCount(h.biBitCount))
         return false;
     const auto width = static_cast<std::uint64_t>(h.biWidth);
     const auto height = static_cast<std::uint64_t>(std::abs(h.biHeight));
-    if (width * height > kMaxPixels)
+    if (width * height > static_cast<std::uint64_t>(kMaxBitmapPixels))
         return false;
     if (h.biCompression != BI_RGB &&
         !(h.biCompression == BI_BITFIELDS && (h.biBitCount == 16 || h.biBitCount == 32)))

@@ -15,7 +15,7 @@ struct DebugState {
     DebugOutputCapture* capture = nullptr;
 };
 
-DebugState& State() {
+DebugState& SharedDebugState() {
     static DebugState* state = new DebugState; // never destroyed: used by exit-time code
     return *state;
 }
@@ -35,15 +35,15 @@ void AppendDebugText(DebugOutputCapture& capture, std::u16string text) {
 }
 
 DebugOutputCapture::DebugOutputCapture() {
-    std::lock_guard lock(State().mutex);
-    m_previous = State().capture;
-    State().capture = this;
+    std::lock_guard lock(SharedDebugState().mutex);
+    m_previous = SharedDebugState().capture;
+    SharedDebugState().capture = this;
 }
 
 DebugOutputCapture::~DebugOutputCapture() {
-    std::lock_guard lock(State().mutex);
+    std::lock_guard lock(SharedDebugState().mutex);
     // Unlink this capture wherever it sits in the chain.
-    for (DebugOutputCapture** link = &State().capture; *link != nullptr;
+    for (DebugOutputCapture** link = &SharedDebugState().capture; *link != nullptr;
          link = &(*link)->m_previous) {
         if (*link == this) {
             *link = m_previous;
@@ -53,12 +53,12 @@ DebugOutputCapture::~DebugOutputCapture() {
 }
 
 std::vector<std::u16string> DebugOutputCapture::Texts() const {
-    std::lock_guard lock(State().mutex);
+    std::lock_guard lock(SharedDebugState().mutex);
     return m_texts;
 }
 
 bool DebugOutputCapture::Contains(std::u16string_view part) const {
-    std::lock_guard lock(State().mutex);
+    std::lock_guard lock(SharedDebugState().mutex);
     for (const std::u16string& text : m_texts) {
         if (text.find(part) != std::u16string::npos) {
             return true;
@@ -68,7 +68,7 @@ bool DebugOutputCapture::Contains(std::u16string_view part) const {
 }
 
 void DebugOutputCapture::Clear() {
-    std::lock_guard lock(State().mutex);
+    std::lock_guard lock(SharedDebugState().mutex);
     m_texts.clear();
 }
 
@@ -78,7 +78,7 @@ void OutputDebugStringW(LPCWSTR text) {
     if (text == nullptr) {
         return;
     }
-    platform::DebugState& state = platform::State();
+    platform::DebugState& state = platform::SharedDebugState();
     {
         std::lock_guard lock(state.mutex);
         if (state.capture != nullptr) {

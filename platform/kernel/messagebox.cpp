@@ -13,7 +13,7 @@ struct MessageBoxState {
     MessageBoxSink sink;
 };
 
-MessageBoxState& State() {
+MessageBoxState& SharedMessageBoxState() {
     static MessageBoxState* state = new MessageBoxState; // never destroyed: used at exit
     return *state;
 }
@@ -26,24 +26,24 @@ int DefaultAnswer(UINT type) {
 } // namespace
 
 std::vector<MessageBoxRecord> RecordedMessageBoxes() {
-    std::lock_guard lock(State().mutex);
-    return State().records;
+    std::lock_guard lock(SharedMessageBoxState().mutex);
+    return SharedMessageBoxState().records;
 }
 
 void ClearRecordedMessageBoxes() {
-    std::lock_guard lock(State().mutex);
-    State().records.clear();
-    State().answers.clear();
+    std::lock_guard lock(SharedMessageBoxState().mutex);
+    SharedMessageBoxState().records.clear();
+    SharedMessageBoxState().answers.clear();
 }
 
 void PushMessageBoxAnswer(int answer) {
-    std::lock_guard lock(State().mutex);
-    State().answers.push_back(answer);
+    std::lock_guard lock(SharedMessageBoxState().mutex);
+    SharedMessageBoxState().answers.push_back(answer);
 }
 
 void SetMessageBoxSink(MessageBoxSink sink) {
-    std::lock_guard lock(State().mutex);
-    State().sink = std::move(sink);
+    std::lock_guard lock(SharedMessageBoxState().mutex);
+    SharedMessageBoxState().sink = std::move(sink);
 }
 
 } // namespace platform
@@ -51,7 +51,7 @@ void SetMessageBoxSink(MessageBoxSink sink) {
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     platform::MessageBoxRecord record{text != nullptr ? text : u"",
                                       caption != nullptr ? caption : u"Error", type, owner};
-    platform::MessageBoxState& state = platform::State();
+    platform::MessageBoxState& state = platform::SharedMessageBoxState();
     platform::MessageBoxSink sink;
     {
         std::lock_guard lock(state.mutex);

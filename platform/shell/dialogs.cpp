@@ -18,7 +18,7 @@ struct DialogState {
     platform::OpenFilePresenter presenter;
 };
 
-DialogState& State() {
+DialogState& SharedDialogState() {
     static DialogState state;
     return state;
 }
@@ -103,7 +103,7 @@ BOOL GetOpenFileNameW(LPOPENFILENAMEW openFileName) {
     platform::OpenFilePresenter presenter;
     std::optional<std::u16string> answer;
     {
-        DialogState& state = State();
+        DialogState& state = SharedDialogState();
         std::lock_guard lock(state.mutex);
         state.requests.push_back(request);
         presenter = state.presenter;
@@ -129,26 +129,26 @@ DWORD CommDlgExtendedError() {
 namespace platform {
 
 void PushOpenFileAnswer(std::optional<std::u16string> answer) {
-    DialogState& state = State();
+    DialogState& state = SharedDialogState();
     std::lock_guard lock(state.mutex);
     state.answers.push_back(std::move(answer));
 }
 
 std::vector<OpenFileRequest> RecordedOpenFileRequests() {
-    DialogState& state = State();
+    DialogState& state = SharedDialogState();
     std::lock_guard lock(state.mutex);
     return state.requests;
 }
 
 void ClearOpenFileDialogs() {
-    DialogState& state = State();
+    DialogState& state = SharedDialogState();
     std::lock_guard lock(state.mutex);
     state.requests.clear();
     state.answers.clear();
 }
 
 void SetOpenFilePresenter(OpenFilePresenter presenter) {
-    DialogState& state = State();
+    DialogState& state = SharedDialogState();
     std::lock_guard lock(state.mutex);
     state.presenter = std::move(presenter);
 }

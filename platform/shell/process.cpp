@@ -27,7 +27,7 @@ struct LaunchState {
     std::vector<platform::ProcessTermination> terminations;
 };
 
-LaunchState& State() {
+LaunchState& SharedLaunchState() {
     static LaunchState state;
     return state;
 }
@@ -38,13 +38,13 @@ std::atomic<DWORD> g_lastProcessId{0x1000};
 bool Launch(platform::ProcessLaunch launch, LPPROCESS_INFORMATION processInformation) {
     platform::ProcessLauncher launcher;
     {
-        LaunchState& state = State();
+        LaunchState& state = SharedLaunchState();
         std::lock_guard lock(state.mutex);
         launcher = state.launcher;
     }
     const DWORD result = launcher ? launcher(launch) : ERROR_SUCCESS;
     auto record = [&launch] {
-        LaunchState& state = State();
+        LaunchState& state = SharedLaunchState();
         std::lock_guard lock(state.mutex);
         state.launches.push_back(launch);
     };
@@ -132,7 +132,7 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode) {
         return TRUE;
     }
     {
-        LaunchState& state = State();
+        LaunchState& state = SharedLaunchState();
         std::lock_guard lock(state.mutex);
         state.terminations.push_back(platform::ProcessTermination{object->processId, exitCode});
     }
@@ -144,31 +144,31 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode) {
 namespace platform {
 
 void SetProcessLauncher(ProcessLauncher launcher) {
-    LaunchState& state = State();
+    LaunchState& state = SharedLaunchState();
     std::lock_guard lock(state.mutex);
     state.launcher = std::move(launcher);
 }
 
 std::vector<ProcessLaunch> RecordedProcessLaunches() {
-    LaunchState& state = State();
+    LaunchState& state = SharedLaunchState();
     std::lock_guard lock(state.mutex);
     return state.launches;
 }
 
 void ClearRecordedProcessLaunches() {
-    LaunchState& state = State();
+    LaunchState& state = SharedLaunchState();
     std::lock_guard lock(state.mutex);
     state.launches.clear();
 }
 
 std::vector<ProcessTermination> RecordedProcessTerminations() {
-    LaunchState& state = State();
+    LaunchState& state = SharedLaunchState();
     std::lock_guard lock(state.mutex);
     return state.terminations;
 }
 
 void ClearRecordedProcessTerminations() {
-    LaunchState& state = State();
+    LaunchState& state = SharedLaunchState();
     std::lock_guard lock(state.mutex);
     state.terminations.clear();
 }

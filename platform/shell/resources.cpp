@@ -48,7 +48,7 @@ struct ResourceState {
     HINSTANCE resourceInstance = nullptr;
 };
 
-ResourceState& State() {
+ResourceState& SharedResourceState() {
     static ResourceState state;
     return state;
 }
@@ -134,7 +134,7 @@ Bundle BundleOfLocked(ResourceState& state, HINSTANCE instance) {
 
 // The current bundle of a loaded module, as BundleOfLocked.
 Bundle BundleOf(HINSTANCE instance) {
-    ResourceState& state = State();
+    ResourceState& state = SharedResourceState();
     std::lock_guard lock(state.mutex);
     return BundleOfLocked(state, instance);
 }
@@ -153,7 +153,7 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax) {
     if (bufferMax > 0) {
         buffer[0] = u'\0';
     }
-    ResourceState& state = State();
+    ResourceState& state = SharedResourceState();
     std::lock_guard lock(state.mutex);
     const Bundle bundle = BundleOfLocked(state, instance);
     if (!bundle) {
@@ -178,13 +178,13 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax) {
 namespace platform {
 
 void SetResourceInstance(HINSTANCE instance) {
-    ResourceState& state = State();
+    ResourceState& state = SharedResourceState();
     std::lock_guard lock(state.mutex);
     state.resourceInstance = instance;
 }
 
 HINSTANCE ResourceInstance() {
-    ResourceState& state = State();
+    ResourceState& state = SharedResourceState();
     std::lock_guard lock(state.mutex);
     return state.resourceInstance;
 }
@@ -226,7 +226,7 @@ bool LoadPicture(HINSTANCE instance, UINT id, bool isIcon, std::vector<std::uint
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    ResourceState& state = State();
+    ResourceState& state = SharedResourceState();
     std::lock_guard lock(state.mutex);
     const Bundle bundle = BundleOfLocked(state, instance);
     if (!bundle) {

@@ -284,7 +284,9 @@ public:
             return r.linkId - 1;
         };
         double cost = 0.0;
-        std::optional<std::uint32_t> node; // where the next record must be entered
+        // Where the next record must be entered, once a record has fixed it.
+        bool hasNode = false;
+        std::uint32_t node = 0;
         std::optional<std::uint32_t> previous;
         Manoeuvre driven;
         for (std::size_t i = 0; i < records.size(); ++i) {
@@ -327,6 +329,7 @@ public:
                 }
                 cost += PartCost(*link, viaFar ? Metres(*link) - start.offset : start.offset);
                 node = viaFar ? far : start.node;
+                hasNode = true;
                 previous = link;
                 driven.push_back(Driven(*link, from));
                 continue;
@@ -339,7 +342,7 @@ public:
                     return std::nullopt;
                 }
             }
-            if (node && *node != entered) {
+            if (hasNode && node != entered) {
                 problem = "record " + std::to_string(i) + " does not join the one before";
                 return std::nullopt;
             }
@@ -353,7 +356,7 @@ public:
             }
             previous = link;
             driven.push_back(Driven(*link, entered));
-            if (!node && !start.link && entered != start.node) {
+            if (!hasNode && !start.link && entered != start.node) {
                 problem = "route does not begin at the start";
                 return std::nullopt;
             }
@@ -365,7 +368,7 @@ public:
                 }
                 cost += PartCost(*link, fromNode ? destination.offset
                                                  : Metres(*link) - destination.offset);
-                node.reset();
+                hasNode = false;
                 break;
             }
             if (!CanDrive(*link, entered)) {
@@ -374,8 +377,9 @@ public:
             }
             cost += WholeLinkCost(*link);
             node = OtherEnd(*link, entered);
+            hasNode = true;
         }
-        if (!destination.link && node != destination.node) {
+        if (!destination.link && (!hasNode || node != destination.node)) {
             problem = "route does not end at the destination";
             return std::nullopt;
         }

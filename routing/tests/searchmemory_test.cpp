@@ -13,10 +13,6 @@
 
 namespace {
 
-bool IsExhausted(const NodeRecord* record) {
-    return record == ExhaustedRecord();
-}
-
 TEST(NodeTable, BudgetsAndExhaustion) {
     struct Request {
         std::uint32_t node;

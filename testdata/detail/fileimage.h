@@ -1,6 +1,6 @@
 #pragma once
-// Building a file image in memory: little-endian stores (into bytes that already exist) and key
-// prefixes of records.
+// Building a file image in memory: little-endian stores (into bytes that already exist, or
+// appended) and key prefixes of records.
 
 #include <algorithm>
 #include <cstddef>
@@ -22,6 +22,18 @@ inline void PutU16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t
 
 inline void PutU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
     PutUnsigned(out.data() + at, value, 4);
+}
+
+// Appends the low 16 or 32 bits of value, least significant byte first.
+inline void AppendU16(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+inline void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
 }
 
 // The first `length` bytes of the record, zero-padded when it is shorter.

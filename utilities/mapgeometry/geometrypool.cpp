@@ -10,7 +10,7 @@ struct PoolState {
     std::size_t lastTaken = GeometryPool::kSlotCount - 1; // the first take is slot 0
 };
 
-PoolState& State() {
+PoolState& SharedPoolState() {
     static auto* state = new PoolState(); // never destroyed: references may outlive statics
     return *state;
 }
@@ -18,7 +18,7 @@ PoolState& State() {
 } // namespace
 
 GeometryPool::Slot* GeometryPool::Take() {
-    PoolState& state = State();
+    PoolState& state = SharedPoolState();
     std::lock_guard lock(state.mutex);
     for (std::size_t step = 1; step <= kSlotCount; ++step) {
         const std::size_t index = (state.lastTaken + step) % kSlotCount;
@@ -35,7 +35,7 @@ GeometryPool::Slot* GeometryPool::Take() {
 }
 
 std::size_t GeometryPool::GetLiveCount() {
-    PoolState& state = State();
+    PoolState& state = SharedPoolState();
     std::lock_guard lock(state.mutex);
     std::size_t live = 0;
     for (const Slot& slot : state.slots) {

@@ -13,20 +13,20 @@ struct ReaderLockState {
 
 // Lives until the process ends, so that engines destroyed by other static destructors still find
 // it; the exit handler below only clears the flag.
-ReaderLockState& State() {
+ReaderLockState& SharedReaderLockState() {
     static auto* state = new ReaderLockState();
     return *state;
 }
 
 struct ExitHandler {
-    ExitHandler() { State(); }
+    ExitHandler() { SharedReaderLockState(); }
     ~ExitHandler() { ReaderLock::SetAlive(false); }
 } g_exitHandler;
 
 } // namespace
 
 bool ReaderLock::Enter(LockGroup& own, LockGroup& other) {
-    ReaderLockState& state = State();
+    ReaderLockState& state = SharedReaderLockState();
     std::unique_lock lock(state.mutex);
     state.groupEmptied.wait(lock, [&] { return !state.isAlive || other.count == 0; });
     if (!state.isAlive) {
@@ -37,7 +37,7 @@ bool ReaderLock::Enter(LockGroup& own, LockGroup& other) {
 }
 
 void ReaderLock::Leave(LockGroup& own) {
-    ReaderLockState& state = State();
+    ReaderLockState& state = SharedReaderLockState();
     std::lock_guard lock(state.mutex);
     if (!state.isAlive || own.count == 0) {
         return;
@@ -48,14 +48,14 @@ void ReaderLock::Leave(LockGroup& own) {
 }
 
 void ReaderLock::SetAlive(bool isAlive) {
-    ReaderLockState& state = State();
+    ReaderLockState& state = SharedReaderLockState();
     std::lock_guard lock(state.mutex);
     state.isAlive = isAlive;
     state.groupEmptied.notify_all();
 }
 
 bool ReaderLock::IsAlive() {
-    ReaderLockState& state = State();
+    ReaderLockState& state = SharedReaderLockState();
     std::lock_guard lock(state.mutex);
     return state.isAlive;
 }

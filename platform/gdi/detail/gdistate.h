@@ -17,6 +17,10 @@
 
 namespace platform::gdi_detail {
 
+// The largest bitmap GDI creates or reads: the longest side and the most pixels.
+constexpr int kMaxBitmapSide = 16384;
+constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 26;
+
 // Pixels are 0x00RRGGBB, rows top-down without padding. A monochrome surface holds only
 // 0x000000 and 0xFFFFFF.
 struct Surface {
