@@ -11,7 +11,7 @@ nav_test(app_contacts_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/contacts/tests/contactsession_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/contacts/tests/extcontactdlg_test.cpp
-  DEPENDS app_contacts app_destinations testdata testdata_contacts testdata_gazetteer
+  DEPENDS app_contacts app_destinations app_testing testdata testdata_contacts testdata_gazetteer
           platform_window_testdriver)
 if(TARGET app_contacts_test)
   target_compile_definitions(app_contacts_test

@@ -359,7 +359,7 @@ void ExtContactDlg::OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     SetFocus(GetHwnd());
 }
 
-void ExtContactDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void ExtContactDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
@@ -379,11 +379,7 @@ void ExtContactDlg::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
         GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
         TmcMonitor& monitor = TmcMonitor::Instance();
         monitor.SetOwnerWindow(m_tmcIndicator);
-        if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-            SendMessageW(dialog, WM_ACTIVATE, kActiveFromOtherPage,
-                         reinterpret_cast<LPARAM>(GetActiveWindow()));
-            SetForegroundWindow(dialog);
-        }
+        *handled = monitor.BringVisibleDialogToFront();
     }
 }
 

@@ -35,7 +35,6 @@ constexpr int kLabelTextMax = 255;
 constexpr int kListLineHeight = 14;
 constexpr int kTextInsetX = 8;
 constexpr int kTextInsetY = 2;
-constexpr WPARAM kActiveFromOtherPage = 0x10001;
 constexpr DWORD kSubitemPrePaint = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
 
 GeoRect RectAround(float x, float y) {
@@ -260,7 +259,7 @@ void AddressPage::OnDrawItem(UINT, WPARAM, LPARAM lParam, LRESULT* result, bool*
     }
 }
 
-void AddressPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void AddressPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
@@ -270,11 +269,7 @@ void AddressPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
         GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
         TmcMonitor& monitor = TmcMonitor::Instance();
         monitor.SetOwnerWindow(m_tmcIndicator);
-        if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-            SendMessageW(dialog, WM_ACTIVATE, kActiveFromOtherPage,
-                         reinterpret_cast<LPARAM>(GetActiveWindow()));
-            SetForegroundWindow(dialog);
-        }
+        *handled = monitor.BringVisibleDialogToFront();
     }
     if (wParam == WA_ACTIVE || wParam == WA_CLICKACTIVE) {
         FillList();

@@ -26,7 +26,6 @@
 namespace {
 
 constexpr COLORREF kLabelColour = 0xFFFFFF;
-constexpr WPARAM kInputActiveFromOtherPage = 0x10001;
 constexpr WORD kEditChange = 5;      // CBN_EDITCHANGE
 constexpr WORD kSelectionEnd = 9;    // CBN_SELENDOK
 constexpr WORD kSelectionChange = 1; // CBN_SELCHANGE
@@ -399,13 +398,8 @@ void DestinationInputPage::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, boo
         GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
         TmcMonitor& monitor = TmcMonitor::Instance();
         monitor.SetOwnerWindow(m_tmcIndicator);
-        if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-            SendMessageW(dialog, WM_ACTIVATE, kInputActiveFromOtherPage,
-                         reinterpret_cast<LPARAM>(GetActiveWindow()));
-            SetForegroundWindow(dialog);
-        }
+        *handled = monitor.BringVisibleDialogToFront();
     }
-    (void)handled;
 }
 
 void DestinationInputPage::OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, LRESULT*, bool*) {

@@ -35,7 +35,6 @@ constexpr std::uint32_t kTourAnyLevel = 0xFFFFFFFFu;
 constexpr std::uint32_t kTourNoElement = 0xFFFFFFFFu;
 constexpr int kTourItemHeight = 36;
 constexpr int kTourLabelMax = 255;
-constexpr WPARAM kTourActiveFromOtherPage = 0x10001;
 
 std::u16string LoadTourText(UINT id) {
     return LoadDialogString(id, static_cast<int>(kTourLabelMax));
@@ -258,7 +257,7 @@ void TourList::OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
         SetFocus(m_listBox->GetWindow());
 }
 
-void TourList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
+void TourList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) {
     const WORD state = LOWORD(static_cast<DWORD>(wParam));
     if (state == WA_INACTIVE) {
         SetLastActivePageWindow(GetHwnd());
@@ -272,11 +271,7 @@ void TourList::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
     GpsStateMonitor::Instance().SetIndicatorWindow(m_gpsIndicator);
     TmcMonitor& monitor = TmcMonitor::Instance();
     monitor.SetOwnerWindow(m_tmcIndicator);
-    if (HWND dialog = monitor.GetVisibleDialogWindow()) {
-        SendMessageW(dialog, WM_ACTIVATE, kTourActiveFromOtherPage,
-                     reinterpret_cast<LPARAM>(GetActiveWindow()));
-        SetForegroundWindow(dialog);
-    }
+    *handled = monitor.BringVisibleDialogToFront();
 }
 
 bool TourList::MatchRecord(const std::u16string& record, DestinationEntry& stop,

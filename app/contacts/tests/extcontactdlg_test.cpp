@@ -1,5 +1,6 @@
 #include "app/contacts/extcontactdlg.h"
 #include "app/destinations/addresspage.h"
+#include "app/tests/pagedevice.h"
 #include "testdata/gazetteerengine.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
@@ -133,6 +134,21 @@ testdata::VCardContact WorkContact(std::string street, std::string postalCode, s
             "Max",
             "",
             {{{"work"}, std::move(street), std::move(postalCode), std::move(city), ""}}};
+}
+
+// The contact page, activated while the TMC message page is shown, activates that page again and
+// leaves it in front.
+TEST_F(ContactPageTest, ActivationLeavesTheShownTmcPageInFront) {
+    const auto page = OpenPage({WorkContact("Landstrasse 1", "", "Schaan")});
+    ShowPageWindow(page->GetPageHandle(), true);
+    m_driver.RunUntilIdle();
+    for (const bool tmcPageShown : {true, false}) {
+        SCOPED_TRACE(tmcPageShown);
+        const apptesting::TmcPageSeen seen =
+            apptesting::ActivateOverTmcPage(page->GetHwnd(), tmcPageShown);
+        EXPECT_EQ(seen.pageActivations, tmcPageShown ? 1 : 0);
+        EXPECT_EQ(seen.inFront, tmcPageShown);
+    }
 }
 
 TEST_F(ContactPageTest, ListsEachAddressWithACityInOrder) {

@@ -161,6 +161,19 @@ TEST_F(TownListTest, ListsAndTakesBackEachKindOfEntry) {
     }
 }
 
+// The stored-list page, activated while the TMC message page is shown, activates that page again
+// and leaves it in front.
+TEST_F(TownListTest, ActivationLeavesTheShownTmcPageInFront) {
+    const std::unique_ptr<AddressPage> page = OpenPage();
+    for (const bool tmcPageShown : {true, false}) {
+        SCOPED_TRACE(tmcPageShown);
+        const apptesting::TmcPageSeen seen =
+            apptesting::ActivateOverTmcPage(page->GetHwnd(), tmcPageShown);
+        EXPECT_EQ(seen.pageActivations, tmcPageShown ? 1 : 0);
+        EXPECT_EQ(seen.inFront, tmcPageShown);
+    }
+}
+
 TEST_F(TownListTest, MapSpecificListLiesWithTheSelectedDatabase) {
     EXPECT_EQ(GetMapSpecificListPath(CreateIOnboardServer(nullptr)), u"\\data.ini");
     const std::u16string path = GetMapSpecificListPath(m_server);

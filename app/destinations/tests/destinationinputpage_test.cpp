@@ -176,6 +176,19 @@ protected:
     GeoPoint m_waldPoint{};
 };
 
+// The input page, activated while the TMC message page is shown, activates that page again and
+// leaves it in front.
+TEST_F(DestinationInputTest, ActivationLeavesTheShownTmcPageInFront) {
+    Open<NavigMainPage>();
+    for (const bool tmcPageShown : {true, false}) {
+        SCOPED_TRACE(tmcPageShown);
+        const apptesting::TmcPageSeen seen =
+            apptesting::ActivateOverTmcPage(m_page->GetHwnd(), tmcPageShown);
+        EXPECT_EQ(seen.pageActivations, tmcPageShown ? 1 : 0);
+        EXPECT_EQ(seen.inFront, tmcPageShown);
+    }
+}
+
 TEST_F(DestinationInputTest, TypedCitiesAreProposedEightAtATimeAndCloseUpTakesTheFirst) {
     Open<NavigMainPage>();
     HWND cities = Item(DestinationInputPage::kCityBoxId);

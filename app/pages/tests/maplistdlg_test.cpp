@@ -192,16 +192,18 @@ TEST_F(MapListDlgTest, ListPagesRepaintTheirGpsIndicatorOnAFixChange) {
     GpsStateMonitor::Instance().SetIndicatorWindow(nullptr);
 }
 
-// The route list and the map list, activated while the TMC message page is shown, activate that
-// page again and leave it in front.
+// The tour list, the route list and the map list, activated while the TMC message page is shown,
+// activate that page again and leave it in front.
 TEST_F(MapListDlgTest, ListPagesLeaveTheShownTmcPageInFront) {
     RecordingMode mode;
+    std::vector<DestinationEntry> stops;
+    TourList tourList(m_server, &mode, &stops);
     RouteList routeList(m_server, &mode, 431);
     MapListDlg mapList(m_server);
     const struct {
         const char* name;
         PageBase* page;
-    } pages[] = {{"route list", &routeList}, {"map list", &mapList}};
+    } pages[] = {{"tour list", &tourList}, {"route list", &routeList}, {"map list", &mapList}};
     for (const auto& p : pages) {
         for (const bool tmcPageShown : {true, false}) {
             SCOPED_TRACE(testing::Message() << p.name << " " << tmcPageShown);
