@@ -69,7 +69,8 @@ private:
     [[nodiscard]] std::string Frame(const ScenarioStep& step);
     // True when the wait's condition holds; what was seen instead otherwise.
     [[nodiscard]] bool IsMet(const ScenarioStep& step, std::string& seen) const;
-    // Moves the stepped clock on by at most ms; the paced clock moves by itself.
+    // Moves the stepped clock on by at most ms (up to the replay's next fix during a drive); the
+    // paced clock moves by itself.
     void MoveClock(std::uint64_t ms);
     void WrapVoice();
     // Takes up the arrival messages the map pages got since the last idle.
@@ -287,7 +288,8 @@ void Runner::MoveClock(std::uint64_t ms) {
         std::this_thread::sleep_for(kPacedRest);
         Arm();
     } else {
-        Arm({platform::ScriptStep::Wait(ms)});
+        // Not past a fix that the replay is due to publish: it is taken up at its tick.
+        Arm({platform::ScriptStep::Wait(m_watch.ClockStep(m_clock.Virtual().TickMs(), ms))});
     }
 }
 
