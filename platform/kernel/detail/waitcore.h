@@ -70,6 +70,8 @@ public:
     bool Step(std::unique_lock<std::mutex>& lock);
     // Moves the deadline to another clock, keeping the remaining time.
     void RebaseLocked(Clock& clock);
+    // The deadline has been reached on a clock that does not follow host time.
+    [[nodiscard]] bool IsDueOnSteppedClock() const;
 
 private:
     Clock* m_clock;
