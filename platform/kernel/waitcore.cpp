@@ -63,6 +63,24 @@ void InstallClockLocked(Clock* clock) {
     TheCore().condition.notify_all();
 }
 
+bool CountStartingThread() {
+    if (InstalledClock().FollowsHostTime()) {
+        return false;
+    }
+    ++TheCore().wokenByTheClock;
+    return true;
+}
+
+void TakeStartingCount(bool isCounted) {
+    t_wokenByTheClock.isCounted = isCounted;
+}
+
+void DropStartingCount(bool isCounted) {
+    if (isCounted) {
+        --TheCore().wokenByTheClock;
+    }
+}
+
 WaitTimer::WaitTimer(WaitDeadline deadline)
     : m_clock(&InstalledClock())
     , m_isInfinite(!deadline.isTick && deadline.value == INFINITE) {

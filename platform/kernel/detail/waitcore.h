@@ -40,6 +40,15 @@ public:
     std::vector<Registration> waiters; // the waits in progress, oldest first
 };
 
+// A thread created while a clock that does not follow host time is installed counts among the
+// threads woken by that clock (platform::ThreadsWokenByTheClock) until its first wait: the
+// creator calls CountStartingThread before the thread runs and hands its answer to the thread,
+// which passes it to TakeStartingCount first thing (or, when it cannot be started, the creator
+// to DropStartingCount).
+[[nodiscard]] bool CountStartingThread();
+void TakeStartingCount(bool isCounted);
+void DropStartingCount(bool isCounted);
+
 // The installed clock; replaced only under KernelMutex (see ScopedClock).
 Clock& InstalledClock();
 void InstallClockLocked(Clock* clock);
