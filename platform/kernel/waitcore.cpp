@@ -146,6 +146,9 @@ Clock& CurrentClock() {
 
 std::size_t ThreadsWokenByTheClock() {
     std::lock_guard lock(detail::KernelMutex());
+    if (detail::InstalledClock().FollowsHostTime()) {
+        return 0;
+    }
     const detail::Core& core = detail::TheCore();
     std::size_t count = core.wokenByTheClock.load() - (detail::t_wokenByTheClock.isCounted ? 1 : 0);
     for (const detail::WaitTimer* timer : core.timers) {
