@@ -15,6 +15,7 @@
 #include "utilities/usefulcode/apppaths.h"
 
 #include "platform/gdi/screenshot.h"
+#include "platform/kernel/clockwaits.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/messagebox.h"
 #include "platform/shell/dialogs.h"
@@ -44,6 +45,10 @@ constexpr auto kPacedRest = std::chrono::milliseconds(5);
 // Quanta of a wait on a stepped clock that each rest kPacedRest too (1 s of real time at most),
 // so that what other threads bring to the screen gets there under load.
 constexpr int kMaxRestedQuanta = 200;
+// How long a stepped clock waits at most for the threads its last move woke, and how often it
+// looks.
+constexpr auto kWokenThreadsWait = std::chrono::seconds(2);
+constexpr auto kWokenThreadsPoll = std::chrono::microseconds(200);
 
 std::string Narrow(const std::u16string& text) {
     return platform::Utf16ToUtf8(text);
@@ -69,8 +74,13 @@ private:
     [[nodiscard]] std::string Frame(const ScenarioStep& step);
     // True when the wait's condition holds; what was seen instead otherwise.
     [[nodiscard]] bool IsMet(const ScenarioStep& step, std::string& seen) const;
-    // Moves the stepped clock on by at most ms; the paced clock moves by itself.
+    // Moves the stepped clock on by at most ms (up to the replay's next fix during a drive); the
+    // paced clock moves by itself.
     void MoveClock(std::uint64_t ms);
+    // Before a stepped clock moves: waits (in real time, kWokenThreadsWait at most) until the
+    // threads that its last move woke from their timed waits wait again, so that what they do
+    // (a receiver's message, a timer's event) lands on the tick they woke at in every run.
+    void LetWokenThreadsRun();
     void WrapVoice();
     // Takes up the arrival messages the map pages got since the last idle.
     void NoteArrivals();
@@ -287,7 +297,18 @@ void Runner::MoveClock(std::uint64_t ms) {
         std::this_thread::sleep_for(kPacedRest);
         Arm();
     } else {
-        Arm({platform::ScriptStep::Wait(ms)});
+        LetWokenThreadsRun();
+        // Not past a fix that the replay is due to publish: it is taken up at its tick.
+        Arm({platform::ScriptStep::Wait(m_watch.ClockStep(m_clock.Virtual().TickMs(), ms))});
+    }
+}
+
+void Runner::LetWokenThreadsRun() {
+    const auto start = std::chrono::steady_clock::now();
+    while (platform::ThreadsWokenByTheClock() > 0 &&
+           std::chrono::steady_clock::now() - start < kWokenThreadsWait) {
+        std::this_thread::sleep_for(kWokenThreadsPoll);
+        m_clock.NoteIdle();
     }
 }
 

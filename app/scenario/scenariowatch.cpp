@@ -2,14 +2,22 @@
 
 #include "routing/routeiterator.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace {
 
 // The replay's pace: one fix a second of the clock.
 constexpr std::uint64_t kFixIntervalMs = 1000;
-// Real time a due fix is waited for, and how many misses end the waiting until fixes come again.
-constexpr auto kFixWait = std::chrono::milliseconds(200);
+// Real time a due fix is waited for: slices, after each of which the clock's keeper hears that
+// the user-interface thread is not stuck (it would move the stepped clock on by itself), and
+// how many of them. A loaded machine may take its time with the replay's and the server's
+// threads; the wait ends as soon as the fix is there.
+constexpr auto kFixWaitSlice = std::chrono::milliseconds(100);
+constexpr int kFixWaitSlices = 20;
+// Fixes that do not come in time end the waiting for the rest of the drive (a replay that
+// stopped, or a source of another pace), so that a run is slowed down by them once only.
 constexpr int kMaxMissedFixes = 3;
 
 } // namespace
@@ -97,18 +105,37 @@ void ScenarioWatch::OnPosition(const MatchedPosition* position) {
     {
         std::lock_guard lock(m_mutex);
         ++m_positions;
-        if (position != nullptr && position->fix.positionStatus == 0)
-            m_car = GeoPoint{position->fix.longitude, position->fix.latitude};
+        if (position != nullptr) {
+            m_fixTick = position->fix.tick;
+            if (position->fix.positionStatus == 0)
+                m_car = GeoPoint{position->fix.longitude, position->fix.latitude};
+        }
     }
     m_positionArrived.notify_all();
 }
 
-void ScenarioWatch::StartDrive(std::uint64_t tickMs) {
-    m_isDriving = true;
-    m_lastFixTickMs = tickMs;
-    m_missedFixes = 0;
-    std::lock_guard lock(m_mutex);
+void ScenarioWatch::TakeUpFixes(std::uint64_t tickMs) {
+    if (m_positions == m_seenPositions)
+        return;
+    // The tick the newest fix was filled at, from its low 32 bits; a tick ahead of the clock
+    // (none of the replay's) counts as now.
+    const std::uint32_t back = static_cast<std::uint32_t>(tickMs) - m_fixTick;
+    const std::uint64_t fixMs = back <= tickMs && back < (1U << 31) ? tickMs - back : tickMs;
     m_seenPositions = m_positions;
+    if (m_missedFixes < kMaxMissedFixes)
+        m_missedFixes = 0;
+    m_dueTickMs = fixMs + kFixIntervalMs;
+}
+
+void ScenarioWatch::StartDrive(std::uint64_t tickMs) {
+    std::lock_guard lock(m_mutex);
+    TakeUpFixes(tickMs);
+    // The replay's first fix comes a second after it was given the file; a replay that drives
+    // already keeps its pace with the next one.
+    if (!m_isDriving || m_missedFixes >= kMaxMissedFixes)
+        m_dueTickMs = tickMs + kFixIntervalMs;
+    m_isDriving = true;
+    m_missedFixes = 0;
     m_drivePositions = m_positions;
 }
 
@@ -117,20 +144,23 @@ void ScenarioWatch::KeepPace(ScenarioClock& clock) {
         return;
     const std::uint64_t tick = clock.Virtual().TickMs();
     std::unique_lock lock(m_mutex);
-    if (m_positions != m_seenPositions) {
-        m_seenPositions = m_positions;
-        m_missedFixes = 0;
-        m_lastFixTickMs = tick;
-        return;
+    if (m_positions == m_seenPositions && tick >= m_dueTickMs && m_missedFixes < kMaxMissedFixes) {
+        const auto hasCome = [this] { return m_positions != m_seenPositions; };
+        for (int slice = 0; slice < kFixWaitSlices && !hasCome(); ++slice) {
+            (void)m_positionArrived.wait_for(lock, kFixWaitSlice, hasCome);
+            clock.NoteIdle();
+        }
+        if (!hasCome()) {
+            ++m_missedFixes;
+            m_dueTickMs = tick + kFixIntervalMs;
+            return;
+        }
     }
-    if (tick - m_lastFixTickMs < kFixIntervalMs || m_missedFixes >= kMaxMissedFixes)
-        return;
-    m_lastFixTickMs = tick;
-    if (m_positionArrived.wait_for(lock, kFixWait,
-                                   [this] { return m_positions != m_seenPositions; })) {
-        m_seenPositions = m_positions;
-        m_missedFixes = 0;
-    } else {
-        ++m_missedFixes;
-    }
+    TakeUpFixes(tick);
+}
+
+std::uint64_t ScenarioWatch::ClockStep(std::uint64_t tickMs, std::uint64_t ms) const {
+    if (!m_isDriving || m_missedFixes >= kMaxMissedFixes || m_dueTickMs <= tickMs)
+        return ms;
+    return std::min(ms, m_dueTickMs - tickMs);
 }

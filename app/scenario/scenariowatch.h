@@ -43,11 +43,17 @@ public:
     [[nodiscard]] std::optional<RouteRequestResult> CurrentRoute() const;
     // Where the newest fix placed the car, when one had a position.
     [[nodiscard]] std::optional<GeoPoint> CarPosition() const;
-    // From now on the stepped clock waits for the replay's fixes.
+    // From now on the stepped clock waits for the replay's fixes: the first a second on, unless a
+    // drive is on already (the replay keeps its pace from one file to the next).
     void StartDrive(std::uint64_t tickMs);
-    // With a drive on a stepped clock: when a fix is due (a second of the clock after the last
-    // one), waits a little real time for the replay thread to publish it.
+    // With a drive on a stepped clock: when a fix is due (the replay's pace after the tick the
+    // last one was filled at), waits for the replay thread to publish it and the server to take
+    // it up, so that the clock does not run ahead of the replay however busy the machine is.
+    // After kMaxMissedFixes fixes that did not come in time, waits no more until one comes.
     void KeepPace(ScenarioClock& clock);
+    // How far a stepped clock may move on from tickMs, at most ms: up to the tick the next fix
+    // is due at, so that the replay's fixes are filled at the same ticks in every run.
+    [[nodiscard]] std::uint64_t ClockStep(std::uint64_t tickMs, std::uint64_t ms) const;
     // How many of the replay's fixes KeepPace has taken up since the drive started.
     [[nodiscard]] std::uint64_t FixesTakenUp() const { return m_seenPositions - m_drivePositions; }
 
@@ -56,6 +62,9 @@ public:
 private:
     void OnRoute(const RouteRequestResult* result);
     void OnPosition(const MatchedPosition* position);
+    // Takes up the positions published since the last look (m_mutex held): the next fix is due
+    // a pace after the tick the newest one was filled at.
+    void TakeUpFixes(std::uint64_t tickMs);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_positionArrived;
@@ -64,12 +73,13 @@ private:
     std::string m_step;
     std::uint64_t m_positions = 0;
     std::optional<GeoPoint> m_car;
+    std::uint32_t m_fixTick = 0; // GetTickCount when the newest position's fix was filled
     // User-interface thread only.
     Onboard::IOnboardServer* m_server = nullptr;
     bool m_isDriving = false;
     std::uint64_t m_seenPositions = 0;
     std::uint64_t m_drivePositions = 0; // m_positions when the drive started
-    std::uint64_t m_lastFixTickMs = 0;
+    std::uint64_t m_dueTickMs = 0;      // when the next fix is due
     int m_missedFixes = 0;
     // Last, so that the connections end before the members they write go.
     OwnerHandlerList m_handlers;

@@ -1,5 +1,6 @@
 #include "platform/kernel/detail/waitcore.h"
 
+#include "platform/kernel/clockwaits.h"
 #include "platform/kernel/time.h"
 
 #include <algorithm>
@@ -15,6 +16,8 @@ struct Core {
     std::condition_variable condition;
     std::atomic<Clock*> clock{nullptr}; // null = host clock
     std::vector<WaitTimer*> timers;     // the timed waits in progress
+    // Threads that left a timed wait on a stepped clock at its deadline and have not waited since.
+    std::atomic<std::size_t> wokenByTheClock{0};
 };
 
 // Never destroyed: threads still running at process exit may wait or signal.
@@ -22,6 +25,20 @@ Core& TheCore() {
     static Core* core = new Core;
     return *core;
 }
+
+// Whether this thread counts in Core::wokenByTheClock; a thread that ends leaves the count.
+struct WokenByTheClock {
+    bool isCounted = false;
+
+    void Set(bool counted) {
+        if (counted != isCounted)
+            counted ? ++TheCore().wokenByTheClock : --TheCore().wokenByTheClock;
+        isCounted = counted;
+    }
+    ~WokenByTheClock() { Set(false); }
+};
+
+thread_local WokenByTheClock t_wokenByTheClock;
 
 } // namespace
 
@@ -46,9 +63,28 @@ void InstallClockLocked(Clock* clock) {
     TheCore().condition.notify_all();
 }
 
+bool CountStartingThread() {
+    if (InstalledClock().FollowsHostTime()) {
+        return false;
+    }
+    ++TheCore().wokenByTheClock;
+    return true;
+}
+
+void TakeStartingCount(bool isCounted) {
+    t_wokenByTheClock.isCounted = isCounted;
+}
+
+void DropStartingCount(bool isCounted) {
+    if (isCounted) {
+        --TheCore().wokenByTheClock;
+    }
+}
+
 WaitTimer::WaitTimer(WaitDeadline deadline)
     : m_clock(&InstalledClock())
     , m_isInfinite(!deadline.isTick && deadline.value == INFINITE) {
+    t_wokenByTheClock.Set(false);
     if (m_isInfinite) {
         return;
     }
@@ -63,8 +99,16 @@ WaitTimer::WaitTimer(WaitDeadline deadline)
 }
 
 WaitTimer::~WaitTimer() {
+    if (m_isInfinite) {
+        return;
+    }
     auto& timers = TheCore().timers;
     timers.erase(std::remove(timers.begin(), timers.end(), this), timers.end());
+    t_wokenByTheClock.Set(IsDueOnSteppedClock());
+}
+
+bool WaitTimer::IsDueOnSteppedClock() const {
+    return !m_isInfinite && !m_clock->FollowsHostTime() && m_clock->TickMs() >= m_deadline;
 }
 
 void WaitTimer::RebaseLocked(Clock& clock) {
@@ -98,6 +142,20 @@ namespace platform {
 
 Clock& CurrentClock() {
     return detail::InstalledClock();
+}
+
+std::size_t ThreadsWokenByTheClock() {
+    std::lock_guard lock(detail::KernelMutex());
+    if (detail::InstalledClock().FollowsHostTime()) {
+        return 0;
+    }
+    const detail::Core& core = detail::TheCore();
+    std::size_t count = core.wokenByTheClock.load() - (detail::t_wokenByTheClock.isCounted ? 1 : 0);
+    for (const detail::WaitTimer* timer : core.timers) {
+        if (timer->IsDueOnSteppedClock())
+            ++count;
+    }
+    return count;
 }
 
 void NotifyClockAdvanced() {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -46,23 +48,72 @@ TEST(ScenarioWatch, KeepsTheNewestFoundRoute) {
     EXPECT_FALSE(watch.CurrentRoute());
 }
 
-// During a drive on a stepped clock, a due fix published by another thread is taken up: the
-// stepped clock then goes on without waiting until the next one is due.
-TEST(ScenarioWatch, WaitsForTheReplaysFixWhenOneIsDue) {
-    mapviewtest::ScriptedServer server;
-    ScenarioWatch watch;
-    watch.Watch(&server);
-    ScenarioClock clock(0.0);
-    watch.StartDrive(clock.Virtual().TickMs());
-    clock.Virtual().Advance(1000);
-    const MatchedPosition position;
-    std::thread replay([&server, &position] { server.PositionEvent.Emit(&position); });
-    watch.KeepPace(clock); // a fix is due: waits for it (or takes it when it came first)
-    replay.join();
-    EXPECT_EQ(watch.FixesTakenUp(), 1u);
-    clock.Virtual().Advance(500);
-    watch.KeepPace(clock); // none due yet
-    EXPECT_EQ(watch.FixesTakenUp(), 1u);
+// During a drive on a stepped clock the clock stops at each fix the replay is due to publish (the
+// first a second after the drive starts, then a second after the tick the last one was filled
+// at) and waits for it, however long the replay's and the server's threads take on a loaded
+// machine; the fix is then taken up at that tick, so the replay never falls behind the clock. A
+// fix that does not come is given up after a while; after three such misses the drive is no
+// longer waited for. A second drive goes on at the pace of the replay running.
+TEST(ScenarioWatch, TheSteppedClockWaitsAtEachOfTheReplaysFixes) {
+    // Each row: whether a drive starts first, the clock moved on by, the real milliseconds the
+    // replay then takes to publish its fix (kNoFix: none comes), the tick the fix is filled at;
+    // then the fixes taken up since the drive started once KeepPace returned, and how far a wish
+    // to move the clock on by 1500 ms may go.
+    constexpr int kNoFix = -1;
+    struct Row {
+        bool startsDrive;
+        std::uint64_t advance;
+        int publishAfterMs;
+        std::uint32_t fixTick;
+        std::uint64_t takenUp;
+        std::uint64_t step;
+    };
+    const struct {
+        const char* name;
+        std::vector<Row> rows;
+    } cases[] = {
+        {"late fixes, one a second",
+         {{true, 0, kNoFix, 0, 0, 1000},
+          {false, 1000, 400, 1000, 1, 1000},
+          {false, 900, kNoFix, 0, 1, 100},
+          {false, 100, 400, 2000, 2, 1000}}},
+        {"a fix at once", {{true, 0, kNoFix, 0, 0, 1000}, {false, 1000, 0, 1000, 1, 1000}}},
+        {"a second drive keeps the replay's pace",
+         {{true, 0, kNoFix, 0, 0, 1000},
+          {false, 1000, 0, 1000, 1, 1000},
+          {true, 500, kNoFix, 0, 0, 500},
+          {false, 500, 0, 2000, 1, 1000}}},
+        {"three misses end the waiting",
+         {{true, 0, kNoFix, 0, 0, 1000},
+          {false, 1000, kNoFix, 0, 0, 1000},
+          {false, 1000, kNoFix, 0, 0, 1000},
+          {false, 1000, kNoFix, 0, 0, 1500},
+          {false, 1000, kNoFix, 0, 0, 1500}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        mapviewtest::ScriptedServer server;
+        ScenarioWatch watch;
+        watch.Watch(&server);
+        ScenarioClock clock(0.0);
+        for (const Row& row : c.rows) {
+            clock.Virtual().Advance(row.advance);
+            if (row.startsDrive)
+                watch.StartDrive(clock.Virtual().TickMs());
+            MatchedPosition position;
+            position.fix.tick = row.fixTick;
+            std::thread replay([&server, &position, &row] {
+                if (row.publishAfterMs == kNoFix)
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(row.publishAfterMs));
+                server.PositionEvent.Emit(&position);
+            });
+            watch.KeepPace(clock);
+            EXPECT_EQ(watch.FixesTakenUp(), row.takenUp) << row.advance;
+            EXPECT_EQ(watch.ClockStep(clock.Virtual().TickMs(), 1500), row.step) << row.advance;
+            replay.join();
+        }
+    }
 }
 
 } // namespace

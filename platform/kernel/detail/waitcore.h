@@ -40,6 +40,15 @@ public:
     std::vector<Registration> waiters; // the waits in progress, oldest first
 };
 
+// A thread created while a clock that does not follow host time is installed counts among the
+// threads woken by that clock (platform::ThreadsWokenByTheClock) until its first wait: the
+// creator calls CountStartingThread before the thread runs and hands its answer to the thread,
+// which passes it to TakeStartingCount first thing (or, when it cannot be started, the creator
+// to DropStartingCount).
+[[nodiscard]] bool CountStartingThread();
+void TakeStartingCount(bool isCounted);
+void DropStartingCount(bool isCounted);
+
 // The installed clock; replaced only under KernelMutex (see ScopedClock).
 Clock& InstalledClock();
 void InstallClockLocked(Clock* clock);
@@ -70,6 +79,8 @@ public:
     bool Step(std::unique_lock<std::mutex>& lock);
     // Moves the deadline to another clock, keeping the remaining time.
     void RebaseLocked(Clock& clock);
+    // The deadline has been reached on a clock that does not follow host time.
+    [[nodiscard]] bool IsDueOnSteppedClock() const;
 
 private:
     Clock* m_clock;

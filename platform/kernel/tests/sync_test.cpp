@@ -1,10 +1,13 @@
+#include "platform/kernel/clockwaits.h"
 #include "platform/kernel/sync.h"
 #include "platform/kernel/time.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -516,6 +519,66 @@ TEST(Interlocked, CountsExactlyUnderContention) {
     JoinAndClose(threads);
     EXPECT_EQ(counter, 0);
     EXPECT_GE(reachedZero, 1) << "exactly the last decrement of a round sees zero";
+}
+
+// A thread whose timed wait on a stepped clock reached its deadline counts from the clock move
+// that woke it, through the work it does after the wait, until it waits again or ends; so does a
+// thread created under such a clock until its first wait. A wait whose deadline is ahead, and the
+// calling thread's own timed-out wait, do not count, nor does anything on the host clock.
+TEST(Threads, CountWokenByAStepOfTheClockUntilTheyWaitAgain) {
+    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "host clock";
+    platform::VirtualClock clock;
+    platform::ScopedClock installed(clock);
+    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::mutex work; // held here: the threads' work outside their waits
+    std::unique_lock holding(work);
+    const auto waitsAgain = [&] {
+        return WaitForSingleObject(release, INFINITE) != WAIT_OBJECT_0 ? 2 : 0;
+    };
+    const auto runs = [&](bool isWaitingAgain) {
+        return StartThread([&, isWaitingAgain]() -> DWORD {
+            if (WaitForSingleObject(never, 500) != WAIT_TIMEOUT)
+                return 1;
+            { const std::lock_guard working(work); }
+            return isWaitingAgain ? waitsAgain() : 0;
+        });
+    };
+    HANDLE startsBusy = StartThread([&]() -> DWORD {
+        { const std::lock_guard working(work); }
+        return waitsAgain();
+    });
+    HANDLE wakesAndWaits = runs(true);
+    HANDLE wakesAndEnds = runs(false);
+    ASSERT_NE(startsBusy, nullptr);
+    ASSERT_NE(wakesAndWaits, nullptr);
+    ASSERT_NE(wakesAndEnds, nullptr);
+    AwaitWaiters(never, 2);
+    clock.Advance(499);
+    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 1u) << "deadlines ahead; one not yet waiting";
+    clock.Advance(1);
+    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 3u) << "woken, in their waits or past them";
+    AwaitWaiters(never, 0);
+    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 3u) << "at their work";
+    // The calling thread's own wait that ends at its deadline does not count.
+    EXPECT_EQ(platform::WaitForSingleObjectUntilTick(never, GetTickCount()), WAIT_TIMEOUT);
+    holding.unlock();
+    AwaitWaiters(release, 2);
+    EXPECT_EQ(WaitForSingleObject(wakesAndEnds, INFINITE), WAIT_OBJECT_0);
+    // The ended thread leaves the count as its thread-local state goes, just after its handle
+    // is signalled.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (platform::ThreadsWokenByTheClock() != 0 && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::yield();
+    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "two wait again, one ended";
+    EXPECT_TRUE(SetEvent(release));
+    for (HANDLE thread : {startsBusy, wakesAndWaits, wakesAndEnds}) {
+        EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+        EXPECT_EQ(ExitCodeOf(thread), 0u);
+    }
+    JoinAndClose({startsBusy, wakesAndWaits, wakesAndEnds});
+    EXPECT_TRUE(CloseHandle(never));
+    EXPECT_TRUE(CloseHandle(release));
 }
 
 } // namespace

@@ -1,0 +1,17 @@
+#pragma once
+// What the timed waits of the program's threads owe a clock that moves only when told
+// (platform::VirtualClock): a driver that steps such a clock can hold it until every thread that
+// its last move woke has done what it woke for, so that the threads' work lands on the same
+// ticks however busy the machine is.
+
+#include <cstddef>
+
+namespace platform {
+
+// Threads, the calling one aside, whose timed wait on a clock that does not follow host time has
+// reached its deadline, and that have not yet begun another wait (or ended): those still in the
+// wait and those that left it at the deadline and run on; and the threads created (CreateThread)
+// while such a clock was installed that have not begun their first wait. 0 on the host clock.
+[[nodiscard]] std::size_t ThreadsWokenByTheClock();
+
+} // namespace platform
