@@ -33,7 +33,9 @@ echo "== sanitizer build (clang, ASan + UBSan, fuzz targets) =="
 # corpus first whatever the time.
 export NAV_FUZZ_SECONDS="${NAV_FUZZ_SECONDS:-$(( jobs >= 8 ? 10 : (10 * jobs + 7) / 8 ))}"
 # The demo voices a test drives with are the normal build's.
-cmake -S . -B build/sanitize -G Ninja "${debug_flags[@]}" \
+# The clang builds precompile no headers here: a precompiled header records the folder it was made
+# in, so the sources compiled with it would find nothing in the compiler cache in another clone.
+cmake -S . -B build/sanitize -G Ninja "${debug_flags[@]}" -DNAV_PCH=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DNAV_SANITIZE=ON -DNAV_FUZZ=ON "-DNAV_DEMO_DATA_DIR=$PWD/build/release/demo" >/dev/null
 cmake --build build/sanitize -j "$jobs"
@@ -45,7 +47,7 @@ echo "== fuzzing: committed corpora, then ${NAV_FUZZ_SECONDS} s per target =="
 ctest --test-dir build/sanitize -j "$jobs" --output-on-failure --no-tests=error -L fuzz
 
 echo "== ThreadSanitizer build (clang, threaded tests only) =="
-cmake -S . -B build/tsan -G Ninja "${tsan_flags[@]}" \
+cmake -S . -B build/tsan -G Ninja "${tsan_flags[@]}" -DNAV_PCH=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DNAV_TSAN=ON \
   "-DNAV_DEMO_DATA_DIR=$PWD/build/release/demo" >/dev/null
 cmake --build build/tsan -j "$jobs" --target threaded_tests
