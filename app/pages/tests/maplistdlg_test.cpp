@@ -25,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -154,6 +155,28 @@ TEST_F(MapListDlgTest, ShowsTheDatabasesAndSwitchesOnlyOnOk) {
 }
 
 // The tour list, the route list and the map list each hand their own GPS indicator to the
+
+// The tour list, the route list and the map list of one recording mode, each with its name.
+struct ListPagesOfOneMode {
+    explicit ListPagesOfOneMode(const Onboard::OnboardServerPtr& server)
+        : tourList(server, &mode, &stops)
+        , routeList(server, &mode, 431)
+        , mapList(server) {}
+    struct Entry {
+        const char* name;
+        PageBase* page;
+    };
+    [[nodiscard]] std::array<Entry, 3> Named() {
+        return {{{"tour list", &tourList}, {"route list", &routeList}, {"map list", &mapList}}};
+    }
+
+    RecordingMode mode;
+    std::vector<DestinationEntry> stops;
+    TourList tourList;
+    RouteList routeList;
+    MapListDlg mapList;
+};
+
 // monitor, as every page does: a change of fix class repaints "GPS" in its new colour.
 TEST_F(MapListDlgTest, ListPagesRepaintTheirGpsIndicatorOnAFixChange) {
     constexpr COLORREF kFixColour = 0x39EA84;
@@ -164,15 +187,8 @@ TEST_F(MapListDlgTest, ListPagesRepaintTheirGpsIndicatorOnAFixChange) {
         position.fix.satellites = 5;
         GpsStateMonitor::Instance().OnPosition(position);
     };
-    RecordingMode mode;
-    std::vector<DestinationEntry> stops;
-    TourList tourList(m_server, &mode, &stops);
-    RouteList routeList(m_server, &mode, 431);
-    MapListDlg mapList(m_server);
-    const struct {
-        const char* name;
-        PageBase* page;
-    } pages[] = {{"tour list", &tourList}, {"route list", &routeList}, {"map list", &mapList}};
+    ListPagesOfOneMode lists(m_server);
+    const auto pages = lists.Named();
     for (const auto& p : pages) {
         SCOPED_TRACE(p.name);
         fix(1.0f);
@@ -195,15 +211,8 @@ TEST_F(MapListDlgTest, ListPagesRepaintTheirGpsIndicatorOnAFixChange) {
 // The tour list, the route list and the map list, activated while the TMC message page is shown,
 // activate that page again and leave it in front.
 TEST_F(MapListDlgTest, ListPagesLeaveTheShownTmcPageInFront) {
-    RecordingMode mode;
-    std::vector<DestinationEntry> stops;
-    TourList tourList(m_server, &mode, &stops);
-    RouteList routeList(m_server, &mode, 431);
-    MapListDlg mapList(m_server);
-    const struct {
-        const char* name;
-        PageBase* page;
-    } pages[] = {{"tour list", &tourList}, {"route list", &routeList}, {"map list", &mapList}};
+    ListPagesOfOneMode lists(m_server);
+    const auto pages = lists.Named();
     for (const auto& p : pages) {
         for (const bool tmcPageShown : {true, false}) {
             SCOPED_TRACE(testing::Message() << p.name << " " << tmcPageShown);
