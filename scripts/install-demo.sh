@@ -4,7 +4,8 @@
 # than the converter, the build's advisor data or the extract, then runs the data tool
 # installdemo around it. A failed conversion leaves the converted folder and the install as they
 # were, and ends the script with osm2nav's message and exit code. An earlier install at the
-# output keeps its logbook, presettings and "Recent" list unless --fresh is given (installdemo).
+# output keeps its logbook, presettings, destination lists and tour points unless --fresh is
+# given (installdemo).
 #   bash scripts/install-demo.sh [BUILD] [--extract FILE] [--data FOLDER] [--out FOLDER] [--fresh]
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job: the application on the converted OpenStreetMap extract. Lays out the demo install
 # in <build>/install (scripts/install-demo.sh: converts the extract when needed; an earlier
-# install there keeps its logbook, presettings and "Recent" list) and plays the German scenario
-# (resources/scenarios/german.txt) on an install of its own, laid afresh in
+# install there keeps its logbook, presettings, destination lists and tour points) and plays the
+# German scenario (resources/scenarios/german.txt) on an install of its own, laid afresh in
 # <build>/scenario-install for each run, so that neither sees the other's changes: a destination
 # typed in Vaduz, a logged drive, a road closure received on the way and driven around, the
 # arrival, the quit. Headless by default; with --visible in the SDL2 window at 20 times real time

@@ -6,7 +6,7 @@ if(TARGET onboard_traffic)
     DEPENDS retrievalengine_engine routing_service testdata_programfolder testdata_tmctables
             testdata osm2nav_convert
     PRIVATE_DEPENDS onboard_traffic traffic_tmcdata traffic_tmcmessage usefulcode_cache
-                    platform_kernel)
+                    usefulcode_settings platform_kernel)
 
   add_executable(installdemo ${CMAKE_CURRENT_LIST_DIR}/installdemo.cpp)
   target_compile_options(installdemo PRIVATE ${NAV_WARNINGS})

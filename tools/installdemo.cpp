@@ -2,8 +2,8 @@
 // install, a device root with the program's files around the folder osm2nav wrote (default
 // <build>/extract), into <build>/install or FOLDER. Only an earlier install (or an empty folder)
 // there is replaced: the new root is built beside it and renamed into place when complete, with
-// the earlier one's logbook, presettings and "Recent" list unless --fresh is given; on failure
-// the old one is left as it was.
+// the earlier one's logbook, presettings, destination lists and tour points unless --fresh is
+// given; on failure the old one is left as it was.
 #include "tools/install/demoinstall.h"
 #include "tools/toolmain.h"
 

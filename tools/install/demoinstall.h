@@ -28,8 +28,11 @@ struct InstallOptions {
     std::filesystem::path navigator;    // the program
     std::filesystem::path source;       // the source tree: page layout, contacts, "deziv.ini"
     std::filesystem::path output;       // the device root made
-    // Without it the user's files of an earlier install at output (the logbook, and the
-    // presettings and the "Recent" list of "PK.ini") are kept in the new one.
+    // Without it the user's files of an earlier install at output are kept in the new one: the
+    // logbook, the presettings and the "Recent" and "Personal" lists of "PK.ini", the tour
+    // points of "Routenpunkte.ini" and, when the new map covers the same area, the database's
+    // "MapSpecific" list in "data.ini". Lines of them that hold NUL bytes (a file damaged by a
+    // power loss) are left out, and the log names them.
     bool fresh = false;
 };
 
@@ -45,8 +48,9 @@ struct DemoRoute {
     std::uint16_t programmeId = 0;         // the station's, its country code the tables'
 };
 
-// Lays out options.output, filling `route`; prints a line on the TMC line to `log`. Only an
-// earlier install or an empty folder at options.output (trailing separators left out) is
+// Lays out options.output, filling `route`; prints a line on the TMC line to `log`, and one on
+// each of the user's files kept only in part. Only an earlier install or an empty folder at
+// options.output (made absolute and lexically normal, trailing separators left out) is
 // replaced, and only such folders at "<output>.new" and "<output>.old". Empty on success; else
 // why, with the old output untouched and no staging folder left.
 [[nodiscard]] std::string Install(const InstallOptions& options, DemoRoute& route,

@@ -8,11 +8,13 @@
 #include "onboard/traffichandler.h"
 #include "testdata/destinationwriter.h"
 #include "testdata/matchedpositionbuilder.h"
+#include "testdata/tablefilewriter.h"
 #include "tools/install/demoinstall.h"
 #include "tools/osmtests/convertedextract.h"
 #include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdatabase.h"
 #include "utilities/usefulcode/datalocation.h"
+#include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/paths.h"
 #include "platform/kernel/codepage.h"
@@ -66,6 +68,23 @@ protected:
         EXPECT_TRUE(s_root->WriteFile(folder + u"\\PK.ini", "[Zudav]\r\nSimulation=1\r\n"));
         EXPECT_TRUE(s_root->MakeFolder(folder + demoinstall::kDataFolder));
         EXPECT_TRUE(s_root->WriteFile(folder + u"\\old.txt", "old"));
+        return options;
+    }
+
+    // A whole install at `name` (a copy of one laid once for the suite), and options that lay
+    // the new one over it.
+    static demoinstall::InstallOptions OverWholeInstall(const std::string& name) {
+        demoinstall::InstallOptions options = InstallAt(name);
+        const fs::path whole = s_root->HostPath() / "whole";
+        if (!fs::exists(whole)) {
+            demoinstall::InstallOptions first = InstallAt("whole");
+            demoinstall::DemoRoute demo;
+            std::ostringstream log;
+            EXPECT_EQ(demoinstall::Install(first, demo, log), "");
+        }
+        std::error_code error;
+        fs::copy(whole, options.output, fs::copy_options::recursive, error);
+        EXPECT_FALSE(error) << error.message();
         return options;
     }
 };
@@ -370,6 +389,238 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
             EXPECT_EQ(settings.find("[Recent]"), std::string::npos) << settings;
             EXPECT_EQ(settings.find("[Preferences]"), std::string::npos) << settings;
         }
+    }
+}
+
+bool InstallPut(const fs::path& path, const std::string& bytes) {
+    return testdata::WriteHostFile(path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+// The key lines of a section of a settings file, as the program reads them; empty when the file
+// or the section is missing.
+std::vector<std::pair<std::u16string, std::u16string>> InstallSection(const fs::path& file,
+                                                                      const char16_t* section) {
+    return IniProfile::GetSectionOfText(testdata::ReadHostFile(file).value_or(""), section);
+}
+
+// The network file of an install's database with its map's extent moved one degree east.
+std::string InstallNetworkElsewhere(std::string text) {
+    const std::size_t map = text.find("[Map 0]");
+    for (const char* key : {"\nx1=", "\nx2="}) {
+        const std::size_t at = text.find(key, map);
+        if (map == std::string::npos || at == std::string::npos)
+            return "";
+        const std::size_t value = at + 4;
+        const std::size_t end = text.find('\r', value);
+        const double x = std::atof(text.substr(value, end - value).c_str()) + 1.0;
+        text.replace(value, end - value, std::to_string(x));
+    }
+    return text;
+}
+
+// An install laid over an earlier one keeps every list the program writes for the user: the
+// presettings, the "Recent" and "Personal" lists of the settings file, the tour points and the
+// database's map-specific list, this only when the new map covers the area of the earlier one;
+// laid afresh it keeps none.
+TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
+    const auto record = [](const char16_t* place, const char16_t* street, float x, float y) {
+        testdata::UddSource source;
+        source.x = x;
+        source.y = y;
+        source.place = place;
+        source.street = street;
+        return testdata::UddRecordText(source);
+    };
+    const std::u16string vaduz = record(u"Vaduz", u"\u00C4ulestrasse 3", 9.5216F, 47.13898F);
+    const std::u16string schaan = record(u"Schaan", u"Feldkircher Strasse", 9.5088F, 47.1659F);
+    const std::u16string triesen = record(u"Triesen", u"Landstrasse 10", 9.5281F, 47.1080F);
+    struct List {
+        const char* name;
+        const char* file; // below the install
+        const char16_t* section;
+        bool isKeptOverAnotherMap;
+    };
+    const List lists[] = {
+        {"presettings", "PK.ini", u"Preferences", true},
+        {"Recent", "PK.ini", u"Recent", true},
+        {"Personal", "PK.ini", u"Personal", true},
+        {"tour points", "Routenpunkte.ini", u"DestList", true},
+        {"map-specific list", "Data/Liechtenstein/data.ini", u"MapSpecific", false},
+    };
+    const std::string settings =
+        testdata::WriteListSection("Recent", {vaduz, schaan},
+                                   "[Zudav]\r\nSimulation=1\r\n[Preferences]\r\n"
+                                   "DistanceUnitKilometres=0\r\nTimeFormat12h=1\r\n") +
+        testdata::WriteListSection("Personal", {triesen, vaduz});
+    const std::map<std::string, std::string> files = {
+        {"PK.ini", settings},
+        {"Routenpunkte.ini", testdata::WriteListSection("DestList", {schaan, triesen, vaduz})},
+        {"Data/Liechtenstein/data.ini", testdata::WriteListSection("MapSpecific", {triesen})},
+    };
+    struct Way {
+        const char* name;
+        bool isFresh;
+        bool isOverAnotherMap; // the earlier install's map covers another area
+    };
+    const Way ways[] = {{"laid again", false, false},
+                        {"laid afresh", true, false},
+                        {"laid over another map", false, true}};
+    int round = 0;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        demoinstall::InstallOptions options = OverWholeInstall("lists" + std::to_string(++round));
+        const fs::path earlier =
+            s_root->HostPath() / ("lists" + std::to_string(round) + ".earlier");
+        for (const auto& [file, bytes] : files)
+            ASSERT_TRUE(InstallPut(options.output / file, bytes)) << file;
+        const fs::path network = options.output / "Data/Liechtenstein/kwa/Net.rd";
+        if (way.isOverAnotherMap) {
+            const std::string elsewhere =
+                InstallNetworkElsewhere(testdata::ReadHostFile(network).value_or(""));
+            ASSERT_FALSE(elsewhere.empty());
+            ASSERT_TRUE(InstallPut(network, elsewhere));
+        }
+        std::error_code error;
+        fs::copy(options.output, earlier, fs::copy_options::recursive, error);
+        ASSERT_FALSE(error) << error.message();
+
+        options.fresh = way.isFresh;
+        demoinstall::DemoRoute demo;
+        std::ostringstream log;
+        ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+        for (const List& list : lists) {
+            SCOPED_TRACE(list.name);
+            const auto before = InstallSection(earlier / list.file, list.section);
+            ASSERT_FALSE(before.empty());
+            const auto after = InstallSection(options.output / list.file, list.section);
+            if (!way.isFresh && (!way.isOverAnotherMap || list.isKeptOverAnotherMap))
+                EXPECT_EQ(after, before);
+            else
+                EXPECT_TRUE(after.empty());
+        }
+        EXPECT_EQ(log.str().find("is not kept") != std::string::npos, way.isOverAnotherMap)
+            << log.str();
+        EXPECT_EQ(InstallSection(options.output / "PK.ini", u"Zudav"),
+                  (std::vector<std::pair<std::u16string, std::u16string>>{{u"Simulation", u"1"}}));
+    }
+}
+
+// Lines of the earlier install's settings files that hold NUL bytes (the zeroed tail a power
+// loss leaves) are left out of the new install, whose settings can then be written, and the log
+// names each such file and line; the other lines are kept.
+TEST_F(ExtractInstall, LeavesOutTheLinesHoldingNulBytesOfTheUserFiles) {
+    testdata::UddSource source;
+    source.x = 9.5216F;
+    source.y = 47.13898F;
+    source.place = u"Vaduz";
+    source.street = u"\u00C4ulestrasse";
+    const std::u16string first = testdata::UddRecordText(source);
+    source.street = u"St. Florinsgasse";
+    const std::u16string second = testdata::UddRecordText(source);
+    struct Damaged {
+        const char* file; // below the install
+        const char16_t* section;
+        const char* otherLines;      // before the section
+        const char16_t* keptSection; // of the other lines
+    };
+    const Damaged files[] = {
+        {"PK.ini", u"Personal", "[Preferences]\r\nTimeFormat12h=1\r\n", u"Preferences"},
+        {"Routenpunkte.ini", u"DestList", "", nullptr},
+        {"Data/Liechtenstein/data.ini", u"MapSpecific", "", nullptr},
+    };
+    demoinstall::InstallOptions options = OverWholeInstall("damaged");
+    for (const Damaged& damaged : files) {
+        ASSERT_TRUE(InstallPut(options.output / damaged.file,
+                               testdata::WriteListSection(platform::Utf16ToUtf8(damaged.section),
+                                                          {first, second}, damaged.otherLines,
+                                                          testdata::ListSectionFault::ZeroedTail)));
+    }
+    demoinstall::DemoRoute demo;
+    std::ostringstream log;
+    ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+    for (const Damaged& damaged : files) {
+        SCOPED_TRACE(damaged.file);
+        const fs::path path = options.output / damaged.file;
+        const std::string text = testdata::ReadHostFile(path).value_or("");
+        EXPECT_EQ(text.find('\0'), std::string::npos);
+        EXPECT_EQ(InstallSection(path, damaged.section),
+                  (std::vector<std::pair<std::u16string, std::u16string>>{{u"0", first}}));
+        if (damaged.keptSection != nullptr) {
+            EXPECT_FALSE(InstallSection(path, damaged.keptSection).empty());
+        }
+        const std::string named =
+            (options.output / damaged.file).string() + " is damaged; left out of the new install";
+        const std::size_t at = log.str().find(named);
+        ASSERT_NE(at, std::string::npos) << log.str();
+        const std::string line = log.str().substr(at, log.str().find('\n', at) - at);
+        EXPECT_NE(line.find("line "), std::string::npos) << line;
+        EXPECT_NE(line.find(platform::Utf16ToUtf8(u"[" + std::u16string(damaged.section) + u"]")),
+                  std::string::npos)
+            << line;
+
+        // The program's writer takes the new file, as it refuses a file holding NUL bytes.
+        const fs::path previousRoot = platform::DeviceRoot();
+        platform::SetDeviceRoot(options.output);
+        std::u16string device = u"\\" + platform::Utf8ToUtf16(damaged.file);
+        std::replace(device.begin(), device.end(), u'/', u'\\');
+        EXPECT_TRUE(IniProfile::WriteSection(damaged.section, {{u"0", second}}, device.c_str()));
+        platform::SetDeviceRoot(previousRoot);
+    }
+}
+
+// The output replaced wherever it is spelled: a "." at its end, or relative to the working
+// folder from inside it; the staging folder and the earlier install lie beside it, never in it.
+TEST_F(ExtractInstall, ReplacesTheOutputHoweverItIsSpelled) {
+    struct Spelling {
+        const char* name;
+        const char* output; // "DIR" stands for the output's name
+        bool isFromInside;  // the working folder is the output, else its parent
+    };
+    const Spelling spellings[] = {
+        {"with a trailing dot and separator", "DIR/./", false},
+        {"with a trailing dot", "DIR/.", false},
+        {"through its parent", "DIR/../DIR", false},
+        {"as the working folder with a separator", "./", true},
+        {"as the working folder", ".", true},
+    };
+    // The working folder comes back after each case.
+    struct WorkingFolder {
+        fs::path previous = fs::current_path();
+        ~WorkingFolder() { fs::current_path(previous); }
+    };
+    int round = 0;
+    for (const Spelling& spelling : spellings) {
+        SCOPED_TRACE(spelling.name);
+        const std::string name = "spelled" + std::to_string(++round);
+        demoinstall::InstallOptions options = InstallAt(name);
+        // The test's own folders are named relative to the build folder.
+        for (fs::path* path : {&options.data, &options.programFiles, &options.demoData,
+                               &options.navigator, &options.source})
+            *path = fs::absolute(*path);
+        const fs::path output = fs::absolute(options.output);
+        ASSERT_TRUE(fs::create_directories(output));
+        std::string spelled = spelling.output;
+        for (std::size_t at = spelled.find("DIR"); at != std::string::npos;
+             at = spelled.find("DIR", at))
+            spelled.replace(at, 3, name);
+        options.output = spelled;
+        demoinstall::DemoRoute demo;
+        std::ostringstream log;
+        std::string problem;
+        {
+            const WorkingFolder working;
+            fs::current_path(spelling.isFromInside ? output : output.parent_path());
+            problem = demoinstall::Install(options, demo, log);
+        }
+        EXPECT_EQ(problem, "");
+        EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
+        for (const fs::path& aside :
+             {fs::path(output).concat(".new"), fs::path(output).concat(".old")})
+            EXPECT_FALSE(fs::exists(aside)) << aside;
+        std::error_code error;
+        for (auto it = fs::directory_iterator(output, error);
+             !error && it != fs::directory_iterator(); it.increment(error))
+            EXPECT_FALSE(it->path().filename().string().ends_with(".new")) << it->path();
     }
 }
 
