@@ -2,12 +2,15 @@
 // INI settings files: read a string, integer or double by section and key with a default, write
 // a string or integer, or a whole section. Reads scan the file on every call, except for files
 // preloaded into the process-wide cache; writes rewrite the whole file through a temporary file
-// beside it and replace it in one step, so the settings file is never lost; a file holding NUL
-// bytes (zeroed sectors after a power loss) is never rewritten. Section and key names match without
-// letter case. A bare file name means a file next to the executable (AppPaths::MakeFullPath). Files
-// are code page 1252 text, or UTF-8 when they start with its byte-order mark; a rewrite keeps the
-// encoding, and the lines it does not change keep their bytes (only their line ends become CR LF).
-// Safe from any thread; writes are serialised within the process.
+// beside it and replace it in one step (platform::FileRewrite), so the settings file is never lost:
+// it keeps its permissions, a symbolic link keeps pointing at the rewritten file, and a write
+// killed on the way leaves no temporary file for long; a file holding NUL bytes (zeroed sectors
+// after a power loss) is never rewritten. Section and key names match without letter case. A bare
+// file name means a file next to the executable (AppPaths::MakeFullPath). Files are code page 1252
+// text, or UTF-8 when they start with its byte-order mark; a rewrite keeps the encoding, and the
+// lines it does not change keep their bytes (only their line ends become CR LF). Safe from any
+// thread; writes are serialised within the process and, through a lock on the file's folder, with
+// the writes of other processes.
 
 #include "platform/types.h"
 
