@@ -179,6 +179,12 @@ ReportedFiles& TheDamagedFiles() {
     return *files;
 }
 
+// Files that could not be rewritten for another reason.
+ReportedFiles& TheUnsavedFiles() {
+    static auto* files = new ReportedFiles;
+    return *files;
+}
+
 // The byte-order mark of a UTF-8 text file.
 constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
 
@@ -664,6 +670,8 @@ int IniProfile::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR
     });
     if (rewritten == Rewritten::Damaged) {
         ReportDamagedFile(path);
+    } else if (rewritten == Rewritten::Refused) {
+        ReportUnsavedFile(path); // nothing else tells: the result is 1 in every case
     }
     return 1;
 }
@@ -695,6 +703,14 @@ void IniProfile::SetDamagedFileHandler(DamagedFileHandler handler) {
 
 void IniProfile::ReportDamagedFile(const std::u16string& path) {
     TheDamagedFiles().Report(path);
+}
+
+void IniProfile::SetUnsavedFileHandler(UnsavedFileHandler handler) {
+    TheUnsavedFiles().SetHandler(std::move(handler));
+}
+
+void IniProfile::ReportUnsavedFile(const std::u16string& path) {
+    TheUnsavedFiles().Report(path);
 }
 
 void IniProfile::EndProcessDuringRewrite(std::size_t bytes) {

@@ -10,11 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
 #include <iterator>
 #include <optional>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -380,6 +382,80 @@ TEST_F(IniProfileTest, RefusedWritesOfADamagedFileAreReportedOnce) {
     IniProfile::SetDamagedFileHandler({});
     (void)IniProfile::WriteInt(u"A", u"k", 3, u"other.ini");
     EXPECT_EQ(reported.size(), 3u);
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_all);
+}
+
+// A write refused for another reason than damage, by permission bits that bind every user, a
+// folder or a file in the way, or a storage that takes no more bytes, is reported to the
+// unsaved-file handler, once per file while one handler is set; WriteSection leaves the telling
+// to its caller.
+TEST_F(IniProfileTest, WritesRefusedForAnotherReasonThanDamageAreReportedOnce) {
+    Put(u"locked.ini", "[A]\nk=1\n");
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_read);
+    ASSERT_TRUE(m_root.MakeFolder(PathOf(u"folder.ini")));
+    Put(u"plain.txt", "not a folder");
+    std::vector<std::u16string> unsaved;
+    std::vector<std::u16string> damaged;
+    IniProfile::SetUnsavedFileHandler(
+        [&unsaved](const std::u16string& path) { unsaved.push_back(path); });
+    IniProfile::SetDamagedFileHandler(
+        [&damaged](const std::u16string& path) { damaged.push_back(path); });
+    const struct {
+        const char* what;
+        std::u16string file;
+    } cases[] = {
+        {"a file without write permission", PathOf(u"locked.ini")},
+        {"a folder in the file's place", PathOf(u"folder.ini")},
+        {"a file in the place of its folder", PathOf(u"plain.txt\\x.ini")},
+    };
+    std::vector<std::u16string> expected;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(IniProfile::WriteSection(u"A", {{u"k", u"2"}}, c.file.c_str()));
+        EXPECT_EQ(unsaved, expected) << "WriteSection's caller tells";
+        (void)IniProfile::WriteInt(u"A", u"k", 2, c.file.c_str());
+        expected.push_back(c.file);
+        EXPECT_EQ(unsaved, expected);
+        (void)IniProfile::WriteString(u"A", u"k", u"3", c.file.c_str());
+        (void)IniProfile::WriteString(u"B", u"k", u"3", c.file.c_str());
+        EXPECT_EQ(unsaved, expected) << "once";
+    }
+    (void)IniProfile::WriteInt(u"A", u"k", 2, u"whole.ini");
+    EXPECT_EQ(Bytes(u"whole.ini"), "[A]\r\nk=2\r\n");
+    EXPECT_EQ(Bytes(u"locked.ini"), "[A]\nk=1\n");
+    EXPECT_EQ(Bytes(u"plain.txt"), "not a folder");
+    EXPECT_EQ(unsaved.size(), std::size(cases)) << "a write that succeeds is not reported";
+    EXPECT_TRUE(damaged.empty());
+    // A handler set anew hears of each file again; none hears nothing.
+    IniProfile::SetUnsavedFileHandler(
+        [&unsaved](const std::u16string& path) { unsaved.push_back(path); });
+    IniProfile::ReportUnsavedFile(cases[0].file);
+    EXPECT_EQ(unsaved.size(), std::size(cases) + 1);
+    IniProfile::SetUnsavedFileHandler({});
+    (void)IniProfile::WriteInt(u"A", u"k", 2, cases[1].file.c_str());
+    EXPECT_EQ(unsaved.size(), std::size(cases) + 1);
+    // A storage that takes no more bytes: a file size limit refuses the writes of a child
+    // process, whoever runs it.
+    const auto writeToAFullStorage = [this] {
+        std::vector<std::u16string> heard;
+        IniProfile::SetUnsavedFileHandler(
+            [&heard](const std::u16string& path) { heard.push_back(path); });
+        (void)::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4, 4};
+        (void)::setrlimit(RLIMIT_FSIZE, &limit);
+        (void)IniProfile::WriteInt(u"A", u"k", 5, u"whole.ini");
+        (void)IniProfile::WriteInt(u"A", u"k", 6, u"whole.ini");
+        const bool isToldOnce = heard == std::vector<std::u16string>{PathOf(u"whole.ini")};
+        std::_Exit(isToldOnce && Bytes(u"whole.ini") == "[A]\r\nk=2\r\n" ? 0 : 1);
+    };
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(writeToAFullStorage(), ::testing::ExitedWithCode(0), "");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EQ(FolderEntries(),
+              (std::vector<std::string>{"folder.ini", "locked.ini", "plain.txt", "whole.ini"}));
+    IniProfile::SetDamagedFileHandler({});
     std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
                                  std::filesystem::perms::owner_all);
 }
