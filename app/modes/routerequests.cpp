@@ -287,7 +287,11 @@ void ModeControllerBase::AddToDestinationList(const std::u16string& section, int
     records.insert(records.begin(), record);
     if (records.size() > static_cast<std::size_t>(maxCount))
         records.resize(static_cast<std::size_t>(maxCount));
-    (void)list.Replace(std::move(records));
+    if (!list.Replace(std::move(records))) {
+        // The file could not be rewritten (read-only media, a full storage): the user hears so
+        // once, as of the other settings that cannot be saved.
+        IniProfile::ReportUnsavedFile(list.Path());
+    }
 }
 
 bool ModeControllerBase::CalculateRoute(bool addToRecent) {

@@ -146,6 +146,7 @@ void MainMenuWnd::RegisterHandlers() {
 
 MainMenuWnd::~MainMenuWnd() {
     IniProfile::SetDamagedFileHandler({});
+    IniProfile::SetUnsavedFileHandler({});
     if (m_hasReadVolume) {
         const auto level = static_cast<DWORD>(static_cast<double>(m_startVolumePercent) * 655.35);
         (void)waveOutSetVolume(nullptr, level | (level << 16));
@@ -204,6 +205,14 @@ void MainMenuWnd::OnCreate(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
         {
             std::lock_guard lock(m_queueLock);
             m_damagedSettings.push_back(path);
+        }
+        PostMessageW(window, kDamagedSettingsMessage, 0, 0);
+    });
+    // So is a settings file that cannot be written (read-only, a full storage).
+    IniProfile::SetUnsavedFileHandler([this, window](const std::u16string& path) {
+        {
+            std::lock_guard lock(m_queueLock);
+            m_unsavedSettings.push_back(path);
         }
         PostMessageW(window, kDamagedSettingsMessage, 0, 0);
     });
@@ -402,13 +411,17 @@ void MainMenuWnd::OnFixClassChanged(const int* fixClass) {
 
 void MainMenuWnd::OnDamagedSettings(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {
     *handled = true;
-    std::deque<std::u16string> paths;
+    std::deque<std::u16string> damaged;
+    std::deque<std::u16string> unsaved;
     {
         std::lock_guard lock(m_queueLock);
-        paths.swap(m_damagedSettings);
+        damaged.swap(m_damagedSettings);
+        unsaved.swap(m_unsavedSettings);
     }
-    for (const std::u16string& path : paths)
+    for (const std::u16string& path : damaged)
         ShowFileMessage(mainHandle.window, kDamagedSettingsText, path);
+    for (const std::u16string& path : unsaved)
+        ShowFileMessage(mainHandle.window, kUnsavedSettingsText, path);
 }
 
 void MainMenuWnd::OnFixClassMessage(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {

@@ -2,26 +2,23 @@
 
 #include "utilities/usefulcode/apppaths.h"
 
+#include "platform/files/filerewrite.h"
 #include "platform/files/files.h"
-#include "platform/files/paths.h"
 #include "platform/files/stdio.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/format.h"
 #include "platform/kernel/text.h"
-#include "platform/kernel/time.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
 #include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
 #include <string_view>
-#include <system_error>
 
 namespace {
 
@@ -151,20 +148,43 @@ std::atomic<std::size_t>& RewriteLimit() {
     return limit;
 }
 
-// The handler of damaged files and the files it has heard of.
-struct DamagedFiles {
+// A handler of settings files whose changes were refused, and the files it has heard of.
+struct ReportedFiles {
     std::mutex mutex;
-    IniProfile::DamagedFileHandler handler;
+    std::function<void(const std::u16string& path)> handler;
     std::vector<std::u16string> reported;
+
+    void SetHandler(std::function<void(const std::u16string& path)> newHandler) {
+        std::lock_guard lock(mutex);
+        handler = std::move(newHandler);
+        reported.clear();
+    }
+    // Tells the handler of path, once while it is set.
+    void Report(const std::u16string& path) {
+        std::lock_guard lock(mutex);
+        if (!handler ||
+            std::any_of(reported.begin(), reported.end(), [&path](const std::u16string& known) {
+                return platform::CompareNoCase(known, path) == 0;
+            })) {
+            return;
+        }
+        reported.push_back(path);
+        handler(path);
+    }
 };
 
-DamagedFiles& TheDamagedFiles() {
-    static auto* files = new DamagedFiles;
+// Files holding NUL bytes.
+ReportedFiles& TheDamagedFiles() {
+    static auto* files = new ReportedFiles;
     return *files;
 }
 
-// Tries so many temporary names before a write gives up.
-constexpr unsigned kTemporaryNameTries = 64;
+// Files that could not be rewritten for another reason.
+ReportedFiles& TheUnsavedFiles() {
+    static auto* files = new ReportedFiles;
+    return *files;
+}
+
 // The byte-order mark of a UTF-8 text file.
 constexpr unsigned char kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
 
@@ -324,20 +344,6 @@ std::optional<std::u16string> LookUp(LPCWSTR section, LPCWSTR key, LPCWSTR file)
     return std::move(LookUpKeys(section, std::span(&key, 1), file)[0]);
 }
 
-// Seconds since 1970-01-01 of the local time, cut to 20 bits, for temporary file names.
-DWORD LocalSecondsStamp() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    FILETIME fileTime{};
-    if (!SystemTimeToFileTime(&now, &fileTime)) {
-        return 0;
-    }
-    const std::uint64_t value = platform::FileTimeValue(fileTime);
-    const std::uint64_t seconds =
-        value >= platform::kFileTimeOf1970 ? (value - platform::kFileTimeOf1970) / 10000000 : 0;
-    return static_cast<DWORD>(seconds & 0xFFFFF);
-}
-
 bool HasUtf8Mark(std::string_view bytes) {
     return bytes.size() >= std::size(kUtf8Mark) &&
            std::equal(std::begin(kUtf8Mark), std::end(kUtf8Mark),
@@ -357,72 +363,6 @@ std::optional<std::string> ReadFileBytes(const WCHAR* path) {
     }
     (void)fclose(file);
     return bytes;
-}
-
-// Creates a new empty temporary file beside the settings file and returns its path; empty when
-// none can be made.
-std::u16string ReserveTemporaryFile(const std::u16string& path) {
-    const std::size_t slash = path.find_last_of(u"\\/");
-    const std::u16string folder = slash == std::u16string::npos ? u"" : path.substr(0, slash);
-    const DWORD stamp = LocalSecondsStamp();
-    for (unsigned attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-        std::u16string name = platform::FormatW(u"%s\\%s%5X.tmp", folder.c_str(), u"pro",
-                                                (stamp + attempt) & 0xFFFFF);
-        HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
-            return name;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS) {
-            break;
-        }
-    }
-    return {};
-}
-
-// Moves the temporary file over the settings file in one step.
-bool ReplaceFile(const std::u16string& temporary, const std::u16string& target) {
-    const platform::ResolvedPath from = platform::ResolveDevicePath(temporary);
-    const platform::ResolvedPath to = platform::ResolveDevicePath(target);
-    if (from.status != platform::PathStatus::Exists ||
-        (to.status != platform::PathStatus::Exists &&
-         to.status != platform::PathStatus::MissingLeaf)) {
-        return false;
-    }
-    std::error_code error;
-    std::filesystem::rename(from.host, to.host, error);
-    return !error;
-}
-
-// Writes the new file's bytes into the temporary file and through to the storage, so that the
-// rename that follows never puts an unwritten file in place of the settings file after a power
-// loss.
-bool WriteTemporaryFile(const std::u16string& temporary, std::string_view bytes) {
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    const std::size_t limit = RewriteLimit().load();
-    if (limit != 0 && bytes.size() >= limit) {
-        // The test switch: the process ends in the middle of this write.
-        DWORD written = 0;
-        (void)WriteFile(file, bytes.data(), static_cast<DWORD>(limit), &written, nullptr);
-        std::_Exit(IniProfile::kEndedDuringRewrite);
-    }
-    bool isWritten = true;
-    for (std::size_t done = 0; isWritten && done < bytes.size();) {
-        const auto piece =
-            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, std::size_t{1} << 30));
-        DWORD written = 0;
-        isWritten = WriteFile(file, bytes.data() + done, piece, &written, nullptr) != FALSE &&
-                    written == piece;
-        done += written;
-    }
-    isWritten = isWritten && FlushFileBuffers(file) != FALSE;
-    CloseHandle(file);
-    return isWritten;
 }
 
 // A settings file's text encoding: code page 1252, or UTF-8 after its byte-order mark.
@@ -619,27 +559,47 @@ void CopyWithSection(RawLines& in, RewrittenText& out, LPCWSTR section,
     CopyRest(in, out);
 }
 
+// Writes the new file's bytes into the rewrite's temporary file.
+bool WriteTemporaryFile(platform::FileRewrite& rewrite, std::string_view bytes) {
+    const std::size_t limit = RewriteLimit().load();
+    if (limit != 0 && bytes.size() >= limit) {
+        // The test switch: the process ends in the middle of this write.
+        (void)rewrite.Write(bytes.data(), limit);
+        std::_Exit(IniProfile::kEndedDuringRewrite);
+    }
+    return rewrite.Write(bytes.data(), bytes.size()) == ERROR_SUCCESS;
+}
+
 // What became of a rewrite.
 enum class Rewritten { Written, Refused, Damaged };
 
 // Rewrites the settings file through a temporary file beside it: copy writes the new text from
 // the old. The file is left as it was when it cannot be read, holds a NUL, or any step fails.
+// Other processes' rewrites of the files of its folder wait meanwhile, so that none of them
+// replaces the file with a copy made before this change.
 template <class Copy> Rewritten Rewrite(const std::u16string& path, Copy copy) {
     std::lock_guard writing(WriteMutex());
-    const DWORD attributes =
-        path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    if (path.empty()) {
+        Report(path, u"cannot be opened; the setting was not written");
+        return Rewritten::Refused;
+    }
+    platform::FileRewrite rewrite(path, u"pro");
+    if (const DWORD error = rewrite.Error(); error != ERROR_SUCCESS) {
+        Report(path, error == ERROR_SHARING_VIOLATION
+                         ? u"another writer keeps its folder locked; the setting was not written"
+                         : u"cannot be opened; the setting was not written");
+        return Rewritten::Refused;
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         Report(path, u"is read-only; the setting was not written");
         return Rewritten::Refused;
     }
-    std::optional<std::string> bytes;
-    if (!path.empty()) {
-        bytes = ReadFileBytes(path.c_str());
-        // A missing file is created empty, as a read creates it.
-        TextStream created;
-        if (!bytes && attributes == INVALID_FILE_ATTRIBUTES && created.Open(path, u"w+t")) {
-            bytes.emplace();
-        }
+    std::optional<std::string> bytes = ReadFileBytes(path.c_str());
+    // A missing file is created empty, as a read creates it.
+    TextStream created;
+    if (!bytes && attributes == INVALID_FILE_ATTRIBUTES && created.Open(path, u"w+t")) {
+        bytes.emplace();
     }
     if (!bytes) {
         Report(path, u"cannot be opened; the setting was not written");
@@ -653,19 +613,16 @@ template <class Copy> Rewritten Rewrite(const std::u16string& path, Copy copy) {
     RawLines in(std::string_view(*bytes).substr(isUtf8 ? std::size(kUtf8Mark) : 0));
     RewrittenText out(isUtf8);
     copy(in, out);
-    const std::u16string temporary = ReserveTemporaryFile(path);
-    if (temporary.empty()) {
+    if (rewrite.Create() != ERROR_SUCCESS) {
         Report(path, u"no temporary file can be made beside it; the setting was not written");
         return Rewritten::Refused;
     }
-    if (!WriteTemporaryFile(temporary, out.Bytes())) {
+    if (!WriteTemporaryFile(rewrite, out.Bytes())) {
         Report(path, u"writing the temporary file failed; the file was left as it was");
-        (void)DeleteFileW(temporary.c_str());
         return Rewritten::Refused;
     }
-    if (!ReplaceFile(temporary, path)) {
+    if (rewrite.Commit() != ERROR_SUCCESS) {
         Report(path, u"cannot be replaced by the rewritten file; it was left as it was");
-        (void)DeleteFileW(temporary.c_str());
         return Rewritten::Refused;
     }
     return Rewritten::Written;
@@ -713,6 +670,8 @@ int IniProfile::WriteString(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR
     });
     if (rewritten == Rewritten::Damaged) {
         ReportDamagedFile(path);
+    } else if (rewritten == Rewritten::Refused) {
+        ReportUnsavedFile(path); // nothing else tells: the result is 1 in every case
     }
     return 1;
 }
@@ -739,23 +698,19 @@ bool IniProfile::WriteSection(LPCWSTR section,
 }
 
 void IniProfile::SetDamagedFileHandler(DamagedFileHandler handler) {
-    DamagedFiles& files = TheDamagedFiles();
-    std::lock_guard lock(files.mutex);
-    files.handler = std::move(handler);
-    files.reported.clear();
+    TheDamagedFiles().SetHandler(std::move(handler));
 }
 
 void IniProfile::ReportDamagedFile(const std::u16string& path) {
-    DamagedFiles& files = TheDamagedFiles();
-    std::lock_guard lock(files.mutex);
-    if (!files.handler || std::any_of(files.reported.begin(), files.reported.end(),
-                                      [&path](const std::u16string& reported) {
-                                          return platform::CompareNoCase(reported, path) == 0;
-                                      })) {
-        return;
-    }
-    files.reported.push_back(path);
-    files.handler(path);
+    TheDamagedFiles().Report(path);
+}
+
+void IniProfile::SetUnsavedFileHandler(UnsavedFileHandler handler) {
+    TheUnsavedFiles().SetHandler(std::move(handler));
+}
+
+void IniProfile::ReportUnsavedFile(const std::u16string& path) {
+    TheUnsavedFiles().Report(path);
 }
 
 void IniProfile::EndProcessDuringRewrite(std::size_t bytes) {

@@ -18,6 +18,7 @@
 #include "platform/window/shell.h"
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -256,25 +257,41 @@ TEST_F(ModesTest, StoredDestinationsCarryTheAreasThatHoldThemAndTheirQualifiers)
     }
 }
 
-// A settings file ending in zeros (a power loss) keeps its lists: a destination stored into
-// "Recent" or "Personal" is refused, and the refusal is reported (once) for the user to hear.
-TEST_F(ModesTest, ADamagedSettingsFileKeepsItsListsAndIsReported) {
+// A settings file ending in zeros (a power loss), or one without write permission (which binds
+// every user), keeps its lists: a destination stored into "Recent" or "Personal" is refused, and
+// the refusal is reported (once) to the handler of its cause for the user to hear.
+TEST_F(ModesTest, ASettingsFileThatCannotTakeAListKeepsItsListsAndIsReported) {
     NavigationMode& mode = Navigation();
     const std::u16string settings = AppPaths::GetSettingsFilePath();
-    const std::string damaged =
-        testdata::WriteListSection("Recent", {u"2|9.52|47.14|Vaduz|Kirchstrasse|    |"},
-                                   "[Personal]\r\n", testdata::ListSectionFault::ZeroedTail);
-    ASSERT_TRUE(m_root.WriteFile(settings, damaged));
-    std::vector<std::u16string> reported;
-    IniProfile::SetDamagedFileHandler(
-        [&reported](const std::u16string& path) { reported.push_back(path); });
-    for (const char16_t* section : {u"Recent", u"Personal", u"Recent"}) {
-        SCOPED_TRACE(platform::WideToAnsi(section));
-        mode.AddToDestinationList(section, 10, At(kKaiserLink, m_kaiser, u"Kaiserstrasse"));
-        EXPECT_EQ(reported, std::vector<std::u16string>{settings});
-        EXPECT_EQ(m_root.ReadFile(settings).value_or(""), damaged);
+    const std::filesystem::path host = m_root.HostPathOf(settings);
+    for (const bool isDamaged : {true, false}) {
+        SCOPED_TRACE(isDamaged ? "damaged" : "read-only");
+        const std::string kept = testdata::WriteListSection(
+            "Recent", {u"2|9.52|47.14|Vaduz|Kirchstrasse|    |"}, "[Personal]\r\n",
+            isDamaged ? testdata::ListSectionFault::ZeroedTail : testdata::ListSectionFault::None);
+        std::error_code error; // the file is missing at first
+        std::filesystem::permissions(host, std::filesystem::perms::owner_all, error);
+        ASSERT_TRUE(m_root.WriteFile(settings, kept));
+        if (!isDamaged) {
+            std::filesystem::permissions(host, std::filesystem::perms::owner_read);
+        }
+        std::vector<std::u16string> damaged;
+        std::vector<std::u16string> unsaved;
+        IniProfile::SetDamagedFileHandler(
+            [&damaged](const std::u16string& path) { damaged.push_back(path); });
+        IniProfile::SetUnsavedFileHandler(
+            [&unsaved](const std::u16string& path) { unsaved.push_back(path); });
+        for (const char16_t* section : {u"Recent", u"Personal", u"Recent"}) {
+            SCOPED_TRACE(platform::WideToAnsi(section));
+            mode.AddToDestinationList(section, 10, At(kKaiserLink, m_kaiser, u"Kaiserstrasse"));
+            EXPECT_EQ(isDamaged ? damaged : unsaved, std::vector<std::u16string>{settings});
+            EXPECT_TRUE((isDamaged ? unsaved : damaged).empty());
+            EXPECT_EQ(m_root.ReadFile(settings).value_or(""), kept);
+        }
+        IniProfile::SetDamagedFileHandler({});
+        IniProfile::SetUnsavedFileHandler({});
     }
-    IniProfile::SetDamagedFileHandler({});
+    std::filesystem::permissions(host, std::filesystem::perms::owner_all);
 }
 
 TEST_F(ModesTest, FailedRequestsTellWhyAndWhere) {

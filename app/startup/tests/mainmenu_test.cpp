@@ -283,47 +283,71 @@ TEST(MainMenu, RunModalWindowReusesItsWindowAndPassesQuitOn) {
 
 namespace {
 
-// A settings file that ends in zeros (a power loss) is never rewritten: the presettings and the
-// TMC frequency written to it are refused, and the user is told once in the run, naming the file.
-TEST(MainMenu, TellsOnceThatADamagedSettingsFileKeepsChangesUnsaved) {
-    shelltesting::RunIsolated([] {
-        testdata::TempDeviceRoot root;
-        ASSERT_TRUE(shelltesting::BuiltProgram()
-                        .Pk("Zudav", "NoWarning", "1")
-                        .ZeroedPkTail(16)
-                        .WriteTo(root));
-        const std::string before = root.ReadFile(u"\\PK.ini").value_or("");
-        const std::u16string expected = shelltesting::GermanText(MainMenuWnd::kDamagedSettingsText);
-        ASSERT_NE(expected.find(u"%s"), std::u16string::npos);
-        std::vector<std::size_t> boxesAfterStep;
-        std::vector<ShellRun::Step> steps;
-        // The presettings saved as the sheet's OK saves them, then the tuned TMC frequency as the
-        // receiver supervision stores it, then both again.
-        for (int round = 0; round < 2; ++round) {
-            steps.push_back([](ShellRun&) {
-                PreferencesRecord record = LoadPreferences();
-                record.kilometres = 0;
-                SavePreferences(record);
-            });
-            steps.push_back([&boxesAfterStep](ShellRun&) {
-                boxesAfterStep.push_back(platform::RecordedMessageBoxes().size());
-                (void)IniProfile::WriteInt(u"Preferences", u"LastKnownTMCFreq", 911,
-                                           AppPaths::GetSettingsFilePath().c_str());
-            });
-            steps.push_back([&boxesAfterStep](ShellRun&) {
-                boxesAfterStep.push_back(platform::RecordedMessageBoxes().size());
-            });
-        }
-        steps.push_back(QuitStep);
-        ShellRun run(std::move(steps));
-        EXPECT_EQ(run.exitCode, 0);
-        EXPECT_EQ(boxesAfterStep, (std::vector<std::size_t>{1, 1, 1, 1}));
-        ASSERT_EQ(run.boxes.size(), 1u);
-        const std::u16string path = run.boxes[0].text;
-        EXPECT_EQ(path.substr(0, expected.find(u"%s")), expected.substr(0, expected.find(u"%s")));
-        EXPECT_NE(path.find(u"PK.ini"), std::u16string::npos);
-        EXPECT_EQ(root.ReadFile(u"\\PK.ini").value_or(""), before) << "never rewritten";
-    });
+// A settings file that ends in zeros (a power loss) is never rewritten, and one without write
+// permission (which binds every user) cannot be: the presettings and the TMC frequency written to
+// it are refused, and the user is told once in the run, naming the file, each cause with its own
+// message.
+TEST(MainMenu, TellsOnceThatASettingsFileKeepsChangesUnsaved) {
+    const struct {
+        const char* what;
+        bool isDamaged;
+        UINT textId;
+    } cases[] = {
+        {"damaged", true, MainMenuWnd::kDamagedSettingsText},
+        {"read-only", false, MainMenuWnd::kUnsavedSettingsText},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        shelltesting::RunIsolated([&c] {
+            testdata::TempDeviceRoot root;
+            testdata::ProgramFolderWriter program = shelltesting::BuiltProgram();
+            program.Pk("Zudav", "NoWarning", "1");
+            if (c.isDamaged) {
+                program.ZeroedPkTail(16);
+            }
+            ASSERT_TRUE(program.WriteTo(root));
+            if (!c.isDamaged) {
+                std::filesystem::permissions(root.HostPathOf(u"\\PK.ini"),
+                                             std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::group_read);
+            }
+            const std::string before = root.ReadFile(u"\\PK.ini").value_or("");
+            const std::u16string expected = shelltesting::GermanText(c.textId);
+            ASSERT_NE(expected.find(u"%s"), std::u16string::npos);
+            std::vector<std::size_t> boxesAfterStep;
+            std::vector<ShellRun::Step> steps;
+            // The presettings saved as the sheet's OK saves them, then the tuned TMC frequency as
+            // the receiver supervision stores it, then both again.
+            for (int round = 0; round < 2; ++round) {
+                steps.push_back([](ShellRun&) {
+                    PreferencesRecord record = LoadPreferences();
+                    record.kilometres = 0;
+                    SavePreferences(record);
+                });
+                steps.push_back([&boxesAfterStep](ShellRun&) {
+                    boxesAfterStep.push_back(platform::RecordedMessageBoxes().size());
+                    (void)IniProfile::WriteInt(u"Preferences", u"LastKnownTMCFreq", 911,
+                                               AppPaths::GetSettingsFilePath().c_str());
+                });
+                steps.push_back([&boxesAfterStep](ShellRun&) {
+                    boxesAfterStep.push_back(platform::RecordedMessageBoxes().size());
+                });
+            }
+            steps.push_back(QuitStep);
+            ShellRun run(std::move(steps));
+            EXPECT_EQ(run.exitCode, 0);
+            EXPECT_EQ(boxesAfterStep, (std::vector<std::size_t>{1, 1, 1, 1}));
+            ASSERT_EQ(run.boxes.size(), 1u);
+            const std::u16string text = run.boxes[0].text;
+            const std::size_t mark = expected.find(u"%s");
+            EXPECT_EQ(text.substr(0, mark), expected.substr(0, mark));
+            EXPECT_TRUE(text.ends_with(expected.substr(mark + 2)));
+            EXPECT_NE(text.find(u"PK.ini"), std::u16string::npos);
+            EXPECT_EQ(root.ReadFile(u"\\PK.ini").value_or(""), before) << "never rewritten";
+            std::filesystem::permissions(root.HostPathOf(u"\\PK.ini"),
+                                         std::filesystem::perms::owner_all);
+        });
+    }
 }
 
 } // namespace

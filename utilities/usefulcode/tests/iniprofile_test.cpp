@@ -2,15 +2,24 @@
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/iniprofile.h"
 
+#include "platform/files/filerewrite.h"
 #include "platform/kernel/debug.h"
+#include "platform/kernel/format.h"
 #include "platform/kernel/time.h"
 #include "platform/shell/modulepath.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
 #include <functional>
+#include <iterator>
 #include <optional>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -377,6 +386,80 @@ TEST_F(IniProfileTest, RefusedWritesOfADamagedFileAreReportedOnce) {
                                  std::filesystem::perms::owner_all);
 }
 
+// A write refused for another reason than damage, by permission bits that bind every user, a
+// folder or a file in the way, or a storage that takes no more bytes, is reported to the
+// unsaved-file handler, once per file while one handler is set; WriteSection leaves the telling
+// to its caller.
+TEST_F(IniProfileTest, WritesRefusedForAnotherReasonThanDamageAreReportedOnce) {
+    Put(u"locked.ini", "[A]\nk=1\n");
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_read);
+    ASSERT_TRUE(m_root.MakeFolder(PathOf(u"folder.ini")));
+    Put(u"plain.txt", "not a folder");
+    std::vector<std::u16string> unsaved;
+    std::vector<std::u16string> damaged;
+    IniProfile::SetUnsavedFileHandler(
+        [&unsaved](const std::u16string& path) { unsaved.push_back(path); });
+    IniProfile::SetDamagedFileHandler(
+        [&damaged](const std::u16string& path) { damaged.push_back(path); });
+    const struct {
+        const char* what;
+        std::u16string file;
+    } cases[] = {
+        {"a file without write permission", PathOf(u"locked.ini")},
+        {"a folder in the file's place", PathOf(u"folder.ini")},
+        {"a file in the place of its folder", PathOf(u"plain.txt\\x.ini")},
+    };
+    std::vector<std::u16string> expected;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(IniProfile::WriteSection(u"A", {{u"k", u"2"}}, c.file.c_str()));
+        EXPECT_EQ(unsaved, expected) << "WriteSection's caller tells";
+        (void)IniProfile::WriteInt(u"A", u"k", 2, c.file.c_str());
+        expected.push_back(c.file);
+        EXPECT_EQ(unsaved, expected);
+        (void)IniProfile::WriteString(u"A", u"k", u"3", c.file.c_str());
+        (void)IniProfile::WriteString(u"B", u"k", u"3", c.file.c_str());
+        EXPECT_EQ(unsaved, expected) << "once";
+    }
+    (void)IniProfile::WriteInt(u"A", u"k", 2, u"whole.ini");
+    EXPECT_EQ(Bytes(u"whole.ini"), "[A]\r\nk=2\r\n");
+    EXPECT_EQ(Bytes(u"locked.ini"), "[A]\nk=1\n");
+    EXPECT_EQ(Bytes(u"plain.txt"), "not a folder");
+    EXPECT_EQ(unsaved.size(), std::size(cases)) << "a write that succeeds is not reported";
+    EXPECT_TRUE(damaged.empty());
+    // A handler set anew hears of each file again; none hears nothing.
+    IniProfile::SetUnsavedFileHandler(
+        [&unsaved](const std::u16string& path) { unsaved.push_back(path); });
+    IniProfile::ReportUnsavedFile(cases[0].file);
+    EXPECT_EQ(unsaved.size(), std::size(cases) + 1);
+    IniProfile::SetUnsavedFileHandler({});
+    (void)IniProfile::WriteInt(u"A", u"k", 2, cases[1].file.c_str());
+    EXPECT_EQ(unsaved.size(), std::size(cases) + 1);
+    // A storage that takes no more bytes: a file size limit refuses the writes of a child
+    // process, whoever runs it.
+    const auto writeToAFullStorage = [this] {
+        std::vector<std::u16string> heard;
+        IniProfile::SetUnsavedFileHandler(
+            [&heard](const std::u16string& path) { heard.push_back(path); });
+        (void)::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4, 4};
+        (void)::setrlimit(RLIMIT_FSIZE, &limit);
+        (void)IniProfile::WriteInt(u"A", u"k", 5, u"whole.ini");
+        (void)IniProfile::WriteInt(u"A", u"k", 6, u"whole.ini");
+        const bool isToldOnce = heard == std::vector<std::u16string>{PathOf(u"whole.ini")};
+        std::_Exit(isToldOnce && Bytes(u"whole.ini") == "[A]\r\nk=2\r\n" ? 0 : 1);
+    };
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(writeToAFullStorage(), ::testing::ExitedWithCode(0), "");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EQ(FolderEntries(),
+              (std::vector<std::string>{"folder.ini", "locked.ini", "plain.txt", "whole.ini"}));
+    IniProfile::SetDamagedFileHandler({});
+    std::filesystem::permissions(m_root.HostPathOf(PathOf(u"locked.ini")),
+                                 std::filesystem::perms::owner_all);
+}
+
 // A key line whose key begins with '[' or ';' after its leading blanks keeps them in a rewrite:
 // trimmed, it would end the section or become a comment, and the keys after it would be lost.
 TEST_F(IniProfileTest, RewriteKeepsLinesThatTrimmingWouldTurnIntoHeadersOrComments) {
@@ -494,15 +577,132 @@ TEST_F(IniProfileTest, WritesWithoutKeyOrSectionChangeNothing) {
     EXPECT_FALSE(m_root.Exists(PathOf(u"never.ini")));
 }
 
-TEST_F(IniProfileTest, BusyTemporaryNameIsNotOverwritten) {
+// A rewrite changes the settings file's text and nothing else: the file keeps its permissions, a
+// symbolic link stays a link and its target gets the new text, a temporary file that another
+// live writer holds stays, and no temporary file is left beside the file, also after a write
+// killed on the way. So with unnamed temporary files and with named ones.
+TEST_F(IniProfileTest, RewritesKeepTheFileWhatItWas) {
+    namespace fs = std::filesystem;
+    const fs::path folder = m_root.HostPathOf(kFolder);
+    const fs::path kept = folder / "kept.ini";
+    const std::string before = "[A]\nk=1\n";
+    const std::string after = "[A]\r\nk=2\r\n";
+    const auto write = [] { (void)IniProfile::WriteInt(u"A", u"k", 2, u"kept.ini"); };
+    const auto permissions = [](const fs::path& path) { return fs::status(path).permissions(); };
     platform::VirtualClock clock; // 2000-01-01 00:00:00: 946684800 s, 0xD4380 in 20 bits
     platform::ScopedClock installed(clock);
-    Put(u"proD4380.tmp", "someone else's");
-    Put(u"busy.ini", "[A]\nk=1\n");
-    EXPECT_EQ(IniProfile::WriteString(u"A", u"k", u"2", u"busy.ini"), 1);
-    EXPECT_EQ(Bytes(u"busy.ini"), "[A]\r\nk=2\r\n");
-    EXPECT_EQ(Bytes(u"proD4380.tmp"), "someone else's");
-    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"busy.ini", "proD4380.tmp"}));
+    int heldFile = -1; // a temporary file that a live writer holds
+    const struct {
+        const char* what;
+        std::function<void()> prepare; // makes kept.ini (holding before) and what lies around it
+        std::function<void()> check;   // after a write
+        std::vector<std::string> entries;
+    } cases[] = {
+        {"a private file",
+         [&] {
+             Put(u"kept.ini", before);
+             fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write);
+         },
+         [&] {
+             EXPECT_EQ(Bytes(u"kept.ini"), after);
+             EXPECT_EQ(permissions(kept), fs::perms::owner_read | fs::perms::owner_write);
+         },
+         {"kept.ini"}},
+        {"a file the group may read",
+         [&] {
+             Put(u"kept.ini", before);
+             fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write |
+                                       fs::perms::group_read);
+         },
+         [&] {
+             EXPECT_EQ(permissions(kept),
+                       fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+         },
+         {"kept.ini"}},
+        {"a link to a file in a folder below",
+         [&] {
+             Put(u"real\\target.ini", before);
+             fs::permissions(folder / "real" / "target.ini",
+                             fs::perms::owner_read | fs::perms::owner_write);
+             fs::create_symlink("real/target.ini", kept);
+         },
+         [&] {
+             EXPECT_TRUE(fs::is_symlink(fs::symlink_status(kept)));
+             EXPECT_EQ(Bytes(u"real\\target.ini"), after);
+             EXPECT_EQ(permissions(folder / "real" / "target.ini"),
+                       fs::perms::owner_read | fs::perms::owner_write);
+             EXPECT_EQ(fs::directory_iterator(folder / "real")->path().filename(), "target.ini");
+             EXPECT_EQ(
+                 std::distance(fs::directory_iterator(folder / "real"), fs::directory_iterator()),
+                 1);
+         },
+         {"kept.ini", "real"}},
+        {"a link by its full path through a second link",
+         [&] {
+             Put(u"real\\target.ini", before);
+             fs::create_symlink(folder / "real" / "target.ini", folder / "second.ini");
+             fs::create_symlink("second.ini", kept);
+         },
+         [&] {
+             EXPECT_TRUE(fs::is_symlink(fs::symlink_status(kept)));
+             EXPECT_TRUE(fs::is_symlink(fs::symlink_status(folder / "second.ini")));
+             EXPECT_EQ(Bytes(u"real\\target.ini"), after);
+         },
+         {"kept.ini", "real", "second.ini"}},
+        {"a temporary file that a killed write left",
+         [&] {
+             Put(u"kept.ini", before);
+             Put(u"pro12345.tmp", "[A]\r\nk=");
+             Put(u"proD4380.tmp", "[A]\r\n");
+         },
+         [&] { EXPECT_EQ(Bytes(u"kept.ini"), after); },
+         {"kept.ini"}},
+        {"a temporary file that a live writer holds, of the name the write would take",
+         [&] {
+             Put(u"kept.ini", before);
+             Put(u"proD4380.tmp", "someone else's");
+             heldFile = ::open((folder / "proD4380.tmp").c_str(), O_RDONLY | O_CLOEXEC);
+             ASSERT_EQ(::flock(heldFile, LOCK_EX), 0);
+         },
+         [&] {
+             EXPECT_EQ(Bytes(u"kept.ini"), after);
+             EXPECT_EQ(Bytes(u"proD4380.tmp"), "someone else's");
+             ::close(heldFile);
+         },
+         {"kept.ini", "proD4380.tmp"}},
+        {"a write killed on the way, then another",
+         [&] {
+             Put(u"kept.ini", before);
+             fs::permissions(kept, fs::perms::owner_read | fs::perms::owner_write);
+             GTEST_FLAG_SET(death_test_style, "fast");
+             EXPECT_EXIT(
+                 {
+                     IniProfile::EndProcessDuringRewrite(4);
+                     (void)IniProfile::WriteInt(u"A", u"k", 3, u"kept.ini");
+                 },
+                 ::testing::ExitedWithCode(IniProfile::kEndedDuringRewrite), "");
+             GTEST_FLAG_SET(death_test_style, "threadsafe");
+             EXPECT_EQ(Bytes(u"kept.ini"), before);
+         },
+         [&] {
+             EXPECT_EQ(Bytes(u"kept.ini"), after);
+             EXPECT_EQ(permissions(kept), fs::perms::owner_read | fs::perms::owner_write);
+         },
+         {"kept.ini"}},
+    };
+    for (const bool isUnnamed : {true, false}) {
+        platform::FileRewrite::AllowUnnamedFiles(isUnnamed);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.what << (isUnnamed ? ", unnamed" : ", named"));
+            fs::remove_all(folder);
+            ASSERT_TRUE(m_root.MakeFolder(kFolder));
+            c.prepare();
+            write();
+            c.check();
+            EXPECT_EQ(FolderEntries(), c.entries);
+        }
+    }
+    platform::FileRewrite::AllowUnnamedFiles(true);
 }
 
 TEST_F(IniProfileTest, PreloadedFileAnswersFromTheCacheAsItWasLoaded) {
@@ -599,29 +799,47 @@ TEST_F(IniProfileTest, TextFromMemoryReadsAsThePreloadedFile) {
     }
 }
 
+// Writers in two processes, each with two threads, writing keys of one file at once lose none:
+// every rewrite reads, changes and replaces the file while no other writes it.
 TEST_F(IniProfileTest, ConcurrentWritersLoseNothing) {
-    Put(u"shared.ini", "");
-    std::vector<std::thread> writers;
-    writers.reserve(4);
-    for (int t = 0; t < 4; ++t) {
-        writers.emplace_back([t] {
-            for (int i = 0; i < 10; ++i) {
-                const std::u16string key = u"k" + std::u16string(1, char16_t(u'a' + t)) +
-                                           std::u16string(1, char16_t(u'0' + i));
-                (void)IniProfile::WriteInt(u"S", key.c_str(), i, u"shared.ini");
-            }
-        });
+    Put(u"shared.ini", "[S]\n");
+    constexpr int kKeysPerThread = 40;
+    const auto keyOf = [](char16_t writer, int i) {
+        return std::u16string(1, writer) + platform::FormatW(u"%d", i);
+    };
+    // Two threads of one process; their keys start with the letters first and first + 1.
+    const auto writeKeys = [&keyOf](char16_t first) {
+        std::vector<std::thread> writers;
+        for (const char16_t writer : {first, char16_t(first + 1)}) {
+            writers.emplace_back([writer, &keyOf] {
+                for (int i = 0; i < kKeysPerThread; ++i) {
+                    (void)IniProfile::WriteInt(u"S", keyOf(writer, i).c_str(), i, u"shared.ini");
+                }
+            });
+        }
+        for (auto& writer : writers) {
+            writer.join();
+        }
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        writeKeys(u'c');
+        std::_Exit(0);
     }
-    for (auto& writer : writers) {
-        writer.join();
-    }
-    for (int t = 0; t < 4; ++t) {
-        for (int i = 0; i < 10; ++i) {
-            const std::u16string key = u"k" + std::u16string(1, char16_t(u'a' + t)) +
-                                       std::u16string(1, char16_t(u'0' + i));
-            EXPECT_EQ(IniProfile::GetInt(u"S", key.c_str(), u"shared.ini", -1), i);
+    writeKeys(u'a');
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::u16string path = PathOf(u"shared.ini");
+    int lost = 0;
+    for (const char16_t writer : {u'a', u'b', u'c', u'd'}) {
+        for (int i = 0; i < kKeysPerThread; ++i) {
+            lost += IniProfile::GetInt(u"S", keyOf(writer, i).c_str(), path.c_str(), -1) != i;
         }
     }
+    EXPECT_EQ(lost, 0) << "of " << 4 * kKeysPerThread;
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"shared.ini"});
 }
 
 } // namespace
