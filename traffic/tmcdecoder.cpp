@@ -30,6 +30,10 @@ constexpr std::uint16_t kTmcSecondApplicationId = 0xCD47;
 constexpr auto kRepeatMask = std::bit_cast<std::uint64_t>(
     std::array<std::uint8_t, 8>{0xFF, 0xFF, 0x00, 0x1F, 0xFF, 0xFF, 0xFF, 0xFF});
 
+std::uint16_t ProgrammeIdOf(const std::uint8_t* group) {
+    return static_cast<std::uint16_t>(group[0] << 8 | group[1]);
+}
+
 std::uint64_t RepeatKey(const std::uint8_t* group) {
     std::uint64_t value = 0;
     std::memcpy(&value, group, sizeof value);
@@ -170,6 +174,7 @@ bool TmcDecoder::HandleGroup() {
         const bool isTmc = blockD == kTmcApplicationId || blockD == kTmcSecondApplicationId;
         if (isTmc && blockC < 16384) { // variant 0: the location table number in bits 11-6
             m_locationTableNumber = (blockC >> 6) & 0x3FU;
+            m_tableProgrammeId = ProgrammeIdOf(group);
         }
         return false;
     }
@@ -227,8 +232,12 @@ bool TmcDecoder::HandleUserMessage(std::uint8_t high, std::uint8_t low, std::uin
 void TmcDecoder::StartMessage(std::uint8_t high) {
     std::memcpy(&m_message, m_reader.bytes, 8);
     m_groupsExpected = 0;
+    // The table number belongs to the station that announced it; another station's messages
+    // take their country's default (0) until that station's own announcement comes.
+    const std::uint32_t table =
+        ProgrammeIdOf(m_reader.bytes) == m_tableProgrammeId ? m_locationTableNumber : 0;
     m_message.tableAndProgrammeType =
-        static_cast<std::uint8_t>(((m_locationTableNumber & 0x3FU) << 2) | (high & 0x03U));
+        static_cast<std::uint8_t>(((table & 0x3FU) << 2) | (high & 0x03U));
     std::memset(m_message.freeFormat, 0, sizeof m_message.freeFormat);
     std::memset(m_message.reserved, 0, sizeof m_message.reserved);
     // The local time is worked out once per second of the clock: it costs more than the rest

@@ -2,14 +2,17 @@
 // Turns RDS groups written as hexadecimal text (16 digits A B C D per group, or 10 digits for a
 // group 8A without programme identification) into TmcRawMessage records: groups 3A announcing
 // TMC (application id CD46 or CD47; other applications such as RT+ are announced in groups 3A
-// too) give the location table number, groups 8A the ALERT-C messages (ISO 14819-1), single or of
-// up to five groups; a message whose second group was missed is dropped. Stations send each
-// group two or three times in a row: a group 8A that repeats the last one taken (the same
-// programme identification, low five bits of block B, blocks C and D; the programme type and
-// traffic programme flag may change meanwhile) is skipped, whatever other groups or damaged lines
-// come between. Up to four copies in a row of a group that finished a message count as one
-// sending; a fifth sends the message again, so that a message a station keeps sending still
-// comes out now and then. Safe from any thread: every operation takes the decoder lock.
+// too) give the location table number of the station that sends them, groups 8A the ALERT-C
+// messages (ISO 14819-1), single or of up to five groups. A message carries the table number only
+// when its programme identification is that of the announcing station, else 0 (its country's
+// default) until its own station's announcement comes. A message whose second group was missed
+// is dropped. Stations send each group two or three times in a row: a group 8A that repeats the
+// last one taken (the same programme identification, low five bits of block B, blocks C and D;
+// the programme type and traffic programme flag may change meanwhile) is skipped, whatever other
+// groups or damaged lines come between. Up to four copies in a row of a group that finished a
+// message count as one sending; a fifth sends the message again, so that a message a station
+// keeps sending still comes out now and then. Safe from any thread: every operation takes the
+// decoder lock.
 
 #include "traffic/tmcrawmessage.h"
 #include "utilities/usefulcode/critsect.h"
@@ -35,13 +38,13 @@ public:
     // ready flag. Null when no message is ready.
     [[nodiscard]] const TmcRawMessage* TakeMessage();
     // Forgets the partial group and message and the last group taken; the location table number
-    // stays.
+    // and the station it came from stay.
     void Reset();
 
     // 0 while idle, 1 after a first group, then the number of groups of the message received
     // (2 to 5); it stays at that number when the message is finished.
     [[nodiscard]] int GetBuildState() const;
-    // 0 until a group 3A announcing TMC has been seen.
+    // The number the last group 3A announcing TMC gave; 0 until one has been seen.
     [[nodiscard]] std::uint32_t GetLocationTableNumber() const;
 
     // Closes any open raw log and opens path with mode "w+b"; false when it cannot be opened.
@@ -79,6 +82,7 @@ private:
     GroupReader m_reader;
     TmcRawMessage m_message{};
     std::uint32_t m_locationTableNumber = 0;
+    std::uint16_t m_tableProgrammeId = 0; // the station whose group 3A gave the table number
     int m_buildState = 0;
     int m_groupsExpected = 0;
     std::uint8_t m_isMessageReady = 0;

@@ -447,9 +447,6 @@ void ModeControllerBase::CalculateTour() {
             results.push_back(std::move(result));
         }
     }
-    // A cancelled tour ends as it is: nothing is shown and nothing is reported.
-    if (!complete && failed.status == routestatus::kCancelled)
-        return;
     if (!complete) {
         const std::size_t failing = static_cast<std::size_t>(leg);
         (void)ReportRouteFailure(static_cast<int>(failed.status), &m_stops[failing],

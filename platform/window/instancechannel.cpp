@@ -89,9 +89,10 @@ void CloseFd(int* fd) {
     }
 }
 
-// Reads exactly size bytes before the deadline; false on time-out, error or end of stream.
+// Reads exactly size bytes before the deadline; false on time-out, error or end of stream, and
+// at once when stopFd (unless -1) becomes readable.
 bool ReadAll(int fd, std::uint8_t* data, std::size_t size,
-             std::chrono::steady_clock::time_point deadline) {
+             std::chrono::steady_clock::time_point deadline, int stopFd = -1) {
     std::size_t done = 0;
     while (done < size) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -99,12 +100,12 @@ bool ReadAll(int fd, std::uint8_t* data, std::size_t size,
         if (left.count() <= 0) {
             return false;
         }
-        pollfd wait{fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, static_cast<int>(left.count()));
+        pollfd waits[2] = {{fd, POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(waits, stopFd >= 0 ? 2 : 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) {
             continue;
         }
-        if (ready <= 0) {
+        if (ready <= 0 || (stopFd >= 0 && (waits[1].revents & (POLLIN | POLLHUP)) != 0)) {
             return false;
         }
         const ssize_t got = ::recv(fd, data + done, size - done, 0);
@@ -155,8 +156,9 @@ bool IsPeerThisUser(int connection) {
 }
 
 // Reads one request from a connection, has the owner thread handle it and answers. A request of
-// another user is not read and gets no answer.
-void Serve(int connection, HWND window) {
+// another user is not read and gets no answer; neither does one still being read when the channel
+// closes (wakeFd readable).
+void Serve(int connection, HWND window, int wakeFd) {
     if (!IsPeerThisUser(connection)) {
         OutputDebugStringW(u"instance channel: a request of another user was refused\n");
         return;
@@ -164,7 +166,7 @@ void Serve(int connection, HWND window) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
     std::vector<std::uint8_t> bytes(platform::kInstanceRequestHeaderSize);
-    if (!ReadAll(connection, bytes.data(), bytes.size(), deadline)) {
+    if (!ReadAll(connection, bytes.data(), bytes.size(), deadline, wakeFd)) {
         return;
     }
     const std::uint32_t units = platform::ReadU32(bytes.data() + 8);
@@ -174,7 +176,7 @@ void Serve(int connection, HWND window) {
     }
     bytes.resize(bytes.size() + 2 * std::size_t{units});
     if (!ReadAll(connection, bytes.data() + platform::kInstanceRequestHeaderSize,
-                 bytes.size() - platform::kInstanceRequestHeaderSize, deadline)) {
+                 bytes.size() - platform::kInstanceRequestHeaderSize, deadline, wakeFd)) {
         return;
     }
     platform::InstanceRequestError error{};
@@ -205,7 +207,7 @@ void Listen(int listenFd, int wakeFd, HWND window) {
         if (connection < 0) {
             continue;
         }
-        Serve(connection, window);
+        Serve(connection, window, wakeFd);
         CloseFd(&connection);
     }
 }
@@ -360,8 +362,8 @@ void CloseInstanceChannel() {
     if (!channel.isOpen || channel.ownerThread != GetCurrentThreadId()) {
         return;
     }
-    // The window goes first: a request waiting for it is answered with false at once, so the
-    // listener can be joined.
+    // The window goes first: a request waiting for it is answered with false at once, and one
+    // still being read is dropped on the wake, so the listener can be joined without waiting.
     DestroyWindow(channel.window);
     channel.window = nullptr;
     const std::uint8_t wake = 1;

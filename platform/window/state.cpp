@@ -57,9 +57,7 @@ QueueHolder::~QueueHolder() {
         std::erase_if(state.hotKeys, [&](const HotKey& key) { return !Find(state, key.window); });
         state.queues.erase(queue->threadId);
         for (auto& message : pending) {
-            message->isDone = true;
-            if (message->sender)
-                WakeQueue(*message->sender);
+            AnswerUnserved(*message);
         }
     }
     queue.reset();
@@ -269,6 +267,24 @@ void WakeQueue(ThreadQueue& queue) {
     if (queue.isWaiting) {
         SetEvent(queue.wake);
     }
+}
+
+void AnswerUnserved(SentMessage& message) {
+    message.result = 0;
+    message.isDone = true;
+    if (message.sender)
+        WakeQueue(*message.sender);
+}
+
+void AnswerSentTo(ThreadQueue& queue, HWND window) {
+    std::vector<std::shared_ptr<SentMessage>> kept;
+    for (std::shared_ptr<SentMessage>& message : queue.sent) {
+        if (message->window == window)
+            AnswerUnserved(*message);
+        else
+            kept.push_back(std::move(message));
+    }
+    queue.sent.assign(kept.begin(), kept.end());
 }
 
 void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase) {

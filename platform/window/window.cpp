@@ -92,6 +92,9 @@ void FreeWindows(State& state, HWND window) {
     }
     for (HWND h : tree) {
         Window* w = Find(state, h);
+        // Messages sent to the window that its thread has not served yet are answered now:
+        // their senders must not wait for a window that is gone.
+        AnswerSentTo(*w->queue, h);
         std::erase_if(w->queue->timers, [&](const Timer& t) { return t.window == h; });
         std::erase_if(state.hotKeys, [&](const HotKey& k) { return k.window == h; });
         std::erase(state.topLevel, h);

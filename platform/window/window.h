@@ -27,8 +27,9 @@ int GetClassNameW(HWND window, LPWSTR buffer, int bufferMax);
 HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID param);
-// Sends WM_DESTROY to the window and then to each child, deepest last, and frees them. Safe
-// inside the window's own handler and a child's handler.
+// Sends WM_DESTROY to the window and then to each child, deepest last, and frees them; a message
+// another thread sent to one of them and that still waits is answered with 0. Safe inside the
+// window's own handler and a child's handler.
 BOOL DestroyWindow(HWND window);
 [[nodiscard]] BOOL IsWindow(HWND window);
 

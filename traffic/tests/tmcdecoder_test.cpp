@@ -280,6 +280,84 @@ TEST_F(TmcDecoding, TakesTheTableNumberOnlyFromTmcAnnouncements) {
     }
 }
 
+// The table number belongs to the station whose group 3A gave it: a newly tuned station's
+// messages carry 0 (their country's default) until that station's own announcement, across
+// resets too, and the first station's number stays its own.
+TEST_F(TmcDecoding, StampsTheTableNumberOnlyOnTheAnnouncingStationsMessages) {
+    constexpr std::uint16_t kFirst = 0xD301;
+    constexpr std::uint16_t kSecond = 0xD3C2; // another station of the same country
+    enum class Kind { Table, Single, Multi, Reset };
+    struct Step {
+        Kind kind;
+        std::uint16_t programmeId = 0;
+        unsigned table = 0; // Table only
+    };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        std::vector<unsigned> tables; // of the messages, in order
+    } cases[] = {
+        {"one station, across a reset",
+         {{Kind::Table, kFirst, 58}, {Kind::Single, kFirst}, {Kind::Reset}, {Kind::Multi, kFirst}},
+         {58, 58}},
+        {"a newly tuned station before its announcement",
+         {{Kind::Table, kFirst, 58},
+          {Kind::Single, kFirst},
+          {Kind::Reset},
+          {Kind::Single, kSecond},
+          {Kind::Multi, kSecond}},
+         {58, 0, 0}},
+        {"the new station's own announcement",
+         {{Kind::Table, kFirst, 58},
+          {Kind::Single, kFirst},
+          {Kind::Single, kSecond},
+          {Kind::Table, kSecond, 9},
+          {Kind::Multi, kSecond},
+          {Kind::Single, kSecond}},
+         {58, 0, 9, 9}},
+        {"back to the first station",
+         {{Kind::Table, kFirst, 58},
+          {Kind::Table, kSecond, 9},
+          {Kind::Multi, kSecond},
+          {Kind::Reset},
+          {Kind::Single, kFirst},
+          {Kind::Table, kFirst, 58},
+          {Kind::Multi, kFirst}},
+         {9, 0, 58}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TmcDecoder decoder;
+        std::vector<unsigned> tables;
+        unsigned event = 101;
+        AlertCEncoder encoder;
+        auto decodeSoFar = [&] {
+            for (const Decoded& one : DecodeAll(decoder, encoder.Build())) {
+                tables.push_back(one.message.tableAndProgrammeType >> 2U);
+            }
+            encoder = AlertCEncoder();
+        };
+        for (const Step& step : c.steps) {
+            if (step.kind == Kind::Reset) {
+                decodeSoFar();
+                decoder.Reset();
+                continue;
+            }
+            if (step.kind == Kind::Table) {
+                encoder.AddTable(step.programmeId, step.table);
+                continue;
+            }
+            AlertCMessage message = step.kind == Kind::Single ? Message(event, 12345)
+                                                              : Message(event, 4711, {{8, 0xF4}});
+            message.programmeId = step.programmeId;
+            encoder.AddMessage(message);
+            ++event;
+        }
+        decodeSoFar();
+        EXPECT_EQ(tables, c.tables);
+    }
+}
+
 // A multi-group message whose second group was missed never comes out, whatever count of
 // groups an earlier broken message of the same continuity index left.
 TEST_F(TmcDecoding, RefusesMessagesWhoseSecondGroupWasMissed) {

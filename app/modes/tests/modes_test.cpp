@@ -433,7 +433,7 @@ TEST_F(ModesTest, TourIsCalculatedLegByLegAndAFailedStopIsReplaced) {
     EXPECT_EQ(m_scripted->Requests(), requests);
 }
 
-TEST_F(ModesTest, TourLegsMoveTheBarWhileTheyRunAndCancelEndsTheTour) {
+TEST_F(ModesTest, TourLegsMoveTheBarWhileTheyRunAndCancelEndsTheTourWithItsReport) {
     struct Case {
         const char* name;
         bool cancel;
@@ -475,7 +475,64 @@ TEST_F(ModesTest, TourLegsMoveTheBarWhileTheyRunAndCancelEndsTheTour) {
         EXPECT_EQ(isCancelSeen, c.cancel);
         EXPECT_EQ(mode.GetRouteListPage()->GetLegs().size(), c.legs);
         EXPECT_EQ(Visible(mode.GetRouteCalcPage()), c.isCalculationShown);
-        EXPECT_TRUE(m_failures.empty());
+        EXPECT_EQ(m_failures.size(), c.cancel ? 1U : 0U);
+    }
+}
+
+// A route the user cancels in the progress dialog is reported as any failed request is, on the
+// single route's path and on a tour's leg alike: the failure dialog with its text, naming the
+// destination, and nothing shown or stored.
+TEST_F(ModesTest, ACancelledRequestIsReportedOnBothPaths) {
+    struct Case {
+        const char* name;
+        bool isTour;
+        int failingIndex; // the stop to replace
+    };
+    const Case cases[] = {{"single route", false, -1}, {"first leg of a tour", true, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_failures.clear();
+        bool isCancelSeen = false;
+        // The user stops the search; the cancelled search answers status 0.
+        auto cancel = [&isCancelSeen](ProgressObserver* observer) {
+            auto* dialog =
+                dynamic_cast<ProgressDlg*>(DialogBase::FromWindow(GetForegroundWindow()));
+            ASSERT_NE(dialog, nullptr);
+            ASSERT_NE(observer, nullptr);
+            dialog->RequestStop();
+            isCancelSeen = observer->IsCancelled();
+        };
+        m_scripted->Script({0});
+        ModeControllerBase* shown = nullptr;
+        if (c.isTour) {
+            TourMode& mode = Tour();
+            mode.GetStops() = {At(kKaiserLink, m_kaiser, u"Kaiserstrasse"),
+                               At(kWaldLink, m_wald, u"Waldstrasse"),
+                               At(kBahnhofLink, m_bahnhof, u"Am Bahnhof")};
+            mode.GetStops()[1].name = u"Wald";
+            m_scripted->DuringNextLeg(cancel);
+            mode.OnPageCommand(3, nullptr);
+            EXPECT_TRUE(mode.GetRouteListPage()->GetLegs().empty());
+            EXPECT_FALSE(Visible(mode.GetRouteCalcPage()));
+            shown = &mode;
+        } else {
+            NavigationMode& mode = Navigation();
+            mode.GetStops() = {At(kWaldLink, m_wald, u"Waldstrasse")};
+            mode.GetStops()[0].name = u"Wald";
+            mode.SetStopIndex(0);
+            m_scripted->DuringNextRequest(
+                [&cancel](const Onboard::RouteRequest& request) { cancel(request.observer); });
+            EXPECT_FALSE(mode.CalculateRoute(true));
+            EXPECT_FALSE(Visible(mode.GetMapPage()));
+            shown = &mode;
+        }
+        EXPECT_TRUE(isCancelSeen);
+        ASSERT_EQ(m_failures.size(), 1U);
+        EXPECT_EQ(m_failures[0].textId, 536U);
+        EXPECT_EQ(m_failures[0].insert, u"Wald");
+        EXPECT_FALSE(shown->IsStartSideFailure());
+        EXPECT_EQ(shown->GetFailingIndex(), c.failingIndex);
+        EXPECT_TRUE(List(u"Recent").empty());
     }
 }
 

@@ -178,6 +178,11 @@ void BringToFront(State& state, HWND top);
 void RaiseOwnedWindows(State& state, HWND top);
 [[nodiscard]] RECT WorkArea(const State& state);
 void WakeQueue(ThreadQueue& queue);
+// Completes a sent message that will never be served; its sender gets 0.
+void AnswerUnserved(SentMessage& message);
+// Completes the messages waiting in queue that were sent to window, which is gone; their
+// senders get 0.
+void AnswerSentTo(ThreadQueue& queue, HWND window);
 void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase);
 // Which children an invalidation reaches where they lie in the area: all, none, or all unless
 // the window has WS_CLIPCHILDREN (a parent that paints over its children repaints them).

@@ -12,10 +12,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <future>
+#include <linux/sockios.h>
+#include <mutex>
 #include <spawn.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -305,4 +312,124 @@ TEST(InstanceChannel, SkipsBrokenRequestsAndEndsOnClose) {
         u"Nav", InstanceRequest{InstanceRequestKind::ActivateWindow, u"B"}, 1000));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(CloseHandle(mutex));
+}
+
+namespace {
+
+// Ends the process when a call does not return within ten seconds: a hang fails the test at once
+// instead of at the test runner's limit.
+class HangGuard {
+public:
+    explicit HangGuard(const char* what)
+        : m_thread([this, what] {
+            std::unique_lock lock(m_mutex);
+            if (!m_done.wait_for(lock, std::chrono::seconds(10), [this] { return m_isDone; })) {
+                std::fprintf(stderr, "%s did not return\n", what);
+                std::_Exit(1);
+            }
+        }) {}
+    ~HangGuard() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_isDone = true;
+        }
+        m_done.notify_one();
+        m_thread.join();
+    }
+    HangGuard(const HangGuard&) = delete;
+    HangGuard& operator=(const HangGuard&) = delete;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_isDone = false;
+    std::thread m_thread;
+};
+
+} // namespace
+
+// A second start that arrives while the instance shuts down: closing the channel answers the
+// request it can no longer serve with false and returns at once, whether the request waits for
+// the instance's thread or is still being sent, and a new instance then takes requests again.
+TEST(InstanceChannel, ClosingAnswersARequestInFlightAndANewStartIsServed) {
+    const struct {
+        const char* what;
+        bool isWholeRequest; // else only part of the header has come when the channel closes
+    } cases[] = {{"request waiting for the instance's thread", true},
+                 {"request still being sent", false}};
+    const InstanceRequest request{InstanceRequestKind::ActivateWindow, u"Navigator"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testdata::TempDeviceRoot root;
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, u"Nav");
+        ASSERT_NE(mutex, nullptr);
+        int handled = 0;
+        auto count = [&handled](const InstanceRequest&) { return ++handled > 0; };
+        ASSERT_TRUE(platform::OpenInstanceChannel(u"Nav", count));
+        std::filesystem::path socketPath = platform::NamedMutexLockPath(u"Nav");
+        socketPath.replace_extension(".sock");
+
+        std::future<std::pair<bool, DWORD>> answer;
+        int partial = -1;
+        if (c.isWholeRequest) {
+            answer = std::async(std::launch::async, [&request] {
+                const bool isAnswered = platform::SendInstanceRequest(u"Nav", request, 5000);
+                return std::pair{isAnswered, GetLastError()};
+            });
+            // The listener has handed the request to this thread, which does not serve it.
+            ASSERT_TRUE(windowtesting::WaitForSentMessage());
+        } else {
+            partial = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            (void)std::snprintf(address.sun_path, sizeof address.sun_path, "%s",
+                                socketPath.c_str());
+            ASSERT_EQ(
+                ::connect(partial, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+            const std::vector<std::uint8_t> bytes = platform::EncodeInstanceRequest(request);
+            ASSERT_EQ(::send(partial, bytes.data(), 6, MSG_NOSIGNAL), 6);
+            // The listener has read the six bytes and waits for the rest of the header.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            int unread = 6;
+            while (unread != 0 && std::chrono::steady_clock::now() < deadline) {
+                ASSERT_EQ(::ioctl(partial, SIOCOUTQ, &unread), 0);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            ASSERT_EQ(unread, 0);
+        }
+        const auto closing = std::chrono::steady_clock::now();
+        {
+            HangGuard guard("CloseInstanceChannel");
+            platform::CloseInstanceChannel();
+        }
+        // Well within the second a connected sender has to deliver its request.
+        EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::milliseconds(500));
+        EXPECT_FALSE(std::filesystem::exists(socketPath));
+        if (c.isWholeRequest) {
+            const auto [isAnswered, error] = answer.get();
+            EXPECT_FALSE(isAnswered);
+            EXPECT_EQ(error, ERROR_GEN_FAILURE);
+        } else {
+            std::uint8_t reply = 0xFF;
+            EXPECT_EQ(::recv(partial, &reply, 1, 0), 0) << "closed without an answer";
+            ::close(partial);
+        }
+        EXPECT_EQ(handled, 0);
+
+        // The next instance listens and is reached.
+        ASSERT_TRUE(platform::OpenInstanceChannel(u"Nav", count));
+        auto next = std::async(std::launch::async, [&request] {
+            return platform::SendInstanceRequest(u"Nav", request, 5000);
+        });
+        while (next.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+            MSG msg{};
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&msg);
+            }
+        }
+        EXPECT_TRUE(next.get());
+        EXPECT_EQ(handled, 1);
+        platform::CloseInstanceChannel();
+        EXPECT_TRUE(CloseHandle(mutex));
+    }
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using windowtesting::ClearLog;
@@ -201,6 +202,55 @@ TEST(SendMessage, TwoThreadsSendingToEachOtherDoNotDeadlock) {
     other.join();
     EXPECT_EQ(SendMessageW(remote, WM_USER, 0, 0), 0); // its thread has ended
     DestroyWindow(local);
+}
+
+// A message another thread sent to a window that is destroyed before its thread served it is
+// answered with 0 at once, as is one sent to a window already gone; the procedure never sees it.
+TEST(SendMessage, AWindowDestroyedUnservedAnswersItsSendersWithZero) {
+    const struct {
+        const char* what;
+        bool isSentFirst; // the message waits in the queue when the window goes
+    } cases[] = {{"waiting when the window goes", true}, {"sent after it went", false}};
+    RegisterRecordingClass(u"Unserved", 0, 0, [](HWND window, UINT message, WPARAM, LPARAM) {
+        windowtesting::Record(window, message, 0, 0);
+        return LRESULT{7};
+    });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        HWND window = MakeMessageTop(u"Unserved", 0);
+        ClearLog();
+        std::atomic<bool> isSent{false};
+        std::atomic<bool> isAnswered{false};
+        std::atomic<LRESULT> answer{-1};
+        std::thread sender([&] {
+            while (!isSent.load()) {
+                std::this_thread::yield();
+            }
+            answer = SendMessageW(window, WM_USER + 5, 0, 0);
+            isAnswered = true;
+        });
+        if (c.isSentFirst) {
+            isSent = true;
+            ASSERT_TRUE(windowtesting::WaitForSentMessage());
+            EXPECT_TRUE(DestroyWindow(window));
+        } else {
+            EXPECT_TRUE(DestroyWindow(window));
+            isSent = true;
+        }
+        // The sender is answered without this thread taking a message.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!isAnswered.load() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_TRUE(isAnswered.load());
+        MSG msg{};
+        while (!isAnswered.load()) { // release a sender left waiting, so that the test ends
+            (void)PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        }
+        sender.join();
+        EXPECT_EQ(answer.load(), 0);
+        EXPECT_EQ(Numbers(window, {WM_USER + 5}), std::vector<UINT>{});
+    }
 }
 
 TEST(CrossThreadCalls, ShowAndInvalidateFromAnotherThreadNeverBlock) {

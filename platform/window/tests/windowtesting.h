@@ -6,10 +6,13 @@
 #include "testdata/tempdir.h"
 
 #include "platform/files/modules.h"
+#include "platform/window/detail/state.h"
 #include "platform/window/window.h"
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace windowtesting {
@@ -64,6 +67,23 @@ inline void RegisterRecordingClass(LPCWSTR name, UINT style = 0, int extra = 0,
     windowClass.cbWndExtra = extra;
     windowClass.lpszClassName = name;
     (void)RegisterClassW(&windowClass);
+}
+
+// Waits up to ten seconds, serving nothing, until a message another thread sent waits in the
+// calling thread's queue; false when none came.
+inline bool WaitForSentMessage() {
+    namespace detail = platform::window_detail;
+    const auto queue = detail::CurrentQueue();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        {
+            std::lock_guard lock(detail::GetState().mutex);
+            if (!queue->sent.empty())
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
 }
 
 // Puts the bundle on the root's device as "LangEngCE.dll" and loads that library.
