@@ -33,4 +33,4 @@ if [ "$visible" = 1 ]; then
   fi
 fi
 "${command[@]}"
-echo "main-job.sh: the German scenario ran; frames, said.txt and sounds.wav are in $out"
+echo "main-job.sh: the German scenario ran; frames, said.txt, sounds.wav and messageboxes.txt are in $out"

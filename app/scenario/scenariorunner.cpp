@@ -14,6 +14,7 @@
 #include "ui/windowbase.h"
 #include "utilities/usefulcode/apppaths.h"
 
+#include "platform/gdi/messageboxwindow.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/kernel/clockwaits.h"
 #include "platform/kernel/codepage.h"
@@ -27,8 +28,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -52,6 +55,24 @@ constexpr auto kWokenThreadsPoll = std::chrono::microseconds(200);
 
 std::string Narrow(const std::u16string& text) {
     return platform::Utf16ToUtf8(text);
+}
+
+// A message box of the run: the step it came in, what it said and how it was answered.
+struct RunBox {
+    std::string step;
+    platform::MessageBoxRecord record; // answer 0: not (yet) answered
+    bool isScripted = false;           // answered ahead by a "messagebox" step, not shown
+};
+
+// A field of a line of kMessageBoxesFile: each tab and line break (CR LF, LF or CR) a blank.
+std::string BoxField(const std::u16string& text) {
+    std::string field = Narrow(text);
+    for (std::size_t at = field.find("\r\n"); at != std::string::npos; at = field.find("\r\n", at))
+        field.erase(at, 1);
+    std::replace_if(
+        field.begin(), field.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; },
+        ' ');
+    return field;
 }
 
 class Runner {
@@ -87,6 +108,10 @@ private:
     // Ends the named step's timing when the step at m_next has another name (or none).
     void NoteStepTime();
     [[nodiscard]] std::size_t MapFrames() const;
+    // Shows a message box of the program (any thread) as a window that the steps see and
+    // answer, unless a "messagebox" step answered it ahead; notes it for kMessageBoxesFile.
+    int ShowMessageBox(const platform::MessageBoxRecord& record);
+    [[nodiscard]] std::string FormatMessageBoxes();
     [[nodiscard]] bool WriteOutputs();
 
     const ScenarioScript& m_script;
@@ -115,6 +140,12 @@ private:
     std::chrono::steady_clock::time_point m_namedStart = std::chrono::steady_clock::now();
     std::uint64_t m_namedStartMs = 0;
     std::size_t m_namedStartFrames = 0;
+    // The message boxes: the step they come in, the answers given ahead, every box of the run.
+    std::mutex m_boxMutex;
+    std::string m_boxStep;
+    std::deque<int> m_boxAnswers;
+    std::vector<RunBox> m_boxes;
+    bool m_isOver = false; // the steps are done: a box comes too late to be answered
 };
 
 Runner::Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors)
@@ -140,8 +171,11 @@ void Runner::Next() {
     m_isStepStarted = false;
     m_isListOpened = false;
     NoteStepTime();
-    if (m_next < m_script.steps.size())
+    if (m_next < m_script.steps.size()) {
         m_watch.SetStep(m_script.steps[m_next].name);
+        std::lock_guard lock(m_boxMutex);
+        m_boxStep = m_script.steps[m_next].name;
+    }
 }
 
 std::size_t Runner::MapFrames() const {
@@ -197,8 +231,14 @@ void Runner::OnIdle() {
         m_watch.Watch(menu->GetServer().Get());
     }
     if (m_hasFailed || m_next >= m_script.steps.size()) {
-        // Done or failed: end the program, modal loops first.
+        // Done or failed: end the program, modal loops first (message boxes of other threads
+        // too, which the program may wait for; later ones are not shown).
         PostQuitMessage(0);
+        {
+            std::lock_guard lock(m_boxMutex);
+            m_isOver = true;
+        }
+        platform::EndMessageBoxWindows();
         Arm();
         return;
     }
@@ -272,10 +312,14 @@ void Runner::PlayStep(const ScenarioStep& step) {
     case ScenarioStepKind::Frame:
         problem = Frame(step);
         break;
-    case ScenarioStepKind::MessageBox:
-        platform::PushMessageBoxAnswer(static_cast<int>(step.id));
+    case ScenarioStepKind::MessageBox: {
+        {
+            std::lock_guard lock(m_boxMutex);
+            m_boxAnswers.push_back(static_cast<int>(step.id));
+        }
         Next();
         break;
+    }
     case ScenarioStepKind::OpenFile:
         platform::PushOpenFileAnswer(step.isCancel ? std::nullopt
                                                    : std::optional<std::u16string>(step.text));
@@ -351,9 +395,15 @@ std::string Runner::Key(const ScenarioStep& step) {
 bool Runner::IsMet(const ScenarioStep& step, std::string& seen) const {
     switch (step.kind) {
     case ScenarioStepKind::WaitPage: {
-        const std::u16string section = SectionOf(ActiveWindow());
-        seen = "the active window is " +
-               (section.empty() ? std::string("none of the screen's") : Narrow(section));
+        HWND active = ActiveWindow();
+        const std::u16string section = SectionOf(active);
+        if (platform::IsMessageBoxWindow(active)) {
+            seen = "the active window is the message box \"" +
+                   Narrow(platform::WindowTextOf(active)) + "\"";
+        } else {
+            seen = "the active window is " +
+                   (section.empty() ? std::string("none of the screen's") : Narrow(section));
+        }
         return section == step.text;
     }
     case ScenarioStepKind::WaitText:
@@ -457,6 +507,49 @@ std::string Runner::Drive() {
     return {};
 }
 
+int Runner::ShowMessageBox(const platform::MessageBoxRecord& record) {
+    std::size_t index = 0;
+    int answer = 0;
+    bool isScripted = false;
+    {
+        std::lock_guard lock(m_boxMutex);
+        isScripted = !m_boxAnswers.empty();
+        if (isScripted) {
+            answer = m_boxAnswers.front();
+            m_boxAnswers.pop_front();
+        }
+        index = m_boxes.size();
+        m_boxes.push_back(RunBox{m_boxStep, record, isScripted});
+        m_boxes.back().record.answer = answer;
+        if (m_isOver && !isScripted)
+            return 0;
+    }
+    if (isScripted)
+        return answer;
+    answer = platform::ShowMessageBoxWindow(record);
+    std::lock_guard lock(m_boxMutex);
+    m_boxes[index].record.answer = answer;
+    return answer;
+}
+
+std::string Runner::FormatMessageBoxes() {
+    std::lock_guard lock(m_boxMutex);
+    std::string text;
+    for (const RunBox& box : m_boxes) {
+        const std::u16string answer = platform::MessageBoxButtonText(box.record.answer);
+        text += box.step + '\t' + BoxField(box.record.caption) + '\t' + BoxField(box.record.text) +
+                '\t' + Narrow(answer) + '\t' + (box.isScripted ? "scripted" : "shown") + '\n';
+        if (answer.empty()) {
+            (void)std::fprintf(m_errors,
+                               "navigator: the message box \"%s\" (step \"%s\") was left "
+                               "unanswered: %s\n",
+                               Narrow(box.record.caption).c_str(), box.step.c_str(),
+                               BoxField(box.record.text).c_str());
+        }
+    }
+    return text;
+}
+
 bool Runner::WriteOutputs() {
     bool isWritten = true;
     std::ofstream said(m_options.outFolder / kSaidTextsFile, std::ios::binary);
@@ -476,7 +569,8 @@ bool Runner::WriteOutputs() {
     for (const auto& [name, text] :
          {std::pair{kRoutesFile, FormatRoutes(m_watch.Routes())},
           std::pair{kLaunchesFile, launched}, std::pair{kArrivalsFile, arrivals},
-          std::pair{kStepTimesFile, m_stepTimes}}) {
+          std::pair{kStepTimesFile, m_stepTimes},
+          std::pair{kMessageBoxesFile, FormatMessageBoxes()}}) {
         std::ofstream file(m_options.outFolder / name, std::ios::binary);
         file << text;
         file.close();
@@ -507,12 +601,18 @@ int Runner::Run() {
     platform::ClearRecordedMessageBoxes();
     platform::ClearOpenFileDialogs();
     platform::ClearRecordedProcessLaunches();
-    if (!m_script.steps.empty())
+    if (!m_script.steps.empty()) {
         m_watch.SetStep(m_script.steps.front().name);
+        m_boxStep = m_script.steps.front().name;
+    }
+    platform::SetMessageBoxSink(
+        [this](const platform::MessageBoxRecord& record) { return ShowMessageBox(record); });
     m_namedStart = std::chrono::steady_clock::now();
     m_namedStartMs = m_clock.Virtual().TickMs();
     Arm();
     const int result = m_clock.Run([] { return WinMain(nullptr, nullptr, nullptr, 1); });
+    // Boxes after the program's end (static destructors) are answered unseen.
+    platform::SetMessageBoxSink(nullptr);
     m_watch.Forget();
     NoteArrivals();
     m_arrivalSpies.clear();

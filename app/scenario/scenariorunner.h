@@ -1,9 +1,11 @@
 #pragma once
 // The navigator program's scenario runner: runs the program (WinMain) on the device root set
 // up by the caller and plays a script's steps whenever one of its message loops, a modal one
-// too, would wait. The program runs on a virtual clock that the steps move on, or that follows
-// real time at a chosen speed. What the voice was given, the sounds played and the frames land
-// in the out folder. User-interface thread (the caller's), once per process.
+// too (a message box's), would wait. The program's message boxes are shown as windows that the
+// steps wait for and answer. The program runs on a virtual clock that the steps move on, or
+// that follows real time at a chosen speed. What the voice was given, the sounds played, the
+// message boxes and the frames land in the out folder. User-interface thread (the caller's),
+// once per process.
 
 #include "app/scenario/scenarioscript.h"
 
@@ -27,6 +29,11 @@ inline constexpr char kArrivalsFile[] = "arrivals.txt";
 // One line a named step, in order, fields separated by tabs: the name, the real and the virtual
 // milliseconds it took, and the frames the map pages driven on drew in it (their map's paints).
 inline constexpr char kStepTimesFile[] = "steps.txt";
+// Every message box of the run, one a line, fields separated by tabs: the step it came in, its
+// caption, its text (tabs and line breaks as blanks), the answer ("OK", "Cancel", "Yes", "No",
+// "Abort", "Retry", "Ignore"; empty when the run ended while it was up) and "shown" (a window
+// the steps answered) or "scripted" (answered ahead by a "messagebox" step, not shown).
+inline constexpr char kMessageBoxesFile[] = "messageboxes.txt";
 
 // Exit codes of a run.
 enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };

@@ -289,13 +289,14 @@ std::string LineParser::ParseMessageBox() {
     static const struct {
         const char* name;
         int answer;
-    } kAnswers[] = {{"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO}};
+    } kAnswers[] = {{"ok", IDOK},       {"cancel", IDCANCEL}, {"yes", IDYES},      {"no", IDNO},
+                    {"abort", IDABORT}, {"retry", IDRETRY},   {"ignore", IDIGNORE}};
     for (const auto& answer : kAnswers) {
         if (m_tokens.size() > 1 && !m_tokens[1].isQuoted && m_tokens[1].text == answer.name)
             m_step.id = static_cast<UINT>(answer.answer);
     }
     if (m_step.id == 0)
-        return "the answer must be ok, cancel, yes or no";
+        return "the answer must be ok, cancel, yes, no, abort, retry or ignore";
     return ExpectCount(2);
 }
 

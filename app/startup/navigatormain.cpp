@@ -12,7 +12,10 @@
 
 #include "platform/files/modules.h"
 #include "platform/files/paths.h"
+#include "platform/gdi/messageboxwindow.h"
 #include "platform/gdi/visiblescreen.h"
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/messagebox.h"
 #include "platform/window/window.h"
 
 #include <csignal>
@@ -33,6 +36,17 @@ struct NavigatorOptions {
 };
 
 constexpr double kMaxSpeed = 1000.0;
+
+// A headless run without a script has nobody to answer a message box: it takes its default
+// button at once and is told on the error output.
+int AnswerUnseenMessageBox(const platform::MessageBoxRecord& box) {
+    const int answer = platform::MessageBoxDefaultButton(box.type);
+    (void)std::fprintf(stderr, "navigator: message box \"%s\": %s -- answered %s (headless)\n",
+                       platform::Utf16ToUtf8(box.caption).c_str(),
+                       platform::Utf16ToUtf8(box.text).c_str(),
+                       platform::Utf16ToUtf8(platform::MessageBoxButtonText(answer)).c_str());
+    return answer;
+}
 
 // The scenario options; false for a malformed or out-of-range one.
 bool ParseScenarioOption(int argc, char** argv, int& index, NavigatorOptions& options) {
@@ -119,6 +133,11 @@ int main(int argc, char** argv) {
     InstallPresettingsSheet();
     InstallMapListDlg();
     InstallModes();
+    // The visible screen shows the message boxes; a script's runner shows them to its steps.
+    if (visible)
+        platform::ShowMessageBoxesAsWindows();
+    else
+        platform::SetMessageBoxSink(AnswerUnseenMessageBox);
     int result = 0;
     if (!options->script.empty()) {
         ScenarioOptions scenario;

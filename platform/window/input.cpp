@@ -118,6 +118,27 @@ bool IsExtendedKey(UINT key) {
     return (key >= VK_PRIOR && key <= VK_DOWN) || key == VK_DELETE;
 }
 
+// Activation and focus messages: sent to a window of the calling thread, queued to the thread
+// of any other window, so that moving the activation or the focus never waits for another
+// thread (which may itself be waiting for the caller, as the user-interface thread waits for a
+// worker that shows a message box).
+void Notify(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    {
+        State& state = GetState();
+        std::lock_guard lock(state.mutex);
+        Window* w = Find(state, window);
+        if (w == nullptr)
+            return;
+        if (!IsOwnerThread(*w)) {
+            w->queue->deferred.push_back(
+                [=] { (void)CallProcedure(window, message, wParam, lParam); });
+            WakeQueue(*w->queue);
+            return;
+        }
+    }
+    SendMessageW(window, message, wParam, lParam);
+}
+
 } // namespace
 
 namespace platform::window_detail {
@@ -140,11 +161,10 @@ void Activate(HWND top, WORD how) {
         state.active = top;
         BringToFront(state, top);
     }
-    if (old != nullptr && IsWindow(old)) {
-        SendMessageW(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(top));
-    }
+    if (old != nullptr)
+        Notify(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(top));
     if (top != nullptr) {
-        SendMessageW(top, WM_ACTIVATE, MAKEWPARAM(how, 0), reinterpret_cast<LPARAM>(old));
+        Notify(top, WM_ACTIVATE, MAKEWPARAM(how, 0), reinterpret_cast<LPARAM>(old));
     } else {
         SetFocus(nullptr);
     }
@@ -231,12 +251,10 @@ HWND SetFocus(HWND window) {
     }
     if (top != nullptr)
         Activate(top, WA_ACTIVE);
-    if (old != nullptr && IsWindow(old)) {
-        SendMessageW(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
-    }
-    if (window != nullptr && GetFocus() == window) {
-        SendMessageW(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
-    }
+    if (old != nullptr)
+        Notify(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(window), 0);
+    if (window != nullptr && GetFocus() == window)
+        Notify(window, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
     return old;
 }
 

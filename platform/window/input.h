@@ -45,7 +45,8 @@ constexpr UINT VK_OEM_MINUS = 0xBD;
 SHORT GetAsyncKeyState(int key);
 
 // Sends WM_KILLFOCUS to the old and WM_SETFOCUS to the new window (activating its top-level
-// window first); returns the old focus. Null for an unknown window.
+// window first); returns the old focus. Null for an unknown window. The activation and focus
+// messages of a window of another thread are queued to that thread, never waited for.
 HWND SetFocus(HWND window);
 [[nodiscard]] HWND GetFocus();
 HWND SetCapture(HWND window); // returns the previous capture window

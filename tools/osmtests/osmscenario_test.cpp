@@ -415,7 +415,8 @@ TEST_F(ExtractScenario, TheLogbookHoldsTheTripWithTheDistanceDriven) {
 }
 
 // At the quit: the "Recent" list holds the two destinations, the station's frequency is kept,
-// the logbook's converter was started, the program ended with 0 (SetUp).
+// the logbook's converter was started, no message box came up, the program ended with 0
+// (SetUp).
 TEST_F(ExtractScenario, TheFilesAtTheQuit) {
     const std::string settings = ScenarioFile(Installed("PK.ini"));
     const std::size_t recent = settings.find("[Recent]");
@@ -431,6 +432,7 @@ TEST_F(ExtractScenario, TheFilesAtTheQuit) {
     const std::vector<std::string> launches = ScenarioLines(ScenarioFile(Out() / "launches.txt"));
     ASSERT_EQ(launches.size(), 1u);
     EXPECT_NE(launches.front().find("R2U.exe\t"), std::string::npos) << launches.front();
+    EXPECT_EQ(testdata::ReadHostFile(Out() / "messageboxes.txt"), std::optional<std::string>(""));
 }
 
 // Miles and the 12-hour clock chosen on the presettings' formats page are kept and seen on the

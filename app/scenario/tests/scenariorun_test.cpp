@@ -197,6 +197,65 @@ TEST(ScenarioRun, ChoosesAPickListEntryByItsDropDownButtonAndRow) {
     }
 }
 
+// A settings file damaged by four zero bytes at its end: the presettings left with their OK are
+// not saved, and the program's message about it comes up as a window. A script waits for its
+// text and answers it by a tap on O.K., Enter or Esc, and the program carries on; answered ahead
+// by a "messagebox" step it is not shown; not answered, the next wait fails naming it. Every
+// box is listed with its answer.
+TEST(ScenarioRun, AMessageBoxIsAWindowThatTheScriptWaitsForAndAnswers) {
+    const struct {
+        const char* answer; // the steps after the box's text was seen; "AHEAD": before it
+        int exitCode;
+        const char* listed; // the box's step, answer and how, in messageboxes.txt
+        const char* error;
+    } cases[] = {
+        {"tap 1\n", 0, "box\tOK\tshown", ""},
+        {"key Enter\n", 0, "box\tOK\tshown", ""},
+        {"key Esc\n", 0, "box\tOK\tshown", ""},
+        {"AHEAD", 0, "back\tOK\tscripted", ""},
+        {"", 1, "box\t\tshown",
+         "navigator: step \"back\" (line 10) failed: wait page Screen 1000: the active window "
+         "is the message box \"Error\" after 1000 ms\n"
+         "navigator: the message box \"Error\" (step \"box\") was left unanswered: TEXT\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(shelltesting::BuiltProgram()
+                        .Pk("Zudav", "NoWarning", "1")
+                        .ZeroedPkTail(4)
+                        .WriteTo(root));
+        std::string text = platform::Utf16ToUtf8(shelltesting::GermanText(1401));
+        ASSERT_NE(text.find("%s"), std::string::npos);
+        text.replace(text.find("%s"), 2, "\\PK.ini");
+        const bool isAhead = std::string(c.answer) == "AHEAD";
+        const std::string script =
+            "step presettings\nwait page Screen\ntap 440\nwait page NavigPage\n" +
+            std::string(isAhead ? "messagebox ok\n" : "") + "tap 542\nstep box\n" +
+            (isAhead ? "" : "wait text \"" + text + "\"\nframe box\n" + c.answer) +
+            "step back\nwait page Screen 1000\nstep quit\ntap 460\n";
+        const std::filesystem::path out = root.HostPath() / "out";
+        const testdata::ProgramRun run =
+            RunNavigator(root.HostPath(),
+                         {"--script", WriteScript(root, script).string(), "--out", out.string()});
+        std::string error = c.error;
+        if (const std::size_t at = error.find("TEXT"); at != std::string::npos)
+            error.replace(at, 4, text);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.errors, error);
+        // Told once in the run.
+        std::string listed = c.listed;
+        listed.insert(listed.find('\t'), "\tError\t" + text);
+        EXPECT_EQ(testdata::ReadHostFile(out / kMessageBoxesFile), listed + "\n");
+        if (!isAhead) {
+            // In the frame: the caption, the button and the text, the box's first.
+            const std::string shown = testdata::ReadHostFile(out / "box.txt").value_or("");
+            EXPECT_EQ(shown.substr(0, shown.find(text) + text.size()), "Error\nOK\n" + text)
+                << shown;
+        }
+    }
+}
+
 TEST(ScenarioRun, RefusesScriptOptionsThatDoNotGoTogether) {
     testdata::TempDeviceRoot root;
     ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));

@@ -39,6 +39,7 @@ TEST(ScenarioScript, ReadsEachStepWithItsValuesLineAndName) {
         {"clock 1", u"", 1, 0, 0, Kind::Clock, false},
         {"frame map-1.day", u"map-1.day", 0, 0, 0, Kind::Frame, false},
         {"messagebox no", u"", 0, IDNO, 0, Kind::MessageBox, false},
+        {"messagebox retry", u"", 0, IDRETRY, 0, Kind::MessageBox, false},
         {"openfile \"\\Data\\tmc.txt\"", u"\\Data\\tmc.txt", 0, 0, 0, Kind::OpenFile, false},
         {"openfile cancel", u"", 0, 0, 0, Kind::OpenFile, true},
         {"drive", u"", 0, 0, 0, Kind::Drive, false},
@@ -123,7 +124,7 @@ TEST(ScenarioScript, RefusesTheFirstFaultyLineAndKeepsNoStep) {
         {"clock 1s", "the clock step must be 1 to 86400000 milliseconds"},
         {"frame ../up", "a frame name of letters, digits, '_', '-' and '.' is expected"},
         {"frame .hidden", "a frame name of letters, digits, '_', '-' and '.' is expected"},
-        {"messagebox maybe", "the answer must be ok, cancel, yes or no"},
+        {"messagebox maybe", "the answer must be ok, cancel, yes, no, abort, retry or ignore"},
         {"openfile later", "a quoted path or cancel is expected"},
         {"drive now", "unexpected \"now\""},
     };

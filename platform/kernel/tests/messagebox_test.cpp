@@ -43,26 +43,42 @@ TEST_F(MessageBox, AnswersFromTheScriptThenByButtons) {
                     {MB_OKCANCEL, IDOK},
                     {MB_YESNO, IDYES},
                     {MB_YESNOCANCEL | MB_ICONEXCLAMATION, IDYES},
-                    {MB_ICONINFORMATION, IDOK}};
+                    {MB_ICONINFORMATION, IDOK},
+                    {MB_OKCANCEL | MB_DEFBUTTON2, IDCANCEL},
+                    {MB_ABORTRETRYIGNORE | MB_DEFBUTTON3, IDIGNORE},
+                    {MB_RETRYCANCEL, IDRETRY}};
     for (const auto& d : defaults) {
         SCOPED_TRACE(d.type);
         EXPECT_EQ(MessageBoxW(nullptr, u"t", u"c", d.type), d.answer);
     }
-    EXPECT_EQ(platform::RecordedMessageBoxes().size(), 7u);
+    EXPECT_EQ(platform::RecordedMessageBoxes().size(), 10u);
 }
 
-TEST_F(MessageBox, AReplacedSinkGetsTheBoxes) {
-    std::u16string seen;
+// The sink shows the boxes that no queued answer takes; every box is recorded with its answer,
+// also one answered while another thread's box waits in the sink.
+TEST_F(MessageBox, ASinkShowsTheBoxesAndEveryAnswerIsRecorded) {
+    std::vector<std::u16string> seen;
     platform::SetMessageBoxSink([&seen](const platform::MessageBoxRecord& record) {
-        seen = record.caption + u":" + record.text;
-        return IDNO;
+        seen.push_back(record.caption + u":" + record.text);
+        EXPECT_EQ(record.answer, 0);
+        // Another box meanwhile, as from another thread, is recorded beside this one.
+        if (record.text == u"outer") {
+            EXPECT_EQ(MessageBoxW(nullptr, u"inner", u"c", MB_OKCANCEL), IDCANCEL);
+        }
+        return record.text == u"inner" ? IDCANCEL : IDNO;
     });
-    EXPECT_EQ(MessageBoxW(nullptr, u"text", u"caption", MB_YESNO), IDNO);
-    EXPECT_EQ(seen, u"caption:text");
-    EXPECT_TRUE(platform::RecordedMessageBoxes().empty());
+    EXPECT_EQ(MessageBoxW(nullptr, u"outer", u"caption", MB_YESNO), IDNO);
+    platform::PushMessageBoxAnswer(IDYES);
+    EXPECT_EQ(MessageBoxW(nullptr, u"scripted", u"caption", MB_YESNO), IDYES);
+    EXPECT_EQ(seen, (std::vector<std::u16string>{u"caption:outer", u"c:inner"}));
     platform::SetMessageBoxSink(nullptr);
     EXPECT_EQ(MessageBoxW(nullptr, u"text", u"caption", MB_YESNO), IDYES);
-    EXPECT_EQ(platform::RecordedMessageBoxes().size(), 1u);
+    std::vector<std::pair<std::u16string, int>> answers;
+    for (const platform::MessageBoxRecord& record : platform::RecordedMessageBoxes())
+        answers.emplace_back(record.text, record.answer);
+    EXPECT_EQ(answers,
+              (std::vector<std::pair<std::u16string, int>>{
+                  {u"outer", IDNO}, {u"inner", IDCANCEL}, {u"scripted", IDYES}, {u"text", IDYES}}));
 }
 
 TEST(DebugOutput, CapturesNestAndIgnoreNull) {
