@@ -279,10 +279,30 @@ endfunction()
 
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _nav_write_file_steps)
 
+# _nav_physical_path(path out): path with the symbolic links of its longest existing part resolved
+# (the rest may not exist yet).
+function(_nav_physical_path path out)
+  set(head "${path}")
+  set(rest "")
+  while(NOT EXISTS "${head}")
+    cmake_path(GET head PARENT_PATH parent)
+    if(parent STREQUAL head)
+      break()
+    endif()
+    cmake_path(GET head FILENAME name)
+    set(rest "/${name}${rest}")
+    set(head "${parent}")
+  endwhile()
+  file(REAL_PATH "${head}" real)
+  set(${out} "${real}${rest}" PARENT_SCOPE)
+endfunction()
+
 # A test program's compile definitions that name a file or folder (NAME="/absolute/path") are
 # rewritten once every target exists, relative to the folder CTest runs the program in (its build
 # folder), so that the program compiles the same wherever the checkout lies and the compiler cache
-# serves a fresh clone. Run a test program from its build folder, as CTest does.
+# serves a fresh clone. Run a test program from its build folder, as CTest does. Both ends are
+# physical paths, where the kernel resolves "..": the checkout or the build folder may be reached
+# through a symbolic link.
 function(_nav_relative_test_paths)
   _nav_targets_in(${CMAKE_SOURCE_DIR} targets)
   foreach(target IN LISTS targets)
@@ -295,11 +315,13 @@ function(_nav_relative_test_paths)
       continue()
     endif()
     get_target_property(run_dir ${target} BINARY_DIR)
+    _nav_physical_path(${run_dir} run_dir)
     set(rewritten "")
     foreach(definition IN LISTS definitions)
       if(definition MATCHES "^([A-Za-z0-9_]+)=\"(/[^\"]*)\"$")
         set(name ${CMAKE_MATCH_1})
-        file(RELATIVE_PATH relative ${run_dir} ${CMAKE_MATCH_2})
+        _nav_physical_path(${CMAKE_MATCH_2} named)
+        file(RELATIVE_PATH relative ${run_dir} ${named})
         if(relative STREQUAL "")
           set(relative .)
         endif()
@@ -331,6 +353,17 @@ function(nav_component name)
   _nav_reuse_pch(${name} nav_pch_library)
 endfunction()
 
+# _nav_debugger_sources(dir): a .gdbinit in dir that shows gdb where the sources are. The objects
+# name them relative to the checkout (-ffile-prefix-map, CompilerCache.cmake), which a debugger
+# started in a test program's build folder, where the program is run by hand, would not find. gdb
+# reads the file there once its folder is allowed (add-auto-load-safe-path in ~/.gdbinit), or when
+# told to: gdb -x .gdbinit ./<test>.
+function(_nav_debugger_sources dir)
+  set(text "# Written by CMake: where the sources of this build's programs are.\n")
+  string(APPEND text "directory \"@PROJECT_SOURCE_DIR@\"\n")
+  file(CONFIGURE OUTPUT ${dir}/.gdbinit CONTENT "${text}" @ONLY)
+endfunction()
+
 # nav_test(name [THREADED] SOURCES ... DEPENDS ... [ONE_PROCESS suite...]): one GoogleTest
 # executable, registered with CTest, each test in a process of its own. It is built at the step of
 # its first dependency, the component it tests. THREADED marks a test that runs threads: its tests
@@ -348,6 +381,7 @@ function(nav_test name)
   add_executable(${name} ${T_SOURCES})
   list(GET T_DEPENDS 0 tested)
   set_target_properties(${name} PROPERTIES NAV_STEP_OF ${tested} NAV_TEST ON)
+  _nav_debugger_sources(${CMAKE_CURRENT_BINARY_DIR})
   _nav_no_fuzz_coverage(${name})
   if(NAV_UNITY_TESTS)
     set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_MODE BATCH

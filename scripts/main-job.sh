@@ -9,17 +9,21 @@
 # (under xvfb-run -a when there is no display). Leaves the frames, the texts said and the sounds
 # in <build>/scenario/.
 #   bash scripts/main-job.sh [BUILD] [--visible]
+# A BUILD given is read from the folder the script was started in; without one, the checkout's
+# build/release.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build=build/release
+build=
 visible=0
 for argument in "$@"; do
   case "$argument" in
     --visible) visible=1 ;;
     --*) echo "main-job.sh: unknown argument $argument" >&2; exit 2 ;;
-    *) build="$argument" ;;
+    /*) build="$argument" ;;
+    *) build="$PWD/$argument" ;;
   esac
 done
+cd "$(dirname "$0")/.."
+build="${build:-build/release}"
 bash scripts/install-demo.sh "$build"
 played="$build/scenario-install"
 bash scripts/install-demo.sh "$build" --out "$played" --fresh

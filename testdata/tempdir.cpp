@@ -32,6 +32,13 @@ std::optional<std::string> ReadHostFile(const std::filesystem::path& path) {
     return bytes;
 }
 
+std::string CannotOpen(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    return "cannot open " + path.string() + " from " + (error ? "?" : here.string()) +
+           " (run the test program from its build folder)";
+}
+
 TempDeviceRoot::TempDeviceRoot()
     : m_previousRoot(platform::DeviceRoot()) {
     std::error_code error;

@@ -15,6 +15,10 @@ namespace testdata {
 // The bytes of a host file, read in whole blocks, or nullopt when it cannot be read.
 [[nodiscard]] std::optional<std::string> ReadHostFile(const std::filesystem::path& path);
 
+// A test's message for a data file or folder it could not open: test programs name theirs
+// relative to their build folder, so the message names the folder the program runs in too.
+[[nodiscard]] std::string CannotOpen(const std::filesystem::path& path);
+
 class TempDeviceRoot {
 public:
     TempDeviceRoot();

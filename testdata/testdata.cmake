@@ -25,7 +25,7 @@ nav_component(testdata STEP 0
     tempdir.cpp
   DEPENDS platform_files platform_sfs platform_shell platform_registry
   PRIVATE_DEPENDS platform_serial)
-nav_headers(testdata detail/fileimage.h freshprocess.h)
+nav_headers(testdata detail/fileimage.h freshprocess.h testfiles.h)
 
 nav_test(testdata_test
   SOURCES

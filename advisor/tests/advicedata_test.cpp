@@ -7,13 +7,14 @@
 #include "advisor/spokenadvicebuilder.h"
 #include "advisor/voiceoutput.h"
 #include "testdata/tempdir.h"
+#include "testdata/testfiles.h"
 #include "utilities/usefulcode/distancetext.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <fstream>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
@@ -26,10 +27,7 @@ std::string NarrowDataText(std::u16string_view text) {
 }
 
 std::string ReadSource(const std::string& name) {
-    std::ifstream in(std::string(NAV_ADVISOR_DATA_DIR) + "/" + name, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return testdata::ReadTestFile(std::filesystem::path(NAV_ADVISOR_DATA_DIR) / name);
 }
 
 // The tables of one value column of our data (phrases: the display language; announcement

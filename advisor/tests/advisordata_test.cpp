@@ -5,21 +5,19 @@
 #include "advisor/advisorkeywords.h"
 #include "advisor/voiceoutput.h"
 #include "testdata/tempdir.h"
+#include "testdata/testfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <set>
 #include <sstream>
 
 namespace {
 
 std::string ReadSource(const std::string& name) {
-    std::ifstream in(std::string(NAV_ADVISOR_DATA_DIR) + "/" + name, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return testdata::ReadTestFile(std::filesystem::path(NAV_ADVISOR_DATA_DIR) / name);
 }
 
 constexpr const char* kConfigFiles[] = {"General.properties", "SOA.csv", "SpokenDistances.csv",

@@ -6,20 +6,18 @@
 #include "advisor/advisorcore.h"
 #include "advisor/advisorstore.h"
 #include "advisor/tests/junctionscenario.h"
+#include "testdata/testfiles.h"
 
-#include <fstream>
+#include <filesystem>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 
 namespace advisortest {
 
 inline std::string ReadSource(const std::string& name) {
-    std::ifstream in(std::string(NAV_ADVISOR_DATA_DIR) + "/ConfigFiles/" + name, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return testdata::ReadTestFile(std::filesystem::path(NAV_ADVISOR_DATA_DIR) / "ConfigFiles" /
+                                  name);
 }
 
 // File name -> its text, or nullopt to leave the file out; the others are ours.

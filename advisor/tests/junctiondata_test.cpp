@@ -6,18 +6,19 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <filesystem>
+#include <optional>
+#include <string>
 
 namespace {
 
 TEST(JunctionData, EveryCountryHasItsRoadClassesAndDrivingSide) {
-    std::ifstream in(std::string(NAV_ADVISOR_DATA_DIR) + "/ConfigFiles/General.properties",
-                     std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
+    const std::filesystem::path source =
+        std::filesystem::path(NAV_ADVISOR_DATA_DIR) / "ConfigFiles" / "General.properties";
+    const std::optional<std::string> bytes = testdata::ReadHostFile(source);
+    ASSERT_TRUE(bytes) << testdata::CannotOpen(source);
     testdata::TempDeviceRoot root;
-    ASSERT_TRUE(root.WriteFile(u"\\ConfigFiles\\General.properties", bytes.str()));
+    ASSERT_TRUE(root.WriteFile(u"\\ConfigFiles\\General.properties", *bytes));
     AdvisorConfiguration configuration;
     ASSERT_TRUE(configuration.LoadGeneralProperties(u"\\"));
     const AdvisorConfiguration::Table& settings = configuration.GetGeneralSettings();

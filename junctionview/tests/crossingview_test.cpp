@@ -10,6 +10,7 @@
 #include "testdata/drawingfilewriter.h"
 #include "testdata/golden.h"
 #include "testdata/simulateddrive.h"
+#include "testdata/testfiles.h"
 
 #include "platform/files/files.h"
 
@@ -18,10 +19,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -34,13 +33,6 @@ constexpr RECT kPicture{0, 0, kPictureWidth, kPictureHeight};
 constexpr std::int32_t kRouteWidth = 16; // the frame reaches 20 beyond, the model 20 inside
 const std::u16string kDataFolder = u"\\JV";
 const std::u16string kImages = u"\\JV\\ConfigFiles\\HiWayImages\\";
-
-std::string ReadHostFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 // Our drawings and two destination bitmaps in the data folder, our advisor data in "\ADV".
 void WriteViewData() {
@@ -55,7 +47,7 @@ void WriteViewData() {
         const std::string name = entry.path().filename().string();
         if (name.rfind("Bitmap", 0) == 0) {
             ASSERT_TRUE(root.WriteFile(kImages + std::u16string(name.begin(), name.end()),
-                                       ReadHostFile(entry.path())));
+                                       testdata::ReadTestFile(entry.path())));
         }
     }
     const auto bitmap = [](int width, int height, std::uint32_t colour) {
@@ -77,7 +69,8 @@ void WriteViewData() {
         const std::u16string wide(name.begin(), name.end());
         ASSERT_TRUE(root.WriteFile(
             (name == "encode.properties" ? u"\\ADV\\ConfigFiles\\" : u"\\ADV\\") + wide,
-            ReadHostFile(std::filesystem::path(NAV_ADVISOR_DATA_DIR) / "ConfigFiles" / name)));
+            testdata::ReadTestFile(std::filesystem::path(NAV_ADVISOR_DATA_DIR) / "ConfigFiles" /
+                                   name)));
     }
 }
 

@@ -16,15 +16,14 @@
 #include "testdata/levelfilewriter.h"
 #include "testdata/simulateddrive.h"
 #include "testdata/stylesheetwriter.h"
+#include "testdata/testfiles.h"
 
 #include "platform/gdi/screenshot.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,13 +35,6 @@ using junctionworld::RoutedWorld;
 constexpr RECT kSchematicRect{0, 0, 240, 200};
 constexpr RECT kBarRect{0, 200, 40, 320};
 constexpr COLORREF kLabelColour = 0x804020;
-
-inline std::string ReadHostBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 inline std::vector<std::uint8_t> OneColour(int width, int height, std::uint32_t rgb) {
     testdata::BitmapSpec spec;
@@ -83,7 +75,7 @@ inline void WriteSchematicData() {
              std::filesystem::path(NAV_JUNCTIONVIEW_DIR) / "data")) {
         const std::string name = entry.path().filename().string();
         ASSERT_TRUE(root.WriteFile(images + std::u16string(name.begin(), name.end()),
-                                   ReadHostBytes(entry.path())));
+                                   testdata::ReadTestFile(entry.path())));
     }
     const auto flag = OneColour(40, 30, 0x2020CC);
     const auto approach = OneColour(30, 40, 0x20A020);
@@ -96,7 +88,8 @@ inline void WriteSchematicData() {
         const std::u16string wide(name.begin(), name.end());
         ASSERT_TRUE(root.WriteFile(
             (name == "encode.properties" ? u"\\ADV\\ConfigFiles\\" : u"\\ADV\\") + wide,
-            ReadHostBytes(std::filesystem::path(NAV_ADVISOR_DATA_DIR) / "ConfigFiles" / name)));
+            testdata::ReadTestFile(std::filesystem::path(NAV_ADVISOR_DATA_DIR) / "ConfigFiles" /
+                                   name)));
     }
 }
 

@@ -377,7 +377,7 @@ TEST(SchematicDemoLayout, GivesBothWindowsTheirColoursAndTheLabelArea) {
                                                  SchematicBundle());
     ASSERT_TRUE(device.isReady);
     ASSERT_TRUE(device.root.WriteFile(AppPaths::GetScreenDescFilePath(),
-                                      ReadHostBytes(NAV_SCREENDESC_SOURCE)));
+                                      testdata::ReadTestFile(NAV_SCREENDESC_SOURCE)));
     platform::ScreenDriver driver;
     std::unique_ptr<SchematicWnd> window(static_cast<SchematicWnd*>(CreateSchematicWnd(nullptr)));
     window->Create(RECT{0, 0, 240, 160}, device.page.window);

@@ -19,10 +19,10 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <mutex>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,13 +37,6 @@ inline constexpr char16_t kSecondDatabase[] = u"\\Data\\Copy";
 inline constexpr std::uint32_t kLineCode = MakeTmcLocationCode(1, 1, 700);
 inline constexpr std::uint32_t kFirstPointCode = MakeTmcLocationCode(1, 1, 701);
 inline constexpr unsigned kClosureEvent = 401;
-
-inline std::string ReadHostFile(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // What the server fired, with the virtual ticks.
 class EventLog {
@@ -157,21 +150,8 @@ public:
         }
         writer.AddDatabase(std::move(database))
             .Setting("Properties", "Language", "0")
-            .Setting("GPS", "AutoLog", "0")
-            .AdvisorFiles(std::string(NAV_ADVISOR_DATA_DIR) + "/ConfigFiles");
-        auto written = writer.WriteTo(root, kSettings);
-        EXPECT_TRUE(written.has_value());
-        if (written) {
-            database_ = written->back();
-        }
-        EXPECT_TRUE(root.InstallModule(u"ziVur.dll"));
-        EXPECT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", ReadHostFile(NAV_DEZIV_INI)));
-        platform::SetExecutablePath(u"\\Nav\\nav.exe");
-        engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(512));
-        server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(engine));
-        if (server) {
-            log.Connect(*server);
-        }
+            .Setting("GPS", "AutoLog", "0");
+        Open(writer);
     }
     ~ServerWorld() {
         server.Release();
@@ -251,6 +231,29 @@ public:
     std::size_t drivePositions = 0; // published during the last drive
 
 private:
+    // Writes the data folder with the advisor's configuration and the receiver's settings, then
+    // starts the server: none when any of them is missing (a test program run outside its build
+    // folder finds no advisor data), so that the test stops at its check of the server.
+    void Open(testdata::DataFolderWriter& writer) {
+        const std::filesystem::path advisorFiles =
+            std::filesystem::path(NAV_ADVISOR_DATA_DIR) / "ConfigFiles";
+        ASSERT_TRUE(std::filesystem::is_directory(advisorFiles))
+            << testdata::CannotOpen(advisorFiles);
+        const std::optional<std::string> settings = testdata::ReadHostFile(NAV_DEZIV_INI);
+        ASSERT_TRUE(settings) << testdata::CannotOpen(NAV_DEZIV_INI);
+        auto written = writer.AdvisorFiles(advisorFiles).WriteTo(root, kSettings);
+        ASSERT_TRUE(written.has_value());
+        database_ = written->back();
+        ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
+        ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", *settings));
+        platform::SetExecutablePath(u"\\Nav\\nav.exe");
+        engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(512));
+        server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(engine));
+        if (server) {
+            log.Connect(*server);
+        }
+    }
+
     testdata::WrittenDatabase database_;
 };
 

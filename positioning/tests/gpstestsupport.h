@@ -2,22 +2,18 @@
 // Shared by the GPS tests: the shipped settings text and a recorder of a device's signals.
 
 #include "positioning/gpsdevice.h"
+#include "testdata/testfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 inline std::string ShippedSettings() {
-    std::ifstream file(NAV_DEZIV_INI, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return testdata::ReadTestFile(NAV_DEZIV_INI);
 }
 
 class GpsListener {

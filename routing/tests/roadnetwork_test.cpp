@@ -1,12 +1,13 @@
 #include "routing/roadnetwork.h"
 #include "routing/tests/networkfixture.h"
+#include "testdata/tempdir.h"
 #include "testdata/worlddescription.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <fstream>
-#include <sstream>
+#include <optional>
+#include <string>
 
 namespace {
 
@@ -161,10 +162,9 @@ TEST(RoadNetworkLoad, EveryStoreReadsTheWorldAsWritten) {
 }
 
 TEST(RoadNetworkLoad, ReadsTheDemoWorld) {
-    std::ifstream file(NAV_DEMO_WORLD, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    const auto parsed = testdata::ParseWorldDescription(text.str());
+    const std::optional<std::string> text = testdata::ReadHostFile(NAV_DEMO_WORLD);
+    ASSERT_TRUE(text) << testdata::CannotOpen(NAV_DEMO_WORLD);
+    const auto parsed = testdata::ParseWorldDescription(*text);
     ASSERT_TRUE(std::holds_alternative<testdata::WorldDescription>(parsed));
     const auto& description = std::get<testdata::WorldDescription>(parsed);
     testdata::MapSetWriter mapSet;

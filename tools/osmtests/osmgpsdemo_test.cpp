@@ -4,6 +4,7 @@
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "positioning/geodistance.h"
+#include "testdata/testfiles.h"
 #include "tools/gpsdemosteps.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
@@ -12,10 +13,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <numbers>
 #include <optional>
-#include <sstream>
 
 namespace {
 
@@ -61,10 +60,7 @@ double DistanceToSegment(const GeoPoint& p, const GeoPoint& a, const GeoPoint& b
 }
 
 TEST_F(ExtractGpsDemo, DrivesFromVaduzToSchaanOnTheRouteMatchedInOrder) {
-    std::ifstream settings(NAV_DEZIV_INI, std::ios::binary);
-    std::stringstream text;
-    text << settings.rdbuf();
-    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", text.str()));
+    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
     std::optional<GeoPoint> from;
     std::optional<GeoPoint> to;
     {

@@ -7,6 +7,7 @@
 #include "app/startup/receiversupervisor.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "testdata/testfiles.h"
 #include "tools/gpsdemosteps.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
@@ -18,10 +19,8 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -82,10 +81,7 @@ std::vector<std::string> Fields(const std::string& line) {
 // Fed as the main window does, directly or through the receiver supervisor's distance hook
 // (which takes the server's positions and keeps only matched fixes itself).
 void DriveFromVaduzToSchaan(testdata::TempDeviceRoot& root, bool isThroughTheHook) {
-    std::ifstream settings(NAV_DEZIV_INI, std::ios::binary);
-    std::stringstream text;
-    text << settings.rdbuf();
-    ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", text.str()));
+    ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
     ASSERT_TRUE(engine->Open(std::u16string(u"\\logbook") + osm2nav::kLevelFile));
     const std::optional<GeoPoint> from = DrivableStreetIn(*engine, u"Vaduz");

@@ -15,6 +15,7 @@
 #include "positioning/nmeademowriter.h"
 #include "testdata/matchedpositionbuilder.h"
 #include "testdata/resourcebundlewriter.h"
+#include "testdata/testfiles.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
 #include "utilities/usefulcode/apppaths.h"
@@ -109,7 +110,7 @@ TEST_F(ExtractMapPage, GuidesFromSchaanToVaduzAndArrivesOnce) {
         u"\\Windows\\Quarn.ini",
         "[Quarn]\r\nDB=\\guide\r\n[Properties]\r\nConfigFilesDir=\\guide\\ConfigFiles"
         "\r\n[GPS]\r\nAutoLog=0\r\n"));
-    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
+    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
     platform::SetExecutablePath(u"\\Nav\\nav.exe");
     platform::ResourceBundle bundle;
     bundle.strings = {{554, u"Distance"}, {555, u"Arrival"}, {557, u"Time"},
@@ -120,7 +121,7 @@ TEST_F(ExtractMapPage, GuidesFromSchaanToVaduzAndArrivesOnce) {
     ASSERT_NE(module, nullptr);
     platform::SetResourceInstance(module);
     ASSERT_TRUE(s_root->WriteFile(AppPaths::GetScreenDescFilePath(),
-                                  servertest::ReadHostFile(NAV_SCREEN_DESC_FILE)));
+                                  testdata::ReadTestFile(NAV_SCREEN_DESC_FILE)));
     ASSERT_TRUE(s_root->WriteFile(AppPaths::GetSettingsFilePath(), "[Preferences]\r\n"));
     platform::VirtualClock clock;
     platform::ScopedClock installed(clock);

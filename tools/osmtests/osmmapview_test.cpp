@@ -8,6 +8,7 @@
 #include "mapdisplay/mapview.h"
 #include "onboard/onboardserver.h"
 #include "onboard/tests/serverworld.h"
+#include "testdata/testfiles.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
 #include "utilities/usefulcode/apppaths.h"
@@ -153,7 +154,7 @@ void SetUpServerRoute(testdata::TempDeviceRoot& root, ServerRoute& s) {
         u"\\Windows\\Quarn.ini",
         "[Quarn]\r\nDB=\\mapview\r\n[Properties]\r\nConfigFilesDir=\\mapview\\ConfigFiles"
         "\r\n[GPS]\r\nAutoLog=0\r\n"));
-    ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
+    ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
     platform::SetExecutablePath(u"\\Nav\\nav.exe");
     s.clock.Advance(5000);
     s.driver.emplace(&s.clock);

@@ -29,6 +29,7 @@
 #include "positioning/nmeademowriter.h"
 #include "testdata/alertcencoder.h"
 #include "testdata/matchedpositionbuilder.h"
+#include "testdata/testfiles.h"
 #include "testdata/tmctableswriter.h"
 #include "testdata/vcardwriter.h"
 #include "tools/osmtests/convertedextract.h"
@@ -156,8 +157,7 @@ protected:
         ASSERT_TRUE(s_root->WriteFile(u"\\Windows\\Quarn.ini",
                                       "[Quarn]\r\nDB=\\modes\r\n[Properties]\r\nConfigFilesDir="
                                       "\\modes\\ConfigFiles\r\n[GPS]\r\nAutoLog=0\r\n"));
-        ASSERT_TRUE(
-            s_root->WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
+        ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
         platform::SetExecutablePath(u"\\Nav\\nav.exe");
         const auto bundle =
             testdata::ReadHostFile(std::filesystem::path(NAV_LANGUAGES_DIR) / "LangGerCE.dll");
@@ -166,7 +166,7 @@ protected:
         ASSERT_NE(m_module, nullptr);
         platform::SetResourceInstance(m_module);
         ASSERT_TRUE(s_root->WriteFile(AppPaths::GetScreenDescFilePath(),
-                                      servertest::ReadHostFile(NAV_SCREEN_DESC_FILE)));
+                                      testdata::ReadTestFile(NAV_SCREEN_DESC_FILE)));
         ASSERT_TRUE(s_root->WriteFile(AppPaths::GetSettingsFilePath(), "[Preferences]\r\n"));
         platform::SetScreenSize(kModesWidth, kModesHeight);
         platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");

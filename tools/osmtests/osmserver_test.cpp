@@ -7,6 +7,7 @@
 #include "onboard/tests/serverworld.h"
 #include "onboard/traffichandler.h"
 #include "testdata/alertcencoder.h"
+#include "testdata/testfiles.h"
 #include "testdata/tmctableswriter.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
@@ -103,7 +104,7 @@ TEST_F(ExtractServer, OpensTheDatabaseDrivesARouteWithAdviceAndAvoidsAClosedRoad
         u"\\Windows\\Quarn.ini",
         "[Quarn]\r\nDB=\\server\r\n[Properties]\r\nConfigFilesDir=\\server\\ConfigFiles"
         "\r\n[GPS]\r\nAutoLog=0\r\n"));
-    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
+    ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
     platform::SetExecutablePath(u"\\Nav\\nav.exe");
     platform::VirtualClock clock;
     platform::ScopedClock installed(clock);

@@ -18,6 +18,7 @@
 #include "positioning/matchedposition.h"
 #include "testdata/destinationwriter.h"
 #include "testdata/resourcebundlewriter.h"
+#include "testdata/testfiles.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
 #include "ui/customlistbox.h"
@@ -208,8 +209,7 @@ protected:
         ASSERT_TRUE(s_root->WriteFile(u"\\Windows\\Quarn.ini",
                                       "[Quarn]\r\nDB=\\tour\r\n[Properties]\r\nConfigFilesDir="
                                       "\\tour\\ConfigFiles\r\n[GPS]\r\nAutoLog=0\r\n"));
-        ASSERT_TRUE(
-            s_root->WriteFile(u"\\Nav\\deziv.ini", servertest::ReadHostFile(NAV_DEZIV_INI)));
+        ASSERT_TRUE(s_root->WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
         platform::SetExecutablePath(u"\\Nav\\nav.exe");
         platform::ResourceBundle bundle;
         bundle.strings = {{1047, u"OK"},
@@ -224,7 +224,7 @@ protected:
         ASSERT_NE(m_module, nullptr);
         platform::SetResourceInstance(m_module);
         ASSERT_TRUE(s_root->WriteFile(AppPaths::GetScreenDescFilePath(),
-                                      servertest::ReadHostFile(NAV_SCREEN_DESC_FILE)));
+                                      testdata::ReadTestFile(NAV_SCREEN_DESC_FILE)));
         ASSERT_TRUE(s_root->WriteFile(AppPaths::GetSettingsFilePath(), "[Preferences]\r\n"));
         m_clock.Advance(5000);
         m_facade = MapEngineFacade::Create(2048);

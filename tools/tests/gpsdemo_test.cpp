@@ -2,28 +2,19 @@
 // and replayed through the GPS manager on the virtual clock.
 #include "testdata/roadnetworkwriter.h"
 #include "testdata/tempdir.h"
+#include "testdata/testfiles.h"
 #include "testdata/worldmapset.h"
 #include "tools/gpsdemosteps.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 namespace {
 
 constexpr MapPoint kOrigin{1'260'000, 5'300'000};
 
-std::string ShippedSettings() {
-    std::ifstream file(NAV_DEZIV_INI, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 TEST(GpsDemo, ReplaysTheWrittenRouteMatchedToItsStreetsInOrder) {
     testdata::TempDeviceRoot root;
-    ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", ShippedSettings()));
+    ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
     // 4 x 2 nodes about 300 m apart; the second link of the bottom row bends north.
     testdata::RoadWorld world = testdata::RoadWorld::Grid(4, 2, 2000, kOrigin);
     testdata::WorldMapSetOptions mapOptions;

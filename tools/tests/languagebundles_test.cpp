@@ -1,6 +1,7 @@
 // The six language bundles built from resources/lang/ load as their libraries and carry the
 // application title, the main menu's keys, its menu bar and the pictures drawn at build time.
 #include "testdata/tempdir.h"
+#include "testdata/testfiles.h"
 
 #include "platform/files/modules.h"
 #include "platform/gdi/dib.h"
@@ -10,16 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 namespace {
-
-std::string ReadHostFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 TEST(LanguageBundles, EveryLanguageLoadsWithItsTitle) {
     const struct {
@@ -34,7 +28,7 @@ TEST(LanguageBundles, EveryLanguageLoadsWithItsTitle) {
     for (const auto& language : languages) {
         SCOPED_TRACE(language.file);
         const std::string bytes =
-            ReadHostFile(std::filesystem::path(NAV_LANGUAGE_BUNDLE_DIR) / language.file);
+            testdata::ReadTestFile(std::filesystem::path(NAV_LANGUAGE_BUNDLE_DIR) / language.file);
         ASSERT_FALSE(bytes.empty());
         const std::u16string name(language.file, language.file + std::strlen(language.file));
         ASSERT_TRUE(root.WriteFile(u"\\Windows\\" + name, bytes));
@@ -54,7 +48,7 @@ TEST(LanguageBundles, EveryLanguageBindsEachMainMenuCommandToACtrlKeyLeavingTheT
                              "LangItaCE.dll", "LangDutCE.dll"}) {
         SCOPED_TRACE(file);
         const std::string bytes =
-            ReadHostFile(std::filesystem::path(NAV_LANGUAGE_BUNDLE_DIR) / file);
+            testdata::ReadTestFile(std::filesystem::path(NAV_LANGUAGE_BUNDLE_DIR) / file);
         const auto bundle = platform::ReadResourceBundle(std::span<const std::uint8_t>(
             reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
         ASSERT_TRUE(bundle.has_value());
@@ -128,7 +122,7 @@ TEST(LanguageBundles, EveryLanguageCarriesTheDrawnPictures) {
                              "LangItaCE.dll", "LangDutCE.dll"}) {
         SCOPED_TRACE(file);
         const std::string bytes =
-            ReadHostFile(std::filesystem::path(NAV_LANGUAGE_BUNDLE_DIR) / file);
+            testdata::ReadTestFile(std::filesystem::path(NAV_LANGUAGE_BUNDLE_DIR) / file);
         const auto bundle = platform::ReadResourceBundle(std::span<const std::uint8_t>(
             reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
         ASSERT_TRUE(bundle.has_value());

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # scripts/main-job.sh run twice on a build folder of its own (the real build's programs and data,
 # its own converted extract): the user's install, holding a logbook, presettings and a "Recent"
-# list, is the same file for file after each run, and the scenario passes both times.
+# list, is the same file for file after each run, and the scenario passes both times. The install
+# and the first run name the build folder relative to the folder they are started in, the second
+# run by its absolute path.
 #   bash mainjob_test.sh SOURCE-TREE BUILD-FOLDER WORK-FOLDER
 set -euo pipefail
 source_tree="$1"
@@ -12,7 +14,10 @@ for part in tools app demo languages; do
   ln -s "$real_build/$part" "$work/build/$part"
 done
 build="$work/build"
-bash "$source_tree/scripts/install-demo.sh" "$build" >"$work/install.log" 2>&1
+if ! (cd "$work" && bash "$source_tree/scripts/install-demo.sh" build) >"$work/install.log" 2>&1; then
+  echo "FAILED: the install: $(tail -n 5 "$work/install.log")"
+  exit 1
+fi
 # The user's use of the install: a trip logged, formats chosen, a destination taken.
 printf '\r\nEintrag\tZweck\r\nStart\tKundenbesuch\t\t\t01.01.2000\t00:00:04\r\n' \
   >"$build/install/Fahrtenbuch.txt"
@@ -21,7 +26,9 @@ printf '[Preferences]\r\nDistanceUnitKilometres=0\r\nTimeFormat12h=1\r\n[Recent]
 files() { (cd "$build/install" && find . -type f -print0 | sort -z | xargs -0 md5sum); }
 files >"$work/before.txt"
 for run in 1 2; do
-  if ! bash "$source_tree/scripts/main-job.sh" "$build" >"$work/run$run.log" 2>&1; then
+  named="$build"
+  [ "$run" = 2 ] || named=build
+  if ! (cd "$work" && bash "$source_tree/scripts/main-job.sh" "$named") >"$work/run$run.log" 2>&1; then
     echo "FAILED: run $run of the main job: $(tail -n 5 "$work/run$run.log")"
     exit 1
   fi

@@ -2,6 +2,7 @@
 #include "testdata/destinationwriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
+#include "testdata/testfiles.h"
 
 #include "platform/files/modules.h"
 #include "platform/kernel/text.h"
@@ -11,8 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -67,11 +66,6 @@ public:
     HMODULE module = nullptr;
 };
 
-std::string ReadHostBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 const std::vector<testdata::PoiCategorySource> kPoiSources = {
     {"Streets", 1005, 1090}, {"All", -1, -1}, {"Zoo", 7, 8}, {"airport", 1, 2}, {"Bank", 3, 4}};
 
@@ -117,7 +111,7 @@ TEST(PoiCategoryFile, LoadsOurFilesByLanguageSortedFromTheThirdRecord) {
         EXPECT_EQ(PoiCategoryFileName(c.language), std::u16string(c.file, c.file + strlen(c.file)));
         PoiDevice device;
         const std::string bytes =
-            ReadHostBytes(std::filesystem::path(NAV_POI_CATEGORY_DIR) / c.file);
+            testdata::ReadTestFile(std::filesystem::path(NAV_POI_CATEGORY_DIR) / c.file);
         ASSERT_FALSE(bytes.empty());
         ASSERT_TRUE(device.root.WriteFile(
             std::u16string(kPoiFolder) + std::u16string(PoiCategoryFileName(c.language)), bytes));

@@ -10,6 +10,7 @@
 #include "testdata/nmeawriter.h"
 #include "testdata/receiverscenariowriter.h"
 #include "testdata/tempdir.h"
+#include "testdata/testfiles.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
@@ -30,11 +31,9 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,13 +46,6 @@ constexpr MapPoint kSupervisedOrigin{1'260'000, 5'300'000};
 constexpr char16_t kSupervisedServerSettings[] = u"\\Windows\\Quarn.ini";
 constexpr char16_t kSupervisedScenario[] = u"\\Windows\\gpstmc.ini";
 constexpr char kSupervisedTrack[] = "\\gps\\track.nmea";
-
-std::string ReadSupervisedHostFile(const char* path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 // Waits in host time (threads on the virtual clock need a moment to react).
 bool WaitForSupervised(const std::function<bool()>& isDone, std::chrono::milliseconds limit = 20s) {
@@ -124,7 +116,7 @@ public:
         }
         EXPECT_TRUE(root.InstallModule(u"ziVur.dll"));
         EXPECT_TRUE(root.InstallModule(platform::kGpsTmcModuleName));
-        EXPECT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", ReadSupervisedHostFile(NAV_DEZIV_INI)));
+        EXPECT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
         platform::SetExecutablePath(u"\\Nav\\nav.exe");
         facade = MapEngineFacade::Create(512);
         server = CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(facade));
