@@ -27,7 +27,7 @@ std::atomic<int> g_failingItem{0};
 std::atomic<long> g_outstandingStrings{0};
 std::atomic<std::size_t> g_keptBound{platform::kMaxKeptContactBytes};
 
-using ContactList = std::vector<platform::ContactFields>;
+using platform::ContactList;
 
 void DebugLine(const std::u16string& text) {
     OutputDebugStringW(text.c_str());
