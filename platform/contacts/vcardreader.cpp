@@ -216,6 +216,20 @@ std::size_t RecordsWithin(std::size_t bytes) {
 
 } // namespace
 
+ContactList::ContactList(ContactList&& other) noexcept
+    : m_blocks(std::exchange(other.m_blocks, {}))
+    , m_lastBlockRecords(std::exchange(other.m_lastBlockRecords, 0))
+    , m_size(std::exchange(other.m_size, 0)) {}
+
+ContactList& ContactList::operator=(ContactList&& other) noexcept {
+    if (this != &other) {
+        m_blocks = std::exchange(other.m_blocks, {});
+        m_lastBlockRecords = std::exchange(other.m_lastBlockRecords, 0);
+        m_size = std::exchange(other.m_size, 0);
+    }
+    return *this;
+}
+
 std::size_t ContactList::capacity() const {
     return m_blocks.empty() ? 0 : (m_blocks.size() - 1) * kBlockRecords + m_lastBlockRecords;
 }

@@ -51,6 +51,11 @@ public:
     // Records of a block; the last block may have fewer when the bound left no room for more.
     static constexpr std::size_t kBlockRecords = 128;
 
+    ContactList() = default;
+    // A list moved from is empty.
+    ContactList(ContactList&& other) noexcept;
+    ContactList& operator=(ContactList&& other) noexcept;
+
     [[nodiscard]] std::size_t size() const { return m_size; }
     [[nodiscard]] bool empty() const { return m_size == 0; }
     [[nodiscard]] const ContactFields& operator[](std::size_t index) const {
@@ -93,7 +98,11 @@ public:
     // past those were dropped.
     [[nodiscard]] std::size_t CutLines() const { return m_cutLines; }
     [[nodiscard]] const ContactList& Contacts() const { return m_contacts; }
-    [[nodiscard]] ContactList TakeContacts() { return std::move(m_contacts); }
+    // The contacts read, leaving the reader without any.
+    [[nodiscard]] ContactList TakeContacts() {
+        m_textBytes = 0;
+        return std::move(m_contacts);
+    }
 
 private:
     enum class Part : unsigned char { Header, Value, Skipped };

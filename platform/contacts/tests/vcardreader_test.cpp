@@ -162,6 +162,10 @@ TEST(VCardReading, ReadsAFileInPiecesAsAWhole) {
             }
             reader.Finish();
             ExpectContacts(reader.Contacts(), contacts);
+            const platform::ContactList taken = reader.TakeContacts();
+            ExpectContacts(taken, contacts);
+            EXPECT_TRUE(reader.Contacts().empty());
+            EXPECT_EQ(reader.KeptBytes(), 0u);
         }
     }
 }
