@@ -219,7 +219,10 @@ public:
             Line("N:;;;;");
         }
         if (!contact.organisation.empty()) {
-            TextProperty("ORG", {contact.organisation});
+            std::vector<std::string> components = {contact.organisation};
+            components.insert(components.end(), contact.organisationUnits.begin(),
+                              contact.organisationUnits.end());
+            TextProperty("ORG", components);
         }
         int item = 0;
         for (const VCardAddress& address : contact.addresses) {
@@ -294,6 +297,29 @@ std::string WriteVCards(const std::vector<VCardContact>& contacts, VCardVersion 
     style.version = version;
     style.foldAt = foldAt;
     return WriteVCards(contacts, style);
+}
+
+std::vector<VCardContact> NoFamilyNameContacts() {
+    const auto home = [](std::string street) {
+        return std::vector<VCardAddress>{
+            {{"home"}, std::move(street), "9490", "Vaduz", "Liechtenstein"}};
+    };
+    std::vector<VCardContact> contacts = {
+        {"Elias Vogt", "", "", home("Landstrasse 1")},
+        {"", "", "", home("Landstrasse 2")},
+        {"", "", "Rheintal Treuhand AG", home("Landstrasse 3")},
+        {"", "", "Alpenbau AG", home("Landstrasse 4")},
+        {"", "Mira", "", home("Landstrasse 5")},
+        {"Kaiser", "", "", home("Landstrasse 6")},
+    };
+    contacts[1].nameLine = VCardNameLine::None;
+    contacts[1].formattedName = "Elias Vogt";
+    contacts[2].nameLine = VCardNameLine::Empty;
+    contacts[2].formattedName = "Rheintal Treuhand AG";
+    contacts[2].organisationUnits = {""};
+    contacts[2].otherLines = {"X-ABShowAs:COMPANY"};
+    contacts[3].nameLine = VCardNameLine::Empty;
+    return contacts;
 }
 
 std::vector<VCardContact> DemoContacts() {

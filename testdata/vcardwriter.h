@@ -38,6 +38,9 @@ struct VCardContact {
     std::size_t photoBytes = 0;     // a PHOTO of this many bytes (base64), 0: none
     // Further content lines written as given (folded like the others), after the addresses.
     std::vector<std::string> otherLines = {};
+    // Further components of ORG after the organisation (units; one empty unit gives the
+    // trailing ';' of an address book's company card).
+    std::vector<std::string> organisationUnits = {};
 };
 
 // How the text of N, FN, ORG and ADR is written.
@@ -77,6 +80,13 @@ struct VCardStyle {
 // sequence; 0: no folding).
 [[nodiscard]] std::string WriteVCards(const std::vector<VCardContact>& contacts,
                                       VCardVersion version, std::size_t foldAt = 75);
+
+// Contacts without a family name as phones and address books export them, each with a home
+// address in Vaduz, in this order: a name typed as one on a phone ("N:Elias Vogt;;;;" and FN), a
+// card with FN alone (no N), an address book's company card ("N:;;;;", FN and ORG the company,
+// ORG with an empty unit, "X-ABShowAs:COMPANY"), a company card with ORG alone ("N:;;;;", no
+// FN), a given name alone ("N:;Mira;;;"), a family name alone ("N:Kaiser;;;;").
+[[nodiscard]] std::vector<VCardContact> NoFamilyNameContacts();
 
 // The demo contacts: addresses in Vaduz and Schaan (one contact with a work, a home and an other
 // address, one with a street ending in a house number, one without any city).

@@ -191,9 +191,11 @@ void BuildContactLines(const std::vector<ContactRecord>& records, const ContactL
                          labels[a]->size() + (a == 0 ? extra.size() : 0) + 1 +
                          texts.streetPrefix.size() + street.size() + 1 + texts.cityPrefix.size() +
                          postalCode.size() + 1 + city.size());
+            // The comma stands between two name parts: a name held whole in one of them (a card
+            // without a family name, a company's) reads as it is.
             line += texts.namePrefix;
-            if (!firstPart.empty()) {
-                line += firstPart;
+            line += firstPart;
+            if (!firstPart.empty() && !secondPart.empty()) {
                 line += u", ";
             }
             line += secondPart;

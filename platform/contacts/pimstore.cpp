@@ -8,8 +8,10 @@
 #include "platform/kernel/handles.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -17,12 +19,15 @@ namespace {
 constexpr std::u16string_view kModuleName = u"pimstore.dll";
 // Bytes read from the contacts file at a time.
 constexpr DWORD kReadBytes = 64u << 10;
+// The most bytes read from the contacts file, in times the bound on what is kept: a file longer
+// than that (photos of every contact, or one that never ends) is given up in bounded time.
+constexpr std::size_t kReadBoundFactor = 4;
 
 std::atomic<int> g_failingItem{0};
 std::atomic<long> g_outstandingStrings{0};
 std::atomic<std::size_t> g_keptBound{platform::kMaxKeptContactBytes};
 
-using ContactList = std::vector<platform::ContactFields>;
+using platform::ContactList;
 
 void DebugLine(const std::u16string& text) {
     OutputDebugStringW(text.c_str());
@@ -30,49 +35,72 @@ void DebugLine(const std::u16string& text) {
 
 // Reads the contacts file through the device file layer in one pass into contacts. False (with
 // a debug line) when the file exists but cannot be read, or its contacts pass the bound on what
-// is kept; a missing file is a store without contacts.
+// is kept, or it is longer than the bytes read for that bound; a missing file, or something
+// other than a file at its path (a folder, a FIFO, a device), is a store without contacts.
 bool ReadContactsFile(ContactList& contacts) {
     const std::u16string path(platform::kContactsFilePath);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+    const std::size_t keptBound = g_keptBound.load(std::memory_order_relaxed);
+    const std::size_t readBound =
+        keptBound > SIZE_MAX / kReadBoundFactor ? SIZE_MAX : keptBound * kReadBoundFactor;
+    // The open does not wait (for the writer of a FIFO, say), and what is read is a file's.
+    const platform::OpenedFile opened = platform::OpenDeviceFile(
+        path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+    struct stat info {};
+    if (!opened.file) {
+        if (opened.error == ERROR_FILE_NOT_FOUND || opened.error == ERROR_PATH_NOT_FOUND) {
             DebugLine(path + u": missing, no contacts\n");
+            return true;
+        }
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            DebugLine(path + u": not a file, no contacts\n");
             return true;
         }
         DebugLine(path + u": cannot be opened\n");
         return false;
     }
-    platform::VCardReader reader(g_keptBound.load(std::memory_order_relaxed));
+    if (::fstat(opened.file->Descriptor(), &info) != 0) {
+        DebugLine(path + u": cannot be opened\n");
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        DebugLine(path + u": not a file, no contacts\n");
+        return true;
+    }
+    platform::VCardReader reader(keptBound);
     std::string buffer(kReadBytes, '\0');
     bool readAll = true;
-    bool empty = true;
-    for (;;) {
+    std::size_t total = 0;
+    bool tooLong = static_cast<std::uint64_t>(info.st_size) > readBound;
+    while (!tooLong) {
         DWORD read = 0;
-        if (!ReadFile(file, buffer.data(), kReadBytes, &read, nullptr)) {
+        if (opened.file->Read(buffer.data(), kReadBytes, read) != ERROR_SUCCESS) {
             readAll = false;
             break;
         }
         if (read == 0) {
             break;
         }
-        empty = false;
+        total += read;
+        tooLong = total > readBound; // a file growing while it is read
         reader.Read(std::string_view(buffer.data(), read));
         if (reader.PassedBound()) {
             break;
         }
     }
-    CloseHandle(file);
     reader.Finish();
     if (!readAll) {
         DebugLine(path + u": read failed\n");
         return false;
     }
+    if (tooLong) {
+        DebugLine(path + u": longer than the " + platform::AnsiToWide(std::to_string(readBound)) +
+                  u" bytes read for contacts\n");
+        return false;
+    }
     if (reader.PassedBound()) {
         DebugLine(path + u": its contacts pass the " +
-                  platform::AnsiToWide(std::to_string(g_keptBound.load())) +
-                  u" bytes the store keeps\n");
+                  platform::AnsiToWide(std::to_string(keptBound)) + u" bytes the store keeps\n");
         return false;
     }
     if (reader.CutLines() != 0) {
@@ -80,7 +108,7 @@ bool ReadContactsFile(ContactList& contacts) {
                   u" lines with more components than N or ADR has, the rest dropped\n");
     }
     contacts = reader.TakeContacts();
-    if (contacts.empty() && !empty) {
+    if (contacts.empty() && total != 0) {
         DebugLine(path + u": no vCard in the file, no contacts\n");
     }
     return true;

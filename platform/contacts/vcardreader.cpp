@@ -111,44 +111,45 @@ bool IsUtf8(std::string_view text) {
 }
 
 // The text of component bytes, at most kMaxContactPropertyLength units (a surrogate pair is not
-// cut in two). UTF-8 puts U+FFFD for each byte that starts no well-formed sequence.
+// cut in two), in a string holding just its units. UTF-8 puts U+FFFD for each byte that starts
+// no well-formed sequence.
 std::u16string DecodeText(std::string_view bytes, bool windows1252) {
-    std::u16string text;
-    text.reserve(std::min(bytes.size(), kMaxContactPropertyLength));
-    for (std::size_t i = 0; i < bytes.size() && text.size() < kMaxContactPropertyLength;) {
+    std::array<char16_t, kMaxContactPropertyLength> units;
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < bytes.size() && length < units.size();) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
-            text += static_cast<char16_t>(lead);
+            units[length++] = static_cast<char16_t>(lead);
             ++i;
             continue;
         }
         if (windows1252) {
-            text += AnsiToWideChar(lead);
+            units[length++] = AnsiToWideChar(lead);
             ++i;
             continue;
         }
-        const std::size_t length = Utf8SequenceLength(bytes, i);
-        if (length == 0) {
-            text += u'\xFFFD';
+        const std::size_t sequence = Utf8SequenceLength(bytes, i);
+        if (sequence == 0) {
+            units[length++] = u'\xFFFD';
             ++i;
             continue;
         }
-        char32_t code = lead & (0xFF >> (length + 1));
-        for (std::size_t k = 1; k < length; ++k) {
+        char32_t code = lead & (0xFF >> (sequence + 1));
+        for (std::size_t k = 1; k < sequence; ++k) {
             code = (code << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
         }
-        i += length;
+        i += sequence;
         if (code < 0x10000) {
-            text += static_cast<char16_t>(code);
-        } else if (text.size() + 2 <= kMaxContactPropertyLength) {
+            units[length++] = static_cast<char16_t>(code);
+        } else if (length + 2 <= units.size()) {
             code -= 0x10000;
-            text += static_cast<char16_t>(0xD800 + (code >> 10));
-            text += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+            units[length++] = static_cast<char16_t>(0xD800 + (code >> 10));
+            units[length++] = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
         } else {
             break;
         }
     }
-    return text;
+    return std::u16string(units.data(), length);
 }
 
 // The components of a structured value, unescaped: component k (below wanted) into parts[k].
@@ -185,15 +186,75 @@ bool SplitComponents(std::string_view value, std::size_t wanted, std::size_t def
     return false;
 }
 
-// The record's share of the bound: its size and the units of its texts.
-std::size_t KeptBytes(const ContactFields& fields) {
-    std::size_t units =
-        fields.familyName.size() + fields.givenName.size() + fields.organisation.size();
-    for (const ContactAddressFields& address : fields.addresses) {
-        units += address.street.size() + address.postalCode.size() + address.locality.size();
-    }
-    return sizeof(ContactFields) + units * sizeof(char16_t);
+// What the heap holds for a block of this many bytes: the allocator rounds it up to 16 bytes
+// and keeps a header of up to 16 bytes beside it.
+constexpr std::size_t BlockBytes(std::size_t bytes) {
+    return (bytes + 15) / 16 * 16 + 16;
 }
+
+// The heap bytes of a kept text: none while its units fit inside the string itself.
+std::size_t TextHeapBytes(const std::u16string& text) {
+    static const std::size_t inlineUnits = std::u16string().capacity();
+    return text.capacity() > inlineUnits ? BlockBytes((text.capacity() + 1) * sizeof(char16_t)) : 0;
+}
+
+// The heap bytes of a record's texts (the record itself lies in the list's block).
+std::size_t TextBytes(const ContactFields& fields) {
+    std::size_t bytes = TextHeapBytes(fields.familyName) + TextHeapBytes(fields.givenName) +
+                        TextHeapBytes(fields.organisation);
+    for (const ContactAddressFields& address : fields.addresses) {
+        bytes += TextHeapBytes(address.street) + TextHeapBytes(address.postalCode) +
+                 TextHeapBytes(address.locality);
+    }
+    return bytes;
+}
+
+// The most records a block within this many bytes can have.
+std::size_t RecordsWithin(std::size_t bytes) {
+    return bytes < 16 ? 0 : (bytes - 16) / 16 * 16 / sizeof(ContactFields);
+}
+
+} // namespace
+
+ContactList::ContactList(ContactList&& other) noexcept
+    : m_blocks(std::exchange(other.m_blocks, {}))
+    , m_lastBlockRecords(std::exchange(other.m_lastBlockRecords, 0))
+    , m_size(std::exchange(other.m_size, 0)) {}
+
+ContactList& ContactList::operator=(ContactList&& other) noexcept {
+    if (this != &other) {
+        m_blocks = std::exchange(other.m_blocks, {});
+        m_lastBlockRecords = std::exchange(other.m_lastBlockRecords, 0);
+        m_size = std::exchange(other.m_size, 0);
+    }
+    return *this;
+}
+
+std::size_t ContactList::capacity() const {
+    return m_blocks.empty() ? 0 : (m_blocks.size() - 1) * kBlockRecords + m_lastBlockRecords;
+}
+
+std::size_t ContactList::HeapBytes() const {
+    std::size_t bytes =
+        m_blocks.capacity() == 0 ? 0 : BlockBytes(m_blocks.capacity() * sizeof(Block));
+    if (!m_blocks.empty()) {
+        bytes += (m_blocks.size() - 1) * BlockBytes(kBlockRecords * sizeof(ContactFields)) +
+                 BlockBytes(m_lastBlockRecords * sizeof(ContactFields));
+    }
+    return bytes;
+}
+
+std::vector<ContactFields> ContactList::TakeAll() {
+    std::vector<ContactFields> all;
+    all.reserve(m_size);
+    for (std::size_t i = 0; i < m_size; ++i) {
+        all.push_back(std::move(m_blocks[i / kBlockRecords][i % kBlockRecords]));
+    }
+    *this = ContactList{};
+    return all;
+}
+
+namespace {
 
 // One parameter's values, comma-separated, quotes dropped ("TYPE=\"home,work\"" too).
 template <class Visit> void ForEachParameterValue(std::string_view values, Visit visit) {
@@ -530,8 +591,11 @@ void VCardReader::EndCard() {
     m_inCard = false;
     ContactFields& fields = m_card.fields;
     if (fields.familyName.empty() && fields.givenName.empty()) {
+        // A copy of the organisation made to its length (an assignment may keep more room).
         fields.familyName =
-            !m_card.formattedName.empty() ? m_card.formattedName : fields.organisation;
+            !m_card.formattedName.empty()
+                ? std::move(m_card.formattedName)
+                : std::u16string(fields.organisation.data(), fields.organisation.size());
     }
     // Further addresses of a type into the slots left free: other, work, home.
     std::size_t next = 0;
@@ -540,22 +604,62 @@ void VCardReader::EndCard() {
             fields.addresses[slot] = std::move(m_card.overflow[next++]);
         }
     }
-    const std::size_t bytes = KeptBytes(fields);
-    if (bytes > m_bound - std::min(m_kept, m_bound)) {
+    const std::size_t textBytes = TextBytes(fields);
+    if (!MakeRoom(textBytes)) {
         m_passedBound = true;
-        m_contacts.clear(); // nothing of a file that is not read whole
-        m_contacts.shrink_to_fit();
+        m_contacts = ContactList{}; // nothing of a file that is not read whole
+        m_textBytes = 0;
         return;
     }
-    m_kept += bytes;
-    m_contacts.push_back(std::move(fields));
+    m_textBytes += textBytes;
+    const std::size_t index = m_contacts.m_size++;
+    m_contacts.m_blocks.back()[index % ContactList::kBlockRecords] = std::move(fields);
+}
+
+// A new block takes the records that are left room for, up to a whole block; when the table of
+// blocks grows, its old and new array are held at once.
+bool VCardReader::MakeRoom(std::size_t textBytes) {
+    if (textBytes > m_bound - m_textBytes) {
+        return false;
+    }
+    const std::size_t room = m_bound - m_textBytes - textBytes; // for the list
+    const std::size_t held = m_contacts.HeapBytes();
+    if (m_contacts.size() < m_contacts.capacity()) {
+        return held <= room;
+    }
+    auto& blocks = m_contacts.m_blocks;
+    if (!blocks.empty() && m_contacts.m_lastBlockRecords < ContactList::kBlockRecords) {
+        return false; // the last block was cut short by the bound
+    }
+    const std::size_t tableCapacity = blocks.size() < blocks.capacity()
+                                          ? blocks.capacity()
+                                          : std::max<std::size_t>(8, 2 * blocks.size());
+    const std::size_t newTable = tableCapacity == blocks.capacity()
+                                     ? 0
+                                     : BlockBytes(tableCapacity * sizeof(ContactList::Block));
+    if (held + newTable >= room) {
+        return false;
+    }
+    const std::size_t records =
+        std::min(ContactList::kBlockRecords, RecordsWithin(room - held - newTable));
+    if (records == 0) {
+        return false;
+    }
+    blocks.reserve(tableCapacity);
+    blocks.push_back(std::make_unique<ContactFields[]>(records)); // records made empty
+    m_contacts.m_lastBlockRecords = records;
+    return true;
+}
+
+std::size_t VCardReader::KeptBytes() const {
+    return m_textBytes + m_contacts.HeapBytes();
 }
 
 std::vector<ContactFields> ReadVCardContacts(std::string_view text) {
     VCardReader reader(static_cast<std::size_t>(-1));
     reader.Read(text);
     reader.Finish();
-    return reader.TakeContacts();
+    return reader.TakeContacts().TakeAll();
 }
 
 } // namespace platform

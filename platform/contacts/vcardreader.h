@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -39,8 +40,41 @@ struct ContactFields {
 
 // Longest property text kept, in UTF-16 units; longer texts are cut.
 constexpr std::size_t kMaxContactPropertyLength = 1023;
-// Default bound on what a reader keeps: the contacts' records and their texts, in bytes.
+// Default bound on what a reader keeps: the contacts' records and their texts, in bytes of the
+// heap (the list's block and each text's, with the allocator's rounding and header).
 constexpr std::size_t kMaxKeptContactBytes = std::size_t{64} << 20;
+
+// The contacts read, in file order, in blocks of records that stay where they are: the list grows
+// by a block without moving (or holding twice on the way) the records it has.
+class ContactList {
+public:
+    // Records of a block; the last block may have fewer when the bound left no room for more.
+    static constexpr std::size_t kBlockRecords = 128;
+
+    ContactList() = default;
+    // A list moved from is empty.
+    ContactList(ContactList&& other) noexcept;
+    ContactList& operator=(ContactList&& other) noexcept;
+
+    [[nodiscard]] std::size_t size() const { return m_size; }
+    [[nodiscard]] bool empty() const { return m_size == 0; }
+    [[nodiscard]] const ContactFields& operator[](std::size_t index) const {
+        return m_blocks[index / kBlockRecords][index % kBlockRecords];
+    }
+    // The records the blocks have room for.
+    [[nodiscard]] std::size_t capacity() const;
+    // The heap bytes of the blocks and of their table.
+    [[nodiscard]] std::size_t HeapBytes() const;
+    // The records, moved out in order.
+    [[nodiscard]] std::vector<ContactFields> TakeAll();
+
+private:
+    friend class VCardReader;
+    using Block = std::unique_ptr<ContactFields[]>;
+    std::vector<Block> m_blocks;
+    std::size_t m_lastBlockRecords = 0;
+    std::size_t m_size = 0;
+};
 
 // Reads the cards of a vCard file piece by piece. A card runs from a line "BEGIN:VCARD" to a
 // line "END:VCARD"; a card without its end (a cut file, or a second BEGIN before the END) and
@@ -57,11 +91,18 @@ public:
     // True when the contacts read would keep more than the bound: reading stopped there and the
     // contacts read were dropped.
     [[nodiscard]] bool PassedBound() const { return m_passedBound; }
+    // The heap bytes the contacts read so far hold: the list's blocks, records not yet used
+    // included, and the texts' blocks; texts are kept at their length.
+    [[nodiscard]] std::size_t KeptBytes() const;
     // Property lines with more components than their property has (N: 5, ADR: 7); the ones
     // past those were dropped.
     [[nodiscard]] std::size_t CutLines() const { return m_cutLines; }
-    [[nodiscard]] const std::vector<ContactFields>& Contacts() const { return m_contacts; }
-    [[nodiscard]] std::vector<ContactFields> TakeContacts() { return std::move(m_contacts); }
+    [[nodiscard]] const ContactList& Contacts() const { return m_contacts; }
+    // The contacts read, leaving the reader without any.
+    [[nodiscard]] ContactList TakeContacts() {
+        m_textBytes = 0;
+        return std::move(m_contacts);
+    }
 
 private:
     enum class Part : unsigned char { Header, Value, Skipped };
@@ -75,12 +116,15 @@ private:
     void TakeProperty();
     void TakeAddress(std::string_view value, bool windows1252);
     void EndCard();
+    // Room in the list for one more record whose texts hold these heap bytes, a block added when
+    // the list is full; false when the record or the growth would pass the bound.
+    bool MakeRoom(std::size_t textBytes);
 
     std::size_t m_bound;
-    std::size_t m_kept = 0;
+    std::size_t m_textBytes = 0; // heap bytes of the kept records' texts
     bool m_passedBound = false;
     std::size_t m_cutLines = 0;
-    std::vector<ContactFields> m_contacts;
+    ContactList m_contacts;
 
     // Position in the bytes.
     bool m_atFileStart = true;

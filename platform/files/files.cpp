@@ -86,14 +86,26 @@ DWORD SeekFrom(int descriptor, std::uint64_t current, std::int64_t distance, DWO
     return ERROR_SUCCESS;
 }
 
+// The host open never waits (for the other end of a FIFO, a device's carrier): it runs under
+// the share table's lock, which every open in the process takes. Reads and writes wait again
+// once the descriptor is made (see ClearNonBlocking).
 int HostOpenFlags(DWORD access, DWORD creation, bool append) {
     const bool needsWrite =
         (access & GENERIC_WRITE) != 0 || creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING;
-    int flags = O_CLOEXEC | (needsWrite ? O_RDWR : O_RDONLY);
+    int flags = O_CLOEXEC | O_NONBLOCK | (needsWrite ? O_RDWR : O_RDONLY);
     if (append) {
         flags |= O_APPEND;
     }
     return flags;
+}
+
+// Back to waiting reads and writes after the open without waiting.
+DWORD ClearNonBlocking(int descriptor) {
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return detail::ErrorFromErrno(errno);
+    }
+    return ERROR_SUCCESS;
 }
 
 } // namespace
@@ -178,6 +190,10 @@ OpenedFile HostFileOpener::Open(std::u16string_view path, DWORD desiredAccess, D
             result.error = shareError; // the file object closes its descriptor
             return result;
         }
+    }
+    if (const DWORD error = ClearNonBlocking(file->m_descriptor); error != ERROR_SUCCESS) {
+        result.error = error;
+        return result;
     }
     // Emptying comes after the share check, so a refused open changes nothing.
     if (existed && (creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING) &&

@@ -54,8 +54,9 @@ constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 // TRUNCATE_EXISTING needs GENERIC_WRITE and an existing file. A new file keeps the letter case
 // written. An open conflicting with the share modes of other open handles fails with
 // ERROR_SHARING_VIOLATION and changes nothing. FILE_FLAG_DELETE_ON_CLOSE deletes the file when
-// its last handle closes. Folders cannot be opened (ERROR_ACCESS_DENIED). Security attributes
-// and template are ignored. INVALID_HANDLE_VALUE on failure, with the last error set.
+// its last handle closes. Folders cannot be opened (ERROR_ACCESS_DENIED). The open never waits
+// (a FIFO opens without a writer at its other end). Security attributes and template are ignored.
+// INVALID_HANDLE_VALUE on failure, with the last error set.
 [[nodiscard]] HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
                                  LPVOID securityAttributes, DWORD creationDisposition,
                                  DWORD flagsAndAttributes, HANDLE templateFile);

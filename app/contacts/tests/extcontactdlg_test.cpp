@@ -178,6 +178,39 @@ TEST_F(ContactPageTest, ListsEachAddressWithACityInOrder) {
     EXPECT_EQ(page->GetCurSel(), 0);
 }
 
+// A name held whole in one name part, as phones and address books export a contact without a
+// family name (a name typed as one, FN alone, a company card, ORG alone, a given or a family
+// name alone), reads whole on its line, with no comma left over, and its first letter jumps to
+// it.
+TEST_F(ContactPageTest, ListsANameWithoutFamilyNameWholeAndJumpsToItsLetter) {
+    ContactSession::ReleaseInstance();
+    ASSERT_TRUE(m_root.WriteFile(
+        platform::kContactsFilePath,
+        testdata::WriteVCards(testdata::NoFamilyNameContacts(), testdata::VCardVersion::V30)));
+    auto page = CreateContactPage(m_server, m_mode, m_destination, kNavigationTitle);
+    ShowPageWindow(page->GetPageHandle(), true); // the first activation fills the list
+    m_driver.RunUntilIdle();
+    std::vector<std::u16string> names;
+    for (const std::u16string& line : page->GetLines()) {
+        names.push_back(line.substr(0, line.find(u'\n')));
+    }
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"* Elias Vogt", u"* Elias Vogt",
+                                                  u"* Rheintal Treuhand AG", u"* Alpenbau AG",
+                                                  u"* Mira", u"* Kaiser"}));
+    const struct {
+        char key;
+        int line;
+    } jumps[] = {{'R', 2}, {'E', 0}, {'E', 1}, {'A', 3}, {'M', 4}, {'K', 5}};
+    for (const auto& jump : jumps) {
+        SCOPED_TRACE(jump.key);
+        SendMessageW(page->GetHwnd(), WM_KEYDOWN, static_cast<WPARAM>(jump.key), 0);
+        m_driver.RunUntilIdle();
+        EXPECT_EQ(page->GetCurSel(), jump.line);
+    }
+    page.reset();
+    m_driver.RunUntilIdle();
+}
+
 // Contacts the store cannot read whole (a file past its bound, an item it cannot give) are a
 // message on the page, not an empty list.
 TEST_F(ContactPageTest, ShowsThatTheContactsCannotBeReadInsteadOfAnEmptyList) {

@@ -1,6 +1,7 @@
 // Fuzzes the vCard reading of the contact store: any bytes must give cards without reading past
-// them, every text within the store's length limit, and the same cards when the bytes come in
-// pieces (as the store reads the file) as when they come whole.
+// them, every text within the store's length limit, the same cards when the bytes come in pieces
+// (as the store reads the file) as when they come whole, and under a bound all or none of them
+// with no more kept than the bound.
 
 #include "platform/contacts/vcardreader.h"
 
@@ -55,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reader.Read(text.substr(at, piece));
     }
     reader.Finish();
-    const std::vector<platform::ContactFields>& pieces = reader.Contacts();
+    const platform::ContactList& pieces = reader.Contacts();
     if (pieces.size() != whole.size()) {
         std::abort();
     }
@@ -63,6 +64,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!SameFields(pieces[i], whole[i])) {
             std::abort();
         }
+    }
+    // Under a bound the second byte chooses (0 to 255 records' worth): every card or none, and
+    // never more kept than the bound.
+    const std::size_t bound =
+        size < 2 ? 0 : std::size_t{data[1]} * sizeof(platform::ContactFields) + data[0];
+    platform::VCardReader bounded(bound);
+    bounded.Read(text);
+    bounded.Finish();
+    if (bounded.KeptBytes() > bound ||
+        bounded.Contacts().size() != (bounded.PassedBound() ? 0 : whole.size())) {
+        std::abort();
     }
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "testdata/freshprocess.h"
 #include "testdata/tempdir.h"
 #include "testdata/vcardwriter.h"
 
@@ -13,6 +14,8 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -137,6 +140,12 @@ TEST(ContactStoreReading, HandsOutEveryContactOfTheFileAndFailsTheSwitchedItem) 
         {"not vCard", "\x89PNG\r\n", kAll, 0, 0, {}},
         {"past the bound on what is kept", demo, 3 * sizeof(platform::ContactFields), 0, -1, {}},
         {"photos past 64 MiB", photos, kAll, 0, 70, std::vector<std::u16string>(70, frick)},
+        {"a photo past four times the bound",
+         photos.substr(0, photos.find("END:VCARD") + 11),
+         4000,
+         0,
+         -1,
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -161,6 +170,52 @@ TEST(ContactStoreReading, HandsOutEveryContactOfTheFileAndFailsTheSwitchedItem) 
         application->Release();
         platform::FailContactItem(0);
         platform::SetContactsKeptBound(kAll);
+    }
+}
+
+// Something other than a file at the contacts path: a FIFO nobody writes to (whose open would
+// wait for a writer), a link to a device that never ends, a folder. Each is a store without
+// contacts at once; each runs in a process of its own, which an alarm ends should the logon hang.
+TEST(ContactStoreReading, TakesWhatIsNotAFileAsNoContacts) {
+    enum class NotAFile { Fifo, EndlessDevice, Folder };
+    const struct {
+        const char* name;
+        NotAFile kind;
+    } cases[] = {
+        {"FIFO", NotAFile::Fifo},
+        {"link to /dev/zero", NotAFile::EndlessDevice},
+        {"folder", NotAFile::Folder},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::RunInFreshProcess([&] {
+            ::alarm(10);
+            testdata::TempDeviceRoot root;
+            ASSERT_TRUE(root.InstallModule(u"pimstore.dll"));
+            const std::filesystem::path host = root.HostPathOf(platform::kContactsFilePath);
+            std::filesystem::create_directories(host.parent_path());
+            switch (c.kind) {
+            case NotAFile::Fifo:
+                ASSERT_EQ(::mkfifo(host.c_str(), 0600), 0);
+                break;
+            case NotAFile::EndlessDevice:
+                std::filesystem::create_symlink("/dev/zero", host);
+                break;
+            case NotAFile::Folder:
+                std::filesystem::create_directory(host);
+                break;
+            }
+            void* object = nullptr;
+            ASSERT_EQ(CoCreateInstance(CLSID_ContactApplication, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_ContactApplication, &object),
+                      S_OK);
+            auto* application = static_cast<IContactApplication*>(object);
+            int count = -1;
+            EXPECT_EQ(ReadStore(*application, &count), std::vector<std::u16string>{});
+            EXPECT_EQ(count, 0);
+            application->Release();
+            ::alarm(0);
+        });
     }
 }
 
@@ -195,10 +250,19 @@ TEST(ContactStoreReading, WritesOneDebugLineForWhatItCannotTake) {
          false,
          platform::kMaxKeptContactBytes,
          {u"2 lines with more components"}},
-        {"past the bound", exported, false, 1000, {u"pass the 1000 bytes"}},
+        {"past the bound",
+         testdata::WriteVCards(testdata::DemoContacts(), apple),
+         false,
+         1000,
+         {u"pass the 1000 bytes"}},
+        {"longer than the bytes read for the bound",
+         exported,
+         false,
+         1000,
+         {u"longer than the 4000 bytes read"}},
         {"no vCard", "\x89PNG\r\n", false, platform::kMaxKeptContactBytes, {u"no vCard"}},
         {"missing", std::nullopt, false, platform::kMaxKeptContactBytes, {u"missing"}},
-        {"a folder", std::nullopt, true, platform::kMaxKeptContactBytes, {u"Contacts.vcf: "}},
+        {"a folder", std::nullopt, true, platform::kMaxKeptContactBytes, {u"not a file"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -51,8 +51,8 @@ void ExpectSameFields(const ContactFields& actual, const ContactFields& expected
     }
 }
 
-void ExpectContacts(const std::vector<ContactFields>& read,
-                    const std::vector<VCardContact>& written) {
+template <class List>
+void ExpectContacts(const List& read, const std::vector<VCardContact>& written) {
     ASSERT_EQ(read.size(), written.size());
     for (std::size_t i = 0; i < written.size(); ++i) {
         SCOPED_TRACE(i);
@@ -162,6 +162,10 @@ TEST(VCardReading, ReadsAFileInPiecesAsAWhole) {
             }
             reader.Finish();
             ExpectContacts(reader.Contacts(), contacts);
+            const platform::ContactList taken = reader.TakeContacts();
+            ExpectContacts(taken, contacts);
+            EXPECT_TRUE(reader.Contacts().empty());
+            EXPECT_EQ(reader.KeptBytes(), 0u);
         }
     }
 }
@@ -318,15 +322,20 @@ TEST(VCardReading, CutsLinesWithMoreComponentsThanTheirProperty) {
     }
 }
 
+// Below what the contacts need (their records alone, nothing) the reader keeps nothing; at
+// what an unbounded reader keeps of them it keeps them all; at any bound it keeps all or
+// nothing, and never more than the bound.
 TEST(VCardReading, StopsAndKeepsNothingPastTheBoundOnWhatItKeeps) {
     const std::vector<VCardContact> contacts = testdata::DemoContacts();
     const std::string text = testdata::WriteVCards(contacts, VCardVersion::V30);
-    // The four records, and their texts of some 250 characters.
+    platform::VCardReader unbounded(static_cast<std::size_t>(-1));
+    unbounded.Read(text);
+    unbounded.Finish();
     const std::size_t records = contacts.size() * sizeof(ContactFields);
     const struct {
         std::size_t bound;
         bool passed;
-    } cases[] = {{records + 2000, false}, {records, true}, {0, true}};
+    } cases[] = {{unbounded.KeptBytes(), false}, {records, true}, {0, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bound);
         platform::VCardReader reader(c.bound);
@@ -334,6 +343,14 @@ TEST(VCardReading, StopsAndKeepsNothingPastTheBoundOnWhatItKeeps) {
         reader.Finish();
         EXPECT_EQ(reader.PassedBound(), c.passed);
         EXPECT_EQ(reader.Contacts().size(), c.passed ? 0u : contacts.size());
+    }
+    for (std::size_t bound = 0; bound < 2 * unbounded.KeptBytes(); bound += 61) {
+        SCOPED_TRACE(bound);
+        platform::VCardReader reader(bound);
+        reader.Read(text);
+        reader.Finish();
+        EXPECT_EQ(reader.Contacts().size(), reader.PassedBound() ? 0u : contacts.size());
+        EXPECT_LE(reader.KeptBytes(), bound);
     }
 }
 

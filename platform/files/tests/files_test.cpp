@@ -6,12 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <fcntl.h>
+#include <filesystem>
+#include <future>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -94,6 +100,32 @@ TEST(CreateFile, TruncateExistingNeedsWriteAccessAndFoldersDoNotOpen) {
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(Open(u"\\maps\\a?.txt", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+}
+
+// A FIFO that nobody has open at its other end opens for reading without waiting for a writer
+// (the open runs under the lock every open in the process takes, so another file opens at once
+// after it). Should the open wait after all, the test opens the other end itself so that it ends.
+TEST(CreateFile, AFifoOpensWithoutWaitingForItsOtherEnd) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(root.WriteFile(u"\\other.bin", "other"));
+    const std::filesystem::path fifo = root.HostPathOf(u"\\fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    auto opening = std::async(std::launch::async, [] {
+        return Open(u"\\fifo", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    });
+    if (opening.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "the open waits for the FIFO's other end";
+        const int otherEnd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        opening.wait();
+        ::close(otherEnd);
+    }
+    HANDLE file = opening.get();
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    HANDLE other = Open(u"\\other.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadAll(other), "other");
+    EXPECT_TRUE(CloseHandle(other));
+    EXPECT_TRUE(CloseHandle(file));
 }
 
 TEST(CreateFile, NewFileKeepsTheCallersCaseInsideExistingFolders) {
