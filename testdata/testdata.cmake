@@ -15,6 +15,7 @@ nav_component(testdata STEP 0
     fuzzinput.cpp
     levelfilewriter.cpp
     nmeawriter.cpp
+    osmextractwriter.cpp
     ptyport.cpp
     rdsgroupfilewriter.cpp
     screendescwriter.cpp
@@ -33,5 +34,6 @@ nav_test(testdata_test
     tests/alertcencoder_test.cpp
     tests/archivewriter_test.cpp
     tests/drivegenerator_test.cpp
+    tests/osmextractwriter_test.cpp
     tests/tempdir_test.cpp
   DEPENDS testdata)

@@ -22,9 +22,11 @@
 #include "utilities/usefulcode/memoryarena.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <new>
+#include <optional>
 #include <osmium/area/assembler.hpp>
 #include <osmium/area/multipolygon_manager.hpp>
 #include <osmium/handler/node_locations_for_ways.hpp>
@@ -211,7 +213,9 @@ bool IsSearchable(const std::string& name) {
 
 struct Area {
     testdata::DatasetArea area;
-    int level = 0;
+    int adminLevel = 0;
+    bool isMunicipality = false;
+    std::uint32_t level = 0; // the area level (AreaLevelsOf)
     std::uint16_t country = 0;
     const std::vector<std::vector<MapPoint>>* rings = nullptr;
     MapRect bounds; // of the rings
@@ -321,7 +325,6 @@ private:
     }
 
     void BuildAreas() {
-        std::uint16_t country = 0;
         for (const auto& [id, relation] : m_extract.relations) {
             const int level = AdminLevelOf(relation.tags);
             const std::string name = ToCodePage1252(TagValue(relation.tags, "name"));
@@ -348,20 +351,100 @@ private:
                 }
             }
             Area area;
-            area.level = level;
+            area.adminLevel = level;
             area.rings = &rings->second;
             area.bounds = rect;
             area.area.id = static_cast<std::int32_t>(areas.size() + 1);
             area.area.rect = MapUnitsToDegrees(rect);
-            area.country = level == 2 ? CountryCodeOf(relation.tags) : 0;
-            area.area.kind = static_cast<std::int32_t>(AreaLevelOf(level));
+            area.country = level == kCountryAdminLevel ? CountryCodeOf(relation.tags) : 0;
             area.ownName = name;
-            area.area.name = level == 2 ? std::to_string(area.country) : name;
-            country = country == 0 ? area.country : country;
+            area.area.name = name;
             areas.push_back(area);
         }
+        NumberCountries();
+        MarkMunicipalities();
+        std::vector<AdminArea> ranked;
+        for (const auto& area : areas) {
+            ranked.push_back({area.adminLevel, area.isMunicipality});
+        }
+        const std::vector<std::uint32_t> levels = AreaLevelsOf(ranked);
+        for (std::size_t i = 0; i < areas.size(); ++i) {
+            areas[i].level = levels[i];
+            areas[i].area.kind = static_cast<std::int32_t>(levels[i]);
+        }
+    }
+
+    // A country whose code names no number keeps none (0) as the extract's only country; beside
+    // others it takes a number of its own that no other country of the extract holds. A country
+    // area is named by its number; the other areas take the first country's number.
+    void NumberCountries() {
+        std::set<std::uint16_t> taken;
+        std::size_t countryCount = 0;
+        for (const auto& area : areas) {
+            if (area.adminLevel == kCountryAdminLevel) {
+                ++countryCount;
+                taken.insert(area.country);
+            }
+        }
+        std::uint16_t first = 0;
         for (auto& area : areas) {
-            area.country = area.country == 0 ? country : area.country;
+            if (area.adminLevel != kCountryAdminLevel) {
+                continue;
+            }
+            if (area.country == 0 && countryCount > 1) {
+                area.country = FreeCountryNumber(taken);
+                taken.insert(area.country);
+            }
+            area.area.name = std::to_string(area.country);
+            first = first == 0 ? area.country : first;
+        }
+        for (auto& area : areas) {
+            area.country = area.adminLevel == kCountryAdminLevel ? area.country : first;
+        }
+    }
+
+    // The number of the country that holds the point; `fallback` where none does.
+    std::uint16_t CountryAt(const MapPoint& point, std::uint16_t fallback) const {
+        const Area* country = AreaAt(point, kCountryAreaLevel);
+        return country != nullptr ? country->country : fallback;
+    }
+
+    // Municipalities: the boundaries of admin_level 8, and where a city, town or village lies in
+    // none of them, the lowest boundary below the country that holds it, unless that encloses a
+    // boundary of admin_level 8 (a larger unit whose municipalities the extract holds elsewhere).
+    void MarkMunicipalities() {
+        std::vector<MapRect> municipalities;
+        for (auto& area : areas) {
+            area.isMunicipality = area.adminLevel == kMunicipalityAdminLevel;
+            if (area.isMunicipality) {
+                municipalities.push_back(area.bounds);
+            }
+        }
+        const auto enclosesMunicipality = [&](const Area& area) {
+            return std::any_of(municipalities.begin(), municipalities.end(), [&](const MapRect& r) {
+                return area.bounds.x1 <= r.x1 && area.bounds.y1 <= r.y1 && r.x2 <= area.bounds.x2 &&
+                       r.y2 <= area.bounds.y2;
+            });
+        };
+        for (const auto& [id, tags] : m_extract.taggedNodes) {
+            if (!IsMunicipalityPlace(tags)) {
+                continue;
+            }
+            const MapPoint& point = m_extract.nodes.at(id);
+            Area* lowest = nullptr;
+            bool isInMunicipality = false;
+            for (auto& area : areas) {
+                if (area.adminLevel == kCountryAdminLevel || !Holds(area, point)) {
+                    continue;
+                }
+                isInMunicipality = isInMunicipality || area.adminLevel == kMunicipalityAdminLevel;
+                if (lowest == nullptr || area.adminLevel > lowest->adminLevel) {
+                    lowest = &area;
+                }
+            }
+            if (lowest != nullptr && !isInMunicipality && !enclosesMunicipality(*lowest)) {
+                lowest->isMunicipality = true;
+            }
         }
     }
 
@@ -385,11 +468,12 @@ private:
         return isInside;
     }
 
-    // The area of the highest level that holds the point.
-    const Area* AreaAt(const MapPoint& point) const {
+    // The innermost area of `lowestLevel` or above that holds the point.
+    const Area* AreaAt(const MapPoint& point, std::uint32_t lowestLevel = 0) const {
         const Area* best = nullptr;
         for (const auto& area : areas) {
-            if ((best == nullptr || area.level > best->level) && Holds(area, point)) {
+            if (area.level >= lowestLevel && (best == nullptr || area.level < best->level) &&
+                Holds(area, point)) {
                 best = &area;
             }
         }
@@ -403,12 +487,15 @@ private:
                 continue;
             }
             City city{name, m_extract.nodes.at(id)};
-            city.isMunicipality = TagValue(tags, "place") != "suburb";
+            city.isMunicipality = IsMunicipalityPlace(tags);
             city.isListed = IsSearchable(name);
-            if (const Area* area = AreaAt(city.point)) {
+            // A city, town or village lies in its municipality, a suburb in the innermost area.
+            if (const Area* area =
+                    AreaAt(city.point, city.isMunicipality ? kMunicipalityAreaLevel : 0)) {
                 city.areaId = area->area.id;
                 city.country = area->country;
             }
+            city.country = CountryAt(city.point, city.country);
             cities.push_back(city);
         }
         // A municipality without a place node of its name is a city at the middle of its bounds.
@@ -416,8 +503,9 @@ private:
             const bool isNamed = std::any_of(cities.begin(), cities.end(), [&](const City& c) {
                 return c.name == area.area.name;
             });
-            if (area.level == 8 && !isNamed) {
-                City city{area.area.name, area.bounds.GetCenter(), area.area.id, area.country};
+            if (area.isMunicipality && !isNamed) {
+                City city{area.area.name, area.bounds.GetCenter(), area.area.id,
+                          CountryAt(area.bounds.GetCenter(), area.country)};
                 city.isMunicipality = true;
                 city.isListed = IsSearchable(city.name);
                 cities.push_back(city);
@@ -518,7 +606,7 @@ private:
         std::map<std::int32_t, std::size_t> indexOf;
         for (const auto& area : areas) {
             indexOf[area.area.id] = addressIndex.AddArea(
-                {area.area.name, AreaLevelOf(area.level), area.bounds, area.country, area.ownName});
+                {area.area.name, area.level, area.bounds, area.country, area.ownName});
         }
         for (const auto& city : cities) {
             if (city.element != kNoElement && city.isListed) {
@@ -677,7 +765,7 @@ private:
                 }
                 datasets.AddElement(element);
             }
-            street.areas = {key.second, -1, -1};
+            street.areas = AreasByLevel(key.second);
             datasets.AddStreet(street);
         }
         // Addresses that no street of their street's name lies near.
@@ -702,7 +790,30 @@ private:
         postalCodeCount = static_cast<std::uint32_t>(postalCodes.size());
     }
 
-    // Every road element names its area and postal code through the cookie tables.
+    // The area ids of levels 1, 2 and 3 of what lies in the area of id `areaId` (-1: none), as the
+    // engine walks the area tree from it: the area or its nearest ancestor of that level, -1
+    // where the walk passes over the level.
+    std::array<std::int32_t, 3> AreasByLevel(std::int32_t areaId) const {
+        std::array<std::int32_t, 3> ids{-1, -1, -1};
+        const auto found = std::find_if(areas.begin(), areas.end(),
+                                        [&](const Area& area) { return area.area.id == areaId; });
+        if (areaId == -1 || found == areas.end()) {
+            return ids;
+        }
+        for (std::uint32_t level = 1; level <= ids.size(); ++level) {
+            std::optional<std::size_t> at = static_cast<std::size_t>(found - areas.begin());
+            while (at && areas[*at].level < level) {
+                at = addressIndex.ParentOf(*at);
+            }
+            if (at && areas[*at].level == level) {
+                ids[level - 1] = areas[*at].area.id;
+            }
+        }
+        return ids;
+    }
+
+    // Every road element names its area and postal code through the cookie tables, every city
+    // and named point of interest its area.
     void BuildCookies() {
         std::vector<ElementAddress> elements;
         std::vector<std::size_t> indexes;
@@ -722,6 +833,15 @@ private:
             elements.push_back(
                 {ids[element], static_cast<std::uint32_t>(std::max(areas[area].area.id, 0)), ""});
             indexes.push_back(element);
+        }
+        // A city's point lies in the area that holds the city (its municipality), through which
+        // the areas above it are found.
+        for (const auto& city : cities) {
+            if (city.element != kNoElement && city.areaId > 0) {
+                elements.push_back(
+                    {ids[city.element], static_cast<std::uint32_t>(city.areaId), ""});
+                indexes.push_back(city.element);
+            }
         }
         const auto bits =
             cookies.Assign(std::move(elements), *std::max_element(ids.begin(), ids.end()) + 1);

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
 
 namespace osm2nav {
 namespace {
@@ -185,40 +189,96 @@ std::string CityNameOf(const Tags& tags) {
     return ToCodePage1252(TagValue(tags, "name"));
 }
 
+bool IsMunicipalityPlace(const Tags& tags) {
+    const std::string_view place = TagValue(tags, "place");
+    return place == "city" || place == "town" || place == "village";
+}
+
 int AdminLevelOf(const Tags& tags) {
     if (TagValue(tags, "boundary") != "administrative") {
         return 0;
     }
     const std::string_view level = TagValue(tags, "admin_level");
-    for (const std::string_view known : {"2", "4", "6", "8"}) {
-        if (level == known) {
-            return level.front() - '0';
+    for (int known = 2; known <= 10; ++known) {
+        if (level == std::to_string(known)) {
+            return known;
         }
     }
     return 0;
 }
 
-std::uint32_t AreaLevelOf(int adminLevel) {
-    switch (adminLevel) {
-    case 2:
-        return 10;
-    case 4:
-        return 3;
-    case 6:
-        return 2;
-    default:
-        return 1;
+std::vector<std::uint32_t> AreaLevelsOf(const std::vector<AdminArea>& areas) {
+    constexpr std::uint32_t kInnerLevel = 1;
+    const auto isLargerUnit = [&](const AdminArea& area) {
+        return area.adminLevel > kCountryAdminLevel && area.adminLevel < kMunicipalityAdminLevel &&
+               !area.isMunicipality;
+    };
+    // The larger units' admin_levels that the extract holds, the nearest to the municipalities
+    // (the highest admin_level) first.
+    std::set<int, std::greater<>> larger;
+    for (const auto& area : areas) {
+        if (isLargerUnit(area)) {
+            larger.insert(area.adminLevel);
+        }
     }
+    std::vector<std::uint32_t> levels;
+    for (const auto& area : areas) {
+        if (area.adminLevel == kCountryAdminLevel) {
+            levels.push_back(kCountryAreaLevel);
+        } else if (area.isMunicipality || area.adminLevel == kMunicipalityAdminLevel) {
+            levels.push_back(kMunicipalityAreaLevel);
+        } else if (isLargerUnit(area)) {
+            const auto rank = std::distance(larger.begin(), larger.find(area.adminLevel));
+            levels.push_back(kMunicipalityAreaLevel + 1 + static_cast<std::uint32_t>(rank));
+        } else {
+            levels.push_back(kInnerLevel);
+        }
+    }
+    return levels;
 }
 
+namespace {
+
+struct CountryNumber {
+    std::string_view code;
+    std::uint16_t number;
+};
+// The countries that TMC messages name by an engine country number take that number (the first
+// twelve). The other countries of Europe take the numbers left free, in the order of their codes;
+// they leave out 2, 26 and 32 as well, by which the road-number shields know further countries.
+constexpr std::size_t kTmcCountryCount = 12;
+constexpr std::array<CountryNumber, 46> kCountryNumbers{{
+    {"AT", 4},  {"BE", 6},  {"CH", 45}, {"DE", 17}, {"DK", 12}, {"ES", 43}, {"FR", 16}, {"GB", 48},
+    {"IT", 24}, {"NL", 33}, {"NO", 34}, {"SE", 44}, {"AD", 1},  {"AL", 3},  {"BA", 5},  {"BG", 7},
+    {"BY", 8},  {"CY", 9},  {"CZ", 10}, {"EE", 11}, {"FI", 13}, {"GR", 14}, {"HR", 15}, {"HU", 18},
+    {"IE", 19}, {"IS", 20}, {"LI", 21}, {"LT", 22}, {"LU", 23}, {"LV", 25}, {"MC", 27}, {"MD", 28},
+    {"ME", 29}, {"MK", 30}, {"MT", 31}, {"PL", 35}, {"PT", 36}, {"RO", 37}, {"RS", 38}, {"RU", 39},
+    {"SI", 40}, {"SK", 41}, {"SM", 42}, {"TR", 46}, {"UA", 47}, {"VA", 49},
+}};
+constexpr std::array<std::uint16_t, 3> kShieldOnlyNumbers{2, 26, 32};
+constexpr std::uint16_t kLastCountryNumber = 50;
+
+} // namespace
+
 std::uint16_t CountryCodeOf(const Tags& tags) {
-    // Our own country numbers: the engine lists the numbers 0 to 50, and 0 means every country.
-    static constexpr std::array<std::string_view, 8> kCountries{"AT", "CH", "DE", "FR",
-                                                                "IT", "LI", "LU", "NL"};
     const std::string_view code = TagValue(tags, "ISO3166-1");
-    for (std::size_t index = 0; index < kCountries.size(); ++index) {
-        if (kCountries[index] == code) {
-            return static_cast<std::uint16_t>(index + 1);
+    for (const auto& country : kCountryNumbers) {
+        if (country.code == code) {
+            return country.number;
+        }
+    }
+    return 0;
+}
+
+std::uint16_t FreeCountryNumber(const std::set<std::uint16_t>& taken) {
+    for (std::uint16_t number = 1; number <= kLastCountryNumber; ++number) {
+        const bool isNamed =
+            std::any_of(kCountryNumbers.begin(), kCountryNumbers.begin() + kTmcCountryCount,
+                        [&](const CountryNumber& country) { return country.number == number; }) ||
+            std::find(kShieldOnlyNumbers.begin(), kShieldOnlyNumbers.end(), number) !=
+                kShieldOnlyNumbers.end();
+        if (!isNamed && taken.count(number) == 0) {
+            return number;
         }
     }
     return 0;

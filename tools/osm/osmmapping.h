@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,13 +91,38 @@ inline constexpr std::uint8_t kCityLayer = 11;
 // place=city, town, village or suburb; the name in code page 1252, empty when not a city.
 [[nodiscard]] std::string CityNameOf(const Tags& tags);
 
-// boundary=administrative with admin_level 2, 4, 6 or 8: that level, else 0.
+// place=city, town or village: a municipality's place (suburbs lie in one).
+[[nodiscard]] bool IsMunicipalityPlace(const Tags& tags);
+
+// boundary=administrative with admin_level 2 to 10: that level, else 0.
 [[nodiscard]] int AdminLevelOf(const Tags& tags);
-// The area level of the address data for an admin_level: 10 a country (2), then 3 (4), 2 (6)
-// and 1 (8, a municipality), so that an area's level is above those of the areas inside it.
-[[nodiscard]] std::uint32_t AreaLevelOf(int adminLevel);
-// The ISO 3166-1 numeric code of a country boundary's "ISO3166-1" alpha-2 tag; 0 if unknown.
+inline constexpr int kCountryAdminLevel = 2;
+inline constexpr int kMunicipalityAdminLevel = 8;
+inline constexpr std::uint32_t kCountryAreaLevel = 10;
+inline constexpr std::uint32_t kMunicipalityAreaLevel = 2;
+
+// An administrative area as its area level is chosen: its admin_level and whether it is a
+// municipality (admin_level 8, or the lowest boundary that holds a city, town or village that no
+// admin_level 8 boundary holds).
+struct AdminArea {
+    int adminLevel = 0;
+    bool isMunicipality = false;
+};
+// The area levels of the address data of an extract's administrative areas, in their order, so
+// that an area's level is above those of the areas inside it: 10 a country (admin_level 2), 2 a
+// municipality, 1 the boundaries inside municipalities (admin_level 9 and 10), and from 3 upwards
+// the larger units (admin_level 3 to 7), one level for each admin_level the extract holds, the
+// nearest to the municipalities at 3.
+[[nodiscard]] std::vector<std::uint32_t> AreaLevelsOf(const std::vector<AdminArea>& areas);
+
+// The country number of a country boundary's "ISO3166-1" alpha-2 tag, as the engine numbers
+// countries (0 to 50, 0 meaning every country): the numbers by which TMC messages name their
+// countries for the countries they name, the numbers those leave free for the other countries of
+// Europe; 0 if unknown.
 [[nodiscard]] std::uint16_t CountryCodeOf(const Tags& tags);
+// The lowest country number from 1 to 50 that no TMC message and no road-number shield names a
+// country by and that is not taken; 0 when none is left.
+[[nodiscard]] std::uint16_t FreeCountryNumber(const std::set<std::uint16_t>& taken);
 
 // addr:street + addr:housenumber, or nullopt.
 struct Address {

@@ -2,6 +2,7 @@
 // A test fixture base holding the shared OpenStreetMap extract converted once per test program,
 // into folders of one device root (the conversions are slow, the tests only read them).
 
+#include "testdata/osmextractwriter.h"
 #include "testdata/tempdir.h"
 #include "tools/osm/osmconvert.h"
 #include "utilities/usefulcode/memoryarena.h"
@@ -12,6 +13,20 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+// Writes a hand-made extract into the root and converts it into "\<folder>" with the default
+// options; the converter's error, empty when it converted.
+inline std::string ConvertWritten(const testdata::OsmExtractWriter& extract,
+                                  const testdata::TempDeviceRoot& root, const std::string& folder) {
+    osm2nav::ConvertOptions options;
+    options.extract = root.HostPath() / (folder + ".osm");
+    options.output = root.HostPath() / folder;
+    if (!extract.WriteTo(options.extract)) {
+        return options.extract.string() + ": cannot be written";
+    }
+    std::ostringstream summary;
+    return osm2nav::Convert(options, summary);
+}
 
 class ConvertedExtract : public ::testing::Test {
 protected:

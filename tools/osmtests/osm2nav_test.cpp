@@ -3,6 +3,7 @@
 #include "advisor/advisorconfiguration.h"
 #include "basiccomp/retrievalengine/code/addressindex.h"
 #include "basiccomp/retrievalengine/code/elementcodes.h"
+#include "basiccomp/retrievalengine/code/mapelement.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "routing/roadnetwork.h"
 #include "routing/routeoptions.h"
@@ -11,6 +12,7 @@
 #include "tablefiles/housenumber.h"
 #include "testdata/advisorwriter.h"
 #include "testdata/archivewriter.h"
+#include "testdata/osmextractwriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/wavewriter.h"
 #include "tools/osm/osmaddressindex.h"
@@ -138,6 +140,19 @@ void WriteExtract(const std::filesystem::path& path, const std::vector<HandWay>&
     writer(std::move(buffer));
     writer.close();
 }
+
+// The engine and the datasets open on a folder the converter wrote.
+struct OutputReaders {
+    BlockCachePtr cache = BlockCache::Create(64);
+    six::RefCntPtr<RetrievalEngineImpl> engine = RetrievalEngineImpl::CreateEngine(cache);
+    DatasetsPtr datasets;
+
+    [[nodiscard]] bool Open(const std::u16string& folder) {
+        datasets = DatasetsImpl::Create(cache, RetrievalEngine::RetrievalEnginePtr(engine));
+        return engine->Open(folder + osm2nav::kLevelFile) && datasets &&
+               datasets->Open(folder + osm2nav::kDatabaseFolder, u"");
+    }
+};
 
 // Roundabouts and ramps are told apart on the network, where the advisor reads them: the
 // link's extended code 2 (roundabout) or 5 (a connecting road its highway rules look past).
@@ -290,7 +305,6 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
         std::string city;
         int adminLevel;
         std::uint16_t country;
-        std::uint32_t areaLevel = 1;
     } named[] = {
         {{{"name", "Landstrasse"}, {"ref", "28"}, {"int_name", "Landstrasse"}},
          "Landstrasse/28",
@@ -308,15 +322,14 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
          0,
          0},
         {{{"name", "\xE2\x82\xAC"}, {"place", "hamlet"}}, "\x80", "", 0, 0},
-        {{{"boundary", "administrative"}, {"admin_level", "2"}, {"ISO3166-1", "LI"}},
-         "",
-         "",
-         2,
-         6,
-         10},
-        {{{"boundary", "administrative"}, {"admin_level", "4"}}, "", "", 4, 0, 3},
-        {{{"boundary", "administrative"}, {"admin_level", "6"}}, "", "", 6, 0, 2},
-        {{{"boundary", "administrative"}, {"admin_level", "7"}}, "", "", 0, 0},
+        // The country codes are upper case; the 2013 extract's Liechtenstein has "li".
+        {{{"boundary", "administrative"}, {"admin_level", "2"}, {"ISO3166-1", "li"}}, "", "", 2, 0},
+        {{{"boundary", "administrative"}, {"admin_level", "2"}, {"ISO3166-1", "XY"}}, "", "", 2, 0},
+        {{{"boundary", "administrative"}, {"admin_level", "4"}}, "", "", 4, 0},
+        {{{"boundary", "administrative"}, {"admin_level", "7"}}, "", "", 7, 0},
+        {{{"boundary", "administrative"}, {"admin_level", "10"}}, "", "", 10, 0},
+        {{{"boundary", "administrative"}, {"admin_level", "11"}}, "", "", 0, 0},
+        {{{"boundary", "political"}, {"admin_level", "8"}}, "", "", 0, 0},
     };
     // Points of interest of each kind, and none for other tags.
     const struct {
@@ -339,10 +352,120 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
         EXPECT_EQ(osm2nav::CityNameOf(row.tags), row.city);
         EXPECT_EQ(osm2nav::AdminLevelOf(row.tags), row.adminLevel);
         EXPECT_EQ(osm2nav::CountryCodeOf(row.tags), row.country);
-        if (row.adminLevel != 0) {
-            EXPECT_EQ(osm2nav::AreaLevelOf(row.adminLevel), row.areaLevel);
+    }
+}
+
+// Municipalities at level 2 whatever their admin_level, the boundaries inside them at level 1,
+// the larger units above them numbered from 3 by the admin_levels present, countries at 10.
+TEST(OsmMapping, AreaLevelsPutMunicipalitiesAtTwoTheirPartsBelowAndLargerUnitsAbove) {
+    const struct {
+        const char* label;
+        std::vector<osm2nav::AdminArea> areas;
+        std::vector<std::uint32_t> levels;
+    } rows[] = {
+        {"country, electoral districts and municipalities",
+         {{2, false}, {6, false}, {8, true}},
+         {10, 3, 2}},
+        {"every admin_level",
+         {{2, false},
+          {4, false},
+          {5, false},
+          {6, false},
+          {7, false},
+          {8, true},
+          {9, false},
+          {10, false}},
+         {10, 6, 5, 4, 3, 2, 1, 1}},
+        {"states and districts", {{8, true}, {6, false}, {4, false}, {2, false}}, {2, 3, 4, 10}},
+        {"a municipality of admin_level 7 besides those of 8, not counted among the units",
+         {{4, false}, {6, false}, {7, true}, {8, true}, {10, false}},
+         {4, 3, 2, 2, 1}},
+        {"a municipality of admin_level 10 with its parts", {{10, true}, {9, false}}, {2, 1}},
+        {"no municipality", {{5, false}, {9, false}}, {3, 1}},
+        {"nothing", {}, {}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(osm2nav::AreaLevelsOf(row.areas), row.levels) << row.label;
+    }
+}
+
+// A converted extract of a country with a state, a district, a municipality of admin_level 8
+// with a quarter of admin_level 10, a village that only a boundary of admin_level 7 holds (that
+// boundary is its municipality) and a hamlet's village held by nothing below the district: each
+// street's areas by level, through the address index and through the datasets.
+TEST(Osm2Nav, MunicipalitiesLieAtLevelTwoTheirPartsBelowAndLargerUnitsAbove) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
+    testdata::OsmExtractWriter extract;
+    extract
+        .AddBoundary(1, {9.0, 47.0, 10.0, 48.0}, 2,
+                     {{"name", "\xC3\x96sterreich"}, {"ISO3166-1", "AT"}})
+        .AddBoundary(2, {9.05, 47.05, 9.95, 47.95}, 4, {{"name", "Land"}})
+        .AddBoundary(3, {9.1, 47.1, 9.9, 47.9}, 6, {{"name", "Bezirk"}})
+        .AddBoundary(4, {9.2, 47.2, 9.4, 47.4}, 8, {{"name", "Stadt"}})
+        .AddBoundary(5, {9.2, 47.2, 9.3, 47.3}, 10, {{"name", "Altstadt"}})
+        .AddBoundary(6, {9.5, 47.5, 9.7, 47.7}, 7, {{"name", "Verband"}})
+        .AddNode(10, 9.35, 47.35, {{"place", "town"}, {"name", "Stadt"}})
+        .AddNode(11, 9.6, 47.6, {{"place", "village"}, {"name", "Dorf"}})
+        .AddNode(12, 9.8, 47.8, {{"place", "village"}, {"name", "Weiler"}});
+    const struct {
+        std::string street;
+        double west;
+        double south;
+        std::u16string byLevel[4]; // levels 1 to 4
+    } streets[] = {
+        {"Marktgasse", 9.22, 47.22, {u"Altstadt", u"Stadt", u"Bezirk", u"Land"}},
+        {"Ringstrasse", 9.36, 47.36, {u"", u"Stadt", u"Bezirk", u"Land"}},
+        {"Dorfstrasse", 9.61, 47.61, {u"", u"Verband", u"Bezirk", u"Land"}},
+        {"Weilerweg", 9.81, 47.81, {u"", u"", u"Bezirk", u"Land"}},
+    };
+    std::int64_t id = 100;
+    for (const auto& row : streets) {
+        extract.AddNode(id, row.west, row.south).AddNode(id + 1, row.west + 0.02, row.south);
+        extract.AddWay(id + 2, {id, id + 1}, {{"highway", "residential"}, {"name", row.street}});
+        id += 3;
+    }
+    ASSERT_EQ(ConvertWritten(extract, root, "out"), "");
+    OutputReaders out;
+    ASSERT_TRUE(out.Open(u"\\out"));
+    const auto& engine = out.engine;
+    const auto& datasets = out.datasets;
+    const auto nameAt = [&](std::int32_t area) {
+        return area < 0 ? std::u16string() : engine->LookupArea(static_cast<std::uint32_t>(area));
+    };
+    for (const auto& row : streets) {
+        SCOPED_TRACE(row.street);
+        const std::u16string name = osm2nav::WideOf(row.street);
+        auto found = engine->FindInRect({9.0F, 47.0F, 10.0F, 48.0F}, name);
+        ASSERT_TRUE(found && found->IsValid());
+        const MapElementPtr element =
+            engine->GetElement(found->GetCurrent()->GetElementIds().front());
+        ASSERT_TRUE(element);
+        for (std::uint32_t level = 1; level <= 4; ++level) {
+            EXPECT_EQ(nameAt(element->WalkAreas(level)), row.byLevel[level - 1]) << level;
+        }
+        EXPECT_EQ(nameAt(element->WalkAreas(10)), u"\u00D6sterreich");
+        // The datasets file the street under its areas of levels 1 to 3, the same as the
+        // address index's.
+        auto inDatasets =
+            datasets->FindInArea(static_cast<std::uint32_t>(element->WalkAreas(3)), name);
+        ASSERT_TRUE(inDatasets && inDatasets->IsValid());
+        for (std::int32_t level = 1; level <= 3; ++level) {
+            EXPECT_EQ(inDatasets->GetCurrent()->WalkAreaHierarchy(level),
+                      element->WalkAreas(static_cast<std::uint32_t>(level)))
+                << level;
         }
     }
+    // The municipalities are found as cities by their names, each standing for its area.
+    for (const std::u16string town : {u"Stadt", u"Verband"}) {
+        auto city = engine->FindCities(town, 0);
+        ASSERT_TRUE(city && city->IsValid());
+        const auto area = static_cast<std::uint32_t>(city->GetCurrent()->GetAreaId());
+        EXPECT_EQ(nameAt(static_cast<std::int32_t>(area)), town);
+        EXPECT_EQ(engine->WalkAreaHierarchy(area, 2), static_cast<std::int32_t>(area));
+    }
+    datasets->Close();
+    engine->Close();
 }
 
 // Ids added out of order are found by halving; an id without position throws, naming it.
@@ -708,7 +831,7 @@ TEST(Osm2Nav, BrokenInputIsRefusedOrCountedAndOutputIsDeterministic) {
          "",
          false,
          "",
-         "address index: 1 areas in the tree, 1 cities, 1 elements with house numbers, 1 elements "
+         "address index: 1 areas in the tree, 1 cities, 1 elements with house numbers, 2 elements "
          "with an area or postal code",
          Boundary::Whole},
         {"house numbers of a street elsewhere",
@@ -883,11 +1006,10 @@ TEST(Osm2Nav, StreetNamesKeepTheirLettersAndHouseNumbersInTheDatasets) {
                      "Feldkirch");
         std::ostringstream summary;
         ASSERT_EQ(osm2nav::Convert(options, summary), "");
-        BlockCachePtr cache = BlockCache::Create(64);
-        const auto engine = RetrievalEngineImpl::CreateEngine(cache);
-        ASSERT_TRUE(engine->Open(u"\\out" + std::u16string(osm2nav::kLevelFile)));
-        auto datasets = DatasetsImpl::Create(cache, RetrievalEngine::RetrievalEnginePtr(engine));
-        ASSERT_TRUE(datasets->Open(u"\\out" + std::u16string(osm2nav::kDatabaseFolder), u""));
+        OutputReaders out;
+        ASSERT_TRUE(out.Open(u"\\out"));
+        const auto& engine = out.engine;
+        const auto& datasets = out.datasets;
         auto city = engine->FindCities(u"Feldkirch", 0);
         ASSERT_TRUE(city && city->IsValid());
         auto streets = datasets->FindInArea(
@@ -996,6 +1118,34 @@ TEST_F(SharedExtract, OpensWithTheReadersAndFindsTheMunicipalities) {
         const auto countries = engine->GetCountries(0);
         ASSERT_EQ(countries.size(), 1u);
         EXPECT_EQ(countries[0]->GetName(), u"Liechtenstein");
+        // Every street of a municipality lies in it at level 2 (nothing of level 1 inside it),
+        // in its electoral district at level 3, in the address index and in the datasets alike;
+        // the name of its level-2 area finds the municipality as a city.
+        for (const std::u16string town : {u"Vaduz", u"Schaan", u"Balzers"}) {
+            SCOPED_TRACE(std::string(town.begin(), town.end()));
+            auto city = engine->FindCities(town, 0);
+            ASSERT_TRUE(city && city->IsValid());
+            const std::int32_t townArea = city->GetCurrent()->GetAreaId();
+            std::size_t streetCount = 0;
+            for (auto streets = datasets->FindInArea(static_cast<std::uint32_t>(townArea), u"");
+                 streets && streets->IsValid(); streets->Next(), ++streetCount) {
+                const GeoMoleculePtr street = streets->GetCurrent();
+                EXPECT_EQ(street->WalkAreaHierarchy(1), -1);
+                EXPECT_EQ(street->WalkAreaHierarchy(2), townArea);
+                const MapElementPtr element = engine->GetElement(street->GetElementIds().front());
+                ASSERT_TRUE(element);
+                EXPECT_EQ(element->WalkAreas(1), -1);
+                ASSERT_EQ(element->WalkAreas(2), townArea);
+                EXPECT_EQ(element->WalkAreas(3), street->WalkAreaHierarchy(3));
+                EXPECT_EQ(engine->LookupArea(static_cast<std::uint32_t>(element->WalkAreas(3))),
+                          u"Wahlkreis Oberland");
+            }
+            EXPECT_GT(streetCount, 20u);
+            auto byName =
+                engine->FindCities(engine->LookupArea(static_cast<std::uint32_t>(townArea)), 0);
+            ASSERT_TRUE(byName && byName->IsValid());
+            EXPECT_EQ(byName->GetCurrent()->GetAreaId(), townArea);
+        }
         // A street of Vaduz by name within its city.
         auto streets = datasets->FindInArea(static_cast<std::uint32_t>(area), u"Heiligkr");
         ASSERT_TRUE(streets && streets->IsValid());

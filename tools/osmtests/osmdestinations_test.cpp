@@ -341,7 +341,8 @@ TEST_F(ExtractDestinations, TakesEachKindOfEntryBack) {
     } cases[] = {
         {"street and number: one shortening step", StreetRecord(), s_places.street, true, 0, u"",
          std::nullopt, u"12"},
-        {"place only: searched as a street", PlaceRecord(), kDestCity, false, 0, u"", std::nullopt,
+        // The city's point, which lies in the city's area, is found as the street.
+        {"place only: searched as a street", PlaceRecord(), kDestCity, true, 0, u"", std::nullopt,
          u""},
         {"named station: element destination", StationRecord(), u"", true, 1, s_places.station,
          RoutePosition::kPointElement, u""},
@@ -533,10 +534,11 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
     HWND cities = page.Item(DestinationInputPage::kCityBoxId);
     SetWindowTextW(cities, u"Vad");
     notify(DestinationInputPage::kCityBoxId, 5);
+    // The city is proposed with the region above it, its electoral district.
     const std::vector<std::u16string> proposed = texts(cities);
     ASSERT_FALSE(proposed.empty());
     EXPECT_LE(proposed.size(), 8u);
-    EXPECT_EQ(proposed.front().rfind(kDestCity, 0), 0u) << proposed.front().size();
+    EXPECT_EQ(proposed.front(), std::u16string(kDestCity) + u", Wahlkreis Oberland");
     notify(DestinationInputPage::kCityBoxId, 10);
     ASSERT_TRUE(selection.city);
     EXPECT_EQ(selection.city->GetName(), kDestCity);
@@ -562,10 +564,11 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
         notify(DestinationInputPage::kStreetBoxId, 1);
     }
     ASSERT_GE(index, 0) << "the street is not proposed";
-    // A street is proposed with the municipality it lies in; its second name, the name itself,
-    // is not repeated in brackets.
+    // A street is proposed without an area: it lies in no part of the municipality (level 1)
+    // other than the municipality itself; its second name, the name itself, is not repeated in
+    // brackets.
     const std::vector<std::u16string> listed = texts(streets);
-    EXPECT_EQ(listed[static_cast<std::size_t>(index)], s_places.street + u", " + kDestCity);
+    EXPECT_EQ(listed[static_cast<std::size_t>(index)], s_places.street);
     for (const std::u16string& text : listed) {
         const std::u16string name = text.substr(0, text.find(u','));
         const std::size_t open = name.find(u" (");
@@ -586,8 +589,9 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
     notify(NavigMainPage::kFinishId, 0);
     EXPECT_EQ(mode.Calls(), (std::vector<std::string>{"OnPageCommand(2)"}));
 
-    // Stored, the destination reads back with the areas that hold it: the electoral district
-    // after the place, the municipality after the street.
+    // Stored, the destination reads back with the areas that hold it, each left out where it
+    // repeats what it follows: the municipality (level 2) is the place, and no part of it (level
+    // 1) holds the street.
     DestinationEntry entry;
     (void)entry.houseNumber.Parse(u"12");
     const auto number = static_cast<std::int16_t>(entry.houseNumber.GetNumber());
@@ -604,8 +608,38 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
     std::uint8_t userDefined = 0;
     (void)UddRecord::Parse(record, x, y, placeLine, streetLine, place, street, extra,
                            houseNumberText, userDefined);
-    EXPECT_EQ(placeLine, std::u16string(kDestCity) + u", Wahlkreis Oberland");
-    EXPECT_EQ(streetLine, s_places.street + u" 12, " + kDestCity);
+    EXPECT_EQ(placeLine, kDestCity);
+    EXPECT_EQ(streetLine, s_places.street + u" 12");
+}
+
+// A destination in a village stored with the street it lies on: the municipality that holds
+// the street (level 2) follows the village's name, no part of the municipality the street.
+TEST_F(ExtractDestinations, ADestinationInAVillageIsStoredWithItsMunicipality) {
+    AddressCursorPtr village = m_engine->FindCities(u"Nendeln", 0);
+    ASSERT_TRUE(village && village->IsValid());
+    ASSERT_EQ(village->GetCurrent()->GetName(), u"Nendeln");
+    AddressCursorPtr town = m_engine->FindCities(u"Eschen", 0);
+    ASSERT_TRUE(town && town->IsValid());
+    GeoMoleculeCursorPtr streets =
+        m_engine->FindInArea(static_cast<std::uint32_t>(town->GetCurrent()->GetAreaId()), u"");
+    ASSERT_TRUE(streets && streets->IsValid());
+    const GeoMoleculePtr street = streets->GetCurrent();
+    DestinationEntry entry;
+    LocatedStreet address(street, entry.houseNumber);
+    const std::int16_t number = 0;
+    (void)m_server->CreateStreetDestination(entry.location, address, &number);
+    ASSERT_TRUE(entry.location);
+    entry.name = village->GetCurrent()->GetName();
+    entry.secondText = street->GetName();
+    SetQualifiers(entry, village->GetCurrent(), street);
+    const std::u16string record = DestinationRecord(entry, u"", AdditionsOf(m_engine.Get(), entry));
+    float x = 0, y = 0;
+    std::u16string placeLine, streetLine, place, name, extra, houseNumber;
+    std::uint8_t userDefined = 0;
+    (void)UddRecord::Parse(record, x, y, placeLine, streetLine, place, name, extra, houseNumber,
+                           userDefined);
+    EXPECT_EQ(placeLine, u"Nendeln, Eschen");
+    EXPECT_EQ(streetLine, street->GetName());
 }
 
 } // namespace

@@ -1,8 +1,8 @@
-// The trip logbook on the extract converted with three levels: the GPS demo drive from Vaduz to
-// Schaan feeds the logbook as the main window does (matched positions with a fix, on a street),
-// a trip is started, checked and stopped on a fixed clock and date, and the file reads as a
-// logbook: the header, the lines with place and street, one status line replaced in place, and
-// a total within 2 % of the route's length.
+// The trip logbook on the extract converted with three levels: the GPS demo drives from Vaduz to
+// Schaan and back feed the logbook as the main window does (matched positions with a fix, on a
+// street), a trip is started, checked and stopped on a fixed clock and date, and the file reads
+// as a logbook: the header, the lines with the municipality and the street, one status line
+// replaced in place, and a total within 2 % of the route's length.
 #include "app/startup/logbook.h"
 #include "app/startup/receiversupervisor.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
@@ -78,14 +78,18 @@ std::vector<std::string> Fields(const std::string& line) {
     return fields;
 }
 
-// Fed as the main window does, directly or through the receiver supervisor's distance hook
-// (which takes the server's positions and keeps only matched fixes itself).
-void DriveFromVaduzToSchaan(testdata::TempDeviceRoot& root, bool isThroughTheHook) {
+// A drive between two municipalities, fed as the main window does, directly or through the
+// receiver supervisor's distance hook (which takes the server's positions and keeps only matched
+// fixes itself).
+void DriveBetween(testdata::TempDeviceRoot& root, const std::string& fromTown,
+                  const std::string& toTown, bool isThroughTheHook) {
     ASSERT_TRUE(root.WriteFile(u"\\Nav\\deziv.ini", testdata::ReadTestFile(NAV_DEZIV_INI)));
     const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
     ASSERT_TRUE(engine->Open(std::u16string(u"\\logbook") + osm2nav::kLevelFile));
-    const std::optional<GeoPoint> from = DrivableStreetIn(*engine, u"Vaduz");
-    const std::optional<GeoPoint> to = DrivableStreetIn(*engine, u"Schaan");
+    const std::optional<GeoPoint> from =
+        DrivableStreetIn(*engine, std::u16string(fromTown.begin(), fromTown.end()));
+    const std::optional<GeoPoint> to =
+        DrivableStreetIn(*engine, std::u16string(toTown.begin(), toTown.end()));
     ASSERT_TRUE(from && to);
 
     gpsdemo::Options options;
@@ -172,7 +176,9 @@ void DriveFromVaduzToSchaan(testdata::TempDeviceRoot& root, bool isThroughTheHoo
     EXPECT_EQ(check[0], "Halt");
     EXPECT_EQ(check[1], "Pause");
     EXPECT_EQ(stop[0], "Ende");
-    // Place and street of the matched element at start and stop.
+    // Place and street of the matched element at start and stop: the place is the municipality.
+    EXPECT_EQ(start[2], fromTown);
+    EXPECT_EQ(stop[2], toTown);
     EXPECT_FALSE(start[3].empty());
     EXPECT_FALSE(stop[3].empty());
     EXPECT_EQ(start[4], "08.12.2026");
@@ -193,10 +199,18 @@ void DriveFromVaduzToSchaan(testdata::TempDeviceRoot& root, bool isThroughTheHoo
     EXPECT_NEAR(logbook.GetTotalDistance(), kilometres * 1000.0, 50.0);
 }
 
-TEST_F(ExtractLogbook, DriveFromVaduzToSchaanReadsAsALogbook) {
-    for (const bool isThroughTheHook : {false, true}) {
-        SCOPED_TRACE(isThroughTheHook ? "through the distance hook" : "direct");
-        ASSERT_NO_FATAL_FAILURE(DriveFromVaduzToSchaan(*s_root, isThroughTheHook));
+TEST_F(ExtractLogbook, DrivesBetweenVaduzAndSchaanReadAsALogbook) {
+    const struct {
+        const char* label;
+        std::string from;
+        std::string to;
+        bool isThroughTheHook;
+    } drives[] = {{"to Schaan, direct", "Vaduz", "Schaan", false},
+                  {"to Vaduz, through the distance hook", "Schaan", "Vaduz", true}};
+    for (const auto& drive : drives) {
+        SCOPED_TRACE(drive.label);
+        ASSERT_NO_FATAL_FAILURE(
+            DriveBetween(*s_root, drive.from, drive.to, drive.isThroughTheHook));
     }
 }
 

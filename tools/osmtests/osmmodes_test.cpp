@@ -365,7 +365,8 @@ protected:
 
 // From the menu to arrival: the destination typed in Schaan, the GPS wait cancelled, then closed
 // by the replay's first matched fix, the route (code 8) stored as the most recent destination,
-// shown on the map page and its demo drive guided to arrival with bar and phrases.
+// shown on the map page and its demo drive guided to arrival with bar and phrases; there the
+// tour's "CurrentPos" takes Vaduz and the street.
 TEST_F(ExtractModes, TypedAddressIsRoutedFromAReplayedFixAndGuidedToArrival) {
     StartServer();
     MatchedPosition noFix;
@@ -431,12 +432,15 @@ TEST_F(ExtractModes, TypedAddressIsRoutedFromAReplayedFixAndGuidedToArrival) {
     Replay(route, "drive.txt");
     bool barShown = false;
     bool pictured = false;
+    MatchedPosition lastOnStreet;
     for (std::size_t i = m_log.Count('P') + 1; i < 5000 && page->IsGuidanceConnected(); ++i) {
         if (!StepUntilPublished(i)) {
             break; // the drive is over
         }
         MatchedPosition now;
-        (void)m_relay.Take(now, false);
+        if (m_relay.Take(now, false) && now.street != MatchedPosition::kNoStreet) {
+            lastOnStreet = now;
+        }
         m_driver.RunUntilIdle();
         barShown = barShown || IsWindowVisible(page->GetDistanceBar()->GetHwnd());
         const std::vector<std::u16string> said = m_voice->Calls();
@@ -465,6 +469,28 @@ TEST_F(ExtractModes, TypedAddressIsRoutedFromAReplayedFixAndGuidedToArrival) {
     EXPECT_FALSE(page->IsGuidanceConnected());
     EXPECT_FALSE(page->GetMapView()->HasRoute());
     EXPECT_FALSE(IsWindowVisible(page->GetDistanceBar()->GetHwnd()));
+
+    // Where the drive ended, "CurrentPos" on the tour's page takes the town and the street.
+    ASSERT_NE(lastOnStreet.street, MatchedPosition::kNoStreet);
+    m_position = lastOnStreet;
+    GpsStateMonitor::Instance().OnPosition(m_position);
+    auto* tour = OpenMode<TourMode>(GetShellFactories().tourMode, 430);
+    ASSERT_NE(tour, nullptr);
+    DestinationInputPage* tourPage = tour->GetMainPage();
+    ASSERT_TRUE(Shown(tourPage));
+    EXPECT_TRUE(IsWindowEnabled(tourPage->Item(DestinationInputPage::kCurrentPosId)));
+    Click(tourPage, DestinationInputPage::kCurrentPosId);
+    m_driver.RunUntilIdle();
+    SaveModesFrame("6-current-position");
+    const DestinationDescription& here = tour->GetDescription();
+    ASSERT_TRUE(here.city);
+    ASSERT_TRUE(here.street);
+    EXPECT_EQ(here.city->GetName(), kModesCity);
+    EXPECT_EQ(here.street->GetName(), kModesStreet);
+    EXPECT_EQ(apptesting::ComboBoxTexts(tourPage->Item(DestinationInputPage::kCityBoxId)),
+              std::vector<std::u16string>{kModesCity});
+    EXPECT_EQ(apptesting::ComboBoxTexts(tourPage->Item(DestinationInputPage::kStreetBoxId)),
+              std::vector<std::u16string>{kModesStreet});
 }
 
 // A tour typed stop by stop (Schaan, Vaduz Äulestrasse, Triesen): two legs on the route list,

@@ -347,12 +347,12 @@ TEST_F(ExtractScenario, TheLastTextSaidIsTheArrivalAndTheWaveHoldsTheSounds) {
     EXPECT_EQ((wave.size() - 44) % blockAlign, 0u);
 }
 
-// The logbook: an empty line, the titles, the start with the typed purpose and the stop, whose
-// total is the distance the replayed fixes cover: the first drive's file up to where the second
-// begins, then the second up to where the car stood at the stop (the start of the route from the
-// "Recent" list). The routes' lengths are an upper bound only: the first route begins at the
-// unmatched standing fix, some 70 m before the replay's first fix, and the arrival comes some
-// 100 m before the route's end.
+// The logbook: an empty line, the titles, the start with the typed purpose and the stop in Vaduz,
+// the municipality the trip ended in, whose total is the distance the replayed fixes cover: the
+// first drive's file up to where the second begins, then the second up to where the car stood at
+// the stop (the start of the route from the "Recent" list). The routes' lengths are an upper bound
+// only: the first route begins at the unmatched standing fix, some 70 m before the replay's first
+// fix, and the arrival comes some 100 m before the route's end.
 TEST_F(ExtractScenario, TheLogbookHoldsTheTripWithTheDistanceDriven) {
     const std::vector<std::string> lines =
         ScenarioLines(ScenarioFile(Installed("Fahrtenbuch.txt")));
@@ -361,7 +361,10 @@ TEST_F(ExtractScenario, TheLogbookHoldsTheTripWithTheDistanceDriven) {
     EXPECT_EQ(lines[1].rfind("Eintrag\t", 0), 0u) << lines[1];
     EXPECT_EQ(lines[2].rfind("Start\tKundenbesuch\t", 0), 0u) << lines[2];
     EXPECT_EQ(lines[3].rfind("Ende\t", 0), 0u) << lines[3];
-    std::string total = SplitScenarioText(lines[3], '\t').back();
+    const std::vector<std::string> fields = SplitScenarioText(lines[3], '\t');
+    ASSERT_EQ(fields.size(), 10u) << lines[3];
+    EXPECT_EQ(fields[2], "Vaduz") << lines[3];
+    std::string total = fields.back();
     std::replace(total.begin(), total.end(), ',', '.');
     const double loggedMetres = std::atof(total.c_str()) * 1000.0;
 
@@ -422,12 +425,11 @@ TEST_F(ExtractScenario, TheFilesAtTheQuit) {
     const std::size_t recent = settings.find("[Recent]");
     ASSERT_NE(recent, std::string::npos) << settings;
     // The first route put the Äulestrasse record at key 0; taken again from the list it stays
-    // one entry, below the contact's home routed last. Each names the electoral district and
-    // the municipality that hold it.
+    // one entry, below the contact's home routed last. Neither names an area: the municipality
+    // that holds each is its place, and no part of a municipality holds either street.
     const std::string list = settings.substr(recent, settings.find("\r\n[", recent) - recent);
-    EXPECT_EQ(list, "[Recent]\r\n0=2|9.50970|47.16669|Schaan|Landstrasse 5|Wahlkreis "
-                    "Oberland|Schaan| | |\r\n"
-                    "1=2|9.52160|47.13898|Vaduz|\xC4ulestrasse|Wahlkreis Oberland|Vaduz| | |\r\n");
+    EXPECT_EQ(list, "[Recent]\r\n0=2|9.50970|47.16669|Schaan|Landstrasse 5| | | | |\r\n"
+                    "1=2|9.52160|47.13898|Vaduz|\xC4ulestrasse| | | | |\r\n");
     EXPECT_NE(settings.find("LastKnownTMCFreq=875\r\n"), std::string::npos) << settings;
     const std::vector<std::string> launches = ScenarioLines(ScenarioFile(Out() / "launches.txt"));
     ASSERT_EQ(launches.size(), 1u);

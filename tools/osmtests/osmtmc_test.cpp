@@ -9,6 +9,8 @@
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "onboard/traffichandler.h"
 #include "testdata/alertcencoder.h"
+#include "testdata/osmextractwriter.h"
+#include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractchains.h"
@@ -23,7 +25,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -432,6 +436,83 @@ TEST_F(ExtractTmc, ClosuresTurnRoutesAwayInTheirDirectionsUntilCancelled) {
         store->Removed.Disconnect(&handler);
         store->Replaced.Disconnect(&handler);
     }
+}
+
+// A map converted from an extract whose country relations carry their "ISO3166-1" codes holds
+// each country that TMC messages name by an engine country number under that number, so that the
+// message dialog names a message's country with the map's name for it. The other countries, one
+// without a code among them, take numbers of their own that no message names, and each city the
+// number of the country it lies in.
+TEST(OsmTmcCountries, MessagesNameTheMapsCountriesByTheirEngineNumbers) {
+    // The countries messages name, each called by the fixed name of its messages, and three more.
+    const struct {
+        const char* code; // none: no tag
+        const char* name; // UTF-8
+    } countries[] = {{"DE", "Deutschland"},       {"CH", "Schweiz"},
+                     {"IT", "Italien"},           {"BE", "Belgien"},
+                     {"NL", "Niederlande"},       {"DK", "D\xC3\xA4nemark"},
+                     {"AT", "\xC3\x96sterreich"}, {"GB", "England"},
+                     {"ES", "Spanien"},           {"SE", "Sweden"},
+                     {"FR", "Frankreich"},        {"NO", "Norwegen"},
+                     {"LI", "Liechtenstein"},     {"LU", "Luxemburg"},
+                     {nullptr, "Niemandsland"}};
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
+    testdata::OsmExtractWriter extract;
+    std::int64_t id = 1;
+    for (const auto& country : countries) {
+        const double west = 9.0 + 0.1 * static_cast<double>(id);
+        testdata::OsmTags tags{{"name", country.name}};
+        if (country.code != nullptr) {
+            tags.emplace_back("ISO3166-1", country.code);
+        }
+        extract.AddBoundary(id++, {west, 47.0, west + 0.09, 47.09}, 2, std::move(tags));
+    }
+    // A road in Germany, a village in its municipality in Austria (the seventh) and a village in
+    // Liechtenstein (the 13th).
+    extract.AddNode(100, 9.11, 47.05).AddNode(101, 9.12, 47.05);
+    extract.AddWay(102, {100, 101}, {{"highway", "residential"}, {"name", "Feld"}});
+    extract.AddNode(103, 9.75, 47.05, {{"place", "village"}, {"name", "Feldkirch"}});
+    extract.AddBoundary(id, {9.72, 47.02, 9.78, 47.08}, 8, {{"name", "Feldkirch"}});
+    extract.AddNode(104, 10.35, 47.05, {{"place", "village"}, {"name", "Vaduz"}});
+    ASSERT_EQ(ConvertWritten(extract, root, "countries"), "");
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(64));
+    ASSERT_TRUE(engine->Open(u"\\countries" + std::u16string(osm2nav::kLevelFile)));
+    std::set<std::uint16_t> named;
+    for (std::uint8_t code = 0; code < 16; ++code) {
+        for (std::uint8_t table = 0; table < 64; ++table) {
+            const TmcCountryName name = TmcCountryNameOf(code, table);
+            if (!name.engineCountry) {
+                continue;
+            }
+            named.insert(*name.engineCountry);
+            const CountryPtr country = engine->GetCountry(*name.engineCountry, 0);
+            ASSERT_TRUE(country) << int{code} << "/" << int{table};
+            EXPECT_EQ(country->GetName(), name.fixedName) << int{code} << "/" << int{table};
+        }
+    }
+    EXPECT_EQ(named.size(), 12u);
+    // Every country has a number of its own among those the engine lists (0 to 50); those that
+    // messages do not name have one that no message names.
+    std::map<std::u16string, std::uint16_t> numbers;
+    for (const auto& country : engine->GetCountries(0)) {
+        numbers[country->GetName()] = country->GetNumber();
+    }
+    EXPECT_EQ(numbers.size(), std::size(countries));
+    for (const std::u16string other : {u"Liechtenstein", u"Luxemburg", u"Niemandsland"}) {
+        ASSERT_TRUE(numbers.contains(other));
+        EXPECT_NE(numbers[other], 0);
+        EXPECT_FALSE(named.contains(numbers[other])) << std::string(other.begin(), other.end());
+    }
+    // Cities are found in the countries they lie in.
+    const auto isFound = [&](const std::u16string& city, std::uint16_t country) {
+        const AddressCursorPtr found = engine->FindCities(city, country);
+        return found && found->IsValid() && found->GetCurrent()->GetName() == city;
+    };
+    EXPECT_TRUE(isFound(u"Vaduz", numbers[u"Liechtenstein"]));
+    EXPECT_FALSE(isFound(u"Vaduz", numbers[u"\u00D6sterreich"]));
+    EXPECT_TRUE(isFound(u"Feldkirch", numbers[u"\u00D6sterreich"]));
+    engine->Close();
 }
 
 } // namespace
