@@ -78,8 +78,10 @@ endfunction()
 find_program(CCACHE ccache)
 find_program(GDB gdb)
 # A cache of the test's own, so that every compilation of a case is its own and the counts of the
-# clones are theirs alone.
+# clones are theirs alone; a cache switched off for the build around the test (CCACHE_DISABLE)
+# would leave nothing to count.
 set(ENV{CCACHE_DIR} ${WORK}/ccache)
+unset(ENV{CCACHE_DISABLE})
 file(REMOVE_RECURSE ${WORK})
 set(failures "")
 get_property(case_names GLOBAL PROPERTY case_names)
