@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Lays out the demo install, <build>/install/, as a device root: converts the shared
-# OpenStreetMap extract into <build>/extract when that folder is missing, cut short, or older
-# than the converter, the build's advisor data or the extract, then runs the data tool
-# installdemo around it. A failed conversion leaves the converted folder and the install as they
-# were, and ends the script with osm2nav's message and exit code. An earlier install at the
-# output keeps its logbook, presettings, destination lists and tour points unless --fresh is
-# given (installdemo).
+# Lays out the demo install, <build>/install/, as a device root: runs the data tool installdemo
+# around a folder of the converted OpenStreetMap extract. The folder is current when it holds
+# converted data (kwa/Net.rd) newer than the converter and the build's advisor data, and its
+# source record (source.txt, written by osm2nav) names the extract as it is now: its path, size
+# and modification time. Without --data the script's own folder, <build>/extract, is converted
+# afresh when it is not current; a failed conversion leaves it and the install as they were, and
+# ends the script with osm2nav's message. A folder named by --data is the user's: it is used as
+# it is when current, and otherwise the script stops with a message naming it and what is wrong,
+# changing nothing. An earlier install at the output keeps its logbook, presettings, destination
+# lists and tour points unless --fresh is given (installdemo).
 #   bash scripts/install-demo.sh [BUILD] [--extract FILE] [--data FOLDER] [--out FOLDER] [--fresh]
 # The folders and the file given are read from the folder the script was started in; without a
 # BUILD, the checkout's build/release.
@@ -38,18 +41,46 @@ done
 cd "$(dirname "$0")/.."
 build="${build:-build/release}"
 extract="${extract:-tools/data/osm/liechtenstein-2013-08-03.osm.pbf}"
-data="${data:-$build/extract}"
 out="${out:-$build/install}"
-if [ ! -f "$data/kwa/Net.rd" ] || [ ! -f "$extract" ] || [ "$extract" -nt "$data/kwa/Net.rd" ] ||
-  [ "$build/tools/osm2nav" -nt "$data/kwa/Net.rd" ] ||
-  [ -n "$(find "$build/demo" -newer "$data/kwa/Net.rd" -print -quit 2>/dev/null)" ]; then
-  rm -rf "$data.new"
-  if ! "$build/tools/osm2nav" "$extract" "$data.new" --levels 3; then
-    rm -rf "$data.new"
-    echo "install-demo.sh: the conversion failed; $out is left as it was" >&2
+# stale FOLDER: what keeps FOLDER from being the current conversion of the extract, or nothing.
+stale() {
+  local record
+  if [ ! -f "$1/kwa/Net.rd" ]; then
+    echo "holds no converted data (no kwa/Net.rd)"
+  elif [ "$build/tools/osm2nav" -nt "$1/kwa/Net.rd" ]; then
+    echo "is older than the converter $build/tools/osm2nav"
+  elif [ -n "$(find -H "$build/demo" -newer "$1/kwa/Net.rd" -print -quit 2>/dev/null)" ]; then
+    echo "is older than the advisor data in $build/demo"
+  elif [ ! -f "$extract" ]; then
+    echo "cannot be checked against $extract (no such file)"
+  elif [ ! -f "$1/source.txt" ]; then
+    echo "holds no record of the extract it was converted from (no source.txt)"
+  else
+    record="$(printf 'extract=%s\nsize=%s\nmodified=%s' "$(realpath -e -- "$extract")" \
+      "$(stat -L -c %s -- "$extract")" "$(stat -L -c %Y -- "$extract")")"
+    if [ "$(cat -- "$1/source.txt")" != "$record" ]; then
+      echo "was converted from another extract than $extract as it is now (see its source.txt)"
+    fi
+  fi
+}
+if [ -n "$data" ]; then
+  problem="$(stale "$data")"
+  if [ -n "$problem" ]; then
+    echo "install-demo.sh: $data $problem; nothing was changed (convert the extract into an" \
+      "empty folder with $build/tools/osm2nav, or leave out --data)" >&2
     exit 1
   fi
-  rm -rf "$data"
-  mv "$data.new" "$data"
+else
+  data="$build/extract"
+  if [ -n "$(stale "$data")" ]; then
+    rm -rf "$data.new"
+    if ! "$build/tools/osm2nav" "$extract" "$data.new" --levels 3; then
+      rm -rf "$data.new"
+      echo "install-demo.sh: the conversion failed; $data and $out are left as they were" >&2
+      exit 1
+    fi
+    rm -rf "$data"
+    mv "$data.new" "$data"
+  fi
 fi
 "$build/tools/installdemo" . "$build" --data "$data" --out "$out" "${fresh[@]}"

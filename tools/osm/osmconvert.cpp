@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <new>
@@ -1009,6 +1010,23 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << options.output.string() << "\n";
 }
 
+// The source record of the extract (kSourceFile) as it is now; empty when the file cannot be
+// examined.
+std::string SourceRecord(const std::filesystem::path& extract) {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::canonical(extract, error);
+    const std::uintmax_t size = error ? 0 : std::filesystem::file_size(path, error);
+    const auto modified =
+        error ? std::filesystem::file_time_type() : std::filesystem::last_write_time(path, error);
+    if (error) {
+        return {};
+    }
+    const auto seconds =
+        std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(modified));
+    return "extract=" + path.string() + "\nsize=" + std::to_string(size) +
+           "\nmodified=" + std::to_string(seconds.time_since_epoch().count()) + "\n";
+}
+
 // Moves the written folders into the output (copies them where a move cannot cross file
 // systems).
 std::string MoveTree(const std::filesystem::path& from, const std::filesystem::path& to) {
@@ -1049,6 +1067,11 @@ std::string ConvertOrThrow(const ConvertOptions& options, std::ostream& summary,
     if (VoiceLanguageOf(options.language).empty()) {
         return "--language takes ger, eng, fre, spa, ita or dut";
     }
+    // Taken before reading: an extract changed while it is read then differs from its record.
+    const std::string source = SourceRecord(options.extract);
+    if (source.empty()) {
+        return options.extract.string() + ": cannot be examined";
+    }
     Extract extract;
     if (std::string message = Read(options.extract, extract); !message.empty()) {
         return message;
@@ -1075,6 +1098,9 @@ std::string ConvertOrThrow(const ConvertOptions& options, std::ostream& summary,
                                        options.isPacked, root, model->advisor);
             message = message.empty() ? ReadBackAdvisorData(root, VoiceLanguageOf(options.language))
                                       : message;
+        }
+        if (message.empty() && !root.WriteFile(kSourceFile, source)) {
+            message = "the source record cannot be written";
         }
         if (message.empty()) {
             message = MoveTree(root.HostPath(), options.output);

@@ -34,11 +34,16 @@ inline constexpr char16_t kNightSheet[] = u"Night.mpl";
 inline constexpr char16_t kDatabaseFolder[] = u"\\db";
 inline constexpr char16_t kNetworkFolder[] = u"\\kwa";
 inline constexpr char16_t kNetworkFile[] = u"\\kwa\\Net.rd";
+// The extract the folder was converted from, as read before the conversion, in three lines:
+// "extract=" its canonical host path, "size=" its bytes and "modified=" its modification time in
+// whole seconds since 1970-01-01 UTC, each line ended by '\n'.
+inline constexpr char16_t kSourceFile[] = u"\\source.txt";
 
-// Writes the folder and the summary; on failure writes nothing into the output and returns a
-// message naming the cause (empty on success). With `world`, a successful conversion also hands
-// back the road world the network's level 0 was written from (its links name the map elements),
-// for a router baseline over the same graph; untouched on failure.
+// Writes the folder, its source record (kSourceFile) and the summary; on failure writes nothing
+// into the output and returns a message naming the cause (empty on success). With `world`, a
+// successful conversion also hands back the road world the network's level 0 was written from
+// (its links name the map elements), for a router baseline over the same graph; untouched on
+// failure.
 [[nodiscard]] std::string Convert(const ConvertOptions& options, std::ostream& summary,
                                   testdata::RoadWorld* world = nullptr);
 
