@@ -48,7 +48,7 @@ enum class AlertCFault {
     VersionB,               // every group 8A and 3A of version B
     OtherVariant3A,         // groups 3A of variant 1
     LowerCase,              // digits "a"-"f"
-    ShortForm,              // 10 digits per group (B's low byte, C, D)
+    ShortForm,              // 10 digits per group 8A (B's low byte, C, D)
 };
 
 class AlertCEncoder {

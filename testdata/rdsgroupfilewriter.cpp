@@ -7,9 +7,11 @@ namespace testdata {
 
 namespace {
 
+// The short form exists for groups 8A only (group type code 8, version A); receivers that use
+// it write every other group in full.
 std::string GroupDigits(const RdsGroupFileWriter::Group& group, bool isShortForm) {
     char digits[17] = {};
-    if (isShortForm) {
+    if (isShortForm && (group[1] >> 11) == 0x10) {
         (void)std::snprintf(digits, sizeof digits, "%02X%04X%04X", group[1] & 0xFF, group[2],
                             group[3]);
     } else {

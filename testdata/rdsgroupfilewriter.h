@@ -41,7 +41,8 @@ public:
     RdsGroupFileWriter& Add(Group group);
     // Digits "a"-"f" instead of "A"-"F".
     RdsGroupFileWriter& SetLowerCase(bool isLowerCase);
-    // 10 digits per group: B's low byte, C and D (the short form of group 8A without PI).
+    // 10 digits per group 8A: B's low byte, C and D (the short form of group 8A without PI);
+    // other groups stay whole.
     RdsGroupFileWriter& SetShortForm(bool isShortForm);
     // CR LF instead of LF after each line.
     RdsGroupFileWriter& SetCrLf(bool isCrLf);

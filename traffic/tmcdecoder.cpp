@@ -233,9 +233,11 @@ void TmcDecoder::StartMessage(std::uint8_t high) {
     std::memcpy(&m_message, m_reader.bytes, 8);
     m_groupsExpected = 0;
     // The table number belongs to the station that announced it; another station's messages
-    // take their country's default (0) until that station's own announcement comes.
+    // take their country's default (0) until that station's own announcement comes. A message
+    // without programme identification (the 10-digit form) is the tuned station's own.
+    const std::uint16_t programmeId = ProgrammeIdOf(m_reader.bytes);
     const std::uint32_t table =
-        ProgrammeIdOf(m_reader.bytes) == m_tableProgrammeId ? m_locationTableNumber : 0;
+        programmeId == 0 || programmeId == m_tableProgrammeId ? m_locationTableNumber : 0;
     m_message.tableAndProgrammeType =
         static_cast<std::uint8_t>(((table & 0x3FU) << 2) | (high & 0x03U));
     std::memset(m_message.freeFormat, 0, sizeof m_message.freeFormat);

@@ -3,16 +3,16 @@
 // group 8A without programme identification) into TmcRawMessage records: groups 3A announcing
 // TMC (application id CD46 or CD47; other applications such as RT+ are announced in groups 3A
 // too) give the location table number of the station that sends them, groups 8A the ALERT-C
-// messages (ISO 14819-1), single or of up to five groups. A message carries the table number only
-// when its programme identification is that of the announcing station, else 0 (its country's
-// default) until its own station's announcement comes. A message whose second group was missed
-// is dropped. Stations send each group two or three times in a row: a group 8A that repeats the
-// last one taken (the same programme identification, low five bits of block B, blocks C and D;
-// the programme type and traffic programme flag may change meanwhile) is skipped, whatever other
-// groups or damaged lines come between. Up to four copies in a row of a group that finished a
-// message count as one sending; a fifth sends the message again, so that a message a station
-// keeps sending still comes out now and then. Safe from any thread: every operation takes the
-// decoder lock.
+// messages (ISO 14819-1), single or of up to five groups. A message carries the table number
+// when its programme identification is that of the announcing station or when it has none (the
+// 10-digit form), else 0 (its country's default) until its own station's announcement comes. A
+// message whose second group was missed is dropped. Stations send each group two or three times
+// in a row: a group 8A that repeats the last one taken (the same programme identification, low
+// five bits of block B, blocks C and D; the programme type and traffic programme flag may change
+// meanwhile) is skipped, whatever other groups or damaged lines come between. Up to four copies
+// in a row of a group that finished a message count as one sending; a fifth sends the message
+// again, so that a message a station keeps sending still comes out now and then. Safe from any
+// thread: every operation takes the decoder lock.
 
 #include "traffic/tmcrawmessage.h"
 #include "utilities/usefulcode/critsect.h"

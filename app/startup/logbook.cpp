@@ -140,11 +140,29 @@ void Logbook::WriteStatusEntry(const MatchedPosition* position,
 
 void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
                          const std::u16string& purpose, std::u16string prefix, bool isFinal) {
-    const std::u16string statusLabel = isStatus ? LoadText(kStatusLabel) : std::u16string();
-    const std::lock_guard lock(m_mutex);
     if (isStatus) {
-        prefix += statusLabel;
+        prefix += LoadText(kStatusLabel);
     }
+    UnwritableFileHandler tell;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (AppendEntry(address, isStatus, purpose, std::move(prefix), isFinal) ||
+            m_isUnwritableTold || !m_unwritableHandler) {
+            return;
+        }
+        m_isUnwritableTold = true;
+        tell = m_unwritableHandler;
+    }
+    tell(m_filePath);
+}
+
+void Logbook::SetUnwritableFileHandler(UnwritableFileHandler handler) {
+    const std::lock_guard lock(m_mutex);
+    m_unwritableHandler = std::move(handler);
+}
+
+bool Logbook::AppendEntry(const LogbookAddress& address, bool isStatus,
+                          const std::u16string& purpose, std::u16string prefix, bool isFinal) {
     // Only a status line that is really in the file is replaced: a line that could not be
     // written must not make the next one overwrite the permanent line before it.
     const bool isReplacing = (isStatus || isFinal) && m_hasStatusLine;
@@ -153,7 +171,7 @@ void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
 
     NavFile* file = _wfopen(m_filePath.c_str(), u"a+");
     if (file == nullptr) {
-        return;
+        return false;
     }
     const std::uint32_t now = NowSeconds();
     if (m_startTime == 0) {
@@ -183,7 +201,7 @@ void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
         (void)fclose(file);
         file = _wfopen(m_filePath.c_str(), u"r+");
         if (file == nullptr) {
-            return;
+            return false;
         }
         const std::size_t scanned = SeekLastLine(file);
         const std::size_t width = m_lineWidth == 0 ? scanned : m_lineWidth;
@@ -195,7 +213,7 @@ void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
     line += u'\n';
     const bool isWritten = fputws(line.c_str(), file) == 0;
     if (fclose(file) != 0 || !isWritten) {
-        return;
+        return false;
     }
     // The file's last line is now this one.
     m_hasStatusLine = isStatus;
@@ -204,6 +222,7 @@ void Logbook::WriteEntry(const LogbookAddress& address, bool isStatus,
     } else if (isFinal) {
         m_statusEntries = 0;
     }
+    return true;
 }
 
 std::size_t Logbook::SeekLastLine(NavFile* file) {

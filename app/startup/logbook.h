@@ -11,6 +11,7 @@
 #include "platform/types.h"
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -54,8 +55,9 @@ public:
     // Writes one line (see the file comment). isStatus: a status line (its label is appended to
     // prefix); isFinal: a checkpoint or stop, which ends a series of status lines. A status,
     // checkpoint or stop replaces the file's last line only while that is a status line this
-    // logbook wrote. A line that cannot be written (the file cannot be opened) is dropped and
-    // changes neither the status-entry count nor the status-line mark.
+    // logbook wrote. A line that cannot be written (the file cannot be opened) is dropped,
+    // changes neither the status-entry count nor the status-line mark, and is reported to the
+    // unwritable-file handler.
     void WriteEntry(const MatchedPosition* position, RetrievalEngine::IRetrievalEngine* engine,
                     bool isStatus, const std::u16string& purpose, const std::u16string& prefix,
                     bool isFinal);
@@ -78,6 +80,12 @@ public:
     // Kilometres with one decimal and a decimal comma: 1234.5 m gives "1,2".
     [[nodiscard]] static std::u16string FormatKilometres(double metres);
 
+    // Who hears that a line could not be written to the file: the application, to tell the
+    // user. It hears once in the logbook's life (the first failure while a handler is set), on
+    // the writing thread after the write, with the file's path. An empty handler hears nothing.
+    using UnwritableFileHandler = std::function<void(const std::u16string& path)>;
+    void SetUnwritableFileHandler(UnwritableFileHandler handler);
+
     [[nodiscard]] bool IsRunning() const;
     void SetRunning(bool isRunning);
     // Set when the logbook dialog ran while a trip was logged; asks for the conversion at quit.
@@ -91,6 +99,10 @@ private:
     // Under the lock: moves the file position to the start of the file's last line and returns
     // the width a replacing line is padded to (40 plus the bytes read backwards).
     [[nodiscard]] static std::size_t SeekLastLine(NavFile* file);
+    // Under the lock: writes the line of WriteEntry; false when it could not be written.
+    [[nodiscard]] bool AppendEntry(const LogbookAddress& address, bool isStatus,
+                                   const std::u16string& purpose, std::u16string prefix,
+                                   bool isFinal);
 
     mutable std::mutex m_mutex;
     const std::u16string m_filePath;
@@ -107,4 +119,6 @@ private:
     std::int32_t m_statusEntries = 0;
     bool m_hasStatusLine = false;
     std::size_t m_lineWidth = 0; // 0 = not yet known
+    UnwritableFileHandler m_unwritableHandler;
+    bool m_isUnwritableTold = false;
 };

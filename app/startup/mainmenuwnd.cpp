@@ -147,6 +147,7 @@ void MainMenuWnd::RegisterHandlers() {
 MainMenuWnd::~MainMenuWnd() {
     IniProfile::SetDamagedFileHandler({});
     IniProfile::SetUnsavedFileHandler({});
+    m_logbook.SetUnwritableFileHandler({});
     if (m_hasReadVolume) {
         const auto level = static_cast<DWORD>(static_cast<double>(m_startVolumePercent) * 655.35);
         (void)waveOutSetVolume(nullptr, level | (level << 16));
@@ -199,23 +200,23 @@ HWND MainMenuWnd::CreateMainWindow(const std::u16string& title) {
 
 void MainMenuWnd::OnCreate(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     HWND window = mainHandle.window;
+    // The path goes to the queue and its message waits for the UI thread.
+    const auto queueFileMessage = [this, window](std::deque<std::u16string>& queue) {
+        return [this, window, &queue](const std::u16string& path) {
+            {
+                std::lock_guard lock(m_queueLock);
+                queue.push_back(path);
+            }
+            PostMessageW(window, kDamagedSettingsMessage, 0, 0);
+        };
+    };
     // A damaged settings file is never rewritten: the user hears once per file and run that
     // changes are not saved, whichever thread tried to write.
-    IniProfile::SetDamagedFileHandler([this, window](const std::u16string& path) {
-        {
-            std::lock_guard lock(m_queueLock);
-            m_damagedSettings.push_back(path);
-        }
-        PostMessageW(window, kDamagedSettingsMessage, 0, 0);
-    });
+    IniProfile::SetDamagedFileHandler(queueFileMessage(m_damagedSettings));
     // So is a settings file that cannot be written (read-only, a full storage).
-    IniProfile::SetUnsavedFileHandler([this, window](const std::u16string& path) {
-        {
-            std::lock_guard lock(m_queueLock);
-            m_unsavedSettings.push_back(path);
-        }
-        PostMessageW(window, kDamagedSettingsMessage, 0, 0);
-    });
+    IniProfile::SetUnsavedFileHandler(queueFileMessage(m_unsavedSettings));
+    // And, once in the run, a logbook that cannot be written: its trips are not recorded.
+    m_logbook.SetUnwritableFileHandler(queueFileMessage(m_unwritableLogbook));
     SHMENUBARINFO bar{};
     bar.cbSize = 36;
     bar.hwndParent = window;
@@ -411,17 +412,18 @@ void MainMenuWnd::OnFixClassChanged(const int* fixClass) {
 
 void MainMenuWnd::OnDamagedSettings(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {
     *handled = true;
-    std::deque<std::u16string> damaged;
-    std::deque<std::u16string> unsaved;
+    std::pair<UINT, std::deque<std::u16string>> queues[] = {
+        {kDamagedSettingsText, {}}, {kUnsavedSettingsText, {}}, {kUnwritableLogbookText, {}}};
     {
         std::lock_guard lock(m_queueLock);
-        damaged.swap(m_damagedSettings);
-        unsaved.swap(m_unsavedSettings);
+        queues[0].second.swap(m_damagedSettings);
+        queues[1].second.swap(m_unsavedSettings);
+        queues[2].second.swap(m_unwritableLogbook);
     }
-    for (const std::u16string& path : damaged)
-        ShowFileMessage(mainHandle.window, kDamagedSettingsText, path);
-    for (const std::u16string& path : unsaved)
-        ShowFileMessage(mainHandle.window, kUnsavedSettingsText, path);
+    for (const auto& [textId, paths] : queues) {
+        for (const std::u16string& path : paths)
+            ShowFileMessage(mainHandle.window, textId, path);
+    }
 }
 
 void MainMenuWnd::OnFixClassMessage(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {

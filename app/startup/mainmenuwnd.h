@@ -48,13 +48,15 @@ public:
     // Posted to itself: queued TMC store messages and fix classes wait for the UI thread.
     static constexpr UINT kTmcQueueMessage = 0x8040;
     static constexpr UINT kFixClassMessage = 0x8041;
-    // Posted to itself when a settings file turned out damaged or could not be written: its
-    // message waits for the UI thread.
+    // Posted to itself when a settings file turned out damaged or could not be written, or the
+    // logbook could not be written: its message waits for the UI thread.
     static constexpr UINT kDamagedSettingsMessage = 0x8042;
     // The message naming a damaged settings file whose changes cannot be saved ("%s": the path).
     static constexpr UINT kDamagedSettingsText = 1401;
     // The message naming a settings file that cannot be written ("%s": the path).
     static constexpr UINT kUnsavedSettingsText = 1402;
+    // The message naming a logbook file that cannot be written ("%s": the path).
+    static constexpr UINT kUnwritableLogbookText = 1403;
     static constexpr COLORREF kTitleColour = 0xC3B08B;
     static constexpr UINT kFirstCommand = 420;
     // Writes a logbook status line; nothing arms it, the status lines come from checkpoints.
@@ -181,6 +183,7 @@ private:
     std::mutex m_queueLock;
     std::deque<QueuedTmc> m_tmcQueue;
     std::deque<int> m_fixClasses;
-    std::deque<std::u16string> m_damagedSettings; // paths not yet told
-    std::deque<std::u16string> m_unsavedSettings; // paths not yet told
+    std::deque<std::u16string> m_damagedSettings;   // paths not yet told
+    std::deque<std::u16string> m_unsavedSettings;   // paths not yet told
+    std::deque<std::u16string> m_unwritableLogbook; // paths not yet told
 };

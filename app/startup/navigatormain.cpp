@@ -2,8 +2,9 @@
 // [--speed N]]: runs the application on the device root FOLDER, whose root folder holds the
 // program's files (language bundles, page layouts, "PK.ini", "RarUderad.ini"). Headless unless
 // the visible screen is asked for (also by NAV_SCREEN). With a script the scenario runner plays
-// it (docs/scenario-scripts.md). The exit code is the program's, 0, or the runner's, or 2 for a
-// bad command line.
+// it (docs/scenario-scripts.md). The exit code is the program's, 0, or the runner's; 2 for a
+// command line it cannot run with (what is wrong is named on the error output, with the usage),
+// 1 when the visible screen cannot be opened.
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/scenario/scenariorunner.h"
@@ -23,6 +24,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -67,61 +69,100 @@ bool ParseScenarioOption(int argc, char** argv, int& index, NavigatorOptions& op
     return value[0] != 0;
 }
 
-std::optional<NavigatorOptions> ParseNavigatorOptions(int argc, char** argv) {
+bool ParseSize(const char* value, NavigatorOptions& options) {
+    char rest = 0;
+    return std::sscanf(value, "%dx%d%c", &options.width, &options.height, &rest) == 2 &&
+           options.width >= 1 && options.height >= 1 && options.width <= 4096 &&
+           options.height <= 4096;
+}
+
+// What is wrong with the folder given; empty when it is an existing folder.
+std::string CheckFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(folder, error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        return "the folder \"" + folder.string() + "\" does not exist";
+    if (error)
+        return "the folder \"" + folder.string() + "\" cannot be read: " + error.message();
+    if (status.type() != std::filesystem::file_type::directory)
+        return "\"" + folder.string() + "\" is not a folder";
+    return {};
+}
+
+// The options, or nullopt with what is wrong with the command line in *error.
+std::optional<NavigatorOptions> ParseNavigatorOptions(int argc, char** argv, std::string* error) {
     NavigatorOptions options;
     bool hasFolder = false;
     for (int index = 1; index < argc; ++index) {
         const char* argument = argv[index];
-        if (std::strcmp(argument, "--size") == 0 && index + 1 < argc) {
-            char rest = 0;
-            if (std::sscanf(argv[++index], "%dx%d%c", &options.width, &options.height, &rest) !=
-                    2 ||
-                options.width < 1 || options.height < 1 || options.width > 4096 ||
-                options.height > 4096)
+        if (std::strcmp(argument, "--size") == 0) {
+            if (index + 1 >= argc || !ParseSize(argv[++index], options)) {
+                *error = "--size takes WxH, each from 1 to 4096";
                 return std::nullopt;
+            }
         } else if (std::strncmp(argument, "--screen=", 9) == 0) {
             continue; // read by VisibleScreenRequest
         } else if (std::strcmp(argument, "--script") == 0 || std::strcmp(argument, "--out") == 0 ||
                    std::strcmp(argument, "--speed") == 0) {
-            if (!ParseScenarioOption(argc, argv, index, options))
+            if (!ParseScenarioOption(argc, argv, index, options)) {
+                *error = std::string(argument) + (std::strcmp(argument, "--speed") == 0
+                                                      ? " takes a number above 0, at most 1000"
+                                                      : " takes a path");
                 return std::nullopt;
+            }
         } else if (!hasFolder && argument[0] != '-') {
             options.folder = argument;
             hasFolder = true;
         } else {
+            *error = "\"" + std::string(argument) + "\" is not understood";
             return std::nullopt;
         }
     }
-    if (!hasFolder || !std::filesystem::is_directory(options.folder))
+    *error = hasFolder ? CheckFolder(options.folder) : "no FOLDER is given";
+    if (!error->empty())
         return std::nullopt;
     // The out folder and the speed belong to a script.
     if (options.script.empty() != options.out.empty() ||
-        (options.script.empty() && options.speed > 0.0))
+        (options.script.empty() && options.speed > 0.0)) {
+        *error = "--out and --speed belong to --script, which needs --out";
         return std::nullopt;
+    }
     return options;
+}
+
+// A command line the program cannot run with: what is wrong, then the usage; exit code 2.
+int RefuseCommandLine(const std::string& error) {
+    (void)std::fprintf(stderr,
+                       "navigator: %s\n"
+                       "usage: navigator FOLDER [--size WxH] [--screen=visible[:scale]]\n"
+                       "                 [--script FILE --out OUT [--speed N]]\n"
+                       "  FOLDER: an existing device root with the program's files\n"
+                       "  --screen (or NAV_SCREEN): headless (the default), visible or "
+                       "visible:SCALE (SCALE 1 to 8)\n"
+                       "  FILE: a scenario script; OUT: the folder for its frames, texts "
+                       "said and sounds\n"
+                       "  N: the clock at N times real time (visible: 1, headless: moved by "
+                       "the steps)\n",
+                       error.c_str());
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::optional<NavigatorOptions> options = ParseNavigatorOptions(argc, argv);
-    if (!options) {
-        (void)std::fprintf(stderr,
-                           "usage: navigator FOLDER [--size WxH] [--screen=visible[:scale]]\n"
-                           "                 [--script FILE --out OUT [--speed N]]\n"
-                           "  FOLDER: an existing device root with the program's files\n"
-                           "  FILE: a scenario script; OUT: the folder for its frames, texts "
-                           "said and sounds\n"
-                           "  N: the clock at N times real time (visible: 1, headless: moved by "
-                           "the steps)\n");
-        return 2;
-    }
+    std::string error;
+    const std::optional<NavigatorOptions> options = ParseNavigatorOptions(argc, argv, &error);
+    if (!options)
+        return RefuseCommandLine(error);
+    const auto visible = platform::VisibleScreenRequest(argc, argv, &error);
+    if (!error.empty())
+        return RefuseCommandLine(error);
     platform::SetDeviceRoot(std::filesystem::absolute(options->folder));
     platform::SetProgramFolder(u"\\");
     platform::SetScreenSize(options->width, options->height);
-    const auto visible = platform::VisibleScreenRequest(argc, argv);
-    if (visible && !platform::StartVisibleScreen(*visible)) {
-        (void)std::fprintf(stderr, "navigator: the visible screen cannot be opened\n");
+    if (visible && !platform::StartVisibleScreen(*visible, &error)) {
+        (void)std::fprintf(stderr, "navigator: the visible screen cannot be opened: %s\n",
+                           error.c_str());
         return 1;
     }
     // The window's toolkit turns SIGINT and SIGTERM into a close request, which the program

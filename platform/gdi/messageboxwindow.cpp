@@ -400,9 +400,17 @@ HWND TopLevelWindowOf(HWND window) {
     return window;
 }
 
-// Makes the box window with its text and buttons, laid out over the area (screen
-// coordinates); null when it cannot be made.
-HWND CreateBox(BoxState& state, HWND owner, const RECT& area) {
+// Where a box of the size goes along one axis: centred over [overFrom, overTo), moved into
+// [workFrom, workTo) as far as it fits there.
+int PlaceBox(int size, int overFrom, int overTo, int workFrom, int workTo) {
+    const int centred = overFrom + (overTo - overFrom - size) / 2;
+    return std::max(workFrom, std::min(centred, workTo - size));
+}
+
+// Makes the box window with its text and buttons, as large as its text wants within the work
+// area, centred over the rectangle over where it fits (screen coordinates): a small owner, or
+// another box, must not cut the text. Null when it cannot be made.
+HWND CreateBox(BoxState& state, HWND owner, const RECT& over, const RECT& work) {
     const int s = state.scale;
     const int margin = kBoxMargin * s;
     const std::vector<int> buttons = platform::MessageBoxButtons(state.record.type);
@@ -419,10 +427,9 @@ HWND CreateBox(BoxState& state, HWND owner, const RECT& area) {
                          (state.record.type & MB_ICONMASK) <= MB_ICONINFORMATION;
     const int iconSpace = hasIcon ? kBoxIconSize * s + margin : 0;
     const SIZE lineSize = MeasureBoxText(state.font, state.record.text, 0);
-    // As wide as the text on one line wants, within the area and the screen.
-    const int areaWidth = area.right - area.left;
-    const int maxWidth = std::max(std::min(areaWidth, GetSystemMetrics(SM_CXSCREEN)) - 2 * margin,
-                                  buttonsWidth + 2 * margin);
+    // As wide as the text on one line wants, within the work area.
+    const int maxWidth =
+        std::max<int>(work.right - work.left - 2 * margin, buttonsWidth + 2 * margin);
     const int wanted = std::max({kBoxMinWidth * s, buttonsWidth + 2 * margin,
                                  static_cast<int>(captionSize.cx) + 2 * margin,
                                  iconSpace + static_cast<int>(lineSize.cx) + 2 * margin});
@@ -430,18 +437,16 @@ HWND CreateBox(BoxState& state, HWND owner, const RECT& area) {
     const int textWidth = std::max(1, width - 2 * margin - iconSpace);
     state.shownText = BreakLongWords(state.font, state.record.text, textWidth);
     const int titleHeight = captionSize.cy + 6 * s;
-    const int areaHeight = area.bottom - area.top;
-    // A text taller than the area allows is cut.
+    // A text taller than the work area allows is cut.
     const int fixedHeight = s + titleHeight + 3 * margin + buttonHeight + s;
-    const int maxTextHeight =
-        std::max<int>(lineSize.cy, std::min(areaHeight, GetSystemMetrics(SM_CYSCREEN)) -
-                                       fixedHeight - 2 * margin);
+    const int maxTextHeight = std::max<int>(lineSize.cy, static_cast<int>(work.bottom - work.top) -
+                                                             fixedHeight - 2 * margin);
     const int textHeight =
         std::min<int>(MeasureBoxText(state.font, state.shownText, textWidth).cy, maxTextHeight);
     const int bodyHeight = std::max(textHeight, hasIcon ? kBoxIconSize * s : 0);
     const int height = fixedHeight + bodyHeight;
-    const int x = std::max(0, area.left + (areaWidth - width) / 2);
-    const int y = std::max(0, area.top + (areaHeight - height) / 2);
+    const int x = PlaceBox(width, over.left, over.right, work.left, work.right);
+    const int y = PlaceBox(height, over.top, over.bottom, work.top, work.bottom);
     state.title = RECT{s, s, width - s, s + titleHeight};
     const int bodyTop = state.title.bottom + margin;
     state.icon = hasIcon
@@ -485,14 +490,17 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
     HWND over = TopLevelWindowOf(IsWindow(box.owner) != FALSE ? box.owner : nullptr);
     if (over == nullptr)
         over = GetActiveWindow();
+    RECT work{};
+    if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) == FALSE || IsRectEmpty(&work) != FALSE)
+        work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     RECT area{};
     if (over == nullptr || GetWindowRect(over, &area) == FALSE || IsRectEmpty(&area) != FALSE)
-        (void)SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+        area = work;
     // Only a window of this thread is owned and disabled: another thread's is just covered.
     HWND owner = over != nullptr && GetWindowThreadProcessId(over, nullptr) == GetCurrentThreadId()
                      ? over
                      : nullptr;
-    HWND window = CreateBox(state, owner, area);
+    HWND window = CreateBox(state, owner, area, work);
     int answer = 0;
     if (window != nullptr) {
         {

@@ -9,27 +9,83 @@
 #include <SDL.h>
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 #include <string_view>
 #include <thread>
 
 namespace {
 
 constexpr int kFrameMilliseconds = 15;
+constexpr int kMaxScale = 8;
 
-std::optional<platform::VisibleScreenOptions> Parse(std::string_view value) {
+// SDL2's video drivers that show nothing: it falls back to them when it finds no display.
+constexpr std::string_view kUnseenVideoDrivers[] = {"offscreen", "dummy", "evdev"};
+
+// "headless" gives nullopt, "visible" and "visible:SCALE" the window; false for anything else.
+bool ParseScreen(std::string_view value, std::optional<platform::VisibleScreenOptions>& result) {
+    result.reset();
+    if (value == "headless")
+        return true;
     if (!value.starts_with("visible"))
-        return std::nullopt;
-    platform::VisibleScreenOptions options;
+        return false;
     value.remove_prefix(7);
-    if (value.starts_with(":") && value.size() >= 2) {
-        const int scale = std::atoi(std::string(value.substr(1)).c_str());
-        options.scale = std::clamp(scale, 1, 8);
+    platform::VisibleScreenOptions options;
+    if (!value.empty()) {
+        if (!value.starts_with(":") || value.size() < 2)
+            return false;
+        value.remove_prefix(1);
+        unsigned scale = 0;
+        const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), scale);
+        const bool isNumber = error == std::errc() || error == std::errc::result_out_of_range;
+        if (!isNumber || end != value.data() + value.size())
+            return false;
+        if (error == std::errc::result_out_of_range)
+            scale = kMaxScale;
+        options.scale = static_cast<int>(std::clamp(scale, 1U, unsigned{kMaxScale}));
     }
-    return options;
+    result = options;
+    return true;
+}
+
+// True when the variable SDL_VIDEODRIVER (a comma-separated list) names the driver: whoever
+// set it wants that driver, seen or not.
+bool IsDriverAskedFor(std::string_view driver) {
+    const char* variable = std::getenv("SDL_VIDEODRIVER");
+    std::string_view asked = variable != nullptr ? variable : "";
+    while (!asked.empty()) {
+        const std::size_t comma = std::min(asked.find(','), asked.size());
+        if (asked.substr(0, comma) == driver)
+            return true;
+        asked.remove_prefix(std::min(comma + 1, asked.size()));
+    }
+    return false;
+}
+
+// "NAME is unset", "NAME is empty" or "NAME=value".
+std::string DescribeVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == 0)
+        return std::string(name) + (value == nullptr ? " is unset" : " is empty");
+    return std::string(name) + "=" + value;
+}
+
+// Why SDL2's current video driver shows nothing; empty when it shows the window (or was asked
+// for by name).
+std::string UnseenDriverReason() {
+    const char* current = SDL_GetCurrentVideoDriver();
+    const std::string_view driver = current != nullptr ? current : "";
+    if (std::find(std::begin(kUnseenVideoDrivers), std::end(kUnseenVideoDrivers), driver) ==
+            std::end(kUnseenVideoDrivers) ||
+        IsDriverAskedFor(driver))
+        return {};
+    return "no display can be reached (" + DescribeVariable("DISPLAY") + ", " +
+           DescribeVariable("WAYLAND_DISPLAY") + "); SDL2 fell back to its \"" +
+           std::string(driver) + "\" video driver, which shows nothing";
 }
 
 // The device key for a PC key; 0 for keys the device does not have.
@@ -82,12 +138,14 @@ UINT KeyOf(SDL_Keycode key) {
 
 class VisibleScreen {
 public:
-    bool Start(const platform::VisibleScreenOptions& options) {
-        m_scale = std::clamp(options.scale, 1, 8);
+    bool Start(const platform::VisibleScreenOptions& options, std::string* whyNot) {
+        m_scale = std::clamp(options.scale, 1, kMaxScale);
         m_thread = std::thread([this] { Run(); });
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_isStarted; });
         if (!m_isOpen) {
+            if (whyNot != nullptr)
+                *whyNot = m_failure;
             lock.unlock();
             m_thread.join();
         }
@@ -123,10 +181,12 @@ public:
     }
 
 private:
-    void Signal(bool isOpen) {
+    // failure: empty when the window is open, else why it is not.
+    void Signal(const std::string& failure) {
         std::lock_guard lock(m_mutex);
         m_isStarted = true;
-        m_isOpen = isOpen;
+        m_isOpen = failure.empty();
+        m_failure = failure;
         m_changed.notify_all();
     }
 
@@ -166,7 +226,12 @@ private:
         // The window's own surface, scaled by a plain blit: no graphics driver is involved.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            Signal(false);
+            Signal(std::string("SDL2 cannot start its video: ") + SDL_GetError());
+            return;
+        }
+        if (const std::string unseen = UnseenDriverReason(); !unseen.empty()) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            Signal(unseen);
             return;
         }
         std::vector<std::uint32_t> pixels;
@@ -176,14 +241,16 @@ private:
             SDL_CreateWindow("Navigator", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                              width * m_scale, height * m_scale, 0);
         if (window == nullptr || SDL_GetWindowSurface(window) == nullptr) {
+            const std::string failure =
+                std::string("SDL2 cannot make the window: ") + SDL_GetError();
             if (window != nullptr)
                 SDL_DestroyWindow(window);
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
-            Signal(false);
+            Signal(failure);
             return;
         }
         int shownWidth = width, shownHeight = height;
-        Signal(true);
+        Signal({});
         while (!m_isStopping) {
             SDL_Event event;
             if (SDL_WaitEventTimeout(&event, kFrameMilliseconds) != 0) {
@@ -269,6 +336,7 @@ private:
     std::condition_variable m_changed;
     bool m_isStarted = false;
     bool m_isOpen = false;
+    std::string m_failure; // why the window did not open
     bool m_isCaptureWanted = false;
     bool m_isCaptured = false;
     std::vector<std::uint32_t> m_captured;
@@ -294,22 +362,39 @@ std::unique_ptr<VisibleScreen>& Current() {
 
 namespace platform {
 
-std::optional<VisibleScreenOptions> VisibleScreenRequest(int argc, const char* const* argv) {
-    for (int i = 1; i < argc && argv != nullptr; ++i) {
+std::optional<VisibleScreenOptions> VisibleScreenRequest(int argc, const char* const* argv,
+                                                         std::string* error) {
+    error->clear();
+    std::string given;
+    for (int i = 1; i < argc && argv != nullptr && given.empty(); ++i) {
         const std::string_view argument = argv[i] != nullptr ? argv[i] : "";
         if (argument.starts_with("--screen="))
-            return Parse(argument.substr(9));
+            given = argument;
     }
-    const char* variable = std::getenv("NAV_SCREEN");
-    return variable != nullptr ? Parse(variable) : std::nullopt;
+    if (given.empty()) {
+        const char* variable = std::getenv("NAV_SCREEN");
+        if (variable == nullptr || *variable == 0)
+            return std::nullopt;
+        given = std::string("NAV_SCREEN=") + variable;
+    }
+    std::optional<VisibleScreenOptions> request;
+    if (!ParseScreen(std::string_view(given).substr(given.find('=') + 1), request)) {
+        *error = "\"" + given +
+                 "\" is not understood: the screen is headless, visible or visible:SCALE (SCALE 1 "
+                 "to 8)";
+    }
+    return request;
 }
 
-bool StartVisibleScreen(const VisibleScreenOptions& options) {
+bool StartVisibleScreen(const VisibleScreenOptions& options, std::string* whyNot) {
     std::lock_guard lock(ScreenMutex());
-    if (Current())
+    if (Current()) {
+        if (whyNot != nullptr)
+            *whyNot = "a window is open already";
         return false;
+    }
     auto screen = std::make_unique<VisibleScreen>();
-    if (!screen->Start(options))
+    if (!screen->Start(options, whyNot))
         return false;
     Current() = std::move(screen);
     return true;

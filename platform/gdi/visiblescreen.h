@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -13,12 +14,18 @@ struct VisibleScreenOptions {
     int scale = 2; // window pixels per screen pixel, 1..8
 };
 
-// The back end asked for by a command-line option "--screen=visible[:scale]" or, without
-// one, by the environment variable NAV_SCREEN ("visible[:scale]"); nullopt for headless.
-[[nodiscard]] std::optional<VisibleScreenOptions> VisibleScreenRequest(int argc,
-                                                                       const char* const* argv);
-// Opens the window; false when SDL2 has no display or a window is open already.
-[[nodiscard]] bool StartVisibleScreen(const VisibleScreenOptions& options);
+// The back end asked for by a command-line option "--screen=VALUE" or, without one, by the
+// environment variable NAV_SCREEN (unset or empty: headless). VALUE is "headless" (nullopt),
+// "visible" or "visible:SCALE" (a larger scale is taken as 8, 0 as 1). Any other value gives
+// nullopt and, in *error (not null), a message naming it and the values understood; *error is
+// empty otherwise.
+[[nodiscard]] std::optional<VisibleScreenOptions>
+VisibleScreenRequest(int argc, const char* const* argv, std::string* error);
+// Opens the window; false when SDL2 finds no display (it would draw to a driver that shows
+// nothing, unless SDL_VIDEODRIVER names that driver) or a window is open already, with the
+// reason in *whyNot when given.
+[[nodiscard]] bool StartVisibleScreen(const VisibleScreenOptions& options,
+                                      std::string* whyNot = nullptr);
 void StopVisibleScreen();
 // The window's pixels (0x00RRGGBB, rows top-down) as next presented; false when no window is
 // open or no frame came within a second.

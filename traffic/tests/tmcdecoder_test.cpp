@@ -282,11 +282,13 @@ TEST_F(TmcDecoding, TakesTheTableNumberOnlyFromTmcAnnouncements) {
 
 // The table number belongs to the station whose group 3A gave it: a newly tuned station's
 // messages carry 0 (their country's default) until that station's own announcement, across
-// resets too, and the first station's number stays its own.
+// resets too, and the first station's number stays its own. A message in the 10-digit form has
+// no programme identification: it is the tuned station's and carries its number.
 TEST_F(TmcDecoding, StampsTheTableNumberOnlyOnTheAnnouncingStationsMessages) {
     constexpr std::uint16_t kFirst = 0xD301;
     constexpr std::uint16_t kSecond = 0xD3C2; // another station of the same country
-    enum class Kind { Table, Single, Multi, Reset };
+    // Short: a message of the first station written in the 10-digit form.
+    enum class Kind { Table, Single, Multi, Short, Reset };
     struct Step {
         Kind kind;
         std::uint16_t programmeId = 0;
@@ -324,6 +326,13 @@ TEST_F(TmcDecoding, StampsTheTableNumberOnlyOnTheAnnouncingStationsMessages) {
           {Kind::Table, kFirst, 58},
           {Kind::Multi, kFirst}},
          {9, 0, 58}},
+        {"the 10-digit form",
+         {{Kind::Table, kFirst, 58},
+          {Kind::Single, kFirst},
+          {Kind::Short, kFirst},
+          {Kind::Single, kSecond},
+          {Kind::Short, kFirst}},
+         {58, 58, 0, 58}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -331,8 +340,8 @@ TEST_F(TmcDecoding, StampsTheTableNumberOnlyOnTheAnnouncingStationsMessages) {
         std::vector<unsigned> tables;
         unsigned event = 101;
         AlertCEncoder encoder;
-        auto decodeSoFar = [&] {
-            for (const Decoded& one : DecodeAll(decoder, encoder.Build())) {
+        auto decodeSoFar = [&](AlertCFault form = AlertCFault::None) {
+            for (const Decoded& one : DecodeAll(decoder, encoder.Build(form))) {
                 tables.push_back(one.message.tableAndProgrammeType >> 2U);
             }
             encoder = AlertCEncoder();
@@ -347,10 +356,16 @@ TEST_F(TmcDecoding, StampsTheTableNumberOnlyOnTheAnnouncingStationsMessages) {
                 encoder.AddTable(step.programmeId, step.table);
                 continue;
             }
-            AlertCMessage message = step.kind == Kind::Single ? Message(event, 12345)
-                                                              : Message(event, 4711, {{8, 0xF4}});
+            AlertCMessage message = step.kind == Kind::Multi ? Message(event, 4711, {{8, 0xF4}})
+                                                             : Message(event, 12345);
             message.programmeId = step.programmeId;
-            encoder.AddMessage(message);
+            if (step.kind == Kind::Short) {
+                decodeSoFar();
+                encoder.AddMessage(message);
+                decodeSoFar(AlertCFault::ShortForm);
+            } else {
+                encoder.AddMessage(message);
+            }
             ++event;
         }
         decodeSoFar();

@@ -1,4 +1,5 @@
 #include "app/startup/tests/shelltesting.h"
+#include "testdata/hostprogram.h"
 #include "testdata/tempdir.h"
 #include "ui/messagedialogs.h"
 
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -448,6 +450,75 @@ TEST(ShellStartup, SecondStartLeavesTheModalDialogInFrontTakingItsTap) {
         EXPECT_NE(activeAtEnd, nullptr);
         EXPECT_EQ(activeAtEnd, mainAtEnd) << "the main window takes over again";
     });
+}
+
+// A command line the program cannot run with is refused, naming what is wrong, and so is the
+// visible screen where no display can be reached: nothing runs unseen. Each command carries a
+// script that quits at once, so that a run that went ahead ends too.
+TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(shelltesting::BuiltProgram().Pk("Zudav", "NoWarning", "1").WriteTo(root));
+    const std::filesystem::path host = root.HostPath();
+    const std::string script = host.string() + ".script";
+    std::ofstream(script, std::ios::binary) << "wait page Screen\ntap 460\n";
+    const std::vector<std::string> quit = {"--script", script, "--out", (host / "out").string()};
+    const std::string folder = host.string();
+    const std::string missing = (host / "missing").string();
+    const std::string file = root.HostPathOf(u"\\PK.ini").string();
+    const struct {
+        const char* what;
+        std::vector<std::string> arguments; // before the script
+        std::string environment;            // one more entry, or empty
+        int exitCode;
+        std::string message; // the beginning of the program's line about it
+    } cases[] = {
+        {"no folder", {}, "", 2, "navigator: no FOLDER is given"},
+        {"missing folder",
+         {missing},
+         "",
+         2,
+         "navigator: the folder \"" + missing + "\" does not exist"},
+        {"a file", {file}, "", 2, "navigator: \"" + file + "\" is not a folder"},
+        {"screen option",
+         {folder, "--screen=bogus"},
+         "",
+         2,
+         "navigator: \"--screen=bogus\" is not understood: the screen is headless, visible or "
+         "visible:SCALE"},
+        {"screen variable",
+         {folder},
+         "NAV_SCREEN=bogus",
+         2,
+         "navigator: \"NAV_SCREEN=bogus\" is not understood"},
+        {"no display",
+         {folder, "--screen=visible:1"},
+         "",
+         1,
+         "navigator: the visible screen cannot be opened: no display can be reached (DISPLAY is "
+         "empty"},
+    };
+    // The window's libraries keep allocations to the end of the process.
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string asan =
+        "ASAN_OPTIONS=" + std::string(sanitizer != nullptr ? sanitizer : "") + ":detect_leaks=0";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> words = {NAV_NAVIGATOR_PROGRAM};
+        words.insert(words.end(), c.arguments.begin(), c.arguments.end());
+        words.insert(words.end(), quit.begin(), quit.end());
+        std::vector<std::string> environment = {
+            "DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", asan};
+        if (!c.environment.empty())
+            environment.push_back(c.environment);
+        const testdata::ProgramRun run =
+            testdata::RunHostProgram(words, environment, host.string() + ".err");
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.errors;
+        EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
+        EXPECT_EQ(run.errors.find("\nusage: navigator FOLDER") != std::string::npos,
+                  c.exitCode == 2)
+            << run.errors;
+    }
+    std::filesystem::remove(script);
 }
 
 } // namespace

@@ -29,6 +29,7 @@ struct SeenBox {
     std::vector<int> ids;
     std::vector<POINT> centres;
     RECT rect{};
+    RECT textRect{}; // the text window's
     bool isOwnerEnabled = true;
     bool isActive = false;
 };
@@ -56,10 +57,12 @@ SeenBox LookAtBox(HWND owner) {
         RECT rect{};
         GetWindowRect(window, &rect);
         const int id = GetDlgCtrlID(window);
-        if (id >= IDOK && id <= IDNO)
+        if (id >= IDOK && id <= IDNO) {
             buttons.emplace_back(rect.left, window);
-        else
+        } else {
             seen.text = platform::WindowTextOf(window);
+            seen.textRect = rect;
+        }
     }
     std::sort(buttons.begin(), buttons.end());
     for (const auto& [left, button] : buttons) {
@@ -225,6 +228,67 @@ TEST_F(MessageBoxWindow, LiesOverItsOwnerWithItsCaptionTextIconAndButtons) {
     }
     EXPECT_TRUE(body.contains(0xFFCC00u));
     EXPECT_TRUE(body.contains(0x000000u));
+}
+
+// A long text over a small owner, another box say, shows whole: the box takes the width of the
+// work area that its text wants and its text window the height of every wrapped line; the box
+// lies centred over its owner where it fits, and always within the work area.
+TEST_F(MessageBoxWindow, ShowsALongTextWholeOverASmallOwner) {
+    const std::u16string text =
+        u"Die Einstellungsdatei \\PK.ini ist besch\u00e4digt; \u00c4nderungen "
+        u"k\u00f6nnen nicht gespeichert werden.";
+    const struct {
+        const char* what;
+        RECT owner;
+        bool isCentred;
+    } cases[] = {
+        {"small owner in the middle", {70, 120, 170, 200}, true},
+        {"small owner in a corner", {190, 290, 240, 320}, false},
+    };
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    LOGFONTW boxFont{}; // the box's font at 240 pixels of width
+    boxFont.lfHeight = -13;
+    const std::u16string face = u"Tahoma";
+    std::copy(face.begin(), face.end(), boxFont.lfFaceName);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const RECT& o = c.owner;
+        HWND owner =
+            CreateWindowExW(0, u"BoxOwner", u"", WS_POPUP | WS_VISIBLE, o.left, o.top,
+                            o.right - o.left, o.bottom - o.top, nullptr, nullptr, nullptr, nullptr);
+        SeenBox seen;
+        platform::ScreenDriver driver;
+        driver.PlayWhenIdle({platform::ScriptStep::Run([&] { seen = LookAtBox(owner); }),
+                             platform::ScriptStep::Press(VK_RETURN)});
+        EXPECT_EQ(MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONWARNING), IDOK);
+        DestroyWindow(owner);
+        ASSERT_TRUE(seen.isShown);
+        EXPECT_EQ(seen.text, text);
+        // Every line of the text as it wraps in the text window's width fits in its height.
+        RECT wrapped{0, 0, seen.textRect.right - seen.textRect.left, 0};
+        HDC dc = CreateCompatibleDC(nullptr);
+        HFONT font = CreateFontIndirectW(&boxFont);
+        HGDIOBJ old = SelectObject(dc, font);
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &wrapped,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, old);
+        DeleteObject(font);
+        DeleteDC(dc);
+        EXPECT_GE(wrapped.bottom, 3 * metrics.tmHeight) << "a text of several lines";
+        EXPECT_GE(seen.textRect.bottom - seen.textRect.top, wrapped.bottom);
+        const RECT& r = seen.rect;
+        EXPECT_GE(r.left, work.left);
+        EXPECT_GE(r.top, work.top);
+        EXPECT_LE(r.right, work.right);
+        EXPECT_LE(r.bottom, work.bottom);
+        if (c.isCentred) {
+            EXPECT_NEAR(r.left + r.right, o.left + o.right, 1);
+            EXPECT_NEAR(r.top + r.bottom, o.top + o.bottom, 1);
+        }
+    }
 }
 
 LRESULT SeeThroughProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -8,34 +8,52 @@
 #include <SDL.h>
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
 
 using namespace gditesting;
 
-// The back end comes from "--screen=" or, without it, from NAV_SCREEN.
+// The back end comes from "--screen=" or, without it, from NAV_SCREEN; a value not understood is
+// refused, named with the values understood.
 TEST(VisibleScreen, RequestFromCommandLineOrEnvironment) {
     struct Case {
         std::vector<const char*> arguments;
         const char* environment; // null: unset
         int scale;               // 0: headless
+        const char* refused;     // the value named when refused, else null
     };
     const std::vector<Case> cases = {
-        {{"nav"}, nullptr, 0},
-        {{"nav", "--screen=visible"}, nullptr, 2},
-        {{"nav", "--screen=visible:3"}, nullptr, 3},
-        {{"nav", "--screen=visible:99"}, nullptr, 8},
-        {{"nav", "--screen=headless"}, "visible", 0},
-        {{"nav"}, "visible:1", 1},
-        {{"nav"}, "something", 0},
+        {{"nav"}, nullptr, 0, nullptr},
+        {{"nav", "--screen=visible"}, nullptr, 2, nullptr},
+        {{"nav", "--screen=visible:3"}, nullptr, 3, nullptr},
+        {{"nav", "--screen=visible:99"}, nullptr, 8, nullptr},
+        {{"nav", "--screen=visible:99999999999"}, nullptr, 8, nullptr},
+        {{"nav", "--screen=headless"}, "visible", 0, nullptr},
+        {{"nav"}, "visible:1", 1, nullptr},
+        {{"nav"}, "", 0, nullptr},
+        {{"nav"}, "something", 0, "\"NAV_SCREEN=something\""},
+        {{"nav", "--screen=bogus"}, "visible", 0, "\"--screen=bogus\""},
+        {{"nav", "--screen="}, nullptr, 0, "\"--screen=\""},
+        {{"nav", "--screen=visible:"}, nullptr, 0, "\"--screen=visible:\""},
+        {{"nav", "--screen=visible:2x"}, nullptr, 0, "\"--screen=visible:2x\""},
+        {{"nav", "--screen=visibly"}, nullptr, 0, "\"--screen=visibly\""},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
         if (c.environment != nullptr)
             setenv("NAV_SCREEN", c.environment, 1);
         else
             unsetenv("NAV_SCREEN");
+        std::string error = "left over";
         const auto request = platform::VisibleScreenRequest(static_cast<int>(c.arguments.size()),
-                                                            c.arguments.data());
-        EXPECT_EQ(request ? request->scale : 0, c.scale) << c.arguments.back();
+                                                            c.arguments.data(), &error);
+        EXPECT_EQ(request ? request->scale : 0, c.scale);
+        if (c.refused == nullptr) {
+            EXPECT_EQ(error, "");
+        } else {
+            EXPECT_EQ(error.rfind(c.refused, 0), 0U) << error;
+            EXPECT_NE(error.find("headless, visible or visible:SCALE"), std::string::npos) << error;
+        }
     }
     unsetenv("NAV_SCREEN");
 }

@@ -13,10 +13,12 @@ namespace {
 using Group = platform::RdsGroup;
 
 TEST(RdsGroupFile, ReadsBothFormsInEitherCaseAndRefusesOtherLines) {
+    // Groups 8A, then a group 3A, which receivers write whole in the short form too.
     const std::vector<Group> groups = {{0xD3C2, 0x8408, 0xC852, 0x2550},
-                                       {0x0001, 0x8AB0, 0x00FF, 0xF00F}};
-    const std::vector<Group> shortForms = {{0, 0x8008, 0xC852, 0x2550},
-                                           {0, 0x80B0, 0x00FF, 0xF00F}};
+                                       {0x0001, 0x82B0, 0x00FF, 0xF00F},
+                                       {0xD3C2, 0x3010, 0x0EA7, 0xCD46}};
+    const std::vector<Group> shortForms = {
+        {0, 0x8008, 0xC852, 0x2550}, {0, 0x80B0, 0x00FF, 0xF00F}, groups[2]};
     const struct {
         const char* what;
         bool isLowerCase;
@@ -30,7 +32,13 @@ TEST(RdsGroupFile, ReadsBothFormsInEitherCaseAndRefusesOtherLines) {
         {"lower, CR LF", true, false, true, testdata::RdsGroupFault::None, groups, 0},
         {"short form", false, true, false, testdata::RdsGroupFault::None, shortForms, 0},
         {"garbage", false, false, true, testdata::RdsGroupFault::GarbageLine, groups, 1},
-        {"torn", true, false, false, testdata::RdsGroupFault::TornLastLine, {groups[0]}, 1},
+        {"torn",
+         true,
+         false,
+         false,
+         testdata::RdsGroupFault::TornLastLine,
+         {groups[0], groups[1]},
+         1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
