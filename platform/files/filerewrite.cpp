@@ -92,6 +92,21 @@ bool LockFolder(int folder) {
     }
 }
 
+// The mode of a file that replaces old, now owned as made is. An owner or group that could not be
+// kept is the writer's: it loses the set-ID bit, and a group gets no more than everybody had, so
+// that the old group's permissions do not pass to another group.
+mode_t KeptMode(const struct stat& old, const struct stat& made) {
+    mode_t mode = old.st_mode & 07777;
+    if (made.st_uid != old.st_uid) {
+        mode &= ~S_ISUID;
+    }
+    if (made.st_gid != old.st_gid) {
+        const mode_t everybody = (mode & S_IRWXO) << 3;
+        mode &= ~(S_ISGID | (S_IRWXG & ~everybody));
+    }
+    return mode;
+}
+
 // Seconds since 1970-01-01 of the local time, cut to 20 bits, for temporary file names.
 DWORD LocalSecondsStamp() {
     SYSTEMTIME now{};
@@ -131,6 +146,16 @@ FileRewrite::FileRewrite(std::u16string_view devicePath, std::u16string_view tem
         return;
     }
     m_folder = ::open(m_target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_folder < 0 && errno == EACCES) {
+        // A folder this process may write but not read: it can be neither locked nor written
+        // through to the storage, and its files cannot be listed to find leftovers, but the
+        // rewrite itself needs none of that.
+        m_folder = ::open(m_target.parent_path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (m_folder < 0) {
+            m_error = detail::ErrorFromErrno(errno);
+        }
+        return;
+    }
     if (m_folder < 0) {
         m_error = detail::ErrorFromErrno(errno);
         return;
@@ -267,16 +292,21 @@ DWORD FileRewrite::Commit() {
     if (m_temporary < 0) {
         return ERROR_INVALID_HANDLE;
     }
-    // The old file's owner and mode, where the host lets this process give them; a file that
-    // stays private is no loss.
+    // The old file's owner, group and mode, each as far as the host lets this process give it;
+    // a file that stays private is no loss.
     struct stat old {};
     struct stat made {};
     if (::stat(m_target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
         ::fstat(m_temporary, &made) == 0) {
-        if (made.st_uid != old.st_uid || made.st_gid != old.st_gid) {
-            (void)::fchown(m_temporary, old.st_uid, old.st_gid);
+        if (made.st_uid != old.st_uid) {
+            (void)::fchown(m_temporary, old.st_uid, static_cast<gid_t>(-1));
         }
-        (void)::fchmod(m_temporary, old.st_mode & 07777);
+        if (made.st_gid != old.st_gid) {
+            (void)::fchown(m_temporary, static_cast<uid_t>(-1), old.st_gid);
+        }
+        if (::fstat(m_temporary, &made) == 0) {
+            (void)::fchmod(m_temporary, KeptMode(old, made));
+        }
     }
     DWORD error = ::fsync(m_temporary) == 0 ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
     if (error == ERROR_SUCCESS && m_temporaryName.empty()) {

@@ -14,24 +14,27 @@ namespace platform {
 
 // One rewrite of a device file. While the object lives it holds an advisory lock, taken by every
 // rewrite in every process, on the folder where the file really lies (after its symbolic links),
-// so that what a writer read is still the file when its new contents take its place. The new
-// file keeps the old one's permissions and owner, a symbolic link stays a link whose target is
+// so that what a writer read is still the file when its new contents take its place; a folder
+// that this process may write but not read cannot be locked, and its rewrites go without the
+// lock. The new file keeps the old one's owner, group and permissions as far as the host lets
+// the writer give them: an owner or group it cannot keep becomes the writer's, and that group
+// gets no more permissions than everybody has. A symbolic link stays a link whose target is
 // replaced, and a rewrite that ends before Commit (its process killed) leaves no file behind:
 // the temporary file has no name until Commit where the host allows that, and otherwise the next
 // rewrite in that folder removes the temporary files that no live rewrite holds.
 class FileRewrite {
 public:
     // Locks the folder of the file at devicePath (waiting a few seconds at most for another
-    // writer) and removes what killed rewrites left there. Temporary files are named prefix,
-    // five characters of the local time in seconds as "%5X", and ".tmp".
+    // writer) and removes what killed rewrites left there, where the folder may be read. Temporary
+    // files are named prefix, five characters of the local time in seconds as "%5X", and ".tmp".
     FileRewrite(std::u16string_view devicePath, std::u16string_view temporaryPrefix);
     ~FileRewrite();
     FileRewrite(const FileRewrite&) = delete;
     FileRewrite& operator=(const FileRewrite&) = delete;
 
-    // ERROR_SUCCESS when the folder is locked; otherwise why not (ERROR_PATH_NOT_FOUND and
-    // the like for a folder that is missing, ERROR_SHARING_VIOLATION when another writer keeps
-    // the lock), and the rewrite can only fail.
+    // ERROR_SUCCESS when the folder is locked or cannot be read; otherwise why not
+    // (ERROR_PATH_NOT_FOUND and the like for a folder that is missing, ERROR_SHARING_VIOLATION when
+    // another writer keeps the lock), and the rewrite can only fail.
     [[nodiscard]] DWORD Error() const { return m_error; }
 
     // Makes the empty temporary file; ERROR_SUCCESS or why not.
@@ -56,7 +59,7 @@ private:
     DWORD m_error = ERROR_SUCCESS;
     std::filesystem::path m_target; // the real file, links followed
     std::string m_prefix;           // of temporary file names, as the host spells it
-    int m_folder = -1;              // the locked folder
+    int m_folder = -1;              // the folder, locked where it may be read
     int m_temporary = -1;           // the temporary file, locked while it is written
     std::string m_temporaryName;    // its name in the folder; empty while it has none
 };

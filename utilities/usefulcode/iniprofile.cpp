@@ -575,8 +575,8 @@ enum class Rewritten { Written, Refused, Damaged };
 
 // Rewrites the settings file through a temporary file beside it: copy writes the new text from
 // the old. The file is left as it was when it cannot be read, holds a NUL, or any step fails.
-// Other processes' rewrites of the files of its folder wait meanwhile, so that none of them
-// replaces the file with a copy made before this change.
+// Other processes' rewrites of the files of its folder wait meanwhile (where its folder may be
+// read), so that none of them replaces the file with a copy made before this change.
 template <class Copy> Rewritten Rewrite(const std::u16string& path, Copy copy) {
     std::lock_guard writing(WriteMutex());
     if (path.empty()) {

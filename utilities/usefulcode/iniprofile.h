@@ -10,7 +10,8 @@
 // text, or UTF-8 when they start with its byte-order mark; a rewrite keeps the encoding, and the
 // lines it does not change keep their bytes (only their line ends become CR LF). Safe from any
 // thread; writes are serialised within the process and, through a lock on the file's folder, with
-// the writes of other processes.
+// the writes of other processes (where this process may read the folder; a folder it may only
+// write cannot be locked).
 
 #include "platform/types.h"
 

@@ -13,10 +13,12 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <grp.h>
 #include <iterator>
 #include <optional>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -25,6 +27,12 @@
 namespace {
 
 constexpr char16_t kFolder[] = u"\\Program Files\\Nav";
+
+// A user and groups of no account on the host, which the writes of another user than the files'
+// owner run as.
+constexpr uid_t kWriterId = 61000;     // the writer's user and its own group
+constexpr gid_t kSharedGroup = 61001;  // a group the writer belongs to
+constexpr gid_t kForeignGroup = 61002; // a group it does not belong to
 
 class IniProfileTest : public ::testing::Test {
 protected:
@@ -50,6 +58,31 @@ protected:
         }
         std::sort(names.begin(), names.end());
         return names;
+    }
+
+    // Lets the writer pass through the device root to kFolder, its own folder of this mode.
+    void GiveFolderToWriter(mode_t mode) {
+        for (const std::u16string_view above : {u"", u"\\Program Files"}) {
+            ASSERT_EQ(::chmod(m_root.HostPathOf(above).c_str(), 0711), 0);
+        }
+        const std::filesystem::path folder = m_root.HostPathOf(kFolder);
+        ASSERT_EQ(::chown(folder.c_str(), kWriterId, kWriterId), 0);
+        ASSERT_EQ(::chmod(folder.c_str(), mode), 0);
+    }
+    // Runs body in a child process as the writer, a member of kSharedGroup; true when the child
+    // became the writer and body returned true.
+    static bool RunAsWriter(const std::function<bool()>& body) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const gid_t groups[] = {kSharedGroup};
+            const bool isWriter = ::setgroups(std::size(groups), groups) == 0 &&
+                                  ::setresgid(kWriterId, kWriterId, kWriterId) == 0 &&
+                                  ::setresuid(kWriterId, kWriterId, kWriterId) == 0;
+            std::_Exit(isWriter && body() ? 0 : 1);
+        }
+        int status = -1;
+        return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+               WEXITSTATUS(status) == 0;
     }
 
     testdata::TempDeviceRoot m_root;
@@ -703,6 +736,66 @@ TEST_F(IniProfileTest, RewritesKeepTheFileWhatItWas) {
         }
     }
     platform::FileRewrite::AllowUnnamedFiles(true);
+}
+
+// A rewrite by another user than the owner keeps the file's group where the writer belongs to
+// it. An owner or group it cannot keep becomes the writer's: the owner without the set-user-ID
+// bit, the group with no more permissions than everybody has.
+TEST_F(IniProfileTest, RewriteByAnotherUserGivesNoGroupMoreThanItHad) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can write as another user";
+    }
+    GiveFolderToWriter(0755);
+    const struct {
+        const char* what;
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
+        gid_t newGroup;
+        mode_t newMode;
+    } cases[] = {
+        {"root's file shared with a group of the writer", 0, kSharedGroup, 0660, kSharedGroup,
+         0660},
+        {"root's set-user-ID file", 0, kSharedGroup, 04660, kSharedGroup, 0660},
+        {"the writer's file of a group it is not in", kWriterId, kForeignGroup, 0664, kWriterId,
+         0644},
+    };
+    const std::filesystem::path kept = m_root.HostPathOf(PathOf(u"kept.ini"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put(u"kept.ini", "[A]\nk=1\n");
+        ASSERT_EQ(::chown(kept.c_str(), c.owner, c.group), 0);
+        ASSERT_EQ(::chmod(kept.c_str(), c.mode), 0);
+        EXPECT_TRUE(RunAsWriter([] {
+            return IniProfile::WriteSection(u"A", {{u"k", u"2"}}, u"kept.ini");
+        }));
+        EXPECT_EQ(Bytes(u"kept.ini"), "[A]\r\nk=2\r\n");
+        struct stat info {};
+        ASSERT_EQ(::stat(kept.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, kWriterId);
+        EXPECT_EQ(info.st_gid, c.newGroup);
+        EXPECT_EQ(info.st_mode & 07777, c.newMode);
+    }
+}
+
+// A folder that the writer may write and enter but not list takes rewrites of its files.
+TEST_F(IniProfileTest, RewritesNeedNoPermissionToListTheFolder) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can write as another user";
+    }
+    Put(u"kept.ini", "[A]\nk=1\n");
+    ASSERT_EQ(::chown(m_root.HostPathOf(PathOf(u"kept.ini")).c_str(), kWriterId, kWriterId), 0);
+    GiveFolderToWriter(0333);
+    for (const bool isUnnamed : {true, false}) {
+        SCOPED_TRACE(isUnnamed ? "unnamed" : "named");
+        const char digit = isUnnamed ? '2' : '3';
+        EXPECT_TRUE(RunAsWriter([isUnnamed, digit] {
+            platform::FileRewrite::AllowUnnamedFiles(isUnnamed);
+            return IniProfile::WriteSection(u"A", {{u"k", std::u16string(1, digit)}}, u"kept.ini");
+        }));
+        EXPECT_EQ(Bytes(u"kept.ini"), std::string("[A]\r\nk=") + digit + "\r\n");
+        EXPECT_EQ(FolderEntries(), std::vector<std::string>{"kept.ini"});
+    }
 }
 
 TEST_F(IniProfileTest, PreloadedFileAnswersFromTheCacheAsItWasLoaded) {
