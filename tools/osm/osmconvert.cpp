@@ -218,8 +218,8 @@ struct Area {
     std::uint32_t level = 0; // the area level (AreaLevelsOf)
     std::uint16_t country = 0;
     const std::vector<std::vector<MapPoint>>* rings = nullptr;
-    MapRect bounds; // of the rings
-    std::string ownName;
+    MapRect bounds;                                                  // of the rings
+    std::vector<std::pair<std::uint16_t, std::string>> countryNames; // a country's, by language
 };
 
 // Everything the writers are fed, made from the extract in one place.
@@ -357,7 +357,9 @@ private:
             area.area.id = static_cast<std::int32_t>(areas.size() + 1);
             area.area.rect = MapUnitsToDegrees(rect);
             area.country = level == kCountryAdminLevel ? CountryCodeOf(relation.tags) : 0;
-            area.ownName = name;
+            if (level == kCountryAdminLevel) {
+                area.countryNames = CountryNamesOf(relation.tags);
+            }
             area.area.name = name;
             areas.push_back(area);
         }
@@ -606,7 +608,7 @@ private:
         std::map<std::int32_t, std::size_t> indexOf;
         for (const auto& area : areas) {
             indexOf[area.area.id] = addressIndex.AddArea(
-                {area.area.name, area.level, area.bounds, area.country, area.ownName});
+                {area.area.name, area.level, area.bounds, area.country, area.countryNames});
         }
         for (const auto& city : cities) {
             if (city.element != kNoElement && city.isListed) {

@@ -284,6 +284,29 @@ std::uint16_t FreeCountryNumber(const std::set<std::uint16_t>& taken) {
     return 0;
 }
 
+std::vector<std::pair<std::uint16_t, std::string>> CountryNamesOf(const Tags& tags) {
+    struct NameLanguage {
+        std::uint16_t number;
+        std::string_view key;
+    };
+    static constexpr std::array<NameLanguage, 7> kLanguages{{{0, "name:de"},
+                                                             {1, "name:en"},
+                                                             {2, "name:de"},
+                                                             {3, "name:fr"},
+                                                             {4, "name:es"},
+                                                             {5, "name:it"},
+                                                             {6, "name:nl"}}};
+    std::vector<std::pair<std::uint16_t, std::string>> names;
+    const std::string name = ToCodePage1252(TagValue(tags, "name"));
+    for (const auto& language : kLanguages) {
+        std::string own = ToCodePage1252(TagValue(tags, language.key));
+        if (!own.empty() || !name.empty()) {
+            names.emplace_back(language.number, own.empty() ? name : std::move(own));
+        }
+    }
+    return names;
+}
+
 std::optional<Address> AddressOf(const Tags& tags) {
     Address address{ToCodePage1252(TagValue(tags, "addr:street"), 16),
                     ToCodePage1252(TagValue(tags, "addr:housenumber"), 16),

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace osm2nav {
@@ -123,6 +124,12 @@ struct AdminArea {
 // The lowest country number from 1 to 50 that no TMC message and no road-number shield names a
 // country by and that is not taken; 0 when none is left.
 [[nodiscard]] std::uint16_t FreeCountryNumber(const std::set<std::uint16_t>& taken);
+
+// A country's names for the address index, by the language numbers the program asks the engine
+// with ("Language" of its settings: 0 and 2 German, 1 English, 3 French, 4 Spanish, 5 Italian,
+// 6 Dutch): name:de, name:en, name:fr, name:es, name:it or name:nl where the country has it,
+// else its name; code page 1252. None when it has no name at all.
+[[nodiscard]] std::vector<std::pair<std::uint16_t, std::string>> CountryNamesOf(const Tags& tags);
 
 // addr:street + addr:housenumber, or nullopt.
 struct Address {

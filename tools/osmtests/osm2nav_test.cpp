@@ -468,6 +468,42 @@ TEST(Osm2Nav, MunicipalitiesLieAtLevelTwoTheirPartsBelowAndLargerUnitsAbove) {
     engine->Close();
 }
 
+// A converted country is named in each language the program asks the engine for: by its name in
+// that language where the extract holds one, else by its name.
+TEST(Osm2Nav, CountriesAreNamedInEveryLanguageOfTheProgram) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
+    const osm2nav::Tags tags{{"ISO3166-1", "CH"},    {"name", "Schweiz, Suisse, Svizzera, Svizra"},
+                             {"name:de", "Schweiz"}, {"name:en", "Switzerland"},
+                             {"name:fr", "Suisse"},  {"name:it", "Svizzera"}};
+    testdata::OsmExtractWriter extract;
+    extract.AddBoundary(1, {9.0, 47.0, 10.0, 48.0}, 2, tags)
+        .AddNode(2, 9.4, 47.4)
+        .AddNode(3, 9.5, 47.4)
+        .AddWay(4, {2, 3}, {{"highway", "residential"}});
+    ASSERT_EQ(ConvertWritten(extract, root, "out"), "");
+    OutputReaders out;
+    ASSERT_TRUE(out.Open(u"\\out"));
+    const struct {
+        std::uint16_t language; // "Language" of the program's settings
+        std::u16string name;
+    } rows[] = {{0, u"Schweiz"},
+                {1, u"Switzerland"},
+                {2, u"Schweiz"},
+                {3, u"Suisse"},
+                {4, u"Schweiz, Suisse, Svizzera, Svizra"},
+                {5, u"Svizzera"},
+                {6, u"Schweiz, Suisse, Svizzera, Svizra"}};
+    for (const auto& row : rows) {
+        const CountryPtr country =
+            out.engine->GetCountry(osm2nav::CountryCodeOf(tags), row.language);
+        ASSERT_TRUE(country) << row.language;
+        EXPECT_EQ(country->GetName(), row.name) << row.language;
+    }
+    out.datasets->Close();
+    out.engine->Close();
+}
+
 // Ids added out of order are found by halving; an id without position throws, naming it.
 TEST(OsmMapping, Utf8BecomesCodePage1252WithAQuestionMarkForWhatItLacksAndWidensBack) {
     const struct {
@@ -681,7 +717,7 @@ TEST(OsmCookies, ElementsReadTheirAreaAndPostalCodeThroughTheirSlots) {
 TEST(OsmAddressIndex, AreasLieUnderTheNearestEnclosingAreaAndCitiesNameTheirOwnArea) {
     osm2nav::AddressIndexBuilder index;
     const auto add = [&](std::string name, std::uint32_t level, MapRect bounds) {
-        return index.AddArea({std::move(name), level, bounds, 438, ""});
+        return index.AddArea({std::move(name), level, bounds, 438, {}});
     };
     // Added children first: the tree still lists parents before their children.
     const std::size_t vaduz = add("Vaduz", 1, {20, 20, 30, 30});
