@@ -5,6 +5,7 @@
 
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -102,18 +103,21 @@ inline constexpr int kMunicipalityAdminLevel = 8;
 inline constexpr std::uint32_t kCountryAreaLevel = 10;
 inline constexpr std::uint32_t kMunicipalityAreaLevel = 2;
 
-// An administrative area as its area level is chosen: its admin_level and whether it is a
+// An administrative area as its area level is chosen: its admin_level, whether it is a
 // municipality (admin_level 8, or the lowest boundary that holds a city, town or village that no
-// admin_level 8 boundary holds).
+// admin_level 8 boundary holds), and the areas whose boundaries hold it (indexes).
 struct AdminArea {
     int adminLevel = 0;
     bool isMunicipality = false;
+    std::vector<std::size_t> holders;
 };
 // The area levels of the address data of an extract's administrative areas, in their order, so
 // that an area's level is above those of the areas inside it: 10 a country (admin_level 2), 2 a
 // municipality, 1 the boundaries inside municipalities (admin_level 9 and 10), and from 3 upwards
-// the larger units (admin_level 3 to 7), one level for each admin_level the extract holds, the
-// nearest to the municipalities at 3.
+// the larger units (admin_level 3 to 7), counted along each unit's own chain of boundaries: a
+// unit that holds no other larger unit at 3, any other one above the highest unit it holds. So
+// the unit right above a municipality is at 3 wherever it holds no smaller unit, whatever units
+// other parts of the extract have.
 [[nodiscard]] std::vector<std::uint32_t> AreaLevelsOf(const std::vector<AdminArea>& areas);
 
 // The country number of a country boundary's "ISO3166-1" alpha-2 tag, as the engine numbers
