@@ -76,9 +76,12 @@ void AddressIndexBuilder::Layout() {
                                      m_parents[i] ? m_treeIndex[*m_parents[i]] : -1,
                                      m_cityElements[i],
                                      {rect.minX, rect.minY, rect.maxX, rect.maxY}});
-        if (area.level == 10) {
-            m_tables.AddCountry(area.country, 0,
-                                area.countryName.empty() ? area.name : area.countryName);
+        if (area.level == 10 && area.countryNames.empty()) {
+            m_tables.AddCountry(area.country, 0, area.name);
+        } else if (area.level == 10) {
+            for (const auto& [language, name] : area.countryNames) {
+                m_tables.AddCountry(area.country, language, name);
+            }
         }
     }
     m_cityIndex = {};

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace RetrievalEngine {
@@ -30,7 +31,8 @@ struct IndexAreaInput {
     std::uint32_t level = 0; // the tree's level: 10 a country, lower ones inside
     MapRect bounds;
     std::uint16_t country = 0;
-    std::string countryName; // a country's own name, for "Countries.fsr"
+    // A country's names by language number, for "Countries.fsr" (none: named by `name`).
+    std::vector<std::pair<std::uint16_t, std::string>> countryNames;
 };
 
 struct IndexCityInput {

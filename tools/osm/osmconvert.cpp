@@ -219,8 +219,8 @@ struct Area {
     std::uint32_t level = 0; // the area level (AreaLevelsOf)
     std::uint16_t country = 0;
     const std::vector<std::vector<MapPoint>>* rings = nullptr;
-    MapRect bounds; // of the rings
-    std::string ownName;
+    MapRect bounds;                                                  // of the rings
+    std::vector<std::pair<std::uint16_t, std::string>> countryNames; // a country's, by language
 };
 
 // Everything the writers are fed, made from the extract in one place.
@@ -358,7 +358,9 @@ private:
             area.area.id = static_cast<std::int32_t>(areas.size() + 1);
             area.area.rect = MapUnitsToDegrees(rect);
             area.country = level == kCountryAdminLevel ? CountryCodeOf(relation.tags) : 0;
-            area.ownName = name;
+            if (level == kCountryAdminLevel) {
+                area.countryNames = CountryNamesOf(relation.tags);
+            }
             area.area.name = name;
             areas.push_back(area);
         }
@@ -366,7 +368,25 @@ private:
         MarkMunicipalities();
         std::vector<AdminArea> ranked;
         for (const auto& area : areas) {
-            ranked.push_back({area.adminLevel, area.isMunicipality});
+            ranked.push_back({area.adminLevel, area.isMunicipality, {}});
+        }
+        // The boundaries between the country and the municipalities that hold each other, so
+        // that each larger unit is ranked along its own chain.
+        const auto isBetween = [](const Area& area) {
+            return area.adminLevel > kCountryAdminLevel &&
+                   area.adminLevel < kMunicipalityAdminLevel;
+        };
+        for (std::size_t inner = 0; inner < areas.size(); ++inner) {
+            if (!isBetween(areas[inner])) {
+                continue;
+            }
+            const MapPoint point = InnerPoint(areas[inner]);
+            for (std::size_t outer = 0; outer < areas.size(); ++outer) {
+                if (isBetween(areas[outer]) && areas[outer].adminLevel < areas[inner].adminLevel &&
+                    Holds(areas[outer], point)) {
+                    ranked[inner].holders.push_back(outer);
+                }
+            }
         }
         const std::vector<std::uint32_t> levels = AreaLevelsOf(ranked);
         for (std::size_t i = 0; i < areas.size(); ++i) {
@@ -467,6 +487,36 @@ private:
             }
         }
         return isInside;
+    }
+
+    // A point inside the area as Holds sees it: the middle of the widest stretch inside it on the
+    // row through the middle of its bounds (the middle of the bounds when the row crosses none).
+    static MapPoint InnerPoint(const Area& area) {
+        const MapRect& r = area.bounds;
+        const std::int32_t y = r.y1 + (r.y2 - r.y1) / 2;
+        std::vector<double> crossings;
+        for (const auto& ring : *area.rings) {
+            for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+                const MapPoint& a = ring[i];
+                const MapPoint& b = ring[j];
+                if ((a.y > y) != (b.y > y)) {
+                    crossings.push_back(static_cast<double>(b.x - a.x) * (y - a.y) / (b.y - a.y) +
+                                        a.x);
+                }
+            }
+        }
+        std::sort(crossings.begin(), crossings.end());
+        MapPoint inner = r.GetCenter();
+        double widest = 0;
+        for (std::size_t i = 0; i + 1 < crossings.size(); i += 2) {
+            if (crossings[i + 1] - crossings[i] > widest) {
+                widest = crossings[i + 1] - crossings[i];
+                inner = {
+                    static_cast<std::int32_t>(std::lround((crossings[i] + crossings[i + 1]) / 2)),
+                    y};
+            }
+        }
+        return inner;
     }
 
     // The innermost area of `lowestLevel` or above that holds the point.
@@ -607,7 +657,7 @@ private:
         std::map<std::int32_t, std::size_t> indexOf;
         for (const auto& area : areas) {
             indexOf[area.area.id] = addressIndex.AddArea(
-                {area.area.name, area.level, area.bounds, area.country, area.ownName});
+                {area.area.name, area.level, area.bounds, area.country, area.countryNames});
         }
         for (const auto& city : cities) {
             if (city.element != kNoElement && city.isListed) {

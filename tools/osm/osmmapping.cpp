@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <functional>
-#include <iterator>
 #include <set>
 #include <string>
 
@@ -213,25 +211,29 @@ std::vector<std::uint32_t> AreaLevelsOf(const std::vector<AdminArea>& areas) {
         return area.adminLevel > kCountryAdminLevel && area.adminLevel < kMunicipalityAdminLevel &&
                !area.isMunicipality;
     };
-    // The larger units' admin_levels that the extract holds, the nearest to the municipalities
-    // (the highest admin_level) first.
-    std::set<int, std::greater<>> larger;
-    for (const auto& area : areas) {
-        if (isLargerUnit(area)) {
-            larger.insert(area.adminLevel);
+    std::vector<std::uint32_t> levels(areas.size(), kInnerLevel);
+    std::vector<std::size_t> units;
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+        if (areas[i].adminLevel == kCountryAdminLevel) {
+            levels[i] = kCountryAreaLevel;
+        } else if (areas[i].isMunicipality || areas[i].adminLevel == kMunicipalityAdminLevel) {
+            levels[i] = kMunicipalityAreaLevel;
+        } else if (isLargerUnit(areas[i])) {
+            levels[i] = kMunicipalityAreaLevel + 1;
+            units.push_back(i);
         }
     }
-    std::vector<std::uint32_t> levels;
-    for (const auto& area : areas) {
-        if (area.adminLevel == kCountryAdminLevel) {
-            levels.push_back(kCountryAreaLevel);
-        } else if (area.isMunicipality || area.adminLevel == kMunicipalityAdminLevel) {
-            levels.push_back(kMunicipalityAreaLevel);
-        } else if (isLargerUnit(area)) {
-            const auto rank = std::distance(larger.begin(), larger.find(area.adminLevel));
-            levels.push_back(kMunicipalityAreaLevel + 1 + static_cast<std::uint32_t>(rank));
-        } else {
-            levels.push_back(kInnerLevel);
+    // From the units nearest to the municipalities (the highest admin_level) outwards: a unit's
+    // level is final once every unit it holds, all of a higher admin_level, has raised it.
+    std::stable_sort(units.begin(), units.end(), [&](std::size_t a, std::size_t b) {
+        return areas[a].adminLevel > areas[b].adminLevel;
+    });
+    for (const std::size_t unit : units) {
+        for (const std::size_t holder : areas[unit].holders) {
+            if (holder < areas.size() && isLargerUnit(areas[holder]) &&
+                areas[holder].adminLevel < areas[unit].adminLevel) {
+                levels[holder] = std::max(levels[holder], levels[unit] + 1);
+            }
         }
     }
     return levels;
@@ -282,6 +284,29 @@ std::uint16_t FreeCountryNumber(const std::set<std::uint16_t>& taken) {
         }
     }
     return 0;
+}
+
+std::vector<std::pair<std::uint16_t, std::string>> CountryNamesOf(const Tags& tags) {
+    struct NameLanguage {
+        std::uint16_t number;
+        std::string_view key;
+    };
+    static constexpr std::array<NameLanguage, 7> kLanguages{{{0, "name:de"},
+                                                             {1, "name:en"},
+                                                             {2, "name:de"},
+                                                             {3, "name:fr"},
+                                                             {4, "name:es"},
+                                                             {5, "name:it"},
+                                                             {6, "name:nl"}}};
+    std::vector<std::pair<std::uint16_t, std::string>> names;
+    const std::string name = ToCodePage1252(TagValue(tags, "name"));
+    for (const auto& language : kLanguages) {
+        std::string own = ToCodePage1252(TagValue(tags, language.key));
+        if (!own.empty() || !name.empty()) {
+            names.emplace_back(language.number, own.empty() ? name : std::move(own));
+        }
+    }
+    return names;
 }
 
 std::optional<Address> AddressOf(const Tags& tags) {

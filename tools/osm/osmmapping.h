@@ -5,11 +5,13 @@
 
 #include "basiccomp/retrievalengine/code/elementcodes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace osm2nav {
@@ -101,18 +103,21 @@ inline constexpr int kMunicipalityAdminLevel = 8;
 inline constexpr std::uint32_t kCountryAreaLevel = 10;
 inline constexpr std::uint32_t kMunicipalityAreaLevel = 2;
 
-// An administrative area as its area level is chosen: its admin_level and whether it is a
+// An administrative area as its area level is chosen: its admin_level, whether it is a
 // municipality (admin_level 8, or the lowest boundary that holds a city, town or village that no
-// admin_level 8 boundary holds).
+// admin_level 8 boundary holds), and the areas whose boundaries hold it (indexes).
 struct AdminArea {
     int adminLevel = 0;
     bool isMunicipality = false;
+    std::vector<std::size_t> holders;
 };
 // The area levels of the address data of an extract's administrative areas, in their order, so
 // that an area's level is above those of the areas inside it: 10 a country (admin_level 2), 2 a
 // municipality, 1 the boundaries inside municipalities (admin_level 9 and 10), and from 3 upwards
-// the larger units (admin_level 3 to 7), one level for each admin_level the extract holds, the
-// nearest to the municipalities at 3.
+// the larger units (admin_level 3 to 7), counted along each unit's own chain of boundaries: a
+// unit that holds no other larger unit at 3, any other one above the highest unit it holds. So
+// the unit right above a municipality is at 3 wherever it holds no smaller unit, whatever units
+// other parts of the extract have.
 [[nodiscard]] std::vector<std::uint32_t> AreaLevelsOf(const std::vector<AdminArea>& areas);
 
 // The country number of a country boundary's "ISO3166-1" alpha-2 tag, as the engine numbers
@@ -123,6 +128,12 @@ struct AdminArea {
 // The lowest country number from 1 to 50 that no TMC message and no road-number shield names a
 // country by and that is not taken; 0 when none is left.
 [[nodiscard]] std::uint16_t FreeCountryNumber(const std::set<std::uint16_t>& taken);
+
+// A country's names for the address index, by the language numbers the program asks the engine
+// with ("Language" of its settings: 0 and 2 German, 1 English, 3 French, 4 Spanish, 5 Italian,
+// 6 Dutch): name:de, name:en, name:fr, name:es, name:it or name:nl where the country has it,
+// else its name; code page 1252. None when it has no name at all.
+[[nodiscard]] std::vector<std::pair<std::uint16_t, std::string>> CountryNamesOf(const Tags& tags);
 
 // addr:street + addr:housenumber, or nullopt.
 struct Address {

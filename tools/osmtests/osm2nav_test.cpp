@@ -356,7 +356,7 @@ TEST(OsmMapping, TagsBecomeRoadsNamesAndAreas) {
 }
 
 // Municipalities at level 2 whatever their admin_level, the boundaries inside them at level 1,
-// the larger units above them numbered from 3 by the admin_levels present, countries at 10.
+// the larger units above them numbered from 3 along their own chains, countries at 10.
 TEST(OsmMapping, AreaLevelsPutMunicipalitiesAtTwoTheirPartsBelowAndLargerUnitsAbove) {
     const struct {
         const char* label;
@@ -364,24 +364,35 @@ TEST(OsmMapping, AreaLevelsPutMunicipalitiesAtTwoTheirPartsBelowAndLargerUnitsAb
         std::vector<std::uint32_t> levels;
     } rows[] = {
         {"country, electoral districts and municipalities",
-         {{2, false}, {6, false}, {8, true}},
+         {{2, false, {}}, {6, false, {0}}, {8, true, {0, 1}}},
          {10, 3, 2}},
         {"every admin_level",
-         {{2, false},
-          {4, false},
-          {5, false},
-          {6, false},
-          {7, false},
-          {8, true},
-          {9, false},
-          {10, false}},
+         {{2, false, {}},
+          {4, false, {0}},
+          {5, false, {0, 1}},
+          {6, false, {0, 1, 2}},
+          {7, false, {0, 1, 2, 3}},
+          {8, true, {0, 1, 2, 3, 4}},
+          {9, false, {}},
+          {10, false, {}}},
          {10, 6, 5, 4, 3, 2, 1, 1}},
-        {"states and districts", {{8, true}, {6, false}, {4, false}, {2, false}}, {2, 3, 4, 10}},
+        {"a unit of admin_level 7 in one of two districts",
+         {{2, false, {}},
+          {4, false, {0}},
+          {6, false, {0, 1}},
+          {6, false, {0, 1}},
+          {7, false, {0, 1, 2}}},
+         {10, 5, 4, 3, 3}},
+        {"states and districts",
+         {{8, true, {}}, {6, false, {2, 3}}, {4, false, {3}}, {2, false, {}}},
+         {2, 3, 4, 10}},
         {"a municipality of admin_level 7 besides those of 8, not counted among the units",
-         {{4, false}, {6, false}, {7, true}, {8, true}, {10, false}},
+         {{4, false, {}}, {6, false, {0}}, {7, true, {0, 1}}, {8, true, {}}, {10, false, {}}},
          {4, 3, 2, 2, 1}},
-        {"a municipality of admin_level 10 with its parts", {{10, true}, {9, false}}, {2, 1}},
-        {"no municipality", {{5, false}, {9, false}}, {3, 1}},
+        {"a municipality of admin_level 10 with its parts",
+         {{10, true, {}}, {9, false, {}}},
+         {2, 1}},
+        {"no municipality", {{5, false, {}}, {9, false, {}}}, {3, 1}},
         {"nothing", {}, {}},
     };
     for (const auto& row : rows) {
@@ -389,22 +400,27 @@ TEST(OsmMapping, AreaLevelsPutMunicipalitiesAtTwoTheirPartsBelowAndLargerUnitsAb
     }
 }
 
-// A converted extract of a country with a state, a district, a municipality of admin_level 8
-// with a quarter of admin_level 10, a village that only a boundary of admin_level 7 holds (that
-// boundary is its municipality) and a hamlet's village held by nothing below the district: each
-// street's areas by level, through the address index and through the datasets.
+// A converted extract of a country with a state and two districts. In the first, a municipality
+// of admin_level 8 with a quarter of admin_level 10, a village that only a boundary of
+// admin_level 7 holds (that boundary is its municipality) and a hamlet's village held by nothing
+// below the district; in the second, a union of municipalities (admin_level 7) holding one. Each
+// street's areas by level, through the address index and through the datasets: the unit right
+// above a municipality is at level 3 in both districts.
 TEST(Osm2Nav, MunicipalitiesLieAtLevelTwoTheirPartsBelowAndLargerUnitsAbove) {
     testdata::TempDeviceRoot root;
     ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
     testdata::OsmExtractWriter extract;
     extract
-        .AddBoundary(1, {9.0, 47.0, 10.0, 48.0}, 2,
+        .AddBoundary(1, {9.0, 47.0, 11.0, 48.0}, 2,
                      {{"name", "\xC3\x96sterreich"}, {"ISO3166-1", "AT"}})
-        .AddBoundary(2, {9.05, 47.05, 9.95, 47.95}, 4, {{"name", "Land"}})
+        .AddBoundary(2, {9.05, 47.05, 10.95, 47.95}, 4, {{"name", "Land"}})
         .AddBoundary(3, {9.1, 47.1, 9.9, 47.9}, 6, {{"name", "Bezirk"}})
         .AddBoundary(4, {9.2, 47.2, 9.4, 47.4}, 8, {{"name", "Stadt"}})
         .AddBoundary(5, {9.2, 47.2, 9.3, 47.3}, 10, {{"name", "Altstadt"}})
         .AddBoundary(6, {9.5, 47.5, 9.7, 47.7}, 7, {{"name", "Verband"}})
+        .AddBoundary(7, {10.0, 47.1, 10.9, 47.9}, 6, {{"name", "Kreis"}})
+        .AddBoundary(8, {10.1, 47.2, 10.5, 47.6}, 7, {{"name", "Amt"}})
+        .AddBoundary(9, {10.2, 47.3, 10.4, 47.5}, 8, {{"name", "Amtsdorf"}})
         .AddNode(10, 9.35, 47.35, {{"place", "town"}, {"name", "Stadt"}})
         .AddNode(11, 9.6, 47.6, {{"place", "village"}, {"name", "Dorf"}})
         .AddNode(12, 9.8, 47.8, {{"place", "village"}, {"name", "Weiler"}});
@@ -412,12 +428,13 @@ TEST(Osm2Nav, MunicipalitiesLieAtLevelTwoTheirPartsBelowAndLargerUnitsAbove) {
         std::string street;
         double west;
         double south;
-        std::u16string byLevel[4]; // levels 1 to 4
+        std::u16string byLevel[5]; // levels 1 to 5
     } streets[] = {
-        {"Marktgasse", 9.22, 47.22, {u"Altstadt", u"Stadt", u"Bezirk", u"Land"}},
-        {"Ringstrasse", 9.36, 47.36, {u"", u"Stadt", u"Bezirk", u"Land"}},
-        {"Dorfstrasse", 9.61, 47.61, {u"", u"Verband", u"Bezirk", u"Land"}},
-        {"Weilerweg", 9.81, 47.81, {u"", u"", u"Bezirk", u"Land"}},
+        {"Marktgasse", 9.22, 47.22, {u"Altstadt", u"Stadt", u"Bezirk", u"", u"Land"}},
+        {"Ringstrasse", 9.36, 47.36, {u"", u"Stadt", u"Bezirk", u"", u"Land"}},
+        {"Dorfstrasse", 9.61, 47.61, {u"", u"Verband", u"Bezirk", u"", u"Land"}},
+        {"Weilerweg", 9.81, 47.81, {u"", u"", u"Bezirk", u"", u"Land"}},
+        {"Amtsweg", 10.21, 47.31, {u"", u"Amtsdorf", u"Amt", u"Kreis", u"Land"}},
     };
     std::int64_t id = 100;
     for (const auto& row : streets) {
@@ -436,12 +453,12 @@ TEST(Osm2Nav, MunicipalitiesLieAtLevelTwoTheirPartsBelowAndLargerUnitsAbove) {
     for (const auto& row : streets) {
         SCOPED_TRACE(row.street);
         const std::u16string name = osm2nav::WideOf(row.street);
-        auto found = engine->FindInRect({9.0F, 47.0F, 10.0F, 48.0F}, name);
+        auto found = engine->FindInRect({9.0F, 47.0F, 11.0F, 48.0F}, name);
         ASSERT_TRUE(found && found->IsValid());
         const MapElementPtr element =
             engine->GetElement(found->GetCurrent()->GetElementIds().front());
         ASSERT_TRUE(element);
-        for (std::uint32_t level = 1; level <= 4; ++level) {
+        for (std::uint32_t level = 1; level <= 5; ++level) {
             EXPECT_EQ(nameAt(element->WalkAreas(level)), row.byLevel[level - 1]) << level;
         }
         EXPECT_EQ(nameAt(element->WalkAreas(10)), u"\u00D6sterreich");
@@ -466,6 +483,42 @@ TEST(Osm2Nav, MunicipalitiesLieAtLevelTwoTheirPartsBelowAndLargerUnitsAbove) {
     }
     datasets->Close();
     engine->Close();
+}
+
+// A converted country is named in each language the program asks the engine for: by its name in
+// that language where the extract holds one, else by its name.
+TEST(Osm2Nav, CountriesAreNamedInEveryLanguageOfTheProgram) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(root.InstallModule(u"ziVur.dll"));
+    const osm2nav::Tags tags{{"ISO3166-1", "CH"},    {"name", "Schweiz, Suisse, Svizzera, Svizra"},
+                             {"name:de", "Schweiz"}, {"name:en", "Switzerland"},
+                             {"name:fr", "Suisse"},  {"name:it", "Svizzera"}};
+    testdata::OsmExtractWriter extract;
+    extract.AddBoundary(1, {9.0, 47.0, 10.0, 48.0}, 2, tags)
+        .AddNode(2, 9.4, 47.4)
+        .AddNode(3, 9.5, 47.4)
+        .AddWay(4, {2, 3}, {{"highway", "residential"}});
+    ASSERT_EQ(ConvertWritten(extract, root, "out"), "");
+    OutputReaders out;
+    ASSERT_TRUE(out.Open(u"\\out"));
+    const struct {
+        std::uint16_t language; // "Language" of the program's settings
+        std::u16string name;
+    } rows[] = {{0, u"Schweiz"},
+                {1, u"Switzerland"},
+                {2, u"Schweiz"},
+                {3, u"Suisse"},
+                {4, u"Schweiz, Suisse, Svizzera, Svizra"},
+                {5, u"Svizzera"},
+                {6, u"Schweiz, Suisse, Svizzera, Svizra"}};
+    for (const auto& row : rows) {
+        const CountryPtr country =
+            out.engine->GetCountry(osm2nav::CountryCodeOf(tags), row.language);
+        ASSERT_TRUE(country) << row.language;
+        EXPECT_EQ(country->GetName(), row.name) << row.language;
+    }
+    out.datasets->Close();
+    out.engine->Close();
 }
 
 // Ids added out of order are found by halving; an id without position throws, naming it.
@@ -681,7 +734,7 @@ TEST(OsmCookies, ElementsReadTheirAreaAndPostalCodeThroughTheirSlots) {
 TEST(OsmAddressIndex, AreasLieUnderTheNearestEnclosingAreaAndCitiesNameTheirOwnArea) {
     osm2nav::AddressIndexBuilder index;
     const auto add = [&](std::string name, std::uint32_t level, MapRect bounds) {
-        return index.AddArea({std::move(name), level, bounds, 438, ""});
+        return index.AddArea({std::move(name), level, bounds, 438, {}});
     };
     // Added children first: the tree still lists parents before their children.
     const std::size_t vaduz = add("Vaduz", 1, {20, 20, 30, 30});

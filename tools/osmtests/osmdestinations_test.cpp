@@ -39,6 +39,8 @@ namespace {
 
 constexpr char16_t kDestFolder[] = u"\\dest";
 constexpr char16_t kDestCity[] = u"Vaduz";
+// The name of the extract's country in every language it has a name in.
+constexpr char16_t kDestCountry[] = u"Liechtenstein";
 constexpr UINT kRecentTitleId = 103;
 constexpr UINT kOwnerPage = 420;
 
@@ -92,10 +94,16 @@ protected:
         ASSERT_FALSE(s_places.station.empty()) << "no named fuel station in the city's area";
     }
 
+    // The settings file naming the converted extract and the program's "Language".
+    static bool WriteSettings(int language) {
+        return s_root->WriteFile(
+            u"\\Windows\\Quarn.ini",
+            "[Quarn]\r\nDB=\\dest\r\n[Properties]\r\nLanguage=" + std::to_string(language) +
+                "\r\nConfigFilesDir=\\dest\\ConfigFiles\r\n[GPS]\r\nAutoLog=0\r\n");
+    }
+
     void SetUp() override {
-        ASSERT_TRUE(s_root->WriteFile(u"\\Windows\\Quarn.ini",
-                                      "[Quarn]\r\nDB=\\dest\r\n[Properties]\r\nConfigFilesDir="
-                                      "\\dest\\ConfigFiles\r\n[GPS]\r\nAutoLog=0\r\n"));
+        ASSERT_TRUE(WriteSettings(0));
         platform::SetExecutablePath(u"\\Nav\\nav.exe");
         const auto bundle =
             testdata::ReadHostFile(std::filesystem::path(NAV_POI_CATEGORY_DIR) / "LangEngCE.dll");
@@ -170,6 +178,12 @@ protected:
     void Command(AddressPage& page, UINT id) {
         SendMessageW(page.GetHwnd(), WM_COMMAND, id, 0);
         m_driver.RunUntilIdle();
+    }
+
+    // The input page's box or button with that id tells the page of the change `code`.
+    static void Notify(NavigMainPage& page, UINT id, WORD code) {
+        SendMessageW(page.GetHwnd(), WM_COMMAND, MAKEWPARAM(id, code),
+                     reinterpret_cast<LPARAM>(page.Item(id)));
     }
 
     static inline DestinationPlaces s_places;
@@ -526,20 +540,16 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
     NavigMainPage page(m_server, &selection, &mode, NavigMainPage::kPageId);
     ShowPageWindow(page.GetPageHandle(), true);
     m_driver.RunUntilIdle();
-    const auto notify = [&](UINT id, WORD code) {
-        SendMessageW(page.GetHwnd(), WM_COMMAND, MAKEWPARAM(id, code),
-                     reinterpret_cast<LPARAM>(page.Item(id)));
-    };
     const auto texts = &apptesting::ComboBoxTexts;
     HWND cities = page.Item(DestinationInputPage::kCityBoxId);
     SetWindowTextW(cities, u"Vad");
-    notify(DestinationInputPage::kCityBoxId, 5);
+    Notify(page, DestinationInputPage::kCityBoxId, 5);
     // The city is proposed with the region above it, its electoral district.
     const std::vector<std::u16string> proposed = texts(cities);
     ASSERT_FALSE(proposed.empty());
     EXPECT_LE(proposed.size(), 8u);
     EXPECT_EQ(proposed.front(), std::u16string(kDestCity) + u", Wahlkreis Oberland");
-    notify(DestinationInputPage::kCityBoxId, 10);
+    Notify(page, DestinationInputPage::kCityBoxId, 10);
     ASSERT_TRUE(selection.city);
     EXPECT_EQ(selection.city->GetName(), kDestCity);
 
@@ -561,7 +571,7 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
         }
         shown = static_cast<int>(listed.size());
         SendMessageW(streets, CB_SETCURSEL, static_cast<WPARAM>(shown - 1), 0);
-        notify(DestinationInputPage::kStreetBoxId, 1);
+        Notify(page, DestinationInputPage::kStreetBoxId, 1);
     }
     ASSERT_GE(index, 0) << "the street is not proposed";
     // A street is proposed without an area: it lies in no part of the municipality (level 1)
@@ -577,16 +587,16 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
             << std::string(text.begin(), text.end());
     }
     SendMessageW(streets, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    notify(DestinationInputPage::kStreetBoxId, 9);
+    Notify(page, DestinationInputPage::kStreetBoxId, 9);
     ASSERT_TRUE(selection.street);
     EXPECT_EQ(selection.street->GetName(), s_places.street);
     HWND houseNumber = page.Item(DestinationInputPage::kHouseNumberId);
     EXPECT_TRUE(IsWindowEnabled(houseNumber));
     SetWindowTextW(houseNumber, u"12");
-    notify(DestinationInputPage::kHouseNumberId, 0x300);
+    Notify(page, DestinationInputPage::kHouseNumberId, 0x300);
     EXPECT_EQ(selection.houseNumber, u"12");
     mode.ClearCalls();
-    notify(NavigMainPage::kFinishId, 0);
+    Notify(page, NavigMainPage::kFinishId, 0);
     EXPECT_EQ(mode.Calls(), (std::vector<std::string>{"OnPageCommand(2)"}));
 
     // Stored, the destination reads back with the areas that hold it, each left out where it
@@ -610,6 +620,45 @@ TEST_F(ExtractDestinations, TheInputPageComposesADestinationInVaduz) {
                            houseNumberText, userDefined);
     EXPECT_EQ(placeLine, kDestCity);
     EXPECT_EQ(streetLine, s_places.street + u" 12");
+}
+
+// The input page's country box names the extract's country, its name in the chosen language or
+// else the name it has, in every "Language" of the settings: on opening, with the city chosen
+// and with a street of it chosen.
+TEST_F(ExtractDestinations, TheCountryBoxNamesTheCountryInEveryLanguage) {
+    for (int language = 0; language <= 6; ++language) {
+        SCOPED_TRACE(language);
+        ASSERT_TRUE(WriteSettings(language));
+        const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(2048));
+        const Onboard::OnboardServerPtr server =
+            CreateIOnboardServer(RetrievalEngine::RetrievalEnginePtr(engine));
+        ASSERT_TRUE(server && server->GetLanguage() == language);
+        DestinationDescription selection;
+        RecordingMode mode;
+        NavigMainPage page(server, &selection, &mode, NavigMainPage::kPageId);
+        ShowPageWindow(page.GetPageHandle(), true);
+        m_driver.RunUntilIdle();
+        const auto shownCountry = [&] {
+            HWND box = page.Item(DestinationInputPage::kCountryBoxId);
+            const auto at = SendMessageW(box, CB_GETCURSEL, 0, 0);
+            const std::vector<std::u16string> texts = apptesting::ComboBoxTexts(box);
+            return at >= 0 && static_cast<std::size_t>(at) < texts.size()
+                       ? texts[static_cast<std::size_t>(at)]
+                       : std::u16string(u"<nothing selected>");
+        };
+        EXPECT_EQ(shownCountry(), kDestCountry);
+        SetWindowTextW(page.Item(DestinationInputPage::kCityBoxId), kDestCity);
+        Notify(page, DestinationInputPage::kCityBoxId, 5);
+        Notify(page, DestinationInputPage::kCityBoxId, 10);
+        ASSERT_TRUE(selection.city);
+        EXPECT_EQ(shownCountry(), kDestCountry);
+        HWND streets = page.Item(DestinationInputPage::kStreetBoxId);
+        ASSERT_FALSE(apptesting::ComboBoxTexts(streets).empty());
+        SendMessageW(streets, CB_SETCURSEL, 0, 0);
+        Notify(page, DestinationInputPage::kStreetBoxId, 9);
+        ASSERT_TRUE(selection.street);
+        EXPECT_EQ(shownCountry(), kDestCountry);
+    }
 }
 
 // A destination in a village stored with the street it lies on: the municipality that holds

@@ -625,6 +625,10 @@ CountryPtr AddressIndex::GetCountry(std::uint16_t number, std::uint16_t language
     std::u16string name;
     std::u16string nativeName;
     std::uint16_t variant = language;
+    // A country named neither in the asked language nor in its own language takes the name of its
+    // first record that holds one, in whatever language, so that it never shows blank.
+    std::u16string anyName;
+    std::uint16_t anyLanguage = language;
     FsrKeyRange range = countries->table.Find(UInt16Key(number), false);
     if (!range.IsValid()) {
         return {};
@@ -635,17 +639,26 @@ CountryPtr AddressIndex::GetCountry(std::uint16_t number, std::uint16_t language
             continue;
         }
         const auto code = platform::ReadLittleEndian<std::int16_t>(bytes.data + 2);
+        std::u16string text = TitleCaseFromNarrow(FieldText(bytes, 4, 64));
         if (code == static_cast<std::int16_t>(language)) {
-            name = TitleCaseFromNarrow(FieldText(bytes, 4, 64));
+            name = text;
         }
         if (code >= 100) {
-            nativeName = TitleCaseFromNarrow(FieldText(bytes, 4, 64));
+            nativeName = text;
             variant = static_cast<std::uint16_t>(code - 100);
+        }
+        if (anyName.empty() && !text.empty()) {
+            anyName = std::move(text);
+            anyLanguage = static_cast<std::uint16_t>(code >= 100 ? code - 100 : code);
         }
     }
     if (!name.empty()) {
         return CountryPtr(new (std::nothrow)
                               CountryResult(rects, name, nativeName, number, language));
+    }
+    if (nativeName.empty()) {
+        return CountryPtr(new (std::nothrow)
+                              CountryResult(rects, anyName, nativeName, number, anyLanguage));
     }
     return CountryPtr(new (std::nothrow)
                           CountryResult(rects, nativeName, nativeName, number, variant));

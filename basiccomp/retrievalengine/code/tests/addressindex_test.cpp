@@ -134,9 +134,10 @@ TEST(AddressIndex, HouseNumbersCollectAllRecordsAndKeepTheLastSchemes) {
     }
 }
 
-TEST(AddressIndex, CountriesTakeTheAskedLanguageElseTheNativeName) {
+TEST(AddressIndex, CountriesTakeTheAskedLanguageElseTheirOwnElseAnyNameTheyHave) {
     AddressIndexWriter writer;
     writer.AddCountry(4, 1, "P").AddCountry(4, 102, "Q").AddCountry(7, 103, "SVERIGE");
+    writer.AddCountry(9, 5, "").AddCountry(9, 3, "NEUF");
     writer.AddCountry(50, 0, "FIFTY").AddCountry(51, 0, "FIFTY-ONE");
     writer.AddCookieCountry(100, 1).AddCookieCountry(200, 2);
     OpenedIndex opened(writer);
@@ -151,6 +152,9 @@ TEST(AddressIndex, CountriesTakeTheAskedLanguageElseTheNativeName) {
         {4, 5, u"Q", u"Q", 2},
         {7, 0, u"Sverige", u"Sverige", 3},
         {8, 0, nullptr, nullptr, 0},
+        // Named in no asked or own language: the name of another language.
+        {50, 1, u"Fifty", u"", 0},
+        {9, 5, u"Neuf", u"", 3},
     };
     int row = 0;
     for (const auto& c : cases) {
@@ -168,7 +172,7 @@ TEST(AddressIndex, CountriesTakeTheAskedLanguageElseTheNativeName) {
     for (const CountryPtr& country : index.GetCountries(0, Rects(index))) {
         numbers.push_back(country->GetNumber());
     }
-    EXPECT_EQ(numbers, (std::vector<std::uint16_t>{4, 7, 50}));
+    EXPECT_EQ(numbers, (std::vector<std::uint16_t>{4, 7, 9, 50}));
 
     const std::pair<std::uint32_t, std::int16_t> elements[] = {
         {50, 0}, {100, 1}, {101, 2}, {200, 2}, {201, 0}};
