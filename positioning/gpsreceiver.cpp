@@ -112,6 +112,11 @@ void GpsReceiver::UseReceiverLibrary() {
     (void)SetEvent(m_changeEvent);
 }
 
+bool GpsReceiver::IsReadingHandle() {
+    ScopedLock locked(&m_lock);
+    return m_handle != INVALID_HANDLE_VALUE;
+}
+
 void GpsReceiver::SetFilePosition(DWORD offset) {
     ScopedLock locked(&m_lock);
     LONG high = 0;

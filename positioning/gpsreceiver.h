@@ -41,6 +41,8 @@ public:
     virtual void OpenReplayFile(const std::u16string& path);
     // Reads the receiver library's queue, unpaced.
     virtual void UseReceiverLibrary();
+    // True while its source is a replay file or an attached handle, not the receiver library.
+    [[nodiscard]] virtual bool IsReadingHandle();
     virtual void SetFilePosition(DWORD offset);
     [[nodiscard]] virtual DWORD GetFilePosition();
     // Appends the sentences that describe the fix.

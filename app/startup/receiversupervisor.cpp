@@ -144,7 +144,11 @@ bool ReceiverSupervisor::StartReceiver(bool simulation) {
         }
     }
     if (m_receiver && m_receiver->Open(port, kBaudRate, isAutoLog, frequency)) {
-        UseLiveGps();
+        // In simulation a replayed drive is where the car is: it goes on from where the car
+        // stood instead of giving way to the simulated receiver's own fixes.
+        if (!simulation || !m_gps || !m_gps->IsReadingHandle()) {
+            UseLiveGps();
+        }
         if (m_gps && isAutoLog) {
             (void)m_gps->OpenRawLog(AppPaths::MakeGpsLogFileName());
         }

@@ -71,7 +71,8 @@ public:
     [[nodiscard]] CritSect& GetReceiverLock() { return m_receiverLock; }
 
     // Opens the receiver (port 0 at 87.5 MHz in simulation, otherwise the COM port at
-    // "LastKnownTMCFreq", at least 87.5 MHz) and makes it the GPS and TMC source; true when it
+    // "LastKnownTMCFreq", at least 87.5 MHz) and makes it the GPS and TMC source (in simulation
+    // a GPS replay that runs keeps the GPS: the car stays where the replay put it); true when it
     // opened. On failure the TMC indicator shows "not available" and, outside simulation and
     // unless suppressed, the reconnect thread starts. Takes the receiver lock (callers may hold
     // it).

@@ -54,6 +54,7 @@ struct Library {
     ReceiverScenario scenario;
     std::map<DWORD, std::vector<RdsGroup>> groups; // by station frequency
     std::vector<platform::NmeaCycle> cycles;
+    std::size_t nextCycle = 0; // of cycles; a restart on the same cycles goes on from it
     platform::NmeaCycle latest;
     std::uint64_t openedAt = 0;
     std::uint64_t cyclesPosted = 0;
@@ -252,7 +253,8 @@ void PostGroup(Library& library, const std::vector<RdsGroup>& groups) {
 }
 
 void PostCycle(Library& library) {
-    const platform::NmeaCycle& cycle = library.cycles[library.cyclesPosted % library.cycles.size()];
+    const platform::NmeaCycle& cycle = library.cycles[library.nextCycle];
+    library.nextCycle = (library.nextCycle + 1) % library.cycles.size();
     ++library.cyclesPosted;
     for (auto [from, to] :
          {std::pair{&cycle.gga, &library.latest.gga}, std::pair{&cycle.vtg, &library.latest.vtg},
@@ -458,6 +460,8 @@ int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
         return static_cast<int>(GpsTmcInitResult::NoWindow);
     }
     const DWORD portNumber = port & ~DWORD{0x20};
+    const std::vector<platform::NmeaCycle> replayed = std::move(library.cycles);
+    library.cycles.clear();
     if (const GpsTmcInitResult result = Load(library); result != GpsTmcInitResult::Success) {
         return static_cast<int>(result);
     }
@@ -467,6 +471,11 @@ int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
             return static_cast<int>(GpsTmcInitResult::PortNotSupported);
         }
         library.cycles.clear(); // the port replaces the replay
+    }
+    // The simulated car does not move back when its receiver is restarted: the same replay goes
+    // on with the cycle after the last one posted, another one begins at its start.
+    if (library.cycles != replayed) {
+        library.nextCycle = 0;
     }
     if (library.wake == nullptr) {
         library.wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);

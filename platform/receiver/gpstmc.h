@@ -40,7 +40,9 @@ enum class GpsTmcInitResult : int {
 // "GpsTmc_Init" (window, port | 0x20, rate, 0x32F00): reads the scenario and starts the
 // library's thread. Port 0 replays the scenario's NMEA file; port n reads "COMn:" at the rate
 // (8N1) instead and posts one NMEA message per GGA, VTG, RMC cycle. The 0x20 bit and the fourth
-// value are ignored. A second Init restarts the library with the new values.
+// value are ignored. A second Init restarts the library with the new values; a replay whose
+// cycles are unchanged goes on with the cycle after the last one posted, as the car has not
+// moved back.
 using GpsTmcInitFunction = int (*)(HWND window, DWORD port, DWORD rate, DWORD value);
 // "GpsTmc_Uninit": stops and joins the thread; nothing is posted after it returns.
 using GpsTmcUninitFunction = void (*)();

@@ -30,6 +30,8 @@ struct NmeaCycle {
     std::string gga;
     std::string vtg;
     std::string rmc;
+
+    friend bool operator==(const NmeaCycle&, const NmeaCycle&) = default;
 };
 
 // Sentences longer than this (with "$", checksum and CR LF) are dropped: the library's callers

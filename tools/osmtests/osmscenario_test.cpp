@@ -463,6 +463,39 @@ TEST_F(ExtractScenario, MilesAndTheTwelveHourClockOnTheGuidancePageAndTheMapList
     EXPECT_NE(std::find(maps.begin(), maps.end(), "Liechtenstein"), maps.end());
 }
 
+// Saving the presettings restarts the receiver; the car stays at the arrival on Äulestrasse, so
+// the guidance route begins there and both guidance frames follow the car along it: they name
+// the street it begins on and one further on.
+TEST_F(ExtractScenario, TheGuidanceAfterThePresettingsFollowsTheCarFromWhereItStood) {
+    const std::vector<ScenarioRoute> guidance = RoutesOf("guidance");
+    ASSERT_EQ(guidance.size(), 1u);
+    const std::vector<ScenarioRecord>& records = guidance.front().records;
+    ASSERT_FALSE(records.empty());
+    const auto engine = OpenInstalledMaps();
+    EXPECT_LT(ScenarioMetresToStreet(*engine, u"Vaduz", u"\u00C4ulestrasse", records.front().x,
+                                     records.front().y),
+              25.0);
+    std::vector<std::string> streets; // the route's, each once, in order
+    for (const ScenarioRecord& record : records) {
+        std::vector<std::u16string> names;
+        if (engine->GetPrimaryNames(record.link, names) && !names.empty() &&
+            std::find(streets.begin(), streets.end(), platform::Utf16ToUtf8(names.front())) ==
+                streets.end())
+            streets.push_back(platform::Utf16ToUtf8(names.front()));
+    }
+    ASSERT_GE(streets.size(), 2u);
+    for (const char* frame : {"guidance-distance", "guidance-arrival"}) {
+        SCOPED_TRACE(frame);
+        const std::vector<std::string> texts =
+            ScenarioLines(ScenarioFile(Out() / (std::string(frame) + ".txt")));
+        const auto shows = [&texts](const std::string& street) {
+            return std::find(texts.begin(), texts.end(), street) != texts.end();
+        };
+        EXPECT_TRUE(shows(streets.front()));
+        EXPECT_TRUE(std::any_of(streets.begin() + 1, streets.end(), shows));
+    }
+}
+
 // Every frame of the script is written; the stable ones equal their goldens (NAV_UPDATE_GOLDEN=1
 // writes them), the others are kept in the out folder.
 TEST_F(ExtractScenario, EveryFrameIsWrittenAndTheStableOnesMatchTheirGoldens) {

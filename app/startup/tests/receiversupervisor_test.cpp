@@ -27,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -453,6 +454,41 @@ TEST(ReceiverSupervision, SimulationOpensPort0At875AndNeverReconnects) {
             EXPECT_FALSE(supervisor.IsReconnecting());
         });
     }
+}
+
+// Saving the presettings in simulation restarts the receiver while a drive is replayed (the
+// 'L' key): the drive goes on from where the car stood, north of all the receiver's own fixes.
+TEST(ReceiverSupervision, ARestartInSimulationLeavesTheReplayedDriveGoingOn) {
+    testdata::RunInFreshProcess([] {
+        SupervisedWorld w;
+        w.WriteScenario(SupervisedTrack(false, true, 60), {});
+        const GeoPoint start = MapPointToDegrees(kSupervisedOrigin);
+        testdata::NmeaWriter drive;
+        for (int cycle = 0; cycle < 60; ++cycle) {
+            testdata::NmeaFixValues values;
+            values.second = cycle;
+            values.latitude = start.y + 0.01 + cycle * 0.0001;
+            values.longitude = start.x;
+            drive.AddCycle(values);
+        }
+        ASSERT_TRUE(w.root.WriteFile(u"\\drive.nmea", drive.Build()));
+        ReceiverSupervisor& supervisor = w.Make(true);
+        ASSERT_TRUE(supervisor.StartReceiver(true));
+        const GpsReceiverPtr gps = supervisor.GetGpsReceiver();
+        ASSERT_TRUE(gps);
+        gps->OpenReplayFile(u"\\drive.nmea");
+        const auto latitude = [&supervisor] { return supervisor.GetLastPosition()->fix.latitude; };
+        ASSERT_TRUE(w.StepUntil([&] { return latitude() > start.y + 0.0105F; }));
+        const float stood = latitude();
+        ASSERT_TRUE(supervisor.StartReceiver(true));
+        float lowest = stood;
+        for (int step = 0; step < 50; ++step) {
+            w.Step(100);
+            lowest = std::min(lowest, latitude());
+        }
+        EXPECT_EQ(lowest, stood) << "the car never moved back";
+        EXPECT_GT(latitude(), stood) << "the drive went on";
+    });
 }
 
 // The watchdog counts receiver ticks that see the last fix time of the one before: the first

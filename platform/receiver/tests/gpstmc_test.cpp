@@ -298,4 +298,43 @@ TEST_F(GpsTmcLibrary, PostsEachNmeaCycleWithItsSentencesAndOneNotification) {
     platform::WaitForGpsTmcCatchUp(); // returns at once when closed
 }
 
+// A restart on the same replay goes on with the cycle after the last one posted (the car does
+// not move back); a replay written anew with other cycles begins at its start.
+TEST_F(GpsTmcLibrary, ARestartGoesOnWithTheSameReplayAndBeginsAnotherOne) {
+    const auto fix = [](double latitude, int cycle) {
+        testdata::NmeaFixValues values;
+        values.second = cycle;
+        values.latitude = latitude + cycle * 0.001;
+        return values;
+    };
+    const auto track = [&fix](double latitude) {
+        testdata::NmeaWriter nmea;
+        for (int cycle = 0; cycle < 4; ++cycle) {
+            nmea.AddCycle(fix(latitude, cycle));
+        }
+        return nmea.Build();
+    };
+    const struct {
+        const char* name;
+        double before;
+        double after;
+        int next;
+    } cases[] = {{"the same replay", 47.1, 47.1, 2}, {"another replay", 46.1, 45.1, 0}};
+    testdata::ReceiverScenarioWriter writer;
+    writer.SetReplay("restart.nmea");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(m_root.WriteFile(u"\\Windows\\restart.nmea", track(c.before)));
+        ASSERT_EQ(Open(writer.Build()), 0);
+        EXPECT_EQ(CountOf(Step(2000), 0x9030), 2u);
+        m_entries.uninit();
+        ASSERT_TRUE(m_root.WriteFile(u"\\Windows\\restart.nmea", track(c.after)));
+        ASSERT_EQ(Open(writer.Build()), 0);
+        EXPECT_EQ(CountOf(Step(1000), 0x9030), 1u);
+        char buffer[255] = {};
+        EXPECT_GT(m_entries.gga(buffer, sizeof buffer), 0);
+        EXPECT_EQ(std::string(buffer), testdata::NmeaWriter::Gga(fix(c.after, c.next)));
+    }
+}
+
 } // namespace
