@@ -226,6 +226,94 @@ TEST(AdviceData, HasAVoiceLineForEveryKeyASpokenTextCanHold) {
     EXPECT_TRUE(missing.empty()) << "samples without a voice line:" << list;
 }
 
+// The first group of words (one or more, case aside) said twice in a row; empty for none.
+std::string RepeatedWordGroup(const std::string& spoken) {
+    std::vector<std::string> words;
+    std::istringstream in(spoken);
+    for (std::string word; in >> word;) {
+        for (char& c : word) {
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        words.push_back(word);
+    }
+    for (std::size_t length = 1; 2 * length <= words.size(); ++length) {
+        for (std::size_t at = 0; at + 2 * length <= words.size(); ++at) {
+            if (std::equal(words.begin() + at, words.begin() + at + length,
+                           words.begin() + at + length)) {
+                std::string group;
+                for (std::size_t i = at; i < at + length; ++i) {
+                    group += (group.empty() ? "" : " ") + words[i];
+                }
+                return group;
+            }
+        }
+    }
+    return {};
+}
+
+// The words of a phrase filled in as the builder fills it for the record, in each voice language.
+std::vector<std::string> PhraseWords(const SpokenAdviceBuilder& builder, const AdviceRecord& record,
+                                     const std::u16string& text, const PhraseTable& phrases,
+                                     const std::map<std::u16string, VoiceLanguageWords>& voice) {
+    SpokenAdviceBuilder::Variables variables;
+    builder.FillVariables(variables, record);
+    std::u16string expanded = text;
+    builder.ExpandPhrase(variables, expanded);
+    std::vector<std::string> spoken(std::size(kVoiceLanguages));
+    for (const std::u16string& sample : SplitPhraseKeys(AdviceSpokenText(expanded, phrases))) {
+        const auto words = voice.find(sample);
+        for (std::size_t language = 0; words != voice.end() && language < spoken.size();
+             ++language) {
+            spoken[language] += words->second[language] + " ";
+        }
+    }
+    return spoken;
+}
+
+// Notes each voice language in which the words of the phrase of `key` repeat a word group.
+void NoteRepeatedWords(const std::u16string& key, const std::vector<std::string>& spoken,
+                       std::set<std::string>& repeated) {
+    for (std::size_t language = 0; language < spoken.size(); ++language) {
+        if (const std::string group = RepeatedWordGroup(spoken[language]); !group.empty()) {
+            repeated.insert(NarrowDataText(key) + ", " + kVoiceLanguages[language] + ": \"" +
+                            group + "\" in \"" + spoken[language] + "\"");
+        }
+    }
+}
+
+// Every phrase of every display language's table, in kilometres and in miles, filled in for a
+// junction onto another road and one where the road number stays: no voice language says a word
+// group twice in a row.
+TEST(AdviceData, SaysNoWordGroupTwiceInARowInAnyPhrase) {
+    const std::map<std::u16string, VoiceLanguageWords> voice = VoiceWordsByKey();
+    ASSERT_FALSE(voice.empty());
+    std::set<std::string> repeated; // "key, language: words"
+    // Each display language's column, in kilometres and in miles, onto A 7 from B 1 and from A 7.
+    for (unsigned run = 0; run < 6 * 2 * 2; ++run) {
+        const AdvisorTablesPtr tables = OurData(run / 4);
+        ASSERT_TRUE(tables);
+        SpokenAdviceBuilder builder;
+        builder.SetTables(tables);
+        builder.SetUnits({0, 0, run / 2 % 2});
+        AdviceRecord record;
+        record.junction.currentRoadNumber.Set(run % 2 == 0 ? u"B 1" : u"A 7");
+        record.junction.targetRoadNumber.Set(u"A 7");
+        record.junction.exitNumber = 3;
+        record.junction.nextDirection.Set(u"SlightLeft");
+        for (const auto& [key, text] : tables->phrases) {
+            if (key.find_first_not_of(u"xz0") != std::u16string::npos) { // not a number pattern
+                NoteRepeatedWords(key, PhraseWords(builder, record, text, tables->phrases, voice),
+                                  repeated);
+            }
+        }
+    }
+    std::string list;
+    for (const std::string& text : repeated) {
+        list += "\n  " + text;
+    }
+    EXPECT_TRUE(repeated.empty()) << repeated.size() << " phrases repeat words:" << list;
+}
+
 // One announcement of a junction ahead and the manoeuvre after it, for the phrase builder.
 struct JoinCase {
     std::u16string manoeuvre;

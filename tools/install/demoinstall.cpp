@@ -328,6 +328,9 @@ std::string CopyFile(const fs::path& from, const testdata::TempDeviceRoot& root,
     return root.WriteFile(to, *bytes) ? "" : Utf8(to) + ": cannot be written";
 }
 
+// The help page the install lays at its root; "PK.ini" names it for the help viewer.
+constexpr char16_t kHelpPage[] = u"\\ZU_Deridivira.htm";
+
 // Everything but the rename, into the root.
 std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& root,
                 DemoRoute& route, std::ostream& log) {
@@ -375,6 +378,7 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     program.HostFiles(options.programFiles)
         .ScreenDescription(*layout)
         .Pk("Zudav", "Simulation", "1")
+        .Pk("HelpFile", "Path", Utf8(kHelpPage))
         .ReceiverScenario(ReceiverScenario(route));
     if (!program.WriteTo(root))
         return "the program's files cannot be written";
@@ -397,7 +401,7 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     const bool isWritten =
         root.WriteFile(kStandingFixFile, StandingFix(route)) &&
         root.WriteFile(u"\\Vaza2Dazav.ini", "[File]\r\nIn=.\\Fahrtenbuch.txt\r\n") &&
-        root.WriteFile(u"\\ZU_Deridivira.htm",
+        root.WriteFile(kHelpPage,
                        "<html><body><h1 id=\"Presettings\">Presettings</h1>"
                        "<p>Units, clock and voice of the navigator.</p></body></html>\r\n") &&
         root.InstallModule(u"ziVur.dll", u"\\") && root.InstallModule(u"pimstore.dll", u"\\");

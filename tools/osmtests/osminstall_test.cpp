@@ -327,6 +327,10 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         "[Zudav]\r\nSimulation=1\r\n[Preferences]\r\nDistanceUnitKilometres=0\r\n"
         "TimeFormat12h=1\r\n");
     const std::string keptSections = earlierSettings.substr(earlierSettings.find("[Preferences]"));
+    // The install's own settings: the help page it names and the receiver stand-in; over an
+    // earlier install they take the place of the earlier ones (which did not name the page).
+    const std::string installSettings =
+        "[HelpFile]\r\nPath=\\ZU_Deridivira.htm\r\n[Zudav]\r\nSimulation=1\r\n";
     const std::string byteOrderMark = "\xEF\xBB\xBF";
     const std::string utf8Settings = byteOrderMark + keptSections;
     const auto put = [](const std::string& path, const std::string& bytes) {
@@ -381,11 +385,10 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         const std::string settings = testdata::ReadHostFile(output / "PK.ini").value_or("");
         if (c.keepsUserFiles) {
             EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
-            EXPECT_EQ(settings, (c.isUtf8 ? byteOrderMark : "") + "[Zudav]\r\nSimulation=1\r\n" +
-                                    keptSections);
+            EXPECT_EQ(settings, (c.isUtf8 ? byteOrderMark : "") + installSettings + keptSections);
         } else {
             EXPECT_FALSE(fs::exists(output / "Fahrtenbuch.txt"));
-            EXPECT_EQ(settings.rfind("[Zudav]\r\nSimulation=1\r\n", 0), 0U) << settings;
+            EXPECT_EQ(settings.rfind(installSettings, 0), 0U) << settings;
             EXPECT_EQ(settings.find("[Recent]"), std::string::npos) << settings;
             EXPECT_EQ(settings.find("[Preferences]"), std::string::npos) << settings;
         }

@@ -418,8 +418,8 @@ TEST_F(ExtractScenario, TheLogbookHoldsTheTripWithTheDistanceDriven) {
 }
 
 // At the quit: the "Recent" list holds the two destinations, the station's frequency is kept,
-// the logbook's converter was started, no message box came up, the program ended with 0
-// (SetUp).
+// the help viewer was started on the installed help page and then the logbook's converter, no
+// message box came up, the program ended with 0 (SetUp).
 TEST_F(ExtractScenario, TheFilesAtTheQuit) {
     const std::string settings = ScenarioFile(Installed("PK.ini"));
     const std::size_t recent = settings.find("[Recent]");
@@ -432,8 +432,12 @@ TEST_F(ExtractScenario, TheFilesAtTheQuit) {
                     "1=2|9.52160|47.13898|Vaduz|\xC4ulestrasse| | | | |\r\n");
     EXPECT_NE(settings.find("LastKnownTMCFreq=875\r\n"), std::string::npos) << settings;
     const std::vector<std::string> launches = ScenarioLines(ScenarioFile(Out() / "launches.txt"));
-    ASSERT_EQ(launches.size(), 1u);
-    EXPECT_NE(launches.front().find("R2U.exe\t"), std::string::npos) << launches.front();
+    ASSERT_EQ(launches.size(), 2u);
+    const std::string help = "peghelp.exe\tfile:\\";
+    ASSERT_EQ(launches.front().substr(0, help.size()), help) << launches.front();
+    EXPECT_TRUE(fs::is_regular_file(Installed(launches.front().substr(help.size()).c_str())))
+        << launches.front();
+    EXPECT_NE(launches.back().find("R2U.exe\t"), std::string::npos) << launches.back();
     EXPECT_EQ(testdata::ReadHostFile(Out() / "messageboxes.txt"), std::optional<std::string>(""));
 }
 

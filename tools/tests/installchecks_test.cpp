@@ -434,7 +434,7 @@ std::vector<CaptionRow> CaptionRows() {
         {"GpsSimulationDlg", "Msg", 558, kLeftOut, wraps},
         {"GpsSimulationDlg", "Cancel", 320, kDialogButton},
         {"GpsSimulationDlg", "OK", 1, kLeftOut, fixedOk},
-        {"MsgBox", "Msg", 532, kLeftOut, wraps},
+        {"DestSavedMsgBox", "Msg", 532, kLeftOut, wraps},
         {"MsgBox", "OK", 1, kLeftOut, fixedOk},
         {"NoDatasetsMsgBox", "Msg", 594, kLeftOut, wraps},
         {"NoDatasetsMsgBox", "OK", 1, kLeftOut, fixedOk},
