@@ -32,7 +32,6 @@ const struct {
     {{2}, "a dialog's item 2 shows string 320"},
     {{100, 101, 104, 105}, "combo boxes of the pages, which take no text"},
     {{101, 102, 104, 105, 106}, "the GPS and progress dialogs draw these items themselves"},
-    {{201, 202, 203}, "the version dialog draws its values (strings 601, 602, the date) itself"},
     {{970, 974, 1058, 1061, 1082, 1092, 1191}, "picture faces, whose caption is never drawn"},
     {{1138, 1143}, "the GPS and TMC indicators draw their own faces"},
 };
