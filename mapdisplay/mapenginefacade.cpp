@@ -3,6 +3,7 @@
 #include "basiccomp/retrievalengine/code/leveltextfile.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "utilities/mapgeometry/elementrecord.h"
+#include "utilities/usefulcode/filecheck.h"
 
 #include <algorithm>
 #include <climits>
@@ -292,39 +293,53 @@ ElementCursorPtr MapEngineFacade::QueryArea(const GeoRect& rect, std::uint32_t f
 }
 
 bool MapEngineFacade::LoadLevelFile(const std::u16string& path) {
-    {
-        ReaderLockGuard guard(m_loaders, m_readers);
-        if (!m_levels.empty() && m_levelFilePath == path)
-            return true;
-        Clear();
-        m_levelFilePath = path;
-        if (!HasLevelExtension(path))
-            return false;
-        const std::u16string folder = FolderOf(path);
-        LevelTextFile file;
-        if (!file.Open(path))
-            return false;
-        const std::optional<std::vector<LevelLine>> lines = ParseLines(file);
-        if (!lines)
-            return false;
-        for (const LevelLine& line : *lines) {
-            MapLevel level;
-            level.engine = m_factory(m_cache);
-            level.style = std::make_shared<MapStyle>();
-            level.styleFile = folder + line.style;
-            level.alternateStyleFile = folder + line.alternateStyle;
-            level.scale = static_cast<float>(line.scale);
-            if (!level.engine || !level.engine->Get().Open(folder + line.mapSet) ||
-                !level.style->Load(level.styleFile)) {
-                m_levels.clear();
-                return false;
-            }
-            level.isStyleLoaded = true;
-            m_levels.push_back(std::move(level));
-        }
+    switch (LoadLevels(path)) {
+    case LevelLoad::AlreadyLoaded:
+        return true;
+    case LevelLoad::Loaded:
+        NotifyOpened();
+        return true;
+    case LevelLoad::Unscannable:
+        // With the loader group left: the box's modal loop may draw the map.
+        (void)ShowDamagedFileMessage(path);
+        return false;
+    case LevelLoad::Failed:
+        break;
     }
-    NotifyOpened();
-    return true;
+    return false;
+}
+
+MapEngineFacade::LevelLoad MapEngineFacade::LoadLevels(const std::u16string& path) {
+    ReaderLockGuard guard(m_loaders, m_readers);
+    if (!m_levels.empty() && m_levelFilePath == path)
+        return LevelLoad::AlreadyLoaded;
+    Clear();
+    m_levelFilePath = path;
+    if (!HasLevelExtension(path))
+        return LevelLoad::Failed;
+    const std::u16string folder = FolderOf(path);
+    LevelTextFile file;
+    if (!file.Open(path))
+        return LevelLoad::Failed;
+    const std::optional<std::vector<LevelLine>> lines = ParseLines(file);
+    if (!lines)
+        return LevelLoad::Unscannable;
+    for (const LevelLine& line : *lines) {
+        MapLevel level;
+        level.engine = m_factory(m_cache);
+        level.style = std::make_shared<MapStyle>();
+        level.styleFile = folder + line.style;
+        level.alternateStyleFile = folder + line.alternateStyle;
+        level.scale = static_cast<float>(line.scale);
+        if (!level.engine || !level.engine->Get().Open(folder + line.mapSet) ||
+            !level.style->Load(level.styleFile)) {
+            m_levels.clear();
+            return LevelLoad::Failed;
+        }
+        level.isStyleLoaded = true;
+        m_levels.push_back(std::move(level));
+    }
+    return LevelLoad::Loaded;
 }
 
 bool MapEngineFacade::HasLevels() {

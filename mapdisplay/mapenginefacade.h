@@ -150,7 +150,8 @@ public:
     // Loads a level file; true at once when the same path (compared exactly) is loaded. Else
     // clears, then false for a path whose extension is not ".lvl" (any case), a file that cannot
     // be read, a line that does not scan, a map set that does not open or a style sheet that
-    // does not load (no level kept); fires the opened signal after a load.
+    // does not load (no level kept); fires the opened signal after a load. A line that does not
+    // scan also brings the file-check box naming the level file (filecheck.h).
     bool LoadLevelFile(const std::u16string& path);
     [[nodiscard]] bool HasLevels();
     // Drops every level and fires the closed signal.
@@ -185,6 +186,9 @@ private:
         bool isStyleLoaded = false;
     };
 
+    enum class LevelLoad { AlreadyLoaded, Loaded, Failed, Unscannable };
+    // LoadLevelFile's work under the loader group.
+    LevelLoad LoadLevels(const std::u16string& path);
     // Under the reader group: the level for the scale, null without levels.
     MapLevel* ChooseLevel(float scale);
     // Under the style mutex: the level's style made anew from the file the choice selects.

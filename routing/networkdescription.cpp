@@ -2,6 +2,9 @@
 
 namespace {
 
+constexpr const char16_t* kPlacingMapKeys[] = {
+    u"Name", u"Page Size", u"Crossings", u"Last page", u"Last offset", u"x1", u"y1", u"x2", u"y2"};
+
 std::u16string Resolve(const std::u16string& folder, const std::u16string& name) {
     if (name.empty() || name.find_first_of(u"\\/") != std::u16string::npos) {
         return name;
@@ -44,6 +47,9 @@ NetworkDescription ReadNetworkDescription(const DescriptionSource& source,
         p.hasAdditionalAttributes = d.hasAdditionalAttributes;
         d.optimisationStarts[static_cast<std::size_t>(level)] =
             static_cast<std::uint32_t>(source.GetInt(section, u"Optimization start", -1));
+        for (const char16_t* key : kPlacingMapKeys) {
+            d.lacksMapKeys = d.lacksMapKeys || source.GetString(section, key).empty();
+        }
     }
     return d;
 }
@@ -74,17 +80,17 @@ bool CheckMapFileSizes(const PageStoreParameters& p, std::uint64_t pageBytes,
                        std::optional<std::uint64_t> positionBytes) {
     const std::uint64_t end = std::uint64_t{p.endPage} * p.pageSize + p.endOffset;
     if (p.endOffset > p.pageSize || end > pageBytes) {
-        ReportNetworkFileProblem(p.pageFileName, u"end address lies beyond the page file");
+        ReportDamagedNetworkFile(p.pageFileName, u"end address lies beyond the page file");
         return false;
     }
     if (p.crossingCount > 0x1000000 || std::uint64_t{p.crossingCount} * 4 > end) {
-        ReportNetworkFileProblem(p.pageFileName, u"more crossings than the page file holds");
+        ReportDamagedNetworkFile(p.pageFileName, u"more crossings than the page file holds");
         return false;
     }
     if (positionBytes && p.crossingCount > 0) {
         const auto last = PositionEntryOffset(p.crossingCount - 1, p.crossingCount, p.pageSize);
         if (!last || *last + kPositionEntrySize > *positionBytes) {
-            ReportNetworkFileProblem(PositionFileName(p.pageFileName),
+            ReportDamagedNetworkFile(PositionFileName(p.pageFileName),
                                      u"more crossings than the position file holds");
             return false;
         }

@@ -31,6 +31,9 @@ struct NetworkDescription {
     std::u16string s2oTable;
     std::array<PageStoreParameters, 3> levels;
     std::array<std::uint32_t, 3> optimisationStarts{};
+    // A map section read lacks one of the keys that place its data ("Name", "Page Size",
+    // "Crossings", "Last page", "Last offset", "x1" to "y2"), as a description cut short does.
+    bool lacksMapKeys = false;
 };
 
 // Reads every key; names without '\' or '/' are taken in the folder of rdPath.

@@ -1,6 +1,7 @@
 #include "routing/pagestore.h"
 
 #include "routing/networkdescription.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/sfsarchivefile.h"
 #include "utilities/usefulcode/win32file.h"
 
@@ -64,6 +65,11 @@ void ReportNetworkFileProblem(const std::u16string& file, std::u16string_view pr
     std::u16string line = file;
     line.append(u": ").append(problem).append(u"\n");
     OutputDebugStringW(line.c_str());
+}
+
+void ReportDamagedNetworkFile(const std::u16string& file, std::u16string_view problem) {
+    ReportNetworkFileProblem(file, problem);
+    (void)ShowDamagedFileMessage(file);
 }
 
 std::u16string PositionFileName(const std::u16string& pageFileName) {
@@ -365,7 +371,11 @@ bool MappedPageStore::Open(const PageStoreParameters& parameters) {
     ReadIndex();
     const std::optional<View> pages = MapWhole(parameters.pageFileName);
     if (!pages || pages->data == nullptr) {
-        ReportNetworkFileProblem(parameters.pageFileName, u"cannot be mapped");
+        if (pages) {
+            ReportDamagedNetworkFile(parameters.pageFileName, u"cannot be mapped");
+        } else {
+            ReportNetworkFileProblem(parameters.pageFileName, u"cannot be opened");
+        }
         Unmap();
         return false;
     }

@@ -29,6 +29,9 @@
 
 // Writes "<file>: <problem>" as a debug line: why a network file was refused.
 void ReportNetworkFileProblem(const std::u16string& file, std::u16string_view problem);
+// The same for a file that is there but cannot be read as its layout says (cut short, say);
+// the user is also shown the file-check box naming it (filecheck.h, once a run).
+void ReportDamagedNetworkFile(const std::u16string& file, std::u16string_view problem);
 
 struct PageStoreParameters {
     std::u16string pageFileName;

@@ -108,8 +108,12 @@ bool RoadNetwork::Load(const std::u16string& path,
         return false;
     }
     if (!IsDescriptionValid(description)) {
-        ReportNetworkFileProblem(
+        ReportDamagedNetworkFile(
             path, u"needs \"Format\" 0, 1 to 3 \"Maps\" and page sizes of 12 to 65536 bytes");
+        return false;
+    }
+    if (description.lacksMapKeys) {
+        ReportDamagedNetworkFile(path, u"a map section lacks a key that places its data");
         return false;
     }
     m_mapCount = static_cast<std::uint16_t>(description.maps);

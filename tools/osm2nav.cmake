@@ -161,7 +161,7 @@ nav_extract_test(osmoverlay_test SUITE ExtractOverlay
           testdata_tmctables testdata platform_gdi platform_window platform_window_testdriver)
 # The application started on the extract as its database, up to the main menu.
 nav_extract_test(osmnavigator_test SUITE ExtractNavigator
-  DEPENDS app_startup app_tourlists osm2nav_convert testdata_programfolder testdata platform_window
+  DEPENDS app_startup app_modes app_tourlists osm2nav_convert testdata_programfolder testdata platform_window
           platform_window_testdriver)
 if(TARGET osmnavigator_test)
   target_compile_definitions(osmnavigator_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"

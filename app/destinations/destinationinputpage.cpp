@@ -16,6 +16,7 @@
 #include "platform/shell/resources.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
+#include "platform/window/paint.h"
 #include "platform/window/shell.h"
 #include "platform/window/window.h"
 
@@ -104,6 +105,7 @@ DestinationInputPage::DestinationInputPage(const std::u16string& pageName,
     ConnectMessageHandler(map, WM_SETFOCUS, this, &DestinationInputPage::OnSetFocus);
     ConnectMessageHandler(map, WM_ACTIVATE, this, &DestinationInputPage::OnActivate);
     ConnectMessageHandler(map, WM_KEYDOWN, this, &DestinationInputPage::OnKeyDown);
+    ConnectMessageHandler(map, kNoMapDataMessage, this, &DestinationInputPage::OnNoMapData);
 }
 
 DestinationInputPage::~DestinationInputPage() {
@@ -202,6 +204,23 @@ void DestinationInputPage::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     CreateTargetButtons();
     SetFocusOrder();
     EnableTargetButtons(static_cast<bool>(m_selection->city));
+
+    // Without a map set no box can be filled; the message waits until the page shows.
+    const RetrievalEngine::RetrievalEnginePtr engine =
+        m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
+    if (!engine || !engine->IsOpen()) {
+        (void)PostMessageW(GetHwnd(), kNoMapDataMessage, 0, 0);
+    }
+}
+
+void DestinationInputPage::OnNoMapData(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
+    // The box draws no background of its own: the page and its controls are painted before it
+    // comes up, and wholly again after it, so that none of its text stays on the empty boxes.
+    (void)RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    NoDatasetsMsgBox noMapData;
+    (void)noMapData.DoModal(GetHwnd());
+    (void)RedrawWindow(GetHwnd(), nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void DestinationInputPage::EnableListButtons() {

@@ -49,6 +49,9 @@ public:
     static constexpr UINT kPointLabelId = 1196;
     // Personal list: its maximum length and its title.
     static constexpr int kPersonalListSize = 30;
+    // Posted by WM_CREATE when the server has no map set open: the page then says so
+    // (NoDatasetsMsgBox over it) once it shows.
+    static constexpr UINT kNoMapDataMessage = WM_USER;
 
     // selection: the mode's destination, written by the page; owner: the mode (not owned).
     DestinationInputPage(const std::u16string& pageName, Onboard::OnboardServerPtr server,
@@ -87,6 +90,7 @@ private:
     void OnSetFocus(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnActivate(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnKeyDown(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+    void OnNoMapData(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 
     void OnCountryChosen();
     void OnCityChosen();

@@ -1,6 +1,8 @@
 // The application started on the converted extract as its only database: the main menu shows.
 // With a second database beside it, the menu's map list switches between the two, and the next
-// route is calculated on the one chosen.
+// route is calculated on the one chosen. A damaged file of the database is named to the user,
+// and the destination page says that there is no map data.
+#include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/startup/shellinterfaces.h"
 #include "app/startup/tests/shelltesting.h"
@@ -15,6 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
 namespace {
 
 class ExtractNavigator : public ConvertedExtract {
@@ -26,14 +33,21 @@ protected:
     }
 };
 
-TEST_F(ExtractNavigator, StartsToTheMainMenuAndQuits) {
-    testdata::DataFolderWriter data(u"\\Extract");
-    data.Setting("Properties", "ConfigFilesDir", "\\Extract\\ConfigFiles");
+// The program's files (the build's bundles and page layout, no safety notice) on the root around
+// the database in "\<folder>"; false when they cannot be written.
+bool WriteProgramAround(const testdata::TempDeviceRoot& root, const std::string& folder) {
+    const std::string database = "\\" + folder;
+    testdata::DataFolderWriter data(platform::AnsiToWide(database));
+    data.Setting("Properties", "ConfigFilesDir", database + "\\ConfigFiles");
     data.Setting("GPS", "AutoLog", "0");
     testdata::ProgramFolderWriter program(std::move(data));
     program.HostFiles(NAV_LANGUAGES_DIR).Pk("Zudav", "NoWarning", "1");
     program.ScreenDescription(testdata::ReadHostFile(NAV_SCREEN_DESC_FILE).value_or(""));
-    ASSERT_TRUE(program.WriteTo(*s_root));
+    return program.WriteTo(root).has_value();
+}
+
+TEST_F(ExtractNavigator, StartsToTheMainMenuAndQuits) {
+    ASSERT_TRUE(WriteProgramAround(*s_root, "Extract"));
     std::vector<int> buttons;
     bool isMovingMapEnabled = true;
     shelltesting::ShellRun run({[&](shelltesting::ShellRun&) {
@@ -167,6 +181,65 @@ TEST_F(ExtractNavigator, MapListFromTheMenuSwitchesTheDatabase) {
                                         AppPaths::GetServerSettingsFilePath().c_str(), u""),
                   europe);
     });
+}
+
+// The extract converted once more, into a folder whose files the test damages one at a time.
+class ExtractDamagedFile : public ConvertedExtract {
+protected:
+    static void SetUpTestSuite() {
+        osm2nav::ConvertOptions options;
+        options.advisorData = NAV_DEMO_DATA;
+        ConvertOnce({{"Intact", options}});
+    }
+};
+
+// Each file of the map set and road network cut to half its size (the geometry stream emptied):
+// the run shows one file-check box naming it with the device's separators, and the destination
+// page, with nothing to fill its boxes from, says that there is no map data.
+TEST_F(ExtractDamagedFile, IsNamedOnceAndTheDestinationPageSaysThereIsNoMapData) {
+    const struct {
+        const char* file; // below the database folder
+        bool isEmptied;   // else cut to half its size
+    } cases[] = {{"maps/Map.rid", false}, {"maps/Overview.rid", false}, {"maps/MAP.LVL", false},
+                 {"kwa/Net0.pag", false}, {"kwa/Net.rd", false},        {"maps/Map.dat", true}};
+    namespace fs = std::filesystem;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const fs::path database = s_root->HostPath() / "Damaged";
+        fs::remove_all(database);
+        fs::copy(s_root->HostPath() / "Intact", database, fs::copy_options::recursive);
+        const fs::path file = database / c.file;
+        const std::uintmax_t size = c.isEmptied ? 0 : fs::file_size(file) / 2;
+        fs::resize_file(file, size);
+        std::u16string name = u"\\Damaged\\" + platform::AnsiToWide(c.file);
+        std::replace(name.begin(), name.end(), u'/', u'\\');
+        const std::u16string expected = u"Error code 1006 File name: " + name + u", file size: " +
+                                        platform::AnsiToWide(std::to_string(size)) + u" bytes";
+        shelltesting::RunIsolated([&] {
+            ASSERT_TRUE(WriteProgramAround(*s_root, "Damaged"));
+            InstallModes();
+            std::vector<std::u16string> dialogs;
+            shelltesting::ShellRun run({
+                [](shelltesting::ShellRun&) {
+                    PostMessageW(shelltesting::ShellRun::MainWindow(), WM_COMMAND, 420, 0);
+                },
+                [&](shelltesting::ShellRun&) {
+                    HWND active = GetActiveWindow();
+                    if (const DialogBase* dialog = DialogBase::FromWindow(active)) {
+                        dialogs.push_back(dialog->GetSection());
+                        PostMessageW(active, WM_COMMAND, IDOK, 0);
+                    }
+                },
+                [](shelltesting::ShellRun&) {
+                    PostMessageW(shelltesting::ShellRun::MainWindow(), WM_COMMAND, 460, 0);
+                },
+            });
+            EXPECT_EQ(run.exitCode, 0);
+            ASSERT_EQ(run.boxes.size(), 1u);
+            EXPECT_EQ(platform::WideToAnsi(run.boxes[0].text), platform::WideToAnsi(expected));
+            EXPECT_EQ(dialogs, std::vector<std::u16string>{u"NoDatasetsMsgBox"});
+        });
+    }
 }
 
 } // namespace

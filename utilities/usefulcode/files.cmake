@@ -1,11 +1,13 @@
-# The byte-file interface with its loose and archived files, and the archive mounts.
+# The byte-file interface with its loose and archived files, the archive mounts, and the message
+# of a data file that cannot be read.
 nav_component(usefulcode_files STEP 1
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/filecheck.cpp
     ${CMAKE_CURRENT_LIST_DIR}/handlefile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cache/sfsfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cache/sfslibrary.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cache/sfsmountset.cpp
-  DEPENDS platform_files platform_sfs)
+  DEPENDS platform_files platform_sfs platform_kernel)
 
 nav_test(usefulcode_files_test THREADED
   SOURCES

@@ -1,6 +1,7 @@
 #include "basiccomp/retrievalengine/code/ridfile.h"
 
 #include "utilities/mapgeometry/mapcursor.h"
+#include "utilities/usefulcode/filecheck.h"
 
 #include "platform/kernel/debug.h"
 
@@ -77,7 +78,12 @@ bool RidFile::OpenAs(const std::u16string& path, Kind kind) {
         return false;
     }
     m_isFromCache = true;
-    return Attach(std::move(file));
+    if (!Attach(std::move(file))) {
+        // The file is there, but its header does not hold: the user is told which file it is.
+        (void)ShowDamagedFileMessage(name);
+        return false;
+    }
+    return true;
 }
 
 bool RidFile::Attach(CachedFilePtr blockFile) {

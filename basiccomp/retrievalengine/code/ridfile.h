@@ -26,6 +26,7 @@ public:
     // archive. An open file is closed first. False, with nothing open, when the file cannot be
     // had or its header is refused: magic not "RIDL", version above 3, block size not 8192,
     // format word not 0 or 2, a block count beyond the file or a root not below the count.
+    // A refused header also brings the file-check box naming the file (filecheck.h).
     [[nodiscard]] bool Open(const std::u16string& path);
     [[nodiscard]] bool OpenArchived(const std::u16string& path);
     // Takes a block file of 8192-byte units opened elsewhere and checks its header as Open does.

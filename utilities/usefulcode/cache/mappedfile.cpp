@@ -1,10 +1,11 @@
 #include "utilities/usefulcode/cache/mappedfile.h"
 
+#include "utilities/usefulcode/filecheck.h"
+
 #include "platform/files/errors.h"
 #include "platform/files/files.h"
 #include "platform/files/mapping.h"
 #include "platform/files/memory.h"
-#include "platform/kernel/format.h"
 #include "platform/kernel/messagebox.h"
 
 namespace {
@@ -45,11 +46,7 @@ MappedFile::MappedFile(std::weak_ptr<CacheLruList> list, const std::u16string& n
         size != 0 ? CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr) : nullptr;
     if (m_mapping == nullptr) {
         const DWORD errorCode = size != 0 ? GetLastError() : ERROR_FILE_INVALID;
-        WCHAR text[kErrorTextCapacity] = {};
-        (void)swprintf(text, kErrorTextCapacity,
-                       u"Error code %ld File name: %s, file size: %d bytes",
-                       static_cast<long>(errorCode), name.c_str(), static_cast<int>(size));
-        MessageBoxW(nullptr, text, nullptr, MB_OK);
+        (void)ShowFileCheckMessage(name, errorCode, size);
         CloseHandle(file);
         return;
     }

@@ -16,8 +16,8 @@ public:
     static constexpr DWORD kEntrySize = 12;
 
     // Opens and maps the file for reading with the archive share table; unitSize is the table's
-    // block size. When the mapping cannot be made (a 0-byte file among others) the box
-    // "Error code %ld File name: %s, file size: %d bytes" is shown and the file stays closed.
+    // block size. When the mapping cannot be made (a 0-byte file among others) the file stays
+    // closed and the file-check box names it (once a run, filecheck.h).
     MappedFile(std::weak_ptr<CacheLruList> list, const std::u16string& name, FileShare share,
                DWORD unitSize);
     ~MappedFile() override;

@@ -1,6 +1,7 @@
 #include "testdata/tempdir.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 #include "utilities/usefulcode/cache/mappedfile.h"
+#include "utilities/usefulcode/filecheck.h"
 
 #include "platform/kernel/handles.h"
 #include "platform/kernel/messagebox.h"
@@ -18,6 +19,7 @@ class MappedFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::ClearRecordedMessageBoxes();
+        ForgetFileCheckMessages();
         m_cache = BlockCache::Create(1);
         ASSERT_TRUE(m_cache);
     }
@@ -113,9 +115,12 @@ TEST_F(MappedFileTest, ThreadsShareOneMappedFile) {
     EXPECT_FALSE(file->GetBlock(0));
 }
 
-TEST_F(MappedFileTest, AnEmptyFileShowsItsSizeAndDoesNotOpen) {
+// Named once a run with the device's separators, however many readers try it and however they
+// spell its folders.
+TEST_F(MappedFileTest, AnEmptyFileShowsItsSizeOnceAndDoesNotOpen) {
     ASSERT_TRUE(m_root.WriteFile(u"\\Maps\\empty.nam", ""));
     const std::size_t handlesBefore = platform::OpenHandleCount();
+    EXPECT_FALSE(Map(u"\\Maps/empty.nam", 8192));
     EXPECT_FALSE(Map(u"\\Maps\\empty.nam", 8192));
     EXPECT_EQ(m_cache->GetFileCount(), 0u);
     EXPECT_EQ(platform::OpenHandleCount(), handlesBefore);
