@@ -433,7 +433,7 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
         problem = root.HostPath() == staging ? Lay(options, root, route, log)
                                              : staging.string() + ": cannot be made";
     }
-    std::vector<std::string> userFiles;
+    UserFiles userFiles;
     if (problem.empty() && isEarlierInstall && !options.fresh)
         problem = KeepUserFiles(output, staging, userFiles, log);
     if (problem.empty())

@@ -409,31 +409,32 @@ std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Ma
     return "";
 }
 
-// Documents the earlier install laid out and the user removed stay removed (the list's paths,
-// normalised, below the documents folder only).
-void LeaveOutRemovedDocuments(const fs::path& earlier, const fs::path& staging,
-                              const Manifest& manifest) {
+// The documents the earlier install laid out, the user removed and the new install lays out
+// again (the list's paths, normalised, below the documents folder only).
+std::vector<std::string> RemovedDocuments(const fs::path& earlier, const fs::path& staging,
+                                          const Manifest& manifest) {
+    std::vector<std::string> removed;
     std::error_code error;
     for (const auto& [name, digest] : manifest) {
         const fs::path relative = fs::path(name).lexically_normal();
-        if (!IsDocument(relative))
-            continue;
-        if (!IsThere(earlier / relative) &&
+        if (IsDocument(relative) && !IsThere(earlier / relative) &&
             fs::is_regular_file(fs::symlink_status(staging / relative, error)))
-            fs::remove(staging / relative, error);
+            removed.push_back(relative.generic_string());
     }
+    return removed;
 }
 
 } // namespace
 
-std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging,
-                          std::vector<std::string>& userFiles, std::ostream& log) {
+std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, UserFiles& userFiles,
+                          std::ostream& log) {
     const std::optional<Manifest> manifest = ReadManifest(earlier);
     const Manifest* const list = manifest ? &*manifest : nullptr;
-    if (std::string problem = CarryOver(earlier, staging, list, userFiles, log); !problem.empty())
+    if (std::string problem = CarryOver(earlier, staging, list, userFiles.kept, log);
+        !problem.empty())
         return problem;
     if (list != nullptr)
-        LeaveOutRemovedDocuments(earlier, staging, *list);
+        userFiles.removed = RemovedDocuments(earlier, staging, *list);
     const std::vector<double> extent = MapExtent(earlier);
     const bool isSameMap = !extent.empty() && extent == MapExtent(staging);
     for (const KeptFile& kept : KeptFiles()) {
@@ -455,21 +456,22 @@ std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging,
             !problem.empty())
             return problem;
         if (!isLaid && IsThere(staging / kept.path))
-            userFiles.push_back(kept.path.generic_string());
+            userFiles.kept.push_back(kept.path.generic_string());
     }
     return "";
 }
 
-std::string WriteManifest(const fs::path& staging, const std::vector<std::string>& userFiles) {
+std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
     const auto entries = EntriesBelow(staging);
     if (!entries)
         return staging.string() + ": cannot be read";
     std::string text = "# The files installdemo laid out here: the FNV-1a hash (64 bits) and size "
                        "of each (of a settings file, of its lines outside the user's sections) "
-                       "and its path. A later install replaces these and keeps the others.\n";
+                       "and its path. A later install replaces these and keeps the others; a "
+                       "document listed but missing stays removed.\n";
     for (const auto& [name, type] : *entries) {
         if (type != fs::file_type::regular || name == kManifestFile ||
-            std::find(userFiles.begin(), userFiles.end(), name) != userFiles.end())
+            std::find(userFiles.kept.begin(), userFiles.kept.end(), name) != userFiles.kept.end())
             continue;
         const std::optional<Digest> digest = DigestOf(staging, name);
         if (!digest)
@@ -482,7 +484,14 @@ std::string WriteManifest(const fs::path& staging, const std::vector<std::string
     std::ofstream out(staging / kManifestFile, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
-    return out ? "" : (staging / kManifestFile).string() + ": cannot be written";
+    if (!out)
+        return (staging / kManifestFile).string() + ": cannot be written";
+    std::error_code error;
+    for (const std::string& name : userFiles.removed) {
+        if (!fs::remove(staging / name, error) || error)
+            return (staging / name).string() + ": cannot be removed";
+    }
+    return "";
 }
 
 } // namespace demoinstall

@@ -12,23 +12,31 @@ namespace demoinstall {
 
 inline constexpr char kManifestFile[] = "InstalledFiles.txt";
 
+// The files of a new install that KeepUserFiles leaves to the user: those that now hold the
+// user's and not the install's own, and the install's own documents that the user removed from
+// the earlier one (paths below the root, '/' separators).
+struct UserFiles {
+    std::vector<std::string> kept;
+    std::vector<std::string> removed;
+};
+
 // Puts the user's files of the earlier install at `earlier` into the complete new one at
 // `staging`: the documents folder "My Documents" as the user left it; the lines of the logbook
 // and the user's sections of the settings files (the map-specific list only when the new map
 // covers the area of the earlier one); and every other file the earlier install did not lay out
 // itself (by its list; without one, every file the new install does not lay out too). A file of
 // the earlier install's own that the user changed and the new install replaces is named in a
-// line to `log`, as is each line left out for its NUL bytes. `userFiles` takes the paths (below
-// the root, '/' separators) of the files that now hold the user's and not the install's own.
-// Empty, or why a file cannot be read or written.
+// line to `log`, as is each line left out for its NUL bytes. Empty, or why a file cannot be read
+// or written.
 [[nodiscard]] std::string KeepUserFiles(const std::filesystem::path& earlier,
-                                        const std::filesystem::path& staging,
-                                        std::vector<std::string>& userFiles, std::ostream& log);
+                                        const std::filesystem::path& staging, UserFiles& userFiles,
+                                        std::ostream& log);
 
-// Writes the list of the install's own files at `staging` (every file but `userFiles`), each
-// with its size and hash; of a settings file whose user sections are kept, only the lines
-// outside them count. Empty, or why not.
+// Writes the list of the install's own files at `staging`, each with its size and hash (of a
+// settings file whose user sections are kept, only the lines outside them count): every file
+// but userFiles.kept. Then leaves out userFiles.removed, which stay listed, so that a later
+// install leaves them out too. Empty, or why not.
 [[nodiscard]] std::string WriteManifest(const std::filesystem::path& staging,
-                                        const std::vector<std::string>& userFiles);
+                                        const UserFiles& userFiles);
 
 } // namespace demoinstall

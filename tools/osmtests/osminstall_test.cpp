@@ -534,9 +534,12 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         const char* name;
         bool hasList; // the earlier install has its list of its own files
         bool isFresh;
+        bool removesContacts; // the user removed the contacts file, else added a contact
     };
-    const Way ways[] = {
-        {"with its list", true, false}, {"without a list", false, false}, {"afresh", true, true}};
+    const Way ways[] = {{"with its list", true, false, false},
+                        {"with its list, the contacts removed", true, false, true},
+                        {"without a list", false, false, false},
+                        {"afresh", true, true, false}};
     testdata::VCardContact contact;
     contact.familyName = "Marxer";
     contact.givenName = "Anna";
@@ -563,7 +566,9 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
             fs::create_directories((output / file).parent_path());
             ASSERT_TRUE(InstallPut(output / file, bytes)) << file;
         }
-        ASSERT_TRUE(InstallPut(contacts, laidContacts + addedContact));
+        const std::string userContacts = laidContacts + addedContact;
+        ASSERT_TRUE(way.removesContacts ? fs::remove(contacts)
+                                        : InstallPut(contacts, userContacts));
         ASSERT_TRUE(InstallPut(output / "deziv.ini", laidDeziv + "; changed\r\n"));
 
         options.fresh = way.isFresh;
@@ -575,8 +580,10 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
                       way.isFresh ? std::nullopt : std::optional(bytes))
                 << file;
         }
-        EXPECT_EQ(testdata::ReadHostFile(contacts),
-                  way.isFresh ? laidContacts : laidContacts + addedContact);
+        EXPECT_EQ(testdata::ReadHostFile(contacts), way.isFresh ? std::optional(laidContacts)
+                                                    : way.removesContacts
+                                                        ? std::nullopt
+                                                        : std::optional(userContacts));
         EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini"), laidDeziv);
         EXPECT_EQ(InstallNamedFiles(log.str(), output),
                   way.isFresh ? std::vector<std::string>() : std::vector<std::string>{"deziv.ini"})
