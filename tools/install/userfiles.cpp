@@ -327,7 +327,7 @@ std::string Carry(const fs::path& from, const fs::path& to, fs::file_type type) 
     std::error_code error;
     fs::create_directories(to.parent_path(), error);
     if (!error && type == fs::file_type::symlink) {
-        fs::remove(to, error);
+        fs::remove_all(to, error); // the new install's, a folder say
         if (!error)
             fs::copy_symlink(from, to, error);
     } else if (!error) {
