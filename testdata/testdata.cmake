@@ -14,6 +14,7 @@ nav_component(testdata STEP 0
     hostprogram.cpp
     fuzzinput.cpp
     levelfilewriter.cpp
+    logbookwriter.cpp
     nmeawriter.cpp
     osmextractwriter.cpp
     ptyport.cpp

@@ -3,10 +3,12 @@
 if(TARGET onboard_traffic)
   nav_component(demoinstall STEP 8
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/install/demoinstall.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/install/installswap.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/install/userfiles.cpp
     DEPENDS retrievalengine_engine routing_service testdata_programfolder testdata_tmctables
             testdata osm2nav_convert
-    PRIVATE_DEPENDS onboard_traffic traffic_tmcdata traffic_tmcmessage usefulcode_cache
-                    usefulcode_settings platform_kernel)
+    PRIVATE_DEPENDS onboard_config onboard_traffic traffic_tmcdata traffic_tmcmessage usefulcode_cache
+                    usefulcode_settings platform_files platform_kernel)
 
   add_executable(installdemo ${CMAKE_CURRENT_LIST_DIR}/installdemo.cpp)
   target_compile_options(installdemo PRIVATE ${NAV_WARNINGS})

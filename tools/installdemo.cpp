@@ -1,9 +1,10 @@
 // installdemo SOURCE-TREE BUILD-FOLDER [--data FOLDER] [--out FOLDER] [--fresh]: lays out the demo
 // install, a device root with the program's files around the folder osm2nav wrote (default
 // <build>/extract), into <build>/install or FOLDER. Only an earlier install (or an empty folder)
-// there is replaced: the new root is built beside it and renamed into place when complete, with
-// the earlier one's logbook, presettings, destination lists and tour points unless --fresh is
-// given; on failure the old one is left as it was.
+// there is replaced, and none a running program holds: the new root is built beside it and put
+// in its place when complete, with the earlier one's documents, files of the user, logbook,
+// presettings, destination lists and tour points unless --fresh is given; on failure the old one
+// is left as it was.
 #include "tools/install/demoinstall.h"
 #include "tools/toolmain.h"
 

@@ -243,7 +243,8 @@ endif()
 if(TARGET demoinstall)
   nav_extract_test(osminstall_test SUITE ExtractInstall
     DEPENDS demoinstall onboard_server osm2nav_convert retrievalengine_engine routing_service
-            traffic_receiver traffic_tmcdata testdata_programfolder testdata_destinations testdata)
+            traffic_receiver traffic_tmcdata testdata_programfolder testdata_destinations
+            testdata_contacts testdata)
   if(TARGET osminstall_test)
     nav_demo_data(osminstall_test)
     target_compile_definitions(osminstall_test PRIVATE

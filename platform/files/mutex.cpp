@@ -16,6 +16,10 @@
 
 namespace {
 
+// A lock file's name: the prefix, 16 hexadecimal digits of the name's hash and the extension.
+constexpr char kLockFilePrefix[] = ".mutex-";
+constexpr char kLockFileExtension[] = ".lock";
+
 // Byte 0 of the lock file carries the locks: every holder keeps a read lock; a process that can
 // take a write lock is alone and creates the mutex, then turns its lock into a read lock (one
 // step for open-file-description locks, so no other process slips in between).
@@ -52,12 +56,17 @@ NamedMutexObject::~NamedMutexObject() {
     }
 }
 
-bool LockByteZero(int fd, short type, bool wait) {
+struct flock ByteZero(short type) {
     struct flock lock {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = 0;
     lock.l_len = 1;
+    return lock;
+}
+
+bool LockByteZero(int fd, short type, bool wait) {
+    struct flock lock = ByteZero(type);
     for (;;) {
         if (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) == 0) {
             return true;
@@ -148,9 +157,32 @@ std::filesystem::path NamedMutexLockPath(std::u16string_view name) {
         }
     }
     char file[40];
-    (void)std::snprintf(file, sizeof file, ".mutex-%016llx.lock",
-                        static_cast<unsigned long long>(hash));
+    (void)std::snprintf(file, sizeof file, "%s%016llx%s", kLockFilePrefix,
+                        static_cast<unsigned long long>(hash), kLockFileExtension);
     return DeviceRoot() / file;
+}
+
+bool IsAnyNamedMutexHeld(const std::filesystem::path& root) {
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator(root, error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        const std::string file = it->path().filename().string();
+        if (!file.starts_with(kLockFilePrefix) || !file.ends_with(kLockFileExtension)) {
+            continue;
+        }
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) {
+            continue;
+        }
+        // The write lock a creator would ask for: any holder's read lock stands in its way.
+        struct flock lock = ByteZero(F_WRLCK);
+        const bool isHeld = ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+        ::close(fd);
+        if (isHeld) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace platform

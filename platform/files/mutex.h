@@ -23,4 +23,10 @@ namespace platform {
 // belong to that name (the instance channel's socket) sit beside it with other extensions.
 [[nodiscard]] std::filesystem::path NamedMutexLockPath(std::u16string_view name);
 
+// Whether any process holds a named mutex of the device root at host folder `root`, whatever
+// its name: each lock file there is asked whether another open file holds a lock on it, without
+// taking or changing one, so that a process starting meanwhile is not misled. False for a folder
+// without lock files or one that cannot be read.
+[[nodiscard]] bool IsAnyNamedMutexHeld(const std::filesystem::path& root);
+
 } // namespace platform

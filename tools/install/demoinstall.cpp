@@ -1,6 +1,7 @@
 #include "tools/install/demoinstall.h"
 
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "onboard/serverconfig.h"
 #include "onboard/traffichandler.h"
 #include "routing/routeiterator.h"
 #include "routing/routeservice.h"
@@ -11,22 +12,19 @@
 #include "testdata/receiverscenariowriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
+#include "tools/install/installlayout.h"
+#include "tools/install/installswap.h"
+#include "tools/install/userfiles.h"
 #include "tools/osm/osmconvert.h"
 #include "traffic/tmcdatabase.h"
 #include "traffic/tmcmessage.h"
 #include "utilities/usefulcode/cache/blockcache.h"
-#include "utilities/usefulcode/iniprofile.h"
 
+#include "platform/files/mutex.h"
 #include "platform/kernel/codepage.h"
-#include "platform/kernel/text.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <fstream>
 #include <optional>
-#include <span>
-#include <sstream>
 #include <string_view>
 #include <system_error>
 
@@ -50,29 +48,6 @@ constexpr std::uint16_t kProgrammeReference = 0x0301;
 constexpr unsigned kClosureEvent = 401; // blocks the road
 constexpr unsigned kStationFrequency = 875;
 constexpr int kStandingFixCycles = 600;
-// The files of an install by which it is recognised, and the user's files that an install laid
-// over it keeps: the logbook, and the sections the program writes for the user in its settings
-// files (names in lower case): the presettings and the "Recent" and "Personal" lists of the
-// settings file, the tour points and, with a map of the same area, the database's map-specific
-// list.
-constexpr char kProgramFile[] = "navigator";
-constexpr char kSettingsFile[] = "PK.ini";
-constexpr char kLogbookFile[] = "Fahrtenbuch.txt";
-constexpr std::string_view kSettingsSections[] = {"preferences", "recent", "personal"};
-constexpr char kTourPointsFile[] = "Routenpunkte.ini";
-constexpr std::string_view kTourPointsSections[] = {"destlist"};
-constexpr char16_t kMapListFile[] = u"\\data.ini";
-constexpr std::string_view kMapListSections[] = {"mapspecific"};
-// The network file's section with the map's extent, and the extent's keys.
-constexpr char16_t kExtentSection[] = u"Map 0";
-constexpr std::u16string_view kExtentKeys[] = {u"x1", u"y1", u"x2", u"y2"};
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-// A line left out of a kept section is named with at most this many of its first bytes.
-constexpr std::size_t kNamedLineBytes = 24;
-
-std::u16string Data(std::u16string_view rest) {
-    return std::u16string(kDataFolder) + std::u16string(rest);
-}
 
 std::vector<RouteRecord> Records(const RouteRequestResult& result) {
     std::vector<RouteRecord> records;
@@ -370,9 +345,12 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     const std::optional<std::string> layout = testdata::ReadHostFile(screens);
     if (!layout)
         return screens.string() + ": cannot be read";
+    // The database the server records as the last used one at each start, set already, so that
+    // the program leaves the file as laid out and a later install finds it unchanged.
     testdata::DataFolderWriter data(kDataFolder);
     data.Setting("Properties", "ConfigFilesDir", Utf8(Data(u"\\ConfigFiles")))
         .Setting("Properties", "Language", "0")
+        .Setting("Properties", Utf8(ServerConfig::kLastDatabaseKey), Utf8(kDataFolder))
         .Setting("GPS", "AutoLog", "0");
     testdata::ProgramFolderWriter program(std::move(data));
     program.HostFiles(options.programFiles)
@@ -408,6 +386,19 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     return isWritten ? "" : "the settings files cannot be written";
 }
 
+// Why a folder of the install cannot be replaced now: a program running on it holds its
+// single-instance lock, which would stay with the replaced folder and let a second start run
+// beside it. Empty when no program holds either.
+std::string HeldByProgram(const fs::path& output, const fs::path& previous) {
+    for (const fs::path& folder : {output, previous}) {
+        if (platform::IsAnyNamedMutexHeld(folder))
+            return folder.string() +
+                   ": a program is running on this install (it holds the single-instance lock); "
+                   "end it, then install again; nothing was changed";
+    }
+    return "";
+}
+
 // The output as an absolute, lexically normal path without trailing separators, so that ".new"
 // and ".old" name folders beside it however it is spelled ("DIR/./", "./", "DIR/sub/..").
 fs::path NormalOutput(const fs::path& output) {
@@ -417,228 +408,6 @@ fs::path NormalOutput(const fs::path& output) {
     while (text.size() > 1 && text.back() == '/')
         text.pop_back();
     return text;
-}
-
-fs::path HostRelative(std::u16string_view devicePath) {
-    fs::path path;
-    for (std::size_t at = 0; at < devicePath.size();) {
-        std::size_t end = devicePath.find(u'\\', at);
-        end = end == std::u16string_view::npos ? devicePath.size() : end;
-        if (end > at)
-            path /= Utf8(std::u16string(devicePath.substr(at, end - at)));
-        at = end + 1;
-    }
-    return path;
-}
-
-// Whether a folder may be replaced: there is nothing at the path, an empty folder, or a folder
-// of ours. A whole install holds the program, its settings file and the database folder; a
-// staging folder or one put aside holds the database folder from the first step on.
-bool IsReplaceable(const fs::path& path, bool isWhole) {
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(path, error);
-    if (status.type() == fs::file_type::not_found)
-        return true;
-    if (!fs::is_directory(status))
-        return false;
-    if (fs::is_empty(path, error))
-        return !error;
-    return fs::is_directory(path / HostRelative(kDataFolder), error) &&
-           (!isWhole || (fs::is_regular_file(path / kProgramFile, error) &&
-                         fs::is_regular_file(path / kSettingsFile, error)));
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
-// The header's section name of a settings file's line ("[Recent]" gives "recent", any case);
-// nullopt for other lines. `header` takes the header as written.
-std::optional<std::string> SectionName(std::string_view line, std::string* header = nullptr) {
-    const std::size_t open = line.find_first_not_of(" \t");
-    const std::size_t close = line.find(']');
-    if (open == std::string_view::npos || line[open] != '[' || close == std::string_view::npos ||
-        close < open)
-        return std::nullopt;
-    if (header != nullptr)
-        *header = line.substr(open, close - open + 1);
-    return Lower(line.substr(open + 1, close - open - 1));
-}
-
-bool IsOneOf(const std::optional<std::string>& name, std::span<const std::string_view> sections) {
-    return name && std::find(sections.begin(), sections.end(), *name) != sections.end();
-}
-
-// A line left out for its NUL bytes, as a message names it: its number, its section's header
-// and the first bytes before the first NUL.
-std::string LeftOutLine(std::string_view line, std::size_t number, const std::string& header) {
-    std::string named = "line " + std::to_string(number);
-    if (!header.empty())
-        named += " of " + header;
-    std::string_view text = line.substr(0, line.find('\0'));
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
-        text.remove_suffix(1);
-    if (text.empty())
-        return named + " (NUL bytes only)";
-    const bool isCut = text.size() > kNamedLineBytes;
-    return named + " (\"" + std::string(text.substr(0, kNamedLineBytes)) + (isCut ? "..." : "") +
-           "\" and NUL bytes)";
-}
-
-// The lines of a settings file, each with its line end, byte for byte, that lie in `sections`
-// (`isUser`) or in the others. A line holding NUL bytes (zeroed sectors after a power loss) is
-// never taken: a settings file holding one is never rewritten by the program. Those of the
-// chosen sections are named in `leftOut`.
-std::string SectionsOf(std::string_view text, std::span<const std::string_view> sections,
-                       bool isUser, std::vector<std::string>* leftOut = nullptr) {
-    std::string kept;
-    std::string header;
-    bool isInUser = false;
-    std::size_t number = 0;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
-        const std::string_view line = text.substr(at, end - at);
-        at = end;
-        ++number;
-        if (line.find('\0') != std::string_view::npos) {
-            if (isInUser == isUser && leftOut != nullptr)
-                leftOut->push_back(LeftOutLine(line, number, header));
-            continue;
-        }
-        if (const std::optional<std::string> name = SectionName(line, &header))
-            isInUser = IsOneOf(name, sections);
-        if (isInUser == isUser)
-            kept += line;
-    }
-    return kept;
-}
-
-// The text of a settings file without its UTF-8 byte-order mark; `isUtf8` tells whether it had one.
-std::string_view WithoutMark(std::string_view text, bool& isUtf8) {
-    isUtf8 = text.starts_with(kByteOrderMark);
-    if (isUtf8)
-        text.remove_prefix(kByteOrderMark.size());
-    return text;
-}
-
-// The user's sections of a file of the earlier install, without the lines that hold NUL bytes
-// (named in a line to `log`) and without a byte-order mark (`isUtf8` tells whether the file had
-// one). Empty when the file is not there; nullopt when it is but cannot be read.
-std::optional<std::string> EarlierSections(const fs::path& path,
-                                           std::span<const std::string_view> sections, bool& isUtf8,
-                                           std::ostream& log) {
-    isUtf8 = false;
-    std::error_code error;
-    if (!fs::exists(fs::symlink_status(path, error)))
-        return std::string();
-    const std::optional<std::string> text = testdata::ReadHostFile(path);
-    if (!text)
-        return std::nullopt;
-    std::vector<std::string> leftOut;
-    std::string kept = SectionsOf(WithoutMark(*text, isUtf8), sections, true, &leftOut);
-    if (!leftOut.empty()) {
-        log << "installdemo: " << path.string() << " is damaged; left out of the new install, as "
-            << (leftOut.size() == 1 ? "it holds" : "they hold") << " NUL bytes:";
-        for (std::size_t i = 0; i < leftOut.size(); ++i)
-            log << (i == 0 ? " " : ", ") << leftOut[i];
-        log << "\n";
-    }
-    return kept;
-}
-
-// Puts the user's sections of a settings file of the earlier install (`file` below both roots)
-// in place of those of the staging folder's file; the file is made when only the earlier install
-// had it. A file in UTF-8 (with its byte-order mark) stays one. Empty, or why a file cannot be
-// read or written.
-std::string KeepSections(const fs::path& earlier, const fs::path& staging, const fs::path& file,
-                         std::span<const std::string_view> sections, std::ostream& log) {
-    bool isUtf8 = false;
-    const std::optional<std::string> kept = EarlierSections(earlier / file, sections, isUtf8, log);
-    if (!kept)
-        return (earlier / file).string() + ": cannot be read";
-    std::error_code error;
-    const bool isMade = fs::exists(fs::symlink_status(staging / file, error));
-    if (!isMade && kept->empty())
-        return "";
-    const std::optional<std::string> made =
-        isMade ? testdata::ReadHostFile(staging / file) : std::string();
-    if (!made)
-        return (staging / file).string() + ": cannot be read";
-    bool isMadeUtf8 = false;
-    std::string merged = SectionsOf(WithoutMark(*made, isMadeUtf8), sections, false);
-    if (!merged.empty() && merged.back() != '\n')
-        merged += "\r\n";
-    merged += *kept;
-    if (isUtf8 || isMadeUtf8)
-        merged.insert(0, kByteOrderMark);
-    std::ofstream out(staging / file, std::ios::binary | std::ios::trunc);
-    out << merged;
-    out.close();
-    return out ? "" : (staging / file).string() + ": cannot be written";
-}
-
-// The extent of the map of an install's database ("x1", "y1", "x2", "y2" of its network file's
-// "[Map 0]"), by which the navigation server tells databases apart; empty when the file cannot
-// be read or a value is missing.
-std::vector<double> MapExtent(const fs::path& root) {
-    const std::optional<std::string> text =
-        testdata::ReadHostFile(root / HostRelative(Data(osm2nav::kNetworkFile)));
-    if (!text)
-        return {};
-    const auto keys = IniProfile::GetSectionOfText(*text, kExtentSection);
-    std::vector<double> extent;
-    for (const std::u16string_view key : kExtentKeys) {
-        const auto found = std::find_if(keys.begin(), keys.end(), [key](const auto& line) {
-            return platform::CompareNoCase(line.first, key) == 0;
-        });
-        const std::string value = found != keys.end() ? Utf8(found->second) : "";
-        double number = 0;
-        if (value.empty() ||
-            std::from_chars(value.data(), value.data() + value.size(), number).ec != std::errc())
-            return {};
-        extent.push_back(number);
-    }
-    return extent;
-}
-
-// The user's files of the earlier install into the staging folder: the logbook as it is, and the
-// user's sections of the settings files in place of the new files' own; the database's
-// map-specific list only when the new map covers the same area (a list of another map's
-// destinations is left behind, and `log` says so).
-std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, std::ostream& log) {
-    std::error_code error;
-    if (fs::exists(earlier / kLogbookFile, error)) {
-        fs::copy_file(earlier / kLogbookFile, staging / kLogbookFile,
-                      fs::copy_options::overwrite_existing, error);
-        if (error)
-            return (earlier / kLogbookFile).string() + ": " + error.message();
-    }
-    for (const auto& [file, sections] :
-         {std::pair<fs::path, std::span<const std::string_view>>{kSettingsFile, kSettingsSections},
-          std::pair<fs::path, std::span<const std::string_view>>{kTourPointsFile,
-                                                                 kTourPointsSections}}) {
-        if (std::string problem = KeepSections(earlier, staging, file, sections, log);
-            !problem.empty())
-            return problem;
-    }
-    const fs::path mapList = HostRelative(Data(kMapListFile));
-    const std::vector<double> extent = MapExtent(earlier);
-    if (extent.empty() || extent != MapExtent(staging)) {
-        // Its destinations lie elsewhere, or nothing tells where its map lies.
-        std::ostringstream ignored;
-        bool isUtf8 = false;
-        const std::optional<std::string> list =
-            EarlierSections(earlier / mapList, kMapListSections, isUtf8, ignored);
-        if (list && !list->empty())
-            log << "installdemo: " << (earlier / mapList).string()
-                << ": its map-specific list is not kept, as the new map does not cover the area of "
-                   "the earlier one\n";
-        return "";
-    }
-    return KeepSections(earlier, staging, mapList, kMapListSections, log);
 }
 
 } // namespace
@@ -656,34 +425,33 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
             return path.string() + ": not " + (isWhole ? "an earlier" : "a") +
                    " demo install nor an empty folder; nothing was changed";
     }
-    const bool hadOne = fs::exists(fs::symlink_status(output, error));
-    const bool isEarlierInstall = hadOne && !fs::is_empty(output, error);
-    std::string problem;
-    {
+    if (std::string held = HeldByProgram(output, previous); !held.empty())
+        return held;
+    if (std::string problem = TakeBackPutAside(output, previous, log); !problem.empty())
+        return problem;
+    const bool isEarlierInstall = IsThere(output) && !fs::is_empty(output, error);
+    std::string problem =
+        RemoveInstallFolder(staging) ? "" : staging.string() + ": cannot be removed";
+    if (problem.empty()) {
         testdata::TempDeviceRoot root(staging, true);
         problem = root.HostPath() == staging ? Lay(options, root, route, log)
                                              : staging.string() + ": cannot be made";
     }
+    UserFiles userFiles;
     if (problem.empty() && isEarlierInstall && !options.fresh)
-        problem = KeepUserFiles(output, staging, log);
-    if (problem.empty()) {
-        fs::remove_all(previous, error);
-        if (hadOne)
-            fs::rename(output, previous, error);
-        if (!error)
-            fs::rename(staging, output, error);
-        if (error) {
-            problem = output.string() + ": " + error.message();
-            std::error_code ignored;
-            if (hadOne && !fs::exists(output, ignored))
-                fs::rename(previous, output, ignored);
-        }
-    }
+        problem = KeepUserFiles(output, staging, userFiles, log);
+    if (problem.empty())
+        problem = WriteManifest(staging, userFiles);
+    // A program may have started on the install meanwhile.
+    if (problem.empty())
+        problem = HeldByProgram(output, previous);
+    if (problem.empty())
+        problem = SwapIntoPlace(staging, output, previous, options.isWrittenThrough);
     if (!problem.empty()) {
-        fs::remove_all(staging, error);
+        (void)RemoveInstallFolder(staging);
         return problem;
     }
-    fs::remove_all(previous, error);
+    (void)RemoveInstallFolder(previous);
     return "";
 }
 

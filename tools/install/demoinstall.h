@@ -3,8 +3,8 @@
 // program's files at the root, the database in "\Data\Liechtenstein" with TMC tables along a
 // stretch of the demo route, an RDS group file closing that stretch, and the receiver
 // stand-in's scenario with a standing fix at the route's start. The new root is built beside the
-// old one ("<output>.new") and renamed into place only when it is complete; the user's files of
-// the old one go into the new one unless it is to start afresh.
+// old one ("<output>.new") and put in its place only when it is complete and written through to
+// the storage; the user's files of the old one go into the new one unless it is to start afresh.
 
 #include "basiccomp/retrievalengine/code/mapelement.h"
 
@@ -29,11 +29,18 @@ struct InstallOptions {
     std::filesystem::path source;       // the source tree: page layout, contacts, "deziv.ini"
     std::filesystem::path output;       // the device root made
     // Without it the user's files of an earlier install at output are kept in the new one: the
-    // logbook, the presettings and the "Recent" and "Personal" lists of "PK.ini", the tour
-    // points of "Routenpunkte.ini" and, when the new map covers the same area, the database's
-    // "MapSpecific" list in "data.ini". Lines of them that hold NUL bytes (a file damaged by a
-    // power loss) are left out, and the log names them.
+    // documents folder, every file the earlier install did not lay out, the logbook, the
+    // presettings and the "Recent" and "Personal" lists of "PK.ini", the tour points of
+    // "Routenpunkte.ini" and, when the new map covers the same area, the database's
+    // "MapSpecific" list in "data.ini" (tools/install/userfiles.h). Lines of the logbook and the
+    // lists that hold NUL bytes (a file damaged by a power loss) are left out, and the log names
+    // them, as it names each file of the install's own that the user changed and the new
+    // install replaces.
     bool fresh = false;
+    // Whether the new install and its folder are written through to the storage before it takes
+    // the earlier one's place, so that a power loss leaves one of them whole; tests whose
+    // installs are thrown away may leave the writing to the system.
+    bool isWrittenThrough = true;
 };
 
 // The demo route as the install found it.
@@ -49,10 +56,12 @@ struct DemoRoute {
 };
 
 // Lays out options.output, filling `route`; prints a line on the TMC line to `log`, and one on
-// each of the user's files kept only in part. Only an earlier install or an empty folder at
-// options.output (made absolute and lexically normal, trailing separators left out) is
-// replaced, and only such folders at "<output>.new" and "<output>.old". Empty on success; else
-// why, with the old output untouched and no staging folder left.
+// each of the user's files kept only in part or replaced. Only an earlier install or an empty
+// folder at options.output (made absolute and lexically normal, trailing separators left out) is
+// replaced, and only such folders at "<output>.new" and "<output>.old"; an earlier install that
+// an install cut short left at "<output>.old" with none at the output is taken back first. None
+// is replaced while a program running on it holds its single-instance lock. Empty on success;
+// else why, with the old output untouched and no staging folder left.
 [[nodiscard]] std::string Install(const InstallOptions& options, DemoRoute& route,
                                   std::ostream& log);
 

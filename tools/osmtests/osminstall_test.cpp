@@ -1,23 +1,28 @@
 // The demo install around the converted extract: the device root holds the program's files, the
 // receiver scenario's standing fix lies at the route's start, the RDS file's closure of the TMC
-// line turns the server's route away from the stretch 60 s after it arrives, and an install that
-// cannot be made leaves the old one as it was.
+// line turns the server's route away from the stretch 60 s after it arrives, an install that
+// cannot be made leaves the old one as it was, and one laid over it keeps the user's files.
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "onboard/onboardserver.h"
 #include "onboard/tests/serverworld.h"
 #include "onboard/traffichandler.h"
 #include "testdata/destinationwriter.h"
+#include "testdata/logbookwriter.h"
 #include "testdata/matchedpositionbuilder.h"
 #include "testdata/tablefilewriter.h"
+#include "testdata/vcardwriter.h"
 #include "tools/install/demoinstall.h"
+#include "tools/install/userfiles.h"
 #include "tools/osmtests/convertedextract.h"
 #include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdatabase.h"
 #include "utilities/usefulcode/datalocation.h"
 #include "utilities/usefulcode/iniprofile.h"
 
+#include "platform/files/mutex.h"
 #include "platform/files/paths.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/handles.h"
 #include "platform/kernel/time.h"
 #include "platform/receiver/replayfiles.h"
 #include "platform/receiver/scenario.h"
@@ -55,6 +60,7 @@ protected:
         options.source = NAV_SOURCE_DIR;
         options.navigator = s_root->HostPath() / "stand-in" / "navigator";
         options.output = s_root->HostPath() / name;
+        options.isWrittenThrough = false; // the installs are thrown away
         EXPECT_TRUE(s_root->WriteFile(u"\\stand-in\\navigator", "#!/bin/sh\n"));
         return options;
     }
@@ -106,6 +112,16 @@ std::map<std::string, std::string> InstallFilesAt(const fs::path& path) {
     return files;
 }
 
+// A destination record as the lists of the settings files hold it.
+std::u16string InstallRecord(const char16_t* place, const char16_t* street, float x, float y) {
+    testdata::UddSource source;
+    source.x = x;
+    source.y = y;
+    source.place = place;
+    source.street = street;
+    return testdata::UddRecordText(source);
+}
+
 std::vector<RouteRecord> InstallRecords(const RouteRequestResult& result) {
     std::vector<RouteRecord> records;
     for (RouteIteratorPtr it = GetRouteIterator(result); it && it->IsValid(); it->Next())
@@ -136,7 +152,7 @@ TEST_F(ExtractInstall, LaysOutTheRootWhoseClosureTurnsTheRouteAway) {
     std::ostringstream log;
     ASSERT_EQ(demoinstall::Install(options, demo, log), "");
     const fs::path root = options.output;
-    EXPECT_FALSE(fs::exists(root / "old.txt")) << "the old install was replaced whole";
+    EXPECT_EQ(testdata::ReadHostFile(root / "old.txt"), "old") << "the user's file is kept";
     EXPECT_FALSE(fs::exists(fs::path(root).concat(".new")));
     EXPECT_FALSE(fs::exists(fs::path(root).concat(".old")));
 
@@ -191,9 +207,11 @@ TEST_F(ExtractInstall, LaysOutTheRootWhoseClosureTurnsTheRouteAway) {
 
     // The server on the install as the program opens it: the route from the fix drives the
     // stretch 1.5 km on, the RDS file's closure is announced 60 s later, and the next route goes
-    // around the stretch.
+    // around the stretch. The server leaves its settings file as laid out, so that a later install
+    // finds no change there to name.
     ASSERT_FALSE(demo.closed.empty());
     EXPECT_GE(demo.closedFromMetres, 1500);
+    const std::optional<std::string> laidSettings = testdata::ReadHostFile(root / "RarUderad.ini");
     const fs::path previousRoot = platform::DeviceRoot();
     platform::SetDeviceRoot(root);
     platform::SetExecutablePath(u"\\navigator");
@@ -252,6 +270,7 @@ TEST_F(ExtractInstall, LaysOutTheRootWhoseClosureTurnsTheRouteAway) {
     }
     platform::SetExecutablePath(u"");
     platform::SetDeviceRoot(previousRoot);
+    EXPECT_EQ(testdata::ReadHostFile(root / "RarUderad.ini"), laidSettings);
 }
 
 TEST_F(ExtractInstall, LeavesTheOldInstallWhenTheDataIsNotThere) {
@@ -279,9 +298,9 @@ TEST_F(ExtractInstall, LeavesTheOldInstallWhenTheDataIsNotThere) {
 }
 
 // Only an earlier install (or an empty folder) is replaced, wherever the output is named with
-// trailing separators, and its logbook, presettings and "Recent" list go into the new one
-// unless it is laid afresh; anything else at the output, or at "<output>.old" beside it, is
-// left as it was with a message.
+// trailing separators, and its logbook, presettings, "Recent" list and a file of the user's go
+// into the new one unless it is laid afresh; anything else at the output, or at "<output>.old"
+// beside it, is left as it was with a message.
 TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
     enum class Before {
         Nothing,
@@ -317,13 +336,8 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
          false},
     };
     const std::string logbook = "\r\nEintrag\tZweck\r\nStart\tKundenbesuch\t\t\t01.01.2000\r\n";
-    testdata::UddSource recent;
-    recent.x = 9.5216F;
-    recent.y = 47.13898F;
-    recent.place = u"Vaduz";
-    recent.street = u"\u00C4ulestrasse";
     const std::string earlierSettings = testdata::WriteListSection(
-        "Recent", {testdata::UddRecordText(recent)},
+        "Recent", {InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F)},
         "[Zudav]\r\nSimulation=1\r\n[Preferences]\r\nDistanceUnitKilometres=0\r\n"
         "TimeFormat12h=1\r\n");
     const std::string keptSections = earlierSettings.substr(earlierSettings.find("[Preferences]"));
@@ -381,7 +395,7 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         ASSERT_EQ(problem, "");
         EXPECT_FALSE(fs::exists(aside));
         EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
-        EXPECT_FALSE(fs::exists(output / "old.txt"));
+        EXPECT_EQ(fs::exists(output / "old.txt"), c.keepsUserFiles);
         const std::string settings = testdata::ReadHostFile(output / "PK.ini").value_or("");
         if (c.keepsUserFiles) {
             EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
@@ -426,17 +440,10 @@ std::string InstallNetworkElsewhere(std::string text) {
 // database's map-specific list, this only when the new map covers the area of the earlier one;
 // laid afresh it keeps none.
 TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
-    const auto record = [](const char16_t* place, const char16_t* street, float x, float y) {
-        testdata::UddSource source;
-        source.x = x;
-        source.y = y;
-        source.place = place;
-        source.street = street;
-        return testdata::UddRecordText(source);
-    };
-    const std::u16string vaduz = record(u"Vaduz", u"\u00C4ulestrasse 3", 9.5216F, 47.13898F);
-    const std::u16string schaan = record(u"Schaan", u"Feldkircher Strasse", 9.5088F, 47.1659F);
-    const std::u16string triesen = record(u"Triesen", u"Landstrasse 10", 9.5281F, 47.1080F);
+    const std::u16string vaduz = InstallRecord(u"Vaduz", u"\u00C4ulestrasse 3", 9.5216F, 47.13898F);
+    const std::u16string schaan =
+        InstallRecord(u"Schaan", u"Feldkircher Strasse", 9.5088F, 47.1659F);
+    const std::u16string triesen = InstallRecord(u"Triesen", u"Landstrasse 10", 9.5281F, 47.1080F);
     struct List {
         const char* name;
         const char* file; // below the install
@@ -508,36 +515,206 @@ TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
     }
 }
 
-// Lines of the earlier install's settings files that hold NUL bytes (the zeroed tail a power
-// loss leaves) are left out of the new install, whose settings can then be written, and the log
-// names each such file and line; the other lines are kept.
+// The paths of the files the log names ("installdemo: PATH: ...") below `folder`.
+std::vector<std::string> InstallNamedFiles(const std::string& log, const fs::path& folder) {
+    std::vector<std::string> named;
+    std::istringstream lines(log);
+    const std::string prefix = "installdemo: " + folder.string() + "/";
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with(prefix))
+            named.push_back(
+                line.substr(prefix.size(), line.find(": ", prefix.size()) - prefix.size()));
+    }
+    return named;
+}
+
+// An install laid over an earlier one keeps the documents folder as the user left it and every
+// other file the earlier install did not lay out (by its list of its own files; without one, the
+// files the new install does not lay out), and names the file of its own the user changed that
+// it replaces; laid afresh it keeps nothing of the user's. Laid again, it changes nothing.
+TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) {
+    struct Way {
+        const char* name;
+        bool hasList; // the earlier install has its list of its own files
+        bool isFresh;
+        bool removesContacts; // the user removed the contacts file, else added a contact
+    };
+    const Way ways[] = {{"with its list", true, false, false},
+                        {"with its list, the contacts removed", true, false, true},
+                        {"without a list", false, false, false},
+                        {"afresh", true, true, false}};
+    testdata::VCardContact contact;
+    contact.familyName = "Marxer";
+    contact.givenName = "Anna";
+    contact.addresses = {{{"home"}, "Landstrasse 10", "9495", "Triesen", "Liechtenstein"}};
+    const std::string addedContact = testdata::WriteVCards({contact}, testdata::VCardVersion::V30);
+    const std::map<std::string, std::string> userFiles = {
+        {"My Documents/notes.txt", "Reifen wechseln\r\n"},
+        {"Windows/GPS Log 1-1-2000 0-00.txt", testdata::WriteLogbook({{{"Start", "Test"}}})},
+    };
+    int round = 0;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        demoinstall::InstallOptions options =
+            OverWholeInstall("userfiles" + std::to_string(++round));
+        const fs::path output = options.output;
+        const fs::path contacts = output / "My Documents" / "Contacts.vcf";
+        const std::string laidContacts = testdata::ReadHostFile(contacts).value_or("");
+        const std::string laidDeziv = testdata::ReadHostFile(output / "deziv.ini").value_or("");
+        ASSERT_FALSE(laidContacts.empty() || laidDeziv.empty());
+        if (!way.hasList) {
+            ASSERT_TRUE(fs::remove(output / demoinstall::kManifestFile));
+        }
+        for (const auto& [file, bytes] : userFiles) {
+            fs::create_directories((output / file).parent_path());
+            ASSERT_TRUE(InstallPut(output / file, bytes)) << file;
+        }
+        const std::string userContacts = laidContacts + addedContact;
+        ASSERT_TRUE(way.removesContacts ? fs::remove(contacts)
+                                        : InstallPut(contacts, userContacts));
+        ASSERT_TRUE(InstallPut(output / "deziv.ini", laidDeziv + "; changed\r\n"));
+
+        options.fresh = way.isFresh;
+        demoinstall::DemoRoute demo;
+        std::ostringstream log;
+        ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+        for (const auto& [file, bytes] : userFiles) {
+            EXPECT_EQ(testdata::ReadHostFile(output / file),
+                      way.isFresh ? std::nullopt : std::optional(bytes))
+                << file;
+        }
+        EXPECT_EQ(testdata::ReadHostFile(contacts), way.isFresh ? std::optional(laidContacts)
+                                                    : way.removesContacts
+                                                        ? std::nullopt
+                                                        : std::optional(userContacts));
+        EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini"), laidDeziv);
+        EXPECT_EQ(InstallNamedFiles(log.str(), output),
+                  way.isFresh ? std::vector<std::string>() : std::vector<std::string>{"deziv.ini"})
+            << log.str();
+
+        const std::map<std::string, std::string> laid = InstallFilesAt(output);
+        options.fresh = false;
+        std::ostringstream again;
+        ASSERT_EQ(demoinstall::Install(options, demo, again), "");
+        EXPECT_EQ(InstallFilesAt(output), laid);
+        EXPECT_EQ(InstallNamedFiles(again.str(), output), std::vector<std::string>())
+            << again.str();
+    }
+}
+
+// An install cut short between its two renames leaves the earlier install put aside at
+// "<output>.old" and nothing, or an empty folder, at the output: the next install takes that one
+// back, with the user's lists and logbook, and says so.
+TEST_F(ExtractInstall, TakesBackTheEarlierInstallACutInstallPutAside) {
+    struct Cut {
+        const char* name;
+        bool isOutputFolder; // an empty folder at the output
+        bool hasStaging;     // a complete new install beside it
+    };
+    const Cut cuts[] = {{"nothing at the output", false, false},
+                        {"an empty folder at the output", true, false},
+                        {"the new install complete beside it", false, true}};
+    const std::u16string record = InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F);
+    const std::string settings =
+        testdata::WriteListSection("Recent", {record}, "[Zudav]\r\nSimulation=1\r\n") +
+        testdata::WriteListSection("Personal", {record});
+    const std::string logbook =
+        testdata::WriteLogbook({{}, {{"Eintrag", "Zweck"}}, {{"Start", "Kundenbesuch"}}});
+    int round = 0;
+    for (const Cut& cut : cuts) {
+        SCOPED_TRACE(cut.name);
+        demoinstall::InstallOptions options = OverWholeInstall("cut" + std::to_string(++round));
+        options.isWrittenThrough = true;
+        const fs::path output = options.output;
+        const fs::path aside = fs::path(output).concat(".old");
+        ASSERT_TRUE(InstallPut(output / "PK.ini", settings));
+        ASSERT_TRUE(InstallPut(output / "Fahrtenbuch.txt", logbook));
+        std::error_code error;
+        if (cut.hasStaging)
+            fs::copy(output, fs::path(output).concat(".new"), fs::copy_options::recursive, error);
+        fs::rename(output, aside, error);
+        if (cut.isOutputFolder)
+            fs::create_directory(output, error);
+        ASSERT_FALSE(error) << error.message();
+
+        demoinstall::DemoRoute demo;
+        std::ostringstream log;
+        ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+        for (const char16_t* section : {u"Recent", u"Personal"}) {
+            EXPECT_EQ(InstallSection(output / "PK.ini", section),
+                      IniProfile::GetSectionOfText(settings, section));
+        }
+        EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
+        EXPECT_FALSE(fs::exists(aside));
+        EXPECT_FALSE(fs::exists(fs::path(output).concat(".new")));
+        EXPECT_NE(log.str().find("taken back"), std::string::npos) << log.str();
+    }
+}
+
+// A program running on the install holds its single-instance lock (named by the title of its
+// language): an install over it, afresh too, is refused with a message and changes nothing.
+TEST_F(ExtractInstall, RefusesAnInstallARunningProgramHolds) {
+    struct Held {
+        const char* name;
+        const char16_t* title;
+        bool isFresh;
+    };
+    const Held cases[] = {{"laid again", u"Navigator", false},
+                          {"laid afresh", u"Navigateur", true}};
+    int round = 0;
+    for (const Held& held : cases) {
+        SCOPED_TRACE(held.name);
+        demoinstall::InstallOptions options = OverWholeInstall("held" + std::to_string(++round));
+        options.fresh = held.isFresh;
+        const fs::path previousRoot = platform::DeviceRoot();
+        platform::SetDeviceRoot(options.output);
+        HANDLE lock = CreateMutexW(nullptr, FALSE, held.title);
+        platform::SetDeviceRoot(previousRoot);
+        ASSERT_NE(lock, nullptr);
+        const std::map<std::string, std::string> before = InstallFilesAt(options.output);
+        demoinstall::DemoRoute demo;
+        std::ostringstream log;
+        EXPECT_EQ(demoinstall::Install(options, demo, log),
+                  options.output.string() +
+                      ": a program is running on this install (it holds the single-instance "
+                      "lock); end it, then install again; nothing was changed");
+        EXPECT_EQ(InstallFilesAt(options.output), before);
+        for (const char* aside : {".new", ".old"})
+            EXPECT_FALSE(fs::exists(fs::path(options.output).concat(aside))) << aside;
+        EXPECT_TRUE(CloseHandle(lock));
+    }
+}
+
+// Lines of the earlier install's logbook and settings files that hold NUL bytes (zeroed sectors
+// a power loss leaves) are left out of the new install, whose settings can then be written, and
+// the log names each such file and line; the other lines are kept.
 TEST_F(ExtractInstall, LeavesOutTheLinesHoldingNulBytesOfTheUserFiles) {
-    testdata::UddSource source;
-    source.x = 9.5216F;
-    source.y = 47.13898F;
-    source.place = u"Vaduz";
-    source.street = u"\u00C4ulestrasse";
-    const std::u16string first = testdata::UddRecordText(source);
-    source.street = u"St. Florinsgasse";
-    const std::u16string second = testdata::UddRecordText(source);
+    const std::u16string first = InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F);
+    const std::u16string second = InstallRecord(u"Vaduz", u"St. Florinsgasse", 9.5216F, 47.13898F);
+    const auto list = [&](const char16_t* section, const char* otherLines) {
+        return testdata::WriteListSection(platform::Utf16ToUtf8(section), {first, second},
+                                          otherLines, testdata::ListSectionFault::ZeroedTail);
+    };
+    std::vector<testdata::LogbookLine> trips = {
+        {}, {{"Eintrag", "Zweck"}}, {{"Start", "Kundenbesuch"}}, {{"Stopp", "Kundenbesuch"}}};
+    const std::string keptTrips = testdata::WriteLogbook(trips);
+    trips.insert(trips.begin() + 3, {{"Start", "Badline"}, 4});
     struct Damaged {
         const char* file; // below the install
-        const char16_t* section;
-        const char* otherLines;      // before the section
+        std::string bytes;
+        const char16_t* section;     // whose last record is damaged; null: the logbook's 4th line
         const char16_t* keptSection; // of the other lines
     };
     const Damaged files[] = {
-        {"PK.ini", u"Personal", "[Preferences]\r\nTimeFormat12h=1\r\n", u"Preferences"},
-        {"Routenpunkte.ini", u"DestList", "", nullptr},
-        {"Data/Liechtenstein/data.ini", u"MapSpecific", "", nullptr},
+        {"PK.ini", list(u"Personal", "[Preferences]\r\nTimeFormat12h=1\r\n"), u"Personal",
+         u"Preferences"},
+        {"Routenpunkte.ini", list(u"DestList", ""), u"DestList", nullptr},
+        {"Data/Liechtenstein/data.ini", list(u"MapSpecific", ""), u"MapSpecific", nullptr},
+        {"Fahrtenbuch.txt", testdata::WriteLogbook(trips), nullptr, nullptr},
     };
     demoinstall::InstallOptions options = OverWholeInstall("damaged");
-    for (const Damaged& damaged : files) {
-        ASSERT_TRUE(InstallPut(options.output / damaged.file,
-                               testdata::WriteListSection(platform::Utf16ToUtf8(damaged.section),
-                                                          {first, second}, damaged.otherLines,
-                                                          testdata::ListSectionFault::ZeroedTail)));
-    }
+    for (const Damaged& damaged : files)
+        ASSERT_TRUE(InstallPut(options.output / damaged.file, damaged.bytes));
     demoinstall::DemoRoute demo;
     std::ostringstream log;
     ASSERT_EQ(demoinstall::Install(options, demo, log), "");
@@ -546,16 +723,21 @@ TEST_F(ExtractInstall, LeavesOutTheLinesHoldingNulBytesOfTheUserFiles) {
         const fs::path path = options.output / damaged.file;
         const std::string text = testdata::ReadHostFile(path).value_or("");
         EXPECT_EQ(text.find('\0'), std::string::npos);
-        EXPECT_EQ(InstallSection(path, damaged.section),
-                  (std::vector<std::pair<std::u16string, std::u16string>>{{u"0", first}}));
-        if (damaged.keptSection != nullptr) {
-            EXPECT_FALSE(InstallSection(path, damaged.keptSection).empty());
-        }
         const std::string named =
             (options.output / damaged.file).string() + " is damaged; left out of the new install";
         const std::size_t at = log.str().find(named);
         ASSERT_NE(at, std::string::npos) << log.str();
         const std::string line = log.str().substr(at, log.str().find('\n', at) - at);
+        if (damaged.section == nullptr) {
+            EXPECT_EQ(text, keptTrips);
+            EXPECT_NE(line.find("line 4 "), std::string::npos) << line;
+            continue;
+        }
+        EXPECT_EQ(InstallSection(path, damaged.section),
+                  (std::vector<std::pair<std::u16string, std::u16string>>{{u"0", first}}));
+        if (damaged.keptSection != nullptr) {
+            EXPECT_FALSE(InstallSection(path, damaged.keptSection).empty());
+        }
         EXPECT_NE(line.find("line "), std::string::npos) << line;
         EXPECT_NE(line.find(platform::Utf16ToUtf8(u"[" + std::u16string(damaged.section) + u"]")),
                   std::string::npos)

@@ -100,3 +100,24 @@ TEST(NamedMutex, BelongsToOneDeviceRootAndRefusesWhatItCannotKeep) {
     EXPECT_EQ(refused.error, ERROR_INVALID_PARAMETER);
     EXPECT_TRUE(CloseHandle(held.handle));
 }
+
+// A mutex of any name held on a device root is seen there, and only there, by a probe that
+// takes nothing: once the last handle is closed the probe sees none (the lock file stays), and
+// the next creator is the first again.
+TEST(NamedMutex, IsSeenHeldOnItsDeviceRootByAProbeThatTakesNothing) {
+    testdata::TempDeviceRoot other;
+    testdata::TempDeviceRoot root;
+    EXPECT_FALSE(platform::IsAnyNamedMutexHeld(root.HostPath()));
+    for (const char16_t* name : {u"Navigator", u"Navigateur"}) {
+        SCOPED_TRACE(std::string(name, name + std::char_traits<char16_t>::length(name)));
+        const Opened held = OpenMutex(name);
+        ASSERT_NE(held.handle, nullptr);
+        EXPECT_TRUE(platform::IsAnyNamedMutexHeld(root.HostPath()));
+        EXPECT_FALSE(platform::IsAnyNamedMutexHeld(other.HostPath()));
+        EXPECT_TRUE(CloseHandle(held.handle));
+        EXPECT_FALSE(platform::IsAnyNamedMutexHeld(root.HostPath()));
+        const Opened next = OpenMutex(name);
+        EXPECT_EQ(next.error, ERROR_SUCCESS);
+        EXPECT_TRUE(CloseHandle(next.handle));
+    }
+}

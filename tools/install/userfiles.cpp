@@ -1,0 +1,497 @@
+#include "tools/install/userfiles.h"
+
+#include "testdata/tempdir.h"
+#include "tools/install/installlayout.h"
+#include "tools/osm/osmconvert.h"
+#include "utilities/usefulcode/iniprofile.h"
+
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <span>
+#include <sstream>
+#include <string_view>
+#include <system_error>
+
+namespace demoinstall {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The user's files whose lines an install laid over an earlier one keeps: the logbook, and the
+// sections the program writes for the user in its settings files (names in lower case): the
+// presettings and the "Recent" and "Personal" lists of the settings file, the tour points and,
+// with a map of the same area, the database's map-specific list.
+constexpr char kLogbookFile[] = "Fahrtenbuch.txt";
+constexpr std::string_view kSettingsSections[] = {"preferences", "recent", "personal"};
+constexpr char kTourPointsFile[] = "Routenpunkte.ini";
+constexpr std::string_view kTourPointsSections[] = {"destlist"};
+constexpr char16_t kMapListFile[] = u"\\data.ini";
+constexpr std::string_view kMapListSections[] = {"mapspecific"};
+// The user's documents, kept as the user left them (the folder's name in lower case).
+constexpr std::string_view kDocumentsFolder = "my documents";
+// The network file's section with the map's extent, and the extent's keys.
+constexpr char16_t kExtentSection[] = u"Map 0";
+constexpr std::u16string_view kExtentKeys[] = {u"x1", u"y1", u"x2", u"y2"};
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// A line left out of a kept section is named with at most this many of its first bytes.
+constexpr std::size_t kNamedLineBytes = 24;
+constexpr std::size_t kDigestBlockBytes = 1 << 16;
+
+struct KeptFile {
+    fs::path path;                              // below the root
+    std::span<const std::string_view> sections; // the user's; none: every line
+    bool isOfTheMap = false;                    // kept only over a map of the same area
+};
+
+const std::vector<KeptFile>& KeptFiles() {
+    static const std::vector<KeptFile> files = {
+        {kLogbookFile, {}},
+        {kSettingsFile, kSettingsSections},
+        {kTourPointsFile, kTourPointsSections},
+        {HostRelative(Data(kMapListFile)), kMapListSections, true},
+    };
+    return files;
+}
+
+const KeptFile* KeptFileAt(const fs::path& relative) {
+    const auto& files = KeptFiles();
+    const auto found = std::find_if(files.begin(), files.end(),
+                                    [&](const KeptFile& file) { return file.path == relative; });
+    return found != files.end() ? &*found : nullptr;
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+bool IsDocument(const fs::path& relative) {
+    return !relative.empty() && Lower(relative.begin()->string()) == kDocumentsFolder;
+}
+
+// The header's section name of a settings file's line ("[Recent]" gives "recent", any case);
+// nullopt for other lines. `header` takes the header as written.
+std::optional<std::string> SectionName(std::string_view line, std::string* header = nullptr) {
+    const std::size_t open = line.find_first_not_of(" \t");
+    const std::size_t close = line.find(']');
+    if (open == std::string_view::npos || line[open] != '[' || close == std::string_view::npos ||
+        close < open)
+        return std::nullopt;
+    if (header != nullptr)
+        *header = line.substr(open, close - open + 1);
+    return Lower(line.substr(open + 1, close - open - 1));
+}
+
+// Whether lines under a header of this name are the user's (every line when `sections` is
+// empty).
+bool IsUserSection(const std::optional<std::string>& name,
+                   std::span<const std::string_view> sections) {
+    return sections.empty() ||
+           (name && std::find(sections.begin(), sections.end(), *name) != sections.end());
+}
+
+// A line left out for its NUL bytes, as a message names it: its number, its section's header
+// and the first bytes before the first NUL.
+std::string LeftOutLine(std::string_view line, std::size_t number, const std::string& header) {
+    std::string named = "line " + std::to_string(number);
+    if (!header.empty())
+        named += " of " + header;
+    std::string_view text = line.substr(0, line.find('\0'));
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.remove_suffix(1);
+    if (text.empty())
+        return named + " (NUL bytes only)";
+    const bool isCut = text.size() > kNamedLineBytes;
+    return named + " (\"" + std::string(text.substr(0, kNamedLineBytes)) + (isCut ? "..." : "") +
+           "\" and NUL bytes)";
+}
+
+// The lines of a text file, each with its line end, byte for byte, that lie in `sections`
+// (`isUser`; every line when `sections` is empty) or in the others. A line holding NUL bytes
+// (zeroed sectors after a power loss) is never taken: a settings file holding one is never
+// rewritten by the program. Those of the chosen sections are named in `leftOut`.
+std::string SectionsOf(std::string_view text, std::span<const std::string_view> sections,
+                       bool isUser, std::vector<std::string>* leftOut = nullptr) {
+    std::string kept;
+    std::string header;
+    bool isInUser = sections.empty();
+    std::size_t number = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        const std::string_view line = text.substr(at, end - at);
+        at = end;
+        ++number;
+        if (line.find('\0') != std::string_view::npos) {
+            if (isInUser == isUser && leftOut != nullptr)
+                leftOut->push_back(LeftOutLine(line, number, header));
+            continue;
+        }
+        if (const std::optional<std::string> name = SectionName(line, &header))
+            isInUser = IsUserSection(name, sections);
+        if (isInUser == isUser)
+            kept += line;
+    }
+    return kept;
+}
+
+// The text of a settings file without its UTF-8 byte-order mark; `isUtf8` tells whether it had one.
+std::string_view WithoutMark(std::string_view text, bool& isUtf8) {
+    isUtf8 = text.starts_with(kByteOrderMark);
+    if (isUtf8)
+        text.remove_prefix(kByteOrderMark.size());
+    return text;
+}
+
+// The user's sections of a file of the earlier install, without the lines that hold NUL bytes
+// (named in a line to `log`) and without a byte-order mark (`isUtf8` tells whether the file had
+// one). Empty when the file is not there; nullopt when it is but cannot be read.
+std::optional<std::string> EarlierSections(const fs::path& path,
+                                           std::span<const std::string_view> sections, bool& isUtf8,
+                                           std::ostream& log) {
+    isUtf8 = false;
+    std::error_code error;
+    if (!IsThere(path))
+        return std::string();
+    const std::optional<std::string> text = testdata::ReadHostFile(path);
+    if (!text)
+        return std::nullopt;
+    std::vector<std::string> leftOut;
+    std::string kept = SectionsOf(WithoutMark(*text, isUtf8), sections, true, &leftOut);
+    if (!leftOut.empty()) {
+        log << "installdemo: " << path.string() << " is damaged; left out of the new install, as "
+            << (leftOut.size() == 1 ? "it holds" : "they hold") << " NUL bytes:";
+        for (std::size_t i = 0; i < leftOut.size(); ++i)
+            log << (i == 0 ? " " : ", ") << leftOut[i];
+        log << "\n";
+    }
+    return kept;
+}
+
+// Puts the user's sections of a file of the earlier install (`file` below both roots) in place
+// of those of the staging folder's file, which is made when only the earlier install had it; a
+// file missing from the earlier install leaves the new one as it is. A file in UTF-8 (with its
+// byte-order mark) stays one. Empty, or why a file cannot be read or written.
+std::string KeepSections(const fs::path& earlier, const fs::path& staging, const fs::path& file,
+                         std::span<const std::string_view> sections, std::ostream& log) {
+    std::error_code error;
+    if (!IsThere(earlier / file))
+        return "";
+    bool isUtf8 = false;
+    const std::optional<std::string> kept = EarlierSections(earlier / file, sections, isUtf8, log);
+    if (!kept)
+        return (earlier / file).string() + ": cannot be read";
+    const bool isMade = IsThere(staging / file);
+    const std::optional<std::string> made =
+        isMade ? testdata::ReadHostFile(staging / file) : std::string();
+    if (!made)
+        return (staging / file).string() + ": cannot be read";
+    bool isMadeUtf8 = false;
+    std::string merged = SectionsOf(WithoutMark(*made, isMadeUtf8), sections, false);
+    if (!merged.empty() && merged.back() != '\n')
+        merged += "\r\n";
+    merged += *kept;
+    if (isUtf8 || isMadeUtf8)
+        merged.insert(0, kByteOrderMark);
+    std::ofstream out(staging / file, std::ios::binary | std::ios::trunc);
+    out << merged;
+    out.close();
+    return out ? "" : (staging / file).string() + ": cannot be written";
+}
+
+// The extent of the map of an install's database ("x1", "y1", "x2", "y2" of its network file's
+// "[Map 0]"), by which the navigation server tells databases apart; empty when the file cannot
+// be read or a value is missing.
+std::vector<double> MapExtent(const fs::path& root) {
+    const std::optional<std::string> text =
+        testdata::ReadHostFile(root / HostRelative(Data(osm2nav::kNetworkFile)));
+    if (!text)
+        return {};
+    const auto keys = IniProfile::GetSectionOfText(*text, kExtentSection);
+    std::vector<double> extent;
+    for (const std::u16string_view key : kExtentKeys) {
+        const auto found = std::find_if(keys.begin(), keys.end(), [key](const auto& line) {
+            return platform::CompareNoCase(line.first, key) == 0;
+        });
+        const std::string value = found != keys.end() ? platform::Utf16ToUtf8(found->second) : "";
+        double number = 0;
+        if (value.empty() ||
+            std::from_chars(value.data(), value.data() + value.size(), number).ec != std::errc())
+            return {};
+        extent.push_back(number);
+    }
+    return extent;
+}
+
+// The size and FNV-1a hash (64 bits) of a file's bytes, as the list of an install's files
+// records them.
+struct Digest {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    std::uint64_t size = 0;
+
+    void Add(std::string_view bytes) {
+        for (const char byte : bytes) {
+            hash ^= static_cast<unsigned char>(byte);
+            hash *= 0x100000001b3ULL;
+        }
+        size += bytes.size();
+    }
+    bool operator==(const Digest&) const = default;
+};
+
+// The files of an install's list by their paths below its root ('/' separators).
+using Manifest = std::map<std::string, Digest, std::less<>>;
+
+// The digest of a file below `root` as the list records it: of the lines outside the user's
+// sections for a file whose user sections are kept, of all its bytes otherwise; nullopt when it
+// is not a regular file or cannot be read.
+std::optional<Digest> DigestOf(const fs::path& root, const fs::path& relative) {
+    std::error_code error;
+    if (!fs::is_regular_file(fs::symlink_status(root / relative, error)))
+        return std::nullopt;
+    Digest digest;
+    if (const KeptFile* kept = KeptFileAt(relative)) {
+        const std::optional<std::string> text = testdata::ReadHostFile(root / relative);
+        if (!text)
+            return std::nullopt;
+        bool isUtf8 = false;
+        digest.Add(SectionsOf(WithoutMark(*text, isUtf8), kept->sections, false));
+        return digest;
+    }
+    std::ifstream in(root / relative, std::ios::binary);
+    std::string block(kDigestBlockBytes, '\0');
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        digest.Add(std::string_view(block).substr(0, static_cast<std::size_t>(in.gcount())));
+    }
+    if (in.bad() || !in.eof())
+        return std::nullopt;
+    return digest;
+}
+
+// The list of the files an install laid out, from its root: lines "<hash in 16 hexadecimal
+// digits> <size> <path>", others skipped. Nullopt without a list or when it names no file (an
+// install from before the list, or a list emptied by hand), as neither tells its files apart.
+std::optional<Manifest> ReadManifest(const fs::path& root) {
+    const std::optional<std::string> text = testdata::ReadHostFile(root / kManifestFile);
+    if (!text)
+        return std::nullopt;
+    Manifest manifest;
+    for (std::size_t at = 0; at < text->size();) {
+        const std::size_t end = std::min(text->find('\n', at), text->size());
+        std::string_view line = std::string_view(*text).substr(at, end - at);
+        at = end + 1;
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        Digest digest;
+        const char* const last = line.data() + line.size();
+        const auto hash = std::from_chars(line.data(), last, digest.hash, 16);
+        if (hash.ec != std::errc() || hash.ptr == last || *hash.ptr != ' ')
+            continue;
+        const auto size = std::from_chars(hash.ptr + 1, last, digest.size);
+        if (size.ec != std::errc() || last - size.ptr < 2 || *size.ptr != ' ')
+            continue;
+        manifest[std::string(size.ptr + 1, last)] = digest;
+    }
+    if (manifest.empty())
+        return std::nullopt;
+    return manifest;
+}
+
+// The entries below a folder by their paths below it ('/' separators), with their types (links
+// not followed), in order; nullopt when it cannot be read.
+std::optional<std::map<std::string, fs::file_type>> EntriesBelow(const fs::path& root) {
+    std::map<std::string, fs::file_type> entries;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(root, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error))
+        entries[it->path().lexically_relative(root).generic_string()] =
+            it->symlink_status(error).type();
+    if (error)
+        return std::nullopt;
+    return entries;
+}
+
+// Copies a file or link of the earlier install over the staging folder's, its folders made.
+std::string Carry(const fs::path& from, const fs::path& to, fs::file_type type) {
+    std::error_code error;
+    fs::create_directories(to.parent_path(), error);
+    if (!error && type == fs::file_type::symlink) {
+        fs::remove_all(to, error); // the new install's, a folder say
+        if (!error)
+            fs::copy_symlink(from, to, error);
+    } else if (!error) {
+        fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    }
+    return error ? from.string() + ": " + error.message() : "";
+}
+
+// A message on a file of the install's own that the user changed and the new install replaces
+// (or no longer has, `isLaid` false); empty when the file is as the earlier install laid it out.
+std::string ReplacedChange(const fs::path& earlier, const fs::path& staging,
+                           const std::string& name, bool isLaid, const Manifest* manifest) {
+    const std::optional<Digest> now = DigestOf(earlier, name);
+    const std::optional<Digest> own =
+        manifest != nullptr ? std::optional(manifest->find(name)->second) : DigestOf(staging, name);
+    if (now && own && *now == *own)
+        return "";
+    const std::string what = KeptFileAt(name) != nullptr ? "outside the user's sections " : "";
+    std::string message = "installdemo: " + (earlier / name).string() + ": ";
+    if (manifest == nullptr)
+        return message + "differs " + what +
+               "from the new install's, which replaces it (the earlier install has no list of "
+               "its own files)\n";
+    message += "changed " + what + "since it was installed; ";
+    return message + (isLaid ? "the new install's replaces it\n"
+                             : "left out, as the new install has no such file\n");
+}
+
+// Whether a file or link of the earlier install is the user's, to be carried into the new one:
+// a file the earlier install did not lay out (by its list; without one, a file the new install
+// does not lay out) but for the kept files, whose lines are kept apart, and a document the user
+// changed. A change to another file of the install's own is named in a line to `log`.
+bool IsCarried(const fs::path& earlier, const fs::path& staging, const std::string& name,
+               const Manifest* manifest, std::ostream& log) {
+    const bool isLaid = IsThere(staging / name);
+    const bool isDocument = IsDocument(name);
+    const bool isOwn = manifest != nullptr ? manifest->contains(name) : isLaid && !isDocument;
+    if (isOwn) {
+        const std::string change = ReplacedChange(earlier, staging, name, isLaid, manifest);
+        if (!isDocument)
+            log << change;
+        return isDocument && !change.empty();
+    }
+    if (KeptFileAt(name) != nullptr)
+        return false;
+    if (isLaid && !isDocument)
+        log << "installdemo: " << (earlier / name).string()
+            << ": the user's, kept in place of the new install's\n";
+    return true;
+}
+
+// The files and folders of the earlier install that are the user's into the staging folder
+// (see KeepUserFiles), but for the lines of the kept files.
+std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Manifest* manifest,
+                      std::vector<std::string>& userFiles, std::ostream& log) {
+    const auto entries = EntriesBelow(earlier);
+    if (!entries)
+        return earlier.string() + ": cannot be read";
+    std::error_code error;
+    for (const auto& [name, type] : *entries) {
+        const fs::path from = earlier / name;
+        const fs::path to = staging / name;
+        if (name == kManifestFile)
+            continue;
+        if (type == fs::file_type::directory) {
+            if (fs::is_empty(from, error) && !IsThere(to))
+                fs::create_directories(to, error);
+        } else if (type != fs::file_type::regular && type != fs::file_type::symlink) {
+            log << "installdemo: " << from.string()
+                << ": not carried over, as it is neither a file, a folder nor a link\n";
+        } else if (IsCarried(earlier, staging, name, manifest, log)) {
+            if (std::string problem = Carry(from, to, type); !problem.empty())
+                return problem;
+            userFiles.push_back(name);
+        }
+        if (error)
+            return from.string() + ": " + error.message();
+    }
+    return "";
+}
+
+// The documents the earlier install laid out, the user removed and the new install lays out
+// again (the list's paths, normalised, below the documents folder only).
+std::vector<std::string> RemovedDocuments(const fs::path& earlier, const fs::path& staging,
+                                          const Manifest& manifest) {
+    std::vector<std::string> removed;
+    std::error_code error;
+    for (const auto& [name, digest] : manifest) {
+        const fs::path relative = fs::path(name).lexically_normal();
+        if (IsDocument(relative) && !IsThere(earlier / relative) &&
+            fs::is_regular_file(fs::symlink_status(staging / relative, error)))
+            removed.push_back(relative.generic_string());
+    }
+    return removed;
+}
+
+} // namespace
+
+std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, UserFiles& userFiles,
+                          std::ostream& log) {
+    const std::optional<Manifest> manifest = ReadManifest(earlier);
+    const Manifest* const list = manifest ? &*manifest : nullptr;
+    if (std::string problem = CarryOver(earlier, staging, list, userFiles.kept, log);
+        !problem.empty())
+        return problem;
+    if (list != nullptr)
+        userFiles.removed = RemovedDocuments(earlier, staging, *list);
+    const std::vector<double> extent = MapExtent(earlier);
+    const bool isSameMap = !extent.empty() && extent == MapExtent(staging);
+    for (const KeptFile& kept : KeptFiles()) {
+        if (kept.isOfTheMap && !isSameMap) {
+            // Its destinations lie elsewhere, or nothing tells where its map lies.
+            std::ostringstream ignored;
+            bool isUtf8 = false;
+            const std::optional<std::string> lines =
+                EarlierSections(earlier / kept.path, kept.sections, isUtf8, ignored);
+            if (lines && !lines->empty())
+                log << "installdemo: " << (earlier / kept.path).string()
+                    << ": its map-specific list is not kept, as the new map does not cover the "
+                       "area of the earlier one\n";
+            continue;
+        }
+        std::error_code error;
+        const bool isLaid = IsThere(staging / kept.path);
+        if (std::string problem = KeepSections(earlier, staging, kept.path, kept.sections, log);
+            !problem.empty())
+            return problem;
+        if (!isLaid && IsThere(staging / kept.path))
+            userFiles.kept.push_back(kept.path.generic_string());
+    }
+    return "";
+}
+
+std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
+    const auto entries = EntriesBelow(staging);
+    if (!entries)
+        return staging.string() + ": cannot be read";
+    std::string text = "# The files installdemo laid out here: the FNV-1a hash (64 bits) and size "
+                       "of each (of a settings file, of its lines outside the user's sections) "
+                       "and its path. A later install replaces these and keeps the others; a "
+                       "document listed but missing stays removed.\n";
+    for (const auto& [name, type] : *entries) {
+        if (type != fs::file_type::regular || name == kManifestFile ||
+            std::find(userFiles.kept.begin(), userFiles.kept.end(), name) != userFiles.kept.end())
+            continue;
+        const std::optional<Digest> digest = DigestOf(staging, name);
+        if (!digest)
+            return (staging / name).string() + ": cannot be read";
+        char hash[24];
+        (void)std::snprintf(hash, sizeof hash, "%016llx ",
+                            static_cast<unsigned long long>(digest->hash));
+        text += hash + std::to_string(digest->size) + " " + name + "\n";
+    }
+    std::ofstream out(staging / kManifestFile, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out)
+        return (staging / kManifestFile).string() + ": cannot be written";
+    std::error_code error;
+    for (const std::string& name : userFiles.removed) {
+        if (!fs::remove(staging / name, error) || error)
+            return (staging / name).string() + ": cannot be removed";
+    }
+    return "";
+}
+
+} // namespace demoinstall
