@@ -258,6 +258,12 @@ private:
                 while (SDL_PollEvent(&event) != 0)
                     Handle(event);
             }
+            // A capture asked for takes a frame read after the asking, never one read before.
+            bool isCaptureWanted = false;
+            {
+                std::lock_guard lock(m_mutex);
+                isCaptureWanted = m_isCaptureWanted;
+            }
             if (!platform::ReadScreenPixels(nullptr, &pixels, &width, &height))
                 continue;
             if (width != shownWidth || height != shownHeight) {
@@ -276,7 +282,8 @@ private:
             SDL_Rect whole{0, 0, width * m_scale, height * m_scale};
             SDL_BlitScaled(frame, nullptr, target, &whole);
             SDL_FreeSurface(frame);
-            CaptureIfWanted(target);
+            if (isCaptureWanted)
+                CaptureFrame(target);
             SDL_UpdateWindowSurface(window);
         }
         SDL_DestroyWindow(window);
@@ -305,12 +312,7 @@ private:
         m_iconHeight = height;
     }
 
-    void CaptureIfWanted(SDL_Surface* surface) {
-        {
-            std::lock_guard lock(m_mutex);
-            if (!m_isCaptureWanted)
-                return;
-        }
+    void CaptureFrame(SDL_Surface* surface) {
         std::vector<std::uint32_t> captured(static_cast<std::size_t>(surface->w) * surface->h);
         const bool isRead =
             SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels,
