@@ -42,12 +42,13 @@ if(TARGET installdemo AND TARGET navigator AND NOT NAV_SANITIZE AND NOT NAV_FUZZ
 endif()
 
 # The checks of the source resources the install takes: the six language sources, the voice
-# script, the page layout and the captions that must fit its rectangles, and every string id the
-# program's sources load.
+# script, the page layout and the captions that must fit its rectangles, the dialogs' backgrounds
+# in the program's skin folder (skin_pictures), and every string id the program's sources load.
 nav_test(install_checks_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/installchecks_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/tests/stringids_test.cpp
   DEPENDS ui_skin platform_shell testdata platform_kernel platform_gdi)
 if(TARGET install_checks_test)
-  target_compile_definitions(install_checks_test PRIVATE NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  target_compile_definitions(install_checks_test PRIVATE NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                             NAV_SKIN_DIR="${CMAKE_BINARY_DIR}/languages/Bitmaps")
 endif()

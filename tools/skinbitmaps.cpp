@@ -1,9 +1,11 @@
-// skinbitmaps FOLDER [SKINFOLDER] [--png]: draws the pictures every language bundle carries with
-// our GDI and writes them as bitmap files into FOLDER, with "pictures.txt", the [bitmaps] and
-// [icons] lines that name them (docs/resources.md), which rescompile adds to each bundle. The
-// program's own skin files, which the page layout names ("Splash.bmp", the splash, and
-// "Background.bmp", the main menu's background), go into SKINFOLDER (FOLDER without one). With
-// --png a PNG of each picture is written beside it, for people to look at.
+// skinbitmaps FOLDER [SKINFOLDER] [--layout SCREENDESC] [--png]: draws the pictures every language
+// bundle carries with our GDI and writes them as bitmap files into FOLDER, with "pictures.txt",
+// the [bitmaps] and [icons] lines that name them (docs/resources.md), which rescompile adds to
+// each bundle. The program's own skin files, which the page layout names ("Splash.bmp", the
+// splash, and "Background.bmp", the main menu's background), go into SKINFOLDER (FOLDER without
+// one); with --layout, so do the backgrounds of the layout's dialogs: each section of SCREENDESC
+// that names a "Bitmap" gets that picture drawn from its own entries. With --png a PNG of each
+// picture is written beside it, for people to look at.
 //
 // The pictures: the logo (bitmap 1184), the program's icon (icon 1), the traffic list's icons
 // (bitmaps 3, a message, and 4, a message with a location), and for each skinned button its
@@ -11,16 +13,29 @@
 // plates, the map bar's buttons on square plates. Every button face keys out its top-left
 // colour, so the plates have round corners on any background. A wide plate carries its symbol
 // at the right: the menu draws the button's caption from the left over it.
+//
+// A dialog's background has the section's "Size": a light panel, on which the dialog's black
+// texts read, in a dark frame with round corners, and a dark plate under each button (an entry
+// with a face kind), on which the faces' white captions read. The dialog keys out the picture's
+// top-left colour: only the corners outside the frame have it.
 #include "testdata/bitmapwriter.h"
+#include "utilities/usefulcode/iniprofile.h"
+#include "utilities/usefulcode/screendesc.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/screenshot.h"
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/text.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -268,6 +283,12 @@ struct Picture {
     std::vector<std::uint32_t> pixels; // 0x00RRGGBB, rows top-down
 };
 
+// 0x00RRGGBB of a colour.
+std::uint32_t PixelOf(COLORREF colour) {
+    return static_cast<std::uint32_t>(GetRValue(colour)) << 16 |
+           static_cast<std::uint32_t>(GetGValue(colour)) << 8 | GetBValue(colour);
+}
+
 Picture Draw(const std::string& file, int width, int height, COLORREF background,
              const std::function<void(HDC)>& draw) {
     HDC dc = CreateCompatibleDC(nullptr);
@@ -281,9 +302,7 @@ Picture Draw(const std::string& file, int width, int height, COLORREF background
     Picture picture{file, width, height, {}};
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const COLORREF c = GetPixel(dc, x, y);
-            picture.pixels.push_back(static_cast<std::uint32_t>(GetRValue(c)) << 16 |
-                                     static_cast<std::uint32_t>(GetGValue(c)) << 8 | GetBValue(c));
+            picture.pixels.push_back(PixelOf(GetPixel(dc, x, y)));
         }
     }
     SelectObject(dc, old);
@@ -427,6 +446,100 @@ Picture MenuBackground() {
     });
 }
 
+// Whether the middle of pixel (x, y) lies in the box [left, right) x [top, bottom) with corners
+// rounded to radius.
+bool InRoundBox(int x, int y, const RECT& box, int radius) {
+    if (x < box.left || x >= box.right || y < box.top || y >= box.bottom)
+        return false;
+    const double centreX = std::clamp(x + 0.5, static_cast<double>(box.left + radius),
+                                      static_cast<double>(box.right - radius));
+    const double centreY = std::clamp(y + 0.5, static_cast<double>(box.top + radius),
+                                      static_cast<double>(box.bottom - radius));
+    return std::hypot(x + 0.5 - centreX, y + 0.5 - centreY) <= radius;
+}
+
+RECT Inflated(const RECT& box, int by) {
+    return RECT{box.left - by, box.top - by, box.right + by, box.bottom + by};
+}
+
+using LayoutSection = std::vector<std::pair<std::u16string, std::u16string>>;
+
+// The value of the section's first key of that name (without letter case, as the program reads
+// the layout); none when it is missing.
+std::optional<std::u16string> LayoutValue(const LayoutSection& section, LPCWSTR key) {
+    for (const auto& [name, value] : section) {
+        if (platform::CompareNoCase(name, key) == 0)
+            return value;
+    }
+    return std::nullopt;
+}
+
+// A dialog's background from its layout section, in file.
+Picture DialogBackground(const std::string& file, const LayoutSection& section) {
+    static constexpr COLORREF kDialogPanel = RGB(234, 239, 244);
+    static constexpr COLORREF kDialogDark = 0x78571E; // the pages' colour
+    static constexpr int kFrameRadius = 6;
+    static constexpr int kPlateRadius = 4;
+    const ScreenDescSize size = ScreenDesc::ParseSize(LayoutValue(section, u"Size").value_or(u""));
+    std::vector<RECT> plates;
+    for (const auto& [key, value] : section) {
+        const ScreenDescItem item = ScreenDesc::ParseRectAndFlag(value);
+        if (item.kind >= 1 && item.kind <= 8)
+            plates.push_back(Inflated(
+                RECT{item.rect.left, item.rect.top, item.rect.right, item.rect.bottom}, 2));
+    }
+    Picture picture{file, size.width, size.height, {}};
+    if (size.width <= 0 || size.height <= 0)
+        return picture;
+    const RECT outer{0, 0, size.width, size.height};
+    for (int y = 0; y < size.height; ++y) {
+        for (int x = 0; x < size.width; ++x) {
+            COLORREF colour = kKey;
+            if (InRoundBox(x, y, Inflated(outer, -3), kFrameRadius - 3))
+                colour = kDialogPanel;
+            else if (InRoundBox(x, y, Inflated(outer, -2), kFrameRadius - 2))
+                colour = kNormal.rim;
+            else if (InRoundBox(x, y, outer, kFrameRadius))
+                colour = kDialogDark;
+            for (const RECT& plate : plates) {
+                if (InRoundBox(x, y, Inflated(plate, -1), kPlateRadius - 1))
+                    colour = kDialogDark;
+                else if (InRoundBox(x, y, plate, kPlateRadius))
+                    colour = kNormal.rim;
+            }
+            picture.pixels.push_back(PixelOf(colour));
+        }
+    }
+    return picture;
+}
+
+// The dialog backgrounds the layout text names, one for each section with a "Bitmap"; none
+// (with a message) when such a section has no size.
+std::optional<std::vector<Picture>> DialogBackgrounds(const std::string& layout) {
+    std::vector<Picture> pictures;
+    std::set<std::u16string> sections;
+    std::istringstream lines(layout);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t close = line.find(']');
+        if (line.empty() || line[0] != '[' || close == std::string::npos)
+            continue;
+        const std::u16string name = platform::AnsiToWide(line.substr(1, close - 1));
+        if (!sections.insert(platform::ToLower(name)).second)
+            continue; // the settings reader takes a section's first header only
+        const LayoutSection section = IniProfile::GetSectionOfText(layout, name.c_str());
+        const std::optional<std::u16string> file = LayoutValue(section, u"Bitmap");
+        if (!file.has_value())
+            continue;
+        pictures.push_back(DialogBackground(platform::WideToAnsi(*file), section));
+        if (pictures.back().pixels.empty()) {
+            (void)std::fprintf(stderr, "skinbitmaps: section [%s] has no size for %s\n",
+                               platform::WideToAnsi(name).c_str(), pictures.back().file.c_str());
+            return std::nullopt;
+        }
+    }
+    return pictures;
+}
+
 std::vector<Picture> AllPictures() {
     std::vector<Picture> pictures = {Logo(), ProgramIcon(), TrafficIcon(3, false),
                                      TrafficIcon(4, true)};
@@ -496,25 +609,77 @@ bool WritePicture(const Picture& picture, const std::string& folder, bool isPng)
     return true;
 }
 
+// The layout file's bytes; none (with a message) when it cannot be read.
+std::optional<std::string> ReadLayout(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        (void)std::fprintf(stderr, "skinbitmaps: cannot read %s\n", path.c_str());
+        return std::nullopt;
+    }
+    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The program's skin files: the splash, the menu's background and the layout's dialog
+// backgrounds; none (with a message) when a name is not a bitmap file's in the skin folder or
+// names two pictures.
+std::optional<std::vector<Picture>> SkinPictures(const std::optional<std::string>& layout) {
+    std::vector<Picture> pictures = {Splash(), MenuBackground()};
+    if (layout.has_value()) {
+        auto dialogs = DialogBackgrounds(*layout);
+        if (!dialogs.has_value())
+            return std::nullopt;
+        std::move(dialogs->begin(), dialogs->end(), std::back_inserter(pictures));
+    }
+    std::set<std::string> names;
+    for (const Picture& picture : pictures) {
+        const std::string name =
+            platform::WideToAnsi(platform::ToLower(platform::AnsiToWide(picture.file)));
+        const bool isPlainBitmap = name.size() > 4 && name.ends_with(".bmp") &&
+                                   name.find_first_of("/\\") == std::string::npos;
+        if (!isPlainBitmap || !names.insert(name).second) {
+            (void)std::fprintf(stderr,
+                               "skinbitmaps: \"%s\" is no bitmap file of the skin folder or is "
+                               "named twice\n",
+                               picture.file.c_str());
+            return std::nullopt;
+        }
+    }
+    return pictures;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> folders;
+    std::optional<std::string> layout;
     bool isPng = false;
-    for (int i = 1; i < argc; ++i) {
+    bool isUsage = true;
+    for (int i = 1; i < argc && isUsage; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--png")
+        if (argument == "--png") {
             isPng = true;
-        else
+        } else if (argument == "--layout") {
+            isUsage = i + 1 < argc;
+            if (isUsage) {
+                layout = ReadLayout(argv[++i]);
+                if (!layout.has_value())
+                    return 1;
+            }
+        } else {
             folders.push_back(argument);
+        }
     }
-    if (folders.empty() || folders.size() > 2) {
-        (void)std::fprintf(stderr, "usage: skinbitmaps FOLDER [SKINFOLDER] [--png]\n");
+    if (!isUsage || folders.empty() || folders.size() > 2) {
+        (void)std::fprintf(
+            stderr, "usage: skinbitmaps FOLDER [SKINFOLDER] [--layout SCREENDESC] [--png]\n");
         return 2;
     }
     const std::string folder = folders[0];
     const std::string skinFolder = folders.back();
-    for (const Picture& picture : {Splash(), MenuBackground()}) {
+    const auto skinPictures = SkinPictures(layout);
+    if (!skinPictures.has_value())
+        return 1;
+    for (const Picture& picture : *skinPictures) {
         if (!WritePicture(picture, skinFolder, isPng))
             return 1;
     }

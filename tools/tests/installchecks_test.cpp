@@ -1,10 +1,12 @@
 // Checks of what the demo install takes from the source resources: the six language sources
 // against German's, the voice script against every phrase key the program and the advisor's
-// configuration speak, the page layout against every page and dialog, and the captions of the
-// pages' and dialogs' titles, buttons and labels against their rectangles.
+// configuration speak, the page layout against every page and dialog, the captions of the pages'
+// and dialogs' titles, buttons and labels against their rectangles, and the dialogs' backgrounds
+// against their texts and buttons.
 #include "testdata/tempdir.h"
 #include "ui/shellhelpers.h"
 
+#include "platform/gdi/dib.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
 #include "platform/kernel/codepage.h"
@@ -12,12 +14,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -161,32 +165,29 @@ std::map<std::string, std::map<std::string, std::string>> LayoutSections() {
     return sections;
 }
 
+const char* const kPageSections[] = {
+    "Screen",        "Arrow",     "DistanceBar", "CNMapPage",   "NavShowPage",   "RouteCalcPage",
+    "MovingMap",     "RouteList", "MapListDlg",  "TourList",    "NavOptPage",    "RouteOptPage",
+    "NavigPage",     "MapPage",   "GpsConf",     "LogPage",     "VolCntr",       "FormatPage",
+    "ExtContactDlg", "ListDlg",   "TMCDlg",      "AddressPage", "NavigMainPage", "TourMainPage"};
+
+// The sections of the dialogs (the skinned dialogs of the toolkit and the application).
+const char* const kDialogSections[] = {
+    "MsgBox",           "LogoBox",   "ConvExcelInfo", "DestSavedMsgBox",    "NoDatasetsMsgBox",
+    "GpsSimulationDlg", "YesNoDlg",  "StopNavigDlg",  "DestNotFoundMsgBox", "StopLogDlg",
+    "NavWithoutGPSDlg", "ValueDlg",  "ValueDlg1",     "StreetBlockDlg",     "ProgressDlg",
+    "GpsDlg",           "VersionDlg"};
+
 TEST(InstallChecks, ThePageLayoutHoldsEveryPageAndDialogWithItsSize) {
     const auto sections = LayoutSections();
-    for (const char* name : {"Screen",           "Arrow",
-                             "DistanceBar",      "CNMapPage",
-                             "NavShowPage",      "RouteCalcPage",
-                             "MovingMap",        "RouteList",
-                             "MapListDlg",       "TourList",
-                             "NavOptPage",       "RouteOptPage",
-                             "GpsSimulationDlg", "NavigPage",
-                             "MapPage",          "GpsConf",
-                             "LogPage",          "VolCntr",
-                             "FormatPage",       "ExtContactDlg",
-                             "ListDlg",          "TMCDlg",
-                             "AddressPage",      "NavigMainPage",
-                             "TourMainPage",     "MsgBox",
-                             "ConvExcelInfo",    "DestSavedMsgBox",
-                             "NoDatasetsMsgBox", "YesNoDlg",
-                             "StopNavigDlg",     "DestNotFoundMsgBox",
-                             "StopLogDlg",       "NavWithoutGPSDlg",
-                             "ValueDlg",         "ValueDlg1",
-                             "StreetBlockDlg",   "ProgressDlg",
-                             "GpsDlg",           "VersionDlg"}) {
-        SCOPED_TRACE(name);
-        const auto section = sections.find(name);
-        ASSERT_NE(section, sections.end()) << "no section";
-        EXPECT_TRUE(section->second.contains("Size") || std::string(name) == "ConvExcelInfo");
+    for (const auto& names : {std::span<const char* const>(kPageSections),
+                              std::span<const char* const>(kDialogSections)}) {
+        for (const char* name : names) {
+            SCOPED_TRACE(name);
+            const auto section = sections.find(name);
+            ASSERT_NE(section, sections.end()) << "no section";
+            EXPECT_TRUE(section->second.contains("Size"));
+        }
     }
 }
 
@@ -196,6 +197,102 @@ std::vector<int> LayoutNumbers(const std::string& value) {
     (void)std::sscanf(value.c_str(), "%d,%d,%d,%d", &numbers[0], &numbers[1], &numbers[2],
                       &numbers[3]);
     return numbers;
+}
+
+// The pixels (0x00RRGGBB, rows top-down) of a bitmap file as the program loads it; none when
+// it is refused.
+std::vector<std::uint32_t> PicturePixels(const std::string& file, int* width, int* height) {
+    HBITMAP picture = platform::CreateDibFromFile(
+        std::span(reinterpret_cast<const std::uint8_t*>(file.data()), file.size()));
+    BITMAP info{};
+    if (picture == nullptr || GetObjectW(picture, sizeof(info), &info) == 0)
+        return {};
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = info.bmWidth;
+    header.biHeight = -info.bmHeight;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP copy = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),
+                                    DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC from = CreateCompatibleDC(nullptr);
+    HDC to = CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFrom = SelectObject(from, picture);
+    HGDIOBJ oldTo = SelectObject(to, copy);
+    BitBlt(to, 0, 0, info.bmWidth, info.bmHeight, from, 0, 0, SRCCOPY);
+    const auto* first = static_cast<const std::uint32_t*>(bits);
+    std::vector<std::uint32_t> pixels(first, first + std::size_t(info.bmWidth) * info.bmHeight);
+    for (std::uint32_t& pixel : pixels)
+        pixel &= 0xFFFFFF;
+    SelectObject(from, oldFrom);
+    SelectObject(to, oldTo);
+    DeleteDC(from);
+    DeleteDC(to);
+    DeleteObject(copy);
+    DeleteObject(picture);
+    *width = info.bmWidth;
+    *height = info.bmHeight;
+    return pixels;
+}
+
+// Contrast ratio of a pixel against black (text) or white (a button's caption): (lighter
+// luminance + 0.05) / (darker + 0.05) of the sRGB relative luminances.
+double Contrast(std::uint32_t pixel, bool isAgainstWhite) {
+    const auto linear = [pixel](int shift) {
+        const double c = ((pixel >> shift) & 0xFF) / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const double luminance = 0.2126 * linear(16) + 0.7152 * linear(8) + 0.0722 * linear(0);
+    return isAgainstWhite ? 1.05 / (luminance + 0.05) : (luminance + 0.05) / 0.05;
+}
+
+// Every dialog's section names its background, a picture of the install's skin folder at the
+// dialog's size: under each text the black text reads, under each button (an entry with a face
+// kind) the white caption, both at the contrast of 4.5 : 1 asked of body text; the top-left
+// colour, which the dialog keys out, lies only in the round corners.
+TEST(InstallChecks, EveryDialogBackgroundShowsItsTextsAndButtonCaptions) {
+    constexpr double kReadableContrast = 4.5;
+    constexpr int kCornerSide = 8;
+    const auto sections = LayoutSections();
+    for (const char* name : kDialogSections) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(sections.contains(name));
+        const auto& section = sections.at(name);
+        ASSERT_TRUE(section.contains("Bitmap"));
+        const auto bytes = testdata::ReadHostFile(fs::path(NAV_SKIN_DIR) / section.at("Bitmap"));
+        ASSERT_TRUE(bytes.has_value()) << section.at("Bitmap") << " is not in the skin folder";
+        int width = 0;
+        int height = 0;
+        const std::vector<std::uint32_t> pixels = PicturePixels(*bytes, &width, &height);
+        const std::vector<int> size = LayoutNumbers(section.at("Size"));
+        ASSERT_EQ(width, size[0]);
+        ASSERT_EQ(height, size[1]);
+        const auto at = [&](int x, int y) { return pixels[y * width + x]; };
+        int keyedOutsideCorners = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const bool isCorner = std::min(x, width - 1 - x) < kCornerSide &&
+                                      std::min(y, height - 1 - y) < kCornerSide;
+                keyedOutsideCorners += !isCorner && at(x, y) == at(0, 0);
+            }
+        }
+        EXPECT_EQ(keyedOutsideCorners, 0);
+        for (const auto& [entry, value] : section) {
+            int rect[5] = {};
+            const int fields = std::sscanf(value.c_str(), "%d,%d,%d,%d,%d", &rect[0], &rect[1],
+                                           &rect[2], &rect[3], &rect[4]);
+            if (fields < 4)
+                continue;
+            const bool isButton = fields == 5 && rect[4] != 0;
+            int unreadable = 0;
+            for (int y = std::max(rect[1], 0); y < std::min(rect[3], height); ++y) {
+                for (int x = std::max(rect[0], 0); x < std::min(rect[2], width); ++x)
+                    unreadable += Contrast(at(x, y), isButton) < kReadableContrast;
+            }
+            EXPECT_EQ(unreadable, 0) << entry << (isButton ? " (white caption)" : " (black text)");
+        }
+    }
 }
 
 // How a caption is drawn, which gives its font, its indent and whether its rectangle scales with
@@ -436,6 +533,7 @@ std::vector<CaptionRow> CaptionRows() {
         {"GpsSimulationDlg", "OK", 1, kLeftOut, fixedOk},
         {"DestSavedMsgBox", "Msg", 532, kLeftOut, wraps},
         {"MsgBox", "OK", 1, kLeftOut, fixedOk},
+        {"LogoBox", "OK", 1, kLeftOut, fixedOk},
         {"NoDatasetsMsgBox", "Msg", 594, kLeftOut, wraps},
         {"NoDatasetsMsgBox", "OK", 1, kLeftOut, fixedOk},
         {"ConvExcelInfo", "OK", 1, kLeftOut, fixedOk},

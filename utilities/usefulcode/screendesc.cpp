@@ -46,18 +46,20 @@ INT KindOf(INT fifth) {
     return 0;
 }
 
-ScreenDescSize ParseSize(const std::u16string& value) {
-    const auto fields = Fields(value, 2);
-    return ScreenDescSize{FieldValue(fields, 0), FieldValue(fields, 1)};
-}
-
 ScreenDescRect ParseRect(const std::u16string& value) {
     const auto fields = Fields(value, 4);
     return ScreenDescRect{FieldValue(fields, 0), FieldValue(fields, 1), FieldValue(fields, 2),
                           FieldValue(fields, 3)};
 }
 
-ScreenDescItem ParseRectAndFlag(const std::u16string& value) {
+} // namespace
+
+ScreenDescSize ScreenDesc::ParseSize(const std::u16string& value) {
+    const auto fields = Fields(value, 2);
+    return ScreenDescSize{FieldValue(fields, 0), FieldValue(fields, 1)};
+}
+
+ScreenDescItem ScreenDesc::ParseRectAndFlag(const std::u16string& value) {
     if (value.empty()) {
         return ScreenDescItem{ScreenDescRect{}, kKindOfEmptyValue};
     }
@@ -68,8 +70,6 @@ ScreenDescItem ParseRectAndFlag(const std::u16string& value) {
     item.kind = fields.size() == 5 ? KindOf(FieldValue(fields, 4)) : 0;
     return item;
 }
-
-} // namespace
 
 ScreenDescSize ScreenDesc::GetSize(LPCWSTR section, LPCWSTR key) {
     return ParseSize(Value(section, key));

@@ -36,4 +36,8 @@ public:
     [[nodiscard]] static std::u16string GetBitmapName(LPCWSTR section);
     // Key "Htp", "ZU_Deridivira.htc" when missing.
     [[nodiscard]] static std::u16string GetHelpFile(LPCWSTR section);
+
+    // A value read as GetSize and GetRectAndFlag read it, for readers of a layout's text.
+    [[nodiscard]] static ScreenDescSize ParseSize(const std::u16string& value);
+    [[nodiscard]] static ScreenDescItem ParseRectAndFlag(const std::u16string& value);
 };
