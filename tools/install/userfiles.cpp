@@ -160,7 +160,6 @@ std::optional<std::string> EarlierSections(const fs::path& path,
                                            std::span<const std::string_view> sections, bool& isUtf8,
                                            std::ostream& log) {
     isUtf8 = false;
-    std::error_code error;
     if (!IsThere(path))
         return std::string();
     const std::optional<std::string> text = testdata::ReadHostFile(path);
@@ -184,7 +183,6 @@ std::optional<std::string> EarlierSections(const fs::path& path,
 // byte-order mark) stays one. Empty, or why a file cannot be read or written.
 std::string KeepSections(const fs::path& earlier, const fs::path& staging, const fs::path& file,
                          std::span<const std::string_view> sections, std::ostream& log) {
-    std::error_code error;
     if (!IsThere(earlier / file))
         return "";
     bool isUtf8 = false;
@@ -450,7 +448,6 @@ std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, User
                        "area of the earlier one\n";
             continue;
         }
-        std::error_code error;
         const bool isLaid = IsThere(staging / kept.path);
         if (std::string problem = KeepSections(earlier, staging, kept.path, kept.sections, log);
             !problem.empty())
