@@ -1,7 +1,8 @@
 // osm2nav EXTRACT OUTPUT-FOLDER [--levels N] [--language LANG] [--pack] [--no-service-roads]
 // [--advisor FOLDER]: converts an OpenStreetMap extract into a device data folder, missing or
-// empty, and prints what it wrote; the folder's "source.txt" records the extract's path, size and
-// modification time. The advisor data come from FOLDER, by default the build's demo data.
+// empty, and prints what it wrote; the folder's "source.txt" records the extract's path, size,
+// modification time and checksum. The advisor data come from FOLDER, by default the build's demo
+// data.
 #include "tools/osm/osmbaseline.h"
 #include "tools/osm/osmconvert.h"
 #include "tools/toolmain.h"

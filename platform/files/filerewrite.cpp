@@ -92,21 +92,6 @@ bool LockFolder(int folder) {
     }
 }
 
-// The mode of a file that replaces old, now owned as made is. An owner or group that could not be
-// kept is the writer's: it loses the set-ID bit, and a group gets no more than everybody had, so
-// that the old group's permissions do not pass to another group.
-mode_t KeptMode(const struct stat& old, const struct stat& made) {
-    mode_t mode = old.st_mode & 07777;
-    if (made.st_uid != old.st_uid) {
-        mode &= ~S_ISUID;
-    }
-    if (made.st_gid != old.st_gid) {
-        const mode_t everybody = (mode & S_IRWXO) << 3;
-        mode &= ~(S_ISGID | (S_IRWXG & ~everybody));
-    }
-    return mode;
-}
-
 // Seconds since 1970-01-01 of the local time, cut to 20 bits, for temporary file names.
 DWORD LocalSecondsStamp() {
     SYSTEMTIME now{};
@@ -129,6 +114,18 @@ std::string TemporaryName(const std::string& prefix, DWORD stamp) {
 }
 
 } // namespace
+
+mode_t KeptMode(const struct stat& old, const struct stat& made) {
+    mode_t mode = old.st_mode & 07777;
+    if (made.st_uid != old.st_uid) {
+        mode &= ~S_ISUID;
+    }
+    if (made.st_gid != old.st_gid) {
+        const mode_t everybody = (mode & S_IRWXO) << 3;
+        mode &= ~(S_ISGID | (S_IRWXG & ~everybody));
+    }
+    return mode;
+}
 
 FileRewrite::FileRewrite(std::u16string_view devicePath, std::u16string_view temporaryPrefix)
     : m_prefix(Utf16ToUtf8(temporaryPrefix)) {

@@ -9,8 +9,14 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace platform {
+
+// The mode of a file that replaces `old`, now owned as `made` is. An owner or group that could not
+// be kept is the writer's: it loses the set-ID bit, and a group gets no more than everybody had,
+// so that the old group's permissions do not pass to another group.
+[[nodiscard]] mode_t KeptMode(const struct stat& old, const struct stat& made);
 
 // One rewrite of a device file. While the object lives it holds an advisory lock, taken by every
 // rewrite in every process, on the folder where the file really lies (after its symbolic links),

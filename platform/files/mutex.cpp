@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -170,8 +171,15 @@ bool IsAnyNamedMutexHeld(const std::filesystem::path& root) {
         if (!file.starts_with(kLockFilePrefix) || !file.ends_with(kLockFileExtension)) {
             continue;
         }
-        const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        // Never waits for a writer (a FIFO of that name): only a regular file is asked.
+        const int fd =
+            ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
         if (fd < 0) {
+            continue;
+        }
+        struct stat status {};
+        if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+            ::close(fd);
             continue;
         }
         // The write lock a creator would ask for: any holder's read lock stands in its way.

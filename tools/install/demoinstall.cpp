@@ -235,7 +235,7 @@ std::string WriteTraffic(RetrievalEngineImpl& engine, const testdata::TempDevice
     }
     route.pointCodes = line.points;
     if (!testdata::TmcTablesWriter(model).WriteFolder(root, Data(u"\\tmc"), true))
-        return "the TMC tables cannot be written";
+        return root.HostPathOf(Data(u"\\tmc")).string() + ": the TMC tables cannot be written";
 
     const auto programmeId = static_cast<std::uint16_t>(country.code << 12 | kProgrammeReference);
     route.programmeId = programmeId;
@@ -250,7 +250,7 @@ std::string WriteTraffic(RetrievalEngineImpl& engine, const testdata::TempDevice
     for (const auto& group : encoder.Groups())
         groups.Add(group);
     if (!root.WriteFile(kClosureFile, groups.Build()))
-        return "the RDS group file cannot be written";
+        return root.HostPathOf(kClosureFile).string() + ": cannot be written";
     return "";
 }
 
@@ -290,9 +290,12 @@ std::string CopyFolder(const fs::path& from, const testdata::TempDeviceRoot& roo
         return from.string() + ": no such folder";
     const fs::path target = root.HostPathOf(to);
     fs::create_directories(target, error);
-    fs::copy(from, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
-             error);
-    return error ? from.string() + ": " + error.message() : "";
+    if (!error)
+        fs::copy(from, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
+                 error);
+    return error ? target.string() + ": cannot be copied from " + from.string() + ": " +
+                       error.message()
+                 : "";
 }
 
 std::string CopyFile(const fs::path& from, const testdata::TempDeviceRoot& root,
@@ -300,7 +303,7 @@ std::string CopyFile(const fs::path& from, const testdata::TempDeviceRoot& root,
     const std::optional<std::string> bytes = testdata::ReadHostFile(from);
     if (!bytes)
         return from.string() + ": cannot be read";
-    return root.WriteFile(to, *bytes) ? "" : Utf8(to) + ": cannot be written";
+    return root.WriteFile(to, *bytes) ? "" : root.HostPathOf(to).string() + ": cannot be written";
 }
 
 // The help page the install lays at its root; "PK.ini" names it for the help viewer.
@@ -359,7 +362,7 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
         .Pk("HelpFile", "Path", Utf8(kHelpPage))
         .ReceiverScenario(ReceiverScenario(route));
     if (!program.WriteTo(root))
-        return "the program's files cannot be written";
+        return root.HostPath().string() + ": the program's files cannot be written there";
 
     for (const auto& [from, to] :
          {std::pair{options.source / "positioning" / "data" / "deziv.ini",
@@ -383,7 +386,8 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
                        "<html><body><h1 id=\"Presettings\">Presettings</h1>"
                        "<p>Units, clock and voice of the navigator.</p></body></html>\r\n") &&
         root.InstallModule(u"ziVur.dll", u"\\") && root.InstallModule(u"pimstore.dll", u"\\");
-    return isWritten ? "" : "the settings files cannot be written";
+    return isWritten ? ""
+                     : root.HostPath().string() + ": the settings files cannot be written there";
 }
 
 // Why a folder of the install cannot be replaced now: a program running on it holds its
@@ -419,11 +423,21 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     const fs::path output = NormalOutput(options.output);
     const fs::path staging = fs::path(output).concat(".new");
     const fs::path previous = fs::path(output).concat(".old");
-    for (const auto& [path, isWhole] :
-         {std::pair{output, true}, std::pair{staging, false}, std::pair{previous, false}}) {
-        if (!IsReplaceable(path, isWhole))
-            return path.string() + ": not " + (isWhole ? "an earlier" : "a") +
-                   " demo install nor an empty folder; nothing was changed";
+    const std::string notInstall =
+        output.string() + ": not an earlier demo install nor an empty folder; nothing was changed";
+    // Asked again once the lock is held; a folder of the user's gets no lock file beside it.
+    if (!IsReplaceable(output, true))
+        return notInstall;
+    InstallLock lock;
+    if (std::string problem = lock.Take(output); !problem.empty())
+        return problem;
+    if (!IsReplaceable(output, true))
+        return notInstall;
+    for (const fs::path& path : {staging, previous}) {
+        if (!IsReplaceable(path, false))
+            return path.string() +
+                   ": not a folder the installer made (a copy of an install, say), which it "
+                   "leaves as it is; move it away, then install again; nothing was changed";
     }
     if (std::string held = HeldByProgram(output, previous); !held.empty())
         return held;
@@ -433,9 +447,13 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     std::string problem =
         RemoveInstallFolder(staging) ? "" : staging.string() + ": cannot be removed";
     if (problem.empty()) {
+        // Marked before anything is laid, the staging folder is known as the installer's own
+        // wherever the install stops.
         testdata::TempDeviceRoot root(staging, true);
-        problem = root.HostPath() == staging ? Lay(options, root, route, log)
-                                             : staging.string() + ": cannot be made";
+        problem = root.HostPath() != staging ? staging.string() + ": cannot be made"
+                                             : MarkOwnFolder(staging, options.isWrittenThrough);
+        if (problem.empty())
+            problem = Lay(options, root, route, log);
     }
     UserFiles userFiles;
     if (problem.empty() && isEarlierInstall && !options.fresh)
@@ -445,12 +463,17 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     // A program may have started on the install meanwhile.
     if (problem.empty())
         problem = HeldByProgram(output, previous);
+    const std::string leftBehind =
+        problem.empty() && isEarlierInstall && options.fresh ? UserFilesLeftBehind(output) : "";
     if (problem.empty())
         problem = SwapIntoPlace(staging, output, previous, options.isWrittenThrough);
     if (!problem.empty()) {
         (void)RemoveInstallFolder(staging);
         return problem;
     }
+    if (!leftBehind.empty())
+        log << "installdemo: laid afresh; the earlier install's " << leftBehind
+            << " are not kept\n";
     (void)RemoveInstallFolder(previous);
     return "";
 }

@@ -5,6 +5,8 @@
 // stand-in's scenario with a standing fix at the route's start. The new root is built beside the
 // old one ("<output>.new") and put in its place only when it is complete and written through to
 // the storage; the user's files of the old one go into the new one unless it is to start afresh.
+// Its files are the installer's by a list it writes ("InstalledFiles.txt"): an install replaces
+// only those, and only while the user has not changed them.
 
 #include "basiccomp/retrievalengine/code/mapelement.h"
 
@@ -29,13 +31,13 @@ struct InstallOptions {
     std::filesystem::path source;       // the source tree: page layout, contacts, "deziv.ini"
     std::filesystem::path output;       // the device root made
     // Without it the user's files of an earlier install at output are kept in the new one: the
-    // documents folder, every file the earlier install did not lay out, the logbook, the
-    // presettings and the "Recent" and "Personal" lists of "PK.ini", the tour points of
-    // "Routenpunkte.ini" and, when the new map covers the same area, the database's
-    // "MapSpecific" list in "data.ini" (tools/install/userfiles.h). Lines of the logbook and the
-    // lists that hold NUL bytes (a file damaged by a power loss) are left out, and the log names
-    // them, as it names each file of the install's own that the user changed and the new
-    // install replaces.
+    // documents folder, every link, every file the earlier install did not lay out, the logbook,
+    // the presettings and the "Recent" and "Personal" lists of "PK.ini", the tour points of
+    // "Routenpunkte.ini", when the new map covers the same area, the database's "MapSpecific"
+    // list in "data.ini", and every settings file of the install's own that the user changed,
+    // with the new install's beside it as "<name>.new" (tools/install/userfiles.h). Lines of the
+    // logbook and the lists that hold NUL bytes (a file damaged by a power loss) are left out,
+    // and the log names them, as it names each file of the install's own that the user changed.
     bool fresh = false;
     // Whether the new install and its folder are written through to the storage before it takes
     // the earlier one's place, so that a power loss leaves one of them whole; tests whose
@@ -56,12 +58,15 @@ struct DemoRoute {
 };
 
 // Lays out options.output, filling `route`; prints a line on the TMC line to `log`, and one on
-// each of the user's files kept only in part or replaced. Only an earlier install or an empty
-// folder at options.output (made absolute and lexically normal, trailing separators left out) is
-// replaced, and only such folders at "<output>.new" and "<output>.old"; an earlier install that
-// an install cut short left at "<output>.old" with none at the output is taken back first. None
-// is replaced while a program running on it holds its single-instance lock. Empty on success;
-// else why, with the old output untouched and no staging folder left.
+// each of the user's files kept only in part, kept beside the new install's or replaced, and,
+// laid afresh, one on what of the user's was not kept. One install at a time on an output: it
+// holds "<output>.lock" from its first check to its end, and a second is refused. Only an earlier
+// install or an empty folder at options.output (made absolute and lexically normal, trailing
+// separators left out) is replaced, and only folders the installer made itself (or empty ones) at
+// "<output>.new" and "<output>.old"; an earlier install that an install cut short left at
+// "<output>.old" with none at the output is taken back first. Nothing is removed or written
+// through a link. None is replaced while a program running on it holds its single-instance lock.
+// Empty on success; else why, with the old output untouched and no staging folder left.
 [[nodiscard]] std::string Install(const InstallOptions& options, DemoRoute& route,
                                   std::ostream& log);
 

@@ -2,9 +2,11 @@
 
 #include "testdata/tempdir.h"
 #include "tools/install/installlayout.h"
+#include "tools/install/installswap.h"
 #include "tools/osm/osmconvert.h"
 #include "utilities/usefulcode/iniprofile.h"
 
+#include "platform/files/filerewrite.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/text.h"
 
@@ -19,7 +21,9 @@
 #include <span>
 #include <sstream>
 #include <string_view>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace demoinstall {
 namespace {
@@ -42,6 +46,10 @@ constexpr std::string_view kDocumentsFolder = "my documents";
 constexpr char16_t kExtentSection[] = u"Map 0";
 constexpr std::u16string_view kExtentKeys[] = {u"x1", u"y1", u"x2", u"y2"};
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// The settings files (names in lower case end so): one the user changed is kept, and the new
+// install's laid beside it under this suffix.
+constexpr std::string_view kSettingsSuffix = ".ini";
+constexpr char kBesideSuffix[] = ".new";
 // A line left out of a kept section is named with at most this many of its first bytes.
 constexpr std::size_t kNamedLineBytes = 24;
 constexpr std::size_t kDigestBlockBytes = 1 << 16;
@@ -78,6 +86,25 @@ std::string Lower(std::string_view text) {
 
 bool IsDocument(const fs::path& relative) {
     return !relative.empty() && Lower(relative.begin()->string()) == kDocumentsFolder;
+}
+
+bool IsSettingsFile(const fs::path& relative) {
+    return !IsDocument(relative) && Lower(relative.filename().string()).ends_with(kSettingsSuffix);
+}
+
+// Whether a link lies on the way from `root` to `relative` (its last component too, with
+// `isLastCounted`), so that what lies there is not the install's to write.
+bool IsThroughLink(const fs::path& root, const fs::path& relative, bool isLastCounted) {
+    fs::path path = root;
+    std::error_code error;
+    for (auto part = relative.begin(); part != relative.end(); ++part) {
+        path /= *part;
+        if (!isLastCounted && std::next(part) == relative.end())
+            break;
+        if (fs::is_symlink(fs::symlink_status(path, error)))
+            return true;
+    }
+    return false;
 }
 
 // The header's section name of a settings file's line ("[Recent]" gives "recent", any case);
@@ -179,12 +206,14 @@ std::optional<std::string> EarlierSections(const fs::path& path,
 
 // Puts the user's sections of a file of the earlier install (`file` below both roots) in place
 // of those of the staging folder's file, which is made when only the earlier install had it; a
-// file missing from the earlier install leaves the new one as it is. A file in UTF-8 (with its
-// byte-order mark) stays one. Empty, or why a file cannot be read or written.
+// file missing from the earlier install leaves the new one as it is, and a file the user's link
+// took the place of is left to it. A file in UTF-8 (with its byte-order mark) stays one. Empty, or
+// why a file cannot be read or written.
 std::string KeepSections(const fs::path& earlier, const fs::path& staging, const fs::path& file,
                          std::span<const std::string_view> sections, std::ostream& log) {
-    if (!IsThere(earlier / file))
-        return "";
+    if (!IsThere(earlier / file) || IsThroughLink(staging, file, true))
+        return ""; // nothing to keep, or the user's link kept in its place
+
     bool isUtf8 = false;
     const std::optional<std::string> kept = EarlierSections(earlier / file, sections, isUtf8, log);
     if (!kept)
@@ -252,13 +281,15 @@ using Manifest = std::map<std::string, Digest, std::less<>>;
 
 // The digest of a file below `root` as the list records it: of the lines outside the user's
 // sections for a file whose user sections are kept, of all its bytes otherwise; nullopt when it
-// is not a regular file or cannot be read.
-std::optional<Digest> DigestOf(const fs::path& root, const fs::path& relative) {
+// is not a regular file or cannot be read. `as` names the file whose place it takes, when it lies
+// beside that one.
+std::optional<Digest> DigestOf(const fs::path& root, const fs::path& relative,
+                               const fs::path& as = {}) {
     std::error_code error;
     if (!fs::is_regular_file(fs::symlink_status(root / relative, error)))
         return std::nullopt;
     Digest digest;
-    if (const KeptFile* kept = KeptFileAt(relative)) {
+    if (const KeptFile* kept = KeptFileAt(as.empty() ? relative : as)) {
         const std::optional<std::string> text = testdata::ReadHostFile(root / relative);
         if (!text)
             return std::nullopt;
@@ -277,33 +308,56 @@ std::optional<Digest> DigestOf(const fs::path& root, const fs::path& relative) {
     return digest;
 }
 
+// The list of the files an install laid out, read from its root, and why it does not read whole
+// when it does not.
+struct ReadList {
+    std::optional<Manifest> manifest;
+    std::string damage;
+};
+
 // The list of the files an install laid out, from its root: lines "<hash in 16 hexadecimal
-// digits> <size> <path>", others skipped. Nullopt without a list or when it names no file (an
-// install from before the list, or a list emptied by hand), as neither tells its files apart.
-std::optional<Manifest> ReadManifest(const fs::path& root) {
+// digits> <size> <path>" and comment lines ("#"), each ended. Without a list, no manifest; a list
+// that does not read whole (a line that does not read, a path outside the root, a file every
+// install lays missing from it while the earlier install holds it, a last line cut short) is no
+// manifest either, and says why: neither tells the install's files apart.
+ReadList ReadManifest(const fs::path& root) {
     const std::optional<std::string> text = testdata::ReadHostFile(root / kManifestFile);
     if (!text)
-        return std::nullopt;
+        return {};
+    if (!text->empty() && text->back() != '\n')
+        return {std::nullopt, "its last line is cut short"};
     Manifest manifest;
+    std::size_t number = 0;
     for (std::size_t at = 0; at < text->size();) {
         const std::size_t end = std::min(text->find('\n', at), text->size());
         std::string_view line = std::string_view(*text).substr(at, end - at);
         at = end + 1;
+        ++number;
         if (line.ends_with('\r'))
             line.remove_suffix(1);
+        if (line.starts_with('#'))
+            continue;
         Digest digest;
         const char* const last = line.data() + line.size();
         const auto hash = std::from_chars(line.data(), last, digest.hash, 16);
-        if (hash.ec != std::errc() || hash.ptr == last || *hash.ptr != ' ')
-            continue;
-        const auto size = std::from_chars(hash.ptr + 1, last, digest.size);
-        if (size.ec != std::errc() || last - size.ptr < 2 || *size.ptr != ' ')
-            continue;
-        manifest[std::string(size.ptr + 1, last)] = digest;
+        const auto size = hash.ec == std::errc() && hash.ptr != last && *hash.ptr == ' '
+                              ? std::from_chars(hash.ptr + 1, last, digest.size)
+                              : std::from_chars_result{last, std::errc::invalid_argument};
+        const fs::path path = size.ec == std::errc() && last - size.ptr >= 2 && *size.ptr == ' '
+                                  ? fs::path(std::string(size.ptr + 1, last))
+                                  : fs::path();
+        const fs::path normal = path.lexically_normal();
+        if (path.empty() || path.is_absolute() || normal.empty() || *normal.begin() == "..")
+            return {std::nullopt, "line " + std::to_string(number) + " does not read"};
+        manifest[path.generic_string()] = digest;
     }
-    if (manifest.empty())
-        return std::nullopt;
-    return manifest;
+    for (const char* always : {kProgramFile, kSettingsFile}) {
+        std::error_code error;
+        if (!manifest.contains(always) &&
+            fs::is_regular_file(fs::symlink_status(root / always, error)))
+            return {std::nullopt, std::string("it does not name ") + always};
+    }
+    return {std::move(manifest), ""};
 }
 
 // The entries below a folder by their paths below it ('/' separators), with their types (links
@@ -331,7 +385,30 @@ std::string Carry(const fs::path& from, const fs::path& to, fs::file_type type) 
     } else if (!error) {
         fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
     }
-    return error ? from.string() + ": " + error.message() : "";
+    return error ? to.string() + ": cannot be copied from " + from.string() + ": " + error.message()
+                 : "";
+}
+
+// The user's whole settings file (`name` below both roots) in place of the new install's, which
+// goes beside it as "<name>.new". A file whose user's sections are kept is taken without its
+// lines holding NUL bytes, named in a line to `log`.
+std::string KeepBesideNew(const fs::path& earlier, const fs::path& staging, const std::string& name,
+                          std::ostream& log) {
+    const fs::path to = staging / name;
+    std::error_code error;
+    fs::rename(to, fs::path(to).concat(kBesideSuffix), error);
+    if (error)
+        return to.string() + ": cannot be renamed: " + error.message();
+    if (KeptFileAt(name) == nullptr)
+        return Carry(earlier / name, to, fs::file_type::regular);
+    bool isUtf8 = false;
+    const std::optional<std::string> whole = EarlierSections(earlier / name, {}, isUtf8, log);
+    if (!whole)
+        return (earlier / name).string() + ": cannot be read";
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    out << (isUtf8 ? kByteOrderMark : "") << *whole;
+    out.close();
+    return out ? "" : to.string() + ": cannot be written";
 }
 
 // A message on a file of the install's own that the user changed and the new install replaces
@@ -354,33 +431,56 @@ std::string ReplacedChange(const fs::path& earlier, const fs::path& staging,
                              : "left out, as the new install has no such file\n");
 }
 
-// Whether a file or link of the earlier install is the user's, to be carried into the new one:
-// a file the earlier install did not lay out (by its list; without one, a file the new install
-// does not lay out) but for the kept files, whose lines are kept apart, and a document the user
-// changed. A change to another file of the install's own is named in a line to `log`.
-bool IsCarried(const fs::path& earlier, const fs::path& staging, const std::string& name,
-               const Manifest* manifest, std::ostream& log) {
+// How a file or link of the earlier install goes into the new one.
+enum class Keeping {
+    Replaced,  // by the new install's, or left out with it; or its lines kept apart
+    Carried,   // the user's, over the new install's
+    BesideNew, // the user's settings, with the new install's beside them
+};
+
+// How a file or link of the earlier install goes into the new one: a link and a file the earlier
+// install did not lay out (by its list; without one, a file the new install does not lay out) are
+// the user's, but for the kept files, whose lines are kept apart; so are a document the user
+// changed and a settings file of the install's own the user changed, which the new install's goes
+// beside. A change to another file of the install's own is named in a line to `log`.
+Keeping HowKept(const fs::path& earlier, const fs::path& staging, const std::string& name,
+                fs::file_type type, const Manifest* manifest, std::ostream& log) {
     const bool isLaid = IsThere(staging / name);
     const bool isDocument = IsDocument(name);
+    const std::string named = "installdemo: " + (earlier / name).string() + ": ";
+    if (type == fs::file_type::symlink) {
+        if (isLaid && !isDocument)
+            log << named << "the user's link, kept in place of the new install's\n";
+        return Keeping::Carried;
+    }
     const bool isOwn = manifest != nullptr ? manifest->contains(name) : isLaid && !isDocument;
     if (isOwn) {
         const std::string change = ReplacedChange(earlier, staging, name, isLaid, manifest);
-        if (!isDocument)
+        if (isDocument)
+            return change.empty() ? Keeping::Replaced : Keeping::Carried;
+        if (change.empty() || !isLaid || !IsSettingsFile(name)) {
             log << change;
-        return isDocument && !change.empty();
+            return Keeping::Replaced;
+        }
+        log << named
+            << (manifest != nullptr ? "changed since it was installed"
+                                    : "differs from the new install's (the earlier install has "
+                                      "no list of its own files)")
+            << "; the user's is kept, and the new install's laid beside it as "
+            << (earlier / name).string() << kBesideSuffix << "\n";
+        return Keeping::BesideNew;
     }
     if (KeptFileAt(name) != nullptr)
-        return false;
+        return Keeping::Replaced;
     if (isLaid && !isDocument)
-        log << "installdemo: " << (earlier / name).string()
-            << ": the user's, kept in place of the new install's\n";
-    return true;
+        log << named << "the user's, kept in place of the new install's\n";
+    return Keeping::Carried;
 }
 
 // The files and folders of the earlier install that are the user's into the staging folder
 // (see KeepUserFiles), but for the lines of the kept files.
 std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Manifest* manifest,
-                      std::vector<std::string>& userFiles, std::ostream& log) {
+                      UserFiles& userFiles, std::ostream& log) {
     const auto entries = EntriesBelow(earlier);
     if (!entries)
         return earlier.string() + ": cannot be read";
@@ -388,27 +488,40 @@ std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Ma
     for (const auto& [name, type] : *entries) {
         const fs::path from = earlier / name;
         const fs::path to = staging / name;
-        if (name == kManifestFile)
+        if (name == kManifestFile || name == kOwnFolderMark)
             continue;
+        if (IsThroughLink(staging, name, false)) {
+            // Below a link of the user's that took the place of the new install's folder.
+            continue;
+        }
+        Keeping keeping = Keeping::Replaced;
         if (type == fs::file_type::directory) {
             if (fs::is_empty(from, error) && !IsThere(to))
                 fs::create_directories(to, error);
         } else if (type != fs::file_type::regular && type != fs::file_type::symlink) {
             log << "installdemo: " << from.string()
                 << ": not carried over, as it is neither a file, a folder nor a link\n";
-        } else if (IsCarried(earlier, staging, name, manifest, log)) {
-            if (std::string problem = Carry(from, to, type); !problem.empty())
-                return problem;
-            userFiles.push_back(name);
+        } else {
+            keeping = HowKept(earlier, staging, name, type, manifest, log);
         }
         if (error)
             return from.string() + ": " + error.message();
+        if (keeping == Keeping::Replaced)
+            continue;
+        std::string problem = keeping == Keeping::BesideNew
+                                  ? KeepBesideNew(earlier, staging, name, log)
+                                  : Carry(from, to, type);
+        if (!problem.empty())
+            return problem;
+        userFiles.kept.push_back(name);
+        if (keeping == Keeping::BesideNew)
+            userFiles.besideNew.push_back(name);
     }
     return "";
 }
 
 // The documents the earlier install laid out, the user removed and the new install lays out
-// again (the list's paths, normalised, below the documents folder only).
+// again (the list's paths, normalised, below the documents folder only, never through a link).
 std::vector<std::string> RemovedDocuments(const fs::path& earlier, const fs::path& staging,
                                           const Manifest& manifest) {
     std::vector<std::string> removed;
@@ -416,26 +529,78 @@ std::vector<std::string> RemovedDocuments(const fs::path& earlier, const fs::pat
     for (const auto& [name, digest] : manifest) {
         const fs::path relative = fs::path(name).lexically_normal();
         if (IsDocument(relative) && !IsThere(earlier / relative) &&
+            !IsThroughLink(staging, relative, true) &&
             fs::is_regular_file(fs::symlink_status(staging / relative, error)))
             removed.push_back(relative.generic_string());
     }
     return removed;
 }
 
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Gives a file or folder of the new install the earlier one's mode (`isExact`; else its own, less
+// any permission the earlier one did not give) and owner and group, where the installer may; an
+// owner or group not kept narrows the mode as the program's own writes do.
+void GiveMode(const fs::path& path, const struct stat& old, bool isExact) {
+    struct stat made {};
+    if (::lstat(path.c_str(), &made) != 0 || S_ISLNK(made.st_mode))
+        return;
+    if (made.st_uid != old.st_uid)
+        (void)::lchown(path.c_str(), old.st_uid, static_cast<gid_t>(-1));
+    if (made.st_gid != old.st_gid)
+        (void)::lchown(path.c_str(), static_cast<uid_t>(-1), old.st_gid);
+    struct stat wanted = old;
+    const mode_t narrowed = made.st_mode & 07777 & ~(077 & ~old.st_mode);
+    wanted.st_mode = (old.st_mode & ~07777) | (isExact ? old.st_mode & 07777 : narrowed);
+    if (::lstat(path.c_str(), &made) == 0 && !S_ISLNK(made.st_mode))
+        (void)::chmod(path.c_str(), platform::KeptMode(wanted, made));
+}
+
+// The modes of the new install's files and folders after the earlier one's (see KeepUserFiles):
+// the root, each folder of both and each file kept or merged as the earlier one had them; a file
+// of the install's own that replaces one, and one laid beside a kept settings file, no more open
+// than that one.
+void KeepModes(const fs::path& earlier, const fs::path& staging, const UserFiles& userFiles) {
+    struct stat old {};
+    if (::lstat(earlier.c_str(), &old) == 0 && S_ISDIR(old.st_mode))
+        GiveMode(staging, old, true);
+    const auto entries = EntriesBelow(earlier);
+    for (const auto& [name, type] : entries.value_or(std::map<std::string, fs::file_type>())) {
+        const fs::path to = staging / name;
+        std::error_code error;
+        if ((type != fs::file_type::directory && type != fs::file_type::regular) ||
+            IsThroughLink(staging, name, true) || fs::symlink_status(to, error).type() != type ||
+            ::lstat((earlier / name).c_str(), &old) != 0)
+            continue;
+        const bool isUsers = type == fs::file_type::directory || Contains(userFiles.kept, name) ||
+                             KeptFileAt(name) != nullptr;
+        GiveMode(to, old, isUsers);
+        if (Contains(userFiles.besideNew, name))
+            GiveMode(fs::path(to).concat(kBesideSuffix), old, false);
+    }
+}
+
 } // namespace
 
 std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, UserFiles& userFiles,
                           std::ostream& log) {
-    const std::optional<Manifest> manifest = ReadManifest(earlier);
-    const Manifest* const list = manifest ? &*manifest : nullptr;
-    if (std::string problem = CarryOver(earlier, staging, list, userFiles.kept, log);
-        !problem.empty())
+    const ReadList read = ReadManifest(earlier);
+    if (!read.damage.empty())
+        log << "installdemo: " << (earlier / kManifestFile).string()
+            << ": the list of the install's own files does not read whole (" << read.damage
+            << "); taken as no list: the files the new install lays are its own\n";
+    const Manifest* const list = read.manifest ? &*read.manifest : nullptr;
+    if (std::string problem = CarryOver(earlier, staging, list, userFiles, log); !problem.empty())
         return problem;
     if (list != nullptr)
         userFiles.removed = RemovedDocuments(earlier, staging, *list);
     const std::vector<double> extent = MapExtent(earlier);
     const bool isSameMap = !extent.empty() && extent == MapExtent(staging);
     for (const KeptFile& kept : KeptFiles()) {
+        if (Contains(userFiles.besideNew, kept.path.generic_string()))
+            continue; // the user's whole file is there
         if (kept.isOfTheMap && !isSameMap) {
             // Its destinations lie elsewhere, or nothing tells where its map lies.
             std::ostringstream ignored;
@@ -455,7 +620,51 @@ std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, User
         if (!isLaid && IsThere(staging / kept.path))
             userFiles.kept.push_back(kept.path.generic_string());
     }
+    KeepModes(earlier, staging, userFiles);
     return "";
+}
+
+std::string UserFilesLeftBehind(const fs::path& earlier) {
+    const ReadList read = ReadManifest(earlier);
+    const auto isOwn = [&](const std::string& name) {
+        const auto own = read.manifest ? read.manifest->find(name) : Manifest::const_iterator();
+        return read.manifest && own != read.manifest->end() &&
+               DigestOf(earlier, name) == own->second;
+    };
+    // The user's documents and other files: those the earlier install did not lay out, or that
+    // the user changed; without a list, the documents only.
+    std::size_t documents = 0;
+    std::size_t others = 0;
+    for (const auto& [name, type] :
+         EntriesBelow(earlier).value_or(std::map<std::string, fs::file_type>())) {
+        if (type == fs::file_type::directory || name == kManifestFile || name == kOwnFolderMark ||
+            KeptFileAt(name) != nullptr || isOwn(name))
+            continue;
+        if (IsDocument(name))
+            ++documents;
+        else if (read.manifest && !read.manifest->contains(name))
+            ++others;
+    }
+    std::vector<std::string> named;
+    if (documents > 0)
+        named.push_back("My Documents (" + std::to_string(documents) +
+                        (documents == 1 ? " file)" : " files)"));
+    for (const KeptFile& kept : KeptFiles()) {
+        std::ostringstream ignored;
+        bool isUtf8 = false;
+        const std::optional<std::string> lines =
+            EarlierSections(earlier / kept.path, kept.sections, isUtf8, ignored);
+        if (lines && !lines->empty())
+            named.push_back((kept.sections.empty() ? "" : "the user's sections of ") +
+                            kept.path.generic_string());
+    }
+    if (others > 0)
+        named.push_back(std::to_string(others) + (others == 1 ? " other file" : " other files") +
+                        " of the user's");
+    std::string words;
+    for (std::size_t i = 0; i < named.size(); ++i)
+        words += (i == 0 ? "" : i + 1 == named.size() ? " and " : ", ") + named[i];
+    return words;
 }
 
 std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
@@ -465,18 +674,27 @@ std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
     std::string text = "# The files installdemo laid out here: the FNV-1a hash (64 bits) and size "
                        "of each (of a settings file, of its lines outside the user's sections) "
                        "and its path. A later install replaces these and keeps the others; a "
-                       "document listed but missing stays removed.\n";
-    for (const auto& [name, type] : *entries) {
-        if (type != fs::file_type::regular || name == kManifestFile ||
-            std::find(userFiles.kept.begin(), userFiles.kept.end(), name) != userFiles.kept.end())
-            continue;
-        const std::optional<Digest> digest = DigestOf(staging, name);
-        if (!digest)
-            return (staging / name).string() + ": cannot be read";
+                       "document listed but missing stays removed; a settings file that differs "
+                       "is kept, with the later install's beside it.\n";
+    const auto line = [&text](const Digest& digest, const std::string& name) {
         char hash[24];
         (void)std::snprintf(hash, sizeof hash, "%016llx ",
-                            static_cast<unsigned long long>(digest->hash));
-        text += hash + std::to_string(digest->size) + " " + name + "\n";
+                            static_cast<unsigned long long>(digest.hash));
+        text += hash + std::to_string(digest.size) + " " + name + "\n";
+    };
+    for (const auto& [name, type] : *entries) {
+        if (type != fs::file_type::regular || name == kManifestFile || name == kOwnFolderMark)
+            continue;
+        const bool isUsers = Contains(userFiles.kept, name);
+        const bool isBeside = Contains(userFiles.besideNew, name);
+        if (isUsers && !isBeside)
+            continue;
+        // A settings file the user keeps is listed as the new install's beside it.
+        const std::string file = isBeside ? name + kBesideSuffix : name;
+        const std::optional<Digest> digest = DigestOf(staging, file, name);
+        if (!digest)
+            return (staging / file).string() + ": cannot be read";
+        line(*digest, name);
     }
     std::ofstream out(staging / kManifestFile, std::ios::binary | std::ios::trunc);
     out << text;

@@ -13,29 +13,42 @@ namespace demoinstall {
 inline constexpr char kManifestFile[] = "InstalledFiles.txt";
 
 // The files of a new install that KeepUserFiles leaves to the user: those that now hold the
-// user's and not the install's own, and the install's own documents that the user removed from
-// the earlier one (paths below the root, '/' separators).
+// user's and not the install's own, among them the settings files of the install's own that the
+// user changed, kept with the new install's laid beside as "<name>.new" (`besideNew` too), and
+// the install's own documents that the user removed from the earlier one (paths below the root,
+// '/' separators).
 struct UserFiles {
     std::vector<std::string> kept;
+    std::vector<std::string> besideNew;
     std::vector<std::string> removed;
 };
 
 // Puts the user's files of the earlier install at `earlier` into the complete new one at
 // `staging`: the documents folder "My Documents" as the user left it; the lines of the logbook
 // and the user's sections of the settings files (the map-specific list only when the new map
-// covers the area of the earlier one); and every other file the earlier install did not lay out
-// itself (by its list; without one, every file the new install does not lay out too). A file of
-// the earlier install's own that the user changed and the new install replaces is named in a
-// line to `log`, as is each line left out for its NUL bytes. Empty, or why a file cannot be read
-// or written.
+// covers the area of the earlier one); every link, as the link; every settings file (".ini") of
+// the earlier install's own that the user changed, with the new install's beside it; and every
+// other file the earlier install did not lay out itself (by its list; without one, or with one
+// that does not read whole, every file the new install does not lay out too). Nothing is written
+// through a link. Each file and folder kept or merged keeps its mode and, where the installer
+// may, its group; a file of the install's own that replaces one of the earlier install becomes
+// readable to no one who could not read that one. A file of the earlier install's own that the
+// user changed is named in a line to `log`, as is each line left out for its NUL bytes and a
+// list that does not read whole. Empty, or why a file cannot be read or written.
 [[nodiscard]] std::string KeepUserFiles(const std::filesystem::path& earlier,
                                         const std::filesystem::path& staging, UserFiles& userFiles,
                                         std::ostream& log);
 
+// What of the user's an earlier install holds that an install laid afresh leaves behind, as the
+// words of a line ("My Documents (2 files), Fahrtenbuch.txt, ..."); empty when there is none.
+[[nodiscard]] std::string UserFilesLeftBehind(const std::filesystem::path& earlier);
+
 // Writes the list of the install's own files at `staging`, each with its size and hash (of a
 // settings file whose user sections are kept, only the lines outside them count): every file
-// but userFiles.kept. Then leaves out userFiles.removed, which stay listed, so that a later
-// install leaves them out too. Empty, or why not.
+// but userFiles.kept, and under the name of each of userFiles.besideNew the new install's file
+// laid beside it, so that a later install keeps the user's while it differs. Then leaves out
+// userFiles.removed, which stay listed, so that a later install leaves them out too. Empty, or why
+// not.
 [[nodiscard]] std::string WriteManifest(const std::filesystem::path& staging,
                                         const UserFiles& userFiles);
 

@@ -25,6 +25,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <fstream>
 #include <map>
 #include <new>
 #include <optional>
@@ -1060,6 +1061,43 @@ void PrintSummary(const Extract& extract, const Model& model, const ConvertOptio
         << options.output.string() << "\n";
 }
 
+// The POSIX cksum checksum of a file's bytes: their CRC-32 (polynomial 0x04C11DB7, most
+// significant bit first) followed by their count's bytes, least significant first, complemented;
+// nullopt when it cannot be read.
+std::optional<std::uint32_t> PosixChecksum(const std::filesystem::path& path) {
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> entries{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t crc = i << 24;
+            for (int bit = 0; bit < 8; ++bit) {
+                crc = (crc & 0x80000000U) != 0 ? (crc << 1) ^ 0x04C11DB7U : crc << 1;
+            }
+            entries[i] = crc;
+        }
+        return entries;
+    }();
+    std::uint32_t crc = 0;
+    const auto add = [&crc](unsigned char byte) { crc = (crc << 8) ^ table[(crc >> 24) ^ byte]; };
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> block(1 << 16);
+    std::uint64_t length = 0;
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const auto count = static_cast<std::size_t>(in.gcount());
+        for (std::size_t i = 0; i < count; ++i) {
+            add(static_cast<unsigned char>(block[i]));
+        }
+        length += count;
+    }
+    if (in.bad() || !in.eof()) {
+        return std::nullopt;
+    }
+    for (; length != 0; length >>= 8) {
+        add(static_cast<unsigned char>(length & 0xFF));
+    }
+    return ~crc;
+}
+
 // The source record of the extract (kSourceFile) as it is now; empty when the file cannot be
 // examined.
 std::string SourceRecord(const std::filesystem::path& extract) {
@@ -1068,13 +1106,15 @@ std::string SourceRecord(const std::filesystem::path& extract) {
     const std::uintmax_t size = error ? 0 : std::filesystem::file_size(path, error);
     const auto modified =
         error ? std::filesystem::file_time_type() : std::filesystem::last_write_time(path, error);
-    if (error) {
+    const std::optional<std::uint32_t> checksum = error ? std::nullopt : PosixChecksum(path);
+    if (!checksum) {
         return {};
     }
     const auto seconds =
         std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(modified));
     return "extract=" + path.string() + "\nsize=" + std::to_string(size) +
-           "\nmodified=" + std::to_string(seconds.time_since_epoch().count()) + "\n";
+           "\nmodified=" + std::to_string(seconds.time_since_epoch().count()) +
+           "\ncksum=" + std::to_string(*checksum) + "\n";
 }
 
 // Moves the written folders into the output (copies them where a move cannot cross file

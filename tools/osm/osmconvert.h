@@ -34,9 +34,10 @@ inline constexpr char16_t kNightSheet[] = u"Night.mpl";
 inline constexpr char16_t kDatabaseFolder[] = u"\\db";
 inline constexpr char16_t kNetworkFolder[] = u"\\kwa";
 inline constexpr char16_t kNetworkFile[] = u"\\kwa\\Net.rd";
-// The extract the folder was converted from, as read before the conversion, in three lines:
-// "extract=" its canonical host path, "size=" its bytes and "modified=" its modification time in
-// whole seconds since 1970-01-01 UTC, each line ended by '\n'.
+// The extract the folder was converted from, as read before the conversion, in four lines:
+// "extract=" its canonical host path, "size=" its bytes, "modified=" its modification time in
+// whole seconds since 1970-01-01 UTC and "cksum=" the POSIX cksum checksum of its bytes (as the
+// cksum command prints it, in decimal), each line ended by '\n'.
 inline constexpr char16_t kSourceFile[] = u"\\source.txt";
 
 // Writes the folder, its source record (kSourceFile) and the summary; on failure writes nothing

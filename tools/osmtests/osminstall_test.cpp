@@ -12,6 +12,7 @@
 #include "testdata/tablefilewriter.h"
 #include "testdata/vcardwriter.h"
 #include "tools/install/demoinstall.h"
+#include "tools/install/installswap.h"
 #include "tools/install/userfiles.h"
 #include "tools/osmtests/convertedextract.h"
 #include "traffic/tests/decodedmessage.h"
@@ -37,6 +38,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -95,7 +97,7 @@ protected:
     }
 };
 
-// The files below a folder (or the file itself) with their bytes.
+// The files below a folder (or the file itself) with their bytes; links as links.
 std::map<std::string, std::string> InstallFilesAt(const fs::path& path) {
     std::map<std::string, std::string> files;
     std::error_code error;
@@ -106,10 +108,15 @@ std::map<std::string, std::string> InstallFilesAt(const fs::path& path) {
     for (auto it = fs::recursive_directory_iterator(path, error);
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         const std::string name = fs::relative(it->path(), path).string();
-        files[name] = it->is_regular_file() ? testdata::ReadHostFile(it->path()).value_or("?")
-                                            : std::string("(folder)");
+        files[name] = it->is_symlink()        ? "(link to " + fs::read_symlink(it->path()).string()
+                      : it->is_regular_file() ? testdata::ReadHostFile(it->path()).value_or("?")
+                                              : std::string("(folder)");
     }
     return files;
+}
+
+bool InstallPut(const fs::path& path, const std::string& bytes) {
+    return testdata::WriteHostFile(path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
 // A destination record as the lists of the settings files hold it.
@@ -280,9 +287,19 @@ TEST_F(ExtractInstall, LeavesTheOldInstallWhenTheDataIsNotThere) {
         const char* message;
     };
     ASSERT_TRUE(s_root->MakeFolder(u"\\empty"));
+    // A converted folder holding what cannot be copied: the message names where it went too.
+    std::error_code error;
+    fs::copy(s_root->HostPath() / "extract", s_root->HostPath() / "uncopied",
+             fs::copy_options::recursive, error);
+    ASSERT_FALSE(error) << error.message();
+    ASSERT_EQ(::mkfifo((s_root->HostPath() / "uncopied" / "pipe").c_str(), 0600), 0);
+    const std::string uncopied =
+        (s_root->HostPath() / "kept.new" / "Data" / "Liechtenstein").string() +
+        ": cannot be copied from " + (s_root->HostPath() / "uncopied").string();
     const Case cases[] = {
         {"no folder", "missing", "missing: no converted data folder"},
         {"no level file", "empty", "empty: not a folder osm2nav wrote"},
+        {"an entry that cannot be copied", "uncopied", uncopied.c_str()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -299,8 +316,9 @@ TEST_F(ExtractInstall, LeavesTheOldInstallWhenTheDataIsNotThere) {
 
 // Only an earlier install (or an empty folder) is replaced, wherever the output is named with
 // trailing separators, and its logbook, presettings, "Recent" list and a file of the user's go
-// into the new one unless it is laid afresh; anything else at the output, or at "<output>.old"
-// beside it, is left as it was with a message.
+// into the new one unless it is laid afresh; anything else at the output, and anything but a
+// folder the installer made at "<output>.old" or "<output>.new" beside it (a copy of the
+// install the user keeps there, say), is left as it was with a message.
 TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
     enum class Before {
         Nothing,
@@ -308,7 +326,9 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         EmptyFolder,
         Documents,
         PlainFile,
-        DocumentsAside
+        DocumentsAside,
+        CopyAside,
+        CopyStaging
     };
     struct Case {
         const char* name;
@@ -334,19 +354,22 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         {"a plain file", Before::PlainFile, "", false, false, false},
         {"documents where the earlier install goes aside", Before::DocumentsAside, "", false, false,
          false},
+        {"the user's copy where the earlier install goes aside", Before::CopyAside, "", false,
+         false, false},
+        {"the user's copy where the new install is laid", Before::CopyStaging, "", true, false,
+         false},
     };
     const std::string logbook = "\r\nEintrag\tZweck\r\nStart\tKundenbesuch\t\t\t01.01.2000\r\n";
-    const std::string earlierSettings = testdata::WriteListSection(
-        "Recent", {InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F)},
-        "[Zudav]\r\nSimulation=1\r\n[Preferences]\r\nDistanceUnitKilometres=0\r\n"
-        "TimeFormat12h=1\r\n");
-    const std::string keptSections = earlierSettings.substr(earlierSettings.find("[Preferences]"));
-    // The install's own settings: the help page it names and the receiver stand-in; over an
-    // earlier install they take the place of the earlier ones (which did not name the page).
+    // The install's own settings, the help page it names and the receiver stand-in, and the
+    // user's sections after them, as the program writes them.
     const std::string installSettings =
         "[HelpFile]\r\nPath=\\ZU_Deridivira.htm\r\n[Zudav]\r\nSimulation=1\r\n";
+    const std::string earlierSettings = testdata::WriteListSection(
+        "Recent", {InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F)},
+        installSettings + "[Preferences]\r\nDistanceUnitKilometres=0\r\nTimeFormat12h=1\r\n");
+    const std::string keptSections = earlierSettings.substr(earlierSettings.find("[Preferences]"));
     const std::string byteOrderMark = "\xEF\xBB\xBF";
-    const std::string utf8Settings = byteOrderMark + keptSections;
+    const std::string utf8Settings = byteOrderMark + earlierSettings;
     const auto put = [](const std::string& path, const std::string& bytes) {
         return s_root->WriteFile(u"\\" + platform::Utf8ToUtf16(path), bytes);
     };
@@ -357,9 +380,11 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         demoinstall::InstallOptions options = InstallAt(name);
         const fs::path output = options.output;
         const fs::path aside = fs::path(output).concat(".old");
+        const fs::path staging = fs::path(output).concat(".new");
         std::ostringstream log;
         demoinstall::DemoRoute demo;
-        if (c.before == Before::EarlierInstall || c.before == Before::DocumentsAside) {
+        if (c.before != Before::Nothing && c.before != Before::EmptyFolder &&
+            c.before != Before::Documents && c.before != Before::PlainFile) {
             ASSERT_EQ(demoinstall::Install(options, demo, log), "");
             ASSERT_TRUE(put(name + "/Fahrtenbuch.txt", logbook));
             ASSERT_TRUE(put(name + "/PK.ini", c.isUtf8 ? utf8Settings : earlierSettings));
@@ -374,20 +399,30 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
             isPut = put(name, "plain");
         if (c.before == Before::DocumentsAside)
             isPut = put(name + ".old/Letter.txt", "Dear");
+        if (c.before == Before::CopyAside || c.before == Before::CopyStaging) {
+            const fs::path copy = c.before == Before::CopyAside ? aside : staging;
+            std::error_code error;
+            fs::copy(output, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks,
+                     error);
+            isPut = !error && InstallPut(copy / "My Documents" / "mine.txt", "kept");
+        }
         ASSERT_TRUE(isPut);
         const std::map<std::string, std::string> before = InstallFilesAt(output);
         const std::map<std::string, std::string> besideBefore = InstallFilesAt(aside);
+        const std::map<std::string, std::string> stagingBefore = InstallFilesAt(staging);
 
         options.output = output.string() + c.separators;
         options.fresh = c.isFresh;
         const std::string problem = demoinstall::Install(options, demo, log);
-        EXPECT_FALSE(fs::exists(fs::path(output).concat(".new")));
+        EXPECT_EQ(InstallFilesAt(staging), stagingBefore);
         EXPECT_FALSE(fs::exists(output / ".new"));
         if (!c.isReplaced) {
-            const fs::path refused = c.before == Before::DocumentsAside ? aside : output;
-            EXPECT_EQ(problem, refused.string() + ": not " +
-                                   (c.before == Before::DocumentsAside ? "a" : "an earlier") +
-                                   " demo install nor an empty folder; nothing was changed");
+            const fs::path refused =
+                c.before == Before::CopyStaging                                       ? staging
+                : c.before == Before::DocumentsAside || c.before == Before::CopyAside ? aside
+                                                                                      : output;
+            EXPECT_EQ(problem.rfind(refused.string() + ": not ", 0), 0U) << problem;
+            EXPECT_NE(problem.find("nothing was changed"), std::string::npos) << problem;
             EXPECT_EQ(InstallFilesAt(output), before);
             EXPECT_EQ(InstallFilesAt(aside), besideBefore);
             continue;
@@ -400,6 +435,7 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         if (c.keepsUserFiles) {
             EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
             EXPECT_EQ(settings, (c.isUtf8 ? byteOrderMark : "") + installSettings + keptSections);
+            EXPECT_FALSE(fs::exists(output / "PK.ini.new"));
         } else {
             EXPECT_FALSE(fs::exists(output / "Fahrtenbuch.txt"));
             EXPECT_EQ(settings.rfind(installSettings, 0), 0U) << settings;
@@ -407,10 +443,6 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
             EXPECT_EQ(settings.find("[Preferences]"), std::string::npos) << settings;
         }
     }
-}
-
-bool InstallPut(const fs::path& path, const std::string& bytes) {
-    return testdata::WriteHostFile(path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
 // The key lines of a section of a settings file, as the program reads them; empty when the file
@@ -457,9 +489,10 @@ TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
         {"tour points", "Routenpunkte.ini", u"DestList", true},
         {"map-specific list", "Data/Liechtenstein/data.ini", u"MapSpecific", false},
     };
+    // The user's sections, after the install's own lines as the program writes them.
     const std::string settings =
         testdata::WriteListSection("Recent", {vaduz, schaan},
-                                   "[Zudav]\r\nSimulation=1\r\n[Preferences]\r\n"
+                                   "[Preferences]\r\n"
                                    "DistanceUnitKilometres=0\r\nTimeFormat12h=1\r\n") +
         testdata::WriteListSection("Personal", {triesen, vaduz});
     const std::map<std::string, std::string> files = {
@@ -481,8 +514,10 @@ TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
         demoinstall::InstallOptions options = OverWholeInstall("lists" + std::to_string(++round));
         const fs::path earlier =
             s_root->HostPath() / ("lists" + std::to_string(round) + ".earlier");
-        for (const auto& [file, bytes] : files)
-            ASSERT_TRUE(InstallPut(options.output / file, bytes)) << file;
+        for (const auto& [file, bytes] : files) {
+            const std::string laid = testdata::ReadHostFile(options.output / file).value_or("");
+            ASSERT_TRUE(InstallPut(options.output / file, laid + bytes)) << file;
+        }
         const fs::path network = options.output / "Data/Liechtenstein/kwa/Net.rd";
         if (way.isOverAnotherMap) {
             const std::string elsewhere =
@@ -530,8 +565,10 @@ std::vector<std::string> InstallNamedFiles(const std::string& log, const fs::pat
 
 // An install laid over an earlier one keeps the documents folder as the user left it and every
 // other file the earlier install did not lay out (by its list of its own files; without one, the
-// files the new install does not lay out), and names the file of its own the user changed that
-// it replaces; laid afresh it keeps nothing of the user's. Laid again, it changes nothing.
+// files the new install does not lay out); a settings file of its own the user changed it keeps
+// too, with its own beside it, and another file of its own the user changed it replaces; it
+// names both. Laid afresh it keeps nothing of the user's and says what it left behind. Laid
+// again, it changes nothing.
 TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) {
     struct Way {
         const char* name;
@@ -572,7 +609,10 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         const std::string userContacts = laidContacts + addedContact;
         ASSERT_TRUE(way.removesContacts ? fs::remove(contacts)
                                         : InstallPut(contacts, userContacts));
-        ASSERT_TRUE(InstallPut(output / "deziv.ini", laidDeziv + "; changed\r\n"));
+        const std::string changedDeziv = laidDeziv + "; changed\r\n";
+        ASSERT_TRUE(InstallPut(output / "deziv.ini", changedDeziv));
+        const std::string laidFix = testdata::ReadHostFile(output / "StandingFix.txt").value_or("");
+        ASSERT_TRUE(InstallPut(output / "StandingFix.txt", "$GPGGA,changed\r\n"));
 
         options.fresh = way.isFresh;
         demoinstall::DemoRoute demo;
@@ -587,17 +627,28 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
                                                     : way.removesContacts
                                                         ? std::nullopt
                                                         : std::optional(userContacts));
-        EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini"), laidDeziv);
+        EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini"),
+                  way.isFresh ? laidDeziv : changedDeziv);
+        EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini.new"),
+                  way.isFresh ? std::nullopt : std::optional(laidDeziv));
+        EXPECT_EQ(testdata::ReadHostFile(output / "StandingFix.txt"), laidFix);
+        const std::vector<std::string> changed = {"StandingFix.txt", "deziv.ini"};
         EXPECT_EQ(InstallNamedFiles(log.str(), output),
-                  way.isFresh ? std::vector<std::string>() : std::vector<std::string>{"deziv.ini"})
+                  way.isFresh ? std::vector<std::string>() : changed)
+            << log.str();
+        EXPECT_EQ(log.str().find("laid afresh; the earlier install's My Documents (") !=
+                      std::string::npos,
+                  way.isFresh)
             << log.str();
 
+        // Laid again, the kept settings file is named again, while it differs.
         const std::map<std::string, std::string> laid = InstallFilesAt(output);
         options.fresh = false;
         std::ostringstream again;
         ASSERT_EQ(demoinstall::Install(options, demo, again), "");
         EXPECT_EQ(InstallFilesAt(output), laid);
-        EXPECT_EQ(InstallNamedFiles(again.str(), output), std::vector<std::string>())
+        EXPECT_EQ(InstallNamedFiles(again.str(), output),
+                  way.isFresh ? std::vector<std::string>() : std::vector<std::string>{"deziv.ini"})
             << again.str();
     }
 }
@@ -629,9 +680,14 @@ TEST_F(ExtractInstall, TakesBackTheEarlierInstallACutInstallPutAside) {
         const fs::path aside = fs::path(output).concat(".old");
         ASSERT_TRUE(InstallPut(output / "PK.ini", settings));
         ASSERT_TRUE(InstallPut(output / "Fahrtenbuch.txt", logbook));
+        // As the install leaves them: each folder marked as its own before it is moved.
         std::error_code error;
-        if (cut.hasStaging)
-            fs::copy(output, fs::path(output).concat(".new"), fs::copy_options::recursive, error);
+        const fs::path staging = fs::path(output).concat(".new");
+        if (cut.hasStaging) {
+            fs::copy(output, staging, fs::copy_options::recursive, error);
+            ASSERT_EQ(demoinstall::MarkOwnFolder(staging, false), "");
+        }
+        ASSERT_EQ(demoinstall::MarkOwnFolder(output, false), "");
         fs::rename(output, aside, error);
         if (cut.isOutputFolder)
             fs::create_directory(output, error);
@@ -646,42 +702,56 @@ TEST_F(ExtractInstall, TakesBackTheEarlierInstallACutInstallPutAside) {
         }
         EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
         EXPECT_FALSE(fs::exists(aside));
-        EXPECT_FALSE(fs::exists(fs::path(output).concat(".new")));
+        EXPECT_FALSE(fs::exists(staging));
+        EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMark));
         EXPECT_NE(log.str().find("taken back"), std::string::npos) << log.str();
     }
 }
 
 // A program running on the install holds its single-instance lock (named by the title of its
-// language): an install over it, afresh too, is refused with a message and changes nothing.
-TEST_F(ExtractInstall, RefusesAnInstallARunningProgramHolds) {
+// language), and an install running on it holds the lock beside it: an install over it, afresh
+// too, is refused with a message and changes nothing.
+TEST_F(ExtractInstall, RefusesAnInstallARunningProgramOrInstallHolds) {
     struct Held {
         const char* name;
-        const char16_t* title;
+        const char16_t* title; // of the program's lock; null: another install's
         bool isFresh;
     };
     const Held cases[] = {{"laid again", u"Navigator", false},
-                          {"laid afresh", u"Navigateur", true}};
+                          {"laid afresh", u"Navigateur", true},
+                          {"another install running", nullptr, false},
+                          {"another install running, afresh", nullptr, true}};
     int round = 0;
     for (const Held& held : cases) {
         SCOPED_TRACE(held.name);
         demoinstall::InstallOptions options = OverWholeInstall("held" + std::to_string(++round));
         options.fresh = held.isFresh;
-        const fs::path previousRoot = platform::DeviceRoot();
-        platform::SetDeviceRoot(options.output);
-        HANDLE lock = CreateMutexW(nullptr, FALSE, held.title);
-        platform::SetDeviceRoot(previousRoot);
-        ASSERT_NE(lock, nullptr);
+        HANDLE lock = nullptr;
+        demoinstall::InstallLock installing;
+        std::string refusal;
+        if (held.title != nullptr) {
+            const fs::path previousRoot = platform::DeviceRoot();
+            platform::SetDeviceRoot(options.output);
+            lock = CreateMutexW(nullptr, FALSE, held.title);
+            platform::SetDeviceRoot(previousRoot);
+            ASSERT_NE(lock, nullptr);
+            refusal = options.output.string() +
+                      ": a program is running on this install (it holds the single-instance "
+                      "lock); end it, then install again; nothing was changed";
+        } else {
+            ASSERT_EQ(installing.Take(options.output), "");
+            refusal = options.output.string() + ": another install into it is running (it holds " +
+                      options.output.string() +
+                      ".lock); let it end, then install again; nothing was changed";
+        }
         const std::map<std::string, std::string> before = InstallFilesAt(options.output);
         demoinstall::DemoRoute demo;
         std::ostringstream log;
-        EXPECT_EQ(demoinstall::Install(options, demo, log),
-                  options.output.string() +
-                      ": a program is running on this install (it holds the single-instance "
-                      "lock); end it, then install again; nothing was changed");
+        EXPECT_EQ(demoinstall::Install(options, demo, log), refusal);
         EXPECT_EQ(InstallFilesAt(options.output), before);
         for (const char* aside : {".new", ".old"})
             EXPECT_FALSE(fs::exists(fs::path(options.output).concat(aside))) << aside;
-        EXPECT_TRUE(CloseHandle(lock));
+        EXPECT_TRUE(lock == nullptr || CloseHandle(lock));
     }
 }
 
@@ -806,6 +876,192 @@ TEST_F(ExtractInstall, ReplacesTheOutputHoweverItIsSpelled) {
         for (auto it = fs::directory_iterator(output, error);
              !error && it != fs::directory_iterator(); it.increment(error))
             EXPECT_FALSE(it->path().filename().string().ends_with(".new")) << it->path();
+    }
+}
+
+// The modification times of the files below a folder (or of the file itself), links not followed.
+std::map<std::string, fs::file_time_type> InstallTimesAt(const fs::path& path) {
+    std::map<std::string, fs::file_time_type> times;
+    std::error_code error;
+    if (fs::is_regular_file(path, error)) {
+        times[""] = fs::last_write_time(path, error);
+        return times;
+    }
+    for (auto it = fs::recursive_directory_iterator(path, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error))
+        times[fs::relative(it->path(), path).string()] = fs::last_write_time(it->path(), error);
+    return times;
+}
+
+// A link anywhere in an earlier install is the user's: laid again, the install keeps it as the
+// link in place of its own; laid afresh, or failing after it carried the link, it removes at
+// most the link. What the link leads to is never removed nor written.
+TEST_F(ExtractInstall, NeverRemovesOrWritesThroughALink) {
+    enum class Way { Again, Fresh, Failing };
+    const std::pair<const char*, const char*> links[] = {
+        {"the database's parent folder", "Data"},
+        {"the database folder", "Data/Liechtenstein"},
+        {"the documents folder", "My Documents"},
+        {"a settings file", "gpstmc.ini"},
+    };
+    const std::pair<const char*, Way> ways[] = {
+        {"laid again", Way::Again}, {"laid afresh", Way::Fresh}, {"failing", Way::Failing}};
+    int round = 0;
+    for (const auto& [what, linked] : links) {
+        for (const auto& [how, way] : ways) {
+            SCOPED_TRACE(std::string(what) + ", " + how);
+            const std::string name = "linked" + std::to_string(++round);
+            demoinstall::InstallOptions options = OverWholeInstall(name);
+            const fs::path output = options.output;
+            // Moved to other storage and linked back, the map-specific list in it.
+            ASSERT_TRUE(InstallPut(
+                output / "Data/Liechtenstein/data.ini",
+                testdata::ReadHostFile(output / "Data/Liechtenstein/data.ini").value_or("") +
+                    testdata::WriteListSection(
+                        "MapSpecific",
+                        {InstallRecord(u"Vaduz", u"Kirchstrasse", 9.5216F, 47.13898F)})));
+            const fs::path elsewhere =
+                s_root->HostPath() / (name + "-elsewhere") / fs::path(linked).filename();
+            std::error_code error;
+            fs::create_directories(elsewhere.parent_path(), error);
+            fs::rename(output / linked, elsewhere, error);
+            fs::create_symlink(elsewhere, output / linked, error);
+            if (way == Way::Failing) {
+                // A file of the user's where the new install lays a folder cannot be carried.
+                fs::remove_all(output / "sound", error);
+                ASSERT_TRUE(InstallPut(output / "sound", "mine"));
+            }
+            ASSERT_FALSE(error) << error.message();
+            const std::map<std::string, std::string> kept = InstallFilesAt(elsewhere);
+            const std::map<std::string, fs::file_time_type> times = InstallTimesAt(elsewhere);
+            ASSERT_FALSE(kept.empty());
+            const std::map<std::string, std::string> before = InstallFilesAt(output);
+
+            options.fresh = way == Way::Fresh;
+            demoinstall::DemoRoute demo;
+            std::ostringstream log;
+            const std::string problem = demoinstall::Install(options, demo, log);
+            EXPECT_EQ(InstallFilesAt(elsewhere), kept);
+            EXPECT_EQ(InstallTimesAt(elsewhere), times);
+            EXPECT_FALSE(fs::exists(fs::path(output).concat(".new")));
+            EXPECT_FALSE(fs::exists(fs::path(output).concat(".old")));
+            if (way == Way::Failing) {
+                EXPECT_NE(problem, "");
+                EXPECT_EQ(InstallFilesAt(output), before);
+                continue;
+            }
+            ASSERT_EQ(problem, "");
+            EXPECT_EQ(fs::is_symlink(output / linked), way == Way::Again);
+            EXPECT_TRUE(fs::exists(output / linked));
+        }
+    }
+}
+
+// A list of the install's own files that does not read whole is taken as none, and named: the
+// files the new install lays are its own again (its program among them), the user's file that it
+// does not lay is kept, and the new list is whole.
+TEST_F(ExtractInstall, TakesAListOfItsFilesThatDoesNotReadWholeAsNone) {
+    using Damage = std::string (*)(const std::string&);
+    const std::pair<const char*, Damage> damages[] = {
+        {"cut to half its lines",
+         [](const std::string& text) {
+             std::size_t at = 0;
+             for (std::size_t lines = std::count(text.begin(), text.end(), '\n') / 2; lines > 0;
+                  --lines)
+                 at = text.find('\n', at) + 1;
+             return text.substr(0, at);
+         }},
+        {"cut in a line", [](const std::string& text) { return text.substr(0, text.size() / 2); }},
+        {"a line that does not read",
+         [](const std::string& text) {
+             std::string damaged = text;
+             damaged.insert(text.rfind('\n', text.size() - 2) + 1, "zz");
+             return damaged;
+         }},
+        {"without the program",
+         [](const std::string& text) {
+             const std::size_t end = text.find(" navigator\n") + 11;
+             const std::size_t start = text.rfind('\n', end - 12) + 1;
+             return text.substr(0, start) + text.substr(end);
+         }},
+    };
+    int round = 0;
+    for (const auto& [name, damage] : damages) {
+        SCOPED_TRACE(name);
+        demoinstall::InstallOptions options = OverWholeInstall("listed" + std::to_string(++round));
+        const fs::path output = options.output;
+        const fs::path list = output / demoinstall::kManifestFile;
+        const std::string whole = testdata::ReadHostFile(list).value_or("");
+        ASSERT_NE(whole.find(" navigator\n"), std::string::npos);
+        ASSERT_TRUE(InstallPut(list, damage(whole)));
+        ASSERT_TRUE(InstallPut(output / "navigator", "#!/bin/sh\n# the earlier program\n"));
+        ASSERT_TRUE(InstallPut(output / "mine.txt", "mine"));
+
+        demoinstall::DemoRoute demo;
+        std::ostringstream log;
+        ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+        EXPECT_NE(log.str().find(list.string() + ": the list of the install's own files does not "
+                                                 "read whole"),
+                  std::string::npos)
+            << log.str();
+        EXPECT_EQ(testdata::ReadHostFile(output / "navigator"), "#!/bin/sh\n");
+        EXPECT_EQ(testdata::ReadHostFile(output / "mine.txt"), "mine");
+        // Whole again: every file but the documents, which without a list are the user's.
+        std::istringstream lines(whole);
+        const std::string made = testdata::ReadHostFile(list).value_or("");
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find(" My Documents/") == std::string::npos) {
+                EXPECT_NE(made.find(line + "\n"), std::string::npos) << line;
+            }
+        }
+    }
+}
+
+// Each file and folder of the user's carried over or merged keeps its mode and group; a file of
+// the install's own that replaces one is readable by no one who could not read that one.
+TEST_F(ExtractInstall, KeepsTheModesAndGroupsOfTheUsersFiles) {
+    demoinstall::InstallOptions options = OverWholeInstall("modes");
+    const fs::path output = options.output;
+    ASSERT_TRUE(InstallPut(output / "Fahrtenbuch.txt",
+                           testdata::WriteLogbook({{}, {{"Start", "Kundenbesuch"}}})));
+    ASSERT_TRUE(fs::create_directories(output / "My Documents/private"));
+    ASSERT_TRUE(InstallPut(output / "My Documents/private/note.txt", "note"));
+    constexpr gid_t kGroup = 4242;
+    const struct {
+        const char* path; // below the install
+        unsigned mode;    // before and after
+        bool isOfTheGroup = false;
+    } rows[] = {
+        {"", 0750},
+        {"Fahrtenbuch.txt", 0600, true},
+        {"PK.ini", 0600},
+        {"My Documents", 0700, true},
+        {"My Documents/private", 0700},
+        {"My Documents/private/note.txt", 0600},
+        // The install's own, replaced by the new install's, no more open than they were.
+        {"deziv.ini", 0600},
+        {"gpstmc.ini", 0640},
+        {"navigator", 0700},
+        {"StandingFix.txt", 0604},
+    };
+    for (const auto& row : rows) {
+        const fs::path path = output / row.path;
+        ASSERT_EQ(::chmod(path.c_str(), row.mode), 0) << row.path;
+        if (row.isOfTheGroup) {
+            ASSERT_EQ(::chown(path.c_str(), static_cast<uid_t>(-1), kGroup), 0) << row.path;
+        }
+    }
+    demoinstall::DemoRoute demo;
+    std::ostringstream log;
+    ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        struct stat status {};
+        ASSERT_EQ(::lstat((output / row.path).c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, row.mode);
+        if (row.isOfTheGroup) {
+            EXPECT_EQ(status.st_gid, kGroup);
+        }
     }
 }
 

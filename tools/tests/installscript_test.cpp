@@ -10,10 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -54,6 +57,8 @@ TEST(InstallScript, TakesTheUsersFolderOnlyWhenCurrentAndReplacesOnlyItsOwn) {
     testdata::TempDeviceRoot root;
     const fs::path work = root.HostPath();
     fs::create_directories(work / "build");
+    // The script's lock, made by its first run.
+    ASSERT_TRUE(root.WriteFile(u"\\build\\install-demo.lock", ""));
     // The build folder is named relative to the folder the test runs in.
     fs::create_directory_symlink(fs::absolute(NAV_BUILD_DIR) / "tools", work / "build" / "tools");
     osm2nav::ConvertOptions options;
@@ -63,6 +68,11 @@ TEST(InstallScript, TakesTheUsersFolderOnlyWhenCurrentAndReplacesOnlyItsOwn) {
     std::ostringstream summary;
     ASSERT_EQ(osm2nav::Convert(options, summary), "");
     ASSERT_TRUE(ScriptExtract("Wiese").WriteTo(work / "b.osm"));
+    // The same bytes elsewhere and touched since (a fresh clone), and other bytes of the size.
+    fs::copy_file(work / "a.osm", work / "a-touched.osm");
+    fs::last_write_time(work / "a-touched.osm", longAgo);
+    ASSERT_TRUE(ScriptExtract("Fold").WriteTo(work / "a-other.osm"));
+    ASSERT_EQ(fs::file_size(work / "a-other.osm"), fs::file_size(work / "a.osm"));
     ASSERT_TRUE(root.WriteFile(u"\\garbage.osm.pbf", "not an extract"));
     fs::last_write_time(work / "garbage.osm.pbf", longAgo);
     ASSERT_TRUE(root.WriteFile(u"\\install\\old.txt", "old"));
@@ -73,13 +83,23 @@ TEST(InstallScript, TakesTheUsersFolderOnlyWhenCurrentAndReplacesOnlyItsOwn) {
         bool isNamed; // --data names it; else the script's own, <build>/extract
         const char* extract;
         std::string said;
+        bool isLocked = false; // another run holds the build folder's lock
     } rows[] = {
         {"a folder of the user's", ScriptFolder::kNotes, true, "a.osm",
          mine + " holds no converted data"},
         {"converted before the converter was built", ScriptFolder::kConvertedLongAgo, true, "a.osm",
          mine + " is older than the converter"},
         {"converted from another extract", ScriptFolder::kConverted, true, "b.osm",
-         mine + " was converted from another extract"},
+         mine + " was converted from another extract than " + (work / "b.osm").string() +
+             " as it is now: the size differs"},
+        {"converted from an extract of the same size", ScriptFolder::kConverted, true,
+         "a-other.osm",
+         mine + " was converted from another extract than " + (work / "a-other.osm").string() +
+             " as it is now: the content differs"},
+        {"converted from the same bytes, touched since", ScriptFolder::kConverted, true,
+         "a-touched.osm", mine + " was converted from the same content as"},
+        {"while another run holds the lock", ScriptFolder::kConverted, false, "a.osm",
+         "install-demo.sh: another install-demo.sh is running on", true},
         // Taken as it is: installdemo then refuses the output, which holds no install.
         {"a current conversion of the user's", ScriptFolder::kConverted, true, "a.osm",
          "installdemo: " + (work / "install").string()},
@@ -110,7 +130,11 @@ TEST(InstallScript, TakesTheUsersFolderOnlyWhenCurrentAndReplacesOnlyItsOwn) {
             words.insert(words.end(), {"--data", mine});
         }
         const auto before = ScriptFilesAt(work);
+        const int lock = ::open((work / "build" / "install-demo.lock").c_str(), O_RDWR);
+        ASSERT_GE(lock, 0);
+        ASSERT_EQ(::flock(lock, row.isLocked ? LOCK_EX : LOCK_UN), 0);
         const testdata::ProgramRun run = testdata::RunHostProgram(words, {}, "install_script.err");
+        ::close(lock);
         EXPECT_GT(run.exitCode, 0) << run.errors;
         EXPECT_NE(run.errors.find(row.said), std::string::npos) << run.errors;
         EXPECT_EQ(ScriptFilesAt(work), before) << run.errors;

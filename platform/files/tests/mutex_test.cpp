@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -103,10 +104,14 @@ TEST(NamedMutex, BelongsToOneDeviceRootAndRefusesWhatItCannotKeep) {
 
 // A mutex of any name held on a device root is seen there, and only there, by a probe that
 // takes nothing: once the last handle is closed the probe sees none (the lock file stays), and
-// the next creator is the first again.
+// the next creator is the first again. What only bears a lock file's name (a FIFO, a folder) is
+// passed over without waiting.
 TEST(NamedMutex, IsSeenHeldOnItsDeviceRootByAProbeThatTakesNothing) {
     testdata::TempDeviceRoot other;
     testdata::TempDeviceRoot root;
+    ASSERT_EQ(::mkfifo((root.HostPath() / ".mutex-0123456789abcdef.lock").c_str(), 0600), 0);
+    ASSERT_TRUE(
+        std::filesystem::create_directory(root.HostPath() / ".mutex-fedcba9876543210.lock"));
     EXPECT_FALSE(platform::IsAnyNamedMutexHeld(root.HostPath()));
     for (const char16_t* name : {u"Navigator", u"Navigateur"}) {
         SCOPED_TRACE(std::string(name, name + std::char_traits<char16_t>::length(name)));
