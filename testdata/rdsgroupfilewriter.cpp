@@ -60,6 +60,10 @@ RdsGroupFileWriter& RdsGroupFileWriter::SetProgrammeTypeFrom(std::size_t group, 
     return *this;
 }
 
+RdsGroupFileWriter::Group RdsGroupFileWriter::TuningGroup(std::uint16_t programmeId) {
+    return {programmeId, 0x0408, 0xE0CD, 0x5354};
+}
+
 RdsGroupFileWriter::Group RdsGroupFileWriter::ApplicationGroup(std::uint16_t programmeId,
                                                                std::uint16_t applicationId,
                                                                std::uint16_t message,
@@ -105,8 +109,7 @@ std::string RdsGroupFileWriter::Build(RdsGroupFault fault) const {
             }
             if (m_filler == RdsGroupFiller::OtherGroups ||
                 m_filler == RdsGroupFiller::RadioTextPlus) {
-                lines.push_back(
-                    GroupDigits(withProgramme({group[0], 0x0408, 0xE0CD, 0x5354}), false));
+                lines.push_back(GroupDigits(withProgramme(TuningGroup(group[0])), false));
                 lines.push_back(
                     GroupDigits(withProgramme({group[0], 0x2400, 0x5472, 0x6166}), false));
             }

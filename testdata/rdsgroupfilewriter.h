@@ -58,6 +58,9 @@ public:
     [[nodiscard]] std::string Build(RdsGroupFault fault = RdsGroupFault::None) const;
     // The 17 characters the receiver adapter queues for a group ("%04X%04X%04X%04X\n").
     [[nodiscard]] static std::string QueuedLine(Group group);
+    // A group 0A of the station (basic tuning: alternative frequencies and two characters of its
+    // programme service name), as stations send it between all other groups.
+    [[nodiscard]] static Group TuningGroup(std::uint16_t programmeId);
     // A group 3A announcing an open data application: its id in block D, its own message bits
     // in block C, the group type code it is carried in (5 bits, e.g. 0x10 for 8A) in B.
     [[nodiscard]] static Group ApplicationGroup(std::uint16_t programmeId,

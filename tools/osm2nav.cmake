@@ -272,3 +272,12 @@ if(TARGET demoinstall)
                         language_bundles poi_categories skin_pictures navigator)
   endif()
 endif()
+
+# The device recipe of README.md followed line by line, the English scenario routed on it.
+if(TARGET navigator AND NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)
+  add_test(NAME readme.device_recipe
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/tests/devicerecipe_test.sh ${PROJECT_SOURCE_DIR}
+            ${CMAKE_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/devicerecipe_check)
+  set_tests_properties(readme.device_recipe PROPERTIES TIMEOUT 120
+    PASS_REGULAR_EXPRESSION "the English scenario routed on it" FAIL_REGULAR_EXPRESSION "FAILED")
+endif()

@@ -165,6 +165,10 @@ int TmcDecoder::Decode(const char* bytes, int count) {
 
 bool TmcDecoder::HandleGroup() {
     const std::uint8_t* group = m_reader.bytes;
+    // Every group but the 10-digit form names the station it came from: the tuned one.
+    if (const std::uint16_t programmeId = ProgrammeIdOf(group); programmeId != 0) {
+        m_tunedProgrammeId = programmeId;
+    }
     const std::uint8_t high = group[2];
     const std::uint8_t low = group[3];
     const auto blockC = static_cast<std::uint16_t>(group[4] << 8 | group[5]);
@@ -234,8 +238,12 @@ void TmcDecoder::StartMessage(std::uint8_t high) {
     m_groupsExpected = 0;
     // The table number belongs to the station that announced it; another station's messages
     // take their country's default (0) until that station's own announcement comes. A message
-    // without programme identification (the 10-digit form) is the tuned station's own.
-    const std::uint16_t programmeId = ProgrammeIdOf(m_reader.bytes);
+    // without programme identification (the 10-digit form) is the tuned station's: the one the
+    // last whole group named.
+    std::uint16_t programmeId = ProgrammeIdOf(m_reader.bytes);
+    if (programmeId == 0) {
+        programmeId = m_tunedProgrammeId;
+    }
     const std::uint32_t table =
         programmeId == 0 || programmeId == m_tableProgrammeId ? m_locationTableNumber : 0;
     m_message.tableAndProgrammeType =

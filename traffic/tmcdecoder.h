@@ -1,18 +1,19 @@
 #pragma once
 // Turns RDS groups written as hexadecimal text (16 digits A B C D per group, or 10 digits for a
-// group 8A without programme identification) into TmcRawMessage records: groups 3A announcing
-// TMC (application id CD46 or CD47; other applications such as RT+ are announced in groups 3A
-// too) give the location table number of the station that sends them, groups 8A the ALERT-C
-// messages (ISO 14819-1), single or of up to five groups. A message carries the table number
-// when its programme identification is that of the announcing station or when it has none (the
-// 10-digit form), else 0 (its country's default) until its own station's announcement comes. A
-// message whose second group was missed is dropped. Stations send each group two or three times
-// in a row: a group 8A that repeats the last one taken (the same programme identification, low
-// five bits of block B, blocks C and D; the programme type and traffic programme flag may change
-// meanwhile) is skipped, whatever other groups or damaged lines come between. Up to four copies
-// in a row of a group that finished a message count as one sending; a fifth sends the message
-// again, so that a message a station keeps sending still comes out now and then. Safe from any
-// thread: every operation takes the decoder lock.
+// group 8A without programme identification) into TmcRawMessage records: groups 3A announcing TMC
+// (application id CD46 or CD47; other applications such as RT+ are announced in groups 3A too) give
+// the location table number of the station that sends them, groups 8A the ALERT-C messages (ISO
+// 14819-1), single or of up to five groups. A message carries the table number when its programme
+// identification is that of the announcing station, else 0 (its country's default) until its own
+// station's announcement comes. A message in the 10-digit form has none: it is the tuned station's,
+// the one the last whole group (of any type) named, and carries the number only while that is the
+// announcing station. A message whose second group was missed is dropped. Stations send each group
+// two or three times in a row: a group 8A that repeats the last one taken (the same programme
+// identification, low five bits of block B, blocks C and D; the programme type and traffic
+// programme flag may change meanwhile) is skipped, whatever other groups or damaged lines come
+// between. Up to four copies in a row of a group that finished a message count as one sending; a
+// fifth sends the message again, so that a message a station keeps sending still comes out now and
+// then. Safe from any thread: every operation takes the decoder lock.
 
 #include "traffic/tmcrawmessage.h"
 #include "utilities/usefulcode/critsect.h"
@@ -37,8 +38,8 @@ public:
     // The finished message (the decoder's own record, valid until the next Decode); clears the
     // ready flag. Null when no message is ready.
     [[nodiscard]] const TmcRawMessage* TakeMessage();
-    // Forgets the partial group and message and the last group taken; the location table number
-    // and the station it came from stay.
+    // Forgets the partial group and message and the last group taken; the location table number,
+    // the station it came from and the tuned station stay.
     void Reset();
 
     // 0 while idle, 1 after a first group, then the number of groups of the message received
@@ -83,6 +84,7 @@ private:
     TmcRawMessage m_message{};
     std::uint32_t m_locationTableNumber = 0;
     std::uint16_t m_tableProgrammeId = 0; // the station whose group 3A gave the table number
+    std::uint16_t m_tunedProgrammeId = 0; // the station of the last group that named one
     int m_buildState = 0;
     int m_groupsExpected = 0;
     std::uint8_t m_isMessageReady = 0;

@@ -283,12 +283,14 @@ TEST_F(TmcDecoding, TakesTheTableNumberOnlyFromTmcAnnouncements) {
 // The table number belongs to the station whose group 3A gave it: a newly tuned station's
 // messages carry 0 (their country's default) until that station's own announcement, across
 // resets too, and the first station's number stays its own. A message in the 10-digit form has
-// no programme identification: it is the tuned station's and carries its number.
+// no programme identification: it is the station's that the last whole group named, whatever its
+// type.
 TEST_F(TmcDecoding, StampsTheTableNumberOnlyOnTheAnnouncingStationsMessages) {
     constexpr std::uint16_t kFirst = 0xD301;
     constexpr std::uint16_t kSecond = 0xD3C2; // another station of the same country
-    // Short: a message of the first station written in the 10-digit form.
-    enum class Kind { Table, Single, Multi, Short, Reset };
+    // Short: a message written in the 10-digit form (its programme identification left out).
+    // Tuning: a group 0A of the station.
+    enum class Kind { Table, Single, Multi, Short, Tuning, Reset };
     struct Step {
         Kind kind;
         std::uint16_t programmeId = 0;
@@ -326,13 +328,23 @@ TEST_F(TmcDecoding, StampsTheTableNumberOnlyOnTheAnnouncingStationsMessages) {
           {Kind::Table, kFirst, 58},
           {Kind::Multi, kFirst}},
          {9, 0, 58}},
-        {"the 10-digit form",
+        {"the 10-digit form after whole messages",
          {{Kind::Table, kFirst, 58},
           {Kind::Single, kFirst},
           {Kind::Short, kFirst},
           {Kind::Single, kSecond},
-          {Kind::Short, kFirst}},
-         {58, 58, 0, 58}},
+          {Kind::Short, kSecond}},
+         {58, 58, 0, 0}},
+        {"the 10-digit form after a newly tuned station's group 0A, then its announcement",
+         {{Kind::Table, kFirst, 58},
+          {Kind::Short, kFirst},
+          {Kind::Tuning, kSecond},
+          {Kind::Short, kSecond},
+          {Kind::Reset},
+          {Kind::Short, kSecond},
+          {Kind::Table, kSecond, 9},
+          {Kind::Short, kSecond}},
+         {58, 0, 0, 9}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -354,6 +366,10 @@ TEST_F(TmcDecoding, StampsTheTableNumberOnlyOnTheAnnouncingStationsMessages) {
             }
             if (step.kind == Kind::Table) {
                 encoder.AddTable(step.programmeId, step.table);
+                continue;
+            }
+            if (step.kind == Kind::Tuning) {
+                encoder.AddGroup(testdata::RdsGroupFileWriter::TuningGroup(step.programmeId));
                 continue;
             }
             AlertCMessage message = step.kind == Kind::Multi ? Message(event, 4711, {{8, 0xF4}})
