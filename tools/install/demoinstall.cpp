@@ -12,18 +12,22 @@
 #include "testdata/receiverscenariowriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
+#include "tools/install/helpviewer.h"
 #include "tools/install/installlayout.h"
 #include "tools/install/installswap.h"
 #include "tools/install/userfiles.h"
 #include "tools/osm/osmconvert.h"
 #include "traffic/tmcdatabase.h"
 #include "traffic/tmcmessage.h"
+#include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
 #include "platform/files/mutex.h"
 #include "platform/kernel/codepage.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -305,6 +309,21 @@ std::string CopyFile(const fs::path& from, const testdata::TempDeviceRoot& root,
 
 // The help page the install lays at its root; "PK.ini" names it for the help viewer.
 constexpr char16_t kHelpPage[] = u"\\ZU_Deridivira.htm";
+// The language "RarUderad.ini" names (0: German), whose help page is laid.
+constexpr INT kLanguage = 0;
+
+// The source of the help page of a language: "resources/help/<lang>.htm" ("ger.htm").
+std::string HelpPageSource(INT language) {
+    std::string name = Utf8(AppPaths::LanguageSuffix(language));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name + ".htm";
+}
+
+std::string HostSearchPath() {
+    const char* path = std::getenv("PATH");
+    return path != nullptr ? path : "";
+}
 
 // Everything but the rename, into the root.
 std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& root,
@@ -349,7 +368,7 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     // the program leaves the file as laid out and a later install finds it unchanged.
     testdata::DataFolderWriter data(kDataFolder);
     data.Setting("Properties", "ConfigFilesDir", Utf8(Data(u"\\ConfigFiles")))
-        .Setting("Properties", "Language", "0")
+        .Setting("Properties", "Language", std::to_string(kLanguage))
         .Setting("Properties", Utf8(ServerConfig::kLastDatabaseKey), Utf8(kDataFolder))
         .Setting("GPS", "AutoLog", "0");
     testdata::ProgramFolderWriter program(std::move(data));
@@ -366,6 +385,8 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
                     std::u16string(u"\\deziv.ini")},
           std::pair{options.source / "resources" / "contacts" / "Contacts.vcf",
                     std::u16string(u"\\My Documents\\Contacts.vcf")},
+          std::pair{options.source / "resources" / "help" / HelpPageSource(kLanguage),
+                    std::u16string(kHelpPage)},
           std::pair{options.navigator, std::u16string(u"\\navigator")}}) {
         if (std::string error = CopyFile(from, root, to); !error.empty())
             return error;
@@ -379,9 +400,7 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     const bool isWritten =
         root.WriteFile(kStandingFixFile, StandingFix(route)) &&
         root.WriteFile(u"\\Vaza2Dazav.ini", "[File]\r\nIn=.\\Fahrtenbuch.txt\r\n") &&
-        root.WriteFile(kHelpPage,
-                       "<html><body><h1 id=\"Presettings\">Presettings</h1>"
-                       "<p>Units, clock and voice of the navigator.</p></body></html>\r\n") &&
+        root.WriteFile(kLaunchFile, LaunchFileText(HelpViewerOnHost(HostSearchPath()))) &&
         root.InstallModule(u"ziVur.dll", u"\\") && root.InstallModule(u"pimstore.dll", u"\\");
     return isWritten ? "" : "the settings files cannot be written";
 }

@@ -12,6 +12,7 @@
 #include "testdata/tablefilewriter.h"
 #include "testdata/vcardwriter.h"
 #include "tools/install/demoinstall.h"
+#include "tools/install/helpviewer.h"
 #include "tools/install/userfiles.h"
 #include "tools/osmtests/convertedextract.h"
 #include "traffic/tests/decodedmessage.h"
@@ -37,6 +38,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -186,6 +188,16 @@ TEST_F(ExtractInstall, LaysOutTheRootWhoseClosureTurnsTheRouteAway) {
               fs::perms::none);
     EXPECT_NE(testdata::ReadHostFile(root / "PK.ini").value_or("").find("Simulation=1"),
               std::string::npos);
+    // The help page of the install's language (German), and the viewer the host has.
+    EXPECT_EQ(testdata::ReadHostFile(root / "ZU_Deridivira.htm"),
+              testdata::ReadHostFile(fs::path(NAV_SOURCE_DIR) / "resources/help/ger.htm"));
+    const char* searchPath = std::getenv("PATH");
+    const std::string viewer = demoinstall::HelpViewerOnHost(searchPath ? searchPath : "");
+    using Keys = std::vector<std::pair<std::u16string, std::u16string>>;
+    const Keys named = viewer.empty() ? Keys{} : Keys{{u"Viewer", platform::Utf8ToUtf16(viewer)}};
+    EXPECT_EQ(IniProfile::GetSectionOfText(
+                  testdata::ReadHostFile(root / "Windows/launch.ini").value_or(""), u"peghelp.exe"),
+              named);
 
     // The receiver: one station at 87.5 MHz with TMC health 2, replaying the standing fix.
     std::string problem;
@@ -466,6 +478,7 @@ TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
         {"PK.ini", settings},
         {"Routenpunkte.ini", testdata::WriteListSection("DestList", {schaan, triesen, vaduz})},
         {"Data/Liechtenstein/data.ini", testdata::WriteListSection("MapSpecific", {triesen})},
+        {"Windows/launch.ini", "[peghelp.exe]\r\nViewer=/opt/viewer/bin/show\r\n"},
     };
     struct Way {
         const char* name;
@@ -512,6 +525,10 @@ TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
             << log.str();
         EXPECT_EQ(InstallSection(options.output / "PK.ini", u"Zudav"),
                   (std::vector<std::pair<std::u16string, std::u16string>>{{u"Simulation", u"1"}}));
+        // The help viewer the user named, over any map.
+        EXPECT_EQ(InstallSection(options.output / "Windows/launch.ini", u"peghelp.exe") ==
+                      InstallSection(earlier / "Windows/launch.ini", u"peghelp.exe"),
+                  !way.isFresh);
     }
 }
 
@@ -806,6 +823,38 @@ TEST_F(ExtractInstall, ReplacesTheOutputHoweverItIsSpelled) {
         for (auto it = fs::directory_iterator(output, error);
              !error && it != fs::directory_iterator(); it.increment(error))
             EXPECT_FALSE(it->path().filename().string().ends_with(".new")) << it->path();
+    }
+}
+
+// The viewer the install names is the first of the known ones that is an executable file in a
+// folder of the search path; none when there is none.
+TEST(InstallHelpViewer, NamesTheFirstKnownViewerTheSearchPathHolds) {
+    testdata::TempDeviceRoot root;
+    const fs::path host = root.HostPath();
+    for (const char* file : {"both/xdg-open", "both/x-www-browser", "browser/x-www-browser",
+                             "plain/xdg-open", "folder/xdg-open/inside"}) {
+        fs::create_directories((host / file).parent_path());
+        ASSERT_TRUE(InstallPut(host / file, "#!/bin/sh\n")) << file;
+        if (std::string_view(file).starts_with("plain/") ||
+            std::string_view(file).starts_with("folder/"))
+            continue;
+        fs::permissions(host / file, fs::perms::owner_all);
+    }
+    const std::string at = host.string() + "/";
+    const struct {
+        std::string searchPath;
+        const char* viewer;
+    } cases[] = {
+        {at + "both", "xdg-open"},
+        {at + "browser:" + at + "both", "xdg-open"},
+        {at + "browser", "x-www-browser"},
+        {at + "plain:" + at + "folder", ""},
+        {at + "missing::" + at + "plain", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.searchPath);
+        EXPECT_EQ(demoinstall::HelpViewerOnHost(c.searchPath), c.viewer);
     }
 }
 
