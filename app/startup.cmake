@@ -20,7 +20,7 @@ if(TARGET platform_gdi_sdl AND NOT (NAV_FUZZ AND NOT NAV_SANITIZE))
   add_executable(navigator ${CMAKE_CURRENT_LIST_DIR}/startup/navigatormain.cpp)
   target_compile_options(navigator PRIVATE ${NAV_WARNINGS})
   target_link_libraries(navigator PRIVATE app_startup app_settings app_scenario platform_gdi_sdl platform_files
-                        platform_window platform_gdi platform_kernel)
+                        platform_window platform_gdi platform_shell platform_kernel)
   target_link_libraries(navigator PRIVATE app_modes)
   if(TARGET language_bundles)
     add_dependencies(navigator language_bundles)

@@ -3,6 +3,7 @@
 if(TARGET onboard_traffic)
   nav_component(demoinstall STEP 8
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/install/demoinstall.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/install/helpviewer.cpp
             ${CMAKE_CURRENT_LIST_DIR}/install/installswap.cpp
             ${CMAKE_CURRENT_LIST_DIR}/install/userfiles.cpp
     DEPENDS retrievalengine_engine routing_service testdata_programfolder testdata_tmctables

@@ -1,10 +1,11 @@
 // navigator FOLDER [--size WxH] [--screen=visible[:scale]] [--script FILE --out OUT
 // [--speed N]]: runs the application on the device root FOLDER, whose root folder holds the
 // program's files (language bundles, page layouts, "PK.ini", "RarUderad.ini"). Headless unless
-// the visible screen is asked for (also by NAV_SCREEN). With a script the scenario runner plays
-// it (docs/scenario-scripts.md). The exit code is the program's, 0, or the runner's; 2 for a
-// command line it cannot run with (what is wrong is named on the error output, with the usage),
-// 1 when the visible screen cannot be opened.
+// the visible screen is asked for (also by NAV_SCREEN); a visible run starts the help viewer
+// that "\Windows\launch.ini" names, a headless one only records it. With a script the scenario
+// runner plays it (docs/scenario-scripts.md). The exit code is the program's, 0, or the
+// runner's; 2 for a command line it cannot run with (what is wrong is named on the error output,
+// with the usage), 1 when the visible screen cannot be opened.
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/scenario/scenariorunner.h"
@@ -17,6 +18,7 @@
 #include "platform/gdi/visiblescreen.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/messagebox.h"
+#include "platform/shell/process.h"
 #include "platform/window/window.h"
 
 #include <csignal>
@@ -174,11 +176,15 @@ int main(int argc, char** argv) {
     InstallPresettingsSheet();
     InstallMapListDlg();
     InstallModes();
-    // The visible screen shows the message boxes; a script's runner shows them to its steps.
-    if (visible)
+    // The visible screen shows the message boxes, and the help viewer is a program of the host
+    // ("\Windows\launch.ini"); headless a script's runner shows the boxes to its steps and
+    // programs are only recorded.
+    if (visible) {
         platform::ShowMessageBoxesAsWindows();
-    else
+        platform::SetProcessLauncher(platform::HostViewerLauncher());
+    } else {
         platform::SetMessageBoxSink(AnswerUnseenMessageBox);
+    }
     int result = 0;
     if (!options->script.empty()) {
         ScenarioOptions scenario;

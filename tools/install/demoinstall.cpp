@@ -12,18 +12,25 @@
 #include "testdata/receiverscenariowriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
+#include "tools/install/helpviewer.h"
 #include "tools/install/installlayout.h"
 #include "tools/install/installswap.h"
 #include "tools/install/userfiles.h"
 #include "tools/osm/osmconvert.h"
 #include "traffic/tmcdatabase.h"
 #include "traffic/tmcmessage.h"
+#include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/cache/blockcache.h"
+#include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/mutex.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/text.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -308,6 +315,48 @@ std::string CopyFile(const fs::path& from, const testdata::TempDeviceRoot& root,
 
 // The help page the install lays at its root; "PK.ini" names it for the help viewer.
 constexpr char16_t kHelpPage[] = u"\\ZU_Deridivira.htm";
+// The language "RarUderad.ini" names (0: German), whose help page is laid.
+constexpr INT kLanguage = 0;
+
+// The source of the help page of a language: "resources/help/<lang>.htm" ("ger.htm").
+std::string HelpPageSource(INT language) {
+    std::string name = Utf8(AppPaths::LanguageSuffix(language));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name + ".htm";
+}
+
+// The server settings at an install's root, whose "Language" of [Properties] picks the bundle.
+constexpr char kServerSettingsFile[] = "RarUderad.ini";
+
+// The help page of the language the new install's server settings name, where it is not the one
+// laid: the user's language, kept from the earlier install. A page of the user's is left alone.
+std::string LayHelpOfLanguage(const InstallOptions& options, const fs::path& staging,
+                              const UserFiles& userFiles) {
+    const std::string page = HostRelative(kHelpPage).generic_string();
+    if (std::find(userFiles.kept.begin(), userFiles.kept.end(), page) != userFiles.kept.end())
+        return "";
+    INT language = kLanguage;
+    const std::string text = testdata::ReadHostFile(staging / kServerSettingsFile).value_or("");
+    for (const auto& [key, value] : IniProfile::GetSectionOfText(text, u"Properties")) {
+        const std::string number = Utf8(value);
+        if (platform::CompareNoCase(key, u"Language") == 0)
+            (void)std::from_chars(number.data(), number.data() + number.size(), language);
+    }
+    if (HelpPageSource(language) == HelpPageSource(kLanguage))
+        return "";
+    const fs::path from = options.source / "resources" / "help" / HelpPageSource(language);
+    std::error_code error;
+    fs::copy_file(from, staging / page, fs::copy_options::overwrite_existing, error);
+    return error ? (staging / page).string() + ": cannot be copied from " + from.string() + ": " +
+                       error.message()
+                 : "";
+}
+
+std::string HostSearchPath() {
+    const char* path = std::getenv("PATH");
+    return path != nullptr ? path : "";
+}
 
 // Everything but the rename, into the root.
 std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& root,
@@ -352,7 +401,7 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     // the program leaves the file as laid out and a later install finds it unchanged.
     testdata::DataFolderWriter data(kDataFolder);
     data.Setting("Properties", "ConfigFilesDir", Utf8(Data(u"\\ConfigFiles")))
-        .Setting("Properties", "Language", "0")
+        .Setting("Properties", "Language", std::to_string(kLanguage))
         .Setting("Properties", Utf8(ServerConfig::kLastDatabaseKey), Utf8(kDataFolder))
         .Setting("GPS", "AutoLog", "0");
     testdata::ProgramFolderWriter program(std::move(data));
@@ -369,6 +418,8 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
                     std::u16string(u"\\deziv.ini")},
           std::pair{options.source / "resources" / "contacts" / "Contacts.vcf",
                     std::u16string(u"\\My Documents\\Contacts.vcf")},
+          std::pair{options.source / "resources" / "help" / HelpPageSource(kLanguage),
+                    std::u16string(kHelpPage)},
           std::pair{options.navigator, std::u16string(u"\\navigator")}}) {
         if (std::string error = CopyFile(from, root, to); !error.empty())
             return error;
@@ -382,9 +433,7 @@ std::string Lay(const InstallOptions& options, const testdata::TempDeviceRoot& r
     const bool isWritten =
         root.WriteFile(kStandingFixFile, StandingFix(route)) &&
         root.WriteFile(u"\\Vaza2Dazav.ini", "[File]\r\nIn=.\\Fahrtenbuch.txt\r\n") &&
-        root.WriteFile(kHelpPage,
-                       "<html><body><h1 id=\"Presettings\">Presettings</h1>"
-                       "<p>Units, clock and voice of the navigator.</p></body></html>\r\n") &&
+        root.WriteFile(kLaunchFile, LaunchFileText(HelpViewerOnHost(HostSearchPath()))) &&
         root.InstallModule(u"ziVur.dll", u"\\") && root.InstallModule(u"pimstore.dll", u"\\");
     return isWritten ? ""
                      : root.HostPath().string() + ": the settings files cannot be written there";
@@ -458,6 +507,8 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     UserFiles userFiles;
     if (problem.empty() && isEarlierInstall && !options.fresh)
         problem = KeepUserFiles(output, staging, userFiles, log);
+    if (problem.empty())
+        problem = LayHelpOfLanguage(options, staging, userFiles);
     if (problem.empty())
         problem = WriteManifest(staging, userFiles);
     // A program may have started on the install meanwhile.

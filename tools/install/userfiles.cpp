@@ -1,6 +1,7 @@
 #include "tools/install/userfiles.h"
 
 #include "testdata/tempdir.h"
+#include "tools/install/helpviewer.h"
 #include "tools/install/installlayout.h"
 #include "tools/install/installswap.h"
 #include "tools/osm/osmconvert.h"
@@ -32,14 +33,17 @@ namespace fs = std::filesystem;
 
 // The user's files whose lines an install laid over an earlier one keeps: the logbook, and the
 // sections the program writes for the user in its settings files (names in lower case): the
-// presettings and the "Recent" and "Personal" lists of the settings file, the tour points and,
-// with a map of the same area, the database's map-specific list.
+// presettings and the "Recent" and "Personal" lists of the settings file, the tour points, the
+// help viewer of the launch file and, with a map of the same area, the database's map-specific
+// list.
 constexpr char kLogbookFile[] = "Fahrtenbuch.txt";
 constexpr std::string_view kSettingsSections[] = {"preferences", "recent", "personal"};
 constexpr char kTourPointsFile[] = "Routenpunkte.ini";
 constexpr std::string_view kTourPointsSections[] = {"destlist"};
 constexpr char16_t kMapListFile[] = u"\\data.ini";
 constexpr std::string_view kMapListSections[] = {"mapspecific"};
+// The help viewer the user named in the launch file.
+constexpr std::string_view kLaunchSections[] = {"peghelp.exe"};
 // The user's documents, kept as the user left them (the folder's name in lower case).
 constexpr std::string_view kDocumentsFolder = "my documents";
 // The network file's section with the map's extent, and the extent's keys.
@@ -66,6 +70,7 @@ const std::vector<KeptFile>& KeptFiles() {
         {kSettingsFile, kSettingsSections},
         {kTourPointsFile, kTourPointsSections},
         {HostRelative(Data(kMapListFile)), kMapListSections, true},
+        {HostRelative(kLaunchFile), kLaunchSections},
     };
     return files;
 }

@@ -12,6 +12,7 @@
 #include "testdata/tablefilewriter.h"
 #include "testdata/vcardwriter.h"
 #include "tools/install/demoinstall.h"
+#include "tools/install/helpviewer.h"
 #include "tools/install/installswap.h"
 #include "tools/install/userfiles.h"
 #include "tools/osmtests/convertedextract.h"
@@ -38,6 +39,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -193,6 +195,16 @@ TEST_F(ExtractInstall, LaysOutTheRootWhoseClosureTurnsTheRouteAway) {
               fs::perms::none);
     EXPECT_NE(testdata::ReadHostFile(root / "PK.ini").value_or("").find("Simulation=1"),
               std::string::npos);
+    // The help page of the install's language (German), and the viewer the host has.
+    EXPECT_EQ(testdata::ReadHostFile(root / "ZU_Deridivira.htm"),
+              testdata::ReadHostFile(fs::path(NAV_SOURCE_DIR) / "resources/help/ger.htm"));
+    const char* searchPath = std::getenv("PATH");
+    const std::string viewer = demoinstall::HelpViewerOnHost(searchPath ? searchPath : "");
+    using Keys = std::vector<std::pair<std::u16string, std::u16string>>;
+    const Keys named = viewer.empty() ? Keys{} : Keys{{u"Viewer", platform::Utf8ToUtf16(viewer)}};
+    EXPECT_EQ(IniProfile::GetSectionOfText(
+                  testdata::ReadHostFile(root / "Windows/launch.ini").value_or(""), u"peghelp.exe"),
+              named);
 
     // The receiver: one station at 87.5 MHz with TMC health 2, replaying the standing fix.
     std::string problem;
@@ -499,6 +511,7 @@ TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
         {"PK.ini", settings},
         {"Routenpunkte.ini", testdata::WriteListSection("DestList", {schaan, triesen, vaduz})},
         {"Data/Liechtenstein/data.ini", testdata::WriteListSection("MapSpecific", {triesen})},
+        {"Windows/launch.ini", "[peghelp.exe]\r\nViewer=/opt/viewer/bin/show\r\n"},
     };
     struct Way {
         const char* name;
@@ -514,9 +527,11 @@ TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
         demoinstall::InstallOptions options = OverWholeInstall("lists" + std::to_string(++round));
         const fs::path earlier =
             s_root->HostPath() / ("lists" + std::to_string(round) + ".earlier");
+        // Each list in place of the laid one's section, or after the laid lines.
         for (const auto& [file, bytes] : files) {
             const std::string laid = testdata::ReadHostFile(options.output / file).value_or("");
-            ASSERT_TRUE(InstallPut(options.output / file, laid + bytes)) << file;
+            const std::string own = laid.substr(0, laid.find(bytes.substr(0, bytes.find('\r'))));
+            ASSERT_TRUE(InstallPut(options.output / file, own + bytes)) << file;
         }
         const fs::path network = options.output / "Data/Liechtenstein/kwa/Net.rd";
         if (way.isOverAnotherMap) {
@@ -547,6 +562,10 @@ TEST_F(ExtractInstall, KeepsEveryListOfTheUserUnlessLaidAfresh) {
             << log.str();
         EXPECT_EQ(InstallSection(options.output / "PK.ini", u"Zudav"),
                   (std::vector<std::pair<std::u16string, std::u16string>>{{u"Simulation", u"1"}}));
+        // The help viewer the user named, over any map.
+        EXPECT_EQ(InstallSection(options.output / "Windows/launch.ini", u"peghelp.exe") ==
+                      InstallSection(earlier / "Windows/launch.ini", u"peghelp.exe"),
+                  !way.isFresh);
     }
 }
 
@@ -1062,6 +1081,78 @@ TEST_F(ExtractInstall, KeepsTheModesAndGroupsOfTheUsersFiles) {
         if (row.isOfTheGroup) {
             EXPECT_EQ(status.st_gid, kGroup);
         }
+    }
+}
+
+// The viewer the install names is the first of the known ones that is an executable file in a
+// folder of the search path; none when there is none.
+TEST(InstallHelpViewer, NamesTheFirstKnownViewerTheSearchPathHolds) {
+    testdata::TempDeviceRoot root;
+    const fs::path host = root.HostPath();
+    for (const char* file : {"both/xdg-open", "both/x-www-browser", "browser/x-www-browser",
+                             "plain/xdg-open", "folder/xdg-open/inside"}) {
+        fs::create_directories((host / file).parent_path());
+        ASSERT_TRUE(InstallPut(host / file, "#!/bin/sh\n")) << file;
+        if (std::string_view(file).starts_with("plain/") ||
+            std::string_view(file).starts_with("folder/"))
+            continue;
+        fs::permissions(host / file, fs::perms::owner_all);
+    }
+    const std::string at = host.string() + "/";
+    const struct {
+        std::string searchPath;
+        const char* viewer;
+    } cases[] = {
+        {at + "both", "xdg-open"},
+        {at + "browser:" + at + "both", "xdg-open"},
+        {at + "browser", "x-www-browser"},
+        {at + "plain:" + at + "folder", ""},
+        {at + "missing::" + at + "plain", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.searchPath);
+        EXPECT_EQ(demoinstall::HelpViewerOnHost(c.searchPath), c.viewer);
+    }
+}
+
+// A language the user picked in the server settings survives a new install, which lays its own
+// settings beside them and the help page of that language; laid afresh, the install's own.
+TEST_F(ExtractInstall, KeepsTheLanguageTheUserPickedWithItsHelpPage) {
+    const struct {
+        const char* name;
+        const char* language;
+        bool isFresh;
+        const char* page; // in resources/help
+    } cases[] = {
+        {"as laid", "0", false, "ger.htm"},
+        {"English picked", "1", false, "eng.htm"},
+        {"Dutch picked", "6", false, "dut.htm"},
+        {"English picked, laid afresh", "1", true, "ger.htm"},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        demoinstall::InstallOptions options =
+            OverWholeInstall("language" + std::to_string(++round));
+        const fs::path settings = options.output / "RarUderad.ini";
+        std::string text = testdata::ReadHostFile(settings).value_or("");
+        const std::size_t at = text.find("Language=0");
+        ASSERT_NE(at, std::string::npos) << text;
+        text.replace(at, 10, std::string("Language=") + c.language);
+        ASSERT_TRUE(InstallPut(settings, text));
+        options.fresh = c.isFresh;
+        demoinstall::DemoRoute demo;
+        std::ostringstream log;
+        ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+        const bool isKept = !c.isFresh && std::string_view(c.language) != "0";
+        const std::string after = testdata::ReadHostFile(settings).value_or("");
+        EXPECT_NE(after.find(std::string("Language=") + (isKept ? c.language : "0")),
+                  std::string::npos)
+            << after;
+        EXPECT_EQ(fs::exists(fs::path(settings).concat(".new")), isKept);
+        EXPECT_EQ(testdata::ReadHostFile(options.output / "ZU_Deridivira.htm"),
+                  testdata::ReadHostFile(fs::path(NAV_SOURCE_DIR) / "resources" / "help" / c.page));
     }
 }
 

@@ -693,4 +693,56 @@ TEST(InstallChecks, EveryCaptionFitsItsRectangleAtBothScreenSizesInEveryLanguage
     platform::SetFontFile({});
 }
 
+// The text of a help page with each run of white space made one blank.
+std::string HelpPageText(const std::string& name) {
+    const std::string page =
+        testdata::ReadHostFile(kChecksSource / "resources" / "help" / name).value_or("");
+    std::string text;
+    for (const char c : page) {
+        const bool isSpace = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+        if (!isSpace || (!text.empty() && text.back() != ' '))
+            text += isSpace ? ' ' : c;
+    }
+    return text;
+}
+
+// Each language's help page names its language and holds the places the program opens it at
+// once each, every link leads to a place on it, and it names the captions of the main menu,
+// the destination pages, the contact and list pages and the presettings as the language's texts
+// give them (without a trailing colon).
+TEST(InstallChecks, EveryHelpPageHoldsTheProgramsPlacesAndCaptions) {
+    constexpr UINT kHelpCaptions[] = {420,  430,  440,  450,  470,  551,  1214, 586,  587,  588,
+                                      592,  593,  501,  552,  582,  503,  522,  526,  1110, 521,
+                                      1047, 320,  528,  1023, 579,  580,  1131, 1132, 1133, 1177,
+                                      510,  1176, 1197, 1219, 542,  1026, 1025, 590,  1105, 589,
+                                      1190, 1173, 1174, 1175, 1199, 1201, 1220, 1221};
+    const std::regex idPattern(R"re(id="([^"]*)")re");
+    const std::regex linkPattern(R"re(href="#([^"]*)")re");
+    for (const auto& [name, code] :
+         {std::pair{"ger", "de"}, std::pair{"eng", "en"}, std::pair{"fre", "fr"},
+          std::pair{"spa", "es"}, std::pair{"ita", "it"}, std::pair{"dut", "nl"}}) {
+        SCOPED_TRACE(name);
+        const std::string page = HelpPageText(std::string(name) + ".htm");
+        EXPECT_NE(page.find("<html lang=\"" + std::string(code) + "\">"), std::string::npos);
+        std::multiset<std::string> places;
+        for (auto it = std::sregex_iterator(page.begin(), page.end(), idPattern);
+             it != std::sregex_iterator(); ++it)
+            places.insert((*it)[1]);
+        for (const char* place : {"Presettings", "SelectDestination", "ImportDestination"})
+            EXPECT_EQ(places.count(place), 1U) << place;
+        for (auto it = std::sregex_iterator(page.begin(), page.end(), linkPattern);
+             it != std::sregex_iterator(); ++it)
+            EXPECT_EQ(places.count((*it)[1]), 1U) << (*it)[1];
+        const platform::ResourceBundle bundle = CompiledLanguage(std::string(name) + ".txt");
+        for (const UINT id : kHelpCaptions) {
+            const auto found = bundle.strings.find(id);
+            ASSERT_NE(found, bundle.strings.end()) << id;
+            std::string caption = platform::Utf16ToUtf8(found->second);
+            while (!caption.empty() && (caption.back() == ' ' || caption.back() == ':'))
+                caption.pop_back();
+            EXPECT_NE(page.find(caption), std::string::npos) << id << ": " << caption;
+        }
+    }
+}
+
 } // namespace

@@ -521,4 +521,50 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     std::filesystem::remove(script);
 }
 
+// "Hilfe" starts the viewer "\Windows\launch.ini" names on the help page's URL in a visible run
+// (the window on SDL2's driver that shows nothing); a headless run only records the launch.
+TEST(NavigatorCommandLine, HelpStartsTheLaunchFilesViewerOnlyInAVisibleRun) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(shelltesting::BuiltProgram()
+                    .Pk("Zudav", "NoWarning", "1")
+                    .Pk("HelpFile", "Path", "\\Navi.htm")
+                    .WriteTo(root));
+    ASSERT_TRUE(root.WriteFile(u"\\Navi.htm", "<html></html>"));
+    const std::filesystem::path host = root.HostPath();
+    const std::filesystem::path marker = host.string() + ".viewed";
+    const std::string viewer = host.string() + ".viewer";
+    std::ofstream(viewer, std::ios::binary) << "#!/bin/sh\nprintf %s \"$1\" > " << marker << "\n";
+    std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
+    ASSERT_TRUE(
+        root.WriteFile(u"\\Windows\\launch.ini", "[peghelp.exe]\r\nViewer=" + viewer + "\r\n"));
+    const std::string script = host.string() + ".script";
+    std::ofstream(script, std::ios::binary) << "wait page Screen\ntap 450\ntap 460\n";
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string asan =
+        "ASAN_OPTIONS=" + std::string(sanitizer != nullptr ? sanitizer : "") + ":detect_leaks=0";
+    const std::string url = "file://" + (host / "Navi.htm").string();
+    for (const bool isVisible : {false, true}) {
+        SCOPED_TRACE(isVisible ? "visible" : "headless");
+        std::filesystem::remove(marker);
+        const std::filesystem::path out = host.string() + ".out";
+        std::vector<std::string> words = {
+            NAV_NAVIGATOR_PROGRAM, host.string(), "--script", script, "--out", out.string()};
+        if (isVisible)
+            words.insert(words.end(), {"--screen=visible:1", "--speed", "100"});
+        const testdata::ProgramRun run = testdata::RunHostProgram(
+            words, {"SDL_VIDEODRIVER=dummy", asan}, host.string() + ".err");
+        ASSERT_EQ(run.exitCode, 0) << run.errors;
+        EXPECT_EQ(testdata::ReadHostFile(out / "launches.txt"),
+                  std::optional<std::string>("peghelp.exe\tfile:\\Navi.htm\n"));
+        // The viewer runs on its own, and may still be starting when the program has ended.
+        for (int wait = 0; isVisible && wait < 500 && !std::filesystem::exists(marker); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(testdata::ReadHostFile(marker),
+                  isVisible ? std::optional<std::string>(url) : std::nullopt);
+    }
+    for (const std::string& file : {script, viewer, marker.string()})
+        std::filesystem::remove(file);
+    std::filesystem::remove_all(host.string() + ".out");
+}
+
 } // namespace
