@@ -172,11 +172,15 @@ const char* const kPageSections[] = {
     "ExtContactDlg", "ListDlg",   "TMCDlg",      "AddressPage", "NavigMainPage", "TourMainPage"};
 
 // The sections of the dialogs (the skinned dialogs of the toolkit and the application).
-const char* const kDialogSections[] = {
-    "MsgBox",           "LogoBox",   "ConvExcelInfo", "DestSavedMsgBox",    "NoDatasetsMsgBox",
-    "GpsSimulationDlg", "YesNoDlg",  "StopNavigDlg",  "DestNotFoundMsgBox", "StopLogDlg",
-    "NavWithoutGPSDlg", "ValueDlg",  "ValueDlg1",     "StreetBlockDlg",     "ProgressDlg",
-    "GpsDlg",           "VersionDlg"};
+const char* const kDialogSections[] = {"MsgBox",           "LogoBox",
+                                       "ConvExcelInfo",    "DestSavedMsgBox",
+                                       "NoDatasetsMsgBox", "GpsSimulationDlg",
+                                       "YesNoDlg",         "StopNavigDlg",
+                                       "StopNavigTourDlg", "DestNotFoundMsgBox",
+                                       "StopLogDlg",       "NavWithoutGPSDlg",
+                                       "ValueDlg",         "ValueDlg1",
+                                       "StreetBlockDlg",   "ProgressDlg",
+                                       "GpsDlg",           "VersionDlg"};
 
 TEST(InstallChecks, ThePageLayoutHoldsEveryPageAndDialogWithItsSize) {
     const auto sections = LayoutSections();
@@ -545,7 +549,12 @@ std::vector<CaptionRow> CaptionRows() {
         {"StopNavigDlg", "Menu", 470, kDialogButton},
         {"StopNavigDlg", "Map", 430, kDialogButton},
         {"StopNavigDlg", "NewDest", 534, kDialogButton},
-        {"StopNavigDlg", "NextDest", 1150, kDialogButton},
+        {"StopNavigTourDlg", "Msg2", 992, kLeftOut, wraps},
+        {"StopNavigTourDlg", "Continue", 535, kDialogButton},
+        {"StopNavigTourDlg", "Menu", 470, kDialogButton},
+        {"StopNavigTourDlg", "Map", 430, kDialogButton},
+        {"StopNavigTourDlg", "NewDest", 534, kDialogButton},
+        {"StopNavigTourDlg", "NextDest", 1150, kDialogButton},
         {"DestNotFoundMsgBox", "Continue", 1067, kLeftOut, wraps},
         {"DestNotFoundMsgBox", "Back", 1068, kDialogButton},
         {"DestNotFoundMsgBox", "ShowMap", 1069, kDialogButton},
