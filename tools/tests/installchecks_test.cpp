@@ -211,20 +211,12 @@ std::vector<int> LayoutNumbers(const std::string& value) {
 // A 32-bit picture to draw on, its pixels (0x00RRGGBB, rows top-down) given.
 class PixelCanvas {
 public:
-    PixelCanvas(int width, int height, const std::vector<std::uint32_t>& pixels)
+    // Pixels past those given are black.
+    PixelCanvas(int width, int height, std::vector<std::uint32_t> pixels)
         : width_(width)
         , height_(height) {
-        BITMAPINFOHEADER header{};
-        header.biSize = sizeof(header);
-        header.biWidth = width;
-        header.biHeight = -height;
-        header.biPlanes = 1;
-        header.biBitCount = 32;
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),
-                                   DIB_RGB_COLORS, &bits, nullptr, 0);
-        bits_ = static_cast<std::uint32_t*>(bits);
-        std::copy_n(pixels.begin(), std::min(pixels.size(), std::size_t(width) * height), bits_);
+        pixels.resize(std::size_t(width) * height);
+        bitmap_ = CreateBitmap(width, height, 1, 32, pixels.data());
         dc_ = CreateCompatibleDC(nullptr);
         old_ = SelectObject(dc_, bitmap_);
     }
@@ -237,11 +229,27 @@ public:
     PixelCanvas& operator=(const PixelCanvas&) = delete;
 
     [[nodiscard]] HDC dc() const { return dc_; }
-    [[nodiscard]] std::uint32_t At(int x, int y) const { return bits_[y * width_ + x] & 0xFFFFFF; }
+    // Its pixels (0x00RRGGBB, rows top-down), copied at once into a DIB section.
     [[nodiscard]] std::vector<std::uint32_t> Pixels() const {
-        std::vector<std::uint32_t> pixels(bits_, bits_ + std::size_t(width_) * height_);
+        BITMAPINFOHEADER header{};
+        header.biSize = sizeof(header);
+        header.biWidth = width_;
+        header.biHeight = -height_;
+        header.biPlanes = 1;
+        header.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP copy = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),
+                                        DIB_RGB_COLORS, &bits, nullptr, 0);
+        HDC to = CreateCompatibleDC(nullptr);
+        HGDIOBJ oldTo = SelectObject(to, copy);
+        BitBlt(to, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+        const auto* first = static_cast<const std::uint32_t*>(bits);
+        std::vector<std::uint32_t> pixels(first, first + std::size_t(width_) * height_);
         for (std::uint32_t& pixel : pixels)
             pixel &= 0xFFFFFF;
+        SelectObject(to, oldTo);
+        DeleteDC(to);
+        DeleteObject(copy);
         return pixels;
     }
 
@@ -249,7 +257,6 @@ private:
     int width_;
     int height_;
     HBITMAP bitmap_{};
-    std::uint32_t* bits_ = nullptr;
     HDC dc_{};
     HGDIOBJ old_{};
 };
@@ -779,44 +786,55 @@ bool LoadBundlePictures(const testdata::TempDeviceRoot& root) {
     return platform::ResourceInstance() != nullptr;
 }
 
-// What the button's face (of that id and kind, at rect) puts under its caption on the ground
-// (the section's pixels, `width` wide): the bare face's pixel at each pixel the caption covers.
-// Where the caption lies comes from a face of the kind without a picture, on black.
-std::vector<std::uint32_t> PixelsUnderCaption(const std::vector<std::uint32_t>& ground, int width,
-                                              UINT id, const ScreenDescItem& item,
-                                              const std::u16string& caption, HFONT font) {
-    const int buttonWidth = item.rect.right - item.rect.left;
-    const int buttonHeight = item.rect.bottom - item.rect.top;
-    std::vector<std::uint32_t> underButton;
-    for (int y = item.rect.top; y < item.rect.bottom; ++y) {
-        const auto row = ground.begin() + std::ptrdiff_t(y) * width + item.rect.left;
-        underButton.insert(underButton.end(), row, row + buttonWidth);
-    }
-    const std::vector<std::uint32_t> black(underButton.size(), 0);
-    const PixelCanvas bare(buttonWidth, buttonHeight, underButton);
-    const PixelCanvas plain(buttonWidth, buttonHeight, black);
-    const PixelCanvas captioned(buttonWidth, buttonHeight, black);
-    const struct {
-        const PixelCanvas& canvas;
-        UINT id;
-        std::u16string text;
-    } draws[] = {{bare, id, u""}, {plain, 0, u""}, {captioned, 0, caption}};
-    for (const auto& draw : draws) {
-        const HGDIOBJ old = font != nullptr ? SelectObject(draw.canvas.dc(), font) : nullptr;
-        LoadSkinFace(draw.id, item.kind)
-            ->DrawWithText(draw.canvas.dc(), RECT{0, 0, buttonWidth, buttonHeight}, draw.text, 0);
-        if (old != nullptr)
-            SelectObject(draw.canvas.dc(), old);
-    }
-    std::vector<std::uint32_t> under;
-    for (int y = 0; y < buttonHeight; ++y) {
-        for (int x = 0; x < buttonWidth; ++x) {
-            if (plain.At(x, y) != captioned.At(x, y))
-                under.push_back(bare.At(x, y));
+// A button's face (of its id and kind, at the item's rectangle) drawn over the ground (the
+// section's pixels, `width` wide): what it puts under a caption, and where a caption lies (drawn
+// by a face of the kind without a picture, on black).
+class CaptionProbe {
+public:
+    CaptionProbe(const std::vector<std::uint32_t>& ground, int width, UINT id,
+                 const ScreenDescItem& item, HFONT font)
+        : kind_(item.kind)
+        , width_(item.rect.right - item.rect.left)
+        , height_(item.rect.bottom - item.rect.top)
+        , font_(font) {
+        std::vector<std::uint32_t> underButton;
+        for (int y = item.rect.top; y < item.rect.bottom; ++y) {
+            const auto row = ground.begin() + std::ptrdiff_t(y) * width + item.rect.left;
+            underButton.insert(underButton.end(), row, row + width_);
         }
+        bare_ = Drawn(id, underButton, u"");
+        plain_ = Drawn(0, {}, u"");
     }
-    return under;
-}
+
+    // The bare face's pixel at each pixel the caption covers.
+    [[nodiscard]] std::vector<std::uint32_t> Under(const std::u16string& caption) const {
+        const std::vector<std::uint32_t> captioned = Drawn(0, {}, caption);
+        std::vector<std::uint32_t> under;
+        for (std::size_t i = 0; i < captioned.size(); ++i) {
+            if (captioned[i] != plain_[i])
+                under.push_back(bare_[i]);
+        }
+        return under;
+    }
+
+private:
+    [[nodiscard]] std::vector<std::uint32_t> Drawn(UINT id, std::vector<std::uint32_t> ground,
+                                                   const std::u16string& caption) const {
+        const PixelCanvas canvas(width_, height_, std::move(ground));
+        const HGDIOBJ old = font_ != nullptr ? SelectObject(canvas.dc(), font_) : nullptr;
+        LoadSkinFace(id, kind_)->DrawWithText(canvas.dc(), RECT{0, 0, width_, height_}, caption, 0);
+        if (old != nullptr)
+            SelectObject(canvas.dc(), old);
+        return canvas.Pixels();
+    }
+
+    int kind_;
+    int width_;
+    int height_;
+    HFONT font_;
+    std::vector<std::uint32_t> bare_;
+    std::vector<std::uint32_t> plain_;
+};
 
 // Every button of every section, of every face kind that draws a caption, shows its white caption
 // (in its normal state, in every language) on what its face and the section's background put
@@ -845,14 +863,14 @@ TEST(InstallChecks, EveryButtonsCaptionReadsOnWhatItIsDrawnOver) {
         if (!grounds.contains(row.section))
             grounds[row.section] = ButtonGround(section, size[0], size[1]);
         const bool isDialog = row.kind == CaptionKind::kDialogButton || row.text == 1;
+        const CaptionProbe probe(grounds[row.section], size[0], row.text, item,
+                                 isDialog ? nullptr : pageFont);
         for (const platform::ResourceBundle& bundle : languages) {
             const auto text = bundle.strings.find(row.text);
             const std::u16string caption = row.text == 1                  ? u"O.K."
                                            : text != bundle.strings.end() ? text->second
                                                                           : u"";
-            const std::vector<std::uint32_t> under =
-                PixelsUnderCaption(grounds[row.section], size[0], row.text, item, caption,
-                                   isDialog ? nullptr : pageFont);
+            const std::vector<std::uint32_t> under = probe.Under(caption);
             EXPECT_FALSE(under.empty()) << "no caption for " << row.text;
             EXPECT_EQ(std::count_if(under.begin(), under.end(),
                                     [](std::uint32_t pixel) {
