@@ -90,7 +90,7 @@ public:
     // valid.
     int ClassifyTurn(const RouteItem& arriving, const RouteItem& leaving, RouteIterator* iterator,
                      float& angle, std::u16string& word, bool leavingFromPassed);
-    // The turn angle of the junction as measured elsewhere, for the tests of this Part's ranges.
+    // The turn angle of the junction as measured elsewhere, for tests of the range checks below.
     void SetTurnAngle(float angle) { m_turnAngle = angle; }
     [[nodiscard]] bool IsWithinGS1Range() const;
     [[nodiscard]] bool IsWithinGS2Range() const;

@@ -44,12 +44,15 @@ endif()
 
 # The checks of the source resources the install takes: the six language sources, the voice
 # script, the page layout and the captions that must fit its rectangles, the dialogs' backgrounds
-# in the program's skin folder (skin_pictures), and every string id the program's sources load.
+# in the program's skin folder (skin_pictures), every button's caption on what the skin and the
+# bundles' pictures put under it, and every string id the program's sources load.
 nav_test(install_checks_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/installchecks_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/tests/stringids_test.cpp
-  DEPENDS ui_skin platform_shell testdata platform_kernel platform_gdi)
+  DEPENDS ui_skin usefulcode_locations platform_shell platform_files testdata platform_kernel
+          platform_gdi)
 if(TARGET install_checks_test)
   target_compile_definitions(install_checks_test PRIVATE NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-                             NAV_SKIN_DIR="${CMAKE_BINARY_DIR}/languages/Bitmaps")
+                             NAV_SKIN_DIR="${CMAKE_BINARY_DIR}/languages/Bitmaps"
+                             NAV_SKIN_PICTURE_DIR="${CMAKE_BINARY_DIR}/skin")
 endif()

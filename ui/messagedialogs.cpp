@@ -94,7 +94,7 @@ BOOL YesNoDlg::OnCommand(UINT id, HWND, UINT) {
 }
 
 StopNavigDlg::StopNavigDlg(bool hasNextDestination)
-    : ResultDialog(u"StopNavigDlg", 2) {
+    : ResultDialog(hasNextDestination ? u"StopNavigTourDlg" : u"StopNavigDlg", 2) {
     AddText(u"Msg2", 992);
     AddButton(u"Continue", 535);
     AddButton(u"Menu", 470);

@@ -52,7 +52,9 @@ public:
     BOOL OnCommand(UINT id, HWND control, UINT code) override;
 };
 
-// Result: the command (1 and 2 count as "Continue", 535); every command ends with 2.
+// Result: the command (1 and 2 count as "Continue", 535); every command ends with 2. With a next
+// destination it has the fifth button, "NextDest", and the layout of section "StopNavigTourDlg",
+// sized to five buttons; without, that of "StopNavigDlg", sized to four.
 class StopNavigDlg : public ResultDialog {
 public:
     explicit StopNavigDlg(bool hasNextDestination);

@@ -1,16 +1,21 @@
 // Checks of what the demo install takes from the source resources: the six language sources
 // against German's, the voice script against every phrase key the program and the advisor's
 // configuration speak, the page layout against every page and dialog, the captions of the pages'
-// and dialogs' titles, buttons and labels against their rectangles, and the dialogs' backgrounds
-// against their texts and buttons.
+// and dialogs' titles, buttons and labels against their rectangles, the dialogs' backgrounds
+// against their texts and buttons, and every button's caption against what is drawn under it.
+#include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 #include "ui/shellhelpers.h"
+#include "ui/textface.h"
+#include "utilities/usefulcode/screendesc.h"
 
+#include "platform/files/modules.h"
 #include "platform/gdi/dib.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
 #include "platform/kernel/codepage.h"
 #include "platform/shell/resourcebundle.h"
+#include "platform/shell/resources.h"
 
 #include <gtest/gtest.h>
 
@@ -172,11 +177,15 @@ const char* const kPageSections[] = {
     "ExtContactDlg", "ListDlg",   "TMCDlg",      "AddressPage", "NavigMainPage", "TourMainPage"};
 
 // The sections of the dialogs (the skinned dialogs of the toolkit and the application).
-const char* const kDialogSections[] = {
-    "MsgBox",           "LogoBox",   "ConvExcelInfo", "DestSavedMsgBox",    "NoDatasetsMsgBox",
-    "GpsSimulationDlg", "YesNoDlg",  "StopNavigDlg",  "DestNotFoundMsgBox", "StopLogDlg",
-    "NavWithoutGPSDlg", "ValueDlg",  "ValueDlg1",     "StreetBlockDlg",     "ProgressDlg",
-    "GpsDlg",           "VersionDlg"};
+const char* const kDialogSections[] = {"MsgBox",           "LogoBox",
+                                       "ConvExcelInfo",    "DestSavedMsgBox",
+                                       "NoDatasetsMsgBox", "GpsSimulationDlg",
+                                       "YesNoDlg",         "StopNavigDlg",
+                                       "StopNavigTourDlg", "DestNotFoundMsgBox",
+                                       "StopLogDlg",       "NavWithoutGPSDlg",
+                                       "ValueDlg",         "ValueDlg1",
+                                       "StreetBlockDlg",   "ProgressDlg",
+                                       "GpsDlg",           "VersionDlg"};
 
 TEST(InstallChecks, ThePageLayoutHoldsEveryPageAndDialogWithItsSize) {
     const auto sections = LayoutSections();
@@ -199,6 +208,59 @@ std::vector<int> LayoutNumbers(const std::string& value) {
     return numbers;
 }
 
+// A 32-bit picture to draw on, its pixels (0x00RRGGBB, rows top-down) given.
+class PixelCanvas {
+public:
+    // Pixels past those given are black.
+    PixelCanvas(int width, int height, std::vector<std::uint32_t> pixels)
+        : width_(width)
+        , height_(height) {
+        pixels.resize(std::size_t(width) * height);
+        bitmap_ = CreateBitmap(width, height, 1, 32, pixels.data());
+        dc_ = CreateCompatibleDC(nullptr);
+        old_ = SelectObject(dc_, bitmap_);
+    }
+    ~PixelCanvas() {
+        SelectObject(dc_, old_);
+        DeleteDC(dc_);
+        DeleteObject(bitmap_);
+    }
+    PixelCanvas(const PixelCanvas&) = delete;
+    PixelCanvas& operator=(const PixelCanvas&) = delete;
+
+    [[nodiscard]] HDC dc() const { return dc_; }
+    // Its pixels (0x00RRGGBB, rows top-down), copied at once into a DIB section.
+    [[nodiscard]] std::vector<std::uint32_t> Pixels() const {
+        BITMAPINFOHEADER header{};
+        header.biSize = sizeof(header);
+        header.biWidth = width_;
+        header.biHeight = -height_;
+        header.biPlanes = 1;
+        header.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP copy = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),
+                                        DIB_RGB_COLORS, &bits, nullptr, 0);
+        HDC to = CreateCompatibleDC(nullptr);
+        HGDIOBJ oldTo = SelectObject(to, copy);
+        BitBlt(to, 0, 0, width_, height_, dc_, 0, 0, SRCCOPY);
+        const auto* first = static_cast<const std::uint32_t*>(bits);
+        std::vector<std::uint32_t> pixels(first, first + std::size_t(width_) * height_);
+        for (std::uint32_t& pixel : pixels)
+            pixel &= 0xFFFFFF;
+        SelectObject(to, oldTo);
+        DeleteDC(to);
+        DeleteObject(copy);
+        return pixels;
+    }
+
+private:
+    int width_;
+    int height_;
+    HBITMAP bitmap_{};
+    HDC dc_{};
+    HGDIOBJ old_{};
+};
+
 // The pixels (0x00RRGGBB, rows top-down) of a bitmap file as the program loads it; none when
 // it is refused.
 std::vector<std::uint32_t> PicturePixels(const std::string& file, int* width, int* height) {
@@ -207,33 +269,16 @@ std::vector<std::uint32_t> PicturePixels(const std::string& file, int* width, in
     BITMAP info{};
     if (picture == nullptr || GetObjectW(picture, sizeof(info), &info) == 0)
         return {};
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof(header);
-    header.biWidth = info.bmWidth;
-    header.biHeight = -info.bmHeight;
-    header.biPlanes = 1;
-    header.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP copy = CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),
-                                    DIB_RGB_COLORS, &bits, nullptr, 0);
+    const PixelCanvas copy(info.bmWidth, info.bmHeight, {});
     HDC from = CreateCompatibleDC(nullptr);
-    HDC to = CreateCompatibleDC(nullptr);
     HGDIOBJ oldFrom = SelectObject(from, picture);
-    HGDIOBJ oldTo = SelectObject(to, copy);
-    BitBlt(to, 0, 0, info.bmWidth, info.bmHeight, from, 0, 0, SRCCOPY);
-    const auto* first = static_cast<const std::uint32_t*>(bits);
-    std::vector<std::uint32_t> pixels(first, first + std::size_t(info.bmWidth) * info.bmHeight);
-    for (std::uint32_t& pixel : pixels)
-        pixel &= 0xFFFFFF;
+    BitBlt(copy.dc(), 0, 0, info.bmWidth, info.bmHeight, from, 0, 0, SRCCOPY);
     SelectObject(from, oldFrom);
-    SelectObject(to, oldTo);
     DeleteDC(from);
-    DeleteDC(to);
-    DeleteObject(copy);
     DeleteObject(picture);
     *width = info.bmWidth;
     *height = info.bmHeight;
-    return pixels;
+    return copy.Pixels();
 }
 
 // Contrast ratio of a pixel against black (text) or white (a button's caption): (lighter
@@ -347,13 +392,14 @@ struct CaptionRow {
 
 // Every layout entry that shows a text of the bundles, with the string the program gives it (an
 // entry showing one of several strings has a row for each); and every entry the layout gives a
-// text face (kinds 1 and 2), measured or left out with the reason.
+// text face, measured or left out with the reason.
 std::vector<CaptionRow> CaptionRows() {
     using enum CaptionKind;
     const char* const wraps = "wraps over the lines of its rectangle on purpose";
     const char* const fixedOk = "shows the fixed \"O.K.\", not a text of the bundles";
     const char* const noText = "a picture face (kind 0): the text is never drawn";
     const char* const filledIn = "names are put into its placeholders: its width is not fixed";
+    const char* const narrow = "a button 32 pixels wide: its caption is cut 16 pixels in";
     return {
         {"Screen", "RealTitle", 470, kMenuTitle},
         {"Screen", "RealDataset", 585, kButton},
@@ -506,8 +552,8 @@ std::vector<CaptionRow> CaptionRows() {
         {"MovingMap", "Cancel", 320, kButton},
         {"TourList", "Status", 431, kPageTitle},
         {"TourList", "Title", 471, kLabel},
-        {"TourList", "MoveUp", 1111, kLeftOut, "an arrow picture; its caption is not shown"},
-        {"TourList", "MoveDown", 1113, kLeftOut, "an arrow picture; its caption is not shown"},
+        {"TourList", "MoveUp", 1111, kLeftOut, narrow},
+        {"TourList", "MoveDown", 1113, kLeftOut, narrow},
         {"TourList", "Calculate", 581, kButton},
         {"TourList", "NavStart", 501, kButton},
         {"TourList", "Input", 472, kButton},
@@ -545,7 +591,12 @@ std::vector<CaptionRow> CaptionRows() {
         {"StopNavigDlg", "Menu", 470, kDialogButton},
         {"StopNavigDlg", "Map", 430, kDialogButton},
         {"StopNavigDlg", "NewDest", 534, kDialogButton},
-        {"StopNavigDlg", "NextDest", 1150, kDialogButton},
+        {"StopNavigTourDlg", "Msg2", 992, kLeftOut, wraps},
+        {"StopNavigTourDlg", "Continue", 535, kDialogButton},
+        {"StopNavigTourDlg", "Menu", 470, kDialogButton},
+        {"StopNavigTourDlg", "Map", 430, kDialogButton},
+        {"StopNavigTourDlg", "NewDest", 534, kDialogButton},
+        {"StopNavigTourDlg", "NextDest", 1150, kDialogButton},
         {"DestNotFoundMsgBox", "Continue", 1067, kLeftOut, wraps},
         {"DestNotFoundMsgBox", "Back", 1068, kDialogButton},
         {"DestNotFoundMsgBox", "ShowMap", 1069, kDialogButton},
@@ -610,7 +661,13 @@ CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, float scaleX
     }
 }
 
-// The entries the layout gives a text face (kinds 1 and 2) that have no row, as "section/entry".
+// Whether the layout value gives its entry a face that draws a caption (ScreenDesc's reading).
+bool IsTextFace(const std::string& value) {
+    const int kind = ScreenDesc::ParseRectAndFlag(platform::AnsiToWide(value)).kind;
+    return kind != 0 && LoadSkinFace(0, kind) != nullptr;
+}
+
+// The entries the layout gives a text face that have no row, as "section/entry".
 std::vector<std::string>
 TextFacesWithoutRow(const std::map<std::string, std::map<std::string, std::string>>& sections,
                     const std::vector<CaptionRow>& captions) {
@@ -620,13 +677,9 @@ TextFacesWithoutRow(const std::map<std::string, std::map<std::string, std::strin
     std::vector<std::string> missing;
     for (const auto& [section, entries] : sections) {
         for (const auto& [entry, value] : entries) {
-            int numbers[5] = {};
-            const bool hasKind =
-                std::sscanf(value.c_str(), "%d,%d,%d,%d,%d", &numbers[0], &numbers[1], &numbers[2],
-                            &numbers[3], &numbers[4]) == 5;
             std::string name = section;
             name.append("/").append(entry);
-            if (hasKind && (numbers[4] == 1 || numbers[4] == 2) && !rows.contains(name))
+            if (IsTextFace(value) && !rows.contains(name))
                 missing.push_back(name);
         }
     }
@@ -743,6 +796,145 @@ TEST(InstallChecks, EveryHelpPageHoldsTheProgramsPlacesAndCaptions) {
             EXPECT_NE(page.find(caption), std::string::npos) << id << ": " << caption;
         }
     }
+}
+
+// What a section's buttons lie on: its background picture (a dialog's "Bitmap", the main menu's
+// "RealBackgroundBmp") from the skin folder at its size, or the black of the pages without one.
+std::vector<std::uint32_t> ButtonGround(const std::map<std::string, std::string>& section,
+                                        int width, int height) {
+    for (const char* key : {"Bitmap", "RealBackgroundBmp"}) {
+        if (!section.contains(key))
+            continue;
+        const auto bytes = testdata::ReadHostFile(fs::path(NAV_SKIN_DIR) / section.at(key));
+        int pictureWidth = 0;
+        int pictureHeight = 0;
+        std::vector<std::uint32_t> pixels =
+            PicturePixels(bytes.value_or(""), &pictureWidth, &pictureHeight);
+        EXPECT_TRUE(pictureWidth == width && pictureHeight == height) << section.at(key);
+        if (pictureWidth == width && pictureHeight == height)
+            return pixels;
+    }
+    return std::vector<std::uint32_t>(std::size_t(width) * height, 0);
+}
+
+// Makes a language library of the pictures skinbitmaps drew for every bundle (the faces of
+// kind 1 draw them) the resource module; false when it cannot.
+bool LoadBundlePictures(const testdata::TempDeviceRoot& root) {
+    const fs::path folder = NAV_SKIN_PICTURE_DIR;
+    std::string message;
+    const auto bundle = platform::CompileResourceSource(
+        testdata::ReadHostFile(folder / "pictures.txt").value_or(""), &message,
+        [&folder](std::string_view name) -> std::optional<std::vector<std::uint8_t>> {
+            const auto bytes = testdata::ReadHostFile(folder / name);
+            if (!bytes.has_value())
+                return std::nullopt;
+            return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
+        });
+    EXPECT_TRUE(bundle.has_value()) << message;
+    if (!bundle.has_value() || bundle->bitmaps.empty() ||
+        !root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(*bundle)))
+        return false;
+    platform::SetResourceInstance(LoadLibraryW(u"LangEngCE.dll"));
+    return platform::ResourceInstance() != nullptr;
+}
+
+// A button's face (of its id and kind, at the item's rectangle) drawn over the ground (the
+// section's pixels, `width` wide): what it puts under a caption, and where a caption lies (drawn
+// by a face of the kind without a picture, on black).
+class CaptionProbe {
+public:
+    CaptionProbe(const std::vector<std::uint32_t>& ground, int width, UINT id,
+                 const ScreenDescItem& item, HFONT font)
+        : kind_(item.kind)
+        , width_(item.rect.right - item.rect.left)
+        , height_(item.rect.bottom - item.rect.top)
+        , font_(font) {
+        std::vector<std::uint32_t> underButton;
+        for (int y = item.rect.top; y < item.rect.bottom; ++y) {
+            const auto row = ground.begin() + std::ptrdiff_t(y) * width + item.rect.left;
+            underButton.insert(underButton.end(), row, row + width_);
+        }
+        bare_ = Drawn(id, underButton, u"");
+        plain_ = Drawn(0, {}, u"");
+    }
+
+    // The bare face's pixel at each pixel the caption covers.
+    [[nodiscard]] std::vector<std::uint32_t> Under(const std::u16string& caption) const {
+        const std::vector<std::uint32_t> captioned = Drawn(0, {}, caption);
+        std::vector<std::uint32_t> under;
+        for (std::size_t i = 0; i < captioned.size(); ++i) {
+            if (captioned[i] != plain_[i])
+                under.push_back(bare_[i]);
+        }
+        return under;
+    }
+
+private:
+    [[nodiscard]] std::vector<std::uint32_t> Drawn(UINT id, std::vector<std::uint32_t> ground,
+                                                   const std::u16string& caption) const {
+        const PixelCanvas canvas(width_, height_, std::move(ground));
+        const HGDIOBJ old = font_ != nullptr ? SelectObject(canvas.dc(), font_) : nullptr;
+        LoadSkinFace(id, kind_)->DrawWithText(canvas.dc(), RECT{0, 0, width_, height_}, caption, 0);
+        if (old != nullptr)
+            SelectObject(canvas.dc(), old);
+        return canvas.Pixels();
+    }
+
+    int kind_;
+    int width_;
+    int height_;
+    HFONT font_;
+    std::vector<std::uint32_t> bare_;
+    std::vector<std::uint32_t> plain_;
+};
+
+// Every button of every section, of every face kind that draws a caption, shows its white caption
+// (in its normal state, in every language) on what its face and the section's background put
+// under it at the contrast of 4.5 : 1 asked of body text: the faces of kind 1 draw the bundles'
+// picture of the button's id under the caption, a dialog its background's plates.
+TEST(InstallChecks, EveryButtonsCaptionReadsOnWhatItIsDrawnOver) {
+    constexpr double kCaptionContrast = 4.5;
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(LoadBundlePictures(root));
+    const auto sections = LayoutSections();
+    std::map<std::string, std::vector<std::uint32_t>> grounds;
+    std::vector<platform::ResourceBundle> languages;
+    for (const char* language : {"ger.txt", "eng.txt", "fre.txt", "spa.txt", "ita.txt", "dut.txt"})
+        languages.push_back(CompiledLanguage(language));
+    HFONT pageFont = CreateListFont(-11);
+    for (const CaptionRow& row : CaptionRows()) {
+        const auto& section = sections.at(row.section);
+        const std::string& value = section.at(row.entry);
+        if (!IsTextFace(value))
+            continue;
+        SCOPED_TRACE(std::string(row.section) + "/" + row.entry);
+        const ScreenDescItem item = ScreenDesc::ParseRectAndFlag(platform::AnsiToWide(value));
+        const std::vector<int> size = LayoutNumbers(section.at("Size"));
+        ASSERT_TRUE(item.rect.left >= 0 && item.rect.top >= 0 && item.rect.right <= size[0] &&
+                    item.rect.bottom <= size[1]);
+        if (!grounds.contains(row.section))
+            grounds[row.section] = ButtonGround(section, size[0], size[1]);
+        const bool isDialog = row.kind == CaptionKind::kDialogButton || row.text == 1;
+        const CaptionProbe probe(grounds[row.section], size[0], row.text, item,
+                                 isDialog ? nullptr : pageFont);
+        for (const platform::ResourceBundle& bundle : languages) {
+            const auto text = bundle.strings.find(row.text);
+            const std::u16string caption = row.text == 1                  ? u"O.K."
+                                           : text != bundle.strings.end() ? text->second
+                                                                          : u"";
+            const std::vector<std::uint32_t> under = probe.Under(caption);
+            EXPECT_FALSE(under.empty()) << "no caption for " << row.text;
+            EXPECT_EQ(std::count_if(under.begin(), under.end(),
+                                    [](std::uint32_t pixel) {
+                                        return Contrast(pixel, true) < kCaptionContrast;
+                                    }),
+                      0)
+                << "pixels of " << under.size() << " under \"" << platform::Utf16ToUtf8(caption)
+                << "\" that the white caption does not stand out from";
+        }
+    }
+    DeleteObject(pageFont);
+    platform::SetResourceInstance(nullptr);
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 // language sources. The ids are read from the program's sources: every argument that reaches
 // the id of LoadStringW, followed back through each function that passes an id parameter of its
 // own on (AddText, MsgBox, a page's label loader, ...) to the places that give a number, a named
-// constant or a function without arguments that returns one (a page's GetTitleId).
+// constant or a function without arguments that returns one (a page's GetTitleId), and from a
+// range-for's variable to the rows of the table it walks.
 #include "testdata/tempdir.h"
 
 #include "platform/shell/resourcebundle.h"
@@ -175,6 +176,14 @@ struct IdScanFile {
     std::vector<IdScanSite> sites;
 };
 
+IdScanFile ScanFileOf(std::string path, std::string_view text) {
+    IdScanFile file;
+    file.path = std::move(path);
+    file.code = CodeOf(text);
+    file.sites = SitesOf(file.code);
+    return file;
+}
+
 // Every source of the program above the platform layer, without tests and fuzz targets.
 std::vector<IdScanFile> ProgramSources() {
     const std::set<std::string> notProgram = {"platform", "tools", "bench", "testdata",
@@ -193,11 +202,9 @@ std::vector<IdScanFile> ProgramSources() {
             const std::string extension = it->path().extension().string();
             if (!it->is_regular_file() || (extension != ".cpp" && extension != ".h"))
                 continue;
-            IdScanFile file;
-            file.path = std::filesystem::relative(it->path(), kStringIdsSource).string();
-            file.code = CodeOf(testdata::ReadHostFile(it->path()).value_or(""));
-            file.sites = SitesOf(file.code);
-            files.push_back(std::move(file));
+            files.push_back(
+                ScanFileOf(std::filesystem::relative(it->path(), kStringIdsSource).string(),
+                           testdata::ReadHostFile(it->path()).value_or("")));
         }
     }
     return files;
@@ -293,13 +300,141 @@ ParameterOf(const IdScanFile& file, std::size_t at, const std::string& name) {
     return std::nullopt;
 }
 
+// The braced initializer ("name[] = {", "name = {" or "name{") of the last definition of the
+// table `name` before `before`, and where that name stands; none when there is none.
+std::optional<std::pair<std::size_t, std::size_t>>
+TableInitializer(std::string_view code, std::string_view name, std::size_t before) {
+    std::optional<std::pair<std::size_t, std::size_t>> found;
+    for (std::size_t at = code.find(name); at < before; at = code.find(name, at + 1)) {
+        if ((at > 0 && IsNameCharacter(code[at - 1])) || NameEnd(code, at) != at + name.size())
+            continue;
+        std::size_t next = SkipBlanks(code, at + name.size());
+        if (code.substr(next, 1) == "[")
+            next = SkipBlanks(code, BracketEnd(code, next));
+        if (code.substr(next, 1) == "=" && code.substr(next, 2) != "==")
+            next = SkipBlanks(code, next + 1);
+        if (code.substr(next, 1) == "{")
+            found = std::pair{at, next};
+    }
+    return found;
+}
+
+// The position of `member` in the rows of the table defined at `tableAt`: of a pair, or of the
+// struct declared right before the table's name.
+std::optional<std::size_t> MemberIndex(std::string_view code, std::size_t tableAt,
+                                       std::string_view member) {
+    if (member == "first" || member == "second")
+        return member == "first" ? 0 : 1;
+    const std::size_t keyword = code.rfind("struct", tableAt);
+    const std::size_t open = keyword == std::string_view::npos ? keyword : code.find('{', keyword);
+    if (open >= tableAt)
+        return std::nullopt;
+    const std::string_view fields = code.substr(open + 1, BracketEnd(code, open) - open - 2);
+    std::size_t index = 0;
+    for (std::size_t from = 0; from < fields.size(); ++index) {
+        const std::size_t end = std::min(fields.find(';', from), fields.size());
+        if (DeclaredName(fields.substr(from, end - from)) == member)
+            return index;
+        from = end + 1;
+    }
+    return std::nullopt;
+}
+
+// The range-for statements around `at` from the innermost out: the loop variable's declaration
+// and where the range expression begins in the code.
+struct RangeFor {
+    std::string_view declaration;
+    std::size_t rangeAt = 0;
+};
+
+std::vector<RangeFor> RangeForsAround(const IdScanFile& file, std::size_t at) {
+    const std::string_view code = file.code;
+    std::vector<RangeFor> loops;
+    for (auto site = file.sites.rbegin(); site != file.sites.rend(); ++site) {
+        const std::size_t close = BracketEnd(code, site->open);
+        if (site->name != "for" || site->open > at || close > at)
+            continue;
+        const std::size_t body = SkipBlanks(code, close);
+        const std::size_t end =
+            code.substr(body, 1) == "{" ? BracketEnd(code, body) : code.find(';', body);
+        const std::string_view header = code.substr(site->open + 1, close - site->open - 2);
+        std::size_t colon = 0;
+        while ((colon = header.find(':', colon)) != std::string_view::npos &&
+               header.substr(colon, 2) == "::")
+            colon += 2;
+        if (end <= at || colon == std::string_view::npos ||
+            header.find(';') != std::string_view::npos)
+            continue;
+        loops.push_back({header.substr(0, colon), site->open + 2 + colon});
+    }
+    return loops;
+}
+
+// What the argument takes from a table when it is a range-for's variable ("row", "row.member"
+// or a name of the loop's structured binding): of each row of the table's braced list, the
+// whole row or its element of that position. Nothing for any other argument.
+std::vector<std::string> TableValues(const IdScanFile& file, std::size_t at,
+                                     std::string_view argument) {
+    const std::string_view code = file.code;
+    const std::size_t start = SkipBlanks(argument, 0);
+    const std::size_t nameEnd = NameEnd(argument, start);
+    const std::string name(argument.substr(start, nameEnd - start));
+    std::string_view member = argument.substr(nameEnd);
+    while (!member.empty() && std::isspace(static_cast<unsigned char>(member.back())) != 0)
+        member.remove_suffix(1);
+    if (name.empty() || IsDigit(name[0]) || (!member.empty() && !member.starts_with('.')))
+        return {};
+    member.remove_prefix(std::min<std::size_t>(member.size(), 1));
+    for (const RangeFor& loop : RangeForsAround(file, at)) {
+        std::optional<std::size_t> index;
+        const std::size_t bindings = loop.declaration.find('[');
+        if (bindings != std::string_view::npos) {
+            const std::vector<std::string> names = ArgumentsAt(loop.declaration, bindings);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                const std::size_t from = SkipBlanks(names[i], 0);
+                if (names[i].substr(from, NameEnd(names[i], from) - from) == name)
+                    index = i;
+            }
+            if (!index || !member.empty())
+                continue;
+        } else if (DeclaredName(loop.declaration) != name) {
+            continue;
+        }
+        const std::size_t rangeStart = SkipBlanks(code, loop.rangeAt);
+        std::optional<std::pair<std::size_t, std::size_t>> table{{rangeStart, rangeStart}};
+        if (code.substr(rangeStart, 1) != "{") {
+            const std::string_view range =
+                code.substr(rangeStart, NameEnd(code, rangeStart) - rangeStart);
+            table = range.empty() ? std::nullopt : TableInitializer(code, range, rangeStart);
+        }
+        if (!table)
+            return {};
+        if (!member.empty())
+            index = MemberIndex(code, table->first, member);
+        if (!member.empty() && !index)
+            return {};
+        std::vector<std::string> values;
+        for (std::string& row : ArgumentsAt(code, table->second)) {
+            const std::size_t open = row.find_first_of("{(");
+            const std::vector<std::string> elements =
+                open == std::string::npos ? std::vector<std::string>{} : ArgumentsAt(row, open);
+            if (!index)
+                values.push_back(std::move(row));
+            else if (*index < elements.size())
+                values.push_back(elements[*index]);
+        }
+        return values;
+    }
+    return {};
+}
+
 // The string ids the program loads. A function found to pass its own parameter on to a loader
 // becomes a loader itself; one that no header names is taken for its own source only (helpers
 // of the same name in several sources are not confused).
 class StringIdScan {
 public:
-    StringIdScan()
-        : m_files(ProgramSources())
+    explicit StringIdScan(std::vector<IdScanFile> files = ProgramSources())
+        : m_files(std::move(files))
         , m_numbers(NamedNumbers(m_files)) {
         for (const IdScanFile& file : m_files) {
             if (file.path.ends_with(".h"))
@@ -337,6 +472,10 @@ private:
             argument.remove_prefix(std::min(argument.find('?') + 1, argument.size()));
             for (const IdToken& token : TokensOf(argument))
                 Resolve(file, site, token);
+            for (const std::string& value : TableValues(file, site.at, argument)) {
+                for (const IdToken& token : TokensOf(value))
+                    Resolve(file, site, token);
+            }
         }
     }
 
@@ -408,6 +547,45 @@ TEST(StringIds, EveryStringTheProgramLoadsIsDefinedInEveryLanguage) {
                 ADD_FAILURE() << "string " << id << " (" << where << ") is missing from "
                               << language;
         }
+    }
+}
+
+// An id reaches the loader from a table a range-for walks: of every row, the element at the
+// loop variable's place (a structured binding's name, a member, the whole row), and no other.
+TEST(StringIds, IdsFromTheRowsOfAWalkedTableAreFollowed) {
+    const struct {
+        const char* name;
+        const char* code;
+        std::set<unsigned> ids;
+    } cases[] = {
+        {"a binding of a named table's rows",
+         "constexpr UINT kNamedText = 11;\n"
+         "void F() { std::pair<UINT, int> rows[] = {{kNamedText, 1}, {12, 2}};\n"
+         "  for (const auto& [id, count] : rows) { LoadStringW(h, id, b, count); } }",
+         {11, 12}},
+        {"a member of a struct table",
+         "void F() { const struct { const char16_t* name; UINT id = 0; } rows[] = {\n"
+         "  {u\"A\", 21}, {u\"B\", 22}};\n"
+         "  for (const auto& row : rows) LoadStringW(h, row.id, b, 9); }",
+         {21, 22}},
+        {"a braced list",
+         "void F() { for (const UINT id : {31, 32}) LoadStringW(h, id, b, 4); }",
+         {31, 32}},
+        {"a pair's member through a loader of the program's own",
+         "void Show(UINT text) { LoadStringW(h, text, b, 4); }\n"
+         "void F() { std::pair<int, UINT> rows[] = {{1, 41}, {2, 42}};\n"
+         "  for (const auto& row : rows) Show(row.second); }",
+         {41, 42}},
+        {"a loop over something else",
+         "void F(Ids ids) { for (UINT id : ids) LoadStringW(h, id, b, 4); }",
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::set<unsigned> ids;
+        for (const auto& [id, where] : StringIdScan({ScanFileOf("app/table.cpp", c.code)}).Run())
+            ids.insert(id);
+        EXPECT_EQ(ids, c.ids);
     }
 }
 

@@ -50,7 +50,9 @@ inline std::string ScreenDescription() {
     AddDialog(writer, u"OtherBox", {u"OK"});
     AddDialog(writer, u"DestSavedMsgBox", {u"OK"});
     AddDialog(writer, u"YesNoDlg", {u"Yes", u"No"});
-    AddDialog(writer, u"StopNavigDlg", {u"Continue", u"Menu", u"Map", u"NewDest", u"NextDest"});
+    AddDialog(writer, u"StopNavigDlg", {u"Continue", u"Menu", u"Map", u"NewDest"});
+    writer.Rect(u"Msg2", 10, 10, 190, 50);
+    AddDialog(writer, u"StopNavigTourDlg", {u"Continue", u"Menu", u"Map", u"NewDest", u"NextDest"});
     writer.Rect(u"Msg2", 10, 10, 190, 50);
     AddDialog(writer, u"DestNotFoundMsgBox", {u"Back", u"ShowMap"}, {u"Continue"});
     AddDialog(writer, u"StopLogDlg", {u"OK", u"Cancel"});

@@ -1,5 +1,6 @@
 #include "ui/messagedialogs.h"
 #include "ui/tests/dialogtesting.h"
+#include "utilities/usefulcode/screendesc.h"
 
 #include "platform/window/input.h"
 #include "platform/window/shell.h"
@@ -72,6 +73,22 @@ TEST_F(MessageDialogTest, ResultsOfTheQuestionDialogs) {
         EXPECT_EQ(dialog->GetResult(), c.result);
         EXPECT_FALSE(driver_.RanOutOfScript());
         driver_.RunUntilIdle();
+    }
+}
+
+// Its layout section (with the background drawn from it) holds an entry for each button the
+// stop dialog has and no other: the next destination's only on a tour.
+TEST_F(MessageDialogTest, TheStopDialogsSectionHoldsTheButtonsItHas) {
+    const std::pair<const char16_t*, UINT> buttons[] = {
+        {u"Continue", 535}, {u"Menu", 470}, {u"Map", 430}, {u"NewDest", 534}, {u"NextDest", 1150}};
+    for (const bool hasNextDestination : {false, true}) {
+        SCOPED_TRACE(hasNextDestination);
+        const StopNavigDlg dialog(hasNextDestination);
+        for (const auto& [entry, id] : buttons) {
+            const ScreenDescItem described =
+                ScreenDesc::GetRectAndFlag(dialog.GetSection().c_str(), entry);
+            EXPECT_EQ(described.kind == 2, dialog.FindItem(id) != nullptr) << id;
+        }
     }
 }
 

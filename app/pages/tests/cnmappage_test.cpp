@@ -500,7 +500,7 @@ TEST_F(NavMapPageTest, StopAnswersEndOrKeepGuidance) {
             m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
                 HWND window = FindWindowW(u"Dialog", nullptr);
                 DialogBase* box = window != nullptr ? DialogBase::FromWindow(window) : nullptr;
-                asked = box != nullptr && box->GetSection() == u"StopNavigDlg";
+                asked = box != nullptr && box->GetSection() == u"StopNavigTourDlg";
                 if (box != nullptr) {
                     PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(row.answer), 0);
                 }
@@ -826,7 +826,7 @@ TEST_F(NavMapPageTest, NextDestinationLiftsABlockWithoutAsking) {
     })});
     SendMessageW(m_page->GetHwnd(), WM_COMMAND, CNMapPage::kStopId, 0);
     RunUntil([&] { return m_scripted->Blocks().size() == 2; });
-    EXPECT_EQ(asked, std::vector<std::u16string>{u"StopNavigDlg"});
+    EXPECT_EQ(asked, std::vector<std::u16string>{u"StopNavigTourDlg"});
     EXPECT_EQ(m_scripted->Blocks(), (std::vector<std::string>{"5000 replan", "0"}));
     EXPECT_FALSE(m_page->IsStreetBlocked());
     EXPECT_TRUE(m_page->IsGuidanceConnected());
