@@ -6,7 +6,7 @@ target_link_libraries(fuzzseeds PRIVATE testdata_tablefiles testdata_tmctables t
                                         testdata_cityindex testdata_roadnetwork testdata_addressindex testdata_destinations
                                         testdata_contacts
                                         testdata testdata_matcher testdata_matcherdrives testdata_emf testdata_junctionmodel platform_shell
-                                        platform_window)
+                                        platform_window demoinstall_list)
 
 # The sanitizer and fuzzing builds do not build the tool.
 if(NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)

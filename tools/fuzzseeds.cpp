@@ -38,6 +38,7 @@
 #include "testdata/townsketch.h"
 #include "testdata/vcardwriter.h"
 #include "testdata/wavewriter.h"
+#include "tools/install/installedfiles.h"
 
 #include "platform/shell/resourcebundle.h"
 #include "platform/window/dialog.h"
@@ -548,6 +549,30 @@ std::vector<Seed> OptimisedChainSeeds() {
     return seeds;
 }
 
+// An install's list of its own files: whole, with CR LF line ends, cut in a line, and naming a
+// path outside the root.
+std::vector<Seed> InstalledFilesSeeds() {
+    const char* corpus = "tools/fuzz/corpus/installedfiles_fuzz";
+    demoinstall::Digest program;
+    program.Add("#!/bin/sh\n");
+    demoinstall::Digest settings;
+    settings.Add("[Zudav]\r\nSimulation=1\r\n");
+    const std::string list = "# The files laid out here.\n" +
+                             demoinstall::ManifestLine(program, "navigator") +
+                             demoinstall::ManifestLine(settings, "PK.ini") +
+                             demoinstall::ManifestLine({}, "My Documents/Contacts.vcf");
+    std::string crlf;
+    for (const char c : list)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::string outside = list + demoinstall::ManifestLine(program, "../elsewhere");
+    return {
+        {corpus, "seed-list", Text(list)},
+        {corpus, "seed-crlf", Text(crlf)},
+        {corpus, "seed-cut", Text(list.substr(0, list.size() - 9))},
+        {corpus, "seed-outside", Text(outside)},
+    };
+}
+
 } // namespace
 
 // The city index reader: whole files (mode byte 1) of both kinds, and patches over its own.
@@ -1035,7 +1060,8 @@ int main(int argc, char** argv) {
                               InstanceRequestSeeds(),
                               DestinationSeeds(),
                               ContactSeeds(),
-                              LogbookSeeds()}) {
+                              LogbookSeeds(),
+                              InstalledFilesSeeds()}) {
         for (const Seed& seed : group) {
             const std::filesystem::path folder = root / seed.corpus;
             std::error_code error;

@@ -1,13 +1,20 @@
 # installdemo: lays out the demo install, <build>/install/, as a device root around the folder
 # osm2nav wrote (scripts/install-demo.sh converts the extract and runs it).
+# The list of an install's own files, read by the installer and the fuzz target.
+nav_component(demoinstall_list STEP 8
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/install/installedfiles.cpp)
+nav_fuzz(installedfiles_fuzz
+  SOURCES fuzz/installedfiles_fuzz.cpp
+  DEPENDS demoinstall_list)
+
 if(TARGET onboard_traffic)
   nav_component(demoinstall STEP 8
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/install/demoinstall.cpp
             ${CMAKE_CURRENT_LIST_DIR}/install/helpviewer.cpp
             ${CMAKE_CURRENT_LIST_DIR}/install/installswap.cpp
             ${CMAKE_CURRENT_LIST_DIR}/install/userfiles.cpp
-    DEPENDS retrievalengine_engine routing_service testdata_programfolder testdata_tmctables
-            testdata osm2nav_convert
+    DEPENDS demoinstall_list retrievalengine_engine routing_service testdata_programfolder
+            testdata_tmctables testdata osm2nav_convert
     PRIVATE_DEPENDS onboard_config onboard_traffic traffic_tmcdata traffic_tmcmessage usefulcode_cache
                     usefulcode_settings platform_files platform_kernel)
 

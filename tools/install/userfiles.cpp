@@ -265,25 +265,6 @@ std::vector<double> MapExtent(const fs::path& root) {
     return extent;
 }
 
-// The size and FNV-1a hash (64 bits) of a file's bytes, as the list of an install's files
-// records them.
-struct Digest {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    std::uint64_t size = 0;
-
-    void Add(std::string_view bytes) {
-        for (const char byte : bytes) {
-            hash ^= static_cast<unsigned char>(byte);
-            hash *= 0x100000001b3ULL;
-        }
-        size += bytes.size();
-    }
-    bool operator==(const Digest&) const = default;
-};
-
-// The files of an install's list by their paths below its root ('/' separators).
-using Manifest = std::map<std::string, Digest, std::less<>>;
-
 // The digest of a file below `root` as the list records it: of the lines outside the user's
 // sections for a file whose user sections are kept, of all its bytes otherwise; nullopt when it
 // is not a regular file or cannot be read. `as` names the file whose place it takes, when it lies
@@ -320,49 +301,23 @@ struct ReadList {
     std::string damage;
 };
 
-// The list of the files an install laid out, from its root: lines "<hash in 16 hexadecimal
-// digits> <size> <path>" and comment lines ("#"), each ended. Without a list, no manifest; a list
-// that does not read whole (a line that does not read, a path outside the root, a file every
-// install lays missing from it while the earlier install holds it, a last line cut short) is no
-// manifest either, and says why: neither tells the install's files apart.
+// The list of the files an install laid out, from its root. Without a list, no manifest; a list
+// that does not read whole (ParseManifest), or misses a file every install lays while the earlier
+// install holds it, is no manifest either, and says why: neither tells the install's files apart.
 ReadList ReadManifest(const fs::path& root) {
     const std::optional<std::string> text = testdata::ReadHostFile(root / kManifestFile);
     if (!text)
         return {};
-    if (!text->empty() && text->back() != '\n')
-        return {std::nullopt, "its last line is cut short"};
-    Manifest manifest;
-    std::size_t number = 0;
-    for (std::size_t at = 0; at < text->size();) {
-        const std::size_t end = std::min(text->find('\n', at), text->size());
-        std::string_view line = std::string_view(*text).substr(at, end - at);
-        at = end + 1;
-        ++number;
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        if (line.starts_with('#'))
-            continue;
-        Digest digest;
-        const char* const last = line.data() + line.size();
-        const auto hash = std::from_chars(line.data(), last, digest.hash, 16);
-        const auto size = hash.ec == std::errc() && hash.ptr != last && *hash.ptr == ' '
-                              ? std::from_chars(hash.ptr + 1, last, digest.size)
-                              : std::from_chars_result{last, std::errc::invalid_argument};
-        const fs::path path = size.ec == std::errc() && last - size.ptr >= 2 && *size.ptr == ' '
-                                  ? fs::path(std::string(size.ptr + 1, last))
-                                  : fs::path();
-        const fs::path normal = path.lexically_normal();
-        if (path.empty() || path.is_absolute() || normal.empty() || *normal.begin() == "..")
-            return {std::nullopt, "line " + std::to_string(number) + " does not read"};
-        manifest[path.generic_string()] = digest;
-    }
+    ParsedManifest parsed = ParseManifest(*text);
+    if (!parsed.files)
+        return {std::nullopt, parsed.damage};
     for (const char* always : {kProgramFile, kSettingsFile}) {
         std::error_code error;
-        if (!manifest.contains(always) &&
+        if (!parsed.files->contains(always) &&
             fs::is_regular_file(fs::symlink_status(root / always, error)))
             return {std::nullopt, std::string("it does not name ") + always};
     }
-    return {std::move(manifest), ""};
+    return {std::move(parsed.files), ""};
 }
 
 // The entries below a folder by their paths below it ('/' separators), with their types (links
@@ -681,12 +636,6 @@ std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
                        "and its path. A later install replaces these and keeps the others; a "
                        "document listed but missing stays removed; a settings file that differs "
                        "is kept, with the later install's beside it.\n";
-    const auto line = [&text](const Digest& digest, const std::string& name) {
-        char hash[24];
-        (void)std::snprintf(hash, sizeof hash, "%016llx ",
-                            static_cast<unsigned long long>(digest.hash));
-        text += hash + std::to_string(digest.size) + " " + name + "\n";
-    };
     for (const auto& [name, type] : *entries) {
         if (type != fs::file_type::regular || name == kManifestFile || name == kOwnFolderMark)
             continue;
@@ -699,7 +648,7 @@ std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
         const std::optional<Digest> digest = DigestOf(staging, file, name);
         if (!digest)
             return (staging / file).string() + ": cannot be read";
-        line(*digest, name);
+        text += ManifestLine(*digest, name);
     }
     std::ofstream out(staging / kManifestFile, std::ios::binary | std::ios::trunc);
     out << text;

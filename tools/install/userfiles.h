@@ -3,14 +3,14 @@
 // an install lays out itself ("InstalledFiles.txt" at its root), by which a later install tells
 // the user's files from its own.
 
+#include "tools/install/installedfiles.h"
+
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace demoinstall {
-
-inline constexpr char kManifestFile[] = "InstalledFiles.txt";
 
 // The files of a new install that KeepUserFiles leaves to the user: those that now hold the
 // user's and not the install's own, among them the settings files of the install's own that the
