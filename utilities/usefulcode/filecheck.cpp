@@ -66,6 +66,12 @@ bool ShowFileCheckMessage(const std::u16string& name, DWORD errorCode, std::uint
     return true;
 }
 
+bool HasNamedFileThisRun() {
+    NamedFiles& files = FilesNamedThisRun();
+    const std::lock_guard lock(files.mutex);
+    return !files.names.empty();
+}
+
 bool ShowDamagedFileMessage(const std::u16string& name) {
     WIN32_FIND_DATAW found{};
     std::uint64_t size = 0;

@@ -16,6 +16,9 @@
 // size stays in the text. False when the box was left out for that reason.
 bool ShowFileCheckMessage(const std::u16string& name, DWORD errorCode, std::uint64_t size);
 
+// True when a file was named in this run: data that is there but damaged, not missing.
+[[nodiscard]] bool HasNamedFileThisRun();
+
 // The box for a file that is shorter than its layout says, or otherwise other than it: error code
 // ERROR_FILE_INVALID and the size of the file as it lies in its folder (0 when it cannot be
 // found there, as for a member of an archive).
