@@ -4,7 +4,6 @@
 #include "app/startup/voicepointer.h"
 #include "app/tmc/statustmcinfo.h"
 #include "ui/gpsstatemonitor.h"
-#include "ui/messagedialogs.h"
 #include "ui/pagebase.h"
 #include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"

@@ -83,22 +83,25 @@ bool ShowDamagedFileMessage(const std::u16string& name) {
     return ShowFileCheckMessage(name, ERROR_FILE_INVALID, size);
 }
 
+void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path) {
+    std::array<WCHAR, 256> format{};
+    const int length = LoadStringW(platform::ResourceInstance(), textId, format.data(),
+                                   static_cast<int>(format.size()));
+    std::u16string text(format.data(), static_cast<std::size_t>(length > 0 ? length : 0));
+    const std::size_t mark = text.find(u"%s");
+    if (mark == std::u16string::npos) {
+        text += text.empty() ? path : u" " + path;
+    } else {
+        text.replace(mark, 2, path);
+    }
+    (void)MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+}
+
 bool ShowSpokenGuidanceMessage(const std::u16string& name) {
     if (SpokenGuidanceToldThisRun().exchange(true)) {
         return false;
     }
-    std::array<WCHAR, 256> format{};
-    const int length = LoadStringW(platform::ResourceInstance(), kSpokenGuidanceText, format.data(),
-                                   static_cast<int>(format.size()));
-    std::u16string text(format.data(), static_cast<std::size_t>(length > 0 ? length : 0));
-    const std::u16string shown = platform::NormalizeDevicePath(name);
-    const std::size_t mark = text.find(u"%s");
-    if (mark == std::u16string::npos) {
-        text += text.empty() ? shown : u" " + shown;
-    } else {
-        text.replace(mark, 2, shown);
-    }
-    (void)MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    ShowFileMessage(nullptr, kSpokenGuidanceText, platform::NormalizeDevicePath(name));
     return true;
 }
 

@@ -24,6 +24,10 @@ bool ShowFileCheckMessage(const std::u16string& name, DWORD errorCode, std::uint
 // found there, as for a member of an archive).
 bool ShowDamagedFileMessage(const std::u16string& name);
 
+// Shows the language library's text textId, with path where it says "%s" (after it when it says
+// nothing of the kind), in a message box with the exclamation icon over owner (may be null).
+void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path);
+
 // The box telling that spoken guidance is not available because the file (a device path, shown
 // normalised) is missing or cannot be used: text 1404 of the language library, no owner, shown
 // once a run whichever file comes first. False when it was told before.
