@@ -1,7 +1,7 @@
 // The application started on the converted extract as its only database: the main menu shows.
 // With a second database beside it, the menu's map list switches between the two, and the next
 // route is calculated on the one chosen. A damaged file of the database is named to the user,
-// and the destination page says that there is no map data.
+// never called missing map data, and every file cut short either changes nothing or is named.
 #include "advisor/advisorstore.h"
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
