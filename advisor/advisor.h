@@ -56,3 +56,10 @@ using AdvisorPtr = six::RefCntPtr<IAdvisor, six::MTModel>;
 void CreateAdvisorFacade(AdvisorPtr& out, const RetrievalEngine::RetrievalEnginePtr& source,
                          RouteRequestResult route, const std::u16string& folder,
                          const AdviceSettings& settings);
+
+// The configuration file below folder ("\" for "\ConfigFiles") that keeps the advisors made with
+// these settings from speaking their advice: one that is missing, or unusable (no settings, no
+// decision tables, or a decision's advice without wording names "SOA.csv"), as the path it is
+// looked for at. Empty when the advice can be spoken.
+[[nodiscard]] std::u16string FindUnusableAdvisorFile(const std::u16string& folder,
+                                                     const AdviceSettings& settings);

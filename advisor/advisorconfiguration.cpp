@@ -41,27 +41,35 @@ AdvisorConfiguration::AdvisorConfiguration() {
     (void)m_archives.Mount(u""); // only loads the archive library
 }
 
+std::u16string AdvisorConfiguration::ConfigFilePath(const std::u16string& folder,
+                                                    const std::u16string& name,
+                                                    std::u16string* archive) {
+    if (folder.empty() || folder == u"\\") {
+        if (archive != nullptr) {
+            *archive = kRootArchive;
+        }
+        return std::u16string(kRootConfigFolder) + name;
+    }
+    std::u16string upper = folder;
+    for (char16_t& c : upper) {
+        c = towupper(c);
+    }
+    if (upper.find(kArchiveMark) != std::u16string::npos) {
+        if (archive != nullptr) {
+            *archive = upper;
+        }
+        const std::size_t cut = upper.find_last_of(u"\\/");
+        if (cut != std::u16string::npos) {
+            upper.erase(cut);
+        }
+    }
+    return upper + u"\\" + name;
+}
+
 six::RefCntPtr<IFile> AdvisorConfiguration::OpenConfigFile(const std::u16string& folder,
                                                            const std::u16string& name) {
-    std::u16string path;
     std::u16string archive;
-    if (folder.empty() || folder == u"\\") {
-        path = std::u16string(kRootConfigFolder) + name;
-        archive = kRootArchive;
-    } else {
-        std::u16string upper = folder;
-        for (char16_t& c : upper) {
-            c = towupper(c);
-        }
-        if (upper.find(kArchiveMark) != std::u16string::npos) {
-            archive = upper;
-            const std::size_t cut = upper.find_last_of(u"\\/");
-            if (cut != std::u16string::npos) {
-                upper.erase(cut);
-            }
-        }
-        path = upper + u"\\" + name;
-    }
+    const std::u16string path = ConfigFilePath(folder, name, &archive);
     if (auto plain = OpenAs<HandleFile>(path, FileHint::RandomAccess)) {
         return plain;
     }

@@ -29,6 +29,11 @@ public:
     // first need). Null when it is found nowhere.
     [[nodiscard]] six::RefCntPtr<IFile> OpenConfigFile(const std::u16string& folder,
                                                        const std::u16string& name);
+    // The path OpenConfigFile looks for the file at (plain or in the archive), and the archive it
+    // mounts for that folder when archive is not null.
+    [[nodiscard]] static std::u16string ConfigFilePath(const std::u16string& folder,
+                                                       const std::u16string& name,
+                                                       std::u16string* archive = nullptr);
 
     // "General.properties" (key;value) into the general settings, which are not emptied first.
     // False when the file is not found.

@@ -1,4 +1,5 @@
 #include "advisor/advisorcore.h"
+#include "advisor/advisorstore.h"
 
 #include <new>
 
@@ -49,4 +50,11 @@ void CreateAdvisorFacade(AdvisorPtr& out, const RetrievalEngine::RetrievalEngine
 
 AdvisorPtr MakeAdvisorFacade(AdvisorPtr advisor) {
     return AdvisorPtr(new (std::nothrow) AdvisorFacade(std::move(advisor)));
+}
+
+std::u16string FindUnusableAdvisorFile(const std::u16string& folder,
+                                       const AdviceSettings& settings) {
+    return AdvisorStore::Instance()
+        .TablesFor(folder, settings.phraseColumn, settings.destinationPhraseColumn)
+        ->unusableFile;
 }

@@ -47,8 +47,10 @@ std::int32_t Truncate(float value) {
 
 } // namespace
 
-AdvisorTablesPtr SnapshotAdvisorTables(const AdvisorConfiguration& configuration) {
+AdvisorTablesPtr SnapshotAdvisorTables(const AdvisorConfiguration& configuration,
+                                       std::u16string unusableFile) {
     auto tables = std::make_shared<AdvisorTables>();
+    tables->unusableFile = std::move(unusableFile);
     tables->phrases = configuration.GetPhraseTable();
     tables->destinations = configuration.GetDestinationPhrases();
     tables->general = configuration.GetGeneralSettings();

@@ -23,10 +23,14 @@ struct AdvisorTables {
     PhraseTable destinations; // "SOD.csv": announcement distances and connector limits
     PhraseTable general;      // "General.properties"
     std::optional<DecisionTableStore> decisionTables;
+    // The configuration file that is missing or unusable, so that no advice can be spoken as
+    // it should (a device path); empty when every file needed was read.
+    std::u16string unusableFile;
 };
 using AdvisorTablesPtr = std::shared_ptr<const AdvisorTables>;
 
-[[nodiscard]] AdvisorTablesPtr SnapshotAdvisorTables(const AdvisorConfiguration& configuration);
+[[nodiscard]] AdvisorTablesPtr SnapshotAdvisorTables(const AdvisorConfiguration& configuration,
+                                                     std::u16string unusableFile = {});
 
 // The advisor's unit block; distances are spoken in miles and yards when word 2 is 1.
 using UnitSettings = std::array<std::uint32_t, 3>;

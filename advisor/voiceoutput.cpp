@@ -187,6 +187,16 @@ void VoicePlayer::PlayFile(const std::u16string& path) {
     }
 }
 
+std::u16string VoiceArchivePath(const std::u16string& folder, const std::u16string& prefix) {
+    std::u16string archive = folder;
+    if (!archive.empty() && archive.back() != u'\\' && archive.back() != u'/') {
+        archive += u'\\';
+    }
+    archive += prefix;
+    archive += kArchiveSuffix;
+    return archive;
+}
+
 namespace {
 
 class VoiceOutput final : public IVoiceOutput {
@@ -213,12 +223,7 @@ bool VoiceOutput::Init(const std::u16string& folder, const std::u16string& prefi
     if (folder.empty() || m_player != nullptr) {
         return false;
     }
-    std::u16string archive = folder;
-    if (archive.back() != u'\\' && archive.back() != u'/') {
-        archive += u'\\';
-    }
-    archive += prefix;
-    archive += kArchiveSuffix;
+    const std::u16string archive = VoiceArchivePath(folder, prefix);
     // An archive still mounted from an earlier Init serves again.
     if (!m_archives.IsMounted(archive) && !m_archives.Mount(archive)) {
         return false;

@@ -40,6 +40,11 @@ protected:
     IVoiceOutput& operator=(const IVoiceOutput&) = default;
 };
 
+// The voice archive Init mounts: folder + prefix + "_waves.sfs", with a "\" put after a folder
+// that lacks one.
+[[nodiscard]] std::u16string VoiceArchivePath(const std::u16string& folder,
+                                              const std::u16string& prefix);
+
 // A new voice output without a player; null when it cannot be allocated.
 [[nodiscard]] six::RefCntPtr<IVoiceOutput> CreateVoiceOutput();
 

@@ -9,7 +9,7 @@ nav_component(app_destinations STEP 12
     ${CMAKE_CURRENT_LIST_DIR}/destinations/storeddestinationlist.cpp
     ${CMAKE_CURRENT_LIST_DIR}/destinations/uddrecord.cpp
   DEPENDS app_modes_types onboard_server retrievalengine_engine ui_layout platform_kernel
-  PRIVATE_DEPENDS ui_lists ui_dialogs ui_tmcmonitor usefulcode_blowfish usefulcode_settings
+  PRIVATE_DEPENDS usefulcode_files ui_lists ui_dialogs ui_tmcmonitor usefulcode_blowfish usefulcode_settings
                   usefulcode_framework platform_files platform_shell platform_gdi platform_window)
 
 nav_test(app_destinations_test

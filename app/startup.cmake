@@ -12,7 +12,7 @@ nav_component(app_startup STEP 12
     ${CMAKE_CURRENT_LIST_DIR}/startup/voicepointer.cpp
   DEPENDS app_receiver app_logbook onboard_server mapdisplay_facade ui_layout ui_dialogs ui_lists usefulcode_framework
     advisor_voice
-  PRIVATE_DEPENDS app_contacts app_tmc ui_tmcmonitor ui_skin usefulcode_settings usefulcode_cache
+  PRIVATE_DEPENDS app_contacts app_tmc ui_tmcmonitor ui_skin usefulcode_settings usefulcode_files usefulcode_cache
     usefulcode_arena usefulcode_locations positioning_receiver platform_files platform_window
     platform_gdi platform_shell platform_sound platform_kernel)
 

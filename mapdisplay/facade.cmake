@@ -14,7 +14,7 @@ nav_test(mapdisplay_facade_test
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapdraw_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapenginefacade_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/mapqueries_test.cpp
-  DEPENDS mapdisplay_facade testdata testdata_mapset testdata_drawtown platform_window
+  DEPENDS mapdisplay_facade usefulcode_files testdata testdata_mapset testdata_drawtown platform_window
           platform_kernel)
 
 nav_fuzz(levellines_fuzz

@@ -5,6 +5,8 @@
 #include "utilities/mapgeometry/elementrecord.h"
 #include "utilities/usefulcode/filecheck.h"
 
+#include "platform/files/files.h"
+
 #include <algorithm>
 #include <climits>
 #include <new>
@@ -293,15 +295,16 @@ ElementCursorPtr MapEngineFacade::QueryArea(const GeoRect& rect, std::uint32_t f
 }
 
 bool MapEngineFacade::LoadLevelFile(const std::u16string& path) {
-    switch (LoadLevels(path)) {
+    std::u16string damaged;
+    switch (LoadLevels(path, damaged)) {
     case LevelLoad::AlreadyLoaded:
         return true;
     case LevelLoad::Loaded:
         NotifyOpened();
         return true;
-    case LevelLoad::Unscannable:
+    case LevelLoad::Damaged:
         // With the loader group left: the box's modal loop may draw the map.
-        (void)ShowDamagedFileMessage(path);
+        (void)ShowDamagedFileMessage(damaged);
         return false;
     case LevelLoad::Failed:
         break;
@@ -309,7 +312,8 @@ bool MapEngineFacade::LoadLevelFile(const std::u16string& path) {
     return false;
 }
 
-MapEngineFacade::LevelLoad MapEngineFacade::LoadLevels(const std::u16string& path) {
+MapEngineFacade::LevelLoad MapEngineFacade::LoadLevels(const std::u16string& path,
+                                                       std::u16string& damaged) {
     ReaderLockGuard guard(m_loaders, m_readers);
     if (!m_levels.empty() && m_levelFilePath == path)
         return LevelLoad::AlreadyLoaded;
@@ -321,9 +325,13 @@ MapEngineFacade::LevelLoad MapEngineFacade::LoadLevels(const std::u16string& pat
     LevelTextFile file;
     if (!file.Open(path))
         return LevelLoad::Failed;
+    // A level file without a byte names no map set: it is damaged, as one that does not scan.
+    const bool isEmpty = file.IsAtEnd();
     const std::optional<std::vector<LevelLine>> lines = ParseLines(file);
-    if (!lines)
-        return LevelLoad::Unscannable;
+    if (!lines || (lines->empty() && isEmpty)) {
+        damaged = path;
+        return LevelLoad::Damaged;
+    }
     for (const LevelLine& line : *lines) {
         MapLevel level;
         level.engine = m_factory(m_cache);
@@ -331,10 +339,17 @@ MapEngineFacade::LevelLoad MapEngineFacade::LoadLevels(const std::u16string& pat
         level.styleFile = folder + line.style;
         level.alternateStyleFile = folder + line.alternateStyle;
         level.scale = static_cast<float>(line.scale);
-        if (!level.engine || !level.engine->Get().Open(folder + line.mapSet) ||
-            !level.style->Load(level.styleFile)) {
+        if (!level.engine || !level.engine->Get().Open(folder + line.mapSet)) {
             m_levels.clear();
             return LevelLoad::Failed;
+        }
+        if (!level.style->Load(level.styleFile)) {
+            m_levels.clear();
+            // A style sheet that is there but does not load is damaged; a missing one is not.
+            if (GetFileAttributesW(level.styleFile.c_str()) == INVALID_FILE_ATTRIBUTES)
+                return LevelLoad::Failed;
+            damaged = level.styleFile;
+            return LevelLoad::Damaged;
         }
         level.isStyleLoaded = true;
         m_levels.push_back(std::move(level));

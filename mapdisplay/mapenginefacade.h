@@ -186,9 +186,10 @@ private:
         bool isStyleLoaded = false;
     };
 
-    enum class LevelLoad { AlreadyLoaded, Loaded, Failed, Unscannable };
-    // LoadLevelFile's work under the loader group.
-    LevelLoad LoadLevels(const std::u16string& path);
+    enum class LevelLoad { AlreadyLoaded, Loaded, Failed, Damaged };
+    // LoadLevelFile's work under the loader group; damaged is set to the file that is there but
+    // cannot be used (the level file or a style sheet) when it returns Damaged.
+    LevelLoad LoadLevels(const std::u16string& path, std::u16string& damaged);
     // Under the reader group: the level for the scale, null without levels.
     MapLevel* ChooseLevel(float scale);
     // Under the style mutex: the level's style made anew from the file the choice selects.

@@ -1,6 +1,7 @@
 #include "onboard/onboardserverimpl.h"
 
 #include "basiccomp/retrievalengine/code/mapelement.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/greatcircledistance.h"
 #include "utilities/usefulcode/iniprofile.h"
 #include "utilities/usefulcode/segmentgeometry.h"
@@ -266,6 +267,14 @@ RouteRequestResult OnboardServerImpl::RequestRouteLocked(const MatchedPosition& 
     CreateAdvisorFacade(advisor, m_engine, result, m_config->GetConfigFilesDir(),
                         m_advisorSettings);
     m_advisor = std::move(advisor);
+    if (result.status == routestatus::kFound) {
+        // The route is driven without spoken advice then; the user hears why once a run.
+        const std::u16string unusable =
+            FindUnusableAdvisorFile(m_config->GetConfigFilesDir(), m_advisorSettings);
+        if (!unusable.empty()) {
+            (void)ShowSpokenGuidanceMessage(unusable);
+        }
+    }
     m_tracker->SetRoute(result);
     if (m_trafficHandler) {
         m_trafficHandler->SetRoute(result);

@@ -131,7 +131,12 @@ bool RoadNetwork::OpenIdTables(const NetworkDescription& description) {
         const bool isOpen =
             description.sfs == 1 ? table.OpenArchived(name) : table.OpenMapped(name);
         if (!isOpen) {
-            ReportNetworkFileProblem(name, u"cannot be opened");
+            // A table that is there but does not open is damaged; a missing one is only logged.
+            if (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                ReportDamagedNetworkFile(name, u"cannot be opened");
+            } else {
+                ReportNetworkFileProblem(name, u"cannot be opened");
+            }
         }
         return isOpen;
     };
@@ -149,7 +154,7 @@ bool RoadNetwork::OpenIdTables(const NetworkDescription& description) {
                     : m_o2s.HasColumnTypes(kKind1, 3) ? 1
                                                       : 3;
         if (m_o2sKind == 3) {
-            ReportNetworkFileProblem(description.o2sTable, u"has none of the O2S column layouts");
+            ReportDamagedNetworkFile(description.o2sTable, u"has none of the O2S column layouts");
             return false;
         }
     }
@@ -159,7 +164,7 @@ bool RoadNetwork::OpenIdTables(const NetworkDescription& description) {
             return false;
         }
         if (!m_s2o.HasColumnTypes(kS2O, 2)) {
-            ReportNetworkFileProblem(description.s2oTable, u"needs the columns (u32, u32)");
+            ReportDamagedNetworkFile(description.s2oTable, u"needs the columns (u32, u32)");
             return false;
         }
     }

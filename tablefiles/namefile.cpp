@@ -103,6 +103,8 @@ bool NameFile::IsOpen() const {
 }
 
 void NameFile::Close() {
+    m_isPastEnd = false;
+    m_isPastEndTold = false;
     if (m_file) {
         if (m_cache) {
             m_cache->RemoveFile(m_file);
@@ -118,11 +120,21 @@ bool NameFile::FindRecord(std::uint32_t offset, RecordView& record) const {
     record.block = FsrBlockPointer(m_file, kBlockSize);
     const std::uint32_t position = offset % kBlockSize;
     if (!record.block.MoveTo(offset / kBlockSize) || position >= record.block.GetLength()) {
+        m_isPastEnd = m_isPastEnd || offset / kBlockSize >= m_file->GetBlockCount() ||
+                      position >= record.block.GetLength();
         return false;
     }
     record.data = record.block.GetData() + position;
     record.available = record.block.GetLength() - position;
     return true;
+}
+
+std::u16string NameFile::TakeCutShortFile() {
+    if (!m_isPastEnd || m_isPastEndTold || !m_file) {
+        return {};
+    }
+    m_isPastEndTold = true;
+    return m_file->GetName();
 }
 
 bool NameFile::GetName(std::uint32_t offset, std::u16string& text) {

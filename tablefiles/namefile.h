@@ -58,6 +58,10 @@ public:
     // for a record that runs past its block.
     virtual void ReadCodes(std::vector<std::int16_t>& codes, std::uint32_t offset);
 
+    // The file's name the first time a read found its offset past the end of the file (a name
+    // file cut short), so that the caller can name the file once it holds no lock; else empty.
+    [[nodiscard]] std::u16string TakeCutShortFile();
+
 private:
     struct RecordView;
     [[nodiscard]] bool FindRecord(std::uint32_t offset, RecordView& record) const;
@@ -65,4 +69,6 @@ private:
     BlockCachePtr m_cache;
     std::shared_ptr<SfsMountSet> m_mountSet;
     CachedFilePtr m_file;
+    mutable bool m_isPastEnd = false; // a read found its offset past the end of the file
+    bool m_isPastEndTold = false;
 };

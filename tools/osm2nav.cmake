@@ -162,7 +162,8 @@ nav_extract_test(osmoverlay_test SUITE ExtractOverlay
 # The application started on the extract as its database, up to the main menu.
 nav_extract_test(osmnavigator_test SUITE ExtractNavigator
   DEPENDS app_startup app_modes app_tourlists osm2nav_convert testdata_programfolder testdata platform_window
-          platform_window_testdriver)
+          platform_window_testdriver retrievalengine_engine testdata_worldmapset usefulcode_files
+          advisor_core platform_shell)
 if(TARGET osmnavigator_test)
   target_compile_definitions(osmnavigator_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
                              NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"

@@ -4,7 +4,6 @@
 #include "ui/textface.h"
 
 #include "platform/gdi/text.h"
-#include "platform/kernel/messagebox.h"
 #include "platform/shell/resources.h"
 #include "platform/window/dialog.h"
 #include "platform/window/input.h"
@@ -334,19 +333,4 @@ BOOL StreetBlockDlg::OnCommand(UINT id, HWND, UINT) {
     if (id == 1 || id == 2)
         EndModal(id);
     return TRUE;
-}
-
-void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path) {
-    constexpr int kTextMax = 255;
-    std::array<WCHAR, kTextMax + 1> format{};
-    const int length = LoadStringW(platform::ResourceInstance(), textId, format.data(),
-                                   static_cast<int>(format.size()));
-    std::u16string text(format.data(), static_cast<std::size_t>(std::max(length, 0)));
-    const std::size_t mark = text.find(u"%s");
-    if (mark == std::u16string::npos) {
-        text += text.empty() ? path : u" " + path;
-    } else {
-        text.replace(mark, 2, path);
-    }
-    (void)MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
 }

@@ -9,10 +9,6 @@
 #include <memory>
 #include <string>
 
-// Shows the language library's text textId, with path where it says "%s" (after it when it says
-// nothing of the kind), in a message box with the exclamation icon over owner (may be null).
-void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path);
-
 class DestSavedMsgBox : public DialogBase {
 public:
     DestSavedMsgBox();

@@ -2,6 +2,7 @@
 // junction analysis, decision tables and the records of the advice junctions.
 #include "advisor/tests/advisorfixture.h"
 
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/debug.h"
 
 #include <gtest/gtest.h>
@@ -262,3 +263,33 @@ TEST(AdvisorFacade, ForwardsToItsAdvisorAndGivesNothingWithoutOne) {
 }
 
 } // namespace
+
+// A configuration file the advice cannot do without, missing or cut, is named where it is looked
+// for; an optional one left out, or a last line without its line end, names nothing.
+TEST(AdvisorStore, NamesTheFileThatKeepsTheAdviceUnspoken) {
+    const std::string phrases = ReadSource("SOA.csv");
+    const struct {
+        const char* file;
+        std::optional<std::string> text; // nullopt: left out
+        const char16_t* named;           // below the folder; empty for none
+    } cases[] = {
+        {"SOA.csv", phrases, u""},
+        {"SOA.csv", phrases.substr(0, phrases.size() - 2), u""},
+        {"SpokenDistances.csv", std::nullopt, u""},
+        {"General.properties", std::nullopt, u"\\General.properties"},
+        {"General.properties", "", u"\\General.properties"},
+        {"DecisionTables.csv", "", u"\\DecisionTables.csv"},
+        {"DecisionTables.csv", std::nullopt, u"\\DecisionTables.csv"},
+        {"SOA.csv", phrases.substr(0, phrases.size() / 2), u"\\SOA.csv"},
+        {"SOA.csv", "", u"\\SOA.csv"},
+        {"SOD.csv", std::nullopt, u"\\SOD.csv"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " of " +
+                     (c.text ? std::to_string(c.text->size()) + " bytes" : "none"));
+        const std::u16string folder = WriteAdvisorData({{c.file, c.text}});
+        const std::u16string named = *c.named != u'\0' ? folder + c.named : u"";
+        EXPECT_EQ(platform::Utf16ToUtf8(FindUnusableAdvisorFile(folder, {})),
+                  platform::Utf16ToUtf8(named));
+    }
+}

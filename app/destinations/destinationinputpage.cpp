@@ -10,6 +10,7 @@
 #include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/iniprofile.h"
 #include "utilities/usefulcode/messagemap.h"
 
@@ -205,10 +206,12 @@ void DestinationInputPage::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     SetFocusOrder();
     EnableTargetButtons(static_cast<bool>(m_selection->city));
 
-    // Without a map set no box can be filled; the message waits until the page shows.
+    // Without a map set no box can be filled; the message waits until the page shows. A map set
+    // that is there but did not open had its damaged file named already: the data is not
+    // missing then.
     const RetrievalEngine::RetrievalEnginePtr engine =
         m_server ? m_server->GetRetrievalEngine() : RetrievalEngine::RetrievalEnginePtr();
-    if (!engine || !engine->IsOpen()) {
+    if ((!engine || !engine->IsOpen()) && !HasNamedFileThisRun()) {
         (void)PostMessageW(GetHwnd(), kNoMapDataMessage, 0, 0);
     }
 }

@@ -1,7 +1,7 @@
 #include "app/destinations/storeddestinationlist.h"
 
-#include "ui/messagedialogs.h"
 #include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/files.h"

@@ -4,15 +4,16 @@
 #include "app/startup/voicepointer.h"
 #include "app/tmc/statustmcinfo.h"
 #include "ui/gpsstatemonitor.h"
-#include "ui/messagedialogs.h"
 #include "ui/pagebase.h"
 #include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/datalocation.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/iniprofile.h"
 #include "utilities/usefulcode/memoryarena.h"
 
+#include "platform/files/files.h"
 #include "platform/gdi/dib.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
@@ -104,8 +105,14 @@ void MainMenuWnd::BuildCore() {
     six::RefCntPtr<IVoiceOutput> voice = CreateVoiceOutput();
     SetVoiceOutput(voice);
     if (voice) {
-        std::u16string folder = AppPaths::GetModuleDirectory() + u"sound\\";
-        (void)voice->Init(folder, VoiceLanguageWord(m_server->GetLanguage()));
+        const std::u16string folder = AppPaths::GetModuleDirectory() + u"sound\\";
+        const std::u16string language = VoiceLanguageWord(m_server->GetLanguage());
+        // A voice archive that is there but cannot be mounted leaves every advice unspoken.
+        const std::u16string archive = VoiceArchivePath(folder, language);
+        if (!voice->Init(folder, language) &&
+            GetFileAttributesW(archive.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            (void)ShowSpokenGuidanceMessage(archive);
+        }
     }
     m_supervisor =
         std::make_unique<ReceiverSupervisor>(m_server, GpsTmcAdapter::Instance(), m_isSimulation);

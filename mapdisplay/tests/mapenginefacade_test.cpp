@@ -6,6 +6,10 @@
 #include "testdata/mapsetwriter.h"
 #include "testdata/stylesheetwriter.h"
 #include "testdata/tempdir.h"
+#include "utilities/usefulcode/filecheck.h"
+
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/messagebox.h"
 
 #include <gtest/gtest.h>
 
@@ -150,6 +154,45 @@ TEST_F(Facade, EveryOperationAnswersEmptyWithoutLevels) {
     EXPECT_EQ(f.GetLevelStyleName(10, false), nullptr);
     EXPECT_FALSE(f.SelectLevelStyle(10, true));
     EXPECT_EQ(&f.GetEngineEvents(), static_cast<RetrievalEngineEvents*>(&f));
+}
+
+// A level file of no bytes and a style sheet that is there but cut short are damaged: each is
+// named once in the file-check box; a missing style sheet only fails the load.
+TEST_F(Facade, NamesADamagedLevelFileOrStyleSheet) {
+    WriteMapSet("a", {Line(0, 1070, 1)}, 2);
+    std::vector<std::uint8_t> sheet = testdata::DefaultStyleSheet(false).Write();
+    sheet.resize(sheet.size() / 2);
+    ASSERT_TRUE(m_root.WriteFile(u"\\maps\\cut.mpl", sheet));
+    WriteLevels(u"\\maps\\zero.lvl", "");
+    WriteLevels(u"\\maps\\cutstyle.lvl", "a.rid cut.mpl 20\n");
+    WriteLevels(u"\\maps\\nostyle.lvl", "a.rid none.mpl 20\n");
+    const struct {
+        const char16_t* path;
+        const char16_t* named; // empty: no box
+    } cases[] = {{u"\\maps\\zero.lvl", u"\\maps\\zero.lvl"},
+                 {u"\\maps\\cutstyle.lvl", u"\\maps\\cut.mpl"},
+                 {u"\\maps\\nostyle.lvl", u""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(platform::Utf16ToUtf8(c.path));
+        ForgetFileCheckMessages();
+        platform::ClearRecordedMessageBoxes();
+        EXPECT_FALSE(m_facade->LoadLevelFile(c.path));
+        EXPECT_FALSE(m_facade->HasLevels());
+        std::vector<std::u16string> texts;
+        for (const auto& box : platform::RecordedMessageBoxes()) {
+            // The writer's map set has an empty name file, which is named too.
+            if (box.text.find(u".nam,") == std::u16string::npos)
+                texts.push_back(box.text);
+        }
+        ASSERT_EQ(texts.size(), *c.named != u'\0' ? 1u : 0u)
+            << (texts.empty() ? "" : platform::Utf16ToUtf8(texts.front()));
+        if (!texts.empty()) {
+            EXPECT_NE(texts[0].find(std::u16string(c.named) + u", file size:"),
+                      std::u16string::npos);
+        }
+    }
+    ForgetFileCheckMessages();
+    platform::ClearRecordedMessageBoxes();
 }
 
 // The level file is loaded once per path; a wrong extension or a missing file clears what was

@@ -1,9 +1,13 @@
 // The navigation server on a generated data folder: opening its parts, route requests and their
 // events, the parts' getters, a server without an engine, and the house-number types it hands on.
+#include "advisor/advisorstore.h"
 #include "onboard/onboardserverimpl.h"
 #include "onboard/tests/serverworld.h"
 #include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdecoder.h"
+#include "utilities/usefulcode/filecheck.h"
+
+#include "platform/kernel/messagebox.h"
 
 #include <filesystem>
 
@@ -90,6 +94,35 @@ TEST(OnboardServer, RouteRequestsFireTheirResults) {
         }
     }
     EXPECT_EQ(statuses, std::vector<std::uint32_t>(5, routestatus::kFound));
+}
+
+// A route found with a phrase table cut short is driven without spoken advice: the user is told
+// once a run, naming the file, however many routes follow; whole tables tell nothing.
+TEST(OnboardServer, TellsOnceThatAnUnusablePhraseTableLeavesTheRouteUnspoken) {
+    for (const bool isCut : {false, true}) {
+        SCOPED_TRACE(isCut ? "cut" : "whole");
+        ServerWorld w;
+        ASSERT_TRUE(w.server);
+        const std::filesystem::path phrases = w.root.HostPath() / "ConfigFiles" / "SOA.csv";
+        if (isCut) {
+            std::filesystem::resize_file(phrases, std::filesystem::file_size(phrases) / 2);
+        }
+        AdvisorStore::Instance().Reset();
+        ForgetFileCheckMessages();
+        platform::ClearRecordedMessageBoxes();
+        for (int route = 0; route < 2; ++route) {
+            EXPECT_EQ(w.Request(w.Driving(0, 1, 0.2), w.Destination(2, 3, 0.8)).status,
+                      routestatus::kFound);
+        }
+        std::vector<std::u16string> texts;
+        for (const auto& box : platform::RecordedMessageBoxes()) {
+            texts.push_back(box.text);
+        }
+        EXPECT_EQ(texts, isCut ? std::vector<std::u16string>{u"\\ConfigFiles\\SOA.csv"}
+                               : std::vector<std::u16string>{});
+    }
+    AdvisorStore::Instance().Reset();
+    ForgetFileCheckMessages();
 }
 
 TEST(OnboardServer, WithoutAnEngineEverySlotAnswersEmpty) {

@@ -1,24 +1,36 @@
 // The application started on the converted extract as its only database: the main menu shows.
 // With a second database beside it, the menu's map list switches between the two, and the next
 // route is calculated on the one chosen. A damaged file of the database is named to the user,
-// and the destination page says that there is no map data.
+// never called missing map data, and every file cut short either changes nothing or is named.
+#include "advisor/advisorstore.h"
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/startup/shellinterfaces.h"
 #include "app/startup/tests/shelltesting.h"
+#include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
+#include "mapdisplay/mapenginefacade.h"
+#include "onboard/onboardserver.h"
 #include "onboard/serverconfig.h"
+#include "testdata/matchedpositionbuilder.h"
+#include "testdata/testfiles.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
 #include "ui/customlistbox.h"
 #include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/cache/blockcache.h"
+#include "utilities/usefulcode/datalocation.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/messagebox.h"
+#include "platform/kernel/text.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -195,8 +207,8 @@ protected:
 
 // Each file of the map set and road network cut to half its size (the geometry stream emptied):
 // the run shows one file-check box naming it with the device's separators, and the destination
-// page, with nothing to fill its boxes from, says that there is no map data.
-TEST_F(ExtractDamagedFile, IsNamedOnceAndTheDestinationPageSaysThereIsNoMapData) {
+// page, although it has nothing to fill its boxes from, does not call the data missing.
+TEST_F(ExtractDamagedFile, IsNamedOnceAndNeverCalledMissingMapData) {
     const struct {
         const char* file; // below the database folder
         bool isEmptied;   // else cut to half its size
@@ -237,8 +249,126 @@ TEST_F(ExtractDamagedFile, IsNamedOnceAndTheDestinationPageSaysThereIsNoMapData)
             EXPECT_EQ(run.exitCode, 0);
             ASSERT_EQ(run.boxes.size(), 1u);
             EXPECT_EQ(platform::WideToAnsi(run.boxes[0].text), platform::WideToAnsi(expected));
-            EXPECT_EQ(dialogs, std::vector<std::u16string>{u"NoDatasetsMsgBox"});
+            EXPECT_EQ(dialogs, std::vector<std::u16string>{});
         });
+    }
+}
+
+// What the program makes of a database as the main menu opens it: the server on the map engine
+// facade and the data location, a city search, the city's streets, a route with its spoken
+// guidance, and every message box that came up.
+struct DatabaseOutcome {
+    bool isEngineOpen = false;
+    std::size_t databases = 0;
+    std::size_t cities = 0;
+    std::size_t streets = 0;
+    std::uint32_t route = 0;
+    std::vector<std::u16string> boxes;
+    bool operator==(const DatabaseOutcome&) const = default;
+};
+
+struct DamageRoute {
+    std::uint32_t from = 0;
+    std::uint32_t to = 0;
+    GeoPoint start{};
+    GeoPoint next{};
+};
+
+DatabaseOutcome OpenAsTheProgramDoes(const DamageRoute& route) {
+    ForgetFileCheckMessages();
+    AdvisorStore::Instance().Reset();
+    platform::ClearRecordedMessageBoxes();
+    DatabaseOutcome outcome;
+    {
+        const auto facade = MapEngineFacade::Create(2048);
+        const auto server = CreateIOnboardServer(
+            RetrievalEngine::RetrievalEnginePtr(facade),
+            CreateDataLocation(std::u16string(AppPaths::GetServerSettingsFilePath())));
+        if (facade && server) {
+            outcome.isEngineOpen = facade->IsOpen();
+            DatabaseListPtr databases;
+            server->GetDatabases(databases);
+            outcome.databases = databases ? databases->size() : 0;
+            for (auto city = facade->FindCities(u"Vaduz", 0); city && city->IsValid();
+                 city->Next()) {
+                ++outcome.cities;
+                const AddressResultPtr found = city->GetCurrent();
+                const auto area = static_cast<std::uint32_t>(found ? found->GetAreaId() : -1);
+                for (auto street = facade->FindInArea(area, u""); street && street->IsValid();
+                     street->Next()) {
+                    ++outcome.streets;
+                }
+            }
+            const MatchedPosition start =
+                testdata::MatchedPositionBuilder()
+                    .Fix(route.start)
+                    .OnStreet(route.from, route.start, route.start, route.next)
+                    .Speed(50)
+                    .Build();
+            Onboard::RouteRequest request;
+            server->CreateElementDestination(request.destination, &route.to);
+            RouteRequestResult result;
+            outcome.route = server->RequestRoute(result, &start, request).status;
+        }
+    }
+    for (const auto& box : platform::RecordedMessageBoxes()) {
+        outcome.boxes.push_back(box.text);
+    }
+    return outcome;
+}
+
+// Every file of a converted folder cut to half its size and to nothing, one at a time: the
+// program does with it what it does with the whole file, or it names that file, once and alone.
+TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
+    namespace fs = std::filesystem;
+    const fs::path database = s_root->HostPath() / "Damaged";
+    fs::remove_all(database);
+    fs::copy(s_root->HostPath() / "Intact", database, fs::copy_options::recursive);
+    ASSERT_TRUE(WriteProgramAround(*s_root, "Damaged"));
+    DamageRoute route;
+    {
+        const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
+        ASSERT_TRUE(engine->Open(u"\\Intact" + std::u16string(osm2nav::kLevelFile)));
+        const auto from = extractplaces::FirstTownRoad(*engine, u"Schaan");
+        const auto to = extractplaces::FirstTownRoad(*engine, u"Vaduz");
+        ASSERT_TRUE(from && to);
+        std::vector<GeoPoint> points;
+        ASSERT_TRUE(engine->GetElementPoints(*from, points) && points.size() >= 2);
+        route = {*from, *to, points[0], points[1]};
+    }
+    const DatabaseOutcome whole = OpenAsTheProgramDoes(route);
+    ASSERT_EQ(whole.route, routestatus::kFound);
+    ASSERT_GT(whole.streets, 0u);
+    ASSERT_TRUE(whole.boxes.empty()) << platform::WideToAnsi(whole.boxes.front());
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(database)) {
+        if (entry.is_regular_file()) {
+            files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        const std::string bytes = testdata::ReadTestFile(file);
+        std::u16string name =
+            u"\\damaged\\" + platform::AnsiToWide(fs::relative(file, database).string());
+        std::replace(name.begin(), name.end(), u'/', u'\\');
+        for (const std::size_t size : {bytes.size() / 2, std::size_t{0}}) {
+            SCOPED_TRACE(fs::relative(file, database).string() + " cut to " + std::to_string(size));
+            fs::resize_file(file, size);
+            const DatabaseOutcome cut = OpenAsTheProgramDoes(route);
+            if (cut != whole) {
+                EXPECT_EQ(cut.boxes.size(), 1u)
+                    << "engine " << cut.isEngineOpen << ", databases " << cut.databases
+                    << ", cities " << cut.cities << ", streets " << cut.streets << ", route "
+                    << cut.route;
+                for (const std::u16string& box : cut.boxes) {
+                    EXPECT_NE(platform::ToLower(box).find(platform::ToLower(name)),
+                              std::u16string::npos)
+                        << platform::WideToAnsi(box);
+                }
+            }
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        }
     }
 }
 

@@ -1,26 +1,33 @@
 #include "utilities/usefulcode/filecheck.h"
 
 #include "platform/files/files.h"
+#include "platform/files/paths.h"
 #include "platform/kernel/format.h"
 #include "platform/kernel/messagebox.h"
 #include "platform/kernel/text.h"
+#include "platform/shell/resources.h"
 
-#include <algorithm>
+#include <array>
+#include <atomic>
 #include <mutex>
 #include <set>
 
 namespace {
 
-constexpr std::size_t kFileCheckTextCapacity = 512;
+// The longest box text; a longer file name gives up characters from its middle.
+constexpr std::size_t kFileCheckTextLimit = 511;
+constexpr std::u16string_view kElidedPart = u"...";
+// "Spoken guidance is not available: the file %s is missing or damaged."
+constexpr UINT kSpokenGuidanceText = 1404;
 
-std::u16string WithDeviceSeparators(std::u16string name) {
-    std::replace(name.begin(), name.end(), u'/', u'\\');
-    return name;
+std::atomic<bool>& SpokenGuidanceToldThisRun() {
+    static std::atomic<bool> isTold{false};
+    return isTold;
 }
 
 struct NamedFiles {
     std::mutex mutex;
-    std::set<std::u16string> names; // lower case, device separators
+    std::set<std::u16string> names; // normalised device paths, lower case
 };
 
 NamedFiles& FilesNamedThisRun() {
@@ -28,10 +35,25 @@ NamedFiles& FilesNamedThisRun() {
     return files;
 }
 
+std::u16string FileCheckText(DWORD errorCode, const std::u16string& name, std::uint64_t size) {
+    const std::u16string head =
+        platform::FormatW(u"Error code %ld File name: ", static_cast<long>(errorCode));
+    const std::u16string tail =
+        platform::FormatW(u", file size: %llu bytes", static_cast<unsigned long long>(size));
+    const std::size_t room = kFileCheckTextLimit - head.size() - tail.size();
+    if (name.size() <= room) {
+        return head + name + tail;
+    }
+    const std::size_t kept = room - kElidedPart.size();
+    const std::size_t front = kept / 2;
+    return head + name.substr(0, front) + std::u16string(kElidedPart) +
+           name.substr(name.size() - (kept - front)) + tail;
+}
+
 } // namespace
 
-bool ShowFileCheckMessage(const std::u16string& name, DWORD errorCode, DWORD size) {
-    const std::u16string shown = WithDeviceSeparators(name);
+bool ShowFileCheckMessage(const std::u16string& name, DWORD errorCode, std::uint64_t size) {
+    const std::u16string shown = platform::NormalizeDevicePath(name);
     {
         NamedFiles& files = FilesNamedThisRun();
         const std::lock_guard lock(files.mutex);
@@ -39,27 +61,55 @@ bool ShowFileCheckMessage(const std::u16string& name, DWORD errorCode, DWORD siz
             return false;
         }
     }
-    WCHAR text[kFileCheckTextCapacity] = {};
-    (void)swprintf(text, kFileCheckTextCapacity,
-                   u"Error code %ld File name: %s, file size: %d bytes",
-                   static_cast<long>(errorCode), shown.c_str(), static_cast<int>(size));
-    (void)MessageBoxW(nullptr, text, nullptr, MB_OK);
+    const std::u16string text = FileCheckText(errorCode, shown, size);
+    (void)MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK);
     return true;
+}
+
+bool HasNamedFileThisRun() {
+    NamedFiles& files = FilesNamedThisRun();
+    const std::lock_guard lock(files.mutex);
+    return !files.names.empty();
 }
 
 bool ShowDamagedFileMessage(const std::u16string& name) {
     WIN32_FIND_DATAW found{};
-    DWORD size = 0;
+    std::uint64_t size = 0;
     HANDLE search = FindFirstFileW(name.c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
-        size = found.nFileSizeLow;
+        size = (std::uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow;
         (void)FindClose(search);
     }
     return ShowFileCheckMessage(name, ERROR_FILE_INVALID, size);
 }
 
+void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path) {
+    std::array<WCHAR, 256> format{};
+    const int length = LoadStringW(platform::ResourceInstance(), textId, format.data(),
+                                   static_cast<int>(format.size()));
+    std::u16string text(format.data(), static_cast<std::size_t>(length > 0 ? length : 0));
+    const std::size_t mark = text.find(u"%s");
+    if (mark == std::u16string::npos) {
+        text += text.empty() ? path : u" " + path;
+    } else {
+        text.replace(mark, 2, path);
+    }
+    (void)MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool ShowSpokenGuidanceMessage(const std::u16string& name) {
+    if (SpokenGuidanceToldThisRun().exchange(true)) {
+        return false;
+    }
+    ShowFileMessage(nullptr, kSpokenGuidanceText, platform::NormalizeDevicePath(name));
+    return true;
+}
+
 void ForgetFileCheckMessages() {
-    NamedFiles& files = FilesNamedThisRun();
-    const std::lock_guard lock(files.mutex);
-    files.names.clear();
+    {
+        NamedFiles& files = FilesNamedThisRun();
+        const std::lock_guard lock(files.mutex);
+        files.names.clear();
+    }
+    SpokenGuidanceToldThisRun() = false;
 }

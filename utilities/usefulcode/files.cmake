@@ -7,10 +7,11 @@ nav_component(usefulcode_files STEP 1
     ${CMAKE_CURRENT_LIST_DIR}/cache/sfsfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cache/sfslibrary.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cache/sfsmountset.cpp
-  DEPENDS platform_files platform_sfs platform_kernel)
+  DEPENDS platform_files platform_sfs platform_kernel PRIVATE_DEPENDS platform_shell)
 
 nav_test(usefulcode_files_test THREADED
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/tests/filecheck_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tests/handlefile_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cache/tests/sfsfile_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cache/tests/sfsmountset_test.cpp

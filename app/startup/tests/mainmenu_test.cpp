@@ -2,7 +2,9 @@
 #include "app/startup/modalwindow.h"
 #include "app/startup/preferences.h"
 #include "app/startup/tests/shelltesting.h"
+#include "testdata/advisorwriter.h"
 #include "testdata/tempdir.h"
+#include "testdata/wavewriter.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/iniprofile.h"
 
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -346,6 +349,48 @@ TEST(MainMenu, TellsOnceThatASettingsFileKeepsChangesUnsaved) {
             EXPECT_EQ(root.ReadFile(u"\\PK.ini").value_or(""), before) << "never rewritten";
             std::filesystem::permissions(root.HostPathOf(u"\\PK.ini"),
                                          std::filesystem::perms::owner_all);
+        });
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A voice archive that is there but cannot be mounted leaves the guidance unspoken: the user is
+// told once, naming the archive. A whole archive, or none at all, tells nothing.
+TEST(MainMenu, TellsOnceThatAnUnusableVoiceArchiveLeavesTheGuidanceUnspoken) {
+    const std::vector<std::uint8_t> whole =
+        testdata::BuildVoiceArchive({{"TurnLeft", testdata::WaveWriter().Build()}});
+    const struct {
+        const char* name;
+        std::optional<std::string> archive;
+        std::size_t boxes;
+    } cases[] = {
+        {"none", std::nullopt, 0},
+        {"whole", std::string(whole.begin(), whole.end()), 0},
+        {"empty", std::string(), 1},
+        {"cut", std::string(whole.begin(), whole.begin() + 12), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        shelltesting::RunIsolated([&c] {
+            testdata::TempDeviceRoot root;
+            WriteQuietProgram(root);
+            ASSERT_TRUE(root.InstallModule(u"ziVur.dll")); // the archive library
+            if (c.archive) {
+                ASSERT_TRUE(root.WriteFile(u"\\sound\\german_waves.sfs", *c.archive));
+            }
+            ShellRun run({QuitStep});
+            EXPECT_EQ(run.exitCode, 0);
+            ASSERT_EQ(run.boxes.size(), c.boxes);
+            if (c.boxes != 0) {
+                const std::u16string text = run.boxes[0].text;
+                const std::u16string expected = shelltesting::GermanText(1404);
+                EXPECT_EQ(text.substr(0, expected.find(u"%s")),
+                          expected.substr(0, expected.find(u"%s")));
+                EXPECT_NE(text.find(u"\\sound\\german_waves.sfs"), std::u16string::npos);
+            }
         });
     }
 }

@@ -4,8 +4,10 @@
 #include "basiccomp/retrievalengine/code/indexcitycursor.h"
 #include "basiccomp/retrievalengine/code/signinfo.h"
 #include "tablefiles/datasetcursors.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/widetext.h"
 
+#include "platform/files/files.h"
 #include "platform/littleendian.h"
 
 #include <algorithm>
@@ -216,6 +218,10 @@ OpenedTablePtr AddressIndex::OpenTable(const std::u16string& path, const TableSp
             continue;
         }
         return opened;
+    }
+    // A table that is there but opens in no accepted layout is damaged; a missing one is not.
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        (void)ShowDamagedFileMessage(path);
     }
     return nullptr;
 }

@@ -1,6 +1,7 @@
 #include "basiccomp/retrievalengine/code/areatree.h"
 
 #include "utilities/usefulcode/cache/sfsfile.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/handlefile.h"
 
 #include "platform/littleendian.h"
@@ -127,11 +128,25 @@ bool AreaTreeIndex::LoadCityIndexes(const std::u16string& folder, bool isArchive
     const std::u16string byNamePath = folder + u"\\AllCitiesByName.idx";
     const std::u16string byCountryPath = folder + u"\\AllCitiesByCountry.idx";
     const auto load = [&](IFile& byName, IFile& byCountry) {
-        return byName.Open(byNamePath, FileAccess::Read, FileShare::Read,
-                           FileCreation::OpenExisting, FileHint::None) &&
-               byCountry.Open(byCountryPath, FileAccess::Read, FileShare::Read,
-                              FileCreation::OpenExisting, FileHint::None) &&
-               m_cityFiles.Load(byName, byCountry);
+        if (!byName.Open(byNamePath, FileAccess::Read, FileShare::Read, FileCreation::OpenExisting,
+                         FileHint::None) ||
+            !byCountry.Open(byCountryPath, FileAccess::Read, FileShare::Read,
+                            FileCreation::OpenExisting, FileHint::None) ||
+            !m_cityFiles.Load(byName, byCountry)) {
+            return false;
+        }
+        switch (m_cityFiles.CheckNames()) {
+        case CityIndexFiles::Check::Whole:
+            return true;
+        case CityIndexFiles::Check::ByNameDamaged:
+            (void)ShowDamagedFileMessage(byNamePath);
+            break;
+        case CityIndexFiles::Check::ByCountryDamaged:
+            (void)ShowDamagedFileMessage(byCountryPath);
+            break;
+        }
+        m_cityFiles.Reset();
+        return false;
     };
     if (isArchived) {
         SfsFile byName;
@@ -146,9 +161,19 @@ bool AreaTreeIndex::LoadCityIndexes(const std::u16string& folder, bool isArchive
 bool AreaTreeIndex::Open(const std::u16string& folder) {
     Close();
     (void)LoadCityIndexes(folder, false);
-    return m_cache && OpenFile(m_cache->GetMappedFile(folder + kTreeFileName,
-                                                      FileCreation::OpenExisting, FileAccess::Read,
-                                                      FileShare::Read, AreaTreeCursor::kBlockSize));
+    if (!m_cache) {
+        return false;
+    }
+    const std::u16string path = folder + kTreeFileName;
+    CachedFilePtr file = m_cache->GetMappedFile(path, FileCreation::OpenExisting, FileAccess::Read,
+                                                FileShare::Read, AreaTreeCursor::kBlockSize);
+    // A mapped file's block is the whole file; a tree is whole blocks, else it was cut short.
+    if (file && file->IsOpen() && file->GetBlockSize() % AreaTreeCursor::kBlockSize != 0) {
+        m_cache->RemoveFile(file);
+        (void)ShowDamagedFileMessage(path);
+        return false;
+    }
+    return OpenFile(std::move(file));
 }
 
 bool AreaTreeIndex::OpenArchived(const std::u16string& folder) {

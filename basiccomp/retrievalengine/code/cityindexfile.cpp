@@ -4,7 +4,56 @@
 
 #include "platform/kernel/debug.h"
 
+#include <algorithm>
 #include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The names of a city index file's records, sorted; sections ("|" and a country number) only
+// where hasSections. Nullopt when the bytes end inside a name, or a name holds a 0 byte
+// before the last byte.
+std::optional<std::vector<std::string>> CityIndexNames(const std::uint8_t* data, std::uint32_t size,
+                                                       bool hasSections) {
+    std::vector<std::string> names;
+    std::uint32_t at = 0;
+    std::uint32_t number = 0;
+    while (at < size) {
+        if (data[at] == 0 && at + 1 == size) {
+            break; // the final zero
+        }
+        if (hasSections && data[at] == '|') {
+            ++at;
+            if (!ReadVarUInt(data, size, at, number)) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        const std::uint32_t start = at;
+        while (at < size && (data[at] & 0x80u) == 0 && data[at] != 0) {
+            ++at;
+        }
+        if (at == start || at == size || data[at] == 0) {
+            return std::nullopt;
+        }
+        names.emplace_back(reinterpret_cast<const char*>(data + start), at - start);
+        while (at < size && (data[at] & 0x80u) != 0) {
+            ++at; // the record number, however many groups it has
+        }
+        if (at < size && data[at] == 0x40 && at + 1 < size && (data[at + 1] & 0x80u) != 0) {
+            ++at;
+            while (at < size && (data[at] & 0x80u) != 0) {
+                ++at; // the record's value
+            }
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
 
 CityIndexFile::CityIndexFile(ReservedRegionPtr region)
     : m_region(std::move(region)) {}
@@ -68,4 +117,22 @@ NameSearchCursor CityIndexFiles::FindCities(std::u16string_view text, std::uint1
         return NameSearchCursor();
     }
     return NameSearchCursor(country != 0 ? m_byCountry : m_byName, text, country);
+}
+
+CityIndexFiles::Check CityIndexFiles::CheckNames() const {
+    if (!IsLoaded() || m_byName->GetData() == nullptr || m_byCountry->GetData() == nullptr) {
+        return Check::Whole;
+    }
+    const auto byName = CityIndexNames(m_byName->GetData(), m_byName->GetSize(), false);
+    if (!byName) {
+        return Check::ByNameDamaged;
+    }
+    const auto byCountry = CityIndexNames(m_byCountry->GetData(), m_byCountry->GetSize(), true);
+    if (!byCountry) {
+        return Check::ByCountryDamaged;
+    }
+    if (*byName == *byCountry) {
+        return Check::Whole;
+    }
+    return byCountry->size() < byName->size() ? Check::ByCountryDamaged : Check::ByNameDamaged;
 }

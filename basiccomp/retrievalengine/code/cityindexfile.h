@@ -69,6 +69,12 @@ public:
     void Reset();
     [[nodiscard]] bool IsLoaded() const { return m_byName && m_byCountry; }
 
+    // Both files hold the same cities, the by-country one in sections: the file whose names do
+    // not scan (one ends inside a name) or that lists fewer names than the other is damaged,
+    // cut short for instance. A file without content (no room for it) is not compared.
+    enum class Check { Whole, ByNameDamaged, ByCountryDamaged };
+    [[nodiscard]] Check CheckNames() const;
+
     // A search over the by-name file for country 0, else over that country's section of the
     // by-country file; a cursor without results when the files are not both loaded.
     [[nodiscard]] NameSearchCursor FindCities(std::u16string_view text,

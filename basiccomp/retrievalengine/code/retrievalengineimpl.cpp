@@ -8,7 +8,9 @@
 #include "basiccomp/retrievalengine/code/leveltextfile.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "utilities/mapgeometry/elementrecord.h"
+#include "utilities/usefulcode/cache/mappedfile.h"
 #include "utilities/usefulcode/directorywalker.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/widetext.h"
 
 #include "platform/littleendian.h"
@@ -617,6 +619,12 @@ bool RetrievalEngineImpl::OpenLocked(const std::u16string& path, bool areArchive
     if (!m_dataStream) {
         return false;
     }
+    // The stream is whole blocks (a mapped file's block is the whole file): one that ends inside
+    // a block was cut short. What it still holds is read.
+    if (dynamic_cast<const MappedFile*>(m_dataStream.Get()) != nullptr &&
+        m_dataStream->GetBlockSize() % kBlockSize != 0) {
+        (void)ShowDamagedFileMessage(dataPath);
+    }
     if (!m_ridFile.Open(m_basePath) && areArchivesAllowed && m_mountSet->IsMounted(u"")) {
         (void)m_ridFile.OpenArchived(m_basePath);
     }
@@ -734,16 +742,31 @@ bool RetrievalEngineImpl::GetAlternativeNames(std::uint32_t id,
 
 bool RetrievalEngineImpl::ReadName(std::uint32_t offset, std::u16string& text, bool alternatives,
                                    bool raw) {
-    std::lock_guard names(m_nameMutex);
-    return m_nameFile && m_nameFile->IsOpen() &&
-           m_nameFile->ReadName(offset, text, alternatives, raw);
+    return ReadNameFile(
+        [&](NameFile& file) { return file.ReadName(offset, text, alternatives, raw); });
 }
 
 bool RetrievalEngineImpl::ReadNameForCode(std::uint32_t offset, std::u16string& text,
                                           std::u16string& mainText, std::int16_t& code) {
-    std::lock_guard names(m_nameMutex);
-    return m_nameFile && m_nameFile->IsOpen() &&
-           m_nameFile->ReadNameForCode(offset, text, mainText, code);
+    return ReadNameFile(
+        [&](NameFile& file) { return file.ReadNameForCode(offset, text, mainText, code); });
+}
+
+template <typename Read> bool RetrievalEngineImpl::ReadNameFile(Read&& read) {
+    bool isRead = false;
+    std::u16string cutShort;
+    {
+        std::lock_guard names(m_nameMutex);
+        isRead = m_nameFile && m_nameFile->IsOpen() && read(*m_nameFile);
+        if (!isRead && m_nameFile) {
+            cutShort = m_nameFile->TakeCutShortFile();
+        }
+    }
+    // Named with the name lock left: the box's modal loop may draw names.
+    if (!cutShort.empty()) {
+        (void)ShowDamagedFileMessage(cutShort);
+    }
+    return isRead;
 }
 
 bool RetrievalEngineImpl::FillHouseNumberInfo(std::uint32_t id, HouseNumberInfo& info) {

@@ -36,9 +36,11 @@ MappedFile::MappedFile(std::weak_ptr<CacheLruList> list, const std::u16string& n
     if (file == INVALID_HANDLE_VALUE) {
         return;
     }
-    DWORD size = GetFileSize(file, nullptr);
-    if (size == INVALID_FILE_SIZE) {
+    DWORD sizeHigh = 0;
+    DWORD size = GetFileSize(file, &sizeHigh);
+    if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) {
         size = 0;
+        sizeHigh = 0;
     }
     m_wholeUnits = unitSize != 0 ? size / unitSize : 0;
     // An empty file cannot be mapped; it gets the same box as any other refused mapping.
@@ -46,7 +48,7 @@ MappedFile::MappedFile(std::weak_ptr<CacheLruList> list, const std::u16string& n
         size != 0 ? CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr) : nullptr;
     if (m_mapping == nullptr) {
         const DWORD errorCode = size != 0 ? GetLastError() : ERROR_FILE_INVALID;
-        (void)ShowFileCheckMessage(name, errorCode, size);
+        (void)ShowFileCheckMessage(name, errorCode, (std::uint64_t{sizeHigh} << 32) | size);
         CloseHandle(file);
         return;
     }

@@ -1,5 +1,5 @@
 // Loads the fuzzer's input as both city index files (patches over valid files, or the raw
-// bytes) and runs a few searches over each to their end.
+// bytes), compares their names and runs a few searches over each to their end.
 #include "basiccomp/retrievalengine/code/cityindexfile.h"
 #include "basiccomp/retrievalengine/code/namesearchcursor.h"
 #include "testdata/cityindexwriter.h"
@@ -37,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!files.Load(byName, byCountry)) {
         return 0;
     }
+    (void)files.CheckNames();
     static const char16_t* const kTexts[] = {u"BAD", u"W", u"EN", u"Baden bei Wien"};
     static const std::uint16_t kCountries[] = {0, 43, 49, 7};
     for (const char16_t* text : kTexts) {

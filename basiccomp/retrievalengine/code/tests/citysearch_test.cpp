@@ -192,6 +192,49 @@ TEST(CityIndexFile, BrokenFilesEndTheSearchWithinTheirBytes) {
     platform::ClearRecordedMessageBoxes();
 }
 
+// The two files hold the same names: every form the writers give passes, and the file cut short
+// (inside a record, at a record's end, to nothing) is the one found damaged.
+TEST(CityIndexFile, TheFileCutShortIsTheOneFoundDamaged) {
+    using testdata::CityIndexFault;
+    using Check = CityIndexFiles::Check;
+    const auto cutTo = [](std::vector<std::uint8_t> bytes, std::size_t size) {
+        bytes.resize(size);
+        return bytes;
+    };
+    const std::vector<std::uint8_t> byName = SampleWriter().BuildByName();
+    const std::vector<std::uint8_t> byCountry = SampleWriter().BuildByCountry();
+    const std::vector<std::uint8_t> oneLess =
+        testdata::CityIndexWriter().Add({"Baden", 2, false, std::nullopt, 49}).BuildByName();
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> byName;
+        std::vector<std::uint8_t> byCountry;
+        Check check;
+    } cases[] = {
+        {"whole", byName, byCountry, Check::Whole},
+        {"no final 0", SampleWriter().BuildByName(CityIndexFault::NoFinalZero),
+         SampleWriter().BuildByCountry(CityIndexFault::NoFinalZero), Check::Whole},
+        {"six groups", SampleWriter().BuildByName(CityIndexFault::SixGroupNumber),
+         SampleWriter().BuildByCountry(CityIndexFault::SixGroupNumber), Check::Whole},
+        {"4 MB, not read", SampleWriter().BuildByName(CityIndexFault::FourMegabytes), byCountry,
+         Check::Whole},
+        {"by name cut in half", cutTo(byName, byName.size() / 2), byCountry, Check::ByNameDamaged},
+        {"by name with fewer names", oneLess, byCountry, Check::ByNameDamaged},
+        {"by country empty", byName, {}, Check::ByCountryDamaged},
+        {"by country cut in half", byName, cutTo(byCountry, byCountry.size() / 2),
+         Check::ByCountryDamaged},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testdata::MemoryByteFile nameFile(c.byName);
+        testdata::MemoryByteFile countryFile(c.byCountry);
+        CityIndexFiles files;
+        ASSERT_TRUE(files.Load(nameFile, countryFile));
+        EXPECT_EQ(files.CheckNames(), c.check);
+    }
+    platform::ClearRecordedMessageBoxes();
+}
+
 TEST(NameSearchCursor, CursorsOnTheTwoFilesStayApart) {
     const CityIndexFiles files = LoadFiles(SampleWriter());
     NameSearchCursor byName = files.FindCities(u"BAD", 0);
