@@ -472,18 +472,9 @@ std::string Runner::Frame(const ScenarioStep& step) {
         return "cannot write " + textFile.string();
     // What the frame shows must be what the program paints when it paints the screen whole at
     // this moment; pixels left behind by a window that went away differ.
-    if (!platform::RepaintShownWindowsNow())
-        return "the screen could not be repainted whole";
-    int repaintedWidth = 0;
-    int repaintedHeight = 0;
-    if (!platform::ReadScreenPixels(nullptr, &m_repainted, &repaintedWidth, &repaintedHeight))
-        return "cannot read the screen";
-    if (const std::optional<RECT> differs =
-            platform::FirstDifference(m_screen, m_repainted, width)) {
-        return "the frame differs from the screen repainted whole in (" +
-               std::to_string(differs->left) + ", " + std::to_string(differs->top) + ") - (" +
-               std::to_string(differs->right) + ", " + std::to_string(differs->bottom) + ")";
-    }
+    if (std::string problem = CompareWithWholeRepaint(m_screen, width, m_repainted);
+        !problem.empty())
+        return problem;
     Next();
     return {};
 }

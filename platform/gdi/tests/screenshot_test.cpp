@@ -14,7 +14,6 @@
 #include <functional>
 #include <optional>
 #include <png.h>
-#include <utility>
 
 using namespace gditesting;
 
@@ -133,26 +132,6 @@ TEST(Screenshot, PngEqualsFramebuffer) {
 
 namespace {
 
-LRESULT PaintFilled(HWND window, UINT message, WPARAM wParam, LPARAM lParam, int brush) {
-    if (message != WM_PAINT)
-        return DefWindowProcW(window, message, wParam, lParam);
-    PAINTSTRUCT paint{};
-    HDC dc = BeginPaint(window, &paint);
-    RECT client{};
-    GetClientRect(window, &client);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(brush)));
-    EndPaint(window, &paint);
-    return 0;
-}
-
-LRESULT PaintWhite(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return PaintFilled(window, message, wParam, lParam, WHITE_BRUSH);
-}
-
-LRESULT PaintGrey(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return PaintFilled(window, message, wParam, lParam, GRAY_BRUSH);
-}
-
 void FillBlack(HDC dc, RECT rect) {
     FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
@@ -163,13 +142,6 @@ void FillBlack(HDC dc, RECT rect) {
 // the first differing rectangle names them; a screen painted as its windows ask has none.
 TEST(Screenshot, AWholeRepaintFindsWhatNoPaintAccountsFor) {
     platform::SetScreenSize(240, 320);
-    for (const auto& [name, procedure] :
-         {std::pair{u"GdiWhite", &PaintWhite}, std::pair{u"GdiGrey", &PaintGrey}}) {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = procedure;
-        windowClass.lpszClassName = name;
-        RegisterClassW(&windowClass);
-    }
     const struct {
         const char* name;
         std::function<void(HWND back, HWND popup)> change;
@@ -202,10 +174,8 @@ TEST(Screenshot, AWholeRepaintFindsWhatNoPaintAccountsFor) {
     platform::ScreenDriver driver;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HWND back = CreateWindowExW(0, u"GdiWhite", u"", WS_POPUP | WS_VISIBLE, 0, 0, 240, 320,
-                                    nullptr, nullptr, nullptr, nullptr);
-        HWND popup = CreateWindowExW(0, u"GdiGrey", u"", WS_POPUP | WS_VISIBLE, 100, 100, 40, 30,
-                                     nullptr, nullptr, nullptr, nullptr);
+        HWND back = repaintcheck::MakeFilledPopup(RECT{0, 0, 240, 320}, WHITE_BRUSH);
+        HWND popup = repaintcheck::MakeFilledPopup(RECT{100, 100, 140, 130}, GRAY_BRUSH);
         ASSERT_TRUE(driver.RunUntilIdle());
         c.change(back, popup);
         ASSERT_TRUE(driver.RunUntilIdle());
