@@ -163,6 +163,9 @@ TEST(Screenshot, AWholeRepaintFindsWhatNoPaintAccountsFor) {
          RECT{100, 100, 140, 130}},
         {"a hidden popup drawing through its DC",
          [](HWND back, HWND popup) {
+             // Above the window it leaves, as a drop-down list is.
+             SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0,
+                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
              ShowWindow(popup, SW_HIDE);
              UpdateWindow(back);
              HDC dc = GetDC(popup);
