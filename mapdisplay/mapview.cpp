@@ -520,6 +520,13 @@ void MapView::UpdateFollow() {
     OffsetRect(&erase, previous.x, previous.y);
     RedrawWindow(m_canvas->GetHwnd(), &erase, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     m_redrawing = false;
+    bool isCutMoved = false;
+    {
+        ScopedLock route(&m_routeLock);
+        std::swap(isCutMoved, m_isCutMoved);
+    }
+    if (isCutMoved)
+        m_canvas->InvalidateMap();
     HDC dc = GetDC(m_canvas->GetHwnd());
     if (dc != nullptr) {
         DrawMarker(dc, s, true);
@@ -1144,6 +1151,7 @@ GeoPoint MapView::SetRoute(const std::vector<RouteIteratorPtr>& parts) {
     }
     const bool hadPieces = !m_pieces.empty();
     m_pieces.clear();
+    m_hasCut = false;
     six::RefCntPtr<MapEngineFacade> facade = m_canvas->GetEngine();
     if (!facade) {
         facade = m_facade;
@@ -1218,6 +1226,7 @@ void MapView::ClearRoute() {
     ScopedLock lock(&m_routeLock);
     const bool hadPieces = !m_pieces.empty();
     m_pieces.clear();
+    m_hasCut = false;
     m_routeExtent = kEmptyExtent;
     m_areas.clear();
     m_routeStart = GeoPoint{};
@@ -1346,13 +1355,20 @@ void MapView::DrawRoute(HDC dc) {
         }
         if (!cut && Contains(piece.bounds, current)) {
             cut = true;
-            CutAtVehicle(i, previous);
+            const std::pair<std::size_t, std::size_t> at = CutAtVehicle(i, previous);
+            // The route behind the car is gone from the picture only where it is drawn again: a
+            // cut further on leaves the stretch since the last cut in the parts kept, so the
+            // next follow step draws the map whole.
+            m_isCutMoved = m_isCutMoved || (m_hasCut && at != m_cut);
+            m_cut = at;
+            m_hasCut = true;
         }
     }
     flush();
 }
 
-void MapView::CutAtVehicle(std::size_t index, GeoPoint previousPosition) {
+std::pair<std::size_t, std::size_t> MapView::CutAtVehicle(std::size_t index,
+                                                          GeoPoint previousPosition) {
     RECT r = EraseRect();
     const POINT previous = m_canvas->GeoToScreen(previousPosition);
     OffsetRect(&r, previous.x, previous.y);
@@ -1369,17 +1385,20 @@ void MapView::CutAtVehicle(std::size_t index, GeoPoint previousPosition) {
         p = m_canvas->GeoToScreen(m_pieces[index].points.front());
     }
     const RoutePiece& piece = m_pieces[index];
-    for (const GeoPoint& g : piece.points) {
-        p = m_canvas->GeoToScreen(g);
+    std::size_t point = 0;
+    for (; point < piece.points.size(); ++point) {
+        p = m_canvas->GeoToScreen(piece.points[point]);
         if (PointInRect(r, p)) {
             break;
         }
     }
     if (SamePoint(p, m_canvas->GeoToScreen(piece.points.back()))) {
         p = m_canvas->GeoToScreen(piece.points.front());
+        point = 0;
     }
+    const std::pair<std::size_t, std::size_t> cut{index, point};
     if (m_scratch.size() < 2) {
-        return;
+        return cut;
     }
     auto distance = [&p](POINT a) {
         return std::hypot(static_cast<double>(a.x) - p.x, static_cast<double>(a.y) - p.y);
@@ -1398,10 +1417,11 @@ void MapView::CutAtVehicle(std::size_t index, GeoPoint previousPosition) {
     }
     if (winner == 0) {
         m_scratch[0] = p;
-        return;
+        return cut;
     }
     m_scratch.erase(m_scratch.begin(), m_scratch.begin() + static_cast<std::ptrdiff_t>(winner - 1));
     m_scratch[0] = p;
+    return cut;
 }
 
 void MapView::DrawFlag(HDC dc, const GeoPoint& point) {

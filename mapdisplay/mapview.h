@@ -28,6 +28,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // What the owner of a map view hears from it.
@@ -299,7 +300,9 @@ private:
     int StepPoint(int direction);
     void Repaint();
     // previousPosition: the vehicle's previous position, read under the position lock.
-    void CutAtVehicle(std::size_t piece, GeoPoint previousPosition);
+    // Starts the drawn route (m_scratch) where the car is; the piece and the index of its point
+    // where the route was cut.
+    std::pair<std::size_t, std::size_t> CutAtVehicle(std::size_t piece, GeoPoint previousPosition);
     GeoPoint ShapeFromElement(RoutePiece& piece, const six::RefCntPtr<MapEngineFacade>& facade);
     void DrawFlag(HDC dc, const GeoPoint& point);
     void DrawLines(HDC dc, const std::vector<std::vector<GeoPoint>>& lines, bool onlyVisible);
@@ -364,6 +367,10 @@ private:
     std::vector<GeoRect> m_areas;
     GeoRect m_routeExtent{180, 180, -180, -180};
     std::vector<RoutePiece> m_pieces;
+    // Where the route drawn last was cut at the car.
+    std::pair<std::size_t, std::size_t> m_cut;
+    bool m_hasCut = false;
+    bool m_isCutMoved = false; // since the last follow step
     std::vector<POINT> m_scratch;
     std::vector<std::vector<GeoPoint>> m_highlightLines;
     GeoPoint m_routeStart;

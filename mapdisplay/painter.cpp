@@ -7,6 +7,11 @@
 
 namespace {
 
+// How far beyond the part of the view being drawn a line's segments are still drawn, so that the
+// edge of a wide pen reaches into it as a whole repaint draws it: enough for pens up to 30
+// pixels wide.
+constexpr LONG kPenReach = 16;
+
 std::vector<POINT> DevicePoints(const DrawContext& context, const GeometryElement& element) {
     std::vector<POINT> points;
     const std::uint32_t count = element.GetPointCount();
@@ -131,8 +136,10 @@ const std::vector<POINT>& LineBatch::Add(DrawContext& context, const MapPoint* p
         Flush(context, pass);
     m_class = elementClass;
     m_direction = direction;
-    const MapRect view{context.rect.left, context.rect.top, context.rect.right,
-                       context.rect.bottom};
+    // A segment outside the view still draws the edge of its wide pen into it; the DC clips
+    // the drawing to the view anyway.
+    const MapRect view{context.rect.left - kPenReach, context.rect.top - kPenReach,
+                       context.rect.right + kPenReach, context.rect.bottom + kPenReach};
     std::vector<POINT>& visible = m_visible;
     for (std::size_t i = 1; i < device.size(); ++i) {
         const POINT a = device[i - 1];

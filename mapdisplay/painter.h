@@ -252,6 +252,11 @@ public:
     LineBatch lineBatch;
     COLORREF lastBackground = 0xFFFFFF;
     int changeCode = 0;
+    // A scroll's picture is the old one moved by whole pixels: the view drawn whole differs from
+    // it where the move was no exact translation (a fraction of a pixel, a latitude that changes
+    // the horizontal scale), so the next paint of the same view draws it whole.
+    bool isScrolled = false;
+    bool isSettling = false; // this paint draws a scrolled picture whole
 };
 
 // Fills the context and prepares the DC: back buffer, the view change code (0-9) and, for a

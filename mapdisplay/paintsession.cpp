@@ -51,6 +51,9 @@ Change ClassifyChange(const PainterState& state, const IMapTransform& transform,
     if (scaleChanged && rotationChanged)
         return {7};
     const bool hasResidual = last.residual.x != 0 || last.residual.y != 0;
+    if (state.isScrolled && transform.GetCenter() == last.centre && !scaleChanged &&
+        !rotationChanged)
+        return {7};
     if (transform.GetCenter() == last.centre && !hasResidual) {
         if (rotationChanged)
             return {2};
@@ -154,6 +157,11 @@ void BeginPaint(DrawContext& context, std::shared_ptr<DrawOptions> options, HDC 
     const Change change =
         ClassifyChange(state, transform, rect, isFullRedraw || (isNewBuffer && state.lastView));
     state.changeCode = change.code;
+    state.isSettling = change.code == 7 && state.isScrolled;
+    state.isScrolled = change.code == 5;
+    // The scrolled picture is drawn whole again once the view stays (the window's next paint).
+    if (HWND window = WindowFromDC(dc); window != nullptr && state.isScrolled)
+        InvalidateRect(window, nullptr, FALSE);
     state.fullRect = rect;
     POINT residual{};
     if (change.code == 5 && buffer != nullptr) {
@@ -247,6 +255,13 @@ void EndPaint(DrawContext& context) {
         context.dc = buffer.realDc;
         buffer.realDc = nullptr;
     }
+    // The picture drawn whole after a scroll covers the children, which may have painted since
+    // (during the scroll's paint or this one): they paint again over it.
+    if (HWND window = WindowFromDC(context.dc); window != nullptr && state.isSettling) {
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        ValidateRect(window, nullptr);
+    }
+    state.isSettling = false;
     if (context.options->northArrow)
         DrawNorthArrow(context.dc, {context.rect.right, context.rect.bottom},
                        context.transform->GetRotation());

@@ -61,7 +61,7 @@ void BitmapButton::Click() {
 void BitmapButton::SetState(BYTE state) {
     state_ = state;
     if (handle_.window != nullptr)
-        InvalidateRect(handle_.window, nullptr, FALSE);
+        Invalidate(0);
 }
 
 int BitmapButton::GetStateIndex() const {
@@ -81,7 +81,21 @@ SkinFace* BitmapButton::ChooseFace() {
 }
 
 void BitmapButton::Redraw() {
-    RedrawWindow(handle_.window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    Invalidate(RDW_UPDATENOW);
+}
+
+void BitmapButton::Invalidate(UINT update) {
+    // A caption or a transparent face draws over what lies beneath the button: repainted alone,
+    // it would draw over its own last picture. The parent paints its area under it first.
+    HWND parent = GetParent(handle_.window);
+    RECT area{};
+    if ((isTextMode_ || isTransparent_) && parent != nullptr &&
+        GetWindowRect(handle_.window, &area) != FALSE) {
+        ScreenRectToClient(parent, &area);
+        RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return;
+    }
+    RedrawWindow(handle_.window, nullptr, nullptr, RDW_INVALIDATE | update);
 }
 
 void BitmapButton::OnPaint() {
@@ -150,7 +164,7 @@ void BitmapButton::OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT* result, bool
 void BitmapButton::OnSetFont(UINT, WPARAM wParam, LPARAM lParam, LRESULT* result, bool* handled) {
     font_ = reinterpret_cast<HFONT>(wParam);
     if (lParam != 0)
-        InvalidateRect(handle_.window, nullptr, FALSE);
+        Invalidate(0);
     *result = 0;
     *handled = true;
 }

@@ -41,6 +41,9 @@ private:
     void Connect();
     [[nodiscard]] SkinFace* ChooseFace();
     void Redraw();
+    // Makes the button dirty; update RDW_UPDATENOW paints it at once. A caption or transparent
+    // face makes the parent's area under it dirty instead, painted with the parent's next paint.
+    void Invalidate(UINT update);
     void OnPaintMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnButtonDown(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnButtonUp(UINT, WPARAM, LPARAM, LRESULT*, bool*);

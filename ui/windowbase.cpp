@@ -68,7 +68,10 @@ void BitmapWindow::DrawBackground(HDC dc) {
     RECT box{};
     const bool isWindowDc =
         window != nullptr && WindowFromDC(dc) == window && GetClipBox(dc, &box) != ERROR_REGION;
-    HideOverlayChildrenQuietly();
+    if (isWindowDc && m_paintBox)
+        box = *m_paintBox;
+    m_paintBox.reset();
+    HideOverlayChildrenQuietly(isWindowDc ? &box : nullptr);
     HDC under = isWindowDc ? GetDC(window) : nullptr;
     if (under != nullptr)
         IntersectClipRect(under, box.left, box.top, box.right, box.bottom);
@@ -81,6 +84,13 @@ void BitmapWindow::DrawBackground(HDC dc) {
         FillRect(target, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     if (under != nullptr)
         ReleaseDC(window, under);
+}
+
+void BitmapWindow::NotePaintBox() {
+    RECT box{};
+    m_paintBox.reset();
+    if (GetUpdateRect(GetHwnd(), &box, FALSE) != FALSE)
+        m_paintBox = box;
 }
 
 void BitmapWindow::OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {

@@ -11,6 +11,7 @@
 #include "utilities/usefulcode/windowhandle.h"
 
 #include <memory>
+#include <optional>
 
 class WindowBase : public WindowLayout {
 public:
@@ -47,10 +48,15 @@ public:
     // this window's (the erase DC), the drawing goes through a DC taken after the hiding, so it
     // reaches under those children, and keeps within dc's clip box.
     void DrawBackground(HDC dc);
+    // Notes the box of the update region before BeginPaint: the erase DC's clip box leaves out
+    // the children that show, so the background drawn under the hidden floating children keeps
+    // to this box instead (once; the next erase takes dc's clip box again unless noted anew).
+    void NotePaintBox();
 
 private:
     void OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 
     OwnerHandlerList m_handlers;
     std::unique_ptr<SkinBitmap> m_background;
+    std::optional<RECT> m_paintBox;
 };

@@ -1,6 +1,7 @@
 #include "ui/windowlayout.h"
 
 #include "ui/customcombobox.h"
+#include "ui/shellhelpers.h"
 #include "ui/statusindicators.h"
 #include "utilities/usefulcode/windowhandle.h"
 
@@ -11,6 +12,7 @@
 #include "platform/window/paint.h"
 #include "platform/window/window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -240,7 +242,18 @@ void WindowLayout::EnableControl(UINT id, bool enable) {
     if (child == nullptr)
         return;
     EnableWindow(child, enable ? TRUE : FALSE);
-    InvalidateRect(child, nullptr, FALSE);
+    const bool isFloating =
+        std::any_of(m_floating.begin(), m_floating.end(),
+                    [child](const LayoutEntry& entry) { return entry.window == child; });
+    if (!isFloating) {
+        InvalidateRect(child, nullptr, FALSE);
+        return;
+    }
+    // A floating child draws over the background: the page paints it under the child first.
+    RECT area{};
+    GetWindowRect(child, &area);
+    ScreenRectToClient(GetHwnd(), &area);
+    InvalidateRect(GetHwnd(), &area, TRUE);
 }
 
 bool WindowLayout::IsControlEnabled(UINT id) const {
@@ -275,8 +288,26 @@ void WindowLayout::ShowOverlayChildren(bool show) {
         ShowWindow(entry.window, command);
 }
 
-void WindowLayout::HideOverlayChildrenQuietly() {
+void WindowLayout::HideOverlayChildrenQuietly(const RECT* box) {
+    // The part of the client that shows on the screen: what a paint's box can reach.
+    RECT reachable{};
+    GetClientRect(GetHwnd(), &reachable);
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    ScreenRectToClient(GetHwnd(), &screen);
+    IntersectRect(&reachable, &reachable, &screen);
     for (const LayoutEntry& entry : m_floating) {
+        if (box != nullptr && IsWindowVisible(entry.window) != FALSE) {
+            RECT child{};
+            GetWindowRect(entry.window, &child);
+            ScreenRectToClient(GetHwnd(), &child);
+            RECT shown{};
+            RECT inside{};
+            if (!IntersectRect(&shown, &child, &reachable) || !IntersectRect(&inside, &shown, box))
+                continue; // its background is not painted: it stays as it is
+            if (inside.left != shown.left || inside.top != shown.top ||
+                inside.right != shown.right || inside.bottom != shown.bottom)
+                InvalidateRect(GetHwnd(), &shown, TRUE);
+        }
         SetWindowPos(entry.window, nullptr, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER |
                          SWP_NOACTIVATE);

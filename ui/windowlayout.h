@@ -79,10 +79,13 @@ public:
     void ShowAllControls(bool show);
     void SetButtonState(UINT id, BYTE state);
     void ShowOverlayChildren(bool show);
-    // Hides every floating child without repainting what it uncovers: for the background
-    // painting, which covers that area itself. (Repainting it would paint the background again,
-    // hide the children again, and so on for ever.)
-    void HideOverlayChildrenQuietly();
+    // Hides the floating children that meet box (client coordinates; null: every one) without
+    // repainting what they uncover: for the background painting there, which covers that area
+    // itself. (Repainting it would paint the background again, hide the children again, and so
+    // on for ever.) The others keep their pixels, which the background does not touch; one
+    // reaching out of box has its whole rectangle invalidated, since it shows again whole and
+    // would draw its transparent face twice over where the background stayed.
+    void HideOverlayChildrenQuietly(const RECT* box);
 
     [[nodiscard]] float GetScaleX() const { return m_scaleX; }
     [[nodiscard]] float GetScaleY() const { return m_scaleY; }

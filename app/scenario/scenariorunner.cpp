@@ -146,6 +146,9 @@ private:
     std::deque<int> m_boxAnswers;
     std::vector<RunBox> m_boxes;
     bool m_isOver = false; // the steps are done: a box comes too late to be answered
+    // The screen at a frame and repainted whole, kept from frame to frame.
+    std::vector<std::uint32_t> m_screen;
+    std::vector<std::uint32_t> m_repainted;
 };
 
 Runner::Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors)
@@ -447,7 +450,16 @@ std::string Runner::Wait(const ScenarioStep& step) {
 
 std::string Runner::Frame(const ScenarioStep& step) {
     const std::filesystem::path file = m_options.outFolder / (Narrow(step.text) + ".png");
-    if (!platform::SaveScreenshot(nullptr, file))
+    int width = 0;
+    int height = 0;
+    if (!platform::ReadScreenPixels(nullptr, &m_screen, &width, &height))
+        return "cannot read the screen";
+    const std::vector<std::uint8_t> png = platform::EncodePng(m_screen, width, height);
+    std::ofstream picture(file, std::ios::binary | std::ios::trunc);
+    picture.write(reinterpret_cast<const char*>(png.data()),
+                  static_cast<std::streamsize>(png.size()));
+    picture.close();
+    if (png.empty() || !picture)
         return "cannot write " + file.string();
     // Beside the picture, the texts it shows, one a line.
     std::filesystem::path textFile = file;
@@ -458,6 +470,11 @@ std::string Runner::Frame(const ScenarioStep& step) {
     texts.close();
     if (!texts)
         return "cannot write " + textFile.string();
+    // What the frame shows must be what the program paints when it paints the screen whole at
+    // this moment; pixels left behind by a window that went away differ.
+    if (std::string problem = CompareWithWholeRepaint(m_screen, width, m_repainted);
+        !problem.empty())
+        return problem;
     Next();
     return {};
 }

@@ -3,6 +3,7 @@
 #include "ui/dialogbase.h"
 #include "ui/windowbase.h"
 
+#include "platform/gdi/screenshot.h"
 #include "platform/kernel/codepage.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
@@ -246,4 +247,20 @@ std::optional<POINT> FindListEntryPoint(UINT id, const std::u16string& entry,
     }
     return POINT{listRect.left + (listRect.right - listRect.left) / 4,
                  listRect.top + index * rowHeight + rowHeight / 2};
+}
+
+std::string CompareWithWholeRepaint(const std::vector<std::uint32_t>& shown, int width,
+                                    std::vector<std::uint32_t>& repainted) {
+    if (!platform::RepaintShownWindowsNow())
+        return "the screen could not be repainted whole";
+    int repaintedWidth = 0;
+    int repaintedHeight = 0;
+    if (!platform::ReadScreenPixels(nullptr, &repainted, &repaintedWidth, &repaintedHeight))
+        return "cannot read the screen";
+    const std::optional<RECT> differs = platform::FirstDifference(shown, repainted, width);
+    if (!differs)
+        return {};
+    return "the frame differs from the screen repainted whole in (" +
+           std::to_string(differs->left) + ", " + std::to_string(differs->top) + ") - (" +
+           std::to_string(differs->right) + ", " + std::to_string(differs->bottom) + ")";
 }

@@ -303,7 +303,7 @@ void MainMenuWnd::OnSizeTitle(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
 void MainMenuWnd::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* handled) {
     // The controls go without repainting what they uncover: the background covers it, and a
     // repaint would erase, hide and repaint again without end.
-    HideOverlayChildrenQuietly();
+    HideOverlayChildrenQuietly(nullptr);
     // The paint DC was made while the buttons showed and leaves their rectangles out; a DC
     // taken now reaches under them, where their keyed-out corners show the background.
     // It stays within the paint's box, though: the title is drawn again only there.

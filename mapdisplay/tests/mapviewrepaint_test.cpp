@@ -5,6 +5,8 @@
 
 #include "mapdisplay/tests/mapviewfixture.h"
 
+#include "platform/gdi/tests/repaintcheck.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -214,7 +216,8 @@ TEST_F(MapViewRepaintTest, StripRepaintDrawsNoLabelOverAnotherOrCut) {
         MapViewport& viewport = *Canvas().GetViewport();
         viewport.SetCenter(
             viewport.ScreenToWorld(POINT{m_client.right / 2 + c.dx, m_client.bottom / 2 + c.dy}));
-        driver.RunUntilIdle();
+        // The pan's own paint: the paint after it draws the view whole.
+        UpdateWindow(Canvas().GetHwnd());
         const PainterState& state = *Canvas().GetDrawOptions()->state;
         ASSERT_EQ(state.changeCode, 5) << "the picture is kept";
         const POINT moved = state.scrollOffset;
@@ -323,6 +326,45 @@ TEST_F(MapViewRepaintTest, WholeViewRepaintPlacesTheLabelsAnew) {
         const ViewFrame frame = Capture();
         EXPECT_EQ(streetLabels(frame.labels), isOn ? streetLabels(before.labels) : 0);
         EXPECT_EQ(StrayInk(frame), 0);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// After a pan, whatever its length and direction, and after a repaint of a part of the view,
+// the screen is what the view drawn whole at once shows: the scrolled picture is drawn whole
+// once the view stays, and a wide road whose line lies outside the repainted part but whose
+// pen reaches into it is drawn there too.
+TEST_F(MapViewRepaintTest, ThePictureAfterAPanOrAPartialRepaintIsTheViewDrawnWhole) {
+    StartTown(false);
+    const struct {
+        const char* name;
+        int dx; // the view's move in pixels, right and down
+        int dy;
+        RECT part; // invalidated after the move, client coordinates
+    } cases[] = {
+        {"down", 0, 52, {}},
+        {"up", 0, -47, {}},
+        {"right", 31, 0, {}},
+        {"a little left", -2, 0, {}},
+        {"a part", 0, 0, {50, 50, 120, 90}},
+        {"a strip", 0, 0, {0, 100, 240, 104}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Canvas().SetScale(2.5);
+        Canvas().SetCenter(TownCentre());
+        driver.RunUntilIdle();
+        MapViewport& viewport = *Canvas().GetViewport();
+        viewport.SetCenter(
+            viewport.ScreenToWorld(POINT{m_client.right / 2 + c.dx, m_client.bottom / 2 + c.dy}));
+        InvalidateRect(Canvas().GetHwnd(), &c.part, FALSE);
+        driver.RunUntilIdle();
+        const std::optional<RECT> differs = repaintcheck::DifferenceFromWholeRepaint();
+        EXPECT_FALSE(differs) << differs.value_or(RECT{}).left << ", "
+                              << differs.value_or(RECT{}).top;
     }
 }
 

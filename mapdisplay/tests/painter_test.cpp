@@ -232,6 +232,18 @@ TEST(PainterLines, SegmentOutsideTheViewEndsAVisibleRun) {
     EXPECT_EQ(painting.batch.PointCount(), 3U);
 }
 
+// A part of the view being drawn gets the edge of a wide line that runs just outside it, as a
+// whole repaint draws it there.
+TEST(PainterLines, AWideLineBesideThePartDrawnReachesIntoIt) {
+    Surface surface(200, 100);
+    Painting painting(surface.Dc());
+    painting.context.rect = {0, 50, 200, 100};
+    const std::vector<MapPoint> points = {{10, 49}, {190, 49}};
+    (void)painting.batch.Add(painting.context, points.data(), points.size(), 1010, 0, 0);
+    painting.batch.Flush(painting.context, 0);
+    EXPECT_NE(GetPixel(surface.Dc(), 100, 50), kPaper);
+}
+
 TEST(PainterLines, JoinedLinesGetArrowsEvery600Pixels) {
     const struct {
         const char* name;

@@ -84,6 +84,40 @@ bool ReadScreenPixels(const RECT* rect, std::vector<std::uint32_t>* pixels, int*
     return true;
 }
 
+std::optional<RECT> FirstDifference(const std::vector<std::uint32_t>& before,
+                                    const std::vector<std::uint32_t>& after, int width) {
+    if (width <= 0)
+        return std::nullopt;
+    const auto rows =
+        static_cast<LONG>(std::max(before.size(), after.size()) / static_cast<std::size_t>(width));
+    if (before.size() != after.size())
+        return RECT{0, 0, width, rows};
+    std::optional<RECT> found;
+    for (LONG y = 0; y < rows; ++y) {
+        const auto row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        const auto first = std::mismatch(before.begin() + static_cast<std::ptrdiff_t>(row),
+                                         before.begin() + static_cast<std::ptrdiff_t>(row + width),
+                                         after.begin() + static_cast<std::ptrdiff_t>(row));
+        if (first.first == before.begin() + static_cast<std::ptrdiff_t>(row + width)) {
+            if (found)
+                break;
+            continue;
+        }
+        LONG last = width - 1;
+        while (before[row + static_cast<std::size_t>(last)] ==
+               after[row + static_cast<std::size_t>(last)])
+            --last;
+        const auto left =
+            static_cast<LONG>(first.first - before.begin() - static_cast<std::ptrdiff_t>(row));
+        if (!found)
+            found = RECT{left, y, last + 1, y + 1};
+        found->left = std::min(found->left, left);
+        found->right = std::max(found->right, last + 1);
+        found->bottom = y + 1;
+    }
+    return found;
+}
+
 std::vector<std::uint8_t> EncodePng(const std::vector<std::uint32_t>& pixels, int width,
                                     int height) {
     std::vector<std::uint8_t> out;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace platform {
@@ -14,6 +15,12 @@ namespace platform {
 // whole screen), cut to the screen. False when nothing is left.
 [[nodiscard]] bool ReadScreenPixels(const RECT* rect, std::vector<std::uint32_t>* pixels,
                                     int* width, int* height);
+// Where two pictures of the same size (width pixels a row) differ first: from the first row that
+// differs down through the differing rows that follow it, across the columns that differ in
+// them. Nothing when they are equal; the whole picture when their sizes differ.
+[[nodiscard]] std::optional<RECT> FirstDifference(const std::vector<std::uint32_t>& before,
+                                                  const std::vector<std::uint32_t>& after,
+                                                  int width);
 // A PNG image of the screen (window null) or of a window's rectangle as it is on the screen;
 // empty on failure.
 [[nodiscard]] std::vector<std::uint8_t> ScreenshotPng(HWND window);

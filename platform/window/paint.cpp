@@ -74,6 +74,9 @@ HDC MakeDc(State& state, Window* window, const RECT* paintBox) {
             clip, ToClient(RECT{0, 0, state.screenWidth, state.screenHeight}, target.origin));
         if (paintBox != nullptr)
             clip = Intersect(clip, *paintBox);
+        // A window that does not show draws nowhere on the screen.
+        if (!IsVisibleChain(state, *window))
+            clip = RECT{};
         target.clip = clip;
         if ((window->style & WS_CLIPCHILDREN) != 0) {
             for (HWND child : window->children) {

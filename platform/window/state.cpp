@@ -312,8 +312,11 @@ void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase
     WakeQueue(*window.queue);
 }
 
-void InvalidateArea(State& state, Window& window, const RECT* rect, bool erase,
-                    ChildRule children) {
+namespace {
+
+// InvalidateArea, leaving out the window skipped and what lies in it.
+void InvalidateAreaBut(State& state, Window& window, const RECT* rect, bool erase,
+                       ChildRule children, HWND skipped) {
     InvalidateLocked(state, window, rect, erase);
     const bool includesChildren =
         children == ChildRule::All ||
@@ -324,7 +327,7 @@ void InvalidateArea(State& state, Window& window, const RECT* rect, bool erase,
     const RECT area = rect != nullptr ? *rect : ClientRectOf(window);
     for (HWND child : window.children) {
         Window* c = Find(state, child);
-        if (c == nullptr || (c->style & WS_VISIBLE) == 0) {
+        if (c == nullptr || child == skipped || (c->style & WS_VISIBLE) == 0) {
             continue;
         }
         const int border = BorderOf(*c);
@@ -335,8 +338,15 @@ void InvalidateArea(State& state, Window& window, const RECT* rect, bool erase,
         }
         local = RECT{local.left - c->rect.left - border, local.top - c->rect.top - border,
                      local.right - c->rect.left - border, local.bottom - c->rect.top - border};
-        InvalidateArea(state, *c, &local, erase, children);
+        InvalidateAreaBut(state, *c, &local, erase, children, skipped);
     }
+}
+
+} // namespace
+
+void InvalidateArea(State& state, Window& window, const RECT* rect, bool erase,
+                    ChildRule children) {
+    InvalidateAreaBut(state, window, rect, erase, children, nullptr);
 }
 
 void InvalidateTree(State& state, Window& window) {
@@ -356,7 +366,9 @@ void InvalidateBeneath(State& state, const Window& window, const RECT& screenRec
         local.right -= origin.x;
         local.top -= origin.y;
         local.bottom -= origin.y;
-        InvalidateArea(state, target, &local, true, ChildRule::ByStyle);
+        // What the window uncovers shows again in every window beneath it, the children of a
+        // parent that clips them included; the window itself does not show there.
+        InvalidateAreaBut(state, target, &local, true, ChildRule::All, window.handle);
     };
     if (Window* parent = Find(state, window.parent)) {
         invalidateIn(*parent);

@@ -2,11 +2,14 @@
 
 #include "platform/window/detail/state.h"
 #include "platform/window/message.h"
+#include "platform/window/paint.h"
 #include "platform/window/window.h"
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace platform {
 
@@ -36,6 +39,30 @@ std::vector<HWND> ShownWindows() {
     for (HWND top : state.topLevel)
         AddShown(state, top, shown);
     return shown;
+}
+
+bool RepaintShownWindowsNow() {
+    constexpr int kMaxPaints = 10000;
+    constexpr auto kOtherThreadsWait = std::chrono::seconds(2);
+    const std::vector<HWND> shown = ShownWindows();
+    for (HWND window : shown)
+        InvalidateRect(window, nullptr, TRUE);
+    MSG msg{};
+    int paints = 0;
+    while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE) != FALSE) {
+        if (++paints > kMaxPaints)
+            return false;
+        DispatchMessageW(&msg);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kOtherThreadsWait;
+    for (HWND window : shown) {
+        while (GetUpdateRect(window, nullptr, FALSE) != FALSE && IsWindowVisible(window)) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    return true;
 }
 
 ScreenDriver::ScreenDriver(VirtualClock* clock)

@@ -2,6 +2,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/screenshot.h"
+#include "platform/gdi/tests/repaintcheck.h"
 #include "platform/shell/process.h"
 #include "platform/window/input.h"
 #include "platform/window/paint.h"
@@ -153,6 +154,32 @@ TEST_F(PageTest, LaysOutEveryControlPaintsTheBackgroundAndGoesIdle) {
     EXPECT_TRUE(IsWindowVisible(Child(kLabelId)));
     RECT pending{};
     EXPECT_FALSE(GetUpdateRect(page_.GetHwnd(), &pending, FALSE));
+}
+
+// The screen after a part of the page is repainted, a text button is disabled or switched on
+// shows what a whole repaint shows: the transparent label and caption are drawn once over the
+// background, never over their own last picture.
+TEST_F(PageTest, PartialRepaintsLeaveWhatAWholeRepaintShows) {
+    const struct {
+        const char* name;
+        std::function<void()> change;
+    } cases[] = {
+        {"the label's upper half repainted",
+         [&] {
+             const RECT part{0, 430, 480, 460};
+             InvalidateRect(page_.GetHwnd(), &part, TRUE);
+         }},
+        {"the text button disabled", [&] { page_.EnableControl(kTextId, false); }},
+        {"the text button switched on", [&] { page_.SetButtonState(kTextId, 1); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.change();
+        ASSERT_TRUE(driver_.RunUntilIdle());
+        const std::optional<RECT> differs = repaintcheck::DifferenceFromWholeRepaint();
+        EXPECT_FALSE(differs) << differs.value_or(RECT{}).left << ", "
+                              << differs.value_or(RECT{}).top;
+    }
 }
 
 TEST_F(PageTest, AZeroSizeKeepsTheLayoutAndRemakesTheTitleFont) {

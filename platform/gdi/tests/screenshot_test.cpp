@@ -3,12 +3,16 @@
 #include "platform/gdi/dib.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/gditesting.h"
+#include "platform/gdi/tests/repaintcheck.h"
 #include "platform/gdi/text.h"
+#include "platform/window/testdriver.h"
 #include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <optional>
 #include <png.h>
 
 using namespace gditesting;
@@ -124,4 +128,69 @@ TEST(Screenshot, PngEqualsFramebuffer) {
     }
     EXPECT_TRUE(platform::ScreenshotPng(reinterpret_cast<HWND>(0x7777)).empty());
     DestroyWindow(window);
+}
+
+namespace {
+
+void FillBlack(HDC dc, RECT rect) {
+    FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+}
+
+} // namespace
+
+// Pixels that no paint accounts for are where a whole repaint at once differs from the screen:
+// the first differing rectangle names them; a screen painted as its windows ask has none.
+TEST(Screenshot, AWholeRepaintFindsWhatNoPaintAccountsFor) {
+    platform::SetScreenSize(240, 320);
+    const struct {
+        const char* name;
+        std::function<void(HWND back, HWND popup)> change;
+        std::optional<RECT> differs;
+    } cases[] = {
+        {"nothing", [](HWND, HWND) {}, std::nullopt},
+        {"drawn on the screen over a window",
+         [](HWND, HWND) {
+             HDC screen = GetDC(nullptr);
+             FillBlack(screen, RECT{30, 40, 50, 60});
+             ReleaseDC(nullptr, screen);
+         },
+         RECT{30, 40, 50, 60}},
+        {"a popup hidden without repainting what it uncovered",
+         [](HWND, HWND popup) {
+             SetWindowPos(popup, nullptr, 0, 0, 0, 0,
+                          SWP_HIDEWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+         },
+         RECT{100, 100, 140, 130}},
+        {"a hidden popup drawing through its DC",
+         [](HWND back, HWND popup) {
+             // Above the window it leaves, as a drop-down list is.
+             SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0,
+                          SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+             ShowWindow(popup, SW_HIDE);
+             UpdateWindow(back);
+             HDC dc = GetDC(popup);
+             FillBlack(dc, RECT{0, 0, 40, 30});
+             ReleaseDC(popup, dc);
+         },
+         std::nullopt},
+    };
+    platform::ScreenDriver driver;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND back = repaintcheck::MakeFilledPopup(RECT{0, 0, 240, 320}, WHITE_BRUSH);
+        HWND popup = repaintcheck::MakeFilledPopup(RECT{100, 100, 140, 130}, GRAY_BRUSH);
+        ASSERT_TRUE(driver.RunUntilIdle());
+        c.change(back, popup);
+        ASSERT_TRUE(driver.RunUntilIdle());
+        const std::optional<RECT> differs = repaintcheck::DifferenceFromWholeRepaint();
+        ASSERT_EQ(differs.has_value(), c.differs.has_value());
+        if (differs) {
+            EXPECT_EQ(differs->left, c.differs->left);
+            EXPECT_EQ(differs->top, c.differs->top);
+            EXPECT_EQ(differs->right, c.differs->right);
+            EXPECT_EQ(differs->bottom, c.differs->bottom);
+        }
+        DestroyWindow(popup);
+        DestroyWindow(back);
+    }
 }

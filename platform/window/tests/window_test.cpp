@@ -322,6 +322,52 @@ TEST(WindowPosition, HidingRepaintsWhatItUncoversUnlessNoRedrawIsAsked) {
     }
 }
 
+// A window that goes away from over a child of a parent that clips its children leaves the
+// child to repaint what it uncovered: a child window over it or a top-level window over its
+// parent, hidden, destroyed, moved away or shrunk.
+TEST(WindowPosition, UncoveringDirtiesTheChildrenBeneathUnderAClippingParent) {
+    RegisterRecordingClass(u"Rec");
+    const struct {
+        const char* name;
+        bool isTopLevel;
+        std::function<void(HWND)> uncover;
+    } cases[] = {
+        {"hidden", false, [](HWND cover) { ShowWindow(cover, SW_HIDE); }},
+        {"destroyed", false, [](HWND cover) { DestroyWindow(cover); }},
+        {"moved away", false,
+         [](HWND cover) { SetWindowPos(cover, nullptr, 100, 100, 0, 0, SWP_NOSIZE); }},
+        {"shrunk", false, [](HWND cover) { SetWindowPos(cover, nullptr, 0, 0, 5, 5, SWP_NOMOVE); }},
+        {"top-level hidden", true, [](HWND cover) { ShowWindow(cover, SW_HIDE); }},
+        {"top-level destroyed", true, [](HWND cover) { DestroyWindow(cover); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND top = MakeTop(u"Rec", WS_VISIBLE | WS_CLIPCHILDREN);
+        HWND beneath = MakeChild(top, 1, RECT{0, 0, 40, 40});
+        HWND cover = nullptr;
+        if (c.isTopLevel) {
+            POINT origin{10, 10};
+            ClientToScreen(top, &origin);
+            cover = CreateWindowExW(0, u"Rec", u"", WS_POPUP | WS_VISIBLE, origin.x, origin.y, 20,
+                                    20, nullptr, nullptr, nullptr, nullptr);
+        } else {
+            cover = MakeChild(top, 2, RECT{10, 10, 30, 30});
+        }
+        platform::ScreenDriver driver;
+        ASSERT_TRUE(driver.RunUntilIdle());
+        c.uncover(cover);
+        RECT dirty{};
+        ASSERT_TRUE(GetUpdateRect(beneath, &dirty, FALSE));
+        EXPECT_LE(dirty.left, 10);
+        EXPECT_LE(dirty.top, 10);
+        EXPECT_GE(dirty.right, 30);
+        EXPECT_GE(dirty.bottom, 30);
+        if (IsWindow(cover))
+            DestroyWindow(cover);
+        DestroyWindow(top);
+    }
+}
+
 } // namespace
 
 namespace {
