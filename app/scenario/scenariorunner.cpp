@@ -454,12 +454,7 @@ std::string Runner::Frame(const ScenarioStep& step) {
     int height = 0;
     if (!platform::ReadScreenPixels(nullptr, &m_screen, &width, &height))
         return "cannot read the screen";
-    const std::vector<std::uint8_t> png = platform::EncodePng(m_screen, width, height);
-    std::ofstream picture(file, std::ios::binary | std::ios::trunc);
-    picture.write(reinterpret_cast<const char*>(png.data()),
-                  static_cast<std::streamsize>(png.size()));
-    picture.close();
-    if (png.empty() || !picture)
+    if (!platform::SavePng(m_screen, width, height, file))
         return "cannot write " + file.string();
     // Beside the picture, the texts it shows, one a line.
     std::filesystem::path textFile = file;

@@ -141,13 +141,25 @@ std::vector<std::uint8_t> ScreenshotPng(HWND window) {
     return EncodePng(pixels, width, height);
 }
 
-bool SaveScreenshot(HWND window, const std::filesystem::path& hostFile) {
-    const std::vector<std::uint8_t> png = ScreenshotPng(window);
+namespace {
+
+bool WritePng(const std::vector<std::uint8_t>& png, const std::filesystem::path& hostFile) {
     if (png.empty())
         return false;
     std::ofstream out(hostFile, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     return static_cast<bool>(out);
+}
+
+} // namespace
+
+bool SaveScreenshot(HWND window, const std::filesystem::path& hostFile) {
+    return WritePng(ScreenshotPng(window), hostFile);
+}
+
+bool SavePng(const std::vector<std::uint32_t>& pixels, int width, int height,
+             const std::filesystem::path& hostFile) {
+    return WritePng(EncodePng(pixels, width, height), hostFile);
 }
 
 } // namespace platform

@@ -27,6 +27,10 @@ namespace platform {
 // Writes ScreenshotPng to a host file; false when there is no image or the file cannot be
 // written.
 [[nodiscard]] bool SaveScreenshot(HWND window, const std::filesystem::path& hostFile);
+// Writes pixels as read by ReadScreenPixels to a host file as PNG; false when they cannot be
+// encoded or the file cannot be written.
+[[nodiscard]] bool SavePng(const std::vector<std::uint32_t>& pixels, int width, int height,
+                           const std::filesystem::path& hostFile);
 // Encodes pixels (0x00RRGGBB, rows top-down) as PNG; empty on failure.
 [[nodiscard]] std::vector<std::uint8_t> EncodePng(const std::vector<std::uint32_t>& pixels,
                                                   int width, int height);

@@ -28,7 +28,6 @@
 #include "platform/kernel/text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <optional>
@@ -300,9 +299,7 @@ std::string CopyFolder(const fs::path& from, const testdata::TempDeviceRoot& roo
     if (!error)
         fs::copy(from, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing,
                  error);
-    return error ? target.string() + ": cannot be copied from " + from.string() + ": " +
-                       error.message()
-                 : "";
+    return CopyProblem(target, from, error);
 }
 
 std::string CopyFile(const fs::path& from, const testdata::TempDeviceRoot& root,
@@ -320,10 +317,7 @@ constexpr INT kLanguage = 0;
 
 // The source of the help page of a language: "resources/help/<lang>.htm" ("ger.htm").
 std::string HelpPageSource(INT language) {
-    std::string name = Utf8(AppPaths::LanguageSuffix(language));
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return name + ".htm";
+    return Lower(Utf8(AppPaths::LanguageSuffix(language))) + ".htm";
 }
 
 // The server settings at an install's root, whose "Language" of [Properties] picks the bundle.
@@ -348,9 +342,7 @@ std::string LayHelpOfLanguage(const InstallOptions& options, const fs::path& sta
     const fs::path from = options.source / "resources" / "help" / HelpPageSource(language);
     std::error_code error;
     fs::copy_file(from, staging / page, fs::copy_options::overwrite_existing, error);
-    return error ? (staging / page).string() + ": cannot be copied from " + from.string() + ": " +
-                       error.message()
-                 : "";
+    return CopyProblem(staging / page, from, error);
 }
 
 std::string HostSearchPath() {

@@ -6,6 +6,8 @@
 
 #include "platform/kernel/codepage.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -20,6 +22,21 @@ inline constexpr char kSettingsFile[] = "PK.ini";
 inline bool IsThere(const std::filesystem::path& path) {
     std::error_code error;
     return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+// The text in lower case (ASCII letters).
+inline std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+// Why a copy to `to` from `from` failed, naming both; empty without an error.
+inline std::string CopyProblem(const std::filesystem::path& to, const std::filesystem::path& from,
+                               const std::error_code& error) {
+    return error ? to.string() + ": cannot be copied from " + from.string() + ": " + error.message()
+                 : "";
 }
 
 // A device path in the database folder.

@@ -12,10 +12,8 @@
 #include "platform/kernel/text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -80,13 +78,6 @@ const KeptFile* KeptFileAt(const fs::path& relative) {
     const auto found = std::find_if(files.begin(), files.end(),
                                     [&](const KeptFile& file) { return file.path == relative; });
     return found != files.end() ? &*found : nullptr;
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
 }
 
 bool IsDocument(const fs::path& relative) {
@@ -345,8 +336,7 @@ std::string Carry(const fs::path& from, const fs::path& to, fs::file_type type) 
     } else if (!error) {
         fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
     }
-    return error ? to.string() + ": cannot be copied from " + from.string() + ": " + error.message()
-                 : "";
+    return CopyProblem(to, from, error);
 }
 
 // The user's whole settings file (`name` below both roots) in place of the new install's, which
