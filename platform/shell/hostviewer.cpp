@@ -5,6 +5,7 @@
 #include "platform/kernel/debug.h"
 #include "platform/shell/process.h"
 
+#include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
 #include <string>
@@ -62,6 +63,27 @@ std::u16string_view LastComponent(std::u16string_view path) {
     return separator == std::u16string_view::npos ? path : path.substr(separator + 1);
 }
 
+// The bytes of text with every one but the unreserved characters of a URL and those of `keep`
+// written as "%XX", so that a '#', '%' or '?' of a folder's name stays part of the path.
+std::string PercentEncoded(const std::string& text, std::string_view keep) {
+    constexpr char kHexDigits[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool isUnreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                                  (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
+                                  byte == '_' || byte == '~';
+        if (isUnreserved || keep.find(c) != std::string_view::npos) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += kHexDigits[byte >> 4];
+            encoded += kHexDigits[byte & 0xF];
+        }
+    }
+    return encoded;
+}
+
 // "file:" + device path (+ "#anchor") becomes the host file's URL; anything else stays.
 std::string ViewerArgument(const std::u16string& commandLine) {
     constexpr std::u16string_view kScheme = u"file:";
@@ -73,7 +95,7 @@ std::string ViewerArgument(const std::u16string& commandLine) {
     std::u16string path = commandLine.substr(kScheme.size());
     std::u16string anchor;
     if (const std::size_t hash = path.find(u'#'); hash != std::u16string::npos) {
-        anchor = path.substr(hash);
+        anchor = path.substr(hash + 1);
         path.resize(hash);
     }
     const platform::ResolvedPath resolved = platform::ResolveDevicePath(path);
@@ -81,15 +103,33 @@ std::string ViewerArgument(const std::u16string& commandLine) {
         resolved.status != platform::PathStatus::MissingLeaf) {
         return platform::Utf16ToUtf8(commandLine);
     }
-    return "file://" + resolved.host.string() + platform::Utf16ToUtf8(anchor);
+    std::string url = "file://" + PercentEncoded(resolved.host.string(), "/");
+    if (!anchor.empty()) {
+        url += "#" + PercentEncoded(platform::Utf16ToUtf8(anchor), "");
+    }
+    return url;
 }
 
+// Its standard streams on the null device and no other descriptor of this program's: a caller
+// reading the program's output through a pipe sees it end with the program, not with the viewer,
+// and the viewer holds none of the program's files open.
 DWORD StartViewer(const std::string& viewer, const std::string& argument) {
     std::string program = viewer;
     std::string parameter = argument;
     char* argv[] = {program.data(), parameter.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    if (::posix_spawn_file_actions_init(&actions) != 0) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
     pid_t child = -1;
-    if (::posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    const bool isStarted =
+        ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+        ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
+        ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) == 0 &&
+        ::posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0 &&
+        ::posix_spawnp(&child, program.c_str(), &actions, nullptr, argv, environ) == 0;
+    (void)::posix_spawn_file_actions_destroy(&actions);
+    if (!isStarted) {
         const std::u16string line =
             u"launcher: cannot start the viewer " + platform::Utf8ToUtf16(viewer) + u"\n";
         OutputDebugStringW(line.c_str());

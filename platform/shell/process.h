@@ -83,8 +83,10 @@ void SetProcessLauncher(ProcessLauncher launcher);
 // The launcher of a visible run. A launch of "peghelp.exe" (any letter case, any folder) starts
 // the host program named by "Viewer" in section "peghelp.exe" of the device's
 // "\Windows\launch.ini", detached, with one argument: for a command line "file:" + device path
-// (+ "#anchor") the "file://" URL of that file on the host, else the command line as it is. A
-// viewer that cannot be started fails the launch with ERROR_FILE_NOT_FOUND. Without the file or
+// (+ "#anchor") the "file://" URL of that file on the host (percent-encoded), else the command
+// line as it is. The viewer's standard streams are the null device and it holds no other
+// descriptor of this process. A viewer that cannot be started fails the launch with
+// ERROR_FILE_NOT_FOUND. Without the file or
 // the key, and for every other program, the launch is only recorded and succeeds.
 [[nodiscard]] ProcessLauncher HostViewerLauncher();
 

@@ -7,10 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -225,4 +229,79 @@ TEST_F(ProcessLaunchTest, VisibleRunStartsTheHelpViewerNamedInTheLaunchFile) {
             EXPECT_FALSE(std::filesystem::exists(output));
         }
     }
+}
+
+namespace {
+
+// The probe viewer's report: its URL, then "N TARGET" for each descriptor it was given.
+struct ViewerReport {
+    std::string url;
+    std::vector<std::string> descriptors;
+};
+
+ViewerReport AwaitViewerReport(const std::filesystem::path& file) {
+    ViewerReport report{AwaitLine(file), {}};
+    std::ifstream in(file);
+    std::string line;
+    // The URL and the process id come first.
+    for (int number = 0; std::getline(in, line); ++number) {
+        if (number > 1)
+            report.descriptors.push_back(line);
+    }
+    return report;
+}
+
+} // namespace
+
+// The viewer is given the null device as its standard streams and no other descriptor of the
+// program's (its output pipe, its open files), and a URL in which the characters of the install's
+// path that a URL gives a meaning to ('#', '%', '?', blanks, letters beyond ASCII) are encoded.
+TEST_F(ProcessLaunchTest, TheViewerGetsTheNullDeviceAndAnEncodedURLOnly) {
+    const std::filesystem::path temp = std::filesystem::temp_directory_path();
+    if (temp.string().find_first_not_of("/._-0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOP"
+                                        "QRSTUVWXYZ") != std::string::npos)
+        GTEST_SKIP() << "the temporary folder's own name would be encoded: " << temp;
+    const std::string folder = "help #1 %41?x \xC3\xA4-" + std::to_string(::getpid());
+    testdata::TempDeviceRoot root(temp / folder, false);
+    const std::string encodedRoot = "file://" + temp.string() +
+                                    "/help%20%231%20%2541%3Fx%20%C3%A4-" +
+                                    std::to_string(::getpid());
+    ASSERT_TRUE(root.WriteFile(u"\\Hilfe\\nav.htm", "<html></html>"));
+    const std::filesystem::path report = temp / (folder + ".viewed");
+    ASSERT_TRUE(root.WriteFile(u"\\Windows\\launch.ini", std::string("[peghelp.exe]\r\nViewer=") +
+                                                             NAV_VIEWER_PROBE + "\r\n"));
+    // What a program holds that its viewer must not: the pipe a caller reads its output through
+    // and a file it reads (a scenario).
+    int output[2] = {-1, -1};
+    ASSERT_EQ(::pipe(output), 0);
+    const int script = ::open(root.HostPathOf(u"\\Hilfe\\nav.htm").c_str(), O_RDONLY);
+    ASSERT_GE(script, 0);
+    ASSERT_EQ(::setenv("NAV_VIEWER_PROBE_OUT", report.c_str(), 1), 0);
+    const struct {
+        const char16_t* commandLine;
+        std::string url;
+    } cases[] = {
+        {u"file:\\hilfe\\NAV.htm", encodedRoot + "/Hilfe/nav.htm"},
+        {u"file:\\Hilfe\\nav.htm#Presettings", encodedRoot + "/Hilfe/nav.htm#Presettings"},
+        {u"file:\\Hilfe\\nav.htm#a b?c", encodedRoot + "/Hilfe/nav.htm#a%20b%3Fc"},
+        {u"file:\\Hilfe\\new page.htm", encodedRoot + "/Hilfe/new%20page.htm"},
+    };
+    platform::SetProcessLauncher(platform::HostViewerLauncher());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        std::filesystem::remove(report);
+        PROCESS_INFORMATION info{};
+        ASSERT_TRUE(CreateProcessW(u"peghelp.exe", c.commandLine, nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, nullptr, &info));
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        const ViewerReport viewed = AwaitViewerReport(report);
+        EXPECT_EQ(viewed.url, c.url);
+        EXPECT_EQ(viewed.descriptors,
+                  (std::vector<std::string>{"0 /dev/null", "1 /dev/null", "2 /dev/null"}));
+    }
+    (void)::unsetenv("NAV_VIEWER_PROBE_OUT");
+    for (const int descriptor : {output[0], output[1], script})
+        ::close(descriptor);
+    std::filesystem::remove(report);
 }
