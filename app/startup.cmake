@@ -49,6 +49,11 @@ if(TARGET app_startup_test)
     NAV_APP_STARTUP_DIR="${CMAKE_CURRENT_LIST_DIR}/startup"
     NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
   nav_after_generated(app_startup_test language_bundles screen_descriptions navigator)
+  if(TARGET viewerprobe)
+    add_dependencies(app_startup_test viewerprobe)
+    target_compile_definitions(app_startup_test PRIVATE
+      NAV_VIEWER_PROBE="$<TARGET_FILE:viewerprobe>")
+  endif()
 endif()
 
 # The TMC store's signals from other threads (also run under ThreadSanitizer).

@@ -2,6 +2,7 @@
 // Runs a host program from a test or a benchmark (the navigator program on a device root, or it
 // under xvfb-run) and waits for it, its error output kept.
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,5 +21,29 @@ struct ProgramRun {
 [[nodiscard]] ProgramRun RunHostProgram(std::vector<std::string> words,
                                         const std::vector<std::string>& environment,
                                         const std::filesystem::path& errorFile);
+
+struct PipedProgramRun {
+    int exitCode = -1;          // as ProgramRun's
+    std::string output;         // what it wrote to its standard output and error
+    bool isOutputEnded = false; // every writer closed the pipe within the limit
+};
+
+// Runs words as RunHostProgram does, with its standard output and error into one pipe that is
+// read until every writer has closed it (the program and whatever it started that kept the pipe)
+// or until limit has passed since the start; then waits for the program to end.
+[[nodiscard]] PipedProgramRun RunHostProgramThroughPipe(std::vector<std::string> words,
+                                                        const std::vector<std::string>& environment,
+                                                        std::chrono::milliseconds limit);
+
+// The report of the test viewer "viewerprobe" (platform/shell/tests): the URL it was given, its
+// process id and a line "N TARGET" for each descriptor it held. Empty when none came.
+struct ViewerProbeReport {
+    std::string url;
+    long processId = 0;
+    std::vector<std::string> descriptors;
+};
+
+// Waits up to five seconds (host time) for the report at file, and reads it.
+[[nodiscard]] ViewerProbeReport AwaitViewerProbeReport(const std::filesystem::path& file);
 
 } // namespace testdata

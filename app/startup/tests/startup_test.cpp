@@ -567,4 +567,43 @@ TEST(NavigatorCommandLine, HelpStartsTheLaunchFilesViewerOnlyInAVisibleRun) {
     std::filesystem::remove_all(host.string() + ".out");
 }
 
+#ifdef NAV_VIEWER_PROBE
+// A caller that reads the program's output through a pipe sees it end when the program ends,
+// though the help viewer it started stays open: the viewer holds neither the pipe nor the
+// program's files (the scenario), only the null device as its standard streams.
+TEST(NavigatorCommandLine, TheHelpViewerKeepsNeitherTheOutputPipeNorTheScenarioOpen) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(shelltesting::BuiltProgram()
+                    .Pk("Zudav", "NoWarning", "1")
+                    .Pk("HelpFile", "Path", "\\Navi.htm")
+                    .WriteTo(root));
+    ASSERT_TRUE(root.WriteFile(u"\\Navi.htm", "<html></html>"));
+    ASSERT_TRUE(root.WriteFile(u"\\Windows\\launch.ini", std::string("[peghelp.exe]\r\nViewer=") +
+                                                             NAV_VIEWER_PROBE + "\r\n"));
+    const std::string host = root.HostPath().string();
+    const std::string script = host + ".script";
+    std::ofstream(script, std::ios::binary) << "wait page Screen\ntap 450\ntap 460\n";
+    const std::string report = host + ".viewed";
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const testdata::PipedProgramRun run = testdata::RunHostProgramThroughPipe(
+        {NAV_NAVIGATOR_PROGRAM, host, "--script", script, "--out", host + ".out",
+         "--screen=visible:1", "--speed", "100"},
+        {"SDL_VIDEODRIVER=dummy", "NAV_VIEWER_PROBE_OUT=" + report, "NAV_VIEWER_PROBE_STAY=60",
+         "ASAN_OPTIONS=" + std::string(sanitizer != nullptr ? sanitizer : "") + ":detect_leaks=0"},
+        std::chrono::seconds(30));
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(run.isOutputEnded) << "the pipe stayed open after the program ended";
+    const testdata::ViewerProbeReport viewed = testdata::AwaitViewerProbeReport(report);
+    EXPECT_NE(viewed.url.find("/Navi.htm"), std::string::npos) << viewed.url;
+    EXPECT_EQ(viewed.descriptors,
+              (std::vector<std::string>{"0 /dev/null", "1 /dev/null", "2 /dev/null"}));
+    ASSERT_GT(viewed.processId, 0);
+    EXPECT_EQ(::kill(static_cast<pid_t>(viewed.processId), 0), 0) << "the viewer stays open";
+    (void)::kill(static_cast<pid_t>(viewed.processId), SIGTERM);
+    for (const std::string& file : {script, report})
+        std::filesystem::remove(file);
+    std::filesystem::remove_all(host + ".out");
+}
+#endif
+
 } // namespace

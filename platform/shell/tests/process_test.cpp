@@ -1,3 +1,4 @@
+#include "testdata/hostprogram.h"
 #include "testdata/tempdir.h"
 
 #include "platform/kernel/handles.h"
@@ -231,28 +232,6 @@ TEST_F(ProcessLaunchTest, VisibleRunStartsTheHelpViewerNamedInTheLaunchFile) {
     }
 }
 
-namespace {
-
-// The probe viewer's report: its URL, then "N TARGET" for each descriptor it was given.
-struct ViewerReport {
-    std::string url;
-    std::vector<std::string> descriptors;
-};
-
-ViewerReport AwaitViewerReport(const std::filesystem::path& file) {
-    ViewerReport report{AwaitLine(file), {}};
-    std::ifstream in(file);
-    std::string line;
-    // The URL and the process id come first.
-    for (int number = 0; std::getline(in, line); ++number) {
-        if (number > 1)
-            report.descriptors.push_back(line);
-    }
-    return report;
-}
-
-} // namespace
-
 // The viewer is given the null device as its standard streams and no other descriptor of the
 // program's (its output pipe, its open files), and a URL in which the characters of the install's
 // path that a URL gives a meaning to ('#', '%', '?', blanks, letters beyond ASCII) are encoded.
@@ -295,7 +274,7 @@ TEST_F(ProcessLaunchTest, TheViewerGetsTheNullDeviceAndAnEncodedURLOnly) {
                                    nullptr, nullptr, nullptr, &info));
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
-        const ViewerReport viewed = AwaitViewerReport(report);
+        const testdata::ViewerProbeReport viewed = testdata::AwaitViewerProbeReport(report);
         EXPECT_EQ(viewed.url, c.url);
         EXPECT_EQ(viewed.descriptors,
                   (std::vector<std::string>{"0 /dev/null", "1 /dev/null", "2 /dev/null"}));
