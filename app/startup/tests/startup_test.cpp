@@ -521,24 +521,32 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     std::filesystem::remove(script);
 }
 
+// The program on root with the help page "\Navi.htm" and viewer as its help viewer, and beside
+// root a script that taps "Hilfe" and quits; returns the script's path, empty on failure.
+std::string WriteHelpProgram(const testdata::TempDeviceRoot& root, const std::string& viewer) {
+    const std::string script = root.HostPath().string() + ".script";
+    std::ofstream(script, std::ios::binary) << "wait page Screen\ntap 450\ntap 460\n";
+    const bool isWritten =
+        shelltesting::BuiltProgram()
+            .Pk("Zudav", "NoWarning", "1")
+            .Pk("HelpFile", "Path", "\\Navi.htm")
+            .WriteTo(root) &&
+        root.WriteFile(u"\\Navi.htm", "<html></html>") &&
+        root.WriteFile(u"\\Windows\\launch.ini", "[peghelp.exe]\r\nViewer=" + viewer + "\r\n");
+    return isWritten && std::filesystem::exists(script) ? script : std::string();
+}
+
 // "Hilfe" starts the viewer "\Windows\launch.ini" names on the help page's URL in a visible run
 // (the window on SDL2's driver that shows nothing); a headless run only records the launch.
 TEST(NavigatorCommandLine, HelpStartsTheLaunchFilesViewerOnlyInAVisibleRun) {
     testdata::TempDeviceRoot root;
-    ASSERT_TRUE(shelltesting::BuiltProgram()
-                    .Pk("Zudav", "NoWarning", "1")
-                    .Pk("HelpFile", "Path", "\\Navi.htm")
-                    .WriteTo(root));
-    ASSERT_TRUE(root.WriteFile(u"\\Navi.htm", "<html></html>"));
     const std::filesystem::path host = root.HostPath();
     const std::filesystem::path marker = host.string() + ".viewed";
     const std::string viewer = host.string() + ".viewer";
     std::ofstream(viewer, std::ios::binary) << "#!/bin/sh\nprintf %s \"$1\" > " << marker << "\n";
     std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
-    ASSERT_TRUE(
-        root.WriteFile(u"\\Windows\\launch.ini", "[peghelp.exe]\r\nViewer=" + viewer + "\r\n"));
-    const std::string script = host.string() + ".script";
-    std::ofstream(script, std::ios::binary) << "wait page Screen\ntap 450\ntap 460\n";
+    const std::string script = WriteHelpProgram(root, viewer);
+    ASSERT_FALSE(script.empty());
     const char* sanitizer = std::getenv("ASAN_OPTIONS");
     const std::string asan =
         "ASAN_OPTIONS=" + std::string(sanitizer != nullptr ? sanitizer : "") + ":detect_leaks=0";
@@ -573,16 +581,9 @@ TEST(NavigatorCommandLine, HelpStartsTheLaunchFilesViewerOnlyInAVisibleRun) {
 // program's files (the scenario), only the null device as its standard streams.
 TEST(NavigatorCommandLine, TheHelpViewerKeepsNeitherTheOutputPipeNorTheScenarioOpen) {
     testdata::TempDeviceRoot root;
-    ASSERT_TRUE(shelltesting::BuiltProgram()
-                    .Pk("Zudav", "NoWarning", "1")
-                    .Pk("HelpFile", "Path", "\\Navi.htm")
-                    .WriteTo(root));
-    ASSERT_TRUE(root.WriteFile(u"\\Navi.htm", "<html></html>"));
-    ASSERT_TRUE(root.WriteFile(u"\\Windows\\launch.ini", std::string("[peghelp.exe]\r\nViewer=") +
-                                                             NAV_VIEWER_PROBE + "\r\n"));
     const std::string host = root.HostPath().string();
-    const std::string script = host + ".script";
-    std::ofstream(script, std::ios::binary) << "wait page Screen\ntap 450\ntap 460\n";
+    const std::string script = WriteHelpProgram(root, NAV_VIEWER_PROBE);
+    ASSERT_FALSE(script.empty());
     const std::string report = host + ".viewed";
     const char* sanitizer = std::getenv("ASAN_OPTIONS");
     const testdata::PipedProgramRun run = testdata::RunHostProgramThroughPipe(
