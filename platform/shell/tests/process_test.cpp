@@ -246,6 +246,7 @@ TEST_F(ProcessLaunchTest, TheViewerGetsTheNullDeviceAndAnEncodedURLOnly) {
                                     "/help%20%231%20%2541%3Fx%20%C3%A4-" +
                                     std::to_string(::getpid());
     ASSERT_TRUE(root.WriteFile(u"\\Hilfe\\nav.htm", "<html></html>"));
+    ASSERT_TRUE(root.WriteFile(u"\\nav.htm", "<html></html>"));
     const std::filesystem::path report = temp / (folder + ".viewed");
     ASSERT_TRUE(root.WriteFile(u"\\Windows\\launch.ini", std::string("[peghelp.exe]\r\nViewer=") +
                                                              NAV_VIEWER_PROBE + "\r\n"));
@@ -264,6 +265,8 @@ TEST_F(ProcessLaunchTest, TheViewerGetsTheNullDeviceAndAnEncodedURLOnly) {
         {u"file:\\Hilfe\\nav.htm#Presettings", encodedRoot + "/Hilfe/nav.htm#Presettings"},
         {u"file:\\Hilfe\\nav.htm#a b?c", encodedRoot + "/Hilfe/nav.htm#a%20b%3Fc"},
         {u"file:\\Hilfe\\new page.htm", encodedRoot + "/Hilfe/new%20page.htm"},
+        // A page named without a folder, as the pages' anchored help names it, lies at the root.
+        {u"file:NAV.htm#Presettings", encodedRoot + "/nav.htm#Presettings"},
     };
     platform::SetProcessLauncher(platform::HostViewerLauncher());
     for (const auto& c : cases) {
