@@ -30,10 +30,13 @@ bool DeferToOwner(HWND window, std::function<void()> call, bool* isGone) {
     return true;
 }
 
+// Moves the window in the z-order of its siblings; the windows it no longer covers, or that now
+// cover it, repaint what they show again.
 void PlaceInZOrder(State& state, Window& window, HWND insertAfter) {
     std::vector<HWND>* list = &state.topLevel;
     if (Window* parent = Find(state, window.parent))
         list = &parent->children;
+    const std::vector<HWND> before = *list;
     const bool isTopLevel = window.parent == nullptr;
     if (isTopLevel && insertAfter == HWND_TOPMOST)
         window.exStyle |= WS_EX_TOPMOST;
@@ -59,6 +62,7 @@ void PlaceInZOrder(State& state, Window& window, HWND insertAfter) {
     list->insert(position, window.handle);
     if (isTopLevel)
         RaiseOwnedWindows(state, window.handle);
+    InvalidateReordered(state, before, *list);
 }
 
 HWND HitTestChildren(State& state, const Window& window, POINT clientPoint) {
