@@ -375,7 +375,8 @@ TEST(WindowPosition, UncoveringDirtiesTheChildrenBeneathUnderAClippingParent) {
 
 // A change of the z-order that brings a window above one that covered part of it makes that
 // part dirty in the window (lowered, placed after, activated, raised with the popup it owns,
-// brought to the foreground while active already); one that leaves it beneath dirties nothing.
+// brought to the foreground while active already); one that leaves it beneath dirties nothing,
+// nor does one asked not to redraw.
 TEST(WindowPosition, AWindowThatComesAboveItsCoverRepaintsWhatTheCoverHid) {
     RegisterRecordingClass(u"Rec");
     constexpr UINT kKeep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
@@ -388,28 +389,34 @@ TEST(WindowPosition, AWindowThatComesAboveItsCoverRepaintsWhatTheCoverHid) {
         const char* name;
         std::function<void(const Scene&)> prepare;
         std::function<void(const Scene&)> change;
+        bool isInFront; // the lower one, afterwards
         bool isDirty;
     } cases[] = {
         {"cover lowered to the bottom", [](const Scene&) {},
-         [](const Scene& s) { SetWindowPos(s.cover, HWND_BOTTOM, 0, 0, 0, 0, kKeep); }, true},
+         [](const Scene& s) { SetWindowPos(s.cover, HWND_BOTTOM, 0, 0, 0, 0, kKeep); }, true, true},
         {"cover placed after the lower one", [](const Scene&) {},
-         [](const Scene& s) { SetWindowPos(s.cover, s.lower, 0, 0, 0, 0, kKeep); }, true},
+         [](const Scene& s) { SetWindowPos(s.cover, s.lower, 0, 0, 0, 0, kKeep); }, true, true},
         {"lower one activated", [](const Scene&) {},
-         [](const Scene& s) { SetActiveWindow(s.lower); }, true},
+         [](const Scene& s) { SetActiveWindow(s.lower); }, true, true},
         {"a popup of the lower one activated", [](const Scene&) {},
          [](const Scene& s) {
              ShowWindow(s.owned, SW_SHOWNA);
              SetActiveWindow(s.owned);
          },
-         true},
+         true, true},
         {"the active lower one brought to the foreground",
          [](const Scene& s) {
              SetActiveWindow(s.lower);
              SetWindowPos(s.cover, HWND_TOP, 0, 0, 0, 0, kKeep);
          },
-         [](const Scene& s) { EXPECT_TRUE(SetForegroundWindow(s.lower)); }, true},
+         [](const Scene& s) { EXPECT_TRUE(SetForegroundWindow(s.lower)); }, true, true},
         {"cover raised", [](const Scene&) {},
-         [](const Scene& s) { SetWindowPos(s.cover, HWND_TOP, 0, 0, 0, 0, kKeep); }, false},
+         [](const Scene& s) { SetWindowPos(s.cover, HWND_TOP, 0, 0, 0, 0, kKeep); }, false, false},
+        {"cover lowered without redrawing", [](const Scene&) {},
+         [](const Scene& s) {
+             SetWindowPos(s.cover, HWND_BOTTOM, 0, 0, 0, 0, kKeep | SWP_NOREDRAW);
+         },
+         true, false},
     };
     auto popup = [](RECT r, HWND owner, DWORD style) {
         return CreateWindowExW(0, u"Rec", u"", WS_POPUP | style, r.left, r.top, r.right - r.left,
@@ -426,7 +433,7 @@ TEST(WindowPosition, AWindowThatComesAboveItsCoverRepaintsWhatTheCoverHid) {
         ASSERT_EQ(WindowFromPoint(POINT{20, 20}), scene.cover);
         ASSERT_TRUE(driver.RunUntilIdle());
         c.change(scene);
-        EXPECT_EQ(WindowFromPoint(POINT{20, 20}), c.isDirty ? scene.lower : scene.cover);
+        EXPECT_EQ(WindowFromPoint(POINT{20, 20}), c.isInFront ? scene.lower : scene.cover);
         if (c.isDirty)
             ExpectDirtyOver(scene.lower, RECT{10, 10, 30, 30});
         else
