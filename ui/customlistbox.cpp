@@ -28,6 +28,18 @@ constexpr COLORREF kHotTextColour = 0x00E1FF;
 constexpr int kTextInset = 4;
 constexpr int kIconGap = 4;
 
+// The lines a text takes where its rows draw it: CR LF, CR and LF each start a new line.
+int ItemLineCount(const std::u16string& text) {
+    int lines = 1;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == u'\r' && at + 1 < text.size() && text[at + 1] == u'\n')
+            ++at;
+        if (text[at] == u'\r' || text[at] == u'\n')
+            ++lines;
+    }
+    return lines;
+}
+
 bool Contains(const RECT& rect, POINT point) {
     return PtInRect(&rect, point) != FALSE;
 }
@@ -102,6 +114,31 @@ CustomListBox::~CustomListBox() {
 void CustomListBox::SetItemHeight(int height) {
     // Rows and the row under the stylus divide by the height.
     itemHeight_ = std::max(1, height);
+}
+
+void CustomListBox::FitItemHeightToLines() {
+    int lines = 0;
+    for (const std::u16string& item : items_)
+        lines = std::max(lines, ItemLineCount(item));
+    HWND window = GetWindow();
+    HDC dc = lines > 0 ? GetDC(window) : nullptr;
+    if (dc == nullptr)
+        return;
+    HGDIOBJ oldFont = font_ != nullptr ? SelectObject(dc, font_) : nullptr;
+    TEXTMETRICW metrics{};
+    const bool isMeasured = GetTextMetricsW(dc, &metrics) != FALSE;
+    if (oldFont != nullptr)
+        SelectObject(dc, oldFont);
+    ReleaseDC(window, dc);
+    // The rows draw their text without external leading: a line is tmHeight high.
+    if (!isMeasured || metrics.tmHeight <= 0 || lines * metrics.tmHeight == itemHeight_)
+        return;
+    SetItemHeight(lines * metrics.tmHeight);
+    RECT client{};
+    GetClientRect(window, &client);
+    Layout(client.right, client.bottom);
+    first_ = std::clamp(first_, 0, std::max(0, LastFirst()));
+    Redraw();
 }
 
 std::u16string CustomListBox::GetText(int index) const {
