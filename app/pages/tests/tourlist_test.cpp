@@ -1,6 +1,7 @@
 #include "app/destinations/addresspage.h"
 #include "app/destinations/storeddestinationlist.h"
 #include "app/destinations/uddrecord.h"
+#include "app/pages/tests/listrows.h"
 #include "app/pages/tourlist.h"
 #include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
@@ -458,19 +459,14 @@ TEST_F(TourListTest, RowsHoldTheirLinesAndButtonsTheirCaptionsInEveryLanguage) {
         m_driver.RunUntilIdle();
 
         const CustomListBox* list = m_page->GetListBox();
-        HDC dc = GetDC(m_page->GetHwnd());
         ASSERT_NE(list->GetFont(), nullptr);
-        HGDIOBJ old = SelectObject(dc, list->GetFont());
-        for (const std::u16string& item : Items()) {
-            RECT text{0, 0, 1000, 0};
-            DrawTextW(dc, item.c_str(), -1, &text, DT_CALCRECT);
-            EXPECT_LE(text.bottom, list->GetItemHeight()) << platform::Utf16ToUtf8(item);
-        }
+        EXPECT_EQ(list->GetItemHeight(), TallestItemText(*list));
         // Four lines at most: the list still shows two stops whole.
         EXPECT_GE(list->GetVisibleRows(), 2);
+        HDC dc = GetDC(m_page->GetHwnd());
+        HGDIOBJ old = SelectObject(dc, m_page->GetTitleFont());
         HWND title = GetDlgItem(m_page->GetHwnd(), static_cast<int>(TourList::kTitleLabelId));
         ASSERT_NE(title, nullptr);
-        SelectObject(dc, m_page->GetTitleFont());
         TEXTMETRICW metrics{};
         ASSERT_TRUE(GetTextMetricsW(dc, &metrics));
         RECT label{};
