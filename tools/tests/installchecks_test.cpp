@@ -345,16 +345,18 @@ TEST(InstallChecks, EveryDialogBackgroundShowsItsTextsAndButtonCaptions) {
 enum class CaptionKind {
     kButton,       // text face (kinds 1, 2): "Arial" 11 bold, 16 pixels in, rectangle scaled
     kLabel,        // page label: the same font from the left edge, rectangle scaled
-    kPageTitle,    // page title ("Status"): "Arial" bold as high as the scaled rectangle
+    kPageTitle,    // page title ("Status"): "Arial" bold whose lines are as high as the scaled
+                   // rectangle
+    kTitleLabel,   // a page's title line ("Title"): the page title's font, from the left edge
     kMenuTitle,    // main menu title: "Arial" bold 2 pixels less than the scaled rectangle
     kDialogButton, // dialog text face: the DC's own font, 16 pixels in, rectangle not scaled
     kDialogLabel,  // dialog text: the DC's own font from the left edge, rectangle not scaled
     kLeftOut,      // not measured: the reason says why
 };
 
-// Width in pixels of text in a bold "Arial" of the character height (negative: character
-// height, as LOGFONTW takes it), or in the DC's own font when height is 0.
-int CaptionWidth(const std::u16string& text, int height) {
+// Extent in pixels of text in a bold "Arial" of the height (negative: character height,
+// positive: line height, as LOGFONTW takes them), or in the DC's own font when height is 0.
+SIZE CaptionExtent(const std::u16string& text, int height) {
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = nullptr;
     HGDIOBJ old = nullptr;
@@ -371,7 +373,7 @@ int CaptionWidth(const std::u16string& text, int height) {
     }
     DeleteDC(dc);
     EXPECT_TRUE(measured) << platform::Utf16ToUtf8(text);
-    return size.cx;
+    return size;
 }
 
 // A layout coordinate at the scale: the float product plus 0.5, truncated (as the layout does).
@@ -540,6 +542,7 @@ std::vector<CaptionRow> CaptionRows() {
         {"NavShowPage", "StartNavigation", 501, kButton},
         {"NavShowPage", "Cancel", 320, kButton},
         {"MapListDlg", "Status", 585, kPageTitle},
+        {"MapListDlg", "Title", 585, kTitleLabel},
         {"MapListDlg", "Cancel", 320, kButton},
         {"MapListDlg", "OK", 1047, kButton},
         {"RouteCalcPage", "Status", 560, kPageTitle},
@@ -552,7 +555,7 @@ std::vector<CaptionRow> CaptionRows() {
         {"MovingMap", "Logging", 1122, kButton},
         {"MovingMap", "Cancel", 320, kButton},
         {"TourList", "Status", 431, kPageTitle},
-        {"TourList", "Title", 471, kLabel},
+        {"TourList", "Title", 471, kTitleLabel},
         {"TourList", "MoveUp", 1111, kButton},
         {"TourList", "MoveDown", 1113, kButton},
         {"TourList", "Calculate", 581, kButton},
@@ -569,7 +572,7 @@ std::vector<CaptionRow> CaptionRows() {
         {"CNMapPage", "Stop", 583, kButton},
         {"RouteList", "Status", 420, kPageTitle},
         {"RouteList", "Status", 431, kPageTitle},
-        {"RouteList", "Title", 1106, kLabel},
+        {"RouteList", "Title", 1106, kTitleLabel},
         {"RouteList", "ShowMap", 1107, kButton},
         {"RouteList", "StartNavigation", 501, kButton},
         {"RouteList", "StartSimulation", 1096, kButton},
@@ -634,18 +637,25 @@ std::vector<CaptionRow> CaptionRows() {
 }
 
 // The room in pixels a caption has at the scale, and the height of the font it is measured in
-// (negative: character height; 0: the DC's own font).
+// (negative: character height; positive: line height; 0: the DC's own font).
 struct CaptionRoom {
     int width;
     int fontHeight;
 };
 
-CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, float scaleX, float scaleY) {
+// The scaled height of a layout rectangle (left, top, right, bottom).
+int ScaledHeight(const std::vector<int>& rect, float scaleY) {
+    return ScaledCoordinate(rect[3], scaleY) - ScaledCoordinate(rect[1], scaleY);
+}
+
+// status: the section's "Status" rectangle, whose height gives the page title's font.
+CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, const std::vector<int>& status,
+                    float scaleX, float scaleY) {
     constexpr int kButtonIndent = 16;
     constexpr int kFixedHeight = -11;
     const int left = ScaledCoordinate(rect[0], scaleX);
     const int right = ScaledCoordinate(rect[2], scaleX);
-    const int height = ScaledCoordinate(rect[1], scaleY) - ScaledCoordinate(rect[3], scaleY);
+    const int height = ScaledHeight(rect, scaleY);
     switch (kind) {
     case CaptionKind::kButton:
         return {right - left - kButtonIndent, kFixedHeight};
@@ -653,8 +663,10 @@ CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, float scaleX
         return {right - left, kFixedHeight};
     case CaptionKind::kPageTitle:
         return {right - left, height};
+    case CaptionKind::kTitleLabel:
+        return {right - left, ScaledHeight(status, scaleY)};
     case CaptionKind::kMenuTitle:
-        return {right - left, height + 2};
+        return {right - left, -height + 2};
     case CaptionKind::kDialogButton:
         return {rect[2] - rect[0] - kButtonIndent, 0};
     default:
@@ -705,12 +717,21 @@ void ExpectCaptionFits(const CaptionRow& caption, const std::u16string& text,
         const int clientHeight =
             screen.height -
             (std::string(caption.section) == "Screen" ? kMenuBarHeight * screen.width / 240 : 0);
-        const CaptionRoom room = RoomFor(
-            caption.kind, rect, static_cast<float>(screen.width) / static_cast<float>(size[0]),
-            static_cast<float>(clientHeight) / static_cast<float>(size[1]));
-        EXPECT_LE(CaptionWidth(text, room.fontHeight), room.width)
-            << screen.width << "x" << screen.height << ": \"" << platform::Utf16ToUtf8(text)
-            << "\"";
+        const float scaleY = static_cast<float>(clientHeight) / static_cast<float>(size[1]);
+        const std::vector<int> status =
+            section.contains("Status") ? LayoutNumbers(section.at("Status")) : rect;
+        const CaptionRoom room =
+            RoomFor(caption.kind, rect, status,
+                    static_cast<float>(screen.width) / static_cast<float>(size[0]), scaleY);
+        const SIZE extent = CaptionExtent(text, room.fontHeight);
+        EXPECT_LE(extent.cx, room.width) << screen.width << "x" << screen.height << ": \""
+                                         << platform::Utf16ToUtf8(text) << "\"";
+        // A title's line, descenders included, within its rectangle.
+        if (caption.kind == CaptionKind::kPageTitle || caption.kind == CaptionKind::kTitleLabel) {
+            EXPECT_LE(extent.cy, ScaledHeight(rect, scaleY))
+                << screen.width << "x" << screen.height << ": \"" << platform::Utf16ToUtf8(text)
+                << "\"";
+        }
     }
 }
 
