@@ -27,6 +27,8 @@ constexpr COLORREF kScrollBarColour = 0xAB9567;
 constexpr COLORREF kHotTextColour = 0x00E1FF;
 constexpr int kTextInset = 4;
 constexpr int kIconGap = 4;
+// Rows fitted to their lines stay within this height (an item of a million lines).
+constexpr long long kLargestFittedHeight = 1 << 16;
 
 // The lines a text takes where its rows draw it: CR LF, CR and LF each start a new line.
 int ItemLineCount(const std::u16string& text) {
@@ -130,15 +132,20 @@ void CustomListBox::FitItemHeightToLines() {
     if (oldFont != nullptr)
         SelectObject(dc, oldFont);
     ReleaseDC(window, dc);
-    // The rows draw their text without external leading: a line is tmHeight high.
-    if (!isMeasured || metrics.tmHeight <= 0 || lines * metrics.tmHeight == itemHeight_)
+    if (!isMeasured || metrics.tmHeight <= 0)
         return;
-    SetItemHeight(lines * metrics.tmHeight);
+    // The rows draw their text without external leading: a line is tmHeight high.
+    const int height = static_cast<int>(std::min<long long>(
+        static_cast<long long>(lines) * metrics.tmHeight, kLargestFittedHeight));
+    const bool isChanged = height != itemHeight_;
+    SetItemHeight(height);
+    // Items inserted since the last layout may have brought or taken the scroll bar.
     RECT client{};
     GetClientRect(window, &client);
     Layout(client.right, client.bottom);
     first_ = std::clamp(first_, 0, std::max(0, LastFirst()));
-    Redraw();
+    if (isChanged)
+        Redraw();
 }
 
 std::u16string CustomListBox::GetText(int index) const {
