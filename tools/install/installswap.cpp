@@ -211,7 +211,6 @@ std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough) {
     const std::string text = fd.IsOpen() ? MarkText(fd.Get()) : "";
     if (text.empty())
         return Failed(folder, "cannot be opened");
-    GiveOwnerAccess(fd.Get());
     // Written whole under another name first, the mark counts only once it is renamed.
     for (const char* name : {kOwnFolderMark, kOwnFolderMarkPart}) {
         if (::unlinkat(fd.Get(), name, 0) != 0 && errno != ENOENT)
@@ -360,9 +359,21 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         (void)Sync(parent, true);
         return "";
     }
-    // Marked, the earlier install is known as the installer's own wherever a crash leaves it.
-    if (std::string problem = MarkOwnFolder(output, isWrittenThrough); !problem.empty())
+    // Marked, the earlier install is known as the installer's own wherever a crash leaves it; a
+    // root its owner may not write is given the permission for the mark, and back on failure.
+    struct stat earlier {};
+    const bool isOpened = ::lstat(output.c_str(), &earlier) == 0 &&
+                          (earlier.st_mode & S_IRWXU) != S_IRWXU &&
+                          ::chmod(output.c_str(), (earlier.st_mode & 07777) | S_IRWXU) == 0;
+    const auto unmark = [&] {
+        RemoveMark(output, isWrittenThrough);
+        if (isOpened)
+            (void)::chmod(output.c_str(), earlier.st_mode & 07777);
+    };
+    if (std::string problem = MarkOwnFolder(output, isWrittenThrough); !problem.empty()) {
+        unmark();
         return problem;
+    }
     if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, output.c_str(), RENAME_EXCHANGE) == 0) {
         RemoveMark(output, isWrittenThrough);
         (void)Sync(parent, true);
@@ -370,12 +381,12 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
     }
     const int exchangeError = errno;
     if (exchangeError != EINVAL && exchangeError != ENOSYS && exchangeError != EOPNOTSUPP) {
-        RemoveMark(output, isWrittenThrough);
+        unmark();
         return output.string() + ": " + std::strerror(exchangeError);
     }
     // Two renames. Cut short between them, the next install takes the earlier one back.
     if (std::string left = RemoveInstallFolder(previous); !left.empty()) {
-        RemoveMark(output, isWrittenThrough);
+        unmark();
         return left;
     }
     fs::rename(output, previous, error);
@@ -385,7 +396,7 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         std::error_code ignored;
         if (!IsThere(output))
             fs::rename(previous, output, ignored);
-        RemoveMark(output, isWrittenThrough);
+        unmark();
         return output.string() + ": " + error.message();
     }
     RemoveMark(output, isWrittenThrough);

@@ -40,8 +40,7 @@ private:
 };
 
 // Marks a folder as the installer's own (see kOwnFolderMark), written whole under another name
-// first and through to the storage unless `isWrittenThrough` is false; a folder its owner may not
-// write is given the permission first. Empty, or why not.
+// first and through to the storage unless `isWrittenThrough` is false. Empty, or why not.
 [[nodiscard]] std::string MarkOwnFolder(const std::filesystem::path& folder, bool isWrittenThrough);
 
 // Whether a folder (not a link) bears the mark written into it, not into another folder.
@@ -80,7 +79,8 @@ private:
 // Writes the complete staging folder and the folder holding it through to the storage (unless
 // `isWrittenThrough` is false), then puts the staging folder at `output`: exchanged with the
 // earlier install in one step where the file system can, otherwise by two renames through
-// `previous`; the earlier install is marked as the installer's own first and left, marked, at
+// `previous`; the earlier install is marked as the installer's own first (its root given its
+// owner's write permission for that, where it lacks it) and left, marked, at
 // `staging` or `previous` for the caller to remove. On failure the output is as it was. Empty, or
 // why not.
 [[nodiscard]] std::string SwapIntoPlace(const std::filesystem::path& staging,

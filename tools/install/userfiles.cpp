@@ -12,8 +12,10 @@
 #include "platform/kernel/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -28,6 +30,11 @@ namespace demoinstall {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Why a file the installer writes could not be written, with the system's reason.
+std::string CannotWrite(const fs::path& path) {
+    return path.string() + ": cannot be written: " + std::strerror(errno);
+}
 
 // The user's files whose lines an install laid over an earlier one keeps: the logbook, and the
 // sections the program writes for the user in its settings files (names in lower case): the
@@ -254,7 +261,7 @@ std::string KeepSections(const fs::path& earlier, const fs::path& staging, const
     std::ofstream out(staging / file, std::ios::binary | std::ios::trunc);
     out << merged;
     out.close();
-    return out ? "" : (staging / file).string() + ": cannot be written";
+    return out ? "" : CannotWrite(staging / file);
 }
 
 // The extent of the map of an install's database ("x1", "y1", "x2", "y2" of its network file's
@@ -327,16 +334,28 @@ ReadList ReadManifest(const fs::path& root) {
 }
 
 // The entries below a folder by their paths below it ('/' separators), with their types (links
-// not followed), in order; nullopt when it cannot be read.
-std::optional<std::map<std::string, fs::file_type>> EntriesBelow(const fs::path& root) {
+// not followed), in order; nullopt when one of its folders cannot be read, which `problem` names
+// with the reason.
+std::optional<std::map<std::string, fs::file_type>> EntriesBelow(const fs::path& root,
+                                                                 std::string* problem = nullptr) {
     std::map<std::string, fs::file_type> entries;
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error))
-        entries[it->path().lexically_relative(root).generic_string()] =
-            it->symlink_status(error).type();
-    if (error)
-        return std::nullopt;
+    for (std::vector<fs::path> folders = {root}; !folders.empty();) {
+        const fs::path folder = folders.back();
+        folders.pop_back();
+        std::error_code error;
+        for (auto it = fs::directory_iterator(folder, error);
+             !error && it != fs::directory_iterator(); it.increment(error)) {
+            const fs::file_type type = it->symlink_status(error).type();
+            entries[it->path().lexically_relative(root).generic_string()] = type;
+            if (type == fs::file_type::directory)
+                folders.push_back(it->path());
+        }
+        if (error) {
+            if (problem != nullptr)
+                *problem = folder.string() + ": cannot be read: " + error.message();
+            return std::nullopt;
+        }
+    }
     return entries;
 }
 
@@ -382,7 +401,7 @@ std::string KeepUsersSettings(const fs::path& earlier, const fs::path& staging,
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
     out << (isUtf8 ? kByteOrderMark : "") << *whole;
     out.close();
-    return out ? "" : to.string() + ": cannot be written";
+    return out ? "" : CannotWrite(to);
 }
 
 // A message on a file of the install's own that the user changed and the new install replaces
@@ -473,9 +492,10 @@ Keeping HowKept(const fs::path& earlier, const fs::path& staging, const std::str
 // (see KeepUserFiles), but for the lines of the kept files.
 std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Manifest* manifest,
                       UserFiles& userFiles, std::ostream& log) {
-    const auto entries = EntriesBelow(earlier);
+    std::string unread;
+    const auto entries = EntriesBelow(earlier, &unread);
     if (!entries)
-        return earlier.string() + ": cannot be read";
+        return unread;
     std::error_code error;
     for (const auto& [name, type] : *entries) {
         const fs::path from = earlier / name;
@@ -663,9 +683,10 @@ std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging
 }
 
 std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
-    const auto entries = EntriesBelow(staging);
+    std::string problem;
+    const auto entries = EntriesBelow(staging, &problem);
     if (!entries)
-        return staging.string() + ": cannot be read";
+        return problem;
     std::string text = std::string(kManifestFormat) +
                        "# The files installdemo laid out here: the FNV-1a hash (64 bits) and size "
                        "of each (of a settings file, of its lines outside the user's sections) "
@@ -696,7 +717,7 @@ std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
     out << text;
     out.close();
     if (!out)
-        return (staging / kManifestFile).string() + ": cannot be written";
+        return CannotWrite(staging / kManifestFile);
     std::error_code error;
     for (const std::string& name : userFiles.removed) {
         if (!fs::remove(staging / name, error) || error)

@@ -1378,6 +1378,16 @@ TEST_F(ExtractInstall, InstallsOverFoldersTheUserMadeReadOnly) {
             EXPECT_EQ(status.st_mode & 0777, readOnly == ReadOnly::WholeInstall ? 0555U : 0755U);
         }
     }
+    // A folder of the user's that no one may read cannot be carried over: named, with the reason.
+    demoinstall::InstallOptions options = OverWholeInstall("unreadable");
+    const fs::path secret = options.output / "My Documents/secret";
+    ASSERT_TRUE(fs::create_directories(secret));
+    ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
+    const std::map<std::string, std::string> before = InstallFilesAt(options.output);
+    const InstallChild run = InstallAsUser(options);
+    EXPECT_EQ(run.problem, secret.string() + ": cannot be read: Permission denied");
+    EXPECT_EQ(InstallFilesAt(options.output), before);
+    EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
 }
 
 // A folder of its own the installer cannot remove even so (one inside belongs to another user) is
