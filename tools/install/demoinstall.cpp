@@ -509,14 +509,13 @@ std::string ClearOwnFolders(const fs::path& output, std::initializer_list<fs::pa
     return "";
 }
 
-// What the user can do about folders of the installer's own it could not remove.
-std::string LeftFoldersAdvice(const std::vector<std::string>& left) {
-    std::string words;
-    for (const std::string& folder : left)
-        words += (words.empty() ? "" : "; ") + folder;
-    return words + "; give yourself write permission to " +
-           (left.size() == 1 ? "it and remove it" : "them and remove them") +
-           " (chmod -R u+w, then rm -rf), or ask their owner to; later installs try again";
+// What the user can do about one folder of the installer's own it could not remove, or several.
+std::string RemovalAdvice(bool isOne) {
+    return isOne
+               ? "give yourself write permission to it and remove it (chmod -R u+w, then rm -rf), "
+                 "or ask its owner to"
+               : "give yourself write permission to them and remove them (chmod -R u+w, then "
+                 "rm -rf), or ask their owners to";
 }
 
 } // namespace
@@ -562,7 +561,7 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     std::vector<std::string> left;
     std::string problem = ClearOwnFolders(output, {staging, previous}, true, left);
     if (!problem.empty())
-        return problem + "; " + LeftFoldersAdvice({staging.string()}) + "; nothing was changed";
+        return problem + "; " + RemovalAdvice(true) + "; nothing was changed";
     {
         // Marked before anything is laid, the staging folder is known as the installer's own
         // wherever the install stops.
@@ -605,9 +604,13 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     if (std::string stuck = ClearOwnFolders(output, {staging, previous}, false, left);
         !stuck.empty())
         left.push_back(stuck);
+    std::string words;
+    for (const std::string& folder : left)
+        words += (words.empty() ? "" : "; ") + folder;
     if (!left.empty())
-        return output.string() + ": installed, but folders of the installer's own are left: " +
-               LeftFoldersAdvice(left);
+        return output.string() +
+               ": installed, but folders of the installer's own are left: " + words + "; " +
+               RemovalAdvice(left.size() == 1) + "; later installs try again";
     return "";
 }
 

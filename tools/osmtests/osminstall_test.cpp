@@ -1406,7 +1406,7 @@ TEST_F(ExtractInstall, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
     ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
     ASSERT_EQ(::chmod(theirs.c_str(), 0555), 0);
     const std::string advice = "; give yourself write permission to it and remove it (chmod -R "
-                               "u+w, then rm -rf), or ask their owner to; later installs try again";
+                               "u+w, then rm -rf), or ask its owner to; later installs try again";
     std::string leftover;
     for (int install = 1; install <= 3; ++install) {
         SCOPED_TRACE("install " + std::to_string(install));
