@@ -471,4 +471,34 @@ FileRead ReadRegularFile(const fs::path& path) {
     return file;
 }
 
+std::error_code CopyRegularFile(const fs::path& from, const fs::path& to) {
+    const auto failed = [] { return std::error_code(errno, std::generic_category()); };
+    const Descriptor source(
+        ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    struct stat status {};
+    if (!source.IsOpen() || ::fstat(source.Get(), &status) != 0)
+        return failed();
+    if (!S_ISREG(status.st_mode))
+        return std::make_error_code(std::errc::not_supported);
+    const Descriptor target(::open(
+        to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, status.st_mode & 07777));
+    if (!target.IsOpen() || ::fchmod(target.Get(), status.st_mode & 07777) != 0)
+        return failed();
+    std::string block(std::size_t{1} << 16, '\0');
+    while (true) {
+        const ssize_t got = ::read(source.Get(), block.data(), block.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0 ? std::error_code() : failed();
+        for (ssize_t at = 0; at < got;) {
+            const ssize_t put =
+                ::write(target.Get(), block.data() + at, static_cast<std::size_t>(got - at));
+            if (put < 0 && errno != EINTR)
+                return failed();
+            at += put > 0 ? put : 0;
+        }
+    }
+}
+
 } // namespace demoinstall

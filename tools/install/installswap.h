@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace demoinstall {
@@ -96,6 +97,11 @@ struct FileRead {
     std::string problem;              // else, when it is there, why not: what it is, or the reason
 };
 [[nodiscard]] FileRead ReadRegularFile(const std::filesystem::path& path);
+
+// Copies a regular file of an install over `to` with its permissions, opened as ReadRegularFile
+// opens it; `to` is never followed through a link. Empty, or the system's reason.
+[[nodiscard]] std::error_code CopyRegularFile(const std::filesystem::path& from,
+                                              const std::filesystem::path& to);
 
 // What a file system entry of this mode is, in words ("a FIFO", "a link", ...).
 [[nodiscard]] std::string KindOfEntry(unsigned mode);

@@ -372,7 +372,7 @@ std::string Carry(const fs::path& from, const fs::path& to, fs::file_type type) 
     } else if (type == fs::file_type::symlink) {
         fs::copy_symlink(from, to, error);
     } else if (type == fs::file_type::regular) {
-        fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+        error = CopyRegularFile(from, to);
     } else if (::lstat(from.c_str(), &status) != 0 ||
                ::mknod(to.c_str(), status.st_mode & (S_IFMT | 0777), status.st_rdev) != 0 ||
                ::chmod(to.c_str(), status.st_mode & 07777) != 0) {
