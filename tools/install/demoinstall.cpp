@@ -28,14 +28,17 @@
 #include "platform/kernel/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace demoinstall {
 namespace {
@@ -482,6 +485,21 @@ std::string MountedOn(const fs::path& output) {
            (output / "install").string() + ") or unmount it; nothing was changed";
 }
 
+// Why the installer cannot tell whether a folder beside the output is its own: it may not read it.
+// Empty when it may, or when nothing or no folder is there.
+std::string UnreadableFolder(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return "";
+    }
+    if (errno != EACCES)
+        return "";
+    return path.string() + ": cannot be read: " + std::strerror(errno) +
+           "; so the installer cannot tell whether it made it; give yourself read permission to "
+           "it (chmod u+rx), then install again; nothing was changed";
+}
+
 // Removes `folders` of the installer's own (a staging folder or an earlier install put aside), and
 // with `isLeftoverCleared` its folders beside the output that earlier installs could not remove;
 // one of `folders` it cannot remove it moves out of the way. Each folder still left is named in
@@ -540,6 +558,8 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     if (!IsReplaceable(output, true))
         return notInstall;
     for (const fs::path& path : {staging, previous}) {
+        if (std::string unread = UnreadableFolder(path); !unread.empty())
+            return unread;
         if (!IsReplaceable(path, false))
             return path.string() +
                    ": not a folder the installer made (a copy of an install, say), which it "

@@ -1391,6 +1391,15 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
     EXPECT_EQ(run.problem, secret.string() + ": cannot be read: Permission denied");
     EXPECT_EQ(InstallFilesAt(options.output), before);
     EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+    // Nor a staging folder it cannot tell as its own: named, and what to do.
+    const fs::path staging = fs::path(options.output).concat(".new");
+    ASSERT_TRUE(fs::create_directories(staging));
+    ASSERT_EQ(::chmod(staging.c_str(), 0), 0);
+    EXPECT_EQ(InstallAsUser(options).problem,
+              staging.string() + ": cannot be read: Permission denied; so the installer cannot "
+                                 "tell whether it made it; give yourself read permission to it "
+                                 "(chmod u+rx), then install again; nothing was changed");
+    ASSERT_EQ(::chmod(staging.c_str(), 0755), 0);
 }
 
 // A folder of its own the installer cannot remove even so (one inside belongs to another user) is
