@@ -549,27 +549,33 @@ std::vector<Seed> OptimisedChainSeeds() {
     return seeds;
 }
 
-// An install's list of its own files: whole, with CR LF line ends, cut in a line, and naming a
-// path outside the root.
+// An install's list of its own files: whole, with CR LF line ends, cut in a line, cut right after
+// a line, naming a path outside the root, and one of the installer before (no format line, no end
+// line).
 std::vector<Seed> InstalledFilesSeeds() {
     const char* corpus = "tools/fuzz/corpus/installedfiles_fuzz";
     demoinstall::Digest program;
     program.Add("#!/bin/sh\n");
     demoinstall::Digest settings;
     settings.Add("[Zudav]\r\nSimulation=1\r\n");
-    const std::string list = "# The files laid out here.\n" +
-                             demoinstall::ManifestLine(program, "navigator") +
-                             demoinstall::ManifestLine(settings, "PK.ini") +
-                             demoinstall::ManifestLine({}, "My Documents/Contacts.vcf");
+    const std::string lines = "# The files laid out here.\n" +
+                              demoinstall::ManifestLine(program, "navigator") +
+                              demoinstall::ManifestLine(settings, "PK.ini") +
+                              demoinstall::ManifestLine({}, "My Documents/Contacts.vcf");
+    const std::string body = demoinstall::kManifestFormat + lines;
+    const std::string list = body + demoinstall::kManifestEnd;
     std::string crlf;
     for (const char c : list)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    const std::string outside = list + demoinstall::ManifestLine(program, "../elsewhere");
+    const std::string outside =
+        body + demoinstall::ManifestLine(program, "../elsewhere") + demoinstall::kManifestEnd;
     return {
         {corpus, "seed-list", Text(list)},
         {corpus, "seed-crlf", Text(crlf)},
         {corpus, "seed-cut", Text(list.substr(0, list.size() - 9))},
+        {corpus, "seed-cut-at-line-end", Text(body)},
         {corpus, "seed-outside", Text(outside)},
+        {corpus, "seed-previous-format", Text(lines)},
     };
 }
 

@@ -4,7 +4,8 @@
 // there is replaced, and none a running program holds: the new root is built beside it and put
 // in its place when complete, with the earlier one's documents, files of the user, logbook,
 // presettings, destination lists and tour points unless --fresh is given; on failure the old one
-// is left as it was.
+// is left as it was. Exits 1 with a message also when the new install is in place but a folder of
+// the installer's own beside it could not be removed.
 #include "tools/install/demoinstall.h"
 #include "tools/toolmain.h"
 

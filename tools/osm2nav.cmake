@@ -41,7 +41,7 @@ set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.
 # extract once and runs in one process. The first of DEPENDS gives its build step. THREADED, as
 # for nav_test, marks a program whose tests run threads (built and run under ThreadSanitizer).
 function(nav_extract_test name)
-  cmake_parse_arguments(ARG "THREADED" "SUITE" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADED" "" "SUITE;DEPENDS" ${ARGN})
   set(threaded "")
   if(ARG_THREADED)
     set(threaded THREADED)
@@ -242,7 +242,7 @@ endif()
 # route turning the route away once the RDS file's closure is received, and the old install kept
 # when the new one cannot be made.
 if(TARGET demoinstall)
-  nav_extract_test(osminstall_test SUITE ExtractInstall
+  nav_extract_test(osminstall_test SUITE ExtractInstall ExtractInstallAsUser
     DEPENDS demoinstall onboard_server osm2nav_convert retrievalengine_engine routing_service
             traffic_receiver traffic_tmcdata testdata_programfolder testdata_destinations
             testdata_contacts testdata)

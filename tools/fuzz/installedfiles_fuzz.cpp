@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes, from memory, as an install's list of its own files: a list that reads
-// names only paths below the root, and reads back the same when written again.
+// names only paths below the root, and reads back the same when written again, in either format;
+// the list of this installer's format reads whole only with its end line.
 #include "tools/install/installedfiles.h"
 
 #include <cstdint>
@@ -25,6 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const demoinstall::ParsedManifest again = demoinstall::ParseManifest(written);
     if (!again.files || *again.files != *parsed.files)
+        std::abort();
+    const std::string marked = demoinstall::kManifestFormat + written;
+    const demoinstall::ParsedManifest whole =
+        demoinstall::ParseManifest(marked + demoinstall::kManifestEnd);
+    if (!whole.files || *whole.files != *parsed.files || demoinstall::ParseManifest(marked).files)
         std::abort();
     return 0;
 }

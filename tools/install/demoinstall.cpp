@@ -28,11 +28,17 @@
 #include "platform/kernel/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace demoinstall {
 namespace {
@@ -331,7 +337,7 @@ std::string LayHelpOfLanguage(const InstallOptions& options, const fs::path& sta
     if (std::find(userFiles.kept.begin(), userFiles.kept.end(), page) != userFiles.kept.end())
         return "";
     INT language = kLanguage;
-    const std::string text = testdata::ReadHostFile(staging / kServerSettingsFile).value_or("");
+    const std::string text = ReadRegularFile(staging / kServerSettingsFile).bytes.value_or("");
     for (const auto& [key, value] : IniProfile::GetSectionOfText(text, u"Properties")) {
         const std::string number = Utf8(value);
         if (platform::CompareNoCase(key, u"Language") == 0)
@@ -455,6 +461,81 @@ fs::path NormalOutput(const fs::path& output) {
     return text;
 }
 
+// Why the output cannot be put in place by a rename, found before anything is laid: a file system
+// is mounted on it. Empty when none is.
+std::string MountedOn(const fs::path& output) {
+    struct statx at {};
+    struct statx parent {};
+    if (::statx(AT_FDCWD, output.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &at) != 0 ||
+        !S_ISDIR(at.stx_mode))
+        return "";
+    bool isMounted =
+        output == output.root_path() || ((at.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+                                         (at.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0);
+    if (!isMounted &&
+        ::statx(AT_FDCWD, output.parent_path().c_str(), 0, STATX_BASIC_STATS, &parent) == 0)
+        isMounted =
+            at.stx_dev_major != parent.stx_dev_major || at.stx_dev_minor != parent.stx_dev_minor;
+    if (!isMounted)
+        return "";
+    return output.string() +
+           ": a file system is mounted here; the installer lays the new install beside it and puts "
+           "it in its place by a rename, which a mount point does not allow; install into a "
+           "folder in it (--out " +
+           (output / "install").string() + ") or unmount it; nothing was changed";
+}
+
+// Why the installer cannot tell whether a folder beside the output is its own: it may not read it.
+// Empty when it may, or when nothing or no folder is there.
+std::string UnreadableFolder(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return "";
+    }
+    if (errno != EACCES)
+        return "";
+    return path.string() + ": cannot be read: " + std::strerror(errno) +
+           "; so the installer cannot tell whether it made it; give yourself read permission to "
+           "it (chmod u+rx), then install again; nothing was changed";
+}
+
+// Removes `folders` of the installer's own (a staging folder or an earlier install put aside), and
+// with `isLeftoverCleared` its folders beside the output that earlier installs could not remove;
+// one of `folders` it cannot remove it moves out of the way. Each folder still left is named in
+// `left` with the system's reason. Empty, or why one of `folders` is still in the way.
+std::string ClearOwnFolders(const fs::path& output, std::initializer_list<fs::path> folders,
+                            bool isLeftoverCleared, std::vector<std::string>& left) {
+    for (const fs::path& leftover :
+         isLeftoverCleared ? Leftovers(output) : std::vector<fs::path>()) {
+        if (std::string problem = RemoveInstallFolder(leftover); !problem.empty())
+            left.push_back(leftover.string() + " (" + problem + ")");
+    }
+    for (const fs::path& folder : folders) {
+        std::string problem = RemoveInstallFolder(folder);
+        if (problem.empty())
+            continue;
+        fs::path leftover;
+        if (std::string stuck = PutOutOfTheWay(folder, output, leftover); !stuck.empty())
+            return folder.string() + ": a folder of the installer's own that cannot be removed (" +
+                   problem + ") nor moved out of the way (" + stuck + ")";
+        // The entry named where it lies now.
+        if (problem.starts_with(folder.string() + "/"))
+            problem.replace(0, folder.string().size(), leftover.string());
+        left.push_back(leftover.string() + " (" + problem + ")");
+    }
+    return "";
+}
+
+// What the user can do about one folder of the installer's own it could not remove, or several.
+std::string RemovalAdvice(bool isOne) {
+    return isOne
+               ? "give yourself write permission to it and remove it (chmod -R u+w, then rm -rf), "
+                 "or ask its owner to"
+               : "give yourself write permission to them and remove them (chmod -R u+w, then "
+                 "rm -rf), or ask their owners to";
+}
+
 } // namespace
 
 std::string Install(const InstallOptions& options, DemoRoute& route, std::ostream& log) {
@@ -469,12 +550,16 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     // Asked again once the lock is held; a folder of the user's gets no lock file beside it.
     if (!IsReplaceable(output, true))
         return notInstall;
+    if (std::string mounted = MountedOn(output); !mounted.empty())
+        return mounted;
     InstallLock lock;
     if (std::string problem = lock.Take(output); !problem.empty())
         return problem;
     if (!IsReplaceable(output, true))
         return notInstall;
     for (const fs::path& path : {staging, previous}) {
+        if (std::string unread = UnreadableFolder(path); !unread.empty())
+            return unread;
         if (!IsReplaceable(path, false))
             return path.string() +
                    ": not a folder the installer made (a copy of an install, say), which it "
@@ -485,9 +570,19 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     if (std::string problem = TakeBackPutAside(output, previous, log); !problem.empty())
         return problem;
     const bool isEarlierInstall = IsThere(output) && !fs::is_empty(output, error);
-    std::string problem =
-        RemoveInstallFolder(staging) ? "" : staging.string() + ": cannot be removed";
-    if (problem.empty()) {
+    if (isEarlierInstall && !options.fresh) {
+        // The new list takes its place, so an entry of the user's there cannot be kept.
+        const FileRead list = ReadRegularFile(output / kManifestFile);
+        if (list.isThere && !list.bytes && list.problem.starts_with("not a regular file"))
+            return (output / kManifestFile).string() + ": " + list.problem +
+                   ", where the installer keeps the list of its own files; move it away, then "
+                   "install again; nothing was changed";
+    }
+    std::vector<std::string> left;
+    std::string problem = ClearOwnFolders(output, {staging, previous}, true, left);
+    if (!problem.empty())
+        return problem + "; " + RemovalAdvice(true) + "; nothing was changed";
+    {
         // Marked before anything is laid, the staging folder is known as the installer's own
         // wherever the install stops.
         testdata::TempDeviceRoot root(staging, true);
@@ -497,27 +592,45 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
             problem = Lay(options, root, route, log);
     }
     UserFiles userFiles;
-    if (problem.empty() && isEarlierInstall && !options.fresh)
+    const bool isKeeping = isEarlierInstall && !options.fresh;
+    if (problem.empty() && isKeeping)
         problem = KeepUserFiles(output, staging, userFiles, log);
     if (problem.empty())
         problem = LayHelpOfLanguage(options, staging, userFiles);
     if (problem.empty())
         problem = WriteManifest(staging, userFiles);
+    // The modes kept from the earlier install, once the installer's own writes are done.
+    const std::optional<struct stat> rootMode =
+        problem.empty() && isKeeping ? KeepModes(output, staging, userFiles) : std::nullopt;
     // A program may have started on the install meanwhile.
     if (problem.empty())
         problem = HeldByProgram(output, previous);
-    const std::string leftBehind =
-        problem.empty() && isEarlierInstall && options.fresh ? UserFilesLeftBehind(output) : "";
+    const std::string leftBehind = problem.empty() && isEarlierInstall && options.fresh
+                                       ? UserFilesLeftBehind(output, staging)
+                                       : "";
     if (problem.empty())
         problem = SwapIntoPlace(staging, output, previous, options.isWrittenThrough);
     if (!problem.empty()) {
-        (void)RemoveInstallFolder(staging);
+        if (std::string stuck = RemoveInstallFolder(staging); !stuck.empty())
+            problem += "; and " + staging.string() + ", the new install, is left: " + stuck;
         return problem;
     }
+    if (rootMode)
+        GiveRootMode(output, *rootMode);
     if (!leftBehind.empty())
-        log << "installdemo: laid afresh; the earlier install's " << leftBehind
-            << " are not kept\n";
-    (void)RemoveInstallFolder(previous);
+        log << "installdemo: laid afresh; not kept from the earlier install: " << leftBehind
+            << "\n";
+    // The earlier install, now at one of these.
+    if (std::string stuck = ClearOwnFolders(output, {staging, previous}, false, left);
+        !stuck.empty())
+        left.push_back(stuck);
+    std::string words;
+    for (const std::string& folder : left)
+        words += (words.empty() ? "" : "; ") + folder;
+    if (!left.empty())
+        return output.string() +
+               ": installed, but folders of the installer's own are left: " + words + "; " +
+               RemovalAdvice(left.size() == 1) + "; later installs try again";
     return "";
 }
 

@@ -7,7 +7,7 @@
 namespace demoinstall {
 
 std::string HelpViewerOnHost(std::string_view searchPath) {
-    for (const char* program : {"xdg-open", "sensible-browser", "x-www-browser"}) {
+    for (const char* program : kHelpViewers) {
         std::string_view rest = searchPath;
         while (true) {
             const std::size_t colon = rest.find(':');

@@ -8,6 +8,8 @@
 namespace demoinstall {
 
 inline constexpr char16_t kLaunchFile[] = u"\\Windows\\launch.ini";
+// The viewers an install names, the first found first.
+inline constexpr const char* kHelpViewers[] = {"xdg-open", "sensible-browser", "x-www-browser"};
 
 // The first of "xdg-open", "sensible-browser" and "x-www-browser" that is an executable file in a
 // folder of searchPath (folders separated by ':', as in PATH; an empty folder is the current

@@ -14,9 +14,24 @@ std::string ManifestLine(const Digest& digest, std::string_view path) {
     return hash + std::to_string(digest.size) + " " + std::string(path) + "\n";
 }
 
+// The text without its line end ('\n' or CR LF).
+std::string_view WithoutLineEnd(std::string_view line) {
+    if (line.ends_with('\n'))
+        line.remove_suffix(1);
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
 ParsedManifest ParseManifest(std::string_view text) {
     if (!text.empty() && text.back() != '\n')
         return {std::nullopt, "its last line is cut short"};
+    const std::string_view format = WithoutLineEnd(kManifestFormat);
+    const std::string_view endLine = WithoutLineEnd(kManifestEnd);
+    // The first line of the list, without its end.
+    const std::string_view first = WithoutLineEnd(text.substr(0, text.find('\n') + 1));
+    const bool hasEndLine = first == format;
+    bool isEnded = false;
     Manifest files;
     std::size_t number = 0;
     for (std::size_t at = 0; at < text.size();) {
@@ -26,6 +41,12 @@ ParsedManifest ParseManifest(std::string_view text) {
         ++number;
         if (line.ends_with('\r'))
             line.remove_suffix(1);
+        if (isEnded)
+            return {std::nullopt, "line " + std::to_string(number) + " follows its end line"};
+        if (hasEndLine && number > 1 && line == endLine) {
+            isEnded = true;
+            continue;
+        }
         if (line.starts_with('#'))
             continue;
         Digest digest;
@@ -45,6 +66,8 @@ ParsedManifest ParseManifest(std::string_view text) {
             return {std::nullopt, "line " + std::to_string(number) + " does not read"};
         files[std::string(name)] = digest;
     }
+    if (hasEndLine && !isEnded)
+        return {std::nullopt, "it ends before its end line (cut short)"};
     return {std::move(files), ""};
 }
 

@@ -2,6 +2,7 @@
 
 #include "tools/install/installlayout.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -82,18 +83,54 @@ bool SyncTree(const fs::path& path) {
     return !error && Sync(path, true);
 }
 
-// Removes the entries of the folder open at `folder` but the one named `kept`, the folders'
-// entries first; a link is removed as the link. False when one is left.
-bool RemoveEntries(int folder, std::string_view kept) {
+// The system's reason for the last failed call, after `path`.
+std::string Failed(const fs::path& path, const char* what) {
+    return path.string() + ": " + what + ": " + std::strerror(errno);
+}
+
+// Gives the owner of the folder open at `folder` the permissions that removing inside it needs
+// (reading, searching, writing), where it lacks them; a folder of another owner is left as it is.
+void GiveOwnerAccess(int folder) {
+    struct stat status {};
+    if (::fstat(folder, &status) == 0 && (status.st_mode & S_IRWXU) != S_IRWXU &&
+        status.st_uid == ::geteuid())
+        (void)::fchmod(folder, (status.st_mode & 07777) | S_IRWXU);
+}
+
+// Opens the folder `name` in the folder open at `parent`, never through a link; one its owner
+// may not read is given the permission first. -1 with errno when it cannot be opened.
+int OpenFolderIn(int parent, const char* name) {
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::openat(parent, name, kFlags);
+    if (fd >= 0 || errno != EACCES)
+        return fd;
+    // Changed through a handle on the folder itself, so that a link put in its place meanwhile
+    // is never followed.
+    const Descriptor path(::openat(parent, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status {};
+    if (!path.IsOpen() || ::fstat(path.Get(), &status) != 0 || status.st_uid != ::geteuid())
+        return errno = EACCES, -1;
+    const std::string handle = "/proc/self/fd/" + std::to_string(path.Get());
+    if (::chmod(handle.c_str(), (status.st_mode & 07777) | S_IRWXU) != 0)
+        return errno = EACCES, -1;
+    return ::openat(parent, name, kFlags);
+}
+
+// Removes the entries of the folder open at `folder` (at `path`) but the one named `kept`, the
+// folders' entries first, giving itself the permissions it needs in each; a link is removed as the
+// link. Empty, or the first entry left and why.
+std::string RemoveEntries(int folder, const fs::path& path, std::string_view kept) {
+    GiveOwnerAccess(folder);
     const int listed = ::dup(folder);
     DIR* const dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
     if (dir == nullptr) {
+        const std::string problem = Failed(path, "cannot be read");
         if (listed >= 0)
             ::close(listed);
-        return false;
+        return problem;
     }
     std::vector<std::pair<std::string, bool>> entries; // name, whether a folder
-    bool isListed = true;
+    std::string problem;
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
@@ -101,26 +138,29 @@ bool RemoveEntries(int folder, std::string_view kept) {
             continue;
         struct stat status {};
         if (::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            isListed = false;
+            problem = Failed(path / entry->d_name, "cannot be read");
             break;
         }
         entries.emplace_back(name, S_ISDIR(status.st_mode));
+        errno = 0;
     }
-    isListed = isListed && errno == 0;
+    if (problem.empty() && errno != 0)
+        problem = Failed(path, "cannot be read");
     ::closedir(dir);
-    if (!isListed)
-        return false;
+    if (!problem.empty())
+        return problem;
     for (const auto& [name, isFolder] : entries) {
         if (isFolder) {
-            const Descriptor below(
-                ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (!below.IsOpen() || !RemoveEntries(below.Get(), ""))
-                return false;
+            const Descriptor below(OpenFolderIn(folder, name.c_str()));
+            if (!below.IsOpen())
+                return Failed(path / name, "cannot be opened");
+            if (std::string left = RemoveEntries(below.Get(), path / name, ""); !left.empty())
+                return left;
         }
         if (::unlinkat(folder, name.c_str(), isFolder ? AT_REMOVEDIR : 0) != 0)
-            return false;
+            return Failed(path / name, "cannot be removed");
     }
-    return true;
+    return "";
 }
 
 // Removes the mark from a folder, through to the storage unless `isWrittenThrough` is false.
@@ -170,15 +210,21 @@ std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough) {
     const Descriptor fd(OpenFolder(folder));
     const std::string text = fd.IsOpen() ? MarkText(fd.Get()) : "";
     if (text.empty())
-        return folder.string() + ": cannot be opened: " + std::strerror(errno);
-    if (::unlinkat(fd.Get(), kOwnFolderMark, 0) != 0 && errno != ENOENT)
-        return (folder / kOwnFolderMark).string() + ": " + std::strerror(errno);
-    const Descriptor mark(::openat(fd.Get(), kOwnFolderMark,
+        return Failed(folder, "cannot be opened");
+    // Written whole under another name first, the mark counts only once it is renamed.
+    for (const char* name : {kOwnFolderMark, kOwnFolderMarkPart}) {
+        if (::unlinkat(fd.Get(), name, 0) != 0 && errno != ENOENT)
+            return Failed(folder / name, "cannot be removed");
+    }
+    const Descriptor mark(::openat(fd.Get(), kOwnFolderMarkPart,
                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     const bool isWritten = mark.IsOpen() && ::write(mark.Get(), text.data(), text.size()) ==
                                                 static_cast<ssize_t>(text.size());
-    if (!isWritten || (isWrittenThrough && (::fsync(mark.Get()) != 0 || ::fsync(fd.Get()) != 0)))
-        return (folder / kOwnFolderMark).string() + ": cannot be written: " + std::strerror(errno);
+    if (!isWritten || (isWrittenThrough && ::fsync(mark.Get()) != 0))
+        return Failed(folder / kOwnFolderMarkPart, "cannot be written");
+    if (::renameat(fd.Get(), kOwnFolderMarkPart, fd.Get(), kOwnFolderMark) != 0 ||
+        (isWrittenThrough && ::fsync(fd.Get()) != 0))
+        return Failed(folder / kOwnFolderMark, "cannot be written");
     return "";
 }
 
@@ -198,6 +244,18 @@ bool IsOwnFolder(const fs::path& folder) {
            std::string_view(text, static_cast<std::size_t>(size)) == expected;
 }
 
+// Whether a folder holds nothing but a mark not yet written whole (an install cut short while it
+// marked the folder it had just made).
+bool HoldsOnlyAPartMark(const fs::path& path) {
+    std::error_code error;
+    fs::directory_iterator it(path, error);
+    if (error || it == fs::directory_iterator() || it->path().filename() != kOwnFolderMarkPart ||
+        !it->is_regular_file(error) || it->is_symlink(error))
+        return false;
+    it.increment(error);
+    return !error && it == fs::directory_iterator();
+}
+
 bool IsReplaceable(const fs::path& path, bool isWhole) {
     std::error_code error;
     const fs::file_status status = fs::symlink_status(path, error);
@@ -208,27 +266,62 @@ bool IsReplaceable(const fs::path& path, bool isWhole) {
     if (fs::is_empty(path, error))
         return !error;
     if (!isWhole)
-        return IsOwnFolder(path);
+        return IsOwnFolder(path) || HoldsOnlyAPartMark(path);
     return fs::is_directory(path / HostRelative(kDataFolder), error) &&
            fs::is_regular_file(fs::symlink_status(path / kProgramFile, error)) &&
            fs::is_regular_file(fs::symlink_status(path / kSettingsFile, error));
 }
 
-bool RemoveInstallFolder(const fs::path& path) {
+std::string RemoveInstallFolder(const fs::path& path) {
     if (!IsThere(path))
-        return true;
+        return "";
     std::error_code error;
-    if (fs::is_directory(fs::symlink_status(path, error)) && fs::is_empty(path, error) && !error)
-        return fs::remove(path, error) && !error;
-    if (!IsOwnFolder(path))
-        return false;
+    const bool isEmpty =
+        fs::is_directory(fs::symlink_status(path, error)) && fs::is_empty(path, error) && !error;
+    if (!isEmpty && !IsOwnFolder(path) && !HoldsOnlyAPartMark(path))
+        return path.string() + ": not a folder the installer made";
     {
         const Descriptor fd(OpenFolder(path));
-        if (!fd.IsOpen() || !RemoveEntries(fd.Get(), kOwnFolderMark) ||
-            ::unlinkat(fd.Get(), kOwnFolderMark, 0) != 0)
-            return false;
+        if (!fd.IsOpen())
+            return Failed(path, "cannot be opened");
+        if (std::string left = RemoveEntries(fd.Get(), path, kOwnFolderMark); !left.empty())
+            return left;
+        if (::unlinkat(fd.Get(), kOwnFolderMark, 0) != 0 && errno != ENOENT)
+            return Failed(path / kOwnFolderMark, "cannot be removed");
     }
-    return fs::remove(path, error) && !error;
+    if (::rmdir(path.c_str()) != 0)
+        return Failed(path, "cannot be removed");
+    return "";
+}
+
+fs::path LeftoverPath(const fs::path& output, const fs::path& folder) {
+    struct stat status {};
+    const std::string inode =
+        ::lstat(folder.c_str(), &status) == 0 ? std::to_string(status.st_ino) : "0";
+    return fs::path(output).concat(std::string(kLeftoverInfix) + inode);
+}
+
+std::vector<fs::path> Leftovers(const fs::path& output) {
+    std::vector<fs::path> found;
+    const std::string prefix = output.filename().string() + kLeftoverInfix;
+    std::error_code error;
+    for (auto it = fs::directory_iterator(output.parent_path(), error);
+         !error && it != fs::directory_iterator(); it.increment(error)) {
+        if (it->path().filename().string().starts_with(prefix) && !it->is_symlink(error) &&
+            it->is_directory(error) && IsOwnFolder(it->path()))
+            found.push_back(it->path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string PutOutOfTheWay(const fs::path& folder, const fs::path& output, fs::path& leftover) {
+    leftover = LeftoverPath(output, folder);
+    if (IsThere(leftover))
+        return leftover.string() + ": is there already";
+    if (::rename(folder.c_str(), leftover.c_str()) != 0)
+        return Failed(folder, "cannot be moved out of the way");
+    return "";
 }
 
 std::string TakeBackPutAside(const fs::path& output, const fs::path& previous, std::ostream& log) {
@@ -266,25 +359,35 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         (void)Sync(parent, true);
         return "";
     }
-    // Marked, the earlier install is known as the installer's own wherever a crash leaves it.
-    if (std::string problem = MarkOwnFolder(output, isWrittenThrough); !problem.empty())
+    // Marked, the earlier install is known as the installer's own wherever a crash leaves it; a
+    // root its owner may not write is given the permission for the mark, and back on failure.
+    struct stat earlier {};
+    const bool isOpened = ::lstat(output.c_str(), &earlier) == 0 &&
+                          (earlier.st_mode & S_IRWXU) != S_IRWXU &&
+                          ::chmod(output.c_str(), (earlier.st_mode & 07777) | S_IRWXU) == 0;
+    const auto unmark = [&] {
+        RemoveMark(output, isWrittenThrough);
+        if (isOpened)
+            (void)::chmod(output.c_str(), earlier.st_mode & 07777);
+    };
+    if (std::string problem = MarkOwnFolder(output, isWrittenThrough); !problem.empty()) {
+        unmark();
         return problem;
+    }
     if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, output.c_str(), RENAME_EXCHANGE) == 0) {
         RemoveMark(output, isWrittenThrough);
         (void)Sync(parent, true);
-        // The staging folder holds the earlier install now, whose user's files the new one took.
-        (void)RemoveInstallFolder(staging);
         return "";
     }
     const int exchangeError = errno;
     if (exchangeError != EINVAL && exchangeError != ENOSYS && exchangeError != EOPNOTSUPP) {
-        RemoveMark(output, isWrittenThrough);
+        unmark();
         return output.string() + ": " + std::strerror(exchangeError);
     }
     // Two renames. Cut short between them, the next install takes the earlier one back.
-    if (!RemoveInstallFolder(previous)) {
-        RemoveMark(output, isWrittenThrough);
-        return previous.string() + ": cannot be removed";
+    if (std::string left = RemoveInstallFolder(previous); !left.empty()) {
+        unmark();
+        return left;
     }
     fs::rename(output, previous, error);
     if (!error)
@@ -293,13 +396,109 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         std::error_code ignored;
         if (!IsThere(output))
             fs::rename(previous, output, ignored);
-        RemoveMark(output, isWrittenThrough);
+        unmark();
         return output.string() + ": " + error.message();
     }
     RemoveMark(output, isWrittenThrough);
     (void)Sync(parent, true);
-    (void)RemoveInstallFolder(previous);
     return "";
+}
+
+std::string KindOfEntry(unsigned mode) {
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return "a file";
+    case S_IFDIR:
+        return "a folder";
+    case S_IFLNK:
+        return "a link";
+    case S_IFIFO:
+        return "a FIFO";
+    case S_IFSOCK:
+        return "a socket";
+    case S_IFCHR:
+    case S_IFBLK:
+        return "a device";
+    default:
+        return "neither a file, a folder nor a link";
+    }
+}
+
+FileRead ReadRegularFile(const fs::path& path) {
+    FileRead file;
+    // Looked at first, so that a device is never opened; checked again once open.
+    struct stat first {};
+    if (::lstat(path.c_str(), &first) == 0 && !S_ISREG(first.st_mode))
+        return {true, std::nullopt, "not a regular file but " + KindOfEntry(first.st_mode)};
+    const Descriptor fd(
+        ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    struct stat status {};
+    if (!fd.IsOpen()) {
+        file.isThere = errno != ENOENT && errno != ENOTDIR;
+        if (::lstat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+            file.problem = "not a regular file but " + KindOfEntry(status.st_mode);
+        else if (file.isThere)
+            file.problem = std::string("cannot be read: ") + std::strerror(errno);
+        return file;
+    }
+    file.isThere = true;
+    if (::fstat(fd.Get(), &status) != 0) {
+        file.problem = std::string("cannot be read: ") + std::strerror(errno);
+        return file;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        file.problem = "not a regular file but " + KindOfEntry(status.st_mode);
+        return file;
+    }
+    std::string bytes(static_cast<std::size_t>(status.st_size) + 1, '\0');
+    std::size_t size = 0;
+    while (true) {
+        if (size == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t got = ::read(fd.Get(), bytes.data() + size, bytes.size() - size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            file.problem = std::string("cannot be read: ") + std::strerror(errno);
+            return file;
+        }
+        if (got == 0)
+            break;
+        size += static_cast<std::size_t>(got);
+    }
+    bytes.resize(size);
+    file.bytes = std::move(bytes);
+    return file;
+}
+
+std::error_code CopyRegularFile(const fs::path& from, const fs::path& to) {
+    const auto failed = [] { return std::error_code(errno, std::generic_category()); };
+    const Descriptor source(
+        ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    struct stat status {};
+    if (!source.IsOpen() || ::fstat(source.Get(), &status) != 0)
+        return failed();
+    if (!S_ISREG(status.st_mode))
+        return std::make_error_code(std::errc::not_supported);
+    const Descriptor target(::open(
+        to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, status.st_mode & 07777));
+    if (!target.IsOpen() || ::fchmod(target.Get(), status.st_mode & 07777) != 0)
+        return failed();
+    std::string block(std::size_t{1} << 16, '\0');
+    while (true) {
+        const ssize_t got = ::read(source.Get(), block.data(), block.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0 ? std::error_code() : failed();
+        for (ssize_t at = 0; at < got;) {
+            const ssize_t put =
+                ::write(target.Get(), block.data() + at, static_cast<std::size_t>(got - at));
+            if (put < 0 && errno != EINTR)
+                return failed();
+            at += put > 0 ? put : 0;
+        }
+    }
 }
 
 } // namespace demoinstall

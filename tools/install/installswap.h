@@ -5,8 +5,11 @@
 // installer's own folders, and nothing else.
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <system_error>
+#include <vector>
 
 namespace demoinstall {
 
@@ -14,6 +17,12 @@ namespace demoinstall {
 // written first into such a folder, it names the folder's device and inode, so that a copy of the
 // folder (the user's backup, say) is never taken for the installer's own.
 inline constexpr char kOwnFolderMark[] = ".installdemo-folder";
+// The mark while it is written, renamed to kOwnFolderMark once whole; a folder holding nothing but
+// this is as good as empty.
+inline constexpr char kOwnFolderMarkPart[] = ".installdemo-folder.part";
+// A folder of the installer's own that it could not remove is moved out of the way of later
+// installs to "<output><kLeftoverInfix><inode>", where every later install tries again.
+inline constexpr char kLeftoverInfix[] = ".left-";
 
 // The lock of an output ("<output>.lock" beside it), held by one install from its first check to
 // its end; a second install on the same output does not wait for it but is refused.
@@ -31,8 +40,8 @@ private:
     int m_fd = -1;
 };
 
-// Marks a folder as the installer's own (see kOwnFolderMark), through to the storage unless
-// `isWrittenThrough` is false. Empty, or why not.
+// Marks a folder as the installer's own (see kOwnFolderMark), written whole under another name
+// first and through to the storage unless `isWrittenThrough` is false. Empty, or why not.
 [[nodiscard]] std::string MarkOwnFolder(const std::filesystem::path& folder, bool isWrittenThrough);
 
 // Whether a folder (not a link) bears the mark written into it, not into another folder.
@@ -40,13 +49,26 @@ private:
 
 // Whether a folder may be replaced: nothing there, an empty folder, or, `isWhole`, an earlier
 // install (the program, its settings file and the database folder), else a folder of the
-// installer's own.
+// installer's own or one holding nothing but a mark not yet written whole.
 [[nodiscard]] bool IsReplaceable(const std::filesystem::path& path, bool isWhole);
 
 // Removes a folder of the installer's own (or an empty folder) so that, cut short at any point,
-// what is left is still recognised as one: its mark goes last. A link below it is removed, never
-// followed. False when something is left or the folder is not the installer's.
-[[nodiscard]] bool RemoveInstallFolder(const std::filesystem::path& path);
+// what is left is still recognised as one: its mark goes last. In each of its folders it gives the
+// owner the permissions removing needs first; a link below it is removed, never followed. Empty,
+// or the entry left with the system's reason.
+[[nodiscard]] std::string RemoveInstallFolder(const std::filesystem::path& path);
+
+// Where a folder of the installer's own beside `output` goes when it cannot be removed (see
+// kLeftoverInfix), and those of them that are there, in order.
+[[nodiscard]] std::filesystem::path LeftoverPath(const std::filesystem::path& output,
+                                                 const std::filesystem::path& folder);
+[[nodiscard]] std::vector<std::filesystem::path> Leftovers(const std::filesystem::path& output);
+
+// Moves a folder of the installer's own that cannot be removed to its LeftoverPath (`leftover`),
+// out of the way of this install and the later ones. Empty, or why not.
+[[nodiscard]] std::string PutOutOfTheWay(const std::filesystem::path& folder,
+                                         const std::filesystem::path& output,
+                                         std::filesystem::path& leftover);
 
 // With no install at `output` (nothing, or an empty folder) beside a whole one of the
 // installer's own at `previous` (an earlier install put aside by an install cut short between
@@ -58,11 +80,30 @@ private:
 // Writes the complete staging folder and the folder holding it through to the storage (unless
 // `isWrittenThrough` is false), then puts the staging folder at `output`: exchanged with the
 // earlier install in one step where the file system can, otherwise by two renames through
-// `previous`; the earlier install is marked as the installer's own first and removed after. On
-// failure the output is as it was. Empty, or why not.
+// `previous`; the earlier install is marked as the installer's own first (its root given its
+// owner's write permission for that, where it lacks it) and left, marked, at
+// `staging` or `previous` for the caller to remove. On failure the output is as it was. Empty, or
+// why not.
 [[nodiscard]] std::string SwapIntoPlace(const std::filesystem::path& staging,
                                         const std::filesystem::path& output,
                                         const std::filesystem::path& previous,
                                         bool isWrittenThrough);
+
+// A file of an install as the installer reads it: opened without waiting (a FIFO never blocks it)
+// and not through a link at its last component, and read only when it is a regular file.
+struct FileRead {
+    bool isThere = false;             // anything at the path, a link included
+    std::optional<std::string> bytes; // a regular file's, read whole
+    std::string problem;              // else, when it is there, why not: what it is, or the reason
+};
+[[nodiscard]] FileRead ReadRegularFile(const std::filesystem::path& path);
+
+// Copies a regular file of an install over `to` with its permissions, opened as ReadRegularFile
+// opens it; `to` is never followed through a link. Empty, or the system's reason.
+[[nodiscard]] std::error_code CopyRegularFile(const std::filesystem::path& from,
+                                              const std::filesystem::path& to);
+
+// What a file system entry of this mode is, in words ("a FIFO", "a link", ...).
+[[nodiscard]] std::string KindOfEntry(unsigned mode);
 
 } // namespace demoinstall

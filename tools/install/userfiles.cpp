@@ -12,8 +12,10 @@
 #include "platform/kernel/text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -28,6 +30,11 @@ namespace demoinstall {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Why a file the installer writes could not be written, with the system's reason.
+std::string CannotWrite(const fs::path& path) {
+    return path.string() + ": cannot be written: " + std::strerror(errno);
+}
 
 // The user's files whose lines an install laid over an earlier one keeps: the logbook, and the
 // sections the program writes for the user in its settings files (names in lower case): the
@@ -54,7 +61,6 @@ constexpr std::string_view kSettingsSuffix = ".ini";
 constexpr char kBesideSuffix[] = ".new";
 // A line left out of a kept section is named with at most this many of its first bytes.
 constexpr std::size_t kNamedLineBytes = 24;
-constexpr std::size_t kDigestBlockBytes = 1 << 16;
 
 struct KeptFile {
     fs::path path;                              // below the root
@@ -183,9 +189,10 @@ std::optional<std::string> EarlierSections(const fs::path& path,
                                            std::span<const std::string_view> sections, bool& isUtf8,
                                            std::ostream& log) {
     isUtf8 = false;
-    if (!IsThere(path))
+    const FileRead file = ReadRegularFile(path);
+    if (!file.isThere)
         return std::string();
-    const std::optional<std::string> text = testdata::ReadHostFile(path);
+    const std::optional<std::string>& text = file.bytes;
     if (!text)
         return std::nullopt;
     std::vector<std::string> leftOut;
@@ -200,25 +207,50 @@ std::optional<std::string> EarlierSections(const fs::path& path,
     return kept;
 }
 
+// Whether the user's sections of a file of an earlier install, `sections` (read by
+// EarlierSections), are as an install lays them: those of the new install's `made` text, or, of
+// the launch file, those naming any viewer an install names or none, so that an earlier install's
+// line saying it found none is not taken for the user's.
+bool IsAsLaid(const fs::path& file, const std::string& sections, const std::string& made) {
+    const KeptFile* kept = KeptFileAt(file);
+    if (kept == nullptr)
+        return false;
+    std::vector<std::string> laid = {made};
+    if (file == HostRelative(kLaunchFile)) {
+        laid.push_back(LaunchFileText(""));
+        for (const char* viewer : kHelpViewers)
+            laid.push_back(LaunchFileText(viewer));
+    }
+    return std::any_of(laid.begin(), laid.end(), [&](const std::string& text) {
+        bool isUtf8 = false;
+        return SectionsOf(WithoutMark(text, isUtf8), kept->sections, true) == sections;
+    });
+}
+
 // Puts the user's sections of a file of the earlier install (`file` below both roots) in place
 // of those of the staging folder's file, which is made when only the earlier install had it; a
-// file missing from the earlier install leaves the new one as it is, and a file the user's link
-// took the place of is left to it. A file in UTF-8 (with its byte-order mark) stays one. Empty, or
-// why a file cannot be read or written.
+// file missing from the earlier install leaves the new one as it is, and a file the user's link or
+// other entry took the place of is left to it, as are sections as the installer lays them. A file
+// in UTF-8 (with its byte-order mark) stays one. Empty, or why a file cannot be read or written.
 std::string KeepSections(const fs::path& earlier, const fs::path& staging, const fs::path& file,
                          std::span<const std::string_view> sections, std::ostream& log) {
-    if (!IsThere(earlier / file) || IsThroughLink(staging, file, true))
-        return ""; // nothing to keep, or the user's link kept in its place
+    std::error_code error;
+    if (!IsThere(earlier / file) || IsThroughLink(staging, file, true) ||
+        !fs::is_regular_file(fs::symlink_status(earlier / file, error)) ||
+        (IsThere(staging / file) &&
+         !fs::is_regular_file(fs::symlink_status(staging / file, error))))
+        return ""; // nothing to keep, or the user's entry kept in its place
 
     bool isUtf8 = false;
     const std::optional<std::string> kept = EarlierSections(earlier / file, sections, isUtf8, log);
     if (!kept)
         return (earlier / file).string() + ": cannot be read";
-    const bool isMade = IsThere(staging / file);
-    const std::optional<std::string> made =
-        isMade ? testdata::ReadHostFile(staging / file) : std::string();
+    const FileRead madeFile = ReadRegularFile(staging / file);
+    const std::optional<std::string> made = madeFile.isThere ? madeFile.bytes : std::string();
     if (!made)
-        return (staging / file).string() + ": cannot be read";
+        return (staging / file).string() + ": " + madeFile.problem;
+    if (IsAsLaid(file, *kept, *made))
+        return ""; // not the user's: the new install's stays
     bool isMadeUtf8 = false;
     std::string merged = SectionsOf(WithoutMark(*made, isMadeUtf8), sections, false);
     if (!merged.empty() && merged.back() != '\n')
@@ -229,7 +261,7 @@ std::string KeepSections(const fs::path& earlier, const fs::path& staging, const
     std::ofstream out(staging / file, std::ios::binary | std::ios::trunc);
     out << merged;
     out.close();
-    return out ? "" : (staging / file).string() + ": cannot be written";
+    return out ? "" : CannotWrite(staging / file);
 }
 
 // The extent of the map of an install's database ("x1", "y1", "x2", "y2" of its network file's
@@ -237,7 +269,7 @@ std::string KeepSections(const fs::path& earlier, const fs::path& staging, const
 // be read or a value is missing.
 std::vector<double> MapExtent(const fs::path& root) {
     const std::optional<std::string> text =
-        testdata::ReadHostFile(root / HostRelative(Data(osm2nav::kNetworkFile)));
+        ReadRegularFile(root / HostRelative(Data(osm2nav::kNetworkFile))).bytes;
     if (!text)
         return {};
     const auto keys = IniProfile::GetSectionOfText(*text, kExtentSection);
@@ -262,26 +294,16 @@ std::vector<double> MapExtent(const fs::path& root) {
 // beside that one.
 std::optional<Digest> DigestOf(const fs::path& root, const fs::path& relative,
                                const fs::path& as = {}) {
-    std::error_code error;
-    if (!fs::is_regular_file(fs::symlink_status(root / relative, error)))
+    const std::optional<std::string> text = ReadRegularFile(root / relative).bytes;
+    if (!text)
         return std::nullopt;
     Digest digest;
     if (const KeptFile* kept = KeptFileAt(as.empty() ? relative : as)) {
-        const std::optional<std::string> text = testdata::ReadHostFile(root / relative);
-        if (!text)
-            return std::nullopt;
         bool isUtf8 = false;
         digest.Add(SectionsOf(WithoutMark(*text, isUtf8), kept->sections, false));
         return digest;
     }
-    std::ifstream in(root / relative, std::ios::binary);
-    std::string block(kDigestBlockBytes, '\0');
-    while (in) {
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        digest.Add(std::string_view(block).substr(0, static_cast<std::size_t>(in.gcount())));
-    }
-    if (in.bad() || !in.eof())
-        return std::nullopt;
+    digest.Add(*text);
     return digest;
 }
 
@@ -296,10 +318,10 @@ struct ReadList {
 // that does not read whole (ParseManifest), or misses a file every install lays while the earlier
 // install holds it, is no manifest either, and says why: neither tells the install's files apart.
 ReadList ReadManifest(const fs::path& root) {
-    const std::optional<std::string> text = testdata::ReadHostFile(root / kManifestFile);
-    if (!text)
-        return {};
-    ParsedManifest parsed = ParseManifest(*text);
+    const FileRead file = ReadRegularFile(root / kManifestFile);
+    if (!file.bytes)
+        return {std::nullopt, file.problem};
+    ParsedManifest parsed = ParseManifest(*file.bytes);
     if (!parsed.files)
         return {std::nullopt, parsed.damage};
     for (const char* always : {kProgramFile, kSettingsFile}) {
@@ -312,41 +334,62 @@ ReadList ReadManifest(const fs::path& root) {
 }
 
 // The entries below a folder by their paths below it ('/' separators), with their types (links
-// not followed), in order; nullopt when it cannot be read.
-std::optional<std::map<std::string, fs::file_type>> EntriesBelow(const fs::path& root) {
+// not followed), in order; nullopt when one of its folders cannot be read, which `problem` names
+// with the reason.
+std::optional<std::map<std::string, fs::file_type>> EntriesBelow(const fs::path& root,
+                                                                 std::string* problem = nullptr) {
     std::map<std::string, fs::file_type> entries;
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error))
-        entries[it->path().lexically_relative(root).generic_string()] =
-            it->symlink_status(error).type();
-    if (error)
-        return std::nullopt;
+    for (std::vector<fs::path> folders = {root}; !folders.empty();) {
+        const fs::path folder = folders.back();
+        folders.pop_back();
+        std::error_code error;
+        for (auto it = fs::directory_iterator(folder, error);
+             !error && it != fs::directory_iterator(); it.increment(error)) {
+            const fs::file_type type = it->symlink_status(error).type();
+            entries[it->path().lexically_relative(root).generic_string()] = type;
+            if (type == fs::file_type::directory)
+                folders.push_back(it->path());
+        }
+        if (error) {
+            if (problem != nullptr)
+                *problem = folder.string() + ": cannot be read: " + error.message();
+            return std::nullopt;
+        }
+    }
     return entries;
 }
 
-// Copies a file or link of the earlier install over the staging folder's, its folders made.
+// Copies a file, link or other entry (a FIFO, say) of the earlier install over the staging
+// folder's, its folders made; an entry that is neither a file nor a link is made anew as what it
+// is, with its mode.
 std::string Carry(const fs::path& from, const fs::path& to, fs::file_type type) {
     std::error_code error;
     fs::create_directories(to.parent_path(), error);
-    if (!error && type == fs::file_type::symlink) {
+    if (!error && type != fs::file_type::regular)
         fs::remove_all(to, error); // the new install's, a folder say
-        if (!error)
-            fs::copy_symlink(from, to, error);
-    } else if (!error) {
-        fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    struct stat status {};
+    if (error) {
+    } else if (type == fs::file_type::symlink) {
+        fs::copy_symlink(from, to, error);
+    } else if (type == fs::file_type::regular) {
+        error = CopyRegularFile(from, to);
+    } else if (::lstat(from.c_str(), &status) != 0 ||
+               ::mknod(to.c_str(), status.st_mode & (S_IFMT | 0777), status.st_rdev) != 0 ||
+               ::chmod(to.c_str(), status.st_mode & 07777) != 0) {
+        error = std::error_code(errno, std::generic_category());
     }
     return CopyProblem(to, from, error);
 }
 
 // The user's whole settings file (`name` below both roots) in place of the new install's, which
-// goes beside it as "<name>.new". A file whose user's sections are kept is taken without its
-// lines holding NUL bytes, named in a line to `log`.
-std::string KeepBesideNew(const fs::path& earlier, const fs::path& staging, const std::string& name,
-                          std::ostream& log) {
+// goes beside it as "<name>.new" (`isBeside`). A file whose user's sections are kept is taken
+// without its lines holding NUL bytes, named in a line to `log`.
+std::string KeepUsersSettings(const fs::path& earlier, const fs::path& staging,
+                              const std::string& name, bool isBeside, std::ostream& log) {
     const fs::path to = staging / name;
     std::error_code error;
-    fs::rename(to, fs::path(to).concat(kBesideSuffix), error);
+    if (isBeside)
+        fs::rename(to, fs::path(to).concat(kBesideSuffix), error);
     if (error)
         return to.string() + ": cannot be renamed: " + error.message();
     if (KeptFileAt(name) == nullptr)
@@ -358,7 +401,7 @@ std::string KeepBesideNew(const fs::path& earlier, const fs::path& staging, cons
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
     out << (isUtf8 ? kByteOrderMark : "") << *whole;
     out.close();
-    return out ? "" : to.string() + ": cannot be written";
+    return out ? "" : CannotWrite(to);
 }
 
 // A message on a file of the install's own that the user changed and the new install replaces
@@ -386,6 +429,7 @@ enum class Keeping {
     Replaced,  // by the new install's, or left out with it; or its lines kept apart
     Carried,   // the user's, over the new install's
     BesideNew, // the user's settings, with the new install's beside them
+    Offered,   // the user's settings, over the new install's, which was offered before
 };
 
 // How a file or link of the earlier install goes into the new one: a link and a file the earlier
@@ -403,6 +447,14 @@ Keeping HowKept(const fs::path& earlier, const fs::path& staging, const std::str
             log << named << "the user's link, kept in place of the new install's\n";
         return Keeping::Carried;
     }
+    if (type != fs::file_type::regular) {
+        struct stat status {};
+        (void)::lstat((earlier / name).c_str(), &status);
+        log << named << "not a regular file but " << KindOfEntry(status.st_mode)
+            << "; the user's, carried as it is"
+            << (isLaid ? " in place of the new install's file\n" : "\n");
+        return Keeping::Carried;
+    }
     const bool isOwn = manifest != nullptr ? manifest->contains(name) : isLaid && !isDocument;
     if (isOwn) {
         const std::string change = ReplacedChange(earlier, staging, name, isLaid, manifest);
@@ -411,6 +463,15 @@ Keeping HowKept(const fs::path& earlier, const fs::path& staging, const std::str
         if (change.empty() || !isLaid || !IsSettingsFile(name)) {
             log << change;
             return Keeping::Replaced;
+        }
+        // Offered again only when the new install's differs from the one laid or offered last,
+        // or while the user keeps the one offered last.
+        if (manifest != nullptr && DigestOf(staging, name) == manifest->find(name)->second &&
+            !IsThere(fs::path(earlier / name).concat(kBesideSuffix))) {
+            log << named
+                << "changed since it was installed; the user's is kept (the new "
+                   "install's is the one laid or offered before)\n";
+            return Keeping::Offered;
         }
         log << named
             << (manifest != nullptr ? "changed since it was installed"
@@ -431,14 +492,15 @@ Keeping HowKept(const fs::path& earlier, const fs::path& staging, const std::str
 // (see KeepUserFiles), but for the lines of the kept files.
 std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Manifest* manifest,
                       UserFiles& userFiles, std::ostream& log) {
-    const auto entries = EntriesBelow(earlier);
+    std::string unread;
+    const auto entries = EntriesBelow(earlier, &unread);
     if (!entries)
-        return earlier.string() + ": cannot be read";
+        return unread;
     std::error_code error;
     for (const auto& [name, type] : *entries) {
         const fs::path from = earlier / name;
         const fs::path to = staging / name;
-        if (name == kManifestFile || name == kOwnFolderMark)
+        if (name == kManifestFile || name == kOwnFolderMark || name == kOwnFolderMarkPart)
             continue;
         if (IsThroughLink(staging, name, false)) {
             // Below a link of the user's that took the place of the new install's folder.
@@ -448,9 +510,6 @@ std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Ma
         if (type == fs::file_type::directory) {
             if (fs::is_empty(from, error) && !IsThere(to))
                 fs::create_directories(to, error);
-        } else if (type != fs::file_type::regular && type != fs::file_type::symlink) {
-            log << "installdemo: " << from.string()
-                << ": not carried over, as it is neither a file, a folder nor a link\n";
         } else {
             keeping = HowKept(earlier, staging, name, type, manifest, log);
         }
@@ -458,9 +517,12 @@ std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Ma
             return from.string() + ": " + error.message();
         if (keeping == Keeping::Replaced)
             continue;
-        std::string problem = keeping == Keeping::BesideNew
-                                  ? KeepBesideNew(earlier, staging, name, log)
-                                  : Carry(from, to, type);
+        if (keeping == Keeping::Offered)
+            userFiles.offered[name] = *DigestOf(staging, name);
+        std::string problem =
+            keeping == Keeping::Carried
+                ? Carry(from, to, type)
+                : KeepUsersSettings(earlier, staging, name, keeping == Keeping::BesideNew, log);
         if (!problem.empty())
             return problem;
         userFiles.kept.push_back(name);
@@ -508,30 +570,6 @@ void GiveMode(const fs::path& path, const struct stat& old, bool isExact) {
         (void)::chmod(path.c_str(), platform::KeptMode(wanted, made));
 }
 
-// The modes of the new install's files and folders after the earlier one's (see KeepUserFiles):
-// the root, each folder of both and each file kept or merged as the earlier one had them; a file
-// of the install's own that replaces one, and one laid beside a kept settings file, no more open
-// than that one.
-void KeepModes(const fs::path& earlier, const fs::path& staging, const UserFiles& userFiles) {
-    struct stat old {};
-    if (::lstat(earlier.c_str(), &old) == 0 && S_ISDIR(old.st_mode))
-        GiveMode(staging, old, true);
-    const auto entries = EntriesBelow(earlier);
-    for (const auto& [name, type] : entries.value_or(std::map<std::string, fs::file_type>())) {
-        const fs::path to = staging / name;
-        std::error_code error;
-        if ((type != fs::file_type::directory && type != fs::file_type::regular) ||
-            IsThroughLink(staging, name, true) || fs::symlink_status(to, error).type() != type ||
-            ::lstat((earlier / name).c_str(), &old) != 0)
-            continue;
-        const bool isUsers = type == fs::file_type::directory || Contains(userFiles.kept, name) ||
-                             KeptFileAt(name) != nullptr;
-        GiveMode(to, old, isUsers);
-        if (Contains(userFiles.besideNew, name))
-            GiveMode(fs::path(to).concat(kBesideSuffix), old, false);
-    }
-}
-
 } // namespace
 
 std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, UserFiles& userFiles,
@@ -549,7 +587,8 @@ std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, User
     const std::vector<double> extent = MapExtent(earlier);
     const bool isSameMap = !extent.empty() && extent == MapExtent(staging);
     for (const KeptFile& kept : KeptFiles()) {
-        if (Contains(userFiles.besideNew, kept.path.generic_string()))
+        if (Contains(userFiles.besideNew, kept.path.generic_string()) ||
+            userFiles.offered.contains(kept.path.generic_string()))
             continue; // the user's whole file is there
         if (kept.isOfTheMap && !isSameMap) {
             // Its destinations lie elsewhere, or nothing tells where its map lies.
@@ -570,11 +609,41 @@ std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, User
         if (!isLaid && IsThere(staging / kept.path))
             userFiles.kept.push_back(kept.path.generic_string());
     }
-    KeepModes(earlier, staging, userFiles);
     return "";
 }
 
-std::string UserFilesLeftBehind(const fs::path& earlier) {
+std::optional<struct stat> KeepModes(const fs::path& earlier, const fs::path& staging,
+                                     const UserFiles& userFiles) {
+    const auto entries = EntriesBelow(earlier);
+    for (const auto& [name, type] : entries.value_or(std::map<std::string, fs::file_type>())) {
+        const fs::path to = staging / name;
+        std::error_code error;
+        struct stat old {};
+        if ((type != fs::file_type::directory && type != fs::file_type::regular) ||
+            IsThroughLink(staging, name, true) || fs::symlink_status(to, error).type() != type ||
+            ::lstat((earlier / name).c_str(), &old) != 0)
+            continue;
+        const bool isUsers = type == fs::file_type::directory || Contains(userFiles.kept, name) ||
+                             KeptFileAt(name) != nullptr;
+        GiveMode(to, old, isUsers);
+        if (Contains(userFiles.besideNew, name))
+            GiveMode(fs::path(to).concat(kBesideSuffix), old, false);
+    }
+    // The root stays open to its owner until the install has taken its place.
+    struct stat root {};
+    if (::lstat(earlier.c_str(), &root) != 0 || !S_ISDIR(root.st_mode))
+        return std::nullopt;
+    struct stat open = root;
+    open.st_mode |= S_IRWXU;
+    GiveMode(staging, open, true);
+    return root;
+}
+
+void GiveRootMode(const fs::path& root, const struct stat& earlier) {
+    GiveMode(root, earlier, true);
+}
+
+std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging) {
     const ReadList read = ReadManifest(earlier);
     const auto isOwn = [&](const std::string& name) {
         const auto own = read.manifest ? read.manifest->find(name) : Manifest::const_iterator();
@@ -582,35 +651,31 @@ std::string UserFilesLeftBehind(const fs::path& earlier) {
                DigestOf(earlier, name) == own->second;
     };
     // The user's documents and other files: those the earlier install did not lay out, or that
-    // the user changed; without a list, the documents only.
-    std::size_t documents = 0;
-    std::size_t others = 0;
+    // the user changed, and every link and entry that is not a regular file; without a list, the
+    // documents only.
+    std::vector<std::string> named;
     for (const auto& [name, type] :
          EntriesBelow(earlier).value_or(std::map<std::string, fs::file_type>())) {
-        if (type == fs::file_type::directory || name == kManifestFile || name == kOwnFolderMark ||
-            KeptFileAt(name) != nullptr || isOwn(name))
+        const bool isRegular = type == fs::file_type::regular;
+        if (type == fs::file_type::directory || name == kOwnFolderMark ||
+            name == kOwnFolderMarkPart ||
+            (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name))))
             continue;
-        if (IsDocument(name))
-            ++documents;
-        else if (read.manifest && !read.manifest->contains(name))
-            ++others;
+        if (!isRegular || IsDocument(name) || (read.manifest && !read.manifest->contains(name)))
+            named.push_back(name);
+        else if (read.manifest)
+            named.push_back(name + " (changed)");
     }
-    std::vector<std::string> named;
-    if (documents > 0)
-        named.push_back("My Documents (" + std::to_string(documents) +
-                        (documents == 1 ? " file)" : " files)"));
     for (const KeptFile& kept : KeptFiles()) {
         std::ostringstream ignored;
         bool isUtf8 = false;
         const std::optional<std::string> lines =
             EarlierSections(earlier / kept.path, kept.sections, isUtf8, ignored);
-        if (lines && !lines->empty())
-            named.push_back((kept.sections.empty() ? "" : "the user's sections of ") +
+        const std::string made = ReadRegularFile(staging / kept.path).bytes.value_or("");
+        if (lines && !lines->empty() && !IsAsLaid(kept.path, *lines, made))
+            named.push_back((kept.sections.empty() ? "the lines of " : "the user's sections of ") +
                             kept.path.generic_string());
     }
-    if (others > 0)
-        named.push_back(std::to_string(others) + (others == 1 ? " other file" : " other files") +
-                        " of the user's");
     std::string words;
     for (std::size_t i = 0; i < named.size(); ++i)
         words += (i == 0 ? "" : i + 1 == named.size() ? " and " : ", ") + named[i];
@@ -618,19 +683,26 @@ std::string UserFilesLeftBehind(const fs::path& earlier) {
 }
 
 std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
-    const auto entries = EntriesBelow(staging);
+    std::string problem;
+    const auto entries = EntriesBelow(staging, &problem);
     if (!entries)
-        return staging.string() + ": cannot be read";
-    std::string text = "# The files installdemo laid out here: the FNV-1a hash (64 bits) and size "
+        return problem;
+    std::string text = std::string(kManifestFormat) +
+                       "# The files installdemo laid out here: the FNV-1a hash (64 bits) and size "
                        "of each (of a settings file, of its lines outside the user's sections) "
                        "and its path. A later install replaces these and keeps the others; a "
                        "document listed but missing stays removed; a settings file that differs "
-                       "is kept, with the later install's beside it.\n";
+                       "is kept, with the later install's beside it when that one is new.\n";
     for (const auto& [name, type] : *entries) {
-        if (type != fs::file_type::regular || name == kManifestFile || name == kOwnFolderMark)
+        if (type != fs::file_type::regular || name == kManifestFile || name == kOwnFolderMark ||
+            name == kOwnFolderMarkPart)
             continue;
         const bool isUsers = Contains(userFiles.kept, name);
         const bool isBeside = Contains(userFiles.besideNew, name);
+        if (const auto offered = userFiles.offered.find(name); offered != userFiles.offered.end()) {
+            text += ManifestLine(offered->second, name);
+            continue;
+        }
         if (isUsers && !isBeside)
             continue;
         // A settings file the user keeps is listed as the new install's beside it.
@@ -640,11 +712,12 @@ std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
             return (staging / file).string() + ": cannot be read";
         text += ManifestLine(*digest, name);
     }
+    text += kManifestEnd;
     std::ofstream out(staging / kManifestFile, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
     if (!out)
-        return (staging / kManifestFile).string() + ": cannot be written";
+        return CannotWrite(staging / kManifestFile);
     std::error_code error;
     for (const std::string& name : userFiles.removed) {
         if (!fs::remove(staging / name, error) || error)

@@ -33,14 +33,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <linux/capability.h>
 #include <map>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -99,6 +110,9 @@ protected:
     }
 };
 
+// The installs run as a user runs them (InstallAsUser), a suite of their own.
+class ExtractInstallAsUser : public ExtractInstall {};
+
 // The files below a folder (or the file itself) with their bytes; links as links.
 std::map<std::string, std::string> InstallFilesAt(const fs::path& path) {
     std::map<std::string, std::string> files;
@@ -153,6 +167,143 @@ double InstallGgaDegrees(const std::string& gga, int index) {
     const double value = at == std::string::npos ? 0.0 : std::atof(gga.c_str() + at + 1);
     const double degrees = std::floor(value / 100.0);
     return degrees + (value - degrees * 100.0) / 60.0;
+}
+
+// An install run in a child process as a user runs it: without the right to override file modes
+// or owners (as root, the capabilities to are dropped). `before` runs in the child first, with
+// every right. The child is killed after `killAfter`, or when it runs longer than `hangsAfter`.
+struct InstallChild {
+    std::string skipped; // why the child could not run so
+    bool isEnded = false;
+    bool isKilledHanging = false;
+    std::string problem;
+    std::string log;
+};
+
+bool DropTheRightToOverrideModes() {
+    if (::geteuid() != 0)
+        return true;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER, CAP_CHOWN}) {
+        const std::uint32_t bit = 1U << (capability % 32);
+        data[capability / 32].effective &= ~bit;
+        data[capability / 32].permitted &= ~bit;
+        data[capability / 32].inheritable &= ~bit;
+    }
+    return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+InstallChild InstallAsUser(const demoinstall::InstallOptions& options,
+                           std::chrono::milliseconds killAfter = std::chrono::milliseconds::max(),
+                           const std::function<std::string()>& before = {},
+                           std::chrono::seconds hangsAfter = std::chrono::seconds(120)) {
+    InstallChild run;
+    // A file no one may read: the child must not read it.
+    const fs::path probe = fs::path(options.output).concat(".probe");
+    if (!InstallPut(probe, "x") || ::chmod(probe.c_str(), 0) != 0) {
+        run.skipped = "the probe file cannot be made";
+        return run;
+    }
+    int pipe[2] = {-1, -1};
+    if (::pipe2(pipe, O_CLOEXEC) != 0) {
+        run.skipped = "no pipe";
+        return run;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        std::string message = before ? before() : "";
+        if (message.empty() && !DropTheRightToOverrideModes())
+            message = "the capabilities to override file modes cannot be dropped";
+        if (message.empty() && ::open(probe.c_str(), O_RDONLY | O_CLOEXEC) >= 0)
+            message = "the install would still run with the right to override file modes";
+        std::string out = "S" + message;
+        if (message.empty()) {
+            demoinstall::DemoRoute demo;
+            std::ostringstream log;
+            const std::string problem = demoinstall::Install(options, demo, log);
+            out = "R" + problem + std::string(1, '\0') + log.str();
+        }
+        for (std::size_t at = 0; at < out.size();) {
+            const ssize_t written = ::write(pipe[1], out.data() + at, out.size() - at);
+            if (written <= 0)
+                break;
+            at += static_cast<std::size_t>(written);
+        }
+        std::_Exit(0);
+    }
+    ::close(pipe[1]);
+    const auto start = std::chrono::steady_clock::now();
+    std::string out;
+    for (bool isOpen = child > 0; isOpen;) {
+        const auto ran = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - start);
+        if (ran >= killAfter || ran >= hangsAfter) {
+            run.isKilledHanging = ran >= hangsAfter;
+            ::kill(child, SIGKILL);
+            break;
+        }
+        pollfd wait{pipe[0], POLLIN, 0};
+        if (::poll(&wait, 1, 5) <= 0)
+            continue;
+        char block[4096];
+        const ssize_t got = ::read(pipe[0], block, sizeof block);
+        isOpen = got > 0;
+        if (got > 0)
+            out.append(block, static_cast<std::size_t>(got));
+    }
+    ::close(pipe[0]);
+    int status = 0;
+    (void)::waitpid(child, &status, 0);
+    fs::remove(probe);
+    run.isEnded = WIFEXITED(status) && !out.empty();
+    if (out.starts_with("S")) {
+        run.skipped = out.substr(1);
+    } else if (out.starts_with("R")) {
+        const std::size_t end = out.find('\0');
+        run.problem = out.substr(1, end - 1);
+        run.log = end == std::string::npos ? "" : out.substr(end + 1);
+    }
+    return run;
+}
+
+#define INSTALL_AS_USER_OR_SKIP(run)                                                               \
+    if (!(run).skipped.empty())                                                                    \
+    GTEST_SKIP() << "an install without the right to override file modes cannot run here: "        \
+                 << (run).skipped
+
+// The entries beside an install that the installer leaves: its staging folder, the earlier
+// install put aside, and folders it could not remove.
+std::vector<std::string> InstallLeftBeside(const fs::path& output) {
+    std::vector<std::string> left;
+    std::error_code error;
+    for (auto it = fs::directory_iterator(output.parent_path(), error);
+         !error && it != fs::directory_iterator(); it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const std::string base = output.filename().string();
+        if (name == base + ".new" || name == base + ".old" || name.starts_with(base + ".left-"))
+            left.push_back(name);
+    }
+    return left;
+}
+
+// Takes the write permission from every file and folder below a folder and itself, as
+// "chmod -R a-w" does; back with `isGiven`.
+void InstallWritable(const fs::path& folder, bool isGiven) {
+    std::error_code error;
+    std::vector<fs::path> paths = {folder};
+    for (auto it = fs::recursive_directory_iterator(folder, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (!it->is_symlink())
+            paths.push_back(it->path());
+    }
+    for (const fs::path& path : paths)
+        fs::permissions(path,
+                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                        isGiven ? fs::perm_options::add : fs::perm_options::remove, error);
 }
 
 TEST_F(ExtractInstall, LaysOutTheRootWhoseClosureTurnsTheRouteAway) {
@@ -426,15 +577,25 @@ TEST_F(ExtractInstall, ReplacesOnlyAnEarlierInstallAndKeepsItsUserFiles) {
         options.output = output.string() + c.separators;
         options.fresh = c.isFresh;
         const std::string problem = demoinstall::Install(options, demo, log);
-        EXPECT_EQ(InstallFilesAt(staging), stagingBefore);
+        if (c.before == Before::CopyStaging) {
+            EXPECT_EQ(InstallFilesAt(staging), stagingBefore);
+        } else {
+            EXPECT_FALSE(fs::exists(staging));
+        }
         EXPECT_FALSE(fs::exists(output / ".new"));
         if (!c.isReplaced) {
             const fs::path refused =
                 c.before == Before::CopyStaging                                       ? staging
                 : c.before == Before::DocumentsAside || c.before == Before::CopyAside ? aside
                                                                                       : output;
-            EXPECT_EQ(problem.rfind(refused.string() + ": not ", 0), 0U) << problem;
-            EXPECT_NE(problem.find("nothing was changed"), std::string::npos) << problem;
+            EXPECT_EQ(problem,
+                      refused == output
+                          ? output.string() + ": not an earlier demo install nor an empty folder; "
+                                              "nothing was changed"
+                          : refused.string() +
+                                ": not a folder the installer made (a copy of an install, say), "
+                                "which it leaves as it is; move it away, then install again; "
+                                "nothing was changed");
             EXPECT_EQ(InstallFilesAt(output), before);
             EXPECT_EQ(InstallFilesAt(aside), besideBefore);
             continue;
@@ -648,17 +809,20 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
                                                         : std::optional(userContacts));
         EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini"),
                   way.isFresh ? laidDeziv : changedDeziv);
+        // With its list the earlier install laid the same file, which it does not offer again.
         EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini.new"),
-                  way.isFresh ? std::nullopt : std::optional(laidDeziv));
+                  way.hasList ? std::nullopt : std::optional(laidDeziv));
         EXPECT_EQ(testdata::ReadHostFile(output / "StandingFix.txt"), laidFix);
         const std::vector<std::string> changed = {"StandingFix.txt", "deziv.ini"};
         EXPECT_EQ(InstallNamedFiles(log.str(), output),
                   way.isFresh ? std::vector<std::string>() : changed)
             << log.str();
-        EXPECT_EQ(log.str().find("laid afresh; the earlier install's My Documents (") !=
-                      std::string::npos,
-                  way.isFresh)
-            << log.str();
+        const std::string leftBehind =
+            "installdemo: laid afresh; not kept from the earlier install: My Documents/"
+            "Contacts.vcf, My Documents/notes.txt, StandingFix.txt (changed), Windows/GPS Log "
+            "1-1-2000 0-00.txt and deziv.ini (changed)\n";
+        EXPECT_EQ(log.str().find(leftBehind) != std::string::npos, way.isFresh) << log.str();
+        EXPECT_EQ(log.str().find("laid afresh") != std::string::npos, way.isFresh);
 
         // Laid again, the kept settings file is named again, while it differs.
         const std::map<std::string, std::string> laid = InstallFilesAt(output);
@@ -978,10 +1142,21 @@ TEST_F(ExtractInstall, NeverRemovesOrWritesThroughALink) {
 
 // A list of the install's own files that does not read whole is taken as none, and named: the
 // files the new install lays are its own again (its program among them), the user's file that it
-// does not lay is kept, and the new list is whole.
+// does not lay is kept, and the new list is whole. A list of the installer before (without the
+// format and end lines) reads as before.
 TEST_F(ExtractInstall, TakesAListOfItsFilesThatDoesNotReadWholeAsNone) {
     using Damage = std::string (*)(const std::string&);
     const std::pair<const char*, Damage> damages[] = {
+        {"cut right after a line, the program listed",
+         [](const std::string& text) {
+             const std::string body = text.substr(0, text.rfind(demoinstall::kManifestEnd));
+             return body.substr(0, body.rfind('\n', body.size() - 2) + 1);
+         }},
+        {"of the installer before",
+         [](const std::string& text) {
+             const std::string body = text.substr(0, text.rfind(demoinstall::kManifestEnd));
+             return body.substr(std::string_view(demoinstall::kManifestFormat).size());
+         }},
         {"cut to half its lines",
          [](const std::string& text) {
              std::size_t at = 0;
@@ -1019,15 +1194,17 @@ TEST_F(ExtractInstall, TakesAListOfItsFilesThatDoesNotReadWholeAsNone) {
         demoinstall::DemoRoute demo;
         std::ostringstream log;
         ASSERT_EQ(demoinstall::Install(options, demo, log), "");
-        EXPECT_NE(log.str().find(list.string() + ": the list of the install's own files does not "
-                                                 "read whole"),
-                  std::string::npos)
+        EXPECT_EQ(log.str().find(list.string() + ": the list of the install's own files does not "
+                                                 "read whole") != std::string::npos,
+                  std::string_view(name) != "of the installer before")
             << log.str();
         EXPECT_EQ(testdata::ReadHostFile(output / "navigator"), "#!/bin/sh\n");
         EXPECT_EQ(testdata::ReadHostFile(output / "mine.txt"), "mine");
         // Whole again: every file but the documents, which without a list are the user's.
         std::istringstream lines(whole);
         const std::string made = testdata::ReadHostFile(list).value_or("");
+        EXPECT_TRUE(made.starts_with(demoinstall::kManifestFormat)) << made;
+        EXPECT_TRUE(made.ends_with(demoinstall::kManifestEnd)) << made;
         for (std::string line; std::getline(lines, line);) {
             if (line.find(" My Documents/") == std::string::npos) {
                 EXPECT_NE(made.find(line + "\n"), std::string::npos) << line;
@@ -1150,9 +1327,389 @@ TEST_F(ExtractInstall, KeepsTheLanguageTheUserPickedWithItsHelpPage) {
         EXPECT_NE(after.find(std::string("Language=") + (isKept ? c.language : "0")),
                   std::string::npos)
             << after;
-        EXPECT_EQ(fs::exists(fs::path(settings).concat(".new")), isKept);
+        // The new install's is the one the earlier install laid: not offered again.
+        EXPECT_FALSE(fs::exists(fs::path(settings).concat(".new")));
         EXPECT_EQ(testdata::ReadHostFile(options.output / "ZU_Deridivira.htm"),
                   testdata::ReadHostFile(fs::path(NAV_SOURCE_DIR) / "resources" / "help" / c.page));
+    }
+}
+
+// Folders the user made read-only in an install, as a user without the right to override file
+// modes meets them: the installer gives itself the write permission it needs in its own folders
+// before it removes in them, and sets the modes it keeps after its own writes; each install
+// reports success only with nothing of its own left, and the next install goes the same way.
+TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
+    enum class ReadOnly { Documents, WholeInstall, StagingLeft };
+    const std::pair<const char*, ReadOnly> cases[] = {
+        {"My Documents (chmod 555)", ReadOnly::Documents},
+        {"the whole install (chmod -R a-w)", ReadOnly::WholeInstall},
+        {"a staging folder an earlier install left (chmod -R a-w)", ReadOnly::StagingLeft},
+    };
+    int round = 0;
+    for (const auto& [name, readOnly] : cases) {
+        SCOPED_TRACE(name);
+        demoinstall::InstallOptions options =
+            OverWholeInstall("readonly" + std::to_string(++round));
+        const fs::path output = options.output;
+        ASSERT_TRUE(InstallPut(output / "My Documents/notes.txt", "Reifen wechseln\r\n"));
+        if (readOnly == ReadOnly::Documents) {
+            ASSERT_EQ(::chmod((output / "My Documents").c_str(), 0555), 0);
+        } else if (readOnly == ReadOnly::WholeInstall) {
+            InstallWritable(output, false);
+        } else {
+            const fs::path staging = fs::path(output).concat(".new");
+            std::error_code error;
+            fs::copy(output, staging, fs::copy_options::recursive, error);
+            ASSERT_FALSE(error) << error.message();
+            ASSERT_EQ(demoinstall::MarkOwnFolder(staging, false), "");
+            InstallWritable(staging, false);
+        }
+        for (int install = 1; install <= 2; ++install) {
+            SCOPED_TRACE("install " + std::to_string(install));
+            const InstallChild run = InstallAsUser(options);
+            INSTALL_AS_USER_OR_SKIP(run);
+            ASSERT_TRUE(run.isEnded);
+            EXPECT_EQ(run.problem, "");
+            EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
+            EXPECT_EQ(testdata::ReadHostFile(output / "My Documents/notes.txt"),
+                      "Reifen wechseln\r\n");
+            EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMark));
+            struct stat status {};
+            ASSERT_EQ(::lstat((output / "My Documents").c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 0777, readOnly == ReadOnly::StagingLeft ? 0755U : 0555U);
+            ASSERT_EQ(::lstat(output.c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 0777, readOnly == ReadOnly::WholeInstall ? 0555U : 0755U);
+        }
+    }
+    // A folder of the user's that no one may read cannot be carried over: named, with the reason.
+    demoinstall::InstallOptions options = OverWholeInstall("unreadable");
+    const fs::path secret = options.output / "My Documents/secret";
+    ASSERT_TRUE(fs::create_directories(secret));
+    ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
+    const std::map<std::string, std::string> before = InstallFilesAt(options.output);
+    const InstallChild run = InstallAsUser(options);
+    EXPECT_EQ(run.problem, secret.string() + ": cannot be read: Permission denied");
+    EXPECT_EQ(InstallFilesAt(options.output), before);
+    EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+    // Nor a staging folder it cannot tell as its own: named, and what to do.
+    const fs::path staging = fs::path(options.output).concat(".new");
+    ASSERT_TRUE(fs::create_directories(staging));
+    ASSERT_EQ(::chmod(staging.c_str(), 0), 0);
+    EXPECT_EQ(InstallAsUser(options).problem,
+              staging.string() + ": cannot be read: Permission denied; so the installer cannot "
+                                 "tell whether it made it; give yourself read permission to it "
+                                 "(chmod u+rx), then install again; nothing was changed");
+    ASSERT_EQ(::chmod(staging.c_str(), 0755), 0);
+}
+
+// A folder of its own the installer cannot remove even so (one inside belongs to another user) is
+// named with the system's reason and what the user can do, and moved out of the way: the install
+// is in place but not reported as a success, the next install goes on while it is there, and the
+// one after the user's fix removes it.
+TEST_F(ExtractInstallAsUser, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a folder in the install to another user";
+    }
+    demoinstall::InstallOptions options = OverWholeInstall("theirs");
+    const fs::path output = options.output;
+    const fs::path theirs = output / "My Documents/theirs";
+    ASSERT_TRUE(fs::create_directories(theirs));
+    ASSERT_TRUE(InstallPut(theirs / "note.txt", "theirs"));
+    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(theirs.c_str(), 0555), 0);
+    const std::string advice = "; give yourself write permission to it and remove it (chmod -R "
+                               "u+w, then rm -rf), or ask its owner to; later installs try again";
+    std::string leftover;
+    for (int install = 1; install <= 3; ++install) {
+        SCOPED_TRACE("install " + std::to_string(install));
+        if (install == 3) {
+            // The user's fix: the folder given back.
+            ASSERT_EQ(::chown((fs::path(leftover) / "My Documents/theirs").c_str(), 0, 0), 0);
+        }
+        const InstallChild run = InstallAsUser(options);
+        INSTALL_AS_USER_OR_SKIP(run);
+        ASSERT_TRUE(run.isEnded);
+        EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
+        EXPECT_EQ(testdata::ReadHostFile(theirs / "note.txt"), "theirs");
+        const std::vector<std::string> left = InstallLeftBeside(output);
+        if (install == 3) {
+            EXPECT_EQ(run.problem, "");
+            EXPECT_EQ(left, std::vector<std::string>());
+            continue;
+        }
+        ASSERT_EQ(left.size(), 1U);
+        ASSERT_TRUE(left[0].starts_with("theirs.left-")) << left[0];
+        if (install == 1)
+            leftover = (output.parent_path() / left[0]).string();
+        EXPECT_EQ(output.parent_path() / left[0], leftover);
+        EXPECT_EQ(run.problem,
+                  output.string() + ": installed, but folders of the installer's own are left: " +
+                      leftover + " (" + leftover +
+                      "/My Documents/theirs/note.txt: cannot be removed: Permission denied)" +
+                      advice);
+    }
+}
+
+// What is not a regular file in the earlier install (a FIFO, or a link to one) never makes the
+// installer wait: it is the user's, carried as it is and named, or named among what a fresh
+// install does not keep; one where the installer keeps its list stops the install, named.
+TEST_F(ExtractInstallAsUser, NeverWaitsOnAFifoInTheEarlierInstall) {
+    struct Case {
+        const char* file; // below the install
+        bool isLink;      // a link to a FIFO elsewhere
+        bool isFresh;
+    };
+    const Case cases[] = {
+        {"Fahrtenbuch.txt", false, false},    {"Fahrtenbuch.txt", false, true},
+        {"Routenpunkte.ini", false, false},   {"Routenpunkte.ini", false, true},
+        {"Fahrtenbuch.txt", true, false},     {"Fahrtenbuch.txt", true, true},
+        {"InstalledFiles.txt", false, false}, {"InstalledFiles.txt", false, true},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.isLink ? ", a link" : "") +
+                     (c.isFresh ? ", afresh" : ""));
+        demoinstall::InstallOptions options = OverWholeInstall("fifo" + std::to_string(++round));
+        const fs::path output = options.output;
+        const fs::path fifo = c.isLink ? fs::path(output).concat(".fifo") : output / c.file;
+        std::error_code error;
+        fs::remove(output / c.file, error);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0640), 0);
+        if (c.isLink) {
+            fs::create_symlink(fifo, output / c.file);
+        }
+        options.fresh = c.isFresh;
+        const std::map<std::string, std::string> before = InstallFilesAt(output);
+        const InstallChild run =
+            InstallAsUser(options, std::chrono::milliseconds::max(), {}, std::chrono::seconds(30));
+        INSTALL_AS_USER_OR_SKIP(run);
+        ASSERT_FALSE(run.isKilledHanging) << "the install hangs";
+        ASSERT_TRUE(run.isEnded);
+        const std::string what = c.isLink ? "a link" : "a FIFO";
+        const std::string named = (output / c.file).string() + ": not a regular file but " + what;
+        if (std::string_view(c.file) == demoinstall::kManifestFile && !c.isFresh) {
+            EXPECT_EQ(run.problem, named + ", where the installer keeps the list of its own files; "
+                                           "move it away, then install again; nothing was "
+                                           "changed");
+            EXPECT_EQ(InstallFilesAt(output), before);
+            continue;
+        }
+        ASSERT_EQ(run.problem, "");
+        struct stat status {};
+        const bool isThere = ::lstat((output / c.file).c_str(), &status) == 0;
+        if (c.isFresh) {
+            EXPECT_EQ(isThere && !S_ISREG(status.st_mode), false);
+            EXPECT_NE(run.log.find("laid afresh; not kept from the earlier install: "),
+                      std::string::npos)
+                << run.log;
+            EXPECT_NE(run.log.find(std::string(" ") + c.file), std::string::npos) << run.log;
+            continue;
+        }
+        EXPECT_TRUE(isThere && (c.isLink ? S_ISLNK(status.st_mode) : S_ISFIFO(status.st_mode)));
+        if (!c.isLink) {
+            EXPECT_EQ(status.st_mode & 0777, 0640U);
+            EXPECT_NE(run.log.find("installdemo: " + named + "; the user's, carried as it is"),
+                      std::string::npos)
+                << run.log;
+        }
+    }
+}
+
+// A mark cut short (the install killed while it marked a folder) leaves nothing that counts: a
+// staging folder holding only it is taken as empty, and an earlier install holding it is laid
+// over as any other, the part left out of the new install.
+TEST_F(ExtractInstallAsUser, TakesAMarkCutShortForNone) {
+    const std::pair<const char*, bool> cases[] = {{"in the staging folder", true},
+                                                  {"in the earlier install", false}};
+    int round = 0;
+    for (const auto& [name, isStaging] : cases) {
+        SCOPED_TRACE(name);
+        demoinstall::InstallOptions options = OverWholeInstall("marked" + std::to_string(++round));
+        const fs::path output = options.output;
+        const fs::path folder = isStaging ? fs::path(output).concat(".new") : output;
+        fs::create_directories(folder);
+        ASSERT_TRUE(InstallPut(folder / demoinstall::kOwnFolderMarkPart, "installdemo 6"));
+        const InstallChild run = InstallAsUser(options);
+        INSTALL_AS_USER_OR_SKIP(run);
+        EXPECT_EQ(run.problem, "");
+        EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
+        EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMarkPart));
+        EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMark));
+    }
+    // Written whole, the mark is there under its name only.
+    const fs::path marked = s_root->HostPath() / "marked-whole";
+    ASSERT_TRUE(fs::create_directories(marked));
+    ASSERT_EQ(demoinstall::MarkOwnFolder(marked, false), "");
+    EXPECT_TRUE(demoinstall::IsOwnFolder(marked));
+    EXPECT_FALSE(fs::exists(marked / demoinstall::kOwnFolderMarkPart));
+}
+
+// A settings file of the install's own that the user changed is kept, with the new install's
+// beside it only when that one differs from the one the earlier install laid or offered last: a
+// ".new" the user removed is not laid again.
+TEST_F(ExtractInstall, OffersANewSettingsFileOnlyWhenItIsNew) {
+    demoinstall::InstallOptions options = OverWholeInstall("offered");
+    const fs::path output = options.output;
+    const fs::path list = output / demoinstall::kManifestFile;
+    const std::string laid = testdata::ReadHostFile(output / "deziv.ini").value_or("");
+    ASSERT_TRUE(InstallPut(output / "deziv.ini", laid + "; changed\r\n"));
+    // As if an earlier installer had laid another file: its list names other bytes.
+    std::string text = testdata::ReadHostFile(list).value_or("");
+    const std::size_t at = text.find(" deziv.ini\n");
+    ASSERT_NE(at, std::string::npos);
+    demoinstall::Digest other;
+    other.Add("[Default GPS]\r\n");
+    const std::size_t start = text.rfind('\n', at) + 1;
+    text.replace(start, at + 11 - start, demoinstall::ManifestLine(other, "deziv.ini"));
+    ASSERT_TRUE(InstallPut(list, text));
+    const struct {
+        const char* name;
+        bool isNewLaid;
+        bool removesNew; // the user removes the ".new" after the install
+    } installs[] = {
+        {"the new install's is new", true, true},
+        {"the one offered, removed", false, false},
+        {"the one offered, removed, again", false, false},
+    };
+    for (const auto& install : installs) {
+        SCOPED_TRACE(install.name);
+        demoinstall::DemoRoute demo;
+        std::ostringstream log;
+        ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+        EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini"), laid + "; changed\r\n");
+        EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini.new"),
+                  install.isNewLaid ? std::optional(laid) : std::nullopt);
+        EXPECT_EQ(InstallNamedFiles(log.str(), output), std::vector<std::string>{"deziv.ini"})
+            << log.str();
+        if (install.removesNew) {
+            ASSERT_TRUE(fs::remove(output / "deziv.ini.new"));
+        }
+    }
+}
+
+// A help viewer installed on the host after the earlier install is named by the new one: the
+// earlier install's line saying it found none is not the user's.
+TEST_F(ExtractInstall, TakesUpAHelpViewerInstalledSinceTheEarlierInstall) {
+    demoinstall::InstallOptions options = OverWholeInstall("viewer");
+    const fs::path launch = options.output / "Windows/launch.ini";
+    ASSERT_TRUE(InstallPut(launch, demoinstall::LaunchFileText("")));
+    const fs::path bin = s_root->HostPath() / "viewer-bin";
+    ASSERT_TRUE(fs::create_directories(bin));
+    ASSERT_TRUE(InstallPut(bin / "xdg-open", "#!/bin/sh\n"));
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    const std::string previousPath = path != nullptr ? path : "";
+    ::setenv("PATH", bin.c_str(), 1);
+    demoinstall::DemoRoute demo;
+    std::ostringstream log;
+    const std::string problem = demoinstall::Install(options, demo, log);
+    ::setenv("PATH", previousPath.c_str(), 1);
+    ASSERT_EQ(problem, "");
+    EXPECT_EQ(InstallSection(launch, u"peghelp.exe"),
+              (std::vector<std::pair<std::u16string, std::u16string>>{{u"Viewer", u"xdg-open"}}));
+}
+
+// An install onto a mount point is refused before anything is laid, with the reason: the new
+// install could never take its place.
+TEST_F(ExtractInstallAsUser, RefusesAMountPointBeforeLayingAnything) {
+    demoinstall::InstallOptions options = InstallAt("mounted");
+    const fs::path output = options.output;
+    ASSERT_TRUE(fs::create_directories(output));
+    const InstallChild run = InstallAsUser(options, std::chrono::milliseconds::max(), [&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("none", output.c_str(), "tmpfs", 0, nullptr) != 0)
+            return std::string("no file system can be mounted (") + std::strerror(errno) + ")";
+        return std::string();
+    });
+    INSTALL_AS_USER_OR_SKIP(run);
+    EXPECT_EQ(run.problem,
+              output.string() +
+                  ": a file system is mounted here; the installer lays the new install beside it "
+                  "and puts it in its place by a rename, which a mount point does not allow; "
+                  "install into a folder in it (--out " +
+                  (output / "install").string() + ") or unmount it; nothing was changed");
+    EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
+    EXPECT_FALSE(fs::exists(fs::path(output).concat(".lock")));
+}
+
+// An install killed at any point leaves what the next one takes up: it installs, with the user's
+// files, logbook and lists of the earlier install, over read-only folders too, and leaves nothing
+// of its own beside the output.
+TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
+    const std::u16string record = InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F);
+    const std::string logbook =
+        testdata::WriteLogbook({{}, {{"Eintrag", "Zweck"}}, {{"Start", "Kundenbesuch"}}});
+    demoinstall::InstallOptions options = OverWholeInstall("killed");
+    const fs::path output = options.output;
+    ASSERT_TRUE(InstallPut(output / "Fahrtenbuch.txt", logbook));
+    ASSERT_TRUE(InstallPut(
+        output / "PK.ini",
+        testdata::WriteListSection("Recent", {record},
+                                   testdata::ReadHostFile(output / "PK.ini").value_or(""))));
+    ASSERT_TRUE(InstallPut(output / "My Documents/notes.txt", "Reifen wechseln\r\n"));
+    ASSERT_EQ(::chmod((output / "My Documents").c_str(), 0555), 0);
+    const auto recent = InstallSection(output / "PK.ini", u"Recent");
+    ASSERT_FALSE(recent.empty());
+    // How long a whole install takes, then kills spread over that time.
+    const auto start = std::chrono::steady_clock::now();
+    const InstallChild whole = InstallAsUser(options);
+    INSTALL_AS_USER_OR_SKIP(whole);
+    ASSERT_EQ(whole.problem, "");
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    constexpr int kKills = 10;
+    for (int kill = 1; kill <= kKills; ++kill) {
+        const auto after = took * kill / (kKills + 1);
+        SCOPED_TRACE("killed after " + std::to_string(after.count()) + " ms");
+        (void)InstallAsUser(options, after);
+        const InstallChild next = InstallAsUser(options);
+        ASSERT_EQ(next.problem, "");
+        EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
+        EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
+        EXPECT_EQ(InstallSection(output / "PK.ini", u"Recent"), recent);
+        EXPECT_EQ(testdata::ReadHostFile(output / "My Documents/notes.txt"), "Reifen wechseln\r\n");
+        const std::string list =
+            testdata::ReadHostFile(output / demoinstall::kManifestFile).value_or("");
+        EXPECT_TRUE(list.starts_with(demoinstall::kManifestFormat) &&
+                    list.ends_with(demoinstall::kManifestEnd));
+        EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMark));
+        EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMarkPart));
+    }
+}
+
+// The list of an install's own files reads whole only with its end line when it begins with its
+// format line; a list of the installer before, with neither, reads as before.
+TEST(InstallFileList, ReadsWholeOnlyWithItsEndLine) {
+    demoinstall::Digest program;
+    program.Add("#!/bin/sh\n");
+    const std::string lines = "# comment\n" + demoinstall::ManifestLine(program, "navigator");
+    const std::string format = demoinstall::kManifestFormat;
+    const std::string end = demoinstall::kManifestEnd;
+    const struct {
+        const char* name;
+        std::string text;
+        const char* damage; // empty: reads whole
+    } cases[] = {
+        {"whole", format + lines + end, ""},
+        {"whole, CR LF",
+         format + "# comment\r\n" + demoinstall::ManifestLine(program, "navigator") +
+             "# end of the list\r\n",
+         ""},
+        {"cut right after a line", format + lines, "it ends before its end line (cut short)"},
+        {"a line after its end line", format + lines + end + lines, "line 5 follows its end line"},
+        {"of the installer before", lines, ""},
+        {"of the installer before, cut in a line", lines.substr(0, lines.size() - 3),
+         "its last line is cut short"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const demoinstall::ParsedManifest parsed = demoinstall::ParseManifest(c.text);
+        EXPECT_EQ(parsed.damage, c.damage);
+        EXPECT_EQ(parsed.files.has_value(), *c.damage == 0);
+        if (parsed.files) {
+            EXPECT_EQ(*parsed.files, (demoinstall::Manifest{{"navigator", program}}));
+        }
     }
 }
 
