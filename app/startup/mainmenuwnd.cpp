@@ -296,8 +296,10 @@ void MainMenuWnd::OnSizeTitle(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     if (LOWORD(lParam) == 0 || HIWORD(lParam) == 0)
         return;
     const RECT title = GetAreaRect(kTitleArea);
-    m_titleFont.Create(u"Arial", FontHandle::HeightBetween(title.top, title.bottom) + 2, true,
-                       false, false);
+    // A line height (positive), ascent and descent together, as high as the area the title is
+    // drawn and clipped to: a character height of the area's would cut off the descenders.
+    m_titleFont.Create(u"Arial", FontHandle::HeightBetween(title.bottom, title.top), true, false,
+                       false);
 }
 
 void MainMenuWnd::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* handled) {

@@ -348,7 +348,8 @@ enum class CaptionKind {
     kPageTitle,    // page title ("Status"): "Arial" bold whose lines are as high as the scaled
                    // rectangle
     kTitleLabel,   // a page's title line ("Title"): the page title's font, from the left edge
-    kMenuTitle,    // main menu title: "Arial" bold 2 pixels less than the scaled rectangle
+    kMenuTitle,    // main menu title: "Arial" bold whose lines are as high as the scaled
+                   // rectangle
     kDialogButton, // dialog text face: the DC's own font, 16 pixels in, rectangle not scaled
     kDialogLabel,  // dialog text: the DC's own font from the left edge, rectangle not scaled
     kLeftOut,      // not measured: the reason says why
@@ -666,7 +667,7 @@ CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, const std::v
     case CaptionKind::kTitleLabel:
         return {right - left, ScaledHeight(status, scaleY)};
     case CaptionKind::kMenuTitle:
-        return {right - left, -height + 2};
+        return {right - left, height};
     case CaptionKind::kDialogButton:
         return {rect[2] - rect[0] - kButtonIndent, 0};
     default:
@@ -727,7 +728,8 @@ void ExpectCaptionFits(const CaptionRow& caption, const std::u16string& text,
         EXPECT_LE(extent.cx, room.width) << screen.width << "x" << screen.height << ": \""
                                          << platform::Utf16ToUtf8(text) << "\"";
         // A title's line, descenders included, within its rectangle.
-        if (caption.kind == CaptionKind::kPageTitle || caption.kind == CaptionKind::kTitleLabel) {
+        if (caption.kind == CaptionKind::kPageTitle || caption.kind == CaptionKind::kTitleLabel ||
+            caption.kind == CaptionKind::kMenuTitle) {
             EXPECT_LE(extent.cy, ScaledHeight(rect, scaleY))
                 << screen.width << "x" << screen.height << ": \"" << platform::Utf16ToUtf8(text)
                 << "\"";
