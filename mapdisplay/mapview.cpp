@@ -28,6 +28,12 @@ std::atomic<bool> g_nightMode{false};
 
 constexpr DWORD kCanvasStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_BORDER;
 constexpr COLORREF kHintBackground = 0xCCFFFF;
+
+// The keys the map control acts on by itself: zoom and the arrows.
+bool IsOwnersMapKey(UINT key) {
+    return key == VK_ADD || key == VK_SUBTRACT || key == VK_LEFT || key == VK_RIGHT ||
+           key == VK_UP || key == VK_DOWN;
+}
 constexpr int kMarkerBitmapId = 390;
 constexpr COLORREF kMarkerKey = 0xFF0000;
 constexpr int kFlagBitmapId = 1089;
@@ -446,7 +452,11 @@ bool MapView::SetPosition(const MatchedPosition& position) {
         m_heading = heading;
         changed = true;
     }
+    // A suspension that ends now leaves the view where the user moved it: the following step
+    // that brings the car back is due even while the car stands.
+    const bool wasSuspended = m_suspensionStart != 0;
     if (IsFollowing() && !IsSuspended()) {
+        changed = changed || wasSuspended;
         const bool streetsNear = position.streetsNear != 0;
         if (streetsNear != m_autoZoom) {
             m_autoZoom = streetsNear;
@@ -725,6 +735,11 @@ void MapView::OnKeyDown(KeyEvent event) {
         SetForegroundWindow(dialog);
     } else if (m_listener != nullptr) {
         m_listener->OnKey(event.key);
+        // The owner zooms and pans on these keys itself (with the follow suspension); the map
+        // control's own action would repeat the step.
+        if (IsOwnersMapKey(event.key) && event.handled != nullptr) {
+            *event.handled = true;
+        }
     }
 }
 

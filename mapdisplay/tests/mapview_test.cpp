@@ -224,6 +224,58 @@ TEST_F(MapViewTest, ArrowKeySuspendsFollowingAndZoomFor20Seconds) {
     }
 }
 
+// A car that stands while the user zooms: the fixes repeat its place, yet once the suspension is
+// over the next one calls for the following step that brings it back into the view.
+TEST_F(MapViewTest, StandingCarComesBackWhenTheSuspensionEnds) {
+    Start(240, 320, kDefaults, true, false);
+    ShowWhole();
+    Canvas().SetScale(2.0);
+    const GeoPoint car = TownCentre();
+    Canvas().SetCenter(car);
+    view->SetPosition(Position(car, 0, 0));
+    view->UpdateFollow();
+    Canvas().SetCenter(Canvas().ScreenToGeo(POINT{120, 160 - 100}));
+    clock.Advance(1000);
+    view->ZoomIn();
+    view->ZoomIn();
+    ASSERT_FALSE(PtInRect(&view->GetNonScrollRect(), Canvas().GeoToScreen(car)));
+    const struct {
+        std::uint64_t ms; // after the zoom
+        bool changed;     // SetPosition calls for a following step
+    } cases[] = {{1000, false}, {19999, false}, {20000, true}, {21000, false}};
+    std::uint64_t now = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ms);
+        clock.Advance(c.ms - now);
+        now = c.ms;
+        EXPECT_EQ(view->SetPosition(Position(car, 0, 0)), c.changed);
+        if (c.changed) {
+            view->UpdateFollow();
+        }
+    }
+    EXPECT_TRUE(PtInRect(&view->GetNonScrollRect(), Canvas().GeoToScreen(car)));
+}
+
+// The owner acts on the zoom and arrow keys itself (the pages zoom and pan with the follow
+// suspension); the map control does not repeat the step. Other keys keep its own handling.
+TEST_F(MapViewTest, ZoomAndArrowKeysAreTheOwners) {
+    Start(240, 320, kDefaults, false, false);
+    ShowWhole();
+    Canvas().SetScale(2.0);
+    Canvas().SetCenter(TownCentre());
+    const POINT start = Canvas().GeoToScreen(TownCentre());
+    for (const UINT key : {VK_ADD, VK_SUBTRACT, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN}) {
+        SCOPED_TRACE(key);
+        listener.keys.clear();
+        SendMessageW(view->GetHwnd(), WM_KEYDOWN, key, 0);
+        EXPECT_EQ(listener.keys, std::vector<UINT>{key});
+        EXPECT_EQ(Canvas().GetScale(), 2.0);
+        const POINT centre = Canvas().GeoToScreen(TownCentre());
+        EXPECT_EQ(centre.x, start.x);
+        EXPECT_EQ(centre.y, start.y);
+    }
+}
+
 TEST_F(MapViewTest, SpeedTableSetsTheScale) {
     Start(240, 320, kDefaults, false, true);
     ShowWhole();
