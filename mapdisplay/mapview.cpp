@@ -186,10 +186,16 @@ void DirectionArrowWindow::Create(HWND parent, int parentWidth) {
     if (m_bitmaps[0] != nullptr && GetObjectW(m_bitmaps[0], sizeof info, &info) != 0) {
         m_size = SIZE{info.bmWidth, info.bmHeight};
     }
-    CreateWindowExW(0, WindowClassRegistry::ClassName(), u"", WS_CHILD, parentWidth - 47, 0,
-                    m_size.cx, m_size.cy, parent,
+    // The button bar's column may reach up into the corner: the arrow lies beneath its buttons
+    // and paints only where they leave it.
+    CreateWindowExW(0, WindowClassRegistry::ClassName(), u"", WS_CHILD | WS_CLIPSIBLINGS,
+                    parentWidth - 47, 0, m_size.cx, m_size.cy, parent,
                     reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kControlId)),
                     platform::ResourceInstance(), &m_handle);
+    if (m_handle.window != nullptr) {
+        SetWindowPos(m_handle.window, HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
 }
 
 void DirectionArrowWindow::Destroy() {

@@ -323,6 +323,44 @@ TEST_F(MapViewTest, DestinationArrowPointsOffTheRoad) {
     }
 }
 
+// In a view lower than the expanded bar's column, the column's top buttons reach into the
+// arrow's corner: they stay on top there, also when the arrow turns and paints again.
+TEST_F(MapViewTest, ExpandedBarButtonsCoverTheArrow) {
+    extraBitmaps[MapButtonBar::kNight] = Square(33, 0x20C020);
+    Start(240, 172, kDefaults, true, false);
+    ShowWhole();
+    const GeoPoint here = TownCentre();
+    const GeoPoint destination{here.x, here.y + 0.01f};
+    ASSERT_EQ(view->SetRoute({ScriptedLine(here, destination)}), destination);
+    view->SetPosition(Position(here, 0, 30, false));
+    view->UpdateFollow();
+    view->GetButtonBar().Expand();
+    driver.RunUntilIdle();
+    HWND arrow = view->GetArrowWindow().GetWindow();
+    ASSERT_TRUE(IsWindowVisible(arrow));
+    HWND night = view->GetButtonBar().GetButton(MapButtonBar::kNight)->GetWindow();
+    RECT shared{};
+    RECT arrowRect{};
+    RECT nightRect{};
+    GetWindowRect(arrow, &arrowRect);
+    GetWindowRect(night, &nightRect);
+    ASSERT_TRUE(IntersectRect(&shared, &arrowRect, &nightRect));
+    const POINT probe{(shared.left + shared.right) / 2, (shared.top + shared.bottom) / 2};
+    const COLORREF face = RGB(0x20, 0xC0, 0x20);
+    EXPECT_EQ(ScreenAt(probe), face);
+    // The destination to the right: the arrow turns and repaints.
+    view->SetRoute({ScriptedLine(here, GeoPoint{here.x + 0.01f, here.y})});
+    view->SetPosition(Position(here, 0, 31, false));
+    driver.RunUntilIdle();
+    EXPECT_EQ(view->GetArrowWindow().GetIndex(), 10);
+    EXPECT_EQ(ScreenAt(probe), face);
+    // And when the whole map is painted again.
+    RedrawWindow(view->GetHwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    driver.RunUntilIdle();
+    EXPECT_EQ(ScreenAt(probe), face);
+}
+
 TEST_F(MapViewTest, ArrowStaysHiddenAfterHideButtons) {
     Start(240, 320, kDefaults, false, true);
     ShowWhole();
