@@ -29,11 +29,6 @@ std::atomic<bool> g_nightMode{false};
 constexpr DWORD kCanvasStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_BORDER;
 constexpr COLORREF kHintBackground = 0xCCFFFF;
 
-// The keys the map control acts on by itself: zoom and the arrows.
-bool IsOwnersMapKey(UINT key) {
-    return key == VK_ADD || key == VK_SUBTRACT || key == VK_LEFT || key == VK_RIGHT ||
-           key == VK_UP || key == VK_DOWN;
-}
 constexpr int kMarkerBitmapId = 390;
 constexpr COLORREF kMarkerKey = 0xFF0000;
 constexpr int kFlagBitmapId = 1089;
@@ -42,6 +37,12 @@ constexpr double kDegreesToRadians = 0.017453292519944444;
 constexpr double kRadiansToDegrees = 57.29577951307855;
 constexpr double kTwoPi = 6.28318530718;
 constexpr int kMarkerLimit = 16384;
+
+// The keys the map control acts on by itself: zoom and the arrows.
+bool IsOwnersMapKey(UINT key) {
+    return key == VK_ADD || key == VK_SUBTRACT || key == VK_LEFT || key == VK_RIGHT ||
+           key == VK_UP || key == VK_DOWN;
+}
 
 // The text as plain characters for the C scanners (others become '?').
 std::string Narrow(std::u16string_view text) {
