@@ -6,11 +6,13 @@
 #include "utilities/usefulcode/iniprofile.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 
+#include "platform/files/files.h"
 #include "platform/kernel/sync.h"
 #include "platform/kernel/time.h"
 
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace Onboard {
 
@@ -19,6 +21,8 @@ namespace {
 constexpr DWORD kNoAdviceAfterRerouteMs = 2000;
 constexpr std::uint32_t kAvoidKeyBit = 0x80000000U;
 constexpr std::uint8_t kAvoidFlag = 5;
+// Where the advisor's files lie when the settings file names no folder for them.
+constexpr char16_t kDefaultConfigFolder[] = u"\\ConfigFiles";
 
 // The engine as the area query of the GPS manager's matcher, keeping the engine alive.
 class EngineAreaQueryHolder final : public six::IntfHolder<RetrievalEngine::IAreaQuery> {
@@ -253,6 +257,25 @@ std::int32_t OnboardServerImpl::RemainingLength(RouteIteratorPtr cursor) {
     return metres;
 }
 
+void OnboardServerImpl::TellUnusableAdvisorFiles() {
+    // The advice goes on with what could be read; the user hears once a run of each file that
+    // keeps some of it unspoken.
+    std::vector<std::u16string> unusable =
+        FindUnusableAdvisorFiles(m_config->GetConfigFilesDir(), m_advisorSettings);
+    if (unusable.empty()) {
+        return;
+    }
+    // Without a folder named by the settings file the files are looked for in "\ConfigFiles";
+    // when that is not there either, the settings file is what is at fault.
+    if (!m_config->IsConfigFilesDirNamed() &&
+        GetFileAttributesW(kDefaultConfigFolder) == INVALID_FILE_ATTRIBUTES) {
+        unusable = {m_config->GetSettingsFile() + u" (ConfigFilesDir)"};
+    }
+    for (const std::u16string& file : unusable) {
+        (void)ShowSpokenGuidanceMessage(file);
+    }
+}
+
 RouteRequestResult OnboardServerImpl::RequestRouteLocked(const MatchedPosition& start,
                                                          const RoutePositionPtr& destination,
                                                          std::uint8_t flag,
@@ -268,12 +291,7 @@ RouteRequestResult OnboardServerImpl::RequestRouteLocked(const MatchedPosition& 
                         m_advisorSettings);
     m_advisor = std::move(advisor);
     if (result.status == routestatus::kFound) {
-        // The route is driven without spoken advice then; the user hears why once a run.
-        const std::u16string unusable =
-            FindUnusableAdvisorFile(m_config->GetConfigFilesDir(), m_advisorSettings);
-        if (!unusable.empty()) {
-            (void)ShowSpokenGuidanceMessage(unusable);
-        }
+        TellUnusableAdvisorFiles();
     }
     m_tracker->SetRoute(result);
     if (m_trafficHandler) {
