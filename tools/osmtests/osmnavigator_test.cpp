@@ -45,8 +45,8 @@ protected:
     }
 };
 
-// The program's files (the build's bundles and page layout, no safety notice) on the root around
-// the database in "\<folder>"; false when they cannot be written.
+// The program's files (the build's bundles and page layout, its German voice, no safety notice)
+// on the root around the database in "\<folder>"; false when they cannot be written.
 bool WriteProgramAround(const testdata::TempDeviceRoot& root, const std::string& folder) {
     const std::string database = "\\" + folder;
     testdata::DataFolderWriter data(platform::AnsiToWide(database));
@@ -55,7 +55,10 @@ bool WriteProgramAround(const testdata::TempDeviceRoot& root, const std::string&
     testdata::ProgramFolderWriter program(std::move(data));
     program.HostFiles(NAV_LANGUAGES_DIR).Pk("Zudav", "NoWarning", "1");
     program.ScreenDescription(testdata::ReadHostFile(NAV_SCREEN_DESC_FILE).value_or(""));
-    return program.WriteTo(root).has_value();
+    const std::optional<std::string> voice =
+        testdata::ReadHostFile(std::filesystem::path(NAV_DEMO_DATA) / "sound" / "german_waves.sfs");
+    return voice && program.WriteTo(root).has_value() &&
+           root.WriteFile(u"\\sound\\german_waves.sfs", *voice);
 }
 
 TEST_F(ExtractNavigator, StartsToTheMainMenuAndQuits) {
