@@ -66,3 +66,7 @@ void CreateAdvisorFacade(AdvisorPtr& out, const RetrievalEngine::RetrievalEngine
 // with what could be read. Empty when every file was read whole.
 [[nodiscard]] std::vector<std::u16string> FindUnusableAdvisorFiles(const std::u16string& folder,
                                                                    const AdviceSettings& settings);
+
+// True when the folder ("\" for "\ConfigFiles") holds any of the advisor's files, plain or in
+// its archive.
+[[nodiscard]] bool HoldsAdvisorFiles(const std::u16string& folder);

@@ -30,6 +30,10 @@ constexpr const char16_t* kConfigFiles[] = {kGeneralFile,           u"SOA.csv",
                                             u"SpokenDistances.csv", u"RouteNumbers.csv",
                                             kDestinationFile,       kDecisionFile};
 
+bool IsThere(const std::u16string& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool StartsWith(const std::string& text, std::string_view prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
@@ -117,16 +121,24 @@ std::u16string AdvisorConfiguration::MissingFileToName(const std::u16string& fol
     if (!archive.empty() && m_archives.IsMounted(archive)) {
         return path;
     }
-    if (!archive.empty() && GetFileAttributesW(archive.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (!archive.empty() && IsThere(archive)) {
         return spelledArchive; // there, but refused
     }
-    for (const char16_t* other : kConfigFiles) {
-        if (GetFileAttributesW(ConfigFilePath(folder, other).c_str()) != INVALID_FILE_ATTRIBUTES) {
-            return path; // the files lie plain, and this one is missing
-        }
+    if (HoldsConfigFiles(folder)) {
+        return path; // the files lie plain, and this one is missing
     }
     // Nothing is there: the archive, else the folder, is what is missing.
     return archive.empty() ? path.substr(0, path.size() - name.size() - 1) : spelledArchive;
+}
+
+bool AdvisorConfiguration::HoldsConfigFiles(const std::u16string& folder) {
+    std::u16string archive;
+    for (const char16_t* name : kConfigFiles) {
+        if (IsThere(ConfigFilePath(folder, name, &archive))) {
+            return true;
+        }
+    }
+    return !archive.empty() && IsThere(archive);
 }
 
 void AdvisorConfiguration::NoteUnusable(const std::u16string& folder, const std::u16string& name) {

@@ -34,6 +34,8 @@ public:
     [[nodiscard]] static std::u16string ConfigFilePath(const std::u16string& folder,
                                                        const std::u16string& name,
                                                        std::u16string* archive = nullptr);
+    // True when any of the six files lies plain in the folder, or its archive is there.
+    [[nodiscard]] static bool HoldsConfigFiles(const std::u16string& folder);
     // The same paths as the folder spells them (not upper-cased), to name them to the user.
     [[nodiscard]] static std::u16string SpelledConfigFilePath(const std::u16string& folder,
                                                               const std::u16string& name,

@@ -58,3 +58,7 @@ std::vector<std::u16string> FindUnusableAdvisorFiles(const std::u16string& folde
         .TablesFor(folder, settings.phraseColumn, settings.destinationPhraseColumn)
         ->unusableFiles;
 }
+
+bool HoldsAdvisorFiles(const std::u16string& folder) {
+    return AdvisorConfiguration::HoldsConfigFiles(folder);
+}

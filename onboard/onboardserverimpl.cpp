@@ -6,7 +6,6 @@
 #include "utilities/usefulcode/iniprofile.h"
 #include "utilities/usefulcode/segmentgeometry.h"
 
-#include "platform/files/files.h"
 #include "platform/kernel/sync.h"
 #include "platform/kernel/time.h"
 
@@ -21,8 +20,6 @@ namespace {
 constexpr DWORD kNoAdviceAfterRerouteMs = 2000;
 constexpr std::uint32_t kAvoidKeyBit = 0x80000000U;
 constexpr std::uint8_t kAvoidFlag = 5;
-// Where the advisor's files lie when the settings file names no folder for them.
-constexpr char16_t kDefaultConfigFolder[] = u"\\ConfigFiles";
 
 // The engine as the area query of the GPS manager's matcher, keeping the engine alive.
 class EngineAreaQueryHolder final : public six::IntfHolder<RetrievalEngine::IAreaQuery> {
@@ -266,9 +263,8 @@ void OnboardServerImpl::TellUnusableAdvisorFiles() {
         return;
     }
     // Without a folder named by the settings file the files are looked for in "\ConfigFiles";
-    // when that is not there either, the settings file is what is at fault.
-    if (!m_config->IsConfigFilesDirNamed() &&
-        GetFileAttributesW(kDefaultConfigFolder) == INVALID_FILE_ATTRIBUTES) {
+    // when none of them is there either, the settings file is what is at fault.
+    if (!m_config->IsConfigFilesDirNamed() && !HoldsAdvisorFiles(m_config->GetConfigFilesDir())) {
         unusable = {m_config->GetSettingsFile() + u" (ConfigFilesDir)"};
     }
     for (const std::u16string& file : unusable) {

@@ -98,19 +98,19 @@ TEST(OnboardServer, RouteRequestsFireTheirResults) {
 
 // A route found with an advisor file cut short is driven with what the advisor could read: the
 // user is told once a run, naming the file, however many routes follow; whole files tell nothing.
-// A settings file that names no folder for the advisor's files, where "\ConfigFiles" is not
-// there either, is named itself.
+// A settings file that names no folder for the advisor's files, where "\ConfigFiles" holds none
+// of them either (the junction pictures only), is named itself.
 TEST(OnboardServer, TellsOnceOfEachAdvisorFileThatCannotBeUsedWhole) {
     namespace fs = std::filesystem;
     const struct {
         const char* name;
-        const char* cut; // below "\ConfigFiles", cut to half its size; "" for the folder removed
+        const char* cut; // below "\ConfigFiles", cut to half its size; "": the files removed
         std::vector<std::u16string> texts;
     } cases[] = {
         {"whole", nullptr, {}},
         {"phrases cut", "SOA.csv", {u"\\ConfigFiles\\SOA.csv"}},
         {"distances cut", "SpokenDistances.csv", {u"\\ConfigFiles\\SpokenDistances.csv"}},
-        {"no folder", "", {u"\\Windows\\Quarn.ini (ConfigFilesDir)"}},
+        {"no files", "", {u"\\Windows\\Quarn.ini (ConfigFilesDir)"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,6 +121,7 @@ TEST(OnboardServer, TellsOnceOfEachAdvisorFileThatCannotBeUsedWhole) {
             fs::resize_file(folder / c.cut, fs::file_size(folder / c.cut) / 2);
         } else if (c.cut != nullptr) {
             fs::remove_all(folder);
+            fs::create_directories(folder / "HiWayImages");
         }
         AdvisorStore::Instance().Reset();
         ForgetFileCheckMessages();
