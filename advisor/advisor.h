@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // What the server keeps for its advisors, copied whole at creation.
 struct AdviceSettings {
@@ -57,9 +58,15 @@ void CreateAdvisorFacade(AdvisorPtr& out, const RetrievalEngine::RetrievalEngine
                          RouteRequestResult route, const std::u16string& folder,
                          const AdviceSettings& settings);
 
-// The configuration file below folder ("\" for "\ConfigFiles") that keeps the advisors made with
-// these settings from speaking their advice: one that is missing, or unusable (no settings, no
-// decision tables, or a decision's advice without wording names "SOA.csv"), as the path it is
-// looked for at. Empty when the advice can be spoken.
-[[nodiscard]] std::u16string FindUnusableAdvisorFile(const std::u16string& folder,
-                                                     const AdviceSettings& settings);
+// The configuration files below folder ("\" for "\ConfigFiles") that the advisors made with these
+// settings could not use whole, so that some advice is not spoken as it should be: each one
+// missing, empty, cut short or without a row (and "SOA.csv" when it words no advice of the
+// decision tables), as the folder spells its path; an archive that is there but cannot be
+// mounted, or that is missing with every file it could hold, in their place. The advice goes on
+// with what could be read. Empty when every file was read whole.
+[[nodiscard]] std::vector<std::u16string> FindUnusableAdvisorFiles(const std::u16string& folder,
+                                                                   const AdviceSettings& settings);
+
+// True when the folder ("\" for "\ConfigFiles") holds any of the advisor's files, plain or in
+// its archive.
+[[nodiscard]] bool HoldsAdvisorFiles(const std::u16string& folder);

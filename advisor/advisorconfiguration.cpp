@@ -3,6 +3,7 @@
 #include "utilities/usefulcode/cache/sfsfile.h"
 #include "utilities/usefulcode/handlefile.h"
 
+#include "platform/files/files.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/text.h"
 
@@ -19,8 +20,19 @@ constexpr std::u16string_view kRootConfigFolder = u"\\ConfigFiles\\";
 constexpr std::u16string_view kRootArchive = u"\\ConfigFiles\\Advisor.sfs";
 constexpr std::u16string_view kArchiveMark = u".SFS";
 
+constexpr char16_t kGeneralFile[] = u"General.properties";
+constexpr char16_t kDestinationFile[] = u"SOD.csv";
+constexpr char16_t kDecisionFile[] = u"DecisionTables.csv";
 constexpr const char16_t* kPhraseFiles[] = {u"SOA.csv", u"SpokenDistances.csv",
                                             u"RouteNumbers.csv"};
+// The six files that may lie plain or in the archive.
+constexpr const char16_t* kConfigFiles[] = {kGeneralFile,           u"SOA.csv",
+                                            u"SpokenDistances.csv", u"RouteNumbers.csv",
+                                            kDestinationFile,       kDecisionFile};
+
+bool IsThere(const std::u16string& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool StartsWith(const std::string& text, std::string_view prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -41,9 +53,9 @@ AdvisorConfiguration::AdvisorConfiguration() {
     (void)m_archives.Mount(u""); // only loads the archive library
 }
 
-std::u16string AdvisorConfiguration::ConfigFilePath(const std::u16string& folder,
-                                                    const std::u16string& name,
-                                                    std::u16string* archive) {
+std::u16string AdvisorConfiguration::SpelledConfigFilePath(const std::u16string& folder,
+                                                           const std::u16string& name,
+                                                           std::u16string* archive) {
     if (folder.empty() || folder == u"\\") {
         if (archive != nullptr) {
             *archive = kRootArchive;
@@ -54,16 +66,36 @@ std::u16string AdvisorConfiguration::ConfigFilePath(const std::u16string& folder
     for (char16_t& c : upper) {
         c = towupper(c);
     }
+    std::u16string spelled = folder;
     if (upper.find(kArchiveMark) != std::u16string::npos) {
         if (archive != nullptr) {
-            *archive = upper;
+            *archive = folder;
         }
-        const std::size_t cut = upper.find_last_of(u"\\/");
+        const std::size_t cut = folder.find_last_of(u"\\/");
         if (cut != std::u16string::npos) {
-            upper.erase(cut);
+            spelled.erase(cut);
         }
     }
-    return upper + u"\\" + name;
+    return spelled + u"\\" + name;
+}
+
+std::u16string AdvisorConfiguration::ConfigFilePath(const std::u16string& folder,
+                                                    const std::u16string& name,
+                                                    std::u16string* archive) {
+    std::u16string path = SpelledConfigFilePath(folder, name, archive);
+    if (folder.empty() || folder == u"\\") {
+        return path;
+    }
+    // The folder is upper-cased, the name is not.
+    for (std::size_t i = 0; i + name.size() < path.size(); ++i) {
+        path[i] = towupper(path[i]);
+    }
+    if (archive != nullptr) {
+        for (char16_t& c : *archive) {
+            c = towupper(c);
+        }
+    }
+    return path;
 }
 
 six::RefCntPtr<IFile> AdvisorConfiguration::OpenConfigFile(const std::u16string& folder,
@@ -78,6 +110,68 @@ six::RefCntPtr<IFile> AdvisorConfiguration::OpenConfigFile(const std::u16string&
         (void)m_archives.Mount(archive);
     }
     return OpenAs<SfsFile>(path, FileHint::RandomAccess);
+}
+
+std::u16string AdvisorConfiguration::MissingFileToName(const std::u16string& folder,
+                                                       const std::u16string& name) const {
+    std::u16string spelledArchive;
+    const std::u16string path = SpelledConfigFilePath(folder, name, &spelledArchive);
+    std::u16string archive;
+    (void)ConfigFilePath(folder, name, &archive);
+    if (!archive.empty() && m_archives.IsMounted(archive)) {
+        return path;
+    }
+    if (!archive.empty() && IsThere(archive)) {
+        return spelledArchive; // there, but refused
+    }
+    if (HoldsConfigFiles(folder)) {
+        return path; // the files lie plain, and this one is missing
+    }
+    // Nothing is there: the archive, else the folder, is what is missing.
+    return archive.empty() ? path.substr(0, path.size() - name.size() - 1) : spelledArchive;
+}
+
+bool AdvisorConfiguration::HoldsConfigFiles(const std::u16string& folder) {
+    std::u16string archive;
+    for (const char16_t* name : kConfigFiles) {
+        if (IsThere(ConfigFilePath(folder, name, &archive))) {
+            return true;
+        }
+    }
+    return !archive.empty() && IsThere(archive);
+}
+
+void AdvisorConfiguration::NoteUnusable(const std::u16string& folder, const std::u16string& name) {
+    m_unusableFiles[name] = SpelledConfigFilePath(folder, name);
+}
+
+six::RefCntPtr<IFile> AdvisorConfiguration::OpenCheckedFile(const std::u16string& folder,
+                                                            const std::u16string& name) {
+    six::RefCntPtr<IFile> file = OpenConfigFile(folder, name);
+    if (!file) {
+        m_unusableFiles[name] = MissingFileToName(folder, name);
+        return file;
+    }
+    // Every line ends with CR LF, the last one too: a file that does not was emptied or cut.
+    const DWORD size = file->GetSize();
+    char end[2] = {};
+    const bool isWhole = size != kInvalidFilePosition && size >= sizeof end &&
+                         file->Seek(static_cast<LONG>(size - sizeof end), SeekOrigin::Begin) !=
+                             kInvalidFilePosition &&
+                         file->Read(end, sizeof end) == sizeof end && end[0] == kCarriageReturn &&
+                         end[1] == kLineFeed;
+    (void)file->Seek(0, SeekOrigin::Begin);
+    if (isWhole) {
+        m_unusableFiles.erase(name);
+    } else {
+        NoteUnusable(folder, name);
+    }
+    return file;
+}
+
+std::u16string AdvisorConfiguration::GetUnusableFile(const std::u16string& name) const {
+    const auto found = m_unusableFiles.find(name);
+    return found == m_unusableFiles.end() ? std::u16string() : found->second;
 }
 
 std::string AdvisorConfiguration::ReadTextLine(IFile* file) {
@@ -141,6 +235,12 @@ std::string AdvisorConfiguration::ReadContentLine(IFile* file) {
 }
 
 bool AdvisorConfiguration::LoadKeyValueTable(IFile* file, Table& table, unsigned column) {
+    (void)ReadKeyValueRows(file, table, column);
+    return true;
+}
+
+std::size_t AdvisorConfiguration::ReadKeyValueRows(IFile* file, Table& table, unsigned column) {
+    std::size_t rows = 0;
     for (std::string line = ReadContentLine(file); line != kEndOfFile;
          line = ReadContentLine(file)) {
         CellSplitter cells(line);
@@ -150,44 +250,56 @@ bool AdvisorConfiguration::LoadKeyValueTable(IFile* file, Table& table, unsigned
             value = cells.Next();
         }
         table.emplace(platform::AnsiToWide(key), platform::AnsiToWide(value));
+        ++rows;
     }
-    return true;
+    return rows;
 }
 
 bool AdvisorConfiguration::LoadGeneralProperties(const std::u16string& folder) {
-    const six::RefCntPtr<IFile> file = OpenConfigFile(folder, u"General.properties");
+    const six::RefCntPtr<IFile> file = OpenCheckedFile(folder, kGeneralFile);
     if (!file) {
         return false;
     }
-    return LoadKeyValueTable(file.Get(), m_generalSettings, 0);
+    if (ReadKeyValueRows(file.Get(), m_generalSettings, 0) == 0) {
+        NoteUnusable(folder, kGeneralFile);
+    }
+    return true;
 }
 
 bool AdvisorConfiguration::LoadPhraseTables(const std::u16string& folder, unsigned column) {
     m_phraseTable.clear();
     for (const char16_t* name : kPhraseFiles) {
-        if (const six::RefCntPtr<IFile> file = OpenConfigFile(folder, name)) {
-            LoadKeyValueTable(file.Get(), m_phraseTable, column);
+        const six::RefCntPtr<IFile> file = OpenCheckedFile(folder, name);
+        if (file && ReadKeyValueRows(file.Get(), m_phraseTable, column) == 0) {
+            NoteUnusable(folder, name);
         }
     }
     return true;
 }
 
 bool AdvisorConfiguration::LoadDestinationPhrases(const std::u16string& folder, unsigned column) {
-    const six::RefCntPtr<IFile> file = OpenConfigFile(folder, u"SOD.csv");
+    const six::RefCntPtr<IFile> file = OpenCheckedFile(folder, kDestinationFile);
     if (!file) {
         return false;
     }
     m_destinationPhrases.clear();
-    return LoadKeyValueTable(file.Get(), m_destinationPhrases, column);
+    if (ReadKeyValueRows(file.Get(), m_destinationPhrases, column) == 0) {
+        NoteUnusable(folder, kDestinationFile);
+    }
+    return true;
 }
 
 bool AdvisorConfiguration::LoadDecisionTables(const std::u16string& folder,
                                               DecisionTableStore& store) {
-    const six::RefCntPtr<IFile> file = OpenConfigFile(folder, u"DecisionTables.csv");
+    const six::RefCntPtr<IFile> file = OpenCheckedFile(folder, kDecisionFile);
     if (!file) {
         return false;
     }
+    const std::size_t modules = store.GetModules().size();
     ParseDecisionTables(file.Get(), store);
+    if (store.GetModules().size() == modules) {
+        NoteUnusable(folder, kDecisionFile);
+    }
     m_decisionTables = &store;
     return true;
 }

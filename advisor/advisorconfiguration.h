@@ -34,6 +34,12 @@ public:
     [[nodiscard]] static std::u16string ConfigFilePath(const std::u16string& folder,
                                                        const std::u16string& name,
                                                        std::u16string* archive = nullptr);
+    // True when any of the six files lies plain in the folder, or its archive is there.
+    [[nodiscard]] static bool HoldsConfigFiles(const std::u16string& folder);
+    // The same paths as the folder spells them (not upper-cased), to name them to the user.
+    [[nodiscard]] static std::u16string SpelledConfigFilePath(const std::u16string& folder,
+                                                              const std::u16string& name,
+                                                              std::u16string* archive = nullptr);
 
     // "General.properties" (key;value) into the general settings, which are not emptied first.
     // False when the file is not found.
@@ -49,6 +55,8 @@ public:
 
     // Inserts key (cell 0) and value (cell column + 1) of every content line; always true.
     static bool LoadKeyValueTable(IFile* file, Table& table, unsigned column);
+    // The same, giving the number of content lines read.
+    static std::size_t ReadKeyValueRows(IFile* file, Table& table, unsigned column);
     // One raw line without its CR LF: TABs are dropped and only CR LF ends a line, so a lone CR
     // or LF stays in the line (the CR dropped). "EOF" at the end of the file; a last line without
     // CR LF is returned before that. Empty without a file.
@@ -66,10 +74,27 @@ public:
     [[nodiscard]] const DecisionTableStore* GetDecisionTables() const { return m_decisionTables; }
     [[nodiscard]] const SfsMountSet& GetArchives() const { return m_archives; }
 
+    // What the last load of the named file found when it could not use the file whole: the
+    // file as the folder spells it, when it is missing, empty, holds no row or table, or ends
+    // without its line end as a file cut short does; or the archive it was looked for in, when
+    // that is there but cannot be mounted, or when neither it nor any of the files lies plain in
+    // the folder (without an archive: the folder). Empty when the file was read whole or not yet
+    // looked for.
+    [[nodiscard]] std::u16string GetUnusableFile(const std::u16string& name) const;
+
 private:
+    // OpenConfigFile, noting a missing file or one that does not end with a line end (emptied or
+    // cut short); the note is cleared when the file is there whole.
+    six::RefCntPtr<IFile> OpenCheckedFile(const std::u16string& folder, const std::u16string& name);
+    // The file or archive to name for a file found nowhere.
+    [[nodiscard]] std::u16string MissingFileToName(const std::u16string& folder,
+                                                   const std::u16string& name) const;
+    void NoteUnusable(const std::u16string& folder, const std::u16string& name);
+
     Table m_generalSettings;
     Table m_phraseTable;
     Table m_destinationPhrases;
     SfsMountSet m_archives;
     DecisionTableStore* m_decisionTables = nullptr;
+    std::map<std::u16string, std::u16string> m_unusableFiles; // file name -> what to name
 };

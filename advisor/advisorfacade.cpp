@@ -52,9 +52,13 @@ AdvisorPtr MakeAdvisorFacade(AdvisorPtr advisor) {
     return AdvisorPtr(new (std::nothrow) AdvisorFacade(std::move(advisor)));
 }
 
-std::u16string FindUnusableAdvisorFile(const std::u16string& folder,
-                                       const AdviceSettings& settings) {
+std::vector<std::u16string> FindUnusableAdvisorFiles(const std::u16string& folder,
+                                                     const AdviceSettings& settings) {
     return AdvisorStore::Instance()
         .TablesFor(folder, settings.phraseColumn, settings.destinationPhraseColumn)
-        ->unusableFile;
+        ->unusableFiles;
+}
+
+bool HoldsAdvisorFiles(const std::u16string& folder) {
+    return AdvisorConfiguration::HoldsConfigFiles(folder);
 }

@@ -2,6 +2,9 @@
 
 #include "advisor/advisorkeywords.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace {
 
 // True when every advice a decision table can give (its name before any "+") has wording in the
@@ -39,40 +42,54 @@ AdvisorTablesPtr AdvisorStore::TablesFor(const std::u16string& folder, std::int3
     if (!m_configuration) {
         m_configuration = std::make_unique<AdvisorConfiguration>();
     }
-    const auto unusable = [&folder](const char16_t* name) {
-        return AdvisorConfiguration::ConfigFilePath(folder, name);
+    // Each file that could not be used whole, once, in the order the files are read.
+    const auto collect = [this](std::vector<std::u16string>& into,
+                                std::initializer_list<const char16_t*> names) {
+        for (const char16_t* name : names) {
+            const std::u16string file = m_configuration->GetUnusableFile(name);
+            if (!file.empty() && std::find(into.begin(), into.end(), file) == into.end()) {
+                into.push_back(file);
+            }
+        }
     };
     bool isChanged = false;
     if (!m_isLoaded) {
-        if (!m_configuration->LoadGeneralProperties(folder) ||
-            m_configuration->GetGeneralSettings().empty()) {
-            m_unusableSettings = unusable(u"General.properties");
-        } else if (!m_configuration->LoadDecisionTables(folder, m_decisionTables) ||
-                   m_decisionTables.GetModules().empty()) {
-            m_unusableSettings = unusable(u"DecisionTables.csv");
-        }
+        (void)m_configuration->LoadGeneralProperties(folder);
+        (void)m_configuration->LoadDecisionTables(folder, m_decisionTables);
+        collect(m_unusableSettings, {u"General.properties", u"DecisionTables.csv"});
         m_isLoaded = true;
         isChanged = true;
     }
     if (phraseColumn != m_lastPhraseColumn || destinationColumn != m_lastDestinationColumn) {
         m_unusablePhrases.clear();
-        if (destinationColumn >= 0 && !m_configuration->LoadDestinationPhrases(
-                                          folder, static_cast<unsigned>(destinationColumn))) {
-            m_unusablePhrases = unusable(u"SOD.csv");
-        }
         if (phraseColumn >= 0) {
             m_configuration->LoadPhraseTables(folder, static_cast<unsigned>(phraseColumn));
-            if (!EveryAdviceHasWording(m_decisionTables, m_configuration->GetPhraseTable())) {
-                m_unusablePhrases = unusable(u"SOA.csv");
+            collect(m_unusablePhrases, {u"SOA.csv", u"SpokenDistances.csv", u"RouteNumbers.csv"});
+            // Phrases read whole that word no advice of the decision tables cannot speak it
+            // either: the advice's own file is named.
+            if (m_configuration->GetUnusableFile(u"SOA.csv").empty() &&
+                !EveryAdviceHasWording(m_decisionTables, m_configuration->GetPhraseTable())) {
+                m_unusablePhrases.push_back(
+                    AdvisorConfiguration::SpelledConfigFilePath(folder, u"SOA.csv"));
             }
+        }
+        if (destinationColumn >= 0) {
+            (void)m_configuration->LoadDestinationPhrases(folder,
+                                                          static_cast<unsigned>(destinationColumn));
+            collect(m_unusablePhrases, {u"SOD.csv"});
         }
         m_lastPhraseColumn = phraseColumn;
         m_lastDestinationColumn = destinationColumn;
         isChanged = true;
     }
     if (isChanged || !m_tables) {
-        m_tables = SnapshotAdvisorTables(
-            *m_configuration, m_unusableSettings.empty() ? m_unusablePhrases : m_unusableSettings);
+        std::vector<std::u16string> unusable = m_unusableSettings;
+        for (const std::u16string& file : m_unusablePhrases) {
+            if (std::find(unusable.begin(), unusable.end(), file) == unusable.end()) {
+                unusable.push_back(file);
+            }
+        }
+        m_tables = SnapshotAdvisorTables(*m_configuration, std::move(unusable));
     }
     return m_tables;
 }

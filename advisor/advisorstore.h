@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class AdvisorStore {
 public:
@@ -17,8 +18,8 @@ public:
 
     // The tables for these columns, loading the general settings and decision tables from folder
     // on the first call of the process (found or not) and the phrase tables when the columns
-    // differ from those last loaded. A negative column loads no phrases. The tables name the
-    // first file that spoken advice cannot do without and that is missing or unusable.
+    // differ from those last loaded. A negative column loads no phrases. The tables name each
+    // file that is missing or could not be used whole (the advice goes on with the rest).
     [[nodiscard]] AdvisorTablesPtr TablesFor(const std::u16string& folder,
                                              std::int32_t phraseColumn,
                                              std::int32_t destinationColumn);
@@ -39,6 +40,6 @@ private:
     std::int32_t m_lastPhraseColumn = -1;
     std::int32_t m_lastDestinationColumn = -1;
     AdvisorTablesPtr m_tables;
-    std::u16string m_unusableSettings; // "General.properties" or "DecisionTables.csv"
-    std::u16string m_unusablePhrases;  // "SOA.csv" or "SOD.csv" of the last columns
+    std::vector<std::u16string> m_unusableSettings; // of the general settings and decisions
+    std::vector<std::u16string> m_unusablePhrases;  // of the phrases of the last columns
 };

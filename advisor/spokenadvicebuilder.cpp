@@ -48,9 +48,9 @@ std::int32_t Truncate(float value) {
 } // namespace
 
 AdvisorTablesPtr SnapshotAdvisorTables(const AdvisorConfiguration& configuration,
-                                       std::u16string unusableFile) {
+                                       std::vector<std::u16string> unusableFiles) {
     auto tables = std::make_shared<AdvisorTables>();
-    tables->unusableFile = std::move(unusableFile);
+    tables->unusableFiles = std::move(unusableFiles);
     tables->phrases = configuration.GetPhraseTable();
     tables->destinations = configuration.GetDestinationPhrases();
     tables->general = configuration.GetGeneralSettings();

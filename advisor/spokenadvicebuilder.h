@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The advisor configuration's tables, copied once and never changed.
 struct AdvisorTables {
@@ -23,14 +24,16 @@ struct AdvisorTables {
     PhraseTable destinations; // "SOD.csv": announcement distances and connector limits
     PhraseTable general;      // "General.properties"
     std::optional<DecisionTableStore> decisionTables;
-    // The configuration file that is missing or unusable, so that no advice can be spoken as
-    // it should (a device path); empty when every file needed was read.
-    std::u16string unusableFile;
+    // The configuration files (device paths as the folder spells them) that are missing or
+    // could not be used whole, so that some advice is not spoken as it should be; empty when
+    // every file was read whole.
+    std::vector<std::u16string> unusableFiles;
 };
 using AdvisorTablesPtr = std::shared_ptr<const AdvisorTables>;
 
-[[nodiscard]] AdvisorTablesPtr SnapshotAdvisorTables(const AdvisorConfiguration& configuration,
-                                                     std::u16string unusableFile = {});
+[[nodiscard]] AdvisorTablesPtr
+SnapshotAdvisorTables(const AdvisorConfiguration& configuration,
+                      std::vector<std::u16string> unusableFiles = {});
 
 // The advisor's unit block; distances are spoken in miles and yards when word 2 is 1.
 using UnitSettings = std::array<std::uint32_t, 3>;

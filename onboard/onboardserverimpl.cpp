@@ -11,6 +11,7 @@
 
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace Onboard {
 
@@ -253,6 +254,24 @@ std::int32_t OnboardServerImpl::RemainingLength(RouteIteratorPtr cursor) {
     return metres;
 }
 
+void OnboardServerImpl::TellUnusableAdvisorFiles() {
+    // The advice goes on with what could be read; the user hears once a run of each file that
+    // keeps some of it unspoken.
+    std::vector<std::u16string> unusable =
+        FindUnusableAdvisorFiles(m_config->GetConfigFilesDir(), m_advisorSettings);
+    if (unusable.empty()) {
+        return;
+    }
+    // Without a folder named by the settings file the files are looked for in "\ConfigFiles";
+    // when none of them is there either, the settings file is what is at fault.
+    if (!m_config->IsConfigFilesDirNamed() && !HoldsAdvisorFiles(m_config->GetConfigFilesDir())) {
+        unusable = {m_config->GetSettingsFile() + u" (ConfigFilesDir)"};
+    }
+    for (const std::u16string& file : unusable) {
+        (void)ShowSpokenGuidanceMessage(file);
+    }
+}
+
 RouteRequestResult OnboardServerImpl::RequestRouteLocked(const MatchedPosition& start,
                                                          const RoutePositionPtr& destination,
                                                          std::uint8_t flag,
@@ -268,12 +287,7 @@ RouteRequestResult OnboardServerImpl::RequestRouteLocked(const MatchedPosition& 
                         m_advisorSettings);
     m_advisor = std::move(advisor);
     if (result.status == routestatus::kFound) {
-        // The route is driven without spoken advice then; the user hears why once a run.
-        const std::u16string unusable =
-            FindUnusableAdvisorFile(m_config->GetConfigFilesDir(), m_advisorSettings);
-        if (!unusable.empty()) {
-            (void)ShowSpokenGuidanceMessage(unusable);
-        }
+        TellUnusableAdvisorFiles();
     }
     m_tracker->SetRoute(result);
     if (m_trafficHandler) {

@@ -113,6 +113,8 @@ private:
     RouteRequestResult RequestRouteLocked(const MatchedPosition& start,
                                           const RoutePositionPtr& destination, std::uint8_t flag,
                                           ProgressObserver* observer);
+    // Message 1404 for each advisor file of the new route's advisor that could not be used whole.
+    void TellUnusableAdvisorFiles();
     // An empty route to the tracker, the traffic handler and the GPS manager; no advisor.
     void SetEmptyRoute();
     void Replan();

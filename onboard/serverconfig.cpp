@@ -204,9 +204,18 @@ void ServerConfig::GetTmcFolder(std::u16string& path) {
 const std::u16string& ServerConfig::GetConfigFilesDir() {
     if (m_configFilesDir.empty()) {
         m_configFilesDir =
-            IniProfile::GetString(kProperties, u"ConfigFilesDir", GetSettingsFile().c_str(), u"\\");
+            IniProfile::GetString(kProperties, u"ConfigFilesDir", GetSettingsFile().c_str(), u"");
+        m_isConfigFilesDirNamed = !m_configFilesDir.empty();
+        if (!m_isConfigFilesDirNamed) {
+            m_configFilesDir = u"\\";
+        }
     }
     return m_configFilesDir;
+}
+
+bool ServerConfig::IsConfigFilesDirNamed() {
+    (void)GetConfigFilesDir();
+    return m_isConfigFilesDirNamed;
 }
 
 bool ServerConfig::SelectDatabase(const std::u16string& folder) {

@@ -94,6 +94,9 @@ public:
     void GetMapSetFile(std::u16string& path);
     void GetTmcFolder(std::u16string& path);
     [[nodiscard]] const std::u16string& GetConfigFilesDir();
+    // False when the settings file names no "ConfigFilesDir" (or an empty one), so that the
+    // advisor's files are looked for in "\ConfigFiles".
+    [[nodiscard]] bool IsConfigFilesDirNamed();
     // Makes the database of exactly this folder current; false when it already is or none has
     // this folder.
     bool SelectDatabase(const std::u16string& folder);
@@ -122,6 +125,7 @@ private:
     std::u16string m_databaseDir;
     std::u16string m_settingsFile;
     std::u16string m_configFilesDir;
+    bool m_isConfigFilesDirNamed = false;
     std::int32_t m_language = 2;
     DatabaseListPtr m_databases;
     CritSect& m_serverLock;

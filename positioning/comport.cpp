@@ -1,5 +1,6 @@
 #include "positioning/comport.h"
 
+#include "positioning/gpssettings.h"
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/files.h"
@@ -78,7 +79,7 @@ void SerialPortSettings::Read(const std::u16string& section, const std::u16strin
         keys[at++] = entry.key;
     }
     const std::vector<std::optional<std::u16string>> values =
-        IniProfile::GetStrings(section.c_str(), keys, settingsPath.c_str());
+        gpssettings::GetStrings(section.c_str(), keys, settingsPath);
     at = 0;
     const auto number = [&values, &at](DWORD& field) {
         if (const std::optional<std::u16string>& value = values[at++]) {

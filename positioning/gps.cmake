@@ -4,6 +4,7 @@ nav_component(positioning_gps STEP 6
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/sentenceparser.cpp
     ${CMAKE_CURRENT_LIST_DIR}/gpsreceiver.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/gpssettings.cpp
   DEPENDS positioning_types positioning_receiver usefulcode_signals usefulcode_framework six
   PRIVATE_DEPENDS usefulcode_settings platform_files platform_kernel)
 

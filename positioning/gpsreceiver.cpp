@@ -1,6 +1,6 @@
 #include "positioning/gpsreceiver.h"
 
-#include "utilities/usefulcode/iniprofile.h"
+#include "positioning/gpssettings.h"
 
 #include "platform/files/files.h"
 #include "platform/kernel/sync.h"
@@ -20,7 +20,7 @@ GpsReceiver::GpsReceiver(const std::u16string& settingsPath)
     , m_stopEvent(CreateEventW(nullptr, FALSE, FALSE, nullptr))
     , m_settingsPath(settingsPath) {
     const std::u16string protocol =
-        IniProfile::GetString(u"Default GPS", u"GPS", m_settingsPath.c_str(), u"NMEA");
+        gpssettings::GetString(u"Default GPS", u"GPS", m_settingsPath, u"NMEA");
     m_parser.Load(m_settingsPath, protocol);
 }
 

@@ -145,14 +145,27 @@ bool GpsTmcAdapter::Open(int port, int rate, bool flag, int frequency) {
         return false;
     }
     const DWORD portValue = static_cast<DWORD>(port) | (flag ? kFlagBit : 0);
-    const bool isOpen =
-        m_library.init(m_window.window, portValue, static_cast<DWORD>(rate), kInitValue) == 0;
+    const int result =
+        m_library.init(m_window.window, portValue, static_cast<DWORD>(rate), kInitValue);
+    m_lastInitResult = result;
+    const bool isOpen = result == 0;
     m_isOpen = isOpen;
     m_isAlive = isOpen;
     if (isOpen) {
         (void)Tune(1, frequency == 0 ? static_cast<int>(kBandStart) : frequency);
     }
     return m_isOpen;
+}
+
+std::u16string GpsTmcAdapter::GetUnusableScenarioFile() const {
+    const auto result = static_cast<platform::GpsTmcInitResult>(m_lastInitResult.load());
+    if (!IsLoaded() || (result != platform::GpsTmcInitResult::NoScenario &&
+                        result != platform::GpsTmcInitResult::BadScenario)) {
+        return {};
+    }
+    std::u16string path = platform::LoadedModulePath(m_library.module);
+    path.erase(path.find_last_of(u"\\/") + 1); // a module found in no folder: the name alone
+    return path + platform::kGpsTmcScenarioName;
 }
 
 void GpsTmcAdapter::Close() {

@@ -45,6 +45,10 @@ public:
     // Stores the values (frequency becomes the open frequency), starts the library on port
     // (flag adds its logging bit) and tunes frequency, or 880 for 0. True when open.
     virtual bool Open(int port, int rate, bool flag, int frequency);
+    // The library's scenario file ("gpstmc.ini" beside the library's file) when the last Open
+    // failed because that file, or a file it names, is missing or unreadable, or holds a bad
+    // value; empty otherwise.
+    [[nodiscard]] std::u16string GetUnusableScenarioFile() const;
     // Stops the library when open. The alive flag stays.
     virtual void Close();
     // Close, then Open with the stored values and the open frequency (the last station reported
@@ -110,6 +114,7 @@ private:
     std::u16string m_stationName;
     std::u16string m_radiotext;
     std::atomic<bool> m_isOpen{false};
+    std::atomic<int> m_lastInitResult{0};
     std::atomic<bool> m_isAlive{false};
     Queue m_tmc;
     Queue m_nmea;

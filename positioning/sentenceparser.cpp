@@ -1,5 +1,6 @@
 #include "positioning/sentenceparser.h"
 
+#include "positioning/gpssettings.h"
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/kernel/codepage.h"
@@ -154,7 +155,7 @@ ReadKeys(LPCWSTR section, const std::vector<std::u16string>& names, LPCWSTR file
     for (const std::u16string& name : names) {
         keys.push_back(name.c_str());
     }
-    return IniProfile::GetStrings(section, keys, file);
+    return gpssettings::GetStrings(section, keys, file);
 }
 
 // A value read as IniProfile::GetDouble reads it: "%lf", the default when it is missing, empty

@@ -1,5 +1,6 @@
 #include "positioning/serialgpsdevice.h"
 
+#include "positioning/gpssettings.h"
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/kernel/format.h"
@@ -42,8 +43,7 @@ SerialGpsDevice::SerialGpsDevice(const std::u16string& settingsPath)
     , m_idleEvent(CreateEventW(nullptr, TRUE, TRUE, nullptr))
     , m_settingsPath(settingsPath) {
     const std::u16string protocol = Protocol();
-    m_name =
-        IniProfile::GetString(protocol.c_str(), u"Name", m_settingsPath.c_str(), protocol.c_str());
+    m_name = gpssettings::GetString(protocol.c_str(), u"Name", m_settingsPath, protocol.c_str());
     m_parser.Load(m_settingsPath, protocol);
 }
 
@@ -64,12 +64,11 @@ SerialGpsDevice::~SerialGpsDevice() {
 }
 
 std::u16string SerialGpsDevice::Protocol() const {
-    return IniProfile::GetString(kDefaultGps, u"GPS", m_settingsPath.c_str(), u"NMEA");
+    return gpssettings::GetString(kDefaultGps, u"GPS", m_settingsPath, u"NMEA");
 }
 
 std::u16string SerialGpsDevice::DeviceSection(const std::u16string& protocol) const {
-    return IniProfile::GetString(protocol.c_str(), u"Device", m_settingsPath.c_str(),
-                                 u"SerialPort");
+    return gpssettings::GetString(protocol.c_str(), u"Device", m_settingsPath, u"SerialPort");
 }
 
 void SerialGpsDevice::Stop() {
@@ -271,15 +270,14 @@ std::vector<std::u16string> SerialGpsDevice::Candidates(const char16_t* protocol
     for (int number = 1; number <= kMaxCandidates; ++number) {
         const std::u16string key = platform::FormatW(u"%s%d", u"GPS", number);
         std::u16string value =
-            IniProfile::GetString(kDefaultGps, key.c_str(), m_settingsPath.c_str(), u"");
+            gpssettings::GetString(kDefaultGps, key.c_str(), m_settingsPath, u"");
         if (value.empty()) {
             break;
         }
         candidates.push_back(std::move(value));
     }
     if (candidates.empty()) {
-        std::u16string value =
-            IniProfile::GetString(kDefaultGps, u"GPS", m_settingsPath.c_str(), u"");
+        std::u16string value = gpssettings::GetString(kDefaultGps, u"GPS", m_settingsPath, u"");
         if (!value.empty()) {
             candidates.push_back(std::move(value));
         }
@@ -323,8 +321,9 @@ int SerialGpsDevice::DetectPort(DetectionCancel* cancel, int port, const char16_
     const std::u16string device = DeviceSection(protocol != nullptr ? protocol : Protocol());
     const std::vector<std::u16string> candidates = Candidates(protocol);
     const std::u16string defaultsSection =
-        defaults != nullptr ? std::u16string(defaults)
-                            : IniProfile::GetString(kDetection, u"Defaults", file, u"SerialPort");
+        defaults != nullptr
+            ? std::u16string(defaults)
+            : gpssettings::GetString(kDetection, u"Defaults", m_settingsPath, u"SerialPort");
     int first = port;
     int last = port;
     if (port == kDevicePort) {
@@ -332,9 +331,9 @@ int SerialGpsDevice::DetectPort(DetectionCancel* cancel, int port, const char16_
         first = last = static_cast<int>(m_settings.port);
     } else if (port == kAllPorts) {
         first = 1;
-        last = IniProfile::GetInt(kDetection, u"PortCount", file, 6);
+        last = gpssettings::GetInt(kDetection, u"PortCount", m_settingsPath, 6);
     }
-    const int trials = IniProfile::GetInt(kDetection, u"TestCount", file, 4);
+    const int trials = gpssettings::GetInt(kDetection, u"TestCount", m_settingsPath, 4);
     if (m_state == kStateReceiving && first == static_cast<int>(m_settings.port)) {
         return 1;
     }

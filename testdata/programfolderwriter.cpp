@@ -1,5 +1,6 @@
 #include "testdata/programfolderwriter.h"
 
+#include "testdata/gpssettingswriter.h"
 #include "testdata/resourcebundlewriter.h"
 
 #include "platform/kernel/codepage.h"
@@ -10,7 +11,13 @@
 namespace testdata {
 
 ProgramFolderWriter::ProgramFolderWriter(DataFolderWriter data)
-    : m_data(std::move(data)) {}
+    : m_data(std::move(data))
+    , m_gpsSettings(GpsSettingsWriter().SetDefault("NMEA").AddProtocol(NmeaProtocol()).Build()) {}
+
+ProgramFolderWriter& ProgramFolderWriter::GpsSettings(std::optional<std::string> text) {
+    m_gpsSettings = std::move(text);
+    return *this;
+}
 
 ProgramFolderWriter& ProgramFolderWriter::Bundle(const std::u16string& fileName,
                                                  const platform::ResourceBundle& bundle) {
@@ -94,6 +101,8 @@ ProgramFolderWriter::WriteTo(const TempDeviceRoot& root) {
     }
     pk.append(m_zeroedPkTail, '\0');
     if (!root.WriteFile(u"\\PK.ini", pk))
+        return std::nullopt;
+    if (m_gpsSettings && !root.WriteFile(u"\\deziv.ini", *m_gpsSettings))
         return std::nullopt;
     if (m_scenario) {
         if (!root.InstallModule(u"gpstmc.dll", u"\\") ||

@@ -1,8 +1,9 @@
 #pragma once
 // Writer of the program's files on a device root: the language bundles, the page layout under
 // the six "ScreenDesc<Lang>CE.dat" names, "PK.ini", the server settings "RarUderad.ini" naming a
-// data folder written by a DataFolderWriter, and the receiver stand-in ("gpstmc.dll" with its
-// "gpstmc.ini"), all in the root folder, where the program's executable stands.
+// data folder written by a DataFolderWriter, the GPS settings "deziv.ini" and the receiver
+// stand-in ("gpstmc.dll" with its "gpstmc.ini"), all in the root folder, where the program's
+// executable stands.
 
 #include "testdata/datafolderwriter.h"
 #include "testdata/tempdir.h"
@@ -40,6 +41,9 @@ public:
     // A key of "RarUderad.ini" ("Properties"/"Language" ...).
     ProgramFolderWriter& ServerSetting(const std::string& section, const std::string& key,
                                        const std::string& value);
+    // The GPS settings "deziv.ini": the shipped NMEA definition unless set here; nullopt leaves
+    // the file out.
+    ProgramFolderWriter& GpsSettings(std::optional<std::string> text);
     // The receiver stand-in's scenario; without one no "gpstmc.dll" is installed.
     ProgramFolderWriter& ReceiverScenario(std::string text);
 
@@ -52,6 +56,7 @@ private:
     std::vector<std::filesystem::path> m_hostFolders;
     std::map<std::string, std::map<std::string, std::string>> m_pk;
     std::optional<std::string> m_scenario;
+    std::optional<std::string> m_gpsSettings;
     std::size_t m_zeroedPkTail = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/debug.h"
+#include "platform/kernel/text.h"
 
 #include <gtest/gtest.h>
 
@@ -264,32 +265,67 @@ TEST(AdvisorFacade, ForwardsToItsAdvisorAndGivesNothingWithoutOne) {
 
 } // namespace
 
-// A configuration file the advice cannot do without, missing or cut, is named where it is looked
-// for; an optional one left out, or a last line without its line end, names nothing.
-TEST(AdvisorStore, NamesTheFileThatKeepsTheAdviceUnspoken) {
-    const std::string phrases = ReadSource("SOA.csv");
+// Each configuration file that is missing, empty, cut short (in half, or by its last line end)
+// or without a row or table is named, once, as the folder spells its path; the rest is read and
+// the advice goes on with it. Whole phrases that word no advice name "SOA.csv"; with none of
+// the files there, the folder is named alone.
+TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWhole) {
+    const std::string decisions = ReadSource("DecisionTables.csv");
+    const std::string distances = ReadSource("SpokenDistances.csv");
+    const std::string comments = "# nothing but a comment\r\n";
     const struct {
-        const char* file;
-        std::optional<std::string> text; // nullopt: left out
-        const char16_t* named;           // below the folder; empty for none
+        DataChanges changes;
+        std::vector<const char16_t*> named; // below the folder
     } cases[] = {
-        {"SOA.csv", phrases, u""},
-        {"SOA.csv", phrases.substr(0, phrases.size() - 2), u""},
-        {"SpokenDistances.csv", std::nullopt, u""},
-        {"General.properties", std::nullopt, u"\\General.properties"},
-        {"General.properties", "", u"\\General.properties"},
-        {"DecisionTables.csv", "", u"\\DecisionTables.csv"},
-        {"DecisionTables.csv", std::nullopt, u"\\DecisionTables.csv"},
-        {"SOA.csv", phrases.substr(0, phrases.size() / 2), u"\\SOA.csv"},
-        {"SOA.csv", "", u"\\SOA.csv"},
-        {"SOD.csv", std::nullopt, u"\\SOD.csv"},
+        {{}, {}},
+        {{{"SOA.csv", ReadSource("SOA.csv") + "\r\n"}}, {}},
+        {{{"General.properties", std::nullopt}}, {u"\\General.properties"}},
+        {{{"General.properties", comments}}, {u"\\General.properties"}},
+        {{{"DecisionTables.csv", ""}}, {u"\\DecisionTables.csv"}},
+        {{{"DecisionTables.csv", decisions.substr(0, decisions.size() / 2)}},
+         {u"\\DecisionTables.csv"}},
+        {{{"SOA.csv", ""}}, {u"\\SOA.csv"}},
+        {{{"SpokenDistances.csv", std::nullopt}}, {u"\\SpokenDistances.csv"}},
+        {{{"SpokenDistances.csv", distances.substr(0, distances.size() - 2)}},
+         {u"\\SpokenDistances.csv"}},
+        {{{"RouteNumbers.csv", comments}}, {u"\\RouteNumbers.csv"}},
+        {{{"SOD.csv", ""}, {"RouteNumbers.csv", std::nullopt}},
+         {u"\\RouteNumbers.csv", u"\\SOD.csv"}},
+        {{{"SOA.csv", "Unused.A1;[Unused]\r\n"}}, {u"\\SOA.csv"}},
+        {{{"General.properties", std::nullopt},
+          {"SOA.csv", std::nullopt},
+          {"SpokenDistances.csv", std::nullopt},
+          {"RouteNumbers.csv", std::nullopt},
+          {"SOD.csv", std::nullopt},
+          {"DecisionTables.csv", std::nullopt}},
+         {u""}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " of " +
-                     (c.text ? std::to_string(c.text->size()) + " bytes" : "none"));
-        const std::u16string folder = WriteAdvisorData({{c.file, c.text}});
-        const std::u16string named = *c.named != u'\0' ? folder + c.named : u"";
-        EXPECT_EQ(platform::Utf16ToUtf8(FindUnusableAdvisorFile(folder, {})),
-                  platform::Utf16ToUtf8(named));
+        std::string trace;
+        for (const auto& [file, text] : c.changes) {
+            trace +=
+                file + (text ? " of " + std::to_string(text->size()) + " bytes; " : " left out; ");
+        }
+        SCOPED_TRACE(trace);
+        // The folder as the settings spell it, in other letters than the files were written in.
+        const std::u16string folder = platform::ToLower(WriteAdvisorData(c.changes));
+        std::vector<std::string> expected;
+        for (const char16_t* name : c.named) {
+            expected.push_back(platform::Utf16ToUtf8(folder + name));
+        }
+        std::vector<std::string> named;
+        for (const std::u16string& file : FindUnusableAdvisorFiles(folder, {})) {
+            named.push_back(platform::Utf16ToUtf8(file));
+        }
+        EXPECT_EQ(named, expected);
+        // What could be read is there.
+        const AdvisorTablesPtr tables = AdvisorStore::Instance().TablesFor(folder, 0, 0);
+        EXPECT_EQ(tables->general.empty(), c.changes.contains("General.properties"));
+        EXPECT_EQ(tables->phrases.empty(), c.changes.size() == 6);
+        EXPECT_EQ(tables->decisionTables.has_value() &&
+                      !tables->decisionTables->GetModules().empty(),
+                  !c.changes.contains("DecisionTables.csv") ||
+                      (c.changes.at("DecisionTables.csv") &&
+                       !c.changes.at("DecisionTables.csv")->empty()));
     }
 }

@@ -8,6 +8,7 @@
 #include "ui/shellhelpers.h"
 #include "ui/tmcmonitor.h"
 #include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/cache/sfslibrary.h"
 #include "utilities/usefulcode/datalocation.h"
 #include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/iniprofile.h"
@@ -107,11 +108,10 @@ void MainMenuWnd::BuildCore() {
     if (voice) {
         const std::u16string folder = AppPaths::GetModuleDirectory() + u"sound\\";
         const std::u16string language = VoiceLanguageWord(m_server->GetLanguage());
-        // A voice archive that is there but cannot be mounted leaves every advice unspoken.
-        const std::u16string archive = VoiceArchivePath(folder, language);
-        if (!voice->Init(folder, language) &&
-            GetFileAttributesW(archive.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            (void)ShowSpokenGuidanceMessage(archive);
+        // A voice archive that is missing or cannot be mounted leaves every advice unspoken.
+        // Without the archive library nothing can be mounted, and that is told where it is used.
+        if (!voice->Init(folder, language) && SfsLibrary::EnsureLoaded()) {
+            (void)ShowSpokenGuidanceMessage(VoiceArchivePath(folder, language));
         }
     }
     m_supervisor =
@@ -257,6 +257,19 @@ void MainMenuWnd::OnCreate(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     RegisterArrowHotKeys();
     m_preferences = LoadPreferences();
     ApplyPreferences(*this, m_server, m_preferences);
+    // A GPS file that keeps positions from being read is named once the window shows, as the
+    // only word of it would otherwise be that the receiver does not answer.
+    if (m_supervisor) {
+        std::vector<std::u16string> unusable = m_supervisor->FindUnusableFiles();
+        if (!unusable.empty()) {
+            {
+                std::lock_guard lock(m_queueLock);
+                m_unusableReceiverFiles.insert(m_unusableReceiverFiles.end(), unusable.begin(),
+                                               unusable.end());
+            }
+            PostMessageW(window, kDamagedSettingsMessage, 0, 0);
+        }
+    }
     SetTimer(window, ReceiverSupervisor::kReceiverTimer, ReceiverSupervisor::kReceiverTimerMs,
              nullptr);
     InitVolume();
@@ -421,13 +434,16 @@ void MainMenuWnd::OnFixClassChanged(const int* fixClass) {
 
 void MainMenuWnd::OnDamagedSettings(UINT, WPARAM, LPARAM, LRESULT*, bool* handled) {
     *handled = true;
-    std::pair<UINT, std::deque<std::u16string>> queues[] = {
-        {kDamagedSettingsText, {}}, {kUnsavedSettingsText, {}}, {kUnwritableLogbookText, {}}};
+    std::pair<UINT, std::deque<std::u16string>> queues[] = {{kDamagedSettingsText, {}},
+                                                            {kUnsavedSettingsText, {}},
+                                                            {kUnwritableLogbookText, {}},
+                                                            {kUnusableReceiverFileText, {}}};
     {
         std::lock_guard lock(m_queueLock);
         queues[0].second.swap(m_damagedSettings);
         queues[1].second.swap(m_unsavedSettings);
         queues[2].second.swap(m_unwritableLogbook);
+        queues[3].second.swap(m_unusableReceiverFiles);
     }
     for (const auto& [textId, paths] : queues) {
         for (const std::u16string& path : paths)

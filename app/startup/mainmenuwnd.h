@@ -57,6 +57,8 @@ public:
     static constexpr UINT kUnsavedSettingsText = 1402;
     // The message naming a logbook file that cannot be written ("%s": the path).
     static constexpr UINT kUnwritableLogbookText = 1403;
+    // The message naming a GPS file that keeps positions from being read ("%s": the path).
+    static constexpr UINT kUnusableReceiverFileText = 1405;
     static constexpr COLORREF kTitleColour = 0xC3B08B;
     static constexpr UINT kFirstCommand = 420;
     // Writes a logbook status line; nothing arms it, the status lines come from checkpoints.
@@ -183,7 +185,8 @@ private:
     std::mutex m_queueLock;
     std::deque<QueuedTmc> m_tmcQueue;
     std::deque<int> m_fixClasses;
-    std::deque<std::u16string> m_damagedSettings;   // paths not yet told
-    std::deque<std::u16string> m_unsavedSettings;   // paths not yet told
-    std::deque<std::u16string> m_unwritableLogbook; // paths not yet told
+    std::deque<std::u16string> m_damagedSettings;       // paths not yet told
+    std::deque<std::u16string> m_unsavedSettings;       // paths not yet told
+    std::deque<std::u16string> m_unwritableLogbook;     // paths not yet told
+    std::deque<std::u16string> m_unusableReceiverFiles; // paths not yet told
 };

@@ -1,5 +1,6 @@
 #include "app/startup/receiversupervisor.h"
 
+#include "positioning/gpssettings.h"
 #include "traffic/tmcreceiver.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/tmcmonitor.h"
@@ -31,6 +32,8 @@ constexpr int kTmcReceived = 2;
 constexpr std::size_t kStatusTextCapacity = 256;
 
 constexpr char16_t kPreferences[] = u"Preferences";
+// The GPS settings file of the navigation server's GPS manager, beside the program.
+constexpr char16_t kGpsSettingsFile[] = u"deziv.ini";
 constexpr char16_t kLastKnownFrequency[] = u"LastKnownTMCFreq";
 
 // Rewrites the settings file only when the stored value differs: the station is announced
@@ -112,6 +115,21 @@ int ReceiverSupervisor::ReadTmcHealth() const {
 }
 
 // ---- Starting the receiver ----
+
+std::vector<std::u16string> ReceiverSupervisor::FindUnusableFiles() const {
+    std::vector<std::u16string> files;
+    const std::u16string settings = AppPaths::MakeFullPath(kGpsSettingsFile);
+    if (m_server && !gpssettings::IsUsable(settings)) {
+        files.push_back(settings);
+    }
+    if (m_isSimulation && m_receiver) {
+        std::u16string scenario = m_receiver->GetUnusableScenarioFile();
+        if (!scenario.empty()) {
+            files.push_back(std::move(scenario));
+        }
+    }
+    return files;
+}
 
 bool ReceiverSupervisor::StartReceiver(bool simulation) {
     ScopedLock locked(&m_receiverLock);

@@ -29,6 +29,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class ReceiverSupervisor {
 public:
@@ -66,6 +67,11 @@ public:
     void SetTmcReceiverWanted(bool isWanted) { m_isTmcReceiverWanted.store(isWanted); }
     [[nodiscard]] bool IsTmcReceiverWanted() const { return m_isTmcReceiverWanted.load(); }
     void SetDistanceHook(DistanceHook hook) { m_distanceHook = std::move(hook); }
+
+    // The files that keep the receiver from giving positions, as device paths: the GPS settings
+    // file "deziv.ini" when it is missing or does not define the protocol it names, and in
+    // simulation the receiver's scenario file when the receiver could not start for it.
+    [[nodiscard]] std::vector<std::u16string> FindUnusableFiles() const;
 
     // Serialises starting the receiver and the reconnect thread's attempts; any thread.
     [[nodiscard]] CritSect& GetReceiverLock() { return m_receiverLock; }

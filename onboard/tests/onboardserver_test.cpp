@@ -96,16 +96,32 @@ TEST(OnboardServer, RouteRequestsFireTheirResults) {
     EXPECT_EQ(statuses, std::vector<std::uint32_t>(5, routestatus::kFound));
 }
 
-// A route found with a phrase table cut short is driven without spoken advice: the user is told
-// once a run, naming the file, however many routes follow; whole tables tell nothing.
-TEST(OnboardServer, TellsOnceThatAnUnusablePhraseTableLeavesTheRouteUnspoken) {
-    for (const bool isCut : {false, true}) {
-        SCOPED_TRACE(isCut ? "cut" : "whole");
+// A route found with an advisor file cut short is driven with what the advisor could read: the
+// user is told once a run, naming the file, however many routes follow; whole files tell nothing.
+// A settings file that names no folder for the advisor's files, where "\ConfigFiles" holds none
+// of them either (the junction pictures only), is named itself.
+TEST(OnboardServer, TellsOnceOfEachAdvisorFileThatCannotBeUsedWhole) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* name;
+        const char* cut; // below "\ConfigFiles", cut to half its size; "": the files removed
+        std::vector<std::u16string> texts;
+    } cases[] = {
+        {"whole", nullptr, {}},
+        {"phrases cut", "SOA.csv", {u"\\ConfigFiles\\SOA.csv"}},
+        {"distances cut", "SpokenDistances.csv", {u"\\ConfigFiles\\SpokenDistances.csv"}},
+        {"no files", "", {u"\\Windows\\Quarn.ini (ConfigFilesDir)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         ServerWorld w;
         ASSERT_TRUE(w.server);
-        const std::filesystem::path phrases = w.root.HostPath() / "ConfigFiles" / "SOA.csv";
-        if (isCut) {
-            std::filesystem::resize_file(phrases, std::filesystem::file_size(phrases) / 2);
+        const fs::path folder = w.root.HostPath() / "ConfigFiles";
+        if (c.cut != nullptr && *c.cut != '\0') {
+            fs::resize_file(folder / c.cut, fs::file_size(folder / c.cut) / 2);
+        } else if (c.cut != nullptr) {
+            fs::remove_all(folder);
+            fs::create_directories(folder / "HiWayImages");
         }
         AdvisorStore::Instance().Reset();
         ForgetFileCheckMessages();
@@ -118,8 +134,7 @@ TEST(OnboardServer, TellsOnceThatAnUnusablePhraseTableLeavesTheRouteUnspoken) {
         for (const auto& box : platform::RecordedMessageBoxes()) {
             texts.push_back(box.text);
         }
-        EXPECT_EQ(texts, isCut ? std::vector<std::u16string>{u"\\ConfigFiles\\SOA.csv"}
-                               : std::vector<std::u16string>{});
+        EXPECT_EQ(texts, c.texts);
     }
     AdvisorStore::Instance().Reset();
     ForgetFileCheckMessages();

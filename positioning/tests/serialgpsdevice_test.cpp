@@ -1,3 +1,5 @@
+#include "positioning/gpsreceiver.h"
+#include "positioning/gpssettings.h"
 #include "positioning/serialgpsdevice.h"
 #include "positioning/tests/gpstestsupport.h"
 #include "testdata/drivegenerator.h"
@@ -11,8 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <future>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -539,3 +543,42 @@ TEST_F(SerialDevice, DetectionWithoutCandidatesPortsOrTimeFindsNothing) {
                   u"none");
     }
 }
+
+namespace {
+
+// The GPS settings file gives positions only when it defines the protocol it names; a missing
+// one stays missing when the receiver and the serial device are made on it and run.
+TEST(GpsSettingsFile, IsUsableOnlyWithItsProtocolAndIsNeverMadeEmpty) {
+    testdata::TempDeviceRoot root;
+    const std::string shipped = ShippedSettings();
+    const struct {
+        const char* name;
+        std::optional<std::string> text; // nullopt: none
+        bool isUsable;
+    } cases[] = {
+        {"shipped", shipped, true},
+        {"none", std::nullopt, false},
+        {"empty", "", false},
+        {"zeroed", std::string(shipped.size(), '\0'), false},
+        {"other protocol", "[Default GPS]\r\nGPS=RMC\r\n" + shipped, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::u16string path = u"\\Settings\\deziv.ini";
+        (void)std::filesystem::remove(root.HostPathOf(path));
+        if (c.text) {
+            ASSERT_TRUE(root.WriteFile(path, *c.text));
+        }
+        EXPECT_EQ(gpssettings::IsUsable(path), c.isUsable);
+        {
+            const GpsReceiverPtr receiver = CreateGpsReceiver(path);
+            SerialGpsDevice device(path);
+            std::thread run([&device] { device.Run(); });
+            device.Stop();
+            run.join();
+        }
+        EXPECT_EQ(std::filesystem::exists(root.HostPathOf(path)), c.text.has_value());
+    }
+}
+
+} // namespace

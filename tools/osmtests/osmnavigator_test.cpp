@@ -45,8 +45,8 @@ protected:
     }
 };
 
-// The program's files (the build's bundles and page layout, no safety notice) on the root around
-// the database in "\<folder>"; false when they cannot be written.
+// The program's files (the build's bundles and page layout, its German voice, no safety notice)
+// on the root around the database in "\<folder>"; false when they cannot be written.
 bool WriteProgramAround(const testdata::TempDeviceRoot& root, const std::string& folder) {
     const std::string database = "\\" + folder;
     testdata::DataFolderWriter data(platform::AnsiToWide(database));
@@ -55,7 +55,10 @@ bool WriteProgramAround(const testdata::TempDeviceRoot& root, const std::string&
     testdata::ProgramFolderWriter program(std::move(data));
     program.HostFiles(NAV_LANGUAGES_DIR).Pk("Zudav", "NoWarning", "1");
     program.ScreenDescription(testdata::ReadHostFile(NAV_SCREEN_DESC_FILE).value_or(""));
-    return program.WriteTo(root).has_value();
+    const std::optional<std::string> voice =
+        testdata::ReadHostFile(std::filesystem::path(NAV_DEMO_DATA) / "sound" / "german_waves.sfs");
+    return voice && program.WriteTo(root).has_value() &&
+           root.WriteFile(u"\\sound\\german_waves.sfs", *voice);
 }
 
 TEST_F(ExtractNavigator, StartsToTheMainMenuAndQuits) {
@@ -274,6 +277,21 @@ struct DamageRoute {
     GeoPoint next{};
 };
 
+// A road in Schaan to one in Vaduz on the intact folder; from and to alike when not found.
+DamageRoute RouteOnTheIntactExtract() {
+    const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
+    if (!engine->Open(u"\\Intact" + std::u16string(osm2nav::kLevelFile))) {
+        return {};
+    }
+    const auto from = extractplaces::FirstTownRoad(*engine, u"Schaan");
+    const auto to = extractplaces::FirstTownRoad(*engine, u"Vaduz");
+    std::vector<GeoPoint> points;
+    if (!from || !to || !engine->GetElementPoints(*from, points) || points.size() < 2) {
+        return {};
+    }
+    return {*from, *to, points[0], points[1]};
+}
+
 DatabaseOutcome OpenAsTheProgramDoes(const DamageRoute& route) {
     ForgetFileCheckMessages();
     AdvisorStore::Instance().Reset();
@@ -325,17 +343,8 @@ TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
     fs::remove_all(database);
     fs::copy(s_root->HostPath() / "Intact", database, fs::copy_options::recursive);
     ASSERT_TRUE(WriteProgramAround(*s_root, "Damaged"));
-    DamageRoute route;
-    {
-        const auto engine = RetrievalEngineImpl::CreateEngine(BlockCache::Create(1024));
-        ASSERT_TRUE(engine->Open(u"\\Intact" + std::u16string(osm2nav::kLevelFile)));
-        const auto from = extractplaces::FirstTownRoad(*engine, u"Schaan");
-        const auto to = extractplaces::FirstTownRoad(*engine, u"Vaduz");
-        ASSERT_TRUE(from && to);
-        std::vector<GeoPoint> points;
-        ASSERT_TRUE(engine->GetElementPoints(*from, points) && points.size() >= 2);
-        route = {*from, *to, points[0], points[1]};
-    }
+    const DamageRoute route = RouteOnTheIntactExtract();
+    ASSERT_NE(route.from, route.to);
     const DatabaseOutcome whole = OpenAsTheProgramDoes(route);
     ASSERT_EQ(whole.route, routestatus::kFound);
     ASSERT_GT(whole.streets, 0u);
@@ -369,6 +378,79 @@ TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
             }
             std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
         }
+    }
+}
+
+// The advisor's files and voices of a converted folder, the program's voice archive and its GPS
+// settings files, each missing in turn: the program does with the rest what it does with them
+// all, or it names the file, once and alone (a file of the folder as the database opens and a
+// route is found with its spoken guidance, the program's own files as the menu shows).
+TEST_F(ExtractDamagedFile, EachFileMissingIsNamedOrChangesNothing) {
+    namespace fs = std::filesystem;
+    const fs::path database = s_root->HostPath() / "Missing";
+    fs::remove_all(database);
+    fs::copy(s_root->HostPath() / "Intact", database, fs::copy_options::recursive);
+    ASSERT_TRUE(WriteProgramAround(*s_root, "Missing"));
+    const DamageRoute route = RouteOnTheIntactExtract();
+    ASSERT_NE(route.from, route.to);
+    const DatabaseOutcome whole = OpenAsTheProgramDoes(route);
+    ASSERT_EQ(whole.route, routestatus::kFound);
+    ASSERT_TRUE(whole.boxes.empty()) << platform::WideToAnsi(whole.boxes.front());
+    std::vector<fs::path> files;
+    for (const char* folder : {"ConfigFiles", "sound"}) {
+        for (const auto& entry : fs::recursive_directory_iterator(database / folder)) {
+            if (entry.is_regular_file()) {
+                files.push_back(entry.path());
+            }
+        }
+    }
+    std::sort(files.begin(), files.end());
+    const auto expectNamedAlone = [](const std::vector<std::u16string>& boxes,
+                                     std::u16string name) {
+        std::replace(name.begin(), name.end(), u'/', u'\\');
+        EXPECT_EQ(boxes.size(), 1u);
+        for (const std::u16string& box : boxes) {
+            EXPECT_NE(platform::ToLower(box).find(platform::ToLower(name)), std::u16string::npos)
+                << platform::WideToAnsi(box);
+        }
+    };
+    for (const fs::path& file : files) {
+        const std::string relative = fs::relative(file, database).string();
+        SCOPED_TRACE(relative + " missing");
+        const std::string bytes = testdata::ReadTestFile(file);
+        fs::remove(file);
+        const DatabaseOutcome missing = OpenAsTheProgramDoes(route);
+        if (missing != whole) {
+            expectNamedAlone(missing.boxes, u"\\missing\\" + platform::AnsiToWide(relative));
+        }
+        std::ofstream(file, std::ios::binary) << bytes;
+    }
+    const struct {
+        const char16_t* file;
+        bool isSimulation; // the receiver stand-in's scenario is read only then
+    } programFiles[] = {
+        {u"\\sound\\german_waves.sfs", false}, {u"\\deziv.ini", false}, {u"\\gpstmc.ini", true}};
+    for (const auto& c : programFiles) {
+        SCOPED_TRACE(platform::WideToAnsi(c.file) + " missing");
+        shelltesting::RunIsolated([&] {
+            ASSERT_TRUE(WriteProgramAround(*s_root, "Missing"));
+            if (c.isSimulation) {
+                ASSERT_TRUE(
+                    s_root->WriteFile(u"\\PK.ini", "[Zudav]\r\nNoWarning=1\r\nSimulation=1\r\n"));
+                ASSERT_TRUE(s_root->InstallModule(u"gpstmc.dll", u"\\"));
+            }
+            fs::remove(s_root->HostPathOf(c.file));
+            InstallModes();
+            shelltesting::ShellRun run({[](shelltesting::ShellRun&) {
+                PostMessageW(shelltesting::ShellRun::MainWindow(), WM_COMMAND, 460, 0);
+            }});
+            EXPECT_EQ(run.exitCode, 0);
+            std::vector<std::u16string> boxes;
+            for (const auto& box : run.boxes) {
+                boxes.push_back(box.text);
+            }
+            expectNamedAlone(boxes, c.file);
+        });
     }
 }
 

@@ -8,7 +8,6 @@
 #include "platform/shell/resources.h"
 
 #include <array>
-#include <atomic>
 #include <mutex>
 #include <set>
 
@@ -20,11 +19,6 @@ constexpr std::u16string_view kElidedPart = u"...";
 // "Spoken guidance is not available: the file %s is missing or damaged."
 constexpr UINT kSpokenGuidanceText = 1404;
 
-std::atomic<bool>& SpokenGuidanceToldThisRun() {
-    static std::atomic<bool> isTold{false};
-    return isTold;
-}
-
 struct NamedFiles {
     std::mutex mutex;
     std::set<std::u16string> names; // normalised device paths, lower case
@@ -33,6 +27,17 @@ struct NamedFiles {
 NamedFiles& FilesNamedThisRun() {
     static NamedFiles files;
     return files;
+}
+
+NamedFiles& SpokenGuidanceFilesNamedThisRun() {
+    static NamedFiles files;
+    return files;
+}
+
+// False when the normalised name was in the set already.
+bool NoteNamed(NamedFiles& files, const std::u16string& shown) {
+    const std::lock_guard lock(files.mutex);
+    return files.names.insert(platform::ToLower(shown)).second;
 }
 
 std::u16string FileCheckText(DWORD errorCode, const std::u16string& name, std::uint64_t size) {
@@ -54,12 +59,8 @@ std::u16string FileCheckText(DWORD errorCode, const std::u16string& name, std::u
 
 bool ShowFileCheckMessage(const std::u16string& name, DWORD errorCode, std::uint64_t size) {
     const std::u16string shown = platform::NormalizeDevicePath(name);
-    {
-        NamedFiles& files = FilesNamedThisRun();
-        const std::lock_guard lock(files.mutex);
-        if (!files.names.insert(platform::ToLower(shown)).second) {
-            return false;
-        }
+    if (!NoteNamed(FilesNamedThisRun(), shown)) {
+        return false;
     }
     const std::u16string text = FileCheckText(errorCode, shown, size);
     (void)MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK);
@@ -98,18 +99,17 @@ void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path) {
 }
 
 bool ShowSpokenGuidanceMessage(const std::u16string& name) {
-    if (SpokenGuidanceToldThisRun().exchange(true)) {
+    const std::u16string shown = platform::NormalizeDevicePath(name);
+    if (!NoteNamed(SpokenGuidanceFilesNamedThisRun(), shown)) {
         return false;
     }
-    ShowFileMessage(nullptr, kSpokenGuidanceText, platform::NormalizeDevicePath(name));
+    ShowFileMessage(nullptr, kSpokenGuidanceText, shown);
     return true;
 }
 
 void ForgetFileCheckMessages() {
-    {
-        NamedFiles& files = FilesNamedThisRun();
-        const std::lock_guard lock(files.mutex);
-        files.names.clear();
+    for (NamedFiles* files : {&FilesNamedThisRun(), &SpokenGuidanceFilesNamedThisRun()}) {
+        const std::lock_guard lock(files->mutex);
+        files->names.clear();
     }
-    SpokenGuidanceToldThisRun() = false;
 }

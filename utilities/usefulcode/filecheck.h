@@ -1,7 +1,8 @@
 #pragma once
 // The message a data file that is there but cannot be read brings: a box without owner or
 // caption, "Error code %ld File name: %s, file size: %llu bytes". Each file is named once a run,
-// however many readers fail on it; and the message that spoken guidance is not available. Safe
+// however many readers fail on it; and the message that spoken guidance is not available, once
+// a run for each file that keeps it from being spoken. Safe
 // from any thread; the boxes come up on the calling thread.
 
 #include "platform/types.h"
@@ -28,9 +29,10 @@ bool ShowDamagedFileMessage(const std::u16string& name);
 // nothing of the kind), in a message box with the exclamation icon over owner (may be null).
 void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path);
 
-// The box telling that spoken guidance is not available because the file (a device path, shown
-// normalised) is missing or cannot be used: text 1404 of the language library, no owner, shown
-// once a run whichever file comes first. False when it was told before.
+// The box telling that spoken guidance is not available (or not in full) because the file (a
+// device path, shown normalised) is missing or cannot be used whole: text 1404 of the language
+// library, no owner, shown once a run for each file however spelled. False when that file was
+// told before.
 bool ShowSpokenGuidanceMessage(const std::u16string& name);
 
 // Forgets the files named so far and the spoken guidance told, as a new run would.

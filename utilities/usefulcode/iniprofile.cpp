@@ -638,6 +638,19 @@ std::u16string IniProfile::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR file,
     return defaultValue != nullptr ? std::u16string(defaultValue) : std::u16string();
 }
 
+bool IniProfile::Exists(LPCWSTR file) {
+    const std::u16string path = AppPaths::MakeFullPath(file != nullptr ? file : u"");
+    {
+        SettingsCache& cache = Cache();
+        std::shared_lock lock(cache.mutex);
+        if (cache.files.contains(path)) {
+            return true;
+        }
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 std::vector<std::optional<std::u16string>>
 IniProfile::GetStrings(LPCWSTR section, std::span<const LPCWSTR> keys, LPCWSTR file) {
     return LookUpKeys(section, keys, file);

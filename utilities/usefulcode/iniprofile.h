@@ -30,6 +30,9 @@ public:
     // default). A missing file is created empty.
     [[nodiscard]] static std::u16string GetString(LPCWSTR section, LPCWSTR key, LPCWSTR file,
                                                   LPCWSTR defaultValue);
+    // True when the file is preloaded or lies on the storage (a file, not a folder): for
+    // readers that must not leave an empty file behind where none was.
+    [[nodiscard]] static bool Exists(LPCWSTR file);
     // The value's leading sign and digits (0 when it does not begin with a number); the default
     // when the section or key is missing.
     [[nodiscard]] static INT GetInt(LPCWSTR section, LPCWSTR key, LPCWSTR file, INT defaultValue);

@@ -3,6 +3,7 @@
 #include "app/startup/preferences.h"
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/advisorwriter.h"
+#include "testdata/receiverscenariowriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/wavewriter.h"
 #include "utilities/usefulcode/apppaths.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -357,8 +359,8 @@ TEST(MainMenu, TellsOnceThatASettingsFileKeepsChangesUnsaved) {
 
 namespace {
 
-// A voice archive that is there but cannot be mounted leaves the guidance unspoken: the user is
-// told once, naming the archive. A whole archive, or none at all, tells nothing.
+// A voice archive that is missing or cannot be mounted leaves the guidance unspoken: the user is
+// told once, naming the archive. A whole archive tells nothing.
 TEST(MainMenu, TellsOnceThatAnUnusableVoiceArchiveLeavesTheGuidanceUnspoken) {
     const std::vector<std::uint8_t> whole =
         testdata::BuildVoiceArchive({{"TurnLeft", testdata::WaveWriter().Build()}});
@@ -367,7 +369,7 @@ TEST(MainMenu, TellsOnceThatAnUnusableVoiceArchiveLeavesTheGuidanceUnspoken) {
         std::optional<std::string> archive;
         std::size_t boxes;
     } cases[] = {
-        {"none", std::nullopt, 0},
+        {"none", std::nullopt, 1},
         {"whole", std::string(whole.begin(), whole.end()), 0},
         {"empty", std::string(), 1},
         {"cut", std::string(whole.begin(), whole.begin() + 12), 1},
@@ -391,6 +393,60 @@ TEST(MainMenu, TellsOnceThatAnUnusableVoiceArchiveLeavesTheGuidanceUnspoken) {
                           expected.substr(0, expected.find(u"%s")));
                 EXPECT_NE(text.find(u"\\sound\\german_waves.sfs"), std::u16string::npos);
             }
+        });
+    }
+}
+
+// A GPS settings file that is missing or defines no protocol, and in simulation a receiver
+// scenario that is missing or refused, keep positions from being read: each is named once as
+// the menu shows (else the only word of it is that the receiver does not answer), and a missing
+// settings file is not left behind empty.
+TEST(MainMenu, NamesTheGpsFileThatKeepsPositionsFromBeingRead) {
+    const std::string scenario = testdata::ReceiverScenarioWriter().Build();
+    const struct {
+        const char* name;
+        std::optional<std::string> settings; // "deziv.ini"; nullopt: the shipped one
+        bool isMissing;                      // no "deziv.ini"
+        std::optional<std::string> gpstmc;   // simulation with this scenario; "" removes it
+        const char16_t* named;               // nullptr: nothing
+    } cases[] = {
+        {"whole", std::nullopt, false, std::nullopt, nullptr},
+        {"no settings", std::nullopt, true, std::nullopt, u"\\deziv.ini"},
+        {"empty settings", "", false, std::nullopt, u"\\deziv.ini"},
+        {"simulation", std::nullopt, false, scenario, nullptr},
+        {"no scenario", std::nullopt, false, "", u"\\gpstmc.ini"},
+        {"bad scenario", std::nullopt, false,
+         testdata::ReceiverScenarioWriter().Build(testdata::ReceiverScenarioFault::BadNumber),
+         u"\\gpstmc.ini"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        shelltesting::RunIsolated([&c, &scenario] {
+            testdata::TempDeviceRoot root;
+            auto program = shelltesting::BuiltProgram();
+            program.Pk("Zudav", "NoWarning", "1");
+            if (c.isMissing || c.settings) {
+                program.GpsSettings(c.isMissing ? std::nullopt : c.settings);
+            }
+            if (c.gpstmc) {
+                program.Pk("Zudav", "Simulation", "1");
+                program.ReceiverScenario(c.gpstmc->empty() ? scenario : *c.gpstmc);
+            }
+            ASSERT_TRUE(program.WriteTo(root));
+            if (c.gpstmc && c.gpstmc->empty()) {
+                ASSERT_TRUE(std::filesystem::remove(root.HostPathOf(u"\\gpstmc.ini")));
+            }
+            ShellRun run({QuitStep});
+            EXPECT_EQ(run.exitCode, 0);
+            ASSERT_EQ(run.boxes.size(), c.named != nullptr ? 1u : 0u);
+            if (c.named != nullptr) {
+                const std::u16string expected = shelltesting::GermanText(1405);
+                const std::u16string text = run.boxes[0].text;
+                EXPECT_EQ(text.substr(0, expected.find(u"%s")),
+                          expected.substr(0, expected.find(u"%s")));
+                EXPECT_NE(text.find(c.named), std::u16string::npos);
+            }
+            EXPECT_EQ(std::filesystem::exists(root.HostPathOf(u"\\deziv.ini")), !c.isMissing);
         });
     }
 }
