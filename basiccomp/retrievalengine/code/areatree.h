@@ -100,7 +100,7 @@ public:
     }
 
 private:
-    [[nodiscard]] bool OpenFile(CachedFilePtr file);
+    [[nodiscard]] bool OpenFile(CachedFilePtr file, const std::u16string& path);
 
     BlockCachePtr m_cache;
     CachedFilePtr m_file;
