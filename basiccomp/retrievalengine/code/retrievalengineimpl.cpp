@@ -754,17 +754,17 @@ bool RetrievalEngineImpl::ReadNameForCode(std::uint32_t offset, std::u16string& 
 
 template <typename Read> bool RetrievalEngineImpl::ReadNameFile(Read&& read) {
     bool isRead = false;
-    std::u16string cutShort;
+    std::u16string damaged;
     {
         std::lock_guard names(m_nameMutex);
         isRead = m_nameFile && m_nameFile->IsOpen() && read(*m_nameFile);
-        if (!isRead && m_nameFile) {
-            cutShort = m_nameFile->TakeCutShortFile();
+        if (m_nameFile) {
+            damaged = m_nameFile->TakeDamagedFile();
         }
     }
     // Named with the name lock left: the box's modal loop may draw names.
-    if (!cutShort.empty()) {
-        (void)ShowDamagedFileMessage(cutShort);
+    if (!damaged.empty()) {
+        (void)ShowDamagedFileMessage(damaged);
     }
     return isRead;
 }
