@@ -26,6 +26,23 @@ std::uint32_t ComputeBudget(std::uint32_t percent) {
     return std::clamp(budget, kMinimumBudget, kMaximumBudget);
 }
 
+// True when a crossing with links lies before the map's end address. A header without links
+// only marks the unused rest of a page, so a map that counts crossings but holds none there has
+// been overwritten (zeroed pages, say). A sound map finds one at its first record.
+bool HoldsAnyCrossing(SeparatedPageStore& store) {
+    const PageStoreParameters& p = store.GetParameters();
+    PagePosition at(&store);
+    at.Set(0, 0);
+    while (IsBeforeEnd(at.GetPage(), at.GetOffset(), p.endPage, p.endOffset)) {
+        const CrossingRecord* record = at.GetRecord();
+        if (record != nullptr && record->LinkCount() > 0) {
+            return true;
+        }
+        at.Next();
+    }
+    return false;
+}
+
 class SettingsSource final : public DescriptionSource {
 public:
     explicit SettingsSource(const std::u16string& path)
@@ -191,6 +208,10 @@ bool RoadNetwork::LoadMap(std::uint16_t level, const NetworkDescription& descrip
     }
     m_stores[level] = std::move(store);
     if (!m_stores[level]->Open(p)) {
+        return false;
+    }
+    if (p.crossingCount > 0 && !HoldsAnyCrossing(*m_stores[level])) {
+        ReportDamagedNetworkFile(p.pageFileName, u"holds no crossing before its end address");
         return false;
     }
     // The link target table counts against the map's share of the budget: in a store of cached

@@ -107,7 +107,8 @@ public:
 
     // Reads the ".rd" file (never creating it) and opens every map. False (debug line) when the
     // file is missing, "Format" is not 0, "Maps" is outside 1..3, an id table cannot be opened or
-    // has other columns, or a map's store refuses its files. Call once on a fresh network.
+    // has other columns, a map's store refuses its files or its page file holds no crossing
+    // before the end address (zeroed pages). Call once on a fresh network.
     [[nodiscard]] bool Load(const std::u16string& path,
                             const RetrievalEngine::RetrievalEnginePtr& engine);
 

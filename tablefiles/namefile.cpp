@@ -53,6 +53,25 @@ struct NameFile::RecordView {
         }
         return TextSpan{data + at + 1, data[at]};
     }
+
+    // Whether the end mark stands inside the block where the length byte of a further text
+    // would, behind the main text and every further text with their codes.
+    bool HasEndMark() const {
+        const std::optional<TextSpan> main = TextAt(0);
+        std::uint32_t codeAt = main ? main->length + 1 : available;
+        while (codeAt + 1 < available) {
+            const std::uint32_t next = codeAt + 1;
+            if (data[next] == kEndMark) {
+                return true;
+            }
+            const std::optional<TextSpan> further = TextAt(next);
+            if (!further) {
+                return false;
+            }
+            codeAt = next + 1 + further->length;
+        }
+        return false;
+    }
 };
 
 NameFile::NameFile(BlockCachePtr cache, std::shared_ptr<SfsMountSet> mountSet)
@@ -103,8 +122,8 @@ bool NameFile::IsOpen() const {
 }
 
 void NameFile::Close() {
-    m_isPastEnd = false;
-    m_isPastEndTold = false;
+    m_isDamaged = false;
+    m_isDamagedTold = false;
     if (m_file) {
         if (m_cache) {
             m_cache->RemoveFile(m_file);
@@ -120,7 +139,7 @@ bool NameFile::FindRecord(std::uint32_t offset, RecordView& record) const {
     record.block = FsrBlockPointer(m_file, kBlockSize);
     const std::uint32_t position = offset % kBlockSize;
     if (!record.block.MoveTo(offset / kBlockSize) || position >= record.block.GetLength()) {
-        m_isPastEnd = m_isPastEnd || offset / kBlockSize >= m_file->GetBlockCount() ||
+        m_isDamaged = m_isDamaged || offset / kBlockSize >= m_file->GetBlockCount() ||
                       position >= record.block.GetLength();
         return false;
     }
@@ -129,11 +148,15 @@ bool NameFile::FindRecord(std::uint32_t offset, RecordView& record) const {
     return true;
 }
 
-std::u16string NameFile::TakeCutShortFile() {
-    if (!m_isPastEnd || m_isPastEndTold || !m_file) {
+void NameFile::NoteMissingEndMark(const RecordView& record) const {
+    m_isDamaged = m_isDamaged || !record.HasEndMark();
+}
+
+std::u16string NameFile::TakeDamagedFile() {
+    if (!m_isDamaged || m_isDamagedTold || !m_file) {
         return {};
     }
-    m_isPastEndTold = true;
+    m_isDamagedTold = true;
     return m_file->GetName();
 }
 
@@ -163,6 +186,7 @@ bool NameFile::ReadName(std::uint32_t offset, std::u16string& text, bool alterna
     if (!FindRecord(offset, record)) {
         return false;
     }
+    NoteMissingEndMark(record);
     const std::optional<TextSpan> stored = record.TextAt(0);
     if (!stored) {
         return false;
@@ -190,6 +214,7 @@ bool NameFile::ReadNameForCode(std::uint32_t offset, std::u16string& text, std::
     if (!FindRecord(offset, record)) {
         return false;
     }
+    NoteMissingEndMark(record);
     const std::optional<TextSpan> stored = record.TextAt(0);
     std::uint32_t codeAt = stored ? stored->length + 1 : 0;
     if (!stored || codeAt >= record.available) {
@@ -241,6 +266,7 @@ void NameFile::ReadCodes(std::vector<std::int16_t>& codes, std::uint32_t offset)
     if (!FindRecord(offset, record)) {
         return;
     }
+    NoteMissingEndMark(record);
     const std::optional<TextSpan> main = record.TextAt(0);
     if (!main) {
         return;

@@ -59,16 +59,20 @@ public:
     virtual void ReadCodes(std::vector<std::int16_t>& codes, std::uint32_t offset);
 
     // The file's name the first time a read found its offset past the end of the file (a name
-    // file cut short), so that the caller can name the file once it holds no lock; else empty.
-    [[nodiscard]] std::u16string TakeCutShortFile();
+    // file cut short) or a record without its end mark inside its block (overwritten, with zeros
+    // say), so that the caller can name the file once it holds no lock; else empty.
+    [[nodiscard]] std::u16string TakeDamagedFile();
 
 private:
     struct RecordView;
     [[nodiscard]] bool FindRecord(std::uint32_t offset, RecordView& record) const;
+    // Marks the file damaged when the record's end mark is not inside its block: no sound record
+    // lacks it, though a reader of the main text alone reads on.
+    void NoteMissingEndMark(const RecordView& record) const;
 
     BlockCachePtr m_cache;
     std::shared_ptr<SfsMountSet> m_mountSet;
     CachedFilePtr m_file;
-    mutable bool m_isPastEnd = false; // a read found its offset past the end of the file
-    bool m_isPastEndTold = false;
+    mutable bool m_isDamaged = false; // a read found its offset past the end, or no end mark
+    bool m_isDamagedTold = false;
 };

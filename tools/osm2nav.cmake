@@ -163,7 +163,7 @@ nav_extract_test(osmoverlay_test SUITE ExtractOverlay
 nav_extract_test(osmnavigator_test SUITE ExtractNavigator
   DEPENDS app_startup app_modes app_tourlists osm2nav_convert testdata_programfolder testdata platform_window
           platform_window_testdriver retrievalengine_engine testdata_worldmapset usefulcode_files
-          advisor_core platform_shell)
+          advisor_core platform_shell testdata_tmctables traffic_receiver traffic_messagestore)
 if(TARGET osmnavigator_test)
   target_compile_definitions(osmnavigator_test PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/demo"
                              NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"

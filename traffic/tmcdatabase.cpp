@@ -1,6 +1,7 @@
 #include "traffic/tmcdatabase.h"
 
 #include "traffic/detail/tmctables.h"
+#include "utilities/usefulcode/filecheck.h"
 
 #include "platform/files/files.h"
 #include "platform/kernel/debug.h"
@@ -102,6 +103,10 @@ bool OpenTmcTable(TmcTables& tables, TmcTableSlot slotNumber, const std::u16stri
     }
     table.Close();
     Report(path, u"missing, or not the columns of this TMC table");
+    // A table that is there but refused is damaged, and named; a missing one is not.
+    if (Exists(path)) {
+        (void)ShowDamagedFileMessage(path);
+    }
     return false;
 }
 

@@ -37,7 +37,8 @@ public:
     // Opens the tables of a data folder (device path): from the folder itself when it holds
     // "tmc.sfs", else from the program's folder + "\tmc"; "Loc2Cookie.fsr" always from the data
     // folder. False when a table is missing or has other columns; the tables opened before the
-    // failure stay open until Unload.
+    // failure stay open until Unload. A table that is there but refused (empty, cut short,
+    // overwritten) brings the file-check box naming it (filecheck.h).
     [[nodiscard]] virtual bool Load(const std::u16string& path);
     // Closes the tables and unmounts the archives this database mounted.
     virtual void Unload();

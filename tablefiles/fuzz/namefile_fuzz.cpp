@@ -67,6 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)names.GetNameForCode(offset, text, main, code);
         names.GetCodes(codes, offset);
     }
-    (void)names.TakeCutShortFile();
+    (void)names.TakeDamagedFile();
     return 0;
 }

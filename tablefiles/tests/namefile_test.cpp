@@ -205,6 +205,33 @@ TEST_F(NameFileTest, ReadsStayInsideTheBlockAndTheFile) {
     }
 }
 
+// A record without its end mark inside its block (zeroed, or reaching into the next block) marks
+// the file damaged, told once, though its main text still reads; sound records do not.
+TEST_F(NameFileTest, ARecordWithoutItsEndMarkMarksTheFileDamaged) {
+    NameFileWriter writer;
+    const std::uint32_t good = writer.Add("Good", 1, {{"Other", 2}});
+    const std::uint32_t empty = writer.Add("", 4);
+    const std::uint32_t zeroed = writer.AddRaw(std::vector<std::uint8_t>(64, 0));
+    const std::uint32_t noEndMark = writer.AddAtBlockEnd({3, 'a', 'b', 'c', 1, 2, 'x', 'y', 5});
+    Put(writer);
+    const struct {
+        const char* name;
+        std::uint32_t offset;
+        bool isDamaged;
+    } cases[] = {{"whole", good, false},
+                 {"empty main text", empty, false},
+                 {"zeroed", zeroed, true},
+                 {"end mark in the next block", noEndMark, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(m_names.Open(u"\\maps\\set"));
+        std::u16string text;
+        EXPECT_TRUE(m_names.GetName(c.offset, text));
+        EXPECT_EQ(m_names.TakeDamagedFile().empty(), !c.isDamaged);
+        EXPECT_TRUE(m_names.TakeDamagedFile().empty());
+    }
+}
+
 TEST_F(NameFileTest, MissingFileIsClosed) {
     EXPECT_FALSE(m_names.Open(u"\\maps\\none"));
     EXPECT_FALSE(m_names.IsOpen());

@@ -11,10 +11,14 @@
 #include "mapdisplay/mapenginefacade.h"
 #include "onboard/onboardserver.h"
 #include "onboard/serverconfig.h"
+#include "testdata/alertcencoder.h"
 #include "testdata/matchedpositionbuilder.h"
 #include "testdata/testfiles.h"
+#include "testdata/tmctableswriter.h"
 #include "tools/osmtests/convertedextract.h"
 #include "tools/osmtests/extractplaces.h"
+#include "traffic/tests/decodedmessage.h"
+#include "traffic/tmcmessagestore.h"
 #include "ui/customlistbox.h"
 #include "utilities/usefulcode/apppaths.h"
 #include "utilities/usefulcode/cache/blockcache.h"
@@ -198,13 +202,17 @@ TEST_F(ExtractNavigator, MapListFromTheMenuSwitchesTheDatabase) {
     });
 }
 
-// The extract converted once more, into a folder whose files the test damages one at a time.
+// The extract converted once more, into a folder whose files the test damages one at a time:
+// three levels and TMC tables, as the demo install has them.
 class ExtractDamagedFile : public ConvertedExtract {
 protected:
     static void SetUpTestSuite() {
         osm2nav::ConvertOptions options;
         options.advisorData = NAV_DEMO_DATA;
+        options.levels = 3;
         ConvertOnce({{"Intact", options}});
+        ASSERT_TRUE(testdata::TmcTablesWriter(testdata::TmcSampleTables())
+                        .WriteFolder(*s_root, u"\\Intact\\tmc", true));
     }
 };
 
@@ -266,6 +274,7 @@ struct DatabaseOutcome {
     std::size_t cities = 0;
     std::size_t streets = 0;
     std::uint32_t route = 0;
+    std::size_t trafficMessages = 0; // held after a closure on the TMC tables
     std::vector<std::u16string> boxes;
     bool operator==(const DatabaseOutcome&) const = default;
 };
@@ -327,6 +336,18 @@ DatabaseOutcome OpenAsTheProgramDoes(const DamageRoute& route) {
             server->CreateElementDestination(request.destination, &route.to);
             RouteRequestResult result;
             outcome.route = server->RequestRoute(result, &start, request).status;
+            testdata::AlertCMessage closure;
+            closure.programmeId = 0x1301;
+            closure.event = 401;
+            closure.location = 102;
+            closure.extent = 1;
+            testdata::AlertCEncoder encoder;
+            encoder.AddTable(closure.programmeId, 1);
+            const TmcRawMessage raw = DecodeLastTmcMessage(encoder.AddMessage(closure).Build());
+            if (const auto store = server->GetTmcMessageStore();
+                store && store->AddRawMessage(&raw)) {
+                outcome.trafficMessages = store->GetCount();
+            }
         }
     }
     for (const auto& box : platform::RecordedMessageBoxes()) {
@@ -348,6 +369,7 @@ TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
     const DatabaseOutcome whole = OpenAsTheProgramDoes(route);
     ASSERT_EQ(whole.route, routestatus::kFound);
     ASSERT_GT(whole.streets, 0u);
+    ASSERT_EQ(whole.trafficMessages, 1u);
     ASSERT_TRUE(whole.boxes.empty()) << platform::WideToAnsi(whole.boxes.front());
     std::vector<fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(database)) {
@@ -361,15 +383,20 @@ TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
         std::u16string name =
             u"\\damaged\\" + platform::AnsiToWide(fs::relative(file, database).string());
         std::replace(name.begin(), name.end(), u'/', u'\\');
-        for (const std::size_t size : {bytes.size() / 2, std::size_t{0}}) {
-            SCOPED_TRACE(fs::relative(file, database).string() + " cut to " + std::to_string(size));
-            fs::resize_file(file, size);
+        // Cut to half its size, to nothing, and zeroed at its size as a power loss leaves it.
+        for (const std::string& damaged :
+             {bytes.substr(0, bytes.size() / 2), std::string(), std::string(bytes.size(), '\0')}) {
+            SCOPED_TRACE(fs::relative(file, database).string() +
+                         (damaged.size() == bytes.size()
+                              ? " zeroed"
+                              : " cut to " + std::to_string(damaged.size())));
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << damaged;
             const DatabaseOutcome cut = OpenAsTheProgramDoes(route);
             if (cut != whole) {
                 EXPECT_EQ(cut.boxes.size(), 1u)
                     << "engine " << cut.isEngineOpen << ", databases " << cut.databases
                     << ", cities " << cut.cities << ", streets " << cut.streets << ", route "
-                    << cut.route;
+                    << cut.route << ", traffic messages " << cut.trafficMessages;
                 for (const std::u16string& box : cut.boxes) {
                     EXPECT_NE(platform::ToLower(box).find(platform::ToLower(name)),
                               std::u16string::npos)

@@ -1,11 +1,18 @@
 #include "testdata/tempdir.h"
 #include "testdata/tmctableswriter.h"
 #include "traffic/tmcdatabase.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/memoryarena.h"
 
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/messagebox.h"
 #include "platform/shell/modulepath.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -86,27 +93,49 @@ TEST_F(TmcDatabaseTest, LoadsFromFolderArchivesOrProgramFolder) {
     }
 }
 
+// A table that is there but refused is named in the file-check box; a missing one is not.
 TEST_F(TmcDatabaseTest, AcceptsOnlyTheKnownLayoutsAndStopsAtTheFirstMissingTable) {
     const struct {
         testdata::TmcTablesKnobs knobs;
         bool isLoaded;
-        bool hasEvents; // opened before the failure
+        bool hasEvents;     // opened before the failure
+        const char* zeroed; // a table overwritten with zeros at its size, or none
+        const char* named;  // the table the file-check box names, or none
     } cases[] = {
-        {{0, 0, false, "", false}, true, true},
-        {{1, 1, false, "", false}, true, true},
-        {{0, 0, true, "", false}, false, true},
-        {{0, 0, false, "Loc2Line.fsr", false}, false, true},
-        {{0, 0, false, "Events.fsr", false}, false, false},
-        {{0, 0, false, "Loc2Cookie.fsr", false}, false, false},
-        {{0, 0, false, "EUC2SFN.fsr", false}, false, true},
+        {{0, 0, false, "", false}, true, true, "", ""},
+        {{1, 1, false, "", false}, true, true, "", ""},
+        {{0, 0, true, "", false}, false, true, "", "Loc2Type.fsr"},
+        {{0, 0, false, "Loc2Line.fsr", false}, false, true, "", ""},
+        {{0, 0, false, "Events.fsr", false}, false, false, "", ""},
+        {{0, 0, false, "Loc2Cookie.fsr", false}, false, false, "", ""},
+        {{0, 0, false, "EUC2SFN.fsr", false}, false, true, "", ""},
+        {{0, 0, false, "", false}, false, true, "Loc2Line.fsr", "Loc2Line.fsr"},
+        {{0, 0, false, "", false}, false, false, "Loc2Cookie.fsr", "Loc2Cookie.fsr"},
     };
     int index = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(index);
+        ForgetFileCheckMessages();
+        platform::ClearRecordedMessageBoxes();
         const std::u16string data = u"\\D" + std::u16string(1, u'0' + index++);
         ASSERT_TRUE(testdata::TmcTablesWriter(testdata::TmcSampleTables(), c.knobs)
                         .WriteFolder(m_root, data, true));
+        const std::u16string zeroed = data + u"\\" + platform::AnsiToWide(c.zeroed);
+        if (*c.zeroed != '\0') {
+            const auto size = std::filesystem::file_size(m_root.HostPathOf(zeroed));
+            ASSERT_TRUE(m_root.WriteFile(zeroed, std::string(size, '\0')));
+        }
         EXPECT_EQ(m_database->Load(data), c.isLoaded);
+        std::vector<std::string> boxes;
+        for (const auto& box : platform::RecordedMessageBoxes()) {
+            boxes.push_back(platform::WideToAnsi(box.text));
+        }
+        ASSERT_EQ(boxes.size(), *c.named != '\0' ? 1u : 0u);
+        if (!boxes.empty()) {
+            EXPECT_NE(boxes[0].find("\\" + std::string(c.named) + ", file size: "),
+                      std::string::npos)
+                << boxes[0];
+        }
         EXPECT_EQ(m_database->IsLoaded(), c.isLoaded);
         EXPECT_EQ(static_cast<bool>(m_database->FindEvent(101)), c.hasEvents);
         m_database->Unload();

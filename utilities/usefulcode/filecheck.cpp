@@ -40,6 +40,14 @@ bool NoteNamed(NamedFiles& files, const std::u16string& shown) {
     return files.names.insert(platform::ToLower(shown)).second;
 }
 
+bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
 std::u16string FileCheckText(DWORD errorCode, const std::u16string& name, std::uint64_t size) {
     const std::u16string head =
         platform::FormatW(u"Error code %ld File name: ", static_cast<long>(errorCode));
@@ -50,9 +58,16 @@ std::u16string FileCheckText(DWORD errorCode, const std::u16string& name, std::u
         return head + name + tail;
     }
     const std::size_t kept = room - kElidedPart.size();
-    const std::size_t front = kept / 2;
-    return head + name.substr(0, front) + std::u16string(kElidedPart) +
-           name.substr(name.size() - (kept - front)) + tail;
+    // Both cuts fall between characters: never between the halves of a surrogate pair.
+    std::size_t front = kept / 2;
+    if (front > 0 && IsHighSurrogate(name[front - 1])) {
+        --front;
+    }
+    std::size_t back = name.size() - (kept - kept / 2);
+    if (IsLowSurrogate(name[back])) {
+        ++back;
+    }
+    return head + name.substr(0, front) + std::u16string(kElidedPart) + name.substr(back) + tail;
 }
 
 } // namespace

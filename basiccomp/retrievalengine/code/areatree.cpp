@@ -173,19 +173,29 @@ bool AreaTreeIndex::Open(const std::u16string& folder) {
         (void)ShowDamagedFileMessage(path);
         return false;
     }
-    return OpenFile(std::move(file));
+    return OpenFile(std::move(file), path);
 }
 
 bool AreaTreeIndex::OpenArchived(const std::u16string& folder) {
     Close();
     (void)LoadCityIndexes(folder, true);
-    return m_cache && OpenFile(m_cache->GetArchiveFile(
-                          folder + kTreeFileName, FileCreation::OpenExisting, FileAccess::Read,
-                          FileShare::Read, AreaTreeCursor::kBlockSize));
+    const std::u16string path = folder + kTreeFileName;
+    return m_cache &&
+           OpenFile(m_cache->GetArchiveFile(path, FileCreation::OpenExisting, FileAccess::Read,
+                                            FileShare::Read, AreaTreeCursor::kBlockSize),
+                    path);
 }
 
-bool AreaTreeIndex::OpenFile(CachedFilePtr file) {
+bool AreaTreeIndex::OpenFile(CachedFilePtr file, const std::u16string& path) {
     m_file = std::move(file);
+    // Every tree starts with a node at offset 0 (one no id can name); a length word of 0 there
+    // leaves nothing to walk from, as when the file was overwritten with zeros.
+    if (IsOpen() && !GetNode(0).IsValid()) {
+        m_cache->RemoveFile(m_file);
+        m_file = nullptr;
+        (void)ShowDamagedFileMessage(path);
+        return false;
+    }
     return IsOpen();
 }
 

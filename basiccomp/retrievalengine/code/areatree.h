@@ -72,7 +72,9 @@ public:
 
     // Loads the city index files of the folder, then opens folder + "\EAreaI.tre"; as plain
     // files (Open) or from the mounted archives (OpenArchived). True when the tree file is held
-    // (whether the city index files loaded or not). A tree already held is closed first.
+    // (whether the city index files loaded or not). A tree already held is closed first. A tree
+    // file cut short of a whole block or without a node at offset 0 (zeroed) is not held and
+    // brings the file-check box naming it.
     [[nodiscard]] bool Open(const std::u16string& folder);
     [[nodiscard]] bool OpenArchived(const std::u16string& folder);
     [[nodiscard]] bool IsOpen() const { return static_cast<bool>(m_file); }
@@ -100,7 +102,7 @@ public:
     }
 
 private:
-    [[nodiscard]] bool OpenFile(CachedFilePtr file);
+    [[nodiscard]] bool OpenFile(CachedFilePtr file, const std::u16string& path);
 
     BlockCachePtr m_cache;
     CachedFilePtr m_file;

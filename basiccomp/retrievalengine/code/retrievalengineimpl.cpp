@@ -68,6 +68,39 @@ std::mutex& SharedMountSetMutex() {
     return mutex;
 }
 
+// Records whose geometry is a point list at a data offset of the ".dat" stream.
+struct HasPointListData {
+    bool operator()(const std::uint8_t* record) const {
+        switch (maprecord::RecordTypeLetter(record)) {
+        case 'p':
+        case 'y':
+        case 'r':
+        case 'z':
+            return maprecord::RecordDataOffset(record) != 0;
+        default:
+            return false;
+        }
+    }
+};
+
+class PointListWalk : public FilteredElementWalk<HasPointListData> {
+public:
+    PointListWalk(CachedFilePtr blockFile, std::uint32_t root, const MapRect& query,
+                  std::uint32_t version, CachedFilePtr dataFile)
+        : FilteredElementWalk(std::move(blockFile), version, std::move(dataFile), {}) {
+        Begin(root, query);
+    }
+};
+
+// False when the first point list of the map lies in the ".dat" stream without a point. A
+// record gives a data offset only to data that are there, so a count of 0 there means the
+// stream was overwritten (with zeros, say). True when no record has such data.
+bool IsFirstPointListWhole(const RidFile& ridFile, const MapRect& extent, CachedFilePtr data) {
+    const PointListWalk walk(ridFile.GetBlockFile(), ridFile.GetRoot(), extent,
+                             ridFile.GetVersion(), std::move(data));
+    return !walk.IsValid() || !walk.GetGeometry() || walk.GetGeometry()->GetPointCount() > 0;
+}
+
 } // namespace
 
 std::shared_ptr<SfsMountSet> GetSharedSfsMountSet() {
@@ -634,7 +667,10 @@ bool RetrievalEngineImpl::OpenLocked(const std::u16string& path, bool areArchive
         return false;
     }
     m_extent = MapRect();
-    (void)m_ridFile.ReadExtent(m_extent);
+    if (m_ridFile.ReadExtent(m_extent) &&
+        !IsFirstPointListWhole(m_ridFile, m_extent, m_dataStream)) {
+        (void)ShowDamagedFileMessage(dataPath);
+    }
     {
         std::lock_guard names(m_nameMutex);
         (void)m_nameFile->Open(m_basePath);
@@ -754,17 +790,17 @@ bool RetrievalEngineImpl::ReadNameForCode(std::uint32_t offset, std::u16string& 
 
 template <typename Read> bool RetrievalEngineImpl::ReadNameFile(Read&& read) {
     bool isRead = false;
-    std::u16string cutShort;
+    std::u16string damaged;
     {
         std::lock_guard names(m_nameMutex);
         isRead = m_nameFile && m_nameFile->IsOpen() && read(*m_nameFile);
-        if (!isRead && m_nameFile) {
-            cutShort = m_nameFile->TakeCutShortFile();
+        if (m_nameFile) {
+            damaged = m_nameFile->TakeDamagedFile();
         }
     }
     // Named with the name lock left: the box's modal loop may draw names.
-    if (!cutShort.empty()) {
-        (void)ShowDamagedFileMessage(cutShort);
+    if (!damaged.empty()) {
+        (void)ShowDamagedFileMessage(damaged);
     }
     return isRead;
 }

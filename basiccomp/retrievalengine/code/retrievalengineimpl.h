@@ -164,8 +164,8 @@ public:
     [[nodiscard]] std::shared_ptr<const CrawlerHitList> SearchHits(const SearchQuery& query);
 
 private:
-    // Runs the read on the open name file under the name lock; a name file found cut short is
-    // named after the lock is left. False when no name file is open or the read fails.
+    // Runs the read on the open name file under the name lock; a name file found cut short or
+    // damaged is named after the lock is left. False when no name file is open or the read fails.
     template <typename Read> bool ReadNameFile(Read&& read);
     bool OpenLocked(const std::u16string& path, bool areArchivesAllowed);
     void CloseLocked();
