@@ -27,7 +27,8 @@
 
 namespace {
 
-constexpr int kRouteItemHeight = 48;
+// The height of a line of the list: its rows grow to one more than their lines (a leg has four).
+constexpr int kRouteLineHeight = 12;
 constexpr int kRouteLabelMax = 60;
 constexpr float kHoursPerSecond = 0.00027777778f;
 
@@ -102,7 +103,7 @@ void RouteList::SetLegs(const std::vector<TourEntry>& legs, std::int32_t& totalL
 void RouteList::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     CreateLabel(u"Title", kTitleLabelId, 0xFFFFFF, kTransparentBackground);
     m_listBox = std::make_unique<CustomListBox>(GetHwnd(), kListId, kListColour, 0);
-    m_listBox->SetItemHeight(kRouteItemHeight);
+    m_listBox->SetItemHeight(kRouteLineHeight);
     AddChild(u"Items", m_listBox->GetWindow());
     const struct {
         const char16_t* name;
