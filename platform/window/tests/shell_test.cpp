@@ -93,6 +93,36 @@ TEST(ShellScreen, MenuBarComesOnlyFromALanguageLibraryThatHasIt) {
     EXPECT_TRUE(FreeLibrary(language));
 }
 
+// The empty menu bar holds no buttons and draws nothing: a tap on it reaches the window
+// beneath, and the bar never becomes the active window.
+TEST(ShellScreen, ATapOnTheEmptyMenuBarReachesTheWindowBeneath) {
+    windowtesting::RegisterRecordingClass(u"Rec");
+    HWND main = CreateWindowExW(0, u"Rec", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                                nullptr, nullptr);
+    testdata::TempDeviceRoot root;
+    platform::ResourceBundle bundle;
+    bundle.menuBars = {101};
+    HMODULE language = windowtesting::LoadLanguage(root, bundle);
+    SHMENUBARINFO bar{36, main, SHCMBF_EMPTYBAR, 101, language, 0, 0, nullptr, 0};
+    ASSERT_TRUE(SHCreateMenuBar(&bar));
+    // Activated again, the main window brings its owned bar up with it.
+    SetActiveWindow(nullptr);
+    SetActiveWindow(main);
+    platform::ScreenDriver driver;
+    driver.RunUntilIdle();
+    const POINT onBar{40, 303};
+    EXPECT_EQ(WindowFromPoint(onBar), main);
+    windowtesting::ClearLog();
+    platform::InjectStylus(platform::StylusAction::Down, onBar);
+    platform::InjectStylus(platform::StylusAction::Up, onBar);
+    driver.RunUntilIdle();
+    EXPECT_EQ(windowtesting::Numbers(main, {WM_LBUTTONDOWN, WM_LBUTTONUP}),
+              (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    EXPECT_EQ(GetActiveWindow(), main);
+    DestroyWindow(main);
+    EXPECT_TRUE(FreeLibrary(language));
+}
+
 TEST(ShellScreen, SipSwitchesAndReportsTheVisibleDesktop) {
     const struct {
         DWORD cbSize;
