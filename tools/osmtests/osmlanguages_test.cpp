@@ -157,12 +157,19 @@ TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
         const char* quit; // the main menu's last button
     };
     const fs::path script = fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "pages.txt";
+    const std::vector<std::string> lines = LanguageFileLines(script);
     std::vector<std::string> frames;
-    for (const std::string& line : LanguageFileLines(script)) {
+    for (const std::string& line : lines) {
         if (line.rfind("frame ", 0) == 0)
             frames.push_back(line.substr(6));
     }
     ASSERT_GE(frames.size(), 100u);
+    // The keys README.md lists for the program and its guidance map page.
+    for (const char* key : {"Tab", "Enter", "Esc", "Up", "Down", "Left", "Right", "F1", "Ctrl+D",
+                            "L", "T", "S", "P", "A", "R", "Plus", "Minus"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("key ") + key), lines.end())
+            << key;
+    }
     for (const Case& c : {Case{"pages-german", 0, "Beenden"}, Case{"pages-french", 3, "Quitter"}}) {
         SCOPED_TRACE(c.name);
         const fs::path root = CopyInstall(c.name, c.language);
