@@ -152,8 +152,8 @@ struct FrameHashes {
     std::uint64_t full;
     std::uint64_t strip;
 };
-constexpr FrameHashes kDrawTownFrames{0xe79be1d4d854c250ULL, 0x769d2a350cc78acdULL};
-constexpr FrameHashes kVaduzFrames{0xd19eda6b61b302ddULL, 0xfa379ef66cb6ac45ULL};
+constexpr FrameHashes kDrawTownFrames{0xe79be1d4d854c250ULL, 0x4bd57871ba60764dULL};
+constexpr FrameHashes kVaduzFrames{0xdaa72e15520ff8ddULL, 0xdf784bd65aa9e335ULL};
 
 // FNV-1a over the frame's pixels, row after row.
 std::uint64_t FrameHash(HDC dc) {

@@ -28,6 +28,7 @@ std::atomic<bool> g_nightMode{false};
 
 constexpr DWORD kCanvasStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_BORDER;
 constexpr COLORREF kHintBackground = 0xCCFFFF;
+
 constexpr int kMarkerBitmapId = 390;
 constexpr COLORREF kMarkerKey = 0xFF0000;
 constexpr int kFlagBitmapId = 1089;
@@ -36,6 +37,12 @@ constexpr double kDegreesToRadians = 0.017453292519944444;
 constexpr double kRadiansToDegrees = 57.29577951307855;
 constexpr double kTwoPi = 6.28318530718;
 constexpr int kMarkerLimit = 16384;
+
+// The keys the map control acts on by itself: zoom and the arrows.
+bool IsOwnersMapKey(UINT key) {
+    return key == VK_ADD || key == VK_SUBTRACT || key == VK_LEFT || key == VK_RIGHT ||
+           key == VK_UP || key == VK_DOWN;
+}
 
 // The text as plain characters for the C scanners (others become '?').
 std::string Narrow(std::u16string_view text) {
@@ -180,10 +187,16 @@ void DirectionArrowWindow::Create(HWND parent, int parentWidth) {
     if (m_bitmaps[0] != nullptr && GetObjectW(m_bitmaps[0], sizeof info, &info) != 0) {
         m_size = SIZE{info.bmWidth, info.bmHeight};
     }
-    CreateWindowExW(0, WindowClassRegistry::ClassName(), u"", WS_CHILD, parentWidth - 47, 0,
-                    m_size.cx, m_size.cy, parent,
+    // The button bar's column may reach up into the corner: the arrow lies beneath its buttons
+    // and paints only where they leave it.
+    CreateWindowExW(0, WindowClassRegistry::ClassName(), u"", WS_CHILD | WS_CLIPSIBLINGS,
+                    parentWidth - 47, 0, m_size.cx, m_size.cy, parent,
                     reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kControlId)),
                     platform::ResourceInstance(), &m_handle);
+    if (m_handle.window != nullptr) {
+        SetWindowPos(m_handle.window, HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
 }
 
 void DirectionArrowWindow::Destroy() {
@@ -446,7 +459,11 @@ bool MapView::SetPosition(const MatchedPosition& position) {
         m_heading = heading;
         changed = true;
     }
+    // A suspension that ends now leaves the view where the user moved it: the following step
+    // that brings the car back is due even while the car stands.
+    const bool wasSuspended = m_suspensionStart != 0;
     if (IsFollowing() && !IsSuspended()) {
+        changed = changed || wasSuspended;
         const bool streetsNear = position.streetsNear != 0;
         if (streetsNear != m_autoZoom) {
             m_autoZoom = streetsNear;
@@ -725,6 +742,11 @@ void MapView::OnKeyDown(KeyEvent event) {
         SetForegroundWindow(dialog);
     } else if (m_listener != nullptr) {
         m_listener->OnKey(event.key);
+        // The owner zooms and pans on these keys itself (with the follow suspension); the map
+        // control's own action would repeat the step.
+        if (IsOwnersMapKey(event.key) && event.handled != nullptr) {
+            *event.handled = true;
+        }
     }
 }
 

@@ -115,4 +115,20 @@ std::pair<int, int> PngFileSize(const std::filesystem::path& png) {
     return picture ? std::pair{picture->width, picture->height} : std::pair{0, 0};
 }
 
+PngPicture ReadPngFile(const std::filesystem::path& png) {
+    const std::optional<Picture> picture = Decode(ReadFile(png));
+    PngPicture result;
+    if (!picture)
+        return result;
+    result.width = picture->width;
+    result.height = picture->height;
+    result.pixels.reserve(picture->rgb.size() / 3);
+    for (std::size_t i = 0; i + 2 < picture->rgb.size(); i += 3) {
+        result.pixels.push_back(static_cast<std::uint32_t>(picture->rgb[i]) << 16 |
+                                static_cast<std::uint32_t>(picture->rgb[i + 1]) << 8 |
+                                picture->rgb[i + 2]);
+    }
+    return result;
+}
+
 } // namespace testdata

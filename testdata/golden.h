@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace testdata {
 
@@ -28,5 +30,17 @@ WindowMatchesGolden(HWND window, const std::filesystem::path& folder, const std:
 
 // The width and height of the picture in a PNG file; {0, 0} when it holds none.
 [[nodiscard]] std::pair<int, int> PngFileSize(const std::filesystem::path& png);
+
+// The picture of a PNG file: 0x00RRGGBB pixels, rows top-down; all empty when it holds none.
+struct PngPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+    [[nodiscard]] std::uint32_t At(int x, int y) const {
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)];
+    }
+};
+[[nodiscard]] PngPicture ReadPngFile(const std::filesystem::path& png);
 
 } // namespace testdata

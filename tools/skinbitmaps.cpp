@@ -8,7 +8,8 @@
 // picture is written beside it, for people to look at.
 //
 // The pictures: the logo (bitmap 1184), the program's icon (icon 1), the traffic list's icons
-// (bitmaps 3, a message, and 4, a message with a location), and for each skinned button its
+// (bitmaps 3, a message, and 4, a message with a location), the map's twelve direction arrows
+// (930 to 941), position marker (390) and destination flag (1089), and for each skinned button its
 // normal (id), pressed (id + 1) and disabled (id + 3) faces: the main menu's buttons on wide
 // plates, the map bar's buttons on square plates. Every button face keys out its top-left
 // colour, so the plates have round corners on any background. A wide plate carries its symbol
@@ -379,6 +380,44 @@ Picture TrafficIcon(UINT id, bool hasLocation) {
     });
 }
 
+// The map's direction arrow to the destination, turned by `index` times 30 degrees to the left
+// of straight up (index 0: straight ahead), on a square plate: it is copied as it is.
+Picture DirectionArrow(UINT id, int index) {
+    return Draw("b" + std::to_string(id) + ".bmp", 47, 47, kNormal.plate, [index](HDC dc) {
+        Pen pen(dc, 0, 0, 47 / 32.0);
+        pen.Shape({{0.5, 0.5}, {31.5, 0.5}, {31.5, 31.5}, {0.5, 31.5}}, kNormal.plate, kNormal.rim,
+                  1);
+        const double angle = index * 30.0 * 3.14159265358979 / 180.0;
+        const double c = std::cos(angle);
+        const double s = std::sin(angle);
+        std::vector<std::pair<double, double>> turned;
+        for (const auto& [x, y] : std::vector<std::pair<double, double>>{
+                 {0, -12}, {9, -1}, {3.5, -1}, {3.5, 11}, {-3.5, 11}, {-3.5, -1}, {-9, -1}})
+            turned.emplace_back(16 + x * c + y * s, 16 - x * s + y * c);
+        pen.Shape(turned, kNormal.symbol, kNormal.accent, 1);
+    });
+}
+
+// The position marker of a map that does not follow the car: a red disc with a white middle on
+// blue, the colour the map keys out.
+Picture PositionMarker() {
+    return Draw("b390.bmp", 20, 20, RGB(0, 0, 255), [](HDC dc) {
+        Pen pen(dc, 0, 0, 20 / 32.0);
+        pen.Circle(16, 16, 13, RGB(230, 20, 20), RGB(90, 0, 0), 2);
+        pen.Circle(16, 16, 5, RGB(255, 255, 255));
+    });
+}
+
+// The destination flag on white, the colour the map keys out: its pole stands at the lower left.
+Picture DestinationFlag() {
+    return Draw("b1089.bmp", 16, 16, RGB(255, 255, 255), [](HDC dc) {
+        Pen pen(dc, 0, 0, 0.5);
+        pen.Box(0, 2, 3, 31, RGB(40, 40, 40));
+        pen.Shape({{4, 1}, {30, 1}, {24, 8}, {30, 15}, {4, 15}}, RGB(220, 30, 30), RGB(120, 0, 0),
+                  1);
+    });
+}
+
 // A colour between a (at 0) and b (at 1).
 COLORREF Blend(COLORREF a, COLORREF b, double at) {
     const auto mix = [at](int from, int to) {
@@ -562,6 +601,12 @@ std::vector<Picture> AllPictures() {
     };
     for (const auto& [id, symbol] : bar)
         AddButton(pictures, id, kBarSide, kBarSide, symbol);
+    // The map's direction arrows in the order of their index.
+    const UINT arrows[] = {941, 937, 940, 930, 931, 932, 933, 934, 935, 936, 938, 939};
+    for (int index = 0; index < 12; ++index)
+        pictures.push_back(DirectionArrow(arrows[index], index));
+    pictures.push_back(PositionMarker());
+    pictures.push_back(DestinationFlag());
     AddButton(pictures, 974, kBarSide, kBarSide, LouderSymbol);
     AddButton(pictures, 970, kBarSide, kBarSide, QuieterSymbol);
     // The settings pages' state buttons show a switch off (id) or on (id + 1). Their ids lie

@@ -224,6 +224,58 @@ TEST_F(MapViewTest, ArrowKeySuspendsFollowingAndZoomFor20Seconds) {
     }
 }
 
+// A car that stands while the user zooms: the fixes repeat its place, yet once the suspension is
+// over the next one calls for the following step that brings it back into the view.
+TEST_F(MapViewTest, StandingCarComesBackWhenTheSuspensionEnds) {
+    Start(240, 320, kDefaults, true, false);
+    ShowWhole();
+    Canvas().SetScale(2.0);
+    const GeoPoint car = TownCentre();
+    Canvas().SetCenter(car);
+    view->SetPosition(Position(car, 0, 0));
+    view->UpdateFollow();
+    Canvas().SetCenter(Canvas().ScreenToGeo(POINT{120, 160 - 100}));
+    clock.Advance(1000);
+    view->ZoomIn();
+    view->ZoomIn();
+    ASSERT_FALSE(PtInRect(&view->GetNonScrollRect(), Canvas().GeoToScreen(car)));
+    const struct {
+        std::uint64_t ms; // after the zoom
+        bool changed;     // SetPosition calls for a following step
+    } cases[] = {{1000, false}, {19999, false}, {20000, true}, {21000, false}};
+    std::uint64_t now = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ms);
+        clock.Advance(c.ms - now);
+        now = c.ms;
+        EXPECT_EQ(view->SetPosition(Position(car, 0, 0)), c.changed);
+        if (c.changed) {
+            view->UpdateFollow();
+        }
+    }
+    EXPECT_TRUE(PtInRect(&view->GetNonScrollRect(), Canvas().GeoToScreen(car)));
+}
+
+// The owner acts on the zoom and arrow keys itself (the pages zoom and pan with the follow
+// suspension); the map control does not repeat the step. Other keys keep its own handling.
+TEST_F(MapViewTest, ZoomAndArrowKeysAreTheOwners) {
+    Start(240, 320, kDefaults, false, false);
+    ShowWhole();
+    Canvas().SetScale(2.0);
+    Canvas().SetCenter(TownCentre());
+    const POINT start = Canvas().GeoToScreen(TownCentre());
+    for (const UINT key : {VK_ADD, VK_SUBTRACT, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN}) {
+        SCOPED_TRACE(key);
+        listener.keys.clear();
+        SendMessageW(view->GetHwnd(), WM_KEYDOWN, key, 0);
+        EXPECT_EQ(listener.keys, std::vector<UINT>{key});
+        EXPECT_EQ(Canvas().GetScale(), 2.0);
+        const POINT centre = Canvas().GeoToScreen(TownCentre());
+        EXPECT_EQ(centre.x, start.x);
+        EXPECT_EQ(centre.y, start.y);
+    }
+}
+
 TEST_F(MapViewTest, SpeedTableSetsTheScale) {
     Start(240, 320, kDefaults, false, true);
     ShowWhole();
@@ -269,6 +321,44 @@ TEST_F(MapViewTest, DestinationArrowPointsOffTheRoad) {
         view->SetPosition(Position(here, 0, 30, true));
         EXPECT_FALSE(IsWindowVisible(arrow));
     }
+}
+
+// In a view lower than the expanded bar's column, the column's top buttons reach into the
+// arrow's corner: they stay on top there, also when the arrow turns and paints again.
+TEST_F(MapViewTest, ExpandedBarButtonsCoverTheArrow) {
+    extraBitmaps[MapButtonBar::kNight] = Square(33, 0x20C020);
+    Start(240, 172, kDefaults, true, false);
+    ShowWhole();
+    const GeoPoint here = TownCentre();
+    const GeoPoint destination{here.x, here.y + 0.01f};
+    ASSERT_EQ(view->SetRoute({ScriptedLine(here, destination)}), destination);
+    view->SetPosition(Position(here, 0, 30, false));
+    view->UpdateFollow();
+    view->GetButtonBar().Expand();
+    driver.RunUntilIdle();
+    HWND arrow = view->GetArrowWindow().GetWindow();
+    ASSERT_TRUE(IsWindowVisible(arrow));
+    HWND night = view->GetButtonBar().GetButton(MapButtonBar::kNight)->GetWindow();
+    RECT shared{};
+    RECT arrowRect{};
+    RECT nightRect{};
+    GetWindowRect(arrow, &arrowRect);
+    GetWindowRect(night, &nightRect);
+    ASSERT_TRUE(IntersectRect(&shared, &arrowRect, &nightRect));
+    const POINT probe{(shared.left + shared.right) / 2, (shared.top + shared.bottom) / 2};
+    const COLORREF face = RGB(0x20, 0xC0, 0x20);
+    EXPECT_EQ(ScreenAt(probe), face);
+    // The destination to the right: the arrow turns and repaints.
+    view->SetRoute({ScriptedLine(here, GeoPoint{here.x + 0.01f, here.y})});
+    view->SetPosition(Position(here, 0, 31, false));
+    driver.RunUntilIdle();
+    EXPECT_EQ(view->GetArrowWindow().GetIndex(), 10);
+    EXPECT_EQ(ScreenAt(probe), face);
+    // And when the whole map is painted again.
+    RedrawWindow(view->GetHwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    driver.RunUntilIdle();
+    EXPECT_EQ(ScreenAt(probe), face);
 }
 
 TEST_F(MapViewTest, ArrowStaysHiddenAfterHideButtons) {

@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -166,6 +168,9 @@ protected:
         }
         bundle.bitmaps[390] = Square(16, 0x00FF00);
         bundle.bitmaps[1089] = Square(10, kFlagRgb);
+        for (const auto& [id, picture] : extraBitmaps) {
+            bundle.bitmaps[id] = picture;
+        }
         m_module = windowtesting::LoadLanguage(root, bundle);
         ASSERT_NE(m_module, nullptr);
         platform::SetResourceInstance(m_module);
@@ -247,6 +252,8 @@ protected:
     platform::ScopedClock installed{clock};
     testdata::TempDeviceRoot root;
     testdata::DrawTownWriter town{12, 1};
+    // Pictures Start adds to the language bundle (button faces, say).
+    std::map<UINT, std::vector<std::uint8_t>> extraBitmaps;
     // The level file Start loads (written before Start when it is not the town's).
     std::u16string levelFile = u"\\maps\\town.lvl";
     OwnerHandlerList handlers;

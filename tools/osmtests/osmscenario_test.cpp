@@ -5,6 +5,7 @@
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
+#include "testdata/stylesheetwriter.h"
 #include "tools/osmtests/installedextract.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
@@ -19,6 +20,8 @@
 #include <fstream>
 #include <map>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -498,6 +501,80 @@ TEST_F(ExtractScenario, TheGuidanceAfterThePresettingsFollowsTheCarFromWhereItSt
         EXPECT_TRUE(shows(streets.front()));
         EXPECT_TRUE(std::any_of(streets.begin() + 1, streets.end(), shows));
     }
+}
+
+// The zoom scenario, resources/scenarios/zoom.txt, on an install of its own: every zoom step's
+// frame on each map page shows roads in the map's area, and the frames of the pages that follow
+// the car (taken once the follow suspension is over) the car's marker; 'R' shows the route. From
+// 1638 m a pixel on, the converted extract spans fewer pixels than the marker that covers it.
+TEST_F(ExtractScenario, ZoomThroughTheWholeRangeOnEveryMapPage) {
+    demoinstall::DemoRoute zoomRoute;
+    demoinstall::InstallOptions install;
+    install.data = s_root->HostPath() / "extract";
+    install.programFiles = NAV_LANGUAGES_DIR;
+    install.demoData = NAV_DEMO_DATA;
+    install.source = NAV_SOURCE_DIR;
+    install.navigator = NAV_NAVIGATOR_PROGRAM;
+    install.output = s_root->HostPath() / "zoom-install";
+    std::ostringstream log;
+    ASSERT_EQ(demoinstall::Install(install, zoomRoute, log), "") << log.str();
+    const fs::path script = fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "zoom.txt";
+    const fs::path out = s_root->HostPath() / "zoom-out";
+    std::string errors;
+    ASSERT_EQ(RunProgram({(install.output / "navigator").string(), install.output.string(),
+                          "--script", script.string(), "--out", out.string()},
+                         "", errors),
+              0)
+        << errors;
+
+    const auto rgb = [](std::uint32_t colorref) {
+        return (colorref & 0xFF) << 16 | (colorref & 0xFF00) | (colorref >> 16 & 0xFF);
+    };
+    std::set<std::uint32_t> roadColours;
+    for (const testdata::PenSpec& pen : testdata::DefaultStyleSheet(false).pens) {
+        roadColours.insert(rgb(pen.colour));
+        roadColours.insert(rgb(pen.innerColour));
+    }
+    constexpr std::uint32_t kMarkerRed = 0xFF0000; // the following marker, COLORREF 0x0000FF
+    constexpr std::uint32_t kRouteBlue = 0x0000FF; // "RouteColor" 0xFF0000
+    std::size_t frames = 0;
+    for (const std::string& line : ScenarioLines(ScenarioFile(script))) {
+        if (line.rfind("frame ", 0) != 0)
+            continue;
+        const std::string name = line.substr(6);
+        SCOPED_TRACE(name);
+        ++frames;
+        const std::string page = name.substr(0, name.find('-'));
+        const bool isGuidance = page == "stand" || page == "drive";
+        const bool isFollowing = page != "dest";
+        // The map's area: "RealArea" of the guidance page, else of the map display pages.
+        const RECT area = isGuidance ? RECT{0, 0, 240, 188} : RECT{0, 30, 240, 256};
+        const testdata::PngPicture picture = testdata::ReadPngFile(out / (name + ".png"));
+        ASSERT_EQ(picture.width, 240);
+        ASSERT_EQ(picture.height, 320);
+        int roads = 0;
+        int marker = 0;
+        int route = 0;
+        for (int y = area.top; y < area.bottom; ++y) {
+            for (int x = area.left; x < area.right; ++x) {
+                const std::uint32_t pixel = picture.At(x, y);
+                roads += roadColours.contains(pixel) ? 1 : 0;
+                marker += pixel == kMarkerRed ? 1 : 0;
+                route += pixel == kRouteBlue ? 1 : 0;
+            }
+        }
+        const std::size_t at = name.find("-out");
+        const int outStep = at == std::string::npos ? 0 : std::stoi(name.substr(at + 4));
+        if (!isFollowing || outStep < 14) {
+            EXPECT_GT(roads, 0);
+        }
+        if (name.ends_with("-route")) {
+            EXPECT_GT(route, 200);
+        } else if (isFollowing) {
+            EXPECT_GT(marker, 100);
+        }
+    }
+    EXPECT_GE(frames, 4u * 24u);
 }
 
 // Every frame of the script is written; the stable ones equal their goldens (NAV_UPDATE_GOLDEN=1

@@ -112,6 +112,11 @@ TEST(LanguageBundles, EveryLanguageCarriesTheDrawnPictures) {
         {{1097, 1098, 1100}, {40, 40}, true},
         {{974, 975, 977}, {40, 40}, true},
         {{970, 971, 973}, {40, 40}, true},
+        // The map's direction arrows, copied whole; the marker and the flag key out their
+        // first pixel's colour (blue, white).
+        {{941, 937, 940, 930, 931, 932, 933, 934, 935, 936, 938, 939}, {47, 47}, false},
+        {{390}, {20, 20}, false},
+        {{1089}, {16, 16}, false},
     };
     // The settings pages' state buttons: off (id) and on (id + 1) differ; disabled faces (id + 3)
     // exist, some shared with a neighbour's off or on face.
@@ -144,6 +149,13 @@ TEST(LanguageBundles, EveryLanguageCarriesTheDrawnPictures) {
                 faces.insert(pixels);
             }
             EXPECT_EQ(faces.size(), group.ids.size());
+        }
+        // The map keys out blue (COLORREF 0xFF0000) around the marker, white around the flag.
+        for (const auto& [id, key] :
+             {std::pair<UINT, std::uint32_t>{390, 0x0000FF}, {1089, 0xFFFFFF}}) {
+            SIZE size{};
+            const auto pixels = PicturePixels(bundle->bitmaps.at(id), &size);
+            EXPECT_EQ(pixels.empty() ? 0u : pixels.front(), key) << id;
         }
         for (const UINT id : switches) {
             SCOPED_TRACE(id);
