@@ -160,7 +160,9 @@ void Activate(HWND top, WORD how) {
         if (old == top)
             return;
         state.active = top;
+        const std::vector<HWND> before = state.topLevel;
         BringToFront(state, top);
+        InvalidateReordered(state, before, state.topLevel);
     }
     if (old != nullptr)
         Notify(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(top));
@@ -311,7 +313,27 @@ HWND GetLastActivePopup(HWND window) {
 }
 
 BOOL SetForegroundWindow(HWND window) {
-    return SetActiveWindow(window) != nullptr || GetActiveWindow() == window ? TRUE : FALSE;
+    HWND top = nullptr;
+    {
+        State& state = GetState();
+        std::lock_guard lock(state.mutex);
+        top = TopLevelOf(state, window);
+        const Window* w = Find(state, top);
+        if (w == nullptr)
+            return FALSE;
+        if ((w->style & WS_DISABLED) != 0)
+            top = LastActivePopupOf(state, top);
+        if (state.active == top) {
+            // The active window comes to the front all the same: another window may have been
+            // placed above it since it was activated.
+            const std::vector<HWND> before = state.topLevel;
+            BringToFront(state, top);
+            InvalidateReordered(state, before, state.topLevel);
+            return TRUE;
+        }
+    }
+    Activate(top, WA_ACTIVE);
+    return GetActiveWindow() == top ? TRUE : FALSE;
 }
 
 HWND GetActiveWindow() {

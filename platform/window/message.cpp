@@ -203,6 +203,7 @@ bool TakeMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove, bool
         if (auto* pump = state.inputPump.load())
             pump();
         ServeIncoming(*queue);
+        PaintBareScreen();
         std::unique_lock lock(state.mutex);
         if (!queue->sent.empty() || !queue->deferred.empty())
             continue;

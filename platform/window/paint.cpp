@@ -130,6 +130,38 @@ void ForEachChild(HWND window, void (*call)(HWND, const void*), const void* data
 
 } // namespace
 
+namespace platform::window_detail {
+
+void PaintBareScreen() {
+    State& state = GetState();
+    int (*fill)(HDC, const RECT*, HBRUSH) = nullptr;
+    HDC dc = nullptr;
+    RECT box{};
+    {
+        std::lock_guard lock(state.mutex);
+        fill = Hooks().fillRect;
+        if (!state.hasBareUpdate || fill == nullptr)
+            return;
+        box = state.bareUpdate;
+        state.hasBareUpdate = false;
+        platform::DcTarget target;
+        target.clip = box;
+        for (HWND top : state.topLevel) {
+            const Window* w = Find(state, top);
+            if (w != nullptr && (w->style & WS_VISIBLE) != 0)
+                target.excluded.push_back(ScreenRectOf(state, *w));
+        }
+        const std::uintptr_t handle = Dcs().next++;
+        Dcs().dcs.emplace(handle, std::move(target));
+        dc = reinterpret_cast<HDC>(handle);
+    }
+    (void)fill(dc, &box, static_cast<HBRUSH>(GetStockObject(kBareScreenBrush)));
+    std::lock_guard lock(state.mutex);
+    (void)FreeDc(state, dc);
+}
+
+} // namespace platform::window_detail
+
 HGDIOBJ GetStockObject(int index) {
     if (index < 0 || index >= kStockCount)
         return nullptr;

@@ -363,28 +363,78 @@ void InvalidateTree(State& state, Window& window) {
     }
 }
 
+namespace {
+
+// Makes the area (screen coordinates) dirty in target and in the children that lie in it, the
+// window skipped left out: what shows again there shows in every window, the children of a
+// parent that clips them included.
+void InvalidateOnScreen(State& state, Window& target, const RECT& screenRect, HWND skipped) {
+    const POINT origin = ClientOriginOnScreen(state, target);
+    RECT local = screenRect;
+    local.left -= origin.x;
+    local.right -= origin.x;
+    local.top -= origin.y;
+    local.bottom -= origin.y;
+    InvalidateAreaBut(state, target, &local, true, ChildRule::All, skipped);
+}
+
+} // namespace
+
 void InvalidateBeneath(State& state, const Window& window, const RECT& screenRect) {
-    auto invalidateIn = [&](Window& target) {
-        const POINT origin = ClientOriginOnScreen(state, target);
-        RECT local = screenRect;
-        local.left -= origin.x;
-        local.right -= origin.x;
-        local.top -= origin.y;
-        local.bottom -= origin.y;
-        // What the window uncovers shows again in every window beneath it, the children of a
-        // parent that clips them included; the window itself does not show there.
-        InvalidateAreaBut(state, target, &local, true, ChildRule::All, window.handle);
-    };
     if (Window* parent = Find(state, window.parent)) {
-        invalidateIn(*parent);
+        InvalidateOnScreen(state, *parent, screenRect, window.handle);
         return;
     }
     for (HWND top : state.topLevel) {
         Window* other = Find(state, top);
         if (other != nullptr && other != &window && IsVisibleChain(state, *other)) {
-            invalidateIn(*other);
+            InvalidateOnScreen(state, *other, screenRect, window.handle);
         }
     }
+    InvalidateBareScreen(state, screenRect);
+}
+
+void InvalidateReordered(State& state, const std::vector<HWND>& before,
+                         const std::vector<HWND>& after) {
+    const auto rankBefore = [&before](HWND h) {
+        return static_cast<std::size_t>(std::find(before.begin(), before.end(), h) -
+                                        before.begin());
+    };
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        Window* raised = Find(state, after[i]);
+        const std::size_t was = rankBefore(after[i]);
+        if (raised == nullptr || was == before.size() || !IsVisibleChain(state, *raised))
+            continue;
+        const RECT raisedRect = ScreenRectOf(state, *raised);
+        for (std::size_t j = i + 1; j < after.size(); ++j) {
+            const Window* lowered = Find(state, after[j]);
+            if (lowered == nullptr || rankBefore(after[j]) >= was ||
+                !IsVisibleChain(state, *lowered)) {
+                continue;
+            }
+            const RECT loweredRect = ScreenRectOf(state, *lowered);
+            const RECT overlap{std::max(raisedRect.left, loweredRect.left),
+                               std::max(raisedRect.top, loweredRect.top),
+                               std::min(raisedRect.right, loweredRect.right),
+                               std::min(raisedRect.bottom, loweredRect.bottom)};
+            if (overlap.left < overlap.right && overlap.top < overlap.bottom)
+                InvalidateOnScreen(state, *raised, overlap, nullptr);
+        }
+    }
+}
+
+void InvalidateBareScreen(State& state, const RECT& screenRect) {
+    const RECT area{std::max<LONG>(0, screenRect.left), std::max<LONG>(0, screenRect.top),
+                    std::min<LONG>(state.screenWidth, screenRect.right),
+                    std::min<LONG>(state.screenHeight, screenRect.bottom)};
+    if (area.left >= area.right || area.top >= area.bottom)
+        return;
+    RECT& box = state.bareUpdate;
+    box = !state.hasBareUpdate
+              ? area
+              : RECT{std::min(box.left, area.left), std::min(box.top, area.top),
+                     std::max(box.right, area.right), std::max(box.bottom, area.bottom)};
+    state.hasBareUpdate = true;
 }
 
 } // namespace platform::window_detail

@@ -47,6 +47,13 @@ bool RepaintShownWindowsNow() {
     const std::vector<HWND> shown = ShownWindows();
     for (HWND window : shown)
         InvalidateRect(window, nullptr, TRUE);
+    {
+        window_detail::State& state = window_detail::GetState();
+        std::lock_guard lock(state.mutex);
+        window_detail::InvalidateBareScreen(state,
+                                            RECT{0, 0, state.screenWidth, state.screenHeight});
+    }
+    window_detail::PaintBareScreen();
     MSG msg{};
     int paints = 0;
     while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE) != FALSE) {

@@ -112,11 +112,12 @@ private:
 // z-order down, each followed by its children, the top one first, depth first. Any thread.
 [[nodiscard]] std::vector<HWND> ShownWindows();
 
-// Paints the whole screen again at once, as a program's own loop would: every shown window
-// invalidated whole with its background erased, then the calling thread's paints dispatched in
-// the loop's order (windows of other threads paint on their own threads, waited for up to 2 s).
-// Nothing else is dispatched and the clock is not moved. False when a window kept asking for
-// paints (10000 dispatched) or another thread's window was not painted in time.
+// Paints the whole screen again at once, as a program's own loop would: the bare screen where no
+// window lies, every shown window invalidated whole with its background erased, then the calling
+// thread's paints dispatched in the loop's order (windows of other threads paint on their own
+// threads, waited for up to 2 s). Nothing else is dispatched and the clock is not moved. False
+// when a window kept asking for paints (10000 dispatched) or another thread's window was not
+// painted in time.
 [[nodiscard]] bool RepaintShownWindowsNow();
 
 struct SpiedMessage {

@@ -544,6 +544,9 @@ HWND SetParent(HWND window, HWND newParent) {
         return nullptr;
     }
     HWND previous = w->parent;
+    // What lay beneath the window at its old place shows there again.
+    if (IsVisibleChain(state, *w))
+        InvalidateBeneath(state, *w, ScreenRectOf(state, *w));
     if (Window* old = Find(state, previous))
         std::erase(old->children, window);
     std::erase(state.topLevel, window);

@@ -48,7 +48,8 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 BOOL ShowWindow(HWND window, int command);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
-// SWP_NOREDRAW leaves what the window uncovers unrepainted, also with SWP_HIDEWINDOW. Positions
+// SWP_NOREDRAW leaves what the window uncovers (moved, sized, hidden, lowered in the z-order)
+// unrepainted, also with SWP_HIDEWINDOW. Positions
 // are held within +-2^29 and sizes within 0..2^29.
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 BOOL EnableWindow(HWND window, BOOL enable); // returns TRUE when it was disabled before

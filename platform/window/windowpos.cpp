@@ -30,10 +30,13 @@ bool DeferToOwner(HWND window, std::function<void()> call, bool* isGone) {
     return true;
 }
 
-void PlaceInZOrder(State& state, Window& window, HWND insertAfter) {
+// Moves the window in the z-order of its siblings; unless isQuiet, the windows it no longer
+// covers, or that now cover it, repaint what they show again.
+void PlaceInZOrder(State& state, Window& window, HWND insertAfter, bool isQuiet) {
     std::vector<HWND>* list = &state.topLevel;
     if (Window* parent = Find(state, window.parent))
         list = &parent->children;
+    const std::vector<HWND> before = *list;
     const bool isTopLevel = window.parent == nullptr;
     if (isTopLevel && insertAfter == HWND_TOPMOST)
         window.exStyle |= WS_EX_TOPMOST;
@@ -59,6 +62,8 @@ void PlaceInZOrder(State& state, Window& window, HWND insertAfter) {
     list->insert(position, window.handle);
     if (isTopLevel)
         RaiseOwnedWindows(state, window.handle);
+    if (!isQuiet)
+        InvalidateReordered(state, before, *list);
 }
 
 HWND HitTestChildren(State& state, const Window& window, POINT clientPoint) {
@@ -184,7 +189,7 @@ BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int he
         }
         w->rect = next;
         if ((flags & SWP_NOZORDER) == 0)
-            PlaceInZOrder(state, *w, insertAfter);
+            PlaceInZOrder(state, *w, insertAfter, (flags & SWP_NOREDRAW) != 0);
         if (isVisible && (flags & SWP_NOREDRAW) == 0 &&
             (hasMoved || hasResized || (flags & SWP_NOZORDER) == 0)) {
             InvalidateTree(state, *w);

@@ -14,8 +14,8 @@
 
 namespace {
 
-// A frame passes when the screen is what its windows paint; pixels no paint accounts for fail
-// it, naming the first rectangle where they lie.
+// A frame passes when the screen is what its windows paint, and the bare screen where none
+// lies; pixels no paint accounts for fail it, naming the first rectangle where they lie.
 TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
     platform::SetScreenSize(240, 320);
     const struct {
@@ -32,13 +32,22 @@ TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
              ReleaseDC(nullptr, screen);
          },
          "the frame differs from the screen repainted whole in (30, 40) - (50, 60)"},
+        // Below the window lies the bare screen.
+        {"drawn on the bare screen",
+         [] {
+             HDC screen = GetDC(nullptr);
+             const RECT r{10, 305, 20, 315};
+             FillRect(screen, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+             ReleaseDC(nullptr, screen);
+         },
+         "the frame differs from the screen repainted whole in (10, 305) - (20, 315)"},
     };
     platform::ScreenDriver driver;
     std::vector<std::uint32_t> shown;
     std::vector<std::uint32_t> repainted;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        HWND window = repaintcheck::MakeFilledPopup(RECT{0, 0, 240, 320}, WHITE_BRUSH);
+        HWND window = repaintcheck::MakeFilledPopup(RECT{0, 0, 240, 300}, WHITE_BRUSH);
         ASSERT_TRUE(driver.RunUntilIdle());
         c.change();
         int width = 0;

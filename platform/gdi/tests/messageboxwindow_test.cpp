@@ -3,6 +3,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/messageboxwindow.h"
 #include "platform/gdi/screenshot.h"
+#include "platform/gdi/tests/repaintcheck.h"
 #include "platform/gdi/text.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
@@ -73,6 +74,17 @@ SeenBox LookAtBox(HWND owner) {
         seen.centres.push_back(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
     }
     return seen;
+}
+
+// A shown popup of a class of its own with the procedure, at rect (screen coordinates).
+HWND MakePopup(LPCWSTR className, WNDPROC procedure, RECT rect, HWND owner) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.lpszClassName = className;
+    (void)RegisterClassW(&windowClass);
+    return CreateWindowExW(0, className, u"", WS_POPUP | WS_VISIBLE, rect.left, rect.top,
+                           rect.right - rect.left, rect.bottom - rect.top, owner, nullptr, nullptr,
+                           nullptr);
 }
 
 class MessageBoxWindow : public ::testing::Test {
@@ -300,12 +312,7 @@ LRESULT SeeThroughProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // The screen under the box is put back when it goes: a window beneath that lets the screen show
 // through shows what it showed before, not the box.
 TEST_F(MessageBoxWindow, PutsBackTheScreenItCovered) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = SeeThroughProcedure;
-    windowClass.lpszClassName = u"SeeThrough";
-    (void)RegisterClassW(&windowClass);
-    HWND clear = CreateWindowExW(0, u"SeeThrough", u"", WS_POPUP | WS_VISIBLE, 20, 40, 200, 240,
-                                 m_owner, nullptr, nullptr, nullptr);
+    HWND clear = MakePopup(u"SeeThrough", SeeThroughProcedure, RECT{20, 40, 220, 280}, m_owner);
     platform::ScreenDriver driver;
     ASSERT_TRUE(driver.RunUntilIdle());
     HDC screen = GetDC(nullptr);
@@ -326,6 +333,49 @@ TEST_F(MessageBoxWindow, PutsBackTheScreenItCovered) {
     EXPECT_EQ(std::count(after.begin(), after.end(), 0x00A000u), 240 * 320);
     EXPECT_TRUE(after == before);
     DestroyWindow(clear);
+}
+
+HWND g_pageToBringBack = nullptr;
+
+// Hands the front to the page when activated, as the main window does for the open page.
+LRESULT BringsThePageBackProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && g_pageToBringBack != nullptr) {
+        SetForegroundWindow(g_pageToBringBack);
+        return 0;
+    }
+    return repaintcheck::FilledPopupProcedure(window, message, wParam, lParam);
+}
+
+// A box shown for a window beneath another: while it is up its owner lies beneath it, in front
+// and whole; once it is answered the owner hands the front back to the page, which shows whole.
+TEST_F(MessageBoxWindow, ABoxOfAWindowBeneathAnotherLeavesNoPixelsOfEither) {
+    HWND menu =
+        MakePopup(u"BringsThePageBack", BringsThePageBackProcedure, RECT{0, 0, 240, 320}, nullptr);
+    SetWindowLongW(menu, GWL_USERDATA, LTGRAY_BRUSH);
+    HWND page = repaintcheck::MakeFilledPopup(RECT{0, 0, 240, 320}, GRAY_BRUSH);
+    SetActiveWindow(page);
+    ASSERT_TRUE(platform::ScreenDriver().RunUntilIdle());
+    g_pageToBringBack = page;
+    std::optional<RECT> whileUp = RECT{};
+    HWND frontWhileUp = nullptr;
+    platform::ScreenDriver driver;
+    driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+        whileUp = repaintcheck::DifferenceFromWholeRepaint();
+        frontWhileUp = WindowFromPoint(POINT{2, 2});
+        driver.PlayWhenIdle({platform::ScriptStep::Press(VK_RETURN)});
+    })});
+    EXPECT_EQ(MessageBoxW(menu, u"Text", u"Caption", MB_OK), IDOK);
+    MSG quit{};
+    (void)PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    ASSERT_TRUE(platform::ScreenDriver().RunUntilIdle());
+    g_pageToBringBack = nullptr;
+    EXPECT_FALSE(whileUp.has_value());
+    EXPECT_EQ(frontWhileUp, menu);
+    EXPECT_EQ(GetActiveWindow(), page);
+    EXPECT_EQ(WindowFromPoint(POINT{2, 2}), page);
+    EXPECT_FALSE(repaintcheck::DifferenceFromWholeRepaint().has_value());
+    DestroyWindow(page);
+    DestroyWindow(menu);
 }
 
 // A WM_QUIT ends the box unanswered (0) and is posted again; so does EndMessageBoxWindows.

@@ -136,6 +136,8 @@ void FillBlack(HDC dc, RECT rect) {
     FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
+constexpr RECT kOnBare{60, 250, 70, 260};
+
 } // namespace
 
 // Pixels that no paint accounts for are where a whole repaint at once differs from the screen:
@@ -161,6 +163,23 @@ TEST(Screenshot, AWholeRepaintFindsWhatNoPaintAccountsFor) {
                           SWP_HIDEWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
          },
          RECT{100, 100, 140, 130}},
+        {"drawn on the bare screen where no window lies",
+         [](HWND back, HWND) {
+             ShowWindow(back, SW_HIDE);
+             platform::ScreenDriver().RunUntilIdle();
+             HDC screen = GetDC(nullptr);
+             FillRect(screen, &kOnBare, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+             ReleaseDC(nullptr, screen);
+         },
+         kOnBare},
+        // The bare screen shows again where the windows were, not their pictures.
+        {"the windows hidden from the bare screen",
+         [](HWND back, HWND popup) {
+             ShowWindow(back, SW_HIDE);
+             SetWindowPos(popup, nullptr, 0, 0, 0, 0,
+                          SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+         },
+         std::nullopt},
         {"a hidden popup drawing through its DC",
          [](HWND back, HWND popup) {
              // Above the window it leaves, as a drop-down list is.

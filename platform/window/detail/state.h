@@ -3,6 +3,7 @@
 // capture, key states and the screen. One mutex guards all of it; it is a leaf lock, never held
 // while a window procedure, a timer procedure or a back end runs.
 
+#include "platform/window/paint.h"
 #include "platform/window/windowtypes.h"
 
 #include <atomic>
@@ -133,6 +134,9 @@ struct State {
     DWORD lastDownTime = 0;
     bool isLastDownValid = false;
     std::atomic<void (*)()> inputPump{nullptr};
+    // The box of the screen to paint bare again where no shown top-level window lies.
+    bool hasBareUpdate = false;
+    RECT bareUpdate{};
 };
 
 [[nodiscard]] State& GetState();
@@ -191,8 +195,16 @@ void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase
 enum class ChildRule { ByStyle, All, None };
 void InvalidateArea(State& state, Window& window, const RECT* rect, bool erase, ChildRule children);
 void InvalidateTree(State& state, Window& window);
-// Makes the area of a window (screen coordinates) dirty in whatever lies beneath it.
+// Makes the area of a window (screen coordinates) dirty in whatever lies beneath it, the bare
+// screen included.
 void InvalidateBeneath(State& state, const Window& window, const RECT& screenRect);
+// After a list of siblings (top first) changed its order from before: where a shown window now
+// lies above a shown sibling that lay above it before, it repaints what the sibling covered.
+void InvalidateReordered(State& state, const std::vector<HWND>& before,
+                         const std::vector<HWND>& after);
+// Adds the rectangle (screen coordinates) to the part of the bare screen, where no window lies,
+// that is to be painted again.
+void InvalidateBareScreen(State& state, const RECT& screenRect);
 [[nodiscard]] RECT ScreenRectOf(State& state, const Window& window);
 [[nodiscard]] bool IsOwnerThread(const Window& window);
 
@@ -219,6 +231,10 @@ void RegisterEditClass();
 void RegisterDialogClass();
 // SPI_GETSIPINFO / SPI_SETSIPINFO on a SIPINFO.
 BOOL SipParameters(bool isSet, void* sipInfo);
+// What the screen shows where no window lies: the stock brush it is painted with.
+constexpr int kBareScreenBrush = BLACK_BRUSH;
+// Paints the bare screen where it was invalidated and no shown top-level window lies now.
+void PaintBareScreen();
 // Removes the next message for the calling thread (GetMessageW's work); wait false polls.
 bool TakeMessage(MSG* msg, HWND window, UINT first, UINT last, bool remove, bool wait);
 

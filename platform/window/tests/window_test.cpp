@@ -31,6 +31,16 @@ HWND MakeChild(HWND parent, int id, RECT rect, DWORD style = WS_CHILD | WS_VISIB
                            nullptr);
 }
 
+// The window's update region covers the area (client coordinates).
+void ExpectDirtyOver(HWND window, RECT area) {
+    RECT dirty{};
+    ASSERT_TRUE(GetUpdateRect(window, &dirty, FALSE));
+    EXPECT_LE(dirty.left, area.left);
+    EXPECT_LE(dirty.top, area.top);
+    EXPECT_GE(dirty.right, area.right);
+    EXPECT_GE(dirty.bottom, area.bottom);
+}
+
 TEST(WindowClasses, RegistrationFailuresLeaveNoHalfClass) {
     platform::DebugOutputCapture capture;
     RegisterRecordingClass(u"Twice");
@@ -356,14 +366,112 @@ TEST(WindowPosition, UncoveringDirtiesTheChildrenBeneathUnderAClippingParent) {
         platform::ScreenDriver driver;
         ASSERT_TRUE(driver.RunUntilIdle());
         c.uncover(cover);
-        RECT dirty{};
-        ASSERT_TRUE(GetUpdateRect(beneath, &dirty, FALSE));
-        EXPECT_LE(dirty.left, 10);
-        EXPECT_LE(dirty.top, 10);
-        EXPECT_GE(dirty.right, 30);
-        EXPECT_GE(dirty.bottom, 30);
+        ExpectDirtyOver(beneath, RECT{10, 10, 30, 30});
         if (IsWindow(cover))
             DestroyWindow(cover);
+        DestroyWindow(top);
+    }
+}
+
+// A change of the z-order that brings a window above one that covered part of it makes that
+// part dirty in the window (lowered, placed after, activated, raised with the popup it owns,
+// brought to the foreground while active already); one that leaves it beneath dirties nothing,
+// nor does one asked not to redraw.
+TEST(WindowPosition, AWindowThatComesAboveItsCoverRepaintsWhatTheCoverHid) {
+    RegisterRecordingClass(u"Rec");
+    constexpr UINT kKeep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    struct Scene {
+        HWND lower;
+        HWND cover;
+        HWND owned; // a hidden popup of lower's, away from the cover
+    };
+    const struct {
+        const char* name;
+        std::function<void(const Scene&)> prepare;
+        std::function<void(const Scene&)> change;
+        bool isInFront; // the lower one, afterwards
+        bool isDirty;
+    } cases[] = {
+        {"cover lowered to the bottom", [](const Scene&) {},
+         [](const Scene& s) { SetWindowPos(s.cover, HWND_BOTTOM, 0, 0, 0, 0, kKeep); }, true, true},
+        {"cover placed after the lower one", [](const Scene&) {},
+         [](const Scene& s) { SetWindowPos(s.cover, s.lower, 0, 0, 0, 0, kKeep); }, true, true},
+        {"lower one activated", [](const Scene&) {},
+         [](const Scene& s) { SetActiveWindow(s.lower); }, true, true},
+        {"a popup of the lower one activated", [](const Scene&) {},
+         [](const Scene& s) {
+             ShowWindow(s.owned, SW_SHOWNA);
+             SetActiveWindow(s.owned);
+         },
+         true, true},
+        {"the active lower one brought to the foreground",
+         [](const Scene& s) {
+             SetActiveWindow(s.lower);
+             SetWindowPos(s.cover, HWND_TOP, 0, 0, 0, 0, kKeep);
+         },
+         [](const Scene& s) { EXPECT_TRUE(SetForegroundWindow(s.lower)); }, true, true},
+        {"cover raised", [](const Scene&) {},
+         [](const Scene& s) { SetWindowPos(s.cover, HWND_TOP, 0, 0, 0, 0, kKeep); }, false, false},
+        {"cover lowered without redrawing", [](const Scene&) {},
+         [](const Scene& s) {
+             SetWindowPos(s.cover, HWND_BOTTOM, 0, 0, 0, 0, kKeep | SWP_NOREDRAW);
+         },
+         true, false},
+    };
+    auto popup = [](RECT r, HWND owner, DWORD style) {
+        return CreateWindowExW(0, u"Rec", u"", WS_POPUP | style, r.left, r.top, r.right - r.left,
+                               r.bottom - r.top, owner, nullptr, nullptr, nullptr);
+    };
+    platform::ScreenDriver driver;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene{};
+        scene.lower = popup(RECT{0, 0, 100, 100}, nullptr, WS_VISIBLE);
+        scene.cover = popup(RECT{10, 10, 30, 30}, nullptr, WS_VISIBLE);
+        scene.owned = popup(RECT{150, 150, 170, 170}, scene.lower, 0);
+        c.prepare(scene);
+        ASSERT_EQ(WindowFromPoint(POINT{20, 20}), scene.cover);
+        ASSERT_TRUE(driver.RunUntilIdle());
+        c.change(scene);
+        EXPECT_EQ(WindowFromPoint(POINT{20, 20}), c.isInFront ? scene.lower : scene.cover);
+        if (c.isDirty)
+            ExpectDirtyOver(scene.lower, RECT{10, 10, 30, 30});
+        else
+            EXPECT_FALSE(GetUpdateRect(scene.lower, nullptr, FALSE));
+        for (HWND window : {scene.owned, scene.cover, scene.lower})
+            DestroyWindow(window);
+    }
+}
+
+// Children too: a sibling lowered beneath another one, or a shown child given to another
+// parent, leaves what it covered to repaint; so does a child made a top-level window.
+TEST(WindowPosition, AChildLoweredOrGivenAwayLeavesItsPlaceToRepaint) {
+    RegisterRecordingClass(u"Rec");
+    const struct {
+        const char* name;
+        std::function<void(HWND child, HWND other)> change;
+    } cases[] = {
+        {"lowered beneath its sibling",
+         [](HWND child, HWND) {
+             SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+         }},
+        {"given to another parent", [](HWND child, HWND other) { SetParent(child, other); }},
+        {"made a top-level window", [](HWND child, HWND) { SetParent(child, nullptr); }},
+    };
+    platform::ScreenDriver driver;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND top = MakeTop(u"Rec", WS_VISIBLE | WS_CLIPCHILDREN);
+        HWND other = MakeTop(u"Rec", 0);
+        HWND beneath =
+            MakeChild(top, 1, RECT{0, 0, 40, 40}, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS);
+        HWND child =
+            MakeChild(top, 2, RECT{10, 10, 30, 30}, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS);
+        ASSERT_TRUE(driver.RunUntilIdle());
+        c.change(child, other);
+        ExpectDirtyOver(beneath, RECT{10, 10, 30, 30});
+        DestroyWindow(child);
+        DestroyWindow(other);
         DestroyWindow(top);
     }
 }
