@@ -21,5 +21,7 @@ nav_test(app_tourlists_test
           usefulcode_settings platform_window_testdriver)
 if(TARGET app_tourlists_test)
   target_compile_definitions(app_tourlists_test
-    PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+    PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
+    NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages")
+  nav_after_generated(app_tourlists_test language_bundles)
 endif()

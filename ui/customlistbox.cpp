@@ -27,6 +27,20 @@ constexpr COLORREF kScrollBarColour = 0xAB9567;
 constexpr COLORREF kHotTextColour = 0x00E1FF;
 constexpr int kTextInset = 4;
 constexpr int kIconGap = 4;
+// Rows fitted to their lines stay within this height (an item of a million lines).
+constexpr long long kLargestFittedHeight = 1 << 16;
+
+// The lines a text takes where its rows draw it: CR LF, CR and LF each start a new line.
+int ItemLineCount(const std::u16string& text) {
+    int lines = 1;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == u'\r' && at + 1 < text.size() && text[at + 1] == u'\n')
+            ++at;
+        if (text[at] == u'\r' || text[at] == u'\n')
+            ++lines;
+    }
+    return lines;
+}
 
 bool Contains(const RECT& rect, POINT point) {
     return PtInRect(&rect, point) != FALSE;
@@ -102,6 +116,36 @@ CustomListBox::~CustomListBox() {
 void CustomListBox::SetItemHeight(int height) {
     // Rows and the row under the stylus divide by the height.
     itemHeight_ = std::max(1, height);
+}
+
+void CustomListBox::FitItemHeightToLines() {
+    int lines = 0;
+    for (const std::u16string& item : items_)
+        lines = std::max(lines, ItemLineCount(item));
+    HWND window = GetWindow();
+    HDC dc = lines > 0 ? GetDC(window) : nullptr;
+    if (dc == nullptr)
+        return;
+    HGDIOBJ oldFont = font_ != nullptr ? SelectObject(dc, font_) : nullptr;
+    TEXTMETRICW metrics{};
+    const bool isMeasured = GetTextMetricsW(dc, &metrics) != FALSE;
+    if (oldFont != nullptr)
+        SelectObject(dc, oldFont);
+    ReleaseDC(window, dc);
+    if (!isMeasured || metrics.tmHeight <= 0)
+        return;
+    // The rows draw their text without external leading: a line is tmHeight high.
+    const int height = static_cast<int>(std::min<long long>(
+        static_cast<long long>(lines) * metrics.tmHeight, kLargestFittedHeight));
+    const bool isChanged = height != itemHeight_;
+    SetItemHeight(height);
+    // Items inserted since the last layout may have brought or taken the scroll bar.
+    RECT client{};
+    GetClientRect(window, &client);
+    Layout(client.right, client.bottom);
+    first_ = std::clamp(first_, 0, std::max(0, LastFirst()));
+    if (isChanged)
+        Redraw();
 }
 
 std::u16string CustomListBox::GetText(int index) const {

@@ -40,6 +40,10 @@ public:
 
     void SetItemHeight(int height);
     [[nodiscard]] int GetItemHeight() const { return itemHeight_; }
+    // Makes the rows as high as the lines of the item with the most lines take in the list's
+    // font, then lays the scroll bar out and redraws for the new height; an empty list keeps
+    // its height.
+    void FitItemHeightToLines();
     [[nodiscard]] int GetCount() const { return static_cast<int>(items_.size()); }
     // Empty when index is outside the list.
     [[nodiscard]] std::u16string GetText(int index) const;
@@ -68,6 +72,8 @@ public:
     [[nodiscard]] const RECT& GetThumbRect() const { return thumb_; }
     [[nodiscard]] COLORREF GetColour(Colour slot) const { return colours_[slot]; }
     [[nodiscard]] bool IsDropDown() const { return owner_ != nullptr; }
+    // The font the rows are drawn in (the list's copy of the last WM_SETFONT's); null before.
+    [[nodiscard]] HFONT GetFont() const { return font_; }
 
     // Draws the whole list off-screen and copies it into the window.
     void Redraw();

@@ -53,7 +53,10 @@ void PageBase::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
 
 void PageBase::OnSizeMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     const RECT area = GetAreaRect(kTitleAreaKey);
-    m_titleFont.Create(u"Arial", FontHandle::HeightBetween(area.top, area.bottom), true, false,
+    // The area's height is the font's cell height (a positive height: ascent and descent), so
+    // that the title's descenders stay within the area it is drawn and clipped to; the title
+    // labels that take this font are as high as the area.
+    m_titleFont.Create(u"Arial", FontHandle::HeightBetween(area.bottom, area.top), true, false,
                        false);
 }
 

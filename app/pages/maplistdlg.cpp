@@ -18,12 +18,6 @@
 #include <string_view>
 #include <utility>
 
-namespace {
-
-constexpr int kMapListItemHeight = 24;
-
-} // namespace
-
 MapListDlg::MapListDlg(Onboard::OnboardServerPtr server)
     : PageBase(u"MapListDlg")
     , m_server(std::move(server)) {
@@ -61,7 +55,6 @@ std::u16string MapListDlg::ItemText(const std::u16string& path) {
 void MapListDlg::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     CreateLabel(u"Title", kTitleId, 0xFFFFFF, kTransparentBackground);
     m_listBox = std::make_unique<CustomListBox>(GetHwnd(), kListId, kListColour, 0);
-    m_listBox->SetItemHeight(kMapListItemHeight);
     AddChild(u"Items", m_listBox->GetWindow());
     CreateControl(u"Cancel", kCancelId, true, false, 0, 0);
     CreateControl(u"OK", kOkId, true, false, 0, 0);
@@ -80,6 +73,7 @@ void MapListDlg::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
     (void)ReplaceListFont(m_listBox->GetWindow(), -12, m_listFont);
+    m_listBox->FitItemHeightToLines();
 }
 
 void MapListDlg::OnCommand(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
@@ -154,6 +148,8 @@ void MapListDlg::FillList() {
                 active = static_cast<int>(index);
         }
     }
+    // Rows as high as the lines of the item with the most lines.
+    m_listBox->FitItemHeightToLines();
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(active), 0);
 }
 

@@ -27,8 +27,6 @@
 
 namespace {
 
-// The height of a line of the list: its rows grow to one more than their lines (a leg has four).
-constexpr int kRouteLineHeight = 12;
 constexpr int kRouteLabelMax = 60;
 constexpr float kHoursPerSecond = 0.00027777778f;
 
@@ -103,7 +101,6 @@ void RouteList::SetLegs(const std::vector<TourEntry>& legs, std::int32_t& totalL
 void RouteList::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     CreateLabel(u"Title", kTitleLabelId, 0xFFFFFF, kTransparentBackground);
     m_listBox = std::make_unique<CustomListBox>(GetHwnd(), kListId, kListColour, 0);
-    m_listBox->SetItemHeight(kRouteLineHeight);
     AddChild(u"Items", m_listBox->GetWindow());
     const struct {
         const char16_t* name;
@@ -131,6 +128,7 @@ void RouteList::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleLabelId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
     (void)ReplaceListFont(m_listBox->GetWindow(), -11, m_listFont);
+    m_listBox->FitItemHeightToLines();
 }
 
 void RouteList::FillList() {
@@ -151,6 +149,8 @@ void RouteList::FillList() {
         LoadRouteText(kTotalLengthLabelId) + FormatDistanceText(m_totalLength, m_isImperial) +
         u"\n" + LoadRouteText(kTotalTimeLabelId) + FormatDuration(m_totalTime) + u"\n";
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(totals.c_str()));
+    // Rows as high as the lines of the item with the most lines.
+    m_listBox->FitItemHeightToLines();
     SendMessageW(list, LB_SETCURSEL, 0, 0);
     m_isStale = false;
 }

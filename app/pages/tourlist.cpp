@@ -33,7 +33,6 @@ namespace {
 constexpr float kTourNearDegrees = 0.0005f;
 constexpr std::uint32_t kTourAnyLevel = 0xFFFFFFFFu;
 constexpr std::uint32_t kTourNoElement = 0xFFFFFFFFu;
-constexpr int kTourItemHeight = 36;
 constexpr int kTourLabelMax = 255;
 
 std::u16string LoadTourText(UINT id) {
@@ -149,7 +148,6 @@ TourList::~TourList() {
 void TourList::OnCreate(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     CreateLabel(u"Title", kTitleLabelId, 0xFFFFFF, kTransparentBackground);
     m_listBox = std::make_unique<CustomListBox>(GetHwnd(), kListId, kListColour, 0);
-    m_listBox->SetItemHeight(kTourItemHeight);
     AddChild(u"Items", m_listBox->GetWindow());
     const struct {
         const char16_t* name;
@@ -177,6 +175,7 @@ void TourList::OnSize(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     if (HWND title = GetDlgItem(GetHwnd(), static_cast<int>(kTitleLabelId)))
         SendMessageW(title, WM_SETFONT, reinterpret_cast<WPARAM>(GetTitleFont()), TRUE);
     (void)ReplaceListFont(m_listBox->GetWindow(), -12, m_listFont);
+    m_listBox->FitItemHeightToLines();
 }
 
 void TourList::OnCommand(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
@@ -543,15 +542,20 @@ void TourList::WriteStore() {
         store.ShowUnusableMessage(GetHwnd());
 }
 
+// The rows stay as high as the lines of the stop with the most lines (two or three).
 void TourList::InsertItem(int index, const std::u16string& text) {
-    if (m_listBox)
-        SendMessageW(m_listBox->GetWindow(), LB_INSERTSTRING, static_cast<WPARAM>(index),
-                     reinterpret_cast<LPARAM>(text.c_str()));
+    if (!m_listBox)
+        return;
+    SendMessageW(m_listBox->GetWindow(), LB_INSERTSTRING, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+    m_listBox->FitItemHeightToLines();
 }
 
 void TourList::DeleteItem(int index) {
-    if (m_listBox)
-        SendMessageW(m_listBox->GetWindow(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    if (!m_listBox)
+        return;
+    SendMessageW(m_listBox->GetWindow(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    m_listBox->FitItemHeightToLines();
 }
 
 void TourList::Select(int index) {

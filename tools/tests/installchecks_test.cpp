@@ -345,16 +345,18 @@ TEST(InstallChecks, EveryDialogBackgroundShowsItsTextsAndButtonCaptions) {
 enum class CaptionKind {
     kButton,       // text face (kinds 1, 2): "Arial" 11 bold, 16 pixels in, rectangle scaled
     kLabel,        // page label: the same font from the left edge, rectangle scaled
-    kPageTitle,    // page title ("Status"): "Arial" bold as high as the scaled rectangle
+    kPageTitle,    // page title ("Status"): "Arial" bold whose lines are as high as the scaled
+                   // rectangle
+    kTitleLabel,   // a page's title line ("Title"): the page title's font, from the left edge
     kMenuTitle,    // main menu title: "Arial" bold 2 pixels less than the scaled rectangle
     kDialogButton, // dialog text face: the DC's own font, 16 pixels in, rectangle not scaled
     kDialogLabel,  // dialog text: the DC's own font from the left edge, rectangle not scaled
     kLeftOut,      // not measured: the reason says why
 };
 
-// Width in pixels of text in a bold "Arial" of the character height (negative: character
-// height, as LOGFONTW takes it), or in the DC's own font when height is 0.
-int CaptionWidth(const std::u16string& text, int height) {
+// Extent in pixels of text in a bold "Arial" of the height (negative: character height,
+// positive: line height, as LOGFONTW takes them), or in the DC's own font when height is 0.
+SIZE CaptionExtent(const std::u16string& text, int height) {
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = nullptr;
     HGDIOBJ old = nullptr;
@@ -371,7 +373,7 @@ int CaptionWidth(const std::u16string& text, int height) {
     }
     DeleteDC(dc);
     EXPECT_TRUE(measured) << platform::Utf16ToUtf8(text);
-    return size.cx;
+    return size;
 }
 
 // A layout coordinate at the scale: the float product plus 0.5, truncated (as the layout does).
@@ -379,6 +381,9 @@ int ScaledCoordinate(int value, float scale) {
     return static_cast<int>(
         std::floor(static_cast<double>(static_cast<float>(value) * scale) + 0.5));
 }
+
+// A dialog item with this identifier is captioned "O.K." rather than by a text of the bundles.
+constexpr UINT kDialogOkId = 1;
 
 const char* const kNoBundleString = "the bundles hold no such string: nothing is drawn";
 
@@ -396,10 +401,8 @@ struct CaptionRow {
 std::vector<CaptionRow> CaptionRows() {
     using enum CaptionKind;
     const char* const wraps = "wraps over the lines of its rectangle on purpose";
-    const char* const fixedOk = "shows the fixed \"O.K.\", not a text of the bundles";
     const char* const noText = "a picture face (kind 0): the text is never drawn";
     const char* const filledIn = "names are put into its placeholders: its width is not fixed";
-    const char* const narrow = "a button 32 pixels wide: its caption is cut 16 pixels in";
     return {
         {"Screen", "RealTitle", 470, kMenuTitle},
         {"Screen", "RealDataset", 585, kButton},
@@ -539,6 +542,7 @@ std::vector<CaptionRow> CaptionRows() {
         {"NavShowPage", "StartNavigation", 501, kButton},
         {"NavShowPage", "Cancel", 320, kButton},
         {"MapListDlg", "Status", 585, kPageTitle},
+        {"MapListDlg", "Title", 585, kTitleLabel},
         {"MapListDlg", "Cancel", 320, kButton},
         {"MapListDlg", "OK", 1047, kButton},
         {"RouteCalcPage", "Status", 560, kPageTitle},
@@ -551,9 +555,9 @@ std::vector<CaptionRow> CaptionRows() {
         {"MovingMap", "Logging", 1122, kButton},
         {"MovingMap", "Cancel", 320, kButton},
         {"TourList", "Status", 431, kPageTitle},
-        {"TourList", "Title", 471, kLabel},
-        {"TourList", "MoveUp", 1111, kLeftOut, narrow},
-        {"TourList", "MoveDown", 1113, kLeftOut, narrow},
+        {"TourList", "Title", 471, kTitleLabel},
+        {"TourList", "MoveUp", 1111, kButton},
+        {"TourList", "MoveDown", 1113, kButton},
         {"TourList", "Calculate", 581, kButton},
         {"TourList", "NavStart", 501, kButton},
         {"TourList", "Input", 472, kButton},
@@ -568,7 +572,7 @@ std::vector<CaptionRow> CaptionRows() {
         {"CNMapPage", "Stop", 583, kButton},
         {"RouteList", "Status", 420, kPageTitle},
         {"RouteList", "Status", 431, kPageTitle},
-        {"RouteList", "Title", 1106, kLabel},
+        {"RouteList", "Title", 1106, kTitleLabel},
         {"RouteList", "ShowMap", 1107, kButton},
         {"RouteList", "StartNavigation", 501, kButton},
         {"RouteList", "StartSimulation", 1096, kButton},
@@ -576,14 +580,14 @@ std::vector<CaptionRow> CaptionRows() {
         {"RouteList", "MainMenu", 561, kButton},
         {"GpsSimulationDlg", "Msg", 558, kLeftOut, wraps},
         {"GpsSimulationDlg", "Cancel", 320, kDialogButton},
-        {"GpsSimulationDlg", "OK", 1, kLeftOut, fixedOk},
+        {"GpsSimulationDlg", "OK", 1, kDialogButton},
         {"DestSavedMsgBox", "Msg", 532, kLeftOut, wraps},
-        {"MsgBox", "OK", 1, kLeftOut, fixedOk},
-        {"LogoBox", "OK", 1, kLeftOut, fixedOk},
+        {"MsgBox", "OK", 1, kDialogButton},
+        {"LogoBox", "OK", 1, kDialogButton},
         {"NoDatasetsMsgBox", "Msg", 594, kLeftOut, wraps},
-        {"NoDatasetsMsgBox", "OK", 1, kLeftOut, fixedOk},
-        {"ConvExcelInfo", "OK", 1, kLeftOut, fixedOk},
-        {"DestSavedMsgBox", "OK", 1, kLeftOut, fixedOk},
+        {"NoDatasetsMsgBox", "OK", 1, kDialogButton},
+        {"ConvExcelInfo", "OK", 1, kDialogButton},
+        {"DestSavedMsgBox", "OK", 1, kDialogButton},
         {"YesNoDlg", "Yes", 538, kDialogButton},
         {"YesNoDlg", "No", 539, kDialogButton},
         {"StopNavigDlg", "Msg2", 992, kLeftOut, wraps},
@@ -600,12 +604,12 @@ std::vector<CaptionRow> CaptionRows() {
         {"DestNotFoundMsgBox", "Continue", 1067, kLeftOut, wraps},
         {"DestNotFoundMsgBox", "Back", 1068, kDialogButton},
         {"DestNotFoundMsgBox", "ShowMap", 1069, kDialogButton},
-        {"StopLogDlg", "OK", 1, kLeftOut, fixedOk},
+        {"StopLogDlg", "OK", 1, kDialogButton},
         {"StopLogDlg", "Cancel", 320, kDialogButton},
         {"NavWithoutGPSDlg", "Msg", 1209, kLeftOut, wraps},
         {"NavWithoutGPSDlg", "Cancel", 320, kDialogButton},
         {"ValueDlg", "Cancel", 320, kDialogButton},
-        {"ValueDlg", "OK", 1, kLeftOut, fixedOk},
+        {"ValueDlg", "OK", 1, kDialogButton},
         {"ValueDlg1", "Continue", 1067, kLeftOut, wraps},
         {"ValueDlg1", "StopLog", 1124, kDialogButton},
         {"ValueDlg1", "EnterCheck", 1125, kDialogButton},
@@ -613,7 +617,7 @@ std::vector<CaptionRow> CaptionRows() {
         {"StreetBlockDlg", "UP", 978, kDialogButton},
         {"StreetBlockDlg", "DOWN", 982, kDialogButton},
         {"StreetBlockDlg", "Cancel", 320, kDialogButton},
-        {"StreetBlockDlg", "OK", 1, kLeftOut, fixedOk},
+        {"StreetBlockDlg", "OK", 1, kDialogButton},
         {"ProgressDlg", "Desc", 531, kDialogLabel},
         {"ProgressDlg", "Desc", 1188, kDialogLabel},
         {"GpsDlg", "GMT", 568, kDialogLabel},
@@ -622,29 +626,36 @@ std::vector<CaptionRow> CaptionRows() {
         {"GpsDlg", "Satelites", 529, kDialogLabel},
         {"GpsDlg", "H-DOP", 571, kDialogLabel},
         {"GpsDlg", "QUALITY", 572, kDialogLabel},
-        {"GpsDlg", "OK", 1, kLeftOut, fixedOk},
+        {"GpsDlg", "OK", 1, kDialogButton},
         {"VersionDlg", "TITLE", 600, kDialogLabel},
         {"VersionDlg", "VERSION", 596, kDialogLabel},
         {"VersionDlg", "BUILD", 597, kDialogLabel},
         {"VersionDlg", "DATE", 598, kDialogLabel},
         {"VersionDlg", "COPYRIGHT", 599, kLeftOut, wraps},
-        {"VersionDlg", "OK", 1, kLeftOut, fixedOk},
+        {"VersionDlg", "OK", 1, kDialogButton},
     };
 }
 
 // The room in pixels a caption has at the scale, and the height of the font it is measured in
-// (negative: character height; 0: the DC's own font).
+// (negative: character height; positive: line height; 0: the DC's own font).
 struct CaptionRoom {
     int width;
     int fontHeight;
 };
 
-CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, float scaleX, float scaleY) {
+// The scaled height of a layout rectangle (left, top, right, bottom).
+int ScaledHeight(const std::vector<int>& rect, float scaleY) {
+    return ScaledCoordinate(rect[3], scaleY) - ScaledCoordinate(rect[1], scaleY);
+}
+
+// status: the section's "Status" rectangle, whose height gives the page title's font.
+CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, const std::vector<int>& status,
+                    float scaleX, float scaleY) {
     constexpr int kButtonIndent = 16;
     constexpr int kFixedHeight = -11;
     const int left = ScaledCoordinate(rect[0], scaleX);
     const int right = ScaledCoordinate(rect[2], scaleX);
-    const int height = ScaledCoordinate(rect[1], scaleY) - ScaledCoordinate(rect[3], scaleY);
+    const int height = ScaledHeight(rect, scaleY);
     switch (kind) {
     case CaptionKind::kButton:
         return {right - left - kButtonIndent, kFixedHeight};
@@ -652,8 +663,10 @@ CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, float scaleX
         return {right - left, kFixedHeight};
     case CaptionKind::kPageTitle:
         return {right - left, height};
+    case CaptionKind::kTitleLabel:
+        return {right - left, ScaledHeight(status, scaleY)};
     case CaptionKind::kMenuTitle:
-        return {right - left, height + 2};
+        return {right - left, -height + 2};
     case CaptionKind::kDialogButton:
         return {rect[2] - rect[0] - kButtonIndent, 0};
     default:
@@ -704,12 +717,21 @@ void ExpectCaptionFits(const CaptionRow& caption, const std::u16string& text,
         const int clientHeight =
             screen.height -
             (std::string(caption.section) == "Screen" ? kMenuBarHeight * screen.width / 240 : 0);
-        const CaptionRoom room = RoomFor(
-            caption.kind, rect, static_cast<float>(screen.width) / static_cast<float>(size[0]),
-            static_cast<float>(clientHeight) / static_cast<float>(size[1]));
-        EXPECT_LE(CaptionWidth(text, room.fontHeight), room.width)
-            << screen.width << "x" << screen.height << ": \"" << platform::Utf16ToUtf8(text)
-            << "\"";
+        const float scaleY = static_cast<float>(clientHeight) / static_cast<float>(size[1]);
+        const std::vector<int> status =
+            section.contains("Status") ? LayoutNumbers(section.at("Status")) : rect;
+        const CaptionRoom room =
+            RoomFor(caption.kind, rect, status,
+                    static_cast<float>(screen.width) / static_cast<float>(size[0]), scaleY);
+        const SIZE extent = CaptionExtent(text, room.fontHeight);
+        EXPECT_LE(extent.cx, room.width) << screen.width << "x" << screen.height << ": \""
+                                         << platform::Utf16ToUtf8(text) << "\"";
+        // A title's line, descenders included, within its rectangle.
+        if (caption.kind == CaptionKind::kPageTitle || caption.kind == CaptionKind::kTitleLabel) {
+            EXPECT_LE(extent.cy, ScaledHeight(rect, scaleY))
+                << screen.width << "x" << screen.height << ": \"" << platform::Utf16ToUtf8(text)
+                << "\"";
+        }
     }
 }
 
@@ -731,6 +753,11 @@ TEST(InstallChecks, EveryCaptionFitsItsRectangleAtBothScreenSizesInEveryLanguage
                 ASSERT_NE(section, sections.end());
                 ASSERT_TRUE(section->second.contains(caption.entry));
                 const auto text = bundle.strings.find(caption.text);
+                if (caption.text == kDialogOkId) {
+                    // A dialog's button 1 shows the fixed "O.K.", in every language.
+                    ExpectCaptionFits(caption, u"O.K.", section->second);
+                    continue;
+                }
                 if (caption.kind == CaptionKind::kLeftOut) {
                     EXPECT_NE(caption.leftOutBecause, nullptr);
                     if (caption.leftOutBecause == kNoBundleString) {

@@ -163,6 +163,45 @@ TEST_F(ListTest, ItemHeightFollowsTheLargestLineCount) {
     }
 }
 
+// Rows fitted to the lines of the list's font: the tallest item's lines, each a line of the
+// font; the scroll bar follows the new height; an empty list keeps its rows.
+TEST_F(ListTest, FittedRowsAreAsHighAsTheLinesOfTheTallestItem) {
+    auto list = MakeList(0);
+    HDC dc = GetDC(list->GetWindow());
+    HGDIOBJ old = SelectObject(dc, list->GetFont());
+    TEXTMETRICW metrics{};
+    ASSERT_TRUE(GetTextMetricsW(dc, &metrics));
+    SelectObject(dc, old);
+    ReleaseDC(list->GetWindow(), dc);
+    const int line = metrics.tmHeight;
+    ASSERT_GT(line, 0);
+    struct Case {
+        std::vector<std::u16string> items;
+        int height;
+        bool hasScrollBar; // in the client 100 pixels high
+    };
+    // Each case refills the list left by the one before.
+    const Case cases[] = {
+        {{}, 12, false},
+        {{u"one"}, line, false},
+        {{u"one", u"three\nlines\nhere", u"two\r\nlines"}, 3 * line, false},
+        {{u"a\rb\nc\r\nd", u"x", u"y"}, 4 * line, 3 * (4 * line + 1) > 100},
+        {std::vector<std::u16string>(2, u"a\nb"), 2 * line, false},
+        // The height stays: the scroll bar comes with the items.
+        {std::vector<std::u16string>(9, u"a\nb"), 2 * line, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.items.size());
+        SendMessageW(list->GetWindow(), LB_RESETCONTENT, 0, 0);
+        for (const std::u16string& item : c.items)
+            SendMessageW(list->GetWindow(), LB_INSERTSTRING, static_cast<WPARAM>(list->GetCount()),
+                         reinterpret_cast<LPARAM>(item.c_str()));
+        list->FitItemHeightToLines();
+        EXPECT_EQ(list->GetItemHeight(), c.height);
+        EXPECT_EQ(!Same(list->GetUpRect(), RECT{}), c.hasScrollBar);
+    }
+}
+
 TEST_F(ListTest, ListMessagesAnswerAndRefuseBadIndexes) {
     struct Case {
         const char* name;

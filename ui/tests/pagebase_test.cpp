@@ -126,7 +126,7 @@ TEST_F(PageTest, LaysOutEveryControlPaintsTheBackgroundAndGoesIdle) {
         BYTE quality;
     } fonts[] = {{page_.GetButtonFont(), -11, 4},
                  {page_.GetControlFont(), -11, 4},
-                 {page_.GetTitleFont(), -50, 0}};
+                 {page_.GetTitleFont(), 50, 0}};
     for (const auto& f : fonts) {
         const LOGFONTW read = FontOf(f.font);
         EXPECT_EQ(std::u16string(read.lfFaceName), u"Arial");
@@ -135,6 +135,15 @@ TEST_F(PageTest, LaysOutEveryControlPaintsTheBackgroundAndGoesIdle) {
         EXPECT_EQ(read.lfItalic, 0);
         EXPECT_EQ(read.lfQuality, f.quality);
     }
+    // The title's line, descenders included, is as high as its area (10 to 60) at most.
+    HDC dc = GetDC(page_.GetHwnd());
+    HGDIOBJ old = SelectObject(dc, page_.GetTitleFont());
+    TEXTMETRICW metrics{};
+    EXPECT_TRUE(GetTextMetricsW(dc, &metrics));
+    EXPECT_LE(metrics.tmHeight, 50);
+    EXPECT_GE(metrics.tmHeight, 49);
+    SelectObject(dc, old);
+    ReleaseDC(page_.GetHwnd(), dc);
     // The 4 x 4 picture stretched to 480 x 640: quarters meet exactly at (240, 320).
     const struct {
         int x;
@@ -188,7 +197,7 @@ TEST_F(PageTest, AZeroSizeKeepsTheLayoutAndRemakesTheTitleFont) {
     EXPECT_EQ(page_.GetButtonFont(), buttonFont);
     EXPECT_EQ(page_.GetScaleX(), 2.0f);
     ExpectRect(page_.GetChildRect(Child(kEditId)), Scaled(kEditId));
-    EXPECT_EQ(FontOf(page_.GetTitleFont()).lfHeight, -50);
+    EXPECT_EQ(FontOf(page_.GetTitleFont()).lfHeight, 50);
 }
 
 TEST_F(PageTest, MoveFocusNextStepsToTheNextEnabledEntryAndWraps) {

@@ -1,5 +1,6 @@
 #include "app/pages/maplistdlg.h"
 #include "app/pages/routelist.h"
+#include "app/pages/tests/listrows.h"
 #include "app/pages/tourlist.h"
 #include "app/startup/modalwindow.h"
 #include "app/tests/pagedevice.h"
@@ -134,6 +135,8 @@ TEST_F(MapListDlgTest, ShowsTheDatabasesAndSwitchesOnlyOnOk) {
             for (int i = 0; list != nullptr && i < list->GetCount(); ++i)
                 shown.push_back(list->GetText(i));
             selected = list != nullptr ? list->GetCurSel() : -2;
+            // Rows as high as an entry's two lines.
+            EXPECT_EQ(list->GetItemHeight(), TallestItemText(*list));
             if (c.select >= 0)
                 SendMessageW(list->GetWindow(), LB_SETCURSEL, static_cast<WPARAM>(c.select), 0);
             PostMessageW(dialog->GetHwnd(), c.message, c.wParam, 0);

@@ -1,4 +1,5 @@
 #include "app/pages/routelist.h"
+#include "app/pages/tests/listrows.h"
 #include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
 #include "basiccomp/retrievalengine/code/retrievalengineimpl.h"
@@ -157,6 +158,9 @@ TEST_F(RouteListTest, LegsTotalsAndCommands) {
     EXPECT_EQ(list->GetText(3),
               u"Total " + FormatDistanceText(4100, false) + u"\nTotal time 1:31\n");
     EXPECT_EQ(list->GetCurSel(), 0);
+    // Rows as high as a leg's four lines: the legs and the totals show together.
+    EXPECT_EQ(list->GetItemHeight(), TallestItemText(*list));
+    EXPECT_GE(list->GetVisibleRows(), 2);
     const struct {
         const char* name;
         int select;

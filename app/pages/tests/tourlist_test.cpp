@@ -1,6 +1,7 @@
 #include "app/destinations/addresspage.h"
 #include "app/destinations/storeddestinationlist.h"
 #include "app/destinations/uddrecord.h"
+#include "app/pages/tests/listrows.h"
 #include "app/pages/tourlist.h"
 #include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
@@ -15,19 +16,26 @@
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/modules.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/text.h"
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/messagebox.h"
 #include "platform/kernel/time.h"
 #include "platform/shell/modulepath.h"
+#include "platform/shell/resourcebundle.h"
 #include "platform/shell/resources.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
+#include "platform/window/paint.h"
 #include "platform/window/testdriver.h"
 #include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -146,6 +154,20 @@ protected:
     [[nodiscard]] bool Enabled(UINT id) const {
         return IsWindowEnabled(GetDlgItem(m_page->GetHwnd(), static_cast<int>(id))) != FALSE;
     }
+    // The destination input's selection of "Kaiserstrasse 12" in Karlsruhe, Deutschland; a
+    // part the data set does not give stays null.
+    [[nodiscard]] DestinationDescription KaiserstrasseTwelve() const {
+        const RetrievalEngine::RetrievalEnginePtr engine = m_server->GetRetrievalEngine();
+        DestinationDescription street;
+        street.country = engine->GetCountry(1, 0);
+        if (AddressCursorPtr cities = engine->FindCities(u"Karlsruhe", 0);
+            cities && cities->IsValid())
+            street.city = cities->GetCurrent();
+        street.street =
+            FindStreetNearPoint(m_server, m_kaiser.x, m_kaiser.y, u"Kaiserstrasse", u"Karlsruhe");
+        street.houseNumber = u"12";
+        return street;
+    }
     // A point of the town as the pending picked destination named name.
     void Pick(const std::u16string& name, GeoPoint at) {
         PickedDestination& picked = PickedDestination::Instance();
@@ -251,16 +273,8 @@ TEST_F(TourListTest, LoadMatchesEachRecordAndDropsOnlyTheUnmatched) {
 }
 
 TEST_F(TourListTest, NewStopsShowTheirAreasAsTheStoreGivesThemBack) {
-    const RetrievalEngine::RetrievalEnginePtr engine = m_server->GetRetrievalEngine();
-    AddressCursorPtr cities = engine->FindCities(u"Karlsruhe", 0);
-    ASSERT_TRUE(cities && cities->IsValid());
-    DestinationDescription street;
-    street.country = engine->GetCountry(1, 0);
-    street.city = cities->GetCurrent();
-    street.street =
-        FindStreetNearPoint(m_server, m_kaiser.x, m_kaiser.y, u"Kaiserstrasse", u"Karlsruhe");
-    ASSERT_TRUE(street.country && street.street);
-    street.houseNumber = u"12";
+    const DestinationDescription street = KaiserstrasseTwelve();
+    ASSERT_TRUE(street.country && street.city && street.street);
     DestinationDescription town = street;
     town.street = nullptr;
     town.houseNumber.clear();
@@ -413,6 +427,70 @@ TEST_F(TourListTest, CommandsAndKeysGoToTheMode) {
         if (c.message == WM_COMMAND) {
             EXPECT_EQ(PickedDestination::Instance().pending, 0);
         }
+    }
+}
+
+// The six languages' bundles as the program is installed with them.
+TEST_F(TourListTest, RowsHoldTheirLinesAndButtonsTheirCaptionsInEveryLanguage) {
+    constexpr int kCaptionIndent = 16;
+    const DestinationDescription street = KaiserstrasseTwelve();
+    ASSERT_TRUE(street.country && street.city && street.street);
+    for (const char* language : {"Ger", "Eng", "Fre", "Spa", "Ita", "Dut"}) {
+        SCOPED_TRACE(language);
+        m_page.reset();
+        apptesting::RemovePageDevice(m_module);
+        const auto bytes = testdata::ReadHostFile(std::filesystem::path(NAV_LANGUAGES_DIR) /
+                                                  (std::string("Lang") + language + "CE.dll"));
+        ASSERT_TRUE(bytes);
+        const auto bundle = platform::ReadResourceBundle(
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+        ASSERT_TRUE(bundle);
+        m_module = apptesting::InstallPageDevice(m_root, *bundle, NAV_SCREEN_DESC_FILE);
+        ASSERT_NE(m_module, nullptr);
+        m_page = std::make_unique<TourList>(m_server, &m_mode, &m_stops);
+        ShowPageWindow(m_page->GetPageHandle(), true);
+        PutStore({});
+        m_page->LoadTourPoints();
+        // A picked point (two lines), then two addresses (three lines: country, town, street).
+        Pick(u"Tankstelle", m_station);
+        ASSERT_TRUE(m_page->AddTourPoint({}, -1));
+        ASSERT_TRUE(m_page->AddTourPoint(street, -1));
+        ASSERT_TRUE(m_page->AddTourPoint(street, -1));
+        m_driver.RunUntilIdle();
+
+        const CustomListBox* list = m_page->GetListBox();
+        ASSERT_NE(list->GetFont(), nullptr);
+        EXPECT_EQ(list->GetItemHeight(), TallestItemText(*list));
+        // Four lines at most: the list still shows two stops whole.
+        EXPECT_GE(list->GetVisibleRows(), 2);
+        HDC dc = GetDC(m_page->GetHwnd());
+        HGDIOBJ old = SelectObject(dc, m_page->GetTitleFont());
+        HWND title = GetDlgItem(m_page->GetHwnd(), static_cast<int>(TourList::kTitleLabelId));
+        ASSERT_NE(title, nullptr);
+        TEXTMETRICW metrics{};
+        ASSERT_TRUE(GetTextMetricsW(dc, &metrics));
+        RECT label{};
+        GetClientRect(title, &label);
+        EXPECT_LE(metrics.tmHeight, label.bottom) << "the title's descenders are cut";
+        SelectObject(dc, m_page->GetButtonFont());
+        for (const UINT id : {TourList::kCalculateId, TourList::kInputId, TourList::kDeleteId,
+                              TourList::kMainMenuId, TourList::kNavStartId, TourList::kDeleteAllId,
+                              TourList::kMoveUpId, TourList::kMoveDownId}) {
+            HWND button = GetDlgItem(m_page->GetHwnd(), static_cast<int>(id));
+            ASSERT_NE(button, nullptr) << id;
+            std::u16string caption(64, u'\0');
+            caption.resize(static_cast<std::size_t>(
+                GetWindowTextW(button, caption.data(), static_cast<int>(caption.size()))));
+            EXPECT_FALSE(caption.empty()) << id;
+            SIZE extent{};
+            ASSERT_TRUE(GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()),
+                                              &extent));
+            RECT face{};
+            GetClientRect(button, &face);
+            EXPECT_LE(extent.cx, face.right - kCaptionIndent) << platform::Utf16ToUtf8(caption);
+        }
+        SelectObject(dc, old);
+        ReleaseDC(m_page->GetHwnd(), dc);
     }
 }
 
