@@ -259,7 +259,8 @@ if(TARGET demoinstall)
 endif()
 
 # The navigator program on a demo install in each language besides German: a scenario script a
-# language (resources/scenarios/), its main menu golden and its first advice from its voices.
+# language (resources/scenarios/), its main menu golden and its first advice from its voices; and
+# the script of every page, button and key (pages.txt) in German and French.
 if(TARGET demoinstall)
   nav_extract_test(osmlanguages_test SUITE ExtractLanguages
     DEPENDS demoinstall osm2nav_convert testdata testdata_golden platform_sfs platform_sound)

@@ -271,6 +271,8 @@ void DestinationInputPage::OnCommand(UINT, WPARAM wParam, LPARAM, LRESULT*, bool
     switch (id) {
     case kCityBoxId:
         if (code == kEditChange) {
+            // The city typed is the user's: its close-up is not the one "CurrentPos" skips.
+            m_skipCloseUp = false;
             m_cityBox->Complete();
         } else if (code == kSelectionEnd) {
             OnCityChosen();

@@ -115,10 +115,21 @@ void ModeControllerBase::ShowHelp() {
     OpenHelpFile(m_mainPageShown ? kHelpSelect : kHelpImport);
 }
 
+bool ModeControllerBase::OnKey(UINT key) {
+    return ForwardKeyToMaps(key);
+}
+
 void ModeControllerBase::ForwardMapKey(WPARAM key) {
-    const auto forward = [key](PageBase* page, MapView* view) {
-        if (view != nullptr && IsVisible(page))
+    (void)ForwardKeyToMaps(key);
+}
+
+bool ModeControllerBase::ForwardKeyToMaps(WPARAM key) {
+    bool isTaken = false;
+    const auto forward = [key, &isTaken](PageBase* page, MapView* view) {
+        if (view != nullptr && IsVisible(page)) {
             view->OnKey(static_cast<UINT>(key));
+            isTaken = true;
+        }
     };
     if (m_mapPage)
         forward(m_mapPage.get(), m_mapPage->GetMapView());
@@ -128,6 +139,7 @@ void ModeControllerBase::ForwardMapKey(WPARAM key) {
         if (page != nullptr)
             forward(page, page->GetMapView());
     }
+    return isTaken;
 }
 
 bool ModeControllerBase::HasGpsFix() {

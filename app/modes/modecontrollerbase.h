@@ -55,7 +55,7 @@ public:
     void Activate(int page, int flag) override;
     void Deactivate(void* next) override;
     [[nodiscard]] bool IsDeactivated() const override { return m_isDeactivated; }
-    void OnKey(UINT key) override { ForwardMapKey(key); }
+    bool OnKey(UINT key) override;
 
     // ModeController
     void Activate() override;
@@ -176,6 +176,8 @@ protected:
     std::vector<DestinationEntry> m_stops;
 
 private:
+    // Passes the key to the map view of each shown map page; true when there was one.
+    bool ForwardKeyToMaps(WPARAM key);
     // The destination of the next request: the current stop, the picked point, a location made
     // from the description, or the description's location.
     [[nodiscard]] DestinationEntry CurrentDestination();

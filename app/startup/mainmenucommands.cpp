@@ -302,9 +302,16 @@ void MainMenuWnd::OnHotKey(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled)
     if (wParam < 1 || wParam > 4)
         return;
     const UINT key = keys[wParam - 1];
+    bool isTaken = false;
     for (std::unique_ptr<MenuMode>* mode : {&m_navigationMode, &m_tourMode, &m_movingMapMode}) {
-        if (*mode)
-            (*mode)->OnKey(key);
+        if (*mode && (*mode)->OnKey(key))
+            isTaken = true;
+    }
+    // The hot keys catch the arrows everywhere: where no map takes one (a list page, the map
+    // list, the presettings), the window with the focus gets it as the key itself.
+    if (!isTaken) {
+        if (HWND focus = GetFocus(); focus != nullptr && focus != mainHandle.window)
+            SendMessageW(focus, WM_KEYDOWN, key, 0);
     }
     *handled = true;
 }

@@ -39,8 +39,9 @@ public:
     virtual void Deactivate(void* next) = 0;
     // True once Deactivate ran: only such a mode may be deleted on WM_USER+1.
     [[nodiscard]] virtual bool IsDeactivated() const = 0;
-    // An arrow key the main window's hot keys caught (VK_UP, VK_LEFT, VK_DOWN, VK_RIGHT).
-    virtual void OnKey(UINT key) = 0;
+    // An arrow key the main window's hot keys caught (VK_UP, VK_LEFT, VK_DOWN, VK_RIGHT); true
+    // when a map the mode shows took it.
+    virtual bool OnKey(UINT key) = 0;
     virtual void ShowHelp() = 0;
 };
 

@@ -208,6 +208,17 @@ BOOL IsDialogMessageW(HWND dialog, MSG* msg) {
         if ((code & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) == 0)
             return TRUE;
     }
+    // Enter is the OK command and Esc the Cancel command, unless the focus wants every key.
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
+        const LRESULT code =
+            SendMessageW(msg->hwnd, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
+        if ((code & DLGC_WANTALLKEYS) == 0) {
+            const int id = msg->wParam == VK_RETURN ? IDOK : IDCANCEL;
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, 0),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+            return TRUE;
+        }
+    }
     TranslateMessage(msg);
     DispatchMessageW(msg);
     return TRUE;

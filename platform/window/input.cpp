@@ -43,7 +43,8 @@ UINT HeldModifiers(const State& state) {
 HWND HitTest(State& state, POINT point) {
     for (HWND top : state.topLevel) {
         Window* w = Find(state, top);
-        if (w == nullptr || (w->style & WS_VISIBLE) == 0 || !PtInRect(&w->rect, point))
+        if (w == nullptr || (w->style & WS_VISIBLE) == 0 || !PtInRect(&w->rect, point) ||
+            IsHitTransparentTop(state, top))
             continue;
         HWND hit = top;
         for (bool isDeeper = true; isDeeper;) {

@@ -104,6 +104,11 @@ bool IsOwnerThread(const Window& window) {
     return window.queue == t_queue.queue;
 }
 
+bool IsHitTransparentTop(const State& state, HWND top) {
+    // The empty menu bar holds no buttons and draws nothing: taps go to the window beneath.
+    return top != nullptr && top == state.menuBar;
+}
+
 bool IsHitTransparent(const Window& window) {
     constexpr DWORD kNotify = 0x0100; // SS_NOTIFY
     const std::u16string& name = window.windowClass ? window.windowClass->name : std::u16string();

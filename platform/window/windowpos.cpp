@@ -233,7 +233,7 @@ HWND WindowFromPoint(POINT point) {
     std::lock_guard lock(state.mutex);
     for (HWND top : state.topLevel) {
         const Window* w = Find(state, top);
-        if (w == nullptr || (w->style & WS_VISIBLE) == 0)
+        if (w == nullptr || (w->style & WS_VISIBLE) == 0 || IsHitTransparentTop(state, top))
             continue;
         if (point.x >= w->rect.left && point.x < w->rect.right && point.y >= w->rect.top &&
             point.y < w->rect.bottom) {

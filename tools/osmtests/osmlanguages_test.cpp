@@ -1,7 +1,8 @@
 // The navigator program on the demo install in the five languages besides German: a copy of the
 // install with "Properties"/"Language" set runs that language's scenario script (start, an
 // address routed, its first advice, quit); the main menu matches its golden, and the first advice
-// is said and sounded from that language's voice archive.
+// is said and sounded from that language's voice archive. The script of every page, button and
+// key, resources/scenarios/pages.txt, is played in German and in French.
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
 #include "tools/osmtests/installedextract.h"
@@ -64,6 +65,18 @@ std::optional<std::vector<BYTE>> ArchiveSamples(const fs::path& archive, const s
     return samples;
 }
 
+// The lines of a text file, without line ends.
+std::vector<std::string> LanguageFileLines(const fs::path& file) {
+    std::vector<std::string> lines;
+    std::istringstream text(testdata::ReadHostFile(file).value_or(""));
+    for (std::string line; std::getline(text, line);) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 bool StartsWith(const std::vector<BYTE>& all, const std::vector<BYTE>& part) {
     return !part.empty() && all.size() >= part.size() &&
            std::equal(part.begin(), part.end(), all.begin());
@@ -74,6 +87,20 @@ protected:
     static void SetUpTestSuite() {
         demoinstall::DemoRoute route;
         ASSERT_EQ(ConvertAndInstall(route), "");
+    }
+
+    // A copy of the install named `name` with "Properties"/"Language" set to `language`.
+    static fs::path CopyInstall(const std::string& name, int language) {
+        const fs::path root = s_root->HostPath() / name;
+        fs::copy(s_root->HostPath() / "install", root, fs::copy_options::recursive);
+        const fs::path settings = root / "RarUderad.ini";
+        std::string text = testdata::ReadHostFile(settings).value_or("");
+        const std::size_t at = text.find("Language=0");
+        EXPECT_NE(at, std::string::npos) << text;
+        if (at != std::string::npos)
+            text.replace(at, 10, "Language=" + std::to_string(language));
+        std::ofstream(settings, std::ios::binary | std::ios::trunc) << text;
+        return root;
     }
 };
 
@@ -90,15 +117,8 @@ TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArch
     ASSERT_TRUE(german);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path root = s_root->HostPath() / c.name;
+        const fs::path root = CopyInstall(c.name, c.language);
         const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
-        fs::copy(install, root, fs::copy_options::recursive);
-        const fs::path settings = root / "RarUderad.ini";
-        std::string text = testdata::ReadHostFile(settings).value_or("");
-        const std::size_t at = text.find("Language=0");
-        ASSERT_NE(at, std::string::npos) << text;
-        text.replace(at, 10, "Language=" + std::to_string(c.language));
-        std::ofstream(settings, std::ios::binary | std::ios::trunc) << text;
 
         const testdata::ProgramRun run = RunInstalledNavigator(
             root,
@@ -123,6 +143,49 @@ TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArch
         const std::vector<BYTE> recorded(sounds->data.begin(), sounds->data.end());
         EXPECT_TRUE(StartsWith(recorded, *own))
             << recorded.size() << " bytes recorded, " << own->size() << " of the advice";
+    }
+}
+
+// Every page and dialog the main menu reaches, each of their buttons and each key README.md lists:
+// the script runs to its quit in German and in French (the longest texts of the six), so every
+// frame passed the runner's repaint check, and each frame is written; the pages speak the
+// language chosen.
+TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
+    struct Case {
+        const char* name;
+        int language;
+        const char* quit; // the main menu's last button
+    };
+    const fs::path script = fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "pages.txt";
+    const std::vector<std::string> lines = LanguageFileLines(script);
+    std::vector<std::string> frames;
+    for (const std::string& line : lines) {
+        if (line.rfind("frame ", 0) == 0)
+            frames.push_back(line.substr(6));
+    }
+    ASSERT_GE(frames.size(), 100u);
+    // The keys README.md lists for the program and its guidance map page.
+    for (const char* key : {"Tab", "Enter", "Esc", "Up", "Down", "Left", "Right", "F1", "Ctrl+D",
+                            "L", "T", "S", "P", "A", "R", "Plus", "Minus"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("key ") + key), lines.end())
+            << key;
+    }
+    for (const Case& c : {Case{"pages-german", 0, "Beenden"}, Case{"pages-french", 3, "Quitter"}}) {
+        SCOPED_TRACE(c.name);
+        const fs::path root = CopyInstall(c.name, c.language);
+        const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
+        const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
+        if (run.exitCode != 0) {
+            ADD_FAILURE() << "exit code " << run.exitCode << ": " << run.errors;
+            continue;
+        }
+        for (const std::string& frame : frames) {
+            EXPECT_EQ(testdata::PngFileSize(out / (frame + ".png")), std::make_pair(240, 320))
+                << frame;
+        }
+        const std::vector<std::string> menu = LanguageFileLines(out / "menu.txt");
+        EXPECT_NE(std::find(menu.begin(), menu.end(), c.quit), menu.end());
+        EXPECT_EQ(testdata::ReadHostFile(out / "messageboxes.txt"), std::optional<std::string>(""));
     }
 }
 

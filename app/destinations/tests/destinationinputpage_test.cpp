@@ -461,6 +461,32 @@ TEST_F(DestinationInputTest, CurrentPositionTakesCityStreetAndFirstHouseNumber) 
     }
 }
 
+// The close-up skipped after "CurrentPos" is the one that follows it: when none came (the
+// position matched no street, the list was closed), a city typed afterwards, on this input or
+// on the next one, is taken at its close-up.
+TEST_F(DestinationInputTest, ACityTypedAfterTheCurrentPositionIsTaken) {
+    MatchedPosition position;
+    position.street = -1;
+    m_mode.script.position = &position;
+    const struct {
+        const char* name;
+        bool isNextInput;
+    } cases[] = {{"same input", false}, {"next input", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_selection = DestinationDescription{};
+        Open<TourMainPage>();
+        Notify(TourMainPage::kCurrentPosId, 0);
+        EXPECT_EQ(CityName(), u"");
+        if (c.isNextInput)
+            m_page->ClearSelection();
+        TypeInto(DestinationInputPage::kCityBoxId, u"Karl");
+        Notify(DestinationInputPage::kCityBoxId, 10);
+        EXPECT_EQ(CityName(), u"Karlsruhe");
+    }
+    m_mode.script.position = nullptr;
+}
+
 TEST_F(DestinationInputTest, EnterTakesTheFirstCityOrStreetWhenNoneIsChosen) {
     Open<NavigMainPage>();
     TypeInto(DestinationInputPage::kCityBoxId, u"Kar");

@@ -30,7 +30,7 @@ public:
     void Activate(int page, int flag) override { m_real->Activate(page, flag); }
     void Deactivate(void* next) override { m_real->Deactivate(next); }
     bool IsDeactivated() const override { return m_real->IsDeactivated(); }
-    void OnKey(UINT key) override { m_real->OnKey(key); }
+    bool OnKey(UINT key) override { return m_real->OnKey(key); }
     void ShowHelp() override { m_real->ShowHelp(); }
 
 private:

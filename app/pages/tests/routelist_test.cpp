@@ -194,6 +194,29 @@ TEST_F(RouteListTest, LegsTotalsAndCommands) {
     }
 }
 
+// The list's rows hold their lines, a leg's four, and lie within the list: a tour of one leg
+// shows its totals below it without scrolling, a longer one scrolls to them row by row.
+TEST_F(RouteListTest, RowsHoldTheirLinesWithinTheList) {
+    const CustomListBox* list = m_page->GetListBox();
+    const struct {
+        const char* name;
+        std::vector<TourEntry> legs;
+        int visibleRows;
+    } cases[] = {
+        {"one leg", {Leg(8, 3400, 60, u"Vaduz, Aeulestrasse", u"Schaan, Landstrasse")}, 2},
+        {"three legs",
+         {Leg(8, 1500, 60, u"A", u"B"), Leg(8, 2500, 60, u"B", u"C"), Leg(8, 100, 60, u"C", u"D")},
+         2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Load(c.legs);
+        ASSERT_EQ(list->GetCount(), static_cast<int>(c.legs.size()) + 1);
+        // Four lines of the list's bold 11-pixel font.
+        EXPECT_GE(list->GetItemHeight(), 4 * 11);
+        EXPECT_EQ(list->GetVisibleRows(), c.visibleRows);
+    }
+}
+
 TEST_F(RouteListTest, DemonstrationOnlyForLegsThatCanBeReplayed) {
     const RouteRequestResult route = Route();
     ASSERT_EQ(route.status, 8u);

@@ -2,6 +2,7 @@
 #include "testdata/tempdir.h"
 
 #include "platform/gdi/gdi.h"
+#include "platform/window/tests/windowtesting.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,9 @@
 namespace {
 
 using shelltesting::ShellRun;
+
+// Whether the recording modes show a map that takes the arrow keys.
+bool g_modeShowsMap = true;
 
 // A mode that reports what the main window does with it.
 class RecordingMode : public MenuMode {
@@ -28,7 +32,10 @@ public:
         m_application->NotifyModeClosed(false);
     }
     bool IsDeactivated() const override { return m_isDeactivated; }
-    void OnKey(UINT key) override { m_log->push_back(m_name + " key " + std::to_string(key)); }
+    bool OnKey(UINT key) override {
+        m_log->push_back(m_name + " key " + std::to_string(key));
+        return g_modeShowsMap;
+    }
     void ShowHelp() override { m_log->push_back(m_name + " help"); }
 
 private:
@@ -71,6 +78,60 @@ TEST(MainMenuModes, NewModeReplacesSameKindAndClosingDeletesOnlyDeactivatedModes
         EXPECT_EQ(log, (std::vector<std::string>{
                            "N1 activate", "N1 deactivate", "N1 deleted", "N2 activate", "N2 key 38",
                            "N2 deactivate", "T1 activate", "N2 deleted", "quit", "T1 deleted"}));
+    });
+}
+
+// An arrow key the hot keys caught goes to the map an open mode shows; when no map takes it (a
+// list page, the map list, the presettings), the window with the focus gets it, as it would
+// without the hot keys.
+TEST(MainMenuModes, AnArrowKeyNoMapTakesReachesTheFocus) {
+    shelltesting::RunIsolated([] {
+        testdata::TempDeviceRoot root;
+        ASSERT_TRUE(shelltesting::BuiltProgram().Pk("Zudav", "NoWarning", "1").WriteTo(root));
+        std::vector<std::string> log;
+        GetShellFactories().navigationMode = RecordingFactory("N", &log);
+        windowtesting::RegisterRecordingClass(u"ArrowProbe");
+        HWND probe = nullptr;
+        const auto keysOf = [&probe] {
+            std::vector<WPARAM> keys;
+            std::lock_guard lock(windowtesting::LogMutex());
+            for (const windowtesting::Logged& entry : windowtesting::Log()) {
+                if (entry.window == probe && entry.message == WM_KEYDOWN)
+                    keys.push_back(entry.wParam);
+            }
+            return keys;
+        };
+        const struct {
+            bool isModeOpen;
+            bool showsMap;
+            std::vector<WPARAM> keys;
+        } cases[] = {{true, true, {}}, {true, false, {VK_DOWN}}, {false, false, {VK_DOWN}}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(c.isModeOpen) + std::to_string(c.showsMap));
+            g_modeShowsMap = c.showsMap;
+            std::vector<WPARAM> keys;
+            ShellRun run({[&c](ShellRun&) {
+                              if (c.isModeOpen)
+                                  PostToMenu(WM_COMMAND, 420);
+                          },
+                          [&probe](ShellRun&) {
+                              probe =
+                                  CreateWindowExW(0, u"ArrowProbe", u"", WS_POPUP | WS_VISIBLE, 0,
+                                                  0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+                              SetFocus(probe);
+                              windowtesting::ClearLog();
+                              PostToMenu(WM_HOTKEY, 3);
+                          },
+                          [&keys, &keysOf, &probe](ShellRun&) {
+                              keys = keysOf();
+                              DestroyWindow(probe);
+                              PostToMenu(WM_COMMAND, 460);
+                          }});
+            EXPECT_EQ(run.exitCode, 0);
+            EXPECT_EQ(keys, c.keys);
+        }
+        GetShellFactories() = ShellFactories{};
+        g_modeShowsMap = true;
     });
 }
 

@@ -166,6 +166,8 @@ private:
 // A "Static" label without SS_NOTIFY lets the stylus through to what lies beneath it (its
 // parent), as the system's hit test does; WindowFromPoint passes it over too.
 [[nodiscard]] bool IsHitTransparent(const Window& window);
+// A top-level window that taps pass through: the empty menu bar.
+[[nodiscard]] bool IsHitTransparentTop(const State& state, HWND top);
 [[nodiscard]] HWND TopLevelOf(State& state, HWND window);
 // True when the top-level window is owned by owner, directly or through other owned windows.
 [[nodiscard]] bool IsOwnedBy(State& state, HWND window, HWND owner);

@@ -155,4 +155,51 @@ TEST(ModalDialog, TabIsOfferedThroughGetDlgCodeAndRefusedTemplatesFail) {
               -1);
 }
 
+LRESULT g_keyCode = 0; // what the dialog answers WM_GETDLGCODE for Enter and Esc
+UINT g_key = 0;        // the key pressed once the dialog runs
+
+BOOL KeyDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        PostMessageW(dialog, WM_USER, 0, 0);
+        return TRUE;
+    case WM_USER:
+        platform::InjectKey(g_key, true);
+        platform::InjectKey(g_key, false);
+        return TRUE;
+    case WM_GETDLGCODE:
+        SetWindowLongW(dialog, DWL_MSGRESULT, g_keyCode);
+        return TRUE;
+    case WM_COMMAND:
+        EndDialog(dialog, 100 + LOWORD(wParam));
+        return TRUE;
+    case WM_KEYDOWN:
+        EndDialog(dialog, 200 + static_cast<INT_PTR>(wParam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+// As the dialog manager does: Enter is the command of OK, Esc that of Cancel, unless the window
+// with the focus wants every key.
+TEST(ModalDialog, EnterAndEscAreOkAndCancelUnlessTheFocusWantsThem) {
+    const struct {
+        UINT key;
+        LRESULT code;
+        INT_PTR result;
+    } cases[] = {{VK_RETURN, 0, 100 + IDOK},
+                 {VK_ESCAPE, 0, 100 + IDCANCEL},
+                 {VK_RETURN, DLGC_WANTALLKEYS, 200 + VK_RETURN},
+                 {VK_ESCAPE, DLGC_WANTALLKEYS, 200 + VK_ESCAPE}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        g_key = c.key;
+        g_keyCode = c.code;
+        EXPECT_EQ(DialogBoxIndirectParamW(nullptr, platform::AsTemplate(kTemplate), nullptr,
+                                          KeyDialogProcedure, 0),
+                  c.result);
+    }
+}
+
 } // namespace

@@ -59,14 +59,29 @@ TEST(ShellScreen, WorkAreaFollowsTaskBarMenuBarAndScreenSize) {
     EXPECT_TRUE(FreeLibrary(language));
 }
 
-TEST(ShellScreen, MenuBarComesOnlyFromALanguageLibraryThatHasIt) {
-    windowtesting::RegisterRecordingClass(u"Rec");
-    HWND main = CreateWindowExW(0, u"Rec", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
-                                nullptr, nullptr);
+// A visible 240 x 320 main window and a language library that holds the empty menu bar 101.
+struct MainWindowAndMenuBarLanguage {
+    MainWindowAndMenuBarLanguage() {
+        windowtesting::RegisterRecordingClass(u"Rec");
+        main = CreateWindowExW(0, u"Rec", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                               nullptr, nullptr);
+        platform::ResourceBundle bundle;
+        bundle.menuBars = {101};
+        language = windowtesting::LoadLanguage(root, bundle);
+    }
+    ~MainWindowAndMenuBarLanguage() {
+        DestroyWindow(main);
+        EXPECT_TRUE(FreeLibrary(language));
+    }
     testdata::TempDeviceRoot root;
-    platform::ResourceBundle bundle;
-    bundle.menuBars = {101};
-    HMODULE language = windowtesting::LoadLanguage(root, bundle);
+    HWND main = nullptr;
+    HMODULE language = nullptr;
+};
+
+TEST(ShellScreen, MenuBarComesOnlyFromALanguageLibraryThatHasIt) {
+    MainWindowAndMenuBarLanguage device;
+    HWND main = device.main;
+    HMODULE language = device.language;
     ASSERT_NE(language, nullptr);
     const struct {
         SHMENUBARINFO info;
@@ -89,8 +104,30 @@ TEST(ShellScreen, MenuBarComesOnlyFromALanguageLibraryThatHasIt) {
         EXPECT_EQ(WorkArea().bottom, c.error == 0 ? 294 : 320);
         DestroyWindow(c.info.hwndMB);
     }
-    DestroyWindow(main);
-    EXPECT_TRUE(FreeLibrary(language));
+}
+
+// The empty menu bar holds no buttons and draws nothing: a tap on it reaches the window
+// beneath, and the bar never becomes the active window.
+TEST(ShellScreen, ATapOnTheEmptyMenuBarReachesTheWindowBeneath) {
+    MainWindowAndMenuBarLanguage device;
+    HWND main = device.main;
+    HMODULE language = device.language;
+    SHMENUBARINFO bar{36, main, SHCMBF_EMPTYBAR, 101, language, 0, 0, nullptr, 0};
+    ASSERT_TRUE(SHCreateMenuBar(&bar));
+    // Activated again, the main window brings its owned bar up with it.
+    SetActiveWindow(nullptr);
+    SetActiveWindow(main);
+    platform::ScreenDriver driver;
+    driver.RunUntilIdle();
+    const POINT onBar{40, 303};
+    EXPECT_EQ(WindowFromPoint(onBar), main);
+    windowtesting::ClearLog();
+    platform::InjectStylus(platform::StylusAction::Down, onBar);
+    platform::InjectStylus(platform::StylusAction::Up, onBar);
+    driver.RunUntilIdle();
+    EXPECT_EQ(windowtesting::Numbers(main, {WM_LBUTTONDOWN, WM_LBUTTONUP}),
+              (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
+    EXPECT_EQ(GetActiveWindow(), main);
 }
 
 TEST(ShellScreen, SipSwitchesAndReportsTheVisibleDesktop) {
