@@ -62,7 +62,6 @@ void PageBase::OnSizeMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
 
 void PageBase::OnPaint(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {
     PAINTSTRUCT paint{};
-    NotePaintBox();
     HDC dc = BeginPaint(GetHwnd(), &paint);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     HGDIOBJ oldFont = SelectObject(dc, m_titleFont.Get());

@@ -21,6 +21,8 @@ WindowBase::WindowBase(WindowHandle* handle, const std::u16string& sectionName)
     : WindowLayout(sectionName)
     , m_windowHandle(handle) {
     ConnectMessageHandler(m_windowHandle->map, WM_SIZE, this, &WindowBase::OnSizeMessage);
+    // Registered before every derived class's handler, so it runs before their BeginPaint.
+    ConnectMessageHandler(m_windowHandle->map, WM_PAINT, this, &WindowBase::OnPaintMessage);
     WindowObjects()[handle] = this;
 }
 
@@ -50,6 +52,35 @@ void WindowBase::OnSizeMessage(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
     OnSize(LOWORD(size), HIWORD(size));
 }
 
+void WindowBase::OnPaintMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
+    RECT box{};
+    m_paintBox.reset();
+    if (GetUpdateRect(GetHwnd(), &box, FALSE) != FALSE)
+        m_paintBox = box;
+}
+
+WindowBase::BackgroundDc::BackgroundDc(WindowBase& window, HDC eraseDc)
+    : m_window(window.GetHwnd())
+    , m_eraseDc(eraseDc) {
+    RECT box{};
+    const bool isWindowDc = m_window != nullptr && WindowFromDC(eraseDc) == m_window &&
+                            GetClipBox(eraseDc, &box) != ERROR_REGION;
+    // The paint's own box; an erase DC that came without a paint has only its clip box.
+    if (isWindowDc && window.m_paintBox)
+        box = *window.m_paintBox;
+    window.m_paintBox.reset();
+    window.HideOverlayChildrenQuietly(isWindowDc ? &box : nullptr);
+    if (isWindowDc)
+        m_under = GetDC(m_window);
+    if (m_under != nullptr)
+        IntersectClipRect(m_under, box.left, box.top, box.right, box.bottom);
+}
+
+WindowBase::BackgroundDc::~BackgroundDc() {
+    if (m_under != nullptr)
+        ReleaseDC(m_window, m_under);
+}
+
 BitmapWindow::BitmapWindow(WindowHandle* handle, const std::u16string& sectionName)
     : WindowBase(handle, sectionName)
     , m_background(CreateSkinBitmap(ScreenDesc::GetBitmapName(sectionName.c_str()))) {
@@ -60,37 +91,13 @@ BitmapWindow::BitmapWindow(WindowHandle* handle, const std::u16string& sectionNa
 BitmapWindow::~BitmapWindow() = default;
 
 void BitmapWindow::DrawBackground(HDC dc) {
-    // The erase DC was made while the floating children showed and leaves their rectangles
-    // out, so the screen under them (another window, an earlier page) would stay there and show
-    // through their transparent faces. A DC taken once they are hidden reaches under them; it
-    // keeps to the erase DC's box, so a partial repaint leaves the rest of the page alone.
-    HWND window = GetHwnd();
-    RECT box{};
-    const bool isWindowDc =
-        window != nullptr && WindowFromDC(dc) == window && GetClipBox(dc, &box) != ERROR_REGION;
-    if (isWindowDc && m_paintBox)
-        box = *m_paintBox;
-    m_paintBox.reset();
-    HideOverlayChildrenQuietly(isWindowDc ? &box : nullptr);
-    HDC under = isWindowDc ? GetDC(window) : nullptr;
-    if (under != nullptr)
-        IntersectClipRect(under, box.left, box.top, box.right, box.bottom);
-    HDC target = under != nullptr ? under : dc;
+    const BackgroundDc target(*this, dc);
     RECT client{};
-    GetClientRect(window, &client);
+    GetClientRect(GetHwnd(), &client);
     // Without a picture that draws, the client is filled black: otherwise the page would keep
     // whatever the screen held there, such as rows a child drew before the page was resized.
-    if (m_background == nullptr || !m_background->Draw(target, client, SRCCOPY, false))
-        FillRect(target, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    if (under != nullptr)
-        ReleaseDC(window, under);
-}
-
-void BitmapWindow::NotePaintBox() {
-    RECT box{};
-    m_paintBox.reset();
-    if (GetUpdateRect(GetHwnd(), &box, FALSE) != FALSE)
-        m_paintBox = box;
+    if (m_background == nullptr || !m_background->Draw(target.Get(), client, SRCCOPY, false))
+        FillRect(target.Get(), &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
 void BitmapWindow::OnEraseBackground(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled) {

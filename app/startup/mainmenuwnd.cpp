@@ -316,23 +316,12 @@ void MainMenuWnd::OnSizeTitle(UINT, WPARAM, LPARAM lParam, LRESULT*, bool*) {
 }
 
 void MainMenuWnd::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool* handled) {
-    // The controls go without repainting what they uncover: the background covers it, and a
-    // repaint would erase, hide and repaint again without end.
-    HideOverlayChildrenQuietly(nullptr);
-    // The paint DC was made while the buttons showed and leaves their rectangles out; a DC
-    // taken now reaches under them, where their keyed-out corners show the background.
-    // It stays within the paint's box, though: the title is drawn again only there.
-    const RECT area = GetAreaRect(kBackgroundArea);
-    HDC dc = GetDC(mainHandle.window);
-    RECT update{};
-    if (dc != nullptr && wParam != 0 &&
-        GetClipBox(reinterpret_cast<HDC>(wParam), &update) != ERROR_REGION)
-        (void)IntersectClipRect(dc, update.left, update.top, update.right, update.bottom);
+    // The buttons go while the background is drawn under their keyed-out corners, without
+    // repainting what they uncover: the background covers it, and a repaint would erase, hide
+    // and repaint again without end. The paint shows them again.
+    const BackgroundDc dc(*this, reinterpret_cast<HDC>(wParam));
     if (m_background != nullptr)
-        m_background->Draw(dc != nullptr ? dc : reinterpret_cast<HDC>(wParam), area, SRCCOPY,
-                           false);
-    if (dc != nullptr)
-        ReleaseDC(mainHandle.window, dc);
+        m_background->Draw(dc.Get(), GetAreaRect(kBackgroundArea), SRCCOPY, false);
     *result = 1;
     *handled = true;
 }

@@ -456,6 +456,43 @@ TEST(PageBackground, LeavesNothingOfWhatTheScreenHeldBeforeThePagePaintedUnderIt
     }
 }
 
+// A box closed over a page shown as the application shows it (WS_CLIPCHILDREN) leaves nothing of
+// itself, also where its edges lie within the text button, which paints only its caption: the
+// erase DC leaves the button out, but the background is drawn under it within the whole box.
+TEST(PageBackground, AClosedBoxLeavesNothingUnderAButtonItsEdgesCross) {
+    platform::VirtualClock clock;
+    platform::ScopedClock installed{clock};
+    platform::ScreenDriver driver{&clock};
+    Device device{480, 640, PageDescription()};
+    ASSERT_TRUE(device.isReady);
+    SectionPage page(u"TestPage");
+    ShowPageWindow(page.GetPageHandle(), true);
+    ASSERT_NE(page.GetHwnd(), nullptr);
+    ASSERT_NE(page.CreateControl(u"Text", kTextId, true, false, 0, 0), nullptr);
+    SendMessageW(page.GetHwnd(), WM_SIZE, 0, MAKELPARAM(480, 640));
+    ASSERT_TRUE(driver.RunUntilIdle());
+    RECT button{};
+    GetWindowRect(GetDlgItem(page.GetHwnd(), kTextId), &button);
+    const struct {
+        const char* name;
+        RECT box;
+    } cases[] = {
+        {"within the button", {button.left, button.top + 4, button.right, button.bottom - 4}},
+        {"across its lower edge", {button.left, button.bottom - 6, button.right, 400}},
+        {"around it", {0, button.top - 10, 480, button.bottom + 10}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HWND box = repaintcheck::MakeFilledPopup(c.box, WHITE_BRUSH);
+        ASSERT_TRUE(driver.RunUntilIdle());
+        DestroyWindow(box);
+        ASSERT_TRUE(driver.RunUntilIdle());
+        const std::optional<RECT> differs = repaintcheck::DifferenceFromWholeRepaint();
+        EXPECT_FALSE(differs) << differs.value_or(RECT{}).left << ", "
+                              << differs.value_or(RECT{}).top;
+    }
+}
+
 } // namespace
 
 namespace {

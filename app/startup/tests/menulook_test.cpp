@@ -6,6 +6,7 @@
 #include "ui/pagebase.h"
 
 #include "platform/gdi/screenshot.h"
+#include "platform/gdi/tests/repaintcheck.h"
 #include "platform/gdi/text.h"
 
 #include <gtest/gtest.h>
@@ -115,6 +116,59 @@ TEST(MainMenuLook, PresettingsCoverTheMenuAndClosingRestoresIt) {
             EXPECT_EQ(run.exitCode, 0);
             EXPECT_FALSE(run.ranOutOfScript);
         });
+    }
+}
+
+// A box over the menu, as the replay's value boxes lie: along the buttons' sides, its upper edge
+// within one button's rows and its lower edge within another's. Once it closes, nothing of it
+// stays, not under the buttons' keyed-out corners either: the screen is the menu's as before and
+// as a whole repaint paints it. A box as wide as the screen is the same.
+TEST(MainMenuLook, AClosedBoxLeavesNothingUnderTheButtonsCorners) {
+    const struct {
+        const char* name;
+        bool isScreenWide;
+    } boxes[] = {{"along the buttons' sides", false}, {"as wide as the screen", true}};
+    for (const auto& size : {std::pair{240, 320}, std::pair{480, 640}}) {
+        for (const auto& box : boxes) {
+            SCOPED_TRACE(std::to_string(size.first) + "x" + std::to_string(size.second) + ", " +
+                         box.name);
+            shelltesting::RunIsolated([&size, &box] {
+                platform::SetFontFile(kMenuLookFont);
+                platform::SetScreenSize(size.first, size.second);
+                testdata::TempDeviceRoot root;
+                ASSERT_TRUE(
+                    shelltesting::BuiltProgram().Pk("Zudav", "NoWarning", "1").WriteTo(root));
+                std::vector<std::uint32_t> menuScreen;
+                HWND popup = nullptr;
+                ShellRun run({[&](ShellRun&) {
+                                  menuScreen = MenuLookScreen();
+                                  RECT upper{};
+                                  RECT lower{};
+                                  GetWindowRect(GetDlgItem(ShellRun::MainWindow(), 420), &upper);
+                                  GetWindowRect(GetDlgItem(ShellRun::MainWindow(), 450), &lower);
+                                  ASSERT_LT(upper.bottom, lower.top);
+                                  const RECT rect{
+                                      box.isScreenWide ? 0 : upper.left, upper.bottom - 4,
+                                      box.isScreenWide ? size.first : upper.right, lower.top + 3};
+                                  popup = repaintcheck::MakeFilledPopup(rect, WHITE_BRUSH);
+                              },
+                              [&](ShellRun&) {
+                                  EXPECT_FALSE(MenuLookScreen() == menuScreen);
+                                  DestroyWindow(popup);
+                              },
+                              [&](ShellRun&) {
+                                  EXPECT_FALSE(menuScreen.empty());
+                                  EXPECT_TRUE(MenuLookScreen() == menuScreen);
+                                  const std::optional<RECT> differs =
+                                      repaintcheck::DifferenceFromWholeRepaint();
+                                  EXPECT_FALSE(differs) << differs.value_or(RECT{}).left << ", "
+                                                        << differs.value_or(RECT{}).top;
+                                  PostMessageW(ShellRun::MainWindow(), WM_COMMAND, 460, 0);
+                              }});
+                EXPECT_EQ(run.exitCode, 0);
+                EXPECT_FALSE(run.ranOutOfScript);
+            });
+        }
     }
 }
 
