@@ -480,6 +480,8 @@ void LabelLayer::Begin(HDC dc) {
 void LabelLayer::Clear() {
     DropLabels();
     m_keptParts = 0;
+    m_isWholePlacement = true;
+    m_isPlacementClosed = false;
 }
 
 void LabelLayer::DropLabels() {
@@ -559,6 +561,8 @@ void LabelLayer::Shift(POINT offset, const RECT& rect) {
         m_grid.Insert(id, label.bounds);
     }
     m_isListed = false;
+    m_isWholePlacement = false;
+    m_isPlacementClosed = false;
     RECT moved = rect;
     OffsetRect(&moved, offset.x, offset.y);
     // Empty when nothing was kept, and then never met.
@@ -578,6 +582,7 @@ void LabelLayer::KeepAround(const RECT& view, const RECT& redrawn) {
         m_slots[id].isKept = true;
     }
     m_isListed = false;
+    m_isPlacementClosed = m_isWholePlacement;
     m_keptParts = 0;
     if (!isAnyRedrawn) {
         m_keptPicture[m_keptParts++] = view;
@@ -616,6 +621,12 @@ void LabelLayer::SetDay(bool isDay) {
         return;
     }
     m_isDay = isDay;
+    // Within a repaint of part of the view the labels of the picture kept around it go: those
+    // placed now are no whole placement. A whole repaint places them all anew.
+    if (m_keptParts > 0) {
+        m_isWholePlacement = false;
+        m_isPlacementClosed = false;
+    }
     DropLabels();
     const std::optional<LOGFONTW> street = table.FontOf(0);
     if (street && street->lfFaceName[0] != 0 && m_measureDc != nullptr) {
@@ -655,7 +666,7 @@ std::optional<SIZE> LabelLayer::Measure(std::uint32_t fontKey, std::u16string_vi
 
 bool LabelLayer::IsAdmitted(std::uint32_t fontKey, std::u16string_view text,
                             bool skipDuplicates) const {
-    if (m_order.size() >= kMaxLabels || text.empty()) {
+    if (m_isPlacementClosed || m_order.size() >= kMaxLabels || text.empty()) {
         return false;
     }
     if (skipDuplicates) {

@@ -96,9 +96,13 @@ public:
     void Shift(POINT offset, const RECT& rect);
     // Before a repaint of part of an unchanged view: keeps every label, as Shift keeps those it
     // moves, and the kept picture is view less redrawn. The labels reaching into redrawn are
-    // drawn again whole, with the same pixels where the picture kept them, and the new ones stay
-    // inside redrawn. When redrawn covers the view, clears instead: the labels are placed anew
-    // (an option that changes them repaints the whole view).
+    // drawn again whole, with the same pixels where the picture kept them. When the labels are
+    // those placed over the whole view since the last Clear, the repaint places none: they are
+    // what a repaint of the whole view places, and a label offered again now would land where
+    // that one refused it (refused by a label displaced later, or offered along only the part
+    // of its line the repaint draws). Otherwise (after a scroll or a change of day) new ones
+    // stay inside redrawn. When redrawn covers the view, clears instead: the labels are placed
+    // anew (an option that changes them repaints the whole view).
     void KeepAround(const RECT& view, const RECT& redrawn);
     // Sets the street colours of the day or the night; on a change also clears the labels and
     // re-creates the fonts.
@@ -181,5 +185,9 @@ private:
     // The kept picture (empty but after a scroll or a partial repaint) in up to four parts.
     std::array<RECT, 4> m_keptPicture{};
     std::size_t m_keptParts = 0;
+    // The labels are those placed over the whole view since the last Clear; while a repaint of
+    // part of that view keeps them, none is placed.
+    bool m_isWholePlacement = false;
+    bool m_isPlacementClosed = false;
     bool m_isDay = true;
 };

@@ -504,10 +504,11 @@ TEST_F(LabelLayerTest, ShiftDropsAndMovesAndSetDaySwapsAndClears) {
     EXPECT_EQ(LabelFontTable::Instance().StreetHalo(), 0xDCDCDCU);
 }
 
-// Before a repaint of part of the view every label is kept, and a new one is placed only when it
-// reaches, halo included, nowhere into the picture kept around the repainted part (beyond the
-// view nothing is kept) and overlaps no kept label, whatever its class. A repaint of the whole
-// view keeps nothing.
+// Before a repaint of part of the view every label is kept. When the labels are no whole
+// placement of the view (a layer never cleared here: as after a scroll or a change of day), a
+// new one is placed only when it reaches, halo included, nowhere into the picture kept around
+// the repainted part (beyond the view nothing is kept) and overlaps no kept label, whatever its
+// class. A repaint of the whole view keeps nothing.
 TEST_F(LabelLayerTest, KeepAroundRefusesLabelsReachingIntoTheKeptPicture) {
     const RECT view{0, 0, 400, 300};
     const RECT middle{100, 100, 200, 160}; // holds the kept label, about 135-165 by 103-117
@@ -535,15 +536,16 @@ TEST_F(LabelLayerTest, KeepAroundRefusesLabelsReachingIntoTheKeptPicture) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.redrawn.left) + "," + std::to_string(c.redrawn.top) + " at " +
                      std::to_string(c.at.x) + "," + std::to_string(c.at.y));
-        layer.Clear();
-        ASSERT_TRUE(layer.AddPointLabel({150, 110}, {150, 110}, u"Kept", 1500, nullptr, 0, 0));
-        layer.KeepAround(view, c.redrawn);
-        EXPECT_EQ(layer.AddPointLabel(c.at, c.at, u"Ab", 500, nullptr, 0, 0), c.isPlaced);
-        const auto kept = std::find_if(layer.Labels().begin(), layer.Labels().end(),
+        LabelLayer partial;
+        partial.Begin(surface.Dc());
+        ASSERT_TRUE(partial.AddPointLabel({150, 110}, {150, 110}, u"Kept", 1500, nullptr, 0, 0));
+        partial.KeepAround(view, c.redrawn);
+        EXPECT_EQ(partial.AddPointLabel(c.at, c.at, u"Ab", 500, nullptr, 0, 0), c.isPlaced);
+        const auto kept = std::find_if(partial.Labels().begin(), partial.Labels().end(),
                                        [](const Label& label) { return label.text == u"Kept"; });
-        EXPECT_EQ(kept != layer.Labels().end(), c.isKept);
-        EXPECT_TRUE(kept == layer.Labels().end() || kept->isKept);
-        EXPECT_EQ(layer.Labels().size(), (c.isKept ? 1U : 0U) + (c.isPlaced ? 1U : 0U));
+        EXPECT_EQ(kept != partial.Labels().end(), c.isKept);
+        EXPECT_TRUE(kept == partial.Labels().end() || kept->isKept);
+        EXPECT_EQ(partial.Labels().size(), (c.isKept ? 1U : 0U) + (c.isPlaced ? 1U : 0U));
     }
 }
 
@@ -599,13 +601,15 @@ TEST_F(LabelLayerTest, DrawsAgainOnlyKeptLabelsReachingIntoTheRedrawnPart) {
             << bounds.left << "," << bounds.top << "," << bounds.right << "," << bounds.bottom;
     }
 
-    // A new label inside the redrawn part beside a kept one drawn no more.
-    layer.Clear();
-    ASSERT_TRUE(layer.AddPointLabel({200, 40}, {200, 40}, u"Kept", 1500, nullptr, 0, 0xFFFFFF));
-    layer.KeepAround(view, middle);
-    ASSERT_TRUE(layer.AddPointLabel({200, 150}, {200, 150}, u"New", 1500, nullptr, 0, 0xFFFFFF));
+    // A new label inside the redrawn part beside a kept one drawn no more (labels no whole
+    // placement of the view made).
+    LabelLayer partial;
+    partial.Begin(surface.Dc());
+    ASSERT_TRUE(partial.AddPointLabel({200, 40}, {200, 40}, u"Kept", 1500, nullptr, 0, 0xFFFFFF));
+    partial.KeepAround(view, middle);
+    ASSERT_TRUE(partial.AddPointLabel({200, 150}, {200, 150}, u"New", 1500, nullptr, 0, 0xFFFFFF));
     surface.Fill();
-    layer.Draw(surface.Dc(), true);
+    partial.Draw(surface.Dc(), true);
     bool isAboveInked = false;
     bool isMiddleInked = false;
     for (int y = 0; y < surface.Height(); ++y) {
@@ -616,6 +620,60 @@ TEST_F(LabelLayerTest, DrawsAgainOnlyKeptLabelsReachingIntoTheRedrawnPart) {
     }
     EXPECT_FALSE(isAboveInked);
     EXPECT_TRUE(isMiddleInked);
+}
+
+// A repaint of part of the view places no label while the labels are those placed over the whole
+// view since the last Clear: a whole repaint places just these. Offered again, a label would land
+// where the whole placement refused it: refused by a label that a smaller class displaced later,
+// or offered along the part of its line inside the repainted part, away from the label that
+// refused it. A change of day within the repaint drops the kept labels and opens the placement
+// inside the repainted part again; a repaint of the whole view places anew.
+TEST_F(LabelLayerTest, PartialRepaintPlacesNoLabelBesideAWholePlacement) {
+    const RECT view{0, 0, 400, 300};
+    const RECT below{0, 150, 400, 230}; // holds the Beta label's box, about 153-167
+    const POINT alpha[] = {{100, 150}, {200, 150}};
+    const POINT beta[] = {{100, 160}, {200, 160}};  // overlaps Alpha, not Gamma
+    const POINT gamma[] = {{100, 140}, {200, 140}}; // overlaps Alpha, not Beta
+    // A line whose longest segment lies on Gamma's; its part in the repainted part, up and down.
+    const POINT line[] = {{150, 215}, {190, 215}, {190, 140}, {110, 140}};
+    const POINT lineBelow[] = {{150, 215}, {190, 215}, {190, 160}};
+    const struct {
+        const char* name;
+        bool isWhole;  // the labels are placed after a Clear, else on a fresh layer
+        int dayChange; // 1: within the paint that placed the labels, 2: within the repaint
+        RECT redrawn;
+        bool isPlaced; // Beta, and the line's label, offered again
+    } cases[] = {
+        {"whole placement, part repainted", true, 0, below, false},
+        {"whole placement by a new day, part repainted", true, 1, below, false},
+        {"whole placement, day changed in the repaint", true, 2, below, true},
+        {"whole placement, view repainted whole", true, 0, view, true},
+        {"no whole placement", false, 0, below, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LabelLayer fresh;
+        fresh.Begin(surface.Dc());
+        LabelLayer& labels = c.isWhole ? layer : fresh;
+        if (c.isWhole) {
+            labels.Clear();
+        }
+        if (c.dayChange == 1) {
+            labels.SetDay(false);
+        }
+        ASSERT_TRUE(labels.AddStreetLabel(alpha, 2, u"Alpha", 1070));
+        ASSERT_FALSE(labels.AddStreetLabel(beta, 2, u"Beta", 1070));  // Alpha holds the place
+        ASSERT_TRUE(labels.AddStreetLabel(gamma, 2, u"Gamma", 1060)); // displaces Alpha
+        ASSERT_FALSE(labels.AddStreetLabel(line, 4, u"Line", 1070));  // Gamma holds the place
+        ASSERT_EQ(labels.Labels().size(), 1U);
+        labels.KeepAround(view, c.redrawn);
+        if (c.dayChange == 2) {
+            labels.SetDay(false);
+        }
+        EXPECT_EQ(labels.AddStreetLabel(beta, 2, u"Beta", 1070), c.isPlaced);
+        EXPECT_EQ(labels.AddStreetLabel(lineBelow, 3, u"Line", 1070), c.isPlaced);
+        labels.SetDay(true);
+    }
 }
 
 TEST_F(LabelLayerTest, BeginKeepsFontsWhileTheHeightStaysAndKeysFontsByBytes) {
