@@ -19,14 +19,19 @@ protected:
         options.advisorData = NAV_DEMO_DATA;
         options.levels = 3;
         ConvertOnce({{"extract", options}});
+        std::ostringstream log;
+        return demoinstall::Install(InstallOptionsFor("install"), route, log);
+    }
+
+    // The options that install the converted extract into "<root>/FOLDER".
+    static demoinstall::InstallOptions InstallOptionsFor(const char* folder) {
         demoinstall::InstallOptions install;
         install.data = s_root->HostPath() / "extract";
         install.programFiles = NAV_LANGUAGES_DIR;
         install.demoData = NAV_DEMO_DATA;
         install.source = NAV_SOURCE_DIR;
         install.navigator = NAV_NAVIGATOR_PROGRAM;
-        install.output = s_root->HostPath() / "install";
-        std::ostringstream log;
-        return demoinstall::Install(install, route, log);
+        install.output = s_root->HostPath() / folder;
+        return install;
     }
 };

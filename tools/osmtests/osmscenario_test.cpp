@@ -509,13 +509,7 @@ TEST_F(ExtractScenario, TheGuidanceAfterThePresettingsFollowsTheCarFromWhereItSt
 // 1638 m a pixel on, the converted extract spans fewer pixels than the marker that covers it.
 TEST_F(ExtractScenario, ZoomThroughTheWholeRangeOnEveryMapPage) {
     demoinstall::DemoRoute zoomRoute;
-    demoinstall::InstallOptions install;
-    install.data = s_root->HostPath() / "extract";
-    install.programFiles = NAV_LANGUAGES_DIR;
-    install.demoData = NAV_DEMO_DATA;
-    install.source = NAV_SOURCE_DIR;
-    install.navigator = NAV_NAVIGATOR_PROGRAM;
-    install.output = s_root->HostPath() / "zoom-install";
+    const demoinstall::InstallOptions install = InstallOptionsFor("zoom-install");
     std::ostringstream log;
     ASSERT_EQ(demoinstall::Install(install, zoomRoute, log), "") << log.str();
     const fs::path script = fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "zoom.txt";
