@@ -356,33 +356,59 @@ DatabaseOutcome OpenAsTheProgramDoes(const DamageRoute& route) {
     return outcome;
 }
 
-// Every file of a converted folder cut to half its size and to nothing, one at a time: the
-// program does with it what it does with the whole file, or it names that file, once and alone.
-TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
+// "\<folder>" afresh as a copy of the intact folder with the program's files around it, the route
+// on it, and what the program does with it whole: the route found, no message.
+void CopyIntactAround(const testdata::TempDeviceRoot& root, const std::string& folder,
+                      DamageRoute& route, DatabaseOutcome& whole) {
     namespace fs = std::filesystem;
-    const fs::path database = s_root->HostPath() / "Damaged";
+    const fs::path database = root.HostPath() / folder;
     fs::remove_all(database);
-    fs::copy(s_root->HostPath() / "Intact", database, fs::copy_options::recursive);
-    ASSERT_TRUE(WriteProgramAround(*s_root, "Damaged"));
-    const DamageRoute route = RouteOnTheIntactExtract();
+    fs::copy(root.HostPath() / "Intact", database, fs::copy_options::recursive);
+    ASSERT_TRUE(WriteProgramAround(root, folder));
+    route = RouteOnTheIntactExtract();
     ASSERT_NE(route.from, route.to);
-    const DatabaseOutcome whole = OpenAsTheProgramDoes(route);
+    whole = OpenAsTheProgramDoes(route);
     ASSERT_EQ(whole.route, routestatus::kFound);
-    ASSERT_GT(whole.streets, 0u);
-    ASSERT_EQ(whole.trafficMessages, 1u);
     ASSERT_TRUE(whole.boxes.empty()) << platform::WideToAnsi(whole.boxes.front());
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::recursive_directory_iterator(database)) {
+}
+
+// The regular files below folder, sorted.
+std::vector<std::filesystem::path> FilesBelow(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file()) {
             files.push_back(entry.path());
         }
     }
     std::sort(files.begin(), files.end());
-    for (const fs::path& file : files) {
+    return files;
+}
+
+// One message box, and every box names the file (its path's "/" read as "\", case aside).
+void ExpectNamedAlone(const std::vector<std::u16string>& boxes, std::u16string name,
+                      const std::string& outcome = {}) {
+    std::replace(name.begin(), name.end(), u'/', u'\\');
+    EXPECT_EQ(boxes.size(), 1u) << outcome;
+    for (const std::u16string& box : boxes) {
+        EXPECT_NE(platform::ToLower(box).find(platform::ToLower(name)), std::u16string::npos)
+            << platform::WideToAnsi(box);
+    }
+}
+
+// Every file of a converted folder cut to half its size, to nothing and zeroed, one at a time: the
+// program does with it what it does with the whole file, or it names that file, once and alone.
+TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
+    namespace fs = std::filesystem;
+    const fs::path database = s_root->HostPath() / "Damaged";
+    DamageRoute route;
+    DatabaseOutcome whole;
+    ASSERT_NO_FATAL_FAILURE(CopyIntactAround(*s_root, "Damaged", route, whole));
+    ASSERT_GT(whole.streets, 0u);
+    ASSERT_EQ(whole.trafficMessages, 1u);
+    for (const fs::path& file : FilesBelow(database)) {
         const std::string bytes = testdata::ReadTestFile(file);
-        std::u16string name =
+        const std::u16string name =
             u"\\damaged\\" + platform::AnsiToWide(fs::relative(file, database).string());
-        std::replace(name.begin(), name.end(), u'/', u'\\');
         // Cut to half its size, to nothing, and zeroed at its size as a power loss leaves it.
         for (const std::string& damaged :
              {bytes.substr(0, bytes.size() / 2), std::string(), std::string(bytes.size(), '\0')}) {
@@ -393,15 +419,13 @@ TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
             std::ofstream(file, std::ios::binary | std::ios::trunc) << damaged;
             const DatabaseOutcome cut = OpenAsTheProgramDoes(route);
             if (cut != whole) {
-                EXPECT_EQ(cut.boxes.size(), 1u)
-                    << "engine " << cut.isEngineOpen << ", databases " << cut.databases
-                    << ", cities " << cut.cities << ", streets " << cut.streets << ", route "
-                    << cut.route << ", traffic messages " << cut.trafficMessages;
-                for (const std::u16string& box : cut.boxes) {
-                    EXPECT_NE(platform::ToLower(box).find(platform::ToLower(name)),
-                              std::u16string::npos)
-                        << platform::WideToAnsi(box);
-                }
+                ExpectNamedAlone(cut.boxes, name,
+                                 "engine " + std::to_string(cut.isEngineOpen) + ", databases " +
+                                     std::to_string(cut.databases) + ", cities " +
+                                     std::to_string(cut.cities) + ", streets " +
+                                     std::to_string(cut.streets) + ", route " +
+                                     std::to_string(cut.route) + ", traffic messages " +
+                                     std::to_string(cut.trafficMessages));
             }
             std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
         }
@@ -415,32 +439,13 @@ TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
 TEST_F(ExtractDamagedFile, EachFileMissingIsNamedOrChangesNothing) {
     namespace fs = std::filesystem;
     const fs::path database = s_root->HostPath() / "Missing";
-    fs::remove_all(database);
-    fs::copy(s_root->HostPath() / "Intact", database, fs::copy_options::recursive);
-    ASSERT_TRUE(WriteProgramAround(*s_root, "Missing"));
-    const DamageRoute route = RouteOnTheIntactExtract();
-    ASSERT_NE(route.from, route.to);
-    const DatabaseOutcome whole = OpenAsTheProgramDoes(route);
-    ASSERT_EQ(whole.route, routestatus::kFound);
-    ASSERT_TRUE(whole.boxes.empty()) << platform::WideToAnsi(whole.boxes.front());
-    std::vector<fs::path> files;
-    for (const char* folder : {"ConfigFiles", "sound"}) {
-        for (const auto& entry : fs::recursive_directory_iterator(database / folder)) {
-            if (entry.is_regular_file()) {
-                files.push_back(entry.path());
-            }
-        }
+    DamageRoute route;
+    DatabaseOutcome whole;
+    ASSERT_NO_FATAL_FAILURE(CopyIntactAround(*s_root, "Missing", route, whole));
+    std::vector<fs::path> files = FilesBelow(database / "ConfigFiles");
+    for (fs::path& file : FilesBelow(database / "sound")) {
+        files.push_back(std::move(file));
     }
-    std::sort(files.begin(), files.end());
-    const auto expectNamedAlone = [](const std::vector<std::u16string>& boxes,
-                                     std::u16string name) {
-        std::replace(name.begin(), name.end(), u'/', u'\\');
-        EXPECT_EQ(boxes.size(), 1u);
-        for (const std::u16string& box : boxes) {
-            EXPECT_NE(platform::ToLower(box).find(platform::ToLower(name)), std::u16string::npos)
-                << platform::WideToAnsi(box);
-        }
-    };
     for (const fs::path& file : files) {
         const std::string relative = fs::relative(file, database).string();
         SCOPED_TRACE(relative + " missing");
@@ -448,7 +453,7 @@ TEST_F(ExtractDamagedFile, EachFileMissingIsNamedOrChangesNothing) {
         fs::remove(file);
         const DatabaseOutcome missing = OpenAsTheProgramDoes(route);
         if (missing != whole) {
-            expectNamedAlone(missing.boxes, u"\\missing\\" + platform::AnsiToWide(relative));
+            ExpectNamedAlone(missing.boxes, u"\\missing\\" + platform::AnsiToWide(relative));
         }
         std::ofstream(file, std::ios::binary) << bytes;
     }
@@ -476,7 +481,7 @@ TEST_F(ExtractDamagedFile, EachFileMissingIsNamedOrChangesNothing) {
             for (const auto& box : run.boxes) {
                 boxes.push_back(box.text);
             }
-            expectNamedAlone(boxes, c.file);
+            ExpectNamedAlone(boxes, c.file);
         });
     }
 }
