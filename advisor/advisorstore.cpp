@@ -29,6 +29,13 @@ bool EveryAdviceHasWording(const DecisionTableStore& decisions,
     return true;
 }
 
+// Appends file unless it is empty or already there.
+void AppendUnusableFile(std::vector<std::u16string>& files, const std::u16string& file) {
+    if (!file.empty() && std::find(files.begin(), files.end(), file) == files.end()) {
+        files.push_back(file);
+    }
+}
+
 } // namespace
 
 AdvisorStore& AdvisorStore::Instance() {
@@ -46,10 +53,7 @@ AdvisorTablesPtr AdvisorStore::TablesFor(const std::u16string& folder, std::int3
     const auto collect = [this](std::vector<std::u16string>& into,
                                 std::initializer_list<const char16_t*> names) {
         for (const char16_t* name : names) {
-            const std::u16string file = m_configuration->GetUnusableFile(name);
-            if (!file.empty() && std::find(into.begin(), into.end(), file) == into.end()) {
-                into.push_back(file);
-            }
+            AppendUnusableFile(into, m_configuration->GetUnusableFile(name));
         }
     };
     bool isChanged = false;
@@ -85,9 +89,7 @@ AdvisorTablesPtr AdvisorStore::TablesFor(const std::u16string& folder, std::int3
     if (isChanged || !m_tables) {
         std::vector<std::u16string> unusable = m_unusableSettings;
         for (const std::u16string& file : m_unusablePhrases) {
-            if (std::find(unusable.begin(), unusable.end(), file) == unusable.end()) {
-                unusable.push_back(file);
-            }
+            AppendUnusableFile(unusable, file);
         }
         m_tables = SnapshotAdvisorTables(*m_configuration, std::move(unusable));
     }
