@@ -345,11 +345,9 @@ TEST(InstallChecks, EveryDialogBackgroundShowsItsTextsAndButtonCaptions) {
 enum class CaptionKind {
     kButton,       // text face (kinds 1, 2): "Arial" 11 bold, 16 pixels in, rectangle scaled
     kLabel,        // page label: the same font from the left edge, rectangle scaled
-    kPageTitle,    // page title ("Status"): "Arial" bold whose lines are as high as the scaled
-                   // rectangle
+    kPageTitle,    // page title ("Status") or main menu title: "Arial" bold whose lines are as
+                   // high as the scaled rectangle
     kTitleLabel,   // a page's title line ("Title"): the page title's font, from the left edge
-    kMenuTitle,    // main menu title: "Arial" bold whose lines are as high as the scaled
-                   // rectangle
     kDialogButton, // dialog text face: the DC's own font, 16 pixels in, rectangle not scaled
     kDialogLabel,  // dialog text: the DC's own font from the left edge, rectangle not scaled
     kLeftOut,      // not measured: the reason says why
@@ -405,7 +403,7 @@ std::vector<CaptionRow> CaptionRows() {
     const char* const noText = "a picture face (kind 0): the text is never drawn";
     const char* const filledIn = "names are put into its placeholders: its width is not fixed";
     return {
-        {"Screen", "RealTitle", 470, kMenuTitle},
+        {"Screen", "RealTitle", 470, kPageTitle},
         {"Screen", "RealDataset", 585, kButton},
         {"Screen", "RealNavig", 420, kButton},
         {"Screen", "RealMap", 430, kButton},
@@ -666,8 +664,6 @@ CaptionRoom RoomFor(CaptionKind kind, const std::vector<int>& rect, const std::v
         return {right - left, height};
     case CaptionKind::kTitleLabel:
         return {right - left, ScaledHeight(status, scaleY)};
-    case CaptionKind::kMenuTitle:
-        return {right - left, height};
     case CaptionKind::kDialogButton:
         return {rect[2] - rect[0] - kButtonIndent, 0};
     default:
@@ -728,8 +724,7 @@ void ExpectCaptionFits(const CaptionRow& caption, const std::u16string& text,
         EXPECT_LE(extent.cx, room.width) << screen.width << "x" << screen.height << ": \""
                                          << platform::Utf16ToUtf8(text) << "\"";
         // A title's line, descenders included, within its rectangle.
-        if (caption.kind == CaptionKind::kPageTitle || caption.kind == CaptionKind::kTitleLabel ||
-            caption.kind == CaptionKind::kMenuTitle) {
+        if (caption.kind == CaptionKind::kPageTitle || caption.kind == CaptionKind::kTitleLabel) {
             EXPECT_LE(extent.cy, ScaledHeight(rect, scaleY))
                 << screen.width << "x" << screen.height << ": \"" << platform::Utf16ToUtf8(text)
                 << "\"";
