@@ -134,8 +134,8 @@ struct State {
     DWORD lastDownTime = 0;
     bool isLastDownValid = false;
     std::atomic<void (*)()> inputPump{nullptr};
-    // The box of the screen to paint bare again where no shown top-level window lies.
-    bool hasBareUpdate = false;
+    // The box of the screen to paint bare again where no shown top-level window lies; empty when
+    // there is none.
     RECT bareUpdate{};
 };
 
