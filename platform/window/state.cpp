@@ -252,10 +252,12 @@ void BringToFront(State& state, HWND top) {
             break;
         root = r->owner;
     }
+    const std::vector<HWND> before = state.topLevel;
     for (HWND h : {root, top}) {
         PlaceAtFrontOfBand(state, h);
         RaiseOwnedWindows(state, h);
     }
+    InvalidateReordered(state, before, state.topLevel);
 }
 
 RECT WorkArea(const State& state) {
