@@ -481,7 +481,6 @@ void LabelLayer::Clear() {
     DropLabels();
     m_keptParts = 0;
     m_isWholePlacement = true;
-    m_isPlacementClosed = false;
 }
 
 void LabelLayer::DropLabels() {
@@ -562,7 +561,6 @@ void LabelLayer::Shift(POINT offset, const RECT& rect) {
     }
     m_isListed = false;
     m_isWholePlacement = false;
-    m_isPlacementClosed = false;
     RECT moved = rect;
     OffsetRect(&moved, offset.x, offset.y);
     // Empty when nothing was kept, and then never met.
@@ -582,7 +580,6 @@ void LabelLayer::KeepAround(const RECT& view, const RECT& redrawn) {
         m_slots[id].isKept = true;
     }
     m_isListed = false;
-    m_isPlacementClosed = m_isWholePlacement;
     m_keptParts = 0;
     if (!isAnyRedrawn) {
         m_keptPicture[m_keptParts++] = view;
@@ -625,7 +622,6 @@ void LabelLayer::SetDay(bool isDay) {
     // placed now are no whole placement. A whole repaint places them all anew.
     if (m_keptParts > 0) {
         m_isWholePlacement = false;
-        m_isPlacementClosed = false;
     }
     DropLabels();
     const std::optional<LOGFONTW> street = table.FontOf(0);
@@ -666,7 +662,9 @@ std::optional<SIZE> LabelLayer::Measure(std::uint32_t fontKey, std::u16string_vi
 
 bool LabelLayer::IsAdmitted(std::uint32_t fontKey, std::u16string_view text,
                             bool skipDuplicates) const {
-    if (m_isPlacementClosed || m_order.size() >= kMaxLabels || text.empty()) {
+    // A repaint of part of the view keeps the labels of a whole placement and places none.
+    const bool isPlacementClosed = m_isWholePlacement && m_keptParts > 0;
+    if (isPlacementClosed || m_order.size() >= kMaxLabels || text.empty()) {
         return false;
     }
     if (skipDuplicates) {

@@ -186,8 +186,7 @@ private:
     std::array<RECT, 4> m_keptPicture{};
     std::size_t m_keptParts = 0;
     // The labels are those placed over the whole view since the last Clear; while a repaint of
-    // part of that view keeps them, none is placed.
+    // part of that view keeps them (a kept picture), none is placed.
     bool m_isWholePlacement = false;
-    bool m_isPlacementClosed = false;
     bool m_isDay = true;
 };

@@ -340,10 +340,7 @@ TEST_F(MapRouteTest, TheVehicleCutBeginsTheRouteAtTheMarker) {
     } cases[] = {{"guidance", true, true}, {"preview", false, false}};
     for (const auto& t : cases) {
         SCOPED_TRACE(t.name);
-        Start(240, 320, kRouteSettings, t.guidance, false);
-        ShowWhole();
-        Canvas().SetScale(2.0);
-        Canvas().SetCenter(TownCentre());
+        StartOverTown(kRouteSettings, t.guidance, false);
         driver.RunUntilIdle();
         const POINT c = Canvas().GeoToScreen(TownCentre());
         (void)view->SetPosition(Position(Canvas().ScreenToGeo(c), 90, 0));
@@ -367,10 +364,7 @@ TEST_F(MapRouteTest, TheVehicleCutBeginsTheRouteAtTheMarker) {
 }
 
 TEST_F(MapRouteTest, FlagsStandOnTheirPoints) {
-    Start(240, 320, kRouteSettings, false, false);
-    ShowWhole();
-    Canvas().SetScale(2.0);
-    Canvas().SetCenter(TownCentre());
+    StartOverTown(kRouteSettings, false, false);
     driver.RunUntilIdle();
     const POINT s{120, 160};
     view->SetPointList({Canvas().ScreenToGeo(s)});

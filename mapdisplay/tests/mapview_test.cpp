@@ -137,11 +137,8 @@ TEST_F(MapViewTest, SetUpInA240x320Page) {
 }
 
 TEST_F(MapViewTest, NorthUpReCentresWhenLeavingTheNonScrollRect) {
-    Start(240, 320, kDefaults, false, true);
-    ShowWhole();
-    Canvas().SetScale(2.0);
+    StartOverTown(kDefaults, false, true);
     const GeoPoint centre = TownCentre();
-    Canvas().SetCenter(centre);
     const GeoPoint step = Canvas().ScreenToGeo(POINT{120 + 30, 160}) - centre; // 30 px east
     const struct {
         int steps;      // positions 30 px apart from the centre
@@ -164,11 +161,8 @@ TEST_F(MapViewTest, NorthUpReCentresWhenLeavingTheNonScrollRect) {
 }
 
 TEST_F(MapViewTest, HeadingUpTurnsPastTheAngleAndMovesToTheTarget) {
-    Start(240, 320, kDefaults, false, true);
-    ShowWhole();
-    Canvas().SetScale(2.0);
+    StartOverTown(kDefaults, false, true);
     const GeoPoint centre = TownCentre();
-    Canvas().SetCenter(centre);
     view->SetPosition(Position(centre, 0, 0));
     view->SetHeadingUp(true);
     EXPECT_DOUBLE_EQ(Canvas().GetRotation(), 360.0);
@@ -191,11 +185,7 @@ TEST_F(MapViewTest, HeadingUpTurnsPastTheAngleAndMovesToTheTarget) {
 }
 
 TEST_F(MapViewTest, ArrowKeySuspendsFollowingAndZoomFor20Seconds) {
-    Start(240, 320, kDefaults, false, true);
-    ShowWhole();
-    Canvas().SetScale(2.0);
-    const GeoPoint centre = TownCentre();
-    Canvas().SetCenter(centre);
+    StartOverTown(kDefaults, false, true);
     const GeoPoint far = Canvas().ScreenToGeo(POINT{230, 160});
     clock.Advance(1000);
     view->OnKey(VK_LEFT);
@@ -227,11 +217,8 @@ TEST_F(MapViewTest, ArrowKeySuspendsFollowingAndZoomFor20Seconds) {
 // A car that stands while the user zooms: the fixes repeat its place, yet once the suspension is
 // over the next one calls for the following step that brings it back into the view.
 TEST_F(MapViewTest, StandingCarComesBackWhenTheSuspensionEnds) {
-    Start(240, 320, kDefaults, true, false);
-    ShowWhole();
-    Canvas().SetScale(2.0);
+    StartOverTown(kDefaults, true, false);
     const GeoPoint car = TownCentre();
-    Canvas().SetCenter(car);
     view->SetPosition(Position(car, 0, 0));
     view->UpdateFollow();
     Canvas().SetCenter(Canvas().ScreenToGeo(POINT{120, 160 - 100}));
@@ -259,10 +246,7 @@ TEST_F(MapViewTest, StandingCarComesBackWhenTheSuspensionEnds) {
 // The owner acts on the zoom and arrow keys itself (the pages zoom and pan with the follow
 // suspension); the map control does not repeat the step. Other keys keep its own handling.
 TEST_F(MapViewTest, ZoomAndArrowKeysAreTheOwners) {
-    Start(240, 320, kDefaults, false, false);
-    ShowWhole();
-    Canvas().SetScale(2.0);
-    Canvas().SetCenter(TownCentre());
+    StartOverTown(kDefaults, false, false);
     const POINT start = Canvas().GeoToScreen(TownCentre());
     for (const UINT key : {VK_ADD, VK_SUBTRACT, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN}) {
         SCOPED_TRACE(key);
@@ -373,10 +357,7 @@ TEST_F(MapViewTest, ArrowStaysHiddenAfterHideButtons) {
 }
 
 TEST_F(MapViewTest, GuidanceDrawsNothingBeforeItsFirstFollowingStep) {
-    Start(240, 320, kDefaults, true, false);
-    ShowWhole();
-    Canvas().SetScale(2.0);
-    Canvas().SetCenter(TownCentre());
+    StartOverTown(kDefaults, true, false);
     driver.RunUntilIdle();
     const RECT area{OnScreen(POINT{20, 20}).x, OnScreen(POINT{20, 20}).y,
                     OnScreen(POINT{220, 300}).x, OnScreen(POINT{220, 300}).y};
@@ -393,10 +374,7 @@ TEST_F(MapViewTest, GuidanceDrawsNothingBeforeItsFirstFollowingStep) {
 }
 
 TEST_F(MapViewTest, MarkerIsDrawnAndErased) {
-    Start(240, 320, kDefaults, false, true);
-    ShowWhole();
-    Canvas().SetScale(2.0);
-    Canvas().SetCenter(TownCentre());
+    StartOverTown(kDefaults, false, true);
     // The middle of a block, away from streets and their labels.
     const POINT middle = Canvas().GeoToScreen(TownCentre());
     const GeoPoint centre = Canvas().ScreenToGeo(POINT{middle.x + 100, middle.y + 50});
@@ -450,10 +428,7 @@ TEST_F(MapViewTest, MarkerIsDrawnAndErased) {
 }
 
 TEST_F(MapViewTest, NoMarkerBeyond16384Pixels) {
-    Start(240, 320, kDefaults, false, false);
-    ShowWhole();
-    Canvas().SetScale(2.0);
-    Canvas().SetCenter(TownCentre());
+    StartOverTown(kDefaults, false, false);
     const struct {
         int pixels; // east of the centre
         bool drawn;
@@ -470,10 +445,7 @@ TEST_F(MapViewTest, NoMarkerBeyond16384Pixels) {
 }
 
 TEST_F(MapViewTest, TapsPanNameAndReachTheListener) {
-    Start(240, 320, kDefaults, false, false);
-    ShowWhole();
-    Canvas().SetScale(2.0);
-    Canvas().SetCenter(TownCentre());
+    StartOverTown(kDefaults, false, false);
     RECT client{};
     GetClientRect(view->GetHwnd(), &client);
     const GeoPoint before = Canvas().ScreenToGeo(POINT{120, 160});

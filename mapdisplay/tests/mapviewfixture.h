@@ -191,6 +191,16 @@ protected:
         view->Show(RECT{0, 0, m_width, m_height}, page.window);
         driver.RunUntilIdle();
     }
+    // Starts a 240x320 view, shows it whole and centres it on the town at scale 2.
+    void StartOverTown(const std::string& settings, bool isGuidance, bool isTracking) {
+        Start(240, 320, settings, isGuidance, isTracking);
+        if (HasFatalFailure()) {
+            return;
+        }
+        ShowWhole();
+        Canvas().SetScale(2.0);
+        Canvas().SetCenter(TownCentre());
+    }
     void TearDown() override {
         view.reset();
         server = nullptr;

@@ -160,9 +160,7 @@ void Activate(HWND top, WORD how) {
         if (old == top)
             return;
         state.active = top;
-        const std::vector<HWND> before = state.topLevel;
         BringToFront(state, top);
-        InvalidateReordered(state, before, state.topLevel);
     }
     if (old != nullptr)
         Notify(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(top));
@@ -326,9 +324,7 @@ BOOL SetForegroundWindow(HWND window) {
         if (state.active == top) {
             // The active window comes to the front all the same: another window may have been
             // placed above it since it was activated.
-            const std::vector<HWND> before = state.topLevel;
             BringToFront(state, top);
-            InvalidateReordered(state, before, state.topLevel);
             return TRUE;
         }
     }

@@ -140,10 +140,10 @@ void PaintBareScreen() {
     {
         std::lock_guard lock(state.mutex);
         fill = Hooks().fillRect;
-        if (!state.hasBareUpdate || fill == nullptr)
+        if (IsRectEmpty(&state.bareUpdate) != FALSE || fill == nullptr)
             return;
         box = state.bareUpdate;
-        state.hasBareUpdate = false;
+        state.bareUpdate = RECT{};
         platform::DcTarget target;
         target.clip = box;
         for (HWND top : state.topLevel) {

@@ -252,10 +252,12 @@ void BringToFront(State& state, HWND top) {
             break;
         root = r->owner;
     }
+    const std::vector<HWND> before = state.topLevel;
     for (HWND h : {root, top}) {
         PlaceAtFrontOfBand(state, h);
         RaiseOwnedWindows(state, h);
     }
+    InvalidateReordered(state, before, state.topLevel);
 }
 
 RECT WorkArea(const State& state) {
@@ -371,10 +373,7 @@ namespace {
 void InvalidateOnScreen(State& state, Window& target, const RECT& screenRect, HWND skipped) {
     const POINT origin = ClientOriginOnScreen(state, target);
     RECT local = screenRect;
-    local.left -= origin.x;
-    local.right -= origin.x;
-    local.top -= origin.y;
-    local.bottom -= origin.y;
+    OffsetRect(&local, -origin.x, -origin.y);
     InvalidateAreaBut(state, target, &local, true, ChildRule::All, skipped);
 }
 
@@ -413,28 +412,18 @@ void InvalidateReordered(State& state, const std::vector<HWND>& before,
                 continue;
             }
             const RECT loweredRect = ScreenRectOf(state, *lowered);
-            const RECT overlap{std::max(raisedRect.left, loweredRect.left),
-                               std::max(raisedRect.top, loweredRect.top),
-                               std::min(raisedRect.right, loweredRect.right),
-                               std::min(raisedRect.bottom, loweredRect.bottom)};
-            if (overlap.left < overlap.right && overlap.top < overlap.bottom)
+            RECT overlap{};
+            if (IntersectRect(&overlap, &raisedRect, &loweredRect) != FALSE)
                 InvalidateOnScreen(state, *raised, overlap, nullptr);
         }
     }
 }
 
 void InvalidateBareScreen(State& state, const RECT& screenRect) {
-    const RECT area{std::max<LONG>(0, screenRect.left), std::max<LONG>(0, screenRect.top),
-                    std::min<LONG>(state.screenWidth, screenRect.right),
-                    std::min<LONG>(state.screenHeight, screenRect.bottom)};
-    if (area.left >= area.right || area.top >= area.bottom)
-        return;
-    RECT& box = state.bareUpdate;
-    box = !state.hasBareUpdate
-              ? area
-              : RECT{std::min(box.left, area.left), std::min(box.top, area.top),
-                     std::max(box.right, area.right), std::max(box.bottom, area.bottom)};
-    state.hasBareUpdate = true;
+    const RECT screen{0, 0, state.screenWidth, state.screenHeight};
+    RECT area{};
+    if (IntersectRect(&area, &screenRect, &screen) != FALSE)
+        (void)UnionRect(&state.bareUpdate, &state.bareUpdate, &area);
 }
 
 } // namespace platform::window_detail

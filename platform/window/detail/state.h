@@ -134,8 +134,8 @@ struct State {
     DWORD lastDownTime = 0;
     bool isLastDownValid = false;
     std::atomic<void (*)()> inputPump{nullptr};
-    // The box of the screen to paint bare again where no shown top-level window lies.
-    bool hasBareUpdate = false;
+    // The box of the screen to paint bare again where no shown top-level window lies; empty when
+    // there is none.
     RECT bareUpdate{};
 };
 
@@ -177,7 +177,8 @@ private:
 // Puts the top-level window top in front of the windows of its band (topmost or ordinary).
 void PlaceAtFrontOfBand(State& state, HWND top);
 // Brings the top-level window top to the front as activation does: its root owner with the
-// windows it owns, then top above them and the windows top owns above it.
+// windows it owns, then top above them and the windows top owns above it. The windows raised
+// over others repaint what those covered.
 void BringToFront(State& state, HWND top);
 // Moves the windows owned by the top-level window top (in their order, each within its topmost
 // band) directly above it: an owner never lies above a window it owns.
