@@ -570,7 +570,8 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     if (std::string problem = TakeBackPutAside(output, previous, log); !problem.empty())
         return problem;
     const bool isEarlierInstall = IsThere(output) && !fs::is_empty(output, error);
-    if (isEarlierInstall && !options.fresh) {
+    const bool isKeeping = isEarlierInstall && !options.fresh;
+    if (isKeeping) {
         // The new list takes its place, so an entry of the user's there cannot be kept.
         const FileRead list = ReadRegularFile(output / kManifestFile);
         if (list.isThere && !list.bytes && list.problem.starts_with("not a regular file"))
@@ -592,7 +593,6 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
             problem = Lay(options, root, route, log);
     }
     UserFiles userFiles;
-    const bool isKeeping = isEarlierInstall && !options.fresh;
     if (problem.empty() && isKeeping)
         problem = KeepUserFiles(output, staging, userFiles, log);
     if (problem.empty())
