@@ -235,8 +235,8 @@ bool IsAsLaid(const fs::path& file, const std::string& sections, const std::stri
 std::string KeepSections(const fs::path& earlier, const fs::path& staging, const fs::path& file,
                          std::span<const std::string_view> sections, std::ostream& log) {
     std::error_code error;
-    if (!IsThere(earlier / file) || IsThroughLink(staging, file, true) ||
-        !fs::is_regular_file(fs::symlink_status(earlier / file, error)) ||
+    if (!fs::is_regular_file(fs::symlink_status(earlier / file, error)) ||
+        IsThroughLink(staging, file, true) ||
         (IsThere(staging / file) &&
          !fs::is_regular_file(fs::symlink_status(staging / file, error))))
         return ""; // nothing to keep, or the user's entry kept in its place
