@@ -500,7 +500,7 @@ std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Ma
     for (const auto& [name, type] : *entries) {
         const fs::path from = earlier / name;
         const fs::path to = staging / name;
-        if (name == kManifestFile || name == kOwnFolderMark || name == kOwnFolderMarkPart)
+        if (name == kManifestFile || IsOwnFolderMarkName(name))
             continue;
         if (IsThroughLink(staging, name, false)) {
             // Below a link of the user's that took the place of the new install's folder.
@@ -657,8 +657,7 @@ std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging
     for (const auto& [name, type] :
          EntriesBelow(earlier).value_or(std::map<std::string, fs::file_type>())) {
         const bool isRegular = type == fs::file_type::regular;
-        if (type == fs::file_type::directory || name == kOwnFolderMark ||
-            name == kOwnFolderMarkPart ||
+        if (type == fs::file_type::directory || IsOwnFolderMarkName(name) ||
             (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name))))
             continue;
         if (!isRegular || IsDocument(name) || (read.manifest && !read.manifest->contains(name)))
@@ -694,8 +693,7 @@ std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
                        "document listed but missing stays removed; a settings file that differs "
                        "is kept, with the later install's beside it when that one is new.\n";
     for (const auto& [name, type] : *entries) {
-        if (type != fs::file_type::regular || name == kManifestFile || name == kOwnFolderMark ||
-            name == kOwnFolderMarkPart)
+        if (type != fs::file_type::regular || name == kManifestFile || IsOwnFolderMarkName(name))
             continue;
         const bool isUsers = Contains(userFiles.kept, name);
         const bool isBeside = Contains(userFiles.besideNew, name);
