@@ -31,7 +31,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
 #include <optional>
@@ -495,7 +494,7 @@ std::string UnreadableFolder(const fs::path& path) {
     }
     if (errno != EACCES)
         return "";
-    return path.string() + ": cannot be read: " + std::strerror(errno) +
+    return Failed(path, "cannot be read") +
            "; so the installer cannot tell whether it made it; give yourself read permission to "
            "it (chmod u+rx), then install again; nothing was changed";
 }

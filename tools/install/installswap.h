@@ -108,6 +108,10 @@ struct FileRead {
 [[nodiscard]] std::error_code CopyRegularFile(const std::filesystem::path& from,
                                               const std::filesystem::path& to);
 
+// `path`, what could not be done to it ("cannot be read"), and the system's reason for the last
+// failed call (errno).
+[[nodiscard]] std::string Failed(const std::filesystem::path& path, const char* what);
+
 // What a file system entry of this mode is, in words ("a FIFO", "a link", ...).
 [[nodiscard]] std::string KindOfEntry(unsigned mode);
 

@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -30,11 +29,6 @@ namespace demoinstall {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Why a file the installer writes could not be written, with the system's reason.
-std::string CannotWrite(const fs::path& path) {
-    return path.string() + ": cannot be written: " + std::strerror(errno);
-}
 
 // The user's files whose lines an install laid over an earlier one keeps: the logbook, and the
 // sections the program writes for the user in its settings files (names in lower case): the
@@ -261,7 +255,7 @@ std::string KeepSections(const fs::path& earlier, const fs::path& staging, const
     std::ofstream out(staging / file, std::ios::binary | std::ios::trunc);
     out << merged;
     out.close();
-    return out ? "" : CannotWrite(staging / file);
+    return out ? "" : Failed(staging / file, "cannot be written");
 }
 
 // The extent of the map of an install's database ("x1", "y1", "x2", "y2" of its network file's
@@ -401,7 +395,7 @@ std::string KeepUsersSettings(const fs::path& earlier, const fs::path& staging,
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
     out << (isUtf8 ? kByteOrderMark : "") << *whole;
     out.close();
-    return out ? "" : CannotWrite(to);
+    return out ? "" : Failed(to, "cannot be written");
 }
 
 // A message on a file of the install's own that the user changed and the new install replaces
@@ -715,7 +709,7 @@ std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
     out << text;
     out.close();
     if (!out)
-        return CannotWrite(staging / kManifestFile);
+        return Failed(staging / kManifestFile, "cannot be written");
     std::error_code error;
     for (const std::string& name : userFiles.removed) {
         if (!fs::remove(staging / name, error) || error)
