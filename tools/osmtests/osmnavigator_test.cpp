@@ -356,21 +356,39 @@ DatabaseOutcome OpenAsTheProgramDoes(const DamageRoute& route) {
     return outcome;
 }
 
+// A copy of the intact folder on the root's host folder, the route on it, and what the program
+// does with the copy whole.
+struct IntactCopy {
+    std::filesystem::path database;
+    DamageRoute route;
+    DatabaseOutcome whole;
+};
+
+// The intact folder copied to "\<folder>" on the root with the program's files around it: the
+// route on it found, no box shown.
+void CopyTheIntactFolder(const testdata::TempDeviceRoot& root, const std::string& folder,
+                         IntactCopy& copy) {
+    namespace fs = std::filesystem;
+    copy.database = root.HostPath() / folder;
+    fs::remove_all(copy.database);
+    fs::copy(root.HostPath() / "Intact", copy.database, fs::copy_options::recursive);
+    ASSERT_TRUE(WriteProgramAround(root, folder));
+    copy.route = RouteOnTheIntactExtract();
+    ASSERT_NE(copy.route.from, copy.route.to);
+    copy.whole = OpenAsTheProgramDoes(copy.route);
+    ASSERT_EQ(copy.whole.route, routestatus::kFound);
+    ASSERT_TRUE(copy.whole.boxes.empty()) << platform::WideToAnsi(copy.whole.boxes.front());
+}
+
 // Every file of a converted folder cut to half its size and to nothing, one at a time: the
 // program does with it what it does with the whole file, or it names that file, once and alone.
 TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
     namespace fs = std::filesystem;
-    const fs::path database = s_root->HostPath() / "Damaged";
-    fs::remove_all(database);
-    fs::copy(s_root->HostPath() / "Intact", database, fs::copy_options::recursive);
-    ASSERT_TRUE(WriteProgramAround(*s_root, "Damaged"));
-    const DamageRoute route = RouteOnTheIntactExtract();
-    ASSERT_NE(route.from, route.to);
-    const DatabaseOutcome whole = OpenAsTheProgramDoes(route);
-    ASSERT_EQ(whole.route, routestatus::kFound);
+    IntactCopy copy;
+    ASSERT_NO_FATAL_FAILURE(CopyTheIntactFolder(*s_root, "Damaged", copy));
+    const auto& [database, route, whole] = copy;
     ASSERT_GT(whole.streets, 0u);
     ASSERT_EQ(whole.trafficMessages, 1u);
-    ASSERT_TRUE(whole.boxes.empty()) << platform::WideToAnsi(whole.boxes.front());
     std::vector<fs::path> files;
     for (const auto& entry : fs::recursive_directory_iterator(database)) {
         if (entry.is_regular_file()) {
@@ -414,15 +432,9 @@ TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
 // route is found with its spoken guidance, the program's own files as the menu shows).
 TEST_F(ExtractDamagedFile, EachFileMissingIsNamedOrChangesNothing) {
     namespace fs = std::filesystem;
-    const fs::path database = s_root->HostPath() / "Missing";
-    fs::remove_all(database);
-    fs::copy(s_root->HostPath() / "Intact", database, fs::copy_options::recursive);
-    ASSERT_TRUE(WriteProgramAround(*s_root, "Missing"));
-    const DamageRoute route = RouteOnTheIntactExtract();
-    ASSERT_NE(route.from, route.to);
-    const DatabaseOutcome whole = OpenAsTheProgramDoes(route);
-    ASSERT_EQ(whole.route, routestatus::kFound);
-    ASSERT_TRUE(whole.boxes.empty()) << platform::WideToAnsi(whole.boxes.front());
+    IntactCopy copy;
+    ASSERT_NO_FATAL_FAILURE(CopyTheIntactFolder(*s_root, "Missing", copy));
+    const auto& [database, route, whole] = copy;
     std::vector<fs::path> files;
     for (const char* folder : {"ConfigFiles", "sound"}) {
         for (const auto& entry : fs::recursive_directory_iterator(database / folder)) {
