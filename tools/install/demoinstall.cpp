@@ -31,7 +31,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
 #include <optional>
@@ -495,7 +494,7 @@ std::string UnreadableFolder(const fs::path& path) {
     }
     if (errno != EACCES)
         return "";
-    return path.string() + ": cannot be read: " + std::strerror(errno) +
+    return Failed(path, "cannot be read") +
            "; so the installer cannot tell whether it made it; give yourself read permission to "
            "it (chmod u+rx), then install again; nothing was changed";
 }
@@ -570,7 +569,8 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     if (std::string problem = TakeBackPutAside(output, previous, log); !problem.empty())
         return problem;
     const bool isEarlierInstall = IsThere(output) && !fs::is_empty(output, error);
-    if (isEarlierInstall && !options.fresh) {
+    const bool isKeeping = isEarlierInstall && !options.fresh;
+    if (isKeeping) {
         // The new list takes its place, so an entry of the user's there cannot be kept.
         const FileRead list = ReadRegularFile(output / kManifestFile);
         if (list.isThere && !list.bytes && list.problem.starts_with("not a regular file"))
@@ -592,7 +592,6 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
             problem = Lay(options, root, route, log);
     }
     UserFiles userFiles;
-    const bool isKeeping = isEarlierInstall && !options.fresh;
     if (problem.empty() && isKeeping)
         problem = KeepUserFiles(output, staging, userFiles, log);
     if (problem.empty())

@@ -14,6 +14,8 @@ std::string ManifestLine(const Digest& digest, std::string_view path) {
     return hash + std::to_string(digest.size) + " " + std::string(path) + "\n";
 }
 
+namespace {
+
 // The text without its line end ('\n' or CR LF).
 std::string_view WithoutLineEnd(std::string_view line) {
     if (line.ends_with('\n'))
@@ -23,24 +25,22 @@ std::string_view WithoutLineEnd(std::string_view line) {
     return line;
 }
 
+} // namespace
+
 ParsedManifest ParseManifest(std::string_view text) {
     if (!text.empty() && text.back() != '\n')
         return {std::nullopt, "its last line is cut short"};
-    const std::string_view format = WithoutLineEnd(kManifestFormat);
     const std::string_view endLine = WithoutLineEnd(kManifestEnd);
-    // The first line of the list, without its end.
-    const std::string_view first = WithoutLineEnd(text.substr(0, text.find('\n') + 1));
-    const bool hasEndLine = first == format;
+    bool hasEndLine = false; // a list of this installer's format
     bool isEnded = false;
     Manifest files;
     std::size_t number = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = std::min(text.find('\n', at), text.size());
-        std::string_view line = text.substr(at, end - at);
+        const std::string_view line = WithoutLineEnd(text.substr(at, end - at));
         at = end + 1;
-        ++number;
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
+        if (++number == 1)
+            hasEndLine = line == WithoutLineEnd(kManifestFormat);
         if (isEnded)
             return {std::nullopt, "line " + std::to_string(number) + " follows its end line"};
         if (hasEndLine && number > 1 && line == endLine) {

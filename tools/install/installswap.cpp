@@ -83,11 +83,6 @@ bool SyncTree(const fs::path& path) {
     return !error && Sync(path, true);
 }
 
-// The system's reason for the last failed call, after `path`.
-std::string Failed(const fs::path& path, const char* what) {
-    return path.string() + ": " + what + ": " + std::strerror(errno);
-}
-
 // Gives the owner of the folder open at `folder` the permissions that removing inside it needs
 // (reading, searching, writing), where it lacks them; a folder of another owner is left as it is.
 void GiveOwnerAccess(int folder) {
@@ -171,6 +166,10 @@ void RemoveMark(const fs::path& folder, bool isWrittenThrough) {
 }
 
 } // namespace
+
+std::string Failed(const fs::path& path, const char* what) {
+    return path.string() + ": " + what + ": " + std::strerror(errno);
+}
 
 InstallLock::~InstallLock() {
     if (m_fd >= 0)

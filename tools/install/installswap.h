@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -20,6 +21,10 @@ inline constexpr char kOwnFolderMark[] = ".installdemo-folder";
 // The mark while it is written, renamed to kOwnFolderMark once whole; a folder holding nothing but
 // this is as good as empty.
 inline constexpr char kOwnFolderMarkPart[] = ".installdemo-folder.part";
+// Whether a path below a folder is its mark, whole or not yet written whole.
+inline bool IsOwnFolderMarkName(std::string_view name) {
+    return name == kOwnFolderMark || name == kOwnFolderMarkPart;
+}
 // A folder of the installer's own that it could not remove is moved out of the way of later
 // installs to "<output><kLeftoverInfix><inode>", where every later install tries again.
 inline constexpr char kLeftoverInfix[] = ".left-";
@@ -102,6 +107,10 @@ struct FileRead {
 // opens it; `to` is never followed through a link. Empty, or the system's reason.
 [[nodiscard]] std::error_code CopyRegularFile(const std::filesystem::path& from,
                                               const std::filesystem::path& to);
+
+// `path`, what could not be done to it ("cannot be read"), and the system's reason for the last
+// failed call (errno).
+[[nodiscard]] std::string Failed(const std::filesystem::path& path, const char* what);
 
 // What a file system entry of this mode is, in words ("a FIFO", "a link", ...).
 [[nodiscard]] std::string KindOfEntry(unsigned mode);

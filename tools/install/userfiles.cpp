@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -30,11 +29,6 @@ namespace demoinstall {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Why a file the installer writes could not be written, with the system's reason.
-std::string CannotWrite(const fs::path& path) {
-    return path.string() + ": cannot be written: " + std::strerror(errno);
-}
 
 // The user's files whose lines an install laid over an earlier one keeps: the logbook, and the
 // sections the program writes for the user in its settings files (names in lower case): the
@@ -235,8 +229,8 @@ bool IsAsLaid(const fs::path& file, const std::string& sections, const std::stri
 std::string KeepSections(const fs::path& earlier, const fs::path& staging, const fs::path& file,
                          std::span<const std::string_view> sections, std::ostream& log) {
     std::error_code error;
-    if (!IsThere(earlier / file) || IsThroughLink(staging, file, true) ||
-        !fs::is_regular_file(fs::symlink_status(earlier / file, error)) ||
+    if (!fs::is_regular_file(fs::symlink_status(earlier / file, error)) ||
+        IsThroughLink(staging, file, true) ||
         (IsThere(staging / file) &&
          !fs::is_regular_file(fs::symlink_status(staging / file, error))))
         return ""; // nothing to keep, or the user's entry kept in its place
@@ -261,7 +255,7 @@ std::string KeepSections(const fs::path& earlier, const fs::path& staging, const
     std::ofstream out(staging / file, std::ios::binary | std::ios::trunc);
     out << merged;
     out.close();
-    return out ? "" : CannotWrite(staging / file);
+    return out ? "" : Failed(staging / file, "cannot be written");
 }
 
 // The extent of the map of an install's database ("x1", "y1", "x2", "y2" of its network file's
@@ -401,7 +395,7 @@ std::string KeepUsersSettings(const fs::path& earlier, const fs::path& staging,
     std::ofstream out(to, std::ios::binary | std::ios::trunc);
     out << (isUtf8 ? kByteOrderMark : "") << *whole;
     out.close();
-    return out ? "" : CannotWrite(to);
+    return out ? "" : Failed(to, "cannot be written");
 }
 
 // A message on a file of the install's own that the user changed and the new install replaces
@@ -500,7 +494,7 @@ std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Ma
     for (const auto& [name, type] : *entries) {
         const fs::path from = earlier / name;
         const fs::path to = staging / name;
-        if (name == kManifestFile || name == kOwnFolderMark || name == kOwnFolderMarkPart)
+        if (name == kManifestFile || IsOwnFolderMarkName(name))
             continue;
         if (IsThroughLink(staging, name, false)) {
             // Below a link of the user's that took the place of the new install's folder.
@@ -657,8 +651,7 @@ std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging
     for (const auto& [name, type] :
          EntriesBelow(earlier).value_or(std::map<std::string, fs::file_type>())) {
         const bool isRegular = type == fs::file_type::regular;
-        if (type == fs::file_type::directory || name == kOwnFolderMark ||
-            name == kOwnFolderMarkPart ||
+        if (type == fs::file_type::directory || IsOwnFolderMarkName(name) ||
             (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name))))
             continue;
         if (!isRegular || IsDocument(name) || (read.manifest && !read.manifest->contains(name)))
@@ -694,8 +687,7 @@ std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
                        "document listed but missing stays removed; a settings file that differs "
                        "is kept, with the later install's beside it when that one is new.\n";
     for (const auto& [name, type] : *entries) {
-        if (type != fs::file_type::regular || name == kManifestFile || name == kOwnFolderMark ||
-            name == kOwnFolderMarkPart)
+        if (type != fs::file_type::regular || name == kManifestFile || IsOwnFolderMarkName(name))
             continue;
         const bool isUsers = Contains(userFiles.kept, name);
         const bool isBeside = Contains(userFiles.besideNew, name);
@@ -717,7 +709,7 @@ std::string WriteManifest(const fs::path& staging, const UserFiles& userFiles) {
     out << text;
     out.close();
     if (!out)
-        return CannotWrite(staging / kManifestFile);
+        return Failed(staging / kManifestFile, "cannot be written");
     std::error_code error;
     for (const std::string& name : userFiles.removed) {
         if (!fs::remove(staging / name, error) || error)

@@ -284,7 +284,8 @@ std::vector<std::string> InstallLeftBeside(const fs::path& output) {
          !error && it != fs::directory_iterator(); it.increment(error)) {
         const std::string name = it->path().filename().string();
         const std::string base = output.filename().string();
-        if (name == base + ".new" || name == base + ".old" || name.starts_with(base + ".left-"))
+        if (name == base + ".new" || name == base + ".old" ||
+            name.starts_with(base + demoinstall::kLeftoverInfix))
             left.push_back(name);
     }
     return left;
