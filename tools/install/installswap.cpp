@@ -316,10 +316,24 @@ std::vector<fs::path> Leftovers(const fs::path& output) {
 
 std::string PutOutOfTheWay(const fs::path& folder, const fs::path& output, fs::path& leftover) {
     leftover = LeftoverPath(output, folder);
-    if (IsThere(leftover))
-        return leftover.string() + ": is there already";
-    if (::rename(folder.c_str(), leftover.c_str()) != 0)
+    // Without replacing: a plain rename would replace an empty folder someone made at that name
+    // since it was looked at. A file system without the flag gets the check and the rename.
+    const std::string there = leftover.string() + ": is there already";
+    int error =
+        ::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, leftover.c_str(), RENAME_NOREPLACE) == 0
+            ? 0
+            : errno;
+    if (error == EINVAL) {
+        if (IsThere(leftover))
+            return there;
+        error = ::rename(folder.c_str(), leftover.c_str()) == 0 ? 0 : errno;
+    }
+    if (error == EEXIST)
+        return there;
+    if (error != 0) {
+        errno = error;
         return Failed(folder, "cannot be moved out of the way");
+    }
     return "";
 }
 
