@@ -18,9 +18,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -93,8 +95,23 @@ bool IsRouteLayer(std::uint32_t layerCode) {
 constexpr float kNoCoordinates = 3.4028235e38f;
 const GeoRect kEmptyExtent{180, 180, -180, -180};
 
-bool Contains(const GeoRect& r, const GeoPoint& p) {
-    return p.x >= r.minX && p.x <= r.maxX && p.y >= r.minY && p.y <= r.maxY;
+// How far (metres) a matched position may lie off the route's line and still be on it.
+constexpr double kOnRouteMetres = 30.0;
+
+// The distance in metres (the earth taken flat around p) from p to the segment a-b; nearest
+// receives the segment's point nearest to p.
+double SegmentMetres(GeoPoint p, GeoPoint a, GeoPoint b, GeoPoint& nearest) {
+    const double perX = 111320.0 * std::cos(static_cast<double>(p.y) * kDegreesToRadians);
+    constexpr double kPerY = 110540.0;
+    const double ax = (static_cast<double>(a.x) - p.x) * perX;
+    const double ay = (static_cast<double>(a.y) - p.y) * kPerY;
+    const double dx = (static_cast<double>(b.x) - a.x) * perX;
+    const double dy = (static_cast<double>(b.y) - a.y) * kPerY;
+    const double length = dx * dx + dy * dy;
+    const double t = length > 0.0 ? std::clamp(-(ax * dx + ay * dy) / length, 0.0, 1.0) : 0.0;
+    nearest = GeoPoint{static_cast<float>(a.x + t * (static_cast<double>(b.x) - a.x)),
+                       static_cast<float>(a.y + t * (static_cast<double>(b.y) - a.y))};
+    return std::hypot(ax + t * dx, ay + t * dy);
 }
 
 // Widens by 10 % of the width and height on each side.
@@ -456,6 +473,11 @@ bool MapView::SetPosition(const MatchedPosition& position) {
     }
     const float heading = static_cast<float>(position.heading);
     if (heading != m_heading) {
+        // The marker drawn with the old heading is the one the next follow step erases.
+        if (m_markerDrawn) {
+            m_previous = m_current;
+            m_markerDrawn = false;
+        }
         m_heading = heading;
         changed = true;
     }
@@ -531,19 +553,17 @@ void MapView::UpdateFollow() {
     if (!IsFollowing()) {
         return;
     }
+    // The stretch of route the car has passed goes with the marker it last drew.
+    const RECT passed = AdvanceCut();
+    if (passed.right > passed.left && passed.bottom > passed.top) {
+        RedrawWindow(m_canvas->GetHwnd(), &passed, nullptr, RDW_INVALIDATE);
+    }
     m_redrawing = true;
     const POINT previous = m_canvas->GeoToScreen(m_previous);
     RECT erase = EraseRect();
     OffsetRect(&erase, previous.x, previous.y);
     RedrawWindow(m_canvas->GetHwnd(), &erase, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     m_redrawing = false;
-    bool isCutMoved = false;
-    {
-        ScopedLock route(&m_routeLock);
-        std::swap(isCutMoved, m_isCutMoved);
-    }
-    if (isCutMoved)
-        m_canvas->InvalidateMap();
     HDC dc = GetDC(m_canvas->GetHwnd());
     if (dc != nullptr) {
         DrawMarker(dc, s, true);
@@ -582,7 +602,13 @@ RECT MapView::EraseRect() const {
     if (IsFollowing()) {
         const int w = m_markerRect.right - m_markerRect.left;
         const int h = m_markerRect.bottom - m_markerRect.top;
-        return RECT{-2 - (w + 5) / 2, -2 - (h + 5) / 2, (w + 5) / 2 + 4, (h + 5) / 2 + 4};
+        // The arrow does not lie centred on its point at every heading: the rectangle also
+        // reaches as far as the arrow drawn last does, with its outline and its shadow copies.
+        const RECT& reach = m_markerReach;
+        return RECT{std::min(-2 - (w + 5) / 2, reach.left - 1),
+                    std::min(-2 - (h + 5) / 2, reach.top - 1),
+                    std::max((w + 5) / 2 + 4, reach.right + 4),
+                    std::max((h + 5) / 2 + 4, reach.bottom + 4)};
     }
     int s = 1;
     if (m_markerBitmap) {
@@ -617,6 +643,8 @@ void MapView::DrawMarker(HDC dc, POINT p, bool following) {
             bounds.bottom = std::max(bounds.bottom, q.y);
         }
         m_markerRect = bounds;
+        m_markerReach =
+            RECT{bounds.left - p.x, bounds.top - p.y, bounds.right - p.x, bounds.bottom - p.y};
         const struct {
             COLORREF colour;
             int dx;
@@ -1173,7 +1201,7 @@ GeoPoint MapView::SetRoute(const std::vector<RouteIteratorPtr>& parts) {
     }
     const bool hadPieces = !m_pieces.empty();
     m_pieces.clear();
-    m_hasCut = false;
+    m_cut = RouteCut{};
     six::RefCntPtr<MapEngineFacade> facade = m_canvas->GetEngine();
     if (!facade) {
         facade = m_facade;
@@ -1248,7 +1276,7 @@ void MapView::ClearRoute() {
     ScopedLock lock(&m_routeLock);
     const bool hadPieces = !m_pieces.empty();
     m_pieces.clear();
-    m_hasCut = false;
+    m_cut = RouteCut{};
     m_routeExtent = kEmptyExtent;
     m_areas.clear();
     m_routeStart = GeoPoint{};
@@ -1315,15 +1343,6 @@ int MapView::BandFactor() const {
 }
 
 void MapView::DrawRoute(HDC dc) {
-    // The position first: UpdateFollow holds the position lock while it redraws, so the route
-    // lock is only ever taken inside it, never the other way round.
-    GeoPoint current;
-    GeoPoint previous;
-    {
-        ScopedLock position(&m_positionLock);
-        current = m_current;
-        previous = m_previous;
-    }
     ScopedLock lock(&m_routeLock);
     m_scratch.clear();
     if (!m_canvas || m_canvas->GetHwnd() == nullptr || m_pieces.empty()) {
@@ -1353,10 +1372,11 @@ void MapView::DrawRoute(HDC dc) {
             m_scratch.push_back(s);
         }
     };
-    bool cut = !m_isGuidance;
-    for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+    const bool isCut = m_isGuidance && m_cut.isSet;
+    for (std::size_t i = isCut ? m_cut.piece : 0; i < m_pieces.size(); ++i) {
         const RoutePiece& piece = m_pieces[i];
-        if (piece.points.empty()) {
+        const std::size_t from = isCut && i == m_cut.piece ? m_cut.point : 0;
+        if (from >= piece.points.size()) {
             continue;
         }
         if (!all && !GeoRect::Intersects(piece.bounds, v)) {
@@ -1368,82 +1388,70 @@ void MapView::DrawRoute(HDC dc) {
         const double width = (static_cast<double>(piece.bounds.maxX) - piece.bounds.minX) * perX;
         const double height = (static_cast<double>(piece.bounds.maxY) - piece.bounds.minY) * perY;
         if (width <= m_routeWidth && height <= m_routeWidth) {
-            add(piece.points.front());
+            add(piece.points[from]);
             add(piece.points.back());
         } else {
-            for (const GeoPoint& g : piece.points) {
-                add(g);
+            for (std::size_t k = from; k < piece.points.size(); ++k) {
+                add(piece.points[k]);
             }
-        }
-        if (!cut && Contains(piece.bounds, current)) {
-            cut = true;
-            const std::pair<std::size_t, std::size_t> at = CutAtVehicle(i, previous);
-            // The route behind the car is gone from the picture only where it is drawn again: a
-            // cut further on leaves the stretch since the last cut in the parts kept, so the
-            // next follow step draws the map whole.
-            m_isCutMoved = m_isCutMoved || (m_hasCut && at != m_cut);
-            m_cut = at;
-            m_hasCut = true;
         }
     }
     flush();
 }
 
-std::pair<std::size_t, std::size_t> MapView::CutAtVehicle(std::size_t index,
-                                                          GeoPoint previousPosition) {
-    RECT r = EraseRect();
-    const POINT previous = m_canvas->GeoToScreen(previousPosition);
-    OffsetRect(&r, previous.x, previous.y);
-    POINT p = m_canvas->GeoToScreen(m_pieces[index].points.front());
-    while (PointInRect(r, p) && index > 0) {
-        std::size_t back = index - 1;
-        while (back > 0 && m_pieces[back].points.empty()) {
-            --back;
-        }
-        if (m_pieces[back].points.empty()) {
-            break;
-        }
-        index = back;
-        p = m_canvas->GeoToScreen(m_pieces[index].points.front());
+RECT MapView::AdvanceCut() {
+    ScopedLock lock(&m_routeLock);
+    if (!m_isGuidance || m_pieces.empty() || !m_canvas) {
+        return RECT{};
     }
-    const RoutePiece& piece = m_pieces[index];
-    std::size_t point = 0;
-    for (; point < piece.points.size(); ++point) {
-        p = m_canvas->GeoToScreen(piece.points[point]);
-        if (PointInRect(r, p)) {
-            break;
-        }
-    }
-    if (SamePoint(p, m_canvas->GeoToScreen(piece.points.back()))) {
-        p = m_canvas->GeoToScreen(piece.points.front());
-        point = 0;
-    }
-    const std::pair<std::size_t, std::size_t> cut{index, point};
-    if (m_scratch.size() < 2) {
-        return cut;
-    }
-    auto distance = [&p](POINT a) {
-        return std::hypot(static_cast<double>(a.x) - p.x, static_cast<double>(a.y) - p.y);
-    };
-    double best = distance(m_scratch[0]);
-    std::size_t winner = 0;
-    for (std::size_t i = 1; i < m_scratch.size(); ++i) {
-        const MapPoint on =
-            ProjectOntoSegment(MapPoint{p.x, p.y}, MapPoint{m_scratch[i - 1].x, m_scratch[i - 1].y},
-                               MapPoint{m_scratch[i].x, m_scratch[i].y});
-        const double d = distance(POINT{on.x, on.y});
-        if (d <= best) {
-            best = d;
-            winner = i;
+    // The route's segments from the cut on: the nearest to the car of the first run of segments
+    // that pass within kOnRouteMetres of it (a route that comes back by the same place later
+    // is met there later). The route then begins at that segment's first point, so that the
+    // lines drawn on from there stay the same from cut to cut. A car off the route leaves the
+    // cut where it is.
+    RouteCut best;
+    double bestMetres = kOnRouteMetres;
+    std::optional<RouteCut> from;
+    bool isRunOver = false;
+    for (std::size_t i = m_cut.piece; i < m_pieces.size() && !isRunOver; ++i) {
+        const std::vector<GeoPoint>& points = m_pieces[i].points;
+        for (std::size_t k = i == m_cut.piece ? m_cut.point : 0; k < points.size(); ++k) {
+            if (from) {
+                GeoPoint nearest;
+                const double metres = SegmentMetres(
+                    m_current, m_pieces[from->piece].points[from->point], points[k], nearest);
+                if (metres <= kOnRouteMetres) {
+                    if (!best.isSet || metres < bestMetres) {
+                        best = *from;
+                        bestMetres = metres;
+                    }
+                } else if (best.isSet) {
+                    isRunOver = true;
+                    break;
+                }
+            }
+            from = RouteCut{i, k, true};
         }
     }
-    if (winner == 0) {
-        m_scratch[0] = p;
-        return cut;
+    if (!best.isSet || (m_cut.isSet && best.piece == m_cut.piece && best.point == m_cut.point)) {
+        return RECT{};
     }
-    m_scratch.erase(m_scratch.begin(), m_scratch.begin() + static_cast<std::ptrdiff_t>(winner - 1));
-    m_scratch[0] = p;
-    return cut;
+    // The screen rectangle of the points from the old start to the new one, with room for the
+    // pen's width and for a piece drawn as its ends only.
+    POINT low{INT_MAX, INT_MAX};
+    POINT high{INT_MIN, INT_MIN};
+    for (std::size_t i = m_cut.piece; i <= best.piece; ++i) {
+        const std::vector<GeoPoint>& points = m_pieces[i].points;
+        const std::size_t end = i == best.piece ? best.point + 1 : points.size();
+        for (std::size_t k = i == m_cut.piece ? m_cut.point : 0; k < end; ++k) {
+            const POINT s = m_canvas->GeoToScreen(points[k]);
+            low = POINT{std::min(low.x, s.x), std::min(low.y, s.y)};
+            high = POINT{std::max(high.x, s.x), std::max(high.y, s.y)};
+        }
+    }
+    m_cut = best;
+    const LONG room = 2 * m_routeWidth + 2;
+    return RECT{low.x - room, low.y - room, high.x + room + 1, high.y + room + 1};
 }
 
 void MapView::DrawFlag(HDC dc, const GeoPoint& point) {

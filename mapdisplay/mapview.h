@@ -299,10 +299,10 @@ private:
     bool Pick(const GeoPoint& point);
     int StepPoint(int direction);
     void Repaint();
-    // previousPosition: the vehicle's previous position, read under the position lock.
-    // Starts the drawn route (m_scratch) where the car is; the piece and the index of its point
-    // where the route was cut.
-    std::pair<std::size_t, std::size_t> CutAtVehicle(std::size_t piece, GeoPoint previousPosition);
+    // At a follow step (the position lock held): moves the cut forward to where the car is on
+    // the route; the screen rectangle of the stretch of route it passed over, empty when the cut
+    // stayed.
+    [[nodiscard]] RECT AdvanceCut();
     GeoPoint ShapeFromElement(RoutePiece& piece, const six::RefCntPtr<MapEngineFacade>& facade);
     void DrawFlag(HDC dc, const GeoPoint& point);
     void DrawLines(HDC dc, const std::vector<std::vector<GeoPoint>>& lines, bool onlyVisible);
@@ -367,10 +367,16 @@ private:
     std::vector<GeoRect> m_areas;
     GeoRect m_routeExtent{180, 180, -180, -180};
     std::vector<RoutePiece> m_pieces;
-    // Where the route drawn last was cut at the car.
-    std::pair<std::size_t, std::size_t> m_cut;
-    bool m_hasCut = false;
-    bool m_isCutMoved = false; // since the last follow step
+    // Where the route drawn in guidance begins: at point `point` of piece `piece`, the point
+    // behind the car or under it; the whole route while not set. It moves only forward along
+    // the route, at the follow steps, and every paint draws from it, so that a follow step, a
+    // partial and a whole repaint show the same route. A new route starts it over.
+    struct RouteCut {
+        std::size_t piece = 0;
+        std::size_t point = 0;
+        bool isSet = false;
+    };
+    RouteCut m_cut;
     std::vector<POINT> m_scratch;
     std::vector<std::vector<GeoPoint>> m_highlightLines;
     GeoPoint m_routeStart;
@@ -391,6 +397,7 @@ private:
     RECT m_nonScroll{};
     RECT m_target{};
     RECT m_markerRect{-20, -20, 20, 20};
+    RECT m_markerReach{}; // m_markerRect relative to the point it was drawn at
     std::unique_ptr<TransparentBitmap> m_markerBitmap;
     std::unique_ptr<TransparentBitmap> m_flagBitmap;
 

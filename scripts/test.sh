@@ -19,15 +19,45 @@ release_flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBIN
 debug_flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g1")
 tsan_flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG")
 
-echo "== formatting =="
+# Each phase's wall time, printed as it ends and once more in a table at the end (also when a
+# phase fails, up to the one that failed).
+phase_names=()
+phase_seconds=()
+phase_start=$SECONDS
+phase() {
+  local now=$SECONDS
+  if [ -n "${phase_current:-}" ]; then
+    phase_names+=("$phase_current")
+    phase_seconds+=($((now - phase_start)))
+    printf '== %s: %d min %02d s ==\n' "$phase_current" $(((now - phase_start) / 60)) $(((now - phase_start) % 60))
+  fi
+  phase_current=${1:-}
+  phase_start=$now
+  [ -n "$phase_current" ] && echo "== $phase_current ==" || true
+}
+phase_report() {
+  local status=$?
+  phase
+  echo "== time by phase =="
+  local i
+  for i in "${!phase_names[@]}"; do
+    printf '%6d s  %s\n' "${phase_seconds[$i]}" "${phase_names[$i]}"
+  done
+  printf '%6d s  in all\n' "$SECONDS"
+  return $status
+}
+trap phase_report EXIT
+
+phase "formatting"
 git ls-files -z '*.h' '*.cpp' | xargs -0 clang-format --dry-run -Werror
 
-echo "== normal build (g++) =="
+phase "normal build (g++)"
 cmake -S . -B build/release -G Ninja "${release_flags[@]}" >/dev/null
 cmake --build build/release -j "$jobs"
+phase "normal build: tests"
 ctest --test-dir build/release -j "$jobs" --output-on-failure --no-tests=error
 
-echo "== sanitizer build (clang, ASan + UBSan, fuzz targets) =="
+phase "sanitizer build (clang, ASan + UBSan, fuzz targets)"
 # Each target fuzzes for 10 s on 8 cores and proportionally less on fewer (at least 1 s), so that
 # the fuzzing stage takes the same wall time on any machine; every target replays its whole
 # corpus first whatever the time.
@@ -39,17 +69,19 @@ cmake -S . -B build/sanitize -G Ninja "${debug_flags[@]}" -DNAV_PCH=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DNAV_SANITIZE=ON -DNAV_FUZZ=ON "-DNAV_DEMO_DATA_DIR=$PWD/build/release/demo" >/dev/null
 cmake --build build/sanitize -j "$jobs"
+phase "sanitizer build: tests"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --test-dir build/sanitize -j "$jobs" --output-on-failure --no-tests=error -LE fuzz
 
-echo "== fuzzing: committed corpora, then ${NAV_FUZZ_SECONDS} s per target =="
+phase "fuzzing: committed corpora, then ${NAV_FUZZ_SECONDS} s per target"
 ctest --test-dir build/sanitize -j "$jobs" --output-on-failure --no-tests=error -L fuzz
 
-echo "== ThreadSanitizer build (clang, threaded tests only) =="
+phase "ThreadSanitizer build (clang, threaded tests only)"
 cmake -S . -B build/tsan -G Ninja "${tsan_flags[@]}" -DNAV_PCH=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DNAV_TSAN=ON \
   "-DNAV_DEMO_DATA_DIR=$PWD/build/release/demo" >/dev/null
 cmake --build build/tsan -j "$jobs" --target threaded_tests
+phase "ThreadSanitizer build: tests"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 ctest --test-dir build/tsan -j "$jobs" --output-on-failure --no-tests=error -L threaded

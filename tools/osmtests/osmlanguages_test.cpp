@@ -189,4 +189,84 @@ TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
     }
 }
 
+// Whole drives with a frame, and so the runner's repaint check, at every second from the start
+// to the arrival: the demo route in Vaduz and a longer one to Balzers whose road ahead is blocked
+// a minute in and driven on around the block, in heading-up and in north-up, with the value box
+// of 'N' left open over the map or not. The sanitizer builds frame every tenth second.
+struct FramedDrive {
+    const char* name;
+    int language;
+    const char* city;
+    const char* street;
+    bool isNorthUp;
+    bool isBoxOpen;
+    int blockAt; // seconds into the drive the road ahead is blocked; 0: never
+    int seconds; // framed, past the arrival
+};
+
+void PrintTo(const FramedDrive& drive, std::ostream* stream) {
+    *stream << drive.name;
+}
+
+// The script: the destination typed and routed, north-up chosen ('N', its box cancelled: the key
+// then goes on to the map), the drive, the block and the drive on, the box opened again and left.
+std::string FramedDriveScript(const FramedDrive& drive, int every) {
+    std::ostringstream script;
+    script << "step start\nwait page MsgBox\ntap 1\nwait page Screen\nwait fix\n"
+           << "step destination\ntap 420\nwait page NavigMainPage\ntap 100\ntext \"" << drive.city
+           << "\"\nkey Enter\ntap 101\ntext \"" << drive.street << "\"\nkey Enter\ntap 501\n"
+           << "wait page NavOptPage\ntap 501\nwait page CNMapPage 60000\nclock 2000\n";
+    if (drive.isNorthUp)
+        script << "key N\nkey Esc\nwait page CNMapPage\n";
+    script << "step drive\ndrive\n";
+    for (int second = 1; second <= drive.seconds; ++second) {
+        if (second == drive.blockAt + 1 && drive.blockAt > 0)
+            script
+                << "tap 1121\nwait page StreetBlockDlg\ntap 1\nwait page CNMapPage 60000\ndrive\n";
+        if (second == (drive.blockAt > 0 ? drive.blockAt + 1 : 1) && drive.isBoxOpen)
+            script << "key N\n";
+        script << "clock 1000\n";
+        if (second % every == 0)
+            script << "frame d" << second << '\n';
+    }
+    script << "wait said \"[Now] [DestinationReached] \" 120000\n";
+    return script.str();
+}
+
+class ExtractDrives : public ExtractLanguages, public ::testing::WithParamInterface<FramedDrive> {};
+
+TEST_P(ExtractDrives, EverySecondOfTheDriveIsDrawnAsAWholeRepaintDrawsIt) {
+    const FramedDrive& drive = GetParam();
+#if defined(__SANITIZE_ADDRESS__)
+    const int every = 10;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    const int every = 10;
+#else
+    const int every = 1;
+#endif
+#else
+    const int every = 1;
+#endif
+    const fs::path root = CopyInstall(drive.name, drive.language);
+    const fs::path script = s_root->HostPath() / (std::string(drive.name) + ".txt");
+    std::ofstream(script, std::ios::binary) << FramedDriveScript(drive, every);
+    const fs::path out = s_root->HostPath() / (std::string(drive.name) + "-out");
+    const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(testdata::PngFileSize(out / ("d" + std::to_string(drive.seconds) + ".png")),
+              std::make_pair(240, 320));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , ExtractDrives,
+    ::testing::Values(
+        FramedDrive{"vaduz_heading_up", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 880},
+        FramedDrive{"vaduz_north_up_box", 0, "Vaduz", "\u00C4ulestrasse", true, true, 0, 880},
+        FramedDrive{"balzers_heading_up_box", 5, "Balzers", "F\u00FCrstenstrasse", false, true, 60,
+                    1950},
+        FramedDrive{"balzers_north_up", 1, "Balzers", "F\u00FCrstenstrasse", true, false, 60,
+                    1950}),
+    [](const ::testing::TestParamInfo<FramedDrive>& info) { return info.param.name; });
+
 } // namespace
