@@ -291,6 +291,7 @@ std::string KeysOnly(const std::string& text) {
 TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
     const std::string decisions = ReadSource("DecisionTables.csv");
     const std::string distances = ReadSource("SpokenDistances.csv");
+    const std::string general = ReadSource("General.properties");
     const std::string comments = "# nothing but a comment\r\n";
     const std::optional<std::string> none;
     const auto run = junctiontest::RunScenario(testdata::TJunctionScenario());
@@ -303,6 +304,8 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
         {{{"SOA.csv", ReadSource("SOA.csv") + "\r\n"}}, {}},
         {{{"General.properties", none}}, {u"\\General.properties"}},
         {{{"General.properties", comments}}, {u"\\General.properties"}},
+        {{{"General.properties", general.substr(0, general.size() / 2)}},
+         {u"\\General.properties"}},
         {{{"DecisionTables.csv", ""}}, {u"\\DecisionTables.csv"}},
         {{{"DecisionTables.csv", decisions.substr(0, decisions.size() / 2)}},
          {u"\\DecisionTables.csv"}},
@@ -359,7 +362,9 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
         EXPECT_EQ(named, expected);
         // What could be read is there.
         const AdvisorTablesPtr tables = AdvisorStore::Instance().TablesFor(folder, 0, 0);
-        EXPECT_EQ(tables->general.empty(), c.changes.contains("General.properties"));
+        EXPECT_EQ(tables->general.empty(), c.changes.contains("General.properties") &&
+                                               (isLeftOut("General.properties") ||
+                                                *c.changes.at("General.properties") == comments));
         EXPECT_EQ(tables->phrases.empty(), isLeftOut("SOA.csv") &&
                                                isLeftOut("SpokenDistances.csv") &&
                                                isLeftOut("RouteNumbers.csv"));
