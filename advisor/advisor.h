@@ -59,11 +59,11 @@ void CreateAdvisorFacade(AdvisorPtr& out, const RetrievalEngine::RetrievalEngine
                          const AdviceSettings& settings);
 
 // The configuration files below folder ("\" for "\ConfigFiles") that the advisors made with these
-// settings could not use whole, so that some advice is not spoken as it should be: each one
-// missing, empty, cut short or without a row (and "SOA.csv" when it words no advice of the
-// decision tables), as the folder spells its path; an archive that is there but cannot be
-// mounted, or that is missing with every file it could hold, in their place. The advice goes on
-// with what could be read. Empty when every file was read whole.
+// settings could not use whole: each one missing, empty, cut short, without a row or with a row
+// that lacks the column read (and "SOA.csv" when it words no advice of the decision tables), as
+// the folder spells its path; an archive that is there but cannot be mounted, or that is missing
+// with every file it could hold, in their place. With any of them those advisors say nothing;
+// their records, manoeuvre codes and distances stay. Empty when every file was read whole.
 [[nodiscard]] std::vector<std::u16string> FindUnusableAdvisorFiles(const std::u16string& folder,
                                                                    const AdviceSettings& settings);
 

@@ -7,6 +7,15 @@
 namespace {
 
 constexpr std::u16string_view kEncodingFile = u"\\ConfigFiles\\encode.properties";
+constexpr std::u16string_view kArrivalMark = u"@";
+
+// Tables of which a file could not be used whole give wrong or missing words (or none, and the
+// advice name stays), so nothing at all is said from them; only the arrival mark stays, which
+// ends the guidance at the destination.
+void Silence(AdviceRecord& record) {
+    record.SetText(record.text.find(kArrivalMark) != std::u16string::npos ? kArrivalMark
+                                                                          : std::u16string_view());
+}
 
 } // namespace
 
@@ -85,6 +94,12 @@ AdvicePtr& Advisor::CreateAdvice(AdvicePtr& out, const MatchedPosition& position
     ahead.Append(std::move(first));
     ahead.Append(hasSecond ? std::move(second) : AdviceRecord());
     m_phraseBuilder.BuildAdvice(ahead, request);
+    if (m_tables && !m_tables->unusableFiles.empty()) {
+        AdviceRecord said;
+        (void)ahead.GetRecord(0, said);
+        Silence(said);
+        ahead.SetRecord(0, std::move(said));
+    }
     out = MakeAdvice(std::move(ahead), m_phraseBuilder.GetPhraseTable());
     return out;
 }

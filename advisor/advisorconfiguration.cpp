@@ -235,24 +235,26 @@ std::string AdvisorConfiguration::ReadContentLine(IFile* file) {
 }
 
 bool AdvisorConfiguration::LoadKeyValueTable(IFile* file, Table& table, unsigned column) {
-    (void)ReadKeyValueRows(file, table, column);
+    (void)ReadWholeKeyValueRows(file, table, column);
     return true;
 }
 
-std::size_t AdvisorConfiguration::ReadKeyValueRows(IFile* file, Table& table, unsigned column) {
-    std::size_t rows = 0;
+bool AdvisorConfiguration::ReadWholeKeyValueRows(IFile* file, Table& table, unsigned column) {
+    bool hasRow = false;
+    bool isEveryValueThere = true;
     for (std::string line = ReadContentLine(file); line != kEndOfFile;
          line = ReadContentLine(file)) {
         CellSplitter cells(line);
         const std::string key = cells.Next();
         std::string value;
         for (unsigned i = 0; i <= column; ++i) {
+            isEveryValueThere = isEveryValueThere && !cells.IsAtEnd();
             value = cells.Next();
         }
         table.emplace(platform::AnsiToWide(key), platform::AnsiToWide(value));
-        ++rows;
+        hasRow = true;
     }
-    return rows;
+    return hasRow && isEveryValueThere;
 }
 
 bool AdvisorConfiguration::LoadGeneralProperties(const std::u16string& folder) {
@@ -260,7 +262,7 @@ bool AdvisorConfiguration::LoadGeneralProperties(const std::u16string& folder) {
     if (!file) {
         return false;
     }
-    if (ReadKeyValueRows(file.Get(), m_generalSettings, 0) == 0) {
+    if (!ReadWholeKeyValueRows(file.Get(), m_generalSettings, 0)) {
         NoteUnusable(folder, kGeneralFile);
     }
     return true;
@@ -270,7 +272,7 @@ bool AdvisorConfiguration::LoadPhraseTables(const std::u16string& folder, unsign
     m_phraseTable.clear();
     for (const char16_t* name : kPhraseFiles) {
         const six::RefCntPtr<IFile> file = OpenCheckedFile(folder, name);
-        if (file && ReadKeyValueRows(file.Get(), m_phraseTable, column) == 0) {
+        if (file && !ReadWholeKeyValueRows(file.Get(), m_phraseTable, column)) {
             NoteUnusable(folder, name);
         }
     }
@@ -283,7 +285,7 @@ bool AdvisorConfiguration::LoadDestinationPhrases(const std::u16string& folder, 
         return false;
     }
     m_destinationPhrases.clear();
-    if (ReadKeyValueRows(file.Get(), m_destinationPhrases, column) == 0) {
+    if (!ReadWholeKeyValueRows(file.Get(), m_destinationPhrases, column)) {
         NoteUnusable(folder, kDestinationFile);
     }
     return true;

@@ -55,8 +55,9 @@ public:
 
     // Inserts key (cell 0) and value (cell column + 1) of every content line; always true.
     static bool LoadKeyValueTable(IFile* file, Table& table, unsigned column);
-    // The same, giving the number of content lines read.
-    static std::size_t ReadKeyValueRows(IFile* file, Table& table, unsigned column);
+    // The same; true when the file held a content line and every one reached its value's cell
+    // (a row that ends before it is inserted with an empty value all the same).
+    static bool ReadWholeKeyValueRows(IFile* file, Table& table, unsigned column);
     // One raw line without its CR LF: TABs are dropped and only CR LF ends a line, so a lone CR
     // or LF stays in the line (the CR dropped). "EOF" at the end of the file; a last line without
     // CR LF is returned before that. Empty without a file.
@@ -75,8 +76,9 @@ public:
     [[nodiscard]] const SfsMountSet& GetArchives() const { return m_archives; }
 
     // What the last load of the named file found when it could not use the file whole: the
-    // file as the folder spells it, when it is missing, empty, holds no row or table, or ends
-    // without its line end as a file cut short does; or the archive it was looked for in, when
+    // file as the folder spells it, when it is missing, empty, holds no row or table, has a row
+    // without the value column read, or ends without its line end as a file cut short does; or
+    // the archive it was looked for in, when
     // that is there but cannot be mounted, or when neither it nor any of the files lies plain in
     // the folder (without an archive: the folder). Empty when the file was read whole or not yet
     // looked for.

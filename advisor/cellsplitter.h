@@ -13,6 +13,9 @@ public:
         : m_text(text)
         , m_separator(separator) {}
 
+    // True once the text is used up: every further cell is empty because the text has none.
+    [[nodiscard]] bool IsAtEnd() const { return m_position > m_text.size(); }
+
     // The next cell; empty once the text is used up.
     std::basic_string<CharT> Next() {
         if (m_position > m_text.size()) {

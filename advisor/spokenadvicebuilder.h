@@ -25,8 +25,8 @@ struct AdvisorTables {
     PhraseTable general;      // "General.properties"
     std::optional<DecisionTableStore> decisionTables;
     // The configuration files (device paths as the folder spells them) that are missing or
-    // could not be used whole, so that some advice is not spoken as it should be; empty when
-    // every file was read whole.
+    // could not be used whole, so that advice made with these tables is not to be spoken;
+    // empty when every file was read whole.
     std::vector<std::u16string> unusableFiles;
 };
 using AdvisorTablesPtr = std::shared_ptr<const AdvisorTables>;

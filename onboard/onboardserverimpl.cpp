@@ -255,8 +255,8 @@ std::int32_t OnboardServerImpl::RemainingLength(RouteIteratorPtr cursor) {
 }
 
 void OnboardServerImpl::TellUnusableAdvisorFiles() {
-    // The advice goes on with what could be read; the user hears once a run of each file that
-    // keeps some of it unspoken.
+    // An advisor file that cannot be used whole leaves the advice unspoken (the route and its
+    // pictures go on); the user is told once a run of each such file.
     std::vector<std::u16string> unusable =
         FindUnusableAdvisorFiles(m_config->GetConfigFilesDir(), m_advisorSettings);
     if (unusable.empty()) {

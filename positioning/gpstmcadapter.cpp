@@ -158,14 +158,8 @@ bool GpsTmcAdapter::Open(int port, int rate, bool flag, int frequency) {
 }
 
 std::u16string GpsTmcAdapter::GetUnusableScenarioFile() const {
-    const auto result = static_cast<platform::GpsTmcInitResult>(m_lastInitResult.load());
-    if (!IsLoaded() || (result != platform::GpsTmcInitResult::NoScenario &&
-                        result != platform::GpsTmcInitResult::BadScenario)) {
-        return {};
-    }
-    std::u16string path = platform::LoadedModulePath(m_library.module);
-    path.erase(path.find_last_of(u"\\/") + 1); // a module found in no folder: the name alone
-    return path + platform::kGpsTmcScenarioName;
+    return IsLoaded() && m_lastInitResult.load() != kNeverOpened ? platform::GpsTmcFileAtFault()
+                                                                 : std::u16string();
 }
 
 void GpsTmcAdapter::Close() {

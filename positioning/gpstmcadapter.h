@@ -22,6 +22,8 @@ class GpsTmcAdapter : public ReceiverNotificationSignals {
 public:
     // Each queue keeps at most this many bytes; older whole lines give way.
     static constexpr std::size_t kQueueCapBytes = std::size_t{64} * 1024;
+    // The last Init's result before the first one.
+    static constexpr int kNeverOpened = -1;
 
     // Creates the hidden window and loads the library; when it is missing or lacks one of its
     // thirteen entry points the adapter stays "not loaded": every operation answers 0 and the
@@ -45,9 +47,10 @@ public:
     // Stores the values (frequency becomes the open frequency), starts the library on port
     // (flag adds its logging bit) and tunes frequency, or 880 for 0. True when open.
     virtual bool Open(int port, int rate, bool flag, int frequency);
-    // The library's scenario file ("gpstmc.ini" beside the library's file) when the last Open
-    // failed because that file, or a file it names, is missing or unreadable, or holds a bad
-    // value; empty otherwise.
+    // The file that keeps the library from giving positions since the last Open: its scenario
+    // ("gpstmc.ini" beside the library's file) or a file it names that is missing or cannot be
+    // read, a scenario with a bad value, and on port 0 a replay file without an NMEA cycle or a
+    // scenario that names none; empty otherwise and before the first Open.
     [[nodiscard]] std::u16string GetUnusableScenarioFile() const;
     // Stops the library when open. The alive flag stays.
     virtual void Close();
@@ -114,7 +117,7 @@ private:
     std::u16string m_stationName;
     std::u16string m_radiotext;
     std::atomic<bool> m_isOpen{false};
-    std::atomic<int> m_lastInitResult{0};
+    std::atomic<int> m_lastInitResult{kNeverOpened};
     std::atomic<bool> m_isAlive{false};
     Queue m_tmc;
     Queue m_nmea;

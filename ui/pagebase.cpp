@@ -2,6 +2,7 @@
 
 #include "ui/shellhelpers.h"
 #include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/gdi/gdi.h"
@@ -14,14 +15,20 @@
 #include "platform/window/window.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
 constexpr int kTitleTextMax = 64;
+// "Help cannot be shown: the viewer %s cannot be started. To name another, ..."
+constexpr UINT kHelpViewerFailedText = 1406;
+constexpr char16_t kHelpViewerImage[] = u"peghelp.exe";
 
 // The help viewer started last, for the whole process.
 HANDLE g_helpViewer = nullptr;
 HWND g_lastActivePage = nullptr;
+// A viewer that could not be started is told once a run.
+std::atomic<bool> g_isHelpFailureTold{false};
 
 } // namespace
 
@@ -150,11 +157,17 @@ void OpenOnlineHelp() {
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.lpVerb = u"Open";
-    info.lpFile = u"peghelp.exe";
+    info.lpFile = kHelpViewerImage;
     info.lpParameters = parameters.c_str();
     info.nShow = SW_SHOW;
-    if (ShellExecuteExW(&info) != FALSE)
+    if (ShellExecuteExW(&info) != FALSE) {
         g_helpViewer = info.hProcess;
+        return;
+    }
+    if (!g_isHelpFailureTold.exchange(true)) {
+        const std::u16string viewer = platform::HostViewerName();
+        ShowFileMessage(nullptr, kHelpViewerFailedText, viewer.empty() ? kHelpViewerImage : viewer);
+    }
 }
 
 bool SendFocusMove(HWND page, WPARAM, LPARAM lParam) {

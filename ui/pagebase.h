@@ -64,7 +64,8 @@ private:
 };
 
 // Starts the help viewer on the "PK.ini" help file ("HelpFile", "Path"), first terminating the
-// one started before when it is still recorded. A viewer that cannot start is not recorded.
+// one started before when it is still recorded. A viewer that cannot start is not recorded; the
+// first one of a run is told in a message box naming it (text 1406).
 void OpenOnlineHelp();
 // Terminates the help viewer started last, when it is still recorded.
 void CloseOnlineHelp();

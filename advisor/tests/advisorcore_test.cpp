@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -265,50 +267,90 @@ TEST(AdvisorFacade, ForwardsToItsAdvisorAndGivesNothingWithoutOne) {
 
 } // namespace
 
-// Each configuration file that is missing, empty, cut short (in half, or by its last line end)
-// or without a row or table is named, once, as the folder spells its path; the rest is read and
-// the advice goes on with it. Whole phrases that word no advice name "SOA.csv"; with none of
-// the files there, the folder is named alone.
-TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWhole) {
+namespace {
+
+// The text with each content row cut to its key, as a file without the column read.
+std::string KeysOnly(const std::string& text) {
+    std::string keys;
+    for (std::size_t from = 0; from < text.size();) {
+        const std::size_t end = std::min(text.find("\r\n", from), text.size());
+        const std::string line = text.substr(from, end - from);
+        keys += (line.starts_with("#") ? line : line.substr(0, line.find(';'))) + "\r\n";
+        from = end + 2;
+    }
+    return keys;
+}
+
+} // namespace
+
+// Each configuration file that is missing, empty, cut short (in half, or by its last line end),
+// without a row or table, or whose rows lack the column read is named, once, as the folder
+// spells its path, and an archive that is there but cannot be opened in place of its files.
+// Whole phrases that word no advice name "SOA.csv"; with none of the files there, the folder is
+// named alone. With any file named the advisor says nothing on the whole drive.
+TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
     const std::string decisions = ReadSource("DecisionTables.csv");
     const std::string distances = ReadSource("SpokenDistances.csv");
+    const std::string general = ReadSource("General.properties");
     const std::string comments = "# nothing but a comment\r\n";
+    const std::optional<std::string> none;
+    const auto run = junctiontest::RunScenario(testdata::TJunctionScenario());
+    ASSERT_TRUE(run);
     const struct {
         DataChanges changes;
-        std::vector<const char16_t*> named; // below the folder
+        std::vector<const char16_t*> named; // below the folder (the archive's, with one)
     } cases[] = {
         {{}, {}},
         {{{"SOA.csv", ReadSource("SOA.csv") + "\r\n"}}, {}},
-        {{{"General.properties", std::nullopt}}, {u"\\General.properties"}},
+        {{{"General.properties", none}}, {u"\\General.properties"}},
         {{{"General.properties", comments}}, {u"\\General.properties"}},
+        {{{"General.properties", general.substr(0, general.size() / 2)}},
+         {u"\\General.properties"}},
         {{{"DecisionTables.csv", ""}}, {u"\\DecisionTables.csv"}},
         {{{"DecisionTables.csv", decisions.substr(0, decisions.size() / 2)}},
          {u"\\DecisionTables.csv"}},
+        {{{"DecisionTables.csv", comments}}, {u"\\DecisionTables.csv"}},
         {{{"SOA.csv", ""}}, {u"\\SOA.csv"}},
-        {{{"SpokenDistances.csv", std::nullopt}}, {u"\\SpokenDistances.csv"}},
+        {{{"SpokenDistances.csv", none}}, {u"\\SpokenDistances.csv"}},
         {{{"SpokenDistances.csv", distances.substr(0, distances.size() - 2)}},
          {u"\\SpokenDistances.csv"}},
+        {{{"SpokenDistances.csv", KeysOnly(distances)}}, {u"\\SpokenDistances.csv"}},
         {{{"RouteNumbers.csv", comments}}, {u"\\RouteNumbers.csv"}},
-        {{{"SOD.csv", ""}, {"RouteNumbers.csv", std::nullopt}},
-         {u"\\RouteNumbers.csv", u"\\SOD.csv"}},
+        {{{"SOD.csv", comments}}, {u"\\SOD.csv"}},
+        {{{"SOD.csv", ""}, {"RouteNumbers.csv", none}}, {u"\\RouteNumbers.csv", u"\\SOD.csv"}},
         {{{"SOA.csv", "Unused.A1;[Unused]\r\n"}}, {u"\\SOA.csv"}},
-        {{{"General.properties", std::nullopt},
-          {"SOA.csv", std::nullopt},
-          {"SpokenDistances.csv", std::nullopt},
-          {"RouteNumbers.csv", std::nullopt},
-          {"SOD.csv", std::nullopt},
-          {"DecisionTables.csv", std::nullopt}},
+        {{{"General.properties", none},
+          {"SOA.csv", none},
+          {"SpokenDistances.csv", none},
+          {"RouteNumbers.csv", none},
+          {"SOD.csv", none},
+          {"DecisionTables.csv", none}},
+         {u""}},
+        // The files only in an archive that cannot be opened: the archive is named alone.
+        {{{"General.properties", none},
+          {"SOA.csv", none},
+          {"SpokenDistances.csv", none},
+          {"RouteNumbers.csv", none},
+          {"SOD.csv", none},
+          {"DecisionTables.csv", none},
+          {"Advisor.sfs", "not an archive"}},
          {u""}},
     };
     for (const auto& c : cases) {
         std::string trace;
+        const auto isLeftOut = [&c](const std::string& name) {
+            return c.changes.contains(name) && !c.changes.at(name);
+        };
         for (const auto& [file, text] : c.changes) {
             trace +=
                 file + (text ? " of " + std::to_string(text->size()) + " bytes; " : " left out; ");
         }
         SCOPED_TRACE(trace);
         // The folder as the settings spell it, in other letters than the files were written in.
-        const std::u16string folder = platform::ToLower(WriteAdvisorData(c.changes));
+        std::u16string folder = platform::ToLower(WriteAdvisorData(c.changes));
+        if (c.changes.contains("Advisor.sfs")) {
+            folder += u"\\advisor.sfs";
+        }
         std::vector<std::string> expected;
         for (const char16_t* name : c.named) {
             expected.push_back(platform::Utf16ToUtf8(folder + name));
@@ -320,12 +362,26 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWhole) {
         EXPECT_EQ(named, expected);
         // What could be read is there.
         const AdvisorTablesPtr tables = AdvisorStore::Instance().TablesFor(folder, 0, 0);
-        EXPECT_EQ(tables->general.empty(), c.changes.contains("General.properties"));
-        EXPECT_EQ(tables->phrases.empty(), c.changes.size() == 6);
+        EXPECT_EQ(tables->general.empty(), c.changes.contains("General.properties") &&
+                                               (isLeftOut("General.properties") ||
+                                                *c.changes.at("General.properties") == comments));
+        EXPECT_EQ(tables->phrases.empty(), isLeftOut("SOA.csv") &&
+                                               isLeftOut("SpokenDistances.csv") &&
+                                               isLeftOut("RouteNumbers.csv"));
         EXPECT_EQ(tables->decisionTables.has_value() &&
                       !tables->decisionTables->GetModules().empty(),
                   !c.changes.contains("DecisionTables.csv") ||
                       (c.changes.at("DecisionTables.csv") &&
-                       !c.changes.at("DecisionTables.csv")->empty()));
+                       c.changes.at("DecisionTables.csv")->find("Module") != std::string::npos));
+        // Nothing is said from tables that name a file; the arrival's mark is no word.
+        Advisor advisor = advisortest::MakeAdvisor(*run, folder);
+        std::size_t positions = 0;
+        std::size_t nulls = 0;
+        std::u16string said;
+        for (const advisortest::Said& s :
+             advisortest::Drive(advisor, run->result.route, positions, nulls)) {
+            said += s.text.substr(0, s.text.find(u'@'));
+        }
+        EXPECT_EQ(said.empty(), !expected.empty()) << platform::Utf16ToUtf8(said);
     }
 }

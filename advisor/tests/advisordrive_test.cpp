@@ -3,7 +3,6 @@
 #include "advisor/tests/advisorfixture.h"
 #include "advisor/voiceoutput.h"
 #include "testdata/advisorwriter.h"
-#include "testdata/simulateddrive.h"
 #include "testdata/wavewriter.h"
 
 #include "platform/kernel/time.h"
@@ -18,7 +17,9 @@
 
 namespace {
 
+using advisortest::Drive;
 using advisortest::ReadSource;
+using advisortest::Said;
 using advisortest::WriteAdvisorData;
 
 // Our destination phrases with closer announcement points at the T junction, so that its
@@ -26,33 +27,6 @@ using advisortest::WriteAdvisorData;
 std::string NearTStreetPoints() {
     return "SOD.T_Street.Sc.d1;70;70\r\nSOD.T_Street.Sc.d2;40;40\r\nSOD.T_Street.Sc.d3;15;15\r\n" +
            ReadSource("SOD.csv");
-}
-
-struct Said {
-    std::int32_t distance;
-    std::int32_t kind;
-    std::u16string text;
-};
-
-// CreateAdvice (request 0) at every position of a drive in steps of 10 m; what each said.
-std::vector<Said> Drive(IAdvisor& advisor, const RouteIteratorPtr& route, std::size_t& positions,
-                        std::size_t& nulls) {
-    std::vector<Said> said;
-    testdata::SimulatedDrive drive(route, 10.0);
-    testdata::DrivePosition at;
-    positions = 0;
-    nulls = 0;
-    while (drive.Next(at)) {
-        ++positions;
-        AdvicePtr advice;
-        if (!advisor.CreateAdvice(advice, at.position, at.route, 0) || !advice->IsValid()) {
-            ++nulls;
-            continue;
-        }
-        const AdviceValuePtr value = advice->Current();
-        said.push_back({value->GetDistance(), value->GetKind(), value->GetSpeechText()});
-    }
-    return said;
 }
 
 TEST(AdvisorDrive, AnnouncesEachPointOnceAndArrives) {

@@ -6,12 +6,15 @@
 #include "advisor/advisorcore.h"
 #include "advisor/advisorstore.h"
 #include "advisor/tests/junctionscenario.h"
+#include "testdata/simulateddrive.h"
 #include "testdata/testfiles.h"
 
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace advisortest {
 
@@ -29,9 +32,10 @@ inline std::u16string WriteAdvisorData(const DataChanges& changes = {}) {
     static int folders = 0;
     const std::string folder = "\\CFG" + std::to_string(++folders);
     const std::u16string wideFolder(folder.begin(), folder.end());
-    for (const std::string name :
-         {"General.properties", "SOA.csv", "SpokenDistances.csv", "RouteNumbers.csv", "SOD.csv",
-          "DecisionTables.csv", "encode.properties"}) {
+    const std::set<std::string> ours = {"General.properties", "SOA.csv", "SpokenDistances.csv",
+                                        "RouteNumbers.csv",   "SOD.csv", "DecisionTables.csv",
+                                        "encode.properties"};
+    for (const std::string& name : ours) {
         const auto change = changes.find(name);
         if (change != changes.end() && !change->second) {
             continue;
@@ -46,6 +50,14 @@ inline std::u16string WriteAdvisorData(const DataChanges& changes = {}) {
             return {};
         }
     }
+    // Any other file given (an archive, say) lies in the folder too.
+    for (const auto& [name, bytes] : changes) {
+        if (bytes && !ours.contains(name) &&
+            !junctiontest::ScenarioRoot().WriteFile(
+                wideFolder + u"\\" + std::u16string(name.begin(), name.end()), *bytes)) {
+            return {};
+        }
+    }
     AdvisorStore::Instance().Reset();
     return wideFolder;
 }
@@ -56,6 +68,33 @@ inline std::string GeneralWithCrossings(const std::string& line) {
     const std::size_t start = general.find("Crossings;");
     general.erase(start, general.find("\r\n", start) + 2 - start);
     return line.empty() ? general : general + line + "\r\n";
+}
+
+struct Said {
+    std::int32_t distance;
+    std::int32_t kind;
+    std::u16string text;
+};
+
+// CreateAdvice (request 0) at every position of a drive in steps of 10 m; what each said.
+inline std::vector<Said> Drive(IAdvisor& advisor, const RouteIteratorPtr& route,
+                               std::size_t& positions, std::size_t& nulls) {
+    std::vector<Said> said;
+    testdata::SimulatedDrive drive(route, 10.0);
+    testdata::DrivePosition at;
+    positions = 0;
+    nulls = 0;
+    while (drive.Next(at)) {
+        ++positions;
+        AdvicePtr advice;
+        if (!advisor.CreateAdvice(advice, at.position, at.route, 0) || !advice->IsValid()) {
+            ++nulls;
+            continue;
+        }
+        const AdviceValuePtr value = advice->Current();
+        said.push_back({value->GetDistance(), value->GetKind(), value->GetSpeechText()});
+    }
+    return said;
 }
 
 inline Advisor MakeAdvisor(const junctiontest::ScenarioRun& run, const std::u16string& folder,

@@ -74,6 +74,21 @@ std::string DescribeVariable(const char* name) {
     return std::string(name) + "=" + value;
 }
 
+// Why no display can be reached before SDL2 starts its video: no driver asked for by name and
+// neither an X nor a Wayland display named. Empty when one may be there. SDL2 would otherwise
+// try its drivers in turn, and the Wayland library tells its own failure on the error output
+// before the program can say what is wrong.
+std::string NoDisplayReason() {
+    const auto isSet = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && *value != 0;
+    };
+    if (isSet("SDL_VIDEODRIVER") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"))
+        return {};
+    return "no display can be reached (" + DescribeVariable("DISPLAY") + ", " +
+           DescribeVariable("WAYLAND_DISPLAY") + ")";
+}
+
 // Why SDL2's current video driver shows nothing; empty when it shows the window (or was asked
 // for by name).
 std::string UnseenDriverReason() {
@@ -225,6 +240,10 @@ private:
     void Run() {
         // The window's own surface, scaled by a plain blit: no graphics driver is involved.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        if (const std::string none = NoDisplayReason(); !none.empty()) {
+            Signal(none);
+            return;
+        }
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             Signal(std::string("SDL2 cannot start its video: ") + SDL_GetError());
             return;

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -52,6 +53,11 @@ struct Library {
     bool isOpen = false;
     HWND window = nullptr;
     ReceiverScenario scenario;
+    std::u16string scenarioPath; // device paths of the scenario and its replay file
+    std::u16string replayPath;
+    // The file the last Init could not use, or that gives the replay no position; empty when
+    // there is none.
+    std::u16string fileAtFault;
     std::map<DWORD, std::vector<RdsGroup>> groups; // by station frequency
     std::vector<platform::NmeaCycle> cycles;
     std::size_t nextCycle = 0; // of cycles; a restart on the same cycles goes on from it
@@ -95,24 +101,25 @@ void Post(const Library& library, UINT message, WPARAM wParam = 0, LPARAM lParam
     (void)PostMessageW(library.window, message, wParam, lParam);
 }
 
+// The bytes of a regular file; nullopt for one that is missing, too long or cannot be read, and
+// for anything else at the path (a FIFO, a device), which the open does not wait for and which
+// is never read.
 std::optional<std::string> ReadDeviceFile(const std::u16string& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const platform::OpenedFile opened =
+        platform::OpenDeviceFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
+    struct stat info {};
+    if (!opened.file || ::fstat(opened.file->Descriptor(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size < 0 || info.st_size > off_t{kMaxReplayBytes}) {
         return std::nullopt;
     }
-    std::optional<std::string> bytes;
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
-    if (high == 0 && size <= kMaxReplayBytes) {
-        std::string content(size, '\0');
-        DWORD read = 0;
-        if (ReadFile(file, content.data(), size, &read, nullptr) != FALSE && read == size) {
-            bytes = std::move(content);
-        }
+    std::string content(static_cast<std::size_t>(info.st_size), '\0');
+    DWORD read = 0;
+    if (opened.file->Read(content.data(), static_cast<DWORD>(content.size()), read) !=
+            ERROR_SUCCESS ||
+        read != content.size()) {
+        return std::nullopt;
     }
-    (void)CloseHandle(file);
-    return bytes;
+    return content;
 }
 
 std::u16string InFolder(const std::u16string& folder, const std::u16string& path) {
@@ -122,17 +129,20 @@ std::u16string InFolder(const std::u16string& folder, const std::u16string& path
     return folder + u"\\" + path;
 }
 
-// Reads the scenario and the files it names into the library (not yet open).
+// Reads the scenario and the files it names into the library (not yet open); a file that keeps
+// it from loading becomes the file at fault.
 GpsTmcInitResult Load(Library& library) {
     const std::u16string modulePath =
         platform::LoadedModulePath(GetModuleHandleW(platform::kGpsTmcModuleName));
     const std::size_t separator = modulePath.find_last_of(u"\\/");
     if (separator == std::u16string::npos) {
+        library.fileAtFault = platform::kGpsTmcScenarioName;
         return GpsTmcInitResult::NoScenario;
     }
     const std::u16string folder = modulePath.substr(0, separator);
-    const std::optional<std::string> text =
-        ReadDeviceFile(InFolder(folder, platform::kGpsTmcScenarioName));
+    library.scenarioPath = InFolder(folder, platform::kGpsTmcScenarioName);
+    library.fileAtFault = library.scenarioPath;
+    const std::optional<std::string> text = ReadDeviceFile(library.scenarioPath);
     if (!text) {
         Report("no readable scenario beside the module");
         return GpsTmcInitResult::NoScenario;
@@ -146,11 +156,13 @@ GpsTmcInitResult Load(Library& library) {
     library.scenario = std::move(*scenario);
     library.cycles.clear();
     library.groups.clear();
+    library.replayPath.clear();
     if (!library.scenario.replayPath.empty()) {
-        const std::optional<std::string> bytes =
-            ReadDeviceFile(InFolder(folder, library.scenario.replayPath));
+        library.replayPath = InFolder(folder, library.scenario.replayPath);
+        const std::optional<std::string> bytes = ReadDeviceFile(library.replayPath);
         if (!bytes) {
             Report("[Gps] Replay: the file cannot be read");
+            library.fileAtFault = library.replayPath;
             return GpsTmcInitResult::NoScenario;
         }
         library.cycles = platform::ParseNmeaCycles(*bytes);
@@ -159,11 +171,12 @@ GpsTmcInitResult Load(Library& library) {
         if (station.groupsPath.empty()) {
             continue;
         }
-        const std::optional<std::string> bytes =
-            ReadDeviceFile(InFolder(folder, station.groupsPath));
+        const std::u16string groupsPath = InFolder(folder, station.groupsPath);
+        const std::optional<std::string> bytes = ReadDeviceFile(groupsPath);
         if (!bytes) {
             Report("[Station " + std::to_string(station.frequency) +
                    "] Groups: the file cannot be read");
+            library.fileAtFault = groupsPath;
             return GpsTmcInitResult::NoScenario;
         }
         platform::RdsGroupList list = platform::ParseRdsGroups(*bytes);
@@ -173,6 +186,7 @@ GpsTmcInitResult Load(Library& library) {
         }
         library.groups[station.frequency] = std::move(list.groups);
     }
+    library.fileAtFault.clear();
     return GpsTmcInitResult::Success;
 }
 
@@ -456,6 +470,7 @@ int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
     std::lock_guard lifecycle(library.lifecycle);
     std::unique_lock lock(library.mutex);
     Stop(library, lock);
+    library.fileAtFault.clear();
     if (window == nullptr) {
         return static_cast<int>(GpsTmcInitResult::NoWindow);
     }
@@ -464,6 +479,13 @@ int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
     library.cycles.clear();
     if (const GpsTmcInitResult result = Load(library); result != GpsTmcInitResult::Success) {
         return static_cast<int>(result);
+    }
+    // A replay gives positions only from a file that holds a cycle; without one named, the
+    // scenario is at fault.
+    if (portNumber == 0 && library.cycles.empty()) {
+        Report("[Gps] Replay: no NMEA cycle to replay");
+        library.fileAtFault =
+            library.replayPath.empty() ? library.scenarioPath : library.replayPath;
     }
     if (portNumber != 0) {
         library.port = OpenSerialPort(portNumber, rate);
@@ -643,6 +665,12 @@ const platform::ModuleRegistration
 } // namespace
 
 namespace platform {
+
+std::u16string GpsTmcFileAtFault() {
+    Library& library = TheLibrary();
+    std::lock_guard lock(library.mutex);
+    return library.fileAtFault;
+}
 
 void WaitForGpsTmcCatchUp() {
     Library& library = TheLibrary();

@@ -8,6 +8,8 @@
 
 #include "platform/types.h"
 
+#include <string>
+
 namespace platform {
 
 inline constexpr char16_t kGpsTmcModuleName[] = u"gpstmc.dll";
@@ -66,6 +68,13 @@ using GpsTmcGetRdsTimeFunction = void (*)(void* time);
 // "GpsTmc_ReadRawGGA" / "...VTG" / "...RMC": the latest sentence of the kind ("$" to CR LF),
 // at most capacity - 1 bytes and a zero; returns the bytes written without the zero.
 using GpsTmcReadRawFunction = int (*)(char* buffer, int capacity);
+
+// The device path of the file that keeps the library from giving positions since its last
+// GpsTmc_Init: the scenario or a file it names that is missing, not a regular file or
+// unreadable, a scenario with a bad value (those fail the Init), and on port 0 the replay file
+// that holds no NMEA cycle, or the scenario when it names none (the Init succeeds: the tuner
+// works). Empty when there is none.
+[[nodiscard]] std::u16string GpsTmcFileAtFault();
 
 // For tests on a virtual clock: returns once the library's thread has handled everything due
 // at the clock's current tick (at once when the library is not open).

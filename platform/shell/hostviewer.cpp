@@ -164,4 +164,8 @@ ProcessLauncher HostViewerLauncher() {
     };
 }
 
+std::u16string HostViewerName() {
+    return Utf8ToUtf16(ViewerProgram());
+}
+
 } // namespace platform

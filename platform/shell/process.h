@@ -89,6 +89,9 @@ void SetProcessLauncher(ProcessLauncher launcher);
 // ERROR_FILE_NOT_FOUND. Without the file or
 // the key, and for every other program, the launch is only recorded and succeeds.
 [[nodiscard]] ProcessLauncher HostViewerLauncher();
+// "Viewer" of that section of "\Windows\launch.ini": the host program HostViewerLauncher starts
+// as the help viewer; empty without the file or the key.
+[[nodiscard]] std::u16string HostViewerName();
 
 // The launches requested since the last clear, oldest first (also those that failed).
 [[nodiscard]] std::vector<ProcessLaunch> RecordedProcessLaunches();

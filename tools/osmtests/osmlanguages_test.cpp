@@ -2,7 +2,8 @@
 // install with "Properties"/"Language" set runs that language's scenario script (start, an
 // address routed, its first advice, quit); the main menu matches its golden, and the first advice
 // is said and sounded from that language's voice archive. The script of every page, button and
-// key, resources/scenarios/pages.txt, is played in German and in French.
+// key, resources/scenarios/pages.txt, is played in German and in French. A German drive on a
+// copy whose advisor files are damaged says nothing.
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
 #include "tools/osmtests/installedextract.h"
@@ -268,5 +269,38 @@ INSTANTIATE_TEST_SUITE_P(
         FramedDrive{"balzers_north_up", 1, "Balzers", "F\u00FCrstenstrasse", true, false, 60,
                     1950}),
     [](const ::testing::TestParamInfo<FramedDrive>& info) { return info.param.name; });
+
+// The demo drive with the advisor's decision tables cut to half their size: the route is found
+// and driven, message 1404 names the file once, and nothing at all is said.
+TEST_F(ExtractLanguages, ADriveWithACutDecisionTableSaysNothingAndNamesTheFile) {
+    const fs::path root = CopyInstall("cut-decisions", 0);
+    const fs::path tables = root / "Data" / "Liechtenstein" / "ConfigFiles" / "DecisionTables.csv";
+    const std::string whole = testdata::ReadHostFile(tables).value_or("");
+    ASSERT_FALSE(whole.empty());
+    std::ofstream(tables, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 2);
+    const fs::path script = s_root->HostPath() / "cut-decisions.txt";
+    std::ofstream(script, std::ios::binary) << "wait page MsgBox\ntap 1\nwait page Screen\n"
+                                               "clock 3000\nstep route\ntap 420\n"
+                                               "wait page NavigMainPage\ntap 100\n"
+                                               "text \"Vaduz\"\nkey End\nkey Enter\n"
+                                               "text \"Äulestrasse\"\nkey End\nkey Enter\n"
+                                               "tap 501\nwait page NavOptPage\nmessagebox ok\n"
+                                               "tap 501\nwait page CNMapPage 60000\n"
+                                               "step drive\ndrive\n"
+                                               "wait text \"Äulestrasse\" 900000\n"
+                                               "clock 60000\nstep quit\ntap 583\n"
+                                               "wait page StopNavigDlg\ntap 470\n"
+                                               "wait page Screen\ntap 460\n";
+    const fs::path out = s_root->HostPath() / "cut-decisions-out";
+    const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    const std::vector<std::string> boxes = LanguageFileLines(out / "messageboxes.txt");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("Keine Sprachansagen: Die Datei "
+                            "\\Data\\Liechtenstein\\ConfigFiles\\DecisionTables.csv"),
+              std::string::npos)
+        << boxes[0];
+    EXPECT_EQ(testdata::ReadHostFile(out / "said.txt"), std::optional<std::string>(""));
+}
 
 } // namespace

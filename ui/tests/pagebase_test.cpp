@@ -3,6 +3,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/repaintcheck.h"
+#include "platform/kernel/messagebox.h"
 #include "platform/shell/process.h"
 #include "platform/window/input.h"
 #include "platform/window/paint.h"
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -354,22 +356,31 @@ TEST_F(PageTest, ComboBoxAndItsEditFieldAreShownAndEnabledAsOne) {
     }
 }
 
+// A viewer that cannot be started is told once, by the name the launch file gives it.
 TEST_F(PageTest, F1RunsOneHelpViewerAndActivationSwitchesTheTaskBar) {
     platform::ClearRecordedProcessLaunches();
     platform::ClearRecordedProcessTerminations();
+    platform::ClearRecordedMessageBoxes();
+    ASSERT_TRUE(device_.root.WriteFile(u"\\Windows\\launch.ini",
+                                       std::string("[peghelp.exe]\r\nViewer=no-such-viewer\r\n")));
     const struct {
         DWORD launcherResult;
         std::size_t terminations;
-    } presses[] = {{ERROR_SUCCESS, 0},
-                   {ERROR_SUCCESS, 1},
-                   {ERROR_FILE_NOT_FOUND, 2},
-                   {ERROR_FILE_NOT_FOUND, 2}};
+        std::size_t boxes;
+    } presses[] = {{ERROR_SUCCESS, 0, 0},
+                   {ERROR_SUCCESS, 1, 0},
+                   {ERROR_FILE_NOT_FOUND, 2, 1},
+                   {ERROR_FILE_NOT_FOUND, 2, 1}};
     for (const auto& p : presses) {
         platform::SetProcessLauncher(
             [&p](const platform::ProcessLaunch&) { return p.launcherResult; });
         SendMessageW(page_.GetHwnd(), WM_KEYDOWN, VK_F1, 0);
         EXPECT_EQ(platform::RecordedProcessTerminations().size(), p.terminations);
+        EXPECT_EQ(platform::RecordedMessageBoxes().size(), p.boxes);
     }
+    const auto boxes = platform::RecordedMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].text.find(u"no-such-viewer"), std::u16string::npos);
     platform::SetProcessLauncher({});
     const auto launches = platform::RecordedProcessLaunches();
     ASSERT_EQ(launches.size(), 4u);

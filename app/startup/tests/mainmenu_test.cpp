@@ -3,6 +3,7 @@
 #include "app/startup/preferences.h"
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/advisorwriter.h"
+#include "testdata/nmeawriter.h"
 #include "testdata/receiverscenariowriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/wavewriter.h"
@@ -10,6 +11,7 @@
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/codepage.h"
 #include "platform/shell/dialogs.h"
 #include "platform/shell/process.h"
 #include "platform/window/shell.h"
@@ -21,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -398,30 +401,47 @@ TEST(MainMenu, TellsOnceThatAnUnusableVoiceArchiveLeavesTheGuidanceUnspoken) {
 }
 
 // A GPS settings file that is missing or defines no protocol, and in simulation a receiver
-// scenario that is missing or refused, keep positions from being read: each is named once as
-// the menu shows (else the only word of it is that the receiver does not answer), and a missing
-// settings file is not left behind empty.
+// set-up that can give no position, keep positions from being read: each is named once, by the
+// file at fault, as the menu shows (else the only word of it is that the receiver does not
+// answer): the scenario when it is missing, empty, refused, not a file (a FIFO, never waited for)
+// or names no replay, the replay file it names when that is missing, not a file, or holds no
+// NMEA cycle. A missing settings file is not left behind empty.
 TEST(MainMenu, NamesTheGpsFileThatKeepsPositionsFromBeingRead) {
-    const std::string scenario = testdata::ReceiverScenarioWriter().Build();
+    const std::string scenario = testdata::ReceiverScenarioWriter().SetReplay("Fix.txt").Build();
+    const std::string fix = testdata::NmeaWriter().AddCycle({}).Build();
     const struct {
         const char* name;
         std::optional<std::string> settings; // "deziv.ini"; nullopt: the shipped one
         bool isMissing;                      // no "deziv.ini"
-        std::optional<std::string> gpstmc;   // simulation with this scenario; "" removes it
+        std::optional<std::string> gpstmc;   // simulation with this scenario and "\Fix.txt"
+        std::string replay;                  // "\Fix.txt" of a simulation
+        const char16_t* removed;             // a file of the simulation taken away, or a FIFO
+        bool isFifo;                         // put in its place
         const char16_t* named;               // nullptr: nothing
     } cases[] = {
-        {"whole", std::nullopt, false, std::nullopt, nullptr},
-        {"no settings", std::nullopt, true, std::nullopt, u"\\deziv.ini"},
-        {"empty settings", "", false, std::nullopt, u"\\deziv.ini"},
-        {"simulation", std::nullopt, false, scenario, nullptr},
-        {"no scenario", std::nullopt, false, "", u"\\gpstmc.ini"},
-        {"bad scenario", std::nullopt, false,
-         testdata::ReceiverScenarioWriter().Build(testdata::ReceiverScenarioFault::BadNumber),
+        {"whole", std::nullopt, false, std::nullopt, fix, nullptr, false, nullptr},
+        {"no settings", std::nullopt, true, std::nullopt, fix, nullptr, false, u"\\deziv.ini"},
+        {"empty settings", "", false, std::nullopt, fix, nullptr, false, u"\\deziv.ini"},
+        {"simulation", std::nullopt, false, scenario, fix, nullptr, false, nullptr},
+        {"no scenario", std::nullopt, false, scenario, fix, u"\\gpstmc.ini", false,
          u"\\gpstmc.ini"},
+        {"bad scenario", std::nullopt, false,
+         testdata::ReceiverScenarioWriter().Build(testdata::ReceiverScenarioFault::BadNumber), fix,
+         nullptr, false, u"\\gpstmc.ini"},
+        {"empty scenario", std::nullopt, false, "", fix, nullptr, false, u"\\gpstmc.ini"},
+        {"scenario a FIFO", std::nullopt, false, scenario, fix, u"\\gpstmc.ini", true,
+         u"\\gpstmc.ini"},
+        {"no replay named", std::nullopt, false, testdata::ReceiverScenarioWriter().Build(), fix,
+         nullptr, false, u"\\gpstmc.ini"},
+        {"no replay", std::nullopt, false, scenario, fix, u"\\Fix.txt", false, u"\\Fix.txt"},
+        {"replay a FIFO", std::nullopt, false, scenario, fix, u"\\Fix.txt", true, u"\\Fix.txt"},
+        {"empty replay", std::nullopt, false, scenario, "", nullptr, false, u"\\Fix.txt"},
+        {"replay without NMEA", std::nullopt, false, scenario, "no sentence\r\n", nullptr, false,
+         u"\\Fix.txt"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        shelltesting::RunIsolated([&c, &scenario] {
+        shelltesting::RunIsolated([&c] {
             testdata::TempDeviceRoot root;
             auto program = shelltesting::BuiltProgram();
             program.Pk("Zudav", "NoWarning", "1");
@@ -430,11 +450,14 @@ TEST(MainMenu, NamesTheGpsFileThatKeepsPositionsFromBeingRead) {
             }
             if (c.gpstmc) {
                 program.Pk("Zudav", "Simulation", "1");
-                program.ReceiverScenario(c.gpstmc->empty() ? scenario : *c.gpstmc);
+                program.ReceiverScenario(*c.gpstmc);
             }
             ASSERT_TRUE(program.WriteTo(root));
-            if (c.gpstmc && c.gpstmc->empty()) {
-                ASSERT_TRUE(std::filesystem::remove(root.HostPathOf(u"\\gpstmc.ini")));
+            ASSERT_TRUE(root.WriteFile(u"\\Fix.txt", c.replay));
+            if (c.removed != nullptr) {
+                const std::filesystem::path file = root.HostPathOf(c.removed);
+                ASSERT_TRUE(std::filesystem::remove(file));
+                ASSERT_TRUE(!c.isFifo || ::mkfifo(file.c_str(), 0600) == 0);
             }
             ShellRun run({QuitStep});
             EXPECT_EQ(run.exitCode, 0);
@@ -444,7 +467,7 @@ TEST(MainMenu, NamesTheGpsFileThatKeepsPositionsFromBeingRead) {
                 const std::u16string text = run.boxes[0].text;
                 EXPECT_EQ(text.substr(0, expected.find(u"%s")),
                           expected.substr(0, expected.find(u"%s")));
-                EXPECT_NE(text.find(c.named), std::u16string::npos);
+                EXPECT_NE(text.find(c.named), std::u16string::npos) << platform::WideToAnsi(text);
             }
             EXPECT_EQ(std::filesystem::exists(root.HostPathOf(u"\\deziv.ini")), !c.isMissing);
         });
