@@ -43,11 +43,13 @@
 #include <map>
 #include <poll.h>
 #include <sched.h>
+#include <set>
 #include <signal.h>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -171,13 +173,17 @@ double InstallGgaDegrees(const std::string& gga, int index) {
 
 // An install run in a child process as a user runs it: without the right to override file modes
 // or owners (as root, the capabilities to are dropped). `before` runs in the child first, with
-// every right. The child is killed after `killAfter`, or when it runs longer than `hangsAfter`.
+// every right, and `after` once the install has ended. The child is killed after `killAfter`, or
+// when it runs longer than `hangsAfter`.
 struct InstallChild {
-    std::string skipped; // why the child could not run so
+    std::string skipped;  // why the child could not run so
+    std::string notSetUp; // why `before` could not set the child up
     bool isEnded = false;
     bool isKilledHanging = false;
     std::string problem;
     std::string log;
+    std::string after;       // what `after` said
+    long grownKilobytes = 0; // how much the child's peak memory grew while it installed
 };
 
 bool DropTheRightToOverrideModes() {
@@ -196,10 +202,17 @@ bool DropTheRightToOverrideModes() {
     return ::syscall(SYS_capset, &header, data) == 0;
 }
 
+// The peak memory of the calling process, in kilobytes.
+long InstallPeakKilobytes() {
+    rusage usage{};
+    return ::getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : 0;
+}
+
 InstallChild InstallAsUser(const demoinstall::InstallOptions& options,
                            std::chrono::milliseconds killAfter = std::chrono::milliseconds::max(),
                            const std::function<std::string()>& before = {},
-                           std::chrono::seconds hangsAfter = std::chrono::seconds(120)) {
+                           std::chrono::seconds hangsAfter = std::chrono::seconds(120),
+                           const std::function<std::string()>& after = {}) {
     InstallChild run;
     // A file no one may read: the child must not read it.
     const fs::path probe = fs::path(options.output).concat(".probe");
@@ -215,17 +228,22 @@ InstallChild InstallAsUser(const demoinstall::InstallOptions& options,
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipe[0]);
-        std::string message = before ? before() : "";
-        if (message.empty() && !DropTheRightToOverrideModes())
-            message = "the capabilities to override file modes cannot be dropped";
-        if (message.empty() && ::open(probe.c_str(), O_RDONLY | O_CLOEXEC) >= 0)
-            message = "the install would still run with the right to override file modes";
-        std::string out = "S" + message;
-        if (message.empty()) {
+        std::string out;
+        if (std::string message = before ? before() : ""; !message.empty())
+            out = "B" + message;
+        else if (!DropTheRightToOverrideModes())
+            out = "Sthe capabilities to override file modes cannot be dropped";
+        else if (::open(probe.c_str(), O_RDONLY | O_CLOEXEC) >= 0)
+            out = "Sthe install would still run with the right to override file modes";
+        if (out.empty()) {
             demoinstall::DemoRoute demo;
             std::ostringstream log;
+            const long peak = InstallPeakKilobytes();
             const std::string problem = demoinstall::Install(options, demo, log);
-            out = "R" + problem + std::string(1, '\0') + log.str();
+            const long grown = InstallPeakKilobytes() - peak;
+            const std::string said = after ? after() : "";
+            const std::string end(1, '\0');
+            out = "R" + problem + end + log.str() + end + said + end + std::to_string(grown);
         }
         for (std::size_t at = 0; at < out.size();) {
             const ssize_t written = ::write(pipe[1], out.data() + at, out.size() - at);
@@ -262,18 +280,38 @@ InstallChild InstallAsUser(const demoinstall::InstallOptions& options,
     run.isEnded = WIFEXITED(status) && !out.empty();
     if (out.starts_with("S")) {
         run.skipped = out.substr(1);
+    } else if (out.starts_with("B")) {
+        run.notSetUp = out.substr(1);
     } else if (out.starts_with("R")) {
-        const std::size_t end = out.find('\0');
-        run.problem = out.substr(1, end - 1);
-        run.log = end == std::string::npos ? "" : out.substr(end + 1);
+        std::vector<std::string> fields(1);
+        for (const char c : std::string_view(out).substr(1)) {
+            if (c == '\0')
+                fields.emplace_back();
+            else
+                fields.back() += c;
+        }
+        fields.resize(4);
+        run.problem = fields[0];
+        run.log = fields[1];
+        run.after = fields[2];
+        run.grownKilobytes = std::atol(fields[3].c_str());
     }
     return run;
 }
 
+// A case that cannot run as a user here is skipped; but where CI is set it fails, so that CI never
+// passes a case it did not run.
+#define INSTALL_AS_USER_SKIP(why)                                                                  \
+    do {                                                                                           \
+        if (std::getenv("CI") != nullptr)                                                          \
+            FAIL() << (why) << " (CI is set: a case that cannot run fails)";                       \
+        GTEST_SKIP() << (why);                                                                     \
+    } while (false)
+
 #define INSTALL_AS_USER_OR_SKIP(run)                                                               \
     if (!(run).skipped.empty())                                                                    \
-    GTEST_SKIP() << "an install without the right to override file modes cannot run here: "        \
-                 << (run).skipped
+    INSTALL_AS_USER_SKIP("an install without the right to override file modes cannot run here: " + \
+                         (run).skipped)
 
 // The entries beside an install that the installer leaves: its staging folder, the earlier
 // install put aside, and folders it could not remove.
