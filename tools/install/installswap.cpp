@@ -11,6 +11,7 @@
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -111,51 +112,86 @@ int OpenFolderIn(int parent, const char* name) {
     return ::openat(parent, name, kFlags);
 }
 
+// The device of the file system a folder (not a link) lies on.
+std::optional<dev_t> DeviceOf(const fs::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0)
+        return std::nullopt;
+    return status.st_dev;
+}
+
+// Whether the entry `name` of the folder open at `parent` (a link not followed) is a folder on
+// another file system than `device`, or one where a mount begins.
+bool IsMountedIn(int parent, const char* name, dev_t device) {
+    struct statx status {};
+    if (::statx(parent, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &status) != 0 ||
+        !S_ISDIR(status.stx_mode))
+        return false;
+    return makedev(status.stx_dev_major, status.stx_dev_minor) != device ||
+           (status.stx_attributes_mask & status.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
 // Removes the entries of the folder open at `folder` (at `path`) but the one named `kept`, the
 // folders' entries first, giving itself the permissions it needs in each; a link is removed as the
-// link. Empty, or the first entry left and why.
-std::string RemoveEntries(int folder, const fs::path& path, std::string_view kept) {
+// link, and a folder on another file system than `device` is never entered. Goes on past what it
+// cannot remove: each entry left is named with why in `left`. Whether nothing but `kept` is left.
+bool RemoveEntries(int folder, const fs::path& path, std::string_view kept, dev_t device,
+                   std::vector<std::string>& left) {
     GiveOwnerAccess(folder);
     const int listed = ::dup(folder);
     DIR* const dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
     if (dir == nullptr) {
-        const std::string problem = Failed(path, "cannot be read");
+        left.push_back(Failed(path, "cannot be read"));
         if (listed >= 0)
             ::close(listed);
-        return problem;
+        return false;
     }
-    std::vector<std::pair<std::string, bool>> entries; // name, whether a folder
-    std::string problem;
+    std::vector<std::string> names;
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
-        if (name == "." || name == ".." || name == kept)
-            continue;
-        struct stat status {};
-        if (::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            problem = Failed(path / entry->d_name, "cannot be read");
-            break;
-        }
-        entries.emplace_back(name, S_ISDIR(status.st_mode));
+        if (name != "." && name != ".." && name != kept)
+            names.emplace_back(name);
         errno = 0;
     }
-    if (problem.empty() && errno != 0)
-        problem = Failed(path, "cannot be read");
+    const bool isListed = errno == 0;
+    if (!isListed)
+        left.push_back(Failed(path, "cannot be read"));
     ::closedir(dir);
-    if (!problem.empty())
-        return problem;
-    for (const auto& [name, isFolder] : entries) {
+    // In order, so that what is left is named alike at every try.
+    std::sort(names.begin(), names.end());
+    bool isEmptied = isListed;
+    for (const std::string& name : names) {
+        struct stat status {};
+        if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            left.push_back(Failed(path / name, "cannot be read"));
+            isEmptied = false;
+            continue;
+        }
+        const bool isFolder = S_ISDIR(status.st_mode);
+        if (isFolder && IsMountedIn(folder, name.c_str(), device)) {
+            left.push_back((path / name).string() + kMountedHere);
+            isEmptied = false;
+            continue;
+        }
         if (isFolder) {
             const Descriptor below(OpenFolderIn(folder, name.c_str()));
-            if (!below.IsOpen())
-                return Failed(path / name, "cannot be opened");
-            if (std::string left = RemoveEntries(below.Get(), path / name, ""); !left.empty())
-                return left;
+            if (!below.IsOpen()) {
+                left.push_back(Failed(path / name, "cannot be opened"));
+                isEmptied = false;
+                continue;
+            }
+            if (!RemoveEntries(below.Get(), path / name, "", device, left)) {
+                isEmptied = false;
+                continue;
+            }
         }
-        if (::unlinkat(folder, name.c_str(), isFolder ? AT_REMOVEDIR : 0) != 0)
-            return Failed(path / name, "cannot be removed");
+        if (::unlinkat(folder, name.c_str(), isFolder ? AT_REMOVEDIR : 0) != 0) {
+            left.push_back(Failed(path / name, "cannot be removed"));
+            isEmptied = false;
+        }
     }
-    return "";
+    return isEmptied;
 }
 
 // Removes the mark from a folder, through to the storage unless `isWrittenThrough` is false.
@@ -271,7 +307,45 @@ bool IsReplaceable(const fs::path& path, bool isWhole) {
            fs::is_regular_file(fs::symlink_status(path / kSettingsFile, error));
 }
 
-std::string RemoveInstallFolder(const fs::path& path) {
+bool IsMountPoint(const fs::path& path) {
+    struct statx at {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &at) !=
+            0 ||
+        !S_ISDIR(at.stx_mode))
+        return false;
+    const fs::path normal = path.lexically_normal();
+    if (normal == normal.root_path() ||
+        (at.stx_attributes_mask & at.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0)
+        return true;
+    const std::optional<dev_t> parent = DeviceOf(normal.parent_path());
+    return parent && makedev(at.stx_dev_major, at.stx_dev_minor) != *parent;
+}
+
+bool IsOnAnotherFileSystem(const fs::path& path, dev_t device) {
+    return IsMountedIn(AT_FDCWD, path.c_str(), device);
+}
+
+std::vector<fs::path> MountPointsBelow(const fs::path& root, std::optional<dev_t> device) {
+    std::vector<fs::path> found;
+    if (!device)
+        device = DeviceOf(root);
+    std::error_code error;
+    if (!device || !fs::is_directory(fs::symlink_status(root, error)))
+        return found;
+    for (auto it = fs::recursive_directory_iterator(
+             root, fs::directory_options::skip_permission_denied, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it->symlink_status(error).type() != fs::file_type::directory ||
+            !IsOnAnotherFileSystem(it->path(), *device))
+            continue;
+        found.push_back(it->path());
+        it.disable_recursion_pending();
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string RemoveInstallFolder(const fs::path& path, std::optional<dev_t> device) {
     if (!IsThere(path))
         return "";
     std::error_code error;
@@ -279,12 +353,20 @@ std::string RemoveInstallFolder(const fs::path& path) {
         fs::is_directory(fs::symlink_status(path, error)) && fs::is_empty(path, error) && !error;
     if (!isEmpty && !IsOwnFolder(path) && !HoldsOnlyAPartMark(path))
         return path.string() + ": not a folder the installer made";
+    if (IsMountPoint(path))
+        return path.string() + kMountedHere;
     {
         const Descriptor fd(OpenFolder(path));
-        if (!fd.IsOpen())
+        struct stat status {};
+        if (!fd.IsOpen() || ::fstat(fd.Get(), &status) != 0)
             return Failed(path, "cannot be opened");
-        if (std::string left = RemoveEntries(fd.Get(), path, kOwnFolderMark); !left.empty())
-            return left;
+        std::vector<std::string> left;
+        if (!RemoveEntries(fd.Get(), path, kOwnFolderMark, device.value_or(status.st_dev), left)) {
+            std::string words;
+            for (const std::string& entry : left)
+                words += (words.empty() ? "" : "; ") + entry;
+            return words;
+        }
         if (::unlinkat(fd.Get(), kOwnFolderMark, 0) != 0 && errno != ENOENT)
             return Failed(path / kOwnFolderMark, "cannot be removed");
     }
@@ -315,26 +397,35 @@ std::vector<fs::path> Leftovers(const fs::path& output) {
 }
 
 std::string PutOutOfTheWay(const fs::path& folder, const fs::path& output, fs::path& leftover) {
-    leftover = LeftoverPath(output, folder);
-    // Without replacing: a plain rename would replace an empty folder someone made at that name
-    // since it was looked at. A file system without the flag gets the check and the rename.
-    const std::string there = leftover.string() + ": is there already";
-    int error =
-        ::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, leftover.c_str(), RENAME_NOREPLACE) == 0
-            ? 0
-            : errno;
-    if (error == EINVAL) {
-        if (IsThere(leftover))
-            return there;
-        error = ::rename(folder.c_str(), leftover.c_str()) == 0 ? 0 : errno;
+    const fs::path first = LeftoverPath(output, folder);
+    // A name an entry of someone else's holds is passed over for the next, so that no name stops
+    // the install for good; a bound only keeps a file system that says every name is taken from
+    // keeping the install here.
+    constexpr int kNames = 10000;
+    for (int number = 1; number <= kNames; ++number) {
+        leftover = number == 1 ? first : fs::path(first).concat("-" + std::to_string(number));
+        // Without replacing: a plain rename would replace an empty folder someone made at that
+        // name since it was looked at. A file system without the flag gets the check and the
+        // rename.
+        int error =
+            ::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, leftover.c_str(), RENAME_NOREPLACE) == 0
+                ? 0
+                : errno;
+        if (error == EINVAL) {
+            if (IsThere(leftover))
+                continue;
+            error = ::rename(folder.c_str(), leftover.c_str()) == 0 ? 0 : errno;
+        }
+        if (error == EEXIST || error == ENOTEMPTY)
+            continue;
+        if (error != 0) {
+            errno = error;
+            return Failed(folder, "cannot be moved out of the way");
+        }
+        return "";
     }
-    if (error == EEXIST)
-        return there;
-    if (error != 0) {
-        errno = error;
-        return Failed(folder, "cannot be moved out of the way");
-    }
-    return "";
+    return folder.string() + ": cannot be moved out of the way: " + first.string() + " and the " +
+           std::to_string(kNames - 1) + " names after it are taken";
 }
 
 std::string TakeBackPutAside(const fs::path& output, const fs::path& previous, std::ostream& log) {

@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <system_error>
 #include <vector>
 
@@ -26,7 +27,8 @@ inline bool IsOwnFolderMarkName(std::string_view name) {
     return name == kOwnFolderMark || name == kOwnFolderMarkPart;
 }
 // A folder of the installer's own that it could not remove is moved out of the way of later
-// installs to "<output><kLeftoverInfix><inode>", where every later install tries again.
+// installs to "<output><kLeftoverInfix><inode>" (with "-2", "-3", ... after it while an entry that
+// is not the installer's holds the name), where every later install tries again.
 inline constexpr char kLeftoverInfix[] = ".left-";
 
 // The lock of an output ("<output>.lock" beside it), held by one install from its first check to
@@ -57,20 +59,40 @@ private:
 // installer's own or one holding nothing but a mark not yet written whole.
 [[nodiscard]] bool IsReplaceable(const std::filesystem::path& path, bool isWhole);
 
+// Why an entry is left where the installer found a file system mounted, which it never enters.
+inline constexpr char kMountedHere[] = ": a file system is mounted here";
+
+// Whether the folder at `path` (a link not followed) is a mount point: its file system is another
+// than its parent folder's, or the system says a mount begins there (a bind mount).
+[[nodiscard]] bool IsMountPoint(const std::filesystem::path& path);
+
+// The folders below `root` (never through a link) where another file system than the root's is
+// mounted, in order; the installer enters none of them. `device` stands for the root's own device
+// (another one takes every folder below the root as mounted).
+[[nodiscard]] std::vector<std::filesystem::path>
+MountPointsBelow(const std::filesystem::path& root, std::optional<dev_t> device = std::nullopt);
+
+// Whether the folder at `path` (a link not followed) lies on another file system than `device`, or
+// a mount begins there.
+[[nodiscard]] bool IsOnAnotherFileSystem(const std::filesystem::path& path, dev_t device);
+
 // Removes a folder of the installer's own (or an empty folder) so that, cut short at any point,
 // what is left is still recognised as one: its mark goes last. In each of its folders it gives the
-// owner the permissions removing needs first; a link below it is removed, never followed. Empty,
-// or the entry left with the system's reason.
-[[nodiscard]] std::string RemoveInstallFolder(const std::filesystem::path& path);
+// owner the permissions removing needs first; a link below it is removed, never followed, and a
+// folder on another file system (see MountPointsBelow, whose `device` it takes) is never entered.
+// It goes on past what it cannot remove. Empty, or each entry left with why ("; " between them).
+[[nodiscard]] std::string RemoveInstallFolder(const std::filesystem::path& path,
+                                              std::optional<dev_t> device = std::nullopt);
 
 // Where a folder of the installer's own beside `output` goes when it cannot be removed (see
-// kLeftoverInfix), and those of them that are there, in order.
+// kLeftoverInfix: the name before any "-2"), and those of them that are there, in order.
 [[nodiscard]] std::filesystem::path LeftoverPath(const std::filesystem::path& output,
                                                  const std::filesystem::path& folder);
 [[nodiscard]] std::vector<std::filesystem::path> Leftovers(const std::filesystem::path& output);
 
-// Moves a folder of the installer's own that cannot be removed to its LeftoverPath (`leftover`),
-// out of the way of this install and the later ones. Empty, or why not.
+// Moves a folder of the installer's own that cannot be removed to its LeftoverPath, or the first
+// name after it that nothing holds (`leftover`), out of the way of this install and the later
+// ones. Empty, or why not.
 [[nodiscard]] std::string PutOutOfTheWay(const std::filesystem::path& folder,
                                          const std::filesystem::path& output,
                                          std::filesystem::path& leftover);

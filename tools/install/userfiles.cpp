@@ -328,15 +328,22 @@ ReadList ReadManifest(const fs::path& root) {
 }
 
 // The entries below a folder by their paths below it ('/' separators), with their types (links
-// not followed), in order; nullopt when one of its folders cannot be read, which `problem` names
-// with the reason.
+// not followed), in order; nullopt when one of its folders cannot be read or lies on another file
+// system than the folder (a mount point, never entered), which `problem` names with why.
 std::optional<std::map<std::string, fs::file_type>> EntriesBelow(const fs::path& root,
                                                                  std::string* problem = nullptr) {
     std::map<std::string, fs::file_type> entries;
+    struct stat status {};
+    const dev_t device = ::lstat(root.c_str(), &status) == 0 ? status.st_dev : 0;
     for (std::vector<fs::path> folders = {root}; !folders.empty();) {
         const fs::path folder = folders.back();
         folders.pop_back();
         std::error_code error;
+        if (folder != root && IsOnAnotherFileSystem(folder, device)) {
+            if (problem != nullptr)
+                *problem = folder.string() + kMountedHere;
+            return std::nullopt;
+        }
         for (auto it = fs::directory_iterator(folder, error);
              !error && it != fs::directory_iterator(); it.increment(error)) {
             const fs::file_type type = it->symlink_status(error).type();

@@ -1441,51 +1441,91 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
     ASSERT_EQ(::chmod(staging.c_str(), 0755), 0);
 }
 
-// A folder of its own the installer cannot remove even so (one inside belongs to another user) is
-// named with the system's reason and what the user can do, and moved out of the way: the install
-// is in place but not reported as a success, the next install goes on while it is there, and the
-// one after the user's fix removes it.
+// Folders of its own the installer cannot remove even so (one inside belongs to another user) are
+// named with each entry left, the system's reason and what the user can do, and moved out of the
+// way, with all else in them removed: the install is in place but not reported as a success, the
+// next install goes on while they are there, and the one after the user's fix removes them. A
+// leftover's name that an entry of the user's holds is passed over for the next free one.
 TEST_F(ExtractInstallAsUser, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "only root can give a folder in the install to another user";
-    }
-    demoinstall::InstallOptions options = OverWholeInstall("theirs");
-    const fs::path output = options.output;
-    const fs::path theirs = output / "My Documents/theirs";
-    ASSERT_TRUE(fs::create_directories(theirs));
-    ASSERT_TRUE(InstallPut(theirs / "note.txt", "theirs"));
-    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
-    ASSERT_EQ(::chmod(theirs.c_str(), 0555), 0);
-    const std::string advice = "; give yourself write permission to it and remove it (chmod -R "
-                               "u+w, then rm -rf), or ask its owner to; later installs try again";
-    std::string leftover;
-    for (int install = 1; install <= 3; ++install) {
-        SCOPED_TRACE("install " + std::to_string(install));
-        if (install == 3) {
-            // The user's fix: the folder given back.
-            ASSERT_EQ(::chown((fs::path(leftover) / "My Documents/theirs").c_str(), 0, 0), 0);
+    if (::geteuid() != 0)
+        INSTALL_AS_USER_SKIP("only root can give a folder in the install to another user");
+    const struct {
+        const char* name;
+        std::vector<std::string> theirs; // folders of another user's in the install
+        bool isNameTaken; // a file of the user's holds the name the leftover would take
+    } cases[] = {
+        {"a folder of another user's", {"My Documents/theirs"}, false},
+        {"two, the leftover's name taken by a file of the user's",
+         {"My Documents/theirs", "Windows/theirs"},
+         true},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        demoinstall::InstallOptions options = OverWholeInstall("theirs" + std::to_string(++round));
+        const fs::path output = options.output;
+        // What a leftover holds: the entries left, their folders and its mark.
+        std::set<std::string> held = {demoinstall::kOwnFolderMark};
+        for (const std::string& folder : c.theirs) {
+            ASSERT_TRUE(fs::create_directories(output / folder));
+            ASSERT_TRUE(InstallPut(output / folder / "note.txt", "theirs"));
+            ASSERT_EQ(::chown((output / folder).c_str(), 65534, 65534), 0);
+            ASSERT_EQ(::chmod((output / folder).c_str(), 0555), 0);
+            for (fs::path path = folder; !path.empty(); path = path.parent_path())
+                held.insert(path.string());
+            held.insert(folder + "/note.txt");
         }
-        const InstallChild run = InstallAsUser(options);
-        INSTALL_AS_USER_OR_SKIP(run);
-        ASSERT_TRUE(run.isEnded);
-        EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
-        EXPECT_EQ(testdata::ReadHostFile(theirs / "note.txt"), "theirs");
-        const std::vector<std::string> left = InstallLeftBeside(output);
-        if (install == 3) {
-            EXPECT_EQ(run.problem, "");
-            EXPECT_EQ(left, std::vector<std::string>());
-            continue;
+        const fs::path named = demoinstall::LeftoverPath(output, output);
+        if (c.isNameTaken) {
+            ASSERT_TRUE(InstallPut(named, "mine"));
         }
-        ASSERT_EQ(left.size(), 1U);
-        ASSERT_TRUE(left[0].starts_with("theirs.left-")) << left[0];
-        if (install == 1)
-            leftover = (output.parent_path() / left[0]).string();
-        EXPECT_EQ(output.parent_path() / left[0], leftover);
-        EXPECT_EQ(run.problem,
-                  output.string() + ": installed, but folders of the installer's own are left: " +
-                      leftover + " (" + leftover +
-                      "/My Documents/theirs/note.txt: cannot be removed: Permission denied)" +
-                      advice);
+        const fs::path leftover = c.isNameTaken ? fs::path(named).concat("-2") : named;
+        std::vector<std::string> beside = {leftover.filename().string()};
+        if (c.isNameTaken)
+            beside.insert(beside.begin(), named.filename().string());
+        std::string entries;
+        for (const std::string& folder : c.theirs)
+            entries += (entries.empty() ? "" : "; ") + (leftover / folder).string() +
+                       "/note.txt: cannot be removed: Permission denied";
+        const std::string advice =
+            "; give yourself write permission to it and remove it (chmod -R u+w, then rm -rf), "
+            "or ask its owner to; later installs try again";
+        for (int install = 1; install <= 3; ++install) {
+            SCOPED_TRACE("install " + std::to_string(install));
+            if (install == 3) {
+                // The user's fix: the folders given back.
+                for (const std::string& folder : c.theirs)
+                    ASSERT_EQ(::chown((leftover / folder).c_str(), 0, 0), 0);
+            }
+            const InstallChild run = InstallAsUser(options);
+            INSTALL_AS_USER_OR_SKIP(run);
+            ASSERT_TRUE(run.isEnded);
+            EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
+            for (const std::string& folder : c.theirs)
+                EXPECT_EQ(testdata::ReadHostFile(output / folder / "note.txt"), "theirs");
+            EXPECT_EQ(testdata::ReadHostFile(named),
+                      c.isNameTaken ? std::optional<std::string>("mine") : std::nullopt);
+            std::vector<std::string> left = InstallLeftBeside(output);
+            std::sort(left.begin(), left.end());
+            if (install == 3) {
+                EXPECT_EQ(run.problem, "");
+                EXPECT_EQ(left, std::vector<std::string>(beside.begin(), beside.end() - 1));
+                continue;
+            }
+            EXPECT_EQ(left, beside);
+            std::set<std::string> holds;
+            for (const auto& [path, bytes] : InstallFilesAt(leftover))
+                holds.insert(path);
+            EXPECT_EQ(holds, held);
+            const std::string passedOver =
+                install == 1 && c.isNameTaken
+                    ? ", as " + named.string() + " is taken by an entry that is not the installer's"
+                    : "";
+            EXPECT_EQ(run.problem,
+                      output.string() +
+                          ": installed, but folders of the installer's own are left: " +
+                          leftover.string() + passedOver + " (" + entries + ")" + advice);
+        }
     }
 }
 
@@ -1648,28 +1688,94 @@ TEST_F(ExtractInstall, TakesUpAHelpViewerInstalledSinceTheEarlierInstall) {
               (std::vector<std::pair<std::u16string, std::u16string>>{{u"Viewer", u"xdg-open"}}));
 }
 
-// An install onto a mount point is refused before anything is laid, with the reason: the new
-// install could never take its place.
-TEST_F(ExtractInstallAsUser, RefusesAMountPointBeforeLayingAnything) {
-    demoinstall::InstallOptions options = InstallAt("mounted");
-    const fs::path output = options.output;
-    ASSERT_TRUE(fs::create_directories(output));
-    const InstallChild run = InstallAsUser(options, std::chrono::milliseconds::max(), [&] {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("none", output.c_str(), "tmpfs", 0, nullptr) != 0)
-            return std::string("no file system can be mounted (") + std::strerror(errno) + ")";
-        return std::string();
-    });
-    INSTALL_AS_USER_OR_SKIP(run);
-    EXPECT_EQ(run.problem,
-              output.string() +
-                  ": a file system is mounted here; the installer lays the new install beside it "
-                  "and puts it in its place by a rename, which a mount point does not allow; "
-                  "install into a folder in it (--out " +
-                  (output / "install").string() + ") or unmount it; nothing was changed");
-    EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
-    EXPECT_FALSE(fs::exists(fs::path(output).concat(".lock")));
+// A file system mounted at the output or in the earlier install (a memory card) is never entered:
+// the install is refused before anything is laid, with what to do. One mounted in a staging folder
+// an earlier install left is named where that folder is moved out of the way. The card's file
+// stays as it was. (Where nothing can be mounted, InstallFileSystem tests the device check.)
+TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
+    enum class Mounted { OnTheOutput, InTheInstall, InTheInstallAfresh, InAStagingFolder };
+    const std::pair<const char*, Mounted> cases[] = {
+        {"on the output", Mounted::OnTheOutput},
+        {"in the earlier install", Mounted::InTheInstall},
+        {"in the earlier install, laid afresh", Mounted::InTheInstallAfresh},
+        {"in a staging folder an earlier install left", Mounted::InAStagingFolder},
+    };
+    int round = 0;
+    for (const auto& [name, mounted] : cases) {
+        SCOPED_TRACE(name);
+        const std::string folder = "mounted" + std::to_string(++round);
+        demoinstall::InstallOptions options =
+            mounted == Mounted::OnTheOutput ? InstallAt(folder) : OverWholeInstall(folder);
+        options.fresh = mounted == Mounted::InTheInstallAfresh;
+        const fs::path output = options.output;
+        const fs::path staging = fs::path(output).concat(".new");
+        const fs::path card = mounted == Mounted::OnTheOutput        ? output
+                              : mounted == Mounted::InAStagingFolder ? staging / "card"
+                                                                     : output / "My Documents/card";
+        ASSERT_TRUE(fs::create_directories(card));
+        if (mounted == Mounted::InAStagingFolder) {
+            ASSERT_EQ(demoinstall::MarkOwnFolder(staging, false), "");
+        }
+        // The card's file; none on the output, which must be empty to be installed in.
+        const std::string route = mounted == Mounted::OnTheOutput ? "" : "Gotthard";
+        const std::map<std::string, std::string> before = InstallFilesAt(output);
+        const InstallChild run = InstallAsUser(
+            options, std::chrono::milliseconds::max(),
+            [&] {
+                if (::unshare(CLONE_NEWNS) != 0 ||
+                    ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                    ::mount("none", card.c_str(), "tmpfs", 0, nullptr) != 0)
+                    return std::string("no file system can be mounted (") + std::strerror(errno) +
+                           ")";
+                const bool isWritten = route.empty() || InstallPut(card / "Route.txt", route);
+                return std::string(isWritten ? "" : "the card is not written");
+            },
+            std::chrono::seconds(120),
+            [&] {
+                // Where the card lies once the install has ended.
+                for (const std::string& beside : InstallLeftBeside(output)) {
+                    if (fs::exists(output.parent_path() / beside / "card"))
+                        return testdata::ReadHostFile(output.parent_path() / beside / "card" /
+                                                      "Route.txt")
+                            .value_or("");
+                }
+                return testdata::ReadHostFile(card / "Route.txt").value_or("");
+            });
+        if (!run.notSetUp.empty())
+            GTEST_SKIP() << run.notSetUp;
+        INSTALL_AS_USER_OR_SKIP(run);
+        EXPECT_EQ(run.after, route);
+        if (mounted == Mounted::OnTheOutput) {
+            EXPECT_EQ(run.problem,
+                      output.string() +
+                          ": a file system is mounted here; the installer lays the new install "
+                          "beside it and puts it in its place by a rename, which a mount point "
+                          "does not allow; install into a folder in it (--out " +
+                          (output / "install").string() + ") or unmount it; nothing was changed");
+            EXPECT_FALSE(fs::exists(fs::path(output).concat(".lock")));
+        } else if (mounted == Mounted::InAStagingFolder) {
+            const std::vector<std::string> left = InstallLeftBeside(output);
+            ASSERT_EQ(left.size(), 1U);
+            const std::string leftover = (output.parent_path() / left[0]).string();
+            EXPECT_EQ(run.problem,
+                      output.string() +
+                          ": installed, but folders of the installer's own are left: " + leftover +
+                          " (" + leftover +
+                          "/card: a file system is mounted here); unmount what is mounted in it "
+                          "first (umount), then give yourself write permission to it and remove "
+                          "it (chmod -R u+w, then rm -rf), or ask its owner to; later installs "
+                          "try again");
+            continue;
+        } else {
+            EXPECT_EQ(run.problem,
+                      output.string() + ": a file system is mounted in it at " + card.string() +
+                          ", which the installer neither removes nor carries into the new "
+                          "install; unmount it (umount) or move it out of the install (mount "
+                          "--move), then install again; nothing was changed");
+        }
+        EXPECT_EQ(InstallFilesAt(output), before);
+        EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
+    }
 }
 
 // An install killed at any point leaves what the next one takes up: it installs, with the user's
@@ -1715,6 +1821,38 @@ TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
         EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMark));
         EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMarkPart));
     }
+}
+
+// The installer compares the device of each folder it enters with the install's, as "rm
+// --one-file-system" does: taken as lying on another device, each folder below is a mount point,
+// found and left as it is with what is on it, while the files beside are removed. (A real mount:
+// ExtractInstallAsUser.NeverEntersAMountedFileSystem.)
+TEST(InstallFileSystem, NeverEntersAFolderOnAnotherDevice) {
+    testdata::TempDeviceRoot root;
+    const fs::path folder = root.HostPath() / "own";
+    for (const char* file : {"navigator", "card/Route.txt", "Data/Liechtenstein/kwa/Net.rd"}) {
+        fs::create_directories((folder / file).parent_path());
+        ASSERT_TRUE(InstallPut(folder / file, "bytes")) << file;
+    }
+    ASSERT_EQ(demoinstall::MarkOwnFolder(folder, false), "");
+    struct stat status {};
+    ASSERT_EQ(::lstat(folder.c_str(), &status), 0);
+    const dev_t another = status.st_dev + 1;
+    EXPECT_EQ(demoinstall::MountPointsBelow(folder), std::vector<fs::path>());
+    const std::vector<fs::path> below = {folder / "Data", folder / "card"};
+    EXPECT_EQ(demoinstall::MountPointsBelow(folder, another), below);
+    EXPECT_EQ(demoinstall::RemoveInstallFolder(folder, another),
+              below[0].string() + ": a file system is mounted here; " + below[1].string() +
+                  ": a file system is mounted here");
+    std::set<std::string> left;
+    for (const auto& [path, bytes] : InstallFilesAt(folder))
+        left.insert(path);
+    EXPECT_EQ(left,
+              (std::set<std::string>{demoinstall::kOwnFolderMark, "Data", "Data/Liechtenstein",
+                                     "Data/Liechtenstein/kwa", "Data/Liechtenstein/kwa/Net.rd",
+                                     "card", "card/Route.txt"}));
+    EXPECT_EQ(demoinstall::RemoveInstallFolder(folder), "");
+    EXPECT_FALSE(fs::exists(folder));
 }
 
 // The list of an install's own files reads whole only with its end line when it begins with its
