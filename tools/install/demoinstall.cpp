@@ -589,6 +589,7 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     }
     if (std::string problem = TakeBackPutAside(output, previous, log); !problem.empty())
         return problem;
+    RestoreRootMode(output, {staging, previous}, log);
     const bool isEarlierInstall = IsThere(output) && !fs::is_empty(output, error);
     const bool isKeeping = isEarlierInstall && !options.fresh;
     if (isKeeping) {
@@ -620,7 +621,7 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     if (problem.empty())
         problem = WriteManifest(staging, userFiles);
     // The modes kept from the earlier install, once the installer's own writes are done.
-    const std::optional<struct stat> rootMode =
+    const std::optional<mode_t> rootMode =
         problem.empty() && isKeeping ? KeepModes(output, staging, userFiles) : std::nullopt;
     // A program may have started on the install meanwhile.
     if (problem.empty())
@@ -629,14 +630,13 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
                                        ? UserFilesLeftBehind(output, staging)
                                        : "";
     if (problem.empty())
-        problem = SwapIntoPlace(staging, output, previous, options.isWrittenThrough);
+        problem = SwapIntoPlace(staging, output, previous, options.isWrittenThrough, rootMode,
+                                options.reached);
     if (!problem.empty()) {
         if (std::string stuck = RemoveInstallFolder(staging); !stuck.empty())
             problem += "; and " + staging.string() + ", the new install, is left: " + stuck;
         return problem;
     }
-    if (rootMode)
-        GiveRootMode(output, *rootMode);
     if (!leftBehind.empty())
         log << "installdemo: laid afresh; not kept from the earlier install: " << leftBehind
             << "\n";

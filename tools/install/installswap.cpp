@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -44,13 +45,68 @@ int OpenFolder(const fs::path& path) {
     return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
-// The text of the mark of the folder open at `folder`: its device and inode.
+// The first line of the mark of the folder open at `folder`: its device and inode.
 std::string MarkText(int folder) {
     struct stat status {};
     if (::fstat(folder, &status) != 0)
         return "";
     return "installdemo " + std::to_string(status.st_dev) + " " + std::to_string(status.st_ino) +
            "\n";
+}
+
+// A mark's line keeping the mode of an install's root: "root <inode> <mode in octal>".
+constexpr std::string_view kRootModeWord = "root ";
+std::string RootModeLine(const RootMode& root) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(root.mode & 07777));
+    return std::string(kRootModeWord) + std::to_string(root.inode) + " " + mode + "\n";
+}
+
+// The root modes a mark's text keeps, after its first line; lines that do not read are passed over.
+std::vector<RootMode> RootModesOf(std::string_view text) {
+    std::vector<RootMode> modes;
+    for (std::size_t at = text.find('\n'); at != std::string_view::npos && at + 1 < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at + 1), text.size());
+        const std::string_view line = text.substr(at + 1, end - at - 1);
+        at = end < text.size() ? end : std::string_view::npos;
+        const std::size_t space = line.rfind(' ');
+        if (!line.starts_with(kRootModeWord) || space <= kRootModeWord.size())
+            continue;
+        const std::string_view inode =
+            line.substr(kRootModeWord.size(), space - kRootModeWord.size());
+        const std::string_view mode = line.substr(space + 1);
+        RootMode root;
+        unsigned bits = 0;
+        if (std::from_chars(inode.data(), inode.data() + inode.size(), root.inode).ptr ==
+                inode.data() + inode.size() &&
+            std::from_chars(mode.data(), mode.data() + mode.size(), bits, 8).ptr ==
+                mode.data() + mode.size() &&
+            bits <= 07777) {
+            root.mode = static_cast<mode_t>(bits);
+            modes.push_back(root);
+        }
+    }
+    return modes;
+}
+
+// The text of the mark of a folder (not a link) that bears the mark written into it, not into
+// another folder; nullopt for any other.
+std::optional<std::string> OwnMarkText(const fs::path& folder) {
+    const Descriptor fd(OpenFolder(folder));
+    if (!fd.IsOpen())
+        return std::nullopt;
+    const Descriptor mark(
+        ::openat(fd.Get(), kOwnFolderMark, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (!mark.IsOpen() || ::fstat(mark.Get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    char text[512];
+    const ssize_t size = ::read(mark.Get(), text, sizeof text);
+    const std::string expected = MarkText(fd.Get());
+    if (size <= 0 || expected.empty() ||
+        !std::string_view(text, static_cast<std::size_t>(size)).starts_with(expected))
+        return std::nullopt;
+    return std::string(text, static_cast<std::size_t>(size));
 }
 
 bool IsWholeInstall(const fs::path& path) {
@@ -241,11 +297,14 @@ std::string InstallLock::Take(const fs::path& output) {
     return "";
 }
 
-std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough) {
+std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough,
+                          const std::vector<RootMode>& rootModes) {
     const Descriptor fd(OpenFolder(folder));
-    const std::string text = fd.IsOpen() ? MarkText(fd.Get()) : "";
+    std::string text = fd.IsOpen() ? MarkText(fd.Get()) : "";
     if (text.empty())
         return Failed(folder, "cannot be opened");
+    for (const RootMode& root : rootModes)
+        text += RootModeLine(root);
     // Written whole under another name first, the mark counts only once it is renamed.
     for (const char* name : {kOwnFolderMark, kOwnFolderMarkPart}) {
         if (::unlinkat(fd.Get(), name, 0) != 0 && errno != ENOENT)
@@ -264,19 +323,7 @@ std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough) {
 }
 
 bool IsOwnFolder(const fs::path& folder) {
-    const Descriptor fd(OpenFolder(folder));
-    if (!fd.IsOpen())
-        return false;
-    const Descriptor mark(
-        ::openat(fd.Get(), kOwnFolderMark, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
-    if (!mark.IsOpen() || ::fstat(mark.Get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
-    char text[128];
-    const ssize_t size = ::read(mark.Get(), text, sizeof text);
-    const std::string expected = MarkText(fd.Get());
-    return size > 0 && !expected.empty() &&
-           std::string_view(text, static_cast<std::size_t>(size)) == expected;
+    return OwnMarkText(folder).has_value();
 }
 
 // Whether a folder holds nothing but a mark not yet written whole (an install cut short while it
@@ -449,8 +496,40 @@ std::string TakeBackPutAside(const fs::path& output, const fs::path& previous, s
     return "";
 }
 
+void RestoreRootMode(const fs::path& output, std::initializer_list<fs::path> marked,
+                     std::ostream& log) {
+    struct stat root {};
+    if (::lstat(output.c_str(), &root) != 0 || !S_ISDIR(root.st_mode))
+        return;
+    std::vector<fs::path> folders = {output};
+    folders.insert(folders.end(), marked.begin(), marked.end());
+    for (const fs::path& folder : folders) {
+        const std::optional<std::string> text = OwnMarkText(folder);
+        for (const RootMode& kept : text ? RootModesOf(*text) : std::vector<RootMode>()) {
+            if (kept.inode != root.st_ino)
+                continue;
+            if ((root.st_mode & 07777) != kept.mode && ::chmod(output.c_str(), kept.mode) == 0)
+                log << "installdemo: " << output.string()
+                    << ": an install cut short left its root open; its mode is given back\n";
+            return;
+        }
+    }
+}
+
 std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const fs::path& previous,
-                          bool isWrittenThrough) {
+                          bool isWrittenThrough, std::optional<mode_t> rootMode,
+                          const StepReached& reached) {
+    const auto tell = [&](const char* step) {
+        if (reached)
+            reached(step);
+    };
+    const auto giveRootMode = [&] {
+        RemoveMark(output, isWrittenThrough);
+        tell(kStepUnmarked);
+        if (rootMode && ::chmod(output.c_str(), *rootMode & 07777) == 0)
+            tell(kStepModeGiven);
+        (void)Sync(output.parent_path(), true);
+    };
     const fs::path parent = output.parent_path();
     if (isWrittenThrough && (!SyncTree(staging) || !Sync(parent, true)))
         return staging.string() + ": cannot be written through to the storage";
@@ -459,28 +538,49 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         fs::rename(staging, output, error);
         if (error)
             return output.string() + ": " + error.message();
-        RemoveMark(output, isWrittenThrough);
-        (void)Sync(parent, true);
+        tell(kStepInPlace);
+        giveRootMode();
         return "";
+    }
+    // The modes the roots are to have, kept in both marks while a root's own is another: the
+    // earlier root's while it is opened for its mark, and the new root's until it gets it. Wherever
+    // a kill stops the swap, the next install finds them in a mark beside or at the output.
+    struct stat earlier {};
+    struct stat made {};
+    if (::lstat(output.c_str(), &earlier) != 0 || ::lstat(staging.c_str(), &made) != 0)
+        return Failed(output, "cannot be read");
+    const bool isToOpen = (earlier.st_mode & S_IRWXU) != S_IRWXU;
+    std::vector<RootMode> rootModes;
+    if (isToOpen)
+        rootModes.push_back({earlier.st_ino, static_cast<mode_t>(earlier.st_mode & 07777)});
+    if (rootMode && (made.st_mode & 07777) != (*rootMode & 07777))
+        rootModes.push_back({made.st_ino, static_cast<mode_t>(*rootMode & 07777)});
+    if (!rootModes.empty()) {
+        if (std::string problem = MarkOwnFolder(staging, isWrittenThrough, rootModes);
+            !problem.empty())
+            return problem;
+        tell(kStepNewMarked);
     }
     // Marked, the earlier install is known as the installer's own wherever a crash leaves it; a
     // root its owner may not write is given the permission for the mark, and back on failure.
-    struct stat earlier {};
-    const bool isOpened = ::lstat(output.c_str(), &earlier) == 0 &&
-                          (earlier.st_mode & S_IRWXU) != S_IRWXU &&
-                          ::chmod(output.c_str(), (earlier.st_mode & 07777) | S_IRWXU) == 0;
+    const bool isOpened =
+        isToOpen && ::chmod(output.c_str(), (earlier.st_mode & 07777) | S_IRWXU) == 0;
+    if (isOpened)
+        tell(kStepRootOpened);
     const auto unmark = [&] {
         RemoveMark(output, isWrittenThrough);
         if (isOpened)
             (void)::chmod(output.c_str(), earlier.st_mode & 07777);
     };
-    if (std::string problem = MarkOwnFolder(output, isWrittenThrough); !problem.empty()) {
+    if (std::string problem = MarkOwnFolder(output, isWrittenThrough, rootModes);
+        !problem.empty()) {
         unmark();
         return problem;
     }
+    tell(kStepEarlierMarked);
     if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, output.c_str(), RENAME_EXCHANGE) == 0) {
-        RemoveMark(output, isWrittenThrough);
-        (void)Sync(parent, true);
+        tell(kStepInPlace);
+        giveRootMode();
         return "";
     }
     const int exchangeError = errno;
@@ -494,8 +594,10 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         return left;
     }
     fs::rename(output, previous, error);
-    if (!error)
+    if (!error) {
+        tell(kStepPutAside);
         fs::rename(staging, output, error);
+    }
     if (error) {
         std::error_code ignored;
         if (!IsThere(output))
@@ -503,8 +605,8 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         unmark();
         return output.string() + ": " + error.message();
     }
-    RemoveMark(output, isWrittenThrough);
-    (void)Sync(parent, true);
+    tell(kStepInPlace);
+    giveRootMode();
     return "";
 }
 

@@ -5,6 +5,8 @@
 // installer's own folders, and nothing else.
 
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -31,6 +33,24 @@ inline bool IsOwnFolderMarkName(std::string_view name) {
 // is not the installer's holds the name), where every later install tries again.
 inline constexpr char kLeftoverInfix[] = ".left-";
 
+// The steps of SwapIntoPlace, each told as it is done to the caller's StepReached (tests stop an
+// install there, as a kill would).
+inline constexpr char kStepNewMarked[] = "the new install marked with the root's mode";
+inline constexpr char kStepRootOpened[] = "the earlier root given its owner's permissions";
+inline constexpr char kStepEarlierMarked[] = "the earlier install marked";
+inline constexpr char kStepPutAside[] = "the earlier install put aside";
+inline constexpr char kStepInPlace[] = "the new install in place";
+inline constexpr char kStepUnmarked[] = "the new install's mark removed";
+inline constexpr char kStepModeGiven[] = "the root given its mode";
+using StepReached = std::function<void(std::string_view step)>;
+
+// The mode an install's root is to have, by the root folder's inode, kept in the marks while the
+// root's own mode is another (SwapIntoPlace), so that the next install gives it back.
+struct RootMode {
+    ino_t inode = 0;
+    mode_t mode = 0;
+};
+
 // The lock of an output ("<output>.lock" beside it), held by one install from its first check to
 // its end; a second install on the same output does not wait for it but is refused.
 class InstallLock {
@@ -47,9 +67,11 @@ private:
     int m_fd = -1;
 };
 
-// Marks a folder as the installer's own (see kOwnFolderMark), written whole under another name
-// first and through to the storage unless `isWrittenThrough` is false. Empty, or why not.
-[[nodiscard]] std::string MarkOwnFolder(const std::filesystem::path& folder, bool isWrittenThrough);
+// Marks a folder as the installer's own (see kOwnFolderMark), with `rootModes`, written whole under
+// another name first and through to the storage unless `isWrittenThrough` is false. Empty, or why
+// not.
+[[nodiscard]] std::string MarkOwnFolder(const std::filesystem::path& folder, bool isWrittenThrough,
+                                        const std::vector<RootMode>& rootModes = {});
 
 // Whether a folder (not a link) bears the mark written into it, not into another folder.
 [[nodiscard]] bool IsOwnFolder(const std::filesystem::path& folder);
@@ -104,17 +126,26 @@ MountPointsBelow(const std::filesystem::path& root, std::optional<dev_t> device 
                                            const std::filesystem::path& previous,
                                            std::ostream& log);
 
+// Gives the root at `output` the mode that a mark of the installer's own (its own, or one of
+// `marked`) keeps for its inode, which an install cut short during SwapIntoPlace left there, and
+// says so in a line to `log`.
+void RestoreRootMode(const std::filesystem::path& output,
+                     std::initializer_list<std::filesystem::path> marked, std::ostream& log);
+
 // Writes the complete staging folder and the folder holding it through to the storage (unless
 // `isWrittenThrough` is false), then puts the staging folder at `output`: exchanged with the
 // earlier install in one step where the file system can, otherwise by two renames through
 // `previous`; the earlier install is marked as the installer's own first (its root given its
 // owner's write permission for that, where it lacks it) and left, marked, at
-// `staging` or `previous` for the caller to remove. On failure the output is as it was. Empty, or
-// why not.
+// `staging` or `previous` for the caller to remove. The root in place gets `rootMode` last. While
+// a root's mode is not its own (the earlier one opened, the new one before it gets `rootMode`),
+// both marks keep the mode it is to have (RestoreRootMode). Each step is told to `reached`. On
+// failure the output is as it was. Empty, or why not.
 [[nodiscard]] std::string SwapIntoPlace(const std::filesystem::path& staging,
                                         const std::filesystem::path& output,
                                         const std::filesystem::path& previous,
-                                        bool isWrittenThrough);
+                                        bool isWrittenThrough, std::optional<mode_t> rootMode,
+                                        const StepReached& reached);
 
 // A file of an install as the installer reads it: opened without waiting (a FIFO never blocks it)
 // and not through a link at its last component, and read only when it is a regular file.

@@ -613,8 +613,8 @@ std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, User
     return "";
 }
 
-std::optional<struct stat> KeepModes(const fs::path& earlier, const fs::path& staging,
-                                     const UserFiles& userFiles) {
+std::optional<mode_t> KeepModes(const fs::path& earlier, const fs::path& staging,
+                                const UserFiles& userFiles) {
     const auto entries = EntriesBelow(earlier);
     for (const auto& [name, type] : entries.value_or(std::map<std::string, fs::file_type>())) {
         const fs::path to = staging / name;
@@ -637,11 +637,10 @@ std::optional<struct stat> KeepModes(const fs::path& earlier, const fs::path& st
     struct stat open = root;
     open.st_mode |= S_IRWXU;
     GiveMode(staging, open, true);
-    return root;
-}
-
-void GiveRootMode(const fs::path& root, const struct stat& earlier) {
-    GiveMode(root, earlier, true);
+    struct stat made {};
+    if (::lstat(staging.c_str(), &made) != 0)
+        return std::nullopt;
+    return platform::KeptMode(root, made);
 }
 
 std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging) {

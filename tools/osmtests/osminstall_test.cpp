@@ -1778,9 +1778,10 @@ TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
     }
 }
 
-// An install killed at any point leaves what the next one takes up: it installs, with the user's
-// files, logbook and lists of the earlier install, over read-only folders too, and leaves nothing
-// of its own beside the output.
+// An install killed at any point, timed or at each step of putting it in place, leaves what the
+// next one takes up: it installs, with the user's files, logbook and lists of the earlier install,
+// over an install made read-only ("chmod -R a-w") with its modes, and leaves nothing of its own
+// beside the output.
 TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
     const std::u16string record = InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F);
     const std::string logbook =
@@ -1793,27 +1794,55 @@ TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
         testdata::WriteListSection("Recent", {record},
                                    testdata::ReadHostFile(output / "PK.ini").value_or(""))));
     ASSERT_TRUE(InstallPut(output / "My Documents/notes.txt", "Reifen wechseln\r\n"));
-    ASSERT_EQ(::chmod((output / "My Documents").c_str(), 0555), 0);
+    InstallWritable(output, false);
+    const std::pair<const char*, unsigned> modes[] = {
+        {"", 0555}, {"My Documents", 0555}, {"My Documents/notes.txt", 0444}};
     const auto recent = InstallSection(output / "PK.ini", u"Recent");
     ASSERT_FALSE(recent.empty());
-    // How long a whole install takes, then kills spread over that time.
+    // How long a whole install takes, then kills spread over that time, and at each step.
     const auto start = std::chrono::steady_clock::now();
     const InstallChild whole = InstallAsUser(options);
     INSTALL_AS_USER_OR_SKIP(whole);
     ASSERT_EQ(whole.problem, "");
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    constexpr int kKills = 10;
-    for (int kill = 1; kill <= kKills; ++kill) {
-        const auto after = took * kill / (kKills + 1);
-        SCOPED_TRACE("killed after " + std::to_string(after.count()) + " ms");
-        (void)InstallAsUser(options, after);
+    struct Kill {
+        std::string name;
+        std::chrono::milliseconds after;
+        const char* step; // null: after the time
+    };
+    std::vector<Kill> kills;
+    constexpr int kTimedKills = 6;
+    for (int kill = 1; kill <= kTimedKills; ++kill) {
+        const auto after = took * kill / (kTimedKills + 1);
+        kills.push_back({"after " + std::to_string(after.count()) + " ms", after, nullptr});
+    }
+    for (const char* step : {demoinstall::kStepNewMarked, demoinstall::kStepRootOpened,
+                             demoinstall::kStepEarlierMarked, demoinstall::kStepInPlace,
+                             demoinstall::kStepUnmarked, demoinstall::kStepModeGiven})
+        kills.push_back({std::string("once ") + step, std::chrono::milliseconds::max(), step});
+    for (const Kill& kill : kills) {
+        SCOPED_TRACE("killed " + kill.name);
+        demoinstall::InstallOptions killed = options;
+        if (kill.step != nullptr) {
+            killed.reached = [step = std::string_view(kill.step)](std::string_view reached) {
+                if (reached == step)
+                    ::raise(SIGKILL);
+            };
+        }
+        const InstallChild cut = InstallAsUser(killed, kill.after);
+        EXPECT_TRUE(kill.step == nullptr || !cut.isEnded) << "the step is never reached";
         const InstallChild next = InstallAsUser(options);
         ASSERT_EQ(next.problem, "");
         EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
         EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
         EXPECT_EQ(InstallSection(output / "PK.ini", u"Recent"), recent);
         EXPECT_EQ(testdata::ReadHostFile(output / "My Documents/notes.txt"), "Reifen wechseln\r\n");
+        for (const auto& [path, mode] : modes) {
+            struct stat status {};
+            ASSERT_EQ(::lstat((output / path).c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 07777, mode) << path;
+        }
         const std::string list =
             testdata::ReadHostFile(output / demoinstall::kManifestFile).value_or("");
         EXPECT_TRUE(list.starts_with(demoinstall::kManifestFormat) &&
