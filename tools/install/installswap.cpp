@@ -22,6 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The installer reads and copies files in blocks of this size.
+constexpr std::size_t kReadBlockBytes = std::size_t{1} << 16;
+
 // A file descriptor closed when it goes.
 class Descriptor {
 public:
@@ -630,7 +633,8 @@ std::string KindOfEntry(unsigned mode) {
     }
 }
 
-FileRead ReadRegularFile(const fs::path& path) {
+FileRead ReadRegularFileInBlocks(const fs::path& path,
+                                 const std::function<void(std::string_view)>& take) {
     FileRead file;
     // Looked at first, so that a device is never opened; checked again once open.
     struct stat first {};
@@ -656,12 +660,9 @@ FileRead ReadRegularFile(const fs::path& path) {
         file.problem = "not a regular file but " + KindOfEntry(status.st_mode);
         return file;
     }
-    std::string bytes(static_cast<std::size_t>(status.st_size) + 1, '\0');
-    std::size_t size = 0;
+    char block[kReadBlockBytes];
     while (true) {
-        if (size == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const ssize_t got = ::read(fd.Get(), bytes.data() + size, bytes.size() - size);
+        const ssize_t got = ::read(fd.Get(), block, sizeof block);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -669,11 +670,16 @@ FileRead ReadRegularFile(const fs::path& path) {
             return file;
         }
         if (got == 0)
-            break;
-        size += static_cast<std::size_t>(got);
+            return file;
+        take(std::string_view(block, static_cast<std::size_t>(got)));
     }
-    bytes.resize(size);
-    file.bytes = std::move(bytes);
+}
+
+FileRead ReadRegularFile(const fs::path& path) {
+    std::string bytes;
+    FileRead file = ReadRegularFileInBlocks(path, [&](std::string_view block) { bytes += block; });
+    if (file.isThere && file.problem.empty())
+        file.bytes = std::move(bytes);
     return file;
 }
 
@@ -690,7 +696,7 @@ std::error_code CopyRegularFile(const fs::path& from, const fs::path& to) {
         to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, status.st_mode & 07777));
     if (!target.IsOpen() || ::fchmod(target.Get(), status.st_mode & 07777) != 0)
         return failed();
-    std::string block(std::size_t{1} << 16, '\0');
+    std::string block(kReadBlockBytes, '\0');
     while (true) {
         const ssize_t got = ::read(source.Get(), block.data(), block.size());
         if (got < 0 && errno == EINTR)

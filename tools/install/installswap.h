@@ -156,6 +156,11 @@ struct FileRead {
 };
 [[nodiscard]] FileRead ReadRegularFile(const std::filesystem::path& path);
 
+// A regular file of an install read as ReadRegularFile reads it, handed to `take` block by block
+// in order, so that no more than a block of it is held; `bytes` stays empty.
+[[nodiscard]] FileRead ReadRegularFileInBlocks(const std::filesystem::path& path,
+                                               const std::function<void(std::string_view)>& take);
+
 // Copies a regular file of an install over `to` with its permissions, opened as ReadRegularFile
 // opens it; `to` is never followed through a link. Empty, or the system's reason.
 [[nodiscard]] std::error_code CopyRegularFile(const std::filesystem::path& from,

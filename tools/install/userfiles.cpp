@@ -288,16 +288,20 @@ std::vector<double> MapExtent(const fs::path& root) {
 // beside that one.
 std::optional<Digest> DigestOf(const fs::path& root, const fs::path& relative,
                                const fs::path& as = {}) {
-    const std::optional<std::string> text = ReadRegularFile(root / relative).bytes;
-    if (!text)
-        return std::nullopt;
     Digest digest;
     if (const KeptFile* kept = KeptFileAt(as.empty() ? relative : as)) {
+        const std::optional<std::string> text = ReadRegularFile(root / relative).bytes;
+        if (!text)
+            return std::nullopt;
         bool isUtf8 = false;
         digest.Add(SectionsOf(WithoutMark(*text, isUtf8), kept->sections, false));
         return digest;
     }
-    digest.Add(*text);
+    // Any other file block by block: the user's may be of any size.
+    const FileRead file = ReadRegularFileInBlocks(
+        root / relative, [&](std::string_view block) { digest.Add(block); });
+    if (!file.isThere || !file.problem.empty())
+        return std::nullopt;
     return digest;
 }
 

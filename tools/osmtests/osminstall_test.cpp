@@ -1623,6 +1623,30 @@ TEST_F(ExtractInstallAsUser, TakesAMarkCutShortForNone) {
     EXPECT_FALSE(fs::exists(marked / demoinstall::kOwnFolderMarkPart));
 }
 
+// A file of the earlier install is never held whole, whatever its size: its digest is taken block
+// by block, laid again or afresh, so that the installer's memory does not grow with it (here a
+// sparse file of 256 MiB in place of one of the install's own, which the new install replaces).
+TEST_F(ExtractInstallAsUser, NeverHoldsAFileOfTheEarlierInstallWhole) {
+    constexpr off_t kBigFileBytes = off_t{256} << 20;
+    for (const bool isFresh : {false, true}) {
+        SCOPED_TRACE(isFresh ? "laid afresh" : "laid again");
+        demoinstall::InstallOptions options = OverWholeInstall(isFresh ? "big-afresh" : "big");
+        const fs::path big = options.output / "StandingFix.txt";
+        ASSERT_EQ(::truncate(big.c_str(), kBigFileBytes), 0);
+        options.fresh = isFresh;
+        const InstallChild run = InstallAsUser(options);
+        INSTALL_AS_USER_OR_SKIP(run);
+        ASSERT_EQ(run.problem, "");
+        EXPECT_LT(run.grownKilobytes, kBigFileBytes / 1024 / 2);
+        const std::string named =
+            isFresh
+                ? " StandingFix.txt (changed)"
+                : big.string() + ": changed since it was installed; the new install's replaces it";
+        EXPECT_NE(run.log.find(named), std::string::npos) << run.log;
+        EXPECT_LT(fs::file_size(big), static_cast<std::uintmax_t>(kBigFileBytes));
+    }
+}
+
 // A settings file of the install's own that the user changed is kept, with the new install's
 // beside it only when that one differs from the one the earlier install laid or offered last: a
 // ".new" the user removed is not laid again.
