@@ -661,7 +661,15 @@ std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging
     for (const auto& [name, type] :
          EntriesBelow(earlier).value_or(std::map<std::string, fs::file_type>())) {
         const bool isRegular = type == fs::file_type::regular;
-        if (type == fs::file_type::directory || IsOwnFolderMarkName(name) ||
+        std::error_code error;
+        if (type == fs::file_type::directory) {
+            // A folder no install lays that holds nothing, which no file of it names.
+            if (fs::is_empty(earlier / name, error) && !error &&
+                !fs::is_directory(fs::symlink_status(staging / name, error)))
+                named.push_back(name + "/");
+            continue;
+        }
+        if (IsOwnFolderMarkName(name) ||
             (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name))))
             continue;
         if (!isRegular || IsDocument(name) || (read.manifest && !read.manifest->contains(name)))

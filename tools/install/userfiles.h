@@ -56,8 +56,9 @@ struct UserFiles {
                                               const UserFiles& userFiles);
 
 // What of the user's an earlier install holds that an install laid afresh at `staging` leaves
-// behind, as the words of a line ("My Documents/notes.txt, the lines of Fahrtenbuch.txt and the
-// user's sections of PK.ini"); empty when there is none.
+// behind, as the words of a line ("My Documents/Reisen/, My Documents/notes.txt, the lines of
+// Fahrtenbuch.txt and the user's sections of PK.ini"; an empty folder the new install does not
+// lay is named with a '/' after it); empty when there is none.
 [[nodiscard]] std::string UserFilesLeftBehind(const std::filesystem::path& earlier,
                                               const std::filesystem::path& staging);
 

@@ -786,8 +786,8 @@ std::vector<std::string> InstallNamedFiles(const std::string& log, const fs::pat
 // other file the earlier install did not lay out (by its list of its own files; without one, the
 // files the new install does not lay out); a settings file of its own the user changed it keeps
 // too, with its own beside it, and another file of its own the user changed it replaces; it
-// names both. Laid afresh it keeps nothing of the user's and says what it left behind. Laid
-// again, it changes nothing.
+// names both. Laid afresh it keeps nothing of the user's and says what it left behind, an empty
+// folder of the user's too. Laid again, it changes nothing.
 TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) {
     struct Way {
         const char* name;
@@ -828,15 +828,16 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         const std::string userContacts = laidContacts + addedContact;
         ASSERT_TRUE(way.removesContacts ? fs::remove(contacts)
                                         : InstallPut(contacts, userContacts));
+        ASSERT_TRUE(fs::create_directories(output / "My Documents/Reisen"));
         const std::string changedDeziv = laidDeziv + "; changed\r\n";
         ASSERT_TRUE(InstallPut(output / "deziv.ini", changedDeziv));
         const std::string laidFix = testdata::ReadHostFile(output / "StandingFix.txt").value_or("");
         ASSERT_TRUE(InstallPut(output / "StandingFix.txt", "$GPGGA,changed\r\n"));
 
         options.fresh = way.isFresh;
-        demoinstall::DemoRoute demo;
-        std::ostringstream log;
-        ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+        const InstallChild run = InstallAsUser(options);
+        INSTALL_AS_USER_OR_SKIP(run);
+        ASSERT_EQ(run.problem, "");
         for (const auto& [file, bytes] : userFiles) {
             EXPECT_EQ(testdata::ReadHostFile(output / file),
                       way.isFresh ? std::nullopt : std::optional(bytes))
@@ -852,20 +853,22 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini.new"),
                   way.hasList ? std::nullopt : std::optional(laidDeziv));
         EXPECT_EQ(testdata::ReadHostFile(output / "StandingFix.txt"), laidFix);
+        EXPECT_EQ(fs::is_directory(output / "My Documents/Reisen"), !way.isFresh);
         const std::vector<std::string> changed = {"StandingFix.txt", "deziv.ini"};
-        EXPECT_EQ(InstallNamedFiles(log.str(), output),
+        EXPECT_EQ(InstallNamedFiles(run.log, output),
                   way.isFresh ? std::vector<std::string>() : changed)
-            << log.str();
+            << run.log;
         const std::string leftBehind =
             "installdemo: laid afresh; not kept from the earlier install: My Documents/"
-            "Contacts.vcf, My Documents/notes.txt, StandingFix.txt (changed), Windows/GPS Log "
-            "1-1-2000 0-00.txt and deziv.ini (changed)\n";
-        EXPECT_EQ(log.str().find(leftBehind) != std::string::npos, way.isFresh) << log.str();
-        EXPECT_EQ(log.str().find("laid afresh") != std::string::npos, way.isFresh);
+            "Contacts.vcf, My Documents/Reisen/, My Documents/notes.txt, StandingFix.txt "
+            "(changed), Windows/GPS Log 1-1-2000 0-00.txt and deziv.ini (changed)\n";
+        EXPECT_EQ(run.log.find(leftBehind) != std::string::npos, way.isFresh) << run.log;
+        EXPECT_EQ(run.log.find("laid afresh") != std::string::npos, way.isFresh);
 
         // Laid again, the kept settings file is named again, while it differs.
         const std::map<std::string, std::string> laid = InstallFilesAt(output);
         options.fresh = false;
+        demoinstall::DemoRoute demo;
         std::ostringstream again;
         ASSERT_EQ(demoinstall::Install(options, demo, again), "");
         EXPECT_EQ(InstallFilesAt(output), laid);
