@@ -1597,20 +1597,42 @@ TEST_F(ExtractInstallAsUser, NeverWaitsOnAFifoInTheEarlierInstall) {
     }
 }
 
-// A mark cut short (the install killed while it marked a folder) leaves nothing that counts: a
-// staging folder holding only it is taken as empty, and an earlier install holding it is laid
-// over as any other, the part left out of the new install.
+// A mark cut short (the install killed while it marked a folder, or its write failing) leaves
+// nothing that counts: a staging folder holding only it is taken as empty, and an earlier install
+// holding it is laid over as any other, the part left out of the new install. No mark is ever
+// under its name before it is whole: an install whose write of the mark fails (no room for a
+// byte) leaves nothing, and the next install goes on.
 TEST_F(ExtractInstallAsUser, TakesAMarkCutShortForNone) {
-    const std::pair<const char*, bool> cases[] = {{"in the staging folder", true},
-                                                  {"in the earlier install", false}};
+    enum class Cut { InTheStagingFolder, InTheEarlierInstall, WriteFailing };
+    const std::pair<const char*, Cut> cases[] = {
+        {"in the staging folder", Cut::InTheStagingFolder},
+        {"in the earlier install", Cut::InTheEarlierInstall},
+        {"its write failing", Cut::WriteFailing},
+    };
     int round = 0;
-    for (const auto& [name, isStaging] : cases) {
+    for (const auto& [name, cut] : cases) {
         SCOPED_TRACE(name);
         demoinstall::InstallOptions options = OverWholeInstall("marked" + std::to_string(++round));
         const fs::path output = options.output;
-        const fs::path folder = isStaging ? fs::path(output).concat(".new") : output;
-        fs::create_directories(folder);
-        ASSERT_TRUE(InstallPut(folder / demoinstall::kOwnFolderMarkPart, "installdemo 6"));
+        const fs::path staging = fs::path(output).concat(".new");
+        if (cut == Cut::WriteFailing) {
+            const InstallChild failing =
+                InstallAsUser(options, std::chrono::milliseconds::max(), [] {
+                    const rlimit none{0, 0};
+                    return std::string(::signal(SIGXFSZ, SIG_IGN) != SIG_ERR &&
+                                               ::setrlimit(RLIMIT_FSIZE, &none) == 0
+                                           ? ""
+                                           : "no file size limit");
+                });
+            INSTALL_AS_USER_OR_SKIP(failing);
+            EXPECT_EQ(failing.problem, (staging / demoinstall::kOwnFolderMarkPart).string() +
+                                           ": cannot be written: File too large");
+            EXPECT_FALSE(fs::exists(staging / demoinstall::kOwnFolderMark));
+        } else {
+            const fs::path folder = cut == Cut::InTheStagingFolder ? staging : output;
+            fs::create_directories(folder);
+            ASSERT_TRUE(InstallPut(folder / demoinstall::kOwnFolderMarkPart, "installdemo 6"));
+        }
         const InstallChild run = InstallAsUser(options);
         INSTALL_AS_USER_OR_SKIP(run);
         EXPECT_EQ(run.problem, "");
@@ -1694,25 +1716,34 @@ TEST_F(ExtractInstall, OffersANewSettingsFileOnlyWhenItIsNew) {
 }
 
 // A help viewer installed on the host after the earlier install is named by the new one: the
-// earlier install's line saying it found none is not the user's.
+// earlier install's line saying it found none is not the user's, nor its line naming a viewer the
+// host no longer has.
 TEST_F(ExtractInstall, TakesUpAHelpViewerInstalledSinceTheEarlierInstall) {
-    demoinstall::InstallOptions options = OverWholeInstall("viewer");
-    const fs::path launch = options.output / "Windows/launch.ini";
-    ASSERT_TRUE(InstallPut(launch, demoinstall::LaunchFileText("")));
     const fs::path bin = s_root->HostPath() / "viewer-bin";
     ASSERT_TRUE(fs::create_directories(bin));
     ASSERT_TRUE(InstallPut(bin / "xdg-open", "#!/bin/sh\n"));
     fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-    const char* path = std::getenv("PATH");
-    const std::string previousPath = path != nullptr ? path : "";
-    ::setenv("PATH", bin.c_str(), 1);
-    demoinstall::DemoRoute demo;
-    std::ostringstream log;
-    const std::string problem = demoinstall::Install(options, demo, log);
-    ::setenv("PATH", previousPath.c_str(), 1);
-    ASSERT_EQ(problem, "");
-    EXPECT_EQ(InstallSection(launch, u"peghelp.exe"),
-              (std::vector<std::pair<std::u16string, std::u16string>>{{u"Viewer", u"xdg-open"}}));
+    const std::pair<const char*, const char*> cases[] = {
+        {"none found then", ""},
+        {"one the host no longer has", "sensible-browser"},
+    };
+    int round = 0;
+    for (const auto& [name, earlier] : cases) {
+        SCOPED_TRACE(name);
+        demoinstall::InstallOptions options = OverWholeInstall("viewer" + std::to_string(++round));
+        const fs::path launch = options.output / "Windows/launch.ini";
+        ASSERT_TRUE(InstallPut(launch, demoinstall::LaunchFileText(earlier)));
+        const char* path = std::getenv("PATH");
+        const std::string previousPath = path != nullptr ? path : "";
+        ::setenv("PATH", bin.c_str(), 1);
+        const InstallChild run = InstallAsUser(options);
+        ::setenv("PATH", previousPath.c_str(), 1);
+        INSTALL_AS_USER_OR_SKIP(run);
+        ASSERT_EQ(run.problem, "");
+        EXPECT_EQ(
+            InstallSection(launch, u"peghelp.exe"),
+            (std::vector<std::pair<std::u16string, std::u16string>>{{u"Viewer", u"xdg-open"}}));
+    }
 }
 
 // A file system mounted at the output or in the earlier install (a memory card) is never entered:
