@@ -463,25 +463,33 @@ fs::path NormalOutput(const fs::path& output) {
 // Why the output cannot be put in place by a rename, found before anything is laid: a file system
 // is mounted on it. Empty when none is.
 std::string MountedOn(const fs::path& output) {
-    struct statx at {};
-    struct statx parent {};
-    if (::statx(AT_FDCWD, output.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &at) != 0 ||
-        !S_ISDIR(at.stx_mode))
-        return "";
-    bool isMounted =
-        output == output.root_path() || ((at.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
-                                         (at.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0);
-    if (!isMounted &&
-        ::statx(AT_FDCWD, output.parent_path().c_str(), 0, STATX_BASIC_STATS, &parent) == 0)
-        isMounted =
-            at.stx_dev_major != parent.stx_dev_major || at.stx_dev_minor != parent.stx_dev_minor;
-    if (!isMounted)
+    if (!IsMountPoint(output))
         return "";
     return output.string() +
            ": a file system is mounted here; the installer lays the new install beside it and puts "
            "it in its place by a rename, which a mount point does not allow; install into a "
            "folder in it (--out " +
            (output / "install").string() + ") or unmount it; nothing was changed";
+}
+
+// Why an earlier install at `folder` cannot be replaced, found before anything is laid: a file
+// system is mounted in it (a memory card, say), whose files the installer never removes nor
+// carries. Empty when none is.
+std::string MountedIn(const fs::path& folder) {
+    const std::vector<fs::path> mounts = MountPointsBelow(folder);
+    if (mounts.empty())
+        return "";
+    std::string words;
+    for (std::size_t i = 0; i < mounts.size(); ++i)
+        words += (i == 0 ? "" : i + 1 == mounts.size() ? " and " : ", ") + mounts[i].string();
+    const char* const it = mounts.size() == 1 ? "it" : "them";
+    return folder.string() + ": " +
+           (mounts.size() == 1 ? "a file system is mounted in it at "
+                               : "file systems are mounted in it at ") +
+           words +
+           ", which the installer neither removes nor carries into the new install; unmount " + it +
+           " (umount) or move " + it +
+           " out of the install (mount --move), then install again; nothing was changed";
 }
 
 // Why the installer cannot tell whether a folder beside the output is its own: it may not read it.
@@ -502,7 +510,7 @@ std::string UnreadableFolder(const fs::path& path) {
 // Removes `folders` of the installer's own (a staging folder or an earlier install put aside), and
 // with `isLeftoverCleared` its folders beside the output that earlier installs could not remove;
 // one of `folders` it cannot remove it moves out of the way. Each folder still left is named in
-// `left` with the system's reason. Empty, or why one of `folders` is still in the way.
+// `left` with each entry left in it and why. Empty, or why one of `folders` is still in the way.
 std::string ClearOwnFolders(const fs::path& output, std::initializer_list<fs::path> folders,
                             bool isLeftoverCleared, std::vector<std::string>& left) {
     for (const fs::path& leftover :
@@ -514,25 +522,34 @@ std::string ClearOwnFolders(const fs::path& output, std::initializer_list<fs::pa
         std::string problem = RemoveInstallFolder(folder);
         if (problem.empty())
             continue;
+        const fs::path first = LeftoverPath(output, folder);
         fs::path leftover;
         if (std::string stuck = PutOutOfTheWay(folder, output, leftover); !stuck.empty())
             return folder.string() + ": a folder of the installer's own that cannot be removed (" +
                    problem + ") nor moved out of the way (" + stuck + ")";
-        // The entry named where it lies now.
-        if (problem.starts_with(folder.string() + "/"))
-            problem.replace(0, folder.string().size(), leftover.string());
-        left.push_back(leftover.string() + " (" + problem + ")");
+        // The entries named where they lie now.
+        const std::string was = folder.string() + "/";
+        for (std::size_t at = problem.find(was); at != std::string::npos;
+             at = problem.find(was, at + leftover.string().size() + 1))
+            problem.replace(at, was.size(), leftover.string() + "/");
+        const std::string passedOver =
+            leftover != first
+                ? ", as " + first.string() + " is taken by an entry that is not the installer's"
+                : "";
+        left.push_back(leftover.string() + passedOver + " (" + problem + ")");
     }
     return "";
 }
 
-// What the user can do about one folder of the installer's own it could not remove, or several.
-std::string RemovalAdvice(bool isOne) {
-    return isOne
-               ? "give yourself write permission to it and remove it (chmod -R u+w, then rm -rf), "
-                 "or ask its owner to"
-               : "give yourself write permission to them and remove them (chmod -R u+w, then "
-                 "rm -rf), or ask their owners to";
+// What the user can do about one folder of the installer's own it could not remove, or several;
+// first, where a file system is mounted in one, unmount it, so that nothing goes down into it.
+std::string RemovalAdvice(bool isOne, const std::string& left) {
+    const std::string it = isOne ? "it" : "them";
+    const std::string unmount = left.find(kMountedHere) != std::string::npos
+                                    ? "unmount what is mounted in " + it + " first (umount), then "
+                                    : "";
+    return unmount + "give yourself write permission to " + it + " and remove " + it +
+           " (chmod -R u+w, then rm -rf), or ask " + (isOne ? "its owner" : "their owners") + " to";
 }
 
 } // namespace
@@ -566,8 +583,13 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     }
     if (std::string held = HeldByProgram(output, previous); !held.empty())
         return held;
+    for (const fs::path& path : {output, previous}) {
+        if (std::string mounted = MountedIn(path); !mounted.empty())
+            return mounted;
+    }
     if (std::string problem = TakeBackPutAside(output, previous, log); !problem.empty())
         return problem;
+    RestoreRootMode(output, {staging, previous}, log);
     const bool isEarlierInstall = IsThere(output) && !fs::is_empty(output, error);
     const bool isKeeping = isEarlierInstall && !options.fresh;
     if (isKeeping) {
@@ -581,7 +603,7 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     std::vector<std::string> left;
     std::string problem = ClearOwnFolders(output, {staging, previous}, true, left);
     if (!problem.empty())
-        return problem + "; " + RemovalAdvice(true) + "; nothing was changed";
+        return problem + "; " + RemovalAdvice(true, problem) + "; nothing was changed";
     {
         // Marked before anything is laid, the staging folder is known as the installer's own
         // wherever the install stops.
@@ -599,7 +621,7 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     if (problem.empty())
         problem = WriteManifest(staging, userFiles);
     // The modes kept from the earlier install, once the installer's own writes are done.
-    const std::optional<struct stat> rootMode =
+    const std::optional<mode_t> rootMode =
         problem.empty() && isKeeping ? KeepModes(output, staging, userFiles) : std::nullopt;
     // A program may have started on the install meanwhile.
     if (problem.empty())
@@ -608,14 +630,13 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
                                        ? UserFilesLeftBehind(output, staging)
                                        : "";
     if (problem.empty())
-        problem = SwapIntoPlace(staging, output, previous, options.isWrittenThrough);
+        problem = SwapIntoPlace(staging, output, previous, options.isWrittenThrough, rootMode,
+                                options.reached);
     if (!problem.empty()) {
         if (std::string stuck = RemoveInstallFolder(staging); !stuck.empty())
             problem += "; and " + staging.string() + ", the new install, is left: " + stuck;
         return problem;
     }
-    if (rootMode)
-        GiveRootMode(output, *rootMode);
     if (!leftBehind.empty())
         log << "installdemo: laid afresh; not kept from the earlier install: " << leftBehind
             << "\n";
@@ -629,7 +650,7 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     if (!left.empty())
         return output.string() +
                ": installed, but folders of the installer's own are left: " + words + "; " +
-               RemovalAdvice(left.size() == 1) + "; later installs try again";
+               RemovalAdvice(left.size() == 1, words) + "; later installs try again";
     return "";
 }
 

@@ -12,8 +12,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace demoinstall {
@@ -43,6 +45,9 @@ struct InstallOptions {
     // the earlier one's place, so that a power loss leaves one of them whole; tests whose
     // installs are thrown away may leave the writing to the system.
     bool isWrittenThrough = true;
+    // Told each step of putting the new install in place (tests stop an install there, as a kill
+    // would; tools/install/installswap.h names the steps).
+    std::function<void(std::string_view step)> reached;
 };
 
 // The demo route as the install found it.
@@ -67,10 +72,11 @@ struct DemoRoute {
 // "<output>.old" with none at the output is taken back first. Nothing is removed or written
 // through a link, and no file of an earlier install is read but a regular one, opened without
 // waiting. None is replaced while a program running on it holds its single-instance lock, nor one
-// a file system is mounted on. Empty on success; else why, with the old output untouched and no
-// staging folder left, or, once the new install is in place, the folders of the installer's own
-// it could not remove (moved out of the way of later installs, which try again), with the
-// system's reason and what the user can do.
+// a file system is mounted on or in, and no folder on another file system is entered. Empty on
+// success; else why, with the old output untouched and no staging folder left, or, once the new
+// install is in place, the folders of the installer's own it could not remove (moved out of the
+// way of later installs, which try again), with each entry left in them, the system's reason and
+// what the user can do.
 [[nodiscard]] std::string Install(const InstallOptions& options, DemoRoute& route,
                                   std::ostream& log);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -19,6 +21,9 @@ namespace demoinstall {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The installer reads and copies files in blocks of this size.
+constexpr std::size_t kReadBlockBytes = std::size_t{1} << 16;
 
 // A file descriptor closed when it goes.
 class Descriptor {
@@ -43,13 +48,68 @@ int OpenFolder(const fs::path& path) {
     return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
-// The text of the mark of the folder open at `folder`: its device and inode.
+// The first line of the mark of the folder open at `folder`: its device and inode.
 std::string MarkText(int folder) {
     struct stat status {};
     if (::fstat(folder, &status) != 0)
         return "";
     return "installdemo " + std::to_string(status.st_dev) + " " + std::to_string(status.st_ino) +
            "\n";
+}
+
+// A mark's line keeping the mode of an install's root: "root <inode> <mode in octal>".
+constexpr std::string_view kRootModeWord = "root ";
+std::string RootModeLine(const RootMode& root) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(root.mode & 07777));
+    return std::string(kRootModeWord) + std::to_string(root.inode) + " " + mode + "\n";
+}
+
+// The root modes a mark's text keeps, after its first line; lines that do not read are passed over.
+std::vector<RootMode> RootModesOf(std::string_view text) {
+    std::vector<RootMode> modes;
+    for (std::size_t at = text.find('\n'); at != std::string_view::npos && at + 1 < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at + 1), text.size());
+        const std::string_view line = text.substr(at + 1, end - at - 1);
+        at = end < text.size() ? end : std::string_view::npos;
+        const std::size_t space = line.rfind(' ');
+        if (!line.starts_with(kRootModeWord) || space <= kRootModeWord.size())
+            continue;
+        const std::string_view inode =
+            line.substr(kRootModeWord.size(), space - kRootModeWord.size());
+        const std::string_view mode = line.substr(space + 1);
+        RootMode root;
+        unsigned bits = 0;
+        if (std::from_chars(inode.data(), inode.data() + inode.size(), root.inode).ptr ==
+                inode.data() + inode.size() &&
+            std::from_chars(mode.data(), mode.data() + mode.size(), bits, 8).ptr ==
+                mode.data() + mode.size() &&
+            bits <= 07777) {
+            root.mode = static_cast<mode_t>(bits);
+            modes.push_back(root);
+        }
+    }
+    return modes;
+}
+
+// The text of the mark of a folder (not a link) that bears the mark written into it, not into
+// another folder; nullopt for any other.
+std::optional<std::string> OwnMarkText(const fs::path& folder) {
+    const Descriptor fd(OpenFolder(folder));
+    if (!fd.IsOpen())
+        return std::nullopt;
+    const Descriptor mark(
+        ::openat(fd.Get(), kOwnFolderMark, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (!mark.IsOpen() || ::fstat(mark.Get(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    char text[512];
+    const ssize_t size = ::read(mark.Get(), text, sizeof text);
+    const std::string expected = MarkText(fd.Get());
+    if (size <= 0 || expected.empty() ||
+        !std::string_view(text, static_cast<std::size_t>(size)).starts_with(expected))
+        return std::nullopt;
+    return std::string(text, static_cast<std::size_t>(size));
 }
 
 bool IsWholeInstall(const fs::path& path) {
@@ -111,51 +171,86 @@ int OpenFolderIn(int parent, const char* name) {
     return ::openat(parent, name, kFlags);
 }
 
+// The device of the file system a folder (not a link) lies on.
+std::optional<dev_t> DeviceOf(const fs::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0)
+        return std::nullopt;
+    return status.st_dev;
+}
+
+// Whether the entry `name` of the folder open at `parent` (a link not followed) is a folder on
+// another file system than `device`, or one where a mount begins.
+bool IsMountedIn(int parent, const char* name, dev_t device) {
+    struct statx status {};
+    if (::statx(parent, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &status) != 0 ||
+        !S_ISDIR(status.stx_mode))
+        return false;
+    return makedev(status.stx_dev_major, status.stx_dev_minor) != device ||
+           (status.stx_attributes_mask & status.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
 // Removes the entries of the folder open at `folder` (at `path`) but the one named `kept`, the
 // folders' entries first, giving itself the permissions it needs in each; a link is removed as the
-// link. Empty, or the first entry left and why.
-std::string RemoveEntries(int folder, const fs::path& path, std::string_view kept) {
+// link, and a folder on another file system than `device` is never entered. Goes on past what it
+// cannot remove: each entry left is named with why in `left`. Whether nothing but `kept` is left.
+bool RemoveEntries(int folder, const fs::path& path, std::string_view kept, dev_t device,
+                   std::vector<std::string>& left) {
     GiveOwnerAccess(folder);
     const int listed = ::dup(folder);
     DIR* const dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
     if (dir == nullptr) {
-        const std::string problem = Failed(path, "cannot be read");
+        left.push_back(Failed(path, "cannot be read"));
         if (listed >= 0)
             ::close(listed);
-        return problem;
+        return false;
     }
-    std::vector<std::pair<std::string, bool>> entries; // name, whether a folder
-    std::string problem;
+    std::vector<std::string> names;
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
-        if (name == "." || name == ".." || name == kept)
-            continue;
-        struct stat status {};
-        if (::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            problem = Failed(path / entry->d_name, "cannot be read");
-            break;
-        }
-        entries.emplace_back(name, S_ISDIR(status.st_mode));
+        if (name != "." && name != ".." && name != kept)
+            names.emplace_back(name);
         errno = 0;
     }
-    if (problem.empty() && errno != 0)
-        problem = Failed(path, "cannot be read");
+    const bool isListed = errno == 0;
+    if (!isListed)
+        left.push_back(Failed(path, "cannot be read"));
     ::closedir(dir);
-    if (!problem.empty())
-        return problem;
-    for (const auto& [name, isFolder] : entries) {
+    // In order, so that what is left is named alike at every try.
+    std::sort(names.begin(), names.end());
+    bool isEmptied = isListed;
+    for (const std::string& name : names) {
+        struct stat status {};
+        if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            left.push_back(Failed(path / name, "cannot be read"));
+            isEmptied = false;
+            continue;
+        }
+        const bool isFolder = S_ISDIR(status.st_mode);
+        if (isFolder && IsMountedIn(folder, name.c_str(), device)) {
+            left.push_back((path / name).string() + kMountedHere);
+            isEmptied = false;
+            continue;
+        }
         if (isFolder) {
             const Descriptor below(OpenFolderIn(folder, name.c_str()));
-            if (!below.IsOpen())
-                return Failed(path / name, "cannot be opened");
-            if (std::string left = RemoveEntries(below.Get(), path / name, ""); !left.empty())
-                return left;
+            if (!below.IsOpen()) {
+                left.push_back(Failed(path / name, "cannot be opened"));
+                isEmptied = false;
+                continue;
+            }
+            if (!RemoveEntries(below.Get(), path / name, "", device, left)) {
+                isEmptied = false;
+                continue;
+            }
         }
-        if (::unlinkat(folder, name.c_str(), isFolder ? AT_REMOVEDIR : 0) != 0)
-            return Failed(path / name, "cannot be removed");
+        if (::unlinkat(folder, name.c_str(), isFolder ? AT_REMOVEDIR : 0) != 0) {
+            left.push_back(Failed(path / name, "cannot be removed"));
+            isEmptied = false;
+        }
     }
-    return "";
+    return isEmptied;
 }
 
 // Removes the mark from a folder, through to the storage unless `isWrittenThrough` is false.
@@ -205,11 +300,14 @@ std::string InstallLock::Take(const fs::path& output) {
     return "";
 }
 
-std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough) {
+std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough,
+                          const std::vector<RootMode>& rootModes) {
     const Descriptor fd(OpenFolder(folder));
-    const std::string text = fd.IsOpen() ? MarkText(fd.Get()) : "";
+    std::string text = fd.IsOpen() ? MarkText(fd.Get()) : "";
     if (text.empty())
         return Failed(folder, "cannot be opened");
+    for (const RootMode& root : rootModes)
+        text += RootModeLine(root);
     // Written whole under another name first, the mark counts only once it is renamed.
     for (const char* name : {kOwnFolderMark, kOwnFolderMarkPart}) {
         if (::unlinkat(fd.Get(), name, 0) != 0 && errno != ENOENT)
@@ -228,19 +326,7 @@ std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough) {
 }
 
 bool IsOwnFolder(const fs::path& folder) {
-    const Descriptor fd(OpenFolder(folder));
-    if (!fd.IsOpen())
-        return false;
-    const Descriptor mark(
-        ::openat(fd.Get(), kOwnFolderMark, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
-    if (!mark.IsOpen() || ::fstat(mark.Get(), &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
-    char text[128];
-    const ssize_t size = ::read(mark.Get(), text, sizeof text);
-    const std::string expected = MarkText(fd.Get());
-    return size > 0 && !expected.empty() &&
-           std::string_view(text, static_cast<std::size_t>(size)) == expected;
+    return OwnMarkText(folder).has_value();
 }
 
 // Whether a folder holds nothing but a mark not yet written whole (an install cut short while it
@@ -271,7 +357,45 @@ bool IsReplaceable(const fs::path& path, bool isWhole) {
            fs::is_regular_file(fs::symlink_status(path / kSettingsFile, error));
 }
 
-std::string RemoveInstallFolder(const fs::path& path) {
+bool IsMountPoint(const fs::path& path) {
+    struct statx at {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE, &at) !=
+            0 ||
+        !S_ISDIR(at.stx_mode))
+        return false;
+    const fs::path normal = path.lexically_normal();
+    if (normal == normal.root_path() ||
+        (at.stx_attributes_mask & at.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0)
+        return true;
+    const std::optional<dev_t> parent = DeviceOf(normal.parent_path());
+    return parent && makedev(at.stx_dev_major, at.stx_dev_minor) != *parent;
+}
+
+bool IsOnAnotherFileSystem(const fs::path& path, dev_t device) {
+    return IsMountedIn(AT_FDCWD, path.c_str(), device);
+}
+
+std::vector<fs::path> MountPointsBelow(const fs::path& root, std::optional<dev_t> device) {
+    std::vector<fs::path> found;
+    if (!device)
+        device = DeviceOf(root);
+    std::error_code error;
+    if (!device || !fs::is_directory(fs::symlink_status(root, error)))
+        return found;
+    for (auto it = fs::recursive_directory_iterator(
+             root, fs::directory_options::skip_permission_denied, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it->symlink_status(error).type() != fs::file_type::directory ||
+            !IsOnAnotherFileSystem(it->path(), *device))
+            continue;
+        found.push_back(it->path());
+        it.disable_recursion_pending();
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::string RemoveInstallFolder(const fs::path& path, std::optional<dev_t> device) {
     if (!IsThere(path))
         return "";
     std::error_code error;
@@ -279,12 +403,20 @@ std::string RemoveInstallFolder(const fs::path& path) {
         fs::is_directory(fs::symlink_status(path, error)) && fs::is_empty(path, error) && !error;
     if (!isEmpty && !IsOwnFolder(path) && !HoldsOnlyAPartMark(path))
         return path.string() + ": not a folder the installer made";
+    if (IsMountPoint(path))
+        return path.string() + kMountedHere;
     {
         const Descriptor fd(OpenFolder(path));
-        if (!fd.IsOpen())
+        struct stat status {};
+        if (!fd.IsOpen() || ::fstat(fd.Get(), &status) != 0)
             return Failed(path, "cannot be opened");
-        if (std::string left = RemoveEntries(fd.Get(), path, kOwnFolderMark); !left.empty())
-            return left;
+        std::vector<std::string> left;
+        if (!RemoveEntries(fd.Get(), path, kOwnFolderMark, device.value_or(status.st_dev), left)) {
+            std::string words;
+            for (const std::string& entry : left)
+                words += (words.empty() ? "" : "; ") + entry;
+            return words;
+        }
         if (::unlinkat(fd.Get(), kOwnFolderMark, 0) != 0 && errno != ENOENT)
             return Failed(path / kOwnFolderMark, "cannot be removed");
     }
@@ -315,26 +447,35 @@ std::vector<fs::path> Leftovers(const fs::path& output) {
 }
 
 std::string PutOutOfTheWay(const fs::path& folder, const fs::path& output, fs::path& leftover) {
-    leftover = LeftoverPath(output, folder);
-    // Without replacing: a plain rename would replace an empty folder someone made at that name
-    // since it was looked at. A file system without the flag gets the check and the rename.
-    const std::string there = leftover.string() + ": is there already";
-    int error =
-        ::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, leftover.c_str(), RENAME_NOREPLACE) == 0
-            ? 0
-            : errno;
-    if (error == EINVAL) {
-        if (IsThere(leftover))
-            return there;
-        error = ::rename(folder.c_str(), leftover.c_str()) == 0 ? 0 : errno;
+    const fs::path first = LeftoverPath(output, folder);
+    // A name an entry of someone else's holds is passed over for the next, so that no name stops
+    // the install for good; a bound only keeps a file system that says every name is taken from
+    // keeping the install here.
+    constexpr int kNames = 10000;
+    for (int number = 1; number <= kNames; ++number) {
+        leftover = number == 1 ? first : fs::path(first).concat("-" + std::to_string(number));
+        // Without replacing: a plain rename would replace an empty folder someone made at that
+        // name since it was looked at. A file system without the flag gets the check and the
+        // rename.
+        int error =
+            ::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, leftover.c_str(), RENAME_NOREPLACE) == 0
+                ? 0
+                : errno;
+        if (error == EINVAL) {
+            if (IsThere(leftover))
+                continue;
+            error = ::rename(folder.c_str(), leftover.c_str()) == 0 ? 0 : errno;
+        }
+        if (error == EEXIST || error == ENOTEMPTY)
+            continue;
+        if (error != 0) {
+            errno = error;
+            return Failed(folder, "cannot be moved out of the way");
+        }
+        return "";
     }
-    if (error == EEXIST)
-        return there;
-    if (error != 0) {
-        errno = error;
-        return Failed(folder, "cannot be moved out of the way");
-    }
-    return "";
+    return folder.string() + ": cannot be moved out of the way: " + first.string() + " and the " +
+           std::to_string(kNames - 1) + " names after it are taken";
 }
 
 std::string TakeBackPutAside(const fs::path& output, const fs::path& previous, std::ostream& log) {
@@ -358,8 +499,40 @@ std::string TakeBackPutAside(const fs::path& output, const fs::path& previous, s
     return "";
 }
 
+void RestoreRootMode(const fs::path& output, std::initializer_list<fs::path> marked,
+                     std::ostream& log) {
+    struct stat root {};
+    if (::lstat(output.c_str(), &root) != 0 || !S_ISDIR(root.st_mode))
+        return;
+    std::vector<fs::path> folders = {output};
+    folders.insert(folders.end(), marked.begin(), marked.end());
+    for (const fs::path& folder : folders) {
+        const std::optional<std::string> text = OwnMarkText(folder);
+        for (const RootMode& kept : text ? RootModesOf(*text) : std::vector<RootMode>()) {
+            if (kept.inode != root.st_ino)
+                continue;
+            if ((root.st_mode & 07777) != kept.mode && ::chmod(output.c_str(), kept.mode) == 0)
+                log << "installdemo: " << output.string()
+                    << ": an install cut short left its root open; its mode is given back\n";
+            return;
+        }
+    }
+}
+
 std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const fs::path& previous,
-                          bool isWrittenThrough) {
+                          bool isWrittenThrough, std::optional<mode_t> rootMode,
+                          const StepReached& reached) {
+    const auto tell = [&](const char* step) {
+        if (reached)
+            reached(step);
+    };
+    const auto giveRootMode = [&] {
+        RemoveMark(output, isWrittenThrough);
+        tell(kStepUnmarked);
+        if (rootMode && ::chmod(output.c_str(), *rootMode & 07777) == 0)
+            tell(kStepModeGiven);
+        (void)Sync(output.parent_path(), true);
+    };
     const fs::path parent = output.parent_path();
     if (isWrittenThrough && (!SyncTree(staging) || !Sync(parent, true)))
         return staging.string() + ": cannot be written through to the storage";
@@ -368,28 +541,49 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         fs::rename(staging, output, error);
         if (error)
             return output.string() + ": " + error.message();
-        RemoveMark(output, isWrittenThrough);
-        (void)Sync(parent, true);
+        tell(kStepInPlace);
+        giveRootMode();
         return "";
+    }
+    // The modes the roots are to have, kept in both marks while a root's own is another: the
+    // earlier root's while it is opened for its mark, and the new root's until it gets it. Wherever
+    // a kill stops the swap, the next install finds them in a mark beside or at the output.
+    struct stat earlier {};
+    struct stat made {};
+    if (::lstat(output.c_str(), &earlier) != 0 || ::lstat(staging.c_str(), &made) != 0)
+        return Failed(output, "cannot be read");
+    const bool isToOpen = (earlier.st_mode & S_IRWXU) != S_IRWXU;
+    std::vector<RootMode> rootModes;
+    if (isToOpen)
+        rootModes.push_back({earlier.st_ino, static_cast<mode_t>(earlier.st_mode & 07777)});
+    if (rootMode && (made.st_mode & 07777) != (*rootMode & 07777))
+        rootModes.push_back({made.st_ino, static_cast<mode_t>(*rootMode & 07777)});
+    if (!rootModes.empty()) {
+        if (std::string problem = MarkOwnFolder(staging, isWrittenThrough, rootModes);
+            !problem.empty())
+            return problem;
+        tell(kStepNewMarked);
     }
     // Marked, the earlier install is known as the installer's own wherever a crash leaves it; a
     // root its owner may not write is given the permission for the mark, and back on failure.
-    struct stat earlier {};
-    const bool isOpened = ::lstat(output.c_str(), &earlier) == 0 &&
-                          (earlier.st_mode & S_IRWXU) != S_IRWXU &&
-                          ::chmod(output.c_str(), (earlier.st_mode & 07777) | S_IRWXU) == 0;
+    const bool isOpened =
+        isToOpen && ::chmod(output.c_str(), (earlier.st_mode & 07777) | S_IRWXU) == 0;
+    if (isOpened)
+        tell(kStepRootOpened);
     const auto unmark = [&] {
         RemoveMark(output, isWrittenThrough);
         if (isOpened)
             (void)::chmod(output.c_str(), earlier.st_mode & 07777);
     };
-    if (std::string problem = MarkOwnFolder(output, isWrittenThrough); !problem.empty()) {
+    if (std::string problem = MarkOwnFolder(output, isWrittenThrough, rootModes);
+        !problem.empty()) {
         unmark();
         return problem;
     }
+    tell(kStepEarlierMarked);
     if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, output.c_str(), RENAME_EXCHANGE) == 0) {
-        RemoveMark(output, isWrittenThrough);
-        (void)Sync(parent, true);
+        tell(kStepInPlace);
+        giveRootMode();
         return "";
     }
     const int exchangeError = errno;
@@ -403,8 +597,10 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         return left;
     }
     fs::rename(output, previous, error);
-    if (!error)
+    if (!error) {
+        tell(kStepPutAside);
         fs::rename(staging, output, error);
+    }
     if (error) {
         std::error_code ignored;
         if (!IsThere(output))
@@ -412,8 +608,8 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         unmark();
         return output.string() + ": " + error.message();
     }
-    RemoveMark(output, isWrittenThrough);
-    (void)Sync(parent, true);
+    tell(kStepInPlace);
+    giveRootMode();
     return "";
 }
 
@@ -437,7 +633,8 @@ std::string KindOfEntry(unsigned mode) {
     }
 }
 
-FileRead ReadRegularFile(const fs::path& path) {
+FileRead ReadRegularFileInBlocks(const fs::path& path,
+                                 const std::function<void(std::string_view)>& take) {
     FileRead file;
     // Looked at first, so that a device is never opened; checked again once open.
     struct stat first {};
@@ -463,12 +660,9 @@ FileRead ReadRegularFile(const fs::path& path) {
         file.problem = "not a regular file but " + KindOfEntry(status.st_mode);
         return file;
     }
-    std::string bytes(static_cast<std::size_t>(status.st_size) + 1, '\0');
-    std::size_t size = 0;
+    char block[kReadBlockBytes];
     while (true) {
-        if (size == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const ssize_t got = ::read(fd.Get(), bytes.data() + size, bytes.size() - size);
+        const ssize_t got = ::read(fd.Get(), block, sizeof block);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -476,11 +670,16 @@ FileRead ReadRegularFile(const fs::path& path) {
             return file;
         }
         if (got == 0)
-            break;
-        size += static_cast<std::size_t>(got);
+            return file;
+        take(std::string_view(block, static_cast<std::size_t>(got)));
     }
-    bytes.resize(size);
-    file.bytes = std::move(bytes);
+}
+
+FileRead ReadRegularFile(const fs::path& path) {
+    std::string bytes;
+    FileRead file = ReadRegularFileInBlocks(path, [&](std::string_view block) { bytes += block; });
+    if (file.isThere && file.problem.empty())
+        file.bytes = std::move(bytes);
     return file;
 }
 
@@ -497,7 +696,7 @@ std::error_code CopyRegularFile(const fs::path& from, const fs::path& to) {
         to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, status.st_mode & 07777));
     if (!target.IsOpen() || ::fchmod(target.Get(), status.st_mode & 07777) != 0)
         return failed();
-    std::string block(std::size_t{1} << 16, '\0');
+    std::string block(kReadBlockBytes, '\0');
     while (true) {
         const ssize_t got = ::read(source.Get(), block.data(), block.size());
         if (got < 0 && errno == EINTR)

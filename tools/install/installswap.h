@@ -5,10 +5,13 @@
 // installer's own folders, and nothing else.
 
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <system_error>
 #include <vector>
 
@@ -26,8 +29,27 @@ inline bool IsOwnFolderMarkName(std::string_view name) {
     return name == kOwnFolderMark || name == kOwnFolderMarkPart;
 }
 // A folder of the installer's own that it could not remove is moved out of the way of later
-// installs to "<output><kLeftoverInfix><inode>", where every later install tries again.
+// installs to "<output><kLeftoverInfix><inode>" (with "-2", "-3", ... after it while an entry that
+// is not the installer's holds the name), where every later install tries again.
 inline constexpr char kLeftoverInfix[] = ".left-";
+
+// The steps of SwapIntoPlace, each told as it is done to the caller's StepReached (tests stop an
+// install there, as a kill would).
+inline constexpr char kStepNewMarked[] = "the new install marked with the root's mode";
+inline constexpr char kStepRootOpened[] = "the earlier root given its owner's permissions";
+inline constexpr char kStepEarlierMarked[] = "the earlier install marked";
+inline constexpr char kStepPutAside[] = "the earlier install put aside";
+inline constexpr char kStepInPlace[] = "the new install in place";
+inline constexpr char kStepUnmarked[] = "the new install's mark removed";
+inline constexpr char kStepModeGiven[] = "the root given its mode";
+using StepReached = std::function<void(std::string_view step)>;
+
+// The mode an install's root is to have, by the root folder's inode, kept in the marks while the
+// root's own mode is another (SwapIntoPlace), so that the next install gives it back.
+struct RootMode {
+    ino_t inode = 0;
+    mode_t mode = 0;
+};
 
 // The lock of an output ("<output>.lock" beside it), held by one install from its first check to
 // its end; a second install on the same output does not wait for it but is refused.
@@ -45,9 +67,11 @@ private:
     int m_fd = -1;
 };
 
-// Marks a folder as the installer's own (see kOwnFolderMark), written whole under another name
-// first and through to the storage unless `isWrittenThrough` is false. Empty, or why not.
-[[nodiscard]] std::string MarkOwnFolder(const std::filesystem::path& folder, bool isWrittenThrough);
+// Marks a folder as the installer's own (see kOwnFolderMark), with `rootModes`, written whole under
+// another name first and through to the storage unless `isWrittenThrough` is false. Empty, or why
+// not.
+[[nodiscard]] std::string MarkOwnFolder(const std::filesystem::path& folder, bool isWrittenThrough,
+                                        const std::vector<RootMode>& rootModes = {});
 
 // Whether a folder (not a link) bears the mark written into it, not into another folder.
 [[nodiscard]] bool IsOwnFolder(const std::filesystem::path& folder);
@@ -57,20 +81,40 @@ private:
 // installer's own or one holding nothing but a mark not yet written whole.
 [[nodiscard]] bool IsReplaceable(const std::filesystem::path& path, bool isWhole);
 
+// Why an entry is left where the installer found a file system mounted, which it never enters.
+inline constexpr char kMountedHere[] = ": a file system is mounted here";
+
+// Whether the folder at `path` (a link not followed) is a mount point: its file system is another
+// than its parent folder's, or the system says a mount begins there (a bind mount).
+[[nodiscard]] bool IsMountPoint(const std::filesystem::path& path);
+
+// The folders below `root` (never through a link) where another file system than the root's is
+// mounted, in order; the installer enters none of them. `device` stands for the root's own device
+// (another one takes every folder below the root as mounted).
+[[nodiscard]] std::vector<std::filesystem::path>
+MountPointsBelow(const std::filesystem::path& root, std::optional<dev_t> device = std::nullopt);
+
+// Whether the folder at `path` (a link not followed) lies on another file system than `device`, or
+// a mount begins there.
+[[nodiscard]] bool IsOnAnotherFileSystem(const std::filesystem::path& path, dev_t device);
+
 // Removes a folder of the installer's own (or an empty folder) so that, cut short at any point,
 // what is left is still recognised as one: its mark goes last. In each of its folders it gives the
-// owner the permissions removing needs first; a link below it is removed, never followed. Empty,
-// or the entry left with the system's reason.
-[[nodiscard]] std::string RemoveInstallFolder(const std::filesystem::path& path);
+// owner the permissions removing needs first; a link below it is removed, never followed, and a
+// folder on another file system (see MountPointsBelow, whose `device` it takes) is never entered.
+// It goes on past what it cannot remove. Empty, or each entry left with why ("; " between them).
+[[nodiscard]] std::string RemoveInstallFolder(const std::filesystem::path& path,
+                                              std::optional<dev_t> device = std::nullopt);
 
 // Where a folder of the installer's own beside `output` goes when it cannot be removed (see
-// kLeftoverInfix), and those of them that are there, in order.
+// kLeftoverInfix: the name before any "-2"), and those of them that are there, in order.
 [[nodiscard]] std::filesystem::path LeftoverPath(const std::filesystem::path& output,
                                                  const std::filesystem::path& folder);
 [[nodiscard]] std::vector<std::filesystem::path> Leftovers(const std::filesystem::path& output);
 
-// Moves a folder of the installer's own that cannot be removed to its LeftoverPath (`leftover`),
-// out of the way of this install and the later ones. Empty, or why not.
+// Moves a folder of the installer's own that cannot be removed to its LeftoverPath, or the first
+// name after it that nothing holds (`leftover`), out of the way of this install and the later
+// ones. Empty, or why not.
 [[nodiscard]] std::string PutOutOfTheWay(const std::filesystem::path& folder,
                                          const std::filesystem::path& output,
                                          std::filesystem::path& leftover);
@@ -82,17 +126,26 @@ private:
                                            const std::filesystem::path& previous,
                                            std::ostream& log);
 
+// Gives the root at `output` the mode that a mark of the installer's own (its own, or one of
+// `marked`) keeps for its inode, which an install cut short during SwapIntoPlace left there, and
+// says so in a line to `log`.
+void RestoreRootMode(const std::filesystem::path& output,
+                     std::initializer_list<std::filesystem::path> marked, std::ostream& log);
+
 // Writes the complete staging folder and the folder holding it through to the storage (unless
 // `isWrittenThrough` is false), then puts the staging folder at `output`: exchanged with the
 // earlier install in one step where the file system can, otherwise by two renames through
 // `previous`; the earlier install is marked as the installer's own first (its root given its
 // owner's write permission for that, where it lacks it) and left, marked, at
-// `staging` or `previous` for the caller to remove. On failure the output is as it was. Empty, or
-// why not.
+// `staging` or `previous` for the caller to remove. The root in place gets `rootMode` last. While
+// a root's mode is not its own (the earlier one opened, the new one before it gets `rootMode`),
+// both marks keep the mode it is to have (RestoreRootMode). Each step is told to `reached`. On
+// failure the output is as it was. Empty, or why not.
 [[nodiscard]] std::string SwapIntoPlace(const std::filesystem::path& staging,
                                         const std::filesystem::path& output,
                                         const std::filesystem::path& previous,
-                                        bool isWrittenThrough);
+                                        bool isWrittenThrough, std::optional<mode_t> rootMode,
+                                        const StepReached& reached);
 
 // A file of an install as the installer reads it: opened without waiting (a FIFO never blocks it)
 // and not through a link at its last component, and read only when it is a regular file.
@@ -102,6 +155,11 @@ struct FileRead {
     std::string problem;              // else, when it is there, why not: what it is, or the reason
 };
 [[nodiscard]] FileRead ReadRegularFile(const std::filesystem::path& path);
+
+// A regular file of an install read as ReadRegularFile reads it, handed to `take` block by block
+// in order, so that no more than a block of it is held; `bytes` stays empty.
+[[nodiscard]] FileRead ReadRegularFileInBlocks(const std::filesystem::path& path,
+                                               const std::function<void(std::string_view)>& take);
 
 // Copies a regular file of an install over `to` with its permissions, opened as ReadRegularFile
 // opens it; `to` is never followed through a link. Empty, or the system's reason.

@@ -288,16 +288,20 @@ std::vector<double> MapExtent(const fs::path& root) {
 // beside that one.
 std::optional<Digest> DigestOf(const fs::path& root, const fs::path& relative,
                                const fs::path& as = {}) {
-    const std::optional<std::string> text = ReadRegularFile(root / relative).bytes;
-    if (!text)
-        return std::nullopt;
     Digest digest;
     if (const KeptFile* kept = KeptFileAt(as.empty() ? relative : as)) {
+        const std::optional<std::string> text = ReadRegularFile(root / relative).bytes;
+        if (!text)
+            return std::nullopt;
         bool isUtf8 = false;
         digest.Add(SectionsOf(WithoutMark(*text, isUtf8), kept->sections, false));
         return digest;
     }
-    digest.Add(*text);
+    // Any other file block by block: the user's may be of any size.
+    const FileRead file = ReadRegularFileInBlocks(
+        root / relative, [&](std::string_view block) { digest.Add(block); });
+    if (!file.isThere || !file.problem.empty())
+        return std::nullopt;
     return digest;
 }
 
@@ -328,15 +332,22 @@ ReadList ReadManifest(const fs::path& root) {
 }
 
 // The entries below a folder by their paths below it ('/' separators), with their types (links
-// not followed), in order; nullopt when one of its folders cannot be read, which `problem` names
-// with the reason.
+// not followed), in order; nullopt when one of its folders cannot be read or lies on another file
+// system than the folder (a mount point, never entered), which `problem` names with why.
 std::optional<std::map<std::string, fs::file_type>> EntriesBelow(const fs::path& root,
                                                                  std::string* problem = nullptr) {
     std::map<std::string, fs::file_type> entries;
+    struct stat status {};
+    const dev_t device = ::lstat(root.c_str(), &status) == 0 ? status.st_dev : 0;
     for (std::vector<fs::path> folders = {root}; !folders.empty();) {
         const fs::path folder = folders.back();
         folders.pop_back();
         std::error_code error;
+        if (folder != root && IsOnAnotherFileSystem(folder, device)) {
+            if (problem != nullptr)
+                *problem = folder.string() + kMountedHere;
+            return std::nullopt;
+        }
         for (auto it = fs::directory_iterator(folder, error);
              !error && it != fs::directory_iterator(); it.increment(error)) {
             const fs::file_type type = it->symlink_status(error).type();
@@ -606,8 +617,8 @@ std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, User
     return "";
 }
 
-std::optional<struct stat> KeepModes(const fs::path& earlier, const fs::path& staging,
-                                     const UserFiles& userFiles) {
+std::optional<mode_t> KeepModes(const fs::path& earlier, const fs::path& staging,
+                                const UserFiles& userFiles) {
     const auto entries = EntriesBelow(earlier);
     for (const auto& [name, type] : entries.value_or(std::map<std::string, fs::file_type>())) {
         const fs::path to = staging / name;
@@ -630,11 +641,10 @@ std::optional<struct stat> KeepModes(const fs::path& earlier, const fs::path& st
     struct stat open = root;
     open.st_mode |= S_IRWXU;
     GiveMode(staging, open, true);
-    return root;
-}
-
-void GiveRootMode(const fs::path& root, const struct stat& earlier) {
-    GiveMode(root, earlier, true);
+    struct stat made {};
+    if (::lstat(staging.c_str(), &made) != 0)
+        return std::nullopt;
+    return platform::KeptMode(root, made);
 }
 
 std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging) {
@@ -651,7 +661,15 @@ std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging
     for (const auto& [name, type] :
          EntriesBelow(earlier).value_or(std::map<std::string, fs::file_type>())) {
         const bool isRegular = type == fs::file_type::regular;
-        if (type == fs::file_type::directory || IsOwnFolderMarkName(name) ||
+        std::error_code error;
+        if (type == fs::file_type::directory) {
+            // A folder no install lays that holds nothing, which no file of it names.
+            if (fs::is_empty(earlier / name, error) && !error &&
+                !fs::is_directory(fs::symlink_status(staging / name, error)))
+                named.push_back(name + "/");
+            continue;
+        }
+        if (IsOwnFolderMarkName(name) ||
             (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name))))
             continue;
         if (!isRegular || IsDocument(name) || (read.manifest && !read.manifest->contains(name)))

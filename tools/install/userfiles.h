@@ -49,16 +49,16 @@ struct UserFiles {
 // each folder of both and each file kept or merged as the earlier one had them, with, where the
 // installer may, their groups; a file of the install's own that replaces one, and one laid beside
 // a kept settings file, no more open than that one. The root gets the earlier root's mode with
-// the owner's permissions, and the earlier root's status is returned, for GiveRootMode once the
-// install is in place; nullopt when the earlier root is not a folder.
-[[nodiscard]] std::optional<struct stat> KeepModes(const std::filesystem::path& earlier,
-                                                   const std::filesystem::path& staging,
-                                                   const UserFiles& userFiles);
-void GiveRootMode(const std::filesystem::path& root, const struct stat& earlier);
+// the owner's permissions, and the mode it is to have once the install is in place is returned
+// (SwapIntoPlace gives it); nullopt when the earlier root is not a folder.
+[[nodiscard]] std::optional<mode_t> KeepModes(const std::filesystem::path& earlier,
+                                              const std::filesystem::path& staging,
+                                              const UserFiles& userFiles);
 
 // What of the user's an earlier install holds that an install laid afresh at `staging` leaves
-// behind, as the words of a line ("My Documents/notes.txt, the lines of Fahrtenbuch.txt and the
-// user's sections of PK.ini"); empty when there is none.
+// behind, as the words of a line ("My Documents/Reisen/, My Documents/notes.txt, the lines of
+// Fahrtenbuch.txt and the user's sections of PK.ini"; an empty folder the new install does not
+// lay is named with a '/' after it); empty when there is none.
 [[nodiscard]] std::string UserFilesLeftBehind(const std::filesystem::path& earlier,
                                               const std::filesystem::path& staging);
 

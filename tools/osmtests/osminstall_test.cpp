@@ -43,11 +43,13 @@
 #include <map>
 #include <poll.h>
 #include <sched.h>
+#include <set>
 #include <signal.h>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -171,13 +173,17 @@ double InstallGgaDegrees(const std::string& gga, int index) {
 
 // An install run in a child process as a user runs it: without the right to override file modes
 // or owners (as root, the capabilities to are dropped). `before` runs in the child first, with
-// every right. The child is killed after `killAfter`, or when it runs longer than `hangsAfter`.
+// every right, and `after` once the install has ended. The child is killed after `killAfter`, or
+// when it runs longer than `hangsAfter`.
 struct InstallChild {
-    std::string skipped; // why the child could not run so
+    std::string skipped;  // why the child could not run so
+    std::string notSetUp; // why `before` could not set the child up
     bool isEnded = false;
     bool isKilledHanging = false;
     std::string problem;
     std::string log;
+    std::string after;       // what `after` said
+    long grownKilobytes = 0; // how much the child's peak memory grew while it installed
 };
 
 bool DropTheRightToOverrideModes() {
@@ -196,10 +202,17 @@ bool DropTheRightToOverrideModes() {
     return ::syscall(SYS_capset, &header, data) == 0;
 }
 
+// The peak memory of the calling process, in kilobytes.
+long InstallPeakKilobytes() {
+    rusage usage{};
+    return ::getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_maxrss : 0;
+}
+
 InstallChild InstallAsUser(const demoinstall::InstallOptions& options,
                            std::chrono::milliseconds killAfter = std::chrono::milliseconds::max(),
                            const std::function<std::string()>& before = {},
-                           std::chrono::seconds hangsAfter = std::chrono::seconds(120)) {
+                           std::chrono::seconds hangsAfter = std::chrono::seconds(120),
+                           const std::function<std::string()>& after = {}) {
     InstallChild run;
     // A file no one may read: the child must not read it.
     const fs::path probe = fs::path(options.output).concat(".probe");
@@ -215,17 +228,22 @@ InstallChild InstallAsUser(const demoinstall::InstallOptions& options,
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipe[0]);
-        std::string message = before ? before() : "";
-        if (message.empty() && !DropTheRightToOverrideModes())
-            message = "the capabilities to override file modes cannot be dropped";
-        if (message.empty() && ::open(probe.c_str(), O_RDONLY | O_CLOEXEC) >= 0)
-            message = "the install would still run with the right to override file modes";
-        std::string out = "S" + message;
-        if (message.empty()) {
+        std::string out;
+        if (std::string message = before ? before() : ""; !message.empty())
+            out = "B" + message;
+        else if (!DropTheRightToOverrideModes())
+            out = "Sthe capabilities to override file modes cannot be dropped";
+        else if (::open(probe.c_str(), O_RDONLY | O_CLOEXEC) >= 0)
+            out = "Sthe install would still run with the right to override file modes";
+        if (out.empty()) {
             demoinstall::DemoRoute demo;
             std::ostringstream log;
+            const long peak = InstallPeakKilobytes();
             const std::string problem = demoinstall::Install(options, demo, log);
-            out = "R" + problem + std::string(1, '\0') + log.str();
+            const long grown = InstallPeakKilobytes() - peak;
+            const std::string said = after ? after() : "";
+            const std::string end(1, '\0');
+            out = "R" + problem + end + log.str() + end + said + end + std::to_string(grown);
         }
         for (std::size_t at = 0; at < out.size();) {
             const ssize_t written = ::write(pipe[1], out.data() + at, out.size() - at);
@@ -262,18 +280,38 @@ InstallChild InstallAsUser(const demoinstall::InstallOptions& options,
     run.isEnded = WIFEXITED(status) && !out.empty();
     if (out.starts_with("S")) {
         run.skipped = out.substr(1);
+    } else if (out.starts_with("B")) {
+        run.notSetUp = out.substr(1);
     } else if (out.starts_with("R")) {
-        const std::size_t end = out.find('\0');
-        run.problem = out.substr(1, end - 1);
-        run.log = end == std::string::npos ? "" : out.substr(end + 1);
+        std::vector<std::string> fields(1);
+        for (const char c : std::string_view(out).substr(1)) {
+            if (c == '\0')
+                fields.emplace_back();
+            else
+                fields.back() += c;
+        }
+        fields.resize(4);
+        run.problem = fields[0];
+        run.log = fields[1];
+        run.after = fields[2];
+        run.grownKilobytes = std::atol(fields[3].c_str());
     }
     return run;
 }
 
+// A case that cannot run as a user here is skipped; but where CI is set it fails, so that CI never
+// passes a case it did not run.
+#define INSTALL_AS_USER_SKIP(why)                                                                  \
+    do {                                                                                           \
+        if (std::getenv("CI") != nullptr)                                                          \
+            FAIL() << (why) << " (CI is set: a case that cannot run fails)";                       \
+        GTEST_SKIP() << (why);                                                                     \
+    } while (false)
+
 #define INSTALL_AS_USER_OR_SKIP(run)                                                               \
     if (!(run).skipped.empty())                                                                    \
-    GTEST_SKIP() << "an install without the right to override file modes cannot run here: "        \
-                 << (run).skipped
+    INSTALL_AS_USER_SKIP("an install without the right to override file modes cannot run here: " + \
+                         (run).skipped)
 
 // The entries beside an install that the installer leaves: its staging folder, the earlier
 // install put aside, and folders it could not remove.
@@ -748,8 +786,8 @@ std::vector<std::string> InstallNamedFiles(const std::string& log, const fs::pat
 // other file the earlier install did not lay out (by its list of its own files; without one, the
 // files the new install does not lay out); a settings file of its own the user changed it keeps
 // too, with its own beside it, and another file of its own the user changed it replaces; it
-// names both. Laid afresh it keeps nothing of the user's and says what it left behind. Laid
-// again, it changes nothing.
+// names both. Laid afresh it keeps nothing of the user's and says what it left behind, an empty
+// folder of the user's too. Laid again, it changes nothing.
 TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) {
     struct Way {
         const char* name;
@@ -790,15 +828,16 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         const std::string userContacts = laidContacts + addedContact;
         ASSERT_TRUE(way.removesContacts ? fs::remove(contacts)
                                         : InstallPut(contacts, userContacts));
+        ASSERT_TRUE(fs::create_directories(output / "My Documents/Reisen"));
         const std::string changedDeziv = laidDeziv + "; changed\r\n";
         ASSERT_TRUE(InstallPut(output / "deziv.ini", changedDeziv));
         const std::string laidFix = testdata::ReadHostFile(output / "StandingFix.txt").value_or("");
         ASSERT_TRUE(InstallPut(output / "StandingFix.txt", "$GPGGA,changed\r\n"));
 
         options.fresh = way.isFresh;
-        demoinstall::DemoRoute demo;
-        std::ostringstream log;
-        ASSERT_EQ(demoinstall::Install(options, demo, log), "");
+        const InstallChild run = InstallAsUser(options);
+        INSTALL_AS_USER_OR_SKIP(run);
+        ASSERT_EQ(run.problem, "");
         for (const auto& [file, bytes] : userFiles) {
             EXPECT_EQ(testdata::ReadHostFile(output / file),
                       way.isFresh ? std::nullopt : std::optional(bytes))
@@ -814,20 +853,22 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         EXPECT_EQ(testdata::ReadHostFile(output / "deziv.ini.new"),
                   way.hasList ? std::nullopt : std::optional(laidDeziv));
         EXPECT_EQ(testdata::ReadHostFile(output / "StandingFix.txt"), laidFix);
+        EXPECT_EQ(fs::is_directory(output / "My Documents/Reisen"), !way.isFresh);
         const std::vector<std::string> changed = {"StandingFix.txt", "deziv.ini"};
-        EXPECT_EQ(InstallNamedFiles(log.str(), output),
+        EXPECT_EQ(InstallNamedFiles(run.log, output),
                   way.isFresh ? std::vector<std::string>() : changed)
-            << log.str();
+            << run.log;
         const std::string leftBehind =
             "installdemo: laid afresh; not kept from the earlier install: My Documents/"
-            "Contacts.vcf, My Documents/notes.txt, StandingFix.txt (changed), Windows/GPS Log "
-            "1-1-2000 0-00.txt and deziv.ini (changed)\n";
-        EXPECT_EQ(log.str().find(leftBehind) != std::string::npos, way.isFresh) << log.str();
-        EXPECT_EQ(log.str().find("laid afresh") != std::string::npos, way.isFresh);
+            "Contacts.vcf, My Documents/Reisen/, My Documents/notes.txt, StandingFix.txt "
+            "(changed), Windows/GPS Log 1-1-2000 0-00.txt and deziv.ini (changed)\n";
+        EXPECT_EQ(run.log.find(leftBehind) != std::string::npos, way.isFresh) << run.log;
+        EXPECT_EQ(run.log.find("laid afresh") != std::string::npos, way.isFresh);
 
         // Laid again, the kept settings file is named again, while it differs.
         const std::map<std::string, std::string> laid = InstallFilesAt(output);
         options.fresh = false;
+        demoinstall::DemoRoute demo;
         std::ostringstream again;
         ASSERT_EQ(demoinstall::Install(options, demo, again), "");
         EXPECT_EQ(InstallFilesAt(output), laid);
@@ -1403,51 +1444,91 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
     ASSERT_EQ(::chmod(staging.c_str(), 0755), 0);
 }
 
-// A folder of its own the installer cannot remove even so (one inside belongs to another user) is
-// named with the system's reason and what the user can do, and moved out of the way: the install
-// is in place but not reported as a success, the next install goes on while it is there, and the
-// one after the user's fix removes it.
+// Folders of its own the installer cannot remove even so (one inside belongs to another user) are
+// named with each entry left, the system's reason and what the user can do, and moved out of the
+// way, with all else in them removed: the install is in place but not reported as a success, the
+// next install goes on while they are there, and the one after the user's fix removes them. A
+// leftover's name that an entry of the user's holds is passed over for the next free one.
 TEST_F(ExtractInstallAsUser, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
-    if (::geteuid() != 0) {
-        GTEST_SKIP() << "only root can give a folder in the install to another user";
-    }
-    demoinstall::InstallOptions options = OverWholeInstall("theirs");
-    const fs::path output = options.output;
-    const fs::path theirs = output / "My Documents/theirs";
-    ASSERT_TRUE(fs::create_directories(theirs));
-    ASSERT_TRUE(InstallPut(theirs / "note.txt", "theirs"));
-    ASSERT_EQ(::chown(theirs.c_str(), 65534, 65534), 0);
-    ASSERT_EQ(::chmod(theirs.c_str(), 0555), 0);
-    const std::string advice = "; give yourself write permission to it and remove it (chmod -R "
-                               "u+w, then rm -rf), or ask its owner to; later installs try again";
-    std::string leftover;
-    for (int install = 1; install <= 3; ++install) {
-        SCOPED_TRACE("install " + std::to_string(install));
-        if (install == 3) {
-            // The user's fix: the folder given back.
-            ASSERT_EQ(::chown((fs::path(leftover) / "My Documents/theirs").c_str(), 0, 0), 0);
+    if (::geteuid() != 0)
+        INSTALL_AS_USER_SKIP("only root can give a folder in the install to another user");
+    const struct {
+        const char* name;
+        std::vector<std::string> theirs; // folders of another user's in the install
+        bool isNameTaken; // a file of the user's holds the name the leftover would take
+    } cases[] = {
+        {"a folder of another user's", {"My Documents/theirs"}, false},
+        {"two, the leftover's name taken by a file of the user's",
+         {"My Documents/theirs", "Windows/theirs"},
+         true},
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        demoinstall::InstallOptions options = OverWholeInstall("theirs" + std::to_string(++round));
+        const fs::path output = options.output;
+        // What a leftover holds: the entries left, their folders and its mark.
+        std::set<std::string> held = {demoinstall::kOwnFolderMark};
+        for (const std::string& folder : c.theirs) {
+            ASSERT_TRUE(fs::create_directories(output / folder));
+            ASSERT_TRUE(InstallPut(output / folder / "note.txt", "theirs"));
+            ASSERT_EQ(::chown((output / folder).c_str(), 65534, 65534), 0);
+            ASSERT_EQ(::chmod((output / folder).c_str(), 0555), 0);
+            for (fs::path path = folder; !path.empty(); path = path.parent_path())
+                held.insert(path.string());
+            held.insert(folder + "/note.txt");
         }
-        const InstallChild run = InstallAsUser(options);
-        INSTALL_AS_USER_OR_SKIP(run);
-        ASSERT_TRUE(run.isEnded);
-        EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
-        EXPECT_EQ(testdata::ReadHostFile(theirs / "note.txt"), "theirs");
-        const std::vector<std::string> left = InstallLeftBeside(output);
-        if (install == 3) {
-            EXPECT_EQ(run.problem, "");
-            EXPECT_EQ(left, std::vector<std::string>());
-            continue;
+        const fs::path named = demoinstall::LeftoverPath(output, output);
+        if (c.isNameTaken) {
+            ASSERT_TRUE(InstallPut(named, "mine"));
         }
-        ASSERT_EQ(left.size(), 1U);
-        ASSERT_TRUE(left[0].starts_with("theirs.left-")) << left[0];
-        if (install == 1)
-            leftover = (output.parent_path() / left[0]).string();
-        EXPECT_EQ(output.parent_path() / left[0], leftover);
-        EXPECT_EQ(run.problem,
-                  output.string() + ": installed, but folders of the installer's own are left: " +
-                      leftover + " (" + leftover +
-                      "/My Documents/theirs/note.txt: cannot be removed: Permission denied)" +
-                      advice);
+        const fs::path leftover = c.isNameTaken ? fs::path(named).concat("-2") : named;
+        std::vector<std::string> beside = {leftover.filename().string()};
+        if (c.isNameTaken)
+            beside.insert(beside.begin(), named.filename().string());
+        std::string entries;
+        for (const std::string& folder : c.theirs)
+            entries += (entries.empty() ? "" : "; ") + (leftover / folder).string() +
+                       "/note.txt: cannot be removed: Permission denied";
+        const std::string advice =
+            "; give yourself write permission to it and remove it (chmod -R u+w, then rm -rf), "
+            "or ask its owner to; later installs try again";
+        for (int install = 1; install <= 3; ++install) {
+            SCOPED_TRACE("install " + std::to_string(install));
+            if (install == 3) {
+                // The user's fix: the folders given back.
+                for (const std::string& folder : c.theirs)
+                    ASSERT_EQ(::chown((leftover / folder).c_str(), 0, 0), 0);
+            }
+            const InstallChild run = InstallAsUser(options);
+            INSTALL_AS_USER_OR_SKIP(run);
+            ASSERT_TRUE(run.isEnded);
+            EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
+            for (const std::string& folder : c.theirs)
+                EXPECT_EQ(testdata::ReadHostFile(output / folder / "note.txt"), "theirs");
+            EXPECT_EQ(testdata::ReadHostFile(named),
+                      c.isNameTaken ? std::optional<std::string>("mine") : std::nullopt);
+            std::vector<std::string> left = InstallLeftBeside(output);
+            std::sort(left.begin(), left.end());
+            if (install == 3) {
+                EXPECT_EQ(run.problem, "");
+                EXPECT_EQ(left, std::vector<std::string>(beside.begin(), beside.end() - 1));
+                continue;
+            }
+            EXPECT_EQ(left, beside);
+            std::set<std::string> holds;
+            for (const auto& [path, bytes] : InstallFilesAt(leftover))
+                holds.insert(path);
+            EXPECT_EQ(holds, held);
+            const std::string passedOver =
+                install == 1 && c.isNameTaken
+                    ? ", as " + named.string() + " is taken by an entry that is not the installer's"
+                    : "";
+            EXPECT_EQ(run.problem,
+                      output.string() +
+                          ": installed, but folders of the installer's own are left: " +
+                          leftover.string() + passedOver + " (" + entries + ")" + advice);
+        }
     }
 }
 
@@ -1516,20 +1597,42 @@ TEST_F(ExtractInstallAsUser, NeverWaitsOnAFifoInTheEarlierInstall) {
     }
 }
 
-// A mark cut short (the install killed while it marked a folder) leaves nothing that counts: a
-// staging folder holding only it is taken as empty, and an earlier install holding it is laid
-// over as any other, the part left out of the new install.
+// A mark cut short (the install killed while it marked a folder, or its write failing) leaves
+// nothing that counts: a staging folder holding only it is taken as empty, and an earlier install
+// holding it is laid over as any other, the part left out of the new install. No mark is ever
+// under its name before it is whole: an install whose write of the mark fails (no room for a
+// byte) leaves nothing, and the next install goes on.
 TEST_F(ExtractInstallAsUser, TakesAMarkCutShortForNone) {
-    const std::pair<const char*, bool> cases[] = {{"in the staging folder", true},
-                                                  {"in the earlier install", false}};
+    enum class Cut { InTheStagingFolder, InTheEarlierInstall, WriteFailing };
+    const std::pair<const char*, Cut> cases[] = {
+        {"in the staging folder", Cut::InTheStagingFolder},
+        {"in the earlier install", Cut::InTheEarlierInstall},
+        {"its write failing", Cut::WriteFailing},
+    };
     int round = 0;
-    for (const auto& [name, isStaging] : cases) {
+    for (const auto& [name, cut] : cases) {
         SCOPED_TRACE(name);
         demoinstall::InstallOptions options = OverWholeInstall("marked" + std::to_string(++round));
         const fs::path output = options.output;
-        const fs::path folder = isStaging ? fs::path(output).concat(".new") : output;
-        fs::create_directories(folder);
-        ASSERT_TRUE(InstallPut(folder / demoinstall::kOwnFolderMarkPart, "installdemo 6"));
+        const fs::path staging = fs::path(output).concat(".new");
+        if (cut == Cut::WriteFailing) {
+            const InstallChild failing =
+                InstallAsUser(options, std::chrono::milliseconds::max(), [] {
+                    const rlimit none{0, 0};
+                    return std::string(::signal(SIGXFSZ, SIG_IGN) != SIG_ERR &&
+                                               ::setrlimit(RLIMIT_FSIZE, &none) == 0
+                                           ? ""
+                                           : "no file size limit");
+                });
+            INSTALL_AS_USER_OR_SKIP(failing);
+            EXPECT_EQ(failing.problem, (staging / demoinstall::kOwnFolderMarkPart).string() +
+                                           ": cannot be written: File too large");
+            EXPECT_FALSE(fs::exists(staging / demoinstall::kOwnFolderMark));
+        } else {
+            const fs::path folder = cut == Cut::InTheStagingFolder ? staging : output;
+            fs::create_directories(folder);
+            ASSERT_TRUE(InstallPut(folder / demoinstall::kOwnFolderMarkPart, "installdemo 6"));
+        }
         const InstallChild run = InstallAsUser(options);
         INSTALL_AS_USER_OR_SKIP(run);
         EXPECT_EQ(run.problem, "");
@@ -1543,6 +1646,30 @@ TEST_F(ExtractInstallAsUser, TakesAMarkCutShortForNone) {
     ASSERT_EQ(demoinstall::MarkOwnFolder(marked, false), "");
     EXPECT_TRUE(demoinstall::IsOwnFolder(marked));
     EXPECT_FALSE(fs::exists(marked / demoinstall::kOwnFolderMarkPart));
+}
+
+// A file of the earlier install is never held whole, whatever its size: its digest is taken block
+// by block, laid again or afresh, so that the installer's memory does not grow with it (here a
+// sparse file of 256 MiB in place of one of the install's own, which the new install replaces).
+TEST_F(ExtractInstallAsUser, NeverHoldsAFileOfTheEarlierInstallWhole) {
+    constexpr off_t kBigFileBytes = off_t{256} << 20;
+    for (const bool isFresh : {false, true}) {
+        SCOPED_TRACE(isFresh ? "laid afresh" : "laid again");
+        demoinstall::InstallOptions options = OverWholeInstall(isFresh ? "big-afresh" : "big");
+        const fs::path big = options.output / "StandingFix.txt";
+        ASSERT_EQ(::truncate(big.c_str(), kBigFileBytes), 0);
+        options.fresh = isFresh;
+        const InstallChild run = InstallAsUser(options);
+        INSTALL_AS_USER_OR_SKIP(run);
+        ASSERT_EQ(run.problem, "");
+        EXPECT_LT(run.grownKilobytes, kBigFileBytes / 1024 / 2);
+        const std::string named =
+            isFresh
+                ? " StandingFix.txt (changed)"
+                : big.string() + ": changed since it was installed; the new install's replaces it";
+        EXPECT_NE(run.log.find(named), std::string::npos) << run.log;
+        EXPECT_LT(fs::file_size(big), static_cast<std::uintmax_t>(kBigFileBytes));
+    }
 }
 
 // A settings file of the install's own that the user changed is kept, with the new install's
@@ -1589,54 +1716,130 @@ TEST_F(ExtractInstall, OffersANewSettingsFileOnlyWhenItIsNew) {
 }
 
 // A help viewer installed on the host after the earlier install is named by the new one: the
-// earlier install's line saying it found none is not the user's.
+// earlier install's line saying it found none is not the user's, nor its line naming a viewer the
+// host no longer has.
 TEST_F(ExtractInstall, TakesUpAHelpViewerInstalledSinceTheEarlierInstall) {
-    demoinstall::InstallOptions options = OverWholeInstall("viewer");
-    const fs::path launch = options.output / "Windows/launch.ini";
-    ASSERT_TRUE(InstallPut(launch, demoinstall::LaunchFileText("")));
     const fs::path bin = s_root->HostPath() / "viewer-bin";
     ASSERT_TRUE(fs::create_directories(bin));
     ASSERT_TRUE(InstallPut(bin / "xdg-open", "#!/bin/sh\n"));
     fs::permissions(bin / "xdg-open", fs::perms::owner_all);
-    const char* path = std::getenv("PATH");
-    const std::string previousPath = path != nullptr ? path : "";
-    ::setenv("PATH", bin.c_str(), 1);
-    demoinstall::DemoRoute demo;
-    std::ostringstream log;
-    const std::string problem = demoinstall::Install(options, demo, log);
-    ::setenv("PATH", previousPath.c_str(), 1);
-    ASSERT_EQ(problem, "");
-    EXPECT_EQ(InstallSection(launch, u"peghelp.exe"),
-              (std::vector<std::pair<std::u16string, std::u16string>>{{u"Viewer", u"xdg-open"}}));
+    const std::pair<const char*, const char*> cases[] = {
+        {"none found then", ""},
+        {"one the host no longer has", "sensible-browser"},
+    };
+    int round = 0;
+    for (const auto& [name, earlier] : cases) {
+        SCOPED_TRACE(name);
+        demoinstall::InstallOptions options = OverWholeInstall("viewer" + std::to_string(++round));
+        const fs::path launch = options.output / "Windows/launch.ini";
+        ASSERT_TRUE(InstallPut(launch, demoinstall::LaunchFileText(earlier)));
+        const char* path = std::getenv("PATH");
+        const std::string previousPath = path != nullptr ? path : "";
+        ::setenv("PATH", bin.c_str(), 1);
+        const InstallChild run = InstallAsUser(options);
+        ::setenv("PATH", previousPath.c_str(), 1);
+        INSTALL_AS_USER_OR_SKIP(run);
+        ASSERT_EQ(run.problem, "");
+        EXPECT_EQ(
+            InstallSection(launch, u"peghelp.exe"),
+            (std::vector<std::pair<std::u16string, std::u16string>>{{u"Viewer", u"xdg-open"}}));
+    }
 }
 
-// An install onto a mount point is refused before anything is laid, with the reason: the new
-// install could never take its place.
-TEST_F(ExtractInstallAsUser, RefusesAMountPointBeforeLayingAnything) {
-    demoinstall::InstallOptions options = InstallAt("mounted");
-    const fs::path output = options.output;
-    ASSERT_TRUE(fs::create_directories(output));
-    const InstallChild run = InstallAsUser(options, std::chrono::milliseconds::max(), [&] {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("none", output.c_str(), "tmpfs", 0, nullptr) != 0)
-            return std::string("no file system can be mounted (") + std::strerror(errno) + ")";
-        return std::string();
-    });
-    INSTALL_AS_USER_OR_SKIP(run);
-    EXPECT_EQ(run.problem,
-              output.string() +
-                  ": a file system is mounted here; the installer lays the new install beside it "
-                  "and puts it in its place by a rename, which a mount point does not allow; "
-                  "install into a folder in it (--out " +
-                  (output / "install").string() + ") or unmount it; nothing was changed");
-    EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
-    EXPECT_FALSE(fs::exists(fs::path(output).concat(".lock")));
+// A file system mounted at the output or in the earlier install (a memory card) is never entered:
+// the install is refused before anything is laid, with what to do. One mounted in a staging folder
+// an earlier install left is named where that folder is moved out of the way. The card's file
+// stays as it was. (Where nothing can be mounted, InstallFileSystem tests the device check.)
+TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
+    enum class Mounted { OnTheOutput, InTheInstall, InTheInstallAfresh, InAStagingFolder };
+    const std::pair<const char*, Mounted> cases[] = {
+        {"on the output", Mounted::OnTheOutput},
+        {"in the earlier install", Mounted::InTheInstall},
+        {"in the earlier install, laid afresh", Mounted::InTheInstallAfresh},
+        {"in a staging folder an earlier install left", Mounted::InAStagingFolder},
+    };
+    int round = 0;
+    for (const auto& [name, mounted] : cases) {
+        SCOPED_TRACE(name);
+        const std::string folder = "mounted" + std::to_string(++round);
+        demoinstall::InstallOptions options =
+            mounted == Mounted::OnTheOutput ? InstallAt(folder) : OverWholeInstall(folder);
+        options.fresh = mounted == Mounted::InTheInstallAfresh;
+        const fs::path output = options.output;
+        const fs::path staging = fs::path(output).concat(".new");
+        const fs::path card = mounted == Mounted::OnTheOutput        ? output
+                              : mounted == Mounted::InAStagingFolder ? staging / "card"
+                                                                     : output / "My Documents/card";
+        ASSERT_TRUE(fs::create_directories(card));
+        if (mounted == Mounted::InAStagingFolder) {
+            ASSERT_EQ(demoinstall::MarkOwnFolder(staging, false), "");
+        }
+        // The card's file; none on the output, which must be empty to be installed in.
+        const std::string route = mounted == Mounted::OnTheOutput ? "" : "Gotthard";
+        const std::map<std::string, std::string> before = InstallFilesAt(output);
+        const InstallChild run = InstallAsUser(
+            options, std::chrono::milliseconds::max(),
+            [&] {
+                if (::unshare(CLONE_NEWNS) != 0 ||
+                    ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                    ::mount("none", card.c_str(), "tmpfs", 0, nullptr) != 0)
+                    return std::string("no file system can be mounted (") + std::strerror(errno) +
+                           ")";
+                const bool isWritten = route.empty() || InstallPut(card / "Route.txt", route);
+                return std::string(isWritten ? "" : "the card is not written");
+            },
+            std::chrono::seconds(120),
+            [&] {
+                // Where the card lies once the install has ended.
+                for (const std::string& beside : InstallLeftBeside(output)) {
+                    if (fs::exists(output.parent_path() / beside / "card"))
+                        return testdata::ReadHostFile(output.parent_path() / beside / "card" /
+                                                      "Route.txt")
+                            .value_or("");
+                }
+                return testdata::ReadHostFile(card / "Route.txt").value_or("");
+            });
+        if (!run.notSetUp.empty())
+            GTEST_SKIP() << run.notSetUp;
+        INSTALL_AS_USER_OR_SKIP(run);
+        EXPECT_EQ(run.after, route);
+        if (mounted == Mounted::OnTheOutput) {
+            EXPECT_EQ(run.problem,
+                      output.string() +
+                          ": a file system is mounted here; the installer lays the new install "
+                          "beside it and puts it in its place by a rename, which a mount point "
+                          "does not allow; install into a folder in it (--out " +
+                          (output / "install").string() + ") or unmount it; nothing was changed");
+            EXPECT_FALSE(fs::exists(fs::path(output).concat(".lock")));
+        } else if (mounted == Mounted::InAStagingFolder) {
+            const std::vector<std::string> left = InstallLeftBeside(output);
+            ASSERT_EQ(left.size(), 1U);
+            const std::string leftover = (output.parent_path() / left[0]).string();
+            EXPECT_EQ(run.problem,
+                      output.string() +
+                          ": installed, but folders of the installer's own are left: " + leftover +
+                          " (" + leftover +
+                          "/card: a file system is mounted here); unmount what is mounted in it "
+                          "first (umount), then give yourself write permission to it and remove "
+                          "it (chmod -R u+w, then rm -rf), or ask its owner to; later installs "
+                          "try again");
+            continue;
+        } else {
+            EXPECT_EQ(run.problem,
+                      output.string() + ": a file system is mounted in it at " + card.string() +
+                          ", which the installer neither removes nor carries into the new "
+                          "install; unmount it (umount) or move it out of the install (mount "
+                          "--move), then install again; nothing was changed");
+        }
+        EXPECT_EQ(InstallFilesAt(output), before);
+        EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
+    }
 }
 
-// An install killed at any point leaves what the next one takes up: it installs, with the user's
-// files, logbook and lists of the earlier install, over read-only folders too, and leaves nothing
-// of its own beside the output.
+// An install killed at any point, timed or at each step of putting it in place, leaves what the
+// next one takes up: it installs, with the user's files, logbook and lists of the earlier install,
+// over an install made read-only ("chmod -R a-w") with its modes, and leaves nothing of its own
+// beside the output.
 TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
     const std::u16string record = InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F);
     const std::string logbook =
@@ -1649,27 +1852,55 @@ TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
         testdata::WriteListSection("Recent", {record},
                                    testdata::ReadHostFile(output / "PK.ini").value_or(""))));
     ASSERT_TRUE(InstallPut(output / "My Documents/notes.txt", "Reifen wechseln\r\n"));
-    ASSERT_EQ(::chmod((output / "My Documents").c_str(), 0555), 0);
+    InstallWritable(output, false);
+    const std::pair<const char*, unsigned> modes[] = {
+        {"", 0555}, {"My Documents", 0555}, {"My Documents/notes.txt", 0444}};
     const auto recent = InstallSection(output / "PK.ini", u"Recent");
     ASSERT_FALSE(recent.empty());
-    // How long a whole install takes, then kills spread over that time.
+    // How long a whole install takes, then kills spread over that time, and at each step.
     const auto start = std::chrono::steady_clock::now();
     const InstallChild whole = InstallAsUser(options);
     INSTALL_AS_USER_OR_SKIP(whole);
     ASSERT_EQ(whole.problem, "");
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
-    constexpr int kKills = 10;
-    for (int kill = 1; kill <= kKills; ++kill) {
-        const auto after = took * kill / (kKills + 1);
-        SCOPED_TRACE("killed after " + std::to_string(after.count()) + " ms");
-        (void)InstallAsUser(options, after);
+    struct Kill {
+        std::string name;
+        std::chrono::milliseconds after;
+        const char* step; // null: after the time
+    };
+    std::vector<Kill> kills;
+    constexpr int kTimedKills = 6;
+    for (int kill = 1; kill <= kTimedKills; ++kill) {
+        const auto after = took * kill / (kTimedKills + 1);
+        kills.push_back({"after " + std::to_string(after.count()) + " ms", after, nullptr});
+    }
+    for (const char* step : {demoinstall::kStepNewMarked, demoinstall::kStepRootOpened,
+                             demoinstall::kStepEarlierMarked, demoinstall::kStepInPlace,
+                             demoinstall::kStepUnmarked, demoinstall::kStepModeGiven})
+        kills.push_back({std::string("once ") + step, std::chrono::milliseconds::max(), step});
+    for (const Kill& kill : kills) {
+        SCOPED_TRACE("killed " + kill.name);
+        demoinstall::InstallOptions killed = options;
+        if (kill.step != nullptr) {
+            killed.reached = [step = std::string_view(kill.step)](std::string_view reached) {
+                if (reached == step)
+                    ::raise(SIGKILL);
+            };
+        }
+        const InstallChild cut = InstallAsUser(killed, kill.after);
+        EXPECT_TRUE(kill.step == nullptr || !cut.isEnded) << "the step is never reached";
         const InstallChild next = InstallAsUser(options);
         ASSERT_EQ(next.problem, "");
         EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
         EXPECT_EQ(testdata::ReadHostFile(output / "Fahrtenbuch.txt"), logbook);
         EXPECT_EQ(InstallSection(output / "PK.ini", u"Recent"), recent);
         EXPECT_EQ(testdata::ReadHostFile(output / "My Documents/notes.txt"), "Reifen wechseln\r\n");
+        for (const auto& [path, mode] : modes) {
+            struct stat status {};
+            ASSERT_EQ(::lstat((output / path).c_str(), &status), 0);
+            EXPECT_EQ(status.st_mode & 07777, mode) << path;
+        }
         const std::string list =
             testdata::ReadHostFile(output / demoinstall::kManifestFile).value_or("");
         EXPECT_TRUE(list.starts_with(demoinstall::kManifestFormat) &&
@@ -1677,6 +1908,38 @@ TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
         EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMark));
         EXPECT_FALSE(fs::exists(output / demoinstall::kOwnFolderMarkPart));
     }
+}
+
+// The installer compares the device of each folder it enters with the install's, as "rm
+// --one-file-system" does: taken as lying on another device, each folder below is a mount point,
+// found and left as it is with what is on it, while the files beside are removed. (A real mount:
+// ExtractInstallAsUser.NeverEntersAMountedFileSystem.)
+TEST(InstallFileSystem, NeverEntersAFolderOnAnotherDevice) {
+    testdata::TempDeviceRoot root;
+    const fs::path folder = root.HostPath() / "own";
+    for (const char* file : {"navigator", "card/Route.txt", "Data/Liechtenstein/kwa/Net.rd"}) {
+        fs::create_directories((folder / file).parent_path());
+        ASSERT_TRUE(InstallPut(folder / file, "bytes")) << file;
+    }
+    ASSERT_EQ(demoinstall::MarkOwnFolder(folder, false), "");
+    struct stat status {};
+    ASSERT_EQ(::lstat(folder.c_str(), &status), 0);
+    const dev_t another = status.st_dev + 1;
+    EXPECT_EQ(demoinstall::MountPointsBelow(folder), std::vector<fs::path>());
+    const std::vector<fs::path> below = {folder / "Data", folder / "card"};
+    EXPECT_EQ(demoinstall::MountPointsBelow(folder, another), below);
+    EXPECT_EQ(demoinstall::RemoveInstallFolder(folder, another),
+              below[0].string() + ": a file system is mounted here; " + below[1].string() +
+                  ": a file system is mounted here");
+    std::set<std::string> left;
+    for (const auto& [path, bytes] : InstallFilesAt(folder))
+        left.insert(path);
+    EXPECT_EQ(left,
+              (std::set<std::string>{demoinstall::kOwnFolderMark, "Data", "Data/Liechtenstein",
+                                     "Data/Liechtenstein/kwa", "Data/Liechtenstein/kwa/Net.rd",
+                                     "card", "card/Route.txt"}));
+    EXPECT_EQ(demoinstall::RemoveInstallFolder(folder), "");
+    EXPECT_FALSE(fs::exists(folder));
 }
 
 // The list of an install's own files reads whole only with its end line when it begins with its
