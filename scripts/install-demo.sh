@@ -103,13 +103,13 @@ if [ -n "$data" ]; then
 else
   data="$build/extract"
   if [ -n "$(stale "$data")" ]; then
-    rm -rf "$data.new"
+    rm -rf --one-file-system "$data.new"
     if ! "$build/tools/osm2nav" "$extract" "$data.new" --levels 3; then
-      rm -rf "$data.new"
+      rm -rf --one-file-system "$data.new"
       echo "install-demo.sh: the conversion failed; $data and $out are left as they were" >&2
       exit 1
     fi
-    rm -rf "$data"
+    rm -rf --one-file-system "$data"
     mv "$data.new" "$data"
   fi
 fi

@@ -28,7 +28,7 @@ bash scripts/install-demo.sh "$build"
 played="$build/scenario-install"
 bash scripts/install-demo.sh "$build" --out "$played" --fresh
 out="$build/scenario"
-rm -rf "$out"
+rm -rf --one-file-system "$out"
 command=("$played/navigator" "$played" --script resources/scenarios/german.txt --out "$out")
 if [ "$visible" = 1 ]; then
   command+=(--screen=visible:2 --speed 20)
