@@ -149,7 +149,9 @@ TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArch
 // Every page and dialog the main menu reaches, each of their buttons and each key README.md lists:
 // the script runs to its quit in German and in French (the longest texts of the six), so every
 // frame passed the runner's repaint check, and each frame is written; the pages speak the
-// language chosen.
+// language chosen. What the repaint check cannot see, since the page beneath paints the same
+// again: the map pages show their own pixels between the caption and the map and around the
+// map, whatever page lies beneath them.
 TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
     struct Case {
         const char* name;
@@ -186,6 +188,29 @@ TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
         const std::vector<std::string> menu = LanguageFileLines(out / "menu.txt");
         EXPECT_NE(std::find(menu.begin(), menu.end(), c.quit), menu.end());
         EXPECT_EQ(testdata::ReadHostFile(out / "messageboxes.txt"), std::optional<std::string>(""));
+
+        // Screen rows and columns of the 240 x 294 pages: from below the caption to the map,
+        // whose frame (one pixel) lies at (0, 28) - (240, 235).
+        const auto differs = [&out](const char* frame, const char* other,
+                                    const std::vector<POINT>& points) {
+            const testdata::PngPicture a =
+                testdata::ReadPngFile(out / (std::string(frame) + ".png"));
+            const testdata::PngPicture b =
+                testdata::ReadPngFile(out / (std::string(other) + ".png"));
+            return std::count_if(points.begin(), points.end(), [&a, &b](const POINT& p) {
+                return a.At(p.x, p.y) != b.At(p.x, p.y);
+            });
+        };
+        std::vector<POINT> around;
+        for (int y = 24; y < 235; ++y) {
+            for (int x = 0; x < 240; ++x) {
+                if (y < 29 || y == 234 || x == 0 || x == 239)
+                    around.push_back(POINT{x, y});
+            }
+        }
+        // Beneath the moving map lies the main menu, beneath the others the input pages.
+        EXPECT_EQ(differs("movingmap", "destination-map", around), 0);
+        EXPECT_EQ(differs("tour-input-map", "destination-map", around), 0);
     }
 }
 
