@@ -151,7 +151,9 @@ TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArch
 // frame passed the runner's repaint check, and each frame is written; the pages speak the
 // language chosen. What the repaint check cannot see, since the page beneath paints the same
 // again: the map pages show their own pixels between the caption and the map and around the
-// map, whatever page lies beneath them.
+// map, whatever page lies beneath them, and the recent list opened after a stopped guidance
+// covers the screen from its top as it does from the destination page, under the destination
+// page's caption.
 TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
     struct Case {
         const char* name;
@@ -211,6 +213,16 @@ TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
         // Beneath the moving map lies the main menu, beneath the others the input pages.
         EXPECT_EQ(differs("movingmap", "destination-map", around), 0);
         EXPECT_EQ(differs("tour-input-map", "destination-map", around), 0);
+        std::vector<POINT> caption; // the caption, below it the title label down to the list
+        std::vector<POINT> title;
+        for (int y = 0; y < 46; ++y) {
+            for (int x = 0; x < 240; ++x)
+                (y < 24 ? caption : title).push_back(POINT{x, y});
+        }
+        // The list's caption is that of the destination page, the list's title its label.
+        EXPECT_EQ(differs("recent-destination", "destination", caption), 0);
+        EXPECT_EQ(differs("recent", "recent-destination", caption), 0);
+        EXPECT_EQ(differs("recent", "recent-destination", title), 0);
     }
 }
 
