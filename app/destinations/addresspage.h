@@ -53,7 +53,9 @@ public:
                 UINT ownerPageId, const char16_t* file);
     ~AddressPage() override;
 
-    [[nodiscard]] UINT GetTitleId() override { return m_titleId; }
+    // The page's caption is the title of the pages it was opened from; the list's own title is
+    // its "Title" label.
+    [[nodiscard]] UINT GetTitleId() override { return m_ownerPageId; }
     [[nodiscard]] UINT GetOwnerPageId() const { return m_ownerPageId; }
 
     // Refills the list from the file (as every activation does).

@@ -931,13 +931,16 @@ void CNMapPage::StopNavigation(bool confirm) {
             (void)voice->Stop();
         }
         (void)StopGuidance();
+        // The page gives up the full screen before the mode's page or the main menu comes
+        // back, so that the window shown takes the screen as its activation sets it: the task
+        // bar shown afterwards would lie over it and leave the pages it opens below the bar.
+        (void)SetSipButtonVisible(GetHwnd(), false);
+        (void)SetTaskBarHidden(GetHwnd(), false);
         if (answer == kAnswerNewDestination) {
             m_mode->Activate();
         } else {
             m_mode->Deactivate(0);
         }
-        (void)SetSipButtonVisible(GetHwnd(), false);
-        (void)SetTaskBarHidden(GetHwnd(), false);
         break;
     case kAnswerNextDestination:
         (void)ConnectServerEvents();

@@ -1,6 +1,7 @@
 #include "app/scenario/scenariorunner.h"
 
 #include "app/pages/cnmappage.h"
+#include "app/pages/navshowpage.h"
 #include "app/scenario/scenarioclock.h"
 #include "app/scenario/scenariodrive.h"
 #include "app/scenario/scenariooutput.h"
@@ -28,6 +29,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <fstream>
 #include <memory>
@@ -55,6 +57,38 @@ constexpr auto kWokenThreadsPoll = std::chrono::microseconds(200);
 
 std::string Narrow(const std::u16string& text) {
     return platform::Utf16ToUtf8(text);
+}
+
+// For each shown map of a map page, a line "map LEFT,TOP,RIGHT,BOTTOM" with the map's client
+// rectangle on the screen, then the longitude,latitude at its top left, top right and bottom
+// left corners: where the map shows a place.
+std::vector<std::string> ShownMapLines() {
+    std::vector<std::string> lines;
+    for (HWND window : platform::ShownWindows()) {
+        const WindowBase* page = WindowBase::FromWindow(window);
+        MapView* view = nullptr;
+        if (const auto* guidance = dynamic_cast<const CNMapPage*>(page))
+            view = guidance->GetMapView();
+        else if (const auto* shown = dynamic_cast<const NavShowPage*>(page))
+            view = shown->GetMapView();
+        HWND map = view != nullptr ? view->GetHwnd() : nullptr;
+        RECT client{};
+        if (map == nullptr || IsWindowVisible(map) == FALSE || GetClientRect(map, &client) == FALSE)
+            continue;
+        POINT origin{0, 0};
+        (void)ClientToScreen(map, &origin);
+        std::string text = "map " + std::to_string(origin.x) + ',' + std::to_string(origin.y) +
+                           ',' + std::to_string(origin.x + client.right) + ',' +
+                           std::to_string(origin.y + client.bottom);
+        for (const POINT corner : {POINT{0, 0}, POINT{client.right, 0}, POINT{0, client.bottom}}) {
+            const GeoPoint place = view->GetCanvas()->ScreenToGeo(corner);
+            char line[64] = {};
+            (void)std::snprintf(line, sizeof line, " %.6f,%.6f", place.x, place.y);
+            text += line;
+        }
+        lines.push_back(std::move(text));
+    }
+    return lines;
 }
 
 // A message box of the run: the step it came in, what it said and how it was answered.
@@ -462,6 +496,8 @@ std::string Runner::Frame(const ScenarioStep& step) {
     std::ofstream texts(textFile, std::ios::binary);
     for (const std::u16string& text : ShownTexts())
         texts << Narrow(text) << '\n';
+    for (const std::string& line : ShownMapLines())
+        texts << line << '\n';
     texts.close();
     if (!texts)
         return "cannot write " + textFile.string();

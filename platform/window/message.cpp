@@ -83,8 +83,8 @@ bool TakePaint(State& state, ThreadQueue& queue, MSG* msg, HWND window, UINT fir
         return false;
     for (HWND h : state.creationOrder) {
         Window* w = Find(state, h);
-        if (w != nullptr && w->queue.get() == &queue && w->hasUpdate && IsVisibleChain(state, *w) &&
-            PassesWindowFilter(state, window, h)) {
+        if (w != nullptr && w->queue.get() == &queue && (w->hasUpdate || w->isFrameDirty) &&
+            IsVisibleChain(state, *w) && PassesWindowFilter(state, window, h)) {
             *msg = MSG{h, WM_PAINT, 0, 0, GetTickCount(), {}};
             return true;
         }

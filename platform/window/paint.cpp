@@ -55,14 +55,24 @@ void AddHigherSiblings(State& state, const Window& window, POINT origin,
     }
 }
 
-HDC MakeDc(State& state, Window* window, const RECT* paintBox) {
+// A DC over the client area of window (the screen's when null), or over the frame of a window
+// with a border: its whole rectangle but the client area.
+HDC MakeDc(State& state, Window* window, const RECT* paintBox, bool isFrame = false) {
     platform::DcTarget target;
     if (window == nullptr) {
         target.clip = RECT{0, 0, state.screenWidth, state.screenHeight};
     } else {
+        const int border = isFrame ? BorderOf(*window) : 0;
         target.window = window->handle;
         target.origin = ClientOriginOnScreen(state, *window);
+        target.origin.x -= border;
+        target.origin.y -= border;
         RECT clip = ClientRectOf(*window);
+        if (isFrame) {
+            target.excluded.push_back(
+                RECT{border, border, clip.right + border, clip.bottom + border});
+            clip = RECT{0, 0, clip.right + 2 * border, clip.bottom + 2 * border};
+        }
         for (Window* up = Find(state, window->parent); up != nullptr;
              up = Find(state, up->parent)) {
             const POINT upOrigin = ClientOriginOnScreen(state, *up);
@@ -78,7 +88,7 @@ HDC MakeDc(State& state, Window* window, const RECT* paintBox) {
         if (!IsVisibleChain(state, *window))
             clip = RECT{};
         target.clip = clip;
-        if ((window->style & WS_CLIPCHILDREN) != 0) {
+        if (!isFrame && (window->style & WS_CLIPCHILDREN) != 0) {
             for (HWND child : window->children) {
                 const Window* c = Find(state, child);
                 if (c != nullptr && (c->style & WS_VISIBLE) != 0)
@@ -191,6 +201,8 @@ BOOL ValidateRect(HWND window, const RECT* rect) {
     WindowLock w(window);
     if (!w)
         return FALSE;
+    if (rect == nullptr)
+        w->isFrameDirty = false;
     if (!w->hasUpdate)
         return TRUE;
     RECT& box = w->update;
@@ -236,7 +248,7 @@ BOOL UpdateWindow(HWND window) {
         if (!w)
             return FALSE;
         State& state = w.state;
-        needsPaint = w->hasUpdate && IsVisibleChain(state, *w);
+        needsPaint = (w->hasUpdate || w->isFrameDirty) && IsVisibleChain(state, *w);
     }
     if (needsPaint)
         SendMessageW(window, WM_PAINT, 0, 0);
@@ -293,6 +305,9 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     if (paint == nullptr)
         return nullptr;
     HDC dc = nullptr;
+    HDC frame = nullptr;
+    RECT whole{};
+    int (*fill)(HDC, const RECT*, HBRUSH) = nullptr;
     bool erase = false;
     RECT box{};
     {
@@ -305,7 +320,20 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
         erase = w->hasUpdate && w->isUpdateErase;
         w->hasUpdate = false;
         w->isUpdateErase = false;
+        w->isFrameDirty = false;
         dc = MakeDc(state, &*w, &box);
+        // The frame of a window with a border is the system's to paint, as the window paints.
+        fill = Hooks().fillRect;
+        if (BorderOf(*w) > 0 && fill != nullptr) {
+            frame = MakeDc(state, &*w, nullptr, true);
+            whole = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
+        }
+    }
+    if (frame != nullptr) {
+        (void)fill(frame, &whole, static_cast<HBRUSH>(GetStockObject(kFrameBrush)));
+        State& state = GetState();
+        std::lock_guard lock(state.mutex);
+        (void)FreeDc(state, frame);
     }
     *paint = PAINTSTRUCT{};
     paint->hdc = dc;

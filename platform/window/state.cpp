@@ -325,6 +325,18 @@ namespace {
 void InvalidateAreaBut(State& state, Window& window, const RECT* rect, bool erase,
                        ChildRule children, HWND skipped) {
     InvalidateLocked(state, window, rect, erase);
+    if (const int border = BorderOf(window); border > 0 && rect != nullptr) {
+        // The part of the frame around the client area that the area reaches shows again.
+        const RECT client = ClientRectOf(window);
+        const RECT whole{-border, -border, client.right + border, client.bottom + border};
+        RECT reached{};
+        if (IntersectRect(&reached, rect, &whole) != FALSE &&
+            (reached.left < 0 || reached.top < 0 || reached.right > client.right ||
+             reached.bottom > client.bottom)) {
+            window.isFrameDirty = true;
+            WakeQueue(*window.queue);
+        }
+    }
     const bool includesChildren =
         children == ChildRule::All ||
         (children == ChildRule::ByStyle && (window.style & WS_CLIPCHILDREN) == 0);

@@ -150,12 +150,18 @@ TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArch
 // Every page and dialog the main menu reaches, each of their buttons and each key README.md lists:
 // the script runs to its quit in German and in French (the longest texts of the six), so every
 // frame passed the runner's repaint check, and each frame is written; the pages speak the
-// language chosen.
+// language chosen, and the language's quit key ends the program as the quit button does (the
+// logbook the script used is handed to its converter). What the repaint check cannot see, since
+// the page beneath paints the same again: the map pages show their own pixels between the
+// caption and the map and around the map, whatever page lies beneath them, and the recent list
+// opened after a stopped guidance covers the screen from its top as it does from the
+// destination page, under the destination page's caption.
 TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
     struct Case {
         const char* name;
         int language;
-        const char* quit; // the main menu's last button
+        const char* quit;    // the main menu's last button
+        const char* quitKey; // its key, in place of the script's Ctrl+B
     };
     const fs::path script = fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "pages.txt";
     const std::vector<std::string> lines = LanguageFileLines(script);
@@ -167,15 +173,21 @@ TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
     ASSERT_GE(frames.size(), 100u);
     // The keys README.md lists for the program and its guidance map page.
     for (const char* key : {"Tab", "Enter", "Esc", "Up", "Down", "Left", "Right", "F1", "Ctrl+D",
-                            "L", "T", "S", "P", "A", "R", "Plus", "Minus"}) {
+                            "Ctrl+B", "L", "T", "S", "P", "A", "R", "Plus", "Minus"}) {
         EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("key ") + key), lines.end())
             << key;
     }
-    for (const Case& c : {Case{"pages-german", 0, "Beenden"}, Case{"pages-french", 3, "Quitter"}}) {
+    for (const Case& c : {Case{"pages-german", 0, "Beenden", "Ctrl+B"},
+                          Case{"pages-french", 3, "Quitter", "Ctrl+Q"}}) {
         SCOPED_TRACE(c.name);
         const fs::path root = CopyInstall(c.name, c.language);
         const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
-        const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
+        const fs::path played = s_root->HostPath() / (std::string(c.name) + ".txt");
+        std::ofstream copy(played, std::ios::binary);
+        for (const std::string& line : lines)
+            copy << (line == "key Ctrl+B" ? std::string("key ") + c.quitKey : line) << '\n';
+        copy.close();
+        const testdata::ProgramRun run = RunInstalledNavigator(root, played, out);
         if (run.exitCode != 0) {
             ADD_FAILURE() << "exit code " << run.exitCode << ": " << run.errors;
             continue;
@@ -187,6 +199,41 @@ TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
         const std::vector<std::string> menu = LanguageFileLines(out / "menu.txt");
         EXPECT_NE(std::find(menu.begin(), menu.end(), c.quit), menu.end());
         EXPECT_EQ(testdata::ReadHostFile(out / "messageboxes.txt"), std::optional<std::string>(""));
+        const std::vector<std::string> launches = LanguageFileLines(out / "launches.txt");
+        EXPECT_TRUE(!launches.empty() && launches.back().find("R2U.exe\t") != std::string::npos);
+
+        // Screen rows and columns of the 240 x 294 pages: from below the caption to the map,
+        // whose frame (one pixel) lies at (0, 28) - (240, 235).
+        const auto differs = [&out](const char* frame, const char* other,
+                                    const std::vector<POINT>& points) {
+            const testdata::PngPicture a =
+                testdata::ReadPngFile(out / (std::string(frame) + ".png"));
+            const testdata::PngPicture b =
+                testdata::ReadPngFile(out / (std::string(other) + ".png"));
+            return std::count_if(points.begin(), points.end(), [&a, &b](const POINT& p) {
+                return a.At(p.x, p.y) != b.At(p.x, p.y);
+            });
+        };
+        std::vector<POINT> around;
+        for (int y = 24; y < 235; ++y) {
+            for (int x = 0; x < 240; ++x) {
+                if (y < 29 || y == 234 || x == 0 || x == 239)
+                    around.push_back(POINT{x, y});
+            }
+        }
+        // Beneath the moving map lies the main menu, beneath the others the input pages.
+        EXPECT_EQ(differs("movingmap", "destination-map", around), 0);
+        EXPECT_EQ(differs("tour-input-map", "destination-map", around), 0);
+        std::vector<POINT> caption; // the caption, below it the title label down to the list
+        std::vector<POINT> title;
+        for (int y = 0; y < 46; ++y) {
+            for (int x = 0; x < 240; ++x)
+                (y < 24 ? caption : title).push_back(POINT{x, y});
+        }
+        // The list's caption is that of the destination page, the list's title its label.
+        EXPECT_EQ(differs("recent-destination", "destination", caption), 0);
+        EXPECT_EQ(differs("recent", "recent-destination", caption), 0);
+        EXPECT_EQ(differs("recent", "recent-destination", title), 0);
     }
 }
 

@@ -15,10 +15,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -115,6 +117,30 @@ double ScenarioMetresToLine(double x, double y, const std::vector<GeoPoint>& lin
         best = std::min(best, ScenarioMetres(x, y, a.x + t * abx, a.y + t * aby));
     }
     return best;
+}
+
+// Where the place (degrees) lies in the map a frame's texts name: the share of the way across
+// the map from its left to its right edge and down from its top to its bottom edge, from the
+// places at three of its corners (the "map" line); nullopt when the frame shows no map.
+std::optional<std::pair<double, double>> ScenarioPlaceInMap(const std::vector<std::string>& texts,
+                                                            double x, double y) {
+    for (const std::string& text : texts) {
+        double left = 0, top = 0, rightX = 0, rightY = 0, bottomX = 0, bottomY = 0;
+        if (std::sscanf(text.c_str(), "map %*d,%*d,%*d,%*d %lf,%lf %lf,%lf %lf,%lf", &left, &top,
+                        &rightX, &rightY, &bottomX, &bottomY) != 6)
+            continue;
+        // (x, y) = top left + u * (top right - top left) + v * (bottom left - top left)
+        const double ax = rightX - left;
+        const double ay = rightY - top;
+        const double bx = bottomX - left;
+        const double by = bottomY - top;
+        const double determinant = ax * by - ay * bx;
+        if (determinant == 0.0)
+            return std::nullopt;
+        return std::pair{((x - left) * by - (y - top) * bx) / determinant,
+                         (ax * (y - top) - ay * (x - left)) / determinant};
+    }
+    return std::nullopt;
 }
 
 // The positions of the GGA sentences of a replay file, in degrees.
@@ -505,8 +531,9 @@ TEST_F(ExtractScenario, TheGuidanceAfterThePresettingsFollowsTheCarFromWhereItSt
 
 // The zoom scenario, resources/scenarios/zoom.txt, on an install of its own: every zoom step's
 // frame on each map page shows roads in the map's area, and the frames of the pages that follow
-// the car (taken once the follow suspension is over) the car's marker; 'R' shows the route. From
-// 1638 m a pixel on, the converted extract spans fewer pixels than the marker that covers it.
+// the car (taken once the follow suspension is over) the car's marker; 'R' shows the route, both
+// its ends in the map's view. From 1638 m a pixel on, the converted extract spans fewer pixels
+// than the marker that covers it.
 TEST_F(ExtractScenario, ZoomThroughTheWholeRangeOnEveryMapPage) {
     demoinstall::DemoRoute zoomRoute;
     const demoinstall::InstallOptions install = InstallOptionsFor("zoom-install");
@@ -529,6 +556,9 @@ TEST_F(ExtractScenario, ZoomThroughTheWholeRangeOnEveryMapPage) {
         roadColours.insert(rgb(pen.colour));
         roadColours.insert(rgb(pen.innerColour));
     }
+    const std::vector<ScenarioRoute> routes = ReadScenarioRoutes(ScenarioFile(out / "routes.txt"));
+    ASSERT_EQ(routes.size(), 1u);
+    ASSERT_FALSE(routes.front().records.empty());
     constexpr std::uint32_t kMarkerRed = 0xFF0000; // the following marker, COLORREF 0x0000FF
     constexpr std::uint32_t kRouteBlue = 0x0000FF; // "RouteColor" 0xFF0000
     std::size_t frames = 0;
@@ -564,6 +594,17 @@ TEST_F(ExtractScenario, ZoomThroughTheWholeRangeOnEveryMapPage) {
         }
         if (name.ends_with("-route")) {
             EXPECT_GT(route, 200);
+            const std::vector<std::string> texts =
+                ScenarioLines(ScenarioFile(out / (name + ".txt")));
+            const ScenarioRoute& shown = routes.front();
+            for (const auto& [x, y] : {std::pair{shown.records.front().x, shown.records.front().y},
+                                       std::pair{shown.endX, shown.endY}}) {
+                const std::optional<std::pair<double, double>> at = ScenarioPlaceInMap(texts, x, y);
+                ASSERT_TRUE(at.has_value());
+                EXPECT_TRUE(at->first >= 0.0 && at->first <= 1.0 && at->second >= 0.0 &&
+                            at->second <= 1.0)
+                    << x << "," << y << " lies at " << at->first << ", " << at->second;
+            }
         } else if (isFollowing) {
             EXPECT_GT(marker, 100);
         }

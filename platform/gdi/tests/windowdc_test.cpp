@@ -171,3 +171,57 @@ TEST(WindowDc, EraseWithClassBrush) {
     }
     DeleteObject(blue);
 }
+
+// A window with WS_BORDER gets its one-pixel frame painted black as it paints, and again when
+// only the frame shows again, as when a window that covered it goes.
+TEST(WindowDc, BorderFramePaintedWithTheWindow) {
+    platform::SetScreenSize(40, 30);
+    HBRUSH blue = CreateSolidBrush(kBlue);
+    HBRUSH green = CreateSolidBrush(kGreen);
+    for (const auto& [name, brush] :
+         {std::pair{u"GdiFramed", green}, std::pair{u"GdiUnder", blue}}) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = Plain;
+        windowClass.lpszClassName = name;
+        windowClass.hbrBackground = brush;
+        RegisterClassW(&windowClass);
+    }
+    HDC screen = GetDC(nullptr);
+    const RECT all{0, 0, 40, 30};
+    HBRUSH red = CreateSolidBrush(kRed);
+    FillRect(screen, &all, red);
+    HWND parent = CreateWindowExW(0, u"GdiUnder", u"", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                                  0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(CreateWindowExW(0, u"GdiFramed", u"", WS_CHILD | WS_VISIBLE | WS_BORDER, 5, 5, 15, 10,
+                              parent, nullptr, nullptr, nullptr),
+              nullptr);
+    const auto paintAll = [] {
+        MSG msg{};
+        while (PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE) != FALSE)
+            DispatchMessageW(&msg);
+    };
+    paintAll();
+    struct Probe {
+        int x, y;
+        COLORREF colour;
+    };
+    const Probe probes[] = {{4, 4, kBlue},   {5, 5, kBlack}, {19, 14, kBlack}, {12, 5, kBlack},
+                            {5, 10, kBlack}, {6, 6, kGreen}, {18, 13, kGreen}, {20, 15, kBlue}};
+    for (const Probe& p : probes)
+        EXPECT_EQ(GetPixel(screen, p.x, p.y), p.colour) << p.x << "," << p.y;
+    // A pop-up over the frame's top row alone; under it the screen is red when it goes.
+    HWND cover = CreateWindowExW(0, u"GdiUnder", u"", WS_POPUP | WS_VISIBLE, 0, 0, 40, 6, nullptr,
+                                 nullptr, nullptr, nullptr);
+    paintAll();
+    const RECT top{0, 0, 40, 6};
+    FillRect(screen, &top, red);
+    DestroyWindow(cover);
+    paintAll();
+    for (const Probe& p : probes)
+        EXPECT_EQ(GetPixel(screen, p.x, p.y), p.colour) << p.x << "," << p.y;
+    DeleteObject(red);
+    ReleaseDC(nullptr, screen);
+    DestroyWindow(parent);
+    DeleteObject(green);
+    DeleteObject(blue);
+}

@@ -95,7 +95,8 @@ struct Window {
     bool isDestroying = false;
     bool hasUpdate = false;
     bool isUpdateErase = false;
-    RECT update{}; // client coordinates
+    RECT update{};             // client coordinates
+    bool isFrameDirty = false; // a WS_BORDER frame that showed again waits for the next paint
     SCROLLINFO scroll[2]{};
     std::shared_ptr<void> control; // state of a system control or dialog
     HICON icons[2]{};              // ICON_SMALL, ICON_BIG as WM_SETICON gave them
@@ -234,6 +235,8 @@ void RegisterDialogClass();
 BOOL SipParameters(bool isSet, void* sipInfo);
 // What the screen shows where no window lies: the stock brush it is painted with.
 constexpr int kBareScreenBrush = BLACK_BRUSH;
+// The stock brush the one-pixel frame of a WS_BORDER window is painted with.
+constexpr int kFrameBrush = BLACK_BRUSH;
 // Paints the bare screen where it was invalidated and no shown top-level window lies now.
 void PaintBareScreen();
 // Removes the next message for the calling thread (GetMessageW's work); wait false polls.
