@@ -16,6 +16,9 @@ struct ScenarioOptions {
     std::filesystem::path outFolder;
     // 0: the clock moves only as the steps move it; above 0: virtual milliseconds per real one.
     double speed = 0.0;
+    // Real seconds a step may take: a step that takes longer ends the run at once as a hang
+    // (exit code 1). 0: no limit.
+    int stepSeconds = 300;
 };
 
 // Files the runner writes into the out folder besides the frames ("<name>.png").
@@ -40,8 +43,8 @@ enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };
 
 // Runs the program with the script. The program's exit code when every step passed; 1 when a
 // step failed (reported on errors with its name, the steps after it are not played and the
-// program is ended), when the program ended before the last step, or when an out file cannot
-// be written.
+// program is ended), when the program ended before the last step, when a step hung, or when an
+// out file cannot be written.
 [[nodiscard]] int RunScenario(const ScenarioScript& script, const ScenarioOptions& options,
                               std::FILE* errors);
 
