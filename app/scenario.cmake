@@ -4,6 +4,7 @@ nav_component(app_scenario STEP 12
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariocheck.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenarioclock.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariodrive.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/scenario/scenarioexplorer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariooutput.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariorunner.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenarioscript.cpp

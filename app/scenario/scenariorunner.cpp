@@ -4,6 +4,7 @@
 #include "app/scenario/scenariocheck.h"
 #include "app/scenario/scenarioclock.h"
 #include "app/scenario/scenariodrive.h"
+#include "app/scenario/scenarioexplorer.h"
 #include "app/scenario/scenariooutput.h"
 #include "app/scenario/scenariowatch.h"
 #include "app/scenario/scenariowindows.h"
@@ -104,6 +105,8 @@ private:
     // Takes up what a check of the followed car waits for: the active window, the followed map
     // and the fix, each with the tick it changed at.
     void NoteScreen();
+    // Appends the explorer's next step to the steps, when it has one.
+    void Explore();
     // Ends the run when a step takes longer than the options allow (watchdog thread).
     void Watch();
     // The step at m_next began (for the watchdog).
@@ -129,7 +132,7 @@ private:
     [[nodiscard]] std::string FormatMessageBoxes();
     [[nodiscard]] bool WriteOutputs();
 
-    const ScenarioScript& m_script;
+    ScenarioScript m_script; // the explorer's steps join it
     ScenarioOptions m_options;
     std::FILE* m_errors;
     ScenarioClock m_clock;
@@ -172,6 +175,9 @@ private:
     std::uint64_t m_fixSinceMs = kNever;
     std::size_t m_routesSeen = 0;
     std::uint64_t m_routeSinceMs = 0;
+    // The failure reported, and whether the runner ended the program (not the program itself).
+    std::string m_failure;
+    bool m_isEnding = false;
     // The watchdog: the step it times, from when (steady clock), and its stop.
     std::mutex m_watchMutex;
     std::condition_variable m_watchStop;
@@ -193,8 +199,8 @@ void Runner::Arm(std::vector<platform::ScriptStep> input) {
 }
 
 void Runner::Fail(const ScenarioStep& step, const std::string& reason) {
-    (void)std::fprintf(m_errors, "navigator: %s failed: %s: %s\n", DescribeStep(step).c_str(),
-                       step.source.c_str(), reason.c_str());
+    m_failure = DescribeStep(step) + " failed: " + step.source + ": " + reason;
+    (void)std::fprintf(m_errors, "navigator: %s\n", m_failure.c_str());
     m_hasFailed = true;
 }
 
@@ -237,6 +243,8 @@ void Runner::Watch() {
                                     std::to_string(m_options.stepSeconds) +
                                     " s of real time (the program hangs)";
         (void)std::fprintf(m_errors, "navigator: %s\n", failure.c_str());
+        if (m_options.explorer != nullptr)
+            m_options.explorer->Close(failure, false);
         std::_Exit(static_cast<int>(ScenarioExit::StepFailed));
     }
 }
@@ -254,6 +262,33 @@ void Runner::NoteScreen() {
         m_fixSinceMs = kNever;
     else if (m_fixSinceMs == kNever)
         m_fixSinceMs = now;
+}
+
+void Runner::Explore() {
+    LetWokenThreadsRun();
+    const int lines = m_options.explorer->LinesWritten();
+    const std::string text =
+        m_options.explorer->Next(LookAtScreen(m_watch.CurrentRoute().has_value()));
+    if (text.empty())
+        return;
+    ScenarioScript steps;
+    ScriptError error;
+    if (!ParseScenarioScript(text, steps, error)) {
+        m_failure = "the explorer wrote a step that does not parse: " + error.message;
+        (void)std::fprintf(m_errors, "navigator: %s\n", m_failure.c_str());
+        m_hasFailed = true;
+        return;
+    }
+    for (ScenarioStep& step : steps.steps) {
+        step.line += lines;
+        m_script.steps.push_back(std::move(step));
+    }
+    m_watch.SetStep(m_script.steps[m_next].name);
+    {
+        std::lock_guard lock(m_boxMutex);
+        m_boxStep = m_script.steps[m_next].name;
+    }
+    NoteStepStart();
 }
 
 std::size_t Runner::MapFrames() const {
@@ -309,9 +344,12 @@ void Runner::OnIdle() {
         m_watch.Watch(menu->GetServer().Get());
     }
     NoteScreen();
+    if (!m_hasFailed && m_next >= m_script.steps.size() && m_options.explorer != nullptr)
+        Explore();
     if (m_hasFailed || m_next >= m_script.steps.size()) {
         // Done or failed: end the program, modal loops first (message boxes of other threads
         // too, which the program may wait for; later ones are not shown).
+        m_isEnding = true;
         PostQuitMessage(0);
         {
             std::lock_guard lock(m_boxMutex);
@@ -539,17 +577,19 @@ std::string Runner::Frame(const ScenarioStep& step) {
     int height = 0;
     if (!platform::ReadScreenPixels(nullptr, &m_screen, &width, &height))
         return "cannot read the screen";
-    if (!platform::SavePng(m_screen, width, height, file))
-        return "cannot write " + file.string();
-    // Beside the picture, the texts it shows, one a line.
-    std::filesystem::path textFile = file;
-    textFile.replace_extension(".txt");
-    std::ofstream texts(textFile, std::ios::binary);
-    for (const std::u16string& text : ShownTexts())
-        texts << Narrow(text) << '\n';
-    texts.close();
-    if (!texts)
-        return "cannot write " + textFile.string();
+    if (m_options.writeFrames) {
+        if (!platform::SavePng(m_screen, width, height, file))
+            return "cannot write " + file.string();
+        // Beside the picture, the texts it shows, one a line.
+        std::filesystem::path textFile = file;
+        textFile.replace_extension(".txt");
+        std::ofstream texts(textFile, std::ios::binary);
+        for (const std::u16string& text : ShownTexts())
+            texts << Narrow(text) << '\n';
+        texts.close();
+        if (!texts)
+            return "cannot write " + textFile.string();
+    }
     // What the frame shows must be what the program paints when it paints the screen whole at
     // this moment; pixels left behind by a window that went away differ.
     if (std::string problem = CompareWithWholeRepaint(m_screen, width, m_repainted);
@@ -754,6 +794,19 @@ int Runner::Run() {
         const ScenarioStep& step = m_script.steps[m_next];
         Fail(step, "the program ended before it");
     }
+    if (ScenarioExplorer* explorer = m_options.explorer) {
+        // The program ended by itself between the explorer's steps: the script ends with a
+        // step that a replay fails at in the same way.
+        const bool hasEnded = !m_hasFailed && !m_isEnding;
+        if (hasEnded) {
+            m_failure = "the program ended after step " + std::to_string(explorer->Played());
+            (void)std::fprintf(m_errors, "navigator: %s\n", m_failure.c_str());
+            m_hasFailed = true;
+        }
+        explorer->Close(m_hasFailed ? m_failure
+                                    : "all " + std::to_string(explorer->Played()) + " steps passed",
+                        hasEnded);
+    }
     const bool isWritten = WriteOutputs();
     if (m_hasFailed || !isWritten)
         return static_cast<int>(ScenarioExit::StepFailed);
@@ -795,4 +848,35 @@ int RunScenarioFile(const std::filesystem::path& scriptFile, const ScenarioOptio
         return static_cast<int>(ScenarioExit::BadScript);
     }
     return RunScenario(script, options, errors);
+}
+
+std::filesystem::path ExploreScriptFile(const std::filesystem::path& outFolder,
+                                        std::uint64_t seed) {
+    return outFolder / ("explore-" + std::to_string(seed) + ".txt");
+}
+
+int ExploreScenario(std::uint64_t seed, int steps, ScenarioOptions options, std::FILE* errors) {
+    constexpr int kExploreStepSeconds = 60;
+    std::error_code code;
+    std::filesystem::create_directories(options.outFolder, code);
+    const std::filesystem::path file = ExploreScriptFile(options.outFolder, seed);
+    ScenarioExplorer explorer(seed, steps, file);
+    std::string problem;
+    const std::string head = code ? std::string() : explorer.Open(problem);
+    ScenarioScript script;
+    ScriptError error;
+    if (head.empty() || !ParseScenarioScript(head, script, error)) {
+        (void)std::fprintf(errors, "navigator: cannot make the out folder %s or the script in it\n",
+                           options.outFolder.string().c_str());
+        return static_cast<int>(ScenarioExit::BadScript);
+    }
+    options.writeFrames = false;
+    options.explorer = &explorer;
+    options.stepSeconds = kExploreStepSeconds;
+    const int result = RunScenario(script, options, errors);
+    (void)std::fprintf(errors,
+                       "navigator: explored %d steps from seed %llu: %s; the script is %s\n",
+                       explorer.Played(), static_cast<unsigned long long>(seed),
+                       result == 0 ? "passed" : "failed", file.string().c_str());
+    return result == 0 ? 0 : static_cast<int>(ScenarioExit::StepFailed);
 }

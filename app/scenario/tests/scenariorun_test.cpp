@@ -317,6 +317,12 @@ TEST(ScenarioRun, RefusesScriptOptionsThatDoNotGoTogether) {
         {"--script", script, "--out", "out", "--speed", "0"},
         {"--script", script, "--out", "out", "--speed", "fast"},
         {"--script", (root.HostPath() / "missing").string(), "--out", "out"},
+        {"--explore", "1", "--out", "out"},
+        {"--explore", "one", "--steps", "5", "--out", "out"},
+        {"--explore", "1", "--steps", "0", "--out", "out"},
+        {"--steps", "5", "--script", script, "--out", "out"},
+        {"--explore", "1", "--steps", "5", "--out", "out", "--script", script},
+        {"--explore", "1", "--steps", "5", "--out", "out", "--speed", "2"},
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command[1]);
