@@ -1,17 +1,19 @@
 # The scenario runner of the navigator program: scripts of steps played on the running program.
 nav_component(app_scenario STEP 12
   SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariocheck.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenarioclock.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariodrive.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/scenario/scenarioexplorer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariooutput.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariorunner.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenarioscript.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariowatch.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/scenariowindows.cpp
   DEPENDS onboard_server advisor_voice platform_sound platform_kernel
-  PRIVATE_DEPENDS app_startup app_mappages mapdisplay_mapview positioning_manager positioning_geodesy
-    ui_dialogs ui_layout ui_skin platform_window_testdriver platform_gdi platform_shell
-    platform_window)
+  PRIVATE_DEPENDS app_startup app_mappages mapdisplay_mapview mapdisplay_style positioning_manager
+    positioning_geodesy ui_dialogs ui_layout ui_skin usefulcode_settings platform_window_testdriver
+    platform_gdi platform_shell platform_window)
 
 nav_test(app_scenario_test
   SOURCES

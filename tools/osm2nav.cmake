@@ -260,9 +260,10 @@ endif()
 
 # The navigator program on a demo install in each language besides German: a scenario script a
 # language (resources/scenarios/), its main menu golden and its first advice from its voices; and
-# the script of every page, button and key (pages.txt) in German and French.
+# the script of every page, button and key (pages.txt) in German and French. ExtractExplore: the
+# explorer's fixed seeds in the six languages, a test of its own beside the others.
 if(TARGET demoinstall)
-  nav_extract_test(osmlanguages_test SUITE ExtractLanguages
+  nav_extract_test(osmlanguages_test SUITE ExtractLanguages ExtractExplore
     DEPENDS demoinstall osm2nav_convert testdata testdata_golden platform_sfs platform_sound)
   if(TARGET osmlanguages_test)
     nav_demo_data(osmlanguages_test)
@@ -272,6 +273,7 @@ if(TARGET demoinstall)
       NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
     nav_after_generated(osmlanguages_test advisor_demo_data junctionview_demo_data
                         language_bundles poi_categories skin_pictures navigator)
+    set_tests_properties(ExtractExplore PROPERTIES TIMEOUT 300)
   endif()
 endif()
 

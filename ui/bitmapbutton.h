@@ -32,6 +32,8 @@ public:
     [[nodiscard]] BYTE GetState() const { return state_; }
     // 3 disabled, 2 focused, 1 on or pressed, 0 otherwise.
     [[nodiscard]] int GetStateIndex() const;
+    // True for a text face, which draws the window text as the button's caption.
+    [[nodiscard]] bool DrawsCaption() const { return isTextMode_; }
 
     [[nodiscard]] WindowHandle& GetHandle() { return handle_; }
     [[nodiscard]] HWND GetWindow() const { return handle_.window; }

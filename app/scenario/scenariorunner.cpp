@@ -2,8 +2,10 @@
 
 #include "app/pages/cnmappage.h"
 #include "app/pages/navshowpage.h"
+#include "app/scenario/scenariocheck.h"
 #include "app/scenario/scenarioclock.h"
 #include "app/scenario/scenariodrive.h"
+#include "app/scenario/scenarioexplorer.h"
 #include "app/scenario/scenariooutput.h"
 #include "app/scenario/scenariowatch.h"
 #include "app/scenario/scenariowindows.h"
@@ -29,6 +31,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <fstream>
@@ -54,6 +57,11 @@ constexpr int kMaxRestedQuanta = 200;
 // looks.
 constexpr auto kWokenThreadsWait = std::chrono::seconds(2);
 constexpr auto kWokenThreadsPoll = std::chrono::microseconds(200);
+// A check looks at the followed car once its page has had neither input, nor a new route, nor a
+// change of its map, nor a fix lost for the follow suspension and this much more: the time the
+// next fixes take to bring the car back into the view.
+constexpr std::uint64_t kFollowMarginMs = 4000;
+constexpr std::uint64_t kNever = UINT64_MAX;
 
 std::string Narrow(const std::u16string& text) {
     return platform::Utf16ToUtf8(text);
@@ -127,6 +135,16 @@ private:
     [[nodiscard]] std::string Wait(const ScenarioStep& step);
     [[nodiscard]] std::string Drive();
     [[nodiscard]] std::string Frame(const ScenarioStep& step);
+    [[nodiscard]] std::string Check();
+    // Takes up what a check of the followed car waits for: the active window, the followed map
+    // and the fix, each with the tick it changed at.
+    void NoteScreen();
+    // Appends the explorer's next step to the steps, when it has one.
+    void Explore();
+    // Ends the run when a step takes longer than the options allow (watchdog thread).
+    void Watch();
+    // The step at m_next began (for the watchdog).
+    void NoteStepStart();
     // True when the wait's condition holds; what was seen instead otherwise.
     [[nodiscard]] bool IsMet(const ScenarioStep& step, std::string& seen) const;
     // Moves the stepped clock on by at most ms (up to the replay's next fix during a drive); the
@@ -148,7 +166,7 @@ private:
     [[nodiscard]] std::string FormatMessageBoxes();
     [[nodiscard]] bool WriteOutputs();
 
-    const ScenarioScript& m_script;
+    ScenarioScript m_script; // the explorer's steps join it
     ScenarioOptions m_options;
     std::FILE* m_errors;
     ScenarioClock m_clock;
@@ -183,6 +201,23 @@ private:
     // The screen at a frame and repainted whole, kept from frame to frame.
     std::vector<std::uint32_t> m_screen;
     std::vector<std::uint32_t> m_repainted;
+    // What a check of the followed car waits for (ticks of the clock).
+    std::uint64_t m_lastInputMs = 0;
+    HWND m_active = nullptr;
+    HWND m_followedMap = nullptr;
+    std::uint64_t m_screenSinceMs = 0;
+    std::uint64_t m_fixSinceMs = kNever;
+    std::size_t m_routesSeen = 0;
+    std::uint64_t m_routeSinceMs = 0;
+    // The failure reported, and whether the runner ended the program (not the program itself).
+    std::string m_failure;
+    bool m_isEnding = false;
+    // The watchdog: the step it times, from when (steady clock), and its stop.
+    std::mutex m_watchMutex;
+    std::condition_variable m_watchStop;
+    bool m_isWatchStopping = false;
+    std::string m_watchedStep;
+    std::chrono::steady_clock::time_point m_watchedSince = std::chrono::steady_clock::now();
 };
 
 Runner::Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors)
@@ -198,8 +233,8 @@ void Runner::Arm(std::vector<platform::ScriptStep> input) {
 }
 
 void Runner::Fail(const ScenarioStep& step, const std::string& reason) {
-    (void)std::fprintf(m_errors, "navigator: %s failed: %s: %s\n", DescribeStep(step).c_str(),
-                       step.source.c_str(), reason.c_str());
+    m_failure = DescribeStep(step) + " failed: " + step.source + ": " + reason;
+    (void)std::fprintf(m_errors, "navigator: %s\n", m_failure.c_str());
     m_hasFailed = true;
 }
 
@@ -208,11 +243,86 @@ void Runner::Next() {
     m_isStepStarted = false;
     m_isListOpened = false;
     NoteStepTime();
+    NoteStepStart();
     if (m_next < m_script.steps.size()) {
         m_watch.SetStep(m_script.steps[m_next].name);
         std::lock_guard lock(m_boxMutex);
         m_boxStep = m_script.steps[m_next].name;
     }
+}
+
+void Runner::NoteStepStart() {
+    std::lock_guard lock(m_watchMutex);
+    m_watchedSince = std::chrono::steady_clock::now();
+    if (m_next < m_script.steps.size()) {
+        const ScenarioStep& step = m_script.steps[m_next];
+        m_watchedStep = DescribeStep(step) + " failed: " + step.source + ": the step";
+    } else if (m_next > 0) {
+        m_watchedStep = "the end of the steps after " + DescribeStep(m_script.steps[m_next - 1]);
+    } else {
+        m_watchedStep = "the program's start";
+    }
+}
+
+void Runner::Watch() {
+    const auto limit = std::chrono::seconds(m_options.stepSeconds);
+    std::unique_lock lock(m_watchMutex);
+    while (!m_watchStop.wait_for(lock, std::chrono::seconds(1),
+                                 [this] { return m_isWatchStopping; })) {
+        if (std::chrono::steady_clock::now() - m_watchedSince < limit)
+            continue;
+        // The program no longer comes back to its loop, or a step never ends: nothing on this
+        // thread can end the run in order; what is there to keep is written first.
+        const std::string failure = m_watchedStep + " has not ended after " +
+                                    std::to_string(m_options.stepSeconds) +
+                                    " s of real time (the program hangs)";
+        (void)std::fprintf(m_errors, "navigator: %s\n", failure.c_str());
+        if (m_options.explorer != nullptr)
+            m_options.explorer->Close(failure, false);
+        std::_Exit(static_cast<int>(ScenarioExit::StepFailed));
+    }
+}
+
+void Runner::NoteScreen() {
+    const std::uint64_t now = m_clock.Virtual().TickMs();
+    HWND active = ActiveWindow();
+    HWND map = FollowingMapOfActivePage();
+    if (active != m_active || map != m_followedMap) {
+        m_active = active;
+        m_followedMap = map;
+        m_screenSinceMs = now;
+    }
+    if (GpsStateMonitor::Instance().GetFixClass() != 2)
+        m_fixSinceMs = kNever;
+    else if (m_fixSinceMs == kNever)
+        m_fixSinceMs = now;
+}
+
+void Runner::Explore() {
+    LetWokenThreadsRun();
+    const int lines = m_options.explorer->LinesWritten();
+    const std::string text =
+        m_options.explorer->Next(LookAtScreen(m_watch.CurrentRoute().has_value()));
+    if (text.empty())
+        return;
+    ScenarioScript steps;
+    ScriptError error;
+    if (!ParseScenarioScript(text, steps, error)) {
+        m_failure = "the explorer wrote a step that does not parse: " + error.message;
+        (void)std::fprintf(m_errors, "navigator: %s\n", m_failure.c_str());
+        m_hasFailed = true;
+        return;
+    }
+    for (ScenarioStep& step : steps.steps) {
+        step.line += lines;
+        m_script.steps.push_back(std::move(step));
+    }
+    m_watch.SetStep(m_script.steps[m_next].name);
+    {
+        std::lock_guard lock(m_boxMutex);
+        m_boxStep = m_script.steps[m_next].name;
+    }
+    NoteStepStart();
 }
 
 std::size_t Runner::MapFrames() const {
@@ -267,9 +377,13 @@ void Runner::OnIdle() {
         WrapVoice();
         m_watch.Watch(menu->GetServer().Get());
     }
+    NoteScreen();
+    if (!m_hasFailed && m_next >= m_script.steps.size() && m_options.explorer != nullptr)
+        Explore();
     if (m_hasFailed || m_next >= m_script.steps.size()) {
         // Done or failed: end the program, modal loops first (message boxes of other threads
         // too, which the program may wait for; later ones are not shown).
+        m_isEnding = true;
         PostQuitMessage(0);
         {
             std::lock_guard lock(m_boxMutex);
@@ -301,6 +415,10 @@ void Runner::OnIdle() {
 
 void Runner::PlayStep(const ScenarioStep& step) {
     std::string problem;
+    if (step.kind == ScenarioStepKind::Tap || step.kind == ScenarioStepKind::TapPoint ||
+        step.kind == ScenarioStepKind::Key || step.kind == ScenarioStepKind::Text ||
+        step.kind == ScenarioStepKind::Drive)
+        m_lastInputMs = m_clock.Virtual().TickMs();
     switch (step.kind) {
     case ScenarioStepKind::Tap:
         problem = Tap(step);
@@ -364,6 +482,11 @@ void Runner::PlayStep(const ScenarioStep& step) {
         break;
     case ScenarioStepKind::Drive:
         problem = Drive();
+        break;
+    case ScenarioStepKind::Check:
+        problem = Check();
+        if (problem.empty())
+            Next();
         break;
     }
     if (!problem.empty())
@@ -488,19 +611,21 @@ std::string Runner::Frame(const ScenarioStep& step) {
     int height = 0;
     if (!platform::ReadScreenPixels(nullptr, &m_screen, &width, &height))
         return "cannot read the screen";
-    if (!platform::SavePng(m_screen, width, height, file))
-        return "cannot write " + file.string();
-    // Beside the picture, the texts it shows, one a line.
-    std::filesystem::path textFile = file;
-    textFile.replace_extension(".txt");
-    std::ofstream texts(textFile, std::ios::binary);
-    for (const std::u16string& text : ShownTexts())
-        texts << Narrow(text) << '\n';
-    for (const std::string& line : ShownMapLines())
-        texts << line << '\n';
-    texts.close();
-    if (!texts)
-        return "cannot write " + textFile.string();
+    if (m_options.writeFrames) {
+        if (!platform::SavePng(m_screen, width, height, file))
+            return "cannot write " + file.string();
+        // Beside the picture, the texts it shows, one a line.
+        std::filesystem::path textFile = file;
+        textFile.replace_extension(".txt");
+        std::ofstream texts(textFile, std::ios::binary);
+        for (const std::u16string& text : ShownTexts())
+            texts << Narrow(text) << '\n';
+        for (const std::string& line : ShownMapLines())
+            texts << line << '\n';
+        texts.close();
+        if (!texts)
+            return "cannot write " + textFile.string();
+    }
     // What the frame shows must be what the program paints when it paints the screen whole at
     // this moment; pixels left behind by a window that went away differ.
     if (std::string problem = CompareWithWholeRepaint(m_screen, width, m_repainted);
@@ -508,6 +633,30 @@ std::string Runner::Frame(const ScenarioStep& step) {
         return problem;
     Next();
     return {};
+}
+
+std::string Runner::Check() {
+    if (std::string problem = FindUnfilledText(); !problem.empty())
+        return problem;
+    const std::size_t routes = m_watch.Routes().size();
+    const std::uint64_t now = m_clock.Virtual().TickMs();
+    if (routes != m_routesSeen) {
+        m_routesSeen = routes;
+        m_routeSinceMs = now;
+    }
+    NoteScreen();
+    // The car is followed again once the suspension that the last input, a new route or a
+    // change of the page may have started is over, while the receiver has a fix.
+    const std::uint64_t quietSince =
+        std::max({m_lastInputMs, m_screenSinceMs, m_fixSinceMs, m_routeSinceMs});
+    if (m_followedMap == nullptr || quietSince == kNever ||
+        (now - quietSince < FollowSuspensionMs() + kFollowMarginMs))
+        return {};
+    int width = 0;
+    int height = 0;
+    if (!platform::ReadScreenPixels(nullptr, &m_screen, &width, &height))
+        return "cannot read the screen";
+    return CheckFollowedCar(m_followedMap, m_screen, width);
 }
 
 std::string Runner::Drive() {
@@ -657,8 +806,20 @@ int Runner::Run() {
         [this](const platform::MessageBoxRecord& record) { return ShowMessageBox(record); });
     m_namedStart = std::chrono::steady_clock::now();
     m_namedStartMs = m_clock.Virtual().TickMs();
+    NoteStepStart();
+    std::thread watchdog;
+    if (m_options.stepSeconds > 0)
+        watchdog = std::thread([this] { Watch(); });
     Arm();
     const int result = m_clock.Run([] { return WinMain(nullptr, nullptr, nullptr, 1); });
+    if (watchdog.joinable()) {
+        {
+            std::lock_guard lock(m_watchMutex);
+            m_isWatchStopping = true;
+        }
+        m_watchStop.notify_all();
+        watchdog.join();
+    }
     // Boxes after the program's end (static destructors) are answered unseen.
     platform::SetMessageBoxSink(nullptr);
     m_watch.Forget();
@@ -668,6 +829,19 @@ int Runner::Run() {
     if (!m_hasFailed && m_next < m_script.steps.size()) {
         const ScenarioStep& step = m_script.steps[m_next];
         Fail(step, "the program ended before it");
+    }
+    if (ScenarioExplorer* explorer = m_options.explorer) {
+        // The program ended by itself between the explorer's steps: the script ends with a
+        // step that a replay fails at in the same way.
+        const bool hasEnded = !m_hasFailed && !m_isEnding;
+        if (hasEnded) {
+            m_failure = "the program ended after step " + std::to_string(explorer->Played());
+            (void)std::fprintf(m_errors, "navigator: %s\n", m_failure.c_str());
+            m_hasFailed = true;
+        }
+        explorer->Close(m_hasFailed ? m_failure
+                                    : "all " + std::to_string(explorer->Played()) + " steps passed",
+                        hasEnded);
     }
     const bool isWritten = WriteOutputs();
     if (m_hasFailed || !isWritten)
@@ -710,4 +884,35 @@ int RunScenarioFile(const std::filesystem::path& scriptFile, const ScenarioOptio
         return static_cast<int>(ScenarioExit::BadScript);
     }
     return RunScenario(script, options, errors);
+}
+
+std::filesystem::path ExploreScriptFile(const std::filesystem::path& outFolder,
+                                        std::uint64_t seed) {
+    return outFolder / ("explore-" + std::to_string(seed) + ".txt");
+}
+
+int ExploreScenario(std::uint64_t seed, int steps, ScenarioOptions options, std::FILE* errors) {
+    constexpr int kExploreStepSeconds = 60;
+    std::error_code code;
+    std::filesystem::create_directories(options.outFolder, code);
+    const std::filesystem::path file = ExploreScriptFile(options.outFolder, seed);
+    ScenarioExplorer explorer(seed, steps, file);
+    std::string problem;
+    const std::string head = code ? std::string() : explorer.Open(problem);
+    ScenarioScript script;
+    ScriptError error;
+    if (head.empty() || !ParseScenarioScript(head, script, error)) {
+        (void)std::fprintf(errors, "navigator: cannot make the out folder %s or the script in it\n",
+                           options.outFolder.string().c_str());
+        return static_cast<int>(ScenarioExit::BadScript);
+    }
+    options.writeFrames = false;
+    options.explorer = &explorer;
+    options.stepSeconds = kExploreStepSeconds;
+    const int result = RunScenario(script, options, errors);
+    (void)std::fprintf(errors,
+                       "navigator: explored %d steps from seed %llu: %s; the script is %s\n",
+                       explorer.Played(), static_cast<unsigned long long>(seed),
+                       result == 0 ? "passed" : "failed", file.string().c_str());
+    return result == 0 ? 0 : static_cast<int>(ScenarioExit::StepFailed);
 }

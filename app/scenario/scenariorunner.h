@@ -9,13 +9,23 @@
 
 #include "app/scenario/scenarioscript.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+
+class ScenarioExplorer;
 
 struct ScenarioOptions {
     std::filesystem::path outFolder;
     // 0: the clock moves only as the steps move it; above 0: virtual milliseconds per real one.
     double speed = 0.0;
+    // False: the frames are checked but not written (their pictures and texts).
+    bool writeFrames = true;
+    // Not null: when the script's steps are done, the explorer's steps follow (not owned).
+    ScenarioExplorer* explorer = nullptr;
+    // Real seconds a step may take: a step that takes longer ends the run at once as a hang
+    // (exit code 1). 0: no limit.
+    int stepSeconds = 300;
 };
 
 // Files the runner writes into the out folder besides the frames ("<name>.png").
@@ -40,8 +50,8 @@ enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };
 
 // Runs the program with the script. The program's exit code when every step passed; 1 when a
 // step failed (reported on errors with its name, the steps after it are not played and the
-// program is ended), when the program ended before the last step, or when an out file cannot
-// be written.
+// program is ended), when the program ended before the last step (with an explorer: before its
+// last step), when a step hung, or when an out file cannot be written.
 [[nodiscard]] int RunScenario(const ScenarioScript& script, const ScenarioOptions& options,
                               std::FILE* errors);
 
@@ -50,3 +60,16 @@ enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };
 // (nothing is run then).
 [[nodiscard]] int RunScenarioFile(const std::filesystem::path& scriptFile,
                                   const ScenarioOptions& options, std::FILE* errors);
+
+// The script an exploration writes into its out folder: "explore-<seed>.txt".
+[[nodiscard]] std::filesystem::path ExploreScriptFile(const std::filesystem::path& outFolder,
+                                                      std::uint64_t seed);
+
+// Plays steps steps that an explorer chooses from seed (scenarioexplorer.h) after the script's
+// (none, or the lines that lead to where the exploration begins), makes the out folder and
+// writes every step into ExploreScriptFile as it is played, so that `--script` replays them;
+// the frames are checked but not written, and a step that takes a minute of real time hangs.
+// 0 when every step passed, 1 on a failure (reported on errors and at the end of the script),
+// 2 when the out folder or the script cannot be made.
+[[nodiscard]] int ExploreScenario(std::uint64_t seed, int steps, ScenarioOptions options,
+                                  std::FILE* errors);

@@ -162,6 +162,7 @@ private:
     [[nodiscard]] std::string ParseMessageBox();
     [[nodiscard]] std::string ParseOpenFile();
     [[nodiscard]] std::string ParseDrive();
+    [[nodiscard]] std::string ParseCheck();
     [[nodiscard]] std::string TakeText(std::size_t index);
     [[nodiscard]] std::string TakeLimit(std::size_t index);
     [[nodiscard]] std::string ExpectCount(std::size_t count) const;
@@ -314,6 +315,11 @@ std::string LineParser::ParseDrive() {
     return ExpectCount(1);
 }
 
+std::string LineParser::ParseCheck() {
+    m_step.kind = ScenarioStepKind::Check;
+    return ExpectCount(1);
+}
+
 std::string LineParser::Parse() {
     using Parser = std::string (LineParser::*)();
     static const struct {
@@ -327,7 +333,8 @@ std::string LineParser::Parse() {
                   {"frame", &LineParser::ParseFrame},
                   {"messagebox", &LineParser::ParseMessageBox},
                   {"openfile", &LineParser::ParseOpenFile},
-                  {"drive", &LineParser::ParseDrive}};
+                  {"drive", &LineParser::ParseDrive},
+                  {"check", &LineParser::ParseCheck}};
     if (m_tokens[0].isQuoted)
         return "a line must begin with a step word";
     for (const auto& verb : kVerbs) {

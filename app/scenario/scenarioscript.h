@@ -25,6 +25,7 @@ enum class ScenarioStepKind {
     MessageBox, // id: the answer of the next message box
     OpenFile,   // text: the path the next open-file dialog chooses; isCancel: it is cancelled
     Drive,      // the current route replayed through the map page
+    Check,      // what the screen shows: no blank or unfilled text, the followed car in view
 };
 
 struct ScenarioStep {

@@ -15,23 +15,6 @@
 
 namespace {
 
-// The window a child window lies in; GetParent of a top-level window is its owner.
-HWND TopLevelOf(HWND window) {
-    while (window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0)
-        window = GetParent(window);
-    return window;
-}
-
-std::u16string WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    if (length <= 0)
-        return {};
-    std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
-    text.resize(
-        static_cast<std::size_t>(std::max(0, GetWindowTextW(window, text.data(), length + 1))));
-    return text;
-}
-
 POINT CentreOf(const RECT& rect) {
     return POINT{rect.left + (rect.right - rect.left) / 2, rect.top + (rect.bottom - rect.top) / 2};
 }
@@ -44,15 +27,6 @@ HWND FindControl(HWND topLevel, UINT id) {
             return window;
     }
     return nullptr;
-}
-
-// The window classes of a pick list's own window and of a list (ui/customcombobox.h).
-constexpr char16_t kPickListClass[] = u"CUSTOMCOMBOBOX";
-constexpr char16_t kListClass[] = u"CUSTOMLISTBOX";
-
-bool HasClass(HWND window, std::u16string_view className) {
-    WCHAR name[32] = {};
-    return GetClassNameW(window, name, 32) > 0 && std::u16string_view(name) == className;
 }
 
 bool IsPickList(HWND window) {
@@ -85,6 +59,28 @@ std::u16string_view TrimBlanks(std::u16string_view text) {
 }
 
 } // namespace
+
+HWND TopLevelOf(HWND window) {
+    // GetParent of a top-level window is its owner.
+    while (window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0)
+        window = GetParent(window);
+    return window;
+}
+
+std::u16string WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    if (length <= 0)
+        return {};
+    std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+    text.resize(
+        static_cast<std::size_t>(std::max(0, GetWindowTextW(window, text.data(), length + 1))));
+    return text;
+}
+
+bool HasClass(HWND window, std::u16string_view className) {
+    WCHAR name[32] = {};
+    return GetClassNameW(window, name, 32) > 0 && std::u16string_view(name) == className;
+}
 
 HWND ActiveWindow() {
     HWND active = GetActiveWindow();

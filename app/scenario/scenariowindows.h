@@ -7,7 +7,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// The window classes of a pick list's own window, of a list (ui/customcombobox.h) and of an edit
+// field.
+inline constexpr char16_t kPickListClass[] = u"CUSTOMCOMBOBOX";
+inline constexpr char16_t kListClass[] = u"CUSTOMLISTBOX";
+inline constexpr char16_t kEditClass[] = u"Edit";
+
+// The window a child window lies in; the window itself when it is a top-level one.
+[[nodiscard]] HWND TopLevelOf(HWND window);
+// The window's text; empty for none.
+[[nodiscard]] std::u16string WindowText(HWND window);
+[[nodiscard]] bool HasClass(HWND window, std::u16string_view className);
 
 // The active window of this thread, else the foreground window; null without one.
 [[nodiscard]] HWND ActiveWindow();

@@ -1,11 +1,12 @@
 // navigator FOLDER [--size WxH] [--screen=visible[:scale]] [--script FILE --out OUT
-// [--speed N]]: runs the application on the device root FOLDER, whose root folder holds the
-// program's files (language bundles, page layouts, "PK.ini", "RarUderad.ini"). Headless unless
-// the visible screen is asked for (also by NAV_SCREEN); a visible run starts the help viewer
-// that "\Windows\launch.ini" names, a headless one only records it. With a script the scenario
-// runner plays it (docs/scenario-scripts.md). The exit code is the program's, 0, or the
-// runner's; 2 for a command line it cannot run with (what is wrong is named on the error output,
-// with the usage), 1 when the visible screen cannot be opened.
+// [--speed N]] [--explore SEED --steps N --out OUT]: runs the application on the device root
+// FOLDER, whose root folder holds the program's files (language bundles, page layouts,
+// "PK.ini", "RarUderad.ini"). Headless unless the visible screen is asked for (also by
+// NAV_SCREEN); a visible run starts the help viewer that "\Windows\launch.ini" names, a headless
+// one only records it. With a script the scenario runner plays it, with a seed its explorer
+// plays steps of its own choice (docs/scenario-scripts.md). The exit code is the program's, 0, or
+// the runner's; 2 for a command line it cannot run with (what is wrong is named on the error
+// output, with the usage), 1 when the visible screen cannot be opened.
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/scenario/scenariorunner.h"
@@ -22,6 +23,7 @@
 #include "platform/window/window.h"
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -37,7 +39,11 @@ struct NavigatorOptions {
     std::filesystem::path script;
     std::filesystem::path out;
     double speed = 0.0; // 0: not given
+    std::optional<std::uint64_t> seed;
+    int steps = 0;
 };
+
+constexpr int kMaxExploreSteps = 1000000;
 
 constexpr double kMaxSpeed = 1000.0;
 
@@ -58,12 +64,21 @@ bool ParseScenarioOption(int argc, char** argv, int& index, NavigatorOptions& op
     if (index + 1 >= argc)
         return false;
     const char* value = argv[++index];
+    char rest = 0;
     if (std::strcmp(argument, "--script") == 0) {
         options.script = value;
     } else if (std::strcmp(argument, "--out") == 0) {
         options.out = value;
+    } else if (std::strcmp(argument, "--explore") == 0) {
+        unsigned long long seed = 0;
+        if (value[0] < '0' || value[0] > '9' || std::sscanf(value, "%llu%c", &seed, &rest) != 1)
+            return false;
+        options.seed = seed;
+    } else if (std::strcmp(argument, "--steps") == 0) {
+        if (std::sscanf(value, "%d%c", &options.steps, &rest) != 1 || options.steps < 1 ||
+            options.steps > kMaxExploreSteps)
+            return false;
     } else {
-        char rest = 0;
         if (std::sscanf(value, "%lf%c", &options.speed, &rest) != 1 || !(options.speed > 0.0) ||
             options.speed > kMaxSpeed)
             return false;
@@ -105,11 +120,15 @@ std::optional<NavigatorOptions> ParseNavigatorOptions(int argc, char** argv, std
         } else if (std::strncmp(argument, "--screen=", 9) == 0) {
             continue; // read by VisibleScreenRequest
         } else if (std::strcmp(argument, "--script") == 0 || std::strcmp(argument, "--out") == 0 ||
-                   std::strcmp(argument, "--speed") == 0) {
+                   std::strcmp(argument, "--speed") == 0 ||
+                   std::strcmp(argument, "--explore") == 0 ||
+                   std::strcmp(argument, "--steps") == 0) {
             if (!ParseScenarioOption(argc, argv, index, options)) {
-                *error = std::string(argument) + (std::strcmp(argument, "--speed") == 0
-                                                      ? " takes a number above 0, at most 1000"
-                                                      : " takes a path");
+                const std::string name = argument;
+                *error = name + (name == "--speed"     ? " takes a number above 0, at most 1000"
+                                 : name == "--explore" ? " takes a seed, a number from 0"
+                                 : name == "--steps"   ? " takes a number from 1 to 1000000"
+                                                       : " takes a path");
                 return std::nullopt;
             }
         } else if (!hasFolder && argument[0] != '-') {
@@ -123,7 +142,20 @@ std::optional<NavigatorOptions> ParseNavigatorOptions(int argc, char** argv, std
     *error = hasFolder ? CheckFolder(options.folder) : "no FOLDER is given";
     if (!error->empty())
         return std::nullopt;
-    // The out folder and the speed belong to a script.
+    // The out folder and the speed belong to a script, the out folder and the steps to an
+    // exploration, whose clock the steps move.
+    if (options.seed) {
+        if (!options.script.empty() || options.speed > 0.0 || options.out.empty() ||
+            options.steps == 0) {
+            *error = "--explore takes --steps and --out, and neither --script nor --speed";
+            return std::nullopt;
+        }
+        return options;
+    }
+    if (options.steps > 0) {
+        *error = "--steps belongs to --explore";
+        return std::nullopt;
+    }
     if (options.script.empty() != options.out.empty() ||
         (options.script.empty() && options.speed > 0.0)) {
         *error = "--out and --speed belong to --script, which needs --out";
@@ -138,13 +170,16 @@ int RefuseCommandLine(const std::string& error) {
                        "navigator: %s\n"
                        "usage: navigator FOLDER [--size WxH] [--screen=visible[:scale]]\n"
                        "                 [--script FILE --out OUT [--speed N]]\n"
+                       "                 [--explore SEED --steps N --out OUT]\n"
                        "  FOLDER: an existing device root with the program's files\n"
                        "  --screen (or NAV_SCREEN): headless (the default), visible or "
                        "visible:SCALE (SCALE 1 to 8)\n"
                        "  FILE: a scenario script; OUT: the folder for its frames, texts "
                        "said and sounds\n"
                        "  N: the clock at N times real time (visible: 1, headless: moved by "
-                       "the steps)\n",
+                       "the steps)\n"
+                       "  SEED: plays N steps of the explorer's choice from the seed, writing "
+                       "them to OUT/explore-SEED.txt\n",
                        error.c_str());
     return 2;
 }
@@ -186,7 +221,12 @@ int main(int argc, char** argv) {
         platform::SetMessageBoxSink(AnswerUnseenMessageBox);
     }
     int result = 0;
-    if (!options->script.empty()) {
+    if (options->seed) {
+        ScenarioOptions scenario;
+        scenario.outFolder = std::filesystem::absolute(options->out);
+        scenario.speed = visible ? 1.0 : 0.0;
+        result = ExploreScenario(*options->seed, options->steps, scenario, stderr);
+    } else if (!options->script.empty()) {
         ScenarioOptions scenario;
         scenario.outFolder = std::filesystem::absolute(options->out);
         scenario.speed = options->speed > 0.0 ? options->speed : (visible ? 1.0 : 0.0);

@@ -3,7 +3,9 @@
 // address routed, its first advice, quit); the main menu matches its golden, and the first advice
 // is said and sounded from that language's voice archive. The script of every page, button and
 // key, resources/scenarios/pages.txt, is played in German and in French. A German drive on a
-// copy whose advisor files are damaged says nothing.
+// copy whose advisor files are damaged says nothing. Whole drives are framed every second (suite
+// ExtractDrives). The explorer (navigator --explore) plays a fixed list of seeds in each language
+// (suite ExtractExplore).
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
 #include "tools/osmtests/installedextract.h"
@@ -25,6 +27,19 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// The sanitizer builds play shorter: every test program runs several times slower there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kUnderAddressSanitizer = true;
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
+#else
+constexpr bool kUnderAddressSanitizer = false;
+#endif
 
 // The text of the first advice of the scenario's route.
 constexpr char kFirstAdvice[] = "[FollowRoad] [ForKilometres]";
@@ -285,17 +300,7 @@ class ExtractDrives : public ExtractLanguages, public ::testing::WithParamInterf
 
 TEST_P(ExtractDrives, EverySecondOfTheDriveIsDrawnAsAWholeRepaintDrawsIt) {
     const FramedDrive& drive = GetParam();
-#if defined(__SANITIZE_ADDRESS__)
-    const int every = 10;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    const int every = 10;
-#else
-    const int every = 1;
-#endif
-#else
-    const int every = 1;
-#endif
+    const int every = kUnderAddressSanitizer ? 10 : 1;
     const fs::path root = CopyInstall(drive.name, drive.language);
     const fs::path script = s_root->HostPath() / (std::string(drive.name) + ".txt");
     std::ofstream(script, std::ios::binary) << FramedDriveScript(drive, every);
@@ -348,6 +353,83 @@ TEST_F(ExtractLanguages, ADriveWithACutDecisionTableSaysNothingAndNamesTheFile) 
               std::string::npos)
         << boxes[0];
     EXPECT_EQ(testdata::ReadHostFile(out / "said.txt"), std::optional<std::string>(""));
+}
+
+// Steps a seed plays; fewer under the sanitizers, where the program runs several times slower.
+constexpr int kExploredSteps = kUnderAddressSanitizer ? 80 : 250;
+
+// The explorer's runs, each on a fresh copy of the install (a run changes the settings and the
+// lists it keeps, and a seed plays the same steps on the same install only).
+class ExtractExplore : public ExtractLanguages {
+protected:
+    struct Explored {
+        testdata::ProgramRun run;
+        std::string script; // the steps it played, as it wrote them
+    };
+
+    static Explored Explore(const std::string& name, int language, std::uint64_t seed) {
+        const fs::path root = CopyInstall(name, language);
+        const fs::path out = s_root->HostPath() / (name + "-out");
+        Explored explored;
+        explored.run = testdata::RunHostProgram(
+            {(root / "navigator").string(), root.string(), "--explore", std::to_string(seed),
+             "--steps", std::to_string(kExploredSteps), "--out", out.string()},
+            {}, fs::path(root).concat(".err"));
+        explored.script =
+            testdata::ReadHostFile(out / ("explore-" + std::to_string(seed) + ".txt")).value_or("");
+        std::error_code error;
+        fs::remove_all(root, error);
+        return explored;
+    }
+
+    static std::string Played(std::uint64_t seed) {
+        return "navigator: explored " + std::to_string(kExploredSteps) + " steps from seed " +
+               std::to_string(seed) + ": passed";
+    }
+};
+
+// Fixed seeds in each language play every step with each frame and screen check passing: the
+// odd ones from the guidance page of the demo route, where they drive, the even ones from the
+// start. Under the sanitizers one seed in German.
+TEST_F(ExtractExplore, FixedSeedsPlayEveryStepInEachLanguage) {
+    const struct {
+        const char* name;
+        int language;
+        std::vector<std::uint64_t> seeds;
+    } cases[] = {
+        {"german", 0, {1, 2, 3}},    {"english", 1, {7, 8, 11}}, {"french", 3, {13, 12, 17}},
+        {"spanish", 4, {25, 14, 1}}, {"italian", 5, {3, 16, 7}}, {"dutch", 6, {11, 24, 13}},
+    };
+    for (const auto& c : cases) {
+        for (const std::uint64_t seed : c.seeds) {
+            SCOPED_TRACE(std::string(c.name) + " seed " + std::to_string(seed));
+            const Explored explored = Explore(
+                std::string("explore-") + c.name + "-" + std::to_string(seed), c.language, seed);
+            EXPECT_EQ(explored.run.exitCode, 0) << explored.run.errors;
+            EXPECT_NE(explored.run.errors.find(Played(seed)), std::string::npos)
+                << explored.run.errors;
+            if (kUnderAddressSanitizer)
+                return;
+        }
+    }
+}
+
+// A seed played again chooses the same steps, and the script it wrote replays them as a
+// scenario on a fresh install, its frames passing the same checks (and written).
+TEST_F(ExtractExplore, ASeedPlaysTheSameStepsAgainAndItsScriptReplays) {
+    constexpr std::uint64_t kSeed = 1;
+    const Explored first = Explore("again-1", 0, kSeed);
+    const Explored second = Explore("again-2", 0, kSeed);
+    ASSERT_EQ(first.run.exitCode, 0) << first.run.errors;
+    EXPECT_EQ(second.script, first.script);
+    const fs::path script = s_root->HostPath() / "again.txt";
+    std::ofstream(script, std::ios::binary) << first.script;
+    const fs::path root = CopyInstall("replay", 0);
+    const fs::path out = s_root->HostPath() / "replay-out";
+    const testdata::ProgramRun replay = RunInstalledNavigator(root, script, out);
+    EXPECT_EQ(replay.exitCode, 0) << replay.errors;
+    const std::string last = "e" + std::to_string(kExploredSteps);
+    EXPECT_EQ(testdata::PngFileSize(out / (last + ".png")), std::make_pair(240, 320));
 }
 
 } // namespace

@@ -4,14 +4,17 @@
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
+#include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 
 #include "platform/kernel/codepage.h"
+#include "platform/shell/resourcebundle.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -256,6 +259,53 @@ TEST(ScenarioRun, AMessageBoxIsAWindowThatTheScriptWaitsForAndAnswers) {
     }
 }
 
+// A check names the first text shown without its string (a caption or a dialog's text, left
+// blank as a string missing from the language library leaves them) or with its placeholder
+// unfilled; the bundle's own texts pass.
+TEST(ScenarioRun, ACheckFindsATextShownWithoutItsString) {
+    const struct {
+        UINT id;          // of the string changed in the German bundle; 0: none
+        const char* text; // its text then (UTF-8); empty: left out
+        const char* script;
+        const char* error; // after "navigator: "; empty: every step passes
+    } cases[] = {
+        {0, "", "wait page MsgBox\ncheck\ntap 1\nwait page Screen\ncheck\ntap 460\n", ""},
+        {450, "", "wait page MsgBox\ntap 1\nwait page Screen\ncheck\n",
+         "line 4 failed: check: control 450 of Screen shows a blank caption\n"},
+        {450, "Hilfe <@>", "wait page MsgBox\ntap 1\nwait page Screen\ncheck\n",
+         "line 4 failed: check: control 450 of Screen shows \"Hilfe <@>\" with its placeholder "
+         "unfilled\n"},
+        {1101, "", "wait page MsgBox\ncheck\n",
+         "line 2 failed: check: item 1101 of MsgBox shows a blank text\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        testdata::TempDeviceRoot root;
+        ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root, true));
+        if (c.id != 0) {
+            const std::filesystem::path file = root.HostPath() / "LangGerCE.dll";
+            const std::string bytes = testdata::ReadHostFile(file).value_or("");
+            std::optional<platform::ResourceBundle> bundle = platform::ReadResourceBundle(
+                {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+            ASSERT_TRUE(bundle);
+            bundle->strings.erase(c.id);
+            if (*c.text != 0)
+                bundle->strings[c.id] = platform::Utf8ToUtf16(c.text);
+            const std::vector<std::uint8_t> changed = testdata::WriteResourceBundle(*bundle);
+            std::ofstream(file, std::ios::binary | std::ios::trunc)
+                .write(reinterpret_cast<const char*>(changed.data()),
+                       static_cast<std::streamsize>(changed.size()));
+        }
+        const std::filesystem::path script = WriteScript(root, c.script);
+        const testdata::ProgramRun run =
+            RunNavigator(root.HostPath(), {"--script", script.string(), "--out",
+                                           (root.HostPath() / "out").string()});
+        EXPECT_EQ(run.exitCode, *c.error == 0 ? 0 : 1);
+        EXPECT_EQ(run.errors, *c.error == 0 ? "" : std::string("navigator: ") + c.error);
+        std::filesystem::remove(script);
+    }
+}
+
 TEST(ScenarioRun, RefusesScriptOptionsThatDoNotGoTogether) {
     testdata::TempDeviceRoot root;
     ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
@@ -267,6 +317,12 @@ TEST(ScenarioRun, RefusesScriptOptionsThatDoNotGoTogether) {
         {"--script", script, "--out", "out", "--speed", "0"},
         {"--script", script, "--out", "out", "--speed", "fast"},
         {"--script", (root.HostPath() / "missing").string(), "--out", "out"},
+        {"--explore", "1", "--out", "out"},
+        {"--explore", "one", "--steps", "5", "--out", "out"},
+        {"--explore", "1", "--steps", "0", "--out", "out"},
+        {"--steps", "5", "--script", script, "--out", "out"},
+        {"--explore", "1", "--steps", "5", "--out", "out", "--script", script},
+        {"--explore", "1", "--steps", "5", "--out", "out", "--speed", "2"},
     };
     for (const auto& command : commands) {
         SCOPED_TRACE(command[1]);

@@ -43,6 +43,7 @@ TEST(ScenarioScript, ReadsEachStepWithItsValuesLineAndName) {
         {"openfile \"\\Data\\tmc.txt\"", u"\\Data\\tmc.txt", 0, 0, 0, Kind::OpenFile, false},
         {"openfile cancel", u"", 0, 0, 0, Kind::OpenFile, true},
         {"drive", u"", 0, 0, 0, Kind::Drive, false},
+        {"check", u"", 0, 0, 0, Kind::Check, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# Plays the navigator program's explorer (navigator ROOT --explore SEED) with new random seeds for
+# as long as asked, each on a fresh copy of the demo install in one of the languages, and keeps
+# the script of every failing seed, which `navigator ROOT --script FILE --out DIR` replays on a
+# fresh install of its language.
+#   bash scripts/explore.sh [--seconds N] [--build DIR] [--languages L,L...] [--steps N]
+#                           [--jobs N] [--out DIR]
+# --seconds: how long new seeds are started (default 600); --build: the build folder (default
+# build/release, read from the folder the script is started in); --languages: of german,
+# english, french, spanish, italian, dutch (default all six), one after another; --steps: steps
+# a seed (default 250); --jobs: seeds played at once (default 1); --out: where the failing
+# scripts are kept (default <build>/explore-failures), each as <language>-<seed>.txt with the
+# run's error output beside it (.err). The installs and the runs lie in <build>/explore.
+set -euo pipefail
+from_start() {
+  case "$1" in
+    /*) printf '%s' "$1" ;;
+    *) printf '%s' "$PWD/$1" ;;
+  esac
+}
+seconds=600
+build=
+languages=german,english,french,spanish,italian,dutch
+steps=250
+jobs=1
+kept=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) seconds="$2"; shift 2 ;;
+    --build) build="$(from_start "$2")"; shift 2 ;;
+    --languages) languages="$2"; shift 2 ;;
+    --steps) steps="$2"; shift 2 ;;
+    --jobs) jobs="$2"; shift 2 ;;
+    --out) kept="$(from_start "$2")"; shift 2 ;;
+    *) echo "explore.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+for number in "$seconds" "$steps" "$jobs"; do
+  case "$number" in
+    '' | *[!0-9]* | 0) echo "explore.sh: --seconds, --steps and --jobs take numbers above 0" >&2
+      exit 2 ;;
+  esac
+done
+cd "$(dirname "$0")/.."
+build="${build:-$PWD/build/release}"
+kept="${kept:-$build/explore-failures}"
+work="$build/explore"
+# The "Language" of "RarUderad.ini" of each language.
+language_number() {
+  case "$1" in
+    german) echo 0 ;; english) echo 1 ;; french) echo 3 ;; spanish) echo 4 ;;
+    italian) echo 5 ;; dutch) echo 6 ;;
+    *) echo "explore.sh: unknown language $1" >&2; exit 2 ;;
+  esac
+}
+IFS=, read -r -a language_list <<< "$languages"
+for language in "${language_list[@]}"; do language_number "$language" > /dev/null; done
+
+# The demo install once, laid afresh, and a copy of it in each language.
+mkdir -p "$work" "$kept"
+bash scripts/install-demo.sh "$build" --out "$work/install" --fresh > "$work/install.log" 2>&1 ||
+  { cat "$work/install.log" >&2; exit 1; }
+for language in "${language_list[@]}"; do
+  rm -rf "$work/install-$language"
+  cp -a "$work/install" "$work/install-$language"
+  sed -i "s/^Language=0\r\$/Language=$(language_number "$language")\r/" \
+    "$work/install-$language/RarUderad.ini"
+  grep -q "^Language=$(language_number "$language")" "$work/install-$language/RarUderad.ini" ||
+    { echo "explore.sh: cannot set the language in $work/install-$language" >&2; exit 1; }
+done
+
+# run SLOT LANGUAGE SEED: one seed on a fresh copy; a line "<seed> <language> <steps> <result>"
+# into the slot's results, the script kept when it failed.
+run() {
+  local slot="$1" language="$2" seed="$3" root="$work/run-$1" out="$work/out-$1" code=0 played
+  rm -rf "$root" "$out"
+  cp -a "$work/install-$language" "$root"
+  timeout -k 10 900 "$root/navigator" "$root" --explore "$seed" --steps "$steps" --out "$out" \
+    > "$out.log" 2>&1 || code=$?
+  played="$(sed -n 's/^navigator: explored \([0-9]*\) steps.*/\1/p' "$out.log" | tail -n 1)"
+  if [ -z "$played" ]; then
+    # Ended without the summary (a crash, the timeout): the script's steps were played.
+    played="$(grep -c '^step ' "$out/explore-$seed.txt" 2> /dev/null || true)"
+  fi
+  if [ "$code" -ne 0 ]; then
+    local name="$kept/$language-$seed"
+    cp "$out/explore-$seed.txt" "$name.txt" 2> /dev/null || : > "$name.txt"
+    cp "$out.log" "$name.err"
+    if [ "$code" -gt 128 ]; then
+      printf '# crashed: signal %d\n' "$((code - 128))" >> "$name.txt"
+    elif [ "$code" -eq 124 ] || [ "$code" -eq 137 ]; then
+      printf '# did not end within 900 s\n' >> "$name.txt"
+    fi
+    echo "explore.sh: $language seed $seed failed (exit $code), kept as $name.txt"
+  fi
+  echo "$seed $language ${played:-0} $code" >> "$work/results-$slot"
+}
+
+# Each slot plays seeds one after another, the languages in turn, until the time is up.
+slot_loop() {
+  local slot="$1" index="$1" language seed
+  while [ $((SECONDS - start)) -lt "$seconds" ]; do
+    language="${language_list[$((index % ${#language_list[@]}))]}"
+    seed=$(( $(od -An -N4 -tu4 /dev/urandom) ))
+    run "$slot" "$language" "$seed"
+    index=$((index + jobs))
+  done
+}
+
+rm -f "$work"/results-*
+start=$SECONDS
+for slot in $(seq 1 "$jobs"); do
+  slot_loop "$slot" &
+done
+wait
+
+seeds=0
+played=0
+failures=()
+while read -r seed language count code; do
+  seeds=$((seeds + 1))
+  played=$((played + count))
+  if [ "$code" -ne 0 ]; then
+    reason="$(grep -v '^navigator: explored' "$kept/$language-$seed.err" | tail -n 1)"
+    [ -n "$reason" ] || reason="$(tail -n 1 "$kept/$language-$seed.txt")"
+    failures+=("$language seed $seed (exit $code): $reason")
+  fi
+done < <(cat "$work"/results-* 2> /dev/null)
+echo "explore.sh: $seeds seeds, $played steps in $((SECONDS - start)) s; ${#failures[@]} failed" \
+  "(scripts in $kept, each replayed on a fresh $work/install-<language>)"
+for failure in "${failures[@]}"; do
+  echo "  $failure"
+done
+[ "${#failures[@]}" -eq 0 ]
