@@ -61,6 +61,9 @@ BitmapButton* MapButtonBar::GetButton(UINT id) {
 
 void MapButtonBar::Create(UINT id, bool isToggle, UINT alternative, DWORD style) {
     auto button = std::make_unique<BitmapButton>(id, isToggle, false, alternative);
+    // The column's buttons overlap by a row: each keeps off the ones above it, so that a button
+    // painted alone leaves the row shared with its neighbour as the whole column paints it.
+    style |= WS_CLIPSIBLINGS;
     CreateWindowExW(0, WindowClassRegistry::ClassName(), u"", style, 0, 0, 0, 0, m_view.GetHwnd(),
                     reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                     platform::ResourceInstance(), &button->GetHandle());
@@ -112,6 +115,17 @@ void MapButtonBar::Build(bool routePresent) {
     } else if (m_guidance && canvas->GetTransform() != nullptr) {
         canvas->SetScale(1.0);
     }
+}
+
+std::vector<HWND> MapButtonBar::GetWindows() const {
+    std::vector<HWND> windows;
+    for (const auto& [id, button] : m_buttons) {
+        windows.push_back(button->GetWindow());
+    }
+    if (m_label) {
+        windows.push_back(m_label->GetWindow());
+    }
+    return windows;
 }
 
 void MapButtonBar::Place(UINT id, int top, int height) {

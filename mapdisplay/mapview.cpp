@@ -566,6 +566,7 @@ void MapView::UpdateFollow() {
     m_redrawing = false;
     HDC dc = GetDC(m_canvas->GetHwnd());
     if (dc != nullptr) {
+        ExcludeChildWindows(dc);
         DrawMarker(dc, s, true);
         ReleaseDC(m_canvas->GetHwnd(), dc);
     }
@@ -596,6 +597,24 @@ void MapView::SetHeadingUp(bool isOn) {
     }
     m_canvas->SetRotation(isOn ? 360.0 - m_heading : 0.0);
     RedrawWindow(m_canvas->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void MapView::ExcludeChildWindows(HDC dc) const {
+    HWND map = m_canvas->GetHwnd();
+    std::vector<HWND> children = m_bar.GetWindows();
+    children.push_back(m_arrow.GetWindow());
+    for (HWND child : children) {
+        if (child == nullptr || GetParent(child) != map || IsWindowVisible(child) == FALSE) {
+            continue;
+        }
+        RECT r{};
+        GetWindowRect(child, &r);
+        POINT topLeft{r.left, r.top};
+        POINT bottomRight{r.right, r.bottom};
+        ScreenToClient(map, &topLeft);
+        ScreenToClient(map, &bottomRight);
+        ExcludeClipRect(dc, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+    }
 }
 
 RECT MapView::EraseRect() const {

@@ -166,6 +166,8 @@ public:
 
     [[nodiscard]] BitmapButton* GetButton(UINT id);
     [[nodiscard]] CustomStatic* GetLabel() { return m_label.get(); }
+    // The windows of the bar: its buttons and the label.
+    [[nodiscard]] std::vector<HWND> GetWindows() const;
     [[nodiscard]] bool IsExpanded() const { return m_expanded; }
     [[nodiscard]] bool IsRoutePreview() const { return m_routePreview; }
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
@@ -294,6 +296,9 @@ private:
     [[nodiscard]] bool IsFollowing() const { return m_isGuidance || m_isTracking; }
     [[nodiscard]] bool IsReducedMap() const;
     void DrawMarker(HDC dc, POINT at, bool following);
+    // Takes the map's shown child windows (the bar, the label, the arrow) out of a device context
+    // of the map, which a paint of the map leaves to them.
+    void ExcludeChildWindows(HDC dc) const;
     [[nodiscard]] RECT EraseRect() const;
     void WriteDumpIfOn();
     bool Pick(const GeoPoint& point);

@@ -195,7 +195,11 @@ void BitmapButton::OnKeyDown(UINT, WPARAM wParam, LPARAM lParam, LRESULT* result
     HWND parent = GetParent(handle_.window);
     const bool isControlDown = GetKeyState(VK_CONTROL) < 0;
     if (HIWORD(static_cast<DWORD>(lParam)) == kTabScanCode && !isControlDown) {
-        isFocused_ = false;
+        // The button shows the focus it gives up, also where the focus stays with it.
+        if (isFocused_) {
+            isFocused_ = false;
+            Redraw();
+        }
     } else if (isFocused_ && wParam == VK_RETURN && IsWindowEnabled(handle_.window)) {
         SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id_, 1),
                      reinterpret_cast<LPARAM>(handle_.window));
