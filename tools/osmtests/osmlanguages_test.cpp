@@ -415,6 +415,24 @@ TEST_F(ExtractExplore, FixedSeedsPlayEveryStepInEachLanguage) {
     }
 }
 
+// Scripts of seeds that found a fault (resources/scenarios/explored/, the fault named in each),
+// replayed on a fresh install of their language: every frame and check passes.
+TEST_F(ExtractExplore, TheScriptsOfFaultsFoundReplay) {
+    const struct {
+        const char* name;
+        int language;
+    } cases[] = {{"french-1093251061", 3}, {"spanish-2828231466", 4}, {"dutch-4162891489", 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path root = CopyInstall(std::string("found-") + c.name, c.language);
+        const fs::path script = fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "explored" /
+                                (std::string(c.name) + ".txt");
+        const testdata::ProgramRun run = RunInstalledNavigator(
+            root, script, s_root->HostPath() / (std::string(c.name) + "-out"));
+        EXPECT_EQ(run.exitCode, 0) << run.errors;
+    }
+}
+
 // The script a seed wrote replays its steps as a scenario on a fresh install, its frames passing
 // the same checks (and written). (A seed played again chooses the same steps only where the
 // program's other threads bring the same to the screen at each step: a control that a receiver's
