@@ -188,23 +188,27 @@ std::string CheckFollowedCar(HWND map, const std::vector<std::uint32_t>& screen,
     const auto at = [&screen, width](int x, int y) {
         return screen[static_cast<std::size_t>(y) * width + x];
     };
-    RECT marker{area.right, area.bottom, area.left, area.top};
-    int red = 0;
-    for (int y = area.top; y < area.bottom; ++y) {
-        for (int x = area.left; x < area.right; ++x) {
-            if (at(x, y) != kMarkerRed)
-                continue;
-            ++red;
-            marker =
-                RECT{std::min<LONG>(marker.left, x), std::min<LONG>(marker.top, y),
-                     std::max<LONG>(marker.right, x + 1), std::max<LONG>(marker.bottom, y + 1)};
-        }
-    }
     const double scale = canvas->GetScale();
     const std::string where = "the map of " + Utf8(SectionOf(ActiveWindow())) + " at " +
                               std::to_string(scale) + " m a pixel";
+    // Where the view drew the marker last (in the map's client pixels): its red pixels there.
+    if (!view->IsMarkerDrawn())
+        return where + " has not drawn the car's marker";
+    RECT marker = view->GetMarkerRect();
+    POINT origin{0, 0};
+    (void)ClientToScreen(map, &origin);
+    OffsetRect(&marker, origin.x, origin.y);
+    const std::string place = "(" + std::to_string(marker.left) + ", " +
+                              std::to_string(marker.top) + ") - (" + std::to_string(marker.right) +
+                              ", " + std::to_string(marker.bottom) + ")";
+    int red = 0;
+    for (LONG y = std::max(area.top, marker.top); y < std::min(area.bottom, marker.bottom); ++y) {
+        for (LONG x = std::max(area.left, marker.left); x < std::min(area.right, marker.right); ++x)
+            red += at(x, y) == kMarkerRed ? 1 : 0;
+    }
     if (red < kMarkerPixels)
-        return where + " does not show the car's marker (" + std::to_string(red) + " pixels of it)";
+        return where + " does not show the car's marker drawn at " + place + " (" +
+               std::to_string(red) + " of its pixels)";
     if (scale >= kRoadlessScale)
         return {};
     const std::set<std::uint32_t> roads = RoadColours(*canvas, scale);
@@ -219,8 +223,6 @@ std::string CheckFollowedCar(HWND map, const std::vector<std::uint32_t>& screen,
         }
     }
     if (found < kRoadPixels)
-        return where + " shows no roads around the car's marker at (" +
-               std::to_string(marker.left) + ", " + std::to_string(marker.top) + ") - (" +
-               std::to_string(marker.right) + ", " + std::to_string(marker.bottom) + ")";
+        return where + " shows no roads around the car's marker at " + place;
     return {};
 }

@@ -27,7 +27,8 @@
 inline constexpr double kRoadlessScale = 1000.0;
 
 // The followed car on the map window (FollowingMapOfActivePage) in the screen's pixels (width a
-// row, 0x00RRGGBB): empty when its marker shows in the map with pixels of the map's roads (the
-// pens of its style sheets, day and night) or of the route around it; otherwise what is wrong.
+// row, 0x00RRGGBB): empty when its marker shows in the map where the view drew it last, with
+// pixels of the map's roads (the pens of its style sheets, day and night) or of the route around
+// it; otherwise what is wrong.
 [[nodiscard]] std::string CheckFollowedCar(HWND map, const std::vector<std::uint32_t>& screen,
                                            int width);

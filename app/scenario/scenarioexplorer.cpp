@@ -1,6 +1,7 @@
 #include "app/scenario/scenarioexplorer.h"
 
 #include "app/scenario/scenariowindows.h"
+#include "mapdisplay/mapview.h"
 #include "ui/dialogbase.h"
 
 #include "platform/gdi/messageboxwindow.h"
@@ -160,7 +161,9 @@ ExploredScreen LookAtScreen(bool hasRoute) {
         return screen;
     }
     for (HWND window : shown) {
-        if (window == tapped)
+        // The direction arrow comes and goes with the positions, which the receiver stand-in
+        // delivers in its own time: a step chosen by it would not be chosen again.
+        if (window == tapped || GetDlgCtrlID(window) == DirectionArrowWindow::kControlId)
             continue;
         if (TopLevelOf(window) == tapped) {
             AddTap(screen, static_cast<UINT>(GetDlgCtrlID(window)));

@@ -62,6 +62,10 @@ constexpr auto kWokenThreadsPoll = std::chrono::microseconds(200);
 // next fixes take to bring the car back into the view.
 constexpr std::uint64_t kFollowMarginMs = 4000;
 constexpr std::uint64_t kNever = UINT64_MAX;
+// The explorer looks at the screen once no message has come for this long (the threads that a
+// position or a route wakes post theirs), and at the latest after kSettleLimit.
+constexpr auto kSettledMs = std::chrono::milliseconds(3);
+constexpr auto kSettleLimit = std::chrono::milliseconds(200);
 
 std::string Narrow(const std::u16string& text) {
     return platform::Utf16ToUtf8(text);
@@ -139,6 +143,10 @@ private:
     // Takes up what a check of the followed car waits for: the active window, the followed map
     // and the fix, each with the tick it changed at.
     void NoteScreen();
+    // Before the explorer looks at the screen: true once the threads the last steps woke have
+    // done their work and no message they posted waits (real time: kSettledMs without one,
+    // kSettleLimit in all); false while one waits, which the loop dispatches first.
+    [[nodiscard]] bool IsSettled();
     // Appends the explorer's next step to the steps, when it has one.
     void Explore();
     // Ends the run when a step takes longer than the options allow (watchdog thread).
@@ -212,6 +220,8 @@ private:
     // The failure reported, and whether the runner ended the program (not the program itself).
     std::string m_failure;
     bool m_isEnding = false;
+    bool m_isSettling = false;
+    std::chrono::steady_clock::time_point m_settleStart;
     // The watchdog: the step it times, from when (steady clock), and its stop.
     std::mutex m_watchMutex;
     std::condition_variable m_watchStop;
@@ -298,8 +308,29 @@ void Runner::NoteScreen() {
         m_fixSinceMs = now;
 }
 
-void Runner::Explore() {
+bool Runner::IsSettled() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_isSettling) {
+        m_isSettling = true;
+        m_settleStart = now;
+    }
     LetWokenThreadsRun();
+    MSG message{};
+    for (auto quiet = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - quiet < kSettledMs;) {
+        if (std::chrono::steady_clock::now() - m_settleStart > kSettleLimit)
+            break;
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE)
+            return false;
+        std::this_thread::sleep_for(kWokenThreadsPoll);
+        if (platform::ThreadsWokenByTheClock() > 0)
+            quiet = std::chrono::steady_clock::now();
+    }
+    m_isSettling = false;
+    return true;
+}
+
+void Runner::Explore() {
     const int lines = m_options.explorer->LinesWritten();
     const std::string text =
         m_options.explorer->Next(LookAtScreen(m_watch.CurrentRoute().has_value()));
@@ -378,8 +409,13 @@ void Runner::OnIdle() {
         m_watch.Watch(menu->GetServer().Get());
     }
     NoteScreen();
-    if (!m_hasFailed && m_next >= m_script.steps.size() && m_options.explorer != nullptr)
+    if (!m_hasFailed && m_next >= m_script.steps.size() && m_options.explorer != nullptr) {
+        if (!IsSettled()) {
+            Arm();
+            return;
+        }
         Explore();
+    }
     if (m_hasFailed || m_next >= m_script.steps.size()) {
         // Done or failed: end the program, modal loops first (message boxes of other threads
         // too, which the program may wait for; later ones are not shown).
