@@ -283,9 +283,11 @@ void Runner::Watch() {
             continue;
         // The program no longer comes back to its loop, or a step never ends: nothing on this
         // thread can end the run in order; what is there to keep is written first.
-        const std::string failure = m_watchedStep + " has not ended after " +
+        const std::string failure = m_watchedStep +
+                                    " has not ended, and the program has not come back to its "
+                                    "loop for " +
                                     std::to_string(m_options.stepSeconds) +
-                                    " s of real time (the program hangs)";
+                                    " s of real time (it hangs)";
         (void)std::fprintf(m_errors, "navigator: %s\n", failure.c_str());
         if (m_options.explorer != nullptr)
             m_options.explorer->Close(failure, false);
@@ -401,6 +403,12 @@ void Runner::NoteArrivals() {
 }
 
 void Runner::OnIdle() {
+    {
+        // A step that moves the clock comes back here at each of its moves: only a program that
+        // no longer comes back to its loop hangs.
+        std::lock_guard lock(m_watchMutex);
+        m_watchedSince = std::chrono::steady_clock::now();
+    }
     m_clock.NoteIdle();
     NoteArrivals();
     if (const auto* menu = dynamic_cast<MainMenuWnd*>(

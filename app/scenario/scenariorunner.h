@@ -23,8 +23,8 @@ struct ScenarioOptions {
     bool writeFrames = true;
     // Not null: when the script's steps are done, the explorer's steps follow (not owned).
     ScenarioExplorer* explorer = nullptr;
-    // Real seconds a step may take: a step that takes longer ends the run at once as a hang
-    // (exit code 1). 0: no limit.
+    // Real seconds the program may stay away from its loop within a step: longer ends the run at
+    // once as a hang (exit code 1). 0: no limit.
     int stepSeconds = 300;
 };
 
