@@ -263,10 +263,14 @@ void MainMenuWnd::OnActivate(UINT, WPARAM wParam, LPARAM, LRESULT* result, bool*
     }
     if (state == WA_ACTIVE) {
         TmcMonitor& monitor = TmcMonitor::Instance();
-        if (HWND tmc = GetDlgItem(window, 1143))
-            monitor.SetOwnerWindow(tmc);
-        if (HWND gps = GetDlgItem(window, 1138))
-            GpsStateMonitor::Instance().SetIndicatorWindow(gps);
+        // A mode's page brought forward above took the indicators for its own as it came: the
+        // menu's take the monitors' notices only while the menu itself shows.
+        if (GetActiveWindow() == window) {
+            if (HWND tmc = GetDlgItem(window, 1143))
+                monitor.SetOwnerWindow(tmc);
+            if (HWND gps = GetDlgItem(window, 1138))
+                GpsStateMonitor::Instance().SetIndicatorWindow(gps);
+        }
         if (HWND page = monitor.GetVisibleDialogWindow()) {
             SendMessageW(page, WM_ACTIVATE, 0x10001, 0);
             SetForegroundWindow(page);
