@@ -566,7 +566,9 @@ void MapView::UpdateFollow() {
     m_redrawing = false;
     HDC dc = GetDC(m_canvas->GetHwnd());
     if (dc != nullptr) {
-        ExcludeChildWindows(dc);
+        RECT marker = EraseRect();
+        OffsetRect(&marker, s.x, s.y);
+        ExcludeChildWindows(dc, marker);
         DrawMarker(dc, s, true);
         ReleaseDC(m_canvas->GetHwnd(), dc);
     }
@@ -599,12 +601,12 @@ void MapView::SetHeadingUp(bool isOn) {
     RedrawWindow(m_canvas->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
-void MapView::ExcludeChildWindows(HDC dc) const {
+void MapView::ExcludeChildWindows(HDC dc, const RECT& area) const {
     HWND map = m_canvas->GetHwnd();
     std::vector<HWND> children = m_bar.GetWindows();
     children.push_back(m_arrow.GetWindow());
     for (HWND child : children) {
-        if (child == nullptr || GetParent(child) != map || IsWindowVisible(child) == FALSE) {
+        if (child == nullptr || IsWindowVisible(child) == FALSE || GetParent(child) != map) {
             continue;
         }
         RECT r{};
@@ -613,7 +615,10 @@ void MapView::ExcludeChildWindows(HDC dc) const {
         POINT bottomRight{r.right, r.bottom};
         ScreenToClient(map, &topLeft);
         ScreenToClient(map, &bottomRight);
-        ExcludeClipRect(dc, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+        if (topLeft.x < area.right && area.left < bottomRight.x && topLeft.y < area.bottom &&
+            area.top < bottomRight.y) {
+            ExcludeClipRect(dc, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+        }
     }
 }
 

@@ -296,9 +296,9 @@ private:
     [[nodiscard]] bool IsFollowing() const { return m_isGuidance || m_isTracking; }
     [[nodiscard]] bool IsReducedMap() const;
     void DrawMarker(HDC dc, POINT at, bool following);
-    // Takes the map's shown child windows (the bar, the label, the arrow) out of a device context
-    // of the map, which a paint of the map leaves to them.
-    void ExcludeChildWindows(HDC dc) const;
+    // Takes the map's shown child windows (the bar, the label, the arrow) that reach into area
+    // out of a device context of the map, which a paint of the map leaves to them.
+    void ExcludeChildWindows(HDC dc, const RECT& area) const;
     [[nodiscard]] RECT EraseRect() const;
     void WriteDumpIfOn();
     bool Pick(const GeoPoint& point);

@@ -317,14 +317,21 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
         State& state = w.state;
         if (w->hasUpdate)
             box = w->update;
+        // The frame of a window with a border is the system's to paint, as the window paints:
+        // when it showed again on its own, or the part painted reaches the client area's edge
+        // (a part inside leaves the frame as it was).
+        const RECT client = ClientRectOf(*w);
+        const bool isFrameDue =
+            w->isFrameDirty ||
+            (w->hasUpdate && (box.left <= 0 || box.top <= 0 || box.right >= client.right ||
+                              box.bottom >= client.bottom));
         erase = w->hasUpdate && w->isUpdateErase;
         w->hasUpdate = false;
         w->isUpdateErase = false;
         w->isFrameDirty = false;
         dc = MakeDc(state, &*w, &box);
-        // The frame of a window with a border is the system's to paint, as the window paints.
         fill = Hooks().fillRect;
-        if (BorderOf(*w) > 0 && fill != nullptr) {
+        if (isFrameDue && BorderOf(*w) > 0 && fill != nullptr) {
             frame = MakeDc(state, &*w, nullptr, true);
             whole = RECT{0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
         }
