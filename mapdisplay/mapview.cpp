@@ -338,7 +338,6 @@ void MapView::SetUp(const RECT& rect, HWND parent) {
     canvas->BeginLayer.ConnectUnlocked(this, &MapView::OnBeginLayer);
     canvas->FilterClass.ConnectUnlocked(this, &MapView::OnFilterClass);
     canvas->EndLayer.ConnectUnlocked(this, &MapView::OnEndLayer);
-    canvas->EndDraw.ConnectUnlocked(this, &MapView::OnEndDraw);
     canvas->KeyDown.ConnectUnlocked(this, &MapView::OnKeyDown);
     canvas->LeftButtonDown.ConnectUnlocked(this, &MapView::OnLeftButtonDown);
     canvas->MapOpened.ConnectUnlocked(this, &MapView::OnMapOpened);
@@ -366,6 +365,9 @@ void MapView::SetUp(const RECT& rect, HWND parent) {
         const std::u16string folder = AppPaths::GetModuleDirectory() + u"tmc\\";
         (void)m_overlay->Load(folder.c_str());
     }
+    // The car is drawn last at the end of a pass, over the overlay's arrows and signs, as the
+    // following step draws it over everything: the handlers run in the order they were connected.
+    canvas->EndDraw.ConnectUnlocked(this, &MapView::OnEndDraw);
     if (m_writePosition) {
         GetClientRect(canvas->GetHwnd(), &m_dumpRect);
     }

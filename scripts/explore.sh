@@ -121,8 +121,12 @@ while read -r seed language count code; do
   seeds=$((seeds + 1))
   played=$((played + count))
   if [ "$code" -ne 0 ]; then
-    reason="$(grep -v '^navigator: explored' "$kept/$language-$seed.err" | tail -n 1)"
-    [ -n "$reason" ] || reason="$(tail -n 1 "$kept/$language-$seed.txt")"
+    # A killed or crashed seed's error output may hold no line but the explorer's own: its
+    # kept script's last line (the crash or timeout note) says why.
+    reason="$(grep -v '^navigator: explored' "$kept/$language-$seed.err" 2> /dev/null |
+      tail -n 1 || true)"
+    [ -n "$reason" ] || reason="$(tail -n 1 "$kept/$language-$seed.txt" 2> /dev/null || true)"
+    [ -n "$reason" ] || reason="no error output"
     failures+=("$language seed $seed (exit $code): $reason")
   fi
 done < <(cat "$work"/results-* 2> /dev/null)

@@ -226,6 +226,8 @@ private:
     std::mutex m_watchMutex;
     std::condition_variable m_watchStop;
     bool m_isWatchStopping = false;
+    // Threads that the stepped clock woke and that ran on through a whole kWokenThreadsWait.
+    std::size_t m_busyThreads = 0;
     std::string m_watchedStep;
     std::chrono::steady_clock::time_point m_watchedSince = std::chrono::steady_clock::now();
 };
@@ -325,7 +327,7 @@ bool Runner::IsSettled() {
         if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE)
             return false;
         std::this_thread::sleep_for(kWokenThreadsPoll);
-        if (platform::ThreadsWokenByTheClock() > 0)
+        if (platform::ThreadsWokenByTheClock() > m_busyThreads)
             quiet = std::chrono::steady_clock::now();
     }
     m_isSettling = false;
@@ -553,8 +555,18 @@ void Runner::MoveClock(std::uint64_t ms) {
 
 void Runner::LetWokenThreadsRun() {
     const auto start = std::chrono::steady_clock::now();
-    while (platform::ThreadsWokenByTheClock() > 0 &&
-           std::chrono::steady_clock::now() - start < kWokenThreadsWait) {
+    for (;;) {
+        const std::size_t woken = platform::ThreadsWokenByTheClock();
+        // A thread that waits again leaves the busy ones.
+        m_busyThreads = std::min(m_busyThreads, woken);
+        if (woken <= m_busyThreads)
+            return;
+        if (std::chrono::steady_clock::now() - start >= kWokenThreadsWait) {
+            // Threads that ran on through a whole wait (a replay without pace never waits
+            // again) are not waited for at the next moves, until one of them waits.
+            m_busyThreads = woken;
+            return;
+        }
         std::this_thread::sleep_for(kWokenThreadsPoll);
         m_clock.NoteIdle();
     }

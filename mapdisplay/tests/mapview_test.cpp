@@ -400,6 +400,12 @@ TEST_F(MapViewTest, MarkerIsDrawnAndErased) {
     EXPECT_EQ(bounds.left, p.x - 10 - (p.x - Canvas().GeoToScreen(centre).x));
     EXPECT_EQ(bounds.bottom - bounds.top, 20);
 
+    // The heading alone changes: the arrow drawn with the old heading is erased.
+    view->SetPosition(Position(centre, 90, 0));
+    view->UpdateFollow();
+    EXPECT_NE(ScreenAt(POINT{p.x, p.y - 10}), RGB(255, 0, 0)) << "the old tip";
+    EXPECT_EQ(ScreenAt(POINT{p.x + 9, p.y}), RGB(255, 0, 0));
+
     // Heading 90 north-up points right; the old marker's erase rectangle is the plain map
     // again (left of the new marker).
     const GeoPoint next = Canvas().ScreenToGeo(

@@ -7,16 +7,21 @@
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 
+#include "platform/files/paths.h"
 #include "platform/kernel/codepage.h"
+#include "platform/shell/process.h"
 #include "platform/shell/resourcebundle.h"
+#include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -303,6 +308,55 @@ TEST(ScenarioRun, ACheckFindsATextShownWithoutItsString) {
         EXPECT_EQ(run.exitCode, *c.error == 0 ? 0 : 1);
         EXPECT_EQ(run.errors, *c.error == 0 ? "" : std::string("navigator: ") + c.error);
         std::filesystem::remove(script);
+    }
+}
+
+// Runs the script in this process with a limit of 1 s for a step away from the loop; the help
+// viewer's start keeps the program 3 s. Ends the process with the run's exit code.
+[[noreturn]] void RunWithAOneSecondLimit(const testdata::TempDeviceRoot& root,
+                                         const std::string& text, double speed) {
+    platform::SetDeviceRoot(root.HostPath());
+    platform::SetProgramFolder(u"\\");
+    platform::SetScreenSize(240, 320);
+    platform::SetProcessLauncher([](const platform::ProcessLaunch&) -> DWORD {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        return ERROR_SUCCESS;
+    });
+    ScenarioScript script;
+    ScriptError error;
+    if (!ParseScenarioScript(text, script, error))
+        std::exit(2);
+    ScenarioOptions options;
+    options.outFolder = root.HostPath() / "out";
+    std::filesystem::create_directories(options.outFolder);
+    options.speed = speed;
+    options.writeFrames = false;
+    options.stepSeconds = 1;
+    std::exit(RunScenario(script, options, stderr));
+}
+
+// A step that keeps the program away from its loop past the limit ends the run as a hang; a step
+// that comes back to the loop at each move of the clock does not, however long it takes.
+TEST(ScenarioRun, OnlyAStepAwayFromItsLoopPastTheLimitHangs) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const struct {
+        const char* script;
+        double speed;
+        const char* error; // a pattern of the error output
+    } cases[] = {
+        {"wait page Screen\ntap 450\n", 0.0,
+         "line 2 has not ended, and the program has not come back to its loop for 1 s of real "
+         "time \\(it hangs\\)"},
+        {"wait page Screen\nwait page NavigPage 2500\n", 1.0,
+         "line 2 failed: wait page NavigPage 2500: the active window is Screen after "
+         "2[5-9][0-9][0-9] ms"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        testdata::TempDeviceRoot root;
+        ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
+        EXPECT_EXIT(RunWithAOneSecondLimit(root, c.script, c.speed), ::testing::ExitedWithCode(1),
+                    c.error);
     }
 }
 
