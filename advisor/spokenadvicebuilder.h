@@ -83,6 +83,17 @@ public:
     // empty.
     [[nodiscard]] bool LookupDistanceLimit(const std::u16string& key, std::int32_t& value) const;
 
+    // Every value the driver's request gives the condition of "driverRequest"; only the empty
+    // text for a condition it does not give.
+    [[nodiscard]] static std::vector<std::u16string>
+    RequestConditionValues(std::u16string_view condition);
+    // True when the phrase table words every distance an announcement can speak in the unit
+    // given: each limit of the destination phrase table's "SOD." manoeuvres (0 for one that is
+    // missing, and for a manoeuvre without limits) and each stretch length between a last and a
+    // second limit. True when no phrase speaks a distance ("{in ...}").
+    [[nodiscard]] static bool WordsEveryDistance(const PhraseTable& phrases,
+                                                 const PhraseTable& destinations, bool imperial);
+
     [[nodiscard]] std::int32_t GetIdleLimit() const { return m_idleLimit; }
     [[nodiscard]] const Variables& GetVariables() const { return m_variables; }
 

@@ -3,9 +3,12 @@
 #include "advisor/advisorkeywords.h"
 #include "advisor/detail/spokenadvicetext.h"
 #include "advisor/spokenadvicebuilder.h"
+#include "utilities/usefulcode/distancetext.h"
 
 #include "platform/kernel/text.h"
 
+#include <algorithm>
+#include <set>
 #include <string>
 
 namespace {
@@ -53,15 +56,74 @@ std::uint16_t Progress(std::int32_t from, std::int32_t to, std::int32_t distance
     return percent >= 65535.0f ? std::uint16_t{65535} : static_cast<std::uint16_t>(percent);
 }
 
+// A whole number of the destination phrase table; false (value untouched) when missing or empty.
+bool ReadDistanceLimit(const PhraseTable& destinations, const std::u16string& key,
+                       std::int32_t& value) {
+    const auto found = destinations.find(key);
+    if (found == destinations.end() || found->second.empty()) {
+        return false;
+    }
+    value = _wtol(found->second.c_str());
+    return true;
+}
+
 } // namespace
 
 bool SpokenAdviceBuilder::LookupDistanceLimit(const std::u16string& key,
                                               std::int32_t& value) const {
-    const auto found = m_tables->destinations.find(key);
-    if (found == m_tables->destinations.end() || found->second.empty()) {
+    return ReadDistanceLimit(m_tables->destinations, key, value);
+}
+
+bool SpokenAdviceBuilder::WordsEveryDistance(const PhraseTable& phrases,
+                                             const PhraseTable& destinations, bool imperial) {
+    const bool speaksDistances = std::any_of(phrases.begin(), phrases.end(), [](const auto& entry) {
+        return Contains(entry.second, u"{in");
+    });
+    if (!speaksDistances) {
+        return true;
+    }
+    const auto isWorded = [&](std::int32_t metres) {
+        return phrases.contains(FormatRoundedDistance(metres, imperial));
+    };
+    // A manoeuvre without limits has them all at 0.
+    if (!isWorded(0)) {
         return false;
     }
-    value = _wtol(found->second.c_str());
+    constexpr std::u16string_view kPrefix = u"SOD.";
+    std::set<std::u16string> junctions; // "SOD.<manoeuvre>.<road class>"
+    for (auto entry = destinations.lower_bound(std::u16string(kPrefix));
+         entry != destinations.end() && entry->first.starts_with(kPrefix); ++entry) {
+        const std::u16string_view key = entry->first;
+        if (key.size() > 3 &&
+            (key.ends_with(u".d1") || key.ends_with(u".d2") || key.ends_with(u".d3"))) {
+            junctions.emplace(key.substr(0, key.size() - 3));
+        }
+    }
+    // Below this the words change every few metres; above it every kilometre or mile at most.
+    constexpr std::int32_t kFineRange = 20000;
+    constexpr std::int32_t kCoarseStep = 1000;
+    for (const std::u16string& junction : junctions) {
+        std::int32_t d1 = 0;
+        std::int32_t d2 = 0;
+        std::int32_t d3 = 0;
+        (void)ReadDistanceLimit(destinations, junction + u".d1", d1);
+        (void)ReadDistanceLimit(destinations, junction + u".d2", d2);
+        (void)ReadDistanceLimit(destinations, junction + u".d3", d3);
+        if (!isWorded(d1) || !isWorded(d2) || !isWorded(d3)) {
+            return false;
+        }
+        // A stretch between the last and the second limit is spoken as its own length.
+        const std::int64_t last = static_cast<std::int64_t>(d2) - 1;
+        for (std::int64_t n = std::max<std::int64_t>(d3, 0) + 1; n <= last;
+             n += n < kFineRange ? 1 : kCoarseStep) {
+            if (!isWorded(static_cast<std::int32_t>(n))) {
+                return false;
+            }
+        }
+        if (last > std::max(d3, 0) && !isWorded(static_cast<std::int32_t>(last))) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -79,6 +141,17 @@ void SpokenAdviceBuilder::BuildIdleText(const JunctionDescription& junction, std
                               : u"SOA.IdleTime.NoRN.A1";
     out = Phrase(key).value_or(u"");
     ExpandPhrase(m_variables, out);
+}
+
+std::vector<std::u16string>
+SpokenAdviceBuilder::RequestConditionValues(std::u16string_view condition) {
+    if (condition == K::kStreetType) {
+        return {u"A", u"B", u"S"};
+    }
+    if (condition == K::kRNChanges || condition == K::kIsDistanceMoreThanRange) {
+        return {u"Yes", u"No"};
+    }
+    return {std::u16string()};
 }
 
 void SpokenAdviceBuilder::BuildRequestText(const JunctionDescription& junction,
