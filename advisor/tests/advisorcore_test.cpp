@@ -291,6 +291,13 @@ std::string FirstLines(const std::string& text, std::size_t lines) {
     return text.substr(0, end);
 }
 
+// The text without the line that begins with start.
+std::string WithoutLine(const std::string& text, const std::string& start) {
+    const std::size_t at = text.find("\r\n" + start);
+    return at == std::string::npos ? text
+                                   : text.substr(0, at) + text.substr(text.find("\r\n", at + 2));
+}
+
 } // namespace
 
 // Each configuration file that is missing, empty, cut short (in half, or by its last line end),
@@ -331,6 +338,11 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
         {{{"DecisionTables.csv", FirstLines(decisions, 128)}}, {u"\\DecisionTables.csv"}},
         {{{"SpokenDistances.csv", FirstLines(distances, 12)}}, {u"\\SpokenDistances.csv"}},
         {{{"General.properties", FirstLines(general, 6)}}, {u"\\General.properties"}},
+        // A U-turn where traffic keeps left, a stretch spoken as its own length, a range bound.
+        {{{"DecisionTables.csv", WithoutLine(decisions, "Value;False;Left;UTurn")}},
+         {u"\\DecisionTables.csv"}},
+        {{{"SpokenDistances.csv", WithoutLine(distances, "150m;")}}, {u"\\SpokenDistances.csv"}},
+        {{{"General.properties", WithoutLine(general, "maxAngleGS2;")}}, {u"\\General.properties"}},
         {{{"RouteNumbers.csv", comments}}, {u"\\RouteNumbers.csv"}},
         {{{"SOD.csv", comments}}, {u"\\SOD.csv"}},
         {{{"SOD.csv", ""}, {"RouteNumbers.csv", none}}, {u"\\RouteNumbers.csv", u"\\SOD.csv"}},
