@@ -61,8 +61,10 @@ public:
     std::int32_t BuildStaticTexts(AdviceList& records);
 
     // Names from the variables and then the phrase table, "$n*f$", "{n}", "{in n}" and "(n)".
-    // Malformed markup is left as it stands.
-    void ExpandPhrase(const Variables& variables, std::u16string& text) const;
+    // Malformed markup is left as it stands. False when the phrase table has no words for a
+    // distance of "{in n}" (its text, such as "400m", stands in the text then): such a text is
+    // never said.
+    bool ExpandPhrase(const Variables& variables, std::u16string& text) const;
     // Every "<name>" found in the map by its value, again within inserted values; a bounded
     // number of replacements, after which the rest is left as it stands.
     static void ReplaceNames(const PhraseTable& map, std::u16string& text);
@@ -104,7 +106,8 @@ private:
     // Loads the limits, texts and variables of a new junction ahead; true when the route number
     // changes there.
     bool StartJunction(const AdviceRecord& ahead, const AdviceRecord& next);
-    void ExpandDistances(std::u16string& text) const;
+    // False when a distance of "{in n}" has no words in the phrase table.
+    bool ExpandDistances(std::u16string& text) const;
     // The announcement due at the record's distance, consumed; its words (maybe none) into
     // spoken. True when the next manoeuvre was joined to it.
     bool ChooseAnnouncement(AdviceRecord& ahead, const AdviceRecord& next, std::u16string& spoken);

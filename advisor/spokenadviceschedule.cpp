@@ -140,7 +140,9 @@ void SpokenAdviceBuilder::BuildIdleText(const JunctionDescription& junction, std
                               ? u"SOA.IdleTime.TypeAB.NoChangeOfRN.A1"
                               : u"SOA.IdleTime.NoRN.A1";
     out = Phrase(key).value_or(u"");
-    ExpandPhrase(m_variables, out);
+    if (!ExpandPhrase(m_variables, out)) {
+        out.clear();
+    }
 }
 
 std::vector<std::u16string>
@@ -174,7 +176,9 @@ void SpokenAdviceBuilder::BuildRequestText(const JunctionDescription& junction,
     }
     const std::u16string nextAction = ValueOr(m_variables, u"Advice2b for next action");
     if (!nextAction.empty() && !Contains(nextAction, kDestinationMark)) {
-        ExpandPhrase(m_variables, m_requestText);
+        if (!ExpandPhrase(m_variables, m_requestText)) {
+            m_requestText.clear();
+        }
     } else if (const auto destination = Phrase(u"DestinationAdvice")) {
         m_requestText = *destination;
     }
@@ -198,7 +202,9 @@ bool SpokenAdviceBuilder::AppendNextAction(std::u16string_view roadClass, std::u
     }
     Variables nextVariables;
     FillVariables(nextVariables, next);
-    ExpandPhrase(nextVariables, *nextText);
+    if (!ExpandPhrase(nextVariables, *nextText)) {
+        return false; // a distance without words is not said
+    }
 
     const std::u16string limitKey = std::u16string(roadClass) + u"2" + nextClass;
     std::int32_t limit = 0;
@@ -263,8 +269,10 @@ bool SpokenAdviceBuilder::StartJunction(const AdviceRecord& ahead, const AdviceR
     m_textA2a = Phrase(name + u".A2a").value_or(u"");
     m_textA2b = Phrase(name + u".A2b").value_or(u"");
     m_textA3 = Phrase(name + u".A3").value_or(u"");
+    // A junction the decision tables gave no advice name has nothing to say, not even the
+    // destination's words.
     if ((junction.flags & JunctionDescription::kDestinationFlag) != 0 &&
-        junction.manoeuvre.View() != K::kDestination) {
+        junction.manoeuvre.View() != K::kDestination && !name.empty()) {
         const std::u16string appended =
             Phrase(m_textA2a.empty() ? u"DestinationAdvice" : u"AppendingDestinationAdvice")
                 .value_or(u"");
@@ -288,11 +296,12 @@ bool SpokenAdviceBuilder::ChooseAnnouncement(AdviceRecord& ahead, const AdviceRe
     const std::int32_t stretch = ahead.junction.stretchLength;
     std::u16string* text = nullptr;
     const char16_t* key = nullptr;
-    bool isDue = true; // false: consumed without being said, its point passed long ago
+    bool isDue = true;    // false: consumed without being said (its point passed long ago)
+    bool isWorded = true; // false: a distance in it has no words
     if (d <= m_limitD3) {
         text = &m_textA3;
         key = u"A3";
-        ExpandPhrase(m_variables, *text);
+        isWorded = ExpandPhrase(m_variables, *text);
         ahead.progress = 100;
         if (manoeuvre == K::kDestination) {
             ahead.manoeuvreCode = kArrivalCode;
@@ -303,7 +312,7 @@ bool SpokenAdviceBuilder::ChooseAnnouncement(AdviceRecord& ahead, const AdviceRe
         if (const auto found = m_variables.find(u"distance2"); found != m_variables.end()) {
             found->second = Decimal(m_shortStretch);
         }
-        ExpandPhrase(m_variables, *text);
+        isWorded = ExpandPhrase(m_variables, *text);
         if (text->starts_with(kPolitePrefix)) {
             text->erase(0, kPolitePrefix.size());
         }
@@ -311,19 +320,19 @@ bool SpokenAdviceBuilder::ChooseAnnouncement(AdviceRecord& ahead, const AdviceRe
     } else if (d <= m_limitD2 && m_limitD2 <= stretch) {
         text = &m_textA2a;
         key = u"A2a";
-        ExpandPhrase(m_variables, *text);
+        isWorded = ExpandPhrase(m_variables, *text);
         isDue = d > m_limitD2 - kPassedBy;
         ahead.progress = Progress(m_limitD2, m_limitD3, d);
     } else if (d <= m_limitD1 && m_limitD1 <= stretch) {
         text = &m_textA1;
         key = u"A1";
-        ExpandPhrase(m_variables, *text);
+        isWorded = ExpandPhrase(m_variables, *text);
         isDue = d > m_limitD1 - kPassedBy;
     } else {
         return false;
     }
     const bool joined = AppendNextAction(roadClass, key, next, manoeuvre, *text);
-    if (isDue) {
+    if (isDue && isWorded) {
         spoken = *text;
     }
     if (key == std::u16string_view(u"A2b") && Contains(spoken, kDestinationMark)) {
