@@ -393,7 +393,7 @@ std::vector<std::u16string> JunctionRules::DrivingSides(const Settings& settings
     for (const CountryRow& row : kCountries) {
         note(row.name);
     }
-    note(CountryName(-1));
+    note(CountryName(-1)); // the country of every code outside the table
     return sides;
 }
 
