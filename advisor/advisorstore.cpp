@@ -1,9 +1,10 @@
 #include "advisor/advisorstore.h"
 
 #include "advisor/advisorkeywords.h"
+#include "advisor/junctionrules.h"
 
 #include <algorithm>
-#include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -23,6 +24,53 @@ bool EveryAdviceHasWording(const DecisionTableStore& decisions,
                 (found->first.size() == advice.size() || found->first[advice.size()] == u'.');
             if (!isWorded) {
                 return false;
+            }
+        }
+    }
+    return true;
+}
+
+// True when the decision tables answer every question the advisor can put to them: for each
+// module the junction analysis names and for the driver's request, a row with a result for every
+// combination of the values its conditions can take.
+bool AnswersEveryQuestion(const DecisionTableStore& decisions,
+                          const AdvisorConfiguration::Table& general) {
+    std::vector<std::u16string> modules = JunctionRules::DecidedModules();
+    modules.emplace_back(AdvisorKeywords::kDriverRequest);
+    for (const std::u16string& name : modules) {
+        const DecisionModule* module = decisions.FindModule(name);
+        if (module == nullptr) {
+            return false;
+        }
+        // Each condition once, with the values it can take.
+        std::vector<std::pair<std::u16string, std::vector<std::u16string>>> conditions;
+        for (const std::u16string& condition : module->conditions) {
+            if (std::any_of(conditions.begin(), conditions.end(),
+                            [&condition](const auto& known) { return known.first == condition; })) {
+                continue;
+            }
+            conditions.emplace_back(condition,
+                                    name == AdvisorKeywords::kDriverRequest
+                                        ? SpokenAdviceBuilder::RequestConditionValues(condition)
+                                        : JunctionRules::ConditionValues(name, condition, general));
+        }
+        std::vector<std::size_t> at(conditions.size(), 0);
+        DecisionQuery query;
+        query.module = name;
+        for (;;) {
+            for (std::size_t i = 0; i < conditions.size(); ++i) {
+                query.values[conditions[i].first] = conditions[i].second[at[i]];
+            }
+            if (decisions.Evaluate(query).empty()) {
+                return false;
+            }
+            std::size_t i = 0;
+            while (i < at.size() && ++at[i] == conditions[i].second.size()) {
+                at[i] = 0;
+                ++i;
+            }
+            if (i == at.size()) {
+                break;
             }
         }
     }
@@ -49,18 +97,23 @@ AdvisorTablesPtr AdvisorStore::TablesFor(const std::u16string& folder, std::int3
     if (!m_configuration) {
         m_configuration = std::make_unique<AdvisorConfiguration>();
     }
-    // Each file that could not be used whole, once, in the order the files are read.
-    const auto collect = [this](std::vector<std::u16string>& into,
-                                std::initializer_list<const char16_t*> names) {
-        for (const char16_t* name : names) {
-            AppendUnusableFile(into, m_configuration->GetUnusableFile(name));
-        }
+    // Each file that could not be used whole, once, in the order the files are read; a file
+    // read whole is named when it lacks an entry the advisor can ask of it.
+    const auto note = [this, &folder](std::vector<std::u16string>& into, const char16_t* name,
+                                      bool holdsEveryEntry) {
+        const std::u16string unusable = m_configuration->GetUnusableFile(name);
+        AppendUnusableFile(into, !unusable.empty() || holdsEveryEntry
+                                     ? unusable
+                                     : AdvisorConfiguration::SpelledConfigFilePath(folder, name));
     };
     bool isChanged = false;
     if (!m_isLoaded) {
         (void)m_configuration->LoadGeneralProperties(folder);
         (void)m_configuration->LoadDecisionTables(folder, m_decisionTables);
-        collect(m_unusableSettings, {u"General.properties", u"DecisionTables.csv"});
+        const AdvisorConfiguration::Table& general = m_configuration->GetGeneralSettings();
+        note(m_unusableSettings, u"General.properties", JunctionRules::HoldsAngleSettings(general));
+        note(m_unusableSettings, u"DecisionTables.csv",
+             AnswersEveryQuestion(m_decisionTables, general));
         m_isLoaded = true;
         isChanged = true;
     }
@@ -68,19 +121,23 @@ AdvisorTablesPtr AdvisorStore::TablesFor(const std::u16string& folder, std::int3
         m_unusablePhrases.clear();
         if (phraseColumn >= 0) {
             m_configuration->LoadPhraseTables(folder, static_cast<unsigned>(phraseColumn));
-            collect(m_unusablePhrases, {u"SOA.csv", u"SpokenDistances.csv", u"RouteNumbers.csv"});
-            // Phrases read whole that word no advice of the decision tables cannot speak it
-            // either: the advice's own file is named.
-            if (m_configuration->GetUnusableFile(u"SOA.csv").empty() &&
-                !EveryAdviceHasWording(m_decisionTables, m_configuration->GetPhraseTable())) {
-                m_unusablePhrases.push_back(
-                    AdvisorConfiguration::SpelledConfigFilePath(folder, u"SOA.csv"));
-            }
         }
         if (destinationColumn >= 0) {
             (void)m_configuration->LoadDestinationPhrases(folder,
                                                           static_cast<unsigned>(destinationColumn));
-            collect(m_unusablePhrases, {u"SOD.csv"});
+        }
+        if (phraseColumn >= 0) {
+            // Phrases that word no advice of the decision tables cannot speak it either: the
+            // advice's own file is named; a distance without words, the distances' file.
+            const AdvisorConfiguration::Table& phrases = m_configuration->GetPhraseTable();
+            note(m_unusablePhrases, u"SOA.csv", EveryAdviceHasWording(m_decisionTables, phrases));
+            note(m_unusablePhrases, u"SpokenDistances.csv",
+                 SpokenAdviceBuilder::WordsEveryDistance(
+                     phrases, m_configuration->GetDestinationPhrases(), destinationColumn == 1));
+            note(m_unusablePhrases, u"RouteNumbers.csv", true);
+        }
+        if (destinationColumn >= 0) {
+            note(m_unusablePhrases, u"SOD.csv", true);
         }
         m_lastPhraseColumn = phraseColumn;
         m_lastDestinationColumn = destinationColumn;

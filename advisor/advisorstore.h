@@ -19,7 +19,8 @@ public:
     // The tables for these columns, loading the general settings and decision tables from folder
     // on the first call of the process (found or not) and the phrase tables when the columns
     // differ from those last loaded. A negative column loads no phrases. The tables name each
-    // file that is missing or could not be used whole (advice made with them says nothing).
+    // file that is missing, could not be used whole or lacks an entry the advisor can ask of it
+    // (advice made with them says nothing).
     [[nodiscard]] AdvisorTablesPtr TablesFor(const std::u16string& folder,
                                              std::int32_t phraseColumn,
                                              std::int32_t destinationColumn);

@@ -48,9 +48,9 @@ public:
     [[nodiscard]] std::u16string Evaluate(const DecisionQuery& query) const;
 
     [[nodiscard]] const std::vector<DecisionModule>& GetModules() const { return m_modules; }
-
-private:
+    // The first module of that name (letter case ignored), or null.
     [[nodiscard]] const DecisionModule* FindModule(const std::u16string& moduleName) const;
 
+private:
     std::vector<DecisionModule> m_modules;
 };

@@ -381,6 +381,41 @@ std::u16string_view JunctionRules::CountryName(std::int32_t code) {
     return u"Germany";
 }
 
+std::vector<std::u16string> JunctionRules::DrivingSides(const Settings& settings) {
+    std::vector<std::u16string> sides{std::u16string(K::kRight)};
+    const auto note = [&](std::u16string_view country) {
+        const auto found = settings.find(std::u16string(country) + u".Drivingside");
+        if (found != settings.end() &&
+            std::find(sides.begin(), sides.end(), found->second) == sides.end()) {
+            sides.push_back(found->second);
+        }
+    };
+    for (const CountryRow& row : kCountries) {
+        note(row.name);
+    }
+    note(CountryName(-1)); // the country of every code outside the table
+    return sides;
+}
+
+bool JunctionRules::HoldsAngleSettings(const Settings& settings) {
+    const auto isWholeNumber = [&settings](std::u16string_view key) {
+        const auto found = settings.find(std::u16string(key));
+        if (found == settings.end()) {
+            return false;
+        }
+        const std::u16string_view text = found->second;
+        std::size_t i = text.find_first_not_of(u" \t");
+        if (i != std::u16string_view::npos && (text[i] == u'-' || text[i] == u'+')) {
+            ++i;
+        }
+        return i < text.size() && text[i] >= u'0' && text[i] <= u'9';
+    };
+    constexpr std::u16string_view kRangeKeys[] = {u"minAngleGS1", u"maxAngleGS1", u"minAngleGS2",
+                                                  u"maxAngleGS2"};
+    return std::all_of(std::begin(kSectorKeys), std::end(kSectorKeys), isWholeNumber) &&
+           std::all_of(std::begin(kRangeKeys), std::end(kRangeKeys), isWholeNumber);
+}
+
 six::IntfPtr<MapElement> JunctionRules::ElementOf(std::uint32_t elementId) const {
     if (!m_source) {
         return {};

@@ -75,48 +75,95 @@ std::u16string JunctionRules::AnalyseJunction(const RouteItem& item) {
     return m_module;
 }
 
-std::u16string JunctionRules::GetConditionValue(std::u16string_view condition) const {
-    struct Row {
-        std::u16string_view module;
-        std::u16string_view condition;
-        Condition field;
-    };
-    static constexpr Row kRows[] = {
-        {K::kTStreet, K::kRelativeDirectionOfTS, kFirstDirection},
-        {K::kBifurcation, K::kRelativeDirectionOfTS, kFirstDirection},
-        {K::kBifurcation, K::kForkType, kForkType},
-        {K::kHighwayCrossings1, K::kBifurcation, kHighwayBifurcation},
-        {K::kHighwayCrossings1, K::kKindOfTS, kKindOfTS},
-        {K::kHighwayCrossings1, K::kRelativeDirectionOfTS, kFirstDirection},
-        {K::kHighwayCrossings2, K::kBifurcation, kHighwayBifurcation},
-        {K::kHighwayCrossings2, K::kKindOfTS, kKindOfTS},
-        {K::kHighwayCrossings2, K::kGeneralDirectionOfTS, kFirstDirection},
-        {K::kHighwayCrossings2, K::kRelativeDirectionOfTS, kSecondDirection},
-        {K::kLeavingHighway, K::kRelativeDirectionOfTS, kFirstDirection},
-        {K::kLookLikeBifurcation, K::kSIOfTSComparedToOtherStreets, kSpeedIndexComparison},
-        {K::kLookLikeBifurcation, K::kTSHasBiggerAngleToSAD, kBiggerAngle},
-        {K::kLookLikeBifurcation, K::kRelativeDirectionOfTS, kFirstDirection},
-        {K::kRoundabouts, K::kMoreThan4Exits, kMoreThan4Exits},
-        {K::kRoundabouts, K::kTSIsPartOfRoundaboutCondition, kTSInRoundabout},
-        {K::kUTurn, K::kTSIsDeadEndStreet, kDeadEnd},
-        {K::kUTurn, K::kDrivingSideOfRoad, kDrivingSide},
-        {K::kDestination, K::kKindOfApproachingDestination, kApproachKind},
-        {K::kGeometricSetting1, K::kAngleOfTSIsWithinGS1Range, kGS1Result},
-        {K::kGeometricSetting1, K::kSIOfTSComparedToOtherStreets, kSpeedIndexComparison},
-        {K::kGeometricSetting2, K::kAngleOfTSIsWithinGS2Range, kGS2Result},
-        {K::kGeometricSetting2, K::kSIOfTSComparedToOtherStreets, kSpeedIndexComparison},
-        {K::kGeometricSetting3, K::kAbsoluteDirectionOfTSIsStraightAhead, kStraightAheadResult},
-        {K::kPriorityManoeuvre, K::kStreetType, kStreetTypeField},
-        {K::kPriorityManoeuvre, K::kTSIsPriorityStreet, kPriorityStreet},
-        {K::kPriorityManoeuvre, K::kAbsoluteDirectionOfTSIsStraightAhead, kStraightAheadResult},
+struct JunctionRules::ConditionRow {
+    std::u16string_view module;
+    std::u16string_view condition;
+    Condition field;
+    std::u16string_view values; // separated by blanks; the driving sides come from the settings
+};
+
+std::span<const JunctionRules::ConditionRow> JunctionRules::ConditionRows() {
+    static constexpr std::u16string_view kLeftRight = u"Left Right";
+    static constexpr std::u16string_view kTrueFalse = u"True False";
+    static constexpr ConditionRow kRows[] = {
+        {K::kTStreet, K::kRelativeDirectionOfTS, kFirstDirection, kLeftRight},
+        {K::kBifurcation, K::kRelativeDirectionOfTS, kFirstDirection, kLeftRight},
+        {K::kBifurcation, K::kForkType, kForkType, u"Simple_Fork Multiple_Fork"},
+        {K::kHighwayCrossings1, K::kBifurcation, kHighwayBifurcation, u"Yes No"},
+        {K::kHighwayCrossings1, K::kKindOfTS, kKindOfTS, u"Highway ConnectingHighway"},
+        {K::kHighwayCrossings1, K::kRelativeDirectionOfTS, kFirstDirection, kLeftRight},
+        {K::kHighwayCrossings2, K::kBifurcation, kHighwayBifurcation, u"Yes"},
+        {K::kHighwayCrossings2, K::kKindOfTS, kKindOfTS, u"Highway ConnectingHighway"},
+        {K::kHighwayCrossings2, K::kGeneralDirectionOfTS, kFirstDirection,
+         u"StraightAhead Left Right"},
+        {K::kHighwayCrossings2, K::kRelativeDirectionOfTS, kSecondDirection, kLeftRight},
+        {K::kLeavingHighway, K::kRelativeDirectionOfTS, kFirstDirection, kLeftRight},
+        {K::kLookLikeBifurcation, K::kSIOfTSComparedToOtherStreets, kSpeedIndexComparison,
+         u"Higher Lower Equal"},
+        {K::kLookLikeBifurcation, K::kTSHasBiggerAngleToSAD, kBiggerAngle, kTrueFalse},
+        {K::kLookLikeBifurcation, K::kRelativeDirectionOfTS, kFirstDirection, kLeftRight},
+        {K::kRoundabouts, K::kMoreThan4Exits, kMoreThan4Exits, kTrue},
+        {K::kRoundabouts, K::kTSIsPartOfRoundaboutCondition, kTSInRoundabout, kTrueFalse},
+        {K::kUTurn, K::kTSIsDeadEndStreet, kDeadEnd, kTrueFalse},
+        {K::kUTurn, K::kDrivingSideOfRoad, kDrivingSide, u""},
+        {K::kDestination, K::kKindOfApproachingDestination, kApproachKind,
+         u"IS_Is_Part_Of_DS Other_OS_Part_Of_DS TS_Is_Part_Of_Roundabout Approaching "
+         u"Last_Item_Of_Route_Result"},
+        {K::kGeometricSetting1, K::kAngleOfTSIsWithinGS1Range, kGS1Result, kTrueFalse},
+        {K::kGeometricSetting1, K::kSIOfTSComparedToOtherStreets, kSpeedIndexComparison,
+         u"Higher Lower"},
+        {K::kGeometricSetting2, K::kAngleOfTSIsWithinGS2Range, kGS2Result, kTrueFalse},
+        {K::kGeometricSetting2, K::kSIOfTSComparedToOtherStreets, kSpeedIndexComparison,
+         u"Higher Lower"},
+        {K::kGeometricSetting3, K::kAbsoluteDirectionOfTSIsStraightAhead, kStraightAheadResult,
+         kTrueFalse},
+        {K::kPriorityManoeuvre, K::kStreetType, kStreetTypeField, u"A B S"},
+        {K::kPriorityManoeuvre, K::kTSIsPriorityStreet, kPriorityStreet, kTrueFalse},
+        {K::kPriorityManoeuvre, K::kAbsoluteDirectionOfTSIsStraightAhead, kStraightAheadResult,
+         kTrueFalse},
     };
     static_assert(std::size(kRows) == 27);
-    for (const Row& row : kRows) {
+    return kRows;
+}
+
+std::u16string JunctionRules::GetConditionValue(std::u16string_view condition) const {
+    for (const ConditionRow& row : ConditionRows()) {
         if (row.module == m_module && row.condition == condition) {
             return m_conditions[row.field];
         }
     }
     return {};
+}
+
+std::vector<std::u16string> JunctionRules::DecidedModules() {
+    std::vector<std::u16string> modules;
+    for (const ConditionRow& row : ConditionRows()) {
+        if (std::find(modules.begin(), modules.end(), row.module) == modules.end()) {
+            modules.emplace_back(row.module);
+        }
+    }
+    return modules;
+}
+
+std::vector<std::u16string> JunctionRules::ConditionValues(std::u16string_view module,
+                                                           std::u16string_view condition,
+                                                           const Settings& settings) {
+    for (const ConditionRow& row : ConditionRows()) {
+        if (row.module != module || row.condition != condition) {
+            continue;
+        }
+        if (row.field == kDrivingSide) {
+            return DrivingSides(settings);
+        }
+        std::vector<std::u16string> values;
+        for (std::size_t from = 0; from < row.values.size();) {
+            const std::size_t end = std::min(row.values.find(u' ', from), row.values.size());
+            values.emplace_back(row.values.substr(from, end - from));
+            from = end + 1;
+        }
+        return values;
+    }
+    return {std::u16string()};
 }
 
 void JunctionRules::SetDestination(std::u16string_view kind) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -111,6 +112,19 @@ public:
     std::u16string AnalyseJunction(const RouteItem& item);
     // The value of a condition of the current module; empty for a pair the table does not list.
     [[nodiscard]] std::u16string GetConditionValue(std::u16string_view condition) const;
+    // The modules AnalyseJunction names whose decision tables are asked: every one but
+    // "IgnoreJunction", in the order of GetConditionValue's table.
+    [[nodiscard]] static std::vector<std::u16string> DecidedModules();
+    // Every value GetConditionValue can give for the condition while the module is the current
+    // one (the driving sides: "Right" and those of the countries' ".Drivingside" settings); only
+    // the empty text for a pair the table does not list.
+    [[nodiscard]] static std::vector<std::u16string> ConditionValues(std::u16string_view module,
+                                                                     std::u16string_view condition,
+                                                                     const Settings& settings);
+    // True when the settings hold every angle bound the classification reads, each a whole
+    // number: the eight sectors and both geometric-setting ranges. Every other setting has its
+    // default.
+    [[nodiscard]] static bool HoldsAngleSettings(const Settings& settings);
     bool CheckSpecialSituations(const RouteItem& item);
     bool DispatchModules(const RouteItem& item);
     bool EvaluateHighwayModules(const RouteItem& item);
@@ -187,6 +201,12 @@ private:
         kApproachKind,
         kConditionCount
     };
+
+    struct ConditionRow;
+    // GetConditionValue's table: module, condition, field and the values the field can hold then.
+    [[nodiscard]] static std::span<const ConditionRow> ConditionRows();
+    // "Right" and the value of each country's ".Drivingside" setting.
+    [[nodiscard]] static std::vector<std::u16string> DrivingSides(const Settings& settings);
 
     [[nodiscard]] six::IntfPtr<MapElement> ElementOf(std::uint32_t elementId) const;
     [[nodiscard]] std::int32_t IntegerSetting(std::u16string_view key, std::int32_t fallback) const;

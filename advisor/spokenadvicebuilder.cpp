@@ -116,7 +116,8 @@ void SpokenAdviceBuilder::ReplaceNames(const PhraseTable& map, std::u16string& t
     }
 }
 
-void SpokenAdviceBuilder::ExpandDistances(std::u16string& text) const {
+bool SpokenAdviceBuilder::ExpandDistances(std::u16string& text) const {
+    bool isWorded = true;
     std::size_t from = 0;
     while (true) {
         const std::size_t open = text.find(u'{', from);
@@ -135,6 +136,8 @@ void SpokenAdviceBuilder::ExpandDistances(std::u16string& text) const {
                                           IsMiles());
             if (const auto spoken = Phrase(value)) {
                 value = *spoken;
+            } else {
+                isWorded = false;
             }
         } else {
             value = FormatRoundedDistanceNumber(ParseInt(content), IsMiles());
@@ -153,9 +156,10 @@ void SpokenAdviceBuilder::ExpandDistances(std::u16string& text) const {
             ParseInt(std::u16string_view(text).substr(open + 1, close - open - 1)), IsMiles());
         text.replace(open + 1, close - open - 1, number);
     }
+    return isWorded;
 }
 
-void SpokenAdviceBuilder::ExpandPhrase(const Variables& variables, std::u16string& text) const {
+bool SpokenAdviceBuilder::ExpandPhrase(const Variables& variables, std::u16string& text) const {
     ReplaceNames(variables, text);
     ReplaceNames(Phrases(), text);
     std::size_t from = 0;
@@ -178,7 +182,7 @@ void SpokenAdviceBuilder::ExpandPhrase(const Variables& variables, std::u16strin
         text.replace(open, close - open + 1, product);
         from = open + product.size();
     }
-    ExpandDistances(text);
+    return ExpandDistances(text);
 }
 
 void SpokenAdviceBuilder::FillVariables(Variables& variables, const AdviceRecord& record) const {

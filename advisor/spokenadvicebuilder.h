@@ -61,8 +61,10 @@ public:
     std::int32_t BuildStaticTexts(AdviceList& records);
 
     // Names from the variables and then the phrase table, "$n*f$", "{n}", "{in n}" and "(n)".
-    // Malformed markup is left as it stands.
-    void ExpandPhrase(const Variables& variables, std::u16string& text) const;
+    // Malformed markup is left as it stands. False when the phrase table has no words for a
+    // distance of "{in n}" (its text, such as "400m", stands in the text then): such a text is
+    // never said.
+    bool ExpandPhrase(const Variables& variables, std::u16string& text) const;
     // Every "<name>" found in the map by its value, again within inserted values; a bounded
     // number of replacements, after which the rest is left as it stands.
     static void ReplaceNames(const PhraseTable& map, std::u16string& text);
@@ -83,6 +85,17 @@ public:
     // empty.
     [[nodiscard]] bool LookupDistanceLimit(const std::u16string& key, std::int32_t& value) const;
 
+    // Every value the driver's request gives the condition of "driverRequest"; only the empty
+    // text for a condition it does not give.
+    [[nodiscard]] static std::vector<std::u16string>
+    RequestConditionValues(std::u16string_view condition);
+    // True when the phrase table words every distance an announcement can speak in the unit
+    // given: each limit of the destination phrase table's "SOD." manoeuvres (0 for one that is
+    // missing, and for a manoeuvre without limits) and each stretch length between a last and a
+    // second limit. True when no phrase speaks a distance ("{in ...}").
+    [[nodiscard]] static bool WordsEveryDistance(const PhraseTable& phrases,
+                                                 const PhraseTable& destinations, bool imperial);
+
     [[nodiscard]] std::int32_t GetIdleLimit() const { return m_idleLimit; }
     [[nodiscard]] const Variables& GetVariables() const { return m_variables; }
 
@@ -93,7 +106,8 @@ private:
     // Loads the limits, texts and variables of a new junction ahead; true when the route number
     // changes there.
     bool StartJunction(const AdviceRecord& ahead, const AdviceRecord& next);
-    void ExpandDistances(std::u16string& text) const;
+    // False when a distance of "{in n}" has no words in the phrase table.
+    bool ExpandDistances(std::u16string& text) const;
     // The announcement due at the record's distance, consumed; its words (maybe none) into
     // spoken. True when the next manoeuvre was joined to it.
     bool ChooseAnnouncement(AdviceRecord& ahead, const AdviceRecord& next, std::u16string& spoken);

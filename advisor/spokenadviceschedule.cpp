@@ -3,9 +3,12 @@
 #include "advisor/advisorkeywords.h"
 #include "advisor/detail/spokenadvicetext.h"
 #include "advisor/spokenadvicebuilder.h"
+#include "utilities/usefulcode/distancetext.h"
 
 #include "platform/kernel/text.h"
 
+#include <algorithm>
+#include <set>
 #include <string>
 
 namespace {
@@ -53,15 +56,74 @@ std::uint16_t Progress(std::int32_t from, std::int32_t to, std::int32_t distance
     return percent >= 65535.0f ? std::uint16_t{65535} : static_cast<std::uint16_t>(percent);
 }
 
+// A whole number of the destination phrase table; false (value untouched) when missing or empty.
+bool ReadDistanceLimit(const PhraseTable& destinations, const std::u16string& key,
+                       std::int32_t& value) {
+    const auto found = destinations.find(key);
+    if (found == destinations.end() || found->second.empty()) {
+        return false;
+    }
+    value = _wtol(found->second.c_str());
+    return true;
+}
+
 } // namespace
 
 bool SpokenAdviceBuilder::LookupDistanceLimit(const std::u16string& key,
                                               std::int32_t& value) const {
-    const auto found = m_tables->destinations.find(key);
-    if (found == m_tables->destinations.end() || found->second.empty()) {
+    return ReadDistanceLimit(m_tables->destinations, key, value);
+}
+
+bool SpokenAdviceBuilder::WordsEveryDistance(const PhraseTable& phrases,
+                                             const PhraseTable& destinations, bool imperial) {
+    const bool speaksDistances = std::any_of(phrases.begin(), phrases.end(), [](const auto& entry) {
+        return Contains(entry.second, u"{in");
+    });
+    if (!speaksDistances) {
+        return true;
+    }
+    const auto isWorded = [&](std::int32_t metres) {
+        return phrases.contains(FormatRoundedDistance(metres, imperial));
+    };
+    // A manoeuvre without limits has them all at 0.
+    if (!isWorded(0)) {
         return false;
     }
-    value = _wtol(found->second.c_str());
+    constexpr std::u16string_view kPrefix = u"SOD.";
+    std::set<std::u16string> junctions; // "SOD.<manoeuvre>.<road class>"
+    for (auto entry = destinations.lower_bound(std::u16string(kPrefix));
+         entry != destinations.end() && entry->first.starts_with(kPrefix); ++entry) {
+        const std::u16string_view key = entry->first;
+        if (key.size() > 3 &&
+            (key.ends_with(u".d1") || key.ends_with(u".d2") || key.ends_with(u".d3"))) {
+            junctions.emplace(key.substr(0, key.size() - 3));
+        }
+    }
+    // Below this the words change every few metres; above it every kilometre or mile at most.
+    constexpr std::int32_t kFineRange = 20000;
+    constexpr std::int32_t kCoarseStep = 1000;
+    for (const std::u16string& junction : junctions) {
+        std::int32_t d1 = 0;
+        std::int32_t d2 = 0;
+        std::int32_t d3 = 0;
+        (void)ReadDistanceLimit(destinations, junction + u".d1", d1);
+        (void)ReadDistanceLimit(destinations, junction + u".d2", d2);
+        (void)ReadDistanceLimit(destinations, junction + u".d3", d3);
+        if (!isWorded(d1) || !isWorded(d2) || !isWorded(d3)) {
+            return false;
+        }
+        // A stretch between the last and the second limit is spoken as its own length.
+        const std::int64_t last = static_cast<std::int64_t>(d2) - 1;
+        for (std::int64_t n = std::max<std::int64_t>(d3, 0) + 1; n <= last;
+             n += n < kFineRange ? 1 : kCoarseStep) {
+            if (!isWorded(static_cast<std::int32_t>(n))) {
+                return false;
+            }
+        }
+        if (last > std::max(d3, 0) && !isWorded(static_cast<std::int32_t>(last))) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -78,7 +140,20 @@ void SpokenAdviceBuilder::BuildIdleText(const JunctionDescription& junction, std
                               ? u"SOA.IdleTime.TypeAB.NoChangeOfRN.A1"
                               : u"SOA.IdleTime.NoRN.A1";
     out = Phrase(key).value_or(u"");
-    ExpandPhrase(m_variables, out);
+    if (!ExpandPhrase(m_variables, out)) {
+        out.clear();
+    }
+}
+
+std::vector<std::u16string>
+SpokenAdviceBuilder::RequestConditionValues(std::u16string_view condition) {
+    if (condition == K::kStreetType) {
+        return {u"A", u"B", u"S"};
+    }
+    if (condition == K::kRNChanges || condition == K::kIsDistanceMoreThanRange) {
+        return {u"Yes", u"No"};
+    }
+    return {std::u16string()};
 }
 
 void SpokenAdviceBuilder::BuildRequestText(const JunctionDescription& junction,
@@ -101,7 +176,9 @@ void SpokenAdviceBuilder::BuildRequestText(const JunctionDescription& junction,
     }
     const std::u16string nextAction = ValueOr(m_variables, u"Advice2b for next action");
     if (!nextAction.empty() && !Contains(nextAction, kDestinationMark)) {
-        ExpandPhrase(m_variables, m_requestText);
+        if (!ExpandPhrase(m_variables, m_requestText)) {
+            m_requestText.clear();
+        }
     } else if (const auto destination = Phrase(u"DestinationAdvice")) {
         m_requestText = *destination;
     }
@@ -125,7 +202,9 @@ bool SpokenAdviceBuilder::AppendNextAction(std::u16string_view roadClass, std::u
     }
     Variables nextVariables;
     FillVariables(nextVariables, next);
-    ExpandPhrase(nextVariables, *nextText);
+    if (!ExpandPhrase(nextVariables, *nextText)) {
+        return false; // a distance without words is not said
+    }
 
     const std::u16string limitKey = std::u16string(roadClass) + u"2" + nextClass;
     std::int32_t limit = 0;
@@ -190,8 +269,10 @@ bool SpokenAdviceBuilder::StartJunction(const AdviceRecord& ahead, const AdviceR
     m_textA2a = Phrase(name + u".A2a").value_or(u"");
     m_textA2b = Phrase(name + u".A2b").value_or(u"");
     m_textA3 = Phrase(name + u".A3").value_or(u"");
+    // A junction the decision tables gave no advice name has nothing to say, not even the
+    // destination's words.
     if ((junction.flags & JunctionDescription::kDestinationFlag) != 0 &&
-        junction.manoeuvre.View() != K::kDestination) {
+        junction.manoeuvre.View() != K::kDestination && !name.empty()) {
         const std::u16string appended =
             Phrase(m_textA2a.empty() ? u"DestinationAdvice" : u"AppendingDestinationAdvice")
                 .value_or(u"");
@@ -215,11 +296,12 @@ bool SpokenAdviceBuilder::ChooseAnnouncement(AdviceRecord& ahead, const AdviceRe
     const std::int32_t stretch = ahead.junction.stretchLength;
     std::u16string* text = nullptr;
     const char16_t* key = nullptr;
-    bool isDue = true; // false: consumed without being said, its point passed long ago
+    bool isDue = true;    // false: consumed without being said (its point passed long ago)
+    bool isWorded = true; // false: a distance in it has no words
     if (d <= m_limitD3) {
         text = &m_textA3;
         key = u"A3";
-        ExpandPhrase(m_variables, *text);
+        isWorded = ExpandPhrase(m_variables, *text);
         ahead.progress = 100;
         if (manoeuvre == K::kDestination) {
             ahead.manoeuvreCode = kArrivalCode;
@@ -230,7 +312,7 @@ bool SpokenAdviceBuilder::ChooseAnnouncement(AdviceRecord& ahead, const AdviceRe
         if (const auto found = m_variables.find(u"distance2"); found != m_variables.end()) {
             found->second = Decimal(m_shortStretch);
         }
-        ExpandPhrase(m_variables, *text);
+        isWorded = ExpandPhrase(m_variables, *text);
         if (text->starts_with(kPolitePrefix)) {
             text->erase(0, kPolitePrefix.size());
         }
@@ -238,19 +320,19 @@ bool SpokenAdviceBuilder::ChooseAnnouncement(AdviceRecord& ahead, const AdviceRe
     } else if (d <= m_limitD2 && m_limitD2 <= stretch) {
         text = &m_textA2a;
         key = u"A2a";
-        ExpandPhrase(m_variables, *text);
+        isWorded = ExpandPhrase(m_variables, *text);
         isDue = d > m_limitD2 - kPassedBy;
         ahead.progress = Progress(m_limitD2, m_limitD3, d);
     } else if (d <= m_limitD1 && m_limitD1 <= stretch) {
         text = &m_textA1;
         key = u"A1";
-        ExpandPhrase(m_variables, *text);
+        isWorded = ExpandPhrase(m_variables, *text);
         isDue = d > m_limitD1 - kPassedBy;
     } else {
         return false;
     }
     const bool joined = AppendNextAction(roadClass, key, next, manoeuvre, *text);
-    if (isDue) {
+    if (isDue && isWorded) {
         spoken = *text;
     }
     if (key == std::u16string_view(u"A2b") && Contains(spoken, kDestinationMark)) {

@@ -281,13 +281,33 @@ std::string KeysOnly(const std::string& text) {
     return keys;
 }
 
+// The first lines of the text with their line ends, as a file cut at a line end.
+std::string FirstLines(const std::string& text, std::size_t lines) {
+    std::size_t end = 0;
+    for (std::size_t i = 0; i < lines && end != std::string::npos; ++i) {
+        end = text.find("\r\n", end);
+        end = end == std::string::npos ? end : end + 2;
+    }
+    return text.substr(0, end);
+}
+
+// The text without the line that begins with start.
+std::string WithoutLine(const std::string& text, const std::string& start) {
+    const std::size_t at = text.find("\r\n" + start);
+    return at == std::string::npos ? text
+                                   : text.substr(0, at) + text.substr(text.find("\r\n", at + 2));
+}
+
 } // namespace
 
 // Each configuration file that is missing, empty, cut short (in half, or by its last line end),
 // without a row or table, or whose rows lack the column read is named, once, as the folder
 // spells its path, and an archive that is there but cannot be opened in place of its files.
 // Whole phrases that word no advice name "SOA.csv"; with none of the files there, the folder is
-// named alone. With any file named the advisor says nothing on the whole drive.
+// named alone. A file cut at a line end is named by what it lacks: decision tables without a row
+// for a question the advisor can ask, spoken distances without the words of a distance an
+// announcement can speak, general settings without the turn sectors. With any file named the
+// advisor says nothing on the whole drive.
 TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
     const std::string decisions = ReadSource("DecisionTables.csv");
     const std::string distances = ReadSource("SpokenDistances.csv");
@@ -315,6 +335,14 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
         {{{"SpokenDistances.csv", distances.substr(0, distances.size() - 2)}},
          {u"\\SpokenDistances.csv"}},
         {{{"SpokenDistances.csv", KeysOnly(distances)}}, {u"\\SpokenDistances.csv"}},
+        {{{"DecisionTables.csv", FirstLines(decisions, 128)}}, {u"\\DecisionTables.csv"}},
+        {{{"SpokenDistances.csv", FirstLines(distances, 12)}}, {u"\\SpokenDistances.csv"}},
+        {{{"General.properties", FirstLines(general, 6)}}, {u"\\General.properties"}},
+        // A U-turn where traffic keeps left, a stretch spoken as its own length, a range bound.
+        {{{"DecisionTables.csv", WithoutLine(decisions, "Value;False;Left;UTurn")}},
+         {u"\\DecisionTables.csv"}},
+        {{{"SpokenDistances.csv", WithoutLine(distances, "150m;")}}, {u"\\SpokenDistances.csv"}},
+        {{{"General.properties", WithoutLine(general, "maxAngleGS2;")}}, {u"\\General.properties"}},
         {{{"RouteNumbers.csv", comments}}, {u"\\RouteNumbers.csv"}},
         {{{"SOD.csv", comments}}, {u"\\SOD.csv"}},
         {{{"SOD.csv", ""}, {"RouteNumbers.csv", none}}, {u"\\RouteNumbers.csv", u"\\SOD.csv"}},

@@ -172,6 +172,10 @@ TEST_F(SpokenAdvice, SpeaksEachAnnouncementOnceAsTheDistanceShrinks) {
           {7700, u"[FollowKm]", 37},
           {7600, u"", 37},
           {790, u"[In] [Metres800] [Turn]"}}},
+        // A stretch spoken as its own length, for which the tables have no words.
+        {"a stretch whose length has no words",
+         {.id = 8, .stretch = 150},
+         {{140, u"", -1, 20}, {90, u"[Now] [Turn]", -1, 100}}},
         // Equal second and last points: the last announcement takes over from the first.
         {"equal second and last points",
          {.id = 7, .manoeuvre = u"Equal"},
@@ -269,15 +273,22 @@ TEST_F(SpokenAdvice, KeepsTheIdleLimitOfAClassWithoutOneAndSaysNothingWithoutPhr
         std::u16string roadClass;
         std::int32_t result;
         std::int32_t idleLimit;
+        std::uint32_t flags = 0;
     } cases[] = {
-        {u"Turn", u"Sc", 1, 10000}, {u"Turn", u"Bt", 1, 5000},     {u"Turn", u"St", 1, 5000},
-        {u"Turn", u"Ac", 1, 10000}, {u"Unknown", u"Sc", 0, 10000},
+        {u"Turn", u"Sc", 1, 10000},
+        {u"Turn", u"Bt", 1, 5000},
+        {u"Turn", u"St", 1, 5000},
+        {u"Turn", u"Ac", 1, 10000},
+        {u"Unknown", u"Sc", 0, 10000},
+        // No advice name (no decision) at the destination: not even the destination's words.
+        {u"", u"Sc", 0, 10000, JunctionDescription::kDestinationFlag},
     };
     std::int32_t id = 100;
     for (const auto& c : cases) {
         SCOPED_TRACE(NarrowSpokenText(c.roadClass));
         AdviceList records;
-        records.Append(Record({.id = ++id, .name = c.name, .roadClass = c.roadClass}, 5000));
+        records.Append(
+            Record({.id = ++id, .name = c.name, .roadClass = c.roadClass, .flags = c.flags}, 5000));
         EXPECT_EQ(builder.BuildAdvice(records, 0), c.result);
         EXPECT_EQ(builder.GetIdleLimit(), c.idleLimit);
         AdviceRecord ahead;

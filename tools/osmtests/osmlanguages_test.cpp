@@ -328,37 +328,57 @@ INSTANTIATE_TEST_SUITE_P(
         FramedDrive{"vaduz_closure", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 880, 30, 5}),
     [](const ::testing::TestParamInfo<FramedDrive>& info) { return info.param.name; });
 
-// The demo drive with the advisor's decision tables cut to half their size: the route is found
-// and driven, message 1404 names the file once, and nothing at all is said.
+// The demo drive with the advisor's decision tables cut short, in the middle of a row (half
+// their size) or at a line end (half their lines, every row whole): the route is found and
+// driven, message 1404 names the file once, and nothing at all is said.
 TEST_F(ExtractLanguages, ADriveWithACutDecisionTableSaysNothingAndNamesTheFile) {
-    const fs::path root = CopyInstall("cut-decisions", 0);
-    const fs::path tables = root / "Data" / "Liechtenstein" / "ConfigFiles" / "DecisionTables.csv";
-    const std::string whole = testdata::ReadHostFile(tables).value_or("");
-    ASSERT_FALSE(whole.empty());
-    std::ofstream(tables, std::ios::binary | std::ios::trunc) << whole.substr(0, whole.size() / 2);
-    const fs::path script = s_root->HostPath() / "cut-decisions.txt";
-    std::ofstream(script, std::ios::binary) << "wait page MsgBox\ntap 1\nwait page Screen\n"
-                                               "clock 3000\nstep route\ntap 420\n"
-                                               "wait page NavigMainPage\ntap 100\n"
-                                               "text \"Vaduz\"\nkey End\nkey Enter\n"
-                                               "text \"Äulestrasse\"\nkey End\nkey Enter\n"
-                                               "tap 501\nwait page NavOptPage\nmessagebox ok\n"
-                                               "tap 501\nwait page CNMapPage 60000\n"
-                                               "step drive\ndrive\n"
-                                               "wait text \"Äulestrasse\" 900000\n"
-                                               "clock 60000\nstep quit\ntap 583\n"
-                                               "wait page StopNavigDlg\ntap 470\n"
-                                               "wait page Screen\ntap 460\n";
-    const fs::path out = s_root->HostPath() / "cut-decisions-out";
-    const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
-    ASSERT_EQ(run.exitCode, 0) << run.errors;
-    const std::vector<std::string> boxes = LanguageFileLines(out / "messageboxes.txt");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_NE(boxes[0].find("Keine Sprachansagen: Die Datei "
+    const struct {
+        const char* name;
+        bool isCutAtALineEnd;
+    } cases[] = {{"cut-decisions", false}, {"cut-decision-rows", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path root = CopyInstall(c.name, 0);
+        const fs::path tables =
+            root / "Data" / "Liechtenstein" / "ConfigFiles" / "DecisionTables.csv";
+        const std::string whole = testdata::ReadHostFile(tables).value_or("");
+        ASSERT_FALSE(whole.empty());
+        std::size_t cut = whole.size() / 2;
+        if (c.isCutAtALineEnd) {
+            const auto lines =
+                static_cast<std::size_t>(std::count(whole.begin(), whole.end(), '\n'));
+            cut = 0;
+            for (std::size_t i = 0; i < lines / 2; ++i) {
+                cut = whole.find('\n', cut) + 1;
+            }
+            ASSERT_EQ(whole.substr(cut - 2, 2), "\r\n");
+        }
+        std::ofstream(tables, std::ios::binary | std::ios::trunc) << whole.substr(0, cut);
+        const fs::path script = s_root->HostPath() / (std::string(c.name) + ".txt");
+        std::ofstream(script, std::ios::binary) << "wait page MsgBox\ntap 1\nwait page Screen\n"
+                                                   "clock 3000\nstep route\ntap 420\n"
+                                                   "wait page NavigMainPage\ntap 100\n"
+                                                   "text \"Vaduz\"\nkey End\nkey Enter\n"
+                                                   "text \"Äulestrasse\"\nkey End\nkey Enter\n"
+                                                   "tap 501\nwait page NavOptPage\nmessagebox ok\n"
+                                                   "tap 501\nwait page CNMapPage 60000\n"
+                                                   "step drive\ndrive\n"
+                                                   "wait text \"Äulestrasse\" 900000\n"
+                                                   "clock 60000\nstep quit\ntap 583\n"
+                                                   "wait page StopNavigDlg\ntap 470\n"
+                                                   "wait page Screen\ntap 460\n";
+        const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
+        const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
+        ASSERT_EQ(run.exitCode, 0) << run.errors;
+        const std::vector<std::string> boxes = LanguageFileLines(out / "messageboxes.txt");
+        EXPECT_EQ(boxes.size(), 1u);
+        const std::string told = boxes.empty() ? std::string() : boxes[0];
+        EXPECT_NE(told.find("Keine Sprachansagen: Die Datei "
                             "\\Data\\Liechtenstein\\ConfigFiles\\DecisionTables.csv"),
-              std::string::npos)
-        << boxes[0];
-    EXPECT_EQ(testdata::ReadHostFile(out / "said.txt"), std::optional<std::string>(""));
+                  std::string::npos)
+            << told;
+        EXPECT_EQ(testdata::ReadHostFile(out / "said.txt"), std::optional<std::string>(""));
+    }
 }
 
 // Steps a seed plays; fewer under the sanitizers, where the program runs several times slower.
