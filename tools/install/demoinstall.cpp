@@ -608,8 +608,9 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
         // Marked before anything is laid, the staging folder is known as the installer's own
         // wherever the install stops.
         testdata::TempDeviceRoot root(staging, true);
-        problem = root.HostPath() != staging ? staging.string() + ": cannot be made"
-                                             : MarkOwnFolder(staging, options.isWrittenThrough);
+        problem = root.HostPath() != staging
+                      ? staging.string() + ": cannot be made"
+                      : MarkOwnFolder(staging, options.isWrittenThrough, {}, options.reached);
         if (problem.empty())
             problem = Lay(options, root, route, log);
     }

@@ -301,26 +301,37 @@ std::string InstallLock::Take(const fs::path& output) {
 }
 
 std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough,
-                          const std::vector<RootMode>& rootModes) {
+                          const std::vector<RootMode>& rootModes, const StepReached& reached) {
     const Descriptor fd(OpenFolder(folder));
     std::string text = fd.IsOpen() ? MarkText(fd.Get()) : "";
     if (text.empty())
         return Failed(folder, "cannot be opened");
     for (const RootMode& root : rootModes)
         text += RootModeLine(root);
-    // Written whole under another name first, the mark counts only once it is renamed.
-    for (const char* name : {kOwnFolderMark, kOwnFolderMarkPart}) {
-        if (::unlinkat(fd.Get(), name, 0) != 0 && errno != ENOENT)
-            return Failed(folder / name, "cannot be removed");
+    // Written whole under another name first, the mark counts only once it is renamed; the rename
+    // replaces the earlier mark in one step, which stays until then.
+    if (::unlinkat(fd.Get(), kOwnFolderMarkPart, 0) != 0 && errno != ENOENT)
+        return Failed(folder / kOwnFolderMarkPart, "cannot be removed");
+    if (reached)
+        reached(kStepMarking);
+    const auto failed = [&](const char* name) {
+        std::string problem = Failed(folder / name, "cannot be written");
+        (void)::unlinkat(fd.Get(), kOwnFolderMarkPart, 0);
+        return problem;
+    };
+    {
+        const Descriptor mark(::openat(fd.Get(), kOwnFolderMarkPart,
+                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        const bool isWritten = mark.IsOpen() && ::write(mark.Get(), text.data(), text.size()) ==
+                                                    static_cast<ssize_t>(text.size());
+        if (!isWritten || (isWrittenThrough && ::fsync(mark.Get()) != 0))
+            return failed(kOwnFolderMarkPart);
     }
-    const Descriptor mark(::openat(fd.Get(), kOwnFolderMarkPart,
-                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    const bool isWritten = mark.IsOpen() && ::write(mark.Get(), text.data(), text.size()) ==
-                                                static_cast<ssize_t>(text.size());
-    if (!isWritten || (isWrittenThrough && ::fsync(mark.Get()) != 0))
-        return Failed(folder / kOwnFolderMarkPart, "cannot be written");
-    if (::renameat(fd.Get(), kOwnFolderMarkPart, fd.Get(), kOwnFolderMark) != 0 ||
-        (isWrittenThrough && ::fsync(fd.Get()) != 0))
+    if (reached)
+        reached(kStepMarkWritten);
+    if (::renameat(fd.Get(), kOwnFolderMarkPart, fd.Get(), kOwnFolderMark) != 0)
+        return failed(kOwnFolderMark);
+    if (isWrittenThrough && ::fsync(fd.Get()) != 0)
         return Failed(folder / kOwnFolderMark, "cannot be written");
     return "";
 }
@@ -559,7 +570,7 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
     if (rootMode && (made.st_mode & 07777) != (*rootMode & 07777))
         rootModes.push_back({made.st_ino, static_cast<mode_t>(*rootMode & 07777)});
     if (!rootModes.empty()) {
-        if (std::string problem = MarkOwnFolder(staging, isWrittenThrough, rootModes);
+        if (std::string problem = MarkOwnFolder(staging, isWrittenThrough, rootModes, reached);
             !problem.empty())
             return problem;
         tell(kStepNewMarked);
@@ -575,7 +586,7 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         if (isOpened)
             (void)::chmod(output.c_str(), earlier.st_mode & 07777);
     };
-    if (std::string problem = MarkOwnFolder(output, isWrittenThrough, rootModes);
+    if (std::string problem = MarkOwnFolder(output, isWrittenThrough, rootModes, reached);
         !problem.empty()) {
         unmark();
         return problem;

@@ -1836,10 +1836,12 @@ TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
     }
 }
 
-// An install killed at any point, timed or at each step of putting it in place, leaves what the
-// next one takes up: it installs, with the user's files, logbook and lists of the earlier install,
-// over an install made read-only ("chmod -R a-w") with its modes, and leaves nothing of its own
-// beside the output.
+// An install killed at any point, timed or at each step of putting it in place, or killed or
+// failing at each step of each mark it writes (with the root read-only, three: the staging
+// folder's, the new install's with the root's mode, the earlier install's), leaves what the next
+// one takes up: it installs, with the user's files, logbook and lists of the earlier install, over
+// an install made read-only ("chmod -R a-w") with its modes, and leaves nothing of its own beside
+// the output.
 TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
     const std::u16string record = InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F);
     const std::string logbook =
@@ -1864,10 +1866,16 @@ TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
     ASSERT_EQ(whole.problem, "");
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
+    // What stops the install at a step: a kill, or, at a mark's steps, its write failing (no room
+    // for a byte) or its rename (the folder made read-only).
+    enum class Stop { Kill, WriteFails, RenameFails };
     struct Kill {
         std::string name;
         std::chrono::milliseconds after;
         const char* step; // null: after the time
+        int time = 1;     // the step's time: a mark's steps come once for each mark
+        Stop stop = Stop::Kill;
+        fs::path marked{}; // the folder a mark's step marks
     };
     std::vector<Kill> kills;
     constexpr int kTimedKills = 6;
@@ -1879,17 +1887,53 @@ TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
                              demoinstall::kStepEarlierMarked, demoinstall::kStepInPlace,
                              demoinstall::kStepUnmarked, demoinstall::kStepModeGiven})
         kills.push_back({std::string("once ") + step, std::chrono::milliseconds::max(), step});
+    // The marks written again while the root is read-only: the new install's, its staging folder
+    // marked since it was made, with the root's mode (the second mark), and the earlier install's
+    // (the third). The first, in a folder just made, TakesAMarkCutShortForNone stops.
+    const fs::path staging = fs::path(output).concat(".new");
+    const auto max = std::chrono::milliseconds::max();
+    const std::string written = std::string("once ") + demoinstall::kStepMarkWritten;
+    kills.push_back({written + ", the new install's", max, demoinstall::kStepMarkWritten, 2,
+                     Stop::Kill, staging});
+    kills.push_back({"writing the new install's mark", max, demoinstall::kStepMarking, 2,
+                     Stop::WriteFails, staging});
+    kills.push_back({"renaming the new install's mark", max, demoinstall::kStepMarkWritten, 2,
+                     Stop::RenameFails, staging});
+    kills.push_back({written + ", the earlier install's", max, demoinstall::kStepMarkWritten, 3,
+                     Stop::Kill, output});
+    kills.push_back({"writing the earlier install's mark", max, demoinstall::kStepMarking, 3,
+                     Stop::WriteFails, output});
     for (const Kill& kill : kills) {
-        SCOPED_TRACE("killed " + kill.name);
+        SCOPED_TRACE((kill.stop == Stop::Kill ? "killed " : "failing at ") + kill.name);
         demoinstall::InstallOptions killed = options;
         if (kill.step != nullptr) {
-            killed.reached = [step = std::string_view(kill.step)](std::string_view reached) {
-                if (reached == step)
+            killed.reached = [&kill, times = 0](std::string_view reached) mutable {
+                if (reached != kill.step || ++times != kill.time)
+                    return;
+                const rlimit none{0, 0};
+                if (kill.stop == Stop::Kill)
                     ::raise(SIGKILL);
+                else if (kill.stop == Stop::WriteFails)
+                    (void)(::signal(SIGXFSZ, SIG_IGN) != SIG_ERR &&
+                           ::setrlimit(RLIMIT_FSIZE, &none) == 0);
+                else
+                    (void)::chmod(kill.marked.c_str(), 0555);
             };
         }
         const InstallChild cut = InstallAsUser(killed, kill.after);
-        EXPECT_TRUE(kill.step == nullptr || !cut.isEnded) << "the step is never reached";
+        if (kill.stop != Stop::Kill) {
+            // Failing, it says why and leaves the earlier install as it was.
+            const bool isWrite = kill.stop == Stop::WriteFails;
+            EXPECT_EQ(cut.problem, (kill.marked / (isWrite ? demoinstall::kOwnFolderMarkPart
+                                                           : demoinstall::kOwnFolderMark))
+                                           .string() +
+                                       ": cannot be written: " +
+                                       (isWrite ? "File too large" : "Permission denied"));
+            EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
+            EXPECT_TRUE(!isWrite || !fs::exists(output / demoinstall::kOwnFolderMarkPart));
+        } else {
+            EXPECT_TRUE(kill.step == nullptr || !cut.isEnded) << "the step is never reached";
+        }
         const InstallChild next = InstallAsUser(options);
         ASSERT_EQ(next.problem, "");
         EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
