@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -386,23 +387,39 @@ bool IsOnAnotherFileSystem(const fs::path& path, dev_t device) {
     return IsMountedIn(AT_FDCWD, path.c_str(), device);
 }
 
-std::vector<fs::path> MountPointsBelow(const fs::path& root, std::optional<dev_t> device) {
+std::vector<fs::path> MountPointsBelow(const fs::path& root, std::optional<dev_t> device,
+                                       std::string* unread) {
     std::vector<fs::path> found;
+    if (unread != nullptr)
+        unread->clear();
     if (!device)
         device = DeviceOf(root);
     std::error_code error;
     if (!device || !fs::is_directory(fs::symlink_status(root, error)))
         return found;
-    for (auto it = fs::recursive_directory_iterator(
-             root, fs::directory_options::skip_permission_denied, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->symlink_status(error).type() != fs::file_type::directory ||
-            !IsOnAnotherFileSystem(it->path(), *device))
-            continue;
-        found.push_back(it->path());
-        it.disable_recursion_pending();
+    std::map<fs::path, std::string> unreadFolders;
+    for (std::vector<fs::path> folders = {root}; !folders.empty();) {
+        const fs::path folder = folders.back();
+        folders.pop_back();
+        for (auto it = fs::directory_iterator(folder, error);
+             !error && it != fs::directory_iterator(); it.increment(error)) {
+            const fs::file_type type = it->symlink_status(error).type();
+            if (error)
+                break;
+            if (type != fs::file_type::directory)
+                continue;
+            if (IsOnAnotherFileSystem(it->path(), *device))
+                found.push_back(it->path());
+            else
+                folders.push_back(it->path());
+        }
+        if (error)
+            unreadFolders[folder] = folder.string() + ": cannot be read: " + error.message();
+        error.clear();
     }
     std::sort(found.begin(), found.end());
+    if (unread != nullptr && !unreadFolders.empty())
+        *unread = unreadFolders.begin()->second;
     return found;
 }
 

@@ -1423,16 +1423,26 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
             EXPECT_EQ(status.st_mode & 0777, readOnly == ReadOnly::WholeInstall ? 0555U : 0755U);
         }
     }
-    // A folder of the user's that no one may read cannot be carried over: named, with the reason.
+    // A folder of the user's that no one may read cannot be carried over, nor can what it holds
+    // be named among what an install laid afresh leaves behind: named, with the reason, and the
+    // user's files beside it kept.
     demoinstall::InstallOptions options = OverWholeInstall("unreadable");
     const fs::path secret = options.output / "My Documents/secret";
+    const fs::path notes = options.output / "My Documents/notes.txt";
     ASSERT_TRUE(fs::create_directories(secret));
+    ASSERT_TRUE(InstallPut(notes, "Reifen wechseln\r\n"));
     ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
-    const std::map<std::string, std::string> before = InstallFilesAt(options.output);
-    const InstallChild run = InstallAsUser(options);
-    EXPECT_EQ(run.problem, secret.string() + ": cannot be read: Permission denied");
-    EXPECT_EQ(InstallFilesAt(options.output), before);
-    EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+    for (const bool isFresh : {false, true}) {
+        SCOPED_TRACE(isFresh ? "laid afresh" : "laid again");
+        options.fresh = isFresh;
+        const std::map<std::string, std::string> before = InstallFilesAt(options.output);
+        const InstallChild run = InstallAsUser(options);
+        EXPECT_EQ(run.problem, secret.string() + ": cannot be read: Permission denied");
+        EXPECT_EQ(InstallFilesAt(options.output), before);
+        EXPECT_EQ(testdata::ReadHostFile(notes), "Reifen wechseln\r\n");
+        EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+    }
+    options.fresh = false;
     // Nor a staging folder it cannot tell as its own: named, and what to do.
     const fs::path staging = fs::path(options.output).concat(".new");
     ASSERT_TRUE(fs::create_directories(staging));
@@ -1747,30 +1757,50 @@ TEST_F(ExtractInstall, TakesUpAHelpViewerInstalledSinceTheEarlierInstall) {
 }
 
 // A file system mounted at the output or in the earlier install (a memory card) is never entered:
-// the install is refused before anything is laid, with what to do. One mounted in a staging folder
-// an earlier install left is named where that folder is moved out of the way. The card's file
-// stays as it was. (Where nothing can be mounted, InstallFileSystem tests the device check.)
+// the install is refused before anything is laid, with what to do; so it is where a folder of the
+// earlier install cannot be read (the user may search it, not list it), below which a mount
+// cannot be seen, named with the reason. One mounted in a staging folder an earlier install left
+// is named where that folder is moved out of the way. The card's file stays as it was. (Where
+// nothing can be mounted, InstallFileSystem tests the device check.)
 TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
-    enum class Mounted { OnTheOutput, InTheInstall, InTheInstallAfresh, InAStagingFolder };
+    enum class Mounted {
+        OnTheOutput,
+        InTheInstall,
+        InTheInstallAfresh,
+        BelowAnUnreadFolderAfresh,
+        InAStagingFolder
+    };
     const std::pair<const char*, Mounted> cases[] = {
         {"on the output", Mounted::OnTheOutput},
         {"in the earlier install", Mounted::InTheInstall},
         {"in the earlier install, laid afresh", Mounted::InTheInstallAfresh},
+        {"below a folder of the earlier install that cannot be read, laid afresh",
+         Mounted::BelowAnUnreadFolderAfresh},
         {"in a staging folder an earlier install left", Mounted::InAStagingFolder},
     };
+    // Whether the install in the child reached a step: it marked its staging folder to lay it.
+    static bool isLaying = false;
     int round = 0;
     for (const auto& [name, mounted] : cases) {
         SCOPED_TRACE(name);
         const std::string folder = "mounted" + std::to_string(++round);
         demoinstall::InstallOptions options =
             mounted == Mounted::OnTheOutput ? InstallAt(folder) : OverWholeInstall(folder);
-        options.fresh = mounted == Mounted::InTheInstallAfresh;
+        options.fresh =
+            mounted == Mounted::InTheInstallAfresh || mounted == Mounted::BelowAnUnreadFolderAfresh;
+        options.reached = [](std::string_view) { isLaying = true; };
         const fs::path output = options.output;
         const fs::path staging = fs::path(output).concat(".new");
+        const fs::path unread = output / "My Documents/Privat";
         const fs::path card = mounted == Mounted::OnTheOutput        ? output
                               : mounted == Mounted::InAStagingFolder ? staging / "card"
-                                                                     : output / "My Documents/card";
+                              : mounted == Mounted::BelowAnUnreadFolderAfresh
+                                  ? unread / "card"
+                                  : output / "My Documents/card";
         ASSERT_TRUE(fs::create_directories(card));
+        if (mounted == Mounted::BelowAnUnreadFolderAfresh) {
+            ASSERT_EQ(::chmod(unread.c_str(), 0111), 0);
+        }
         if (mounted == Mounted::InAStagingFolder) {
             ASSERT_EQ(demoinstall::MarkOwnFolder(staging, false), "");
         }
@@ -1790,19 +1820,21 @@ TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
             },
             std::chrono::seconds(120),
             [&] {
-                // Where the card lies once the install has ended.
+                // Where the card lies once the install has ended, and whether it laid anything.
+                const std::string laid = isLaying ? "laid; " : "";
                 for (const std::string& beside : InstallLeftBeside(output)) {
                     if (fs::exists(output.parent_path() / beside / "card"))
-                        return testdata::ReadHostFile(output.parent_path() / beside / "card" /
-                                                      "Route.txt")
-                            .value_or("");
+                        return laid + testdata::ReadHostFile(output.parent_path() / beside /
+                                                             "card" / "Route.txt")
+                                          .value_or("");
                 }
-                return testdata::ReadHostFile(card / "Route.txt").value_or("");
+                return laid + testdata::ReadHostFile(card / "Route.txt").value_or("");
             });
+        (void)::chmod(unread.c_str(), 0755);
         if (!run.notSetUp.empty())
             GTEST_SKIP() << run.notSetUp;
         INSTALL_AS_USER_OR_SKIP(run);
-        EXPECT_EQ(run.after, route);
+        EXPECT_EQ(run.after, (mounted == Mounted::InAStagingFolder ? "laid; " : "") + route);
         if (mounted == Mounted::OnTheOutput) {
             EXPECT_EQ(run.problem,
                       output.string() +
@@ -1824,6 +1856,8 @@ TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
                           "it (chmod -R u+w, then rm -rf), or ask its owner to; later installs "
                           "try again");
             continue;
+        } else if (mounted == Mounted::BelowAnUnreadFolderAfresh) {
+            EXPECT_EQ(run.problem, unread.string() + ": cannot be read: Permission denied");
         } else {
             EXPECT_EQ(run.problem,
                       output.string() + ": a file system is mounted in it at " + card.string() +
