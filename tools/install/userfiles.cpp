@@ -8,6 +8,7 @@
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/filerewrite.h"
+#include "platform/files/mutex.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/text.h"
 
@@ -674,7 +675,8 @@ std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging
             continue;
         }
         if (IsOwnFolderMarkName(name) ||
-            (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name))))
+            (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name) ||
+                           platform::IsNamedMutexLockFile(name))))
             continue;
         if (!isRegular || IsDocument(name) || (read.manifest && !read.manifest->contains(name)))
             named.push_back(name);

@@ -787,7 +787,8 @@ std::vector<std::string> InstallNamedFiles(const std::string& log, const fs::pat
 // files the new install does not lay out); a settings file of its own the user changed it keeps
 // too, with its own beside it, and another file of its own the user changed it replaces; it
 // names both. Laid afresh it keeps nothing of the user's and says what it left behind, an empty
-// folder of the user's too. Laid again, it changes nothing.
+// folder of the user's too, but not the program's lock a run of it left. Laid again, it changes
+// nothing.
 TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) {
     struct Way {
         const char* name;
@@ -833,6 +834,13 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         ASSERT_TRUE(InstallPut(output / "deziv.ini", changedDeziv));
         const std::string laidFix = testdata::ReadHostFile(output / "StandingFix.txt").value_or("");
         ASSERT_TRUE(InstallPut(output / "StandingFix.txt", "$GPGGA,changed\r\n"));
+        // A run of the program leaves its single-instance lock at the root: the program's file.
+        const fs::path previousRoot = platform::DeviceRoot();
+        platform::SetDeviceRoot(output);
+        const HANDLE lock = CreateMutexW(nullptr, FALSE, u"Navigator");
+        platform::SetDeviceRoot(previousRoot);
+        ASSERT_NE(lock, nullptr);
+        ASSERT_TRUE(CloseHandle(lock));
 
         options.fresh = way.isFresh;
         const InstallChild run = InstallAsUser(options);
