@@ -1487,14 +1487,19 @@ TEST_F(ExtractInstallAsUser, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
         const fs::path output = options.output;
         // What a leftover holds: the entries left, their folders and its mark.
         std::set<std::string> held = {demoinstall::kOwnFolderMark};
+        // Two entries in each, so that the removal goes on past the first it cannot remove in a
+        // folder, not only past the folder.
+        const char* const files[] = {"note.txt", "plan.txt"};
         for (const std::string& folder : c.theirs) {
             ASSERT_TRUE(fs::create_directories(output / folder));
-            ASSERT_TRUE(InstallPut(output / folder / "note.txt", "theirs"));
+            for (const char* file : files) {
+                ASSERT_TRUE(InstallPut(output / folder / file, "theirs"));
+                held.insert(folder + "/" + file);
+            }
             ASSERT_EQ(::chown((output / folder).c_str(), 65534, 65534), 0);
             ASSERT_EQ(::chmod((output / folder).c_str(), 0555), 0);
             for (fs::path path = folder; !path.empty(); path = path.parent_path())
                 held.insert(path.string());
-            held.insert(folder + "/note.txt");
         }
         const fs::path named = demoinstall::LeftoverPath(output, output);
         if (c.isNameTaken) {
@@ -1505,9 +1510,11 @@ TEST_F(ExtractInstallAsUser, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
         if (c.isNameTaken)
             beside.insert(beside.begin(), named.filename().string());
         std::string entries;
-        for (const std::string& folder : c.theirs)
-            entries += (entries.empty() ? "" : "; ") + (leftover / folder).string() +
-                       "/note.txt: cannot be removed: Permission denied";
+        for (const std::string& folder : c.theirs) {
+            for (const char* file : files)
+                entries += (entries.empty() ? "" : "; ") + (leftover / folder / file).string() +
+                           ": cannot be removed: Permission denied";
+        }
         const std::string advice =
             "; give yourself write permission to it and remove it (chmod -R u+w, then rm -rf), "
             "or ask its owner to; later installs try again";
@@ -1522,8 +1529,10 @@ TEST_F(ExtractInstallAsUser, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
             INSTALL_AS_USER_OR_SKIP(run);
             ASSERT_TRUE(run.isEnded);
             EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
-            for (const std::string& folder : c.theirs)
-                EXPECT_EQ(testdata::ReadHostFile(output / folder / "note.txt"), "theirs");
+            for (const std::string& folder : c.theirs) {
+                for (const char* file : files)
+                    EXPECT_EQ(testdata::ReadHostFile(output / folder / file), "theirs");
+            }
             EXPECT_EQ(testdata::ReadHostFile(named),
                       c.isNameTaken ? std::optional<std::string>("mine") : std::nullopt);
             std::vector<std::string> left = InstallLeftBeside(output);
