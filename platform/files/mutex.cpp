@@ -163,6 +163,18 @@ std::filesystem::path NamedMutexLockPath(std::u16string_view name) {
     return DeviceRoot() / file;
 }
 
+bool IsNamedMutexLockFile(std::string_view fileName) {
+    constexpr std::size_t kHashDigits = 16;
+    const std::string_view prefix = kLockFilePrefix;
+    const std::string_view extension = kLockFileExtension;
+    if (fileName.size() != prefix.size() + kHashDigits + extension.size() ||
+        !fileName.starts_with(prefix) || !fileName.ends_with(extension)) {
+        return false;
+    }
+    const std::string_view hash = fileName.substr(prefix.size(), kHashDigits);
+    return hash.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
 bool IsAnyNamedMutexHeld(const std::filesystem::path& root) {
     std::error_code error;
     for (auto it = std::filesystem::directory_iterator(root, error);

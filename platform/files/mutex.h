@@ -23,6 +23,10 @@ namespace platform {
 // belong to that name (the instance channel's socket) sit beside it with other extensions.
 [[nodiscard]] std::filesystem::path NamedMutexLockPath(std::u16string_view name);
 
+// Whether a file name is one NamedMutexLockPath gives: a named mutex's lock file, which stays in
+// the device root once its holders have ended.
+[[nodiscard]] bool IsNamedMutexLockFile(std::string_view fileName);
+
 // Whether any process holds a named mutex of the device root at host folder `root`, whatever
 // its name: each lock file there is asked whether another open file holds a lock on it, without
 // taking or changing one, so that a process starting meanwhile is not misled. False for a folder

@@ -474,11 +474,13 @@ std::string MountedOn(const fs::path& output) {
 
 // Why an earlier install at `folder` cannot be replaced, found before anything is laid: a file
 // system is mounted in it (a memory card, say), whose files the installer never removes nor
-// carries. Empty when none is.
-std::string MountedIn(const fs::path& folder) {
-    const std::vector<fs::path> mounts = MountPointsBelow(folder);
+// carries, or, with `isEveryFolderRead`, a folder in it cannot be read, so that neither what of
+// the user's it holds nor what is mounted below it can be told. Empty when neither is so.
+std::string MountedIn(const fs::path& folder, bool isEveryFolderRead) {
+    std::string unread;
+    const std::vector<fs::path> mounts = MountPointsBelow(folder, std::nullopt, &unread);
     if (mounts.empty())
-        return "";
+        return isEveryFolderRead ? unread : "";
     std::string words;
     for (std::size_t i = 0; i < mounts.size(); ++i)
         words += (i == 0 ? "" : i + 1 == mounts.size() ? " and " : ", ") + mounts[i].string();
@@ -583,8 +585,10 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     }
     if (std::string held = HeldByProgram(output, previous); !held.empty())
         return held;
+    // The earlier install put aside is removed or taken back; removing, the installer gives itself
+    // the permissions it needs in its own folders, and taken back, it is looked at as the output.
     for (const fs::path& path : {output, previous}) {
-        if (std::string mounted = MountedIn(path); !mounted.empty())
+        if (std::string mounted = MountedIn(path, path == output); !mounted.empty())
             return mounted;
     }
     if (std::string problem = TakeBackPutAside(output, previous, log); !problem.empty())
@@ -608,8 +612,9 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
         // Marked before anything is laid, the staging folder is known as the installer's own
         // wherever the install stops.
         testdata::TempDeviceRoot root(staging, true);
-        problem = root.HostPath() != staging ? staging.string() + ": cannot be made"
-                                             : MarkOwnFolder(staging, options.isWrittenThrough);
+        problem = root.HostPath() != staging
+                      ? staging.string() + ": cannot be made"
+                      : MarkOwnFolder(staging, options.isWrittenThrough, {}, options.reached);
         if (problem.empty())
             problem = Lay(options, root, route, log);
     }
@@ -626,9 +631,9 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     // A program may have started on the install meanwhile.
     if (problem.empty())
         problem = HeldByProgram(output, previous);
-    const std::string leftBehind = problem.empty() && isEarlierInstall && options.fresh
-                                       ? UserFilesLeftBehind(output, staging)
-                                       : "";
+    std::string leftBehind;
+    if (problem.empty() && isEarlierInstall && options.fresh)
+        leftBehind = UserFilesLeftBehind(output, staging, problem);
     if (problem.empty())
         problem = SwapIntoPlace(staging, output, previous, options.isWrittenThrough, rootMode,
                                 options.reached);

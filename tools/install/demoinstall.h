@@ -45,8 +45,9 @@ struct InstallOptions {
     // the earlier one's place, so that a power loss leaves one of them whole; tests whose
     // installs are thrown away may leave the writing to the system.
     bool isWrittenThrough = true;
-    // Told each step of putting the new install in place (tests stop an install there, as a kill
-    // would; tools/install/installswap.h names the steps).
+    // Told each step of marking the installer's own folders and of putting the new install in
+    // place (tests stop an install there, as a kill would; tools/install/installswap.h names the
+    // steps).
     std::function<void(std::string_view step)> reached;
 };
 

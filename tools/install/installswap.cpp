@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -301,26 +302,37 @@ std::string InstallLock::Take(const fs::path& output) {
 }
 
 std::string MarkOwnFolder(const fs::path& folder, bool isWrittenThrough,
-                          const std::vector<RootMode>& rootModes) {
+                          const std::vector<RootMode>& rootModes, const StepReached& reached) {
     const Descriptor fd(OpenFolder(folder));
     std::string text = fd.IsOpen() ? MarkText(fd.Get()) : "";
     if (text.empty())
         return Failed(folder, "cannot be opened");
     for (const RootMode& root : rootModes)
         text += RootModeLine(root);
-    // Written whole under another name first, the mark counts only once it is renamed.
-    for (const char* name : {kOwnFolderMark, kOwnFolderMarkPart}) {
-        if (::unlinkat(fd.Get(), name, 0) != 0 && errno != ENOENT)
-            return Failed(folder / name, "cannot be removed");
+    // Written whole under another name first, the mark counts only once it is renamed; the rename
+    // replaces the earlier mark in one step, which stays until then.
+    if (::unlinkat(fd.Get(), kOwnFolderMarkPart, 0) != 0 && errno != ENOENT)
+        return Failed(folder / kOwnFolderMarkPart, "cannot be removed");
+    if (reached)
+        reached(kStepMarking);
+    const auto failed = [&](const char* name) {
+        std::string problem = Failed(folder / name, "cannot be written");
+        (void)::unlinkat(fd.Get(), kOwnFolderMarkPart, 0);
+        return problem;
+    };
+    {
+        const Descriptor mark(::openat(fd.Get(), kOwnFolderMarkPart,
+                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        const bool isWritten = mark.IsOpen() && ::write(mark.Get(), text.data(), text.size()) ==
+                                                    static_cast<ssize_t>(text.size());
+        if (!isWritten || (isWrittenThrough && ::fsync(mark.Get()) != 0))
+            return failed(kOwnFolderMarkPart);
     }
-    const Descriptor mark(::openat(fd.Get(), kOwnFolderMarkPart,
-                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    const bool isWritten = mark.IsOpen() && ::write(mark.Get(), text.data(), text.size()) ==
-                                                static_cast<ssize_t>(text.size());
-    if (!isWritten || (isWrittenThrough && ::fsync(mark.Get()) != 0))
-        return Failed(folder / kOwnFolderMarkPart, "cannot be written");
-    if (::renameat(fd.Get(), kOwnFolderMarkPart, fd.Get(), kOwnFolderMark) != 0 ||
-        (isWrittenThrough && ::fsync(fd.Get()) != 0))
+    if (reached)
+        reached(kStepMarkWritten);
+    if (::renameat(fd.Get(), kOwnFolderMarkPart, fd.Get(), kOwnFolderMark) != 0)
+        return failed(kOwnFolderMark);
+    if (isWrittenThrough && ::fsync(fd.Get()) != 0)
         return Failed(folder / kOwnFolderMark, "cannot be written");
     return "";
 }
@@ -375,23 +387,39 @@ bool IsOnAnotherFileSystem(const fs::path& path, dev_t device) {
     return IsMountedIn(AT_FDCWD, path.c_str(), device);
 }
 
-std::vector<fs::path> MountPointsBelow(const fs::path& root, std::optional<dev_t> device) {
+std::vector<fs::path> MountPointsBelow(const fs::path& root, std::optional<dev_t> device,
+                                       std::string* unread) {
     std::vector<fs::path> found;
+    if (unread != nullptr)
+        unread->clear();
     if (!device)
         device = DeviceOf(root);
     std::error_code error;
     if (!device || !fs::is_directory(fs::symlink_status(root, error)))
         return found;
-    for (auto it = fs::recursive_directory_iterator(
-             root, fs::directory_options::skip_permission_denied, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->symlink_status(error).type() != fs::file_type::directory ||
-            !IsOnAnotherFileSystem(it->path(), *device))
-            continue;
-        found.push_back(it->path());
-        it.disable_recursion_pending();
+    std::map<fs::path, std::string> unreadFolders;
+    for (std::vector<fs::path> folders = {root}; !folders.empty();) {
+        const fs::path folder = folders.back();
+        folders.pop_back();
+        for (auto it = fs::directory_iterator(folder, error);
+             !error && it != fs::directory_iterator(); it.increment(error)) {
+            const fs::file_type type = it->symlink_status(error).type();
+            if (error)
+                break;
+            if (type != fs::file_type::directory)
+                continue;
+            if (IsOnAnotherFileSystem(it->path(), *device))
+                found.push_back(it->path());
+            else
+                folders.push_back(it->path());
+        }
+        if (error)
+            unreadFolders[folder] = folder.string() + ": cannot be read: " + error.message();
+        error.clear();
     }
     std::sort(found.begin(), found.end());
+    if (unread != nullptr && !unreadFolders.empty())
+        *unread = unreadFolders.begin()->second;
     return found;
 }
 
@@ -559,7 +587,7 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
     if (rootMode && (made.st_mode & 07777) != (*rootMode & 07777))
         rootModes.push_back({made.st_ino, static_cast<mode_t>(*rootMode & 07777)});
     if (!rootModes.empty()) {
-        if (std::string problem = MarkOwnFolder(staging, isWrittenThrough, rootModes);
+        if (std::string problem = MarkOwnFolder(staging, isWrittenThrough, rootModes, reached);
             !problem.empty())
             return problem;
         tell(kStepNewMarked);
@@ -575,7 +603,7 @@ std::string SwapIntoPlace(const fs::path& staging, const fs::path& output, const
         if (isOpened)
             (void)::chmod(output.c_str(), earlier.st_mode & 07777);
     };
-    if (std::string problem = MarkOwnFolder(output, isWrittenThrough, rootModes);
+    if (std::string problem = MarkOwnFolder(output, isWrittenThrough, rootModes, reached);
         !problem.empty()) {
         unmark();
         return problem;

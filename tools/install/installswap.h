@@ -42,6 +42,9 @@ inline constexpr char kStepPutAside[] = "the earlier install put aside";
 inline constexpr char kStepInPlace[] = "the new install in place";
 inline constexpr char kStepUnmarked[] = "the new install's mark removed";
 inline constexpr char kStepModeGiven[] = "the root given its mode";
+// The steps of MarkOwnFolder, told at each mark it writes.
+inline constexpr char kStepMarking[] = "a mark about to be written under its other name";
+inline constexpr char kStepMarkWritten[] = "a mark written whole under its other name";
 using StepReached = std::function<void(std::string_view step)>;
 
 // The mode an install's root is to have, by the root folder's inode, kept in the marks while the
@@ -68,10 +71,13 @@ private:
 };
 
 // Marks a folder as the installer's own (see kOwnFolderMark), with `rootModes`, written whole under
-// another name first and through to the storage unless `isWrittenThrough` is false. Empty, or why
-// not.
+// another name first and through to the storage unless `isWrittenThrough` is false, then renamed
+// over the mark the folder bears, if any, so that a folder of the installer's own bears a whole
+// mark at every moment. Each step is told to `reached`. On failure the folder's mark is as it was
+// and the part written is removed where it can be. Empty, or why not.
 [[nodiscard]] std::string MarkOwnFolder(const std::filesystem::path& folder, bool isWrittenThrough,
-                                        const std::vector<RootMode>& rootModes = {});
+                                        const std::vector<RootMode>& rootModes = {},
+                                        const StepReached& reached = {});
 
 // Whether a folder (not a link) bears the mark written into it, not into another folder.
 [[nodiscard]] bool IsOwnFolder(const std::filesystem::path& folder);
@@ -90,9 +96,12 @@ inline constexpr char kMountedHere[] = ": a file system is mounted here";
 
 // The folders below `root` (never through a link) where another file system than the root's is
 // mounted, in order; the installer enters none of them. `device` stands for the root's own device
-// (another one takes every folder below the root as mounted).
+// (another one takes every folder below the root as mounted). A folder it cannot read, below which
+// a file system may be mounted unseen, the first in order is named in `unread` with the system's
+// reason ("<folder>: cannot be read: Permission denied"); empty when it read every one.
 [[nodiscard]] std::vector<std::filesystem::path>
-MountPointsBelow(const std::filesystem::path& root, std::optional<dev_t> device = std::nullopt);
+MountPointsBelow(const std::filesystem::path& root, std::optional<dev_t> device = std::nullopt,
+                 std::string* unread = nullptr);
 
 // Whether the folder at `path` (a link not followed) lies on another file system than `device`, or
 // a mount begins there.

@@ -8,6 +8,7 @@
 #include "utilities/usefulcode/iniprofile.h"
 
 #include "platform/files/filerewrite.h"
+#include "platform/files/mutex.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/text.h"
 
@@ -647,7 +648,12 @@ std::optional<mode_t> KeepModes(const fs::path& earlier, const fs::path& staging
     return platform::KeptMode(root, made);
 }
 
-std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging) {
+std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging,
+                                std::string& unread) {
+    unread.clear();
+    const auto entries = EntriesBelow(earlier, &unread);
+    if (!entries)
+        return "";
     const ReadList read = ReadManifest(earlier);
     const auto isOwn = [&](const std::string& name) {
         const auto own = read.manifest ? read.manifest->find(name) : Manifest::const_iterator();
@@ -658,8 +664,7 @@ std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging
     // the user changed, and every link and entry that is not a regular file; without a list, the
     // documents only.
     std::vector<std::string> named;
-    for (const auto& [name, type] :
-         EntriesBelow(earlier).value_or(std::map<std::string, fs::file_type>())) {
+    for (const auto& [name, type] : *entries) {
         const bool isRegular = type == fs::file_type::regular;
         std::error_code error;
         if (type == fs::file_type::directory) {
@@ -670,7 +675,8 @@ std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging
             continue;
         }
         if (IsOwnFolderMarkName(name) ||
-            (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name))))
+            (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name) ||
+                           platform::IsNamedMutexLockFile(name))))
             continue;
         if (!isRegular || IsDocument(name) || (read.manifest && !read.manifest->contains(name)))
             named.push_back(name);

@@ -58,9 +58,13 @@ struct UserFiles {
 // What of the user's an earlier install holds that an install laid afresh at `staging` leaves
 // behind, as the words of a line ("My Documents/Reisen/, My Documents/notes.txt, the lines of
 // Fahrtenbuch.txt and the user's sections of PK.ini"; an empty folder the new install does not
-// lay is named with a '/' after it); empty when there is none.
+// lay is named with a '/' after it); empty when there is none. The program's single-instance lock
+// at the root is the program's, not the user's. A folder of the earlier install that cannot be
+// read leaves what it holds untold: `unread` names it with the system's reason, as KeepUserFiles
+// does ("<folder>: cannot be read: Permission denied"), and is empty otherwise.
 [[nodiscard]] std::string UserFilesLeftBehind(const std::filesystem::path& earlier,
-                                              const std::filesystem::path& staging);
+                                              const std::filesystem::path& staging,
+                                              std::string& unread);
 
 // Writes the list of the install's own files at `staging`, each with its size and hash (of a
 // settings file whose user sections are kept, only the lines outside them count): every file

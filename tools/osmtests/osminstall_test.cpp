@@ -787,7 +787,8 @@ std::vector<std::string> InstallNamedFiles(const std::string& log, const fs::pat
 // files the new install does not lay out); a settings file of its own the user changed it keeps
 // too, with its own beside it, and another file of its own the user changed it replaces; it
 // names both. Laid afresh it keeps nothing of the user's and says what it left behind, an empty
-// folder of the user's too. Laid again, it changes nothing.
+// folder of the user's too, but not the program's lock a run of it left. Laid again, it changes
+// nothing.
 TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) {
     struct Way {
         const char* name;
@@ -833,6 +834,13 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         ASSERT_TRUE(InstallPut(output / "deziv.ini", changedDeziv));
         const std::string laidFix = testdata::ReadHostFile(output / "StandingFix.txt").value_or("");
         ASSERT_TRUE(InstallPut(output / "StandingFix.txt", "$GPGGA,changed\r\n"));
+        // A run of the program leaves its single-instance lock at the root: the program's file.
+        const fs::path previousRoot = platform::DeviceRoot();
+        platform::SetDeviceRoot(output);
+        const HANDLE lock = CreateMutexW(nullptr, FALSE, u"Navigator");
+        platform::SetDeviceRoot(previousRoot);
+        ASSERT_NE(lock, nullptr);
+        ASSERT_TRUE(CloseHandle(lock));
 
         options.fresh = way.isFresh;
         const InstallChild run = InstallAsUser(options);
@@ -1423,16 +1431,26 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
             EXPECT_EQ(status.st_mode & 0777, readOnly == ReadOnly::WholeInstall ? 0555U : 0755U);
         }
     }
-    // A folder of the user's that no one may read cannot be carried over: named, with the reason.
+    // A folder of the user's that no one may read cannot be carried over, nor can what it holds
+    // be named among what an install laid afresh leaves behind: named, with the reason, and the
+    // user's files beside it kept.
     demoinstall::InstallOptions options = OverWholeInstall("unreadable");
     const fs::path secret = options.output / "My Documents/secret";
+    const fs::path notes = options.output / "My Documents/notes.txt";
     ASSERT_TRUE(fs::create_directories(secret));
+    ASSERT_TRUE(InstallPut(notes, "Reifen wechseln\r\n"));
     ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
-    const std::map<std::string, std::string> before = InstallFilesAt(options.output);
-    const InstallChild run = InstallAsUser(options);
-    EXPECT_EQ(run.problem, secret.string() + ": cannot be read: Permission denied");
-    EXPECT_EQ(InstallFilesAt(options.output), before);
-    EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+    for (const bool isFresh : {false, true}) {
+        SCOPED_TRACE(isFresh ? "laid afresh" : "laid again");
+        options.fresh = isFresh;
+        const std::map<std::string, std::string> before = InstallFilesAt(options.output);
+        const InstallChild run = InstallAsUser(options);
+        EXPECT_EQ(run.problem, secret.string() + ": cannot be read: Permission denied");
+        EXPECT_EQ(InstallFilesAt(options.output), before);
+        EXPECT_EQ(testdata::ReadHostFile(notes), "Reifen wechseln\r\n");
+        EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+    }
+    options.fresh = false;
     // Nor a staging folder it cannot tell as its own: named, and what to do.
     const fs::path staging = fs::path(options.output).concat(".new");
     ASSERT_TRUE(fs::create_directories(staging));
@@ -1469,14 +1487,19 @@ TEST_F(ExtractInstallAsUser, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
         const fs::path output = options.output;
         // What a leftover holds: the entries left, their folders and its mark.
         std::set<std::string> held = {demoinstall::kOwnFolderMark};
+        // Two entries in each, so that the removal goes on past the first it cannot remove in a
+        // folder, not only past the folder.
+        const char* const files[] = {"note.txt", "plan.txt"};
         for (const std::string& folder : c.theirs) {
             ASSERT_TRUE(fs::create_directories(output / folder));
-            ASSERT_TRUE(InstallPut(output / folder / "note.txt", "theirs"));
+            for (const char* file : files) {
+                ASSERT_TRUE(InstallPut(output / folder / file, "theirs"));
+                held.insert(folder + "/" + file);
+            }
             ASSERT_EQ(::chown((output / folder).c_str(), 65534, 65534), 0);
             ASSERT_EQ(::chmod((output / folder).c_str(), 0555), 0);
             for (fs::path path = folder; !path.empty(); path = path.parent_path())
                 held.insert(path.string());
-            held.insert(folder + "/note.txt");
         }
         const fs::path named = demoinstall::LeftoverPath(output, output);
         if (c.isNameTaken) {
@@ -1487,9 +1510,11 @@ TEST_F(ExtractInstallAsUser, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
         if (c.isNameTaken)
             beside.insert(beside.begin(), named.filename().string());
         std::string entries;
-        for (const std::string& folder : c.theirs)
-            entries += (entries.empty() ? "" : "; ") + (leftover / folder).string() +
-                       "/note.txt: cannot be removed: Permission denied";
+        for (const std::string& folder : c.theirs) {
+            for (const char* file : files)
+                entries += (entries.empty() ? "" : "; ") + (leftover / folder / file).string() +
+                           ": cannot be removed: Permission denied";
+        }
         const std::string advice =
             "; give yourself write permission to it and remove it (chmod -R u+w, then rm -rf), "
             "or ask its owner to; later installs try again";
@@ -1504,8 +1529,10 @@ TEST_F(ExtractInstallAsUser, NamesAFolderOfItsOwnItCannotRemoveAndGoesOn) {
             INSTALL_AS_USER_OR_SKIP(run);
             ASSERT_TRUE(run.isEnded);
             EXPECT_TRUE(fs::is_regular_file(output / "navigator"));
-            for (const std::string& folder : c.theirs)
-                EXPECT_EQ(testdata::ReadHostFile(output / folder / "note.txt"), "theirs");
+            for (const std::string& folder : c.theirs) {
+                for (const char* file : files)
+                    EXPECT_EQ(testdata::ReadHostFile(output / folder / file), "theirs");
+            }
             EXPECT_EQ(testdata::ReadHostFile(named),
                       c.isNameTaken ? std::optional<std::string>("mine") : std::nullopt);
             std::vector<std::string> left = InstallLeftBeside(output);
@@ -1747,30 +1774,50 @@ TEST_F(ExtractInstall, TakesUpAHelpViewerInstalledSinceTheEarlierInstall) {
 }
 
 // A file system mounted at the output or in the earlier install (a memory card) is never entered:
-// the install is refused before anything is laid, with what to do. One mounted in a staging folder
-// an earlier install left is named where that folder is moved out of the way. The card's file
-// stays as it was. (Where nothing can be mounted, InstallFileSystem tests the device check.)
+// the install is refused before anything is laid, with what to do; so it is where a folder of the
+// earlier install cannot be read (the user may search it, not list it), below which a mount
+// cannot be seen, named with the reason. One mounted in a staging folder an earlier install left
+// is named where that folder is moved out of the way. The card's file stays as it was. (Where
+// nothing can be mounted, InstallFileSystem tests the device check.)
 TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
-    enum class Mounted { OnTheOutput, InTheInstall, InTheInstallAfresh, InAStagingFolder };
+    enum class Mounted {
+        OnTheOutput,
+        InTheInstall,
+        InTheInstallAfresh,
+        BelowAnUnreadFolderAfresh,
+        InAStagingFolder
+    };
     const std::pair<const char*, Mounted> cases[] = {
         {"on the output", Mounted::OnTheOutput},
         {"in the earlier install", Mounted::InTheInstall},
         {"in the earlier install, laid afresh", Mounted::InTheInstallAfresh},
+        {"below a folder of the earlier install that cannot be read, laid afresh",
+         Mounted::BelowAnUnreadFolderAfresh},
         {"in a staging folder an earlier install left", Mounted::InAStagingFolder},
     };
+    // Whether the install in the child reached a step: it marked its staging folder to lay it.
+    static bool isLaying = false;
     int round = 0;
     for (const auto& [name, mounted] : cases) {
         SCOPED_TRACE(name);
         const std::string folder = "mounted" + std::to_string(++round);
         demoinstall::InstallOptions options =
             mounted == Mounted::OnTheOutput ? InstallAt(folder) : OverWholeInstall(folder);
-        options.fresh = mounted == Mounted::InTheInstallAfresh;
+        options.fresh =
+            mounted == Mounted::InTheInstallAfresh || mounted == Mounted::BelowAnUnreadFolderAfresh;
+        options.reached = [](std::string_view) { isLaying = true; };
         const fs::path output = options.output;
         const fs::path staging = fs::path(output).concat(".new");
+        const fs::path unread = output / "My Documents/Privat";
         const fs::path card = mounted == Mounted::OnTheOutput        ? output
                               : mounted == Mounted::InAStagingFolder ? staging / "card"
-                                                                     : output / "My Documents/card";
+                              : mounted == Mounted::BelowAnUnreadFolderAfresh
+                                  ? unread / "card"
+                                  : output / "My Documents/card";
         ASSERT_TRUE(fs::create_directories(card));
+        if (mounted == Mounted::BelowAnUnreadFolderAfresh) {
+            ASSERT_EQ(::chmod(unread.c_str(), 0111), 0);
+        }
         if (mounted == Mounted::InAStagingFolder) {
             ASSERT_EQ(demoinstall::MarkOwnFolder(staging, false), "");
         }
@@ -1790,19 +1837,21 @@ TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
             },
             std::chrono::seconds(120),
             [&] {
-                // Where the card lies once the install has ended.
+                // Where the card lies once the install has ended, and whether it laid anything.
+                const std::string laid = isLaying ? "laid; " : "";
                 for (const std::string& beside : InstallLeftBeside(output)) {
                     if (fs::exists(output.parent_path() / beside / "card"))
-                        return testdata::ReadHostFile(output.parent_path() / beside / "card" /
-                                                      "Route.txt")
-                            .value_or("");
+                        return laid + testdata::ReadHostFile(output.parent_path() / beside /
+                                                             "card" / "Route.txt")
+                                          .value_or("");
                 }
-                return testdata::ReadHostFile(card / "Route.txt").value_or("");
+                return laid + testdata::ReadHostFile(card / "Route.txt").value_or("");
             });
+        (void)::chmod(unread.c_str(), 0755);
         if (!run.notSetUp.empty())
             GTEST_SKIP() << run.notSetUp;
         INSTALL_AS_USER_OR_SKIP(run);
-        EXPECT_EQ(run.after, route);
+        EXPECT_EQ(run.after, (mounted == Mounted::InAStagingFolder ? "laid; " : "") + route);
         if (mounted == Mounted::OnTheOutput) {
             EXPECT_EQ(run.problem,
                       output.string() +
@@ -1824,6 +1873,8 @@ TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
                           "it (chmod -R u+w, then rm -rf), or ask its owner to; later installs "
                           "try again");
             continue;
+        } else if (mounted == Mounted::BelowAnUnreadFolderAfresh) {
+            EXPECT_EQ(run.problem, unread.string() + ": cannot be read: Permission denied");
         } else {
             EXPECT_EQ(run.problem,
                       output.string() + ": a file system is mounted in it at " + card.string() +
@@ -1836,10 +1887,12 @@ TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
     }
 }
 
-// An install killed at any point, timed or at each step of putting it in place, leaves what the
-// next one takes up: it installs, with the user's files, logbook and lists of the earlier install,
-// over an install made read-only ("chmod -R a-w") with its modes, and leaves nothing of its own
-// beside the output.
+// An install killed at any point, timed or at each step of putting it in place, or killed or
+// failing at each step of each mark it writes (with the root read-only, three: the staging
+// folder's, the new install's with the root's mode, the earlier install's), leaves what the next
+// one takes up: it installs, with the user's files, logbook and lists of the earlier install, over
+// an install made read-only ("chmod -R a-w") with its modes, and leaves nothing of its own beside
+// the output.
 TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
     const std::u16string record = InstallRecord(u"Vaduz", u"\u00C4ulestrasse", 9.5216F, 47.13898F);
     const std::string logbook =
@@ -1864,10 +1917,16 @@ TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
     ASSERT_EQ(whole.problem, "");
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
+    // What stops the install at a step: a kill, or, at a mark's steps, its write failing (no room
+    // for a byte) or its rename (the folder made read-only).
+    enum class Stop { Kill, WriteFails, RenameFails };
     struct Kill {
         std::string name;
         std::chrono::milliseconds after;
         const char* step; // null: after the time
+        int time = 1;     // the step's time: a mark's steps come once for each mark
+        Stop stop = Stop::Kill;
+        fs::path marked{}; // the folder a mark's step marks
     };
     std::vector<Kill> kills;
     constexpr int kTimedKills = 6;
@@ -1879,17 +1938,53 @@ TEST_F(ExtractInstallAsUser, InstallsAfterAnInstallKilledAtAnyPoint) {
                              demoinstall::kStepEarlierMarked, demoinstall::kStepInPlace,
                              demoinstall::kStepUnmarked, demoinstall::kStepModeGiven})
         kills.push_back({std::string("once ") + step, std::chrono::milliseconds::max(), step});
+    // The marks written again while the root is read-only: the new install's, its staging folder
+    // marked since it was made, with the root's mode (the second mark), and the earlier install's
+    // (the third). The first, in a folder just made, TakesAMarkCutShortForNone stops.
+    const fs::path staging = fs::path(output).concat(".new");
+    const auto max = std::chrono::milliseconds::max();
+    const std::string written = std::string("once ") + demoinstall::kStepMarkWritten;
+    kills.push_back({written + ", the new install's", max, demoinstall::kStepMarkWritten, 2,
+                     Stop::Kill, staging});
+    kills.push_back({"writing the new install's mark", max, demoinstall::kStepMarking, 2,
+                     Stop::WriteFails, staging});
+    kills.push_back({"renaming the new install's mark", max, demoinstall::kStepMarkWritten, 2,
+                     Stop::RenameFails, staging});
+    kills.push_back({written + ", the earlier install's", max, demoinstall::kStepMarkWritten, 3,
+                     Stop::Kill, output});
+    kills.push_back({"writing the earlier install's mark", max, demoinstall::kStepMarking, 3,
+                     Stop::WriteFails, output});
     for (const Kill& kill : kills) {
-        SCOPED_TRACE("killed " + kill.name);
+        SCOPED_TRACE((kill.stop == Stop::Kill ? "killed " : "failing at ") + kill.name);
         demoinstall::InstallOptions killed = options;
         if (kill.step != nullptr) {
-            killed.reached = [step = std::string_view(kill.step)](std::string_view reached) {
-                if (reached == step)
+            killed.reached = [&kill, times = 0](std::string_view reached) mutable {
+                if (reached != kill.step || ++times != kill.time)
+                    return;
+                const rlimit none{0, 0};
+                if (kill.stop == Stop::Kill)
                     ::raise(SIGKILL);
+                else if (kill.stop == Stop::WriteFails)
+                    (void)(::signal(SIGXFSZ, SIG_IGN) != SIG_ERR &&
+                           ::setrlimit(RLIMIT_FSIZE, &none) == 0);
+                else
+                    (void)::chmod(kill.marked.c_str(), 0555);
             };
         }
         const InstallChild cut = InstallAsUser(killed, kill.after);
-        EXPECT_TRUE(kill.step == nullptr || !cut.isEnded) << "the step is never reached";
+        if (kill.stop != Stop::Kill) {
+            // Failing, it says why and leaves the earlier install as it was.
+            const bool isWrite = kill.stop == Stop::WriteFails;
+            EXPECT_EQ(cut.problem, (kill.marked / (isWrite ? demoinstall::kOwnFolderMarkPart
+                                                           : demoinstall::kOwnFolderMark))
+                                           .string() +
+                                       ": cannot be written: " +
+                                       (isWrite ? "File too large" : "Permission denied"));
+            EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());
+            EXPECT_TRUE(!isWrite || !fs::exists(output / demoinstall::kOwnFolderMarkPart));
+        } else {
+            EXPECT_TRUE(kill.step == nullptr || !cut.isEnded) << "the step is never reached";
+        }
         const InstallChild next = InstallAsUser(options);
         ASSERT_EQ(next.problem, "");
         EXPECT_EQ(InstallLeftBeside(output), std::vector<std::string>());

@@ -117,6 +117,8 @@ TEST(NamedMutex, IsSeenHeldOnItsDeviceRootByAProbeThatTakesNothing) {
         SCOPED_TRACE(std::string(name, name + std::char_traits<char16_t>::length(name)));
         const Opened held = OpenMutex(name);
         ASSERT_NE(held.handle, nullptr);
+        EXPECT_TRUE(
+            platform::IsNamedMutexLockFile(platform::NamedMutexLockPath(name).filename().string()));
         EXPECT_TRUE(platform::IsAnyNamedMutexHeld(root.HostPath()));
         EXPECT_FALSE(platform::IsAnyNamedMutexHeld(other.HostPath()));
         EXPECT_TRUE(CloseHandle(held.handle));

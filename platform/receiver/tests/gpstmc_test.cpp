@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -141,6 +142,15 @@ TEST_F(GpsTmcLibrary, InitRefusesWhatItCannotSimulate) {
     missingGroups.groups = "\\nowhere.txt";
     testdata::ReceiverScenarioWriter withMissingGroups;
     withMissingGroups.AddStation(missingGroups);
+    // A station without groups is one an empty file gives; a FIFO is never read, not even as an
+    // empty file.
+    const auto withGroups = [](const char* file) {
+        ScenarioStation station = Station(900, 1, "G");
+        station.groups = file;
+        return testdata::ReceiverScenarioWriter().AddStation(station).Build();
+    };
+    ASSERT_TRUE(m_root.WriteFile(u"\\empty.txt", ""));
+    ASSERT_EQ(::mkfifo(m_root.HostPathOf(u"\\groups.fifo").c_str(), 0600), 0);
     const struct {
         const char* what;
         std::string scenario;
@@ -156,6 +166,9 @@ TEST_F(GpsTmcLibrary, InitRefusesWhatItCannotSimulate) {
         {"twice", writer.Build(Fault::DuplicateStation), 0,
          platform::GpsTmcInitResult::BadScenario},
         {"group file missing", withMissingGroups.Build(), 0,
+         platform::GpsTmcInitResult::NoScenario},
+        {"group file empty", withGroups("\\empty.txt"), 0, platform::GpsTmcInitResult::Success},
+        {"group file a FIFO", withGroups("\\groups.fifo"), 0,
          platform::GpsTmcInitResult::NoScenario},
     };
     for (const auto& c : cases) {
