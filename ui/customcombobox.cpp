@@ -358,6 +358,16 @@ void CustomComboBox::OnPaint(UINT, WPARAM, LPARAM, LRESULT* result, bool* handle
     GetClientRect(window, &client);
     HDC dc = GetDC(window);
     if (dc != nullptr) {
+        // The edit field ends u before the button's 3u: the strip between them is the combo
+        // box's own, in its background.
+        const int u = list_->GetScrollUnit();
+        const RECT strip{std::max(client.left, client.right - 4 * u), client.top,
+                         std::max(client.left, client.right - 3 * u), client.bottom};
+        if (strip.left < strip.right) {
+            HBRUSH background = CreateSolidBrush(background_);
+            FillRect(dc, &strip, background);
+            DeleteObject(background);
+        }
         PaintButton(dc, client);
         ReleaseDC(window, dc);
     }

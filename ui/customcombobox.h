@@ -1,10 +1,11 @@
 #pragma once
 // A pick-list of three windows (window class "CUSTOMCOMBOBOX"): its own window, which paints
-// only the drop-down button, a CustomEdit over its left part and a CustomListBox shown below it
-// as a top-most window without parent. The edit field is shown, hidden and enabled with the combo
-// box's window. It answers the combo-box messages the pages send (CB_*) and posts the CBN_ codes
-// to its parent. CustomEdit is the edit field ("Edit" class) that forwards keys and stylus input
-// to its combo box and selects its text on a double tap. User-interface thread only.
+// the drop-down button and the narrow strip between it and the edit field, a CustomEdit over its
+// left part and a CustomListBox shown below it as a top-most window without parent. The edit
+// field is shown, hidden and enabled with the combo box's window. It answers the combo-box
+// messages the pages send (CB_*) and posts the CBN_ codes to its parent. CustomEdit is the edit
+// field ("Edit" class) that forwards keys and stylus input to its combo box and selects its text
+// on a double tap. User-interface thread only.
 
 #include "ui/customcontrol.h"
 #include "ui/customlistbox.h"

@@ -297,6 +297,11 @@ BOOL DialogBase::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         HDC dc = reinterpret_cast<HDC>(wParam);
         RECT client{};
         GetClientRect(window_, &client);
+        // The background's keyed pixels (its round corners) let through no window beneath: the
+        // pages' colour lies under them.
+        HBRUSH ground = CreateSolidBrush(kSkinBackground);
+        FillRect(dc, &client, ground);
+        DeleteObject(ground);
         if (background_ != nullptr)
             background_->Draw(dc, client, SRCCOPY, true);
         for (const auto& [id, item] : items_) {

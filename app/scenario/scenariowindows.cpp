@@ -3,6 +3,7 @@
 #include "ui/dialogbase.h"
 #include "ui/windowbase.h"
 
+#include "platform/gdi/gdi.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/kernel/codepage.h"
 #include "platform/window/input.h"
@@ -48,6 +49,63 @@ HWND FindPickList(UINT id, std::string& problem) {
     problem = "the active window (" + platform::Utf16ToUtf8(SectionOf(active)) +
               ") shows no pick list " + std::to_string(id);
     return nullptr;
+}
+
+// The screen's colour before a whole repaint: neither the skins nor the map's style sheets use it.
+constexpr COLORREF kUnpaintedColour = RGB(0xF3, 0x0D, 0xE5);
+
+// The colour as ReadScreenPixels gives it (0x00RRGGBB).
+std::uint32_t ScreenPixelOf(COLORREF colour) {
+    return (std::uint32_t{GetRValue(colour)} << 16) | (std::uint32_t{GetGValue(colour)} << 8) |
+           GetBValue(colour);
+}
+
+bool FillScreen(COLORREF colour, int width, int height) {
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr)
+        return false;
+    HBRUSH brush = CreateSolidBrush(colour);
+    const RECT all{0, 0, width, height};
+    const bool isFilled = brush != nullptr && FillRect(screen, &all, brush) != 0;
+    if (brush != nullptr)
+        DeleteObject(brush);
+    ReleaseDC(nullptr, screen);
+    return isFilled;
+}
+
+// Where the picture (width pixels a row) holds the colour, grouped as FirstDifference groups
+// the pixels that differ: from the first row holding it down through the rows that follow and
+// hold it, across their columns that do. Nothing when no pixel holds it.
+std::optional<RECT> FirstPixelsOf(const std::vector<std::uint32_t>& pixels, int width,
+                                  std::uint32_t colour) {
+    if (width <= 0)
+        return std::nullopt;
+    std::optional<RECT> found;
+    const auto rows = static_cast<LONG>(pixels.size() / static_cast<std::size_t>(width));
+    for (LONG y = 0; y < rows; ++y) {
+        const auto row = pixels.begin() + static_cast<std::ptrdiff_t>(y) * width;
+        const auto first = std::find(row, row + width, colour);
+        if (first == row + width) {
+            if (found)
+                break;
+            continue;
+        }
+        const auto left = static_cast<LONG>(first - row);
+        LONG right = width;
+        while (row[right - 1] != colour)
+            --right;
+        if (!found)
+            found = RECT{left, y, right, y + 1};
+        found->left = std::min(found->left, left);
+        found->right = std::max(found->right, right);
+        found->bottom = y + 1;
+    }
+    return found;
+}
+
+std::string RectText(const RECT& rect) {
+    return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") - (" +
+           std::to_string(rect.right) + ", " + std::to_string(rect.bottom) + ")";
 }
 
 std::u16string_view TrimBlanks(std::u16string_view text) {
@@ -247,16 +305,22 @@ std::optional<POINT> FindListEntryPoint(UINT id, const std::u16string& entry,
 
 std::string CompareWithWholeRepaint(const std::vector<std::uint32_t>& shown, int width,
                                     std::vector<std::uint32_t>& repainted) {
+    // The repaint starts from a screen in a colour no window paints: a pixel that keeps it was
+    // painted by none.
+    if (width <= 0 || !FillScreen(kUnpaintedColour, width,
+                                  static_cast<int>(shown.size() / static_cast<std::size_t>(width))))
+        return "cannot fill the screen";
     if (!platform::RepaintShownWindowsNow())
         return "the screen could not be repainted whole";
     int repaintedWidth = 0;
     int repaintedHeight = 0;
     if (!platform::ReadScreenPixels(nullptr, &repainted, &repaintedWidth, &repaintedHeight))
         return "cannot read the screen";
+    if (const std::optional<RECT> unpainted =
+            FirstPixelsOf(repainted, repaintedWidth, ScreenPixelOf(kUnpaintedColour)))
+        return "painted by no window in " + RectText(*unpainted);
     const std::optional<RECT> differs = platform::FirstDifference(shown, repainted, width);
     if (!differs)
         return {};
-    return "the frame differs from the screen repainted whole in (" +
-           std::to_string(differs->left) + ", " + std::to_string(differs->top) + ") - (" +
-           std::to_string(differs->right) + ", " + std::to_string(differs->bottom) + ")";
+    return "the frame differs from the screen repainted whole in " + RectText(*differs);
 }

@@ -46,9 +46,10 @@ inline constexpr char16_t kEditClass[] = u"Edit";
 // no such entry or scrolls (its rows then do not tell which entry each shows).
 [[nodiscard]] std::optional<POINT> FindListEntryPoint(UINT id, const std::u16string& entry,
                                                       std::string& problem);
-// Paints the whole screen again at once (every shown window, and the bare screen where none
-// lies) and compares the screen with shown (its pixels read before, width a row; repainted
-// receives the repainted ones and is kept by the caller from call to call): empty when they are
-// equal, otherwise why a frame fails, naming the first rectangle where they differ.
+// Fills the screen with a colour no window paints, paints it whole again at once (every shown
+// window, and the bare screen where none lies) and compares the screen with shown (its pixels
+// read before, width a row; repainted receives the repainted ones and is kept by the caller from
+// call to call): empty when they are equal, otherwise why a frame fails, naming the first
+// rectangle of pixels that kept the fill (painted by no window) or else where they differ.
 [[nodiscard]] std::string CompareWithWholeRepaint(const std::vector<std::uint32_t>& shown,
                                                   int width, std::vector<std::uint32_t>& repainted);

@@ -90,7 +90,8 @@ TEST_F(SchematicWindow, ThePositionSwitchesModesAndTurnsTheArrowInArrowModeOnly)
 }
 
 // The arrow of angle 90 points left, of -90 right: the left half's colour lies on that side of
-// the plate's centre, the plate's colour on the other.
+// the plate's centre, the plate's colour on the other. Outside the plate's round corners lies the
+// background, whatever the screen showed there before.
 TEST_F(SchematicWindow, ArrowModeDrawsThePlateTurnedTowardsTheCrossing) {
     Open(testdata::TJunctionScenario());
     MatchedPosition position;
@@ -114,8 +115,15 @@ TEST_F(SchematicWindow, ArrowModeDrawsThePlateTurnedTowardsTheCrossing) {
         position.heading = c.heading;
         window->SetPosition(position);
         EXPECT_EQ(window->GetArrowAngle(), c.angle);
+        RECT bounds{};
+        GetWindowRect(window->GetHwnd(), &bounds);
+        HDC screen = GetDC(nullptr);
+        FillRect(screen, &bounds, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        ReleaseDC(nullptr, screen);
         Repaint();
         GetClientRect(window->GetHwnd(), &client);
+        EXPECT_EQ(At(0, 0), window->GetAppearance().backgroundColour);
+        EXPECT_EQ(At(client.right - 1, 0), window->GetAppearance().backgroundColour);
         const POINT centre{client.right / 2, client.bottom / 2};
         // Towards the tip, just on the left half's side of the axis (left of it when the arrow
         // points up): the left half's colour; beyond the tail: the plate.

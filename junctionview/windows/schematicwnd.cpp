@@ -287,6 +287,8 @@ void SchematicWnd::OnPaint(UINT, WPARAM, LPARAM, LRESULT* result, bool* handled)
         RECT client{};
         GetClientRect(schematicHandle.window, &client);
         if (!m_isPictureMode) {
+            // The plate's round corners lie on the background, as in picture mode.
+            FillBackground(dc, client);
             DrawArrowPlate(dc, client, m_arrowAngle, m_labelColour);
         } else {
             if (!PaintPicture(dc, client))

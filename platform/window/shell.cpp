@@ -4,6 +4,7 @@
 #include "platform/kernel/handles.h"
 #include "platform/shell/resources.h"
 #include "platform/window/detail/state.h"
+#include "platform/window/paint.h"
 #include "platform/window/window.h"
 
 #include <mutex>
@@ -17,7 +18,7 @@ std::mutex g_cursorMutex;
 HCURSOR g_cursor = nullptr;
 int g_cursorCount = 0;
 
-// A window procedure for the menu bar: the empty bar only paints its background.
+// A window procedure for the menu bar: the empty bar only paints its background, black.
 LRESULT MenuBarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -27,6 +28,7 @@ void RegisterMenuBarClass() {
     std::call_once(once, [] {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = MenuBarProcedure;
+        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         windowClass.lpszClassName = u"MenuBar";
         (void)RegisterClassW(&windowClass);
     });
