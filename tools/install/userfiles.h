@@ -33,7 +33,8 @@ struct UserFiles {
 // and the user's sections of the settings files (the map-specific list only when the new map
 // covers the area of the earlier one, and sections as an install lays them left to the new one's);
 // every link, as the link, and every entry that is not a regular file (a FIFO, say), made anew as
-// what it is; every settings file (".ini") of the earlier install's own that the user changed,
+// what it is, but the program's instance-channel socket that a killed run of it left at the root;
+// every settings file (".ini") of the earlier install's own that the user changed,
 // with the new install's beside it when that one is new; and every other file the earlier
 // install did not lay out itself (by its list; without one, or with one that does not read whole,
 // every file the new install does not lay out too). Nothing is written through a link, and no
@@ -59,9 +60,10 @@ struct UserFiles {
 // behind, as the words of a line ("My Documents/Reisen/, My Documents/notes.txt, the lines of
 // Fahrtenbuch.txt and the user's sections of PK.ini"; an empty folder the new install does not
 // lay is named with a '/' after it); empty when there is none. The program's single-instance lock
-// at the root is the program's, not the user's. A folder of the earlier install that cannot be
-// read leaves what it holds untold: `unread` names it with the system's reason, as KeepUserFiles
-// does ("<folder>: cannot be read: Permission denied"), and is empty otherwise.
+// and instance-channel socket at the root are the program's, not the user's. A folder of the
+// earlier install that cannot be read leaves what it holds untold: `unread` names it with the
+// system's reason, as KeepUserFiles does ("<folder>: cannot be read: Permission denied"), and is
+// empty otherwise.
 [[nodiscard]] std::string UserFilesLeftBehind(const std::filesystem::path& earlier,
                                               const std::filesystem::path& staging,
                                               std::string& unread);

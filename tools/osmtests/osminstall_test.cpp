@@ -787,8 +787,8 @@ std::vector<std::string> InstallNamedFiles(const std::string& log, const fs::pat
 // files the new install does not lay out); a settings file of its own the user changed it keeps
 // too, with its own beside it, and another file of its own the user changed it replaces; it
 // names both. Laid afresh it keeps nothing of the user's and says what it left behind, an empty
-// folder of the user's too, but not the program's lock a run of it left. Laid again, it changes
-// nothing.
+// folder of the user's too, but not the program's lock a run of it left. The socket a killed run
+// left it neither names nor keeps. Laid again, it changes nothing.
 TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) {
     struct Way {
         const char* name;
@@ -834,13 +834,16 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         ASSERT_TRUE(InstallPut(output / "deziv.ini", changedDeziv));
         const std::string laidFix = testdata::ReadHostFile(output / "StandingFix.txt").value_or("");
         ASSERT_TRUE(InstallPut(output / "StandingFix.txt", "$GPGGA,changed\r\n"));
-        // A run of the program leaves its single-instance lock at the root: the program's file.
+        // A run of the program leaves its single-instance lock at the root, and a killed run the
+        // socket of its instance channel too: the program's files.
         const fs::path previousRoot = platform::DeviceRoot();
         platform::SetDeviceRoot(output);
         const HANDLE lock = CreateMutexW(nullptr, FALSE, u"Navigator");
+        const fs::path socket = platform::NamedMutexSocketPath(u"Navigator");
         platform::SetDeviceRoot(previousRoot);
         ASSERT_NE(lock, nullptr);
         ASSERT_TRUE(CloseHandle(lock));
+        ASSERT_EQ(::mknod(socket.c_str(), S_IFSOCK | 0600, 0), 0);
 
         options.fresh = way.isFresh;
         const InstallChild run = InstallAsUser(options);
@@ -862,6 +865,7 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
                   way.hasList ? std::nullopt : std::optional(laidDeziv));
         EXPECT_EQ(testdata::ReadHostFile(output / "StandingFix.txt"), laidFix);
         EXPECT_EQ(fs::is_directory(output / "My Documents/Reisen"), !way.isFresh);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(socket)));
         const std::vector<std::string> changed = {"StandingFix.txt", "deziv.ini"};
         EXPECT_EQ(InstallNamedFiles(run.log, output),
                   way.isFresh ? std::vector<std::string>() : changed)
