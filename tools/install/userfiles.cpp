@@ -654,6 +654,17 @@ std::optional<mode_t> KeepModes(const fs::path& earlier, const fs::path& staging
     return platform::KeptMode(root, made);
 }
 
+std::string UnreadableKeptFile(const fs::path& earlier) {
+    for (const KeptFile& kept : KeptFiles()) {
+        const fs::path path = earlier / kept.path;
+        std::error_code error;
+        if (fs::is_regular_file(fs::symlink_status(path, error)) &&
+            !ReadRegularFileInBlocks(path, [](std::string_view) {}).problem.empty())
+            return path.string() + ": cannot be read";
+    }
+    return "";
+}
+
 std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging,
                                 std::string& unread) {
     unread.clear();

@@ -56,6 +56,12 @@ struct UserFiles {
                                               const std::filesystem::path& staging,
                                               const UserFiles& userFiles);
 
+// Why the files of an earlier install at `earlier` whose lines or sections an install keeps (the
+// logbook, the settings files) cannot all be told, found before anything is laid: one is a regular
+// file that cannot be read ("<file>: cannot be read", as KeepUserFiles says). Empty when each is
+// read, not there or not a regular file.
+[[nodiscard]] std::string UnreadableKeptFile(const std::filesystem::path& earlier);
+
 // What of the user's an earlier install holds that an install laid afresh at `staging` leaves
 // behind, as the words of a line ("My Documents/Reisen/, My Documents/notes.txt, the lines of
 // Fahrtenbuch.txt and the user's sections of PK.ini"; an empty folder the new install does not

@@ -1436,23 +1436,38 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
         }
     }
     // A folder of the user's that no one may read cannot be carried over, nor can what it holds
-    // be named among what an install laid afresh leaves behind: named, with the reason, and the
-    // user's files beside it kept.
+    // be named among what an install laid afresh leaves behind; nor can the lines of a logbook or
+    // the user's sections of a settings file no one may read: named, with the reason for a
+    // folder, and the user's files beside it kept.
     demoinstall::InstallOptions options = OverWholeInstall("unreadable");
     const fs::path secret = options.output / "My Documents/secret";
     const fs::path notes = options.output / "My Documents/notes.txt";
+    const fs::path logbook = options.output / "Fahrtenbuch.txt";
+    const fs::path settings = options.output / "PK.ini";
     ASSERT_TRUE(fs::create_directories(secret));
     ASSERT_TRUE(InstallPut(notes, "Reifen wechseln\r\n"));
-    ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
-    for (const bool isFresh : {false, true}) {
-        SCOPED_TRACE(isFresh ? "laid afresh" : "laid again");
-        options.fresh = isFresh;
-        const std::map<std::string, std::string> before = InstallFilesAt(options.output);
-        const InstallChild run = InstallAsUser(options);
-        EXPECT_EQ(run.problem, secret.string() + ": cannot be read: Permission denied");
-        EXPECT_EQ(InstallFilesAt(options.output), before);
-        EXPECT_EQ(testdata::ReadHostFile(notes), "Reifen wechseln\r\n");
-        EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+    ASSERT_TRUE(InstallPut(logbook, testdata::WriteLogbook({{{"Start", "Kundenbesuch"}}})));
+    const std::pair<fs::path, std::string> unreadables[] = {
+        {secret, secret.string() + ": cannot be read: Permission denied"},
+        {logbook, logbook.string() + ": cannot be read"},
+        {settings, settings.string() + ": cannot be read"},
+    };
+    for (const auto& [unreadable, problem] : unreadables) {
+        SCOPED_TRACE(unreadable.string());
+        struct stat status {};
+        ASSERT_EQ(::stat(unreadable.c_str(), &status), 0);
+        ASSERT_EQ(::chmod(unreadable.c_str(), 0), 0);
+        for (const bool isFresh : {false, true}) {
+            SCOPED_TRACE(isFresh ? "laid afresh" : "laid again");
+            options.fresh = isFresh;
+            const std::map<std::string, std::string> before = InstallFilesAt(options.output);
+            const InstallChild run = InstallAsUser(options);
+            EXPECT_EQ(run.problem, problem);
+            EXPECT_EQ(InstallFilesAt(options.output), before);
+            EXPECT_EQ(testdata::ReadHostFile(notes), "Reifen wechseln\r\n");
+            EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+        }
+        ASSERT_EQ(::chmod(unreadable.c_str(), status.st_mode & 07777), 0);
     }
     options.fresh = false;
     // Nor a staging folder it cannot tell as its own: named, and what to do.
