@@ -20,6 +20,7 @@ namespace {
 // A lock file's name: the prefix, 16 hexadecimal digits of the name's hash and the extension.
 constexpr char kLockFilePrefix[] = ".mutex-";
 constexpr char kLockFileExtension[] = ".lock";
+constexpr char kSocketFileExtension[] = ".sock";
 
 // Byte 0 of the lock file carries the locks: every holder keeps a read lock; a process that can
 // take a write lock is alone and creates the mutex, then turns its lock into a read lock (one
@@ -110,6 +111,19 @@ bool OpenLockFile(NamedMutexObject* object, bool* existed) {
     return true;
 }
 
+// Whether a file name is one of a named mutex's files with this extension: the prefix, 16
+// lower-case hexadecimal digits and the extension, as NamedMutexLockPath makes them.
+bool IsNamedMutexFile(std::string_view fileName, std::string_view extension) {
+    constexpr std::size_t kHashDigits = 16;
+    const std::string_view prefix = kLockFilePrefix;
+    if (fileName.size() != prefix.size() + kHashDigits + extension.size() ||
+        !fileName.starts_with(prefix) || !fileName.ends_with(extension)) {
+        return false;
+    }
+    const std::string_view hash = fileName.substr(prefix.size(), kHashDigits);
+    return hash.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
 } // namespace
 
 HANDLE CreateMutexW(void* /*security*/, BOOL initialOwner, LPCWSTR name) {
@@ -163,16 +177,16 @@ std::filesystem::path NamedMutexLockPath(std::u16string_view name) {
     return DeviceRoot() / file;
 }
 
+std::filesystem::path NamedMutexSocketPath(std::u16string_view name) {
+    return NamedMutexLockPath(name).replace_extension(kSocketFileExtension);
+}
+
 bool IsNamedMutexLockFile(std::string_view fileName) {
-    constexpr std::size_t kHashDigits = 16;
-    const std::string_view prefix = kLockFilePrefix;
-    const std::string_view extension = kLockFileExtension;
-    if (fileName.size() != prefix.size() + kHashDigits + extension.size() ||
-        !fileName.starts_with(prefix) || !fileName.ends_with(extension)) {
-        return false;
-    }
-    const std::string_view hash = fileName.substr(prefix.size(), kHashDigits);
-    return hash.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+    return IsNamedMutexFile(fileName, kLockFileExtension);
+}
+
+bool IsNamedMutexSocketFile(std::string_view fileName) {
+    return IsNamedMutexFile(fileName, kSocketFileExtension);
 }
 
 bool IsAnyNamedMutexHeld(const std::filesystem::path& root) {

@@ -20,12 +20,19 @@
 namespace platform {
 
 // The host path of the lock file of a named mutex in the present device root; other files that
-// belong to that name (the instance channel's socket) sit beside it with other extensions.
+// belong to that name sit beside it with other extensions.
 [[nodiscard]] std::filesystem::path NamedMutexLockPath(std::u16string_view name);
+
+// The host path of the socket of the instance channel of that name, beside the mutex's lock file.
+[[nodiscard]] std::filesystem::path NamedMutexSocketPath(std::u16string_view name);
 
 // Whether a file name is one NamedMutexLockPath gives: a named mutex's lock file, which stays in
 // the device root once its holders have ended.
 [[nodiscard]] bool IsNamedMutexLockFile(std::string_view fileName);
+
+// Whether a file name is one NamedMutexSocketPath gives: an instance channel's socket, which stays
+// in the device root when the process that listened on it was killed.
+[[nodiscard]] bool IsNamedMutexSocketFile(std::string_view fileName);
 
 // Whether any process holds a named mutex of the device root at host folder `root`, whatever
 // its name: each lock file there is asked whether another open file holds a lock on it, without

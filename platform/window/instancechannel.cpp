@@ -61,8 +61,7 @@ std::optional<platform::InstanceRequest> Refuse(platform::InstanceRequestError c
 // The socket's address: the socket file beside the mutex's lock file. A path too long for an
 // address is reached through the folder's descriptor (dirFd, closed by the caller).
 bool SocketAddress(std::u16string_view name, sockaddr_un* address, int* dirFd, std::string* path) {
-    std::filesystem::path socketPath = platform::NamedMutexLockPath(name);
-    socketPath.replace_extension(".sock");
+    const std::filesystem::path socketPath = platform::NamedMutexSocketPath(name);
     *path = socketPath.string();
     *address = sockaddr_un{};
     address->sun_family = AF_UNIX;

@@ -596,6 +596,12 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     RestoreRootMode(output, {staging, previous}, log);
     const bool isEarlierInstall = IsThere(output) && !fs::is_empty(output, error);
     const bool isKeeping = isEarlierInstall && !options.fresh;
+    // Laid afresh, the user's lines and sections it leaves behind are named; one of their files it
+    // cannot read would be left unnamed.
+    if (isEarlierInstall && options.fresh) {
+        if (std::string unread = UnreadableKeptFile(output); !unread.empty())
+            return unread;
+    }
     if (isKeeping) {
         // The new list takes its place, so an entry of the user's there cannot be kept.
         const FileRead list = ReadRegularFile(output / kManifestFile);

@@ -365,6 +365,12 @@ std::optional<std::map<std::string, fs::file_type>> EntriesBelow(const fs::path&
     return entries;
 }
 
+// Whether an entry of an earlier install is the socket of the program's instance channel that a
+// run of it killed left at the root: the program's, not the user's, and made anew by its next run.
+bool IsStaleChannelSocket(const std::string& name, fs::file_type type) {
+    return type == fs::file_type::socket && platform::IsNamedMutexSocketFile(name);
+}
+
 // Copies a file, link or other entry (a FIFO, say) of the earlier install over the staging
 // folder's, its folders made; an entry that is neither a file nor a link is made anew as what it
 // is, with its mode.
@@ -506,7 +512,7 @@ std::string CarryOver(const fs::path& earlier, const fs::path& staging, const Ma
     for (const auto& [name, type] : *entries) {
         const fs::path from = earlier / name;
         const fs::path to = staging / name;
-        if (name == kManifestFile || IsOwnFolderMarkName(name))
+        if (name == kManifestFile || IsOwnFolderMarkName(name) || IsStaleChannelSocket(name, type))
             continue;
         if (IsThroughLink(staging, name, false)) {
             // Below a link of the user's that took the place of the new install's folder.
@@ -648,6 +654,17 @@ std::optional<mode_t> KeepModes(const fs::path& earlier, const fs::path& staging
     return platform::KeptMode(root, made);
 }
 
+std::string UnreadableKeptFile(const fs::path& earlier) {
+    for (const KeptFile& kept : KeptFiles()) {
+        const fs::path path = earlier / kept.path;
+        std::error_code error;
+        if (fs::is_regular_file(fs::symlink_status(path, error)) &&
+            !ReadRegularFileInBlocks(path, [](std::string_view) {}).problem.empty())
+            return path.string() + ": cannot be read";
+    }
+    return "";
+}
+
 std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging,
                                 std::string& unread) {
     unread.clear();
@@ -674,7 +691,7 @@ std::string UserFilesLeftBehind(const fs::path& earlier, const fs::path& staging
                 named.push_back(name + "/");
             continue;
         }
-        if (IsOwnFolderMarkName(name) ||
+        if (IsOwnFolderMarkName(name) || IsStaleChannelSocket(name, type) ||
             (isRegular && (name == kManifestFile || KeptFileAt(name) != nullptr || isOwn(name) ||
                            platform::IsNamedMutexLockFile(name))))
             continue;

@@ -33,7 +33,8 @@ struct UserFiles {
 // and the user's sections of the settings files (the map-specific list only when the new map
 // covers the area of the earlier one, and sections as an install lays them left to the new one's);
 // every link, as the link, and every entry that is not a regular file (a FIFO, say), made anew as
-// what it is; every settings file (".ini") of the earlier install's own that the user changed,
+// what it is, but the program's instance-channel socket that a killed run of it left at the root;
+// every settings file (".ini") of the earlier install's own that the user changed,
 // with the new install's beside it when that one is new; and every other file the earlier
 // install did not lay out itself (by its list; without one, or with one that does not read whole,
 // every file the new install does not lay out too). Nothing is written through a link, and no
@@ -55,13 +56,20 @@ struct UserFiles {
                                               const std::filesystem::path& staging,
                                               const UserFiles& userFiles);
 
+// Why the files of an earlier install at `earlier` whose lines or sections an install keeps (the
+// logbook, the settings files) cannot all be told, found before anything is laid: one is a regular
+// file that cannot be read ("<file>: cannot be read", as KeepUserFiles says). Empty when each is
+// read, not there or not a regular file.
+[[nodiscard]] std::string UnreadableKeptFile(const std::filesystem::path& earlier);
+
 // What of the user's an earlier install holds that an install laid afresh at `staging` leaves
 // behind, as the words of a line ("My Documents/Reisen/, My Documents/notes.txt, the lines of
 // Fahrtenbuch.txt and the user's sections of PK.ini"; an empty folder the new install does not
 // lay is named with a '/' after it); empty when there is none. The program's single-instance lock
-// at the root is the program's, not the user's. A folder of the earlier install that cannot be
-// read leaves what it holds untold: `unread` names it with the system's reason, as KeepUserFiles
-// does ("<folder>: cannot be read: Permission denied"), and is empty otherwise.
+// and instance-channel socket at the root are the program's, not the user's. A folder of the
+// earlier install that cannot be read leaves what it holds untold: `unread` names it with the
+// system's reason, as KeepUserFiles does ("<folder>: cannot be read: Permission denied"), and is
+// empty otherwise.
 [[nodiscard]] std::string UserFilesLeftBehind(const std::filesystem::path& earlier,
                                               const std::filesystem::path& staging,
                                               std::string& unread);

@@ -787,8 +787,8 @@ std::vector<std::string> InstallNamedFiles(const std::string& log, const fs::pat
 // files the new install does not lay out); a settings file of its own the user changed it keeps
 // too, with its own beside it, and another file of its own the user changed it replaces; it
 // names both. Laid afresh it keeps nothing of the user's and says what it left behind, an empty
-// folder of the user's too, but not the program's lock a run of it left. Laid again, it changes
-// nothing.
+// folder of the user's too, but not the program's lock a run of it left. The socket a killed run
+// left it neither names nor keeps. Laid again, it changes nothing.
 TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) {
     struct Way {
         const char* name;
@@ -834,13 +834,16 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
         ASSERT_TRUE(InstallPut(output / "deziv.ini", changedDeziv));
         const std::string laidFix = testdata::ReadHostFile(output / "StandingFix.txt").value_or("");
         ASSERT_TRUE(InstallPut(output / "StandingFix.txt", "$GPGGA,changed\r\n"));
-        // A run of the program leaves its single-instance lock at the root: the program's file.
+        // A run of the program leaves its single-instance lock at the root, and a killed run the
+        // socket of its instance channel too: the program's files.
         const fs::path previousRoot = platform::DeviceRoot();
         platform::SetDeviceRoot(output);
         const HANDLE lock = CreateMutexW(nullptr, FALSE, u"Navigator");
+        const fs::path socket = platform::NamedMutexSocketPath(u"Navigator");
         platform::SetDeviceRoot(previousRoot);
         ASSERT_NE(lock, nullptr);
         ASSERT_TRUE(CloseHandle(lock));
+        ASSERT_EQ(::mknod(socket.c_str(), S_IFSOCK | 0600, 0), 0);
 
         options.fresh = way.isFresh;
         const InstallChild run = InstallAsUser(options);
@@ -862,6 +865,7 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
                   way.hasList ? std::nullopt : std::optional(laidDeziv));
         EXPECT_EQ(testdata::ReadHostFile(output / "StandingFix.txt"), laidFix);
         EXPECT_EQ(fs::is_directory(output / "My Documents/Reisen"), !way.isFresh);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(socket)));
         const std::vector<std::string> changed = {"StandingFix.txt", "deziv.ini"};
         EXPECT_EQ(InstallNamedFiles(run.log, output),
                   way.isFresh ? std::vector<std::string>() : changed)
@@ -1432,23 +1436,38 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
         }
     }
     // A folder of the user's that no one may read cannot be carried over, nor can what it holds
-    // be named among what an install laid afresh leaves behind: named, with the reason, and the
-    // user's files beside it kept.
+    // be named among what an install laid afresh leaves behind; nor can the lines of a logbook or
+    // the user's sections of a settings file no one may read: named, with the reason for a
+    // folder, and the user's files beside it kept.
     demoinstall::InstallOptions options = OverWholeInstall("unreadable");
     const fs::path secret = options.output / "My Documents/secret";
     const fs::path notes = options.output / "My Documents/notes.txt";
+    const fs::path logbook = options.output / "Fahrtenbuch.txt";
+    const fs::path settings = options.output / "PK.ini";
     ASSERT_TRUE(fs::create_directories(secret));
     ASSERT_TRUE(InstallPut(notes, "Reifen wechseln\r\n"));
-    ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
-    for (const bool isFresh : {false, true}) {
-        SCOPED_TRACE(isFresh ? "laid afresh" : "laid again");
-        options.fresh = isFresh;
-        const std::map<std::string, std::string> before = InstallFilesAt(options.output);
-        const InstallChild run = InstallAsUser(options);
-        EXPECT_EQ(run.problem, secret.string() + ": cannot be read: Permission denied");
-        EXPECT_EQ(InstallFilesAt(options.output), before);
-        EXPECT_EQ(testdata::ReadHostFile(notes), "Reifen wechseln\r\n");
-        EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+    ASSERT_TRUE(InstallPut(logbook, testdata::WriteLogbook({{{"Start", "Kundenbesuch"}}})));
+    const std::pair<fs::path, std::string> unreadables[] = {
+        {secret, secret.string() + ": cannot be read: Permission denied"},
+        {logbook, logbook.string() + ": cannot be read"},
+        {settings, settings.string() + ": cannot be read"},
+    };
+    for (const auto& [unreadable, problem] : unreadables) {
+        SCOPED_TRACE(unreadable.string());
+        struct stat status {};
+        ASSERT_EQ(::stat(unreadable.c_str(), &status), 0);
+        ASSERT_EQ(::chmod(unreadable.c_str(), 0), 0);
+        for (const bool isFresh : {false, true}) {
+            SCOPED_TRACE(isFresh ? "laid afresh" : "laid again");
+            options.fresh = isFresh;
+            const std::map<std::string, std::string> before = InstallFilesAt(options.output);
+            const InstallChild run = InstallAsUser(options);
+            EXPECT_EQ(run.problem, problem);
+            EXPECT_EQ(InstallFilesAt(options.output), before);
+            EXPECT_EQ(testdata::ReadHostFile(notes), "Reifen wechseln\r\n");
+            EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
+        }
+        ASSERT_EQ(::chmod(unreadable.c_str(), status.st_mode & 07777), 0);
     }
     options.fresh = false;
     // Nor a staging folder it cannot tell as its own: named, and what to do.

@@ -119,6 +119,9 @@ TEST(NamedMutex, IsSeenHeldOnItsDeviceRootByAProbeThatTakesNothing) {
         ASSERT_NE(held.handle, nullptr);
         EXPECT_TRUE(
             platform::IsNamedMutexLockFile(platform::NamedMutexLockPath(name).filename().string()));
+        const std::string socket = platform::NamedMutexSocketPath(name).filename().string();
+        EXPECT_TRUE(platform::IsNamedMutexSocketFile(socket));
+        EXPECT_FALSE(platform::IsNamedMutexLockFile(socket));
         EXPECT_TRUE(platform::IsAnyNamedMutexHeld(root.HostPath()));
         EXPECT_FALSE(platform::IsAnyNamedMutexHeld(other.HostPath()));
         EXPECT_TRUE(CloseHandle(held.handle));
