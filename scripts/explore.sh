@@ -10,7 +10,9 @@
 # english, french, spanish, italian, dutch (default all six), one after another; --steps: steps
 # a seed (default 250); --jobs: seeds played at once (default 1); --out: where the failing
 # scripts are kept (default <build>/explore-failures), each as <language>-<seed>.txt with the
-# run's error output beside it (.err). The installs and the runs lie in <build>/explore.
+# run's error output beside it (.err) and, for a failing frame, its picture and the whole repaint
+# (<language>-<seed>-<frame>.png, -<frame>-whole.png). The installs and the runs lie in
+# <build>/explore.
 set -euo pipefail
 from_start() {
   case "$1" in
@@ -86,6 +88,10 @@ run() {
     local name="$kept/$language-$seed"
     cp "$out/explore-$seed.txt" "$name.txt" 2> /dev/null || : > "$name.txt"
     cp "$out.log" "$name.err"
+    # A failing frame's picture and the whole repaint it was compared with.
+    for picture in "$out"/*.png; do
+      [ -e "$picture" ] && cp "$picture" "$name-$(basename "$picture")"
+    done
     if [ "$code" -gt 128 ]; then
       printf '# crashed: signal %d\n' "$((code - 128))" >> "$name.txt"
     elif [ "$code" -eq 124 ] || [ "$code" -eq 137 ]; then

@@ -685,8 +685,15 @@ std::string Runner::Frame(const ScenarioStep& step) {
     // What the frame shows must be what the program paints when it paints the screen whole at
     // this moment; pixels left behind by a window that went away differ.
     if (std::string problem = CompareWithWholeRepaint(m_screen, width, m_repainted);
-        !problem.empty())
+        !problem.empty()) {
+        // Both pictures of a failing frame are kept, also where frames are not written.
+        std::filesystem::path whole = file;
+        whole.replace_filename(Narrow(step.text) + "-whole.png");
+        if ((!m_options.writeFrames && !platform::SavePng(m_screen, width, height, file)) ||
+            !platform::SavePng(m_repainted, width, height, whole))
+            problem += "; cannot write " + whole.string();
         return problem;
+    }
     Next();
     return {};
 }
