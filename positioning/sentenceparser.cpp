@@ -17,6 +17,9 @@
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
+// A fix dated longer ago than this by the clock no longer dates the next one: after such a
+// silence (or a change of the clock) the stream starts afresh from the clock.
+constexpr std::int64_t kStreamSilenceSeconds = std::int64_t{12} * 3600;
 
 // The value of one escape digit as the settings files have always read it.
 int EscapeDigit(char16_t c) {
@@ -117,22 +120,22 @@ std::int64_t UtcSecondsNow() {
     return (value - static_cast<std::int64_t>(platform::kFileTimeOf1970)) / 10000000;
 }
 
-// The moment with this UTC time of day nearest to now: today's, yesterday's or tomorrow's.
-// Taking the local date instead would put the fix a day off near midnight outside UTC and make
-// the time jump back a day at UTC midnight. 0 for a time of day that does not exist.
-std::uint32_t UtcTimeOfDay(std::int32_t hhmmss) {
+// The moment (seconds since 1970) with this UTC time of day nearest to reference: the
+// reference's day's, the day before's or the day after's. Taking the local date instead would
+// put the fix a day off near midnight outside UTC and make the time jump back a day at UTC
+// midnight. 0 for a time of day that does not exist.
+std::uint32_t UtcTimeOfDay(std::int32_t hhmmss, std::int64_t reference) {
     const std::int32_t hours = hhmmss / 10000;
     const std::int32_t minutes = (hhmmss % 10000) / 100;
     const std::int32_t seconds = hhmmss % 100;
     if (hhmmss < 0 || hours > 23 || minutes > 59 || seconds > 59) {
         return 0;
     }
-    const std::int64_t now = UtcSecondsNow();
     const std::int64_t timeOfDay = hours * 3600 + minutes * 60 + seconds;
-    const std::int64_t today = now - now % kSecondsPerDay + timeOfDay;
+    const std::int64_t today = reference - reference % kSecondsPerDay + timeOfDay;
     std::int64_t best = today;
     for (const std::int64_t candidate : {today - kSecondsPerDay, today + kSecondsPerDay}) {
-        if (std::llabs(candidate - now) < std::llabs(best - now)) {
+        if (std::llabs(candidate - reference) < std::llabs(best - reference)) {
             best = candidate;
         }
     }
@@ -290,6 +293,8 @@ void SentenceParser::Load(const std::u16string& settingsPath, const std::u16stri
         protocol.completed.clear();
         protocol.sentenceCount = 0;
         protocol.sequence = 0;
+        protocol.lastUtcTime = 0;
+        protocol.lastDatedAt = 0;
         inputCount = protocol.inputCount;
     }
     SetSentenceRate(static_cast<float>(inputCount));
@@ -427,11 +432,30 @@ std::uint64_t SentenceParser::GetCharactersAfterCycle() {
                                         : m_protocol.fedCount - m_protocol.completed.front().end;
 }
 
+std::uint32_t SentenceParser::DateTimeOfDay(const SentenceCycle& cycle) {
+    SentenceProtocol& protocol = m_protocol;
+    // A stream's fixes follow each other: the day nearest to the previous fix keeps its date
+    // continuous, where the day nearest to now would flip once the clock passes the stream's
+    // time plus 12 hours. Only the first fix after a start or a long silence needs the clock.
+    const std::int64_t now = UtcSecondsNow();
+    const bool isStreamGoing = protocol.lastUtcTime != 0 &&
+                               std::llabs(now - protocol.lastDatedAt) <= kStreamSilenceSeconds;
+    const std::uint32_t utcTime =
+        UtcTimeOfDay(cycle.hhmmss, isStreamGoing ? protocol.lastUtcTime : now);
+    // An empty time field reads as midnight, which is no time of the stream.
+    if (utcTime != 0 && cycle.isUtcTimeGiven) {
+        protocol.lastUtcTime = utcTime;
+        protocol.lastDatedAt = now;
+    }
+    return utcTime;
+}
+
 SentenceCycle SentenceParser::Capture() const {
     const SentenceFixFields& f = m_protocol.fixFields;
     SentenceCycle cycle;
     cycle.hasUtcTime = f.utcTime != nullptr;
     cycle.hhmmss = cycle.hasUtcTime ? IntegerOf(*f.utcTime) : 0;
+    cycle.isUtcTimeGiven = cycle.hasUtcTime && !f.utcTime->text.empty();
     cycle.hasLongitude = f.longitude != nullptr;
     cycle.hasLatitude = cycle.hasLongitude && f.latitude != nullptr;
     cycle.longitude = cycle.hasLongitude ? DegreesOf(*f.longitude) : 0.0f;
@@ -458,7 +482,7 @@ void SentenceParser::FillFix(GpsFix& fix) {
         m_protocol.completed.empty() ? Capture() : m_protocol.completed.front();
     fix.tick = GetTickCount();
     fix.spareStatus = GpsFix::kNotDelivered;
-    fix.utcTime = cycle.hasUtcTime ? UtcTimeOfDay(cycle.hhmmss) : 0;
+    fix.utcTime = cycle.hasUtcTime ? DateTimeOfDay(cycle) : 0;
     if (cycle.hasLongitude) {
         fix.longitude = cycle.longitude;
     }

@@ -43,6 +43,7 @@ struct SentenceCycle {
     std::uint32_t sentenceCount = 0; // sentences counted since the cycle before
     std::uint64_t end = 0;           // characters fed up to the end of its last sentence
     bool hasUtcTime = false;
+    bool isUtcTimeGiven = false; // its text not empty
     std::int32_t hhmmss = 0;
     bool hasLongitude = false;
     bool hasLatitude = false; // only with a longitude
@@ -94,6 +95,8 @@ struct SentenceProtocol {
     std::u16string fieldDelimiter = u",";
     std::u16string initText;
     std::u16string name;
+    std::uint32_t lastUtcTime = 0; // of the stream's previous fix (seconds since 1970); 0 = none
+    std::int64_t lastDatedAt = 0;  // the clock's UTC seconds when that fix was dated
 };
 
 class SentenceParser {
@@ -107,8 +110,9 @@ public:
     SentenceParser& operator=(const SentenceParser&) = delete;
 
     // Replaces the definition by section protocolName of the settings file (a bare name lies
-    // next to the executable), drops buffered text, resets the cycle and sets the pacing rate to
-    // the number of inputs. A missing section leaves no inputs: no cycle ever completes.
+    // next to the executable), drops buffered text, resets the cycle, starts a new stream (its
+    // first fix is dated from the clock) and sets the pacing rate to the number of inputs. A
+    // missing section leaves no inputs: no cycle ever completes.
     void Load(const std::u16string& settingsPath, const std::u16string& protocolName);
 
     // Appends bytes (system code page) to the buffer and interprets every whole sentence in it,
@@ -130,7 +134,9 @@ public:
     // Fills the fix from the oldest waiting cycle, without one from the current field texts;
     // fields the definition lacks are marked as not delivered, except the coordinates, which
     // then keep their values. A "quality" of 0 or a "status" not beginning with A sets hdop to
-    // -1.0, the mark of a cycle without a valid position.
+    // -1.0, the mark of a cycle without a valid position. The UTC time of day is dated on the day
+    // that puts it nearest to the stream's previous fix; the first fix after Load, or after more
+    // than 12 hours by the clock without one, on the day that puts it nearest to now.
     void FillFix(GpsFix& fix);
     // Characters fed after the end of the oldest waiting cycle's last sentence; 0 without one.
     [[nodiscard]] std::uint64_t GetCharactersAfterCycle();
@@ -164,6 +170,9 @@ private:
     void Interpret(std::u16string_view body);
     // The values of the current field texts; under the protocol lock.
     [[nodiscard]] SentenceCycle Capture() const;
+    // The cycle's time of day dated (seconds since 1970; 0 for no such time of day) and kept as
+    // the stream's last; under the protocol lock.
+    [[nodiscard]] std::uint32_t DateTimeOfDay(const SentenceCycle& cycle);
 
     CritSect m_rateLock;
     float m_rate = 0.0f; // sentences per second; 0 = no pacing

@@ -377,13 +377,14 @@ void CNMapPage::OnKeyDown(UINT, WPARAM wParam, LPARAM, LRESULT*, bool* handled) 
     *handled = true;
 }
 
+// The keys are virtual keys of key-down messages: a letter comes as its upper-case code, and the
+// lower-case codes are other keys' (0x70 is F1, 0x61 keypad 1, 0x6E the keypad's decimal point).
 bool CNMapPage::HandleSimulationKey(UINT key) {
     if (!m_replay) {
         return false;
     }
     switch (key) {
-    case 'L':
-    case 'l': {
+    case 'L': {
         const auto path = RequestOpenFile(GetHwnd(), u"");
         if (!path) {
             return false;
@@ -391,8 +392,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         m_replay->OpenReplayFile(*path);
         return true;
     }
-    case 'P':
-    case 'p': {
+    case 'P': {
         int value = static_cast<int>(m_replay->GetFilePosition());
         if (!RunValueDialog(GetHwnd(), kPositionTextId, value)) {
             return false;
@@ -400,8 +400,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         m_replay->SetFilePosition(static_cast<DWORD>(value));
         return true;
     }
-    case 'S':
-    case 's': {
+    case 'S': {
         int value = static_cast<int>(m_replay->GetSentenceRate());
         if (!RunValueDialog(GetHwnd(), kSpeedTextId, value)) {
             return false;
@@ -409,8 +408,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         m_replay->SetSentenceRate(static_cast<float>(value));
         return true;
     }
-    case 'T':
-    case 't': {
+    case 'T': {
         const auto path = RequestOpenFile(GetHwnd(), kTmcFilter);
         if (!path) {
             return false;
@@ -421,8 +419,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         }
         return true;
     }
-    case 'N':
-    case 'n': {
+    case 'N': {
         six::RefCntPtr<TmcReceiver> receiver = m_server->GetTmcReceiver();
         if (!receiver) {
             return false;
@@ -461,20 +458,16 @@ void CNMapPage::OnKey(UINT key) {
         break;
     case VK_ESCAPE:
     case 'S':
-    case 's':
         m_delayedStop = true;
         StopNavigation(true);
         break;
     case 'R':
-    case 'r':
         m_view->ZoomToRoute();
         break;
     case 'T':
-    case 't':
         m_view->ToggleNightMode();
         break;
     case 'A':
-    case 'a':
         StartAnnounceThread();
         break;
     case VK_ADD:

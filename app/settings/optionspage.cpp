@@ -252,7 +252,8 @@ void OptionsPage::OnKeyDown(UINT, WPARAM wParam, LPARAM, LRESULT*, bool*) {
             choose(kQuickestId);
         }
     }
-    if (IsHeld(VK_CONTROL) && IsHeld(VK_SHIFT) && (wParam == 0x52 || wParam == 0x72)) {
+    // A key-down message gives the letter's upper-case code only (0x72 is F3).
+    if (IsHeld(VK_CONTROL) && IsHeld(VK_SHIFT) && wParam == 'R') {
         if (const ValueDialog& dialog = ValueDialogHook()) {
             float value = m_simulationValue;
             if (dialog(page, value)) {

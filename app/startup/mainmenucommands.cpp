@@ -371,8 +371,9 @@ void MainMenuWnd::CloseReceiverObject() {
     GpsTmcAdapter::Instance()->Close();
 }
 
+// key is a key-down message's virtual key: letters come upper case only ('v' would be F7).
 void MainMenuWnd::OnDebugKey(UINT key) {
-    if ((key == 'V' || key == 'v') && (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0) {
+    if (key == 'V' && (GetAsyncKeyState(VK_CONTROL) & 0x8000) == 0) {
         VersionDlg version;
         (void)version.DoModal(mainHandle.window);
         return;
@@ -381,23 +382,18 @@ void MainMenuWnd::OnDebugKey(UINT key) {
         return;
     switch (key) {
     case 'L':
-    case 'l':
         ReplayFileKey(false);
         break;
     case 'R':
-    case 'r':
         m_server->CloseAlternativeGps();
         break;
     case 'P':
-    case 'p':
         ValueKey(559, false);
         break;
     case 'S':
-    case 's':
         ValueKey(558, true);
         break;
     case 'T':
-    case 't':
         ReplayFileKey(true);
         break;
     default:

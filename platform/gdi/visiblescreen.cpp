@@ -9,14 +9,21 @@
 #include <SDL.h>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdlib>
 #include <mutex>
+#include <netdb.h>
+#include <poll.h>
 #include <string>
 #include <string_view>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -74,18 +81,105 @@ std::string DescribeVariable(const char* name) {
     return std::string(name) + "=" + value;
 }
 
-// Why no display can be reached before SDL2 starts its video: no driver asked for by name and
-// neither an X nor a Wayland display named. Empty when one may be there. SDL2 would otherwise
-// try its drivers in turn, and the Wayland library tells its own failure on the error output
-// before the program can say what is wrong.
+// True when something accepts a stream connection at the address within two seconds.
+bool AcceptsConnection(const sockaddr* address, socklen_t length) {
+    const int socket = ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (socket < 0)
+        return false;
+    bool isAccepted = ::connect(socket, address, length) == 0;
+    if (!isAccepted && errno == EINPROGRESS) {
+        pollfd waiting{socket, POLLOUT, 0};
+        int error = 0;
+        socklen_t size = sizeof error;
+        isAccepted = ::poll(&waiting, 1, 2000) == 1 &&
+                     ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+    }
+    ::close(socket);
+    return isAccepted;
+}
+
+bool AcceptsLocalConnection(const std::string& path, bool isAbstract) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    // An abstract name is a zero byte and the path, without a zero after it; a file's path ends
+    // with one.
+    const std::size_t offset = isAbstract ? 1 : 0;
+    if (path.size() + offset >= sizeof address.sun_path)
+        return false;
+    std::copy(path.begin(), path.end(), address.sun_path + offset);
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset +
+                                               path.size() + (isAbstract ? 0 : 1));
+    return AcceptsConnection(reinterpret_cast<const sockaddr*>(&address), length);
+}
+
+bool AcceptsTcpConnection(const std::string& host, int port) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        return false;
+    bool isAccepted = false;
+    for (const addrinfo* at = found; at != nullptr && !isAccepted; at = at->ai_next)
+        isAccepted = AcceptsConnection(at->ai_addr, at->ai_addrlen);
+    ::freeaddrinfo(found);
+    return isAccepted;
+}
+
+// Whether an X server may answer on the display named "[protocol/][host]:number[.screen]": its
+// socket (abstract or in /tmp/.X11-unix) for a local display, port 6000 + number over TCP for
+// a host and, as the X library falls back to it, for a local display too. A name of another
+// form is left to SDL2 to try.
+bool MayXDisplayAnswer(std::string_view name) {
+    std::string_view protocol;
+    const std::size_t colon = name.rfind(':');
+    if (colon == std::string_view::npos || name.starts_with('/'))
+        return true;
+    std::string_view host = name.substr(0, colon);
+    if (const std::size_t slash = host.find('/'); slash != std::string_view::npos) {
+        protocol = host.substr(0, slash);
+        host.remove_prefix(slash + 1);
+    }
+    std::string_view number = name.substr(colon + 1);
+    number = number.substr(0, number.find('.'));
+    int display = 0;
+    const auto [end, error] =
+        std::from_chars(number.data(), number.data() + number.size(), display);
+    if (number.empty() || error != std::errc() || end != number.data() + number.size() ||
+        display > 59535 || host.ends_with(':') ||
+        (protocol != "" && protocol != "unix" && protocol != "tcp" && protocol != "inet" &&
+         protocol != "inet6"))
+        return true;
+    const bool isLocal =
+        protocol == "unix" || (protocol.empty() && (host.empty() || host == "unix"));
+    if (isLocal) {
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+        if (AcceptsLocalConnection(socket, true) || AcceptsLocalConnection(socket, false))
+            return true;
+        if (!protocol.empty())
+            return false;
+    }
+    return AcceptsTcpConnection(isLocal || host.empty() ? "localhost" : std::string(host),
+                                6000 + display);
+}
+
+// Why no display can be reached before SDL2 starts its video: no driver asked for by name, no
+// Wayland display named and no X display that answers. Empty when one may be there. SDL2 would
+// otherwise try its drivers in turn, and the Wayland library tells its own failure on the
+// error output before the program can say what is wrong.
 std::string NoDisplayReason() {
     const auto isSet = [](const char* name) {
         const char* value = std::getenv(name);
         return value != nullptr && *value != 0;
     };
-    if (isSet("SDL_VIDEODRIVER") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"))
+    if (isSet("SDL_VIDEODRIVER") || isSet("WAYLAND_DISPLAY"))
         return {};
-    return "no display can be reached (" + DescribeVariable("DISPLAY") + ", " +
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == 0)
+        return "no display can be reached (" + DescribeVariable("DISPLAY") + ", " +
+               DescribeVariable("WAYLAND_DISPLAY") + ")";
+    if (MayXDisplayAnswer(display))
+        return {};
+    return "no display can be reached (" + DescribeVariable("DISPLAY") + ": no X server answers, " +
            DescribeVariable("WAYLAND_DISPLAY") + ")";
 }
 

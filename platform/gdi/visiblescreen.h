@@ -21,9 +21,11 @@ struct VisibleScreenOptions {
 // empty otherwise.
 [[nodiscard]] std::optional<VisibleScreenOptions>
 VisibleScreenRequest(int argc, const char* const* argv, std::string* error);
-// Opens the window; false when SDL2 finds no display (it would draw to a driver that shows
-// nothing, unless SDL_VIDEODRIVER names that driver) or a window is open already, with the
-// reason in *whyNot when given.
+// Opens the window; false when no display can be reached (unless SDL_VIDEODRIVER names a driver:
+// no WAYLAND_DISPLAY, and no DISPLAY or none whose X server accepts a connection, checked
+// before SDL2 starts its video), when SDL2 finds no display (it would draw to a driver that
+// shows nothing, unless SDL_VIDEODRIVER names that driver) or a window is open already, with
+// the reason in *whyNot when given.
 [[nodiscard]] bool StartVisibleScreen(const VisibleScreenOptions& options,
                                       std::string* whyNot = nullptr);
 void StopVisibleScreen();

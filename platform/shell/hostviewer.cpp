@@ -5,8 +5,12 @@
 #include "platform/kernel/debug.h"
 #include "platform/shell/process.h"
 
+#include <cerrno>
+#include <chrono>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -16,6 +20,9 @@
 namespace {
 
 constexpr char16_t kHelpViewer[] = u"peghelp.exe";
+// How long a started viewer is watched: one that ends with a failure within this time (a
+// browser launcher that finds no browser) failed to start; one still running then has started.
+constexpr auto kViewerStartWatch = std::chrono::milliseconds(250);
 
 std::string Trim(const std::string& text) {
     const std::size_t first = text.find_first_not_of(" \t\r");
@@ -135,16 +142,37 @@ DWORD StartViewer(const std::string& viewer, const std::string& argument) {
         OutputDebugStringW(line.c_str());
         return ERROR_FILE_NOT_FOUND;
     }
-    // The viewer lives on its own; its exit status is collected so that it leaves no zombie.
+    // The viewer lives on its own; its exit status is collected so that it leaves no zombie, and
+    // handed over in case it comes within the watch.
+    auto ended = std::make_shared<std::promise<int>>();
+    std::future<int> exitStatus = ended->get_future();
     try {
-        std::thread([child] {
+        std::thread([child, ended] {
             int status = 0;
-            (void)::waitpid(child, &status, 0);
+            pid_t reaped = -1;
+            do {
+                reaped = ::waitpid(child, &status, 0);
+            } while (reaped < 0 && errno == EINTR);
+            // Not reaped here (the status went elsewhere): taken as a success.
+            ended->set_value(reaped == child ? status : 0);
         }).detach();
     } catch (const std::system_error&) {
-        // Without a thread the ended viewer stays a zombie until this process ends.
+        // Without a thread the ended viewer stays a zombie until this process ends, unwatched.
+        return ERROR_SUCCESS;
     }
-    return ERROR_SUCCESS;
+    if (exitStatus.wait_for(kViewerStartWatch) != std::future_status::ready) {
+        return ERROR_SUCCESS;
+    }
+    const int status = exitStatus.get();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        return ERROR_SUCCESS;
+    }
+    const std::string how = WIFEXITED(status) ? "with status " + std::to_string(WEXITSTATUS(status))
+                                              : "by signal " + std::to_string(WTERMSIG(status));
+    const std::u16string line = u"launcher: the viewer " + platform::Utf8ToUtf16(viewer) +
+                                u" ended at once " + platform::Utf8ToUtf16(how) + u"\n";
+    OutputDebugStringW(line.c_str());
+    return ERROR_PROCESS_ABORTED;
 }
 
 } // namespace

@@ -30,6 +30,9 @@ using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
                                   STARTUPINFOW* startupInfo,
                                   LPPROCESS_INFORMATION processInformation);
 
+// The program started but ended at once with a failure.
+constexpr DWORD ERROR_PROCESS_ABORTED = 1067;
+
 constexpr ULONG SEE_MASK_NOCLOSEPROCESS = 0x40;
 constexpr ULONG SEE_MASK_FLAG_NO_UI = 0x400;
 
@@ -86,7 +89,9 @@ void SetProcessLauncher(ProcessLauncher launcher);
 // (+ "#anchor") the "file://" URL of that file on the host (percent-encoded), else the command
 // line as it is. The viewer's standard streams are the null device and it holds no other
 // descriptor of this process. A viewer that cannot be started fails the launch with
-// ERROR_FILE_NOT_FOUND. Without the file or
+// ERROR_FILE_NOT_FOUND, and one that ends with a failure (a status other than 0, or a signal)
+// within a quarter of a second of its start with ERROR_PROCESS_ABORTED; the launch waits that
+// long at most. Without the file or
 // the key, and for every other program, the launch is only recorded and succeeds.
 [[nodiscard]] ProcessLauncher HostViewerLauncher();
 // "Viewer" of that section of "\Windows\launch.ini": the host program HostViewerLauncher starts

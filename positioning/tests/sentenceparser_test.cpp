@@ -235,28 +235,89 @@ TEST(SentenceParser, FormatsAFixAndReadsItBackInAllHemispheres) {
     }
 }
 
-// Fixes just before and after UTC midnight, processed on either side of it, keep their real
-// distance in time whatever the local time zone.
-TEST(SentenceParser, TakesTheUtcDayNearestToNow) {
-    SentenceParser parser;
-    Load(parser, kGgaOnly);
-    const auto utcOf = [&](const char* hhmmss) {
-        const auto fixes = Feed(parser, NmeaWriter::Sentence(std::string("GPGGA,") + hhmmss));
-        return fixes.empty() ? 1u : fixes[0].utcTime;
+// A stream's first fix takes the UTC day that puts it nearest to now, each later one the day
+// nearest to the fix before it: fixes just before and after UTC midnight keep their real
+// distance in time whatever the local time zone, and a drive fed while the clock passes its
+// time plus 12 hours keeps its date. A new start, or more than 12 hours without a fix, goes by
+// the clock again.
+TEST(SentenceParser, DatesAStreamFromTheClockThenFromItsPreviousFix) {
+    struct Step {
+        std::uint64_t advanceMs; // the clock, before the sentence
+        bool isLoaded;           // the definition loaded again, before the sentence
+        const char* hhmmss;
+        std::uint32_t utcTime;
+    };
+    struct Row {
+        std::string name;
+        int offsetMinutes;   // local time zone
+        std::uint64_t nowMs; // since 2000-01-01 00:00:00 UTC
+        std::vector<Step> steps;
     };
     constexpr std::uint32_t kMidnight = 946771200; // 2000-01-02 00:00:00 UTC
+    constexpr std::uint64_t kDayMs = 86400000;
+    constexpr std::uint64_t kHourMs = 3600000;
+    std::vector<Row> rows;
     for (const int offset : {120, -300}) {
         for (const int processedAt : {-3000, 1, 3000}) { // ms around midnight
-            SCOPED_TRACE(offset * 10000 + processedAt);
-            platform::VirtualClock clock; // starts 2000-01-01 00:00:00 UTC
-            platform::ScopedClock installed(clock);
-            clock.SetLocalOffsetMinutes(offset);
-            clock.Advance(static_cast<std::uint64_t>(86400000LL + processedAt));
-            EXPECT_EQ(utcOf("235959.00"), kMidnight - 1);
-            EXPECT_EQ(utcOf("000001"), kMidnight + 1);
+            rows.push_back(
+                {"midnight " + std::to_string(offset) + " " + std::to_string(processedAt),
+                 offset,
+                 static_cast<std::uint64_t>(86400000LL + processedAt),
+                 {{0, false, "235959.00", kMidnight - 1}, {0, false, "000001", kMidnight + 1}}});
         }
     }
-    EXPECT_EQ(utcOf("246000"), 0u) << "no such time of day";
+    rows.push_back({"no such time of day", 0, kDayMs, {{0, false, "246000", 0}}});
+    // 12:06:14 and 12:06:15 fed at 00:06:14.5 the next day: nearest to now they would lie a day
+    // apart, the second first.
+    const std::uint64_t flipMs = kDayMs + (6 * 60 + 14) * 1000 + 500;
+    const std::uint32_t fix = kMidnight + 12 * 3600 + 6 * 60 + 14;
+    rows.push_back({"the clock at the flip",
+                    0,
+                    flipMs,
+                    {{0, false, "120614", fix}, {0, false, "120615", fix + 1}}});
+    rows.push_back({"a new start",
+                    0,
+                    flipMs,
+                    {{0, false, "120614", fix}, {0, true, "120615", fix + 1 - 86400}}});
+    // 23:30 is nearer to the fix before on its day, nearer to now the day before.
+    rows.push_back(
+        {"11 hours without a fix",
+         0,
+         flipMs,
+         {{0, false, "120614", fix}, {11 * kHourMs, false, "233000", kMidnight + 84600}}});
+    rows.push_back(
+        {"13 hours without a fix",
+         0,
+         flipMs,
+         {{0, false, "120614", fix}, {13 * kHourMs, false, "010000", kMidnight + 86400 + 3600}}});
+    // An empty time field reads as midnight, which the next fix is not dated by: 11:30 is nearer
+    // to 12:06:14 on its day, nearer to that midnight the day after.
+    rows.push_back({"an empty time between",
+                    0,
+                    flipMs,
+                    {{0, false, "120614", fix},
+                     {0, false, "", kMidnight + 86400},
+                     {0, false, "113000", kMidnight + 41400}}});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        platform::VirtualClock clock; // starts 2000-01-01 00:00:00 UTC
+        platform::ScopedClock installed(clock);
+        clock.SetLocalOffsetMinutes(row.offsetMinutes);
+        clock.Advance(row.nowMs);
+        SentenceParser parser;
+        Load(parser, kGgaOnly);
+        for (const Step& step : row.steps) {
+            SCOPED_TRACE(step.hhmmss);
+            clock.Advance(step.advanceMs);
+            if (step.isLoaded) {
+                Load(parser, kGgaOnly);
+            }
+            const auto fixes =
+                Feed(parser, NmeaWriter::Sentence(std::string("GPGGA,") + step.hhmmss));
+            ASSERT_EQ(fixes.size(), 1u);
+            EXPECT_EQ(fixes[0].utcTime, step.utcTime);
+        }
+    }
 }
 
 // A simulated drive's fix batches equal what the parser reads from the drive's sentences.

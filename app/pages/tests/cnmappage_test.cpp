@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -87,6 +88,7 @@ public:
     }
     AdvicePtr& GetAdviceAtPosition(AdvicePtr& out) override {
         std::lock_guard lock(mutex);
+        ++adviceRequests;
         out = current;
         return out;
     }
@@ -101,6 +103,7 @@ public:
     std::vector<std::string> blocks;
     std::vector<std::uint32_t> blockedIds;
     AdvicePtr current;
+    std::atomic<int> adviceRequests{0};
     GpsReceiverPtr replay;
     six::RefCntPtr<TmcReceiver> tmc;
 };
@@ -197,14 +200,15 @@ protected:
         }
         platform::SetExecutablePath(u"");
     }
-    // A page showing a two-record route through the town's centre.
-    void OpenWithRoute() {
+    // A page showing a two-record route through the town's centre, eastwards, its end riseDegrees
+    // north of its start.
+    void OpenWithRoute(float riseDegrees = 0.0f) {
         m_page = std::make_unique<CNMapPage>(&m_mode, m_server, m_facade);
         ShowPageWindow(m_page->GetPageHandle(), true);
         m_driver.RunUntilIdle();
         const GeoPoint a = MapPointToDegrees(m_town.GetCentre());
         const GeoPoint b{a.x + 0.002f, a.y};
-        const GeoPoint c{a.x + 0.004f, a.y};
+        const GeoPoint c{a.x + 0.004f, a.y + riseDegrees};
         RouteRequestResult result(routestatus::kFound);
         result.route = std::make_shared<ScriptedRoute>(
             std::vector<RouteRecord>{ScriptedRecord(a, 1, {a, b}), ScriptedRecord(b, 2, {b, c})});
@@ -356,12 +360,24 @@ TEST_F(NavMapPageTest, ARouteShownBeforeThePageIsMadeIsGuided) {
     EXPECT_EQ(Text(CNMapPage::kNextStreetId), u"Au");
 }
 
+// Keypad 1 has the code of 'a', which a key-down message never gives: it is no announcement key.
 TEST_F(NavMapPageTest, TheAnnouncementKeyStopsAndSpeaksAgain) {
-    OpenWithRoute();
-    m_scripted->current = AdvicePtr(new StepAdvice({u"Au", u"[Again]@"}));
-    SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'A', 0);
-    RunUntil([&] { return !m_voice->Calls().empty(); });
-    EXPECT_EQ(m_voice->Calls(), (std::vector<std::u16string>{u"Stop", u"Say([Again])"}));
+    const struct {
+        UINT key;
+        int asked; // advice requests
+        std::vector<std::u16string> said;
+    } rows[] = {{'A', 1, {u"Stop", u"Say([Again])"}}, {VK_NUMPAD0 + 1, 0, {}}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.key);
+        OpenWithRoute();
+        m_scripted->current = AdvicePtr(new StepAdvice({u"Au", u"[Again]@"}));
+        const int askedBefore = m_scripted->adviceRequests;
+        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, row.key, 0);
+        RunUntil([&] { return row.said.empty() || !m_voice->Calls().empty(); });
+        EXPECT_EQ(m_voice->Calls(), row.said);
+        m_page.reset(); // joins the announcement thread
+        EXPECT_EQ(m_scripted->adviceRequests - askedBefore, row.asked);
+    }
 }
 
 // What guidance handed to the page just before "Stop" is neither said nor shown after it: an
@@ -484,6 +500,7 @@ TEST_F(NavMapPageTest, StopAnswersEndOrKeepGuidance) {
         {"Esc asks", VK_ESCAPE, 470, with({"NextStop(1)"}, stopped, {"Deactivate(0)"}), false, true,
          0},
         {"S asks", 'S', 535, {"NextStop(1)"}, true, true, 0},
+        {"F4 (the code of 's') does not", VK_F1 + 3, 0, {}, true, true, 0},
         {"next destination", 0, 1150, {"NextStop(1)", "NextStop(0)"}, true, true, 1},
         {"map", 0, 430, {"NextStop(1)"}, true, true, 0},
         {"continue", 0, 535, {"NextStop(1)"}, true, true, 0},
@@ -754,6 +771,15 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
         {'S', u"4", u"9", {"gps SetSentenceRate(9)"}},
         {'N', u"31", u"55", {"tmc SetFilePosition(55)"}},
         {'T', nullptr, nullptr, {"tmc SetReplayRate(2/10)", "tmc OpenReplayFile(\\Nav\\tmc.txt)"}},
+        // The codes of the lower-case letters are other keys' (a key-down message gives letters
+        // upper case): F1 ('p'), F3 ('r'), F4 ('s'), F5 ('t'), the keypad's separator ('l') and
+        // decimal point ('n') neither ask nor act as those letters.
+        {VK_F1, nullptr, nullptr, {}},
+        {VK_F3, nullptr, nullptr, {}},
+        {VK_F1 + 3, nullptr, nullptr, {}},
+        {VK_F5, nullptr, nullptr, {}},
+        {0x6C, nullptr, nullptr, {}},
+        {VK_DECIMAL, nullptr, nullptr, {}},
     };
     ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(), "[Zudav]\r\nSimulation=1\r\n"));
     for (const Row& row : rows) {
@@ -763,8 +789,11 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
             GpsReceiverPtr(new SimulatedGps(AppPaths::GetSettingsFilePath(), calls));
         m_scripted->tmc =
             six::RefCntPtr<TmcReceiver>(new SimulatedTmc(AppPaths::GetSettingsFilePath(), calls));
-        OpenWithRoute();
+        OpenWithRoute(0.002f); // a route that is an area to show
         const bool night = IsMapNightMode();
+        // Away from the whole route, so that showing it would move the map.
+        m_page->GetMapView()->PanLeft();
+        const float left = m_page->GetMapView()->GetCanvas()->GetVisibleGeoRect().minX;
         std::vector<std::u16string> seen;
         std::u16string shown;
         platform::ClearOpenFileDialogs();
@@ -784,6 +813,13 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
             })});
         } else {
             platform::PushOpenFileAnswer(u"\\Nav\\tmc.txt");
+            // A value dialog that comes up nonetheless is seen and cancelled.
+            m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+                if (HWND window = FindWindowW(u"Dialog", nullptr)) {
+                    seen.push_back(DialogBase::FromWindow(window)->GetSection());
+                    PostMessageW(window, WM_COMMAND, 2, 0);
+                }
+            })});
         }
         SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, row.key, 0);
         m_driver.RunUntilIdle();
@@ -792,6 +828,8 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
                                              : std::vector<std::u16string>{});
         EXPECT_EQ(shown, row.shown != nullptr ? row.shown : u"");
         EXPECT_EQ(IsMapNightMode(), night) << "no general key after it";
+        EXPECT_EQ(m_page->GetMapView()->GetCanvas()->GetVisibleGeoRect().minX, left)
+            << "no whole route shown";
         EXPECT_TRUE(m_page->IsGuidanceConnected());
         EXPECT_EQ(m_mode.Calls(), std::vector<std::string>{});
         m_page.reset();

@@ -152,6 +152,8 @@ std::u16string AnswerValueDialog(ShellRun& run, const std::u16string& newText, U
 }
 
 TEST(MainMenu, DebugKeysActOnlyInSimulationButVersionAlwaysShows) {
+    // The codes of 'l', 'r', 's', 't' and 'v': the keypad's separator, F3, F4, F5 and F7.
+    static constexpr UINT kNoDebugKeys[] = {0x6C, VK_F3, VK_F1 + 3, VK_F5, VK_F1 + 6};
     const struct {
         const char* simulation;
         std::size_t fileRequests;
@@ -176,6 +178,10 @@ TEST(MainMenu, DebugKeysActOnlyInSimulationButVersionAlwaysShows) {
                 PostMessageW(ShellRun::MainWindow(), WM_KEYDOWN, key, 0);
             };
             std::vector<ShellRun::Step> steps = {[&](ShellRun&) {
+                // A key-down message gives letters upper case: the lower-case letters' codes
+                // are other keys', which are no debug keys.
+                for (const UINT other : kNoDebugKeys)
+                    post(other);
                 platform::PushOpenFileAnswer(u"\\Replay.txt");
                 post('L');
                 post('R');
@@ -184,7 +190,7 @@ TEST(MainMenu, DebugKeysActOnlyInSimulationButVersionAlwaysShows) {
             if (isSimulation) {
                 steps.push_back(
                     [&](ShellRun& r) { shown.push_back(AnswerValueDialog(r, u"3", 1)); });
-                steps.push_back([&](ShellRun&) { post('s'); });
+                steps.push_back([&](ShellRun&) { post('S'); });
                 steps.push_back(
                     [&](ShellRun& r) { shown.push_back(AnswerValueDialog(r, u"9", 2)); });
                 steps.push_back([&](ShellRun&) { post('S'); });
@@ -201,7 +207,7 @@ TEST(MainMenu, DebugKeysActOnlyInSimulationButVersionAlwaysShows) {
             });
             steps.push_back([&](ShellRun&) {
                 platform::InjectKey(VK_CONTROL, false);
-                post('v');
+                post('V');
             });
             steps.push_back([](ShellRun& r) { r.AnswerDialog(1); });
             steps.push_back(QuitStep);

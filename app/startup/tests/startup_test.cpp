@@ -470,7 +470,8 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         std::vector<std::string> arguments; // before the script
         std::string environment;            // one more entry, or empty
         int exitCode;
-        std::string message; // the beginning of the program's line about it
+        std::string message;              // the beginning of the program's line about it
+        std::string display = "DISPLAY="; // the X display named
     } cases[] = {
         {"no folder", {}, "", 2, "navigator: no FOLDER is given"},
         {"missing folder",
@@ -497,6 +498,14 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
          1,
          "navigator: the visible screen cannot be opened: no display can be reached (DISPLAY is "
          "empty"},
+        // A display no X server answers: found before the graphics library tries its drivers.
+        {"unanswered display",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: the visible screen cannot be opened: no display can be reached "
+         "(DISPLAY=:97: no X server answers",
+         "DISPLAY=:97"},
     };
     // The window's libraries keep allocations to the end of the process.
     const char* sanitizer = std::getenv("ASAN_OPTIONS");
@@ -507,8 +516,8 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         std::vector<std::string> words = {NAV_NAVIGATOR_PROGRAM};
         words.insert(words.end(), c.arguments.begin(), c.arguments.end());
         words.insert(words.end(), quit.begin(), quit.end());
-        std::vector<std::string> environment = {
-            "DISPLAY=", "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", asan};
+        std::vector<std::string> environment = {c.display,
+                                                "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", asan};
         if (!c.environment.empty())
             environment.push_back(c.environment);
         const testdata::ProgramRun run =

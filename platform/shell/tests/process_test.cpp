@@ -200,6 +200,12 @@ TEST_F(ProcessLaunchTest, VisibleRunStartsTheHelpViewerNamedInTheLaunchFile) {
          u"file:\\Help\\nav.htm", ERROR_SUCCESS, ""},
         {"viewer missing", "[peghelp.exe]\nViewer=/nonexistent/viewer\n", u"peghelp.exe",
          u"file:\\Help\\nav.htm", ERROR_FILE_NOT_FOUND, ""},
+        // A launcher that finds no browser ends with a failure right after its start.
+        {"viewer fails at once", "[peghelp.exe]\nViewer=false\n", u"peghelp.exe",
+         u"file:\\Help\\nav.htm", ERROR_PROCESS_ABORTED, ""},
+        // Still running when the launch stops watching it.
+        {"viewer runs on", "[peghelp.exe]\nViewer=sleep\n", u"peghelp.exe", u"1", ERROR_SUCCESS,
+         ""},
     };
     platform::SetProcessLauncher(platform::HostViewerLauncher());
     for (const auto& c : cases) {
