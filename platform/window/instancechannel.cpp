@@ -219,7 +219,9 @@ bool RegisterChannelClass() {
     return GetClassInfoW(nullptr, kWindowClass, &existing) || RegisterClassW(&windowClass) != 0;
 }
 
-// Makes the listening socket, replacing a socket file a crashed instance left. -1 on failure.
+// Makes the listening socket, replacing a socket file a crashed instance left; anything else at
+// its path (a file, folder or link) is not the channel's and is left as it is, and no socket is
+// made. -1 on failure, with no socket file of its own left.
 // Only this user may connect, whatever the umask: the socket's own mode is set before the bind,
 // which gives the file that mode, and the file's mode once more after it, before any connection
 // is accepted.
@@ -228,13 +230,21 @@ int MakeListeningSocket(std::u16string_view name, std::string* path) {
     int dirFd = -1;
     int fd = -1;
     if (SocketAddress(name, &address, &dirFd, path)) {
-        (void)::unlink(path->c_str());
-        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd >= 0 &&
-            (::fchmod(fd, kSocketMode) != 0 ||
-             ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-             ::chmod(address.sun_path, kSocketMode) != 0 || ::listen(fd, 8) != 0)) {
-            CloseFd(&fd);
+        struct stat existing {};
+        if (::lstat(path->c_str(), &existing) == 0 && !S_ISSOCK(existing.st_mode)) {
+            const std::u16string line = u"instance channel: " + platform::Utf8ToUtf16(*path) +
+                                        u" is not a socket; left as it is\n";
+            OutputDebugStringW(line.c_str());
+        } else {
+            (void)::unlink(path->c_str());
+            fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (fd < 0 || ::fchmod(fd, kSocketMode) != 0 ||
+                ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+                CloseFd(&fd);
+            } else if (::chmod(address.sun_path, kSocketMode) != 0 || ::listen(fd, 8) != 0) {
+                CloseFd(&fd);
+                (void)::unlink(path->c_str()); // the socket file it made
+            }
         }
     }
     CloseFd(&dirFd);
@@ -324,11 +334,15 @@ bool OpenInstanceChannel(std::u16string_view name, InstanceRequestHandler handle
     }
     channel.isOpen = true;
     channel.handler = std::move(handler);
-    channel.listenFd = MakeListeningSocket(name, &channel.socketPath);
+    std::string socketPath;
+    channel.listenFd = MakeListeningSocket(name, &socketPath);
+    if (channel.listenFd >= 0) {
+        channel.socketPath = socketPath; // the channel's own, removed when it closes
+    }
     if (channel.listenFd < 0 || ::pipe2(channel.wakeFds, O_CLOEXEC) != 0 ||
         !RegisterChannelClass()) {
         const std::u16string line =
-            u"instance channel: cannot listen on " + Utf8ToUtf16(channel.socketPath) + u"\n";
+            u"instance channel: cannot listen on " + Utf8ToUtf16(socketPath) + u"\n";
         OutputDebugStringW(line.c_str());
         ReleaseLocked(channel);
         SetLastError(ERROR_ACCESS_DENIED);

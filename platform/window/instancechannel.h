@@ -61,7 +61,8 @@ using InstanceRequestHandler = std::function<bool(const InstanceRequest& request
 // CreateMutexW of that name created the mutex). Requests are handled by handler on the calling
 // thread while it gets or peeks messages. One channel per process. False with the last error:
 // ERROR_ALREADY_EXISTS when a channel is open, ERROR_INVALID_PARAMETER for an empty name or no
-// handler, ERROR_ACCESS_DENIED when the socket cannot be made.
+// handler, ERROR_ACCESS_DENIED when the socket cannot be made (so too when an entry that is not
+// a socket, a file say, lies at its path: it is left as it is).
 [[nodiscard]] bool OpenInstanceChannel(std::u16string_view name, InstanceRequestHandler handler);
 // Stops listening and removes the socket; no handler runs after it returns, and a request being
 // answered gets false. From the thread that opened the channel; nothing when none is open.

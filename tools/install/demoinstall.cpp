@@ -596,9 +596,9 @@ std::string Install(const InstallOptions& options, DemoRoute& route, std::ostrea
     RestoreRootMode(output, {staging, previous}, log);
     const bool isEarlierInstall = IsThere(output) && !fs::is_empty(output, error);
     const bool isKeeping = isEarlierInstall && !options.fresh;
-    // Laid afresh, the user's lines and sections it leaves behind are named; one of their files it
-    // cannot read would be left unnamed.
-    if (isEarlierInstall && options.fresh) {
+    // The user's lines and sections are kept, or, laid afresh or over a map of another area, named
+    // as left behind; one of their files it cannot read would be dropped unnamed.
+    if (isEarlierInstall) {
         if (std::string unread = UnreadableKeptFile(output); !unread.empty())
             return unread;
     }

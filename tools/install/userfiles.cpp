@@ -608,7 +608,9 @@ std::string KeepUserFiles(const fs::path& earlier, const fs::path& staging, User
             bool isUtf8 = false;
             const std::optional<std::string> lines =
                 EarlierSections(earlier / kept.path, kept.sections, isUtf8, ignored);
-            if (lines && !lines->empty())
+            if (!lines)
+                return (earlier / kept.path).string() + ": cannot be read";
+            if (!lines->empty())
                 log << "installdemo: " << (earlier / kept.path).string()
                     << ": its map-specific list is not kept, as the new map does not cover the "
                        "area of the earlier one\n";

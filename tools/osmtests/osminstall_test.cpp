@@ -1444,16 +1444,30 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
     const fs::path notes = options.output / "My Documents/notes.txt";
     const fs::path logbook = options.output / "Fahrtenbuch.txt";
     const fs::path settings = options.output / "PK.ini";
+    const fs::path mapList = options.output / "Data/Liechtenstein/data.ini";
     ASSERT_TRUE(fs::create_directories(secret));
     ASSERT_TRUE(InstallPut(notes, "Reifen wechseln\r\n"));
     ASSERT_TRUE(InstallPut(logbook, testdata::WriteLogbook({{{"Start", "Kundenbesuch"}}})));
-    const std::pair<fs::path, std::string> unreadables[] = {
-        {secret, secret.string() + ": cannot be read: Permission denied"},
-        {logbook, logbook.string() + ": cannot be read"},
-        {settings, settings.string() + ": cannot be read"},
+    ASSERT_TRUE(InstallPut(mapList, testdata::WriteListSection(
+                                        "MapSpecific", {InstallRecord(u"Triesen", u"Landstrasse 10",
+                                                                      9.5281F, 47.1080F)})));
+    const fs::path network = options.output / "Data/Liechtenstein/kwa/Net.rd";
+    const std::string laidNetwork = testdata::ReadHostFile(network).value_or("");
+    const struct {
+        fs::path unreadable;
+        std::string problem;
+        bool isMapElsewhere; // the earlier install's map covers another area than the new one's
+    } unreadables[] = {
+        {secret, secret.string() + ": cannot be read: Permission denied", false},
+        {logbook, logbook.string() + ": cannot be read", false},
+        {settings, settings.string() + ": cannot be read", false},
+        {mapList, mapList.string() + ": cannot be read", false},
+        {mapList, mapList.string() + ": cannot be read", true},
     };
-    for (const auto& [unreadable, problem] : unreadables) {
-        SCOPED_TRACE(unreadable.string());
+    for (const auto& [unreadable, problem, isMapElsewhere] : unreadables) {
+        SCOPED_TRACE(unreadable.string() + (isMapElsewhere ? ", map elsewhere" : ""));
+        ASSERT_TRUE(InstallPut(network, isMapElsewhere ? InstallNetworkElsewhere(laidNetwork)
+                                                       : laidNetwork));
         struct stat status {};
         ASSERT_EQ(::stat(unreadable.c_str(), &status), 0);
         ASSERT_EQ(::chmod(unreadable.c_str(), 0), 0);

@@ -131,24 +131,40 @@ TEST(InstanceRequestFormat, ReadsWhatItWritesAndRefusesEveryBrokenField) {
     EXPECT_EQ(cut->windowTitle.size(), platform::kInstanceRequestTitleMax);
 }
 
+namespace {
+
+// What lies at the socket's path when the first instance opens its channel.
+enum class AtSocketPath { Nothing, KilledRunsSocket, UsersFile, UsersLink };
+
+} // namespace
+
 // The second process is real: it finds the mutex of the first and, when the first listens, has
-// the first's handler activate the first's window on the first's thread.
+// the first's handler activate the first's window on the first's thread. A socket a killed run
+// left gives way to the channel; an entry of the user's at its path does not, and the first runs
+// without a channel.
 TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
     windowtesting::RegisterRecordingClass(u"INSTANCEMAIN");
     const struct {
         const char* what;
         bool holdsMutex;
-        bool listens;
+        bool listens; // opens the channel, which fails with an entry of the user's at its path
         bool handlerAnswer;
         bool longRoot; // a device root whose socket path is too long for a socket address
         int exitCode;
         int activations;
+        AtSocketPath atSocketPath = AtSocketPath::Nothing;
     } cases[] = {
         {"alone", false, false, true, false, 0, 0},
         {"running without channel", true, false, true, false, 3, 0},
         {"running and listening", true, true, true, false, 2, 1},
         {"handler refuses", true, true, false, false, 3, 1},
         {"long device root", true, true, true, true, 2, 1},
+        {"a socket a killed run left", true, true, true, false, 2, 1,
+         AtSocketPath::KilledRunsSocket},
+        {"a file of the user's at the socket's path", true, true, true, false, 3, 0,
+         AtSocketPath::UsersFile},
+        {"a link of the user's at the socket's path", true, true, true, false, 3, 0,
+         AtSocketPath::UsersLink},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -158,6 +174,24 @@ TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
             std::filesystem::create_directories(deep);
             platform::SetDeviceRoot(deep);
         }
+        const std::filesystem::path socketPath = platform::NamedMutexSocketPath(u"Navigator");
+        const std::filesystem::path usersFile = root.HostPath() / "notes.txt";
+        if (c.atSocketPath == AtSocketPath::KilledRunsSocket) {
+            const int left = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            (void)std::snprintf(address.sun_path, sizeof address.sun_path, "%s",
+                                socketPath.c_str());
+            ASSERT_EQ(::bind(left, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+            ::close(left);
+        } else if (c.atSocketPath == AtSocketPath::UsersFile) {
+            ASSERT_TRUE(root.WriteFile(u"\\" + socketPath.filename().u16string(), "mine"));
+        } else if (c.atSocketPath == AtSocketPath::UsersLink) {
+            ASSERT_TRUE(root.WriteFile(u"\\notes.txt", "mine"));
+            std::filesystem::create_symlink(usersFile, socketPath);
+        }
+        const bool isUsers =
+            c.atSocketPath == AtSocketPath::UsersFile || c.atSocketPath == AtSocketPath::UsersLink;
         HWND main = CreateWindowExW(0, u"INSTANCEMAIN", u"Navigator", WS_VISIBLE | WS_POPUP, 0, 0,
                                     100, 100, nullptr, nullptr, nullptr, nullptr);
         HWND other = CreateWindowExW(0, u"INSTANCEMAIN", u"Other", WS_VISIBLE | WS_POPUP, 0, 0, 100,
@@ -167,17 +201,19 @@ TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
         int activations = 0;
         const DWORD uiThread = GetCurrentThreadId();
         if (c.listens) {
-            ASSERT_TRUE(platform::OpenInstanceChannel(
-                u"Navigator", [&activations, &c, uiThread](const InstanceRequest& request) {
-                    EXPECT_EQ(GetCurrentThreadId(), uiThread);
-                    ++activations;
-                    HWND found = FindWindowW(nullptr, request.windowTitle.c_str());
-                    if (found != nullptr) {
-                        SendMessageW(found, WM_ACTIVATE, 0x10001, 0);
-                        SetForegroundWindow(found);
-                    }
-                    return found != nullptr && c.handlerAnswer;
-                }));
+            EXPECT_EQ(platform::OpenInstanceChannel(
+                          u"Navigator",
+                          [&activations, &c, uiThread](const InstanceRequest& request) {
+                              EXPECT_EQ(GetCurrentThreadId(), uiThread);
+                              ++activations;
+                              HWND found = FindWindowW(nullptr, request.windowTitle.c_str());
+                              if (found != nullptr) {
+                                  SendMessageW(found, WM_ACTIVATE, 0x10001, 0);
+                                  SetForegroundWindow(found);
+                              }
+                              return found != nullptr && c.handlerAnswer;
+                          }),
+                      !isUsers);
             EXPECT_EQ(GetForegroundWindow(), other); // the channel's window takes nothing
         }
         windowtesting::ClearLog();
@@ -192,8 +228,13 @@ TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
         }
         DestroyWindow(main);
         DestroyWindow(other);
-        std::filesystem::path socketPath = platform::NamedMutexLockPath(u"Navigator");
-        EXPECT_FALSE(std::filesystem::exists(socketPath.replace_extension(".sock")));
+        EXPECT_EQ(std::filesystem::symlink_status(socketPath).type(),
+                  c.atSocketPath == AtSocketPath::UsersFile ? std::filesystem::file_type::regular
+                  : c.atSocketPath == AtSocketPath::UsersLink
+                      ? std::filesystem::file_type::symlink
+                      : std::filesystem::file_type::not_found);
+        EXPECT_EQ(testdata::ReadHostFile(socketPath),
+                  isUsers ? std::optional<std::string>("mine") : std::nullopt);
     }
 }
 
