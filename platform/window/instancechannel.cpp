@@ -128,6 +128,7 @@ struct Channel {
     int listenFd = -1;
     int wakeFds[2] = {-1, -1};
     std::string socketPath;
+    struct stat socketFile {}; // the socket file it made at socketPath
     std::thread listener;
 };
 
@@ -256,7 +257,11 @@ void ReleaseLocked(Channel& channel) {
     CloseFd(&channel.wakeFds[0]);
     CloseFd(&channel.wakeFds[1]);
     if (!channel.socketPath.empty()) {
-        (void)::unlink(channel.socketPath.c_str());
+        // Only the socket file it made: what has taken its place since is left as it is.
+        struct stat now {};
+        if (::lstat(channel.socketPath.c_str(), &now) == 0 && S_ISSOCK(now.st_mode) &&
+            now.st_dev == channel.socketFile.st_dev && now.st_ino == channel.socketFile.st_ino)
+            (void)::unlink(channel.socketPath.c_str());
         channel.socketPath.clear();
     }
     channel.handler = nullptr;
@@ -336,7 +341,7 @@ bool OpenInstanceChannel(std::u16string_view name, InstanceRequestHandler handle
     channel.handler = std::move(handler);
     std::string socketPath;
     channel.listenFd = MakeListeningSocket(name, &socketPath);
-    if (channel.listenFd >= 0) {
+    if (channel.listenFd >= 0 && ::lstat(socketPath.c_str(), &channel.socketFile) == 0) {
         channel.socketPath = socketPath; // the channel's own, removed when it closes
     }
     if (channel.listenFd < 0 || ::pipe2(channel.wakeFds, O_CLOEXEC) != 0 ||

@@ -134,14 +134,16 @@ TEST(InstanceRequestFormat, ReadsWhatItWritesAndRefusesEveryBrokenField) {
 namespace {
 
 // What lies at the socket's path when the first instance opens its channel.
-enum class AtSocketPath { Nothing, KilledRunsSocket, UsersFile, UsersLink };
+// What lies at the socket's path: before the channel opens, or (ReplacedByUsersFile) put there
+// in place of the channel's socket while it is open.
+enum class AtSocketPath { Nothing, KilledRunsSocket, UsersFile, UsersLink, ReplacedByUsersFile };
 
 } // namespace
 
 // The second process is real: it finds the mutex of the first and, when the first listens, has
 // the first's handler activate the first's window on the first's thread. A socket a killed run
 // left gives way to the channel; an entry of the user's at its path does not, and the first runs
-// without a channel.
+// without a channel; one put in place of the channel's socket stays when the channel closes.
 TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
     windowtesting::RegisterRecordingClass(u"INSTANCEMAIN");
     const struct {
@@ -165,6 +167,8 @@ TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
          AtSocketPath::UsersFile},
         {"a link of the user's at the socket's path", true, true, true, false, 3, 0,
          AtSocketPath::UsersLink},
+        {"a file of the user's in place of the open channel's socket", true, true, true, false, 2,
+         1, AtSocketPath::ReplacedByUsersFile},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -192,6 +196,7 @@ TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
         }
         const bool isUsers =
             c.atSocketPath == AtSocketPath::UsersFile || c.atSocketPath == AtSocketPath::UsersLink;
+        const bool isUsersAtClose = isUsers || c.atSocketPath == AtSocketPath::ReplacedByUsersFile;
         HWND main = CreateWindowExW(0, u"INSTANCEMAIN", u"Navigator", WS_VISIBLE | WS_POPUP, 0, 0,
                                     100, 100, nullptr, nullptr, nullptr, nullptr);
         HWND other = CreateWindowExW(0, u"INSTANCEMAIN", u"Other", WS_VISIBLE | WS_POPUP, 0, 0, 100,
@@ -222,6 +227,10 @@ TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
         EXPECT_EQ(PumpUntilExit(child), c.exitCode);
         EXPECT_EQ(activations, c.activations);
         EXPECT_EQ(GetForegroundWindow() == main, c.activations > 0);
+        if (c.atSocketPath == AtSocketPath::ReplacedByUsersFile) {
+            std::filesystem::remove(socketPath);
+            ASSERT_TRUE(root.WriteFile(u"\\" + socketPath.filename().u16string(), "mine"));
+        }
         platform::CloseInstanceChannel();
         if (mutex != nullptr) {
             EXPECT_TRUE(CloseHandle(mutex));
@@ -229,12 +238,11 @@ TEST(InstanceChannel, SecondProcessReachesTheFirstOnItsOwnThread) {
         DestroyWindow(main);
         DestroyWindow(other);
         EXPECT_EQ(std::filesystem::symlink_status(socketPath).type(),
-                  c.atSocketPath == AtSocketPath::UsersFile ? std::filesystem::file_type::regular
-                  : c.atSocketPath == AtSocketPath::UsersLink
-                      ? std::filesystem::file_type::symlink
-                      : std::filesystem::file_type::not_found);
+                  c.atSocketPath == AtSocketPath::UsersLink ? std::filesystem::file_type::symlink
+                  : isUsersAtClose                          ? std::filesystem::file_type::regular
+                                   : std::filesystem::file_type::not_found);
         EXPECT_EQ(testdata::ReadHostFile(socketPath),
-                  isUsers ? std::optional<std::string>("mine") : std::nullopt);
+                  isUsersAtClose ? std::optional<std::string>("mine") : std::nullopt);
     }
 }
 
