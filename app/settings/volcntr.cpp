@@ -33,7 +33,6 @@ VolCntr::VolCntr(SettingsSheet* sheet, std::uint8_t upPressed, std::uint8_t down
     , m_upPressed(upPressed)
     , m_downPressed(downPressed)
     , m_volume(volume)
-    , m_screen(GetDC(nullptr))
     , m_areaPen(CreatePen(PS_SOLID, 1, kAreaColour))
     , m_areaBrush(CreateSolidBrush(kAreaColour))
     , m_barPen(CreatePen(PS_SOLID, 1, kBarColour))
@@ -53,9 +52,6 @@ VolCntr::VolCntr(SettingsSheet* sheet, std::uint8_t upPressed, std::uint8_t down
 
 VolCntr::~VolCntr() {
     DestroyPageWindow();
-    if (m_screen != nullptr) {
-        ReleaseDC(nullptr, m_screen);
-    }
     for (HGDIOBJ object : {static_cast<HGDIOBJ>(m_areaPen), static_cast<HGDIOBJ>(m_areaBrush),
                            static_cast<HGDIOBJ>(m_barPen), static_cast<HGDIOBJ>(m_barBrush),
                            static_cast<HGDIOBJ>(m_framePen)}) {
@@ -84,36 +80,36 @@ void VolCntr::OnSizeArea(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     m_area = GetAreaRect(kAreaKey);
 }
 
-void VolCntr::DrawBar() {
+void VolCntr::DrawBar(HDC dc) {
     const RECT bar = GetAreaRect(kBarKey);
     m_volume = m_currentLevel;
     m_drawnBar = RECT{bar.left, bar.top,
                       bar.left + static_cast<int>(m_currentLevel * 0.01 * kBarPixels), bar.bottom};
-    if (m_screen == nullptr) {
-        return;
-    }
-    HGDIOBJ oldPen = SelectObject(m_screen, m_barPen);
-    HGDIOBJ oldBrush = SelectObject(m_screen, m_barBrush);
-    Rectangle(m_screen, m_drawnBar.left, m_drawnBar.top, m_drawnBar.right, m_drawnBar.bottom);
-    SelectObject(m_screen, oldBrush);
-    SelectObject(m_screen, oldPen);
+    HGDIOBJ oldPen = SelectObject(dc, m_barPen);
+    HGDIOBJ oldBrush = SelectObject(dc, m_barBrush);
+    Rectangle(dc, m_drawnBar.left, m_drawnBar.top, m_drawnBar.right, m_drawnBar.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
 }
 
 void VolCntr::PaintArea() {
-    if (m_screen == nullptr) {
+    HWND window = GetHwnd();
+    HDC dc = window != nullptr ? GetDC(window) : nullptr;
+    if (dc == nullptr) {
         return;
     }
-    HGDIOBJ oldPen = SelectObject(m_screen, m_areaPen);
-    HGDIOBJ oldBrush = SelectObject(m_screen, m_areaBrush);
-    Rectangle(m_screen, m_area.left, m_area.top, m_area.right, m_area.bottom);
-    SelectObject(m_screen, oldBrush);
-    SelectObject(m_screen, oldPen);
-    DrawBar();
-    oldPen = SelectObject(m_screen, m_framePen);
-    oldBrush = SelectObject(m_screen, GetStockObject(NULL_BRUSH));
-    Rectangle(m_screen, m_area.left, m_area.top, m_area.right, m_area.bottom);
-    SelectObject(m_screen, oldBrush);
-    SelectObject(m_screen, oldPen);
+    HGDIOBJ oldPen = SelectObject(dc, m_areaPen);
+    HGDIOBJ oldBrush = SelectObject(dc, m_areaBrush);
+    Rectangle(dc, m_area.left, m_area.top, m_area.right, m_area.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    DrawBar(dc);
+    oldPen = SelectObject(dc, m_framePen);
+    oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, m_area.left, m_area.top, m_area.right, m_area.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    ReleaseDC(window, dc);
 }
 
 void VolCntr::OnPaint(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
@@ -143,7 +139,6 @@ void VolCntr::Press(bool isUp) {
         (void)m_voice->Say(m_announceLouder ? u"[lauter]" : u"[leiser]");
     }
     m_currentLevel = ReadDeviceLevel();
-    DrawBar();
     PaintArea();
 }
 

@@ -48,7 +48,8 @@ private:
     void OnSizeArea(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnKeyDown(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void Press(bool isUp);
-    void DrawBar();
+    void DrawBar(HDC dc);
+    // Draws the area, the bar and the frame on the page's own window, under what covers it.
     void PaintArea();
 
     OwnerHandlerList m_pageHandlers;
@@ -63,7 +64,6 @@ private:
     std::int32_t m_currentLevel = 0;
     RECT m_area{};
     RECT m_drawnBar{};
-    HDC m_screen = nullptr;
     HPEN m_areaPen = nullptr;
     HBRUSH m_areaBrush = nullptr;
     HPEN m_barPen = nullptr;
