@@ -296,6 +296,7 @@ void ReceiverSupervisor::StopReconnectThread() {
 // ---- Timers ----
 
 void ReceiverSupervisor::OnReceiverTimer() {
+    NoteSilence();
     if (TmcMonitor::Instance().GetReceiverFlag() != 0) {
         if (m_receiver && m_receiver->GetTmcHealth() == kTmcReceived) {
             SetReceiverLost(false, kStateRunning);
@@ -329,6 +330,18 @@ void ReceiverSupervisor::RunWatchdog() {
     if (m_watchdogTicks >= kWatchdogTicks) {
         m_watchdogTicks = 0;
         StartThreadIfAllowed();
+    }
+}
+
+void ReceiverSupervisor::NoteSilence() {
+    // A source that delivers no position any more (a replay file without a sentence of the
+    // protocol, a device that stopped) leaves the last one behind: its fix is no longer true.
+    if (m_silentTicks >= kSilentTicks || ++m_silentTicks < kSilentTicks) {
+        return;
+    }
+    const int fixClass = GpsStateMonitor::Instance().GetFixClass();
+    if (fixClass == 1 || fixClass == 2) {
+        GpsStateMonitor::Instance().OnPosition(NoReceiverPosition());
     }
 }
 
@@ -386,6 +399,7 @@ void ReceiverSupervisor::OnPositionsPosted(UINT, WPARAM, LPARAM, LRESULT*, bool*
     }
     if (taken.hasServer) {
         m_lastPosition = taken.server;
+        m_silentTicks = 0;
     }
     if (taken.hasMonitor) {
         GpsStateMonitor::Instance().OnPosition(taken.monitor);

@@ -41,6 +41,12 @@ public:
     static constexpr DWORD kReconnectWaitMs = 3000;
     // Receiver ticks with one unchanged fix time after which the receiver is reopened.
     static constexpr std::int32_t kWatchdogTicks = 30;
+    // Receiver ticks without any position after which the GPS indicator no longer shows the
+    // last one's fix (or its "no fix" from a talking receiver) but a receiver that is silent:
+    // as late as a receiver stuck on one fix time shows its loss (the watchdog's ticks, then
+    // the reconnect thread's first wait).
+    static constexpr std::int32_t kSilentTicks =
+        kWatchdogTicks + static_cast<std::int32_t>(kReconnectWaitMs / kReceiverTimerMs);
     // The lowest tuner frequency opened, in 0.1 MHz (87.5 MHz).
     static constexpr int kLowestFrequency = 875;
     static constexpr int kBaudRate = 38400;
@@ -93,7 +99,7 @@ public:
     void ControlReconnectThread(bool stop);
     // Ends a running reconnect thread and waits for it (before preferences are applied).
     void StopReconnectThread();
-    // Timer 2: the lost flag, the watchdog and the TMC indicator.
+    // Timer 2: a silent source, the lost flag, the watchdog and the TMC indicator.
     void OnReceiverTimer();
     // Timer 13: clears the route and kills the timer on window.
     void OnClearRouteTimer(HWND window);
@@ -143,6 +149,9 @@ private:
     void OnPositionsPosted(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result,
                            bool* handled);
     void RunWatchdog();
+    // Counts the ticks since the last position; at kSilentTicks the GPS indicator shows the
+    // silence.
+    void NoteSilence();
     [[nodiscard]] int ReadTmcHealth() const;
 
     OwnerHandlerList m_handlers;
@@ -168,6 +177,7 @@ private:
 
     std::int64_t m_lastFixTime = -1;
     std::int32_t m_watchdogTicks = 0;
+    std::int32_t m_silentTicks = 0; // receiver ticks since the last server position
     MatchedPosition m_lastPosition{};
 
     std::mutex m_pendingLock;

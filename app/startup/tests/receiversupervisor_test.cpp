@@ -8,6 +8,7 @@
 #include "testdata/freshprocess.h"
 #include "testdata/matchedpositionbuilder.h"
 #include "testdata/nmeawriter.h"
+#include "testdata/rdsgroupfilewriter.h"
 #include "testdata/receiverscenariowriter.h"
 #include "testdata/tempdir.h"
 #include "testdata/testfiles.h"
@@ -493,21 +494,25 @@ TEST(ReceiverSupervision, ARestartInSimulationLeavesTheReplayedDriveGoingOn) {
 
 // The watchdog counts receiver ticks that see the last fix time of the one before: the first
 // tick and a time of 0 never count, and neither does a tick while the receiver is marked lost
-// (then only the TMC reception acts) or one in simulation.
+// (then only the TMC reception acts) or one in simulation. Where no reconnection comes, the GPS
+// state keeps its fix while positions come, and loses it when none has come for kSilentTicks
+// ticks (a replay file that holds RDS groups instead of sentences).
 TEST(ReceiverSupervision, WatchdogReopensAfter30TicksOfOneFixTime) {
-    enum class Fixes { FrozenTrack, AdvancingTrack, WithoutTime };
+    enum class Fixes { FrozenTrack, AdvancingTrack, WithoutTime, RdsGroupReplay };
     const struct {
         const char* name;
         Fixes fixes;
         bool isSimulation;
         bool isMarkedLost;
         bool reconnects;
+        int fixClass; // after kSilentTicks ticks, unless it reconnects
     } cases[] = {
-        {"frozen", Fixes::FrozenTrack, false, false, true},
-        {"advancing", Fixes::AdvancingTrack, false, false, false},
-        {"time 0", Fixes::WithoutTime, false, false, false},
-        {"simulation", Fixes::FrozenTrack, true, false, false},
-        {"marked lost", Fixes::FrozenTrack, false, true, false},
+        {"frozen", Fixes::FrozenTrack, false, false, true, 2},
+        {"advancing", Fixes::AdvancingTrack, false, false, false, 2},
+        {"time 0", Fixes::WithoutTime, false, false, false, 2},
+        {"simulation", Fixes::FrozenTrack, true, false, false, 2},
+        {"marked lost", Fixes::FrozenTrack, false, true, false, 2},
+        {"replay of RDS groups", Fixes::RdsGroupReplay, true, false, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -534,6 +539,17 @@ TEST(ReceiverSupervision, WatchdogReopensAfter30TicksOfOneFixTime) {
                 return supervisor.GetLastPosition()->fix.hdop > 0.0F;
             }));
             EXPECT_EQ(supervisor.GetLastPosition()->fix.utcTime != 0, !isTimeless);
+            if (c.fixes == Fixes::RdsGroupReplay) {
+                const std::string groups = testdata::RdsGroupFileWriter()
+                                               .Add({0xD3C2, 0x8506, 0x4C21, 0x1234})
+                                               .SetCopies(40)
+                                               .Build();
+                ASSERT_TRUE(w.root.WriteFile(u"\\groups.txt", groups));
+                const GpsReceiverPtr gps = supervisor.GetGpsReceiver();
+                ASSERT_TRUE(gps);
+                gps->OpenReplayFile(u"\\groups.txt");
+                w.Step(ReceiverSupervisor::kReceiverTimerMs); // a position on its way lands
+            }
             TmcMonitor& monitor = TmcMonitor::Instance();
             if (c.isMarkedLost) {
                 monitor.SetReceiverFlag(1);
@@ -550,6 +566,16 @@ TEST(ReceiverSupervision, WatchdogReopensAfter30TicksOfOneFixTime) {
             // No station: no TMC reception, so a receiver marked lost stays so.
             EXPECT_EQ(monitor.GetReceiverState(), c.isMarkedLost ? 1 : 2);
             EXPECT_EQ(monitor.GetReceiverFlag(), c.isMarkedLost ? 1 : 0);
+            if (c.reconnects) {
+                return;
+            }
+            for (int tick = ReceiverSupervisor::kWatchdogTicks + 2;
+                 tick <= ReceiverSupervisor::kSilentTicks; ++tick) {
+                emitTimeless();
+                w.Step(ReceiverSupervisor::kReceiverTimerMs);
+                supervisor.OnReceiverTimer();
+            }
+            EXPECT_EQ(GpsStateMonitor::Instance().GetFixClass(), c.fixClass);
         });
     }
 }
