@@ -689,8 +689,9 @@ std::string Runner::Frame(const ScenarioStep& step) {
         // Both pictures of a failing frame are kept, also where frames are not written.
         std::filesystem::path whole = file;
         whole.replace_filename(Narrow(step.text) + "-whole.png");
-        if ((!m_options.writeFrames && !platform::SavePng(m_screen, width, height, file)) ||
-            !platform::SavePng(m_repainted, width, height, whole))
+        if (!m_options.writeFrames && !platform::SavePng(m_screen, width, height, file))
+            problem += "; cannot write " + file.string();
+        if (!platform::SavePng(m_repainted, width, height, whole))
             problem += "; cannot write " + whole.string();
         return problem;
     }
