@@ -62,8 +62,8 @@ constexpr auto kWokenThreadsPoll = std::chrono::microseconds(200);
 // next fixes take to bring the car back into the view.
 constexpr std::uint64_t kFollowMarginMs = 4000;
 constexpr std::uint64_t kNever = UINT64_MAX;
-// The explorer looks at the screen once no message has come for this long (the threads that a
-// position or a route wakes post theirs), and at the latest after kSettleLimit.
+// The explorer and a frame look at the screen once no message has come for this long (the threads
+// that a position or a route wakes post theirs), and at the latest after kSettleLimit.
 constexpr auto kSettledMs = std::chrono::milliseconds(3);
 constexpr auto kSettleLimit = std::chrono::milliseconds(200);
 
@@ -143,9 +143,9 @@ private:
     // Takes up what a check of the followed car waits for: the active window, the followed map
     // and the fix, each with the tick it changed at.
     void NoteScreen();
-    // Before the explorer looks at the screen: true once the threads the last steps woke have
-    // done their work and no message they posted waits (real time: kSettledMs without one,
-    // kSettleLimit in all); false while one waits, which the loop dispatches first.
+    // Before the explorer looks at the screen and before a frame: true once the threads the last
+    // steps woke have done their work and no message they posted waits (real time: kSettledMs
+    // without one, kSettleLimit in all); false while one waits, which the loop dispatches first.
     [[nodiscard]] bool IsSettled();
     // Appends the explorer's next step to the steps, when it has one.
     void Explore();
@@ -662,6 +662,12 @@ std::string Runner::Wait(const ScenarioStep& step) {
 }
 
 std::string Runner::Frame(const ScenarioStep& step) {
+    // The screen as the user sees it once the program has done what the last step started: the
+    // threads the clock's last move woke (a traffic message drawn into the map's data on the
+    // receiver's thread) have done their work and what they asked for is painted. Taken earlier,
+    // the whole repaint would show what the screen is only about to.
+    if (!IsSettled())
+        return {};
     const std::filesystem::path file = m_options.outFolder / (Narrow(step.text) + ".png");
     int width = 0;
     int height = 0;

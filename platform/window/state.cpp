@@ -294,6 +294,18 @@ void AnswerSentTo(ThreadQueue& queue, HWND window) {
     queue.sent.assign(kept.begin(), kept.end());
 }
 
+namespace {
+
+// Each shown child (but the one skipped) where the box reaches it.
+void InvalidateChildrenIn(State& state, Window& window, const RECT& box, bool erase,
+                          ChildRule children, HWND skipped);
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+} // namespace
+
 void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase) {
     RECT area = ClientRectOf(window);
     if (rect != nullptr) {
@@ -305,18 +317,25 @@ void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase
     if (area.left >= area.right || area.top >= area.bottom) {
         return;
     }
+    bool hasGrown = false;
     if (window.hasUpdate) {
-        window.update.left = std::min(window.update.left, area.left);
-        window.update.top = std::min(window.update.top, area.top);
-        window.update.right = std::max(window.update.right, area.right);
-        window.update.bottom = std::max(window.update.bottom, area.bottom);
+        const RECT old = window.update;
+        window.update.left = std::min(old.left, area.left);
+        window.update.top = std::min(old.top, area.top);
+        window.update.right = std::max(old.right, area.right);
+        window.update.bottom = std::max(old.bottom, area.bottom);
+        hasGrown = !SameRect(window.update, old) && !SameRect(window.update, area);
     } else {
         window.update = area;
         window.hasUpdate = true;
     }
     window.isUpdateErase = window.isUpdateErase || erase;
-    (void)state;
     WakeQueue(*window.queue);
+    // The update area is one box: two parts apart join into a box that reaches beyond both, and
+    // the window paints all of it, also over children that neither part reached. Unless it
+    // clips them, they paint again after it.
+    if (hasGrown && (window.style & WS_CLIPCHILDREN) == 0)
+        InvalidateChildrenIn(state, window, window.update, erase, ChildRule::ByStyle, nullptr);
 }
 
 namespace {
@@ -343,15 +362,20 @@ void InvalidateAreaBut(State& state, Window& window, const RECT* rect, bool eras
     if (!includesChildren) {
         return;
     }
-    const RECT area = rect != nullptr ? *rect : ClientRectOf(window);
+    InvalidateChildrenIn(state, window, rect != nullptr ? *rect : ClientRectOf(window), erase,
+                         children, skipped);
+}
+
+void InvalidateChildrenIn(State& state, Window& window, const RECT& box, bool erase,
+                          ChildRule children, HWND skipped) {
     for (HWND child : window.children) {
         Window* c = Find(state, child);
         if (c == nullptr || child == skipped || (c->style & WS_VISIBLE) == 0) {
             continue;
         }
         const int border = BorderOf(*c);
-        RECT local{std::max(area.left, c->rect.left), std::max(area.top, c->rect.top),
-                   std::min(area.right, c->rect.right), std::min(area.bottom, c->rect.bottom)};
+        RECT local{std::max(box.left, c->rect.left), std::max(box.top, c->rect.top),
+                   std::min(box.right, c->rect.right), std::min(box.bottom, c->rect.bottom)};
         if (local.left >= local.right || local.top >= local.bottom) {
             continue;
         }

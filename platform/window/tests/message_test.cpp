@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 using windowtesting::ClearLog;
 using windowtesting::Numbers;
@@ -348,22 +349,29 @@ TEST(Painting, UpdateNowPaintsAtOnceAndClippingStylesShapeTheDc) {
     ClearLog();
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_EQ(Numbers(window), (std::vector<UINT>{WM_PAINT}));
-    // Children are repainted with their parent only where the parent paints over them.
+    // Children are repainted with their parent only where the parent paints over them: also
+    // where two areas beside the child join into one box that covers it.
+    const RECT aroundChild{0, 0, 25, 25};
+    const RECT corner{0, 0, 5, 5};
+    const RECT farCorner{35, 35, 40, 40};
     const struct {
         DWORD parentStyle;
         UINT flags;
         size_t childPaints;
+        std::vector<RECT> areas;
     } invalidations[] = {
-        {WS_CLIPCHILDREN, RDW_INVALIDATE, 0},
-        {WS_CLIPCHILDREN, RDW_INVALIDATE | RDW_ALLCHILDREN, 1},
-        {0, RDW_INVALIDATE, 1},
-        {0, RDW_INVALIDATE | RDW_NOCHILDREN, 0},
+        {WS_CLIPCHILDREN, RDW_INVALIDATE, 0, {aroundChild}},
+        {WS_CLIPCHILDREN, RDW_INVALIDATE | RDW_ALLCHILDREN, 1, {aroundChild}},
+        {0, RDW_INVALIDATE, 1, {aroundChild}},
+        {0, RDW_INVALIDATE | RDW_NOCHILDREN, 0, {aroundChild}},
+        {0, RDW_INVALIDATE, 1, {corner, farCorner}},
+        {WS_CLIPCHILDREN, RDW_INVALIDATE, 0, {corner, farCorner}},
     };
     for (const auto& c : invalidations) {
         SetWindowLongW(window, GWL_STYLE, WS_VISIBLE | c.parentStyle);
         ClearLog();
-        RECT aroundChild{0, 0, 25, 25};
-        RedrawWindow(window, &aroundChild, nullptr, c.flags);
+        for (const RECT& area : c.areas)
+            RedrawWindow(window, &area, nullptr, c.flags);
         driver.RunUntilIdle();
         EXPECT_EQ(Numbers(child, {WM_PAINT}).size(), c.childPaints);
         EXPECT_TRUE(Numbers(overlap, {WM_PAINT}).empty()); // outside the area
