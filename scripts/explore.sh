@@ -12,7 +12,7 @@
 # scripts are kept (default <build>/explore-failures), each as <language>-<seed>.txt with the
 # run's error output beside it (.err) and, for a failing frame, its picture and the whole repaint
 # (<language>-<seed>-<frame>.png, -<frame>-whole.png). The installs and the runs lie in
-# <build>/explore.
+# <build>/explore, one run at a time.
 set -euo pipefail
 from_start() {
   case "$1" in
@@ -60,6 +60,10 @@ for language in "${language_list[@]}"; do language_number "$language" > /dev/nul
 
 # The demo install once, laid afresh, and a copy of it in each language.
 mkdir -p "$work" "$kept"
+# One run at a time in a build folder: another would lay its installs and runs over these, and
+# its seeds' results would be counted here.
+exec 9> "$work/explore.lock"
+flock -n 9 || { echo "explore.sh: another run plays in $work" >&2; exit 1; }
 bash scripts/install-demo.sh "$build" --out "$work/install" --fresh > "$work/install.log" 2>&1 ||
   { cat "$work/install.log" >&2; exit 1; }
 for language in "${language_list[@]}"; do
