@@ -3,12 +3,16 @@
 #include "testdata/tempdir.h"
 
 #include <algorithm>
+#include <csignal>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -66,11 +70,90 @@ int AwaitExitCode(pid_t child) {
     return -1;
 }
 
+// Waits for the child; one still running after terminateAfter is sent SIGTERM, and SIGKILL ten
+// seconds later.
+void AwaitEnd(pid_t child, std::chrono::milliseconds terminateAfter, ProgramRun& run) {
+    using Clock = std::chrono::steady_clock;
+    const bool isTimed = terminateAfter != std::chrono::milliseconds::max();
+    Clock::time_point signalAt = isTimed ? Clock::now() + terminateAfter : Clock::time_point::max();
+    int signal = SIGTERM;
+    int status = 0;
+    for (;;) {
+        const pid_t ended = waitpid(child, &status, isTimed ? WNOHANG : 0);
+        if (ended == child)
+            break;
+        if (ended != 0)
+            return;
+        if (Clock::now() >= signalAt) {
+            (void)kill(child, signal);
+            signal = SIGKILL;
+            signalAt = Clock::now() + std::chrono::seconds(10);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        run.signal = WTERMSIG(status);
+}
+
+// An X server's refusal of a client's set-up: failed, the reason's length, protocol 11.0, the
+// length of what follows in 4-byte units, then the reason padded to them.
+std::string XSetUpRefusal() {
+    const std::string reason = "stand-in display";
+    const auto units = static_cast<char>((reason.size() + 3) / 4);
+    std::string reply = {0, static_cast<char>(reason.size()), 11, 0, 0, 0, units, 0};
+    reply += reason;
+    reply.resize(8 + static_cast<std::size_t>(units) * 4, '\0');
+    return reply;
+}
+
+// The local socket address of an abstract name (a zero byte, then the name); its length in
+// *length.
+sockaddr_un AbstractAddress(const std::string& name, socklen_t* length) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t size = std::min(name.size(), sizeof address.sun_path - 1);
+    std::copy_n(name.begin(), size, address.sun_path + 1);
+    *length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + size);
+    return address;
+}
+
+// A local stream socket bound to an abstract name, listening; -1 when the name is taken.
+int ListenAbstract(const std::string& name, int backlog) {
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0)
+        return -1;
+    socklen_t length = 0;
+    const sockaddr_un address = AbstractAddress(name, &length);
+    if (bind(socket, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
+        listen(socket, backlog) != 0) {
+        close(socket);
+        return -1;
+    }
+    return socket;
+}
+
+// A connection to a listening abstract name, made without waiting; -1 when none is made.
+int ConnectAbstract(const std::string& name) {
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (socket < 0)
+        return -1;
+    socklen_t length = 0;
+    const sockaddr_un address = AbstractAddress(name, &length);
+    if (connect(socket, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+        close(socket);
+        return -1;
+    }
+    return socket;
+}
+
 } // namespace
 
 ProgramRun RunHostProgram(std::vector<std::string> words,
                           const std::vector<std::string>& environment,
-                          const std::filesystem::path& errorFile) {
+                          const std::filesystem::path& errorFile,
+                          std::chrono::milliseconds terminateAfter) {
     ProgramRun run;
     if (words.empty())
         return run;
@@ -80,7 +163,7 @@ ProgramRun RunHostProgram(std::vector<std::string> words,
                                      0600);
     if (const pid_t child = SpawnHostProgram(words, ProgramEnvironment(environment), actions);
         child != -1)
-        run.exitCode = AwaitExitCode(child);
+        AwaitEnd(child, terminateAfter, run);
     posix_spawn_file_actions_destroy(&actions);
     run.errors = ReadHostFile(errorFile).value_or("");
     std::error_code error;
@@ -141,6 +224,65 @@ ViewerProbeReport AwaitViewerProbeReport(const std::filesystem::path& file) {
             report.descriptors.push_back(line);
     }
     return report;
+}
+
+StandInXDisplay::StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor) {
+    if (pipe2(m_stop, O_CLOEXEC) != 0)
+        return;
+    // A busy server's queue holds one connection: the one made here fills it.
+    const int backlog = kind == Kind::Busy ? 0 : 16;
+    for (int number = 200; number < 300 && m_socket < 0; ++number) {
+        const std::string name = "/tmp/.X11-unix/X" + std::to_string(number);
+        std::error_code error;
+        if (std::filesystem::exists(name, error))
+            continue;
+        m_socket = ListenAbstract(name, backlog);
+        if (m_socket >= 0)
+            m_number = number;
+    }
+    if (m_socket < 0)
+        return;
+    if (kind == Kind::Busy)
+        m_queued = ConnectAbstract("/tmp/.X11-unix/X" + std::to_string(m_number));
+    if (kind != Kind::Silent)
+        m_thread = std::thread([this, kind, busyFor] { Serve(kind, busyFor); });
+}
+
+StandInXDisplay::~StandInXDisplay() {
+    if (m_stop[1] >= 0)
+        (void)write(m_stop[1], "x", 1);
+    if (m_thread.joinable())
+        m_thread.join();
+    for (int descriptor : {m_socket, m_queued, m_stop[0], m_stop[1]}) {
+        if (descriptor >= 0)
+            close(descriptor);
+    }
+}
+
+std::string StandInXDisplay::DisplayEntry() const {
+    return m_number < 0 ? std::string() : "DISPLAY=:" + std::to_string(m_number);
+}
+
+void StandInXDisplay::Serve(Kind kind, std::chrono::milliseconds busyFor) {
+    pollfd stop{m_stop[0], POLLIN, 0};
+    if (kind == Kind::Busy && poll(&stop, 1, static_cast<int>(busyFor.count())) != 0)
+        return;
+    const std::string refusal = XSetUpRefusal();
+    std::vector<int> clients;
+    for (;;) {
+        pollfd waiting[] = {{m_stop[0], POLLIN, 0}, {m_socket, POLLIN, 0}};
+        if (poll(waiting, 2, -1) <= 0 || waiting[0].revents != 0)
+            break;
+        const int client = accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            continue;
+        // The client's set-up request is not read: the refusal answers whatever it asked.
+        if (kind == Kind::Busy || clients.empty())
+            (void)send(client, refusal.data(), refusal.size(), MSG_NOSIGNAL);
+        clients.push_back(client);
+    }
+    for (int client : clients)
+        close(client);
 }
 
 } // namespace testdata

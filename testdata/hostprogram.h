@@ -5,22 +5,54 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testdata {
 
 struct ProgramRun {
     int exitCode = -1;  // -1 when it could not be started or did not end normally
+    int signal = 0;     // the signal that ended it, 0 when none did
     std::string errors; // what it wrote to its error output
 };
 
 // Runs words (the program first, looked up in PATH when it names no folder). Its environment is
 // this process's without "NAV_SCREEN" (headless unless the words ask otherwise), with
 // "SDL_AUDIODRIVER=dummy" and the entries of environment, each replacing one of the same name.
-// Its error output goes through errorFile, which is removed afterwards.
-[[nodiscard]] ProgramRun RunHostProgram(std::vector<std::string> words,
-                                        const std::vector<std::string>& environment,
-                                        const std::filesystem::path& errorFile);
+// Its error output goes through errorFile, which is removed afterwards. With terminateAfter
+// given, a program still running then is sent SIGTERM, and SIGKILL when it runs on ten seconds
+// more.
+[[nodiscard]] ProgramRun
+RunHostProgram(std::vector<std::string> words, const std::vector<std::string>& environment,
+               const std::filesystem::path& errorFile,
+               std::chrono::milliseconds terminateAfter = std::chrono::milliseconds::max());
+
+// An X display of this host whose server does not answer as a server does: it listens on the
+// display's abstract local socket, where X clients look first. Silent takes connections and
+// never replies, as a stopped server; Busy keeps its queue of connections full for busyFor, then
+// takes each and refuses it with a set-up reply as a server does (an answer, and a failure to
+// the X library); StoppedAfterAnswering refuses the first so, and is silent from then on. The
+// first free display from 200 on; none when no socket could be had.
+class StandInXDisplay {
+public:
+    enum class Kind { Silent, Busy, StoppedAfterAnswering };
+    StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor);
+    ~StandInXDisplay();
+    StandInXDisplay(const StandInXDisplay&) = delete;
+    StandInXDisplay& operator=(const StandInXDisplay&) = delete;
+
+    // "DISPLAY=:N"; empty when there is none.
+    [[nodiscard]] std::string DisplayEntry() const;
+
+private:
+    void Serve(Kind kind, std::chrono::milliseconds busyFor);
+
+    int m_socket = -1;
+    int m_stop[2] = {-1, -1}; // written to end the serving thread
+    int m_queued = -1;        // the connection that fills a busy server's queue
+    int m_number = -1;
+    std::thread m_thread;
+};
 
 struct PipedProgramRun {
     int exitCode = -1;          // as ProgramRun's

@@ -306,7 +306,8 @@ std::optional<POINT> FindListEntryPoint(UINT id, const std::u16string& entry,
 std::string CompareWithWholeRepaint(const std::vector<std::uint32_t>& shown, int width,
                                     std::vector<std::uint32_t>& repainted) {
     // The repaint starts from a screen in a colour no window paints: a pixel that keeps it was
-    // painted by none.
+    // painted by none. It is the check's own: the window goes on showing the frame.
+    const platform::ScreenHold hold;
     if (width <= 0 || !FillScreen(kUnpaintedColour, width,
                                   static_cast<int>(shown.size() / static_cast<std::size_t>(width))))
         return "cannot fill the screen";

@@ -51,5 +51,7 @@ inline constexpr char16_t kEditClass[] = u"Edit";
 // read before, width a row; repainted receives the repainted ones and is kept by the caller from
 // call to call): empty when they are equal, otherwise why a frame fails, naming the first
 // rectangle of pixels that kept the fill (painted by no window) or else where they differ.
+// Neither the fill nor the repaint is ever shown in the window, and the screen is left as it
+// was.
 [[nodiscard]] std::string CompareWithWholeRepaint(const std::vector<std::uint32_t>& shown,
                                                   int width, std::vector<std::uint32_t>& repainted);

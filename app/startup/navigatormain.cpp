@@ -22,7 +22,6 @@
 #include "platform/shell/process.h"
 #include "platform/window/window.h"
 
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -201,12 +200,6 @@ int main(int argc, char** argv) {
         (void)std::fprintf(stderr, "navigator: the visible screen cannot be opened: %s\n",
                            error.c_str());
         return 1;
-    }
-    // The window's toolkit turns SIGINT and SIGTERM into a close request, which the program
-    // ignores as the device does; the host's signals end it again.
-    if (visible) {
-        (void)std::signal(SIGINT, SIG_DFL);
-        (void)std::signal(SIGTERM, SIG_DFL);
     }
     InstallPresettingsSheet();
     InstallMapListDlg();

@@ -84,6 +84,45 @@ bool ReadScreenPixels(const RECT* rect, std::vector<std::uint32_t>* pixels, int*
     return true;
 }
 
+bool ReadShownPixels(std::vector<std::uint32_t>* pixels, int* width, int* height) {
+    if (pixels == nullptr || width == nullptr || height == nullptr)
+        return false;
+    {
+        GdiState& state = State();
+        std::lock_guard lock(state.mutex);
+        const Surface& screen = *Screen(state);
+        if (state.heldScreen &&
+            state.heldScreen->size() == static_cast<std::size_t>(screen.width) * screen.height) {
+            *pixels = *state.heldScreen;
+            *width = screen.width;
+            *height = screen.height;
+            return screen.width > 0 && screen.height > 0;
+        }
+    }
+    return ReadScreenPixels(nullptr, pixels, width, height);
+}
+
+ScreenHold::ScreenHold() {
+    FetchTarget(nullptr);
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (state.heldScreen)
+        return;
+    state.heldScreen = Screen(state)->pixels;
+    m_isHolding = true;
+}
+
+ScreenHold::~ScreenHold() {
+    if (!m_isHolding)
+        return;
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    // A screen that changed its size meanwhile keeps what it has: the old picture does not fit.
+    if (Surface& screen = *Screen(state); state.heldScreen->size() == screen.pixels.size())
+        screen.pixels = std::move(*state.heldScreen);
+    state.heldScreen.reset();
+}
+
 std::optional<RECT> FirstDifference(const std::vector<std::uint32_t>& before,
                                     const std::vector<std::uint32_t>& after, int width) {
     if (width <= 0)

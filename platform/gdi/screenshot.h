@@ -15,6 +15,25 @@ namespace platform {
 // whole screen), cut to the screen. False when nothing is left.
 [[nodiscard]] bool ReadScreenPixels(const RECT* rect, std::vector<std::uint32_t>* pixels,
                                     int* width, int* height);
+// What the visible window shows: the screen's pixels as ReadScreenPixels reads them whole, or,
+// while a ScreenHold lives, the screen as it was when the hold began.
+[[nodiscard]] bool ReadShownPixels(std::vector<std::uint32_t>* pixels, int* width, int* height);
+
+// Keeps the screen as it is in what the window shows while it lives, and puts that picture back
+// on the screen when it ends: a check may paint the screen for its own purposes meanwhile (fill
+// it, repaint it whole) without the user ever seeing it, and leaves the screen as it found it.
+// One hold at a time; a hold made while another lives does nothing.
+class ScreenHold {
+public:
+    ScreenHold();
+    ~ScreenHold();
+    ScreenHold(const ScreenHold&) = delete;
+    ScreenHold& operator=(const ScreenHold&) = delete;
+
+private:
+    bool m_isHolding = false;
+};
+
 // Where two pictures of the same size (width pixels a row) differ first: from the first row that
 // differs down through the differing rows that follow it, across the columns that differ in
 // them. Nothing when they are equal; the whole picture when their sizes differ.

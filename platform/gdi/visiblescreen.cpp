@@ -81,24 +81,69 @@ std::string DescribeVariable(const char* name) {
     return std::string(name) + "=" + value;
 }
 
-// True when something accepts a stream connection at the address within two seconds.
-bool AcceptsConnection(const sockaddr* address, socklen_t length) {
-    const int socket = ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (socket < 0)
-        return false;
-    bool isAccepted = ::connect(socket, address, length) == 0;
-    if (!isAccepted && errno == EINPROGRESS) {
-        pollfd waiting{socket, POLLOUT, 0};
-        int error = 0;
-        socklen_t size = sizeof error;
-        isAccepted = ::poll(&waiting, 1, 2000) == 1 &&
-                     ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
-    }
-    ::close(socket);
-    return isAccepted;
+// How long the display check waits, all addresses together, for an X server to answer.
+constexpr auto kDisplayAnswerTime = std::chrono::seconds(2);
+// The pause before a local server whose queue of connections was full is asked again.
+constexpr auto kBusyServerPause = std::chrono::milliseconds(10);
+
+using DisplayDeadline = std::chrono::steady_clock::time_point;
+
+// Milliseconds left until the deadline, at least 0.
+int MillisecondsLeft(DisplayDeadline deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::int64_t>(left.count(), 0));
 }
 
-bool AcceptsLocalConnection(const std::string& path, bool isAbstract) {
+// True when the socket becomes ready for events before the deadline.
+bool AwaitSocket(int socket, short events, DisplayDeadline deadline) {
+    pollfd waiting{socket, events, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&waiting, 1, MillisecondsLeft(deadline));
+    } while (ready < 0 && errno == EINTR);
+    return ready == 1 && (waiting.revents & events) != 0;
+}
+
+// True when an X server answers at the address before the deadline: it takes the connection and
+// replies to a client's first message, its set-up request, with anything at all (a refusal for
+// want of authorisation is an answer too). A connection alone is no answer: the kernel completes
+// one for a listening server that is stopped too. A local server whose queue of connections is
+// full is busy, not absent, and is asked again until the deadline.
+bool XServerAnswersAt(const sockaddr* address, socklen_t length, DisplayDeadline deadline) {
+    for (;;) {
+        const int socket =
+            ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (socket < 0)
+            return false;
+        bool isConnected = ::connect(socket, address, length) == 0;
+        if (!isConnected && errno == EAGAIN) {
+            ::close(socket);
+            if (MillisecondsLeft(deadline) == 0)
+                return false;
+            std::this_thread::sleep_for(kBusyServerPause);
+            continue;
+        }
+        if (!isConnected && errno == EINPROGRESS && AwaitSocket(socket, POLLOUT, deadline)) {
+            int error = 0;
+            socklen_t size = sizeof error;
+            isConnected =
+                ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+        }
+        // The set-up request of protocol 11.0 in little-endian order, without authorisation.
+        constexpr unsigned char kSetUpRequest[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        unsigned char answer = 0;
+        const bool isAnswered = isConnected &&
+                                ::send(socket, kSetUpRequest, sizeof kSetUpRequest, MSG_NOSIGNAL) ==
+                                    static_cast<ssize_t>(sizeof kSetUpRequest) &&
+                                AwaitSocket(socket, POLLIN, deadline) &&
+                                ::recv(socket, &answer, 1, 0) == 1;
+        ::close(socket);
+        return isAnswered;
+    }
+}
+
+bool XServerAnswersLocally(const std::string& path, bool isAbstract, DisplayDeadline deadline) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     // An abstract name is a zero byte and the path, without a zero after it; a file's path ends
@@ -109,26 +154,26 @@ bool AcceptsLocalConnection(const std::string& path, bool isAbstract) {
     std::copy(path.begin(), path.end(), address.sun_path + offset);
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset +
                                                path.size() + (isAbstract ? 0 : 1));
-    return AcceptsConnection(reinterpret_cast<const sockaddr*>(&address), length);
+    return XServerAnswersAt(reinterpret_cast<const sockaddr*>(&address), length, deadline);
 }
 
-bool AcceptsTcpConnection(const std::string& host, int port) {
+bool XServerAnswersOverTcp(const std::string& host, int port, DisplayDeadline deadline) {
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
     if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
         return false;
-    bool isAccepted = false;
-    for (const addrinfo* at = found; at != nullptr && !isAccepted; at = at->ai_next)
-        isAccepted = AcceptsConnection(at->ai_addr, at->ai_addrlen);
+    bool isAnswered = false;
+    for (const addrinfo* at = found; at != nullptr && !isAnswered; at = at->ai_next)
+        isAnswered = XServerAnswersAt(at->ai_addr, at->ai_addrlen, deadline);
     ::freeaddrinfo(found);
-    return isAccepted;
+    return isAnswered;
 }
 
 // Whether an X server may answer on the display named "[protocol/][host]:number[.screen]": its
 // socket (abstract or in /tmp/.X11-unix) for a local display, port 6000 + number over TCP for
-// a host and, as the X library falls back to it, for a local display too. A name of another
-// form is left to SDL2 to try.
+// a host and, as the X library falls back to it, for a local display too, all within
+// kDisplayAnswerTime. A name of another form is left to SDL2 to try.
 bool MayXDisplayAnswer(std::string_view name) {
     std::string_view protocol;
     const std::size_t colon = name.rfind(':');
@@ -151,15 +196,17 @@ bool MayXDisplayAnswer(std::string_view name) {
         return true;
     const bool isLocal =
         protocol == "unix" || (protocol.empty() && (host.empty() || host == "unix"));
+    const DisplayDeadline deadline = std::chrono::steady_clock::now() + kDisplayAnswerTime;
     if (isLocal) {
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-        if (AcceptsLocalConnection(socket, true) || AcceptsLocalConnection(socket, false))
+        if (XServerAnswersLocally(socket, true, deadline) ||
+            XServerAnswersLocally(socket, false, deadline))
             return true;
         if (!protocol.empty())
             return false;
     }
-    return AcceptsTcpConnection(isLocal || host.empty() ? "localhost" : std::string(host),
-                                6000 + display);
+    return XServerAnswersOverTcp(isLocal || host.empty() ? "localhost" : std::string(host),
+                                 6000 + display, deadline);
 }
 
 // Why no display can be reached before SDL2 starts its video: no driver asked for by name, no
@@ -197,8 +244,30 @@ std::string UnseenDriverReason() {
            std::string(driver) + "\" video driver, which shows nothing";
 }
 
-// The device key for a PC key; 0 for keys the device does not have.
-UINT KeyOf(SDL_Keycode key) {
+// The device key for a PC key; 0 for keys the device does not have. The keypad is known by
+// where its keys lie (the scan code), whatever the layout and Num Lock make of them; '+' and '-'
+// by what they type, on whichever key the layout has them: '+' typed with Shift on the '=' key
+// is the same key as '+' on a key of its own, as it is for the device.
+UINT KeyOf(SDL_Keycode key, SDL_Scancode scancode) {
+    if (scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_9)
+        return VK_NUMPAD0 + 1 + static_cast<UINT>(scancode - SDL_SCANCODE_KP_1);
+    switch (scancode) {
+    case SDL_SCANCODE_KP_0:
+        return VK_NUMPAD0;
+    case SDL_SCANCODE_KP_PLUS:
+        return VK_ADD;
+    case SDL_SCANCODE_KP_MINUS:
+        return VK_SUBTRACT;
+    case SDL_SCANCODE_KP_MULTIPLY:
+        return VK_MULTIPLY;
+    case SDL_SCANCODE_KP_PERIOD:
+    case SDL_SCANCODE_KP_DECIMAL:
+        return VK_DECIMAL;
+    case SDL_SCANCODE_KP_ENTER:
+        return VK_RETURN;
+    default:
+        break;
+    }
     if (key >= SDLK_a && key <= SDLK_z)
         return static_cast<UINT>('A' + (key - SDLK_a));
     if (key >= SDLK_0 && key <= SDLK_9)
@@ -234,6 +303,11 @@ UINT KeyOf(SDL_Keycode key) {
         return VK_PRIOR;
     case SDLK_PAGEDOWN:
         return VK_NEXT;
+    case SDLK_PLUS:
+    case SDLK_EQUALS:
+        return VK_OEM_PLUS;
+    case SDLK_MINUS:
+        return VK_OEM_MINUS;
     case SDLK_LSHIFT:
     case SDLK_RSHIFT:
         return VK_SHIFT;
@@ -323,7 +397,7 @@ private:
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP:
-            if (const UINT key = KeyOf(event.key.keysym.sym); key != 0)
+            if (const UINT key = KeyOf(event.key.keysym.sym, event.key.keysym.scancode); key != 0)
                 platform::InjectKey(key, event.type == SDL_KEYDOWN);
             break;
         default:
@@ -334,6 +408,10 @@ private:
     void Run() {
         // The window's own surface, scaled by a plain blit: no graphics driver is involved.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        // SIGINT and SIGTERM keep ending the program as they do headless, at every moment: SDL2
+        // would otherwise turn them into a close request, from the start of its video on, while
+        // it may still be waiting for a display.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (const std::string none = NoDisplayReason(); !none.empty()) {
             Signal(none);
             return;
@@ -349,7 +427,7 @@ private:
         }
         std::vector<std::uint32_t> pixels;
         int width = 0, height = 0;
-        (void)platform::ReadScreenPixels(nullptr, &pixels, &width, &height);
+        (void)platform::ReadShownPixels(&pixels, &width, &height);
         SDL_Window* window =
             SDL_CreateWindow("Navigator", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                              width * m_scale, height * m_scale, 0);
@@ -377,7 +455,7 @@ private:
                 std::lock_guard lock(m_mutex);
                 isCaptureWanted = m_isCaptureWanted;
             }
-            if (!platform::ReadScreenPixels(nullptr, &pixels, &width, &height))
+            if (!platform::ReadShownPixels(&pixels, &width, &height))
                 continue;
             if (width != shownWidth || height != shownHeight) {
                 SDL_SetWindowSize(window, width * m_scale, height * m_scale);

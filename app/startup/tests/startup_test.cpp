@@ -19,6 +19,7 @@
 #include <csignal>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -465,13 +466,26 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     const std::string folder = host.string();
     const std::string missing = (host / "missing").string();
     const std::string file = root.HostPathOf(u"\\PK.ini").string();
+    // A stopped X server takes connections and never answers; one stopped after it answered the
+    // display check leaves the window's library waiting; a busy one (made for its row, as it is
+    // busy from then on) keeps its queue of connections full for a while, then answers with a
+    // refusal.
+    using testdata::StandInXDisplay;
+    const StandInXDisplay stopped(StandInXDisplay::Kind::Silent, {});
+    const StandInXDisplay stoppedLate(StandInXDisplay::Kind::StoppedAfterAnswering, {});
+    ASSERT_NE(stopped.DisplayEntry(), "");
+    ASSERT_NE(stoppedLate.DisplayEntry(), "");
+    constexpr const char* kBusyDisplay = "busy";
     const struct {
         const char* what;
         std::vector<std::string> arguments; // before the script
         std::string environment;            // one more entry, or empty
-        int exitCode;
-        std::string message;              // the beginning of the program's line about it
-        std::string display = "DISPLAY="; // the X display named
+        int exitCode;                       // -1: ended by a signal
+        std::string message;                // the beginning of the program's line about it
+        std::string display = "DISPLAY=";   // the X display named
+        int terminateAfterMs = 0;           // SIGTERM sent then, when not 0
+        std::string unsaid = {};            // what the error output must not say
+        bool isMessageFirst = true; // else the X and Wayland libraries may tell of it before
     } cases[] = {
         {"no folder", {}, "", 2, "navigator: no FOLDER is given"},
         {"missing folder",
@@ -506,6 +520,40 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
          "navigator: the visible screen cannot be opened: no display can be reached "
          "(DISPLAY=:97: no X server answers",
          "DISPLAY=:97"},
+        // The kernel completes a connection for a stopped server too: no answer is no server.
+        {"stopped X server",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: the visible screen cannot be opened: no display can be reached (" +
+             stopped.DisplayEntry() + ": no X server answers",
+         stopped.DisplayEntry()},
+        // SIGTERM ends the program while it waits for the display, in its check and after it.
+        {"terminated while the display is asked",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         -1,
+         "",
+         stopped.DisplayEntry(),
+         500},
+        {"terminated while the window's library waits for the display",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         -1,
+         "",
+         stoppedLate.DisplayEntry(),
+         500},
+        // A full queue is a busy server, waited for: its answer lets the window be tried, which
+        // its refusal then fails.
+        {"busy X server",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: the visible screen cannot be opened: ",
+         kBusyDisplay,
+         0,
+         "no X server answers",
+         false},
     };
     // The window's libraries keep allocations to the end of the process.
     const char* sanitizer = std::getenv("ASAN_OPTIONS");
@@ -516,15 +564,25 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         std::vector<std::string> words = {NAV_NAVIGATOR_PROGRAM};
         words.insert(words.end(), c.arguments.begin(), c.arguments.end());
         words.insert(words.end(), quit.begin(), quit.end());
-        std::vector<std::string> environment = {c.display,
+        std::optional<StandInXDisplay> busy;
+        if (c.display == kBusyDisplay)
+            busy.emplace(StandInXDisplay::Kind::Busy, std::chrono::milliseconds(700));
+        std::vector<std::string> environment = {busy ? busy->DisplayEntry() : c.display,
                                                 "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", asan};
         if (!c.environment.empty())
             environment.push_back(c.environment);
-        const testdata::ProgramRun run =
-            testdata::RunHostProgram(words, environment, host.string() + ".err");
+        // Whatever a row asks, a program that does not end is ended within a minute.
+        const testdata::ProgramRun run = testdata::RunHostProgram(
+            words, environment, host.string() + ".err",
+            std::chrono::milliseconds(c.terminateAfterMs != 0 ? c.terminateAfterMs : 60000));
         EXPECT_EQ(run.exitCode, c.exitCode) << run.errors;
+        EXPECT_EQ(run.signal, c.exitCode == -1 ? SIGTERM : 0) << run.errors;
+        if (!c.unsaid.empty()) {
+            EXPECT_EQ(run.errors.find(c.unsaid), std::string::npos) << run.errors;
+        }
         // The program's line is the first the user reads.
-        EXPECT_TRUE(run.errors.starts_with(c.message)) << run.errors;
+        const std::size_t said = run.errors.find(c.message);
+        EXPECT_TRUE(c.isMessageFirst ? said == 0 : said != std::string::npos) << run.errors;
         EXPECT_EQ(run.errors.find("\nusage: navigator FOLDER") != std::string::npos,
                   c.exitCode == 2)
             << run.errors;

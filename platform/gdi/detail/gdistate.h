@@ -122,6 +122,8 @@ struct GdiState {
     std::uintptr_t nextMemoryDc = 0x40000000;
     int failingCreations = 0; // the test switch: creations still to fail
     SurfacePtr screen;
+    // While a ScreenHold lives: the screen as it was at the hold's start, which the window shows.
+    std::optional<std::vector<std::uint32_t>> heldScreen;
 };
 // Draws a "Static" or "Edit" control (the window system's paintControl hook).
 void PaintControl(HWND control, HDC dc, UINT colourMessage, HBRUSH brush);

@@ -1,5 +1,7 @@
+#include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/gditesting.h"
 #include "platform/gdi/visiblescreen.h"
+#include "platform/window/input.h"
 #include "platform/window/message.h"
 #include "platform/window/window.h"
 
@@ -8,6 +10,7 @@
 #include <SDL.h>
 #include <chrono>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -172,4 +175,174 @@ TEST(VisibleScreen, ShowsTheBigIconOfTheTopWindow) {
     EXPECT_FALSE(platform::VisibleScreenIcon(&pixels, &width, &height));
     DestroyWindow(window);
     DeleteObject(icon);
+}
+
+namespace {
+
+// The device key of the first key message that reaches window within three seconds; 0 for none.
+UINT NextKeyDown(HWND window) {
+    MSG msg{};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (std::chrono::steady_clock::now() < deadline) {
+        while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE) != 0) {
+            DispatchMessageW(&msg);
+            if (msg.message == WM_KEYDOWN)
+                return static_cast<UINT>(msg.wParam);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return 0;
+}
+
+bool PushKey(SDL_Keycode key, SDL_Scancode scancode, Uint16 modifiers, bool isDown) {
+    SDL_Event event{};
+    event.type = isDown ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = isDown ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = key;
+    event.key.keysym.scancode = scancode;
+    event.key.keysym.mod = modifiers;
+    return SDL_PushEvent(&event) == 1;
+}
+
+} // namespace
+
+// Every key that a page acts on reaches it from the window, as the keyboard layouts a user has
+// give it: '+' on a key of its own or typed with Shift on '=', '-' where the layout has it, and
+// the keypad by where its keys lie, with or without Num Lock.
+TEST(VisibleScreen, EveryKeyThePagesTakeReachesThemFromTheWindow) {
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no display";
+    const struct {
+        const char* what;
+        SDL_Keycode key;
+        SDL_Scancode scancode;
+        Uint16 modifiers;
+        UINT expected;
+    } rows[] = {
+        {"'+' of its own key (German layout)", SDLK_PLUS, SDL_SCANCODE_RIGHTBRACKET, KMOD_NONE,
+         VK_OEM_PLUS},
+        {"'+' as Shift and '=' (US layout)", SDLK_EQUALS, SDL_SCANCODE_EQUALS, KMOD_LSHIFT,
+         VK_OEM_PLUS},
+        {"'-'", SDLK_MINUS, SDL_SCANCODE_MINUS, KMOD_NONE, VK_OEM_MINUS},
+        {"'-' on the '6' key (French layout)", SDLK_MINUS, SDL_SCANCODE_6, KMOD_NONE, VK_OEM_MINUS},
+        {"keypad '+'", SDLK_KP_PLUS, SDL_SCANCODE_KP_PLUS, KMOD_NUM, VK_ADD},
+        {"keypad '-'", SDLK_KP_MINUS, SDL_SCANCODE_KP_MINUS, KMOD_NUM, VK_SUBTRACT},
+        {"keypad '.'", SDLK_KP_PERIOD, SDL_SCANCODE_KP_PERIOD, KMOD_NUM, VK_DECIMAL},
+        {"keypad ',' (German layout)", SDLK_KP_COMMA, SDL_SCANCODE_KP_PERIOD, KMOD_NUM, VK_DECIMAL},
+        {"keypad '.' without Num Lock", SDLK_DELETE, SDL_SCANCODE_KP_PERIOD, KMOD_NONE, VK_DECIMAL},
+        {"keypad 0", SDLK_KP_0, SDL_SCANCODE_KP_0, KMOD_NUM, VK_NUMPAD0},
+        {"keypad 1", SDLK_KP_1, SDL_SCANCODE_KP_1, KMOD_NUM, VK_NUMPAD0 + 1},
+        {"keypad 2 without Num Lock", SDLK_DOWN, SDL_SCANCODE_KP_2, KMOD_NONE, VK_NUMPAD0 + 2},
+        {"keypad 9", SDLK_KP_9, SDL_SCANCODE_KP_9, KMOD_NUM, VK_NUMPAD0 + 9},
+        {"keypad Enter", SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER, KMOD_NONE, VK_RETURN},
+        {"'A'", SDLK_a, SDL_SCANCODE_A, KMOD_NONE, 'A'},
+        {"'R'", SDLK_r, SDL_SCANCODE_R, KMOD_NONE, 'R'},
+        {"'Z' on the 'Y' key (German layout)", SDLK_z, SDL_SCANCODE_Y, KMOD_NONE, 'Z'},
+        {"'0'", SDLK_0, SDL_SCANCODE_0, KMOD_NONE, '0'},
+        {"'9'", SDLK_9, SDL_SCANCODE_9, KMOD_NONE, '9'},
+        {"F1", SDLK_F1, SDL_SCANCODE_F1, KMOD_NONE, VK_F1},
+        {"F3", SDLK_F3, SDL_SCANCODE_F3, KMOD_NONE, VK_F3},
+        {"F5", SDLK_F5, SDL_SCANCODE_F5, KMOD_NONE, VK_F5},
+        {"F12", SDLK_F12, SDL_SCANCODE_F12, KMOD_NONE, VK_F12},
+        {"left", SDLK_LEFT, SDL_SCANCODE_LEFT, KMOD_NONE, VK_LEFT},
+        {"right", SDLK_RIGHT, SDL_SCANCODE_RIGHT, KMOD_NONE, VK_RIGHT},
+        {"up", SDLK_UP, SDL_SCANCODE_UP, KMOD_NONE, VK_UP},
+        {"down", SDLK_DOWN, SDL_SCANCODE_DOWN, KMOD_NONE, VK_DOWN},
+        {"Enter", SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_NONE, VK_RETURN},
+        {"Esc", SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, KMOD_NONE, VK_ESCAPE},
+        {"Tab", SDLK_TAB, SDL_SCANCODE_TAB, KMOD_NONE, VK_TAB},
+        {"Backspace", SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, KMOD_NONE, VK_BACK},
+        {"space", SDLK_SPACE, SDL_SCANCODE_SPACE, KMOD_NONE, VK_SPACE},
+        {"Delete", SDLK_DELETE, SDL_SCANCODE_DELETE, KMOD_NONE, VK_DELETE},
+        {"Home", SDLK_HOME, SDL_SCANCODE_HOME, KMOD_NONE, VK_HOME},
+        {"End", SDLK_END, SDL_SCANCODE_END, KMOD_NONE, VK_END},
+        {"Page Up", SDLK_PAGEUP, SDL_SCANCODE_PAGEUP, KMOD_NONE, VK_PRIOR},
+        {"Page Down", SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN, KMOD_NONE, VK_NEXT},
+        {"Shift", SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, KMOD_NONE, VK_SHIFT},
+        {"Ctrl", SDLK_RCTRL, SDL_SCANCODE_RCTRL, KMOD_NONE, VK_CONTROL},
+    };
+    platform::SetScreenSize(60, 40);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = Plain;
+    windowClass.lpszClassName = u"KeyTarget";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, u"KeyTarget", u"", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40,
+                                  nullptr, nullptr, nullptr, nullptr);
+    SetFocus(window);
+    ASSERT_TRUE(platform::StartVisibleScreen(platform::VisibleScreenOptions{1}));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(PushKey(row.key, row.scancode, row.modifiers, true));
+        ASSERT_TRUE(PushKey(row.key, row.scancode, row.modifiers, false));
+        EXPECT_EQ(NextKeyDown(window), row.expected);
+    }
+    platform::StopVisibleScreen();
+    DestroyWindow(window);
+}
+
+namespace {
+
+// A window that, each time it paints, first takes what the window on the display shows.
+struct CapturingPaint {
+    static inline std::vector<std::uint32_t> shown;
+    static inline int captures = 0;
+
+    static LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != WM_PAINT)
+            return DefWindowProcW(window, message, wParam, lParam);
+        int width = 0;
+        int height = 0;
+        captures += platform::CaptureVisibleScreen(&shown, &width, &height) ? 1 : 0;
+        PAINTSTRUCT paint{};
+        HDC dc = BeginPaint(window, &paint);
+        FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+        EndPaint(window, &paint);
+        return 0;
+    }
+};
+
+} // namespace
+
+// While the screen is held, what a check paints for itself (a fill, then the windows painted again
+// over it) never reaches the window on the display, which shows the screen as it was; at the end
+// of the hold the screen is as it was too.
+TEST(VisibleScreen, AHeldScreenKeepsTheShownPictureWhileACheckPaints) {
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no display";
+    platform::SetScreenSize(60, 40);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = CapturingPaint::Procedure;
+    windowClass.lpszClassName = u"CapturingPaint";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, u"CapturingPaint", u"", WS_POPUP | WS_VISIBLE, 10, 10, 30, 20,
+                                  nullptr, nullptr, nullptr, nullptr);
+    HDC screen = GetDC(nullptr);
+    const RECT all{0, 0, 60, 40};
+    FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    std::vector<std::uint32_t> before;
+    int width = 0, height = 0;
+    ASSERT_TRUE(platform::ReadScreenPixels(nullptr, &before, &width, &height));
+    ASSERT_TRUE(platform::StartVisibleScreen(platform::VisibleScreenOptions{1}));
+    constexpr COLORREF kFill = RGB(243, 13, 229);
+    {
+        const platform::ScreenHold hold;
+        HBRUSH fill = CreateSolidBrush(kFill);
+        FillRect(screen, &all, fill);
+        DeleteObject(fill);
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+        std::vector<std::uint32_t> painted;
+        ASSERT_TRUE(platform::ReadScreenPixels(nullptr, &painted, &width, &height));
+        EXPECT_NE(platform::FirstDifference(before, painted, width), std::nullopt)
+            << "the screen itself holds what the check painted";
+    }
+    EXPECT_EQ(CapturingPaint::captures, 1);
+    EXPECT_EQ(platform::FirstDifference(before, CapturingPaint::shown, 60), std::nullopt)
+        << "the window showed what the check painted";
+    std::vector<std::uint32_t> after;
+    ASSERT_TRUE(platform::ReadScreenPixels(nullptr, &after, &width, &height));
+    EXPECT_EQ(platform::FirstDifference(before, after, width), std::nullopt);
+    platform::StopVisibleScreen();
+    ReleaseDC(nullptr, screen);
+    DestroyWindow(window);
 }
