@@ -475,12 +475,18 @@ std::string MountedOn(const fs::path& output) {
 // Why an earlier install at `folder` cannot be replaced, found before anything is laid: a file
 // system is mounted in it (a memory card, say), whose files the installer never removes nor
 // carries, or, with `isEveryFolderRead`, a folder in it cannot be read, so that neither what of
-// the user's it holds nor what is mounted below it can be told. Empty when neither is so.
+// the user's it holds nor what is mounted below it can be told; each with what to do. Empty when
+// neither is so.
 std::string MountedIn(const fs::path& folder, bool isEveryFolderRead) {
     std::string unread;
     const std::vector<fs::path> mounts = MountPointsBelow(folder, std::nullopt, &unread);
+    if (mounts.empty() && isEveryFolderRead && !unread.empty())
+        return unread +
+               "; so the installer cannot tell what of yours it holds; give yourself read "
+               "permission to it (chmod u+rx) or move it out of the install, then install again; "
+               "nothing was changed";
     if (mounts.empty())
-        return isEveryFolderRead ? unread : "";
+        return "";
     std::string words;
     for (std::size_t i = 0; i < mounts.size(); ++i)
         words += (i == 0 ? "" : i + 1 == mounts.size() ? " and " : ", ") + mounts[i].string();

@@ -1437,8 +1437,8 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
     }
     // A folder of the user's that no one may read cannot be carried over, nor can what it holds
     // be named among what an install laid afresh leaves behind; nor can the lines of a logbook or
-    // the user's sections of a settings file no one may read: named, with the reason for a
-    // folder, and the user's files beside it kept.
+    // the user's sections of a settings file no one may read: named, with the reason and what to
+    // do for a folder, and the user's files beside it kept.
     demoinstall::InstallOptions options = OverWholeInstall("unreadable");
     const fs::path secret = options.output / "My Documents/secret";
     const fs::path notes = options.output / "My Documents/notes.txt";
@@ -1458,7 +1458,12 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
         std::string problem;
         bool isMapElsewhere; // the earlier install's map covers another area than the new one's
     } unreadables[] = {
-        {secret, secret.string() + ": cannot be read: Permission denied", false},
+        {secret,
+         secret.string() + ": cannot be read: Permission denied; so the installer cannot tell "
+                           "what of yours it holds; give yourself read permission to it (chmod "
+                           "u+rx) or move it out of the install, then install again; nothing was "
+                           "changed",
+         false},
         {logbook, logbook.string() + ": cannot be read", false},
         {settings, settings.string() + ": cannot be read", false},
         {mapList, mapList.string() + ": cannot be read", false},
@@ -1907,7 +1912,12 @@ TEST_F(ExtractInstallAsUser, NeverEntersAMountedFileSystem) {
                           "try again");
             continue;
         } else if (mounted == Mounted::BelowAnUnreadFolderAfresh) {
-            EXPECT_EQ(run.problem, unread.string() + ": cannot be read: Permission denied");
+            EXPECT_EQ(run.problem,
+                      unread.string() +
+                          ": cannot be read: Permission denied; so the installer cannot tell "
+                          "what of yours it holds; give yourself read permission to it (chmod "
+                          "u+rx) or move it out of the install, then install again; nothing was "
+                          "changed");
         } else {
             EXPECT_EQ(run.problem,
                       output.string() + ": a file system is mounted in it at " + card.string() +
