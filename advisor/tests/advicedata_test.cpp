@@ -44,7 +44,8 @@ AdvisorTablesPtr OurData(unsigned column) {
     AdvisorConfiguration configuration;
     DecisionTableStore store;
     configuration.LoadPhraseTables(u"\\", column);
-    return configuration.LoadDestinationPhrases(u"\\", column) &&
+    return configuration.LoadGeneralProperties(u"\\") &&
+                   configuration.LoadDestinationPhrases(u"\\", column) &&
                    configuration.LoadDecisionTables(u"\\", store)
                ? SnapshotAdvisorTables(configuration)
                : nullptr;
@@ -312,6 +313,61 @@ TEST(AdviceData, SaysNoWordGroupTwiceInARowInAnyPhrase) {
         list += "\n  " + text;
     }
     EXPECT_TRUE(repeated.empty()) << repeated.size() << " phrases repeat words:" << list;
+}
+
+// The driver's request ('A'): nearer the manoeuvre ahead than the idle limit of its road class
+// (General.properties) it is named with the distance to it, whether the road number changes
+// there or not; farther away the road is to be followed. A manoeuvre without a ".A2b" phrase
+// gives the destination phrase.
+TEST(AdviceData, AnswersTheDriversRequestWithTheManoeuvreAheadWithinTheIdleLimit) {
+    const struct {
+        const char* name;
+        std::u16string advice;
+        std::u16string roadClass;
+        std::int32_t distance; // metres to the junction
+        std::u16string nextRoad;
+        std::u16string said;
+    } cases[] = {
+        {"street turn", u"TurnRight", u"Sc", 250, u"", u"[In] [Metres200] [TurnRight]"},
+        {"street, road number changes", u"TurnLeft", u"St", 1999, u"B 1",
+         u"[In] [Kilometres1] [TurnLeft]"},
+        {"street beyond its limit", u"TurnLeft", u"Sc", 2001, u"", u"[FollowRoad] [ForKilometres]"},
+        {"roundabout on a main road", u"Roundabout", u"Bc", 4999, u"",
+         u"[In] [Kilometres4] [EnterRoundabout] [TakeExit] [2 geschlossen]"},
+        {"main road beyond its limit", u"Roundabout", u"Bc", 5001, u"",
+         u"[FollowRoad] [ForKilometres]"},
+        {"motorway exit", u"LeaveMotorway", u"Ac", 9000, u"A 13",
+         u"[In] [Kilometres9] [LeaveMotorway]"},
+        {"motorway beyond its limit", u"KeepRight", u"At", 10001, u"",
+         u"[FollowRoad] [ForKilometres]"},
+        {"destination", u"Destination", u"Sc", 150, u"", u"[In] [Metres150] [DestinationReached]"},
+        {"pedestrian zone destination", u"PedestrianDestination", u"Sc", 150, u"",
+         u"@ [DestinationAhead]"},
+    };
+    const AdvisorTablesPtr tables = OurData(0);
+    ASSERT_TRUE(tables);
+    std::int32_t junctionId = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SpokenAdviceBuilder builder;
+        builder.SetTables(tables);
+        AdviceRecord ahead;
+        ahead.distance = c.distance;
+        ahead.SetText(c.advice);
+        ahead.junction.junctionId = ++junctionId;
+        ahead.junction.manoeuvre.Set(u"T_Street");
+        ahead.junction.roadClass.Set(c.roadClass);
+        ahead.junction.exitNumber = 2;
+        AdviceRecord next;
+        next.junction.targetRoadNumber.Set(c.nextRoad);
+        AdviceList records;
+        records.Append(ahead);
+        records.Append(next);
+        ASSERT_EQ(builder.BuildAdvice(records, 1), 1);
+        ASSERT_TRUE(records.GetRecord(0, ahead));
+        EXPECT_EQ(NarrowDataText(AdviceSpokenText(ahead.text, tables->phrases)),
+                  NarrowDataText(c.said));
+    }
 }
 
 // One announcement of a junction ahead and the manoeuvre after it, for the phrase builder.

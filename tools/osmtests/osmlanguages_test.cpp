@@ -1,7 +1,9 @@
 // The navigator program on the demo install in the five languages besides German: a copy of the
 // install with "Properties"/"Language" set runs that language's scenario script (start, an
 // address routed, its first advice, quit); the main menu matches its golden, and the first advice
-// is said and sounded from that language's voice archive. The script of every page, button and
+// is said and sounded from that language's voice archive. The English and the French scripts
+// drive on and press 'A' 200 m to 300 m before the roundabout that ends the route: the answer
+// names it, said and sounded from the language's archive. The script of every page, button and
 // key, resources/scenarios/pages.txt, is played in German and in French. A German drive on a
 // copy whose advisor files are damaged says nothing. Whole drives are framed every second (suite
 // ExtractDrives). The explorer (navigator --explore) plays a fixed list of seeds in each language
@@ -43,6 +45,9 @@ constexpr bool kUnderAddressSanitizer = false;
 
 // The text of the first advice of the scenario's route.
 constexpr char kFirstAdvice[] = "[FollowRoad] [ForKilometres]";
+// The answer to 'A' pressed 200 m to 300 m before the roundabout that ends the route.
+constexpr char kRoundaboutRequest[] =
+    "[In] [Metres200] [EnterRoundabout] [TakeExit] [2 geschlossen]";
 
 // Runs the installed navigator on root with the script; the out folder gets the results.
 testdata::ProgramRun RunInstalledNavigator(const fs::path& root, const fs::path& script,
@@ -56,7 +61,7 @@ std::span<const BYTE> LanguageBytes(const std::string& bytes) {
     return {reinterpret_cast<const BYTE*>(bytes.data()), bytes.size()};
 }
 
-// The sample data of the text's keys ("[A] [B]": "A.wav", then "B.wav") in the voice archive.
+// The sample data of the text's keys ("[A] [B 1]": "A.wav", then "B 1.wav") in the voice archive.
 std::optional<std::vector<BYTE>> ArchiveSamples(const fs::path& archive, const std::string& text) {
     const std::optional<std::string> bytes = testdata::ReadHostFile(archive);
     std::vector<platform::SfsMember> members;
@@ -64,9 +69,12 @@ std::optional<std::vector<BYTE>> ArchiveSamples(const fs::path& archive, const s
         platform::ParseSfsArchive(LanguageBytes(*bytes), members) != platform::SfsFormatError::None)
         return std::nullopt;
     std::vector<BYTE> samples;
-    std::istringstream keys(text);
-    for (std::string key; keys >> key;) {
-        const std::string name = key.substr(1, key.size() - 2) + ".wav";
+    for (std::size_t open = text.find('['); open != std::string::npos;
+         open = text.find('[', open + 1)) {
+        const std::size_t close = text.find(']', open);
+        if (close == std::string::npos)
+            return std::nullopt;
+        const std::string name = text.substr(open + 1, close - open - 1) + ".wav";
         const auto member = std::find_if(members.begin(), members.end(), [&](const auto& m) {
             return m.name == std::u16string(name.begin(), name.end());
         });
@@ -124,9 +132,13 @@ TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArch
     struct Case {
         const char* name; // of the script, the voice archive and the golden
         int language;     // "Properties"/"Language"
+        bool asks;        // the script drives on to the roundabout and presses 'A' before it
     };
-    const Case cases[] = {
-        {"english", 1}, {"french", 3}, {"spanish", 4}, {"italian", 5}, {"dutch", 6}};
+    const Case cases[] = {{"english", 1, true},
+                          {"french", 3, true},
+                          {"spanish", 4, false},
+                          {"italian", 5, false},
+                          {"dutch", 6, false}};
     const fs::path install = s_root->HostPath() / "install";
     const std::optional<std::vector<BYTE>> german =
         ArchiveSamples(install / "sound" / "german_waves.sfs", kFirstAdvice);
@@ -159,6 +171,16 @@ TEST_F(ExtractLanguages, EachLanguageRoutesAndSaysItsFirstAdviceFromItsVoiceArch
         const std::vector<BYTE> recorded(sounds->data.begin(), sounds->data.end());
         EXPECT_TRUE(StartsWith(recorded, *own))
             << recorded.size() << " bytes recorded, " << own->size() << " of the advice";
+        if (!c.asks)
+            continue;
+        const std::vector<std::string> lines = LanguageFileLines(out / "said.txt");
+        EXPECT_NE(std::find(lines.begin(), lines.end(), kRoundaboutRequest), lines.end()) << said;
+        const std::optional<std::vector<BYTE>> request = ArchiveSamples(
+            install / "sound" / (std::string(c.name) + "_waves.sfs"), kRoundaboutRequest);
+        ASSERT_TRUE(request);
+        EXPECT_NE(std::search(recorded.begin(), recorded.end(), request->begin(), request->end()),
+                  recorded.end())
+            << "the answer's " << request->size() << " bytes not among the sounds";
     }
 }
 
