@@ -39,6 +39,7 @@ inline std::vector<std::string> Phrases() {
             "200m;[Metres200]",
             "300m;[Metres300]",
             "800m;[Metres800]",
+            "160m;",
             "300yd;[Yards300]",
             "x;[x]",
             "xx;[x0][x]"};

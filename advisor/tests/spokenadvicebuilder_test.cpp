@@ -176,6 +176,9 @@ TEST_F(SpokenAdvice, SpeaksEachAnnouncementOnceAsTheDistanceShrinks) {
         {"a stretch whose length has no words",
          {.id = 8, .stretch = 150},
          {{140, u"", -1, 20}, {90, u"[Now] [Turn]", -1, 100}}},
+        {"a stretch whose length has empty words",
+         {.id = 9, .stretch = 160},
+         {{150, u"", -1, 16}, {90, u"[Now] [Turn]", -1, 100}}},
         // Equal second and last points: the last announcement takes over from the first.
         {"equal second and last points",
          {.id = 7, .manoeuvre = u"Equal"},
