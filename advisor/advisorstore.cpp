@@ -30,17 +30,27 @@ bool EveryAdviceHasWording(const DecisionTableStore& decisions,
     return true;
 }
 
-// True when the decision tables answer every question the advisor can put to them: for each
-// module the junction analysis names and for the driver's request, a row with a result for every
-// combination of the values its conditions can take.
-bool AnswersEveryQuestion(const DecisionTableStore& decisions,
-                          const AdvisorConfiguration::Table& general) {
+// The files at fault for the questions the advisor can put that the decision tables do not
+// answer: for each module the junction analysis names and for the driver's request, every
+// combination of the values its conditions can take. A question that carries a country's driving
+// side as the general settings spell it, when that is no side word ("Left " or "left", say),
+// puts the general settings at fault; any other, or a module the tables lack, the decision tables.
+struct UnansweredQuestions {
+    bool isGeneralAtFault = false;
+    bool isDecisionsAtFault = false;
+};
+
+UnansweredQuestions FindUnansweredQuestions(const DecisionTableStore& decisions,
+                                            const AdvisorConfiguration::Table& general) {
+    UnansweredQuestions found;
     std::vector<std::u16string> modules = JunctionRules::DecidedModules();
     modules.emplace_back(AdvisorKeywords::kDriverRequest);
+    const std::u16string sideCondition(AdvisorKeywords::kDrivingSideOfRoad);
     for (const std::u16string& name : modules) {
         const DecisionModule* module = decisions.FindModule(name);
         if (module == nullptr) {
-            return false;
+            found.isDecisionsAtFault = true;
+            continue;
         }
         // Each condition once, with the values it can take.
         std::vector<std::pair<std::u16string, std::vector<std::u16string>>> conditions;
@@ -62,7 +72,12 @@ bool AnswersEveryQuestion(const DecisionTableStore& decisions,
                 query.values[conditions[i].first] = conditions[i].second[at[i]];
             }
             if (decisions.Evaluate(query).empty()) {
-                return false;
+                const auto side = query.values.find(sideCondition);
+                if (side != query.values.end() && !JunctionRules::IsDrivingSideWord(side->second)) {
+                    found.isGeneralAtFault = true;
+                } else {
+                    found.isDecisionsAtFault = true;
+                }
             }
             std::size_t i = 0;
             while (i < at.size() && ++at[i] == conditions[i].second.size()) {
@@ -74,7 +89,7 @@ bool AnswersEveryQuestion(const DecisionTableStore& decisions,
             }
         }
     }
-    return true;
+    return found;
 }
 
 // Appends file unless it is empty or already there.
@@ -111,9 +126,10 @@ AdvisorTablesPtr AdvisorStore::TablesFor(const std::u16string& folder, std::int3
         (void)m_configuration->LoadGeneralProperties(folder);
         (void)m_configuration->LoadDecisionTables(folder, m_decisionTables);
         const AdvisorConfiguration::Table& general = m_configuration->GetGeneralSettings();
-        note(m_unusableSettings, u"General.properties", JunctionRules::HoldsAngleSettings(general));
-        note(m_unusableSettings, u"DecisionTables.csv",
-             AnswersEveryQuestion(m_decisionTables, general));
+        const UnansweredQuestions unanswered = FindUnansweredQuestions(m_decisionTables, general);
+        note(m_unusableSettings, u"General.properties",
+             JunctionRules::HoldsAngleSettings(general) && !unanswered.isGeneralAtFault);
+        note(m_unusableSettings, u"DecisionTables.csv", !unanswered.isDecisionsAtFault);
         m_isLoaded = true;
         isChanged = true;
     }

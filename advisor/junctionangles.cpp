@@ -397,6 +397,10 @@ std::vector<std::u16string> JunctionRules::DrivingSides(const Settings& settings
     return sides;
 }
 
+bool JunctionRules::IsDrivingSideWord(std::u16string_view value) {
+    return value == K::kLeft || value == K::kRight;
+}
+
 bool JunctionRules::HoldsAngleSettings(const Settings& settings) {
     const auto isWholeNumber = [&settings](std::u16string_view key) {
         const auto found = settings.find(std::u16string(key));

@@ -125,6 +125,10 @@ public:
     // number: the eight sectors and both geometric-setting ranges. Every other setting has its
     // default.
     [[nodiscard]] static bool HoldsAngleSettings(const Settings& settings);
+    // True for "Left" and "Right" as written, the words a country's ".Drivingside" setting is
+    // meant to hold: the U-turn table is asked with the setting's text as it stands, and only
+    // "Left" numbers a roundabout's exits for traffic that keeps left.
+    [[nodiscard]] static bool IsDrivingSideWord(std::u16string_view value);
     bool CheckSpecialSituations(const RouteItem& item);
     bool DispatchModules(const RouteItem& item);
     bool EvaluateHighwayModules(const RouteItem& item);

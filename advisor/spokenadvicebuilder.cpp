@@ -14,6 +14,7 @@ namespace {
 using advisor::detail::AdviceName;
 using advisor::detail::Contains;
 using advisor::detail::Decimal;
+using advisor::detail::IsWorded;
 
 // Replacements one ReplaceNames may make at one place and in all: a value that holds its own
 // name would otherwise be inserted for ever.
@@ -134,7 +135,8 @@ bool SpokenAdviceBuilder::ExpandDistances(std::u16string& text) const {
             // "in" and one more character, then the number.
             value = FormatRoundedDistance(ParseInt(content.size() > 3 ? content.substr(3) : u""),
                                           IsMiles());
-            if (const auto spoken = Phrase(value)) {
+            // Empty words are no words: the text would be said without its distance.
+            if (const auto spoken = Phrase(value); spoken && IsWorded(*spoken)) {
                 value = *spoken;
             } else {
                 isWorded = false;

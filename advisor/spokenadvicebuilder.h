@@ -61,9 +61,9 @@ public:
     std::int32_t BuildStaticTexts(AdviceList& records);
 
     // Names from the variables and then the phrase table, "$n*f$", "{n}", "{in n}" and "(n)".
-    // Malformed markup is left as it stands. False when the phrase table has no words for a
-    // distance of "{in n}" (its text, such as "400m", stands in the text then): such a text is
-    // never said.
+    // Malformed markup is left as it stands. False when the phrase table has no words, or
+    // empty ones, for a distance of "{in n}" (its text, such as "400m", stands in the text then):
+    // such a text is never said.
     bool ExpandPhrase(const Variables& variables, std::u16string& text) const;
     // Every "<name>" found in the map by its value, again within inserted values; a bounded
     // number of replacements, after which the rest is left as it stands.
@@ -90,9 +90,10 @@ public:
     [[nodiscard]] static std::vector<std::u16string>
     RequestConditionValues(std::u16string_view condition);
     // True when the phrase table words every distance an announcement can speak in the unit
-    // given: each limit of the destination phrase table's "SOD." manoeuvres (0 for one that is
-    // missing, and for a manoeuvre without limits) and each stretch length between a last and a
-    // second limit. True when no phrase speaks a distance ("{in ...}").
+    // given (words of blanks only, or none, are no words): each limit of the destination phrase
+    // table's "SOD." manoeuvres (0 for one that is missing, and for a manoeuvre without limits) and
+    // each stretch length between a last and a second limit. True when no phrase speaks a distance
+    // ("{in ...}").
     [[nodiscard]] static bool WordsEveryDistance(const PhraseTable& phrases,
                                                  const PhraseTable& destinations, bool imperial);
 
@@ -106,7 +107,7 @@ private:
     // Loads the limits, texts and variables of a new junction ahead; true when the route number
     // changes there.
     bool StartJunction(const AdviceRecord& ahead, const AdviceRecord& next);
-    // False when a distance of "{in n}" has no words in the phrase table.
+    // False when a distance of "{in n}" has no words in the phrase table, or empty ones.
     bool ExpandDistances(std::u16string& text) const;
     // The announcement due at the record's distance, consumed; its words (maybe none) into
     // spoken. True when the next manoeuvre was joined to it.

@@ -16,6 +16,7 @@ namespace {
 using advisor::detail::AdviceName;
 using advisor::detail::Contains;
 using advisor::detail::Decimal;
+using advisor::detail::IsWorded;
 
 namespace K = AdvisorKeywords;
 
@@ -82,8 +83,10 @@ bool SpokenAdviceBuilder::WordsEveryDistance(const PhraseTable& phrases,
     if (!speaksDistances) {
         return true;
     }
+    // As the announcement reads it: empty words say no distance.
     const auto isWorded = [&](std::int32_t metres) {
-        return phrases.contains(FormatRoundedDistance(metres, imperial));
+        const auto found = phrases.find(FormatRoundedDistance(metres, imperial));
+        return found != phrases.end() && IsWorded(found->second);
     };
     // A manoeuvre without limits has them all at 0.
     if (!isWorded(0)) {

@@ -27,10 +27,12 @@ endif()
 
 # The install script on a build folder of its own around this build's data tools: a data folder
 # that is not the current conversion of the extract is replaced only when it is the script's own,
-# and a failed conversion leaves it and the old install as they were.
+# and a failed conversion leaves it and the old install as they were. The explorer script beside a
+# stand-in install: its summary of failed seeds, one run at a time in a build folder.
 if(TARGET installdemo AND NOT NAV_SANITIZE AND NOT NAV_FUZZ AND NOT NAV_TSAN)
   nav_test(install_script_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/installscript_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/tests/explorescript_test.cpp
     DEPENDS osm2nav_convert testdata)
   target_compile_definitions(install_script_test PRIVATE NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                              NAV_BUILD_DIR="${CMAKE_BINARY_DIR}")

@@ -21,4 +21,9 @@ namespace advisor::detail {
     return text.find(part) != std::u16string_view::npos;
 }
 
+// True when a phrase says something: a text of blanks only, or none, gives no sample to play.
+[[nodiscard]] inline bool IsWorded(std::u16string_view text) {
+    return text.find_first_not_of(u' ') != std::u16string_view::npos;
+}
+
 } // namespace advisor::detail

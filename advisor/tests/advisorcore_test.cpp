@@ -298,6 +298,14 @@ std::string WithoutLine(const std::string& text, const std::string& start) {
                                    : text.substr(0, at) + text.substr(text.find("\r\n", at + 2));
 }
 
+// The text with the line that begins with start in place of line.
+std::string WithLine(const std::string& text, const std::string& start, const std::string& line) {
+    const std::size_t at = text.find("\r\n" + start);
+    return at == std::string::npos
+               ? text
+               : text.substr(0, at + 2) + line + text.substr(text.find("\r\n", at + 2));
+}
+
 } // namespace
 
 // Each configuration file that is missing, empty, cut short (in half, or by its last line end),
@@ -306,7 +314,8 @@ std::string WithoutLine(const std::string& text, const std::string& start) {
 // Whole phrases that word no advice name "SOA.csv"; with none of the files there, the folder is
 // named alone. A file cut at a line end is named by what it lacks: decision tables without a row
 // for a question the advisor can ask, spoken distances without the words of a distance an
-// announcement can speak, general settings without the turn sectors. With any file named the
+// announcement can speak (or with empty ones), general settings without the turn sectors or with
+// a driving side that is no side word and that the tables do not answer. With any file named the
 // advisor says nothing on the whole drive.
 TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
     const std::string decisions = ReadSource("DecisionTables.csv");
@@ -343,6 +352,17 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
          {u"\\DecisionTables.csv"}},
         {{{"SpokenDistances.csv", WithoutLine(distances, "150m;")}}, {u"\\SpokenDistances.csv"}},
         {{{"General.properties", WithoutLine(general, "maxAngleGS2;")}}, {u"\\General.properties"}},
+        // A driving side is asked of the U-turn table as written: with a blank after it or in
+        // small letters it is no side word, a fault of the general settings, not of the tables.
+        {{{"General.properties",
+           WithLine(general, "England.Drivingside;", "England.Drivingside;Left ")}},
+         {u"\\General.properties"}},
+        {{{"General.properties",
+           WithLine(general, "England.Drivingside;", "England.Drivingside;left")}},
+         {u"\\General.properties"}},
+        // A distance whose words are empty in every language says none.
+        {{{"SpokenDistances.csv", WithLine(distances, "150m;", "150m;;;;;;")}},
+         {u"\\SpokenDistances.csv"}},
         {{{"RouteNumbers.csv", comments}}, {u"\\RouteNumbers.csv"}},
         {{{"SOD.csv", comments}}, {u"\\SOD.csv"}},
         {{{"SOD.csv", ""}, {"RouteNumbers.csv", none}}, {u"\\RouteNumbers.csv", u"\\SOD.csv"}},

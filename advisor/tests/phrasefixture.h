@@ -21,6 +21,7 @@ inline std::vector<std::string> Phrases() {
             "Turn.Static;[Turn] <RN>",
             "Exit.A2b;[TakeExit] #<exit_number>#",
             "Cut.A1;[Cut]\xA7 [Rest]",
+            "Far.A2b;[Far] {in 450}",
             "CutNext.A2b;[Never]\xA7",
             "Arrive.A1;[In] {in <distance1>} [Arrive]",
             "Arrive.A3;[Arrive]",
@@ -32,13 +33,15 @@ inline std::vector<std::string> Phrases() {
             "DI_onto; [Onto] #<RN>#",
             "FollowKilometres;[FollowKm]",
             "FollowMiles;[FollowMiles]",
-            "SOA.IdleTime.TypeAB.NoChangeOfRN.A1;[StayOnRoute] <follow_distance>",
+            "SOA.IdleTime.TypeAB.NoChangeOfRN.A1;[StayOnRoute] {in <distance_of_next_action>}",
             "SOA.IdleTime.NoRN.A1;<follow_distance>",
             "RequestFollow;[FollowRoad] <follow_distance>",
+            "RequestDistance;[FollowRoad] {in <distance_of_next_action>}",
             "PriorityLeft;[BendsLeft]",
             "200m;[Metres200]",
             "300m;[Metres300]",
             "800m;[Metres800]",
+            "160m;",
             "300yd;[Yards300]",
             "x;[x]",
             "xx;[x0][x]"};
@@ -71,7 +74,7 @@ inline AdvisorTablesPtr LoadTables(bool withRequestTable = true) {
     testdata::TempDeviceRoot root;
     testdata::ConfigTextWriter tables;
     tables.Module("driverRequest", {"StreetType", "RN_Changes", "IsDistanceMoreThanRange"})
-        .Value({"B", "Yes", "Yes"}, "RequestFollow")
+        .Value({"B", "Yes", "Yes"}, "RequestDistance")
         .Value({"B", "No", "Yes"}, "RequestFollow")
         .Value({"B", "Yes", "No"}, "RequestFollow")
         .Value({"B", "No", "No"}, "NoAdvice");

@@ -176,6 +176,15 @@ TEST_F(SpokenAdvice, SpeaksEachAnnouncementOnceAsTheDistanceShrinks) {
         {"a stretch whose length has no words",
          {.id = 8, .stretch = 150},
          {{140, u"", -1, 20}, {90, u"[Now] [Turn]", -1, 100}}},
+        {"a stretch whose length has empty words",
+         {.id = 9, .stretch = 160},
+         {{150, u"", -1, 16}, {90, u"[Now] [Turn]", -1, 100}}},
+        // The idle text on the same road speaks the stretch's length, which has no words.
+        {"an idle text whose distance has no words",
+         {.id = 10, .stretch = 8000, .targetRoad = u"B 3"},
+         {{7900, u"", 37}, {7700, u"", 37}, {790, u"[In] [Metres800] [Turn]"}},
+         JunctionSpec{.id = 11, .targetRoad = u"B 3"},
+         9000},
         // Equal second and last points: the last announcement takes over from the first.
         {"equal second and last points",
          {.id = 7, .manoeuvre = u"Equal"},
@@ -195,6 +204,7 @@ TEST_F(SpokenAdvice, JoinsTheNextManoeuvreWhenItComesSoon) {
     JunctionSpec cut{.id = 23, .name = u"Cut"};
     JunctionSpec cutNext{.id = 24, .name = u"CutNext"};
     JunctionSpec smallRoad{.id = 25, .name = u"Exit", .roadClass = u"Sc"};
+    JunctionSpec farNext{.id = 26, .name = u"Far"};
     const std::u16string exitWords = u"[TakeExit] #3# [Onto] #B 27#";
     const Approach approaches[] = {
         {"a short way on",
@@ -226,6 +236,11 @@ TEST_F(SpokenAdvice, JoinsTheNextManoeuvreWhenItComesSoon) {
          100},
         {"a cut in the own phrase", cut, {{790, u"[Cut]"}}, exit, 100},
         {"a cut in the next phrase", {.id = 14}, {{790, u"[In] [Metres800] [Turn]"}}, cutNext, 100},
+        {"a distance without words in the next phrase",
+         {.id = 16},
+         {{790, u"[In] [Metres800] [Turn]"}},
+         farNext,
+         100},
         {"no limit for the next road class",
          {.id = 15},
          {{790, u"[In] [Metres800] [Turn]"}},
@@ -250,6 +265,7 @@ TEST_F(SpokenAdvice, AnswersTheDriversRequestThroughItsDecisionTable) {
         {"route number changes", u"A 1", u"[FollowRoad] [FollowKm]", 500, true},
         {"beyond the idle limit", u"", u"[FollowRoad] [FollowKm]", 6000, true},
         {"no advice in the table", u"", u"", 500, true},
+        {"a distance without words", u"A 1", u"", 6000, true},
         {"no decision tables", u"A 1", u"", 500, false},
     };
     for (const auto& c : cases) {

@@ -787,8 +787,9 @@ std::vector<std::string> InstallNamedFiles(const std::string& log, const fs::pat
 // files the new install does not lay out); a settings file of its own the user changed it keeps
 // too, with its own beside it, and another file of its own the user changed it replaces; it
 // names both. Laid afresh it keeps nothing of the user's and says what it left behind, an empty
-// folder of the user's too, but not the program's lock a run of it left. The socket a killed run
-// left it neither names nor keeps. Laid again, it changes nothing.
+// folder of the user's too, but not the program's lock a run of it left (a file whose name only
+// looks like the lock's it names). The socket a killed run left it neither names nor keeps. Laid
+// again, it changes nothing.
 TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) {
     struct Way {
         const char* name;
@@ -805,7 +806,10 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
     contact.givenName = "Anna";
     contact.addresses = {{{"home"}, "Landstrasse 10", "9495", "Triesen", "Liechtenstein"}};
     const std::string addedContact = testdata::WriteVCards({contact}, testdata::VCardVersion::V30);
+    // Beside the documents, files at the root whose names only look like the program's lock.
     const std::map<std::string, std::string> userFiles = {
+        {".mutex-notes.lock", "Schloss\r\n"},
+        {".mutex-0123456789ABCDEF.lock", "Schloss\r\n"},
         {"My Documents/notes.txt", "Reifen wechseln\r\n"},
         {"Windows/GPS Log 1-1-2000 0-00.txt", testdata::WriteLogbook({{{"Start", "Test"}}})},
     };
@@ -871,8 +875,9 @@ TEST_F(ExtractInstall, KeepsEveryFileOfTheUserAndNamesTheChangedOnesItReplaces) 
                   way.isFresh ? std::vector<std::string>() : changed)
             << run.log;
         const std::string leftBehind =
-            "installdemo: laid afresh; not kept from the earlier install: My Documents/"
-            "Contacts.vcf, My Documents/Reisen/, My Documents/notes.txt, StandingFix.txt "
+            "installdemo: laid afresh; not kept from the earlier install: "
+            ".mutex-0123456789ABCDEF.lock, .mutex-notes.lock, My Documents/Contacts.vcf, My "
+            "Documents/Reisen/, My Documents/notes.txt, StandingFix.txt "
             "(changed), Windows/GPS Log 1-1-2000 0-00.txt and deziv.ini (changed)\n";
         EXPECT_EQ(run.log.find(leftBehind) != std::string::npos, way.isFresh) << run.log;
         EXPECT_EQ(run.log.find("laid afresh") != std::string::npos, way.isFresh);

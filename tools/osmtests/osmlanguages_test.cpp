@@ -470,13 +470,10 @@ TEST_F(ExtractExplore, TheScriptsOfFaultsFoundReplay) {
     const struct {
         const char* name;
         int language;
-    } cases[] = {{"french-1093251061", 3},
-                 {"spanish-2828231466", 4},
-                 {"dutch-4162891489", 6},
-                 {"spanish-1738261556", 4},
-                 {"english-6029", 1},
-                 {"spanish-3158554376", 4},
-                 {"german-rds-groups-as-gps-replay", 0},
+    } cases[] = {{"french-1093251061", 3},  {"spanish-2828231466", 4},
+                 {"dutch-4162891489", 6},   {"spanish-1738261556", 4},
+                 {"english-6029", 1},       {"german-5032", 0},
+                 {"spanish-3158554376", 4}, {"german-rds-groups-as-gps-replay", 0},
                  {"italian-1000913857", 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
