@@ -115,8 +115,10 @@ TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
         long long wallMs = -1;
         long long virtualMs = -1;
         long long frames = -1;
-        fields >> name >> wallMs >> virtualMs >> frames;
-        EXPECT_TRUE(fields && wallMs >= 0 && virtualMs >= 0 && frames == 0) << line;
+        long long runOutWaits = -1;
+        fields >> name >> wallMs >> virtualMs >> frames >> runOutWaits;
+        EXPECT_TRUE(fields && wallMs >= 0 && virtualMs >= 0 && frames == 0 && runOutWaits == 0)
+            << line;
         names.push_back(name);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"notice", "menu", "presettings", "quit"}));
