@@ -128,8 +128,10 @@ bool Implausible(const MapMatcher& matcher, const MatchRecord& newer, const Matc
     if (newer.speed > zero && older.speed > zero) {
         const auto apart =
             newer.time > older.time ? newer.time - older.time : older.time - newer.time;
-        // Two fixes of one second, or fixes without a time, would divide by zero.
-        seconds = apart == 0 ? 1.0f : static_cast<float>(apart);
+        // Two fixes of one second would divide by zero; a fix without a time (0) is no time
+        // apart from the other. Either counts as the second between two fixes.
+        const bool isTimed = newer.time != 0 && older.time != 0;
+        seconds = apart == 0 || !isTimed ? 1.0f : static_cast<float>(apart);
     }
     return std::fabs(d * 3.6f / seconds - static_cast<float>(newer.speed)) >= 20.0f;
 }

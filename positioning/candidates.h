@@ -30,7 +30,8 @@ bool CollectStreetsNear(const MapMatcher& matcher, std::vector<std::uint32_t>& i
 std::uint32_t TrackPolyline(const MapMatcher& matcher, const MatchRecord& r, std::uint32_t maximum,
                             bool plausible, std::vector<GeoPoint>& out);
 // Whether the speed implied between the two records differs from the newer one's by 20 km/h or
-// more. Two records of the same second count as one second apart.
+// more. Two records of the same second count as one second apart, and so does a record without
+// a time (0) from any other.
 [[nodiscard]] bool Implausible(const MapMatcher& matcher, const MatchRecord& newer,
                                const MatchRecord& older);
 // r's raw position moved by the mean snapping offset of the newest k matched records.

@@ -153,6 +153,7 @@ private:
     std::uint32_t m_evaluationTick = 0;
     bool m_streetsNear = false;
     GpsFix m_lastFix;
+    std::uint32_t m_lastTime = 0; // of the newest last fix that delivered one
     bool m_lost = false;
     bool m_recovering = false;
     bool m_simpleMode = true;

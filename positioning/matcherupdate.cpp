@@ -49,8 +49,20 @@ void HoldStreet(const MatchRecord& held, MatchRecord& r) {
 }
 
 void MapMatcher::UpdateTunnelState(const MatchRecord& r) {
+    // A fix without a time (0: a receiver without a fix sends none) dates neither end of an
+    // outage nor the recovery after it: the outage runs from the newest time delivered before it
+    // to the first one after it, from its end when no fix before it had one.
     if (r.satellites > 2) {
         if (m_recovering) {
+            if (r.time == 0) {
+                return;
+            }
+            if (m_tunnelEnd == 0) {
+                m_tunnelEnd = r.time;
+            }
+            if (m_tunnelStart == 0) {
+                m_tunnelStart = m_tunnelEnd;
+            }
             const std::uint32_t duration = m_tunnelEnd - m_tunnelStart;
             const std::uint32_t allowance =
                 duration < m_settings.tunnelCriteriaTime
@@ -66,7 +78,7 @@ void MapMatcher::UpdateTunnelState(const MatchRecord& r) {
         }
     } else if (!m_simpleMode) {
         if (!m_lost) {
-            m_tunnelStart = m_lastFix.utcTime;
+            m_tunnelStart = m_lastTime;
         }
         m_lost = true;
         m_recovering = false;
@@ -86,6 +98,9 @@ int MapMatcher::Update(const std::vector<GpsFix>& fixes) {
     MatchRecord r = FromFix(fixes.back(), offNetwork());
     UpdateTunnelState(r);
     m_lastFix = fixes.back();
+    if (m_lastFix.utcTime != 0) {
+        m_lastTime = m_lastFix.utcTime;
+    }
     const bool tunnel = m_lost || m_recovering;
     if (!m_history.IsShort() && !tunnel &&
         Distance(m_history.Newest().raw, r.raw) > static_cast<float>(m_settings.areaSize)) {

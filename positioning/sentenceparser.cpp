@@ -442,8 +442,7 @@ std::uint32_t SentenceParser::DateTimeOfDay(const SentenceCycle& cycle) {
                                std::llabs(now - protocol.lastDatedAt) <= kStreamSilenceSeconds;
     const std::uint32_t utcTime =
         UtcTimeOfDay(cycle.hhmmss, isStreamGoing ? protocol.lastUtcTime : now);
-    // An empty time field reads as midnight, which is no time of the stream.
-    if (utcTime != 0 && cycle.isUtcTimeGiven) {
+    if (utcTime != 0) {
         protocol.lastUtcTime = utcTime;
         protocol.lastDatedAt = now;
     }
@@ -453,9 +452,8 @@ std::uint32_t SentenceParser::DateTimeOfDay(const SentenceCycle& cycle) {
 SentenceCycle SentenceParser::Capture() const {
     const SentenceFixFields& f = m_protocol.fixFields;
     SentenceCycle cycle;
-    cycle.hasUtcTime = f.utcTime != nullptr;
-    cycle.hhmmss = cycle.hasUtcTime ? IntegerOf(*f.utcTime) : 0;
-    cycle.isUtcTimeGiven = cycle.hasUtcTime && !f.utcTime->text.empty();
+    cycle.isUtcTimeGiven = f.utcTime != nullptr && !f.utcTime->text.empty();
+    cycle.hhmmss = cycle.isUtcTimeGiven ? IntegerOf(*f.utcTime) : 0;
     cycle.hasLongitude = f.longitude != nullptr;
     cycle.hasLatitude = cycle.hasLongitude && f.latitude != nullptr;
     cycle.longitude = cycle.hasLongitude ? DegreesOf(*f.longitude) : 0.0f;
@@ -482,7 +480,8 @@ void SentenceParser::FillFix(GpsFix& fix) {
         m_protocol.completed.empty() ? Capture() : m_protocol.completed.front();
     fix.tick = GetTickCount();
     fix.spareStatus = GpsFix::kNotDelivered;
-    fix.utcTime = cycle.hasUtcTime ? DateTimeOfDay(cycle) : 0;
+    // An empty time field (a receiver without a fix) delivers no time, not midnight.
+    fix.utcTime = cycle.isUtcTimeGiven ? DateTimeOfDay(cycle) : 0;
     if (cycle.hasLongitude) {
         fix.longitude = cycle.longitude;
     }

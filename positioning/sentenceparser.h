@@ -42,8 +42,7 @@ struct SentenceInput {
 struct SentenceCycle {
     std::uint32_t sentenceCount = 0; // sentences counted since the cycle before
     std::uint64_t end = 0;           // characters fed up to the end of its last sentence
-    bool hasUtcTime = false;
-    bool isUtcTimeGiven = false; // its text not empty
+    bool isUtcTimeGiven = false;     // defined and its text not empty: an empty one delivers none
     std::int32_t hhmmss = 0;
     bool hasLongitude = false;
     bool hasLatitude = false; // only with a longitude

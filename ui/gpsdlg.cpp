@@ -96,6 +96,9 @@ std::u16string GpsDlg::FormatItem(UINT id, const MatchedPosition& position) cons
     case kLatitudeId:
         return Sexagesimal(position.matched.y, 90.0, north_, south_);
     case kTimeId: {
+        // A time of 0 was not delivered (a receiver without a fix): no midnight to show.
+        if (fix.utcTime == 0)
+            return {};
         const std::uint32_t seconds = fix.utcTime % kSecondsPerDay;
         return Number(seconds / 3600) + u":" + Number(seconds % 3600 / 60) + u":" +
                Number(seconds % 60) + u" ";

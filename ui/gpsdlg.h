@@ -25,7 +25,7 @@ public:
     // against the last shown record are invalidated.
     void Update(const MatchedPosition& position);
     // The text item id shows for position; the satellite item is empty when the fix carries
-    // GpsFix::kNotDelivered.
+    // GpsFix::kNotDelivered, the time item when its time is 0 (not delivered).
     [[nodiscard]] std::u16string FormatItem(UINT id, const MatchedPosition& position) const;
 
     void DrawItem(HDC dc, UINT id, const RECT& rect, const std::u16string& text) override;

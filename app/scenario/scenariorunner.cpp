@@ -200,6 +200,7 @@ private:
     std::chrono::steady_clock::time_point m_namedStart = std::chrono::steady_clock::now();
     std::uint64_t m_namedStartMs = 0;
     std::size_t m_namedStartFrames = 0;
+    std::size_t m_namedStartRunOutWaits = 0;
     // The message boxes: the step they come in, the answers given ahead, every box of the run.
     std::mutex m_boxMutex;
     std::string m_boxStep;
@@ -228,6 +229,9 @@ private:
     bool m_isWatchStopping = false;
     // Threads that the stepped clock woke and that ran on through a whole kWokenThreadsWait.
     std::size_t m_busyThreads = 0;
+    // The waits of the stepped clock that ran out their limit: for the threads its last move woke
+    // (kWokenThreadsWait) and for a fix the replay was due to publish (ScenarioWatch::KeepPace).
+    std::size_t m_runOutWaits = 0;
     std::string m_watchedStep;
     std::chrono::steady_clock::time_point m_watchedSince = std::chrono::steady_clock::now();
 };
@@ -379,10 +383,12 @@ void Runner::NoteStepTime() {
     const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_namedStart);
     m_stepTimes += name + '\t' + std::to_string(wall.count()) + '\t' +
                    std::to_string(tick - m_namedStartMs) + '\t' +
-                   std::to_string(frames - m_namedStartFrames) + '\n';
+                   std::to_string(frames - m_namedStartFrames) + '\t' +
+                   std::to_string(m_runOutWaits - m_namedStartRunOutWaits) + '\n';
     m_namedStart = now;
     m_namedStartMs = tick;
     m_namedStartFrames = frames;
+    m_namedStartRunOutWaits = m_runOutWaits;
 }
 
 void Runner::WrapVoice() {
@@ -455,7 +461,8 @@ void Runner::OnIdle() {
         m_stepStartMs = m_clock.Virtual().TickMs();
         m_restedQuanta = 0;
     }
-    m_watch.KeepPace(m_clock);
+    if (m_watch.KeepPace(m_clock))
+        ++m_runOutWaits;
     PlayStep(step);
 }
 
@@ -565,6 +572,7 @@ void Runner::LetWokenThreadsRun() {
             // Threads that ran on through a whole wait (a replay without pace never waits
             // again) are not waited for at the next moves, until one of them waits.
             m_busyThreads = woken;
+            ++m_runOutWaits;
             return;
         }
         std::this_thread::sleep_for(kWokenThreadsPoll);

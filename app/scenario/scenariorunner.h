@@ -37,7 +37,9 @@ inline constexpr char kLaunchesFile[] = "launches.txt";
 // The map page's arrival messages, one a line: the name of the step in which each came.
 inline constexpr char kArrivalsFile[] = "arrivals.txt";
 // One line a named step, in order, fields separated by tabs: the name, the real and the virtual
-// milliseconds it took, and the frames the map pages driven on drew in it (their map's paints).
+// milliseconds it took, the frames the map pages driven on drew in it (their map's paints), and
+// the waits of the stepped clock in it that ran out their limit (for the threads a move woke, or
+// for a fix the replay was due to publish).
 inline constexpr char kStepTimesFile[] = "steps.txt";
 // Every message box of the run, one a line, fields separated by tabs: the step it came in, its
 // caption, its text (tabs and line breaks as blanks), the answer ("OK", "Cancel", "Yes", "No",

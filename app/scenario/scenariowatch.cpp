@@ -104,19 +104,34 @@ std::optional<GeoPoint> ScenarioWatch::CarPosition() const {
 void ScenarioWatch::OnPosition(const MatchedPosition* position) {
     {
         std::lock_guard lock(m_mutex);
-        ++m_positions;
-        if (position != nullptr) {
-            m_fixTick = position->fix.tick;
-            if (position->fix.positionStatus == 0)
-                m_car = GeoPoint{position->fix.longitude, position->fix.latitude};
+        if (position != nullptr && position->fix.hdop == GpsFix::kHdopNoData) {
+            // The source hears no receiver: no fix of a replay.
+            ++m_silentPositions;
+        } else {
+            ++m_positions;
+            if (position != nullptr) {
+                m_fixTick = position->fix.tick;
+                if (position->fix.positionStatus == 0)
+                    m_car = GeoPoint{position->fix.longitude, position->fix.latitude};
+            }
         }
     }
     m_positionArrived.notify_all();
 }
 
 void ScenarioWatch::TakeUpFixes(std::uint64_t tickMs) {
-    if (m_positions == m_seenPositions)
+    const bool isSilent = m_silentPositions != m_seenSilentPositions;
+    m_seenSilentPositions = m_silentPositions;
+    if (m_positions == m_seenPositions) {
+        // Positions without receiver data and no fix: another source (the serial device hearing
+        // no receiver) has taken the replay's place. They count as fixes missed, so that the
+        // clock soon no longer waits for the replay's.
+        if (isSilent && m_missedFixes < kMaxMissedFixes) {
+            ++m_missedFixes;
+            m_dueTickMs = tickMs + kFixIntervalMs;
+        }
         return;
+    }
     // The tick the newest fix was filled at, from its low 32 bits; a tick ahead of the clock
     // (none of the replay's) counts as now.
     const std::uint32_t back = static_cast<std::uint32_t>(tickMs) - m_fixTick;
@@ -139,13 +154,15 @@ void ScenarioWatch::StartDrive(std::uint64_t tickMs) {
     m_drivePositions = m_positions;
 }
 
-void ScenarioWatch::KeepPace(ScenarioClock& clock) {
+bool ScenarioWatch::KeepPace(ScenarioClock& clock) {
     if (!m_isDriving || clock.IsPaced())
-        return;
+        return false;
     const std::uint64_t tick = clock.Virtual().TickMs();
     std::unique_lock lock(m_mutex);
     if (m_positions == m_seenPositions && tick >= m_dueTickMs && m_missedFixes < kMaxMissedFixes) {
-        const auto hasCome = [this] { return m_positions != m_seenPositions; };
+        const auto hasCome = [this] {
+            return m_positions != m_seenPositions || m_silentPositions != m_seenSilentPositions;
+        };
         for (int slice = 0; slice < kFixWaitSlices && !hasCome(); ++slice) {
             (void)m_positionArrived.wait_for(lock, kFixWaitSlice, hasCome);
             clock.NoteIdle();
@@ -153,10 +170,11 @@ void ScenarioWatch::KeepPace(ScenarioClock& clock) {
         if (!hasCome()) {
             ++m_missedFixes;
             m_dueTickMs = tick + kFixIntervalMs;
-            return;
+            return true;
         }
     }
     TakeUpFixes(tick);
+    return false;
 }
 
 std::uint64_t ScenarioWatch::ClockStep(std::uint64_t tickMs, std::uint64_t ms) const {

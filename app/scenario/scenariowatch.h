@@ -50,7 +50,10 @@ public:
     // last one was filled at), waits for the replay thread to publish it and the server to take
     // it up, so that the clock does not run ahead of the replay however busy the machine is.
     // After kMaxMissedFixes fixes that did not come in time, waits no more until one comes.
-    void KeepPace(ScenarioClock& clock);
+    // Positions without receiver data (GpsFix::kHdopNoData: another source in the replay's place
+    // that hears no receiver) are no fixes: each look that finds only them counts as a miss.
+    // True when the wait for a fix ran out.
+    bool KeepPace(ScenarioClock& clock);
     // How far a stepped clock may move on from tickMs, at most ms: up to the tick the next fix
     // is due at, so that the replay's fixes are filled at the same ticks in every run.
     [[nodiscard]] std::uint64_t ClockStep(std::uint64_t tickMs, std::uint64_t ms) const;
@@ -71,13 +74,15 @@ private:
     std::optional<RouteRequestResult> m_route;
     std::vector<ReportedRoute> m_routes;
     std::string m_step;
-    std::uint64_t m_positions = 0;
+    std::uint64_t m_positions = 0;       // with receiver data
+    std::uint64_t m_silentPositions = 0; // without
     std::optional<GeoPoint> m_car;
     std::uint32_t m_fixTick = 0; // GetTickCount when the newest position's fix was filled
     // User-interface thread only.
     Onboard::IOnboardServer* m_server = nullptr;
     bool m_isDriving = false;
     std::uint64_t m_seenPositions = 0;
+    std::uint64_t m_seenSilentPositions = 0;
     std::uint64_t m_drivePositions = 0; // m_positions when the drive started
     std::uint64_t m_dueTickMs = 0;      // when the next fix is due
     int m_missedFixes = 0;

@@ -149,6 +149,7 @@ TEST(Implausible, ComparesTheImpliedSpeedCountingTheSameSecondAsOne) {
         std::uint32_t seconds;
         int metres;
         bool expected;
+        bool isNewerTimed = true; // false: the newer fix delivered no time (0)
     } cases[] = {
         {"matching speed", 36, 36, 1, 10, false},
         {"too far for the speed", 36, 36, 1, 30, true},
@@ -156,12 +157,13 @@ TEST(Implausible, ComparesTheImpliedSpeedCountingTheSameSecondAsOne) {
         {"same second, too far", 36, 36, 0, 40, true},
         {"older standing: one second", 36, 0, 5, 10, false},
         {"newer standing moved 10 m", 0, 36, 5, 10, true},
+        {"newer without a time: one second", 36, 36, 0, 10, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         MatchRecord newer = RecordAt(Moved(kHere, c.metres, 0), c.newerSpeed);
         MatchRecord older = RecordAt(kHere, c.olderSpeed);
-        newer.time = 100 + c.seconds;
+        newer.time = c.isNewerTimed ? 100 + c.seconds : 0;
         older.time = 100;
         EXPECT_EQ(Implausible(scene.matcher, newer, older), c.expected);
     }

@@ -169,6 +169,40 @@ TEST(MapMatcherEdgeCases, FollowTheTable) {
              EXPECT_EQ(run.results[9], 0);
              EXPECT_EQ(run.results[10], 1);
          }},
+        // A fix without a time (0) dates no end of an outage: the fix before it does, or the
+        // first one after it; nor does it end the recovery.
+        {"a fix without a time just before an outage of 3 s: it counts from the fix before", false,
+         [&](Feeder& run) {
+             auto drive = road.Drive(0, 12, 6, 8);
+             drive[5][0].utcTime = 0;
+             run.Feed(drive);
+         },
+         [&](const Feeder& run) {
+             EXPECT_EQ(run.results[8], 0);
+             EXPECT_EQ(run.results[9], 1);
+         }},
+        {"a fix without a time ending an outage of 3 s: the next fix dates its end", false,
+         [&](Feeder& run) {
+             auto drive = road.Drive(0, 12, 6, 8);
+             drive[8][0].utcTime = 0;
+             run.Feed(drive);
+         },
+         [&](const Feeder& run) {
+             EXPECT_EQ(run.results[9], 0);
+             EXPECT_EQ(run.results[10], 1);
+         }},
+        {"a fix without a time while recovering from an outage of 20 s", false,
+         [&](Feeder& run) {
+             auto drive = road.Drive(0, 48, 6, 25);
+             drive[30][0].utcTime = 0;
+             run.Feed(drive);
+         },
+         [&](const Feeder& run) {
+             for (std::size_t i = 25; i <= 45; ++i) {
+                 EXPECT_EQ(run.results[i], 0) << i;
+             }
+             EXPECT_EQ(run.results[46], 1);
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -239,12 +239,12 @@ TEST(SentenceParser, FormatsAFixAndReadsItBackInAllHemispheres) {
 // nearest to the fix before it: fixes just before and after UTC midnight keep their real
 // distance in time whatever the local time zone, and a drive fed while the clock passes its
 // time plus 12 hours keeps its date. A new start, or more than 12 hours without a fix, goes by
-// the clock again.
+// the clock again. An empty time field (a receiver without a fix) delivers no time.
 TEST(SentenceParser, DatesAStreamFromTheClockThenFromItsPreviousFix) {
     struct Step {
         std::uint64_t advanceMs; // the clock, before the sentence
         bool isLoaded;           // the definition loaded again, before the sentence
-        const char* hhmmss;
+        std::string sentences;   // of one cycle
         std::uint32_t utcTime;
     };
     struct Row {
@@ -252,6 +252,22 @@ TEST(SentenceParser, DatesAStreamFromTheClockThenFromItsPreviousFix) {
         int offsetMinutes;   // local time zone
         std::uint64_t nowMs; // since 2000-01-01 00:00:00 UTC
         std::vector<Step> steps;
+        std::string settings = kGgaOnly;
+    };
+    const auto gga = [](const char* hhmmss) {
+        return NmeaWriter::Sentence(std::string("GPGGA,") + hhmmss);
+    };
+    // A handheld receiver's cycle (RMC, RMB, GGA, GSA, GSV, GLL and its own sentences) at the
+    // second of the day; without a fix its RMC is "GPRMC,,V,..." and its GGA "GPGGA,,,,,,0,...".
+    const auto handheld = [](int secondOfDay, bool hasFix) {
+        testdata::NmeaFixValues values;
+        values.hour = secondOfDay / 3600;
+        values.minute = secondOfDay / 60 % 60;
+        values.second = secondOfDay % 60;
+        values.hasTime = hasFix;
+        values.quality = hasFix ? 1 : 0;
+        values.satellites = hasFix ? 7 : 0;
+        return NmeaWriter().SetMix(testdata::NmeaMix::RmcRmbGga).AddCycle(values).Build();
     };
     constexpr std::uint32_t kMidnight = 946771200; // 2000-01-02 00:00:00 UTC
     constexpr std::uint64_t kDayMs = 86400000;
@@ -263,10 +279,11 @@ TEST(SentenceParser, DatesAStreamFromTheClockThenFromItsPreviousFix) {
                 {"midnight " + std::to_string(offset) + " " + std::to_string(processedAt),
                  offset,
                  static_cast<std::uint64_t>(86400000LL + processedAt),
-                 {{0, false, "235959.00", kMidnight - 1}, {0, false, "000001", kMidnight + 1}}});
+                 {{0, false, gga("235959.00"), kMidnight - 1},
+                  {0, false, gga("000001"), kMidnight + 1}}});
         }
     }
-    rows.push_back({"no such time of day", 0, kDayMs, {{0, false, "246000", 0}}});
+    rows.push_back({"no such time of day", 0, kDayMs, {{0, false, gga("246000"), 0}}});
     // 12:06:14 and 12:06:15 fed at 00:06:14.5 the next day: nearest to now they would lie a day
     // apart, the second first.
     const std::uint64_t flipMs = kDayMs + (6 * 60 + 14) * 1000 + 500;
@@ -274,30 +291,49 @@ TEST(SentenceParser, DatesAStreamFromTheClockThenFromItsPreviousFix) {
     rows.push_back({"the clock at the flip",
                     0,
                     flipMs,
-                    {{0, false, "120614", fix}, {0, false, "120615", fix + 1}}});
+                    {{0, false, gga("120614"), fix}, {0, false, gga("120615"), fix + 1}}});
     rows.push_back({"a new start",
                     0,
                     flipMs,
-                    {{0, false, "120614", fix}, {0, true, "120615", fix + 1 - 86400}}});
+                    {{0, false, gga("120614"), fix}, {0, true, gga("120615"), fix + 1 - 86400}}});
     // 23:30 is nearer to the fix before on its day, nearer to now the day before.
-    rows.push_back(
-        {"11 hours without a fix",
-         0,
-         flipMs,
-         {{0, false, "120614", fix}, {11 * kHourMs, false, "233000", kMidnight + 84600}}});
-    rows.push_back(
-        {"13 hours without a fix",
-         0,
-         flipMs,
-         {{0, false, "120614", fix}, {13 * kHourMs, false, "010000", kMidnight + 86400 + 3600}}});
-    // An empty time field reads as midnight, which the next fix is not dated by: 11:30 is nearer
-    // to 12:06:14 on its day, nearer to that midnight the day after.
+    rows.push_back({"11 hours without a fix",
+                    0,
+                    flipMs,
+                    {{0, false, gga("120614"), fix},
+                     {11 * kHourMs, false, gga("233000"), kMidnight + 84600}}});
+    rows.push_back({"13 hours without a fix",
+                    0,
+                    flipMs,
+                    {{0, false, gga("120614"), fix},
+                     {13 * kHourMs, false, gga("010000"), kMidnight + 86400 + 3600}}});
+    // The clock held: an empty time field is neither midnight nor a time that dates the next fix
+    // (11:30 is nearer to 12:06:14 on its day, nearer to midnight the day after).
     rows.push_back({"an empty time between",
                     0,
                     flipMs,
-                    {{0, false, "120614", fix},
-                     {0, false, "", kMidnight + 86400},
-                     {0, false, "113000", kMidnight + 41400}}});
+                    {{0, false, gga("120614"), fix},
+                     {0, false, gga(""), 0},
+                     {0, false, gga("113000"), kMidnight + 41400}}});
+    // Fixes at 17:00 fed at 00:06:14.5 the next day; the empty time read as midnight would lie
+    // seven hours after them.
+    const std::uint32_t evening = kMidnight - 7 * 3600;
+    for (const auto& [sentence, settings] :
+         {std::pair{"RMC", kRmcWithStatus}, std::pair{"GGA", kGgaOnly}}) {
+        rows.push_back({std::string("a receiver without a fix, ") + sentence,
+                        0,
+                        flipMs,
+                        {{0, false, handheld(17 * 3600, true), evening},
+                         {0, false, handheld(17 * 3600 + 1, false), 0},
+                         {0, false, handheld(17 * 3600 + 2, false), 0},
+                         {0, false, handheld(17 * 3600 + 3, true), evening + 3}},
+                        settings});
+    }
+    rows.push_back({"a receiver without a fix from the start",
+                    0,
+                    flipMs,
+                    {{0, false, handheld(17 * 3600, false), 0},
+                     {0, false, handheld(17 * 3600 + 1, true), evening + 1}}});
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         platform::VirtualClock clock; // starts 2000-01-01 00:00:00 UTC
@@ -305,15 +341,15 @@ TEST(SentenceParser, DatesAStreamFromTheClockThenFromItsPreviousFix) {
         clock.SetLocalOffsetMinutes(row.offsetMinutes);
         clock.Advance(row.nowMs);
         SentenceParser parser;
-        Load(parser, kGgaOnly);
-        for (const Step& step : row.steps) {
-            SCOPED_TRACE(step.hhmmss);
+        Load(parser, row.settings);
+        for (std::size_t i = 0; i < row.steps.size(); ++i) {
+            const Step& step = row.steps[i];
+            SCOPED_TRACE(i);
             clock.Advance(step.advanceMs);
             if (step.isLoaded) {
-                Load(parser, kGgaOnly);
+                Load(parser, row.settings);
             }
-            const auto fixes =
-                Feed(parser, NmeaWriter::Sentence(std::string("GPGGA,") + step.hhmmss));
+            const auto fixes = Feed(parser, step.sentences);
             ASSERT_EQ(fixes.size(), 1u);
             EXPECT_EQ(fixes[0].utcTime, step.utcTime);
         }

@@ -342,7 +342,7 @@ TEST_F(ExtractScenario, TheMapPageReportsOneArrival) {
     std::map<std::string, long long> frames;
     for (const std::string& line : ScenarioLines(ScenarioFile(Out() / "steps.txt"))) {
         const std::vector<std::string> fields = SplitScenarioText(line, '\t');
-        ASSERT_EQ(fields.size(), 4u) << line;
+        ASSERT_EQ(fields.size(), 5u) << line;
         frames[fields[0]] = std::atoll(fields[3].c_str());
     }
     for (const char* step : {"drive", "traffic", "arrival"})

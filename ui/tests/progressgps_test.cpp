@@ -163,6 +163,7 @@ TEST_F(GpsDialogTest, ItemFormats) {
         {GpsDlg::kSatellitesId, Position(0, 0, GpsFix::kNotDelivered, 0, 0), u""},
         {GpsDlg::kTimeId, Position(0, 0, 0, 5 * 86400 + 3723, 0), u"1:2:3 "},
         {GpsDlg::kTimeId, Position(0, 0, 0, 86399, 0), u"23:59:59 "},
+        {GpsDlg::kTimeId, Position(0, 0, 0, 0, -1.0f), u""}, // no time delivered: not midnight
         {GpsDlg::kHdopId, Position(0, 0, 0, 0, 1.4f), u"1.4"},
         {GpsDlg::kHdopId, Position(0, 0, 0, 0, -1.0f), u"-1.0"},
         {GpsDlg::kQualityId, Position(0, 0, 0, 0, 1.4f), u"1"},

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -115,8 +116,10 @@ TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
         long long wallMs = -1;
         long long virtualMs = -1;
         long long frames = -1;
-        fields >> name >> wallMs >> virtualMs >> frames;
-        EXPECT_TRUE(fields && wallMs >= 0 && virtualMs >= 0 && frames == 0) << line;
+        long long runOutWaits = -1;
+        fields >> name >> wallMs >> virtualMs >> frames >> runOutWaits;
+        EXPECT_TRUE(fields && wallMs >= 0 && virtualMs >= 0 && frames == 0 && runOutWaits == 0)
+            << line;
         names.push_back(name);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"notice", "menu", "presettings", "quit"}));
@@ -311,17 +314,50 @@ TEST(ScenarioRun, ACheckFindsATextShownWithoutItsString) {
     }
 }
 
-// Runs the script in this process with a limit of 1 s for a step away from the loop; the help
-// viewer's start keeps the program 3 s. Ends the process with the run's exit code.
-[[noreturn]] void RunWithAOneSecondLimit(const testdata::TempDeviceRoot& root,
-                                         const std::string& text, double speed) {
+// What the help viewer's start does in a run in this process.
+enum class HelpStart {
+    KeepsTheProgram3s,
+    // Lets a thread of the program's show a message box at the clock's next move (LateBoxThread).
+    LetsALateBoxCome,
+};
+
+std::atomic<bool> g_isHelpStarted{false};
+
+// A thread of the program's that the stepped clock wakes at each move: at the first after the
+// help viewer's start it takes a moment (100 ms) and then shows a message box.
+DWORD LateBoxThread(LPVOID) {
+    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    while (WaitForSingleObject(never, 100) == WAIT_TIMEOUT) {
+        if (!g_isHelpStarted.load())
+            continue;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        (void)MessageBoxW(nullptr, u"Late", u"Thread", MB_OK);
+        break;
+    }
+    CloseHandle(never);
+    return 0;
+}
+
+// Runs the script in this process, a step away from the loop limited to stepSeconds of real time.
+// Ends the process with the run's exit code; with a late box, with 3 when the frame "late" does
+// not show it.
+[[noreturn]] void RunInThisProcess(const testdata::TempDeviceRoot& root, const std::string& text,
+                                   double speed, int stepSeconds, HelpStart help) {
     platform::SetDeviceRoot(root.HostPath());
     platform::SetProgramFolder(u"\\");
     platform::SetScreenSize(240, 320);
-    platform::SetProcessLauncher([](const platform::ProcessLaunch&) -> DWORD {
-        std::this_thread::sleep_for(std::chrono::seconds(3));
+    platform::SetProcessLauncher([help](const platform::ProcessLaunch&) -> DWORD {
+        if (help == HelpStart::KeepsTheProgram3s)
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+        g_isHelpStarted = true;
         return ERROR_SUCCESS;
     });
+    if (help == HelpStart::LetsALateBoxCome) {
+        HANDLE thread = CreateThread(nullptr, 0, &LateBoxThread, nullptr, 0, nullptr);
+        if (thread == nullptr)
+            std::exit(2);
+        CloseHandle(thread);
+    }
     ScenarioScript script;
     ScriptError error;
     if (!ParseScenarioScript(text, script, error))
@@ -330,33 +366,50 @@ TEST(ScenarioRun, ACheckFindsATextShownWithoutItsString) {
     options.outFolder = root.HostPath() / "out";
     std::filesystem::create_directories(options.outFolder);
     options.speed = speed;
-    options.writeFrames = false;
-    options.stepSeconds = 1;
-    std::exit(RunScenario(script, options, stderr));
+    options.writeFrames = help == HelpStart::LetsALateBoxCome;
+    options.stepSeconds = stepSeconds;
+    const int exitCode = RunScenario(script, options, stderr);
+    if (help == HelpStart::LetsALateBoxCome && exitCode == 0) {
+        const std::string shown =
+            testdata::ReadHostFile(options.outFolder / "late.txt").value_or("");
+        if (("\n" + shown).find("\nLate\n") == std::string::npos) {
+            (void)std::fprintf(stderr, "the frame shows:\n%s", shown.c_str());
+            std::exit(3);
+        }
+    }
+    std::exit(exitCode);
 }
 
 // A step that keeps the program away from its loop past the limit ends the run as a hang; a step
-// that comes back to the loop at each move of the clock does not, however long it takes.
-TEST(ScenarioRun, OnlyAStepAwayFromItsLoopPastTheLimitHangs) {
+// that comes back to the loop at each move of the clock does not, however long it takes. A frame
+// waits for the threads the clock's last move woke: a message box one of them shows a moment
+// later is in it.
+TEST(ScenarioRun, AStepWaitsForTheProgramsThreadsButOnlyOneAwayFromItsLoopPastTheLimitHangs) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const struct {
         const char* script;
         double speed;
+        int stepSeconds;
+        HelpStart help;
+        int exitCode;
         const char* error; // a pattern of the error output
     } cases[] = {
-        {"wait page Screen\ntap 450\n", 0.0,
+        {"wait page Screen\ntap 450\n", 0.0, 1, HelpStart::KeepsTheProgram3s, 1,
          "line 2 has not ended, and the program has not come back to its loop for 1 s of real "
          "time \\(it hangs\\)"},
-        {"wait page Screen\nwait page NavigPage 2500\n", 1.0,
+        {"wait page Screen\nwait page NavigPage 2500\n", 1.0, 1, HelpStart::KeepsTheProgram3s, 1,
          "line 2 failed: wait page NavigPage 2500: the active window is Screen after "
          "2[5-9][0-9][0-9] ms"},
+        {"wait page Screen\ntap 450\nclock 100\nframe late\nwait text \"Late\" 0\nkey Enter\n"
+         "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
+         0.0, 300, HelpStart::LetsALateBoxCome, 0, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
         testdata::TempDeviceRoot root;
         ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
-        EXPECT_EXIT(RunWithAOneSecondLimit(root, c.script, c.speed), ::testing::ExitedWithCode(1),
-                    c.error);
+        EXPECT_EXIT(RunInThisProcess(root, c.script, c.speed, c.stepSeconds, c.help),
+                    ::testing::ExitedWithCode(c.exitCode), c.error);
     }
 }
 

@@ -53,7 +53,9 @@ TEST(ScenarioWatch, KeepsTheNewestFoundRoute) {
 // at) and waits for it, however long the replay's and the server's threads take on a loaded
 // machine; the fix is then taken up at that tick, so the replay never falls behind the clock. A
 // fix that does not come is given up after a while; after three such misses the drive is no
-// longer waited for. A second drive goes on at the pace of the replay running.
+// longer waited for. A second drive goes on at the pace of the replay running. Positions without
+// receiver data (the serial device's, put in the replay's place, hearing no receiver) are no
+// fixes: each counts as a miss.
 TEST(ScenarioWatch, TheSteppedClockWaitsAtEachOfTheReplaysFixes) {
     // Each row: whether a drive starts first, the clock moved on by, the real milliseconds the
     // replay then takes to publish its fix (kNoFix: none comes), the tick the fix is filled at;
@@ -67,6 +69,7 @@ TEST(ScenarioWatch, TheSteppedClockWaitsAtEachOfTheReplaysFixes) {
         std::uint32_t fixTick;
         std::uint64_t takenUp;
         std::uint64_t step;
+        bool isSilent = false; // the position published has no receiver data
     };
     const struct {
         const char* name;
@@ -89,6 +92,13 @@ TEST(ScenarioWatch, TheSteppedClockWaitsAtEachOfTheReplaysFixes) {
           {false, 1000, kNoFix, 0, 0, 1000},
           {false, 1000, kNoFix, 0, 0, 1500},
           {false, 1000, kNoFix, 0, 0, 1500}}},
+        {"positions without receiver data are misses",
+         {{true, 0, kNoFix, 0, 0, 1000},
+          {false, 1000, 0, 1000, 1, 1000},
+          {false, 1000, 0, 0, 1, 1000, true},
+          {false, 1000, 300, 0, 1, 1000, true},
+          {false, 1000, 0, 0, 1, 1500, true},
+          {false, 1000, kNoFix, 0, 1, 1500}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -102,6 +112,8 @@ TEST(ScenarioWatch, TheSteppedClockWaitsAtEachOfTheReplaysFixes) {
                 watch.StartDrive(clock.Virtual().TickMs());
             MatchedPosition position;
             position.fix.tick = row.fixTick;
+            if (row.isSilent)
+                position.fix.hdop = GpsFix::kHdopNoData;
             std::thread replay([&server, &position, &row] {
                 if (row.publishAfterMs == kNoFix)
                     return;
