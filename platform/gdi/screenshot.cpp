@@ -87,16 +87,16 @@ bool ReadScreenPixels(const RECT* rect, std::vector<std::uint32_t>* pixels, int*
 bool ReadShownPixels(std::vector<std::uint32_t>* pixels, int* width, int* height) {
     if (pixels == nullptr || width == nullptr || height == nullptr)
         return false;
+    FetchTarget(nullptr);
     {
         GdiState& state = State();
         std::lock_guard lock(state.mutex);
-        const Surface& screen = *Screen(state);
-        if (state.heldScreen &&
-            state.heldScreen->size() == static_cast<std::size_t>(screen.width) * screen.height) {
+        const SurfacePtr screen = Screen(state);
+        if (screen && state.heldScreen && state.heldScreen->size() == screen->pixels.size()) {
             *pixels = *state.heldScreen;
-            *width = screen.width;
-            *height = screen.height;
-            return screen.width > 0 && screen.height > 0;
+            *width = screen->width;
+            *height = screen->height;
+            return screen->width > 0 && screen->height > 0;
         }
     }
     return ReadScreenPixels(nullptr, pixels, width, height);
@@ -106,9 +106,10 @@ ScreenHold::ScreenHold() {
     FetchTarget(nullptr);
     GdiState& state = State();
     std::lock_guard lock(state.mutex);
-    if (state.heldScreen)
+    const SurfacePtr screen = Screen(state);
+    if (state.heldScreen || !screen)
         return;
-    state.heldScreen = Screen(state)->pixels;
+    state.heldScreen = screen->pixels;
     m_isHolding = true;
 }
 
@@ -118,8 +119,9 @@ ScreenHold::~ScreenHold() {
     GdiState& state = State();
     std::lock_guard lock(state.mutex);
     // A screen that changed its size meanwhile keeps what it has: the old picture does not fit.
-    if (Surface& screen = *Screen(state); state.heldScreen->size() == screen.pixels.size())
-        screen.pixels = std::move(*state.heldScreen);
+    if (const SurfacePtr screen = Screen(state);
+        screen && state.heldScreen->size() == screen->pixels.size())
+        screen->pixels = std::move(*state.heldScreen);
     state.heldScreen.reset();
 }
 
