@@ -455,7 +455,8 @@ TEST_F(ExtractExplore, TheScriptsOfFaultsFoundReplay) {
                  {"english-6029", 1},
                  {"spanish-3158554376", 4},
                  {"german-rds-groups-as-gps-replay", 0},
-                 {"italian-1000913857", 5}};
+                 {"italian-1000913857", 5},
+                 {"french-1720914804", 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path root = CopyInstall(std::string("found-") + c.name, c.language);
