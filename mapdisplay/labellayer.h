@@ -107,6 +107,7 @@ public:
     // Sets the street colours of the day or the night; on a change also clears the labels and
     // re-creates the fonts.
     void SetDay(bool isDay);
+    [[nodiscard]] bool IsDay() const { return m_isDay; }
 
     // Each returns true when the label was placed.
     bool AddStreetLabel(const POINT* points, int count, std::u16string_view text,

@@ -254,8 +254,7 @@ int MapEngineFacade::DrawLocked(DrawContext& context, float scale, DrawHook& hoo
     }
     context.style = style.get();
     context.styleHolder = style;
-    if (context.labels != nullptr)
-        context.labels->SetDay(isDay);
+    SetPaintDay(context, isDay);
     if (context.fillBackground)
         style->FillBackground(context);
     const MapRect query = QueryRect(context);

@@ -266,6 +266,10 @@ void BeginPaint(DrawContext& context, std::shared_ptr<DrawOptions> options, HDC 
 // After a drawing pass that was skipped or stopped early: the back buffer holds no whole picture
 // of the view, so the next paint draws the view whole instead of reusing it.
 void DiscardPicture(DrawContext& context);
+// Sets the labels' day or night before the drawing pass. A change drops the labels: a paint of
+// part of the view (a scroll's strip, the clip box) then draws the view whole, so that its labels
+// are those a paint of the whole view places, not those that fit in the part.
+void SetPaintDay(DrawContext& context, bool isDay);
 // Restores the clip and draws the collected labels; nothing once done.
 void FinishLabels(DrawContext& context);
 // Finishes the labels, copies the back buffer to the real DC, draws the north arrow.

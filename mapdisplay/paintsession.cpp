@@ -220,6 +220,27 @@ void BeginPaint(DrawContext& context, std::shared_ptr<DrawOptions> options, HDC 
     }
 }
 
+void SetPaintDay(DrawContext& context, bool isDay) {
+    if (context.labels == nullptr)
+        return;
+    PainterState* state = context.options ? context.options->state.get() : nullptr;
+    if (context.labels->IsDay() != isDay && state != nullptr && context.labels == &state->labels &&
+        !SameRect(context.rect, state->fullRect)) {
+        // The picture around the part shows the labels of the other setting, which go with it.
+        context.rect = state->fullRect;
+        HRGN clip = CreateRectRgnIndirect(&context.rect);
+        if (clip != nullptr) {
+            SelectClipRgn(context.dc, clip);
+            DeleteObject(clip);
+        }
+        state->labels.Clear();
+        // Drawn whole, the picture shows the view itself, not one a scroll left behind it.
+        if (state->lastView)
+            state->lastView->residual = {};
+    }
+    context.labels->SetDay(isDay);
+}
+
 void FinishLabels(DrawContext& context) {
     if (!context.clipActive || !context.options || !context.options->state)
         return;

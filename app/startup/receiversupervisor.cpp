@@ -155,13 +155,17 @@ bool ReceiverSupervisor::StartReceiver(bool simulation) {
                                                 kLowestFrequency),
                              kLowestFrequency);
     }
+    // Opened before the TMC receiver takes it with supervision: the tuner supervisor checks at
+    // once on its own thread, and a check of the receiver still closed would search for another
+    // station and leave the one the receiver opens on, or not, as the threads happened to run.
+    const bool isOpen = m_receiver && m_receiver->Open(port, kBaudRate, isAutoLog, frequency);
     if (m_server) {
         if (const six::RefCntPtr<TmcReceiver> tmc = m_server->GetTmcReceiver()) {
             tmc->SetReplayRate(kLiveTmcRate);
             tmc->UseReceiverLibrary(true);
         }
     }
-    if (m_receiver && m_receiver->Open(port, kBaudRate, isAutoLog, frequency)) {
+    if (isOpen) {
         // In simulation a replayed drive is where the car is: it goes on from where the car
         // stood instead of giving way to the simulated receiver's own fixes.
         if (!simulation || !m_gps || !m_gps->IsReadingHandle()) {

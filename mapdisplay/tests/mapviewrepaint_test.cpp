@@ -333,17 +333,21 @@ TEST_F(MapViewRepaintTest, WholeViewRepaintPlacesTheLabelsAnew) {
 
 namespace {
 
-// After a pan, whatever its length and direction, and after a repaint of a part of the view,
-// the screen is what the view drawn whole at once shows: the scrolled picture is drawn whole
-// once the view stays, and a wide road whose line lies outside the repainted part but whose
-// pen reaches into it is drawn there too.
+// After a pan, whatever its length and direction, after a repaint of a part of the view, and
+// after a switch to the night sheet while a window covers part of the view (whose paints then
+// draw the rest only), the screen is what the view drawn whole at once shows: the scrolled
+// picture is drawn whole once the view stays, a wide road whose line lies outside the repainted
+// part but whose pen reaches into it is drawn there too, and the night's labels are placed over
+// the whole view.
 TEST_F(MapViewRepaintTest, ThePictureAfterAPanOrAPartialRepaintIsTheViewDrawnWhole) {
     StartTown(false);
     const struct {
         const char* name;
         int dx; // the view's move in pixels, right and down
         int dy;
-        RECT part; // invalidated after the move, client coordinates
+        RECT part;      // invalidated after the move, client coordinates
+        RECT covered{}; // a window over the view from before the move, screen coordinates
+        bool isNight{}; // the night sheet switched on after the move
     } cases[] = {
         {"down", 0, 52, {}},
         {"up", 0, -47, {}},
@@ -351,20 +355,41 @@ TEST_F(MapViewRepaintTest, ThePictureAfterAPanOrAPartialRepaintIsTheViewDrawnWho
         {"a little left", -2, 0, {}},
         {"a part", 0, 0, {50, 50, 120, 90}},
         {"a strip", 0, 0, {0, 100, 240, 104}},
+        {"night, the left covered", 0, 0, {}, {0, 0, 40, 320}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Canvas().SetScale(2.5);
         Canvas().SetCenter(TownCentre());
         driver.RunUntilIdle();
+        HWND cover = IsRectEmpty(&c.covered) != FALSE
+                         ? nullptr
+                         : repaintcheck::MakeFilledPopup(c.covered, GRAY_BRUSH);
+        driver.RunUntilIdle();
         MapViewport& viewport = *Canvas().GetViewport();
         viewport.SetCenter(
             viewport.ScreenToWorld(POINT{m_client.right / 2 + c.dx, m_client.bottom / 2 + c.dy}));
         InvalidateRect(Canvas().GetHwnd(), &c.part, FALSE);
+        if (c.isNight) {
+            view->ToggleNightMode();
+        }
         driver.RunUntilIdle();
         const std::optional<RECT> differs = repaintcheck::DifferenceFromWholeRepaint();
         EXPECT_FALSE(differs) << differs.value_or(RECT{}).left << ", "
                               << differs.value_or(RECT{}).top;
+        const ViewFrame shown = Capture();
+        const ViewFrame anew = RepaintWhole(2.5);
+        const std::optional<RECT> apart =
+            platform::FirstDifference(shown.pixels, anew.pixels, m_client.right);
+        EXPECT_FALSE(apart) << "drawn anew: " << apart.value_or(RECT{}).left << ", "
+                            << apart.value_or(RECT{}).top;
+        if (c.isNight) {
+            view->ToggleNightMode();
+        }
+        if (cover != nullptr) {
+            DestroyWindow(cover);
+        }
+        driver.RunUntilIdle();
     }
 }
 

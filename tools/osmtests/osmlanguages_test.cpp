@@ -482,6 +482,7 @@ TEST_F(ExtractExplore, TheScriptsOfFaultsFoundReplay) {
                  {"spanish-3158554376", 4},
                  {"german-rds-groups-as-gps-replay", 0},
                  {"italian-1000913857", 5},
+                 {"french-1720914804", 3},
                  {"french-3067577243", 3, "serial", 0},
                  {"german-unpaced-replay", 0, "unpaced", 1}};
     for (const auto& c : cases) {
