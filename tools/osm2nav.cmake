@@ -273,7 +273,7 @@ if(TARGET demoinstall)
       NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
     nav_after_generated(osmlanguages_test advisor_demo_data junctionview_demo_data
                         language_bundles poi_categories skin_pictures navigator)
-    set_tests_properties(ExtractExplore PROPERTIES TIMEOUT 300)
+    set_tests_properties(ExtractLanguages ExtractExplore PROPERTIES TIMEOUT 300)
   endif()
 endif()
 
