@@ -67,6 +67,17 @@ LRESULT Plain(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// A shown popup at rect (screen coordinates) of a class of its own with the procedure.
+HWND ShownPopup(const char16_t* className, WNDPROC procedure, const RECT& rect) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.lpszClassName = className;
+    RegisterClassW(&windowClass);
+    return CreateWindowExW(0, className, u"", WS_POPUP | WS_VISIBLE, rect.left, rect.top,
+                           rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+                           nullptr, nullptr);
+}
+
 } // namespace
 
 // Under a display (the test runs under Xvfb), the window shows the framebuffer scaled, and a
@@ -102,12 +113,7 @@ TEST(VisibleScreen, ShowsTheFramebufferAndTakesTheStylus) {
     EXPECT_EQ(differences, 0);
     ReleaseDC(nullptr, screen);
 
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = Plain;
-    windowClass.lpszClassName = u"GdiTarget";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, u"GdiTarget", u"", WS_POPUP | WS_VISIBLE, 10, 10, 20, 20,
-                                  nullptr, nullptr, nullptr, nullptr);
+    HWND window = ShownPopup(u"GdiTarget", Plain, RECT{10, 10, 30, 30});
     SDL_Event click{};
     click.type = SDL_MOUSEBUTTONDOWN;
     click.button.button = SDL_BUTTON_LEFT;
@@ -148,12 +154,7 @@ TEST(VisibleScreen, ShowsTheBigIconOfTheTopWindow) {
     }
     SelectObject(dc, old);
     DeleteDC(dc);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = Plain;
-    windowClass.lpszClassName = u"IconTarget";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, u"IconTarget", u"", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40,
-                                  nullptr, nullptr, nullptr, nullptr);
+    HWND window = ShownPopup(u"IconTarget", Plain, RECT{0, 0, 60, 40});
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
 
     ASSERT_TRUE(platform::StartVisibleScreen(platform::VisibleScreenOptions{1}));
@@ -262,12 +263,7 @@ TEST(VisibleScreen, EveryKeyThePagesTakeReachesThemFromTheWindow) {
         {"Ctrl", SDLK_RCTRL, SDL_SCANCODE_RCTRL, KMOD_NONE, VK_CONTROL},
     };
     platform::SetScreenSize(60, 40);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = Plain;
-    windowClass.lpszClassName = u"KeyTarget";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, u"KeyTarget", u"", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40,
-                                  nullptr, nullptr, nullptr, nullptr);
+    HWND window = ShownPopup(u"KeyTarget", Plain, RECT{0, 0, 60, 40});
     SetFocus(window);
     ASSERT_TRUE(platform::StartVisibleScreen(platform::VisibleScreenOptions{1}));
     for (const auto& row : rows) {
@@ -310,12 +306,7 @@ TEST(VisibleScreen, AHeldScreenKeepsTheShownPictureWhileACheckPaints) {
     if (std::getenv("DISPLAY") == nullptr)
         GTEST_SKIP() << "no display";
     platform::SetScreenSize(60, 40);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = CapturingPaint::Procedure;
-    windowClass.lpszClassName = u"CapturingPaint";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, u"CapturingPaint", u"", WS_POPUP | WS_VISIBLE, 10, 10, 30, 20,
-                                  nullptr, nullptr, nullptr, nullptr);
+    HWND window = ShownPopup(u"CapturingPaint", CapturingPaint::Procedure, RECT{10, 10, 40, 30});
     HDC screen = GetDC(nullptr);
     const RECT all{0, 0, 60, 40};
     FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
