@@ -18,6 +18,7 @@
 #include "utilities/usefulcode/apppaths.h"
 
 #include "platform/gdi/messageboxwindow.h"
+#include "platform/gdi/openfilewindow.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/kernel/clockwaits.h"
 #include "platform/kernel/codepage.h"
@@ -624,6 +625,9 @@ bool Runner::IsMet(const ScenarioStep& step, std::string& seen) const {
         if (platform::IsMessageBoxWindow(active)) {
             seen = "the active window is the message box \"" +
                    Narrow(platform::WindowTextOf(active)) + "\"";
+        } else if (platform::IsOpenFileDialogWindow(active)) {
+            seen = "the active window is the open-file dialog \"" +
+                   Narrow(platform::WindowTextOf(active)) + "\"";
         } else {
             seen = "the active window is " +
                    (section.empty() ? std::string("none of the screen's") : Narrow(section));
@@ -882,6 +886,8 @@ int Runner::Run() {
     }
     platform::SetMessageBoxSink(
         [this](const platform::MessageBoxRecord& record) { return ShowMessageBox(record); });
+    // A dialog no openfile step answered ahead is shown, for the steps to answer.
+    platform::SetOpenFilePresenter(platform::ShowOpenFileDialogWindow);
     m_namedStart = std::chrono::steady_clock::now();
     m_namedStartMs = m_clock.Virtual().TickMs();
     NoteStepStart();
@@ -900,6 +906,7 @@ int Runner::Run() {
     }
     // Boxes after the program's end (static destructors) are answered unseen.
     platform::SetMessageBoxSink(nullptr);
+    platform::SetOpenFilePresenter({});
     m_watch.Forget();
     NoteArrivals();
     m_arrivalSpies.clear();

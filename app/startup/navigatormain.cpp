@@ -16,6 +16,7 @@
 #include "platform/files/modules.h"
 #include "platform/files/paths.h"
 #include "platform/gdi/messageboxwindow.h"
+#include "platform/gdi/openfilewindow.h"
 #include "platform/gdi/visiblescreen.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/messagebox.h"
@@ -55,6 +56,19 @@ int AnswerUnseenMessageBox(const platform::MessageBoxRecord& box) {
                        platform::Utf16ToUtf8(box.text).c_str(),
                        platform::Utf16ToUtf8(platform::MessageBoxButtonText(answer)).c_str());
     return answer;
+}
+
+// Nor an open-file dialog: it is cancelled at once, and told.
+std::optional<std::u16string> CancelUnseenOpenFile(const platform::OpenFileRequest& request) {
+    std::u16string filter;
+    for (std::size_t i = 0; i < request.filter.size(); i += 2)
+        filter += (filter.empty() ? u"" : u", ") + request.filter[i];
+    (void)std::fprintf(stderr,
+                       "navigator: open-file dialog \"%s\"%s -- cancelled (headless: run with "
+                       "--screen=visible to choose a file)\n",
+                       platform::Utf16ToUtf8(platform::OpenFileDialogTitle(request)).c_str(),
+                       filter.empty() ? "" : (" (" + platform::Utf16ToUtf8(filter) + ")").c_str());
+    return std::nullopt;
 }
 
 // The scenario options; false for a malformed or out-of-range one.
@@ -204,14 +218,17 @@ int main(int argc, char** argv) {
     InstallPresettingsSheet();
     InstallMapListDlg();
     InstallModes();
-    // The visible screen shows the message boxes, and the help viewer is a program of the host
-    // ("\Windows\launch.ini"); headless a script's runner shows the boxes to its steps and
-    // programs are only recorded.
+    // The visible screen shows the message boxes and the open-file dialog, and the help viewer
+    // is a program of the host ("\Windows\launch.ini"); headless a script's runner shows the
+    // boxes and dialogs to its steps, without a script nobody answers them, and programs are
+    // only recorded.
     if (visible) {
         platform::ShowMessageBoxesAsWindows();
+        platform::ShowOpenFileDialogsAsWindows();
         platform::SetProcessLauncher(platform::HostViewerLauncher());
     } else {
         platform::SetMessageBoxSink(AnswerUnseenMessageBox);
+        platform::SetOpenFilePresenter(CancelUnseenOpenFile);
     }
     int result = 0;
     if (options->seed) {

@@ -1,6 +1,7 @@
 // The message box window: its layout, painting, buttons and modal loop.
 #include "platform/gdi/messageboxwindow.h"
 
+#include "platform/gdi/detail/systemwindow.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/text.h"
 #include "platform/kernel/sync.h"
@@ -15,6 +16,8 @@
 #include <string>
 #include <vector>
 
+using namespace platform::gdi_detail;
+
 namespace {
 
 constexpr char16_t kBoxButtonClass[] = u"SystemMessageBoxButton";
@@ -23,21 +26,11 @@ constexpr int kBoxTextId = 0xFFFF;
 // Posted by EndMessageBoxWindows: ends the box unanswered.
 constexpr UINT kEndBoxMessage = WM_USER + 0x4D42;
 
-constexpr COLORREF kBoxTitleBack = RGB(0, 0, 128);
-constexpr COLORREF kBoxTitleText = RGB(255, 255, 255);
-constexpr COLORREF kBoxBody = RGB(255, 255, 255);
-constexpr COLORREF kBoxInk = RGB(0, 0, 0);
-constexpr COLORREF kBoxButtonFace = RGB(212, 208, 200);
-constexpr COLORREF kBoxButtonShadow = RGB(128, 128, 128);
 constexpr COLORREF kBoxErrorRed = RGB(204, 0, 0);
 constexpr COLORREF kBoxWarningYellow = RGB(255, 204, 0);
 constexpr COLORREF kBoxInfoBlue = RGB(0, 72, 200);
 
-// Sizes in pixels of a 240-pixel-wide screen; a wider screen scales them.
-constexpr int kBoxMargin = 8;
 constexpr int kBoxIconSize = 32;
-constexpr int kBoxFontHeight = 13;
-constexpr int kBoxMinButtonWidth = 56;
 constexpr int kBoxMinWidth = 160;
 
 struct BoxState {
@@ -77,27 +70,6 @@ void EndBox(HWND box, int answer) {
     PostMessageW(box, WM_NULL, 0, 0); // wakes the modal loop
 }
 
-HFONT MakeBoxFont(int height, bool isBold) {
-    LOGFONTW font{};
-    font.lfHeight = -height;
-    font.lfWeight = isBold ? FW_BOLD : FW_NORMAL;
-    const std::u16string face = u"Tahoma";
-    std::copy(face.begin(), face.end(), font.lfFaceName);
-    return CreateFontIndirectW(&font);
-}
-
-void FillBoxRect(HDC dc, const RECT& rect, COLORREF colour) {
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dc, &rect, brush);
-    DeleteObject(brush);
-}
-
-void DrawBoxText(HDC dc, const std::u16string& text, RECT rect, UINT format, COLORREF colour) {
-    SetTextColor(dc, colour);
-    SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, format | DT_NOPREFIX);
-}
-
 // The style's icon: a red disc with a white cross (error), a yellow triangle with "!"
 // (warning), a blue disc with "i" (information) or "?" (question).
 void DrawBoxIcon(HDC dc, const BoxState& state) {
@@ -110,7 +82,7 @@ void DrawBoxIcon(HDC dc, const BoxState& state) {
     HBRUSH fill = CreateSolidBrush(icon == MB_ICONERROR ? kBoxErrorRed
                                    : isWarning          ? kBoxWarningYellow
                                                         : kBoxInfoBlue);
-    HPEN outline = CreatePen(PS_SOLID, 1, isWarning ? kBoxInk : RGB(255, 255, 255));
+    HPEN outline = CreatePen(PS_SOLID, 1, isWarning ? kSystemInk : RGB(255, 255, 255));
     HGDIOBJ oldBrush = SelectObject(dc, fill);
     HGDIOBJ oldPen = SelectObject(dc, outline);
     if (isWarning) {
@@ -142,8 +114,8 @@ void DrawBoxIcon(HDC dc, const BoxState& state) {
     RECT markRect = r;
     if (isWarning)
         markRect.top += size / 5;
-    DrawBoxText(dc, mark, markRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
-                isWarning ? kBoxInk : RGB(255, 255, 255));
+    DrawSystemText(dc, mark, markRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE,
+                   isWarning ? kSystemInk : RGB(255, 255, 255));
     SelectObject(dc, oldFont);
 }
 
@@ -154,18 +126,18 @@ void PaintBox(HWND box) {
     if (dc != nullptr && state != nullptr) {
         RECT client{};
         GetClientRect(box, &client);
-        FillBoxRect(dc, client, kBoxInk); // the frame
+        FillSolid(dc, client, kSystemInk); // the frame
         const int frame = state->scale;
         RECT inside{client.left + frame, client.top + frame, client.right - frame,
                     client.bottom - frame};
-        FillBoxRect(dc, inside, kBoxBody);
-        FillBoxRect(dc, state->title, kBoxTitleBack);
+        FillSolid(dc, inside, kSystemBody);
+        FillSolid(dc, state->title, kSystemTitleBack);
         HGDIOBJ oldFont = SelectObject(dc, state->titleFont);
         RECT caption = state->title;
         caption.left += 4 * state->scale;
         caption.right -= 4 * state->scale;
-        DrawBoxText(dc, state->record.caption, caption, DT_LEFT | DT_VCENTER | DT_SINGLELINE,
-                    kBoxTitleText);
+        DrawSystemText(dc, state->record.caption, caption, DT_LEFT | DT_VCENTER | DT_SINGLELINE,
+                       kSystemTitleText);
         SelectObject(dc, oldFont);
         DrawBoxIcon(dc, *state);
     }
@@ -214,19 +186,9 @@ void PaintBoxButton(HWND button) {
         RECT client{};
         GetClientRect(button, &client);
         const int id = GetDlgCtrlID(button);
-        const bool isPressed = state->pressed == id;
-        const bool isDefault = platform::MessageBoxDefaultButton(state->record.type) == id;
-        // A black frame, twice as thick around the default button, over the face.
-        FillBoxRect(dc, client, kBoxInk);
-        const int frame = state->scale * (isDefault ? 2 : 1);
-        RECT face{client.left + frame, client.top + frame, client.right - frame,
-                  client.bottom - frame};
-        FillBoxRect(dc, face, isPressed ? kBoxButtonShadow : kBoxButtonFace);
-        HGDIOBJ oldFont = SelectObject(dc, state->font);
-        DrawBoxText(dc, platform::WindowTextOf(button), face,
-                    DT_CENTER | DT_VCENTER | DT_SINGLELINE,
-                    isPressed ? RGB(255, 255, 255) : kBoxInk);
-        SelectObject(dc, oldFont);
+        DrawSystemButton(dc, client, platform::WindowTextOf(button), state->font, state->scale,
+                         state->pressed == id,
+                         platform::MessageBoxDefaultButton(state->record.type) == id);
     }
     EndPaint(button, &paint);
 }
@@ -234,31 +196,17 @@ void PaintBoxButton(HWND button) {
 LRESULT BoxButtonProcedure(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
     HWND box = GetParent(button);
     BoxState* state = BoxStateOf(box);
+    if (state != nullptr) {
+        if (const std::optional<LRESULT> result =
+                TrackSystemButton(button, message, lParam, state->pressed,
+                                  [box, button] { EndBox(box, GetDlgCtrlID(button)); }))
+            return *result;
+    }
     switch (message) {
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
         PaintBoxButton(button);
-        return 0;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        if (state != nullptr) {
-            SetCapture(button);
-            state->pressed = GetDlgCtrlID(button);
-            InvalidateRect(button, nullptr, FALSE);
-        }
-        return 0;
-    case WM_LBUTTONUP:
-        if (state != nullptr && state->pressed == GetDlgCtrlID(button)) {
-            ReleaseCapture();
-            state->pressed = 0;
-            InvalidateRect(button, nullptr, FALSE);
-            RECT client{};
-            GetClientRect(button, &client);
-            const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-            if (PtInRect(&client, at))
-                EndBox(box, GetDlgCtrlID(button));
-        }
         return 0;
     case WM_KEYDOWN:
         return SendMessageW(box, message, wParam, lParam);
@@ -278,9 +226,9 @@ LRESULT BoxTextProcedure(HWND text, UINT message, WPARAM wParam, LPARAM lParam) 
     if (dc != nullptr && state != nullptr) {
         RECT client{};
         GetClientRect(text, &client);
-        FillBoxRect(dc, client, kBoxBody);
+        FillSolid(dc, client, kSystemBody);
         HGDIOBJ oldFont = SelectObject(dc, state->font);
-        DrawBoxText(dc, state->shownText, client, DT_LEFT | DT_WORDBREAK, kBoxInk);
+        DrawSystemText(dc, state->shownText, client, DT_LEFT | DT_WORDBREAK, kSystemInk);
         SelectObject(dc, oldFont);
     }
     EndPaint(text, &paint);
@@ -290,29 +238,10 @@ LRESULT BoxTextProcedure(HWND text, UINT message, WPARAM wParam, LPARAM lParam) 
 void RegisterBoxClasses() {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (const auto& [name, procedure] : {std::pair{platform::kMessageBoxClass, &BoxProcedure},
-                                              std::pair{kBoxButtonClass, &BoxButtonProcedure},
-                                              std::pair{kBoxTextClass, &BoxTextProcedure}}) {
-            WNDCLASSW windowClass{};
-            windowClass.lpfnWndProc = procedure;
-            windowClass.lpszClassName = name;
-            (void)RegisterClassW(&windowClass);
-        }
+        RegisterSystemClasses({{platform::kMessageBoxClass, &BoxProcedure},
+                               {kBoxButtonClass, &BoxButtonProcedure},
+                               {kBoxTextClass, &BoxTextProcedure}});
     });
-}
-
-// The extent of a text in a font: one line, or wrapped into width when width is above 0.
-SIZE MeasureBoxText(HFONT font, const std::u16string& text, int width) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, font);
-    RECT rect{0, 0, width > 0 ? width : 0x7FFF, 0};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect,
-              DT_CALCRECT | DT_NOPREFIX | (width > 0 ? DT_WORDBREAK : 0));
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    return SIZE{rect.right - rect.left, std::max<LONG>(rect.bottom - rect.top, metrics.tmHeight)};
 }
 
 // The text with each word wider than width (a path, say) broken into lines that fit, so that
@@ -347,86 +276,26 @@ std::u16string BreakLongWords(HFONT font, const std::u16string& text, int width)
     return shown;
 }
 
-// The screen under a window, kept while it is up and put back before it goes, as the system
-// keeps it for its boxes: a window beneath that lets the screen show through (a skinned dialog
-// drawn with transparent parts) then shows what it showed before, not the box.
-class SavedScreen {
-public:
-    explicit SavedScreen(const RECT& rect)
-        : m_rect(rect) {
-        HDC screen = GetDC(nullptr);
-        m_dc = CreateCompatibleDC(screen);
-        m_bitmap = CreateCompatibleBitmap(screen, Width(), Height());
-        if (m_dc != nullptr && m_bitmap != nullptr) {
-            m_old = SelectObject(m_dc, m_bitmap);
-            m_isSaved = BitBlt(m_dc, 0, 0, Width(), Height(), screen, m_rect.left, m_rect.top,
-                               SRCCOPY) != FALSE;
-        }
-        ReleaseDC(nullptr, screen);
-    }
-    ~SavedScreen() {
-        if (m_old != nullptr)
-            SelectObject(m_dc, m_old);
-        if (m_bitmap != nullptr)
-            DeleteObject(m_bitmap);
-        if (m_dc != nullptr)
-            DeleteDC(m_dc);
-    }
-    SavedScreen(const SavedScreen&) = delete;
-    SavedScreen& operator=(const SavedScreen&) = delete;
-
-    void Restore() const {
-        if (!m_isSaved)
-            return;
-        HDC screen = GetDC(nullptr);
-        BitBlt(screen, m_rect.left, m_rect.top, Width(), Height(), m_dc, 0, 0, SRCCOPY);
-        ReleaseDC(nullptr, screen);
-    }
-
-private:
-    [[nodiscard]] int Width() const { return m_rect.right - m_rect.left; }
-    [[nodiscard]] int Height() const { return m_rect.bottom - m_rect.top; }
-
-    RECT m_rect;
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
-    HGDIOBJ m_old = nullptr;
-    bool m_isSaved = false;
-};
-
-HWND TopLevelWindowOf(HWND window) {
-    while (window != nullptr && (GetWindowLongW(window, GWL_STYLE) & WS_CHILD) != 0)
-        window = GetParent(window);
-    return window;
-}
-
-// Where a box of the size goes along one axis: centred over [overFrom, overTo), moved into
-// [workFrom, workTo) as far as it fits there.
-int PlaceBox(int size, int overFrom, int overTo, int workFrom, int workTo) {
-    const int centred = overFrom + (overTo - overFrom - size) / 2;
-    return std::max(workFrom, std::min(centred, workTo - size));
-}
-
 // Makes the box window with its text and buttons, as large as its text wants within the work
 // area, centred over the rectangle over where it fits (screen coordinates): a small owner, or
 // another box, must not cut the text. Null when it cannot be made.
 HWND CreateBox(BoxState& state, HWND owner, const RECT& over, const RECT& work) {
     const int s = state.scale;
-    const int margin = kBoxMargin * s;
+    const int margin = kSystemMargin * s;
     const std::vector<int> buttons = platform::MessageBoxButtons(state.record.type);
-    const int buttonHeight = MeasureBoxText(state.font, u"Ag", 0).cy + 10 * s;
-    int buttonWidth = kBoxMinButtonWidth * s;
+    const int buttonHeight = MeasureSystemText(state.font, u"Ag", 0).cy + 10 * s;
+    int buttonWidth = kSystemMinButtonWidth * s;
     for (const int id : buttons) {
         buttonWidth = std::max<int>(
             buttonWidth,
-            MeasureBoxText(state.font, platform::MessageBoxButtonText(id), 0).cx + 16 * s);
+            MeasureSystemText(state.font, platform::MessageBoxButtonText(id), 0).cx + 16 * s);
     }
     const int buttonsWidth = static_cast<int>(buttons.size()) * (buttonWidth + margin) - margin;
-    const SIZE captionSize = MeasureBoxText(state.titleFont, state.record.caption, 0);
+    const SIZE captionSize = MeasureSystemText(state.titleFont, state.record.caption, 0);
     const bool hasIcon = (state.record.type & MB_ICONMASK) != 0 &&
                          (state.record.type & MB_ICONMASK) <= MB_ICONINFORMATION;
     const int iconSpace = hasIcon ? kBoxIconSize * s + margin : 0;
-    const SIZE lineSize = MeasureBoxText(state.font, state.record.text, 0);
+    const SIZE lineSize = MeasureSystemText(state.font, state.record.text, 0);
     // As wide as the text on one line wants, within the work area.
     const int maxWidth =
         std::max<int>(work.right - work.left - 2 * margin, buttonsWidth + 2 * margin);
@@ -442,11 +311,11 @@ HWND CreateBox(BoxState& state, HWND owner, const RECT& over, const RECT& work) 
     const int maxTextHeight = std::max<int>(lineSize.cy, static_cast<int>(work.bottom - work.top) -
                                                              fixedHeight - 2 * margin);
     const int textHeight =
-        std::min<int>(MeasureBoxText(state.font, state.shownText, textWidth).cy, maxTextHeight);
+        std::min<int>(MeasureSystemText(state.font, state.shownText, textWidth).cy, maxTextHeight);
     const int bodyHeight = std::max(textHeight, hasIcon ? kBoxIconSize * s : 0);
     const int height = fixedHeight + bodyHeight;
-    const int x = PlaceBox(width, over.left, over.right, work.left, work.right);
-    const int y = PlaceBox(height, over.top, over.bottom, work.top, work.bottom);
+    const int x = PlaceCentred(width, over.left, over.right, work.left, work.right);
+    const int y = PlaceCentred(height, over.top, over.bottom, work.top, work.bottom);
     state.title = RECT{s, s, width - s, s + titleHeight};
     const int bodyTop = state.title.bottom + margin;
     state.icon = hasIcon
@@ -482,60 +351,16 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box) {
     RegisterBoxClasses();
     BoxState state;
     state.record = box;
-    state.scale = std::max(1, GetSystemMetrics(SM_CXSCREEN) / 240);
-    state.font = MakeBoxFont(kBoxFontHeight * state.scale, false);
-    state.titleFont = MakeBoxFont(kBoxFontHeight * state.scale, true);
-    state.iconFont = MakeBoxFont(kBoxIconSize * state.scale * 3 / 4, true);
-    // Over the owner, else over the active window, else over the work area.
-    HWND over = TopLevelWindowOf(IsWindow(box.owner) != FALSE ? box.owner : nullptr);
-    if (over == nullptr)
-        over = GetActiveWindow();
-    RECT work{};
-    if (SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0) == FALSE || IsRectEmpty(&work) != FALSE)
-        work = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    RECT area{};
-    if (over == nullptr || GetWindowRect(over, &area) == FALSE || IsRectEmpty(&area) != FALSE)
-        area = work;
-    // Only a window of this thread is owned and disabled: another thread's is just covered.
-    HWND owner = over != nullptr && GetWindowThreadProcessId(over, nullptr) == GetCurrentThreadId()
-                     ? over
-                     : nullptr;
-    HWND window = CreateBox(state, owner, area, work);
-    int answer = 0;
-    if (window != nullptr) {
-        {
-            std::lock_guard lock(OpenBoxesMutex());
-            OpenBoxes().insert(window);
-        }
-        RECT rect{};
-        GetWindowRect(window, &rect);
-        const SavedScreen beneath(rect);
-        const bool disablesOwner = owner != nullptr && IsWindowEnabled(owner) != FALSE;
-        if (disablesOwner)
-            EnableWindow(owner, FALSE);
-        ShowWindow(window, SW_SHOW);
-        SetActiveWindow(window);
-        MSG msg{};
-        while (!state.isEnded && IsWindow(window) != FALSE) {
-            if (GetMessageW(&msg, nullptr, 0, 0) == FALSE) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                break;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        answer = state.isEnded ? state.answer : 0;
-        if (disablesOwner && IsWindow(owner) != FALSE)
-            EnableWindow(owner, TRUE);
-        {
-            std::lock_guard lock(OpenBoxesMutex());
-            OpenBoxes().erase(window);
-        }
-        if (IsWindow(window) != FALSE) {
-            beneath.Restore(); // the box still covers it: nothing beneath paints meanwhile
-            DestroyWindow(window);
-        }
-    }
+    state.scale = SystemScale();
+    state.font = MakeSystemFont(kSystemFontHeight * state.scale, false);
+    state.titleFont = MakeSystemFont(kSystemFontHeight * state.scale, true);
+    state.iconFont = MakeSystemFont(kBoxIconSize * state.scale * 3 / 4, true);
+    const SystemPlacement placement = PlaceSystemWindow(box.owner);
+    HWND window = CreateBox(state, placement.owner, placement.over, placement.work);
+    if (window != nullptr)
+        RunSystemModal(window, placement.owner, nullptr, state.isEnded, OpenBoxesMutex(),
+                       OpenBoxes(), {});
+    const int answer = state.isEnded ? state.answer : 0;
     DeleteObject(state.iconFont);
     DeleteObject(state.titleFont);
     DeleteObject(state.font);
@@ -547,9 +372,12 @@ void ShowMessageBoxesAsWindows() {
 }
 
 void EndMessageBoxWindows() {
-    std::lock_guard lock(OpenBoxesMutex());
-    for (HWND box : OpenBoxes())
-        PostMessageW(box, kEndBoxMessage, 0, 0);
+    {
+        std::lock_guard lock(OpenBoxesMutex());
+        for (HWND box : OpenBoxes())
+            PostMessageW(box, kEndBoxMessage, 0, 0);
+    }
+    EndOpenFileDialogWindows();
 }
 
 bool IsMessageBoxWindow(HWND window) {

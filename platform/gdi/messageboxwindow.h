@@ -24,7 +24,8 @@ int ShowMessageBoxWindow(const MessageBoxRecord& box);
 // Makes MessageBoxW show its boxes with ShowMessageBoxWindow (SetMessageBoxSink).
 void ShowMessageBoxesAsWindows();
 
-// Ends every open box unanswered (0), as at the end of the program. Any thread.
+// Ends every open box unanswered (0), and every open-file dialog (platform/gdi/openfilewindow.h)
+// cancelled, as at the end of the program. Any thread.
 void EndMessageBoxWindows();
 
 // True for a shown or hidden message box window. Any thread.

@@ -2,6 +2,8 @@
 #include "platform/gdi/screenshot.h"
 
 #include "platform/gdi/detail/gdistate.h"
+#include "platform/gdi/detail/savedscreen.h"
+#include "platform/window/paint.h"
 #include "platform/window/window.h"
 
 #include <algorithm>
@@ -55,15 +57,15 @@ bool Encode(const std::uint32_t* pixels, int width, int height, std::uint8_t* ro
 
 namespace platform {
 
-bool ReadScreenPixels(const RECT* rect, std::vector<std::uint32_t>* pixels, int* width,
-                      int* height) {
-    if (pixels == nullptr || width == nullptr || height == nullptr)
+namespace {
+
+// The screen's pixels within rect, with the GDI lock held.
+bool CopyScreenLocked(GdiState& state, const RECT* rect, std::vector<std::uint32_t>* pixels,
+                      int* width, int* height) {
+    const SurfacePtr screen = Screen(state);
+    if (!screen)
         return false;
-    FetchTarget(nullptr);
-    GdiState& state = State();
-    std::lock_guard lock(state.mutex);
-    const Surface& screen = *Screen(state);
-    RECT area{0, 0, screen.width, screen.height};
+    RECT area{0, 0, screen->width, screen->height};
     if (rect != nullptr) {
         area.left = std::max(area.left, rect->left);
         area.top = std::max(area.top, rect->top);
@@ -78,51 +80,75 @@ bool ReadScreenPixels(const RECT* rect, std::vector<std::uint32_t>* pixels, int*
     pixels->reserve(static_cast<std::size_t>(*width) * *height);
     for (LONG y = area.top; y < area.bottom; ++y) {
         const std::uint32_t* row =
-            screen.pixels.data() + static_cast<std::size_t>(y) * screen.width;
+            screen->pixels.data() + static_cast<std::size_t>(y) * screen->width;
         pixels->insert(pixels->end(), row + area.left, row + area.right);
     }
     return true;
+}
+
+} // namespace
+
+bool ReadScreenPixels(const RECT* rect, std::vector<std::uint32_t>* pixels, int* width,
+                      int* height) {
+    if (pixels == nullptr || width == nullptr || height == nullptr)
+        return false;
+    FetchTarget(nullptr);
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    return CopyScreenLocked(state, rect, pixels, width, height);
 }
 
 bool ReadShownPixels(std::vector<std::uint32_t>* pixels, int* width, int* height) {
     if (pixels == nullptr || width == nullptr || height == nullptr)
         return false;
     FetchTarget(nullptr);
-    {
-        GdiState& state = State();
-        std::lock_guard lock(state.mutex);
-        const SurfacePtr screen = Screen(state);
-        if (screen && state.heldScreen && state.heldScreen->size() == screen->pixels.size()) {
-            *pixels = *state.heldScreen;
-            *width = screen->width;
-            *height = screen->height;
-            return screen->width > 0 && screen->height > 0;
-        }
+    GdiState& state = State();
+    // One step under the lock: a hold taken between a look for it and the read would let the
+    // check's own painting through.
+    std::lock_guard lock(state.mutex);
+    const SurfacePtr screen = Screen(state);
+    if (screen && state.heldScreen && state.heldScreen->size() == screen->pixels.size()) {
+        *pixels = *state.heldScreen;
+        *width = screen->width;
+        *height = screen->height;
+        return screen->width > 0 && screen->height > 0;
     }
-    return ReadScreenPixels(nullptr, pixels, width, height);
+    return CopyScreenLocked(state, nullptr, pixels, width, height);
 }
 
 ScreenHold::ScreenHold() {
     FetchTarget(nullptr);
-    GdiState& state = State();
-    std::lock_guard lock(state.mutex);
-    const SurfacePtr screen = Screen(state);
-    if (state.heldScreen || !screen)
+    // The window system's lock comes before GDI's: the watch starts first, and it is what makes
+    // a hold the only one.
+    if (!StartPaintWatch())
         return;
-    state.heldScreen = screen->pixels;
-    m_isHolding = true;
+    {
+        GdiState& state = State();
+        std::lock_guard lock(state.mutex);
+        if (const SurfacePtr screen = Screen(state); screen && !state.heldScreen) {
+            state.heldScreen = screen->pixels;
+            m_isHolding = true;
+        }
+    }
+    if (!m_isHolding)
+        EndPaintWatch();
 }
 
 ScreenHold::~ScreenHold() {
     if (!m_isHolding)
         return;
-    GdiState& state = State();
-    std::lock_guard lock(state.mutex);
-    // A screen that changed its size meanwhile keeps what it has: the old picture does not fit.
-    if (const SurfacePtr screen = Screen(state);
-        screen && state.heldScreen->size() == screen->pixels.size())
-        screen->pixels = std::move(*state.heldScreen);
-    state.heldScreen.reset();
+    {
+        GdiState& state = State();
+        std::lock_guard lock(state.mutex);
+        // A screen that changed its size meanwhile keeps what it has: the old picture does not
+        // fit.
+        if (const SurfacePtr screen = Screen(state);
+            screen && state.heldScreen->size() == screen->pixels.size())
+            screen->pixels = std::move(*state.heldScreen);
+        state.heldScreen.reset();
+    }
+    // What other windows painted meanwhile is painted again over the picture put back.
+    EndPaintWatch();
 }
 
 std::optional<RECT> FirstDifference(const std::vector<std::uint32_t>& before,
@@ -204,3 +230,43 @@ bool SavePng(const std::vector<std::uint32_t>& pixels, int width, int height,
 }
 
 } // namespace platform
+
+namespace platform::gdi_detail {
+
+SavedScreen::SavedScreen(const RECT& rect) {
+    std::vector<std::uint32_t> shown;
+    int width = 0;
+    int height = 0;
+    if (!ReadShownPixels(&shown, &width, &height))
+        return;
+    const RECT screen{0, 0, width, height};
+    if (IntersectRect(&m_rect, &rect, &screen) == FALSE)
+        return;
+    m_pixels.reserve(static_cast<std::size_t>(m_rect.right - m_rect.left) *
+                     static_cast<std::size_t>(m_rect.bottom - m_rect.top));
+    for (LONG y = m_rect.top; y < m_rect.bottom; ++y) {
+        const auto row = shown.begin() + static_cast<std::ptrdiff_t>(y) * width;
+        m_pixels.insert(m_pixels.end(), row + m_rect.left, row + m_rect.right);
+    }
+}
+
+void SavedScreen::Restore() const {
+    if (m_pixels.empty())
+        return;
+    FetchTarget(nullptr);
+    GdiState& state = State();
+    std::lock_guard lock(state.mutex);
+    const SurfacePtr screen = Screen(state);
+    if (!screen || m_rect.right > screen->width || m_rect.bottom > screen->height)
+        return;
+    const auto rowWidth = static_cast<std::size_t>(m_rect.right - m_rect.left);
+    for (LONG y = m_rect.top; y < m_rect.bottom; ++y) {
+        std::copy_n(
+            m_pixels.begin() +
+                static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y - m_rect.top) * rowWidth),
+            rowWidth,
+            screen->pixels.begin() + static_cast<std::ptrdiff_t>(y) * screen->width + m_rect.left);
+    }
+}
+
+} // namespace platform::gdi_detail

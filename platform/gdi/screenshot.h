@@ -21,8 +21,9 @@ namespace platform {
 
 // Keeps the screen as it is in what the window shows while it lives, and puts that picture back
 // on the screen when it ends: a check may paint the screen for its own purposes meanwhile (fill
-// it, repaint it whole) without the user ever seeing it, and leaves the screen as it found it.
-// One hold at a time; a hold made while another lives does nothing.
+// it, repaint it whole) without the user ever seeing it, and leaves the screen as it found it,
+// but for what windows of other threads painted meanwhile (a box that came up), which paints
+// again after it. One hold at a time; a hold made while another lives does nothing.
 class ScreenHold {
 public:
     ScreenHold();

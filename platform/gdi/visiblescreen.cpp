@@ -3,6 +3,7 @@
 
 #include "platform/gdi/dib.h"
 #include "platform/gdi/screenshot.h"
+#include "platform/kernel/codepage.h"
 #include "platform/window/input.h"
 #include "platform/window/window.h"
 
@@ -319,6 +320,15 @@ UINT KeyOf(SDL_Keycode key, SDL_Scancode scancode) {
     }
 }
 
+// True for the device keys whose press types a character of its own (the loop's
+// TranslateMessage makes it): letters, digits, the space bar, '+', '-' and the keypad's.
+bool IsTypedByKey(UINT key) {
+    return (key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9') ||
+           (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) || key == VK_SPACE || key == VK_OEM_PLUS ||
+           key == VK_OEM_MINUS || key == VK_ADD || key == VK_SUBTRACT || key == VK_MULTIPLY ||
+           key == VK_DECIMAL;
+}
+
 class VisibleScreen {
 public:
     bool Start(const platform::VisibleScreenOptions& options, std::string* whyNot) {
@@ -396,9 +406,22 @@ private:
             }
             break;
         case SDL_KEYDOWN:
-        case SDL_KEYUP:
-            if (const UINT key = KeyOf(event.key.keysym.sym, event.key.keysym.scancode); key != 0)
+        case SDL_KEYUP: {
+            const UINT key = KeyOf(event.key.keysym.sym, event.key.keysym.scancode);
+            if (key != 0)
                 platform::InjectKey(key, event.type == SDL_KEYDOWN);
+            if (event.type == SDL_KEYDOWN)
+                m_isTypedByKey = key != 0 && IsTypedByKey(key);
+            break;
+        }
+        case SDL_TEXTINPUT:
+            // What the device's keys type comes with their key presses; the rest ('\', '.',
+            // letters with accents ...) as the input panel types it.
+            if (!m_isTypedByKey) {
+                for (const char16_t c : platform::Utf8ToUtf16(event.text.text))
+                    platform::InjectChar(c);
+            }
+            m_isTypedByKey = false;
             break;
         default:
             break;
@@ -523,6 +546,7 @@ private:
     }
 
     int m_scale = 2;
+    bool m_isTypedByKey = false; // the last key pressed types its character itself
     std::thread m_thread;
     std::atomic<bool> m_isStopping{false};
     std::mutex m_mutex;

@@ -106,10 +106,11 @@ BOOL GetOpenFileNameW(LPOPENFILENAMEW openFileName) {
         DialogState& state = SharedDialogState();
         std::lock_guard lock(state.mutex);
         state.requests.push_back(request);
-        presenter = state.presenter;
-        if (!presenter && !state.answers.empty()) {
+        if (!state.answers.empty()) {
             answer = std::move(state.answers.front());
             state.answers.pop_front();
+        } else {
+            presenter = state.presenter;
         }
     }
     if (presenter) {

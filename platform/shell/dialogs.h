@@ -1,7 +1,8 @@
 #pragma once
-// The system open-file dialog. Headless (the default) it shows nothing: it records each request
-// and answers from a queue of scripted answers that tests push; with no answer queued the user
-// "cancels". A visible back end may install a presenter instead. Safe from any thread.
+// The system open-file dialog. It records each request and answers from a queue of scripted
+// answers that tests push; with none queued, the installed presenter answers (the dialog as a
+// window of the screen: platform/gdi/openfilewindow.h), and without a presenter the user
+// "cancels". Safe from any thread.
 
 #include "platform/types.h"
 
@@ -72,13 +73,14 @@ struct OpenFileRequest {
 // A presenter returns the chosen path, or nullopt for cancel.
 using OpenFilePresenter = std::function<std::optional<std::u16string>(const OpenFileRequest&)>;
 
-// Queues the answer of the next headless dialog: a path to choose, or nullopt to cancel.
+// Queues the answer of the next dialog, which is then not presented: a path to choose, or
+// nullopt to cancel.
 void PushOpenFileAnswer(std::optional<std::u16string> answer);
 // The requests recorded since the last clear, oldest first.
 [[nodiscard]] std::vector<OpenFileRequest> RecordedOpenFileRequests();
 // Forgets recorded requests and queued answers.
 void ClearOpenFileDialogs();
-// Replaces the headless answers by a presenter; an empty function restores them.
+// Presents the dialogs that no queued answer answers; an empty function: they are cancelled.
 void SetOpenFilePresenter(OpenFilePresenter presenter);
 
 } // namespace platform

@@ -449,4 +449,38 @@ bool GetDcTarget(HDC dc, DcTarget* target) {
     return true;
 }
 
+bool StartPaintWatch() {
+    window_detail::State& state = window_detail::GetState();
+    std::lock_guard lock(state.mutex);
+    if (state.paintWatcher)
+        return false;
+    state.paintWatcher = std::this_thread::get_id();
+    state.watchedWindows.clear();
+    for (const auto& [key, window] : state.windows) {
+        if (window->hasUpdate || window->isFrameDirty)
+            state.watchedWindows.insert(window->handle);
+    }
+    state.watchedBare = state.bareUpdate;
+    return true;
+}
+
+void EndPaintWatch() {
+    window_detail::State& state = window_detail::GetState();
+    std::lock_guard lock(state.mutex);
+    if (!state.paintWatcher)
+        return;
+    state.paintWatcher.reset();
+    for (HWND handle : state.watchedWindows) {
+        if (window_detail::Window* window = window_detail::Find(state, handle);
+            window != nullptr && !window->isDestroying) {
+            window->isFrameDirty = window->isFrameDirty || window_detail::BorderOf(*window) > 0;
+            window_detail::InvalidateLocked(state, *window, nullptr, true);
+        }
+    }
+    state.watchedWindows.clear();
+    if (IsRectEmpty(&state.watchedBare) == FALSE)
+        window_detail::InvalidateBareScreen(state, state.watchedBare);
+    state.watchedBare = RECT{};
+}
+
 } // namespace platform

@@ -94,4 +94,13 @@ void SetDcHooks(const DcHooks& hooks);
 // The clip box of a window DC as the window system sees it (without GDI's clip region).
 int GetWindowDcClipBox(HDC dc, RECT* rect);
 
+// For a check that paints the screen for its own purposes and then puts the picture from its
+// start back (platform::ScreenHold): from StartPaintWatch on, the windows that are to paint
+// then, and those that threads other than the caller's make dirty until EndPaintWatch, are
+// kept; EndPaintWatch makes them dirty again, so that what they paint while the check runs (a
+// box that comes up, say) is painted again over the picture put back. One watch at a time:
+// false when another runs. Any thread.
+[[nodiscard]] bool StartPaintWatch();
+void EndPaintWatch();
+
 } // namespace platform

@@ -330,6 +330,8 @@ void InvalidateLocked(State& state, Window& window, const RECT* rect, bool erase
         window.hasUpdate = true;
     }
     window.isUpdateErase = window.isUpdateErase || erase;
+    if (state.paintWatcher && *state.paintWatcher != std::this_thread::get_id())
+        state.watchedWindows.insert(window.handle);
     WakeQueue(*window.queue);
     // The update area is one box: two parts apart join into a box that reaches beyond both, and
     // the window paints all of it, also over children that neither part reached. Unless it
@@ -458,8 +460,11 @@ void InvalidateReordered(State& state, const std::vector<HWND>& before,
 void InvalidateBareScreen(State& state, const RECT& screenRect) {
     const RECT screen{0, 0, state.screenWidth, state.screenHeight};
     RECT area{};
-    if (IntersectRect(&area, &screenRect, &screen) != FALSE)
-        (void)UnionRect(&state.bareUpdate, &state.bareUpdate, &area);
+    if (IntersectRect(&area, &screenRect, &screen) == FALSE)
+        return;
+    (void)UnionRect(&state.bareUpdate, &state.bareUpdate, &area);
+    if (state.paintWatcher && *state.paintWatcher != std::this_thread::get_id())
+        (void)UnionRect(&state.watchedBare, &state.watchedBare, &area);
 }
 
 } // namespace platform::window_detail

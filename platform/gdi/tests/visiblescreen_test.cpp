@@ -1,13 +1,18 @@
+#include "platform/gdi/messageboxwindow.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/gditesting.h"
+#include "platform/gdi/text.h"
 #include "platform/gdi/visiblescreen.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
+#include "platform/window/testdriver.h"
 #include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -336,4 +341,149 @@ TEST(VisibleScreen, AHeldScreenKeepsTheShownPictureWhileACheckPaints) {
     platform::StopVisibleScreen();
     ReleaseDC(nullptr, screen);
     DestroyWindow(window);
+}
+
+namespace {
+
+constexpr COLORREF kCheckFill = RGB(243, 13, 229);
+
+std::uint32_t ScreenPixel(COLORREF colour) {
+    return (static_cast<std::uint32_t>(GetRValue(colour)) << 16) |
+           (static_cast<std::uint32_t>(GetGValue(colour)) << 8) | GetBValue(colour);
+}
+
+} // namespace
+
+// The window reads what it shows, as its thread does at every frame, while checks take holds one
+// after the other, fill the screen and paint it white again: no read ever gives a check's fill.
+TEST(VisibleScreen, AReadWhileChecksHoldTheScreenNeverGivesTheirPainting) {
+    platform::SetScreenSize(16, 8);
+    HDC screen = GetDC(nullptr);
+    const RECT all{0, 0, 16, 8};
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    HBRUSH fill = CreateSolidBrush(kCheckFill);
+    FillRect(screen, &all, white);
+    std::atomic<bool> isDone{false};
+    std::atomic<int> reads{0};
+    std::atomic<int> filledReads{0};
+    std::thread reader([&] {
+        std::vector<std::uint32_t> pixels;
+        int width = 0;
+        int height = 0;
+        while (!isDone) {
+            if (!platform::ReadShownPixels(&pixels, &width, &height))
+                continue;
+            ++reads;
+            if (std::find(pixels.begin(), pixels.end(), ScreenPixel(kCheckFill)) != pixels.end())
+                ++filledReads;
+        }
+    });
+    for (int i = 0; i < 20000; ++i) {
+        const platform::ScreenHold hold;
+        FillRect(screen, &all, fill);
+        FillRect(screen, &all, white);
+    }
+    isDone = true;
+    reader.join();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(filledReads.load(), 0);
+    DeleteObject(fill);
+    ReleaseDC(nullptr, screen);
+}
+
+// Before anything draws on a screen of a new size, a read of what is shown and a hold both take
+// the screen at that size: a hold of the old picture would not fit, and the window would show
+// the check's painting.
+TEST(VisibleScreen, AReadOrAHoldBeforeAnyDrawingTakesTheScreenAtItsNewSize) {
+    platform::SetScreenSize(12, 6);
+    HDC screen = GetDC(nullptr);
+    const RECT small{0, 0, 12, 6};
+    FillRect(screen, &small, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ReleaseDC(nullptr, screen);
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    platform::SetScreenSize(20, 10);
+    ASSERT_TRUE(platform::ReadShownPixels(&pixels, &width, &height));
+    EXPECT_EQ(width, 20);
+    EXPECT_EQ(height, 10);
+    platform::SetScreenSize(14, 7);
+    {
+        const platform::ScreenHold hold;
+        screen = GetDC(nullptr);
+        const RECT all{0, 0, 14, 7};
+        HBRUSH fill = CreateSolidBrush(kCheckFill);
+        FillRect(screen, &all, fill);
+        DeleteObject(fill);
+        ReleaseDC(nullptr, screen);
+        ASSERT_TRUE(platform::ReadShownPixels(&pixels, &width, &height));
+        EXPECT_EQ(width, 14);
+        EXPECT_EQ(std::count(pixels.begin(), pixels.end(), ScreenPixel(kCheckFill)), 0);
+    }
+}
+
+// A box that a worker thread brings up while a check holds the screen is painted on the screen
+// the check paints; when the hold ends and puts the picture from its start back, the box paints
+// again over it: the screen shows the box, not the picture from before it.
+TEST(VisibleScreen, ABoxThatComesUpDuringAHoldIsShownAfterIt) {
+    platform::SetScreenSize(240, 320);
+    platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+    HDC screen = GetDC(nullptr);
+    const RECT all{0, 0, 240, 320};
+    FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    const auto isPainted = [](HWND window) {
+        return GetUpdateRect(window, nullptr, FALSE) == FALSE;
+    };
+    const auto boxOnScreen = [] {
+        for (HWND window : platform::ShownWindows()) {
+            if (platform::IsMessageBoxWindow(window))
+                return window;
+        }
+        return static_cast<HWND>(nullptr);
+    };
+    std::thread worker;
+    HWND box = nullptr;
+    {
+        const platform::ScreenHold hold;
+        HBRUSH fill = CreateSolidBrush(kCheckFill);
+        FillRect(screen, &all, fill);
+        DeleteObject(fill);
+        worker = std::thread([] {
+            platform::MessageBoxRecord record;
+            record.caption = u"Memory";
+            record.text = u"Not enough memory to plan the route.";
+            record.type = MB_OK | MB_ICONERROR;
+            (void)platform::ShowMessageBoxWindow(record);
+        });
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        for (;;) {
+            box = boxOnScreen();
+            bool isWhole = box != nullptr && isPainted(box);
+            for (HWND window : platform::ShownWindows())
+                isWhole = isWhole && (GetParent(window) != box || isPainted(window));
+            if (isWhole || std::chrono::steady_clock::now() > deadline)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_NE(box, nullptr);
+    }
+    RECT boxRect{};
+    GetWindowRect(box, &boxRect);
+    // The box's frame is black: seen once the box has painted again after the hold.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    COLORREF corner = GetPixel(screen, boxRect.left, boxRect.top);
+    while (corner != RGB(0, 0, 0) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        corner = GetPixel(screen, boxRect.left, boxRect.top);
+    }
+    EXPECT_EQ(corner, RGB(0, 0, 0)) << "the box is up but the screen does not show it";
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    ASSERT_TRUE(platform::ReadShownPixels(&pixels, &width, &height));
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), ScreenPixel(kCheckFill)), 0);
+    platform::EndMessageBoxWindows();
+    worker.join();
+    ReleaseDC(nullptr, screen);
+    platform::SetFontFile({});
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <vector>
 
 namespace {
 
@@ -75,21 +76,28 @@ TEST_F(OpenFileDialogTest, RefusesBadStructuresAndTooSmallBuffers) {
     EXPECT_EQ(m_file[0], 13) << "the first character holds the size needed";
 }
 
-TEST_F(OpenFileDialogTest, PresenterReplacesTheScriptAndSeesTheInitialFile) {
-    std::u16string seenInitial;
+// A queued answer answers first, unseen; the presenter gets the dialogs nobody answered ahead.
+TEST_F(OpenFileDialogTest, QueuedAnswersComeFirstThenThePresenterSeesTheInitialFile) {
+    std::vector<std::u16string> seenInitial;
     platform::SetOpenFilePresenter([&](const platform::OpenFileRequest& request) {
-        seenInitial = request.initialFile;
+        seenInitial.push_back(request.initialFile);
         return std::optional<std::u16string>(u"\\chosen");
     });
-    platform::PushOpenFileAnswer(std::nullopt); // not used while a presenter is installed
+    platform::PushOpenFileAnswer(u"\\ahead.txt");
     const std::u16string initial = u"start.txt";
     std::copy(initial.begin(), initial.end(), m_file.begin());
     m_file[initial.size()] = u'\0';
     OPENFILENAMEW ofn = Prepare();
     ASSERT_TRUE(GetOpenFileNameW(&ofn));
-    EXPECT_EQ(seenInitial, u"start.txt");
+    EXPECT_EQ(std::u16string(ofn.lpstrFile), u"\\ahead.txt");
+    EXPECT_TRUE(seenInitial.empty()) << "an answer given ahead is not presented";
+    std::copy(initial.begin(), initial.end(), m_file.begin());
+    m_file[initial.size()] = u'\0';
+    ASSERT_TRUE(GetOpenFileNameW(&ofn));
+    EXPECT_EQ(seenInitial, std::vector<std::u16string>{u"start.txt"});
     EXPECT_EQ(std::u16string(ofn.lpstrFile), u"\\chosen");
     EXPECT_EQ(ofn.nFileExtension, 7) << "no extension: the offset of the terminator";
+    EXPECT_EQ(platform::RecordedOpenFileRequests().size(), 2U);
 }
 
 } // namespace

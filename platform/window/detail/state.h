@@ -13,7 +13,10 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -138,6 +141,11 @@ struct State {
     // The box of the screen to paint bare again where no shown top-level window lies; empty when
     // there is none.
     RECT bareUpdate{};
+    // While a paint watch runs: the thread that started it, and the windows and the part of the
+    // bare screen that are to paint again when it ends.
+    std::optional<std::thread::id> paintWatcher;
+    std::set<HWND> watchedWindows;
+    RECT watchedBare{};
 };
 
 [[nodiscard]] State& GetState();
