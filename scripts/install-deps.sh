@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev lld ccache libgtest-dev
           libgmock-dev libbenchmark-dev espeak-ng libfreetype-dev libpng-dev fonts-dejavu-core
-          fonts-liberation libsdl2-dev xvfb xauth libcairo2-dev
+          fonts-liberation libsdl2-dev libxau-dev xvfb xauth libcairo2-dev
           libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev
           gpsd-clients)
 missing=()

@@ -5,17 +5,21 @@
 #include <algorithm>
 #include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -148,6 +152,39 @@ int ConnectAbstract(const std::string& name) {
     return socket;
 }
 
+// A TCP socket listening at the loopback address on port; -1 when the port is taken.
+int ListenLoopback(int port) {
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0)
+        return -1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(socket, 16) != 0) {
+        close(socket);
+        return -1;
+    }
+    return socket;
+}
+
+// Reads size bytes of the client into data; false when it closes first or stop becomes readable
+// (the stand-in is ending).
+bool ReceiveFromClient(int client, int stop, char* data, std::size_t size) {
+    while (size > 0) {
+        pollfd waiting[] = {{stop, POLLIN, 0}, {client, POLLIN, 0}};
+        if (poll(waiting, 2, -1) <= 0 || waiting[0].revents != 0)
+            return false;
+        const ssize_t count = recv(client, data, size, 0);
+        if (count <= 0)
+            return false;
+        data += count;
+        size -= static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
 } // namespace
 
 ProgramRun RunHostProgram(std::vector<std::string> words,
@@ -226,7 +263,9 @@ ViewerProbeReport AwaitViewerProbeReport(const std::filesystem::path& file) {
     return report;
 }
 
-StandInXDisplay::StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor) {
+StandInXDisplay::StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor, std::string cookie)
+    : m_isTcp(kind == Kind::Forwarding || kind == Kind::Http)
+    , m_cookie(std::move(cookie)) {
     if (pipe2(m_stop, O_CLOEXEC) != 0)
         return;
     // A busy server's queue holds one connection: the one made here fills it.
@@ -236,7 +275,7 @@ StandInXDisplay::StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor) {
         std::error_code error;
         if (std::filesystem::exists(name, error))
             continue;
-        m_socket = ListenAbstract(name, backlog);
+        m_socket = m_isTcp ? ListenLoopback(6000 + number) : ListenAbstract(name, backlog);
         if (m_socket >= 0)
             m_number = number;
     }
@@ -260,7 +299,38 @@ StandInXDisplay::~StandInXDisplay() {
 }
 
 std::string StandInXDisplay::DisplayEntry() const {
-    return m_number < 0 ? std::string() : "DISPLAY=:" + std::to_string(m_number);
+    if (m_number < 0)
+        return {};
+    return std::string("DISPLAY=") + (m_isTcp ? "localhost:" : ":") + std::to_string(m_number);
+}
+
+XauthorityEntry StandInXDisplay::Authorisation() const {
+    XauthorityEntry entry;
+    char host[256] = {};
+    (void)gethostname(host, sizeof host - 1);
+    entry.address = host;
+    entry.number = std::to_string(m_number);
+    entry.data = m_cookie;
+    return entry;
+}
+
+bool StandInXDisplay::CarriesCookie(int client) const {
+    // The byte order, the version, the lengths of the protocol's name and of its data, then each
+    // padded to 4 bytes.
+    unsigned char head[12] = {};
+    if (!ReceiveFromClient(client, m_stop[0], reinterpret_cast<char*>(head), sizeof head))
+        return false;
+    const auto length = [&head](std::size_t at) {
+        return head[0] == 'B' ? std::size_t{head[at]} << 8 | head[at + 1]
+                              : std::size_t{head[at + 1]} << 8 | head[at];
+    };
+    const auto padded = [](std::size_t size) { return (size + 3) / 4 * 4; };
+    const std::size_t nameLength = length(6);
+    const std::size_t dataLength = length(8);
+    std::string rest(padded(nameLength) + padded(dataLength), '\0');
+    return ReceiveFromClient(client, m_stop[0], rest.data(), rest.size()) &&
+           rest.substr(0, nameLength) == "MIT-MAGIC-COOKIE-1" &&
+           rest.substr(padded(nameLength), dataLength) == m_cookie;
 }
 
 void StandInXDisplay::Serve(Kind kind, std::chrono::milliseconds busyFor) {
@@ -276,9 +346,23 @@ void StandInXDisplay::Serve(Kind kind, std::chrono::milliseconds busyFor) {
         const int client = accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             continue;
-        // The client's set-up request is not read: the refusal answers whatever it asked.
-        if (kind == Kind::Busy || clients.empty())
+        if (kind == Kind::Forwarding && !CarriesCookie(client)) {
+            ++m_refused;
+            close(client);
+            continue;
+        }
+        if (kind == Kind::Http) {
+            char first = 0;
+            (void)ReceiveFromClient(client, m_stop[0], &first, 1);
+            constexpr std::string_view kHttpError =
+                "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+            (void)send(client, kHttpError.data(), kHttpError.size(), MSG_NOSIGNAL);
+            (void)shutdown(client, SHUT_WR);
+        } else if (kind != Kind::StoppedAfterAnswering || clients.empty()) {
+            // Apart from a forwarding's cookie, the client's set-up request is not looked at:
+            // the refusal answers whatever it asked.
             (void)send(client, refusal.data(), refusal.size(), MSG_NOSIGNAL);
+        }
         clients.push_back(client);
     }
     for (int client : clients)

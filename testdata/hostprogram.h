@@ -2,6 +2,9 @@
 // Runs a host program from a test or a benchmark (the navigator program on a device root, or it
 // under xvfb-run) and waits for it, its error output kept.
 
+#include "testdata/xauthoritywriter.h"
+
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -27,30 +30,44 @@ RunHostProgram(std::vector<std::string> words, const std::vector<std::string>& e
                const std::filesystem::path& errorFile,
                std::chrono::milliseconds terminateAfter = std::chrono::milliseconds::max());
 
-// An X display of this host whose server does not answer as a server does: it listens on the
-// display's abstract local socket, where X clients look first. Silent takes connections and
-// never replies, as a stopped server; Busy keeps its queue of connections full for busyFor, then
-// takes each and refuses it with a set-up reply as a server does (an answer, and a failure to
-// the X library); StoppedAfterAnswering refuses the first so, and is silent from then on. The
-// first free display from 200 on; none when no socket could be had.
+// An X display of this host whose server does not answer as a server does. Silent, Busy and
+// StoppedAfterAnswering listen on the display's abstract local socket, where X clients look
+// first: Silent takes connections and never replies, as a stopped server; Busy keeps its queue
+// of connections full for busyFor, then takes each and refuses it with a set-up reply as a
+// server does (an answer, and a failure to the X library); StoppedAfterAnswering refuses the
+// first so, and is silent from then on. Forwarding and Http listen on the display's TCP port at
+// the loopback address, named "localhost:N": Forwarding reads each set-up request and, as ssh's
+// X11 forwarding does, closes without a byte one that lacks the cookie (counted), and refuses
+// one that carries it as Busy does; Http answers whatever comes with an HTTP error and closes
+// its side, as a web proxy on that port would. The first free display from 200 on; none when no
+// socket could be had.
 class StandInXDisplay {
 public:
-    enum class Kind { Silent, Busy, StoppedAfterAnswering };
-    StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor);
+    enum class Kind { Silent, Busy, StoppedAfterAnswering, Forwarding, Http };
+    StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor, std::string cookie = {});
     ~StandInXDisplay();
     StandInXDisplay(const StandInXDisplay&) = delete;
     StandInXDisplay& operator=(const StandInXDisplay&) = delete;
 
-    // "DISPLAY=:N"; empty when there is none.
+    // "DISPLAY=:N" ("DISPLAY=localhost:N" over TCP); empty when there is none.
     [[nodiscard]] std::string DisplayEntry() const;
+    // The entry of an X authority file that gives a client of this host the display's cookie.
+    [[nodiscard]] XauthorityEntry Authorisation() const;
+    // How many set-up requests a forwarding closed for want of its cookie.
+    [[nodiscard]] int RequestsRefused() const { return m_refused; }
 
 private:
     void Serve(Kind kind, std::chrono::milliseconds busyFor);
+    // Whether the client's set-up request carries the cookie; false when it is cut short.
+    bool CarriesCookie(int client) const;
 
     int m_socket = -1;
     int m_stop[2] = {-1, -1}; // written to end the serving thread
     int m_queued = -1;        // the connection that fills a busy server's queue
     int m_number = -1;
+    bool m_isTcp = false;
+    std::string m_cookie;
+    std::atomic<int> m_refused = 0;
     std::thread m_thread;
 };
 

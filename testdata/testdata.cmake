@@ -25,6 +25,7 @@ nav_component(testdata STEP 0
     resourcebundlewriter.cpp
     stylesheetwriter.cpp
     tempdir.cpp
+    xauthoritywriter.cpp
   DEPENDS platform_files platform_sfs platform_shell platform_registry
   PRIVATE_DEPENDS platform_serial)
 nav_headers(testdata detail/fileimage.h freshprocess.h testfiles.h)

@@ -8,6 +8,7 @@
 #include "platform/window/window.h"
 
 #include <SDL.h>
+#include <X11/Xauth.h>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -16,8 +17,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <string_view>
@@ -96,22 +99,152 @@ int MillisecondsLeft(DisplayDeadline deadline) {
     return static_cast<int>(std::max<std::int64_t>(left.count(), 0));
 }
 
-// True when the socket becomes ready for events before the deadline.
+// True when the socket becomes ready before the deadline for one of events, or reports an error
+// or a hang-up.
 bool AwaitSocket(int socket, short events, DisplayDeadline deadline) {
     pollfd waiting{socket, events, 0};
     int ready = 0;
     do {
         ready = ::poll(&waiting, 1, MillisecondsLeft(deadline));
     } while (ready < 0 && errno == EINTR);
-    return ready == 1 && (waiting.revents & events) != 0;
+    return ready == 1;
 }
 
-// True when an X server answers at the address before the deadline: it takes the connection and
-// replies to a client's first message, its set-up request, with anything at all (a refusal for
-// want of authorisation is an answer too). A connection alone is no answer: the kernel completes
-// one for a listening server that is stopped too. A local server whose queue of connections is
-// full is busy, not absent, and is asked again until the deadline.
-bool XServerAnswersAt(const sockaddr* address, socklen_t length, DisplayDeadline deadline) {
+// The authorisation the display check sends: the cookie an X authority file holds for the display,
+// which X servers and ssh's X11 forwarding check.
+constexpr std::string_view kCookieProtocol = "MIT-MAGIC-COOKIE-1";
+// The address families of X authority entries for peers over IPv4 and IPv6.
+constexpr unsigned short kXauthFamilyInternet = 0;
+constexpr unsigned short kXauthFamilyInternet6 = 6;
+
+// The cookie for display number `display` in the X authority file (XAUTHORITY, else
+// ~/.Xauthority), looked up as the X library looks it up for the connected socket: by this
+// host's name for a local socket and for a peer at the loopback address, by the peer's address
+// otherwise. Empty when there is none.
+std::string DisplayCookie(int socket, int display) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        return {};
+    unsigned short family = FamilyLocal;
+    std::string address;
+    if (peer.ss_family == AF_INET6) {
+        const in6_addr& ip = reinterpret_cast<const sockaddr_in6&>(peer).sin6_addr;
+        const char* bytes = reinterpret_cast<const char*>(ip.s6_addr);
+        if (IN6_IS_ADDR_V4MAPPED(&ip)) {
+            const in_addr_t loopback = htonl(INADDR_LOOPBACK);
+            if (std::memcmp(bytes + 12, &loopback, 4) != 0) {
+                family = kXauthFamilyInternet;
+                address.assign(bytes + 12, 4);
+            }
+        } else if (!IN6_IS_ADDR_LOOPBACK(&ip)) {
+            family = kXauthFamilyInternet6;
+            address.assign(bytes, sizeof ip.s6_addr);
+        }
+    } else if (peer.ss_family == AF_INET) {
+        const in_addr& ip = reinterpret_cast<const sockaddr_in&>(peer).sin_addr;
+        if (ip.s_addr != htonl(INADDR_LOOPBACK)) {
+            family = kXauthFamilyInternet;
+            address.assign(reinterpret_cast<const char*>(&ip.s_addr), sizeof ip.s_addr);
+        }
+    } else if (peer.ss_family != AF_UNIX) {
+        return {};
+    }
+    if (family == FamilyLocal) {
+        char host[256] = {};
+        if (::gethostname(host, sizeof host - 1) != 0)
+            return {};
+        address = host;
+    }
+    const std::string number = std::to_string(display);
+    std::string protocol(kCookieProtocol);
+    char* protocols[] = {protocol.data()};
+    const int protocolLengths[] = {static_cast<int>(protocol.size())};
+    Xauth* found = ::XauGetBestAuthByAddr(
+        family, static_cast<unsigned short>(address.size()), address.data(),
+        static_cast<unsigned short>(number.size()), number.data(), 1, protocols, protocolLengths);
+    if (found == nullptr)
+        return {};
+    std::string cookie(found->data, found->data_length);
+    ::XauDisposeAuth(found);
+    return cookie;
+}
+
+// The set-up request of protocol 11.0 in little-endian order, carrying the cookie when there is
+// one: the byte order, the version, the lengths of the protocol's name and of its data, then each
+// padded to 4 bytes.
+std::string XSetUpRequest(const std::string& cookie) {
+    const std::string_view protocol = cookie.empty() ? std::string_view() : kCookieProtocol;
+    const auto little = [](std::size_t value) {
+        return std::string{static_cast<char>(value & 0xFF), static_cast<char>(value >> 8 & 0xFF)};
+    };
+    std::string request = "l";
+    request += '\0';
+    request += little(11) + little(0) + little(protocol.size()) + little(cookie.size());
+    request.append(2, '\0');
+    for (const std::string_view part : {protocol, std::string_view(cookie)}) {
+        request += part;
+        request.append((4 - part.size() % 4) % 4, '\0');
+    }
+    return request;
+}
+
+// True when all of data is sent before the deadline.
+bool SendBefore(int socket, std::string_view data, DisplayDeadline deadline) {
+    while (!data.empty()) {
+        const ssize_t sent = ::send(socket, data.data(), data.size(), MSG_NOSIGNAL);
+        if (sent > 0)
+            data.remove_prefix(static_cast<std::size_t>(sent));
+        else if (sent == 0 || (errno != EAGAIN && errno != EINTR) ||
+                 !AwaitSocket(socket, POLLOUT, deadline))
+            return false;
+    }
+    return true;
+}
+
+// A connection of the display check to an X server that let it in, kept open until the window's
+// library has made its own: a server resets when its last client leaves, dropping the
+// connections it is still setting up, and one whose only client was the check (Xvfb under
+// xvfb-run, say) would reset while the library connects.
+class KeptDisplayConnection {
+public:
+    KeptDisplayConnection() = default;
+    KeptDisplayConnection(const KeptDisplayConnection&) = delete;
+    KeptDisplayConnection& operator=(const KeptDisplayConnection&) = delete;
+    ~KeptDisplayConnection() { Close(); }
+
+    void Keep(int socket) {
+        Close();
+        m_socket = socket;
+    }
+    void Close() {
+        if (m_socket >= 0)
+            ::close(m_socket);
+        m_socket = -1;
+    }
+
+private:
+    int m_socket = -1;
+};
+
+// What the display check asks: the display's number, the deadline for all its addresses
+// together, and where it keeps the connection of a server that lets it in.
+struct DisplayQuestion {
+    int number = 0;
+    DisplayDeadline deadline;
+    KeptDisplayConnection* kept = nullptr;
+};
+
+// True when an X server, or a forwarding to one, answers at the address before the deadline. It
+// is sent the set-up request the X library sends, with the display's cookie. An X server replies
+// with a first byte of 0, 1 or 2 (failed, success, authenticate: a refusal for want of
+// authorisation is an answer too); a forwarding (ssh's X11 forwarding) closes, without a byte,
+// a connection whose request lacks its cookie, and so tells that it is there. Any other reply
+// (an HTTP server on the display's port, say) is no X server, nor is silence: the kernel
+// completes a connection for a listening server that is stopped too. A local server whose queue
+// of connections is full is busy, not absent, and is asked again until the deadline.
+bool XServerAnswersAt(const sockaddr* address, socklen_t length, const DisplayQuestion& question) {
+    const DisplayDeadline deadline = question.deadline;
     for (;;) {
         const int socket =
             ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -131,20 +264,31 @@ bool XServerAnswersAt(const sockaddr* address, socklen_t length, DisplayDeadline
             isConnected =
                 ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
         }
-        // The set-up request of protocol 11.0 in little-endian order, without authorisation.
-        constexpr unsigned char kSetUpRequest[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-        unsigned char answer = 0;
-        const bool isAnswered = isConnected &&
-                                ::send(socket, kSetUpRequest, sizeof kSetUpRequest, MSG_NOSIGNAL) ==
-                                    static_cast<ssize_t>(sizeof kSetUpRequest) &&
-                                AwaitSocket(socket, POLLIN, deadline) &&
-                                ::recv(socket, &answer, 1, 0) == 1;
+        bool isAnswered = false;
+        if (isConnected &&
+            SendBefore(socket, XSetUpRequest(DisplayCookie(socket, question.number)), deadline) &&
+            AwaitSocket(socket, POLLIN, deadline)) {
+            unsigned char answer = 0;
+            ssize_t received = 0;
+            do {
+                received = ::recv(socket, &answer, 1, 0);
+            } while (received < 0 && errno == EINTR);
+            // A peer that closes with part of the request unread resets the connection.
+            const bool isClosed = received == 0 || (received < 0 && errno == ECONNRESET);
+            isAnswered = isClosed || (received == 1 && answer <= 2);
+            // Success: the check is the server's client now.
+            if (received == 1 && answer == 1) {
+                question.kept->Keep(socket);
+                return true;
+            }
+        }
         ::close(socket);
         return isAnswered;
     }
 }
 
-bool XServerAnswersLocally(const std::string& path, bool isAbstract, DisplayDeadline deadline) {
+bool XServerAnswersLocally(const std::string& path, bool isAbstract,
+                           const DisplayQuestion& question) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     // An abstract name is a zero byte and the path, without a zero after it; a file's path ends
@@ -155,27 +299,29 @@ bool XServerAnswersLocally(const std::string& path, bool isAbstract, DisplayDead
     std::copy(path.begin(), path.end(), address.sun_path + offset);
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset +
                                                path.size() + (isAbstract ? 0 : 1));
-    return XServerAnswersAt(reinterpret_cast<const sockaddr*>(&address), length, deadline);
+    return XServerAnswersAt(reinterpret_cast<const sockaddr*>(&address), length, question);
 }
 
-bool XServerAnswersOverTcp(const std::string& host, int port, DisplayDeadline deadline) {
+bool XServerAnswersOverTcp(const std::string& host, const DisplayQuestion& question) {
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+    if (::getaddrinfo(host.c_str(), std::to_string(6000 + question.number).c_str(), &hints,
+                      &found) != 0)
         return false;
     bool isAnswered = false;
     for (const addrinfo* at = found; at != nullptr && !isAnswered; at = at->ai_next)
-        isAnswered = XServerAnswersAt(at->ai_addr, at->ai_addrlen, deadline);
+        isAnswered = XServerAnswersAt(at->ai_addr, at->ai_addrlen, question);
     ::freeaddrinfo(found);
     return isAnswered;
 }
 
-// Whether an X server may answer on the display named "[protocol/][host]:number[.screen]": its
-// socket (abstract or in /tmp/.X11-unix) for a local display, port 6000 + number over TCP for
-// a host and, as the X library falls back to it, for a local display too, all within
-// kDisplayAnswerTime. A name of another form is left to SDL2 to try.
-bool MayXDisplayAnswer(std::string_view name) {
+// Whether an X server (or a forwarding to one) may answer on the display named
+// "[protocol/][host]:number[.screen]": its socket (abstract or in /tmp/.X11-unix) for a local
+// display, port 6000 + number over TCP for a host and, as the X library falls back to it, for a
+// local display too, all within kDisplayAnswerTime. A name of another form is left to SDL2 to try.
+// A connection to a server that lets the check in goes to kept.
+bool MayXDisplayAnswer(std::string_view name, KeptDisplayConnection& kept) {
     std::string_view protocol;
     const std::size_t colon = name.rfind(':');
     if (colon == std::string_view::npos || name.starts_with('/'))
@@ -197,24 +343,26 @@ bool MayXDisplayAnswer(std::string_view name) {
         return true;
     const bool isLocal =
         protocol == "unix" || (protocol.empty() && (host.empty() || host == "unix"));
-    const DisplayDeadline deadline = std::chrono::steady_clock::now() + kDisplayAnswerTime;
+    const DisplayQuestion question{display, std::chrono::steady_clock::now() + kDisplayAnswerTime,
+                                   &kept};
     if (isLocal) {
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-        if (XServerAnswersLocally(socket, true, deadline) ||
-            XServerAnswersLocally(socket, false, deadline))
+        if (XServerAnswersLocally(socket, true, question) ||
+            XServerAnswersLocally(socket, false, question))
             return true;
         if (!protocol.empty())
             return false;
     }
     return XServerAnswersOverTcp(isLocal || host.empty() ? "localhost" : std::string(host),
-                                 6000 + display, deadline);
+                                 question);
 }
 
 // Why no display can be reached before SDL2 starts its video: no driver asked for by name, no
 // Wayland display named and no X display that answers. Empty when one may be there. SDL2 would
 // otherwise try its drivers in turn, and the Wayland library tells its own failure on the
-// error output before the program can say what is wrong.
-std::string NoDisplayReason() {
+// error output before the program can say what is wrong. The connection of an X server that let
+// the check in goes to kept.
+std::string NoDisplayReason(KeptDisplayConnection& kept) {
     const auto isSet = [](const char* name) {
         const char* value = std::getenv(name);
         return value != nullptr && *value != 0;
@@ -225,7 +373,7 @@ std::string NoDisplayReason() {
     if (display == nullptr || *display == 0)
         return "no display can be reached (" + DescribeVariable("DISPLAY") + ", " +
                DescribeVariable("WAYLAND_DISPLAY") + ")";
-    if (MayXDisplayAnswer(display))
+    if (MayXDisplayAnswer(display, kept))
         return {};
     return "no display can be reached (" + DescribeVariable("DISPLAY") + ": no X server answers, " +
            DescribeVariable("WAYLAND_DISPLAY") + ")";
@@ -435,11 +583,15 @@ private:
         // would otherwise turn them into a close request, from the start of its video on, while
         // it may still be waiting for a display.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        if (const std::string none = NoDisplayReason(); !none.empty()) {
+        KeptDisplayConnection checked;
+        if (const std::string none = NoDisplayReason(checked); !none.empty()) {
             Signal(none);
             return;
         }
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
+        // SDL2's X connection, when it has one, is made.
+        checked.Close();
+        if (started != 0) {
             Signal(std::string("SDL2 cannot start its video: ") + SDL_GetError());
             return;
         }

@@ -1,6 +1,7 @@
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/hostprogram.h"
 #include "testdata/tempdir.h"
+#include "testdata/xauthoritywriter.h"
 #include "ui/messagedialogs.h"
 
 #include "platform/files/modules.h"
@@ -473,8 +474,23 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     using testdata::StandInXDisplay;
     const StandInXDisplay stopped(StandInXDisplay::Kind::Silent, {});
     const StandInXDisplay stoppedLate(StandInXDisplay::Kind::StoppedAfterAnswering, {});
+    // ssh's X11 forwarding on a display's TCP port closes a connection whose set-up request
+    // lacks its cookie and passes one that carries it on to the display (refused here, as by the
+    // busy server); an HTTP proxy on such a port answers as no X server does.
+    const StandInXDisplay forwarding(StandInXDisplay::Kind::Forwarding, {}, "0123456789abcdef");
+    const StandInXDisplay http(StandInXDisplay::Kind::Http, {});
     ASSERT_NE(stopped.DisplayEntry(), "");
     ASSERT_NE(stoppedLate.DisplayEntry(), "");
+    ASSERT_NE(forwarding.DisplayEntry(), "");
+    ASSERT_NE(http.DisplayEntry(), "");
+    // Each row's program reads an X authority file written here, never the user's: by default
+    // one with another cookie for the forwarding, in its row one with the forwarding's own.
+    const std::string authorised = host.string() + ".Xauthority";
+    const std::string unauthorised = host.string() + ".Xauthority-other";
+    testdata::XauthorityEntry cookie = forwarding.Authorisation();
+    ASSERT_TRUE(testdata::WriteXauthorityFile(authorised, {cookie}));
+    cookie.data = "fedcba9876543210";
+    ASSERT_TRUE(testdata::WriteXauthorityFile(unauthorised, {cookie}));
     constexpr const char* kBusyDisplay = "busy";
     const struct {
         const char* what;
@@ -486,6 +502,8 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         int terminateAfterMs = 0;           // SIGTERM sent then, when not 0
         std::string unsaid = {};            // what the error output must not say
         bool isMessageFirst = true; // else the X and Wayland libraries may tell of it before
+        // XAUTHORITY holds the forwarding's cookie, and every set-up request it gets carries it.
+        bool hasCookie = false;
     } cases[] = {
         {"no folder", {}, "", 2, "navigator: no FOLDER is given"},
         {"missing folder",
@@ -554,6 +572,36 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
          0,
          "no X server answers",
          false},
+        // ssh's X11 forwarding is asked with the display's cookie, as the X library asks it.
+        {"X11 forwarding",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: the visible screen cannot be opened: ",
+         forwarding.DisplayEntry(),
+         0,
+         "no X server answers",
+         false,
+         true},
+        // One that closes the connection for want of its cookie is there too.
+        {"X11 forwarding without its cookie",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: the visible screen cannot be opened: ",
+         forwarding.DisplayEntry(),
+         0,
+         "no X server answers",
+         false},
+        // Any other answer is no X server's: the window's library is not tried, and the program's
+        // line is all that is said.
+        {"HTTP answer on the display's port",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: the visible screen cannot be opened: no display can be reached (" +
+             http.DisplayEntry() + ": no X server answers, WAYLAND_DISPLAY is empty)\n",
+         http.DisplayEntry()},
     };
     // The window's libraries keep allocations to the end of the process.
     const char* sanitizer = std::getenv("ASAN_OPTIONS");
@@ -567,15 +615,21 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         std::optional<StandInXDisplay> busy;
         if (c.display == kBusyDisplay)
             busy.emplace(StandInXDisplay::Kind::Busy, std::chrono::milliseconds(700));
-        std::vector<std::string> environment = {busy ? busy->DisplayEntry() : c.display,
-                                                "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", asan};
+        std::vector<std::string> environment = {
+            busy ? busy->DisplayEntry() : c.display, "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", asan,
+            "XAUTHORITY=" + (c.hasCookie ? authorised : unauthorised)};
         if (!c.environment.empty())
             environment.push_back(c.environment);
         // Whatever a row asks, a program that does not end is ended within a minute.
+        const int refused = forwarding.RequestsRefused();
         const testdata::ProgramRun run = testdata::RunHostProgram(
             words, environment, host.string() + ".err",
             std::chrono::milliseconds(c.terminateAfterMs != 0 ? c.terminateAfterMs : 60000));
         EXPECT_EQ(run.exitCode, c.exitCode) << run.errors;
+        if (c.hasCookie) {
+            EXPECT_EQ(forwarding.RequestsRefused(), refused)
+                << "a set-up request lacked the cookie";
+        }
         EXPECT_EQ(run.signal, c.exitCode == -1 ? SIGTERM : 0) << run.errors;
         if (!c.unsaid.empty()) {
             EXPECT_EQ(run.errors.find(c.unsaid), std::string::npos) << run.errors;
@@ -583,11 +637,16 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         // The program's line is the first the user reads.
         const std::size_t said = run.errors.find(c.message);
         EXPECT_TRUE(c.isMessageFirst ? said == 0 : said != std::string::npos) << run.errors;
+        // A message given as a whole line is all the program says.
+        if (c.message.ends_with('\n')) {
+            EXPECT_EQ(run.errors, c.message);
+        }
         EXPECT_EQ(run.errors.find("\nusage: navigator FOLDER") != std::string::npos,
                   c.exitCode == 2)
             << run.errors;
     }
-    std::filesystem::remove(script);
+    for (const std::string& file : {script, authorised, unauthorised})
+        std::filesystem::remove(file);
 }
 
 // The program on root with the help page "\Navi.htm" and viewer as its help viewer, and beside
