@@ -62,15 +62,28 @@ void CreateAdvisorFacade(AdvisorPtr& out, const RetrievalEngine::RetrievalEngine
 // settings could not use whole: each one missing, empty, cut short, without a row or with a row
 // that lacks the column read, or without an entry the advisor can ask of it (decision tables
 // without a row for a question the junction analysis or the driver's request can put, general
-// settings without the turn sectors or with a country's driving side, as written, that is neither
-// "Left" nor "Right" and that the decision tables do not answer, "SpokenDistances.csv" when a
-// distance an announcement can speak has no words or empty ones, "SOA.csv" when it words no
-// advice of the decision tables), as the folder spells its path; an archive that is there but
-// cannot be mounted, or that is missing with every file it could hold, in their place. With any
-// of them those advisors say nothing; their records, manoeuvre codes and distances stay. Empty
-// when every file was read whole.
+// settings without the turn sectors, "SpokenDistances.csv" when a distance an announcement can
+// speak has no words or empty ones, "SOA.csv" when it words no advice of the decision tables), as
+// the folder spells its path; an archive that is there but cannot be mounted, or that is missing
+// with every file it could hold, in their place. With any of them those advisors say nothing;
+// their records, manoeuvre codes and distances stay. Empty when every file was read whole.
 [[nodiscard]] std::vector<std::u16string> FindUnusableAdvisorFiles(const std::u16string& folder,
                                                                    const AdviceSettings& settings);
+
+// A country's driving side in the general settings that is neither "Left" nor "Right" as written
+// (" Left", "LEFT", a stray CR that joined the next line to it): the advisors tell neither a
+// roundabout's exits nor a U-turn in that country; everything else, and every other country, is
+// told as usual.
+struct UnusableDrivingSide {
+    std::u16string file;    // "General.properties" below the folder, as the folder spells it
+    std::u16string country; // as the settings name it ("England")
+    std::u16string line;    // the setting's key and value as read ("England.Drivingside;left")
+};
+
+// Each such driving side of the general settings below folder ("\" for "\ConfigFiles"), in the
+// order of the country table; empty when every side there is a side word.
+[[nodiscard]] std::vector<UnusableDrivingSide>
+FindUnusableDrivingSides(const std::u16string& folder, const AdviceSettings& settings);
 
 // True when the folder ("\" for "\ConfigFiles") holds any of the advisor's files, plain or in
 // its archive.

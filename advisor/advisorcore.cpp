@@ -222,6 +222,12 @@ void Advisor::BuildJunctionRecord(std::int32_t index) {
     std::u16string name =
         m_tables->decisionTables ? m_tables->decisionTables->Evaluate(query) : std::u16string();
     AddLengthAndDuration();
+    // A roundabout's exits and a U-turn are told for the driving side of the country; where the
+    // settings give one that is no side word, neither is told there (other countries' are).
+    if ((query.module == K::kRoundabouts || query.module == K::kUTurn) &&
+        m_rules.IsDrivingSideUnusable(item)) {
+        name.clear();
+    }
     const bool isAdvice = !name.empty() && name != K::kNoAdvice;
     if (!isAdvice) {
         m_skippedLength += item.length;

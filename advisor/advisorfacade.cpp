@@ -1,5 +1,6 @@
 #include "advisor/advisorcore.h"
 #include "advisor/advisorstore.h"
+#include "advisor/junctionrules.h"
 
 #include <new>
 
@@ -57,6 +58,19 @@ std::vector<std::u16string> FindUnusableAdvisorFiles(const std::u16string& folde
     return AdvisorStore::Instance()
         .TablesFor(folder, settings.phraseColumn, settings.destinationPhraseColumn)
         ->unusableFiles;
+}
+
+std::vector<UnusableDrivingSide> FindUnusableDrivingSides(const std::u16string& folder,
+                                                          const AdviceSettings& settings) {
+    const AdvisorTablesPtr tables = AdvisorStore::Instance().TablesFor(
+        folder, settings.phraseColumn, settings.destinationPhraseColumn);
+    std::vector<UnusableDrivingSide> found;
+    for (auto& [country, value] : JunctionRules::UnusableDrivingSides(tables->general)) {
+        std::u16string line = country + u".Drivingside;" + value;
+        found.push_back({AdvisorConfiguration::SpelledConfigFilePath(folder, u"General.properties"),
+                         std::move(country), std::move(line)});
+    }
+    return found;
 }
 
 bool HoldsAdvisorFiles(const std::u16string& folder) {

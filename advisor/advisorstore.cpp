@@ -30,27 +30,20 @@ bool EveryAdviceHasWording(const DecisionTableStore& decisions,
     return true;
 }
 
-// The files at fault for the questions the advisor can put that the decision tables do not
-// answer: for each module the junction analysis names and for the driver's request, every
+// True when the decision tables answer every question the advisor can put to them: for each
+// module the junction analysis names and for the driver's request, a row with a result for every
 // combination of the values its conditions can take. A question that carries a country's driving
-// side as the general settings spell it, when that is no side word ("Left " or "left", say),
-// puts the general settings at fault; any other, or a module the tables lack, the decision tables.
-struct UnansweredQuestions {
-    bool isGeneralAtFault = false;
-    bool isDecisionsAtFault = false;
-};
-
-UnansweredQuestions FindUnansweredQuestions(const DecisionTableStore& decisions,
-                                            const AdvisorConfiguration::Table& general) {
-    UnansweredQuestions found;
+// side that is no side word ("Left " or "left", say) is left out: the advisor asks it nothing
+// that needs the side there, and the general settings' line is named on its own.
+bool AnswersEveryQuestion(const DecisionTableStore& decisions,
+                          const AdvisorConfiguration::Table& general) {
     std::vector<std::u16string> modules = JunctionRules::DecidedModules();
     modules.emplace_back(AdvisorKeywords::kDriverRequest);
     const std::u16string sideCondition(AdvisorKeywords::kDrivingSideOfRoad);
     for (const std::u16string& name : modules) {
         const DecisionModule* module = decisions.FindModule(name);
         if (module == nullptr) {
-            found.isDecisionsAtFault = true;
-            continue;
+            return false;
         }
         // Each condition once, with the values it can take.
         std::vector<std::pair<std::u16string, std::vector<std::u16string>>> conditions;
@@ -59,10 +52,16 @@ UnansweredQuestions FindUnansweredQuestions(const DecisionTableStore& decisions,
                             [&condition](const auto& known) { return known.first == condition; })) {
                 continue;
             }
-            conditions.emplace_back(condition,
-                                    name == AdvisorKeywords::kDriverRequest
-                                        ? SpokenAdviceBuilder::RequestConditionValues(condition)
-                                        : JunctionRules::ConditionValues(name, condition, general));
+            std::vector<std::u16string> values =
+                name == AdvisorKeywords::kDriverRequest
+                    ? SpokenAdviceBuilder::RequestConditionValues(condition)
+                    : JunctionRules::ConditionValues(name, condition, general);
+            if (condition == sideCondition) {
+                std::erase_if(values, [](const std::u16string& side) {
+                    return !JunctionRules::IsDrivingSideWord(side);
+                });
+            }
+            conditions.emplace_back(condition, std::move(values));
         }
         std::vector<std::size_t> at(conditions.size(), 0);
         DecisionQuery query;
@@ -72,12 +71,7 @@ UnansweredQuestions FindUnansweredQuestions(const DecisionTableStore& decisions,
                 query.values[conditions[i].first] = conditions[i].second[at[i]];
             }
             if (decisions.Evaluate(query).empty()) {
-                const auto side = query.values.find(sideCondition);
-                if (side != query.values.end() && !JunctionRules::IsDrivingSideWord(side->second)) {
-                    found.isGeneralAtFault = true;
-                } else {
-                    found.isDecisionsAtFault = true;
-                }
+                return false;
             }
             std::size_t i = 0;
             while (i < at.size() && ++at[i] == conditions[i].second.size()) {
@@ -89,7 +83,7 @@ UnansweredQuestions FindUnansweredQuestions(const DecisionTableStore& decisions,
             }
         }
     }
-    return found;
+    return true;
 }
 
 // Appends file unless it is empty or already there.
@@ -126,10 +120,9 @@ AdvisorTablesPtr AdvisorStore::TablesFor(const std::u16string& folder, std::int3
         (void)m_configuration->LoadGeneralProperties(folder);
         (void)m_configuration->LoadDecisionTables(folder, m_decisionTables);
         const AdvisorConfiguration::Table& general = m_configuration->GetGeneralSettings();
-        const UnansweredQuestions unanswered = FindUnansweredQuestions(m_decisionTables, general);
-        note(m_unusableSettings, u"General.properties",
-             JunctionRules::HoldsAngleSettings(general) && !unanswered.isGeneralAtFault);
-        note(m_unusableSettings, u"DecisionTables.csv", !unanswered.isDecisionsAtFault);
+        note(m_unusableSettings, u"General.properties", JunctionRules::HoldsAngleSettings(general));
+        note(m_unusableSettings, u"DecisionTables.csv",
+             AnswersEveryQuestion(m_decisionTables, general));
         m_isLoaded = true;
         isChanged = true;
     }

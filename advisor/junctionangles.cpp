@@ -381,24 +381,59 @@ std::u16string_view JunctionRules::CountryName(std::int32_t code) {
     return u"Germany";
 }
 
-std::vector<std::u16string> JunctionRules::DrivingSides(const Settings& settings) {
-    std::vector<std::u16string> sides{std::u16string(K::kRight)};
+namespace {
+
+// Calls visit(country, value) for each country's ".Drivingside" setting that is there, in the
+// order of the country table, the country of every code outside it last.
+template <typename Visit>
+void VisitDrivingSideSettings(const JunctionRules::Settings& settings, Visit visit) {
     const auto note = [&](std::u16string_view country) {
         const auto found = settings.find(std::u16string(country) + u".Drivingside");
-        if (found != settings.end() &&
-            std::find(sides.begin(), sides.end(), found->second) == sides.end()) {
-            sides.push_back(found->second);
+        if (found != settings.end()) {
+            visit(country, found->second);
         }
     };
     for (const CountryRow& row : kCountries) {
         note(row.name);
     }
-    note(CountryName(-1)); // the country of every code outside the table
+    note(JunctionRules::CountryName(-1));
+}
+
+} // namespace
+
+std::vector<std::u16string> JunctionRules::DrivingSides(const Settings& settings) {
+    std::vector<std::u16string> sides{std::u16string(K::kRight)};
+    VisitDrivingSideSettings(settings, [&sides](std::u16string_view, const std::u16string& side) {
+        if (std::find(sides.begin(), sides.end(), side) == sides.end()) {
+            sides.push_back(side);
+        }
+    });
     return sides;
 }
 
 bool JunctionRules::IsDrivingSideWord(std::u16string_view value) {
     return value == K::kLeft || value == K::kRight;
+}
+
+std::vector<std::pair<std::u16string, std::u16string>>
+JunctionRules::UnusableDrivingSides(const Settings& settings) {
+    std::vector<std::pair<std::u16string, std::u16string>> unusable;
+    VisitDrivingSideSettings(settings,
+                             [&unusable](std::u16string_view country, const std::u16string& side) {
+                                 if (!IsDrivingSideWord(side)) {
+                                     unusable.emplace_back(country, side);
+                                 }
+                             });
+    return unusable;
+}
+
+bool JunctionRules::IsDrivingSideUnusable(const RouteItem& item) const {
+    std::u16string country;
+    if (!GetCountryName(item, country)) {
+        return false;
+    }
+    const std::u16string* value = FindSetting(country + u".Drivingside");
+    return value != nullptr && !IsDrivingSideWord(*value);
 }
 
 bool JunctionRules::HoldsAngleSettings(const Settings& settings) {

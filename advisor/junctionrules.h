@@ -129,6 +129,13 @@ public:
     // meant to hold: the U-turn table is asked with the setting's text as it stands, and only
     // "Left" numbers a roundabout's exits for traffic that keeps left.
     [[nodiscard]] static bool IsDrivingSideWord(std::u16string_view value);
+    // Each country whose ".Drivingside" setting is there but no side word, with that setting's
+    // value, in the order of the country table ("Germany" last).
+    [[nodiscard]] static std::vector<std::pair<std::u16string, std::u16string>>
+    UnusableDrivingSides(const Settings& settings);
+    // True when the item's country is known and its ".Drivingside" setting is there but no side
+    // word: what depends on the side (a roundabout's exits, a U-turn) cannot be told there.
+    [[nodiscard]] bool IsDrivingSideUnusable(const RouteItem& item) const;
     bool CheckSpecialSituations(const RouteItem& item);
     bool DispatchModules(const RouteItem& item);
     bool EvaluateHighwayModules(const RouteItem& item);

@@ -272,6 +272,15 @@ void OnboardServerImpl::TellUnusableAdvisorFiles() {
     }
 }
 
+void OnboardServerImpl::TellUnusableDrivingSides() {
+    // A driving side that is no side word keeps only the roundabouts and U-turns of its country
+    // unspoken; the user is told once a run of each such line.
+    for (const UnusableDrivingSide& side :
+         FindUnusableDrivingSides(m_config->GetConfigFilesDir(), m_advisorSettings)) {
+        (void)ShowDrivingSideMessage(side.file, side.country, side.line);
+    }
+}
+
 RouteRequestResult OnboardServerImpl::RequestRouteLocked(const MatchedPosition& start,
                                                          const RoutePositionPtr& destination,
                                                          std::uint8_t flag,
@@ -288,6 +297,7 @@ RouteRequestResult OnboardServerImpl::RequestRouteLocked(const MatchedPosition& 
     m_advisor = std::move(advisor);
     if (result.status == routestatus::kFound) {
         TellUnusableAdvisorFiles();
+        TellUnusableDrivingSides();
     }
     m_tracker->SetRoute(result);
     if (m_trafficHandler) {

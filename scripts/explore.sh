@@ -4,15 +4,16 @@
 # the script of every failing seed, which `navigator ROOT --script FILE --out DIR` replays on a
 # fresh install of its language.
 #   bash scripts/explore.sh [--seconds N] [--build DIR] [--languages L,L...] [--steps N]
-#                           [--jobs N] [--out DIR]
+#                           [--jobs N] [--out DIR] [--progress N]
 # --seconds: how long new seeds are started (default 600); --build: the build folder (default
 # build/release, read from the folder the script is started in); --languages: of german,
 # english, french, spanish, italian, dutch (default all six), one after another; --steps: steps
 # a seed (default 250); --jobs: seeds played at once (default 1); --out: where the failing
 # scripts are kept (default <build>/explore-failures), each as <language>-<seed>.txt with the
 # run's error output beside it (.err) and, for a failing frame, its picture and the whole repaint
-# (<language>-<seed>-<frame>.png, -<frame>-whole.png). The installs and the runs lie in
-# <build>/explore, one run at a time.
+# (<language>-<seed>-<frame>.png, -<frame>-whole.png); --progress: seconds between the lines that
+# tell the seeds played, the steps (those of the seeds still playing too) and the failures so far
+# (default 60). The installs and the runs lie in <build>/explore, one run at a time.
 set -euo pipefail
 from_start() {
   case "$1" in
@@ -26,6 +27,7 @@ languages=german,english,french,spanish,italian,dutch
 steps=250
 jobs=1
 kept=
+every=60
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) seconds="$2"; shift 2 ;;
@@ -34,12 +36,14 @@ while [ $# -gt 0 ]; do
     --steps) steps="$2"; shift 2 ;;
     --jobs) jobs="$2"; shift 2 ;;
     --out) kept="$(from_start "$2")"; shift 2 ;;
+    --progress) every="$2"; shift 2 ;;
     *) echo "explore.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
-for number in "$seconds" "$steps" "$jobs"; do
+for number in "$seconds" "$steps" "$jobs" "$every"; do
   case "$number" in
-    '' | *[!0-9]* | 0) echo "explore.sh: --seconds, --steps and --jobs take numbers above 0" >&2
+    '' | *[!0-9]* | 0)
+      echo "explore.sh: --seconds, --steps, --jobs and --progress take numbers above 0" >&2
       exit 2 ;;
   esac
 done
@@ -76,10 +80,12 @@ for language in "${language_list[@]}"; do
 done
 
 # run SLOT LANGUAGE SEED: one seed on a fresh copy; a line "<seed> <language> <steps> <result>"
-# into the slot's results, the script kept when it failed.
+# into the slot's results, the script kept when it failed. While it plays, the slot's
+# "playing-<slot>" names the seed.
 run() {
   local slot="$1" language="$2" seed="$3" root="$work/run-$1" out="$work/out-$1" code=0 played
   rm -rf "$root" "$out"
+  echo "$seed" > "$work/playing-$slot"
   cp -a "$work/install-$language" "$root"
   timeout -k 10 900 "$root/navigator" "$root" --explore "$seed" --steps "$steps" --out "$out" \
     > "$out.log" 2>&1 || code=$?
@@ -103,7 +109,39 @@ run() {
     fi
     echo "explore.sh: $language seed $seed failed (exit $code), kept as $name.txt"
   fi
+  rm -f "$work/playing-$slot"
   echo "$seed $language ${played:-0} $code" >> "$work/results-$slot"
+}
+
+# One line of the progress so far: the seeds that ended, the steps of those and of the seeds
+# still playing (the steps their scripts hold so far), the seeds that failed.
+tell_progress() {
+  local seeds=0 count=0 failed=0 seed language played code playing
+  while read -r seed language played code; do
+    seeds=$((seeds + 1))
+    count=$((count + played))
+    [ "$code" -eq 0 ] || failed=$((failed + 1))
+  done < <(cat "$work"/results-* 2> /dev/null)
+  for playing in "$work"/playing-*; do
+    seed="$(cat "$playing" 2> /dev/null)" || continue
+    played="$(grep -c '^step ' "$work/out-${playing##*-}/explore-$seed.txt" 2> /dev/null)" ||
+      played=0
+    count=$((count + played))
+  done
+  echo "explore.sh: $((SECONDS - start)) s: $seeds seeds played, $count steps, $failed failed"
+}
+
+# A progress line every --progress seconds until killed; its sleep holds neither the output nor
+# the lock, and goes with it.
+progress_loop() {
+  local sleeper=
+  trap '[ -z "$sleeper" ] || kill "$sleeper" 2> /dev/null; exit 0' TERM
+  for (( ; ; )); do
+    sleep "$every" > /dev/null 2>&1 9>&- &
+    sleeper=$!
+    wait "$sleeper" || true
+    tell_progress
+  done
 }
 
 # Each slot plays seeds one after another, the languages in turn, until the time is up.
@@ -117,12 +155,18 @@ slot_loop() {
   done
 }
 
-rm -f "$work"/results-*
+rm -f "$work"/results-* "$work"/playing-*
 start=$SECONDS
+slots=()
 for slot in $(seq 1 "$jobs"); do
   slot_loop "$slot" &
+  slots+=("$!")
 done
-wait
+progress_loop &
+ticker=$!
+wait "${slots[@]}" || true
+kill "$ticker" 2> /dev/null || true
+wait "$ticker" 2> /dev/null || true
 
 seeds=0
 played=0

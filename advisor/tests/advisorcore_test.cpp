@@ -18,6 +18,7 @@ namespace {
 using advisortest::DataChanges;
 using advisortest::GeneralWithCrossings;
 using advisortest::ReadSource;
+using advisortest::WithLine;
 using advisortest::WriteAdvisorData;
 
 struct Expected {
@@ -75,6 +76,12 @@ TEST(AdvisorWalk, RecordsAdviceJunctionsWithTheirManoeuvreCodes) {
          InEngland(testdata::RoundaboutScenario()),
          {},
          {{2, 222, u"Roundabout"}, {3, 36, u"Destination"}}},
+        // A side that is no side word tells no exit of that country's roundabouts.
+        {"roundabout where the driving side is no side word",
+         InEngland(testdata::RoundaboutScenario()),
+         {{"General.properties", WithLine(ReadSource("General.properties"), "England.Drivingside;",
+                                          "England.Drivingside;left")}},
+         {{3, 36, u"Destination"}}},
         {"u-turn",
          testdata::MedianUTurnScenario(),
          {},
@@ -298,14 +305,6 @@ std::string WithoutLine(const std::string& text, const std::string& start) {
                                    : text.substr(0, at) + text.substr(text.find("\r\n", at + 2));
 }
 
-// The text with the line that begins with start in place of line.
-std::string WithLine(const std::string& text, const std::string& start, const std::string& line) {
-    const std::size_t at = text.find("\r\n" + start);
-    return at == std::string::npos
-               ? text
-               : text.substr(0, at + 2) + line + text.substr(text.find("\r\n", at + 2));
-}
-
 } // namespace
 
 // Each configuration file that is missing, empty, cut short (in half, or by its last line end),
@@ -314,9 +313,9 @@ std::string WithLine(const std::string& text, const std::string& start, const st
 // Whole phrases that word no advice name "SOA.csv"; with none of the files there, the folder is
 // named alone. A file cut at a line end is named by what it lacks: decision tables without a row
 // for a question the advisor can ask, spoken distances without the words of a distance an
-// announcement can speak (or with empty ones), general settings without the turn sectors or with
-// a driving side that is no side word and that the tables do not answer. With any file named the
-// advisor says nothing on the whole drive.
+// announcement can speak (or with empty ones), general settings without the turn sectors. With any
+// file named the advisor says nothing on the whole drive. A country's driving side that is no
+// side word names its line, not the file, and the drive elsewhere is spoken.
 TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
     const std::string decisions = ReadSource("DecisionTables.csv");
     const std::string distances = ReadSource("SpokenDistances.csv");
@@ -327,7 +326,8 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
     ASSERT_TRUE(run);
     const struct {
         DataChanges changes;
-        std::vector<const char16_t*> named; // below the folder (the archive's, with one)
+        std::vector<const char16_t*> named;      // below the folder (the archive's, with one)
+        std::vector<const char16_t*> sides = {}; // lines of General.properties named
     } cases[] = {
         {{}, {}},
         {{{"SOA.csv", ReadSource("SOA.csv") + "\r\n"}}, {}},
@@ -352,14 +352,29 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
          {u"\\DecisionTables.csv"}},
         {{{"SpokenDistances.csv", WithoutLine(distances, "150m;")}}, {u"\\SpokenDistances.csv"}},
         {{{"General.properties", WithoutLine(general, "maxAngleGS2;")}}, {u"\\General.properties"}},
-        // A driving side is asked of the U-turn table as written: with a blank after it or in
-        // small letters it is no side word, a fault of the general settings, not of the tables.
+        // A driving side is read as written: with a blank before or after it, in other letters
+        // or with a stray CR (which joins the next line to it) it is no side word. Only its line
+        // is named: the tables are not at fault, and junctions of other countries are told.
         {{{"General.properties",
            WithLine(general, "England.Drivingside;", "England.Drivingside;Left ")}},
-         {u"\\General.properties"}},
+         {},
+         {u"England.Drivingside;Left "}},
+        {{{"General.properties",
+           WithLine(general, "England.Drivingside;", "England.Drivingside; Left")}},
+         {},
+         {u"England.Drivingside; Left"}},
         {{{"General.properties",
            WithLine(general, "England.Drivingside;", "England.Drivingside;left")}},
-         {u"\\General.properties"}},
+         {},
+         {u"England.Drivingside;left"}},
+        {{{"General.properties",
+           WithLine(general, "England.Drivingside;", "England.Drivingside;LEFT")}},
+         {},
+         {u"England.Drivingside;LEFT"}},
+        {{{"General.properties",
+           WithLine(general, "England.Drivingside;", "England.Drivingside;Left\r")}},
+         {},
+         {u"England.Drivingside;Left\r\nIreland.Drivingside"}},
         // A distance whose words are empty in every language says none.
         {{{"SpokenDistances.csv", WithLine(distances, "150m;", "150m;;;;;;")}},
          {u"\\SpokenDistances.csv"}},
@@ -408,6 +423,17 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
             named.push_back(platform::Utf16ToUtf8(file));
         }
         EXPECT_EQ(named, expected);
+        std::vector<std::string> sides;
+        for (const UnusableDrivingSide& side : FindUnusableDrivingSides(folder, {})) {
+            sides.push_back(
+                platform::Utf16ToUtf8(side.country + u": " + side.file + u": " + side.line));
+        }
+        std::vector<std::string> expectedSides;
+        for (const char16_t* line : c.sides) {
+            expectedSides.push_back(
+                platform::Utf16ToUtf8(u"England: " + folder + u"\\General.properties: " + line));
+        }
+        EXPECT_EQ(sides, expectedSides);
         // What could be read is there.
         const AdvisorTablesPtr tables = AdvisorStore::Instance().TablesFor(folder, 0, 0);
         EXPECT_EQ(tables->general.empty(), c.changes.contains("General.properties") &&

@@ -70,6 +70,15 @@ inline std::string GeneralWithCrossings(const std::string& line) {
     return line.empty() ? general : general + line + "\r\n";
 }
 
+// The text with the line that begins with start in place of line.
+inline std::string WithLine(const std::string& text, const std::string& start,
+                            const std::string& line) {
+    const std::size_t at = text.find("\r\n" + start);
+    return at == std::string::npos
+               ? text
+               : text.substr(0, at + 2) + line + text.substr(text.find("\r\n", at + 2));
+}
+
 struct Said {
     std::int32_t distance;
     std::int32_t kind;

@@ -3,6 +3,8 @@
 #include "advisor/advisorstore.h"
 #include "onboard/onboardserverimpl.h"
 #include "onboard/tests/serverworld.h"
+#include "testdata/tablefilewriter.h"
+#include "testdata/tempdir.h"
 #include "traffic/tests/decodedmessage.h"
 #include "traffic/tmcdecoder.h"
 #include "utilities/usefulcode/filecheck.h"
@@ -99,18 +101,25 @@ TEST(OnboardServer, RouteRequestsFireTheirResults) {
 // A route found with an advisor file cut short is driven with what the advisor could read: the
 // user is told once a run, naming the file, however many routes follow; whole files tell nothing.
 // A settings file that names no folder for the advisor's files, where "\ConfigFiles" holds none
-// of them either (the junction pictures only), is named itself.
+// of them either (the junction pictures only), is named itself. A country's driving side that is
+// no side word is told by its country, its line and the file, not as a file that cannot be used
+// (without the language library the words stand one after another).
 TEST(OnboardServer, TellsOnceOfEachAdvisorFileThatCannotBeUsedWhole) {
     namespace fs = std::filesystem;
     const struct {
         const char* name;
         const char* cut; // below "\ConfigFiles", cut to half its size; "": the files removed
         std::vector<std::u16string> texts;
+        std::string englandSide = {}; // in place of England's "Left" in General.properties
     } cases[] = {
         {"whole", nullptr, {}},
         {"phrases cut", "SOA.csv", {u"\\ConfigFiles\\SOA.csv"}},
         {"distances cut", "SpokenDistances.csv", {u"\\ConfigFiles\\SpokenDistances.csv"}},
         {"no files", "", {u"\\Windows\\Quarn.ini (ConfigFilesDir)"}},
+        {"a driving side with a blank after it",
+         nullptr,
+         {u"England \"England.Drivingside;Left \" \\ConfigFiles\\General.properties"},
+         "Left "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,6 +131,17 @@ TEST(OnboardServer, TellsOnceOfEachAdvisorFileThatCannotBeUsedWhole) {
         } else if (c.cut != nullptr) {
             fs::remove_all(folder);
             fs::create_directories(folder / "HiWayImages");
+        }
+        if (!c.englandSide.empty()) {
+            std::string general =
+                testdata::ReadHostFile(folder / "General.properties").value_or("");
+            const std::string line = "England.Drivingside;Left\r\n";
+            const std::size_t at = general.find(line);
+            ASSERT_NE(at, std::string::npos);
+            general.replace(at, line.size(), "England.Drivingside;" + c.englandSide + "\r\n");
+            ASSERT_TRUE(
+                testdata::WriteHostFile(folder / "General.properties",
+                                        std::vector<std::uint8_t>(general.begin(), general.end())));
         }
         AdvisorStore::Instance().Reset();
         ForgetFileCheckMessages();

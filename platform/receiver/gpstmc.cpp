@@ -19,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -27,6 +28,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -464,8 +466,28 @@ void GpsTmc_Uninit() {
     Stop(library, lock);
 }
 
+// What SetGpsTmcInitCall gave, copied out under its lock to be run without it.
+struct InitCall {
+    std::mutex lock;
+    std::function<void()> call;
+};
+
+InitCall& TheInitCall() {
+    static InitCall initCall;
+    return initCall;
+}
+
 int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
     (void)value;
+    std::function<void()> call;
+    {
+        InitCall& initCall = TheInitCall();
+        const std::lock_guard lock(initCall.lock);
+        call = initCall.call;
+    }
+    if (call) {
+        call();
+    }
     Library& library = TheLibrary();
     std::lock_guard lifecycle(library.lifecycle);
     std::unique_lock lock(library.mutex);
@@ -670,6 +692,12 @@ std::u16string GpsTmcFileAtFault() {
     Library& library = TheLibrary();
     std::lock_guard lock(library.mutex);
     return library.fileAtFault;
+}
+
+void SetGpsTmcInitCall(std::function<void()> call) {
+    InitCall& initCall = TheInitCall();
+    const std::lock_guard lock(initCall.lock);
+    initCall.call = std::move(call);
 }
 
 void WaitForGpsTmcCatchUp() {

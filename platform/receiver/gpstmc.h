@@ -8,6 +8,7 @@
 
 #include "platform/types.h"
 
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -79,5 +80,10 @@ using GpsTmcReadRawFunction = int (*)(char* buffer, int capacity);
 // For tests on a virtual clock: returns once the library's thread has handled everything due
 // at the clock's current tick (at once when the library is not open).
 void WaitForGpsTmcCatchUp();
+
+// For tests that put something of their own at the moment the receiver is being opened: `call`
+// runs at the start of every GpsTmc_Init, on the calling thread, before the library stops or
+// reads anything, with no lock of the library held. An empty one (the default) runs nothing.
+void SetGpsTmcInitCall(std::function<void()> call);
 
 } // namespace platform

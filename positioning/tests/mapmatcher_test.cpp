@@ -181,6 +181,20 @@ TEST(MapMatcherEdgeCases, FollowTheTable) {
              EXPECT_EQ(run.results[8], 0);
              EXPECT_EQ(run.results[9], 1);
          }},
+        // Long enough to be told from none: the outage of 21 s from the fix before keeps the
+        // matching back for as long.
+        {"a fix without a time just before an outage of 20 s: it counts from the fix before", false,
+         [&](Feeder& run) {
+             auto drive = road.Drive(0, 49, 6, 25);
+             drive[5][0].utcTime = 0;
+             run.Feed(drive);
+         },
+         [&](const Feeder& run) {
+             for (std::size_t i = 25; i <= 46; ++i) {
+                 EXPECT_EQ(run.results[i], 0) << i;
+             }
+             EXPECT_EQ(run.results[47], 1);
+         }},
         {"a fix without a time ending an outage of 3 s: the next fix dates its end", false,
          [&](Feeder& run) {
              auto drive = road.Drive(0, 12, 6, 8);

@@ -34,6 +34,7 @@
 #include <fcntl.h>
 #include <initializer_list>
 #include <optional>
+#include <pwd.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <system_error>
@@ -472,6 +473,27 @@ std::string MountedOn(const fs::path& output) {
            (output / "install").string() + ") or unmount it; nothing was changed";
 }
 
+// What to do about a folder the installer may not read: `yours` when it is the user's own (or its
+// owner cannot be told); else whose it is, a user's name or only a number, and that its owner or
+// an administrator must make it readable to the user, followed by `other` (" or move it away").
+std::string WhoMakesReadable(const fs::path& folder, const std::string& yours,
+                             const std::string& other) {
+    struct stat status {};
+    if (::lstat(folder.c_str(), &status) != 0 || status.st_uid == ::geteuid())
+        return yours;
+    const std::string uid = std::to_string(status.st_uid);
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> names(16384);
+    const bool isNamed =
+        ::getpwuid_r(status.st_uid, &entry, names.data(), names.size(), &found) == 0 &&
+        found != nullptr && found->pw_name != nullptr && *found->pw_name != '\0';
+    return "it belongs to " +
+           (isNamed ? "user \"" + std::string(found->pw_name) + "\" (uid " + uid + ")"
+                    : "uid " + uid + ", which names no user") +
+           ", not to you: its owner or an administrator must make it readable to you" + other;
+}
+
 // Why an earlier install at `folder` cannot be replaced, found before anything is laid: a file
 // system is mounted in it (a memory card, say), whose files the installer never removes nor
 // carries, or, with `isEveryFolderRead`, a folder in it cannot be read, so that neither what of
@@ -479,12 +501,16 @@ std::string MountedOn(const fs::path& output) {
 // neither is so.
 std::string MountedIn(const fs::path& folder, bool isEveryFolderRead) {
     std::string unread;
-    const std::vector<fs::path> mounts = MountPointsBelow(folder, std::nullopt, &unread);
+    fs::path unreadFolder;
+    const std::vector<fs::path> mounts =
+        MountPointsBelow(folder, std::nullopt, &unread, &unreadFolder);
     if (mounts.empty() && isEveryFolderRead && !unread.empty())
-        return unread +
-               "; so the installer cannot tell what of yours it holds; give yourself read "
-               "permission to it (chmod u+rx) or move it out of the install, then install again; "
-               "nothing was changed";
+        return unread + "; so the installer cannot tell what of yours it holds; " +
+               WhoMakesReadable(unreadFolder,
+                                "give yourself read permission to it (chmod u+rx) or move it out "
+                                "of the install",
+                                " or move it out of the install") +
+               ", then install again; nothing was changed";
     if (mounts.empty())
         return "";
     std::string words;
@@ -510,9 +536,11 @@ std::string UnreadableFolder(const fs::path& path) {
     }
     if (errno != EACCES)
         return "";
-    return Failed(path, "cannot be read") +
-           "; so the installer cannot tell whether it made it; give yourself read permission to "
-           "it (chmod u+rx), then install again; nothing was changed";
+    const std::string unread = Failed(path, "cannot be read");
+    return unread + "; so the installer cannot tell whether it made it; " +
+           WhoMakesReadable(path, "give yourself read permission to it (chmod u+rx)",
+                            " or move it away") +
+           ", then install again; nothing was changed";
 }
 
 // Removes `folders` of the installer's own (a staging folder or an earlier install put aside), and

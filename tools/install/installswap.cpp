@@ -388,10 +388,12 @@ bool IsOnAnotherFileSystem(const fs::path& path, dev_t device) {
 }
 
 std::vector<fs::path> MountPointsBelow(const fs::path& root, std::optional<dev_t> device,
-                                       std::string* unread) {
+                                       std::string* unread, fs::path* unreadFolder) {
     std::vector<fs::path> found;
     if (unread != nullptr)
         unread->clear();
+    if (unreadFolder != nullptr)
+        unreadFolder->clear();
     if (!device)
         device = DeviceOf(root);
     std::error_code error;
@@ -420,6 +422,8 @@ std::vector<fs::path> MountPointsBelow(const fs::path& root, std::optional<dev_t
     std::sort(found.begin(), found.end());
     if (unread != nullptr && !unreadFolders.empty())
         *unread = unreadFolders.begin()->second;
+    if (unreadFolder != nullptr && !unreadFolders.empty())
+        *unreadFolder = unreadFolders.begin()->first;
     return found;
 }
 

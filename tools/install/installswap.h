@@ -98,10 +98,11 @@ inline constexpr char kMountedHere[] = ": a file system is mounted here";
 // mounted, in order; the installer enters none of them. `device` stands for the root's own device
 // (another one takes every folder below the root as mounted). A folder it cannot read, below which
 // a file system may be mounted unseen, the first in order is named in `unread` with the system's
-// reason ("<folder>: cannot be read: Permission denied"); empty when it read every one.
+// reason ("<folder>: cannot be read: Permission denied"), and its path in `unreadFolder`; empty
+// when it read every one.
 [[nodiscard]] std::vector<std::filesystem::path>
 MountPointsBelow(const std::filesystem::path& root, std::optional<dev_t> device = std::nullopt,
-                 std::string* unread = nullptr);
+                 std::string* unread = nullptr, std::filesystem::path* unreadFolder = nullptr);
 
 // Whether the folder at `path` (a link not followed) lies on another file system than `device`, or
 // a mount begins there.

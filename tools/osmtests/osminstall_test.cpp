@@ -42,6 +42,7 @@
 #include <linux/capability.h>
 #include <map>
 #include <poll.h>
+#include <pwd.h>
 #include <sched.h>
 #include <set>
 #include <signal.h>
@@ -1443,7 +1444,8 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
     // A folder of the user's that no one may read cannot be carried over, nor can what it holds
     // be named among what an install laid afresh leaves behind; nor can the lines of a logbook or
     // the user's sections of a settings file no one may read: named, with the reason and what to
-    // do for a folder, and the user's files beside it kept.
+    // do for a folder (for another user's folder, whose it is and that its owner must do it), and
+    // the user's files beside it kept.
     demoinstall::InstallOptions options = OverWholeInstall("unreadable");
     const fs::path secret = options.output / "My Documents/secret";
     const fs::path notes = options.output / "My Documents/notes.txt";
@@ -1458,10 +1460,18 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
                                                                       9.5281F, 47.1080F)})));
     const fs::path network = options.output / "Data/Liechtenstein/kwa/Net.rd";
     const std::string laidNetwork = testdata::ReadHostFile(network).value_or("");
+    // Another user's (only root can give a folder away) as the installer names it.
+    constexpr uid_t kOtherUser = 65534;
+    const passwd* const otherUser = ::getpwuid(kOtherUser);
+    const std::string otherOwner =
+        otherUser != nullptr ? "user \"" + std::string(otherUser->pw_name) + "\" (uid 65534)"
+                             : std::string("uid 65534, which names no user");
+    bool isOtherUserLeftOut = false;
     const struct {
         fs::path unreadable;
         std::string problem;
         bool isMapElsewhere; // the earlier install's map covers another area than the new one's
+        bool isOtherUsers = false; // it belongs to kOtherUser
     } unreadables[] = {
         {secret,
          secret.string() + ": cannot be read: Permission denied; so the installer cannot tell "
@@ -1469,17 +1479,33 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
                            "u+rx) or move it out of the install, then install again; nothing was "
                            "changed",
          false},
+        {secret,
+         secret.string() +
+             ": cannot be read: Permission denied; so the installer cannot tell "
+             "what of yours it holds; it belongs to " +
+             otherOwner +
+             ", not to you: its owner or an administrator must make it readable to you or move "
+             "it out of the install, then install again; nothing was changed",
+         false, true},
         {logbook, logbook.string() + ": cannot be read", false},
         {settings, settings.string() + ": cannot be read", false},
         {mapList, mapList.string() + ": cannot be read", false},
         {mapList, mapList.string() + ": cannot be read", true},
     };
-    for (const auto& [unreadable, problem, isMapElsewhere] : unreadables) {
-        SCOPED_TRACE(unreadable.string() + (isMapElsewhere ? ", map elsewhere" : ""));
+    for (const auto& [unreadable, problem, isMapElsewhere, isOtherUsers] : unreadables) {
+        SCOPED_TRACE(unreadable.string() + (isMapElsewhere ? ", map elsewhere" : "") +
+                     (isOtherUsers ? ", another user's" : ""));
+        if (isOtherUsers && ::geteuid() != 0) {
+            isOtherUserLeftOut = true;
+            continue;
+        }
         ASSERT_TRUE(InstallPut(network, isMapElsewhere ? InstallNetworkElsewhere(laidNetwork)
                                                        : laidNetwork));
         struct stat status {};
         ASSERT_EQ(::stat(unreadable.c_str(), &status), 0);
+        if (isOtherUsers) {
+            ASSERT_EQ(::chown(unreadable.c_str(), kOtherUser, kOtherUser), 0);
+        }
         ASSERT_EQ(::chmod(unreadable.c_str(), 0), 0);
         for (const bool isFresh : {false, true}) {
             SCOPED_TRACE(isFresh ? "laid afresh" : "laid again");
@@ -1491,6 +1517,7 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
             EXPECT_EQ(testdata::ReadHostFile(notes), "Reifen wechseln\r\n");
             EXPECT_EQ(InstallLeftBeside(options.output), std::vector<std::string>());
         }
+        ASSERT_EQ(::chown(unreadable.c_str(), status.st_uid, status.st_gid), 0);
         ASSERT_EQ(::chmod(unreadable.c_str(), status.st_mode & 07777), 0);
     }
     options.fresh = false;
@@ -1502,7 +1529,20 @@ TEST_F(ExtractInstallAsUser, InstallsOverFoldersTheUserMadeReadOnly) {
               staging.string() + ": cannot be read: Permission denied; so the installer cannot "
                                  "tell whether it made it; give yourself read permission to it "
                                  "(chmod u+rx), then install again; nothing was changed");
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(staging.c_str(), kOtherUser, kOtherUser), 0);
+        EXPECT_EQ(InstallAsUser(options).problem,
+                  staging.string() +
+                      ": cannot be read: Permission denied; so the installer "
+                      "cannot tell whether it made it; it belongs to " +
+                      otherOwner +
+                      ", not to you: its owner or an administrator must make it readable to you "
+                      "or move it away, then install again; nothing was changed");
+        ASSERT_EQ(::chown(staging.c_str(), 0, 0), 0);
+    }
     ASSERT_EQ(::chmod(staging.c_str(), 0755), 0);
+    if (isOtherUserLeftOut)
+        INSTALL_AS_USER_SKIP("only root can give a folder in the install to another user");
 }
 
 // Folders of its own the installer cannot remove even so (one inside belongs to another user) are

@@ -1,7 +1,8 @@
 // scripts/explore.sh on a build folder of its own, beside a stand-in for the demo install whose
 // navigator plays no step of its own: the summary names each failed seed with its reason, a crash
-// that left no error output by its signal; a second run on a build folder where another plays is
-// refused before it lays or plays anything.
+// that left no error output by its signal; while a seed plays, the progress lines count the steps
+// its script holds so far; a second run on a build folder where another plays is refused before it
+// lays or plays anything.
 #include "testdata/hostprogram.h"
 #include "testdata/tempdir.h"
 
@@ -75,6 +76,7 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
         std::string end; // how the stand-in navigator ends
         bool isLocked;   // another run plays in the build folder
         std::string said;
+        std::string progress = {}; // a line told while the seed plays ("@" for the seconds)
     } rows[] = {
         // Killed by its own fault, without a word: the kept script's note says why.
         {"a navigator that crashes", "ulimit -c 0\nkill -SEGV $$\n", false,
@@ -83,6 +85,11 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
          "echo 'navigator: frame e2 differs from the whole repaint' >&2\n"
          "echo \"navigator: explored 2 steps from seed $3: failed\" >&2\nexit 1\n",
          false, "  german seed @ (exit 1): navigator: frame e2 differs from the whole repaint\n"},
+        // Progress is told every second (--progress 1) while the seed plays longer.
+        {"a navigator that plays for a while",
+         "sleep 2\necho 'navigator: the screen check failed' >&2\nexit 1\n", false,
+         "  german seed @ (exit 1): navigator: the screen check failed\n",
+         "explore.sh: @ s: 0 seeds played, 2 steps, 0 failed"},
         {"while another run plays", "exit 0\n", true,
          "explore.sh: another run plays in " + (build / "explore").string() + "\n"},
     };
@@ -98,7 +105,7 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
         const auto before = ExploreFilesAt(build);
         const testdata::PipedProgramRun run = testdata::RunHostProgramThroughPipe(
             {"bash", (tree / "scripts" / "explore.sh").string(), "--seconds", "1", "--build",
-             build.string(), "--languages", "german", "--steps", "2"},
+             build.string(), "--languages", "german", "--steps", "2", "--progress", "1"},
             {}, std::chrono::seconds(60));
         ::close(lock);
         EXPECT_EQ(run.exitCode, 1) << run.output;
@@ -111,7 +118,14 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
         std::istringstream lines(run.output);
         std::size_t failed = 0;
         std::size_t named = 0;
+        bool isProgressTold = false;
         for (std::string line; std::getline(lines, line);) {
+            // "explore.sh: S s: N seeds played, M steps, F failed"
+            if (const std::size_t seconds = line.find(" s: ");
+                line.starts_with("explore.sh: ") && seconds != std::string::npos) {
+                isProgressTold =
+                    isProgressTold || "explore.sh: @" + line.substr(seconds) == row.progress;
+            }
             // "explore.sh: N seeds, M steps in S s; F failed (scripts in ...)"
             if (line.starts_with("explore.sh: ") && line.find(" seeds, ") != std::string::npos) {
                 failed = std::stoul(line.substr(line.find(" s; ") + 4));
@@ -125,6 +139,7 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
         }
         EXPECT_GT(failed, 0u) << run.output;
         EXPECT_EQ(named, failed) << run.output;
+        EXPECT_EQ(isProgressTold, !row.progress.empty()) << run.output;
     }
 }
 

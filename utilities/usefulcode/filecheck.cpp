@@ -8,6 +8,7 @@
 #include "platform/shell/resources.h"
 
 #include <array>
+#include <initializer_list>
 #include <mutex>
 #include <set>
 
@@ -18,6 +19,9 @@ constexpr std::size_t kFileCheckTextLimit = 511;
 constexpr std::u16string_view kElidedPart = u"...";
 // "Spoken guidance is not available: the file %s is missing or damaged."
 constexpr UINT kSpokenGuidanceText = 1404;
+// "Roundabouts and U-turns in %s are not announced: the line %s of the file %s gives no driving
+// side (Left or Right)."
+constexpr UINT kDrivingSideText = 1407;
 
 struct NamedFiles {
     std::mutex mutex;
@@ -99,17 +103,55 @@ bool ShowDamagedFileMessage(const std::u16string& name) {
     return ShowFileCheckMessage(name, ERROR_FILE_INVALID, size);
 }
 
-void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path) {
+namespace {
+
+// The language library's text textId with each "%s" in turn replaced by the next of words; the
+// words left over follow it, each after a blank.
+std::u16string FilledText(UINT textId, std::initializer_list<std::u16string> words) {
     std::array<WCHAR, 256> format{};
     const int length = LoadStringW(platform::ResourceInstance(), textId, format.data(),
                                    static_cast<int>(format.size()));
     std::u16string text(format.data(), static_cast<std::size_t>(length > 0 ? length : 0));
-    const std::size_t mark = text.find(u"%s");
-    if (mark == std::u16string::npos) {
-        text += text.empty() ? path : u" " + path;
-    } else {
-        text.replace(mark, 2, path);
+    std::size_t from = 0;
+    for (const std::u16string& word : words) {
+        const std::size_t mark = text.find(u"%s", from);
+        if (mark == std::u16string::npos) {
+            text += text.empty() ? word : u" " + word;
+            from = text.size();
+        } else {
+            text.replace(mark, 2, word);
+            from = mark + word.size();
+        }
     }
+    return text;
+}
+
+// The text in double quotes, each control character written out ("\r", "\n", "\x1B").
+std::u16string QuotedVisibly(const std::u16string& text) {
+    std::u16string shown = u"\"";
+    for (const char16_t c : text) {
+        if (c == u'\r') {
+            shown += u"\\r";
+        } else if (c == u'\n') {
+            shown += u"\\n";
+        } else if (c < 0x20 || c == 0x7F) {
+            shown += platform::FormatW(u"\\x%02X", static_cast<unsigned>(c));
+        } else {
+            shown += c;
+        }
+    }
+    return shown + u"\"";
+}
+
+NamedFiles& DrivingSidesToldThisRun() {
+    static NamedFiles lines;
+    return lines;
+}
+
+} // namespace
+
+void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path) {
+    const std::u16string text = FilledText(textId, {path});
     (void)MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -122,8 +164,21 @@ bool ShowSpokenGuidanceMessage(const std::u16string& name) {
     return true;
 }
 
+bool ShowDrivingSideMessage(const std::u16string& file, const std::u16string& country,
+                            const std::u16string& line) {
+    const std::u16string shown = platform::NormalizeDevicePath(file);
+    // The file's name ends with no ';', which the line holds: the pair is told apart whole.
+    if (!NoteNamed(DrivingSidesToldThisRun(), shown + u";" + line)) {
+        return false;
+    }
+    const std::u16string text = FilledText(kDrivingSideText, {country, QuotedVisibly(line), shown});
+    (void)MessageBoxW(nullptr, text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
 void ForgetFileCheckMessages() {
-    for (NamedFiles* files : {&FilesNamedThisRun(), &SpokenGuidanceFilesNamedThisRun()}) {
+    for (NamedFiles* files :
+         {&FilesNamedThisRun(), &SpokenGuidanceFilesNamedThisRun(), &DrivingSidesToldThisRun()}) {
         const std::lock_guard lock(files->mutex);
         files->names.clear();
     }

@@ -35,5 +35,13 @@ void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path);
 // told before.
 bool ShowSpokenGuidanceMessage(const std::u16string& name);
 
+// The box telling that roundabouts and U-turns in a country are not announced because the line of
+// the file (a device path, shown normalised) that gives the country's driving side holds none
+// that can be used: text 1407 of the language library with the country, the line in quotes (its
+// control characters as "\r", "\n" or "\xNN") and the file; no owner, shown once a run for each
+// line of each file. False when that line was told before.
+bool ShowDrivingSideMessage(const std::u16string& file, const std::u16string& country,
+                            const std::u16string& line);
+
 // Forgets the files named so far and the spoken guidance told, as a new run would.
 void ForgetFileCheckMessages();
