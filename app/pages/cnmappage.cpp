@@ -3,6 +3,7 @@
 #include "app/modeinterface/modecontroller.h"
 #include "app/startup/gpssimulationdlg.h"
 #include "app/startup/modalwindow.h"
+#include "app/startup/replayfilecheck.h"
 #include "app/startup/voicepointer.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "ui/gpsstatemonitor.h"
@@ -390,6 +391,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
             return false;
         }
         m_replay->OpenReplayFile(*path);
+        (void)TellUnusableReplayFile(GetHwnd(), ReplayFileKind::Gps, *path);
         return true;
     }
     case 'P': {
@@ -416,6 +418,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         if (six::RefCntPtr<TmcReceiver> receiver = m_server->GetTmcReceiver()) {
             receiver->SetReplayRate(kTmcReplayRate);
             (void)receiver->OpenReplayFile(*path);
+            (void)TellUnusableReplayFile(GetHwnd(), ReplayFileKind::Tmc, *path);
         }
         return true;
     }
