@@ -721,6 +721,10 @@ void CNMapPage::OnAdviceMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
         m_pendingAdvice = nullptr;
         m_advicePosted = false;
     }
+    ShowAdvice(advice);
+}
+
+void CNMapPage::ShowAdvice(const AdvicePtr& advice) {
     if (!advice || !m_view || !m_view->HasRoute()) {
         return;
     }
@@ -806,6 +810,20 @@ void CNMapPage::ApplyRoute(const RouteRequestResult& result) {
             m_schematic->SetCrossingPoint(point.x, point.y);
         }
     }
+    ShowAdviceAtPosition();
+}
+
+void CNMapPage::ShowAdviceAtPosition() {
+    // Advice comes as the car moves along the route: a car that stands still brings none, and
+    // the route's first picture would lack the distance to its first manoeuvre. The advice at
+    // the position is asked for as the driver's request asks for it; nothing of it is said. A
+    // position matched to no street has none.
+    if (!m_server || !m_routeShown || GetHwnd() == nullptr) {
+        return;
+    }
+    AdvicePtr advice;
+    (void)m_server->GetAdviceAtPosition(advice);
+    ShowAdvice(advice);
 }
 
 void CNMapPage::ApplyKeptRoute() {

@@ -297,13 +297,16 @@ TEST_F(NavMapPageTest, TheBarBesideTheMapAndThreeTapsOnTheField) {
     EXPECT_EQ(Text(CNMapPage::kDistValueId), u"2.0km");
 }
 
-// Advice arrives on a worker thread while the page's thread runs its loop.
+// Advice arrives on a worker thread while the page's thread runs its loop. Before any, the
+// route's first picture shows the advice at the position where the car stands, unsaid.
 TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
     struct Row {
         std::vector<GuidanceStep> steps;
         const char16_t* nextStreet;
         std::vector<std::u16string> voice;
         bool arrived;
+        std::optional<GuidanceStep> atPosition = std::nullopt; // the server's advice there
+        const char16_t* label = nullptr; // the map's distance label; null: not looked at
     };
     const Row rows[] = {
         {{{u"Landstrasse/U7", u"[TurnLeft]"}}, u"Landstrasse", {u"Say([TurnLeft])"}, false},
@@ -316,9 +319,23 @@ TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
          u"",
          {u"Say([DestinationReached] )"},
          true},
+        {{},
+         u"Au",
+         {},
+         false,
+         GuidanceStep{u"Au", u"[In] [Metres100] [TurnLeft]", 1000, 120, 0},
+         u"100m"},
     };
     for (const Row& row : rows) {
+        m_scripted->current = row.atPosition ? AdvicePtr(new StepAdvice(*row.atPosition)) : nullptr;
         OpenWithRoute();
+        if (row.label != nullptr) {
+            HWND label = m_page->GetMapView()->GetButtonBar().GetLabel()->GetWindow();
+            char16_t shown[32] = {};
+            GetWindowTextW(label, shown, 32);
+            EXPECT_EQ(std::u16string(shown), row.label);
+            EXPECT_TRUE(IsWindowVisible(label));
+        }
         std::thread worker([&] {
             for (const GuidanceStep& step : row.steps) {
                 m_server->AdviceEvent.Emit(AdvicePtr(new StepAdvice(step)));
