@@ -77,8 +77,10 @@ public:
                           std::u16string& text);
     void BuildIdleText(const JunctionDescription& junction, std::u16string& out,
                        bool routeNumberChanges) const;
-    void BuildRequestText(const JunctionDescription& junction, bool routeNumberChanges,
-                          std::int32_t distance);
+    // The answer to the driver's request for the junction ahead (adviceName: its advice name);
+    // at the manoeuvre, where its distance rounds to nothing, the junction's ".A3" text.
+    void BuildRequestText(const JunctionDescription& junction, std::u16string_view adviceName,
+                          bool routeNumberChanges, std::int32_t distance);
     // The idle limit of the road class from "IdleTime" + its letter; kept when there is none.
     void ReadIdleLimit(std::u16string_view roadClass);
     // A whole number of the destination phrase table; false (value untouched) when missing or

@@ -22,6 +22,7 @@ namespace K = AdvisorKeywords;
 
 constexpr std::u16string_view kConnectorCut = u"\u00A7"; // "§": joins no next manoeuvre
 constexpr std::u16string_view kDestinationMark = u"@";
+constexpr std::u16string_view kDistanceOfNextAction = u"<distance_of_next_action>";
 constexpr std::u16string_view kPolitePrefix = u"Bitte";
 constexpr std::int32_t kPassedBy = 40;    // metres past a point that drop its announcement
 constexpr std::int32_t kIdleMargin = 200; // metres into the stretch before the idle text
@@ -160,7 +161,8 @@ SpokenAdviceBuilder::RequestConditionValues(std::u16string_view condition) {
 }
 
 void SpokenAdviceBuilder::BuildRequestText(const JunctionDescription& junction,
-                                           bool routeNumberChanges, std::int32_t distance) {
+                                           std::u16string_view adviceName, bool routeNumberChanges,
+                                           std::int32_t distance) {
     if (!m_tables->decisionTables) {
         return;
     }
@@ -179,6 +181,18 @@ void SpokenAdviceBuilder::BuildRequestText(const JunctionDescription& junction,
     }
     const std::u16string nextAction = ValueOr(m_variables, u"Advice2b for next action");
     if (!nextAction.empty() && !Contains(nextAction, kDestinationMark)) {
+        // At the manoeuvre its distance has no words left ("in 0 m"): the answer is said as the
+        // junction's last announcement says it there ("now ...").
+        if (Contains(m_requestText, kDistanceOfNextAction) &&
+            FormatRoundedDistance(std::max(distance, 0), IsMiles()) ==
+                FormatRoundedDistance(0, IsMiles())) {
+            if (auto now = Phrase(std::u16string(adviceName) + u".A3"); now && !now->empty()) {
+                if (const std::size_t cut = now->find(kConnectorCut); cut != std::u16string::npos) {
+                    now->erase(cut);
+                }
+                m_requestText = std::move(*now);
+            }
+        }
         if (!ExpandPhrase(m_variables, m_requestText)) {
             m_requestText.clear();
         }
@@ -367,7 +381,7 @@ std::int32_t SpokenAdviceBuilder::BuildAdvice(AdviceList& records, std::int32_t 
     const std::int32_t d = ahead.distance;
 
     if (request == 1) {
-        BuildRequestText(ahead.junction, routeNumberChanges, d);
+        BuildRequestText(ahead.junction, AdviceName(ahead.text), routeNumberChanges, d);
         ahead.SetText(m_requestText);
         records.SetRecord(0, std::move(ahead));
         m_requestText.clear();

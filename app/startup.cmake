@@ -8,12 +8,14 @@ nav_component(app_startup STEP 12
     ${CMAKE_CURRENT_LIST_DIR}/startup/modalwindow.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/navapp.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/preferences.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/replayfilecheck.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/splashwnd.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/voicepointer.cpp
   DEPENDS app_receiver app_logbook onboard_server mapdisplay_facade ui_layout ui_dialogs ui_lists usefulcode_framework
     advisor_voice
   PRIVATE_DEPENDS app_contacts app_tmc ui_tmcmonitor ui_skin usefulcode_settings usefulcode_files usefulcode_cache
-    usefulcode_arena usefulcode_locations positioning_receiver platform_files platform_window
+    usefulcode_arena usefulcode_locations positioning_receiver traffic_receiver platform_receiver
+    platform_files platform_window
     platform_gdi platform_shell platform_sound platform_kernel)
 
 if(TARGET platform_gdi_sdl AND NOT (NAV_FUZZ AND NOT NAV_SANITIZE))

@@ -21,6 +21,26 @@ std::string GroupDigits(const RdsGroupFileWriter::Group& group, bool isShortForm
     return digits;
 }
 
+constexpr std::size_t kGroupDigits = 16;
+constexpr int kGroupMillis = 88; // 1187.5 bit/s, 104 bits a group
+
+// The line as another program's log writes it; number counts the lines from 0.
+std::string LaidOut(const std::string& line, RdsGroupLayout layout, std::size_t number) {
+    if (layout == RdsGroupLayout::Digits || line.size() != kGroupDigits) {
+        return line;
+    }
+    std::string out = line.substr(0, 4) + ' ' + line.substr(4, 4) + ' ' + line.substr(8, 4) + ' ' +
+                      line.substr(12, 4);
+    if (layout == RdsGroupLayout::TimedBlocks) {
+        const auto millis = static_cast<long>(number) * kGroupMillis;
+        char time[32] = {};
+        (void)std::snprintf(time, sizeof time, "12:%02ld:%02ld.%02ld ", millis / 60000 % 60,
+                            millis / 1000 % 60, millis / 10 % 100);
+        out = time + out;
+    }
+    return out;
+}
+
 } // namespace
 
 RdsGroupFileWriter& RdsGroupFileWriter::Add(Group group) {
@@ -50,6 +70,11 @@ RdsGroupFileWriter& RdsGroupFileWriter::SetCopies(int copies) {
 
 RdsGroupFileWriter& RdsGroupFileWriter::SetFiller(RdsGroupFiller filler) {
     m_filler = filler;
+    return *this;
+}
+
+RdsGroupFileWriter& RdsGroupFileWriter::SetLayout(RdsGroupLayout layout) {
+    m_layout = layout;
     return *this;
 }
 
@@ -126,7 +151,9 @@ std::string RdsGroupFileWriter::Build(RdsGroupFault fault) const {
         }
     }
     std::string out;
-    for (std::string& line : lines) {
+    for (std::size_t number = 0; number < lines.size(); ++number) {
+        std::string& line = lines[number];
+        line = LaidOut(line, m_layout, number);
         if (m_isLowerCase) {
             for (char& c : line) {
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

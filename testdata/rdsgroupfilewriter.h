@@ -29,6 +29,15 @@ enum class RdsGroupFiller {
     RadioTextPlus,
 };
 
+// How a line writes its group: one run of 16 digits as our files, the receiver's queue and
+// RDS-TMC logs hold it; logs of other RDS programs write the four blocks apart.
+enum class RdsGroupLayout {
+    Digits,       // "D3010408E0CD5354"
+    SpacedBlocks, // "D301 0408 E0CD 5354"
+    TimedBlocks,  // "12:00:00.09 D301 0408 E0CD 5354": the time of reception first, 11.4
+                  // groups a second from noon
+};
+
 // Open data application ids as groups 3A carry them in block D.
 constexpr std::uint16_t kTmcApplicationId = 0xCD46;
 constexpr std::uint16_t kTmcSecondApplicationId = 0xCD47; // TMC too
@@ -49,6 +58,9 @@ public:
     // Each group written copies times in a row (at least 1), as stations repeat them.
     RdsGroupFileWriter& SetCopies(int copies);
     RdsGroupFileWriter& SetFiller(RdsGroupFiller filler);
+    // Applies to lines of 16 characters (whole groups, damaged copies); the short form and
+    // garbage lines stay as they are.
+    RdsGroupFileWriter& SetLayout(RdsGroupLayout layout);
     // From copy `copy` (0 = the first) of the group added as number `group` (from 0) on, that
     // group and every later line carry this programme type (5 bits) and traffic programme flag
     // in block B: a station switching its programme while it repeats a group.
@@ -74,6 +86,7 @@ private:
     bool m_isCrLf = false;
     int m_copies = 1;
     RdsGroupFiller m_filler = RdsGroupFiller::None;
+    RdsGroupLayout m_layout = RdsGroupLayout::Digits;
     struct ProgrammeChange {
         std::size_t group = 0;
         int copy = 0;

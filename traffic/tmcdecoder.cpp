@@ -164,6 +164,7 @@ int TmcDecoder::Decode(const char* bytes, int count) {
 }
 
 bool TmcDecoder::HandleGroup() {
+    ++m_groupCount;
     const std::uint8_t* group = m_reader.bytes;
     // Every group but the 10-digit form names the station it came from: the tuned one.
     if (const std::uint16_t programmeId = ProgrammeIdOf(group); programmeId != 0) {
@@ -314,6 +315,11 @@ void TmcDecoder::Reset() {
     m_isMessageReady = 0;
     m_reader.digitCount = 0;
     m_lastGroup = LastGroup::None;
+}
+
+std::uint64_t TmcDecoder::GetGroupCount() const {
+    ScopedLock lock(&m_lock);
+    return m_groupCount;
 }
 
 int TmcDecoder::GetBuildState() const {

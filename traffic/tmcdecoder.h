@@ -45,6 +45,9 @@ public:
     // 0 while idle, 1 after a first group, then the number of groups of the message received
     // (2 to 5); it stays at that number when the message is finished.
     [[nodiscard]] int GetBuildState() const;
+    // Whole groups read since construction, of any type, repeats and the 10-digit form
+    // included; Reset keeps the count.
+    [[nodiscard]] std::uint64_t GetGroupCount() const;
     // The number the last group 3A announcing TMC gave; 0 until one has been seen.
     [[nodiscard]] std::uint32_t GetLocationTableNumber() const;
 
@@ -86,6 +89,7 @@ private:
     std::uint16_t m_tableProgrammeId = 0; // the station whose group 3A gave the table number
     std::uint16_t m_tunedProgrammeId = 0; // the station of the last group that named one
     int m_buildState = 0;
+    std::uint64_t m_groupCount = 0;
     int m_groupsExpected = 0;
     std::uint8_t m_isMessageReady = 0;
     std::uint64_t m_lastGroupKey = 0; // the bytes of the last group 8A taken a copy shares

@@ -318,31 +318,47 @@ TEST(AdviceData, SaysNoWordGroupTwiceInARowInAnyPhrase) {
 // The driver's request ('A'): nearer the manoeuvre ahead than the idle limit of its road class
 // (General.properties) it is named with the distance to it, whether the road number changes
 // there or not; farther away the road is to be followed. A manoeuvre without a ".A2b" phrase
-// gives the destination phrase.
+// gives the destination phrase. At the manoeuvre, where the distance rounds to none in metres or
+// yards, it is said as the last announcement says it ("now ...").
 TEST(AdviceData, AnswersTheDriversRequestWithTheManoeuvreAheadWithinTheIdleLimit) {
     const struct {
         const char* name;
         std::u16string advice;
         std::u16string roadClass;
         std::int32_t distance; // metres to the junction
+        bool isMiles;
         std::u16string nextRoad;
         std::u16string said;
     } cases[] = {
-        {"street turn", u"TurnRight", u"Sc", 250, u"", u"[In] [Metres200] [TurnRight]"},
-        {"street, road number changes", u"TurnLeft", u"St", 1999, u"B 1",
+        {"street turn", u"TurnRight", u"Sc", 250, false, u"", u"[In] [Metres200] [TurnRight]"},
+        {"street, road number changes", u"TurnLeft", u"St", 1999, false, u"B 1",
          u"[In] [Kilometres1] [TurnLeft]"},
-        {"street beyond its limit", u"TurnLeft", u"Sc", 2001, u"", u"[FollowRoad] [ForKilometres]"},
-        {"roundabout on a main road", u"Roundabout", u"Bc", 4999, u"",
+        {"street beyond its limit", u"TurnLeft", u"Sc", 2001, false, u"",
+         u"[FollowRoad] [ForKilometres]"},
+        {"roundabout on a main road", u"Roundabout", u"Bc", 4999, false, u"",
          u"[In] [Kilometres4] [EnterRoundabout] [TakeExit] [2 geschlossen]"},
-        {"main road beyond its limit", u"Roundabout", u"Bc", 5001, u"",
+        {"main road beyond its limit", u"Roundabout", u"Bc", 5001, false, u"",
          u"[FollowRoad] [ForKilometres]"},
-        {"motorway exit", u"LeaveMotorway", u"Ac", 9000, u"A 13",
+        {"motorway exit", u"LeaveMotorway", u"Ac", 9000, false, u"A 13",
          u"[In] [Kilometres9] [LeaveMotorway]"},
-        {"motorway beyond its limit", u"KeepRight", u"At", 10001, u"",
+        {"motorway beyond its limit", u"KeepRight", u"At", 10001, false, u"",
          u"[FollowRoad] [ForKilometres]"},
-        {"destination", u"Destination", u"Sc", 150, u"", u"[In] [Metres150] [DestinationReached]"},
-        {"pedestrian zone destination", u"PedestrianDestination", u"Sc", 150, u"",
+        {"destination", u"Destination", u"Sc", 150, false, u"",
+         u"[In] [Metres150] [DestinationReached]"},
+        {"pedestrian zone destination", u"PedestrianDestination", u"Sc", 150, false, u"",
          u"@ [DestinationAhead]"},
+        // At the manoeuvre no distance is left to name: it is said as its last announcement.
+        {"at the junction", u"StraightOn", u"Sc", 0, false, u"", u"[Now] [StraightOn]"},
+        {"at the turn, metres rounded to none", u"TurnRight", u"Sc", 9, false, u"",
+         u"[Now] [TurnRight]"},
+        {"at the turn, yards rounded to none", u"TurnRight", u"Sc", 8, true, u"",
+         u"[Now] [TurnRight]"},
+        {"ten metres before the turn", u"TurnRight", u"Sc", 10, false, u"",
+         u"[In] [Metres10] [TurnRight]"},
+        {"at the roundabout", u"Roundabout", u"Bc", 0, false, u"",
+         u"[Now] [TakeExit] [2 geschlossen]"},
+        {"at the destination", u"Destination", u"Sc", 0, false, u"",
+         u"[Now] [DestinationReached] @"},
     };
     const AdvisorTablesPtr tables = OurData(0);
     ASSERT_TRUE(tables);
@@ -351,6 +367,7 @@ TEST(AdviceData, AnswersTheDriversRequestWithTheManoeuvreAheadWithinTheIdleLimit
         SCOPED_TRACE(c.name);
         SpokenAdviceBuilder builder;
         builder.SetTables(tables);
+        builder.SetUnits({0, 0, c.isMiles ? 1u : 0u});
         AdviceRecord ahead;
         ahead.distance = c.distance;
         ahead.SetText(c.advice);

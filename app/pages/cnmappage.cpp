@@ -3,6 +3,7 @@
 #include "app/modeinterface/modecontroller.h"
 #include "app/startup/gpssimulationdlg.h"
 #include "app/startup/modalwindow.h"
+#include "app/startup/replayfilecheck.h"
 #include "app/startup/voicepointer.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "ui/gpsstatemonitor.h"
@@ -390,6 +391,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
             return false;
         }
         m_replay->OpenReplayFile(*path);
+        (void)TellUnusableReplayFile(GetHwnd(), ReplayFileKind::Gps, *path);
         return true;
     }
     case 'P': {
@@ -416,6 +418,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         if (six::RefCntPtr<TmcReceiver> receiver = m_server->GetTmcReceiver()) {
             receiver->SetReplayRate(kTmcReplayRate);
             (void)receiver->OpenReplayFile(*path);
+            (void)TellUnusableReplayFile(GetHwnd(), ReplayFileKind::Tmc, *path);
         }
         return true;
     }
@@ -718,6 +721,10 @@ void CNMapPage::OnAdviceMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
         m_pendingAdvice = nullptr;
         m_advicePosted = false;
     }
+    ShowAdvice(advice);
+}
+
+void CNMapPage::ShowAdvice(const AdvicePtr& advice) {
     if (!advice || !m_view || !m_view->HasRoute()) {
         return;
     }
@@ -803,6 +810,20 @@ void CNMapPage::ApplyRoute(const RouteRequestResult& result) {
             m_schematic->SetCrossingPoint(point.x, point.y);
         }
     }
+    ShowAdviceAtPosition();
+}
+
+void CNMapPage::ShowAdviceAtPosition() {
+    // Advice comes as the car moves along the route: a car that stands still brings none, and
+    // the route's first picture would lack the distance to its first manoeuvre. The advice at
+    // the position is asked for as the driver's request asks for it; nothing of it is said. A
+    // position matched to no street has none.
+    if (!m_server || !m_routeShown || GetHwnd() == nullptr) {
+        return;
+    }
+    AdvicePtr advice;
+    (void)m_server->GetAdviceAtPosition(advice);
+    ShowAdvice(advice);
 }
 
 void CNMapPage::ApplyKeptRoute() {

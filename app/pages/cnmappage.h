@@ -135,6 +135,11 @@ private:
     void OnBlocked(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnRouteMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnAdviceMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+    // The advice on the map, the junction view, the distance bar, the next street and the
+    // distance field (user-interface thread).
+    void ShowAdvice(const AdvicePtr& advice);
+    // The advice at the position now, as the route is applied.
+    void ShowAdviceAtPosition();
     void OnProgressOpen(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnProgressClose(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 

@@ -2,6 +2,9 @@
 
 #include "platform/kernel/format.h"
 #include "platform/kernel/text.h"
+#include "platform/window/controls.h"
+#include "platform/window/input.h"
+#include "platform/window/message.h"
 #include "platform/window/window.h"
 
 #include <vector>
@@ -36,6 +39,9 @@ BOOL GpsSimulationFloatDlg::OnInitDialog() {
     WCHAR text[kShownChars] = {};
     (void)swprintf(text, kShownChars, u"%lf", static_cast<double>(m_value));
     SetWindowTextW(edit, text);
+    // Typed digits go to the field at once and replace the value shown.
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
     return FALSE;
 }
 

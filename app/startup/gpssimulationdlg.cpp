@@ -2,6 +2,9 @@
 
 #include "platform/kernel/format.h"
 #include "platform/kernel/text.h"
+#include "platform/window/controls.h"
+#include "platform/window/input.h"
+#include "platform/window/message.h"
 #include "platform/window/window.h"
 
 #include <vector>
@@ -26,6 +29,9 @@ BOOL GpsSimulationDlg::OnInitDialog() {
     WCHAR text[16] = {};
     (void)swprintf(text, 16, u"%d", m_value);
     SetWindowTextW(edit, text);
+    // Typed digits go to the field at once and replace the value shown.
+    SetFocus(edit);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
     return FALSE;
 }
 

@@ -2,6 +2,7 @@
 #include "app/startup/gpssimulationdlg.h"
 #include "app/startup/mainmenuwnd.h"
 #include "app/startup/modalwindow.h"
+#include "app/startup/replayfilecheck.h"
 #include "positioning/gpstmcadapter.h"
 #include "ui/gpsstatemonitor.h"
 #include "ui/messagedialogs.h"
@@ -410,12 +411,15 @@ void MainMenuWnd::ReplayFileKey(bool isTmc) {
             return;
         m_tmcReceiver->SetReplayRate(0.2f);
         (void)m_tmcReceiver->OpenReplayFile(*path);
+        (void)TellUnusableReplayFile(mainHandle.window, ReplayFileKind::Tmc, *path);
         return;
     }
     GpsReceiverPtr receiver;
     m_server->OpenAlternativeGps(receiver);
-    if (receiver)
+    if (receiver) {
         receiver->OpenReplayFile(*path);
+        (void)TellUnusableReplayFile(mainHandle.window, ReplayFileKind::Gps, *path);
+    }
 }
 
 void MainMenuWnd::ValueKey(UINT textId, bool isSpeed) {

@@ -570,16 +570,21 @@ TEST_F(TmcDecoding, DiscardsPartialGroupsAtMalformedTextAndReset) {
         const char* name;
         std::string text;
         std::size_t messages;
+        std::uint64_t groups; // whole groups read
     } cases[] = {
-        {"broken by a blank", "D301 840DD0652AC5\nD301840DD0652AC5\n", 1},
-        {"broken by ':'", "D301840D:0652AC5\n", 0},
-        {"twelve digits, no group", "840DD0652AC5\n", 0},
-        {"eleven digits", "0DD0652AC5F\n", 0},
+        {"broken by a blank", "D301 840DD0652AC5\nD301840DD0652AC5\n", 1, 1},
+        {"broken by ':'", "D301840D:0652AC5\n", 0, 0},
+        {"twelve digits, no group", "840DD0652AC5\n", 0, 0},
+        {"eleven digits", "0DD0652AC5F\n", 0, 0},
+        {"ten digits", "0DD0652AC5\n", 1, 1},
+        {"blocks apart, as other programs log them", "D301 840D D065 2AC5\n", 0, 0},
+        {"a group 0A", "D3010408D3012020\n", 0, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TmcDecoder decoder;
         EXPECT_EQ(DecodeAll(decoder, c.text).size(), c.messages);
+        EXPECT_EQ(decoder.GetGroupCount(), c.groups);
     }
     AlertCEncoder encoder;
     encoder.AddTable(0xD301, 12).AddMessage(Message(101, 12345));

@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <mutex>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -33,8 +34,14 @@ NamedFiles& FilesNamedThisRun() {
     return files;
 }
 
-NamedFiles& SpokenGuidanceFilesNamedThisRun() {
-    static NamedFiles files;
+// The files told with a language text, each as the text id and its normalised name.
+struct ToldFiles {
+    std::mutex mutex;
+    std::set<std::pair<UINT, std::u16string>> told;
+};
+
+ToldFiles& FilesToldThisRun() {
+    static ToldFiles files;
     return files;
 }
 
@@ -155,13 +162,21 @@ void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path) {
     (void)MessageBoxW(owner, text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
 }
 
-bool ShowSpokenGuidanceMessage(const std::u16string& name) {
+bool ShowFileMessageOnce(HWND owner, UINT textId, const std::u16string& name) {
     const std::u16string shown = platform::NormalizeDevicePath(name);
-    if (!NoteNamed(SpokenGuidanceFilesNamedThisRun(), shown)) {
-        return false;
+    {
+        ToldFiles& files = FilesToldThisRun();
+        const std::lock_guard lock(files.mutex);
+        if (!files.told.emplace(textId, platform::ToLower(shown)).second) {
+            return false;
+        }
     }
-    ShowFileMessage(nullptr, kSpokenGuidanceText, shown);
+    ShowFileMessage(owner, textId, shown);
     return true;
+}
+
+bool ShowSpokenGuidanceMessage(const std::u16string& name) {
+    return ShowFileMessageOnce(nullptr, kSpokenGuidanceText, name);
 }
 
 bool ShowDrivingSideMessage(const std::u16string& file, const std::u16string& country,
@@ -177,9 +192,11 @@ bool ShowDrivingSideMessage(const std::u16string& file, const std::u16string& co
 }
 
 void ForgetFileCheckMessages() {
-    for (NamedFiles* files :
-         {&FilesNamedThisRun(), &SpokenGuidanceFilesNamedThisRun(), &DrivingSidesToldThisRun()}) {
+    for (NamedFiles* files : {&FilesNamedThisRun(), &DrivingSidesToldThisRun()}) {
         const std::lock_guard lock(files->mutex);
         files->names.clear();
     }
+    ToldFiles& files = FilesToldThisRun();
+    const std::lock_guard lock(files.mutex);
+    files.told.clear();
 }

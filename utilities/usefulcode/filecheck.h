@@ -29,6 +29,11 @@ bool ShowDamagedFileMessage(const std::u16string& name);
 // nothing of the kind), in a message box with the exclamation icon over owner (may be null).
 void ShowFileMessage(HWND owner, UINT textId, const std::u16string& path);
 
+// ShowFileMessage, once a run for each text and file: the file (a device
+// path) is shown normalised, and a file told with that text before, however spelled, is not
+// told again (false).
+bool ShowFileMessageOnce(HWND owner, UINT textId, const std::u16string& name);
+
 // The box telling that spoken guidance is not available (or not in full) because the file (a
 // device path, shown normalised) is missing or cannot be used whole: text 1404 of the language
 // library, no owner, shown once a run for each file however spelled. False when that file was
@@ -43,5 +48,5 @@ bool ShowSpokenGuidanceMessage(const std::u16string& name);
 bool ShowDrivingSideMessage(const std::u16string& file, const std::u16string& country,
                             const std::u16string& line);
 
-// Forgets the files named so far and the spoken guidance told, as a new run would.
+// Forgets the files named and told so far, as a new run would.
 void ForgetFileCheckMessages();

@@ -6,12 +6,16 @@
 #include "app/tests/recordingvoice.h"
 #include "basiccomp/retrievalengine/code/mapelement.h"
 #include "mapdisplay/tests/mapviewfixture.h"
+#include "testdata/nmeawriter.h"
+#include "testdata/rdsgroupfilewriter.h"
 #include "ui/dialogbase.h"
 #include "ui/messagedialogs.h"
 #include "utilities/usefulcode/apppaths.h"
+#include "utilities/usefulcode/filecheck.h"
 #include "utilities/usefulcode/memoryarena.h"
 #include "utilities/usefulcode/windowhandle.h"
 
+#include "platform/kernel/messagebox.h"
 #include "platform/shell/dialogs.h"
 #include "platform/shell/modulepath.h"
 #include "platform/window/input.h"
@@ -172,7 +176,9 @@ protected:
                           {1122, u"Logging"},
                           {1126, u"Block how far?"},
                           {1127, u"Lift the block?"},
-                          {1189, u"Too far"}};
+                          {1189, u"Too far"},
+                          {1408, u"No sentences: %s"},
+                          {1409, u"No groups: %s"}};
         m_module = windowtesting::LoadLanguage(m_root, bundle);
         ASSERT_NE(m_module, nullptr);
         platform::SetResourceInstance(m_module);
@@ -291,13 +297,16 @@ TEST_F(NavMapPageTest, TheBarBesideTheMapAndThreeTapsOnTheField) {
     EXPECT_EQ(Text(CNMapPage::kDistValueId), u"2.0km");
 }
 
-// Advice arrives on a worker thread while the page's thread runs its loop.
+// Advice arrives on a worker thread while the page's thread runs its loop. Before any, the
+// route's first picture shows the advice at the position where the car stands, unsaid.
 TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
     struct Row {
         std::vector<GuidanceStep> steps;
         const char16_t* nextStreet;
         std::vector<std::u16string> voice;
         bool arrived;
+        std::optional<GuidanceStep> atPosition = std::nullopt; // the server's advice there
+        const char16_t* label = nullptr; // the map's distance label; null: not looked at
     };
     const Row rows[] = {
         {{{u"Landstrasse/U7", u"[TurnLeft]"}}, u"Landstrasse", {u"Say([TurnLeft])"}, false},
@@ -310,9 +319,23 @@ TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
          u"",
          {u"Say([DestinationReached] )"},
          true},
+        {{},
+         u"Au",
+         {},
+         false,
+         GuidanceStep{u"Au", u"[In] [Metres100] [TurnLeft]", 1000, 120, 0},
+         u"100m"},
     };
     for (const Row& row : rows) {
+        m_scripted->current = row.atPosition ? AdvicePtr(new StepAdvice(*row.atPosition)) : nullptr;
         OpenWithRoute();
+        if (row.label != nullptr) {
+            HWND label = m_page->GetMapView()->GetButtonBar().GetLabel()->GetWindow();
+            char16_t shown[32] = {};
+            GetWindowTextW(label, shown, 32);
+            EXPECT_EQ(std::u16string(shown), row.label);
+            EXPECT_TRUE(IsWindowVisible(label));
+        }
         std::thread worker([&] {
             for (const GuidanceStep& step : row.steps) {
                 m_server->AdviceEvent.Emit(AdvicePtr(new StepAdvice(step)));
@@ -678,43 +701,126 @@ private:
     OwnerHandlerList m_handlers;
 };
 
+// A chosen file from which its replay reads nothing (no NMEA sentence for 'L', no RDS group for
+// 'T') is named in a message, once a run for each file; it is replayed all the same.
 TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
+    testdata::RdsGroupFileWriter groups;
+    groups.Add(testdata::RdsGroupFileWriter::TuningGroup(0xD301))
+        .Add(testdata::RdsGroupFileWriter::ApplicationGroup(0xD301, testdata::kTmcApplicationId,
+                                                            0x0040, 0x10));
+    const std::string rds = groups.Build();
+    const std::string spaced = groups.SetLayout(testdata::RdsGroupLayout::SpacedBlocks).Build();
+    const std::string timed = groups.SetLayout(testdata::RdsGroupLayout::TimedBlocks).Build();
+    testdata::NmeaWriter sentences;
+    sentences.AddCycle({}).AddCycle({.second = 1});
+    const std::string nmea = sentences.Build();
     struct Row {
         const char* name;
+        UINT key;
         bool simulation;
         std::optional<std::u16string> chosen;
+        std::optional<std::string> content; // written to the chosen file; none: no file
         std::size_t requests;
-        std::vector<DWORD> statuses;
+        std::vector<DWORD> statuses; // of the GPS receiver
+        std::vector<std::u16string> told;
     };
-    ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\drive.txt", "$GPGGA,,,,,,0,,,,,,,,*66\r\n"));
     const Row rows[] = {
-        {"an existing file", true, u"\\Nav\\drive.txt", 1, {}},
-        {"a missing file", true, u"\\Nav\\gone.txt", 1, {GpsDevice::kStatusReplayFileMissing}},
-        {"cancelled", true, std::nullopt, 1, {}},
-        {"no simulation", false, u"\\Nav\\gone.txt", 0, {}},
+        {"an existing file", 'L', true, u"\\Nav\\drive.txt", nmea, 1, {}, {}},
+        {"a missing file",
+         'L',
+         true,
+         u"\\Nav\\gone.txt",
+         std::nullopt,
+         1,
+         {GpsDevice::kStatusReplayFileMissing},
+         {}},
+        {"cancelled", 'L', true, std::nullopt, std::nullopt, 1, {}, {}},
+        {"no simulation", 'L', false, u"\\Nav\\gone.txt", std::nullopt, 0, {}, {}},
+        {"an RDS group file", 'T', true, u"\\Nav\\groups.txt", rds, 1, {}, {}},
+        {"an RDS group file as GPS sentences",
+         'L',
+         true,
+         u"\\Nav\\groups.txt",
+         rds,
+         1,
+         {},
+         {u"No sentences: \\Nav\\groups.txt"}},
+        {"an empty file as GPS sentences",
+         'L',
+         true,
+         u"\\Nav\\empty.txt",
+         "",
+         1,
+         {},
+         {u"No sentences: \\Nav\\empty.txt"}},
+        {"an empty file as RDS groups",
+         'T',
+         true,
+         u"\\Nav\\empty.txt",
+         "",
+         1,
+         {},
+         {u"No groups: \\Nav\\empty.txt"}},
+        {"NMEA sentences as RDS groups",
+         'T',
+         true,
+         u"\\Nav\\drive.txt",
+         nmea,
+         1,
+         {},
+         {u"No groups: \\Nav\\drive.txt"}},
+        {"another program's log, blocks apart",
+         'T',
+         true,
+         u"\\Nav\\spaced.txt",
+         spaced,
+         1,
+         {},
+         {u"No groups: \\Nav\\spaced.txt"}},
+        {"another program's log, timed",
+         'T',
+         true,
+         u"\\Nav\\timed.txt",
+         timed,
+         1,
+         {},
+         {u"No groups: \\Nav\\timed.txt"}},
+        {"the same file again", 'T', true, u"\\Nav\\timed.txt", std::nullopt, 1, {}, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
                                      row.simulation ? "[Zudav]\r\nSimulation=1\r\n" : ""));
+        if (row.content) {
+            ASSERT_TRUE(m_root.WriteFile(*row.chosen, *row.content));
+        }
         m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
+        m_scripted->tmc = CreateTmcReceiver();
         StatusRecorder recorder;
         m_scripted->replay->GetStatusSignal().Connect(&recorder, &StatusRecorder::OnStatus);
         OpenWithRoute();
         platform::ClearOpenFileDialogs();
+        platform::ClearRecordedMessageBoxes();
         const std::size_t before = platform::RecordedOpenFileRequests().size();
         platform::PushOpenFileAnswer(row.chosen);
-        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'L', 0);
+        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, row.key, 0);
         m_driver.RunUntilIdle();
         EXPECT_EQ(platform::RecordedOpenFileRequests().size() - before, row.requests);
         EXPECT_EQ(recorder.Statuses(), row.statuses);
+        std::vector<std::u16string> told;
+        for (const platform::MessageBoxRecord& box : platform::RecordedMessageBoxes()) {
+            told.push_back(box.text);
+        }
+        EXPECT_EQ(told, row.told);
         EXPECT_TRUE(m_page->IsGuidanceConnected()) << "the page stays as it was";
         EXPECT_EQ(m_mode.Calls(), std::vector<std::string>{});
         m_page.reset();
         m_scripted->replay->GetStatusSignal().Disconnect(&recorder);
         m_scripted->replay = nullptr;
+        m_scripted->tmc = nullptr;
         platform::ClearOpenFileDialogs();
     }
+    ForgetFileCheckMessages();
 }
 
 // In simulation the S key first asks for the replay speed; cancelled, it goes on as the stop key.

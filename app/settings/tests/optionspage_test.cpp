@@ -292,23 +292,26 @@ TEST_F(OptionsPageTest, CtrlShiftRTakesTheValueOnlyWhenConfirmed) {
 TEST_F(OptionsPageTest, TheValueDialogShowsTheValueAndReadsANumberOnOk) {
     struct Row {
         const char16_t* typed; // null: left as shown
+        const char16_t* keyed; // typed on the keys as the dialog opens
         UINT command;
         float expected;
         const char16_t* shownSecond; // what the dialog shows the second time
     };
-    const Row rows[] = {{u"2.5", 1, 2.5f, u"2.500000"},
-                        {u"abc", 1, 0.0f, u"0.000000"},
-                        {u"-3.25e1xyz", 1, -32.5f, u"-32.500000"},
-                        {u"7", 2, -1.0f, u"-1.000000"},
-                        {nullptr, 1, -1.0f, u"-1.000000"}};
+    const Row rows[] = {{u"2.5", u"", 1, 2.5f, u"2.500000"},
+                        {u"abc", u"", 1, 0.0f, u"0.000000"},
+                        {u"-3.25e1xyz", u"", 1, -32.5f, u"-32.500000"},
+                        {u"7", u"", 2, -1.0f, u"-1.000000"},
+                        {nullptr, u"", 1, -1.0f, u"-1.000000"},
+                        // The field has the focus with its value selected: keys replace it.
+                        {nullptr, u"3", 1, 3.0f, u"3.000000"}};
     for (const Row& row : rows) {
         auto page = Open<NavOptPage>();
         std::vector<std::u16string> shown;
+        GpsSimulationFloatDlg* dialog = nullptr;
         const auto answer = [&](bool type, UINT command) {
-            return platform::ScriptStep::Run([&, type, command] {
-                HWND dialogWindow = FindWindowW(u"Dialog", nullptr);
-                auto* dialog =
-                    dynamic_cast<GpsSimulationFloatDlg*>(DialogBase::FromWindow(dialogWindow));
+            std::vector<platform::ScriptStep> steps{platform::ScriptStep::Run([&, type] {
+                dialog = dynamic_cast<GpsSimulationFloatDlg*>(
+                    DialogBase::FromWindow(FindWindowW(u"Dialog", nullptr)));
                 ASSERT_NE(dialog, nullptr);
                 HWND edit = dialog->GetEdit()->GetWindow();
                 char16_t text[64] = {};
@@ -317,14 +320,22 @@ TEST_F(OptionsPageTest, TheValueDialogShowsTheValueAndReadsANumberOnOk) {
                 if (type && row.typed != nullptr) {
                     SetWindowTextW(edit, row.typed);
                 }
-                PostMessageW(dialogWindow, WM_COMMAND, command, 0);
-            });
+            })};
+            if (type && row.keyed[0] != u'\0') {
+                steps.push_back(platform::ScriptStep::Type(row.keyed));
+            }
+            steps.push_back(platform::ScriptStep::Run([&, command] {
+                if (dialog != nullptr) {
+                    PostMessageW(dialog->GetWindow(), WM_COMMAND, command, 0);
+                }
+            }));
+            return steps;
         };
-        const auto press = [&](platform::ScriptStep step) {
+        const auto press = [&](std::vector<platform::ScriptStep> steps) {
             platform::InjectKey(VK_CONTROL, true);
             platform::InjectKey(VK_SHIFT, true);
             m_driver.RunUntilIdle();
-            m_driver.PlayWhenIdle({std::move(step)});
+            m_driver.PlayWhenIdle(std::move(steps));
             SendMessageW(page->GetHwnd(), WM_KEYDOWN, 'R', 0);
             platform::InjectKey(VK_CONTROL, false);
             platform::InjectKey(VK_SHIFT, false);

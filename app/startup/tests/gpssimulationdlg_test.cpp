@@ -13,6 +13,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -33,14 +34,21 @@ TEST(GpsSimulationDialog, ShowsValueInDecimalAndOkReadsLeadingNumber) {
     const struct {
         int initial;
         const char16_t* typed; // null: left as shown
+        const char16_t* keyed; // typed on the keys as the dialog opens ('\b': Backspace)
         UINT command;
         INT_PTR result;
         int value;
         const char16_t* shown;
     } cases[] = {
-        {1234, nullptr, 1, 1, 1234, u"1234"}, {-7, nullptr, 2, 2, -7, u"-7"},
-        {5, u"42x", 1, 1, 42, u"5"},          {5, u"abc", 1, 1, 0, u"5"},
-        {5, u"-12", 1, 1, -12, u"5"},         {5, u"99", 2, 2, 5, u"5"},
+        {1234, nullptr, u"", 1, 1, 1234, u"1234"},
+        {-7, nullptr, u"", 2, 2, -7, u"-7"},
+        {5, u"42x", u"", 1, 1, 42, u"5"},
+        {5, u"abc", u"", 1, 1, 0, u"5"},
+        {5, u"-12", u"", 1, 1, -12, u"5"},
+        {5, u"99", u"", 2, 2, 5, u"5"},
+        // The field has the focus with its value selected: keys replace it without a tap.
+        {5, nullptr, u"\b12", 1, 1, 12, u"5"},
+        {1234, nullptr, u"7", 1, 1, 7, u"1234"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.initial);
@@ -49,15 +57,21 @@ TEST(GpsSimulationDialog, ShowsValueInDecimalAndOkReadsLeadingNumber) {
         RECT editRect{};
         int editId = 0;
         platform::ScreenDriver driver;
-        driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+        std::vector<platform::ScriptStep> steps{platform::ScriptStep::Run([&] {
             HWND edit = dialog.GetEdit()->GetWindow();
             shown = platform::WindowTextOf(edit);
             GetClientRect(edit, &editRect);
             editId = GetDlgCtrlID(edit);
             if (c.typed != nullptr)
                 SetWindowTextW(edit, c.typed);
-            PostMessageW(dialog.GetWindow(), WM_COMMAND, c.command, 0);
-        })});
+        })};
+        for (const char16_t* key = c.keyed; *key != u'\0'; ++key) {
+            steps.push_back(*key == u'\b' ? platform::ScriptStep::Press(VK_BACK)
+                                          : platform::ScriptStep::Type(std::u16string(1, *key)));
+        }
+        steps.push_back(platform::ScriptStep::Run(
+            [&] { PostMessageW(dialog.GetWindow(), WM_COMMAND, c.command, 0); }));
+        driver.PlayWhenIdle(steps);
         EXPECT_EQ(dialog.DoModal(nullptr), c.result);
         EXPECT_EQ(dialog.GetValue(), c.value);
         EXPECT_EQ(shown, c.shown);
