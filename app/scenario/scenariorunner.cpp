@@ -20,6 +20,7 @@
 #include "platform/gdi/messageboxwindow.h"
 #include "platform/gdi/openfilewindow.h"
 #include "platform/gdi/screenshot.h"
+#include "platform/gdi/text.h"
 #include "platform/kernel/clockwaits.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/messagebox.h"
@@ -937,8 +938,12 @@ int Runner::Run() {
 } // namespace
 
 int RunScenario(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors) {
+    // Each frame's check reads the texts drawn, into bitmaps too, from the program's start.
+    platform::KeepDrawnTexts(std::getenv("NAV_NO_TEXTS") == nullptr);
     Runner runner(script, options, errors);
-    return runner.Run();
+    const int result = runner.Run();
+    platform::KeepDrawnTexts(false);
+    return result;
 }
 
 int RunScenarioFile(const std::filesystem::path& scriptFile, const ScenarioOptions& options,

@@ -1,10 +1,12 @@
 #include "app/scenario/scenariowindows.h"
 
 #include "ui/dialogbase.h"
+#include "ui/textface.h"
 #include "ui/windowbase.h"
 
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/screenshot.h"
+#include "platform/gdi/text.h"
 #include "platform/kernel/codepage.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
@@ -12,6 +14,8 @@
 #include "platform/window/window.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <string_view>
 
 namespace {
@@ -114,6 +118,81 @@ std::u16string_view TrimBlanks(std::u16string_view text) {
     while (!text.empty() && text.back() == u' ')
         text.remove_suffix(1);
     return text;
+}
+
+// The contrast a text needs with the colour under it to be read (WCAG 2).
+constexpr double kReadableContrast = 3.0;
+
+// Pairs of a text colour and the colour under it that the program's design fixes below that
+// contrast: kept as they are, named by what they are.
+struct FixedColourPair {
+    const char* what;
+    COLORREF text;
+    COLORREF background;
+};
+constexpr FixedColourPair kFixedColourPairs[] = {
+    {"the road-number shields in white on green", RGB(255, 255, 255), RGB(0, 255, 0)},
+    {"the road-number shields in yellow on green", RGB(255, 200, 0), RGB(0, 255, 0)},
+};
+
+// The relative luminance of an sRGB colour, 0 for black to 1 for white.
+double RelativeLuminance(COLORREF colour) {
+    const auto linear = [](BYTE value) {
+        const double v = value / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(GetRValue(colour)) + 0.7152 * linear(GetGValue(colour)) +
+           0.0722 * linear(GetBValue(colour));
+}
+
+double ContrastRatio(COLORREF a, COLORREF b) {
+    const double la = RelativeLuminance(a);
+    const double lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+std::string RgbText(COLORREF colour) {
+    return "RGB(" + std::to_string(GetRValue(colour)) + ", " + std::to_string(GetGValue(colour)) +
+           ", " + std::to_string(GetBValue(colour)) + ")";
+}
+
+// A disabled button's caption, greyed: in the greyed colours, inside a shown disabled window.
+bool IsGreyedCaption(const platform::DrawnText& text) {
+    if (text.colour != kSkinDisabledText && text.colour != kSkinDisabledMarker)
+        return false;
+    for (HWND window : platform::ShownWindows()) {
+        RECT rect{};
+        if (IsWindowEnabled(window) == FALSE && GetWindowRect(window, &rect) != FALSE &&
+            text.box.left >= rect.left && text.box.top >= rect.top &&
+            text.box.right <= rect.right && text.box.bottom <= rect.bottom)
+            return true;
+    }
+    return false;
+}
+
+bool IsFixedPair(const platform::DrawnText& text) {
+    return std::any_of(std::begin(kFixedColourPairs), std::end(kFixedColourPairs),
+                       [&](const FixedColourPair& pair) {
+                           return pair.text == text.colour && pair.background == text.background;
+                       });
+}
+
+// The first text the screen shows that cannot be read on the colour under it; empty when each
+// can.
+std::string FindUnreadableText(const std::vector<platform::DrawnText>& texts) {
+    for (const platform::DrawnText& text : texts) {
+        const double ratio = ContrastRatio(text.colour, text.background);
+        if (ratio >= kReadableContrast || IsGreyedCaption(text) || IsFixedPair(text))
+            continue;
+        // Rounded to two decimals, but never up to the contrast wanted.
+        char shown[16];
+        (void)std::snprintf(shown, sizeof shown, "%.2f",
+                            std::min(std::round(ratio * 100) / 100, kReadableContrast - 0.01));
+        return "the text \"" + platform::Utf16ToUtf8(text.text) + "\" in " + RgbText(text.colour) +
+               " on " + RgbText(text.background) + " cannot be read: contrast " + shown +
+               ":1, want 3:1";
+    }
+    return {};
 }
 
 } // namespace
@@ -311,6 +390,7 @@ std::string CompareWithWholeRepaint(const std::vector<std::uint32_t>& shown, int
     if (width <= 0 || !FillScreen(kUnpaintedColour, width,
                                   static_cast<int>(shown.size() / static_cast<std::size_t>(width))))
         return "cannot fill the screen";
+    platform::ForgetScreenTexts();
     if (!platform::RepaintShownWindowsNow())
         return "the screen could not be repainted whole";
     int repaintedWidth = 0;
@@ -320,8 +400,8 @@ std::string CompareWithWholeRepaint(const std::vector<std::uint32_t>& shown, int
     if (const std::optional<RECT> unpainted =
             FirstPixelsOf(repainted, repaintedWidth, ScreenPixelOf(kUnpaintedColour)))
         return "painted by no window in " + RectText(*unpainted);
-    const std::optional<RECT> differs = platform::FirstDifference(shown, repainted, width);
-    if (!differs)
-        return {};
-    return "the frame differs from the screen repainted whole in " + RectText(*differs);
+    if (const std::optional<RECT> differs = platform::FirstDifference(shown, repainted, width))
+        return "the frame differs from the screen repainted whole in " + RectText(*differs);
+    // The frame is the repaint: what the repaint drew is what the frame shows.
+    return FindUnreadableText(platform::ShownDrawnTexts());
 }

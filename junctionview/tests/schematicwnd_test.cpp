@@ -379,7 +379,8 @@ TEST(SchematicLabelColour, ZeroOrNoneTakesTheDefault) {
     }
 }
 
-// The page layout of the demo install gives both windows their settings.
+// The page layout of the demo install gives both windows their settings: the plate takes the
+// bar's teal, on which the label's white reads.
 TEST(SchematicDemoLayout, GivesBothWindowsTheirColoursAndTheLabelArea) {
     junctionwindowtesting::JunctionDevice device(240, 320, testdata::ScreenDescWriter(),
                                                  SchematicBundle());
@@ -392,7 +393,7 @@ TEST(SchematicDemoLayout, GivesBothWindowsTheirColoursAndTheLabelArea) {
     std::unique_ptr<DistanceBar> bar(static_cast<DistanceBar*>(CreateDistanceBar(nullptr)));
     bar->Create(RECT{0, 160, 40, 320}, device.page.window);
     driver.RunUntilIdle();
-    EXPECT_EQ(window->GetLabelColour(), 0xC8FFFFu);
+    EXPECT_EQ(window->GetLabelColour(), 0xB28A12u);
     const RECT area = window->GetAreaRect(SchematicWnd::kDistanceAreaKey);
     RECT client{};
     GetClientRect(window->GetHwnd(), &client);

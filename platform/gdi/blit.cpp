@@ -146,6 +146,11 @@ BOOL Blit(HDC destHandle, int x, int y, int width, int height, HDC sourceHandle,
         const std::uint32_t* sourcePixels = !needsSource          ? nullptr
                                             : source.copy.empty() ? source.surface->pixels.data()
                                                                   : source.copy.data();
+        // The texts go along, read from the source as it is before the copy (a scroll within
+        // one surface).
+        if (needsSource && !flipX && !flipY && sw == dw && sh == dh && !source.isMono &&
+            !isDestMono && IsKeepingTexts())
+            CarryTexts(*source.surface, sx0, sy0, sw, sh, *target.surface, dx0, dy0, target.clip);
         for (const RECT& clip : target.clip) {
             const long long cx0 = std::max<long long>(clip.left, dx0);
             const long long cx1 = std::min<long long>(clip.right, dx1);

@@ -17,6 +17,16 @@ constexpr COLORREF kHighlight = RGB(0, 0, 128);
 constexpr COLORREF kHighlightText = RGB(255, 255, 255);
 constexpr COLORREF kGrayText = RGB(128, 128, 128);
 
+// A disabled field's text: greyed, halfway from the colour its parent gave to grey, so that it
+// still reads on the background that colour was chosen for (white on a dark field becomes a light
+// grey, black on a white one a dark grey).
+COLORREF GreyedText(COLORREF text) {
+    const auto half = [](BYTE value, BYTE grey) { return static_cast<BYTE>((value + grey) / 2); };
+    return RGB(half(GetRValue(text), GetRValue(kGrayText)),
+               half(GetGValue(text), GetGValue(kGrayText)),
+               half(GetBValue(text), GetBValue(kGrayText)));
+}
+
 void PaintStatic(HWND control, HDC dc, const std::u16string& text, RECT client) {
     const auto style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
     UINT format = DT_WORDBREAK;
@@ -51,8 +61,9 @@ void PaintEdit(HWND control, HDC dc, const std::u16string& text, const RECT& cli
     const int caretX = left + extents[to];
     if (caretX > width - 2)
         left -= caretX - (width - 2);
-    const COLORREF oldText =
-        IsWindowEnabled(control) != FALSE ? GetTextColor(dc) : SetTextColor(dc, kGrayText);
+    const COLORREF oldText = IsWindowEnabled(control) != FALSE
+                                 ? GetTextColor(dc)
+                                 : SetTextColor(dc, GreyedText(GetTextColor(dc)));
     ExtTextOutW(dc, left, top, ETO_CLIPPED, &client, text.c_str(), static_cast<UINT>(count),
                 nullptr);
     if (from < to) {

@@ -518,6 +518,9 @@ struct PainterLists {
     std::vector<ClipBox> parts;
     std::vector<std::pair<long long, long long>> spans;
     std::vector<int> advances;
+    // While drawn texts are kept: the run's glyph pixels and what they covered.
+    std::vector<POINT> ink;
+    std::vector<std::uint32_t> under;
 };
 
 PainterLists& Lists() {
@@ -547,10 +550,17 @@ public:
         , m_opaque(m_isMono ? ToMono(colour) : colour)
         , m_band(Lists().band)
         , m_parts(Lists().parts)
-        , m_spans(Lists().spans) {
+        , m_spans(Lists().spans)
+        , m_isNoting(!m_isMono && IsKeepingTexts()) {
         ReachedClip(target.clip, m_clip);
         m_band.clear();
+        Lists().ink.clear();
+        Lists().under.clear();
     }
+
+    // The glyph pixels painted since the painter was made and the colours they covered (while
+    // drawn texts are kept).
+    bool IsNoting() const { return m_isNoting; }
 
     void Paint(const Glyph& glyph, int baseX, int baseY) {
         ++Counts().drawn;
@@ -611,6 +621,13 @@ private:
     void PaintWhole(const Glyph& glyph, long long left, long long top) {
         for (const GlyphSpan& span : glyph.spans) {
             std::uint32_t* row = m_target.surface->Row(static_cast<int>(top + span.row)) + left;
+            if (m_isNoting) {
+                Note(row - left, top + span.row, left + span.from, left + span.to,
+                     span.isOpaque
+                         ? nullptr
+                         : glyph.coverage.data() +
+                               static_cast<std::size_t>(span.row) * glyph.width + span.from);
+            }
             if (span.isOpaque) {
                 std::fill(row + span.from, row + span.to, m_opaque);
                 continue;
@@ -641,6 +658,8 @@ private:
             const long long to = std::min(left + span->to, x1);
             if (from >= to)
                 continue;
+            if (m_isNoting)
+                Note(row, y, from, to, span->isOpaque ? nullptr : coverage + (from - left));
             if (span->isOpaque) {
                 std::fill(row + from, row + to, m_opaque);
                 continue;
@@ -652,6 +671,19 @@ private:
                 else
                     Blend(row[x], m_colour, value);
             }
+        }
+    }
+
+    // Notes columns [from, to) of surface row y, about to be painted: those the glyph covers at
+    // least half (coverage of column from on; null: wholly) and the colours they hold.
+    static void Note(const std::uint32_t* row, long long y, long long from, long long to,
+                     const std::uint8_t* coverage) {
+        PainterLists& lists = Lists();
+        for (long long x = from; x < to; ++x) {
+            if (coverage != nullptr && coverage[x - from] < 128)
+                continue;
+            lists.ink.push_back(POINT{static_cast<LONG>(x), static_cast<LONG>(y)});
+            lists.under.push_back(row[x]);
         }
     }
 
@@ -679,6 +711,7 @@ private:
     long long m_bandBottom = 0; // no band yet
     std::vector<ClipBox>& m_parts;
     std::vector<std::pair<long long, long long>>& m_spans;
+    bool m_isNoting;
 };
 
 // Draws a run with its cell's top-left corner (before rotation) at the surface point origin,
@@ -724,6 +757,12 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
         }
         penX += dirX * run.advances[i];
         penY += dirY * run.advances[i];
+    }
+    if (painter.IsNoting()) {
+        NoteText(*target.surface, run.text, colour,
+                 POINT{static_cast<LONG>(RoundHalfAway(originX)),
+                       static_cast<LONG>(RoundHalfAway(originY))},
+                 Lists().ink, Lists().under);
     }
 }
 

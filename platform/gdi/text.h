@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 constexpr int LF_FACESIZE = 32;
 struct LOGFONTW {
@@ -115,5 +117,25 @@ struct GlyphCounts {
     std::uint64_t rasterised = 0;
 };
 [[nodiscard]] GlyphCounts CountGlyphs();
+
+// Drawn texts, for a check of what the screen shows. While they are kept, each text call notes
+// every line it paints into a colour surface (the screen or a bitmap): the text, its colour, the
+// colour most of its glyph pixels covered and where they lie; a blit that copies a bitmap's
+// pixels unscaled carries the texts it copies along. A text drawn in its own colour one pixel
+// around the same text drawn next in another colour is that text's halo, not a text. Off by
+// default; any thread.
+struct DrawnText {
+    std::u16string text;
+    COLORREF colour = 0;
+    COLORREF background = 0;
+    RECT box{}; // screen pixels of its glyphs
+};
+// Turning it off forgets every text noted.
+void KeepDrawnTexts(bool isOn);
+// Forgets the texts noted on the screen.
+void ForgetScreenTexts();
+// The texts noted on the screen since it last forgot them that it still shows: most of their
+// glyph pixels are as they painted them.
+[[nodiscard]] std::vector<DrawnText> ShownDrawnTexts();
 
 } // namespace platform

@@ -636,6 +636,16 @@ TEST_F(ExtractScenario, EveryFrameIsWrittenAndTheStableOnesMatchTheirGoldens) {
                                                    fs::path(NAV_SOURCE_DIR) / "app" / "scenario",
                                                    std::string("scenario_german_") + stable));
     }
+    // The junction pictures far from the turn show its distance in white on their label (the
+    // frame check measures it against the plate), the only white over the picture.
+    const testdata::PngPicture ahead = testdata::ReadPngFile(Out() / "junction-ahead.png");
+    ASSERT_EQ(ahead.width, 240);
+    int white = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 40; x < 200; ++x)
+            white += ahead.At(x, y) == 0xFFFFFFu ? 1 : 0;
+    }
+    EXPECT_GT(white, 40);
 }
 
 // The whole script in the SDL2 window on a virtual X display at 20 times real time: the stable

@@ -9,6 +9,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/repaintcheck.h"
+#include "platform/gdi/text.h"
 #include "platform/window/paint.h"
 #include "platform/window/shell.h"
 #include "platform/window/testdriver.h"
@@ -31,6 +32,52 @@ HWND MakeBlankPopup(const RECT& rect) {
     return CreateWindowExW(0, u"FrameCheckBlank", u"", WS_POPUP | WS_VISIBLE, rect.left, rect.top,
                            rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
                            nullptr, nullptr);
+}
+
+// What a labelled popup shows: a distance on a plate, drawn straight onto its window or into a
+// bitmap that is then blitted onto it.
+struct FrameCheckLabel {
+    COLORREF text;
+    COLORREF plate;
+    bool isBlitted;
+};
+
+LRESULT FrameCheckLabelProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_PAINT)
+        return DefWindowProcW(window, message, wParam, lParam);
+    const auto* label =
+        reinterpret_cast<const FrameCheckLabel*>(GetWindowLongW(window, GWL_USERDATA));
+    PAINTSTRUCT paint{};
+    HDC dc = BeginPaint(window, &paint);
+    RECT client{};
+    GetClientRect(window, &client);
+    HDC memory = label->isBlitted ? CreateCompatibleDC(dc) : nullptr;
+    HBITMAP bitmap =
+        label->isBlitted ? CreateCompatibleBitmap(dc, client.right, client.bottom) : nullptr;
+    HGDIOBJ previous = label->isBlitted ? SelectObject(memory, bitmap) : nullptr;
+    HDC target = label->isBlitted ? memory : dc;
+    HBRUSH plate = CreateSolidBrush(label->plate);
+    FillRect(target, &client, plate);
+    DeleteObject(plate);
+    SetBkMode(target, TRANSPARENT);
+    SetTextColor(target, label->text);
+    DrawTextW(target, u"1.6km", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (label->isBlitted) {
+        BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+    }
+    EndPaint(window, &paint);
+    return 0;
+}
+
+// A shown popup at rect (screen coordinates) showing the label, which must outlive it.
+std::shared_ptr<void> MakeLabelPopup(const RECT& rect, const FrameCheckLabel& label) {
+    return std::shared_ptr<void>(repaintcheck::MakePopup(rect, u"FrameCheckLabel",
+                                                         FrameCheckLabelProcedure,
+                                                         reinterpret_cast<LONG_PTR>(&label)),
+                                 [](HWND popup) { DestroyWindow(popup); });
 }
 
 // The shell's empty menu bar of a window, from a language library that holds it.
@@ -56,9 +103,17 @@ struct FrameCheckMenuBar {
 // A frame passes when the screen is what its windows paint, and the bare screen where none
 // lies; pixels no paint accounts for fail it, naming the first rectangle where they lie, and so do
 // pixels of a shown window that no window paints (the repaint starts from a screen of a colour no
-// window uses). A row's change gets the white window and returns what it made, kept to the check.
+// window uses). A text shown on a colour it contrasts with less than 3:1 fails it too, drawn
+// straight onto the screen or into a bitmap blitted there; a disabled button's greyed caption
+// does not. A row's change gets the white window and returns what it made, kept to the check.
 TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
     platform::SetScreenSize(240, 320);
+    platform::KeepDrawnTexts(true);
+    static const FrameCheckLabel kPale{RGB(255, 255, 255), RGB(255, 255, 200), false};
+    static const FrameCheckLabel kPaleBlitted{RGB(255, 255, 255), RGB(255, 255, 200), true};
+    static const FrameCheckLabel kTeal{RGB(255, 255, 255), RGB(18, 138, 178), false};
+    static const FrameCheckLabel kGreyed{kSkinDisabledText, RGB(255, 255, 255), false};
+    static const FrameCheckLabel kShield{RGB(255, 255, 255), RGB(0, 255, 0), false};
     const struct {
         const char* name;
         std::function<std::shared_ptr<void>(HWND)> change;
@@ -107,6 +162,48 @@ TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
              return std::shared_ptr<void>(std::make_shared<FrameCheckMenuBar>(window));
          },
          ""},
+        {"white on a pale plate",
+         [](HWND) {
+             return MakeLabelPopup(RECT{60, 20, 180, 50}, kPale);
+         },
+         "the text \"1.6km\" in RGB(255, 255, 255) on RGB(255, 255, 200) cannot be read: "
+         "contrast 1.03:1, want 3:1"},
+        {"white on a pale plate blitted from a bitmap",
+         [](HWND) {
+             return MakeLabelPopup(RECT{60, 20, 180, 50}, kPaleBlitted);
+         },
+         "the text \"1.6km\" in RGB(255, 255, 255) on RGB(255, 255, 200) cannot be read: "
+         "contrast 1.03:1, want 3:1"},
+        // 3.96:1
+        {"white on a teal plate",
+         [](HWND) {
+             return MakeLabelPopup(RECT{60, 20, 180, 50}, kTeal);
+         },
+         ""},
+        // A pair of colours the design fixes: 1.37:1.
+        {"a road-number shield in white on green",
+         [](HWND) {
+             return MakeLabelPopup(RECT{60, 20, 180, 50}, kShield);
+         },
+         ""},
+        // A disabled field keeps its text readable, greyed.
+        {"a disabled edit field",
+         [](HWND window) {
+             auto edit = std::make_shared<CustomEdit>(window, 8, kSkinBackground, 0);
+             MoveWindow(edit->GetWindow(), 20, 30, 100, 20, TRUE);
+             SetWindowTextW(edit->GetWindow(), u"38");
+             EnableWindow(edit->GetWindow(), FALSE);
+             return std::shared_ptr<void>(edit);
+         },
+         ""},
+        // 1.8:1, in a window that is disabled.
+        {"a greyed caption",
+         [](HWND) {
+             std::shared_ptr<void> popup = MakeLabelPopup(RECT{60, 20, 180, 50}, kGreyed);
+             EnableWindow(static_cast<HWND>(popup.get()), FALSE);
+             return popup;
+         },
+         ""},
     };
     platform::ScreenDriver driver;
     std::vector<std::uint32_t> shown;
@@ -129,6 +226,7 @@ TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
         made.reset();
         DestroyWindow(window);
     }
+    platform::KeepDrawnTexts(false);
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -20,6 +22,23 @@ namespace platform::gdi_detail {
 // The largest bitmap GDI creates or reads: the longest side and the most pixels.
 constexpr int kMaxBitmapSide = 16384;
 constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 26;
+
+// A text drawn into a surface while drawn texts are kept (KeepDrawnTexts): pixel values and
+// surface pixels.
+struct TextNote {
+    std::u16string text;
+    std::uint32_t colour = 0;
+    std::uint32_t background = 0; // the colour most of its glyph pixels covered
+    RECT box{};                   // its glyph pixels
+    POINT origin{};               // where the call placed it
+    struct Sample {
+        POINT at;
+        std::uint32_t pixel; // as the text left it
+    };
+    // A few of its glyph pixels, spread over it.
+    std::array<Sample, 16> samples{};
+    std::size_t sampleCount = 0;
+};
 
 // Pixels are 0x00RRGGBB, rows top-down without padding. A monochrome surface holds only
 // 0x000000 and 0xFFFFFF.
@@ -40,6 +59,8 @@ struct Surface {
         std::uint32_t redMask = 0, greenMask = 0, blueMask = 0; // 16 and 32 bits
     };
     std::unique_ptr<Dib> dib;
+    // The texts drawn into it or blitted onto it, while drawn texts are kept.
+    std::vector<TextNote> texts;
 
     Surface(int w, int h, bool mono)
         : width(w)
@@ -277,6 +298,18 @@ template <typename Call> BOOL Draw(HDC handle, Call call) {
         PixelsToDib(*target.surface);
     return result;
 }
+
+// Drawn texts (textnotes.cpp), under the lock. True while they are kept.
+bool IsKeepingTexts();
+// Notes a text run painted into surface: ink holds its glyph pixels (surface coordinates) and
+// under the colours they covered, one for one.
+void NoteText(Surface& surface, std::u16string_view text, std::uint32_t colour, POINT origin,
+              const std::vector<POINT>& ink, const std::vector<std::uint32_t>& under);
+// A blit copied source's rectangle at (sourceX, sourceY) unscaled to (destX, destY) of dest,
+// within the clip: the texts it copied go along.
+void CarryTexts(const Surface& source, long long sourceX, long long sourceY, long long width,
+                long long height, Surface& dest, long long destX, long long destY,
+                const Region& clip);
 
 // Logical to surface coordinates, kept far inside the range of int whatever the input: for
 // boxes, pixels and text, where clamping each coordinate on its own keeps what shows.

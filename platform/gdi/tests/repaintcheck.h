@@ -41,18 +41,24 @@ inline LRESULT FilledPopupProcedure(HWND window, UINT message, WPARAM wParam, LP
     return 0;
 }
 
-// A shown popup at rect (screen coordinates) that paints itself with the stock brush.
-inline HWND MakeFilledPopup(const RECT& rect, int stockBrush) {
+// A shown popup at rect (screen coordinates) of the class, registered with the procedure on
+// first use, holding userData as its GWL_USERDATA.
+inline HWND MakePopup(const RECT& rect, LPCWSTR className, WNDPROC procedure, LONG_PTR userData) {
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = FilledPopupProcedure;
-    windowClass.lpszClassName = u"RepaintCheckFilled";
+    windowClass.lpfnWndProc = procedure;
+    windowClass.lpszClassName = className;
     (void)RegisterClassW(&windowClass); // once; later registrations fail and change nothing
-    HWND window = CreateWindowExW(0, u"RepaintCheckFilled", u"", WS_POPUP, rect.left, rect.top,
-                                  rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                                  nullptr, nullptr);
-    SetWindowLongW(window, GWL_USERDATA, stockBrush);
+    HWND window =
+        CreateWindowExW(0, className, u"", WS_POPUP, rect.left, rect.top, rect.right - rect.left,
+                        rect.bottom - rect.top, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongW(window, GWL_USERDATA, userData);
     ShowWindow(window, SW_SHOWNA);
     return window;
+}
+
+// A shown popup at rect (screen coordinates) that paints itself with the stock brush.
+inline HWND MakeFilledPopup(const RECT& rect, int stockBrush) {
+    return MakePopup(rect, u"RepaintCheckFilled", FilledPopupProcedure, stockBrush);
 }
 
 } // namespace repaintcheck
