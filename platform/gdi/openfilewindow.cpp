@@ -2,6 +2,7 @@
 #include "platform/gdi/openfilewindow.h"
 
 #include "platform/files/files.h"
+#include "platform/files/paths.h"
 #include "platform/gdi/detail/systemwindow.h"
 #include "platform/kernel/text.h"
 #include "platform/shell/resources.h"
@@ -48,7 +49,6 @@ struct FileFilter {
 };
 
 struct FileDialogTexts {
-    std::u16string title;
     std::u16string name;
     std::u16string type;
     std::u16string ok;
@@ -103,7 +103,6 @@ std::u16string LoadDialogText(unsigned id, std::u16string_view fallback) {
 
 FileDialogTexts LoadDialogTexts() {
     return FileDialogTexts{
-        LoadDialogText(platform::kOpenFileTitleText, u"Open"),
         LoadDialogText(platform::kOpenFileNameText, u"Name:"),
         LoadDialogText(platform::kOpenFileTypeText, u"Type:"),
         LoadDialogText(platform::kOpenFileOkText, u"OK"),
@@ -142,29 +141,12 @@ std::u16string_view TrimmedBlanks(std::u16string_view text) {
     return text;
 }
 
-// The device path of name taken in folder ('\' first: from the root), "." and ".." resolved,
-// never above the root.
+// The device path of name taken in folder ('\' or '/' first: from the root), "." and ".."
+// resolved, never above the root.
 std::u16string ResolvePath(const std::u16string& folder, std::u16string_view name) {
-    std::vector<std::u16string> parts;
-    const auto add = [&parts](std::u16string_view path) {
-        for (const std::u16string_view part : SplitAt(path, u"\\/")) {
-            if (part.empty() || part == u".")
-                continue;
-            if (part == u"..") {
-                if (!parts.empty())
-                    parts.pop_back();
-            } else {
-                parts.emplace_back(part);
-            }
-        }
-    };
-    if (name.empty() || (name.front() != u'\\' && name.front() != u'/'))
-        add(folder);
-    add(name);
-    std::u16string path;
-    for (const std::u16string& part : parts)
-        path += u"\\" + part;
-    return path.empty() ? u"\\" : path;
+    if (!name.empty() && (name.front() == u'\\' || name.front() == u'/'))
+        return platform::NormalizeDevicePath(name);
+    return platform::NormalizeDevicePath(folder + u"\\" + std::u16string(name));
 }
 
 bool IsFolderEntry(const WIN32_FIND_DATAW& data) {
