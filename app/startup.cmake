@@ -78,11 +78,12 @@ if(TARGET navigator)
     ${CMAKE_CURRENT_LIST_DIR}/startup/tests/visiblestart_test.cpp)
   target_compile_options(app_startup_visible_test PRIVATE ${NAV_WARNINGS})
   target_link_libraries(app_startup_visible_test PRIVATE app_startup platform_gdi_sdl testdata
-    testdata_programfolder platform_window_testdriver GTest::gtest GTest::gtest_main
-    Threads::Threads)
+    testdata_programfolder testdata_xsession platform_window_testdriver GTest::gtest
+    GTest::gtest_main Threads::Threads)
   target_compile_definitions(app_startup_visible_test PRIVATE
     NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
-    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+    NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
+    NAV_NAVIGATOR_PROGRAM="$<TARGET_FILE:navigator>")
   add_dependencies(app_startup_visible_test navigator)
   find_program(XVFB_RUN xvfb-run)
   if(XVFB_RUN)

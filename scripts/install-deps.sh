@@ -5,7 +5,7 @@ packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev lld ccache
           libgmock-dev libbenchmark-dev espeak-ng libfreetype-dev libpng-dev fonts-dejavu-core
           fonts-liberation libsdl2-dev libxau-dev xvfb xauth libcairo2-dev
           libosmium2-dev libprotozero-dev zlib1g-dev libbz2-dev libexpat1-dev
-          gpsd-clients)
+          gpsd-clients libx11-dev libxtst-dev openssh-server openssh-client)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -123,15 +124,14 @@ sockaddr_un AbstractAddress(const std::string& name, socklen_t* length) {
     return address;
 }
 
-// A local stream socket bound to an abstract name, listening; -1 when the name is taken.
-int ListenAbstract(const std::string& name, int backlog) {
+// A local stream socket bound to an abstract name, not yet listening; -1 when the name is taken.
+int BindAbstract(const std::string& name) {
     const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket < 0)
         return -1;
     socklen_t length = 0;
     const sockaddr_un address = AbstractAddress(name, &length);
-    if (bind(socket, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
-        listen(socket, backlog) != 0) {
+    if (bind(socket, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         close(socket);
         return -1;
     }
@@ -152,18 +152,32 @@ int ConnectAbstract(const std::string& name) {
     return socket;
 }
 
-// A TCP socket listening at the loopback address on port; -1 when the port is taken.
-int ListenLoopback(int port) {
-    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A TCP socket bound to the loopback address of family (AF_INET or AF_INET6) on port, not yet
+// listening; -1 when it cannot be bound, with errno telling why.
+int BindLoopback(int family, int port) {
+    const int socket = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket < 0)
         return -1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        listen(socket, 16) != 0) {
+    int bound = -1;
+    if (family == AF_INET6) {
+        const int only = 1;
+        (void)setsockopt(socket, IPPROTO_IPV6, IPV6_V6ONLY, &only, sizeof only);
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_port = htons(static_cast<std::uint16_t>(port));
+        address.sin6_addr = in6addr_loopback;
+        bound = bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    } else {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bound = bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    }
+    if (bound != 0) {
+        const int error = errno;
         close(socket);
+        errno = error;
         return -1;
     }
     return socket;
@@ -186,6 +200,13 @@ bool ReceiveFromClient(int client, int stop, char* data, std::size_t size) {
 }
 
 } // namespace
+
+int StartHostProgram(std::vector<std::string> words, const std::vector<std::string>& environment,
+                     const posix_spawn_file_actions_t& actions) {
+    if (words.empty())
+        return -1;
+    return SpawnHostProgram(words, ProgramEnvironment(environment), actions);
+}
 
 ProgramRun RunHostProgram(std::vector<std::string> words,
                           const std::vector<std::string>& environment,
@@ -268,23 +289,66 @@ StandInXDisplay::StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor, s
     , m_cookie(std::move(cookie)) {
     if (pipe2(m_stop, O_CLOEXEC) != 0)
         return;
-    // A busy server's queue holds one connection: the one made here fills it.
-    const int backlog = kind == Kind::Busy ? 0 : 16;
-    for (int number = 200; number < 300 && m_socket < 0; ++number) {
-        const std::string name = "/tmp/.X11-unix/X" + std::to_string(number);
-        std::error_code error;
-        if (std::filesystem::exists(name, error))
-            continue;
-        m_socket = m_isTcp ? ListenLoopback(6000 + number) : ListenAbstract(name, backlog);
-        if (m_socket >= 0)
+    for (int number = 200; number < 300 && m_number < 0; ++number) {
+        if (Reserve(number, kind))
             m_number = number;
     }
-    if (m_socket < 0)
+    if (m_number < 0)
         return;
     if (kind == Kind::Busy)
         m_queued = ConnectAbstract("/tmp/.X11-unix/X" + std::to_string(m_number));
-    if (kind != Kind::Silent)
+    if (kind != Kind::Silent && kind != Kind::SilentBesideForwarding)
         m_thread = std::thread([this, kind, busyFor] { Serve(kind, busyFor); });
+}
+
+bool StandInXDisplay::Reserve(int number, Kind kind) {
+    const std::string socketFile = "/tmp/.X11-unix/X" + std::to_string(number);
+    std::error_code error;
+    if (std::filesystem::exists(socketFile, error))
+        return false;
+    // A server's lock file, as X servers write it: its process id in ten characters.
+    const std::string lockFile = "/tmp/.X" + std::to_string(number) + "-lock";
+    const int lock = open(lockFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0444);
+    if (lock < 0)
+        return false;
+    char pid[16] = {};
+    const int length = std::snprintf(pid, sizeof pid, "%10d\n", static_cast<int>(getpid()));
+    const bool isLocked = write(lock, pid, static_cast<std::size_t>(length)) == length;
+    close(lock);
+    const int local = isLocked ? BindAbstract(socketFile) : -1;
+    const int port = 6000 + number;
+    const int tcp = local >= 0 ? BindLoopback(AF_INET, port) : -1;
+    int tcp6 = -1;
+    if (tcp >= 0) {
+        tcp6 = BindLoopback(AF_INET6, port);
+        // A host without IPv6 has no such address to hold.
+        if (tcp6 < 0 && errno != EADDRINUSE)
+            tcp6 = -2;
+    }
+    // A busy server's queue holds one connection: the one made for it fills it.
+    const int backlog = kind == Kind::Busy ? 0 : 16;
+    const int served = m_isTcp ? tcp : local;
+    const bool isListening = tcp6 != -1 && listen(served, backlog) == 0 &&
+                             (kind != Kind::SilentBesideForwarding || listen(tcp, backlog) == 0);
+    if (!isListening) {
+        for (const int socket : {local, tcp, tcp6}) {
+            if (socket >= 0)
+                close(socket);
+        }
+        std::filesystem::remove(lockFile, error);
+        return false;
+    }
+    m_lockFile = lockFile;
+    m_socket = served;
+    for (const int socket : {local, tcp, tcp6}) {
+        if (socket >= 0 && socket != served)
+            m_reserved.push_back(socket);
+    }
+    if (kind == Kind::SilentBesideForwarding) {
+        m_closingPeer = tcp;
+        (void)fcntl(tcp, F_SETFL, fcntl(tcp, F_GETFL) | O_NONBLOCK);
+    }
+    return true;
 }
 
 StandInXDisplay::~StandInXDisplay() {
@@ -295,6 +359,26 @@ StandInXDisplay::~StandInXDisplay() {
     for (int descriptor : {m_socket, m_queued, m_stop[0], m_stop[1]}) {
         if (descriptor >= 0)
             close(descriptor);
+    }
+    for (const int socket : m_reserved)
+        close(socket);
+    if (!m_lockFile.empty()) {
+        std::error_code error;
+        std::filesystem::remove(m_lockFile, error);
+    }
+}
+
+int StandInXDisplay::RequestsRefused() {
+    CloseWaitingTcpConnections();
+    return m_refused;
+}
+
+void StandInXDisplay::CloseWaitingTcpConnections() {
+    if (m_closingPeer < 0)
+        return;
+    for (int client = 0; (client = accept4(m_closingPeer, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+        ++m_refused;
+        close(client);
     }
 }
 
@@ -358,7 +442,12 @@ void StandInXDisplay::Serve(Kind kind, std::chrono::milliseconds busyFor) {
                 "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
             (void)send(client, kHttpError.data(), kHttpError.size(), MSG_NOSIGNAL);
             (void)shutdown(client, SHUT_WR);
-        } else if (kind != Kind::StoppedAfterAnswering || clients.empty()) {
+        } else if (kind == Kind::StoppedAfterAnswering) {
+            // The beginning of a success reply: the client is in, and waits for the rest.
+            constexpr char kSuccess[] = {1, 0, 11, 0, 0, 0, 0, 0};
+            if (clients.empty())
+                (void)send(client, kSuccess, sizeof kSuccess, MSG_NOSIGNAL);
+        } else {
             // Apart from a forwarding's cookie, the client's set-up request is not looked at:
             // the refusal answers whatever it asked.
             (void)send(client, refusal.data(), refusal.size(), MSG_NOSIGNAL);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <spawn.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,20 +31,38 @@ RunHostProgram(std::vector<std::string> words, const std::vector<std::string>& e
                const std::filesystem::path& errorFile,
                std::chrono::milliseconds terminateAfter = std::chrono::milliseconds::max());
 
+// Starts words as RunHostProgram does (the program looked up in PATH, its environment made the
+// same way) with the file actions given, without waiting: the process id, -1 when it cannot be
+// started. The caller waits for it.
+[[nodiscard]] int StartHostProgram(std::vector<std::string> words,
+                                   const std::vector<std::string>& environment,
+                                   const posix_spawn_file_actions_t& actions);
+
 // An X display of this host whose server does not answer as a server does. Silent, Busy and
 // StoppedAfterAnswering listen on the display's abstract local socket, where X clients look
 // first: Silent takes connections and never replies, as a stopped server; Busy keeps its queue
 // of connections full for busyFor, then takes each and refuses it with a set-up reply as a
-// server does (an answer, and a failure to the X library); StoppedAfterAnswering refuses the
-// first so, and is silent from then on. Forwarding and Http listen on the display's TCP port at
-// the loopback address, named "localhost:N": Forwarding reads each set-up request and, as ssh's
-// X11 forwarding does, closes without a byte one that lacks the cookie (counted), and refuses
-// one that carries it as Busy does; Http answers whatever comes with an HTTP error and closes
-// its side, as a web proxy on that port would. The first free display from 200 on; none when no
-// socket could be had.
+// server does (an answer, and a failure to the X library); StoppedAfterAnswering lets the first
+// in with a success reply, and is silent from then on. Forwarding and Http listen on the
+// display's TCP port at the loopback address, named "localhost:N": Forwarding reads each set-up
+// request and, as ssh's X11 forwarding does, closes without a byte one that lacks the cookie
+// (counted), and refuses one that carries it as Busy does; Http answers whatever comes with an
+// HTTP error and closes its side, as a web proxy on that port would. SilentBesideForwarding is
+// Silent on ":N" with, on the TCP port of the same number, a peer that closes each connection
+// without a byte (counted). The display's number, the first from 200 on, is one that no other
+// display of this host has in any of the ways a client connects (the socket file, the abstract
+// socket, the TCP port at 127.0.0.1 and ::1) nor by a server's lock file; the stand-in holds it
+// in all of them, and its lock file, while it lives. None when no number could be had.
 class StandInXDisplay {
 public:
-    enum class Kind { Silent, Busy, StoppedAfterAnswering, Forwarding, Http };
+    enum class Kind {
+        Silent,
+        Busy,
+        StoppedAfterAnswering,
+        Forwarding,
+        Http,
+        SilentBesideForwarding
+    };
     StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor, std::string cookie = {});
     ~StandInXDisplay();
     StandInXDisplay(const StandInXDisplay&) = delete;
@@ -53,15 +72,24 @@ public:
     [[nodiscard]] std::string DisplayEntry() const;
     // The entry of an X authority file that gives a client of this host the display's cookie.
     [[nodiscard]] XauthorityEntry Authorisation() const;
-    // How many set-up requests a forwarding closed for want of its cookie.
-    [[nodiscard]] int RequestsRefused() const { return m_refused; }
+    // How many set-up requests a forwarding closed for want of its cookie, or connections the
+    // TCP peer of SilentBesideForwarding closed; those waiting to be taken count too.
+    [[nodiscard]] int RequestsRefused();
 
 private:
+    // Takes the number in every way a client connects to it, and its lock file; false (nothing
+    // held) when another display has it.
+    bool Reserve(int number, Kind kind);
     void Serve(Kind kind, std::chrono::milliseconds busyFor);
+    // Takes the connections waiting at the TCP peer of SilentBesideForwarding and closes them.
+    void CloseWaitingTcpConnections();
     // Whether the client's set-up request carries the cookie; false when it is cut short.
     bool CarriesCookie(int client) const;
 
-    int m_socket = -1;
+    int m_socket = -1;           // where the stand-in serves
+    int m_closingPeer = -1;      // SilentBesideForwarding's TCP port, not blocking
+    std::vector<int> m_reserved; // the number's other ways, bound and not listening
+    std::string m_lockFile;
     int m_stop[2] = {-1, -1}; // written to end the serving thread
     int m_queued = -1;        // the connection that fills a busy server's queue
     int m_number = -1;

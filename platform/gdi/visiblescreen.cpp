@@ -3,6 +3,7 @@
 
 #include "platform/gdi/dib.h"
 #include "platform/gdi/screenshot.h"
+#include "platform/gdi/xwindowerrors.h"
 #include "platform/kernel/codepage.h"
 #include "platform/window/input.h"
 #include "platform/window/window.h"
@@ -18,6 +19,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -117,15 +119,23 @@ constexpr std::string_view kCookieProtocol = "MIT-MAGIC-COOKIE-1";
 constexpr unsigned short kXauthFamilyInternet = 0;
 constexpr unsigned short kXauthFamilyInternet6 = 6;
 
-// The cookie for display number `display` in the X authority file (XAUTHORITY, else
-// ~/.Xauthority), looked up as the X library looks it up for the connected socket: by this
-// host's name for a local socket and for a peer at the loopback address, by the peer's address
-// otherwise. Empty when there is none.
-std::string DisplayCookie(int socket, int display) {
+// What the X authority file (XAUTHORITY, else ~/.Xauthority) gives for a display: the cookie
+// sent, empty when it holds none; whether it holds an authorisation of another kind for the
+// display, which the X library would send where the check sends nothing.
+struct DisplayAuthorisation {
+    std::string cookie;
+    bool hasOtherKind = false;
+};
+
+// The authorisation for display number `display`, looked up as the X library looks it up for the
+// connected socket: by this host's name for a local socket and for a peer at the loopback
+// address, by the peer's address otherwise.
+DisplayAuthorisation AuthorisationFor(int socket, int display) {
+    DisplayAuthorisation authorisation;
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
-        return {};
+        return authorisation;
     unsigned short family = FamilyLocal;
     std::string address;
     if (peer.ss_family == AF_INET6) {
@@ -148,26 +158,58 @@ std::string DisplayCookie(int socket, int display) {
             address.assign(reinterpret_cast<const char*>(&ip.s_addr), sizeof ip.s_addr);
         }
     } else if (peer.ss_family != AF_UNIX) {
-        return {};
+        return authorisation;
     }
     if (family == FamilyLocal) {
         char host[256] = {};
         if (::gethostname(host, sizeof host - 1) != 0)
-            return {};
+            return authorisation;
         address = host;
     }
     const std::string number = std::to_string(display);
     std::string protocol(kCookieProtocol);
     char* protocols[] = {protocol.data()};
     const int protocolLengths[] = {static_cast<int>(protocol.size())};
-    Xauth* found = ::XauGetBestAuthByAddr(
-        family, static_cast<unsigned short>(address.size()), address.data(),
-        static_cast<unsigned short>(number.size()), number.data(), 1, protocols, protocolLengths);
-    if (found == nullptr)
-        return {};
-    std::string cookie(found->data, found->data_length);
-    ::XauDisposeAuth(found);
-    return cookie;
+    // With no protocol named, the first entry for the display of whatever kind.
+    for (const int types : {1, 0}) {
+        Xauth* found =
+            ::XauGetBestAuthByAddr(family, static_cast<unsigned short>(address.size()),
+                                   address.data(), static_cast<unsigned short>(number.size()),
+                                   number.data(), types, protocols, protocolLengths);
+        if (found == nullptr)
+            continue;
+        if (types == 1)
+            authorisation.cookie.assign(found->data, found->data_length);
+        else
+            authorisation.hasOtherKind = true;
+        ::XauDisposeAuth(found);
+        break;
+    }
+    return authorisation;
+}
+
+// Where the authorisation was read, and what it gave: "the display's cookie in XAUTHORITY=FILE",
+// or no authorisation because the file ("~/.Xauthority (FILE)" without XAUTHORITY) does not
+// exist, is empty or holds none for the display, or because XAUTHORITY names no file.
+std::string DescribeAuthorisation(const DisplayAuthorisation& authorisation) {
+    const char* variable = std::getenv("XAUTHORITY");
+    if (variable != nullptr && *variable == 0)
+        return "no authorisation was sent: XAUTHORITY is empty";
+    const char* file = ::XauFileName();
+    const std::string path = file != nullptr ? file : "";
+    if (path.empty())
+        return "no authorisation was sent: ~/.Xauthority is not there, HOME is unset";
+    const std::string named =
+        variable != nullptr ? "XAUTHORITY=" + path : "~/.Xauthority (" + path + ")";
+    if (!authorisation.cookie.empty())
+        return "the authorisation sent was the display's cookie in " + named;
+    std::error_code error;
+    const bool isThere = std::filesystem::exists(path, error);
+    const bool isEmpty = isThere && std::filesystem::file_size(path, error) == 0 && !error;
+    return "no authorisation was sent: " + named +
+           (!isThere  ? " does not exist"
+            : isEmpty ? " is empty"
+                      : " holds no " + std::string(kCookieProtocol) + " cookie for the display");
 }
 
 // The set-up request of protocol 11.0 in little-endian order, carrying the cookie when there is
@@ -202,6 +244,26 @@ bool SendBefore(int socket, std::string_view data, DisplayDeadline deadline) {
     return true;
 }
 
+// Reads up to size bytes into data before the deadline; the count read. *isClosed tells whether
+// the peer closed (or reset) the connection before size bytes came.
+std::size_t ReceiveBefore(int socket, char* data, std::size_t size, DisplayDeadline deadline,
+                          bool* isClosed) {
+    std::size_t count = 0;
+    *isClosed = false;
+    while (count < size && AwaitSocket(socket, POLLIN, deadline)) {
+        const ssize_t received = ::recv(socket, data + count, size - count, 0);
+        if (received > 0) {
+            count += static_cast<std::size_t>(received);
+        } else if (received == 0 || errno == ECONNRESET) {
+            *isClosed = true;
+            break;
+        } else if (errno != EINTR && errno != EAGAIN) {
+            break;
+        }
+    }
+    return count;
+}
+
 // A connection of the display check to an X server that let it in, kept open until the window's
 // library has made its own: a server resets when its last client leaves, dropping the
 // connections it is still setting up, and one whose only client was the check (Xvfb under
@@ -227,105 +289,190 @@ private:
     int m_socket = -1;
 };
 
-// What the display check asks: the display's number, the deadline for all its addresses
-// together, and where it keeps the connection of a server that lets it in.
+// What the display check asks: the display's number, the deadline for the whole check, and where
+// it keeps the connection of a server that lets it in.
 struct DisplayQuestion {
     int number = 0;
     DisplayDeadline deadline;
     KeptDisplayConnection* kept = nullptr;
 };
 
-// True when an X server, or a forwarding to one, answers at the address before the deadline. It
-// is sent the set-up request the X library sends, with the display's cookie. An X server replies
-// with a first byte of 0, 1 or 2 (failed, success, authenticate: a refusal for want of
-// authorisation is an answer too); a forwarding (ssh's X11 forwarding) closes, without a byte,
-// a connection whose request lacks its cookie, and so tells that it is there. Any other reply
-// (an HTTP server on the display's port, say) is no X server, nor is silence: the kernel
-// completes a connection for a listening server that is stopped too. A local server whose queue
-// of connections is full is busy, not absent, and is asked again until the deadline.
-bool XServerAnswersAt(const sockaddr* address, socklen_t length, const DisplayQuestion& question) {
-    const DisplayDeadline deadline = question.deadline;
+// How the display answered the check.
+enum class DisplayAnswerKind {
+    Unasked,  // a name of a form the check does not know: SDL2 is left to try it
+    NoServer, // nothing that speaks X answers where the X library connects
+    Accepted, // an X server let the check in (or asked for more authentication)
+    Refused,  // an X server refused the connection, with its reason
+    Closed,   // the peer closed without a byte, as ssh's X11 forwarding does to an authorisation
+              // it does not take
+};
+
+struct DisplayAnswer {
+    DisplayAnswerKind kind = DisplayAnswerKind::NoServer;
+    std::string reason; // a refusal's, as the server gave it
+    DisplayAuthorisation authorisation;
+};
+
+// A connection to an address as the X library makes it: made (the socket, not blocking), or not
+// made (the error), or still pending at the deadline, as a blocking connection of the library
+// would still wait.
+struct DisplayConnection {
+    int socket = -1;
+    int error = 0;
+    bool isPending = false;
+};
+
+DisplayConnection ConnectBefore(const sockaddr* address, socklen_t length,
+                                DisplayDeadline deadline) {
+    DisplayConnection connection;
     for (;;) {
         const int socket =
             ::socket(address->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (socket < 0)
-            return false;
-        bool isConnected = ::connect(socket, address, length) == 0;
-        if (!isConnected && errno == EAGAIN) {
+        if (socket < 0) {
+            connection.error = errno;
+            return connection;
+        }
+        if (::connect(socket, address, length) == 0) {
+            connection.socket = socket;
+            return connection;
+        }
+        const int error = errno;
+        if (error == EAGAIN && address->sa_family == AF_UNIX) {
+            // A local server whose queue of connections is full: the library's connection waits.
             ::close(socket);
-            if (MillisecondsLeft(deadline) == 0)
-                return false;
+            if (MillisecondsLeft(deadline) == 0) {
+                connection.isPending = true;
+                return connection;
+            }
             std::this_thread::sleep_for(kBusyServerPause);
             continue;
         }
-        if (!isConnected && errno == EINPROGRESS && AwaitSocket(socket, POLLOUT, deadline)) {
-            int error = 0;
-            socklen_t size = sizeof error;
-            isConnected =
-                ::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
-        }
-        bool isAnswered = false;
-        if (isConnected &&
-            SendBefore(socket, XSetUpRequest(DisplayCookie(socket, question.number)), deadline) &&
-            AwaitSocket(socket, POLLIN, deadline)) {
-            unsigned char answer = 0;
-            ssize_t received = 0;
-            do {
-                received = ::recv(socket, &answer, 1, 0);
-            } while (received < 0 && errno == EINTR);
-            // A peer that closes with part of the request unread resets the connection.
-            const bool isClosed = received == 0 || (received < 0 && errno == ECONNRESET);
-            isAnswered = isClosed || (received == 1 && answer <= 2);
-            // Success: the check is the server's client now.
-            if (received == 1 && answer == 1) {
-                question.kept->Keep(socket);
-                return true;
+        if (error == EINPROGRESS) {
+            if (!AwaitSocket(socket, POLLOUT, deadline)) {
+                ::close(socket);
+                connection.isPending = true;
+                return connection;
             }
+            int pending = 0;
+            socklen_t size = sizeof pending;
+            if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &pending, &size) == 0 && pending == 0) {
+                connection.socket = socket;
+                return connection;
+            }
+            connection.error = pending;
+        } else {
+            connection.error = error;
         }
         ::close(socket);
-        return isAnswered;
+        return connection;
     }
 }
 
-bool XServerAnswersLocally(const std::string& path, bool isAbstract,
-                           const DisplayQuestion& question) {
+// Sends the set-up request the X library sends, with the display's authorisation, over a
+// connection made, and reads the answer before the deadline. An X server replies with a first
+// byte of 0 (failed, with its reason), 1 (success) or 2 (authenticate further); a forwarding
+// (ssh's X11 forwarding) closes without a byte a connection whose authorisation it does not take.
+// Any other reply (an HTTP server on the display's port, say) is no X server, nor is silence: the
+// kernel completes a connection for a listening server that is stopped too.
+DisplayAnswer AskConnected(int socket, const DisplayQuestion& question) {
+    DisplayAnswer answer;
+    answer.authorisation = AuthorisationFor(socket, question.number);
+    const DisplayDeadline deadline = question.deadline;
+    bool isClosed = false;
+    char head[8] = {};
+    std::size_t count = 0;
+    if (SendBefore(socket, XSetUpRequest(answer.authorisation.cookie), deadline))
+        count = ReceiveBefore(socket, head, 1, deadline, &isClosed);
+    else
+        isClosed = errno == EPIPE || errno == ECONNRESET;
+    const auto first = static_cast<unsigned char>(head[0]);
+    if (count == 0) {
+        answer.kind = isClosed ? DisplayAnswerKind::Closed : DisplayAnswerKind::NoServer;
+    } else if (first == 1 || first == 2) {
+        answer.kind = DisplayAnswerKind::Accepted;
+        // Success: the check is the server's client now.
+        if (first == 1) {
+            question.kept->Keep(socket);
+            return answer;
+        }
+    } else if (first == 0) {
+        // The reason's length, the protocol version, the length of what follows; the reason.
+        answer.kind = DisplayAnswerKind::Refused;
+        if (ReceiveBefore(socket, head + 1, 7, deadline, &isClosed) == 7) {
+            std::string reason(static_cast<unsigned char>(head[1]), '\0');
+            reason.resize(ReceiveBefore(socket, reason.data(), reason.size(), deadline, &isClosed));
+            // Told on one line: a line break or other control character is written as a blank.
+            for (char& c : reason)
+                c = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? ' ' : c;
+            while (!reason.empty() && reason.back() == ' ')
+                reason.pop_back();
+            answer.reason = reason;
+        }
+    }
+    ::close(socket);
+    return answer;
+}
+
+// The answer at the first address the X library would connect to: over the connection made there,
+// else None (a connection that stays pending, or none made).
+DisplayAnswer AskAt(const sockaddr* address, socklen_t length, const DisplayQuestion& question,
+                    DisplayConnection* connection) {
+    *connection = ConnectBefore(address, length, question.deadline);
+    if (connection->socket < 0)
+        return {};
+    return AskConnected(connection->socket, question);
+}
+
+// The local socket of display `number`: abstract (a zero byte and the path, without a zero
+// after it) or the file (its path ending with one).
+DisplayAnswer AskLocally(int number, bool isAbstract, const DisplayQuestion& question,
+                         DisplayConnection* connection) {
+    const std::string path = "/tmp/.X11-unix/X" + std::to_string(number);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    // An abstract name is a zero byte and the path, without a zero after it; a file's path ends
-    // with one.
     const std::size_t offset = isAbstract ? 1 : 0;
-    if (path.size() + offset >= sizeof address.sun_path)
-        return false;
     std::copy(path.begin(), path.end(), address.sun_path + offset);
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset +
                                                path.size() + (isAbstract ? 0 : 1));
-    return XServerAnswersAt(reinterpret_cast<const sockaddr*>(&address), length, question);
+    return AskAt(reinterpret_cast<const sockaddr*>(&address), length, question, connection);
 }
 
-bool XServerAnswersOverTcp(const std::string& host, const DisplayQuestion& question) {
+// Port 6000 + number at each address of host in turn, up to the first that takes the connection.
+DisplayAnswer AskOverTcp(std::string host, const DisplayQuestion& question) {
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
     addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
     addrinfo* found = nullptr;
     if (::getaddrinfo(host.c_str(), std::to_string(6000 + question.number).c_str(), &hints,
                       &found) != 0)
-        return false;
-    bool isAnswered = false;
-    for (const addrinfo* at = found; at != nullptr && !isAnswered; at = at->ai_next)
-        isAnswered = XServerAnswersAt(at->ai_addr, at->ai_addrlen, question);
+        return {};
+    DisplayAnswer answer;
+    for (const addrinfo* at = found; at != nullptr; at = at->ai_next) {
+        DisplayConnection connection;
+        answer = AskAt(at->ai_addr, at->ai_addrlen, question, &connection);
+        if (connection.socket >= 0 || connection.isPending)
+            break;
+    }
     ::freeaddrinfo(found);
-    return isAnswered;
+    return answer;
 }
 
-// Whether an X server (or a forwarding to one) may answer on the display named
-// "[protocol/][host]:number[.screen]": its socket (abstract or in /tmp/.X11-unix) for a local
-// display, port 6000 + number over TCP for a host and, as the X library falls back to it, for a
-// local display too, all within kDisplayAnswerTime. A name of another form is left to SDL2 to try.
-// A connection to a server that lets the check in goes to kept.
-bool MayXDisplayAnswer(std::string_view name, KeptDisplayConnection& kept) {
+// How the display named "[protocol/][host]:number[.screen]" answers where the X library connects,
+// within kDisplayAnswerTime. The library takes the first address that connects and waits there:
+// for a local display its abstract socket, then (when that is absent or refuses) its socket file,
+// then, when neither connects and no protocol is named, port 6000 + number at "localhost"; for a
+// host, that port at each of its addresses in turn. A connection to a server that lets the check
+// in goes to kept.
+DisplayAnswer AskXDisplay(std::string_view name, KeptDisplayConnection& kept) {
+    DisplayAnswer unasked;
+    unasked.kind = DisplayAnswerKind::Unasked;
     std::string_view protocol;
     const std::size_t colon = name.rfind(':');
     if (colon == std::string_view::npos || name.starts_with('/'))
-        return true;
+        return unasked;
     std::string_view host = name.substr(0, colon);
     if (const std::size_t slash = host.find('/'); slash != std::string_view::npos) {
         protocol = host.substr(0, slash);
@@ -340,28 +487,29 @@ bool MayXDisplayAnswer(std::string_view name, KeptDisplayConnection& kept) {
         display > 59535 || host.ends_with(':') ||
         (protocol != "" && protocol != "unix" && protocol != "tcp" && protocol != "inet" &&
          protocol != "inet6"))
-        return true;
+        return unasked;
     const bool isLocal =
         protocol == "unix" || (protocol.empty() && (host.empty() || host == "unix"));
     const DisplayQuestion question{display, std::chrono::steady_clock::now() + kDisplayAnswerTime,
                                    &kept};
     if (isLocal) {
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-        if (XServerAnswersLocally(socket, true, question) ||
-            XServerAnswersLocally(socket, false, question))
-            return true;
-        if (!protocol.empty())
-            return false;
+        DisplayConnection connection;
+        DisplayAnswer answer = AskLocally(display, true, question, &connection);
+        const bool isAbsent = connection.error == ENOENT || connection.error == ECONNREFUSED;
+        if (connection.socket >= 0 || connection.isPending || !isAbsent)
+            return answer;
+        answer = AskLocally(display, false, question, &connection);
+        if (connection.socket >= 0 || connection.isPending || !protocol.empty() || !host.empty())
+            return answer;
     }
-    return XServerAnswersOverTcp(isLocal || host.empty() ? "localhost" : std::string(host),
-                                 question);
+    return AskOverTcp(isLocal || host.empty() ? "localhost" : std::string(host), question);
 }
 
 // Why no display can be reached before SDL2 starts its video: no driver asked for by name, no
-// Wayland display named and no X display that answers. Empty when one may be there. SDL2 would
-// otherwise try its drivers in turn, and the Wayland library tells its own failure on the
-// error output before the program can say what is wrong. The connection of an X server that let
-// the check in goes to kept.
+// Wayland display named and no X display that answers, or one that refuses. Empty when one may
+// be there. SDL2 would otherwise try its drivers in turn, and the X and Wayland libraries tell
+// their own failures on the error output before the program can say what is wrong. The
+// connection of an X server that let the check in goes to kept.
 std::string NoDisplayReason(KeptDisplayConnection& kept) {
     const auto isSet = [](const char* name) {
         const char* value = std::getenv(name);
@@ -373,10 +521,33 @@ std::string NoDisplayReason(KeptDisplayConnection& kept) {
     if (display == nullptr || *display == 0)
         return "no display can be reached (" + DescribeVariable("DISPLAY") + ", " +
                DescribeVariable("WAYLAND_DISPLAY") + ")";
-    if (MayXDisplayAnswer(display, kept))
-        return {};
-    return "no display can be reached (" + DescribeVariable("DISPLAY") + ": no X server answers, " +
-           DescribeVariable("WAYLAND_DISPLAY") + ")";
+    const DisplayAnswer answer = AskXDisplay(display, kept);
+    const DisplayAuthorisation& authorisation = answer.authorisation;
+    // The X library sends an authorisation of another kind where the check sent none: its
+    // answer may differ.
+    const bool isAskedAsTheLibraryAsks =
+        !authorisation.cookie.empty() || !authorisation.hasOtherKind;
+    switch (answer.kind) {
+    case DisplayAnswerKind::NoServer:
+        return "no display can be reached (" + DescribeVariable("DISPLAY") +
+               ": no X server answers, " + DescribeVariable("WAYLAND_DISPLAY") + ")";
+    case DisplayAnswerKind::Refused:
+        if (!isAskedAsTheLibraryAsks)
+            return {};
+        return "the X server of " + DescribeVariable("DISPLAY") + " refused the connection: \"" +
+               answer.reason + "\"; " + DescribeAuthorisation(authorisation);
+    case DisplayAnswerKind::Closed:
+        if (!isAskedAsTheLibraryAsks)
+            return {};
+        return DescribeVariable("DISPLAY") +
+               " closed the connection without an answer (ssh's X11 forwarding does so when it "
+               "does not take the authorisation or cannot reach the display behind it); " +
+               DescribeAuthorisation(authorisation);
+    case DisplayAnswerKind::Unasked:
+    case DisplayAnswerKind::Accepted:
+        break;
+    }
+    return {};
 }
 
 // Why SDL2's current video driver shows nothing; empty when it shows the window (or was asked
@@ -588,6 +759,9 @@ private:
             Signal(none);
             return;
         }
+        // Before SDL2 connects: it passes on the errors it does not handle itself to the handler
+        // it found.
+        platform::TellXErrorsAndGoOn();
         const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
         // SDL2's X connection, when it has one, is made.
         checked.Close();
@@ -606,6 +780,8 @@ private:
         SDL_Window* window =
             SDL_CreateWindow("Navigator", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                              width * m_scale, height * m_scale, 0);
+        if (window != nullptr)
+            platform::TellRefusedSharedMemoryAsBadAccess(window);
         if (window == nullptr || SDL_GetWindowSurface(window) == nullptr) {
             const std::string failure =
                 std::string("SDL2 cannot make the window: ") + SDL_GetError();

@@ -467,22 +467,23 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     const std::string folder = host.string();
     const std::string missing = (host / "missing").string();
     const std::string file = root.HostPathOf(u"\\PK.ini").string();
-    // A stopped X server takes connections and never answers; one stopped after it answered the
-    // display check leaves the window's library waiting; a busy one (made for its row, as it is
-    // busy from then on) keeps its queue of connections full for a while, then answers with a
-    // refusal.
+    // A stopped X server takes connections and never answers; one stopped after it let the
+    // display check in leaves the window's library waiting; a busy one (made for its row, as it
+    // is busy from then on) keeps its queue of connections full for a while, then answers with a
+    // refusal. A stopped server's local socket is where the X library waits, whatever answers on
+    // the TCP port of its number.
     using testdata::StandInXDisplay;
-    const StandInXDisplay stopped(StandInXDisplay::Kind::Silent, {});
-    const StandInXDisplay stoppedLate(StandInXDisplay::Kind::StoppedAfterAnswering, {});
+    StandInXDisplay stopped(StandInXDisplay::Kind::Silent, {});
+    StandInXDisplay stoppedLate(StandInXDisplay::Kind::StoppedAfterAnswering, {});
+    StandInXDisplay stoppedBesidePort(StandInXDisplay::Kind::SilentBesideForwarding, {});
     // ssh's X11 forwarding on a display's TCP port closes a connection whose set-up request
     // lacks its cookie and passes one that carries it on to the display (refused here, as by the
     // busy server); an HTTP proxy on such a port answers as no X server does.
-    const StandInXDisplay forwarding(StandInXDisplay::Kind::Forwarding, {}, "0123456789abcdef");
-    const StandInXDisplay http(StandInXDisplay::Kind::Http, {});
-    ASSERT_NE(stopped.DisplayEntry(), "");
-    ASSERT_NE(stoppedLate.DisplayEntry(), "");
-    ASSERT_NE(forwarding.DisplayEntry(), "");
-    ASSERT_NE(http.DisplayEntry(), "");
+    StandInXDisplay forwarding(StandInXDisplay::Kind::Forwarding, {}, "0123456789abcdef");
+    StandInXDisplay http(StandInXDisplay::Kind::Http, {});
+    for (const StandInXDisplay* display :
+         {&stopped, &stoppedLate, &stoppedBesidePort, &forwarding, &http})
+        ASSERT_NE(display->DisplayEntry(), "");
     // Each row's program reads an X authority file written here, never the user's: by default
     // one with another cookie for the forwarding, in its row one with the forwarding's own.
     const std::string authorised = host.string() + ".Xauthority";
@@ -504,6 +505,9 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         bool isMessageFirst = true; // else the X and Wayland libraries may tell of it before
         // XAUTHORITY holds the forwarding's cookie, and every set-up request it gets carries it.
         bool hasCookie = false;
+        std::string alsoSaid = {}; // what the error output says after the message
+        // A stand-in that must get no connection: the X library would not connect there.
+        StandInXDisplay* unasked = nullptr;
     } cases[] = {
         {"no folder", {}, "", 2, "navigator: no FOLDER is given"},
         {"missing folder",
@@ -546,6 +550,22 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
          "navigator: the visible screen cannot be opened: no display can be reached (" +
              stopped.DisplayEntry() + ": no X server answers",
          stopped.DisplayEntry()},
+        // The X library waits at the local socket that takes its connection: the check asks
+        // there alone, and tells silence there as no X server within its time.
+        {"stopped X server beside a forwarding's port",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: the visible screen cannot be opened: no display can be reached (" +
+             stoppedBesidePort.DisplayEntry() +
+             ": no X server answers, WAYLAND_DISPLAY is empty)\n",
+         stoppedBesidePort.DisplayEntry(),
+         0,
+         {},
+         true,
+         false,
+         {},
+         &stoppedBesidePort},
         // SIGTERM ends the program while it waits for the display, in its check and after it.
         {"terminated while the display is asked",
          {folder, "--screen=visible:1"},
@@ -561,38 +581,46 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
          "",
          stoppedLate.DisplayEntry(),
          500},
-        // A full queue is a busy server, waited for: its answer lets the window be tried, which
-        // its refusal then fails.
+        // A full queue is a busy server, waited for: its refusal, with the server's reason, is
+        // the program's line, and the window's library is not tried.
         {"busy X server",
          {folder, "--screen=visible:1"},
          "XDG_RUNTIME_DIR=",
          1,
-         "navigator: the visible screen cannot be opened: ",
+         "navigator: the visible screen cannot be opened: the X server of DISPLAY=:",
          kBusyDisplay,
          0,
          "no X server answers",
-         false},
+         true,
+         false,
+         " refused the connection: \"stand-in display\"; no authorisation was sent: XAUTHORITY=" +
+             unauthorised + " holds no MIT-MAGIC-COOKIE-1 cookie for the display\n"},
         // ssh's X11 forwarding is asked with the display's cookie, as the X library asks it.
         {"X11 forwarding",
          {folder, "--screen=visible:1"},
          "XDG_RUNTIME_DIR=",
          1,
-         "navigator: the visible screen cannot be opened: ",
+         "navigator: the visible screen cannot be opened: the X server of " +
+             forwarding.DisplayEntry() +
+             " refused the connection: \"stand-in display\"; the authorisation sent was the "
+             "display's cookie in XAUTHORITY=" +
+             authorised + "\n",
          forwarding.DisplayEntry(),
          0,
-         "no X server answers",
-         false,
+         {},
+         true,
          true},
-        // One that closes the connection for want of its cookie is there too.
+        // One that closes the connection for want of its cookie is told so.
         {"X11 forwarding without its cookie",
          {folder, "--screen=visible:1"},
          "XDG_RUNTIME_DIR=",
          1,
-         "navigator: the visible screen cannot be opened: ",
-         forwarding.DisplayEntry(),
-         0,
-         "no X server answers",
-         false},
+         "navigator: the visible screen cannot be opened: " + forwarding.DisplayEntry() +
+             " closed the connection without an answer (ssh's X11 forwarding does so when it "
+             "does not take the authorisation or cannot reach the display behind it); the "
+             "authorisation sent was the display's cookie in XAUTHORITY=" +
+             unauthorised + "\n",
+         forwarding.DisplayEntry()},
         // Any other answer is no X server's: the window's library is not tried, and the program's
         // line is all that is said.
         {"HTTP answer on the display's port",
@@ -607,6 +635,8 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     const char* sanitizer = std::getenv("ASAN_OPTIONS");
     const std::string asan =
         "ASAN_OPTIONS=" + std::string(sanitizer != nullptr ? sanitizer : "") + ":detect_leaks=0";
+    constexpr auto kRowBound = std::chrono::milliseconds(20000);
+    const auto tableEnd = std::chrono::steady_clock::now() + std::chrono::seconds(90);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<std::string> words = {NAV_NAVIGATOR_PROGRAM};
@@ -620,11 +650,23 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
             "XAUTHORITY=" + (c.hasCookie ? authorised : unauthorised)};
         if (!c.environment.empty())
             environment.push_back(c.environment);
-        // Whatever a row asks, a program that does not end is ended within a minute.
+        // A program that does not end is ended within its row's bound, and the rows together
+        // within the table's: a row that hangs fails alone.
         const int refused = forwarding.RequestsRefused();
+        const int unaskedBefore = c.unasked != nullptr ? c.unasked->RequestsRefused() : 0;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            tableEnd - std::chrono::steady_clock::now());
         const testdata::ProgramRun run = testdata::RunHostProgram(
             words, environment, host.string() + ".err",
-            std::chrono::milliseconds(c.terminateAfterMs != 0 ? c.terminateAfterMs : 60000));
+            c.terminateAfterMs != 0 ? std::chrono::milliseconds(c.terminateAfterMs)
+                                    : std::clamp(left, std::chrono::milliseconds(0), kRowBound));
+        if (c.unasked != nullptr) {
+            EXPECT_EQ(c.unasked->RequestsRefused(), unaskedBefore)
+                << "the check asked where the X library does not connect";
+        }
+        if (!c.alsoSaid.empty()) {
+            EXPECT_NE(run.errors.find(c.alsoSaid), std::string::npos) << run.errors;
+        }
         EXPECT_EQ(run.exitCode, c.exitCode) << run.errors;
         if (c.hasCookie) {
             EXPECT_EQ(forwarding.RequestsRefused(), refused)

@@ -1,0 +1,368 @@
+#include "testdata/xsession.h"
+
+#include "testdata/hostprogram.h"
+#include "testdata/tempdir.h"
+#include "testdata/xauthoritywriter.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace testdata {
+
+namespace {
+
+constexpr auto kServerStartTime = std::chrono::seconds(20);
+constexpr std::string_view kCookieName = "MIT-MAGIC-COOKIE-1";
+
+std::string RandomBytes(std::size_t count) {
+    std::string bytes(count, '\0');
+    std::ifstream random("/dev/urandom", std::ios::binary);
+    random.read(bytes.data(), static_cast<std::streamsize>(count));
+    return bytes;
+}
+
+std::string HostName() {
+    char host[256] = {};
+    (void)gethostname(host, sizeof host - 1);
+    return host;
+}
+
+// Ends the process (SIGTERM, then SIGKILL when it runs on five seconds more) and waits for it.
+void EndProcess(int processId) {
+    if (processId <= 0)
+        return;
+    (void)kill(processId, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int status = 0;
+    while (waitpid(processId, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            (void)kill(processId, SIGKILL);
+            (void)waitpid(processId, &status, 0);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// The first line written to descriptor within limit; empty when none came.
+std::string ReadLineBefore(int descriptor, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::string line;
+    while (line.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd readable{descriptor, POLLIN, 0};
+        if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) <= 0)
+            return {};
+        char buffer[64];
+        const ssize_t count = read(descriptor, buffer, sizeof buffer);
+        if (count <= 0)
+            return {};
+        line.append(buffer, static_cast<std::size_t>(count));
+    }
+    return line.substr(0, line.find('\n'));
+}
+
+// The test's own connections to the server pass over the errors of windows that went away while
+// they were looked at.
+int IgnoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
+
+// A connection of the test to the server with its cookie, errors passed over while it lives.
+// XSetAuthorization sets the cookie for the connections the process opens; it is put back as it
+// was at once.
+class TestConnection {
+public:
+    TestConnection(const std::string& display, const std::string& cookie) {
+        std::string name(kCookieName);
+        std::string data = cookie;
+        ::XSetAuthorization(name.data(), static_cast<int>(name.size()), data.data(),
+                            static_cast<int>(data.size()));
+        m_display = ::XOpenDisplay(display.c_str());
+        ::XSetAuthorization(nullptr, 0, nullptr, 0);
+        m_earlier = ::XSetErrorHandler(IgnoreXError);
+    }
+    ~TestConnection() {
+        if (m_display != nullptr) {
+            ::XSync(m_display, False);
+            ::XCloseDisplay(m_display);
+        }
+        ::XSetErrorHandler(m_earlier);
+    }
+    TestConnection(const TestConnection&) = delete;
+    TestConnection& operator=(const TestConnection&) = delete;
+
+    Display* Get() const { return m_display; }
+
+private:
+    Display* m_display = nullptr;
+    XErrorHandler m_earlier = nullptr;
+};
+
+// How many pixels of the window are not black; -1 when it is not shown.
+int LitPixels(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    if (::XGetWindowAttributes(display, window, &attributes) == 0 ||
+        attributes.map_state != IsViewable)
+        return -1;
+    XImage* image = ::XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
+                                static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return -1;
+    int lit = 0;
+    for (int y = 0; y < attributes.height; ++y) {
+        for (int x = 0; x < attributes.width; ++x)
+            lit += (XGetPixel(image, x, y) & 0xFFFFFF) != 0 ? 1 : 0;
+    }
+    XDestroyImage(image);
+    return lit;
+}
+
+// Each word in single quotes for a POSIX shell, a quote in it closed, escaped and opened again.
+std::string QuotedForShell(const std::vector<std::string>& words) {
+    std::string line;
+    for (const std::string& word : words) {
+        line += line.empty() ? "'" : " '";
+        for (const char c : word)
+            line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        line += '\'';
+    }
+    return line;
+}
+
+} // namespace
+
+TestXServer::TestXServer(const std::filesystem::path& folder) {
+    m_cookie = RandomBytes(16);
+    // The server takes the cookie whatever display number the entry names; clients look it up
+    // by the number.
+    const std::filesystem::path serverAuthority = folder / "server.xauth";
+    XauthorityEntry entry;
+    entry.address = HostName();
+    entry.data = m_cookie;
+    if (!WriteXauthorityFile(serverAuthority, {entry})) {
+        m_failure = "cannot write " + serverAuthority.string();
+        return;
+    }
+    int numberPipe[2] = {-1, -1};
+    if (pipe2(numberPipe, O_CLOEXEC) != 0) {
+        m_failure = "no pipe";
+        return;
+    }
+    // The server writes the number it picked to descriptor 3.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, numberPipe[1], 3);
+    posix_spawn_file_actions_addopen(&actions, 2, (folder / "xvfb.log").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    m_processId = StartHostProgram({"Xvfb", "-displayfd", "3", "-auth", serverAuthority.string(),
+                                    "-nolisten", "tcp", "-screen", "0", "800x600x24"},
+                                   {}, actions);
+    posix_spawn_file_actions_destroy(&actions);
+    close(numberPipe[1]);
+    const std::string number = ReadLineBefore(numberPipe[0], kServerStartTime);
+    close(numberPipe[0]);
+    if (m_processId < 0 || number.empty() ||
+        !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        m_failure = "Xvfb did not start: " +
+                    ReadHostFile(folder / "xvfb.log").value_or("(no Xvfb in PATH?)");
+        return;
+    }
+    m_number = std::stoi(number);
+    m_clientAuthority = folder / "client.xauth";
+    entry.number = number;
+    if (!WriteXauthorityFile(m_clientAuthority, {entry}))
+        m_failure = "cannot write " + m_clientAuthority.string();
+}
+
+TestXServer::~TestXServer() {
+    EndProcess(m_processId);
+}
+
+std::string TestXServer::DisplayEntry() const {
+    return "DISPLAY=:" + std::to_string(m_number);
+}
+
+unsigned long TestXServer::AwaitDrawnWindow(const std::string& name, int lit,
+                                            std::chrono::milliseconds limit) const {
+    const TestConnection connection(":" + std::to_string(m_number), m_cookie);
+    Display* display = connection.Get();
+    if (display == nullptr)
+        return 0;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        Window root = DefaultRootWindow(display);
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        Window found = 0;
+        if (::XQueryTree(display, root, &root, &parent, &children, &count) != 0) {
+            for (unsigned i = 0; i < count && found == 0; ++i) {
+                char* title = nullptr;
+                if (::XFetchName(display, children[i], &title) != 0 && title != nullptr &&
+                    name == title && LitPixels(display, children[i]) >= lit)
+                    found = children[i];
+                if (title != nullptr)
+                    ::XFree(title);
+            }
+            if (children != nullptr)
+                ::XFree(children);
+        }
+        if (found != 0)
+            return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+}
+
+bool TestXServer::Type(unsigned long window, const std::vector<unsigned long>& keys,
+                       const std::vector<unsigned long>& held) const {
+    const TestConnection connection(":" + std::to_string(m_number), m_cookie);
+    Display* display = connection.Get();
+    if (display == nullptr)
+        return false;
+    XWindowAttributes attributes{};
+    if (::XGetWindowAttributes(display, window, &attributes) == 0)
+        return false;
+    int x = 0, y = 0;
+    Window child = 0;
+    ::XTranslateCoordinates(display, window, DefaultRootWindow(display), attributes.width / 2,
+                            attributes.height / 2, &x, &y, &child);
+    ::XTestFakeMotionEvent(display, DefaultScreen(display), x, y, CurrentTime);
+    ::XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+    const auto codeOf = [display](unsigned long key) { return ::XKeysymToKeycode(display, key); };
+    if (std::any_of(keys.begin(), keys.end(),
+                    [&](unsigned long key) { return codeOf(key) == 0; }) ||
+        std::any_of(held.begin(), held.end(), [&](unsigned long key) { return codeOf(key) == 0; }))
+        return false;
+    for (const unsigned long key : held)
+        ::XTestFakeKeyEvent(display, codeOf(key), True, CurrentTime);
+    for (const unsigned long key : keys) {
+        ::XTestFakeKeyEvent(display, codeOf(key), True, CurrentTime);
+        ::XTestFakeKeyEvent(display, codeOf(key), False, CurrentTime);
+    }
+    for (auto key = held.rbegin(); key != held.rend(); ++key)
+        ::XTestFakeKeyEvent(display, codeOf(*key), False, CurrentTime);
+    ::XSync(display, False);
+    return true;
+}
+
+TestSshServer::TestSshServer(const std::filesystem::path& folder) {
+    constexpr const char* kServer = "/usr/sbin/sshd";
+    std::error_code error;
+    if (!std::filesystem::exists(kServer, error)) {
+        m_failure = std::string("no ") + kServer + " (Debian: openssh-server)";
+        return;
+    }
+    // The server's privilege separation folder, which a system's service start makes.
+    std::filesystem::create_directories("/run/sshd", error);
+    const std::filesystem::path hostKey = folder / "host_key";
+    m_userKey = folder / "user_key";
+    for (const std::filesystem::path& key : {hostKey, m_userKey}) {
+        const ProgramRun made =
+            RunHostProgram({"ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", key.string()}, {},
+                           folder / "keygen.err");
+        if (made.exitCode != 0) {
+            m_failure = "ssh-keygen failed: " + made.errors;
+            return;
+        }
+    }
+    const std::filesystem::path authorised = folder / "authorized_keys";
+    std::filesystem::copy_file(m_userKey.string() + ".pub", authorised, error);
+    const std::filesystem::path xauth = folder / "xauth";
+    std::ofstream(xauth) << "#!/bin/sh\nexec xauth -f '" << (folder / "session.xauth").string()
+                         << "' \"$@\"\n";
+    std::filesystem::permissions(xauth, std::filesystem::perms::owner_all, error);
+    // xauth tells of a file it makes: the session's is there, empty, as a user's is after the
+    // first session.
+    std::ofstream(folder / "session.xauth").flush();
+    const std::filesystem::path config = folder / "sshd_config";
+    const std::filesystem::path log = folder / "sshd.log";
+    // A port of its own: another server may take the one tried first.
+    for (int attempt = 0; attempt < 20 && m_processId < 0; ++attempt) {
+        const int port = 20000 + static_cast<int>((getpid() * 7919L + attempt * 131L) % 40000);
+        std::ofstream(config) << "Port " << port << "\nListenAddress 127.0.0.1\n"
+                              << "HostKey " << hostKey.string() << "\n"
+                              << "AuthorizedKeysFile " << authorised.string() << "\n"
+                              << "PermitRootLogin yes\nPasswordAuthentication no\n"
+                              << "KbdInteractiveAuthentication no\nUsePAM no\nStrictModes no\n"
+                              << "X11Forwarding yes\nX11UseLocalhost yes\n"
+                              << "XAuthLocation " << xauth.string() << "\n"
+                              << "SetEnv XAUTHORITY=" << (folder / "session.xauth").string()
+                              << "\nPidFile none\nPrintMotd no\nPrintLastLog no\n";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        const int started =
+            StartHostProgram({kServer, "-D", "-e", "-f", config.string()}, {}, actions);
+        posix_spawn_file_actions_destroy(&actions);
+        if (started < 0) {
+            m_failure = "sshd cannot be started";
+            return;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + kServerStartTime;
+        bool isListening = false;
+        int status = 0;
+        while (!isListening && std::chrono::steady_clock::now() < deadline &&
+               waitpid(started, &status, WNOHANG) == 0) {
+            isListening =
+                ReadHostFile(log).value_or("").find("Server listening on") != std::string::npos;
+            if (!isListening)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (isListening) {
+            m_processId = started;
+            m_port = port;
+        } else {
+            EndProcess(started);
+            m_failure = "sshd did not start: " + ReadHostFile(log).value_or("");
+        }
+    }
+    if (m_processId > 0)
+        m_failure.clear();
+}
+
+TestSshServer::~TestSshServer() {
+    EndProcess(m_processId);
+}
+
+std::vector<std::string> TestSshServer::ClientWords(const std::string& forwarding,
+                                                    const std::vector<std::string>& command) const {
+    const passwd* user = getpwuid(getuid());
+    return {"ssh",
+            forwarding,
+            "-F",
+            "/dev/null",
+            "-i",
+            m_userKey.string(),
+            "-o",
+            "IdentitiesOnly=yes",
+            "-o",
+            "StrictHostKeyChecking=no",
+            "-o",
+            "UserKnownHostsFile=/dev/null",
+            "-o",
+            "BatchMode=yes",
+            "-o",
+            "ConnectTimeout=20",
+            "-o",
+            "LogLevel=ERROR",
+            "-p",
+            std::to_string(m_port),
+            std::string(user != nullptr ? user->pw_name : "root") + "@127.0.0.1",
+            QuotedForShell(command)};
+}
+
+} // namespace testdata

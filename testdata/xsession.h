@@ -1,0 +1,76 @@
+#pragma once
+// A real X session for the window's tests, as a user of the window has one: an X server of the
+// test's own (Xvfb) that lets in only clients with its cookie, an ssh server on a loopback port
+// that forwards X11 to it as ssh's X11 forwarding does, and the server's own input (XTest) that
+// types into a window as the user's keyboard does.
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testdata {
+
+// Xvfb on a display number that no other display of this host has (it picks the first free one
+// itself), asking every client for its cookie. Its files lie in folder (which must exist); it
+// ends with the object.
+class TestXServer {
+public:
+    explicit TestXServer(const std::filesystem::path& folder);
+    ~TestXServer();
+    TestXServer(const TestXServer&) = delete;
+    TestXServer& operator=(const TestXServer&) = delete;
+
+    // Empty when the server runs, else why it does not.
+    [[nodiscard]] const std::string& Failure() const { return m_failure; }
+    // "DISPLAY=:N".
+    [[nodiscard]] std::string DisplayEntry() const;
+    // An X authority file that holds the server's cookie for its display, as xauth writes it.
+    [[nodiscard]] const std::filesystem::path& AuthorityFile() const { return m_clientAuthority; }
+
+    // The X id of the first window of the screen named name that is shown with at least `lit`
+    // pixels that are not black, waited for up to limit; 0 when none came.
+    [[nodiscard]] unsigned long AwaitDrawnWindow(const std::string& name, int lit,
+                                                 std::chrono::milliseconds limit) const;
+    // With the pointer moved into the window and the keyboard's focus given to it, presses and
+    // releases each key (an X keysym) in turn with the keys of `held` (keysyms) held down, on the
+    // server's own keyboard. False when a key has no key code on the server's keyboard.
+    [[nodiscard]] bool Type(unsigned long window, const std::vector<unsigned long>& keys,
+                            const std::vector<unsigned long>& held = {}) const;
+
+private:
+    std::string m_failure;
+    int m_processId = -1;
+    int m_number = -1;
+    std::string m_cookie;
+    std::filesystem::path m_clientAuthority;
+};
+
+// An ssh server on a free port of the loopback address, with host and user keys of its own, that
+// lets this host's user in with the user key and forwards X11 (a display "localhost:N" of its
+// own for each session). xauth, which it runs for each session to record the session's cookie,
+// writes to folder/session.xauth, and the session's XAUTHORITY names that file. Its files lie in
+// folder (which must exist); it ends with the object.
+class TestSshServer {
+public:
+    explicit TestSshServer(const std::filesystem::path& folder);
+    ~TestSshServer();
+    TestSshServer(const TestSshServer&) = delete;
+    TestSshServer& operator=(const TestSshServer&) = delete;
+
+    // Empty when the server runs, else why it does not.
+    [[nodiscard]] const std::string& Failure() const { return m_failure; }
+    // The words that run command (each word quoted for the session's shell) in a session of
+    // the server, through ssh with its X11 forwarding option ("-X", untrusted, or "-Y",
+    // trusted). The client reads DISPLAY and XAUTHORITY from its environment, as a user's does.
+    [[nodiscard]] std::vector<std::string>
+    ClientWords(const std::string& forwarding, const std::vector<std::string>& command) const;
+
+private:
+    std::string m_failure;
+    int m_processId = -1;
+    int m_port = 0;
+    std::filesystem::path m_userKey;
+};
+
+} // namespace testdata
