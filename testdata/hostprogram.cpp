@@ -3,6 +3,7 @@
 #include "testdata/tempdir.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -181,6 +182,18 @@ int BindLoopback(int family, int port) {
         return -1;
     }
     return socket;
+}
+
+// Whether the client is still connected: what it sent and nobody read is read now, and then
+// its end of the connection is looked for.
+bool IsStillConnected(int client) {
+    char unread[256];
+    for (;;) {
+        const ssize_t count = recv(client, unread, sizeof unread, MSG_DONTWAIT);
+        if (count > 0)
+            continue;
+        return count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
 }
 
 // Reads size bytes of the client into data; false when it closes first or stop becomes readable
@@ -442,11 +455,18 @@ void StandInXDisplay::Serve(Kind kind, std::chrono::milliseconds busyFor) {
                 "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
             (void)send(client, kHttpError.data(), kHttpError.size(), MSG_NOSIGNAL);
             (void)shutdown(client, SHUT_WR);
-        } else if (kind == Kind::StoppedAfterAnswering) {
+        } else if (kind == Kind::StoppedAfterAnswering || kind == Kind::EndsAtTheSecondClient) {
             // The beginning of a success reply: the client is in, and waits for the rest.
             constexpr char kSuccess[] = {1, 0, 11, 0, 0, 0, 0, 0};
-            if (clients.empty())
+            if (clients.empty()) {
                 (void)send(client, kSuccess, sizeof kSuccess, MSG_NOSIGNAL);
+            } else if (kind == Kind::EndsAtTheSecondClient) {
+                // As a server that resets when its last client leaves: one whose first client
+                // left before the second came drops the second.
+                m_isFirstClientKept = IsStillConnected(clients.front()) ? 1 : 0;
+                close(client);
+                break;
+            }
         } else {
             // Apart from a forwarding's cookie, the client's set-up request is not looked at:
             // the refusal answers whatever it asked.

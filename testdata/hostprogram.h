@@ -61,7 +61,8 @@ public:
         StoppedAfterAnswering,
         Forwarding,
         Http,
-        SilentBesideForwarding
+        SilentBesideForwarding,
+        EndsAtTheSecondClient
     };
     StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor, std::string cookie = {});
     ~StandInXDisplay();
@@ -75,6 +76,9 @@ public:
     // How many set-up requests a forwarding closed for want of its cookie, or connections the
     // TCP peer of SilentBesideForwarding closed; those waiting to be taken count too.
     [[nodiscard]] int RequestsRefused();
+    // EndsAtTheSecondClient's: 1 when its first client was still connected as the second came,
+    // 0 when it had left, -1 before a second came.
+    [[nodiscard]] int IsFirstClientKept() const { return m_isFirstClientKept; }
 
 private:
     // Takes the number in every way a client connects to it, and its lock file; false (nothing
@@ -96,6 +100,7 @@ private:
     bool m_isTcp = false;
     std::string m_cookie;
     std::atomic<int> m_refused = 0;
+    std::atomic<int> m_isFirstClientKept = -1;
     std::thread m_thread;
 };
 

@@ -84,13 +84,17 @@ int IgnoreXError(Display*, XErrorEvent*) {
 // was at once.
 class TestConnection {
 public:
+    // An empty name is DISPLAY's display, an empty cookie the one XAUTHORITY gives.
     TestConnection(const std::string& display, const std::string& cookie) {
         std::string name(kCookieName);
         std::string data = cookie;
-        ::XSetAuthorization(name.data(), static_cast<int>(name.size()), data.data(),
-                            static_cast<int>(data.size()));
-        m_display = ::XOpenDisplay(display.c_str());
-        ::XSetAuthorization(nullptr, 0, nullptr, 0);
+        if (!cookie.empty()) {
+            ::XSetAuthorization(name.data(), static_cast<int>(name.size()), data.data(),
+                                static_cast<int>(data.size()));
+        }
+        m_display = ::XOpenDisplay(display.empty() ? nullptr : display.c_str());
+        if (!cookie.empty())
+            ::XSetAuthorization(nullptr, 0, nullptr, 0);
         m_earlier = ::XSetErrorHandler(IgnoreXError);
     }
     ~TestConnection() {
@@ -190,13 +194,9 @@ TestXServer::~TestXServer() {
     EndProcess(m_processId);
 }
 
-std::string TestXServer::DisplayEntry() const {
-    return "DISPLAY=:" + std::to_string(m_number);
-}
-
-unsigned long TestXServer::AwaitDrawnWindow(const std::string& name, int lit,
-                                            std::chrono::milliseconds limit) const {
-    const TestConnection connection(":" + std::to_string(m_number), m_cookie);
+unsigned long AwaitDrawnXWindow(const std::string& displayName, const std::string& cookie,
+                                const std::string& name, int lit, std::chrono::milliseconds limit) {
+    const TestConnection connection(displayName, cookie);
     Display* display = connection.Get();
     if (display == nullptr)
         return 0;
@@ -226,9 +226,9 @@ unsigned long TestXServer::AwaitDrawnWindow(const std::string& name, int lit,
     return 0;
 }
 
-bool TestXServer::Type(unsigned long window, const std::vector<unsigned long>& keys,
-                       const std::vector<unsigned long>& held) const {
-    const TestConnection connection(":" + std::to_string(m_number), m_cookie);
+bool TypeInXWindow(const std::string& displayName, const std::string& cookie, unsigned long window,
+                   const std::vector<unsigned long>& keys, const std::vector<unsigned long>& held) {
+    const TestConnection connection(displayName, cookie);
     Display* display = connection.Get();
     if (display == nullptr)
         return false;

@@ -11,6 +11,20 @@
 
 namespace testdata {
 
+// The X id of the first window of the screen of display (":N"; empty: DISPLAY) named name that
+// is shown with at least `lit` pixels that are not black, waited for up to limit; 0 when none
+// came. The test connects with cookie (empty: as XAUTHORITY or ~/.Xauthority gives it).
+[[nodiscard]] unsigned long AwaitDrawnXWindow(const std::string& display, const std::string& cookie,
+                                              const std::string& name, int lit,
+                                              std::chrono::milliseconds limit);
+// With the pointer moved into the window of display and the keyboard's focus given to it,
+// presses and releases each key (an X keysym) in turn with the keys of `held` (keysyms) held
+// down, on the server's own keyboard (XTest). False when the display cannot be reached or a key
+// has no key code on the server's keyboard.
+[[nodiscard]] bool TypeInXWindow(const std::string& display, const std::string& cookie,
+                                 unsigned long window, const std::vector<unsigned long>& keys,
+                                 const std::vector<unsigned long>& held = {});
+
 // Xvfb on a display number that no other display of this host has (it picks the first free one
 // itself), asking every client for its cookie. Its files lie in folder (which must exist); it
 // ends with the object.
@@ -23,20 +37,21 @@ public:
 
     // Empty when the server runs, else why it does not.
     [[nodiscard]] const std::string& Failure() const { return m_failure; }
-    // "DISPLAY=:N".
-    [[nodiscard]] std::string DisplayEntry() const;
+    // ":N", and "DISPLAY=:N".
+    [[nodiscard]] std::string DisplayName() const { return ":" + std::to_string(m_number); }
+    [[nodiscard]] std::string DisplayEntry() const { return "DISPLAY=" + DisplayName(); }
     // An X authority file that holds the server's cookie for its display, as xauth writes it.
     [[nodiscard]] const std::filesystem::path& AuthorityFile() const { return m_clientAuthority; }
 
-    // The X id of the first window of the screen named name that is shown with at least `lit`
-    // pixels that are not black, waited for up to limit; 0 when none came.
+    // AwaitDrawnXWindow and TypeInXWindow on this server, with its cookie.
     [[nodiscard]] unsigned long AwaitDrawnWindow(const std::string& name, int lit,
-                                                 std::chrono::milliseconds limit) const;
-    // With the pointer moved into the window and the keyboard's focus given to it, presses and
-    // releases each key (an X keysym) in turn with the keys of `held` (keysyms) held down, on the
-    // server's own keyboard. False when a key has no key code on the server's keyboard.
+                                                 std::chrono::milliseconds limit) const {
+        return AwaitDrawnXWindow(DisplayName(), m_cookie, name, lit, limit);
+    }
     [[nodiscard]] bool Type(unsigned long window, const std::vector<unsigned long>& keys,
-                            const std::vector<unsigned long>& held = {}) const;
+                            const std::vector<unsigned long>& held = {}) const {
+        return TypeInXWindow(DisplayName(), m_cookie, window, keys, held);
+    }
 
 private:
     std::string m_failure;

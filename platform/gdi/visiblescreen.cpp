@@ -91,6 +91,10 @@ std::string DescribeVariable(const char* name) {
 constexpr auto kDisplayAnswerTime = std::chrono::seconds(2);
 // The pause before a local server whose queue of connections was full is asked again.
 constexpr auto kBusyServerPause = std::chrono::milliseconds(10);
+// The pause before a display that closed the check's connection without an answer is asked again,
+// and the time that must be left for it.
+constexpr auto kClosedAgainPause = std::chrono::milliseconds(50);
+constexpr auto kClosedAgainTime = std::chrono::milliseconds(500);
 
 using DisplayDeadline = std::chrono::steady_clock::time_point;
 
@@ -492,17 +496,33 @@ DisplayAnswer AskXDisplay(std::string_view name, KeptDisplayConnection& kept) {
         protocol == "unix" || (protocol.empty() && (host.empty() || host == "unix"));
     const DisplayQuestion question{display, std::chrono::steady_clock::now() + kDisplayAnswerTime,
                                    &kept};
-    if (isLocal) {
-        DisplayConnection connection;
-        DisplayAnswer answer = AskLocally(display, true, question, &connection);
-        const bool isAbsent = connection.error == ENOENT || connection.error == ECONNREFUSED;
-        if (connection.socket >= 0 || connection.isPending || !isAbsent)
-            return answer;
-        answer = AskLocally(display, false, question, &connection);
-        if (connection.socket >= 0 || connection.isPending || !protocol.empty() || !host.empty())
-            return answer;
+    const auto ask = [&] {
+        if (isLocal) {
+            DisplayConnection connection;
+            DisplayAnswer answer = AskLocally(display, true, question, &connection);
+            const bool isAbsent = connection.error == ENOENT || connection.error == ECONNREFUSED;
+            if (connection.socket >= 0 || connection.isPending || !isAbsent)
+                return answer;
+            answer = AskLocally(display, false, question, &connection);
+            if (connection.socket >= 0 || connection.isPending || !protocol.empty() ||
+                !host.empty())
+                return answer;
+        }
+        return AskOverTcp(isLocal || host.empty() ? "localhost" : std::string(host), question);
+    };
+    // A server that resets as its last client leaves closes the connections it is taking
+    // meanwhile: a closed connection is asked again while there is time for an answer. One that
+    // then gets none in the time left was closed all the same.
+    DisplayAnswer answer = ask();
+    while (answer.kind == DisplayAnswerKind::Closed &&
+           std::chrono::milliseconds(MillisecondsLeft(question.deadline)) > kClosedAgainTime) {
+        std::this_thread::sleep_for(kClosedAgainPause);
+        DisplayAnswer again = ask();
+        if (again.kind == DisplayAnswerKind::NoServer)
+            break;
+        answer = std::move(again);
     }
-    return AskOverTcp(isLocal || host.empty() ? "localhost" : std::string(host), question);
+    return answer;
 }
 
 // Why no display can be reached before SDL2 starts its video: no driver asked for by name, no

@@ -479,7 +479,24 @@ BOOL TranslateMessage(const MSG* msg) {
             return FALSE;
         }
     }
-    return PostMessageW(msg->hwnd, WM_CHAR, character, msg->lParam);
+    // Ahead of the input still queued, as a message posted while the keys pressed after this
+    // one wait as input: the characters of keys typed in quick succession, and those the host's
+    // text input gives between them, keep the order they were typed in.
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    Window* target = Find(state, msg->hwnd);
+    if (target == nullptr || !target->queue->isAlive) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    std::deque<QueuedMessage>& posted = target->queue->posted;
+    const auto firstInput = std::find_if(
+        posted.begin(), posted.end(), [](const QueuedMessage& queued) { return queued.isInput; });
+    posted.insert(
+        firstInput,
+        QueuedMessage{MSG{msg->hwnd, WM_CHAR, character, msg->lParam, GetTickCount(), {}}, false});
+    WakeQueue(*target->queue);
+    return TRUE;
 }
 
 namespace platform {

@@ -476,13 +476,16 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     StandInXDisplay stopped(StandInXDisplay::Kind::Silent, {});
     StandInXDisplay stoppedLate(StandInXDisplay::Kind::StoppedAfterAnswering, {});
     StandInXDisplay stoppedBesidePort(StandInXDisplay::Kind::SilentBesideForwarding, {});
+    // A server that resets when its last client leaves drops the window library's connection
+    // unless the check's is still there.
+    StandInXDisplay resetting(StandInXDisplay::Kind::EndsAtTheSecondClient, {});
     // ssh's X11 forwarding on a display's TCP port closes a connection whose set-up request
     // lacks its cookie and passes one that carries it on to the display (refused here, as by the
     // busy server); an HTTP proxy on such a port answers as no X server does.
     StandInXDisplay forwarding(StandInXDisplay::Kind::Forwarding, {}, "0123456789abcdef");
     StandInXDisplay http(StandInXDisplay::Kind::Http, {});
     for (const StandInXDisplay* display :
-         {&stopped, &stoppedLate, &stoppedBesidePort, &forwarding, &http})
+         {&stopped, &stoppedLate, &stoppedBesidePort, &resetting, &forwarding, &http})
         ASSERT_NE(display->DisplayEntry(), "");
     // Each row's program reads an X authority file written here, never the user's: by default
     // one with another cookie for the forwarding, in its row one with the forwarding's own.
@@ -581,6 +584,17 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
          "",
          stoppedLate.DisplayEntry(),
          500},
+        // The check keeps its connection until the window's library has made its own.
+        {"X server that resets when its last client leaves",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: the visible screen cannot be opened: no display can be reached (" +
+             resetting.DisplayEntry(),
+         resetting.DisplayEntry(),
+         0,
+         "no X server answers",
+         false},
         // A full queue is a busy server, waited for: its refusal, with the server's reason, is
         // the program's line, and the window's library is not tried.
         {"busy X server",
@@ -663,6 +677,10 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         if (c.unasked != nullptr) {
             EXPECT_EQ(c.unasked->RequestsRefused(), unaskedBefore)
                 << "the check asked where the X library does not connect";
+        }
+        if (c.display == resetting.DisplayEntry()) {
+            EXPECT_EQ(resetting.IsFirstClientKept(), 1)
+                << "the check's connection was gone before the window's library connected";
         }
         if (!c.alsoSaid.empty()) {
             EXPECT_NE(run.errors.find(c.alsoSaid), std::string::npos) << run.errors;

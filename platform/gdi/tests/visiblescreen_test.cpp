@@ -1,3 +1,5 @@
+#include "testdata/xsession.h"
+
 #include "platform/gdi/messageboxwindow.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/gditesting.h"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <X11/keysym.h>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -18,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace gditesting;
 
@@ -276,6 +280,75 @@ TEST(VisibleScreen, EveryKeyThePagesTakeReachesThemFromTheWindow) {
         ASSERT_TRUE(PushKey(row.key, row.scancode, row.modifiers, true));
         ASSERT_TRUE(PushKey(row.key, row.scancode, row.modifiers, false));
         EXPECT_EQ(NextKeyDown(window), row.expected);
+    }
+    platform::StopVisibleScreen();
+    DestroyWindow(window);
+}
+
+namespace {
+
+// The characters that reach window, each key message that comes translated as the program's
+// loop translates it, until the key up of `last` and every message after it; within five
+// seconds.
+std::u16string CharsTypedUntilKeyUp(HWND window, UINT last) {
+    std::u16string typed;
+    MSG msg{};
+    bool isLastUp = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        bool hadMessage = false;
+        while (PeekMessageW(&msg, window, 0, 0, PM_REMOVE) != 0) {
+            hadMessage = true;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+            if (msg.message == WM_CHAR)
+                typed += static_cast<char16_t>(msg.wParam);
+            isLastUp = isLastUp || (msg.message == WM_KEYUP && msg.wParam == last);
+        }
+        if (isLastUp && !hadMessage)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return typed;
+}
+
+} // namespace
+
+// Keys typed on the X server's own keyboard reach the window as a user types them: what a device
+// key types comes once with its key press, what none does ('\', '.', ':') once from the host's
+// text input; F5, which types nothing, ends each row.
+TEST(VisibleScreen, KeysTypedOnTheXServersKeyboardTypeOnce) {
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no display";
+    const struct {
+        const char* what;
+        std::vector<unsigned long> keys; // X keysyms
+        std::vector<unsigned long> held;
+        std::u16string typed;
+    } rows[] = {
+        {"a letter", {XK_a}, {}, u"a"},
+        {"a capital", {XK_a}, {XK_Shift_L}, u"A"},
+        {"a digit", {XK_7}, {}, u"7"},
+        {"a space", {XK_space}, {}, u" "},
+        {"'-'", {XK_minus}, {}, u"-"},
+        {"a backslash", {XK_backslash}, {}, u"\\"},
+        {"a full stop", {XK_period}, {}, u"."},
+        {"a colon", {XK_semicolon}, {XK_Shift_L}, u":"},
+        {"a device path", {XK_backslash, XK_t, XK_period, XK_t, XK_x, XK_t}, {}, u"\\t.txt"},
+    };
+    platform::SetScreenSize(60, 40);
+    HWND window = ShownPopup(u"TypedTarget", Plain, RECT{0, 0, 60, 40});
+    SetFocus(window);
+    ASSERT_TRUE(platform::StartVisibleScreen(platform::VisibleScreenOptions{1}));
+    const unsigned long shown =
+        testdata::AwaitDrawnXWindow("", "", "Navigator", 0, std::chrono::seconds(10));
+    ASSERT_NE(shown, 0UL);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<unsigned long> keys = row.keys;
+        ASSERT_TRUE(testdata::TypeInXWindow("", "", shown, keys, row.held));
+        ASSERT_TRUE(testdata::TypeInXWindow("", "", shown, {XK_F5}));
+        EXPECT_EQ(CharsTypedUntilKeyUp(window, VK_F5), row.typed);
     }
     platform::StopVisibleScreen();
     DestroyWindow(window);
