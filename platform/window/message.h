@@ -2,7 +2,8 @@
 // Message queues: one per thread, made when the thread first uses one. A thread gets, in this
 // order: messages sent to it from other threads (handled inside the get or peek), posted and
 // input messages in arrival order (a character TranslateMessage posts goes ahead of the input
-// still queued), WM_QUIT, WM_PAINT for a window with an update region, and WM_TIMER last. PostMessageW and PostThreadMessageW are safe from any thread and never block.
+// still queued), WM_QUIT, WM_PAINT for a window with an update region, and WM_TIMER last.
+// PostMessageW and PostThreadMessageW are safe from any thread and never block.
 
 #include "platform/window/windowtypes.h"
 
