@@ -24,6 +24,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -278,7 +279,11 @@ TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
 // to the arrival: the demo route in Vaduz and a longer one to Balzers whose road ahead is blocked
 // a minute in and driven on around the block, in heading-up and in north-up, with the value box
 // of 'N' left open over the map or not; the demo route again with the RDS file's closure received
-// 30 s in, framed every fifth second. The sanitizer builds frame ten times less often.
+// 30 s in, framed every fifth second. A route to Triesen's Landstrasse runs on Vaduz's own
+// Landstrasse first, and a tour of three stops is started from its route list and driven through
+// its stops; both are framed every minute. The sanitizer builds frame ten times less often.
+// Every drive reports its arrivals (a tour's stop and its destination) and says the last as the
+// destination reached.
 struct FramedDrive {
     const char* name;
     int language;
@@ -287,10 +292,19 @@ struct FramedDrive {
     bool isNorthUp;
     bool isBoxOpen;
     int blockAt;       // seconds into the drive the road ahead is blocked; 0: never
-    int seconds;       // framed, past the arrival
+    int seconds;       // framed, past the arrival (of a tour's last leg)
     int closureAt = 0; // seconds into the drive the RDS file's closure is received; 0: never
     int every = 1;     // seconds between frames (ten times as many under the sanitizers)
+    // A tour of the city's street, Triesen's Landstrasse and the contact Anna Beck's home in
+    // Schaan: the route list's first leg started, guided to its second stop, then on to its last.
+    bool isTour = false;
 };
+
+// The tour's second stop, and what a stop reached that is not the last is told with.
+constexpr char kTourStopCity[] = "Triesen";
+constexpr char kTourStopStreet[] = "Landstrasse";
+constexpr char kStopReached[] = "[StopReached]";
+constexpr char kArrivalSaid[] = "[Now] [DestinationReached] ";
 
 void PrintTo(const FramedDrive& drive, std::ostream* stream) {
     *stream << drive.name;
@@ -300,13 +314,32 @@ void PrintTo(const FramedDrive& drive, std::ostream* stream) {
 // then goes on to the map), the drive, the block and the drive on, the box opened again and left.
 std::string FramedDriveScript(const FramedDrive& drive, int every) {
     std::ostringstream script;
-    script << "step start\nwait page MsgBox\ntap 1\nwait page Screen\nwait fix\n"
-           << "step destination\ntap 420\nwait page NavigMainPage\ntap 100\ntext \"" << drive.city
-           << "\"\nkey Enter\ntap 101\ntext \"" << drive.street << "\"\nkey Enter\ntap 501\n"
-           << "wait page NavOptPage\ntap 501\nwait page CNMapPage 60000\nclock 2000\n";
+    script << "step start\nwait page MsgBox\ntap 1\nwait page Screen\nwait fix\n";
+    if (drive.isTour) {
+        // The stops typed, and the contact taken, each into the tour list; the tour calculated
+        // and its first leg started from the route list.
+        script << "step destination\ntap 430\n";
+        for (const auto& [city, street] :
+             {std::pair{drive.city, drive.street}, std::pair{kTourStopCity, kTourStopStreet}}) {
+            script << "wait page TourMainPage\ntap 100\ntext \"" << city
+                   << "\"\nkey Enter\ntap 101\ntext \"" << street
+                   << "\"\nkey Enter\ntap 473\nwait page TourList\ntap 472\n";
+        }
+        script << "wait page TourMainPage\ntap 1110\nwait page ExtContactDlg\ntap 210\ntap 1047\n"
+               << "wait page TourMainPage\ntap 473\nwait page TourList\ntap 581\n"
+               << "wait page RouteOptPage\ntap 562\nwait page RouteCalcPage 60000\ntap 1108\n"
+               << "wait page RouteList\ntap 501\nwait page CNMapPage 60000\nclock 2000\n"
+               << "step drive\ndrive\nwait said \"" << kStopReached << "\" 1200000\nclock 2000\n"
+               << "frame stop\nstep next\n";
+    } else {
+        script << "step destination\ntap 420\nwait page NavigMainPage\ntap 100\ntext \""
+               << drive.city << "\"\nkey Enter\ntap 101\ntext \"" << drive.street
+               << "\"\nkey Enter\ntap 501\n"
+               << "wait page NavOptPage\ntap 501\nwait page CNMapPage 60000\nclock 2000\n";
+    }
     if (drive.isNorthUp)
         script << "key N\nkey Esc\nwait page CNMapPage\n";
-    script << "step drive\ndrive\n";
+    script << (drive.isTour ? "drive\n" : "step drive\ndrive\n");
     for (int second = 1; second <= drive.seconds; ++second) {
         if (second == drive.blockAt + 1 && drive.blockAt > 0)
             script
@@ -319,8 +352,19 @@ std::string FramedDriveScript(const FramedDrive& drive, int every) {
         if (second % every == 0)
             script << "frame d" << second << '\n';
     }
-    script << "wait said \"[Now] [DestinationReached] \" 120000\n";
+    script << "wait said \"" << kArrivalSaid << "\" 120000\n";
     return script.str();
+}
+
+// The end of a line of the out folder's "routes.txt" ("step<TAB>status<TAB>length<TAB>end<TAB>
+// records"), with its step.
+std::pair<std::string, std::string> RouteEventEnd(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, '\t');)
+        fields.push_back(cell);
+    return fields.size() < 4 ? std::pair<std::string, std::string>{}
+                             : std::pair{fields[0], fields[3]};
 }
 
 class ExtractDrives : public ExtractLanguages, public ::testing::WithParamInterface<FramedDrive> {};
@@ -337,6 +381,37 @@ TEST_P(ExtractDrives, EverySecondOfTheDriveIsDrawnAsAWholeRepaintDrawsIt) {
     const int last = drive.seconds - drive.seconds % every; // the last second framed
     EXPECT_EQ(testdata::PngFileSize(out / ("d" + std::to_string(last) + ".png")),
               std::make_pair(240, 320));
+
+    // Each stop reached is reported and told, the next leg planned and guided on to the
+    // destination, which is reached last.
+    const std::vector<std::string> arrivals = drive.isTour
+                                                  ? std::vector<std::string>{"drive", "next"}
+                                                  : std::vector<std::string>{"drive"};
+    EXPECT_EQ(LanguageFileLines(out / "arrivals.txt"), arrivals);
+    const std::vector<std::string> said = LanguageFileLines(out / "said.txt");
+    ASSERT_FALSE(said.empty());
+    EXPECT_EQ(said.back(), kArrivalSaid);
+    const auto stop = std::find(said.begin(), said.end(), kStopReached);
+    EXPECT_EQ(std::count(said.begin(), said.end(), kStopReached), drive.isTour ? 1 : 0);
+    if (!drive.isTour)
+        return;
+    ASSERT_NE(stop, said.end());
+    EXPECT_EQ(std::count(said.begin(), stop, kArrivalSaid), 0);
+    EXPECT_GE(said.end() - stop, 3) << "the last leg's advice between the stop and the arrival";
+    // The tour's legs are calculated in step "destination": the first to the second stop, the
+    // second to the last; guidance begins with the first, and the stop reached (step "drive")
+    // plans the route to the last, which is then driven (step "next").
+    std::vector<std::pair<std::string, std::string>> ends;
+    for (const std::string& line : LanguageFileLines(out / "routes.txt"))
+        ends.push_back(RouteEventEnd(line));
+    ASSERT_EQ(ends.size() >= 4 ? ends[0].first : std::string(), "destination");
+    const std::string& second = ends[0].second;
+    const std::string& destination = ends[1].second;
+    EXPECT_NE(second, destination);
+    EXPECT_EQ(ends[2], std::pair(std::string("destination"), second));
+    EXPECT_EQ(ends[3], std::pair(std::string("drive"), destination));
+    for (std::size_t i = 3; i < ends.size(); ++i)
+        EXPECT_EQ(ends[i].second, destination) << ends[i].first;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -348,7 +423,15 @@ INSTANTIATE_TEST_SUITE_P(
                     1950},
         FramedDrive{"balzers_north_up", 1, "Balzers", "F\u00FCrstenstrasse", true, false, 60, 1950},
         // The car meets the closure's arrow and sign: it lies over them in every paint.
-        FramedDrive{"vaduz_closure", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 880, 30, 5}),
+        FramedDrive{"vaduz_closure", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 880, 30, 5},
+        // Vaduz's own Landstrasse is on the way: the destination is Triesen's.
+        FramedDrive{"triesen_landstrasse", 0, "Triesen", "Landstrasse", false, false, 0, 1100, 0,
+                    60},
+        FramedDrive{"triesen_landstrasse_dutch", 6, "Triesen", "Landstrasse", false, false, 0, 1100,
+                    0, 60},
+        FramedDrive{"tour", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 900, 0, 60, true},
+        FramedDrive{"tour_english", 1, "Vaduz", "\u00C4ulestrasse", false, false, 0, 900, 0, 60,
+                    true}),
     [](const ::testing::TestParamInfo<FramedDrive>& info) { return info.param.name; });
 
 // The demo drive with the advisor's decision tables cut short, in the middle of a row (half
