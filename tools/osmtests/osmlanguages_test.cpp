@@ -4,10 +4,10 @@
 // is said and sounded from that language's voice archive. The English and the French scripts
 // drive on and press 'A' 200 m to 300 m before the roundabout that ends the route: the answer
 // names it, said and sounded from the language's archive. The script of every page, button and
-// key, resources/scenarios/pages.txt, is played in German and in French. A German drive on a
-// copy whose advisor files are damaged says nothing. Whole drives are framed every second (suite
-// ExtractDrives). The explorer (navigator --explore) plays a fixed list of seeds in each language
-// (suite ExtractExplore).
+// key, resources/scenarios/pages.txt, is played in German and in French. A drive on a copy
+// whose advisor files are damaged says what they allow and names the damage. Whole drives are
+// framed every second (suite ExtractDrives). The explorer (navigator --explore) plays a fixed list
+// of seeds in each language (suite ExtractExplore).
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
 #include "tools/osmtests/installedextract.h"
@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <sstream>
@@ -434,32 +436,68 @@ INSTANTIATE_TEST_SUITE_P(
                     true}),
     [](const ::testing::TestParamInfo<FramedDrive>& info) { return info.param.name; });
 
-// The demo drive with the advisor's decision tables cut short, in the middle of a row (half
-// their size) or at a line end (half their lines, every row whole): the route is found and
-// driven, message 1404 names the file once, and nothing at all is said.
-TEST_F(ExtractLanguages, ADriveWithACutDecisionTableSaysNothingAndNamesTheFile) {
+// The demo drive on a copy whose advisor files are damaged. With the decision tables cut short,
+// in the middle of a row (half their size) or at a line end (half their lines, every row whole),
+// German: the route is found and driven, message 1404 names the file once, and nothing at all
+// is said. With a driving side that is no side word (English): Germany's, whose roads the map's
+// are as the advisor counts them (they carry no country code), keeps the roundabout's
+// announcements untold and everything else said, the stretch before it too, and message 1407
+// tells the line as the file holds it; Liechtenstein's, whose roads the map has none of, keeps
+// nothing untold and is not told.
+TEST_F(ExtractLanguages, ADriveWithADamagedAdvisorFileSaysWhatItCanAndNamesTheDamage) {
+    enum class Said { Whole, WithoutTheRoundabout, Nothing };
+    const auto cutInHalf = [](const std::string& whole) {
+        return whole.substr(0, whole.size() / 2);
+    };
+    const auto cutAtALineEnd = [](const std::string& whole) {
+        const auto lines = static_cast<std::size_t>(std::count(whole.begin(), whole.end(), '\n'));
+        std::size_t cut = 0;
+        for (std::size_t i = 0; i < lines / 2; ++i) {
+            cut = whole.find('\n', cut) + 1;
+        }
+        EXPECT_EQ(whole.substr(cut - 2, 2), "\r\n");
+        return whole.substr(0, cut);
+    };
+    const auto withLine = [](const char* line) {
+        return [line](const std::string& whole) { return whole + line; };
+    };
     const struct {
         const char* name;
-        bool isCutAtALineEnd;
-    } cases[] = {{"cut-decisions", false}, {"cut-decision-rows", true}};
+        int language;
+        const char* file; // below the data's "ConfigFiles"; null: none changed
+        std::function<std::string(const std::string&)> change;
+        const char* told; // the start of the one message box; null: none
+        Said said;
+    } cases[] = {
+        {"whole-files", 1, nullptr, nullptr, nullptr, Said::Whole},
+        {"cut-decisions", 0, "DecisionTables.csv", cutInHalf,
+         "Keine Sprachansagen: Die Datei \\Data\\Liechtenstein\\ConfigFiles\\DecisionTables.csv",
+         Said::Nothing},
+        {"cut-decision-rows", 0, "DecisionTables.csv", cutAtALineEnd,
+         "Keine Sprachansagen: Die Datei \\Data\\Liechtenstein\\ConfigFiles\\DecisionTables.csv",
+         Said::Nothing},
+        {"germany-side", 1, "General.properties", withLine("Germany.Drivingside;Left \r\n"),
+         "Roundabouts and U-turns in Germany are not announced: the line "
+         "\"Germany.Drivingside;Left \" of the file "
+         "\\Data\\Liechtenstein\\ConfigFiles\\General.properties gives no driving side",
+         Said::WithoutTheRoundabout},
+        {"liechtenstein-side", 1, "General.properties",
+         withLine("Liechtenstein.Drivingside;Left \r\n"), nullptr, Said::Whole},
+    };
+    std::vector<std::string> whole; // said with the whole files, the first case
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path root = CopyInstall(c.name, 0);
-        const fs::path tables =
-            root / "Data" / "Liechtenstein" / "ConfigFiles" / "DecisionTables.csv";
-        const std::string whole = testdata::ReadHostFile(tables).value_or("");
-        ASSERT_FALSE(whole.empty());
-        std::size_t cut = whole.size() / 2;
-        if (c.isCutAtALineEnd) {
-            const auto lines =
-                static_cast<std::size_t>(std::count(whole.begin(), whole.end(), '\n'));
-            cut = 0;
-            for (std::size_t i = 0; i < lines / 2; ++i) {
-                cut = whole.find('\n', cut) + 1;
-            }
-            ASSERT_EQ(whole.substr(cut - 2, 2), "\r\n");
+        const fs::path root = CopyInstall(c.name, c.language);
+        if (c.file != nullptr) {
+            const fs::path file = root / "Data" / "Liechtenstein" / "ConfigFiles" / c.file;
+            const std::string text = testdata::ReadHostFile(file).value_or("");
+            ASSERT_FALSE(text.empty());
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << c.change(text);
         }
-        std::ofstream(tables, std::ios::binary | std::ios::trunc) << whole.substr(0, cut);
+        // Driven to the arrival, or where nothing is said, to the destination street and on.
+        const std::string arrival =
+            c.said == Said::Nothing ? "wait text \"Äulestrasse\" 900000\nclock 60000\n"
+                                    : "wait said \"" + std::string(kArrivalSaid) + "\" 900000\n";
         const fs::path script = s_root->HostPath() / (std::string(c.name) + ".txt");
         std::ofstream(script, std::ios::binary) << "wait page MsgBox\ntap 1\nwait page Screen\n"
                                                    "clock 3000\nstep route\ntap 420\n"
@@ -469,21 +507,46 @@ TEST_F(ExtractLanguages, ADriveWithACutDecisionTableSaysNothingAndNamesTheFile) 
                                                    "tap 501\nwait page NavOptPage\nmessagebox ok\n"
                                                    "tap 501\nwait page CNMapPage 60000\n"
                                                    "step drive\ndrive\n"
-                                                   "wait text \"Äulestrasse\" 900000\n"
-                                                   "clock 60000\nstep quit\ntap 583\n"
+                                                << arrival
+                                                << "step quit\ntap 583\n"
                                                    "wait page StopNavigDlg\ntap 470\n"
                                                    "wait page Screen\ntap 460\n";
         const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
         const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
         ASSERT_EQ(run.exitCode, 0) << run.errors;
         const std::vector<std::string> boxes = LanguageFileLines(out / "messageboxes.txt");
-        EXPECT_EQ(boxes.size(), 1u);
-        const std::string told = boxes.empty() ? std::string() : boxes[0];
-        EXPECT_NE(told.find("Keine Sprachansagen: Die Datei "
-                            "\\Data\\Liechtenstein\\ConfigFiles\\DecisionTables.csv"),
-                  std::string::npos)
-            << told;
-        EXPECT_EQ(testdata::ReadHostFile(out / "said.txt"), std::optional<std::string>(""));
+        if (c.told == nullptr) {
+            EXPECT_EQ(boxes, std::vector<std::string>{});
+        } else {
+            EXPECT_EQ(boxes.size(), 1u);
+            const std::string told = boxes.empty() ? std::string() : boxes[0];
+            EXPECT_NE(told.find(c.told), std::string::npos) << told;
+        }
+        const std::vector<std::string> said = LanguageFileLines(out / "said.txt");
+        switch (c.said) {
+        case Said::Whole:
+            if (whole.empty()) {
+                whole = said;
+                EXPECT_EQ(std::count(said.begin(), said.end(), kFirstAdvice), 2);
+                EXPECT_EQ(said.empty() ? std::string() : said.back(), kArrivalSaid);
+            }
+            EXPECT_EQ(said, whole);
+            break;
+        case Said::WithoutTheRoundabout: {
+            std::vector<std::string> expected;
+            std::copy_if(whole.begin(), whole.end(), std::back_inserter(expected),
+                         [](const std::string& line) {
+                             return line.find("Roundabout") == std::string::npos &&
+                                    line.find("TakeExit") == std::string::npos;
+                         });
+            EXPECT_LT(expected.size(), whole.size());
+            EXPECT_EQ(said, expected);
+            break;
+        }
+        case Said::Nothing:
+            EXPECT_EQ(said, std::vector<std::string>{});
+            break;
+        }
     }
 }
 
