@@ -40,6 +40,9 @@ using AdviceText = FixedText<64>;
 struct JunctionDescription {
     static constexpr std::uint32_t kDestinationFlag = 0x1; // the destination lies here
     static constexpr std::uint32_t kConnectorFlag = 0x2;
+    // Nothing of the manoeuvre is told: a roundabout or U-turn where the driving side is not
+    // known. The junction still ends its stretch.
+    static constexpr std::uint32_t kUntoldFlag = 0x4;
 
     AdviceText signpostInfo;
     std::int16_t exitNumber = 0; // at a roundabout or a highway exit

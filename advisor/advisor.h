@@ -72,18 +72,24 @@ void CreateAdvisorFacade(AdvisorPtr& out, const RetrievalEngine::RetrievalEngine
 
 // A country's driving side in the general settings that is neither "Left" nor "Right" as written
 // (" Left", "LEFT", a stray CR that joined the next line to it): the advisors tell neither a
-// roundabout's exits nor a U-turn in that country; everything else, and every other country, is
-// told as usual.
+// roundabout's exits nor a U-turn on that country's roads; everything else, and every other
+// country, is told as usual.
 struct UnusableDrivingSide {
     std::u16string file;    // "General.properties" below the folder, as the folder spells it
     std::u16string country; // as the settings name it ("England")
-    std::u16string line;    // the setting's key and value as read ("England.Drivingside;left")
+    // The setting's line as the file holds it, its TABs and stray CRs too
+    // ("England.Drivingside;left")
+    std::u16string line;
 };
 
-// Each such driving side of the general settings below folder ("\" for "\ConfigFiles"), in the
-// order of the country table; empty when every side there is a side word.
+// Each such driving side of the general settings below folder ("\" for "\ConfigFiles") of a
+// country that roads of the route belong to, as the advisor counts them (a road whose country
+// code it does not know is Germany's), in the order of the country table: the sides that keep
+// something of the route untold. Empty when there is none.
 [[nodiscard]] std::vector<UnusableDrivingSide>
-FindUnusableDrivingSides(const std::u16string& folder, const AdviceSettings& settings);
+FindUnusableDrivingSides(const std::u16string& folder, const AdviceSettings& settings,
+                         const RetrievalEngine::RetrievalEnginePtr& source,
+                         const RouteIteratorPtr& route);
 
 // True when the folder ("\" for "\ConfigFiles") holds any of the advisor's files, plain or in
 // its archive.

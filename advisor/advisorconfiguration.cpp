@@ -174,8 +174,9 @@ std::u16string AdvisorConfiguration::GetUnusableFile(const std::u16string& name)
     return found == m_unusableFiles.end() ? std::u16string() : found->second;
 }
 
-std::string AdvisorConfiguration::ReadTextLine(IFile* file) {
+std::string AdvisorConfiguration::ReadTextLine(IFile* file, std::string* asWritten) {
     std::string line;
+    std::string written;
     if (file == nullptr) {
         return line;
     }
@@ -191,10 +192,12 @@ std::string AdvisorConfiguration::ReadTextLine(IFile* file) {
         while (next < got) {
             const char byte = block[next++];
             if (byte == kTab) {
+                written.push_back(byte);
                 continue;
             }
             if (byte != kCarriageReturn) {
                 line.push_back(byte);
+                written.push_back(byte);
                 continue;
             }
             char after = 0;
@@ -208,20 +211,31 @@ std::string AdvisorConfiguration::ReadTextLine(IFile* file) {
                 if (next < got) {
                     (void)file->Seek(-static_cast<LONG>(got - next), SeekOrigin::Current);
                 }
+                if (ended) {
+                    written.push_back(byte);
+                }
+                if (asWritten != nullptr) {
+                    *asWritten = std::move(written);
+                }
                 return line;
             }
+            written.push_back(byte);
+            written.push_back(after);
             if (after != kTab) {
                 line.push_back(after);
             }
         }
     }
+    if (asWritten != nullptr) {
+        *asWritten = std::move(written);
+    }
     // A last line without CR LF is still a line; only an empty rest is the end.
     return line.empty() ? std::string(kEndOfFile) : line;
 }
 
-std::string AdvisorConfiguration::ReadContentLine(IFile* file) {
+std::string AdvisorConfiguration::ReadContentLine(IFile* file, std::string* asWritten) {
     for (;;) {
-        std::string line = ReadTextLine(file);
+        std::string line = ReadTextLine(file, asWritten);
         if (line == kEndOfFile) {
             return line;
         }
@@ -239,17 +253,22 @@ bool AdvisorConfiguration::LoadKeyValueTable(IFile* file, Table& table, unsigned
     return true;
 }
 
-bool AdvisorConfiguration::ReadWholeKeyValueRows(IFile* file, Table& table, unsigned column) {
+bool AdvisorConfiguration::ReadWholeKeyValueRows(IFile* file, Table& table, unsigned column,
+                                                 Table* lines) {
     bool hasRow = false;
     bool isEveryValueThere = true;
-    for (std::string line = ReadContentLine(file); line != kEndOfFile;
-         line = ReadContentLine(file)) {
+    std::string written;
+    for (std::string line = ReadContentLine(file, &written); line != kEndOfFile;
+         line = ReadContentLine(file, &written)) {
         CellSplitter cells(line);
         const std::string key = cells.Next();
         std::string value;
         for (unsigned i = 0; i <= column; ++i) {
             isEveryValueThere = isEveryValueThere && !cells.IsAtEnd();
             value = cells.Next();
+        }
+        if (lines != nullptr) {
+            lines->emplace(platform::AnsiToWide(key), platform::AnsiToWide(written));
         }
         table.emplace(platform::AnsiToWide(key), platform::AnsiToWide(value));
         hasRow = true;
@@ -262,7 +281,7 @@ bool AdvisorConfiguration::LoadGeneralProperties(const std::u16string& folder) {
     if (!file) {
         return false;
     }
-    if (!ReadWholeKeyValueRows(file.Get(), m_generalSettings, 0)) {
+    if (!ReadWholeKeyValueRows(file.Get(), m_generalSettings, 0, &m_generalLines)) {
         NoteUnusable(folder, kGeneralFile);
     }
     return true;

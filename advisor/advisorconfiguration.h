@@ -57,18 +57,24 @@ public:
     static bool LoadKeyValueTable(IFile* file, Table& table, unsigned column);
     // The same; true when the file held a content line and every one reached its value's cell
     // (a row that ends before it is inserted with an empty value all the same).
-    static bool ReadWholeKeyValueRows(IFile* file, Table& table, unsigned column);
+    // With lines, each key's first line is also kept there as the file holds it (see
+    // ReadTextLine).
+    static bool ReadWholeKeyValueRows(IFile* file, Table& table, unsigned column,
+                                      Table* lines = nullptr);
     // One raw line without its CR LF: TABs are dropped and only CR LF ends a line, so a lone CR
     // or LF stays in the line (the CR dropped). "EOF" at the end of the file; a last line without
-    // CR LF is returned before that. Empty without a file.
-    [[nodiscard]] static std::string ReadTextLine(IFile* file);
+    // CR LF is returned before that. Empty without a file. With asWritten, that gets the line's
+    // bytes as the file holds them, TABs and lone CRs too (its CR LF not).
+    [[nodiscard]] static std::string ReadTextLine(IFile* file, std::string* asWritten = nullptr);
     // The next raw line that is neither empty nor begins with "#" or ";"; "EOF" at the end and
-    // for a line holding exactly "EOF".
-    [[nodiscard]] static std::string ReadContentLine(IFile* file);
+    // for a line holding exactly "EOF". asWritten as for ReadTextLine.
+    [[nodiscard]] static std::string ReadContentLine(IFile* file, std::string* asWritten = nullptr);
     // Parses decision tables (Module, Condition and Value lines) into the store.
     static void ParseDecisionTables(IFile* file, DecisionTableStore& store);
 
     [[nodiscard]] const Table& GetGeneralSettings() const { return m_generalSettings; }
+    // Each key of the general settings with its line as "General.properties" holds it.
+    [[nodiscard]] const Table& GetGeneralLines() const { return m_generalLines; }
     [[nodiscard]] const Table& GetPhraseTable() const { return m_phraseTable; }
     [[nodiscard]] const Table& GetDestinationPhrases() const { return m_destinationPhrases; }
     // The store given to the last successful LoadDecisionTables, else null.
@@ -94,6 +100,7 @@ private:
     void NoteUnusable(const std::u16string& folder, const std::u16string& name);
 
     Table m_generalSettings;
+    Table m_generalLines;
     Table m_phraseTable;
     Table m_destinationPhrases;
     SfsMountSet m_archives;

@@ -223,11 +223,10 @@ void Advisor::BuildJunctionRecord(std::int32_t index) {
         m_tables->decisionTables ? m_tables->decisionTables->Evaluate(query) : std::u16string();
     AddLengthAndDuration();
     // A roundabout's exits and a U-turn are told for the driving side of the country; where the
-    // settings give one that is no side word, neither is told there (other countries' are).
-    if ((query.module == K::kRoundabouts || query.module == K::kUTurn) &&
-        m_rules.IsDrivingSideUnusable(item)) {
-        name.clear();
-    }
+    // settings give one that is no side word, neither is told there (other countries' are). The
+    // junction keeps its advice, so that the stretch before it is told as usual.
+    const bool isUntold = (query.module == K::kRoundabouts || query.module == K::kUTurn) &&
+                          m_rules.IsDrivingSideUnusable(item);
     const bool isAdvice = !name.empty() && name != K::kNoAdvice;
     if (!isAdvice) {
         m_skippedLength += item.length;
@@ -243,7 +242,8 @@ void Advisor::BuildJunctionRecord(std::int32_t index) {
     m_roadClass = Attribute(K::kStreetType);
     junction.roadClass.Set(m_roadClass.empty() ? u"Ac" : m_roadClass);
     junction.flags = (JunctionRules::IsConnector(item) ? JunctionDescription::kConnectorFlag : 0u) |
-                     (isDestination ? JunctionDescription::kDestinationFlag : 0u);
+                     (isDestination ? JunctionDescription::kDestinationFlag : 0u) |
+                     (isUntold ? JunctionDescription::kUntoldFlag : 0u);
     junction.roundaboutDirection.Set(m_rules.GetTurnWord());
     junction.roundaboutText.Set(m_rules.GetRouteNumberText());
     junction.signpostInfo.Set(Attribute(u"SignpostInfo"));

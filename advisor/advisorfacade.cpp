@@ -2,6 +2,7 @@
 #include "advisor/advisorstore.h"
 #include "advisor/junctionrules.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -60,13 +61,40 @@ std::vector<std::u16string> FindUnusableAdvisorFiles(const std::u16string& folde
         ->unusableFiles;
 }
 
-std::vector<UnusableDrivingSide> FindUnusableDrivingSides(const std::u16string& folder,
-                                                          const AdviceSettings& settings) {
+std::vector<UnusableDrivingSide>
+FindUnusableDrivingSides(const std::u16string& folder, const AdviceSettings& settings,
+                         const RetrievalEngine::RetrievalEnginePtr& source,
+                         const RouteIteratorPtr& route) {
     const AdvisorTablesPtr tables = AdvisorStore::Instance().TablesFor(
         folder, settings.phraseColumn, settings.destinationPhraseColumn);
     std::vector<UnusableDrivingSide> found;
-    for (auto& [country, value] : JunctionRules::UnusableDrivingSides(tables->general)) {
-        std::u16string line = country + u".Drivingside;" + value;
+    std::vector<std::pair<std::u16string, std::u16string>> unusable =
+        JunctionRules::UnusableDrivingSides(tables->general);
+    if (unusable.empty() || !source) {
+        return found;
+    }
+    // A side is told only where it keeps something untold: on the roads of a country the route
+    // goes through, as the advisor counts their countries.
+    std::vector<std::u16string> countries;
+    for (RouteIteratorPtr walker = GetRouteIterator(route); walker && walker->IsValid();
+         walker->Next()) {
+        const six::IntfPtr<MapElement> element = source->GetMappedElement(walker->Current().linkId);
+        if (!element) {
+            continue;
+        }
+        std::u16string country(JunctionRules::CountryName(element->GetCountry()));
+        if (std::find(countries.begin(), countries.end(), country) == countries.end()) {
+            countries.push_back(std::move(country));
+        }
+    }
+    for (auto& [country, value] : unusable) {
+        if (std::find(countries.begin(), countries.end(), country) == countries.end()) {
+            continue;
+        }
+        const std::u16string key = country + u".Drivingside";
+        const auto written = tables->generalLines.find(key);
+        std::u16string line =
+            written != tables->generalLines.end() ? written->second : key + u";" + value;
         found.push_back({AdvisorConfiguration::SpelledConfigFilePath(folder, u"General.properties"),
                          std::move(country), std::move(line)});
     }

@@ -1,6 +1,7 @@
 #include "advisor/advisorkeywords.h"
 #include "advisor/junctionrules.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -11,6 +12,8 @@ using namespace junctionflags;
 // Map elements of these classes name the place around a road: [920, 923).
 constexpr std::uint32_t kFirstPlaceClass = 920;
 constexpr std::uint32_t kPlaceClassEnd = 923;
+// The level of the area hierarchy that names a town.
+constexpr std::uint32_t kTownAreaLevel = 2;
 
 std::u16string Bounded(std::u16string text, std::size_t length) {
     if (text.size() > length) {
@@ -57,6 +60,49 @@ void JunctionRules::AttachRoute(const RouteIteratorPtr& route, const RoutePositi
             m_source->CreateMappedGeoMolecule(m_destinationElement, m_destinationStreetName, 0)) {
         m_destinationStreetIds = street->GetElementIds();
     }
+    KeepOwnDestinationStreet();
+}
+
+std::int32_t JunctionRules::TownOf(std::uint32_t elementId) const {
+    const six::IntfPtr<MapElement> element = ElementOf(elementId);
+    return element ? element->WalkAreas(kTownAreaLevel) : -1;
+}
+
+void JunctionRules::KeepOwnDestinationStreet() {
+    if (m_destinationStreetIds.empty()) {
+        return;
+    }
+    // The named street goes on wherever an element of the name touches the next one, through
+    // other towns too: only the elements in the destination's town are its street.
+    if (const std::int32_t town = TownOf(m_destinationElement); town != -1) {
+        std::erase_if(m_destinationStreetIds, [&](std::uint32_t id) {
+            const std::int32_t other = TownOf(id);
+            return other != -1 && other != town;
+        });
+    }
+    // The route reaches the street at its end; where it drives on the street earlier and leaves
+    // it again, that part is on the way, not the destination.
+    std::vector<std::uint32_t> driven;
+    for (RouteIteratorPtr walker = GetRouteIterator(m_route); walker && walker->IsValid();
+         walker->Next()) {
+        driven.push_back(walker->Current().linkId);
+    }
+    const auto isInStreet = [this](std::uint32_t id) {
+        return std::find(m_destinationStreetIds.begin(), m_destinationStreetIds.end(), id) !=
+               m_destinationStreetIds.end();
+    };
+    auto reached = driven.end();
+    while (reached != driven.begin() && isInStreet(*(reached - 1))) {
+        --reached;
+    }
+    if (reached == driven.end()) {
+        return; // a route that ends elsewhere does not tell where it reaches the street
+    }
+    const std::vector<std::uint32_t> atEnd(reached, driven.end());
+    std::erase_if(m_destinationStreetIds, [&](std::uint32_t id) {
+        return std::find(driven.begin(), reached, id) != reached &&
+               std::find(atEnd.begin(), atEnd.end(), id) == atEnd.end();
+    });
 }
 
 bool JunctionRules::PositionAt(RouteIteratorPtr& iterator, std::uint32_t elementId) const {

@@ -230,6 +230,11 @@ private:
     // Special situations when the destination is a street (destination kind 1).
     bool CheckDestinationStreet(const RouteItem& item);
     [[nodiscard]] std::u16string FirstName(std::uint32_t elementId) const;
+    // The town area of the element; -1 when it lies in none or is not found.
+    [[nodiscard]] std::int32_t TownOf(std::uint32_t elementId) const;
+    // Narrows the destination street ids to the destination's own street: the elements of its
+    // town, less those the route drives before it reaches the street at its end.
+    void KeepOwnDestinationStreet();
     [[nodiscard]] bool AreaName(std::uint32_t elementId, std::u16string& name) const;
     void SetStraightAheadResult();
     bool SetUTurnIfDrivingSideKnown(const RouteItem& item);

@@ -55,6 +55,7 @@ AdvisorTablesPtr SnapshotAdvisorTables(const AdvisorConfiguration& configuration
     tables->phrases = configuration.GetPhraseTable();
     tables->destinations = configuration.GetDestinationPhrases();
     tables->general = configuration.GetGeneralSettings();
+    tables->generalLines = configuration.GetGeneralLines();
     if (const DecisionTableStore* store = configuration.GetDecisionTables()) {
         tables->decisionTables = *store;
     }

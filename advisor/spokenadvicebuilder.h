@@ -23,6 +23,7 @@ struct AdvisorTables {
     PhraseTable phrases;      // "SOA.csv", "SpokenDistances.csv", "RouteNumbers.csv"
     PhraseTable destinations; // "SOD.csv": announcement distances and connector limits
     PhraseTable general;      // "General.properties"
+    PhraseTable generalLines; // each key of "General.properties" with its line as written there
     std::optional<DecisionTableStore> decisionTables;
     // The configuration files (device paths as the folder spells them) that are missing or
     // could not be used whole, so that advice made with these tables is not to be spoken;

@@ -29,6 +29,10 @@ constexpr std::int32_t kIdleMargin = 200; // metres into the stretch before the 
 constexpr std::int32_t kLimitCode = 37;   // farther than the first announcement
 constexpr std::int32_t kArrivalCode = 31; // a destination announcement
 
+bool IsUntold(const AdviceRecord& record) {
+    return (record.junction.flags & JunctionDescription::kUntoldFlag) != 0;
+}
+
 void CutBefore(std::u16string& text, const std::u16string& part) {
     if (part.empty()) {
         return;
@@ -209,7 +213,7 @@ bool SpokenAdviceBuilder::AppendNextAction(std::u16string_view roadClass, std::u
         return false;
     }
     const std::u16string nextName = AdviceName(next.text);
-    if (nextName.empty()) {
+    if (nextName.empty() || IsUntold(next)) {
         return false;
     }
     const std::u16string nextClass = RoadClassLetter(next.junction.roadClass.View());
@@ -382,7 +386,7 @@ std::int32_t SpokenAdviceBuilder::BuildAdvice(AdviceList& records, std::int32_t 
 
     if (request == 1) {
         BuildRequestText(ahead.junction, AdviceName(ahead.text), routeNumberChanges, d);
-        ahead.SetText(m_requestText);
+        ahead.SetText(IsUntold(ahead) ? std::u16string() : m_requestText);
         records.SetRecord(0, std::move(ahead));
         m_requestText.clear();
         return 1;
@@ -396,6 +400,10 @@ std::int32_t SpokenAdviceBuilder::BuildAdvice(AdviceList& records, std::int32_t 
     std::u16string spoken;
     if (ChooseAnnouncement(ahead, next, spoken) || m_nextActionAnnounced) {
         ahead.combined = 1;
+    }
+    if (IsUntold(ahead)) {
+        spoken.clear();
+        ahead.combined = 0;
     }
     ahead.SetText(spoken);
     records.SetRecord(0, std::move(ahead));
@@ -412,7 +420,9 @@ std::int32_t SpokenAdviceBuilder::BuildStaticTexts(AdviceList& records) {
     for (std::int32_t i = 0; static_cast<std::size_t>(i) < records.Size(); ++i) {
         AdviceRecord record;
         (void)records.GetRecord(i, record);
-        std::u16string text = Phrase(AdviceName(record.text) + u".Static").value_or(u"");
+        std::u16string text = IsUntold(record)
+                                  ? std::u16string()
+                                  : Phrase(AdviceName(record.text) + u".Static").value_or(u"");
         Variables variables;
         FillVariables(variables, record);
         ExpandPhrase(variables, text);

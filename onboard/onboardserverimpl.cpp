@@ -272,11 +272,12 @@ void OnboardServerImpl::TellUnusableAdvisorFiles() {
     }
 }
 
-void OnboardServerImpl::TellUnusableDrivingSides() {
+void OnboardServerImpl::TellUnusableDrivingSides(const RouteRequestResult& result) {
     // A driving side that is no side word keeps only the roundabouts and U-turns of its country
-    // unspoken; the user is told once a run of each such line.
-    for (const UnusableDrivingSide& side :
-         FindUnusableDrivingSides(m_config->GetConfigFilesDir(), m_advisorSettings)) {
+    // unspoken; the user is told once a run of each such line, once a route goes through roads
+    // of that country.
+    for (const UnusableDrivingSide& side : FindUnusableDrivingSides(
+             m_config->GetConfigFilesDir(), m_advisorSettings, m_engine, result.route)) {
         (void)ShowDrivingSideMessage(side.file, side.country, side.line);
     }
 }
@@ -297,7 +298,7 @@ RouteRequestResult OnboardServerImpl::RequestRouteLocked(const MatchedPosition& 
     m_advisor = std::move(advisor);
     if (result.status == routestatus::kFound) {
         TellUnusableAdvisorFiles();
-        TellUnusableDrivingSides();
+        TellUnusableDrivingSides(result);
     }
     m_tracker->SetRoute(result);
     if (m_trafficHandler) {

@@ -115,8 +115,9 @@ private:
                                           ProgressObserver* observer);
     // Message 1404 for each advisor file of the new route's advisor that could not be used whole.
     void TellUnusableAdvisorFiles();
-    // Message 1407 for each country's driving side in the general settings that is no side word.
-    void TellUnusableDrivingSides();
+    // Message 1407 for each country's driving side in the general settings that is no side word,
+    // where roads of the route belong to that country.
+    void TellUnusableDrivingSides(const RouteRequestResult& result);
     // An empty route to the tracker, the traffic handler and the GPS manager; no advisor.
     void SetEmptyRoute();
     void Replan();

@@ -76,12 +76,14 @@ TEST(AdvisorWalk, RecordsAdviceJunctionsWithTheirManoeuvreCodes) {
          InEngland(testdata::RoundaboutScenario()),
          {},
          {{2, 222, u"Roundabout"}, {3, 36, u"Destination"}}},
-        // A side that is no side word tells no exit of that country's roundabouts.
+        // A side that is no side word tells no exit of that country's roundabouts: the junction
+        // keeps its advice, which says nothing, and its exit is numbered as where traffic keeps
+        // right.
         {"roundabout where the driving side is no side word",
          InEngland(testdata::RoundaboutScenario()),
          {{"General.properties", WithLine(ReadSource("General.properties"), "England.Drivingside;",
                                           "England.Drivingside;left")}},
-         {{3, 36, u"Destination"}}},
+         {{2, 22, u"Roundabout"}, {3, 36, u"Destination"}}},
         {"u-turn",
          testdata::MedianUTurnScenario(),
          {},
@@ -315,7 +317,8 @@ std::string WithoutLine(const std::string& text, const std::string& start) {
 // for a question the advisor can ask, spoken distances without the words of a distance an
 // announcement can speak (or with empty ones), general settings without the turn sectors. With any
 // file named the advisor says nothing on the whole drive. A country's driving side that is no
-// side word names its line, not the file, and the drive elsewhere is spoken.
+// side word names its line as the file holds it, not the file, where the route has roads of that
+// country, and all is said as with the whole files where no roundabout or U-turn is.
 TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
     const std::string decisions = ReadSource("DecisionTables.csv");
     const std::string distances = ReadSource("SpokenDistances.csv");
@@ -324,10 +327,12 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
     const std::optional<std::string> none;
     const auto run = junctiontest::RunScenario(testdata::TJunctionScenario());
     ASSERT_TRUE(run);
+    std::u16string wholeSaid;
     const struct {
         DataChanges changes;
-        std::vector<const char16_t*> named;      // below the folder (the archive's, with one)
-        std::vector<const char16_t*> sides = {}; // lines of General.properties named
+        std::vector<const char16_t*> named; // below the folder (the archive's, with one)
+        // Each driving side named: its country and its line of General.properties.
+        std::vector<std::pair<const char16_t*, const char16_t*>> sides = {};
     } cases[] = {
         {{}, {}},
         {{{"SOA.csv", ReadSource("SOA.csv") + "\r\n"}}, {}},
@@ -354,27 +359,38 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
         {{{"General.properties", WithoutLine(general, "maxAngleGS2;")}}, {u"\\General.properties"}},
         // A driving side is read as written: with a blank before or after it, in other letters
         // or with a stray CR (which joins the next line to it) it is no side word. Only its line
-        // is named: the tables are not at fault, and junctions of other countries are told.
+        // is named, as the file holds it, where the route has roads of its country (the T
+        // junction's carry no country code: they are Germany's): the tables are not at fault,
+        // and everything is said where no roundabout or U-turn is. England's side names nothing.
+        {{{"General.properties",
+           WithLine(general, "England.Drivingside;",
+                    "England.Drivingside;Left\r\nGermany.Drivingside;Left ")}},
+         {},
+         {{u"Germany", u"Germany.Drivingside;Left "}}},
+        {{{"General.properties",
+           WithLine(general, "England.Drivingside;",
+                    "England.Drivingside;Left\r\nGermany.Drivingside; Left")}},
+         {},
+         {{u"Germany", u"Germany.Drivingside; Left"}}},
+        {{{"General.properties", WithLine(general, "England.Drivingside;",
+                                          "England.Drivingside;Left\r\nGermany.Drivingside;left")}},
+         {},
+         {{u"Germany", u"Germany.Drivingside;left"}}},
+        {{{"General.properties", WithLine(general, "England.Drivingside;",
+                                          "England.Drivingside;Left\r\nGermany.Drivingside;LEFT")}},
+         {},
+         {{u"Germany", u"Germany.Drivingside;LEFT"}}},
+        {{{"General.properties",
+           WithLine(general, "England.Drivingside;",
+                    "England.Drivingside;Left\r\nGermany.Drivingside;Left\r")}},
+         {},
+         {{u"Germany", u"Germany.Drivingside;Left\r\r\nIreland.Drivingside;Left"}}},
         {{{"General.properties",
            WithLine(general, "England.Drivingside;", "England.Drivingside;Left ")}},
-         {},
-         {u"England.Drivingside;Left "}},
-        {{{"General.properties",
-           WithLine(general, "England.Drivingside;", "England.Drivingside; Left")}},
-         {},
-         {u"England.Drivingside; Left"}},
-        {{{"General.properties",
-           WithLine(general, "England.Drivingside;", "England.Drivingside;left")}},
-         {},
-         {u"England.Drivingside;left"}},
-        {{{"General.properties",
-           WithLine(general, "England.Drivingside;", "England.Drivingside;LEFT")}},
-         {},
-         {u"England.Drivingside;LEFT"}},
+         {}},
         {{{"General.properties",
            WithLine(general, "England.Drivingside;", "England.Drivingside;Left\r")}},
-         {},
-         {u"England.Drivingside;Left\r\nIreland.Drivingside"}},
+         {}},
         // A distance whose words are empty in every language says none.
         {{{"SpokenDistances.csv", WithLine(distances, "150m;", "150m;;;;;;")}},
          {u"\\SpokenDistances.csv"}},
@@ -424,14 +440,15 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
         }
         EXPECT_EQ(named, expected);
         std::vector<std::string> sides;
-        for (const UnusableDrivingSide& side : FindUnusableDrivingSides(folder, {})) {
+        for (const UnusableDrivingSide& side :
+             FindUnusableDrivingSides(folder, {}, run->engine, run->result.route)) {
             sides.push_back(
                 platform::Utf16ToUtf8(side.country + u": " + side.file + u": " + side.line));
         }
         std::vector<std::string> expectedSides;
-        for (const char16_t* line : c.sides) {
-            expectedSides.push_back(
-                platform::Utf16ToUtf8(u"England: " + folder + u"\\General.properties: " + line));
+        for (const auto& [country, line] : c.sides) {
+            expectedSides.push_back(platform::Utf16ToUtf8(country + (u": " + folder) +
+                                                          u"\\General.properties: " + line));
         }
         EXPECT_EQ(sides, expectedSides);
         // What could be read is there.
@@ -457,5 +474,11 @@ TEST(AdvisorStore, NamesEachFileThatCannotBeUsedWholeAndThenSaysNothing) {
             said += s.text.substr(0, s.text.find(u'@'));
         }
         EXPECT_EQ(said.empty(), !expected.empty()) << platform::Utf16ToUtf8(said);
+        // Where no file is named, all is said as with the whole files (the first case).
+        if (c.changes.empty()) {
+            wholeSaid = said;
+        } else if (expected.empty()) {
+            EXPECT_EQ(platform::Utf16ToUtf8(said), platform::Utf16ToUtf8(wholeSaid));
+        }
     }
 }

@@ -109,6 +109,24 @@ JunctionScenario InCountry(JunctionScenario s, std::uint16_t country) {
     return s;
 }
 
+// The T junction's route driven on from 'E' north to 'F' on "Cross Street", whose name the
+// street it arrives on at 'J' bears too; a "Cross Street" from 'J' to 'F' joins the two, and the
+// route turns off at 'J' onto "Bridge Street" to 'E'.
+JunctionScenario StreetNameOnTheWay() {
+    JunctionScenario s = testdata::TJunctionScenario();
+    s.nodes['F'] = testdata::PolarPoint(s.nodes['E'], 90, 1000.0);
+    s.roads[0].name = "Cross Street";
+    s.roads[1].name = "Bridge Street";
+    testdata::ScenarioRoad joining = s.roads[0];
+    joining.nodes = "JF";
+    testdata::ScenarioRoad last = s.roads[0];
+    last.nodes = "EF";
+    s.roads.push_back(joining);
+    s.roads.push_back(last);
+    s.route = "SJEF";
+    return s;
+}
+
 JunctionScenario WithoutRoad(JunctionScenario s, std::size_t index) {
     s.roads.erase(s.roads.begin() + static_cast<std::ptrdiff_t>(index));
     return s;
@@ -280,6 +298,18 @@ std::vector<ModuleCase> ModuleCases() {
                      [](ScenarioRun& run) {
                          return std::make_shared<DestinationOn>(RoutePosition::kAddress,
                                                                 run.written.Element("JE"));
+                     }});
+    // The destination street is where the route reaches it at its end: the street of its name
+    // that the route leaves at 'J' is on the way.
+    cases.push_back({"the destination's street name on the way",
+                     StreetNameOnTheWay(),
+                     0,
+                     K::kGeometricSetting3,
+                     {{K::kAbsoluteDirectionOfTSIsStraightAhead, u"False"}},
+                     {},
+                     [](ScenarioRun& run) {
+                         return std::make_shared<DestinationOn>(RoutePosition::kAddress,
+                                                                run.written.Element("EF"));
                      }});
     cases.push_back({"the destination street is the roundabout",
                      testdata::RoundaboutScenario(),

@@ -218,6 +218,10 @@ void ModeControllerBase::ArmServerTimer() {
     SetTimer(m_mainWindow, kServerTimer, kServerTimerMs, nullptr);
 }
 
+void ModeControllerBase::DisarmServerTimer() {
+    (void)KillTimer(m_mainWindow, kServerTimer);
+}
+
 HWND ModeControllerBase::WindowOf(PageBase* page) {
     return page != nullptr ? page->GetPageHandle().window : nullptr;
 }

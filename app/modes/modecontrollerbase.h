@@ -93,6 +93,8 @@ public:
     // Calculates the tour leg by leg between the stops; shows the route calculation page, or
     // reports the first failed leg.
     void CalculateTour();
+    // Keeps the server's route: the clearing that guidance armed when it ended is not due.
+    void DisarmServerTimer();
     // Puts entry first in the list section of "PK.ini" (at most maxCount records, no duplicate);
     // nothing without a location.
     void AddToDestinationList(const std::u16string& section, int maxCount,

@@ -335,6 +335,9 @@ bool ModeControllerBase::CalculateRoute(bool addToRecent) {
         if (element && element->GetTypeCode() == maprecord::kPedestrianZoneType)
             (void)voice->Say(kPedestrianZonePhrase);
     }
+    // Guidance that ended moments ago (a tour's stop reached) armed the clearing of the
+    // server's route: the route planned now is guided.
+    DisarmServerTimer();
     if (m_mapPage) {
         // The page's map view takes a route only once the page has its window.
         ShowPage(m_mapPage.get());

@@ -22,6 +22,7 @@
 #include "platform/window/shell.h"
 #include "platform/window/window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -58,6 +59,11 @@ bool RunValueDialog(HWND owner, UINT textId, int& value) {
     return true;
 }
 
+// What is said at an arrival that has no words of its own, and at a tour stop that is not the
+// last.
+constexpr std::u16string_view kDestinationReachedPhrase = u"[DestinationReached]";
+constexpr std::u16string_view kStopReachedPhrase = u"[StopReached]";
+
 // The focus cycle of the Tab key, shared by all navigation map pages.
 int g_tabState = 1;
 
@@ -87,7 +93,13 @@ std::u16string CutStreetName(std::u16string_view name) {
 std::u16string CutAnnouncement(std::u16string_view text, bool& arrival) {
     const std::size_t at = text.find(u'@');
     arrival = at != std::u16string_view::npos;
-    return std::u16string(text.substr(0, at));
+    std::u16string_view said = text.substr(0, at);
+    if (!arrival || said.find_first_not_of(u' ') != std::u16string_view::npos) {
+        return std::u16string(said);
+    }
+    said = text.substr(at + 1);
+    said.remove_prefix(std::min(said.find_first_not_of(u' '), said.size()));
+    return std::u16string(said.empty() ? kDestinationReachedPhrase : said);
 }
 
 CNMapPage::CNMapPage(ModeController* mode, Onboard::OnboardServerPtr server,
@@ -608,6 +620,7 @@ void CNMapPage::DropPendingGuidance() {
         ScopedLock lock(&m_announceLock);
         m_announcements.clear();
         m_repeat.clear();
+        m_arrivalWords.clear();
     }
     ScopedLock lock(&m_routeLock);
     m_pendingAdvice = nullptr;
@@ -699,15 +712,19 @@ void CNMapPage::OnAdvice(AdvicePtr advice) {
             const char16_t* speech = value->GetSpeechText();
             bool arrival = false;
             const std::u16string text = CutAnnouncement(speech != nullptr ? speech : u"", arrival);
-            if (!text.empty()) {
+            if (arrival) {
+                // Said by the arrival: at a tour stop other words are said.
+                {
+                    ScopedLock lock(&m_announceLock);
+                    m_arrivalWords = text;
+                }
+                (void)PostMessageW(GetHwnd(), kArrivalMessage, 0, 0);
+            } else if (!text.empty()) {
                 {
                     ScopedLock lock(&m_announceLock);
                     m_announcements.push_back(text);
                 }
                 (void)PostMessageW(GetHwnd(), kSayMessage, 0, 0);
-            }
-            if (arrival) {
-                (void)PostMessageW(GetHwnd(), kArrivalMessage, 0, 0);
             }
         }
     }
@@ -892,7 +909,40 @@ void CNMapPage::OnArrival(UINT, WPARAM, LPARAM, LRESULT*, bool*) {
     if (HWND dialog = GpsStateMonitor::Instance().GetDialogWindow()) {
         SendMessageW(dialog, WM_COMMAND, 1, 0);
     }
-    (void)DisconnectGuidanceEvents();
+    if (!DisconnectGuidanceEvents()) {
+        return; // guidance ended before: nothing more to tell
+    }
+    // A tour goes on as its route list shows it: a stop reached is told and the next one guided;
+    // the last is the destination.
+    const bool isStop = m_mode->NextStop(true);
+    {
+        ScopedLock lock(&m_announceLock);
+        std::u16string words = std::move(m_arrivalWords);
+        m_arrivalWords.clear();
+        if (isStop) {
+            words = kStopReachedPhrase;
+        }
+        if (six::RefCntPtr<IVoiceOutput> voice = GetVoiceOutput(); voice && !words.empty()) {
+            (void)voice->Say(words);
+        }
+    }
+    if (isStop) {
+        GuideToNextStop();
+    }
+}
+
+void CNMapPage::GuideToNextStop() {
+    if (m_view) {
+        m_view->ClearRoute();
+    }
+    m_routeShown = false;
+    (void)m_mode->NextStop(false);
+    ToggleStreetBlock(false);
+    if (m_server) {
+        if (six::RefCntPtr<TmcMessageStore> store = m_server->GetTmcMessageStore()) {
+            store->AnnounceAll();
+        }
+    }
 }
 
 void CNMapPage::StartAnnounceThread() {
@@ -958,17 +1008,7 @@ void CNMapPage::StopNavigation(bool confirm) {
         break;
     case kAnswerNextDestination:
         (void)ConnectServerEvents();
-        if (m_view) {
-            m_view->ClearRoute();
-        }
-        m_routeShown = false;
-        (void)m_mode->NextStop(false);
-        ToggleStreetBlock(false);
-        if (m_server) {
-            if (six::RefCntPtr<TmcMessageStore> store = m_server->GetTmcMessageStore()) {
-                store->AnnounceAll();
-            }
-        }
+        GuideToNextStop();
         break;
     default:
         break;

@@ -35,7 +35,9 @@ class ModeController;
 
 // A street name as shown: up to the first "/U".
 [[nodiscard]] std::u16string CutStreetName(std::u16string_view name);
-// An announcement as spoken: up to the first "@"; arrival tells whether there was one.
+// An announcement as spoken: up to the first "@"; arrival tells whether there was one. An
+// arrival is always said: where nothing comes before its "@", the words after it, and where
+// nothing follows either, the destination reached.
 [[nodiscard]] std::u16string CutAnnouncement(std::u16string_view text, bool& arrival);
 
 class CNMapPage final : public PageBase, public IMapViewListener {
@@ -130,6 +132,9 @@ private:
     void OnLButtonDown(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnRedraw(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnArrival(UINT, WPARAM, LPARAM, LRESULT*, bool*);
+    // The mode's next tour stop routed and guided; the route shown before is cleared and a
+    // block lifted.
+    void GuideToNextStop();
     void OnSay(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnRepeat(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnBlocked(UINT, WPARAM, LPARAM, LRESULT*, bool*);
@@ -207,6 +212,7 @@ private:
     CritSect m_announceLock;
     std::deque<std::u16string> m_announcements;
     std::u16string m_repeat;
+    std::u16string m_arrivalWords; // said by the arrival's 0x402
 
     CritSect m_blockLock;
     std::vector<std::vector<GeoPoint>> m_blockedLines;

@@ -110,16 +110,28 @@ TEST(OnboardServer, TellsOnceOfEachAdvisorFileThatCannotBeUsedWhole) {
         const char* name;
         const char* cut; // below "\ConfigFiles", cut to half its size; "": the files removed
         std::vector<std::u16string> texts;
-        std::string englandSide = {}; // in place of England's "Left" in General.properties
+        std::string sides = {}; // in place of England's line in General.properties
     } cases[] = {
         {"whole", nullptr, {}},
         {"phrases cut", "SOA.csv", {u"\\ConfigFiles\\SOA.csv"}},
         {"distances cut", "SpokenDistances.csv", {u"\\ConfigFiles\\SpokenDistances.csv"}},
         {"no files", "", {u"\\Windows\\Quarn.ini (ConfigFilesDir)"}},
+        // The world's roads carry no country code: they are Germany's. A side of a country no
+        // road of the route belongs to keeps nothing untold, and is not told.
         {"a driving side with a blank after it",
          nullptr,
-         {u"England \"England.Drivingside;Left \" \\ConfigFiles\\General.properties"},
-         "Left "},
+         {u"Germany \"Germany.Drivingside;Left \" \\ConfigFiles\\General.properties"},
+         "England.Drivingside;Left\r\nGermany.Drivingside;Left \r\n"},
+        {"a driving side of a country the route does not reach",
+         nullptr,
+         {},
+         "England.Drivingside;Left \r\n"},
+        // The line as the file holds it: a stray CR joins the next line to it.
+        {"a driving side with a stray CR",
+         nullptr,
+         {u"Germany \"Germany.Drivingside;Left\\r\\r\\nIreland.Drivingside;Left\" "
+          u"\\ConfigFiles\\General.properties"},
+         "England.Drivingside;Left\r\nGermany.Drivingside;Left\r\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,13 +144,13 @@ TEST(OnboardServer, TellsOnceOfEachAdvisorFileThatCannotBeUsedWhole) {
             fs::remove_all(folder);
             fs::create_directories(folder / "HiWayImages");
         }
-        if (!c.englandSide.empty()) {
+        if (!c.sides.empty()) {
             std::string general =
                 testdata::ReadHostFile(folder / "General.properties").value_or("");
             const std::string line = "England.Drivingside;Left\r\n";
             const std::size_t at = general.find(line);
             ASSERT_NE(at, std::string::npos);
-            general.replace(at, line.size(), "England.Drivingside;" + c.englandSide + "\r\n");
+            general.replace(at, line.size(), c.sides);
             ASSERT_TRUE(
                 testdata::WriteHostFile(folder / "General.properties",
                                         std::vector<std::uint8_t>(general.begin(), general.end())));

@@ -4,10 +4,10 @@
 // is said and sounded from that language's voice archive. The English and the French scripts
 // drive on and press 'A' 200 m to 300 m before the roundabout that ends the route: the answer
 // names it, said and sounded from the language's archive. The script of every page, button and
-// key, resources/scenarios/pages.txt, is played in German and in French. A German drive on a
-// copy whose advisor files are damaged says nothing. Whole drives are framed every second (suite
-// ExtractDrives). The explorer (navigator --explore) plays a fixed list of seeds in each language
-// (suite ExtractExplore).
+// key, resources/scenarios/pages.txt, is played in German and in French. A drive on a copy
+// whose advisor files are damaged says what they allow and names the damage. Whole drives are
+// framed every second (suite ExtractDrives). The explorer (navigator --explore) plays a fixed list
+// of seeds in each language (suite ExtractExplore).
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
 #include "tools/osmtests/installedextract.h"
@@ -20,10 +20,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -278,7 +281,11 @@ TEST_F(ExtractLanguages, EveryPageButtonAndKeyIsPlayedInGermanAndFrench) {
 // to the arrival: the demo route in Vaduz and a longer one to Balzers whose road ahead is blocked
 // a minute in and driven on around the block, in heading-up and in north-up, with the value box
 // of 'N' left open over the map or not; the demo route again with the RDS file's closure received
-// 30 s in, framed every fifth second. The sanitizer builds frame ten times less often.
+// 30 s in, framed every fifth second. A route to Triesen's Landstrasse runs on Vaduz's own
+// Landstrasse first, and a tour of three stops is started from its route list and driven through
+// its stops; both are framed every minute. The sanitizer builds frame ten times less often.
+// Every drive reports its arrivals (a tour's stop and its destination) and says the last as the
+// destination reached.
 struct FramedDrive {
     const char* name;
     int language;
@@ -287,10 +294,19 @@ struct FramedDrive {
     bool isNorthUp;
     bool isBoxOpen;
     int blockAt;       // seconds into the drive the road ahead is blocked; 0: never
-    int seconds;       // framed, past the arrival
+    int seconds;       // framed, past the arrival (of a tour's last leg)
     int closureAt = 0; // seconds into the drive the RDS file's closure is received; 0: never
     int every = 1;     // seconds between frames (ten times as many under the sanitizers)
+    // A tour of the city's street, Triesen's Landstrasse and the contact Anna Beck's home in
+    // Schaan: the route list's first leg started, guided to its second stop, then on to its last.
+    bool isTour = false;
 };
+
+// The tour's second stop, and what a stop reached that is not the last is told with.
+constexpr char kTourStopCity[] = "Triesen";
+constexpr char kTourStopStreet[] = "Landstrasse";
+constexpr char kStopReached[] = "[StopReached]";
+constexpr char kArrivalSaid[] = "[Now] [DestinationReached] ";
 
 void PrintTo(const FramedDrive& drive, std::ostream* stream) {
     *stream << drive.name;
@@ -300,13 +316,32 @@ void PrintTo(const FramedDrive& drive, std::ostream* stream) {
 // then goes on to the map), the drive, the block and the drive on, the box opened again and left.
 std::string FramedDriveScript(const FramedDrive& drive, int every) {
     std::ostringstream script;
-    script << "step start\nwait page MsgBox\ntap 1\nwait page Screen\nwait fix\n"
-           << "step destination\ntap 420\nwait page NavigMainPage\ntap 100\ntext \"" << drive.city
-           << "\"\nkey Enter\ntap 101\ntext \"" << drive.street << "\"\nkey Enter\ntap 501\n"
-           << "wait page NavOptPage\ntap 501\nwait page CNMapPage 60000\nclock 2000\n";
+    script << "step start\nwait page MsgBox\ntap 1\nwait page Screen\nwait fix\n";
+    if (drive.isTour) {
+        // The stops typed, and the contact taken, each into the tour list; the tour calculated
+        // and its first leg started from the route list.
+        script << "step destination\ntap 430\n";
+        for (const auto& [city, street] :
+             {std::pair{drive.city, drive.street}, std::pair{kTourStopCity, kTourStopStreet}}) {
+            script << "wait page TourMainPage\ntap 100\ntext \"" << city
+                   << "\"\nkey Enter\ntap 101\ntext \"" << street
+                   << "\"\nkey Enter\ntap 473\nwait page TourList\ntap 472\n";
+        }
+        script << "wait page TourMainPage\ntap 1110\nwait page ExtContactDlg\ntap 210\ntap 1047\n"
+               << "wait page TourMainPage\ntap 473\nwait page TourList\ntap 581\n"
+               << "wait page RouteOptPage\ntap 562\nwait page RouteCalcPage 60000\ntap 1108\n"
+               << "wait page RouteList\ntap 501\nwait page CNMapPage 60000\nclock 2000\n"
+               << "step drive\ndrive\nwait said \"" << kStopReached << "\" 1200000\nclock 2000\n"
+               << "frame stop\nstep next\n";
+    } else {
+        script << "step destination\ntap 420\nwait page NavigMainPage\ntap 100\ntext \""
+               << drive.city << "\"\nkey Enter\ntap 101\ntext \"" << drive.street
+               << "\"\nkey Enter\ntap 501\n"
+               << "wait page NavOptPage\ntap 501\nwait page CNMapPage 60000\nclock 2000\n";
+    }
     if (drive.isNorthUp)
         script << "key N\nkey Esc\nwait page CNMapPage\n";
-    script << "step drive\ndrive\n";
+    script << (drive.isTour ? "drive\n" : "step drive\ndrive\n");
     for (int second = 1; second <= drive.seconds; ++second) {
         if (second == drive.blockAt + 1 && drive.blockAt > 0)
             script
@@ -319,8 +354,19 @@ std::string FramedDriveScript(const FramedDrive& drive, int every) {
         if (second % every == 0)
             script << "frame d" << second << '\n';
     }
-    script << "wait said \"[Now] [DestinationReached] \" 120000\n";
+    script << "wait said \"" << kArrivalSaid << "\" 120000\n";
     return script.str();
+}
+
+// The end of a line of the out folder's "routes.txt" ("step<TAB>status<TAB>length<TAB>end<TAB>
+// records"), with its step.
+std::pair<std::string, std::string> RouteEventEnd(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, '\t');)
+        fields.push_back(cell);
+    return fields.size() < 4 ? std::pair<std::string, std::string>{}
+                             : std::pair{fields[0], fields[3]};
 }
 
 class ExtractDrives : public ExtractLanguages, public ::testing::WithParamInterface<FramedDrive> {};
@@ -337,6 +383,37 @@ TEST_P(ExtractDrives, EverySecondOfTheDriveIsDrawnAsAWholeRepaintDrawsIt) {
     const int last = drive.seconds - drive.seconds % every; // the last second framed
     EXPECT_EQ(testdata::PngFileSize(out / ("d" + std::to_string(last) + ".png")),
               std::make_pair(240, 320));
+
+    // Each stop reached is reported and told, the next leg planned and guided on to the
+    // destination, which is reached last.
+    const std::vector<std::string> arrivals = drive.isTour
+                                                  ? std::vector<std::string>{"drive", "next"}
+                                                  : std::vector<std::string>{"drive"};
+    EXPECT_EQ(LanguageFileLines(out / "arrivals.txt"), arrivals);
+    const std::vector<std::string> said = LanguageFileLines(out / "said.txt");
+    ASSERT_FALSE(said.empty());
+    EXPECT_EQ(said.back(), kArrivalSaid);
+    const auto stop = std::find(said.begin(), said.end(), kStopReached);
+    EXPECT_EQ(std::count(said.begin(), said.end(), kStopReached), drive.isTour ? 1 : 0);
+    if (!drive.isTour)
+        return;
+    ASSERT_NE(stop, said.end());
+    EXPECT_EQ(std::count(said.begin(), stop, kArrivalSaid), 0);
+    EXPECT_GE(said.end() - stop, 3) << "the last leg's advice between the stop and the arrival";
+    // The tour's legs are calculated in step "destination": the first to the second stop, the
+    // second to the last; guidance begins with the first, and the stop reached (step "drive")
+    // plans the route to the last, which is then driven (step "next").
+    std::vector<std::pair<std::string, std::string>> ends;
+    for (const std::string& line : LanguageFileLines(out / "routes.txt"))
+        ends.push_back(RouteEventEnd(line));
+    ASSERT_EQ(ends.size() >= 4 ? ends[0].first : std::string(), "destination");
+    const std::string& second = ends[0].second;
+    const std::string& destination = ends[1].second;
+    EXPECT_NE(second, destination);
+    EXPECT_EQ(ends[2], std::pair(std::string("destination"), second));
+    EXPECT_EQ(ends[3], std::pair(std::string("drive"), destination));
+    for (std::size_t i = 3; i < ends.size(); ++i)
+        EXPECT_EQ(ends[i].second, destination) << ends[i].first;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -348,35 +425,79 @@ INSTANTIATE_TEST_SUITE_P(
                     1950},
         FramedDrive{"balzers_north_up", 1, "Balzers", "F\u00FCrstenstrasse", true, false, 60, 1950},
         // The car meets the closure's arrow and sign: it lies over them in every paint.
-        FramedDrive{"vaduz_closure", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 880, 30, 5}),
+        FramedDrive{"vaduz_closure", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 880, 30, 5},
+        // Vaduz's own Landstrasse is on the way: the destination is Triesen's.
+        FramedDrive{"triesen_landstrasse", 0, "Triesen", "Landstrasse", false, false, 0, 1100, 0,
+                    60},
+        FramedDrive{"triesen_landstrasse_dutch", 6, "Triesen", "Landstrasse", false, false, 0, 1100,
+                    0, 60},
+        FramedDrive{"tour", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 900, 0, 60, true},
+        FramedDrive{"tour_english", 1, "Vaduz", "\u00C4ulestrasse", false, false, 0, 900, 0, 60,
+                    true}),
     [](const ::testing::TestParamInfo<FramedDrive>& info) { return info.param.name; });
 
-// The demo drive with the advisor's decision tables cut short, in the middle of a row (half
-// their size) or at a line end (half their lines, every row whole): the route is found and
-// driven, message 1404 names the file once, and nothing at all is said.
-TEST_F(ExtractLanguages, ADriveWithACutDecisionTableSaysNothingAndNamesTheFile) {
+// The demo drive on a copy whose advisor files are damaged. With the decision tables cut short,
+// in the middle of a row (half their size) or at a line end (half their lines, every row whole),
+// German: the route is found and driven, message 1404 names the file once, and nothing at all
+// is said. With a driving side that is no side word (English): Germany's, whose roads the map's
+// are as the advisor counts them (they carry no country code), keeps the roundabout's
+// announcements untold and everything else said, the stretch before it too, and message 1407
+// tells the line as the file holds it; Liechtenstein's, whose roads the map has none of, keeps
+// nothing untold and is not told.
+TEST_F(ExtractLanguages, ADriveWithADamagedAdvisorFileSaysWhatItCanAndNamesTheDamage) {
+    enum class Said { Whole, WithoutTheRoundabout, Nothing };
+    const auto cutInHalf = [](const std::string& whole) {
+        return whole.substr(0, whole.size() / 2);
+    };
+    const auto cutAtALineEnd = [](const std::string& whole) {
+        const auto lines = static_cast<std::size_t>(std::count(whole.begin(), whole.end(), '\n'));
+        std::size_t cut = 0;
+        for (std::size_t i = 0; i < lines / 2; ++i) {
+            cut = whole.find('\n', cut) + 1;
+        }
+        EXPECT_EQ(whole.substr(cut - 2, 2), "\r\n");
+        return whole.substr(0, cut);
+    };
+    const auto withLine = [](const char* line) {
+        return [line](const std::string& whole) { return whole + line; };
+    };
     const struct {
         const char* name;
-        bool isCutAtALineEnd;
-    } cases[] = {{"cut-decisions", false}, {"cut-decision-rows", true}};
+        int language;
+        const char* file; // below the data's "ConfigFiles"; null: none changed
+        std::function<std::string(const std::string&)> change;
+        const char* told; // the start of the one message box; null: none
+        Said said;
+    } cases[] = {
+        {"whole-files", 1, nullptr, nullptr, nullptr, Said::Whole},
+        {"cut-decisions", 0, "DecisionTables.csv", cutInHalf,
+         "Keine Sprachansagen: Die Datei \\Data\\Liechtenstein\\ConfigFiles\\DecisionTables.csv",
+         Said::Nothing},
+        {"cut-decision-rows", 0, "DecisionTables.csv", cutAtALineEnd,
+         "Keine Sprachansagen: Die Datei \\Data\\Liechtenstein\\ConfigFiles\\DecisionTables.csv",
+         Said::Nothing},
+        {"germany-side", 1, "General.properties", withLine("Germany.Drivingside;Left \r\n"),
+         "Roundabouts and U-turns in Germany are not announced: the line "
+         "\"Germany.Drivingside;Left \" of the file "
+         "\\Data\\Liechtenstein\\ConfigFiles\\General.properties gives no driving side",
+         Said::WithoutTheRoundabout},
+        {"liechtenstein-side", 1, "General.properties",
+         withLine("Liechtenstein.Drivingside;Left \r\n"), nullptr, Said::Whole},
+    };
+    std::vector<std::string> whole; // said with the whole files, the first case
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path root = CopyInstall(c.name, 0);
-        const fs::path tables =
-            root / "Data" / "Liechtenstein" / "ConfigFiles" / "DecisionTables.csv";
-        const std::string whole = testdata::ReadHostFile(tables).value_or("");
-        ASSERT_FALSE(whole.empty());
-        std::size_t cut = whole.size() / 2;
-        if (c.isCutAtALineEnd) {
-            const auto lines =
-                static_cast<std::size_t>(std::count(whole.begin(), whole.end(), '\n'));
-            cut = 0;
-            for (std::size_t i = 0; i < lines / 2; ++i) {
-                cut = whole.find('\n', cut) + 1;
-            }
-            ASSERT_EQ(whole.substr(cut - 2, 2), "\r\n");
+        const fs::path root = CopyInstall(c.name, c.language);
+        if (c.file != nullptr) {
+            const fs::path file = root / "Data" / "Liechtenstein" / "ConfigFiles" / c.file;
+            const std::string text = testdata::ReadHostFile(file).value_or("");
+            ASSERT_FALSE(text.empty());
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << c.change(text);
         }
-        std::ofstream(tables, std::ios::binary | std::ios::trunc) << whole.substr(0, cut);
+        // Driven to the arrival, or where nothing is said, to the destination street and on.
+        const std::string arrival =
+            c.said == Said::Nothing ? "wait text \"Äulestrasse\" 900000\nclock 60000\n"
+                                    : "wait said \"" + std::string(kArrivalSaid) + "\" 900000\n";
         const fs::path script = s_root->HostPath() / (std::string(c.name) + ".txt");
         std::ofstream(script, std::ios::binary) << "wait page MsgBox\ntap 1\nwait page Screen\n"
                                                    "clock 3000\nstep route\ntap 420\n"
@@ -386,21 +507,46 @@ TEST_F(ExtractLanguages, ADriveWithACutDecisionTableSaysNothingAndNamesTheFile) 
                                                    "tap 501\nwait page NavOptPage\nmessagebox ok\n"
                                                    "tap 501\nwait page CNMapPage 60000\n"
                                                    "step drive\ndrive\n"
-                                                   "wait text \"Äulestrasse\" 900000\n"
-                                                   "clock 60000\nstep quit\ntap 583\n"
+                                                << arrival
+                                                << "step quit\ntap 583\n"
                                                    "wait page StopNavigDlg\ntap 470\n"
                                                    "wait page Screen\ntap 460\n";
         const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
         const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
         ASSERT_EQ(run.exitCode, 0) << run.errors;
         const std::vector<std::string> boxes = LanguageFileLines(out / "messageboxes.txt");
-        EXPECT_EQ(boxes.size(), 1u);
-        const std::string told = boxes.empty() ? std::string() : boxes[0];
-        EXPECT_NE(told.find("Keine Sprachansagen: Die Datei "
-                            "\\Data\\Liechtenstein\\ConfigFiles\\DecisionTables.csv"),
-                  std::string::npos)
-            << told;
-        EXPECT_EQ(testdata::ReadHostFile(out / "said.txt"), std::optional<std::string>(""));
+        if (c.told == nullptr) {
+            EXPECT_EQ(boxes, std::vector<std::string>{});
+        } else {
+            EXPECT_EQ(boxes.size(), 1u);
+            const std::string told = boxes.empty() ? std::string() : boxes[0];
+            EXPECT_NE(told.find(c.told), std::string::npos) << told;
+        }
+        const std::vector<std::string> said = LanguageFileLines(out / "said.txt");
+        switch (c.said) {
+        case Said::Whole:
+            if (whole.empty()) {
+                whole = said;
+                EXPECT_EQ(std::count(said.begin(), said.end(), kFirstAdvice), 2);
+                EXPECT_EQ(said.empty() ? std::string() : said.back(), kArrivalSaid);
+            }
+            EXPECT_EQ(said, whole);
+            break;
+        case Said::WithoutTheRoundabout: {
+            std::vector<std::string> expected;
+            std::copy_if(whole.begin(), whole.end(), std::back_inserter(expected),
+                         [](const std::string& line) {
+                             return line.find("Roundabout") == std::string::npos &&
+                                    line.find("TakeExit") == std::string::npos;
+                         });
+            EXPECT_LT(expected.size(), whole.size());
+            EXPECT_EQ(said, expected);
+            break;
+        }
+        case Said::Nothing:
+            EXPECT_EQ(said, std::vector<std::string>{});
+            break;
+        }
     }
 }
 

@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -268,7 +269,11 @@ TEST(NavMapPageText, StreetsAndAnnouncementsAreCut) {
     const Row rows[] = {
         {u"Landstrasse/U12", u"Landstrasse", u"Landstrasse/U12", false},
         {u"Im Feld", u"Im Feld", u"Im Feld", false},
-        {u"@", u"@", u"", true},
+        // An arrival is said: without words before its mark, those after it, else the
+        // destination reached.
+        {u"@", u"@", u"[DestinationReached]", true},
+        {u" @ [DestinationAhead]", u" @ [DestinationAhead]", u"[DestinationAhead]", true},
+        {u"@  ", u"@  ", u"[DestinationReached]", true},
         {u"[DestinationReached] @", u"[DestinationReached] @", u"[DestinationReached] ", true}};
     for (const Row& row : rows) {
         bool arrival = false;
@@ -307,6 +312,7 @@ TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
         bool arrived;
         std::optional<GuidanceStep> atPosition = std::nullopt; // the server's advice there
         const char16_t* label = nullptr; // the map's distance label; null: not looked at
+        bool isTourStop = false;         // the mode has a next stop: it is told and routed
     };
     const Row rows[] = {
         {{{u"Landstrasse/U7", u"[TurnLeft]"}}, u"Landstrasse", {u"Say([TurnLeft])"}, false},
@@ -314,10 +320,22 @@ TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
          u"Au",
          {u"Say([A])", u"Say([B])"},
          false},
-        {{{u"Kirchweg", u"@", 1000, 120, 0}}, u"", {}, true},
+        {{{u"Kirchweg", u"@", 1000, 120, 0}}, u"", {u"Say([DestinationReached])"}, true},
+        {{{u"Kirchweg", u"@ [DestinationAhead] [ThenImmediately] [DestinationReached]", 1000, 120,
+           0}},
+         u"",
+         {u"Say([DestinationAhead] [ThenImmediately] [DestinationReached])"},
+         true},
         {{{u"Kirchweg", u"[DestinationReached] @", 1000, 120, 0}},
          u"",
          {u"Say([DestinationReached] )"},
+         true},
+        {{{u"Kirchweg", u"[Now] [DestinationReached] @", 1000, 120, 0}},
+         u"",
+         {u"Say([StopReached])"},
+         true,
+         std::nullopt,
+         nullptr,
          true},
         {{},
          u"Au",
@@ -328,6 +346,7 @@ TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
     };
     for (const Row& row : rows) {
         m_scripted->current = row.atPosition ? AdvicePtr(new StepAdvice(*row.atPosition)) : nullptr;
+        m_mode.script.hasNextStop = row.isTourStop;
         OpenWithRoute();
         if (row.label != nullptr) {
             HWND label = m_page->GetMapView()->GetButtonBar().GetLabel()->GetWindow();
@@ -346,6 +365,8 @@ TEST_F(NavMapPageTest, AdviceShowsTheNextStreetSpeaksAndReportsTheArrival) {
         m_driver.RunUntilIdle();
         EXPECT_EQ(Text(CNMapPage::kNextStreetId), row.nextStreet);
         EXPECT_EQ(m_voice->Calls(), row.voice);
+        const std::vector<std::string>& calls = m_mode.Calls();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "NextStop(0)"), row.isTourStop ? 1 : 0);
         EXPECT_EQ(m_page->GetMapView()->HasRoute(), !row.arrived);
         EXPECT_EQ(m_page->IsGuidanceConnected(), !row.arrived);
         EXPECT_TRUE(m_page->IsPositionConnected());
