@@ -3,6 +3,7 @@
 nav_component(app_startup STEP 12
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/startup/gpssimulationdlg.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/startup/headlessanswers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/mainmenucommands.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/mainmenuwnd.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup/modalwindow.cpp

@@ -590,6 +590,11 @@ void MapView::ApplySpeedZoom(int speed) {
     UpdateFollow();
 }
 
+bool MapView::IsHeadingUp() {
+    ScopedLock lock(&m_positionLock);
+    return m_headingUp;
+}
+
 void MapView::SetHeadingUp(bool isOn) {
     ScopedLock lock(&m_positionLock);
     if (isOn == m_headingUp) {

@@ -212,6 +212,8 @@ public:
     bool SetPosition(const MatchedPosition& position);
     void OnKey(UINT key);
     void SetHeadingUp(bool isOn);
+    // True while the map turns with the car's heading (heading-up), false while it is north-up.
+    [[nodiscard]] bool IsHeadingUp();
     void SetDrawSuppression(bool guidance, bool other);
     void ShowPoint(const GeoPoint& point);
     // Keeps the object (null: none) and zooms to "PointResolution", centred on the object's

@@ -400,7 +400,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
     case 'L': {
         const auto path = RequestOpenFile(GetHwnd(), u"");
         if (!path) {
-            return false;
+            return true; // cancelled: nothing more
         }
         m_replay->OpenReplayFile(*path);
         (void)TellUnusableReplayFile(GetHwnd(), ReplayFileKind::Gps, *path);
@@ -409,7 +409,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
     case 'P': {
         int value = static_cast<int>(m_replay->GetFilePosition());
         if (!RunValueDialog(GetHwnd(), kPositionTextId, value)) {
-            return false;
+            return true;
         }
         m_replay->SetFilePosition(static_cast<DWORD>(value));
         return true;
@@ -417,7 +417,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
     case 'S': {
         int value = static_cast<int>(m_replay->GetSentenceRate());
         if (!RunValueDialog(GetHwnd(), kSpeedTextId, value)) {
-            return false;
+            return true; // cancelled: no stop asked
         }
         m_replay->SetSentenceRate(static_cast<float>(value));
         return true;
@@ -425,7 +425,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
     case 'T': {
         const auto path = RequestOpenFile(GetHwnd(), kTmcFilter);
         if (!path) {
-            return false;
+            return true; // cancelled: no night or day
         }
         if (six::RefCntPtr<TmcReceiver> receiver = m_server->GetTmcReceiver()) {
             receiver->SetReplayRate(kTmcReplayRate);
@@ -441,7 +441,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         }
         int value = static_cast<int>(receiver->GetFilePosition());
         if (!RunValueDialog(GetHwnd(), kPositionTextId, value)) {
-            return false;
+            return true; // cancelled: no north-up
         }
         receiver->SetFilePosition(static_cast<DWORD>(value));
         return true;

@@ -148,7 +148,9 @@ private:
     void OnProgressOpen(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void OnProgressClose(UINT, WPARAM, LPARAM, LRESULT*, bool*);
 
-    // Simulation and replay keys; true when the key was handled and its dialog confirmed.
+    // Simulation and replay keys; true when the key was one (its box or dialog shown), whether
+    // the user confirmed or cancelled it: a cancelled box leaves the page as it was, and the
+    // key's meaning on the page ('S' stop, 'T' night, 'N' north-up) does not follow it.
     bool HandleSimulationKey(UINT key);
     void ApplyPreferences();
     void ApplyArrowLayout();

@@ -5,6 +5,7 @@
 #include "ui/windowbase.h"
 
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/openfilewindow.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/text.h"
 #include "platform/kernel/codepage.h"
@@ -36,6 +37,12 @@ HWND FindControl(HWND topLevel, UINT id) {
 
 bool IsPickList(HWND window) {
     return HasClass(window, kPickListClass);
+}
+
+// A list whose entries it draws itself and gives as a list box does: the program's lists (a pick
+// list's open list among them) and the open-file dialog's.
+bool IsList(HWND window) {
+    return HasClass(window, kListClass) || HasClass(window, platform::kOpenFileListClass);
 }
 
 // The active window's shown pick list with the id; null, with the reason, when there is none.
@@ -237,7 +244,7 @@ std::vector<std::u16string> ShownTexts() {
     for (HWND window : platform::ShownWindows()) {
         if (std::u16string text = WindowText(window); !text.empty())
             texts.push_back(std::move(text));
-        if (HasClass(window, kListClass)) {
+        if (IsList(window)) {
             // A list's entries are drawn by the list itself.
             const auto count = static_cast<int>(SendMessageW(window, LB_GETCOUNT, 0, 0));
             for (int i = 0; i < count; ++i) {

@@ -27,8 +27,9 @@ inline constexpr char16_t kEditClass[] = u"Edit";
 // The screen section of a skinned dialog or framework window (a page, the main window); empty
 // for any other window.
 [[nodiscard]] std::u16string SectionOf(HWND window);
-// The texts of the shown windows (top first), the entries of shown lists and the text items of
-// shown skinned dialogs; empty texts left out.
+// The texts of the shown windows (top first), the entries of shown lists (the program's lists and
+// the open-file dialog's, every entry, also those scrolled away) and the text items of shown
+// skinned dialogs; empty texts left out.
 [[nodiscard]] std::vector<std::u16string> ShownTexts();
 // True when one of ShownTexts, or one of its lines, is exactly text.
 [[nodiscard]] bool IsTextShown(const std::u16string& text);

@@ -11,6 +11,7 @@
 #include "app/pages/maplistdlg.h"
 #include "app/scenario/scenariorunner.h"
 #include "app/settings/presettingssheet.h"
+#include "app/startup/headlessanswers.h"
 #include "app/startup/navapp.h"
 
 #include "platform/files/modules.h"
@@ -18,8 +19,6 @@
 #include "platform/gdi/messageboxwindow.h"
 #include "platform/gdi/openfilewindow.h"
 #include "platform/gdi/visiblescreen.h"
-#include "platform/kernel/codepage.h"
-#include "platform/kernel/messagebox.h"
 #include "platform/shell/process.h"
 #include "platform/window/window.h"
 
@@ -46,30 +45,6 @@ struct NavigatorOptions {
 constexpr int kMaxExploreSteps = 1000000;
 
 constexpr double kMaxSpeed = 1000.0;
-
-// A headless run without a script has nobody to answer a message box: it takes its default
-// button at once and is told on the error output.
-int AnswerUnseenMessageBox(const platform::MessageBoxRecord& box) {
-    const int answer = platform::MessageBoxDefaultButton(box.type);
-    (void)std::fprintf(stderr, "navigator: message box \"%s\": %s -- answered %s (headless)\n",
-                       platform::Utf16ToUtf8(box.caption).c_str(),
-                       platform::Utf16ToUtf8(box.text).c_str(),
-                       platform::Utf16ToUtf8(platform::MessageBoxButtonText(answer)).c_str());
-    return answer;
-}
-
-// Nor an open-file dialog: it is cancelled at once, and told.
-std::optional<std::u16string> CancelUnseenOpenFile(const platform::OpenFileRequest& request) {
-    std::u16string filter;
-    for (std::size_t i = 0; i < request.filter.size(); i += 2)
-        filter += (filter.empty() ? u"" : u", ") + request.filter[i];
-    (void)std::fprintf(stderr,
-                       "navigator: open-file dialog \"%s\"%s -- cancelled (headless: run with "
-                       "--screen=visible to choose a file)\n",
-                       platform::Utf16ToUtf8(platform::OpenFileDialogTitle(request)).c_str(),
-                       filter.empty() ? "" : (" (" + platform::Utf16ToUtf8(filter) + ")").c_str());
-    return std::nullopt;
-}
 
 // The scenario options; false for a malformed or out-of-range one.
 bool ParseScenarioOption(int argc, char** argv, int& index, NavigatorOptions& options) {
@@ -227,8 +202,7 @@ int main(int argc, char** argv) {
         platform::ShowOpenFileDialogsAsWindows();
         platform::SetProcessLauncher(platform::HostViewerLauncher());
     } else {
-        platform::SetMessageBoxSink(AnswerUnseenMessageBox);
-        platform::SetOpenFilePresenter(CancelUnseenOpenFile);
+        AnswerUnseenBoxesAndDialogs(stderr);
     }
     int result = 0;
     if (options->seed) {

@@ -2,10 +2,11 @@
 // The system's message box as a window of the screen: a modal box over its owner (or over the
 // active window) with a title strip holding the caption, the style's icon, the text and a row of
 // the style's buttons. A tap on a button answers with its id, Enter with the default button,
-// Esc with the style's cancel (platform::MessageBoxEscapeButton). The box is a top-level window
-// of class kMessageBoxClass whose text is the caption; its text is a child window's text and
-// each button a child window whose control id is the button's id and whose text its label, so
-// whatever looks at the shown windows finds them. Any thread: the box belongs to the calling
+// Esc with the style's cancel (platform::MessageBoxEscapeButton); while it is up it takes every
+// key (platform::SetModalWindow), so nothing beneath it reacts to one. The box is a top-level
+// window of class kMessageBoxClass whose text is the caption; its text is a child window's text
+// and each button a child window whose control id is the button's id and whose text its label,
+// so whatever looks at the shown windows finds them. Any thread: the box belongs to the calling
 // thread and runs its own message loop there.
 
 #include "platform/kernel/messagebox.h"

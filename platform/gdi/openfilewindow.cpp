@@ -2,8 +2,10 @@
 #include "platform/gdi/openfilewindow.h"
 
 #include "platform/files/files.h"
+#include "platform/files/mutex.h"
 #include "platform/files/paths.h"
 #include "platform/gdi/detail/systemwindow.h"
+#include "platform/kernel/codepage.h"
 #include "platform/kernel/text.h"
 #include "platform/shell/resources.h"
 #include "platform/window/controls.h"
@@ -23,7 +25,6 @@ using namespace platform::gdi_detail;
 
 namespace {
 
-constexpr char16_t kFileListClass[] = u"SystemOpenFileList";
 constexpr char16_t kFileLabelClass[] = u"SystemOpenFileLabel";
 constexpr char16_t kFileTypeClass[] = u"SystemOpenFileType";
 constexpr char16_t kFileButtonClass[] = u"SystemOpenFileButton";
@@ -170,8 +171,17 @@ void ListMatches(const std::u16string& folder, std::u16string_view pattern, Foun
     FindClose(find);
 }
 
+// The platform's own files in the device root: the lock files of named mutexes (the program's
+// single-instance lock) and the sockets of their instance channels.
+bool IsPlatformFile(const std::u16string& folder, const std::u16string& name) {
+    if (folder != u"\\")
+        return false;
+    const std::string narrow = platform::Utf16ToUtf8(name);
+    return platform::IsNamedMutexLockFile(narrow) || platform::IsNamedMutexSocketFile(narrow);
+}
+
 // ".." below the root, then the folder's folders, then its files that match the patterns, each
-// in the order of their names without letter case.
+// in the order of their names without letter case; the platform's own files are not offered.
 std::vector<FileEntry> ListFolder(const std::u16string& folder, const std::u16string& patterns) {
     std::vector<std::u16string> folders;
     std::vector<std::u16string> files;
@@ -183,8 +193,8 @@ std::vector<FileEntry> ListFolder(const std::u16string& folder, const std::u16st
         if (TrimmedBlanks(pattern).empty())
             continue;
         ListMatches(folder, TrimmedBlanks(pattern),
-                    [&files](const std::u16string& name, bool isFolder) {
-                        if (!isFolder)
+                    [&files, &folder](const std::u16string& name, bool isFolder) {
+                        if (!isFolder && !IsPlatformFile(folder, name))
                             files.push_back(name);
                     });
     }
@@ -633,7 +643,7 @@ void RegisterFileDialogClasses() {
     static std::once_flag once;
     std::call_once(once, [] {
         RegisterSystemClasses({{platform::kOpenFileDialogClass, &FileDialogProcedure},
-                               {kFileListClass, &FileListProcedure},
+                               {platform::kOpenFileListClass, &FileListProcedure},
                                {kFileLabelClass, &FileLabelProcedure},
                                {kFileTypeClass, &FileTypeProcedure},
                                {kFileButtonClass, &FileButtonProcedure}});
@@ -682,7 +692,7 @@ HWND CreateFileDialog(FileDialogState& state, HWND owner, const RECT& over, cons
     const int typeTop = fieldTop - margin / 2 - fieldHeight;
     const RECT list{left, folder.bottom + margin / 2, right, typeTop - margin};
     AddPart(dialog, kFileLabelClass, state.folder, 0, folder, platform::kOpenFileFolderId);
-    AddPart(dialog, kFileListClass, u"", 0, list, platform::kOpenFileListId);
+    AddPart(dialog, platform::kOpenFileListClass, u"", 0, list, platform::kOpenFileListId);
     AddPart(dialog, kFileLabelClass, state.texts.type, 0,
             RECT{left, typeTop, left + labelWidth, typeTop + fieldHeight}, 0);
     AddPart(dialog, kFileTypeClass, state.filters[state.filterIndex].name, 0,

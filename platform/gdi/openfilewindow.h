@@ -1,10 +1,12 @@
 #pragma once
 // The system's open-file dialog as a window of the screen: a modal dialog over its owner (or
 // over the active window) with a title strip, the folder it shows (the device root at first), a
-// list of that folder's folders and of its files that match the filter chosen, the filter's
-// name (a tap picks the next of the caller's filters), a file-name field that has the focus,
-// a line for what was refused, and OK and Cancel. Its texts come from the language library of
-// the program (platform::ResourceInstance), in English where it has none.
+// list of that folder's folders and of its files that match the filter chosen (never the
+// platform's own files in the device root: the lock files of named mutexes, the program's
+// single-instance lock ".mutex-<hash>.lock" among them, and their instance channels' sockets),
+// the filter's name (a tap picks the next of the caller's filters), a file-name field that has
+// the focus, a line for what was refused, and OK and Cancel. Its texts come from the language
+// library of the program (platform::ResourceInstance), in English where it has none.
 //
 // A tap on a folder of the list opens it (on ".." the folder above), a tap on a file puts its
 // name in the field; Up and Down pick the entry above or below, PageUp and PageDown a list's
@@ -12,7 +14,8 @@
 // to the folder shown or, beginning with '\', a device path; a folder opens, a file is the
 // answer, a name that names nothing is refused, named on the dialog's refusal line. With the
 // field empty, a caller that does not insist on a file (no OFN_FILEMUSTEXIST) gets the folder
-// shown. Esc (or Cancel) cancels.
+// shown. Esc (or Cancel) cancels. While it is up it takes every key (platform::SetModalWindow):
+// nothing beneath it reacts to one, the hot keys of the window beneath included.
 //
 // The dialog is a top-level window of class kOpenFileDialogClass whose text is its title; each
 // part is a child window with its text (the folder, the filter's name, the field, the refusal,
@@ -28,6 +31,9 @@
 namespace platform {
 
 inline constexpr char16_t kOpenFileDialogClass[] = u"SystemOpenFileDialog";
+// The class of its list, which answers LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT (every entry, the
+// rows scrolled away too), LB_GETCURSEL, LB_GETTOPINDEX and LB_GETITEMRECT as a list box does.
+inline constexpr char16_t kOpenFileListClass[] = u"SystemOpenFileList";
 // The control ids of its parts besides IDOK and IDCANCEL.
 inline constexpr int kOpenFileFolderId = 0x4F01;
 inline constexpr int kOpenFileListId = 0x4F02;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <csetjmp>
 #include <fstream>
+#include <mutex>
 #include <png.h>
 
 using namespace platform::gdi_detail;
@@ -58,6 +59,26 @@ bool Encode(const std::uint32_t* pixels, int width, int height, std::uint8_t* ro
 namespace platform {
 
 namespace {
+
+struct ShownReadHook {
+    std::mutex mutex;
+    std::function<void()> hook;
+};
+
+ShownReadHook& TheShownReadHook() {
+    static ShownReadHook* hook = new ShownReadHook;
+    return *hook;
+}
+
+void RunShownReadHook() {
+    std::function<void()> hook;
+    {
+        std::lock_guard lock(TheShownReadHook().mutex);
+        hook = TheShownReadHook().hook;
+    }
+    if (hook)
+        hook();
+}
 
 // The screen's pixels within rect, with the GDI lock held.
 bool CopyScreenLocked(GdiState& state, const RECT* rect, std::vector<std::uint32_t>* pixels,
@@ -113,7 +134,13 @@ bool ReadShownPixels(std::vector<std::uint32_t>* pixels, int* width, int* height
         *height = screen->height;
         return screen->width > 0 && screen->height > 0;
     }
+    RunShownReadHook();
     return CopyScreenLocked(state, nullptr, pixels, width, height);
+}
+
+void SetShownReadHook(std::function<void()> hook) {
+    std::lock_guard lock(TheShownReadHook().mutex);
+    TheShownReadHook().hook = std::move(hook);
 }
 
 ScreenHold::ScreenHold() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,12 @@ namespace platform {
 // What the visible window shows: the screen's pixels as ReadScreenPixels reads them whole, or,
 // while a ScreenHold lives, the screen as it was when the hold began.
 [[nodiscard]] bool ReadShownPixels(std::vector<std::uint32_t>* pixels, int* width, int* height);
+
+// For tests of a read that meets a hold beginning: called by ReadShownPixels, on the reading
+// thread, once it has looked for a hold and found none, right before it reads the screen (with
+// GDI's lock held: the hook must not draw). An empty function: none. Set it while no other thread
+// reads.
+void SetShownReadHook(std::function<void()> hook);
 
 // Keeps the screen as it is in what the window shows while it lives, and puts that picture back
 // on the screen when it ends: a check may paint the screen for its own purposes meanwhile (fill

@@ -145,6 +145,8 @@ void RunSystemModal(HWND window, HWND owner, HWND focus, const bool& isEnded, st
     const bool disablesOwner = owner != nullptr && IsWindowEnabled(owner) != FALSE;
     if (disablesOwner)
         EnableWindow(owner, FALSE);
+    // Every key goes to the window while it is up, whatever the windows beneath registered.
+    SetModalWindow(window, true);
     ShowWindow(window, SW_SHOW);
     SetActiveWindow(window);
     if (focus != nullptr)
@@ -160,6 +162,7 @@ void RunSystemModal(HWND window, HWND owner, HWND focus, const bool& isEnded, st
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    SetModalWindow(window, false);
     if (disablesOwner && IsWindow(owner) != FALSE)
         EnableWindow(owner, TRUE);
     {

@@ -149,6 +149,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTempla
     if (disablesOwner)
         EnableWindow(owner, FALSE);
     auto state = DialogStateOf(dialog);
+    platform::SetModalWindow(dialog, true);
     if (!state->isEnded)
         ShowWindow(dialog, SW_SHOW);
     MSG msg{};
@@ -163,6 +164,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE instance, LPCDLGTEMPLATEW dialogTempla
             DispatchMessageW(&msg);
         }
     }
+    platform::SetModalWindow(dialog, false);
     if (disablesOwner && IsWindow(owner))
         EnableWindow(owner, TRUE);
     if (IsWindow(dialog))

@@ -119,6 +119,34 @@ bool IsExtendedKey(UINT key) {
     return (key >= VK_PRIOR && key <= VK_DOWN) || key == VK_DELETE;
 }
 
+// The window a key goes to while a modal window is up (the shown, enabled one that lies highest):
+// the focus when it lies in that window or in a window it owns (a pick list's open list), else
+// the modal window itself. Null when no modal window is up.
+Window* ModalKeyTarget(State& state) {
+    for (HWND top : state.topLevel) {
+        Window* w = Find(state, top);
+        if (w == nullptr || !w->isModal || w->isDestroying ||
+            (w->style & (WS_VISIBLE | WS_DISABLED)) != WS_VISIBLE)
+            continue;
+        if (Window* focus = Find(state, state.focus); focus != nullptr) {
+            const HWND focusTop = TopLevelOf(state, state.focus);
+            if (focusTop == top || IsOwnedBy(state, focusTop, top))
+                return focus;
+        }
+        return w;
+    }
+    return nullptr;
+}
+
+// The window a key or a typed character goes to: while a modal window is up, that window's
+// (ModalKeyTarget); otherwise the focus, else the active window. Null when it is disabled.
+Window* KeyTarget(State& state) {
+    Window* target = ModalKeyTarget(state);
+    if (target == nullptr)
+        target = Find(state, state.focus != nullptr ? state.focus : state.active);
+    return target != nullptr && IsEnabledChain(state, *target) ? target : nullptr;
+}
+
 // Activation and focus messages: sent to a window of the calling thread, queued to the thread
 // of any other window, so that moving the activation or the focus never waits for another
 // thread (which may itself be waiting for the caller, as the user-interface thread waits for a
@@ -558,7 +586,8 @@ void InjectKey(UINT key, bool isDown) {
     state.keyDown[index] = isDown ? 1 : 0;
     if (isDown)
         state.keyPressedSinceCall[index] = 1;
-    if (isDown) {
+    // A modal window that is up takes every key: no hot key reaches the windows beneath it.
+    if (isDown && ModalKeyTarget(state) == nullptr) {
         const UINT modifiers = HeldModifiers(state);
         for (const HotKey& hotKey : state.hotKeys) {
             Window* w = Find(state, hotKey.window);
@@ -569,8 +598,8 @@ void InjectKey(UINT key, bool isDown) {
             }
         }
     }
-    Window* target = Find(state, state.focus != nullptr ? state.focus : state.active);
-    if (target == nullptr || !IsEnabledChain(state, *target))
+    Window* target = KeyTarget(state);
+    if (target == nullptr)
         return;
     DWORD data = 1 | (DWORD{ScanCodeOf(key)} << 16) | (IsExtendedKey(key) ? 0x01000000u : 0);
     if (!isDown)
@@ -583,10 +612,17 @@ void InjectKey(UINT key, bool isDown) {
 void InjectChar(WCHAR character) {
     State& state = GetState();
     std::lock_guard lock(state.mutex);
-    Window* target = Find(state, state.focus != nullptr ? state.focus : state.active);
-    if (target == nullptr || !IsEnabledChain(state, *target))
+    Window* target = KeyTarget(state);
+    if (target == nullptr)
         return;
     Enqueue(*target, WM_CHAR, character, 1, POINT{});
+}
+
+void SetModalWindow(HWND window, bool isModal) {
+    State& state = GetState();
+    std::lock_guard lock(state.mutex);
+    if (Window* w = Find(state, window); w != nullptr && w->parent == nullptr)
+        w->isModal = isModal;
 }
 
 } // namespace platform

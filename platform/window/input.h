@@ -2,7 +2,8 @@
 // Input: key states, focus, capture, activation, hot keys and accelerators, and the injection
 // of stylus and key input from the screen back end (headless: from tests and scripts).
 // Injected input goes to the capture window, else the window under the stylus; keys go to the
-// focus window, else the active window. Disabled windows get none of it.
+// focus window, else the active window. While a modal window is up (platform::SetModalWindow)
+// every key goes to it instead, hot keys too. Disabled windows get none of it.
 
 #include "platform/window/windowtypes.h"
 
@@ -68,9 +69,10 @@ BOOL SetForegroundWindow(HWND window);
 constexpr UINT MOD_ALT = 0x0001;
 constexpr UINT MOD_CONTROL = 0x0002;
 constexpr UINT MOD_SHIFT = 0x0004;
-// A registered key (with exactly those modifiers held) is taken from every window: its key
-// down is posted as WM_HOTKEY (wParam id, lParam modifiers | key << 16) to window. FALSE with
-// ERROR_HOTKEY_ALREADY_REGISTERED when the key is taken.
+// A registered key (with exactly those modifiers held) is taken from every window but a modal
+// one that is up (platform::SetModalWindow): its key down is posted as WM_HOTKEY (wParam id,
+// lParam modifiers | key << 16) to window. FALSE with ERROR_HOTKEY_ALREADY_REGISTERED when the
+// key is taken.
 BOOL RegisterHotKey(HWND window, int id, UINT modifiers, UINT key);
 BOOL UnregisterHotKey(HWND window, int id);
 
@@ -102,8 +104,15 @@ enum class StylusAction { Down, Move, Up, RightDown, RightUp };
 void InjectStylus(StylusAction action, POINT screenPoint);
 // A key going down or up; lParam carries the PC scan code in bits 16-23 (Tab = 15).
 void InjectKey(UINT key, bool isDown);
-// A typed character (as the soft input panel sends it): WM_CHAR to the focus window.
+// A typed character (as the soft input panel sends it): WM_CHAR to the focus window (to the
+// modal window's, while one is up).
 void InjectChar(WCHAR character);
+// Marks a top-level window as modal (a dialog or message box whose own loop runs while it is
+// up: DialogBoxIndirectParamW's, the system's boxes), or no longer. While a shown, enabled modal
+// window is up, the highest such takes every key and typed character: its focus gets them when
+// the focus lies in it or in a window it owns, else the window itself; no hot key is taken, so
+// nothing beneath it reacts to a key.
+void SetModalWindow(HWND window, bool isModal);
 [[nodiscard]] BYTE ScanCodeOf(UINT key);
 
 } // namespace platform

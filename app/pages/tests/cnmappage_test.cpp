@@ -844,44 +844,94 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
     ForgetFileCheckMessages();
 }
 
-// In simulation the S key first asks for the replay speed; cancelled, it goes on as the stop key.
-TEST_F(NavMapPageTest, ACancelledSimulationDialogFallsThroughToTheGeneralKeys) {
+// In simulation 'S', 'P' and 'N' ask for a replay value, 'L' and 'T' for a replay file. A box or
+// dialog the user cancelled was the key's answer: the page stays as it was, and the key does not
+// go on into its meaning on the page ('S' the question whether to stop, 'T' night or day, 'N'
+// north-up), which it has only without simulation.
+TEST_F(NavMapPageTest, ACancelledSimulationBoxLeavesThePageAsItWas) {
+    constexpr int kNoAnswer = 0; // no value box expected
     struct Row {
-        const char* settings;
-        int speedAnswer; // 0: no speed dialog expected
+        const char* what;
+        UINT key;
+        bool simulation;
+        int valueAnswer;          // the value box's button: 1 OK, 2 Cancel
+        std::size_t fileRequests; // open-file dialogs asked (each cancelled)
         std::vector<std::u16string> dialogs;
+        bool isNightToggled;
+        bool isHeadingToggled;
+        std::vector<std::string> modeCalls = {};
     };
     const Row rows[] = {
-        {"[Zudav]\r\nSimulation=1\r\n", 2, {u"GpsSimulationDlg", u"StopNavigDlg"}},
-        {"[Zudav]\r\nSimulation=1\r\n", 1, {u"GpsSimulationDlg"}},
-        {"", 0, {u"StopNavigDlg"}},
+        {"S cancelled", 'S', true, 2, 0, {u"GpsSimulationDlg"}, false, false},
+        {"S confirmed", 'S', true, 1, 0, {u"GpsSimulationDlg"}, false, false},
+        // Answered "continue": the mode goes on to the route's next stop.
+        {"S without simulation asks to stop",
+         'S',
+         false,
+         kNoAnswer,
+         0,
+         {u"StopNavigDlg"},
+         false,
+         false,
+         {"NextStop(1)"}},
+        {"T cancelled", 'T', true, kNoAnswer, 1, {}, false, false},
+        {"T without simulation turns night", 'T', false, kNoAnswer, 0, {}, true, false},
+        {"N cancelled", 'N', true, 2, 0, {u"GpsSimulationDlg"}, false, false},
+        {"N without simulation turns north-up", 'N', false, kNoAnswer, 0, {}, false, true},
+        {"P cancelled", 'P', true, 2, 0, {u"GpsSimulationDlg"}, false, false},
+        {"L cancelled", 'L', true, kNoAnswer, 1, {}, false, false},
     };
     for (const Row& row : rows) {
-        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(), row.settings));
-        m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
+                                     row.simulation ? "[Zudav]\r\nSimulation=1\r\n" : ""));
+        std::vector<std::string> calls;
+        m_scripted->replay =
+            GpsReceiverPtr(new SimulatedGps(AppPaths::GetSettingsFilePath(), calls));
+        m_scripted->tmc =
+            six::RefCntPtr<TmcReceiver>(new SimulatedTmc(AppPaths::GetSettingsFilePath(), calls));
         OpenWithRoute();
+        const bool night = IsMapNightMode();
+        const bool headingUp = m_page->GetMapView()->IsHeadingUp();
+        platform::ClearOpenFileDialogs();
+        for (std::size_t i = 0; i < row.fileRequests; ++i)
+            platform::PushOpenFileAnswer(std::nullopt);
         std::vector<std::u16string> seen;
-        auto answer = [&](int speedAnswer) {
-            return platform::ScriptStep::Run([&seen, speedAnswer] {
+        auto answer = [&seen, &row] {
+            return platform::ScriptStep::Run([&seen, &row] {
                 HWND window = FindWindowW(u"Dialog", nullptr);
                 DialogBase* box = window != nullptr ? DialogBase::FromWindow(window) : nullptr;
                 if (box == nullptr) {
                     return;
                 }
                 seen.push_back(box->GetSection());
-                const bool isSpeed = box->GetSection() == u"GpsSimulationDlg";
+                const bool isValue = box->GetSection() == u"GpsSimulationDlg";
                 PostMessageW(
                     window, WM_COMMAND,
-                    static_cast<WPARAM>(isSpeed ? speedAnswer : CNMapPage::kAnswerContinue), 0);
+                    static_cast<WPARAM>(isValue ? row.valueAnswer : CNMapPage::kAnswerContinue), 0);
             });
         };
-        m_driver.PlayWhenIdle({answer(row.speedAnswer), answer(row.speedAnswer)});
-        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, 'S', 0);
+        m_driver.PlayWhenIdle({answer(), answer()});
+        SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, row.key, 0);
         m_driver.RunUntilIdle();
-        EXPECT_EQ(seen, row.dialogs) << row.settings << row.speedAnswer;
+        EXPECT_EQ(seen, row.dialogs);
+        EXPECT_EQ(platform::RecordedOpenFileRequests().size(), row.fileRequests);
+        EXPECT_EQ(IsMapNightMode(), row.isNightToggled ? !night : night) << "night or day";
+        EXPECT_EQ(m_page->GetMapView()->IsHeadingUp(),
+                  row.isHeadingToggled ? !headingUp : headingUp)
+            << "north-up or heading-up";
+        if (row.valueAnswer != 1) {
+            EXPECT_EQ(calls, std::vector<std::string>{}) << "no replay value set";
+        }
         EXPECT_TRUE(m_page->IsGuidanceConnected());
+        EXPECT_EQ(m_mode.Calls(), row.modeCalls);
+        if (IsMapNightMode() != night) {
+            m_page->GetMapView()->ToggleNightMode(); // the next row starts in the day's colours
+        }
         m_page.reset();
         m_scripted->replay = nullptr;
+        m_scripted->tmc = nullptr;
+        platform::ClearOpenFileDialogs();
     }
 }
 

@@ -1,3 +1,4 @@
+#include "app/startup/headlessanswers.h"
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/hostprogram.h"
 #include "testdata/tempdir.h"
@@ -8,6 +9,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/com.h"
+#include "platform/shell/dialogs.h"
 #include "platform/sound/sound.h"
 #include "platform/window/instancechannel.h"
 #include "platform/window/shell.h"
@@ -18,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -235,6 +238,52 @@ TEST(ShellStartup, SafetyNoticeUnlessNoWarningAndNoDatasetsMessage) {
             EXPECT_EQ(ShellRun::MainWindow(), nullptr);
         });
     }
+}
+
+// A headless run without a script has nobody to answer the program's boxes and open-file
+// dialogs: a box takes its default button at once, a dialog is cancelled at once, and each is told
+// in a line on the error output.
+TEST(ShellStartup, HeadlessWithoutAScriptEachBoxAndOpenFileDialogIsAnsweredAtOnceAndTold) {
+    static constexpr WCHAR kFilter[] = u"Text files (*.txt)\0*.txt\0All files (*.*)\0*.*\0";
+    const auto askForFile = [] {
+        WCHAR file[260] = {};
+        OPENFILENAMEW request{};
+        request.lStructSize = sizeof(request);
+        request.lpstrFilter = kFilter;
+        request.lpstrFile = file;
+        request.nMaxFile = 260;
+        request.Flags = OFN_FILEMUSTEXIST;
+        return GetOpenFileNameW(&request) != FALSE ? 1 : 0;
+    };
+    const struct {
+        const char* what;
+        std::function<int()> ask; // the box's answer; the dialog's: 1 chosen, 0 cancelled
+        int answer;
+        std::string told;
+    } rows[] = {
+        {"a question",
+         [] { return MessageBoxW(nullptr, u"Stop?", u"Route", MB_YESNO | MB_ICONQUESTION); }, IDYES,
+         "navigator: message box \"Route\": Stop? -- answered Yes (headless)\n"},
+        {"the open-file dialog", askForFile, 0,
+         "navigator: open-file dialog \"Open\" (Text files (*.txt), All files (*.*)) -- "
+         "cancelled (headless: run with --screen=visible to choose a file)\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::FILE* told = std::tmpfile();
+        ASSERT_NE(told, nullptr);
+        AnswerUnseenBoxesAndDialogs(told);
+        platform::ClearOpenFileDialogs();
+        EXPECT_EQ(row.ask(), row.answer);
+        platform::SetMessageBoxSink({});
+        platform::SetOpenFilePresenter({});
+        std::rewind(told);
+        std::string line(256, '\0');
+        line.resize(std::fread(line.data(), 1, line.size(), told));
+        std::fclose(told);
+        EXPECT_EQ(line, row.told);
+    }
+    platform::ClearOpenFileDialogs();
 }
 
 // Starts the navigator program on a host folder; its process id, or -1.

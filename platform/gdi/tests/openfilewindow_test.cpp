@@ -4,12 +4,14 @@
 #include "testdata/tempdir.h"
 
 #include "platform/files/files.h"
+#include "platform/files/mutex.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/openfilewindow.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/repaintcheck.h"
 #include "platform/gdi/text.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/handles.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
 #include "platform/window/testdriver.h"
@@ -175,6 +177,9 @@ protected:
              {u"\\a.txt", u"\\b.dat", u"\\TmcClosure.txt", u"\\sub\\c.txt", u"\\sub\\deep\\d.txt"})
             ASSERT_TRUE(m_root.WriteFile(file, "x"));
         ASSERT_TRUE(m_root.MakeFolder(u"\\Zeta"));
+        // The program's single-instance lock: a lock file in the device root while it runs.
+        m_instanceLock = CreateMutexW(nullptr, FALSE, u"Navigator");
+        ASSERT_NE(m_instanceLock, nullptr);
         for (int i = 0; i < 20; ++i) {
             const std::u16string name = u"\\many\\f" + std::u16string(1, u'0' + i / 10) +
                                         std::u16string(1, u'0' + i % 10) + u".txt";
@@ -193,6 +198,8 @@ protected:
             DispatchMessageW(&msg);
     }
     void TearDown() override {
+        if (m_instanceLock != nullptr)
+            CloseHandle(m_instanceLock);
         DestroyWindow(m_owner);
         platform::SetOpenFilePresenter({});
         platform::ClearOpenFileDialogs();
@@ -234,6 +241,7 @@ protected:
 
     testdata::TempDeviceRoot m_root;
     HWND m_owner = nullptr;
+    HANDLE m_instanceLock = nullptr;
 };
 
 // Each way to a file, each way out, and what is refused: the answer, and what the dialog showed
@@ -340,6 +348,14 @@ TEST_F(OpenFileWindow, TakesTypedNamesTapsAndKeysAndRefusesWhatNamesNothing) {
          u"",
          u"",
          {}},
+        {"every file but the program's own lock file",
+         {TapPart(platform::kOpenFileTypeId), Press(VK_ESCAPE)},
+         OFN_FILEMUSTEXIST,
+         std::nullopt,
+         u"\\",
+         u"",
+         u"",
+         {u"many", u"sub", u"Zeta", u"a.txt", u"b.dat", u"TmcClosure.txt"}},
         {"Esc at once",
          {Press(VK_ESCAPE)},
          OFN_FILEMUSTEXIST,

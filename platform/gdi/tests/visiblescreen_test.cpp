@@ -1,5 +1,6 @@
 #include "testdata/xsession.h"
 
+#include "platform/gdi/detail/gdistate.h"
 #include "platform/gdi/messageboxwindow.h"
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/gditesting.h"
@@ -17,7 +18,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -427,39 +431,55 @@ std::uint32_t ScreenPixel(COLORREF colour) {
 
 } // namespace
 
-// The window reads what it shows, as its thread does at every frame, while checks take holds one
-// after the other, fill the screen and paint it white again: no read ever gives a check's fill.
+// The window reads what it shows, as its thread does at every frame, while a check takes a hold
+// and fills the screen: the read never gives the check's fill. The read is caught right after it
+// has looked for a hold and found none; a check that begins then must wait for the read to end
+// (the look and the read are one step under GDI's lock), else the read takes its fill.
 TEST(VisibleScreen, AReadWhileChecksHoldTheScreenNeverGivesTheirPainting) {
     platform::SetScreenSize(16, 8);
     HDC screen = GetDC(nullptr);
     const RECT all{0, 0, 16, 8};
-    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     HBRUSH fill = CreateSolidBrush(kCheckFill);
-    FillRect(screen, &all, white);
-    std::atomic<bool> isDone{false};
-    std::atomic<int> reads{0};
-    std::atomic<int> filledReads{0};
+    FillRect(screen, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool hasLooked = false;
+    bool mayRead = false;
+    platform::SetShownReadHook([&] {
+        std::unique_lock lock(mutex);
+        hasLooked = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return mayRead; });
+    });
+    std::vector<std::uint32_t> pixels;
+    bool isRead = false;
     std::thread reader([&] {
-        std::vector<std::uint32_t> pixels;
         int width = 0;
         int height = 0;
-        while (!isDone) {
-            if (!platform::ReadShownPixels(&pixels, &width, &height))
-                continue;
-            ++reads;
-            if (std::find(pixels.begin(), pixels.end(), ScreenPixel(kCheckFill)) != pixels.end())
-                ++filledReads;
-        }
+        isRead = platform::ReadShownPixels(&pixels, &width, &height);
     });
-    for (int i = 0; i < 20000; ++i) {
-        const platform::ScreenHold hold;
-        FillRect(screen, &all, fill);
-        FillRect(screen, &all, white);
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return hasLooked; });
     }
-    isDone = true;
+    // The check begins while the read has GDI's lock free: its hold, then its fill.
+    std::optional<platform::ScreenHold> hold;
+    std::recursive_mutex& gdi = platform::gdi_detail::State().mutex;
+    if (gdi.try_lock()) {
+        gdi.unlock();
+        hold.emplace();
+        FillRect(screen, &all, fill);
+    }
+    {
+        std::lock_guard lock(mutex);
+        mayRead = true;
+        changed.notify_all();
+    }
     reader.join();
-    EXPECT_GT(reads.load(), 0);
-    EXPECT_EQ(filledReads.load(), 0);
+    hold.reset();
+    platform::SetShownReadHook({});
+    EXPECT_TRUE(isRead);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), ScreenPixel(kCheckFill)), 0);
     DeleteObject(fill);
     ReleaseDC(nullptr, screen);
 }
@@ -495,9 +515,42 @@ TEST(VisibleScreen, AReadOrAHoldBeforeAnyDrawingTakesTheScreenAtItsNewSize) {
     }
 }
 
+namespace {
+
+// A thread that shows a message box, ended with its box (EndMessageBoxWindows) and joined however
+// the test leaves.
+class BoxThread {
+public:
+    explicit BoxThread(platform::MessageBoxRecord record)
+        : m_thread([this, record] {
+            (void)platform::ShowMessageBoxWindow(record);
+            m_isDone = true;
+        }) {}
+    BoxThread(const BoxThread&) = delete;
+    BoxThread& operator=(const BoxThread&) = delete;
+    ~BoxThread() { End(); }
+
+    // Ends the box, also one that is only coming up, and waits for the thread.
+    void End() {
+        while (!m_isDone) {
+            platform::EndMessageBoxWindows();
+            std::this_thread::yield();
+        }
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_isDone{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
 // A box that a worker thread brings up while a check holds the screen is painted on the screen
 // the check paints; when the hold ends and puts the picture from its start back, the box paints
-// again over it: the screen shows the box, not the picture from before it.
+// again over it: the screen shows the box, not the picture from before it. Once the box goes, the
+// screen it kept beneath it is put back: the picture the user saw, never the check's fill.
 TEST(VisibleScreen, ABoxThatComesUpDuringAHoldIsShownAfterIt) {
     platform::SetScreenSize(240, 320);
     platform::SetFontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
@@ -514,20 +567,23 @@ TEST(VisibleScreen, ABoxThatComesUpDuringAHoldIsShownAfterIt) {
         }
         return static_cast<HWND>(nullptr);
     };
-    std::thread worker;
+    // The screen and the font as other tests want them, however this one leaves.
+    const std::shared_ptr<void> restore(nullptr, [screen](void*) {
+        ReleaseDC(nullptr, screen);
+        platform::SetFontFile({});
+    });
+    std::optional<BoxThread> worker;
     HWND box = nullptr;
     {
         const platform::ScreenHold hold;
         HBRUSH fill = CreateSolidBrush(kCheckFill);
         FillRect(screen, &all, fill);
         DeleteObject(fill);
-        worker = std::thread([] {
-            platform::MessageBoxRecord record;
-            record.caption = u"Memory";
-            record.text = u"Not enough memory to plan the route.";
-            record.type = MB_OK | MB_ICONERROR;
-            (void)platform::ShowMessageBoxWindow(record);
-        });
+        platform::MessageBoxRecord record;
+        record.caption = u"Memory";
+        record.text = u"Not enough memory to plan the route.";
+        record.type = MB_OK | MB_ICONERROR;
+        worker.emplace(record);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         for (;;) {
             box = boxOnScreen();
@@ -555,8 +611,12 @@ TEST(VisibleScreen, ABoxThatComesUpDuringAHoldIsShownAfterIt) {
     int height = 0;
     ASSERT_TRUE(platform::ReadShownPixels(&pixels, &width, &height));
     EXPECT_EQ(std::count(pixels.begin(), pixels.end(), ScreenPixel(kCheckFill)), 0);
-    platform::EndMessageBoxWindows();
-    worker.join();
-    ReleaseDC(nullptr, screen);
-    platform::SetFontFile({});
+    // Gone with its thread (nothing has painted the bare screen since): what lies where it lay is
+    // what the box kept, the white from before the check.
+    worker->End();
+    ASSERT_TRUE(platform::ReadScreenPixels(&boxRect, &pixels, &width, &height));
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), ScreenPixel(kCheckFill)), 0)
+        << "the screen kept beneath the box holds the check's fill";
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), ScreenPixel(RGB(255, 255, 255))),
+              static_cast<std::ptrdiff_t>(pixels.size()));
 }

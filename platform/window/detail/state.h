@@ -102,6 +102,7 @@ struct Window {
     bool isFrameDirty = false; // a WS_BORDER frame that showed again waits for the next paint
     SCROLLINFO scroll[2]{};
     std::shared_ptr<void> control; // state of a system control or dialog
+    bool isModal = false;          // a dialog or box whose own loop runs while it is up
     HICON icons[2]{};              // ICON_SMALL, ICON_BIG as WM_SETICON gave them
 };
 

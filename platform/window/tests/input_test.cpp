@@ -327,25 +327,49 @@ TEST(KeyInput, HotKeysTakeTheKeyAndAcceleratorsWorkOnlyWhileEnabled) {
     // While the main window is disabled (a modeless dialog runs), keys reach the dialog and the
     // main window's accelerators stay off.
     HWND dialog = MakePopup(u"Rec", RECT{20, 20, 200, 200});
+    // A modal window (a dialog or box whose own loop runs), shown in its rows only: while it is
+    // up every key goes to it, the hot keys too, also when the window beneath keeps the focus or
+    // stays enabled (a box of another thread).
+    HWND modal = MakePopup(u"Rec", RECT{40, 40, 180, 180}, WS_POPUP);
+    HWND modalChild = MakeChild(modal, RECT{0, 0, 50, 50});
+    platform::SetModalWindow(modal, true);
     const struct {
         std::function<void()> press;
         HWND focus;
         bool isEnabled;
         std::vector<UINT> atMain;
         WPARAM command;
+        bool isModalUp = false;
+        HWND keyDownAt = nullptr; // the one window that gets the key down
+        HWND charAt = nullptr;    // the one window that gets a typed character
     } cases[] = {
         {[&] { driver.Key(VK_UP); }, child, true, {WM_HOTKEY}, 0},
         {[&] { driver.Key(VK_F3); }, child, true, {WM_COMMAND}, MAKEWPARAM(300, 1)},
         {[&] { driver.KeyWith(VK_CONTROL, 'S'); }, child, true, {WM_COMMAND}, MAKEWPARAM(301, 1)},
         {[&] { driver.Key('S'); }, child, true, {}, 0},
         {[&] { platform::InjectChar(u's'); }, child, true, {}, 0},
-        {[&] { driver.Key(VK_F3); }, dialog, false, {}, 0},
+        {[&] { driver.Key(VK_F3); }, dialog, false, {}, 0, false, dialog},
+        {[&] { driver.Key(VK_UP); }, modalChild, false, {}, 0, true, modalChild},
+        {[&] { driver.Key(VK_DOWN); }, modalChild, true, {}, 0, true, modalChild},
+        {[&] { driver.Key(VK_UP); }, child, true, {}, 0, true, modal},
+        {[&] {
+             platform::InjectChar(u's');
+             driver.RunUntilIdle();
+         },
+         child,
+         true,
+         {},
+         0,
+         true,
+         nullptr,
+         modal},
     };
     int step = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(step++);
         EnableWindow(main, c.isEnabled ? TRUE : FALSE);
         SetFocus(c.focus);
+        ShowWindow(modal, c.isModalUp ? SW_SHOWNA : SW_HIDE);
         driver.RunUntilIdle();
         ClearLog();
         c.press();
@@ -353,8 +377,19 @@ TEST(KeyInput, HotKeysTakeTheKeyAndAcceleratorsWorkOnlyWhileEnabled) {
         if (c.command != 0) {
             EXPECT_EQ(Entries(WM_COMMAND)[0].wParam, c.command);
         }
+        if (c.keyDownAt != nullptr) {
+            const auto downs = Entries(WM_KEYDOWN);
+            ASSERT_EQ(downs.size(), 1u);
+            EXPECT_EQ(downs[0].window, c.keyDownAt);
+        }
+        if (c.charAt != nullptr) {
+            const auto chars = Entries(WM_CHAR);
+            ASSERT_EQ(chars.size(), 1u);
+            EXPECT_EQ(chars[0].window, c.charAt);
+        }
     }
-    EXPECT_EQ(Numbers(dialog, {WM_KEYDOWN}).size(), 1u);
+    ShowWindow(modal, SW_HIDE);
+    DestroyWindow(modal);
     DestroyWindow(dialog);
     EnableWindow(main, TRUE);
     ASSERT_TRUE(UnregisterHotKey(main, 1));
