@@ -1,5 +1,6 @@
 // The frame step's check: the screen compared with the screen painted whole at once.
 #include "app/scenario/scenariowindows.h"
+#include "mapdisplay/labellayer.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 #include "ui/customcombobox.h"
@@ -80,6 +81,96 @@ std::shared_ptr<void> MakeLabelPopup(const RECT& rect, const FrameCheckLabel& la
                                  [](HWND popup) { DestroyWindow(popup); });
 }
 
+// A map's street labels with their halos, drawn by the label layer into the picture the popup
+// keeps and blits, as the moving map draws them: first in the other light and a pixel up and to
+// the left, then in their own, as a map that moved by a pixel and turned to day or to night
+// draws them again over the same picture. Then each halo pass lies where the same text lay in
+// the halo's colour before.
+class FrameCheckStreetMap {
+public:
+    FrameCheckStreetMap(bool isDay, bool isRotated)
+        : m_isDay(!isDay)
+        , m_isRotated(isRotated) {}
+    ~FrameCheckStreetMap() {
+        DestroyWindow(m_popup);
+        if (m_picture != nullptr) {
+            SelectObject(m_picture, m_previous);
+            DeleteObject(m_bitmap);
+            DeleteDC(m_picture);
+        }
+    }
+    FrameCheckStreetMap(const FrameCheckStreetMap&) = delete;
+    FrameCheckStreetMap& operator=(const FrameCheckStreetMap&) = delete;
+
+    // Shows the popup at rect (screen coordinates), painted in the other light, and asks for a
+    // paint in its own.
+    void Show(const RECT& rect) {
+        m_popup = repaintcheck::MakePopup(rect, u"FrameCheckStreetMap", &Procedure,
+                                          reinterpret_cast<LONG_PTR>(this));
+        UpdateWindow(m_popup);
+        m_isDay = !m_isDay;
+        m_shift = 0;
+        InvalidateRect(m_popup, nullptr, FALSE);
+    }
+
+private:
+    static LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != WM_PAINT)
+            return DefWindowProcW(window, message, wParam, lParam);
+        auto* map = reinterpret_cast<FrameCheckStreetMap*>(GetWindowLongW(window, GWL_USERDATA));
+        PAINTSTRUCT paint{};
+        HDC dc = BeginPaint(window, &paint);
+        RECT client{};
+        GetClientRect(window, &client);
+        map->Draw(dc, client);
+        BitBlt(dc, 0, 0, client.right, client.bottom, map->m_picture, 0, 0, SRCCOPY);
+        EndPaint(window, &paint);
+        return 0;
+    }
+
+    void Draw(HDC dc, const RECT& client) {
+        if (m_picture == nullptr) {
+            m_picture = CreateCompatibleDC(dc);
+            m_bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+            m_previous = SelectObject(m_picture, m_bitmap);
+            m_labels.Begin(m_picture);
+        }
+        // The map's ground by day and by night.
+        HBRUSH ground = CreateSolidBrush(m_isDay ? RGB(255, 255, 230) : RGB(48, 40, 32));
+        FillRect(m_picture, &client, ground);
+        DeleteObject(ground);
+        m_labels.SetDay(m_isDay);
+        m_labels.Clear();
+        const LONG s = m_shift;
+        const POINT straight[2][2] = {{{10 - s, 40 - s}, {230 - s, 40 - s}},
+                                      {{10 - s, 100 - s}, {230 - s, 100 - s}}};
+        const POINT slanted[2][2] = {{{10 - s, 90 - s}, {200 - s, 10 - s}},
+                                     {{30 - s, 140 - s}, {220 - s, 60 - s}}};
+        const char16_t* names[2] = {u"Bim Gamanderhus", u"Im Besch"};
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_TRUE(
+                m_labels.AddStreetLabel(m_isRotated ? slanted[i] : straight[i], 2, names[i], 1070));
+        }
+        m_labels.Draw(m_picture, true);
+    }
+
+    bool m_isDay;
+    bool m_isRotated;
+    LONG m_shift = 1;
+    HWND m_popup = nullptr;
+    HDC m_picture = nullptr;
+    HBITMAP m_bitmap = nullptr;
+    HGDIOBJ m_previous = nullptr;
+    LabelLayer m_labels;
+};
+
+// A shown popup at rect (screen coordinates) showing street labels in the light.
+std::shared_ptr<void> MakeStreetMapPopup(const RECT& rect, bool isDay, bool isRotated) {
+    auto map = std::make_shared<FrameCheckStreetMap>(isDay, isRotated);
+    map->Show(rect);
+    return map;
+}
+
 // The shell's empty menu bar of a window, from a language library that holds it.
 struct FrameCheckMenuBar {
     explicit FrameCheckMenuBar(HWND window) {
@@ -105,7 +196,8 @@ struct FrameCheckMenuBar {
 // pixels of a shown window that no window paints (the repaint starts from a screen of a colour no
 // window uses). A text shown on a colour it contrasts with less than 3:1 fails it too, drawn
 // straight onto the screen or into a bitmap blitted there; a disabled button's greyed caption
-// does not. A row's change gets the white window and returns what it made, kept to the check.
+// does not, nor a map label measured against its halo. A row's change gets the white window and
+// returns what it made, kept to the check.
 TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
     platform::SetScreenSize(240, 320);
     platform::KeepDrawnTexts(true);
@@ -184,6 +276,27 @@ TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
         {"a road-number shield in white on green",
          [](HWND) {
              return MakeLabelPopup(RECT{60, 20, 180, 50}, kShield);
+         },
+         ""},
+        // Light text on its dark halo by night, dark on light by day, along a line or across.
+        {"a street label with its halo by day",
+         [](HWND) {
+             return MakeStreetMapPopup(RECT{0, 20, 240, 170}, true, false);
+         },
+         ""},
+        {"a rotated street label with its halo by day",
+         [](HWND) {
+             return MakeStreetMapPopup(RECT{0, 20, 240, 170}, true, true);
+         },
+         ""},
+        {"a street label with its halo by night",
+         [](HWND) {
+             return MakeStreetMapPopup(RECT{0, 20, 240, 170}, false, false);
+         },
+         ""},
+        {"a rotated street label with its halo by night",
+         [](HWND) {
+             return MakeStreetMapPopup(RECT{0, 20, 240, 170}, false, true);
          },
          ""},
         // A disabled field keeps its text readable, greyed.
