@@ -1,8 +1,10 @@
 // The frame step's check: the screen compared with the screen painted whole at once.
 #include "app/scenario/scenariowindows.h"
 #include "mapdisplay/labellayer.h"
+#include "testdata/bitmapwriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
+#include "ui/bitmapbutton.h"
 #include "ui/customcombobox.h"
 #include "ui/textface.h"
 
@@ -11,6 +13,7 @@
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/repaintcheck.h"
 #include "platform/gdi/text.h"
+#include "platform/shell/resources.h"
 #include "platform/window/paint.h"
 #include "platform/window/shell.h"
 #include "platform/window/testdriver.h"
@@ -171,33 +174,72 @@ std::shared_ptr<void> MakeStreetMapPopup(const RECT& rect, bool isDay, bool isRo
     return map;
 }
 
+// A language library holding the bundle, loaded from a device root of its own.
+struct FrameCheckLanguage {
+    explicit FrameCheckLanguage(const platform::ResourceBundle& bundle) {
+        if (root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)))
+            module = LoadLibraryW(u"LangEngCE.dll");
+    }
+    ~FrameCheckLanguage() { FreeLibrary(module); }
+    FrameCheckLanguage(const FrameCheckLanguage&) = delete;
+    FrameCheckLanguage& operator=(const FrameCheckLanguage&) = delete;
+    testdata::TempDeviceRoot root;
+    HMODULE module = nullptr;
+};
+
+platform::ResourceBundle MenuBarBundle() {
+    platform::ResourceBundle bundle;
+    bundle.menuBars = {101};
+    return bundle;
+}
+
 // The shell's empty menu bar of a window, from a language library that holds it.
 struct FrameCheckMenuBar {
     explicit FrameCheckMenuBar(HWND window) {
-        platform::ResourceBundle bundle;
-        bundle.menuBars = {101};
-        if (root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)))
-            language = LoadLibraryW(u"LangEngCE.dll");
         bar.hwndParent = window;
-        bar.hInstRes = language;
+        bar.hInstRes = language.module;
         EXPECT_TRUE(SHCreateMenuBar(&bar));
     }
-    ~FrameCheckMenuBar() {
-        DestroyWindow(bar.hwndMB);
-        FreeLibrary(language);
-    }
-    testdata::TempDeviceRoot root;
-    HMODULE language = nullptr;
+    ~FrameCheckMenuBar() { DestroyWindow(bar.hwndMB); }
+    FrameCheckLanguage language{MenuBarBundle()};
     SHMENUBARINFO bar{36, nullptr, SHCMBF_EMPTYBAR, 101, nullptr, 0, 0, nullptr, 0};
 };
 
-// A frame passes when the screen is what its windows paint, and the bare screen where none
-// lies; pixels no paint accounts for fail it, naming the first rectangle where they lie, and so do
-// pixels of a shown window that no window paints (the repaint starts from a screen of a colour no
-// window uses). A text shown on a colour it contrasts with less than 3:1 fails it too, drawn
-// straight onto the screen or into a bitmap blitted there; a disabled button's greyed caption
-// does not, nor a map label measured against its halo. A row's change gets the white window and
-// returns what it made, kept to the check.
+constexpr UINT kFrameCheckFaceId = 890;
+
+// A button face of the skin: a 4 by 4 plate whose corners are the key colour.
+platform::ResourceBundle KeyedFaceBundle() {
+    platform::ResourceBundle bundle;
+    bundle.bitmaps[kFrameCheckFaceId] = testdata::WriteKeyedPlate(4, 4, 0x1E5778);
+    return bundle;
+}
+
+// A skinned button at (20, 30) of the window, its face drawn as the skin means it (the key colour
+// transparent) or with the key colour as a colour.
+struct FrameCheckKeyedButton {
+    FrameCheckKeyedButton(HWND window, bool isTransparent)
+        : button(kFrameCheckFaceId, false, isTransparent, 0) {
+        platform::SetResourceInstance(language.module);
+        CreateWindowExW(0, WindowClassRegistry::ClassName(), u"", WS_CHILD | WS_VISIBLE, 20, 30, 4,
+                        4, window, reinterpret_cast<HMENU>(UINT_PTR{kFrameCheckFaceId}), nullptr,
+                        &button.GetHandle());
+    }
+    ~FrameCheckKeyedButton() {
+        DestroyWindow(button.GetWindow());
+        platform::SetResourceInstance(previous);
+    }
+    HINSTANCE previous = platform::ResourceInstance();
+    FrameCheckLanguage language{KeyedFaceBundle()};
+    BitmapButton button;
+};
+
+// A frame passes when the screen is what its windows paint, and the bare screen where none lies;
+// pixels no paint accounts for fail it, naming the first rectangle where they lie, and so do pixels
+// of a shown window that no window paints (the repaint starts from a screen of a colour no window
+// uses), and so do pixels of the colour the skin's bitmaps key out. A text shown on a colour it
+// contrasts with less than 3:1 fails it too, drawn straight onto the screen or into a bitmap
+// blitted there; a disabled button's greyed caption does not, nor a map label measured against its
+// halo. A row's change gets the white window and returns what it made, kept to the check.
 TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
     platform::SetScreenSize(240, 320);
     platform::KeepDrawnTexts(true);
@@ -297,6 +339,17 @@ TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
         {"a rotated street label with its halo by night",
          [](HWND) {
              return MakeStreetMapPopup(RECT{0, 20, 240, 170}, false, true);
+         },
+         ""},
+        // The round corners of a button's plate, in the colour the skin keys out.
+        {"a button face with its key colour drawn as a colour",
+         [](HWND window) {
+             return std::shared_ptr<void>(std::make_shared<FrameCheckKeyedButton>(window, false));
+         },
+         "the skin's key colour RGB(255, 0, 255) shows in (20, 30) - (24, 31)"},
+        {"a button face with its key colour transparent",
+         [](HWND window) {
+             return std::shared_ptr<void>(std::make_shared<FrameCheckKeyedButton>(window, true));
          },
          ""},
         // A disabled field keeps its text readable, greyed.
