@@ -23,6 +23,7 @@ nav_test(app_scenario_test
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariorun_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scenario/tests/scenariowindows_test.cpp
   DEPENDS app_scenario app_startup app_testing ui_lists testdata testdata_programfolder testdata_golden
+    mapdisplay_labels
     platform_sound positioning_gps positioning_geodesy platform_gdi platform_window_testdriver)
 if(TARGET app_scenario_test)
   target_compile_definitions(app_scenario_test PRIVATE

@@ -298,24 +298,18 @@ void DrawBoxedLabel(HDC dc, const Label& label) {
                 static_cast<UINT>(label.text.size()), nullptr);
 }
 
-// The text at the box's first corner, where the rotated text starts; the halo is the text in the
-// halo colour at the eight positions one pixel around it.
+// The text at the box's first corner, where the rotated text starts, with its halo (the text in
+// the halo colour one pixel around it) when asked for.
 void DrawHaloedLabel(HDC dc, const Label& label, bool halo) {
     const POINT at = label.corners[0];
     const auto count = static_cast<UINT>(label.text.size());
-    if (halo) {
-        SetTextColor(dc, label.haloColour);
-        for (int dy = -1; dy <= 1; ++dy) {
-            for (int dx = -1; dx <= 1; ++dx) {
-                if (dx != 0 || dy != 0) {
-                    ExtTextOutW(dc, at.x + dx, at.y + dy, 0, nullptr, label.text.c_str(), count,
-                                nullptr);
-                }
-            }
-        }
-    }
     SetTextColor(dc, label.textColour);
-    ExtTextOutW(dc, at.x, at.y, 0, nullptr, label.text.c_str(), count, nullptr);
+    if (halo) {
+        (void)platform::TextOutWithHalo(dc, at.x, at.y, label.text.c_str(), count,
+                                        label.haloColour);
+    } else {
+        ExtTextOutW(dc, at.x, at.y, 0, nullptr, label.text.c_str(), count, nullptr);
+    }
 }
 
 } // namespace

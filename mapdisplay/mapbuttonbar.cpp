@@ -5,6 +5,7 @@
 #include "platform/gdi/text.h"
 #include "platform/shell/resources.h"
 #include "platform/window/message.h"
+#include "platform/window/paint.h"
 #include "platform/window/window.h"
 
 #include <cmath>
@@ -60,7 +61,7 @@ BitmapButton* MapButtonBar::GetButton(UINT id) {
 }
 
 void MapButtonBar::Create(UINT id, bool isToggle, UINT alternative, DWORD style) {
-    auto button = std::make_unique<BitmapButton>(id, isToggle, false, alternative);
+    auto button = std::make_unique<BitmapButton>(id, isToggle, true, alternative);
     // The column's buttons overlap by a row: each keeps off the ones above it, so that a button
     // painted alone leaves the row shared with its neighbour as the whole column paints it.
     style |= WS_CLIPSIBLINGS;
@@ -138,6 +139,11 @@ void MapButtonBar::Place(UINT id, int top, int height) {
     GetClientRect(parent, &client);
     MoveWindow(button->GetWindow(), client.right - kWidth, top, kWidth, height, TRUE);
     ShowWindow(button->GetWindow(), SW_SHOW);
+    // The face keys out the corners of its plate, where the map shows. The map paints the place
+    // again first, then the windows over it: a picture another window left there before the
+    // button came (the direction arrow's, which the button now covers) does not show through.
+    const RECT area{client.right - kWidth, top, client.right, top + height};
+    RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void MapButtonBar::Collapse() {

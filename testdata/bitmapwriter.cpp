@@ -3,6 +3,7 @@
 
 #include "testdata/detail/fileimage.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace testdata {
@@ -104,6 +105,18 @@ std::vector<std::uint8_t> WriteBitmapFile(const BitmapSpec& spec, BitmapFault fa
     detail::AppendU32(out, offset);
     out.insert(out.end(), dib.begin(), dib.end());
     return out;
+}
+
+std::vector<std::uint8_t> WriteKeyedPlate(int width, int height, std::uint32_t rgb) {
+    BitmapSpec spec;
+    spec.width = std::max(width, 1);
+    spec.height = std::max(height, 1);
+    const auto w = static_cast<std::size_t>(spec.width);
+    const auto h = static_cast<std::size_t>(spec.height);
+    spec.pixels.assign(w * h, rgb);
+    for (const std::size_t corner : {std::size_t{0}, w - 1, (h - 1) * w, h * w - 1})
+        spec.pixels[corner] = kSkinKeyRgb;
+    return WriteBitmapFile(spec);
 }
 
 } // namespace testdata

@@ -36,4 +36,11 @@ enum class BitmapFault {
 [[nodiscard]] std::vector<std::uint8_t> WriteBitmapFile(const BitmapSpec& spec,
                                                         BitmapFault fault = BitmapFault::None);
 
+// The colour the skin's bitmaps key out (0x00RRGGBB): magenta.
+inline constexpr std::uint32_t kSkinKeyRgb = 0xFF00FF;
+// A bitmap file of a button face as the skin draws them: a plate of one colour (0x00RRGGBB)
+// whose four corner pixels are the key colour, keyed out where the face is drawn (its top-left
+// pixel's colour), so that the plate shows round on any background.
+[[nodiscard]] std::vector<std::uint8_t> WriteKeyedPlate(int width, int height, std::uint32_t rgb);
+
 } // namespace testdata

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace testdata {
 namespace {
@@ -264,6 +266,24 @@ NmeaWriter& NmeaWriter::AddRestart() {
     m_sentences.push_back(std::string("$GPGSV,3,1,1") + '\0' +
                           "GPS receiver restarted\r\nFirmware 2.3.1 build 0417\r\n");
     m_sentences.push_back(Sentence("PSRF150,1"));
+    return *this;
+}
+
+NmeaWriter& NmeaWriter::AddEphemeris(int satellite) {
+    constexpr int kEphemerisParts = 3;
+    constexpr int kEphemerisDigits = 80;
+    // Digits of a linear congruential sequence seeded by the satellite and the part.
+    for (int part = 1; part <= kEphemerisParts; ++part) {
+        std::uint32_t state = static_cast<std::uint32_t>(satellite) * 7919U +
+                              static_cast<std::uint32_t>(part) * 104729U;
+        std::string data;
+        for (int digit = 0; digit < kEphemerisDigits; ++digit) {
+            state = state * 1664525U + 1013904223U;
+            data += "0123456789ABCDEF"[state >> 28];
+        }
+        m_sentences.push_back(
+            Sentence("PSRF140," + Digits(satellite) + "," + std::to_string(part) + "," + data));
+    }
     return *this;
 }
 

@@ -86,6 +86,10 @@ public:
     // A receiver restarting: half a sentence without end, a NUL byte, a text banner of two
     // lines without "$" or "*", then "$PSRF150,1" (ready).
     NmeaWriter& AddRestart();
+    // The receiver's own ephemeris sentences of one satellite (1 to 32), as receivers that hand
+    // out their orbit data send them: three "$PSRF140,<satellite>,<part 1-3>,<data>", the data
+    // 80 upper-case hexadecimal digits that differ by satellite and part.
+    NmeaWriter& AddEphemeris(int satellite);
     [[nodiscard]] std::string Build() const;
 
     // "$" + text + "*" + checksum + CR LF, changed by the fault.

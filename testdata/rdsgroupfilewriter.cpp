@@ -163,6 +163,9 @@ std::string RdsGroupFileWriter::Build(RdsGroupFault fault) const {
             out += line.substr(0, 7);
             return out;
         }
+        if (fault == RdsGroupFault::UnendedLastLine && &line == &lines.back()) {
+            return out + line;
+        }
         out += line + end;
     }
     return out;

@@ -15,8 +15,9 @@ namespace testdata {
 
 enum class RdsGroupFault {
     None,
-    GarbageLine,  // a line of text that is no group, after the first group
-    TornLastLine, // the last group cut to 7 digits, without its line end
+    GarbageLine,     // a line of text that is no group, after the first group
+    TornLastLine,    // the last group cut to 7 digits, without its line end
+    UnendedLastLine, // the last line whole, without its line end
 };
 
 // What follows every group line but the last, as in logs of real stations.

@@ -129,17 +129,25 @@ int TmcDecoder::Decode(const char* bytes, int count) {
     const int digitsPerGroup = m_reader.digitsPerGroup;
     int digits = m_reader.digitCount;
     for (int index = 0; index < count; ++index) {
-        if (digits == 0 && digitsPerGroup == kFullGroupDigits &&
+        if (digits == 0 && m_reader.isLineStart && digitsPerGroup == kFullGroupDigits &&
             count - index >= kFullGroupDigits && ReadWholeGroup(bytes + index)) {
             index += kFullGroupDigits - 1;
+            m_reader.isLineStart = false;
+            m_reader.isGroupRead = true;
             if (HandleGroup()) {
                 m_reader.digitCount = 0;
                 return index + 1;
             }
             continue;
         }
-        const int value = kDigitValues[static_cast<unsigned char>(bytes[index])];
+        const char character = bytes[index];
+        const int value = kDigitValues[static_cast<unsigned char>(character)];
         if (value >= 0) {
+            if (digits == 0) {
+                m_reader.isLineDigits = m_reader.isLineStart;
+            }
+            m_reader.isGroupRead = false; // the group's line goes on
+            m_reader.isLineStart = false;
             std::uint8_t& target = m_reader.bytes[digits / 2];
             target = (digits % 2 == 0) ? static_cast<std::uint8_t>(value << 4)
                                        : static_cast<std::uint8_t>(target | value);
@@ -147,11 +155,24 @@ int TmcDecoder::Decode(const char* bytes, int count) {
                 continue;
             }
             digits = 0;
+            if (!m_reader.isLineDigits) {
+                continue; // digits within a line of another format
+            }
+            m_reader.isGroupRead = true;
         } else {
-            m_reader.digitCount = digits;
+            const bool isLineEnd = character == '\n' || character == '\r';
+            if (m_reader.isGroupRead && isLineEnd) {
+                ++m_groupCount;
+            }
+            m_reader.isGroupRead = false;
+            m_reader.isLineStart = isLineEnd;
+            m_reader.digitCount = m_reader.isLineDigits ? digits : 0;
             digits = 0;
             if (!EndGroup()) {
                 continue;
+            }
+            if (isLineEnd) {
+                ++m_groupCount; // the 10-digit form on a line of its own
             }
         }
         if (HandleGroup()) {
@@ -164,7 +185,6 @@ int TmcDecoder::Decode(const char* bytes, int count) {
 }
 
 bool TmcDecoder::HandleGroup() {
-    ++m_groupCount;
     const std::uint8_t* group = m_reader.bytes;
     // Every group but the 10-digit form names the station it came from: the tuned one.
     if (const std::uint16_t programmeId = ProgrammeIdOf(group); programmeId != 0) {
@@ -314,6 +334,12 @@ void TmcDecoder::Reset() {
     m_groupsExpected = 0;
     m_isMessageReady = 0;
     m_reader.digitCount = 0;
+    // The input starts again: the line read so far ended.
+    if (m_reader.isGroupRead) {
+        ++m_groupCount;
+    }
+    m_reader.isGroupRead = false;
+    m_reader.isLineStart = true;
     m_lastGroup = LastGroup::None;
 }
 

@@ -1,19 +1,20 @@
 #pragma once
 // Turns RDS groups written as hexadecimal text (16 digits A B C D per group, or 10 digits for a
-// group 8A without programme identification) into TmcRawMessage records: groups 3A announcing TMC
-// (application id CD46 or CD47; other applications such as RT+ are announced in groups 3A too) give
-// the location table number of the station that sends them, groups 8A the ALERT-C messages (ISO
-// 14819-1), single or of up to five groups. A message carries the table number when its programme
-// identification is that of the announcing station, else 0 (its country's default) until its own
-// station's announcement comes. A message in the 10-digit form has none: it is the tuned station's,
-// the one the last whole group (of any type) named, and carries the number only while that is the
-// announcing station. A message whose second group was missed is dropped. Stations send each group
-// two or three times in a row: a group 8A that repeats the last one taken (the same programme
-// identification, low five bits of block B, blocks C and D; the programme type and traffic
-// programme flag may change meanwhile) is skipped, whatever other groups or damaged lines come
-// between. Up to four copies in a row of a group that finished a message count as one sending; a
-// fifth sends the message again, so that a message a station keeps sending still comes out now and
-// then. Safe from any thread: every operation takes the decoder lock.
+// group 8A without programme identification, each at the start of a line; digits later in a line,
+// as in other receivers' sentences with long hexadecimal fields, are none) into TmcRawMessage
+// records: groups 3A announcing TMC (application id CD46 or CD47; other applications such as RT+
+// are announced in groups 3A too) give the location table number of the station that sends them,
+// groups 8A the ALERT-C messages (ISO 14819-1), single or of up to five groups. A message carries
+// the table number when its programme identification is that of the announcing station, else 0 (its
+// country's default) until its own station's announcement comes. A message in the 10-digit form has
+// none: it is the tuned station's, the one the last whole group (of any type) named, and carries
+// the number only while that is the announcing station. A message whose second group was missed is
+// dropped. Stations send each group two or three times in a row: a group 8A that repeats the last
+// one taken (the same programme identification, low five bits of block B, blocks C and D; the
+// programme type and traffic programme flag may change meanwhile) is skipped, whatever other groups
+// or damaged lines come between. Up to four copies in a row of a group that finished a message
+// count as one sending; a fifth sends the message again, so that a message a station keeps sending
+// still comes out now and then. Safe from any thread: every operation takes the decoder lock.
 
 #include "traffic/tmcrawmessage.h"
 #include "utilities/usefulcode/critsect.h"
@@ -38,15 +39,17 @@ public:
     // The finished message (the decoder's own record, valid until the next Decode); clears the
     // ready flag. Null when no message is ready.
     [[nodiscard]] const TmcRawMessage* TakeMessage();
-    // Forgets the partial group and message and the last group taken; the location table number,
-    // the station it came from and the tuned station stay.
+    // Forgets the partial group and message and the last group taken, and ends the line read
+    // (the input starts again); the location table number, the station it came from and the
+    // tuned station stay.
     void Reset();
 
     // 0 while idle, 1 after a first group, then the number of groups of the message received
     // (2 to 5); it stays at that number when the message is finished.
     [[nodiscard]] int GetBuildState() const;
-    // Whole groups read since construction, of any type, repeats and the 10-digit form
-    // included; Reset keeps the count.
+    // Lines read since construction that hold one whole group and nothing else (16 digits, or
+    // the 10-digit form, then a line feed or carriage return), of any type, repeats included.
+    // A group on the last line counts when Reset ends it; Reset keeps the count.
     [[nodiscard]] std::uint64_t GetGroupCount() const;
     // The number the last group 3A announcing TMC gave; 0 until one has been seen.
     [[nodiscard]] std::uint32_t GetLocationTableNumber() const;
@@ -66,6 +69,12 @@ private:
         std::uint8_t bytes[8] = {};
         int digitCount = 0;
         int digitsPerGroup = 16;
+        // The next character starts a line; the digits being read started theirs (digits that
+        // did not are no group); a group of 16 digits was read, and its line holds nothing else
+        // if it ends next.
+        bool isLineStart = true;
+        bool isLineDigits = false;
+        bool isGroupRead = false;
     };
 
     // True (and the group in m_reader) when the next 16 characters are all digits.

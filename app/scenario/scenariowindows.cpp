@@ -64,6 +64,9 @@ HWND FindPickList(UINT id, std::string& problem) {
 
 // The screen's colour before a whole repaint: neither the skins nor the map's style sheets use it.
 constexpr COLORREF kUnpaintedColour = RGB(0xF3, 0x0D, 0xE5);
+// The colour the skin's bitmaps key out (their top-left pixel's): transparent where they are
+// drawn, never shown.
+constexpr COLORREF kSkinKeyColour = RGB(255, 0, 255);
 
 // The colour as ReadScreenPixels gives it (0x00RRGGBB).
 std::uint32_t ScreenPixelOf(COLORREF colour) {
@@ -409,6 +412,9 @@ std::string CompareWithWholeRepaint(const std::vector<std::uint32_t>& shown, int
         return "painted by no window in " + RectText(*unpainted);
     if (const std::optional<RECT> differs = platform::FirstDifference(shown, repainted, width))
         return "the frame differs from the screen repainted whole in " + RectText(*differs);
+    if (const std::optional<RECT> keyed =
+            FirstPixelsOf(repainted, repaintedWidth, ScreenPixelOf(kSkinKeyColour)))
+        return "the skin's key colour " + RgbText(kSkinKeyColour) + " shows in " + RectText(*keyed);
     // The frame is the repaint: what the repaint drew is what the frame shows.
     return FindUnreadableText(platform::ShownDrawnTexts());
 }

@@ -48,14 +48,15 @@ inline constexpr char16_t kEditClass[] = u"Edit";
 [[nodiscard]] std::optional<POINT> FindListEntryPoint(UINT id, const std::u16string& entry,
                                                       std::string& problem);
 // Fills the screen with a colour no window paints, paints it whole again at once (every shown
-// window, and the bare screen where none lies) and compares the screen with shown (its pixels
-// read before, width a row; repainted receives the repainted ones and is kept by the caller from
-// call to call): empty when they are equal, otherwise why a frame fails, naming the first
-// rectangle of pixels that kept the fill (painted by no window) or else where they differ, or
-// else the first text the repaint drew that cannot be read on the colour under it (a WCAG 2
-// contrast below 3:1; the greyed captions of disabled buttons and the few colour pairs the
-// program's design fixes aside): texts drawn into bitmaps count where a blit carries them onto
-// the screen, while drawn texts are kept (platform::KeepDrawnTexts). Neither the fill nor the
-// repaint is ever shown in the window, and the screen is left as it was.
+// window, and the bare screen where none lies) and compares the screen with shown (its pixels read
+// before, width a row; repainted receives the repainted ones and is kept by the caller from call to
+// call): empty when they are equal, otherwise why a frame fails, naming the first rectangle of
+// pixels that kept the fill (painted by no window) or else where they differ, or else the first
+// pixels of the skin's key colour (magenta, transparent where a skin bitmap is drawn), or else the
+// first text the repaint drew that cannot be read on the colour under it (a WCAG 2 contrast below
+// 3:1; the greyed captions of disabled buttons and the few colour pairs the program's design fixes
+// aside): texts drawn into bitmaps count where a blit carries them onto the screen, while drawn
+// texts are kept (platform::KeepDrawnTexts). Neither the fill nor the repaint is ever shown in the
+// window, and the screen is left as it was.
 [[nodiscard]] std::string CompareWithWholeRepaint(const std::vector<std::uint32_t>& shown,
                                                   int width, std::vector<std::uint32_t>& repainted);

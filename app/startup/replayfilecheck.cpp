@@ -62,7 +62,10 @@ bool HoldsPositionSentence(const std::u16string& path) {
 
 bool HoldsRdsGroup(const std::u16string& path) {
     TmcDecoder decoder;
-    return ReadUntil(path, [&decoder](std::string_view bytes, bool) {
+    return ReadUntil(path, [&decoder](std::string_view bytes, bool isEnd) {
+        if (isEnd) {
+            decoder.Reset(); // a group on the last line, without its line end, counts
+        }
         int offset = 0;
         const auto count = static_cast<int>(bytes.size());
         while (offset < count && decoder.GetGroupCount() == 0) {

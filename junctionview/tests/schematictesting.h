@@ -56,9 +56,9 @@ inline testdata::ScreenDescWriter SchematicDescription(const std::u16string& cro
 // The corner button's three faces.
 inline platform::ResourceBundle SchematicBundle() {
     platform::ResourceBundle bundle;
-    bundle.bitmaps[910] = OneColour(33, 30, 0x3070D0);
-    bundle.bitmaps[911] = OneColour(33, 30, 0xD07030);
-    bundle.bitmaps[913] = OneColour(33, 30, 0x808080);
+    bundle.bitmaps[910] = testdata::WriteKeyedPlate(33, 30, 0x3070D0);
+    bundle.bitmaps[911] = testdata::WriteKeyedPlate(33, 30, 0xD07030);
+    bundle.bitmaps[913] = testdata::WriteKeyedPlate(33, 30, 0x808080);
     return bundle;
 }
 

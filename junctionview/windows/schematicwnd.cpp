@@ -121,7 +121,7 @@ void SchematicWnd::Create(const RECT& rect, HWND parent) {
             m_distanceArea = GetAreaRect(kDistanceAreaKey);
         }
         m_button = std::shared_ptr<BitmapButton>(new (std::nothrow)
-                                                     BitmapButton(kButtonId, false, false, 0));
+                                                     BitmapButton(kButtonId, false, true, 0));
         if (m_button != nullptr) {
             CreateWindowExW(0, WindowClassRegistry::ClassName(), u"", WS_CHILD | WS_VISIBLE, 0, 0,
                             0, 0, schematicHandle.window,

@@ -310,7 +310,7 @@ TEST_F(MapViewTest, DestinationArrowPointsOffTheRoad) {
 // In a view lower than the expanded bar's column, the column's top buttons reach into the
 // arrow's corner: they stay on top there, also when the arrow turns and paints again.
 TEST_F(MapViewTest, ExpandedBarButtonsCoverTheArrow) {
-    extraBitmaps[MapButtonBar::kNight] = Square(33, 0x20C020);
+    extraBitmaps[MapButtonBar::kNight] = testdata::WriteKeyedPlate(33, 30, 0x20C020);
     Start(240, 172, kDefaults, true, false);
     ShowWhole();
     const GeoPoint here = TownCentre();

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -483,6 +484,9 @@ struct Run {
     std::u16string_view text;
     std::span<const int> advances;
     int underline = -1; // index of a character to underline, or -1
+    // A halo pass, painted in this colour and noted as no text: the text drawn over it is
+    // noted on it.
+    std::optional<COLORREF> halo;
 };
 
 // Rounds half away from zero as std::lround does, for |v| up to 2^52, without the library call:
@@ -542,7 +546,7 @@ std::span<const int> KeptAdvances(FontInstance& font, std::u16string_view text) 
 // around the last glyph, taken again when a glyph leaves it.
 class GlyphPainter {
 public:
-    GlyphPainter(const Target& target, std::uint32_t colour)
+    GlyphPainter(const Target& target, std::uint32_t colour, bool isNoted)
         : m_target(target)
         , m_clip(Lists().clip)
         , m_colour(colour)
@@ -551,7 +555,7 @@ public:
         , m_band(Lists().band)
         , m_parts(Lists().parts)
         , m_spans(Lists().spans)
-        , m_isNoting(!m_isMono && IsKeepingTexts()) {
+        , m_isNoting(isNoted && !m_isMono && IsKeepingTexts()) {
         ReachedClip(target.clip, m_clip);
         m_band.clear();
         Lists().ink.clear();
@@ -737,8 +741,8 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
         AddConvex(spans, cell, 4);
         spans.Paint();
     }
-    const std::uint32_t colour = ToPixel(dc.textColour);
-    GlyphPainter painter(target, colour);
+    const std::uint32_t colour = ToPixel(run.halo.value_or(dc.textColour));
+    GlyphPainter painter(target, colour, !run.halo);
     double penX = originX + downX * font.Ascent();
     double penY = originY + downY * font.Ascent();
     for (std::size_t i = 0; i < run.text.size(); ++i) {
@@ -764,6 +768,32 @@ void DrawRun(const Dc& dc, const Target& target, FontInstance& font, const Run& 
                        static_cast<LONG>(RoundHalfAway(originY))},
                  Lists().ink, Lists().under);
     }
+}
+
+// Draws a run placed at the logical point (x, y) by the DC's text alignment.
+void DrawAligned(const Dc& dc, const Target& target, FontInstance& font, const Run& run,
+                 long long x, long long y, bool isOpaque) {
+    double width = 0;
+    for (int advance : run.advances)
+        width += advance;
+    const double radians = font.Angle() * kDegreesPerTenth * std::numbers::pi / 180;
+    const double dirX = std::cos(radians), dirY = -std::sin(radians);
+    const double downX = std::sin(radians), downY = std::cos(radians);
+    double along = 0;
+    if ((dc.textAlign & TA_CENTER) == TA_CENTER)
+        along = -width / 2;
+    else if ((dc.textAlign & TA_RIGHT) != 0)
+        along = -width;
+    double down = 0;
+    if ((dc.textAlign & TA_BASELINE) == TA_BASELINE)
+        down = -font.Ascent();
+    else if ((dc.textAlign & TA_BOTTOM) != 0)
+        down = -font.Height();
+    const double originX =
+        static_cast<double>(Clamp(x + SurfaceX(dc, target, 0))) + dirX * along + downX * down;
+    const double originY =
+        static_cast<double>(Clamp(y + SurfaceY(dc, target, 0))) + dirY * along + downY * down;
+    DrawRun(dc, target, font, run, originX, originY, isOpaque);
 }
 
 // Runs call(dc, target, font) for text calls; FALSE when the DC or a font is missing.
@@ -842,25 +872,7 @@ BOOL ExtTextOutW(HDC handle, int x, int y, UINT options, const RECT* rect, LPCWS
         run.text = std::u16string_view(text == nullptr ? u"" : text, count);
         run.advances =
             widths != nullptr ? std::span<const int>(widths, count) : KeptAdvances(font, run.text);
-        double width = 0;
-        for (int advance : run.advances)
-            width += advance;
-        const double radians = font.Angle() * kDegreesPerTenth * std::numbers::pi / 180;
-        const double dirX = std::cos(radians), dirY = -std::sin(radians);
-        const double downX = std::sin(radians), downY = std::cos(radians);
-        double along = 0;
-        if ((dc.textAlign & TA_CENTER) == TA_CENTER)
-            along = -width / 2;
-        else if ((dc.textAlign & TA_RIGHT) != 0)
-            along = -width;
-        double down = 0;
-        if ((dc.textAlign & TA_BASELINE) == TA_BASELINE)
-            down = -font.Ascent();
-        else if ((dc.textAlign & TA_BOTTOM) != 0)
-            down = -font.Height();
-        const double originX = static_cast<double>(Clamp(x + shiftX)) + dirX * along + downX * down;
-        const double originY = static_cast<double>(Clamp(y + shiftY)) + dirY * along + downY * down;
-        DrawRun(dc, target, font, run, originX, originY, dc.bkMode == OPAQUE);
+        DrawAligned(dc, target, font, run, x, y, dc.bkMode == OPAQUE);
         return TRUE;
     });
 }
@@ -1043,6 +1055,27 @@ int DrawTextW(HDC handle, LPCWSTR text, int count, RECT* rect, UINT format) {
 }
 
 namespace platform {
+
+BOOL TextOutWithHalo(HDC handle, int x, int y, LPCWSTR text, UINT count, COLORREF halo) {
+    if (text == nullptr && count != 0)
+        return FALSE;
+    return WithFont(handle, [&](Dc& dc, Target& target, FontInstance& font) {
+        Run run;
+        run.text = std::u16string_view(text == nullptr ? u"" : text, count);
+        run.advances = KeptAdvances(font, run.text);
+        run.halo = halo;
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (dx != 0 || dy != 0)
+                    DrawAligned(dc, target, font, run, static_cast<long long>(x) + dx,
+                                static_cast<long long>(y) + dy, false);
+            }
+        }
+        run.halo.reset();
+        DrawAligned(dc, target, font, run, x, y, false);
+        return TRUE;
+    });
+}
 
 GlyphCounts CountGlyphs() {
     GdiState& state = State();

@@ -118,12 +118,17 @@ struct GlyphCounts {
 };
 [[nodiscard]] GlyphCounts CountGlyphs();
 
+// Draws count characters with a halo: in the halo colour at the eight points one pixel around
+// (x, y), then in the DC's text colour at (x, y), each placed as ExtTextOutW places it, with no
+// background whatever the DC's background mode. Drawn texts note it as one text, on the colour
+// most of its glyph pixels covered (its halo where the halo lies under it); the halo is no text
+// of its own. FALSE when the DC or a font is missing.
+BOOL TextOutWithHalo(HDC dc, int x, int y, LPCWSTR text, UINT count, COLORREF halo);
+
 // Drawn texts, for a check of what the screen shows. While they are kept, each text call notes
 // every line it paints into a colour surface (the screen or a bitmap): the text, its colour, the
 // colour most of its glyph pixels covered and where they lie; a blit that copies a bitmap's
-// pixels unscaled carries the texts it copies along. A text drawn in its own colour one pixel
-// around the same text drawn next in another colour is that text's halo, not a text. Off by
-// default; any thread.
+// pixels unscaled carries the texts it copies along. Off by default; any thread.
 struct DrawnText {
     std::u16string text;
     COLORREF colour = 0;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 
 using namespace platform::gdi_detail;
 
@@ -13,8 +12,6 @@ namespace {
 // A surface keeps this many texts at most: past it, those it no longer shows go, then the
 // oldest.
 constexpr std::size_t kMaxTextsPerSurface = 256;
-// A halo is drawn in eight calls right before its text.
-constexpr std::ptrdiff_t kHaloCalls = 8;
 
 bool& KeepingTexts() {
     static bool isKeeping = false;
@@ -97,19 +94,6 @@ bool IsKeepingTexts() {
 
 void NoteText(Surface& surface, std::u16string_view text, std::uint32_t colour, POINT origin,
               const std::vector<POINT>& ink, const std::vector<std::uint32_t>& under) {
-    // A halo is the text drawn in its own colour one pixel around the place of the text drawn
-    // next: it is part of that text's picture, not a text of its own, whether the clip lets
-    // that text through or only a sliver of its halo.
-    std::vector<TextNote>& texts = surface.texts;
-    const auto halo =
-        std::remove_if(texts.end() - std::min<std::ptrdiff_t>(kHaloCalls, std::ssize(texts)),
-                       texts.end(), [&](const TextNote& kept) {
-                           const LONG dx = kept.origin.x - origin.x;
-                           const LONG dy = kept.origin.y - origin.y;
-                           return (dx != 0 || dy != 0) && std::abs(dx) <= 1 && std::abs(dy) <= 1 &&
-                                  kept.colour != colour && kept.text == text;
-                       });
-    texts.erase(halo, texts.end());
     if (ink.empty())
         return;
     TextNote note;

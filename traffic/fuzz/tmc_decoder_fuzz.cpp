@@ -1,7 +1,8 @@
 // Fuzzes the RDS-TMC decoder with arbitrary text, fed in pieces whose sizes come from the first
 // byte. Every finished message must keep the record's rules: bytes 22-23 zero; a multi-group
 // message has its continuity index cleared and no free-format bits beyond the groups received;
-// a single-group message has no free-format bits at all.
+// a single-group message has no free-format bits at all. Whole groups are counted for lines of
+// their own only.
 
 #include "traffic/tmcdecoder.h"
 
@@ -50,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* text = reinterpret_cast<const char*>(data + 1);
     int remaining = static_cast<int>(size - 1);
     TmcDecoder decoder;
+    std::uint64_t lineEnds = 0;
     while (remaining > 0) {
         const int piece = remaining < pieceSize ? remaining : pieceSize;
         const int consumed = decoder.Decode(text, piece);
@@ -67,8 +69,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (decoder.GetLocationTableNumber() > 63) {
             std::abort();
         }
+        for (int index = 0; index < consumed; ++index) {
+            lineEnds += text[index] == '\n' || text[index] == '\r' ? 1 : 0;
+        }
         text += consumed;
         remaining -= consumed;
+    }
+    // A group counts for a line of its own: one at most for each line end, and the last line.
+    decoder.Reset();
+    if (decoder.GetGroupCount() > lineEnds + 1) {
+        std::abort();
     }
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "testdata/alertcencoder.h"
+#include "testdata/nmeawriter.h"
 #include "testdata/rdsgroupfilewriter.h"
 #include "traffic/tmcdecoder.h"
 
@@ -579,6 +580,12 @@ TEST_F(TmcDecoding, DiscardsPartialGroupsAtMalformedTextAndReset) {
         {"ten digits", "0DD0652AC5\n", 1, 1},
         {"blocks apart, as other programs log them", "D301 840D D065 2AC5\n", 0, 0},
         {"a group 0A", "D3010408D3012020\n", 0, 1},
+        {"a group 0A on a CR LF line", "D3010408D3012020\r\n", 0, 1},
+        // Lines of other formats: digits that make groups, in lines that are no group.
+        {"a group with another field after it", "D3010408D3012020,57\n", 0, 0},
+        {"two groups in one line", "D3010408D3012020D3010408D3012020\n", 0, 0},
+        {"a receiver's NMEA log with its ephemeris sentences",
+         testdata::NmeaWriter().AddCycle({}).AddEphemeris(5).AddEphemeris(12).Build(), 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -735,6 +735,13 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
     testdata::NmeaWriter sentences;
     sentences.AddCycle({}).AddCycle({.second = 1});
     const std::string nmea = sentences.Build();
+    // A receiver's log with its own sentences of long hexadecimal fields between the cycles.
+    testdata::NmeaWriter receiver;
+    receiver.AddCycle({}).AddEphemeris(5).AddEphemeris(12).AddCycle({.second = 1});
+    const std::string receiverLog = receiver.Build();
+    testdata::RdsGroupFileWriter oneGroup;
+    oneGroup.Add(testdata::RdsGroupFileWriter::TuningGroup(0xD301));
+    const std::string unended = oneGroup.Build(testdata::RdsGroupFault::UnendedLastLine);
     struct Row {
         const char* name;
         UINT key;
@@ -806,6 +813,23 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
          1,
          {},
          {u"No groups: \\Nav\\timed.txt"}},
+        {"a receiver's NMEA log with its own sentences",
+         'L',
+         true,
+         u"\\Nav\\receiver.txt",
+         receiverLog,
+         1,
+         {},
+         {}},
+        {"a receiver's NMEA log with its own sentences as RDS groups",
+         'T',
+         true,
+         u"\\Nav\\receiver.txt",
+         receiverLog,
+         1,
+         {},
+         {u"No groups: \\Nav\\receiver.txt"}},
+        {"a group on a line without its end", 'T', true, u"\\Nav\\unended.txt", unended, 1, {}, {}},
         {"the same file again", 'T', true, u"\\Nav\\timed.txt", std::nullopt, 1, {}, {}},
     };
     for (const Row& row : rows) {

@@ -1,7 +1,10 @@
 // The frame step's check: the screen compared with the screen painted whole at once.
 #include "app/scenario/scenariowindows.h"
+#include "mapdisplay/labellayer.h"
+#include "testdata/bitmapwriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
+#include "ui/bitmapbutton.h"
 #include "ui/customcombobox.h"
 #include "ui/textface.h"
 
@@ -10,6 +13,7 @@
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/tests/repaintcheck.h"
 #include "platform/gdi/text.h"
+#include "platform/shell/resources.h"
 #include "platform/window/paint.h"
 #include "platform/window/shell.h"
 #include "platform/window/testdriver.h"
@@ -80,32 +84,162 @@ std::shared_ptr<void> MakeLabelPopup(const RECT& rect, const FrameCheckLabel& la
                                  [](HWND popup) { DestroyWindow(popup); });
 }
 
+// A map's street labels with their halos, drawn by the label layer into the picture the popup
+// keeps and blits, as the moving map draws them: first in the other light and a pixel up and to
+// the left, then in their own, as a map that moved by a pixel and turned to day or to night
+// draws them again over the same picture. Then each halo pass lies where the same text lay in
+// the halo's colour before.
+class FrameCheckStreetMap {
+public:
+    FrameCheckStreetMap(bool isDay, bool isRotated)
+        : m_isDay(!isDay)
+        , m_isRotated(isRotated) {}
+    ~FrameCheckStreetMap() {
+        DestroyWindow(m_popup);
+        if (m_picture != nullptr) {
+            SelectObject(m_picture, m_previous);
+            DeleteObject(m_bitmap);
+            DeleteDC(m_picture);
+        }
+    }
+    FrameCheckStreetMap(const FrameCheckStreetMap&) = delete;
+    FrameCheckStreetMap& operator=(const FrameCheckStreetMap&) = delete;
+
+    // Shows the popup at rect (screen coordinates), painted in the other light, and asks for a
+    // paint in its own.
+    void Show(const RECT& rect) {
+        m_popup = repaintcheck::MakePopup(rect, u"FrameCheckStreetMap", &Procedure,
+                                          reinterpret_cast<LONG_PTR>(this));
+        UpdateWindow(m_popup);
+        m_isDay = !m_isDay;
+        m_shift = 0;
+        InvalidateRect(m_popup, nullptr, FALSE);
+    }
+
+private:
+    static LRESULT Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != WM_PAINT)
+            return DefWindowProcW(window, message, wParam, lParam);
+        auto* map = reinterpret_cast<FrameCheckStreetMap*>(GetWindowLongW(window, GWL_USERDATA));
+        PAINTSTRUCT paint{};
+        HDC dc = BeginPaint(window, &paint);
+        RECT client{};
+        GetClientRect(window, &client);
+        map->Draw(dc, client);
+        BitBlt(dc, 0, 0, client.right, client.bottom, map->m_picture, 0, 0, SRCCOPY);
+        EndPaint(window, &paint);
+        return 0;
+    }
+
+    void Draw(HDC dc, const RECT& client) {
+        if (m_picture == nullptr) {
+            m_picture = CreateCompatibleDC(dc);
+            m_bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+            m_previous = SelectObject(m_picture, m_bitmap);
+            m_labels.Begin(m_picture);
+        }
+        // The map's ground by day and by night.
+        HBRUSH ground = CreateSolidBrush(m_isDay ? RGB(255, 255, 230) : RGB(48, 40, 32));
+        FillRect(m_picture, &client, ground);
+        DeleteObject(ground);
+        m_labels.SetDay(m_isDay);
+        m_labels.Clear();
+        const LONG s = m_shift;
+        const POINT straight[2][2] = {{{10 - s, 40 - s}, {230 - s, 40 - s}},
+                                      {{10 - s, 100 - s}, {230 - s, 100 - s}}};
+        const POINT slanted[2][2] = {{{10 - s, 90 - s}, {200 - s, 10 - s}},
+                                     {{30 - s, 140 - s}, {220 - s, 60 - s}}};
+        const char16_t* names[2] = {u"Bim Gamanderhus", u"Im Besch"};
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_TRUE(
+                m_labels.AddStreetLabel(m_isRotated ? slanted[i] : straight[i], 2, names[i], 1070));
+        }
+        m_labels.Draw(m_picture, true);
+    }
+
+    bool m_isDay;
+    bool m_isRotated;
+    LONG m_shift = 1;
+    HWND m_popup = nullptr;
+    HDC m_picture = nullptr;
+    HBITMAP m_bitmap = nullptr;
+    HGDIOBJ m_previous = nullptr;
+    LabelLayer m_labels;
+};
+
+// A shown popup at rect (screen coordinates) showing street labels in the light.
+std::shared_ptr<void> MakeStreetMapPopup(const RECT& rect, bool isDay, bool isRotated) {
+    auto map = std::make_shared<FrameCheckStreetMap>(isDay, isRotated);
+    map->Show(rect);
+    return map;
+}
+
+// A language library holding the bundle, loaded from a device root of its own.
+struct FrameCheckLanguage {
+    explicit FrameCheckLanguage(const platform::ResourceBundle& bundle) {
+        if (root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)))
+            module = LoadLibraryW(u"LangEngCE.dll");
+    }
+    ~FrameCheckLanguage() { FreeLibrary(module); }
+    FrameCheckLanguage(const FrameCheckLanguage&) = delete;
+    FrameCheckLanguage& operator=(const FrameCheckLanguage&) = delete;
+    testdata::TempDeviceRoot root;
+    HMODULE module = nullptr;
+};
+
+platform::ResourceBundle MenuBarBundle() {
+    platform::ResourceBundle bundle;
+    bundle.menuBars = {101};
+    return bundle;
+}
+
 // The shell's empty menu bar of a window, from a language library that holds it.
 struct FrameCheckMenuBar {
     explicit FrameCheckMenuBar(HWND window) {
-        platform::ResourceBundle bundle;
-        bundle.menuBars = {101};
-        if (root.WriteFile(u"\\Windows\\LangEngCE.dll", testdata::WriteResourceBundle(bundle)))
-            language = LoadLibraryW(u"LangEngCE.dll");
         bar.hwndParent = window;
-        bar.hInstRes = language;
+        bar.hInstRes = language.module;
         EXPECT_TRUE(SHCreateMenuBar(&bar));
     }
-    ~FrameCheckMenuBar() {
-        DestroyWindow(bar.hwndMB);
-        FreeLibrary(language);
-    }
-    testdata::TempDeviceRoot root;
-    HMODULE language = nullptr;
+    ~FrameCheckMenuBar() { DestroyWindow(bar.hwndMB); }
+    FrameCheckLanguage language{MenuBarBundle()};
     SHMENUBARINFO bar{36, nullptr, SHCMBF_EMPTYBAR, 101, nullptr, 0, 0, nullptr, 0};
 };
 
-// A frame passes when the screen is what its windows paint, and the bare screen where none
-// lies; pixels no paint accounts for fail it, naming the first rectangle where they lie, and so do
-// pixels of a shown window that no window paints (the repaint starts from a screen of a colour no
-// window uses). A text shown on a colour it contrasts with less than 3:1 fails it too, drawn
-// straight onto the screen or into a bitmap blitted there; a disabled button's greyed caption
-// does not. A row's change gets the white window and returns what it made, kept to the check.
+constexpr UINT kFrameCheckFaceId = 890;
+
+// A button face of the skin: a 4 by 4 plate whose corners are the key colour.
+platform::ResourceBundle KeyedFaceBundle() {
+    platform::ResourceBundle bundle;
+    bundle.bitmaps[kFrameCheckFaceId] = testdata::WriteKeyedPlate(4, 4, 0x1E5778);
+    return bundle;
+}
+
+// A skinned button at (20, 30) of the window, its face drawn as the skin means it (the key colour
+// transparent) or with the key colour as a colour.
+struct FrameCheckKeyedButton {
+    FrameCheckKeyedButton(HWND window, bool isTransparent)
+        : button(kFrameCheckFaceId, false, isTransparent, 0) {
+        platform::SetResourceInstance(language.module);
+        CreateWindowExW(0, WindowClassRegistry::ClassName(), u"", WS_CHILD | WS_VISIBLE, 20, 30, 4,
+                        4, window, reinterpret_cast<HMENU>(UINT_PTR{kFrameCheckFaceId}), nullptr,
+                        &button.GetHandle());
+    }
+    ~FrameCheckKeyedButton() {
+        DestroyWindow(button.GetWindow());
+        platform::SetResourceInstance(previous);
+    }
+    HINSTANCE previous = platform::ResourceInstance();
+    FrameCheckLanguage language{KeyedFaceBundle()};
+    BitmapButton button;
+};
+
+// A frame passes when the screen is what its windows paint, and the bare screen where none lies;
+// pixels no paint accounts for fail it, naming the first rectangle where they lie, and so do pixels
+// of a shown window that no window paints (the repaint starts from a screen of a colour no window
+// uses), and so do pixels of the colour the skin's bitmaps key out. A text shown on a colour it
+// contrasts with less than 3:1 fails it too, drawn straight onto the screen or into a bitmap
+// blitted there; a disabled button's greyed caption does not, nor a map label measured against its
+// halo. A row's change gets the white window and returns what it made, kept to the check.
 TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
     platform::SetScreenSize(240, 320);
     platform::KeepDrawnTexts(true);
@@ -184,6 +318,38 @@ TEST(ScenarioFrameCheck, NamesTheFirstRectangleThatNoPaintAccountsFor) {
         {"a road-number shield in white on green",
          [](HWND) {
              return MakeLabelPopup(RECT{60, 20, 180, 50}, kShield);
+         },
+         ""},
+        // Light text on its dark halo by night, dark on light by day, along a line or across.
+        {"a street label with its halo by day",
+         [](HWND) {
+             return MakeStreetMapPopup(RECT{0, 20, 240, 170}, true, false);
+         },
+         ""},
+        {"a rotated street label with its halo by day",
+         [](HWND) {
+             return MakeStreetMapPopup(RECT{0, 20, 240, 170}, true, true);
+         },
+         ""},
+        {"a street label with its halo by night",
+         [](HWND) {
+             return MakeStreetMapPopup(RECT{0, 20, 240, 170}, false, false);
+         },
+         ""},
+        {"a rotated street label with its halo by night",
+         [](HWND) {
+             return MakeStreetMapPopup(RECT{0, 20, 240, 170}, false, true);
+         },
+         ""},
+        // The round corners of a button's plate, in the colour the skin keys out.
+        {"a button face with its key colour drawn as a colour",
+         [](HWND window) {
+             return std::shared_ptr<void>(std::make_shared<FrameCheckKeyedButton>(window, false));
+         },
+         "the skin's key colour RGB(255, 0, 255) shows in (20, 30) - (24, 31)"},
+        {"a button face with its key colour transparent",
+         [](HWND window) {
+             return std::shared_ptr<void>(std::make_shared<FrameCheckKeyedButton>(window, true));
          },
          ""},
         // A disabled field keeps its text readable, greyed.
