@@ -570,9 +570,10 @@ void MapView::UpdateFollow() {
     if (dc != nullptr) {
         RECT marker = EraseRect();
         OffsetRect(&marker, s.x, s.y);
-        ExcludeChildWindows(dc, marker);
         DrawMarker(dc, s, true);
         ReleaseDC(m_canvas->GetHwnd(), dc);
+        // As a paint of the whole map does: the marker beneath, the windows over it.
+        RepaintChildWindowsOver(marker);
     }
 }
 
@@ -608,7 +609,7 @@ void MapView::SetHeadingUp(bool isOn) {
     RedrawWindow(m_canvas->GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
-void MapView::ExcludeChildWindows(HDC dc, const RECT& area) const {
+void MapView::RepaintChildWindowsOver(const RECT& area) const {
     HWND map = m_canvas->GetHwnd();
     std::vector<HWND> children = m_bar.GetWindows();
     children.push_back(m_arrow.GetWindow());
@@ -624,7 +625,7 @@ void MapView::ExcludeChildWindows(HDC dc, const RECT& area) const {
         ScreenToClient(map, &bottomRight);
         if (topLeft.x < area.right && area.left < bottomRight.x && topLeft.y < area.bottom &&
             area.top < bottomRight.y) {
-            ExcludeClipRect(dc, topLeft.x, topLeft.y, bottomRight.x, bottomRight.y);
+            RedrawWindow(child, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         }
     }
 }

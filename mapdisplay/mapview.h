@@ -298,9 +298,10 @@ private:
     [[nodiscard]] bool IsFollowing() const { return m_isGuidance || m_isTracking; }
     [[nodiscard]] bool IsReducedMap() const;
     void DrawMarker(HDC dc, POINT at, bool following);
-    // Takes the map's shown child windows (the bar, the label, the arrow) that reach into area
-    // out of a device context of the map, which a paint of the map leaves to them.
-    void ExcludeChildWindows(HDC dc, const RECT& area) const;
+    // Paints the map's shown child windows (the bar, the label, the arrow) that reach into area
+    // again, over what was drawn on the map beneath them: the bar's buttons key out the corners
+    // of their faces, where the map shows.
+    void RepaintChildWindowsOver(const RECT& area) const;
     [[nodiscard]] RECT EraseRect() const;
     void WriteDumpIfOn();
     bool Pick(const GeoPoint& point);

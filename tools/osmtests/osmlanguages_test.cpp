@@ -630,6 +630,7 @@ TEST_F(ExtractExplore, TheScriptsOfFaultsFoundReplay) {
                  {"italian-1000913857", 5},
                  {"french-1720914804", 3},
                  {"french-3067577243", 3, "serial", 0},
+                 {"dutch-2417673040", 6},
                  {"german-unpaced-replay", 0, "unpaced", 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
