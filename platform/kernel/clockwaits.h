@@ -10,8 +10,10 @@ namespace platform {
 
 // Threads, the calling one aside, whose timed wait on a clock that does not follow host time has
 // reached its deadline, and that have not yet begun another wait (or ended): those still in the
-// wait and those that left it at the deadline and run on; and the threads created (CreateThread)
-// while such a clock was installed that have not begun their first wait. 0 on the host clock.
+// wait and those that left it at the deadline and run on; the threads created (CreateThread)
+// while such a clock was installed that have not begun their first wait; and those that an event
+// set or pulsed while it was installed released from a wait, from the signal on. 0 on the host
+// clock.
 [[nodiscard]] std::size_t ThreadsWokenByTheClock();
 
 } // namespace platform

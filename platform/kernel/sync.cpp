@@ -30,11 +30,16 @@ public:
             m_isSignalled = false;
         }
     }
-    void SetLocked(bool isSignalled) { m_isSignalled = isSignalled; }
+    void SetLocked(bool isSignalled) {
+        if (isSignalled && !m_isSignalled)
+            CountReleasesLocked();
+        m_isSignalled = isSignalled;
+    }
 
     // Releases the waits in progress without leaving the event set: all of them for a manual
     // reset event, the oldest one not yet released for an auto-reset event.
     void PulseLocked() {
+        CountReleasesLocked();
         for (const Registration& waiter : waiters) {
             const std::uint64_t bit = std::uint64_t{1} << waiter.index;
             if (m_isManualReset) {
@@ -47,6 +52,21 @@ public:
         m_isSignalled = false;
     }
 
+private:
+    // The waits in progress that the signal releases, as a stepped clock counts them: every
+    // wait for any of its objects on a manual-reset event, the oldest on an auto-reset one. A
+    // wait for all of its objects may wait on.
+    void CountReleasesLocked() {
+        for (const Registration& waiter : waiters) {
+            if (waiter.block->isWaitAll)
+                continue;
+            platform::detail::CountReleaseLocked(*waiter.block);
+            if (!m_isManualReset)
+                break;
+        }
+    }
+
+public:
 private:
     const bool m_isManualReset;
     bool m_isSignalled;
@@ -148,6 +168,7 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<Waitable>>& objects, bool
                      platform::detail::WaitDeadline deadline) {
     std::unique_lock lock(KernelMutex());
     WaitBlock block;
+    block.isWaitAll = waitAll;
     WaitRegistration registration(objects, &block);
     DWORD result = WAIT_TIMEOUT;
     const bool isReleased = platform::detail::WaitLocked(lock, deadline, [&] {
@@ -157,6 +178,7 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<Waitable>>& objects, bool
         }
         return TryAcquireAny(objects, block, result);
     });
+    platform::detail::TakeReleaseCount(block);
     return isReleased ? result : WAIT_TIMEOUT;
 }
 

@@ -81,6 +81,25 @@ void DropStartingCount(bool isCounted) {
     }
 }
 
+void CountReleaseLocked(WaitBlock& block) {
+    if (block.isCountedRelease || InstalledClock().FollowsHostTime()) {
+        return;
+    }
+    block.isCountedRelease = true;
+    ++TheCore().wokenByTheClock;
+}
+
+void TakeReleaseCount(const WaitBlock& block) {
+    if (!block.isCountedRelease) {
+        return;
+    }
+    // A wait that also reached its deadline counts its thread already.
+    if (t_wokenByTheClock.isCounted) {
+        --TheCore().wokenByTheClock;
+    }
+    t_wokenByTheClock.isCounted = true;
+}
+
 WaitTimer::WaitTimer(WaitDeadline deadline)
     : m_clock(&InstalledClock())
     , m_isInfinite(!deadline.isTick && deadline.value == INFINITE) {

@@ -23,7 +23,19 @@ std::condition_variable& KernelCondition();
 // What one call to a wait function has been handed by PulseEvent: bit i for its handle i.
 struct WaitBlock {
     std::uint64_t pulsedMask = 0;
+    bool isWaitAll = false;
+    // An event set (or pulsed) for this wait while a stepped clock is installed counted its
+    // thread among the woken ones; the thread takes the count over as its wait ends.
+    bool isCountedRelease = false;
 };
+
+// Counts the thread waiting on block among the threads woken by the clock
+// (platform::ThreadsWokenByTheClock), as an event releases it while a clock that does not follow
+// host time is installed: the work it was woken for is the caller's to wait for as a clock move's.
+// Under KernelMutex; once for a wait.
+void CountReleaseLocked(WaitBlock& block);
+// In the waiting thread as its wait ends: takes over the count its release made.
+void TakeReleaseCount(const WaitBlock& block);
 
 // An object whose signal state is read and changed under KernelMutex only. A change that
 // signals it notifies KernelCondition.

@@ -523,8 +523,9 @@ TEST(Interlocked, CountsExactlyUnderContention) {
 
 // A thread whose timed wait on a stepped clock reached its deadline counts from the clock move
 // that woke it, through the work it does after the wait, until it waits again or ends; so does a
-// thread created under such a clock until its first wait. A wait whose deadline is ahead, and the
-// calling thread's own timed-out wait, do not count, nor does anything on the host clock.
+// thread created under such a clock until its first wait, and one that an event releases. A wait
+// whose deadline is ahead, and the calling thread's own timed-out wait, do not count, nor does
+// anything on the host clock.
 TEST(Threads, CountWokenByAStepOfTheClockUntilTheyWaitAgain) {
     EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "host clock";
     platform::VirtualClock clock;
@@ -571,12 +572,31 @@ TEST(Threads, CountWokenByAStepOfTheClockUntilTheyWaitAgain) {
     while (platform::ThreadsWokenByTheClock() != 0 && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::yield();
     EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "two wait again, one ended";
+    // A thread that an event releases counts from the signal on, before it has run, through its
+    // work, until it waits again.
+    holding.lock();
+    HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE wokenBySignal = StartThread([&]() -> DWORD {
+        if (WaitForSingleObject(wake, INFINITE) != WAIT_OBJECT_0)
+            return 1;
+        { const std::lock_guard working(work); }
+        return waitsAgain();
+    });
+    ASSERT_NE(wokenBySignal, nullptr);
+    AwaitWaiters(wake, 1);
+    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "waiting for the event";
+    EXPECT_TRUE(SetEvent(wake));
+    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 1u) << "released by the event";
+    holding.unlock();
+    AwaitWaiters(release, 3);
+    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "released, and waiting again";
     EXPECT_TRUE(SetEvent(release));
-    for (HANDLE thread : {startsBusy, wakesAndWaits, wakesAndEnds}) {
+    for (HANDLE thread : {startsBusy, wakesAndWaits, wakesAndEnds, wokenBySignal}) {
         EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
         EXPECT_EQ(ExitCodeOf(thread), 0u);
     }
-    JoinAndClose({startsBusy, wakesAndWaits, wakesAndEnds});
+    JoinAndClose({startsBusy, wakesAndWaits, wakesAndEnds, wokenBySignal});
+    EXPECT_TRUE(CloseHandle(wake));
     EXPECT_TRUE(CloseHandle(never));
     EXPECT_TRUE(CloseHandle(release));
 }
