@@ -579,9 +579,7 @@ bool CNMapPage::IsPositionConnected() {
 }
 
 void CNMapPage::JoinWorkers() {
-    if (m_announceThread.joinable()) {
-        m_announceThread.join();
-    }
+    JoinAnnounceThread();
     if (m_blockThread.joinable()) {
         m_blockThread.join();
     }
@@ -950,10 +948,21 @@ void CNMapPage::StartAnnounceThread() {
     if (!m_guidanceConnected || !m_server) {
         return;
     }
-    if (m_announceThread.joinable()) {
-        m_announceThread.join();
+    JoinAnnounceThread();
+    m_announceThread = CreateThread(nullptr, 0, &CNMapPage::AnnounceThreadStart, this, 0, nullptr);
+}
+
+void CNMapPage::JoinAnnounceThread() {
+    if (m_announceThread != nullptr) {
+        (void)WaitForSingleObject(m_announceThread, INFINITE);
+        CloseHandle(m_announceThread);
+        m_announceThread = nullptr;
     }
-    m_announceThread = std::thread(&CNMapPage::AnnounceThreadProc, this);
+}
+
+DWORD CNMapPage::AnnounceThreadStart(LPVOID page) {
+    static_cast<CNMapPage*>(page)->AnnounceThreadProc();
+    return 0;
 }
 
 void CNMapPage::AnnounceThreadProc() {

@@ -163,6 +163,8 @@ private:
     void StartStreetBlockThread(std::int32_t metres);
     void JoinWorkers();
     void AnnounceThreadProc();
+    static DWORD AnnounceThreadStart(LPVOID page);
+    void JoinAnnounceThread();
     // Once the guidance handlers and the workers are gone: the announcements waiting for their
     // 0x404, the text waiting for its 0x405 and the advice waiting for its message are dropped,
     // so that nothing is said or shown for guidance that has ended.
@@ -178,7 +180,9 @@ private:
     std::unique_ptr<ISchematicWnd> m_schematic;
     std::unique_ptr<IDistanceBar> m_bar;
     DistanceField m_field;
-    std::thread m_announceThread;
+    // A thread of the platform's: a clock stepped by a script waits for it to end, as for the
+    // other threads a step sets off, before it moves.
+    HANDLE m_announceThread = nullptr;
     std::thread m_blockThread;
     HWND m_tmcIndicator = nullptr;
     HWND m_gpsIndicator = nullptr;
