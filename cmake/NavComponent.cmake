@@ -107,6 +107,11 @@ option(NAV_UNITY_TESTS "Compile each test program as one translation unit" ON)
 # test keep the build's optimisation, and GoogleTest's macro-heavy test bodies compile in a third
 # of the time -O2 takes.
 option(NAV_TESTS_O1 "Compile the test programs' own sources at -O1 in optimised builds" ON)
+# In the sanitizer builds the test programs' own sources are not optimised: clang instruments and
+# optimises their macro-heavy bodies in twice the time it takes at -O0, and the tests spend their
+# time in the libraries, which keep the build's -O1.
+option(NAV_SANITIZER_TESTS_O0 "Compile the test programs' own sources at -O0 in sanitizer builds"
+       ON)
 # Unity builds of the libraries: the sources of one library (nav_component) are compiled as one
 # translation unit, so that the headers they share are parsed once per library. The same rules hold
 # as for the tests: a helper, constant or type in `namespace {` or static needs a name unique among
@@ -364,14 +369,16 @@ function(_nav_debugger_sources dir)
   file(CONFIGURE OUTPUT ${dir}/.gdbinit CONTENT "${text}" @ONLY)
 endfunction()
 
-# nav_test(name [THREADED] SOURCES ... DEPENDS ... [ONE_PROCESS suite...]): one GoogleTest
-# executable, registered with CTest, each test in a process of its own. It is built at the step of
+# nav_test(name [THREADED] [TIMEOUT s] SOURCES ... DEPENDS ... [ONE_PROCESS suite...]): one
+# GoogleTest executable, registered with CTest, each test in a process of its own, each with the
+# time limit TIMEOUT (default 120 s; a guard against a hang, twice what a test takes at most on two
+# busy cores under the sanitizers). It is built at the step of
 # its first dependency, the component it tests. THREADED marks a test that runs threads: its tests
 # get the label "threaded" and the target threaded_tests builds it, which is all the
 # ThreadSanitizer build (NAV_TSAN) builds and runs. Each suite named in ONE_PROCESS runs as one
 # CTest test, all its tests in one process, so that a costly SetUpTestSuite runs once.
 function(nav_test name)
-  cmake_parse_arguments(T "THREADED" "" "SOURCES;DEPENDS;ONE_PROCESS" ${ARGN})
+  cmake_parse_arguments(T "THREADED" "TIMEOUT" "SOURCES;DEPENDS;ONE_PROCESS" ${ARGN})
   if((NAV_FUZZ AND NOT NAV_SANITIZE) OR (NAV_TSAN AND NOT T_THREADED))
     return()
   endif()
@@ -393,7 +400,9 @@ function(nav_test name)
     endif()
   endif()
   target_compile_options(${name} PRIVATE ${NAV_WARNINGS})
-  if(NAV_TESTS_O1)
+  if(NAV_SANITIZER_TESTS_O0 AND (NAV_SANITIZE OR NAV_TSAN))
+    target_compile_options(${name} PRIVATE -O0)
+  elseif(NAV_TESTS_O1)
     target_compile_options(${name} PRIVATE $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-O1>)
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
       # g++ at -O1 takes a std::optional's value as maybe uninitialised where it was tested
@@ -405,7 +414,10 @@ function(nav_test name)
   target_link_libraries(${name} PRIVATE ${T_DEPENDS} GTest::gtest GTest::gtest_main
                                               Threads::Threads)
   _nav_reuse_pch(${name} nav_pch_test)
-  set(properties TIMEOUT 120)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set(properties TIMEOUT ${T_TIMEOUT})
   if(T_THREADED)
     list(APPEND properties LABELS threaded)
     if(NOT TARGET threaded_tests)

@@ -37,19 +37,26 @@ target_compile_definitions(osm2nav PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/de
 
 set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.osm.pbf
     CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")
-# A test program over the shared extract, tools/osmtests/<name>.cpp: its suite converts the
-# extract once and runs in one process. The first of DEPENDS gives its build step. THREADED, as
-# for nav_test, marks a program whose tests run threads (built and run under ThreadSanitizer).
+# A test program over the shared extract, tools/osmtests/<name>.cpp, each test in a process of
+# its own that converts the extract (a fraction of a second). A suite named in ONE_PROCESS runs as
+# one CTest test, all its tests in one process: one whose set-up plays what its tests look at.
+# The first of DEPENDS gives its build step. THREADED, as for nav_test, marks a program whose tests
+# run threads (built and run under ThreadSanitizer); TIMEOUT as for nav_test.
 function(nav_extract_test name)
-  cmake_parse_arguments(ARG "THREADED" "" "SUITE;DEPENDS" ${ARGN})
-  set(threaded "")
+  cmake_parse_arguments(ARG "THREADED" "TIMEOUT" "ONE_PROCESS;DEPENDS" ${ARGN})
+  set(extra "")
   if(ARG_THREADED)
-    set(threaded THREADED)
+    list(APPEND extra THREADED)
   endif()
-  nav_test(${name} ${threaded}
+  if(ARG_TIMEOUT)
+    list(APPEND extra TIMEOUT ${ARG_TIMEOUT})
+  endif()
+  if(ARG_ONE_PROCESS)
+    list(APPEND extra ONE_PROCESS ${ARG_ONE_PROCESS})
+  endif()
+  nav_test(${name} ${extra}
     SOURCES ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/osmtests/${name}.cpp
-    DEPENDS ${ARG_DEPENDS}
-    ONE_PROCESS ${ARG_SUITE})
+    DEPENDS ${ARG_DEPENDS})
   if(TARGET ${name})
     target_compile_definitions(${name} PRIVATE NAV_OSM_EXTRACT="${NAV_OSM_EXTRACT}")
   endif()
@@ -66,39 +73,39 @@ function(nav_demo_data target)
   endif()
 endfunction()
 
-nav_extract_test(osm2nav_test SUITE SharedExtract
+nav_extract_test(osm2nav_test
   DEPENDS osm2nav_convert routing_network routing_costs usefulcode_locations)
-nav_extract_test(osmnetwork_test SUITE SharedNetwork
+nav_extract_test(osmnetwork_test
   DEPENDS osm2nav_convert routing_network routing_costs)
 # Routes with three levels against one level.
-nav_extract_test(osmroutes_test SUITE ExtractRoutes
+nav_extract_test(osmroutes_test
   DEPENDS osm2nav_convert routing_router positioning_geodesy)
 # Route positions.
-nav_extract_test(osmpositions_test SUITE ExtractPositions
+nav_extract_test(osmpositions_test
   DEPENDS osm2nav_convert routing_position retrievalengine_engine usefulcode_geohelpers)
 # Route requests of the route service, three levels.
-nav_extract_test(osmservice_test SUITE ExtractService
+nav_extract_test(osmservice_test
   DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy
           usefulcode_geohelpers testdata_worldmapset)
 # The advisor's junction analysis on routes.
-nav_extract_test(osmadvice_test SUITE ExtractAdvice
+nav_extract_test(osmadvice_test
   DEPENDS osm2nav_convert advisor_rules routing_service retrievalengine_engine)
 # The staged calculation, three levels.
-nav_extract_test(osmstaged_test SUITE ExtractStaged
+nav_extract_test(osmstaged_test
   DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy)
 # The map matcher's street graph, walks and noisy drives along routes.
-nav_extract_test(osmmatcher_test SUITE ExtractMatcher
+nav_extract_test(osmmatcher_test
   DEPENDS positioning_matcher osm2nav_convert retrievalengine_engine positioning_gps
           routing_service usefulcode_settings testdata testdata_gpsfixes platform_kernel)
 # The GPS demo drive replayed through the GPS manager.
-nav_extract_test(osmgpsdemo_test SUITE ExtractGpsDemo
+nav_extract_test(osmgpsdemo_test
   DEPENDS positioning_manager osm2nav_convert gpsdemo_steps retrievalengine_engine)
 if(TARGET osmgpsdemo_test)
   target_compile_definitions(osmgpsdemo_test PRIVATE
                              NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini")
 endif()
 # The trip logbook fed by the GPS demo drive, three levels.
-nav_extract_test(osmlogbook_test SUITE ExtractLogbook
+nav_extract_test(osmlogbook_test
   DEPENDS app_logbook positioning_manager osm2nav_convert gpsdemo_steps retrievalengine_engine
           app_receiver platform_window_testdriver)
 if(TARGET osmlogbook_test)
@@ -107,14 +114,14 @@ if(TARGET osmlogbook_test)
 endif()
 # Simulated drives advised all the way, spoken through the build's demo voices, or those of the
 # build named by NAV_DEMO_DATA_DIR.
-nav_extract_test(osmdrive_test SUITE ExtractDrive
+nav_extract_test(osmdrive_test
   DEPENDS osm2nav_convert advisor_core advisor_voice routing_service retrievalengine_engine
           testdata_drive platform_sfs)
 if(TARGET osmdrive_test)
   nav_demo_data(osmdrive_test)
 endif()
 # The junction view's computed model for every advice of a simulated drive.
-nav_extract_test(osmjunctionview_test SUITE ExtractJunctionView
+nav_extract_test(osmjunctionview_test
   DEPENDS junctionview_paint junctionview_model osm2nav_convert advisor_core routing_service
           retrievalengine_engine mapdisplay_facade testdata_drive testdata_golden)
 if(TARGET osmjunctionview_test)
@@ -125,11 +132,11 @@ endif()
 # TMC locations along a street, a blocking message turning routes away, and messages listed in
 # the order of the TMC message dialog (at the step of the dialog's listing order, the last
 # component it tests).
-nav_extract_test(osmtmc_test SUITE ExtractTmc
+nav_extract_test(osmtmc_test
   DEPENDS app_tmc onboard_traffic traffic_tmcmessage osm2nav_convert traffic_receiver
           testdata_tmctables testdata retrievalengine_engine routing_service ui_tmcmonitor)
 # The navigation server on the extract as its database, with TMC tables along a road of a route.
-nav_extract_test(osmserver_test SUITE ExtractServer
+nav_extract_test(osmserver_test
   DEPENDS onboard_server osm2nav_convert testdata_tmctables testdata_worldmapset testdata
           retrievalengine_engine traffic_receiver)
 if(TARGET osmserver_test)
@@ -140,7 +147,7 @@ if(TARGET osmserver_test)
 endif()
 # A map view following the GPS demo drive of a route through the real server; frames land in
 # the build folder.
-nav_extract_test(osmmapview_test SUITE ExtractMapView
+nav_extract_test(osmmapview_test
   DEPENDS mapdisplay_mapview onboard_server osm2nav_convert testdata_worldmapset testdata
           retrievalengine_engine platform_gdi platform_window platform_window_testdriver)
 if(TARGET osmmapview_test)
@@ -150,17 +157,17 @@ if(TARGET osmmapview_test)
   nav_after_generated(osmmapview_test advisor_demo_data)
 endif()
 # The painter drawing the extract around Vaduz; the frames land in the build folder.
-nav_extract_test(osmpainter_test SUITE ExtractPainter
+nav_extract_test(osmpainter_test
   DEPENDS mapdisplay_painter osm2nav_convert retrievalengine_engine testdata platform_gdi)
 # The map display facade loading osm2nav's level file and drawing Vaduz by day and night.
-nav_extract_test(osmfacade_test SUITE ExtractFacade
+nav_extract_test(osmfacade_test
   DEPENDS mapdisplay_facade osm2nav_convert retrievalengine_engine testdata platform_gdi)
 # The traffic overlay drawing a closure along the longest chained street of Vaduz.
-nav_extract_test(osmoverlay_test SUITE ExtractOverlay
+nav_extract_test(osmoverlay_test
   DEPENDS mapdisplay_overlay osm2nav_convert retrievalengine_engine traffic_receiver
           testdata_tmctables testdata platform_gdi platform_window platform_window_testdriver)
 # The application started on the extract as its database, up to the main menu.
-nav_extract_test(osmnavigator_test SUITE ExtractNavigator
+nav_extract_test(osmnavigator_test
   DEPENDS app_startup app_modes app_tourlists osm2nav_convert testdata_programfolder testdata platform_window
           platform_window_testdriver retrievalengine_engine testdata_worldmapset usefulcode_files
           advisor_core platform_shell testdata_tmctables traffic_receiver traffic_messagestore)
@@ -172,7 +179,7 @@ if(TARGET osmnavigator_test)
 endif()
 # The stored destination lists and their page over the extract: records taken back to streets
 # and points of interest, and the categories' search in a city.
-nav_extract_test(osmdestinations_test SUITE ExtractDestinations
+nav_extract_test(osmdestinations_test
   DEPENDS app_destinations app_testing osm2nav_convert onboard_server retrievalengine_engine
           testdata_destinations testdata platform_window_testdriver)
 if(TARGET osmdestinations_test)
@@ -184,7 +191,7 @@ if(TARGET osmdestinations_test)
 endif()
 
 # The contact destination page over the extract: a contact's address resolved to city and street.
-nav_extract_test(osmcontacts_test SUITE ExtractContacts
+nav_extract_test(osmcontacts_test
   DEPENDS app_contacts app_destinations osm2nav_convert onboard_server retrievalengine_engine
           testdata_contacts testdata)
 if(TARGET osmcontacts_test)
@@ -196,7 +203,7 @@ endif()
 
 # The navigation map page guiding the demo drive of a route over the extract through the real
 # server; frames in picture and arrow mode land in the build folder.
-nav_extract_test(osmmappage_test THREADED SUITE ExtractMapPage
+nav_extract_test(osmmappage_test THREADED
   DEPENDS app_mappages app_testing app_startup onboard_server osm2nav_convert testdata_worldmapset
           retrievalengine_engine testdata platform_gdi platform_window platform_window_testdriver)
 if(TARGET osmmappage_test)
@@ -209,7 +216,7 @@ endif()
 
 # The tour list's store matched on the extract again, and the route list's demonstration drive
 # replayed through the real server until guidance starts.
-nav_extract_test(osmtourlists_test THREADED SUITE ExtractTourLists
+nav_extract_test(osmtourlists_test THREADED
   DEPENDS app_tourlists app_testing osm2nav_convert onboard_server mapdisplay_facade
           retrievalengine_engine testdata_destinations testdata platform_window_testdriver)
 if(TARGET osmtourlists_test)
@@ -223,7 +230,7 @@ endif()
 # The modes made by the shell's factories over the extract with the real server: an address
 # typed in German routed from a replayed fix and guided to arrival, a tour, a TMC closure
 # re-planned around, a contact's address routed; frames land in the build folder.
-nav_extract_test(osmmodes_test THREADED SUITE ExtractModes
+nav_extract_test(osmmodes_test THREADED
   DEPENDS app_modes app_testing app_destinations app_mappages app_tourlists app_settings
           app_contacts osm2nav_convert onboard_server mapdisplay_facade retrievalengine_engine
           testdata_tmctables testdata_contacts testdata_worldmapset traffic_receiver testdata
@@ -242,7 +249,7 @@ endif()
 # route turning the route away once the RDS file's closure is received, and the old install kept
 # when the new one cannot be made.
 if(TARGET demoinstall)
-  nav_extract_test(osminstall_test SUITE ExtractInstall ExtractInstallAsUser
+  nav_extract_test(osminstall_test
     DEPENDS demoinstall onboard_server osm2nav_convert retrievalengine_engine routing_service
             traffic_receiver traffic_tmcdata testdata_programfolder testdata_destinations
             testdata_contacts testdata)
@@ -263,7 +270,7 @@ endif()
 # the script of every page, button and key (pages.txt) in German and French. ExtractExplore: the
 # explorer's fixed seeds in the six languages, a test of its own beside the others.
 if(TARGET demoinstall)
-  nav_extract_test(osmlanguages_test SUITE ExtractLanguages ExtractExplore
+  nav_extract_test(osmlanguages_test TIMEOUT 300
     DEPENDS demoinstall osm2nav_convert testdata testdata_golden platform_sfs platform_sound)
   if(TARGET osmlanguages_test)
     nav_demo_data(osmlanguages_test)
@@ -273,7 +280,6 @@ if(TARGET demoinstall)
       NAV_NAVIGATOR_PROGRAM="$<IF:$<TARGET_EXISTS:navigator>,$<TARGET_FILE:navigator>,navigator>")
     nav_after_generated(osmlanguages_test advisor_demo_data junctionview_demo_data
                         language_bundles poi_categories skin_pictures navigator)
-    set_tests_properties(ExtractLanguages ExtractExplore PROPERTIES TIMEOUT 300)
   endif()
 endif()
 

@@ -3,7 +3,7 @@
 # sanitizers and, for its drive and re-route, ThreadSanitizer. The out folder is kept in
 # <build>/tools/scenario-german as the run's artefacts.
 if(TARGET demoinstall AND TARGET navigator)
-  nav_extract_test(osmscenario_test THREADED SUITE ExtractScenario
+  nav_extract_test(osmscenario_test THREADED ONE_PROCESS ExtractScenario
     DEPENDS demoinstall osm2nav_convert retrievalengine_engine testdata testdata_golden
       platform_kernel)
   if(TARGET osmscenario_test)

@@ -61,20 +61,45 @@ namespace {
 
 namespace fs = std::filesystem;
 
+bool InstallPut(const fs::path& path, const std::string& bytes);
+
 class ExtractInstall : public ConvertedExtract {
 protected:
     static void SetUpTestSuite() {
         osm2nav::ConvertOptions options;
         options.advisorData = NAV_DEMO_DATA;
         ConvertOnce({{"extract", options}});
+        LightDemoData();
     }
+
+    // The demo data the installs take: the build's junction pictures, and a voice archive of a
+    // few bytes under each name the build's voices have. The installer copies the voices as they
+    // are, and the tests look only at their names; the build's 60 MB, copied and read back at
+    // every install, made these tests slow.
+    static void LightDemoData() {
+        const fs::path from = NAV_DEMO_DATA;
+        const fs::path to = DemoData();
+        std::error_code error;
+        fs::create_directories(to / "sound", error);
+        ASSERT_FALSE(error) << to;
+        fs::copy(from / "ConfigFiles", to / "ConfigFiles", fs::copy_options::recursive, error);
+        ASSERT_FALSE(error) << error.message();
+        int voices = 0;
+        for (const fs::directory_entry& voice : fs::directory_iterator(from / "sound", error)) {
+            ASSERT_TRUE(InstallPut(to / "sound" / voice.path().filename(), "voice"));
+            ++voices;
+        }
+        ASSERT_FALSE(error) << error.message();
+        ASSERT_GT(voices, 0) << from / "sound";
+    }
+    static fs::path DemoData() { return s_root->HostPath() / "demo"; }
 
     // Options that lay an install at `name` (nothing there yet).
     static demoinstall::InstallOptions InstallAt(const std::string& name) {
         demoinstall::InstallOptions options;
         options.data = s_root->HostPath() / "extract";
         options.programFiles = NAV_LANGUAGES_DIR;
-        options.demoData = NAV_DEMO_DATA;
+        options.demoData = DemoData();
         options.source = NAV_SOURCE_DIR;
         options.navigator = s_root->HostPath() / "stand-in" / "navigator";
         options.output = s_root->HostPath() / name;

@@ -587,75 +587,102 @@ protected:
 // Fixed seeds in each language play every step with each frame and screen check passing: the
 // odd ones from the guidance page of the demo route, where they drive, the even ones from the
 // start. Under the sanitizers one seed in German.
-TEST_F(ExtractExplore, FixedSeedsPlayEveryStepInEachLanguage) {
-    const struct {
-        const char* name;
-        int language;
-        std::vector<std::uint64_t> seeds;
-    } cases[] = {
-        {"german", 0, {1, 4, 17}},   {"english", 1, {25, 6, 14}},  {"french", 3, {17, 8, 16}},
-        {"spanish", 4, {1, 22, 24}}, {"italian", 5, {25, 32, 34}}, {"dutch", 6, {17, 36, 38}},
-    };
-    for (const auto& c : cases) {
-        for (const std::uint64_t seed : c.seeds) {
-            SCOPED_TRACE(std::string(c.name) + " seed " + std::to_string(seed));
-            const Explored explored = Explore(
-                std::string("explore-") + c.name + "-" + std::to_string(seed), c.language, seed);
-            EXPECT_EQ(explored.run.exitCode, 0) << explored.run.errors;
-            EXPECT_NE(explored.run.errors.find(Played(seed)), std::string::npos)
-                << explored.run.errors;
-            if (kUnderAddressSanitizer)
-                return;
-        }
+struct ExploredSeeds {
+    const char* name;
+    int language;
+    std::vector<std::uint64_t> seeds;
+};
+
+void PrintTo(const ExploredSeeds& seeds, std::ostream* out) {
+    *out << seeds.name;
+}
+
+class ExtractExploreSeeds : public ExtractExplore,
+                            public ::testing::WithParamInterface<ExploredSeeds> {};
+
+TEST_P(ExtractExploreSeeds, PlayEveryStep) {
+    const ExploredSeeds& c = GetParam();
+    if (kUnderAddressSanitizer && c.language != 0)
+        GTEST_SKIP() << "under the sanitizers one seed in German";
+    for (const std::uint64_t seed : c.seeds) {
+        SCOPED_TRACE(std::string(c.name) + " seed " + std::to_string(seed));
+        const Explored explored = Explore(
+            std::string("explore-") + c.name + "-" + std::to_string(seed), c.language, seed);
+        EXPECT_EQ(explored.run.exitCode, 0) << explored.run.errors;
+        EXPECT_NE(explored.run.errors.find(Played(seed)), std::string::npos) << explored.run.errors;
+        if (kUnderAddressSanitizer)
+            return;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(, ExtractExploreSeeds,
+                         ::testing::Values(ExploredSeeds{"german", 0, {1, 4, 17}},
+                                           ExploredSeeds{"english", 1, {25, 6, 14}},
+                                           ExploredSeeds{"french", 3, {17, 8, 16}},
+                                           ExploredSeeds{"spanish", 4, {1, 22, 24}},
+                                           ExploredSeeds{"italian", 5, {25, 32, 34}},
+                                           ExploredSeeds{"dutch", 6, {17, 36, 38}}),
+                         [](const ::testing::TestParamInfo<ExploredSeeds>& info) {
+                             return info.param.name;
+                         });
 
 // Scripts of seeds that found a fault (resources/scenarios/explored/, the fault named in each),
 // replayed on a fresh install of their language: every frame and check passes. Where a named step
 // is given, at most so many waits of the stepped clock in it ran out (steps.txt: the fifth field).
-TEST_F(ExtractExplore, TheScriptsOfFaultsFoundReplay) {
-    const struct {
-        const char* name;
-        int language;
-        const char* step = nullptr;
-        int mostRunOutWaits = 0;
-    } cases[] = {{"french-1093251061", 3},
-                 {"spanish-2828231466", 4},
-                 {"dutch-4162891489", 6},
-                 {"spanish-1738261556", 4},
-                 {"english-6029", 1},
-                 {"german-5032", 0},
-                 {"spanish-3158554376", 4},
-                 {"german-rds-groups-as-gps-replay", 0},
-                 {"italian-1000913857", 5},
-                 {"french-1720914804", 3},
-                 {"french-3067577243", 3, "serial", 0},
-                 {"dutch-2417673040", 6},
-                 {"german-unpaced-replay", 0, "unpaced", 1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const fs::path root = CopyInstall(std::string("found-") + c.name, c.language);
-        const fs::path script = fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "explored" /
-                                (std::string(c.name) + ".txt");
-        const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
-        const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
-        EXPECT_EQ(run.exitCode, 0) << run.errors;
-        if (c.step == nullptr)
-            continue;
-        int runOutWaits = -1;
-        for (const std::string& line : LanguageFileLines(out / "steps.txt")) {
-            std::istringstream fields(line);
-            std::string name;
-            long long wallMs = 0;
-            long long virtualMs = 0;
-            long long frames = 0;
-            if (fields >> name >> wallMs >> virtualMs >> frames && name == c.step)
-                fields >> runOutWaits;
-        }
-        EXPECT_GE(runOutWaits, 0) << "step " << c.step;
-        EXPECT_LE(runOutWaits, c.mostRunOutWaits) << "step " << c.step;
-    }
+struct FoundScript {
+    const char* name;
+    int language;
+    const char* step = nullptr;
+    int mostRunOutWaits = 0;
+};
+
+void PrintTo(const FoundScript& script, std::ostream* out) {
+    *out << script.name;
 }
+
+class ExtractExploreFound : public ExtractExplore,
+                            public ::testing::WithParamInterface<FoundScript> {};
+
+TEST_P(ExtractExploreFound, ScriptReplays) {
+    const FoundScript& c = GetParam();
+    const fs::path root = CopyInstall(std::string("found-") + c.name, c.language);
+    const fs::path script = fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "explored" /
+                            (std::string(c.name) + ".txt");
+    const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
+    const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    if (c.step == nullptr)
+        return;
+    int runOutWaits = -1;
+    for (const std::string& line : LanguageFileLines(out / "steps.txt")) {
+        std::istringstream fields(line);
+        std::string name;
+        long long wallMs = 0;
+        long long virtualMs = 0;
+        long long frames = 0;
+        if (fields >> name >> wallMs >> virtualMs >> frames && name == c.step)
+            fields >> runOutWaits;
+    }
+    EXPECT_GE(runOutWaits, 0) << "step " << c.step;
+    EXPECT_LE(runOutWaits, c.mostRunOutWaits) << "step " << c.step;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , ExtractExploreFound,
+    ::testing::Values(FoundScript{"french-1093251061", 3}, FoundScript{"spanish-2828231466", 4},
+                      FoundScript{"dutch-4162891489", 6}, FoundScript{"spanish-1738261556", 4},
+                      FoundScript{"english-6029", 1}, FoundScript{"german-5032", 0},
+                      FoundScript{"spanish-3158554376", 4},
+                      FoundScript{"german-rds-groups-as-gps-replay", 0},
+                      FoundScript{"italian-1000913857", 5}, FoundScript{"french-1720914804", 3},
+                      FoundScript{"french-3067577243", 3, "serial", 0},
+                      FoundScript{"dutch-2417673040", 6},
+                      FoundScript{"german-unpaced-replay", 0, "unpaced", 1}),
+    [](const ::testing::TestParamInfo<FoundScript>& info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 // The script a seed wrote replays its steps as a scenario on a fresh install, its frames passing
 // the same checks (and written), and the seed played again writes the same script. (A seed played
