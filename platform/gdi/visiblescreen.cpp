@@ -590,9 +590,10 @@ DisplayAnswer AskXDisplay(std::string_view name, KeptDisplayConnection& kept, in
     if (!protocol.empty() && protocol != "unix" && (host.empty() || host == "unix")) {
         DisplayAnswer unusable;
         unusable.kind = DisplayAnswerKind::Unusable;
-        unusable.reason = "with the protocol \"" + std::string(protocol) +
-                          "\" and no host the X library connects nowhere (" +
-                          std::string(protocol) + "/localhost:" + std::string(number) +
+        unusable.reason = "with the protocol \"" + std::string(protocol) + "\" and " +
+                          (host.empty() ? "no host" : "the host \"unix\"") +
+                          " the X library connects nowhere (" + std::string(protocol) +
+                          "/localhost:" + std::string(number) +
                           " is the display's TCP port at this host, :" + std::string(number) +
                           " its local socket)";
         return unusable;
