@@ -443,6 +443,15 @@ void StandInXDisplay::Serve(Kind kind, std::chrono::milliseconds busyFor) {
         const int client = accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             continue;
+        if (kind == Kind::ClosesTheFirstConnection && m_refused == 0) {
+            ++m_refused;
+            close(client);
+            continue;
+        }
+        if (kind == Kind::AnswersLate && poll(&stop, 1, static_cast<int>(busyFor.count())) != 0) {
+            close(client);
+            break;
+        }
         if (kind == Kind::Forwarding && !CarriesCookie(client)) {
             ++m_refused;
             close(client);

@@ -49,7 +49,10 @@ RunHostProgram(std::vector<std::string> words, const std::vector<std::string>& e
 // (counted), and refuses one that carries it as Busy does; Http answers whatever comes with an
 // HTTP error and closes its side, as a web proxy on that port would. SilentBesideForwarding is
 // Silent on ":N" with, on the TCP port of the same number, a peer that closes each connection
-// without a byte (counted). The display's number, the first from 200 on, is one that no other
+// without a byte (counted). AnswersLate is Busy's refusal to each connection busyFor after it
+// came, as a display over a slow link answers. ClosesTheFirstConnection closes its first
+// connection without a byte (counted), as a server that is resetting does, and refuses each
+// later one as Busy does. The display's number, the first from 200 on, is one that no other
 // display of this host has in any of the ways a client connects (the socket file, the abstract
 // socket, the TCP port at 127.0.0.1 and ::1) nor by a server's lock file; the stand-in holds it
 // in all of them, and its lock file, while it lives. None when no number could be had.
@@ -62,7 +65,9 @@ public:
         Forwarding,
         Http,
         SilentBesideForwarding,
-        EndsAtTheSecondClient
+        EndsAtTheSecondClient,
+        AnswersLate,
+        ClosesTheFirstConnection
     };
     StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor, std::string cookie = {});
     ~StandInXDisplay();
@@ -74,7 +79,8 @@ public:
     // The entry of an X authority file that gives a client of this host the display's cookie.
     [[nodiscard]] XauthorityEntry Authorisation() const;
     // How many set-up requests a forwarding closed for want of its cookie, or connections the
-    // TCP peer of SilentBesideForwarding closed; those waiting to be taken count too.
+    // TCP peer of SilentBesideForwarding or ClosesTheFirstConnection closed; those waiting to be
+    // taken count too.
     [[nodiscard]] int RequestsRefused();
     // EndsAtTheSecondClient's: 1 when its first client was still connected as the second came,
     // 0 when it had left, -1 before a second came.

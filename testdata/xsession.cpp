@@ -191,7 +191,35 @@ TestXServer::TestXServer(const std::filesystem::path& folder) {
 }
 
 TestXServer::~TestXServer() {
+    Release();
     EndProcess(m_processId);
+}
+
+bool TestXServer::AwaitAnswerAndHold(std::chrono::milliseconds limit) {
+    Release();
+    if (m_number < 0)
+        return false;
+    const std::string name = DisplayName();
+    std::string cookieName(kCookieName);
+    std::string cookie = m_cookie;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        ::XSetAuthorization(cookieName.data(), static_cast<int>(cookieName.size()), cookie.data(),
+                            static_cast<int>(cookie.size()));
+        m_held = ::XOpenDisplay(name.c_str());
+        ::XSetAuthorization(nullptr, 0, nullptr, 0);
+        if (m_held != nullptr)
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void TestXServer::Release() {
+    if (m_held != nullptr)
+        ::XCloseDisplay(m_held);
+    m_held = nullptr;
 }
 
 unsigned long AwaitDrawnXWindow(const std::string& displayName, const std::string& cookie,

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct _XDisplay;
+
 namespace testdata {
 
 // The X id of the first window of the screen of display (":N"; empty: DISPLAY) named name that
@@ -43,6 +45,13 @@ public:
     // An X authority file that holds the server's cookie for its display, as xauth writes it.
     [[nodiscard]] const std::filesystem::path& AuthorityFile() const { return m_clientAuthority; }
 
+    // Waits up to limit for the server to let the test in with its cookie (a server that
+    // resets as its last client leaves answers no one meanwhile), and stays connected until
+    // Release or the end of the object, so that the server does not reset meanwhile: false
+    // when it did not answer.
+    [[nodiscard]] bool AwaitAnswerAndHold(std::chrono::milliseconds limit);
+    void Release();
+
     // AwaitDrawnXWindow and TypeInXWindow on this server, with its cookie.
     [[nodiscard]] unsigned long AwaitDrawnWindow(const std::string& name, int lit,
                                                  std::chrono::milliseconds limit) const {
@@ -59,6 +68,7 @@ private:
     int m_number = -1;
     std::string m_cookie;
     std::filesystem::path m_clientAuthority;
+    _XDisplay* m_held = nullptr;
 };
 
 // An ssh server on a free port of the loopback address, with host and user keys of its own, that

@@ -17,8 +17,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <netdb.h>
@@ -30,6 +32,7 @@
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -87,14 +90,24 @@ std::string DescribeVariable(const char* name) {
     return std::string(name) + "=" + value;
 }
 
-// How long the display check waits, all addresses together, for an X server to answer.
-constexpr auto kDisplayAnswerTime = std::chrono::seconds(2);
+// How long the display check waits, all addresses together, for a connection to be made.
+constexpr auto kDisplayConnectTime = std::chrono::seconds(2);
+// How long a display that took the check's connection is waited for to answer: a forwarding over
+// a slow link answers in seconds, and only one silent this long (a stopped server) is refused.
+constexpr auto kDisplayAnswerTime = std::chrono::seconds(25);
+// The variable that sets the answer time in milliseconds instead (the tests of the check set it).
+constexpr const char* kDisplayAnswerTimeVariable = "NAV_DISPLAY_ANSWER_MS";
+// The variable that gives the addresses (numeric, comma-separated) the display's host is looked
+// up as, instead of the resolver's (the tests of the check set it).
+constexpr const char* kDisplayAddressesVariable = "NAV_DISPLAY_ADDRESSES";
+// When the user is told that the display is slow to answer.
+constexpr auto kSlowDisplayNotice = std::chrono::seconds(2);
 // The pause before a local server whose queue of connections was full is asked again.
 constexpr auto kBusyServerPause = std::chrono::milliseconds(10);
-// The pause before a display that closed the check's connection without an answer is asked again,
-// and the time that must be left for it.
-constexpr auto kClosedAgainPause = std::chrono::milliseconds(50);
-constexpr auto kClosedAgainTime = std::chrono::milliseconds(500);
+// How often a display that closed the check's connection without an answer is asked in all, and
+// the pause before each new question.
+constexpr int kClosedAsks = 3;
+constexpr auto kClosedAgainPause = std::chrono::milliseconds(250);
 
 using DisplayDeadline = std::chrono::steady_clock::time_point;
 
@@ -209,6 +222,20 @@ std::string DescribeAuthorisation(const DisplayAuthorisation& authorisation) {
         return "the authorisation sent was the display's cookie in " + named;
     std::error_code error;
     const bool isThere = std::filesystem::exists(path, error);
+    // A file that cannot be read (a folder, or one whose mode keeps the user out) gives no
+    // authorisation, as the X library finds.
+    int readError = 0;
+    if (isThere) {
+        const int file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        char byte = 0;
+        if (file < 0 || ::read(file, &byte, 1) < 0)
+            readError = errno;
+        if (file >= 0)
+            ::close(file);
+    }
+    if (readError != 0)
+        return "no authorisation was sent: " + named + " cannot be read (" +
+               std::strerror(readError) + ")";
     const bool isEmpty = isThere && std::filesystem::file_size(path, error) == 0 && !error;
     return "no authorisation was sent: " + named +
            (!isThere  ? " does not exist"
@@ -293,17 +320,22 @@ private:
     int m_socket = -1;
 };
 
-// What the display check asks: the display's number, the deadline for the whole check, and where
-// it keeps the connection of a server that lets it in.
+// What the display check asks: the display's number, the deadline for a connection to be made,
+// how long a connection made is waited for to answer, when a display still silent is told as
+// slow (once: *isSlowTold), and where it keeps the connection of a server that lets it in.
 struct DisplayQuestion {
     int number = 0;
     DisplayDeadline deadline;
+    std::chrono::milliseconds answerTime{};
+    DisplayDeadline noticeAt;
+    bool* isSlowTold = nullptr;
     KeptDisplayConnection* kept = nullptr;
 };
 
 // How the display answered the check.
 enum class DisplayAnswerKind {
     Unasked,  // a name of a form the check does not know: SDL2 is left to try it
+    Unusable, // a name the X library connects nowhere with, the reason told
     NoServer, // nothing that speaks X answers where the X library connects
     Accepted, // an X server let the check in (or asked for more authentication)
     Refused,  // an X server refused the connection, with its reason
@@ -313,8 +345,9 @@ enum class DisplayAnswerKind {
 
 struct DisplayAnswer {
     DisplayAnswerKind kind = DisplayAnswerKind::NoServer;
-    std::string reason; // a refusal's, as the server gave it
+    std::string reason; // a refusal's, as the server gave it, or why the name cannot be used
     DisplayAuthorisation authorisation;
+    int screens = -1; // the screens of a server that let the check in, -1 when not told
 };
 
 // A connection to an address as the X library makes it: made (the socket, not blocking), or not
@@ -381,21 +414,37 @@ DisplayConnection ConnectBefore(const sockaddr* address, socklen_t length,
 DisplayAnswer AskConnected(int socket, const DisplayQuestion& question) {
     DisplayAnswer answer;
     answer.authorisation = AuthorisationFor(socket, question.number);
-    const DisplayDeadline deadline = question.deadline;
+    const DisplayDeadline deadline = std::chrono::steady_clock::now() + question.answerTime;
     bool isClosed = false;
     char head[8] = {};
     std::size_t count = 0;
-    if (SendBefore(socket, XSetUpRequest(answer.authorisation.cookie), deadline))
+    if (SendBefore(socket, XSetUpRequest(answer.authorisation.cookie), deadline)) {
+        // A display still silent when the user would wonder is told as slow, once.
+        if (!AwaitSocket(socket, POLLIN, std::min(question.noticeAt, deadline)) &&
+            MillisecondsLeft(deadline) > 0 && !*question.isSlowTold) {
+            *question.isSlowTold = true;
+            (void)std::fprintf(stderr, "%s: waiting for the X display of %s to answer\n",
+                               program_invocation_short_name, DescribeVariable("DISPLAY").c_str());
+        }
         count = ReceiveBefore(socket, head, 1, deadline, &isClosed);
-    else
+    } else {
         isClosed = errno == EPIPE || errno == ECONNRESET;
+    }
     const auto first = static_cast<unsigned char>(head[0]);
     if (count == 0) {
         answer.kind = isClosed ? DisplayAnswerKind::Closed : DisplayAnswerKind::NoServer;
     } else if (first == 1 || first == 2) {
         answer.kind = DisplayAnswerKind::Accepted;
-        // Success: the check is the server's client now.
+        // Success: the check is the server's client now. The reply's head ends with the length
+        // of what follows (in units of 4 bytes), whose 21st byte is the count of the server's
+        // screens.
         if (first == 1) {
+            char fixed[24] = {};
+            if (ReceiveBefore(socket, head + 1, 7, deadline, &isClosed) == 7 &&
+                (static_cast<unsigned char>(head[6]) | static_cast<unsigned char>(head[7]) << 8) >=
+                    6 &&
+                ReceiveBefore(socket, fixed, sizeof fixed, deadline, &isClosed) == sizeof fixed)
+                answer.screens = static_cast<unsigned char>(fixed[20]);
             question.kept->Keep(socket);
             return answer;
         }
@@ -441,36 +490,75 @@ DisplayAnswer AskLocally(int number, bool isAbstract, const DisplayQuestion& que
     return AskAt(reinterpret_cast<const sockaddr*>(&address), length, question, connection);
 }
 
+// The addresses of host at port: the resolver's, or those kDisplayAddressesVariable gives.
+std::vector<sockaddr_storage> DisplayHostAddresses(const std::string& host, int port) {
+    std::vector<sockaddr_storage> addresses;
+    const auto add = [&addresses, port](const std::string& name, int flags) {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV | flags;
+        addrinfo* found = nullptr;
+        if (::getaddrinfo(name.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+            return;
+        for (const addrinfo* at = found; at != nullptr; at = at->ai_next) {
+            sockaddr_storage address{};
+            std::memcpy(&address, at->ai_addr,
+                        std::min<std::size_t>(at->ai_addrlen, sizeof address));
+            addresses.push_back(address);
+        }
+        ::freeaddrinfo(found);
+    };
+    const char* given = std::getenv(kDisplayAddressesVariable);
+    if (given == nullptr || *given == 0) {
+        add(host, 0);
+        return addresses;
+    }
+    std::string_view list = given;
+    while (!list.empty()) {
+        const std::size_t comma = std::min(list.find(','), list.size());
+        if (comma > 0)
+            add(std::string(list.substr(0, comma)), AI_NUMERICHOST);
+        list.remove_prefix(std::min(comma + 1, list.size()));
+    }
+    return addresses;
+}
+
 // Port 6000 + number at each address of host in turn, up to the first that takes the connection.
 DisplayAnswer AskOverTcp(std::string host, const DisplayQuestion& question) {
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), std::to_string(6000 + question.number).c_str(), &hints,
-                      &found) != 0)
-        return {};
     DisplayAnswer answer;
-    for (const addrinfo* at = found; at != nullptr; at = at->ai_next) {
+    for (const sockaddr_storage& address : DisplayHostAddresses(host, 6000 + question.number)) {
+        const socklen_t length =
+            address.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
         DisplayConnection connection;
-        answer = AskAt(at->ai_addr, at->ai_addrlen, question, &connection);
+        answer = AskAt(reinterpret_cast<const sockaddr*>(&address), length, question, &connection);
         if (connection.socket >= 0 || connection.isPending)
             break;
     }
-    ::freeaddrinfo(found);
     return answer;
 }
 
-// How the display named "[protocol/][host]:number[.screen]" answers where the X library connects,
-// within kDisplayAnswerTime. The library takes the first address that connects and waits there:
-// for a local display its abstract socket, then (when that is absent or refuses) its socket file,
-// then, when neither connects and no protocol is named, port 6000 + number at "localhost"; for a
-// host, that port at each of its addresses in turn. A connection to a server that lets the check
-// in goes to kept.
-DisplayAnswer AskXDisplay(std::string_view name, KeptDisplayConnection& kept) {
+// The check's answer time: kDisplayAnswerTime, or what kDisplayAnswerTimeVariable sets.
+std::chrono::milliseconds DisplayAnswerTime() {
+    const char* given = std::getenv(kDisplayAnswerTimeVariable);
+    const std::string_view text = given != nullptr ? given : "";
+    unsigned milliseconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), milliseconds);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return kDisplayAnswerTime;
+    return std::chrono::milliseconds(milliseconds);
+}
+
+// How the display named "[protocol/][host]:number[.screen]" answers where the X library connects.
+// The library takes the first address that connects and waits there: for a local display its
+// abstract socket, then (when that is absent or refuses) its socket file, then, when neither
+// connects and no protocol is named, port 6000 + number at "localhost"; for a host, that port at
+// each of its addresses in turn. With a protocol other than "unix" and no host (or the host
+// "unix") it connects nowhere. A connection must be made within kDisplayConnectTime, and answered
+// within the answer time. A connection to a server that lets the check in goes to kept.
+DisplayAnswer AskXDisplay(std::string_view name, KeptDisplayConnection& kept, int* screen) {
     DisplayAnswer unasked;
     unasked.kind = DisplayAnswerKind::Unasked;
     std::string_view protocol;
@@ -483,20 +571,44 @@ DisplayAnswer AskXDisplay(std::string_view name, KeptDisplayConnection& kept) {
         host.remove_prefix(slash + 1);
     }
     std::string_view number = name.substr(colon + 1);
-    number = number.substr(0, number.find('.'));
+    std::string_view screenNumber;
+    if (const std::size_t dot = number.find('.'); dot != std::string_view::npos) {
+        screenNumber = number.substr(dot + 1);
+        number = number.substr(0, dot);
+    }
+    const auto parse = [](std::string_view text, int* value) {
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
+        return !text.empty() && error == std::errc() && end == text.data() + text.size();
+    };
     int display = 0;
-    const auto [end, error] =
-        std::from_chars(number.data(), number.data() + number.size(), display);
-    if (number.empty() || error != std::errc() || end != number.data() + number.size() ||
-        display > 59535 || host.ends_with(':') ||
+    *screen = 0;
+    if (!parse(number, &display) || display > 59535 || host.ends_with(':') ||
+        (!screenNumber.empty() && !parse(screenNumber, screen)) ||
         (protocol != "" && protocol != "unix" && protocol != "tcp" && protocol != "inet" &&
          protocol != "inet6"))
         return unasked;
+    if (!protocol.empty() && protocol != "unix" && (host.empty() || host == "unix")) {
+        DisplayAnswer unusable;
+        unusable.kind = DisplayAnswerKind::Unusable;
+        unusable.reason = "with the protocol \"" + std::string(protocol) + "\" and " +
+                          (host.empty() ? "no host" : "the host \"unix\"") +
+                          " the X library connects nowhere (" + std::string(protocol) +
+                          "/localhost:" + std::string(number) +
+                          " is the display's TCP port at this host, :" + std::string(number) +
+                          " its local socket)";
+        return unusable;
+    }
     const bool isLocal =
         protocol == "unix" || (protocol.empty() && (host.empty() || host == "unix"));
-    const DisplayQuestion question{display, std::chrono::steady_clock::now() + kDisplayAnswerTime,
-                                   &kept};
+    bool isSlowTold = false;
+    DisplayQuestion question{display,
+                             {},
+                             DisplayAnswerTime(),
+                             std::chrono::steady_clock::now() + kSlowDisplayNotice,
+                             &isSlowTold,
+                             &kept};
     const auto ask = [&] {
+        question.deadline = std::chrono::steady_clock::now() + kDisplayConnectTime;
         if (isLocal) {
             DisplayConnection connection;
             DisplayAnswer answer = AskLocally(display, true, question, &connection);
@@ -511,11 +623,10 @@ DisplayAnswer AskXDisplay(std::string_view name, KeptDisplayConnection& kept) {
         return AskOverTcp(isLocal || host.empty() ? "localhost" : std::string(host), question);
     };
     // A server that resets as its last client leaves closes the connections it is taking
-    // meanwhile: a closed connection is asked again while there is time for an answer. One that
-    // then gets none in the time left was closed all the same.
+    // meanwhile: a closed connection is asked again, a few times. ssh's X11 forwarding closes
+    // each connection whose authorisation it does not take, and tells each on its own side.
     DisplayAnswer answer = ask();
-    while (answer.kind == DisplayAnswerKind::Closed &&
-           std::chrono::milliseconds(MillisecondsLeft(question.deadline)) > kClosedAgainTime) {
+    for (int asked = 1; answer.kind == DisplayAnswerKind::Closed && asked < kClosedAsks; ++asked) {
         std::this_thread::sleep_for(kClosedAgainPause);
         DisplayAnswer again = ask();
         if (again.kind == DisplayAnswerKind::NoServer)
@@ -541,7 +652,8 @@ std::string NoDisplayReason(KeptDisplayConnection& kept) {
     if (display == nullptr || *display == 0)
         return "no display can be reached (" + DescribeVariable("DISPLAY") + ", " +
                DescribeVariable("WAYLAND_DISPLAY") + ")";
-    const DisplayAnswer answer = AskXDisplay(display, kept);
+    int screen = 0;
+    const DisplayAnswer answer = AskXDisplay(display, kept, &screen);
     const DisplayAuthorisation& authorisation = answer.authorisation;
     // The X library sends an authorisation of another kind where the check sent none: its
     // answer may differ.
@@ -563,8 +675,17 @@ std::string NoDisplayReason(KeptDisplayConnection& kept) {
                " closed the connection without an answer (ssh's X11 forwarding does so when it "
                "does not take the authorisation or cannot reach the display behind it); " +
                DescribeAuthorisation(authorisation);
-    case DisplayAnswerKind::Unasked:
+    case DisplayAnswerKind::Unusable:
+        return DescribeVariable("DISPLAY") + " cannot be used: " + answer.reason;
     case DisplayAnswerKind::Accepted:
+        // The X library opens no display whose screen the server does not have.
+        if (answer.screens >= 0 && screen >= answer.screens)
+            return DescribeVariable("DISPLAY") + " names screen " + std::to_string(screen) +
+                   ", and its X server has only " +
+                   (answer.screens == 1 ? std::string("screen 0")
+                                        : "screens 0 to " + std::to_string(answer.screens - 1));
+        break;
+    case DisplayAnswerKind::Unasked:
         break;
     }
     return {};

@@ -22,8 +22,10 @@ struct VisibleScreenOptions {
 [[nodiscard]] std::optional<VisibleScreenOptions>
 VisibleScreenRequest(int argc, const char* const* argv, std::string* error);
 // Opens the window; false when no display can be reached (unless SDL_VIDEODRIVER names a driver:
-// no WAYLAND_DISPLAY, and no DISPLAY or none whose X server accepts a connection, checked
-// before SDL2 starts its video), when SDL2 finds no display (it would draw to a driver that
+// no WAYLAND_DISPLAY, and no DISPLAY or none whose X server accepts a connection, a DISPLAY the
+// X library connects nowhere with, or one naming a screen its server lacks, checked before SDL2
+// starts its video; a display slow to answer is waited for, and told once on the error output
+// as slow), when SDL2 finds no display (it would draw to a driver that
 // shows nothing, unless SDL_VIDEODRIVER names that driver) or a window is open already, with
 // the reason in *whyNot when given.
 [[nodiscard]] bool StartVisibleScreen(const VisibleScreenOptions& options,

@@ -533,9 +533,26 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     // busy server); an HTTP proxy on such a port answers as no X server does.
     StandInXDisplay forwarding(StandInXDisplay::Kind::Forwarding, {}, "0123456789abcdef");
     StandInXDisplay http(StandInXDisplay::Kind::Http, {});
-    for (const StandInXDisplay* display :
-         {&stopped, &stoppedLate, &stoppedBesidePort, &resetting, &forwarding, &http})
+    // A display over a slow link answers in seconds; one that is resetting closes a connection.
+    StandInXDisplay late(StandInXDisplay::Kind::AnswersLate, std::chrono::milliseconds(3000));
+    StandInXDisplay closesFirst(StandInXDisplay::Kind::ClosesTheFirstConnection, {});
+    for (const StandInXDisplay* display : {&stopped, &stoppedLate, &stoppedBesidePort, &resetting,
+                                           &forwarding, &http, &late, &closesFirst})
         ASSERT_NE(display->DisplayEntry(), "");
+    // "DISPLAY=PROTOCOL/:N" for the stand-in's ":N", and the program's line about it.
+    const auto withProtocol = [](const StandInXDisplay& display, const std::string& protocol) {
+        return display.DisplayEntry().insert(8, protocol + "/");
+    };
+    const auto unusable = [&withProtocol](const StandInXDisplay& display,
+                                          const std::string& protocol) {
+        const std::string entry = display.DisplayEntry();
+        const std::string number = entry.substr(entry.find(':') + 1);
+        return "navigator: the visible screen cannot be opened: " +
+               withProtocol(display, protocol) + " cannot be used: with the protocol \"" +
+               protocol + "\" and no host the X library connects nowhere (" + protocol +
+               "/localhost:" + number + " is the display's TCP port at this host, :" + number +
+               " its local socket)\n";
+    };
     // Each row's program reads an X authority file written here, never the user's: by default
     // one with another cookie for the forwarding, in its row one with the forwarding's own.
     const std::string authorised = host.string() + ".Xauthority";
@@ -560,6 +577,10 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         std::string alsoSaid = {}; // what the error output says after the message
         // A stand-in that must get no connection: the X library would not connect there.
         StandInXDisplay* unasked = nullptr;
+        // How long the check waits for a display that took its connection to answer.
+        int answerMs = 1500;
+        // How many connections the forwarding closed for want of its cookie, when not -1.
+        int closings = -1;
     } cases[] = {
         {"no folder", {}, "", 2, "navigator: no FOLDER is given"},
         {"missing folder",
@@ -594,14 +615,81 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
          "navigator: the visible screen cannot be opened: no display can be reached "
          "(DISPLAY=:97: no X server answers",
          "DISPLAY=:97"},
-        // The kernel completes a connection for a stopped server too: no answer is no server.
+        // The kernel completes a connection for a stopped server too: one that never answers is
+        // no server, told as slow while it is waited for.
         {"stopped X server",
          {folder, "--screen=visible:1"},
          "XDG_RUNTIME_DIR=",
          1,
-         "navigator: the visible screen cannot be opened: no display can be reached (" +
-             stopped.DisplayEntry() + ": no X server answers",
-         stopped.DisplayEntry()},
+         "navigator: waiting for the X display of " + stopped.DisplayEntry() +
+             " to answer\nnavigator: the visible screen cannot be opened: no display can be "
+             "reached (" +
+             stopped.DisplayEntry() + ": no X server answers, WAYLAND_DISPLAY is empty)\n",
+         stopped.DisplayEntry(),
+         0,
+         {},
+         true,
+         false,
+         {},
+         nullptr,
+         3000},
+        // A display that answers after seconds, as over a slow link, is waited for.
+        {"display that answers in 3 seconds",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: waiting for the X display of " + late.DisplayEntry() +
+             " to answer\nnavigator: the visible screen cannot be opened: the X server of " +
+             late.DisplayEntry() +
+             " refused the connection: \"stand-in display\"; no authorisation was sent: "
+             "XAUTHORITY=" +
+             unauthorised + " holds no MIT-MAGIC-COOKIE-1 cookie for the display\n",
+         late.DisplayEntry(),
+         0,
+         {},
+         true,
+         false,
+         {},
+         nullptr,
+         10000},
+        // A protocol other than unix with no host is a display the X library connects nowhere
+        // with: the check asks nowhere either.
+        {"tcp with no host",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         unusable(stoppedBesidePort, "tcp"),
+         withProtocol(stoppedBesidePort, "tcp"),
+         0,
+         {},
+         true,
+         false,
+         {},
+         &stoppedBesidePort},
+        {"inet6 with no host",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         unusable(stoppedBesidePort, "inet6"),
+         withProtocol(stoppedBesidePort, "inet6"),
+         0,
+         {},
+         true,
+         false,
+         {},
+         &stoppedBesidePort},
+        // A server that closed the check's first connection, as one resetting does, is asked
+        // again.
+        {"X server that closes the first connection",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: the visible screen cannot be opened: the X server of " +
+             closesFirst.DisplayEntry() +
+             " refused the connection: \"stand-in display\"; no authorisation was sent: "
+             "XAUTHORITY=" +
+             unauthorised + " holds no MIT-MAGIC-COOKIE-1 cookie for the display\n",
+         closesFirst.DisplayEntry()},
         // The X library waits at the local socket that takes its connection: the check asks
         // there alone, and tells silence there as no X server within its time.
         {"stopped X server beside a forwarding's port",
@@ -673,7 +761,23 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
          {},
          true,
          true},
-        // One that closes the connection for want of its cookie is told so.
+        // The host's addresses are tried in turn up to the first that takes the connection.
+        {"X11 forwarding at the second address of its host",
+         {folder, "--screen=visible:1"},
+         "NAV_DISPLAY_ADDRESSES=::1,127.0.0.1",
+         1,
+         "navigator: the visible screen cannot be opened: the X server of " +
+             forwarding.DisplayEntry() +
+             " refused the connection: \"stand-in display\"; the authorisation sent was the "
+             "display's cookie in XAUTHORITY=" +
+             authorised + "\n",
+         forwarding.DisplayEntry(),
+         0,
+         {},
+         true,
+         true},
+        // One that closes the connection for want of its cookie is told so, asked a few times
+        // only: ssh tells each connection it closes on its own side.
         {"X11 forwarding without its cookie",
          {folder, "--screen=visible:1"},
          "XDG_RUNTIME_DIR=",
@@ -683,7 +787,15 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
              "does not take the authorisation or cannot reach the display behind it); the "
              "authorisation sent was the display's cookie in XAUTHORITY=" +
              unauthorised + "\n",
-         forwarding.DisplayEntry()},
+         forwarding.DisplayEntry(),
+         0,
+         {},
+         true,
+         false,
+         {},
+         nullptr,
+         1500,
+         3},
         // Any other answer is no X server's: the window's library is not tried, and the program's
         // line is all that is said.
         {"HTTP answer on the display's port",
@@ -709,8 +821,12 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         if (c.display == kBusyDisplay)
             busy.emplace(StandInXDisplay::Kind::Busy, std::chrono::milliseconds(700));
         std::vector<std::string> environment = {
-            busy ? busy->DisplayEntry() : c.display, "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", asan,
-            "XAUTHORITY=" + (c.hasCookie ? authorised : unauthorised)};
+            busy ? busy->DisplayEntry() : c.display,
+            "WAYLAND_DISPLAY=",
+            "SDL_VIDEODRIVER=",
+            asan,
+            "XAUTHORITY=" + (c.hasCookie ? authorised : unauthorised),
+            "NAV_DISPLAY_ANSWER_MS=" + std::to_string(c.answerMs)};
         if (!c.environment.empty())
             environment.push_back(c.environment);
         // A program that does not end is ended within its row's bound, and the rows together
@@ -738,6 +854,9 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         if (c.hasCookie) {
             EXPECT_EQ(forwarding.RequestsRefused(), refused)
                 << "a set-up request lacked the cookie";
+        }
+        if (c.closings != -1) {
+            EXPECT_EQ(forwarding.RequestsRefused() - refused, c.closings);
         }
         EXPECT_EQ(run.signal, c.exitCode == -1 ? SIGTERM : 0) << run.errors;
         if (!c.unsaid.empty()) {

@@ -85,7 +85,7 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
                     .WriteTo(root));
     const std::filesystem::path folder = root.HostPath().string() + ".x";
     std::filesystem::create_directories(folder / "home");
-    const testdata::TestXServer server(folder);
+    testdata::TestXServer server(folder);
     ASSERT_EQ(server.Failure(), "");
     const testdata::TestSshServer ssh(folder);
     ASSERT_EQ(ssh.Failure(), "");
@@ -111,9 +111,10 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
                                 display + " refused the connection: ";
     const struct {
         const char* what;
-        std::string forwarding; // ssh's option, empty for the display itself
-        std::string authority;  // the program's XAUTHORITY, empty for none (~/.Xauthority)
-        std::string errors;     // all that is said; empty: the window opens and takes the key
+        std::string forwarding;  // ssh's option, empty for the display itself
+        std::string authority;   // the program's XAUTHORITY, empty for none (~/.Xauthority)
+        std::string errors;      // all that is said; empty: the window opens and takes the key
+        std::string screen = {}; // after the display's number, as ".1"
     } rows[] = {
         {"the display itself", "", served, ""},
         {"ssh -X", "-X", served, ""},
@@ -133,6 +134,16 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
              "\"Authorization required, but no authorization protocol specified\"; no "
              "authorisation was sent: XAUTHORITY=" +
              empty + " is empty\n"},
+        {"an authority file that is a folder", "", folder.string(),
+         refused +
+             "\"Authorization required, but no authorization protocol specified\"; no "
+             "authorisation was sent: XAUTHORITY=" +
+             folder.string() + " cannot be read (Is a directory)\n"},
+        // The server has one screen: the X library opens no other.
+        {"a screen the server does not have", "", served,
+         "navigator: the visible screen cannot be opened: " + display +
+             ".1 names screen 1, and its X server has only screen 0\n",
+         ".1"},
         {"no XAUTHORITY and no ~/.Xauthority", "", "",
          refused +
              "\"Authorization required, but no authorization protocol specified\"; no "
@@ -143,6 +154,9 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
     const auto tableEnd = std::chrono::steady_clock::now() + std::chrono::seconds(90);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
+        // The server resets as its last client leaves: the row starts once it answers, and the
+        // test stays its client until the row ends.
+        ASSERT_TRUE(server.AwaitAnswerAndHold(std::chrono::seconds(20)));
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             tableEnd - std::chrono::steady_clock::now());
         const auto bound =
@@ -151,7 +165,7 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
                                                   "--screen=visible:1"};
         std::vector<std::string> words = program;
         std::vector<std::string> environment = {
-            display, "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", asan, ubsan};
+            display + row.screen, "WAYLAND_DISPLAY=", "SDL_VIDEODRIVER=", asan, ubsan};
         if (row.authority.empty()) {
             words.insert(words.begin(), {"env", "-u", "XAUTHORITY"});
             environment.push_back("HOME=" + (folder / "home").string());
@@ -186,6 +200,7 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
             }
         }
         running.join();
+        server.Release();
         EXPECT_EQ(run.exitCode, row.errors.empty() ? 0 : 1) << run.errors;
         EXPECT_EQ(run.errors, row.errors);
     }
