@@ -29,8 +29,7 @@ namespace {
 using shelltesting::ShellRun;
 
 TEST(VisibleStart, ShowsTheMainMenuInTheWindowAndQuitsByKey) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     testdata::TempDeviceRoot root;
     ASSERT_TRUE(shelltesting::BuiltProgram()
                     .ServerSetting("Properties", "Language", "1")
@@ -76,7 +75,10 @@ TEST(VisibleStart, ShowsTheMainMenuInTheWindowAndQuitsByKey) {
 // untrusted (-X) and trusted (-Y), where the server will not share memory with the window. The
 // window is shown, drawn, and takes a key typed on the server's own keyboard (Ctrl+Q, which
 // quits), and nothing is said. A cookie the server does not take is the program's one line,
-// naming the file it read, before the window's library is started.
+// naming the file it read, before the window's library is started. A window whose client the
+// server drops (xkill), directly or through ssh, or whose server ends, ends the program as a quit
+// does, with its one line and exit code 1. Whatever way it ends, the program leaves nothing of
+// its instance behind (the instance channel's socket, which its orderly end removes).
 TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
     testdata::TempDeviceRoot root;
     ASSERT_TRUE(shelltesting::BuiltProgram()
@@ -85,7 +87,7 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
                     .WriteTo(root));
     const std::filesystem::path folder = root.HostPath().string() + ".x";
     std::filesystem::create_directories(folder / "home");
-    const testdata::TestXServer server(folder);
+    testdata::TestXServer server(folder);
     ASSERT_EQ(server.Failure(), "");
     const testdata::TestSshServer ssh(folder);
     ASSERT_EQ(ssh.Failure(), "");
@@ -109,15 +111,27 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
     const std::string ubsan = "UBSAN_OPTIONS=" + std::string(undefined != nullptr ? undefined : "");
     const std::string refused = "navigator: the visible screen cannot be opened: the X server of " +
                                 display + " refused the connection: ";
+    // The display's name as the program's X library gives it comes between the two.
+    const std::string lost[] = {"navigator: the connection to the X display \"",
+                                "\" was lost; the program ends\n"};
+    enum class End {
+        Quit,         // Ctrl+Q typed in the window
+        ClientKilled, // the server closes the window's connection
+        ServerEnded,  // the X server ends (the table's last row: its server goes)
+    };
     const struct {
         const char* what;
         std::string forwarding; // ssh's option, empty for the display itself
         std::string authority;  // the program's XAUTHORITY, empty for none (~/.Xauthority)
         std::string errors;     // all that is said; empty: the window opens and takes the key
+        End end = End::Quit;    // how a window that opens goes
     } rows[] = {
         {"the display itself", "", served, ""},
         {"ssh -X", "-X", served, ""},
         {"ssh -Y", "-Y", served, ""},
+        {"the window's client killed", "", served, lost[0] + server.DisplayName() + lost[1],
+         End::ClientKilled},
+        {"the window's client killed through ssh -X", "-X", served, lost[0], End::ClientKilled},
         {"another cookie", "", other,
          refused +
              "\"Invalid MIT-MAGIC-COOKIE-1 key\"; the authorisation sent was the display's "
@@ -138,6 +152,8 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
              "\"Authorization required, but no authorization protocol specified\"; no "
              "authorisation was sent: ~/.Xauthority (" +
              (folder / "home" / ".Xauthority").string() + ") does not exist\n"},
+        {"the X server ended", "", served, lost[0] + server.DisplayName() + lost[1],
+         End::ServerEnded},
     };
     // Each row ends within its bound, and all within the table's.
     const auto tableEnd = std::chrono::steady_clock::now() + std::chrono::seconds(90);
@@ -171,7 +187,14 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
             run = testdata::RunHostProgram(words, environment, folder / "program.err", bound);
             hasEnded = true;
         });
-        if (row.errors.empty()) {
+        if (row.end != End::Quit) {
+            const unsigned long window = server.AwaitDrawnWindow("Navigator", 2000, bound);
+            EXPECT_NE(window, 0UL) << "no window drawn";
+            if (window != 0 && row.end == End::ClientKilled)
+                EXPECT_TRUE(server.KillClient(window));
+            else if (window != 0)
+                server.End();
+        } else if (row.errors.empty()) {
             const unsigned long window = server.AwaitDrawnWindow("Navigator", 2000, bound);
             EXPECT_NE(window, 0UL) << "no window drawn";
             // The menu is drawn before the program makes its window active: a key typed before is
@@ -187,7 +210,16 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
         }
         running.join();
         EXPECT_EQ(run.exitCode, row.errors.empty() ? 0 : 1) << run.errors;
-        EXPECT_EQ(run.errors, row.errors);
+        if (row.end != End::Quit) {
+            // One line, whatever the display was called through ssh.
+            EXPECT_TRUE(run.errors.starts_with(row.errors) && run.errors.ends_with(lost[1]) &&
+                        std::count(run.errors.begin(), run.errors.end(), '\n') == 1)
+                << run.errors;
+        } else {
+            EXPECT_EQ(run.errors, row.errors);
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(root.HostPath()))
+            EXPECT_FALSE(entry.path().extension() == ".sock") << entry.path();
     }
     std::filesystem::remove_all(folder);
 }

@@ -96,8 +96,7 @@ HWND ShownPopup(const char16_t* className, WNDPROC procedure, const RECT& rect) 
 // Under a display (the test runs under Xvfb), the window shows the framebuffer scaled, and a
 // click reaches the window under it as the stylus.
 TEST(VisibleScreen, ShowsTheFramebufferAndTakesTheStylus) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     platform::SetScreenSize(60, 40);
     HDC screen = GetDC(nullptr);
     const RECT all{0, 0, 60, 40};
@@ -155,8 +154,7 @@ TEST(VisibleScreen, ShowsTheFramebufferAndTakesTheStylus) {
 
 // The window takes the big icon of the topmost window that has one as its own icon.
 TEST(VisibleScreen, ShowsTheBigIconOfTheTopWindow) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     platform::SetScreenSize(60, 40);
     HBITMAP icon = CreateBitmap(4, 3, 1, 32, nullptr);
     HDC dc = CreateCompatibleDC(nullptr);
@@ -224,8 +222,7 @@ bool PushKey(SDL_Keycode key, SDL_Scancode scancode, Uint16 modifiers, bool isDo
 // give it: '+' on a key of its own or typed with Shift on '=', '-' where the layout has it, and
 // the keypad by where its keys lie, with or without Num Lock.
 TEST(VisibleScreen, EveryKeyThePagesTakeReachesThemFromTheWindow) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     const struct {
         const char* what;
         SDL_Keycode key;
@@ -322,8 +319,7 @@ std::u16string CharsTypedUntilKeyUp(HWND window, UINT last) {
 // key types comes once with its key press, what none does ('\', '.', ':') once from the host's
 // text input; F5, which types nothing, ends each row.
 TEST(VisibleScreen, KeysTypedOnTheXServersKeyboardTypeOnce) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     const struct {
         const char* what;
         std::vector<unsigned long> keys; // X keysyms
@@ -385,8 +381,7 @@ struct CapturingPaint {
 // over it) never reaches the window on the display, which shows the screen as it was; at the end
 // of the hold the screen is as it was too.
 TEST(VisibleScreen, AHeldScreenKeepsTheShownPictureWhileACheckPaints) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     platform::SetScreenSize(60, 40);
     HWND window = ShownPopup(u"CapturingPaint", CapturingPaint::Procedure, RECT{10, 10, 40, 30});
     HDC screen = GetDC(nullptr);
