@@ -4,6 +4,7 @@
 #include "testdata/tempdir.h"
 #include "testdata/xauthoritywriter.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -247,6 +248,32 @@ bool KillXClient(const std::string& displayName, const std::string& cookie, unsi
         return false;
     ::XKillClient(display, window);
     ::XSync(display, False);
+    return true;
+}
+
+bool MakeRefusedXRequests(const std::string& displayName, int count) {
+    Display* display = ::XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+    if (display == nullptr)
+        return false;
+    // An id of no window: the server gives clients ids far below.
+    constexpr Window kNoWindow = 0x1FFFFFFF;
+    for (int i = 0; i < count; ++i) {
+        ::XMapWindow(display, kNoWindow);
+        ::XSync(display, False);
+    }
+    for (int i = 0; i < count; ++i) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        if (::XGetWindowProperty(display, kNoWindow, XA_WM_NAME, 0, 16, False, AnyPropertyType,
+                                 &type, &format, &items, &after, &data) == Success &&
+            data != nullptr)
+            ::XFree(data);
+        ::XSync(display, False);
+    }
+    ::XCloseDisplay(display);
     return true;
 }
 

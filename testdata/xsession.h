@@ -29,6 +29,12 @@ namespace testdata {
 [[nodiscard]] bool KillXClient(const std::string& display, const std::string& cookie,
                                unsigned long window);
 
+// On a connection of its own to display (empty: DISPLAY) as XAUTHORITY gives it, makes requests
+// that the server refuses, each waited for, with the X error handler the process has: `count`
+// maps of a window that does not exist (BadWindow of request 8), then `count` reads of its
+// property (BadWindow of request 20). False when the display cannot be reached.
+[[nodiscard]] bool MakeRefusedXRequests(const std::string& display, int count);
+
 // Why the tests that need an X display cannot run in this process, empty when DISPLAY names one.
 [[nodiscard]] std::string MissingDisplayReason();
 // True under continuous integration (CI=true in the environment), where a test that needs what
