@@ -224,4 +224,56 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
     std::filesystem::remove_all(folder);
 }
 
+// The window's tests need a display and, for a server of their own, Xvfb. Without a display they
+// are skipped, except under continuous integration (CI=true), where they fail, saying why; a test
+// whose Xvfb does not start says why it did not. The tests run as the test program itself.
+TEST(VisibleStart, WithoutADisplayIsSkippedAndFailsUnderCi) {
+    testdata::TempDeviceRoot root;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+    const std::string noXvfb = root.HostPath().string();
+    const std::string window =
+        "--gtest_filter=VisibleStart.ShowsTheMainMenuInTheWindowAndQuitsByKey";
+    const std::string session =
+        "--gtest_filter=VisibleStart.OpensOnARealXServerDirectlyAndThroughSsh";
+    const struct {
+        const char* what;
+        std::vector<std::string> words; // before the test program
+        std::string filter;
+        int exitCode;
+        std::vector<std::string> said; // each somewhere in the output
+    } rows[] = {
+        {"no DISPLAY",
+         {"-u", "DISPLAY", "-u", "CI"},
+         window,
+         0,
+         {"no display: DISPLAY is unset", "[  SKIPPED ]"}},
+        {"no DISPLAY under CI",
+         {"-u", "DISPLAY", "CI=true"},
+         window,
+         1,
+         {"no display: DISPLAY is unset", "(CI=true: the test must run)", "[  FAILED  ]"}},
+        {"an empty DISPLAY under CI",
+         {"DISPLAY=", "CI=true"},
+         window,
+         1,
+         {"no display: DISPLAY is empty", "[  FAILED  ]"}},
+        {"no Xvfb",
+         {"PATH=" + noXvfb},
+         session,
+         1,
+         {"Xvfb did not start: Xvfb is not installed (not found on PATH=" + noXvfb}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::string> words = {"/usr/bin/env"};
+        words.insert(words.end(), row.words.begin(), row.words.end());
+        words.insert(words.end(), {self.string(), row.filter});
+        const testdata::PipedProgramRun run =
+            testdata::RunHostProgramThroughPipe(words, {}, std::chrono::seconds(30));
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
+        for (const std::string& part : row.said)
+            EXPECT_NE(run.output.find(part), std::string::npos) << part << "\n" << run.output;
+    }
+}
+
 } // namespace
