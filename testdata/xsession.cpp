@@ -4,6 +4,7 @@
 #include "testdata/tempdir.h"
 #include "testdata/xauthoritywriter.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -133,6 +134,48 @@ int LitPixels(Display* display, Window window) {
     return lit;
 }
 
+// The program's file in a folder of PATH, empty when none of them holds one that can be run.
+std::filesystem::path FoundOnPath(const std::string& program) {
+    const char* variable = std::getenv("PATH");
+    std::string_view folders = variable != nullptr ? variable : "";
+    while (true) {
+        const std::size_t colon = std::min(folders.find(':'), folders.size());
+        const std::string folder(folders.substr(0, colon));
+        const std::filesystem::path file = (folder.empty() ? "." : folder) + "/" + program;
+        if (access(file.c_str(), X_OK) == 0)
+            return file;
+        if (colon == folders.size())
+            return {};
+        folders.remove_prefix(colon + 1);
+    }
+}
+
+// Why the server started as processId (-1: not started) gave no display number: how it ended
+// (processId is -1 then), or that it still runs, with what it wrote to its error output.
+std::string WhyServerDidNotStart(int& processId, const std::filesystem::path& log) {
+    if (processId < 0) {
+        if (FoundOnPath("Xvfb").empty()) {
+            const char* path = std::getenv("PATH");
+            return std::string("Xvfb is not installed (not found on PATH=") +
+                   (path != nullptr ? path : "") + "; Debian: xvfb)";
+        }
+        return "Xvfb could not be run";
+    }
+    std::string reason;
+    int status = 0;
+    if (waitpid(processId, &status, WNOHANG) != processId)
+        reason =
+            "Xvfb gave no display number within " + std::to_string(kServerStartTime.count()) + " s";
+    else
+        processId = -1;
+    if (processId < 0 && WIFEXITED(status))
+        reason = "Xvfb ended with exit status " + std::to_string(WEXITSTATUS(status));
+    else if (processId < 0)
+        reason = "Xvfb ended by signal " + std::to_string(WTERMSIG(status));
+    const std::string said = ReadHostFile(log).value_or("");
+    return reason + (said.empty() ? ", saying nothing" : ", saying: " + said);
+}
+
 // Each word in single quotes for a POSIX shell, a quote in it closed, escaped and opened again.
 std::string QuotedForShell(const std::vector<std::string>& words) {
     std::string line;
@@ -179,8 +222,7 @@ TestXServer::TestXServer(const std::filesystem::path& folder) {
     close(numberPipe[0]);
     if (m_processId < 0 || number.empty() ||
         !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        m_failure = "Xvfb did not start: " +
-                    ReadHostFile(folder / "xvfb.log").value_or("(no Xvfb in PATH?)");
+        m_failure = "Xvfb did not start: " + WhyServerDidNotStart(m_processId, folder / "xvfb.log");
         return;
     }
     m_number = std::stoi(number);
@@ -191,8 +233,62 @@ TestXServer::TestXServer(const std::filesystem::path& folder) {
 }
 
 TestXServer::~TestXServer() {
+    End();
+}
+
+void TestXServer::End() {
     Release();
     EndProcess(m_processId);
+    m_processId = -1;
+}
+
+bool KillXClient(const std::string& displayName, const std::string& cookie, unsigned long window) {
+    const TestConnection connection(displayName, cookie);
+    Display* display = connection.Get();
+    if (display == nullptr)
+        return false;
+    ::XKillClient(display, window);
+    ::XSync(display, False);
+    return true;
+}
+
+bool MakeRefusedXRequests(const std::string& displayName, int count) {
+    Display* display = ::XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+    if (display == nullptr)
+        return false;
+    // An id of no window: the server gives clients ids far below.
+    constexpr Window kNoWindow = 0x1FFFFFFF;
+    for (int i = 0; i < count; ++i) {
+        ::XMapWindow(display, kNoWindow);
+        ::XSync(display, False);
+    }
+    for (int i = 0; i < count; ++i) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        if (::XGetWindowProperty(display, kNoWindow, XA_WM_NAME, 0, 16, False, AnyPropertyType,
+                                 &type, &format, &items, &after, &data) == Success &&
+            data != nullptr)
+            ::XFree(data);
+        ::XSync(display, False);
+    }
+    ::XCloseDisplay(display);
+    return true;
+}
+
+std::string MissingDisplayReason() {
+    const char* display = std::getenv("DISPLAY");
+    if (display != nullptr && *display != 0)
+        return {};
+    return std::string("no display: DISPLAY is ") + (display == nullptr ? "unset" : "empty") +
+           " (the test runs under xvfb-run where the build found it)";
+}
+
+bool IsContinuousIntegration() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && (std::string_view(ci) == "true" || std::string_view(ci) == "1");
 }
 
 bool TestXServer::AwaitAnswerAndHold(std::chrono::milliseconds limit) {

@@ -26,6 +26,22 @@ namespace testdata {
 [[nodiscard]] bool TypeInXWindow(const std::string& display, const std::string& cookie,
                                  unsigned long window, const std::vector<unsigned long>& keys,
                                  const std::vector<unsigned long>& held = {});
+// Has the X server of display close the connection of the client that made window, as xkill
+// does. False when the display cannot be reached.
+[[nodiscard]] bool KillXClient(const std::string& display, const std::string& cookie,
+                               unsigned long window);
+
+// On a connection of its own to display (empty: DISPLAY) as XAUTHORITY gives it, makes requests
+// that the server refuses, each waited for, with the X error handler the process has: `count`
+// maps of a window that does not exist (BadWindow of request 8), then `count` reads of its
+// property (BadWindow of request 20). False when the display cannot be reached.
+[[nodiscard]] bool MakeRefusedXRequests(const std::string& display, int count);
+
+// Why the tests that need an X display cannot run in this process, empty when DISPLAY names one.
+[[nodiscard]] std::string MissingDisplayReason();
+// True under continuous integration (CI=true in the environment), where a test that needs what
+// this host lacks fails instead of being skipped.
+[[nodiscard]] bool IsContinuousIntegration();
 
 // Xvfb on a display number that no other display of this host has (it picks the first free one
 // itself), asking every client for its cookie. Its files lie in folder (which must exist); it
@@ -61,6 +77,11 @@ public:
                             const std::vector<unsigned long>& held = {}) const {
         return TypeInXWindow(DisplayName(), m_cookie, window, keys, held);
     }
+    [[nodiscard]] bool KillClient(unsigned long window) const {
+        return KillXClient(DisplayName(), m_cookie, window);
+    }
+    // Ends the server (SIGTERM, then SIGKILL) and waits for it, as its destructor does.
+    void End();
 
 private:
     std::string m_failure;
@@ -99,3 +120,13 @@ private:
 };
 
 } // namespace testdata
+
+// In a test that needs an X display: without one it is skipped, under continuous integration it
+// fails, each with the reason.
+#define NAV_SKIP_WITHOUT_DISPLAY()                                                                 \
+    if (const std::string navMissingDisplay = testdata::MissingDisplayReason();                    \
+        !navMissingDisplay.empty()) {                                                              \
+        if (testdata::IsContinuousIntegration())                                                   \
+            FAIL() << navMissingDisplay << " (CI=true: the test must run)";                        \
+        GTEST_SKIP() << navMissingDisplay;                                                         \
+    }

@@ -6,7 +6,7 @@
 // one only records it. With a script the scenario runner plays it, with a seed its explorer
 // plays steps of its own choice (docs/scenario-scripts.md). The exit code is the program's, 0, or
 // the runner's; 2 for a command line it cannot run with (what is wrong is named on the error
-// output, with the usage), 1 when the visible screen cannot be opened.
+// output, with the usage), 1 when the visible screen cannot be opened or its display is lost.
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/scenario/scenariorunner.h"
@@ -218,7 +218,8 @@ int main(int argc, char** argv) {
     } else {
         result = WinMain(nullptr, nullptr, nullptr, 1);
     }
-    if (visible)
-        platform::StopVisibleScreen();
+    // A window whose display was lost ended the program: exit code 1, as where none opens.
+    if (visible && !platform::StopVisibleScreen())
+        result = 1;
     return result;
 }

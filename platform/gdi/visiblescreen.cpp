@@ -5,7 +5,9 @@
 #include "platform/gdi/screenshot.h"
 #include "platform/gdi/xwindowerrors.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/sync.h"
 #include "platform/window/input.h"
+#include "platform/window/message.h"
 #include "platform/window/window.h"
 
 #include <SDL.h>
@@ -38,6 +40,9 @@ namespace {
 
 constexpr int kFrameMilliseconds = 15;
 constexpr int kMaxScale = 8;
+// How long a program whose display was lost is given to end as a quit ends it; the process ends
+// then, whatever it still does.
+constexpr auto kOrderlyEndTime = std::chrono::seconds(10);
 
 // SDL2's video drivers that show nothing: it falls back to them when it finds no display.
 constexpr std::string_view kUnseenVideoDrivers[] = {"offscreen", "dummy", "evdev"};
@@ -789,10 +794,26 @@ bool IsTypedByKey(UINT key) {
            key == VK_DECIMAL;
 }
 
+class VisibleScreen;
+
+// The window whose thread uses the display, for the end of the program when the display is lost.
+std::atomic<VisibleScreen*> g_shownScreen{nullptr};
+
+[[noreturn]] void EndOnLostDisplay();
+
 class VisibleScreen {
 public:
+    VisibleScreen() = default;
+    VisibleScreen(const VisibleScreen&) = delete;
+    VisibleScreen& operator=(const VisibleScreen&) = delete;
+    ~VisibleScreen() {
+        if (m_thread.joinable())
+            (void)Stop();
+    }
+
     bool Start(const platform::VisibleScreenOptions& options, std::string* whyNot) {
         m_scale = std::clamp(options.scale, 1, kMaxScale);
+        m_ownerThread = GetCurrentThreadId();
         m_thread = std::thread([this] { Run(); });
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_isStarted; });
@@ -805,10 +826,39 @@ public:
         return m_isOpen;
     }
 
-    void Stop() {
+    // Closes the window and ends its thread; false when the display had been lost, the thread
+    // then left to wait for the end of the process without touching the display again.
+    bool Stop() {
         m_isStopping = true;
-        if (m_thread.joinable())
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_hasEnded || m_isLost; });
+        const bool isLost = m_isLost;
+        lock.unlock();
+        if (isLost)
+            m_thread.detach();
+        else
             m_thread.join();
+        return !isLost;
+    }
+
+    // On the window's thread, inside the X library, when the display is gone: the thread that
+    // opened the window is asked to end the program as a quit ends it (WM_QUIT ends every
+    // message loop), and finds the window lost when it closes it. This thread never returns to
+    // the X library, which would end the process from here, and waits for the end. Before the
+    // window is open nothing of the program's runs yet: the process ends at once.
+    [[noreturn]] void EndLost() {
+        bool isOpen = false;
+        DWORD owner = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            isOpen = m_isOpen;
+            owner = m_ownerThread;
+            m_isLost = true;
+            m_changed.notify_all();
+        }
+        if (isOpen && PostThreadMessageW(owner, WM_QUIT, 1, 0) != FALSE)
+            std::this_thread::sleep_for(kOrderlyEndTime);
+        ::_exit(1);
     }
 
     bool Icon(std::vector<std::uint32_t>* pixels, int* width, int* height) {
@@ -825,7 +875,9 @@ public:
         std::unique_lock lock(m_mutex);
         m_isCaptureWanted = true;
         m_isCaptured = false;
-        if (!m_changed.wait_for(lock, std::chrono::seconds(1), [this] { return m_isCaptured; }))
+        if (!m_changed.wait_for(lock, std::chrono::seconds(1),
+                                [this] { return m_isCaptured || m_isLost; }) ||
+            m_isLost)
             return false;
         *pixels = m_captured;
         *width = m_capturedWidth;
@@ -902,7 +954,8 @@ private:
         }
         // Before SDL2 connects: it passes on the errors it does not handle itself to the handler
         // it found.
-        platform::TellXErrorsAndGoOn();
+        g_shownScreen = this;
+        platform::TellXErrorsAndGoOn(EndOnLostDisplay);
         const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
         // SDL2's X connection, when it has one, is made.
         checked.Close();
@@ -971,6 +1024,10 @@ private:
         }
         SDL_DestroyWindow(window);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        g_shownScreen = nullptr;
+        std::lock_guard lock(m_mutex);
+        m_hasEnded = true;
+        m_changed.notify_all();
     }
 
     // Gives the window the screen's big icon when it changed.
@@ -1017,12 +1074,15 @@ private:
     int m_scale = 2;
     bool m_isTypedByKey = false; // the last key pressed types its character itself
     std::thread m_thread;
+    DWORD m_ownerThread = 0; // the thread that opened the window
     std::atomic<bool> m_isStopping{false};
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_isStarted = false;
     bool m_isOpen = false;
-    std::string m_failure; // why the window did not open
+    bool m_hasEnded = false; // the open window's thread has closed it
+    bool m_isLost = false;   // the connection to the display was lost
+    std::string m_failure;   // why the window did not open
     bool m_isCaptureWanted = false;
     bool m_isCaptured = false;
     std::vector<std::uint32_t> m_captured;
@@ -1033,6 +1093,12 @@ private:
     int m_iconWidth = 0;
     int m_iconHeight = 0;
 };
+
+void EndOnLostDisplay() {
+    if (VisibleScreen* screen = g_shownScreen.load())
+        screen->EndLost();
+    ::_exit(1);
+}
 
 std::mutex& ScreenMutex() {
     static std::mutex mutex;
@@ -1086,12 +1152,18 @@ bool StartVisibleScreen(const VisibleScreenOptions& options, std::string* whyNot
     return true;
 }
 
-void StopVisibleScreen() {
+bool StopVisibleScreen() {
     std::lock_guard lock(ScreenMutex());
-    if (Current()) {
-        Current()->Stop();
+    if (!Current())
+        return true;
+    if (Current()->Stop()) {
         Current().reset();
+        return true;
     }
+    // The thread of a window whose display was lost still runs in it, waiting for the end.
+    static std::unique_ptr<VisibleScreen> lost;
+    lost = std::move(Current());
+    return false;
 }
 
 bool VisibleScreenIcon(std::vector<std::uint32_t>* pixels, int* width, int* height) {

@@ -30,7 +30,10 @@ VisibleScreenRequest(int argc, const char* const* argv, std::string* error);
 // the reason in *whyNot when given.
 [[nodiscard]] bool StartVisibleScreen(const VisibleScreenOptions& options,
                                       std::string* whyNot = nullptr);
-void StopVisibleScreen();
+// Closes the window. False when its connection to the display was lost: the program was then
+// asked to end (WM_QUIT to the thread that opened the window), and its end must not wait for
+// the window; the process ends within 10 seconds of the loss whatever it still does.
+bool StopVisibleScreen();
 // The window's pixels (0x00RRGGBB, rows top-down) as next presented; false when no window is
 // open or no frame came within a second.
 [[nodiscard]] bool CaptureVisibleScreen(std::vector<std::uint32_t>* pixels, int* width,

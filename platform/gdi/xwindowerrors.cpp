@@ -17,6 +17,7 @@
 #include <mutex>
 #include <set>
 #include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -37,12 +38,20 @@ int TellXError(Display* display, XErrorEvent* error) {
     return 0;
 }
 
-// Xlib ends the process when this returns.
-int TellXConnectionLost(Display* display) {
-    (void)std::fprintf(stderr,
-                       "%s: the connection to the X display \"%s\" was lost; the program ends\n",
-                       program_invocation_short_name, DisplayString(display));
-    return 0;
+std::atomic<platform::XConnectionLostAction> g_onConnectionLost{nullptr};
+
+// Xlib ends the process with exit() when this returns, on the thread that found the loss, while
+// the others go on: the action set ends the program, and without one the process ends here.
+[[noreturn]] int TellXConnectionLost(Display* display) {
+    static std::atomic<bool> isTold{false};
+    if (!isTold.exchange(true)) {
+        (void)std::fprintf(
+            stderr, "%s: the connection to the X display \"%s\" was lost; the program ends\n",
+            program_invocation_short_name, DisplayString(display));
+    }
+    if (const platform::XConnectionLostAction onLost = g_onConnectionLost.load())
+        onLost();
+    ::_exit(1);
 }
 
 // A display's conversion of an error from the wire, as XESetWireToError takes and gives it.
@@ -69,7 +78,8 @@ Bool TellRefusedAttachAsBadAccess(Display* display, XErrorEvent* host, xError* w
 
 namespace platform {
 
-void TellXErrorsAndGoOn() {
+void TellXErrorsAndGoOn(XConnectionLostAction onLost) {
+    g_onConnectionLost = onLost;
     ::XSetErrorHandler(TellXError);
     ::XSetIOErrorHandler(TellXConnectionLost);
 }

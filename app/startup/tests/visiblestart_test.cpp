@@ -29,8 +29,7 @@ namespace {
 using shelltesting::ShellRun;
 
 TEST(VisibleStart, ShowsTheMainMenuInTheWindowAndQuitsByKey) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     testdata::TempDeviceRoot root;
     ASSERT_TRUE(shelltesting::BuiltProgram()
                     .ServerSetting("Properties", "Language", "1")
@@ -76,7 +75,10 @@ TEST(VisibleStart, ShowsTheMainMenuInTheWindowAndQuitsByKey) {
 // untrusted (-X) and trusted (-Y), where the server will not share memory with the window. The
 // window is shown, drawn, and takes a key typed on the server's own keyboard (Ctrl+Q, which
 // quits), and nothing is said. A cookie the server does not take is the program's one line,
-// naming the file it read, before the window's library is started.
+// naming the file it read, before the window's library is started. A window whose client the
+// server drops (xkill), directly or through ssh, or whose server ends, ends the program as a quit
+// does, with its one line and exit code 1. Whatever way it ends, the program leaves nothing of
+// its instance behind (the instance channel's socket, which its orderly end removes).
 TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
     testdata::TempDeviceRoot root;
     ASSERT_TRUE(shelltesting::BuiltProgram()
@@ -109,16 +111,28 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
     const std::string ubsan = "UBSAN_OPTIONS=" + std::string(undefined != nullptr ? undefined : "");
     const std::string refused = "navigator: the visible screen cannot be opened: the X server of " +
                                 display + " refused the connection: ";
+    // The display's name as the program's X library gives it comes between the two.
+    const std::string lost[] = {"navigator: the connection to the X display \"",
+                                "\" was lost; the program ends\n"};
+    enum class End {
+        Quit,         // Ctrl+Q typed in the window
+        ClientKilled, // the server closes the window's connection
+        ServerEnded,  // the X server ends (the table's last row: its server goes)
+    };
     const struct {
         const char* what;
         std::string forwarding;  // ssh's option, empty for the display itself
         std::string authority;   // the program's XAUTHORITY, empty for none (~/.Xauthority)
         std::string errors;      // all that is said; empty: the window opens and takes the key
         std::string screen = {}; // after the display's number, as ".1"
+        End end = End::Quit;     // how a window that opens goes
     } rows[] = {
         {"the display itself", "", served, ""},
         {"ssh -X", "-X", served, ""},
         {"ssh -Y", "-Y", served, ""},
+        {"the window's client killed", "", served, lost[0] + server.DisplayName() + lost[1], "",
+         End::ClientKilled},
+        {"the window's client killed through ssh -X", "-X", served, lost[0], "", End::ClientKilled},
         {"another cookie", "", other,
          refused +
              "\"Invalid MIT-MAGIC-COOKIE-1 key\"; the authorisation sent was the display's "
@@ -149,9 +163,11 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
              "\"Authorization required, but no authorization protocol specified\"; no "
              "authorisation was sent: ~/.Xauthority (" +
              (folder / "home" / ".Xauthority").string() + ") does not exist\n"},
+        {"the X server ended", "", served, lost[0] + server.DisplayName() + lost[1], "",
+         End::ServerEnded},
     };
     // Each row ends within its bound, and all within the table's.
-    const auto tableEnd = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    const auto tableEnd = std::chrono::steady_clock::now() + std::chrono::seconds(150);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         // The server resets as its last client leaves: the row starts once it answers, and the
@@ -185,7 +201,14 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
             run = testdata::RunHostProgram(words, environment, folder / "program.err", bound);
             hasEnded = true;
         });
-        if (row.errors.empty()) {
+        if (row.end != End::Quit) {
+            const unsigned long window = server.AwaitDrawnWindow("Navigator", 2000, bound);
+            EXPECT_NE(window, 0UL) << "no window drawn";
+            if (window != 0 && row.end == End::ClientKilled)
+                EXPECT_TRUE(server.KillClient(window));
+            else if (window != 0)
+                server.End();
+        } else if (row.errors.empty()) {
             const unsigned long window = server.AwaitDrawnWindow("Navigator", 2000, bound);
             EXPECT_NE(window, 0UL) << "no window drawn";
             // The menu is drawn before the program makes its window active: a key typed before is
@@ -202,9 +225,70 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
         running.join();
         server.Release();
         EXPECT_EQ(run.exitCode, row.errors.empty() ? 0 : 1) << run.errors;
-        EXPECT_EQ(run.errors, row.errors);
+        if (row.end != End::Quit) {
+            // One line, whatever the display was called through ssh.
+            EXPECT_TRUE(run.errors.starts_with(row.errors) && run.errors.ends_with(lost[1]) &&
+                        std::count(run.errors.begin(), run.errors.end(), '\n') == 1)
+                << run.errors;
+        } else {
+            EXPECT_EQ(run.errors, row.errors);
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(root.HostPath()))
+            EXPECT_FALSE(entry.path().extension() == ".sock") << entry.path();
     }
     std::filesystem::remove_all(folder);
+}
+
+// The window's tests need a display and, for a server of their own, Xvfb. Without a display they
+// are skipped, except under continuous integration (CI=true), where they fail, saying why; a test
+// whose Xvfb does not start says why it did not. The tests run as the test program itself.
+TEST(VisibleStart, WithoutADisplayIsSkippedAndFailsUnderCi) {
+    testdata::TempDeviceRoot root;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+    const std::string noXvfb = root.HostPath().string();
+    const std::string window =
+        "--gtest_filter=VisibleStart.ShowsTheMainMenuInTheWindowAndQuitsByKey";
+    const std::string session =
+        "--gtest_filter=VisibleStart.OpensOnARealXServerDirectlyAndThroughSsh";
+    const struct {
+        const char* what;
+        std::vector<std::string> words; // before the test program
+        std::string filter;
+        int exitCode;
+        std::vector<std::string> said; // each somewhere in the output
+    } rows[] = {
+        {"no DISPLAY",
+         {"-u", "DISPLAY", "-u", "CI"},
+         window,
+         0,
+         {"no display: DISPLAY is unset", "[  SKIPPED ]"}},
+        {"no DISPLAY under CI",
+         {"-u", "DISPLAY", "CI=true"},
+         window,
+         1,
+         {"no display: DISPLAY is unset", "(CI=true: the test must run)", "[  FAILED  ]"}},
+        {"an empty DISPLAY under CI",
+         {"DISPLAY=", "CI=true"},
+         window,
+         1,
+         {"no display: DISPLAY is empty", "[  FAILED  ]"}},
+        {"no Xvfb",
+         {"PATH=" + noXvfb},
+         session,
+         1,
+         {"Xvfb did not start: Xvfb is not installed (not found on PATH=" + noXvfb}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<std::string> words = {"/usr/bin/env"};
+        words.insert(words.end(), row.words.begin(), row.words.end());
+        words.insert(words.end(), {self.string(), row.filter});
+        const testdata::PipedProgramRun run =
+            testdata::RunHostProgramThroughPipe(words, {}, std::chrono::seconds(30));
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.output;
+        for (const std::string& part : row.said)
+            EXPECT_NE(run.output.find(part), std::string::npos) << part << "\n" << run.output;
+    }
 }
 
 } // namespace

@@ -17,14 +17,18 @@
 #include <X11/keysym.h>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace gditesting;
@@ -91,13 +95,37 @@ HWND ShownPopup(const char16_t* className, WNDPROC procedure, const RECT& rect) 
                            nullptr, nullptr);
 }
 
+// What this process writes to its error output while `run` runs.
+std::string ErrorOutputOf(const std::function<void()>& run) {
+    (void)std::fflush(stderr);
+    char name[] = "/tmp/visiblescreen-errors-XXXXXX";
+    const int file = ::mkstemp(name);
+    if (file < 0)
+        return "(no file for the error output)";
+    const int kept = ::dup(2);
+    (void)::dup2(file, 2);
+    run();
+    (void)std::fflush(stderr);
+    (void)::dup2(kept, 2);
+    ::close(kept);
+    std::string said;
+    char buffer[512];
+    (void)::lseek(file, 0, SEEK_SET);
+    for (ssize_t count = 0; (count = ::read(file, buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(count));
+    ::close(file);
+    (void)::unlink(name);
+    return said;
+}
+
 } // namespace
 
 // Under a display (the test runs under Xvfb), the window shows the framebuffer scaled, and a
-// click reaches the window under it as the stylus.
-TEST(VisibleScreen, ShowsTheFramebufferAndTakesTheStylus) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+// click reaches the window under it as the stylus. An X error on the display is told on the error
+// output in the program's words, once for each kind (the request refused and why), and the window
+// goes on.
+TEST(VisibleScreen, ShowsTheFramebufferTakesTheStylusAndGoesOnAfterXErrors) {
+    NAV_SKIP_WITHOUT_DISPLAY();
     platform::SetScreenSize(60, 40);
     HDC screen = GetDC(nullptr);
     const RECT all{0, 0, 60, 40};
@@ -148,6 +176,17 @@ TEST(VisibleScreen, ShowsTheFramebufferAndTakesTheStylus) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_TRUE(isClicked);
+
+    bool isMade = false;
+    const std::string said = ErrorOutputOf([&] { isMade = testdata::MakeRefusedXRequests("", 2); });
+    EXPECT_TRUE(isMade);
+    const std::string refused = std::string(program_invocation_short_name) +
+                                ": the X server refused a request of the window: BadWindow "
+                                "(invalid Window parameter) (request ";
+    EXPECT_EQ(said,
+              refused + "8.0); the window goes on\n" + refused + "20.0); the window goes on\n");
+    EXPECT_TRUE(platform::CaptureVisibleScreen(&pixels, &width, &height));
+
     platform::StopVisibleScreen();
     EXPECT_FALSE(platform::CaptureVisibleScreen(&pixels, &width, &height));
     DestroyWindow(window);
@@ -155,8 +194,7 @@ TEST(VisibleScreen, ShowsTheFramebufferAndTakesTheStylus) {
 
 // The window takes the big icon of the topmost window that has one as its own icon.
 TEST(VisibleScreen, ShowsTheBigIconOfTheTopWindow) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     platform::SetScreenSize(60, 40);
     HBITMAP icon = CreateBitmap(4, 3, 1, 32, nullptr);
     HDC dc = CreateCompatibleDC(nullptr);
@@ -224,8 +262,7 @@ bool PushKey(SDL_Keycode key, SDL_Scancode scancode, Uint16 modifiers, bool isDo
 // give it: '+' on a key of its own or typed with Shift on '=', '-' where the layout has it, and
 // the keypad by where its keys lie, with or without Num Lock.
 TEST(VisibleScreen, EveryKeyThePagesTakeReachesThemFromTheWindow) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     const struct {
         const char* what;
         SDL_Keycode key;
@@ -322,8 +359,7 @@ std::u16string CharsTypedUntilKeyUp(HWND window, UINT last) {
 // key types comes once with its key press, what none does ('\', '.', ':') once from the host's
 // text input; F5, which types nothing, ends each row.
 TEST(VisibleScreen, KeysTypedOnTheXServersKeyboardTypeOnce) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     const struct {
         const char* what;
         std::vector<unsigned long> keys; // X keysyms
@@ -385,8 +421,7 @@ struct CapturingPaint {
 // over it) never reaches the window on the display, which shows the screen as it was; at the end
 // of the hold the screen is as it was too.
 TEST(VisibleScreen, AHeldScreenKeepsTheShownPictureWhileACheckPaints) {
-    if (std::getenv("DISPLAY") == nullptr)
-        GTEST_SKIP() << "no display";
+    NAV_SKIP_WITHOUT_DISPLAY();
     platform::SetScreenSize(60, 40);
     HWND window = ShownPopup(u"CapturingPaint", CapturingPaint::Procedure, RECT{10, 10, 40, 30});
     HDC screen = GetDC(nullptr);
