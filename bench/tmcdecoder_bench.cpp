@@ -3,8 +3,20 @@
 // the same run that only scans the same text into 64-bit group values with std::from_chars.
 // "vs_baseline" is how many times longer decoding takes than that scan. The "repeated" stream sends
 // each group 8A two or three times in a row, as stations do.
+//
+// ReplayFileOfAnotherForm: a recording of about 9,300 groups with the four blocks apart and the
+// time after them (about 440 KB), which the receiver reads nothing from, given to a running TMC
+// receiver as its replay file: the real time until the receiver has left it alone (closed it after
+// its one pass), against a baseline measured in the same run: one pass of the receiver through the
+// same groups joined one a line. "vs_baseline" is that ratio (about the ratio of the file sizes);
+// a receiver that reads such a file again and again never leaves it ("left_alone" 0 after 10 s).
 #include "testdata/alertcencoder.h"
+#include "testdata/rdsgroupfilewriter.h"
+#include "testdata/tempdir.h"
 #include "traffic/tmcdecoder.h"
+#include "traffic/tmcreceiver.h"
+
+#include "platform/files/files.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +24,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -133,8 +146,77 @@ void BenchmarkDecodeGroups(benchmark::State& state, const GroupStream& (*streamO
     state.counters["vs_baseline"] = baseline > 0.0 ? seconds / baseline : 0.0;
 }
 
+constexpr std::size_t kRecordedGroups = 9300;
+constexpr auto kGiveUp = std::chrono::seconds(10);
+
+// A station's recording: tuning groups, its TMC announcement and single-group messages.
+std::string Recording(testdata::RdsGroupLayout layout) {
+    testdata::RdsGroupFileWriter writer;
+    for (std::size_t index = 0; index < kRecordedGroups; ++index) {
+        const auto number = static_cast<std::uint16_t>(index);
+        if (index % 3 == 0) {
+            writer.Add(testdata::RdsGroupFileWriter::TuningGroup(0xD395));
+        } else if (index % 3 == 1) {
+            writer.Add(testdata::RdsGroupFileWriter::ApplicationGroup(
+                0xD395, testdata::kTmcApplicationId, 0x0280, 0x10));
+        } else {
+            writer.Add({0xD395, 0x840D, static_cast<std::uint16_t>(0x5000 | (number & 0x7FF)),
+                        static_cast<std::uint16_t>(10000 + number)});
+        }
+    }
+    return writer.SetLayout(layout).Build();
+}
+
+// Seconds of real time from opening the file until done() holds; negative when it did not
+// within kGiveUp.
+template <class Done> double ReceiverSeconds(const std::u16string& path, Done done) {
+    const six::RefCntPtr<TmcReceiver> receiver = CreateTmcReceiver();
+    std::thread runner([&receiver] { receiver->Run(); });
+    const auto start = std::chrono::steady_clock::now();
+    (void)receiver->OpenReplayFile(path);
+    bool isDone = false;
+    while (!(isDone = done(*receiver)) && std::chrono::steady_clock::now() - start < kGiveUp) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    receiver->Stop();
+    runner.join();
+    return isDone ? seconds : -1.0;
+}
+
+void BenchmarkReplayFileOfAnotherForm(benchmark::State& state) {
+    testdata::TempDeviceRoot root;
+    const std::string joined = Recording(testdata::RdsGroupLayout::Digits);
+    const std::string apart = Recording(testdata::RdsGroupLayout::StampedBlocks);
+    if (!root.WriteFile(u"\\joined.txt", joined) || !root.WriteFile(u"\\apart.txt", apart)) {
+        state.SkipWithError("cannot write the recordings");
+        return;
+    }
+    // Reads of one pass: the file in reads of kReadSize bytes, then the read at its end.
+    const std::uint32_t passReads =
+        static_cast<std::uint32_t>(joined.size() / TmcReceiver::kReadSize) + 2;
+    double leftAlone = 0.0;
+    double baseline = 0.0;
+    bool isLeftAlone = true;
+    for (auto _ : state) {
+        const double seconds = ReceiverSeconds(u"\\apart.txt", [](TmcReceiver& receiver) {
+            return receiver.GetFilePosition() == INVALID_SET_FILE_POINTER;
+        });
+        isLeftAlone = isLeftAlone && seconds >= 0.0;
+        leftAlone += seconds >= 0.0 ? seconds : 0.0;
+        baseline += ReceiverSeconds(u"\\joined.txt", [passReads](TmcReceiver& receiver) {
+            return receiver.GetReadStats().count >= passReads;
+        });
+    }
+    state.counters["file_kb"] = static_cast<double>(apart.size()) / 1024.0;
+    state.counters["left_alone"] = isLeftAlone ? 1.0 : 0.0;
+    state.counters["vs_baseline"] = baseline > 0.0 && isLeftAlone ? leftAlone / baseline : 0.0;
+}
+
 } // namespace
 
+BENCHMARK(BenchmarkReplayFileOfAnotherForm)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK_CAPTURE(BenchmarkDecodeGroups, plain, &PlainStream)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BenchmarkDecodeGroups, repeated, &RepeatedStream)->Unit(benchmark::kMillisecond);
 

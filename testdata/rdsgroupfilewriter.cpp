@@ -24,19 +24,29 @@ std::string GroupDigits(const RdsGroupFileWriter::Group& group, bool isShortForm
 constexpr std::size_t kGroupDigits = 16;
 constexpr int kGroupMillis = 88; // 1187.5 bit/s, 104 bits a group
 
+// The time of reception of line number (from 0), 11.4 groups a second from noon.
+std::string ReceptionTime(const char* format, std::size_t number) {
+    const auto millis = static_cast<long>(number) * kGroupMillis;
+    char time[48] = {};
+    (void)std::snprintf(time, sizeof time, format, millis / 60000 % 60, millis / 1000 % 60,
+                        millis / 10 % 100);
+    return time;
+}
+
 // The line as another program's log writes it; number counts the lines from 0.
 std::string LaidOut(const std::string& line, RdsGroupLayout layout, std::size_t number) {
     if (layout == RdsGroupLayout::Digits || line.size() != kGroupDigits) {
         return line;
     }
+    if (layout == RdsGroupLayout::StampedDigits) {
+        return line + ReceptionTime(" @2019/05/05 12:%02ld:%02ld.%02ld", number);
+    }
     std::string out = line.substr(0, 4) + ' ' + line.substr(4, 4) + ' ' + line.substr(8, 4) + ' ' +
                       line.substr(12, 4);
     if (layout == RdsGroupLayout::TimedBlocks) {
-        const auto millis = static_cast<long>(number) * kGroupMillis;
-        char time[32] = {};
-        (void)std::snprintf(time, sizeof time, "12:%02ld:%02ld.%02ld ", millis / 60000 % 60,
-                            millis / 1000 % 60, millis / 10 % 100);
-        out = time + out;
+        out = ReceptionTime("12:%02ld:%02ld.%02ld ", number) + out;
+    } else if (layout == RdsGroupLayout::StampedBlocks) {
+        out += ReceptionTime(" @2019/05/05 12:%02ld:%02ld.%02ld", number);
     }
     return out;
 }

@@ -31,12 +31,14 @@ enum class RdsGroupFiller {
 };
 
 // How a line writes its group: one run of 16 digits as our files, the receiver's queue and
-// RDS-TMC logs hold it; logs of other RDS programs write the four blocks apart.
+// RDS-TMC logs hold it; logs of other RDS programs write the four blocks apart; recorders write
+// the time of reception after the group. Times count 11.4 groups a second from noon.
 enum class RdsGroupLayout {
-    Digits,       // "D3010408E0CD5354"
-    SpacedBlocks, // "D301 0408 E0CD 5354"
-    TimedBlocks,  // "12:00:00.09 D301 0408 E0CD 5354": the time of reception first, 11.4
-                  // groups a second from noon
+    Digits,        // "D3010408E0CD5354"
+    SpacedBlocks,  // "D301 0408 E0CD 5354"
+    TimedBlocks,   // "12:00:00.09 D301 0408 E0CD 5354": the time of reception first
+    StampedDigits, // "D3010408E0CD5354 @2019/05/05 12:00:00.09"
+    StampedBlocks, // "D301 0408 E0CD 5354 @2019/05/05 12:00:00.09"
 };
 
 // Open data application ids as groups 3A carry them in block D.

@@ -746,6 +746,14 @@ std::vector<Seed> TmcSeeds() {
     missed.AddTable(0xD301, 58, testdata::kTmcSecondApplicationId);
     missed.AddMessage(multi, testdata::AlertCFault::MissingLastGroup);
     missed.AddMessage(multi, testdata::AlertCFault::MissingSecondGroup).AddMessage(single);
+    // A recorder's log: the time of reception after each group, joined and with the blocks apart.
+    testdata::RdsGroupFileWriter recorded;
+    for (const testdata::AlertCEncoder::Group& group : encoder.Groups()) {
+        recorded.Add(group);
+    }
+    const std::string stamped =
+        recorded.SetLayout(testdata::RdsGroupLayout::StampedDigits).Build() +
+        recorded.SetLayout(testdata::RdsGroupLayout::StampedBlocks).Build();
     return {
         {decoder, "seed-messages", Concat({{7}, Text(encoder.Build())})},
         {decoder, "seed-repeated",
@@ -754,6 +762,7 @@ std::vector<Seed> TmcSeeds() {
          Concat({{0}, Text(encoder.Build(testdata::AlertCFault::ShortForm))})},
         {decoder, "seed-station-log", Concat({{31}, Text(station.Build())})},
         {decoder, "seed-missed-groups", Concat({{16}, Text(missed.Build())})},
+        {decoder, "seed-recorder-log", Concat({{8}, Text(stamped)})},
     };
 }
 

@@ -133,11 +133,7 @@ int TmcDecoder::Decode(const char* bytes, int count) {
             count - index >= kFullGroupDigits && ReadWholeGroup(bytes + index)) {
             index += kFullGroupDigits - 1;
             m_reader.isLineStart = false;
-            m_reader.isGroupRead = true;
-            if (HandleGroup()) {
-                m_reader.digitCount = 0;
-                return index + 1;
-            }
+            m_reader.isGroupRead = true; // taken when the next character ends it
             continue;
         }
         const char character = bytes[index];
@@ -146,7 +142,7 @@ int TmcDecoder::Decode(const char* bytes, int count) {
             if (digits == 0) {
                 m_reader.isLineDigits = m_reader.isLineStart;
             }
-            m_reader.isGroupRead = false; // the group's line goes on
+            m_reader.isGroupRead = false; // the group's line goes on with digits: no group
             m_reader.isLineStart = false;
             std::uint8_t& target = m_reader.bytes[digits / 2];
             target = (digits % 2 == 0) ? static_cast<std::uint8_t>(value << 4)
@@ -155,26 +151,19 @@ int TmcDecoder::Decode(const char* bytes, int count) {
                 continue;
             }
             digits = 0;
-            if (!m_reader.isLineDigits) {
-                continue; // digits within a line of another format
-            }
-            m_reader.isGroupRead = true;
-        } else {
-            const bool isLineEnd = character == '\n' || character == '\r';
-            if (m_reader.isGroupRead && isLineEnd) {
-                ++m_groupCount;
-            }
-            m_reader.isGroupRead = false;
-            m_reader.isLineStart = isLineEnd;
-            m_reader.digitCount = m_reader.isLineDigits ? digits : 0;
-            digits = 0;
-            if (!EndGroup()) {
-                continue;
-            }
-            if (isLineEnd) {
-                ++m_groupCount; // the 10-digit form on a line of its own
-            }
+            m_reader.isGroupRead = m_reader.isLineDigits; // digits within a line are none
+            continue;
         }
+        const bool isWholeGroup = m_reader.isGroupRead;
+        m_reader.isGroupRead = false;
+        m_reader.isLineStart = character == '\n' || character == '\r';
+        m_reader.digitCount = m_reader.isLineDigits ? digits : 0;
+        digits = 0;
+        const bool isShortGroup = EndGroup();
+        if (!EndsRdsGroup(character) || (!isWholeGroup && !isShortGroup)) {
+            continue;
+        }
+        ++m_groupCount;
         if (HandleGroup()) {
             m_reader.digitCount = 0;
             return index + 1;
@@ -182,6 +171,12 @@ int TmcDecoder::Decode(const char* bytes, int count) {
     }
     m_reader.digitCount = digits;
     return count;
+}
+
+bool TmcDecoder::EndInput() {
+    const char lineEnd = '\n';
+    (void)Decode(&lineEnd, 1);
+    return IsMessageReady();
 }
 
 bool TmcDecoder::HandleGroup() {
@@ -334,10 +329,7 @@ void TmcDecoder::Reset() {
     m_groupsExpected = 0;
     m_isMessageReady = 0;
     m_reader.digitCount = 0;
-    // The input starts again: the line read so far ended.
-    if (m_reader.isGroupRead) {
-        ++m_groupCount;
-    }
+    // The input starts again: a group whose line had not ended is dropped.
     m_reader.isGroupRead = false;
     m_reader.isLineStart = true;
     m_lastGroup = LastGroup::None;

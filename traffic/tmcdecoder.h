@@ -1,20 +1,22 @@
 #pragma once
 // Turns RDS groups written as hexadecimal text (16 digits A B C D per group, or 10 digits for a
-// group 8A without programme identification, each at the start of a line; digits later in a line,
-// as in other receivers' sentences with long hexadecimal fields, are none) into TmcRawMessage
-// records: groups 3A announcing TMC (application id CD46 or CD47; other applications such as RT+
-// are announced in groups 3A too) give the location table number of the station that sends them,
-// groups 8A the ALERT-C messages (ISO 14819-1), single or of up to five groups. A message carries
-// the table number when its programme identification is that of the announcing station, else 0 (its
-// country's default) until its own station's announcement comes. A message in the 10-digit form has
-// none: it is the tuned station's, the one the last whole group (of any type) named, and carries
-// the number only while that is the announcing station. A message whose second group was missed is
-// dropped. Stations send each group two or three times in a row: a group 8A that repeats the last
-// one taken (the same programme identification, low five bits of block B, blocks C and D; the
-// programme type and traffic programme flag may change meanwhile) is skipped, whatever other groups
-// or damaged lines come between. Up to four copies in a row of a group that finished a message
-// count as one sending; a fifth sends the message again, so that a message a station keeps sending
-// still comes out now and then. Safe from any thread: every operation takes the decoder lock.
+// group 8A without programme identification, each at the start of a line and ended by a line end or
+// a blank, after which a line may go on, e.g. with the time of reception; digits later in a line,
+// as in other receivers' sentences with long hexadecimal fields, are none, and a group whose digits
+// go on, or that another character ends, is none either) into TmcRawMessage records: groups 3A
+// announcing TMC (application id CD46 or CD47; other applications such as RT+ are announced in
+// groups 3A too) give the location table number of the station that sends them, groups 8A the
+// ALERT-C messages (ISO 14819-1), single or of up to five groups. A message carries the table
+// number when its programme identification is that of the announcing station, else 0 (its country's
+// default) until its own station's announcement comes. A message in the 10-digit form has none: it
+// is the tuned station's, the one the last whole group (of any type) named, and carries the number
+// only while that is the announcing station. A message whose second group was missed is dropped.
+// Stations send each group two or three times in a row: a group 8A that repeats the last one taken
+// (the same programme identification, low five bits of block B, blocks C and D; the programme type
+// and traffic programme flag may change meanwhile) is skipped, whatever other groups or damaged
+// lines come between. Up to four copies in a row of a group that finished a message count as one
+// sending; a fifth sends the message again, so that a message a station keeps sending still comes
+// out now and then. Safe from any thread: every operation takes the decoder lock.
 
 #include "traffic/tmcrawmessage.h"
 #include "utilities/usefulcode/critsect.h"
@@ -25,6 +27,13 @@
 
 struct NavFile;
 
+// True for a character that ends a group's digits so that the group counts and is taken: a line
+// feed, a carriage return, a blank or a tab. Any other character after the digits makes the line
+// one of another format.
+[[nodiscard]] constexpr bool EndsRdsGroup(char character) noexcept {
+    return character == '\n' || character == '\r' || character == ' ' || character == '\t';
+}
+
 class TmcDecoder {
 public:
     TmcDecoder();
@@ -33,23 +42,27 @@ public:
     TmcDecoder& operator=(const TmcDecoder&) = delete;
 
     // Feeds count characters in order. Returns the number consumed: up to and including the
-    // character that finished a message (the message is then ready), else count.
+    // character that finished a message (the message is then ready), else count. A group is
+    // taken at the character that ends it (EndsRdsGroup).
     [[nodiscard]] int Decode(const char* bytes, int count);
+    // The input ended: its last line ends as at a line feed, so that a group on it without its
+    // line end is taken and counted. True when that finished a message (it is then ready).
+    [[nodiscard]] bool EndInput();
     [[nodiscard]] bool IsMessageReady() const;
     // The finished message (the decoder's own record, valid until the next Decode); clears the
     // ready flag. Null when no message is ready.
     [[nodiscard]] const TmcRawMessage* TakeMessage();
-    // Forgets the partial group and message and the last group taken, and ends the line read
-    // (the input starts again); the location table number, the station it came from and the
-    // tuned station stay.
+    // Forgets the partial group (a whole group whose line had not ended too) and message and the
+    // last group taken; the input starts again with a line. The location table number, the station
+    // it came from and the tuned station stay.
     void Reset();
 
     // 0 while idle, 1 after a first group, then the number of groups of the message received
     // (2 to 5); it stays at that number when the message is finished.
     [[nodiscard]] int GetBuildState() const;
-    // Lines read since construction that hold one whole group and nothing else (16 digits, or
-    // the 10-digit form, then a line feed or carriage return), of any type, repeats included.
-    // A group on the last line counts when Reset ends it; Reset keeps the count.
+    // Groups taken since construction: lines that start with one whole group (16 digits, or the
+    // 10-digit form) which a line end or blank ends, of any type, repeats included. A group on the
+    // last line counts when EndInput ends it; Reset keeps the count.
     [[nodiscard]] std::uint64_t GetGroupCount() const;
     // The number the last group 3A announcing TMC gave; 0 until one has been seen.
     [[nodiscard]] std::uint32_t GetLocationTableNumber() const;
@@ -70,8 +83,8 @@ private:
         int digitCount = 0;
         int digitsPerGroup = 16;
         // The next character starts a line; the digits being read started theirs (digits that
-        // did not are no group); a group of 16 digits was read, and its line holds nothing else
-        // if it ends next.
+        // did not are no group); a group of 16 digits was read, taken if the next character ends
+        // it.
         bool isLineStart = true;
         bool isLineDigits = false;
         bool isGroupRead = false;

@@ -69,6 +69,9 @@ void TmcReceiver::Run() {
         if (step == Step::Stopped) {
             return;
         }
+        if (step == Step::Ended && EndPass(lastMessageTick) == Step::Stopped) {
+            return;
+        }
         if (count > 0 && DecodeAndFire(buffer, count, lastMessageTick) == Step::Stopped) {
             return;
         }
@@ -101,7 +104,6 @@ TmcReceiver::Step TmcReceiver::ReadFromHandle(char* buffer, int& count) {
         return Step::Stopped;
     }
     bool hasFailed = false;
-    bool hasRewound = false;
     {
         ScopedLock lock(&m_lock);
         if (m_source.Get() != nullptr) {
@@ -118,6 +120,11 @@ TmcReceiver::Step TmcReceiver::ReadFromHandle(char* buffer, int& count) {
             m_hasMessageSinceRewind = false;
             return Step::Continue;
         }
+        if (m_readHandleNumber != m_handleNumber) {
+            // Another file or handle: its pass starts here.
+            m_readHandleNumber = m_handleNumber;
+            m_groupsBeforePass = m_decoder.GetGroupCount();
+        }
         DWORD read = 0;
         const BOOL isRead = ReadFile(m_handle, buffer, kReadSize, &read, nullptr);
         CountRead();
@@ -126,10 +133,7 @@ TmcReceiver::Step TmcReceiver::ReadFromHandle(char* buffer, int& count) {
             m_handle = INVALID_HANDLE_VALUE;
             hasFailed = true;
         } else if (read == 0) {
-            LONG high = 0;
-            (void)SetFilePointer(m_handle, 0, &high, FILE_BEGIN);
-            m_decoder.Reset();
-            hasRewound = true;
+            return Step::Ended;
         } else {
             count = static_cast<int>(read);
         }
@@ -137,13 +141,41 @@ TmcReceiver::Step TmcReceiver::ReadFromHandle(char* buffer, int& count) {
     if (hasFailed) {
         GetStatusSignal().Emit(static_cast<std::uint32_t>(TmcReceiverStatus::ReadFailed));
     }
-    if (hasRewound) {
-        // A file without a whole message would otherwise be re-read at full speed.
-        const bool isEmpty = !m_hasMessageSinceRewind;
-        m_hasMessageSinceRewind = false;
-        if (isEmpty && WaitForStop(kEmptyRewindMs)) {
-            return Step::Stopped;
+    return Step::Continue;
+}
+
+TmcReceiver::Step TmcReceiver::EndPass(DWORD& lastMessageTick) {
+    // The end of the input ends its last line: a group on it without its line end is taken.
+    if (m_decoder.EndInput() && FireReady(lastMessageTick) == Step::Stopped) {
+        return Step::Stopped;
+    }
+    const std::uint64_t groups = m_decoder.GetGroupCount();
+    const bool hasGroups = groups != m_groupsBeforePass;
+    m_groupsBeforePass = groups;
+    {
+        ScopedLock lock(&m_lock);
+        if (m_handleNumber != m_readHandleNumber || m_handle == INVALID_HANDLE_VALUE) {
+            return Step::Continue; // another source came meanwhile: it starts its own pass
         }
+        m_decoder.Reset();
+        const bool isPassWhole = m_isPassWhole;
+        m_isPassWhole = true;
+        if (m_isReplayFile && isPassWhole && !hasGroups) {
+            // A whole pass of the file gave no group: nothing in it can be read, and it is not
+            // read again. The receiver waits for another source.
+            (void)CloseHandle(m_handle);
+            m_handle = INVALID_HANDLE_VALUE;
+            m_hasMessageSinceRewind = false;
+            return Step::Continue;
+        }
+        LONG high = 0;
+        (void)SetFilePointer(m_handle, 0, &high, FILE_BEGIN);
+    }
+    // A file without a whole message would otherwise be re-read at full speed.
+    const bool isEmpty = !m_hasMessageSinceRewind;
+    m_hasMessageSinceRewind = false;
+    if (isEmpty && WaitForStop(kEmptyRewindMs)) {
+        return Step::Stopped;
     }
     return Step::Continue;
 }
@@ -154,22 +186,26 @@ TmcReceiver::Step TmcReceiver::DecodeAndFire(const char* buffer, int count,
     int offset = 0;
     while (offset < count) {
         offset += m_decoder.Decode(buffer + offset, count - offset);
-        if (!m_decoder.IsMessageReady()) {
-            continue;
+        if (m_decoder.IsMessageReady() && FireReady(lastMessageTick) == Step::Stopped) {
+            return Step::Stopped;
         }
-        const float rate = GetReplayRate();
-        if (rate != 0.0F) {
-            const double sinceLast = static_cast<double>(GetTickCount() - lastMessageTick);
-            if (WaitForStop(WaitMs(1000.0 / static_cast<double>(rate) - sinceLast))) {
-                return Step::Stopped;
-            }
+    }
+    return Step::Continue;
+}
+
+TmcReceiver::Step TmcReceiver::FireReady(DWORD& lastMessageTick) {
+    const float rate = GetReplayRate();
+    if (rate != 0.0F) {
+        const double sinceLast = static_cast<double>(GetTickCount() - lastMessageTick);
+        if (WaitForStop(WaitMs(1000.0 / static_cast<double>(rate) - sinceLast))) {
+            return Step::Stopped;
         }
-        lastMessageTick = GetTickCount();
-        m_hasMessageSinceRewind = true;
-        const TmcRawMessage* message = m_decoder.TakeMessage();
-        if (message != nullptr) {
-            GetMessageSignal().Emit(message);
-        }
+    }
+    lastMessageTick = GetTickCount();
+    m_hasMessageSinceRewind = true;
+    const TmcRawMessage* message = m_decoder.TakeMessage();
+    if (message != nullptr) {
+        GetMessageSignal().Emit(message);
     }
     return Step::Continue;
 }
@@ -199,6 +235,9 @@ void TmcReceiver::AttachHandle(HANDLE handle) {
         (void)CloseHandle(m_handle); // the receiver owns the handles it was given
     }
     m_handle = handle;
+    m_isReplayFile = false;
+    m_isPassWhole = true;
+    ++m_handleNumber;
     (void)SetEvent(m_changeEvent);
 }
 
@@ -213,6 +252,9 @@ bool TmcReceiver::OpenReplayFile(const std::u16string& path) {
         }
         m_handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        m_isReplayFile = true;
+        m_isPassWhole = true;
+        ++m_handleNumber;
         if (m_handle != INVALID_HANDLE_VALUE) {
             (void)SetEvent(m_changeEvent);
             return true;
@@ -226,6 +268,7 @@ void TmcReceiver::SetFilePosition(DWORD offset) {
     ScopedLock lock(&m_lock);
     LONG high = 0;
     (void)SetFilePointer(m_handle, static_cast<LONG>(offset), &high, FILE_BEGIN);
+    m_isPassWhole = m_isPassWhole && offset == 0; // a pass from within the file judges none
 }
 
 DWORD TmcReceiver::GetFilePosition() {
@@ -239,6 +282,7 @@ void TmcReceiver::UseReceiverLibrary(bool supervise) {
         (void)CloseHandle(m_handle);
         m_handle = INVALID_HANDLE_VALUE;
     }
+    ++m_handleNumber;
     m_source = GpsTmcAdapter::Instance();
     if (supervise) {
         m_supervisor.SetTuner(m_source);

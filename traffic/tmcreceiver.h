@@ -70,7 +70,9 @@ public:
     // Reads from handle (the receiver takes it over and closes it) instead of the current
     // source; stops the supervisor.
     virtual void AttachHandle(HANDLE handle);
-    // Replays path, repeated without end; false (and status 3) when it cannot be opened.
+    // Replays path, repeated without end; false (and status 3) when it cannot be opened. A file
+    // of which a whole pass gives no RDS group the decoder reads is closed after that pass, not
+    // read again.
     virtual bool OpenReplayFile(const std::u16string& path);
     virtual void SetFilePosition(DWORD offset);
     [[nodiscard]] virtual DWORD GetFilePosition();
@@ -92,12 +94,18 @@ public:
     [[nodiscard]] ReadStats GetReadStats() const;
 
 private:
-    enum class Step { Continue, Stopped };
+    // Ended: the handle's input ended (its read gave nothing).
+    enum class Step { Continue, Stopped, Ended };
 
     Step ReadFromLibrary(char* buffer, int& count);
     Step ReadFromHandle(char* buffer, int& count);
     void CountRead();
     Step DecodeAndFire(const char* buffer, int count, DWORD& lastMessageTick);
+    // Paced by the replay rate, fires the decoder's ready message.
+    Step FireReady(DWORD& lastMessageTick);
+    // After the handle's input ended: rewinds a file that gave a group in its pass, closes a
+    // replay file that gave none.
+    Step EndPass(DWORD& lastMessageTick);
     void DropSource();
     [[nodiscard]] bool WaitForStop(DWORD ms) const;
 
@@ -111,6 +119,14 @@ private:
     TmcDecoder m_decoder;
     TunerSupervisor m_supervisor;
     CountedPtr<GpsTmcAdapter> m_source;
+    // Under m_lock: m_handle is a replay file (OpenReplayFile); the pass of it read so far
+    // started at its beginning; the number of source switches so far.
+    bool m_isReplayFile = false;
+    bool m_isPassWhole = true;
+    std::uint32_t m_handleNumber = 0;
+    // The reader thread's: the switch whose handle it reads, the groups counted before its pass.
+    std::uint32_t m_readHandleNumber = 0;
+    std::uint64_t m_groupsBeforePass = 0;
     bool m_hasMessageSinceRewind = false; // reader thread only
     std::atomic<std::uint32_t> m_readCount{0};
     std::atomic<DWORD> m_lastReadTick{0};

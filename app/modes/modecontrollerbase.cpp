@@ -182,22 +182,6 @@ void ModeControllerBase::RefreshMainPage() {
         m_mainPage->ShowSelection();
 }
 
-bool ModeControllerBase::NextStop(bool queryOnly) {
-    const bool hasNext =
-        m_stopIndex != -1 && !m_stops.empty() && m_stopIndex + 1 < static_cast<int>(m_stops.size());
-    if (queryOnly)
-        return hasNext;
-    if (hasNext) {
-        ++m_stopIndex;
-        m_tourOptions = true;
-        (void)CalculateRoute(true);
-        return true;
-    }
-    if (m_stopIndex != -1 && !m_stops.empty())
-        m_stopIndex = -1;
-    return false;
-}
-
 void ModeControllerBase::DisconnectTrafficEvent() {
     if (m_trafficConnected) {
         if (m_server)

@@ -185,6 +185,9 @@ private:
     [[nodiscard]] DestinationEntry CurrentDestination();
     void OnReplanMessage(UINT, WPARAM, LPARAM, LRESULT*, bool*);
     void Replan();
+    // Plans the route to the current destination and shows it; the status of the request. A tour
+    // stop that lies where the car is (status 5) is no failure but reached: nothing is shown.
+    std::uint32_t PlanRoute(bool addToRecent, bool isTourStop);
     // Around each route request: a re-plan asked for meanwhile (the progress dialog dispatches
     // messages while the server calculates) waits until the request has returned.
     void BeginRequest() { ++m_requestDepth; }

@@ -32,6 +32,12 @@
 namespace {
 
 constexpr std::uint32_t kRouteFound = 8;
+// The start is the destination: a route of no length.
+constexpr std::uint32_t kStartIsDestination = 5;
+// What a tour stop reached where the one before it was is told with: as a stop reached on the
+// way, or as the destination when it is the last.
+constexpr char16_t kStopReachedPhrase[] = u"[StopReached]";
+constexpr char16_t kDestinationReachedPhrase[] = u"[DestinationReached]";
 constexpr int kMaxStopText = 255;
 constexpr std::uint32_t kPlaceAreaLevel = 2;
 constexpr char16_t kPedestrianZonePhrase[] = u"[Attention] [DestinationInPedestrianZone]";
@@ -295,6 +301,10 @@ void ModeControllerBase::AddToDestinationList(const std::u16string& section, int
 }
 
 bool ModeControllerBase::CalculateRoute(bool addToRecent) {
+    return PlanRoute(addToRecent, false) == kRouteFound;
+}
+
+std::uint32_t ModeControllerBase::PlanRoute(bool addToRecent, bool isTourStop) {
     (void)ShowInputPanel(false);
     RouteRequestResult result(1);
     ApplyRouteOptions();
@@ -308,10 +318,17 @@ bool ModeControllerBase::CalculateRoute(bool addToRecent) {
                                      Onboard::RouteRequest{destination.location, 0, &observer});
         EndRequest();
     }
+    if (isTourStop && result.status == kStartIsDestination) {
+        // The stop lies where the car is (a tour that stops twice on one street): it is reached.
+        if (addToRecent && m_stopIndex >= 0 && m_stopIndex < static_cast<int>(m_stops.size()))
+            AddToDestinationList(kRecentSection, kRecentListSize,
+                                 m_stops[static_cast<std::size_t>(m_stopIndex)]);
+        return result.status;
+    }
     if (result.status != kRouteFound) {
         const DestinationEntry none;
         (void)ReportRouteFailure(static_cast<int>(result.status), &destination, &none, -1);
-        return false;
+        return result.status;
     }
     if (m_dynamicRoute) {
         m_server->EnableTrafficAvoidance(true);
@@ -344,7 +361,36 @@ bool ModeControllerBase::CalculateRoute(bool addToRecent) {
         m_mapPage->ShowRoute(result);
     }
     m_mainPageShown = false;
-    return true;
+    return kRouteFound;
+}
+
+bool ModeControllerBase::NextStop(bool queryOnly) {
+    const auto hasNext = [this] {
+        return m_stopIndex != -1 && !m_stops.empty() &&
+               m_stopIndex + 1 < static_cast<int>(m_stops.size());
+    };
+    if (queryOnly)
+        return hasNext();
+    if (!hasNext()) {
+        if (m_stopIndex != -1 && !m_stops.empty())
+            m_stopIndex = -1;
+        return false;
+    }
+    // A stop where the one before it was is reached at once: told as every stop is, and the
+    // tour goes on to the next; the last one so reached ends the tour as its destination.
+    for (;;) {
+        ++m_stopIndex;
+        m_tourOptions = true;
+        if (PlanRoute(true, true) != kStartIsDestination)
+            return true;
+        const bool isLast = !hasNext();
+        if (const six::RefCntPtr<IVoiceOutput> voice = GetVoiceOutput())
+            (void)voice->Say(isLast ? kDestinationReachedPhrase : kStopReachedPhrase);
+        if (isLast) {
+            m_stopIndex = -1;
+            return true;
+        }
+    }
 }
 
 void ModeControllerBase::Replan() {
@@ -439,7 +485,8 @@ void ModeControllerBase::CalculateTour() {
             (void)m_server->RequestRouteBetween(result, from.location, to.location, &observer);
             EndRequest();
             observer.FinishStage();
-            if (result.status != kRouteFound) {
+            // A stop where the one before it was is a leg of no length: reached at once.
+            if (result.status != kRouteFound && result.status != kStartIsDestination) {
                 failed = std::move(result);
                 complete = false;
                 break;

@@ -51,7 +51,8 @@ int ReadPreference(const char16_t* section, const char16_t* key, int defaultValu
 
 // Whether the dialog was confirmed ("OK").
 bool RunValueDialog(HWND owner, UINT textId, int& value) {
-    GpsSimulationDlg dialog(textId, value);
+    // A position is a byte offset in the replay file: digits only.
+    GpsSimulationDlg dialog(textId, value, textId == kPositionTextId);
     if (dialog.DoModal(owner) != 1) {
         return false;
     }

@@ -9,9 +9,10 @@
 
 #include <vector>
 
-GpsSimulationDlg::GpsSimulationDlg(UINT textId, int value)
+GpsSimulationDlg::GpsSimulationDlg(UINT textId, int value, bool isDigitsOnly)
     : ResultDialog(u"GpsSimulationDlg", 2)
-    , m_value(value) {
+    , m_value(value)
+    , m_isDigitsOnly(isDigitsOnly) {
     AddText(u"Msg", textId);
     AddButton(u"Cancel", 2);
     AddButton(u"OK", 1);
@@ -23,7 +24,8 @@ GpsSimulationDlg::~GpsSimulationDlg() {
 
 BOOL GpsSimulationDlg::OnInitDialog() {
     Centre();
-    m_edit = std::make_unique<CustomEdit>(GetWindow(), kEditId, kEditColour, 0);
+    m_edit = std::make_unique<CustomEdit>(GetWindow(), kEditId, kEditColour,
+                                          m_isDigitsOnly ? ES_NUMBER : 0);
     HWND edit = m_edit->GetWindow();
     MoveWindow(edit, 50, 50, 100, 15, TRUE);
     WCHAR text[16] = {};

@@ -13,7 +13,9 @@ public:
     static constexpr UINT kEditId = 559;
     static constexpr COLORREF kEditColour = 0x78571E;
 
-    GpsSimulationDlg(UINT textId, int value);
+    // A field of digits only (a byte position) takes no other typed character; else signs and
+    // any text can be typed, and "OK" reads the number they begin with.
+    GpsSimulationDlg(UINT textId, int value, bool isDigitsOnly = false);
     ~GpsSimulationDlg() override;
 
     // The value shown at the start, or the one "OK" read (at most 16 characters, decimal; text
@@ -27,5 +29,6 @@ public:
 
 private:
     int m_value;
+    bool m_isDigitsOnly;
     std::unique_ptr<CustomEdit> m_edit;
 };

@@ -428,7 +428,7 @@ void MainMenuWnd::ValueKey(UINT textId, bool isSpeed) {
         return;
     const int value = isSpeed ? static_cast<int>(receiver->GetSentenceRate())
                               : static_cast<int>(receiver->GetFilePosition());
-    GpsSimulationDlg dialog(textId, value);
+    GpsSimulationDlg dialog(textId, value, !isSpeed); // a position: digits only
     if (dialog.DoModal(mainHandle.window) != 1)
         return;
     if (isSpeed)

@@ -64,7 +64,7 @@ bool HoldsRdsGroup(const std::u16string& path) {
     TmcDecoder decoder;
     return ReadUntil(path, [&decoder](std::string_view bytes, bool isEnd) {
         if (isEnd) {
-            decoder.Reset(); // a group on the last line, without its line end, counts
+            (void)decoder.EndInput(); // a group on the last line, without its line end, counts
         }
         int offset = 0;
         const auto count = static_cast<int>(bytes.size());

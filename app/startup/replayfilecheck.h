@@ -18,9 +18,9 @@ inline constexpr UINT kNoGpsSentenceText = 1408;
 inline constexpr UINT kNoRdsGroupText = 1409;
 
 // True when the file holds something the replay of kind reads: a GGA, VTG or RMC sentence of any
-// talker (Gps), a line holding one whole RDS group in a form the TMC receiver's decoder reads
-// (Tmc; hexadecimal fields of lines of other formats are none). False also when the file cannot
-// be read. Reads until the first is found.
+// talker (Gps), a group the TMC receiver's decoder takes (Tmc: a line that starts with one whole
+// RDS group which a line end or blank ends; hexadecimal fields of lines of other formats are
+// none). False also when the file cannot be read. Reads until the first is found.
 [[nodiscard]] bool HoldsReplayData(const std::u16string& path, ReplayFileKind kind);
 
 // Names path in a message over owner (text 1408 or 1409) when it holds nothing the replay of

@@ -76,7 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         remaining -= consumed;
     }
     // A group counts for a line of its own: one at most for each line end, and the last line.
-    decoder.Reset();
+    if (decoder.EndInput()) {
+        Check(*decoder.TakeMessage(), decoder.GetBuildState());
+    }
     if (decoder.GetGroupCount() > lineEnds + 1) {
         std::abort();
     }

@@ -37,6 +37,9 @@ std::vector<Decoded> DecodeAll(TmcDecoder& decoder, const std::string& text) {
             out.push_back({*message, offset, decoder.GetBuildState()});
         }
     }
+    if (decoder.EndInput()) {
+        out.push_back({*decoder.TakeMessage(), offset, decoder.GetBuildState()});
+    }
     return out;
 }
 
@@ -584,6 +587,14 @@ TEST_F(TmcDecoding, DiscardsPartialGroupsAtMalformedTextAndReset) {
         // Lines of other formats: digits that make groups, in lines that are no group.
         {"a group with another field after it", "D3010408D3012020,57\n", 0, 0},
         {"two groups in one line", "D3010408D3012020D3010408D3012020\n", 0, 0},
+        {"a message in two groups in one line", "D301840DD0652AC5D301840DD0652AC5\n", 0, 0},
+        {"a message with another field after it", "D301840DD0652AC5,57\n", 0, 0},
+        {"ten digits with another field after them", "0DD0652AC5,57\n", 0, 0},
+        // The time of reception after the group, as recorders write it.
+        {"a group 0A with a time after it", "D3010408D3012020 @2024/01/01 10:00:00.00\n", 0, 1},
+        {"a message with a time after it", "D301840DD0652AC5 @2024/01/01 10:00:00.00\r\n", 1, 1},
+        {"ten digits with a time after them", "0DD0652AC5\t10:00:00.00\n", 1, 1},
+        {"a message on the last line without its end", "D301840DD0652AC5", 1, 1},
         {"a receiver's NMEA log with its ephemeris sentences",
          testdata::NmeaWriter().AddCycle({}).AddEphemeris(5).AddEphemeris(12).Build(), 0, 0},
     };

@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -189,29 +188,45 @@ TEST_F(TmcReceiving, ReportsAMissingFileAndClosesAHandleThatFails) {
     EXPECT_EQ(platform::LookupHandle(failing), nullptr) << "closed";
 }
 
+// A replay file of which a whole pass gives no group is read once, then closed and left alone.
 TEST_F(TmcReceiving, WaitsAfterARewindThatBroughtNoMessage) {
     const struct {
         const char* name;
         std::string content;
+        bool isReplayFile;           // else a handle
         std::uint32_t readsPerRound; // reads up to and including the one at the end
+        bool isLeftAlone;            // after the first round
     } cases[] = {
-        {"empty file", "", 1},
-        {"no whole message", "D301840D", 2},
+        {"empty file", "", false, 1, false},
+        {"no whole message", "D301840D", false, 2, false},
+        {"a replay file of a group without a message", "D3010408D3012020\n", true, 4, false},
+        {"a replay file of blocks apart", "D301 0408 D301 2020\n", true, 4, true},
+        {"an empty replay file", "", true, 1, true},
+        {"a replay file of a group on a line without its end", "D3010408D3012020", true, 3, false},
     };
+    bool wasLeftAlone = false; // the former file: the reader waits for a source, not the clock
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::uint32_t before = m_receiver->GetReadStats().count;
-        m_receiver->AttachHandle(
-            platform::RegisterHandle(std::make_shared<ScriptedStream>(c.content, false)));
+        if (c.isReplayFile) {
+            ASSERT_TRUE(m_root.WriteFile(u"\\tmc\\replay.txt", c.content));
+            ASSERT_TRUE(m_receiver->OpenReplayFile(u"\\tmc\\replay.txt"));
+        } else {
+            m_receiver->AttachHandle(
+                platform::RegisterHandle(std::make_shared<ScriptedStream>(c.content, false)));
+        }
         if (!m_runner.joinable()) {
             StartRun();
-        } else {
+        } else if (!wasLeftAlone) {
             m_clock.Advance(TmcReceiver::kEmptyRewindMs); // ends the former file's wait
         }
+        wasLeftAlone = c.isLeftAlone;
         ASSERT_TRUE(SettleAt(before + c.readsPerRound));
+        EXPECT_EQ(m_receiver->GetFilePosition(), c.isLeftAlone ? INVALID_SET_FILE_POINTER : 0U)
+            << "closed, or rewound";
         for (std::uint32_t round = 2; round <= 10; ++round) {
             m_clock.Advance(TmcReceiver::kEmptyRewindMs);
-            ASSERT_TRUE(SettleAt(before + round * c.readsPerRound));
+            ASSERT_TRUE(SettleAt(before + (c.isLeftAlone ? 1 : round) * c.readsPerRound));
         }
     }
 }

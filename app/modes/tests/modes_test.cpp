@@ -440,16 +440,22 @@ TEST_F(ModesTest, TourLegsMoveTheBarWhileTheyRunAndCancelEndsTheTourWithItsRepor
         std::size_t legs;        // legs the route list holds afterwards
         bool isCalculationShown; // the route calculation page
         int shownWithinFirstLeg; // the bar after the search reported 40 % of the first leg
+        // The second stop twice: the leg between them has no length. Guided on from the first
+        // of them, the car is where the next is: it is told and the tour goes on to the last.
+        bool isSecondStopTwice = false;
     };
-    // Three stops: two legs share the bar, so 40 % of the first leg is 20 % of the tour.
+    // Two legs share the bar, so 40 % of the first leg is 20 % of the tour; of three, 13 %.
     const Case cases[] = {{"cancelled in the first leg", true, 0, false, 20},
-                          {"the whole tour", false, 2, true, 20}};
+                          {"the whole tour", false, 2, true, 20},
+                          {"a street twice", false, 3, true, 13, true}};
     TourMode& mode = Tour();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         mode.GetStops() = {At(kKaiserLink, m_kaiser, u"Kaiserstrasse"),
                            At(kWaldLink, m_wald, u"Waldstrasse"),
                            At(kBahnhofLink, m_bahnhof, u"Am Bahnhof")};
+        if (c.isSecondStopTwice)
+            mode.GetStops().insert(mode.GetStops().begin() + 2, mode.GetStops()[1]);
         m_failures.clear();
         int shownBefore = -1;
         int shownAfter = -1;
@@ -476,6 +482,23 @@ TEST_F(ModesTest, TourLegsMoveTheBarWhileTheyRunAndCancelEndsTheTourWithItsRepor
         EXPECT_EQ(mode.GetRouteListPage()->GetLegs().size(), c.legs);
         EXPECT_EQ(Visible(mode.GetRouteCalcPage()), c.isCalculationShown);
         EXPECT_EQ(m_failures.size(), c.cancel ? 1U : 0U);
+        if (!c.isSecondStopTwice)
+            continue;
+        ASSERT_EQ(mode.GetRouteListPage()->GetLegs().size(), 3u);
+        EXPECT_EQ(mode.GetRouteListPage()->GetLegs()[1].result.length, 0);
+        // Arrived at the street's first stop: the car is at the next (the route there has no
+        // length); the one after it is planned.
+        m_voice->Clear();
+        mode.SetStopIndex(1);
+        m_scripted->Script({5, ScriptedServer::kPassThrough});
+        EXPECT_TRUE(mode.NextStop(false));
+        EXPECT_EQ(m_voice->Calls(),
+                  (std::vector<std::u16string>{u"Say([StopReached])",
+                                               u"Say([Attention] [DestinationInPedestrianZone])"}))
+            << "the stop told, then the last one's route planned";
+        EXPECT_EQ(mode.GetStopIndex(), 3);
+        EXPECT_TRUE(m_failures.empty());
+        EXPECT_TRUE(Visible(mode.GetMapPage()));
     }
 }
 

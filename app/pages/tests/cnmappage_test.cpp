@@ -723,7 +723,7 @@ private:
 };
 
 // A chosen file from which its replay reads nothing (no NMEA sentence for 'L', no RDS group for
-// 'T') is named in a message, once a run for each file; it is replayed all the same.
+// 'T') is named in a message, once a run for each file.
 TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
     testdata::RdsGroupFileWriter groups;
     groups.Add(testdata::RdsGroupFileWriter::TuningGroup(0xD301))
@@ -732,6 +732,9 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
     const std::string rds = groups.Build();
     const std::string spaced = groups.SetLayout(testdata::RdsGroupLayout::SpacedBlocks).Build();
     const std::string timed = groups.SetLayout(testdata::RdsGroupLayout::TimedBlocks).Build();
+    const std::string stamped = groups.SetLayout(testdata::RdsGroupLayout::StampedDigits).Build();
+    const std::string stampedBlocks =
+        groups.SetLayout(testdata::RdsGroupLayout::StampedBlocks).Build();
     testdata::NmeaWriter sentences;
     sentences.AddCycle({}).AddCycle({.second = 1});
     const std::string nmea = sentences.Build();
@@ -813,6 +816,22 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
          1,
          {},
          {u"No groups: \\Nav\\timed.txt"}},
+        {"a recorder's log, the time after each group",
+         'T',
+         true,
+         u"\\Nav\\stamped.txt",
+         stamped,
+         1,
+         {},
+         {}},
+        {"a recorder's log, blocks apart and the time after them",
+         'T',
+         true,
+         u"\\Nav\\stampedblocks.txt",
+         stampedBlocks,
+         1,
+         {},
+         {u"No groups: \\Nav\\stampedblocks.txt"}},
         {"a receiver's NMEA log with its own sentences",
          'L',
          true,

@@ -39,6 +39,7 @@ TEST(GpsSimulationDialog, ShowsValueInDecimalAndOkReadsLeadingNumber) {
         INT_PTR result;
         int value;
         const char16_t* shown;
+        bool isDigitsOnly = false; // a byte position
     } cases[] = {
         {1234, nullptr, u"", 1, 1, 1234, u"1234"},
         {-7, nullptr, u"", 2, 2, -7, u"-7"},
@@ -49,10 +50,12 @@ TEST(GpsSimulationDialog, ShowsValueInDecimalAndOkReadsLeadingNumber) {
         // The field has the focus with its value selected: keys replace it without a tap.
         {5, nullptr, u"\b12", 1, 1, 12, u"5"},
         {1234, nullptr, u"7", 1, 1, 7, u"1234"},
+        {1234, nullptr, u"7564+8", 1, 1, 75648, u"1234", true},
+        {1234, nullptr, u"-12x3", 1, 1, 123, u"1234", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.initial);
-        GpsSimulationDlg dialog(559, c.initial);
+        GpsSimulationDlg dialog(559, c.initial, c.isDigitsOnly);
         std::u16string shown;
         RECT editRect{};
         int editId = 0;
