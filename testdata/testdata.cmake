@@ -36,6 +36,7 @@ nav_test(testdata_test
     tests/alertcencoder_test.cpp
     tests/archivewriter_test.cpp
     tests/drivegenerator_test.cpp
+    tests/freshprocess_test.cpp
     tests/osmextractwriter_test.cpp
     tests/tempdir_test.cpp
   DEPENDS testdata)

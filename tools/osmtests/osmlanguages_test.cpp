@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -312,8 +314,9 @@ void PrintTo(const FramedDrive& drive, std::ostream* stream) {
     *stream << drive.name;
 }
 
-// The script: the destination typed and routed, north-up chosen ('N', its box cancelled: the key
-// then goes on to the map), the drive, the block and the drive on, the box opened again and left.
+// The script: the destination typed and routed, north-up chosen on the map's side bar (opened, its
+// compass tapped; the bar stays open), the drive, the block and the drive on, the box of 'N'
+// opened and left.
 std::string FramedDriveScript(const FramedDrive& drive, int every) {
     std::ostringstream script;
     script << "step start\nwait page MsgBox\ntap 1\nwait page Screen\nwait fix\n";
@@ -340,7 +343,7 @@ std::string FramedDriveScript(const FramedDrive& drive, int every) {
                << "wait page NavOptPage\ntap 501\nwait page CNMapPage 60000\nclock 2000\n";
     }
     if (drive.isNorthUp)
-        script << "key N\nkey Esc\nwait page CNMapPage\n";
+        script << "tap 890\ntap 894\n";
     script << (drive.isTour ? "drive\n" : "step drive\ndrive\n");
     for (int second = 1; second <= drive.seconds; ++second) {
         if (second == drive.blockAt + 1 && drive.blockAt > 0)
@@ -369,6 +372,36 @@ std::pair<std::string, std::string> RouteEventEnd(const std::string& line) {
                              : std::pair{fields[0], fields[3]};
 }
 
+// The places at the top left, top right and bottom left corners of each map a frame shows (the
+// "map" lines of its texts), in degrees.
+struct MapCorners {
+    double left = 0;
+    double top = 0;
+    double rightX = 0;
+    double rightY = 0;
+    double bottomX = 0;
+    double bottomY = 0;
+};
+
+std::vector<MapCorners> FrameMapCorners(const fs::path& texts) {
+    std::vector<MapCorners> maps;
+    for (const std::string& line : LanguageFileLines(texts)) {
+        MapCorners c;
+        if (std::sscanf(line.c_str(), "map %*d,%*d,%*d,%*d %lf,%lf %lf,%lf %lf,%lf", &c.left,
+                        &c.top, &c.rightX, &c.rightY, &c.bottomX, &c.bottomY) == 6)
+            maps.push_back(c);
+    }
+    return maps;
+}
+
+// North-up: the map's top edge runs east along a parallel, its left edge south along a meridian
+// (to a metre or so).
+bool IsNorthUp(const MapCorners& c) {
+    constexpr double kTolerance = 1e-5;
+    return std::fabs(c.rightY - c.top) < kTolerance && std::fabs(c.bottomX - c.left) < kTolerance &&
+           c.rightX > c.left && c.bottomY < c.top;
+}
+
 class ExtractDrives : public ExtractLanguages, public ::testing::WithParamInterface<FramedDrive> {};
 
 TEST_P(ExtractDrives, EverySecondOfTheDriveIsDrawnAsAWholeRepaintDrawsIt) {
@@ -383,6 +416,28 @@ TEST_P(ExtractDrives, EverySecondOfTheDriveIsDrawnAsAWholeRepaintDrawsIt) {
     const int last = drive.seconds - drive.seconds % every; // the last second framed
     EXPECT_EQ(testdata::PngFileSize(out / ("d" + std::to_string(last) + ".png")),
               std::make_pair(240, 320));
+
+    // The map of every frame is north-up in a north-up drive; heading-up, it turns with the road
+    // in most of them (where ten frames or more tell).
+    int maps = 0;
+    int northUp = 0;
+    std::string firstTurned; // the first frame whose map is not north-up
+    for (int second = every; second <= drive.seconds; second += every) {
+        const std::string frame = "d" + std::to_string(second);
+        for (const MapCorners& map : FrameMapCorners(out / (frame + ".txt"))) {
+            ++maps;
+            if (IsNorthUp(map))
+                ++northUp;
+            else if (firstTurned.empty())
+                firstTurned = frame;
+        }
+    }
+    EXPECT_GE(maps, drive.seconds / every);
+    if (drive.isNorthUp) {
+        EXPECT_EQ(northUp, maps) << "the first turned map: " << firstTurned;
+    } else if (maps >= 10) {
+        EXPECT_LT(2 * northUp, maps) << northUp << " of " << maps << " maps north-up";
+    }
 
     // Each stop reached is reported and told, the next leg planned and guided on to the
     // destination, which is reached last.

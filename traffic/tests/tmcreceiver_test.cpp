@@ -233,6 +233,20 @@ TEST_F(TmcReceiving, WaitsAfterARewindThatBroughtNoMessage) {
 
 class TmcLibrarySource : public TmcReceiving {
 protected:
+    // The adapter is the process's own: the library a test opened stops with the test, and the
+    // groups it delivered and no reader took are dropped, so that nothing of its scenario reaches
+    // the tests after it.
+    void TearDown() override {
+        TmcReceiving::TearDown();
+        if (m_adapter.Get() == nullptr)
+            return;
+        m_adapter->Close();
+        Pump();
+        char buffer[256];
+        while (m_adapter->ReadTmc(buffer, sizeof buffer) > 0 ||
+               m_adapter->ReadNmea(buffer, sizeof buffer) > 0) {
+        }
+    }
     void OpenLibrary(const std::string& groups) {
         ASSERT_TRUE(m_root.InstallModule(platform::kGpsTmcModuleName));
         ASSERT_TRUE(m_root.WriteFile(u"\\Windows\\groups.txt", groups));
@@ -276,7 +290,10 @@ TEST_F(TmcLibrarySource, TurnsTheQueuedGroupsIntoMessages) {
 }
 
 TEST_F(TmcLibrarySource, RetriesAClosedReceiverEveryFiveSeconds) {
-    m_adapter = GpsTmcAdapter::Instance(); // never opened: reads fail
+    // Its last Open failed, whatever an earlier test made of the process's adapter: no library
+    // or no scenario in this root. Reads fail.
+    m_adapter = GpsTmcAdapter::Instance();
+    ASSERT_FALSE(m_adapter->Open(0, 38400, false, 880));
     m_receiver->UseReceiverLibrary(false);
     StartRun();
     for (std::uint32_t round = 1; round <= 3; ++round) {

@@ -13,6 +13,7 @@
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/handles.h"
 #include "platform/window/input.h"
+#include "platform/window/instancechannel.h"
 #include "platform/window/message.h"
 #include "platform/window/testdriver.h"
 #include "platform/window/window.h"
@@ -20,8 +21,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -166,6 +172,27 @@ void Play(const DialogAction& action) {
     }
 }
 
+// The socket of the program's instance channel in the device root: none, the channel open, or its
+// file left behind by an instance that was killed while it listened.
+enum class Channel { None, Open, Left };
+
+// Binds a socket at path and closes it without removing its file, as a killed listener leaves it.
+bool LeaveSocketFile(const std::filesystem::path& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string text = path.string();
+    if (text.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool isBound =
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return isBound;
+}
+
 class OpenFileWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -258,6 +285,7 @@ TEST_F(OpenFileWindow, TakesTypedNamesTapsAndKeysAndRefusesWhatNamesNothing) {
         std::u16string field;                // in the field before the last action
         std::u16string refusal;              // on the refusal line before the last action
         std::vector<std::u16string> entries; // listed before the last action; empty: not checked
+        Channel channel = Channel::None;     // the instance channel's socket in the root
     } rows[] = {
         {"a name, relative to the root",
          {Type(u"a.txt"), Press(VK_RETURN)},
@@ -356,6 +384,24 @@ TEST_F(OpenFileWindow, TakesTypedNamesTapsAndKeysAndRefusesWhatNamesNothing) {
          u"",
          u"",
          {u"many", u"sub", u"Zeta", u"a.txt", u"b.dat", u"TmcClosure.txt"}},
+        {"every file but the socket of the program's instance channel",
+         {TapPart(platform::kOpenFileTypeId), Press(VK_ESCAPE)},
+         OFN_FILEMUSTEXIST,
+         std::nullopt,
+         u"\\",
+         u"",
+         u"",
+         {u"many", u"sub", u"Zeta", u"a.txt", u"b.dat", u"TmcClosure.txt"},
+         Channel::Open},
+        {"every file but the channel socket a killed instance left",
+         {TapPart(platform::kOpenFileTypeId), Press(VK_ESCAPE)},
+         OFN_FILEMUSTEXIST,
+         std::nullopt,
+         u"\\",
+         u"",
+         u"",
+         {u"many", u"sub", u"Zeta", u"a.txt", u"b.dat", u"TmcClosure.txt"},
+         Channel::Left},
         {"Esc at once",
          {Press(VK_ESCAPE)},
          OFN_FILEMUSTEXIST,
@@ -371,8 +417,23 @@ TEST_F(OpenFileWindow, TakesTypedNamesTapsAndKeysAndRefusesWhatNamesNothing) {
     ASSERT_TRUE(platform::ReadScreenPixels(nullptr, &before, &width, &height));
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
+        const std::filesystem::path socket = platform::NamedMutexSocketPath(u"Navigator");
+        if (row.channel == Channel::Open) {
+            ASSERT_TRUE(platform::OpenInstanceChannel(
+                u"Navigator", [](const platform::InstanceRequest&) { return true; }));
+        } else if (row.channel == Channel::Left) {
+            ASSERT_TRUE(LeaveSocketFile(socket));
+        }
+        if (row.channel != Channel::None) {
+            ASSERT_TRUE(std::filesystem::is_socket(socket));
+        }
         SeenDialog seen;
         EXPECT_EQ(Ask(row.actions, row.flags, seen), row.answer);
+        if (row.channel == Channel::Open) {
+            platform::CloseInstanceChannel();
+        } else if (row.channel == Channel::Left) {
+            std::filesystem::remove(socket);
+        }
         EXPECT_TRUE(seen.isShown);
         EXPECT_EQ(seen.title, u"Open");
         EXPECT_EQ(seen.folder, row.folder);
