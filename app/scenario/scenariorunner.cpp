@@ -229,8 +229,6 @@ private:
     std::mutex m_watchMutex;
     std::condition_variable m_watchStop;
     bool m_isWatchStopping = false;
-    // Threads that the stepped clock woke and that ran on through a whole kWokenThreadsWait.
-    std::size_t m_busyThreads = 0;
     // The waits of the stepped clock that ran out their limit: for the threads its last move woke
     // (kWokenThreadsWait) and for a fix the replay was due to publish (ScenarioWatch::KeepPace).
     std::size_t m_runOutWaits = 0;
@@ -333,7 +331,7 @@ bool Runner::IsSettled() {
         if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) != FALSE)
             return false;
         std::this_thread::sleep_for(kWokenThreadsPoll);
-        if (platform::ThreadsWokenByTheClock() > m_busyThreads)
+        if (platform::ThreadsWokenByTheClock() != 0)
             quiet = std::chrono::steady_clock::now();
     }
     m_isSettling = false;
@@ -565,15 +563,13 @@ void Runner::MoveClock(std::uint64_t ms) {
 void Runner::LetWokenThreadsRun() {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
-        const std::size_t woken = platform::ThreadsWokenByTheClock();
-        // A thread that waits again leaves the busy ones.
-        m_busyThreads = std::min(m_busyThreads, woken);
-        if (woken <= m_busyThreads)
+        if (platform::ThreadsWokenByTheClock() == 0)
             return;
         if (std::chrono::steady_clock::now() - start >= kWokenThreadsWait) {
             // Threads that ran on through a whole wait (a replay without pace never waits
-            // again) are not waited for at the next moves, until one of them waits.
-            m_busyThreads = woken;
+            // again), and the threads they wake by events, are not waited for at the next moves,
+            // each until it waits again.
+            platform::SetAsideWokenThreads();
             ++m_runOutWaits;
             return;
         }

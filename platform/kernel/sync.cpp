@@ -324,11 +324,11 @@ HANDLE CreateThread(void* /*security*/, SIZE_T /*stackSize*/, LPTHREAD_START_ROU
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    const bool isCounted = platform::detail::CountStartingThread();
+    const std::uint64_t startingCount = platform::detail::CountStartingThread();
     try {
         // The thread keeps its object alive, so it may outlive its handle; it is never joined.
-        std::thread([thread, start, parameter, isCounted] {
-            platform::detail::TakeStartingCount(isCounted);
+        std::thread([thread, start, parameter, startingCount] {
+            platform::detail::TakeStartingCount(startingCount);
             t_threadId = thread->id;
             const DWORD exitCode = start(parameter);
             std::lock_guard lock(KernelMutex());
@@ -337,7 +337,7 @@ HANDLE CreateThread(void* /*security*/, SIZE_T /*stackSize*/, LPTHREAD_START_ROU
             KernelCondition().notify_all();
         }).detach();
     } catch (const std::system_error&) {
-        platform::detail::DropStartingCount(isCounted);
+        platform::detail::DropStartingCount(startingCount);
         platform::UnregisterHandle(handle);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
+#include <mutex>
 #include <vector>
 
 namespace platform::detail {
@@ -16,8 +18,14 @@ struct Core {
     std::condition_variable condition;
     std::atomic<Clock*> clock{nullptr}; // null = host clock
     std::vector<WaitTimer*> timers;     // the timed waits in progress
-    // Threads that left a timed wait on a stepped clock at its deadline and have not waited since.
+    // Threads that left a timed wait on a stepped clock at its deadline and have not waited since,
+    // threads starting and threads an event released (each a count with the generation it was
+    // counted in).
     std::atomic<std::size_t> wokenByTheClock{0};
+    // Of those, the ones set aside (SetAsideWokenThreads): the counts of a generation before the
+    // current one, and those of the threads that set-aside threads released. Under mutex.
+    std::size_t setAside = 0;
+    std::uint64_t generation = 1; // under mutex
 };
 
 // Never destroyed: threads still running at process exit may wait or signal.
@@ -26,16 +34,49 @@ Core& TheCore() {
     return *core;
 }
 
-// Whether this thread counts in Core::wokenByTheClock; a thread that ends leaves the count.
+// A count made in generation is set aside once a later generation has begun.
+bool IsSetAsideGeneration(std::uint64_t generation) {
+    return generation < TheCore().generation;
+}
+
+// Adds a count of the given generation, or takes it away, under KernelMutex.
+void AddCountLocked(std::uint64_t generation) {
+    ++TheCore().wokenByTheClock;
+    if (IsSetAsideGeneration(generation))
+        ++TheCore().setAside;
+}
+
+void DropCountLocked(std::uint64_t generation) {
+    --TheCore().wokenByTheClock;
+    if (IsSetAsideGeneration(generation))
+        --TheCore().setAside;
+}
+
+// Whether this thread counts in Core::wokenByTheClock, and in which generation; a thread that
+// ends leaves the count. Changed under KernelMutex.
 struct WokenByTheClock {
     bool isCounted = false;
+    std::uint64_t generation = 0;
 
-    void Set(bool counted) {
-        if (counted != isCounted)
-            counted ? ++TheCore().wokenByTheClock : --TheCore().wokenByTheClock;
+    // Counts the thread in generation, or leaves the count.
+    void Set(bool counted, std::uint64_t countedIn) {
+        if (isCounted)
+            DropCountLocked(generation);
         isCounted = counted;
+        generation = countedIn;
+        if (isCounted)
+            AddCountLocked(generation);
     }
-    ~WokenByTheClock() { Set(false); }
+    void Leave() { Set(false, 0); }
+    [[nodiscard]] bool IsSetAsideLocked() const {
+        return isCounted && IsSetAsideGeneration(generation);
+    }
+    ~WokenByTheClock() {
+        if (isCounted) {
+            std::lock_guard lock(TheCore().mutex);
+            Leave();
+        }
+    }
 };
 
 thread_local WokenByTheClock t_wokenByTheClock;
@@ -63,21 +104,28 @@ void InstallClockLocked(Clock* clock) {
     TheCore().condition.notify_all();
 }
 
-bool CountStartingThread() {
+std::uint64_t CountStartingThread() {
+    std::lock_guard lock(TheCore().mutex);
     if (InstalledClock().FollowsHostTime()) {
-        return false;
+        return 0;
     }
-    ++TheCore().wokenByTheClock;
-    return true;
+    AddCountLocked(TheCore().generation);
+    return TheCore().generation;
 }
 
-void TakeStartingCount(bool isCounted) {
-    t_wokenByTheClock.isCounted = isCounted;
+void TakeStartingCount(std::uint64_t count) {
+    if (count != 0) {
+        std::lock_guard lock(TheCore().mutex);
+        // The count was made for this thread: it takes it over as it is.
+        t_wokenByTheClock.isCounted = true;
+        t_wokenByTheClock.generation = count;
+    }
 }
 
-void DropStartingCount(bool isCounted) {
-    if (isCounted) {
-        --TheCore().wokenByTheClock;
+void DropStartingCount(std::uint64_t count) {
+    if (count != 0) {
+        std::lock_guard lock(TheCore().mutex);
+        DropCountLocked(count);
     }
 }
 
@@ -86,24 +134,29 @@ void CountReleaseLocked(WaitBlock& block) {
         return;
     }
     block.isCountedRelease = true;
-    ++TheCore().wokenByTheClock;
+    // The signalling thread runs here. A thread set aside keeps the work it sets off aside too:
+    // what it releases counts in generation 0, before every setting aside.
+    block.releaseGeneration = t_wokenByTheClock.IsSetAsideLocked() ? 0 : TheCore().generation;
+    AddCountLocked(block.releaseGeneration);
 }
 
 void TakeReleaseCount(const WaitBlock& block) {
     if (!block.isCountedRelease) {
         return;
     }
-    // A wait that also reached its deadline counts its thread already.
+    // A wait that also reached its deadline counts its thread already, as one the clock woke.
     if (t_wokenByTheClock.isCounted) {
-        --TheCore().wokenByTheClock;
+        DropCountLocked(block.releaseGeneration);
+        return;
     }
     t_wokenByTheClock.isCounted = true;
+    t_wokenByTheClock.generation = block.releaseGeneration;
 }
 
 WaitTimer::WaitTimer(WaitDeadline deadline)
     : m_clock(&InstalledClock())
     , m_isInfinite(!deadline.isTick && deadline.value == INFINITE) {
-    t_wokenByTheClock.Set(false);
+    t_wokenByTheClock.Leave();
     if (m_isInfinite) {
         return;
     }
@@ -123,11 +176,19 @@ WaitTimer::~WaitTimer() {
     }
     auto& timers = TheCore().timers;
     timers.erase(std::remove(timers.begin(), timers.end(), this), timers.end());
-    t_wokenByTheClock.Set(IsDueOnSteppedClock());
+    t_wokenByTheClock.Set(IsDueOnSteppedClock(), m_isSetAside ? 0 : TheCore().generation);
 }
 
 bool WaitTimer::IsDueOnSteppedClock() const {
     return !m_isInfinite && !m_clock->FollowsHostTime() && m_clock->TickMs() >= m_deadline;
+}
+
+bool WaitTimer::CountsAsWokenLocked() const {
+    return !m_isSetAside && IsDueOnSteppedClock();
+}
+
+void WaitTimer::SetAsideLocked() {
+    m_isSetAside = IsDueOnSteppedClock();
 }
 
 void WaitTimer::RebaseLocked(Clock& clock) {
@@ -169,12 +230,33 @@ std::size_t ThreadsWokenByTheClock() {
         return 0;
     }
     const detail::Core& core = detail::TheCore();
-    std::size_t count = core.wokenByTheClock.load() - (detail::t_wokenByTheClock.isCounted ? 1 : 0);
+    const detail::WokenByTheClock& caller = detail::t_wokenByTheClock;
+    std::size_t count = core.wokenByTheClock.load() - core.setAside -
+                        (caller.isCounted && !caller.IsSetAsideLocked() ? 1 : 0);
     for (const detail::WaitTimer* timer : core.timers) {
-        if (timer->IsDueOnSteppedClock())
+        if (timer->CountsAsWokenLocked())
             ++count;
     }
     return count;
+}
+
+void SetAsideWokenThreads() {
+    std::lock_guard lock(detail::KernelMutex());
+    if (detail::InstalledClock().FollowsHostTime()) {
+        return;
+    }
+    detail::Core& core = detail::TheCore();
+    for (detail::WaitTimer* timer : core.timers) {
+        timer->SetAsideLocked();
+    }
+    // Every count now is set aside, but the calling thread's own: it begins the new generation.
+    detail::WokenByTheClock& caller = detail::t_wokenByTheClock;
+    const bool isCallerCounted = caller.isCounted;
+    caller.Leave();
+    ++core.generation;
+    core.setAside = core.wokenByTheClock.load();
+    if (isCallerCounted)
+        caller.Set(true, core.generation);
 }
 
 void NotifyClockAdvanced() {

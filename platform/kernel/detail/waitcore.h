@@ -27,12 +27,16 @@ struct WaitBlock {
     // An event set (or pulsed) for this wait while a stepped clock is installed counted its
     // thread among the woken ones; the thread takes the count over as its wait ends.
     bool isCountedRelease = false;
+    // The generation the count was made in (0: released by a thread set aside, see
+    // platform::SetAsideWokenThreads).
+    std::uint64_t releaseGeneration = 0;
 };
 
 // Counts the thread waiting on block among the threads woken by the clock
 // (platform::ThreadsWokenByTheClock), as an event releases it while a clock that does not follow
 // host time is installed: the work it was woken for is the caller's to wait for as a clock move's.
-// Under KernelMutex; once for a wait.
+// A thread released by one that is set aside is set aside too. In the signalling thread, under
+// KernelMutex; once for a wait.
 void CountReleaseLocked(WaitBlock& block);
 // In the waiting thread as its wait ends: takes over the count its release made.
 void TakeReleaseCount(const WaitBlock& block);
@@ -56,10 +60,10 @@ public:
 // threads woken by that clock (platform::ThreadsWokenByTheClock) until its first wait: the
 // creator calls CountStartingThread before the thread runs and hands its answer to the thread,
 // which passes it to TakeStartingCount first thing (or, when it cannot be started, the creator
-// to DropStartingCount).
-[[nodiscard]] bool CountStartingThread();
-void TakeStartingCount(bool isCounted);
-void DropStartingCount(bool isCounted);
+// to DropStartingCount). The answer is 0 when the thread is not counted.
+[[nodiscard]] std::uint64_t CountStartingThread();
+void TakeStartingCount(std::uint64_t count);
+void DropStartingCount(std::uint64_t count);
 
 // The installed clock; replaced only under KernelMutex (see ScopedClock).
 Clock& InstalledClock();
@@ -93,11 +97,17 @@ public:
     void RebaseLocked(Clock& clock);
     // The deadline has been reached on a clock that does not follow host time.
     [[nodiscard]] bool IsDueOnSteppedClock() const;
+    // Its thread counts among the threads woken by the clock: the deadline has been reached, and
+    // the wait was not set aside since (SetAsideLocked).
+    [[nodiscard]] bool CountsAsWokenLocked() const;
+    // A wait whose deadline has been reached no longer counts, nor does its thread after it.
+    void SetAsideLocked();
 
 private:
     Clock* m_clock;
     std::uint64_t m_deadline = 0;
     bool m_isInfinite;
+    bool m_isSetAside = false;
 };
 
 // Waits until ready() is true, called with KernelMutex held by lock, or until the deadline. A
