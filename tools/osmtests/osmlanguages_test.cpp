@@ -631,7 +631,8 @@ TEST_F(ExtractExplore, TheScriptsOfFaultsFoundReplay) {
                  {"french-1720914804", 3},
                  {"french-3067577243", 3, "serial", 0},
                  {"dutch-2417673040", 6},
-                 {"german-unpaced-replay", 0, "unpaced", 1}};
+                 {"german-unpaced-replay", 0, "unpaced", 1},
+                 {"french-1632929123", 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path root = CopyInstall(std::string("found-") + c.name, c.language);
