@@ -8,6 +8,7 @@
 #include "platform/window/paint.h"
 #include "platform/window/window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 
@@ -15,9 +16,8 @@ namespace {
 
 constexpr int kWidth = 33;
 constexpr int kCollapsedHeight = 21;
-constexpr int kHeight = 30;
-constexpr int kStep = 29;
-constexpr int kFirstStep = 20;
+constexpr int kStep = 29;      // a button is a row higher: it shares one with the next
+constexpr int kFirstStep = 20; // 890 is a row higher when the column is open
 constexpr double kMinimumScale = 0.1;
 constexpr double kMaximumScale = 3000.0;
 
@@ -193,15 +193,27 @@ void MapButtonBar::Expand() {
             ShowWindow(button->GetWindow(), SW_HIDE);
         }
     }
-    int top = client.bottom - (m_guidance ? 195 : m_routePreview ? 224 : 166);
-    Place(kExpand, top, kCollapsedHeight);
-    top += kFirstStep;
+    // The column stands on the map's bottom: 890, then the buttons, each sharing a row with the
+    // one above it.
+    const int rows = static_cast<int>(order.size()) - 1;
+    int firstStep = kFirstStep;
+    int step = kStep;
+    const int height = kFirstStep + rows * kStep + 1;
+    if (client.bottom < height) {
+        // A map lower than the column (the guidance page's): the column is squeezed to the
+        // map's height, each face drawn whole on a lower button, so that 890 stays on the map.
+        firstStep = std::max(1, kFirstStep * (client.bottom - 1) / (height - 1));
+        step = std::max(1, (client.bottom - 1 - firstStep) / std::max(rows, 1));
+    }
+    int top = client.bottom - (firstStep + rows * step + 1);
+    Place(kExpand, top, firstStep + 1);
+    top += firstStep;
     for (std::size_t i = 1; i < order.size(); ++i) {
         if (GetButton(order[i]) == nullptr) {
             continue;
         }
-        Place(order[i], top, kHeight);
-        top += kStep;
+        Place(order[i], top, step + 1);
+        top += step;
     }
     m_expanded = true;
 }

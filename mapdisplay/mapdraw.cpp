@@ -77,12 +77,15 @@ std::uint8_t NextLayer(const LayerScanFilter& scan) {
     return scan.lowestSeen > scan.highestSeen ? 0 : scan.lowestSeen;
 }
 
-// The view rectangle widened by 8 pixels, in map units (all four corners, for a turned view).
+// The view rectangle widened by 8 pixels, or by the reach of the widest pen drawn at the scale
+// when that is more (a line outside the part being drawn inks it up to there), in map units (all
+// four corners, for a turned view).
 MapRect QueryRect(const DrawContext& context) {
     const RECT& r = context.rect;
+    const LONG m = std::max(8, context.style->PenReach(context.scale, *context.options));
     const std::array<POINT, 4> corners = {
-        POINT{r.left - 8, r.top - 8}, POINT{r.right + 8, r.top - 8},
-        POINT{r.left - 8, r.bottom + 8}, POINT{r.right + 8, r.bottom + 8}};
+        POINT{r.left - m, r.top - m}, POINT{r.right + m, r.top - m},
+        POINT{r.left - m, r.bottom + m}, POINT{r.right + m, r.bottom + m}};
     const MapPoint first = context.transform->ScreenToWorld(corners[0]);
     MapRect rect{first.x, first.y, first.x, first.y};
     for (const POINT& corner : corners)

@@ -145,6 +145,33 @@ int WidenFactor(float widenScale, float scale) {
     return static_cast<int>(std::clamp(widenScale / scale + 0.5F, 1.0F, 256.0F));
 }
 
+// Whether lines are drawn wider than their style at the scale.
+bool IsWidened(float scale, const DrawOptions& options) {
+    return options.widen && scale > 0 && scale <= options.widenScale;
+}
+
+// Whether a class's outer line is drawn wider at the scale: it is while its labels show.
+bool IsOuterWidened(float labelScale, float scale, const DrawOptions& options) {
+    return IsWidened(scale, options) && labelScale >= scale;
+}
+
+// The width of the pen of the class's outer line at the scale (a thin pen draws one pixel).
+int OuterWidth(const MapStyle::PenEntry& entry, float labelScale, float scale,
+               const DrawOptions& options) {
+    if (IsOuterWidened(labelScale, scale, options)) {
+        const int factor = WidenFactor(options.widenScale, scale);
+        return entry.hasInner ? entry.outerWidth + (factor - 1) * entry.innerWidth
+                              : factor * entry.outerWidth;
+    }
+    return labelScale < scale ? 1 : std::max<int>(entry.outerWidth, 1);
+}
+
+// The width of the pen of the class's inner line at the scale, while it has one.
+int InnerWidth(const MapStyle::PenEntry& entry, float scale, const DrawOptions& options) {
+    return IsWidened(scale, options) ? entry.innerWidth * WidenFactor(options.widenScale, scale)
+                                     : entry.innerWidth;
+}
+
 HPEN WidenedPen(HPEN& cache, COLORREF colour, int width) {
     if (cache != nullptr) {
         LOGPEN current{};
@@ -219,6 +246,7 @@ bool MapStyle::Load(const std::u16string& path) {
 void MapStyle::Build(const MapStyleFile& sheet) {
     m_selectedClass = 0;
     m_selectedPen = nullptr;
+    m_reach = {};
     BuildTable(pens, sheet.pens, BuildPen);
     BuildTable(symbols, sheet.symbols, BuildSymbol);
     BuildTable(fonts, sheet.fonts, BuildFont);
@@ -245,6 +273,26 @@ float MapStyle::MaxScale(std::uint16_t elementClass) const {
                                           : std::numeric_limits<float>::max();
 }
 
+int MapStyle::PenReach(float scale, const DrawOptions& options) {
+    if (m_reach.pixels != 0 && m_reach.scale == scale && m_reach.widen == options.widen &&
+        m_reach.widenScale == options.widenScale)
+        return m_reach.pixels;
+    int widest = 1;
+    for (std::size_t elementClass = 0; elementClass < m_scales.size(); ++elementClass) {
+        const ScaleRow& row = m_scales[elementClass];
+        // A class the draw leaves out at this scale draws no line.
+        if (!(row.maxScale > scale))
+            continue;
+        const PenEntry& entry = pens.Get(static_cast<std::uint32_t>(elementClass));
+        widest = std::max(widest, OuterWidth(entry, row.labelScale, scale, options));
+        if (entry.hasInner && row.labelScale >= scale)
+            widest = std::max(widest, InnerWidth(entry, scale, options));
+    }
+    // Half the pen on each side of the line, and a pixel for rounding its centre to the grid.
+    m_reach = {scale, options.widen, options.widenScale, (widest + 1) / 2 + 1};
+    return m_reach.pixels;
+}
+
 bool MapStyle::SelectOuterPen(HDC dc, std::uint16_t elementClass, float scale,
                               const DrawOptions& options) {
     if (elementClass == m_selectedClass && m_selectedClass != 0 && dc == m_selectedDc)
@@ -252,11 +300,9 @@ bool MapStyle::SelectOuterPen(HDC dc, std::uint16_t elementClass, float scale,
     PenEntry& entry = pens.Get(elementClass);
     const float labelScale = LabelScale(elementClass);
     HPEN pen = nullptr;
-    if (options.widen && scale > 0 && scale <= options.widenScale && labelScale >= scale) {
-        const int factor = WidenFactor(options.widenScale, scale);
-        const int width = entry.hasInner ? entry.outerWidth + (factor - 1) * entry.innerWidth
-                                         : factor * entry.outerWidth;
-        pen = WidenedPen(entry.widenedOuter, entry.colour, width);
+    if (IsOuterWidened(labelScale, scale, options)) {
+        pen = WidenedPen(entry.widenedOuter, entry.colour,
+                         OuterWidth(entry, labelScale, scale, options));
     } else {
         pen = labelScale < scale ? entry.thin : entry.outer;
     }
@@ -276,10 +322,8 @@ bool MapStyle::SelectInnerPen(HDC dc, std::uint16_t elementClass, float scale,
     if (!entry.hasInner || labelScale < scale)
         return false;
     HPEN pen = entry.inner;
-    if (options.widen && scale > 0 && scale <= options.widenScale) {
-        const int factor = WidenFactor(options.widenScale, scale);
-        pen = WidenedPen(entry.widenedInner, entry.innerColour, entry.innerWidth * factor);
-    }
+    if (IsWidened(scale, options))
+        pen = WidenedPen(entry.widenedInner, entry.innerColour, InnerWidth(entry, scale, options));
     // The outer pen is no longer the one in the DC.
     m_selectedClass = 0;
     if (pen == nullptr)

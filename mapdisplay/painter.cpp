@@ -7,10 +7,10 @@
 
 namespace {
 
-// How far beyond the part of the view being drawn a line's segments are still drawn, so that the
-// edge of a wide pen reaches into it as a whole repaint draws it: enough for pens up to 30
-// pixels wide.
-constexpr LONG kPenReach = 16;
+// How far beyond the part of the view being drawn a line's segments are at least still drawn;
+// the reach of the widest pen at the scale when that is more, so that the edge of a wide pen
+// reaches into the part as a whole repaint draws it.
+constexpr LONG kLeastPenReach = 16;
 
 std::vector<POINT> DevicePoints(const DrawContext& context, const GeometryElement& element) {
     std::vector<POINT> points;
@@ -138,8 +138,13 @@ const std::vector<POINT>& LineBatch::Add(DrawContext& context, const MapPoint* p
     m_direction = direction;
     // A segment outside the view still draws the edge of its wide pen into it; the DC clips
     // the drawing to the view anyway.
-    const MapRect view{context.rect.left - kPenReach, context.rect.top - kPenReach,
-                       context.rect.right + kPenReach, context.rect.bottom + kPenReach};
+    const LONG reach =
+        context.style != nullptr && context.options
+            ? std::max(kLeastPenReach,
+                       LONG{context.style->PenReach(context.scale, *context.options)})
+            : kLeastPenReach;
+    const MapRect view{context.rect.left - reach, context.rect.top - reach,
+                       context.rect.right + reach, context.rect.bottom + reach};
     std::vector<POINT>& visible = m_visible;
     for (std::size_t i = 1; i < device.size(); ++i) {
         const POINT a = device[i - 1];

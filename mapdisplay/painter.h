@@ -135,6 +135,10 @@ public:
     bool SelectInnerPen(HDC dc, std::uint16_t elementClass, float scale,
                         const DrawOptions& options);
     void ClearSelectedClass() { m_selectedClass = 0; }
+    // How many pixels beyond a line's centre its widest pen at the scale may ink: half the
+    // widest pen of the classes drawn at the scale, and one for rounding. A line farther than
+    // this outside a part of the view leaves that part as it is.
+    [[nodiscard]] int PenReach(float scale, const DrawOptions& options);
 
     [[nodiscard]] float LabelScale(std::uint16_t elementClass) const;
     [[nodiscard]] float MaxScale(std::uint16_t elementClass) const;
@@ -152,6 +156,13 @@ private:
     HPEN m_selectedPen = nullptr;
     HDC m_selectedDc = nullptr;
     std::vector<ScaleRow> m_scales;
+    // The last PenReach and what it was for (none while pixels is 0).
+    struct Reach {
+        float scale = 0;
+        bool widen = false;
+        float widenScale = 0;
+        int pixels = 0;
+    } m_reach;
 };
 
 // Consecutive lines of one class, direction and continuity joined into one polyline.

@@ -26,8 +26,8 @@ enum class Mode { kGuidance, kPreview, kTracking, kNeither };
 
 class MapButtonBarTest : public MapViewFixture {
 protected:
-    void StartIn(Mode mode, const char* settings = kBarSettings) {
-        Start(240, 320, settings, mode == Mode::kGuidance, mode == Mode::kTracking);
+    void StartIn(Mode mode, const char* settings = kBarSettings, int height = 320) {
+        Start(240, height, settings, mode == Mode::kGuidance, mode == Mode::kTracking);
         if (mode == Mode::kPreview) {
             // A route before the window exists makes the view a route preview.
             (void)view->GetCanvas();
@@ -70,6 +70,9 @@ protected:
         return client;
     }
     void Command(UINT id) { SendMessageW(view->GetHwnd(), WM_COMMAND, id, 0); }
+    [[nodiscard]] static POINT Middle(const RECT& r) {
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
 };
 
 TEST_F(MapButtonBarTest, ButtonsAndLayoutsOfEachMode) {
@@ -90,40 +93,65 @@ TEST_F(MapButtonBarTest, ButtonsAndLayoutsOfEachMode) {
         const char* name;
         Mode mode;
         std::vector<UINT> created;
-        int top;
+        int height; // of the open column, standing on the map's bottom
         std::vector<UINT> order;
         bool label;
+        int mapHeight = 320;
+        int firstStep = 20; // from 890's top to the next button's
+        int step = 29;      // from a button's top to the next one's, a row less than its height
     } cases[] = {
         {"guidance",
          Mode::kGuidance,
          with({Bar::kZoomToRoute}),
-         320 - 195,
+         195,
          {Bar::kExpand, Bar::kNight, Bar::kBarButton, Bar::kNorthUp, Bar::kZoomIn, Bar::kZoomOut,
           Bar::kZoomToRoute},
          true},
         {"preview",
          Mode::kPreview,
          with({Bar::kNext, Bar::kPrevious, Bar::kZoomToRoute}),
-         320 - 224,
+         224,
          {Bar::kExpand, Bar::kNight, Bar::kNames, Bar::kZoomIn, Bar::kZoomOut, Bar::kNext,
           Bar::kPrevious, Bar::kZoomToRoute},
          false},
         {"tracking",
          Mode::kTracking,
          with({}),
-         320 - 166,
+         166,
          {Bar::kExpand, Bar::kNight, Bar::kNames, Bar::kNorthUp, Bar::kZoomIn, Bar::kZoomOut},
          false},
         {"neither",
          Mode::kNeither,
          with({Bar::kPick}),
-         320 - 166,
+         166,
          {Bar::kExpand, Bar::kPick, Bar::kNight, Bar::kNames, Bar::kZoomIn, Bar::kZoomOut},
          false},
+        // Maps lower than the column (the guidance page's, the route's when shown again from the
+        // route list): the column fits the map, its buttons lower.
+        {"guidance on a lower map",
+         Mode::kGuidance,
+         with({Bar::kZoomToRoute}),
+         168,
+         {Bar::kExpand, Bar::kNight, Bar::kBarButton, Bar::kNorthUp, Bar::kZoomIn, Bar::kZoomOut,
+          Bar::kZoomToRoute},
+         true,
+         171,
+         17,
+         25},
+        {"preview on a lower map",
+         Mode::kPreview,
+         with({Bar::kNext, Bar::kPrevious, Bar::kZoomToRoute}),
+         170,
+         {Bar::kExpand, Bar::kNight, Bar::kNames, Bar::kZoomIn, Bar::kZoomOut, Bar::kNext,
+          Bar::kPrevious, Bar::kZoomToRoute},
+         false,
+         172,
+         15,
+         22},
     };
     for (const auto& t : cases) {
         SCOPED_TRACE(t.name);
-        StartIn(t.mode);
+        StartIn(t.mode, kBarSettings, t.mapHeight);
         EXPECT_EQ(Created(), t.created);
         EXPECT_EQ(view->GetButtonBar().IsRoutePreview(), t.mode == Mode::kPreview);
         EXPECT_EQ(IsWindowVisible(view->GetButtonBar().GetLabel()->GetWindow()) != FALSE, t.label);
@@ -135,7 +163,9 @@ TEST_F(MapButtonBarTest, ButtonsAndLayoutsOfEachMode) {
         EXPECT_EQ(collapsed.right - collapsed.left, 33);
         EXPECT_EQ(collapsed.bottom - collapsed.top, 21);
 
-        Command(Bar::kExpand);
+        // Opened and closed by taps on 890, wherever it stands: every button lies on the map.
+        driver.Tap(OnScreen(Middle(collapsed)));
+        driver.RunUntilIdle();
         EXPECT_TRUE(view->GetButtonBar().IsExpanded());
         std::vector<UINT> visible = Visible();
         std::vector<UINT> expected = t.order;
@@ -143,15 +173,19 @@ TEST_F(MapButtonBarTest, ButtonsAndLayoutsOfEachMode) {
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(visible, expected);
         const int bottom = Client().bottom;
-        int top = bottom - (320 - t.top);
+        int top = bottom - t.height;
         for (std::size_t i = 0; i < t.order.size(); ++i) {
             SCOPED_TRACE(t.order[i]);
             const RECT r = Where(t.order[i]);
             EXPECT_EQ(r.top, top);
-            EXPECT_EQ(r.bottom - r.top, i == 0 ? 21 : 30);
-            top += i == 0 ? 20 : 29;
+            EXPECT_EQ(r.bottom - r.top, (i == 0 ? t.firstStep : t.step) + 1);
+            EXPECT_GE(r.top, 0);
+            EXPECT_LE(r.bottom, bottom);
+            top += i == 0 ? t.firstStep : t.step;
         }
-        Command(Bar::kExpand);
+        EXPECT_EQ(Where(t.order.back()).bottom, bottom);
+        driver.Tap(OnScreen(Middle(Where(Bar::kExpand))));
+        driver.RunUntilIdle();
         EXPECT_FALSE(view->GetButtonBar().IsExpanded());
         EXPECT_EQ(Visible(), std::vector<UINT>{Bar::kExpand});
 

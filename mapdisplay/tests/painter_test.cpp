@@ -232,16 +232,27 @@ TEST(PainterLines, SegmentOutsideTheViewEndsAVisibleRun) {
     EXPECT_EQ(painting.batch.PointCount(), 3U);
 }
 
-// A part of the view being drawn gets the edge of a wide line that runs just outside it, as a
-// whole repaint draws it there.
+// A part of the view being drawn gets the edge of a wide line that runs outside it, as a whole
+// repaint draws it there, however far the pen of the scale reaches.
 TEST(PainterLines, AWideLineBesideThePartDrawnReachesIntoIt) {
-    Surface surface(200, 100);
-    Painting painting(surface.Dc());
-    painting.context.rect = {0, 50, 200, 100};
-    const std::vector<MapPoint> points = {{10, 49}, {190, 49}};
-    (void)painting.batch.Add(painting.context, points.data(), points.size(), 1010, 0, 0);
-    painting.batch.Flush(painting.context, 0);
-    EXPECT_NE(GetPixel(surface.Dc(), 100, 50), kPaper);
+    const struct {
+        const char* name;
+        float scale;
+        LONG lineY; // the part drawn begins at row 50
+    } cases[] = {
+        {"just outside, 4 pixels wide", 2.0F, 49},
+        {"20 pixels outside, widened to 42 pixels", 0.1F, 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Surface surface(200, 100);
+        Painting painting(surface.Dc(), c.scale);
+        painting.context.rect = {0, 50, 200, 100};
+        const std::vector<MapPoint> points = {{10, c.lineY}, {190, c.lineY}};
+        (void)painting.batch.Add(painting.context, points.data(), points.size(), 1010, 0, 0);
+        painting.batch.Flush(painting.context, 0);
+        EXPECT_EQ(GetPixel(surface.Dc(), 100, 50), kRed);
+    }
 }
 
 TEST(PainterLines, JoinedLinesGetArrowsEvery600Pixels) {

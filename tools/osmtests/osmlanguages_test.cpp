@@ -724,15 +724,14 @@ TEST_P(ExtractExploreFound, ScriptReplays) {
 
 INSTANTIATE_TEST_SUITE_P(
     , ExtractExploreFound,
-    ::testing::Values(FoundScript{"french-1093251061", 3}, FoundScript{"spanish-2828231466", 4},
-                      FoundScript{"dutch-4162891489", 6}, FoundScript{"spanish-1738261556", 4},
-                      FoundScript{"english-6029", 1}, FoundScript{"german-5032", 0},
-                      FoundScript{"spanish-3158554376", 4},
-                      FoundScript{"german-rds-groups-as-gps-replay", 0},
-                      FoundScript{"italian-1000913857", 5}, FoundScript{"french-1720914804", 3},
-                      FoundScript{"french-3067577243", 3, "serial", 0},
-                      FoundScript{"dutch-2417673040", 6},
-                      FoundScript{"german-unpaced-replay", 0, "unpaced", 1}),
+    ::testing::Values(
+        FoundScript{"french-1093251061", 3}, FoundScript{"spanish-2828231466", 4},
+        FoundScript{"dutch-4162891489", 6}, FoundScript{"spanish-1738261556", 4},
+        FoundScript{"english-6029", 1}, FoundScript{"german-5032", 0},
+        FoundScript{"spanish-3158554376", 4}, FoundScript{"german-rds-groups-as-gps-replay", 0},
+        FoundScript{"italian-1000913857", 5}, FoundScript{"french-1720914804", 3},
+        FoundScript{"french-3067577243", 3, "serial", 0}, FoundScript{"dutch-2417673040", 6},
+        FoundScript{"german-unpaced-replay", 0, "unpaced", 1}, FoundScript{"french-1632929123", 3}),
     [](const ::testing::TestParamInfo<FoundScript>& info) {
         std::string name = info.param.name;
         std::replace(name.begin(), name.end(), '-', '_');
