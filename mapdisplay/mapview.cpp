@@ -464,6 +464,7 @@ bool MapView::IsSuspended() {
 bool MapView::SetPosition(const MatchedPosition& position) {
     ScopedLock lock(&m_positionLock);
     m_lastPosition = position;
+    m_hasPosition = true;
     bool changed = false;
     if (position.matched.x != m_current.x || position.matched.y != m_current.y) {
         if (m_markerDrawn) {
@@ -651,6 +652,9 @@ RECT MapView::EraseRect() const {
 }
 
 void MapView::DrawMarker(HDC dc, POINT p, bool following) {
+    if (!m_hasPosition) {
+        return;
+    }
     if (p.x < -kMarkerLimit || p.x > kMarkerLimit || p.y < -kMarkerLimit || p.y > kMarkerLimit) {
         return;
     }

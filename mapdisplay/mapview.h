@@ -276,6 +276,12 @@ public:
     [[nodiscard]] std::size_t GetPointCursor() const { return m_pointCursor; }
     [[nodiscard]] GeoPoint GetFlagPoint() const { return m_flagPoint; }
     [[nodiscard]] bool IsMarkerDrawn() const { return m_markerDrawn; }
+    // Whether a position of the car has been given (SetPosition): until then the view has no
+    // car to show and draws no marker.
+    [[nodiscard]] bool HasCarPosition() const { return m_hasPosition; }
+    // Whether the user's last pan or zoom still holds the view where it put it: its suspension
+    // has not run out, or no position has come since to bring the car back.
+    [[nodiscard]] bool IsFollowHeld() const { return m_suspensionStart != 0; }
     [[nodiscard]] six::RefCntPtr<ParkingLayer> GetOverlay() const { return m_overlay; }
     [[nodiscard]] OwnerHandlerList& GetOwnerHandlerList() { return m_handlers; }
     [[nodiscard]] std::vector<RoutePiece> GetRoutePieces();
@@ -394,6 +400,7 @@ private:
     // Following.
     GeoPoint m_current;
     GeoPoint m_previous;
+    bool m_hasPosition = false;
     bool m_markerDrawn = false;
     bool m_redrawing = false;
     float m_heading = 0.0f;

@@ -180,6 +180,12 @@ std::string CheckFollowedCar(HWND map, const std::vector<std::uint32_t>& screen,
     MapCanvas* canvas = view != nullptr ? view->GetCanvas() : nullptr;
     if (canvas == nullptr || width <= 0)
         return {};
+    // The car is judged as the view holds it, not by the clock: the receiver's positions reach
+    // the page on their own threads, at moments the steps do not set. A view that has no
+    // position of the car yet shows none, and one that no position has brought back since the
+    // user moved it shows the car where the user left the map.
+    if (!view->HasCarPosition() || view->IsFollowHeld())
+        return {};
     const int height = static_cast<int>(screen.size()) / width;
     RECT area{};
     (void)GetWindowRect(map, &area);

@@ -29,6 +29,7 @@ inline constexpr double kRoadlessScale = 1000.0;
 // The followed car on the map window (FollowingMapOfActivePage) in the screen's pixels (width a
 // row, 0x00RRGGBB): empty when its marker shows in the map where the view drew it last, with
 // pixels of the map's roads (the pens of its style sheets, day and night) or of the route around
-// it; otherwise what is wrong.
+// it; otherwise what is wrong. Empty too while the view has no position of the car, or no
+// position has brought the car back since the user last moved the map.
 [[nodiscard]] std::string CheckFollowedCar(HWND map, const std::vector<std::uint32_t>& screen,
                                            int width);

@@ -228,17 +228,26 @@ TEST_F(MapViewTest, StandingCarComesBackWhenTheSuspensionEnds) {
     ASSERT_FALSE(PtInRect(&view->GetNonScrollRect(), Canvas().GeoToScreen(car)));
     const struct {
         std::uint64_t ms; // after the zoom
+        bool given;       // a position comes
         bool changed;     // SetPosition calls for a following step
-    } cases[] = {{1000, false}, {19999, false}, {20000, true}, {21000, false}};
+        bool held;        // the zoom still holds the view where it put it
+    } cases[] = {{1000, true, false, true},
+                 {19999, true, false, true},
+                 {20000, false, false, true},
+                 {20000, true, true, false},
+                 {21000, true, false, false}};
     std::uint64_t now = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.ms);
+        SCOPED_TRACE(std::to_string(c.ms) + (c.given ? " with a position" : ""));
         clock.Advance(c.ms - now);
         now = c.ms;
-        EXPECT_EQ(view->SetPosition(Position(car, 0, 0)), c.changed);
+        if (c.given) {
+            EXPECT_EQ(view->SetPosition(Position(car, 0, 0)), c.changed);
+        }
         if (c.changed) {
             view->UpdateFollow();
         }
+        EXPECT_EQ(view->IsFollowHeld(), c.held);
     }
     EXPECT_TRUE(PtInRect(&view->GetNonScrollRect(), Canvas().GeoToScreen(car)));
 }
@@ -433,20 +442,28 @@ TEST_F(MapViewTest, MarkerIsDrawnAndErased) {
     EXPECT_EQ(ScreenAt(POINT{u.x, u.y - 9}), RGB(255, 0, 0));
 }
 
-TEST_F(MapViewTest, NoMarkerBeyond16384Pixels) {
+TEST_F(MapViewTest, NoMarkerBeyond16384PixelsOrBeforeAPosition) {
     StartOverTown(kDefaults, false, false);
     const struct {
-        int pixels; // east of the centre
+        std::optional<int> pixels; // east of the centre; none: no position given yet
         bool drawn;
-    } cases[] = {{100, true}, {16000, true}, {16500, false}};
+    } cases[] = {{std::nullopt, false}, {100, true}, {16000, true}, {16500, false}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.pixels);
-        const POINT centre = Canvas().GeoToScreen(TownCentre());
-        const GeoPoint at = Canvas().ScreenToGeo(POINT{centre.x + c.pixels, centre.y});
-        EXPECT_FALSE(view->SetPosition(Position(at, 0, 0))) << "the view neither guides nor tracks";
+        SCOPED_TRACE(c.pixels.value_or(-1));
+        if (c.pixels) {
+            const POINT centre = Canvas().GeoToScreen(TownCentre());
+            const GeoPoint at = Canvas().ScreenToGeo(POINT{centre.x + *c.pixels, centre.y});
+            EXPECT_FALSE(view->SetPosition(Position(at, 0, 0)))
+                << "the view neither guides nor tracks";
+        } else {
+            // Shown where a position never given would put the car.
+            Canvas().SetCenter(GeoPoint{});
+        }
         Canvas().InvalidateMap();
         driver.RunUntilIdle();
         EXPECT_EQ(view->IsMarkerDrawn(), c.drawn);
+        EXPECT_EQ(view->HasCarPosition(), c.pixels.has_value());
+        Canvas().SetCenter(TownCentre());
     }
 }
 
