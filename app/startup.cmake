@@ -95,6 +95,7 @@ if(TARGET navigator)
   endif()
   # The X and SDL libraries keep allocations to the end of the process. With four copies at once
   # on two cores under the sanitizers the program takes about 70 s.
-  set_tests_properties(app_startup_visible_test PROPERTIES TIMEOUT 240
+  nav_timeout(timeout 240)
+  set_tests_properties(app_startup_visible_test PROPERTIES TIMEOUT ${timeout}
                        ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;SDL_AUDIODRIVER=dummy")
 endif()

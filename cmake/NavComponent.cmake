@@ -369,10 +369,19 @@ function(_nav_debugger_sources dir)
   file(CONFIGURE OUTPUT ${dir}/.gdbinit CONTENT "${text}" @ONLY)
 endfunction()
 
+# nav_timeout(var seconds): the time limit of a test that takes at most half of seconds on two busy
+# cores in a normal build, for this build: twice that under the sanitizers, which run the same
+# test two to three times slower. A limit guards against a hang; it is never a measure of speed.
+function(nav_timeout var seconds)
+  if(NAV_SANITIZE OR NAV_TSAN)
+    math(EXPR seconds "${seconds} * 2")
+  endif()
+  set(${var} ${seconds} PARENT_SCOPE)
+endfunction()
+
 # nav_test(name [THREADED] [TIMEOUT s] SOURCES ... DEPENDS ... [ONE_PROCESS suite...]): one
 # GoogleTest executable, registered with CTest, each test in a process of its own, each with the
-# time limit TIMEOUT (default 120 s; a guard against a hang, twice what a test takes at most on two
-# busy cores under the sanitizers). It is built at the step of
+# time limit TIMEOUT (default 120 s, as nav_timeout takes it). It is built at the step of
 # its first dependency, the component it tests. THREADED marks a test that runs threads: its tests
 # get the label "threaded" and the target threaded_tests builds it, which is all the
 # ThreadSanitizer build (NAV_TSAN) builds and runs. Each suite named in ONE_PROCESS runs as one
@@ -417,7 +426,8 @@ function(nav_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  set(properties TIMEOUT ${T_TIMEOUT})
+  nav_timeout(timeout ${T_TIMEOUT})
+  set(properties TIMEOUT ${timeout})
   if(T_THREADED)
     list(APPEND properties LABELS threaded)
     if(NOT TARGET threaded_tests)

@@ -14,7 +14,8 @@ if(TARGET demoinstall AND TARGET navigator)
       NAV_SCENARIO_OUT="${CMAKE_CURRENT_BINARY_DIR}/scenario-german"
       NAV_NAVIGATOR_PROGRAM="$<TARGET_FILE:navigator>")
     # The whole script is also played in the SDL2 window at 20 times real time (about 45 s).
-    set_tests_properties(ExtractScenario PROPERTIES TIMEOUT 300)
+    nav_timeout(timeout 300)
+    set_tests_properties(ExtractScenario PROPERTIES TIMEOUT ${timeout})
     nav_after_generated(osmscenario_test navigator advisor_demo_data junctionview_demo_data
                         language_bundles poi_categories skin_pictures)
   endif()

@@ -397,40 +397,65 @@ void ExpectNamedAlone(const std::vector<std::u16string>& boxes, std::u16string n
 
 // Every file of a converted folder cut to half its size, to nothing and zeroed, one at a time: the
 // program does with it what it does with the whole file, or it names that file, once and alone.
-TEST_F(ExtractDamagedFile, EachFileCutIsNamedOrChangesNothing) {
+// A test for each damage.
+enum class FileDamage { CutToHalf, CutToNothing, Zeroed };
+
+const char* FileDamageName(FileDamage damage) {
+    return damage == FileDamage::CutToHalf      ? "CutToHalf"
+           : damage == FileDamage::CutToNothing ? "CutToNothing"
+                                                : "Zeroed";
+}
+
+void PrintTo(FileDamage damage, std::ostream* out) {
+    *out << FileDamageName(damage);
+}
+
+class ExtractDamagedFiles : public ExtractDamagedFile,
+                            public ::testing::WithParamInterface<FileDamage> {};
+
+TEST_P(ExtractDamagedFiles, EachFileIsNamedOrChangesNothing) {
     namespace fs = std::filesystem;
-    const fs::path database = s_root->HostPath() / "Damaged";
+    const FileDamage damage = GetParam();
+    const std::string folder = "Damaged" + std::to_string(static_cast<int>(damage));
+    const fs::path database = s_root->HostPath() / folder;
     DamageRoute route;
     DatabaseOutcome whole;
-    ASSERT_NO_FATAL_FAILURE(CopyIntactAround(*s_root, "Damaged", route, whole));
+    ASSERT_NO_FATAL_FAILURE(CopyIntactAround(*s_root, folder, route, whole));
     ASSERT_GT(whole.streets, 0u);
     ASSERT_EQ(whole.trafficMessages, 1u);
     for (const fs::path& file : FilesBelow(database)) {
         const std::string bytes = testdata::ReadTestFile(file);
-        const std::u16string name =
-            u"\\damaged\\" + platform::AnsiToWide(fs::relative(file, database).string());
-        // Cut to half its size, to nothing, and zeroed at its size as a power loss leaves it.
-        for (const std::string& damaged :
-             {bytes.substr(0, bytes.size() / 2), std::string(), std::string(bytes.size(), '\0')}) {
-            SCOPED_TRACE(fs::relative(file, database).string() +
-                         (damaged.size() == bytes.size()
-                              ? " zeroed"
-                              : " cut to " + std::to_string(damaged.size())));
-            std::ofstream(file, std::ios::binary | std::ios::trunc) << damaged;
-            const DatabaseOutcome cut = OpenAsTheProgramDoes(route);
-            if (cut != whole) {
-                ExpectNamedAlone(cut.boxes, name,
-                                 "engine " + std::to_string(cut.isEngineOpen) + ", databases " +
-                                     std::to_string(cut.databases) + ", cities " +
-                                     std::to_string(cut.cities) + ", streets " +
-                                     std::to_string(cut.streets) + ", route " +
-                                     std::to_string(cut.route) + ", traffic messages " +
-                                     std::to_string(cut.trafficMessages));
-            }
-            std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+        const std::u16string name = u"\\" + platform::AnsiToWide(folder) + u"\\" +
+                                    platform::AnsiToWide(fs::relative(file, database).string());
+        // Cut to half its size, to nothing, or zeroed at its size as a power loss leaves it.
+        const std::string damaged =
+            damage == FileDamage::CutToHalf      ? bytes.substr(0, bytes.size() / 2)
+            : damage == FileDamage::CutToNothing ? std::string()
+                                                 : std::string(bytes.size(), '\0');
+        SCOPED_TRACE(fs::relative(file, database).string() +
+                     (damage == FileDamage::Zeroed ? " zeroed"
+                                                   : " cut to " + std::to_string(damaged.size())));
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << damaged;
+        const DatabaseOutcome cut = OpenAsTheProgramDoes(route);
+        if (cut != whole) {
+            ExpectNamedAlone(cut.boxes, name,
+                             "engine " + std::to_string(cut.isEngineOpen) + ", databases " +
+                                 std::to_string(cut.databases) + ", cities " +
+                                 std::to_string(cut.cities) + ", streets " +
+                                 std::to_string(cut.streets) + ", route " +
+                                 std::to_string(cut.route) + ", traffic messages " +
+                                 std::to_string(cut.trafficMessages));
         }
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(, ExtractDamagedFiles,
+                         ::testing::Values(FileDamage::CutToHalf, FileDamage::CutToNothing,
+                                           FileDamage::Zeroed),
+                         [](const ::testing::TestParamInfo<FileDamage>& info) {
+                             return std::string(FileDamageName(info.param));
+                         });
 
 // The advisor's files and voices of a converted folder, the program's voice archive and its GPS
 // settings files, each missing in turn: the program does with the rest what it does with them
