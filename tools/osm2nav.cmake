@@ -37,9 +37,11 @@ target_compile_definitions(osm2nav PRIVATE NAV_DEMO_DATA="${CMAKE_BINARY_DIR}/de
 
 set(NAV_OSM_EXTRACT ${CMAKE_CURRENT_LIST_DIR}/data/osm/liechtenstein-2013-08-03.osm.pbf
     CACHE FILEPATH "The OpenStreetMap extract the data tool's tests convert")
-# A test program over the shared extract, tools/osmtests/<name>.cpp, each test in a process of
-# its own that converts the extract (a fraction of a second). A suite named in ONE_PROCESS runs as
-# one CTest test, all its tests in one process: one whose set-up plays what its tests look at.
+# A test program over the shared extract, tools/osmtests/<name>.cpp. A suite named in ONE_PROCESS
+# runs as one CTest test, all its tests in one process, which converts the extract once (a second
+# or more under the sanitizers): a suite of light tests, or one whose set-up plays what its tests
+# look at. The tests of a program whose suites are long (installs, whole drives of the program)
+# are CTest tests of their own, each in a process of its own.
 # The first of DEPENDS gives its build step. THREADED, as for nav_test, marks a program whose tests
 # run threads (built and run under ThreadSanitizer); TIMEOUT as for nav_test.
 function(nav_extract_test name)
@@ -73,39 +75,39 @@ function(nav_demo_data target)
   endif()
 endfunction()
 
-nav_extract_test(osm2nav_test
+nav_extract_test(osm2nav_test ONE_PROCESS SharedExtract
   DEPENDS osm2nav_convert routing_network routing_costs usefulcode_locations)
-nav_extract_test(osmnetwork_test
+nav_extract_test(osmnetwork_test ONE_PROCESS SharedNetwork
   DEPENDS osm2nav_convert routing_network routing_costs)
 # Routes with three levels against one level.
-nav_extract_test(osmroutes_test
+nav_extract_test(osmroutes_test ONE_PROCESS ExtractRoutes
   DEPENDS osm2nav_convert routing_router positioning_geodesy)
 # Route positions.
-nav_extract_test(osmpositions_test
+nav_extract_test(osmpositions_test ONE_PROCESS ExtractPositions
   DEPENDS osm2nav_convert routing_position retrievalengine_engine usefulcode_geohelpers)
 # Route requests of the route service, three levels.
-nav_extract_test(osmservice_test
+nav_extract_test(osmservice_test ONE_PROCESS ExtractService
   DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy
           usefulcode_geohelpers testdata_worldmapset)
 # The advisor's junction analysis on routes.
-nav_extract_test(osmadvice_test
+nav_extract_test(osmadvice_test ONE_PROCESS ExtractAdvice
   DEPENDS osm2nav_convert advisor_rules routing_service retrievalengine_engine)
 # The staged calculation, three levels.
-nav_extract_test(osmstaged_test
+nav_extract_test(osmstaged_test ONE_PROCESS ExtractStaged
   DEPENDS osm2nav_convert routing_service retrievalengine_engine positioning_geodesy)
 # The map matcher's street graph, walks and noisy drives along routes.
-nav_extract_test(osmmatcher_test
+nav_extract_test(osmmatcher_test ONE_PROCESS ExtractMatcher
   DEPENDS positioning_matcher osm2nav_convert retrievalengine_engine positioning_gps
           routing_service usefulcode_settings testdata testdata_gpsfixes platform_kernel)
 # The GPS demo drive replayed through the GPS manager.
-nav_extract_test(osmgpsdemo_test
+nav_extract_test(osmgpsdemo_test ONE_PROCESS ExtractGpsDemo
   DEPENDS positioning_manager osm2nav_convert gpsdemo_steps retrievalengine_engine)
 if(TARGET osmgpsdemo_test)
   target_compile_definitions(osmgpsdemo_test PRIVATE
                              NAV_DEZIV_INI="${PROJECT_SOURCE_DIR}/positioning/data/deziv.ini")
 endif()
 # The trip logbook fed by the GPS demo drive, three levels.
-nav_extract_test(osmlogbook_test
+nav_extract_test(osmlogbook_test ONE_PROCESS ExtractLogbook
   DEPENDS app_logbook positioning_manager osm2nav_convert gpsdemo_steps retrievalengine_engine
           app_receiver platform_window_testdriver)
 if(TARGET osmlogbook_test)
@@ -114,14 +116,14 @@ if(TARGET osmlogbook_test)
 endif()
 # Simulated drives advised all the way, spoken through the build's demo voices, or those of the
 # build named by NAV_DEMO_DATA_DIR.
-nav_extract_test(osmdrive_test
+nav_extract_test(osmdrive_test ONE_PROCESS ExtractDrive
   DEPENDS osm2nav_convert advisor_core advisor_voice routing_service retrievalengine_engine
           testdata_drive platform_sfs)
 if(TARGET osmdrive_test)
   nav_demo_data(osmdrive_test)
 endif()
 # The junction view's computed model for every advice of a simulated drive.
-nav_extract_test(osmjunctionview_test
+nav_extract_test(osmjunctionview_test ONE_PROCESS ExtractJunctionView
   DEPENDS junctionview_paint junctionview_model osm2nav_convert advisor_core routing_service
           retrievalengine_engine mapdisplay_facade testdata_drive testdata_golden)
 if(TARGET osmjunctionview_test)
@@ -132,11 +134,11 @@ endif()
 # TMC locations along a street, a blocking message turning routes away, and messages listed in
 # the order of the TMC message dialog (at the step of the dialog's listing order, the last
 # component it tests).
-nav_extract_test(osmtmc_test
+nav_extract_test(osmtmc_test ONE_PROCESS ExtractTmc
   DEPENDS app_tmc onboard_traffic traffic_tmcmessage osm2nav_convert traffic_receiver
           testdata_tmctables testdata retrievalengine_engine routing_service ui_tmcmonitor)
 # The navigation server on the extract as its database, with TMC tables along a road of a route.
-nav_extract_test(osmserver_test
+nav_extract_test(osmserver_test ONE_PROCESS ExtractServer
   DEPENDS onboard_server osm2nav_convert testdata_tmctables testdata_worldmapset testdata
           retrievalengine_engine traffic_receiver)
 if(TARGET osmserver_test)
@@ -147,7 +149,7 @@ if(TARGET osmserver_test)
 endif()
 # A map view following the GPS demo drive of a route through the real server; frames land in
 # the build folder.
-nav_extract_test(osmmapview_test
+nav_extract_test(osmmapview_test ONE_PROCESS ExtractMapView
   DEPENDS mapdisplay_mapview onboard_server osm2nav_convert testdata_worldmapset testdata
           retrievalengine_engine platform_gdi platform_window platform_window_testdriver)
 if(TARGET osmmapview_test)
@@ -157,17 +159,17 @@ if(TARGET osmmapview_test)
   nav_after_generated(osmmapview_test advisor_demo_data)
 endif()
 # The painter drawing the extract around Vaduz; the frames land in the build folder.
-nav_extract_test(osmpainter_test
+nav_extract_test(osmpainter_test ONE_PROCESS ExtractPainter
   DEPENDS mapdisplay_painter osm2nav_convert retrievalengine_engine testdata platform_gdi)
 # The map display facade loading osm2nav's level file and drawing Vaduz by day and night.
-nav_extract_test(osmfacade_test
+nav_extract_test(osmfacade_test ONE_PROCESS ExtractFacade
   DEPENDS mapdisplay_facade osm2nav_convert retrievalengine_engine testdata platform_gdi)
 # The traffic overlay drawing a closure along the longest chained street of Vaduz.
-nav_extract_test(osmoverlay_test
+nav_extract_test(osmoverlay_test ONE_PROCESS ExtractOverlay
   DEPENDS mapdisplay_overlay osm2nav_convert retrievalengine_engine traffic_receiver
           testdata_tmctables testdata platform_gdi platform_window platform_window_testdriver)
 # The application started on the extract as its database, up to the main menu.
-nav_extract_test(osmnavigator_test
+nav_extract_test(osmnavigator_test ONE_PROCESS ExtractNavigator
   DEPENDS app_startup app_modes app_tourlists osm2nav_convert testdata_programfolder testdata platform_window
           platform_window_testdriver retrievalengine_engine testdata_worldmapset usefulcode_files
           advisor_core platform_shell testdata_tmctables traffic_receiver traffic_messagestore)
@@ -179,7 +181,7 @@ if(TARGET osmnavigator_test)
 endif()
 # The stored destination lists and their page over the extract: records taken back to streets
 # and points of interest, and the categories' search in a city.
-nav_extract_test(osmdestinations_test
+nav_extract_test(osmdestinations_test ONE_PROCESS ExtractDestinations
   DEPENDS app_destinations app_testing osm2nav_convert onboard_server retrievalengine_engine
           testdata_destinations testdata platform_window_testdriver)
 if(TARGET osmdestinations_test)
@@ -191,7 +193,7 @@ if(TARGET osmdestinations_test)
 endif()
 
 # The contact destination page over the extract: a contact's address resolved to city and street.
-nav_extract_test(osmcontacts_test
+nav_extract_test(osmcontacts_test ONE_PROCESS ExtractContacts
   DEPENDS app_contacts app_destinations osm2nav_convert onboard_server retrievalengine_engine
           testdata_contacts testdata)
 if(TARGET osmcontacts_test)
@@ -203,7 +205,7 @@ endif()
 
 # The navigation map page guiding the demo drive of a route over the extract through the real
 # server; frames in picture and arrow mode land in the build folder.
-nav_extract_test(osmmappage_test THREADED
+nav_extract_test(osmmappage_test THREADED ONE_PROCESS ExtractMapPage
   DEPENDS app_mappages app_testing app_startup onboard_server osm2nav_convert testdata_worldmapset
           retrievalengine_engine testdata platform_gdi platform_window platform_window_testdriver)
 if(TARGET osmmappage_test)
@@ -216,7 +218,7 @@ endif()
 
 # The tour list's store matched on the extract again, and the route list's demonstration drive
 # replayed through the real server until guidance starts.
-nav_extract_test(osmtourlists_test THREADED
+nav_extract_test(osmtourlists_test THREADED ONE_PROCESS ExtractTourLists
   DEPENDS app_tourlists app_testing osm2nav_convert onboard_server mapdisplay_facade
           retrievalengine_engine testdata_destinations testdata platform_window_testdriver)
 if(TARGET osmtourlists_test)
@@ -230,7 +232,7 @@ endif()
 # The modes made by the shell's factories over the extract with the real server: an address
 # typed in German routed from a replayed fix and guided to arrival, a tour, a TMC closure
 # re-planned around, a contact's address routed; frames land in the build folder.
-nav_extract_test(osmmodes_test THREADED
+nav_extract_test(osmmodes_test THREADED ONE_PROCESS ExtractModes
   DEPENDS app_modes app_testing app_destinations app_mappages app_tourlists app_settings
           app_contacts osm2nav_convert onboard_server mapdisplay_facade retrievalengine_engine
           testdata_tmctables testdata_contacts testdata_worldmapset traffic_receiver testdata
