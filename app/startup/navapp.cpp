@@ -19,6 +19,7 @@
 #include "platform/window/input.h"
 #include "platform/window/instancechannel.h"
 #include "platform/window/message.h"
+#include "platform/window/programend.h"
 #include "platform/window/shell.h"
 #include "platform/window/window.h"
 
@@ -209,6 +210,8 @@ int WinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         });
     if (app.InitInstance() == 1)
         app.Run();
+    // From here the program ends, whether a quit, a signal or a lost display ended its loop.
+    platform::NoteProgramEndBegun();
     const int result = app.ExitInstance();
     platform::CloseInstanceChannel();
     return result;

@@ -7,6 +7,7 @@
 // plays steps of its own choice (docs/scenario-scripts.md). The exit code is the program's, 0, or
 // the runner's; 2 for a command line it cannot run with (what is wrong is named on the error
 // output, with the usage), 1 when the visible screen cannot be opened or its display is lost.
+// SIGHUP, SIGINT and SIGTERM end the program as a quit does, with exit code 1, 130 and 143.
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/scenario/scenariorunner.h"
@@ -19,7 +20,9 @@
 #include "platform/gdi/messageboxwindow.h"
 #include "platform/gdi/openfilewindow.h"
 #include "platform/gdi/visiblescreen.h"
+#include "platform/kernel/sync.h"
 #include "platform/shell/process.h"
+#include "platform/window/programend.h"
 #include "platform/window/window.h"
 
 #include <cstdint>
@@ -175,6 +178,8 @@ int RefuseCommandLine(const std::string& error) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // An error output gone with an ssh session fails its writes; it never ends the program.
+    platform::KeepBrokenPipesFromEndingTheProcess();
     std::string error;
     const std::optional<NavigatorOptions> options = ParseNavigatorOptions(argc, argv, &error);
     if (!options)
@@ -190,6 +195,8 @@ int main(int argc, char** argv) {
                            error.c_str());
         return 1;
     }
+    // Until here a signal ends the process at once: nothing of the program runs yet.
+    platform::EndInOrderOnSignals(GetCurrentThreadId());
     InstallPresettingsSheet();
     InstallMapListDlg();
     InstallModes();
@@ -218,8 +225,11 @@ int main(int argc, char** argv) {
     } else {
         result = WinMain(nullptr, nullptr, nullptr, 1);
     }
-    // A window whose display was lost ended the program: exit code 1, as where none opens.
+    // A window whose display was lost ended the program: exit code 1, as where none opens; a
+    // signal ended it with the exit code of its kind.
     if (visible && !platform::StopVisibleScreen())
-        result = 1;
+        result = platform::kLostSessionExitCode;
+    if (const std::optional<int> asked = platform::AskedProgramEnd())
+        result = *asked;
     return result;
 }

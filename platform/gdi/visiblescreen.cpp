@@ -8,6 +8,7 @@
 #include "platform/kernel/sync.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
+#include "platform/window/programend.h"
 #include "platform/window/window.h"
 
 #include <SDL.h>
@@ -40,9 +41,6 @@ namespace {
 
 constexpr int kFrameMilliseconds = 15;
 constexpr int kMaxScale = 8;
-// How long a program whose display was lost is given to end as a quit ends it; the process ends
-// then, whatever it still does.
-constexpr auto kOrderlyEndTime = std::chrono::seconds(10);
 
 // SDL2's video drivers that show nothing: it falls back to them when it finds no display.
 constexpr std::string_view kUnseenVideoDrivers[] = {"offscreen", "dummy", "evdev"};
@@ -841,11 +839,12 @@ public:
         return !isLost;
     }
 
-    // On the window's thread, inside the X library, when the display is gone: the thread that
-    // opened the window is asked to end the program as a quit ends it (WM_QUIT ends every
-    // message loop), and finds the window lost when it closes it. This thread never returns to
-    // the X library, which would end the process from here, and waits for the end. Before the
-    // window is open nothing of the program's runs yet: the process ends at once.
+    // On the window's thread, inside the X library, when the display is gone: the end of the
+    // program is asked of the thread that opened the window, as a quit ends it (WM_QUIT ends
+    // every message loop), which finds the window lost when it closes it. This thread never
+    // returns to the X library, which would end the process from here: it waits for the end,
+    // which the end's backstop bounds. Before the window is open nothing of the program runs
+    // yet: the process ends at once.
     [[noreturn]] void EndLost() {
         bool isOpen = false;
         DWORD owner = 0;
@@ -856,9 +855,11 @@ public:
             m_isLost = true;
             m_changed.notify_all();
         }
-        if (isOpen && PostThreadMessageW(owner, WM_QUIT, 1, 0) != FALSE)
-            std::this_thread::sleep_for(kOrderlyEndTime);
-        ::_exit(1);
+        if (!isOpen)
+            ::_exit(platform::kLostSessionExitCode);
+        (void)platform::AskProgramEnd(owner, platform::kLostSessionExitCode);
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::hours(1));
     }
 
     bool Icon(std::vector<std::uint32_t>* pixels, int* width, int* height) {
@@ -1139,6 +1140,9 @@ std::optional<VisibleScreenOptions> VisibleScreenRequest(int argc, const char* c
 }
 
 bool StartVisibleScreen(const VisibleScreenOptions& options, std::string* whyNot) {
+    // A connection to the display that its peer closed (an ssh session gone) is told as lost,
+    // never ends the process on the write that finds it so.
+    KeepBrokenPipesFromEndingTheProcess();
     std::lock_guard lock(ScreenMutex());
     if (Current()) {
         if (whyNot != nullptr)
