@@ -8,6 +8,11 @@ if(TARGET demoinstall AND TARGET navigator)
       platform_kernel)
   if(TARGET osmscenario_test)
     nav_demo_data(osmscenario_test)
+    # The program's end when its ssh session goes, through a real ssh server and X server.
+    if(TARGET testdata_xsession)
+      target_link_libraries(osmscenario_test PRIVATE testdata_xsession)
+      target_compile_definitions(osmscenario_test PRIVATE NAV_HAS_XSESSION)
+    endif()
     target_compile_definitions(osmscenario_test PRIVATE
       NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages"
       NAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

@@ -6,6 +6,9 @@
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
 #include "testdata/stylesheetwriter.h"
+#if defined(NAV_HAS_XSESSION)
+#include "testdata/xsession.h"
+#endif
 #include "tools/osmtests/installedextract.h"
 #include "utilities/usefulcode/cache/blockcache.h"
 
@@ -14,17 +17,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <regex>
 #include <set>
+#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -703,5 +713,172 @@ TEST_F(ExtractScenario, VisibleFramesEqualHeadlessOnes) {
             std::ofstream(Out() / ("visible-" + name), std::ios::binary) << shown;
     }
 }
+
+#if defined(NAV_HAS_XSESSION)
+// The process id of the program running on root, found among this host's processes; -1 when none
+// runs there.
+int ScenarioProgramOn(const fs::path& program, const fs::path& root) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit))
+            continue;
+        const std::vector<std::string> words =
+            SplitScenarioText(ScenarioFile(entry.path() / "cmdline"), '\0');
+        if (words.size() > 1 && words[0] == program.string() && words[1] == root.string())
+            return std::stoi(name);
+    }
+    return -1;
+}
+
+// The program in its window over a real ssh session with X11 forwarding (-X), on an install of
+// its own, guiding a logged trip, ended from outside: the ssh client killed, without a terminal
+// and with one (-tt, as a user at a prompt has), or SIGHUP, SIGINT or SIGTERM sent to it. Each
+// ends it as a quit does, within seconds: the trip's end written ("Ende"), the instance
+// channel's socket removed, and the exit code of its kind (1 for a session or display lost,
+// SIGHUP too; 130 and 143 for SIGINT and SIGTERM), though its error output went with the
+// session.
+TEST_F(ExtractScenario, EndsInOrderWhenItsSessionGoesOrASignalComes) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP()
+        << "the window's run is paced by real time; ThreadSanitizer checks the headless one";
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+    GTEST_SKIP()
+        << "the window's run is paced by real time; ThreadSanitizer checks the headless one";
+#endif
+#endif
+    const fs::path folder = s_root->HostPath() / "ends";
+    fs::create_directories(folder / "home");
+    demoinstall::DemoRoute route;
+    std::ostringstream log;
+    ASSERT_EQ(demoinstall::Install(InstallOptionsFor("ends/install"), route, log), "") << log.str();
+    const fs::path root = folder / "install";
+    const fs::path script = folder / "trip.txt";
+    // A logged trip on the guidance page, held there.
+    std::ofstream(script, std::ios::binary)
+        << "step notice\nwait page MsgBox\ntap 1\n"
+           "step start\nwait page Screen\nwait fix\n"
+           "step destination\ntap 420\nwait page NavigMainPage\ntap 100\ntext \"Vaduz\"\n"
+           "key Enter\ntap 101\ntext \"\xC3\x84ulestrasse\"\nkey Enter\ntap 501\n"
+           "wait page NavOptPage\n"
+           "step route\ntap 501\nwait page CNMapPage 60000\n"
+           "step logbook\ntap 1122\nwait text \"Zweck der Fahrt:\"\ntext \"Kundenbesuch\"\ntap 1\n"
+           "wait page CNMapPage\n"
+           "step hold\nwait text \"nie gezeigt\" 3600000\n";
+    testdata::TestXServer server(folder);
+    ASSERT_EQ(server.Failure(), "");
+    const testdata::TestSshServer ssh(folder);
+    ASSERT_EQ(ssh.Failure(), "");
+    ASSERT_TRUE(server.AwaitAnswerAndHold(std::chrono::seconds(20)));
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string asan =
+        "ASAN_OPTIONS=" + std::string(sanitizer != nullptr ? sanitizer : "") + ":detect_leaks=0";
+    const fs::path program = Installed("navigator");
+    const fs::path logbook = root / "Fahrtenbuch.txt";
+    const fs::path status = folder / "status";
+    const struct {
+        const char* what;
+        bool hasTerminal;
+        int signal; // sent to the program; 0: the ssh client is killed
+        int exitCode;
+        // The logbook's file a pipe that is kept full for this long after the end is asked:
+        // longer than the 10 s the program's loop has to end.
+        std::chrono::seconds stall = std::chrono::seconds(0);
+    } rows[] = {
+        {"the ssh client killed", false, 0, 1},
+        {"the ssh client killed, with a terminal", true, 0, 1},
+        {"SIGHUP", false, SIGHUP, 1},
+        {"SIGINT", false, SIGINT, 130},
+        {"SIGTERM", false, SIGTERM, 143},
+        {"SIGTERM, the logbook's file stalled", false, SIGTERM, 143, std::chrono::seconds(12)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::error_code error;
+        fs::remove(logbook, error);
+        fs::remove(status, error);
+        // What the program wrote to the logbook: the file, or what was read of the pipe.
+        std::string written;
+        int pipeEnd = -1;
+        if (row.stall.count() > 0) {
+            ASSERT_EQ(::mkfifo(logbook.c_str(), 0600), 0);
+            pipeEnd = ::open(logbook.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+            ASSERT_GE(pipeEnd, 0);
+        }
+        const auto readLogbook = [&] {
+            if (pipeEnd < 0) {
+                written = ScenarioFile(logbook);
+                return;
+            }
+            char buffer[4096];
+            for (ssize_t count = 0; (count = ::read(pipeEnd, buffer, sizeof buffer)) > 0;)
+                written.append(buffer, static_cast<std::size_t>(count));
+        };
+        // The session's shell keeps the program's exit code, staying through a hang-up itself (a
+        // trap, which the program does not inherit).
+        std::vector<std::string> words = ssh.ClientWords(
+            "-X",
+            {"sh", "-c", "trap : HUP; \"$@\"; echo $? > \"$0\"", status.string(), "env",
+             "SDL_AUDIODRIVER=dummy", asan, program.string(), root.string(), "--screen=visible:1",
+             "--script", script.string(), "--out", (folder / "out").string(), "--speed", "1"});
+        if (row.hasTerminal)
+            words.insert(words.begin() + 1, "-tt");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, (folder / "ssh.err").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int client = testdata::StartHostProgram(
+            words, {server.DisplayEntry(), "XAUTHORITY=" + server.AuthorityFile().string()},
+            actions);
+        posix_spawn_file_actions_destroy(&actions);
+        ASSERT_GT(client, 0);
+        // The trip is logged once the guidance page is up.
+        const auto started = std::chrono::steady_clock::now();
+        for (readLogbook(); written.find("Start\tKundenbesuch\t") == std::string::npos &&
+                            std::chrono::steady_clock::now() - started < std::chrono::seconds(120);
+             readLogbook())
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const int running = ScenarioProgramOn(program, root);
+        EXPECT_GT(running, 0) << ScenarioFile(folder / "ssh.err");
+        // A full pipe: the program's next write to its logbook waits until it is read.
+        if (pipeEnd >= 0) {
+            const std::string lines(4096, '\n');
+            while (::write(pipeEnd, lines.data(), lines.size()) > 0) {
+            }
+        }
+        const auto ended = std::chrono::steady_clock::now();
+        if (row.signal == 0)
+            (void)::kill(client, SIGKILL);
+        else if (running > 0)
+            (void)::kill(running, row.signal);
+        std::this_thread::sleep_for(row.stall);
+        for (readLogbook(); ScenarioFile(status).empty() &&
+                            std::chrono::steady_clock::now() - ended < std::chrono::seconds(60);
+             readLogbook())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        readLogbook();
+        if (pipeEnd >= 0)
+            ::close(pipeEnd);
+        const auto took = std::chrono::steady_clock::now() - ended;
+        int clientStatus = 0;
+        if (row.signal != 0 && ScenarioFile(status).empty())
+            (void)::kill(client, SIGKILL);
+        (void)::waitpid(client, &clientStatus, 0);
+        EXPECT_EQ(ScenarioFile(status), std::to_string(row.exitCode) + "\n");
+        EXPECT_LT(took, row.stall + std::chrono::seconds(10));
+        const std::vector<std::string> lines = ScenarioLines(written);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_NE(written.find("\nStart\tKundenbesuch\t"), std::string::npos) << written;
+        EXPECT_EQ(lines.back().rfind("Ende\t", 0), 0u) << lines.back();
+        for (const auto& entry : fs::directory_iterator(root))
+            EXPECT_FALSE(entry.path().extension() == ".sock") << entry.path();
+        if (running > 0) {
+            ASSERT_EQ(ScenarioProgramOn(program, root), -1) << "the program still runs";
+        }
+    }
+}
+#endif
 
 } // namespace
