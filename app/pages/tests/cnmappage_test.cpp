@@ -1,5 +1,6 @@
 #include "app/pages/cnmappage.h"
 #include "app/startup/gpssimulationdlg.h"
+#include "app/startup/replayfilecheck.h"
 #include "app/startup/voicepointer.h"
 #include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
@@ -26,8 +27,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -744,7 +747,8 @@ private:
 };
 
 // A chosen file from which its replay reads nothing (no NMEA sentence for 'L', no RDS group for
-// 'T') is named in a message, once a run for each file.
+// 'T') is named in a message, once a run for each file. In the words of the built bundles, the
+// message for RDS groups shows a group in the form the replay reads.
 TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
     testdata::RdsGroupFileWriter groups;
     groups.Add(testdata::RdsGroupFileWriter::TuningGroup(0xD301))
@@ -775,6 +779,9 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
         std::size_t requests;
         std::vector<DWORD> statuses; // of the GPS receiver
         std::vector<std::u16string> told;
+        // The built bundle of this language in place of the stand-in texts: the one message told
+        // names the file and shows a group that the replay reads.
+        const char* language = nullptr;
     };
     const Row rows[] = {
         {"an existing file", 'L', true, u"\\Nav\\drive.txt", nmea, 1, {}, {}},
@@ -871,7 +878,17 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
          {u"No groups: \\Nav\\receiver.txt"}},
         {"a group on a line without its end", 'T', true, u"\\Nav\\unended.txt", unended, 1, {}, {}},
         {"the same file again", 'T', true, u"\\Nav\\timed.txt", std::nullopt, 1, {}, {}},
+        {"NMEA sentences as RDS groups, Ger", 'T', true, u"\\Nav\\ger.txt", nmea, 1, {}, {}, "Ger"},
+        {"NMEA sentences as RDS groups, Eng", 'T', true, u"\\Nav\\eng.txt", nmea, 1, {}, {}, "Eng"},
+        {"NMEA sentences as RDS groups, Fre", 'T', true, u"\\Nav\\fre.txt", nmea, 1, {}, {}, "Fre"},
+        {"NMEA sentences as RDS groups, Spa", 'T', true, u"\\Nav\\spa.txt", nmea, 1, {}, {}, "Spa"},
+        {"NMEA sentences as RDS groups, Ita", 'T', true, u"\\Nav\\ita.txt", nmea, 1, {}, {}, "Ita"},
+        {"NMEA sentences as RDS groups, Dut", 'T', true, u"\\Nav\\dut.txt", nmea, 1, {}, {}, "Dut"},
     };
+    // The loaded bundle's file: a row's language takes its place, re-read by the next text loaded.
+    constexpr char16_t kLoadedBundle[] = u"\\Windows\\LangEngCE.dll";
+    const std::optional<std::string> standIn = m_root.ReadFile(kLoadedBundle);
+    ASSERT_TRUE(standIn);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
@@ -879,6 +896,13 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
         if (row.content) {
             ASSERT_TRUE(m_root.WriteFile(*row.chosen, *row.content));
         }
+        std::optional<std::string> bundle = standIn;
+        if (row.language != nullptr) {
+            bundle = testdata::ReadHostFile(std::filesystem::path(NAV_LANGUAGES_DIR) /
+                                            (std::string("Lang") + row.language + "CE.dll"));
+            ASSERT_TRUE(bundle);
+        }
+        ASSERT_TRUE(m_root.WriteFile(kLoadedBundle, *bundle));
         m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
         m_scripted->tmc = CreateTmcReceiver();
         StatusRecorder recorder;
@@ -896,7 +920,30 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
         for (const platform::MessageBoxRecord& box : platform::RecordedMessageBoxes()) {
             told.push_back(box.text);
         }
-        EXPECT_EQ(told, row.told);
+        if (row.language == nullptr) {
+            EXPECT_EQ(told, row.told);
+        } else {
+            ASSERT_EQ(told.size(), 1u);
+            EXPECT_NE(told[0].find(*row.chosen), std::u16string::npos);
+            // Its word of 16 hexadecimal digits, alone on a line, is a group the replay reads.
+            std::string example;
+            std::string word;
+            for (const char16_t c : told[0] + u' ') {
+                if (c < 0x80 && std::isalnum(static_cast<unsigned char>(c)) != 0) {
+                    word += static_cast<char>(c);
+                    continue;
+                }
+                if (word.size() == 16 && std::ranges::all_of(word, [](char digit) {
+                        return std::isxdigit(static_cast<unsigned char>(digit)) != 0;
+                    })) {
+                    example = word;
+                }
+                word.clear();
+            }
+            EXPECT_EQ(example.size(), 16u) << "no group shown";
+            ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\example.txt", example + "\r\n"));
+            EXPECT_TRUE(HoldsReplayData(u"\\Nav\\example.txt", ReplayFileKind::Tmc)) << example;
+        }
         EXPECT_TRUE(m_page->IsGuidanceConnected()) << "the page stays as it was";
         EXPECT_EQ(m_mode.Calls(), std::vector<std::string>{});
         m_page.reset();
