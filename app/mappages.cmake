@@ -21,5 +21,6 @@ nav_test(app_mappages_test THREADED
 if(TARGET app_mappages_test)
   add_dependencies(app_mappages_test language_bundles)
   target_compile_definitions(app_mappages_test
-    PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini")
+    PRIVATE NAV_SCREEN_DESC_FILE="${PROJECT_SOURCE_DIR}/resources/screens/screendesc.ini"
+            NAV_LANGUAGES_DIR="${CMAKE_BINARY_DIR}/languages")
 endif()

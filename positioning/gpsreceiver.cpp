@@ -3,6 +3,7 @@
 #include "positioning/gpssettings.h"
 
 #include "platform/files/files.h"
+#include "platform/kernel/handles.h"
 #include "platform/kernel/sync.h"
 #include "platform/kernel/time.h"
 
@@ -127,6 +128,16 @@ DWORD GpsReceiver::GetFilePosition() {
     ScopedLock locked(&m_lock);
     LONG high = 0;
     return SetFilePointer(m_handle, 0, &high, FILE_CURRENT);
+}
+
+DWORD GpsReceiver::GetFileLength() {
+    ScopedLock locked(&m_lock);
+    DWORD high = 0;
+    const DWORD size = GetFileSize(m_handle, &high);
+    if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) {
+        return 0;
+    }
+    return high != 0 ? MAXDWORD : size;
 }
 
 void GpsReceiver::FormatFix(const GpsFix& fix, std::u16string& out) {

@@ -44,7 +44,11 @@ public:
     // True while its source is a replay file or an attached handle, not the receiver library.
     [[nodiscard]] virtual bool IsReadingHandle();
     virtual void SetFilePosition(DWORD offset);
+    // INVALID_SET_FILE_POINTER without a file.
     [[nodiscard]] virtual DWORD GetFilePosition();
+    // Bytes in the file read (a replay file or an attached file); 0 without one (a port, the
+    // receiver library), MAXDWORD for a file of 4 GiB or more.
+    [[nodiscard]] virtual DWORD GetFileLength();
     // Appends the sentences that describe the fix.
     virtual void FormatFix(const GpsFix& fix, std::u16string& out);
 

@@ -1,6 +1,7 @@
 #include "traffic/tmcreceiver.h"
 
 #include "platform/files/files.h"
+#include "platform/kernel/handles.h"
 #include "platform/kernel/sync.h"
 #include "platform/kernel/time.h"
 
@@ -274,6 +275,16 @@ void TmcReceiver::SetFilePosition(DWORD offset) {
 DWORD TmcReceiver::GetFilePosition() {
     ScopedLock lock(&m_lock);
     return SetFilePointer(m_handle, 0, nullptr, FILE_CURRENT);
+}
+
+DWORD TmcReceiver::GetFileLength() {
+    ScopedLock lock(&m_lock);
+    DWORD high = 0;
+    const DWORD size = GetFileSize(m_handle, &high);
+    if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) {
+        return 0;
+    }
+    return high != 0 ? MAXDWORD : size;
 }
 
 void TmcReceiver::UseReceiverLibrary(bool supervise) {

@@ -75,7 +75,11 @@ public:
     // read again.
     virtual bool OpenReplayFile(const std::u16string& path);
     virtual void SetFilePosition(DWORD offset);
+    // INVALID_SET_FILE_POINTER without a file.
     [[nodiscard]] virtual DWORD GetFilePosition();
+    // Bytes in the file read (a replay file or an attached file); 0 without one (a port, the
+    // receiver library), MAXDWORD for a file of 4 GiB or more.
+    [[nodiscard]] virtual DWORD GetFileLength();
     // Reads the receiver library's TMC queue; supervise starts the tuner supervisor.
     virtual void UseReceiverLibrary(bool supervise);
     // Messages per second for pacing; 0 = no pacing.

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -35,7 +36,6 @@ constexpr COLORREF kFieldValueColour = 0x00B4FF;
 constexpr WORD kFocusNotification = 0x407;
 constexpr char16_t kPreferences[] = u"Preferences";
 constexpr char16_t kTmcFilter[] = u"Textdateien (*.txt)|*.txt|Alle Dateien (*.*)|*.*||";
-constexpr UINT kPositionTextId = 559;
 constexpr UINT kSpeedTextId = 558;
 constexpr UINT kBlockQuestionId = 1127;
 constexpr UINT kBlockDistanceId = 1126;
@@ -51,8 +51,7 @@ int ReadPreference(const char16_t* section, const char16_t* key, int defaultValu
 
 // Whether the dialog was confirmed ("OK").
 bool RunValueDialog(HWND owner, UINT textId, int& value) {
-    // A position is a byte offset in the replay file: digits only.
-    GpsSimulationDlg dialog(textId, value, textId == kPositionTextId);
+    GpsSimulationDlg dialog(textId, value);
     if (dialog.DoModal(owner) != 1) {
         return false;
     }
@@ -408,11 +407,11 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         return true;
     }
     case 'P': {
-        int value = static_cast<int>(m_replay->GetFilePosition());
-        if (!RunValueDialog(GetHwnd(), kPositionTextId, value)) {
-            return true;
+        const std::optional<DWORD> position = AskReplayFilePosition(
+            GetHwnd(), m_replay->GetFilePosition(), m_replay->GetFileLength());
+        if (position) {
+            m_replay->SetFilePosition(*position);
         }
-        m_replay->SetFilePosition(static_cast<DWORD>(value));
         return true;
     }
     case 'S': {
@@ -440,11 +439,12 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         if (!receiver) {
             return false;
         }
-        int value = static_cast<int>(receiver->GetFilePosition());
-        if (!RunValueDialog(GetHwnd(), kPositionTextId, value)) {
-            return true; // cancelled: no north-up
+        // Cancelled or refused: no north-up either.
+        const std::optional<DWORD> position = AskReplayFilePosition(
+            GetHwnd(), receiver->GetFilePosition(), receiver->GetFileLength());
+        if (position) {
+            receiver->SetFilePosition(*position);
         }
-        receiver->SetFilePosition(static_cast<DWORD>(value));
         return true;
     }
     default:

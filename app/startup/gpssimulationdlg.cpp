@@ -7,6 +7,9 @@
 #include "platform/window/message.h"
 #include "platform/window/window.h"
 
+#include <algorithm>
+#include <limits>
+#include <string>
 #include <vector>
 
 GpsSimulationDlg::GpsSimulationDlg(UINT textId, int value, bool isDigitsOnly)
@@ -29,7 +32,9 @@ BOOL GpsSimulationDlg::OnInitDialog() {
     HWND edit = m_edit->GetWindow();
     MoveWindow(edit, 50, 50, 100, 15, TRUE);
     WCHAR text[16] = {};
-    (void)swprintf(text, 16, u"%d", m_value);
+    if (!m_isDigitsOnly || m_value >= 0) {
+        (void)swprintf(text, 16, u"%d", m_value);
+    }
     SetWindowTextW(edit, text);
     // Typed digits go to the field at once and replace the value shown.
     SetFocus(edit);
@@ -51,4 +56,23 @@ BOOL GpsSimulationDlg::OnCommand(UINT id, HWND, UINT) {
         EndModal(2);
     }
     return TRUE;
+}
+
+std::optional<DWORD> AskReplayFilePosition(HWND owner, DWORD position, DWORD length) {
+    constexpr auto kLargestShown = static_cast<DWORD>(std::numeric_limits<int>::max());
+    GpsSimulationDlg dialog(kReplayPositionText,
+                            position > kLargestShown ? -1 : static_cast<int>(position), true);
+    if (dialog.DoModal(owner) != 1) {
+        return std::nullopt;
+    }
+    // Digits only: no sign is read, and an overlong entry reads as the largest int.
+    const auto chosen = static_cast<DWORD>(std::max(dialog.GetValue(), 0));
+    if (chosen > length) {
+        const std::string digits = std::to_string(length);
+        MsgBox message(kPositionPastEndText, std::u16string(digits.begin(), digits.end()),
+                       u"MsgBox");
+        (void)message.DoModal(owner);
+        return std::nullopt;
+    }
+    return chosen;
 }

@@ -17,6 +17,7 @@
 #include "platform/window/window.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -389,10 +390,10 @@ void MainMenuWnd::OnDebugKey(UINT key) {
         m_server->CloseAlternativeGps();
         break;
     case 'P':
-        ValueKey(559, false);
+        PositionKey();
         break;
     case 'S':
-        ValueKey(558, true);
+        SpeedKey();
         break;
     case 'T':
         ReplayFileKey(true);
@@ -422,17 +423,22 @@ void MainMenuWnd::ReplayFileKey(bool isTmc) {
     }
 }
 
-void MainMenuWnd::ValueKey(UINT textId, bool isSpeed) {
+void MainMenuWnd::PositionKey() {
     const GpsReceiverPtr receiver = m_supervisor->GetGpsReceiver();
     if (!receiver)
         return;
-    const int value = isSpeed ? static_cast<int>(receiver->GetSentenceRate())
-                              : static_cast<int>(receiver->GetFilePosition());
-    GpsSimulationDlg dialog(textId, value, !isSpeed); // a position: digits only
+    const std::optional<DWORD> position = AskReplayFilePosition(
+        mainHandle.window, receiver->GetFilePosition(), receiver->GetFileLength());
+    if (position)
+        receiver->SetFilePosition(*position);
+}
+
+void MainMenuWnd::SpeedKey() {
+    const GpsReceiverPtr receiver = m_supervisor->GetGpsReceiver();
+    if (!receiver)
+        return;
+    GpsSimulationDlg dialog(558, static_cast<int>(receiver->GetSentenceRate()));
     if (dialog.DoModal(mainHandle.window) != 1)
         return;
-    if (isSpeed)
-        receiver->SetSentenceRate(static_cast<float>(dialog.GetValue()));
-    else
-        receiver->SetFilePosition(static_cast<DWORD>(dialog.GetValue()));
+    receiver->SetSentenceRate(static_cast<float>(dialog.GetValue()));
 }

@@ -137,7 +137,8 @@ private:
     void RunMapList();
     void Quit();
     void ReplayFileKey(bool isTmc);
-    void ValueKey(UINT textId, bool isSpeed);
+    void PositionKey();
+    void SpeedKey();
     void RegisterArrowHotKeys();
     void InitVolume();
     [[nodiscard]] ModeContext MakeContext();

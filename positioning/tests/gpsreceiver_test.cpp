@@ -132,8 +132,11 @@ TEST_F(Receiver, ReplaysAFileAtOneFixASecondAndRepeatsIt) {
 
     m_receiver->OpenReplayFile(u"\\missing.nmea");
     EXPECT_EQ(m_listener->Statuses(), std::vector<DWORD>{GpsDevice::kStatusReplayFileMissing});
+    EXPECT_EQ(m_receiver->GetFilePosition(), INVALID_SET_FILE_POINTER);
+    EXPECT_EQ(m_receiver->GetFileLength(), 0U);
     m_receiver->OpenReplayFile(u"\\track.nmea");
     EXPECT_EQ(m_receiver->GetSentenceRate(), 2.0f);
+    EXPECT_EQ(m_receiver->GetFileLength(), m_root.ReadFile(u"\\track.nmea").value_or("").size());
     for (std::size_t i = 0; i < samples.size() + 3; ++i) {
         SCOPED_TRACE(i);
         std::this_thread::sleep_for(5ms);

@@ -224,6 +224,9 @@ TEST_F(TmcReceiving, WaitsAfterARewindThatBroughtNoMessage) {
         ASSERT_TRUE(SettleAt(before + c.readsPerRound));
         EXPECT_EQ(m_receiver->GetFilePosition(), c.isLeftAlone ? INVALID_SET_FILE_POINTER : 0U)
             << "closed, or rewound";
+        // A handle without a size (a port) has no length either.
+        EXPECT_EQ(m_receiver->GetFileLength(),
+                  c.isReplayFile && !c.isLeftAlone ? c.content.size() : 0U);
         for (std::uint32_t round = 2; round <= 10; ++round) {
             m_clock.Advance(TmcReceiver::kEmptyRewindMs);
             ASSERT_TRUE(SettleAt(before + (c.isLeftAlone ? 1 : round) * c.readsPerRound));

@@ -1,5 +1,6 @@
 #include "app/pages/cnmappage.h"
 #include "app/startup/gpssimulationdlg.h"
+#include "app/startup/replayfilecheck.h"
 #include "app/startup/voicepointer.h"
 #include "app/tests/pagedevice.h"
 #include "app/tests/recordingmode.h"
@@ -15,19 +16,23 @@
 #include "utilities/usefulcode/memoryarena.h"
 #include "utilities/usefulcode/windowhandle.h"
 
+#include "platform/files/files.h"
 #include "platform/kernel/clockwaits.h"
 #include "platform/kernel/messagebox.h"
 #include "platform/shell/dialogs.h"
 #include "platform/shell/modulepath.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
+#include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -129,7 +134,10 @@ public:
 };
 
 // The replay devices of the simulation keys, recording what the page sets (user-interface
-// thread only: nothing runs them).
+// thread only: nothing runs them), each reading a file of kSimulatedFileLength bytes unless
+// told it has none.
+constexpr DWORD kSimulatedFileLength = 20000;
+
 class SimulatedGps final : public GpsReceiver {
 public:
     SimulatedGps(const std::u16string& settings, std::vector<std::string>& record)
@@ -138,12 +146,14 @@ public:
     void SetFilePosition(DWORD offset) override {
         calls.push_back("gps SetFilePosition(" + std::to_string(offset) + ")");
     }
-    DWORD GetFilePosition() override { return 77; }
+    DWORD GetFilePosition() override { return hasFile ? 77 : INVALID_SET_FILE_POINTER; }
+    DWORD GetFileLength() override { return hasFile ? kSimulatedFileLength : 0; }
     void SetSentenceRate(float rate) override {
         calls.push_back("gps SetSentenceRate(" + std::to_string(static_cast<int>(rate)) + ")");
     }
     float GetSentenceRate() override { return 4.0f; }
     std::vector<std::string>& calls;
+    bool hasFile = true; // else a receiver without a replay file
 };
 
 class SimulatedTmc final : public TmcReceiver {
@@ -158,12 +168,14 @@ public:
     void SetFilePosition(DWORD offset) override {
         calls.push_back("tmc SetFilePosition(" + std::to_string(offset) + ")");
     }
-    DWORD GetFilePosition() override { return 31; }
+    DWORD GetFilePosition() override { return hasFile ? 31 : INVALID_SET_FILE_POINTER; }
+    DWORD GetFileLength() override { return hasFile ? kSimulatedFileLength : 0; }
     void SetReplayRate(float rate) override {
         calls.push_back("tmc SetReplayRate(" + std::to_string(static_cast<int>(rate * 10)) +
                         "/10)");
     }
     std::vector<std::string>& calls;
+    bool hasFile = true;
 };
 
 class NavMapPageTest : public testing::Test {
@@ -184,7 +196,8 @@ protected:
                           {1127, u"Lift the block?"},
                           {1189, u"Too far"},
                           {1408, u"No sentences: %s"},
-                          {1409, u"No groups: %s"}};
+                          {1409, u"No groups: %s"},
+                          {1410, u"At most <@>"}};
         m_module = windowtesting::LoadLanguage(m_root, bundle);
         ASSERT_NE(m_module, nullptr);
         platform::SetResourceInstance(m_module);
@@ -744,7 +757,8 @@ private:
 };
 
 // A chosen file from which its replay reads nothing (no NMEA sentence for 'L', no RDS group for
-// 'T') is named in a message, once a run for each file.
+// 'T') is named in a message, once a run for each file. In the words of the built bundles, the
+// message for RDS groups shows a group in the form the replay reads.
 TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
     testdata::RdsGroupFileWriter groups;
     groups.Add(testdata::RdsGroupFileWriter::TuningGroup(0xD301))
@@ -775,6 +789,9 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
         std::size_t requests;
         std::vector<DWORD> statuses; // of the GPS receiver
         std::vector<std::u16string> told;
+        // The built bundle of this language in place of the stand-in texts: the one message told
+        // names the file and shows a group that the replay reads.
+        const char* language = nullptr;
     };
     const Row rows[] = {
         {"an existing file", 'L', true, u"\\Nav\\drive.txt", nmea, 1, {}, {}},
@@ -871,7 +888,17 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
          {u"No groups: \\Nav\\receiver.txt"}},
         {"a group on a line without its end", 'T', true, u"\\Nav\\unended.txt", unended, 1, {}, {}},
         {"the same file again", 'T', true, u"\\Nav\\timed.txt", std::nullopt, 1, {}, {}},
+        {"NMEA sentences as RDS groups, Ger", 'T', true, u"\\Nav\\ger.txt", nmea, 1, {}, {}, "Ger"},
+        {"NMEA sentences as RDS groups, Eng", 'T', true, u"\\Nav\\eng.txt", nmea, 1, {}, {}, "Eng"},
+        {"NMEA sentences as RDS groups, Fre", 'T', true, u"\\Nav\\fre.txt", nmea, 1, {}, {}, "Fre"},
+        {"NMEA sentences as RDS groups, Spa", 'T', true, u"\\Nav\\spa.txt", nmea, 1, {}, {}, "Spa"},
+        {"NMEA sentences as RDS groups, Ita", 'T', true, u"\\Nav\\ita.txt", nmea, 1, {}, {}, "Ita"},
+        {"NMEA sentences as RDS groups, Dut", 'T', true, u"\\Nav\\dut.txt", nmea, 1, {}, {}, "Dut"},
     };
+    // The loaded bundle's file: a row's language takes its place, re-read by the next text loaded.
+    constexpr char16_t kLoadedBundle[] = u"\\Windows\\LangEngCE.dll";
+    const std::optional<std::string> standIn = m_root.ReadFile(kLoadedBundle);
+    ASSERT_TRUE(standIn);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(m_root.WriteFile(AppPaths::GetSettingsFilePath(),
@@ -879,6 +906,13 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
         if (row.content) {
             ASSERT_TRUE(m_root.WriteFile(*row.chosen, *row.content));
         }
+        std::optional<std::string> bundle = standIn;
+        if (row.language != nullptr) {
+            bundle = testdata::ReadHostFile(std::filesystem::path(NAV_LANGUAGES_DIR) /
+                                            (std::string("Lang") + row.language + "CE.dll"));
+            ASSERT_TRUE(bundle);
+        }
+        ASSERT_TRUE(m_root.WriteFile(kLoadedBundle, *bundle));
         m_scripted->replay = GpsReceiverPtr(new GpsReceiver(AppPaths::GetSettingsFilePath()));
         m_scripted->tmc = CreateTmcReceiver();
         StatusRecorder recorder;
@@ -896,7 +930,30 @@ TEST_F(NavMapPageTest, TheReplayKeyOpensTheChosenFileOnlyInSimulation) {
         for (const platform::MessageBoxRecord& box : platform::RecordedMessageBoxes()) {
             told.push_back(box.text);
         }
-        EXPECT_EQ(told, row.told);
+        if (row.language == nullptr) {
+            EXPECT_EQ(told, row.told);
+        } else {
+            ASSERT_EQ(told.size(), 1u);
+            EXPECT_NE(told[0].find(*row.chosen), std::u16string::npos);
+            // Its word of 16 hexadecimal digits, alone on a line, is a group the replay reads.
+            std::string example;
+            std::string word;
+            for (const char16_t c : told[0] + u' ') {
+                if (c < 0x80 && std::isalnum(static_cast<unsigned char>(c)) != 0) {
+                    word += static_cast<char>(c);
+                    continue;
+                }
+                if (word.size() == 16 && std::ranges::all_of(word, [](char digit) {
+                        return std::isxdigit(static_cast<unsigned char>(digit)) != 0;
+                    })) {
+                    example = word;
+                }
+                word.clear();
+            }
+            EXPECT_EQ(example.size(), 16u) << "no group shown";
+            ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\example.txt", example + "\r\n"));
+            EXPECT_TRUE(HoldsReplayData(u"\\Nav\\example.txt", ReplayFileKind::Tmc)) << example;
+        }
         EXPECT_TRUE(m_page->IsGuidanceConnected()) << "the page stays as it was";
         EXPECT_EQ(m_mode.Calls(), std::vector<std::string>{});
         m_page.reset();
@@ -999,18 +1056,33 @@ TEST_F(NavMapPageTest, ACancelledSimulationBoxLeavesThePageAsItWas) {
     }
 }
 
-// In simulation, a confirmed dialog hands its value to the replay device and ends the key.
+// In simulation, a confirmed dialog hands its value to the replay device and ends the key. A
+// position ('P', 'N') takes digits only, and one past the end of the replay file is refused in a
+// box that gives the file's length.
 TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
     struct Row {
         UINT key;
         const char16_t* shown; // the value the dialog starts with; null: a file is asked
-        const char16_t* typed;
+        const char16_t* typed; // set as the field's text; null: nothing set
         std::vector<std::string> calls;
+        const char16_t* keyed = nullptr; // typed on the keys as the dialog opens
+        const char16_t* told = nullptr;  // the box that came after the dialog
+        bool hasFile = true;             // the replay devices read a file
     };
     const Row rows[] = {
         {'P', u"77", u"1234", {"gps SetFilePosition(1234)"}},
         {'S', u"4", u"9", {"gps SetSentenceRate(9)"}},
         {'N', u"31", u"55", {"tmc SetFilePosition(55)"}},
+        {'P', u"77", nullptr, {"gps SetFilePosition(123)"}, u"-12x3"},
+        {'N', u"31", nullptr, {"tmc SetFilePosition(55)"}, u"5+5-"},
+        {'P', u"77", u"20000", {"gps SetFilePosition(20000)"}},
+        {'P', u"77", u"20001", {}, nullptr, u"At most 20000"},
+        {'N', u"31", u"200000", {}, nullptr, u"At most 20000"},
+        {'P', u"77", u"99999999999", {}, nullptr, u"At most 20000"},
+        {'N', u"31", u"99999999999", {}, nullptr, u"At most 20000"},
+        // Without a replay file: an empty field, whose 0 is taken, and nothing else.
+        {'P', u"", nullptr, {"gps SetFilePosition(0)"}, nullptr, nullptr, false},
+        {'N', u"", u"12", {}, nullptr, u"At most 0", false},
         {'T', nullptr, nullptr, {"tmc SetReplayRate(2/10)", "tmc OpenReplayFile(\\Nav\\tmc.txt)"}},
         // The codes of the lower-case letters are other keys' (a key-down message gives letters
         // upper case): F1 ('p'), F3 ('r'), F4 ('s'), F5 ('t'), the keypad's separator ('l') and
@@ -1026,10 +1098,12 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
     for (const Row& row : rows) {
         SCOPED_TRACE(static_cast<char>(row.key));
         std::vector<std::string> calls;
-        m_scripted->replay =
-            GpsReceiverPtr(new SimulatedGps(AppPaths::GetSettingsFilePath(), calls));
-        m_scripted->tmc =
-            six::RefCntPtr<TmcReceiver>(new SimulatedTmc(AppPaths::GetSettingsFilePath(), calls));
+        auto* gps = new SimulatedGps(AppPaths::GetSettingsFilePath(), calls);
+        auto* tmc = new SimulatedTmc(AppPaths::GetSettingsFilePath(), calls);
+        gps->hasFile = row.hasFile;
+        tmc->hasFile = row.hasFile;
+        m_scripted->replay = GpsReceiverPtr(gps);
+        m_scripted->tmc = six::RefCntPtr<TmcReceiver>(tmc);
         OpenWithRoute(0.002f); // a route that is an area to show
         const bool night = IsMapNightMode();
         // Away from the whole route, so that showing it would move the map.
@@ -1037,21 +1111,38 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
         const float left = m_page->GetMapView()->GetCanvas()->GetVisibleGeoRect().minX;
         std::vector<std::u16string> seen;
         std::u16string shown;
+        std::u16string told;
         platform::ClearOpenFileDialogs();
-        if (row.typed != nullptr) {
-            m_driver.PlayWhenIdle({platform::ScriptStep::Run([&] {
+        if (row.shown != nullptr) {
+            std::vector<platform::ScriptStep> steps{platform::ScriptStep::Run([&] {
                 HWND window = FindWindowW(u"Dialog", nullptr);
                 auto* box = window != nullptr
                                 ? dynamic_cast<GpsSimulationDlg*>(DialogBase::FromWindow(window))
                                 : nullptr;
                 ASSERT_NE(box, nullptr);
                 seen.push_back(box->GetSection());
-                char16_t buffer[32] = {};
-                GetWindowTextW(box->GetEdit()->GetWindow(), buffer, 32);
-                shown = buffer;
-                SetWindowTextW(box->GetEdit()->GetWindow(), row.typed);
-                PostMessageW(window, WM_COMMAND, 1, 0);
-            })});
+                shown = platform::WindowTextOf(box->GetEdit()->GetWindow());
+                if (row.typed != nullptr) {
+                    SetWindowTextW(box->GetEdit()->GetWindow(), row.typed);
+                }
+            })};
+            for (const char16_t* key = row.keyed; key != nullptr && *key != u'\0'; ++key) {
+                steps.push_back(platform::ScriptStep::Type(std::u16string(1, *key)));
+            }
+            steps.push_back(platform::ScriptStep::Run(
+                [&] { PostMessageW(FindWindowW(u"Dialog", nullptr), WM_COMMAND, 1, 0); }));
+            // A box that comes up after the dialog is read and closed.
+            steps.push_back(platform::ScriptStep::Run([&] {
+                if (HWND window = FindWindowW(u"Dialog", nullptr)) {
+                    DialogBase* box = DialogBase::FromWindow(window);
+                    seen.push_back(box->GetSection());
+                    if (const DialogItem* text = box->FindItem(kPositionPastEndText)) {
+                        told = text->text;
+                    }
+                    PostMessageW(window, WM_COMMAND, 1, 0);
+                }
+            }));
+            m_driver.PlayWhenIdle(std::move(steps));
         } else {
             platform::PushOpenFileAnswer(u"\\Nav\\tmc.txt");
             // A value dialog that comes up nonetheless is seen and cancelled.
@@ -1065,9 +1156,16 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
         SendMessageW(m_page->GetHwnd(), WM_KEYDOWN, row.key, 0);
         m_driver.RunUntilIdle();
         EXPECT_EQ(calls, row.calls);
-        EXPECT_EQ(seen, row.typed != nullptr ? std::vector<std::u16string>{u"GpsSimulationDlg"}
-                                             : std::vector<std::u16string>{});
+        std::vector<std::u16string> dialogs;
+        if (row.shown != nullptr) {
+            dialogs.emplace_back(u"GpsSimulationDlg");
+        }
+        if (row.told != nullptr) {
+            dialogs.emplace_back(u"MsgBox");
+        }
+        EXPECT_EQ(seen, dialogs);
         EXPECT_EQ(shown, row.shown != nullptr ? row.shown : u"");
+        EXPECT_EQ(told, row.told != nullptr ? row.told : u"");
         EXPECT_EQ(IsMapNightMode(), night) << "no general key after it";
         EXPECT_EQ(m_page->GetMapView()->GetCanvas()->GetVisibleGeoRect().minX, left)
             << "no whole route shown";

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,12 @@ TEST(GpsSimulationDialog, ShowsValueInDecimalAndOkReadsLeadingNumber) {
         {1234, nullptr, u"7", 1, 1, 7, u"1234"},
         {1234, nullptr, u"7564+8", 1, 1, 75648, u"1234", true},
         {1234, nullptr, u"-12x3", 1, 1, 123, u"1234", true},
+        // No position (a receiver without a file): nothing shown that the field could not take.
+        {-1, nullptr, u"", 1, 1, 0, u"", true},
+        {-1, nullptr, u"", 2, 2, -1, u"", true},
+        // Beyond int: its largest value, never wrapped into another.
+        {5, nullptr, u"99999999999", 1, 1, INT_MAX, u"5", true},
+        {5, u"-99999999999", u"", 1, 1, INT_MIN, u"5"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.initial);
