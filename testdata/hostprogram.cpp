@@ -395,6 +395,11 @@ void StandInXDisplay::CloseWaitingTcpConnections() {
     }
 }
 
+std::vector<std::chrono::steady_clock::time_point> StandInXDisplay::ConnectionTimes() const {
+    const std::lock_guard lock(m_timesLock);
+    return m_connectionTimes;
+}
+
 std::string StandInXDisplay::DisplayEntry() const {
     if (m_number < 0)
         return {};
@@ -443,6 +448,15 @@ void StandInXDisplay::Serve(Kind kind, std::chrono::milliseconds busyFor) {
         const int client = accept4(m_socket, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             continue;
+        {
+            const std::lock_guard lock(m_timesLock);
+            m_connectionTimes.push_back(std::chrono::steady_clock::now());
+        }
+        if (kind == Kind::ClosesTheFirstConnection && busyFor.count() > 0 &&
+            poll(&stop, 1, static_cast<int>(busyFor.count())) != 0) {
+            close(client);
+            break;
+        }
         if (kind == Kind::ClosesTheFirstConnection && m_refused == 0) {
             ++m_refused;
             close(client);

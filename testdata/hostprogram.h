@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <mutex>
 #include <spawn.h>
 #include <string>
 #include <thread>
@@ -69,6 +70,8 @@ public:
         AnswersLate,
         ClosesTheFirstConnection
     };
+    // ClosesTheFirstConnection closes or refuses each connection busyFor after it came (at once
+    // for 0), as AnswersLate answers.
     StandInXDisplay(Kind kind, std::chrono::milliseconds busyFor, std::string cookie = {});
     ~StandInXDisplay();
     StandInXDisplay(const StandInXDisplay&) = delete;
@@ -82,6 +85,9 @@ public:
     // TCP peer of SilentBesideForwarding or ClosesTheFirstConnection closed; those waiting to be
     // taken count too.
     [[nodiscard]] int RequestsRefused();
+    // When the stand-in took each connection it served, in the order taken (not those of
+    // SilentBesideForwarding's TCP peer).
+    [[nodiscard]] std::vector<std::chrono::steady_clock::time_point> ConnectionTimes() const;
     // EndsAtTheSecondClient's: 1 when its first client was still connected as the second came,
     // 0 when it had left, -1 before a second came.
     [[nodiscard]] int IsFirstClientKept() const { return m_isFirstClientKept; }
@@ -107,6 +113,8 @@ private:
     std::string m_cookie;
     std::atomic<int> m_refused = 0;
     std::atomic<int> m_isFirstClientKept = -1;
+    mutable std::mutex m_timesLock; // guards m_connectionTimes
+    std::vector<std::chrono::steady_clock::time_point> m_connectionTimes;
     std::thread m_thread;
 };
 

@@ -236,6 +236,18 @@ TEST_F(TmcReceiving, WaitsAfterARewindThatBroughtNoMessage) {
 
 class TmcLibrarySource : public TmcReceiving {
 protected:
+    // The suite runs whole in one process as well: a test after one that took the process's
+    // adapter finds its library closed and nothing of the earlier scenario queued.
+    void SetUp() override {
+        TmcReceiving::SetUp();
+        if (!s_isAdapterTaken)
+            return;
+        const CountedPtr<GpsTmcAdapter> adapter = GpsTmcAdapter::Instance();
+        EXPECT_EQ(adapter->ReadTunerFrequency(), 0U) << "the library of an earlier test is open";
+        char buffer[256];
+        EXPECT_LE(adapter->ReadTmc(buffer, sizeof buffer), 0)
+            << "groups of an earlier test are queued";
+    }
     // The adapter is the process's own: the library a test opened stops with the test, and the
     // groups it delivered and no reader took are dropped, so that nothing of its scenario reaches
     // the tests after it.
@@ -243,6 +255,7 @@ protected:
         TmcReceiving::TearDown();
         if (m_adapter.Get() == nullptr)
             return;
+        s_isAdapterTaken = true;
         m_adapter->Close();
         Pump();
         char buffer[256];
@@ -272,6 +285,8 @@ protected:
 
     platform::ScreenDriver m_driver{&m_clock};
     CountedPtr<GpsTmcAdapter> m_adapter;
+    // Whether a test of this process took the process's adapter.
+    static inline bool s_isAdapterTaken = false;
 };
 
 TEST_F(TmcLibrarySource, TurnsTheQueuedGroupsIntoMessages) {

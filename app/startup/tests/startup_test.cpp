@@ -536,22 +536,28 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     // A display over a slow link answers in seconds; one that is resetting closes a connection.
     StandInXDisplay late(StandInXDisplay::Kind::AnswersLate, std::chrono::milliseconds(3000));
     StandInXDisplay closesFirst(StandInXDisplay::Kind::ClosesTheFirstConnection, {});
-    for (const StandInXDisplay* display : {&stopped, &stoppedLate, &stoppedBesidePort, &resetting,
-                                           &forwarding, &http, &late, &closesFirst})
+    // One resetting over a slow link: silent for seconds on each connection, the first closed.
+    StandInXDisplay lateClosesFirst(StandInXDisplay::Kind::ClosesTheFirstConnection,
+                                    std::chrono::milliseconds(3000));
+    for (const StandInXDisplay* display :
+         {&stopped, &stoppedLate, &stoppedBesidePort, &resetting, &forwarding, &http, &late,
+          &closesFirst, &lateClosesFirst})
         ASSERT_NE(display->DisplayEntry(), "");
-    // "DISPLAY=PROTOCOL/:N" for the stand-in's ":N", and the program's line about it.
-    const auto withProtocol = [](const StandInXDisplay& display, const std::string& protocol) {
-        return display.DisplayEntry().insert(8, protocol + "/");
+    // "DISPLAY=PROTOCOL/HOST:N" for the stand-in's ":N", and the program's line about it.
+    const auto withProtocol = [](const StandInXDisplay& display, const std::string& protocol,
+                                 const std::string& host = {}) {
+        return display.DisplayEntry().insert(8, protocol + "/" + host);
     };
     const auto unusable = [&withProtocol](const StandInXDisplay& display,
-                                          const std::string& protocol) {
+                                          const std::string& protocol,
+                                          const std::string& host = {}) {
         const std::string entry = display.DisplayEntry();
         const std::string number = entry.substr(entry.find(':') + 1);
         return "navigator: the visible screen cannot be opened: " +
-               withProtocol(display, protocol) + " cannot be used: with the protocol \"" +
-               protocol + "\" and no host the X library connects nowhere (" + protocol +
-               "/localhost:" + number + " is the display's TCP port at this host, :" + number +
-               " its local socket)\n";
+               withProtocol(display, protocol, host) + " cannot be used: with the protocol \"" +
+               protocol + "\" and " + (host.empty() ? "no host" : "the host \"" + host + "\"") +
+               " the X library connects nowhere (" + protocol + "/localhost:" + number +
+               " is the display's TCP port at this host, :" + number + " its local socket)\n";
     };
     // Each row's program reads an X authority file written here, never the user's: by default
     // one with another cookie for the forwarding, in its row one with the forwarding's own.
@@ -579,7 +585,8 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         StandInXDisplay* unasked = nullptr;
         // How long the check waits for a display that took its connection to answer.
         int answerMs = 1500;
-        // How many connections the forwarding closed for want of its cookie, when not -1.
+        // How many connections the forwarding closed for want of its cookie, when not -1; each
+        // taken at least a pause after the one before.
         int closings = -1;
     } cases[] = {
         {"no folder", {}, "", 2, "navigator: no FOLDER is given"},
@@ -678,6 +685,31 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
          false,
          {},
          &stoppedBesidePort},
+        {"inet with no host",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         unusable(stoppedBesidePort, "inet"),
+         withProtocol(stoppedBesidePort, "inet"),
+         0,
+         {},
+         true,
+         false,
+         {},
+         &stoppedBesidePort},
+        // The host "unix" is no host to a protocol other than unix.
+        {"tcp with the host unix",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         unusable(stoppedBesidePort, "tcp", "unix"),
+         withProtocol(stoppedBesidePort, "tcp", "unix"),
+         0,
+         {},
+         true,
+         false,
+         {},
+         &stoppedBesidePort},
         // A server that closed the check's first connection, as one resetting does, is asked
         // again.
         {"X server that closes the first connection",
@@ -690,6 +722,25 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
              "XAUTHORITY=" +
              unauthorised + " holds no MIT-MAGIC-COOKIE-1 cookie for the display\n",
          closesFirst.DisplayEntry()},
+        // Asked again, a display still slow is not told as slow once more.
+        {"X server that closes the first connection and answers late",
+         {folder, "--screen=visible:1"},
+         "XDG_RUNTIME_DIR=",
+         1,
+         "navigator: waiting for the X display of " + lateClosesFirst.DisplayEntry() +
+             " to answer\nnavigator: the visible screen cannot be opened: the X server of " +
+             lateClosesFirst.DisplayEntry() +
+             " refused the connection: \"stand-in display\"; no authorisation was sent: "
+             "XAUTHORITY=" +
+             unauthorised + " holds no MIT-MAGIC-COOKIE-1 cookie for the display\n",
+         lateClosesFirst.DisplayEntry(),
+         0,
+         {},
+         true,
+         false,
+         {},
+         nullptr,
+         10000},
         // The X library waits at the local socket that takes its connection: the check asks
         // there alone, and tells silence there as no X server within its time.
         {"stopped X server beside a forwarding's port",
@@ -832,6 +883,7 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         // A program that does not end is ended within its row's bound, and the rows together
         // within the table's: a row that hangs fails alone.
         const int refused = forwarding.RequestsRefused();
+        const std::size_t forwarded = forwarding.ConnectionTimes().size();
         const int unaskedBefore = c.unasked != nullptr ? c.unasked->RequestsRefused() : 0;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             tableEnd - std::chrono::steady_clock::now());
@@ -857,6 +909,13 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
         }
         if (c.closings != -1) {
             EXPECT_EQ(forwarding.RequestsRefused() - refused, c.closings);
+            // The forwarding takes each connection after the program saw the one before closed,
+            // so the program's pause before it asks again lies between the two.
+            const auto taken = forwarding.ConnectionTimes();
+            for (std::size_t i = forwarded + 1; i < taken.size(); ++i) {
+                EXPECT_GE(taken[i] - taken[i - 1], std::chrono::milliseconds(200))
+                    << "connection " << i - forwarded + 1 << " came too soon after the one before";
+            }
         }
         EXPECT_EQ(run.signal, c.exitCode == -1 ? SIGTERM : 0) << run.errors;
         if (!c.unsaid.empty()) {
