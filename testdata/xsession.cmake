@@ -6,5 +6,5 @@ if(SDL2_FOUND AND X11_FOUND AND X11_Xtst_FOUND)
   nav_component(testdata_xsession STEP 0
     SOURCES xsession.cpp
     DEPENDS testdata
-    PRIVATE_DEPENDS X11::X11 X11::Xtst)
+    PRIVATE_DEPENDS platform_window X11::X11 X11::Xtst)
 endif()

@@ -197,17 +197,23 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
         }
         testdata::ProgramRun run;
         std::atomic<bool> hasEnded = false;
+        std::chrono::steady_clock::time_point endedAt;
         std::thread running([&] {
             run = testdata::RunHostProgram(words, environment, folder / "program.err", bound);
+            endedAt = std::chrono::steady_clock::now();
             hasEnded = true;
         });
         if (row.end != End::Quit) {
             const unsigned long window = server.AwaitDrawnWindow("Navigator", 2000, bound);
             EXPECT_NE(window, 0UL) << "no window drawn";
+            const auto lostAt = std::chrono::steady_clock::now();
             if (window != 0 && row.end == End::ClientKilled)
                 EXPECT_TRUE(server.KillClient(window));
             else if (window != 0)
                 server.End();
+            running.join();
+            // The end as after a quit, not the backstop's 10 s later.
+            EXPECT_LT(endedAt - lostAt, std::chrono::seconds(8));
         } else if (row.errors.empty()) {
             const unsigned long window = server.AwaitDrawnWindow("Navigator", 2000, bound);
             EXPECT_NE(window, 0UL) << "no window drawn";
@@ -222,7 +228,8 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
         }
-        running.join();
+        if (running.joinable())
+            running.join();
         server.Release();
         EXPECT_EQ(run.exitCode, row.errors.empty() ? 0 : 1) << run.errors;
         if (row.end != End::Quit) {
