@@ -252,7 +252,9 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
         if (running.joinable())
             running.join();
         server.Release();
-        EXPECT_EQ(run.exitCode, row.errors.empty() ? 0 : 1) << run.errors;
+        EXPECT_EQ(run.exitCode, row.errors.empty() ? 0 : 1)
+            << run.errors
+            << (run.signal != 0 ? "ended by signal " + std::to_string(run.signal) : "");
         if (row.end != End::Quit) {
             // One line, whatever the display was called through ssh.
             EXPECT_TRUE(run.errors.starts_with(row.errors) && run.errors.ends_with(lost[1]) &&
