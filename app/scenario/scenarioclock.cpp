@@ -1,13 +1,16 @@
 #include "app/scenario/scenarioclock.h"
 
+#include "platform/kernel/clockwaits.h"
+
 #include <thread>
 
 namespace {
 
-// How often the keeper looks, and how long the user-interface thread may stay busy before the
-// stepped clock moves by itself.
+// How often the keeper looks, how long the user-interface thread may stay away from its idle
+// loop before the stepped clock moves by itself while that thread waits, and by how much.
 constexpr auto kKeeperStep = std::chrono::milliseconds(10);
 constexpr std::int64_t kBusyLimitMs = 1000;
+constexpr std::uint64_t kHeldStepMs = 100;
 
 std::int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -35,10 +38,13 @@ void ScenarioClock::Keep() {
         last = now;
         // The start-up runs unpaced, so that it ends at the same time of the clock however long
         // it takes.
-        if (IsPaced() && m_hasBeenIdle.load())
+        if (IsPaced() && m_hasBeenIdle.load()) {
             owed += elapsed * m_speed;
-        else if (now - m_lastIdleMs.load() > kBusyLimitMs)
-            owed += elapsed;
+        } else if (now - m_lastIdleMs.load() > kBusyLimitMs && IsHeldByTheClock()) {
+            // Moved only while the thread waits and no other works: the waits end on the same
+            // ticks however long the thread took to get there.
+            m_clock.Advance(kHeldStepMs);
+        }
         if (owed >= 1.0) {
             const auto whole = static_cast<std::uint64_t>(owed);
             owed -= static_cast<double>(whole);
@@ -47,8 +53,14 @@ void ScenarioClock::Keep() {
     }
 }
 
+bool ScenarioClock::IsHeldByTheClock() const {
+    return platform::IsThreadWaiting(m_userInterfaceThread) &&
+           platform::ThreadsWokenByTheClock() == 0;
+}
+
 int ScenarioClock::Run(const std::function<int()>& body) {
     const platform::ScopedClock installed(m_clock);
+    m_userInterfaceThread = std::this_thread::get_id();
     m_lastIdleMs.store(SteadyMs());
     std::thread keeper([this] { Keep(); });
     const int result = body();

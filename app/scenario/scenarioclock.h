@@ -1,9 +1,10 @@
 #pragma once
 // The clock of a scenario run: a virtual clock that the steps move on (stepped), or that a
 // keeper thread moves at a chosen multiple of real time (paced) from the moment the program
-// first waits for input. Otherwise the keeper moves it at real time only while the
-// user-interface thread has been away from its idle loop for a second, so that a timed wait on
-// that thread cannot hang the run.
+// first waits for input. Otherwise the keeper moves it only once the user-interface thread has
+// been away from its idle loop for a second, in steps of 100 ms, each while that thread is
+// blocked in a wait and no thread the clock woke is at work, so that a timed wait on that thread
+// (or a wait for a thread that waits for the clock) cannot hang the run.
 
 #include "platform/kernel/time.h"
 
@@ -12,6 +13,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 class ScenarioClock {
 public:
@@ -27,11 +29,14 @@ public:
 
 private:
     void Keep();
+    // The user-interface thread waits, and only the clock can end the wait.
+    [[nodiscard]] bool IsHeldByTheClock() const;
 
     platform::VirtualClock m_clock;
     double m_speed;
     std::atomic<std::int64_t> m_lastIdleMs{0}; // steady clock
     std::atomic<bool> m_hasBeenIdle{false};
+    std::thread::id m_userInterfaceThread; // set before the keeper starts
     std::mutex m_mutex;
     std::condition_variable m_stop;
     bool m_isStopping = false;

@@ -160,10 +160,11 @@ private:
     // Moves the stepped clock on by at most ms (up to the replay's next fix during a drive); the
     // paced clock moves by itself.
     void MoveClock(std::uint64_t ms);
-    // Before a stepped clock moves: waits (in real time, kWokenThreadsWait at most) until the
-    // threads that its last move woke from their timed waits wait again, so that what they do
-    // (a receiver's message, a timer's event) lands on the tick they woke at in every run.
-    void LetWokenThreadsRun();
+    // Before a stepped clock moves, and before a step looks at the program: waits (in real time,
+    // kWokenThreadsWait at most) until the threads that its last move woke from their timed
+    // waits, or that input released, wait again, so that what they do (a receiver's message, a
+    // timer's event) lands on the tick they woke at in every run. False when the wait ran out.
+    bool LetWokenThreadsRun();
     void WrapVoice();
     // Takes up the arrival messages the map pages got since the last idle.
     void NoteArrivals();
@@ -185,8 +186,9 @@ private:
     std::shared_ptr<SaidTexts> m_said = std::make_shared<SaidTexts>();
     std::size_t m_next = 0;
     bool m_isStepStarted = false;
-    bool m_isListOpened = false; // a tap on a pick-list entry has opened the list
-    int m_restedQuanta = 0;      // of the current step's wait
+    bool m_isListOpened = false;        // a tap on a pick-list entry has opened the list
+    int m_restedQuanta = 0;             // of the current step's wait
+    bool m_hasRunOutBeforeStep = false; // the threads at work before this look ran out their wait
     std::uint64_t m_stepStartMs = 0;
     std::function<std::string()> m_afterInput;
     bool m_hasFailed = false;
@@ -418,6 +420,16 @@ void Runner::OnIdle() {
         m_watchedSince = std::chrono::steady_clock::now();
     }
     m_clock.NoteIdle();
+    // The threads at work since the last look (woken by the clock's move, released by input)
+    // finish first, and the loop dispatches what they posted, before a step looks at the
+    // program: otherwise it would see their work on this tick in one run and on the next in
+    // another. A wait that ran out lets the step play.
+    if (!m_clock.IsPaced() && !m_hasRunOutBeforeStep && platform::ThreadsWokenByTheClock() != 0) {
+        m_hasRunOutBeforeStep = !LetWokenThreadsRun();
+        Arm();
+        return;
+    }
+    m_hasRunOutBeforeStep = false;
     NoteArrivals();
     if (const auto* menu = dynamic_cast<MainMenuWnd*>(
             WindowBase::FromWindow(FindWindowW(nullptr, LoadAppTitle().c_str())))) {
@@ -555,23 +567,25 @@ void Runner::MoveClock(std::uint64_t ms) {
         Arm();
     } else {
         LetWokenThreadsRun();
-        // Not past a fix that the replay is due to publish: it is taken up at its tick.
-        Arm({platform::ScriptStep::Wait(m_watch.ClockStep(m_clock.Virtual().TickMs(), ms))});
+        // Not past a fix that the replay is due to publish: it is taken up at its tick. The
+        // threads the move wakes do their work before this thread dispatches anything, so that
+        // what they bring and what it does on that tick meet in the same order in every run.
+        const std::uint64_t step = m_watch.ClockStep(m_clock.Virtual().TickMs(), ms);
+        Arm({platform::ScriptStep::Run([this, step] {
+            m_clock.Virtual().Advance(step);
+            (void)LetWokenThreadsRun();
+        })});
     }
 }
 
-void Runner::LetWokenThreadsRun() {
+bool Runner::LetWokenThreadsRun() {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
         if (platform::ThreadsWokenByTheClock() == 0)
-            return;
+            return true;
         if (std::chrono::steady_clock::now() - start >= kWokenThreadsWait) {
-            // Threads that ran on through a whole wait (a replay without pace never waits
-            // again), and the threads they wake by events, are not waited for at the next moves,
-            // each until it waits again.
-            platform::SetAsideWokenThreads();
             ++m_runOutWaits;
-            return;
+            return false;
         }
         std::this_thread::sleep_for(kWokenThreadsPoll);
         m_clock.NoteIdle();

@@ -5,6 +5,7 @@
 // ticks however busy the machine is.
 
 #include <cstddef>
+#include <thread>
 
 namespace platform {
 
@@ -12,15 +13,13 @@ namespace platform {
 // reached its deadline, and that have not yet begun another wait (or ended): those still in the
 // wait and those that left it at the deadline and run on; the threads created (CreateThread)
 // while such a clock was installed that have not begun their first wait; and those that an event
-// set or pulsed while it was installed released from a wait, from the signal on. Threads set
-// aside (SetAsideWokenThreads) do not count. 0 on the host clock.
+// set or pulsed while it was installed released from a wait, from the signal on. A program
+// thread that only polls (a reader that publishes as fast as it reads) waits by itself once it
+// has polled a number of times at one tick. 0 on the host clock.
 [[nodiscard]] std::size_t ThreadsWokenByTheClock();
 
-// Sets aside the threads that ThreadsWokenByTheClock counts now, the calling one aside (a thread
-// that runs on without waiting, such as a reader that publishes as fast as it reads): each counts
-// no more until it waits again, nor does a thread that one of them releases by an event until
-// that one waits again, so that the work such a thread keeps setting off is not waited for at
-// every move of the clock. Threads that the clock or another thread wakes later count as before.
-void SetAsideWokenThreads();
+// Whether the thread is blocked in a wait of the kernel now (for objects, or a Sleep): with no
+// thread woken by the clock, it waits for the clock or for another waiting thread.
+[[nodiscard]] bool IsThreadWaiting(std::thread::id thread);
 
 } // namespace platform

@@ -53,16 +53,14 @@ public:
     }
 
 private:
-    // The waits in progress that the signal releases, as a stepped clock counts them: every
-    // wait for any of its objects on a manual-reset event, the oldest on an auto-reset one. A
-    // wait for all of its objects may wait on.
+    // The waits in progress that the signal may release, as a stepped clock counts them: every
+    // wait for any of its objects (of an auto-reset event's, the one that takes the signal keeps
+    // its count, and the others drop theirs as they wait on). A wait for all of its objects may
+    // wait on.
     void CountReleasesLocked() {
         for (const Registration& waiter : waiters) {
-            if (waiter.block->isWaitAll)
-                continue;
-            platform::detail::CountReleaseLocked(*waiter.block);
-            if (!m_isManualReset)
-                break;
+            if (!waiter.block->isWaitAll)
+                platform::detail::CountReleaseLocked(*waiter.block);
         }
     }
 
@@ -169,14 +167,17 @@ DWORD WaitForObjects(const std::vector<std::shared_ptr<Waitable>>& objects, bool
     std::unique_lock lock(KernelMutex());
     WaitBlock block;
     block.isWaitAll = waitAll;
+    block.isProgramThread = platform::detail::IsProgramThread();
     WaitRegistration registration(objects, &block);
     DWORD result = WAIT_TIMEOUT;
     const bool isReleased = platform::detail::WaitLocked(lock, deadline, [&] {
-        if (waitAll) {
+        const bool isAcquired =
+            waitAll ? TryAcquireAll(objects, block) : TryAcquireAny(objects, block, result);
+        if (waitAll)
             result = WAIT_OBJECT_0;
-            return TryAcquireAll(objects, block);
-        }
-        return TryAcquireAny(objects, block, result);
+        if (!isAcquired)
+            platform::detail::DropMissedReleaseLocked(block);
+        return isAcquired;
     });
     platform::detail::TakeReleaseCount(block);
     return isReleased ? result : WAIT_TIMEOUT;
@@ -324,11 +325,12 @@ HANDLE CreateThread(void* /*security*/, SIZE_T /*stackSize*/, LPTHREAD_START_ROU
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    const std::uint64_t startingCount = platform::detail::CountStartingThread();
+    const platform::detail::StartingThread starting =
+        platform::detail::CountStartingThread(true, thread->id);
     try {
         // The thread keeps its object alive, so it may outlive its handle; it is never joined.
-        std::thread([thread, start, parameter, startingCount] {
-            platform::detail::TakeStartingCount(startingCount);
+        std::thread([thread, start, parameter, starting] {
+            platform::detail::TakeStartingCount(starting);
             t_threadId = thread->id;
             const DWORD exitCode = start(parameter);
             std::lock_guard lock(KernelMutex());
@@ -337,7 +339,7 @@ HANDLE CreateThread(void* /*security*/, SIZE_T /*stackSize*/, LPTHREAD_START_ROU
             KernelCondition().notify_all();
         }).detach();
     } catch (const std::system_error&) {
-        platform::detail::DropStartingCount(startingCount);
+        platform::detail::DropStartingCount(starting);
         platform::UnregisterHandle(handle);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

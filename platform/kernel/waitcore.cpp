@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace platform::detail {
@@ -16,16 +17,17 @@ namespace {
 struct Core {
     std::mutex mutex;
     std::condition_variable condition;
-    std::atomic<Clock*> clock{nullptr}; // null = host clock
-    std::vector<WaitTimer*> timers;     // the timed waits in progress
+    std::atomic<Clock*> clock{nullptr};   // null = host clock
+    std::vector<WaitTimer*> timers;       // the timed waits in progress
+    std::vector<std::thread::id> waiting; // the threads in a wait (WaitTimer)
     // Threads that left a timed wait on a stepped clock at its deadline and have not waited since,
-    // threads starting and threads an event released (each a count with the generation it was
-    // counted in).
+    // threads starting and threads an event released.
     std::atomic<std::size_t> wokenByTheClock{0};
-    // Of those, the ones set aside (SetAsideWokenThreads): the counts of a generation before the
-    // current one, and those of the threads that set-aside threads released. Under mutex.
-    std::size_t setAside = 0;
-    std::uint64_t generation = 1; // under mutex
+    // Under mutex: of those, the program threads; the program threads waiting for their turn
+    // (PollYield), by their order, and how many of them are counted.
+    std::size_t programThreadsWoken = 0;
+    std::vector<std::uint64_t> yielding;
+    std::size_t countedYielding = 0;
 };
 
 // Never destroyed: threads still running at process exit may wait or signal.
@@ -34,52 +36,49 @@ Core& TheCore() {
     return *core;
 }
 
-// A count made in generation is set aside once a later generation has begun.
-bool IsSetAsideGeneration(std::uint64_t generation) {
-    return generation < TheCore().generation;
-}
-
-// Adds a count of the given generation, or takes it away, under KernelMutex.
-void AddCountLocked(std::uint64_t generation) {
+// Adds a count, or takes one away, under KernelMutex. A program thread that no longer works may
+// give another its turn.
+void AddCountLocked(bool isProgramThread) {
     ++TheCore().wokenByTheClock;
-    if (IsSetAsideGeneration(generation))
-        ++TheCore().setAside;
+    if (isProgramThread)
+        ++TheCore().programThreadsWoken;
 }
 
-void DropCountLocked(std::uint64_t generation) {
-    --TheCore().wokenByTheClock;
-    if (IsSetAsideGeneration(generation))
-        --TheCore().setAside;
+void DropCountLocked(bool isProgramThread) {
+    Core& core = TheCore();
+    --core.wokenByTheClock;
+    if (isProgramThread) {
+        --core.programThreadsWoken;
+        if (!core.yielding.empty())
+            core.condition.notify_all();
+    }
 }
 
-// Whether this thread counts in Core::wokenByTheClock, and in which generation; a thread that
-// ends leaves the count. Changed under KernelMutex.
-struct WokenByTheClock {
+// The calling thread: whether it counts in Core::wokenByTheClock (a thread that ends leaves the
+// count), whether it is a program thread, and its polls at the tick of its last one. Changed
+// under KernelMutex.
+struct ThisThread {
     bool isCounted = false;
-    std::uint64_t generation = 0;
+    bool isProgramThread = false;
+    std::uint64_t order = 0;
+    std::uint64_t pollTick = 0;
+    unsigned polls = 0;
 
-    // Counts the thread in generation, or leaves the count.
-    void Set(bool counted, std::uint64_t countedIn) {
-        if (isCounted)
-            DropCountLocked(generation);
+    void SetCounted(bool counted) {
+        if (counted == isCounted)
+            return;
+        counted ? AddCountLocked(isProgramThread) : DropCountLocked(isProgramThread);
         isCounted = counted;
-        generation = countedIn;
-        if (isCounted)
-            AddCountLocked(generation);
     }
-    void Leave() { Set(false, 0); }
-    [[nodiscard]] bool IsSetAsideLocked() const {
-        return isCounted && IsSetAsideGeneration(generation);
-    }
-    ~WokenByTheClock() {
+    ~ThisThread() {
         if (isCounted) {
             std::lock_guard lock(TheCore().mutex);
-            Leave();
+            SetCounted(false);
         }
     }
 };
 
-thread_local WokenByTheClock t_wokenByTheClock;
+thread_local ThisThread t_thisThread;
 
 } // namespace
 
@@ -104,29 +103,33 @@ void InstallClockLocked(Clock* clock) {
     TheCore().condition.notify_all();
 }
 
-std::uint64_t CountStartingThread() {
+StartingThread CountStartingThread(bool isProgramThread, std::uint64_t order) {
     std::lock_guard lock(TheCore().mutex);
-    if (InstalledClock().FollowsHostTime()) {
-        return 0;
+    StartingThread start{false, isProgramThread, order};
+    if (!InstalledClock().FollowsHostTime()) {
+        AddCountLocked(isProgramThread);
+        start.isCounted = true;
     }
-    AddCountLocked(TheCore().generation);
-    return TheCore().generation;
+    return start;
 }
 
-void TakeStartingCount(std::uint64_t count) {
-    if (count != 0) {
+void TakeStartingCount(const StartingThread& start) {
+    std::lock_guard lock(TheCore().mutex);
+    // The count was made for this thread: it takes it over as it is.
+    t_thisThread.isCounted = start.isCounted;
+    t_thisThread.isProgramThread = start.isProgramThread;
+    t_thisThread.order = start.order;
+}
+
+void DropStartingCount(const StartingThread& start) {
+    if (start.isCounted) {
         std::lock_guard lock(TheCore().mutex);
-        // The count was made for this thread: it takes it over as it is.
-        t_wokenByTheClock.isCounted = true;
-        t_wokenByTheClock.generation = count;
+        DropCountLocked(start.isProgramThread);
     }
 }
 
-void DropStartingCount(std::uint64_t count) {
-    if (count != 0) {
-        std::lock_guard lock(TheCore().mutex);
-        DropCountLocked(count);
-    }
+bool IsProgramThread() {
+    return t_thisThread.isProgramThread;
 }
 
 void CountReleaseLocked(WaitBlock& block) {
@@ -134,10 +137,7 @@ void CountReleaseLocked(WaitBlock& block) {
         return;
     }
     block.isCountedRelease = true;
-    // The signalling thread runs here. A thread set aside keeps the work it sets off aside too:
-    // what it releases counts in generation 0, before every setting aside.
-    block.releaseGeneration = t_wokenByTheClock.IsSetAsideLocked() ? 0 : TheCore().generation;
-    AddCountLocked(block.releaseGeneration);
+    AddCountLocked(block.isProgramThread);
 }
 
 void TakeReleaseCount(const WaitBlock& block) {
@@ -145,18 +145,82 @@ void TakeReleaseCount(const WaitBlock& block) {
         return;
     }
     // A wait that also reached its deadline counts its thread already, as one the clock woke.
-    if (t_wokenByTheClock.isCounted) {
-        DropCountLocked(block.releaseGeneration);
+    if (t_thisThread.isCounted) {
+        DropCountLocked(block.isProgramThread);
         return;
     }
-    t_wokenByTheClock.isCounted = true;
-    t_wokenByTheClock.generation = block.releaseGeneration;
+    t_thisThread.isCounted = true;
+}
+
+void DropMissedReleaseLocked(WaitBlock& block) {
+    if (block.isCountedRelease) {
+        block.isCountedRelease = false;
+        DropCountLocked(block.isProgramThread);
+    }
+}
+
+PollTurn TakePollTurnLocked() {
+    ThisThread& thread = t_thisThread;
+    const Clock& clock = InstalledClock();
+    if (!thread.isProgramThread || clock.FollowsHostTime()) {
+        return PollTurn::Now;
+    }
+    const std::uint64_t tick = clock.TickMs();
+    if (tick != thread.pollTick) {
+        thread.pollTick = tick;
+        thread.polls = 0;
+    }
+    return ++thread.polls > kPollsPerTick ? PollTurn::AfterClockMove : PollTurn::AfterOthers;
+}
+
+PollYield::PollYield()
+    : m_order(t_thisThread.order)
+    , m_isCounted(t_thisThread.isCounted)
+    , m_giveUp(std::chrono::steady_clock::now() + kTurnLimit) {
+    Core& core = TheCore();
+    core.yielding.push_back(m_order);
+    if (m_isCounted)
+        ++core.countedYielding;
+    // This thread no longer works: the turn may be another's.
+    core.condition.notify_all();
+}
+
+PollYield::~PollYield() {
+    Core& core = TheCore();
+    core.yielding.erase(std::find(core.yielding.begin(), core.yielding.end(), m_order));
+    if (m_isCounted)
+        --core.countedYielding;
+    core.condition.notify_all();
+}
+
+bool PollYield::IsTurnLocked() const {
+    const Core& core = TheCore();
+    if (InstalledClock().FollowsHostTime()) {
+        return true;
+    }
+    // Counted program threads that do not wait for their turn are at work, and so are those
+    // whose timed wait has reached its deadline.
+    if (core.programThreadsWoken != core.countedYielding) {
+        return false;
+    }
+    for (const WaitTimer* timer : core.timers) {
+        if (timer->IsProgramThreads() && timer->IsDueOnSteppedClock())
+            return false;
+    }
+    return m_order == *std::min_element(core.yielding.begin(), core.yielding.end());
+}
+
+bool PollYield::Step(std::unique_lock<std::mutex>& lock) {
+    (void)TheCore().condition.wait_until(lock, m_giveUp);
+    return std::chrono::steady_clock::now() < m_giveUp;
 }
 
 WaitTimer::WaitTimer(WaitDeadline deadline)
     : m_clock(&InstalledClock())
-    , m_isInfinite(!deadline.isTick && deadline.value == INFINITE) {
-    t_wokenByTheClock.Leave();
+    , m_isInfinite(!deadline.isTick && deadline.value == INFINITE)
+    , m_isProgramThread(t_thisThread.isProgramThread) {
+    t_thisThread.SetCounted(false);
+    TheCore().waiting.push_back(std::this_thread::get_id());
     if (m_isInfinite) {
         return;
     }
@@ -171,24 +235,18 @@ WaitTimer::WaitTimer(WaitDeadline deadline)
 }
 
 WaitTimer::~WaitTimer() {
+    auto& waiting = TheCore().waiting;
+    waiting.erase(std::find(waiting.begin(), waiting.end(), std::this_thread::get_id()));
     if (m_isInfinite) {
         return;
     }
     auto& timers = TheCore().timers;
     timers.erase(std::remove(timers.begin(), timers.end(), this), timers.end());
-    t_wokenByTheClock.Set(IsDueOnSteppedClock(), m_isSetAside ? 0 : TheCore().generation);
+    t_thisThread.SetCounted(IsDueOnSteppedClock());
 }
 
 bool WaitTimer::IsDueOnSteppedClock() const {
     return !m_isInfinite && !m_clock->FollowsHostTime() && m_clock->TickMs() >= m_deadline;
-}
-
-bool WaitTimer::CountsAsWokenLocked() const {
-    return !m_isSetAside && IsDueOnSteppedClock();
-}
-
-void WaitTimer::SetAsideLocked() {
-    m_isSetAside = IsDueOnSteppedClock();
 }
 
 void WaitTimer::RebaseLocked(Clock& clock) {
@@ -230,33 +288,18 @@ std::size_t ThreadsWokenByTheClock() {
         return 0;
     }
     const detail::Core& core = detail::TheCore();
-    const detail::WokenByTheClock& caller = detail::t_wokenByTheClock;
-    std::size_t count = core.wokenByTheClock.load() - core.setAside -
-                        (caller.isCounted && !caller.IsSetAsideLocked() ? 1 : 0);
+    std::size_t count = core.wokenByTheClock.load() - (detail::t_thisThread.isCounted ? 1 : 0);
     for (const detail::WaitTimer* timer : core.timers) {
-        if (timer->CountsAsWokenLocked())
+        if (timer->IsDueOnSteppedClock())
             ++count;
     }
     return count;
 }
 
-void SetAsideWokenThreads() {
+bool IsThreadWaiting(std::thread::id thread) {
     std::lock_guard lock(detail::KernelMutex());
-    if (detail::InstalledClock().FollowsHostTime()) {
-        return;
-    }
-    detail::Core& core = detail::TheCore();
-    for (detail::WaitTimer* timer : core.timers) {
-        timer->SetAsideLocked();
-    }
-    // Every count now is set aside, but the calling thread's own: it begins the new generation.
-    detail::WokenByTheClock& caller = detail::t_wokenByTheClock;
-    const bool isCallerCounted = caller.isCounted;
-    caller.Leave();
-    ++core.generation;
-    core.setAside = core.wokenByTheClock.load();
-    if (isCallerCounted)
-        caller.Set(true, core.generation);
+    const auto& waiting = detail::TheCore().waiting;
+    return std::find(waiting.begin(), waiting.end(), thread) != waiting.end();
 }
 
 void NotifyClockAdvanced() {

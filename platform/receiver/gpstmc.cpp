@@ -8,6 +8,7 @@
 #include "platform/files/modules.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/debug.h"
+#include "platform/kernel/detail/waitcore.h"
 #include "platform/kernel/sync.h"
 #include "platform/kernel/time.h"
 #include "platform/receiver/replayfiles.h"
@@ -537,12 +538,20 @@ int GpsTmc_Init(HWND window, DWORD port, DWORD rate, DWORD value) {
     library.station = nullptr;
     library.isSearching = false;
     library.isOpen = true;
+    // On a stepped clock the thread's first round is waited for as a woken thread's.
+    const platform::detail::StartingThread starting =
+        platform::detail::CountStartingThread(false, 0);
     try {
-        library.thread = std::thread(RunLibraryThread, std::ref(library));
+        library.thread = std::thread([&library, starting] {
+            platform::detail::TakeStartingCount(starting);
+            RunLibraryThread(library);
+        });
         if (library.port != INVALID_HANDLE_VALUE) {
             library.serialThread = std::thread(RunSerialThread, std::ref(library), library.port);
         }
     } catch (const std::system_error&) {
+        if (!library.thread.joinable())
+            platform::detail::DropStartingCount(starting);
         library.isOpen = false;
         return static_cast<int>(GpsTmcInitResult::NoThread);
     }

@@ -731,7 +731,7 @@ INSTANTIATE_TEST_SUITE_P(
         FoundScript{"spanish-3158554376", 4}, FoundScript{"german-rds-groups-as-gps-replay", 0},
         FoundScript{"italian-1000913857", 5}, FoundScript{"french-1720914804", 3},
         FoundScript{"french-3067577243", 3, "serial", 0}, FoundScript{"dutch-2417673040", 6},
-        FoundScript{"german-unpaced-replay", 0, "unpaced", 1}, FoundScript{"french-1632929123", 3}),
+        FoundScript{"german-unpaced-replay", 0, "unpaced", 0}, FoundScript{"french-1632929123", 3}),
     [](const ::testing::TestParamInfo<FoundScript>& info) {
         std::string name = info.param.name;
         std::replace(name.begin(), name.end(), '-', '_');

@@ -525,8 +525,8 @@ TEST(Interlocked, CountsExactlyUnderContention) {
 // A thread whose timed wait on a stepped clock reached its deadline counts from the clock move
 // that woke it, through the work it does after the wait, until it waits again or ends; so does a
 // thread created under such a clock until its first wait, and one that an event releases. A wait
-// whose deadline is ahead, the calling thread's own timed-out wait, and threads set aside do not
-// count, nor does anything on the host clock.
+// whose deadline is ahead and the calling thread's own timed-out wait do not count, nor does
+// anything on the host clock.
 TEST(Threads, CountWokenByAStepOfTheClockUntilTheyWaitAgain) {
     EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "host clock";
     platform::VirtualClock clock;
@@ -591,69 +591,49 @@ TEST(Threads, CountWokenByAStepOfTheClockUntilTheyWaitAgain) {
     holding.unlock();
     AwaitWaiters(release, 3);
     EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "released, and waiting again";
-    // A thread that runs on without waiting, set aside, counts no more, nor does a thread it
-    // releases by an event, at every release, until each waits again; a thread released by
-    // another, and a thread set aside that waits and is woken again, count as before.
+    // A program thread that runs on without ever waiting, only polling (a replay without pace),
+    // takes turns: each of its polls returns once the thread that its event released has done
+    // its work and waits again, and after a number of polls at one tick it waits until the clock
+    // moves, counting no more; so it does as much at every move, however fast the machine.
     HANDLE data = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    std::atomic<int> publishes{0}; // asked of the publisher; -1: wait once more, and end
+    std::atomic<bool> isStopping{false};
     std::atomic<int> published{0};
-    HANDLE publisher = StartThread([&]() -> DWORD {
-        for (int asked = publishes.load(); asked >= 0; asked = publishes.load()) {
-            if (asked > published.load()) {
-                (void)SetEvent(data);
-                published.store(asked);
-            }
-            std::this_thread::yield();
-        }
-        if (WaitForSingleObject(never, 100) != WAIT_TIMEOUT)
-            return 1;
-        { const std::lock_guard working(work); }
+    std::atomic<int> consumed{0};
+    std::atomic<int> overtaken{0}; // polls that returned before the consumer was done
+    HANDLE consumer = StartThread([&]() -> DWORD {
+        while (WaitForSingleObject(data, INFINITE) == WAIT_OBJECT_0 && !isStopping.load())
+            consumed.fetch_add(1);
         return 0;
     });
-    HANDLE consumer = StartThread([&]() -> DWORD {
-        for (;;) {
-            if (WaitForSingleObject(data, INFINITE) != WAIT_OBJECT_0)
+    HANDLE publisher = StartThread([&]() -> DWORD {
+        while (!isStopping.load()) {
+            published.fetch_add(1);
+            (void)SetEvent(data);
+            if (WaitForSingleObject(never, 0) != WAIT_TIMEOUT)
                 return 1;
-            if (publishes.load() < 0)
-                return 0;
-            { const std::lock_guard working(work); }
+            if (consumed.load() != published.load())
+                overtaken.fetch_add(1);
         }
+        return 0;
     });
-    ASSERT_NE(publisher, nullptr);
     ASSERT_NE(consumer, nullptr);
-    AwaitWaiters(data, 1);
-    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 1u) << "the publisher at work";
-    platform::SetAsideWokenThreads();
-    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "the publisher set aside";
-    const auto publish = [&](int count) {
-        holding.lock();
-        publishes.store(count);
-        while (published.load() != count)
+    ASSERT_NE(publisher, nullptr);
+    const auto publishedAtRest = [&] {
+        const auto restGiveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (platform::ThreadsWokenByTheClock() != 0 &&
+               std::chrono::steady_clock::now() < restGiveUp)
             std::this_thread::yield();
-        AwaitWaiters(data, 0);
+        EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "the publisher waits for the clock";
+        return published.load();
     };
-    for (int count = 1; count <= 3; ++count) {
-        publish(count);
-        EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u)
-            << "the consumer released by the publisher set aside, publish " << count;
-        holding.unlock();
-        AwaitWaiters(data, 1);
-        EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "waiting again, publish " << count;
-    }
-    holding.lock();
-    EXPECT_TRUE(SetEvent(data));
-    AwaitWaiters(data, 0);
-    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 1u) << "the consumer released by this thread";
-    holding.unlock();
-    AwaitWaiters(data, 1);
-    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "the consumer waiting again";
-    holding.lock();
-    publishes.store(-1);
-    AwaitWaiters(never, 1);
-    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "the publisher waiting";
-    clock.Advance(100);
-    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 1u) << "the publisher woken by the clock";
-    holding.unlock();
+    const int firstMove = publishedAtRest();
+    EXPECT_GT(firstMove, 1);
+    clock.Advance(1);
+    EXPECT_EQ(publishedAtRest(), 2 * firstMove) << "as many at the next move";
+    EXPECT_EQ(consumed.load(), published.load());
+    EXPECT_EQ(overtaken.load(), 0) << "every poll after the consumer's work";
+    isStopping.store(true);
+    clock.Advance(1);
     EXPECT_TRUE(SetEvent(data));
     EXPECT_TRUE(SetEvent(release));
     for (HANDLE thread :
