@@ -10,10 +10,14 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/record.h>
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <poll.h>
 #include <pwd.h>
 #include <sys/wait.h>
@@ -386,6 +390,97 @@ bool TypeInXWindow(const std::string& displayName, const std::string& cookie, un
         ::XTestFakeKeyEvent(display, codeOf(*key), False, CurrentTime);
     ::XSync(display, False);
     return true;
+}
+
+// Two connections of the test: one that makes and ends the recording context, and one on which
+// a thread of its own takes what is recorded until the context ends.
+struct XRequestRecorder::Recording {
+    Display* control = nullptr;
+    Display* data = nullptr;
+    XRecordContext context = 0;
+    std::thread reading;
+    std::mutex mutex;
+    std::vector<unsigned long> windows;
+
+    static void Take(XPointer self, XRecordInterceptData* intercepted) {
+        auto* recording = reinterpret_cast<Recording*>(self);
+        // A request: its header (4 bytes), then the window it names.
+        if (intercepted->category == XRecordFromClient && intercepted->data_len >= 2) {
+            std::uint32_t window = 0;
+            std::memcpy(&window, intercepted->data + 4, sizeof window);
+            std::lock_guard lock(recording->mutex);
+            recording->windows.push_back(window);
+        }
+        XRecordFreeData(intercepted);
+    }
+};
+
+XRequestRecorder::XRequestRecorder(const std::string& display, const std::string& cookie,
+                                   int majorOpcode)
+    : m_recording(std::make_unique<Recording>()) {
+    platform::KeepBrokenPipesFromEndingTheProcess();
+    std::string name(kCookieName);
+    std::string data = cookie;
+    ::XSetAuthorization(name.data(), static_cast<int>(name.size()), data.data(),
+                        static_cast<int>(data.size()));
+    m_recording->control = ::XOpenDisplay(display.c_str());
+    m_recording->data = ::XOpenDisplay(display.c_str());
+    ::XSetAuthorization(nullptr, 0, nullptr, 0);
+    int major = 0, minor = 0;
+    if (m_recording->control == nullptr || m_recording->data == nullptr ||
+        ::XRecordQueryVersion(m_recording->control, &major, &minor) == 0)
+        return;
+    XRecordRange* range = ::XRecordAllocRange();
+    if (range == nullptr)
+        return;
+    range->core_requests.first = static_cast<unsigned char>(majorOpcode);
+    range->core_requests.last = static_cast<unsigned char>(majorOpcode);
+    XRecordClientSpec clients = XRecordAllClients;
+    m_recording->context = ::XRecordCreateContext(m_recording->control, 0, &clients, 1, &range, 1);
+    ::XFree(range);
+    if (m_recording->context == 0)
+        return;
+    ::XSync(m_recording->control, False);
+    Recording* recording = m_recording.get();
+    m_recording->reading = std::thread([recording] {
+        (void)::XRecordEnableContext(recording->data, recording->context, Recording::Take,
+                                     reinterpret_cast<XPointer>(recording));
+    });
+    // The context records once the server has enabled it: the start reply comes first.
+    for (int wait = 0; wait < 500; ++wait) {
+        XRecordState* state = nullptr;
+        if (::XRecordGetContext(m_recording->control, m_recording->context, &state) != 0 &&
+            state != nullptr) {
+            const bool isEnabled = state->enabled != 0;
+            ::XRecordFreeState(state);
+            if (isEnabled) {
+                m_isRecording = true;
+                return;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+XRequestRecorder::~XRequestRecorder() {
+    (void)Windows();
+    if (m_recording->context != 0)
+        (void)::XRecordFreeContext(m_recording->control, m_recording->context);
+    for (Display* display : {m_recording->control, m_recording->data}) {
+        if (display != nullptr)
+            ::XCloseDisplay(display);
+    }
+}
+
+std::vector<unsigned long> XRequestRecorder::Windows() {
+    // The server sends what it recorded before the context ends, then the end.
+    if (m_recording->reading.joinable()) {
+        (void)::XRecordDisableContext(m_recording->control, m_recording->context);
+        ::XSync(m_recording->control, False);
+        m_recording->reading.join();
+    }
+    std::lock_guard lock(m_recording->mutex);
+    return m_recording->windows;
 }
 
 TestSshServer::TestSshServer(const std::filesystem::path& folder) {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,27 @@ namespace testdata {
 // maps of a window that does not exist (BadWindow of request 8), then `count` reads of its
 // property (BadWindow of request 20). False when the display cannot be reached.
 [[nodiscard]] bool MakeRefusedXRequests(const std::string& display, int count);
+
+// The requests of one kind (a core request's major opcode) that every client of display (":N")
+// sends from construction on, as the server's RECORD extension records them: the window each
+// names in its first field (a SendEvent's destination, say). The test connects with cookie.
+class XRequestRecorder {
+public:
+    XRequestRecorder(const std::string& display, const std::string& cookie, int majorOpcode);
+    ~XRequestRecorder();
+    XRequestRecorder(const XRequestRecorder&) = delete;
+    XRequestRecorder& operator=(const XRequestRecorder&) = delete;
+
+    // False when the display or its RECORD extension could not be reached.
+    [[nodiscard]] bool IsRecording() const { return m_isRecording; }
+    // The windows named by the requests recorded until now, when the recording ends.
+    [[nodiscard]] std::vector<unsigned long> Windows();
+
+private:
+    struct Recording;
+    std::unique_ptr<Recording> m_recording;
+    bool m_isRecording = false;
+};
 
 // Why the tests that need an X display cannot run in this process, empty when DISPLAY names one.
 [[nodiscard]] std::string MissingDisplayReason();
@@ -79,6 +101,10 @@ public:
     }
     [[nodiscard]] bool KillClient(unsigned long window) const {
         return KillXClient(DisplayName(), m_cookie, window);
+    }
+    // Records the requests of majorOpcode that this server's clients send from now on.
+    [[nodiscard]] std::unique_ptr<XRequestRecorder> RecordRequests(int majorOpcode) const {
+        return std::make_unique<XRequestRecorder>(DisplayName(), m_cookie, majorOpcode);
     }
     // Ends the server (SIGTERM, then SIGKILL) and waits for it, as its destructor does.
     void End();

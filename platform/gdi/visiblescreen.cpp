@@ -989,12 +989,17 @@ private:
         int shownWidth = width, shownHeight = height;
         Signal({});
         while (!m_isStopping) {
+            // Polled, not waited for: SDL2's wait wakes itself by sending an event to the window
+            // over a second connection to the display, which can reach the X server after the
+            // window is gone (a key that quits), and be refused there.
             SDL_Event event;
-            if (SDL_WaitEventTimeout(&event, kFrameMilliseconds) != 0) {
+            bool hasEvent = false;
+            while (SDL_PollEvent(&event) != 0) {
                 Handle(event);
-                while (SDL_PollEvent(&event) != 0)
-                    Handle(event);
+                hasEvent = true;
             }
+            if (!hasEvent)
+                SDL_Delay(kFrameMilliseconds);
             // A capture asked for takes a frame read after the asking, never one read before.
             bool isCaptureWanted = false;
             {

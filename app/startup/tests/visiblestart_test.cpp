@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -27,6 +28,9 @@
 namespace {
 
 using shelltesting::ShellRun;
+
+// The X protocol's SendEvent request (its major opcode).
+constexpr int kSendEventRequest = 25;
 
 TEST(VisibleStart, ShowsTheMainMenuInTheWindowAndQuitsByKey) {
     NAV_SKIP_WITHOUT_DISPLAY();
@@ -208,6 +212,14 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
             command.insert(command.end(), program.begin(), program.end());
             words = ssh.ClientWords(row.forwarding, command);
         }
+        // No event sent to the program's own window, which may be gone when it comes (SDL2's
+        // event wait wakes itself so, over a connection of its own).
+        std::unique_ptr<testdata::XRequestRecorder> sentEvents;
+        if (row.end == End::Quit && row.errors.empty()) {
+            sentEvents = server.RecordRequests(kSendEventRequest);
+            EXPECT_TRUE(sentEvents->IsRecording());
+        }
+        unsigned long shownWindow = 0;
         testdata::ProgramRun run;
         std::atomic<bool> hasEnded = false;
         std::chrono::steady_clock::time_point endedAt;
@@ -238,6 +250,7 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
             EXPECT_LT(endedAt - lostAt, std::chrono::seconds(8));
         } else if (row.errors.empty()) {
             const unsigned long window = drawnWindow();
+            shownWindow = window;
             // The menu is drawn before the program makes its window active: a key typed before is
             // typed again, as a user would, until the program ends or its bound is up.
             const auto typedUntil = std::chrono::steady_clock::now() + bound;
@@ -251,6 +264,12 @@ TEST(VisibleStart, OpensOnARealXServerDirectlyAndThroughSsh) {
         }
         if (running.joinable())
             running.join();
+        if (sentEvents && shownWindow != 0) {
+            const std::vector<unsigned long> sent = sentEvents->Windows();
+            EXPECT_EQ(std::count(sent.begin(), sent.end(), shownWindow), 0)
+                << "events sent to the program's own window";
+        }
+        sentEvents.reset();
         server.Release();
         EXPECT_EQ(run.exitCode, row.errors.empty() ? 0 : 1)
             << run.errors
