@@ -41,6 +41,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kScenarioUnderThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool kScenarioUnderThreadSanitizer = true;
+#else
+constexpr bool kScenarioUnderThreadSanitizer = false;
+#endif
+#else
+constexpr bool kScenarioUnderThreadSanitizer = false;
+#endif
+
 struct ScenarioRecord {
     std::uint32_t link = 0;
     double x = 0.0;
@@ -668,15 +680,9 @@ TEST_F(ExtractScenario, VisibleFramesEqualHeadlessOnes) {
     }
     if (xvfbRun.empty())
         GTEST_SKIP() << "no xvfb-run";
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP()
-        << "the window's run is paced by real time; ThreadSanitizer checks the headless one";
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-    GTEST_SKIP()
-        << "the window's run is paced by real time; ThreadSanitizer checks the headless one";
-#endif
-#endif
+    if (kScenarioUnderThreadSanitizer)
+        GTEST_SKIP() << "the window's run is paced by real time; ThreadSanitizer checks the "
+                        "headless one";
     const std::string script =
         ScenarioFile(fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "german.txt");
     const fs::path copy = s_root->HostPath() / "visible.txt";
@@ -739,15 +745,9 @@ int ScenarioProgramOn(const fs::path& program, const fs::path& root) {
 // SIGHUP too; 130 and 143 for SIGINT and SIGTERM), though its error output went with the
 // session.
 TEST_F(ExtractScenario, EndsInOrderWhenItsSessionGoesOrASignalComes) {
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP()
-        << "the window's run is paced by real time; ThreadSanitizer checks the headless one";
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-    GTEST_SKIP()
-        << "the window's run is paced by real time; ThreadSanitizer checks the headless one";
-#endif
-#endif
+    if (kScenarioUnderThreadSanitizer)
+        GTEST_SKIP() << "the window's run is paced by real time; ThreadSanitizer checks the "
+                        "headless one";
     const fs::path folder = s_root->HostPath() / "ends";
     fs::create_directories(folder / "home");
     demoinstall::DemoRoute route;
