@@ -4,6 +4,8 @@
 #include "app/startup/tests/shelltesting.h"
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
+#include "testdata/nmeawriter.h"
+#include "testdata/receiverscenariowriter.h"
 #include "testdata/resourcebundlewriter.h"
 #include "testdata/tempdir.h"
 
@@ -269,27 +271,64 @@ TEST(ScenarioRun, AMessageBoxIsAWindowThatTheScriptWaitsForAndAnswers) {
 
 // A check names the first text shown without its string (a caption or a dialog's text, left
 // blank as a string missing from the language library leaves them) or with its placeholder
-// unfilled; the bundle's own texts pass.
+// unfilled; the bundle's own texts pass. On the moving map, once the follow suspension is over,
+// it judges the car's marker where the map drew it, but not on a map that has taken no position
+// of the car (a receiver reporting a negative HDOP gives the indicator a fix and the map pages no
+// position), nor on one that the user moved and no position has brought back since.
 TEST(ScenarioRun, ACheckFindsATextShownWithoutItsString) {
+    const std::string movingMap =
+        "wait page MsgBox\ntap 1\nwait page Screen\nwait fix\ntap 1102\nwait page MovingMap\n"
+        "clock 25000\ncheck\n";
+    testdata::NmeaFixValues away; // off the grid's roads: a marker judged there has none around
+    const std::string withHdop = testdata::NmeaWriter().AddCycle(away).Build();
+    testdata::NmeaFixValues negative = away;
+    negative.hdop = -0.5;
+    const std::string negativeHdop = testdata::NmeaWriter().AddCycle(negative).Build();
+    // The map takes positions at seconds 5 to 9 of every 70 only: before the pan, not after it.
+    testdata::NmeaWriter beforePan;
+    for (int second = 0; second < 70; ++second) {
+        testdata::NmeaFixValues values = second >= 5 && second < 10 ? away : negative;
+        values.minute = second / 60;
+        values.second = second % 60;
+        beforePan.AddCycle(values);
+    }
+    const std::string held = "wait page MsgBox\ntap 1\nwait page Screen\nwait fix\ntap 1102\n"
+                             "wait page MovingMap\nclock 10000\nkey Left\nclock 25000\ncheck\n";
     const struct {
         UINT id;          // of the string changed in the German bundle; 0: none
         const char* text; // its text then (UTF-8); empty: left out
-        const char* script;
-        const char* error; // after "navigator: "; empty: every step passes
+        std::string script;
+        std::string replay; // of the receiver stand-in ("Simulation" on); empty: no receiver
+        const char* error;  // after "navigator: "; empty: every step passes
     } cases[] = {
-        {0, "", "wait page MsgBox\ncheck\ntap 1\nwait page Screen\ncheck\ntap 460\n", ""},
-        {450, "", "wait page MsgBox\ntap 1\nwait page Screen\ncheck\n",
+        {0, "", "wait page MsgBox\ncheck\ntap 1\nwait page Screen\ncheck\ntap 460\n", "", ""},
+        {450, "", "wait page MsgBox\ntap 1\nwait page Screen\ncheck\n", "",
          "line 4 failed: check: control 450 of Screen shows a blank caption\n"},
-        {450, "Hilfe <@>", "wait page MsgBox\ntap 1\nwait page Screen\ncheck\n",
+        {450, "Hilfe <@>", "wait page MsgBox\ntap 1\nwait page Screen\ncheck\n", "",
          "line 4 failed: check: control 450 of Screen shows \"Hilfe <@>\" with its placeholder "
          "unfilled\n"},
-        {1101, "", "wait page MsgBox\ncheck\n",
+        {1101, "", "wait page MsgBox\ncheck\n", "",
          "line 2 failed: check: item 1101 of MsgBox shows a blank text\n"},
+        {0, "", movingMap, withHdop,
+         "line 8 failed: check: the map of MovingMap at 4.201681 m a pixel shows no roads "
+         "around the car's marker at (110, 183) - (130, 203)\n"},
+        {0, "", movingMap, negativeHdop, ""},
+        {0, "", held, beforePan.Build(), ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
+        SCOPED_TRACE("row " + std::to_string(&c - cases) + ": " + c.script);
         testdata::TempDeviceRoot root;
-        ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root, true));
+        if (c.replay.empty()) {
+            ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root, true));
+        } else {
+            ASSERT_TRUE(shelltesting::BuiltProgram()
+                            .Pk("Zudav", "NoWarning", "0")
+                            .Pk("Zudav", "Simulation", "1")
+                            .ReceiverScenario(
+                                testdata::ReceiverScenarioWriter().SetReplay("Fix.txt").Build())
+                            .WriteTo(root));
+            ASSERT_TRUE(root.WriteFile(u"\\Fix.txt", c.replay));
+        }
         if (c.id != 0) {
             const std::filesystem::path file = root.HostPath() / "LangGerCE.dll";
             const std::string bytes = testdata::ReadHostFile(file).value_or("");
