@@ -221,6 +221,28 @@ int StartHostProgram(std::vector<std::string> words, const std::vector<std::stri
     return SpawnHostProgram(words, ProgramEnvironment(environment), actions);
 }
 
+bool AwaitSignalCaught(int process, int signal, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const std::string statusFile = "/proc/" + std::to_string(process) + "/status";
+    do {
+        std::ifstream status(statusFile);
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("State:", 0) == 0 && line.find('Z') != std::string::npos)
+                return false;
+            if (line.rfind("SigCgt:", 0) == 0) {
+                const unsigned long long caught = std::strtoull(line.c_str() + 7, nullptr, 16);
+                if ((caught >> (signal - 1) & 1U) != 0)
+                    return true;
+            }
+        }
+        if (!status.eof())
+            return false; // gone
+        std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
 ProgramRun RunHostProgram(std::vector<std::string> words,
                           const std::vector<std::string>& environment,
                           const std::filesystem::path& errorFile,

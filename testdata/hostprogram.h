@@ -39,6 +39,11 @@ RunHostProgram(std::vector<std::string> words, const std::vector<std::string>& e
                                    const std::vector<std::string>& environment,
                                    const posix_spawn_file_actions_t& actions);
 
+// Waits up to limit for the process to catch signal, a handler of its own in place (its bit in
+// "SigCgt" of /proc/PID/status), looking as often as it can so as to find the moment it is put
+// in place; false when it is not within limit or the process ended first.
+[[nodiscard]] bool AwaitSignalCaught(int process, int signal, std::chrono::milliseconds limit);
+
 // An X display of this host whose server does not answer as a server does. Silent, Busy and
 // StoppedAfterAnswering listen on the display's abstract local socket, where X clients look
 // first: Silent takes connections and never replies, as a stopped server; Busy keeps its queue

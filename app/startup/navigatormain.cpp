@@ -6,8 +6,9 @@
 // one only records it. With a script the scenario runner plays it, with a seed its explorer
 // plays steps of its own choice (docs/scenario-scripts.md). The exit code is the program's, 0, or
 // the runner's; 2 for a command line it cannot run with (what is wrong is named on the error
-// output, with the usage), 1 when the visible screen cannot be opened or its display is lost.
-// SIGHUP, SIGINT and SIGTERM end the program as a quit does, with exit code 1, 130 and 143.
+// output, with the usage), 1 when the visible screen cannot be opened or its display is lost (or
+// stops answering as the window closes). SIGHUP, SIGINT and SIGTERM end the program as a quit
+// does, with exit code 1, 130 and 143; one the program was started with ignored stays ignored.
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/scenario/scenariorunner.h"
@@ -22,6 +23,7 @@
 #include "platform/gdi/visiblescreen.h"
 #include "platform/kernel/sync.h"
 #include "platform/shell/process.h"
+#include "platform/window/message.h"
 #include "platform/window/programend.h"
 #include "platform/window/window.h"
 
@@ -187,6 +189,10 @@ int main(int argc, char** argv) {
     const auto visible = platform::VisibleScreenRequest(argc, argv, &error);
     if (!error.empty())
         return RefuseCommandLine(error);
+    // The message queue of the thread that runs the program, from the start: an end asked at any
+    // moment from here on (a signal, the display lost) waits there for the first loop that runs.
+    MSG queued{};
+    (void)PeekMessageW(&queued, nullptr, 0, 0, PM_NOREMOVE);
     platform::SetDeviceRoot(std::filesystem::absolute(options->folder));
     platform::SetProgramFolder(u"\\");
     platform::SetScreenSize(options->width, options->height);

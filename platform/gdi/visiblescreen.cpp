@@ -41,6 +41,9 @@ namespace {
 
 constexpr int kFrameMilliseconds = 15;
 constexpr int kMaxScale = 8;
+// How long the end waits for the window to close: a display that has not answered by then is
+// taken as gone.
+constexpr int kCloseSeconds = 4;
 
 // SDL2's video drivers that show nothing: it falls back to them when it finds no display.
 constexpr std::string_view kUnseenVideoDrivers[] = {"offscreen", "dummy", "evdev"};
@@ -825,18 +828,27 @@ public:
     }
 
     // Closes the window and ends its thread; false when the display had been lost, the thread
-    // then left to wait for the end of the process without touching the display again.
+    // then left to wait for the end of the process without touching the display again, or when
+    // the display does not answer within kCloseSeconds (a frozen link: the thread waits in the X
+    // library for a reply that may never come), the thread then left there.
     bool Stop() {
         m_isStopping = true;
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_hasEnded || m_isLost; });
+        const bool hasClosed = m_changed.wait_for(lock, std::chrono::seconds(kCloseSeconds),
+                                                  [this] { return m_hasEnded || m_isLost; });
         const bool isLost = m_isLost;
         lock.unlock();
-        if (isLost)
+        if (!hasClosed) {
+            (void)std::fprintf(stderr,
+                               "%s: the X display did not answer within %d seconds; the program "
+                               "ends without closing its window\n",
+                               program_invocation_short_name, kCloseSeconds);
+        }
+        if (isLost || !hasClosed)
             m_thread.detach();
         else
             m_thread.join();
-        return !isLost;
+        return hasClosed && !isLost;
     }
 
     // On the window's thread, inside the X library, when the display is gone: the end of the
@@ -1169,9 +1181,10 @@ bool StopVisibleScreen() {
         Current().reset();
         return true;
     }
-    // The thread of a window whose display was lost still runs in it, waiting for the end.
-    static std::unique_ptr<VisibleScreen> lost;
-    lost = std::move(Current());
+    // The thread of a window whose display was lost or froze still runs in it until the process
+    // ends: what it uses is never destroyed.
+    static auto* left = new std::vector<std::unique_ptr<VisibleScreen>>;
+    left->push_back(std::move(Current()));
     return false;
 }
 

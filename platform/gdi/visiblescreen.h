@@ -32,7 +32,9 @@ VisibleScreenRequest(int argc, const char* const* argv, std::string* error);
                                       std::string* whyNot = nullptr);
 // Closes the window. False when its connection to the display was lost: the program was then
 // asked to end (WM_QUIT to the thread that opened the window), and its end must not wait for
-// the window; the process ends within 10 seconds of the loss whatever it still does.
+// the window; the process ends within 10 seconds of the loss whatever it still does. False too
+// when the display does not answer for 4 seconds while the window closes (a frozen link): that
+// is said on the error output, and the window is left to the end of the process.
 bool StopVisibleScreen();
 // The window's pixels (0x00RRGGBB, rows top-down) as next presented; false when no window is
 // open or no frame came within a second.

@@ -119,8 +119,14 @@ void EndInOrderOnSignals(DWORD loopThread) {
     }();
     if (!isReading)
         return;
-    for (const int number : {SIGHUP, SIGINT, SIGTERM})
+    for (const int number : {SIGHUP, SIGINT, SIGTERM}) {
+        // A signal the program was started with ignored (nohup, a background job of a shell)
+        // stays ignored, as whoever started it asked.
+        struct sigaction started {};
+        if (::sigaction(number, nullptr, &started) == 0 && started.sa_handler == SIG_IGN)
+            continue;
         Catch(number, PassEndSignalOn);
+    }
 }
 
 bool AskProgramEnd(DWORD loopThread, int exitCode) {
@@ -128,12 +134,14 @@ bool AskProgramEnd(DWORD loopThread, int exitCode) {
     int generation = 0;
     {
         std::lock_guard lock(state.mutex);
-        if (state.asked)
+        // A loop thread without a message queue cannot be told: the end is not asked then, and
+        // a later ask may still be.
+        if (state.asked ||
+            PostThreadMessageW(loopThread, WM_QUIT, static_cast<WPARAM>(exitCode), 0) == FALSE)
             return false;
         state.asked = exitCode;
         generation = state.generation;
     }
-    (void)PostThreadMessageW(loopThread, WM_QUIT, static_cast<WPARAM>(exitCode), 0);
     std::thread(RunProgramEndBackstop, generation).detach();
     return true;
 }
@@ -142,6 +150,14 @@ std::optional<int> AskedProgramEnd() {
     ProgramEndState& state = EndState();
     std::lock_guard lock(state.mutex);
     return state.asked;
+}
+
+const char* DescribeProgramEnd(int exitCode) {
+    if (exitCode == kInterruptExitCode)
+        return "SIGINT";
+    if (exitCode == kTerminateExitCode)
+        return "SIGTERM";
+    return "a hang-up or the display lost";
 }
 
 void NoteProgramEndBegun() {

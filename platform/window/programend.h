@@ -26,16 +26,24 @@ inline constexpr int kTerminateExitCode = 143;
 // ending the process. Programs the process starts get the default again.
 void KeepBrokenPipesFromEndingTheProcess();
 
-// Turns SIGHUP, SIGINT and SIGTERM into an end asked of loopThread, with the exit codes above.
-// Until this is called they end the process at once, as nothing of the program needs ending yet.
+// Turns SIGHUP, SIGINT and SIGTERM into an end asked of loopThread, with the exit codes above;
+// one that the process was started with ignored (nohup, a background job) stays ignored. Until
+// this is called they end the process at once, as nothing of the program needs ending yet.
+// loopThread must have its message queue by then (PeekMessageW makes it), so that an end asked
+// at any moment reaches the first message loop that runs.
 void EndInOrderOnSignals(DWORD loopThread);
 
 // Asks the end of the program whose message loop runs on loopThread: WM_QUIT is posted to it and
-// the backstop starts. Only the first end asked counts; false for a later one.
+// the backstop starts. Only the first end asked counts; false for a later one, and false, with
+// nothing asked, when loopThread has no message queue.
 bool AskProgramEnd(DWORD loopThread, int exitCode);
 
 // The exit code of the end asked, nullopt when none was.
 [[nodiscard]] std::optional<int> AskedProgramEnd();
+
+// What asks an end of that exit code, for a message: "SIGINT", "SIGTERM", or "a hang-up or the
+// display lost" (SIGHUP and a lost session or display alike).
+[[nodiscard]] const char* DescribeProgramEnd(int exitCode);
 
 // Said by the program when its message loop has ended and its end is under way: the backstop then
 // waits for the end's own time instead of the loop's.

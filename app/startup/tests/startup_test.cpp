@@ -21,6 +21,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -934,6 +936,78 @@ TEST(NavigatorCommandLine, RefusesWhatItCannotRunOrShowNamingIt) {
     }
     for (const std::string& file : {script, authorised, unauthorised})
         std::filesystem::remove(file);
+}
+
+// Signals from outside, headless. One that the program was started with ignored (nohup, a
+// background job of a shell) stays ignored; a SIGTERM that comes the moment the program's handler
+// is in place, while it still starts, ends it in order, as one that comes later does: exit code
+// 143, soon and never by the backstop, and the instance channel's socket removed.
+TEST(NavigatorCommandLine, KeepsTheSignalsIgnoredAtItsStartAndEndsInOrderOnOneWhileItStarts) {
+    testdata::TempDeviceRoot root;
+    ASSERT_TRUE(shelltesting::BuiltProgram().WriteTo(root));
+    const struct {
+        const char* what;
+        int ignored; // ignored at the start and sent first, 0: none
+        int starts;  // each signalled the moment its handler is in place
+    } rows[] = {
+        {"SIGTERM as the program starts", 0, 12},
+        {"SIGHUP ignored at the start (nohup)", SIGHUP, 1},
+        {"SIGINT ignored at the start (a background job)", SIGINT, 1},
+    };
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string asan =
+        "ASAN_OPTIONS=" + std::string(sanitizer != nullptr ? sanitizer : "") + ":detect_leaks=0";
+    const std::string errorFile = root.HostPath().string() + ".err";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        for (int start = 0; start < row.starts; ++start) {
+            SCOPED_TRACE(start);
+            // Started as nohup and a shell start it: the signal ignored, then the program run in
+            // the same process.
+            const std::string ignore =
+                row.ignored == 0 ? ":" : "trap '' " + std::to_string(row.ignored);
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int child =
+                testdata::StartHostProgram({"sh", "-c", ignore + "; exec \"$0\" \"$@\"",
+                                            NAV_NAVIGATOR_PROGRAM, root.HostPath().string()},
+                                           {asan}, actions);
+            posix_spawn_file_actions_destroy(&actions);
+            ASSERT_GT(child, 0);
+            EXPECT_TRUE(testdata::AwaitSignalCaught(child, SIGTERM, std::chrono::seconds(60)));
+            bool isRunning = true;
+            if (row.ignored != 0) {
+                (void)::kill(child, row.ignored);
+                std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                int status = 0;
+                isRunning = ::waitpid(child, &status, WNOHANG) == 0;
+                EXPECT_TRUE(isRunning) << "the ignored signal ended the program";
+            }
+            const auto sent = std::chrono::steady_clock::now();
+            (void)::kill(child, SIGTERM);
+            int status = 0;
+            while (isRunning && ::waitpid(child, &status, WNOHANG) == 0 &&
+                   std::chrono::steady_clock::now() - sent < std::chrono::seconds(30))
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            const auto took = std::chrono::steady_clock::now() - sent;
+            if (isRunning && ::waitpid(child, &status, WNOHANG) == 0) {
+                (void)::kill(child, SIGKILL);
+                (void)::waitpid(child, &status, 0);
+            }
+            const std::string errors = testdata::ReadHostFile(errorFile).value_or("");
+            if (isRunning) {
+                EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 143) << status << errors;
+                // Below the backstop's ten seconds, which would say so on the error output.
+                EXPECT_LT(took, std::chrono::seconds(9));
+                EXPECT_EQ(errors.find("did not end"), std::string::npos) << errors;
+            }
+            for (const auto& entry : std::filesystem::directory_iterator(root.HostPath()))
+                EXPECT_NE(entry.path().extension(), ".sock") << entry.path();
+        }
+    }
+    std::filesystem::remove(errorFile);
 }
 
 // The program on root with the help page "\Navi.htm" and viewer as its help viewer, and beside

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -65,6 +66,12 @@ TEST(ProgramEnd, QuitsTheLoopAndCutsOnlyAnEndThatOutlastsItsTime) {
         {"an end begun that runs past the loop's time", kShort, kLong, true, false},
         {"an end begun that runs past its own time", kLong, kShort, true, true},
     };
+    // A thread without a message queue cannot be told: nothing is asked, and a later end may be.
+    DWORD queueless = 0;
+    std::thread([&queueless] { queueless = GetCurrentThreadId(); }).join();
+    platform::ResetProgramEndForTests({});
+    EXPECT_FALSE(platform::AskProgramEnd(queueless, platform::kTerminateExitCode));
+    EXPECT_EQ(platform::AskedProgramEnd(), std::nullopt);
     MSG msg{};
     (void)PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
     for (const auto& row : rows) {
@@ -97,25 +104,34 @@ TEST(ProgramEnd, QuitsTheLoopAndCutsOnlyAnEndThatOutlastsItsTime) {
 }
 
 // SIGHUP, SIGINT and SIGTERM become an end asked of the loop's thread with the exit code of their
-// kind, and a write to a pipe whose reader is gone fails with EPIPE instead of ending the process.
+// kind, unless the process was started with the signal ignored (nohup, a background job), and a
+// write to a pipe whose reader is gone fails with EPIPE instead of ending the process.
 TEST(ProgramEnd, SignalsAskTheEndAndABrokenPipeFailsItsWrite) {
     const struct {
         int number;
         int exitCode;
+        bool isIgnoredAtStart = false;
     } rows[] = {
         {SIGHUP, platform::kLostSessionExitCode},
         {SIGINT, platform::kInterruptExitCode},
         {SIGTERM, platform::kTerminateExitCode},
+        {SIGHUP, platform::kLostSessionExitCode, true},
+        {SIGINT, platform::kInterruptExitCode, true},
     };
     MSG msg{};
     (void)PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-    platform::EndInOrderOnSignals(GetCurrentThreadId());
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.number);
+        SCOPED_TRACE(std::to_string(row.number) + (row.isIgnoredAtStart ? " ignored" : ""));
+        for (const int number : {SIGHUP, SIGINT, SIGTERM})
+            (void)std::signal(number,
+                              number == row.number && row.isIgnoredAtStart ? SIG_IGN : SIG_DFL);
+        platform::EndInOrderOnSignals(GetCurrentThreadId());
         platform::ResetProgramEndForTests({milliseconds(60000), milliseconds(60000), {}});
         ASSERT_EQ(::kill(::getpid(), row.number), 0);
-        EXPECT_EQ(QuitCodeWithin(milliseconds(10000)), row.exitCode);
-        EXPECT_EQ(platform::AskedProgramEnd(), row.exitCode);
+        const std::optional<int> quit =
+            QuitCodeWithin(milliseconds(row.isIgnoredAtStart ? 300 : 10000));
+        EXPECT_EQ(quit, row.isIgnoredAtStart ? std::nullopt : std::optional<int>(row.exitCode));
+        EXPECT_EQ(platform::AskedProgramEnd(), quit);
     }
     platform::ResetProgramEndForTests({});
     for (const int number : {SIGHUP, SIGINT, SIGTERM})
