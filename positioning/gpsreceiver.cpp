@@ -118,10 +118,19 @@ bool GpsReceiver::IsReadingHandle() {
     return m_handle != INVALID_HANDLE_VALUE;
 }
 
-void GpsReceiver::SetFilePosition(DWORD offset) {
+bool GpsReceiver::SetFilePosition(DWORD offset) {
     ScopedLock locked(&m_lock);
+    // The file's end as it is now, under the lock Run reads with: a file shortened since it was
+    // opened keeps its position rather than take one where Run would find neither data nor end.
+    DWORD sizeHigh = 0;
+    const DWORD size = GetFileSize(m_handle, &sizeHigh);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) ||
+        (sizeHigh == 0 && offset > size)) {
+        return false;
+    }
     LONG high = 0;
     (void)SetFilePointer(m_handle, static_cast<LONG>(offset), &high, FILE_BEGIN);
+    return true;
 }
 
 DWORD GpsReceiver::GetFilePosition() {
@@ -219,7 +228,7 @@ void GpsReceiver::Run() {
             bool isAtEnd = false;
             count = ReadHandle(buffer, isAtEnd);
             if (count == 0 && isAtEnd) {
-                SetFilePosition(0);
+                (void)SetFilePosition(0);
                 m_parser.ResetCycle();
                 locked.Unlock();
                 // A file without a whole cycle would otherwise be read again at full speed.

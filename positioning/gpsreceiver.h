@@ -43,7 +43,9 @@ public:
     virtual void UseReceiverLibrary();
     // True while its source is a replay file or an attached handle, not the receiver library.
     [[nodiscard]] virtual bool IsReadingHandle();
-    virtual void SetFilePosition(DWORD offset);
+    // Moves the file read to offset bytes from its start; false, the position kept, without a
+    // file (a port, the receiver library) or for an offset past the file's end as it is now.
+    [[nodiscard]] virtual bool SetFilePosition(DWORD offset);
     // INVALID_SET_FILE_POINTER without a file.
     [[nodiscard]] virtual DWORD GetFilePosition();
     // Bytes in the file read (a replay file or an attached file); 0 without one (a port, the

@@ -265,11 +265,21 @@ bool TmcReceiver::OpenReplayFile(const std::u16string& path) {
     return false;
 }
 
-void TmcReceiver::SetFilePosition(DWORD offset) {
+bool TmcReceiver::SetFilePosition(DWORD offset) {
     ScopedLock lock(&m_lock);
+    // The file's end as it is now, under the lock Run reads with: a file shortened since it was
+    // opened keeps its position rather than take one past its end, which the caller can then
+    // tell with the length.
+    DWORD sizeHigh = 0;
+    const DWORD size = GetFileSize(m_handle, &sizeHigh);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) ||
+        (sizeHigh == 0 && offset > size)) {
+        return false;
+    }
     LONG high = 0;
     (void)SetFilePointer(m_handle, static_cast<LONG>(offset), &high, FILE_BEGIN);
     m_isPassWhole = m_isPassWhole && offset == 0; // a pass from within the file judges none
+    return true;
 }
 
 DWORD TmcReceiver::GetFilePosition() {

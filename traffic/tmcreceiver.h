@@ -74,7 +74,9 @@ public:
     // of which a whole pass gives no RDS group the decoder reads is closed after that pass, not
     // read again.
     virtual bool OpenReplayFile(const std::u16string& path);
-    virtual void SetFilePosition(DWORD offset);
+    // Moves the file read to offset bytes from its start; false, the position kept, without a
+    // file (a port, the receiver library) or for an offset past the file's end as it is now.
+    [[nodiscard]] virtual bool SetFilePosition(DWORD offset);
     // INVALID_SET_FILE_POINTER without a file.
     [[nodiscard]] virtual DWORD GetFilePosition();
     // Bytes in the file read (a replay file or an attached file); 0 without one (a port, the

@@ -406,14 +406,9 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         (void)TellUnusableReplayFile(GetHwnd(), ReplayFileKind::Gps, *path);
         return true;
     }
-    case 'P': {
-        const std::optional<DWORD> position = AskReplayFilePosition(
-            GetHwnd(), m_replay->GetFilePosition(), m_replay->GetFileLength());
-        if (position) {
-            m_replay->SetFilePosition(*position);
-        }
+    case 'P':
+        (void)AskReplayFilePosition(GetHwnd(), *m_replay);
         return true;
-    }
     case 'S': {
         int value = static_cast<int>(m_replay->GetSentenceRate());
         if (!RunValueDialog(GetHwnd(), kSpeedTextId, value)) {
@@ -440,11 +435,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
             return false;
         }
         // Cancelled or refused: no north-up either.
-        const std::optional<DWORD> position = AskReplayFilePosition(
-            GetHwnd(), receiver->GetFilePosition(), receiver->GetFileLength());
-        if (position) {
-            receiver->SetFilePosition(*position);
-        }
+        (void)AskReplayFilePosition(GetHwnd(), *receiver);
         return true;
     }
     default:

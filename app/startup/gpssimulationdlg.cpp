@@ -1,5 +1,9 @@
 #include "app/startup/gpssimulationdlg.h"
 
+#include "positioning/gpsreceiver.h"
+#include "traffic/tmcreceiver.h"
+
+#include "platform/files/files.h"
 #include "platform/kernel/format.h"
 #include "platform/kernel/text.h"
 #include "platform/window/controls.h"
@@ -58,21 +62,50 @@ BOOL GpsSimulationDlg::OnCommand(UINT id, HWND, UINT) {
     return TRUE;
 }
 
-std::optional<DWORD> AskReplayFilePosition(HWND owner, DWORD position, DWORD length) {
+namespace {
+
+void TellReplayFileMessage(HWND owner, UINT textId, const std::u16string& insert) {
+    MsgBox message(textId, insert, u"MsgBox");
+    (void)message.DoModal(owner);
+}
+
+// Without a file the receiver has no position.
+template <class Receiver> bool HasReplayFile(Receiver& receiver) {
+    return receiver.GetFilePosition() != INVALID_SET_FILE_POINTER;
+}
+
+template <class Receiver> bool AskAndMoveReplay(HWND owner, Receiver& receiver, char16_t openKey) {
     constexpr auto kLargestShown = static_cast<DWORD>(std::numeric_limits<int>::max());
+    const DWORD position = receiver.GetFilePosition();
     GpsSimulationDlg dialog(kReplayPositionText,
                             position > kLargestShown ? -1 : static_cast<int>(position), true);
     if (dialog.DoModal(owner) != 1) {
-        return std::nullopt;
+        return false;
     }
     // Digits only: no sign is read, and an overlong entry reads as the largest int.
     const auto chosen = static_cast<DWORD>(std::max(dialog.GetValue(), 0));
-    if (chosen > length) {
-        const std::string digits = std::to_string(length);
-        MsgBox message(kPositionPastEndText, std::u16string(digits.begin(), digits.end()),
-                       u"MsgBox");
-        (void)message.DoModal(owner);
-        return std::nullopt;
+    // The file as it is now, not as it was when the box came up. The receiver checks the end
+    // again as it moves: the file may change in between too.
+    if (HasReplayFile(receiver) && chosen <= receiver.GetFileLength() &&
+        receiver.SetFilePosition(chosen)) {
+        return true;
     }
-    return chosen;
+    if (!HasReplayFile(receiver)) {
+        TellReplayFileMessage(owner, kNoReplayFileText, std::u16string(1, openKey));
+    } else {
+        const std::string digits = std::to_string(receiver.GetFileLength());
+        TellReplayFileMessage(owner, kPositionPastEndText,
+                              std::u16string(digits.begin(), digits.end()));
+    }
+    return false;
+}
+
+} // namespace
+
+bool AskReplayFilePosition(HWND owner, GpsReceiver& receiver) {
+    return AskAndMoveReplay(owner, receiver, kOpenGpsReplayKey);
+}
+
+bool AskReplayFilePosition(HWND owner, TmcReceiver& receiver) {
+    return AskAndMoveReplay(owner, receiver, kOpenTmcReplayKey);
 }

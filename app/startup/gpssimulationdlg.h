@@ -7,7 +7,6 @@
 #include "ui/messagedialogs.h"
 
 #include <memory>
-#include <optional>
 
 class GpsSimulationDlg : public ResultDialog {
 public:
@@ -36,13 +35,26 @@ private:
     std::unique_ptr<CustomEdit> m_edit;
 };
 
-// The text asking for a position in a replay file, and the one refusing a position past its end
-// ("<@>": the file's length in bytes).
+class GpsReceiver;
+class TmcReceiver;
+
+// The text asking for a position in a replay file, the one refusing a position past its end
+// ("<@>": the file's length in bytes) and the one telling that no replay file is open ("<@>": the
+// key that opens one).
 inline constexpr UINT kReplayPositionText = 559;
 inline constexpr UINT kPositionPastEndText = 1410;
+inline constexpr UINT kNoReplayFileText = 1411;
 
-// Asks for a byte position in a replay file of length bytes, the field starting at position
-// (empty for INVALID_SET_FILE_POINTER, a receiver without a file). The position confirmed; none
-// when cancelled or when it lies past the end, which a message box over owner then tells with the
-// length.
-[[nodiscard]] std::optional<DWORD> AskReplayFilePosition(HWND owner, DWORD position, DWORD length);
+// The keys that open a replay file, in the main menu and on the guidance page alike: a GPS replay
+// ('L') and an RDS group file ('T').
+inline constexpr char16_t kOpenGpsReplayKey = u'L';
+inline constexpr char16_t kOpenTmcReplayKey = u'T';
+
+// Asks for a byte position in the replay file the receiver reads and moves the replay there; the
+// field starts at its position (empty without a file). "OK" takes the file as it is then, which
+// may have changed or closed while the box was up: without a file a message box over owner tells
+// that none is open and the key that opens one; a position past the file's end, which the
+// receiver checks again as it moves, is refused in one that gives the length the file has then.
+// True when the replay was moved.
+bool AskReplayFilePosition(HWND owner, GpsReceiver& receiver);
+bool AskReplayFilePosition(HWND owner, TmcReceiver& receiver);

@@ -427,10 +427,7 @@ void MainMenuWnd::PositionKey() {
     const GpsReceiverPtr receiver = m_supervisor->GetGpsReceiver();
     if (!receiver)
         return;
-    const std::optional<DWORD> position = AskReplayFilePosition(
-        mainHandle.window, receiver->GetFilePosition(), receiver->GetFileLength());
-    if (position)
-        receiver->SetFilePosition(*position);
+    (void)AskReplayFilePosition(mainHandle.window, *receiver);
 }
 
 void MainMenuWnd::SpeedKey() {

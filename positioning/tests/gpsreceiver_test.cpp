@@ -162,6 +162,42 @@ TEST_F(Receiver, ReplaysAFileAtOneFixASecondAndRepeatsIt) {
     }
 }
 
+// A replay moved by the user refuses a position past the end of the file as it is at that moment
+// (shortened since it was opened, say): the replay stays open where it was. Without a file
+// nothing moves.
+TEST_F(Receiver, MovesAReplayOnlyWithinTheFileAsItIsNow) {
+    StopReader(); // the positions are the test's alone
+    const std::string bytes = testdata::DriveGenerator::ToNmea(Drive());
+    ASSERT_GT(bytes.size(), 1000u);
+    constexpr DWORD kStart = 50;
+    const auto size = static_cast<DWORD>(bytes.size());
+    const struct {
+        const char* what;
+        bool hasFile;
+        DWORD shrunkTo; // the file cut to this many bytes after it was opened; 0: left whole
+        DWORD offset;
+        bool isMoved;
+    } rows[] = {
+        {"past its end", true, 0, size + 1, false},
+        {"far past its end", true, 0, 0xFFFFFFF0, false},
+        {"within the file before it was cut short", true, 100, 700, false},
+        {"without a file", false, 0, 0, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(m_root.WriteFile(u"\\track.nmea", bytes));
+        m_receiver->OpenReplayFile(row.hasFile ? u"\\track.nmea" : u"\\missing.nmea");
+        EXPECT_EQ(m_receiver->SetFilePosition(kStart), row.hasFile);
+        if (row.shrunkTo != 0) {
+            ASSERT_TRUE(m_root.WriteFile(u"\\track.nmea", bytes.substr(0, row.shrunkTo)));
+        }
+        EXPECT_EQ(m_receiver->SetFilePosition(row.offset), row.isMoved);
+        const DWORD kept = row.hasFile ? kStart : INVALID_SET_FILE_POINTER;
+        EXPECT_EQ(m_receiver->GetFilePosition(), row.isMoved ? row.offset : kept);
+        EXPECT_EQ(m_receiver->IsReadingHandle(), row.hasFile);
+    }
+}
+
 // A file without a whole cycle is read again only after a rest, not in a tight loop.
 TEST_F(Receiver, RestsBetweenRereadsOfAFileWithoutACycle) {
     bool isResting = false; // after the last pass over the previous file

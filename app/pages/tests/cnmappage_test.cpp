@@ -134,26 +134,61 @@ public:
 };
 
 // The replay devices of the simulation keys, recording what the page sets (user-interface
-// thread only: nothing runs them), each reading a file of kSimulatedFileLength bytes unless
-// told it has none.
+// thread only: nothing runs them). Their files, positions and lengths are the receivers' own: a
+// replay file, once opened, is read as it is at each call.
 constexpr DWORD kSimulatedFileLength = 20000;
+
+// The replay files of the simulated devices, kSimulatedFileLength bytes each (the last line cut
+// short): a fix a second, and the tuning group of a station over and over.
+std::string SimulatedReplaySentences() {
+    testdata::NmeaWriter writer;
+    testdata::NmeaFixValues values;
+    for (int second = 0; second < 600; ++second) {
+        values.minute = second / 60;
+        values.second = second % 60;
+        writer.AddCycle(values);
+    }
+    std::string bytes = writer.Build();
+    EXPECT_GE(bytes.size(), kSimulatedFileLength);
+    bytes.resize(kSimulatedFileLength);
+    return bytes;
+}
+
+std::string SimulatedReplayGroups() {
+    testdata::RdsGroupFileWriter writer;
+    for (DWORD line = 0; line <= kSimulatedFileLength / 16; ++line) {
+        writer.Add(testdata::RdsGroupFileWriter::TuningGroup(0xD301));
+    }
+    std::string bytes = writer.Build();
+    EXPECT_GE(bytes.size(), kSimulatedFileLength);
+    bytes.resize(kSimulatedFileLength);
+    return bytes;
+}
 
 class SimulatedGps final : public GpsReceiver {
 public:
     SimulatedGps(const std::u16string& settings, std::vector<std::string>& record)
         : GpsReceiver(settings)
         , calls(record) {}
-    void SetFilePosition(DWORD offset) override {
-        calls.push_back("gps SetFilePosition(" + std::to_string(offset) + ")");
+    // Replays path from position on, as 'L' and then 'P' leave the receiver; records nothing.
+    void ReplayFrom(const std::u16string& path, DWORD position) {
+        GpsReceiver::OpenReplayFile(path);
+        ASSERT_TRUE(GpsReceiver::SetFilePosition(position));
+        calls.clear();
     }
-    DWORD GetFilePosition() override { return hasFile ? 77 : INVALID_SET_FILE_POINTER; }
-    DWORD GetFileLength() override { return hasFile ? kSimulatedFileLength : 0; }
+    bool SetFilePosition(DWORD offset) override {
+        calls.push_back("gps SetFilePosition(" + std::to_string(offset) + ")");
+        if (beforeMove) {
+            beforeMove();
+        }
+        return GpsReceiver::SetFilePosition(offset);
+    }
     void SetSentenceRate(float rate) override {
         calls.push_back("gps SetSentenceRate(" + std::to_string(static_cast<int>(rate)) + ")");
     }
     float GetSentenceRate() override { return 4.0f; }
     std::vector<std::string>& calls;
-    bool hasFile = true; // else a receiver without a replay file
+    std::function<void()> beforeMove; // what befalls the file as the page moves the replay
 };
 
 class SimulatedTmc final : public TmcReceiver {
@@ -161,21 +196,27 @@ public:
     SimulatedTmc(const std::u16string& settings, std::vector<std::string>& record)
         : TmcReceiver(settings)
         , calls(record) {}
+    void ReplayFrom(const std::u16string& path, DWORD position) {
+        ASSERT_TRUE(TmcReceiver::OpenReplayFile(path));
+        ASSERT_TRUE(TmcReceiver::SetFilePosition(position));
+    }
     bool OpenReplayFile(const std::u16string& path) override {
         calls.push_back("tmc OpenReplayFile(" + std::string(path.begin(), path.end()) + ")");
         return true;
     }
-    void SetFilePosition(DWORD offset) override {
+    bool SetFilePosition(DWORD offset) override {
         calls.push_back("tmc SetFilePosition(" + std::to_string(offset) + ")");
+        if (beforeMove) {
+            beforeMove();
+        }
+        return TmcReceiver::SetFilePosition(offset);
     }
-    DWORD GetFilePosition() override { return hasFile ? 31 : INVALID_SET_FILE_POINTER; }
-    DWORD GetFileLength() override { return hasFile ? kSimulatedFileLength : 0; }
     void SetReplayRate(float rate) override {
         calls.push_back("tmc SetReplayRate(" + std::to_string(static_cast<int>(rate * 10)) +
                         "/10)");
     }
     std::vector<std::string>& calls;
-    bool hasFile = true;
+    std::function<void()> beforeMove;
 };
 
 class NavMapPageTest : public testing::Test {
@@ -197,7 +238,8 @@ protected:
                           {1189, u"Too far"},
                           {1408, u"No sentences: %s"},
                           {1409, u"No groups: %s"},
-                          {1410, u"At most <@>"}};
+                          {1410, u"At most <@>"},
+                          {1411, u"No file: <@>"}};
         m_module = windowtesting::LoadLanguage(m_root, bundle);
         ASSERT_NE(m_module, nullptr);
         platform::SetResourceInstance(m_module);
@@ -1057,8 +1099,9 @@ TEST_F(NavMapPageTest, ACancelledSimulationBoxLeavesThePageAsItWas) {
 }
 
 // In simulation, a confirmed dialog hands its value to the replay device and ends the key. A
-// position ('P', 'N') takes digits only, and one past the end of the replay file is refused in a
-// box that gives the file's length.
+// position ('P', 'N') takes digits only; one past the end of the replay file as it is when "OK" is
+// pressed, or as the receiver moves, is refused in a box that gives the file's length then, the
+// replay left where it was; without a replay file a box tells the key that opens one.
 TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
     struct Row {
         UINT key;
@@ -1068,6 +1111,8 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
         const char16_t* keyed = nullptr; // typed on the keys as the dialog opens
         const char16_t* told = nullptr;  // the box that came after the dialog
         bool hasFile = true;             // the replay devices read a file
+        std::size_t shrunkTo = 0;        // the files cut to this many bytes while the box is up
+        bool isShrunkOnMove = false;     // cut instead as the page moves the replay
     };
     const Row rows[] = {
         {'P', u"77", u"1234", {"gps SetFilePosition(1234)"}},
@@ -1080,9 +1125,34 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
         {'N', u"31", u"200000", {}, nullptr, u"At most 20000"},
         {'P', u"77", u"99999999999", {}, nullptr, u"At most 20000"},
         {'N', u"31", u"99999999999", {}, nullptr, u"At most 20000"},
-        // Without a replay file: an empty field, whose 0 is taken, and nothing else.
-        {'P', u"", nullptr, {"gps SetFilePosition(0)"}, nullptr, nullptr, false},
-        {'N', u"", u"12", {}, nullptr, u"At most 0", false},
+        // Wrapped to 32 bits it would be 1, within the file.
+        {'P', u"77", u"4294967297", {}, nullptr, u"At most 20000"},
+        // A file cut by another program while the box is up, and one cut between the page's look
+        // at it and the receiver's move.
+        {'P', u"77", u"10000", {}, nullptr, u"At most 1000", true, 1000},
+        {'N', u"31", u"10000", {}, nullptr, u"At most 1000", true, 1000},
+        {'P',
+         u"77",
+         u"10000",
+         {"gps SetFilePosition(10000)"},
+         nullptr,
+         u"At most 1000",
+         true,
+         1000,
+         true},
+        {'N',
+         u"31",
+         u"10000",
+         {"tmc SetFilePosition(10000)"},
+         nullptr,
+         u"At most 1000",
+         true,
+         1000,
+         true},
+        // Without a replay file: an empty field, and whatever is taken, the key that opens one.
+        {'P', u"", nullptr, {}, nullptr, u"No file: L", false},
+        {'P', u"", u"5", {}, nullptr, u"No file: L", false},
+        {'N', u"", u"12", {}, nullptr, u"No file: T", false},
         {'T', nullptr, nullptr, {"tmc SetReplayRate(2/10)", "tmc OpenReplayFile(\\Nav\\tmc.txt)"}},
         // The codes of the lower-case letters are other keys' (a key-down message gives letters
         // upper case): F1 ('p'), F3 ('r'), F4 ('s'), F5 ('t'), the keypad's separator ('l') and
@@ -1100,8 +1170,22 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
         std::vector<std::string> calls;
         auto* gps = new SimulatedGps(AppPaths::GetSettingsFilePath(), calls);
         auto* tmc = new SimulatedTmc(AppPaths::GetSettingsFilePath(), calls);
-        gps->hasFile = row.hasFile;
-        tmc->hasFile = row.hasFile;
+        const std::string sentences = SimulatedReplaySentences();
+        const std::string groups = SimulatedReplayGroups();
+        const auto shrink = [&] {
+            ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\replay.nmea", sentences.substr(0, row.shrunkTo)));
+            ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\replay.txt", groups.substr(0, row.shrunkTo)));
+        };
+        if (row.hasFile) {
+            ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\replay.nmea", sentences));
+            ASSERT_TRUE(m_root.WriteFile(u"\\Nav\\replay.txt", groups));
+            gps->ReplayFrom(u"\\Nav\\replay.nmea", 77);
+            tmc->ReplayFrom(u"\\Nav\\replay.txt", 31);
+            if (row.isShrunkOnMove) {
+                gps->beforeMove = shrink;
+                tmc->beforeMove = shrink;
+            }
+        }
         m_scripted->replay = GpsReceiverPtr(gps);
         m_scripted->tmc = six::RefCntPtr<TmcReceiver>(tmc);
         OpenWithRoute(0.002f); // a route that is an area to show
@@ -1125,6 +1209,9 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
                 if (row.typed != nullptr) {
                     SetWindowTextW(box->GetEdit()->GetWindow(), row.typed);
                 }
+                if (row.shrunkTo != 0 && !row.isShrunkOnMove) {
+                    shrink();
+                }
             })};
             for (const char16_t* key = row.keyed; key != nullptr && *key != u'\0'; ++key) {
                 steps.push_back(platform::ScriptStep::Type(std::u16string(1, *key)));
@@ -1136,8 +1223,10 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
                 if (HWND window = FindWindowW(u"Dialog", nullptr)) {
                     DialogBase* box = DialogBase::FromWindow(window);
                     seen.push_back(box->GetSection());
-                    if (const DialogItem* text = box->FindItem(kPositionPastEndText)) {
-                        told = text->text;
+                    for (const UINT id : {kPositionPastEndText, kNoReplayFileText}) {
+                        if (const DialogItem* text = box->FindItem(id)) {
+                            told = text->text;
+                        }
                     }
                     PostMessageW(window, WM_COMMAND, 1, 0);
                 }
@@ -1166,6 +1255,10 @@ TEST_F(NavMapPageTest, ConfirmedSimulationDialogsSetTheReplayDevices) {
         EXPECT_EQ(seen, dialogs);
         EXPECT_EQ(shown, row.shown != nullptr ? row.shown : u"");
         EXPECT_EQ(told, row.told != nullptr ? row.told : u"");
+        if (row.told != nullptr && row.hasFile) {
+            EXPECT_EQ(gps->GetFilePosition(), 77U) << "the replay open where it was";
+            EXPECT_EQ(tmc->GetFilePosition(), 31U) << "the replay open where it was";
+        }
         EXPECT_EQ(IsMapNightMode(), night) << "no general key after it";
         EXPECT_EQ(m_page->GetMapView()->GetCanvas()->GetVisibleGeoRect().minX, left)
             << "no whole route shown";

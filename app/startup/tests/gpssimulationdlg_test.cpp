@@ -58,6 +58,7 @@ TEST(GpsSimulationDialog, ShowsValueInDecimalAndOkReadsLeadingNumber) {
         {-1, nullptr, u"", 2, 2, -1, u"", true},
         // Beyond int: its largest value, never wrapped into another.
         {5, nullptr, u"99999999999", 1, 1, INT_MAX, u"5", true},
+        {5, nullptr, u"4294967297", 1, 1, INT_MAX, u"5", true}, // wrapped to 32 bits: 1
         {5, u"-99999999999", u"", 1, 1, INT_MIN, u"5"},
     };
     for (const auto& c : cases) {
