@@ -1,8 +1,8 @@
 // scripts/explore.sh on a build folder of its own, beside a stand-in for the demo install whose
 // navigator plays no step of its own: the summary names each failed seed with its reason, a crash
-// that left no error output by its signal; while a seed plays, the progress lines count the steps
-// its script holds so far; a second run on a build folder where another plays is refused before it
-// lays or plays anything.
+// that left no error output by its signal, and no seed that a signal from outside ended; while a
+// seed plays, the progress lines count the steps its script holds so far; a second run on a build
+// folder where another plays is refused before it lays or plays anything.
 #include "testdata/hostprogram.h"
 #include "testdata/tempdir.h"
 
@@ -92,6 +92,11 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
          "explore.sh: @ s: 0 seeds played, 2 steps, 0 failed"},
         {"while another run plays", "exit 0\n", true,
          "explore.sh: another run plays in " + (build / "explore").string() + "\n"},
+        // Ended from outside, as the navigator says: no failure, and nothing kept.
+        {"a navigator that a signal ended",
+         "echo \"navigator: explored 2 steps from seed $3: ended by SIGTERM before its 2 steps; "
+         "the script is $7/explore-$3.txt\" >&2\nexit 143\n",
+         false, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -103,18 +108,27 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
         ASSERT_GE(lock, 0);
         ASSERT_EQ(::flock(lock, row.isLocked ? LOCK_EX : LOCK_UN), 0);
         const auto before = ExploreFilesAt(build);
+        const auto kept = [&build] {
+            std::size_t count = 0;
+            std::error_code error;
+            for (auto it = fs::directory_iterator(build / "explore-failures", error);
+                 !error && it != fs::directory_iterator(); it.increment(error))
+                ++count;
+            return count;
+        };
+        const std::size_t keptBefore = kept();
         const testdata::PipedProgramRun run = testdata::RunHostProgramThroughPipe(
             {"bash", (tree / "scripts" / "explore.sh").string(), "--seconds", "1", "--build",
              build.string(), "--languages", "german", "--steps", "2", "--progress", "1"},
             {}, std::chrono::seconds(60));
         ::close(lock);
-        EXPECT_EQ(run.exitCode, 1) << run.output;
+        EXPECT_EQ(run.exitCode, row.said.empty() ? 0 : 1) << run.output;
         if (row.isLocked) {
             EXPECT_EQ(run.output, row.said);
             EXPECT_EQ(ExploreFilesAt(build), before);
             continue;
         }
-        // Every seed failed, each named once with the reason of its row.
+        // Every seed failed, each named once with the reason of its row; or none did.
         std::istringstream lines(run.output);
         std::size_t failed = 0;
         std::size_t named = 0;
@@ -129,7 +143,9 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
             // "explore.sh: N seeds, M steps in S s; F failed (scripts in ...)"
             if (line.starts_with("explore.sh: ") && line.find(" seeds, ") != std::string::npos) {
                 failed = std::stoul(line.substr(line.find(" s; ") + 4));
-                EXPECT_EQ(line.substr(12, line.find(' ', 12) - 12), std::to_string(failed));
+                const std::string seeds = line.substr(12, line.find(' ', 12) - 12);
+                EXPECT_EQ(seeds, row.said.empty() ? seeds : std::to_string(failed));
+                EXPECT_NE(seeds, "0");
             }
             if (line.starts_with("  german seed ")) {
                 ++named;
@@ -137,8 +153,12 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
                 EXPECT_EQ(line.substr(0, 14) + "@" + line.substr(seed) + "\n", row.said);
             }
         }
-        EXPECT_GT(failed, 0u) << run.output;
+        // Every seed of a row that fails, none of one that does not.
+        EXPECT_EQ(failed > 0, !row.said.empty()) << run.output;
         EXPECT_EQ(named, failed) << run.output;
+        if (row.said.empty()) {
+            EXPECT_EQ(kept(), keptBefore) << run.output;
+        }
         EXPECT_EQ(isProgressTold, !row.progress.empty()) << run.output;
     }
 }
