@@ -188,6 +188,44 @@ TEST_F(TmcReceiving, ReportsAMissingFileAndClosesAHandleThatFails) {
     EXPECT_EQ(platform::LookupHandle(failing), nullptr) << "closed";
 }
 
+// A replay moved by the user refuses a position past the end of the file as it is at that moment
+// (shortened since it was opened, say): the replay stays open where it was. Without a file
+// nothing moves.
+TEST_F(TmcReceiving, MovesAReplayOnlyWithinTheFileAsItIsNow) {
+    const std::string text = Messages({11, 12, 13, 14, 15, 16, 17, 18});
+    ASSERT_GT(text.size(), 100u);
+    constexpr DWORD kStart = 20;
+    const auto size = static_cast<DWORD>(text.size());
+    const struct {
+        const char* what;
+        bool hasFile;
+        DWORD shrunkTo; // the file cut to this many bytes after it was opened; 0: left whole
+        DWORD offset;
+        bool isMoved;
+    } rows[] = {
+        {"past its end", true, 0, size + 1, false},
+        {"far past its end", true, 0, 0xFFFFFFF0, false},
+        {"within the file before it was cut short", true, 60, 90, false},
+        {"without a file", false, 0, 0, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(m_root.WriteFile(u"\\tmc\\replay.txt", text));
+        EXPECT_EQ(
+            m_receiver->OpenReplayFile(row.hasFile ? u"\\tmc\\replay.txt" : u"\\tmc\\missing.txt"),
+            row.hasFile);
+        EXPECT_EQ(m_receiver->SetFilePosition(kStart), row.hasFile);
+        if (row.shrunkTo != 0) {
+            ASSERT_TRUE(m_root.WriteFile(u"\\tmc\\replay.txt", text.substr(0, row.shrunkTo)));
+        }
+        EXPECT_EQ(m_receiver->SetFilePosition(row.offset), row.isMoved);
+        const DWORD kept = row.hasFile ? kStart : INVALID_SET_FILE_POINTER;
+        EXPECT_EQ(m_receiver->GetFilePosition(), row.isMoved ? row.offset : kept);
+        EXPECT_EQ(m_receiver->GetFileLength(),
+                  row.hasFile ? (row.shrunkTo != 0 ? row.shrunkTo : size) : 0U);
+    }
+}
+
 // A replay file of which a whole pass gives no group is read once, then closed and left alone.
 TEST_F(TmcReceiving, WaitsAfterARewindThatBroughtNoMessage) {
     const struct {
@@ -240,19 +278,23 @@ protected:
     // adapter finds its library closed and nothing of the earlier scenario queued.
     void SetUp() override {
         TmcReceiving::SetUp();
-        if (!s_isAdapterTaken)
-            return;
+        if (s_isAdapterTaken)
+            ExpectAdapterClosedAndEmpty("by an earlier test");
+    }
+    void TearDown() override {
+        TmcReceiving::TearDown();
+        ReleaseAdapter();
+    }
+    void ExpectAdapterClosedAndEmpty(const char* when) {
         const CountedPtr<GpsTmcAdapter> adapter = GpsTmcAdapter::Instance();
-        EXPECT_EQ(adapter->ReadTunerFrequency(), 0U) << "the library of an earlier test is open";
+        EXPECT_EQ(adapter->ReadTunerFrequency(), 0U) << "the library is open, " << when;
         char buffer[256];
-        EXPECT_LE(adapter->ReadTmc(buffer, sizeof buffer), 0)
-            << "groups of an earlier test are queued";
+        EXPECT_LE(adapter->ReadTmc(buffer, sizeof buffer), 0) << "groups are queued, " << when;
     }
     // The adapter is the process's own: the library a test opened stops with the test, and the
     // groups it delivered and no reader took are dropped, so that nothing of its scenario reaches
     // the tests after it.
-    void TearDown() override {
-        TmcReceiving::TearDown();
+    void ReleaseAdapter() {
         if (m_adapter.Get() == nullptr)
             return;
         s_isAdapterTaken = true;
@@ -305,6 +347,14 @@ TEST_F(TmcLibrarySource, TurnsTheQueuedGroupsIntoMessages) {
     StopRun();
     EXPECT_EQ(std::vector<unsigned>(m_recorder.events.begin(), m_recorder.events.begin() + 4),
               (std::vector<unsigned>{21, 22, 23, 21}));
+    // With no reader the library's groups stay queued; releasing the adapter drops them.
+    m_clock.Advance(1000);
+    Pump();
+    char line[17];
+    ASSERT_EQ(m_adapter->ReadTmc(line, sizeof line), 17)
+        << "groups queued after the reader stopped";
+    ReleaseAdapter();
+    ExpectAdapterClosedAndEmpty("once released");
 }
 
 TEST_F(TmcLibrarySource, RetriesAClosedReceiverEveryFiveSeconds) {

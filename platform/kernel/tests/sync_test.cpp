@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 #include <vector>
 
@@ -49,6 +53,29 @@ DWORD ExitCodeOf(HANDLE thread) {
     DWORD code = 0;
     EXPECT_TRUE(GetExitCodeThread(thread, &code));
     return code;
+}
+
+// Keeps a thread from running where it is, a wait included, without waking it: a signal handler
+// that returns once told to.
+std::atomic<bool> g_isThreadHeld{false};
+std::atomic<bool> g_mayHeldThreadGo{false};
+
+void HoldThreadInHandler(int /*signal*/) {
+    const int savedErrno = errno;
+    g_isThreadHeld.store(true);
+    while (!g_mayHeldThreadGo.load()) {
+        const timespec pause{0, 1'000'000};
+        (void)nanosleep(&pause, nullptr);
+    }
+    g_isThreadHeld.store(false);
+    errno = savedErrno;
+}
+
+// Waits (yielding) until done() or, in real time, 5 s have passed.
+template <class Done> void AwaitWithin5s(Done done) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::yield();
 }
 
 class Sync : public ::testing::Test {
@@ -524,9 +551,10 @@ TEST(Interlocked, CountsExactlyUnderContention) {
 
 // A thread whose timed wait on a stepped clock reached its deadline counts from the clock move
 // that woke it, through the work it does after the wait, until it waits again or ends; so does a
-// thread created under such a clock until its first wait, and one that an event releases. A wait
-// whose deadline is ahead and the calling thread's own timed-out wait do not count, nor does
-// anything on the host clock.
+// thread created under such a clock until its first wait, and one that an event releases (of the
+// waits an auto-reset event may release, each until it finds the signal taken). A wait whose
+// deadline is ahead and the calling thread's own timed-out wait do not count, nor does anything
+// on the host clock.
 TEST(Threads, CountWokenByAStepOfTheClockUntilTheyWaitAgain) {
     EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "host clock";
     platform::VirtualClock clock;
@@ -591,6 +619,61 @@ TEST(Threads, CountWokenByAStepOfTheClockUntilTheyWaitAgain) {
     holding.unlock();
     AwaitWaiters(release, 3);
     EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "released, and waiting again";
+    // Of several waits on an auto-reset event, each that its signal may release counts from the
+    // signal on: the one that takes it through its work until it waits again, each other one
+    // until it finds the signal taken and waits on. The oldest wait is held where it is (its
+    // thread in a signal handler), so that a younger one takes the signal.
+    holding.lock();
+    HANDLE contested = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<bool> isContestOver{false};
+    std::atomic<int> taken{0};
+    pthread_t oldestContender{};
+    const auto contends = [&](bool isOldest) {
+        return StartThread([&, isOldest]() -> DWORD {
+            if (isOldest)
+                oldestContender = pthread_self();
+            while (WaitForSingleObject(contested, INFINITE) == WAIT_OBJECT_0 &&
+                   !isContestOver.load()) {
+                taken.fetch_add(1);
+                { const std::lock_guard working(work); }
+            }
+            return 0;
+        });
+    };
+    std::vector<HANDLE> contenders{contends(true)};
+    AwaitWaiters(contested, 1);
+    contenders.push_back(contends(false));
+    contenders.push_back(contends(false));
+    AwaitWaiters(contested, 3);
+    EXPECT_EQ(platform::ThreadsWokenByTheClock(), 0u) << "contenders waiting";
+    struct sigaction hold {};
+    hold.sa_handler = HoldThreadInHandler;
+    sigemptyset(&hold.sa_mask);
+    struct sigaction previousAction {};
+    ASSERT_EQ(sigaction(SIGUSR1, &hold, &previousAction), 0);
+    g_mayHeldThreadGo.store(false);
+    ASSERT_EQ(pthread_kill(oldestContender, SIGUSR1), 0);
+    AwaitWithin5s([] { return g_isThreadHeld.load(); });
+    EXPECT_TRUE(g_isThreadHeld.load()) << "the oldest contender held";
+    EXPECT_TRUE(SetEvent(contested));
+    const auto woken = [] { return platform::ThreadsWokenByTheClock(); };
+    AwaitWithin5s([&] { return taken.load() == 1 && woken() <= 2; });
+    EXPECT_EQ(taken.load(), 1);
+    EXPECT_EQ(woken(), 2u) << "the younger one at its work and the held one, not yet looking";
+    g_mayHeldThreadGo.store(true);
+    AwaitWithin5s([&] { return !g_isThreadHeld.load() && woken() <= 1; });
+    EXPECT_EQ(woken(), 1u) << "the held one found the signal taken";
+    EXPECT_EQ(sigaction(SIGUSR1, &previousAction, nullptr), 0);
+    holding.unlock();
+    AwaitWaiters(contested, 3);
+    EXPECT_EQ(woken(), 0u) << "the one that took the signal waiting again";
+    isContestOver.store(true);
+    for (std::size_t left = contenders.size(); left-- > 0;) {
+        EXPECT_TRUE(SetEvent(contested));
+        AwaitWaiters(contested, left);
+    }
+    JoinAndClose(contenders);
+    EXPECT_TRUE(CloseHandle(contested));
     // A program thread that runs on without ever waiting, only polling (a replay without pace),
     // takes turns: each of its polls returns once the thread that its event released has done
     // its work and waits again, and after a number of polls at one tick it waits until the clock
