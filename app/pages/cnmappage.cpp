@@ -572,9 +572,7 @@ bool CNMapPage::IsPositionConnected() {
 
 void CNMapPage::JoinWorkers() {
     JoinAnnounceThread();
-    if (m_blockThread.joinable()) {
-        m_blockThread.join();
-    }
+    JoinStreetBlockThread();
 }
 
 bool CNMapPage::StopGuidance() {
@@ -1055,10 +1053,27 @@ void CNMapPage::StartStreetBlockThread(std::int32_t metres) {
     if (!m_server) {
         return;
     }
-    if (m_blockThread.joinable()) {
-        m_blockThread.join();
+    JoinStreetBlockThread();
+    m_blockMetres = metres;
+    m_blockThread = CreateThread(nullptr, 0, &CNMapPage::StreetBlockThreadStart, this, 0, nullptr);
+    if (m_blockThread == nullptr) {
+        // No thread to be had: the block is set (or lifted) all the same, here.
+        StreetBlockThreadProc(metres);
     }
-    m_blockThread = std::thread(&CNMapPage::StreetBlockThreadProc, this, metres);
+}
+
+void CNMapPage::JoinStreetBlockThread() {
+    if (m_blockThread != nullptr) {
+        (void)WaitForSingleObject(m_blockThread, INFINITE);
+        CloseHandle(m_blockThread);
+        m_blockThread = nullptr;
+    }
+}
+
+DWORD CNMapPage::StreetBlockThreadStart(LPVOID page) {
+    auto* self = static_cast<CNMapPage*>(page);
+    self->StreetBlockThreadProc(self->m_blockMetres);
+    return 0;
 }
 
 void CNMapPage::StreetBlockThreadProc(std::int32_t metres) {

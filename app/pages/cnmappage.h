@@ -25,7 +25,6 @@
 #include <deque>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 class ModeController;
@@ -170,6 +169,8 @@ private:
     // so that nothing is said or shown for guidance that has ended.
     void DropPendingGuidance();
     void StreetBlockThreadProc(std::int32_t metres);
+    static DWORD StreetBlockThreadStart(LPVOID page);
+    void JoinStreetBlockThread();
     [[nodiscard]] HWND Item(UINT id) const;
 
     ModeController* m_mode;
@@ -180,10 +181,11 @@ private:
     std::unique_ptr<ISchematicWnd> m_schematic;
     std::unique_ptr<IDistanceBar> m_bar;
     DistanceField m_field;
-    // A thread of the platform's: a clock stepped by a script waits for it to end, as for the
+    // Threads of the platform's: a clock stepped by a script waits for each to end, as for the
     // other threads a step sets off, before it moves.
     HANDLE m_announceThread = nullptr;
-    std::thread m_blockThread;
+    HANDLE m_blockThread = nullptr;
+    std::int32_t m_blockMetres = 0; // the block thread's distance (0: lift the block)
     HWND m_tmcIndicator = nullptr;
     HWND m_gpsIndicator = nullptr;
     HFONT m_streetFont = nullptr;

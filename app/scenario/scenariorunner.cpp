@@ -28,6 +28,7 @@
 #include "platform/shell/process.h"
 #include "platform/window/input.h"
 #include "platform/window/message.h"
+#include "platform/window/programend.h"
 #include "platform/window/testdriver.h"
 #include "platform/window/window.h"
 
@@ -123,6 +124,11 @@ std::string BoxField(const std::u16string& text) {
     return field;
 }
 
+class Runner;
+
+// The runner whose program runs on this thread (its input pump holds that thread only).
+thread_local Runner* t_heldRunner = nullptr;
+
 class Runner {
 public:
     Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors);
@@ -165,6 +171,11 @@ private:
     // waits, or that input released, wait again, so that what they do (a receiver's message, a
     // timer's event) lands on the tick they woke at in every run. False when the wait ran out.
     bool LetWokenThreadsRun();
+    // At each get and peek of the program's thread (input pump), from a step's input to the next
+    // look: holds the thread while threads that the input released or started are at work, so
+    // that it takes what they post at once, not in one batch in one run and in two in another.
+    static void HoldAfterInputPump();
+    void HoldAfterInput();
     void WrapVoice();
     // Takes up the arrival messages the map pages got since the last idle.
     void NoteArrivals();
@@ -189,6 +200,7 @@ private:
     bool m_isListOpened = false;        // a tap on a pick-list entry has opened the list
     int m_restedQuanta = 0;             // of the current step's wait
     bool m_hasRunOutBeforeStep = false; // the threads at work before this look ran out their wait
+    bool m_isHoldingAfterInput = false; // a step's input played, not looked at since
     std::uint64_t m_stepStartMs = 0;
     std::function<std::string()> m_afterInput;
     bool m_hasFailed = false;
@@ -430,6 +442,7 @@ void Runner::OnIdle() {
         return;
     }
     m_hasRunOutBeforeStep = false;
+    m_isHoldingAfterInput = false;
     NoteArrivals();
     if (const auto* menu = dynamic_cast<MainMenuWnd*>(
             WindowBase::FromWindow(FindWindowW(nullptr, LoadAppTitle().c_str())))) {
@@ -482,8 +495,10 @@ void Runner::PlayStep(const ScenarioStep& step) {
     std::string problem;
     if (step.kind == ScenarioStepKind::Tap || step.kind == ScenarioStepKind::TapPoint ||
         step.kind == ScenarioStepKind::Key || step.kind == ScenarioStepKind::Text ||
-        step.kind == ScenarioStepKind::Drive)
+        step.kind == ScenarioStepKind::Drive) {
         m_lastInputMs = m_clock.Virtual().TickMs();
+        m_isHoldingAfterInput = true;
+    }
     switch (step.kind) {
     case ScenarioStepKind::Tap:
         problem = Tap(step);
@@ -576,6 +591,19 @@ void Runner::MoveClock(std::uint64_t ms) {
             (void)LetWokenThreadsRun();
         })});
     }
+}
+
+void Runner::HoldAfterInputPump() {
+    if (Runner* runner = t_heldRunner)
+        runner->HoldAfterInput();
+}
+
+void Runner::HoldAfterInput() {
+    if (!m_isHoldingAfterInput || m_clock.IsPaced() || platform::ThreadsWokenByTheClock() == 0)
+        return;
+    // A wait that ran out is not waited again until the next input.
+    if (!LetWokenThreadsRun())
+        m_isHoldingAfterInput = false;
 }
 
 bool Runner::LetWokenThreadsRun() {
@@ -906,7 +934,11 @@ int Runner::Run() {
     if (m_options.stepSeconds > 0)
         watchdog = std::thread([this] { Watch(); });
     Arm();
+    t_heldRunner = this;
+    platform::SetInputPump(&Runner::HoldAfterInputPump);
     const int result = m_clock.Run([] { return WinMain(nullptr, nullptr, nullptr, 1); });
+    platform::SetInputPump(nullptr);
+    t_heldRunner = nullptr;
     if (watchdog.joinable()) {
         {
             std::lock_guard lock(m_watchMutex);
@@ -922,21 +954,34 @@ int Runner::Run() {
     NoteArrivals();
     m_arrivalSpies.clear();
     m_paintSpies.clear();
+    // An end asked from outside (a signal, the display lost) is the user's, not a failure of the
+    // program: it is told, and the steps not played are left unjudged.
+    const std::optional<int> endedFromOutside = platform::AskedProgramEnd();
     if (!m_hasFailed && m_next < m_script.steps.size()) {
         const ScenarioStep& step = m_script.steps[m_next];
-        Fail(step, "the program ended before it");
+        if (endedFromOutside) {
+            (void)std::fprintf(m_errors, "navigator: %s ended the program at %s: %s\n",
+                               platform::DescribeProgramEnd(*endedFromOutside),
+                               DescribeStep(step).c_str(), step.source.c_str());
+        } else {
+            Fail(step, "the program ended before it");
+        }
     }
     if (ScenarioExplorer* explorer = m_options.explorer) {
         // The program ended by itself between the explorer's steps: the script ends with a
         // step that a replay fails at in the same way.
-        const bool hasEnded = !m_hasFailed && !m_isEnding;
+        const bool hasEnded = !m_hasFailed && !m_isEnding && !endedFromOutside;
         if (hasEnded) {
             m_failure = "the program ended after step " + std::to_string(explorer->Played());
             (void)std::fprintf(m_errors, "navigator: %s\n", m_failure.c_str());
             m_hasFailed = true;
         }
+        const std::string played = std::to_string(explorer->Played());
         explorer->Close(m_hasFailed ? m_failure
-                                    : "all " + std::to_string(explorer->Played()) + " steps passed",
+                        : endedFromOutside
+                            ? std::string(platform::DescribeProgramEnd(*endedFromOutside)) +
+                                  " ended the program after step " + played
+                            : "all " + played + " steps passed",
                         hasEnded);
     }
     const bool isWritten = WriteOutputs();
@@ -1010,9 +1055,19 @@ int ExploreScenario(std::uint64_t seed, int steps, ScenarioOptions options, std:
     options.explorer = &explorer;
     options.stepSeconds = kExploreStepSeconds;
     const int result = RunScenario(script, options, errors);
+    // Ended from outside (the user, a time limit), the steps played are not judged as a whole.
+    const std::optional<int> endedFromOutside = platform::AskedProgramEnd();
+    const std::string verdict = endedFromOutside
+                                    ? std::string("ended by ") +
+                                          platform::DescribeProgramEnd(*endedFromOutside) +
+                                          " before its " + std::to_string(steps) + " steps"
+                                : result == 0 ? "passed"
+                                              : "failed";
     (void)std::fprintf(errors,
                        "navigator: explored %d steps from seed %llu: %s; the script is %s\n",
-                       explorer.Played(), static_cast<unsigned long long>(seed),
-                       result == 0 ? "passed" : "failed", file.string().c_str());
+                       explorer.Played(), static_cast<unsigned long long>(seed), verdict.c_str(),
+                       file.string().c_str());
+    if (endedFromOutside)
+        return *endedFromOutside;
     return result == 0 ? 0 : static_cast<int>(ScenarioExit::StepFailed);
 }

@@ -28,6 +28,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -684,12 +685,42 @@ INSTANTIATE_TEST_SUITE_P(, ExtractExploreSeeds,
 // Scripts of seeds that found a fault (resources/scenarios/explored/, the fault named in each),
 // replayed on a fresh install of their language: every frame and check passes. Where a named step
 // is given, at most so many waits of the stepped clock in it ran out (steps.txt: the fifth field).
+// Where replays are given, the script is played so many times at once, each on a fresh install,
+// and every run leaves what the first left: its frames' texts, said.txt, routes.txt and steps.txt
+// but for its real-time field.
 struct FoundScript {
     const char* name;
     int language;
     const char* step = nullptr;
     int mostRunOutWaits = 0;
+    int replays = 1;
 };
+
+// What a run left that does not depend on real time: the frames' texts, said.txt, routes.txt and
+// steps.txt without each line's second field, each file named before its lines.
+std::string FoundRunResults(const fs::path& out) {
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(out)) {
+        if (entry.path().extension() == ".txt")
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    std::string results;
+    for (const fs::path& file : files) {
+        results += "== " + file.filename().string() + "\n";
+        for (std::string line : LanguageFileLines(file)) {
+            if (file.filename() == "steps.txt") {
+                const std::size_t first = line.find('\t');
+                const std::size_t second =
+                    first == std::string::npos ? first : line.find('\t', first + 1);
+                if (second != std::string::npos)
+                    line.erase(first, second - first);
+            }
+            results += line + "\n";
+        }
+    }
+    return results;
+}
 
 void PrintTo(const FoundScript& script, std::ostream* out) {
     *out << script.name;
@@ -704,8 +735,28 @@ TEST_P(ExtractExploreFound, ScriptReplays) {
     const fs::path script = fs::path(NAV_SOURCE_DIR) / "resources" / "scenarios" / "explored" /
                             (std::string(c.name) + ".txt");
     const fs::path out = s_root->HostPath() / (std::string(c.name) + "-out");
+    std::vector<fs::path> againRoots;
+    std::vector<std::thread> again;
+    std::vector<testdata::ProgramRun> againRuns(static_cast<std::size_t>(c.replays - 1));
+    for (std::size_t k = 0; k < againRuns.size(); ++k) {
+        const std::string name = std::string(c.name) + "-again-" + std::to_string(k + 1);
+        againRoots.push_back(CopyInstall("found-" + name, c.language));
+        again.emplace_back([&, k, name] {
+            againRuns[k] =
+                RunInstalledNavigator(againRoots[k], script, s_root->HostPath() / (name + "-out"));
+        });
+    }
     const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
+    for (std::thread& replay : again)
+        replay.join();
     EXPECT_EQ(run.exitCode, 0) << run.errors;
+    for (std::size_t k = 0; k < againRuns.size(); ++k) {
+        SCOPED_TRACE("replay " + std::to_string(k + 1));
+        EXPECT_EQ(againRuns[k].exitCode, 0) << againRuns[k].errors;
+        EXPECT_EQ(FoundRunResults(s_root->HostPath() / (std::string(c.name) + "-again-" +
+                                                        std::to_string(k + 1) + "-out")),
+                  FoundRunResults(out));
+    }
     if (c.step == nullptr)
         return;
     int runOutWaits = -1;
@@ -731,7 +782,8 @@ INSTANTIATE_TEST_SUITE_P(
         FoundScript{"spanish-3158554376", 4}, FoundScript{"german-rds-groups-as-gps-replay", 0},
         FoundScript{"italian-1000913857", 5}, FoundScript{"french-1720914804", 3},
         FoundScript{"french-3067577243", 3, "serial", 0}, FoundScript{"dutch-2417673040", 6},
-        FoundScript{"german-unpaced-replay", 0, "unpaced", 0}, FoundScript{"french-1632929123", 3}),
+        FoundScript{"german-unpaced-replay", 0, "unpaced", 0}, FoundScript{"french-1632929123", 3},
+        FoundScript{"german-street-block", 0, nullptr, 0, 3}),
     [](const ::testing::TestParamInfo<FoundScript>& info) {
         std::string name = info.param.name;
         std::replace(name.begin(), name.end(), '-', '_');

@@ -31,9 +31,10 @@
 namespace {
 
 // Runs the navigator program with the arguments after the folder; stderr is kept.
-testdata::ProgramRun RunNavigator(const std::filesystem::path& folder,
-                                  std::vector<std::string> arguments,
-                                  const std::string& launcher = {}) {
+testdata::ProgramRun
+RunNavigator(const std::filesystem::path& folder, std::vector<std::string> arguments,
+             const std::string& launcher = {},
+             std::chrono::milliseconds terminateAfter = std::chrono::milliseconds(0)) {
     std::vector<std::string> words;
     // xvfb-run -a takes the first display number without a lock file, and two runs started
     // together (other visible tests) may both take it: each process starts its search elsewhere.
@@ -47,7 +48,9 @@ testdata::ProgramRun RunNavigator(const std::filesystem::path& folder,
     if (const char* given = std::getenv("ASAN_OPTIONS"))
         asan = std::string(given) + (launcher.empty() ? "" : ":detect_leaks=0");
     return testdata::RunHostProgram(std::move(words), {"ASAN_OPTIONS=" + asan},
-                                    folder.parent_path() / (folder.filename().string() + ".err"));
+                                    folder.parent_path() / (folder.filename().string() + ".err"),
+                                    terminateAfter.count() > 0 ? terminateAfter
+                                                               : std::chrono::milliseconds::max());
 }
 
 // The program's files around the grid database, with or without the safety notice.
@@ -133,6 +136,8 @@ TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
         int exitCode;
         const char* error; // after "navigator: "
         bool hasRun;
+        // SIGTERM sent then, the clock at real time, when not 0.
+        std::chrono::milliseconds terminateAfter = std::chrono::milliseconds(0);
     } cases[] = {
         {"wait page Screen\ntap 460\nframe late\n", 1,
          "line 3 failed: frame late: the program ended before it\n", true},
@@ -150,6 +155,10 @@ TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
         {"wait page Screen\n\nwait text \"Beenden 0\ntap 460\n", 2,
          "SCRIPT line 3: a quoted text is not closed\n", false},
         {"tap 460\nfly away\n", 2, "SCRIPT line 2: unknown step \"fly\"\n", false},
+        // Ended from outside: told, and no failure of the step.
+        {"wait text \"nie gezeigt\" 3600000\n", 143,
+         "SIGTERM ended the program at line 1: wait text \"nie gezeigt\" 3600000\n", true,
+         std::chrono::milliseconds(3000)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
@@ -157,8 +166,11 @@ TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
         ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
         const std::filesystem::path out = root.HostPath() / "out";
         const std::filesystem::path script = WriteScript(root, c.script);
+        std::vector<std::string> arguments = {"--script", script.string(), "--out", out.string()};
+        if (c.terminateAfter.count() > 0)
+            arguments.insert(arguments.end(), {"--speed", "1"});
         const testdata::ProgramRun run =
-            RunNavigator(root.HostPath(), {"--script", script.string(), "--out", out.string()});
+            RunNavigator(root.HostPath(), arguments, {}, c.terminateAfter);
         std::string expected = std::string("navigator: ") + c.error;
         if (const std::size_t at = expected.find("SCRIPT"); at != std::string::npos)
             expected.replace(at, 6, script.string());
@@ -358,21 +370,69 @@ enum class HelpStart {
     KeepsTheProgram3s,
     // Lets a thread of the program's show a message box at the clock's next move (LateBoxThread).
     LetsALateBoxCome,
+    // Sets a timer of the program's thread (50 ms) whose tick releases that thread, which then
+    // shows its box: work that the program's own thread sets off on the tick of a move.
+    TimesALateBox,
+    // Releases that thread, which shows its box at the clock's next move (100 ms on), and sets a
+    // timer of the program's thread due on the same move, whose tick must find the box's work
+    // done: else the run ends with 4.
+    ChecksALateBoxOnATick,
+    // Posts a message to a window of the program's thread and releases that thread, which posts
+    // a second one a moment later and then shows its box: the program's thread, taking the first,
+    // must find the second queued (else the run ends with 5), as it takes nothing while a thread
+    // that the step's input set off is at work.
+    PostsTwoMessages,
 };
 
 std::atomic<bool> g_isHelpStarted{false};
+std::atomic<HelpStart> g_lateHelp{HelpStart::KeepsTheProgram3s};
+HANDLE g_lateRelease = nullptr;            // releases the late box's thread
+std::atomic<bool> g_isLateWorkDone{false}; // the late box's thread has done its work
 
-// A thread of the program's that the stepped clock wakes at each move: at the first after the
-// help viewer's start it takes a moment (100 ms) and then shows a message box.
+HWND g_lateWindow = nullptr; // takes the two messages of PostsTwoMessages
+constexpr UINT kFirstLateMessage = WM_USER + 0x701;
+constexpr UINT kSecondLateMessage = WM_USER + 0x702;
+
+LRESULT LateMessagesProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG second{};
+    if (message == kFirstLateMessage &&
+        PeekMessageW(&second, window, kSecondLateMessage, kSecondLateMessage, PM_NOREMOVE) == FALSE)
+        std::_Exit(5);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void ReleaseLateBoxOnTick(HWND, UINT, UINT_PTR id, DWORD) {
+    (void)KillTimer(nullptr, id);
+    (void)SetEvent(g_lateRelease);
+}
+
+void CheckLateWorkOnTick(HWND, UINT, UINT_PTR id, DWORD) {
+    (void)KillTimer(nullptr, id);
+    if (!g_isLateWorkDone.load())
+        std::_Exit(4);
+}
+
+// A thread of the program's that shows a message box a moment (100 ms, after the timer's tick
+// 300 ms) after it was woken: by the stepped clock at its first move after the help viewer's
+// start, by the timer's tick, or by the clock's move 100 ms after the help viewer's start.
 DWORD LateBoxThread(LPVOID) {
     HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    while (WaitForSingleObject(never, 100) == WAIT_TIMEOUT) {
-        if (!g_isHelpStarted.load())
-            continue;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        (void)MessageBoxW(nullptr, u"Late", u"Thread", MB_OK);
-        break;
+    if (g_lateHelp == HelpStart::LetsALateBoxCome) {
+        while (WaitForSingleObject(never, 100) == WAIT_TIMEOUT && !g_isHelpStarted.load()) {
+        }
+    } else {
+        (void)WaitForSingleObject(g_lateRelease, INFINITE);
+        if (g_lateHelp == HelpStart::ChecksALateBoxOnATick)
+            (void)WaitForSingleObject(never, 100);
+        if (g_lateHelp == HelpStart::PostsTwoMessages) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            (void)PostMessageW(g_lateWindow, kSecondLateMessage, 0, 0);
+        }
     }
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(g_lateHelp == HelpStart::TimesALateBox ? 300 : 100));
+    g_isLateWorkDone = true;
+    (void)MessageBoxW(nullptr, u"Late", u"Thread", MB_OK);
     CloseHandle(never);
     return 0;
 }
@@ -388,10 +448,28 @@ DWORD LateBoxThread(LPVOID) {
     platform::SetProcessLauncher([help](const platform::ProcessLaunch&) -> DWORD {
         if (help == HelpStart::KeepsTheProgram3s)
             std::this_thread::sleep_for(std::chrono::seconds(3));
+        if (help == HelpStart::TimesALateBox)
+            (void)SetTimer(nullptr, 0, 100, &ReleaseLateBoxOnTick);
+        if (help == HelpStart::ChecksALateBoxOnATick) {
+            (void)SetEvent(g_lateRelease);
+            (void)SetTimer(nullptr, 0, 100, &CheckLateWorkOnTick);
+        }
+        if (help == HelpStart::PostsTwoMessages) {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = &LateMessagesProc;
+            windowClass.lpszClassName = u"LateMessages";
+            (void)RegisterClassW(&windowClass);
+            g_lateWindow = CreateWindowExW(0, u"LateMessages", u"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                           nullptr, nullptr, nullptr);
+            (void)PostMessageW(g_lateWindow, kFirstLateMessage, 0, 0);
+            (void)SetEvent(g_lateRelease);
+        }
         g_isHelpStarted = true;
         return ERROR_SUCCESS;
     });
-    if (help == HelpStart::LetsALateBoxCome) {
+    g_lateHelp = help;
+    g_lateRelease = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (help != HelpStart::KeepsTheProgram3s) {
         HANDLE thread = CreateThread(nullptr, 0, &LateBoxThread, nullptr, 0, nullptr);
         if (thread == nullptr)
             std::exit(2);
@@ -405,10 +483,10 @@ DWORD LateBoxThread(LPVOID) {
     options.outFolder = root.HostPath() / "out";
     std::filesystem::create_directories(options.outFolder);
     options.speed = speed;
-    options.writeFrames = help == HelpStart::LetsALateBoxCome;
+    options.writeFrames = help != HelpStart::KeepsTheProgram3s;
     options.stepSeconds = stepSeconds;
     const int exitCode = RunScenario(script, options, stderr);
-    if (help == HelpStart::LetsALateBoxCome && exitCode == 0) {
+    if (help != HelpStart::KeepsTheProgram3s && exitCode == 0) {
         const std::string shown =
             testdata::ReadHostFile(options.outFolder / "late.txt").value_or("");
         if (("\n" + shown).find("\nLate\n") == std::string::npos) {
@@ -421,8 +499,10 @@ DWORD LateBoxThread(LPVOID) {
 
 // A step that keeps the program away from its loop past the limit ends the run as a hang; a step
 // that comes back to the loop at each move of the clock does not, however long it takes. A frame
-// waits for the threads the clock's last move woke: a message box one of them shows a moment
-// later is in it.
+// waits for the threads the clock's last move woke, and for those that the program's thread set
+// off on that move's tick: a message box one of them shows a moment later is in it. The threads a
+// move wakes have done their work before the program's thread takes anything on its tick, and so
+// have those that a step's input set off.
 TEST(ScenarioRun, AStepWaitsForTheProgramsThreadsButOnlyOneAwayFromItsLoopPastTheLimitHangs) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const struct {
@@ -442,6 +522,15 @@ TEST(ScenarioRun, AStepWaitsForTheProgramsThreadsButOnlyOneAwayFromItsLoopPastTh
         {"wait page Screen\ntap 450\nclock 100\nframe late\nwait text \"Late\" 0\nkey Enter\n"
          "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
          0.0, 300, HelpStart::LetsALateBoxCome, 0, ""},
+        {"wait page Screen\ntap 450\nclock 100\nwait text \"Late\" 0\nframe late\nkey Enter\n"
+         "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
+         0.0, 300, HelpStart::TimesALateBox, 0, ""},
+        {"wait page Screen\ntap 450\nclock 100\nframe late\nwait text \"Late\" 0\nkey Enter\n"
+         "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
+         0.0, 300, HelpStart::ChecksALateBoxOnATick, 0, ""},
+        {"wait page Screen\ntap 450\nclock 100\nframe late\nwait text \"Late\" 0\nkey Enter\n"
+         "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
+         0.0, 300, HelpStart::PostsTwoMessages, 0, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
