@@ -45,10 +45,12 @@ std::string HostName() {
 }
 
 // Ends the process (SIGTERM, then SIGKILL when it runs on five seconds more) and waits for it.
+// A stopped process goes on to take the SIGTERM.
 void EndProcess(int processId) {
     if (processId <= 0)
         return;
     (void)kill(processId, SIGTERM);
+    (void)kill(processId, SIGCONT);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     int status = 0;
     while (waitpid(processId, &status, WNOHANG) == 0) {
@@ -244,6 +246,16 @@ TestXServer::TestXServer(const std::filesystem::path& folder) {
 
 TestXServer::~TestXServer() {
     End();
+}
+
+void TestXServer::Pause() {
+    if (m_processId > 0)
+        (void)kill(m_processId, SIGSTOP);
+}
+
+void TestXServer::Resume() {
+    if (m_processId > 0)
+        (void)kill(m_processId, SIGCONT);
 }
 
 void TestXServer::End() {

@@ -106,7 +106,12 @@ public:
     [[nodiscard]] std::unique_ptr<XRequestRecorder> RecordRequests(int majorOpcode) const {
         return std::make_unique<XRequestRecorder>(DisplayName(), m_cookie, majorOpcode);
     }
-    // Ends the server (SIGTERM, then SIGKILL) and waits for it, as its destructor does.
+    // Stops the server (SIGSTOP) and has it go on again (SIGCONT): a stopped server's
+    // connections are made (the kernel completes them), and none is answered until it goes on.
+    void Pause();
+    void Resume();
+    // Ends the server (SIGTERM, then SIGKILL), stopped or not, and waits for it, as its
+    // destructor does.
     void End();
 
 private:
