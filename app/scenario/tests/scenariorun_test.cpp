@@ -483,10 +483,10 @@ DWORD LateBoxThread(LPVOID) {
     options.outFolder = root.HostPath() / "out";
     std::filesystem::create_directories(options.outFolder);
     options.speed = speed;
-    options.writeFrames = help != HelpStart::KeepsTheProgram3s;
+    options.writeFrames = help == HelpStart::LetsALateBoxCome;
     options.stepSeconds = stepSeconds;
     const int exitCode = RunScenario(script, options, stderr);
-    if (help != HelpStart::KeepsTheProgram3s && exitCode == 0) {
+    if (help == HelpStart::LetsALateBoxCome && exitCode == 0) {
         const std::string shown =
             testdata::ReadHostFile(options.outFolder / "late.txt").value_or("");
         if (("\n" + shown).find("\nLate\n") == std::string::npos) {
@@ -498,11 +498,11 @@ DWORD LateBoxThread(LPVOID) {
 }
 
 // A step that keeps the program away from its loop past the limit ends the run as a hang; a step
-// that comes back to the loop at each move of the clock does not, however long it takes. A frame
-// waits for the threads the clock's last move woke, and for those that the program's thread set
-// off on that move's tick: a message box one of them shows a moment later is in it. The threads a
-// move wakes have done their work before the program's thread takes anything on its tick, and so
-// have those that a step's input set off.
+// that comes back to the loop at each move of the clock does not, however long it takes. A step
+// looks once the threads the clock's last move woke, and those that the program's thread set off
+// on that move's tick, have done their work: a message box one of them shows a moment later is in
+// a frame, and a text wait finds it. The threads a move wakes have done their work before the
+// program's thread takes anything on its tick, and so have those that a step's input set off.
 TEST(ScenarioRun, AStepWaitsForTheProgramsThreadsButOnlyOneAwayFromItsLoopPastTheLimitHangs) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const struct {
@@ -522,18 +522,18 @@ TEST(ScenarioRun, AStepWaitsForTheProgramsThreadsButOnlyOneAwayFromItsLoopPastTh
         {"wait page Screen\ntap 450\nclock 100\nframe late\nwait text \"Late\" 0\nkey Enter\n"
          "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
          0.0, 300, HelpStart::LetsALateBoxCome, 0, ""},
-        {"wait page Screen\ntap 450\nclock 100\nwait text \"Late\" 0\nframe late\nkey Enter\n"
+        {"wait page Screen\ntap 450\nclock 100\nwait text \"Late\" 0\nkey Enter\n"
          "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
          0.0, 300, HelpStart::TimesALateBox, 0, ""},
-        {"wait page Screen\ntap 450\nclock 100\nframe late\nwait text \"Late\" 0\nkey Enter\n"
+        {"wait page Screen\ntap 450\nclock 100\nwait text \"Late\" 0\nkey Enter\n"
          "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
          0.0, 300, HelpStart::ChecksALateBoxOnATick, 0, ""},
-        {"wait page Screen\ntap 450\nclock 100\nframe late\nwait text \"Late\" 0\nkey Enter\n"
+        {"wait page Screen\ntap 450\nclock 100\nwait text \"Late\" 0\nkey Enter\n"
          "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
          0.0, 300, HelpStart::PostsTwoMessages, 0, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
+        SCOPED_TRACE("row " + std::to_string(&c - cases) + ": " + c.script);
         testdata::TempDeviceRoot root;
         ASSERT_NO_FATAL_FAILURE(WriteScenarioProgram(root));
         EXPECT_EXIT(RunInThisProcess(root, c.script, c.speed, c.stepSeconds, c.help),
