@@ -505,6 +505,9 @@ DWORD LateBoxThread(LPVOID) {
 // program's thread takes anything on its tick, and so have those that a step's input set off.
 TEST(ScenarioRun, AStepWaitsForTheProgramsThreadsButOnlyOneAwayFromItsLoopPastTheLimitHangs) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Help, a move of the clock, then the late box looked for at once and answered.
+    const char* const lookedFor = "wait page Screen\ntap 450\nclock 100\nwait text \"Late\" 0\n"
+                                  "key Enter\nwait page Screen\nwait text \"Beenden\" 0\ntap 460\n";
     const struct {
         const char* script;
         double speed;
@@ -522,15 +525,9 @@ TEST(ScenarioRun, AStepWaitsForTheProgramsThreadsButOnlyOneAwayFromItsLoopPastTh
         {"wait page Screen\ntap 450\nclock 100\nframe late\nwait text \"Late\" 0\nkey Enter\n"
          "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
          0.0, 300, HelpStart::LetsALateBoxCome, 0, ""},
-        {"wait page Screen\ntap 450\nclock 100\nwait text \"Late\" 0\nkey Enter\n"
-         "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
-         0.0, 300, HelpStart::TimesALateBox, 0, ""},
-        {"wait page Screen\ntap 450\nclock 100\nwait text \"Late\" 0\nkey Enter\n"
-         "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
-         0.0, 300, HelpStart::ChecksALateBoxOnATick, 0, ""},
-        {"wait page Screen\ntap 450\nclock 100\nwait text \"Late\" 0\nkey Enter\n"
-         "wait page Screen\nwait text \"Beenden\" 0\ntap 460\n",
-         0.0, 300, HelpStart::PostsTwoMessages, 0, ""},
+        {lookedFor, 0.0, 300, HelpStart::TimesALateBox, 0, ""},
+        {lookedFor, 0.0, 300, HelpStart::ChecksALateBoxOnATick, 0, ""},
+        {lookedFor, 0.0, 300, HelpStart::PostsTwoMessages, 0, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("row " + std::to_string(&c - cases) + ": " + c.script);
