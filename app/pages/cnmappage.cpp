@@ -407,7 +407,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
         return true;
     }
     case 'P':
-        (void)AskReplayFilePosition(GetHwnd(), *m_replay);
+        AskReplayFilePosition(GetHwnd(), *m_replay);
         return true;
     case 'S': {
         int value = static_cast<int>(m_replay->GetSentenceRate());
@@ -435,7 +435,7 @@ bool CNMapPage::HandleSimulationKey(UINT key) {
             return false;
         }
         // Cancelled or refused: no north-up either.
-        (void)AskReplayFilePosition(GetHwnd(), *receiver);
+        AskReplayFilePosition(GetHwnd(), *receiver);
         return true;
     }
     default:

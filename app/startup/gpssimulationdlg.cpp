@@ -74,13 +74,13 @@ template <class Receiver> bool HasReplayFile(Receiver& receiver) {
     return receiver.GetFilePosition() != INVALID_SET_FILE_POINTER;
 }
 
-template <class Receiver> bool AskAndMoveReplay(HWND owner, Receiver& receiver, char16_t openKey) {
+template <class Receiver> void AskAndMoveReplay(HWND owner, Receiver& receiver, char16_t openKey) {
     constexpr auto kLargestShown = static_cast<DWORD>(std::numeric_limits<int>::max());
     const DWORD position = receiver.GetFilePosition();
     GpsSimulationDlg dialog(kReplayPositionText,
                             position > kLargestShown ? -1 : static_cast<int>(position), true);
     if (dialog.DoModal(owner) != 1) {
-        return false;
+        return;
     }
     // Digits only: no sign is read, and an overlong entry reads as the largest int.
     const auto chosen = static_cast<DWORD>(std::max(dialog.GetValue(), 0));
@@ -88,7 +88,7 @@ template <class Receiver> bool AskAndMoveReplay(HWND owner, Receiver& receiver, 
     // again as it moves: the file may change in between too.
     if (HasReplayFile(receiver) && chosen <= receiver.GetFileLength() &&
         receiver.SetFilePosition(chosen)) {
-        return true;
+        return;
     }
     if (!HasReplayFile(receiver)) {
         TellReplayFileMessage(owner, kNoReplayFileText, std::u16string(1, openKey));
@@ -97,15 +97,14 @@ template <class Receiver> bool AskAndMoveReplay(HWND owner, Receiver& receiver, 
         TellReplayFileMessage(owner, kPositionPastEndText,
                               std::u16string(digits.begin(), digits.end()));
     }
-    return false;
 }
 
 } // namespace
 
-bool AskReplayFilePosition(HWND owner, GpsReceiver& receiver) {
-    return AskAndMoveReplay(owner, receiver, kOpenGpsReplayKey);
+void AskReplayFilePosition(HWND owner, GpsReceiver& receiver) {
+    AskAndMoveReplay(owner, receiver, kOpenGpsReplayKey);
 }
 
-bool AskReplayFilePosition(HWND owner, TmcReceiver& receiver) {
-    return AskAndMoveReplay(owner, receiver, kOpenTmcReplayKey);
+void AskReplayFilePosition(HWND owner, TmcReceiver& receiver) {
+    AskAndMoveReplay(owner, receiver, kOpenTmcReplayKey);
 }

@@ -55,6 +55,5 @@ inline constexpr char16_t kOpenTmcReplayKey = u'T';
 // may have changed or closed while the box was up: without a file a message box over owner tells
 // that none is open and the key that opens one; a position past the file's end, which the
 // receiver checks again as it moves, is refused in one that gives the length the file has then.
-// True when the replay was moved.
-bool AskReplayFilePosition(HWND owner, GpsReceiver& receiver);
-bool AskReplayFilePosition(HWND owner, TmcReceiver& receiver);
+void AskReplayFilePosition(HWND owner, GpsReceiver& receiver);
+void AskReplayFilePosition(HWND owner, TmcReceiver& receiver);

@@ -427,7 +427,7 @@ void MainMenuWnd::PositionKey() {
     const GpsReceiverPtr receiver = m_supervisor->GetGpsReceiver();
     if (!receiver)
         return;
-    (void)AskReplayFilePosition(mainHandle.window, *receiver);
+    AskReplayFilePosition(mainHandle.window, *receiver);
 }
 
 void MainMenuWnd::SpeedKey() {
