@@ -26,13 +26,38 @@ bool RouteTracker::RecordDirection(const RouteRecord& record, const MatchedPosit
     const std::vector<GeoPoint>& points = record.polyline;
     const std::size_t n = points.size();
     auto equal = [](const GeoPoint& a, const GeoPoint& b) { return a.x == b.x && a.y == b.y; };
-    for (std::size_t k = 0; k + 1 < n; ++k) {
-        if (equal(points[k], position.segmentStart)) {
-            degrees = GeoBearing(points[k], points[k + 1]);
+    // The direction at point `at`: towards the next point that differs from it, or at the
+    // record's end from the last one that does (a point repeated, as where a route ends on a
+    // point of its element's shape, makes a segment of no length and no direction; past the end
+    // the position's segment goes on along the element). False when every point is the same.
+    auto directionAt = [&](std::size_t at, bool isSegmentStart) {
+        const auto differs = [&](std::size_t j) { return !equal(points[j], points[at]); };
+        std::size_t ahead = at + 1;
+        while (ahead < n && !differs(ahead)) {
+            ++ahead;
+        }
+        std::size_t behind = at;
+        while (behind > 0 && !differs(behind - 1)) {
+            --behind;
+        }
+        const bool hasAhead = ahead < n;
+        const bool hasBehind = behind > 0;
+        if ((isSegmentStart || !hasBehind) && hasAhead) {
+            degrees = GeoBearing(points[at], points[ahead]);
             return true;
         }
-        if (equal(points[n - 1 - k], position.segmentEnd)) {
-            degrees = GeoBearing(points[n - 2 - k], points[n - 1 - k]);
+        if (hasBehind) {
+            degrees = GeoBearing(points[behind - 1], points[at]);
+            return true;
+        }
+        return false;
+    };
+    for (std::size_t k = 0; k < n; ++k) {
+        if (equal(points[k], position.segmentStart) && directionAt(k, true)) {
+            return true;
+        }
+        if (k + 1 < n && equal(points[n - 1 - k], position.segmentEnd) &&
+            directionAt(n - 1 - k, false)) {
             return true;
         }
     }

@@ -15,6 +15,8 @@ constexpr std::uint16_t kFastKmh = 70;
 constexpr std::uint16_t kRetryRadius = 60;
 constexpr int kCreepHeading = 10;
 constexpr std::int32_t kCreepMetres = 3;
+// How far from its held street a standing vehicle's fix may wander (the receiver's scatter).
+constexpr float kStandingReachMetres = 15.0f;
 
 MatchRecord FromFix(const GpsFix& fix, bool offNetwork) {
     MatchRecord r;
@@ -207,6 +209,14 @@ bool MapMatcher::ShouldMatch(MatchRecord& r) const {
     if (previous.IsOffNetwork()) {
         r.flags |= MatchRecord::kOffNetwork;
         return false;
+    }
+    // A vehicle that stops where its street is not held (the fixes before the stop implied
+    // speeds unlike those reported, so their street stayed behind the car) is matched where it
+    // stands.
+    const GeoPoint nearest =
+        ClosestPointOnSegment(r.raw, previous.segmentStart, previous.segmentEnd);
+    if (Distance(r.raw, nearest) > kStandingReachMetres) {
+        return true;
     }
     HoldStreet(previous, r);
     if (!m_simpleMode) {

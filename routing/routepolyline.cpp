@@ -81,6 +81,10 @@ void CutHeadAt(const GeoPoint& p, std::vector<GeoPoint>& line) {
     const std::size_t end = SegmentEnd(p, line);
     line.erase(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(end - 1));
     line.front() = p;
+    // At a vertex the point takes its place, once.
+    if (line.size() > 2 && line[1] == p) {
+        line.erase(line.begin() + 1);
+    }
 }
 
 void CutTailAt(const GeoPoint& p, std::vector<GeoPoint>& line) {
@@ -90,4 +94,7 @@ void CutTailAt(const GeoPoint& p, std::vector<GeoPoint>& line) {
     const std::size_t end = SegmentEnd(p, line);
     line.resize(end + 1);
     line.back() = p;
+    if (line.size() > 2 && line[line.size() - 2] == p) {
+        line.pop_back();
+    }
 }

@@ -19,9 +19,11 @@
 // Metres from the closest point of the same segment along the line to its last vertex. 0 for
 // fewer than two vertices.
 [[nodiscard]] double LengthFromProjection(const GeoPoint& p, std::span<const GeoPoint> line);
-// Drops the vertices before the nearest segment's start and puts p in place of that start. A line
-// of fewer than two vertices stays as it is.
+// Drops the vertices before the nearest segment's start and puts p in place of that start; p on a
+// vertex is that vertex, never repeated beside it while two vertices remain. A line of fewer than
+// two vertices stays as it is.
 void CutHeadAt(const GeoPoint& p, std::vector<GeoPoint>& line);
-// Puts p in place of the nearest segment's end and drops the vertices after it. A line of fewer
-// than two vertices stays as it is.
+// Puts p in place of the nearest segment's end and drops the vertices after it; p on a vertex is
+// that vertex, never repeated beside it while two vertices remain. A line of fewer than two
+// vertices stays as it is.
 void CutTailAt(const GeoPoint& p, std::vector<GeoPoint>& line);

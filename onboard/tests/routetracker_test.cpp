@@ -127,6 +127,12 @@ TEST(RouteTrackerDirection, NeedsTwoPointsAndAnEndOfTheSegment) {
         {"start found from the front", {a, b, c}, true, b, c},
         {"end found from the back", {elsewhere, a, c}, true, a, c},
         {"neither end", {a, elsewhere}, false, {}, {}},
+        // A route that ends on a point of its element repeats that point; at the route's end
+        // the position's segment may go on along the element.
+        {"end repeated at the back", {a, b, c, c}, true, b, c},
+        {"start repeated at the front", {elsewhere, b, b, c}, true, b, c},
+        {"the segment going on past the end", {a, b, b}, true, a, b},
+        {"only the end, repeated", {c, c}, false, {}, {}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);

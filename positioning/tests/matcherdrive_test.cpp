@@ -205,6 +205,53 @@ TEST(MatcherDrive, TakesTheNewStreetWithinThreeFixesAfterATurn) {
     }
 }
 
+// A vehicle that stops holds its street while its fixes scatter around it; one that turns into
+// a short street with fixes whose speeds disagree with their moves (the street before held for
+// them) and then stops there is matched where it stands.
+TEST(MatcherDrive, AStoppedVehicleHoldsItsStreetOnlyWhereItStandsNearIt) {
+    const testdata::MatcherSketch t = testdata::TJunctionSketch();
+    const SketchMap map(t);
+    const struct {
+        const char* name;
+        std::size_t pastTheTurn; // fixes driven into Side before the stop
+        double sideways;         // metres the standing fixes lie north of the last one
+        bool isOnSide;           // the stopped vehicle's street: Side, else Main
+    } cases[] = {
+        {"stopped in the short street", 3, 0.0, true},
+        {"stopped before the turn, fixes scattered", 0, 8.0, false},
+    };
+    for (const bool simple : {true, false}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.name << ", simple " << simple);
+            testdata::DriveSettings settings = testdata::NoisyDriveSettings(30, 1);
+            settings.noiseMetres = 0;
+            auto drive = testdata::MakeMatcherDrive(t, "WJS", settings);
+            ASSERT_TRUE(drive);
+            const int main = drive->samples.front().elementId;
+            std::size_t turn = 0;
+            while (drive->samples[turn].elementId == main) {
+                ++turn;
+            }
+            const int side = drive->samples[turn].elementId;
+            drive->batches.resize(turn + c.pastTheTurn);
+            for (std::size_t i = turn; i < drive->batches.size(); ++i) {
+                drive->batches[i].back().speed = 90;
+            }
+            GpsFix standing = drive->batches.back().back();
+            standing.speed = 0;
+            standing.latitude += static_cast<float>(c.sideways / 111195.0);
+            for (int k = 0; k < 8; ++k) {
+                ++standing.utcTime;
+                standing.tick += 1000;
+                drive->batches.push_back({standing});
+            }
+            const std::vector<MatchedPosition> positions = Drive(map, *drive, simple);
+            ASSERT_FALSE(positions.empty());
+            EXPECT_EQ(positions.back().street, Id(map, c.isOnSide ? side : main));
+        }
+    }
+}
+
 TEST(MatcherDrive, PrefersTheRouteBetweenTwoEqualRoads) {
     const testdata::MatcherSketch sketch = SplitParallelSketch();
     const SketchMap map(sketch);

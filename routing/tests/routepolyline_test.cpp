@@ -60,14 +60,26 @@ TEST(LengthAlongPolyline, SplitsTheLineAtTheNearestSegment) {
 }
 
 TEST(CutPolyline, ReplacesTheNearestSegmentsEndByThePoint) {
-    const GeoPoint p{0.0015f, 0.0001f};
+    static const GeoPoint p{0.0015f, 0.0001f};
     const struct {
         std::string name;
         std::vector<GeoPoint> line;
         std::vector<GeoPoint> head;
         std::vector<GeoPoint> tail;
+        GeoPoint at = p;
     } cases[] = {
         {"inside", kLine, {p, kLine[2], kLine[3]}, {kLine[0], kLine[1], p}},
+        // A route that ends at a vertex of its element: the vertex, not a segment of no length.
+        {"at the second vertex",
+         kLine,
+         {kLine[1], kLine[2], kLine[3]},
+         {kLine[0], kLine[1]},
+         kLine[1]},
+        {"at the third vertex",
+         kLine,
+         {kLine[2], kLine[3]},
+         {kLine[0], kLine[1], kLine[2]},
+         kLine[2]},
         {"one segment", {kLine[1], kLine[2]}, {p, kLine[2]}, {kLine[1], p}},
         {"one vertex stays", {kLine[0]}, {kLine[0]}, {kLine[0]}},
         {"no vertex stays", {}, {}, {}},
@@ -75,10 +87,10 @@ TEST(CutPolyline, ReplacesTheNearestSegmentsEndByThePoint) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<GeoPoint> head = c.line;
-        CutHeadAt(p, head);
+        CutHeadAt(c.at, head);
         EXPECT_EQ(head, c.head);
         std::vector<GeoPoint> tail = c.line;
-        CutTailAt(p, tail);
+        CutTailAt(c.at, tail);
         EXPECT_EQ(tail, c.tail);
     }
 }
