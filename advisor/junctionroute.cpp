@@ -74,11 +74,9 @@ void JunctionRules::KeepOwnDestinationStreet() {
     }
     // The named street goes on wherever an element of the name touches the next one, through
     // other towns too: only the elements in the destination's town are its street.
-    if (const std::int32_t town = TownOf(m_destinationElement); town != -1) {
-        std::erase_if(m_destinationStreetIds, [&](std::uint32_t id) {
-            const std::int32_t other = TownOf(id);
-            return other != -1 && other != town;
-        });
+    const std::int32_t town = TownOf(m_destinationElement);
+    if (town != -1) {
+        std::erase_if(m_destinationStreetIds, [&](std::uint32_t id) { return TownOf(id) != town; });
     }
     // The route reaches the street at its end; where it drives on the street earlier and leaves
     // it again, that part is on the way, not the destination.
@@ -97,6 +95,18 @@ void JunctionRules::KeepOwnDestinationStreet() {
     }
     if (reached == driven.end()) {
         return; // a route that ends elsewhere does not tell where it reaches the street
+    }
+    // Reaching the street is its arrival where the route turns into it from a street of the
+    // same town. Where the route comes along the street's name from another town, or turns in
+    // from another town's street, the part begins at a town border that nothing on the road
+    // shows, and the arrival, told ahead of it, would be told in the other town: there the
+    // destination is reached at the route's end, as an address is.
+    if (reached != driven.begin()) {
+        const std::uint32_t before = *(reached - 1);
+        if (FirstName(before) == m_destinationStreetName ||
+            (town != -1 && TownOf(before) != town)) {
+            m_destinationKind = 2;
+        }
     }
     const std::vector<std::uint32_t> atEnd(reached, driven.end());
     std::erase_if(m_destinationStreetIds, [&](std::uint32_t id) {

@@ -233,7 +233,8 @@ private:
     // The town area of the element; -1 when it lies in none or is not found.
     [[nodiscard]] std::int32_t TownOf(std::uint32_t elementId) const;
     // Narrows the destination street ids to the destination's own street: the elements of its
-    // town, less those the route drives before it reaches the street at its end.
+    // town, less those the route drives before it reaches the street at its end. Where the route
+    // reaches that part from another town, the destination kind becomes 2 (arrival at the end).
     void KeepOwnDestinationStreet();
     [[nodiscard]] bool AreaName(std::uint32_t elementId, std::u16string& name) const;
     void SetStraightAheadResult();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,25 @@ JunctionScenario StreetNameOnTheWay() {
 JunctionScenario WithoutRoad(JunctionScenario s, std::size_t index) {
     s.roads.erase(s.roads.begin() + static_cast<std::ptrdiff_t>(index));
     return s;
+}
+
+// The T junction with its roads in towns: the one arrived on (South Street, or Cross Street
+// where `isNameGoingOn`) in `from`, Cross Street east in Downtown, Cross Street west in
+// `west` (none: no town; omitted where `hasWest` is false).
+JunctionScenario TownsAtTheJunction(const char* from, bool isNameGoingOn, bool hasWest,
+                                    const char* west) {
+    JunctionScenario s = testdata::TJunctionScenario();
+    const std::map<std::string, testdata::IndexArea> towns = {
+        {"Uptown", {7, -1, "UPTOWN", 2, {}}}, {"Downtown", {8, -1, "DOWNTOWN", 2, {}}}};
+    if (isNameGoingOn) {
+        s.roads[0].name = s.roads[1].name;
+    }
+    s.areas["SJ"] = towns.at(from);
+    s.areas["JE"] = towns.at("Downtown");
+    if (west != nullptr) {
+        s.areas["JW"] = towns.at(west);
+    }
+    return hasWest ? s : WithoutRoad(s, 2);
 }
 
 std::vector<ModuleCase> ModuleCases() {
@@ -311,6 +331,47 @@ std::vector<ModuleCase> ModuleCases() {
                          return std::make_shared<DestinationOn>(RoutePosition::kAddress,
                                                                 run.written.Element("EF"));
                      }});
+    // Only the street's part in the destination's town is its street. Where the route reaches
+    // that part along the street's name from another town, or turning in from another town's
+    // street, the destination is reached at the route's end.
+    const auto onCrossStreetEast = [](ScenarioRun& run) {
+        return std::make_shared<DestinationOn>(RoutePosition::kAddress, run.written.Element("JE"));
+    };
+    cases.push_back({"the destination's name arrived on from another town",
+                     TownsAtTheJunction("Uptown", true, false, nullptr),
+                     1,
+                     K::kDestination,
+                     {{K::kKindOfApproachingDestination, u"Last_Item_Of_Route_Result"}},
+                     {},
+                     onCrossStreetEast});
+    cases.push_back({"turning in from another town's street",
+                     TownsAtTheJunction("Uptown", false, false, nullptr),
+                     1,
+                     K::kDestination,
+                     {{K::kKindOfApproachingDestination, u"Last_Item_Of_Route_Result"}},
+                     {},
+                     onCrossStreetEast});
+    cases.push_back({"turning in from a street of the same town",
+                     TownsAtTheJunction("Downtown", false, false, nullptr),
+                     0,
+                     K::kDestination,
+                     {{K::kKindOfApproachingDestination, u"Approaching"}},
+                     {},
+                     onCrossStreetEast});
+    cases.push_back({"the name going on in no town is not the destination street",
+                     TownsAtTheJunction("Downtown", false, true, nullptr),
+                     0,
+                     K::kTStreet,
+                     {{K::kRelativeDirectionOfTS, u"Right"}},
+                     {},
+                     onCrossStreetEast});
+    cases.push_back({"the name going on in the same town is the destination street",
+                     TownsAtTheJunction("Downtown", false, true, "Downtown"),
+                     0,
+                     K::kDestination,
+                     {{K::kKindOfApproachingDestination, u"Other_OS_Part_Of_DS"}},
+                     {},
+                     onCrossStreetEast});
     cases.push_back({"the destination street is the roundabout",
                      testdata::RoundaboutScenario(),
                      0,

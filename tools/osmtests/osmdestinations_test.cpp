@@ -692,3 +692,43 @@ TEST_F(ExtractDestinations, ADestinationInAVillageIsStoredWithItsMunicipality) {
 }
 
 } // namespace
+
+// A street's name may go on into the next town, and the crawl that collects its elements with
+// it: a street chosen in a town without a house number is located on its part in that town, in
+// every municipality of the extract (Balzers' Landstrasse in Balzers, not where Triesen's ends).
+TEST_F(ExtractDestinations, AStreetWithoutANumberIsLocatedInTheTownItWasChosenIn) {
+    const auto townOf = [&](std::uint32_t element) {
+        const std::int32_t area = m_engine->GetAreaOfElement(element);
+        return area < 0 ? -1 : m_engine->WalkAreaHierarchy(static_cast<std::uint32_t>(area), 2);
+    };
+    std::size_t streets = 0;
+    std::size_t crossing = 0; // streets whose elements lie in more than one town
+    for (const char16_t* name :
+         {u"Balzers", u"Eschen", u"Gamprin", u"Mauren", u"Planken", u"Ruggell", u"Schaan",
+          u"Schellenberg", u"Triesen", u"Triesenberg", u"Vaduz"}) {
+        const AddressCursorPtr cities = m_engine->FindCities(name, 0);
+        ASSERT_TRUE(cities && cities->IsValid());
+        const std::int32_t area = cities->GetCurrent()->GetAreaId();
+        const std::int32_t town = m_engine->WalkAreaHierarchy(static_cast<std::uint32_t>(area), 2);
+        ASSERT_NE(town, -1);
+        for (auto cursor = m_engine->FindInArea(static_cast<std::uint32_t>(area), u"");
+             cursor && cursor->IsValid(); cursor->Next()) {
+            const GeoMoleculePtr street = cursor->GetCurrent();
+            ASSERT_TRUE(street);
+            const std::vector<std::uint32_t> ids = street->GetElementIds();
+            ++streets;
+            crossing += std::any_of(ids.begin(), ids.end(),
+                                    [&](std::uint32_t id) { return townOf(id) != town; })
+                            ? 1
+                            : 0;
+            const AddressLocation at = LocatedStreet(street, HouseNumber()).GetLocation();
+            const std::int32_t located = townOf(at.elementId);
+            EXPECT_EQ(located == -1 ? u""
+                                    : m_engine->LookupArea(static_cast<std::uint32_t>(located)),
+                      name)
+                << testing::PrintToString(street->GetName());
+        }
+    }
+    EXPECT_GT(streets, 500u);
+    EXPECT_GT(crossing, 20u);
+}

@@ -6,8 +6,9 @@
 // names it, said and sounded from the language's archive. The script of every page, button and
 // key, resources/scenarios/pages.txt, is played in German and in French. A drive on a copy
 // whose advisor files are damaged says what they allow and names the damage. Whole drives are
-// framed every second (suite ExtractDrives). The explorer (navigator --explore) plays a fixed list
-// of seeds in each language (suite ExtractExplore).
+// framed every second (suite ExtractDrives); street destinations without a house number are
+// driven with a logbook trip and told in their town (suite ExtractStreetDestinations). The explorer
+// (navigator --explore) plays a fixed list of seeds in each language (suite ExtractExplore).
 #include "testdata/golden.h"
 #include "testdata/hostprogram.h"
 #include "tools/osmtests/installedextract.h"
@@ -335,7 +336,7 @@ std::string FramedDriveScript(const FramedDrive& drive, int every) {
                << "wait page TourMainPage\ntap 473\nwait page TourList\ntap 581\n"
                << "wait page RouteOptPage\ntap 562\nwait page RouteCalcPage 60000\ntap 1108\n"
                << "wait page RouteList\ntap 501\nwait page CNMapPage 60000\nclock 2000\n"
-               << "step drive\ndrive\nwait said \"" << kStopReached << "\" 1200000\nclock 2000\n"
+               << "step drive\ndrive\nwait said \"" << kStopReached << "\" 2400000\nclock 2000\n"
                << "frame stop\nstep next\n";
     } else {
         script << "step destination\ntap 420\nwait page NavigMainPage\ntap 100\ntext \""
@@ -483,14 +484,116 @@ INSTANTIATE_TEST_SUITE_P(
         // The car meets the closure's arrow and sign: it lies over them in every paint.
         FramedDrive{"vaduz_closure", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 880, 30, 5},
         // Vaduz's own Landstrasse is on the way: the destination is Triesen's.
-        FramedDrive{"triesen_landstrasse", 0, "Triesen", "Landstrasse", false, false, 0, 1100, 0,
+        FramedDrive{"triesen_landstrasse", 0, "Triesen", "Landstrasse", false, false, 0, 1300, 0,
                     60},
-        FramedDrive{"triesen_landstrasse_dutch", 6, "Triesen", "Landstrasse", false, false, 0, 1100,
+        FramedDrive{"triesen_landstrasse_dutch", 6, "Triesen", "Landstrasse", false, false, 0, 1300,
                     0, 60},
         FramedDrive{"tour", 0, "Vaduz", "\u00C4ulestrasse", false, false, 0, 900, 0, 60, true},
         FramedDrive{"tour_english", 1, "Vaduz", "\u00C4ulestrasse", false, false, 0, 900, 0, 60,
                     true}),
     [](const ::testing::TestParamInfo<FramedDrive>& info) { return info.param.name; });
+
+// Street destinations without a house number, typed and driven in English with a logbook trip
+// running from the standing fix in Schaan: every drive ends with the arrival told, and the
+// trip stopped at that moment names the town the street was chosen in. A street's name may go
+// on into the next town (Landstrasse from Schaan through Vaduz and Triesen into Balzers): the
+// street chosen is its part in that town. Each instance drives a few streets of some towns.
+struct StreetDestination {
+    const char* town;
+    const char* street;
+    const char* arrival = kArrivalSaid; // the words of an arrival just after a manoeuvre differ
+};
+
+struct TownDrives {
+    const char* name;
+    std::vector<StreetDestination> destinations;
+};
+
+void PrintTo(const TownDrives& drives, std::ostream* stream) {
+    *stream << drives.name;
+}
+
+std::string StreetDestinationScript(const StreetDestination& d) {
+    std::ostringstream script;
+    script << "wait page MsgBox\ntap 1\nwait page Screen\nwait fix\nclock 1000\n"
+           << "step destination\ntap 420\nwait page NavigMainPage\ntap 100\ntext \"" << d.town
+           << "\"\nkey End\nkey Enter\ntap 101\ntext \"" << d.street
+           << "\"\nkey End\nkey Enter\ntap 501\nwait page NavOptPage\ntap 501\n"
+           << "wait page CNMapPage 60000\nclock 2000\n"
+           << "step logbook\ntap 1122\nwait text \"Purpose of the trip:\"\ntext \"Visit\"\ntap 1\n"
+           << "wait page CNMapPage\n"
+           << "step drive\ndrive\nwait said \"" << d.arrival << "\" 2400000\n"
+           << "step stop\ntap 1122\nwait page ValueDlg1\ntap 1124\nwait page CNMapPage\n";
+    return script.str();
+}
+
+class ExtractStreetDestinations : public ExtractLanguages,
+                                  public ::testing::WithParamInterface<TownDrives> {};
+
+TEST_P(ExtractStreetDestinations, AreToldOnArrivalInTheirTown) {
+    const fs::path root = CopyInstall(GetParam().name, 1);
+    // The sanitizer builds drive the first two of each.
+    const std::vector<StreetDestination>& all = GetParam().destinations;
+    const std::size_t count =
+        kUnderAddressSanitizer ? std::min<std::size_t>(2, all.size()) : all.size();
+    for (const StreetDestination& d : std::span(all).first(count)) {
+        const std::string name = std::string(d.town) + ", " + d.street;
+        SCOPED_TRACE(name);
+        const fs::path script = s_root->HostPath() / "street-destination.txt";
+        std::ofstream(script, std::ios::binary | std::ios::trunc) << StreetDestinationScript(d);
+        const fs::path out = s_root->HostPath() / (std::string(GetParam().name) + "-out");
+        fs::remove_all(out);
+        const fs::path logbook = root / "Fahrtenbuch.txt";
+        fs::remove(logbook);
+        const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
+        EXPECT_EQ(run.exitCode, 0) << run.errors;
+        EXPECT_EQ(LanguageFileLines(out / "arrivals.txt"), std::vector<std::string>{"drive"});
+        // The logbook's lines: a tab between the fields; a stop's place is its third.
+        std::string place = "<no stop>";
+        for (const std::string& line : LanguageFileLines(logbook)) {
+            if (line.starts_with("Stop\t")) {
+                std::vector<std::string> fields;
+                std::istringstream cells(line);
+                for (std::string cell; std::getline(cells, cell, '\t');)
+                    fields.push_back(cell);
+                place = fields.size() > 2 ? fields[2] : "<no place>";
+            }
+        }
+        EXPECT_EQ(place, d.town);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , ExtractStreetDestinations,
+    ::testing::Values(
+        // Landstrasse runs from Schaan into Vaduz, and again from Vaduz through Triesen into
+        // Balzers; Vaduz's Meierhofstrasse goes on into Triesen.
+        TownDrives{"landstrasse",
+                   {{"Triesen", "Landstrasse"},
+                    {"Vaduz", "Landstrasse"},
+                    {"Balzers", "Landstrasse"},
+                    {"Vaduz", "Meierhofstrasse"}}},
+        // Gatterbach ends a few metres past a turn, where the drive's last fixes report speeds
+        // unlike their moves before the car stands; at Donatsweg's end the car's segment goes
+        // on past the route's.
+        TownDrives{"south",
+                   {{"Balzers", "Gatterbach"},
+                    {"Balzers", "Donatsweg"},
+                    {"Triesen", "Dr\u00f6schistrasse"},
+                    {"Triesenberg", "Gafleistrasse"}}},
+        // The destinations on a point of their element's shape: the route ended there twice.
+        TownDrives{"middle",
+                   {{"Schaan", "In der Fina"},
+                    {"Schaan", "Torkelgass"},
+                    {"Planken", "Dorfstrasse"},
+                    {"Vaduz", "Im Rietle"}}},
+        TownDrives{"north",
+                   {{"Schellenberg", "Noflerstrasse"},
+                    {"Ruggell", "Ruggeller Strasse"},
+                    {"Gamprin", "Frauhofer"},
+                    {"Eschen", "Benderer Strasse"},
+                    {"Mauren", "Fallsgass"}}}),
+    [](const ::testing::TestParamInfo<TownDrives>& info) { return info.param.name; });
 
 // The demo drive on a copy whose advisor files are damaged. With the decision tables cut short,
 // in the middle of a row (half their size) or at a line end (half their lines, every row whole),

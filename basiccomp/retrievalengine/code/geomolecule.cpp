@@ -11,6 +11,7 @@
 #include "platform/kernel/text.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <new>
 
@@ -36,6 +37,17 @@ ElementPosition MiddlePoint(std::uint32_t id, const std::vector<GeoPoint>& point
         return kNoPosition;
     }
     return {id, points[points.size() / 2]};
+}
+
+// The area level of a town (a municipality), as the places of addresses are named.
+constexpr std::uint32_t kTownAreaLevel = 2;
+constexpr std::int32_t kNoTown = -1;
+
+// The town that holds the element; kNoTown when it lies in none.
+std::int32_t TownOf(RetrievalEngineImpl& engine, std::uint32_t id) {
+    const std::int32_t area = engine.GetAreaOfElement(id);
+    return area < 0 ? kNoTown
+                    : engine.WalkAreaHierarchy(static_cast<std::uint32_t>(area), kTownAreaLevel);
 }
 
 // Part k of the '/'-separated text; false when the text has fewer parts.
@@ -402,14 +414,24 @@ ElementPosition GeoMolecule::GetHouseNumberPositionLocked(const HouseNumber& num
                            : MiddlePoint(id, points);
             }
         }
-        if (ids.size() == 1) {
-            return MiddlePoint(ids[0], ElementPoints(engine, ids[0]));
+        // Without a number the street is its part in the molecule's own town: the name may go
+        // on into other towns, whose elements the crawl reaches too.
+        std::vector<std::uint32_t> own;
+        if (const std::int32_t town = TownOf(engine, ElementId()); town != kNoTown) {
+            std::copy_if(ids.begin(), ids.end(), std::back_inserter(own),
+                         [&](std::uint32_t id) { return TownOf(engine, id) == town; });
+        }
+        if (own.empty()) {
+            own = ids;
+        }
+        if (own.size() == 1) {
+            return MiddlePoint(own[0], ElementPoints(engine, own[0]));
         }
         std::vector<std::vector<GeoPoint>> lines;
         double sumX = 0.0;
         double sumY = 0.0;
         std::size_t total = 0;
-        for (const std::uint32_t id : ids) {
+        for (const std::uint32_t id : own) {
             lines.push_back(ElementPoints(engine, id));
             for (const GeoPoint& p : lines.back()) {
                 sumX += p.x;
@@ -431,7 +453,7 @@ ElementPosition GeoMolecule::GetHouseNumberPositionLocked(const HouseNumber& num
                 best = i;
             }
         }
-        return MiddlePoint(ids[best], lines[best]);
+        return MiddlePoint(own[best], lines[best]);
     });
 }
 

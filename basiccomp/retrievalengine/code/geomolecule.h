@@ -70,7 +70,8 @@ public:
     bool HasHouseNumbers() override;
     bool HasHouseNumber(const HouseNumber& number) override;
     // Where the number lies: interpolated along a matching range element, else the middle
-    // point of the element nearest the molecule's centroid; none (-1) without elements.
+    // point of the element nearest the centroid of the elements in the town of the molecule's
+    // own element (of all of them where it lies in no town); none (-1) without elements.
     ElementPosition GetHouseNumberPosition(const HouseNumber& number) override;
     // The first end point one of its elements shares with one of the other molecule's.
     ElementPosition GetCrossingWith(std::uint32_t otherId) override;
