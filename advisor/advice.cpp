@@ -1,6 +1,22 @@
 #include "advisor/advice.h"
 
+#include <limits>
 #include <new>
+
+namespace {
+
+// Whole seconds of a time the advice measured: none where the measure fell below zero (its sums
+// round on the way) or is no number, the largest where it is past the largest.
+std::uint32_t WholeSeconds(float seconds) {
+    if (!(seconds > 0.0f)) {
+        return 0;
+    }
+    constexpr auto kLargest = static_cast<float>(std::numeric_limits<std::uint32_t>::max());
+    return seconds >= kLargest ? std::numeric_limits<std::uint32_t>::max()
+                               : static_cast<std::uint32_t>(seconds);
+}
+
+} // namespace
 
 AdviceValue::AdviceValue(const AdviceRecordHead& head, std::u16string spokenText,
                          std::u16string displayText)
@@ -18,7 +34,7 @@ std::int32_t AdviceValue::GetDistance() const {
     return m_head.distance;
 }
 std::uint32_t AdviceValue::GetTravelTime() const {
-    return static_cast<std::uint32_t>(m_head.travelTime);
+    return WholeSeconds(m_head.travelTime);
 }
 std::int32_t AdviceValue::GetKind() const {
     return m_head.manoeuvreCode;
@@ -27,7 +43,7 @@ std::uint32_t AdviceValue::GetRemainingDistance() const {
     return m_head.remainingDistance;
 }
 std::uint32_t AdviceValue::GetRemainingTime() const {
-    return static_cast<std::uint32_t>(m_head.remainingTime);
+    return WholeSeconds(m_head.remainingTime);
 }
 const char16_t* AdviceValue::GetDisplayText() const {
     return m_displayText.c_str();

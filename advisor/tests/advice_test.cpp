@@ -53,6 +53,16 @@ TEST(Advice, WalksItsOwnCopyAndKeepsTheLastValuesPastTheEnd) {
     EXPECT_EQ(DistanceOf(*clone), 200);
     EXPECT_TRUE(clone->Next());
     EXPECT_EQ(DistanceOf(*clone), 300);
+
+    // Times summed on the way may fall below zero at the route's end: none is left.
+    AdviceRecord past;
+    past.travelTime = -0.4f;
+    past.remainingTime = -1.0f;
+    AdviceList end;
+    end.Append(past);
+    const AdviceValuePtr last = MakeAdvice(end, table)->Current();
+    EXPECT_EQ(last->GetTravelTime(), 0u);
+    EXPECT_EQ(last->GetRemainingTime(), 0u);
 }
 
 TEST(AdviceText, SpellsMarkedNumbersAsPhraseKeys) {
