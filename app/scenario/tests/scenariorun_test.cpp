@@ -20,10 +20,16 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <optional>
+#include <regex>
+#include <signal.h>
+#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -51,6 +57,49 @@ RunNavigator(const std::filesystem::path& folder, std::vector<std::string> argum
                                     folder.parent_path() / (folder.filename().string() + ".err"),
                                     terminateAfter.count() > 0 ? terminateAfter
                                                                : std::chrono::milliseconds::max());
+}
+
+// Runs the navigator program as RunNavigator does, sending SIGTERM the moment its error output
+// holds line. The out folder's said.txt, which the runner writes as the program ends, is a
+// FIFO until then: the end waits there for the signal, which so comes after the line in every
+// run.
+testdata::ProgramRun RunNavigatorTerminatedOnLine(const std::filesystem::path& folder,
+                                                  std::vector<std::string> arguments,
+                                                  const std::filesystem::path& out,
+                                                  const std::string& line) {
+    using Clock = std::chrono::steady_clock;
+    testdata::ProgramRun run;
+    const std::filesystem::path said = out / kSaidTextsFile;
+    std::filesystem::create_directories(out);
+    if (mkfifo(said.c_str(), 0600) != 0)
+        return run;
+    std::vector<std::string> words = {NAV_NAVIGATOR_PROGRAM, folder.string()};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    const std::filesystem::path errorFile =
+        folder.parent_path() / (folder.filename().string() + ".err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    const int child = testdata::StartHostProgram(words, {}, actions);
+    posix_spawn_file_actions_destroy(&actions);
+    if (child == -1)
+        return run;
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (testdata::ReadHostFile(errorFile).value_or("").find(line) == std::string::npos &&
+           Clock::now() < deadline && waitpid(child, nullptr, WNOHANG) == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    (void)kill(child, SIGTERM);
+    // A reader lets the program's end go on.
+    const int reader = open(said.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int status = 0;
+    if (waitpid(child, &status, 0) == child && WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    if (reader != -1)
+        close(reader);
+    run.errors = testdata::ReadHostFile(errorFile).value_or("");
+    std::filesystem::remove(errorFile);
+    return run;
 }
 
 // The program's files around the grid database, with or without the safety notice.
@@ -130,14 +179,19 @@ TEST(ScenarioRun, PlaysTheStepsAndLeavesFramesSaidTextsAndSounds) {
     EXPECT_EQ(names, (std::vector<std::string>{"notice", "menu", "presettings", "quit"}));
 }
 
+// A step's failure ends the run with exit code 1, a signal that comes after it too; a signal
+// before any failure ends it with the signal's code. An exploration (a seed given in place of the
+// script) says so in its last line.
 TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
     const struct {
         const char* script;
         int exitCode;
-        const char* error; // after "navigator: "
+        const char* error; // after "navigator: "; a pattern for an exploration
         bool hasRun;
         // SIGTERM sent then, the clock at real time, when not 0.
         std::chrono::milliseconds terminateAfter = std::chrono::milliseconds(0);
+        bool isTerminatedOnFailure = false; // SIGTERM sent once the error output holds error
+        const char* explored = nullptr;     // "SEED STEPS": an exploration in place of the script
     } cases[] = {
         {"wait page Screen\ntap 460\nframe late\n", 1,
          "line 3 failed: frame late: the program ended before it\n", true},
@@ -159,6 +213,21 @@ TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
         {"wait text \"nie gezeigt\" 3600000\n", 143,
          "SIGTERM ended the program at line 1: wait text \"nie gezeigt\" 3600000\n", true,
          std::chrono::milliseconds(3000)},
+        // A failure at the last step stays one when a signal comes the moment it is told.
+        {"wait page Screen\ntap 999\n", 1,
+         "line 2 failed: tap 999: the active window (Screen) shows no control 999\n", true,
+         std::chrono::milliseconds(0), true},
+        // An odd seed begins with the way to the guidance page, whose first wait, for the safety
+        // notice, fails here.
+        {"", 1,
+         "step \"guidance\" \\(line 4\\) failed: wait page MsgBox: .*\n"
+         "navigator: explored 0 steps from seed 1: failed; the script is OUT/explore-1\\.txt\n",
+         true, std::chrono::milliseconds(0), true, "1 5"},
+        {"", 143,
+         "(SIGTERM ended the program at step .*\nnavigator: )?"
+         "explored [0-9]+ steps from seed 2: ended by SIGTERM before its 1000000 "
+         "steps; the script is OUT/explore-2\\.txt\n",
+         true, std::chrono::milliseconds(3000), false, "2 1000000"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
@@ -167,15 +236,30 @@ TEST(ScenarioRun, NamesTheFailingStepOrLineAndEndsWithItsCode) {
         const std::filesystem::path out = root.HostPath() / "out";
         const std::filesystem::path script = WriteScript(root, c.script);
         std::vector<std::string> arguments = {"--script", script.string(), "--out", out.string()};
-        if (c.terminateAfter.count() > 0)
+        if (c.explored != nullptr) {
+            std::istringstream explored(c.explored);
+            std::string seed;
+            std::string steps;
+            explored >> seed >> steps;
+            arguments = {"--explore", seed, "--steps", steps, "--out", out.string()};
+        } else if (c.terminateAfter.count() > 0) {
             arguments.insert(arguments.end(), {"--speed", "1"});
-        const testdata::ProgramRun run =
-            RunNavigator(root.HostPath(), arguments, {}, c.terminateAfter);
+        }
         std::string expected = std::string("navigator: ") + c.error;
         if (const std::size_t at = expected.find("SCRIPT"); at != std::string::npos)
             expected.replace(at, 6, script.string());
+        if (const std::size_t at = expected.find("OUT"); at != std::string::npos)
+            expected.replace(at, 3, out.string());
+        const testdata::ProgramRun run =
+            c.isTerminatedOnFailure
+                ? RunNavigatorTerminatedOnLine(root.HostPath(), arguments, out,
+                                               c.explored != nullptr ? " failed: " : expected)
+                : RunNavigator(root.HostPath(), arguments, {}, c.terminateAfter);
         EXPECT_EQ(run.exitCode, c.exitCode);
-        EXPECT_EQ(run.errors, expected);
+        if (c.explored != nullptr)
+            EXPECT_TRUE(std::regex_match(run.errors, std::regex(expected))) << run.errors;
+        else
+            EXPECT_EQ(run.errors, expected);
         EXPECT_EQ(std::filesystem::exists(out / kSaidTextsFile), c.hasRun);
         std::filesystem::remove(script);
     }
