@@ -96,13 +96,22 @@ run() {
   timeout -k 10 900 "$root/navigator" "$root" --explore "$seed" --steps "$steps" --out "$out" \
     > "$out.log" 2>&1 &
   player=$!
-  [ -z "$stopping" ] || kill -TERM "$player" 2> /dev/null || true
+  [ -z "$stopping" ] || stop_seed "$player"
   # A wait that the stop's trap cut short is taken up again until the seed has ended.
   wait "$player" || code=$?
   while kill -0 "$player" 2> /dev/null; do
     code=0
     wait "$player" || code=$?
   done
+  if [ -n "$stopping" ]; then
+    # Stopped, the slot ends after the seed's program: timeout may end before it.
+    local tenths
+    for (( tenths = 0; tenths < 150; tenths++ )); do
+      seed_group_runs "$player" || break
+      sleep 0.1
+    done
+    kill -KILL -- "-$player" 2> /dev/null || true
+  fi
   player=
   played="$(sed -n 's/^navigator: explored \([0-9]*\) steps.*/\1/p' "$out.log" | tail -n 1)"
   if [ -z "$played" ]; then
@@ -137,6 +146,18 @@ run() {
   fi
   rm -f "$work/playing-$slot"
   echo "$seed $language ${played:-0} $code" >> "$work/results-$slot"
+}
+
+# stop_seed PID: a SIGTERM to the seed that timeout (PID) plays, and to timeout: to the process
+# group timeout made (timeout does not always pass the signal on before it ends), or to timeout
+# alone before it made one.
+stop_seed() {
+  kill -TERM -- "-$1" 2> /dev/null || kill -TERM "$1" 2> /dev/null || true
+}
+
+# seed_group_runs PID: whether a process of the group that timeout (PID) made runs yet.
+seed_group_runs() {
+  ps -e -o pgid=,stat= | awk -v group="$1" '$1 == group && $2 !~ /^Z/ { runs = 1 } END { exit !runs }'
 }
 
 # What a seed's exit code 124 or 137 (timeout's) says: the limit ran out, or the SIGTERM of this
@@ -188,7 +209,7 @@ slot_loop() {
   local slot="$1" index="$1" language seed played_one=
   # The terminal's SIGINT is the top shell's to take (this shell's trap of it does not hold here).
   trap '' INT
-  trap 'stopping=1; [ -z "$player" ] || kill -TERM "$player" 2> /dev/null || true' TERM
+  trap 'stopping=1; [ -z "$player" ] || stop_seed "$player"' TERM
   while [ -z "$stopping" ] && { [ -z "$played_one" ] || [ $((SECONDS - start)) -lt "$seconds" ]; }; do
     language="${language_list[$((index % ${#language_list[@]}))]}"
     seed=$(( $(od -An -N4 -tu4 /dev/urandom) ))

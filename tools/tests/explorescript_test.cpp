@@ -61,12 +61,21 @@ enum class Stop {
 // stop), which it takes as the program does: said, and exit code 143. Its process id is in
 // "<out>.pid" while it plays.
 constexpr char kPlaysUntilStopped[] =
-    "trap 'kill $sleeper; echo \"navigator: explored 1 steps from seed $3: ended by SIGTERM before "
+    "trap '[ -z \"$!\" ] || kill $!; echo \"navigator: explored 1 steps from seed $3: ended by "
+    "SIGTERM before "
     "its 2 steps; the script is $7/explore-$3.txt\" >&2; exit 143' TERM\n"
     "echo $$ > \"$7.pid\"\n"
-    "sleep 120 &\n"
-    "sleeper=$!\n"
-    "wait $sleeper\n";
+    "sleep 120 9>&- &\n"
+    "wait $!\n";
+
+// Whether the process runs: it is there and no zombie (one whose parent has gone may wait long for
+// the first process to take it up).
+bool IsRunning(pid_t pid) {
+    const std::string stat =
+        testdata::ReadHostFile("/proc/" + std::to_string(pid) + "/stat").value_or("");
+    const std::size_t name = stat.rfind(')');
+    return name != std::string::npos && stat.size() > name + 2 && stat[name + 2] != 'Z';
+}
 
 // Runs the script as a terminal's foreground job (a process group of its own), its output into a
 // file, and stops it as stop says once both slots' stand-ins play (their "<out>.pid" files in
@@ -129,14 +138,15 @@ testdata::PipedProgramRun RunStoppedExplore(const std::vector<std::string>& word
     }
     if (status != -1 && WIFEXITED(status))
         run.exitCode = WEXITSTATUS(status);
+    run.output = testdata::ReadHostFile(output).value_or("");
     // The seeds it started are over with it.
     for (const pid_t pid : played) {
-        EXPECT_NE(::kill(pid, 0), 0) << "the seed of process " << pid << " still plays";
+        EXPECT_FALSE(IsRunning(pid)) << "the seed of process " << pid << " still plays\n"
+                                     << run.output;
         if (const pid_t group = getpgid(pid); group > 1)
             (void)::kill(-group, SIGKILL);
     }
     (void)::kill(-script, SIGKILL);
-    run.output = testdata::ReadHostFile(output).value_or("");
     fs::remove(output);
     return run;
 }
