@@ -13,7 +13,9 @@
 # run's error output beside it (.err) and, for a failing frame, its picture and the whole repaint
 # (<language>-<seed>-<frame>.png, -<frame>-whole.png); --progress: seconds between the lines that
 # tell the seeds played, the steps (those of the seeds still playing too) and the failures so far
-# (default 60). The installs and the runs lie in <build>/explore, one run at a time.
+# (default 60). The installs and the runs lie in <build>/explore, one run at a time. Ctrl+C or
+# SIGTERM ends it with the seeds that play, which are not kept, and prints the summary so far;
+# the exit code is then 1 when a seed had failed, else 130 or 143.
 set -euo pipefail
 from_start() {
   case "$1" in
