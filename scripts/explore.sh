@@ -112,7 +112,8 @@ run() {
       seed_group_runs "$player" || break
       sleep 0.1
     done
-    kill -KILL -- "-$player" 2> /dev/null || true
+    # Still there after 15 s: ended at once (the group, once empty, may be another's).
+    ! seed_group_runs "$player" || kill -KILL -- "-$player" 2> /dev/null || true
   fi
   player=
   played="$(sed -n 's/^navigator: explored \([0-9]*\) steps.*/\1/p' "$out.log" | tail -n 1)"

@@ -139,9 +139,14 @@ testdata::PipedProgramRun RunStoppedExplore(const std::vector<std::string>& word
     run.output = testdata::ReadHostFile(output).value_or("");
     // The seeds it started are over with it.
     for (const pid_t pid : played) {
-        EXPECT_FALSE(IsRunning(pid)) << "the seed of process " << pid << " still plays\n"
-                                     << run.output;
-        if (const pid_t group = getpgid(pid); group > 1)
+        const bool isRunning = IsRunning(pid);
+        EXPECT_FALSE(isRunning) << "the seed of process " << pid << " still plays\n" << run.output;
+        // Its process group ended, once it is known to be the seed's (its number is not yet
+        // another process's).
+        const std::string command =
+            testdata::ReadHostFile("/proc/" + std::to_string(pid) + "/cmdline").value_or("");
+        if (const pid_t group = getpgid(pid);
+            isRunning && group > 1 && command.find(work.string()) != std::string::npos)
             (void)::kill(-group, SIGKILL);
     }
     (void)::kill(-script, SIGKILL);
@@ -203,9 +208,10 @@ TEST(ExploreScript, NamesEachFailedSeedWithItsReasonAndPlaysOneRunAtATimeInABuil
          "echo 'navigator: frame e2 differs from the whole repaint' >&2\n"
          "echo \"navigator: explored 2 steps from seed $3: failed\" >&2\nexit 1\n",
          false, "  german seed @ (exit 1): navigator: frame e2 differs from the whole repaint\n"},
-        // Progress is told every second (--progress 1) while the seed plays longer.
+        // Progress is told every second (--progress 1) while the seed plays three, which leaves
+        // a tick or two on a busy machine.
         {"a navigator that plays for a while",
-         "sleep 2\necho 'navigator: the screen check failed' >&2\nexit 1\n", false,
+         "sleep 3\necho 'navigator: the screen check failed' >&2\nexit 1\n", false,
          "  german seed @ (exit 1): navigator: the screen check failed\n",
          "explore.sh: @ s: 0 seeds played, 2 steps, 0 failed"},
         {"while another run plays", "exit 0\n", true,
