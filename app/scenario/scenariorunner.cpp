@@ -40,6 +40,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -133,6 +134,10 @@ class Runner {
 public:
     Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors);
     int Run();
+    // After Run: whether a step failed (or an out file could not be written), and the end asked
+    // from outside that ended the run before, when one did.
+    [[nodiscard]] bool HasFailed() const { return m_hasFailed; }
+    [[nodiscard]] std::optional<int> EndedFromOutside() const { return m_endedFromOutside; }
 
 private:
     void OnIdle();
@@ -204,6 +209,7 @@ private:
     std::uint64_t m_stepStartMs = 0;
     std::function<std::string()> m_afterInput;
     bool m_hasFailed = false;
+    std::optional<int> m_endedFromOutside;
     bool m_isVoiceWrapped = false;
     int m_drives = 0; // the drive steps played
     // The map pages driven on, each watched for its arrival message; the step each came in.
@@ -985,20 +991,34 @@ int Runner::Run() {
                         hasEnded);
     }
     const bool isWritten = WriteOutputs();
-    if (m_hasFailed || !isWritten)
+    m_endedFromOutside = endedFromOutside;
+    if (m_hasFailed || !isWritten) {
+        m_hasFailed = true;
         return static_cast<int>(ScenarioExit::StepFailed);
+    }
+    return endedFromOutside.value_or(result);
+}
+
+// Runs the script; hasFailed and endedFromOutside tell the caller what the exit code alone
+// cannot (SIGHUP's code is a failure's too).
+int PlayScenario(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors,
+                 bool& hasFailed, std::optional<int>& endedFromOutside) {
+    // Each frame's check reads the texts drawn, into bitmaps too, from the program's start.
+    platform::KeepDrawnTexts(std::getenv("NAV_NO_TEXTS") == nullptr);
+    Runner runner(script, options, errors);
+    const int result = runner.Run();
+    platform::KeepDrawnTexts(false);
+    hasFailed = runner.HasFailed();
+    endedFromOutside = runner.EndedFromOutside();
     return result;
 }
 
 } // namespace
 
 int RunScenario(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors) {
-    // Each frame's check reads the texts drawn, into bitmaps too, from the program's start.
-    platform::KeepDrawnTexts(std::getenv("NAV_NO_TEXTS") == nullptr);
-    Runner runner(script, options, errors);
-    const int result = runner.Run();
-    platform::KeepDrawnTexts(false);
-    return result;
+    bool hasFailed = false;
+    std::optional<int> endedFromOutside;
+    return PlayScenario(script, options, errors, hasFailed, endedFromOutside);
 }
 
 int RunScenarioFile(const std::filesystem::path& scriptFile, const ScenarioOptions& options,
@@ -1054,20 +1074,23 @@ int ExploreScenario(std::uint64_t seed, int steps, ScenarioOptions options, std:
     options.writeFrames = false;
     options.explorer = &explorer;
     options.stepSeconds = kExploreStepSeconds;
-    const int result = RunScenario(script, options, errors);
-    // Ended from outside (the user, a time limit), the steps played are not judged as a whole.
-    const std::optional<int> endedFromOutside = platform::AskedProgramEnd();
-    const std::string verdict = endedFromOutside
+    bool hasFailed = false;
+    std::optional<int> endedFromOutside;
+    const int result = PlayScenario(script, options, errors, hasFailed, endedFromOutside);
+    // A step that failed fails the exploration, whatever ended it afterwards; ended from outside
+    // (the user, a time limit) before any failed, the steps played are not judged as a whole.
+    const bool isFailed = hasFailed || (!endedFromOutside && result != 0);
+    const std::string verdict = isFailed ? "failed"
+                                : endedFromOutside
                                     ? std::string("ended by ") +
                                           platform::DescribeProgramEnd(*endedFromOutside) +
                                           " before its " + std::to_string(steps) + " steps"
-                                : result == 0 ? "passed"
-                                              : "failed";
+                                    : "passed";
     (void)std::fprintf(errors,
                        "navigator: explored %d steps from seed %llu: %s; the script is %s\n",
                        explorer.Played(), static_cast<unsigned long long>(seed), verdict.c_str(),
                        file.string().c_str());
-    if (endedFromOutside)
-        return *endedFromOutside;
-    return result == 0 ? 0 : static_cast<int>(ScenarioExit::StepFailed);
+    if (isFailed)
+        return static_cast<int>(ScenarioExit::StepFailed);
+    return endedFromOutside.value_or(0);
 }

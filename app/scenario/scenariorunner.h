@@ -53,7 +53,8 @@ enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };
 // Runs the program with the script. The program's exit code when every step passed; 1 when a
 // step failed (reported on errors with its name, the steps after it are not played and the
 // program is ended), when the program ended before the last step (with an explorer: before its
-// last step), when a step hung, or when an out file cannot be written.
+// last step), when a step hung, or when an out file cannot be written; ended from outside (a
+// signal, the display lost) before any of these, the exit code of that end.
 [[nodiscard]] int RunScenario(const ScenarioScript& script, const ScenarioOptions& options,
                               std::FILE* errors);
 
@@ -71,7 +72,8 @@ enum class ScenarioExit { Passed = 0, StepFailed = 1, BadScript = 2 };
 // (none, or the lines that lead to where the exploration begins), makes the out folder and
 // writes every step into ExploreScriptFile as it is played, so that `--script` replays them;
 // the frames are checked but not written, and a step that takes a minute of real time hangs.
-// 0 when every step passed, 1 on a failure (reported on errors and at the end of the script),
-// 2 when the out folder or the script cannot be made.
+// 0 when every step passed, 1 on a failure (reported on errors and at the end of the script)
+// also when a signal came after it, the exit code of an end asked from outside before any step
+// failed, 2 when the out folder or the script cannot be made.
 [[nodiscard]] int ExploreScenario(std::uint64_t seed, int steps, ScenarioOptions options,
                                   std::FILE* errors);

@@ -8,7 +8,8 @@
 // the runner's; 2 for a command line it cannot run with (what is wrong is named on the error
 // output, with the usage), 1 when the visible screen cannot be opened or its display is lost (or
 // stops answering as the window closes). SIGHUP, SIGINT and SIGTERM end the program as a quit
-// does, with exit code 1, 130 and 143; one the program was started with ignored stays ignored.
+// does, with exit code 1, 130 and 143 (a script or an exploration whose step failed before
+// keeps its 1); one the program was started with ignored stays ignored.
 #include "app/modes/modes.h"
 #include "app/pages/maplistdlg.h"
 #include "app/scenario/scenariorunner.h"
@@ -218,6 +219,9 @@ int main(int argc, char** argv) {
         AnswerUnseenBoxesAndDialogs(stderr);
     }
     int result = 0;
+    // A script's or an exploration's result is its runner's, which tells an end asked from
+    // outside from a failure: a step that failed before the end was asked keeps its exit code.
+    bool isRunnersResult = true;
     if (options->seed) {
         ScenarioOptions scenario;
         scenario.outFolder = std::filesystem::absolute(options->out);
@@ -230,12 +234,15 @@ int main(int argc, char** argv) {
         result = RunScenarioFile(options->script, scenario, stderr);
     } else {
         result = WinMain(nullptr, nullptr, nullptr, 1);
+        isRunnersResult = false;
     }
+    const bool hasRunFailed =
+        isRunnersResult && result == static_cast<int>(ScenarioExit::StepFailed);
     // A window whose display was lost ended the program: exit code 1, as where none opens; a
-    // signal ended it with the exit code of its kind.
+    // signal ended it with the exit code of its kind, unless a step had failed before.
     if (visible && !platform::StopVisibleScreen())
         result = platform::kLostSessionExitCode;
-    if (const std::optional<int> asked = platform::AskedProgramEnd())
+    if (const std::optional<int> asked = platform::AskedProgramEnd(); asked && !hasRunFailed)
         result = *asked;
     return result;
 }

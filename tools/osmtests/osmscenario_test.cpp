@@ -489,8 +489,15 @@ TEST_F(ExtractScenario, TheLogbookHoldsTheTripWithTheDistanceDriven) {
 
 // At the quit: the "Recent" list holds the two destinations, the station's frequency is kept,
 // the help viewer was started on the installed help page and then the logbook's converter, no
-// message box came up, the program ended with 0 (SetUp).
+// message box came up, the program ended with 0 (SetUp). The run's out folder is its own: no
+// other run can take the build's folder while this one holds it, or while another that plays
+// there does (this run then plays into a folder of its own).
 TEST_F(ExtractScenario, TheFilesAtTheQuit) {
+    const int otherRun = ::open((std::string(NAV_SCENARIO_OUT) + ".lock").c_str(),
+                                O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(otherRun, 0);
+    EXPECT_NE(::flock(otherRun, LOCK_EX | LOCK_NB), 0) << "the build's out folder is not held";
+    ::close(otherRun);
     const std::string settings = ScenarioFile(Installed("PK.ini"));
     const std::size_t recent = settings.find("[Recent]");
     ASSERT_NE(recent, std::string::npos) << settings;
