@@ -135,7 +135,7 @@ public:
     Runner(const ScenarioScript& script, const ScenarioOptions& options, std::FILE* errors);
     int Run();
     // After Run: whether a step failed (or an out file could not be written), and the end asked
-    // from outside that ended the run before, when one did.
+    // from outside, when one was (after a failure too).
     [[nodiscard]] bool HasFailed() const { return m_hasFailed; }
     [[nodiscard]] std::optional<int> EndedFromOutside() const { return m_endedFromOutside; }
 

@@ -691,8 +691,6 @@ TEST_F(ExtractDestinations, ADestinationInAVillageIsStoredWithItsMunicipality) {
     EXPECT_EQ(streetLine, street->GetName());
 }
 
-} // namespace
-
 // A street's name may go on into the next town, and the crawl that collects its elements with
 // it: a street chosen in a town without a house number is located on its part in that town, in
 // every municipality of the extract (Balzers' Landstrasse in Balzers, not where Triesen's ends).
@@ -732,3 +730,5 @@ TEST_F(ExtractDestinations, AStreetWithoutANumberIsLocatedInTheTownItWasChosenIn
     EXPECT_GT(streets, 500u);
     EXPECT_GT(crossing, 20u);
 }
+
+} // namespace

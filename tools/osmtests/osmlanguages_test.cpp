@@ -363,13 +363,19 @@ std::string FramedDriveScript(const FramedDrive& drive, int every) {
     return script.str();
 }
 
-// The end of a line of the out folder's "routes.txt" ("step<TAB>status<TAB>length<TAB>end<TAB>
-// records"), with its step.
-std::pair<std::string, std::string> RouteEventEnd(const std::string& line) {
+// The fields of a line whose fields a tab separates.
+std::vector<std::string> TabFields(const std::string& line) {
     std::vector<std::string> fields;
     std::istringstream cells(line);
     for (std::string cell; std::getline(cells, cell, '\t');)
         fields.push_back(cell);
+    return fields;
+}
+
+// The end of a line of the out folder's "routes.txt" ("step<TAB>status<TAB>length<TAB>end<TAB>
+// records"), with its step.
+std::pair<std::string, std::string> RouteEventEnd(const std::string& line) {
+    const std::vector<std::string> fields = TabFields(line);
     return fields.size() < 4 ? std::pair<std::string, std::string>{}
                              : std::pair{fields[0], fields[3]};
 }
@@ -501,7 +507,6 @@ INSTANTIATE_TEST_SUITE_P(
 struct StreetDestination {
     const char* town;
     const char* street;
-    const char* arrival = kArrivalSaid; // the words of an arrival just after a manoeuvre differ
 };
 
 struct TownDrives {
@@ -522,7 +527,7 @@ std::string StreetDestinationScript(const StreetDestination& d) {
            << "wait page CNMapPage 60000\nclock 2000\n"
            << "step logbook\ntap 1122\nwait text \"Purpose of the trip:\"\ntext \"Visit\"\ntap 1\n"
            << "wait page CNMapPage\n"
-           << "step drive\ndrive\nwait said \"" << d.arrival << "\" 2400000\n"
+           << "step drive\ndrive\nwait said \"" << kArrivalSaid << "\" 2400000\n"
            << "step stop\ntap 1122\nwait page ValueDlg1\ntap 1124\nwait page CNMapPage\n";
     return script.str();
 }
@@ -548,16 +553,12 @@ TEST_P(ExtractStreetDestinations, AreToldOnArrivalInTheirTown) {
         const testdata::ProgramRun run = RunInstalledNavigator(root, script, out);
         EXPECT_EQ(run.exitCode, 0) << run.errors;
         EXPECT_EQ(LanguageFileLines(out / "arrivals.txt"), std::vector<std::string>{"drive"});
-        // The logbook's lines: a tab between the fields; a stop's place is its third.
+        // A stop's place is the third field of its logbook line.
         std::string place = "<no stop>";
         for (const std::string& line : LanguageFileLines(logbook)) {
-            if (line.starts_with("Stop\t")) {
-                std::vector<std::string> fields;
-                std::istringstream cells(line);
-                for (std::string cell; std::getline(cells, cell, '\t');)
-                    fields.push_back(cell);
+            if (const std::vector<std::string> fields = TabFields(line);
+                !fields.empty() && fields[0] == "Stop")
                 place = fields.size() > 2 ? fields[2] : "<no place>";
-            }
         }
         EXPECT_EQ(place, d.town);
     }
